@@ -1,0 +1,11 @@
+#!/usr/bin/env bash
+# Sets up a Debian 12 machine if needed, builds and opens Tarvenix on the bundled sample image.
+set -euo pipefail
+cd "$(dirname "$0")"
+scripts/deps.sh
+scripts/build.sh release
+if [ ! -x build/release/bin/Tarvenix ]; then
+  echo "The Tarvenix program is not built yet: this checkout has its libraries and tests only."
+  exit 0
+fi
+exec build/release/bin/Tarvenix "{Open \"$PWD/samples/sample.rdp\"}" "$@"

@@ -1,0 +1,50 @@
+#include "tests/support/test_environment.h"
+
+#include <cstdlib>
+#include <stdexcept>
+#include <system_error>
+
+namespace tarvenix::test {
+namespace {
+
+std::filesystem::path MakeTempFolder(const char* prefix)
+{
+    std::string pattern = (std::filesystem::temp_directory_path() / (std::string(prefix) + "XXXXXX")).string();
+    if (!::mkdtemp(pattern.data()))
+        throw std::runtime_error("cannot create a temporary folder");
+    return pattern;
+}
+
+}  // namespace
+
+std::filesystem::path& ConfigDirStorage()
+{
+    static std::filesystem::path dir;
+    return dir;
+}
+
+const std::filesystem::path& ConfigDir() { return ConfigDirStorage(); }
+
+TempDir::TempDir() : m_path(MakeTempFolder("tarvenix-test-")) {}
+
+TempDir::~TempDir()
+{
+    std::error_code ignored;
+    std::filesystem::remove_all(m_path, ignored);
+}
+
+// Called from the test main before anything else runs.
+void PrepareProcessEnvironment()
+{
+    ::setenv("QT_QPA_PLATFORM", "offscreen", 1);
+    ConfigDirStorage() = MakeTempFolder("tarvenix-config-");
+    ::setenv("TARVENIX_CONFIG_DIR", ConfigDirStorage().c_str(), 1);
+}
+
+void CleanProcessEnvironment()
+{
+    std::error_code ignored;
+    std::filesystem::remove_all(ConfigDirStorage(), ignored);
+}
+
+}  // namespace tarvenix::test
