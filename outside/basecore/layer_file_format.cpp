@@ -186,6 +186,26 @@ DWORD ReadLayer(const FileView& f, int n, LayerInfo* info, std::string* detail)
     return 0;
 }
 
+DWORD DescribeLayer(const FileView& f, int n, LayerOut* out, std::string* detail)
+{
+    *out = {};
+    LayerInfo info;
+    if (DWORD e = ReadLayer(f, n, &info, detail)) return e;
+    out->width = info.width;
+    out->height = info.height;
+    out->type = info.type;
+    out->samples = f.data + info.samples;
+    std::vector<BlockRef> blocks;
+    ListBlocks(f, n, &blocks);
+    for (const BlockRef& b : blocks) {
+        if (b.key == 0 || b.key == 1) continue;
+        const std::int64_t bytes = PayloadSize(f, n, b);
+        if (bytes < 0) continue;   // points outside the file: nobody can read it
+        out->blocks.push_back({b.key, f.data + b.payload, bytes});
+    }
+    return 0;
+}
+
 namespace {
 
 constexpr std::int64_t Align(std::int64_t v, std::int64_t a) { return (v + a - 1) / a * a; }

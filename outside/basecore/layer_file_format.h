@@ -101,6 +101,10 @@ struct LayerPlaced {
     std::vector<std::int64_t> payloads;   ///< one per LayerOut::blocks entry
 };
 
+/// Layer n of a checked file as WriteFile takes it: its samples and every readable block
+/// but keys 0 and 1 (later duplicates included), pointing into the view. 0 or an error code.
+DWORD DescribeLayer(const FileView& f, int n, LayerOut* out, std::string* detail);
+
 /// The size of the file that WriteFile would write, or -1 when a layer is invalid.
 std::int64_t PlannedSize(const std::vector<LayerOut>& layers);
 /// Writes a version 3 file of `layers` into the open descriptor `fd` (truncated to the new

@@ -76,7 +76,7 @@ public:
     void** CreateTempLayer(int width, int height, int type);
     /// A layer in the system's temporary folder under a name no file has; the file stays
     /// after CloseLayer (GetFileName gives its name) and goes with DestroyLayer.
-    void** CreateLayerTempName(int width, int height, int type);
+    void** CreateLayerTempName(int width, int height, int type, int flags = 7);
 
     /// Closes; a layer being created computes its statistics when they are not ready and
     /// then replaces its target. Nonzero on success. May throw the meter's cancel error.
@@ -110,7 +110,7 @@ public:
     /// Sets one component of sample (x, y): 2 or 3 set that part, 0 sets the amplitude
     /// keeping the phase, 1 the phase keeping the amplitude. Nonzero on success.
     BOOL SetValue(int x, int y, double value, int component = kReal);
-    /// Fills a rectangle (NULL = whole layer) with `value`: real layers the value, complex
+    /// Fills a rectangle (right and bottom excluded; NULL = whole layer) with `value`: real layers the value, complex
     /// layers real part `value` and imaginary part 0.
     BOOL SetValue(double value, const RECT* rect);
     /// Fills a rectangle (NULL = whole layer) with zeros.
@@ -119,17 +119,21 @@ public:
     /// size (-1, -1) = all of the source. Clipped to both layers; types are converted.
     BOOL ReadData(const CRDPLayer* source, CPoint srcOrigin, CPoint dstOrigin, CSize size);
 
-    /// Minimum, maximum, mean, deviation and histograms over a rectangle (NULL = whole
-    /// layer), stored in the statistics blocks and marked ready. Sets the meter's range.
+    /// Minimum, maximum, mean, deviation and histograms over a rectangle whose right column
+    /// and bottom row are included (NULL = whole layer), stored in the statistics blocks and
+    /// marked ready. Sets the meter's range to two steps per row. May throw the cancel error;
+    /// the stored statistics are then unchanged.
     BOOL StatisticCountRect(const RECT* rect);
-    /// Minimum and maximum over a rectangle (NULL = whole layer); one meter step per row.
+    /// Minimum and maximum over a rectangle (right and bottom included; NULL = whole
+    /// layer); one meter step per row. Marks the statistics not ready until StatsCalc.
     BOOL MaxMinCount(const RECT* rect);
-    /// Mean, deviation and the 256-counter histograms over a rectangle (NULL = whole layer)
-    /// between the stored minimum and maximum, then marks the statistics ready.
+    /// Mean, deviation and the 256-counter histograms over a rectangle (right and bottom
+    /// included; NULL = whole layer) between the stored minimum and maximum, then marks the
+    /// statistics ready; one meter step per row.
     BOOL StatsCalc(const RECT* rect);
     /// Nonzero when the stored statistics are complete.
     int StatsReady() const { return m_pStatsReady ? *m_pStatsReady : 0; }
-    /// Histogram of a rectangle (NULL = whole layer) in `bins` counters between the stored
+    /// Histogram of a rectangle (right and bottom excluded, as region boxes are; NULL = whole layer) in `bins` counters between the stored
     /// minimum and maximum; `bytes` must hold bins x 4 (x 16 for complex layers: amplitude,
     /// phase, real and imaginary blocks). Returns the number of samples counted, or -1.
     int CalcHist(const RECT* rect, int bins, DWORD* counters, int bytes) const;
