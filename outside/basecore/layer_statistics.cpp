@@ -271,7 +271,7 @@ std::array<ComponentStats, kComponents> MomentsOf(const SampleRows& src, const S
             using P = PartType<T>;
             auto part = [](unsigned i, int which) { return ValueOfIndex<P>(which ? (i >> 8) : (i & 0xFF)); };
             const std::function<double(unsigned)> value[4] = {
-                [&](unsigned i) { return std::hypot(part(i, 0), part(i, 1)); },
+                [&](unsigned i) { return std::sqrt(part(i, 0) * part(i, 0) + part(i, 1) * part(i, 1)); },
                 [&](unsigned i) { return std::atan2(part(i, 1), part(i, 0)); },
                 [&](unsigned i) { return part(i, 0); },
                 [&](unsigned i) { return part(i, 1); },
