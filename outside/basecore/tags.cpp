@@ -51,11 +51,16 @@ BOOL GetTag(const char* path, int id, int size, void* buffer)
     if (!buffer || size < 0) return Fail(ERROR_INVALID_PARAMETER);
     if (!MapExisting(path, &map)) return FALSE;
     const FileView view = ViewOf(map);
-    if (Version(view) == 0) return Fail(ERROR_BAD_FORMAT);
-    const std::int64_t at = FindPayload(view, 0, id, size);
-    if (at < 0) return Fail(ERROR_NOT_FOUND);
-    std::memcpy(buffer, view.data + at, static_cast<size_t>(size));
-    return TRUE;
+    std::vector<BlockRef> blocks;
+    if (!ListBlocks(view, 0, &blocks)) return Fail(ERROR_BAD_FORMAT);
+    for (const BlockRef& b : blocks) {
+        if (b.key != id) continue;
+        // Only what the tag itself holds is copied, never the bytes behind it.
+        if (PayloadSize(view, 0, b) < size) return Fail(ERROR_INVALID_DATA);
+        std::memcpy(buffer, view.data + b.payload, static_cast<size_t>(size));
+        return TRUE;
+    }
+    return Fail(ERROR_NOT_FOUND);
 }
 
 int GetSizeTag(const char* path, int id)
