@@ -230,6 +230,48 @@ void FromCounts(const std::vector<std::uint64_t>& counts, const std::function<do
     for (int b = 0; b < 256; ++b) out.hist[b] = static_cast<DWORD>(std::min<std::uint64_t>(hist[b], 0xFFFFFFFFu));
 }
 
+/// The bin of BinOf for t = (v - lo) x scale, written without branches: clamped to
+/// 0 .. last (NaN to 0), then truncated.
+inline int BinOfScaled(double t, double last)
+{
+    t = t > 0.0 ? t : 0.0;
+    t = t < last ? t : last;
+    return static_cast<int>(t);
+}
+
+/// Sums, squared sums and 256-bin counts of n real samples with no NaN among them; four
+/// lanes of accumulators and histograms keep the additions and counters independent.
+template <class T>
+void MomentsRun(const T* p, int n, double lo, double scale, double shift, double& sum, double& sum2, DWORD* h)
+{
+    double s0 = 0, s1 = 0, s2 = 0, s3 = 0, q0 = 0, q1 = 0, q2 = 0, q3 = 0;
+    int i = 0;
+    for (; i + 4 <= n; i += 4) {
+        const double v0 = double(p[i]), v1 = double(p[i + 1]), v2 = double(p[i + 2]), v3 = double(p[i + 3]);
+        const double d0 = v0 - shift, d1 = v1 - shift, d2 = v2 - shift, d3 = v3 - shift;
+        s0 += d0;
+        s1 += d1;
+        s2 += d2;
+        s3 += d3;
+        q0 += d0 * d0;
+        q1 += d1 * d1;
+        q2 += d2 * d2;
+        q3 += d3 * d3;
+        ++h[BinOfScaled((v0 - lo) * scale, 255.0)];
+        ++h[256 + BinOfScaled((v1 - lo) * scale, 255.0)];
+        ++h[512 + BinOfScaled((v2 - lo) * scale, 255.0)];
+        ++h[768 + BinOfScaled((v3 - lo) * scale, 255.0)];
+    }
+    for (; i < n; ++i) {
+        const double v = double(p[i]), d = v - shift;
+        s0 += d;
+        q0 += d * d;
+        ++h[BinOfScaled((v - lo) * scale, 255.0)];
+    }
+    sum += (s0 + s1) + (s2 + s3);
+    sum2 += (q0 + q1) + (q2 + q3);
+}
+
 template <class T>
 std::array<ComponentStats, kComponents> MomentsOf(const SampleRows& src, const SpanList& spans,
                                                   const MinMaxResult& range, const RowProgress& progress)
@@ -246,12 +288,14 @@ std::array<ComponentStats, kComponents> MomentsOf(const SampleRows& src, const S
         // Small integer samples: count every possible value (or part pair) per thread;
         // everything else follows exactly from the counts.
         constexpr size_t kValues = kCountsValues<T> ? (size_t(1) << (8 * sizeof(T))) : 65536;
-        std::vector<std::vector<std::uint64_t>> counts(static_cast<size_t>(threads),
-                                                       std::vector<std::uint64_t>(kValues, 0));
+        // 32-bit counters keep a 16-bit type's table in cache; one thread never sees 2^32
+        // samples of a file below 2 GiB.
+        std::vector<std::vector<std::uint32_t>> counts(static_cast<size_t>(threads),
+                                                       std::vector<std::uint32_t>(kValues, 0));
         RunBands(
             bands, threads,
             [&](const Band& band, int t) {
-                std::uint64_t* c = counts[static_cast<size_t>(t)].data();
+                std::uint32_t* c = counts[static_cast<size_t>(t)].data();
                 for (size_t k = band.begin; k < band.end; ++k) {
                     const Span& s = spans[k];
                     const T* p = RowOf<T>(src, s.y);
@@ -287,7 +331,14 @@ std::array<ComponentStats, kComponents> MomentsOf(const SampleRows& src, const S
             std::uint64_t n = 0;
         };
         std::vector<Sums> bandSums(bands.size());
-        std::vector<std::vector<DWORD>> hist(static_cast<size_t>(threads), std::vector<DWORD>(256 * kComp, 0));
+        // Real layers count into four interleaved histograms (merged below), so runs of equal
+        // samples do not wait on one counter.
+        std::vector<std::vector<DWORD>> hist(static_cast<size_t>(threads), std::vector<DWORD>(256 * 4, 0));
+        // The first pass counted the samples that are numbers: when that is all of them,
+        // the loops need no NaN test.
+        std::uint64_t regionSamples = 0;
+        for (const Span& sp : spans) regionSamples += std::uint64_t(sp.x1 - sp.x0);
+        const bool noNan = range.count == regionSamples;
         double shift[kComp], scale[kComp];
         for (int j = 0; j < kComp; ++j) {
             const double mid = 0.5 * (range.min[j] + range.max[j]);
@@ -303,6 +354,12 @@ std::array<ComponentStats, kComponents> MomentsOf(const SampleRows& src, const S
                     const Span& s = spans[k];
                     const T* p = RowOf<T>(src, s.y);
                     if constexpr (!IsComplex<T>) {
+                        if (noNan) {
+                            MomentsRun<T>(p + s.x0, s.x1 - s.x0, range.min[0], scale[0], shift[0], acc.sum[0],
+                                          acc.sum2[0], h);
+                            acc.n += std::uint64_t(s.x1 - s.x0);
+                            continue;
+                        }
                         const double lo = range.min[0], sc = scale[0], sh = shift[0];
                         double sum = 0, sum2 = 0;
                         std::uint64_t n = 0;
@@ -351,7 +408,10 @@ std::array<ComponentStats, kComponents> MomentsOf(const SampleRows& src, const S
             }
             for (int b = 0; b < 256; ++b) {
                 std::uint64_t c = 0;
-                for (const auto& h : hist) c += h[static_cast<size_t>(256 * j + b)];
+                for (const auto& h : hist) {
+                    if constexpr (IsComplex<T>) c += h[static_cast<size_t>(256 * j + b)];
+                    else c += std::uint64_t(h[size_t(b)]) + h[size_t(256 + b)] + h[size_t(512 + b)] + h[size_t(768 + b)];
+                }
                 out[j].hist[b] = static_cast<DWORD>(std::min<std::uint64_t>(c, 0xFFFFFFFFu));
             }
         }
@@ -391,6 +451,46 @@ std::uint64_t HistogramOf(const SampleRows& src, const SpanList& spans, const Mi
                 counted[static_cast<size_t>(t)] += n;
             },
             {});
+    } else if constexpr (!IsComplex<T>) {
+        // Four interleaved 32-bit histograms per thread, each with one extra cell that
+        // takes the NaN samples, so the loop has no branch.
+        const size_t lane = static_cast<size_t>(bins) + 1;
+        std::vector<std::vector<std::uint32_t>> lanes(static_cast<size_t>(threads), std::vector<std::uint32_t>(4 * lane, 0));
+        const double lo = range.min[0], sc = scale[0], last = double(bins - 1);
+        RunBands(
+            bands, threads,
+            [&](const Band& band, int t) {
+                std::uint32_t* h = lanes[static_cast<size_t>(t)].data();
+                std::uint64_t n = 0;
+                auto bin = [&](const T& sample) {
+                    const double v = double(sample);
+                    const int b = BinOfScaled((v - lo) * sc, last);
+                    return v == v ? b : bins;
+                };
+                for (size_t k = band.begin; k < band.end; ++k) {
+                    const Span& s = spans[k];
+                    const T* p = RowOf<T>(src, s.y) + s.x0;
+                    const int count = s.x1 - s.x0;
+                    int x = 0;
+                    for (; x + 4 <= count; x += 4) {
+                        ++h[bin(p[x])];
+                        ++h[lane + size_t(bin(p[x + 1]))];
+                        ++h[2 * lane + size_t(bin(p[x + 2]))];
+                        ++h[3 * lane + size_t(bin(p[x + 3]))];
+                    }
+                    for (; x < count; ++x) ++h[bin(p[x])];
+                    n += std::uint64_t(count);
+                }
+                counted[static_cast<size_t>(t)] += n;
+            },
+            {});
+        for (size_t t = 0; t < lanes.size(); ++t) {
+            std::uint64_t* h = hist[t].data();
+            for (int l = 0; l < 4; ++l) {
+                for (int b = 0; b < bins; ++b) h[b] += lanes[t][size_t(l) * lane + size_t(b)];
+                counted[t] -= lanes[t][size_t(l) * lane + size_t(bins)];
+            }
+        }
     } else {
         RunBands(
             bands, threads,
@@ -401,11 +501,7 @@ std::uint64_t HistogramOf(const SampleRows& src, const SpanList& spans, const Mi
                     const Span& s = spans[k];
                     const T* p = RowOf<T>(src, s.y);
                     for (int x = s.x0; x < s.x1; ++x) {
-                        if constexpr (!IsComplex<T>) {
-                            const double v = double(p[x]);
-                            if (!(v == v)) continue;
-                            ++h[BinOf(v, range.min[0], scale[0], bins)];
-                        } else {
+                        {
                             double c[4];
                             ComplexParts(p[x], c[2], c[3], c[0], c[1]);
                             if (!(c[0] == c[0])) continue;
