@@ -128,6 +128,23 @@ inline double ValueOfIndex(unsigned i)
     return double(static_cast<T>(static_cast<std::make_unsigned_t<T>>(i)));
 }
 
+/// An upper bound of |ApproxArg - atan2|, with margin (the polynomial is off by at most 2.1e-4 rad).
+constexpr double kApproxArgError = 1e-3;
+
+/// atan2(i, r) within kApproxArgError, cheaply; NaN where it cannot promise that (both
+/// parts zero), so that callers fall back to the exact angle.
+inline double ApproxArg(double r, double i)
+{
+    const double ar = std::abs(r), ai = std::abs(i);
+    const double big = std::max(ar, ai), small = std::min(ar, ai);
+    if (!(big > 0.0)) return std::numeric_limits<double>::quiet_NaN();
+    const double q = small / big, q2 = q * q;
+    double t = ((-0.0464964749 * q2 + 0.15931422) * q2 - 0.327622764) * q2 * q + q;
+    if (ai > ar) t = 1.5707963267948966 - t;
+    if (r < 0) t = 3.141592653589793 - t;
+    return i < 0 ? -t : t;   // -0.0 parts land on +pi or 0 here: never inside the range, so checked exactly
+}
+
 struct MinMaxAcc {
     std::array<double, kComponents> min;
     std::array<double, kComponents> max;
@@ -176,12 +193,21 @@ void MinMaxBand(const SampleRows& src, const SpanList& spans, const Band& band, 
             const Span& s = spans[k];
             const T* p = RowOf<T>(src, s.y);
             for (int x = s.x0; x < s.x1; ++x) {
-                double c[4];
-                ComplexParts(p[x], c[2], c[3], c[0], c[1]);
-                if (!(c[0] == c[0])) continue;
-                for (int j = 0; j < 4; ++j) {
-                    lo[j] = std::min(lo[j], c[j]);
-                    hi[j] = std::max(hi[j], c[j]);
+                const double r = double(re(p[x])), i = double(im(p[x]));
+                const double a = std::sqrt(r * r + i * i);
+                if (!(a == a)) continue;
+                lo[0] = std::min(lo[0], a);
+                hi[0] = std::max(hi[0], a);
+                lo[2] = std::min(lo[2], r);
+                hi[2] = std::max(hi[2], r);
+                lo[3] = std::min(lo[3], i);
+                hi[3] = std::max(hi[3], i);
+                // The exact phase is needed only where it may be a new extreme.
+                const double guess = ApproxArg(r, i);
+                if (!(guess > lo[1] + kApproxArgError && guess < hi[1] - kApproxArgError)) {
+                    const double phase = std::atan2(i, r);
+                    lo[1] = std::min(lo[1], phase);
+                    hi[1] = std::max(hi[1], phase);
                 }
                 ++count;
             }
@@ -384,7 +410,7 @@ std::array<ComponentStats, kComponents> MomentsOf(const SampleRows& src, const S
                                 const double d = c[j] - shift[j];
                                 acc.sum[j] += d;
                                 acc.sum2[j] += d * d;
-                                ++h[256 * j + BinOf(c[j], range.min[j], scale[j], 256)];
+                                ++h[256 * j + BinOfScaled((c[j] - range.min[j]) * scale[j], 255.0)];
                             }
                             ++acc.n;
                         }
