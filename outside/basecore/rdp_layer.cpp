@@ -1,6 +1,7 @@
 #include "outside/basecore/rdp_layer.h"
 
 #include <cerrno>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <fcntl.h>
@@ -50,14 +51,33 @@ std::nullptr_t Fail(DWORD code, const std::string& path, const std::string& what
 
 void Succeed() { t_layerError.clear(); }
 
-/// A new empty file beside `target` ("/dir/.name.XXXXXX"), open for writing; -1 on failure.
+/// The process's file creation mask, read without changing it (umask() would, for a moment,
+/// for every thread).
+mode_t CurrentUmask()
+{
+    std::FILE* f = std::fopen("/proc/self/status", "r");
+    unsigned mask = 022;
+    if (f) {
+        char line[128];
+        while (std::fgets(line, sizeof line, f))
+            if (std::sscanf(line, "Umask: %o", &mask) == 1) break;
+        std::fclose(f);
+    }
+    return static_cast<mode_t>(mask);
+}
+
+/// A new empty file beside `target` ("/dir/.name.XXXXXX"), open for writing, with the
+/// permissions the target has, or those of a new file; -1 on failure.
 int MakeTempBeside(const std::string& target, std::string* tempPath)
 {
     std::string pattern = Folder(target) + "/." + BaseName(target) + ".XXXXXX";
     std::vector<char> buf(pattern.begin(), pattern.end());
     buf.push_back('\0');
     const int fd = mkostemp(buf.data(), O_CLOEXEC);
-    if (fd >= 0) *tempPath = buf.data();
+    if (fd < 0) return fd;
+    *tempPath = buf.data();
+    struct stat st {};
+    fchmod(fd, ::stat(target.c_str(), &st) == 0 ? (st.st_mode & 07777) : (0666 & ~CurrentUmask()));
     return fd;
 }
 
@@ -166,13 +186,12 @@ CRDPLayer::~CRDPLayer()
 
 void CRDPLayer::Reset()
 {
-    static double zero = 0.0;
-    static int notReady = 0;
-    m_pMax = m_pMin = m_pReMax = m_pReMin = m_pImMax = m_pImMin = &zero;
-    m_pMean = m_pStdDev = m_pReMean = m_pReStdDev = m_pImMean = m_pImStdDev = &zero;
-    zero = 0.0;
-    notReady = 0;
-    m_pStatsReady = &notReady;
+    // A closed object's statistics read as zeros from its own storage.
+    m_noStats = 0.0;
+    m_noStatsReady = 0;
+    m_pMax = m_pMin = m_pReMax = m_pReMin = m_pImMax = m_pImMin = &m_noStats;
+    m_pMean = m_pStdDev = m_pReMean = m_pReStdDev = m_pImMean = m_pImStdDev = &m_noStats;
+    m_pStatsReady = &m_noStatsReady;
     m_pHist = m_pReHist = m_pImHist = nullptr;
     m_width = m_height = m_type = 0;
     m_rows.clear();

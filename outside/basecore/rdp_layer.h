@@ -224,6 +224,8 @@ private:
     int m_layerIndex = 0;
     std::vector<void*> m_rows;
     std::unique_ptr<Impl> m_impl;
+    double m_noStats = 0.0;
+    int m_noStatsReady = 0;
 };
 
 /// A detail text for the last failure of a layer or tag operation on this thread

@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cmath>
 #include <limits>
+#include <numbers>
 #include <random>
 
 #include "layer_test_support.h"
@@ -214,6 +215,20 @@ TEST(LayerStatistics, ConstantNanAndEmptyInputsGiveFiniteResults)
     const RECT outside{10, 10, 12, 12};
     ASSERT_TRUE(layer.StatisticCountRect(&outside));
     EXPECT_EQ(layer.Mean(), 0.0);
+}
+
+TEST(LayerStatistics, PhaseExtremesFollowSignedZerosExactly)
+{
+    CRDPLayer layer;
+    ASSERT_NE(layer.CreateTempLayer(4, 1, 9), nullptr);
+    const double row[8] = {-1.0, 0.0, -1.0, -0.0, 0.0, 0.0, 2.0, 1e-30};
+    ASSERT_TRUE(layer.SetLineFromDouble(0, row, 4));
+    ASSERT_TRUE(layer.StatisticCountRect(nullptr));
+    const void* phase = layer.GetTag(TAG_PHASE_STATISTICS);
+    EXPECT_EQ(At(phase, 8), -std::numbers::pi) << "(-1, -0)";
+    EXPECT_EQ(At(phase, 16), std::numbers::pi) << "(-1, +0)";
+    EXPECT_EQ(layer.Min(), 0.0);
+    EXPECT_EQ(layer.Max(), 2.0);
 }
 
 TEST(LayerStatistics, ProgressStepsOncePerRowAndACancelKeepsTheOldStatistics)
