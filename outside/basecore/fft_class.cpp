@@ -207,6 +207,9 @@ void Parallel(long long count, int threads, CMeterInfoBase* meter, long long pro
     }
     for (auto& h : helpers)
         h.join();
+    // However the units fell between the threads, each pass reports its end.
+    if (meter)
+        meter->SetPos(static_cast<double>(progressBase + count));
 }
 
 int ThreadsFor(long long points)

@@ -1,10 +1,47 @@
 #include "outside/basecore/ui_thread.h"
 
+#include <condition_variable>
+#include <deque>
+#include <mutex>
+
 #include <QCoreApplication>
 #include <QMetaObject>
 #include <QThread>
 
 namespace basecore {
+namespace {
+
+// The work itself travels through a queue of our own under a standard mutex; Qt's event
+// only wakes the user-interface thread. The hand-over is then plain to see for the
+// thread sanitizer, which cannot see through Qt's own locks.
+struct UiQueue {
+    std::mutex lock;
+    std::deque<std::function<void()>> items;
+};
+
+UiQueue& Queue()
+{
+    static UiQueue queue;
+    return queue;
+}
+
+void Drain()
+{
+    UiQueue& q = Queue();
+    for (;;) {
+        std::function<void()> fn;
+        {
+            std::lock_guard lock(q.lock);
+            if (q.items.empty())
+                return;
+            fn = std::move(q.items.front());
+            q.items.pop_front();
+        }
+        fn();
+    }
+}
+
+}  // namespace
 
 bool IsUiThread()
 {
@@ -19,7 +56,11 @@ void PostToUiThread(std::function<void()> fn)
         fn();
         return;
     }
-    QMetaObject::invokeMethod(app, std::move(fn), Qt::QueuedConnection);
+    {
+        std::lock_guard lock(Queue().lock);
+        Queue().items.push_back(std::move(fn));
+    }
+    QMetaObject::invokeMethod(app, &Drain, Qt::QueuedConnection);
 }
 
 void CallOnUiThread(const std::function<void()>& fn)
@@ -29,7 +70,17 @@ void CallOnUiThread(const std::function<void()>& fn)
         return;
     }
     // Nested event loops (modal dialogs) on the user-interface thread keep serving these.
-    QMetaObject::invokeMethod(QCoreApplication::instance(), [&fn] { fn(); }, Qt::BlockingQueuedConnection);
+    std::mutex lock;
+    std::condition_variable wake;
+    bool done = false;
+    PostToUiThread([&] {
+        fn();
+        std::lock_guard guard(lock);
+        done = true;
+        wake.notify_one();
+    });
+    std::unique_lock guard(lock);
+    wake.wait(guard, [&] { return done; });
 }
 
 }  // namespace basecore

@@ -191,11 +191,11 @@ TEST(CFFTClass, ReportsProgressAndLetsTheCancelThrough)
     Image<std::complex<float>> dst(n, n);
     CountingMeter meter;
     ASSERT_NE(CFFTClass::FFT_2D(src.Rows(), dst.Rows(), n, n, 7, &meter, 9), 0);
-    EXPECT_GT(meter.calls, 0);
+    EXPECT_GE(meter.calls, 2);
     EXPECT_GT(meter.rangeHigh, 0);
 
     CountingMeter stopping;
-    stopping.stopAt = 20;
+    stopping.stopAt = 2;
     try {
         CFFTClass::FFT_2D(src.Rows(), dst.Rows(), n, n, 7, &stopping, 9);
         FAIL() << "the cancel did not come through";
