@@ -172,10 +172,12 @@ CThread* StartMeterJob(const char* title, MeterJobProc worker, void* arg, Finish
     job->meter.SetThread(thread);
 
     // The window exists before the worker starts, so its message boxes have their owner.
-    basecore::CallOnUiThread([&job, caption = thread->GetTitle()] {
-        job->window = std::make_unique<basecore::CProgressWnd>(caption, &job->meter);
-        job->meter.SetWindow(job->window->Wnd());
-    });
+    if (basecore::HasWindows()) {
+        basecore::CallOnUiThread([&job, caption = thread->GetTitle()] {
+            job->window = std::make_unique<basecore::CProgressWnd>(caption, &job->meter);
+            job->meter.SetWindow(job->window->Wnd());
+        });
+    }
 
     ThreadLauncher::SetWork(thread, [job, worker, arg] {
         bool escaped = false;

@@ -4,6 +4,7 @@
 #include <deque>
 #include <mutex>
 
+#include <QApplication>
 #include <QCoreApplication>
 #include <QMetaObject>
 #include <QThread>
@@ -42,6 +43,8 @@ void Drain()
 }
 
 }  // namespace
+
+bool HasWindows() { return qobject_cast<QApplication*>(QCoreApplication::instance()) != nullptr; }
 
 bool IsUiThread()
 {

@@ -6,6 +6,8 @@
 
 namespace basecore {
 
+/// True when the process runs a widget application (windows can be shown).
+bool HasWindows();
 /// True on the thread that runs the application's message loop.
 bool IsUiThread();
 /// Queues `fn` to run on the user-interface thread; runs it at once when there is no
