@@ -4,7 +4,6 @@
 #include <cstring>
 
 #include "outside/basecore/basecore_strings.h"
-#include "platform/last_error.h"
 
 namespace {
 
@@ -59,9 +58,4 @@ int GetError(const CRDPExcept* e, CString& text)
     }
     text = e->GetMessage();
     return e->GetCode();
-}
-
-CString GetErrorMessage(DWORD lastError)
-{
-    return ErrorText(lastError);
 }

@@ -37,6 +37,3 @@ private:
 /// The exception's code and, in `text`, its message ("CANCEL" for code 11). A null
 /// exception reads as code 0 with an empty text.
 int GetError(const CRDPExcept* e, CString& text);
-
-/// The system's text for a last-error code (what a failed layer or tag call left).
-CString GetErrorMessage(DWORD lastError);

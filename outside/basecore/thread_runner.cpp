@@ -15,6 +15,7 @@
 #include "outside/basecore/progress_window.h"
 #include "outside/basecore/rdp_except.h"
 #include "outside/basecore/ui_thread.h"
+#include "platform/last_error.h"
 
 namespace {
 
@@ -58,7 +59,7 @@ int CatchEscaped(CString& text)
         e->Delete();
         return code;
     } catch (const std::bad_alloc&) {
-        text = GetErrorMessage(8);  // not enough memory
+        text = ErrorText(ERROR_NOT_ENOUGH_MEMORY);
     } catch (const std::exception& e) {
         text = e.what();
     } catch (...) {
