@@ -15,6 +15,7 @@
 
 #include <fftw3.h>
 
+#include "outside/basecore/data_type.h"
 #include "outside/basecore/meter_info.h"
 #include "platform/last_error.h"
 
@@ -110,23 +111,6 @@ typename Fftw<R>::Plan CachedPlan(int n, int howmany, int sign)
     return plan;
 }
 
-template <class P> struct CplxInt {
-    P re;
-    P im;
-};
-
-// One source sample as a complex value of the working precision.
-template <class R, class S>
-inline std::complex<R> Load(const S& s)
-{
-    if constexpr (std::is_arithmetic_v<S>)
-        return {static_cast<R>(s), R(0)};
-    else if constexpr (std::is_same_v<S, std::complex<float>> || std::is_same_v<S, std::complex<double>>)
-        return {static_cast<R>(s.real()), static_cast<R>(s.imag())};
-    else
-        return {static_cast<R>(s.re), static_cast<R>(s.im)};
-}
-
 template <class R>
 using RowLoader = void (*)(const void* row, int count, std::complex<R>* out);
 
@@ -135,32 +119,16 @@ void LoadRow(const void* row, int count, std::complex<R>* out)
 {
     const S* in = static_cast<const S*>(row);
     for (int x = 0; x < count; ++x)
-        out[x] = Load<R>(in[x]);
+        out[x] = {static_cast<R>(re(in[x])), static_cast<R>(im(in[x]))};
 }
 
-// The row loader of a type code, picked once per transform.
+// The row loader of a type code, picked once per transform; null for an invalid code.
 template <class R>
 RowLoader<R> LoaderFor(int type)
 {
-    switch (type) {
-    case 1: return LoadRow<R, std::uint8_t>;
-    case 2: return LoadRow<R, std::int8_t>;
-    case 3: return LoadRow<R, std::uint16_t>;
-    case 4: return LoadRow<R, std::int16_t>;
-    case 5: return LoadRow<R, std::uint32_t>;
-    case 6: return LoadRow<R, std::int32_t>;
-    case 7: return LoadRow<R, float>;
-    case 8: return LoadRow<R, double>;
-    case 9: return LoadRow<R, std::complex<float>>;
-    case 10: return LoadRow<R, std::complex<double>>;
-    case 11: return LoadRow<R, CplxInt<std::uint8_t>>;
-    case 12: return LoadRow<R, CplxInt<std::int8_t>>;
-    case 13: return LoadRow<R, CplxInt<std::uint16_t>>;
-    case 14: return LoadRow<R, CplxInt<std::int16_t>>;
-    case 15: return LoadRow<R, CplxInt<std::uint32_t>>;
-    case 16: return LoadRow<R, CplxInt<std::int32_t>>;
-    default: return nullptr;
-    }
+    if (!isValidType(type))
+        return nullptr;
+    return visitSampleType(type, []<class S>(Tag<S>) -> RowLoader<R> { return LoadRow<R, S>; });
 }
 
 // Columns gathered per column-pass step: 16 complex floats (8 doubles) fill two cache
