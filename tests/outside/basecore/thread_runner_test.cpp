@@ -1,6 +1,5 @@
 #include <atomic>
 #include <chrono>
-#include <cstdio>
 #include <filesystem>
 #include <memory>
 #include <random>
@@ -18,6 +17,7 @@
 #include "outside/basecore/cmeter_info.h"
 #include "outside/basecore/progress_window.h"
 #include "outside/basecore/rdp_except.h"
+#include "outside/basecore/rdp_layer.h"
 #include "outside/basecore/thread_runner.h"
 #include "tests/support/test_environment.h"
 
@@ -87,19 +87,21 @@ struct WriteJobRecord {
 void WriteJob(void* arg, CMeterInfo* meter)
 {
     std::unique_ptr<WriteJobRecord> job(static_cast<WriteJobRecord*>(arg));
+    const int tCreate = meter->AddTask("Creating output file.", "", 0);
     const int tWrite = meter->AddTask("Writing rows", "", 0);
-    const int tClose = meter->AddTask("Closing", "", 0);
-    std::FILE* out = std::fopen(job->output.c_str(), "wb");
-    if (!out) {
-        meter->DeleteOnClose();
-        return;
-    }
+    CRDPLayer out(meter);
     try {
+        meter->SetCurrentTask(tCreate);
+        meter->SetProcessingState(-1);
+        if (!out.CreateLayer(job->output.c_str(), 16, job->rows, 7))
+            AfxThrowRDPExcept(RDP_ERROR_PROCESS, "Error creating output file");
+        meter->SetCompleteState(-1);
         meter->SetCurrentTask(tWrite);
         meter->SetProcessingState(-1);
         meter->SetRange(0, job->rows);
         meter->SetStep(1.0);
         meter->SetText("Row by row");
+        std::vector<double> row(16);
         for (int y = 0; y < job->rows; ++y) {
             if (y == job->failAt)
                 AfxThrowRDPExcept(RDP_ERROR_PROCESS, "Input file is damaged");
@@ -108,14 +110,12 @@ void WriteJob(void* arg, CMeterInfo* meter)
                 while (!job->holdAt->load())
                     std::this_thread::sleep_for(std::chrono::milliseconds(1));
             }
-            std::fputs("row\n", out);
+            std::fill(row.begin(), row.end(), double(y));
+            out.SetLineFromDouble(y, row.data(), 16);
             meter->StepIt();
         }
-        meter->SetCompleteState(-1);
-        meter->SetCurrentTask(tClose);
-        meter->SetProcessingState(-1);
-        std::fclose(out);
-        out = nullptr;
+        if (!out.CloseLayer())
+            AfxThrowRDPExcept(RDP_ERROR_PROCESS, "Error closing output file");
         meter->SetCompleteState(-1);
     } catch (CRDPExcept* e) {
         meter->SetErrorState(-1);
@@ -126,9 +126,7 @@ void WriteJob(void* arg, CMeterInfo* meter)
                 std::this_thread::sleep_for(std::chrono::milliseconds(1));
         }
         meter->DeleteOnClose();
-        if (out)
-            std::fclose(out);
-        std::remove(job->output.c_str());
+        out.DestroyLayer();
         e->Delete();
     }
 }
@@ -150,10 +148,10 @@ protected:
 TEST_F(ThreadRunner, FinishedJobShowsItsWindowAndCompletesOnTheUserInterfaceThread)
 {
     std::atomic<bool> release{false}, reached{false};
-    auto* record = new WriteJobRecord{dir.File("out.txt")};
+    auto* record = new WriteJobRecord{dir.File("out.rdp")};
     record->holdAt = &release;
     record->reached = &reached;
-    ASSERT_NE(::Run("Filtration: in.rdp", WriteJob, record, OnFinish, new ResultParam(dir.File("out.txt"))), nullptr);
+    ASSERT_NE(::Run("Filtration: in.rdp", WriteJob, record, OnFinish, new ResultParam(dir.File("out.rdp"))), nullptr);
 
     ASSERT_TRUE(PumpUntil([&] { return reached.load(); }));
     auto windows = ProgressWindows();
@@ -162,47 +160,48 @@ TEST_F(ThreadRunner, FinishedJobShowsItsWindowAndCompletesOnTheUserInterfaceThre
     EXPECT_EQ(window->windowTitle(), "Filtration: in.rdp");
     auto* tasks = window->findChild<QTreeWidget*>("tasks");
     ASSERT_TRUE(tasks);
-    ASSERT_TRUE(PumpUntil([&] { return tasks->topLevelItemCount() == 2 && tasks->topLevelItem(0)->text(1) == "Processing"; }));
-    EXPECT_EQ(tasks->topLevelItem(0)->text(0), "Writing rows");
-    EXPECT_EQ(tasks->topLevelItem(1)->text(1), "Waiting");
+    ASSERT_TRUE(PumpUntil([&] { return tasks->topLevelItemCount() == 2 && tasks->topLevelItem(1)->text(1) == "Processing"; }));
+    EXPECT_EQ(tasks->topLevelItem(0)->text(0), "Creating output file.");
+    EXPECT_EQ(tasks->topLevelItem(0)->text(1), "Complete");
+    EXPECT_EQ(tasks->topLevelItem(1)->text(0), "Writing rows");
     EXPECT_EQ(window->findChild<QLabel*>("text")->text(), "Row by row");
     EXPECT_TRUE(g_completions.files.empty());
 
     release = true;
     ASSERT_TRUE(PumpUntil([] { return !g_completions.files.empty(); }));
-    EXPECT_EQ(g_completions.files, std::vector<std::string>{dir.File("out.txt")});
+    EXPECT_EQ(g_completions.files, std::vector<std::string>{dir.File("out.rdp")});
     EXPECT_EQ(g_completions.threads[0], std::this_thread::get_id());
-    EXPECT_TRUE(std::filesystem::exists(dir.File("out.txt")));
+    EXPECT_EQ(CRDPLayer::GetNumLayer(dir.File("out.rdp").c_str()), 1);
 }
 
 TEST_F(ThreadRunner, FailedJobMarksItsTaskRemovesItsOutputAndOpensNothing)
 {
     std::atomic<int> messages{0};
     std::atomic<bool> answered{false};
-    auto* record = new WriteJobRecord{dir.File("out.txt"), 50, 5};
+    auto* record = new WriteJobRecord{dir.File("out.rdp"), 50, 5};
     record->messages = &messages;
     record->holdInError = &answered;
-    ::Run("Filtration: in.rdp", WriteJob, record, OnFinish, new ResultParam(dir.File("out.txt")));
+    ::Run("Filtration: in.rdp", WriteJob, record, OnFinish, new ResultParam(dir.File("out.rdp")));
     // While the failure is being told, the window shows the failed task.
     ASSERT_TRUE(PumpUntil([&] { return messages.load() == 1; }));
     auto* tasks = ProgressWindows().at(0)->findChild<QTreeWidget*>("tasks");
-    ASSERT_TRUE(PumpUntil([&] { return tasks->topLevelItemCount() == 2 && tasks->topLevelItem(0)->text(1) == "Error"; }));
+    ASSERT_TRUE(PumpUntil([&] { return tasks->topLevelItemCount() == 2 && tasks->topLevelItem(1)->text(1) == "Error"; }));
     answered = true;
     ASSERT_TRUE(PumpUntil(AllEnded));
     EXPECT_EQ(messages.load(), 1);
     EXPECT_TRUE(g_completions.files.empty());
-    EXPECT_FALSE(std::filesystem::exists(dir.File("out.txt")));
+    EXPECT_FALSE(std::filesystem::exists(dir.File("out.rdp")));
 }
 
 TEST_F(ThreadRunner, StopEndsTheJobSilentlyWithoutOutput)
 {
     std::atomic<int> messages{0};
     std::atomic<bool> release{false}, reached{false};
-    auto* record = new WriteJobRecord{dir.File("out.txt"), 1000};
+    auto* record = new WriteJobRecord{dir.File("out.rdp"), 1000};
     record->holdAt = &release;
     record->reached = &reached;
     record->messages = &messages;
-    ::Run("Filtration: in.rdp", WriteJob, record, OnFinish, new ResultParam(dir.File("out.txt")));
+    ::Run("Filtration: in.rdp", WriteJob, record, OnFinish, new ResultParam(dir.File("out.rdp")));
     ASSERT_TRUE(PumpUntil([&] { return reached.load(); }));
     auto* stop = ProgressWindows().at(0)->findChild<QPushButton*>("stop");
     ASSERT_TRUE(stop);
@@ -212,7 +211,7 @@ TEST_F(ThreadRunner, StopEndsTheJobSilentlyWithoutOutput)
     ASSERT_TRUE(PumpUntil(AllEnded));
     EXPECT_EQ(messages.load(), 0);
     EXPECT_TRUE(g_completions.files.empty());
-    EXPECT_FALSE(std::filesystem::exists(dir.File("out.txt")));
+    EXPECT_FALSE(std::filesystem::exists(dir.File("out.rdp")));
 }
 
 TEST_F(ThreadRunner, EscapedErrorCountsAsFailureAndCancelEscapingIsSilent)
@@ -311,7 +310,7 @@ TEST_F(ThreadRunner, StoppingAtAnyMomentLeavesNoThreadAndNoFile)
     std::mt19937 rng(2024);
     const int jobs = 24;
     for (int i = 0; i < jobs; ++i) {
-        auto* record = new WriteJobRecord{dir.File("out" + std::to_string(i) + ".txt"), 1 + int(rng() % 400)};
+        auto* record = new WriteJobRecord{dir.File("out" + std::to_string(i) + ".rdp"), 1 + int(rng() % 400)};
         ::Run("Stress", WriteJob, record, OnFinish, new ResultParam(record->output));
         if (rng() % 4 == 0)
             ProgressWindows().back()->findChild<QPushButton*>("stop")->click();
