@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include <cstring>
+#include <filesystem>
 #include <fstream>
 #include <set>
 #include <string>
@@ -262,6 +263,21 @@ TEST(Files, FileTimesCompareInOrder)
     EXPECT_EQ(CompareFileTime(&later, &written), 1);
     EXPECT_EQ(CompareFileTime(&written, &written), 0);
     CloseHandle(file);
+}
+
+TEST(Files, CurrentFolderAndCommandLine)
+{
+    TempDir dir;
+    char previous[4096];
+    ASSERT_GT(GetCurrentDirectory(sizeof previous, previous), 0u);
+    ASSERT_TRUE(SetCurrentDirectoryA(dir.Path().c_str()));
+    char now[4096];
+    ASSERT_GT(GetCurrentDirectory(sizeof now, now), 0u);
+    EXPECT_EQ(std::filesystem::canonical(now), std::filesystem::canonical(dir.Path()));
+    EXPECT_FALSE(SetCurrentDirectory(dir.File("missing").c_str()));
+    EXPECT_EQ(GetLastError(), ERROR_FILE_NOT_FOUND);
+    ASSERT_TRUE(SetCurrentDirectory(previous));
+    EXPECT_NE(std::string(GetCommandLineA()).find("platform_tests"), std::string::npos);
 }
 
 TEST(CFileTest, ReadsWritesSeeksAndReportsFailuresAsExceptions)

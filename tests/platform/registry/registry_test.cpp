@@ -296,6 +296,22 @@ TEST_F(RegistryTest, GarbageAndTamperedFilesAreRejected)
     }
 }
 
+// Another process (the 3D plug-in's host, a second start) may replace the file; the next
+// read sees its contents without any reload call.
+TEST_F(RegistryTest, FileReplacedByAnotherProcessIsReadAgain)
+{
+    const fs::path file = m_dir.Path() / "registry.dat";
+    HKEY key = Create("Software\\Orvane\\Shared");
+    SetString(key, "WorkDir", "/first");
+    const fs::path copy = m_dir.Path() / "other-process.dat";
+    fs::copy_file(file, copy);
+    SetString(key, "WorkDir", "/second/longer");
+    EXPECT_EQ(GetString(key, "WorkDir"), "/second/longer");
+    fs::rename(copy, file);
+    EXPECT_EQ(GetString(key, "WorkDir"), "/first");
+    RegCloseKey(key);
+}
+
 TEST_F(RegistryTest, WritesLeaveNoTemporaryFilesBehind)
 {
     HKEY key = Create("Software\\Orvane\\Atomic");

@@ -4,6 +4,7 @@
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
+#include <QLocalServer>
 #include <QUrl>
 #include <atomic>
 #include <fstream>
@@ -119,6 +120,20 @@ TEST(SingleInstanceChannelTest, SecondStartHandsItsCommandLineToTheFirst)
     EXPECT_FALSE(platform::SingleInstanceChannel::SendToRunning(name, "{Open \"x.rdp\"}", 1000));
     // After the first instance is gone the name can be taken again.
     EXPECT_TRUE(second.Listen(name, [](const CString&) {}));
+}
+
+TEST(SingleInstanceChannelTest, SocketLeftByACrashedInstanceIsTakenOver)
+{
+    const CString name = CString("tarvenix-stale-") + CString(std::to_string(::getpid()));
+    // What a crashed instance leaves: the socket file with nobody listening on it.
+    QLocalServer crashed;
+    ASSERT_TRUE(crashed.listen(platform::SingleInstanceChannel::ServerName(name)));
+    const QString path = crashed.fullServerName();
+    crashed.close();
+    std::ofstream(path.toStdString()) << "";
+    platform::SingleInstanceChannel channel;
+    EXPECT_TRUE(channel.Listen(name, [](const CString&) {}));
+    EXPECT_TRUE(channel.IsListening());
 }
 
 }  // namespace
