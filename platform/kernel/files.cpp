@@ -68,12 +68,6 @@ DWORD PathError(int e, const char* path)
     return ErrorFromErrno(e);
 }
 
-int FileDescriptorOf(HANDLE file)
-{
-    auto object = std::dynamic_pointer_cast<FileObject>(LookupKernelObject(file));
-    return object ? object->Fd() : -1;
-}
-
 namespace {
 
 FILETIME ToFileTime(const timespec& t)

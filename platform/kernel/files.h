@@ -176,8 +176,6 @@ PLATFORM_API LPSTR GetCommandLine();
 inline LPSTR GetCommandLineA() { return GetCommandLine(); }
 
 namespace platform {
-/// The open file descriptor behind a file handle, or -1 (for the layer's own mapping code).
-PLATFORM_API int FileDescriptorOf(HANDLE file);
 /// Matches a name against a pattern of "*" and "?", without regard to ASCII letter case.
 PLATFORM_API bool MatchesWildcard(const char* pattern, const char* name);
 }  // namespace platform
