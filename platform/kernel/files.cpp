@@ -211,10 +211,7 @@ HANDLE CreateFile(LPCSTR name, DWORD access, DWORD, void*, DWORD disposition, DW
             existed = true;
             fd = ::open(name, flags | (disposition == CREATE_ALWAYS ? O_TRUNC : 0));
         }
-        if (fd >= 0 && disposition == CREATE_ALWAYS && !canWrite && existed && ::ftruncate(fd, 0) != 0) {
-            ::close(fd);
-            fd = -1;
-        }
+        // CREATE_ALWAYS empties the file even for a reading handle; O_TRUNC does that on Linux.
         break;
     case OPEN_EXISTING:
         fd = ::open(name, flags);

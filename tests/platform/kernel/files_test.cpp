@@ -69,6 +69,12 @@ TEST(Files, DispositionsCreateOpenAndTruncateAsTheSystemDoes)
     CloseHandle(file);
 
     WriteText(path, "content");
+    file = CreateFile(path.c_str(), GENERIC_READ, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+    ASSERT_NE(file, INVALID_HANDLE_VALUE);  // empties the file even for a reading handle
+    CloseHandle(file);
+    EXPECT_EQ(ReadAll(path), "");
+
+    WriteText(path, "content");
     file = CreateFile(path.c_str(), GENERIC_WRITE, 0, nullptr, TRUNCATE_EXISTING, 0, nullptr);
     ASSERT_NE(file, INVALID_HANDLE_VALUE);
     CloseHandle(file);
