@@ -292,7 +292,9 @@ BOOL WriteFile(HANDLE file, LPCVOID buffer, DWORD toWrite, DWORD* written, LPOVE
 }
 
 namespace {
-bool SeekFile(HANDLE file, std::int64_t distance, DWORD method, std::int64_t* position)
+// Moves the pointer unless the new position exceeds `limit` (the caller's answer cannot hold it).
+bool SeekFile(HANDLE file, std::int64_t distance, DWORD method, std::int64_t* position,
+              std::int64_t limit = INT64_MAX)
 {
     auto object = platform::LookupHandle<FileObject>(file);
     if (!object)
@@ -312,6 +314,8 @@ bool SeekFile(HANDLE file, std::int64_t distance, DWORD method, std::int64_t* po
         return Fail(ErrorFromErrno(errno));
     if ((distance < 0 && base + distance < 0) || (distance > 0 && base > INT64_MAX - distance))
         return Fail(distance < 0 ? ERROR_NEGATIVE_SEEK : ERROR_INVALID_PARAMETER);
+    if (base + distance > limit)
+        return Fail(ERROR_INVALID_PARAMETER);
     const off_t result = ::lseek(object->Fd(), static_cast<off_t>(base + distance), SEEK_SET);
     if (result < 0)
         return Fail(ErrorFromErrno(errno));
@@ -327,15 +331,11 @@ DWORD SetFilePointer(HANDLE file, LONG distance, LONG* distanceHigh, DWORD metho
                                     static_cast<std::uint32_t>(distance))
         : distance;
     std::int64_t position = 0;
-    if (!SeekFile(file, move, method, &position))
+    // Without a high part the new position must fit the 32-bit answer, else nothing moves.
+    if (!SeekFile(file, move, method, &position, distanceHigh ? INT64_MAX : 0xFFFFFFFELL))
         return INVALID_SET_FILE_POINTER;
     if (distanceHigh)
         *distanceHigh = static_cast<LONG>(static_cast<std::uint64_t>(position) >> 32);
-    else if (position > 0xFFFFFFFELL) {
-        // The position does not fit the 32-bit answer the caller asked for.
-        SetLastError(ERROR_INVALID_PARAMETER);
-        return INVALID_SET_FILE_POINTER;
-    }
     SetLastError(ERROR_SUCCESS);
     return static_cast<DWORD>(static_cast<std::uint64_t>(position) & 0xFFFFFFFFu);
 }

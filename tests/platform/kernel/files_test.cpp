@@ -112,6 +112,12 @@ TEST(Files, PointerSizeAndEndOfFileBeyondFourGigabytes)
     EXPECT_EQ(moveHigh, 1);
     EXPECT_EQ(SetFilePointer(file, -1, nullptr, FILE_BEGIN), INVALID_SET_FILE_POINTER);
     EXPECT_EQ(GetLastError(), ERROR_NEGATIVE_SEEK);
+    // A position past 4 GiB does not fit the 32-bit answer: refused, pointer unmoved.
+    EXPECT_EQ(SetFilePointer(file, 0, nullptr, FILE_END), INVALID_SET_FILE_POINTER);
+    EXPECT_EQ(GetLastError(), ERROR_INVALID_PARAMETER);
+    LARGE_INTEGER here{};
+    ASSERT_TRUE(SetFilePointerEx(file, LARGE_INTEGER{}, &here, FILE_CURRENT));
+    EXPECT_EQ(here.QuadPart, (LONGLONG(1) << 32) + 6);
 
     // Cut back to a few bytes; reading at the end gives 0 bytes and success.
     ASSERT_EQ(SetFilePointer(file, 3, nullptr, FILE_BEGIN), 3u);
