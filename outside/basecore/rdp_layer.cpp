@@ -186,11 +186,10 @@ CRDPLayer::~CRDPLayer()
 
 void CRDPLayer::Reset()
 {
-    // A closed object's statistics read as zeros from its own storage.
-    m_noStats = 0.0;
+    m_noStatistic = 0.0;
     m_noStatsReady = 0;
-    m_pMax = m_pMin = m_pReMax = m_pReMin = m_pImMax = m_pImMin = &m_noStats;
-    m_pMean = m_pStdDev = m_pReMean = m_pReStdDev = m_pImMean = m_pImStdDev = &m_noStats;
+    m_pMax = m_pMin = m_pReMax = m_pReMin = m_pImMax = m_pImMin = &m_noStatistic;
+    m_pMean = m_pStdDev = m_pReMean = m_pReStdDev = m_pImMean = m_pImStdDev = &m_noStatistic;
     m_pStatsReady = &m_noStatsReady;
     m_pHist = m_pReHist = m_pImHist = nullptr;
     m_width = m_height = m_type = 0;

@@ -224,7 +224,9 @@ private:
     int m_layerIndex = 0;
     std::vector<void*> m_rows;
     std::unique_ptr<Impl> m_impl;
-    double m_noStats = 0.0;
+    // What the statistics pointers show while nothing is open: the object's own, so that
+    // layers on different threads share nothing.
+    double m_noStatistic = 0.0;
     int m_noStatsReady = 0;
 };
 
