@@ -256,6 +256,22 @@ void FromCounts(const std::vector<std::uint64_t>& counts, const std::function<do
     for (int b = 0; b < 256; ++b) out.hist[b] = static_cast<DWORD>(std::min<std::uint64_t>(hist[b], 0xFFFFFFFFu));
 }
 
+/// True when a run of samples holds a NaN (never for integer samples). Runs are rows, still
+/// in cache for the pass that follows.
+template <class T>
+bool HasNan(const T* p, int n)
+{
+    if constexpr (std::is_floating_point_v<T>) {
+        bool nan = false;
+        for (int i = 0; i < n; ++i) nan |= !(p[i] == p[i]);
+        return nan;
+    } else {
+        (void)p;
+        (void)n;
+        return false;
+    }
+}
+
 /// The bin of BinOf for t = (v - lo) x scale, written without branches: clamped to
 /// 0 .. last (NaN to 0), then truncated.
 inline int BinOfScaled(double t, double last)
@@ -360,11 +376,6 @@ std::array<ComponentStats, kComponents> MomentsOf(const SampleRows& src, const S
         // Real layers count into four interleaved histograms (merged below), so runs of equal
         // samples do not wait on one counter.
         std::vector<std::vector<DWORD>> hist(static_cast<size_t>(threads), std::vector<DWORD>(256 * 4, 0));
-        // The first pass counted the samples that are numbers: when that is all of them,
-        // the loops need no NaN test.
-        std::uint64_t regionSamples = 0;
-        for (const Span& sp : spans) regionSamples += std::uint64_t(sp.x1 - sp.x0);
-        const bool noNan = range.count == regionSamples;
         double shift[kComp], scale[kComp];
         for (int j = 0; j < kComp; ++j) {
             const double mid = 0.5 * (range.min[j] + range.max[j]);
@@ -380,7 +391,7 @@ std::array<ComponentStats, kComponents> MomentsOf(const SampleRows& src, const S
                     const Span& s = spans[k];
                     const T* p = RowOf<T>(src, s.y);
                     if constexpr (!IsComplex<T>) {
-                        if (noNan) {
+                        if (!HasNan(p + s.x0, s.x1 - s.x0)) {
                             MomentsRun<T>(p + s.x0, s.x1 - s.x0, range.min[0], scale[0], shift[0], acc.sum[0],
                                           acc.sum2[0], h);
                             acc.n += std::uint64_t(s.x1 - s.x0);
@@ -447,7 +458,7 @@ std::array<ComponentStats, kComponents> MomentsOf(const SampleRows& src, const S
 
 template <class T>
 std::uint64_t HistogramOf(const SampleRows& src, const SpanList& spans, const MinMaxResult& range, int bins,
-                          DWORD* counters)
+                          DWORD* counters, const RowProgress& progress)
 {
     constexpr int kComp = IsComplex<T> ? 4 : 1;
     const std::vector<Band> bands = MakeBands(spans);
@@ -476,7 +487,7 @@ std::uint64_t HistogramOf(const SampleRows& src, const SpanList& spans, const Mi
                 }
                 counted[static_cast<size_t>(t)] += n;
             },
-            {});
+            progress);
     } else if constexpr (!IsComplex<T>) {
         // Four interleaved 32-bit histograms per thread, each with one extra cell that
         // takes the NaN samples, so the loop has no branch.
@@ -509,7 +520,7 @@ std::uint64_t HistogramOf(const SampleRows& src, const SpanList& spans, const Mi
                 }
                 counted[static_cast<size_t>(t)] += n;
             },
-            {});
+            progress);
         for (size_t t = 0; t < lanes.size(); ++t) {
             std::uint64_t* h = hist[t].data();
             for (int l = 0; l < 4; ++l) {
@@ -539,7 +550,7 @@ std::uint64_t HistogramOf(const SampleRows& src, const SpanList& spans, const Mi
                 }
                 counted[static_cast<size_t>(t)] += n;
             },
-            {});
+            progress);
     }
     std::uint64_t total = 0;
     for (std::uint64_t n : counted) total += n;
@@ -551,7 +562,123 @@ std::uint64_t HistogramOf(const SampleRows& src, const SpanList& spans, const Mi
     return total;
 }
 
+/// One band's share of the one-pass statistics of real samples: extremes, and sums taken
+/// from the band's first sample so that they stay small.
+struct BandMoments {
+    double min = std::numeric_limits<double>::infinity();
+    double max = -std::numeric_limits<double>::infinity();
+    std::uint64_t n = 0;
+    double shift = 0, sum = 0, sum2 = 0;
+};
+
+template <class T>
+void MinMaxMomentsBand(const SampleRows& src, const SpanList& spans, const Band& band, BandMoments& out)
+{
+    bool shifted = false;
+    double lo = out.min, hi = out.max, shift = 0;
+    double s0 = 0, s1 = 0, q0 = 0, q1 = 0;
+    std::uint64_t n = 0;
+    for (size_t k = band.begin; k < band.end; ++k) {
+        const Span& s = spans[k];
+        const T* p = RowOf<T>(src, s.y);
+        int x = s.x0;
+        if (!shifted) {
+            for (; x < s.x1 && !(double(p[x]) == double(p[x])); ++x) {}
+            if (x == s.x1) continue;
+            shift = double(p[x]);
+            shifted = true;
+        }
+        for (; x + 2 <= s.x1; x += 2) {
+            const double v0 = double(p[x]), v1 = double(p[x + 1]);
+            if (v0 == v0 && v1 == v1) {
+                lo = std::min(lo, std::min(v0, v1));
+                hi = std::max(hi, std::max(v0, v1));
+                const double d0 = v0 - shift, d1 = v1 - shift;
+                s0 += d0;
+                s1 += d1;
+                q0 += d0 * d0;
+                q1 += d1 * d1;
+                n += 2;
+            } else {
+                for (const double v : {v0, v1}) {
+                    if (!(v == v)) continue;
+                    lo = std::min(lo, v);
+                    hi = std::max(hi, v);
+                    s0 += v - shift;
+                    q0 += (v - shift) * (v - shift);
+                    ++n;
+                }
+            }
+        }
+        for (; x < s.x1; ++x) {
+            const double v = double(p[x]);
+            if (!(v == v)) continue;
+            lo = std::min(lo, v);
+            hi = std::max(hi, v);
+            s0 += v - shift;
+            q0 += (v - shift) * (v - shift);
+            ++n;
+        }
+    }
+    out = {lo, hi, n, shift, s0 + s1, q0 + q1};
+}
+
 }  // namespace
+
+std::array<ComponentStats, kComponents> ComputeStatistics(const SampleRows& src, const SpanList& region,
+                                                          MinMaxResult* range, const RowProgress& progress)
+{
+    const bool fused = visitSampleType(src.type, []<class T>(Tag<T>) {
+        return !IsComplex<T> && !kCountsValues<T>;
+    });
+    if (!fused) {
+        *range = ComputeMinMax(src, region, progress);
+        return ComputeMoments(src, region, *range, progress);
+    }
+    const std::vector<Band> bands = MakeBands(region);
+    std::vector<BandMoments> parts(bands.size());
+    visitSampleType(src.type, [&]<class T>(Tag<T>) {
+        if constexpr (!IsComplex<T>) {
+            RunBands(
+                bands, ThreadCount(bands.size()),
+                [&](const Band& band, int) {
+                    MinMaxMomentsBand<T>(src, region, band, parts[static_cast<size_t>(&band - bands.data())]);
+                },
+                progress);
+        }
+    });
+    // Bands merge in their order (Chan's pairwise update), so the result is the same
+    // whatever the number of threads.
+    MinMaxAcc extremes;
+    double mean = 0, m2 = 0;
+    std::uint64_t n = 0;
+    for (const BandMoments& b : parts) {
+        if (!b.n) continue;
+        extremes.min[0] = std::min(extremes.min[0], b.min);
+        extremes.max[0] = std::max(extremes.max[0], b.max);
+        const double bn = double(b.n);
+        const double bMean = b.shift + b.sum / bn;
+        const double bM2 = std::max(0.0, b.sum2 - b.sum * b.sum / bn);
+        const double total = double(n) + bn;
+        const double delta = bMean - mean;
+        mean += delta * bn / total;
+        m2 += bM2 + delta * delta * double(n) * bn / total;
+        n += b.n;
+    }
+    extremes.count = n;
+    Finish(*range, extremes, false);
+    std::array<ComponentStats, kComponents> out{};
+    out[0].min = range->min[0];
+    out[0].max = range->max[0];
+    if (n) {
+        out[0].mean = mean;
+        out[0].stdDev = std::sqrt(m2 / double(n));
+    }
+    std::array<DWORD, 256> hist{};
+    ComputeHistogram(src, region, *range, 256, hist.data(), progress);
+    out[0].hist = hist;
+    return out;
+}
 
 double BinScale(double lo, double hi, int bins)
 {
@@ -633,8 +760,8 @@ std::array<ComponentStats, kComponents> ComputeMoments(const SampleRows& src, co
 }
 
 std::uint64_t ComputeHistogram(const SampleRows& src, const SpanList& region, const MinMaxResult& range,
-                               int bins, DWORD* counters)
+                               int bins, DWORD* counters, const RowProgress& progress)
 {
-    return visitSampleType(src.type,
-                           [&]<class T>(Tag<T>) { return HistogramOf<T>(src, region, range, bins, counters); });
+    return visitSampleType(
+        src.type, [&]<class T>(Tag<T>) { return HistogramOf<T>(src, region, range, bins, counters, progress); });
 }

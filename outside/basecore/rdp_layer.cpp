@@ -695,7 +695,39 @@ BOOL CRDPLayer::StatisticCountRect(const RECT* rect)
         m_pMeter->SetRange(0, 2.0 * rows);
         m_pMeter->SetStep(1.0);
     }
-    return MaxMinCount(rect) && StatsCalc(rect);
+    const SpanList spans = SpansOfRect(r, m_width, m_height);
+    const SampleRows src{m_rows.data(), m_width, m_height, m_type};
+    MinMaxResult range;
+    const auto stats = ComputeStatistics(src, spans, &range, [this](int done) { Progress(done); });
+    StoreExtremes(range);
+    StoreMoments(stats);
+    return TRUE;
+}
+
+void CRDPLayer::StoreExtremes(const MinMaxResult& mm)
+{
+    *m_pStatsReady = 0;
+    *m_pMin = mm.min[0];
+    *m_pMax = mm.max[0];
+    if (IsComplex()) {
+        for (int c = kPhase; c <= kImaginary; ++c) {
+            std::memcpy(m_impl->stats[c] + kStatMin, &mm.min[c], 8);
+            std::memcpy(m_impl->stats[c] + kStatMax, &mm.max[c], 8);
+        }
+    }
+}
+
+void CRDPLayer::StoreMoments(const std::array<ComponentStats, kComponents>& stats)
+{
+    const std::int32_t one = 1;
+    for (int c = 0; c < (IsComplex() ? kComponents : 1); ++c) {
+        BYTE* block = m_impl->stats[c];
+        std::memcpy(block + kStatMean, &stats[c].mean, 8);
+        std::memcpy(block + kStatStdDev, &stats[c].stdDev, 8);
+        std::memcpy(block + kStatHist, stats[c].hist.data(), 1024);
+        if (c > 0) std::memcpy(block + kStatReady, &one, 4);
+    }
+    *m_pStatsReady = 1;
 }
 
 BOOL CRDPLayer::MaxMinCount(const RECT* rect)
@@ -703,20 +735,8 @@ BOOL CRDPLayer::MaxMinCount(const RECT* rect)
     if (!IsOpen()) return Fail(ERROR_INVALID_HANDLE, "", "no layer is open") != nullptr;
     const SpanList spans = SpansOfRect(InclusiveToExclusive(rect, m_width, m_height), m_width, m_height);
     const SampleRows src{m_rows.data(), m_width, m_height, m_type};
-    const MinMaxResult mm = ComputeMinMax(src, spans, [this](int rows) { Progress(rows); });
     // Stored only once complete, so a cancel leaves the statistics as they were.
-    *m_pStatsReady = 0;
-    *m_pMin = mm.min[0];
-    *m_pMax = mm.max[0];
-    if (IsComplex()) {
-        auto put = [&](BYTE* block, int c) {
-            std::memcpy(block + kStatMin, &mm.min[c], 8);
-            std::memcpy(block + kStatMax, &mm.max[c], 8);
-        };
-        put(m_impl->stats[1], kPhase);
-        put(m_impl->stats[2], kReal);
-        put(m_impl->stats[3], kImaginary);
-    }
+    StoreExtremes(ComputeMinMax(src, spans, [this](int rows) { Progress(rows); }));
     return TRUE;
 }
 
@@ -727,22 +747,10 @@ BOOL CRDPLayer::StatsCalc(const RECT* rect)
     const SampleRows src{m_rows.data(), m_width, m_height, m_type};
     MinMaxResult range;
     for (int c = 0; c < kComponents; ++c) {
-        BYTE* block = m_impl->stats[c == 0 ? 0 : c];
-        std::memcpy(&range.min[c], block + kStatMin, 8);
-        std::memcpy(&range.max[c], block + kStatMax, 8);
+        std::memcpy(&range.min[c], m_impl->stats[c] + kStatMin, 8);
+        std::memcpy(&range.max[c], m_impl->stats[c] + kStatMax, 8);
     }
-    const auto stats = ComputeMoments(src, spans, range, [this](int rows) { Progress(rows); });
-    for (int c = 0; c < (IsComplex() ? kComponents : 1); ++c) {
-        BYTE* block = m_impl->stats[c];
-        std::memcpy(block + kStatMean, &stats[c].mean, 8);
-        std::memcpy(block + kStatStdDev, &stats[c].stdDev, 8);
-        std::memcpy(block + kStatHist, stats[c].hist.data(), 1024);
-    }
-    *m_pStatsReady = 1;
-    if (IsComplex()) {
-        const std::int32_t one = 1;
-        for (int c = 1; c < kComponents; ++c) std::memcpy(m_impl->stats[c] + kStatReady, &one, 4);
-    }
+    StoreMoments(ComputeMoments(src, spans, range, [this](int rows) { Progress(rows); }));
     return TRUE;
 }
 

@@ -125,10 +125,18 @@ TEST(LayerStatistics, EveryTypeMatchesAPlainComputationOverTheLayerAndARectangle
         ASSERT_NE(layer.CreateTempLayer(w, h, code), nullptr);
         for (int y = 0; y < h; ++y) ASSERT_TRUE(layer.SetLineFromDouble(y, rows[size_t(y)].data(), w));
 
-        for (const bool whole : {true, false}) {
-            SCOPED_TRACE(whole ? "whole layer" : "rectangle");
+        for (const int pass : {0, 1, 2}) {
+            // One call, on the whole layer and on a rectangle; and the viewer's two calls.
+            const bool whole = pass != 1;
+            SCOPED_TRACE(pass == 0 ? "whole layer" : pass == 1 ? "rectangle" : "MaxMinCount and StatsCalc");
             const RECT inclusive{17, 5, 250, 190};   // right column and bottom row included
-            ASSERT_TRUE(layer.StatisticCountRect(whole ? nullptr : &inclusive));
+            if (pass == 2) {
+                ASSERT_TRUE(layer.MaxMinCount(nullptr));
+                EXPECT_FALSE(layer.StatsReady());
+                ASSERT_TRUE(layer.StatsCalc(nullptr));
+            } else {
+                ASSERT_TRUE(layer.StatisticCountRect(whole ? nullptr : &inclusive));
+            }
             EXPECT_TRUE(layer.StatsReady());
             const SpanList spans = SpansOfRect(whole ? RECT{0, 0, w, h} : RECT{17, 5, 251, 191}, w, h);
             const Reference ref = Compute(rows, spans, complex);
