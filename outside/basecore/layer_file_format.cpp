@@ -2,6 +2,7 @@
 
 #include <cerrno>
 #include <cstring>
+#include <fcntl.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -286,6 +287,10 @@ DWORD WriteFile(int fd, const std::vector<LayerOut>& layers, std::vector<LayerPl
     Plan plan;
     if (!MakePlan(layers, &plan)) return ERROR_FILE_TOO_LARGE;
     if (ftruncate(fd, 0) != 0 || ftruncate(fd, static_cast<off_t>(plan.size)) != 0) return ErrorFromErrno(errno);
+    // Samples are written later through a mapping, where a full disk would be a crash
+    // (SIGBUS) instead of an error: the space is reserved now.
+    if (const int e = posix_fallocate(fd, 0, static_cast<off_t>(plan.size)); e != 0 && e != EOPNOTSUPP && e != EINVAL)
+        return ErrorFromErrno(e);
 
     // The small structures are gathered in one buffer per layer region and written at once.
     std::vector<BYTE> head(static_cast<size_t>(kHeaderBytes + kLayerEntryBytes * std::int64_t(layers.size())), 0);
