@@ -314,9 +314,12 @@ void MomentsRun(const T* p, int n, double lo, double scale, double shift, double
     sum2 += (q0 + q1) + (q2 + q3);
 }
 
+/// Moments and histograms over `range`; for the small integer types that are counted, a
+/// non-null `derived` makes the one counting pass find the range itself (stored there).
 template <class T>
 std::array<ComponentStats, kComponents> MomentsOf(const SampleRows& src, const SpanList& spans,
-                                                  const MinMaxResult& range, const RowProgress& progress)
+                                                  MinMaxResult range, const RowProgress& progress,
+                                                  MinMaxResult* derived = nullptr)
 {
     std::array<ComponentStats, kComponents> out{};
     for (int j = 0; j < kComponents; ++j) {
@@ -351,6 +354,33 @@ std::array<ComponentStats, kComponents> MomentsOf(const SampleRows& src, const S
         std::vector<std::uint64_t> total(kValues, 0);
         for (const auto& c : counts)
             for (size_t i = 0; i < kValues; ++i) total[i] += c[i];
+        if (derived) {
+            MinMaxAcc acc;
+            for (unsigned i = 0; i < kValues; ++i) {
+                if (!total[i]) continue;
+                acc.count += total[i];
+                double c[4];
+                if constexpr (kCountsValues<T>) {
+                    c[0] = ValueOfIndex<T>(i);
+                } else {
+                    using P = PartType<T>;
+                    c[2] = ValueOfIndex<P>(i & 0xFF);
+                    c[3] = ValueOfIndex<P>(i >> 8);
+                    c[0] = std::sqrt(c[2] * c[2] + c[3] * c[3]);
+                    c[1] = std::atan2(c[3], c[2]);
+                }
+                for (int j = 0; j < (IsComplex<T> ? 4 : 1); ++j) {
+                    acc.min[j] = std::min(acc.min[j], c[j]);
+                    acc.max[j] = std::max(acc.max[j], c[j]);
+                }
+            }
+            Finish(range, acc, IsComplex<T>);
+            *derived = range;
+            for (int j = 0; j < kComponents; ++j) {
+                out[j].min = range.min[j];
+                out[j].max = range.max[j];
+            }
+        }
         if constexpr (kCountsValues<T>) {
             FromCounts(total, [](unsigned i) { return ValueOfIndex<T>(i); }, range.min[0], range.max[0], out[0]);
         } else {
@@ -628,9 +658,20 @@ void MinMaxMomentsBand(const SampleRows& src, const SpanList& spans, const Band&
 std::array<ComponentStats, kComponents> ComputeStatistics(const SampleRows& src, const SpanList& region,
                                                           MinMaxResult* range, const RowProgress& progress)
 {
-    const bool fused = visitSampleType(src.type, []<class T>(Tag<T>) {
-        return !IsComplex<T> && !kCountsValues<T>;
-    });
+    // 8- and 16-bit samples: one counting pass gives everything.
+    const bool counted = visitSampleType(src.type, []<class T>(Tag<T>) { return kCountsValues<T> || kCountsPairs<T>; });
+    if (counted) {
+        auto stats = visitSampleType(src.type, [&]<class T>(Tag<T>) {
+            return MomentsOf<T>(src, region, MinMaxResult{}, progress, range);
+        });
+        if (progress) {   // the second pass the other types make
+            int rows = 0;
+            for (const Band& b : MakeBands(region)) rows += b.rows;
+            if (rows > 0) progress(rows);
+        }
+        return stats;
+    }
+    const bool fused = visitSampleType(src.type, []<class T>(Tag<T>) { return !IsComplex<T>; });
     if (!fused) {
         *range = ComputeMinMax(src, region, progress);
         return ComputeMoments(src, region, *range, progress);

@@ -69,7 +69,8 @@ std::array<ComponentStats, kComponents> ComputeMoments(const SampleRows& src, co
 
 /// Everything of ComputeMinMax and ComputeMoments in as few passes over the samples as the
 /// type allows (real 32- and 64-bit samples: minimum, maximum and moments in one pass, then
-/// the histogram); `range` receives the minima and maxima. Each pass reports its rows.
+/// the histogram; 8- and 16-bit samples: one counting pass); `range` receives the minima
+/// and maxima. Progress counts two steps per row whatever the passes.
 std::array<ComponentStats, kComponents> ComputeStatistics(const SampleRows& src, const SpanList& region,
                                                           MinMaxResult* range, const RowProgress& progress = {});
 

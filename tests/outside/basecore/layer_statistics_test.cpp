@@ -248,6 +248,13 @@ TEST(LayerStatistics, ProgressStepsOncePerRowAndACancelKeepsTheOldStatistics)
     ASSERT_TRUE(layer.StatisticCountRect(nullptr));
     EXPECT_EQ(meter.High(), 600.0);
     EXPECT_EQ(meter.Steps(), 600);
+    for (int code : {3, 9}) {   // counted in one pass; complex in two
+        RecordingMeter other;
+        CRDPLayer more(&other);
+        ASSERT_NE(more.CreateTempLayer(2000, 300, code), nullptr);
+        ASSERT_TRUE(more.StatisticCountRect(nullptr));
+        EXPECT_EQ(other.Steps(), 600) << code;
+    }
 
     layer.SetValue(0, 0, 50.0);
     RecordingMeter stopping;
