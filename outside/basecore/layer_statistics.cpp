@@ -569,11 +569,20 @@ std::uint64_t HistogramOf(const SampleRows& src, const SpanList& spans, const Mi
                     const T* p = RowOf<T>(src, s.y);
                     for (int x = s.x0; x < s.x1; ++x) {
                         {
-                            double c[4];
-                            ComplexParts(p[x], c[2], c[3], c[0], c[1]);
-                            if (!(c[0] == c[0])) continue;
-                            for (int j = 0; j < 4; ++j)
-                                ++h[static_cast<size_t>(bins) * j + BinOf(c[j], range.min[j], scale[j], bins)];
+                            const double r = double(re(p[x])), i = double(im(p[x]));
+                            const double a = std::sqrt(r * r + i * i);
+                            if (!(a == a)) continue;
+                            const double last = double(bins - 1);
+                            ++h[BinOfScaled((a - range.min[0]) * scale[0], last)];
+                            ++h[static_cast<size_t>(bins) * 2 + BinOfScaled((r - range.min[2]) * scale[2], last)];
+                            ++h[static_cast<size_t>(bins) * 3 + BinOfScaled((i - range.min[3]) * scale[3], last)];
+                            // The exact phase only where the cheap one may lie in another bin.
+                            const double guess = ApproxArg(r, i);
+                            const int b0 = BinOfScaled((guess - kApproxArgError - range.min[1]) * scale[1], last);
+                            const int b1 = BinOfScaled((guess + kApproxArgError - range.min[1]) * scale[1], last);
+                            const bool sure = i != 0.0 && guess == guess && b0 == b1;
+                            const int b = sure ? b0 : BinOfScaled((std::atan2(i, r) - range.min[1]) * scale[1], last);
+                            ++h[static_cast<size_t>(bins) + size_t(b)];
                         }
                         ++n;
                     }
@@ -605,7 +614,7 @@ template <class T>
 void MinMaxMomentsBand(const SampleRows& src, const SpanList& spans, const Band& band, BandMoments& out)
 {
     bool shifted = false;
-    double lo = out.min, hi = out.max, shift = 0;
+    double lo = out.min, hi = out.max, lo1 = lo, hi1 = hi, shift = 0;
     double s0 = 0, s1 = 0, q0 = 0, q1 = 0;
     std::uint64_t n = 0;
     for (size_t k = band.begin; k < band.end; ++k) {
@@ -621,8 +630,11 @@ void MinMaxMomentsBand(const SampleRows& src, const SpanList& spans, const Band&
         for (; x + 2 <= s.x1; x += 2) {
             const double v0 = double(p[x]), v1 = double(p[x + 1]);
             if (v0 == v0 && v1 == v1) {
-                lo = std::min(lo, std::min(v0, v1));
-                hi = std::max(hi, std::max(v0, v1));
+                // One comparison per accumulator: min/max of the pair first would branch.
+                lo = std::min(lo, v0);
+                lo1 = std::min(lo1, v1);
+                hi = std::max(hi, v0);
+                hi1 = std::max(hi1, v1);
                 const double d0 = v0 - shift, d1 = v1 - shift;
                 s0 += d0;
                 s1 += d1;
@@ -650,7 +662,7 @@ void MinMaxMomentsBand(const SampleRows& src, const SpanList& spans, const Band&
             ++n;
         }
     }
-    out = {lo, hi, n, shift, s0 + s1, q0 + q1};
+    out = {std::min(lo, lo1), std::max(hi, hi1), n, shift, s0 + s1, q0 + q1};
 }
 
 }  // namespace

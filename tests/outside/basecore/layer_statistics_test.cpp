@@ -237,6 +237,11 @@ TEST(LayerStatistics, PhaseExtremesFollowSignedZerosExactly)
     EXPECT_EQ(At(phase, 16), std::numbers::pi) << "(-1, +0)";
     EXPECT_EQ(layer.Min(), 0.0);
     EXPECT_EQ(layer.Max(), 2.0);
+    std::vector<DWORD> counters(4 * 256);
+    ASSERT_EQ(layer.CalcHist(nullptr, 256, counters.data(), 4 * 256 * 4), 4);
+    EXPECT_EQ(counters[256 + 0], 1u) << "-pi";
+    EXPECT_EQ(counters[256 + 255], 1u) << "+pi";
+    EXPECT_EQ(counters[256 + 128], 2u) << "0 and almost 0";
 }
 
 TEST(LayerStatistics, ProgressStepsOncePerRowAndACancelKeepsTheOldStatistics)
