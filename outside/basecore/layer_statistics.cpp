@@ -103,15 +103,6 @@ const T* RowOf(const SampleRows& src, int y)
 }
 
 template <class T>
-inline void ComplexParts(const T& s, double& r, double& i, double& a, double& p)
-{
-    r = double(re(s));
-    i = double(im(s));
-    a = std::sqrt(r * r + i * i);
-    p = std::atan2(i, r);
-}
-
-template <class T>
 constexpr bool kCountsValues = !IsComplex<T> && sizeof(T) <= 2 && std::is_integral_v<T>;
 template <class T>
 constexpr bool kCountsPairs = IsComplex<T> && sizeof(PartType<T>) == 1;
@@ -194,8 +185,9 @@ void MinMaxBand(const SampleRows& src, const SpanList& spans, const Band& band, 
             const T* p = RowOf<T>(src, s.y);
             for (int x = s.x0; x < s.x1; ++x) {
                 const double r = double(re(p[x])), i = double(im(p[x]));
+                // Tested on the parts: a test of the amplitude would wait for the square root.
+                if (!(r == r && i == i)) continue;
                 const double a = std::sqrt(r * r + i * i);
-                if (!(a == a)) continue;
                 lo[0] = std::min(lo[0], a);
                 hi[0] = std::max(hi[0], a);
                 lo[2] = std::min(lo[2], r);
@@ -445,8 +437,11 @@ std::array<ComponentStats, kComponents> MomentsOf(const SampleRows& src, const S
                     } else {
                         for (int x = s.x0; x < s.x1; ++x) {
                             double c[4];
-                            ComplexParts(p[x], c[2], c[3], c[0], c[1]);
-                            if (!(c[0] == c[0])) continue;
+                            c[2] = double(re(p[x]));
+                            c[3] = double(im(p[x]));
+                            if (!(c[2] == c[2] && c[3] == c[3])) continue;
+                            c[0] = std::sqrt(c[2] * c[2] + c[3] * c[3]);
+                            c[1] = std::atan2(c[3], c[2]);
                             for (int j = 0; j < 4; ++j) {
                                 const double d = c[j] - shift[j];
                                 acc.sum[j] += d;
@@ -570,8 +565,8 @@ std::uint64_t HistogramOf(const SampleRows& src, const SpanList& spans, const Mi
                     for (int x = s.x0; x < s.x1; ++x) {
                         {
                             const double r = double(re(p[x])), i = double(im(p[x]));
+                            if (!(r == r && i == i)) continue;
                             const double a = std::sqrt(r * r + i * i);
-                            if (!(a == a)) continue;
                             const double last = double(bins - 1);
                             ++h[BinOfScaled((a - range.min[0]) * scale[0], last)];
                             ++h[static_cast<size_t>(bins) * 2 + BinOfScaled((r - range.min[2]) * scale[2], last)];
