@@ -661,10 +661,15 @@ BOOL CRDPLayer::ReadData(const CRDPLayer* source, CPoint srcOrigin, CPoint dstOr
     if (w <= 0 || h <= 0) return TRUE;
     if (source->Type() == m_type) {
         const int es = elementBytes(m_type);
-        for (std::int64_t y = 0; y < h; ++y)
+        // Within one layer a copy downwards runs from the bottom row up, so no row is
+        // overwritten before it is read.
+        const bool upwards = source == this && dy > sy;
+        for (std::int64_t k = 0; k < h; ++k) {
+            const std::int64_t y = upwards ? h - 1 - k : k;
             std::memmove(static_cast<BYTE*>(m_rows[static_cast<size_t>(dy + y)]) + dx * es,
                          static_cast<const BYTE*>(source->m_rows[static_cast<size_t>(sy + y)]) + sx * es,
                          static_cast<size_t>(w * es));
+        }
         return TRUE;
     }
     // Different types go through doubles; a complex source gives a real target its real part.
