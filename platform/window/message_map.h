@@ -52,7 +52,7 @@ protected:
 /// An entry for window message `msg`; the body runs with `self` and `args`.
 #define PLATFORM_MESSAGE_ENTRY(msg, ...)                                                \
     {msg, 0, 0, 0, nullptr,                                                             \
-     [](CCmdTarget* target_, platform::DispatchArgs& args) -> bool {                    \
+     [](CCmdTarget* target_, [[maybe_unused]] platform::DispatchArgs& args) -> bool {   \
          [[maybe_unused]] auto* self = static_cast<ThisClass*>(target_);               \
          __VA_ARGS__;                                                                   \
          return true;                                                                   \
@@ -62,7 +62,7 @@ protected:
 /// whether it handled the command.
 #define PLATFORM_COMMAND_ENTRY(msg, code, first, last, ...)                             \
     {msg, static_cast<UINT>(code), static_cast<UINT>(first), static_cast<UINT>(last), nullptr, \
-     [](CCmdTarget* target_, platform::DispatchArgs& args) -> bool {                    \
+     [](CCmdTarget* target_, [[maybe_unused]] platform::DispatchArgs& args) -> bool {   \
          [[maybe_unused]] auto* self = static_cast<ThisClass*>(target_);               \
          __VA_ARGS__;                                                                   \
      }},
@@ -156,11 +156,11 @@ protected:
      }},
 
 // --- commands ---------------------------------------------------------------------------------
-#define ON_COMMAND(id, fn) PLATFORM_COMMAND_ENTRY(WM_COMMAND, CN_COMMAND, id, id, self->fn(); return true)
+#define ON_COMMAND(nID, fn) PLATFORM_COMMAND_ENTRY(WM_COMMAND, CN_COMMAND, nID, nID, self->fn(); return true)
 #define ON_COMMAND_RANGE(first, last, fn) \
     PLATFORM_COMMAND_ENTRY(WM_COMMAND, CN_COMMAND, first, last, self->fn(args.id); return true)
 /// `BOOL fn(UINT id)`; FALSE lets the command route on to the next target.
-#define ON_COMMAND_EX(id, fn) PLATFORM_COMMAND_ENTRY(WM_COMMAND, CN_COMMAND, id, id, return self->fn(args.id) != FALSE)
+#define ON_COMMAND_EX(nID, fn) PLATFORM_COMMAND_ENTRY(WM_COMMAND, CN_COMMAND, nID, nID, return self->fn(args.id) != FALSE)
 #define ON_COMMAND_EX_RANGE(first, last, fn) \
     PLATFORM_COMMAND_ENTRY(WM_COMMAND, CN_COMMAND, first, last, return self->fn(args.id) != FALSE)
 #define PLATFORM_UPDATE_BODY(call)                                \
@@ -168,27 +168,27 @@ protected:
     ui_->m_bContinueRouting = FALSE;                              \
     call;                                                         \
     return !ui_->m_bContinueRouting
-#define ON_UPDATE_COMMAND_UI(id, fn) \
-    PLATFORM_COMMAND_ENTRY(WM_COMMAND, CN_UPDATE_COMMAND_UI, id, id, PLATFORM_UPDATE_BODY(self->fn(ui_)))
+#define ON_UPDATE_COMMAND_UI(nID, fn) \
+    PLATFORM_COMMAND_ENTRY(WM_COMMAND, CN_UPDATE_COMMAND_UI, nID, nID, PLATFORM_UPDATE_BODY(self->fn(ui_)))
 #define ON_UPDATE_COMMAND_UI_RANGE(first, last, fn) \
     PLATFORM_COMMAND_ENTRY(WM_COMMAND, CN_UPDATE_COMMAND_UI, first, last, PLATFORM_UPDATE_BODY(self->fn(ui_)))
 /// A control notification that arrives inside WM_COMMAND (HIWORD(wParam) = code).
-#define ON_CONTROL(code, id, fn) PLATFORM_COMMAND_ENTRY(WM_COMMAND, code, id, id, self->fn(); return true)
+#define ON_CONTROL(code, nID, fn) PLATFORM_COMMAND_ENTRY(WM_COMMAND, code, nID, nID, self->fn(); return true)
 #define ON_CONTROL_RANGE(code, first, last, fn) \
     PLATFORM_COMMAND_ENTRY(WM_COMMAND, code, first, last, self->fn(args.id); return true)
-#define ON_BN_CLICKED(id, fn) ON_CONTROL(BN_CLICKED, id, fn)
+#define ON_BN_CLICKED(nID, fn) ON_CONTROL(BN_CLICKED, nID, fn)
 
 // --- notifications (WM_NOTIFY) ------------------------------------------------------------
 #define PLATFORM_NOTIFY_ARGS static_cast<platform::NotifyArgs*>(args.extra)
 /// `void fn(NMHDR*, LRESULT*)`
-#define ON_NOTIFY(code, id, fn)                                                             \
-    PLATFORM_COMMAND_ENTRY(WM_NOTIFY, code, id, id,                                         \
+#define ON_NOTIFY(code, nID, fn)                                                             \
+    PLATFORM_COMMAND_ENTRY(WM_NOTIFY, code, nID, nID,                                         \
                            self->fn(PLATFORM_NOTIFY_ARGS->header, PLATFORM_NOTIFY_ARGS->result); return true)
 /// `void fn(UINT id, NMHDR*, LRESULT*)`
 #define ON_NOTIFY_RANGE(code, first, last, fn)                                              \
     PLATFORM_COMMAND_ENTRY(WM_NOTIFY, code, first, last,                                    \
                            self->fn(args.id, PLATFORM_NOTIFY_ARGS->header, PLATFORM_NOTIFY_ARGS->result); return true)
 /// `BOOL fn(UINT id, NMHDR*, LRESULT*)`; FALSE routes on.
-#define ON_NOTIFY_EX(code, id, fn)                                                          \
-    PLATFORM_COMMAND_ENTRY(WM_NOTIFY, code, id, id,                                         \
+#define ON_NOTIFY_EX(code, nID, fn)                                                          \
+    PLATFORM_COMMAND_ENTRY(WM_NOTIFY, code, nID, nID,                                         \
                            return self->fn(args.id, PLATFORM_NOTIFY_ARGS->header, PLATFORM_NOTIFY_ARGS->result) != FALSE)

@@ -1232,7 +1232,9 @@ CWnd* CWnd::SetCapture()
 {
     const HWND previous = g_capture;
     g_capture = m_hWnd;
-    if (QWidget* w = GetWidget(); w && w->isVisible()) w->grabMouse();
+    // The capture itself is ours (window_widget.cpp redirects the mouse); Qt's grab only
+    // helps where the platform offers one.
+    if (QWidget* w = GetWidget(); w && w->isVisible() && QGuiApplication::platformName() != "offscreen") w->grabMouse();
     if (previous && previous != m_hWnd) {
         if (CWnd* old = LookupWindow(previous)) {
             if (old->GetWidget() && old->GetWidget() != GetWidget()) old->GetWidget()->releaseMouse();
