@@ -207,6 +207,8 @@ constexpr UINT VK_F1 = 0x70;
 // --- scroll codes --------------------------------------------------------------------------
 constexpr UINT SB_HORZ = 0;
 constexpr UINT SB_VERT = 1;
+constexpr UINT SB_CTL = 2;
+constexpr UINT SB_BOTH = 3;
 constexpr UINT SB_LINEUP = 0;
 constexpr UINT SB_LINELEFT = 0;
 constexpr UINT SB_LINEDOWN = 1;

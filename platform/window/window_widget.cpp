@@ -5,6 +5,8 @@
 #include <QKeyEvent>
 #include <QMouseEvent>
 #include <QPaintEvent>
+#include <QResizeEvent>
+#include <QScrollBar>
 #include <QPainter>
 #include <QWheelEvent>
 
@@ -219,9 +221,106 @@ void WindowWidget::paintEvent(QPaintEvent* event)
         if (CWnd* wnd = LookupWindow(m_hwnd)) PaintPending(wnd, true);
     }
     QPainter painter(this);
-    painter.setClipRegion(event->region());
+    painter.setClipRegion(event->region() & QRegion(QRect(QPoint(0, 0), ClientSize())));
     if (m_surface.isNull()) painter.fillRect(rect(), Qt::white);
     else painter.drawImage(0, 0, m_surface);
+}
+
+void WindowWidget::resizeEvent(QResizeEvent* event)
+{
+    LayoutScrollBars();
+    QWidget::resizeEvent(event);
+}
+
+QSize WindowWidget::ClientSize() const
+{
+    QSize size = this->size();
+    if (ScrollBarShown(SB_VERT)) size.rwidth() -= m_bars[SB_VERT]->width();
+    if (ScrollBarShown(SB_HORZ)) size.rheight() -= m_bars[SB_HORZ]->height();
+    return size.expandedTo(QSize(0, 0));
+}
+
+bool WindowWidget::ScrollBarShown(int bar) const { return m_bars[bar] && !m_bars[bar]->isHidden(); }
+
+int WindowWidget::TrackPosition(int bar) const { return m_bars[bar] ? m_bars[bar]->sliderPosition() : 0; }
+
+void WindowWidget::SetScrollBar(int bar, const SCROLLINFO& info, bool shown)
+{
+    if (!m_bars[bar]) {
+        if (!shown) return;
+        m_bars[bar] = new QScrollBar(bar == static_cast<int>(SB_HORZ) ? Qt::Horizontal : Qt::Vertical, this);
+        m_bars[bar]->setFocusPolicy(Qt::NoFocus);
+        m_bars[bar]->hide();
+        connect(m_bars[bar], &QAbstractSlider::actionTriggered, this, [this, bar](int action) { OnScrollAction(bar, action); });
+        connect(m_bars[bar], &QAbstractSlider::sliderReleased, this, [this, bar] { OnScrollReleased(bar); });
+    }
+    QScrollBar* scrollBar = m_bars[bar];
+    const QSignalBlocker quiet(scrollBar);
+    const int page = static_cast<int>(info.nPage);
+    scrollBar->setRange(info.nMin, std::max(info.nMin, info.nMax - std::max(page - 1, 0)));
+    scrollBar->setPageStep(std::max(page, 1));
+    scrollBar->setSingleStep(1);
+    scrollBar->setValue(info.nPos);
+    m_barPos[bar] = info.nPos;
+    if (shown != !scrollBar->isHidden()) {
+        scrollBar->setVisible(shown);
+        LayoutScrollBars();
+    }
+}
+
+void WindowWidget::LayoutScrollBars()
+{
+    const int barWidth = GetSystemMetrics(SM_CXVSCROLL), barHeight = GetSystemMetrics(SM_CYHSCROLL);
+    const bool vertical = ScrollBarShown(SB_VERT), horizontal = ScrollBarShown(SB_HORZ);
+    if (vertical) {
+        m_bars[SB_VERT]->setGeometry(width() - barWidth, 0, barWidth, height() - (horizontal ? barHeight : 0));
+        m_bars[SB_VERT]->raise();
+    }
+    if (horizontal) {
+        m_bars[SB_HORZ]->setGeometry(0, height() - barHeight, width() - (vertical ? barWidth : 0), barHeight);
+        m_bars[SB_HORZ]->raise();
+    }
+}
+
+// The bar does not move by itself: the window answers WM_HSCROLL / WM_VSCROLL and sets the
+// position it wants, as on the system; only a dragged thumb follows the mouse meanwhile.
+void WindowWidget::OnScrollAction(int bar, int action)
+{
+    UINT code;
+    switch (action) {
+    case QAbstractSlider::SliderSingleStepAdd: code = SB_LINEDOWN; break;
+    case QAbstractSlider::SliderSingleStepSub: code = SB_LINEUP; break;
+    case QAbstractSlider::SliderPageStepAdd: code = SB_PAGEDOWN; break;
+    case QAbstractSlider::SliderPageStepSub: code = SB_PAGEUP; break;
+    case QAbstractSlider::SliderToMinimum: code = SB_TOP; break;
+    case QAbstractSlider::SliderToMaximum: code = SB_BOTTOM; break;
+    case QAbstractSlider::SliderMove: code = SB_THUMBTRACK; break;
+    default: return;
+    }
+    const HWND hwnd = m_hwnd;
+    EventDepthScope depth;  // the handler may destroy the window under this bar
+    QPointer<QScrollBar> scrollBar = m_bars[bar];
+    const int track = scrollBar->sliderPosition();
+    if (code != SB_THUMBTRACK) scrollBar->setSliderPosition(m_barPos[bar]);
+    if (!hwnd) return;
+    const UINT message = bar == static_cast<int>(SB_HORZ) ? WM_HSCROLL : WM_VSCROLL;
+    // The position travels only with the thumb codes.
+    const WORD pos = code == SB_THUMBTRACK ? static_cast<WORD>(track) : 0;
+    DispatchQueued(MSG{hwnd, message, MAKEWPARAM(static_cast<WORD>(code), pos), 0, GetTickCount(), {0, 0}});
+    if (code != SB_THUMBTRACK && scrollBar && LookupWindow(hwnd)) scrollBar->setSliderPosition(m_barPos[bar]);
+}
+
+void WindowWidget::OnScrollReleased(int bar)
+{
+    const HWND hwnd = m_hwnd;
+    if (!hwnd) return;
+    EventDepthScope depth;
+    const UINT message = bar == static_cast<int>(SB_HORZ) ? WM_HSCROLL : WM_VSCROLL;
+    const int track = m_bars[bar]->sliderPosition();
+    DispatchQueued(MSG{hwnd, message, MAKEWPARAM(SB_THUMBPOSITION, static_cast<WORD>(track)), 0, GetTickCount(), {0, 0}});
+    if (LookupWindow(hwnd))
+        DispatchQueued(MSG{hwnd, message, MAKEWPARAM(SB_ENDSCROLL, 0), 0, GetTickCount(), {0, 0}});
+    if (LookupWindow(hwnd) && m_bars[bar]) m_bars[bar]->setSliderPosition(m_barPos[bar]);
 }
 
 bool ControlEventFilter::eventFilter(QObject* watched, QEvent* event)

@@ -9,6 +9,9 @@
 #include <QWidget>
 
 #include "platform/types.h"
+#include "platform/window/messages.h"
+
+class QScrollBar;
 
 class CWnd;
 
@@ -26,14 +29,28 @@ public:
     void Detach() { m_hwnd = nullptr; }
     /// What the window shows, the size of its client area.
     QImage& Surface() { return m_surface; }
+    /// The widget less the scroll bars that are shown.
+    QSize ClientSize() const;
+    /// Shows one of the window's own scroll bars (SB_HORZ, SB_VERT) with these values, or hides it.
+    void SetScrollBar(int bar, const SCROLLINFO& info, bool shown);
+    bool ScrollBarShown(int bar) const;
+    /// Where the thumb is while the user drags it.
+    int TrackPosition(int bar) const;
 
 protected:
     bool event(QEvent* event) override;
     void paintEvent(QPaintEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
 
 private:
+    void LayoutScrollBars();
+    void OnScrollAction(int bar, int action);
+    void OnScrollReleased(int bar);
+
     HWND m_hwnd;
     QImage m_surface;
+    QScrollBar* m_bars[2] = {nullptr, nullptr};
+    int m_barPos[2] = {0, 0};  ///< the position the window set; the bar returns to it after an action
 };
 
 /// Watches a Qt control that serves as a window's widget.

@@ -242,6 +242,12 @@ QColor ToQColor(COLORREF c) { return QColor(GetRValue(c), GetGValue(c), GetBValu
 void SetBrushColourResolver(std::optional<COLORREF> (*resolver)(HBRUSH)) { g_brushResolver = resolver; }
 
 // --- geometry and painting ---------------------------------------------------------------------
+QSize ClientSize(const WindowData& data)
+{
+    if (data.generic) return data.generic->ClientSize();
+    return data.widget ? data.widget->size() : QSize();
+}
+
 namespace {
 
 void ResetSurface(WindowData& data, QSize size)
@@ -261,7 +267,8 @@ void NoteGeometry(CWnd* wnd)
     if (!data || !data->widget || data->destroying) return;
     QWidget* widget = data->widget;
     const HWND hwnd = wnd->m_hWnd;
-    const CSize size(widget->width(), widget->height());
+    const QSize client = ClientSize(*data);
+    const CSize size(client.width(), client.height());
     const UINT type = widget->isMinimized() ? SIZE_MINIMIZED : widget->isMaximized() ? SIZE_MAXIMIZED : SIZE_RESTORED;
     const CPoint pos(widget->geometry().x(), widget->geometry().y());
     const bool sized = size != data->lastSize || type != data->lastSizeType;
@@ -270,8 +277,8 @@ void NoteGeometry(CWnd* wnd)
     data->lastSizeType = type;
     data->lastPos = pos;
     if (sized) {
-        ResetSurface(*data, widget->size());
-        data->invalid = QRegion(widget->rect());
+        ResetSurface(*data, client);
+        data->invalid = QRegion(QRect(QPoint(0, 0), client));
         data->erasePending = true;
         widget->update();
         Dispatch(wnd, WM_SIZE, type, MAKELPARAM(static_cast<WORD>(size.cx), static_cast<WORD>(size.cy)));
@@ -287,8 +294,9 @@ void PaintPending(CWnd* wnd, bool fromPaintEvent)
     QPointer<WindowWidget> widget = data->generic;
     if (!fromPaintEvent && !widget->isVisible()) return;
     EventDepthScope depth;  // a window destroyed while it paints keeps its widget until later
-    ResetSurface(*data, widget->size());
-    const QRegion region = data->invalid & QRegion(widget->rect());
+    const QSize client = ClientSize(*data);
+    ResetSurface(*data, client);
+    const QRegion region = data->invalid & QRegion(QRect(QPoint(0, 0), client));
     const bool erase = data->erasePending;
     data->invalid = QRegion();
     data->erasePending = false;
@@ -328,7 +336,7 @@ QImage* WindowSurface(HWND hwnd)
 {
     WindowData* data = DataOf(LookupWindow(hwnd));
     if (!data || !data->generic) return nullptr;
-    ResetSurface(*data, data->generic->size());
+    ResetSurface(*data, ClientSize(*data));
     return &data->generic->Surface();
 }
 
@@ -469,7 +477,12 @@ BOOL CWnd::CreateEx(DWORD dwExStyle, LPCTSTR lpszClassName, LPCTSTR lpszWindowNa
         if (width == CW_USEDEFAULT) width = height = 0;
     }
     widget->setGeometry(left, top, std::max(width, 0), std::max(height, 0));
-    m_data->invalid = QRegion(widget->rect());
+    if (m_data->generic) {
+        for (int bar : {static_cast<int>(SB_HORZ), static_cast<int>(SB_VERT)})
+            if (style & (bar == static_cast<int>(SB_HORZ) ? WS_HSCROLL : WS_VSCROLL))
+                m_data->generic->SetScrollBar(bar, m_data->scroll[bar], true);
+    }
+    m_data->invalid = QRegion(QRect(QPoint(0, 0), ClientSize(*m_data)));
     m_data->erasePending = true;
 
     const HWND hwnd = m_hWnd;
@@ -1026,8 +1039,8 @@ void CWnd::GetClientRect(LPRECT lpRect) const
         *lpRect = RECT{0, 0, s.width(), s.height()};
         return;
     }
-    QWidget* w = GetWidget();
-    *lpRect = w ? RECT{0, 0, w->width(), w->height()} : RECT{0, 0, 0, 0};
+    const QSize client = m_data ? ClientSize(*m_data) : QSize(0, 0);
+    *lpRect = RECT{0, 0, client.width(), client.height()};
 }
 
 void CWnd::MoveWindow(int x, int y, int nWidth, int nHeight, BOOL bRepaint)
@@ -1149,9 +1162,10 @@ void CWnd::InvalidateRect(LPCRECT lpRect, BOOL bErase)
 {
     if (!m_data || !m_data->widget) return;
     QWidget* w = m_data->widget;
+    const QRect client(QPoint(0, 0), ClientSize(*m_data));
     const QRect area = lpRect ? QRect(lpRect->left, lpRect->top, lpRect->right - lpRect->left, lpRect->bottom - lpRect->top)
-                              : w->rect();
-    m_data->invalid += area & w->rect();
+                              : client;
+    m_data->invalid += area & client;
     if (bErase) m_data->erasePending = true;
     w->update(area);
 }
@@ -1305,7 +1319,28 @@ BOOL CWnd::SetScrollInfo(int nBar, LPSCROLLINFO lpScrollInfo, BOOL)
     if (lpScrollInfo->fMask & SIF_POS) s.nPos = lpScrollInfo->nPos;
     const int highest = std::max(s.nMin, s.nMax - std::max(static_cast<int>(s.nPage) - 1, 0));
     s.nPos = std::clamp(s.nPos, s.nMin, highest);
+    // As on the system: a bar shows while its range is larger than its page.
+    const bool shown = s.nMax > s.nMin && (s.nPage == 0 || s.nPage <= static_cast<UINT>(s.nMax - s.nMin));
+    SyncScrollBar(nBar, shown);
     return s.nPos;
+}
+
+void CWnd::SyncScrollBar(int nBar, bool shown)
+{
+    const DWORD bit = nBar == static_cast<int>(SB_HORZ) ? WS_HSCROLL : WS_VSCROLL;
+    if (shown) m_data->style |= bit;
+    else m_data->style &= ~bit;
+    if (!m_data->generic) return;
+    const bool wasShown = m_data->generic->ScrollBarShown(nBar);
+    m_data->generic->SetScrollBar(nBar, m_data->scroll[nBar], shown);
+    if (wasShown != shown) NoteGeometry(this);  // the client area changes with the bar
+}
+
+void CWnd::ShowScrollBar(UINT nBar, BOOL bShow)
+{
+    if (!m_data) return;
+    if (nBar == SB_HORZ || nBar == SB_BOTH) SyncScrollBar(SB_HORZ, bShow != FALSE);
+    if (m_data && (nBar == SB_VERT || nBar == SB_BOTH)) SyncScrollBar(SB_VERT, bShow != FALSE);
 }
 
 BOOL CWnd::GetScrollInfo(int nBar, LPSCROLLINFO lpScrollInfo, UINT nMask) const
@@ -1319,7 +1354,7 @@ BOOL CWnd::GetScrollInfo(int nBar, LPSCROLLINFO lpScrollInfo, UINT nMask) const
     }
     if (nMask & SIF_PAGE) lpScrollInfo->nPage = s.nPage;
     if (nMask & SIF_POS) lpScrollInfo->nPos = s.nPos;
-    if (nMask & SIF_TRACKPOS) lpScrollInfo->nTrackPos = s.nPos;
+    if (nMask & SIF_TRACKPOS) lpScrollInfo->nTrackPos = m_data->generic ? m_data->generic->TrackPosition(nBar) : s.nPos;
     return TRUE;
 }
 

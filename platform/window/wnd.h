@@ -168,13 +168,17 @@ public:
     BOOL SetForegroundWindow();
     void BringWindowToTop();
 
-    // --- scroll bar values of WS_HSCROLL / WS_VSCROLL windows -------------------------------------
+    // --- the window's own scroll bars (WS_HSCROLL / WS_VSCROLL) ----------------------------------------
+    // A bar shows while its range exceeds its page; using it sends WM_HSCROLL / WM_VSCROLL,
+    // and its thumb moves only when the window sets the position, except while dragged.
     BOOL SetScrollInfo(int nBar, LPSCROLLINFO lpScrollInfo, BOOL bRedraw = TRUE);
     BOOL GetScrollInfo(int nBar, LPSCROLLINFO lpScrollInfo, UINT nMask = SIF_ALL) const;
     int SetScrollPos(int nBar, int nPos, BOOL bRedraw = TRUE);
     int GetScrollPos(int nBar) const;
     void SetScrollRange(int nBar, int nMinPos, int nMaxPos, BOOL bRedraw = TRUE);
     void GetScrollRange(int nBar, int* lpMinPos, int* lpMaxPos) const;
+    /// Shows or hides the window's own bar (SB_HORZ, SB_VERT, SB_BOTH); the client area shrinks by it.
+    void ShowScrollBar(UINT nBar, BOOL bShow = TRUE);
 
     // --- modal use --------------------------------------------------------------------------
     /// Runs a modal loop for this window until EndModalLoop; the owner's top-level window
@@ -243,6 +247,7 @@ protected:
 private:
     friend platform::WindowData* platform::DataOf(const CWnd* wnd);
     friend BOOL DestroyWindowNow(CWnd* wnd);
+    void SyncScrollBar(int nBar, bool shown);
     std::unique_ptr<platform::WindowData> m_data;
 };
 

@@ -9,6 +9,7 @@
 #include <QKeyEvent>
 #include <QMouseEvent>
 #include <QPainter>
+#include <QScrollBar>
 #include <QWheelEvent>
 #include <QWidget>
 #include <gtest/gtest.h>
@@ -603,4 +604,65 @@ TEST(Window, PaintsThroughThePaintTargetAndOnlyWhatIsInvalid)
     EXPECT_EQ(wnd.lastUpdate, part);
     EXPECT_FALSE(wnd.GetUpdateRect(&update));
     EXPECT_TRUE(ImagesEqual(GrabWindow(wnd), expected, "window_paint_partial"));
+}
+
+namespace {
+
+class ScrollingWnd : public LoggingWnd {
+public:
+    ScrollingWnd() : LoggingWnd("scrolling") {}
+    std::vector<std::string> scrolls;
+
+protected:
+    void OnVScroll(UINT code, UINT pos, CScrollBar*)
+    {
+        scrolls.push_back("v " + std::to_string(code) + " " + std::to_string(pos));
+        if (code == SB_LINEDOWN) SetScrollPos(SB_VERT, GetScrollPos(SB_VERT) + 10);
+    }
+    DECLARE_MESSAGE_MAP()
+};
+
+BEGIN_MESSAGE_MAP(ScrollingWnd, LoggingWnd)
+    ON_WM_VSCROLL()
+END_MESSAGE_MAP()
+
+QScrollBar* Bar(CWnd& wnd, Qt::Orientation orientation)
+{
+    for (QScrollBar* bar : wnd.GetWidget()->findChildren<QScrollBar*>())
+        if (bar->orientation() == orientation && !bar->isHidden()) return bar;
+    return nullptr;
+}
+
+}  // namespace
+
+TEST(Window, OwnScrollBarsTakeTheirRoomAndReportUse)
+{
+    ScrollingWnd wnd;
+    ASSERT_TRUE(wnd.CreateEx(0, nullptr, "Scroll", WS_POPUP | WS_VISIBLE, CRect(0, 0, 200, 150), nullptr, 0));
+    CRect client;
+    wnd.GetClientRect(&client);
+    EXPECT_EQ(client, CRect(0, 0, 200, 150));  // no bar style, no bars
+
+    wnd.messages.clear();
+    SCROLLINFO info{sizeof(SCROLLINFO), SIF_RANGE | SIF_PAGE | SIF_POS, 0, 999, 100, 950, 0};
+    wnd.SetScrollInfo(SB_VERT, &info);
+    EXPECT_EQ(wnd.GetScrollPos(SB_VERT), 900);  // the last page starts at 900
+    EXPECT_TRUE(wnd.GetStyle() & WS_VSCROLL);
+    wnd.GetClientRect(&client);
+    EXPECT_EQ(client, CRect(0, 0, 200 - GetSystemMetrics(SM_CXVSCROLL), 150));
+    EXPECT_EQ(wnd.messages, (std::vector<std::string>{"size 0 183x150"}));
+
+    QScrollBar* bar = Bar(wnd, Qt::Vertical);
+    ASSERT_NE(bar, nullptr);
+    wnd.SetScrollPos(SB_VERT, 0);
+    bar->triggerAction(QAbstractSlider::SliderSingleStepAdd);  // the handler moves by 10
+    bar->triggerAction(QAbstractSlider::SliderPageStepAdd);    // the handler ignores it
+    EXPECT_EQ(wnd.scrolls, (std::vector<std::string>{"v 1 0", "v 3 0"}));
+    EXPECT_EQ(wnd.GetScrollPos(SB_VERT), 10);
+    EXPECT_EQ(bar->value(), 10);
+
+    wnd.SetScrollRange(SB_VERT, 0, 0);  // an empty range hides the bar again
+    wnd.GetClientRect(&client);
+    EXPECT_EQ(client, CRect(0, 0, 200, 150));
+    EXPECT_FALSE(wnd.GetStyle() & WS_VSCROLL);
 }
