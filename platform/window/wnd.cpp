@@ -782,6 +782,7 @@ CWnd* CWnd::GetParent() const
 
 CWnd* CWnd::SetParent(CWnd* pWndNewParent)
 {
+    if (!IsUiThread()) return CallOnUiThread([&] { return SetParent(pWndNewParent); });
     if (!m_data || !m_data->widget) return nullptr;
     CWnd* previous = GetParent();
     if (m_data->style & WS_CHILD) {
@@ -901,6 +902,7 @@ DWORD CWnd::GetExStyle() const { return m_data ? m_data->exStyle : 0; }
 
 BOOL CWnd::ModifyStyle(DWORD dwRemove, DWORD dwAdd, UINT nFlags)
 {
+    if (!IsUiThread()) return CallOnUiThread([&] { return ModifyStyle(dwRemove, dwAdd, nFlags); });
     if (!m_data) return FALSE;
     const DWORD before = GetStyle();
     const DWORD after = (before & ~dwRemove) | dwAdd;
@@ -925,6 +927,7 @@ BOOL CWnd::ModifyStyleEx(DWORD dwRemove, DWORD dwAdd, UINT nFlags)
 
 BOOL CWnd::ShowWindow(int nCmdShow)
 {
+    if (!IsUiThread()) return CallOnUiThread([&] { return ShowWindow(nCmdShow); });
     if (!m_data || !m_data->widget) return FALSE;
     QWidget* widget = m_data->widget;
     const HWND hwnd = m_hWnd;
@@ -963,6 +966,7 @@ BOOL CWnd::IsWindowEnabled() const { return m_data && !(m_data->style & WS_DISAB
 
 BOOL CWnd::EnableWindow(BOOL bEnable)
 {
+    if (!IsUiThread()) return CallOnUiThread([&] { return EnableWindow(bEnable); });
     if (!m_data || !m_data->widget) return FALSE;
     const BOOL wasDisabled = (m_data->style & WS_DISABLED) != 0;
     if (bEnable) m_data->style &= ~WS_DISABLED;
@@ -1018,6 +1022,7 @@ QRect ScreenRect()
 
 void CWnd::GetWindowRect(LPRECT lpRect) const
 {
+    if (!IsUiThread()) return RunOnUiThread([&] { GetWindowRect(lpRect); });
     if (this == GetDesktopWindow()) {
         const QRect s = ScreenRect();
         *lpRect = RECT{s.left(), s.top(), s.left() + s.width(), s.top() + s.height()};
@@ -1034,6 +1039,7 @@ void CWnd::GetWindowRect(LPRECT lpRect) const
 
 void CWnd::GetClientRect(LPRECT lpRect) const
 {
+    if (!IsUiThread()) return RunOnUiThread([&] { GetClientRect(lpRect); });
     if (this == GetDesktopWindow()) {
         const QRect s = ScreenRect();
         *lpRect = RECT{0, 0, s.width(), s.height()};
@@ -1055,6 +1061,7 @@ void CWnd::MoveWindow(LPCRECT lpRect, BOOL bRepaint)
 
 BOOL CWnd::SetWindowPos(const CWnd* pWndInsertAfter, int x, int y, int cx, int cy, UINT nFlags)
 {
+    if (!IsUiThread()) return CallOnUiThread([&] { return SetWindowPos(pWndInsertAfter, x, y, cx, cy, nFlags); });
     if (!m_data || !m_data->widget) return FALSE;
     QWidget* widget = m_data->widget;
     const HWND hwnd = m_hWnd;
@@ -1160,6 +1167,7 @@ void CWnd::Invalidate(BOOL bErase) { InvalidateRect(nullptr, bErase); }
 
 void CWnd::InvalidateRect(LPCRECT lpRect, BOOL bErase)
 {
+    if (!IsUiThread()) return RunOnUiThread([&] { InvalidateRect(lpRect, bErase); });
     if (!m_data || !m_data->widget) return;
     QWidget* w = m_data->widget;
     const QRect client(QPoint(0, 0), ClientSize(*m_data));
@@ -1172,15 +1180,21 @@ void CWnd::InvalidateRect(LPCRECT lpRect, BOOL bErase)
 
 void CWnd::ValidateRect(LPCRECT lpRect)
 {
+    if (!IsUiThread()) return RunOnUiThread([&] { ValidateRect(lpRect); });
     if (!m_data) return;
     if (!lpRect) m_data->invalid = QRegion();
     else m_data->invalid -= QRect(lpRect->left, lpRect->top, lpRect->right - lpRect->left, lpRect->bottom - lpRect->top);
 }
 
-void CWnd::UpdateWindow() { PaintPending(this, false); }
+void CWnd::UpdateWindow()
+{
+    if (!IsUiThread()) return RunOnUiThread([&] { UpdateWindow(); });
+    PaintPending(this, false);
+}
 
 BOOL CWnd::RedrawWindow(LPCRECT lpRectUpdate, CRgn* prgnUpdate, UINT flags)
 {
+    if (!IsUiThread()) return CallOnUiThread([&] { return RedrawWindow(lpRectUpdate, prgnUpdate, flags); });
     if (!m_data) return FALSE;
     const LPCRECT area = prgnUpdate ? nullptr : lpRectUpdate;
     if (flags & RDW_INVALIDATE) InvalidateRect(area, (flags & RDW_ERASE) ? TRUE : FALSE);
@@ -1207,6 +1221,7 @@ BOOL CWnd::GetUpdateRect(LPRECT lpRect, BOOL)
 // --- timers, capture, focus -------------------------------------------------------------------------------
 UINT_PTR CWnd::SetTimer(UINT_PTR nIDEvent, UINT nElapse, TIMERPROC lpfnTimer)
 {
+    if (!IsUiThread()) return CallOnUiThread([&] { return SetTimer(nIDEvent, nElapse, lpfnTimer); });
     if (!m_data) return 0;
     KillTimer(nIDEvent);
     auto timer = std::make_unique<QTimer>();
@@ -1233,6 +1248,7 @@ UINT_PTR CWnd::SetTimer(UINT_PTR nIDEvent, UINT nElapse, TIMERPROC lpfnTimer)
 
 BOOL CWnd::KillTimer(UINT_PTR nIDEvent)
 {
+    if (!IsUiThread()) return CallOnUiThread([&] { return KillTimer(nIDEvent); });
     if (!m_data) return FALSE;
     auto it = m_data->timers.find(nIDEvent);
     if (it == m_data->timers.end()) return FALSE;
@@ -1262,6 +1278,7 @@ CWnd* CWnd::GetCapture() { return LookupWindow(g_capture); }
 
 CWnd* CWnd::SetFocus()
 {
+    if (!IsUiThread()) return CallOnUiThread([&] { return SetFocus(); });
     const HWND previous = g_focus;
     if (!m_data) return nullptr;
     if (m_data->widget) m_data->widget->setFocus(Qt::OtherFocusReason);
@@ -1309,6 +1326,7 @@ void CWnd::BringWindowToTop()
 // --- scroll values ------------------------------------------------------------------------------------------
 BOOL CWnd::SetScrollInfo(int nBar, LPSCROLLINFO lpScrollInfo, BOOL)
 {
+    if (!IsUiThread()) return CallOnUiThread([&] { return SetScrollInfo(nBar, lpScrollInfo); });
     if (!m_data || (nBar != static_cast<int>(SB_HORZ) && nBar != static_cast<int>(SB_VERT)) || !lpScrollInfo) return FALSE;
     SCROLLINFO& s = m_data->scroll[nBar];
     if (lpScrollInfo->fMask & SIF_RANGE) {
@@ -1338,6 +1356,7 @@ void CWnd::SyncScrollBar(int nBar, bool shown)
 
 void CWnd::ShowScrollBar(UINT nBar, BOOL bShow)
 {
+    if (!IsUiThread()) return RunOnUiThread([&] { ShowScrollBar(nBar, bShow); });
     if (!m_data) return;
     if (nBar == SB_HORZ || nBar == SB_BOTH) SyncScrollBar(SB_HORZ, bShow != FALSE);
     if (m_data && (nBar == SB_VERT || nBar == SB_BOTH)) SyncScrollBar(SB_VERT, bShow != FALSE);

@@ -6,9 +6,10 @@
 // map and otherwise calls DefWindowProc. Qt events of the widget are turned into the
 // same messages in one place (window_widget.cpp).
 //
-// All windows live on the user-interface thread. Other threads use handles only:
-// SendMessage blocks until the user-interface thread has handled the message,
-// PostMessage queues it.
+// All windows live on the user-interface thread. Other threads use handles, or call the
+// members that change a window (show, enable, move, invalidate, timers, scroll bars, text):
+// those are carried to the user-interface thread and wait for it there. SendMessage blocks
+// until the user-interface thread has handled the message, PostMessage queues it.
 
 #include <memory>
 

@@ -180,3 +180,26 @@ TEST(Threads, ARealModalLoopDisablesItsOwnerAndKeepsAnsweringSends)
     EXPECT_TRUE(owner.IsWindowEnabled());
     EXPECT_EQ(dialog.handled, 1);
 }
+
+TEST(Threads, AWorkerChangingAWindowIsCarriedToTheUiThread)
+{
+    ReceiverWnd wnd;
+    ASSERT_TRUE(MakeWindow(wnd));
+    std::atomic<bool> done{false};
+    CRect client;
+    CString title;
+    std::thread worker([&] {
+        wnd.SetWindowText("Close Layer");
+        wnd.MoveWindow(0, 0, 120, 90);
+        wnd.ShowWindow(SW_SHOW);
+        wnd.Invalidate();
+        wnd.GetClientRect(&client);
+        wnd.GetWindowText(title);
+        done = true;
+    });
+    EXPECT_TRUE(PumpUntil([&] { return done.load(); }));
+    worker.join();
+    EXPECT_TRUE(wnd.IsWindowVisible());
+    EXPECT_EQ(client, CRect(0, 0, 120, 90));
+    EXPECT_EQ(title, "Close Layer");
+}
