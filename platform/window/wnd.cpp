@@ -18,6 +18,7 @@
 #include <QTimer>
 
 #include "platform/app/win_app.h"
+#include "platform/kernel/threads.h"
 #include "platform/last_error.h"
 #include "platform/window/cursor.h"
 #include "platform/window/modal.h"
@@ -1657,12 +1658,6 @@ DWORD GetSysColor(int nIndex)
     case 24: return RGB(255, 255, 225);  // tool-tip background
     default: return RGB(255, 255, 255);
     }
-}
-
-DWORD GetTickCount()
-{
-    using namespace std::chrono;
-    return static_cast<DWORD>(duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count());
 }
 
 DWORD GetMessageTime() { return GetTickCount(); }

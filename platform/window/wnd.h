@@ -15,6 +15,7 @@
 
 #include "platform/cstring.h"
 #include "platform/geometry.h"
+#include "platform/kernel/threads.h"
 #include "platform/window/cmd_target.h"
 #include "platform/window/message_map.h"
 #include "platform/window/messages.h"
@@ -278,7 +279,6 @@ PLATFORM_API short GetKeyState(int nVirtKey);
 PLATFORM_API short GetAsyncKeyState(int nVirtKey);
 PLATFORM_API int GetSystemMetrics(int nIndex);
 PLATFORM_API DWORD GetSysColor(int nIndex);
-PLATFORM_API DWORD GetTickCount();
 PLATFORM_API DWORD GetMessageTime();
 PLATFORM_API int GetWindowTextA(HWND hWnd, LPTSTR lpString, int nMaxCount);
 PLATFORM_API BOOL SetWindowTextA(HWND hWnd, LPCTSTR lpString);

@@ -3,6 +3,7 @@
 #include <QApplication>
 #include <gtest/gtest.h>
 
+#include "platform/numbers/numbers.h"
 #include "tests/support/modal_responder.h"
 #include "tests/support/ui_helpers.h"
 
@@ -38,6 +39,7 @@ int main(int argc, char** argv)
     {
         QApplication app(argc, argv);
         std::setlocale(LC_ALL, "C");
+        platform::UseCNumericLocale();
         platform::SetModalResponder(&tarvenix::test::Responder());
         ::testing::UnitTest::GetInstance()->listeners().Append(new tarvenix::test::ResponderCheck);
         result = RUN_ALL_TESTS();
