@@ -1,5 +1,8 @@
 #include "platform/window/window_widget.h"
 
+#include <cstdio>
+#include <exception>
+
 #include <QContextMenuEvent>
 #include <QDateTime>
 #include <QKeyEvent>
@@ -122,7 +125,15 @@ bool TranslateKey(HWND hwnd, QKeyEvent* event, bool generic)
                                                          : (alt ? WM_SYSKEYUP : WM_KEYUP);
         swallowed = DispatchQueued(MakeMsg(hwnd, message, vk, flags), &reachedDefault);
     }
-    // Characters follow the key-down unless something already took the key.
+    // F1 asks for help and characters follow the key-down, as the message loop's
+    // translation makes them, unless something already took the key.
+    if (vk == VK_F1 && event->type() == QEvent::KeyPress && !swallowed) {
+        if (CWnd* wnd = LookupWindow(hwnd)) {
+            HELPINFO info{sizeof(HELPINFO), HELPINFO_WINDOW, wnd->GetDlgCtrlID(), hwnd, 0, {0, 0}};
+            GetCursorPos(&info.MousePos);
+            Dispatch(wnd, WM_HELP, 0, reinterpret_cast<LPARAM>(&info));
+        }
+    }
     if (event->type() == QEvent::KeyPress && !swallowed && !alt) {
         for (QChar ch : event->text()) {
             if (!IsWindow(hwnd)) break;
@@ -135,9 +146,7 @@ bool TranslateKey(HWND hwnd, QKeyEvent* event, bool generic)
     return generic || swallowed || !reachedDefault;
 }
 
-}  // namespace
-
-bool TranslateEvent(HWND hwnd, QWidget* widget, QEvent* event, bool generic)
+bool TranslateUnguarded(HWND hwnd, QWidget* widget, QEvent* event, bool generic)
 {
     CWnd* wnd = LookupWindow(hwnd);
     if (!wnd) return false;
@@ -187,6 +196,21 @@ bool TranslateEvent(HWND hwnd, QWidget* widget, QEvent* event, bool generic)
         return false;
     default: return false;
     }
+}
+
+}  // namespace
+
+bool TranslateEvent(HWND hwnd, QWidget* widget, QEvent* event, bool generic)
+{
+    // Nothing a handler throws may cross into Qt's event delivery.
+    try {
+        return TranslateUnguarded(hwnd, widget, event, generic);
+    } catch (const std::exception& error) {
+        std::fprintf(stderr, "tarvenix: a message handler failed: %s\n", error.what());
+    } catch (...) {
+        std::fprintf(stderr, "tarvenix: a message handler failed\n");
+    }
+    return true;
 }
 
 WindowWidget::WindowWidget(HWND hwnd, QWidget* parent, Qt::WindowFlags flags) : QWidget(parent, flags), m_hwnd(hwnd)

@@ -755,13 +755,6 @@ LRESULT CWnd::DefWindowProc(UINT message, WPARAM wParam, LPARAM lParam)
         default: break;
         }
         return 0;
-    case WM_KEYDOWN:
-        if (wParam == VK_F1) {
-            HELPINFO info{sizeof(HELPINFO), HELPINFO_WINDOW, data->id, m_hWnd, 0, {0, 0}};
-            GetCursorPos(&info.MousePos);
-            SendMessage(WM_HELP, 0, reinterpret_cast<LPARAM>(&info));
-        }
-        return 0;
     case WM_MOUSEWHEEL:
     case WM_CONTEXTMENU:
     case WM_HELP:

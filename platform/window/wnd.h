@@ -253,6 +253,10 @@ private:
     std::unique_ptr<platform::WindowData> m_data;
 };
 
+/// The handle of a window object that may be null (code written against the framework
+/// often asks a null pointer for its handle; calling a member on null is not allowed here).
+inline HWND SafeHwnd(const CWnd* wnd) { return wnd ? wnd->GetSafeHwnd() : nullptr; }
+
 // --- free functions on handles (any thread where noted) -------------------------------------------
 /// Runs the message's handler and returns its result. On the user-interface thread at once;
 /// from another thread it blocks until the user-interface thread has handled it (the

@@ -5,6 +5,7 @@
 #include <thread>
 #include <vector>
 
+#include <QContextMenuEvent>
 #include <QCoreApplication>
 #include <QKeyEvent>
 #include <QMouseEvent>
@@ -665,4 +666,53 @@ TEST(Window, OwnScrollBarsTakeTheirRoomAndReportUse)
     wnd.GetClientRect(&client);
     EXPECT_EQ(client, CRect(0, 0, 200, 150));
     EXPECT_FALSE(wnd.GetStyle() & WS_VSCROLL);
+}
+
+namespace {
+
+// A parent that takes Esc before its children see it (as dialogs do), and answers help
+// and context menus its children leave to it.
+class KeyFilterWnd : public CWnd {
+public:
+    std::vector<std::string> log;
+    BOOL PreTranslateMessage(MSG* msg) override
+    {
+        if (msg->message == WM_KEYDOWN && msg->wParam == VK_ESCAPE) {
+            log.push_back("took escape");
+            return TRUE;
+        }
+        return CWnd::PreTranslateMessage(msg);
+    }
+
+protected:
+    BOOL OnHelpInfo(HELPINFO* info)
+    {
+        log.push_back("help from " + std::to_string(info->iCtrlId));
+        return TRUE;
+    }
+    void OnContextMenu(CWnd* wnd, CPoint) { log.push_back(std::string("menu for ") + (wnd ? "child" : "none")); }
+    DECLARE_MESSAGE_MAP()
+};
+
+BEGIN_MESSAGE_MAP(KeyFilterWnd, CWnd)
+    ON_WM_HELPINFO()
+    ON_WM_CONTEXTMENU()
+END_MESSAGE_MAP()
+
+}  // namespace
+
+TEST(Window, PreTranslateSeesQueuedInputFirstAndParentsGetWhatChildrenLeave)
+{
+    KeyFilterWnd parent;
+    InputWnd child;
+    ASSERT_TRUE(MakeTopLevel(parent, "Parent", WS_OVERLAPPEDWINDOW | WS_VISIBLE));
+    ASSERT_TRUE(child.Create(nullptr, nullptr, WS_VISIBLE, CRect(0, 0, 50, 50), &parent, 12));
+    Send(child, QKeyEvent(QEvent::KeyPress, Qt::Key_Escape, Qt::NoModifier, QString(QChar(27))));
+    Send(child, QKeyEvent(QEvent::KeyPress, Qt::Key_F1, Qt::NoModifier));
+    Send(child, QContextMenuEvent(QContextMenuEvent::Mouse, QPoint(3, 3), QPoint(3, 3)));
+    EXPECT_EQ(parent.log, (std::vector<std::string>{"took escape", "help from 12", "menu for child"}));
+    EXPECT_EQ(child.log, (std::vector<std::string>{"keydown 112"}));  // F1 reached the child first
+
+    EXPECT_EQ(SafeHwnd(nullptr), nullptr);
+    EXPECT_EQ(SafeHwnd(&child), child.GetSafeHwnd());
 }
