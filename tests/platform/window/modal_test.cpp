@@ -1,6 +1,11 @@
 #include <string>
 #include <vector>
 
+#include <QAbstractButton>
+#include <QApplication>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QTimer>
 #include <gtest/gtest-spi.h>
 #include <gtest/gtest.h>
 
@@ -151,4 +156,40 @@ TEST(ModalResponder, AfxMessageBoxLoadsItsTextFromTheStringTable)
     EXPECT_EQ(AfxMessageBox(108, MB_YESNO | MB_ICONQUESTION), IDYES);
     EXPECT_EQ(Responder().Asked().at(0).text, "Exit Tarvenix ?");
     platform::UnregisterStringTable("modal-test");
+}
+
+namespace {
+
+// Without a responder the real box shows; a person (here: a queued click) picks a button.
+class RealDialogs {
+public:
+    RealDialogs() { platform::SetModalResponder(nullptr); }
+    ~RealDialogs() { platform::SetModalResponder(&Responder()); }
+};
+
+void ClickWhenShown(const QString& buttonText, QString* seenTitle, QString* defaultText)
+{
+    QTimer::singleShot(0, [=] {
+        auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+        if (!box) return;
+        *seenTitle = box->windowTitle();
+        if (box->defaultButton()) *defaultText = box->defaultButton()->text();
+        for (QAbstractButton* button : box->buttons())
+            if (button->text() == buttonText) button->click();
+    });
+}
+
+}  // namespace
+
+TEST(MessageBox, TheRealBoxMapsItsButtonsToTheirIds)
+{
+    RealDialogs real;
+    QString title, defaultButton;
+    ClickWhenShown("&No", &title, &defaultButton);
+    EXPECT_EQ(MessageBox(nullptr, "Save changes ?", "Viewer", MB_YESNOCANCEL | MB_ICONQUESTION | MB_DEFBUTTON2), IDNO);
+    EXPECT_EQ(title, "Viewer");
+    EXPECT_EQ(defaultButton, "&No");
+    ClickWhenShown("&Retry", &title, &defaultButton);
+    EXPECT_EQ(MessageBox(nullptr, "Disk full", nullptr, MB_RETRYCANCEL), IDRETRY);
+    EXPECT_EQ(title, "Error");
 }
