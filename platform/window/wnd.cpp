@@ -1400,8 +1400,9 @@ void CWnd::GetScrollRange(int nBar, int* lpMinPos, int* lpMaxPos) const
 }
 
 // --- modal use ---------------------------------------------------------------------------------------------
-int CWnd::RunModalLoop(DWORD)
+int CWnd::RunModalLoop(DWORD dwFlags)
 {
+    if (!IsUiThread()) return CallOnUiThread([&] { return RunModalLoop(dwFlags); });
     if (!m_data) return -1;
     if (m_data->modalEnded) {  // ended before the loop started (e.g. while initialising)
         m_data->modalEnded = false;
@@ -1437,6 +1438,7 @@ int CWnd::RunModalLoop(DWORD)
 
 void CWnd::EndModalLoop(int nResult)
 {
+    if (!IsUiThread()) return RunOnUiThread([&] { EndModalLoop(nResult); });
     m_nModalResult = nResult;
     if (!m_data) return;
     m_data->modalEnded = true;
