@@ -10,6 +10,7 @@
 #include <QKeyEvent>
 #include <QMouseEvent>
 #include <QPainter>
+#include <QPushButton>
 #include <QScrollBar>
 #include <QWheelEvent>
 #include <QWidget>
@@ -715,4 +716,77 @@ TEST(Window, PreTranslateSeesQueuedInputFirstAndParentsGetWhatChildrenLeave)
 
     EXPECT_EQ(SafeHwnd(nullptr), nullptr);
     EXPECT_EQ(SafeHwnd(&child), child.GetSafeHwnd());
+}
+
+namespace {
+
+// A window over a Qt control, as the control classes make them: the widget is Qt's, the
+// messages are still ours, and the control's own behaviour is its default handling.
+class ButtonWnd : public CWnd {
+public:
+    bool swallowClicks = false;
+
+protected:
+    QWidget* CreateWidget(const CREATESTRUCT& cs, QWidget* parent) override
+    {
+        auto* button = new QPushButton(QString::fromUtf8(cs.lpszName ? cs.lpszName : ""), parent);
+        const HWND hwnd = GetSafeHwnd();
+        QObject::connect(button, &QPushButton::clicked, [hwnd] {
+            CWnd* self = CWnd::FromHandle(hwnd);
+            if (self && self->GetParent())
+                self->GetParent()->SendMessage(WM_COMMAND, MAKEWPARAM(static_cast<WORD>(self->GetDlgCtrlID()), BN_CLICKED),
+                                               reinterpret_cast<LPARAM>(hwnd));
+        });
+        return button;
+    }
+    void ApplyWindowText(const CString& text) override
+    {
+        static_cast<QPushButton*>(GetWidget())->setText(QString::fromUtf8(text.c_str()));
+    }
+    void OnLButtonDown(UINT flags, CPoint point)
+    {
+        if (!swallowClicks) CWnd::OnLButtonDown(flags, point);
+    }
+    DECLARE_MESSAGE_MAP()
+};
+
+BEGIN_MESSAGE_MAP(ButtonWnd, CWnd)
+    ON_WM_LBUTTONDOWN()
+END_MESSAGE_MAP()
+
+class ButtonParent : public CWnd {
+public:
+    int clicks = 0;
+
+protected:
+    void OnApply() { ++clicks; }
+    DECLARE_MESSAGE_MAP()
+};
+
+BEGIN_MESSAGE_MAP(ButtonParent, CWnd)
+    ON_BN_CLICKED(1001, OnApply)
+END_MESSAGE_MAP()
+
+void Click(CWnd& wnd)
+{
+    Send(wnd, Mouse(QEvent::MouseButtonPress, {5, 5}, Qt::LeftButton, Qt::LeftButton));
+    Send(wnd, Mouse(QEvent::MouseButtonRelease, {5, 5}, Qt::LeftButton, Qt::NoButton));
+}
+
+}  // namespace
+
+TEST(Window, QtControlsAreWindowsWhoseDefaultIsTheControlsOwnBehaviour)
+{
+    ButtonParent parent;
+    ButtonWnd button;
+    ASSERT_TRUE(MakeTopLevel(parent, "Parent", WS_OVERLAPPEDWINDOW | WS_VISIBLE));
+    ASSERT_TRUE(button.Create(nullptr, "Apply", WS_VISIBLE, CRect(10, 10, 90, 40), &parent, 1001));
+    button.SetWindowText("&Apply");
+    EXPECT_EQ(static_cast<QPushButton*>(button.GetWidget())->text(), "&Apply");
+
+    Click(button);
+    EXPECT_EQ(parent.clicks, 1);
+    button.swallowClicks = true;  // a subclass that keeps the press from the control
+    Click(button);
+    EXPECT_EQ(parent.clicks, 1);
 }
