@@ -16,7 +16,8 @@ namespace tarvenix::test {
 
 /// Runs the event loop until condition holds or the bound has passed; returns condition().
 /// Deferred deletions are carried out on the way.
-bool PumpUntil(const std::function<bool()>& condition, std::chrono::milliseconds bound = std::chrono::seconds(20));
+bool PumpUntil(const std::function<bool()>& condition,
+               std::chrono::milliseconds bound = std::chrono::seconds(20));
 
 /// Handles what is queued now (posted messages, timers that are due, deferred deletions).
 void PumpEvents();

@@ -56,7 +56,8 @@ protected:
     }
     void OnSize(UINT type, int cx, int cy)
     {
-        messages.push_back("size " + std::to_string(type) + " " + std::to_string(cx) + "x" + std::to_string(cy));
+        messages.push_back("size " + std::to_string(type) + " " + std::to_string(cx) + "x" +
+                           std::to_string(cy));
     }
     void OnMove(int x, int y) { messages.push_back("move " + std::to_string(x) + "," + std::to_string(y)); }
     void OnShowWindow(BOOL show, UINT) { messages.push_back(show ? "show" : "hide"); }
@@ -157,9 +158,9 @@ TEST(Window, DestroyingAWindowTakesChildrenAndOwnedWindowsAndMayDeleteTheObject)
     log.lines.clear();
 
     EXPECT_TRUE(frame.DestroyWindow());
-    EXPECT_EQ(log.lines, (std::vector<std::string>{"frame destroy", "owned destroy", "owned ncdestroy", "child destroy",
-                                                   "self destroy", "self ncdestroy", "child ncdestroy",
-                                                   "frame ncdestroy"}));
+    EXPECT_EQ(log.lines, (std::vector<std::string>{"frame destroy", "owned destroy", "owned ncdestroy",
+                                                   "child destroy", "self destroy", "self ncdestroy",
+                                                   "child ncdestroy", "frame ncdestroy"}));
     EXPECT_TRUE(deleted);
     EXPECT_FALSE(IsWindow(frameHandle));
     EXPECT_FALSE(IsWindow(selfHandle));
@@ -266,7 +267,8 @@ TEST(Window, ShowCodesVisibilityEnablingAndState)
         const std::string kind = m.substr(0, 6);
         if (kinds.empty() || kinds.back() != kind) kinds.push_back(kind);
     }
-    EXPECT_EQ(kinds, (std::vector<std::string>{"show", "size 1", "size 0", "size 2", "size 0", "hide", "show"}));
+    EXPECT_EQ(kinds,
+              (std::vector<std::string>{"show", "size 1", "size 0", "size 2", "size 0", "hide", "show"}));
 
     frame.messages.clear();
     frame.EnableWindow(FALSE);
@@ -346,9 +348,12 @@ TEST(Window, FindWindowAndCopyData)
     AfxRegisterClass("Terralume Splash Window", 0);
     SplashWnd splash, decoy;
     CWnd sender, child;
-    ASSERT_TRUE(decoy.CreateEx(0, "Terralume Splash Window", "Other Title", WS_POPUP, CRect(0, 0, 1, 1), nullptr, 0));
-    ASSERT_TRUE(splash.CreateEx(0, "Terralume Splash Window", "Splash Screen", WS_POPUP, CRect(0, 0, 1, 1), nullptr, 0));
-    ASSERT_TRUE(sender.CreateEx(0, nullptr, "Splash Screen", WS_OVERLAPPEDWINDOW, CRect(0, 0, 1, 1), nullptr, 0));
+    ASSERT_TRUE(
+        decoy.CreateEx(0, "Terralume Splash Window", "Other Title", WS_POPUP, CRect(0, 0, 1, 1), nullptr, 0));
+    ASSERT_TRUE(splash.CreateEx(0, "Terralume Splash Window", "Splash Screen", WS_POPUP, CRect(0, 0, 1, 1),
+                                nullptr, 0));
+    ASSERT_TRUE(
+        sender.CreateEx(0, nullptr, "Splash Screen", WS_OVERLAPPEDWINDOW, CRect(0, 0, 1, 1), nullptr, 0));
     ASSERT_TRUE(child.Create("Terralume Splash Window", "Splash Screen", 0, CRect(0, 0, 1, 1), &sender, 1));
 
     EXPECT_EQ(FindWindow("terralume splash window", "Splash Screen"), splash.GetSafeHwnd());
@@ -380,7 +385,9 @@ TEST(Window, TimersTickUntilKilled)
     wnd.messages.clear();
     EXPECT_EQ(wnd.SetTimer(1, 1), 1u);
     EXPECT_EQ(wnd.SetTimer(2, 1), 2u);
-    auto count = [&](const std::string& line) { return std::count(wnd.messages.begin(), wnd.messages.end(), line); };
+    auto count = [&](const std::string& line) {
+        return std::count(wnd.messages.begin(), wnd.messages.end(), line);
+    };
     EXPECT_TRUE(PumpUntil([&] { return count("timer 1") >= 3 && count("timer 2") >= 1; }));
     EXPECT_TRUE(wnd.KillTimer(1));
     EXPECT_FALSE(wnd.KillTimer(1));
@@ -413,7 +420,8 @@ public:
 protected:
     void OnLButtonDown(UINT flags, CPoint p)
     {
-        log.push_back("ldown " + std::to_string(flags) + " " + std::to_string(p.x) + "," + std::to_string(p.y));
+        log.push_back("ldown " + std::to_string(flags) + " " + std::to_string(p.x) + "," +
+                      std::to_string(p.y));
     }
     void OnRButtonUp(UINT flags, CPoint p)
     {
@@ -421,7 +429,8 @@ protected:
     }
     void OnMouseMove(UINT flags, CPoint p)
     {
-        log.push_back("move " + std::to_string(flags) + " " + std::to_string(p.x) + "," + std::to_string(p.y));
+        log.push_back("move " + std::to_string(flags) + " " + std::to_string(p.x) + "," +
+                      std::to_string(p.y));
     }
     BOOL OnMouseWheel(UINT, short delta, CPoint)
     {
@@ -451,7 +460,10 @@ BEGIN_MESSAGE_MAP(InputWnd, CWnd)
     ON_WM_CAPTURECHANGED()
 END_MESSAGE_MAP()
 
-void Send(CWnd& wnd, QEvent&& event) { QCoreApplication::sendEvent(wnd.GetWidget(), &event); }
+void Send(CWnd& wnd, QEvent&& event)
+{
+    QCoreApplication::sendEvent(wnd.GetWidget(), &event);
+}
 
 QMouseEvent Mouse(QEvent::Type type, QPoint at, Qt::MouseButton button, Qt::MouseButtons buttons,
                   Qt::KeyboardModifiers modifiers = Qt::NoModifier)
@@ -571,12 +583,14 @@ END_MESSAGE_MAP()
 TEST(Window, PaintsThroughThePaintTargetAndOnlyWhatIsInvalid)
 {
     PaintingWnd wnd;
-    const LPCTSTR windowClass = AfxRegisterWndClass(CS_HREDRAW | CS_VREDRAW, nullptr,
-                                                    reinterpret_cast<HBRUSH>(static_cast<std::uintptr_t>(COLOR_WINDOW + 1)));
+    const LPCTSTR windowClass =
+        AfxRegisterWndClass(CS_HREDRAW | CS_VREDRAW, nullptr,
+                            reinterpret_cast<HBRUSH>(static_cast<std::uintptr_t>(COLOR_WINDOW + 1)));
     EXPECT_EQ(AfxRegisterWndClass(CS_HREDRAW | CS_VREDRAW, nullptr,
                                   reinterpret_cast<HBRUSH>(static_cast<std::uintptr_t>(COLOR_WINDOW + 1))),
               windowClass);
-    ASSERT_TRUE(wnd.CreateEx(0, windowClass, "Paint", WS_POPUP | WS_VISIBLE, CRect(0, 0, 64, 48), nullptr, 0));
+    ASSERT_TRUE(
+        wnd.CreateEx(0, windowClass, "Paint", WS_POPUP | WS_VISIBLE, CRect(0, 0, 64, 48), nullptr, 0));
     EXPECT_EQ(platform::CurrentPaintTarget(wnd.GetSafeHwnd()), nullptr);  // only while painting
 
     QImage expected(64, 48, QImage::Format_RGB32);
@@ -691,7 +705,10 @@ protected:
         log.push_back("help from " + std::to_string(info->iCtrlId));
         return TRUE;
     }
-    void OnContextMenu(CWnd* wnd, CPoint) { log.push_back(std::string("menu for ") + (wnd ? "child" : "none")); }
+    void OnContextMenu(CWnd* wnd, CPoint)
+    {
+        log.push_back(std::string("menu for ") + (wnd ? "child" : "none"));
+    }
     DECLARE_MESSAGE_MAP()
 };
 
@@ -734,8 +751,9 @@ protected:
         QObject::connect(button, &QPushButton::clicked, [hwnd] {
             CWnd* self = CWnd::FromHandle(hwnd);
             if (self && self->GetParent())
-                self->GetParent()->SendMessage(WM_COMMAND, MAKEWPARAM(static_cast<WORD>(self->GetDlgCtrlID()), BN_CLICKED),
-                                               reinterpret_cast<LPARAM>(hwnd));
+                self->GetParent()->SendMessage(
+                    WM_COMMAND, MAKEWPARAM(static_cast<WORD>(self->GetDlgCtrlID()), BN_CLICKED),
+                    reinterpret_cast<LPARAM>(hwnd));
         });
         return button;
     }
