@@ -44,10 +44,15 @@ QImage GrabWindow(CWnd& window)
     return widget->grab().toImage().convertToFormat(QImage::Format_RGB32);
 }
 
+std::filesystem::path TestOutputDir()
+{
+    return std::filesystem::path(TARVENIX_SOURCE_DIR) / "test-output";
+}
+
 ::testing::AssertionResult ImagesEqual(const QImage& actual, const QImage& expected, const std::string& name)
 {
     auto saveActual = [&] {
-        const std::filesystem::path folder = std::filesystem::path(TARVENIX_SOURCE_DIR) / "test-output";
+        const std::filesystem::path folder = TestOutputDir();
         std::error_code ignored;
         std::filesystem::create_directories(folder, ignored);
         const std::filesystem::path file = folder / (name + ".png");

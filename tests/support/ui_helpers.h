@@ -4,6 +4,7 @@
 // click sends them, and pixel-exact image comparison.
 
 #include <chrono>
+#include <filesystem>
 #include <functional>
 #include <string>
 
@@ -29,6 +30,9 @@ bool ClickCommand(CWnd& target, UINT id, bool autoDisable = true);
 
 /// What the window shows, painted now (invalid parts get their WM_PAINT first).
 QImage GrabWindow(CWnd& window);
+
+/// test-output/ at the repository root (git-ignored), where failing tests leave their images.
+std::filesystem::path TestOutputDir();
 
 /// Compares two images pixel by pixel (RGB, alpha ignored). On a difference, reports the
 /// first differing pixel and saves the actual image as test-output/<name>.png at the
