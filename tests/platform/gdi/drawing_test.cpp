@@ -79,8 +79,11 @@ TEST(Drawing, XorDrawingTwiceRestoresThePicture)
         SelectObject(dc, f.pen);
         f.draw();
         const auto once = c.Pixels();
-        if (f.pixels >= 0) EXPECT_EQ(Changed(original, once), f.pixels) << f.name;
-        else EXPECT_GT(Changed(original, once), 10) << f.name;
+        if (f.pixels >= 0) {
+            EXPECT_EQ(Changed(original, once), f.pixels) << f.name;
+        } else {
+            EXPECT_GT(Changed(original, once), 10) << f.name;
+        }
         f.draw();
         EXPECT_EQ(Changed(original, c.Pixels()), 0) << f.name << " drawn twice";
     }
