@@ -90,7 +90,7 @@ SurfaceLock::SurfaceLock(DcObj& dc, const RECT& area, bool writeBack) : m_writeB
     if (dc.image) {
         m_surface = {dc.image->bits(), dc.image->bytesPerLine(), dc.image->width(), dc.image->height()};
         m_area = Intersect(area, dc.SurfaceRect());
-        m_opaque = dc.image->hasAlphaChannel();
+        m_opaque = true;  // Qt's 32-bit formats keep 0xFF in the top byte
         return;
     }
     BitmapObj* b = dc.st.bitmap.get();
@@ -117,7 +117,7 @@ SurfaceLock::SurfaceLock(DcObj& dc, const RECT& area, bool writeBack) : m_writeB
 SurfaceLock::~SurfaceLock()
 {
     if (m_opaque && m_writeBack && !Empty(m_area)) {
-        // Pictures with an alpha channel stay opaque.
+        // Qt pictures keep their top byte at 0xFF (opaque).
         for (int y = m_area.top; y < m_area.bottom; ++y) {
             std::uint32_t* row = m_surface.Row(y);
             for (int x = m_area.left; x < m_area.right; ++x) row[x] |= 0xFF000000u;

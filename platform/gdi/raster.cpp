@@ -131,15 +131,19 @@ void BlitSpans(const Surface& dst, const SpanRegion& visible, const SourceImage*
     const RECT vb = visible.Bounds();
     const int maxN = vb.right - vb.left;
 
-    // Source columns needed by the visible part, converted once per source row.
+    // Plain offsets (no stretching, no mirroring) convert source rows straight into the
+    // span; otherwise the needed source columns are converted once per source row and
+    // gathered through the map.
+    bool identity = useSrc;
+    for (std::size_t i = 1; identity && i < xmap.size(); ++i) identity = xmap[i] == xmap[i - 1] + 1;
     int minSx = INT_MAX, maxSx = INT_MIN;
-    if (useSrc) {
+    if (useSrc && !identity) {
         for (int x = vb.left; x < vb.right; ++x) {
             minSx = std::min(minSx, xmap[std::size_t(x - left)]);
             maxSx = std::max(maxSx, xmap[std::size_t(x - left)]);
         }
     }
-    std::vector<std::uint32_t> cache(useSrc ? std::size_t(maxSx - minSx + 1) : 0);
+    std::vector<std::uint32_t> cache(useSrc && !identity ? std::size_t(maxSx - minSx + 1) : 0);
     std::vector<std::uint32_t> sline(useSrc ? std::size_t(maxN) : 0);
     std::vector<std::uint32_t> pline(usePat ? std::size_t(maxN) : 0);
     int cachedRow = INT_MIN;
@@ -147,7 +151,8 @@ void BlitSpans(const Surface& dst, const SpanRegion& visible, const SourceImage*
     Paint none;
 
     for (RegionRow row : visible.Rows()) {
-        if (useSrc) {
+        const std::uint8_t* srcRow = useSrc ? src->base + ymap[std::size_t(row.y - top)] * src->rowStep : nullptr;
+        if (useSrc && !identity) {
             const int sy = ymap[std::size_t(row.y - top)];
             if (sy != cachedRow) {
                 ConvertRow(src->layout, src->base + sy * src->rowStep, minSx, maxSx - minSx + 1, cache.data());
@@ -160,8 +165,18 @@ void BlitSpans(const Surface& dst, const SpanRegion& visible, const SourceImage*
         for (const Span& sp : row.spans) {
             const int n = sp.x1 - sp.x0;
             std::uint32_t* d = line + sp.x0;
-            if (useSrc)
+            if (identity) {
+                const int sx = xmap[std::size_t(sp.x0 - left)];
+                if (op.rop == SRCCOPY && !src->mono) {
+                    ConvertRow(src->layout, srcRow, sx, n, d);
+                    continue;
+                }
+                ConvertRow(src->layout, srcRow, sx, n, sline.data());
+                if (src->mono)
+                    for (int i = 0; i < n; ++i) sline[std::size_t(i)] = sline[std::size_t(i)] ? src->monoWhite : src->monoBlack;
+            } else if (useSrc) {
                 for (int i = 0; i < n; ++i) sline[std::size_t(i)] = cache[std::size_t(xmap[std::size_t(sp.x0 + i - left)] - minSx)];
+            }
             if (usePat) PatternRow(op.pattern ? *op.pattern : none, row.y, sp.x0, n, pline.data(), nullptr);
             const std::uint32_t* S = sline.data();
             const std::uint32_t* P = pline.data();

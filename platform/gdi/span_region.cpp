@@ -86,10 +86,10 @@ void CombineSpans(std::span<const Span> a, std::span<const Span> b, RegionOp op,
     }
 }
 
-// Sorted runs of one row, possibly overlapping or touching, made disjoint in place.
-void NormaliseRow(std::vector<Span>& row)
+// Runs of one row in order of their start, possibly overlapping, touching or empty,
+// made disjoint in place.
+void MergeRow(std::vector<Span>& row)
 {
-    std::sort(row.begin(), row.end(), [](const Span& a, const Span& b) { return a.x0 < b.x0; });
     std::size_t w = 0;
     for (const Span& s : row) {
         if (s.x1 <= s.x0) continue;
@@ -105,21 +105,41 @@ void NormaliseRow(std::vector<Span>& row)
 struct Edge {
     int x0, y0, x1, y1;  // y0 < y1
     int dir;             // +1 when the polygon runs downwards along it
-};
+    // Walking the edge row by row: the first pixel column whose centre lies at or right of
+    // the crossing with the centre line of the current row is ceil(num / den), with
+    // num = 2 x0 dy + (2 (y - y0) + 1) dx - dy and den = 2 dy. It is kept exactly as
+    // q = ceil(num / den) and e = q den - num (0 <= e < den); a row adds 2 dx to num,
+    // which is stepQ whole columns and stepR of a column.
+    std::int64_t den = 0, e = 0, stepQ = 0, stepR = 0;
+    std::int64_t q = 0;
 
-// First pixel column whose centre lies at or right of the edge's crossing with the
-// centre line of row y: ceil(xcross - 1/2), computed exactly.
-inline int CrossingPixel(const Edge& e, int y)
-{
-    const __int128 dy = e.y1 - e.y0;
-    const __int128 num = __int128(2) * e.x0 * dy + __int128(2 * (std::int64_t(y) - e.y0) + 1) * (e.x1 - e.x0) - dy;
-    const __int128 den = 2 * dy;
-    __int128 q = num / den;
-    if (num % den != 0 && num > 0) ++q;  // den > 0: C++ truncates toward zero
-    if (q < INT_MIN) return INT_MIN;
-    if (q > INT_MAX) return INT_MAX;
-    return static_cast<int>(q);
-}
+    void Start()
+    {
+        const std::int64_t dy = std::int64_t(y1) - y0, dx = std::int64_t(x1) - x0;
+        den = 2 * dy;
+        const std::int64_t num = 2 * std::int64_t(x0) * dy + dx - dy;
+        q = FloorDiv(num, den);
+        if (q * den != num) ++q;
+        e = q * den - num;
+        stepQ = FloorDiv(2 * dx, den);
+        stepR = 2 * dx - stepQ * den;
+    }
+    void Step()
+    {
+        q += stepQ;
+        e -= stepR;
+        if (e < 0) {
+            ++q;
+            e += den;
+        }
+    }
+    int Pixel() const { return q < INT_MIN ? INT_MIN : q > INT_MAX ? INT_MAX : static_cast<int>(q); }
+    static std::int64_t FloorDiv(std::int64_t a, std::int64_t b)  // b > 0
+    {
+        const std::int64_t d = a / b;
+        return (a % b != 0 && a < 0) ? d - 1 : d;
+    }
+};
 
 SpanRegion FillEdges(std::vector<Edge>& edges, FillRule rule)
 {
@@ -127,50 +147,64 @@ SpanRegion FillEdges(std::vector<Edge>& edges, FillRule rule)
     if (edges.empty()) return result;
     std::sort(edges.begin(), edges.end(), [](const Edge& a, const Edge& b) { return a.y0 < b.y0; });
     RegionWriter writer(result);
-    std::vector<const Edge*> active;
-    std::vector<std::pair<int, int>> crossings;  // (pixel, dir)
+    // Active edges, kept in order of their crossing; from one row to the next the order
+    // changes only where edges cross, so an insertion sort does little work.
+    std::vector<Edge*> active;
     std::vector<Span> row;
     std::size_t next = 0;
     int y = edges[0].y0;
     while (next < edges.size() || !active.empty()) {
         if (active.empty() && next < edges.size() && y < edges[next].y0) y = edges[next].y0;
-        while (next < edges.size() && edges[next].y0 <= y) active.push_back(&edges[next++]);
+        while (next < edges.size() && edges[next].y0 <= y) {
+            edges[next].Start();
+            active.push_back(&edges[next++]);
+        }
         active.erase(std::remove_if(active.begin(), active.end(), [y](const Edge* e) { return e->y1 <= y; }),
                      active.end());
         if (active.empty()) continue;
-
-        crossings.clear();
-        for (const Edge* e : active) crossings.emplace_back(CrossingPixel(*e, y), e->dir);
-        std::sort(crossings.begin(), crossings.end());
+        for (std::size_t i = 1; i < active.size(); ++i) {
+            Edge* e = active[i];
+            std::size_t j = i;
+            for (; j > 0 && active[j - 1]->q > e->q; --j) active[j] = active[j - 1];
+            active[j] = e;
+        }
         row.clear();
         if (rule == FillRule::Alternate) {
-            for (std::size_t k = 0; k + 1 < crossings.size(); k += 2)
-                row.push_back({crossings[k].first, crossings[k + 1].first});
+            for (std::size_t k = 0; k + 1 < active.size(); k += 2)
+                row.push_back({active[k]->Pixel(), active[k + 1]->Pixel()});
         } else {
             int winding = 0, start = 0;
-            for (const auto& [x, dir] : crossings) {
+            for (const Edge* e : active) {
                 const int before = winding;
-                winding += dir;
-                if (before == 0 && winding != 0) start = x;
-                else if (before != 0 && winding == 0) row.push_back({start, x});
+                winding += e->dir;
+                if (before == 0 && winding != 0) start = e->Pixel();
+                else if (before != 0 && winding == 0) row.push_back({start, e->Pixel()});
             }
         }
-        NormaliseRow(row);
+        MergeRow(row);
         writer.AddBand(y, y + 1, row);
+        for (Edge* e : active) e->Step();
         ++y;
     }
     return result;
+}
+
+// Coordinates beyond 2^28 pixels are held there, which keeps the edge arithmetic in 64 bits.
+constexpr int kCoordLimit = 1 << 28;
+inline POINT Held(POINT p)
+{
+    return {std::clamp<LONG>(p.x, -kCoordLimit, kCoordLimit), std::clamp<LONG>(p.y, -kCoordLimit, kCoordLimit)};
 }
 
 void AddRing(std::vector<Edge>& edges, std::span<const POINT> pts)
 {
     const std::size_t n = pts.size();
     for (std::size_t i = 0; i < n; ++i) {
-        const POINT& a = pts[i];
-        const POINT& b = pts[(i + 1) % n];
+        const POINT a = Held(pts[i]);
+        const POINT b = Held(pts[(i + 1) % n]);
         if (a.y == b.y) continue;
-        if (a.y < b.y) edges.push_back({a.x, a.y, b.x, b.y, +1});
-        else edges.push_back({b.x, b.y, a.x, a.y, -1});
+        if (a.y < b.y) edges.push_back({a.x, a.y, b.x, b.y, +1, 0, 0, 0, 0, 0});
+        else edges.push_back({b.x, b.y, a.x, a.y, -1, 0, 0, 0, 0, 0});
     }
 }
 
