@@ -76,8 +76,14 @@ RECT DcObj::SurfaceRect() const
 SpanRegion DcObj::Visible(const SpanRegion& shape) const
 {
     SpanRegion v = shape.ClipToRect(SurfaceRect());
+    if (systemClip) v = v.Intersect(*systemClip);
     if (st.clip) v = v.Intersect(*st.clip);
     return v;
+}
+
+RECT TakeDirty(DcObj& dc)
+{
+    return std::exchange(dc.dirty, RECT{0, 0, 0, 0});
 }
 
 std::shared_ptr<DcObj> FindDc(HDC dc)
@@ -87,6 +93,13 @@ std::shared_ptr<DcObj> FindDc(HDC dc)
 
 SurfaceLock::SurfaceLock(DcObj& dc, const RECT& area, bool writeBack) : m_writeBack(writeBack)
 {
+    if (writeBack) {
+        const RECT a = Intersect(area, dc.SurfaceRect());
+        if (!Empty(a))
+            dc.dirty = Empty(dc.dirty) ? a
+                                       : RECT{std::min(dc.dirty.left, a.left), std::min(dc.dirty.top, a.top),
+                                              std::max(dc.dirty.right, a.right), std::max(dc.dirty.bottom, a.bottom)};
+    }
     if (dc.image) {
         m_surface = {dc.image->bits(), dc.image->bytesPerLine(), dc.image->width(), dc.image->height()};
         m_area = Intersect(area, dc.SurfaceRect());
@@ -521,12 +534,22 @@ HDC CreateCompatibleDC(HDC)
     return static_cast<HDC>(Register(std::move(dc)));
 }
 
-HDC CreateImageDC(QImage* image)
+namespace platform::gdi {
+HDC CreateSurfaceDC(QImage* image, std::optional<SpanRegion> visible)
 {
     if (!image || image->isNull() || image->depth() != 32) return nullptr;
     HDC h = CreateCompatibleDC(nullptr);
-    FindDc(h)->image = image;
+    auto dc = FindDc(h);
+    dc->st.bitmap.reset();
+    dc->image = image;
+    dc->systemClip = std::move(visible);
     return h;
+}
+}  // namespace platform::gdi
+
+HDC CreateImageDC(QImage* image)
+{
+    return CreateSurfaceDC(image, std::nullopt);
 }
 
 QImage GetDCImage(HDC h)
@@ -1363,10 +1386,16 @@ BOOL ScrollDC(HDC h, int dx, int dy, const RECT* scroll, const RECT* clip, HRGN 
 
 namespace {
 
+// What the DC can draw on: the surface, the window's visible part, the clip region.
+SpanRegion Drawable(const DcObj& dc)
+{
+    const RECT r = dc.SurfaceRect();
+    return dc.Visible(SpanRegion::FromRect(r.left, r.top, r.right, r.bottom));
+}
+
 int ClipKind(const DcObj& dc)
 {
-    const SpanRegion v = dc.st.clip ? dc.st.clip->ClipToRect(dc.SurfaceRect())
-                                    : SpanRegion::FromRect(0, 0, dc.SurfaceRect().right, dc.SurfaceRect().bottom);
+    const SpanRegion v = Drawable(dc);
     if (v.IsEmpty()) return NULLREGION;
     return v.IsRect() ? SIMPLEREGION : COMPLEXREGION;
 }
@@ -1439,7 +1468,7 @@ int GetClipBox(HDC h, RECT* box)
 {
     auto dc = FindDc(h);
     if (!dc || !box) return ERROR;
-    const SpanRegion v = dc->st.clip ? dc->st.clip->ClipToRect(dc->SurfaceRect()) : CurrentClip(*dc);
+    const SpanRegion v = Drawable(*dc);
     RECT r = v.Bounds();
     if (!v.IsEmpty()) {
         const int ox = dc->st.windowOrg.x - dc->st.viewportOrg.x, oy = dc->st.windowOrg.y - dc->st.viewportOrg.y;

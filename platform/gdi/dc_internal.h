@@ -39,6 +39,8 @@ struct DcObj : GdiObject {
     DcState st;
     std::vector<DcState> saved;
     QImage* image = nullptr;                    // a DC over someone else's picture
+    std::optional<SpanRegion> systemClip;       // device pixels a window DC may touch
+    RECT dirty{0, 0, 0, 0};                     // device pixels drawn so far
     std::shared_ptr<MetaFileData> recording;    // a metafile DC records instead of drawing
 
     int ToDevX(int x) const { return x - st.windowOrg.x + st.viewportOrg.x; }
@@ -50,6 +52,11 @@ struct DcObj : GdiObject {
 };
 
 std::shared_ptr<DcObj> FindDc(HDC dc);
+
+/// A DC over a 32-bit picture owned elsewhere, drawing only inside `visible` when given.
+HDC CreateSurfaceDC(QImage* image, std::optional<SpanRegion> visible);
+/// What a DC has drawn (device pixels), forgotten by the call.
+RECT TakeDirty(DcObj& dc);
 
 /// Direct 32-bit rows of the DC's picture for the device rectangle `area`; pictures of
 /// other depths are converted into a scratch band and written back when the lock ends.
