@@ -275,3 +275,67 @@ TEST(DibBlit, CompatibleBitmapsAreColourAndStretchBltHonoursTheMode)
     DeleteDC(other);
     DeleteDC(mem);
 }
+
+TEST(DibBlit, BitFieldSectionsReadTheirMasks)
+{
+    struct Case {
+        const char* name;
+        WORD bits;
+        DWORD masks[3];
+        std::uint32_t pixel;  // stored value of the first pixel
+        COLORREF expected;
+    };
+    const Case cases[] = {
+        {"5-5-5", 16, {0, 0, 0}, 0x7C00 | 0x001F, RGB(255, 0, 255)},
+        {"5-6-5", 16, {0xF800, 0x07E0, 0x001F}, 0x07E0, RGB(0, 255, 0)},
+        {"8-8-8 in 32 bits", 32, {0xFF0000, 0xFF00, 0xFF}, 0x00123456, RGB(0x12, 0x34, 0x56)},
+        {"11-11-10", 32, {0xFFE00000, 0x1FFC00, 0x3FF}, 0xFFE00000u | (0x400u << 10) | 0x3FF, RGB(255, 128, 255)},
+    };
+    for (const Case& c : cases) {
+        std::vector<std::uint8_t> header(sizeof(BITMAPINFOHEADER) + 12);
+        auto* info = reinterpret_cast<BITMAPINFO*>(header.data());
+        const bool fields = c.masks[0] != 0;
+        info->bmiHeader = {40, 3, 2, 1, c.bits, fields ? BI_BITFIELDS : BI_RGB, 0, 0, 0, 0, 0};
+        std::memcpy(header.data() + 40, c.masks, 12);
+        void* raw = nullptr;
+        HBITMAP section = CreateDIBSection(nullptr, info, DIB_RGB_COLORS, &raw, nullptr, 0);
+        ASSERT_NE(section, nullptr) << c.name;
+        // The first stored row is the picture's bottom row.
+        if (c.bits == 16) *static_cast<std::uint16_t*>(raw) = std::uint16_t(c.pixel);
+        else *static_cast<std::uint32_t*>(raw) = c.pixel;
+        HDC mem = CreateCompatibleDC(nullptr);
+        HGDIOBJ old = SelectObject(mem, section);
+        Canvas canvas(3, 2, kBack);
+        BitBlt(canvas.dc(), 0, 0, 3, 2, mem, 0, 0, SRCCOPY);
+        EXPECT_EQ(canvas.At(0, 1), c.expected) << c.name;
+        EXPECT_EQ(canvas.At(0, 0), RGB(0, 0, 0)) << c.name;
+        SelectObject(mem, old);
+        DeleteDC(mem);
+        DeleteObject(section);
+    }
+}
+
+TEST(DibBlit, MalformedHeadersAreRefused)
+{
+    BITMAPINFO info{};
+    const BITMAPINFOHEADER bad[] = {
+        {12, 4, 4, 1, 8, BI_RGB, 0, 0, 0, 0, 0},         // header too small
+        {40, 0, 4, 1, 8, BI_RGB, 0, 0, 0, 0, 0},         // no width
+        {40, 4, 0, 1, 8, BI_RGB, 0, 0, 0, 0, 0},         // no height
+        {40, 4, 4, 2, 8, BI_RGB, 0, 0, 0, 0, 0},         // planes
+        {40, 4, 4, 1, 7, BI_RGB, 0, 0, 0, 0, 0},         // bit count
+        {40, 4, 4, 1, 24, BI_BITFIELDS, 0, 0, 0, 0, 0},  // masks on 24 bits
+        {40, 4, 4, 1, 8, 1, 0, 0, 0, 0, 0},              // run-length compression
+    };
+    Canvas canvas(4, 4, kBack);
+    std::vector<std::uint8_t> bits(64, 1);
+    for (const BITMAPINFOHEADER& h : bad) {
+        info.bmiHeader = h;
+        void* raw = reinterpret_cast<void*>(1);
+        EXPECT_EQ(CreateDIBSection(nullptr, &info, DIB_RGB_COLORS, &raw, nullptr, 0), nullptr);
+        EXPECT_EQ(raw, nullptr);
+        EXPECT_EQ(SetDIBitsToDevice(canvas.dc(), 0, 0, 4, 4, 0, 0, 0, 4, bits.data(), &info, DIB_RGB_COLORS), 0);
+        EXPECT_EQ(StretchDIBits(canvas.dc(), 0, 0, 4, 4, 0, 0, 4, 4, bits.data(), &info, DIB_RGB_COLORS, SRCCOPY), 0);
+    }
+    EXPECT_EQ(canvas.Count(kBack), 16);
+}
