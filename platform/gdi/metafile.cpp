@@ -41,6 +41,7 @@ MetaRecord Snapshot(const DcObj& dc, MetaOp op)
     r.stretchMode = dc.st.stretchMode;
     r.textAlign = dc.st.textAlign;
     r.brushOrg = dc.st.brushOrg;
+    r.clip = dc.st.clip;
     return r;
 }
 
@@ -227,6 +228,13 @@ void Replay(HDC target, DcObj& dc, const MetaFileData& mf, int ox, int oy)
         dc.st.stretchMode = r.stretchMode;
         dc.st.textAlign = r.textAlign & ~TA_UPDATECP;
         dc.st.brushOrg = {r.brushOrg.x + ox, r.brushOrg.y + oy};
+        dc.st.clip = keep.clip;
+        if (r.clip) {
+            // Recorded clipping moves with the drawing and stays inside the target's own.
+            SpanRegion moved = *r.clip;
+            moved.Offset(ox + keep.viewportOrg.x - keep.windowOrg.x, oy + keep.viewportOrg.y - keep.windowOrg.y);
+            dc.st.clip = keep.clip ? keep.clip->Intersect(moved) : moved;
+        }
         const RECT rc{r.rect.left + ox, r.rect.top + oy, r.rect.right + ox, r.rect.bottom + oy};
         std::vector<POINT> pts;
         for (const POINT& p : r.pts) pts.push_back(at(p));
@@ -378,7 +386,20 @@ std::string MakeSvg(const MetaFileData& mf)
     out << "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
         << "<svg xmlns=\"http://www.w3.org/2000/svg\" xmlns:xlink=\"http://www.w3.org/1999/xlink\" width=\"" << w
         << "\" height=\"" << h << "\" viewBox=\"" << b.left << " " << b.top << " " << w << " " << h << "\">\n";
+    std::optional<SpanRegion> lastClip;
+    int clips = 0;
     for (const MetaRecord& r : mf.records) {
+        if (r.clip) {
+            if (!lastClip || *lastClip != *r.clip) {
+                out << "<clipPath id=\"clip" << ++clips << "\"><path d=\"";
+                for (const RECT& rc : r.clip->Rects())
+                    out << "M" << rc.left << " " << rc.top << "h" << (rc.right - rc.left) << "v" << (rc.bottom - rc.top)
+                        << "h" << (rc.left - rc.right) << "z";
+                out << "\"/></clipPath>\n";
+                lastClip = r.clip;
+            }
+            out << "<g clip-path=\"url(#clip" << clips << ")\">\n";
+        }
         switch (r.op) {
         case MetaOp::Line:
             out << "<line x1=\"" << Num(r.pts[0].x + 0.5) << "\" y1=\"" << Num(r.pts[0].y + 0.5) << "\" x2=\""
@@ -474,6 +495,7 @@ std::string MakeSvg(const MetaFileData& mf)
                 << Png(r.image) << "\"/>\n";
             break;
         }
+        if (r.clip) out << "</g>\n";
     }
     out << "</svg>\n";
     return out.str();

@@ -34,6 +34,7 @@ struct MetaRecord {
     std::string text;
     SpanRegion region;
     QImage image;  // the source part of an image, 32-bit
+    std::optional<SpanRegion> clip;  // the clip region it was drawn with (metafile pixels)
 };
 
 struct MetaFileData : GdiObject {

@@ -28,8 +28,10 @@ void DrawScene(HDC dc, HBITMAP picture)
     const POINT tri[] = {{70, 5}, {95, 25}, {65, 28}};
     Polygon(dc, tri, 3);
     SetROP2(dc, R2_XORPEN);
+    IntersectClipRect(dc, 0, 0, 50, 60);
     MoveToEx(dc, 0, 20, nullptr);
     LineTo(dc, 100, 20);
+    SelectClipRgn(dc, nullptr);
     SetROP2(dc, R2_COPYPEN);
     RECT fill{80, 40, 95, 50};
     FillRect(dc, &fill, green);
@@ -87,6 +89,7 @@ TEST(MetaFile, ReplayDrawsWhatDirectDrawingDraws)
     const RECT at{0, 0, 120, 100};
     ASSERT_TRUE(PlayEnhMetaFile(replayed.dc(), mf, &at));
     EXPECT_EQ(direct.Pixels(), replayed.Pixels());
+    EXPECT_NE(direct.At(49, 20), direct.At(50, 20)) << "the clipped XOR line stops at the clip edge";
     // Played elsewhere, the drawing moves with the rectangle.
     Canvas moved(120, 100);
     const RECT shifted{7, 3, 127, 103};
@@ -132,6 +135,8 @@ TEST(MetaFile, SvgHoldsEveryPrimitiveAndIsWellFormed)
     EXPECT_EQ(elements["polygon"], 1);
     EXPECT_EQ(elements["text"], 2);
     EXPECT_EQ(elements["image"], 1);
+    EXPECT_EQ(elements["clipPath"], 1);
+    EXPECT_EQ(elements["g"], 1);
     EXPECT_EQ(textContent.toStdString(), "Scale & <grid>") << "text is escaped";
     EXPECT_NE(svg.find("text-anchor=\"middle\""), std::string::npos);
     EXPECT_NE(svg.find("stroke=\"#ff0000\""), std::string::npos);
