@@ -143,6 +143,18 @@ SurfaceLock::~SurfaceLock()
                  m_scratch.data() + std::size_t(y - m_area.top) * w);
 }
 
+COLORREF (*g_systemColour)(int index) = nullptr;
+
+std::shared_ptr<BrushObj> BrushOf(HBRUSH brush)
+{
+    if (auto b = FindAs<BrushObj>(brush)) return b;
+    const auto value = reinterpret_cast<std::uintptr_t>(brush);
+    if (value == 0 || value > 31 || !g_systemColour) return nullptr;
+    auto b = std::make_shared<BrushObj>();
+    b->color = g_systemColour(static_cast<int>(value - 1)) & 0xFFFFFF;
+    return b;
+}
+
 BrushPaint MakeBrushPaint(const DcObj& dc, const BrushObj* b, int rop2)
 {
     BrushPaint bp;
@@ -1042,7 +1054,7 @@ COLORREF GetPixel(HDC h, int x, int y)
 int FillRect(HDC h, const RECT* rect, HBRUSH brush)
 {
     auto dc = FindDc(h);
-    auto b = FindAs<BrushObj>(brush);
+    auto b = BrushOf(brush);
     if (!dc || !rect || !b) return 0;
     if (dc->recording) {
         RecordBrushRect(*dc, MetaOp::FillRect, *rect, b);
@@ -1057,7 +1069,7 @@ int FillRect(HDC h, const RECT* rect, HBRUSH brush)
 int FrameRect(HDC h, const RECT* rect, HBRUSH brush)
 {
     auto dc = FindDc(h);
-    auto b = FindAs<BrushObj>(brush);
+    auto b = BrushOf(brush);
     if (!dc || !rect || !b) return 0;
     if (dc->recording) {
         RecordBrushRect(*dc, MetaOp::FrameRect, *rect, b);
@@ -1084,7 +1096,7 @@ BOOL InvertRect(HDC h, const RECT* rect)
 BOOL FillRgn(HDC h, HRGN region, HBRUSH brush)
 {
     auto dc = FindDc(h);
-    auto b = FindAs<BrushObj>(brush);
+    auto b = BrushOf(brush);
     bool ok = false;
     if (!dc || !b) return FALSE;
     const SpanRegion r = DeviceRegion(*dc, region, &ok);
@@ -1115,7 +1127,7 @@ BOOL PaintRgn(HDC h, HRGN region)
 BOOL FrameRgn(HDC h, HRGN region, HBRUSH brush, int width, int height)
 {
     auto dc = FindDc(h);
-    auto b = FindAs<BrushObj>(brush);
+    auto b = BrushOf(brush);
     if (!dc || !b || width < 0 || height < 0 || width > 1000 || height > 1000) return FALSE;
     bool ok = false;
     const SpanRegion r = DeviceRegion(*dc, region, &ok);

@@ -77,6 +77,11 @@ private:
     std::vector<std::uint32_t> m_scratch;
 };
 
+/// The system's colours, when the window layer is there to give them (GetSysColor).
+extern COLORREF (*g_systemColour)(int index);
+/// The brush of a handle; (HBRUSH)(COLOR_xxx + 1) is a solid brush of that system colour.
+std::shared_ptr<BrushObj> BrushOf(HBRUSH brush);
+
 /// A brush as a paint for the DC (hatch gaps and monochrome patterns take the DC's colours).
 struct BrushPaint {
     Paint paint;
