@@ -2,8 +2,10 @@
 
 #if __has_include("platform/window/paint_hook.h")
 
+#include <QCoreApplication>
 #include <QImage>
 #include <QRegion>
+#include <QThread>
 
 #include "platform/gdi/dc_internal.h"
 #include "platform/window/paint_hook.h"
@@ -21,7 +23,7 @@ SpanRegion SpansOf(const QRegion& region)
     return SpanRegion::FromRects(rects);
 }
 
-HDC OpenPaintDc(HWND window, PaintTarget* target)
+HDC OpenPaintDc(PaintTarget* target)
 {
     if (!target || !target->surface) return nullptr;
     return CreateSurfaceDC(target->surface, target->updateRegion ? SpansOf(*target->updateRegion) : SpanRegion());
@@ -30,7 +32,7 @@ HDC OpenPaintDc(HWND window, PaintTarget* target)
 // Hooks the window layer calls to hand WM_ERASEBKGND a DC, and to erase with a brush.
 const bool kHooked = [] {
     PaintDcHooks hooks;
-    hooks.open = [](HWND window, QPainter*) { return OpenPaintDc(window, CurrentPaintTarget(window)); };
+    hooks.open = [](HWND window, QPainter*) { return OpenPaintDc(CurrentPaintTarget(window)); };
     hooks.close = [](HDC dc) { DeleteDC(dc); };
     hooks.fromHandle = [](HDC dc) { return CDC::FromHandle(dc); };
     SetPaintDcHooks(hooks);
@@ -52,7 +54,7 @@ HDC BeginPaint(HWND window, PAINTSTRUCT* paint)
     PaintTarget* target = CurrentPaintTarget(window);
     HDC dc = nullptr;
     if (target) {
-        dc = OpenPaintDc(window, target);
+        dc = OpenPaintDc(target);
         paint->fErase = target->erase ? TRUE : FALSE;
         paint->rcPaint = target->updateRect;
     } else if (QImage* surface = WindowSurface(window)) {
@@ -88,7 +90,15 @@ int ReleaseDC(HWND window, HDC h)
     auto dc = FindDc(h);
     if (!dc) return 0;
     const RECT dirty = TakeDirty(*dc);
-    if (window && dc->image && dirty.left < dirty.right && dirty.top < dirty.bottom) FlushWindowSurface(window, dirty);
+    if (window && dc->image && dirty.left < dirty.right && dirty.top < dirty.bottom) {
+        // A worker (a selection's outline) may draw on a window; only the user-interface
+        // thread may ask the window to show it.
+        QCoreApplication* app = QCoreApplication::instance();
+        if (app && QThread::currentThread() != app->thread())
+            QMetaObject::invokeMethod(app, [window, dirty] { FlushWindowSurface(window, dirty); }, Qt::QueuedConnection);
+        else
+            FlushWindowSurface(window, dirty);
+    }
     DeleteDC(h);
     return 1;
 }
