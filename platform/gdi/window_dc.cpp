@@ -1,7 +1,5 @@
 #include "platform/gdi/window_dc.h"
 
-#if __has_include("platform/window/paint_hook.h")
-
 #include <QCoreApplication>
 #include <QImage>
 #include <QRegion>
@@ -133,5 +131,3 @@ CWindowDC::~CWindowDC()
 {
     ::ReleaseDC(m_hWnd, Detach());
 }
-
-#endif

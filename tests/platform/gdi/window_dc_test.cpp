@@ -1,5 +1,3 @@
-#if __has_include("platform/window/paint_hook.h")
-
 #include <QImage>
 #include <gtest/gtest.h>
 
@@ -96,5 +94,3 @@ TEST(WindowDC, WindowClassesEraseWithTheirOwnBrush)
     EXPECT_EQ(ReleaseDC(nullptr, screen), 1);
     wnd.DestroyWindow();
 }
-
-#endif
