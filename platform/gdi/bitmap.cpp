@@ -5,6 +5,7 @@
 #include <unordered_map>
 
 #include "platform/gdi/dib_format.h"
+#include "platform/gdi/dc.h"
 #include "platform/gdi/gdi_objects.h"
 #include "platform/last_error.h"
 
@@ -341,8 +342,11 @@ HBITMAP CreateDIBSection(HDC dc, const BITMAPINFO* info, UINT usage, void** bits
     if (bitsOut) *bitsOut = nullptr;
     ParsedDib dib;
     std::shared_ptr<PaletteObj> pal;
-    if (usage == DIB_PAL_COLORS) pal = FindAs<PaletteObj>(StockObject(DEFAULT_PALETTE));
-    (void)dc;
+    if (usage == DIB_PAL_COLORS) {
+        // Indices into the palette selected in the DC, else the default palette.
+        HPALETTE selected = dc ? reinterpret_cast<HPALETTE>(GetCurrentObject(dc, OBJ_PAL)) : nullptr;
+        pal = FindAs<PaletteObj>(selected ? static_cast<void*>(selected) : StockObject(DEFAULT_PALETTE));
+    }
     if (!ParseDib(info, usage, pal.get(), dib)) {
         SetLastError(ERROR_INVALID_PARAMETER);
         return nullptr;

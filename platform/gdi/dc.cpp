@@ -457,6 +457,10 @@ BOOL StretchCore(DcObj& dc, int x, int y, int w, int h, const SourceImage* src, 
         mirrorY = !mirrorY;
     }
     if (w == 0 || h == 0) return TRUE;
+    // Extents that would run past the coordinate range are cut to it.
+    constexpr std::int64_t kLimit = 1 << 30;
+    auto fits = [&](std::int64_t a, std::int64_t n) { return a > -kLimit && a < kLimit && a + n < kLimit; };
+    if (!fits(x, w) || !fits(y, h) || !fits(sx, sw) || !fits(sy, sh)) return FALSE;
     const bool useSrc = src && RopUsesSource(rop);
     if (useSrc && (sw == 0 || sh == 0)) return TRUE;
     RECT area = Intersect({x, y, x + w, y + h}, dc.SurfaceRect());

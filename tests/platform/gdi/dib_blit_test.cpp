@@ -337,5 +337,10 @@ TEST(DibBlit, MalformedHeadersAreRefused)
         EXPECT_EQ(SetDIBitsToDevice(canvas.dc(), 0, 0, 4, 4, 0, 0, 0, 4, bits.data(), &info, DIB_RGB_COLORS), 0);
         EXPECT_EQ(StretchDIBits(canvas.dc(), 0, 0, 4, 4, 0, 0, 4, 4, bits.data(), &info, DIB_RGB_COLORS, SRCCOPY), 0);
     }
+    // Extents past the coordinate range fail instead of wrapping around.
+    Canvas source(2, 2, RGB(9, 9, 9));
+    EXPECT_FALSE(BitBlt(canvas.dc(), 0, 0, INT32_MAX, 2, source.dc(), 0, 0, SRCCOPY));
+    EXPECT_FALSE(StretchBlt(canvas.dc(), INT32_MIN + 1, 0, 4, 4, source.dc(), 0, 0, INT32_MAX, 2, SRCCOPY));
+    EXPECT_FALSE(PatBlt(canvas.dc(), INT32_MAX - 1, 0, INT32_MAX, 4, BLACKNESS));
     EXPECT_EQ(canvas.Count(kBack), 16);
 }
