@@ -17,18 +17,41 @@ CDC::~CDC()
     if (m_hDC) ::DeleteDC(Detach());
 }
 
+namespace {
+
+// The non-owning CDC objects FromHandle hands out, per thread; a DC's goes with the DC
+// when this thread deletes it (window paints make and delete one DC after another).
+struct Wrappers {
+    std::map<HDC, std::unique_ptr<CDC>> map;
+    ~Wrappers()
+    {
+        for (auto& [h, w] : map) w->Detach();
+    }
+};
+
+Wrappers& ThreadWrappers()
+{
+    thread_local Wrappers wrappers;
+    return wrappers;
+}
+
+}  // namespace
+
+namespace platform::gdi {
+void ForgetDcWrapper(HDC dc)
+{
+    auto& map = ThreadWrappers().map;
+    auto it = map.find(dc);
+    if (it == map.end()) return;
+    it->second->Detach();
+    map.erase(it);
+}
+}  // namespace platform::gdi
+
 CDC* CDC::FromHandle(HDC dc)
 {
     if (!dc) return nullptr;
-    struct Wrappers {
-        std::map<HDC, std::unique_ptr<CDC>> map;
-        ~Wrappers()
-        {
-            for (auto& [h, w] : map) w->Detach();
-        }
-    };
-    thread_local Wrappers wrappers;
-    auto& slot = wrappers.map[dc];
+    auto& slot = ThreadWrappers().map[dc];
     if (!slot) {
         slot = std::make_unique<CDC>();
         slot->m_hDC = slot->m_hAttribDC = dc;

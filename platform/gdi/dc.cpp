@@ -590,6 +590,7 @@ BOOL DeleteDC(HDC h)
 {
     auto dc = FindDc(h);
     if (!dc) return FALSE;
+    ForgetDcWrapper(h);
     return Unregister(h) ? TRUE : FALSE;
 }
 

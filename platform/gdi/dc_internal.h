@@ -55,6 +55,8 @@ std::shared_ptr<DcObj> FindDc(HDC dc);
 
 /// A DC over a 32-bit picture owned elsewhere, drawing only inside `visible` when given.
 HDC CreateSurfaceDC(QImage* image, std::optional<SpanRegion> visible);
+/// Drops the calling thread's CDC wrapper of a DC that is being deleted.
+void ForgetDcWrapper(HDC dc);
 /// What a DC has drawn (device pixels), forgotten by the call.
 RECT TakeDirty(DcObj& dc);
 

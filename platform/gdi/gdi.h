@@ -6,3 +6,4 @@
 #include "platform/gdi/gdi_objects.h"
 #include "platform/gdi/metafile.h"
 #include "platform/gdi/region.h"
+#include "platform/gdi/window_dc.h"

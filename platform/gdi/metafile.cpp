@@ -519,6 +519,7 @@ HENHMETAFILE CloseEnhMetaFile(HDC h)
     auto dc = FindDc(h);
     if (!dc || !dc->recording) return nullptr;
     auto data = std::move(dc->recording);
+    ForgetDcWrapper(h);
     Unregister(h);
     return static_cast<HENHMETAFILE>(Register(std::move(data)));
 }
