@@ -1,14 +1,10 @@
 #include "outside/basecore/thread_runner.h"
 
+#include <algorithm>
 #include <exception>
 #include <memory>
 #include <new>
 
-#include <pthread.h>
-#include <sched.h>
-#include <sys/resource.h>
-#include <sys/syscall.h>
-#include <unistd.h>
 
 #include "outside/basecore/cmeter_info.h"
 #include "outside/basecore/job_error.h"
@@ -31,21 +27,6 @@ CThreadList& Running()
 {
     static CThreadList list;
     return list;
-}
-
-// Lower priorities only: raising one needs privileges the suite does not ask for.
-void ApplyPriority(int priority)
-{
-    if (priority >= 0)
-        return;
-    if (priority <= THREAD_PRIORITY_IDLE_LEVEL) {
-        sched_param param{};
-        param.sched_priority = 0;
-        if (::pthread_setschedparam(::pthread_self(), SCHED_IDLE, &param) == 0)
-            return;
-    }
-    const int nice = priority <= -2 ? 10 : 5;
-    ::setpriority(PRIO_PROCESS, static_cast<id_t>(::syscall(SYS_gettid)), nice);
 }
 
 // What escaped a worker: its code and text. Anything else than the error exception
@@ -81,29 +62,18 @@ CThread::CThread(CString title, int priority) : m_title(std::move(title)), m_pri
 
 CThread::~CThread() = default;
 
-void CThread::SuspendThread()
-{
-    std::lock_guard lock(m_gateLock);
-    ++m_suspendCount;
-}
+void CThread::SuspendThread() { m_gate.Pause(); }
 
 void CThread::ResumeThread()
 {
-    {
-        std::lock_guard lock(m_gateLock);
-        if (m_suspendCount > 0)
-            --m_suspendCount;
-    }
-    m_gateWake.notify_all();
+    if (m_gate.IsPaused())
+        m_gate.Resume();
 }
 
 void CThread::PauseGate()
 {
-    CThread* self = t_current;
-    if (!self)
-        return;
-    std::unique_lock lock(self->m_gateLock);
-    self->m_gateWake.wait(lock, [self] { return self->m_suspendCount == 0; });
+    if (CThread* self = t_current)
+        self->m_gate.Checkpoint();
 }
 
 CThread* CThread::GetCurrent() { return t_current; }
@@ -123,7 +93,9 @@ void CThread::Start()
 void CThread::Body()
 {
     t_current = this;
-    ApplyPriority(m_priority);
+    if (m_priority != THREAD_PRIORITY_NORMAL)
+        SetThreadPriority(GetCurrentThread(),
+                          std::clamp(m_priority, THREAD_PRIORITY_IDLE, THREAD_PRIORITY_TIME_CRITICAL));
     if (m_work)
         m_work();
     t_current = nullptr;
