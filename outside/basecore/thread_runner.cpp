@@ -147,8 +147,11 @@ CThread* StartMeterJob(const char* title, MeterJobProc worker, void* arg, Finish
     // The window exists before the worker starts, so its message boxes have their owner.
     if (basecore::HasWindows()) {
         basecore::CallOnUiThread([&job, caption = thread->GetTitle()] {
-            job->window = std::make_unique<basecore::CProgressWnd>(caption, &job->meter);
-            job->meter.SetWindow(job->window->Wnd());
+            auto window = std::make_unique<basecore::CProgressWnd>(&job->meter);
+            if (window->Create(caption)) {
+                job->window = std::move(window);
+                job->meter.SetWindow(job->window.get());
+            }
         });
     }
 
