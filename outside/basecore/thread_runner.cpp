@@ -4,7 +4,7 @@
 #include <exception>
 #include <memory>
 #include <new>
-
+#include <system_error>
 
 #include "outside/basecore/cmeter_info.h"
 #include "outside/basecore/job_error.h"
@@ -55,7 +55,8 @@ struct ThreadLauncher {
     static CThread* Make(const char* title, int priority) { return new CThread(title ? title : "", priority); }
     static void SetWork(CThread* t, std::function<void()> fn) { t->m_work = std::move(fn); }
     static void SetFinished(CThread* t, std::function<void()> fn) { t->m_finished = std::move(fn); }
-    static void Start(CThread* t) { t->Start(); }
+    /// Starts the thread; when the system refuses one, ends it as a failed job and returns null.
+    static CThread* Start(CThread* t) { return t->Start() ? t : nullptr; }
 };
 
 CThread::CThread(CString title, int priority) : m_title(std::move(title)), m_priority(priority) {}
@@ -78,13 +79,26 @@ void CThread::PauseGate()
 
 CThread* CThread::GetCurrent() { return t_current; }
 
-void CThread::Start()
+bool CThread::Start()
 {
     {
         std::lock_guard lock(RunningLock());
         Running().AddTail(this);
     }
-    m_thread = std::thread([this] { Body(); });
+    try {
+        m_thread = std::thread([this] { Body(); });
+        return true;
+    } catch (const std::system_error&) {
+        // No thread to be had: the job never runs, so its end is handled here.
+        if (m_finished)
+            m_finished();
+        {
+            std::lock_guard lock(RunningLock());
+            Running().Remove(this);
+        }
+        delete this;
+        return false;
+    }
 }
 
 // The worker's whole life. Its last act is to hand the thread to the user-interface
@@ -180,8 +194,7 @@ CThread* StartMeterJob(const char* title, MeterJobProc worker, void* arg, Finish
             dispose(finishArg);
         }
     });
-    ThreadLauncher::Start(thread);
-    return thread;
+    return ThreadLauncher::Start(thread);
 }
 
 }  // namespace
@@ -198,8 +211,7 @@ CThread* Run(const char* title, JobProc worker, void* arg)
             ReportEscaped(nullptr, caption);
         }
     });
-    ThreadLauncher::Start(thread);
-    return thread;
+    return ThreadLauncher::Start(thread);
 }
 
 CThread* Run(const char* title, MeterJobProc worker, void* arg)
@@ -234,8 +246,10 @@ CThread* Run(const char* title, BaseMeterJobProc worker, CMeterInfoBase* meter, 
         if (meter)
             meter->JobFinished(escaped ? 0 : 1);
     });
-    ThreadLauncher::Start(thread);
-    return thread;
+    CThread* started = ThreadLauncher::Start(thread);
+    if (!started && meter)
+        meter->JobFinished(0);  // the meter must not keep a thread that never ran
+    return started;
 }
 
 CThread* RunEx(ThreadProc proc, void* arg, int priority)
@@ -252,8 +266,7 @@ CThread* RunEx(ThreadProc proc, void* arg, int priority)
             CatchEscaped(ignored);
         }
     });
-    ThreadLauncher::Start(thread);
-    return thread;
+    return ThreadLauncher::Start(thread);
 }
 
 int GetRunningThreadCount()

@@ -50,7 +50,7 @@ public:
 private:
     friend struct ThreadLauncher;
     CThread(CString title, int priority);
-    void Start();
+    bool Start();
     void Body();
 
     CString m_title;
@@ -60,6 +60,10 @@ private:
     std::function<void()> m_work;      // on the worker thread
     std::function<void()> m_finished;  // on the user-interface thread, after the worker
 };
+
+// Every form returns the started thread, or null when no worker was given or the system
+// gave no thread (a job that never ran counts as failed: its completion parameter is
+// disposed of; its own record stays with the caller).
 
 using JobProc = void (*)(void* arg);
 using MeterJobProc = void (*)(void* arg, CMeterInfo* meter);
