@@ -145,6 +145,9 @@ TEST(CFFTClass, SingleFrequencyGivesOnePeak)
             const double expected = (x == kx && y == ky) ? double(w) * h : 0.0;
             ASSERT_NEAR(std::abs(spectrum.at(x, y)), expected, 1e-2) << x << "," << y;
         }
+    // In place over the source's own rows, the same spectrum.
+    ASSERT_NE(CFFTClass::FFT_2D(src.Rows(), src.Rows(), w, h, 9, nullptr, 9), 0);
+    EXPECT_EQ(src.data, spectrum.data);
 }
 
 TEST(CFFTClass, EverySourceTypeIsReadWithItsOwnLayout)
