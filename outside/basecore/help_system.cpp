@@ -16,8 +16,7 @@ namespace {
 
 bool SameNoCase(const std::string& a, const std::string& b)
 {
-    if (a.size() != b.size())
-        return false;
+    if (a.size() != b.size()) return false;
     for (size_t i = 0; i < a.size(); ++i)
         if (std::tolower(static_cast<unsigned char>(a[i])) != std::tolower(static_cast<unsigned char>(b[i])))
             return false;
@@ -31,10 +30,8 @@ fs::path FindPage(const fs::path& folder, const fs::path& page)
     std::error_code ec;
     fs::path at = folder;
     for (const auto& part : page) {
-        if (part.empty() || part == "." )
-            continue;
-        if (part == ".." || part.has_root_path())
-            return {};  // pages stay inside the help folder
+        if (part.empty() || part == ".") continue;
+        if (part == ".." || part.has_root_path()) return {};  // pages stay inside the help folder
         fs::path exact = at / part;
         if (fs::exists(exact, ec)) {
             at = exact;
@@ -46,8 +43,7 @@ fs::path FindPage(const fs::path& folder, const fs::path& page)
                 found = it->path();
                 break;
             }
-        if (found.empty())
-            return {};
+        if (found.empty()) return {};
         at = found;
     }
     return fs::is_regular_file(at, ec) ? at : fs::path();
@@ -61,15 +57,13 @@ CString GetHelpFolder()
     const CString setting = GetStringValue("\\Settings\\General", "HelpFile");
     if (!setting.IsEmpty()) {
         const fs::path path(setting.str());
-        if (fs::is_directory(path, ec))
-            return path.string();
+        if (fs::is_directory(path, ec)) return path.string();
         if (path.has_parent_path() && fs::is_directory(path.parent_path(), ec))
             return path.parent_path().string();
     }
     char program[4096] = {};
     const DWORD length = GetModuleFileName(nullptr, program, sizeof program);
-    if (length == 0 || length >= sizeof program)
-        return CString();
+    if (length == 0 || length >= sizeof program) return CString();
     return (fs::path(program).parent_path() / "help").string();
 }
 
@@ -84,8 +78,7 @@ int CallHelpSystem(CWnd* wnd, const char* page)
         text.Format(basecore::LoadText(basecore::IDS_HELP_MISSING).c_str(), name.c_str());
     } else {
         HINSTANCE result = ShellExecute(owner, "open", found.string().c_str(), nullptr, nullptr, 1);
-        if (reinterpret_cast<std::intptr_t>(result) > 32)
-            return 1;
+        if (reinterpret_cast<std::intptr_t>(result) > 32) return 1;
         text.Format(basecore::LoadText(basecore::IDS_HELP_FAILED).c_str(), found.string().c_str());
     }
     MessageBox(owner, text, basecore::LoadText(basecore::IDS_HELP_CAPTION), MB_OK | MB_ICONINFORMATION);

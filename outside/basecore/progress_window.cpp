@@ -25,12 +25,18 @@ constexpr int kRefreshMs = 50;
 UINT StateTextId(int state)
 {
     switch (state) {
-    case TASK_PROCESSING: return IDS_TASK_PROCESSING;
-    case TASK_COMPLETE: return IDS_TASK_COMPLETE;
-    case TASK_ERROR: return IDS_TASK_ERROR;
-    case TASK_SKIPPED: return IDS_TASK_SKIPPED;
-    case TASK_NOPROCESS: return IDS_TASK_NOPROCESS;
-    default: return IDS_TASK_WAITING;
+        case TASK_PROCESSING:
+            return IDS_TASK_PROCESSING;
+        case TASK_COMPLETE:
+            return IDS_TASK_COMPLETE;
+        case TASK_ERROR:
+            return IDS_TASK_ERROR;
+        case TASK_SKIPPED:
+            return IDS_TASK_SKIPPED;
+        case TASK_NOPROCESS:
+            return IDS_TASK_NOPROCESS;
+        default:
+            return IDS_TASK_WAITING;
     }
 }
 
@@ -54,15 +60,14 @@ CProgressWnd::CProgressWnd(CMeterInfo* meter) : m_meter(meter) {}
 
 CProgressWnd::~CProgressWnd()
 {
-    if (m_hWnd)
-        DestroyWindow();
+    if (m_hWnd) DestroyWindow();
     delete m_parts;
 }
 
 BOOL CProgressWnd::Create(const CString& title)
 {
-    if (!CreateEx(0, nullptr, title, WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU, CW_USEDEFAULT, CW_USEDEFAULT, 360, 260,
-                  nullptr, nullptr))
+    if (!CreateEx(0, nullptr, title, WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU, CW_USEDEFAULT, CW_USEDEFAULT,
+                  360, 260, nullptr, nullptr))
         return FALSE;
     m_parts->title->setText(QString::fromUtf8(title.c_str()));
     Refresh();
@@ -104,8 +109,7 @@ QWidget* CProgressWnd::CreateWidget(const CREATESTRUCT&, QWidget*)
     QObject::connect(p.stop, &QPushButton::clicked, widget, [this] { SendMessage(WM_COMMAND, IDCANCEL, 0); });
     p.timer = new QTimer(widget);
     QObject::connect(p.timer, &QTimer::timeout, widget, [this] {
-        if (m_meter->Revision() != m_shownRevision)
-            Refresh();
+        if (m_meter->Revision() != m_shownRevision) Refresh();
     });
     p.timer->start(kRefreshMs);
     return widget;
@@ -119,28 +123,28 @@ void CProgressWnd::OnStop()
 
 // Closing the window by its frame is the same request as Stop; the runner closes it when
 // the job has ended.
-void CProgressWnd::OnClose() { OnStop(); }
+void CProgressWnd::OnClose()
+{
+    OnStop();
+}
 
 void CProgressWnd::Refresh()
 {
-    if (!m_parts || !m_hWnd)
-        return;
+    if (!m_parts || !m_hWnd) return;
     Parts& p = *m_parts;
     m_shownRevision = m_meter->Revision();
     const MeterSnapshot s = m_meter->Snapshot();
     p.text->setText(QString::fromUtf8(s.text.c_str()));
     const double span = s.high - s.low;
     double fraction = span != 0.0 ? (s.pos - s.low) / span : 0.0;
-    if (!std::isfinite(fraction))
-        fraction = 0.0;
+    if (!std::isfinite(fraction)) fraction = 0.0;
     p.bar->setValue(static_cast<int>(std::clamp(fraction, 0.0, 1.0) * kBarSteps));
     p.stop->setEnabled(!s.stopRequested);
 
     const int count = static_cast<int>(s.tasks.size());
     while (p.tasks->topLevelItemCount() > count)
         delete p.tasks->takeTopLevelItem(p.tasks->topLevelItemCount() - 1);
-    while (p.tasks->topLevelItemCount() < count)
-        p.tasks->addTopLevelItem(new QTreeWidgetItem);
+    while (p.tasks->topLevelItemCount() < count) p.tasks->addTopLevelItem(new QTreeWidgetItem);
     for (int i = 0; i < count; ++i) {
         QTreeWidgetItem* item = p.tasks->topLevelItem(i);
         const MeterTask& task = s.tasks[static_cast<size_t>(i)];

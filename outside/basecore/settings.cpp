@@ -8,16 +8,17 @@ namespace {
 
 const char* SkipSeparator(const char* subKey)
 {
-    if (!subKey)
-        return "";
-    while (*subKey == '\\')
-        ++subKey;
+    if (!subKey) return "";
+    while (*subKey == '\\') ++subKey;
     return subKey;
 }
 
 }  // namespace
 
-CString GetAppRegKey() { return "SOFTWARE\\Orvane\\Tarvenix2.0"; }
+CString GetAppRegKey()
+{
+    return "SOFTWARE\\Orvane\\Tarvenix2.0";
+}
 
 CString GetAppSubKey(const char* subKey)
 {
@@ -47,7 +48,10 @@ BOOL SetStringValue(const char* subKey, const char* valueName, const char* value
            key.SetValue(value ? value : "", valueName) == ERROR_SUCCESS;
 }
 
-CTLRegKey::~CTLRegKey() { Close(); }
+CTLRegKey::~CTLRegKey()
+{
+    Close();
+}
 
 LONG CTLRegKey::Create(HKEY parent, const char* keyName)
 {
@@ -60,15 +64,13 @@ LONG CTLRegKey::Open(HKEY parent, const char* keyName, REGSAM access)
 {
     Close();
     const LONG result = RegOpenKeyEx(parent, keyName, 0, access, &m_hKey);
-    if (result != ERROR_SUCCESS)
-        m_hKey = nullptr;
+    if (result != ERROR_SUCCESS) m_hKey = nullptr;
     return result;
 }
 
 LONG CTLRegKey::Close()
 {
-    if (!m_hKey)
-        return ERROR_SUCCESS;
+    if (!m_hKey) return ERROR_SUCCESS;
     const LONG result = RegCloseKey(m_hKey);
     m_hKey = nullptr;
     return result;
@@ -76,7 +78,8 @@ LONG CTLRegKey::Close()
 
 LONG CTLRegKey::SetValue(DWORD value, const char* valueName)
 {
-    return RegSetValueEx(m_hKey, valueName, 0, REG_DWORD, reinterpret_cast<const BYTE*>(&value), sizeof value);
+    return RegSetValueEx(m_hKey, valueName, 0, REG_DWORD, reinterpret_cast<const BYTE*>(&value),
+                         sizeof value);
 }
 
 LONG CTLRegKey::SetValue(const char* value, const char* valueName)
@@ -90,16 +93,12 @@ LONG CTLRegKey::QueryValue(DWORD& value, const char* valueName)
 {
     DWORD type = REG_NONE, size = 0;
     LONG result = RegQueryValueEx(m_hKey, valueName, nullptr, &type, nullptr, &size);
-    if (result != ERROR_SUCCESS)
-        return result;
-    if (type != REG_DWORD || size != sizeof value)
-        return static_cast<LONG>(ERROR_INVALID_DATA);
+    if (result != ERROR_SUCCESS) return result;
+    if (type != REG_DWORD || size != sizeof value) return static_cast<LONG>(ERROR_INVALID_DATA);
     DWORD read = 0;
     result = RegQueryValueEx(m_hKey, valueName, nullptr, &type, reinterpret_cast<BYTE*>(&read), &size);
-    if (result != ERROR_SUCCESS)
-        return result;
-    if (type != REG_DWORD || size != sizeof value)
-        return static_cast<LONG>(ERROR_INVALID_DATA);
+    if (result != ERROR_SUCCESS) return result;
+    if (type != REG_DWORD || size != sizeof value) return static_cast<LONG>(ERROR_INVALID_DATA);
     value = read;
     return ERROR_SUCCESS;
 }
@@ -108,19 +107,19 @@ LONG CTLRegKey::QueryValue(CString& value, const char* valueName)
 {
     DWORD type = REG_NONE, size = 0;
     LONG result = RegQueryValueEx(m_hKey, valueName, nullptr, &type, nullptr, &size);
-    if (result != ERROR_SUCCESS)
-        return result;
-    if (type != REG_SZ && type != REG_EXPAND_SZ)
-        return static_cast<LONG>(ERROR_INVALID_DATA);
+    if (result != ERROR_SUCCESS) return result;
+    if (type != REG_SZ && type != REG_EXPAND_SZ) return static_cast<LONG>(ERROR_INVALID_DATA);
     // The size was just asked for; another thread may have grown the value since.
     std::vector<BYTE> buffer(size + 1);
     DWORD got = size;
     result = RegQueryValueEx(m_hKey, valueName, nullptr, &type, buffer.data(), &got);
-    if (result != ERROR_SUCCESS)
-        return result;
+    if (result != ERROR_SUCCESS) return result;
     buffer[std::min<size_t>(got, size)] = 0;
     value = reinterpret_cast<const char*>(buffer.data());
     return ERROR_SUCCESS;
 }
 
-LONG CTLRegKey::DeleteValue(const char* valueName) { return RegDeleteValue(m_hKey, valueName); }
+LONG CTLRegKey::DeleteValue(const char* valueName)
+{
+    return RegDeleteValue(m_hKey, valueName);
+}

@@ -52,7 +52,10 @@ int CatchEscaped(CString& text)
 }  // namespace
 
 struct ThreadLauncher {
-    static CThread* Make(const char* title, int priority) { return new CThread(title ? title : "", priority); }
+    static CThread* Make(const char* title, int priority)
+    {
+        return new CThread(title ? title : "", priority);
+    }
     static void SetWork(CThread* t, std::function<void()> fn) { t->m_work = std::move(fn); }
     static void SetFinished(CThread* t, std::function<void()> fn) { t->m_finished = std::move(fn); }
     /// Starts the thread; when the system refuses one, ends it as a failed job and returns null.
@@ -63,21 +66,25 @@ CThread::CThread(CString title, int priority) : m_title(std::move(title)), m_pri
 
 CThread::~CThread() = default;
 
-void CThread::SuspendThread() { m_gate.Pause(); }
+void CThread::SuspendThread()
+{
+    m_gate.Pause();
+}
 
 void CThread::ResumeThread()
 {
-    if (m_gate.IsPaused())
-        m_gate.Resume();
+    if (m_gate.IsPaused()) m_gate.Resume();
 }
 
 void CThread::PauseGate()
 {
-    if (CThread* self = t_current)
-        self->m_gate.Checkpoint();
+    if (CThread* self = t_current) self->m_gate.Checkpoint();
 }
 
-CThread* CThread::GetCurrent() { return t_current; }
+CThread* CThread::GetCurrent()
+{
+    return t_current;
+}
 
 bool CThread::Start()
 {
@@ -90,8 +97,7 @@ bool CThread::Start()
         return true;
     } catch (const std::system_error&) {
         // No thread to be had: the job never runs, so its end is handled here.
-        if (m_finished)
-            m_finished();
+        if (m_finished) m_finished();
         {
             std::lock_guard lock(RunningLock());
             Running().Remove(this);
@@ -110,8 +116,7 @@ void CThread::Body()
     if (m_priority != THREAD_PRIORITY_NORMAL)
         SetThreadPriority(GetCurrentThread(),
                           std::clamp(m_priority, THREAD_PRIORITY_IDLE, THREAD_PRIORITY_TIME_CRITICAL));
-    if (m_work)
-        m_work();
+    if (m_work) m_work();
     t_current = nullptr;
     basecore::PostToUiThread([this] {
         if (m_thread.joinable()) {
@@ -120,8 +125,7 @@ void CThread::Body()
             else
                 m_thread.join();
         }
-        if (m_finished)
-            m_finished();
+        if (m_finished) m_finished();
         {
             std::lock_guard lock(RunningLock());
             Running().Remove(this);
@@ -135,8 +139,7 @@ namespace {
 void ReportEscaped(CWnd* owner, const CString& caption)
 {
     CString text;
-    if (CatchEscaped(text) != RDP_ERROR_CANCEL)
-        basecore::ShowJobError(owner, text, caption);
+    if (CatchEscaped(text) != RDP_ERROR_CANCEL) basecore::ShowJobError(owner, text, caption);
 }
 
 // The shared part of the jobs with Basecore's own meter and window.
@@ -144,8 +147,7 @@ CThread* StartMeterJob(const char* title, MeterJobProc worker, void* arg, Finish
                        FinishDisposer dispose)
 {
     if (!worker) {
-        if (finishArg && dispose)
-            dispose(finishArg);
+        if (finishArg && dispose) dispose(finishArg);
         return nullptr;
     }
     CThread* thread = ThreadLauncher::Make(title, 0);
@@ -201,8 +203,7 @@ CThread* StartMeterJob(const char* title, MeterJobProc worker, void* arg, Finish
 
 CThread* Run(const char* title, JobProc worker, void* arg)
 {
-    if (!worker)
-        return nullptr;
+    if (!worker) return nullptr;
     CThread* thread = ThreadLauncher::Make(title, 0);
     ThreadLauncher::SetWork(thread, [worker, arg, caption = thread->GetTitle()] {
         try {
@@ -227,8 +228,7 @@ CThread* Run(const char* title, MeterJobProc worker, void* arg, FinishProc finis
 
 CThread* Run(const char* title, BaseMeterJobProc worker, CMeterInfoBase* meter, void* arg)
 {
-    if (!worker)
-        return nullptr;
+    if (!worker) return nullptr;
     CThread* thread = ThreadLauncher::Make(title, 0);
     if (meter) {
         meter->SetCaption(thread->GetTitle());
@@ -243,19 +243,16 @@ CThread* Run(const char* title, BaseMeterJobProc worker, CMeterInfoBase* meter, 
             escaped = true;
             ReportEscaped(nullptr, caption);
         }
-        if (meter)
-            meter->JobFinished(escaped ? 0 : 1);
+        if (meter) meter->JobFinished(escaped ? 0 : 1);
     });
     CThread* started = ThreadLauncher::Start(thread);
-    if (!started && meter)
-        meter->JobFinished(0);  // the meter must not keep a thread that never ran
+    if (!started && meter) meter->JobFinished(0);  // the meter must not keep a thread that never ran
     return started;
 }
 
 CThread* RunEx(ThreadProc proc, void* arg, int priority)
 {
-    if (!proc)
-        return nullptr;
+    if (!proc) return nullptr;
     CThread* thread = ThreadLauncher::Make("", priority);
     // A preview reports its own failures to its dialog; whatever escapes it is dropped.
     ThreadLauncher::SetWork(thread, [proc, arg] {

@@ -46,8 +46,8 @@ TEST_F(HelpTest, OpensThePageFromThePreferencesFolderWhateverTheCaseOfItsName)
     // The preference may name the help file itself; its folder holds the pages.
     SetStringValue("\\Settings\\General", "HelpFile", dir.File("tarvenix.chm").c_str());
     EXPECT_EQ(CallHelpSystem(nullptr, "default.htm"), 1);
-    EXPECT_EQ(opened, (std::vector<std::string>{dir.File("processing_convolution.htm"), dir.File("default.htm"),
-                                                 dir.File("default.htm")}));
+    EXPECT_EQ(opened, (std::vector<std::string>{dir.File("processing_convolution.htm"),
+                                                dir.File("default.htm"), dir.File("default.htm")}));
     EXPECT_TRUE(Responder().Asked().empty());
 }
 

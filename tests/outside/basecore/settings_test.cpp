@@ -16,7 +16,8 @@ TEST(Settings, StringValuesLiveUnderTheProductKeyAndSurviveARestart)
     EXPECT_EQ(GetStringValue("\\Settings\\StrTest", "TempDir"), "");
 
     HKEY key = nullptr;
-    ASSERT_EQ(RegOpenKeyEx(HKEY_CURRENT_USER, "SOFTWARE\\Orvane\\Tarvenix2.0\\Settings\\StrTest", 0, KEY_READ, &key),
+    ASSERT_EQ(RegOpenKeyEx(HKEY_CURRENT_USER, "SOFTWARE\\Orvane\\Tarvenix2.0\\Settings\\StrTest", 0, KEY_READ,
+                           &key),
               static_cast<LONG>(ERROR_SUCCESS));
     char buffer[64];
     DWORD size = sizeof buffer, type = 0;
@@ -62,8 +63,7 @@ TEST(CMRUList, NewestFirstEachPathOnceAndBounded)
     list.SetRegKey("\\Settings\\General\\MRUTest");
     EXPECT_FALSE(list.BuildRecentList());  // no key yet
     EXPECT_EQ(list.GetCount(), 0);
-    for (const char* path : {"/a", "/b", "/c", "/b", "/d"})
-        EXPECT_TRUE(list.AddToHead(path));
+    for (const char* path : {"/a", "/b", "/c", "/b", "/d"}) EXPECT_TRUE(list.AddToHead(path));
     EXPECT_FALSE(list.AddToHead(""));
 
     CMRUList reader(10);

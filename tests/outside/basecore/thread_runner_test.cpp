@@ -36,8 +36,7 @@ bool PumpUntil(Cond done)
 {
     const auto limit = std::chrono::steady_clock::now() + std::chrono::seconds(60);
     while (!done()) {
-        if (std::chrono::steady_clock::now() > limit)
-            return false;
+        if (std::chrono::steady_clock::now() > limit) return false;
         QApplication::processEvents(QEventLoop::AllEvents, 5);
     }
     return true;
@@ -47,12 +46,14 @@ std::vector<QWidget*> ProgressWindows()
 {
     std::vector<QWidget*> found;
     for (QWidget* w : QApplication::topLevelWidgets())
-        if (w->objectName() == basecore::kProgressWindowName)
-            found.push_back(w);
+        if (w->objectName() == basecore::kProgressWindowName) found.push_back(w);
     return found;
 }
 
-bool AllEnded() { return GetRunningThreadCount() == 0; }
+bool AllEnded()
+{
+    return GetRunningThreadCount() == 0;
+}
 
 // The completion parameter of the tests: counts live records, so a leak or a double
 // free shows (ASan sees the rest).
@@ -81,10 +82,10 @@ void OnFinish(void* p)
 struct WriteJobRecord {
     std::string output;
     int rows = 50;
-    int failAt = -1;                        // raise code 10 at this row
-    std::atomic<bool>* holdAt = nullptr;    // wait at row 1 while this is false
-    std::atomic<bool>* reached = nullptr;   // set when the hold is reached
-    std::atomic<HWND>* window = nullptr;    // receives the owner of the job's messages
+    int failAt = -1;                       // raise code 10 at this row
+    std::atomic<bool>* holdAt = nullptr;   // wait at row 1 while this is false
+    std::atomic<bool>* reached = nullptr;  // set when the hold is reached
+    std::atomic<HWND>* window = nullptr;   // receives the owner of the job's messages
 };
 
 void WriteJob(void* arg, CMeterInfo* meter)
@@ -106,30 +107,24 @@ void WriteJob(void* arg, CMeterInfo* meter)
         meter->SetText("Row by row");
         std::vector<double> row(16);
         for (int y = 0; y < job->rows; ++y) {
-            if (y == job->failAt)
-                AfxThrowRDPExcept(RDP_ERROR_PROCESS, "Input file is damaged");
+            if (y == job->failAt) AfxThrowRDPExcept(RDP_ERROR_PROCESS, "Input file is damaged");
             if (y == 1 && job->holdAt) {
-                if (job->window)
-                    job->window->store(meter->GetCWND()->GetSafeHwnd());
+                if (job->window) job->window->store(meter->GetCWND()->GetSafeHwnd());
                 job->reached->store(true);
-                while (!job->holdAt->load())
-                    std::this_thread::sleep_for(std::chrono::milliseconds(1));
+                while (!job->holdAt->load()) std::this_thread::sleep_for(std::chrono::milliseconds(1));
             }
             std::fill(row.begin(), row.end(), double(y));
             out.SetLineFromDouble(y, row.data(), 16);
             meter->StepIt();
         }
-        if (!out.CloseLayer())
-            AfxThrowRDPExcept(RDP_ERROR_PROCESS, "Error closing output file");
+        if (!out.CloseLayer()) AfxThrowRDPExcept(RDP_ERROR_PROCESS, "Error closing output file");
         meter->SetCompleteState(-1);
     } catch (CRDPExcept* e) {
         meter->SetErrorState(-1);
         CString text;
         const HWND owner = meter->GetCWND() ? meter->GetCWND()->GetSafeHwnd() : nullptr;
-        if (job->window)
-            job->window->store(owner);
-        if (GetError(e, text) != RDP_ERROR_CANCEL)
-            MessageBox(owner, text, "Filtration: Error", MB_ICONERROR);
+        if (job->window) job->window->store(owner);
+        if (GetError(e, text) != RDP_ERROR_CANCEL) MessageBox(owner, text, "Filtration: Error", MB_ICONERROR);
         meter->DeleteOnClose();
         out.DestroyLayer();
         e->Delete();
@@ -156,7 +151,8 @@ TEST_F(ThreadRunner, FinishedJobShowsItsWindowAndCompletesOnTheUserInterfaceThre
     auto* record = new WriteJobRecord{dir.File("out.rdp")};
     record->holdAt = &release;
     record->reached = &reached;
-    ASSERT_NE(::Run("Filtration: in.rdp", WriteJob, record, OnFinish, new ResultParam(dir.File("out.rdp"))), nullptr);
+    ASSERT_NE(::Run("Filtration: in.rdp", WriteJob, record, OnFinish, new ResultParam(dir.File("out.rdp"))),
+              nullptr);
 
     ASSERT_TRUE(PumpUntil([&] { return reached.load(); }));
     auto windows = ProgressWindows();
@@ -165,7 +161,8 @@ TEST_F(ThreadRunner, FinishedJobShowsItsWindowAndCompletesOnTheUserInterfaceThre
     EXPECT_EQ(window->windowTitle(), "Filtration: in.rdp");
     auto* tasks = window->findChild<QTreeWidget*>("tasks");
     ASSERT_TRUE(tasks);
-    ASSERT_TRUE(PumpUntil([&] { return tasks->topLevelItemCount() == 2 && tasks->topLevelItem(1)->text(1) == "Processing"; }));
+    ASSERT_TRUE(PumpUntil(
+        [&] { return tasks->topLevelItemCount() == 2 && tasks->topLevelItem(1)->text(1) == "Processing"; }));
     EXPECT_EQ(tasks->topLevelItem(0)->text(0), "Creating output file.");
     EXPECT_EQ(tasks->topLevelItem(0)->text(1), "Complete");
     EXPECT_EQ(tasks->topLevelItem(1)->text(0), "Writing rows");
@@ -187,8 +184,7 @@ TEST_F(ThreadRunner, FailedJobMarksItsTaskRemovesItsOutputAndOpensNothing)
     // While the box is up, the progress window shows the failed task.
     Responder().AnswerMessageBox(IDOK).When([] {
         auto windows = ProgressWindows();
-        if (windows.size() != 1)
-            return false;
+        if (windows.size() != 1) return false;
         auto* tasks = windows[0]->findChild<QTreeWidget*>("tasks");
         return tasks->topLevelItemCount() == 2 && tasks->topLevelItem(1)->text(1) == "Error";
     });
@@ -330,8 +326,7 @@ TEST_F(ThreadRunner, SuspendedJobWaitsAtItsNextProgressCall)
     auto job = +[](void* arg, CMeterInfo* meter) {
         auto* g = static_cast<Gate*>(arg);
         g->thread = CThread::GetCurrent();
-        while (!g->go)
-            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        while (!g->go) std::this_thread::sleep_for(std::chrono::milliseconds(1));
         g->reached = true;
         meter->SetPos(1);
         g->passed = true;
@@ -356,13 +351,11 @@ TEST_F(ThreadRunner, StoppingAtAnyMomentLeavesNoThreadAndNoFile)
     for (int i = 0; i < jobs; ++i) {
         auto* record = new WriteJobRecord{dir.File("out" + std::to_string(i) + ".rdp"), 1 + int(rng() % 400)};
         ::Run("Stress", WriteJob, record, OnFinish, new ResultParam(record->output));
-        if (rng() % 4 == 0)
-            ProgressWindows().back()->findChild<QPushButton*>("stop")->click();
+        if (rng() % 4 == 0) ProgressWindows().back()->findChild<QPushButton*>("stop")->click();
     }
     ASSERT_TRUE(PumpUntil([&] {
         for (QWidget* w : ProgressWindows())
-            if (rng() % 3 == 0)
-                w->findChild<QPushButton*>("stop")->click();
+            if (rng() % 3 == 0) w->findChild<QPushButton*>("stop")->click();
         return AllEnded();
     }));
     int files = 0;
@@ -371,6 +364,5 @@ TEST_F(ThreadRunner, StoppingAtAnyMomentLeavesNoThreadAndNoFile)
         ++files;
     }
     EXPECT_EQ(files, static_cast<int>(g_completions.files.size()));
-    for (const auto& f : g_completions.files)
-        EXPECT_TRUE(std::filesystem::exists(f)) << f;
+    for (const auto& f : g_completions.files) EXPECT_TRUE(std::filesystem::exists(f)) << f;
 }
