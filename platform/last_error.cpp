@@ -73,6 +73,7 @@ CString ErrorText(DWORD code)
     case ERROR_BADDB: return "The configuration registry database is corrupt.";
     case ERROR_FILE_CORRUPT: return "The file or directory is corrupted and unreadable.";
     case ERROR_INVALID_WINDOW_HANDLE: return "Invalid window handle.";
+    case ERROR_NOT_FOUND: return "Element not found.";
     case ERROR_TIMEOUT: return "This operation returned because the timeout period expired.";
     default: {
         CString text;

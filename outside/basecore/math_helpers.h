@@ -1,0 +1,28 @@
+#pragma once
+
+// Rounding and the phase angle as the whole suite computes them.
+
+#include <cmath>
+#include <cstdint>
+#include <limits>
+
+/// The nearest integer; exact halves go away from zero (2.5 -> 3, -2.5 -> -3). Values
+/// beyond the int range saturate; NaN gives 0.
+inline int Round(double x)
+{
+    if (!(x == x)) return 0;
+    const double r = std::round(x);
+    if (r >= 2147483647.0) return std::numeric_limits<int>::max();
+    if (r <= -2147483648.0) return std::numeric_limits<int>::min();
+    return static_cast<int>(r);
+}
+
+/// The phase angle of re + i·im in radians, -pi to pi (0 for 0 + 0i).
+inline double Arg(double re, double im) { return std::atan2(im, re); }
+inline double Arg(float re, float im) { return std::atan2(double(im), double(re)); }
+inline double Arg(std::int32_t re, std::int32_t im) { return std::atan2(double(im), double(re)); }
+inline double Arg(std::int16_t re, std::int16_t im) { return std::atan2(double(im), double(re)); }
+inline double Arg(std::int8_t re, std::int8_t im) { return std::atan2(double(im), double(re)); }
+inline double Arg(std::uint32_t re, std::uint32_t im) { return std::atan2(double(im), double(re)); }
+inline double Arg(std::uint16_t re, std::uint16_t im) { return std::atan2(double(im), double(re)); }
+inline double Arg(std::uint8_t re, std::uint8_t im) { return std::atan2(double(im), double(re)); }

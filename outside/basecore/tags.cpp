@@ -1,0 +1,225 @@
+#include "outside/basecore/tags.h"
+
+#include <cerrno>
+#include <cstring>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <string>
+
+#include "outside/basecore/file_helpers.h"
+#include "outside/basecore/layer_file_format.h"
+#include "outside/basecore/memory_map.h"
+#include "outside/basecore/rdp_layer.h"
+#include "platform/last_error.h"
+
+using namespace layerfile;
+
+// The layer functions keep their detail text in rdp_layer.cpp; tag functions report
+// through the same channel.
+namespace {
+
+BOOL Fail(DWORD code)
+{
+    SetLastError(code);
+    return FALSE;
+}
+
+/// Maps an existing file read-only; never creates one.
+bool MapExisting(const char* path, CMemoryMap* map)
+{
+    if (!path || !*path) return Fail(ERROR_INVALID_PARAMETER);
+    if (!FileFind(path)) return Fail(ERROR_FILE_NOT_FOUND);
+    return map->Open(path, CMemoryMap::kReadOnly);
+}
+
+FileView ViewOf(const CMemoryMap& map) { return {map.AdresData(), static_cast<std::int64_t>(map.Size())}; }
+
+bool StatisticsSizeOk(int id, std::int64_t size)
+{
+    if (id == 2 || id == 3) return size == kStatisticsBytes;
+    if (id == 4) return size == kPartStatisticsBytes;
+    return true;
+}
+
+}  // namespace
+
+BOOL GetTag(const char* path, int id, int size, void* buffer)
+{
+    CMemoryMap map;
+    if (!buffer || size < 0) return Fail(ERROR_INVALID_PARAMETER);
+    if (!MapExisting(path, &map)) return FALSE;
+    const FileView view = ViewOf(map);
+    if (Version(view) == 0) return Fail(ERROR_BAD_FORMAT);
+    const std::int64_t at = FindPayload(view, 0, id, size);
+    if (at < 0) return Fail(ERROR_NOT_FOUND);
+    std::memcpy(buffer, view.data + at, static_cast<size_t>(size));
+    return TRUE;
+}
+
+int GetSizeTag(const char* path, int id)
+{
+    CMemoryMap map;
+    if (!MapExisting(path, &map)) return -1;
+    const FileView view = ViewOf(map);
+    std::vector<BlockRef> blocks;
+    if (!ListBlocks(view, 0, &blocks)) {
+        SetLastError(ERROR_BAD_FORMAT);
+        return -1;
+    }
+    for (const BlockRef& b : blocks) {
+        if (b.key != id) continue;
+        const std::int64_t size = PayloadSize(view, 0, b);
+        if (size < 0) SetLastError(ERROR_FILE_CORRUPT);
+        return static_cast<int>(size);
+    }
+    SetLastError(ERROR_NOT_FOUND);
+    return -1;
+}
+
+BOOL ApplyTagEdits(const char* path, int layer, const TagEdits& edits)
+{
+    for (const auto& [id, bytes] : edits.set)
+        if (id == 0 || id == 1 || !StatisticsSizeOk(id, std::int64_t(bytes.size()))) return Fail(ERROR_INVALID_PARAMETER);
+    for (int id : edits.remove)
+        if (id == 0 || id == 1) return Fail(ERROR_INVALID_PARAMETER);
+    CMemoryMap map;
+    if (!MapExisting(path, &map)) return FALSE;
+    const FileView view = ViewOf(map);
+    const int count = CountLayers(view);
+    if (count == 0) return Fail(ERROR_BAD_FORMAT);
+    if (layer < 0 || layer >= count) return Fail(ERROR_INVALID_PARAMETER);
+    std::vector<LayerOut> layers(static_cast<size_t>(count));
+    for (int n = 0; n < count; ++n) {
+        std::string detail;
+        // A damaged file is left as it is rather than rewritten without what cannot be read.
+        if (const DWORD e = DescribeLayer(view, n, &layers[static_cast<size_t>(n)], &detail)) return Fail(e);
+    }
+    LayerOut& target = layers[static_cast<size_t>(layer)];
+    std::vector<BlockOut> kept;
+    for (const BlockOut& b : target.blocks)
+        if (!edits.remove.count(b.key) && !edits.set.count(b.key)) kept.push_back(b);
+    for (const auto& [id, bytes] : edits.set) kept.push_back({id, bytes.data(), std::int64_t(bytes.size())});
+    target.blocks = std::move(kept);
+
+    const std::string name = path;
+    const size_t slash = name.find_last_of('/');
+    const std::string folder = slash == std::string::npos ? "." : name.substr(0, slash == 0 ? 1 : slash);
+    const std::string base = slash == std::string::npos ? name : name.substr(slash + 1);
+    std::string pattern = folder + "/." + base + ".XXXXXX";
+    std::vector<char> buf(pattern.begin(), pattern.end());
+    buf.push_back('\0');
+    const int fd = mkostemp(buf.data(), O_CLOEXEC);
+    if (fd < 0) return Fail(ErrorFromErrno(errno));
+    const std::string temp = buf.data();
+    DWORD e = WriteFile(fd, layers, nullptr);
+    if (!e && fdatasync(fd) != 0) e = ErrorFromErrno(errno);
+    // Keep the permissions the file had.
+    struct stat st {};
+    if (!e && ::stat(path, &st) == 0) fchmod(fd, st.st_mode & 07777);
+    ::close(fd);
+    map.Close();
+    if (!e && ::rename(temp.c_str(), path) != 0) e = ErrorFromErrno(errno);
+    if (e) {
+        ::unlink(temp.c_str());
+        return Fail(e);
+    }
+    return TRUE;
+}
+
+BOOL SetTag(const char* path, int id, int size, const void* data)
+{
+    if (size < 0 || (size > 0 && !data)) return Fail(ERROR_INVALID_PARAMETER);
+    TagEdits edits;
+    const BYTE* p = static_cast<const BYTE*>(data);
+    edits.set[id] = std::vector<BYTE>(p, p + size);
+    return ApplyTagEdits(path, 0, edits);
+}
+
+BOOL DeleteTag(const char* path, int id)
+{
+    TagEdits edits;
+    edits.remove.insert(id);
+    return ApplyTagEdits(path, 0, edits);
+}
+
+namespace {
+
+/// The tags of a layer of a file that `accept` takes, keys 0 to 4 never.
+template <class Accept>
+bool CollectTags(const char* path, int layer, Accept accept, TagEdits* edits)
+{
+    CMemoryMap map;
+    if (!MapExisting(path, &map)) return false;
+    const FileView view = ViewOf(map);
+    std::vector<BlockRef> blocks;
+    if (!ListBlocks(view, layer, &blocks)) return Fail(ERROR_BAD_FORMAT);
+    for (const BlockRef& b : blocks) {
+        if (IsLayerOwnKey(b.key) || !accept(b.key) || edits->set.count(b.key)) continue;
+        const std::int64_t size = PayloadSize(view, layer, b);
+        if (size < 0) continue;
+        edits->set[b.key] = std::vector<BYTE>(view.data + b.payload, view.data + b.payload + size);
+    }
+    return true;
+}
+
+}  // namespace
+
+BOOL CopyTag(const char* target, int targetLayer, const char* source, int sourceLayer, TagFilter filter)
+{
+    TagEdits edits;
+    if (!CollectTags(source, sourceLayer, [filter](int id) { return !filter || filter(id); }, &edits)) return FALSE;
+    if (!FileFind(target)) return Fail(ERROR_FILE_NOT_FOUND);
+    if (edits.Empty()) return TRUE;
+    return ApplyTagEdits(target, targetLayer, edits);
+}
+
+BOOL CopyTag(const char* target, const char* source) { return CopyTag(target, 0, source, 0, nullptr); }
+
+BOOL CopyTag(const char* target, const char* source, int id)
+{
+    if (IsLayerOwnKey(id)) return Fail(ERROR_INVALID_PARAMETER);
+    TagEdits edits;
+    if (!CollectTags(source, 0, [id](int key) { return key == id; }, &edits)) return FALSE;
+    if (edits.Empty()) return Fail(ERROR_NOT_FOUND);
+    if (!FileFind(target)) return Fail(ERROR_FILE_NOT_FOUND);
+    return ApplyTagEdits(target, 0, edits);
+}
+
+namespace {
+
+template <class Accept>
+BOOL CopyOpenTags(CRDPLayer* target, const CRDPLayer* source, Accept accept, bool needOne)
+{
+    if (!target || !source || !target->IsOpen() || !source->IsOpen()) return Fail(ERROR_INVALID_PARAMETER);
+    bool copied = false;
+    for (int id : source->GetTagIds()) {
+        if (IsLayerOwnKey(id) || !accept(id)) continue;
+        const int size = source->GetSizeTag(id);
+        const void* p = source->GetTag(id);
+        if (size < 0 || !p) continue;
+        if (!target->SetTag(id, size, p)) return FALSE;
+        copied = true;
+    }
+    if (needOne && !copied) return Fail(ERROR_NOT_FOUND);
+    return TRUE;
+}
+
+}  // namespace
+
+BOOL CopyTag(CRDPLayer* target, const CRDPLayer* source)
+{
+    return CopyOpenTags(target, source, [](int) { return true; }, false);
+}
+
+BOOL CopyTag(CRDPLayer* target, const CRDPLayer* source, int id)
+{
+    if (IsLayerOwnKey(id)) return Fail(ERROR_INVALID_PARAMETER);
+    return CopyOpenTags(target, source, [id](int key) { return key == id; }, true);
+}
+
+BOOL CopyTag(CRDPLayer* target, const CRDPLayer* source, TagFilter filter)
+{
+    return CopyOpenTags(target, source, [filter](int id) { return !filter || filter(id); }, false);
+}

@@ -1,0 +1,52 @@
+#pragma once
+
+// Tag operations on closed layer files. They address layer 0 unless a layer index is given.
+// A change is written to a temporary file beside the file and moved over it, so the file
+// is complete whatever happens; a file that does not exist is never created.
+
+#include <cstdint>
+#include <functional>
+#include <map>
+#include <set>
+#include <vector>
+
+#include "platform/types.h"
+
+class CRDPLayer;
+
+/// Accepts or refuses a tag id for CopyTag.
+using TagFilter = BOOL (*)(int id);
+
+/// Copies `size` bytes of tag `id` into `buffer`; nonzero when the tag exists and holds them.
+BOOL GetTag(const char* path, int id, int size, void* buffer);
+/// Sets tag `id` (not keys 0 and 1; keys 2 and 3 take 1064 bytes, key 4 2128) of layer 0.
+BOOL SetTag(const char* path, int id, int size, const void* data);
+/// Removes tag `id` (not keys 0 and 1) of layer 0; nonzero also when it was absent.
+BOOL DeleteTag(const char* path, int id);
+/// Byte size of tag `id` of layer 0; -1 when absent or the file is unreadable.
+int GetSizeTag(const char* path, int id);
+
+/// Copies every tag of `source` into `target`, keys 0 to 4 excepted: a target's own
+/// descriptor, samples and statistics are never overwritten.
+BOOL CopyTag(const char* target, const char* source);
+/// Copies tag `id` (not keys 0 to 4).
+BOOL CopyTag(const char* target, const char* source, int id);
+/// Copies the tags of layer `sourceLayer` that `filter` accepts (all when null) into layer `targetLayer`.
+BOOL CopyTag(const char* target, int targetLayer, const char* source, int sourceLayer, TagFilter filter);
+/// The same between open layers: the target (writable) keeps the tags until it is closed.
+BOOL CopyTag(CRDPLayer* target, const CRDPLayer* source);
+BOOL CopyTag(CRDPLayer* target, const CRDPLayer* source, int id);
+BOOL CopyTag(CRDPLayer* target, const CRDPLayer* source, TagFilter filter);
+
+/// True for the keys that belong to a layer itself and are never copied between layers.
+constexpr bool IsLayerOwnKey(int id) { return id >= 0 && id <= 4; }
+
+/// Changes to the tags of one layer of a file.
+struct TagEdits {
+    std::map<int, std::vector<BYTE>> set;   ///< new payloads (replace every block of the key)
+    std::set<int> remove;
+    bool Empty() const { return set.empty() && remove.empty(); }
+};
+/// Rewrites `path` with `edits` applied to layer `layer`, through a temporary file beside it.
+/// Keys 0 and 1 cannot be edited. Nonzero on success, else the last-error code is set.
+BOOL ApplyTagEdits(const char* path, int layer, const TagEdits& edits);
