@@ -3,15 +3,15 @@
 #include <algorithm>
 #include <cmath>
 
+#include "outside/basecore/math_helpers.h"
+
 int PyramidLevelCount(int width, int height)
 {
     if (width <= 0 || height <= 0) return 0;
     const std::int64_t m = std::max(width, height);
     if (m <= 256) return 1;
-    // No whole size above 256 lands on an exact half, so the tie rule of the rounding
-    // does not matter here.
     const double levels = std::log((double(m) + 255.0) / 256.0) / std::log(2.0);
-    return int(std::lround(levels)) + 1;
+    return Round(levels) + 1;
 }
 
 std::int64_t PyramidLevelBytes(int width, int height, int level)
