@@ -91,7 +91,7 @@ void DisplayValueCounter::AddTo(std::uint32_t* histogram) const
 bool IsValidDisplayMapping(int typeCode, int component)
 {
     if (!isValidType(typeCode)) return false;
-    return !typeInfo(typeCode).complex || (component >= kAmplitude && component <= kImaginaryPart);
+    return !typeInfo(typeCode).complex || (component >= kAmplitude && component <= kImaginary);
 }
 
 DisplayMapping::DisplayMapping(int typeCode, int component, double minimum, double maximum)
@@ -116,7 +116,7 @@ DisplayMapping::DisplayMapping(int typeCode, int component, double minimum, doub
                 m_tableKind = 1;
                 m_table.resize(partValues);
                 for (int i = 0; i < partValues; ++i) m_table[i] = RealLevel(partValue(i));
-            } else if (m_component == kRealPart || m_component == kImaginaryPart) {
+            } else if (m_component == kReal || m_component == kImaginary) {
                 m_tableKind = 1;
                 m_table.resize(partValues);
                 for (int i = 0; i < partValues; ++i) m_table[i] = LevelOfValue(partValue(i));
@@ -159,9 +159,9 @@ std::uint8_t DisplayMapping::ComplexLevel(double re, double im) const
     switch (m_component) {
         case kPhase:
             return LevelOfPhase(Arg(re, im));
-        case kRealPart:
+        case kReal:
             return LevelOfValue(re);
-        case kImaginaryPart:
+        case kImaginary:
             return LevelOfValue(im);
         default:
             return LevelOfValue(std::sqrt(re * re + im * im));
@@ -184,7 +184,7 @@ void DisplayMapping::MapTyped(const T* s, int count, std::uint8_t* out) const
         }
     } else {
         if (m_tableKind == 1) {
-            if (m_component == kRealPart)
+            if (m_component == kReal)
                 for (int i = 0; i < count; ++i) out[i] = m_table[Index(re(s[i]))];
             else
                 for (int i = 0; i < count; ++i) out[i] = m_table[Index(im(s[i]))];
@@ -196,10 +196,10 @@ void DisplayMapping::MapTyped(const T* s, int count, std::uint8_t* out) const
                 case kPhase:
                     for (int i = 0; i < count; ++i) out[i] = LevelOfPhase(Arg(re(s[i]), im(s[i])));
                     break;
-                case kRealPart:
+                case kReal:
                     for (int i = 0; i < count; ++i) out[i] = LevelOfValue(double(re(s[i])));
                     break;
-                case kImaginaryPart:
+                case kImaginary:
                     for (int i = 0; i < count; ++i) out[i] = LevelOfValue(double(im(s[i])));
                     break;
                 default:

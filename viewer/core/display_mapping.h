@@ -9,9 +9,7 @@
 #include <vector>
 
 #include "outside/basecore/data_type.h"
-
-/// Complex component codes of the display modes.
-enum DisplayComponent : int { kAmplitude = 0, kPhase = 1, kRealPart = 2, kImaginaryPart = 3 };
+#include "outside/basecore/rdp_layer.h"  // ComplexComponent: 0 amplitude, 1 phase, 2 real, 3 imaginary
 
 /// True when `typeCode` is a valid data type code and, for a complex code, `component`
 /// is one of the four display components (real codes ignore the component).

@@ -13,6 +13,7 @@
 #include <mutex>
 #include <thread>
 
+#include "outside/basecore/rdp_layer.h"
 #include "viewer/core/display_mapping.h"
 #include "viewer/core/viewer_temp_size.h"
 
@@ -318,6 +319,25 @@ int CTilePyramid::Build(BYTE* storage, std::int64_t storageBytes, const void* so
         throw;
     }
     return 1;
+}
+
+int CTilePyramid::Build(BYTE* storage, std::int64_t storageBytes, const CRDPLayer& layer, int component,
+                        double displayMin, double displayMax, CMeterInfoBase* meter)
+{
+    Free();
+    void** rows = layer.GetRows();
+    if (!layer.IsOpen() || !rows || !isValidType(layer.Type())) return 0;
+    const int height = layer.Height();
+    const BYTE* first = static_cast<const BYTE*>(rows[0]);
+    std::int64_t rowBytes = std::int64_t(layer.Width()) * typeInfo(layer.Type()).elementBytes;
+    if (height > 1) {
+        // The build walks the samples by a fixed row distance; a row table that is not one
+        // block of equally spaced rows is refused rather than read past.
+        rowBytes = static_cast<const BYTE*>(rows[1]) - first;
+        if (static_cast<const BYTE*>(rows[height - 1]) != first + rowBytes * (height - 1)) return 0;
+    }
+    return Build(storage, storageBytes, first, layer.Width(), height, rowBytes, layer.Type(), component,
+                 displayMin, displayMax, meter);
 }
 
 void CTilePyramid::ChooseLevel(double zoom, int& level, double& ratio) const

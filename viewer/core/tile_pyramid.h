@@ -17,6 +17,8 @@
 /// Bytes of the display histogram kept just before the pyramid's storage.
 inline constexpr int kDisplayHistogramBytes = 1024;
 
+class CRDPLayer;
+
 class CTilePyramid {
 public:
     CTilePyramid() = default;
@@ -36,6 +38,12 @@ public:
     int Build(BYTE* storage, std::int64_t storageBytes, const void* source, int width, int height,
               std::int64_t rowBytes, int typeCode, int component, double displayMin, double displayMax,
               CMeterInfoBase* meter);
+
+    /// The same from an open layer (the shown layer or working copy of a raster view): its
+    /// samples, width, height and type. Returns 0 when the layer is not open or its rows
+    /// are not evenly spaced.
+    int Build(BYTE* storage, std::int64_t storageBytes, const CRDPLayer& layer, int component,
+              double displayMin, double displayMax, CMeterInfoBase* meter);
 
     /// Lays out the levels over storage that already holds a built pyramid of a W × H
     /// layer; maps and writes nothing. Returns 1, or 0 (pyramid empty) for a null storage,

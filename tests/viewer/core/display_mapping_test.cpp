@@ -130,7 +130,7 @@ TEST(DisplayMapping, AComplexLayerShowsSamples256To511InItsSecondTileColumn)
     std::vector<BYTE> storage(std::size_t(GetViewerTempSize(width, height)) + kDisplayHistogramBytes);
     CTilePyramid pyramid;
     ASSERT_EQ(pyramid.Build(storage.data() + kDisplayHistogramBytes, GetViewerTempSize(width, height),
-                            samples.data(), width, height, width * 8, 9, kRealPart, 0.0, 255.0, nullptr),
+                            samples.data(), width, height, width * 8, 9, kReal, 0.0, 255.0, nullptr),
               1);
     const TileRecord& second = pyramid.Level(0).tiles[1];
     EXPECT_EQ(second.left, 256);

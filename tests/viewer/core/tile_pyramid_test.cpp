@@ -9,6 +9,7 @@
 #include <limits>
 #include <random>
 
+#include "outside/basecore/rdp_layer.h"
 #include "tests/support/test_environment.h"
 #include "tests/viewer/core/pyramid_reference.h"
 #include "viewer/core/display_mapping.h"
@@ -613,6 +614,40 @@ TEST(TilePyramid, MeterRunsOverAllTilesAndACancelLeavesNoPyramidAndNoHistogram)
             return b == 0xA5;
         })) << "no histogram claims a finished build";
     }
+}
+
+}  // namespace
+
+namespace {
+
+TEST(TilePyramid, BuildsFromAnOpenLayerFileAsFromItsSamples)
+{
+    tarvenix::test::TempDir dir;
+    const std::string path = dir.File("layer.rdp");
+    const int width = 300, height = 270;
+    const Layer layer = RandomLayer(4, width, height, 21);
+    {
+        CRDPLayer out;
+        ASSERT_NE(out.CreateLayer(path.c_str(), width, height, 4), nullptr);
+        std::vector<double> row(width);
+        for (int y = 0; y < height; ++y) {
+            const auto* samples =
+                reinterpret_cast<const std::int16_t*>(layer.bytes.data() + y * layer.rowBytes);
+            for (int x = 0; x < width; ++x) row[std::size_t(x)] = samples[x];
+            ASSERT_TRUE(out.SetLineFromDouble(y, row.data(), width));
+        }
+        ASSERT_TRUE(out.CloseLayer());
+    }
+    CRDPLayer in;
+    ASSERT_NE(in.OpenLayer(path.c_str(), kOpenReadOnly), nullptr);
+    Storage storage(GetViewerTempSize(width, height));
+    CTilePyramid pyramid;
+    ASSERT_EQ(pyramid.Build(storage.Pyramid(), storage.Bytes(), in, 0, -30000.0, 30000.0, nullptr), 1);
+    ExpectPyramidEquals(pyramid, ReferenceLevels(layer, 0, -30000.0, 30000.0));
+
+    CRDPLayer closed;
+    EXPECT_EQ(pyramid.Build(storage.Pyramid(), storage.Bytes(), closed, 0, 0.0, 1.0, nullptr), 0);
+    EXPECT_EQ(pyramid.LevelCount(), 0);
 }
 
 }  // namespace
