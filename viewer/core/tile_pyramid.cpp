@@ -5,7 +5,6 @@
 
 #include <algorithm>
 #include <array>
-#include <bit>
 #include <atomic>
 #include <cmath>
 #include <condition_variable>
@@ -166,6 +165,7 @@ void CTilePyramid::Free()
     m_used = 0;
     m_preparedZoom = 0.0;
     m_preparedLevel = -1;
+    m_stepEntries = 0;
 }
 
 bool CTilePyramid::LayOut(BYTE* storage, std::int64_t storageBytes, int width, int height)
@@ -378,11 +378,13 @@ void CTilePyramid::PrepareZoom(double zoom)
     m_stepSecond[entries - 1] = std::uint32_t(n - 1);
     m_preparedZoom = zoom;
     m_preparedLevel = k;
+    m_stepEntries = std::int64_t(entries);
 }
 
-void CTilePyramid::GatherRow(const PyramidLevel& level, int y, int x0, int x1, BYTE* out) const
+void CTilePyramid::GatherRow(int k, int y, int x0, int x1, BYTE* out) const
 {
-    const BYTE* base = m_storage + m_levelOffsets[std::size_t(std::countr_zero(unsigned(level.step)))];
+    const PyramidLevel& level = m_levels[std::size_t(k)];
+    const BYTE* base = m_storage + m_levelOffsets[std::size_t(k)];
     for (int x = x0; x <= x1;) {
         const int c = x / kTileSide;
         const int end = std::min(x1, c * kTileSide + level.TileWidth(c) - 1);
@@ -416,8 +418,8 @@ int CTilePyramid::ReadWindow(BYTE* dest, std::int64_t destRowBytes, int x, int y
     if (interpolate && (m_preparedZoom != zoom || m_preparedLevel != k)) PrepareZoom(zoom);
     std::int64_t limitX = extent(level.width), limitY = extent(level.height);
     if (interpolate) {
-        limitX = std::min<std::int64_t>(limitX, std::int64_t(m_stepFirst.size()));
-        limitY = std::min<std::int64_t>(limitY, std::int64_t(m_stepFirst.size()));
+        limitX = std::min<std::int64_t>(limitX, m_stepEntries);
+        limitY = std::min<std::int64_t>(limitY, m_stepEntries);
     }
     w = int(std::max<std::int64_t>(0, std::min<std::int64_t>(w, limitX - x)));
     h = int(std::max<std::int64_t>(0, std::min<std::int64_t>(h, limitY - y)));
@@ -442,9 +444,9 @@ int CTilePyramid::ReadWindow(BYTE* dest, std::int64_t destRowBytes, int x, int y
     if (r == 1.0) {
         for (int j = 0; j < h; ++j) {
             if (pixelStep == 1) {
-                GatherRow(level, y + j, x, x + w - 1, destRow(j));
+                GatherRow(k, y + j, x, x + w - 1, destRow(j));
             } else {
-                GatherRow(level, y + j, x, x + w - 1, line);
+                GatherRow(k, y + j, x, x + w - 1, line);
                 store(destRow(j), line);
             }
             progress(j + 1);
@@ -466,7 +468,7 @@ int CTilePyramid::ReadWindow(BYTE* dest, std::int64_t destRowBytes, int x, int y
         for (int j = 0; j < h; ++j) {
             const int sy = sourceOf(std::int64_t(y) + j, level.height);
             if (sy != shownRow) {
-                GatherRow(level, sy, c0, c1, line);
+                GatherRow(k, sy, c0, c1, line);
                 for (int i = 0; i < w; ++i) expanded[std::size_t(i)] = line[columns[std::size_t(i)] - c0];
                 shownRow = sy;
             }
@@ -493,7 +495,7 @@ int CTilePyramid::ReadWindow(BYTE* dest, std::int64_t destRowBytes, int x, int y
     std::uint32_t* rowA = m_rowA.data();
     std::uint32_t* rowB = m_rowB.data();
     auto interpolateRow = [&](std::uint32_t sy, std::uint32_t* out) {
-        GatherRow(level, int(sy), int(c0), int(c1), line);
+        GatherRow(k, int(sy), int(c0), int(c1), line);
         for (int i = 0; i < w; ++i)
             out[i] = Lerp(line[left[std::size_t(i)]], line[right[std::size_t(i)]], fraction[std::size_t(i)]);
     };

@@ -87,7 +87,7 @@ private:
     struct Axis;  // per-read index tables of one axis
     bool LayOut(BYTE* storage, std::int64_t storageBytes, int width, int height);
     void ChooseLevel(double zoom, int& level, double& ratio) const;
-    void GatherRow(const PyramidLevel& level, int y, int x0, int x1, BYTE* out) const;
+    void GatherRow(int level, int y, int x0, int x1, BYTE* out) const;  // columns x0..x1 of a row
 
     int m_maxDimension = 0;
     int m_width = 0;
@@ -102,6 +102,7 @@ private:
     // and the 32-bit fraction between them.
     double m_preparedZoom = 0.0;
     int m_preparedLevel = -1;
+    std::int64_t m_stepEntries = 0;
     std::vector<std::uint32_t> m_stepFirst;
     std::vector<std::uint32_t> m_stepSecond;
     std::vector<std::uint32_t> m_fractions;
