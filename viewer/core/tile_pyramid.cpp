@@ -140,12 +140,17 @@ void RunParallel(int count, int threads, Work&& work, Report&& report)
     joinAll();
 }
 
-// a + (b − a) × fraction / 2^32, rounded toward a whichever side b lies on; without a
-// branch, since the sign of b − a is as good as random.
+// a + (b − a) × fraction / 2^32, rounded toward a whichever side b lies on, for values of
+// 0..255. The product is split into 16-bit halves of the fraction so that it stays in 32
+// bits (and vectorises); the result is the same as the 64-bit product's.
 inline std::uint32_t Lerp(std::uint32_t a, std::uint32_t b, std::uint32_t fraction)
 {
-    const std::int64_t product = (std::int64_t(b) - std::int64_t(a)) * std::int64_t(fraction);
-    return std::uint32_t(std::int64_t(a) + ((product + ((product >> 63) & 0xFFFFFFFF)) >> 32));
+    // The sign of b − a is as good as random, so it is applied without a branch.
+    const std::int32_t difference = std::int32_t(b) - std::int32_t(a);
+    const std::int32_t sign = difference >> 31;  // 0 or −1
+    const std::uint32_t d = std::uint32_t((difference ^ sign) - sign);
+    const std::uint32_t q = (d * (fraction >> 16) + ((d * (fraction & 0xFFFF)) >> 16)) >> 16;
+    return std::uint32_t(std::int32_t(a) + ((std::int32_t(q) ^ sign) - sign));
 }
 
 }  // namespace
@@ -484,20 +489,33 @@ int CTilePyramid::ReadWindow(BYTE* dest, std::int64_t destRowBytes, int x, int y
                         lastRow = std::uint32_t(level.height - 1);
     const std::uint32_t c0 = std::min(m_stepFirst[std::size_t(x)], lastColumn);
     const std::uint32_t c1 = std::min(m_stepSecond[std::size_t(x + w - 1)], lastColumn);
+    // Per output column: the left source column (from c0) and the fraction. The right value
+    // is always the next one: the gathered row repeats its last value, which is what a
+    // second index held to the last column reads. The pairs are gathered first, so that
+    // the interpolation itself runs on whole vectors.
     const std::size_t columnsOut = static_cast<std::size_t>(w);
-    std::vector<std::uint32_t> left(columnsOut), right(columnsOut), fraction(columnsOut);
+    std::vector<std::uint32_t> lefts(columnsOut), fractions(columnsOut), leftValues(columnsOut),
+        rightValues(columnsOut);
     for (int i = 0; i < w; ++i) {
         const std::size_t e = std::size_t(x + i);
-        left[std::size_t(i)] = std::min(m_stepFirst[e], lastColumn) - c0;
-        right[std::size_t(i)] = std::min(m_stepSecond[e], lastColumn) - c0;
-        fraction[std::size_t(i)] = m_fractions[e];
+        lefts[std::size_t(i)] = std::min(m_stepFirst[e], lastColumn) - c0;
+        fractions[std::size_t(i)] = m_fractions[e];
     }
     std::uint32_t* rowA = m_rowA.data();
     std::uint32_t* rowB = m_rowB.data();
+    const int gathered = int(c1 - c0) + 1;
     auto interpolateRow = [&](std::uint32_t sy, std::uint32_t* out) {
         GatherRow(k, int(sy), int(c0), int(c1), line);
-        for (int i = 0; i < w; ++i)
-            out[i] = Lerp(line[left[std::size_t(i)]], line[right[std::size_t(i)]], fraction[std::size_t(i)]);
+        line[gathered] = line[gathered - 1];
+        const std::uint32_t* left = lefts.data();
+        std::uint32_t* av = leftValues.data();
+        std::uint32_t* bv = rightValues.data();
+        for (int i = 0; i < w; ++i) {
+            av[i] = line[left[i]];
+            bv[i] = line[left[i] + 1];
+        }
+        const std::uint32_t* f = fractions.data();
+        for (int i = 0; i < w; ++i) out[i] = Lerp(av[i], bv[i], f[i]);
     };
     std::vector<BYTE> result(static_cast<std::size_t>(w));
     std::int64_t previousSecond = -1;
