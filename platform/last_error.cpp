@@ -32,6 +32,9 @@ DWORD ErrorFromErrno(int e)
     case EIO: return ERROR_WRITE_FAULT;
     case ETIMEDOUT: return ERROR_TIMEOUT;
     case ECANCELED: return ERROR_OPERATION_ABORTED;
+    case ENOTEMPTY: return ERROR_DIR_NOT_EMPTY;
+    case EXDEV: return ERROR_NOT_SAME_DEVICE;
+    case EISDIR: return ERROR_ACCESS_DENIED;
     default: return ERROR_INVALID_FUNCTION;
     }
 }
@@ -75,6 +78,15 @@ CString ErrorText(DWORD code)
     case ERROR_INVALID_WINDOW_HANDLE: return "Invalid window handle.";
     case ERROR_NOT_FOUND: return "Element not found.";
     case ERROR_TIMEOUT: return "This operation returned because the timeout period expired.";
+    case ERROR_NOT_SAME_DEVICE: return "The system cannot move the file to a different disk drive.";
+    case ERROR_NO_MORE_FILES: return "There are no more files.";
+    case ERROR_DIR_NOT_EMPTY: return "The directory is not empty.";
+    case ERROR_BAD_PATHNAME: return "The specified path is invalid.";
+    case ERROR_BAD_EXE_FORMAT: return "The module is not a valid application.";
+    case ERROR_MORE_DATA: return "More data is available.";
+    case ERROR_DIRECTORY: return "The directory name is invalid.";
+    case ERROR_INVALID_ADDRESS: return "Attempt to access invalid address.";
+    case ERROR_KEY_DELETED: return "Illegal operation attempted on a registry key that has been marked for deletion.";
     default: {
         CString text;
         text.Format("Unknown error %u.", static_cast<unsigned>(code));

@@ -101,4 +101,16 @@ constexpr BYTE GetRValue(COLORREF c) { return static_cast<BYTE>(c & 0xFF); }
 constexpr BYTE GetGValue(COLORREF c) { return static_cast<BYTE>((c >> 8) & 0xFF); }
 constexpr BYTE GetBValue(COLORREF c) { return static_cast<BYTE>((c >> 16) & 0xFF); }
 
+/// Longest path the suite's fixed path buffers hold, terminating zero included.
+#ifndef MAX_PATH
+#define MAX_PATH 260
+#endif
+
+/// A resource or export named by a small number instead of a name.
+#ifndef MAKEINTRESOURCE
+#define MAKEINTRESOURCEA(i) (reinterpret_cast<LPSTR>(static_cast<std::uintptr_t>(static_cast<WORD>(i))))
+#define MAKEINTRESOURCE MAKEINTRESOURCEA
+#define IS_INTRESOURCE(p) ((reinterpret_cast<std::uintptr_t>(p) >> 16) == 0)
+#endif
+
 #define PLATFORM_API __attribute__((visibility("default")))

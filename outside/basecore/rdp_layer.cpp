@@ -166,13 +166,11 @@ CRDPLayer::~CRDPLayer()
 
 void CRDPLayer::Reset()
 {
-    static double zero = 0.0;
-    static int notReady = 0;
-    m_pMax = m_pMin = m_pReMax = m_pReMin = m_pImMax = m_pImMin = &zero;
-    m_pMean = m_pStdDev = m_pReMean = m_pReStdDev = m_pImMean = m_pImStdDev = &zero;
-    zero = 0.0;
-    notReady = 0;
-    m_pStatsReady = &notReady;
+    m_noStatistic = 0.0;
+    m_noStatsReady = 0;
+    m_pMax = m_pMin = m_pReMax = m_pReMin = m_pImMax = m_pImMin = &m_noStatistic;
+    m_pMean = m_pStdDev = m_pReMean = m_pReStdDev = m_pImMean = m_pImStdDev = &m_noStatistic;
+    m_pStatsReady = &m_noStatsReady;
     m_pHist = m_pReHist = m_pImHist = nullptr;
     m_width = m_height = m_type = 0;
     m_rows.clear();

@@ -224,6 +224,10 @@ private:
     int m_layerIndex = 0;
     std::vector<void*> m_rows;
     std::unique_ptr<Impl> m_impl;
+    // What the statistics pointers show while nothing is open: the object's own, so that
+    // layers on different threads share nothing.
+    double m_noStatistic = 0.0;
+    int m_noStatsReady = 0;
 };
 
 /// A detail text for the last failure of a layer or tag operation on this thread

@@ -3,6 +3,8 @@
 #include <QApplication>
 #include <gtest/gtest.h>
 
+#include "platform/numbers/numbers.h"
+
 namespace tarvenix::test {
 void PrepareProcessEnvironment();
 void CleanProcessEnvironment();
@@ -17,6 +19,7 @@ int main(int argc, char** argv)
     {
         QApplication app(argc, argv);
         std::setlocale(LC_ALL, "C");
+        platform::UseCNumericLocale();
         result = RUN_ALL_TESTS();
     }
     tarvenix::test::CleanProcessEnvironment();

@@ -1,0 +1,382 @@
+#include "outside/basecore/fft_class.h"
+
+#include <algorithm>
+#include <atomic>
+#include <complex>
+#include <cstdint>
+#include <cstring>
+#include <map>
+#include <memory>
+#include <mutex>
+#include <new>
+#include <thread>
+#include <tuple>
+#include <vector>
+
+#include <fftw3.h>
+
+#include "outside/basecore/data_type.h"
+#include "outside/basecore/meter_info.h"
+#include "platform/last_error.h"
+
+namespace {
+
+// FFTW in one precision: the plan and buffer calls of fftwf_* or fftw_*.
+template <class R> struct Fftw;
+template <> struct Fftw<float> {
+    using Plan = fftwf_plan;
+    using Complex = fftwf_complex;
+    static void* Malloc(size_t bytes) { return fftwf_malloc(bytes); }
+    static void Free(void* p) { fftwf_free(p); }
+    static Plan Many(int n, int howmany, int stride, int dist, Complex* data, int sign)
+    {
+        return fftwf_plan_many_dft(1, &n, howmany, data, nullptr, stride, dist, data, nullptr, stride, dist, sign,
+                                   FFTW_ESTIMATE);
+    }
+    static void Destroy(Plan p) { fftwf_destroy_plan(p); }
+    static void Execute(Plan p, std::complex<float>* data)
+    {
+        auto* d = reinterpret_cast<Complex*>(data);
+        fftwf_execute_dft(p, d, d);
+    }
+};
+template <> struct Fftw<double> {
+    using Plan = fftw_plan;
+    using Complex = fftw_complex;
+    static void* Malloc(size_t bytes) { return fftw_malloc(bytes); }
+    static void Free(void* p) { fftw_free(p); }
+    static Plan Many(int n, int howmany, int stride, int dist, Complex* data, int sign)
+    {
+        return fftw_plan_many_dft(1, &n, howmany, data, nullptr, stride, dist, data, nullptr, stride, dist, sign,
+                                  FFTW_ESTIMATE);
+    }
+    static void Destroy(Plan p) { fftw_destroy_plan(p); }
+    static void Execute(Plan p, std::complex<double>* data)
+    {
+        auto* d = reinterpret_cast<Complex*>(data);
+        fftw_execute_dft(p, d, d);
+    }
+};
+
+// FFTW's planner is not thread-safe; its execute calls are. Plans are kept for the
+// life of the process, so a job that transforms many images of one size plans once.
+std::mutex& PlannerLock()
+{
+    static std::mutex lock;
+    return lock;
+}
+
+// Plans by key, destroyed when the library is unloaded.
+template <class Key, class Plan, void (*Destroy)(Plan)>
+struct PlanCache {
+    ~PlanCache()
+    {
+        for (auto& [key, plan] : plans)
+            Destroy(plan);
+    }
+    std::map<Key, Plan> plans;
+};
+
+template <class T>
+struct AlignedBuffer {
+    explicit AlignedBuffer(size_t count)
+        : data(static_cast<T*>(Fftw<typename T::value_type>::Malloc(count * sizeof(T))))
+    {
+        if (!data)
+            throw std::bad_alloc();
+    }
+    ~AlignedBuffer() { Fftw<typename T::value_type>::Free(data); }
+    AlignedBuffer(const AlignedBuffer&) = delete;
+    AlignedBuffer& operator=(const AlignedBuffer&) = delete;
+    T* data;
+};
+
+/// A plan for `howmany` interleaved transforms of n points (stride howmany, distance 1)
+/// over a buffer from AlignedBuffer; null when FFTW refuses.
+template <class R>
+typename Fftw<R>::Plan CachedPlan(int n, int howmany, int sign)
+{
+    using Key = std::tuple<int, int, int>;
+    static PlanCache<Key, typename Fftw<R>::Plan, Fftw<R>::Destroy> cache;
+    auto& plans = cache.plans;
+    std::lock_guard lock(PlannerLock());
+    const Key key{n, howmany, sign};
+    if (auto it = plans.find(key); it != plans.end())
+        return it->second;
+    AlignedBuffer<std::complex<R>> scratch(static_cast<size_t>(n) * static_cast<size_t>(howmany));
+    auto plan = Fftw<R>::Many(n, howmany, howmany, 1, reinterpret_cast<typename Fftw<R>::Complex*>(scratch.data),
+                              sign);
+    if (plan)
+        plans.emplace(key, plan);
+    return plan;
+}
+
+template <class R>
+using RowLoader = void (*)(const void* row, int count, std::complex<R>* out);
+
+template <class R, class S>
+void LoadRow(const void* row, int count, std::complex<R>* out)
+{
+    const S* in = static_cast<const S*>(row);
+    for (int x = 0; x < count; ++x)
+        out[x] = {static_cast<R>(re(in[x])), static_cast<R>(im(in[x]))};
+}
+
+// The row loader of a type code, picked once per transform; null for an invalid code.
+template <class R>
+RowLoader<R> LoaderFor(int type)
+{
+    if (!isValidType(type))
+        return nullptr;
+    return visitSampleType(type, []<class S>(Tag<S>) -> RowLoader<R> { return LoadRow<R, S>; });
+}
+
+// Columns gathered per column-pass step: 16 complex floats (8 doubles) fill two cache
+// lines per row, so the gather and scatter touch whole lines.
+template <class R> constexpr int kColumnBlock = 128 / static_cast<int>(sizeof(std::complex<R>));
+
+struct Work {
+    std::atomic<long long> next{0};
+    std::atomic<long long> done{0};
+    std::atomic<bool> stop{false};
+};
+
+// Runs unit(i) for i in [0, count) on `threads` threads. The calling thread takes units
+// too and is the only one that reports progress, so a cancel from the meter leaves
+// through it after the helpers have stopped at their next unit.
+template <class Unit>
+void Parallel(long long count, int threads, CMeterInfoBase* meter, long long progressBase, Unit&& unit)
+{
+    Work work;
+    auto loop = [&](bool driver) {
+        for (;;) {
+            if (work.stop.load(std::memory_order_relaxed))
+                return;
+            const long long i = work.next.fetch_add(1);
+            if (i >= count)
+                return;
+            unit(i);
+            const long long done = work.done.fetch_add(1) + 1;
+            if (driver && meter)
+                meter->SetPos(static_cast<double>(progressBase + done));
+        }
+    };
+    std::vector<std::thread> helpers;
+    const int extra = static_cast<int>(std::min<long long>(threads - 1, count - 1));
+    try {
+        for (int t = 0; t < extra; ++t)
+            helpers.emplace_back(loop, false);
+        loop(true);
+    } catch (...) {
+        work.stop.store(true);
+        for (auto& h : helpers)
+            h.join();
+        throw;
+    }
+    for (auto& h : helpers)
+        h.join();
+    // However the units fell between the threads, each pass reports its end.
+    if (meter)
+        meter->SetPos(static_cast<double>(progressBase + count));
+}
+
+int ThreadsFor(long long points)
+{
+    // Small images are not worth waking threads for.
+    if (points < (1LL << 16))
+        return 1;
+    return static_cast<int>(std::clamp<unsigned>(std::thread::hardware_concurrency(), 1u, 8u));
+}
+
+template <class R, class D>
+void StoreRow(const std::complex<R>* in, long long count, D* out)
+{
+    if constexpr (std::is_same_v<std::complex<R>, D>) {
+        std::memcpy(out, in, static_cast<size_t>(count) * sizeof(D));
+    } else {
+        for (long long x = 0; x < count; ++x)
+            out[x] = D(static_cast<typename D::value_type>(in[x].real()), static_cast<typename D::value_type>(in[x].imag()));
+    }
+}
+
+// The transform in working precision R into destination samples D.
+template <class R, class D>
+int Transform2D(void** srcRows, void** dstRows, int w, int h, RowLoader<R> load, CMeterInfoBase* meter, int sign)
+{
+    const int ew = CFFTClass::CeilPowerOfTwo(w), eh = CFFTClass::CeilPowerOfTwo(h);
+    const int wp = 1 << ew, hp = 1 << eh;
+    const int block = std::min(kColumnBlock<R>, wp);
+    const long long columnBlocks = (wp + block - 1) / block;
+    const int threads = ThreadsFor(static_cast<long long>(wp) * hp);
+
+    auto rowPlan = CachedPlan<R>(wp, 1, sign);
+    auto columnPlan = CachedPlan<R>(hp, block, sign);
+    if (!rowPlan || !columnPlan) {
+        SetLastError(ERROR_NOT_ENOUGH_MEMORY);
+        return 0;
+    }
+    const R scale = sign == FFTW_BACKWARD ? R(1) / (static_cast<R>(wp) * static_cast<R>(hp)) : R(1);
+
+    if (meter)
+        meter->SetRange(0.0, static_cast<double>(hp + columnBlocks));
+
+    // Rows: each source row padded to wp, transformed in a buffer of its own, stored.
+    // Rows past the source are the transform of zeros.
+    std::vector<std::unique_ptr<AlignedBuffer<std::complex<R>>>> buffers(static_cast<size_t>(threads));
+    std::mutex bufferLock;
+    std::vector<AlignedBuffer<std::complex<R>>*> freeBuffers;
+    auto takeBuffer = [&](size_t count) {
+        std::lock_guard lock(bufferLock);
+        if (!freeBuffers.empty()) {
+            auto* b = freeBuffers.back();
+            freeBuffers.pop_back();
+            return b;
+        }
+        for (auto& b : buffers)
+            if (!b) {
+                b = std::make_unique<AlignedBuffer<std::complex<R>>>(count);
+                return b.get();
+            }
+        throw std::bad_alloc();
+    };
+    auto giveBuffer = [&](AlignedBuffer<std::complex<R>>* b) {
+        std::lock_guard lock(bufferLock);
+        freeBuffers.push_back(b);
+    };
+    const size_t bufferCount = std::max(static_cast<size_t>(wp), static_cast<size_t>(hp) * block);
+
+    Parallel(hp, threads, meter, 0, [&](long long y) {
+        D* out = static_cast<D*>(dstRows[y]);
+        if (y >= h) {
+            std::memset(static_cast<void*>(out), 0, static_cast<size_t>(wp) * sizeof(D));
+            return;
+        }
+        auto* buffer = takeBuffer(bufferCount);
+        std::complex<R>* row = buffer->data;
+        load(srcRows[y], w, row);
+        std::fill(row + w, row + wp, std::complex<R>{});
+        Fftw<R>::Execute(rowPlan, row);
+        StoreRow(row, wp, out);
+        giveBuffer(buffer);
+    });
+
+    // Columns: a block of neighbouring columns is gathered row by row into a buffer
+    // (column k of the block at stride `block`), transformed together, scattered back.
+    Parallel(columnBlocks, threads, meter, hp, [&](long long b) {
+        const long long x0 = b * block;
+        auto* buffer = takeBuffer(bufferCount);
+        std::complex<R>* cols = buffer->data;
+        for (int y = 0; y < hp; ++y) {
+            const D* in = static_cast<const D*>(dstRows[y]) + x0;
+            std::complex<R>* to = cols + static_cast<size_t>(y) * block;
+            for (int k = 0; k < block; ++k)
+                to[k] = std::complex<R>(static_cast<R>(in[k].real()), static_cast<R>(in[k].imag()));
+        }
+        Fftw<R>::Execute(columnPlan, cols);
+        for (int y = 0; y < hp; ++y) {
+            D* out = static_cast<D*>(dstRows[y]) + x0;
+            const std::complex<R>* from = cols + static_cast<size_t>(y) * block;
+            for (int k = 0; k < block; ++k)
+                out[k] = D(static_cast<typename D::value_type>(from[k].real() * scale),
+                           static_cast<typename D::value_type>(from[k].imag() * scale));
+        }
+        giveBuffer(buffer);
+    });
+    return 1;
+}
+
+int Transform2DChecked(void** srcRows, void** dstRows, int w, int h, int srcType, CMeterInfoBase* meter,
+                       int dstType, int sign)
+{
+    // Sizes up to 2^28 per side keep every index of a row within int and every row count
+    // of FFTW within its limits.
+    if (!srcRows || !dstRows || w <= 0 || h <= 0 || w > (1 << 28) || h > (1 << 28)) {
+        SetLastError(ERROR_INVALID_PARAMETER);
+        return 0;
+    }
+    for (int y = 0; y < h; ++y)
+        if (!srcRows[y]) {
+            SetLastError(ERROR_INVALID_PARAMETER);
+            return 0;
+        }
+    const int hp = 1 << CFFTClass::CeilPowerOfTwo(h);
+    for (int y = 0; y < hp; ++y)
+        if (!dstRows[y]) {
+            SetLastError(ERROR_INVALID_PARAMETER);
+            return 0;
+        }
+    try {
+        if (dstType == 9) {
+            auto load = LoaderFor<float>(srcType);
+            if (!load)
+                return SetLastError(ERROR_INVALID_PARAMETER), 0;
+            return Transform2D<float, std::complex<float>>(srcRows, dstRows, w, h, load, meter, sign);
+        }
+        if (dstType == 10) {
+            auto load = LoaderFor<double>(srcType);
+            if (!load)
+                return SetLastError(ERROR_INVALID_PARAMETER), 0;
+            return Transform2D<double, std::complex<double>>(srcRows, dstRows, w, h, load, meter, sign);
+        }
+    } catch (const std::bad_alloc&) {
+        SetLastError(ERROR_NOT_ENOUGH_MEMORY);
+        return 0;
+    }
+    SetLastError(ERROR_INVALID_PARAMETER);
+    return 0;
+}
+
+fftwf_plan SplitPlan(int e)
+{
+    static PlanCache<int, fftwf_plan, fftwf_destroy_plan> cache;
+    auto& plans = cache.plans;
+    std::lock_guard lock(PlannerLock());
+    if (auto it = plans.find(e); it != plans.end())
+        return it->second;
+    const int n = 1 << e;
+    std::vector<float> re(static_cast<size_t>(n)), im(static_cast<size_t>(n));
+    fftwf_iodim dim{n, 1, 1};
+    // Callers pass any float arrays, so the plan may not rely on their alignment.
+    fftwf_plan plan = fftwf_plan_guru_split_dft(1, &dim, 0, nullptr, re.data(), im.data(), re.data(), im.data(),
+                                                FFTW_ESTIMATE | FFTW_UNALIGNED);
+    if (plan)
+        plans.emplace(e, plan);
+    return plan;
+}
+
+}  // namespace
+
+int CFFTClass::CeilPowerOfTwo(long long n)
+{
+    int e = 0;
+    while (e < 62 && (1LL << e) < n)
+        ++e;
+    return e;
+}
+
+int CFFTClass::FFT_2D(void** srcRows, void** dstRows, int w, int h, int srcType, CMeterInfoBase* meter, int dstType)
+{
+    return Transform2DChecked(srcRows, dstRows, w, h, srcType, meter, dstType, FFTW_FORWARD);
+}
+
+int CFFTClass::IFFT_2D(void** srcRows, void** dstRows, int w, int h, int srcType, CMeterInfoBase* meter, int dstType)
+{
+    return Transform2DChecked(srcRows, dstRows, w, h, srcType, meter, dstType, FFTW_BACKWARD);
+}
+
+void CFFTClass::fft(float* re, float* im, int e)
+{
+    if (!re || !im || e < 0 || e > 30)
+        return;
+    if (fftwf_plan plan = SplitPlan(e))
+        fftwf_execute_split_dft(plan, re, im, re, im);
+}
+
+void CFFTClass::ifft(float* re, float* im, int e)
+{
+    if (!re || !im || e < 0 || e > 30)
+        return;
+    // The inverse is the forward transform with the parts exchanged.
+    if (fftwf_plan plan = SplitPlan(e))
+        fftwf_execute_split_dft(plan, im, re, im, re);
+}

@@ -1,0 +1,204 @@
+#include "platform/kernel/file_mapping.h"
+
+#include <fcntl.h>
+#include <sys/mman.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstdint>
+#include <map>
+#include <mutex>
+
+#include "platform/kernel/file_object.h"
+#include "platform/last_error.h"
+
+namespace {
+
+class MappingObject final : public platform::KernelObject {
+public:
+    MappingObject(int fd, std::uint64_t size, DWORD protect) : m_fd(fd), m_size(size), m_protect(protect) {}
+    ~MappingObject() override { ::close(m_fd); }
+    MappingObject(const MappingObject&) = delete;
+    MappingObject& operator=(const MappingObject&) = delete;
+
+    int Fd() const { return m_fd; }
+    std::uint64_t Size() const { return m_size; }
+    DWORD Protect() const { return m_protect; }
+
+private:
+    int m_fd;
+    std::uint64_t m_size;
+    DWORD m_protect;
+};
+
+struct View {
+    void* mapBase;        // page-aligned address mmap returned
+    std::size_t mapLength;
+    std::size_t length;   // what the caller asked for, from the address it got
+};
+
+struct ViewTable {
+    std::mutex mutex;
+    std::map<std::uintptr_t, View> views;  // by the address handed out
+};
+
+ViewTable& Views()
+{
+    static auto* table = new ViewTable;
+    return *table;
+}
+
+std::uint64_t PageSize()
+{
+    static const auto size = static_cast<std::uint64_t>(::sysconf(_SC_PAGESIZE));
+    return size;
+}
+
+HANDLE FailHandle(DWORD code)
+{
+    SetLastError(code);
+    return nullptr;
+}
+
+}  // namespace
+
+HANDLE CreateFileMapping(HANDLE file, void*, DWORD protect, DWORD maximumSizeHigh, DWORD maximumSizeLow, LPCSTR)
+{
+    if (protect != PAGE_READONLY && protect != PAGE_READWRITE && protect != PAGE_WRITECOPY)
+        return FailHandle(ERROR_INVALID_PARAMETER);
+    std::uint64_t size = (static_cast<std::uint64_t>(maximumSizeHigh) << 32) | maximumSizeLow;
+    if (size > static_cast<std::uint64_t>(INT64_MAX))
+        return FailHandle(ERROR_INVALID_PARAMETER);
+
+    int fd = -1;
+    if (file == INVALID_HANDLE_VALUE) {
+        if (size == 0)
+            return FailHandle(ERROR_INVALID_PARAMETER);
+        fd = ::memfd_create("tarvenix-mapping", MFD_CLOEXEC);
+        if (fd < 0 || ::ftruncate(fd, static_cast<off_t>(size)) != 0) {
+            const int e = errno;
+            if (fd >= 0)
+                ::close(fd);
+            return FailHandle(ErrorFromErrno(e));
+        }
+        return platform::RegisterHandle(std::make_shared<MappingObject>(fd, size, protect));
+    }
+
+    auto object = platform::LookupHandle<platform::FileObject>(file);
+    if (!object)
+        return nullptr;
+    if (!object->CanRead() || (protect == PAGE_READWRITE && !object->CanWrite()))
+        return FailHandle(ERROR_ACCESS_DENIED);
+    struct stat st {};
+    if (::fstat(object->Fd(), &st) != 0)
+        return FailHandle(ErrorFromErrno(errno));
+    const auto fileSize = static_cast<std::uint64_t>(st.st_size);
+    if (size == 0) {
+        if (fileSize == 0)
+            return FailHandle(ERROR_FILE_INVALID);
+        size = fileSize;
+    } else if (size > fileSize) {
+        // Only a writable mapping may make the file longer; a read-only one past the end
+        // would fault on first touch.
+        if (protect != PAGE_READWRITE)
+            return FailHandle(ERROR_NOT_ENOUGH_MEMORY);
+        if (::ftruncate(object->Fd(), static_cast<off_t>(size)) != 0)
+            return FailHandle(ErrorFromErrno(errno));
+    }
+    fd = ::fcntl(object->Fd(), F_DUPFD_CLOEXEC, 0);
+    if (fd < 0)
+        return FailHandle(ErrorFromErrno(errno));
+    return platform::RegisterHandle(std::make_shared<MappingObject>(fd, size, protect));
+}
+
+LPVOID MapViewOfFile(HANDLE mapping, DWORD access, DWORD offsetHigh, DWORD offsetLow, SIZE_T bytes)
+{
+    auto object = platform::LookupHandle<MappingObject>(mapping);
+    if (!object)
+        return nullptr;
+    const std::uint64_t offset = (static_cast<std::uint64_t>(offsetHigh) << 32) | offsetLow;
+    if (offset >= object->Size() || (bytes != 0 && bytes > object->Size() - offset))
+        return FailHandle(ERROR_INVALID_PARAMETER);
+    const std::uint64_t length = bytes ? bytes : object->Size() - offset;
+    if (length > SIZE_MAX - PageSize())
+        return FailHandle(ERROR_NOT_ENOUGH_MEMORY);
+
+    int prot = PROT_READ;
+    int flags = MAP_SHARED;
+    const bool wantsWrite = (access & FILE_MAP_WRITE) != 0;
+    if ((access & FILE_MAP_COPY) && !wantsWrite) {
+        prot |= PROT_WRITE;
+        flags = MAP_PRIVATE;
+    } else if (wantsWrite) {
+        if (object->Protect() != PAGE_READWRITE)
+            return FailHandle(ERROR_ACCESS_DENIED);
+        prot |= PROT_WRITE;
+    } else if (!(access & FILE_MAP_READ)) {
+        return FailHandle(ERROR_INVALID_PARAMETER);
+    }
+
+    const std::uint64_t delta = offset % PageSize();
+    const std::size_t mapLength = static_cast<std::size_t>(length + delta);
+    void* base = ::mmap(nullptr, mapLength, prot, flags, object->Fd(), static_cast<off_t>(offset - delta));
+    if (base == MAP_FAILED)
+        return FailHandle(ErrorFromErrno(errno));
+    auto* address = static_cast<char*>(base) + delta;
+    ViewTable& table = Views();
+    std::lock_guard lock(table.mutex);
+    table.views[reinterpret_cast<std::uintptr_t>(address)] = View{base, mapLength, static_cast<std::size_t>(length)};
+    return address;
+}
+
+BOOL UnmapViewOfFile(LPCVOID base)
+{
+    View view{};
+    {
+        ViewTable& table = Views();
+        std::lock_guard lock(table.mutex);
+        auto it = table.views.find(reinterpret_cast<std::uintptr_t>(base));
+        if (it == table.views.end()) {
+            SetLastError(ERROR_INVALID_ADDRESS);
+            return FALSE;
+        }
+        view = it->second;
+        table.views.erase(it);
+    }
+    if (::munmap(view.mapBase, view.mapLength) != 0) {
+        SetLastError(ErrorFromErrno(errno));
+        return FALSE;
+    }
+    return TRUE;
+}
+
+BOOL FlushViewOfFile(LPCVOID address, SIZE_T bytes)
+{
+    const auto at = reinterpret_cast<std::uintptr_t>(address);
+    std::uintptr_t viewStart = 0;
+    View view{};
+    {
+        ViewTable& table = Views();
+        std::lock_guard lock(table.mutex);
+        auto it = table.views.upper_bound(at);
+        if (it == table.views.begin()) {
+            SetLastError(ERROR_INVALID_ADDRESS);
+            return FALSE;
+        }
+        --it;
+        viewStart = it->first;
+        view = it->second;
+    }
+    if (at >= viewStart + view.length) {
+        SetLastError(ERROR_INVALID_ADDRESS);
+        return FALSE;
+    }
+    const std::uintptr_t end = bytes ? std::min<std::uintptr_t>(at + bytes, viewStart + view.length)
+                                     : viewStart + view.length;
+    const std::uintptr_t alignedStart = at - at % PageSize();
+    if (::msync(reinterpret_cast<void*>(alignedStart), end - alignedStart, MS_ASYNC) != 0) {
+        SetLastError(ErrorFromErrno(errno));
+        return FALSE;
+    }
+    return TRUE;
+}

@@ -1,0 +1,723 @@
+#include "platform/registry/registry.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <ctime>
+#include <mutex>
+#include <unordered_set>
+
+#include "platform/last_error.h"
+#include "platform/registry/registry_tree.h"
+
+namespace platform {
+namespace {
+
+using registry::FoldName;
+using registry::Key;
+using registry::Tree;
+using registry::Value;
+
+constexpr std::uint32_t kRoots[] = {0x80000000u, 0x80000001u, 0x80000002u};
+// Larger settings files are not ours (or are damaged); this also bounds what a read allocates.
+constexpr off_t kMaxFileSize = 256 << 20;
+
+struct OpenKey {
+    std::uint32_t root;
+    std::vector<std::string> path;  // folded names from the root
+    REGSAM access;
+};
+
+struct FileStamp {
+    dev_t device = 0;
+    ino_t inode = 0;
+    off_t size = -1;
+    timespec modified{};
+    bool operator==(const FileStamp& o) const
+    {
+        return device == o.device && inode == o.inode && size == o.size && modified.tv_sec == o.modified.tv_sec &&
+            modified.tv_nsec == o.modified.tv_nsec;
+    }
+};
+
+struct Store {
+    std::mutex mutex;
+    bool loaded = false;
+    std::string file;
+    FileStamp stamp;  // of the file as last read or written; size -1 when there was none
+    Tree tree;
+    std::unordered_set<OpenKey*> handles;
+    std::vector<std::string> reports;  // damage reports waiting to be delivered
+    std::function<void(const CString&)> damageHandler;
+};
+
+Store& TheStore()
+{
+    static auto* store = new Store;  // lives to the very end: other statics may close keys
+    return *store;
+}
+
+bool IsRoot(HKEY key)
+{
+    const auto value = reinterpret_cast<std::uintptr_t>(key);
+    return std::find(std::begin(kRoots), std::end(kRoots), value) != std::end(kRoots);
+}
+
+FileStamp StampOf(const std::string& path)
+{
+    FileStamp stamp;
+    struct stat st {};
+    if (::stat(path.c_str(), &st) == 0) {
+        stamp.device = st.st_dev;
+        stamp.inode = st.st_ino;
+        stamp.size = st.st_size;
+        stamp.modified = st.st_mtim;
+    }
+    return stamp;
+}
+
+void EnsureRoots(Tree& tree)
+{
+    for (std::uint32_t root : kRoots)
+        tree.try_emplace(root);
+}
+
+std::string TimeSuffix()
+{
+    char text[32];
+    const std::time_t now = std::time(nullptr);
+    std::tm parts{};
+    ::localtime_r(&now, &parts);
+    std::strftime(text, sizeof text, "%Y%m%d-%H%M%S", &parts);
+    return text;
+}
+
+bool ReadWholeFile(const std::string& path, std::vector<BYTE>& bytes, bool& missing)
+{
+    missing = false;
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) {
+        missing = errno == ENOENT;
+        return false;
+    }
+    struct stat st {};
+    bool ok = ::fstat(fd, &st) == 0 && st.st_size <= kMaxFileSize;
+    if (ok) {
+        bytes.resize(static_cast<std::size_t>(st.st_size));
+        std::size_t done = 0;
+        while (ok && done < bytes.size()) {
+            const ssize_t n = ::read(fd, bytes.data() + done, bytes.size() - done);
+            if (n < 0 && errno == EINTR)
+                continue;
+            if (n <= 0)
+                ok = false;
+            else
+                done += static_cast<std::size_t>(n);
+        }
+    }
+    ::close(fd);
+    return ok;
+}
+
+// Reads the settings file into the store. A file that is there but cannot be used is
+// renamed aside and reported; the store then starts empty.
+void Load(Store& store)
+{
+    store.file = RegistryFilePath().str();
+    store.tree.clear();
+    store.loaded = true;
+    std::vector<BYTE> bytes;
+    bool missing = false;
+    const FileStamp stamp = StampOf(store.file);
+    std::string problem;
+    if (ReadWholeFile(store.file, bytes, missing)) {
+        if (auto tree = registry::Deserialize(bytes, problem)) {
+            store.tree = std::move(*tree);
+            store.stamp = stamp;
+            EnsureRoots(store.tree);
+            return;
+        }
+    } else if (missing) {
+        store.stamp = FileStamp{};
+        EnsureRoots(store.tree);
+        return;
+    } else {
+        problem = std::strerror(errno ? errno : EIO);
+    }
+    std::string aside = store.file + ".damaged-" + TimeSuffix();
+    for (int n = 2; StampOf(aside).size >= 0; ++n)
+        aside = store.file + ".damaged-" + TimeSuffix() + "-" + std::to_string(n);
+    std::string report = "The settings file \"" + store.file + "\" cannot be read (" + problem + ")";
+    if (::rename(store.file.c_str(), aside.c_str()) == 0)
+        report += "; it was set aside as \"" + aside + "\" and the settings start empty.";
+    else
+        report += " and could not be set aside; the settings start empty.";
+    store.reports.push_back(report);
+    store.stamp = StampOf(store.file);
+    EnsureRoots(store.tree);
+}
+
+// Brings the store up to date with the file: loads it the first time and again when
+// another process has replaced it.
+void Refresh(Store& store)
+{
+    if (!store.loaded || !(StampOf(store.file) == store.stamp))
+        Load(store);
+}
+
+bool MakeFolders(const std::string& folder)
+{
+    if (folder.empty())
+        return false;
+    std::string path;
+    std::size_t start = 0;
+    while (start <= folder.size()) {
+        const auto slash = folder.find('/', start);
+        path = folder.substr(0, slash == std::string::npos ? folder.size() : slash);
+        if (!path.empty() && ::mkdir(path.c_str(), 0700) != 0 && errno != EEXIST)
+            return false;
+        if (slash == std::string::npos)
+            break;
+        start = slash + 1;
+    }
+    struct stat st {};
+    return ::stat(folder.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+}
+
+// Writes the whole store beside the settings file and renames it over the file, so the
+// file on disk is always a complete store, the old one or the new one.
+LSTATUS Save(Store& store)
+{
+    const std::vector<BYTE> bytes = registry::Serialize(store.tree);
+    const auto slash = store.file.find_last_of('/');
+    const std::string folder = slash == std::string::npos ? "." : store.file.substr(0, slash);
+    if (!MakeFolders(folder))
+        return static_cast<LSTATUS>(ErrorFromErrno(errno));
+    std::string temp = store.file + ".XXXXXX";
+    const int fd = ::mkstemp(temp.data());
+    if (fd < 0)
+        return static_cast<LSTATUS>(ErrorFromErrno(errno));
+    std::size_t done = 0;
+    int error = 0;
+    while (done < bytes.size()) {
+        const ssize_t n = ::write(fd, bytes.data() + done, bytes.size() - done);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0) {
+            error = n < 0 ? errno : ENOSPC;
+            break;
+        }
+        done += static_cast<std::size_t>(n);
+    }
+    if (!error && ::fsync(fd) != 0)
+        error = errno;
+    if (::close(fd) != 0 && !error)
+        error = errno;
+    if (!error && ::rename(temp.c_str(), store.file.c_str()) != 0)
+        error = errno;
+    if (error) {
+        ::unlink(temp.c_str());
+        return static_cast<LSTATUS>(ErrorFromErrno(error));
+    }
+    store.stamp = StampOf(store.file);
+    return ERROR_SUCCESS;
+}
+
+void DeliverReports(Store& store, std::unique_lock<std::mutex>& lock)
+{
+    if (store.reports.empty())
+        return;
+    std::vector<std::string> reports;
+    reports.swap(store.reports);
+    auto handler = store.damageHandler;
+    lock.unlock();
+    for (const std::string& report : reports) {
+        if (handler)
+            handler(CString(report));
+        else
+            std::fprintf(stderr, "tarvenix: %s\n", report.c_str());
+    }
+}
+
+// Runs one registry call under the store's lock with the store up to date; damage found
+// on the way is reported after the lock is released.
+template <class Body>
+LSTATUS WithStore(Body&& body)
+{
+    Store& store = TheStore();
+    std::unique_lock lock(store.mutex);
+    Refresh(store);
+    const LSTATUS result = body(store);
+    DeliverReports(store, lock);
+    return result;
+}
+
+// The open key a handle names: predefined roots have full access.
+const OpenKey* HandleOf(Store& store, HKEY key, OpenKey& rootScratch)
+{
+    if (IsRoot(key)) {
+        rootScratch = OpenKey{static_cast<std::uint32_t>(reinterpret_cast<std::uintptr_t>(key)), {}, KEY_ALL_ACCESS};
+        return &rootScratch;
+    }
+    auto* open = reinterpret_cast<OpenKey*>(key);
+    return store.handles.contains(open) ? open : nullptr;
+}
+
+Key* Resolve(Store& store, const OpenKey& open)
+{
+    auto root = store.tree.find(open.root);
+    if (root == store.tree.end())
+        return nullptr;
+    Key* key = &root->second;
+    for (const std::string& name : open.path) {
+        auto it = key->subkeys.find(name);
+        if (it == key->subkeys.end())
+            return nullptr;
+        key = it->second.get();
+    }
+    return key;
+}
+
+// Splits "a\b\c" into its names; one trailing "\" is allowed, empty names are not.
+bool SplitPath(LPCSTR subKey, std::vector<std::string>& names)
+{
+    names.clear();
+    if (!subKey || !*subKey)
+        return true;
+    std::string path = subKey;
+    if (path.back() == '\\')
+        path.pop_back();
+    std::size_t start = 0;
+    for (;;) {
+        const auto slash = path.find('\\', start);
+        std::string name = path.substr(start, slash == std::string::npos ? std::string::npos : slash - start);
+        if (name.empty() || name.size() > 255)
+            return false;
+        names.push_back(std::move(name));
+        if (slash == std::string::npos)
+            return true;
+        start = slash + 1;
+    }
+}
+
+Value* FindValue(Key& key, const char* name)
+{
+    const std::string folded = FoldName(name ? name : "");
+    for (Value& value : key.values)
+        if (FoldName(value.name) == folded)
+            return &value;
+    return nullptr;
+}
+
+HKEY NewHandle(Store& store, std::uint32_t root, std::vector<std::string> path, REGSAM access)
+{
+    auto* open = new OpenKey{root, std::move(path), access};
+    store.handles.insert(open);
+    return reinterpret_cast<HKEY>(open);
+}
+
+// Copies a name into a caller's buffer with the enumeration length protocol.
+LSTATUS CopyName(const std::string& name, LPSTR buffer, DWORD* length)
+{
+    if (!buffer || !length)
+        return ERROR_INVALID_PARAMETER;
+    if (*length <= name.size()) {
+        return ERROR_MORE_DATA;
+    }
+    std::memcpy(buffer, name.c_str(), name.size() + 1);
+    *length = static_cast<DWORD>(name.size());
+    return ERROR_SUCCESS;
+}
+
+LSTATUS CopyData(const Value& value, DWORD* type, BYTE* data, DWORD* size)
+{
+    if (type)
+        *type = value.type;
+    const auto needed = static_cast<DWORD>(value.data.size());
+    if (!data) {
+        if (size)
+            *size = needed;
+        return ERROR_SUCCESS;
+    }
+    if (!size)
+        return ERROR_INVALID_PARAMETER;
+    if (*size < needed) {
+        *size = needed;
+        return ERROR_MORE_DATA;
+    }
+    if (needed)
+        std::memcpy(data, value.data.data(), needed);
+    *size = needed;
+    return ERROR_SUCCESS;
+}
+
+}  // namespace
+
+CString ConfigFolder()
+{
+    if (const char* dir = std::getenv("TARVENIX_CONFIG_DIR"); dir && *dir)
+        return dir;
+    if (const char* xdg = std::getenv("XDG_CONFIG_HOME"); xdg && *xdg)
+        return CString(xdg) + "/tarvenix";
+    const char* home = std::getenv("HOME");
+    return CString(home && *home ? home : ".") + "/.config/tarvenix";
+}
+
+CString RegistryFilePath() { return ConfigFolder() + "/registry.dat"; }
+
+void ReloadRegistryFromFile()
+{
+    Store& store = TheStore();
+    std::lock_guard lock(store.mutex);
+    store.loaded = false;
+    store.tree.clear();
+}
+
+void SetRegistryDamageHandler(std::function<void(const CString&)> handler)
+{
+    Store& store = TheStore();
+    std::lock_guard lock(store.mutex);
+    store.damageHandler = std::move(handler);
+}
+
+}  // namespace platform
+
+using platform::Store;
+
+LSTATUS RegCreateKeyEx(HKEY key, LPCSTR subKey, DWORD, LPSTR, DWORD, REGSAM sam, void*, PHKEY result,
+                       DWORD* disposition)
+{
+    if (!result)
+        return ERROR_INVALID_PARAMETER;
+    *result = nullptr;
+    return platform::WithStore([&](Store& store) -> LSTATUS {
+        platform::OpenKey scratch;
+        const platform::OpenKey* parent = platform::HandleOf(store, key, scratch);
+        if (!parent)
+            return ERROR_INVALID_HANDLE;
+        std::vector<std::string> names;
+        if (!platform::SplitPath(subKey, names))
+            return ERROR_BAD_PATHNAME;
+        platform::registry::Key* node = platform::Resolve(store, *parent);
+        if (!node)
+            return ERROR_KEY_DELETED;
+        std::vector<std::string> path = parent->path;
+        platform::registry::Key* firstParent = nullptr;  // where the first new key went in
+        std::string firstName;
+        for (const std::string& name : names) {
+            const std::string folded = platform::registry::FoldName(name);
+            auto it = node->subkeys.find(folded);
+            if (it == node->subkeys.end()) {
+                if (!firstParent) {
+                    if (!(parent->access & KEY_CREATE_SUB_KEY))
+                        return ERROR_ACCESS_DENIED;
+                    firstParent = node;
+                    firstName = folded;
+                }
+                auto created = std::make_unique<platform::registry::Key>();
+                created->name = name;
+                it = node->subkeys.emplace(folded, std::move(created)).first;
+            }
+            node = it->second.get();
+            path.push_back(folded);
+        }
+        if (firstParent) {
+            if (const LSTATUS saved = platform::Save(store); saved != ERROR_SUCCESS) {
+                firstParent->subkeys.erase(firstName);  // a failed create leaves nothing behind
+                return saved;
+            }
+        }
+        if (disposition)
+            *disposition = firstParent ? REG_CREATED_NEW_KEY : REG_OPENED_EXISTING_KEY;
+        *result = platform::NewHandle(store, parent->root, std::move(path), sam);
+        return ERROR_SUCCESS;
+    });
+}
+
+LSTATUS RegOpenKeyEx(HKEY key, LPCSTR subKey, DWORD, REGSAM sam, PHKEY result)
+{
+    if (!result)
+        return ERROR_INVALID_PARAMETER;
+    *result = nullptr;
+    return platform::WithStore([&](Store& store) -> LSTATUS {
+        platform::OpenKey scratch;
+        const platform::OpenKey* parent = platform::HandleOf(store, key, scratch);
+        if (!parent)
+            return ERROR_INVALID_HANDLE;
+        std::vector<std::string> names;
+        if (!platform::SplitPath(subKey, names))
+            return ERROR_BAD_PATHNAME;
+        platform::registry::Key* node = platform::Resolve(store, *parent);
+        if (!node)
+            return ERROR_KEY_DELETED;
+        std::vector<std::string> path = parent->path;
+        for (const std::string& name : names) {
+            const std::string folded = platform::registry::FoldName(name);
+            auto it = node->subkeys.find(folded);
+            if (it == node->subkeys.end())
+                return ERROR_FILE_NOT_FOUND;
+            node = it->second.get();
+            path.push_back(folded);
+        }
+        *result = platform::NewHandle(store, parent->root, std::move(path), sam);
+        return ERROR_SUCCESS;
+    });
+}
+
+LSTATUS RegCloseKey(HKEY key)
+{
+    if (platform::IsRoot(key))
+        return ERROR_SUCCESS;
+    Store& store = platform::TheStore();
+    std::lock_guard lock(store.mutex);
+    auto* open = reinterpret_cast<platform::OpenKey*>(key);
+    if (!store.handles.erase(open))
+        return ERROR_INVALID_HANDLE;
+    delete open;
+    return ERROR_SUCCESS;
+}
+
+LSTATUS RegDeleteKey(HKEY key, LPCSTR subKey)
+{
+    return platform::WithStore([&](Store& store) -> LSTATUS {
+        platform::OpenKey scratch;
+        const platform::OpenKey* parent = platform::HandleOf(store, key, scratch);
+        if (!parent)
+            return ERROR_INVALID_HANDLE;
+        std::vector<std::string> names;
+        if (!subKey || !*subKey)
+            return ERROR_INVALID_PARAMETER;
+        if (!platform::SplitPath(subKey, names))
+            return ERROR_BAD_PATHNAME;
+        platform::registry::Key* node = platform::Resolve(store, *parent);
+        if (!node)
+            return ERROR_KEY_DELETED;
+        for (std::size_t i = 0; i + 1 < names.size(); ++i) {
+            auto it = node->subkeys.find(platform::registry::FoldName(names[i]));
+            if (it == node->subkeys.end())
+                return ERROR_FILE_NOT_FOUND;
+            node = it->second.get();
+        }
+        auto it = node->subkeys.find(platform::registry::FoldName(names.back()));
+        if (it == node->subkeys.end())
+            return ERROR_FILE_NOT_FOUND;
+        if (!it->second->subkeys.empty())
+            return ERROR_ACCESS_DENIED;
+        std::unique_ptr<platform::registry::Key> removed = std::move(it->second);
+        const std::string folded = it->first;
+        node->subkeys.erase(it);
+        if (const LSTATUS saved = platform::Save(store); saved != ERROR_SUCCESS) {
+            node->subkeys.emplace(folded, std::move(removed));
+            return saved;
+        }
+        return ERROR_SUCCESS;
+    });
+}
+
+LSTATUS RegDeleteValue(HKEY key, LPCSTR valueName)
+{
+    return platform::WithStore([&](Store& store) -> LSTATUS {
+        platform::OpenKey scratch;
+        const platform::OpenKey* open = platform::HandleOf(store, key, scratch);
+        if (!open)
+            return ERROR_INVALID_HANDLE;
+        if (!(open->access & KEY_SET_VALUE))
+            return ERROR_ACCESS_DENIED;
+        platform::registry::Key* node = platform::Resolve(store, *open);
+        if (!node)
+            return ERROR_KEY_DELETED;
+        platform::registry::Value* value = platform::FindValue(*node, valueName);
+        if (!value)
+            return ERROR_FILE_NOT_FOUND;
+        const auto index = static_cast<std::size_t>(value - node->values.data());
+        platform::registry::Value removed = std::move(*value);
+        node->values.erase(node->values.begin() + static_cast<std::ptrdiff_t>(index));
+        if (const LSTATUS saved = platform::Save(store); saved != ERROR_SUCCESS) {
+            node->values.insert(node->values.begin() + static_cast<std::ptrdiff_t>(index), std::move(removed));
+            return saved;
+        }
+        return ERROR_SUCCESS;
+    });
+}
+
+LSTATUS RegSetValueEx(HKEY key, LPCSTR valueName, DWORD, DWORD type, const BYTE* data, DWORD size)
+{
+    if (!data && size > 0)
+        return ERROR_INVALID_PARAMETER;
+    std::vector<BYTE> bytes;
+    if (type == REG_SZ || type == REG_EXPAND_SZ) {
+        const auto* text = reinterpret_cast<const char*>(data);
+        const std::size_t length = text ? ::strnlen(text, size) : 0;
+        bytes.assign(data, data + length);
+        bytes.push_back(0);
+    } else {
+        if ((type == REG_DWORD && size != 4) || (type == REG_QWORD && size != 8))
+            return ERROR_INVALID_PARAMETER;
+        if (size)
+            bytes.assign(data, data + size);
+    }
+    return platform::WithStore([&](Store& store) -> LSTATUS {
+        platform::OpenKey scratch;
+        const platform::OpenKey* open = platform::HandleOf(store, key, scratch);
+        if (!open)
+            return ERROR_INVALID_HANDLE;
+        if (!(open->access & KEY_SET_VALUE))
+            return ERROR_ACCESS_DENIED;
+        platform::registry::Key* node = platform::Resolve(store, *open);
+        if (!node)
+            return ERROR_KEY_DELETED;
+        platform::registry::Value* value = platform::FindValue(*node, valueName);
+        if (value) {
+            platform::registry::Value previous = *value;
+            value->type = type;
+            value->data = std::move(bytes);
+            if (const LSTATUS saved = platform::Save(store); saved != ERROR_SUCCESS) {
+                *value = std::move(previous);
+                return saved;
+            }
+            return ERROR_SUCCESS;
+        }
+        node->values.push_back(platform::registry::Value{valueName ? valueName : "", type, std::move(bytes)});
+        if (const LSTATUS saved = platform::Save(store); saved != ERROR_SUCCESS) {
+            node->values.pop_back();
+            return saved;
+        }
+        return ERROR_SUCCESS;
+    });
+}
+
+LSTATUS RegQueryValueEx(HKEY key, LPCSTR valueName, DWORD* reserved, DWORD* type, BYTE* data, DWORD* size)
+{
+    if (reserved || (data && !size))
+        return ERROR_INVALID_PARAMETER;
+    return platform::WithStore([&](Store& store) -> LSTATUS {
+        platform::OpenKey scratch;
+        const platform::OpenKey* open = platform::HandleOf(store, key, scratch);
+        if (!open)
+            return ERROR_INVALID_HANDLE;
+        if (!(open->access & KEY_QUERY_VALUE))
+            return ERROR_ACCESS_DENIED;
+        platform::registry::Key* node = platform::Resolve(store, *open);
+        if (!node)
+            return ERROR_KEY_DELETED;
+        const platform::registry::Value* value = platform::FindValue(*node, valueName);
+        if (!value)
+            return ERROR_FILE_NOT_FOUND;
+        return platform::CopyData(*value, type, data, size);
+    });
+}
+
+LSTATUS RegQueryInfoKey(HKEY key, LPSTR keyClass, DWORD* classLength, DWORD* reserved, DWORD* subKeys,
+                        DWORD* maxSubKeyLength, DWORD* maxClassLength, DWORD* values, DWORD* maxValueNameLength,
+                        DWORD* maxValueLength, DWORD* securityDescriptor, FILETIME* lastWriteTime)
+{
+    if (reserved)
+        return ERROR_INVALID_PARAMETER;
+    return platform::WithStore([&](Store& store) -> LSTATUS {
+        platform::OpenKey scratch;
+        const platform::OpenKey* open = platform::HandleOf(store, key, scratch);
+        if (!open)
+            return ERROR_INVALID_HANDLE;
+        if (!(open->access & KEY_QUERY_VALUE))
+            return ERROR_ACCESS_DENIED;
+        const platform::registry::Key* node = platform::Resolve(store, *open);
+        if (!node)
+            return ERROR_KEY_DELETED;
+        if (keyClass && classLength && *classLength > 0)
+            keyClass[0] = '\0';
+        if (classLength)
+            *classLength = 0;
+        if (maxClassLength)
+            *maxClassLength = 0;
+        if (securityDescriptor)
+            *securityDescriptor = 0;
+        if (lastWriteTime)
+            *lastWriteTime = FILETIME{0, 0};
+        DWORD longestKey = 0, longestName = 0, longestData = 0;
+        for (const auto& [folded, subkey] : node->subkeys)
+            longestKey = std::max(longestKey, static_cast<DWORD>(subkey->name.size()));
+        for (const platform::registry::Value& value : node->values) {
+            longestName = std::max(longestName, static_cast<DWORD>(value.name.size()));
+            longestData = std::max(longestData, static_cast<DWORD>(value.data.size()));
+        }
+        if (subKeys)
+            *subKeys = static_cast<DWORD>(node->subkeys.size());
+        if (maxSubKeyLength)
+            *maxSubKeyLength = longestKey;
+        if (values)
+            *values = static_cast<DWORD>(node->values.size());
+        if (maxValueNameLength)
+            *maxValueNameLength = longestName;
+        if (maxValueLength)
+            *maxValueLength = longestData;
+        return ERROR_SUCCESS;
+    });
+}
+
+LSTATUS RegEnumKeyEx(HKEY key, DWORD index, LPSTR name, DWORD* nameLength, DWORD* reserved, LPSTR keyClass,
+                     DWORD* classLength, FILETIME* lastWriteTime)
+{
+    if (reserved)
+        return ERROR_INVALID_PARAMETER;
+    return platform::WithStore([&](Store& store) -> LSTATUS {
+        platform::OpenKey scratch;
+        const platform::OpenKey* open = platform::HandleOf(store, key, scratch);
+        if (!open)
+            return ERROR_INVALID_HANDLE;
+        if (!(open->access & KEY_ENUMERATE_SUB_KEYS))
+            return ERROR_ACCESS_DENIED;
+        const platform::registry::Key* node = platform::Resolve(store, *open);
+        if (!node)
+            return ERROR_KEY_DELETED;
+        if (index >= node->subkeys.size())
+            return ERROR_NO_MORE_ITEMS;
+        auto it = node->subkeys.begin();
+        std::advance(it, index);
+        if (keyClass && classLength && *classLength > 0)
+            keyClass[0] = '\0';
+        if (classLength)
+            *classLength = 0;
+        if (lastWriteTime)
+            *lastWriteTime = FILETIME{0, 0};
+        return platform::CopyName(it->second->name, name, nameLength);
+    });
+}
+
+LSTATUS RegEnumValue(HKEY key, DWORD index, LPSTR name, DWORD* nameLength, DWORD* reserved, DWORD* type,
+                     BYTE* data, DWORD* dataLength)
+{
+    if (reserved || (data && !dataLength))
+        return ERROR_INVALID_PARAMETER;
+    return platform::WithStore([&](Store& store) -> LSTATUS {
+        platform::OpenKey scratch;
+        const platform::OpenKey* open = platform::HandleOf(store, key, scratch);
+        if (!open)
+            return ERROR_INVALID_HANDLE;
+        if (!(open->access & KEY_QUERY_VALUE))
+            return ERROR_ACCESS_DENIED;
+        const platform::registry::Key* node = platform::Resolve(store, *open);
+        if (!node)
+            return ERROR_KEY_DELETED;
+        if (index >= node->values.size())
+            return ERROR_NO_MORE_ITEMS;
+        const platform::registry::Value& value = node->values[index];
+        const LSTATUS named = platform::CopyName(value.name, name, nameLength);
+        if (named != ERROR_SUCCESS)
+            return named;
+        return platform::CopyData(value, type, data, dataLength);
+    });
+}
+
+LSTATUS RegFlushKey(HKEY key)
+{
+    return platform::WithStore([&](Store& store) -> LSTATUS {
+        platform::OpenKey scratch;
+        return platform::HandleOf(store, key, scratch) ? ERROR_SUCCESS : ERROR_INVALID_HANDLE;
+    });
+}

@@ -1,0 +1,47 @@
+#pragma once
+
+// How a second start of the program hands its command line to the running one (our
+// stand-in for the shell's DDE execute requests): the first instance listens on a local
+// socket named per user; a later start sends its text there and ends.
+
+#include <functional>
+#include <memory>
+
+#include "platform/cstring.h"
+#include "platform/types.h"
+
+class QString;
+
+namespace platform {
+
+class PLATFORM_API SingleInstanceChannel {
+public:
+    SingleInstanceChannel();
+    ~SingleInstanceChannel();
+    SingleInstanceChannel(const SingleInstanceChannel&) = delete;
+    SingleInstanceChannel& operator=(const SingleInstanceChannel&) = delete;
+
+    /// Starts listening under `name` (made per user; only this user can connect). Each text
+    /// a later start sends arrives in `callback`, on the thread that called Listen (it needs
+    /// that thread's event loop: the user-interface thread). False when an instance is
+    /// already listening under the name; a socket left by a crashed instance is taken over.
+    bool Listen(const CString& name, std::function<void(const CString& text)> callback);
+    /// Stops listening.
+    void Close();
+    bool IsListening() const;
+
+    /// Hands `text` to the instance listening under `name` and waits (at most `timeoutMs`
+    /// for each step) until it confirms receipt. False when no instance listens or it did
+    /// not confirm. Blocks: call it before the program's own event loop runs, or from a
+    /// thread other than the listener's.
+    static bool SendToRunning(const CString& name, const CString& text, int timeoutMs = 5000);
+
+    /// The socket name used for `name`.
+    static QString ServerName(const CString& name);
+
+private:
+    struct Impl;
+    std::unique_ptr<Impl> m_impl;
+};
+
+}  // namespace platform

@@ -1,0 +1,197 @@
+#include "platform/kernel/threads.h"
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <thread>
+
+#include "platform/kernel/pause_gate.h"
+#include "platform/last_error.h"
+
+namespace {
+
+// Timed waits use short timeouts and assert only on the answer, never on durations.
+constexpr DWORD kShort = 20;
+constexpr DWORD kGenerous = 10000;
+
+TEST(Events, ManualResetReleasesEveryWaitUntilReset)
+{
+    HANDLE event = CreateEvent(nullptr, TRUE, FALSE, nullptr);
+    ASSERT_NE(event, nullptr);
+    EXPECT_EQ(WaitForSingleObject(event, 0), WAIT_TIMEOUT);
+    EXPECT_EQ(WaitForSingleObject(event, kShort), WAIT_TIMEOUT);
+    ASSERT_TRUE(SetEvent(event));
+    EXPECT_EQ(WaitForSingleObject(event, 0), WAIT_OBJECT_0);
+    EXPECT_EQ(WaitForSingleObject(event, INFINITE), WAIT_OBJECT_0);
+    ASSERT_TRUE(ResetEvent(event));
+    EXPECT_EQ(WaitForSingleObject(event, 0), WAIT_TIMEOUT);
+    EXPECT_TRUE(CloseHandle(event));
+    EXPECT_EQ(WaitForSingleObject(event, 0), WAIT_FAILED);
+    EXPECT_EQ(GetLastError(), ERROR_INVALID_HANDLE);
+}
+
+TEST(Events, AutomaticResetReleasesOneWaitPerSet)
+{
+    HANDLE event = CreateEvent(nullptr, FALSE, TRUE, nullptr);
+    EXPECT_EQ(WaitForSingleObject(event, 0), WAIT_OBJECT_0);
+    EXPECT_EQ(WaitForSingleObject(event, kShort), WAIT_TIMEOUT);
+
+    // Two waiting threads, one set: exactly one gets through until the second set.
+    std::atomic<int> released{0};
+    auto waiter = [&] {
+        if (WaitForSingleObject(event, kGenerous) == WAIT_OBJECT_0)
+            ++released;
+    };
+    std::thread a(waiter), b(waiter);
+    SetEvent(event);
+    while (released.load() < 1)
+        std::this_thread::yield();
+    EXPECT_EQ(released.load(), 1);
+    SetEvent(event);
+    a.join();
+    b.join();
+    EXPECT_EQ(released.load(), 2);
+    EXPECT_EQ(WaitForSingleObject(event, 0), WAIT_TIMEOUT);
+    CloseHandle(event);
+}
+
+TEST(Events, WaitForAnyOrAllConsumesOnlyWhenSatisfied)
+{
+    HANDLE manual = CreateEvent(nullptr, TRUE, FALSE, nullptr);
+    HANDLE automatic = CreateEvent(nullptr, FALSE, FALSE, nullptr);
+    const HANDLE both[] = {manual, automatic};
+
+    EXPECT_EQ(WaitForMultipleObjects(2, both, FALSE, kShort), WAIT_TIMEOUT);
+    SetEvent(automatic);
+    EXPECT_EQ(WaitForMultipleObjects(2, both, FALSE, 0), WAIT_OBJECT_0 + 1);
+    EXPECT_EQ(WaitForSingleObject(automatic, 0), WAIT_TIMEOUT);  // taken by the wait above
+
+    SetEvent(automatic);
+    // Wait-all with only one signalled must not take the automatic event.
+    EXPECT_EQ(WaitForMultipleObjects(2, both, TRUE, kShort), WAIT_TIMEOUT);
+    EXPECT_EQ(WaitForSingleObject(automatic, 0), WAIT_OBJECT_0);
+
+    SetEvent(automatic);
+    SetEvent(manual);
+    EXPECT_EQ(WaitForMultipleObjects(2, both, TRUE, 0), WAIT_OBJECT_0);
+    EXPECT_EQ(WaitForSingleObject(automatic, 0), WAIT_TIMEOUT);
+    EXPECT_EQ(WaitForSingleObject(manual, 0), WAIT_OBJECT_0);
+    EXPECT_EQ(WaitForMultipleObjects(0, both, FALSE, 0), WAIT_FAILED);
+    CloseHandle(manual);
+    CloseHandle(automatic);
+}
+
+DWORD WaitThenReturn(LPVOID parameter)
+{
+    WaitForSingleObject(static_cast<HANDLE>(parameter), INFINITE);
+    return 77;
+}
+
+TEST(ThreadsTest, SuspendedStartWaitAndExitCode)
+{
+    HANDLE go = CreateEvent(nullptr, TRUE, FALSE, nullptr);
+    DWORD id = 0;
+    HANDLE thread = CreateThread(nullptr, 0, WaitThenReturn, go, CREATE_SUSPENDED, &id);
+    ASSERT_NE(thread, nullptr);
+    EXPECT_NE(id, 0u);
+    EXPECT_NE(id, GetCurrentThreadId());
+    EXPECT_TRUE(SetThreadPriority(thread, THREAD_PRIORITY_IDLE));
+    EXPECT_EQ(GetThreadPriority(thread), THREAD_PRIORITY_IDLE);
+    DWORD code = 0;
+    EXPECT_TRUE(GetExitCodeThread(thread, &code));
+    EXPECT_EQ(code, STILL_ACTIVE);
+    EXPECT_EQ(ResumeThread(thread), 1u);
+    EXPECT_EQ(WaitForSingleObject(thread, kShort), WAIT_TIMEOUT);
+    EXPECT_EQ(SuspendThread(thread), static_cast<DWORD>(-1));  // running threads pause at a gate instead
+    SetEvent(go);
+    EXPECT_EQ(WaitForSingleObject(thread, kGenerous), WAIT_OBJECT_0);
+    EXPECT_TRUE(GetExitCodeThread(thread, &code));
+    EXPECT_EQ(code, 77u);
+    CloseHandle(thread);
+    CloseHandle(go);
+}
+
+TEST(ThreadsTest, PrioritiesNeverFailForLackOfPermission)
+{
+    for (int priority : {THREAD_PRIORITY_LOWEST, THREAD_PRIORITY_HIGHEST, THREAD_PRIORITY_TIME_CRITICAL,
+                         THREAD_PRIORITY_NORMAL}) {
+        std::thread worker([priority] {
+            EXPECT_TRUE(SetThreadPriority(GetCurrentThread(), priority));
+            EXPECT_EQ(GetThreadPriority(GetCurrentThread()), priority);
+        });
+        worker.join();
+    }
+    EXPECT_FALSE(SetThreadPriority(GetCurrentThread(), 99));
+}
+
+TEST(ThreadsTest, BeginThreadExRunsAndCriticalSectionIsReentrant)
+{
+    static CRITICAL_SECTION section;
+    InitializeCriticalSection(&section);
+    static int counter = 0;
+    auto body = [](void*) -> unsigned {
+        for (int i = 0; i < 1000; ++i) {
+            EnterCriticalSection(&section);
+            EnterCriticalSection(&section);  // the owner may enter again
+            ++counter;
+            LeaveCriticalSection(&section);
+            LeaveCriticalSection(&section);
+        }
+        return 5;
+    };
+    HANDLE threads[4];
+    for (HANDLE& thread : threads) {
+        thread = reinterpret_cast<HANDLE>(_beginthreadex(nullptr, 0, body, nullptr, 0, nullptr));
+        ASSERT_NE(thread, nullptr);
+    }
+    EXPECT_EQ(WaitForMultipleObjects(4, threads, TRUE, kGenerous), WAIT_OBJECT_0);
+    EXPECT_EQ(counter, 4000);
+    for (HANDLE thread : threads) {
+        DWORD code = 0;
+        GetExitCodeThread(thread, &code);
+        EXPECT_EQ(code, 5u);
+        CloseHandle(thread);
+    }
+    EXPECT_TRUE(TryEnterCriticalSection(&section));
+    LeaveCriticalSection(&section);
+    DeleteCriticalSection(&section);
+}
+
+TEST(ThreadsTest, TickCountMovesForward)
+{
+    const ULONGLONG before = GetTickCount64();
+    Sleep(2);
+    EXPECT_GE(GetTickCount64(), before);
+}
+
+TEST(PauseGateTest, WorkerStopsAtItsCheckpointUntilResumed)
+{
+    platform::PauseGate gate;
+    std::atomic<long> steps{0};
+    std::atomic<bool> stop{false};
+    std::thread worker([&] {
+        while (!stop.load()) {
+            gate.Checkpoint();
+            ++steps;
+        }
+    });
+    EXPECT_EQ(gate.Pause(), 0);
+    EXPECT_EQ(gate.Pause(), 1);  // nested
+    ASSERT_TRUE(gate.WaitUntilBlocked(1, kGenerous));
+    const long frozen = steps.load();
+    std::this_thread::sleep_for(std::chrono::milliseconds(kShort));
+    EXPECT_EQ(steps.load(), frozen);
+    EXPECT_EQ(gate.Resume(), 2);
+    EXPECT_TRUE(gate.IsPaused());
+    EXPECT_EQ(gate.BlockedCount(), 1);
+    EXPECT_EQ(gate.Resume(), 1);
+    EXPECT_FALSE(gate.IsPaused());
+    while (steps.load() == frozen)
+        std::this_thread::yield();
+    stop = true;
+    worker.join();
+    EXPECT_EQ(gate.BlockedCount(), 0);
+    EXPECT_EQ(gate.Resume(), 0);
+}
+
+}  // namespace

@@ -1,0 +1,327 @@
+#include "platform/registry/registry.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <string>
+#include <vector>
+
+#include "platform/last_error.h"
+#include "tests/support/test_environment.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+
+// Each test works on its own settings folder, so tests of one process do not meet.
+class RegistryTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        m_previous = std::getenv("TARVENIX_CONFIG_DIR") ? std::getenv("TARVENIX_CONFIG_DIR") : "";
+        ::setenv("TARVENIX_CONFIG_DIR", m_dir.Path().c_str(), 1);
+        platform::ReloadRegistryFromFile();
+    }
+    void TearDown() override
+    {
+        platform::SetRegistryDamageHandler(nullptr);
+        ::setenv("TARVENIX_CONFIG_DIR", m_previous.c_str(), 1);
+        platform::ReloadRegistryFromFile();
+    }
+
+    static HKEY Create(const char* path, REGSAM sam = KEY_ALL_ACCESS)
+    {
+        HKEY key = nullptr;
+        EXPECT_EQ(RegCreateKeyEx(HKEY_CURRENT_USER, path, 0, nullptr, 0, sam, nullptr, &key, nullptr), ERROR_SUCCESS);
+        return key;
+    }
+    static void SetString(HKEY key, const char* name, const std::string& text)
+    {
+        ASSERT_EQ(RegSetValueEx(key, name, 0, REG_SZ, reinterpret_cast<const BYTE*>(text.c_str()),
+                                static_cast<DWORD>(text.size() + 1)),
+                  ERROR_SUCCESS);
+    }
+    static std::string GetString(HKEY key, const char* name)
+    {
+        DWORD size = 0, type = 0;
+        if (RegQueryValueEx(key, name, nullptr, &type, nullptr, &size) != ERROR_SUCCESS || type != REG_SZ)
+            return "<missing>";
+        std::vector<BYTE> data(size);
+        EXPECT_EQ(RegQueryValueEx(key, name, nullptr, nullptr, data.data(), &size), ERROR_SUCCESS);
+        return reinterpret_cast<const char*>(data.data());
+    }
+
+    tarvenix::test::TempDir m_dir;
+    std::string m_previous;
+};
+
+TEST_F(RegistryTest, ValuesOfEveryKindSurviveAReloadFromTheFile)
+{
+    HKEY key = Create("SOFTWARE\\Orvane\\Tarvenix2.0\\Settings\\General");
+    SetString(key, "WorkDir", "/home/user/work");
+    SetString(key, nullptr, "default text");
+    const DWORD direction = 0xA1B2C3D4;
+    ASSERT_EQ(RegSetValueEx(key, "Direction", 0, REG_DWORD, reinterpret_cast<const BYTE*>(&direction), 4),
+              ERROR_SUCCESS);
+    const BYTE blob[] = {0, 1, 2, 0xFF, 0};
+    ASSERT_EQ(RegSetValueEx(key, "Blob", 0, REG_BINARY, blob, sizeof blob), ERROR_SUCCESS);
+    ASSERT_EQ(RegCloseKey(key), ERROR_SUCCESS);
+
+    platform::ReloadRegistryFromFile();  // what a new process sees
+
+    HKEY reopened = nullptr;
+    ASSERT_EQ(RegOpenKeyEx(HKEY_CURRENT_USER, "software\\ORVANE\\tarvenix2.0\\settings\\general", 0, KEY_READ,
+                           &reopened),
+              ERROR_SUCCESS);
+    EXPECT_EQ(GetString(reopened, "workdir"), "/home/user/work");
+    EXPECT_EQ(GetString(reopened, ""), "default text");
+    DWORD value = 0, size = sizeof value, type = 0;
+    ASSERT_EQ(RegQueryValueEx(reopened, "Direction", nullptr, &type, reinterpret_cast<BYTE*>(&value), &size),
+              ERROR_SUCCESS);
+    EXPECT_EQ(type, REG_DWORD);
+    EXPECT_EQ(value, direction);
+    BYTE read[8] = {};
+    size = sizeof read;
+    ASSERT_EQ(RegQueryValueEx(reopened, "Blob", nullptr, &type, read, &size), ERROR_SUCCESS);
+    EXPECT_EQ(type, REG_BINARY);
+    ASSERT_EQ(size, sizeof blob);
+    EXPECT_EQ(std::vector<BYTE>(read, read + size), std::vector<BYTE>(blob, blob + sizeof blob));
+    EXPECT_EQ(RegCloseKey(reopened), ERROR_SUCCESS);
+    EXPECT_TRUE(fs::exists(m_dir.Path() / "registry.dat"));
+}
+
+TEST_F(RegistryTest, SizeQueryProtocol)
+{
+    HKEY key = Create("Software\\Orvane\\SizeQuery");
+    SetString(key, "Text", "abcdef");
+    DWORD size = 0, type = 0;
+    ASSERT_EQ(RegQueryValueEx(key, "Text", nullptr, &type, nullptr, &size), ERROR_SUCCESS);
+    EXPECT_EQ(type, REG_SZ);
+    EXPECT_EQ(size, 7u);
+
+    char small[4] = {'x', 'x', 'x', 'x'};
+    size = sizeof small;
+    EXPECT_EQ(RegQueryValueEx(key, "Text", nullptr, nullptr, reinterpret_cast<BYTE*>(small), &size), ERROR_MORE_DATA);
+    EXPECT_EQ(size, 7u);
+
+    EXPECT_EQ(RegQueryValueEx(key, "Text", nullptr, nullptr, reinterpret_cast<BYTE*>(small), nullptr),
+              ERROR_INVALID_PARAMETER);
+    EXPECT_EQ(RegQueryValueEx(key, "Absent", nullptr, nullptr, nullptr, &size), ERROR_FILE_NOT_FOUND);
+    // The unnamed value exists only once it is set.
+    EXPECT_EQ(RegQueryValueEx(key, nullptr, nullptr, nullptr, nullptr, &size), ERROR_FILE_NOT_FOUND);
+    RegCloseKey(key);
+}
+
+// Writers that give the text's length without its zero still leave a terminated string,
+// so a buffer of the queried size can be used as a C string.
+TEST_F(RegistryTest, StringsWrittenWithoutTheirZeroReadBackTerminated)
+{
+    HKEY key = Create("Software\\Orvane\\Unterminated");
+    const char text[] = "New Custom List";
+    ASSERT_EQ(RegSetValueEx(key, "Text", 0, REG_SZ, reinterpret_cast<const BYTE*>(text), sizeof text - 1),
+              ERROR_SUCCESS);
+    DWORD longest = 0;
+    ASSERT_EQ(RegQueryInfoKey(key, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, &longest,
+                              nullptr, nullptr),
+              ERROR_SUCCESS);
+    std::vector<char> buffer(longest, 'x');
+    DWORD size = longest;
+    ASSERT_EQ(RegQueryValueEx(key, "Text", nullptr, nullptr, reinterpret_cast<BYTE*>(buffer.data()), &size),
+              ERROR_SUCCESS);
+    EXPECT_EQ(size, sizeof text);
+    EXPECT_STREQ(buffer.data(), text);
+    RegCloseKey(key);
+}
+
+TEST_F(RegistryTest, EnumerationOrderAndQueryInfoLengths)
+{
+    HKEY key = Create("Software\\Orvane\\Order");
+    for (const char* name : {"beta", "Alpha", "gamma", "_under", "Delta"}) {
+        HKEY sub = nullptr;
+        ASSERT_EQ(RegCreateKeyEx(key, name, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &sub, nullptr), ERROR_SUCCESS);
+        RegCloseKey(sub);
+    }
+    SetString(key, "zeta", "1");
+    SetString(key, "Caption1", "a longer text");
+    SetString(key, "file1", "22");
+
+    // Subkeys in the order of their upper-cased names ("_" sorts after the letters), names
+    // as they were created.
+    std::vector<std::string> keys;
+    for (DWORD i = 0;; ++i) {
+        char name[256];
+        DWORD length = sizeof name;
+        const LSTATUS status = RegEnumKeyEx(key, i, name, &length, nullptr, nullptr, nullptr, nullptr);
+        if (status == ERROR_NO_MORE_ITEMS)
+            break;
+        ASSERT_EQ(status, ERROR_SUCCESS);
+        EXPECT_EQ(length, std::string(name).size());
+        keys.push_back(name);
+    }
+    EXPECT_EQ(keys, (std::vector<std::string>{"Alpha", "beta", "Delta", "gamma", "_under"}));
+
+    // Values in the order they were first set, as the system's registry gives them.
+    std::vector<std::string> values;
+    for (DWORD i = 0;; ++i) {
+        char name[256];
+        DWORD length = sizeof name, type = 0, size = 0;
+        const LSTATUS status = RegEnumValue(key, i, name, &length, nullptr, &type, nullptr, &size);
+        if (status == ERROR_NO_MORE_ITEMS)
+            break;
+        ASSERT_EQ(status, ERROR_SUCCESS);
+        EXPECT_EQ(type, REG_SZ);
+        values.push_back(name);
+    }
+    EXPECT_EQ(values, (std::vector<std::string>{"zeta", "Caption1", "file1"}));
+
+    DWORD subKeys = 0, maxSubKey = 0, valueCount = 0, maxValueName = 0, maxValue = 0;
+    ASSERT_EQ(RegQueryInfoKey(key, nullptr, nullptr, nullptr, &subKeys, &maxSubKey, nullptr, &valueCount,
+                              &maxValueName, &maxValue, nullptr, nullptr),
+              ERROR_SUCCESS);
+    EXPECT_EQ(subKeys, 5u);
+    EXPECT_EQ(maxSubKey, 6u);      // "_under"
+    EXPECT_EQ(valueCount, 3u);
+    EXPECT_EQ(maxValueName, 8u);   // "Caption1"
+    EXPECT_EQ(maxValue, 14u);      // "a longer text" and its zero
+
+    char tiny[3];
+    DWORD length = sizeof tiny;
+    EXPECT_EQ(RegEnumKeyEx(key, 0, tiny, &length, nullptr, nullptr, nullptr, nullptr), ERROR_MORE_DATA);
+    RegCloseKey(key);
+}
+
+TEST_F(RegistryTest, KeysAndValuesAreDeletedAndAccessIsChecked)
+{
+    HKEY key = Create("Software\\Orvane\\LoadHistory\\Inner");
+    RegCloseKey(key);
+    EXPECT_EQ(RegDeleteKey(HKEY_CURRENT_USER, "Software\\Orvane\\LoadHistory"), ERROR_ACCESS_DENIED);
+    EXPECT_EQ(RegDeleteKey(HKEY_CURRENT_USER, "Software\\Orvane\\LoadHistory\\inner"), ERROR_SUCCESS);
+    EXPECT_EQ(RegDeleteKey(HKEY_CURRENT_USER, "Software\\Orvane\\LoadHistory\\Inner"), ERROR_FILE_NOT_FOUND);
+
+    HKEY history = nullptr;
+    ASSERT_EQ(RegOpenKeyEx(HKEY_CURRENT_USER, "Software\\Orvane\\LoadHistory", 0, KEY_READ, &history),
+              ERROR_SUCCESS);
+    const DWORD one = 1;
+    EXPECT_EQ(RegSetValueEx(history, "0", 0, REG_DWORD, reinterpret_cast<const BYTE*>(&one), 4), ERROR_ACCESS_DENIED);
+    EXPECT_EQ(RegSetValueEx(history, "0", 0, REG_DWORD, reinterpret_cast<const BYTE*>(&one), 2),
+              ERROR_INVALID_PARAMETER);
+
+    HKEY writable = Create("Software\\Orvane\\LoadHistory");
+    SetString(writable, "0", "/data/a.ktp");
+    EXPECT_EQ(GetString(history, "0"), "/data/a.ktp");
+    EXPECT_EQ(RegDeleteValue(writable, "0"), ERROR_SUCCESS);
+    EXPECT_EQ(RegDeleteValue(writable, "0"), ERROR_FILE_NOT_FOUND);
+
+    // A handle to a key deleted meanwhile fails cleanly.
+    EXPECT_EQ(RegDeleteKey(HKEY_CURRENT_USER, "Software\\Orvane\\LoadHistory"), ERROR_SUCCESS);
+    EXPECT_EQ(RegQueryValueEx(history, "0", nullptr, nullptr, nullptr, nullptr), ERROR_KEY_DELETED);
+    RegCloseKey(history);
+    RegCloseKey(writable);
+
+    HKEY none = nullptr;
+    EXPECT_EQ(RegOpenKeyEx(HKEY_CURRENT_USER, "Software\\Orvane\\LoadHistory", 0, KEY_READ, &none),
+              ERROR_FILE_NOT_FOUND);
+    EXPECT_EQ(RegOpenKeyEx(HKEY_CURRENT_USER, "\\Software", 0, KEY_READ, &none), ERROR_BAD_PATHNAME);
+    EXPECT_EQ(RegCloseKey(reinterpret_cast<HKEY>(0x1234)), ERROR_INVALID_HANDLE);
+}
+
+TEST_F(RegistryTest, DamagedFileIsSetAsideReportedOnceAndNotFatal)
+{
+    HKEY key = Create("Software\\Orvane\\Damage");
+    SetString(key, "Kept", "yes");
+    RegCloseKey(key);
+    const fs::path file = m_dir.Path() / "registry.dat";
+
+    // Cut the file in half, as a crash while writing without a rename would.
+    const auto size = fs::file_size(file);
+    fs::resize_file(file, size / 2);
+    std::vector<std::string> reports;
+    platform::SetRegistryDamageHandler([&](const CString& message) { reports.push_back(message.str()); });
+    platform::ReloadRegistryFromFile();
+
+    HKEY reopened = nullptr;
+    EXPECT_EQ(RegOpenKeyEx(HKEY_CURRENT_USER, "Software\\Orvane\\Damage", 0, KEY_READ, &reopened),
+              ERROR_FILE_NOT_FOUND);
+    EXPECT_EQ(RegOpenKeyEx(HKEY_CURRENT_USER, "Software", 0, KEY_READ, &reopened), ERROR_FILE_NOT_FOUND);
+    ASSERT_EQ(reports.size(), 1u);
+    EXPECT_NE(reports[0].find("registry.dat"), std::string::npos);
+
+    int setAside = 0;
+    for (const auto& entry : fs::directory_iterator(m_dir.Path()))
+        if (entry.path().filename().string().starts_with("registry.dat.damaged-"))
+            ++setAside;
+    EXPECT_EQ(setAside, 1);
+
+    // The store works on and writes a good file again.
+    HKEY fresh = Create("Software\\Orvane\\Fresh");
+    SetString(fresh, "Value", "new");
+    RegCloseKey(fresh);
+    platform::ReloadRegistryFromFile();
+    HKEY again = nullptr;
+    ASSERT_EQ(RegOpenKeyEx(HKEY_CURRENT_USER, "Software\\Orvane\\Fresh", 0, KEY_READ, &again), ERROR_SUCCESS);
+    EXPECT_EQ(GetString(again, "Value"), "new");
+    RegCloseKey(again);
+    EXPECT_EQ(reports.size(), 1u);
+}
+
+TEST_F(RegistryTest, GarbageAndTamperedFilesAreRejected)
+{
+    const fs::path file = m_dir.Path() / "registry.dat";
+    HKEY key = Create("Software\\Orvane\\Tamper");
+    SetString(key, "Value", "original");
+    RegCloseKey(key);
+    std::string good;
+    {
+        std::ifstream in(file, std::ios::binary);
+        good.assign(std::istreambuf_iterator<char>(in), {});
+    }
+    std::string flipped = good;
+    flipped[flipped.size() - 3] ^= 0x20;  // one changed byte in a value
+    const std::vector<std::string> bad = {"", "garbage that is no settings file", flipped, good + "x"};
+    for (const std::string& content : bad) {
+        SCOPED_TRACE(content.size());
+        {
+            std::ofstream out(file, std::ios::binary | std::ios::trunc);
+            out << content;
+        }
+        int reports = 0;
+        platform::SetRegistryDamageHandler([&](const CString&) { ++reports; });
+        platform::ReloadRegistryFromFile();
+        HKEY opened = nullptr;
+        EXPECT_EQ(RegOpenKeyEx(HKEY_CURRENT_USER, "Software\\Orvane\\Tamper", 0, KEY_READ, &opened),
+                  ERROR_FILE_NOT_FOUND);
+        EXPECT_EQ(reports, 1);
+    }
+}
+
+// Another process (the 3D plug-in's host, a second start) may replace the file; the next
+// read sees its contents without any reload call.
+TEST_F(RegistryTest, FileReplacedByAnotherProcessIsReadAgain)
+{
+    const fs::path file = m_dir.Path() / "registry.dat";
+    HKEY key = Create("Software\\Orvane\\Shared");
+    SetString(key, "WorkDir", "/first");
+    const fs::path copy = m_dir.Path() / "other-process.dat";
+    fs::copy_file(file, copy);
+    SetString(key, "WorkDir", "/second/longer");
+    EXPECT_EQ(GetString(key, "WorkDir"), "/second/longer");
+    fs::rename(copy, file);
+    EXPECT_EQ(GetString(key, "WorkDir"), "/first");
+    RegCloseKey(key);
+}
+
+TEST_F(RegistryTest, WritesLeaveNoTemporaryFilesBehind)
+{
+    HKEY key = Create("Software\\Orvane\\Atomic");
+    for (int i = 0; i < 20; ++i)
+        SetString(key, ("v" + std::to_string(i)).c_str(), std::string(100, 'a'));
+    RegCloseKey(key);
+    std::vector<std::string> names;
+    for (const auto& entry : fs::directory_iterator(m_dir.Path()))
+        names.push_back(entry.path().filename().string());
+    EXPECT_EQ(names, std::vector<std::string>{"registry.dat"});
+}
+
+}  // namespace
