@@ -10,6 +10,7 @@
 #include <condition_variable>
 #include <cstring>
 #include <mutex>
+#include <new>
 #include <thread>
 
 #include "outside/basecore/rdp_layer.h"
@@ -204,7 +205,12 @@ bool CTilePyramid::LayOut(BYTE* storage, std::int64_t storageBytes, int width, i
 
 int CTilePyramid::Attach(BYTE* storage, std::int64_t storageBytes, int width, int height)
 {
-    return LayOut(storage, storageBytes, width, height) ? 1 : 0;
+    try {
+        return LayOut(storage, storageBytes, width, height) ? 1 : 0;
+    } catch (const std::bad_alloc&) {
+        Free();
+        return 0;
+    }
 }
 
 int CTilePyramid::Build(BYTE* storage, std::int64_t storageBytes, const void* source, int width, int height,
@@ -215,7 +221,7 @@ int CTilePyramid::Build(BYTE* storage, std::int64_t storageBytes, const void* so
     if (!source || !IsValidDisplayMapping(typeCode, component)) return 0;
     const int elementBytes = typeInfo(typeCode).elementBytes;
     if (width <= 0 || rowBytes < std::int64_t(width) * elementBytes) return 0;
-    if (!LayOut(storage, storageBytes, width, height)) return 0;
+    if (!Attach(storage, storageBytes, width, height)) return 0;
 
     try {
         const DisplayMapping mapping(typeCode, component, displayMin, displayMax);
@@ -319,8 +325,11 @@ int CTilePyramid::Build(BYTE* storage, std::int64_t storageBytes, const void* so
             out[4 * i + 3] = BYTE(v >> 24);
         }
         FlushAsync(out, kDisplayHistogramBytes);
+    } catch (const std::bad_alloc&) {
+        Free();  // the tables or row scratch of a huge layer: a failed build, not a crash
+        return 0;
     } catch (...) {
-        Free();
+        Free();  // the user's cancel, thrown by the meter, goes on to the job
         throw;
     }
     return 1;

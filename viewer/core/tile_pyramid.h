@@ -34,7 +34,8 @@ public:
     /// does not depend on the number of threads. The meter (may be null) gets the range
     /// 0 .. tile count and is moved as tiles are made; when it throws (the user's cancel)
     /// the workers stop, the pyramid is left empty and the exception goes on to the caller.
-    /// Returns 1, or 0 (pyramid empty, storage untouched) for invalid arguments.
+    /// Returns 1, or 0 (pyramid empty, storage untouched) for invalid arguments or when the
+    /// scratch memory cannot be had.
     int Build(BYTE* storage, std::int64_t storageBytes, const void* source, int width, int height,
               std::int64_t rowBytes, int typeCode, int component, double displayMin, double displayMax,
               CMeterInfoBase* meter);
