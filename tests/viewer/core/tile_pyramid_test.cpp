@@ -583,6 +583,40 @@ public:
     double m_low = -1, m_high = -1, m_last = -1;
 };
 
+// Records positions; DeltaPos answers the position it was given last.
+class RecordingMeter : public StoppingMeter {
+public:
+    RecordingMeter() : StoppingMeter(-1) {}
+    void SetPos(double pos) override
+    {
+        positions.push_back(pos);
+        StoppingMeter::SetPos(pos);
+    }
+    double DeltaPos(double delta) override
+    {
+        const double before = m_last;
+        m_last += delta;
+        return before;
+    }
+    std::vector<double> positions;
+};
+
+TEST(TilePyramid, ReadsMoveTheMeterOnByTheRowsDone)
+{
+    const Layer layer = RandomLayer(1, 300, 600, 3);
+    Storage storage(GetViewerTempSize(300, 600));
+    CTilePyramid pyramid;
+    ASSERT_EQ(Build(pyramid, storage, layer, 0, 0.0, 255.0), 1);
+    std::vector<BYTE> out(300 * 600);
+    for (double zoom : {1.0, 0.5, 1.5}) {
+        SCOPED_TRACE(zoom);
+        RecordingMeter meter;
+        meter.m_last = 600;  // the position a caller's earlier work left
+        ASSERT_EQ(pyramid.ReadWindow(out.data(), 300, 0, 0, 300, 300, zoom, FALSE, 1, TRUE, &meter), 1);
+        EXPECT_EQ(meter.positions, (std::vector<double>{856, 900}));
+    }
+}
+
 TEST(TilePyramid, MeterRunsOverAllTilesAndACancelLeavesNoPyramidAndNoHistogram)
 {
     const Layer layer = RandomLayer(7, 1200, 1200, 8);
