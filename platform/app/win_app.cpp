@@ -1,0 +1,108 @@
+#include "platform/app/win_app.h"
+
+#include <clocale>
+
+#include <QAbstractEventDispatcher>
+#include <QApplication>
+
+#include "platform/window/cursor.h"
+#include "platform/window/ui_thread.h"
+#include "platform/window/window_internal.h"
+#include "platform/window/wnd.h"
+
+namespace {
+
+CWinApp* g_app = nullptr;
+
+}  // namespace
+
+BOOL CWinThread::PreTranslateMessage(MSG* pMsg)
+{
+    CWnd* main = GetMainWnd();
+    return CWnd::WalkPreTranslateTree(main ? main->GetSafeHwnd() : nullptr, pMsg);
+}
+
+BOOL CWinThread::OnIdle(LONG lCount)
+{
+    if (lCount > 0) return FALSE;
+    for (HWND hwnd : platform::TopLevelWindows()) {
+        CWnd* wnd = CWnd::FromHandle(hwnd);
+        if (!wnd || !wnd->IsWindowVisible()) continue;
+        wnd->SendMessage(WM_IDLEUPDATECMDUI, TRUE, 0);
+        if (IsWindow(hwnd)) wnd->SendMessageToDescendants(WM_IDLEUPDATECMDUI, TRUE, 0, TRUE);
+    }
+    return FALSE;
+}
+
+int CWinThread::Run()
+{
+    QCoreApplication* app = QCoreApplication::instance();
+    if (!app) return ExitInstance();
+    if (auto* gui = qobject_cast<QGuiApplication*>(app)) gui->setQuitOnLastWindowClosed(false);
+    // Idle work runs each time the loop is about to wait after it has handled something.
+    bool busy = true;
+    QAbstractEventDispatcher* dispatcher = QAbstractEventDispatcher::instance();
+    auto awake = QObject::connect(dispatcher, &QAbstractEventDispatcher::awake, [&busy] { busy = true; });
+    auto idle = QObject::connect(dispatcher, &QAbstractEventDispatcher::aboutToBlock, [this, &busy] {
+        if (!busy) return;
+        busy = false;
+        for (LONG count = 0; OnIdle(count); ++count) {}
+    });
+    m_exitCode = QCoreApplication::exec();
+    QObject::disconnect(awake);
+    QObject::disconnect(idle);
+    return ExitInstance();
+}
+
+BEGIN_MESSAGE_MAP(CWinApp, CCmdTarget)
+END_MESSAGE_MAP()
+
+CWinApp::CWinApp(LPCTSTR lpszAppName)
+{
+    if (lpszAppName) {
+        m_appName = lpszAppName;
+        m_pszAppName = m_appName.c_str();
+    }
+    g_app = this;
+}
+
+CWinApp::~CWinApp()
+{
+    if (g_app == this) g_app = nullptr;
+}
+
+HCURSOR CWinApp::LoadStandardCursor(LPCTSTR lpszCursorName) const { return ::LoadCursor(nullptr, lpszCursorName); }
+
+CWinApp* AfxGetApp() { return g_app; }
+
+CWnd* AfxGetMainWnd() { return g_app ? g_app->GetMainWnd() : nullptr; }
+
+LPCTSTR AfxGetAppName() { return g_app && g_app->m_pszAppName ? g_app->m_pszAppName : ""; }
+
+void PostQuitMessage(int nExitCode)
+{
+    platform::PostToUiThread([nExitCode] { QCoreApplication::exit(nExitCode); });
+}
+
+namespace platform {
+
+void NoteWindowDestroyed(CWnd* wnd)
+{
+    // The main window going away ends the program's message loop.
+    if (g_app && g_app->m_pMainWnd == wnd) {
+        g_app->m_pMainWnd = nullptr;
+        PostQuitMessage(0);
+    }
+}
+
+}  // namespace platform
+
+int AfxWinMain(int argc, char** argv)
+{
+    QApplication qt(argc, argv);
+    std::setlocale(LC_ALL, "C");
+    CWinApp* app = AfxGetApp();
+    if (!app) return 1;
+    if (!app->InitInstance()) return app->ExitInstance();
+    return app->Run();
+}

@@ -1,0 +1,109 @@
+#pragma once
+
+// Inside the window layer only: the per-window state behind CWnd, the handle registry and
+// the dispatcher that all messages pass through.
+
+#include <map>
+#include <memory>
+#include <optional>
+#include <vector>
+
+#include <QEvent>
+#include <QImage>
+#include <QPointer>
+#include <QRegion>
+#include <QWidget>
+
+#include "platform/window/paint_hook.h"
+#include "platform/window/wnd.h"
+
+class QEventLoop;
+class QTimer;
+
+namespace platform {
+
+struct WindowClass {
+    CString name;
+    UINT style = 0;
+    HCURSOR cursor = nullptr;
+    std::optional<COLORREF> background;  ///< none: WM_ERASEBKGND erases nothing
+};
+/// The class registered under name (case-insensitive); null when none is.
+const WindowClass* FindWindowClass(const char* name);
+
+class WindowWidget;
+
+struct WindowData {
+    QPointer<QWidget> widget;
+    WindowWidget* generic = nullptr;      ///< the widget when it is ours (it has a surface)
+    std::unique_ptr<QObject> eventFilter;  ///< watches a Qt control's events
+    CString text;
+    WindowClass windowClass;
+    DWORD style = 0;
+    DWORD exStyle = 0;
+    int id = 0;
+    HWND parent = nullptr;  ///< child windows
+    HWND owner = nullptr;   ///< owned top-level windows
+    std::map<UINT_PTR, std::pair<std::unique_ptr<QTimer>, TIMERPROC>> timers;
+    QRegion invalid;
+    bool erasePending = false;
+    PaintTarget* paintTarget = nullptr;
+    CSize lastSize{-1, -1};
+    UINT lastSizeType = SIZE_RESTORED;
+    CPoint lastPos{INT32_MIN, INT32_MIN};
+    QEventLoop* modalLoop = nullptr;
+    bool modalEnded = false;
+    bool destroying = false;
+    SCROLLINFO scroll[2] = {{sizeof(SCROLLINFO), 0, 0, 100, 0, 0, 0}, {sizeof(SCROLLINFO), 0, 0, 100, 0, 0, 0}};
+};
+
+// --- handle registry (lookups from any thread) ------------------------------------------
+HWND RegisterHandle(CWnd* wnd);
+void UnregisterHandle(HWND hwnd);
+/// Moves a handle to another window object (subclassing).
+void RebindHandle(HWND hwnd, CWnd* wnd);
+CWnd* LookupWindow(HWND hwnd);
+/// All windows in creation order (user-interface thread).
+std::vector<HWND> AllWindows();
+std::vector<HWND> TopLevelWindows();
+std::vector<HWND> ChildWindows(HWND parent);
+
+// --- dispatching ---------------------------------------------------------------------------
+/// Calls the window's WindowProc, keeping track of the message for Default(). Sets
+/// *defaultReached when the message got to DefWindowProc.
+LRESULT Dispatch(CWnd* wnd, UINT message, WPARAM wParam, LPARAM lParam, bool* defaultReached = nullptr);
+/// As for a queued message: PreTranslateMessage of the application and the window chain
+/// first, then Dispatch. Returns true when the message was swallowed or handled without
+/// the default. Exceptions from handlers stop here and are reported.
+bool DispatchQueued(const MSG& msg, bool* defaultReached = nullptr);
+/// Marks that DefWindowProc got the message being dispatched to hwnd.
+void NoteDefaultReached(HWND hwnd, UINT message);
+/// The message being dispatched right now (for Default()); false when none.
+bool CurrentMessage(MSG& msg);
+/// Depth of Qt events being translated right now (widgets are not deleted inside them).
+int EventDepth();
+struct EventDepthScope {
+    EventDepthScope();
+    ~EventDepthScope();
+};
+
+// --- pieces of window state used across files --------------------------------------------
+/// Sends WM_SIZE / WM_MOVE when the client size or position changed since last noted.
+void NoteGeometry(CWnd* wnd);
+/// Runs WM_ERASEBKGND / WM_PAINT for the invalid region into the surface (force: even hidden).
+void PaintPending(CWnd* wnd, bool force);
+/// The window whose mouse message is being handled (SetCursor applies there).
+HWND CursorWindow();
+void SetCursorWindow(HWND hwnd);
+/// Applies a cursor handle to a widget.
+void ApplyCursor(QWidget* widget, HCURSOR cursor);
+/// Stops a window's modal loop if one runs (the window is being destroyed).
+void AbortModalLoop(WindowData& data);
+/// Ends the application's message loop when its main window goes.
+void NoteWindowDestroyed(CWnd* wnd);
+
+}  // namespace platform
+
+/// Destroys a window whatever its class's DestroyWindow would decide (children, owned
+/// windows and the class's own DestroyWindow use it).
+BOOL DestroyWindowNow(CWnd* wnd);

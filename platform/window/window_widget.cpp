@@ -1,0 +1,332 @@
+#include "platform/window/window_widget.h"
+
+#include <QContextMenuEvent>
+#include <QDateTime>
+#include <QKeyEvent>
+#include <QMouseEvent>
+#include <QPaintEvent>
+#include <QResizeEvent>
+#include <QScrollBar>
+#include <QPainter>
+#include <QWheelEvent>
+
+#include "platform/window/window_internal.h"
+
+namespace platform {
+namespace {
+
+UINT KeyFlags(Qt::MouseButtons buttons, Qt::KeyboardModifiers modifiers)
+{
+    UINT flags = 0;
+    if (buttons & Qt::LeftButton) flags |= MK_LBUTTON;
+    if (buttons & Qt::RightButton) flags |= MK_RBUTTON;
+    if (buttons & Qt::MiddleButton) flags |= MK_MBUTTON;
+    if (modifiers & Qt::ShiftModifier) flags |= MK_SHIFT;
+    if (modifiers & Qt::ControlModifier) flags |= MK_CONTROL;
+    return flags;
+}
+
+UINT MouseMessage(QEvent::Type type, Qt::MouseButton button)
+{
+    int column;
+    switch (button) {
+    case Qt::LeftButton: column = 0; break;
+    case Qt::RightButton: column = 1; break;
+    case Qt::MiddleButton: column = 2; break;
+    default: return 0;
+    }
+    static const UINT table[3][3] = {{WM_LBUTTONDOWN, WM_LBUTTONUP, WM_LBUTTONDBLCLK},
+                                     {WM_RBUTTONDOWN, WM_RBUTTONUP, WM_RBUTTONDBLCLK},
+                                     {WM_MBUTTONDOWN, WM_MBUTTONUP, WM_MBUTTONDBLCLK}};
+    const int row = type == QEvent::MouseButtonPress ? 0 : type == QEvent::MouseButtonRelease ? 1 : 2;
+    return table[column][row];
+}
+
+UINT VirtualKey(int key)
+{
+    if ((key >= Qt::Key_A && key <= Qt::Key_Z) || (key >= Qt::Key_0 && key <= Qt::Key_9)) return static_cast<UINT>(key);
+    if (key >= Qt::Key_F1 && key <= Qt::Key_F24) return VK_F1 + static_cast<UINT>(key - Qt::Key_F1);
+    switch (key) {
+    case Qt::Key_Backspace: return VK_BACK;
+    case Qt::Key_Tab:
+    case Qt::Key_Backtab: return VK_TAB;
+    case Qt::Key_Return:
+    case Qt::Key_Enter: return VK_RETURN;
+    case Qt::Key_Shift: return VK_SHIFT;
+    case Qt::Key_Control: return VK_CONTROL;
+    case Qt::Key_Alt: return VK_MENU;
+    case Qt::Key_Pause: return VK_PAUSE;
+    case Qt::Key_Escape: return VK_ESCAPE;
+    case Qt::Key_Space: return VK_SPACE;
+    case Qt::Key_PageUp: return VK_PRIOR;
+    case Qt::Key_PageDown: return VK_NEXT;
+    case Qt::Key_End: return VK_END;
+    case Qt::Key_Home: return VK_HOME;
+    case Qt::Key_Left: return VK_LEFT;
+    case Qt::Key_Up: return VK_UP;
+    case Qt::Key_Right: return VK_RIGHT;
+    case Qt::Key_Down: return VK_DOWN;
+    case Qt::Key_Insert: return VK_INSERT;
+    case Qt::Key_Delete: return VK_DELETE;
+    case Qt::Key_Asterisk: return VK_MULTIPLY;
+    case Qt::Key_Plus: return VK_ADD;
+    case Qt::Key_Minus: return VK_SUBTRACT;
+    case Qt::Key_Slash: return VK_DIVIDE;
+    default: return 0;
+    }
+}
+
+LPARAM PointParam(QPoint p) { return MAKELPARAM(static_cast<WORD>(p.x()), static_cast<WORD>(p.y())); }
+
+MSG MakeMsg(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam)
+{
+    POINT pt{};
+    GetCursorPos(&pt);
+    return MSG{hwnd, message, wParam, lParam, GetTickCount(), pt};
+}
+
+bool TranslateMouse(HWND hwnd, QWidget* widget, QMouseEvent* event, bool generic)
+{
+    HWND target = hwnd;
+    QPoint pos = event->position().toPoint();
+    // A captured mouse goes to the capturing window, in its client coordinates.
+    if (HWND capture = ::GetCapture(); capture && capture != hwnd) {
+        if (CWnd* captureWnd = LookupWindow(capture); captureWnd && captureWnd->GetWidget()) {
+            pos = captureWnd->GetWidget()->mapFromGlobal(widget->mapToGlobal(pos));
+            target = capture;
+        }
+    }
+    const UINT message = event->type() == QEvent::MouseMove ? WM_MOUSEMOVE : MouseMessage(event->type(), event->button());
+    if (message == 0) return generic;
+    SetCursorWindow(target);
+    if (event->type() != QEvent::MouseButtonRelease) {
+        if (CWnd* wnd = LookupWindow(target))
+            Dispatch(wnd, WM_SETCURSOR, reinterpret_cast<WPARAM>(target), MAKELPARAM(HTCLIENT, static_cast<WORD>(message)));
+    }
+    bool reachedDefault = false;
+    const bool swallowed = DispatchQueued(
+        MakeMsg(target, message, KeyFlags(event->buttons(), event->modifiers()), PointParam(pos)), &reachedDefault);
+    event->accept();
+    return generic || swallowed || !reachedDefault;
+}
+
+bool TranslateKey(HWND hwnd, QKeyEvent* event, bool generic)
+{
+    const UINT vk = VirtualKey(event->key());
+    const bool alt = event->modifiers() & Qt::AltModifier;
+    bool reachedDefault = true;
+    bool swallowed = false;
+    if (vk != 0) {
+        const LPARAM flags = 1 | (event->isAutoRepeat() && event->type() == QEvent::KeyPress ? (1 << 30) : 0);
+        UINT message = event->type() == QEvent::KeyPress ? (alt ? WM_SYSKEYDOWN : WM_KEYDOWN)
+                                                         : (alt ? WM_SYSKEYUP : WM_KEYUP);
+        swallowed = DispatchQueued(MakeMsg(hwnd, message, vk, flags), &reachedDefault);
+    }
+    // Characters follow the key-down unless something already took the key.
+    if (event->type() == QEvent::KeyPress && !swallowed && !alt) {
+        for (QChar ch : event->text()) {
+            if (!IsWindow(hwnd)) break;
+            bool charDefault = false;
+            swallowed |= DispatchQueued(MakeMsg(hwnd, WM_CHAR, ch.unicode(), 1), &charDefault);
+            reachedDefault = reachedDefault && charDefault;
+        }
+    }
+    event->accept();
+    return generic || swallowed || !reachedDefault;
+}
+
+}  // namespace
+
+bool TranslateEvent(HWND hwnd, QWidget* widget, QEvent* event, bool generic)
+{
+    CWnd* wnd = LookupWindow(hwnd);
+    if (!wnd) return false;
+    EventDepthScope depth;
+    switch (event->type()) {
+    case QEvent::MouseButtonPress:
+    case QEvent::MouseButtonRelease:
+    case QEvent::MouseButtonDblClick:
+    case QEvent::MouseMove: return TranslateMouse(hwnd, widget, static_cast<QMouseEvent*>(event), generic);
+    case QEvent::Wheel: {
+        auto* wheel = static_cast<QWheelEvent*>(event);
+        const int delta = wheel->angleDelta().y() != 0 ? wheel->angleDelta().y() : wheel->angleDelta().x();
+        bool reachedDefault = false;
+        const bool swallowed = DispatchQueued(
+            MakeMsg(hwnd, WM_MOUSEWHEEL,
+                    MAKEWPARAM(static_cast<WORD>(KeyFlags(wheel->buttons(), wheel->modifiers())), static_cast<WORD>(delta)),
+                    PointParam(wheel->globalPosition().toPoint())),
+            &reachedDefault);
+        wheel->accept();
+        return generic || swallowed || !reachedDefault;
+    }
+    case QEvent::KeyPress:
+    case QEvent::KeyRelease: return TranslateKey(hwnd, static_cast<QKeyEvent*>(event), generic);
+    case QEvent::ContextMenu: {
+        auto* menu = static_cast<QContextMenuEvent*>(event);
+        const QPoint at = menu->reason() == QContextMenuEvent::Keyboard ? QPoint(-1, -1) : menu->globalPos();
+        bool reachedDefault = false;
+        Dispatch(wnd, WM_CONTEXTMENU, reinterpret_cast<WPARAM>(hwnd), PointParam(at), &reachedDefault);
+        menu->accept();
+        return generic || !reachedDefault;
+    }
+    case QEvent::Close:
+        // The window decides: WM_CLOSE's default destroys it; Qt never closes it by itself.
+        event->ignore();
+        Dispatch(wnd, WM_CLOSE, 0, 0);
+        return true;
+    case QEvent::Resize:
+    case QEvent::Move:
+    case QEvent::WindowStateChange: NoteGeometry(wnd); return false;
+    case QEvent::FocusIn: Dispatch(wnd, WM_SETFOCUS, 0, 0); return false;
+    case QEvent::FocusOut: Dispatch(wnd, WM_KILLFOCUS, 0, 0); return false;
+    case QEvent::WindowActivate:
+        if (!(wnd->GetStyle() & WS_CHILD)) Dispatch(wnd, WM_ACTIVATE, WA_ACTIVE, 0);
+        return false;
+    case QEvent::WindowDeactivate:
+        if (!(wnd->GetStyle() & WS_CHILD)) Dispatch(wnd, WM_ACTIVATE, WA_INACTIVE, 0);
+        return false;
+    default: return false;
+    }
+}
+
+WindowWidget::WindowWidget(HWND hwnd, QWidget* parent, Qt::WindowFlags flags) : QWidget(parent, flags), m_hwnd(hwnd)
+{
+    setMouseTracking(true);
+    setFocusPolicy(Qt::ClickFocus);
+    setAttribute(Qt::WA_OpaquePaintEvent);
+}
+
+bool WindowWidget::event(QEvent* event)
+{
+    if (m_hwnd) {
+        if (TranslateEvent(m_hwnd, this, event, true)) return true;
+    } else {
+        switch (event->type()) {
+        case QEvent::MouseButtonPress:
+        case QEvent::MouseButtonRelease:
+        case QEvent::MouseButtonDblClick:
+        case QEvent::MouseMove:
+        case QEvent::Wheel:
+        case QEvent::KeyPress:
+        case QEvent::KeyRelease: return true;  // a destroyed window takes no input
+        default: break;
+        }
+    }
+    return QWidget::event(event);
+}
+
+void WindowWidget::paintEvent(QPaintEvent* event)
+{
+    if (m_hwnd) {
+        if (CWnd* wnd = LookupWindow(m_hwnd)) PaintPending(wnd, true);
+    }
+    QPainter painter(this);
+    painter.setClipRegion(event->region() & QRegion(QRect(QPoint(0, 0), ClientSize())));
+    if (m_surface.isNull()) painter.fillRect(rect(), Qt::white);
+    else painter.drawImage(0, 0, m_surface);
+}
+
+void WindowWidget::resizeEvent(QResizeEvent* event)
+{
+    LayoutScrollBars();
+    QWidget::resizeEvent(event);
+}
+
+QSize WindowWidget::ClientSize() const
+{
+    QSize size = this->size();
+    if (ScrollBarShown(SB_VERT)) size.rwidth() -= m_bars[SB_VERT]->width();
+    if (ScrollBarShown(SB_HORZ)) size.rheight() -= m_bars[SB_HORZ]->height();
+    return size.expandedTo(QSize(0, 0));
+}
+
+bool WindowWidget::ScrollBarShown(int bar) const { return m_bars[bar] && !m_bars[bar]->isHidden(); }
+
+int WindowWidget::TrackPosition(int bar) const { return m_bars[bar] ? m_bars[bar]->sliderPosition() : 0; }
+
+void WindowWidget::SetScrollBar(int bar, const SCROLLINFO& info, bool shown)
+{
+    if (!m_bars[bar]) {
+        if (!shown) return;
+        m_bars[bar] = new QScrollBar(bar == static_cast<int>(SB_HORZ) ? Qt::Horizontal : Qt::Vertical, this);
+        m_bars[bar]->setFocusPolicy(Qt::NoFocus);
+        m_bars[bar]->hide();
+        connect(m_bars[bar], &QAbstractSlider::actionTriggered, this, [this, bar](int action) { OnScrollAction(bar, action); });
+        connect(m_bars[bar], &QAbstractSlider::sliderReleased, this, [this, bar] { OnScrollReleased(bar); });
+    }
+    QScrollBar* scrollBar = m_bars[bar];
+    const QSignalBlocker quiet(scrollBar);
+    const int page = static_cast<int>(info.nPage);
+    scrollBar->setRange(info.nMin, std::max(info.nMin, info.nMax - std::max(page - 1, 0)));
+    scrollBar->setPageStep(std::max(page, 1));
+    scrollBar->setSingleStep(1);
+    scrollBar->setValue(info.nPos);
+    m_barPos[bar] = info.nPos;
+    if (shown != !scrollBar->isHidden()) {
+        scrollBar->setVisible(shown);
+        LayoutScrollBars();
+    }
+}
+
+void WindowWidget::LayoutScrollBars()
+{
+    const int barWidth = GetSystemMetrics(SM_CXVSCROLL), barHeight = GetSystemMetrics(SM_CYHSCROLL);
+    const bool vertical = ScrollBarShown(SB_VERT), horizontal = ScrollBarShown(SB_HORZ);
+    if (vertical) {
+        m_bars[SB_VERT]->setGeometry(width() - barWidth, 0, barWidth, height() - (horizontal ? barHeight : 0));
+        m_bars[SB_VERT]->raise();
+    }
+    if (horizontal) {
+        m_bars[SB_HORZ]->setGeometry(0, height() - barHeight, width() - (vertical ? barWidth : 0), barHeight);
+        m_bars[SB_HORZ]->raise();
+    }
+}
+
+// The bar does not move by itself: the window answers WM_HSCROLL / WM_VSCROLL and sets the
+// position it wants, as on the system; only a dragged thumb follows the mouse meanwhile.
+void WindowWidget::OnScrollAction(int bar, int action)
+{
+    UINT code;
+    switch (action) {
+    case QAbstractSlider::SliderSingleStepAdd: code = SB_LINEDOWN; break;
+    case QAbstractSlider::SliderSingleStepSub: code = SB_LINEUP; break;
+    case QAbstractSlider::SliderPageStepAdd: code = SB_PAGEDOWN; break;
+    case QAbstractSlider::SliderPageStepSub: code = SB_PAGEUP; break;
+    case QAbstractSlider::SliderToMinimum: code = SB_TOP; break;
+    case QAbstractSlider::SliderToMaximum: code = SB_BOTTOM; break;
+    case QAbstractSlider::SliderMove: code = SB_THUMBTRACK; break;
+    default: return;
+    }
+    const HWND hwnd = m_hwnd;
+    EventDepthScope depth;  // the handler may destroy the window under this bar
+    QPointer<QScrollBar> scrollBar = m_bars[bar];
+    const int track = scrollBar->sliderPosition();
+    if (code != SB_THUMBTRACK) scrollBar->setSliderPosition(m_barPos[bar]);
+    if (!hwnd) return;
+    const UINT message = bar == static_cast<int>(SB_HORZ) ? WM_HSCROLL : WM_VSCROLL;
+    // The position travels only with the thumb codes.
+    const WORD pos = code == SB_THUMBTRACK ? static_cast<WORD>(track) : 0;
+    DispatchQueued(MSG{hwnd, message, MAKEWPARAM(static_cast<WORD>(code), pos), 0, GetTickCount(), {0, 0}});
+    if (code != SB_THUMBTRACK && scrollBar && LookupWindow(hwnd)) scrollBar->setSliderPosition(m_barPos[bar]);
+}
+
+void WindowWidget::OnScrollReleased(int bar)
+{
+    const HWND hwnd = m_hwnd;
+    if (!hwnd) return;
+    EventDepthScope depth;
+    const UINT message = bar == static_cast<int>(SB_HORZ) ? WM_HSCROLL : WM_VSCROLL;
+    const int track = m_bars[bar]->sliderPosition();
+    DispatchQueued(MSG{hwnd, message, MAKEWPARAM(SB_THUMBPOSITION, static_cast<WORD>(track)), 0, GetTickCount(), {0, 0}});
+    if (LookupWindow(hwnd))
+        DispatchQueued(MSG{hwnd, message, MAKEWPARAM(SB_ENDSCROLL, 0), 0, GetTickCount(), {0, 0}});
+    if (LookupWindow(hwnd) && m_bars[bar]) m_bars[bar]->setSliderPosition(m_barPos[bar]);
+}
+
+bool ControlEventFilter::eventFilter(QObject* watched, QEvent* event)
+{
+    if (!m_hwnd || !watched->isWidgetType()) return false;
+    return TranslateEvent(m_hwnd, static_cast<QWidget*>(watched), event, false);
+}
+
+}  // namespace platform

@@ -1,0 +1,69 @@
+#pragma once
+
+// The Qt side of a window: the generic widget (with its paint surface) and the event filter
+// that watches Qt controls. Both hand every Qt event to TranslateEvent, the one place
+// where Qt events become window messages.
+
+#include <QImage>
+#include <QObject>
+#include <QWidget>
+
+#include "platform/types.h"
+#include "platform/window/messages.h"
+
+class QScrollBar;
+
+class CWnd;
+
+namespace platform {
+
+/// Turns a Qt event of a window's widget into messages. Returns true when the event is
+/// used up (Qt's own handling must not run).
+bool TranslateEvent(HWND hwnd, QWidget* widget, QEvent* event, bool generic);
+
+class WindowWidget : public QWidget {
+public:
+    WindowWidget(HWND hwnd, QWidget* parent, Qt::WindowFlags flags);
+    HWND Handle() const { return m_hwnd; }
+    /// The window is gone: the widget only shows its last surface from now on.
+    void Detach() { m_hwnd = nullptr; }
+    /// What the window shows, the size of its client area.
+    QImage& Surface() { return m_surface; }
+    /// The widget less the scroll bars that are shown.
+    QSize ClientSize() const;
+    /// Shows one of the window's own scroll bars (SB_HORZ, SB_VERT) with these values, or hides it.
+    void SetScrollBar(int bar, const SCROLLINFO& info, bool shown);
+    bool ScrollBarShown(int bar) const;
+    /// Where the thumb is while the user drags it.
+    int TrackPosition(int bar) const;
+
+protected:
+    bool event(QEvent* event) override;
+    void paintEvent(QPaintEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
+
+private:
+    void LayoutScrollBars();
+    void OnScrollAction(int bar, int action);
+    void OnScrollReleased(int bar);
+
+    HWND m_hwnd;
+    QImage m_surface;
+    QScrollBar* m_bars[2] = {nullptr, nullptr};
+    int m_barPos[2] = {0, 0};  ///< the position the window set; the bar returns to it after an action
+};
+
+/// Watches a Qt control that serves as a window's widget.
+class ControlEventFilter : public QObject {
+public:
+    explicit ControlEventFilter(HWND hwnd) : m_hwnd(hwnd) {}
+    void Detach() { m_hwnd = nullptr; }
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    HWND m_hwnd;
+};
+
+}  // namespace platform

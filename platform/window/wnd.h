@@ -1,0 +1,329 @@
+#pragma once
+
+// CWnd: a window object. Each one owns one Qt widget and a handle (HWND) that stays unique
+// for the life of the process, so a stale handle never reaches a newer window. Messages
+// go through the virtual WindowProc, which looks the message up in the class's message
+// map and otherwise calls DefWindowProc. Qt events of the widget are turned into the
+// same messages in one place (window_widget.cpp).
+//
+// All windows live on the user-interface thread. Other threads use handles, or call the
+// members that change a window (show, enable, move, invalidate, timers, scroll bars, text):
+// those are carried to the user-interface thread and wait for it there. SendMessage blocks
+// until the user-interface thread has handled the message, PostMessage queues it.
+
+#include <memory>
+
+#include "platform/cstring.h"
+#include "platform/geometry.h"
+#include "platform/kernel/threads.h"
+#include "platform/window/cmd_target.h"
+#include "platform/window/message_map.h"
+#include "platform/window/messages.h"
+
+class QWidget;
+class CWnd;
+
+class CRgn;
+
+namespace platform {
+struct WindowData;
+/// The window layer's state of a window (null when it has no window).
+WindowData* DataOf(const CWnd* wnd);
+}  // namespace platform
+
+using HBRUSH = struct HBRUSH__*;
+using TIMERPROC = void (*)(HWND, UINT, UINT_PTR, DWORD);
+
+/// Flags of RunModalLoop.
+constexpr DWORD MLF_NOIDLEMSG = 0x0001;
+constexpr DWORD MLF_SHOWONIDLE = 0x0004;
+
+class PLATFORM_API CWnd : public CCmdTarget {
+public:
+    HWND m_hWnd = nullptr;
+
+    CWnd();
+    ~CWnd() override;
+
+    // --- handles --------------------------------------------------------------------------
+    /// Call only on an object (check a pointer that may be null first).
+    HWND GetSafeHwnd() const { return m_hWnd; }
+    operator HWND() const { return GetSafeHwnd(); }
+    /// The window object of a handle; null when the handle names no window.
+    static CWnd* FromHandle(HWND hWnd);
+    static CWnd* FromHandlePermanent(HWND hWnd) { return FromHandle(hWnd); }
+    /// The Qt widget of the window (null before Create and after destruction).
+    QWidget* GetWidget() const;
+
+    // --- creation and destruction -------------------------------------------------------------
+    /// Creates the window. lpszClassName null: the default class; a class registered with
+    /// AfxRegisterWndClass gives its cursor and background. Sends WM_GETMINMAXINFO (top-level),
+    /// WM_CREATE (-1 fails the creation and destroys the window), WM_SIZE and WM_MOVE.
+    virtual BOOL CreateEx(DWORD dwExStyle, LPCTSTR lpszClassName, LPCTSTR lpszWindowName, DWORD dwStyle,
+                          int x, int y, int nWidth, int nHeight, HWND hWndParent, HMENU nIDorHMenu,
+                          LPVOID lpParam = nullptr);
+    BOOL CreateEx(DWORD dwExStyle, LPCTSTR lpszClassName, LPCTSTR lpszWindowName, DWORD dwStyle,
+                  const RECT& rect, CWnd* pParentWnd, UINT nID, LPVOID lpParam = nullptr);
+    /// A child window (WS_CHILD is added) with control id nID.
+    virtual BOOL Create(LPCTSTR lpszClassName, LPCTSTR lpszWindowName, DWORD dwStyle, const RECT& rect,
+                        CWnd* pParentWnd, UINT nID, void* pContext = nullptr);
+    /// Lets a class adjust the creation parameters; FALSE stops the creation.
+    virtual BOOL PreCreateWindow(CREATESTRUCT& cs);
+    /// Destroys the window, its child windows and the windows it owns: WM_DESTROY, then
+    /// the children, then WM_NCDESTROY, whose default calls PostNcDestroy.
+    virtual BOOL DestroyWindow();
+    /// Moves the window of hWnd (made by another object) over to this object; the other
+    /// object is left without a window.
+    BOOL SubclassWindow(HWND hWnd);
+    HWND UnsubclassWindow();
+
+    // --- messages --------------------------------------------------------------------------
+    LRESULT SendMessage(UINT message, WPARAM wParam = 0, LPARAM lParam = 0);
+    BOOL PostMessage(UINT message, WPARAM wParam = 0, LPARAM lParam = 0);
+    /// Sends to every descendant (children first level first); bDeep FALSE: direct children only.
+    void SendMessageToDescendants(UINT message, WPARAM wParam = 0, LPARAM lParam = 0, BOOL bDeep = TRUE);
+    /// The default handling of the message being handled right now.
+    LRESULT Default();
+
+    virtual LRESULT WindowProc(UINT message, WPARAM wParam, LPARAM lParam);
+    virtual LRESULT DefWindowProc(UINT message, WPARAM wParam, LPARAM lParam);
+    /// Looks the message up in the maps; TRUE when a handler took it.
+    virtual BOOL OnWndMsg(UINT message, WPARAM wParam, LPARAM lParam, LRESULT* pResult);
+    virtual BOOL OnCommand(WPARAM wParam, LPARAM lParam);
+    virtual BOOL OnNotify(WPARAM wParam, LPARAM lParam, LRESULT* pResult);
+    /// Own maps; a top-level window then lets the application try.
+    BOOL OnCmdMsg(UINT nID, int nCode, void* pExtra, AFX_CMDHANDLERINFO* pHandlerInfo) override;
+    /// Called for queued input and posted messages before they are dispatched, for the
+    /// target window and then each parent; TRUE swallows the message.
+    virtual BOOL PreTranslateMessage(MSG* pMsg);
+    /// PreTranslateMessage of the message's window and its parents, up to hWndStop.
+    static BOOL WalkPreTranslateTree(HWND hWndStop, MSG* pMsg);
+    /// Called once the window is gone (after WM_NCDESTROY); windows that own themselves
+    /// delete themselves here.
+    virtual void PostNcDestroy() {}
+
+    // --- relations -------------------------------------------------------------------------------
+    CWnd* GetParent() const;
+    CWnd* SetParent(CWnd* pWndNewParent);
+    CWnd* GetOwner() const;
+    void SetOwner(CWnd* pOwnerWnd);
+    /// The outermost window of the parent chain (the window itself when it is top-level).
+    CWnd* GetTopLevelParent() const;
+    CWnd* GetWindow(UINT nCmd) const;
+    int GetDlgCtrlID() const;
+    int SetDlgCtrlID(int nID);
+    CWnd* GetDlgItem(int nID) const;
+    BOOL IsChild(const CWnd* pWnd) const;
+    static CWnd* GetDesktopWindow();
+
+    // --- state -----------------------------------------------------------------------------------
+    DWORD GetStyle() const;
+    DWORD GetExStyle() const;
+    BOOL ModifyStyle(DWORD dwRemove, DWORD dwAdd, UINT nFlags = 0);
+    BOOL ModifyStyleEx(DWORD dwRemove, DWORD dwAdd, UINT nFlags = 0);
+    BOOL ShowWindow(int nCmdShow);
+    BOOL IsWindowVisible() const;
+    BOOL IsWindowEnabled() const;
+    BOOL EnableWindow(BOOL bEnable = TRUE);
+    BOOL IsIconic() const;
+    BOOL IsZoomed() const;
+    void SetWindowText(LPCTSTR lpszString);
+    int GetWindowText(LPTSTR lpszStringBuf, int nMaxCount) const;
+    void GetWindowText(CString& rString) const;
+    int GetWindowTextLength() const;
+    CString GetClassName() const;
+
+    // --- geometry ----------------------------------------------------------------------------
+    void GetWindowRect(LPRECT lpRect) const;
+    void GetClientRect(LPRECT lpRect) const;
+    void MoveWindow(int x, int y, int nWidth, int nHeight, BOOL bRepaint = TRUE);
+    void MoveWindow(LPCRECT lpRect, BOOL bRepaint = TRUE);
+    BOOL SetWindowPos(const CWnd* pWndInsertAfter, int x, int y, int cx, int cy, UINT nFlags);
+    void ScreenToClient(LPPOINT lpPoint) const;
+    void ScreenToClient(LPRECT lpRect) const;
+    void ClientToScreen(LPPOINT lpPoint) const;
+    void ClientToScreen(LPRECT lpRect) const;
+    void MapWindowPoints(CWnd* pwndTo, LPPOINT lpPoint, UINT nCount) const;
+    void MapWindowPoints(CWnd* pwndTo, LPRECT lpRect) const;
+    void CenterWindow(CWnd* pAlternateOwner = nullptr);
+
+    // --- painting ----------------------------------------------------------------------------
+    void Invalidate(BOOL bErase = TRUE);
+    void InvalidateRect(LPCRECT lpRect, BOOL bErase = TRUE);
+    void ValidateRect(LPCRECT lpRect);
+    /// Sends WM_PAINT at once when part of the window is invalid and the window is visible.
+    void UpdateWindow();
+    /// A region to redraw is not supported here: a non-null prgnUpdate redraws the whole window.
+    BOOL RedrawWindow(LPCRECT lpRectUpdate = nullptr, CRgn* prgnUpdate = nullptr,
+                      UINT flags = RDW_INVALIDATE | RDW_UPDATENOW | RDW_ERASE);
+    BOOL GetUpdateRect(LPRECT lpRect, BOOL bErase = FALSE);
+
+    // --- timers, capture, focus ---------------------------------------------------------------
+    UINT_PTR SetTimer(UINT_PTR nIDEvent, UINT nElapse, TIMERPROC lpfnTimer = nullptr);
+    BOOL KillTimer(UINT_PTR nIDEvent);
+    CWnd* SetCapture();
+    static CWnd* GetCapture();
+    CWnd* SetFocus();
+    static CWnd* GetFocus();
+    static CWnd* GetActiveWindow();
+    CWnd* SetActiveWindow();
+    BOOL SetForegroundWindow();
+    void BringWindowToTop();
+
+    // --- the window's own scroll bars (WS_HSCROLL / WS_VSCROLL) ----------------------------------------
+    // A bar shows while its range exceeds its page; using it sends WM_HSCROLL / WM_VSCROLL,
+    // and its thumb moves only when the window sets the position, except while dragged.
+    BOOL SetScrollInfo(int nBar, LPSCROLLINFO lpScrollInfo, BOOL bRedraw = TRUE);
+    BOOL GetScrollInfo(int nBar, LPSCROLLINFO lpScrollInfo, UINT nMask = SIF_ALL) const;
+    int SetScrollPos(int nBar, int nPos, BOOL bRedraw = TRUE);
+    int GetScrollPos(int nBar) const;
+    void SetScrollRange(int nBar, int nMinPos, int nMaxPos, BOOL bRedraw = TRUE);
+    void GetScrollRange(int nBar, int* lpMinPos, int* lpMaxPos) const;
+    /// Shows or hides the window's own bar (SB_HORZ, SB_VERT, SB_BOTH); the client area shrinks by it.
+    void ShowScrollBar(UINT nBar, BOOL bShow = TRUE);
+
+    // --- modal use --------------------------------------------------------------------------
+    /// Runs a modal loop for this window until EndModalLoop; the owner's top-level window
+    /// is disabled meanwhile. Goes through the modal gateway, so a test responder answers it.
+    virtual int RunModalLoop(DWORD dwFlags = 0);
+    virtual void EndModalLoop(int nResult);
+    /// Whether the modal loop of this window still runs (FALSE after EndModalLoop).
+    virtual BOOL ContinueModal();
+    int MessageBox(LPCTSTR lpszText, LPCTSTR lpszCaption = nullptr, UINT nType = 0);
+
+    // --- handlers the message map macros call (defaults do the default handling) ---------------------
+    int OnCreate(LPCREATESTRUCT) { return static_cast<int>(Default()); }
+    void OnDestroy() { Default(); }
+    void OnNcDestroy();
+    void OnClose() { Default(); }
+    void OnSize(UINT, int, int) { Default(); }
+    void OnMove(int, int) { Default(); }
+    void OnPaint() { Default(); }
+    BOOL OnEraseBkgnd(CDC*) { return static_cast<BOOL>(Default()); }
+    void OnHScroll(UINT, UINT, CScrollBar*) { Default(); }
+    void OnVScroll(UINT, UINT, CScrollBar*) { Default(); }
+    void OnMouseMove(UINT, CPoint) { Default(); }
+    void OnLButtonDown(UINT, CPoint) { Default(); }
+    void OnLButtonUp(UINT, CPoint) { Default(); }
+    void OnLButtonDblClk(UINT, CPoint) { Default(); }
+    void OnRButtonDown(UINT, CPoint) { Default(); }
+    void OnRButtonUp(UINT, CPoint) { Default(); }
+    void OnRButtonDblClk(UINT, CPoint) { Default(); }
+    void OnMButtonDown(UINT, CPoint) { Default(); }
+    void OnMButtonUp(UINT, CPoint) { Default(); }
+    BOOL OnMouseWheel(UINT, short, CPoint) { return static_cast<BOOL>(Default()); }
+    void OnKeyDown(UINT, UINT, UINT) { Default(); }
+    void OnKeyUp(UINT, UINT, UINT) { Default(); }
+    void OnChar(UINT, UINT, UINT) { Default(); }
+    void OnSysKeyDown(UINT, UINT, UINT) { Default(); }
+    void OnContextMenu(CWnd*, CPoint) { Default(); }
+    BOOL OnHelpInfo(HELPINFO*) { return static_cast<BOOL>(Default()); }
+    BOOL OnSetCursor(CWnd*, UINT, UINT) { return static_cast<BOOL>(Default()); }
+    void OnActivate(UINT, CWnd*, BOOL) { Default(); }
+    void OnShowWindow(BOOL, UINT) { Default(); }
+    void OnGetMinMaxInfo(MINMAXINFO*) { Default(); }
+    void OnSysCommand(UINT, LPARAM) { Default(); }
+    void OnTimer(UINT_PTR) { Default(); }
+    BOOL OnCopyData(CWnd*, COPYDATASTRUCT*) { return static_cast<BOOL>(Default()); }
+    void OnCaptureChanged(CWnd*) { Default(); }
+    void OnSetFocus(CWnd*) { Default(); }
+    void OnKillFocus(CWnd*) { Default(); }
+    void OnEnable(BOOL) { Default(); }
+
+    static const platform::MessageMap* GetThisMessageMap();
+    const platform::MessageMap* GetMessageMap() const override;
+
+protected:
+    /// Makes the Qt widget of a new window. The default is the generic window widget with a
+    /// paint surface; controls override it to wrap a Qt control (the platform then watches
+    /// that widget's events through an event filter).
+    virtual QWidget* CreateWidget(const CREATESTRUCT& cs, QWidget* parentWidget);
+    /// Shows a text that WM_SETTEXT stored; the default sets a top-level window's title.
+    virtual void ApplyWindowText(const CString& text);
+    /// The text as the widget holds it now (controls whose text the user edits override it).
+    virtual CString ReadWindowText() const;
+
+    /// Set by EndModalLoop; what RunModalLoop returns.
+    int m_nModalResult = -1;
+
+private:
+    friend platform::WindowData* platform::DataOf(const CWnd* wnd);
+    friend BOOL DestroyWindowNow(CWnd* wnd);
+    void SyncScrollBar(int nBar, bool shown);
+    std::unique_ptr<platform::WindowData> m_data;
+};
+
+// --- free functions on handles (any thread where noted) -------------------------------------------
+/// Runs the message's handler and returns its result. On the user-interface thread at once;
+/// from another thread it blocks until the user-interface thread has handled it (the
+/// user-interface thread answers such sends inside modal loops too). HWND_BROADCAST sends to
+/// every top-level window. A handle that names no window: 0 and ERROR_INVALID_WINDOW_HANDLE.
+PLATFORM_API LRESULT SendMessage(HWND hWnd, UINT message, WPARAM wParam, LPARAM lParam);
+/// Queues the message for the window (any thread). FALSE with ERROR_INVALID_WINDOW_HANDLE
+/// when the handle names no window; a message whose window is destroyed before it is
+/// delivered is dropped. WM_COPYDATA cannot be posted (its record would not outlive the call).
+PLATFORM_API BOOL PostMessage(HWND hWnd, UINT message, WPARAM wParam, LPARAM lParam);
+/// Any thread.
+PLATFORM_API BOOL IsWindow(HWND hWnd);
+/// One id per name for the life of the process (0xC000..0xFFFF); 0 for an empty name. Any thread.
+PLATFORM_API UINT RegisterWindowMessage(LPCTSTR lpString);
+/// The first top-level window whose class name (ignoring case) and title match; a null
+/// argument matches anything.
+PLATFORM_API HWND FindWindow(LPCTSTR lpClassName, LPCTSTR lpWindowName);
+PLATFORM_API BOOL ReleaseCapture();
+PLATFORM_API HWND GetCapture();
+PLATFORM_API BOOL GetCursorPos(LPPOINT lpPoint);
+PLATFORM_API BOOL SetCursorPos(int x, int y);
+/// Down state in the high bit (negative), as the system reports it.
+PLATFORM_API short GetKeyState(int nVirtKey);
+PLATFORM_API short GetAsyncKeyState(int nVirtKey);
+PLATFORM_API int GetSystemMetrics(int nIndex);
+PLATFORM_API DWORD GetSysColor(int nIndex);
+PLATFORM_API DWORD GetMessageTime();
+PLATFORM_API int GetWindowTextA(HWND hWnd, LPTSTR lpString, int nMaxCount);
+PLATFORM_API BOOL SetWindowTextA(HWND hWnd, LPCTSTR lpString);
+#define SendMessageA SendMessage
+#define PostMessageA PostMessage
+#define RegisterWindowMessageA RegisterWindowMessage
+#define FindWindowA FindWindow
+
+/// Registers a window class (style, cursor, background brush) under a generated name.
+PLATFORM_API LPCTSTR AfxRegisterWndClass(UINT nClassStyle, HCURSOR hCursor = nullptr, HBRUSH hbrBackground = nullptr,
+                                         HICON hIcon = nullptr);
+/// Registers a class under a chosen name (as RegisterClass does); FALSE when the name is taken.
+PLATFORM_API BOOL AfxRegisterClass(LPCTSTR lpszClassName, UINT nClassStyle, HCURSOR hCursor = nullptr,
+                                   HBRUSH hbrBackground = nullptr);
+
+constexpr int SM_CXSCREEN = 0;
+constexpr int SM_CYSCREEN = 1;
+constexpr int SM_CXVSCROLL = 2;
+constexpr int SM_CYHSCROLL = 3;
+constexpr int SM_CYCAPTION = 4;
+constexpr int SM_CXBORDER = 5;
+constexpr int SM_CYBORDER = 6;
+constexpr int SM_CXDLGFRAME = 7;
+constexpr int SM_CYDLGFRAME = 8;
+constexpr int SM_CXICON = 11;
+constexpr int SM_CYICON = 12;
+constexpr int SM_CXCURSOR = 13;
+constexpr int SM_CYCURSOR = 14;
+constexpr int SM_CYMENU = 15;
+constexpr int SM_CXFULLSCREEN = 16;
+constexpr int SM_CYFULLSCREEN = 17;
+constexpr int SM_CXFRAME = 32;
+constexpr int SM_CYFRAME = 33;
+constexpr int SM_CXSMICON = 49;
+constexpr int SM_CYSMICON = 50;
+
+constexpr int COLOR_SCROLLBAR = 0;
+constexpr int COLOR_BACKGROUND = 1;
+constexpr int COLOR_WINDOW = 5;
+constexpr int COLOR_WINDOWTEXT = 8;
+constexpr int COLOR_BTNFACE = 15;
+constexpr int COLOR_3DFACE = 15;
+constexpr int COLOR_BTNSHADOW = 16;
+constexpr int COLOR_GRAYTEXT = 17;
+constexpr int COLOR_BTNTEXT = 18;
+constexpr int COLOR_BTNHIGHLIGHT = 20;
+constexpr int COLOR_HIGHLIGHT = 13;
+constexpr int COLOR_HIGHLIGHTTEXT = 14;

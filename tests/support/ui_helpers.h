@@ -1,0 +1,37 @@
+#pragma once
+
+// Driving the user-interface thread from a test: bounded event pumps, commands sent as a
+// click sends them, and pixel-exact image comparison.
+
+#include <chrono>
+#include <functional>
+#include <string>
+
+#include <QImage>
+#include <gtest/gtest.h>
+
+#include "platform/window/wnd.h"
+
+namespace tarvenix::test {
+
+/// Runs the event loop until condition holds or the bound has passed; returns condition().
+/// Deferred deletions are carried out on the way.
+bool PumpUntil(const std::function<bool()>& condition, std::chrono::milliseconds bound = std::chrono::seconds(20));
+
+/// Handles what is queued now (posted messages, timers that are due, deferred deletions).
+void PumpEvents();
+
+/// Sends command id to target as a click on a menu item or tool-bar button does: only
+/// when the update pass shows it enabled (a command without any handler counts as disabled
+/// when autoDisable is set, as frames have it). Returns whether the command was sent.
+bool ClickCommand(CWnd& target, UINT id, bool autoDisable = true);
+
+/// What the window shows, painted now (invalid parts get their WM_PAINT first).
+QImage GrabWindow(CWnd& window);
+
+/// Compares two images pixel by pixel (RGB, alpha ignored). On a difference, reports the
+/// first differing pixel and saves the actual image as test-output/<name>.png at the
+/// repository root.
+::testing::AssertionResult ImagesEqual(const QImage& actual, const QImage& expected, const std::string& name);
+
+}  // namespace tarvenix::test
