@@ -9,6 +9,7 @@
 #include <limits>
 #include <random>
 
+#include "outside/basecore/rdp_except.h"
 #include "outside/basecore/rdp_layer.h"
 #include "tests/support/test_environment.h"
 #include "tests/viewer/core/pyramid_reference.h"
@@ -564,8 +565,6 @@ TEST(TilePyramid, FreeEmptiesAndASecondBuildReplacesTheFirst)
     EXPECT_EQ(pyramid.UsedBytes(), 0);
 }
 
-struct Cancelled {};
-
 // Stops the job at its n-th position report, as the user's stop does.
 class StoppingMeter : public CMeterInfoBase {
 public:
@@ -574,7 +573,7 @@ public:
     void SetPos(double pos) override
     {
         m_last = pos;
-        if (++m_calls == m_stopAt) throw new Cancelled;
+        if (++m_calls == m_stopAt) AfxThrowRDPExcept(RDP_ERROR_CANCEL);
     }
     void SetRange(double low, double high) override { m_low = low, m_high = high; }
     void SetStep(double) override {}
@@ -637,9 +636,9 @@ TEST(TilePyramid, MeterRunsOverAllTilesAndACancelLeavesNoPyramidAndNoHistogram)
         bool cancelled = false;
         try {
             Build(pyramid, storage, layer, 0, -50.0, 50.0, &meter);
-        } catch (Cancelled* e) {
-            delete e;
-            cancelled = true;
+        } catch (CRDPExcept* e) {
+            cancelled = e->GetCode() == RDP_ERROR_CANCEL;
+            e->Delete();
         }
         EXPECT_TRUE(cancelled);
         EXPECT_EQ(pyramid.LevelCount(), 0);
