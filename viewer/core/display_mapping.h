@@ -36,7 +36,7 @@ public:
     DisplayMapping(int typeCode, int component, double minimum, double maximum);
 
     /// Maps `count` consecutive samples (elements of the type) to `out`; unless the mapping
-    /// shows phases, adds one to histogram[value] for each value written.
+    /// shows phases, adds one to histogram[value] for each value written (histogram may be null).
     void MapRow(const void* samples, int count, std::uint8_t* out, std::uint32_t* histogram) const;
 
     /// The display value of one real sample (type codes 1 to 8).
