@@ -31,7 +31,7 @@ struct Layer {
 template <class T>
 Layer MakeLayer(int typeCode, int width, int height, const std::vector<T>& samples)
 {
-    Layer layer{typeCode, width, height, std::int64_t(width) * sizeof(T) + 8, {}};
+    Layer layer{typeCode, width, height, std::int64_t(width * sizeof(T) + 8), {}};
     layer.bytes.assign(std::size_t(layer.rowBytes) * height, 0xEE);
     for (int y = 0; y < height; ++y)
         std::memcpy(layer.bytes.data() + y * layer.rowBytes, samples.data() + std::size_t(y) * width,
