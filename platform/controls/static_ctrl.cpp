@@ -1,0 +1,57 @@
+#include "platform/controls/static_ctrl.h"
+
+#include <QLabel>
+#include <QPixmap>
+
+#include "platform/controls/control_notify.h"
+
+BOOL CStatic::Create(LPCTSTR lpszText, DWORD dwStyle, const RECT& rect, CWnd* pParentWnd, UINT nID)
+{
+    return CWnd::Create(platform::ControlClass("Static"), lpszText, dwStyle, rect, pParentWnd, nID);
+}
+
+QWidget* CStatic::CreateWidget(const CREATESTRUCT& cs, QWidget* parentWidget)
+{
+    const DWORD style = static_cast<DWORD>(cs.style);
+    const DWORD type = style & SS_TYPEMASK;
+    auto* label = new QLabel(parentWidget);
+    label->setFocusPolicy(Qt::NoFocus);
+    label->setTextFormat(Qt::PlainText);
+    switch (type) {
+    case SS_BLACKFRAME:
+    case SS_GRAYFRAME:
+    case SS_WHITEFRAME: label->setFrameStyle(QFrame::Box | QFrame::Plain); break;
+    case SS_ETCHEDFRAME: label->setFrameStyle(QFrame::Box | QFrame::Sunken); break;
+    case SS_ETCHEDHORZ: label->setFrameStyle(QFrame::HLine | QFrame::Sunken); break;
+    case SS_ETCHEDVERT: label->setFrameStyle(QFrame::VLine | QFrame::Sunken); break;
+    case SS_BLACKRECT:
+    case SS_GRAYRECT:
+    case SS_WHITERECT: {
+        label->setAutoFillBackground(true);
+        QPalette palette = label->palette();
+        palette.setColor(QPalette::Window, type == SS_BLACKRECT ? Qt::black : type == SS_GRAYRECT ? Qt::gray : Qt::white);
+        label->setPalette(palette);
+        break;
+    }
+    default:
+        label->setText(QString::fromUtf8(cs.lpszName ? cs.lpszName : ""));
+        label->setAlignment(Qt::AlignTop | (type == SS_CENTER ? Qt::AlignHCenter : type == SS_RIGHT ? Qt::AlignRight : Qt::AlignLeft));
+        label->setWordWrap(type == SS_LEFT || type == SS_CENTER || type == SS_RIGHT);
+        break;
+    }
+    if (style & SS_SUNKEN) label->setFrameStyle(QFrame::Panel | QFrame::Sunken);
+    if (style & SS_CENTERIMAGE) label->setAlignment(Qt::AlignCenter);
+    return label;
+}
+
+void CStatic::ApplyWindowText(const CString& text)
+{
+    const DWORD type = GetStyle() & SS_TYPEMASK;
+    if (auto* label = qobject_cast<QLabel*>(GetWidget()); label && type != SS_BITMAP && type != SS_ICON && type != SS_OWNERDRAW)
+        label->setText(QString::fromUtf8(text.c_str()));
+}
+
+void CStatic::SetBitmap(const QImage& image)
+{
+    if (auto* label = qobject_cast<QLabel*>(GetWidget())) label->setPixmap(QPixmap::fromImage(image));
+}
