@@ -311,7 +311,9 @@ CWnd* CDialog::GetNextDlgTabItem(CWnd* pWndCtl, BOOL bPrevious) const
     std::vector<CWnd*> stops;
     for (CWnd* child = GetWindow(GW_CHILD); child; child = child->GetWindow(GW_HWNDNEXT)) {
         const DWORD style = child->GetStyle();
-        if ((style & WS_TABSTOP) && child->IsWindowVisible() && child->IsWindowEnabled()) stops.push_back(child);
+        // Shown within the dialog (the dialog itself may still be hidden).
+        const bool shown = child->GetWidget() && !child->GetWidget()->isHidden();
+        if ((style & WS_TABSTOP) && shown && child->IsWindowEnabled()) stops.push_back(child);
     }
     if (stops.empty()) return nullptr;
     if (!pWndCtl) return bPrevious ? stops.back() : stops.front();
