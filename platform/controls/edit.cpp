@@ -140,7 +140,14 @@ LRESULT CEdit::WindowProc(UINT message, WPARAM wParam, LPARAM lParam)
     case EM_LIMITTEXT: {
         const int limit = wParam == 0 ? kNoLimit : static_cast<int>(std::min<WPARAM>(wParam, kNoLimit));
         StateOf(widget).limit = limit;
-        if (line) line->setMaxLength(std::min(limit, 32767 * 1024));
+        if (line) {
+            // Qt sets the text again when the limit changes; the caret and selection stay.
+            const int start = line->selectionStart(), length = static_cast<int>(line->selectedText().size());
+            const int cursor = line->cursorPosition();
+            line->setMaxLength(std::min(limit, 32767 * 1024));
+            if (start >= 0 && length > 0) line->setSelection(start, length);
+            else line->setCursorPosition(std::min(cursor, static_cast<int>(line->text().size())));
+        }
         return 0;
     }
     case EM_GETLIMITTEXT: return StateOf(widget).limit;

@@ -11,6 +11,7 @@
 
 #include <QImage>
 
+#include "platform/controls/common_controls.h"
 #include "platform/geometry.h"
 #include "platform/types.h"
 
@@ -30,8 +31,6 @@ constexpr UINT ILD_FOCUS = 0x0004;
 constexpr UINT ILD_SELECTED = 0x0004;
 constexpr UINT ILD_BLEND50 = 0x0004;
 
-constexpr COLORREF CLR_NONE = 0xFFFFFFFF;
-constexpr COLORREF CLR_DEFAULT = 0xFF000000;
 
 class PLATFORM_API CImageList {
 public:

@@ -14,7 +14,10 @@
 #include "platform/controls/control_notify.h"
 #include "platform/controls/edit.h"
 #include "platform/controls/list_controls.h"
+#include "platform/controls/list_ctrl.h"
 #include "platform/controls/progress_ctrl.h"
+#include "platform/controls/spin_button_ctrl.h"
+#include "platform/controls/tree_ctrl.h"
 #include "platform/controls/static_ctrl.h"
 #include "platform/dialogs/data_exchange.h"
 #include "platform/numbers/numbers.h"
@@ -36,6 +39,9 @@ std::map<std::string, ControlFactory, NoCase>& Factories()
         {"ComboBox", [] { return static_cast<CWnd*>(new CComboBox); }},
         {"ListBox", [] { return static_cast<CWnd*>(new CListBox); }},
         {"msctls_progress32", [] { return static_cast<CWnd*>(new CProgressCtrl); }},
+        {"msctls_updown32", [] { return static_cast<CWnd*>(new CSpinButtonCtrl); }},
+        {"SysTreeView32", [] { return static_cast<CWnd*>(new CTreeCtrl); }},
+        {"SysListView32", [] { return static_cast<CWnd*>(new CListCtrl); }},
     };
     return factories;
 }
