@@ -16,7 +16,9 @@
 #include "platform/controls/list_controls.h"
 #include "platform/controls/list_ctrl.h"
 #include "platform/controls/progress_ctrl.h"
+#include "platform/controls/slider_ctrl.h"
 #include "platform/controls/spin_button_ctrl.h"
+#include "platform/controls/tab_ctrl.h"
 #include "platform/controls/tree_ctrl.h"
 #include "platform/controls/static_ctrl.h"
 #include "platform/dialogs/data_exchange.h"
@@ -42,6 +44,8 @@ std::map<std::string, ControlFactory, NoCase>& Factories()
         {"msctls_updown32", [] { return static_cast<CWnd*>(new CSpinButtonCtrl); }},
         {"SysTreeView32", [] { return static_cast<CWnd*>(new CTreeCtrl); }},
         {"SysListView32", [] { return static_cast<CWnd*>(new CListCtrl); }},
+        {"SysTabControl32", [] { return static_cast<CWnd*>(new CTabCtrl); }},
+        {"msctls_trackbar32", [] { return static_cast<CWnd*>(new CSliderCtrl); }},
     };
     return factories;
 }

@@ -7,6 +7,8 @@
 #include <QKeyEvent>
 #include <QLineEdit>
 #include <QListWidget>
+#include <QSlider>
+#include <QTabBar>
 #include <QToolButton>
 #include <QTreeWidget>
 #include <gtest/gtest.h>
@@ -16,7 +18,10 @@
 #include "platform/controls/edit.h"
 #include "platform/controls/list_controls.h"
 #include "platform/controls/list_ctrl.h"
+#include "platform/controls/slider_ctrl.h"
 #include "platform/controls/spin_button_ctrl.h"
+#include "platform/controls/tab_ctrl.h"
+#include "platform/controls/tool_tip_ctrl.h"
 #include "platform/controls/tree_ctrl.h"
 #include "tests/support/ui_helpers.h"
 
@@ -337,6 +342,115 @@ TEST_F(ControlsFixture, CustomDrawSetsACellsBackgroundColour)
     CRect below;
     ASSERT_TRUE(list.GetSubItemRect(2, 1, LVIR_BOUNDS, below));
     EXPECT_NE(image.pixel(QPoint(below.right - 4, below.CenterPoint().y)), qRgb(255, 0, 0));
+}
+
+}  // namespace
+
+namespace {
+
+class TabParent : public ParentWnd {
+public:
+    bool vetoTab = false;
+    std::vector<int> selectionSeen;
+    CTabCtrl* tabs = nullptr;
+    LRESULT WindowProc(UINT message, WPARAM wParam, LPARAM lParam) override
+    {
+        if (message == WM_NOTIFY && reinterpret_cast<NMHDR*>(lParam)->code == TCN_SELCHANGING) {
+            heard.push_back({message, static_cast<int>(wParam), TCN_SELCHANGING});
+            selectionSeen.push_back(tabs->GetCurSel());
+            return vetoTab ? 1 : 0;
+        }
+        return ParentWnd::WindowProc(message, wParam, lParam);
+    }
+};
+
+TEST(CommonControls, TabSelectionCanBeVetoedBeforeItChanges)
+{
+    TabParent parent;
+    ASSERT_TRUE(parent.CreateEx(0, nullptr, "Tabs", WS_OVERLAPPEDWINDOW, CRect(0, 0, 300, 200), nullptr, 0));
+    CTabCtrl tabs;
+    parent.tabs = &tabs;
+    ASSERT_TRUE(tabs.Create(WS_VISIBLE, CRect(5, 5, 205, 105), &parent, 700));
+    for (const char* name : {"Red", "Green", "Blue"}) tabs.InsertItem(tabs.GetItemCount(), name);
+    EXPECT_EQ(tabs.GetCurSel(), 0);
+    EXPECT_EQ(tabs.SetCurSel(2), 0);
+    EXPECT_TRUE(parent.heard.empty());  // the program's selection sends nothing
+
+    auto* bar = tabs.GetWidget()->findChild<QTabBar*>();
+    parent.vetoTab = true;
+    bar->setCurrentIndex(1);  // as a click on the tab does
+    EXPECT_EQ(tabs.GetCurSel(), 2);
+    parent.vetoTab = false;
+    bar->setCurrentIndex(1);
+    EXPECT_EQ(tabs.GetCurSel(), 1);
+    EXPECT_EQ(parent.heard, (std::vector<Heard>{{WM_NOTIFY, 700, TCN_SELCHANGING},
+                                                {WM_NOTIFY, 700, TCN_SELCHANGING},
+                                                {WM_NOTIFY, 700, TCN_SELCHANGE}}));
+    EXPECT_EQ(parent.selectionSeen, (std::vector<int>{2, 2}));  // asked while the old tab is current
+
+    CRect client(0, 0, 200, 100), display = client;
+    tabs.AdjustRect(FALSE, &display);
+    EXPECT_GT(display.top, client.top);
+    EXPECT_LT(display.bottom, client.bottom);
+    tabs.AdjustRect(TRUE, &display);
+    EXPECT_EQ(display, client);
+    CRect first;
+    ASSERT_TRUE(tabs.GetItemRect(0, &first));
+    EXPECT_LT(first.top, display.top + 30);
+    EXPECT_FALSE(tabs.GetItemRect(3, &first));
+}
+
+TEST(CommonControls, ASliderTellsItsParentWhatTheUserDid)
+{
+    ParentWnd parent;
+    ASSERT_TRUE(parent.CreateEx(0, nullptr, "Slider", WS_OVERLAPPEDWINDOW, CRect(0, 0, 300, 200), nullptr, 0));
+    CSliderCtrl slider;
+    ASSERT_TRUE(slider.Create(WS_VISIBLE, CRect(5, 5, 205, 35), &parent, 800));
+    slider.SetRange(0, 359);
+    slider.SetLineSize(1);
+    EXPECT_EQ(slider.SetPageSize(10), 20);
+    slider.SetPos(400);
+    EXPECT_EQ(slider.GetPos(), 359);
+    slider.SetPos(100);
+    EXPECT_TRUE(parent.heard.empty());
+    auto* qslider = static_cast<QSlider*>(slider.GetWidget());
+    qslider->triggerAction(QAbstractSlider::SliderPageStepAdd);
+    qslider->triggerAction(QAbstractSlider::SliderSingleStepSub);
+    EXPECT_EQ(parent.heard, (std::vector<Heard>{{WM_HSCROLL, 800, TB_PAGEDOWN},
+                                                {WM_HSCROLL, 800, TB_ENDTRACK},
+                                                {WM_HSCROLL, 800, TB_LINEUP},
+                                                {WM_HSCROLL, 800, TB_ENDTRACK}}));
+    EXPECT_EQ(slider.GetPos(), 109);
+}
+
+TEST(CommonControls, ToolTipsShowForTheirToolsWhileActive)
+{
+    CWnd owner;
+    ASSERT_TRUE(owner.CreateEx(0, nullptr, "Tips", WS_OVERLAPPEDWINDOW, CRect(0, 0, 300, 200), nullptr, 0));
+    CToolTipCtrl tips;
+    ASSERT_TRUE(tips.Create(&owner));
+    CRect area(10, 10, 50, 30);
+    tips.AddTool(&owner, "Zoom in", &area, 1);
+    EXPECT_EQ(tips.GetToolCount(), 1);
+    const auto move = [&](int x, int y) {
+        MSG msg{owner.GetSafeHwnd(), WM_MOUSEMOVE, 0, MAKELPARAM(static_cast<WORD>(x), static_cast<WORD>(y)), 0, {x, y}};
+        tips.RelayEvent(&msg);
+    };
+    move(20, 20);
+    EXPECT_EQ(tips.GetShownText(), "Zoom in");
+    tips.UpdateTipText("Zoom out", &owner, 1);
+    EXPECT_EQ(tips.GetShownText(), "Zoom out");
+    move(80, 80);
+    EXPECT_EQ(tips.GetShownText(), "");
+    tips.Activate(FALSE);
+    move(20, 20);
+    EXPECT_EQ(tips.GetShownText(), "");
+    tips.Activate(TRUE);
+    move(20, 20);
+    CString text;
+    tips.GetText(text, &owner, 1);
+    EXPECT_EQ(text, "Zoom out");
+    EXPECT_EQ(tips.GetShownText(), "Zoom out");
 }
 
 }  // namespace

@@ -8,6 +8,7 @@
 #include "platform/controls/button.h"
 #include "platform/controls/edit.h"
 #include "platform/controls/list_controls.h"
+#include "platform/controls/slider_ctrl.h"
 #include "platform/controls/static_ctrl.h"
 #include "platform/dialogs/data_exchange.h"
 #include "platform/dialogs/dialog.h"
@@ -21,7 +22,7 @@ namespace {
 constexpr UINT kTemplateId = 30100;
 constexpr int kName = 3001, kCount = 3002, kSize = 3003, kOffset = 3004, kScale = 3005, kRatio = 3006;
 constexpr int kRadioA = 3010, kRadioB = 3011, kRadioC = 3012, kCheck = 3013;
-constexpr int kCombo = 3020, kDropDown = 3021, kList = 3022, kMultiLine = 3023;
+constexpr int kCombo = 3020, kDropDown = 3021, kList = 3022, kMultiLine = 3023, kSlider = 3024;
 
 const platform::DialogControl kControls[] = {
     {"Static", "Name:", IDC_STATIC, 7, 9, 40, 8, SS_LEFT},
@@ -40,6 +41,7 @@ const platform::DialogControl kControls[] = {
     {"ComboBox", "", kDropDown, 130, 90, 60, 60, CBS_DROPDOWN | WS_TABSTOP},
     {"ListBox", "", kList, 7, 95, 60, 30, LBS_NOTIFY | WS_BORDER | WS_TABSTOP},
     {"Edit", "", kMultiLine, 70, 105, 60, 20, ES_MULTILINE | ES_WANTRETURN | WS_BORDER | WS_TABSTOP},
+    {"msctls_trackbar32", "", kSlider, 135, 105, 60, 15, TBS_NOTICKS | WS_TABSTOP},
     {"Button", "OK", IDOK, 195, 7, 50, 14, BS_DEFPUSHBUTTON | WS_TABSTOP},
     {"Button", "Cancel", IDCANCEL, 195, 24, 50, 14, BS_PUSHBUTTON | WS_TABSTOP},
 };
@@ -69,6 +71,7 @@ public:
     int m_comboIndex = 1;
     CString m_dropDown = "typed";
     int m_listIndex = 2;
+    int m_level = 30;
     CEdit m_nameEdit;
     int m_initCalls = 0;
 
@@ -81,6 +84,7 @@ public:
         dropDown->AddString("alpha");
         auto* list = static_cast<CListBox*>(GetDlgItem(kList));
         for (const char* s : {"one", "two", "three"}) list->AddString(s);
+        static_cast<CSliderCtrl*>(GetDlgItem(kSlider))->SetRange(0, 50);
         return CDialog::OnInitDialog();
     }
 
@@ -102,6 +106,7 @@ public:
         DDX_CBIndex(pDX, kCombo, m_comboIndex);
         DDX_CBString(pDX, kDropDown, m_dropDown);
         DDX_LBIndex(pDX, kList, m_listIndex);
+        DDX_Slider(pDX, kSlider, m_level);
     }
 };
 
@@ -175,6 +180,7 @@ TEST_F(DialogFixture, DataExchangeRoundTripsEveryKind)
     EXPECT_EQ(static_cast<CComboBox*>(dlg.GetDlgItem(kCombo))->GetCurSel(), 1);
     EXPECT_EQ(Text(dlg, kDropDown), "typed");
     EXPECT_EQ(static_cast<CListBox*>(dlg.GetDlgItem(kList))->GetCurSel(), 2);
+    EXPECT_EQ(static_cast<CSliderCtrl*>(dlg.GetDlgItem(kSlider))->GetPos(), 30);
     EXPECT_EQ(static_cast<CEdit*>(dlg.GetDlgItem(kName))->GetLimitText(), 8u);  // DDV_MaxChars while loading
 
     // Saving what the user changed.
@@ -189,6 +195,7 @@ TEST_F(DialogFixture, DataExchangeRoundTripsEveryKind)
     static_cast<CComboBox*>(dlg.GetDlgItem(kCombo))->SetCurSel(2);
     SetText(dlg, kDropDown, "alpha");
     static_cast<CListBox*>(dlg.GetDlgItem(kList))->SetCurSel(0);
+    static_cast<CSliderCtrl*>(dlg.GetDlgItem(kSlider))->SetPos(80);  // beyond the range: the top
     ASSERT_TRUE(dlg.UpdateData(TRUE));
     EXPECT_EQ(dlg.m_name, "Other");
     EXPECT_EQ(dlg.m_count, 7);
@@ -202,6 +209,7 @@ TEST_F(DialogFixture, DataExchangeRoundTripsEveryKind)
     EXPECT_EQ(dlg.m_comboIndex, 2);
     EXPECT_EQ(dlg.m_dropDown, "alpha");
     EXPECT_EQ(dlg.m_listIndex, 0);
+    EXPECT_EQ(dlg.m_level, 50);
     EXPECT_TRUE(Responder().Asked().empty());
 }
 
