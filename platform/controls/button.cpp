@@ -59,6 +59,12 @@ QWidget* CButton::CreateWidget(const CREATESTRUCT& cs, QWidget* parentWidget)
         box->setAttribute(Qt::WA_TransparentForMouseEvents);  // clicks reach the controls inside the frame
         return box;
     }
+    if (type == BS_OWNERDRAW) {
+        QWidget* owned = platform::MakeOwnerDrawWidget(hwnd, ODT_BUTTON, parentWidget);
+        QObject::connect(static_cast<QAbstractButton*>(owned), &QAbstractButton::clicked, owned,
+                         [hwnd] { platform::ButtonClicked(hwnd); });
+        return owned;
+    }
     if (IsRadio(type)) {
         auto* radio = new RadioWidget(text, parentWidget);
         radio->setAutoExclusive(false);  // groups follow WS_GROUP, not Qt's parent rule

@@ -5,6 +5,7 @@
 // check themselves and clear the other auto radio buttons of their group (the siblings from
 // the WS_GROUP one up to the next WS_GROUP). The check state lives with the widget.
 
+#include "platform/controls/owner_draw.h"
 #include "platform/window/wnd.h"
 
 constexpr DWORD BS_PUSHBUTTON = 0x0;
@@ -47,6 +48,8 @@ public:
     void SetButtonStyle(UINT nStyle, BOOL bRedraw = TRUE);
     /// A click as the user makes it (BN_CLICKED and the auto behaviours).
     void Click();
+    /// Draws a BS_OWNERDRAW button whose parent did not draw it (see owner_draw.h).
+    virtual void DrawItem(LPDRAWITEMSTRUCT) {}
 
     LRESULT WindowProc(UINT message, WPARAM wParam, LPARAM lParam) override;
 

@@ -1,6 +1,11 @@
 #include "platform/controls/image_list.h"
 
+#include <vector>
+
 #include <QPainter>
+
+#include "platform/gdi/dc.h"
+#include "platform/gdi/gdi_objects.h"
 
 BOOL CImageList::Create(int cx, int cy, UINT nFlags, int nInitial, int)
 {
@@ -108,4 +113,56 @@ QImage CImageList::GetImage(int nImage) const
 {
     if (nImage < 0 || nImage >= GetImageCount()) return {};
     return m_images[static_cast<std::size_t>(nImage)];
+}
+
+int CImageList::Add(CBitmap* pbmImage, COLORREF crMask)
+{
+    if (!pbmImage || !pbmImage->GetSafeHandle()) return -1;
+    // The bitmap's pixels, read through a memory DC that holds it for a moment.
+    const HDC dc = CreateCompatibleDC(nullptr);
+    if (!dc) return -1;
+    const HGDIOBJ previous = SelectObject(dc, pbmImage->GetSafeHandle());
+    const QImage picture = GetDCImage(dc);
+    SelectObject(dc, previous);
+    DeleteDC(dc);
+    return Add(picture, crMask);
+}
+
+BOOL CImageList::Draw(CDC* pDC, int nImage, POINT pt, UINT nStyle) const
+{
+    if (!pDC || !pDC->GetSafeHdc() || nImage < 0 || nImage >= GetImageCount()) return FALSE;
+    const QImage& image = m_images[static_cast<std::size_t>(nImage)];
+    if (m_background != CLR_NONE && !(nStyle & ILD_TRANSPARENT)) {
+        const CRect cell(pt.x, pt.y, pt.x + m_cx, pt.y + m_cy);
+        pDC->FillSolidRect(&cell, m_background);
+    }
+    // The classic masked copy: AND with a mask (white where transparent) clears the opaque
+    // pixels, then OR puts the picture (black where transparent) into them.
+    std::vector<std::uint32_t> mask(static_cast<std::size_t>(m_cx) * static_cast<std::size_t>(m_cy));
+    std::vector<std::uint32_t> colour(mask.size());
+    for (int y = 0; y < m_cy; ++y) {
+        const auto* row = reinterpret_cast<const QRgb*>(image.constScanLine(y));
+        for (int x = 0; x < m_cx; ++x) {
+            const std::size_t i = static_cast<std::size_t>(y) * static_cast<std::size_t>(m_cx) + static_cast<std::size_t>(x);
+            const bool opaque = qAlpha(row[x]) >= 128;
+            mask[i] = opaque ? 0xFF000000u : 0xFFFFFFFFu;
+            colour[i] = opaque ? (row[x] | 0xFF000000u) : 0xFF000000u;
+        }
+    }
+    const HDC target = pDC->GetSafeHdc();
+    BOOL ok = TRUE;
+    for (const auto& [bits, rop] : {std::pair{&mask, SRCAND}, std::pair{&colour, SRCPAINT}}) {
+        const HBITMAP bitmap = CreateBitmap(m_cx, m_cy, 1, 32, bits->data());
+        const HDC source = CreateCompatibleDC(target);
+        if (!bitmap || !source) {
+            ok = FALSE;
+        } else {
+            const HGDIOBJ previous = SelectObject(source, reinterpret_cast<HGDIOBJ>(bitmap));
+            ok &= ::BitBlt(target, pt.x, pt.y, m_cx, m_cy, source, 0, 0, rop);
+            SelectObject(source, previous);
+        }
+        if (source) DeleteDC(source);
+        if (bitmap) DeleteObject(reinterpret_cast<HGDIOBJ>(bitmap));
+    }
+    return ok;
 }

@@ -4,8 +4,8 @@
 // come from a bitmap strip cut into cx-wide cells; with ILC_MASK, pixels of the mask colour
 // become transparent. Images are kept as 32-bit ARGB pictures.
 //
-// Bitmaps are given as QImage until the drawing layer's bitmap objects are on hand; Draw
-// paints with a QPainter (a device context's painter).
+// Bitmaps come as the drawing layer's bitmap objects or as QImage; Draw paints on a device
+// context or with a QPainter.
 
 #include <vector>
 
@@ -16,6 +16,8 @@
 #include "platform/types.h"
 
 class QPainter;
+class CBitmap;
+class CDC;
 
 constexpr UINT ILC_MASK = 0x0001;
 constexpr UINT ILC_COLOR = 0x0000;
@@ -47,6 +49,8 @@ public:
     /// crMask are transparent when the list has a mask. Returns the index of the first image
     /// added, -1 on failure.
     int Add(const QImage& bitmap, COLORREF crMask);
+    /// The same from a bitmap object of the drawing layer.
+    int Add(CBitmap* pbmImage, COLORREF crMask);
     /// Adds one picture that carries its own transparency (an icon), scaled to the cell size.
     int Add(const QImage& icon);
     /// Replaces image nImage with the first cell of the bitmap (mask colour as for Add).
@@ -62,6 +66,8 @@ public:
 
     /// Draws image nImage with its top-left at pt. ILD_TRANSPARENT ignores the background colour.
     BOOL Draw(QPainter& painter, int nImage, POINT pt, UINT nStyle) const;
+    /// The same on a device context: masked pixels leave what the DC shows.
+    BOOL Draw(CDC* pDC, int nImage, POINT pt, UINT nStyle) const;
     /// Image nImage as stored (ARGB32; transparent where masked). Null for a bad index.
     QImage GetImage(int nImage) const;
 

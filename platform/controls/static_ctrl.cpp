@@ -14,6 +14,7 @@ QWidget* CStatic::CreateWidget(const CREATESTRUCT& cs, QWidget* parentWidget)
 {
     const DWORD style = static_cast<DWORD>(cs.style);
     const DWORD type = style & SS_TYPEMASK;
+    if (type == SS_OWNERDRAW) return platform::MakeOwnerDrawWidget(m_hWnd, ODT_STATIC, parentWidget);
     auto* label = new QLabel(parentWidget);
     label->setFocusPolicy(Qt::NoFocus);
     label->setTextFormat(Qt::PlainText);

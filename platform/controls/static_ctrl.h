@@ -4,6 +4,7 @@
 
 #include <QImage>
 
+#include "platform/controls/owner_draw.h"
 #include "platform/window/wnd.h"
 
 constexpr DWORD SS_LEFT = 0x00;
@@ -36,6 +37,8 @@ public:
     BOOL Create(LPCTSTR lpszText, DWORD dwStyle, const RECT& rect, CWnd* pParentWnd, UINT nID = 0xFFFF);
     /// The picture of an SS_BITMAP static.
     void SetBitmap(const QImage& image);
+    /// Draws an SS_OWNERDRAW static whose parent did not draw it (see owner_draw.h).
+    virtual void DrawItem(LPDRAWITEMSTRUCT) {}
 
 protected:
     QWidget* CreateWidget(const CREATESTRUCT& cs, QWidget* parentWidget) override;

@@ -86,3 +86,39 @@ TEST(ImageList, ReplaceRemoveAndBadInput)
 }
 
 }  // namespace
+
+#include "platform/gdi/dc.h"
+#include "platform/gdi/gdi_objects.h"
+
+namespace {
+
+TEST(ImageList, DrawsOnADeviceContextWithTheMaskTransparent)
+{
+    CImageList list;
+    ASSERT_TRUE(list.Create(4, 4, ILC_COLOR24 | ILC_MASK, 2, 2));
+    // The strip as a bitmap object of the drawing layer.
+    const QImage strip = Strip();
+    std::vector<std::uint32_t> bits(32);
+    for (int y = 0; y < 4; ++y)
+        for (int x = 0; x < 8; ++x) bits[static_cast<std::size_t>(y * 8 + x)] = strip.pixel(x, y);
+    CBitmap bitmap;
+    ASSERT_TRUE(bitmap.CreateBitmap(8, 4, 1, 32, bits.data()));
+    EXPECT_EQ(list.Add(&bitmap, RGB(255, 0, 255)), 0);
+    ASSERT_EQ(list.GetImageCount(), 2);
+
+    QImage canvas = Canvas(Qt::green);
+    const HDC dc = CreateImageDC(&canvas);
+    ASSERT_NE(dc, nullptr);
+    EXPECT_TRUE(list.Draw(CDC::FromHandle(dc), 0, CPoint(1, 1), ILD_TRANSPARENT));
+    EXPECT_TRUE(list.Draw(CDC::FromHandle(dc), 1, CPoint(5, 5), ILD_NORMAL));
+    DeleteDC(dc);
+    EXPECT_EQ(canvas.pixel(1, 1), qRgb(0, 255, 0));  // masked: the canvas shows through
+    EXPECT_EQ(canvas.pixel(2, 1), qRgb(255, 0, 0));
+    EXPECT_EQ(canvas.pixel(6, 8), qRgb(0, 255, 0));
+    EXPECT_EQ(canvas.pixel(5, 8), qRgb(0, 0, 255));
+    EXPECT_EQ(canvas.pixel(8, 8), qRgb(0, 0, 255));
+    EXPECT_EQ(canvas.pixel(9, 9), qRgb(0, 255, 0));
+    EXPECT_EQ(canvas.pixel(0, 0), qRgb(0, 255, 0));
+}
+
+}  // namespace

@@ -20,9 +20,11 @@
 #include "platform/controls/list_ctrl.h"
 #include "platform/controls/slider_ctrl.h"
 #include "platform/controls/spin_button_ctrl.h"
+#include "platform/controls/static_ctrl.h"
 #include "platform/controls/tab_ctrl.h"
 #include "platform/controls/tool_tip_ctrl.h"
 #include "platform/controls/tree_ctrl.h"
+#include "platform/gdi/dc.h"
 #include "tests/support/ui_helpers.h"
 
 namespace {
@@ -451,6 +453,51 @@ TEST(CommonControls, ToolTipsShowForTheirToolsWhileActive)
     tips.GetText(text, &owner, 1);
     EXPECT_EQ(text, "Zoom out");
     EXPECT_EQ(tips.GetShownText(), "Zoom out");
+}
+
+}  // namespace
+
+namespace {
+
+class DrawingParent : public CWnd {
+public:
+    int drawn = 0;
+    UINT lastType = 0;
+    LRESULT WindowProc(UINT message, WPARAM wParam, LPARAM lParam) override
+    {
+        if (message == WM_DRAWITEM && wParam == 901) {
+            auto* item = reinterpret_cast<LPDRAWITEMSTRUCT>(lParam);
+            ++drawn;
+            lastType = item->CtlType;
+            CDC::FromHandle(item->hDC)->FillSolidRect(&item->rcItem, RGB(255, 0, 0));
+            return TRUE;
+        }
+        return CWnd::WindowProc(message, wParam, lParam);
+    }
+};
+
+class BlueStatic : public CStatic {
+public:
+    void DrawItem(LPDRAWITEMSTRUCT item) override { CDC::FromHandle(item->hDC)->FillSolidRect(&item->rcItem, RGB(0, 0, 255)); }
+};
+
+TEST(CommonControls, OwnerDrawnControlsAreDrawnByTheirParentOrElseByTheirClass)
+{
+    DrawingParent parent;
+    ASSERT_TRUE(parent.CreateEx(0, nullptr, "Owner draw", WS_OVERLAPPEDWINDOW, CRect(0, 0, 200, 100), nullptr, 0));
+    parent.ShowWindow(SW_SHOW);
+    CButton button;
+    ASSERT_TRUE(button.Create("Colour", BS_OWNERDRAW | WS_VISIBLE, CRect(5, 5, 65, 30), &parent, 901));
+    BlueStatic swatch;
+    ASSERT_TRUE(swatch.Create("", SS_OWNERDRAW | WS_VISIBLE, CRect(70, 5, 100, 30), &parent, 902));
+
+    const QImage buttonImage = tarvenix::test::GrabWindow(button);
+    EXPECT_GE(parent.drawn, 1);
+    EXPECT_EQ(parent.lastType, ODT_BUTTON);
+    EXPECT_EQ(buttonImage.pixel(30, 12), qRgb(255, 0, 0));
+    const QImage swatchImage = tarvenix::test::GrabWindow(swatch);
+    EXPECT_EQ(swatchImage.pixel(15, 12), qRgb(0, 0, 255));  // the parent left it to the class
+
 }
 
 }  // namespace
