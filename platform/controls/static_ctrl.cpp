@@ -1,9 +1,52 @@
 #include "platform/controls/static_ctrl.h"
 
 #include <QLabel>
+#include <QMouseEvent>
+#include <QPainter>
 #include <QPixmap>
 
 #include "platform/controls/control_notify.h"
+
+namespace {
+
+// A label that asks for its colours as it paints and tells a click (SS_NOTIFY).
+class StaticWidget : public QLabel {
+public:
+    StaticWidget(HWND hwnd, QWidget* parent) : QLabel(parent), m_hwnd(hwnd) {}
+
+protected:
+    void paintEvent(QPaintEvent* event) override
+    {
+        if (CWnd* wnd = CWnd::FromHandle(m_hwnd)) {
+            COLORREF text = 0, back = 0;
+            bool transparent = false;
+            QPalette colours = palette();
+            if (platform::AskControlColours(wnd, CTLCOLOR_STATIC, text, back, transparent)) {
+                colours.setColor(QPalette::WindowText, QColor(GetRValue(text), GetGValue(text), GetBValue(text)));
+                if (!transparent) {
+                    QPainter painter(this);
+                    painter.fillRect(rect(), QColor(GetRValue(back), GetGValue(back), GetBValue(back)));
+                }
+            }
+            if (colours != palette()) setPalette(colours);
+        }
+        QLabel::paintEvent(event);
+    }
+
+    void mouseReleaseEvent(QMouseEvent* event) override
+    {
+        const HWND hwnd = m_hwnd;
+        QLabel::mouseReleaseEvent(event);
+        CWnd* wnd = CWnd::FromHandle(hwnd);
+        if (wnd && event->button() == Qt::LeftButton && (wnd->GetStyle() & SS_NOTIFY) && rect().contains(event->position().toPoint()))
+            platform::NotifyParentCommand(wnd, STN_CLICKED);
+    }
+
+private:
+    HWND m_hwnd;
+};
+
+}  // namespace
 
 BOOL CStatic::Create(LPCTSTR lpszText, DWORD dwStyle, const RECT& rect, CWnd* pParentWnd, UINT nID)
 {
@@ -15,7 +58,7 @@ QWidget* CStatic::CreateWidget(const CREATESTRUCT& cs, QWidget* parentWidget)
     const DWORD style = static_cast<DWORD>(cs.style);
     const DWORD type = style & SS_TYPEMASK;
     if (type == SS_OWNERDRAW) return platform::MakeOwnerDrawWidget(m_hWnd, ODT_STATIC, parentWidget);
-    auto* label = new QLabel(parentWidget);
+    auto* label = new StaticWidget(m_hWnd, parentWidget);
     label->setFocusPolicy(Qt::NoFocus);
     label->setTextFormat(Qt::PlainText);
     switch (type) {

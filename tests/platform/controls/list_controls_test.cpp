@@ -132,3 +132,61 @@ TEST(ControlNotifications, AReflectedNotificationStaysWithTheControlAndFocusChan
 }
 
 }  // namespace
+
+#include <QMouseEvent>
+#include <QApplication>
+#include <QWidget>
+
+#include "platform/controls/static_ctrl.h"
+#include "platform/gdi/dc.h"
+#include "tests/support/ui_helpers.h"
+
+namespace {
+
+// A link-like static: takes its own click and picks its own text colour.
+class LinkStatic : public CStatic {
+public:
+    int clicked = 0;
+
+protected:
+    void OnClicked() { ++clicked; }
+    HBRUSH CtlColor(CDC* pDC, UINT)
+    {
+        pDC->SetTextColor(RGB(0, 0, 238));
+        pDC->SetBkColor(RGB(255, 255, 0));
+        return reinterpret_cast<HBRUSH>(static_cast<std::uintptr_t>(1));
+    }
+    DECLARE_MESSAGE_MAP()
+};
+
+BEGIN_MESSAGE_MAP(LinkStatic, CStatic)
+    ON_CONTROL_REFLECT(STN_CLICKED, OnClicked)
+    ON_WM_CTLCOLOR_REFLECT()
+END_MESSAGE_MAP()
+
+TEST(ControlNotifications, AStaticTakesItsOwnClickAndColoursThroughReflection)
+{
+    RecordingParent parent;
+    ASSERT_TRUE(parent.CreateEx(0, nullptr, "Link", WS_OVERLAPPEDWINDOW, CRect(0, 0, 300, 200), nullptr, 0));
+    parent.ShowWindow(SW_SHOW);
+    LinkStatic link;
+    ASSERT_TRUE(link.Create("Link", SS_NOTIFY | WS_VISIBLE, CRect(5, 5, 105, 25), &parent, 30));
+    QWidget* widget = link.GetWidget();
+    QMouseEvent press(QEvent::MouseButtonPress, QPointF(5, 5), widget->mapToGlobal(QPointF(5, 5)), Qt::LeftButton,
+                      Qt::LeftButton, Qt::NoModifier);
+    QMouseEvent release(QEvent::MouseButtonRelease, QPointF(5, 5), widget->mapToGlobal(QPointF(5, 5)), Qt::LeftButton,
+                        Qt::NoButton, Qt::NoModifier);
+    QApplication::sendEvent(static_cast<QObject*>(widget), &press);
+    QApplication::sendEvent(static_cast<QObject*>(widget), &release);
+    EXPECT_EQ(link.clicked, 1);
+    EXPECT_TRUE(parent.codes.empty());
+
+    const QImage image = tarvenix::test::GrabWindow(link);
+    EXPECT_EQ(image.pixel(90, 15), qRgb(255, 255, 0));  // the background it asked for
+    bool blueText = false;
+    for (int y = 0; y < image.height(); ++y)
+        for (int x = 0; x < 40; ++x) blueText |= image.pixel(x, y) == qRgb(0, 0, 238);
+    EXPECT_TRUE(blueText);
+}
+
+}  // namespace
