@@ -1,0 +1,460 @@
+#include "platform/controls/tree_ctrl.h"
+
+#include <QHeaderView>
+#include <QLineEdit>
+#include <QMouseEvent>
+#include <QPixmap>
+#include <QTreeWidget>
+
+#include "platform/controls/control_notify.h"
+#include "platform/controls/image_list.h"
+
+namespace {
+
+constexpr int kDataRole = Qt::UserRole + 1;
+constexpr int kImageRole = Qt::UserRole + 2;
+constexpr int kSelectedImageRole = Qt::UserRole + 3;
+
+TVITEM ItemRecord(QTreeWidgetItem* item)
+{
+    TVITEM record{};
+    record.mask = TVIF_HANDLE | TVIF_PARAM | TVIF_STATE;
+    record.hItem = CTreeCtrl::HandleOf(item);
+    if (item) {
+        record.lParam = static_cast<LPARAM>(item->data(0, kDataRole).value<qulonglong>());
+        record.state = (item->isExpanded() ? TVIS_EXPANDED : 0u) | (item->isSelected() ? TVIS_SELECTED : 0u);
+        record.stateMask = TVIS_EXPANDED | TVIS_SELECTED;
+        record.iImage = item->data(0, kImageRole).toInt();
+        record.iSelectedImage = item->data(0, kSelectedImageRole).toInt();
+    }
+    return record;
+}
+
+class TreeWidget : public QTreeWidget {
+public:
+    TreeWidget(HWND hwnd, QWidget* parent) : QTreeWidget(parent), m_hwnd(hwnd)
+    {
+        setHeaderHidden(true);
+        setColumnCount(1);
+        setAnimated(false);
+        setFocusPolicy(Qt::StrongFocus);
+        setSelectionMode(QAbstractItemView::SingleSelection);
+        connect(this, &QTreeWidget::currentItemChanged, this, [this](QTreeWidgetItem* now, QTreeWidgetItem* before) {
+            NMTREEVIEW change{};
+            change.action = quiet ? TVC_UNKNOWN : TVC_BYMOUSE;
+            change.itemOld = ItemRecord(before);
+            change.itemNew = ItemRecord(now);
+            Notify(change.hdr, TVN_SELCHANGED);
+        });
+        connect(this, &QTreeWidget::itemExpanded, this, [this](QTreeWidgetItem* item) { Expanded(item, true); });
+        connect(this, &QTreeWidget::itemCollapsed, this, [this](QTreeWidgetItem* item) { Expanded(item, false); });
+    }
+
+    CImageList* images = nullptr;
+    bool quiet = false;
+
+    void ApplyImages(QTreeWidgetItem* item)
+    {
+        if (!images) return;
+        const int index = item->isSelected() ? item->data(0, kSelectedImageRole).toInt() : item->data(0, kImageRole).toInt();
+        const QImage image = images->GetImage(index);
+        item->setIcon(0, image.isNull() ? QIcon() : QIcon(QPixmap::fromImage(image)));
+    }
+
+    LRESULT Notify(NMHDR& header, UINT code)
+    {
+        CWnd* wnd = CWnd::FromHandle(m_hwnd);
+        return wnd ? platform::NotifyParent(wnd, header, code) : 0;
+    }
+
+protected:
+    void Expanded(QTreeWidgetItem* item, bool expanded)
+    {
+        if (quiet) return;
+        NMTREEVIEW change{};
+        change.action = expanded ? TVE_EXPAND : TVE_COLLAPSE;
+        change.itemNew = ItemRecord(item);
+        // The record shows the state before the change.
+        change.itemNew.state = expanded ? change.itemNew.state & ~TVIS_EXPANDED : change.itemNew.state | TVIS_EXPANDED;
+        const HWND hwnd = m_hwnd;
+        if (Notify(change.hdr, TVN_ITEMEXPANDING) != 0) {
+            if (!IsWindow(hwnd)) return;
+            quiet = true;  // vetoed: back as it was
+            item->setExpanded(!expanded);
+            quiet = false;
+            return;
+        }
+        if (!IsWindow(hwnd)) return;
+        change.itemNew = ItemRecord(item);
+        Notify(change.hdr, TVN_ITEMEXPANDED);
+    }
+
+    bool edit(const QModelIndex& index, EditTrigger trigger, QEvent* event) override
+    {
+        if (!(editTriggers() & trigger) && trigger != AllEditTriggers) return false;
+        QTreeWidgetItem* item = itemFromIndex(index);
+        if (!item) return false;
+        const HWND hwnd = m_hwnd;
+        CWnd* wnd = CWnd::FromHandle(hwnd);
+        if (!wnd || !(wnd->GetStyle() & TVS_EDITLABELS)) return false;
+        NMTVDISPINFO info{};
+        QByteArray text = item->text(0).toUtf8();
+        info.item = ItemRecord(item);
+        info.item.mask |= TVIF_TEXT;
+        info.item.pszText = text.data();
+        if (Notify(info.hdr, TVN_BEGINLABELEDIT) != 0 || !IsWindow(hwnd)) return false;
+        m_committed = false;
+        m_editing = item;
+        return QTreeWidget::edit(index, trigger, event);
+    }
+
+    void commitData(QWidget* editor) override
+    {
+        auto* line = qobject_cast<QLineEdit*>(editor);
+        if (!line || !m_editing) return;
+        m_committed = true;
+        QByteArray text = line->text().toUtf8();
+        NMTVDISPINFO info{};
+        info.item = ItemRecord(m_editing);
+        info.item.mask |= TVIF_TEXT;
+        info.item.pszText = text.data();
+        info.item.cchTextMax = static_cast<int>(text.size());
+        // The parent keeps the new label by answering TRUE.
+        if (Notify(info.hdr, TVN_ENDLABELEDIT) != 0 && m_editing) m_editing->setText(0, line->text());
+    }
+
+    void closeEditor(QWidget* editor, QAbstractItemDelegate::EndEditHint hint) override
+    {
+        if (!m_committed && m_editing) {
+            NMTVDISPINFO info{};
+            info.item = ItemRecord(m_editing);
+            info.item.pszText = nullptr;  // cancelled
+            Notify(info.hdr, TVN_ENDLABELEDIT);
+        }
+        m_committed = false;
+        m_editing = nullptr;
+        QTreeWidget::closeEditor(editor, hint);
+    }
+
+    void mouseReleaseEvent(QMouseEvent* event) override
+    {
+        const HWND hwnd = m_hwnd;
+        QTreeWidget::mouseReleaseEvent(event);
+        if (!IsWindow(hwnd)) return;
+        NMHDR header{};
+        if (event->button() == Qt::LeftButton) Notify(header, NM_CLICK);
+        else if (event->button() == Qt::RightButton) Notify(header, NM_RCLICK);
+    }
+
+    void mouseDoubleClickEvent(QMouseEvent* event) override
+    {
+        const HWND hwnd = m_hwnd;
+        QTreeWidget::mouseDoubleClickEvent(event);
+        if (!IsWindow(hwnd)) return;
+        NMHDR header{};
+        if (event->button() == Qt::LeftButton) Notify(header, NM_DBLCLK);
+    }
+
+private:
+    HWND m_hwnd;
+    bool m_committed = false;
+    QTreeWidgetItem* m_editing = nullptr;
+};
+
+TreeWidget* TreeOf(const CWnd* wnd) { return dynamic_cast<TreeWidget*>(wnd->GetWidget()); }
+
+struct Quiet {
+    TreeWidget* tree;
+    bool before;
+    explicit Quiet(TreeWidget* t) : tree(t), before(t->quiet) { tree->quiet = true; }
+    ~Quiet() { tree->quiet = before; }
+};
+
+}  // namespace
+
+BOOL CTreeCtrl::Create(DWORD dwStyle, const RECT& rect, CWnd* pParentWnd, UINT nID)
+{
+    return CWnd::Create(platform::ControlClass("SysTreeView32"), nullptr, dwStyle, rect, pParentWnd, nID);
+}
+
+QWidget* CTreeCtrl::CreateWidget(const CREATESTRUCT& cs, QWidget* parentWidget)
+{
+    const DWORD style = static_cast<DWORD>(cs.style);
+    auto* tree = new TreeWidget(m_hWnd, parentWidget);
+    tree->setRootIsDecorated(style & TVS_LINESATROOT);
+    tree->setItemsExpandable(true);
+    tree->setEditTriggers((style & TVS_EDITLABELS) ? QAbstractItemView::SelectedClicked | QAbstractItemView::EditKeyPressed
+                                                   : QAbstractItemView::NoEditTriggers);
+    tree->setFrameShape((style & WS_BORDER) || (cs.dwExStyle & WS_EX_CLIENTEDGE) ? QFrame::StyledPanel : QFrame::NoFrame);
+    return tree;
+}
+
+HTREEITEM CTreeCtrl::InsertItem(LPCTSTR lpszItem, HTREEITEM hParent, HTREEITEM hInsertAfter)
+{
+    return InsertItem(lpszItem, 0, 0, hParent, hInsertAfter);
+}
+
+HTREEITEM CTreeCtrl::InsertItem(LPCTSTR lpszItem, int nImage, int nSelectedImage, HTREEITEM hParent, HTREEITEM hInsertAfter)
+{
+    TreeWidget* tree = TreeOf(this);
+    if (!tree) return nullptr;
+    const Quiet quiet(tree);
+    QTreeWidgetItem* parent = hParent == TVI_ROOT || !hParent ? tree->invisibleRootItem() : ItemOf(hParent);
+    const QString text = QString::fromUtf8(lpszItem ? lpszItem : "");
+    int index = parent->childCount();
+    if (hInsertAfter == TVI_FIRST) {
+        index = 0;
+    } else if (hInsertAfter == TVI_SORT) {
+        index = 0;
+        while (index < parent->childCount() && QString::compare(parent->child(index)->text(0), text, Qt::CaseInsensitive) <= 0)
+            ++index;
+    } else if (hInsertAfter != TVI_LAST && hInsertAfter) {
+        const int after = parent->indexOfChild(ItemOf(hInsertAfter));
+        if (after >= 0) index = after + 1;
+    }
+    auto* item = new QTreeWidgetItem;
+    item->setText(0, text);
+    item->setData(0, kImageRole, nImage);
+    item->setData(0, kSelectedImageRole, nSelectedImage);
+    item->setData(0, kDataRole, QVariant::fromValue<qulonglong>(0));
+    if (GetStyle() & TVS_EDITLABELS) item->setFlags(item->flags() | Qt::ItemIsEditable);
+    parent->insertChild(index, item);
+    tree->ApplyImages(item);
+    return HandleOf(item);
+}
+
+BOOL CTreeCtrl::DeleteItem(HTREEITEM hItem)
+{
+    TreeWidget* tree = TreeOf(this);
+    if (!tree || !hItem) return FALSE;
+    if (hItem == TVI_ROOT) return DeleteAllItems();
+    QTreeWidgetItem* item = ItemOf(hItem);
+    const bool selected = tree->currentItem() == item || (tree->currentItem() && [&] {
+        for (QTreeWidgetItem* up = tree->currentItem()->parent(); up; up = up->parent())
+            if (up == item) return true;
+        return false;
+    }());
+    if (!selected) {
+        const Quiet quiet(tree);
+        delete item;
+        return TRUE;
+    }
+    delete item;  // the selection moves on, and the parent hears about it
+    return TRUE;
+}
+
+BOOL CTreeCtrl::DeleteAllItems()
+{
+    TreeWidget* tree = TreeOf(this);
+    if (!tree) return FALSE;
+    tree->clear();
+    return TRUE;
+}
+
+UINT CTreeCtrl::GetCount() const
+{
+    TreeWidget* tree = TreeOf(this);
+    if (!tree) return 0;
+    UINT count = 0;
+    for (QTreeWidgetItemIterator it(tree); *it; ++it) ++count;
+    return count;
+}
+
+HTREEITEM CTreeCtrl::GetRootItem() const
+{
+    TreeWidget* tree = TreeOf(this);
+    return tree && tree->topLevelItemCount() > 0 ? HandleOf(tree->topLevelItem(0)) : nullptr;
+}
+
+HTREEITEM CTreeCtrl::GetChildItem(HTREEITEM hItem) const
+{
+    TreeWidget* tree = TreeOf(this);
+    if (!tree) return nullptr;
+    QTreeWidgetItem* item = hItem == TVI_ROOT || !hItem ? tree->invisibleRootItem() : ItemOf(hItem);
+    return item->childCount() > 0 ? HandleOf(item->child(0)) : nullptr;
+}
+
+namespace {
+QTreeWidgetItem* ParentOrRoot(QTreeWidgetItem* item, QTreeWidget* tree)
+{
+    return item->parent() ? item->parent() : tree->invisibleRootItem();
+}
+}  // namespace
+
+HTREEITEM CTreeCtrl::GetNextSiblingItem(HTREEITEM hItem) const
+{
+    TreeWidget* tree = TreeOf(this);
+    if (!tree || !hItem) return nullptr;
+    QTreeWidgetItem* parent = ParentOrRoot(ItemOf(hItem), tree);
+    const int index = parent->indexOfChild(ItemOf(hItem));
+    return index >= 0 && index + 1 < parent->childCount() ? HandleOf(parent->child(index + 1)) : nullptr;
+}
+
+HTREEITEM CTreeCtrl::GetPrevSiblingItem(HTREEITEM hItem) const
+{
+    TreeWidget* tree = TreeOf(this);
+    if (!tree || !hItem) return nullptr;
+    QTreeWidgetItem* parent = ParentOrRoot(ItemOf(hItem), tree);
+    const int index = parent->indexOfChild(ItemOf(hItem));
+    return index > 0 ? HandleOf(parent->child(index - 1)) : nullptr;
+}
+
+HTREEITEM CTreeCtrl::GetParentItem(HTREEITEM hItem) const
+{
+    return hItem && hItem != TVI_ROOT ? HandleOf(ItemOf(hItem)->parent()) : nullptr;
+}
+
+HTREEITEM CTreeCtrl::GetNextItem(HTREEITEM hItem, UINT nCode) const
+{
+    switch (nCode) {
+    case TVGN_ROOT: return GetRootItem();
+    case TVGN_NEXT: return GetNextSiblingItem(hItem);
+    case TVGN_PREVIOUS: return GetPrevSiblingItem(hItem);
+    case TVGN_PARENT: return GetParentItem(hItem);
+    case TVGN_CHILD: return GetChildItem(hItem);
+    case TVGN_CARET: return GetSelectedItem();
+    default: return nullptr;
+    }
+}
+
+HTREEITEM CTreeCtrl::GetSelectedItem() const
+{
+    TreeWidget* tree = TreeOf(this);
+    return tree ? HandleOf(tree->currentItem()) : nullptr;
+}
+
+BOOL CTreeCtrl::ItemHasChildren(HTREEITEM hItem) const { return hItem && ItemOf(hItem)->childCount() > 0; }
+
+CString CTreeCtrl::GetItemText(HTREEITEM hItem) const
+{
+    return hItem ? CString(ItemOf(hItem)->text(0).toUtf8().constData()) : CString();
+}
+
+BOOL CTreeCtrl::SetItemText(HTREEITEM hItem, LPCTSTR lpszItem)
+{
+    if (!hItem) return FALSE;
+    ItemOf(hItem)->setText(0, QString::fromUtf8(lpszItem ? lpszItem : ""));
+    return TRUE;
+}
+
+DWORD_PTR CTreeCtrl::GetItemData(HTREEITEM hItem) const
+{
+    return hItem ? ItemOf(hItem)->data(0, kDataRole).value<qulonglong>() : 0;
+}
+
+BOOL CTreeCtrl::SetItemData(HTREEITEM hItem, DWORD_PTR dwData)
+{
+    if (!hItem) return FALSE;
+    ItemOf(hItem)->setData(0, kDataRole, QVariant::fromValue<qulonglong>(dwData));
+    return TRUE;
+}
+
+BOOL CTreeCtrl::GetItemImage(HTREEITEM hItem, int& nImage, int& nSelectedImage) const
+{
+    if (!hItem) return FALSE;
+    nImage = ItemOf(hItem)->data(0, kImageRole).toInt();
+    nSelectedImage = ItemOf(hItem)->data(0, kSelectedImageRole).toInt();
+    return TRUE;
+}
+
+BOOL CTreeCtrl::SetItemImage(HTREEITEM hItem, int nImage, int nSelectedImage)
+{
+    TreeWidget* tree = TreeOf(this);
+    if (!tree || !hItem) return FALSE;
+    ItemOf(hItem)->setData(0, kImageRole, nImage);
+    ItemOf(hItem)->setData(0, kSelectedImageRole, nSelectedImage);
+    tree->ApplyImages(ItemOf(hItem));
+    return TRUE;
+}
+
+UINT CTreeCtrl::GetItemState(HTREEITEM hItem, UINT nStateMask) const
+{
+    return hItem ? ItemRecord(ItemOf(hItem)).state & nStateMask : 0;
+}
+
+BOOL CTreeCtrl::Expand(HTREEITEM hItem, UINT nCode)
+{
+    TreeWidget* tree = TreeOf(this);
+    if (!tree || !hItem) return FALSE;
+    const Quiet quiet(tree);
+    QTreeWidgetItem* item = ItemOf(hItem);
+    switch (nCode & 0x3) {
+    case TVE_EXPAND: item->setExpanded(true); break;
+    case TVE_COLLAPSE: item->setExpanded(false); break;
+    case TVE_TOGGLE: item->setExpanded(!item->isExpanded()); break;
+    default: return FALSE;
+    }
+    return TRUE;
+}
+
+BOOL CTreeCtrl::SelectItem(HTREEITEM hItem)
+{
+    TreeWidget* tree = TreeOf(this);
+    if (!tree) return FALSE;
+    const Quiet quiet(tree);
+    QTreeWidgetItem* previous = tree->currentItem();
+    tree->setCurrentItem(hItem ? ItemOf(hItem) : nullptr);
+    if (!hItem) tree->clearSelection();
+    if (previous) tree->ApplyImages(previous);
+    if (hItem) tree->ApplyImages(ItemOf(hItem));
+    return TRUE;
+}
+
+BOOL CTreeCtrl::EnsureVisible(HTREEITEM hItem)
+{
+    TreeWidget* tree = TreeOf(this);
+    if (!tree || !hItem) return FALSE;
+    const Quiet quiet(tree);
+    for (QTreeWidgetItem* up = ItemOf(hItem)->parent(); up; up = up->parent()) up->setExpanded(true);
+    tree->scrollToItem(ItemOf(hItem));
+    return TRUE;
+}
+
+BOOL CTreeCtrl::EditLabel(HTREEITEM hItem)
+{
+    TreeWidget* tree = TreeOf(this);
+    if (!tree || !hItem || !(GetStyle() & TVS_EDITLABELS)) return FALSE;
+    tree->editItem(ItemOf(hItem), 0);
+    return TRUE;
+}
+
+CImageList* CTreeCtrl::SetImageList(CImageList* pImageList, int nImageListType)
+{
+    TreeWidget* tree = TreeOf(this);
+    if (!tree || nImageListType != static_cast<int>(TVSIL_NORMAL)) return nullptr;
+    CImageList* previous = tree->images;
+    tree->images = pImageList;
+    int cx = 16, cy = 16;
+    if (pImageList && pImageList->GetIconSize(cx, cy)) tree->setIconSize(QSize(cx, cy));
+    for (QTreeWidgetItemIterator it(tree); *it; ++it) {
+        if (pImageList) tree->ApplyImages(*it);
+        else (*it)->setIcon(0, QIcon());
+    }
+    return previous;
+}
+
+CImageList* CTreeCtrl::GetImageList(UINT nImageList) const
+{
+    TreeWidget* tree = TreeOf(this);
+    return tree && nImageList == TVSIL_NORMAL ? tree->images : nullptr;
+}
+
+BOOL CTreeCtrl::SortChildren(HTREEITEM hItem)
+{
+    TreeWidget* tree = TreeOf(this);
+    if (!tree) return FALSE;
+    QTreeWidgetItem* item = hItem == TVI_ROOT || !hItem ? tree->invisibleRootItem() : ItemOf(hItem);
+    item->sortChildren(0, Qt::AscendingOrder);
+    return TRUE;
+}
+
+BOOL CTreeCtrl::GetItemRect(HTREEITEM hItem, LPRECT lpRect, BOOL) const
+{
+    TreeWidget* tree = TreeOf(this);
+    if (!tree || !hItem || !lpRect) return FALSE;
+    const QRect rect = tree->visualItemRect(ItemOf(hItem));
+    if (!rect.isValid()) return FALSE;
+    const QPoint origin = tree->viewport()->mapTo(tree, rect.topLeft());
+    *lpRect = RECT{origin.x(), origin.y(), origin.x() + rect.width(), origin.y() + rect.height()};
+    return TRUE;
+}

@@ -1,0 +1,57 @@
+#include "platform/dialogs/dialog_template.h"
+
+#include <QFont>
+#include <QFontMetrics>
+
+#include "platform/resource_chain.h"
+
+namespace platform {
+namespace {
+
+ResourceChain<DialogTemplate>& Chain()
+{
+    static ResourceChain<DialogTemplate> chain;
+    return chain;
+}
+
+int MulDiv(int value, int numerator, int denominator)
+{
+    const long long product = static_cast<long long>(value) * numerator;
+    // Rounded half away from zero, as the system's MulDiv does.
+    return static_cast<int>(product >= 0 ? (product + denominator / 2) / denominator
+                                         : (product - denominator / 2) / denominator);
+}
+
+}  // namespace
+
+void RegisterDialogTemplates(const char* module, std::span<const DialogTemplate> templates)
+{
+    Chain().Register(module, templates);
+}
+
+void UnregisterDialogTemplates(const char* module) { Chain().Unregister(module); }
+
+const DialogTemplate* FindDialogTemplate(UINT id) { return Chain().Find(id); }
+
+QFont DialogFont(const char* face, int pointSize)
+{
+    QFont font(face && *face ? QString::fromUtf8(face) : QStringLiteral("MS Shell Dlg"));
+    font.setPointSize(pointSize > 0 ? pointSize : 8);
+    return font;
+}
+
+CSize DialogBaseUnits(const QFont& font)
+{
+    const QFontMetrics metrics(font);
+    // The average width of the 52 letters, rounded: the usual base-unit rule.
+    const int letters = metrics.horizontalAdvance(QStringLiteral("ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz"));
+    return CSize(std::max((letters / 26 + 1) / 2, 1), std::max(metrics.height(), 1));
+}
+
+CRect DialogUnitsToPixels(const CRect& units, CSize base)
+{
+    return CRect(MulDiv(units.left, base.cx, 4), MulDiv(units.top, base.cy, 8), MulDiv(units.right, base.cx, 4),
+                 MulDiv(units.bottom, base.cy, 8));
+}
+
+}  // namespace platform
