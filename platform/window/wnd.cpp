@@ -456,6 +456,10 @@ BOOL CWnd::CreateEx(DWORD dwExStyle, LPCTSTR lpszClassName, LPCTSTR lpszWindowNa
         });
     }
     if (m_hWnd) return FALSE;
+    if (!qobject_cast<QApplication*>(QCoreApplication::instance())) {
+        SetLastError(ERROR_INVALID_FUNCTION);  // no windows before the application exists
+        return FALSE;
+    }
     CREATESTRUCT cs{lpParam,
                     nullptr,
                     nIDorHMenu,
