@@ -90,8 +90,17 @@ struct FontObj : GdiObject {
     static constexpr Kind kKind = Kind::Font;
     FontObj() : GdiObject(kKind) {}
     LOGFONT log{};
-    QFont qfont;
+    /// The matched font, made on first use: the font system needs the application object,
+    /// which creating DCs and stock objects must not.
+    QFont Font() const;
+
+private:
+    mutable std::once_flag m_once;
+    mutable std::optional<QFont> m_font;
 };
+
+/// True when fonts can be used (an application object exists).
+bool FontsAvailable();
 
 struct PaletteObj : GdiObject {
     static constexpr Kind kKind = Kind::Palette;

@@ -157,10 +157,10 @@ void RecordText(DcObj& dc, MetaOp op, POINT logical, const RECT* rect, UINT opti
     }
     r.options = options;
     r.text = std::move(text);
-    const QFontMetrics fm(CurrentFont(dc));
-    if (op == MetaOp::DrawText) {
+    if (op == MetaOp::DrawText || !FontsAvailable()) {
         dc.recording->Extend(r.rect);
     } else {
+        const QFontMetrics fm(CurrentFont(dc));
         const int w = fm.horizontalAdvance(QString::fromUtf8(r.text.c_str())), h = fm.ascent() + fm.descent();
         const POINT p = r.pts[0];
         dc.recording->Extend({p.x - w, p.y - h, p.x + w, p.y + h});
@@ -452,7 +452,8 @@ std::string MakeSvg(const MetaFileData& mf)
         }
         case MetaOp::TextOut:
         case MetaOp::ExtTextOut: {
-            const QFont f = r.font ? r.font->qfont : QFont();
+            if (!FontsAvailable()) break;
+            const QFont f = r.font ? r.font->Font() : QFont();
             const QFontMetrics fm(f);
             if (r.op == MetaOp::ExtTextOut && r.hasRect && (r.options & ETO_OPAQUE))
                 out << "<rect x=\"" << r.rect.left << "\" y=\"" << r.rect.top << "\" width=\"" << (r.rect.right - r.rect.left)
@@ -465,7 +466,8 @@ std::string MakeSvg(const MetaFileData& mf)
             break;
         }
         case MetaOp::DrawText: {
-            const QFont f = r.font ? r.font->qfont : QFont();
+            if (!FontsAvailable()) break;
+            const QFont f = r.font ? r.font->Font() : QFont();
             const QFontMetrics fm(f);
             const int lineHeight = fm.ascent() + fm.descent();
             const QStringList lines = DrawTextLines(f, r.text, r.rect.right - r.rect.left, r.options);

@@ -1,6 +1,7 @@
 #include <cstring>
 
 #include <QFontMetrics>
+#include <QGuiApplication>
 
 #include "platform/gdi/dc.h"
 #include "platform/gdi/dib_format.h"
@@ -14,37 +15,48 @@ std::shared_ptr<FontObj> MakeFont(const LOGFONT& log)
     auto f = std::make_shared<FontObj>();
     f->log = log;
     f->log.lfFaceName[LF_FACESIZE - 1] = 0;
-    QFont q;
-    QString face = QString::fromUtf8(f->log.lfFaceName);
-    const int family = log.lfPitchAndFamily & 0xF0;
-    const bool fixed = (log.lfPitchAndFamily & 0x03) == FIXED_PITCH || family == FF_MODERN;
-    q.setStyleHint(fixed ? QFont::Monospace : family == FF_ROMAN ? QFont::Serif : QFont::SansSerif);
-    if (face.isEmpty()) face = fixed ? QStringLiteral("Monospace") : QStringLiteral("Sans Serif");
-    q.setFamilies({face});
-    int weight = log.lfWeight <= 0 ? FW_NORMAL : std::min<LONG>(log.lfWeight, 1000);
-    q.setWeight(static_cast<QFont::Weight>(std::clamp(weight, 1, 1000)));
-    q.setItalic(log.lfItalic != 0);
-    q.setUnderline(log.lfUnderline != 0);
-    q.setStrikeOut(log.lfStrikeOut != 0);
-    if (log.lfQuality == NONANTIALIASED_QUALITY) q.setStyleStrategy(QFont::NoAntialias);
-    q.setKerning(false);
-    // A negative height is the character (em) height, a positive one the cell height
-    // (ascent plus descent), zero a default cell of 16.
-    const int height = log.lfHeight == 0 ? 16 : std::min(std::abs(log.lfHeight), 4000);
-    if (log.lfHeight < 0) {
-        q.setPixelSize(std::max(1, height));
-    } else {
-        q.setPixelSize(std::max(1, height));
-        const int cell = QFontMetrics(q).height();
-        if (cell > 0 && cell != height) q.setPixelSize(std::max(1, height * height / cell));
-        if (QFontMetrics(q).height() > height && q.pixelSize() > 1) q.setPixelSize(q.pixelSize() - 1);
-    }
-    if (log.lfWidth > 0) {
-        const int natural = QFontMetrics(q).averageCharWidth();
-        if (natural > 0) q.setStretch(std::clamp(int(log.lfWidth * 100 / natural), 1, 4000));
-    }
-    f->qfont = q;
     return f;
+}
+
+bool FontsAvailable()
+{
+    return qobject_cast<QGuiApplication*>(QCoreApplication::instance()) != nullptr;
+}
+
+QFont FontObj::Font() const
+{
+    std::call_once(m_once, [this] {
+        if (!FontsAvailable()) return;
+        QFont q;
+        QString face = QString::fromUtf8(log.lfFaceName);
+        const int family = log.lfPitchAndFamily & 0xF0;
+        const bool fixed = (log.lfPitchAndFamily & 0x03) == FIXED_PITCH || family == FF_MODERN;
+        q.setStyleHint(fixed ? QFont::Monospace : family == FF_ROMAN ? QFont::Serif : QFont::SansSerif);
+        if (face.isEmpty()) face = fixed ? QStringLiteral("Monospace") : QStringLiteral("Sans Serif");
+        q.setFamilies({face});
+        const int weight = log.lfWeight <= 0 ? FW_NORMAL : std::min<LONG>(log.lfWeight, 1000);
+        q.setWeight(static_cast<QFont::Weight>(std::clamp(weight, 1, 1000)));
+        q.setItalic(log.lfItalic != 0);
+        q.setUnderline(log.lfUnderline != 0);
+        q.setStrikeOut(log.lfStrikeOut != 0);
+        if (log.lfQuality == NONANTIALIASED_QUALITY) q.setStyleStrategy(QFont::NoAntialias);
+        q.setKerning(false);
+        // A negative height is the character (em) height, a positive one the cell height
+        // (ascent plus descent), zero a default cell of 16.
+        const int height = log.lfHeight == 0 ? 16 : std::min(std::abs(log.lfHeight), 4000);
+        q.setPixelSize(std::max(1, height));
+        if (log.lfHeight >= 0) {
+            const int cell = QFontMetrics(q).height();
+            if (cell > 0 && cell != height) q.setPixelSize(std::max(1, height * height / cell));
+            if (QFontMetrics(q).height() > height && q.pixelSize() > 1) q.setPixelSize(q.pixelSize() - 1);
+        }
+        if (log.lfWidth > 0) {
+            const int natural = QFontMetrics(q).averageCharWidth();
+            if (natural > 0) q.setStretch(std::clamp(int(log.lfWidth * 100 / natural), 1, 4000));
+        }
+        m_font = q;
+    });
+    return m_font ? *m_font : QFont();
 }
 
 namespace {

@@ -57,17 +57,19 @@ inline std::uint32_t Blend(std::uint32_t d, std::uint32_t c, std::uint32_t a)
 
 QFont CurrentFont(const DcObj& dc)
 {
-    return dc.st.font ? dc.st.font->qfont : QFont();
+    return dc.st.font ? dc.st.font->Font() : QFont();
 }
 
 SIZE TextExtent(const DcObj& dc, const QString& text)
 {
+    if (!FontsAvailable()) return {0, 0};
     const QFontMetrics fm(CurrentFont(dc));
     return {fm.horizontalAdvance(text), fm.ascent() + fm.descent()};
 }
 
 void DrawTextLine(DcObj& dc, int x, int y, UINT align, const QString& text, const RECT* clip, bool opaqueCell)
 {
+    if (!FontsAvailable()) return;
     const QFont font = CurrentFont(dc);
     const QFontMetrics fm(font);
     const int width = fm.horizontalAdvance(text), ascent = fm.ascent(), height = ascent + fm.descent();
@@ -167,7 +169,7 @@ BOOL TextOut(HDC h, int x, int y, LPCSTR text, int length)
 BOOL GetTextExtentPoint32(HDC h, LPCSTR text, int length, SIZE* size)
 {
     auto dc = FindDc(h);
-    if (!dc || !size || length < 0 || (length > 0 && !text)) return FALSE;
+    if (!dc || !size || length < 0 || (length > 0 && !text) || !FontsAvailable()) return FALSE;
     *size = TextExtent(*dc, Decode(text, length));
     return TRUE;
 }
@@ -175,7 +177,7 @@ BOOL GetTextExtentPoint32(HDC h, LPCSTR text, int length, SIZE* size)
 BOOL GetTextMetrics(HDC h, TEXTMETRIC* tm)
 {
     auto dc = FindDc(h);
-    if (!dc || !tm) return FALSE;
+    if (!dc || !tm || !FontsAvailable()) return FALSE;
     const QFont f = CurrentFont(*dc);
     const QFontMetrics fm(f);
     *tm = TEXTMETRIC{};
@@ -267,6 +269,7 @@ QStringList LayoutLines(const QFontMetrics& fm, QString text, int width, UINT fo
 namespace platform::gdi {
 QStringList DrawTextLines(const QFont& font, const std::string& text, int width, UINT format)
 {
+    if (!FontsAvailable()) return {};
     return LayoutLines(QFontMetrics(font), Decode(text.data(), int(text.size())), width, format);
 }
 }  // namespace platform::gdi
@@ -274,7 +277,7 @@ QStringList DrawTextLines(const QFont& font, const std::string& text, int width,
 int DrawText(HDC h, LPCSTR text, int length, RECT* rect, UINT format)
 {
     auto dc = FindDc(h);
-    if (!dc || !rect || (!text && length != 0)) return 0;
+    if (!dc || !rect || (!text && length != 0) || !FontsAvailable()) return 0;
     const int n = Length(text, length);
     const QFontMetrics fm(CurrentFont(*dc));
     const int lineHeight = fm.ascent() + fm.descent();
