@@ -1,22 +1,13 @@
 #include "platform/string_table.h"
 
-#include <algorithm>
-#include <mutex>
-#include <string>
-#include <vector>
+#include "platform/resource_chain.h"
 
 namespace platform {
 namespace {
 
-struct Table {
-    std::string module;
-    std::span<const StringEntry> entries;
-};
-
-std::mutex g_mutex;
-std::vector<Table>& Chain()
+ResourceChain<StringEntry>& Strings()
 {
-    static std::vector<Table> chain;
+    static ResourceChain<StringEntry> chain;
     return chain;
 }
 
@@ -24,29 +15,17 @@ std::vector<Table>& Chain()
 
 void RegisterStringTable(const char* module, std::span<const StringEntry> entries)
 {
-    std::lock_guard lock(g_mutex);
-    Chain().push_back({module, entries});
+    Strings().Register(module, entries);
 }
 
-void UnregisterStringTable(const char* module)
-{
-    std::lock_guard lock(g_mutex);
-    auto& chain = Chain();
-    chain.erase(std::remove_if(chain.begin(), chain.end(), [&](const Table& t) { return t.module == module; }),
-                chain.end());
-}
+void UnregisterStringTable(const char* module) { Strings().Unregister(module); }
 
 bool FindString(UINT id, CString& text)
 {
-    std::lock_guard lock(g_mutex);
-    const auto& chain = Chain();
-    for (auto t = chain.rbegin(); t != chain.rend(); ++t)
-        for (const StringEntry& e : t->entries)
-            if (e.id == id) {
-                text = e.text;
-                return true;
-            }
-    return false;
+    const StringEntry* e = Strings().Find(id);
+    if (!e) return false;
+    text = e->text;
+    return true;
 }
 
 }  // namespace platform
