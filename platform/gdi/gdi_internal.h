@@ -141,9 +141,9 @@ struct BitmapObj : GdiObject {
     DWORD masks[3] = {0, 0, 0};
     std::ptrdiff_t stride = 0;  // bytes of one stored row
     std::vector<RGBQUAD> colors;
-    QImage image;                       // 32-bit pixels
-    std::vector<std::uint8_t> raw;      // 8-, 16- and 24-bit stored rows
-    std::uint8_t* bits = nullptr;       // first stored row
+    QImage image;                   // 32-bit pixels
+    std::vector<std::uint8_t> raw;  // 8-, 16- and 24-bit stored rows
+    std::uint8_t* bits = nullptr;   // first stored row
     std::atomic<DcObj*> selectedIn{nullptr};
 
     /// Picture rows of a 32-bit bitmap; invalid for other depths.
@@ -154,17 +154,14 @@ struct BitmapObj : GdiObject {
         return {bits + (height - 1) * stride, -stride, width, height};
     }
     /// Stored bytes of picture row y (0 = top).
-    const std::uint8_t* PictureRow(int y) const
-    {
-        return bits + (topDown ? y : height - 1 - y) * stride;
-    }
+    const std::uint8_t* PictureRow(int y) const { return bits + (topDown ? y : height - 1 - y) * stride; }
     std::uint8_t* PictureRow(int y) { return bits + (topDown ? y : height - 1 - y) * stride; }
 };
 
 /// Reads rows of a device-independent bitmap (or a bitmap's stored rows) as 32-bit pixels.
 struct DibLayout {
     int width = 0;
-    int height = 0;            // number of stored rows
+    int height = 0;  // number of stored rows
     bool topDown = false;
     int bitCount = 32;
     DWORD compression = BI_RGB;

@@ -64,12 +64,12 @@ namespace {
 const std::uint8_t* HatchRows(int hatch)
 {
     static const std::uint8_t rows[6][8] = {
-        {0xFF, 0, 0, 0, 0, 0, 0, 0},                          // HS_HORIZONTAL
-        {0x80, 0x80, 0x80, 0x80, 0x80, 0x80, 0x80, 0x80},     // HS_VERTICAL
-        {0x80, 0x40, 0x20, 0x10, 0x08, 0x04, 0x02, 0x01},     // HS_FDIAGONAL
-        {0x01, 0x02, 0x04, 0x08, 0x10, 0x20, 0x40, 0x80},     // HS_BDIAGONAL
-        {0xFF, 0x80, 0x80, 0x80, 0x80, 0x80, 0x80, 0x80},     // HS_CROSS
-        {0x81, 0x42, 0x24, 0x18, 0x18, 0x24, 0x42, 0x81}};    // HS_DIAGCROSS
+        {0xFF, 0, 0, 0, 0, 0, 0, 0},                        // HS_HORIZONTAL
+        {0x80, 0x80, 0x80, 0x80, 0x80, 0x80, 0x80, 0x80},   // HS_VERTICAL
+        {0x80, 0x40, 0x20, 0x10, 0x08, 0x04, 0x02, 0x01},   // HS_FDIAGONAL
+        {0x01, 0x02, 0x04, 0x08, 0x10, 0x20, 0x40, 0x80},   // HS_BDIAGONAL
+        {0xFF, 0x80, 0x80, 0x80, 0x80, 0x80, 0x80, 0x80},   // HS_CROSS
+        {0x81, 0x42, 0x24, 0x18, 0x18, 0x24, 0x42, 0x81}};  // HS_DIAGCROSS
     return rows[hatch];
 }
 
@@ -109,8 +109,8 @@ HPEN ExtCreatePen(DWORD style, DWORD width, const LOGBRUSH* brush, DWORD, const 
     if (!brush) return nullptr;
     const COLORREF colour = brush->lbStyle == BS_NULL ? 0 : brush->lbColor;
     const int s = brush->lbStyle == BS_NULL ? PS_NULL : static_cast<int>(style & PS_STYLE_MASK);
-    return CreatePen((static_cast<int>(style) & ~PS_STYLE_MASK) | s, static_cast<int>(std::min<DWORD>(width, 10000)),
-                     colour);
+    return CreatePen((static_cast<int>(style) & ~PS_STYLE_MASK) | s,
+                     static_cast<int>(std::min<DWORD>(width, 10000)), colour);
 }
 
 HBRUSH CreateSolidBrush(COLORREF color)
@@ -176,18 +176,24 @@ HBRUSH CreateBrushIndirect(const LOGBRUSH* log)
 {
     if (!log) return nullptr;
     switch (log->lbStyle) {
-    case BS_SOLID: return CreateSolidBrush(log->lbColor);
-    case BS_NULL: return reinterpret_cast<HBRUSH>(GetStockObject(NULL_BRUSH));
-    case BS_HATCHED: return CreateHatchBrush(static_cast<int>(log->lbHatch), log->lbColor);
-    case BS_PATTERN: return CreatePatternBrush(reinterpret_cast<HBITMAP>(log->lbHatch));
-    case BS_DIBPATTERNPT: return CreateDIBPatternBrushPt(reinterpret_cast<const void*>(log->lbHatch), log->lbColor);
-    default: return nullptr;
+        case BS_SOLID:
+            return CreateSolidBrush(log->lbColor);
+        case BS_NULL:
+            return reinterpret_cast<HBRUSH>(GetStockObject(NULL_BRUSH));
+        case BS_HATCHED:
+            return CreateHatchBrush(static_cast<int>(log->lbHatch), log->lbColor);
+        case BS_PATTERN:
+            return CreatePatternBrush(reinterpret_cast<HBITMAP>(log->lbHatch));
+        case BS_DIBPATTERNPT:
+            return CreateDIBPatternBrushPt(reinterpret_cast<const void*>(log->lbHatch), log->lbColor);
+        default:
+            return nullptr;
     }
 }
 
-HFONT CreateFont(int height, int width, int escapement, int orientation, int weight, DWORD italic, DWORD underline,
-                 DWORD strikeOut, DWORD charSet, DWORD outPrecision, DWORD clipPrecision, DWORD quality,
-                 DWORD pitchAndFamily, LPCSTR face)
+HFONT CreateFont(int height, int width, int escapement, int orientation, int weight, DWORD italic,
+                 DWORD underline, DWORD strikeOut, DWORD charSet, DWORD outPrecision, DWORD clipPrecision,
+                 DWORD quality, DWORD pitchAndFamily, LPCSTR face)
 {
     LOGFONT lf{};
     lf.lfHeight = height;
@@ -251,7 +257,8 @@ UINT GetNearestPaletteIndex(HPALETTE palette, COLORREF c)
     long bestDist = -1;
     for (UINT i = 0; i < p->entries.size(); ++i) {
         const PALETTEENTRY& e = p->entries[i];
-        const long dr = long(GetRValue(c)) - e.peRed, dg = long(GetGValue(c)) - e.peGreen, db = long(GetBValue(c)) - e.peBlue;
+        const long dr = long(GetRValue(c)) - e.peRed, dg = long(GetGValue(c)) - e.peGreen,
+                   db = long(GetBValue(c)) - e.peBlue;
         const long d = dr * dr + dg * dg + db * db;
         if (bestDist < 0 || d < bestDist) {
             bestDist = d;
@@ -285,7 +292,8 @@ BOOL CPen::CreatePen(int style, int width, COLORREF color)
 }
 BOOL CPen::CreatePen(int style, int width, const LOGBRUSH* brush, int styleCount, const DWORD* styles)
 {
-    return Hold(*this, ::ExtCreatePen(DWORD(style), DWORD(std::max(0, width)), brush, DWORD(std::max(0, styleCount)), styles));
+    return Hold(*this, ::ExtCreatePen(DWORD(style), DWORD(std::max(0, width)), brush,
+                                      DWORD(std::max(0, styleCount)), styles));
 }
 BOOL CPen::CreatePenIndirect(const LOGPEN* log)
 {
@@ -321,12 +329,13 @@ CFont* CFont::FromHandle(HFONT h)
 {
     return GdiFromHandle<CFont>(static_cast<HGDIOBJ>(static_cast<void*>(h)), kFontTag);
 }
-BOOL CFont::CreateFont(int height, int width, int escapement, int orientation, int weight, BYTE italic, BYTE underline,
-                       BYTE strikeOut, BYTE charSet, BYTE outPrecision, BYTE clipPrecision, BYTE quality,
-                       BYTE pitchAndFamily, LPCTSTR face)
+BOOL CFont::CreateFont(int height, int width, int escapement, int orientation, int weight, BYTE italic,
+                       BYTE underline, BYTE strikeOut, BYTE charSet, BYTE outPrecision, BYTE clipPrecision,
+                       BYTE quality, BYTE pitchAndFamily, LPCTSTR face)
 {
-    return Hold(*this, ::CreateFont(height, width, escapement, orientation, weight, italic, underline, strikeOut, charSet,
-                                    outPrecision, clipPrecision, quality, pitchAndFamily, face));
+    return Hold(*this,
+                ::CreateFont(height, width, escapement, orientation, weight, italic, underline, strikeOut,
+                             charSet, outPrecision, clipPrecision, quality, pitchAndFamily, face));
 }
 BOOL CFont::CreateFontIndirect(const LOGFONT* log)
 {
