@@ -20,6 +20,7 @@
 #include "outside/basecore/math_helpers.h"
 #include "outside/basecore/meter_info.h"
 #include "outside/basecore/tags.h"
+#include "platform/gdi/region.h"
 #include "platform/last_error.h"
 
 using namespace layerfile;
@@ -783,6 +784,17 @@ int CRDPLayer::CalcHistRgn(const SpanList& region, int bins, DWORD* counters, in
     const SampleRows src{m_rows.data(), m_width, m_height, m_type};
     const std::uint64_t n = ComputeHistogram(src, ClipSpans(region, m_width, m_height), range, bins, counters);
     return static_cast<int>(std::min<std::uint64_t>(n, std::numeric_limits<int>::max()));
+}
+
+int CRDPLayer::CalcHistRgn(HRGN region, int bins, DWORD* counters, int bytes) const
+{
+    if (!IsOpen()) return Fail(ERROR_INVALID_HANDLE, "", "no layer is open") ? 0 : -1;
+    const platform::SpanRegion pixels = GetRgnSpans(region).ClipToRect(RECT{0, 0, m_width, m_height});
+    SpanList spans;
+    for (const platform::RegionBand band : pixels.Bands())
+        for (int y = band.top; y < band.bottom; ++y)
+            for (const platform::Span& s : band.spans) spans.push_back({y, s.x0, s.x1});
+    return CalcHistRgn(spans, bins, counters, bytes);
 }
 
 void* CRDPLayer::GetTag(int id) const

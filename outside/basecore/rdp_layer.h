@@ -139,6 +139,8 @@ public:
     int CalcHist(const RECT* rect, int bins, DWORD* counters, int bytes) const;
     /// The same over the samples of a region given as horizontal spans.
     int CalcHistRgn(const SpanList& region, int bins, DWORD* counters, int bytes) const;
+    /// The same over the samples of a region (parts outside the layer are ignored).
+    int CalcHistRgn(HRGN region, int bins, DWORD* counters, int bytes) const;
 
     BOOL IsComplex() const;
     BOOL IsFloatType() const;

@@ -44,13 +44,14 @@ inline std::uint32_t Widen(std::uint32_t v, int bits)
 
 bool IsPlain32(const DibLayout& l)
 {
-    return l.bitCount == 32 &&
-           (l.compression == BI_RGB || (l.masks[0] == 0xFF0000 && l.masks[1] == 0xFF00 && l.masks[2] == 0xFF));
+    return l.bitCount == 32 && (l.compression == BI_RGB ||
+                                (l.masks[0] == 0xFF0000 && l.masks[1] == 0xFF00 && l.masks[2] == 0xFF));
 }
 
 void Masks16(const DibLayout& l, DWORD out[3])
 {
-    if (l.compression == BI_BITFIELDS) std::memcpy(out, l.masks, sizeof(DWORD) * 3);
+    if (l.compression == BI_BITFIELDS)
+        std::memcpy(out, l.masks, sizeof(DWORD) * 3);
     else {
         out[0] = 0x7C00;
         out[1] = 0x03E0;
@@ -64,128 +65,138 @@ void ConvertRow(const DibLayout& l, const std::uint8_t* row, int x, int count, s
 {
     auto lookup = [&](unsigned index) { return index < unsigned(l.paletteSize) ? l.palette[index] : 0u; };
     switch (l.bitCount) {
-    case 32:
-        if (IsPlain32(l)) {
-            const auto* p = reinterpret_cast<const std::uint32_t*>(row) + x;
-            for (int i = 0; i < count; ++i) out[i] = p[i] & 0x00FFFFFFu;
-        } else {
-            const Channel r = ChannelOf(l.masks[0]), g = ChannelOf(l.masks[1]), b = ChannelOf(l.masks[2]);
-            const auto* p = reinterpret_cast<const std::uint32_t*>(row) + x;
-            for (int i = 0; i < count; ++i) {
-                const std::uint32_t v = p[i];
-                out[i] = (Widen((v & l.masks[0]) >> r.shift, r.bits) << 16) |
-                         (Widen((v & l.masks[1]) >> g.shift, g.bits) << 8) | Widen((v & l.masks[2]) >> b.shift, b.bits);
+        case 32:
+            if (IsPlain32(l)) {
+                const auto* p = reinterpret_cast<const std::uint32_t*>(row) + x;
+                for (int i = 0; i < count; ++i) out[i] = p[i] & 0x00FFFFFFu;
+            } else {
+                const Channel r = ChannelOf(l.masks[0]), g = ChannelOf(l.masks[1]), b = ChannelOf(l.masks[2]);
+                const auto* p = reinterpret_cast<const std::uint32_t*>(row) + x;
+                for (int i = 0; i < count; ++i) {
+                    const std::uint32_t v = p[i];
+                    out[i] = (Widen((v & l.masks[0]) >> r.shift, r.bits) << 16) |
+                             (Widen((v & l.masks[1]) >> g.shift, g.bits) << 8) |
+                             Widen((v & l.masks[2]) >> b.shift, b.bits);
+                }
             }
+            break;
+        case 24: {
+            const std::uint8_t* p = row + std::ptrdiff_t(x) * 3;
+            for (int i = 0; i < count; ++i, p += 3)
+                out[i] = std::uint32_t(p[0]) | (std::uint32_t(p[1]) << 8) | (std::uint32_t(p[2]) << 16);
+            break;
         }
-        break;
-    case 24: {
-        const std::uint8_t* p = row + std::ptrdiff_t(x) * 3;
-        for (int i = 0; i < count; ++i, p += 3) out[i] = std::uint32_t(p[0]) | (std::uint32_t(p[1]) << 8) | (std::uint32_t(p[2]) << 16);
-        break;
-    }
-    case 16: {
-        DWORD m[3];
-        Masks16(l, m);
-        const Channel r = ChannelOf(m[0]), g = ChannelOf(m[1]), b = ChannelOf(m[2]);
-        const std::uint8_t* p = row + std::ptrdiff_t(x) * 2;
-        for (int i = 0; i < count; ++i, p += 2) {
-            const std::uint32_t v = std::uint32_t(p[0]) | (std::uint32_t(p[1]) << 8);
-            out[i] = (Widen((v & m[0]) >> r.shift, r.bits) << 16) | (Widen((v & m[1]) >> g.shift, g.bits) << 8) |
-                     Widen((v & m[2]) >> b.shift, b.bits);
+        case 16: {
+            DWORD m[3];
+            Masks16(l, m);
+            const Channel r = ChannelOf(m[0]), g = ChannelOf(m[1]), b = ChannelOf(m[2]);
+            const std::uint8_t* p = row + std::ptrdiff_t(x) * 2;
+            for (int i = 0; i < count; ++i, p += 2) {
+                const std::uint32_t v = std::uint32_t(p[0]) | (std::uint32_t(p[1]) << 8);
+                out[i] = (Widen((v & m[0]) >> r.shift, r.bits) << 16) |
+                         (Widen((v & m[1]) >> g.shift, g.bits) << 8) | Widen((v & m[2]) >> b.shift, b.bits);
+            }
+            break;
         }
-        break;
-    }
-    case 8:
-        for (int i = 0; i < count; ++i) out[i] = lookup(row[x + i]);
-        break;
-    case 4:
-        for (int i = 0; i < count; ++i) {
-            const int px = x + i;
-            const std::uint8_t byte = row[px >> 1];
-            out[i] = lookup((px & 1) ? (byte & 0x0F) : (byte >> 4));
-        }
-        break;
-    case 1:
-        for (int i = 0; i < count; ++i) {
-            const int px = x + i;
-            out[i] = lookup((row[px >> 3] >> (7 - (px & 7))) & 1);
-        }
-        break;
-    default: std::fill(out, out + count, 0u);
+        case 8:
+            for (int i = 0; i < count; ++i) out[i] = lookup(row[x + i]);
+            break;
+        case 4:
+            for (int i = 0; i < count; ++i) {
+                const int px = x + i;
+                const std::uint8_t byte = row[px >> 1];
+                out[i] = lookup((px & 1) ? (byte & 0x0F) : (byte >> 4));
+            }
+            break;
+        case 1:
+            for (int i = 0; i < count; ++i) {
+                const int px = x + i;
+                out[i] = lookup((row[px >> 3] >> (7 - (px & 7))) & 1);
+            }
+            break;
+        default:
+            std::fill(out, out + count, 0u);
     }
 }
 
 void StoreRow(BitmapObj& bmp, std::uint8_t* row, int x, int count, const std::uint32_t* in)
 {
     switch (bmp.bitCount) {
-    case 32:
-        if (bmp.compression == BI_RGB || (bmp.masks[0] == 0xFF0000 && bmp.masks[1] == 0xFF00 && bmp.masks[2] == 0xFF)) {
-            auto* p = reinterpret_cast<std::uint32_t*>(row) + x;
-            for (int i = 0; i < count; ++i) p[i] = in[i] & 0x00FFFFFFu;
-        } else {
-            const Channel r = ChannelOf(bmp.masks[0]), g = ChannelOf(bmp.masks[1]), b = ChannelOf(bmp.masks[2]);
-            auto* p = reinterpret_cast<std::uint32_t*>(row) + x;
-            auto field = [](std::uint32_t v8, Channel c) {
-                const std::uint32_t v = c.bits >= 8 ? v8 << (c.bits - 8) : v8 >> (8 - c.bits);
-                return v << c.shift;
-            };
-            for (int i = 0; i < count; ++i)
-                p[i] = field((in[i] >> 16) & 0xFF, r) | field((in[i] >> 8) & 0xFF, g) | field(in[i] & 0xFF, b);
-        }
-        break;
-    case 24: {
-        std::uint8_t* p = row + std::ptrdiff_t(x) * 3;
-        for (int i = 0; i < count; ++i, p += 3) {
-            p[0] = std::uint8_t(in[i]);
-            p[1] = std::uint8_t(in[i] >> 8);
-            p[2] = std::uint8_t(in[i] >> 16);
-        }
-        break;
-    }
-    case 16: {
-        DibLayout l;
-        l.compression = bmp.compression;
-        std::memcpy(l.masks, bmp.masks, sizeof(l.masks));
-        DWORD m[3];
-        Masks16(l, m);
-        const Channel r = ChannelOf(m[0]), g = ChannelOf(m[1]), b = ChannelOf(m[2]);
-        auto field = [](std::uint32_t v8, Channel c) { return (c.bits >= 8 ? v8 << (c.bits - 8) : v8 >> (8 - c.bits)) << c.shift; };
-        std::uint8_t* p = row + std::ptrdiff_t(x) * 2;
-        for (int i = 0; i < count; ++i, p += 2) {
-            const std::uint32_t v = field((in[i] >> 16) & 0xFF, r) | field((in[i] >> 8) & 0xFF, g) | field(in[i] & 0xFF, b);
-            p[0] = std::uint8_t(v);
-            p[1] = std::uint8_t(v >> 8);
-        }
-        break;
-    }
-    case 8: {
-        // Nearest colour of the table; runs of one colour are common, so remember the last.
-        std::uint32_t lastColour = 0xFFFFFFFFu;
-        std::uint8_t lastIndex = 0;
-        for (int i = 0; i < count; ++i) {
-            const std::uint32_t c = in[i] & 0x00FFFFFFu;
-            if (c != lastColour) {
-                int best = 0;
-                long bestDist = LONG_MAX;
-                for (std::size_t k = 0; k < bmp.colors.size(); ++k) {
-                    const RGBQUAD& q = bmp.colors[k];
-                    const long dr = long((c >> 16) & 0xFF) - q.rgbRed, dg = long((c >> 8) & 0xFF) - q.rgbGreen,
-                               db = long(c & 0xFF) - q.rgbBlue;
-                    const long d = dr * dr + dg * dg + db * db;
-                    if (d < bestDist) {
-                        bestDist = d;
-                        best = int(k);
-                        if (d == 0) break;
-                    }
-                }
-                lastColour = c;
-                lastIndex = std::uint8_t(best);
+        case 32:
+            if (bmp.compression == BI_RGB ||
+                (bmp.masks[0] == 0xFF0000 && bmp.masks[1] == 0xFF00 && bmp.masks[2] == 0xFF)) {
+                auto* p = reinterpret_cast<std::uint32_t*>(row) + x;
+                for (int i = 0; i < count; ++i) p[i] = in[i] & 0x00FFFFFFu;
+            } else {
+                const Channel r = ChannelOf(bmp.masks[0]), g = ChannelOf(bmp.masks[1]),
+                              b = ChannelOf(bmp.masks[2]);
+                auto* p = reinterpret_cast<std::uint32_t*>(row) + x;
+                auto field = [](std::uint32_t v8, Channel c) {
+                    const std::uint32_t v = c.bits >= 8 ? v8 << (c.bits - 8) : v8 >> (8 - c.bits);
+                    return v << c.shift;
+                };
+                for (int i = 0; i < count; ++i)
+                    p[i] = field((in[i] >> 16) & 0xFF, r) | field((in[i] >> 8) & 0xFF, g) |
+                           field(in[i] & 0xFF, b);
             }
-            row[x + i] = lastIndex;
+            break;
+        case 24: {
+            std::uint8_t* p = row + std::ptrdiff_t(x) * 3;
+            for (int i = 0; i < count; ++i, p += 3) {
+                p[0] = std::uint8_t(in[i]);
+                p[1] = std::uint8_t(in[i] >> 8);
+                p[2] = std::uint8_t(in[i] >> 16);
+            }
+            break;
         }
-        break;
-    }
-    default: break;
+        case 16: {
+            DibLayout l;
+            l.compression = bmp.compression;
+            std::memcpy(l.masks, bmp.masks, sizeof(l.masks));
+            DWORD m[3];
+            Masks16(l, m);
+            const Channel r = ChannelOf(m[0]), g = ChannelOf(m[1]), b = ChannelOf(m[2]);
+            auto field = [](std::uint32_t v8, Channel c) {
+                return (c.bits >= 8 ? v8 << (c.bits - 8) : v8 >> (8 - c.bits)) << c.shift;
+            };
+            std::uint8_t* p = row + std::ptrdiff_t(x) * 2;
+            for (int i = 0; i < count; ++i, p += 2) {
+                const std::uint32_t v =
+                    field((in[i] >> 16) & 0xFF, r) | field((in[i] >> 8) & 0xFF, g) | field(in[i] & 0xFF, b);
+                p[0] = std::uint8_t(v);
+                p[1] = std::uint8_t(v >> 8);
+            }
+            break;
+        }
+        case 8: {
+            // Nearest colour of the table; runs of one colour are common, so remember the last.
+            std::uint32_t lastColour = 0xFFFFFFFFu;
+            std::uint8_t lastIndex = 0;
+            for (int i = 0; i < count; ++i) {
+                const std::uint32_t c = in[i] & 0x00FFFFFFu;
+                if (c != lastColour) {
+                    int best = 0;
+                    long bestDist = LONG_MAX;
+                    for (std::size_t k = 0; k < bmp.colors.size(); ++k) {
+                        const RGBQUAD& q = bmp.colors[k];
+                        const long dr = long((c >> 16) & 0xFF) - q.rgbRed,
+                                   dg = long((c >> 8) & 0xFF) - q.rgbGreen, db = long(c & 0xFF) - q.rgbBlue;
+                        const long d = dr * dr + dg * dg + db * db;
+                        if (d < bestDist) {
+                            bestDist = d;
+                            best = int(k);
+                            if (d == 0) break;
+                        }
+                    }
+                    lastColour = c;
+                    lastIndex = std::uint8_t(best);
+                }
+                row[x + i] = lastIndex;
+            }
+            break;
+        }
+        default:
+            break;
     }
 }
 
@@ -201,8 +212,8 @@ DibLayout LayoutOf(const BitmapObj& bmp, std::vector<std::uint32_t>& palette)
     l.stride = bmp.stride;
     palette.resize(bmp.colors.size());
     for (std::size_t i = 0; i < bmp.colors.size(); ++i)
-        palette[i] = (std::uint32_t(bmp.colors[i].rgbRed) << 16) | (std::uint32_t(bmp.colors[i].rgbGreen) << 8) |
-                     bmp.colors[i].rgbBlue;
+        palette[i] = (std::uint32_t(bmp.colors[i].rgbRed) << 16) |
+                     (std::uint32_t(bmp.colors[i].rgbGreen) << 8) | bmp.colors[i].rgbBlue;
     l.palette = palette.data();
     l.paletteSize = static_cast<int>(palette.size());
     return l;
@@ -248,14 +259,18 @@ bool ParseDib(const BITMAPINFO* info, UINT usage, const PaletteObj* dcPalette, P
     std::size_t at = h.biSize;
     if (fields) {
         // A plain header is followed by the three masks; larger headers hold them inside.
-        const std::uint8_t* m = h.biSize == sizeof(BITMAPINFOHEADER) ? base + at : base + sizeof(BITMAPINFOHEADER);
+        const std::uint8_t* m =
+            h.biSize == sizeof(BITMAPINFOHEADER) ? base + at : base + sizeof(BITMAPINFOHEADER);
         std::memcpy(l.masks, m, sizeof(l.masks));
         if (h.biSize == sizeof(BITMAPINFOHEADER)) at += 12;
         if (!l.masks[0] && !l.masks[1] && !l.masks[2]) return false;
     }
     std::size_t colours = 0;
-    if (bits <= 8) colours = h.biClrUsed ? std::min<std::size_t>(h.biClrUsed, std::size_t(1) << bits) : std::size_t(1) << bits;
-    else if (h.biClrUsed && h.biClrUsed <= 256) colours = h.biClrUsed;  // an optional table, skipped
+    if (bits <= 8)
+        colours =
+            h.biClrUsed ? std::min<std::size_t>(h.biClrUsed, std::size_t(1) << bits) : std::size_t(1) << bits;
+    else if (h.biClrUsed && h.biClrUsed <= 256)
+        colours = h.biClrUsed;  // an optional table, skipped
     out.palette.assign(bits <= 8 ? colours : 0, 0u);
     if (bits <= 8) {
         if (usage == DIB_PAL_COLORS) {
@@ -264,13 +279,15 @@ bool ParseDib(const BITMAPINFO* info, UINT usage, const PaletteObj* dcPalette, P
                 const WORD k = idx[i];
                 if (dcPalette && k < dcPalette->entries.size()) {
                     const PALETTEENTRY& e = dcPalette->entries[k];
-                    out.palette[i] = (std::uint32_t(e.peRed) << 16) | (std::uint32_t(e.peGreen) << 8) | e.peBlue;
+                    out.palette[i] =
+                        (std::uint32_t(e.peRed) << 16) | (std::uint32_t(e.peGreen) << 8) | e.peBlue;
                 }
             }
         } else {
             const auto* q = reinterpret_cast<const RGBQUAD*>(base + at);
             for (std::size_t i = 0; i < colours; ++i)
-                out.palette[i] = (std::uint32_t(q[i].rgbRed) << 16) | (std::uint32_t(q[i].rgbGreen) << 8) | q[i].rgbBlue;
+                out.palette[i] =
+                    (std::uint32_t(q[i].rgbRed) << 16) | (std::uint32_t(q[i].rgbGreen) << 8) | q[i].rgbBlue;
         }
     }
     at += colours * (usage == DIB_PAL_COLORS ? 2 : 4);
@@ -353,8 +370,9 @@ HBITMAP CreateDIBSection(HDC dc, const BITMAPINFO* info, UINT usage, void** bits
     }
     const DibLayout& l = dib.layout;
     std::shared_ptr<BitmapObj> b;
-    const bool plain32 = l.bitCount == 32 && (l.compression == BI_RGB || (l.masks[0] == 0xFF0000 &&
-                                                                         l.masks[1] == 0xFF00 && l.masks[2] == 0xFF));
+    const bool plain32 =
+        l.bitCount == 32 &&
+        (l.compression == BI_RGB || (l.masks[0] == 0xFF0000 && l.masks[1] == 0xFF00 && l.masks[2] == 0xFF));
     try {
         if (plain32) {
             b = MakeBitmap32(l.width, l.height);
@@ -424,13 +442,15 @@ int GetDIBits(HDC, HBITMAP bitmap, UINT startScan, UINT lines, void* bits, BITMA
         const int scan = int(startScan + k);
         const int pictureRow = rows - 1 - scan;
         ConvertRow(src, b->PictureRow(pictureRow), 0, b->width, line.data());
-        std::uint8_t* dst = topDown ? out + std::ptrdiff_t(pictureRow) * stride : out + std::ptrdiff_t(k) * stride;
+        std::uint8_t* dst =
+            topDown ? out + std::ptrdiff_t(pictureRow) * stride : out + std::ptrdiff_t(k) * stride;
         StoreRow(target, dst, 0, b->width, line.data());
     }
     return static_cast<int>(lines);
 }
 
-int SetDIBits(HDC, HBITMAP bitmap, UINT startScan, UINT lines, const void* bits, const BITMAPINFO* info, UINT usage)
+int SetDIBits(HDC, HBITMAP bitmap, UINT startScan, UINT lines, const void* bits, const BITMAPINFO* info,
+              UINT usage)
 {
     auto b = FindAs<BitmapObj>(bitmap);
     ParsedDib dib;
@@ -443,7 +463,8 @@ int SetDIBits(HDC, HBITMAP bitmap, UINT startScan, UINT lines, const void* bits,
     for (UINT k = 0; k < lines; ++k) {
         const int scan = int(startScan + k);
         const int pictureRow = l.height - 1 - scan;
-        const std::uint8_t* src = l.topDown ? in + std::ptrdiff_t(pictureRow) * l.stride : in + std::ptrdiff_t(k) * l.stride;
+        const std::uint8_t* src =
+            l.topDown ? in + std::ptrdiff_t(pictureRow) * l.stride : in + std::ptrdiff_t(k) * l.stride;
         ConvertRow(l, src, 0, l.width, line.data());
         StoreRow(*b, b->PictureRow(pictureRow), 0, b->width, line.data());
     }

@@ -99,20 +99,26 @@ int CDC::GetDeviceCaps(int index) const
 
 CPen* CDC::SelectObject(CPen* pen)
 {
-    return pen ? CPen::FromHandle(static_cast<HPEN>(static_cast<void*>(::SelectObject(m_hDC, pen->m_hObject)))) : nullptr;
+    return pen ? CPen::FromHandle(
+                     static_cast<HPEN>(static_cast<void*>(::SelectObject(m_hDC, pen->m_hObject))))
+               : nullptr;
 }
 CBrush* CDC::SelectObject(CBrush* brush)
 {
-    return brush ? CBrush::FromHandle(static_cast<HBRUSH>(static_cast<void*>(::SelectObject(m_hDC, brush->m_hObject))))
+    return brush ? CBrush::FromHandle(
+                       static_cast<HBRUSH>(static_cast<void*>(::SelectObject(m_hDC, brush->m_hObject))))
                  : nullptr;
 }
 CFont* CDC::SelectObject(CFont* font)
 {
-    return font ? CFont::FromHandle(static_cast<HFONT>(static_cast<void*>(::SelectObject(m_hDC, font->m_hObject)))) : nullptr;
+    return font ? CFont::FromHandle(
+                      static_cast<HFONT>(static_cast<void*>(::SelectObject(m_hDC, font->m_hObject))))
+                : nullptr;
 }
 CBitmap* CDC::SelectObject(CBitmap* bitmap)
 {
-    return bitmap ? CBitmap::FromHandle(static_cast<HBITMAP>(static_cast<void*>(::SelectObject(m_hDC, bitmap->m_hObject))))
+    return bitmap ? CBitmap::FromHandle(
+                        static_cast<HBITMAP>(static_cast<void*>(::SelectObject(m_hDC, bitmap->m_hObject))))
                   : nullptr;
 }
 int CDC::SelectObject(CRgn* region)
@@ -154,7 +160,8 @@ CFont* CDC::GetCurrentFont() const
 }
 CBitmap* CDC::GetCurrentBitmap() const
 {
-    return CBitmap::FromHandle(static_cast<HBITMAP>(static_cast<void*>(::GetCurrentObject(m_hDC, OBJ_BITMAP))));
+    return CBitmap::FromHandle(
+        static_cast<HBITMAP>(static_cast<void*>(::GetCurrentObject(m_hDC, OBJ_BITMAP))));
 }
 
 COLORREF CDC::SetTextColor(COLORREF c)
@@ -339,8 +346,8 @@ void CDC::FillSolidRect(const RECT* rect, COLORREF c)
     // As the framework does it: the background colour stays changed afterwards.
     ::SetBkColor(m_hDC, c);
     if (!rect) return;
-    const RECT r{std::min(rect->left, rect->right), std::min(rect->top, rect->bottom), std::max(rect->left, rect->right),
-                 std::max(rect->top, rect->bottom)};
+    const RECT r{std::min(rect->left, rect->right), std::min(rect->top, rect->bottom),
+                 std::max(rect->left, rect->right), std::max(rect->top, rect->bottom)};
     ::ExtTextOut(m_hDC, 0, 0, ETO_OPAQUE, &r, nullptr, 0, nullptr);
 }
 void CDC::FillSolidRect(int x, int y, int cx, int cy, COLORREF c)
@@ -380,10 +387,11 @@ BOOL CDC::BitBlt(int x, int y, int width, int height, CDC* src, int srcX, int sr
 {
     return ::BitBlt(m_hDC, x, y, width, height, src ? src->m_hDC : nullptr, srcX, srcY, rop);
 }
-BOOL CDC::StretchBlt(int x, int y, int width, int height, CDC* src, int srcX, int srcY, int srcWidth, int srcHeight,
-                     DWORD rop)
+BOOL CDC::StretchBlt(int x, int y, int width, int height, CDC* src, int srcX, int srcY, int srcWidth,
+                     int srcHeight, DWORD rop)
 {
-    return ::StretchBlt(m_hDC, x, y, width, height, src ? src->m_hDC : nullptr, srcX, srcY, srcWidth, srcHeight, rop);
+    return ::StretchBlt(m_hDC, x, y, width, height, src ? src->m_hDC : nullptr, srcX, srcY, srcWidth,
+                        srcHeight, rop);
 }
 BOOL CDC::DrawEdge(RECT* rect, UINT edge, UINT flags)
 {
@@ -391,7 +399,8 @@ BOOL CDC::DrawEdge(RECT* rect, UINT edge, UINT flags)
 }
 void CDC::Draw3dRect(const RECT* rect, COLORREF topLeft, COLORREF bottomRight)
 {
-    Draw3dRect(rect->left, rect->top, rect->right - rect->left, rect->bottom - rect->top, topLeft, bottomRight);
+    Draw3dRect(rect->left, rect->top, rect->right - rect->left, rect->bottom - rect->top, topLeft,
+               bottomRight);
 }
 void CDC::Draw3dRect(int x, int y, int cx, int cy, COLORREF topLeft, COLORREF bottomRight)
 {
@@ -405,7 +414,8 @@ void CDC::DrawFocusRect(const RECT* rect)
     ::DrawFocusRect(m_hDC, rect);
 }
 
-void CDC::DrawDragRect(const RECT* rect, SIZE size, const RECT* last, SIZE lastSize, CBrush* brush, CBrush* lastBrush)
+void CDC::DrawDragRect(const RECT* rect, SIZE size, const RECT* last, SIZE lastSize, CBrush* brush,
+                       CBrush* lastBrush)
 {
     using platform::SpanRegion;
     auto frame = [](const RECT* r, SIZE s) {

@@ -28,7 +28,8 @@ RECT Normalised(int l, int t, int r, int b)
 
 RECT Intersect(const RECT& a, const RECT& b)
 {
-    RECT r{std::max(a.left, b.left), std::max(a.top, b.top), std::min(a.right, b.right), std::min(a.bottom, b.bottom)};
+    RECT r{std::max(a.left, b.left), std::max(a.top, b.top), std::min(a.right, b.right),
+           std::min(a.bottom, b.bottom)};
     if (r.left >= r.right || r.top >= r.bottom) return {0, 0, 0, 0};
     return r;
 }
@@ -69,7 +70,8 @@ RECT DcObj::SurfaceRect() const
 {
     if (recording) return kHuge;
     if (image) return {0, 0, image->width(), image->height()};
-    if (st.bitmap) return {0, 0, st.bitmap->width, st.bitmap->height};
+    // The 1 x 1 default bitmap every new DC holds is shared: nothing draws on it.
+    if (st.bitmap && !st.bitmap->stock) return {0, 0, st.bitmap->width, st.bitmap->height};
     return {0, 0, 0, 0};
 }
 
@@ -96,9 +98,10 @@ SurfaceLock::SurfaceLock(DcObj& dc, const RECT& area, bool writeBack) : m_writeB
     if (writeBack) {
         const RECT a = Intersect(area, dc.SurfaceRect());
         if (!Empty(a))
-            dc.dirty = Empty(dc.dirty) ? a
-                                       : RECT{std::min(dc.dirty.left, a.left), std::min(dc.dirty.top, a.top),
-                                              std::max(dc.dirty.right, a.right), std::max(dc.dirty.bottom, a.bottom)};
+            dc.dirty = Empty(dc.dirty)
+                           ? a
+                           : RECT{std::min(dc.dirty.left, a.left), std::min(dc.dirty.top, a.top),
+                                  std::max(dc.dirty.right, a.right), std::max(dc.dirty.bottom, a.bottom)};
     }
     if (dc.image) {
         m_surface = {dc.image->bits(), dc.image->bytesPerLine(), dc.image->width(), dc.image->height()};
@@ -180,7 +183,8 @@ BrushPaint MakeBrushPaint(const DcObj& dc, const BrushObj* b, int rop2)
     if (b->monoPattern) {
         const std::uint32_t fg = ToPixel(dc.st.textColor), bg = ToPixel(dc.st.bkColor);
         bp.storage.resize(b->pattern.size());
-        for (std::size_t i = 0; i < b->pattern.size(); ++i) bp.storage[i] = (b->pattern[i] & 0xFFFFFF) ? bg : fg;
+        for (std::size_t i = 0; i < b->pattern.size(); ++i)
+            bp.storage[i] = (b->pattern[i] & 0xFFFFFF) ? bg : fg;
         bp.paint.pattern = bp.storage.data();
     } else {
         bp.paint.pattern = b->pattern.data();
@@ -208,11 +212,16 @@ struct DashPattern {
 DashPattern DashOf(int style)
 {
     switch (style) {
-    case PS_DASH: return {2, {18, 6}};
-    case PS_DOT: return {2, {3, 3}};
-    case PS_DASHDOT: return {4, {9, 6, 3, 6}};
-    case PS_DASHDOTDOT: return {6, {9, 3, 3, 3, 3, 3}};
-    default: return {};
+        case PS_DASH:
+            return {2, {18, 6}};
+        case PS_DOT:
+            return {2, {3, 3}};
+        case PS_DASHDOT:
+            return {4, {9, 6, 3, 6}};
+        case PS_DASHDOTDOT:
+            return {6, {9, 3, 3, 3, 3, 3}};
+        default:
+            return {};
     }
 }
 
@@ -285,8 +294,10 @@ void DrawCosmetic(DcObj& dc, const std::vector<POINT>& pts, bool closed, const P
         onPx.clear();
         offPx.clear();
         SegmentPixels(pts[i], pts[(i + 1) % n], [&](int x, int y) {
-            if (!dash.pattern.count || dash.On()) AddPixel(onPx, x, y);
-            else if (gaps) AddPixel(offPx, x, y);
+            if (!dash.pattern.count || dash.On())
+                AddPixel(onPx, x, y);
+            else if (gaps)
+                AddPixel(offPx, x, y);
             dash.Step();
         });
         if (!onPx.empty()) PaintShape(dc, SpanRegion::FromSpans(onPx), on);
@@ -336,8 +347,12 @@ void DrawWide(DcObj& dc, const std::vector<POINT>& pts, bool closed, const PenOb
     QPainterPathStroker stroker;
     stroker.setWidth(pen.width);
     const int cap = pen.style & 0x0F00, join = pen.style & 0xF000;
-    stroker.setCapStyle(cap == PS_ENDCAP_FLAT ? Qt::FlatCap : cap == PS_ENDCAP_SQUARE ? Qt::SquareCap : Qt::RoundCap);
-    stroker.setJoinStyle(join == PS_JOIN_MITER ? Qt::MiterJoin : join == PS_JOIN_BEVEL ? Qt::BevelJoin : Qt::RoundJoin);
+    stroker.setCapStyle(cap == PS_ENDCAP_FLAT     ? Qt::FlatCap
+                        : cap == PS_ENDCAP_SQUARE ? Qt::SquareCap
+                                                  : Qt::RoundCap);
+    stroker.setJoinStyle(join == PS_JOIN_MITER   ? Qt::MiterJoin
+                         : join == PS_JOIN_BEVEL ? Qt::BevelJoin
+                                                 : Qt::RoundJoin);
     Paint p;
     p.color = ToPixel(pen.color);
     p.rop2 = dc.st.rop2;
@@ -349,8 +364,10 @@ void StrokeDevice(DcObj& dc, const std::vector<POINT>& pts, bool closed)
 {
     const PenObj* pen = dc.st.pen.get();
     if (!pen || pen->Style() == PS_NULL || pts.size() < 2) return;
-    if (pen->width <= 1) DrawCosmetic(dc, pts, closed, *pen);
-    else DrawWide(dc, pts, closed, *pen);
+    if (pen->width <= 1)
+        DrawCosmetic(dc, pts, closed, *pen);
+    else
+        DrawWide(dc, pts, closed, *pen);
 }
 
 void FillDevice(DcObj& dc, const SpanRegion& shape, const BrushObj* brush, int rop2)
@@ -362,7 +379,8 @@ void FillDevice(DcObj& dc, const SpanRegion& shape, const BrushObj* brush, int r
 SpanRegion RectRing(const RECT& outer, int width)
 {
     SpanRegion o = SpanRegion::FromRect(outer.left, outer.top, outer.right, outer.bottom);
-    return o.Subtract(SpanRegion::FromRect(outer.left + width, outer.top + width, outer.right - width, outer.bottom - width));
+    return o.Subtract(SpanRegion::FromRect(outer.left + width, outer.top + width, outer.right - width,
+                                           outer.bottom - width));
 }
 
 SpanRegion Shifted(const SpanRegion& r, int dx, int dy)
@@ -432,8 +450,8 @@ std::vector<int> AxisMap(int dstStart, int from, int to, int n, int srcStart, in
 
 // The common path of every blit: destination rectangle (device), source rectangle in
 // source picture coordinates (top row 0), extents may be negative (mirroring).
-BOOL StretchCore(DcObj& dc, int x, int y, int w, int h, const SourceImage* src, int sx, int sy, int sw, int sh,
-                 DWORD rop, int mode)
+BOOL StretchCore(DcObj& dc, int x, int y, int w, int h, const SourceImage* src, int sx, int sy, int sw,
+                 int sh, DWORD rop, int mode)
 {
     bool mirrorX = false, mirrorY = false;
     if (w < 0) {
@@ -601,38 +619,40 @@ HGDIOBJ SelectObject(HDC h, HGDIOBJ object)
     if (!dc || !o) return nullptr;
     DcState& st = dc->st;
     switch (o->kind) {
-    case Kind::Pen: {
-        auto old = HandleOf(st.pen);
-        st.pen = std::static_pointer_cast<PenObj>(o);
-        return old;
-    }
-    case Kind::Brush: {
-        auto old = HandleOf(st.brush);
-        st.brush = std::static_pointer_cast<BrushObj>(o);
-        return old;
-    }
-    case Kind::Font: {
-        auto old = HandleOf(st.font);
-        st.font = std::static_pointer_cast<FontObj>(o);
-        return old;
-    }
-    case Kind::Bitmap: {
-        if (dc->recording || dc->image) return nullptr;
-        auto b = std::static_pointer_cast<BitmapObj>(o);
-        if (!b->stock) {
-            DcObj* expected = nullptr;
-            if (!b->selectedIn.compare_exchange_strong(expected, dc.get()) && expected != dc.get()) return nullptr;
+        case Kind::Pen: {
+            auto old = HandleOf(st.pen);
+            st.pen = std::static_pointer_cast<PenObj>(o);
+            return old;
         }
-        auto old = HandleOf(st.bitmap);
-        if (st.bitmap && st.bitmap != b && !st.bitmap->stock) st.bitmap->selectedIn = nullptr;
-        st.bitmap = std::move(b);
-        return old;
-    }
-    case Kind::Region: {
-        const int kind = SelectClipRgn(h, reinterpret_cast<HRGN>(object));
-        return reinterpret_cast<HGDIOBJ>(static_cast<std::intptr_t>(kind));
-    }
-    default: return nullptr;
+        case Kind::Brush: {
+            auto old = HandleOf(st.brush);
+            st.brush = std::static_pointer_cast<BrushObj>(o);
+            return old;
+        }
+        case Kind::Font: {
+            auto old = HandleOf(st.font);
+            st.font = std::static_pointer_cast<FontObj>(o);
+            return old;
+        }
+        case Kind::Bitmap: {
+            if (dc->recording || dc->image) return nullptr;
+            auto b = std::static_pointer_cast<BitmapObj>(o);
+            if (!b->stock) {
+                DcObj* expected = nullptr;
+                if (!b->selectedIn.compare_exchange_strong(expected, dc.get()) && expected != dc.get())
+                    return nullptr;
+            }
+            auto old = HandleOf(st.bitmap);
+            if (st.bitmap && st.bitmap != b && !st.bitmap->stock) st.bitmap->selectedIn = nullptr;
+            st.bitmap = std::move(b);
+            return old;
+        }
+        case Kind::Region: {
+            const int kind = SelectClipRgn(h, reinterpret_cast<HRGN>(object));
+            return reinterpret_cast<HGDIOBJ>(static_cast<std::intptr_t>(kind));
+        }
+        default:
+            return nullptr;
     }
 }
 
@@ -641,12 +661,18 @@ HGDIOBJ GetCurrentObject(HDC h, UINT type)
     auto dc = FindDc(h);
     if (!dc) return nullptr;
     switch (type) {
-    case OBJ_PEN: return HandleOf(dc->st.pen);
-    case OBJ_BRUSH: return HandleOf(dc->st.brush);
-    case OBJ_FONT: return HandleOf(dc->st.font);
-    case OBJ_PAL: return HandleOf(dc->st.palette);
-    case OBJ_BITMAP: return HandleOf(dc->st.bitmap);
-    default: return nullptr;
+        case OBJ_PEN:
+            return HandleOf(dc->st.pen);
+        case OBJ_BRUSH:
+            return HandleOf(dc->st.brush);
+        case OBJ_FONT:
+            return HandleOf(dc->st.font);
+        case OBJ_PAL:
+            return HandleOf(dc->st.palette);
+        case OBJ_BITMAP:
+            return HandleOf(dc->st.bitmap);
+        default:
+            return nullptr;
     }
 }
 
@@ -655,14 +681,22 @@ DWORD GetObjectType(HGDIOBJ object)
     auto o = Find(object);
     if (!o) return 0;
     switch (o->kind) {
-    case Kind::Pen: return OBJ_PEN;
-    case Kind::Brush: return OBJ_BRUSH;
-    case Kind::Font: return OBJ_FONT;
-    case Kind::Bitmap: return OBJ_BITMAP;
-    case Kind::Palette: return OBJ_PAL;
-    case Kind::Region: return OBJ_REGION;
-    case Kind::DC: return static_cast<DcObj&>(*o).recording ? OBJ_ENHMETADC : OBJ_MEMDC;
-    default: return 0;
+        case Kind::Pen:
+            return OBJ_PEN;
+        case Kind::Brush:
+            return OBJ_BRUSH;
+        case Kind::Font:
+            return OBJ_FONT;
+        case Kind::Bitmap:
+            return OBJ_BITMAP;
+        case Kind::Palette:
+            return OBJ_PAL;
+        case Kind::Region:
+            return OBJ_REGION;
+        case Kind::DC:
+            return static_cast<DcObj&>(*o).recording ? OBJ_ENHMETADC : OBJ_MEMDC;
+        default:
+            return 0;
     }
 }
 
@@ -690,7 +724,8 @@ BOOL RestoreDC(HDC h, int saved)
             if (!next.bitmap->selectedIn.compare_exchange_strong(expected, dc.get()) && expected != dc.get())
                 next.bitmap = dc->st.bitmap;
         }
-        if (dc->st.bitmap && dc->st.bitmap != next.bitmap && !dc->st.bitmap->stock) dc->st.bitmap->selectedIn = nullptr;
+        if (dc->st.bitmap && dc->st.bitmap != next.bitmap && !dc->st.bitmap->stock)
+            dc->st.bitmap->selectedIn = nullptr;
     }
     dc->st = std::move(next);
     return TRUE;
@@ -699,21 +734,29 @@ BOOL RestoreDC(HDC h, int saved)
 int GetDeviceCaps(HDC, int index)
 {
     switch (index) {
-    case HORZRES:
-    case VERTRES: {
-        QScreen* s = qobject_cast<QGuiApplication*>(QCoreApplication::instance()) ? QGuiApplication::primaryScreen()
-                                                                                    : nullptr;
-        const QSize size = s ? s->size() : QSize(1920, 1080);
-        return index == HORZRES ? size.width() : size.height();
-    }
-    case BITSPIXEL: return 32;
-    case PLANES: return 1;
-    case NUMCOLORS: return -1;
-    case RASTERCAPS: return 0;
-    case LOGPIXELSX:
-    case LOGPIXELSY: return 96;
-    case SIZEPALETTE: return 0;
-    default: return 0;
+        case HORZRES:
+        case VERTRES: {
+            QScreen* s = qobject_cast<QGuiApplication*>(QCoreApplication::instance())
+                             ? QGuiApplication::primaryScreen()
+                             : nullptr;
+            const QSize size = s ? s->size() : QSize(1920, 1080);
+            return index == HORZRES ? size.width() : size.height();
+        }
+        case BITSPIXEL:
+            return 32;
+        case PLANES:
+            return 1;
+        case NUMCOLORS:
+            return -1;
+        case RASTERCAPS:
+            return 0;
+        case LOGPIXELSX:
+        case LOGPIXELSY:
+            return 96;
+        case SIZEPALETTE:
+            return 0;
+        default:
+            return 0;
     }
 }
 
@@ -736,7 +779,8 @@ T SetValue(HDC h, T fail, F&& swap)
 
 COLORREF SetTextColor(HDC h, COLORREF c)
 {
-    return SetValue<COLORREF>(h, CLR_INVALID, [c](DcObj& d) { return std::exchange(d.st.textColor, c & 0xFFFFFF); });
+    return SetValue<COLORREF>(h, CLR_INVALID,
+                              [c](DcObj& d) { return std::exchange(d.st.textColor, c & 0xFFFFFF); });
 }
 COLORREF GetTextColor(HDC h)
 {
@@ -744,7 +788,8 @@ COLORREF GetTextColor(HDC h)
 }
 COLORREF SetBkColor(HDC h, COLORREF c)
 {
-    return SetValue<COLORREF>(h, CLR_INVALID, [c](DcObj& d) { return std::exchange(d.st.bkColor, c & 0xFFFFFF); });
+    return SetValue<COLORREF>(h, CLR_INVALID,
+                              [c](DcObj& d) { return std::exchange(d.st.bkColor, c & 0xFFFFFF); });
 }
 COLORREF GetBkColor(HDC h)
 {
@@ -940,8 +985,8 @@ BOOL PolyPolygon(HDC h, const POINT* points, const int* counts, int polygons)
     std::vector<POINT> pts(points, points + total);
     for (auto& p : pts) p = dc->ToDev(p);
     const FillRule rule = dc->st.polyFillMode == WINDING ? FillRule::Winding : FillRule::Alternate;
-    FillDevice(*dc, SpanRegion::FromPolyPolygon(pts, {counts, std::size_t(polygons)}, rule), dc->st.brush.get(),
-               dc->st.rop2);
+    FillDevice(*dc, SpanRegion::FromPolyPolygon(pts, {counts, std::size_t(polygons)}, rule),
+               dc->st.brush.get(), dc->st.rop2);
     std::size_t at = 0;
     for (int i = 0; i < polygons; ++i) {
         StrokeDevice(*dc, std::vector<POINT>(pts.begin() + at, pts.begin() + at + counts[i]), true);
@@ -969,8 +1014,8 @@ BOOL Rectangle(HDC h, int l, int t, int r, int b)
     const bool noPen = !pen || pen->Style() == PS_NULL;
     if (noPen) {
         // Without a pen the system leaves out the right and bottom edge.
-        FillDevice(*dc, SpanRegion::FromRect(rc.left, rc.top, rc.right - 1, rc.bottom - 1), dc->st.brush.get(),
-                   dc->st.rop2);
+        FillDevice(*dc, SpanRegion::FromRect(rc.left, rc.top, rc.right - 1, rc.bottom - 1),
+                   dc->st.brush.get(), dc->st.rop2);
         return TRUE;
     }
     const int w = std::max(1, pen->width);
@@ -980,12 +1025,15 @@ BOOL Rectangle(HDC h, int l, int t, int r, int b)
         const int h1 = (w - 1) / 2;
         outer = {rc.left - h1, rc.top - h1, rc.right + (w - 1 - h1), rc.bottom + (w - 1 - h1)};
     }
-    FillDevice(*dc,
-               SpanRegion::FromRect(outer.left + w, outer.top + w, outer.right - w, outer.bottom - w),
+    FillDevice(*dc, SpanRegion::FromRect(outer.left + w, outer.top + w, outer.right - w, outer.bottom - w),
                dc->st.brush.get(), dc->st.rop2);
     const int style = pen->Style();
     if (w == 1 && style != PS_SOLID && style != PS_INSIDEFRAME) {
-        StrokeDevice(*dc, {{rc.left, rc.top}, {rc.right - 1, rc.top}, {rc.right - 1, rc.bottom - 1}, {rc.left, rc.bottom - 1}},
+        StrokeDevice(*dc,
+                     {{rc.left, rc.top},
+                      {rc.right - 1, rc.top},
+                      {rc.right - 1, rc.bottom - 1},
+                      {rc.left, rc.bottom - 1}},
                      true);
     } else {
         Paint p;
@@ -1008,13 +1056,14 @@ BOOL Ellipse(HDC h, int l, int t, int r, int b)
     const RECT rc = Normalised(a.x, a.y, z.x, z.y);
     const PenObj* pen = dc->st.pen.get();
     if (!pen || pen->Style() == PS_NULL) {
-        FillDevice(*dc, SpanRegion::FromEllipse(rc.left, rc.top, rc.right - 1, rc.bottom - 1), dc->st.brush.get(),
-                   dc->st.rop2);
+        FillDevice(*dc, SpanRegion::FromEllipse(rc.left, rc.top, rc.right - 1, rc.bottom - 1),
+                   dc->st.brush.get(), dc->st.rop2);
         return TRUE;
     }
     const int w = std::max(1, pen->width);
     const int h1 = pen->Style() == PS_INSIDEFRAME ? 0 : (w - 1) / 2;
-    const SpanRegion outer = SpanRegion::FromEllipse(rc.left - h1, rc.top - h1, rc.right + h1, rc.bottom + h1);
+    const SpanRegion outer =
+        SpanRegion::FromEllipse(rc.left - h1, rc.top - h1, rc.right + h1, rc.bottom + h1);
     const SpanRegion inner = Eroded(outer, w, w);
     FillDevice(*dc, inner, dc->st.brush.get(), dc->st.rop2);
     Paint p;
@@ -1174,8 +1223,8 @@ BOOL PatBlt(HDC h, int x, int y, int width, int height, DWORD rop)
     return StretchCore(*dc, a.x, a.y, width, height, nullptr, 0, 0, 0, 0, rop, COLORONCOLOR);
 }
 
-BOOL StretchBlt(HDC h, int x, int y, int width, int height, HDC src, int srcX, int srcY, int srcWidth, int srcHeight,
-                DWORD rop)
+BOOL StretchBlt(HDC h, int x, int y, int width, int height, HDC src, int srcX, int srcY, int srcWidth,
+                int srcHeight, DWORD rop)
 {
     auto dc = FindDc(h);
     if (!dc) return FALSE;
@@ -1187,11 +1236,13 @@ BOOL StretchBlt(HDC h, int x, int y, int width, int height, HDC src, int srcX, i
     if (!SourceOf(*s, image, palette)) return FALSE;
     const POINT sp = s->ToDev({srcX, srcY});
     if (dc->recording) {
-        RecordImage(*dc, {x, y, x + width, y + height}, image, {sp.x, sp.y, sp.x + srcWidth, sp.y + srcHeight}, rop);
+        RecordImage(*dc, {x, y, x + width, y + height}, image,
+                    {sp.x, sp.y, sp.x + srcWidth, sp.y + srcHeight}, rop);
         return TRUE;
     }
     const POINT a = dc->ToDev({x, y});
-    return StretchCore(*dc, a.x, a.y, width, height, &image, sp.x, sp.y, srcWidth, srcHeight, rop, dc->st.stretchMode);
+    return StretchCore(*dc, a.x, a.y, width, height, &image, sp.x, sp.y, srcWidth, srcHeight, rop,
+                       dc->st.stretchMode);
 }
 
 BOOL BitBlt(HDC h, int x, int y, int width, int height, HDC src, int srcX, int srcY, DWORD rop)
@@ -1199,8 +1250,8 @@ BOOL BitBlt(HDC h, int x, int y, int width, int height, HDC src, int srcX, int s
     return StretchBlt(h, x, y, width, height, src, srcX, srcY, width, height, rop);
 }
 
-int SetDIBitsToDevice(HDC h, int x, int y, DWORD width, DWORD height, int srcX, int srcY, UINT startScan, UINT lines,
-                      const void* bits, const BITMAPINFO* info, UINT usage)
+int SetDIBitsToDevice(HDC h, int x, int y, DWORD width, DWORD height, int srcX, int srcY, UINT startScan,
+                      UINT lines, const void* bits, const BITMAPINFO* info, UINT usage)
 {
     auto dc = FindDc(h);
     ParsedDib dib;
@@ -1228,8 +1279,8 @@ int SetDIBitsToDevice(HDC h, int x, int y, DWORD width, DWORD height, int srcX, 
         return int(lines);
     }
     const POINT a = dc->ToDev({x, y});
-    StretchCore(*dc, a.x, a.y, int(width), int(height), &src, srcX, int(top), int(width), int(height), SRCCOPY,
-                COLORONCOLOR);
+    StretchCore(*dc, a.x, a.y, int(width), int(height), &src, srcX, int(top), int(width), int(height),
+                SRCCOPY, COLORONCOLOR);
     return int(lines);
 }
 
@@ -1253,7 +1304,8 @@ int StretchDIBits(HDC h, int x, int y, int width, int height, int srcX, int srcY
     // A bottom-up picture's source y counts from its bottom row.
     const int top = dib.layout.topDown ? srcY : H - srcY - srcHeight;
     if (dc->recording) {
-        RecordImage(*dc, {x, y, x + width, y + height}, src, {srcX, top, srcX + srcWidth, top + srcHeight}, rop);
+        RecordImage(*dc, {x, y, x + width, y + height}, src, {srcX, top, srcX + srcWidth, top + srcHeight},
+                    rop);
         return H;
     }
     const POINT a = dc->ToDev({x, y});
@@ -1316,7 +1368,8 @@ BOOL DrawEdge(HDC h, RECT* rect, UINT edge, UINT flags)
 {
     if (!FindDc(h) || !rect) return FALSE;
     RECT r = *rect;
-    const UINT outer = edge & (BDR_RAISEDOUTER | BDR_SUNKENOUTER), inner = edge & (BDR_RAISEDINNER | BDR_SUNKENINNER);
+    const UINT outer = edge & (BDR_RAISEDOUTER | BDR_SUNKENOUTER),
+               inner = edge & (BDR_RAISEDINNER | BDR_SUNKENINNER);
     if (flags & (BF_FLAT | BF_MONO)) {
         if (outer || inner) {
             EdgeRing(h, r, flags, (flags & BF_MONO) ? 0 : kShadow, (flags & BF_MONO) ? 0 : kShadow);
@@ -1325,14 +1378,18 @@ BOOL DrawEdge(HDC h, RECT* rect, UINT edge, UINT flags)
         }
     } else {
         if (outer) {
-            if (outer & BDR_RAISEDOUTER) EdgeRing(h, r, flags, kLight, kDarkShadow);
-            else EdgeRing(h, r, flags, kShadow, kHighlight);
+            if (outer & BDR_RAISEDOUTER)
+                EdgeRing(h, r, flags, kLight, kDarkShadow);
+            else
+                EdgeRing(h, r, flags, kShadow, kHighlight);
             r = {r.left + ((flags & BF_LEFT) ? 1 : 0), r.top + ((flags & BF_TOP) ? 1 : 0),
                  r.right - ((flags & BF_RIGHT) ? 1 : 0), r.bottom - ((flags & BF_BOTTOM) ? 1 : 0)};
         }
         if (inner) {
-            if (inner & BDR_RAISEDINNER) EdgeRing(h, r, flags, kHighlight, kShadow);
-            else EdgeRing(h, r, flags, kDarkShadow, kLight);
+            if (inner & BDR_RAISEDINNER)
+                EdgeRing(h, r, flags, kHighlight, kShadow);
+            else
+                EdgeRing(h, r, flags, kDarkShadow, kLight);
             r = {r.left + ((flags & BF_LEFT) ? 1 : 0), r.top + ((flags & BF_TOP) ? 1 : 0),
                  r.right - ((flags & BF_RIGHT) ? 1 : 0), r.bottom - ((flags & BF_BOTTOM) ? 1 : 0)};
         }
@@ -1373,25 +1430,29 @@ BOOL ScrollDC(HDC h, int dx, int dy, const RECT* scroll, const RECT* clip, HRGN 
     // Pixels of `area` land at +(dx, dy); only what lands inside `limit` (and the clip
     // region) is drawn; what the move uncovers there is the update area.
     RECT moved = Intersect({area.left + dx, area.top + dy, area.right + dx, area.bottom + dy}, limit);
-    const SpanRegion target = dc->Visible(SpanRegion::FromRect(moved.left, moved.top, moved.right, moved.bottom));
+    const SpanRegion target =
+        dc->Visible(SpanRegion::FromRect(moved.left, moved.top, moved.right, moved.bottom));
     if (!target.IsEmpty()) {
         const RECT tb = target.Bounds();
-        const RECT whole{std::min(tb.left, tb.left - dx), std::min(tb.top, tb.top - dy), std::max(tb.right, tb.right - dx),
-                         std::max(tb.bottom, tb.bottom - dy)};
+        const RECT whole{std::min(tb.left, tb.left - dx), std::min(tb.top, tb.top - dy),
+                         std::max(tb.right, tb.right - dx), std::max(tb.bottom, tb.bottom - dy)};
         SurfaceLock lock(*dc, Intersect(whole, dc->SurfaceRect()));
         const Surface& s = lock.Get();
         const int w = tb.right - tb.left;
         std::vector<std::uint32_t> band(std::size_t(w) * std::size_t(tb.bottom - tb.top));
         for (int y = tb.top; y < tb.bottom; ++y)
-            std::memcpy(band.data() + std::size_t(y - tb.top) * w, s.Row(y - dy) + (tb.left - dx), std::size_t(w) * 4);
+            std::memcpy(band.data() + std::size_t(y - tb.top) * w, s.Row(y - dy) + (tb.left - dx),
+                        std::size_t(w) * 4);
         for (RegionRow row : target.Rows())
             for (const Span& sp : row.spans)
-                std::memcpy(s.Row(row.y) + sp.x0, band.data() + std::size_t(row.y - tb.top) * w + (sp.x0 - tb.left),
+                std::memcpy(s.Row(row.y) + sp.x0,
+                            band.data() + std::size_t(row.y - tb.top) * w + (sp.x0 - tb.left),
                             std::size_t(sp.x1 - sp.x0) * 4);
     }
     const RECT visibleArea = Intersect(area, limit);
-    SpanRegion uncovered = SpanRegion::FromRect(visibleArea.left, visibleArea.top, visibleArea.right, visibleArea.bottom)
-                               .Subtract(SpanRegion::FromRect(moved.left, moved.top, moved.right, moved.bottom));
+    SpanRegion uncovered =
+        SpanRegion::FromRect(visibleArea.left, visibleArea.top, visibleArea.right, visibleArea.bottom)
+            .Subtract(SpanRegion::FromRect(moved.left, moved.top, moved.right, moved.bottom));
     uncovered.Offset(dc->st.windowOrg.x - dc->st.viewportOrg.x, dc->st.windowOrg.y - dc->st.viewportOrg.y);
     if (updateRect) *updateRect = uncovered.Bounds();
     if (update) SetRgnSpans(update, uncovered);
@@ -1439,12 +1500,23 @@ int ExtSelectClipRgn(HDC h, HRGN region, int mode)
     if (!r) return ERROR;
     SpanRegion given = r->Get();
     switch (mode) {
-    case RGN_COPY: dc->st.clip = std::move(given); break;
-    case RGN_AND: dc->st.clip = CurrentClip(*dc).Intersect(given); break;
-    case RGN_OR: dc->st.clip = CurrentClip(*dc).Union(given); break;
-    case RGN_XOR: dc->st.clip = CurrentClip(*dc).Combine(given, RegionOp::Xor); break;
-    case RGN_DIFF: dc->st.clip = CurrentClip(*dc).Subtract(given); break;
-    default: return ERROR;
+        case RGN_COPY:
+            dc->st.clip = std::move(given);
+            break;
+        case RGN_AND:
+            dc->st.clip = CurrentClip(*dc).Intersect(given);
+            break;
+        case RGN_OR:
+            dc->st.clip = CurrentClip(*dc).Union(given);
+            break;
+        case RGN_XOR:
+            dc->st.clip = CurrentClip(*dc).Combine(given, RegionOp::Xor);
+            break;
+        case RGN_DIFF:
+            dc->st.clip = CurrentClip(*dc).Subtract(given);
+            break;
+        default:
+            return ERROR;
     }
     return ClipKind(*dc);
 }
@@ -1488,7 +1560,8 @@ int GetClipBox(HDC h, RECT* box)
     const SpanRegion v = Drawable(*dc);
     RECT r = v.Bounds();
     if (!v.IsEmpty()) {
-        const int ox = dc->st.windowOrg.x - dc->st.viewportOrg.x, oy = dc->st.windowOrg.y - dc->st.viewportOrg.y;
+        const int ox = dc->st.windowOrg.x - dc->st.viewportOrg.x,
+                  oy = dc->st.windowOrg.y - dc->st.viewportOrg.y;
         r = {r.left + ox, r.top + oy, r.right + ox, r.bottom + oy};
     }
     *box = r;

@@ -99,18 +99,20 @@ PLATFORM_API BOOL PatBlt(HDC dc, int x, int y, int width, int height, DWORD rop)
 PLATFORM_API BOOL BitBlt(HDC dc, int x, int y, int width, int height, HDC src, int srcX, int srcY, DWORD rop);
 /// Negative extents mirror. COLORONCOLOR (and the other non-smooth modes) take the
 /// nearest source pixel; HALFTONE scales smoothly.
-PLATFORM_API BOOL StretchBlt(HDC dc, int x, int y, int width, int height, HDC src, int srcX, int srcY, int srcWidth,
-                             int srcHeight, DWORD rop);
+PLATFORM_API BOOL StretchBlt(HDC dc, int x, int y, int width, int height, HDC src, int srcX, int srcY,
+                             int srcWidth, int srcHeight, DWORD rop);
 /// Draws a band of DIB rows: `bits` holds `lines` scan lines starting at scan `startScan`
 /// (scans count from the bottom row of the picture, top-down DIBs included); the source
 /// rectangle's y counts from the bottom row as well. Returns the number of scan lines
 /// taken (0 on failure).
 PLATFORM_API int SetDIBitsToDevice(HDC dc, int x, int y, DWORD width, DWORD height, int srcX, int srcY,
-                                   UINT startScan, UINT lines, const void* bits, const BITMAPINFO* info, UINT usage);
+                                   UINT startScan, UINT lines, const void* bits, const BITMAPINFO* info,
+                                   UINT usage);
 /// The source rectangle of a bottom-up DIB counts y from its bottom row; of a top-down DIB
 /// from its top row. Returns the number of rows of the DIB, 0 on failure.
 PLATFORM_API int StretchDIBits(HDC dc, int x, int y, int width, int height, int srcX, int srcY, int srcWidth,
-                               int srcHeight, const void* bits, const BITMAPINFO* info, UINT usage, DWORD rop);
+                               int srcHeight, const void* bits, const BITMAPINFO* info, UINT usage,
+                               DWORD rop);
 PLATFORM_API UINT SetDIBColorTable(HDC dc, UINT start, UINT count, const RGBQUAD* colors);
 PLATFORM_API UINT GetDIBColorTable(HDC dc, UINT start, UINT count, RGBQUAD* colors);
 PLATFORM_API BOOL DrawEdge(HDC dc, RECT* rect, UINT edge, UINT flags);
@@ -244,8 +246,8 @@ public:
     BOOL PaintRgn(CRgn* region);
     BOOL PatBlt(int x, int y, int width, int height, DWORD rop);
     BOOL BitBlt(int x, int y, int width, int height, CDC* src, int srcX, int srcY, DWORD rop);
-    BOOL StretchBlt(int x, int y, int width, int height, CDC* src, int srcX, int srcY, int srcWidth, int srcHeight,
-                    DWORD rop);
+    BOOL StretchBlt(int x, int y, int width, int height, CDC* src, int srcX, int srcY, int srcWidth,
+                    int srcHeight, DWORD rop);
     BOOL DrawEdge(RECT* rect, UINT edge, UINT flags);
     void Draw3dRect(const RECT* rect, COLORREF topLeft, COLORREF bottomRight);
     void Draw3dRect(int x, int y, int cx, int cy, COLORREF topLeft, COLORREF bottomRight);
@@ -264,7 +266,10 @@ public:
         return ExtTextOut(x, y, options, rect, text, UINT(text.GetLength()), dx);
     }
     int DrawText(LPCTSTR text, int length, RECT* rect, UINT format);
-    int DrawText(const CString& text, RECT* rect, UINT format) { return DrawText(text, text.GetLength(), rect, format); }
+    int DrawText(const CString& text, RECT* rect, UINT format)
+    {
+        return DrawText(text, text.GetLength(), rect, format);
+    }
     CSize GetTextExtent(LPCTSTR text, int length) const;
     CSize GetTextExtent(const CString& text) const { return GetTextExtent(text, text.GetLength()); }
     CSize GetOutputTextExtent(const CString& text) const { return GetTextExtent(text); }

@@ -38,10 +38,10 @@ struct DcObj : GdiObject {
     ~DcObj() override;
     DcState st;
     std::vector<DcState> saved;
-    QImage* image = nullptr;                    // a DC over someone else's picture
-    std::optional<SpanRegion> systemClip;       // device pixels a window DC may touch
-    RECT dirty{0, 0, 0, 0};                     // device pixels drawn so far
-    std::shared_ptr<MetaFileData> recording;    // a metafile DC records instead of drawing
+    QImage* image = nullptr;                  // a DC over someone else's picture
+    std::optional<SpanRegion> systemClip;     // device pixels a window DC may touch
+    RECT dirty{0, 0, 0, 0};                   // device pixels drawn so far
+    std::shared_ptr<MetaFileData> recording;  // a metafile DC records instead of drawing
 
     int ToDevX(int x) const { return x - st.windowOrg.x + st.viewportOrg.x; }
     int ToDevY(int y) const { return y - st.windowOrg.y + st.viewportOrg.y; }
@@ -98,7 +98,8 @@ void PaintShape(DcObj& dc, const SpanRegion& shape, const Paint& paint);
 // Text (text.cpp): device coordinates throughout.
 QFont CurrentFont(const DcObj& dc);
 SIZE TextExtent(const DcObj& dc, const QString& text);
-void DrawTextLine(DcObj& dc, int x, int y, UINT align, const QString& text, const RECT* clip, bool opaqueCell);
+void DrawTextLine(DcObj& dc, int x, int y, UINT align, const QString& text, const RECT* clip,
+                  bool opaqueCell);
 /// The lines DrawText shows for the text, the width and the DT_ flags.
 QStringList DrawTextLines(const QFont& font, const std::string& text, int width, UINT format);
 

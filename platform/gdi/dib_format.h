@@ -12,8 +12,8 @@ namespace platform::gdi {
 struct ParsedDib {
     DibLayout layout;
     std::vector<std::uint32_t> palette;  // 0x00RRGGBB
-    std::size_t tableBytes = 0;           // header + masks + colour table: where packed bits start
-    std::int64_t imageBytes = 0;          // stride * rows
+    std::size_t tableBytes = 0;          // header + masks + colour table: where packed bits start
+    std::int64_t imageBytes = 0;         // stride * rows
 };
 
 /// Checks and decodes the header; DIB_PAL_COLORS tables are resolved through `palette`

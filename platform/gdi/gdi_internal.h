@@ -90,8 +90,17 @@ struct FontObj : GdiObject {
     static constexpr Kind kKind = Kind::Font;
     FontObj() : GdiObject(kKind) {}
     LOGFONT log{};
-    QFont qfont;
+    /// The matched font, made on first use: the font system needs the application object,
+    /// which creating DCs and stock objects must not.
+    QFont Font() const;
+
+private:
+    mutable std::once_flag m_once;
+    mutable std::optional<QFont> m_font;
 };
+
+/// True when fonts can be used (an application object exists).
+bool FontsAvailable();
 
 struct PaletteObj : GdiObject {
     static constexpr Kind kKind = Kind::Palette;
@@ -132,9 +141,9 @@ struct BitmapObj : GdiObject {
     DWORD masks[3] = {0, 0, 0};
     std::ptrdiff_t stride = 0;  // bytes of one stored row
     std::vector<RGBQUAD> colors;
-    QImage image;                       // 32-bit pixels
-    std::vector<std::uint8_t> raw;      // 8-, 16- and 24-bit stored rows
-    std::uint8_t* bits = nullptr;       // first stored row
+    QImage image;                   // 32-bit pixels
+    std::vector<std::uint8_t> raw;  // 8-, 16- and 24-bit stored rows
+    std::uint8_t* bits = nullptr;   // first stored row
     std::atomic<DcObj*> selectedIn{nullptr};
 
     /// Picture rows of a 32-bit bitmap; invalid for other depths.
@@ -145,17 +154,14 @@ struct BitmapObj : GdiObject {
         return {bits + (height - 1) * stride, -stride, width, height};
     }
     /// Stored bytes of picture row y (0 = top).
-    const std::uint8_t* PictureRow(int y) const
-    {
-        return bits + (topDown ? y : height - 1 - y) * stride;
-    }
+    const std::uint8_t* PictureRow(int y) const { return bits + (topDown ? y : height - 1 - y) * stride; }
     std::uint8_t* PictureRow(int y) { return bits + (topDown ? y : height - 1 - y) * stride; }
 };
 
 /// Reads rows of a device-independent bitmap (or a bitmap's stored rows) as 32-bit pixels.
 struct DibLayout {
     int width = 0;
-    int height = 0;            // number of stored rows
+    int height = 0;  // number of stored rows
     bool topDown = false;
     int bitCount = 32;
     DWORD compression = BI_RGB;

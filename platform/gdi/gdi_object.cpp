@@ -97,36 +97,51 @@ std::shared_ptr<GdiObject> MakeStock(int which)
         return MakeFont(lf);
     };
     switch (which) {
-    case WHITE_BRUSH: return brush(BS_SOLID, RGB(255, 255, 255));
-    case LTGRAY_BRUSH: return brush(BS_SOLID, RGB(192, 192, 192));
-    case GRAY_BRUSH: return brush(BS_SOLID, RGB(128, 128, 128));
-    case DKGRAY_BRUSH: return brush(BS_SOLID, RGB(64, 64, 64));
-    case BLACK_BRUSH: return brush(BS_SOLID, RGB(0, 0, 0));
-    case NULL_BRUSH: return brush(BS_NULL, 0);
-    case DC_BRUSH: return brush(BS_SOLID, RGB(255, 255, 255));
-    case WHITE_PEN: return pen(PS_SOLID, RGB(255, 255, 255));
-    case BLACK_PEN: return pen(PS_SOLID, 0);
-    case NULL_PEN: return pen(PS_NULL, 0);
-    case DC_PEN: return pen(PS_SOLID, 0);
-    case OEM_FIXED_FONT:
-    case ANSI_FIXED_FONT:
-    case SYSTEM_FIXED_FONT: return font(16, FW_NORMAL, "Monospace", FIXED_PITCH | FF_MODERN);
-    case ANSI_VAR_FONT:
-    case DEVICE_DEFAULT_FONT:
-    case SYSTEM_FONT: return font(16, FW_BOLD, "Sans Serif", VARIABLE_PITCH | FF_SWISS);
-    case DEFAULT_GUI_FONT: return font(-11, FW_NORMAL, "Sans Serif", VARIABLE_PITCH | FF_SWISS);
-    case DEFAULT_PALETTE: {
-        auto p = std::make_shared<PaletteObj>();
-        // The twenty static colours of a palette device.
-        static const BYTE rgb[20][3] = {
-            {0, 0, 0},       {128, 0, 0},     {0, 128, 0},     {128, 128, 0},   {0, 0, 128},
-            {128, 0, 128},   {0, 128, 128},   {192, 192, 192}, {192, 220, 192}, {166, 202, 240},
-            {255, 251, 240}, {160, 160, 164}, {128, 128, 128}, {255, 0, 0},     {0, 255, 0},
-            {255, 255, 0},   {0, 0, 255},     {255, 0, 255},   {0, 255, 255},   {255, 255, 255}};
-        for (const auto& c : rgb) p->entries.push_back({c[0], c[1], c[2], 0});
-        return p;
-    }
-    default: return nullptr;
+        case WHITE_BRUSH:
+            return brush(BS_SOLID, RGB(255, 255, 255));
+        case LTGRAY_BRUSH:
+            return brush(BS_SOLID, RGB(192, 192, 192));
+        case GRAY_BRUSH:
+            return brush(BS_SOLID, RGB(128, 128, 128));
+        case DKGRAY_BRUSH:
+            return brush(BS_SOLID, RGB(64, 64, 64));
+        case BLACK_BRUSH:
+            return brush(BS_SOLID, RGB(0, 0, 0));
+        case NULL_BRUSH:
+            return brush(BS_NULL, 0);
+        case DC_BRUSH:
+            return brush(BS_SOLID, RGB(255, 255, 255));
+        case WHITE_PEN:
+            return pen(PS_SOLID, RGB(255, 255, 255));
+        case BLACK_PEN:
+            return pen(PS_SOLID, 0);
+        case NULL_PEN:
+            return pen(PS_NULL, 0);
+        case DC_PEN:
+            return pen(PS_SOLID, 0);
+        case OEM_FIXED_FONT:
+        case ANSI_FIXED_FONT:
+        case SYSTEM_FIXED_FONT:
+            return font(16, FW_NORMAL, "Monospace", FIXED_PITCH | FF_MODERN);
+        case ANSI_VAR_FONT:
+        case DEVICE_DEFAULT_FONT:
+        case SYSTEM_FONT:
+            return font(16, FW_BOLD, "Sans Serif", VARIABLE_PITCH | FF_SWISS);
+        case DEFAULT_GUI_FONT:
+            return font(-11, FW_NORMAL, "Sans Serif", VARIABLE_PITCH | FF_SWISS);
+        case DEFAULT_PALETTE: {
+            auto p = std::make_shared<PaletteObj>();
+            // The twenty static colours of a palette device.
+            static const BYTE rgb[20][3] = {
+                {0, 0, 0},       {128, 0, 0},     {0, 128, 0},     {128, 128, 0},   {0, 0, 128},
+                {128, 0, 128},   {0, 128, 128},   {192, 192, 192}, {192, 220, 192}, {166, 202, 240},
+                {255, 251, 240}, {160, 160, 164}, {128, 128, 128}, {255, 0, 0},     {0, 255, 0},
+                {255, 255, 0},   {0, 0, 255},     {255, 0, 255},   {0, 255, 255},   {255, 255, 255}};
+            for (const auto& c : rgb) p->entries.push_back({c[0], c[1], c[2], 0});
+            return p;
+        }
+        default:
+            return nullptr;
     }
 }
 
@@ -177,34 +192,49 @@ int GetObject(HGDIOBJ object, int size, void* buffer)
         return n;
     };
     switch (o->kind) {
-    case Kind::Bitmap: {
-        const auto& b = static_cast<const BitmapObj&>(*o);
-        DIBSECTION ds{};
-        ds.dsBm = {0, b.width, b.height, static_cast<LONG>(b.stride), 1, static_cast<WORD>(b.bitCount),
-                   b.isDib ? b.bits : nullptr};
-        if (!b.isDib || size < int(sizeof(DIBSECTION))) return copy(&ds.dsBm, sizeof(BITMAP));
-        ds.dsBmih = {40, b.width, b.topDown ? -b.height : b.height, 1, static_cast<WORD>(b.bitCount),
-                     b.compression, static_cast<DWORD>(b.stride * b.height), 0, 0,
-                     static_cast<DWORD>(b.colors.size()), 0};
-        std::memcpy(ds.dsBitfields, b.masks, sizeof(ds.dsBitfields));
-        return copy(&ds, sizeof(DIBSECTION));
-    }
-    case Kind::Pen: {
-        const auto& p = static_cast<const PenObj&>(*o);
-        LOGPEN lp{static_cast<UINT>(p.style), {p.width, 0}, p.color};
-        return copy(&lp, sizeof(LOGPEN));
-    }
-    case Kind::Brush: {
-        const auto& b = static_cast<const BrushObj&>(*o);
-        LOGBRUSH lb{b.style, b.color, static_cast<std::uintptr_t>(b.hatch)};
-        return copy(&lb, sizeof(LOGBRUSH));
-    }
-    case Kind::Font: return copy(&static_cast<const FontObj&>(*o).log, sizeof(LOGFONT));
-    case Kind::Palette: {
-        const WORD n = static_cast<WORD>(static_cast<const PaletteObj&>(*o).entries.size());
-        return copy(&n, sizeof(WORD));
-    }
-    default: return 0;
+        case Kind::Bitmap: {
+            const auto& b = static_cast<const BitmapObj&>(*o);
+            DIBSECTION ds{};
+            ds.dsBm = {0,
+                       b.width,
+                       b.height,
+                       static_cast<LONG>(b.stride),
+                       1,
+                       static_cast<WORD>(b.bitCount),
+                       b.isDib ? b.bits : nullptr};
+            if (!b.isDib || size < int(sizeof(DIBSECTION))) return copy(&ds.dsBm, sizeof(BITMAP));
+            ds.dsBmih = {40,
+                         b.width,
+                         b.topDown ? -b.height : b.height,
+                         1,
+                         static_cast<WORD>(b.bitCount),
+                         b.compression,
+                         static_cast<DWORD>(b.stride * b.height),
+                         0,
+                         0,
+                         static_cast<DWORD>(b.colors.size()),
+                         0};
+            std::memcpy(ds.dsBitfields, b.masks, sizeof(ds.dsBitfields));
+            return copy(&ds, sizeof(DIBSECTION));
+        }
+        case Kind::Pen: {
+            const auto& p = static_cast<const PenObj&>(*o);
+            LOGPEN lp{static_cast<UINT>(p.style), {p.width, 0}, p.color};
+            return copy(&lp, sizeof(LOGPEN));
+        }
+        case Kind::Brush: {
+            const auto& b = static_cast<const BrushObj&>(*o);
+            LOGBRUSH lb{b.style, b.color, static_cast<std::uintptr_t>(b.hatch)};
+            return copy(&lb, sizeof(LOGBRUSH));
+        }
+        case Kind::Font:
+            return copy(&static_cast<const FontObj&>(*o).log, sizeof(LOGFONT));
+        case Kind::Palette: {
+            const WORD n = static_cast<WORD>(static_cast<const PaletteObj&>(*o).entries.size());
+            return copy(&n, sizeof(WORD));
+        }
+        default:
+            return 0;
     }
 }
 

@@ -20,7 +20,7 @@ PLATFORM_API HGDIOBJ GetStockObject(int which);
 /// The typed handles of drawing objects, accepted wherever any drawing object is.
 template <class H>
 concept GdiHandle = std::is_same_v<H, HPEN> || std::is_same_v<H, HBRUSH> || std::is_same_v<H, HFONT> ||
-                    std::is_same_v<H, HBITMAP> || std::is_same_v<H, HRGN> || std::is_same_v<H, HPALETTE>;
+    std::is_same_v<H, HBITMAP> || std::is_same_v<H, HRGN> || std::is_same_v<H, HPALETTE>;
 template <GdiHandle H>
 inline BOOL DeleteObject(H object)
 {
@@ -67,5 +67,6 @@ template <class T>
 T* GdiFromHandle(HGDIOBJ handle, int typeTag)
 {
     if (!handle) return nullptr;
-    return static_cast<T*>(platform::gdi::TemporaryWrapper(handle, typeTag, [] { return static_cast<CGdiObject*>(new T); }));
+    return static_cast<T*>(
+        platform::gdi::TemporaryWrapper(handle, typeTag, [] { return static_cast<CGdiObject*>(new T); }));
 }

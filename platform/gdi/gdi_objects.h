@@ -24,9 +24,10 @@ PLATFORM_API HBRUSH CreatePatternBrush(HBITMAP bitmap);
 PLATFORM_API HBRUSH CreateDIBPatternBrushPt(const void* packedDib, UINT usage);
 PLATFORM_API HBRUSH CreateBrushIndirect(const LOGBRUSH* log);
 
-PLATFORM_API HFONT CreateFont(int height, int width, int escapement, int orientation, int weight, DWORD italic,
-                              DWORD underline, DWORD strikeOut, DWORD charSet, DWORD outPrecision,
-                              DWORD clipPrecision, DWORD quality, DWORD pitchAndFamily, LPCSTR face);
+PLATFORM_API HFONT CreateFont(int height, int width, int escapement, int orientation, int weight,
+                              DWORD italic, DWORD underline, DWORD strikeOut, DWORD charSet,
+                              DWORD outPrecision, DWORD clipPrecision, DWORD quality, DWORD pitchAndFamily,
+                              LPCSTR face);
 PLATFORM_API HFONT CreateFontIndirect(const LOGFONT* log);
 
 /// A 32-bit bitmap of the size, all black. Always in colour, whatever is selected in the DC.
@@ -38,8 +39,8 @@ PLATFORM_API HBITMAP CreateBitmapIndirect(const BITMAP* bm);
 /// a colour table, 16 bits (5-5-5, or bit fields), 24 bits, 32 bits (plain or bit fields);
 /// top-down for a negative height; rows padded to four bytes. The section handle is not
 /// used: the pixels live in the layer's own memory.
-PLATFORM_API HBITMAP CreateDIBSection(HDC dc, const BITMAPINFO* info, UINT usage, void** bits,
-                                      HANDLE section, DWORD offset);
+PLATFORM_API HBITMAP CreateDIBSection(HDC dc, const BITMAPINFO* info, UINT usage, void** bits, HANDLE section,
+                                      DWORD offset);
 /// Copies rows of a bitmap into a DIB described by `info` (8, 24 or 32 bits; with null
 /// bits only the header is completed). Returns the number of rows copied, 0 on failure.
 PLATFORM_API int GetDIBits(HDC dc, HBITMAP bitmap, UINT startScan, UINT lines, void* bits, BITMAPINFO* info,
@@ -60,7 +61,8 @@ public:
     static CPen* FromHandle(HPEN pen);
     operator HPEN() const { return static_cast<HPEN>(static_cast<void*>(m_hObject)); }
     BOOL CreatePen(int style, int width, COLORREF color);
-    BOOL CreatePen(int style, int width, const LOGBRUSH* brush, int styleCount = 0, const DWORD* styles = nullptr);
+    BOOL CreatePen(int style, int width, const LOGBRUSH* brush, int styleCount = 0,
+                   const DWORD* styles = nullptr);
     BOOL CreatePenIndirect(const LOGPEN* log);
     int GetLogPen(LOGPEN* log) const { return GetObject(sizeof(LOGPEN), log); }
 };

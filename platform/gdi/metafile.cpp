@@ -157,10 +157,10 @@ void RecordText(DcObj& dc, MetaOp op, POINT logical, const RECT* rect, UINT opti
     }
     r.options = options;
     r.text = std::move(text);
-    const QFontMetrics fm(CurrentFont(dc));
-    if (op == MetaOp::DrawText) {
+    if (op == MetaOp::DrawText || !FontsAvailable()) {
         dc.recording->Extend(r.rect);
     } else {
+        const QFontMetrics fm(CurrentFont(dc));
         const int w = fm.horizontalAdvance(QString::fromUtf8(r.text.c_str())), h = fm.ascent() + fm.descent();
         const POINT p = r.pts[0];
         dc.recording->Extend({p.x - w, p.y - h, p.x + w, p.y + h});
@@ -180,8 +180,9 @@ std::shared_ptr<DcObj> NewRecordingDc(const RECT* frame)
     if (frame) {
         // Hundredths of a millimetre to pixels at 96 per inch.
         auto px = [](LONG v) { return static_cast<LONG>(std::lround(double(v) * 96.0 / 2540.0)); };
-        dc->recording->frame = {px(std::min(frame->left, frame->right)), px(std::min(frame->top, frame->bottom)),
-                                px(std::max(frame->left, frame->right)), px(std::max(frame->top, frame->bottom))};
+        dc->recording->frame = {
+            px(std::min(frame->left, frame->right)), px(std::min(frame->top, frame->bottom)),
+            px(std::max(frame->left, frame->right)), px(std::max(frame->top, frame->bottom))};
         dc->recording->hasFrame = true;
     }
     return dc;
@@ -232,62 +233,74 @@ void Replay(HDC target, DcObj& dc, const MetaFileData& mf, int ox, int oy)
         if (r.clip) {
             // Recorded clipping moves with the drawing and stays inside the target's own.
             SpanRegion moved = *r.clip;
-            moved.Offset(ox + keep.viewportOrg.x - keep.windowOrg.x, oy + keep.viewportOrg.y - keep.windowOrg.y);
+            moved.Offset(ox + keep.viewportOrg.x - keep.windowOrg.x,
+                         oy + keep.viewportOrg.y - keep.windowOrg.y);
             dc.st.clip = keep.clip ? keep.clip->Intersect(moved) : moved;
         }
         const RECT rc{r.rect.left + ox, r.rect.top + oy, r.rect.right + ox, r.rect.bottom + oy};
         std::vector<POINT> pts;
         for (const POINT& p : r.pts) pts.push_back(at(p));
         switch (r.op) {
-        case MetaOp::Line:
-            MoveToEx(target, pts[0].x, pts[0].y, nullptr);
-            LineTo(target, pts[1].x, pts[1].y);
-            break;
-        case MetaOp::Polyline: Polyline(target, pts.data(), int(pts.size())); break;
-        case MetaOp::Polygon: Polygon(target, pts.data(), int(pts.size())); break;
-        case MetaOp::Rectangle: Rectangle(target, pts[0].x, pts[0].y, pts[1].x, pts[1].y); break;
-        case MetaOp::Ellipse: Ellipse(target, pts[0].x, pts[0].y, pts[1].x, pts[1].y); break;
-        case MetaOp::FillRect:
-            if (r.plainColor) {
-                HBRUSH b = CreateSolidBrush(r.fillColor);
-                FillRect(target, &rc, b);
-                DeleteObject(b);
-            } else {
-                PatBlt(target, rc.left, rc.top, rc.right - rc.left, rc.bottom - rc.top, r.rop);
+            case MetaOp::Line:
+                MoveToEx(target, pts[0].x, pts[0].y, nullptr);
+                LineTo(target, pts[1].x, pts[1].y);
+                break;
+            case MetaOp::Polyline:
+                Polyline(target, pts.data(), int(pts.size()));
+                break;
+            case MetaOp::Polygon:
+                Polygon(target, pts.data(), int(pts.size()));
+                break;
+            case MetaOp::Rectangle:
+                Rectangle(target, pts[0].x, pts[0].y, pts[1].x, pts[1].y);
+                break;
+            case MetaOp::Ellipse:
+                Ellipse(target, pts[0].x, pts[0].y, pts[1].x, pts[1].y);
+                break;
+            case MetaOp::FillRect:
+                if (r.plainColor) {
+                    HBRUSH b = CreateSolidBrush(r.fillColor);
+                    FillRect(target, &rc, b);
+                    DeleteObject(b);
+                } else {
+                    PatBlt(target, rc.left, rc.top, rc.right - rc.left, rc.bottom - rc.top, r.rop);
+                }
+                break;
+            case MetaOp::FrameRect: {
+                TempHandle b(r.brush);
+                FrameRect(target, &rc, b.As<HBRUSH>());
+                break;
             }
-            break;
-        case MetaOp::FrameRect: {
-            TempHandle b(r.brush);
-            FrameRect(target, &rc, b.As<HBRUSH>());
-            break;
-        }
-        case MetaOp::Region: {
-            SpanRegion moved = r.region;
-            moved.Offset(ox, oy);
-            HRGN rgn = CreateRgnFromSpans(std::move(moved));
-            dc.st.rop2 = R2_COPYPEN;
-            PaintRgn(target, rgn);
-            DeleteObject(rgn);
-            break;
-        }
-        case MetaOp::TextOut: TextOut(target, pts[0].x, pts[0].y, r.text.data(), int(r.text.size())); break;
-        case MetaOp::ExtTextOut:
-            ExtTextOut(target, pts[0].x, pts[0].y, r.options, r.hasRect ? &rc : nullptr, r.text.data(),
-                       UINT(r.text.size()), nullptr);
-            break;
-        case MetaOp::DrawText: {
-            RECT box = rc;
-            DrawText(target, r.text.data(), int(r.text.size()), &box, r.options);
-            break;
-        }
-        case MetaOp::Image: {
-            if (r.image.isNull()) break;
-            BITMAPINFO info{};
-            info.bmiHeader = {40, r.image.width(), -r.image.height(), 1, 32, BI_RGB, 0, 0, 0, 0, 0};
-            StretchDIBits(target, rc.left, rc.top, rc.right - rc.left, rc.bottom - rc.top, 0, 0, r.image.width(),
-                          r.image.height(), r.image.constBits(), &info, DIB_RGB_COLORS, r.rop);
-            break;
-        }
+            case MetaOp::Region: {
+                SpanRegion moved = r.region;
+                moved.Offset(ox, oy);
+                HRGN rgn = CreateRgnFromSpans(std::move(moved));
+                dc.st.rop2 = R2_COPYPEN;
+                PaintRgn(target, rgn);
+                DeleteObject(rgn);
+                break;
+            }
+            case MetaOp::TextOut:
+                TextOut(target, pts[0].x, pts[0].y, r.text.data(), int(r.text.size()));
+                break;
+            case MetaOp::ExtTextOut:
+                ExtTextOut(target, pts[0].x, pts[0].y, r.options, r.hasRect ? &rc : nullptr, r.text.data(),
+                           UINT(r.text.size()), nullptr);
+                break;
+            case MetaOp::DrawText: {
+                RECT box = rc;
+                DrawText(target, r.text.data(), int(r.text.size()), &box, r.options);
+                break;
+            }
+            case MetaOp::Image: {
+                if (r.image.isNull()) break;
+                BITMAPINFO info{};
+                info.bmiHeader = {40, r.image.width(), -r.image.height(), 1, 32, BI_RGB, 0, 0, 0, 0, 0};
+                StretchDIBits(target, rc.left, rc.top, rc.right - rc.left, rc.bottom - rc.top, 0, 0,
+                              r.image.width(), r.image.height(), r.image.constBits(), &info, DIB_RGB_COLORS,
+                              r.rop);
+                break;
+            }
         }
     }
     dc.st = keep;
@@ -307,12 +320,23 @@ std::string Escape(const std::string& s)
     std::string out;
     for (char c : s) {
         switch (c) {
-        case '&': out += "&amp;"; break;
-        case '<': out += "&lt;"; break;
-        case '>': out += "&gt;"; break;
-        case '"': out += "&quot;"; break;
-        case '\'': out += "&apos;"; break;
-        default: out += c;
+            case '&':
+                out += "&amp;";
+                break;
+            case '<':
+                out += "&lt;";
+                break;
+            case '>':
+                out += "&gt;";
+                break;
+            case '"':
+                out += "&quot;";
+                break;
+            case '\'':
+                out += "&apos;";
+                break;
+            default:
+                out += c;
         }
     }
     return out;
@@ -328,13 +352,23 @@ std::string Num(double v)
 std::string Stroke(const MetaRecord& r)
 {
     if (!r.pen || r.pen->Style() == PS_NULL) return " stroke=\"none\"";
-    std::string s = " stroke=\"" + Colour(r.pen->color) + "\" stroke-width=\"" + Num(std::max(1, r.pen->width)) + "\"";
+    std::string s =
+        " stroke=\"" + Colour(r.pen->color) + "\" stroke-width=\"" + Num(std::max(1, r.pen->width)) + "\"";
     switch (r.pen->Style()) {
-    case PS_DASH: s += " stroke-dasharray=\"18 6\""; break;
-    case PS_DOT: s += " stroke-dasharray=\"3 3\""; break;
-    case PS_DASHDOT: s += " stroke-dasharray=\"9 6 3 6\""; break;
-    case PS_DASHDOTDOT: s += " stroke-dasharray=\"9 3 3 3 3 3\""; break;
-    default: break;
+        case PS_DASH:
+            s += " stroke-dasharray=\"18 6\"";
+            break;
+        case PS_DOT:
+            s += " stroke-dasharray=\"3 3\"";
+            break;
+        case PS_DASHDOT:
+            s += " stroke-dasharray=\"9 6 3 6\"";
+            break;
+        case PS_DASHDOTDOT:
+            s += " stroke-dasharray=\"9 3 3 3 3 3\"";
+            break;
+        default:
+            break;
     }
     return s;
 }
@@ -342,7 +376,8 @@ std::string Stroke(const MetaRecord& r)
 std::string Fill(const std::shared_ptr<BrushObj>& b)
 {
     if (!b || b->style == BS_NULL) return " fill=\"none\"";
-    if (b->style == BS_SOLID || b->style == BS_HATCHED || b->pattern.empty()) return " fill=\"" + Colour(b->color) + "\"";
+    if (b->style == BS_SOLID || b->style == BS_HATCHED || b->pattern.empty())
+        return " fill=\"" + Colour(b->color) + "\"";
     return " fill=\"" + Colour(ToColorRef(b->pattern[0] & 0xFFFFFF)) + "\"";
 }
 
@@ -364,8 +399,10 @@ std::string Png(const QImage& image)
 
 std::string FontAttributes(const MetaRecord& r, const QFont& f)
 {
-    const std::string family = r.font && r.font->log.lfFaceName[0] ? r.font->log.lfFaceName : QFontInfo(f).family().toStdString();
-    std::string s = " font-family=\"" + Escape(family) + "\" font-size=\"" + Num(f.pixelSize() > 0 ? f.pixelSize() : 16) + "px\"";
+    const std::string family =
+        r.font && r.font->log.lfFaceName[0] ? r.font->log.lfFaceName : QFontInfo(f).family().toStdString();
+    std::string s = " font-family=\"" + Escape(family) + "\" font-size=\"" +
+                    Num(f.pixelSize() > 0 ? f.pixelSize() : 16) + "px\"";
     if (f.weight() != QFont::Normal) s += " font-weight=\"" + Num(f.weight()) + "\"";
     if (f.italic()) s += " font-style=\"italic\"";
     return s + " fill=\"" + Colour(r.textColor) + "\"";
@@ -384,8 +421,9 @@ std::string MakeSvg(const MetaFileData& mf)
     const int w = std::max<LONG>(0, b.right - b.left), h = std::max<LONG>(0, b.bottom - b.top);
     std::ostringstream out;
     out << "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
-        << "<svg xmlns=\"http://www.w3.org/2000/svg\" xmlns:xlink=\"http://www.w3.org/1999/xlink\" width=\"" << w
-        << "\" height=\"" << h << "\" viewBox=\"" << b.left << " " << b.top << " " << w << " " << h << "\">\n";
+        << "<svg xmlns=\"http://www.w3.org/2000/svg\" xmlns:xlink=\"http://www.w3.org/1999/xlink\" width=\""
+        << w << "\" height=\"" << h << "\" viewBox=\"" << b.left << " " << b.top << " " << w << " " << h
+        << "\">\n";
     std::optional<SpanRegion> lastClip;
     int clips = 0;
     for (const MetaRecord& r : mf.records) {
@@ -393,107 +431,122 @@ std::string MakeSvg(const MetaFileData& mf)
             if (!lastClip || *lastClip != *r.clip) {
                 out << "<clipPath id=\"clip" << ++clips << "\"><path d=\"";
                 for (const RECT& rc : r.clip->Rects())
-                    out << "M" << rc.left << " " << rc.top << "h" << (rc.right - rc.left) << "v" << (rc.bottom - rc.top)
-                        << "h" << (rc.left - rc.right) << "z";
+                    out << "M" << rc.left << " " << rc.top << "h" << (rc.right - rc.left) << "v"
+                        << (rc.bottom - rc.top) << "h" << (rc.left - rc.right) << "z";
                 out << "\"/></clipPath>\n";
                 lastClip = r.clip;
             }
             out << "<g clip-path=\"url(#clip" << clips << ")\">\n";
         }
         switch (r.op) {
-        case MetaOp::Line:
-            out << "<line x1=\"" << Num(r.pts[0].x + 0.5) << "\" y1=\"" << Num(r.pts[0].y + 0.5) << "\" x2=\""
-                << Num(r.pts[1].x + 0.5) << "\" y2=\"" << Num(r.pts[1].y + 0.5) << "\"" << Stroke(r) << "/>\n";
-            break;
-        case MetaOp::Polyline:
-            out << "<polyline points=\"" << Points(r.pts) << "\" fill=\"none\"" << Stroke(r) << "/>\n";
-            break;
-        case MetaOp::Polygon:
-            out << "<polygon points=\"" << Points(r.pts) << "\"" << Fill(r.brush) << " fill-rule=\""
-                << (r.polyFillMode == WINDING ? "nonzero" : "evenodd") << "\"" << Stroke(r) << "/>\n";
-            break;
-        case MetaOp::Rectangle: {
-            const RECT rc{std::min(r.pts[0].x, r.pts[1].x), std::min(r.pts[0].y, r.pts[1].y),
-                          std::max(r.pts[0].x, r.pts[1].x), std::max(r.pts[0].y, r.pts[1].y)};
-            out << "<rect x=\"" << Num(rc.left + 0.5) << "\" y=\"" << Num(rc.top + 0.5) << "\" width=\""
-                << Num(std::max(0, int(rc.right - rc.left - 1))) << "\" height=\"" << Num(std::max(0, int(rc.bottom - rc.top - 1)))
-                << "\"" << Fill(r.brush) << Stroke(r) << "/>\n";
-            break;
-        }
-        case MetaOp::Ellipse: {
-            const double l = std::min(r.pts[0].x, r.pts[1].x), t = std::min(r.pts[0].y, r.pts[1].y);
-            const double rr = std::max(r.pts[0].x, r.pts[1].x), bb = std::max(r.pts[0].y, r.pts[1].y);
-            out << "<ellipse cx=\"" << Num((l + rr) / 2) << "\" cy=\"" << Num((t + bb) / 2) << "\" rx=\""
-                << Num((rr - l - 1) / 2) << "\" ry=\"" << Num((bb - t - 1) / 2) << "\"" << Fill(r.brush) << Stroke(r)
-                << "/>\n";
-            break;
-        }
-        case MetaOp::FillRect:
-        case MetaOp::FrameRect: {
-            const std::string paint = r.plainColor ? " fill=\"" + Colour(r.fillColor) + "\"" : Fill(r.brush);
-            if (r.op == MetaOp::FillRect) {
-                out << "<rect x=\"" << r.rect.left << "\" y=\"" << r.rect.top << "\" width=\"" << (r.rect.right - r.rect.left)
-                    << "\" height=\"" << (r.rect.bottom - r.rect.top) << "\"" << paint << "/>\n";
-            } else {
-                const std::string colour = r.brush ? Colour(r.brush->color) : "#000000";
-                out << "<rect x=\"" << Num(r.rect.left + 0.5) << "\" y=\"" << Num(r.rect.top + 0.5) << "\" width=\""
-                    << (r.rect.right - r.rect.left - 1) << "\" height=\"" << (r.rect.bottom - r.rect.top - 1)
-                    << "\" fill=\"none\" stroke=\"" << colour << "\" stroke-width=\"1\"/>\n";
+            case MetaOp::Line:
+                out << "<line x1=\"" << Num(r.pts[0].x + 0.5) << "\" y1=\"" << Num(r.pts[0].y + 0.5)
+                    << "\" x2=\"" << Num(r.pts[1].x + 0.5) << "\" y2=\"" << Num(r.pts[1].y + 0.5) << "\""
+                    << Stroke(r) << "/>\n";
+                break;
+            case MetaOp::Polyline:
+                out << "<polyline points=\"" << Points(r.pts) << "\" fill=\"none\"" << Stroke(r) << "/>\n";
+                break;
+            case MetaOp::Polygon:
+                out << "<polygon points=\"" << Points(r.pts) << "\"" << Fill(r.brush) << " fill-rule=\""
+                    << (r.polyFillMode == WINDING ? "nonzero" : "evenodd") << "\"" << Stroke(r) << "/>\n";
+                break;
+            case MetaOp::Rectangle: {
+                const RECT rc{std::min(r.pts[0].x, r.pts[1].x), std::min(r.pts[0].y, r.pts[1].y),
+                              std::max(r.pts[0].x, r.pts[1].x), std::max(r.pts[0].y, r.pts[1].y)};
+                out << "<rect x=\"" << Num(rc.left + 0.5) << "\" y=\"" << Num(rc.top + 0.5) << "\" width=\""
+                    << Num(std::max(0, int(rc.right - rc.left - 1))) << "\" height=\""
+                    << Num(std::max(0, int(rc.bottom - rc.top - 1))) << "\"" << Fill(r.brush) << Stroke(r)
+                    << "/>\n";
+                break;
             }
-            break;
-        }
-        case MetaOp::Region: {
-            out << "<path d=\"";
-            for (const RECT& rc : r.region.Rects())
-                out << "M" << rc.left << " " << rc.top << "h" << (rc.right - rc.left) << "v" << (rc.bottom - rc.top) << "h"
-                    << (rc.left - rc.right) << "z";
-            out << "\"" << Fill(r.brush) << "/>\n";
-            break;
-        }
-        case MetaOp::TextOut:
-        case MetaOp::ExtTextOut: {
-            const QFont f = r.font ? r.font->qfont : QFont();
-            const QFontMetrics fm(f);
-            if (r.op == MetaOp::ExtTextOut && r.hasRect && (r.options & ETO_OPAQUE))
-                out << "<rect x=\"" << r.rect.left << "\" y=\"" << r.rect.top << "\" width=\"" << (r.rect.right - r.rect.left)
-                    << "\" height=\"" << (r.rect.bottom - r.rect.top) << "\" fill=\"" << Colour(r.bkColor) << "\"/>\n";
-            double baseline = r.pts[0].y + fm.ascent();
-            if ((r.textAlign & TA_BASELINE) == TA_BASELINE) baseline = r.pts[0].y;
-            else if (r.textAlign & TA_BOTTOM) baseline = r.pts[0].y - fm.descent();
-            const char* anchor = (r.textAlign & TA_CENTER) == TA_CENTER ? "middle" : (r.textAlign & TA_RIGHT) ? "end" : "start";
-            SvgText(out, r, r.pts[0].x, baseline, anchor, r.text, f);
-            break;
-        }
-        case MetaOp::DrawText: {
-            const QFont f = r.font ? r.font->qfont : QFont();
-            const QFontMetrics fm(f);
-            const int lineHeight = fm.ascent() + fm.descent();
-            const QStringList lines = DrawTextLines(f, r.text, r.rect.right - r.rect.left, r.options);
-            int top = r.rect.top;
-            if (r.options & DT_SINGLELINE) {
-                if (r.options & DT_VCENTER) top = r.rect.top + (r.rect.bottom - r.rect.top - lineHeight) / 2;
-                else if (r.options & DT_BOTTOM) top = r.rect.bottom - lineHeight;
+            case MetaOp::Ellipse: {
+                const double l = std::min(r.pts[0].x, r.pts[1].x), t = std::min(r.pts[0].y, r.pts[1].y);
+                const double rr = std::max(r.pts[0].x, r.pts[1].x), bb = std::max(r.pts[0].y, r.pts[1].y);
+                out << "<ellipse cx=\"" << Num((l + rr) / 2) << "\" cy=\"" << Num((t + bb) / 2) << "\" rx=\""
+                    << Num((rr - l - 1) / 2) << "\" ry=\"" << Num((bb - t - 1) / 2) << "\"" << Fill(r.brush)
+                    << Stroke(r) << "/>\n";
+                break;
             }
-            for (const QString& line : lines) {
-                double x = r.rect.left;
-                const char* anchor = "start";
-                if (r.options & DT_CENTER) {
-                    x = (r.rect.left + r.rect.right) / 2.0;
-                    anchor = "middle";
-                } else if (r.options & DT_RIGHT) {
-                    x = r.rect.right;
-                    anchor = "end";
+            case MetaOp::FillRect:
+            case MetaOp::FrameRect: {
+                const std::string paint =
+                    r.plainColor ? " fill=\"" + Colour(r.fillColor) + "\"" : Fill(r.brush);
+                if (r.op == MetaOp::FillRect) {
+                    out << "<rect x=\"" << r.rect.left << "\" y=\"" << r.rect.top << "\" width=\""
+                        << (r.rect.right - r.rect.left) << "\" height=\"" << (r.rect.bottom - r.rect.top)
+                        << "\"" << paint << "/>\n";
+                } else {
+                    const std::string colour = r.brush ? Colour(r.brush->color) : "#000000";
+                    out << "<rect x=\"" << Num(r.rect.left + 0.5) << "\" y=\"" << Num(r.rect.top + 0.5)
+                        << "\" width=\"" << (r.rect.right - r.rect.left - 1) << "\" height=\""
+                        << (r.rect.bottom - r.rect.top - 1) << "\" fill=\"none\" stroke=\"" << colour
+                        << "\" stroke-width=\"1\"/>\n";
                 }
-                SvgText(out, r, x, top + fm.ascent(), anchor, line.toStdString(), f);
-                top += lineHeight;
+                break;
             }
-            break;
-        }
-        case MetaOp::Image:
-            out << "<image x=\"" << r.rect.left << "\" y=\"" << r.rect.top << "\" width=\"" << (r.rect.right - r.rect.left)
-                << "\" height=\"" << (r.rect.bottom - r.rect.top) << "\" preserveAspectRatio=\"none\" xlink:href=\"data:image/png;base64,"
-                << Png(r.image) << "\"/>\n";
-            break;
+            case MetaOp::Region: {
+                out << "<path d=\"";
+                for (const RECT& rc : r.region.Rects())
+                    out << "M" << rc.left << " " << rc.top << "h" << (rc.right - rc.left) << "v"
+                        << (rc.bottom - rc.top) << "h" << (rc.left - rc.right) << "z";
+                out << "\"" << Fill(r.brush) << "/>\n";
+                break;
+            }
+            case MetaOp::TextOut:
+            case MetaOp::ExtTextOut: {
+                if (!FontsAvailable()) break;
+                const QFont f = r.font ? r.font->Font() : QFont();
+                const QFontMetrics fm(f);
+                if (r.op == MetaOp::ExtTextOut && r.hasRect && (r.options & ETO_OPAQUE))
+                    out << "<rect x=\"" << r.rect.left << "\" y=\"" << r.rect.top << "\" width=\""
+                        << (r.rect.right - r.rect.left) << "\" height=\"" << (r.rect.bottom - r.rect.top)
+                        << "\" fill=\"" << Colour(r.bkColor) << "\"/>\n";
+                double baseline = r.pts[0].y + fm.ascent();
+                if ((r.textAlign & TA_BASELINE) == TA_BASELINE)
+                    baseline = r.pts[0].y;
+                else if (r.textAlign & TA_BOTTOM)
+                    baseline = r.pts[0].y - fm.descent();
+                const char* anchor = (r.textAlign & TA_CENTER) == TA_CENTER ? "middle"
+                                     : (r.textAlign & TA_RIGHT)             ? "end"
+                                                                            : "start";
+                SvgText(out, r, r.pts[0].x, baseline, anchor, r.text, f);
+                break;
+            }
+            case MetaOp::DrawText: {
+                if (!FontsAvailable()) break;
+                const QFont f = r.font ? r.font->Font() : QFont();
+                const QFontMetrics fm(f);
+                const int lineHeight = fm.ascent() + fm.descent();
+                const QStringList lines = DrawTextLines(f, r.text, r.rect.right - r.rect.left, r.options);
+                int top = r.rect.top;
+                if (r.options & DT_SINGLELINE) {
+                    if (r.options & DT_VCENTER)
+                        top = r.rect.top + (r.rect.bottom - r.rect.top - lineHeight) / 2;
+                    else if (r.options & DT_BOTTOM)
+                        top = r.rect.bottom - lineHeight;
+                }
+                for (const QString& line : lines) {
+                    double x = r.rect.left;
+                    const char* anchor = "start";
+                    if (r.options & DT_CENTER) {
+                        x = (r.rect.left + r.rect.right) / 2.0;
+                        anchor = "middle";
+                    } else if (r.options & DT_RIGHT) {
+                        x = r.rect.right;
+                        anchor = "end";
+                    }
+                    SvgText(out, r, x, top + fm.ascent(), anchor, line.toStdString(), f);
+                    top += lineHeight;
+                }
+                break;
+            }
+            case MetaOp::Image:
+                out << "<image x=\"" << r.rect.left << "\" y=\"" << r.rect.top << "\" width=\""
+                    << (r.rect.right - r.rect.left) << "\" height=\"" << (r.rect.bottom - r.rect.top)
+                    << "\" preserveAspectRatio=\"none\" xlink:href=\"data:image/png;base64," << Png(r.image)
+                    << "\"/>\n";
+                break;
         }
         if (r.clip) out << "</g>\n";
     }

@@ -9,7 +9,20 @@
 
 namespace platform::gdi {
 
-enum class MetaOp { Line, Polyline, Polygon, Rectangle, Ellipse, FillRect, FrameRect, Region, TextOut, ExtTextOut, DrawText, Image };
+enum class MetaOp {
+    Line,
+    Polyline,
+    Polygon,
+    Rectangle,
+    Ellipse,
+    FillRect,
+    FrameRect,
+    Region,
+    TextOut,
+    ExtTextOut,
+    DrawText,
+    Image
+};
 
 struct MetaRecord {
     MetaOp op = MetaOp::Line;
@@ -33,7 +46,7 @@ struct MetaRecord {
     UINT options = 0;
     std::string text;
     SpanRegion region;
-    QImage image;  // the source part of an image, 32-bit
+    QImage image;                    // the source part of an image, 32-bit
     std::optional<SpanRegion> clip;  // the clip region it was drawn with (metafile pixels)
 };
 
@@ -52,7 +65,8 @@ struct MetaFileData : GdiObject {
 void RecordLine(DcObj& dc, POINT from, POINT to);
 void RecordShape(DcObj& dc, MetaOp op, std::vector<POINT> logicalPoints);
 void RecordFill(DcObj& dc, MetaOp op, RECT logical, COLORREF color);
-void RecordBrushRect(DcObj& dc, MetaOp op, RECT logical, std::shared_ptr<BrushObj> brush, DWORD rop = PATCOPY);
+void RecordBrushRect(DcObj& dc, MetaOp op, RECT logical, std::shared_ptr<BrushObj> brush,
+                     DWORD rop = PATCOPY);
 void RecordRegion(DcObj& dc, SpanRegion logical, std::shared_ptr<BrushObj> brush);
 void RecordImage(DcObj& dc, RECT logicalDst, const SourceImage& src, RECT srcRect, DWORD rop);
 void RecordText(DcObj& dc, MetaOp op, POINT logical, const RECT* rect, UINT options, std::string text);

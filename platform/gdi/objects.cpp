@@ -1,6 +1,7 @@
 #include <cstring>
 
 #include <QFontMetrics>
+#include <QGuiApplication>
 
 #include "platform/gdi/dc.h"
 #include "platform/gdi/dib_format.h"
@@ -14,37 +15,48 @@ std::shared_ptr<FontObj> MakeFont(const LOGFONT& log)
     auto f = std::make_shared<FontObj>();
     f->log = log;
     f->log.lfFaceName[LF_FACESIZE - 1] = 0;
-    QFont q;
-    QString face = QString::fromUtf8(f->log.lfFaceName);
-    const int family = log.lfPitchAndFamily & 0xF0;
-    const bool fixed = (log.lfPitchAndFamily & 0x03) == FIXED_PITCH || family == FF_MODERN;
-    q.setStyleHint(fixed ? QFont::Monospace : family == FF_ROMAN ? QFont::Serif : QFont::SansSerif);
-    if (face.isEmpty()) face = fixed ? QStringLiteral("Monospace") : QStringLiteral("Sans Serif");
-    q.setFamilies({face});
-    int weight = log.lfWeight <= 0 ? FW_NORMAL : std::min<LONG>(log.lfWeight, 1000);
-    q.setWeight(static_cast<QFont::Weight>(std::clamp(weight, 1, 1000)));
-    q.setItalic(log.lfItalic != 0);
-    q.setUnderline(log.lfUnderline != 0);
-    q.setStrikeOut(log.lfStrikeOut != 0);
-    if (log.lfQuality == NONANTIALIASED_QUALITY) q.setStyleStrategy(QFont::NoAntialias);
-    q.setKerning(false);
-    // A negative height is the character (em) height, a positive one the cell height
-    // (ascent plus descent), zero a default cell of 16.
-    const int height = log.lfHeight == 0 ? 16 : std::min(std::abs(log.lfHeight), 4000);
-    if (log.lfHeight < 0) {
-        q.setPixelSize(std::max(1, height));
-    } else {
-        q.setPixelSize(std::max(1, height));
-        const int cell = QFontMetrics(q).height();
-        if (cell > 0 && cell != height) q.setPixelSize(std::max(1, height * height / cell));
-        if (QFontMetrics(q).height() > height && q.pixelSize() > 1) q.setPixelSize(q.pixelSize() - 1);
-    }
-    if (log.lfWidth > 0) {
-        const int natural = QFontMetrics(q).averageCharWidth();
-        if (natural > 0) q.setStretch(std::clamp(int(log.lfWidth * 100 / natural), 1, 4000));
-    }
-    f->qfont = q;
     return f;
+}
+
+bool FontsAvailable()
+{
+    return qobject_cast<QGuiApplication*>(QCoreApplication::instance()) != nullptr;
+}
+
+QFont FontObj::Font() const
+{
+    std::call_once(m_once, [this] {
+        if (!FontsAvailable()) return;
+        QFont q;
+        QString face = QString::fromUtf8(log.lfFaceName);
+        const int family = log.lfPitchAndFamily & 0xF0;
+        const bool fixed = (log.lfPitchAndFamily & 0x03) == FIXED_PITCH || family == FF_MODERN;
+        q.setStyleHint(fixed ? QFont::Monospace : family == FF_ROMAN ? QFont::Serif : QFont::SansSerif);
+        if (face.isEmpty()) face = fixed ? QStringLiteral("Monospace") : QStringLiteral("Sans Serif");
+        q.setFamilies({face});
+        const int weight = log.lfWeight <= 0 ? FW_NORMAL : std::min<LONG>(log.lfWeight, 1000);
+        q.setWeight(static_cast<QFont::Weight>(std::clamp(weight, 1, 1000)));
+        q.setItalic(log.lfItalic != 0);
+        q.setUnderline(log.lfUnderline != 0);
+        q.setStrikeOut(log.lfStrikeOut != 0);
+        if (log.lfQuality == NONANTIALIASED_QUALITY) q.setStyleStrategy(QFont::NoAntialias);
+        q.setKerning(false);
+        // A negative height is the character (em) height, a positive one the cell height
+        // (ascent plus descent), zero a default cell of 16.
+        const int height = log.lfHeight == 0 ? 16 : std::min(std::abs(log.lfHeight), 4000);
+        q.setPixelSize(std::max(1, height));
+        if (log.lfHeight >= 0) {
+            const int cell = QFontMetrics(q).height();
+            if (cell > 0 && cell != height) q.setPixelSize(std::max(1, height * height / cell));
+            if (QFontMetrics(q).height() > height && q.pixelSize() > 1) q.setPixelSize(q.pixelSize() - 1);
+        }
+        if (log.lfWidth > 0) {
+            const int natural = QFontMetrics(q).averageCharWidth();
+            if (natural > 0) q.setStretch(std::clamp(int(log.lfWidth * 100 / natural), 1, 4000));
+        }
+        m_font = q;
+    });
+    return m_font ? *m_font : QFont();
 }
 
 namespace {
@@ -52,12 +64,12 @@ namespace {
 const std::uint8_t* HatchRows(int hatch)
 {
     static const std::uint8_t rows[6][8] = {
-        {0xFF, 0, 0, 0, 0, 0, 0, 0},                          // HS_HORIZONTAL
-        {0x80, 0x80, 0x80, 0x80, 0x80, 0x80, 0x80, 0x80},     // HS_VERTICAL
-        {0x80, 0x40, 0x20, 0x10, 0x08, 0x04, 0x02, 0x01},     // HS_FDIAGONAL
-        {0x01, 0x02, 0x04, 0x08, 0x10, 0x20, 0x40, 0x80},     // HS_BDIAGONAL
-        {0xFF, 0x80, 0x80, 0x80, 0x80, 0x80, 0x80, 0x80},     // HS_CROSS
-        {0x81, 0x42, 0x24, 0x18, 0x18, 0x24, 0x42, 0x81}};    // HS_DIAGCROSS
+        {0xFF, 0, 0, 0, 0, 0, 0, 0},                        // HS_HORIZONTAL
+        {0x80, 0x80, 0x80, 0x80, 0x80, 0x80, 0x80, 0x80},   // HS_VERTICAL
+        {0x80, 0x40, 0x20, 0x10, 0x08, 0x04, 0x02, 0x01},   // HS_FDIAGONAL
+        {0x01, 0x02, 0x04, 0x08, 0x10, 0x20, 0x40, 0x80},   // HS_BDIAGONAL
+        {0xFF, 0x80, 0x80, 0x80, 0x80, 0x80, 0x80, 0x80},   // HS_CROSS
+        {0x81, 0x42, 0x24, 0x18, 0x18, 0x24, 0x42, 0x81}};  // HS_DIAGCROSS
     return rows[hatch];
 }
 
@@ -97,8 +109,8 @@ HPEN ExtCreatePen(DWORD style, DWORD width, const LOGBRUSH* brush, DWORD, const 
     if (!brush) return nullptr;
     const COLORREF colour = brush->lbStyle == BS_NULL ? 0 : brush->lbColor;
     const int s = brush->lbStyle == BS_NULL ? PS_NULL : static_cast<int>(style & PS_STYLE_MASK);
-    return CreatePen((static_cast<int>(style) & ~PS_STYLE_MASK) | s, static_cast<int>(std::min<DWORD>(width, 10000)),
-                     colour);
+    return CreatePen((static_cast<int>(style) & ~PS_STYLE_MASK) | s,
+                     static_cast<int>(std::min<DWORD>(width, 10000)), colour);
 }
 
 HBRUSH CreateSolidBrush(COLORREF color)
@@ -164,18 +176,24 @@ HBRUSH CreateBrushIndirect(const LOGBRUSH* log)
 {
     if (!log) return nullptr;
     switch (log->lbStyle) {
-    case BS_SOLID: return CreateSolidBrush(log->lbColor);
-    case BS_NULL: return reinterpret_cast<HBRUSH>(GetStockObject(NULL_BRUSH));
-    case BS_HATCHED: return CreateHatchBrush(static_cast<int>(log->lbHatch), log->lbColor);
-    case BS_PATTERN: return CreatePatternBrush(reinterpret_cast<HBITMAP>(log->lbHatch));
-    case BS_DIBPATTERNPT: return CreateDIBPatternBrushPt(reinterpret_cast<const void*>(log->lbHatch), log->lbColor);
-    default: return nullptr;
+        case BS_SOLID:
+            return CreateSolidBrush(log->lbColor);
+        case BS_NULL:
+            return reinterpret_cast<HBRUSH>(GetStockObject(NULL_BRUSH));
+        case BS_HATCHED:
+            return CreateHatchBrush(static_cast<int>(log->lbHatch), log->lbColor);
+        case BS_PATTERN:
+            return CreatePatternBrush(reinterpret_cast<HBITMAP>(log->lbHatch));
+        case BS_DIBPATTERNPT:
+            return CreateDIBPatternBrushPt(reinterpret_cast<const void*>(log->lbHatch), log->lbColor);
+        default:
+            return nullptr;
     }
 }
 
-HFONT CreateFont(int height, int width, int escapement, int orientation, int weight, DWORD italic, DWORD underline,
-                 DWORD strikeOut, DWORD charSet, DWORD outPrecision, DWORD clipPrecision, DWORD quality,
-                 DWORD pitchAndFamily, LPCSTR face)
+HFONT CreateFont(int height, int width, int escapement, int orientation, int weight, DWORD italic,
+                 DWORD underline, DWORD strikeOut, DWORD charSet, DWORD outPrecision, DWORD clipPrecision,
+                 DWORD quality, DWORD pitchAndFamily, LPCSTR face)
 {
     LOGFONT lf{};
     lf.lfHeight = height;
@@ -239,7 +257,8 @@ UINT GetNearestPaletteIndex(HPALETTE palette, COLORREF c)
     long bestDist = -1;
     for (UINT i = 0; i < p->entries.size(); ++i) {
         const PALETTEENTRY& e = p->entries[i];
-        const long dr = long(GetRValue(c)) - e.peRed, dg = long(GetGValue(c)) - e.peGreen, db = long(GetBValue(c)) - e.peBlue;
+        const long dr = long(GetRValue(c)) - e.peRed, dg = long(GetGValue(c)) - e.peGreen,
+                   db = long(GetBValue(c)) - e.peBlue;
         const long d = dr * dr + dg * dg + db * db;
         if (bestDist < 0 || d < bestDist) {
             bestDist = d;
@@ -273,7 +292,8 @@ BOOL CPen::CreatePen(int style, int width, COLORREF color)
 }
 BOOL CPen::CreatePen(int style, int width, const LOGBRUSH* brush, int styleCount, const DWORD* styles)
 {
-    return Hold(*this, ::ExtCreatePen(DWORD(style), DWORD(std::max(0, width)), brush, DWORD(std::max(0, styleCount)), styles));
+    return Hold(*this, ::ExtCreatePen(DWORD(style), DWORD(std::max(0, width)), brush,
+                                      DWORD(std::max(0, styleCount)), styles));
 }
 BOOL CPen::CreatePenIndirect(const LOGPEN* log)
 {
@@ -309,12 +329,13 @@ CFont* CFont::FromHandle(HFONT h)
 {
     return GdiFromHandle<CFont>(static_cast<HGDIOBJ>(static_cast<void*>(h)), kFontTag);
 }
-BOOL CFont::CreateFont(int height, int width, int escapement, int orientation, int weight, BYTE italic, BYTE underline,
-                       BYTE strikeOut, BYTE charSet, BYTE outPrecision, BYTE clipPrecision, BYTE quality,
-                       BYTE pitchAndFamily, LPCTSTR face)
+BOOL CFont::CreateFont(int height, int width, int escapement, int orientation, int weight, BYTE italic,
+                       BYTE underline, BYTE strikeOut, BYTE charSet, BYTE outPrecision, BYTE clipPrecision,
+                       BYTE quality, BYTE pitchAndFamily, LPCTSTR face)
 {
-    return Hold(*this, ::CreateFont(height, width, escapement, orientation, weight, italic, underline, strikeOut, charSet,
-                                    outPrecision, clipPrecision, quality, pitchAndFamily, face));
+    return Hold(*this,
+                ::CreateFont(height, width, escapement, orientation, weight, italic, underline, strikeOut,
+                             charSet, outPrecision, clipPrecision, quality, pitchAndFamily, face));
 }
 BOOL CFont::CreateFontIndirect(const LOGFONT* log)
 {

@@ -90,16 +90,19 @@ void FillSpans(const Surface& s, const SpanRegion& shape, const Paint& paint)
             if (solid) {
                 const std::uint32_t p = paint.color & kRgbMask;
                 switch (paint.rop2) {
-                case R2_COPYPEN: std::fill(d, d + n, p); break;
-                case R2_XORPEN:
-                    for (int i = 0; i < n; ++i) d[i] = (d[i] ^ p) & kRgbMask;
-                    break;
-                case R2_NOT:
-                    for (int i = 0; i < n; ++i) d[i] = ~d[i] & kRgbMask;
-                    break;
-                case R2_NOP: break;
-                default:
-                    for (int i = 0; i < n; ++i) d[i] = rop(p, d[i]);
+                    case R2_COPYPEN:
+                        std::fill(d, d + n, p);
+                        break;
+                    case R2_XORPEN:
+                        for (int i = 0; i < n; ++i) d[i] = (d[i] ^ p) & kRgbMask;
+                        break;
+                    case R2_NOT:
+                        for (int i = 0; i < n; ++i) d[i] = ~d[i] & kRgbMask;
+                        break;
+                    case R2_NOP:
+                        break;
+                    default:
+                        for (int i = 0; i < n; ++i) d[i] = rop(p, d[i]);
                 }
             } else {
                 PatternRow(paint, row.y, sp.x0, n, pat.data(), keep.data());
@@ -122,8 +125,8 @@ bool RopUsesPattern(DWORD rop)
     return ((t >> 4) & 0x0F) != (t & 0x0F);
 }
 
-void BlitSpans(const Surface& dst, const SpanRegion& visible, const SourceImage* src, const std::vector<int>& xmap,
-               const std::vector<int>& ymap, int left, int top, const Blit& op)
+void BlitSpans(const Surface& dst, const SpanRegion& visible, const SourceImage* src,
+               const std::vector<int>& xmap, const std::vector<int>& ymap, int left, int top, const Blit& op)
 {
     if (!dst.Valid() || visible.IsEmpty()) return;
     const bool useSrc = src && RopUsesSource(op.rop);
@@ -151,11 +154,13 @@ void BlitSpans(const Surface& dst, const SpanRegion& visible, const SourceImage*
     Paint none;
 
     for (RegionRow row : visible.Rows()) {
-        const std::uint8_t* srcRow = useSrc ? src->base + ymap[std::size_t(row.y - top)] * src->rowStep : nullptr;
+        const std::uint8_t* srcRow =
+            useSrc ? src->base + ymap[std::size_t(row.y - top)] * src->rowStep : nullptr;
         if (useSrc && !identity) {
             const int sy = ymap[std::size_t(row.y - top)];
             if (sy != cachedRow) {
-                ConvertRow(src->layout, src->base + sy * src->rowStep, minSx, maxSx - minSx + 1, cache.data());
+                ConvertRow(src->layout, src->base + sy * src->rowStep, minSx, maxSx - minSx + 1,
+                           cache.data());
                 if (src->mono)
                     for (auto& v : cache) v = v ? src->monoWhite : src->monoBlack;
                 cachedRow = sy;
@@ -173,39 +178,48 @@ void BlitSpans(const Surface& dst, const SpanRegion& visible, const SourceImage*
                 }
                 ConvertRow(src->layout, srcRow, sx, n, sline.data());
                 if (src->mono)
-                    for (int i = 0; i < n; ++i) sline[std::size_t(i)] = sline[std::size_t(i)] ? src->monoWhite : src->monoBlack;
+                    for (int i = 0; i < n; ++i)
+                        sline[std::size_t(i)] = sline[std::size_t(i)] ? src->monoWhite : src->monoBlack;
             } else if (useSrc) {
-                for (int i = 0; i < n; ++i) sline[std::size_t(i)] = cache[std::size_t(xmap[std::size_t(sp.x0 + i - left)] - minSx)];
+                for (int i = 0; i < n; ++i)
+                    sline[std::size_t(i)] = cache[std::size_t(xmap[std::size_t(sp.x0 + i - left)] - minSx)];
             }
             if (usePat) PatternRow(op.pattern ? *op.pattern : none, row.y, sp.x0, n, pline.data(), nullptr);
             const std::uint32_t* S = sline.data();
             const std::uint32_t* P = pline.data();
             switch (op.rop) {
-            case SRCCOPY: std::memcpy(d, S, std::size_t(n) * 4); break;
-            case SRCINVERT:
-                for (int i = 0; i < n; ++i) d[i] = (d[i] ^ S[i]) & kRgbMask;
-                break;
-            case SRCAND:
-                for (int i = 0; i < n; ++i) d[i] &= S[i];
-                break;
-            case SRCPAINT:
-                for (int i = 0; i < n; ++i) d[i] = (d[i] | S[i]) & kRgbMask;
-                break;
-            case NOTSRCCOPY:
-                for (int i = 0; i < n; ++i) d[i] = ~S[i] & kRgbMask;
-                break;
-            case DSTINVERT:
-                for (int i = 0; i < n; ++i) d[i] = ~d[i] & kRgbMask;
-                break;
-            case PATCOPY: std::memcpy(d, P, std::size_t(n) * 4); break;
-            case PATINVERT:
-                for (int i = 0; i < n; ++i) d[i] = (d[i] ^ P[i]) & kRgbMask;
-                break;
-            case BLACKNESS: std::fill(d, d + n, 0u); break;
-            case WHITENESS: std::fill(d, d + n, kRgbMask); break;
-            default:
-                for (int i = 0; i < n; ++i)
-                    d[i] = rop(usePat ? P[i] : 0u, useSrc ? S[i] : 0u, d[i]);
+                case SRCCOPY:
+                    std::memcpy(d, S, std::size_t(n) * 4);
+                    break;
+                case SRCINVERT:
+                    for (int i = 0; i < n; ++i) d[i] = (d[i] ^ S[i]) & kRgbMask;
+                    break;
+                case SRCAND:
+                    for (int i = 0; i < n; ++i) d[i] &= S[i];
+                    break;
+                case SRCPAINT:
+                    for (int i = 0; i < n; ++i) d[i] = (d[i] | S[i]) & kRgbMask;
+                    break;
+                case NOTSRCCOPY:
+                    for (int i = 0; i < n; ++i) d[i] = ~S[i] & kRgbMask;
+                    break;
+                case DSTINVERT:
+                    for (int i = 0; i < n; ++i) d[i] = ~d[i] & kRgbMask;
+                    break;
+                case PATCOPY:
+                    std::memcpy(d, P, std::size_t(n) * 4);
+                    break;
+                case PATINVERT:
+                    for (int i = 0; i < n; ++i) d[i] = (d[i] ^ P[i]) & kRgbMask;
+                    break;
+                case BLACKNESS:
+                    std::fill(d, d + n, 0u);
+                    break;
+                case WHITENESS:
+                    std::fill(d, d + n, kRgbMask);
+                    break;
+                default:
+                    for (int i = 0; i < n; ++i) d[i] = rop(usePat ? P[i] : 0u, useSrc ? S[i] : 0u, d[i]);
             }
         }
     }

@@ -11,9 +11,9 @@ namespace platform::gdi {
 /// What fills a shape: a colour, or a pattern repeated from an origin (device pixels).
 struct Paint {
     enum class Type { Solid, Pattern, Hatch } type = Type::Solid;
-    std::uint32_t color = 0;        // pen or brush colour (0x00RRGGBB)
-    std::uint32_t background = 0;   // hatch gaps, when opaque
-    bool transparentGaps = false;   // hatch gaps left alone
+    std::uint32_t color = 0;                 // pen or brush colour (0x00RRGGBB)
+    std::uint32_t background = 0;            // hatch gaps, when opaque
+    bool transparentGaps = false;            // hatch gaps left alone
     const std::uint32_t* pattern = nullptr;  // pixels, or 0/1 hatch bits
     int patWidth = 0;
     int patHeight = 0;
@@ -50,11 +50,11 @@ bool RopUsesPattern(DWORD rop);
 /// Copies `visible` (destination device pixels) from the source, where destination pixel
 /// (x, y) takes source pixel (xmap[x - left], ymap[y - top]); maps come from the caller
 /// (identity offsets for BitBlt, nearest neighbour for stretching).
-void BlitSpans(const Surface& dst, const SpanRegion& visible, const SourceImage* src, const std::vector<int>& xmap,
-               const std::vector<int>& ymap, int left, int top, const Blit& op);
+void BlitSpans(const Surface& dst, const SpanRegion& visible, const SourceImage* src,
+               const std::vector<int>& xmap, const std::vector<int>& ymap, int left, int top, const Blit& op);
 
 /// Smooth (HALFTONE) stretch: the source rectangle scaled to the destination rectangle.
-void SmoothStretch(const Surface& dst, const SpanRegion& visible, const SourceImage& src, RECT srcRect, RECT dstRect,
-                   bool mirrorX, bool mirrorY, const Blit& op);
+void SmoothStretch(const Surface& dst, const SpanRegion& visible, const SourceImage& src, RECT srcRect,
+                   RECT dstRect, bool mirrorX, bool mirrorY, const Blit& op);
 
 }  // namespace platform::gdi

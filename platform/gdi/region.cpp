@@ -118,8 +118,8 @@ BOOL RectInRegion(HRGN region, const RECT* rect)
     auto r = Rgn(region);
     if (!r || !rect) return FALSE;
     std::lock_guard<std::mutex> g(r->lock);
-    RECT n{std::min(rect->left, rect->right), std::min(rect->top, rect->bottom), std::max(rect->left, rect->right),
-           std::max(rect->top, rect->bottom)};
+    RECT n{std::min(rect->left, rect->right), std::min(rect->top, rect->bottom),
+           std::max(rect->left, rect->right), std::max(rect->top, rect->bottom)};
     return r->region.ClipToRect(n).IsEmpty() ? FALSE : TRUE;
 }
 
@@ -161,11 +161,13 @@ HRGN ExtCreateRegion(const XFORM* xform, DWORD size, const RGNDATA* data)
     if (!data || size < sizeof(RGNDATAHEADER) || data->rdh.dwSize < sizeof(RGNDATAHEADER) ||
         data->rdh.iType != RDH_RECTANGLES)
         return nullptr;
-    const std::uint64_t need = std::uint64_t(data->rdh.dwSize) + std::uint64_t(data->rdh.nCount) * sizeof(RECT);
+    const std::uint64_t need =
+        std::uint64_t(data->rdh.dwSize) + std::uint64_t(data->rdh.nCount) * sizeof(RECT);
     if (need > size) return nullptr;
     std::vector<RECT> rects(data->rdh.nCount);
     if (!rects.empty())
-        std::memcpy(rects.data(), reinterpret_cast<const char*>(data) + data->rdh.dwSize, rects.size() * sizeof(RECT));
+        std::memcpy(rects.data(), reinterpret_cast<const char*>(data) + data->rdh.dwSize,
+                    rects.size() * sizeof(RECT));
     SpanRegion r = SpanRegion::FromRects(rects);
     if (xform) {
         if (xform->eM12 != 0.0f || xform->eM21 != 0.0f) return nullptr;

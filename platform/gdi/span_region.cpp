@@ -41,10 +41,14 @@ namespace {
 inline bool Apply(RegionOp op, bool a, bool b)
 {
     switch (op) {
-    case RegionOp::And: return a && b;
-    case RegionOp::Or: return a || b;
-    case RegionOp::Xor: return a != b;
-    case RegionOp::Diff: return a && !b;
+        case RegionOp::And:
+            return a && b;
+        case RegionOp::Or:
+            return a || b;
+        case RegionOp::Xor:
+            return a != b;
+        case RegionOp::Diff:
+            return a && !b;
     }
     return false;
 }
@@ -177,8 +181,10 @@ SpanRegion FillEdges(std::vector<Edge>& edges, FillRule rule)
             for (const Edge* e : active) {
                 const int before = winding;
                 winding += e->dir;
-                if (before == 0 && winding != 0) start = e->Pixel();
-                else if (before != 0 && winding == 0) row.push_back({start, e->Pixel()});
+                if (before == 0 && winding != 0)
+                    start = e->Pixel();
+                else if (before != 0 && winding == 0)
+                    row.push_back({start, e->Pixel()});
             }
         }
         MergeRow(row);
@@ -193,7 +199,8 @@ SpanRegion FillEdges(std::vector<Edge>& edges, FillRule rule)
 constexpr int kCoordLimit = 1 << 28;
 inline POINT Held(POINT p)
 {
-    return {std::clamp<LONG>(p.x, -kCoordLimit, kCoordLimit), std::clamp<LONG>(p.y, -kCoordLimit, kCoordLimit)};
+    return {std::clamp<LONG>(p.x, -kCoordLimit, kCoordLimit),
+            std::clamp<LONG>(p.y, -kCoordLimit, kCoordLimit)};
 }
 
 void AddRing(std::vector<Edge>& edges, std::span<const POINT> pts)
@@ -203,8 +210,10 @@ void AddRing(std::vector<Edge>& edges, std::span<const POINT> pts)
         const POINT a = Held(pts[i]);
         const POINT b = Held(pts[(i + 1) % n]);
         if (a.y == b.y) continue;
-        if (a.y < b.y) edges.push_back({a.x, a.y, b.x, b.y, +1, 0, 0, 0, 0, 0});
-        else edges.push_back({b.x, b.y, a.x, a.y, -1, 0, 0, 0, 0, 0});
+        if (a.y < b.y)
+            edges.push_back({a.x, a.y, b.x, b.y, +1, 0, 0, 0, 0, 0});
+        else
+            edges.push_back({b.x, b.y, a.x, a.y, -1, 0, 0, 0, 0, 0});
     }
 }
 
@@ -274,8 +283,10 @@ SpanRegion SpanRegion::FromSpans(std::vector<RowSpan> spans)
         for (; i < spans.size() && spans[i].y == y; ++i) {
             const RowSpan& s = spans[i];
             if (s.x1 <= s.x0) continue;
-            if (!row.empty() && s.x0 <= row.back().x1) row.back().x1 = std::max(row.back().x1, s.x1);
-            else row.push_back({s.x0, s.x1});
+            if (!row.empty() && s.x0 <= row.back().x1)
+                row.back().x1 = std::max(row.back().x1, s.x1);
+            else
+                row.push_back({s.x0, s.x1});
         }
         writer.AddBand(y, y + 1, row);
     }
@@ -292,9 +303,8 @@ SpanRegion SpanRegion::FromRects(std::span<const RECT> rects)
         if (n.left < n.right && n.top < n.bottom) sorted.push_back(n);
     }
     // Neighbours in y merge cheaply, so keep them together before halving.
-    std::sort(sorted.begin(), sorted.end(), [](const RECT& a, const RECT& b) {
-        return a.top != b.top ? a.top < b.top : a.left < b.left;
-    });
+    std::sort(sorted.begin(), sorted.end(),
+              [](const RECT& a, const RECT& b) { return a.top != b.top ? a.top < b.top : a.left < b.left; });
     return UnionOfRects(sorted);
 }
 
@@ -337,7 +347,8 @@ std::int64_t SpanRegion::Area() const
     std::int64_t area = 0;
     for (const BandRec& b : m_bands) {
         std::int64_t w = 0;
-        for (std::uint32_t k = 0; k < b.count; ++k) w += std::int64_t(m_spans[b.first + k].x1) - m_spans[b.first + k].x0;
+        for (std::uint32_t k = 0; k < b.count; ++k)
+            w += std::int64_t(m_spans[b.first + k].x1) - m_spans[b.first + k].x0;
         area += w * (std::int64_t(b.bottom) - b.top);
     }
     return area;

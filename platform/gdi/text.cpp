@@ -18,11 +18,16 @@ bool IsUtf8(const unsigned char* s, int n)
     for (int i = 0; i < n;) {
         const unsigned char c = s[i];
         int extra;
-        if (c < 0x80) extra = 0;
-        else if ((c >> 5) == 0x6) extra = 1;
-        else if ((c >> 4) == 0xE) extra = 2;
-        else if ((c >> 3) == 0x1E) extra = 3;
-        else return false;
+        if (c < 0x80)
+            extra = 0;
+        else if ((c >> 5) == 0x6)
+            extra = 1;
+        else if ((c >> 4) == 0xE)
+            extra = 2;
+        else if ((c >> 3) == 0x1E)
+            extra = 3;
+        else
+            return false;
         if (i + extra >= n && extra > 0) return false;
         for (int k = 1; k <= extra; ++k)
             if ((s[i + k] & 0xC0) != 0x80) return false;
@@ -57,26 +62,32 @@ inline std::uint32_t Blend(std::uint32_t d, std::uint32_t c, std::uint32_t a)
 
 QFont CurrentFont(const DcObj& dc)
 {
-    return dc.st.font ? dc.st.font->qfont : QFont();
+    return dc.st.font ? dc.st.font->Font() : QFont();
 }
 
 SIZE TextExtent(const DcObj& dc, const QString& text)
 {
+    if (!FontsAvailable()) return {0, 0};
     const QFontMetrics fm(CurrentFont(dc));
     return {fm.horizontalAdvance(text), fm.ascent() + fm.descent()};
 }
 
 void DrawTextLine(DcObj& dc, int x, int y, UINT align, const QString& text, const RECT* clip, bool opaqueCell)
 {
+    if (!FontsAvailable()) return;
     const QFont font = CurrentFont(dc);
     const QFontMetrics fm(font);
     const int width = fm.horizontalAdvance(text), ascent = fm.ascent(), height = ascent + fm.descent();
     int left = x;
-    if ((align & TA_CENTER) == TA_CENTER) left = x - width / 2;
-    else if (align & TA_RIGHT) left = x - width;
+    if ((align & TA_CENTER) == TA_CENTER)
+        left = x - width / 2;
+    else if (align & TA_RIGHT)
+        left = x - width;
     int top = y;
-    if ((align & TA_BASELINE) == TA_BASELINE) top = y - ascent;
-    else if (align & TA_BOTTOM) top = y - height;
+    if ((align & TA_BASELINE) == TA_BASELINE)
+        top = y - ascent;
+    else if (align & TA_BOTTOM)
+        top = y - height;
 
     SpanRegion cell = SpanRegion::FromRect(left, top, left + width, top + height);
     if (clip) cell = cell.ClipToRect(*clip);
@@ -112,8 +123,10 @@ void DrawTextLine(DcObj& dc, int x, int y, UINT align, const QString& text, cons
         for (const Span& sp : row.spans)
             for (int px = sp.x0; px < sp.x1; ++px) {
                 const std::uint32_t a = m[px - mx] >> 24;
-                if (a == 255) d[px] = colour;
-                else if (a) d[px] = Blend(d[px], colour, a);
+                if (a == 255)
+                    d[px] = colour;
+                else if (a)
+                    d[px] = Blend(d[px], colour, a);
             }
     }
 }
@@ -139,7 +152,10 @@ BOOL ExtTextOut(HDC h, int x, int y, UINT options, const RECT* rect, LPCSTR text
         if (options & ETO_OPAQUE) {
             Paint bg;
             bg.color = ToPixel(dc->st.bkColor);
-            PaintShape(*dc, SpanRegion::FromRect(deviceRect.left, deviceRect.top, deviceRect.right, deviceRect.bottom), bg);
+            PaintShape(
+                *dc,
+                SpanRegion::FromRect(deviceRect.left, deviceRect.top, deviceRect.right, deviceRect.bottom),
+                bg);
         }
     }
     POINT at{x, y};
@@ -149,7 +165,8 @@ BOOL ExtTextOut(HDC h, int x, int y, UINT options, const RECT* rect, LPCSTR text
         dc->st.pos.x += TextExtent(*dc, q).cx;
     }
     const POINT p = dc->ToDev(at);
-    DrawTextLine(*dc, p.x, p.y, dc->st.textAlign, q, rect && (options & ETO_CLIPPED) ? &deviceRect : nullptr, true);
+    DrawTextLine(*dc, p.x, p.y, dc->st.textAlign, q, rect && (options & ETO_CLIPPED) ? &deviceRect : nullptr,
+                 true);
     return TRUE;
 }
 
@@ -158,7 +175,8 @@ BOOL TextOut(HDC h, int x, int y, LPCSTR text, int length)
     if (length < 0) return FALSE;
     auto dc = FindDc(h);
     if (dc && dc->recording) {
-        RecordText(*dc, MetaOp::TextOut, {x, y}, nullptr, 0, std::string(text ? text : "", std::size_t(length)));
+        RecordText(*dc, MetaOp::TextOut, {x, y}, nullptr, 0,
+                   std::string(text ? text : "", std::size_t(length)));
         return TRUE;
     }
     return ExtTextOut(h, x, y, 0, nullptr, text, UINT(length), nullptr);
@@ -167,7 +185,7 @@ BOOL TextOut(HDC h, int x, int y, LPCSTR text, int length)
 BOOL GetTextExtentPoint32(HDC h, LPCSTR text, int length, SIZE* size)
 {
     auto dc = FindDc(h);
-    if (!dc || !size || length < 0 || (length > 0 && !text)) return FALSE;
+    if (!dc || !size || length < 0 || (length > 0 && !text) || !FontsAvailable()) return FALSE;
     *size = TextExtent(*dc, Decode(text, length));
     return TRUE;
 }
@@ -175,7 +193,7 @@ BOOL GetTextExtentPoint32(HDC h, LPCSTR text, int length, SIZE* size)
 BOOL GetTextMetrics(HDC h, TEXTMETRIC* tm)
 {
     auto dc = FindDc(h);
-    if (!dc || !tm) return FALSE;
+    if (!dc || !tm || !FontsAvailable()) return FALSE;
     const QFont f = CurrentFont(*dc);
     const QFontMetrics fm(f);
     *tm = TEXTMETRIC{};
@@ -186,7 +204,8 @@ BOOL GetTextMetrics(HDC h, TEXTMETRIC* tm)
     tm->tmExternalLeading = std::max(0, fm.leading());
     tm->tmAveCharWidth = fm.averageCharWidth();
     tm->tmMaxCharWidth = fm.maxWidth();
-    tm->tmWeight = dc->st.font ? (dc->st.font->log.lfWeight ? dc->st.font->log.lfWeight : FW_NORMAL) : FW_NORMAL;
+    tm->tmWeight =
+        dc->st.font ? (dc->st.font->log.lfWeight ? dc->st.font->log.lfWeight : FW_NORMAL) : FW_NORMAL;
     tm->tmItalic = f.italic() ? 1 : 0;
     tm->tmUnderlined = f.underline() ? 1 : 0;
     tm->tmStruckOut = f.strikeOut() ? 1 : 0;
@@ -223,8 +242,10 @@ QStringList LayoutLines(const QFontMetrics& fm, QString text, int width, UINT fo
         QString out;
         for (int i = 0; i < text.size(); ++i) {
             if (text[i] == QLatin1Char('&')) {
-                if (i + 1 < text.size() && text[i + 1] == QLatin1Char('&')) out += QLatin1Char('&');
-                else continue;
+                if (i + 1 < text.size() && text[i + 1] == QLatin1Char('&'))
+                    out += QLatin1Char('&');
+                else
+                    continue;
                 ++i;
                 continue;
             }
@@ -235,8 +256,10 @@ QStringList LayoutLines(const QFontMetrics& fm, QString text, int width, UINT fo
     if (format & DT_EXPANDTABS) text.replace(QLatin1Char('\t'), QStringLiteral("        "));
     text.remove(QLatin1Char('\r'));
     QStringList paragraphs;
-    if (format & DT_SINGLELINE) paragraphs << QString(text).replace(QLatin1Char('\n'), QLatin1Char(' '));
-    else paragraphs = text.split(QLatin1Char('\n'));
+    if (format & DT_SINGLELINE)
+        paragraphs << QString(text).replace(QLatin1Char('\n'), QLatin1Char(' '));
+    else
+        paragraphs = text.split(QLatin1Char('\n'));
     QStringList lines;
     for (const QString& para : paragraphs) {
         if (!(format & DT_WORDBREAK) || (format & DT_SINGLELINE) || fm.horizontalAdvance(para) <= width) {
@@ -258,7 +281,8 @@ QStringList LayoutLines(const QFontMetrics& fm, QString text, int width, UINT fo
     }
     if (format & DT_END_ELLIPSIS)
         for (QString& line : lines)
-            if (fm.horizontalAdvance(line) > width) line = fm.elidedText(line, Qt::ElideRight, std::max(0, width));
+            if (fm.horizontalAdvance(line) > width)
+                line = fm.elidedText(line, Qt::ElideRight, std::max(0, width));
     return lines;
 }
 
@@ -267,6 +291,7 @@ QStringList LayoutLines(const QFontMetrics& fm, QString text, int width, UINT fo
 namespace platform::gdi {
 QStringList DrawTextLines(const QFont& font, const std::string& text, int width, UINT format)
 {
+    if (!FontsAvailable()) return {};
     return LayoutLines(QFontMetrics(font), Decode(text.data(), int(text.size())), width, format);
 }
 }  // namespace platform::gdi
@@ -274,7 +299,7 @@ QStringList DrawTextLines(const QFont& font, const std::string& text, int width,
 int DrawText(HDC h, LPCSTR text, int length, RECT* rect, UINT format)
 {
     auto dc = FindDc(h);
-    if (!dc || !rect || (!text && length != 0)) return 0;
+    if (!dc || !rect || (!text && length != 0) || !FontsAvailable()) return 0;
     const int n = Length(text, length);
     const QFontMetrics fm(CurrentFont(*dc));
     const int lineHeight = fm.ascent() + fm.descent();
@@ -291,14 +316,18 @@ int DrawText(HDC h, LPCSTR text, int length, RECT* rect, UINT format)
     }
     int top = rect->top;
     if (format & DT_SINGLELINE) {
-        if (format & DT_VCENTER) top = rect->top + (rect->bottom - rect->top - lineHeight) / 2;
-        else if (format & DT_BOTTOM) top = rect->bottom - lineHeight;
+        if (format & DT_VCENTER)
+            top = rect->top + (rect->bottom - rect->top - lineHeight) / 2;
+        else if (format & DT_BOTTOM)
+            top = rect->bottom - lineHeight;
     }
-    const int result = (format & DT_SINGLELINE) && (format & (DT_VCENTER | DT_BOTTOM)) ? top - rect->top + textHeight
-                                                                                     : textHeight;
+    const int result = (format & DT_SINGLELINE) && (format & (DT_VCENTER | DT_BOTTOM))
+                           ? top - rect->top + textHeight
+                           : textHeight;
     if (n == 0) return result;
     if (dc->recording) {
-        RecordText(*dc, MetaOp::DrawText, {rect->left, rect->top}, rect, format, std::string(text, std::size_t(n)));
+        RecordText(*dc, MetaOp::DrawText, {rect->left, rect->top}, rect, format,
+                   std::string(text, std::size_t(n)));
         return result;
     }
     const POINT a = dc->ToDev({rect->left, rect->top}), z = dc->ToDev({rect->right, rect->bottom});
@@ -308,8 +337,10 @@ int DrawText(HDC h, LPCSTR text, int length, RECT* rect, UINT format)
     for (const QString& line : lines) {
         const int w = fm.horizontalAdvance(line);
         int x = a.x;
-        if (format & DT_CENTER) x = a.x + (z.x - a.x - w) / 2;
-        else if (format & DT_RIGHT) x = z.x - w;
+        if (format & DT_CENTER)
+            x = a.x + (z.x - a.x - w) / 2;
+        else if (format & DT_RIGHT)
+            x = z.x - w;
         DrawTextLine(*dc, x, y, TA_LEFT | TA_TOP, line, (format & DT_NOCLIP) ? nullptr : &clip, true);
         y += lineHeight;
     }

@@ -24,7 +24,8 @@ SpanRegion SpansOf(const QRegion& region)
 HDC OpenPaintDc(PaintTarget* target)
 {
     if (!target || !target->surface) return nullptr;
-    return CreateSurfaceDC(target->surface, target->updateRegion ? SpansOf(*target->updateRegion) : SpanRegion());
+    return CreateSurfaceDC(target->surface,
+                           target->updateRegion ? SpansOf(*target->updateRegion) : SpanRegion());
 }
 
 // Hooks the window layer calls to hand WM_ERASEBKGND a DC, and to erase with a brush.
@@ -93,7 +94,8 @@ int ReleaseDC(HWND window, HDC h)
         // thread may ask the window to show it.
         QCoreApplication* app = QCoreApplication::instance();
         if (app && QThread::currentThread() != app->thread())
-            QMetaObject::invokeMethod(app, [window, dirty] { FlushWindowSurface(window, dirty); }, Qt::QueuedConnection);
+            QMetaObject::invokeMethod(
+                app, [window, dirty] { FlushWindowSurface(window, dirty); }, Qt::QueuedConnection);
         else
             FlushWindowSurface(window, dirty);
     }

@@ -12,6 +12,7 @@
 
 class CCmdTarget;
 class CCmdUI;
+class CMenu;
 
 /// Notification code of a command (menu item, accelerator, button click).
 constexpr int CN_COMMAND = 0;
@@ -87,7 +88,9 @@ public:
     UINT m_nID = 0;
     UINT m_nIndex = 0;
     UINT m_nIndexMax = 0;
-    void* m_pOther = nullptr;  ///< the bar or menu the element lives in
+    CMenu* m_pMenu = nullptr;     ///< the menu of a menu item, else null
+    CMenu* m_pSubMenu = nullptr;  ///< the popup a menu item opens, else null
+    void* m_pOther = nullptr;     ///< the bar or window of any other element
     BOOL m_bEnableChanged = FALSE;
     BOOL m_bContinueRouting = FALSE;
 

@@ -429,6 +429,38 @@ QWidget* CWnd::GetWidget() const
 }
 
 // --- creation ----------------------------------------------------------------------------------------
+namespace {
+
+QRect ScreenRect()
+{
+    QScreen* screen = QGuiApplication::primaryScreen();
+    return screen ? screen->geometry() : QRect(0, 0, 1024, 768);
+}
+
+// Asks a top-level window for its smallest and largest size (WM_GETMINMAXINFO), keeps
+// width and height inside them, and lets the widget hold the user's resizing to them too.
+// False when the window went away meanwhile.
+bool ApplyTrackSizes(CWnd* wnd, int& width, int& height)
+{
+    const HWND hwnd = wnd->m_hWnd;
+    const QRect screen = ScreenRect();
+    MINMAXINFO info{{0, 0}, {screen.width(), screen.height()}, {0, 0}, {1, 1}, {32767, 32767}};
+    Dispatch(wnd, WM_GETMINMAXINFO, 0, reinterpret_cast<LPARAM>(&info));
+    if (LookupWindow(hwnd) != wnd) return false;
+    const int minX = std::max<int>(info.ptMinTrackSize.x, 0), minY = std::max<int>(info.ptMinTrackSize.y, 0);
+    const int maxX = std::max<int>(info.ptMaxTrackSize.x, minX),
+              maxY = std::max<int>(info.ptMaxTrackSize.y, minY);
+    width = std::clamp(width, minX, maxX);
+    height = std::clamp(height, minY, maxY);
+    if (QWidget* widget = wnd->GetWidget()) {
+        widget->setMinimumSize(minX, minY);
+        widget->setMaximumSize(std::min(maxX, QWIDGETSIZE_MAX), std::min(maxY, QWIDGETSIZE_MAX));
+    }
+    return true;
+}
+
+}  // namespace
+
 BOOL CWnd::PreCreateWindow(CREATESTRUCT&)
 {
     return TRUE;
@@ -456,6 +488,10 @@ BOOL CWnd::CreateEx(DWORD dwExStyle, LPCTSTR lpszClassName, LPCTSTR lpszWindowNa
         });
     }
     if (m_hWnd) return FALSE;
+    if (!qobject_cast<QApplication*>(QCoreApplication::instance())) {
+        SetLastError(ERROR_INVALID_FUNCTION);  // no windows before the application exists
+        return FALSE;
+    }
     CREATESTRUCT cs{lpParam,
                     nullptr,
                     nIDorHMenu,
@@ -524,13 +560,7 @@ BOOL CWnd::CreateEx(DWORD dwExStyle, LPCTSTR lpszClassName, LPCTSTR lpszWindowNa
             width = screen.width() * 3 / 4;
             height = screen.height() * 3 / 4;
         }
-        MINMAXINFO info{{0, 0}, {screen.width(), screen.height()}, {0, 0}, {1, 1}, {32767, 32767}};
-        Dispatch(this, WM_GETMINMAXINFO, 0, reinterpret_cast<LPARAM>(&info));
-        if (!m_hWnd) return FALSE;
-        width = std::clamp(width, static_cast<int>(info.ptMinTrackSize.x),
-                           static_cast<int>(info.ptMaxTrackSize.x));
-        height = std::clamp(height, static_cast<int>(info.ptMinTrackSize.y),
-                            static_cast<int>(info.ptMaxTrackSize.y));
+        if (!ApplyTrackSizes(this, width, height)) return FALSE;
     } else {
         if (left == CW_USEDEFAULT) left = top = 0;
         if (width == CW_USEDEFAULT) width = height = 0;
@@ -1138,16 +1168,6 @@ CString CWnd::ReadWindowText() const
 }
 
 // --- geometry --------------------------------------------------------------------------------------------
-namespace {
-
-QRect ScreenRect()
-{
-    QScreen* screen = QGuiApplication::primaryScreen();
-    return screen ? screen->geometry() : QRect(0, 0, 1024, 768);
-}
-
-}  // namespace
-
 void CWnd::GetWindowRect(LPRECT lpRect) const
 {
     if (!IsUiThread()) return RunOnUiThread([&] { GetWindowRect(lpRect); });
@@ -1200,14 +1220,7 @@ BOOL CWnd::SetWindowPos(const CWnd* pWndInsertAfter, int x, int y, int cx, int c
     if (!(nFlags & SWP_NOMOVE)) geometry.moveTo(x, y);
     if (!(nFlags & SWP_NOSIZE)) {
         if (!(m_data->style & WS_CHILD)) {
-            const QRect screen = ScreenRect();
-            MINMAXINFO info{{0, 0}, {screen.width(), screen.height()}, {0, 0}, {1, 1}, {32767, 32767}};
-            Dispatch(this, WM_GETMINMAXINFO, 0, reinterpret_cast<LPARAM>(&info));
-            if (LookupWindow(hwnd) != this) return FALSE;
-            cx = std::clamp(cx, static_cast<int>(info.ptMinTrackSize.x),
-                            static_cast<int>(info.ptMaxTrackSize.x));
-            cy = std::clamp(cy, static_cast<int>(info.ptMinTrackSize.y),
-                            static_cast<int>(info.ptMaxTrackSize.y));
+            if (!ApplyTrackSizes(this, cx, cy)) return FALSE;
         }
         geometry.setSize(QSize(std::max(cx, 0), std::max(cy, 0)));
     }

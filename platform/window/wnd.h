@@ -22,7 +22,6 @@
 
 class QWidget;
 class CWnd;
-
 class CRgn;
 
 namespace platform {
@@ -70,11 +69,13 @@ public:
     /// Lets a class adjust the creation parameters; FALSE stops the creation.
     virtual BOOL PreCreateWindow(CREATESTRUCT& cs);
     /// Destroys the window, its child windows and the windows it owns: WM_DESTROY, then
-    /// the children, then WM_NCDESTROY, whose default calls PostNcDestroy.
+    /// the children and owned windows, then WM_NCDESTROY; the handle is gone after that,
+    /// and PostNcDestroy comes last (the object may delete itself there).
     virtual BOOL DestroyWindow();
     /// Moves the window of hWnd (made by another object) over to this object; the other
     /// object is left without a window.
     BOOL SubclassWindow(HWND hWnd);
+    /// Not supported: a window always belongs to one object here. Returns null.
     HWND UnsubclassWindow();
 
     // --- messages --------------------------------------------------------------------------

@@ -11,6 +11,7 @@
 #include "layer_test_support.h"
 #include "outside/basecore/data_type.h"
 #include "outside/basecore/rdp_layer.h"
+#include "platform/gdi/region.h"
 
 using namespace layertest;
 
@@ -200,6 +201,26 @@ TEST(LayerStatistics, HistogramsOfRectanglesAndRegionsCountEverySampleOnce)
             }
         }
     }
+}
+
+TEST(LayerStatistics, RegionHandlesCountTheirPixelsInsideTheLayer)
+{
+    CRDPLayer layer;
+    ASSERT_NE(layer.CreateTempLayer(10, 8, 4), nullptr);
+    for (int y = 0; y < 8; ++y)
+        for (int x = 0; x < 10; ++x) layer.SetValue(x, y, x < 5 ? 1.0 : 100.0);
+    ASSERT_TRUE(layer.StatisticCountRect(nullptr));
+    // Two rectangles, one reaching past the layer's right and bottom edges.
+    const POINT corners[] = {{0, 0}, {3, 0}, {3, 2}, {0, 2}};
+    HRGN region = CreatePolygonRgn(corners, 4, ALTERNATE);
+    HRGN outer = CreateRectRgn(8, 6, 14, 12);
+    ASSERT_NE(CombineRgn(region, region, outer, RGN_OR), ERROR);
+    DWORD counters[2] = {};
+    EXPECT_EQ(layer.CalcHistRgn(region, 2, counters, sizeof counters), 6 + 4);
+    EXPECT_EQ(counters[0], 6u) << "the value 1 of the left rectangle";
+    EXPECT_EQ(counters[1], 4u) << "the value 100 inside the layer only";
+    DeleteObject(region);
+    DeleteObject(outer);
 }
 
 TEST(LayerStatistics, ConstantNanAndEmptyInputsGiveFiniteResults)

@@ -15,7 +15,8 @@ public:
     {
         BITMAPINFO info{};
         info.bmiHeader = {40, width, -height, 1, 32, BI_RGB, 0, 0, 0, 0, 0};
-        m_bitmap = CreateDIBSection(nullptr, &info, DIB_RGB_COLORS, reinterpret_cast<void**>(&m_bits), nullptr, 0);
+        m_bitmap =
+            CreateDIBSection(nullptr, &info, DIB_RGB_COLORS, reinterpret_cast<void**>(&m_bits), nullptr, 0);
         m_dc = CreateCompatibleDC(nullptr);
         m_old = SelectObject(m_dc, m_bitmap);
         Fill(fill);
@@ -35,7 +36,8 @@ public:
     int height() const { return m_h; }
     void Fill(COLORREF c)
     {
-        for (int i = 0; i < m_w * m_h; ++i) m_bits[i] = ((c & 0xFF) << 16) | (c & 0xFF00) | ((c >> 16) & 0xFF);
+        for (int i = 0; i < m_w * m_h; ++i)
+            m_bits[i] = ((c & 0xFF) << 16) | (c & 0xFF00) | ((c >> 16) & 0xFF);
     }
     /// The pixel as a COLORREF, read from the bits.
     COLORREF At(int x, int y) const

@@ -67,36 +67,168 @@ TEST(DibBlit, SetDIBitsToDeviceFollowsTheSystemsOriginRules)
         std::vector<std::vector<int>> expected;  // 5 x 4 canvas
     };
     const std::vector<Case> cases = {
-        {"whole bottom-up picture at (1,1)", &up, 1, 1, 4, 3, 0, 0, 0, 3, 0, 3, 3,
+        {"whole bottom-up picture at (1,1)",
+         &up,
+         1,
+         1,
+         4,
+         3,
+         0,
+         0,
+         0,
+         3,
+         0,
+         3,
+         3,
          {{-1, -1, -1, -1, -1}, {-1, 0, 1, 2, 3}, {-1, 4, 5, 6, 7}, {-1, 8, 9, 10, 11}}},
-        {"source y counts from the bottom row", &up, 0, 0, 2, 2, 1, 0, 0, 3, 0, 3, 3,
+        {"source y counts from the bottom row",
+         &up,
+         0,
+         0,
+         2,
+         2,
+         1,
+         0,
+         0,
+         3,
+         0,
+         3,
+         3,
          {{5, 6, -1, -1, -1}, {9, 10, -1, -1, -1}, {-1, -1, -1, -1, -1}}},
-        {"source y 1 is one row up from the bottom", &up, 0, 0, 3, 1, 0, 1, 0, 3, 0, 3, 3,
+        {"source y 1 is one row up from the bottom",
+         &up,
+         0,
+         0,
+         3,
+         1,
+         0,
+         1,
+         0,
+         3,
+         0,
+         3,
+         3,
          {{4, 5, 6, -1, -1}, {-1, -1, -1, -1, -1}}},
-        {"a band of the upper two scans", &up, 0, 0, 4, 3, 0, 0, 1, 2, 1, 2, 2,
+        {"a band of the upper two scans",
+         &up,
+         0,
+         0,
+         4,
+         3,
+         0,
+         0,
+         1,
+         2,
+         1,
+         2,
+         2,
          {{0, 1, 2, 3, -1}, {4, 5, 6, 7, -1}, {-1, -1, -1, -1, -1}}},
-        {"a band of the lowest scan", &up, 0, 0, 4, 3, 0, 0, 0, 1, 0, 1, 1,
+        {"a band of the lowest scan",
+         &up,
+         0,
+         0,
+         4,
+         3,
+         0,
+         0,
+         0,
+         1,
+         0,
+         1,
+         1,
          {{-1, -1, -1, -1, -1}, {-1, -1, -1, -1, -1}, {8, 9, 10, 11, -1}}},
-        {"more lines than the picture has are cut", &up, 0, 0, 4, 3, 0, 0, 1, 9, 1, 2, 2,
+        {"more lines than the picture has are cut",
+         &up,
+         0,
+         0,
+         4,
+         3,
+         0,
+         0,
+         1,
+         9,
+         1,
+         2,
+         2,
          {{0, 1, 2, 3, -1}, {4, 5, 6, 7, -1}, {-1, -1, -1, -1, -1}}},
-        {"top-down picture, whole", &down, 0, 1, 4, 3, 0, 0, 0, 3, 0, 3, 3,
+        {"top-down picture, whole",
+         &down,
+         0,
+         1,
+         4,
+         3,
+         0,
+         0,
+         0,
+         3,
+         0,
+         3,
+         3,
          {{-1, -1, -1, -1, -1}, {0, 1, 2, 3, -1}, {4, 5, 6, 7, -1}, {8, 9, 10, 11, -1}}},
-        {"top-down picture scrolled by a negative source y", &down, 0, 0, 4, 3, 0, -1, 0, 3, 0, 3, 3,
+        {"top-down picture scrolled by a negative source y",
+         &down,
+         0,
+         0,
+         4,
+         3,
+         0,
+         -1,
+         0,
+         3,
+         0,
+         3,
+         3,
          {{4, 5, 6, 7, -1}, {8, 9, 10, 11, -1}, {-1, -1, -1, -1, -1}}},
-        {"top-down picture from start scan 1 and source x 1", &down, 0, 0, 4, 3, 1, 0, 1, 3, 0, 3, 3,
+        {"top-down picture from start scan 1 and source x 1",
+         &down,
+         0,
+         0,
+         4,
+         3,
+         1,
+         0,
+         1,
+         3,
+         0,
+         3,
+         3,
          {{5, 6, 7, -1, -1}, {9, 10, 11, -1, -1}, {-1, -1, -1, -1, -1}}},
-        {"destination past the right edge is cut", &up, 3, 0, 4, 3, 0, 0, 0, 3, 0, 3, 3,
+        {"destination past the right edge is cut",
+         &up,
+         3,
+         0,
+         4,
+         3,
+         0,
+         0,
+         0,
+         3,
+         0,
+         3,
+         3,
          {{-1, -1, -1, 0, 1}, {-1, -1, -1, 4, 5}, {-1, -1, -1, 8, 9}}},
-        {"source rectangle past the picture draws only what exists", &up, 0, 0, 4, 3, 2, 0, 0, 3, 0, 3, 3,
+        {"source rectangle past the picture draws only what exists",
+         &up,
+         0,
+         0,
+         4,
+         3,
+         2,
+         0,
+         0,
+         3,
+         0,
+         3,
+         3,
          {{2, 3, -1, -1, -1}, {6, 7, -1, -1, -1}, {10, 11, -1, -1, -1}}},
     };
     for (const Case& c : cases) {
         Canvas canvas(5, 4, kBack);
-        std::vector<std::uint8_t> band =
-            c.dib == &up ? c.dib->Scans(c.bandFirst, c.bandCount) : c.dib->bits;
+        std::vector<std::uint8_t> band = c.dib == &up ? c.dib->Scans(c.bandFirst, c.bandCount) : c.dib->bits;
         band.resize(band.size() + 64, 0xEE);  // rows past the band must never be read as picture
-        const int got = SetDIBitsToDevice(canvas.dc(), c.x, c.y, DWORD(c.w), DWORD(c.h), c.srcX, c.srcY, UINT(c.start),
-                                          UINT(c.lines), band.data(), c.dib->info(), DIB_RGB_COLORS);
+        const int got =
+            SetDIBitsToDevice(canvas.dc(), c.x, c.y, DWORD(c.w), DWORD(c.h), c.srcX, c.srcY, UINT(c.start),
+                              UINT(c.lines), band.data(), c.dib->info(), DIB_RGB_COLORS);
         EXPECT_EQ(got, c.result) << c.name;
         ExpectPicture(canvas, c.expected, c.name);
     }
@@ -112,7 +244,8 @@ TEST(DibBlit, ClipRegionAndViewportLimitWhatIsSet)
     SelectClipRgn(canvas.dc(), clip);
     SetViewportOrgEx(canvas.dc(), 1, 0, nullptr);  // logical (0, 0) lands on device (1, 0)
     SetDIBitsToDevice(canvas.dc(), 0, 0, 4, 3, 0, 0, 0, 3, up.bits.data(), up.info(), DIB_RGB_COLORS);
-    ExpectPicture(canvas, {{-1, -1, -1, -1, -1}, {-1, 4, 5, -1, -1}, {-1, 8, -1, -1, -1}, {-1, -1, -1, -1, -1}},
+    ExpectPicture(canvas,
+                  {{-1, -1, -1, -1, -1}, {-1, 4, 5, -1, -1}, {-1, 8, -1, -1, -1}, {-1, -1, -1, -1, -1}},
                   "clipped");
     RECT box{};
     EXPECT_EQ(GetClipBox(canvas.dc(), &box), COMPLEXREGION);
@@ -141,7 +274,8 @@ TEST(DibBlit, TwentyFourBitRowsArePaddedAndBlueComesFirst)
         t[2] = GetRValue(top[x]);
     }
     Canvas canvas(3, 2, kBack);
-    EXPECT_EQ(StretchDIBits(canvas.dc(), 0, 0, 3, 2, 0, 0, 3, 2, bits.data(), &info, DIB_RGB_COLORS, SRCCOPY), 2);
+    EXPECT_EQ(StretchDIBits(canvas.dc(), 0, 0, 3, 2, 0, 0, 3, 2, bits.data(), &info, DIB_RGB_COLORS, SRCCOPY),
+              2);
     for (int x = 0; x < 3; ++x) {
         EXPECT_EQ(canvas.At(x, 0), top[x]);
         EXPECT_EQ(canvas.At(x, 1), bottom[x]);
@@ -160,14 +294,18 @@ TEST(DibBlit, StretchTakesTheNearestPixelAndMirrorsNegativeExtents)
     Canvas canvas(8, 6, kBack);
     SetStretchBltMode(canvas.dc(), COLORONCOLOR);
     // Top-down: source y counts from the top row.
-    StretchDIBits(canvas.dc(), 0, 0, 4, 4, 1, 1, 2, 2, down.bits.data(), down.info(), DIB_RGB_COLORS, SRCCOPY);
-    ExpectPicture(canvas, {{5, 5, 6, 6, -1}, {5, 5, 6, 6, -1}, {9, 9, 10, 10, -1}, {9, 9, 10, 10, -1}}, "doubled");
+    StretchDIBits(canvas.dc(), 0, 0, 4, 4, 1, 1, 2, 2, down.bits.data(), down.info(), DIB_RGB_COLORS,
+                  SRCCOPY);
+    ExpectPicture(canvas, {{5, 5, 6, 6, -1}, {5, 5, 6, 6, -1}, {9, 9, 10, 10, -1}, {9, 9, 10, 10, -1}},
+                  "doubled");
     canvas.Fill(kBack);
-    StretchDIBits(canvas.dc(), 3, 0, -4, 1, 0, 0, 4, 1, down.bits.data(), down.info(), DIB_RGB_COLORS, SRCCOPY);
+    StretchDIBits(canvas.dc(), 3, 0, -4, 1, 0, 0, 4, 1, down.bits.data(), down.info(), DIB_RGB_COLORS,
+                  SRCCOPY);
     // The corners (3, 0) and (-1, 1) order to columns -1 .. 2, drawn right to left.
     ExpectPicture(canvas, {{2, 1, 0, -1, -1}}, "mirrored: a negative width runs left from x");
     canvas.Fill(kBack);
-    StretchDIBits(canvas.dc(), 0, 0, 2, 1, 0, 0, 4, 1, down.bits.data(), down.info(), DIB_RGB_COLORS, SRCCOPY);
+    StretchDIBits(canvas.dc(), 0, 0, 2, 1, 0, 0, 4, 1, down.bits.data(), down.info(), DIB_RGB_COLORS,
+                  SRCCOPY);
     ExpectPicture(canvas, {{1, 3, -1}}, "halved: the pixel under each destination centre");
 }
 
@@ -191,7 +329,8 @@ TEST(DibBlit, EightBitSectionsKeepTheirBitsAndConvertOnTheWay)
     EXPECT_EQ(GetPixel(mem, 1, 2), IndexColour(9));
     Canvas canvas(5, 4, kBack);
     BitBlt(canvas.dc(), 1, 0, 4, 3, mem, 0, 0, SRCCOPY);
-    ExpectPicture(canvas, {{-1, 0, 1, 2, 3}, {-1, 4, 5, 6, 7}, {-1, 8, 9, 10, 11}}, "8-bit section as source");
+    ExpectPicture(canvas, {{-1, 0, 1, 2, 3}, {-1, 4, 5, 6, 7}, {-1, 8, 9, 10, 11}},
+                  "8-bit section as source");
 
     // Drawing into the section writes table indices (the nearest colour).
     RECT r{0, 0, 2, 1};
@@ -289,7 +428,11 @@ TEST(DibBlit, BitFieldSectionsReadTheirMasks)
         {"5-5-5", 16, {0, 0, 0}, 0x7C00 | 0x001F, RGB(255, 0, 255)},
         {"5-6-5", 16, {0xF800, 0x07E0, 0x001F}, 0x07E0, RGB(0, 255, 0)},
         {"8-8-8 in 32 bits", 32, {0xFF0000, 0xFF00, 0xFF}, 0x00123456, RGB(0x12, 0x34, 0x56)},
-        {"11-11-10", 32, {0xFFE00000, 0x1FFC00, 0x3FF}, 0xFFE00000u | (0x400u << 10) | 0x3FF, RGB(255, 128, 255)},
+        {"11-11-10",
+         32,
+         {0xFFE00000, 0x1FFC00, 0x3FF},
+         0xFFE00000u | (0x400u << 10) | 0x3FF,
+         RGB(255, 128, 255)},
     };
     for (const Case& c : cases) {
         std::vector<std::uint8_t> header(sizeof(BITMAPINFOHEADER) + 12);
@@ -301,8 +444,10 @@ TEST(DibBlit, BitFieldSectionsReadTheirMasks)
         HBITMAP section = CreateDIBSection(nullptr, info, DIB_RGB_COLORS, &raw, nullptr, 0);
         ASSERT_NE(section, nullptr) << c.name;
         // The first stored row is the picture's bottom row.
-        if (c.bits == 16) *static_cast<std::uint16_t*>(raw) = std::uint16_t(c.pixel);
-        else *static_cast<std::uint32_t*>(raw) = c.pixel;
+        if (c.bits == 16)
+            *static_cast<std::uint16_t*>(raw) = std::uint16_t(c.pixel);
+        else
+            *static_cast<std::uint32_t*>(raw) = c.pixel;
         HDC mem = CreateCompatibleDC(nullptr);
         HGDIOBJ old = SelectObject(mem, section);
         Canvas canvas(3, 2, kBack);
@@ -334,8 +479,11 @@ TEST(DibBlit, MalformedHeadersAreRefused)
         void* raw = reinterpret_cast<void*>(1);
         EXPECT_EQ(CreateDIBSection(nullptr, &info, DIB_RGB_COLORS, &raw, nullptr, 0), nullptr);
         EXPECT_EQ(raw, nullptr);
-        EXPECT_EQ(SetDIBitsToDevice(canvas.dc(), 0, 0, 4, 4, 0, 0, 0, 4, bits.data(), &info, DIB_RGB_COLORS), 0);
-        EXPECT_EQ(StretchDIBits(canvas.dc(), 0, 0, 4, 4, 0, 0, 4, 4, bits.data(), &info, DIB_RGB_COLORS, SRCCOPY), 0);
+        EXPECT_EQ(SetDIBitsToDevice(canvas.dc(), 0, 0, 4, 4, 0, 0, 0, 4, bits.data(), &info, DIB_RGB_COLORS),
+                  0);
+        EXPECT_EQ(
+            StretchDIBits(canvas.dc(), 0, 0, 4, 4, 0, 0, 4, 4, bits.data(), &info, DIB_RGB_COLORS, SRCCOPY),
+            0);
     }
     // Extents past the coordinate range fail instead of wrapping around.
     Canvas source(2, 2, RGB(9, 9, 9));

@@ -19,7 +19,8 @@ void Speckle(Canvas& c)
 {
     std::srand(3);
     for (int y = 0; y < c.height(); ++y)
-        for (int x = 0; x < c.width(); ++x) SetPixel(c.dc(), x, y, RGB(std::rand() & 255, std::rand() & 255, std::rand() & 255));
+        for (int x = 0; x < c.width(); ++x)
+            SetPixel(c.dc(), x, y, RGB(std::rand() & 255, std::rand() & 255, std::rand() & 255));
 }
 
 int Changed(const std::vector<std::uint32_t>& a, const std::vector<std::uint32_t>& b)
@@ -67,13 +68,33 @@ TEST(Drawing, XorDrawingTwiceRestoresThePicture)
     };
     const POINT freehand[] = {{3, 3}, {20, 4}, {25, 20}, {10, 25}, {30, 2}};
     const std::vector<Figure> figures = {
-        {"horizontal line", white, [&] { MoveToEx(dc, 3, 7, nullptr); LineTo(dc, 30, 7); }, 27},
-        {"steep line", white, [&] { MoveToEx(dc, 5, 28, nullptr); LineTo(dc, 9, 1); }, 27},
-        {"diagonal backwards", white, [&] { MoveToEx(dc, 35, 25, nullptr); LineTo(dc, 12, 2); }, 23},
+        {"horizontal line", white,
+         [&] {
+             MoveToEx(dc, 3, 7, nullptr);
+             LineTo(dc, 30, 7);
+         },
+         27},
+        {"steep line", white,
+         [&] {
+             MoveToEx(dc, 5, 28, nullptr);
+             LineTo(dc, 9, 1);
+         },
+         27},
+        {"diagonal backwards", white,
+         [&] {
+             MoveToEx(dc, 35, 25, nullptr);
+             LineTo(dc, 12, 2);
+         },
+         23},
         {"freehand polyline", white, [&] { Polyline(dc, freehand, 5); }, -1},
         {"rectangle outline", white, [&] { Rectangle(dc, 4, 4, 30, 20); }, 2 * 26 + 2 * 14},
         {"ellipse outline", white, [&] { Ellipse(dc, 2, 3, 33, 27); }, -1},
-        {"wide line", wide, [&] { MoveToEx(dc, 2, 2, nullptr); LineTo(dc, 37, 26); }, -1},
+        {"wide line", wide,
+         [&] {
+             MoveToEx(dc, 2, 2, nullptr);
+             LineTo(dc, 37, 26);
+         },
+         -1},
     };
     for (const Figure& f : figures) {
         SelectObject(dc, f.pen);
@@ -122,7 +143,8 @@ TEST(Drawing, PenStylesDashAndFillGapsOnlyWhenOpaque)
     const Case cases[] = {
         {PS_DOT, TRANSPARENT, {1, 1, 1, 0, 0, 0}},
         {PS_DOT, OPAQUE, {1, 1, 1, 2, 2, 2}},
-        {PS_DASH, TRANSPARENT, std::vector<int>{1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 0, 0, 0, 0, 0, 0}},
+        {PS_DASH, TRANSPARENT,
+         std::vector<int>{1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 0, 0, 0, 0, 0, 0}},
         {PS_NULL, OPAQUE, {0}},
         {PS_SOLID, TRANSPARENT, {1}},
     };
@@ -136,7 +158,10 @@ TEST(Drawing, PenStylesDashAndFillGapsOnlyWhenOpaque)
         LineTo(c.dc(), 50, 1);
         for (int x = 0; x < 50; ++x) {
             const int want = k.pattern[std::size_t(x) % k.pattern.size()];
-            EXPECT_EQ(c.At(x, 1), want == 1 ? kBlack : want == 2 ? kRed : kWhite) << "style " << k.style << " x " << x;
+            EXPECT_EQ(c.At(x, 1), want == 1   ? kBlack
+                                  : want == 2 ? kRed
+                                              : kWhite)
+                << "style " << k.style << " x " << x;
         }
         SelectObject(c.dc(), GetStockObject(BLACK_PEN));
         DeleteObject(pen);
@@ -177,7 +202,8 @@ TEST(Drawing, RectanglesFillInsideThePenAndLoseAnEdgeWithoutOne)
     Polygon(c.dc(), tri, 3);
     HRGN rgn = CreatePolygonRgn(tri, 3, ALTERNATE);
     for (int y = 0; y < 10; ++y)
-        for (int x = 0; x < 12; ++x) EXPECT_EQ(c.At(x, y) == kRed, PtInRegion(rgn, x, y) != 0) << x << "," << y;
+        for (int x = 0; x < 12; ++x)
+            EXPECT_EQ(c.At(x, y) == kRed, PtInRegion(rgn, x, y) != 0) << x << "," << y;
     DeleteObject(rgn);
     SelectObject(c.dc(), GetStockObject(WHITE_BRUSH));
     DeleteObject(red);

@@ -122,9 +122,12 @@ TEST(MetaFile, SvgHoldsEveryPrimitiveAndIsWellFormed)
     while (!xml.atEnd()) {
         if (xml.readNext() == QXmlStreamReader::StartElement) {
             ++elements[xml.name().toString().toStdString()];
-            if (xml.name() == QLatin1String("text") && textContent.isEmpty()) textContent = xml.readElementText();
+            if (xml.name() == QLatin1String("text") && textContent.isEmpty())
+                textContent = xml.readElementText();
             else if (xml.name() == QLatin1String("image"))
-                image = xml.attributes().value(QLatin1String("http://www.w3.org/1999/xlink"), QLatin1String("href")).toString();
+                image = xml.attributes()
+                            .value(QLatin1String("http://www.w3.org/1999/xlink"), QLatin1String("href"))
+                            .toString();
         }
     }
     ASSERT_FALSE(xml.hasError()) << xml.errorString().toStdString();

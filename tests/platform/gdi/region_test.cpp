@@ -69,11 +69,12 @@ void ExpectSame(const PixelSet& expected, HRGN r, const char* what)
     for (int y = kLo; y < kHi; ++y)
         for (int x = kLo; x < kHi; ++x) {
             const bool e = expected.has(x, y);
-            if (e != spans.Contains(x, y) && ++wrong <= 5) ADD_FAILURE() << what << ": pixel " << x << "," << y;
+            if (e != spans.Contains(x, y) && ++wrong <= 5)
+                ADD_FAILURE() << what << ": pixel " << x << "," << y;
             if (e) {
                 ++count;
-                box = {std::min<LONG>(box.left, x), std::min<LONG>(box.top, y), std::max<LONG>(box.right, x + 1),
-                       std::max<LONG>(box.bottom, y + 1)};
+                box = {std::min<LONG>(box.left, x), std::min<LONG>(box.top, y),
+                       std::max<LONG>(box.right, x + 1), std::max<LONG>(box.bottom, y + 1)};
             }
         }
     EXPECT_EQ(wrong, 0) << what;
@@ -188,9 +189,9 @@ TEST(Region, CombineMatchesPixelSetsForEveryMode)
             for (int y = kLo; y < kHi; ++y)
                 for (int x = kLo; x < kHi; ++x) {
                     const bool ia = pa.has(x, y), ib = pb.has(x, y);
-                    expected.at(x, y) = mode == RGN_AND   ? ia && ib
-                                        : mode == RGN_OR  ? ia || ib
-                                        : mode == RGN_XOR ? ia != ib
+                    expected.at(x, y) = mode == RGN_AND    ? ia && ib
+                                        : mode == RGN_OR   ? ia || ib
+                                        : mode == RGN_XOR  ? ia != ib
                                         : mode == RGN_DIFF ? ia && !ib
                                                            : ia;
                 }
@@ -232,7 +233,8 @@ TEST(Region, PolygonsFillPixelCentresInBothModes)
         {"thin diagonal", {{0, 0}, {100, 1}, {100, 2}, {0, 1}}},
         {"pentagram", {{60, 2}, {95, 110}, {3, 42}, {117, 42}, {25, 110}}},
         {"bow tie", {{0, 0}, {100, 100}, {100, 0}, {0, 100}}},
-        {"double loop", {{10, 10}, {110, 10}, {110, 110}, {10, 110}, {10, 20}, {100, 20}, {100, 100}, {20, 100}, {20, 10}}},
+        {"double loop",
+         {{10, 10}, {110, 10}, {110, 110}, {10, 110}, {10, 20}, {100, 20}, {100, 100}, {20, 100}, {20, 10}}},
         {"random 3000", RandomPolygon(rng, 3000, 0, 127)},
         {"random 40", RandomPolygon(rng, 40, -5, 130)},
         {"star 2000 spikes", Star(2000, 60, 25, 64, 64)},

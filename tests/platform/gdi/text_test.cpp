@@ -212,3 +212,29 @@ TEST(Text, FontHeightsFollowTheSystemsMeaning)
     DeleteObject(cell);
     DeleteObject(chars);
 }
+
+TEST(Text, WeightAndItalicChangeTheGlyphs)
+{
+    auto inkOf = [](int weight, BYTE italic, RECT* box) {
+        Canvas canvas(160, 40);
+        HFONT f = CreateFont(-24, 0, 0, 0, weight, italic, 0, 0, 0, 0, 0, 0, 0, "Tahoma");
+        SelectObject(canvas.dc(), f);
+        TextOut(canvas.dc(), 4, 4, "IIII", 4);
+        *box = canvas.Ink(kWhite);
+        const int ink = 160 * 40 - canvas.Count(kWhite);
+        TEXTMETRIC tm{};
+        GetTextMetrics(canvas.dc(), &tm);
+        EXPECT_EQ(tm.tmItalic, italic);
+        EXPECT_EQ(tm.tmWeight, weight);
+        SelectObject(canvas.dc(), GetStockObject(SYSTEM_FONT));
+        DeleteObject(f);
+        return ink;
+    };
+    RECT normalBox{}, boldBox{}, italicBox{};
+    const int normal = inkOf(FW_NORMAL, 0, &normalBox);
+    const int bold = inkOf(FW_BOLD, 0, &boldBox);
+    inkOf(FW_NORMAL, 1, &italicBox);
+    EXPECT_GT(bold, normal + normal / 5) << "bold strokes are heavier";
+    // Upright capitals I have vertical strokes; slanted ones reach further right at the top.
+    EXPECT_GT(italicBox.right - italicBox.left, normalBox.right - normalBox.left);
+}

@@ -43,8 +43,8 @@ protected:
 };
 
 BEGIN_MESSAGE_MAP(RedWnd, CWnd)
-ON_WM_PAINT()
-ON_WM_ERASEBKGND()
+    ON_WM_PAINT()
+    ON_WM_ERASEBKGND()
 END_MESSAGE_MAP()
 
 }  // namespace
