@@ -46,7 +46,8 @@ int CWinThread::Run()
     auto idle = QObject::connect(dispatcher, &QAbstractEventDispatcher::aboutToBlock, [this, &busy] {
         if (!busy) return;
         busy = false;
-        for (LONG count = 0; OnIdle(count); ++count) {}
+        for (LONG count = 0; OnIdle(count); ++count) {
+        }
     });
     m_exitCode = QCoreApplication::exec();
     QObject::disconnect(awake);
@@ -71,13 +72,25 @@ CWinApp::~CWinApp()
     if (g_app == this) g_app = nullptr;
 }
 
-HCURSOR CWinApp::LoadStandardCursor(LPCTSTR lpszCursorName) const { return ::LoadCursor(nullptr, lpszCursorName); }
+HCURSOR CWinApp::LoadStandardCursor(LPCTSTR lpszCursorName) const
+{
+    return ::LoadCursor(nullptr, lpszCursorName);
+}
 
-CWinApp* AfxGetApp() { return g_app; }
+CWinApp* AfxGetApp()
+{
+    return g_app;
+}
 
-CWnd* AfxGetMainWnd() { return g_app ? g_app->GetMainWnd() : nullptr; }
+CWnd* AfxGetMainWnd()
+{
+    return g_app ? g_app->GetMainWnd() : nullptr;
+}
 
-LPCTSTR AfxGetAppName() { return g_app && g_app->m_pszAppName ? g_app->m_pszAppName : ""; }
+LPCTSTR AfxGetAppName()
+{
+    return g_app && g_app->m_pszAppName ? g_app->m_pszAppName : "";
+}
 
 void PostQuitMessage(int nExitCode)
 {

@@ -59,7 +59,10 @@ BOOL CCmdTarget::OnCmdMsg(UINT nID, int nCode, void* pExtra, AFX_CMDHANDLERINFO*
     return FALSE;
 }
 
-void CCmdUI::Enable(BOOL) { m_bEnableChanged = TRUE; }
+void CCmdUI::Enable(BOOL)
+{
+    m_bEnableChanged = TRUE;
+}
 void CCmdUI::SetCheck(int) {}
 void CCmdUI::SetText(LPCTSTR) {}
 

@@ -40,12 +40,12 @@ struct NotifyArgs {
 using HandlerThunk = bool (*)(CCmdTarget* target, DispatchArgs& args);
 
 struct MessageMapEntry {
-    UINT message;               ///< WM_xxx; WM_COMMAND for commands and update entries; WM_NOTIFY
-    UINT code;                  ///< notification code (CN_UPDATE_COMMAND_UI as UINT for updates)
-    UINT firstId;               ///< id range of command and notification entries
+    UINT message;  ///< WM_xxx; WM_COMMAND for commands and update entries; WM_NOTIFY
+    UINT code;     ///< notification code (CN_UPDATE_COMMAND_UI as UINT for updates)
+    UINT firstId;  ///< id range of command and notification entries
     UINT lastId;
-    const UINT* registeredId;   ///< for registered messages: where the id is kept; else null
-    HandlerThunk thunk;         ///< null only in the closing entry
+    const UINT* registeredId;  ///< for registered messages: where the id is kept; else null
+    HandlerThunk thunk;        ///< null only in the closing entry
 };
 
 struct MessageMap {

@@ -13,9 +13,10 @@ struct StandardCursor {
     Qt::CursorShape shape;
 };
 constexpr StandardCursor kStandard[] = {
-    {32512, Qt::ArrowCursor},   {32513, Qt::IBeamCursor},   {32514, Qt::WaitCursor},    {32515, Qt::CrossCursor},
-    {32516, Qt::UpArrowCursor}, {32642, Qt::SizeFDiagCursor}, {32643, Qt::SizeBDiagCursor}, {32644, Qt::SizeHorCursor},
-    {32645, Qt::SizeVerCursor}, {32646, Qt::SizeAllCursor}, {32648, Qt::ForbiddenCursor}, {32649, Qt::PointingHandCursor},
+    {32512, Qt::ArrowCursor},     {32513, Qt::IBeamCursor},     {32514, Qt::WaitCursor},
+    {32515, Qt::CrossCursor},     {32516, Qt::UpArrowCursor},   {32642, Qt::SizeFDiagCursor},
+    {32643, Qt::SizeBDiagCursor}, {32644, Qt::SizeHorCursor},   {32645, Qt::SizeVerCursor},
+    {32646, Qt::SizeAllCursor},   {32648, Qt::ForbiddenCursor}, {32649, Qt::PointingHandCursor},
     {32650, Qt::BusyCursor}};
 
 struct Cursors {
@@ -29,7 +30,8 @@ Cursors& AllCursors()
 {
     static Cursors* cursors = [] {
         auto* c = new Cursors;
-        for (std::size_t i = 0; i < std::size(kStandard); ++i) c->standard[i].cursor = QCursor(kStandard[i].shape);
+        for (std::size_t i = 0; i < std::size(kStandard); ++i)
+            c->standard[i].cursor = QCursor(kStandard[i].shape);
         return c;
     }();
     return *cursors;
@@ -56,7 +58,10 @@ HCURSOR SetCursor(HCURSOR hCursor)
     return previous;
 }
 
-HCURSOR GetCursor() { return AllCursors().current; }
+HCURSOR GetCursor()
+{
+    return AllCursors().current;
+}
 
 namespace platform {
 
@@ -71,8 +76,10 @@ HCURSOR MakeCursor(const QCursor& cursor)
 void ApplyCursor(QWidget* widget, HCURSOR cursor)
 {
     if (!widget) return;
-    if (cursor) widget->setCursor(cursor->cursor);
-    else widget->setCursor(Qt::BlankCursor);  // a null cursor hides it
+    if (cursor)
+        widget->setCursor(cursor->cursor);
+    else
+        widget->setCursor(Qt::BlankCursor);  // a null cursor hides it
 }
 
 }  // namespace platform

@@ -168,8 +168,14 @@ constexpr UINT MK_SHIFT = 0x0004;
 constexpr UINT MK_CONTROL = 0x0008;
 constexpr UINT MK_MBUTTON = 0x0010;
 constexpr int WHEEL_DELTA = 120;
-constexpr short GET_WHEEL_DELTA_WPARAM(WPARAM w) { return static_cast<short>(HIWORD(w)); }
-constexpr WORD GET_KEYSTATE_WPARAM(WPARAM w) { return LOWORD(w); }
+constexpr short GET_WHEEL_DELTA_WPARAM(WPARAM w)
+{
+    return static_cast<short>(HIWORD(w));
+}
+constexpr WORD GET_KEYSTATE_WPARAM(WPARAM w)
+{
+    return LOWORD(w);
+}
 
 constexpr UINT HTNOWHERE = 0;
 constexpr UINT HTCLIENT = 1;

@@ -16,26 +16,38 @@ std::atomic<ModalResponder*> g_responder{nullptr};
 const char* ButtonText(int id)
 {
     switch (id) {
-    case IDOK: return "OK";
-    case IDCANCEL: return "Cancel";
-    case IDABORT: return "&Abort";
-    case IDRETRY: return "&Retry";
-    case IDIGNORE: return "&Ignore";
-    case IDYES: return "&Yes";
-    case IDNO: return "&No";
-    default: return "";
+        case IDOK:
+            return "OK";
+        case IDCANCEL:
+            return "Cancel";
+        case IDABORT:
+            return "&Abort";
+        case IDRETRY:
+            return "&Retry";
+        case IDIGNORE:
+            return "&Ignore";
+        case IDYES:
+            return "&Yes";
+        case IDNO:
+            return "&No";
+        default:
+            return "";
     }
 }
 
 QMessageBox::ButtonRole ButtonRole(int id)
 {
     switch (id) {
-    case IDOK:
-    case IDYES: return QMessageBox::AcceptRole;
-    case IDNO: return QMessageBox::NoRole;
-    case IDCANCEL:
-    case IDABORT: return QMessageBox::RejectRole;
-    default: return QMessageBox::ActionRole;
+        case IDOK:
+        case IDYES:
+            return QMessageBox::AcceptRole;
+        case IDNO:
+            return QMessageBox::NoRole;
+        case IDCANCEL:
+        case IDABORT:
+            return QMessageBox::RejectRole;
+        default:
+            return QMessageBox::ActionRole;
     }
 }
 
@@ -46,11 +58,20 @@ int ShowRealMessageBox(const MessageBoxQuestion& question)
     box.setWindowTitle(QString::fromUtf8(question.caption.c_str()));
     box.setText(QString::fromUtf8(question.text.c_str()));
     switch (question.Icon()) {
-    case MB_ICONHAND: box.setIcon(QMessageBox::Critical); break;
-    case MB_ICONQUESTION: box.setIcon(QMessageBox::Question); break;
-    case MB_ICONEXCLAMATION: box.setIcon(QMessageBox::Warning); break;
-    case MB_ICONASTERISK: box.setIcon(QMessageBox::Information); break;
-    default: break;
+        case MB_ICONHAND:
+            box.setIcon(QMessageBox::Critical);
+            break;
+        case MB_ICONQUESTION:
+            box.setIcon(QMessageBox::Question);
+            break;
+        case MB_ICONEXCLAMATION:
+            box.setIcon(QMessageBox::Warning);
+            break;
+        case MB_ICONASTERISK:
+            box.setIcon(QMessageBox::Information);
+            break;
+        default:
+            break;
     }
     const std::vector<int> ids = question.ButtonIds();
     std::vector<QPushButton*> buttons;
@@ -72,12 +93,18 @@ int ShowRealMessageBox(const MessageBoxQuestion& question)
 std::vector<int> MessageBoxQuestion::ButtonIds() const
 {
     switch (Buttons()) {
-    case MB_OKCANCEL: return {IDOK, IDCANCEL};
-    case MB_ABORTRETRYIGNORE: return {IDABORT, IDRETRY, IDIGNORE};
-    case MB_YESNOCANCEL: return {IDYES, IDNO, IDCANCEL};
-    case MB_YESNO: return {IDYES, IDNO};
-    case MB_RETRYCANCEL: return {IDRETRY, IDCANCEL};
-    default: return {IDOK};
+        case MB_OKCANCEL:
+            return {IDOK, IDCANCEL};
+        case MB_ABORTRETRYIGNORE:
+            return {IDABORT, IDRETRY, IDIGNORE};
+        case MB_YESNOCANCEL:
+            return {IDYES, IDNO, IDCANCEL};
+        case MB_YESNO:
+            return {IDYES, IDNO};
+        case MB_RETRYCANCEL:
+            return {IDRETRY, IDCANCEL};
+        default:
+            return {IDOK};
     }
 }
 
@@ -90,8 +117,14 @@ int MessageBoxQuestion::EscapeAnswer() const
     return ids.front();
 }
 
-void SetModalResponder(ModalResponder* responder) { g_responder = responder; }
-ModalResponder* GetModalResponder() { return g_responder; }
+void SetModalResponder(ModalResponder* responder)
+{
+    g_responder = responder;
+}
+ModalResponder* GetModalResponder()
+{
+    return g_responder;
+}
 
 FileAnswer AskModal(const FileQuestion& question, const std::function<FileAnswer()>& show)
 {

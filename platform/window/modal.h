@@ -92,13 +92,13 @@ struct DialogQuestion {
 
 struct FileQuestion {
     HWND owner = nullptr;
-    bool save = false;            ///< a save dialog; else an open dialog
+    bool save = false;  ///< a save dialog; else an open dialog
     bool multiSelect = false;
     bool overwritePrompt = false;
     CString caption;
     CString initialDir;
-    CString fileName;             ///< proposed name
-    CString filter;               ///< "Text (*.txt)|*.txt|All files (*.*)|*.*||"
+    CString fileName;  ///< proposed name
+    CString filter;    ///< "Text (*.txt)|*.txt|All files (*.*)|*.*||"
     CString defaultExt;
 };
 struct FileAnswer {

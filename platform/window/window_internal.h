@@ -35,7 +35,7 @@ class WindowWidget;
 
 struct WindowData {
     QPointer<QWidget> widget;
-    WindowWidget* generic = nullptr;      ///< the widget when it is ours (it has a surface)
+    WindowWidget* generic = nullptr;       ///< the widget when it is ours (it has a surface)
     std::unique_ptr<QObject> eventFilter;  ///< watches a Qt control's events
     CString text;
     WindowClass windowClass;
@@ -54,7 +54,8 @@ struct WindowData {
     QEventLoop* modalLoop = nullptr;
     bool modalEnded = false;
     bool destroying = false;
-    SCROLLINFO scroll[2] = {{sizeof(SCROLLINFO), 0, 0, 100, 0, 0, 0}, {sizeof(SCROLLINFO), 0, 0, 100, 0, 0, 0}};
+    SCROLLINFO scroll[2] = {{sizeof(SCROLLINFO), 0, 0, 100, 0, 0, 0},
+                            {sizeof(SCROLLINFO), 0, 0, 100, 0, 0, 0}};
 };
 
 // --- handle registry (lookups from any thread) ------------------------------------------

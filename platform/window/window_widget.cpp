@@ -1,5 +1,8 @@
 #include "platform/window/window_widget.h"
 
+#include <cstdio>
+#include <exception>
+
 #include <QContextMenuEvent>
 #include <QDateTime>
 #include <QKeyEvent>
@@ -30,10 +33,17 @@ UINT MouseMessage(QEvent::Type type, Qt::MouseButton button)
 {
     int column;
     switch (button) {
-    case Qt::LeftButton: column = 0; break;
-    case Qt::RightButton: column = 1; break;
-    case Qt::MiddleButton: column = 2; break;
-    default: return 0;
+        case Qt::LeftButton:
+            column = 0;
+            break;
+        case Qt::RightButton:
+            column = 1;
+            break;
+        case Qt::MiddleButton:
+            column = 2;
+            break;
+        default:
+            return 0;
     }
     static const UINT table[3][3] = {{WM_LBUTTONDOWN, WM_LBUTTONUP, WM_LBUTTONDBLCLK},
                                      {WM_RBUTTONDOWN, WM_RBUTTONUP, WM_RBUTTONDBLCLK},
@@ -44,39 +54,67 @@ UINT MouseMessage(QEvent::Type type, Qt::MouseButton button)
 
 UINT VirtualKey(int key)
 {
-    if ((key >= Qt::Key_A && key <= Qt::Key_Z) || (key >= Qt::Key_0 && key <= Qt::Key_9)) return static_cast<UINT>(key);
+    if ((key >= Qt::Key_A && key <= Qt::Key_Z) || (key >= Qt::Key_0 && key <= Qt::Key_9))
+        return static_cast<UINT>(key);
     if (key >= Qt::Key_F1 && key <= Qt::Key_F24) return VK_F1 + static_cast<UINT>(key - Qt::Key_F1);
     switch (key) {
-    case Qt::Key_Backspace: return VK_BACK;
-    case Qt::Key_Tab:
-    case Qt::Key_Backtab: return VK_TAB;
-    case Qt::Key_Return:
-    case Qt::Key_Enter: return VK_RETURN;
-    case Qt::Key_Shift: return VK_SHIFT;
-    case Qt::Key_Control: return VK_CONTROL;
-    case Qt::Key_Alt: return VK_MENU;
-    case Qt::Key_Pause: return VK_PAUSE;
-    case Qt::Key_Escape: return VK_ESCAPE;
-    case Qt::Key_Space: return VK_SPACE;
-    case Qt::Key_PageUp: return VK_PRIOR;
-    case Qt::Key_PageDown: return VK_NEXT;
-    case Qt::Key_End: return VK_END;
-    case Qt::Key_Home: return VK_HOME;
-    case Qt::Key_Left: return VK_LEFT;
-    case Qt::Key_Up: return VK_UP;
-    case Qt::Key_Right: return VK_RIGHT;
-    case Qt::Key_Down: return VK_DOWN;
-    case Qt::Key_Insert: return VK_INSERT;
-    case Qt::Key_Delete: return VK_DELETE;
-    case Qt::Key_Asterisk: return VK_MULTIPLY;
-    case Qt::Key_Plus: return VK_ADD;
-    case Qt::Key_Minus: return VK_SUBTRACT;
-    case Qt::Key_Slash: return VK_DIVIDE;
-    default: return 0;
+        case Qt::Key_Backspace:
+            return VK_BACK;
+        case Qt::Key_Tab:
+        case Qt::Key_Backtab:
+            return VK_TAB;
+        case Qt::Key_Return:
+        case Qt::Key_Enter:
+            return VK_RETURN;
+        case Qt::Key_Shift:
+            return VK_SHIFT;
+        case Qt::Key_Control:
+            return VK_CONTROL;
+        case Qt::Key_Alt:
+            return VK_MENU;
+        case Qt::Key_Pause:
+            return VK_PAUSE;
+        case Qt::Key_Escape:
+            return VK_ESCAPE;
+        case Qt::Key_Space:
+            return VK_SPACE;
+        case Qt::Key_PageUp:
+            return VK_PRIOR;
+        case Qt::Key_PageDown:
+            return VK_NEXT;
+        case Qt::Key_End:
+            return VK_END;
+        case Qt::Key_Home:
+            return VK_HOME;
+        case Qt::Key_Left:
+            return VK_LEFT;
+        case Qt::Key_Up:
+            return VK_UP;
+        case Qt::Key_Right:
+            return VK_RIGHT;
+        case Qt::Key_Down:
+            return VK_DOWN;
+        case Qt::Key_Insert:
+            return VK_INSERT;
+        case Qt::Key_Delete:
+            return VK_DELETE;
+        case Qt::Key_Asterisk:
+            return VK_MULTIPLY;
+        case Qt::Key_Plus:
+            return VK_ADD;
+        case Qt::Key_Minus:
+            return VK_SUBTRACT;
+        case Qt::Key_Slash:
+            return VK_DIVIDE;
+        default:
+            return 0;
     }
 }
 
-LPARAM PointParam(QPoint p) { return MAKELPARAM(static_cast<WORD>(p.x()), static_cast<WORD>(p.y())); }
+LPARAM PointParam(QPoint p)
+{
+    return MAKELPARAM(static_cast<WORD>(p.x()), static_cast<WORD>(p.y()));
+}
 
 MSG MakeMsg(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam)
 {
@@ -96,16 +134,19 @@ bool TranslateMouse(HWND hwnd, QWidget* widget, QMouseEvent* event, bool generic
             target = capture;
         }
     }
-    const UINT message = event->type() == QEvent::MouseMove ? WM_MOUSEMOVE : MouseMessage(event->type(), event->button());
+    const UINT message =
+        event->type() == QEvent::MouseMove ? WM_MOUSEMOVE : MouseMessage(event->type(), event->button());
     if (message == 0) return generic;
     SetCursorWindow(target);
     if (event->type() != QEvent::MouseButtonRelease) {
         if (CWnd* wnd = LookupWindow(target))
-            Dispatch(wnd, WM_SETCURSOR, reinterpret_cast<WPARAM>(target), MAKELPARAM(HTCLIENT, static_cast<WORD>(message)));
+            Dispatch(wnd, WM_SETCURSOR, reinterpret_cast<WPARAM>(target),
+                     MAKELPARAM(HTCLIENT, static_cast<WORD>(message)));
     }
     bool reachedDefault = false;
     const bool swallowed = DispatchQueued(
-        MakeMsg(target, message, KeyFlags(event->buttons(), event->modifiers()), PointParam(pos)), &reachedDefault);
+        MakeMsg(target, message, KeyFlags(event->buttons(), event->modifiers()), PointParam(pos)),
+        &reachedDefault);
     event->accept();
     return generic || swallowed || !reachedDefault;
 }
@@ -122,7 +163,15 @@ bool TranslateKey(HWND hwnd, QKeyEvent* event, bool generic)
                                                          : (alt ? WM_SYSKEYUP : WM_KEYUP);
         swallowed = DispatchQueued(MakeMsg(hwnd, message, vk, flags), &reachedDefault);
     }
-    // Characters follow the key-down unless something already took the key.
+    // F1 asks for help and characters follow the key-down, as the message loop's
+    // translation makes them, unless something already took the key.
+    if (vk == VK_F1 && event->type() == QEvent::KeyPress && !swallowed) {
+        if (CWnd* wnd = LookupWindow(hwnd)) {
+            HELPINFO info{sizeof(HELPINFO), HELPINFO_WINDOW, wnd->GetDlgCtrlID(), hwnd, 0, {0, 0}};
+            GetCursorPos(&info.MousePos);
+            Dispatch(wnd, WM_HELP, 0, reinterpret_cast<LPARAM>(&info));
+        }
+    }
     if (event->type() == QEvent::KeyPress && !swallowed && !alt) {
         for (QChar ch : event->text()) {
             if (!IsWindow(hwnd)) break;
@@ -135,61 +184,87 @@ bool TranslateKey(HWND hwnd, QKeyEvent* event, bool generic)
     return generic || swallowed || !reachedDefault;
 }
 
-}  // namespace
-
-bool TranslateEvent(HWND hwnd, QWidget* widget, QEvent* event, bool generic)
+bool TranslateUnguarded(HWND hwnd, QWidget* widget, QEvent* event, bool generic)
 {
     CWnd* wnd = LookupWindow(hwnd);
     if (!wnd) return false;
     EventDepthScope depth;
     switch (event->type()) {
-    case QEvent::MouseButtonPress:
-    case QEvent::MouseButtonRelease:
-    case QEvent::MouseButtonDblClick:
-    case QEvent::MouseMove: return TranslateMouse(hwnd, widget, static_cast<QMouseEvent*>(event), generic);
-    case QEvent::Wheel: {
-        auto* wheel = static_cast<QWheelEvent*>(event);
-        const int delta = wheel->angleDelta().y() != 0 ? wheel->angleDelta().y() : wheel->angleDelta().x();
-        bool reachedDefault = false;
-        const bool swallowed = DispatchQueued(
-            MakeMsg(hwnd, WM_MOUSEWHEEL,
-                    MAKEWPARAM(static_cast<WORD>(KeyFlags(wheel->buttons(), wheel->modifiers())), static_cast<WORD>(delta)),
-                    PointParam(wheel->globalPosition().toPoint())),
-            &reachedDefault);
-        wheel->accept();
-        return generic || swallowed || !reachedDefault;
-    }
-    case QEvent::KeyPress:
-    case QEvent::KeyRelease: return TranslateKey(hwnd, static_cast<QKeyEvent*>(event), generic);
-    case QEvent::ContextMenu: {
-        auto* menu = static_cast<QContextMenuEvent*>(event);
-        const QPoint at = menu->reason() == QContextMenuEvent::Keyboard ? QPoint(-1, -1) : menu->globalPos();
-        bool reachedDefault = false;
-        Dispatch(wnd, WM_CONTEXTMENU, reinterpret_cast<WPARAM>(hwnd), PointParam(at), &reachedDefault);
-        menu->accept();
-        return generic || !reachedDefault;
-    }
-    case QEvent::Close:
-        // The window decides: WM_CLOSE's default destroys it; Qt never closes it by itself.
-        event->ignore();
-        Dispatch(wnd, WM_CLOSE, 0, 0);
-        return true;
-    case QEvent::Resize:
-    case QEvent::Move:
-    case QEvent::WindowStateChange: NoteGeometry(wnd); return false;
-    case QEvent::FocusIn: Dispatch(wnd, WM_SETFOCUS, 0, 0); return false;
-    case QEvent::FocusOut: Dispatch(wnd, WM_KILLFOCUS, 0, 0); return false;
-    case QEvent::WindowActivate:
-        if (!(wnd->GetStyle() & WS_CHILD)) Dispatch(wnd, WM_ACTIVATE, WA_ACTIVE, 0);
-        return false;
-    case QEvent::WindowDeactivate:
-        if (!(wnd->GetStyle() & WS_CHILD)) Dispatch(wnd, WM_ACTIVATE, WA_INACTIVE, 0);
-        return false;
-    default: return false;
+        case QEvent::MouseButtonPress:
+        case QEvent::MouseButtonRelease:
+        case QEvent::MouseButtonDblClick:
+        case QEvent::MouseMove:
+            return TranslateMouse(hwnd, widget, static_cast<QMouseEvent*>(event), generic);
+        case QEvent::Wheel: {
+            auto* wheel = static_cast<QWheelEvent*>(event);
+            const int delta =
+                wheel->angleDelta().y() != 0 ? wheel->angleDelta().y() : wheel->angleDelta().x();
+            bool reachedDefault = false;
+            const bool swallowed = DispatchQueued(
+                MakeMsg(hwnd, WM_MOUSEWHEEL,
+                        MAKEWPARAM(static_cast<WORD>(KeyFlags(wheel->buttons(), wheel->modifiers())),
+                                   static_cast<WORD>(delta)),
+                        PointParam(wheel->globalPosition().toPoint())),
+                &reachedDefault);
+            wheel->accept();
+            return generic || swallowed || !reachedDefault;
+        }
+        case QEvent::KeyPress:
+        case QEvent::KeyRelease:
+            return TranslateKey(hwnd, static_cast<QKeyEvent*>(event), generic);
+        case QEvent::ContextMenu: {
+            auto* menu = static_cast<QContextMenuEvent*>(event);
+            const QPoint at =
+                menu->reason() == QContextMenuEvent::Keyboard ? QPoint(-1, -1) : menu->globalPos();
+            bool reachedDefault = false;
+            Dispatch(wnd, WM_CONTEXTMENU, reinterpret_cast<WPARAM>(hwnd), PointParam(at), &reachedDefault);
+            menu->accept();
+            return generic || !reachedDefault;
+        }
+        case QEvent::Close:
+            // The window decides: WM_CLOSE's default destroys it; Qt never closes it by itself.
+            event->ignore();
+            Dispatch(wnd, WM_CLOSE, 0, 0);
+            return true;
+        case QEvent::Resize:
+        case QEvent::Move:
+        case QEvent::WindowStateChange:
+            NoteGeometry(wnd);
+            return false;
+        case QEvent::FocusIn:
+            Dispatch(wnd, WM_SETFOCUS, 0, 0);
+            return false;
+        case QEvent::FocusOut:
+            Dispatch(wnd, WM_KILLFOCUS, 0, 0);
+            return false;
+        case QEvent::WindowActivate:
+            if (!(wnd->GetStyle() & WS_CHILD)) Dispatch(wnd, WM_ACTIVATE, WA_ACTIVE, 0);
+            return false;
+        case QEvent::WindowDeactivate:
+            if (!(wnd->GetStyle() & WS_CHILD)) Dispatch(wnd, WM_ACTIVATE, WA_INACTIVE, 0);
+            return false;
+        default:
+            return false;
     }
 }
 
-WindowWidget::WindowWidget(HWND hwnd, QWidget* parent, Qt::WindowFlags flags) : QWidget(parent, flags), m_hwnd(hwnd)
+}  // namespace
+
+bool TranslateEvent(HWND hwnd, QWidget* widget, QEvent* event, bool generic)
+{
+    // Nothing a handler throws may cross into Qt's event delivery.
+    try {
+        return TranslateUnguarded(hwnd, widget, event, generic);
+    } catch (const std::exception& error) {
+        std::fprintf(stderr, "tarvenix: a message handler failed: %s\n", error.what());
+    } catch (...) {
+        std::fprintf(stderr, "tarvenix: a message handler failed\n");
+    }
+    return true;
+}
+
+WindowWidget::WindowWidget(HWND hwnd, QWidget* parent, Qt::WindowFlags flags)
+    : QWidget(parent, flags), m_hwnd(hwnd)
 {
     setMouseTracking(true);
     setFocusPolicy(Qt::ClickFocus);
@@ -202,14 +277,16 @@ bool WindowWidget::event(QEvent* event)
         if (TranslateEvent(m_hwnd, this, event, true)) return true;
     } else {
         switch (event->type()) {
-        case QEvent::MouseButtonPress:
-        case QEvent::MouseButtonRelease:
-        case QEvent::MouseButtonDblClick:
-        case QEvent::MouseMove:
-        case QEvent::Wheel:
-        case QEvent::KeyPress:
-        case QEvent::KeyRelease: return true;  // a destroyed window takes no input
-        default: break;
+            case QEvent::MouseButtonPress:
+            case QEvent::MouseButtonRelease:
+            case QEvent::MouseButtonDblClick:
+            case QEvent::MouseMove:
+            case QEvent::Wheel:
+            case QEvent::KeyPress:
+            case QEvent::KeyRelease:
+                return true;  // a destroyed window takes no input
+            default:
+                break;
         }
     }
     return QWidget::event(event);
@@ -222,8 +299,10 @@ void WindowWidget::paintEvent(QPaintEvent* event)
     }
     QPainter painter(this);
     painter.setClipRegion(event->region() & QRegion(QRect(QPoint(0, 0), ClientSize())));
-    if (m_surface.isNull()) painter.fillRect(rect(), Qt::white);
-    else painter.drawImage(0, 0, m_surface);
+    if (m_surface.isNull())
+        painter.fillRect(rect(), Qt::white);
+    else
+        painter.drawImage(0, 0, m_surface);
 }
 
 void WindowWidget::resizeEvent(QResizeEvent* event)
@@ -240,9 +319,15 @@ QSize WindowWidget::ClientSize() const
     return size.expandedTo(QSize(0, 0));
 }
 
-bool WindowWidget::ScrollBarShown(int bar) const { return m_bars[bar] && !m_bars[bar]->isHidden(); }
+bool WindowWidget::ScrollBarShown(int bar) const
+{
+    return m_bars[bar] && !m_bars[bar]->isHidden();
+}
 
-int WindowWidget::TrackPosition(int bar) const { return m_bars[bar] ? m_bars[bar]->sliderPosition() : 0; }
+int WindowWidget::TrackPosition(int bar) const
+{
+    return m_bars[bar] ? m_bars[bar]->sliderPosition() : 0;
+}
 
 void WindowWidget::SetScrollBar(int bar, const SCROLLINFO& info, bool shown)
 {
@@ -251,7 +336,8 @@ void WindowWidget::SetScrollBar(int bar, const SCROLLINFO& info, bool shown)
         m_bars[bar] = new QScrollBar(bar == static_cast<int>(SB_HORZ) ? Qt::Horizontal : Qt::Vertical, this);
         m_bars[bar]->setFocusPolicy(Qt::NoFocus);
         m_bars[bar]->hide();
-        connect(m_bars[bar], &QAbstractSlider::actionTriggered, this, [this, bar](int action) { OnScrollAction(bar, action); });
+        connect(m_bars[bar], &QAbstractSlider::actionTriggered, this,
+                [this, bar](int action) { OnScrollAction(bar, action); });
         connect(m_bars[bar], &QAbstractSlider::sliderReleased, this, [this, bar] { OnScrollReleased(bar); });
     }
     QScrollBar* scrollBar = m_bars[bar];
@@ -273,7 +359,8 @@ void WindowWidget::LayoutScrollBars()
     const int barWidth = GetSystemMetrics(SM_CXVSCROLL), barHeight = GetSystemMetrics(SM_CYHSCROLL);
     const bool vertical = ScrollBarShown(SB_VERT), horizontal = ScrollBarShown(SB_HORZ);
     if (vertical) {
-        m_bars[SB_VERT]->setGeometry(width() - barWidth, 0, barWidth, height() - (horizontal ? barHeight : 0));
+        m_bars[SB_VERT]->setGeometry(width() - barWidth, 0, barWidth,
+                                     height() - (horizontal ? barHeight : 0));
         m_bars[SB_VERT]->raise();
     }
     if (horizontal) {
@@ -288,14 +375,29 @@ void WindowWidget::OnScrollAction(int bar, int action)
 {
     UINT code;
     switch (action) {
-    case QAbstractSlider::SliderSingleStepAdd: code = SB_LINEDOWN; break;
-    case QAbstractSlider::SliderSingleStepSub: code = SB_LINEUP; break;
-    case QAbstractSlider::SliderPageStepAdd: code = SB_PAGEDOWN; break;
-    case QAbstractSlider::SliderPageStepSub: code = SB_PAGEUP; break;
-    case QAbstractSlider::SliderToMinimum: code = SB_TOP; break;
-    case QAbstractSlider::SliderToMaximum: code = SB_BOTTOM; break;
-    case QAbstractSlider::SliderMove: code = SB_THUMBTRACK; break;
-    default: return;
+        case QAbstractSlider::SliderSingleStepAdd:
+            code = SB_LINEDOWN;
+            break;
+        case QAbstractSlider::SliderSingleStepSub:
+            code = SB_LINEUP;
+            break;
+        case QAbstractSlider::SliderPageStepAdd:
+            code = SB_PAGEDOWN;
+            break;
+        case QAbstractSlider::SliderPageStepSub:
+            code = SB_PAGEUP;
+            break;
+        case QAbstractSlider::SliderToMinimum:
+            code = SB_TOP;
+            break;
+        case QAbstractSlider::SliderToMaximum:
+            code = SB_BOTTOM;
+            break;
+        case QAbstractSlider::SliderMove:
+            code = SB_THUMBTRACK;
+            break;
+        default:
+            return;
     }
     const HWND hwnd = m_hwnd;
     EventDepthScope depth;  // the handler may destroy the window under this bar
@@ -317,7 +419,8 @@ void WindowWidget::OnScrollReleased(int bar)
     EventDepthScope depth;
     const UINT message = bar == static_cast<int>(SB_HORZ) ? WM_HSCROLL : WM_VSCROLL;
     const int track = m_bars[bar]->sliderPosition();
-    DispatchQueued(MSG{hwnd, message, MAKEWPARAM(SB_THUMBPOSITION, static_cast<WORD>(track)), 0, GetTickCount(), {0, 0}});
+    DispatchQueued(MSG{
+        hwnd, message, MAKEWPARAM(SB_THUMBPOSITION, static_cast<WORD>(track)), 0, GetTickCount(), {0, 0}});
     if (LookupWindow(hwnd))
         DispatchQueued(MSG{hwnd, message, MAKEWPARAM(SB_ENDSCROLL, 0), 0, GetTickCount(), {0, 0}});
     if (LookupWindow(hwnd) && m_bars[bar]) m_bars[bar]->setSliderPosition(m_barPos[bar]);

@@ -18,6 +18,7 @@
 #include <QTimer>
 
 #include "platform/app/win_app.h"
+#include "platform/kernel/threads.h"
 #include "platform/last_error.h"
 #include "platform/window/cursor.h"
 #include "platform/window/modal.h"
@@ -30,7 +31,10 @@ constexpr DWORD kErrorChildWithoutParent = 1406;
 
 namespace platform {
 
-WindowData* DataOf(const CWnd* wnd) { return wnd ? wnd->m_data.get() : nullptr; }
+WindowData* DataOf(const CWnd* wnd)
+{
+    return wnd ? wnd->m_data.get() : nullptr;
+}
 
 // --- handle registry -------------------------------------------------------------------------
 namespace {
@@ -155,7 +159,8 @@ bool DispatchQueued(const MSG& msg, bool* defaultReached)
     MSG copy = msg;
     try {
         CWinThread* app = AfxGetApp();
-        const BOOL swallowed = app ? app->PreTranslateMessage(&copy) : CWnd::WalkPreTranslateTree(nullptr, &copy);
+        const BOOL swallowed =
+            app ? app->PreTranslateMessage(&copy) : CWnd::WalkPreTranslateTree(nullptr, &copy);
         if (swallowed) return true;
         CWnd* wnd = LookupWindow(copy.hwnd);
         if (!wnd) return true;
@@ -170,7 +175,8 @@ bool DispatchQueued(const MSG& msg, bool* defaultReached)
 
 void NoteDefaultReached(HWND hwnd, UINT message)
 {
-    if (g_current && g_current->hwnd == hwnd && g_current->message == message) g_current->defaultReached = true;
+    if (g_current && g_current->hwnd == hwnd && g_current->message == message)
+        g_current->defaultReached = true;
 }
 
 bool CurrentMessage(MSG& msg)
@@ -180,12 +186,27 @@ bool CurrentMessage(MSG& msg)
     return true;
 }
 
-int EventDepth() { return g_eventDepth; }
-EventDepthScope::EventDepthScope() { ++g_eventDepth; }
-EventDepthScope::~EventDepthScope() { --g_eventDepth; }
+int EventDepth()
+{
+    return g_eventDepth;
+}
+EventDepthScope::EventDepthScope()
+{
+    ++g_eventDepth;
+}
+EventDepthScope::~EventDepthScope()
+{
+    --g_eventDepth;
+}
 
-HWND CursorWindow() { return g_cursorWindow; }
-void SetCursorWindow(HWND hwnd) { g_cursorWindow = hwnd; }
+HWND CursorWindow()
+{
+    return g_cursorWindow;
+}
+void SetCursorWindow(HWND hwnd)
+{
+    g_cursorWindow = hwnd;
+}
 
 // --- window classes ----------------------------------------------------------------------------
 namespace {
@@ -203,7 +224,8 @@ ClassRegistry& Classes()
         auto* r = new ClassRegistry;
         HCURSOR arrow = LoadCursor(nullptr, IDC_ARROW);
         r->classes.push_back({"AfxWnd", CS_DBLCLKS, arrow, std::nullopt});
-        r->classes.push_back({"AfxFrameOrView", CS_DBLCLKS | CS_HREDRAW | CS_VREDRAW, arrow, GetSysColor(COLOR_WINDOW)});
+        r->classes.push_back(
+            {"AfxFrameOrView", CS_DBLCLKS | CS_HREDRAW | CS_VREDRAW, arrow, GetSysColor(COLOR_WINDOW)});
         r->classes.push_back({"AfxControlBar", 0, arrow, GetSysColor(COLOR_BTNFACE)});
         return r;
     }();
@@ -235,11 +257,17 @@ std::optional<COLORREF> BrushColour(HBRUSH brush)
     return std::nullopt;
 }
 
-QColor ToQColor(COLORREF c) { return QColor(GetRValue(c), GetGValue(c), GetBValue(c)); }
+QColor ToQColor(COLORREF c)
+{
+    return QColor(GetRValue(c), GetGValue(c), GetBValue(c));
+}
 
 }  // namespace
 
-void SetBrushColourResolver(std::optional<COLORREF> (*resolver)(HBRUSH)) { g_brushResolver = resolver; }
+void SetBrushColourResolver(std::optional<COLORREF> (*resolver)(HBRUSH))
+{
+    g_brushResolver = resolver;
+}
 
 // --- geometry and painting ---------------------------------------------------------------------
 QSize ClientSize(const WindowData& data)
@@ -269,7 +297,9 @@ void NoteGeometry(CWnd* wnd)
     const HWND hwnd = wnd->m_hWnd;
     const QSize client = ClientSize(*data);
     const CSize size(client.width(), client.height());
-    const UINT type = widget->isMinimized() ? SIZE_MINIMIZED : widget->isMaximized() ? SIZE_MAXIMIZED : SIZE_RESTORED;
+    const UINT type = widget->isMinimized()   ? SIZE_MINIMIZED
+                      : widget->isMaximized() ? SIZE_MAXIMIZED
+                                              : SIZE_RESTORED;
     const CPoint pos(widget->geometry().x(), widget->geometry().y());
     const bool sized = size != data->lastSize || type != data->lastSizeType;
     const bool moved = pos != data->lastPos;
@@ -343,12 +373,19 @@ QImage* WindowSurface(HWND hwnd)
 void FlushWindowSurface(HWND hwnd, const RECT& rect)
 {
     WindowData* data = DataOf(LookupWindow(hwnd));
-    if (data && data->widget) data->widget->update(QRect(rect.left, rect.top, rect.right - rect.left, rect.bottom - rect.top));
+    if (data && data->widget)
+        data->widget->update(QRect(rect.left, rect.top, rect.right - rect.left, rect.bottom - rect.top));
 }
 
-void SetPaintDcHooks(const PaintDcHooks& hooks) { g_paintHooks = hooks; }
+void SetPaintDcHooks(const PaintDcHooks& hooks)
+{
+    g_paintHooks = hooks;
+}
 
-CDC* DcFromHandle(HDC dc) { return dc && g_paintHooks.fromHandle ? g_paintHooks.fromHandle(dc) : nullptr; }
+CDC* DcFromHandle(HDC dc)
+{
+    return dc && g_paintHooks.fromHandle ? g_paintHooks.fromHandle(dc) : nullptr;
+}
 
 void AbortModalLoop(WindowData& data)
 {
@@ -368,7 +405,10 @@ const platform::MessageMap* CWnd::GetThisMessageMap()
     static const platform::MessageMap map = {&CCmdTarget::GetThisMessageMap, entries};
     return &map;
 }
-const platform::MessageMap* CWnd::GetMessageMap() const { return GetThisMessageMap(); }
+const platform::MessageMap* CWnd::GetMessageMap() const
+{
+    return GetThisMessageMap();
+}
 
 CWnd::CWnd() = default;
 
@@ -383,10 +423,16 @@ CWnd* CWnd::FromHandle(HWND hWnd)
     return LookupWindow(hWnd);
 }
 
-QWidget* CWnd::GetWidget() const { return m_data ? m_data->widget.data() : nullptr; }
+QWidget* CWnd::GetWidget() const
+{
+    return m_data ? m_data->widget.data() : nullptr;
+}
 
 // --- creation ----------------------------------------------------------------------------------------
-BOOL CWnd::PreCreateWindow(CREATESTRUCT&) { return TRUE; }
+BOOL CWnd::PreCreateWindow(CREATESTRUCT&)
+{
+    return TRUE;
+}
 
 QWidget* CWnd::CreateWidget(const CREATESTRUCT& cs, QWidget* parentWidget)
 {
@@ -399,19 +445,29 @@ QWidget* CWnd::CreateWidget(const CREATESTRUCT& cs, QWidget* parentWidget)
     return new WindowWidget(m_hWnd, parentWidget, flags);
 }
 
-BOOL CWnd::CreateEx(DWORD dwExStyle, LPCTSTR lpszClassName, LPCTSTR lpszWindowName, DWORD dwStyle, int x, int y,
-                    int nWidth, int nHeight, HWND hWndParent, HMENU nIDorHMenu, LPVOID lpParam)
+BOOL CWnd::CreateEx(DWORD dwExStyle, LPCTSTR lpszClassName, LPCTSTR lpszWindowName, DWORD dwStyle, int x,
+                    int y, int nWidth, int nHeight, HWND hWndParent, HMENU nIDorHMenu, LPVOID lpParam)
 {
     if (!IsUiThread()) {
         // Windows belong to the user-interface thread; a worker's request is carried there.
         return CallOnUiThread([&] {
-            return CreateEx(dwExStyle, lpszClassName, lpszWindowName, dwStyle, x, y, nWidth, nHeight, hWndParent,
-                            nIDorHMenu, lpParam);
+            return CreateEx(dwExStyle, lpszClassName, lpszWindowName, dwStyle, x, y, nWidth, nHeight,
+                            hWndParent, nIDorHMenu, lpParam);
         });
     }
     if (m_hWnd) return FALSE;
-    CREATESTRUCT cs{lpParam,       nullptr, nIDorHMenu, hWndParent, nHeight, nWidth, y, x, static_cast<LONG>(dwStyle),
-                    lpszWindowName, lpszClassName, dwExStyle};
+    CREATESTRUCT cs{lpParam,
+                    nullptr,
+                    nIDorHMenu,
+                    hWndParent,
+                    nHeight,
+                    nWidth,
+                    y,
+                    x,
+                    static_cast<LONG>(dwStyle),
+                    lpszWindowName,
+                    lpszClassName,
+                    dwExStyle};
     if (!PreCreateWindow(cs)) return FALSE;
     const WindowClass* windowClass = FindWindowClass(cs.lpszClass ? cs.lpszClass : "AfxWnd");
     if (!windowClass) {
@@ -456,8 +512,9 @@ BOOL CWnd::CreateEx(DWORD dwExStyle, LPCTSTR lpszClassName, LPCTSTR lpszWindowNa
     int left = cs.x, top = cs.y, width = cs.cx, height = cs.cy;
     if (!(style & WS_CHILD)) {
         static int cascade = 0;
-        const QRect screen = QGuiApplication::primaryScreen() ? QGuiApplication::primaryScreen()->availableGeometry()
-                                                              : QRect(0, 0, 1024, 768);
+        const QRect screen = QGuiApplication::primaryScreen()
+                                 ? QGuiApplication::primaryScreen()->availableGeometry()
+                                 : QRect(0, 0, 1024, 768);
         if (left == CW_USEDEFAULT) {
             left = screen.left() + 24 * (cascade % 8);
             top = screen.top() + 24 * (cascade % 8);
@@ -470,8 +527,10 @@ BOOL CWnd::CreateEx(DWORD dwExStyle, LPCTSTR lpszClassName, LPCTSTR lpszWindowNa
         MINMAXINFO info{{0, 0}, {screen.width(), screen.height()}, {0, 0}, {1, 1}, {32767, 32767}};
         Dispatch(this, WM_GETMINMAXINFO, 0, reinterpret_cast<LPARAM>(&info));
         if (!m_hWnd) return FALSE;
-        width = std::clamp(width, static_cast<int>(info.ptMinTrackSize.x), static_cast<int>(info.ptMaxTrackSize.x));
-        height = std::clamp(height, static_cast<int>(info.ptMinTrackSize.y), static_cast<int>(info.ptMaxTrackSize.y));
+        width = std::clamp(width, static_cast<int>(info.ptMinTrackSize.x),
+                           static_cast<int>(info.ptMaxTrackSize.x));
+        height = std::clamp(height, static_cast<int>(info.ptMinTrackSize.y),
+                            static_cast<int>(info.ptMaxTrackSize.y));
     } else {
         if (left == CW_USEDEFAULT) left = top = 0;
         if (width == CW_USEDEFAULT) width = height = 0;
@@ -494,20 +553,22 @@ BOOL CWnd::CreateEx(DWORD dwExStyle, LPCTSTR lpszClassName, LPCTSTR lpszWindowNa
     NoteGeometry(this);
     if (LookupWindow(hwnd) != this) return FALSE;
     if (style & WS_VISIBLE)
-        ShowWindow((style & WS_MAXIMIZE) ? SW_SHOWMAXIMIZED : (style & WS_MINIMIZE) ? SW_SHOWMINIMIZED : SW_SHOW);
+        ShowWindow((style & WS_MAXIMIZE)   ? SW_SHOWMAXIMIZED
+                   : (style & WS_MINIMIZE) ? SW_SHOWMINIMIZED
+                                           : SW_SHOW);
     return LookupWindow(hwnd) == this;
 }
 
-BOOL CWnd::CreateEx(DWORD dwExStyle, LPCTSTR lpszClassName, LPCTSTR lpszWindowName, DWORD dwStyle, const RECT& rect,
-                    CWnd* pParentWnd, UINT nID, LPVOID lpParam)
+BOOL CWnd::CreateEx(DWORD dwExStyle, LPCTSTR lpszClassName, LPCTSTR lpszWindowName, DWORD dwStyle,
+                    const RECT& rect, CWnd* pParentWnd, UINT nID, LPVOID lpParam)
 {
-    return CreateEx(dwExStyle, lpszClassName, lpszWindowName, dwStyle, rect.left, rect.top, rect.right - rect.left,
-                    rect.bottom - rect.top, pParentWnd ? pParentWnd->m_hWnd : nullptr,
+    return CreateEx(dwExStyle, lpszClassName, lpszWindowName, dwStyle, rect.left, rect.top,
+                    rect.right - rect.left, rect.bottom - rect.top, pParentWnd ? pParentWnd->m_hWnd : nullptr,
                     reinterpret_cast<HMENU>(static_cast<std::uintptr_t>(nID)), lpParam);
 }
 
-BOOL CWnd::Create(LPCTSTR lpszClassName, LPCTSTR lpszWindowName, DWORD dwStyle, const RECT& rect, CWnd* pParentWnd,
-                  UINT nID, void* pContext)
+BOOL CWnd::Create(LPCTSTR lpszClassName, LPCTSTR lpszWindowName, DWORD dwStyle, const RECT& rect,
+                  CWnd* pParentWnd, UINT nID, void* pContext)
 {
     return CreateEx(0, lpszClassName, lpszWindowName, dwStyle | WS_CHILD, rect, pParentWnd, nID, pContext);
 }
@@ -533,7 +594,8 @@ BOOL DestroyWindowNow(CWnd* wnd)
     for (auto it = all.rbegin(); it != all.rend(); ++it) {
         CWnd* other = LookupWindow(*it);
         const WindowData* otherData = DataOf(other);
-        if (other && otherData && (otherData->parent == hwnd || otherData->owner == hwnd)) DestroyWindowNow(other);
+        if (other && otherData && (otherData->parent == hwnd || otherData->owner == hwnd))
+            DestroyWindowNow(other);
     }
     for (auto& [id, timer] : data->timers) {
         timer.first->stop();
@@ -554,8 +616,10 @@ BOOL DestroyWindowNow(CWnd* wnd)
     if (widget) {
         widget->hide();
         // Inside a Qt event the widget may still be on the stack; delete it once that is over.
-        if (EventDepth() > 0) widget->deleteLater();
-        else delete widget;
+        if (EventDepth() > 0)
+            widget->deleteLater();
+        else
+            delete widget;
     }
     gone.reset();
     NoteWindowDestroyed(wnd);
@@ -569,7 +633,10 @@ BOOL CWnd::DestroyWindow()
     return DestroyWindowNow(this);
 }
 
-void CWnd::OnNcDestroy() { Default(); }
+void CWnd::OnNcDestroy()
+{
+    Default();
+}
 
 BOOL CWnd::SubclassWindow(HWND hWnd)
 {
@@ -681,8 +748,8 @@ BOOL CWnd::OnNotify(WPARAM, LPARAM lParam, LRESULT* pResult)
 {
     auto* header = reinterpret_cast<NMHDR*>(lParam);
     NotifyArgs notify{header, pResult};
-    return OnCmdMsg(static_cast<UINT>(header->idFrom), static_cast<int>(MAKELONG(static_cast<WORD>(header->code), WM_NOTIFY)),
-                    &notify, nullptr);
+    return OnCmdMsg(static_cast<UINT>(header->idFrom),
+                    static_cast<int>(MAKELONG(static_cast<WORD>(header->code), WM_NOTIFY)), &notify, nullptr);
 }
 
 BOOL CWnd::OnCmdMsg(UINT nID, int nCode, void* pExtra, AFX_CMDHANDLERINFO* pHandlerInfo)
@@ -691,11 +758,15 @@ BOOL CWnd::OnCmdMsg(UINT nID, int nCode, void* pExtra, AFX_CMDHANDLERINFO* pHand
     // Top-level windows (frames, dialogs) let the application have commands nobody took.
     CWinApp* app = AfxGetApp();
     const bool isCommand = nCode == CN_COMMAND || nCode == CN_UPDATE_COMMAND_UI;
-    if (app && isCommand && m_hWnd && !(GetStyle() & WS_CHILD)) return app->OnCmdMsg(nID, nCode, pExtra, pHandlerInfo);
+    if (app && isCommand && m_hWnd && !(GetStyle() & WS_CHILD))
+        return app->OnCmdMsg(nID, nCode, pExtra, pHandlerInfo);
     return FALSE;
 }
 
-BOOL CWnd::PreTranslateMessage(MSG*) { return FALSE; }
+BOOL CWnd::PreTranslateMessage(MSG*)
+{
+    return FALSE;
+}
 
 BOOL CWnd::WalkPreTranslateTree(HWND hWndStop, MSG* pMsg)
 {
@@ -717,59 +788,67 @@ LRESULT CWnd::DefWindowProc(UINT message, WPARAM wParam, LPARAM lParam)
     if (!data) return 0;
     const bool child = data->style & WS_CHILD;
     switch (message) {
-    case WM_CLOSE: DestroyWindow(); return 0;
-    case WM_SETTEXT:
-        data->text = lParam ? reinterpret_cast<LPCTSTR>(lParam) : "";
-        ApplyWindowText(data->text);
-        return TRUE;
-    case WM_GETTEXT: {
-        if (wParam == 0 || !lParam) return 0;
-        const CString text = ReadWindowText();
-        const auto count = std::min<std::size_t>(static_cast<std::size_t>(text.GetLength()), wParam - 1);
-        std::memcpy(reinterpret_cast<char*>(lParam), text.c_str(), count);
-        reinterpret_cast<char*>(lParam)[count] = '\0';
-        return static_cast<LRESULT>(count);
-    }
-    case WM_GETTEXTLENGTH: return ReadWindowText().GetLength();
-    case WM_ERASEBKGND: {
-        PaintTarget* target = data->paintTarget;
-        if (!target || !data->windowClass.background) return 0;
-        target->painter->fillRect(target->surface->rect(), ToQColor(*data->windowClass.background));
-        return 1;
-    }
-    case WM_SETCURSOR: {
-        if (child) {
-            CWnd* parent = LookupWindow(data->parent);
-            if (parent && Dispatch(parent, WM_SETCURSOR, wParam, lParam)) return TRUE;
+        case WM_CLOSE:
+            DestroyWindow();
+            return 0;
+        case WM_SETTEXT:
+            data->text = lParam ? reinterpret_cast<LPCTSTR>(lParam) : "";
+            ApplyWindowText(data->text);
+            return TRUE;
+        case WM_GETTEXT: {
+            if (wParam == 0 || !lParam) return 0;
+            const CString text = ReadWindowText();
+            const auto count = std::min<std::size_t>(static_cast<std::size_t>(text.GetLength()), wParam - 1);
+            std::memcpy(reinterpret_cast<char*>(lParam), text.c_str(), count);
+            reinterpret_cast<char*>(lParam)[count] = '\0';
+            return static_cast<LRESULT>(count);
         }
-        if (LOWORD(lParam) == HTCLIENT && m_data && m_data->windowClass.cursor) ::SetCursor(m_data->windowClass.cursor);
-        return FALSE;
-    }
-    case WM_SYSCOMMAND:
-        switch (wParam & 0xFFF0) {
-        case SC_MINIMIZE: ShowWindow(SW_MINIMIZE); break;
-        case SC_MAXIMIZE: ShowWindow(SW_MAXIMIZE); break;
-        case SC_RESTORE: ShowWindow(SW_RESTORE); break;
-        case SC_CLOSE: SendMessage(WM_CLOSE); break;
-        default: break;
+        case WM_GETTEXTLENGTH:
+            return ReadWindowText().GetLength();
+        case WM_ERASEBKGND: {
+            PaintTarget* target = data->paintTarget;
+            if (!target || !data->windowClass.background) return 0;
+            target->painter->fillRect(target->surface->rect(), ToQColor(*data->windowClass.background));
+            return 1;
         }
-        return 0;
-    case WM_KEYDOWN:
-        if (wParam == VK_F1) {
-            HELPINFO info{sizeof(HELPINFO), HELPINFO_WINDOW, data->id, m_hWnd, 0, {0, 0}};
-            GetCursorPos(&info.MousePos);
-            SendMessage(WM_HELP, 0, reinterpret_cast<LPARAM>(&info));
+        case WM_SETCURSOR: {
+            if (child) {
+                CWnd* parent = LookupWindow(data->parent);
+                if (parent && Dispatch(parent, WM_SETCURSOR, wParam, lParam)) return TRUE;
+            }
+            if (LOWORD(lParam) == HTCLIENT && m_data && m_data->windowClass.cursor)
+                ::SetCursor(m_data->windowClass.cursor);
+            return FALSE;
         }
-        return 0;
-    case WM_MOUSEWHEEL:
-    case WM_CONTEXTMENU:
-    case WM_HELP:
-        // Not handled here: the parent may want it.
-        if (child) {
-            if (CWnd* parent = LookupWindow(data->parent)) return Dispatch(parent, message, wParam, lParam);
-        }
-        return 0;
-    default: return 0;
+        case WM_SYSCOMMAND:
+            switch (wParam & 0xFFF0) {
+                case SC_MINIMIZE:
+                    ShowWindow(SW_MINIMIZE);
+                    break;
+                case SC_MAXIMIZE:
+                    ShowWindow(SW_MAXIMIZE);
+                    break;
+                case SC_RESTORE:
+                    ShowWindow(SW_RESTORE);
+                    break;
+                case SC_CLOSE:
+                    SendMessage(WM_CLOSE);
+                    break;
+                default:
+                    break;
+            }
+            return 0;
+        case WM_MOUSEWHEEL:
+        case WM_CONTEXTMENU:
+        case WM_HELP:
+            // Not handled here: the parent may want it.
+            if (child) {
+                if (CWnd* parent = LookupWindow(data->parent))
+                    return Dispatch(parent, message, wParam, lParam);
+            }
+            return 0;
+        default:
+            return 0;
     }
 }
 
@@ -833,15 +912,23 @@ CWnd* CWnd::GetWindow(UINT nCmd) const
     const auto siblings = (m_data->style & WS_CHILD) ? ChildWindows(m_data->parent) : TopLevelWindows();
     const auto it = std::find(siblings.begin(), siblings.end(), m_hWnd);
     switch (nCmd) {
-    case GW_HWNDFIRST: return siblings.empty() ? nullptr : LookupWindow(siblings.front());
-    case GW_HWNDLAST: return siblings.empty() ? nullptr : LookupWindow(siblings.back());
-    case GW_HWNDNEXT: return it == siblings.end() || it + 1 == siblings.end() ? nullptr : LookupWindow(*(it + 1));
-    case GW_HWNDPREV: return it == siblings.begin() || it == siblings.end() ? nullptr : LookupWindow(*(it - 1));
-    default: return nullptr;
+        case GW_HWNDFIRST:
+            return siblings.empty() ? nullptr : LookupWindow(siblings.front());
+        case GW_HWNDLAST:
+            return siblings.empty() ? nullptr : LookupWindow(siblings.back());
+        case GW_HWNDNEXT:
+            return it == siblings.end() || it + 1 == siblings.end() ? nullptr : LookupWindow(*(it + 1));
+        case GW_HWNDPREV:
+            return it == siblings.begin() || it == siblings.end() ? nullptr : LookupWindow(*(it - 1));
+        default:
+            return nullptr;
     }
 }
 
-int CWnd::GetDlgCtrlID() const { return m_data ? m_data->id : 0; }
+int CWnd::GetDlgCtrlID() const
+{
+    return m_data ? m_data->id : 0;
+}
 
 int CWnd::SetDlgCtrlID(int nID)
 {
@@ -885,7 +972,8 @@ CWnd* CWnd::GetDesktopWindow()
     return desktop;
 }
 
-// --- state ---------------------------------------------------------------------------------------------------
+// --- state
+// ---------------------------------------------------------------------------------------------------
 DWORD CWnd::GetStyle() const
 {
     if (!m_data) return 0;
@@ -898,7 +986,10 @@ DWORD CWnd::GetStyle() const
     return style;
 }
 
-DWORD CWnd::GetExStyle() const { return m_data ? m_data->exStyle : 0; }
+DWORD CWnd::GetExStyle() const
+{
+    return m_data ? m_data->exStyle : 0;
+}
 
 BOOL CWnd::ModifyStyle(DWORD dwRemove, DWORD dwAdd, UINT nFlags)
 {
@@ -910,7 +1001,8 @@ BOOL CWnd::ModifyStyle(DWORD dwRemove, DWORD dwAdd, UINT nFlags)
     m_data->style = after & ~(WS_VISIBLE | WS_MINIMIZE | WS_MAXIMIZE);
     if ((before ^ after) & WS_DISABLED) m_data->widget->setEnabled(!(after & WS_DISABLED));
     if ((before ^ after) & WS_VISIBLE) ShowWindow((after & WS_VISIBLE) ? SW_SHOWNA : SW_HIDE);
-    if (nFlags) SetWindowPos(nullptr, 0, 0, 0, 0, SWP_NOSIZE | SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE | nFlags);
+    if (nFlags)
+        SetWindowPos(nullptr, 0, 0, 0, 0, SWP_NOSIZE | SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE | nFlags);
     return TRUE;
 }
 
@@ -921,7 +1013,8 @@ BOOL CWnd::ModifyStyleEx(DWORD dwRemove, DWORD dwAdd, UINT nFlags)
     const DWORD after = (before & ~dwRemove) | dwAdd;
     if (before == after) return FALSE;
     m_data->exStyle = after;
-    if (nFlags) SetWindowPos(nullptr, 0, 0, 0, 0, SWP_NOSIZE | SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE | nFlags);
+    if (nFlags)
+        SetWindowPos(nullptr, 0, 0, 0, 0, SWP_NOSIZE | SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE | nFlags);
     return TRUE;
 }
 
@@ -944,42 +1037,68 @@ BOOL CWnd::ShowWindow(int nCmdShow)
         Dispatch(this, WM_SHOWWINDOW, TRUE, 0);
         if (LookupWindow(hwnd) != this) return FALSE;
     }
-    widget->setAttribute(Qt::WA_ShowWithoutActivating, nCmdShow == SW_SHOWNA || nCmdShow == SW_SHOWNOACTIVATE ||
+    widget->setAttribute(Qt::WA_ShowWithoutActivating, nCmdShow == SW_SHOWNA ||
+                                                           nCmdShow == SW_SHOWNOACTIVATE ||
                                                            nCmdShow == SW_SHOWMINNOACTIVE);
     switch (topLevel ? nCmdShow : SW_SHOW) {
-    case SW_SHOWMINIMIZED:
-    case SW_MINIMIZE:
-    case SW_SHOWMINNOACTIVE: widget->showMinimized(); break;
-    case SW_SHOWMAXIMIZED: widget->showMaximized(); break;
-    case SW_SHOWNORMAL:
-    case SW_RESTORE:
-    case SW_SHOWDEFAULT: widget->showNormal(); break;
-    default: widget->show(); break;
+        case SW_SHOWMINIMIZED:
+        case SW_MINIMIZE:
+        case SW_SHOWMINNOACTIVE:
+            widget->showMinimized();
+            break;
+        case SW_SHOWMAXIMIZED:
+            widget->showMaximized();
+            break;
+        case SW_SHOWNORMAL:
+        case SW_RESTORE:
+        case SW_SHOWDEFAULT:
+            widget->showNormal();
+            break;
+        default:
+            widget->show();
+            break;
     }
     if (LookupWindow(hwnd) == this) NoteGeometry(this);
     return wasVisible;
 }
 
-BOOL CWnd::IsWindowVisible() const { return m_data && m_data->widget && m_data->widget->isVisible(); }
+BOOL CWnd::IsWindowVisible() const
+{
+    return m_data && m_data->widget && m_data->widget->isVisible();
+}
 
-BOOL CWnd::IsWindowEnabled() const { return m_data && !(m_data->style & WS_DISABLED); }
+BOOL CWnd::IsWindowEnabled() const
+{
+    return m_data && !(m_data->style & WS_DISABLED);
+}
 
 BOOL CWnd::EnableWindow(BOOL bEnable)
 {
     if (!IsUiThread()) return CallOnUiThread([&] { return EnableWindow(bEnable); });
     if (!m_data || !m_data->widget) return FALSE;
     const BOOL wasDisabled = (m_data->style & WS_DISABLED) != 0;
-    if (bEnable) m_data->style &= ~WS_DISABLED;
-    else m_data->style |= WS_DISABLED;
+    if (bEnable)
+        m_data->style &= ~WS_DISABLED;
+    else
+        m_data->style |= WS_DISABLED;
     m_data->widget->setEnabled(bEnable != FALSE);
     if (wasDisabled == (bEnable != FALSE)) Dispatch(this, WM_ENABLE, bEnable ? TRUE : FALSE, 0);
     return wasDisabled;
 }
 
-BOOL CWnd::IsIconic() const { return m_data && m_data->widget && m_data->widget->isMinimized(); }
-BOOL CWnd::IsZoomed() const { return m_data && m_data->widget && m_data->widget->isMaximized(); }
+BOOL CWnd::IsIconic() const
+{
+    return m_data && m_data->widget && m_data->widget->isMinimized();
+}
+BOOL CWnd::IsZoomed() const
+{
+    return m_data && m_data->widget && m_data->widget->isMaximized();
+}
 
-void CWnd::SetWindowText(LPCTSTR lpszString) { SendMessage(WM_SETTEXT, 0, reinterpret_cast<LPARAM>(lpszString)); }
+void CWnd::SetWindowText(LPCTSTR lpszString)
+{
+    SendMessage(WM_SETTEXT, 0, reinterpret_cast<LPARAM>(lpszString));
+}
 
 int CWnd::GetWindowText(LPTSTR lpszStringBuf, int nMaxCount) const
 {
@@ -997,9 +1116,15 @@ void CWnd::GetWindowText(CString& rString) const
     rString = CString(std::move(buffer));
 }
 
-int CWnd::GetWindowTextLength() const { return static_cast<int>(::SendMessage(m_hWnd, WM_GETTEXTLENGTH, 0, 0)); }
+int CWnd::GetWindowTextLength() const
+{
+    return static_cast<int>(::SendMessage(m_hWnd, WM_GETTEXTLENGTH, 0, 0));
+}
 
-CString CWnd::GetClassName() const { return m_data ? m_data->windowClass.name : CString(); }
+CString CWnd::GetClassName() const
+{
+    return m_data ? m_data->windowClass.name : CString();
+}
 
 void CWnd::ApplyWindowText(const CString& text)
 {
@@ -1007,7 +1132,10 @@ void CWnd::ApplyWindowText(const CString& text)
         m_data->widget->setWindowTitle(QString::fromUtf8(text.c_str()));
 }
 
-CString CWnd::ReadWindowText() const { return m_data ? m_data->text : CString(); }
+CString CWnd::ReadWindowText() const
+{
+    return m_data ? m_data->text : CString();
+}
 
 // --- geometry --------------------------------------------------------------------------------------------
 namespace {
@@ -1051,17 +1179,20 @@ void CWnd::GetClientRect(LPRECT lpRect) const
 
 void CWnd::MoveWindow(int x, int y, int nWidth, int nHeight, BOOL bRepaint)
 {
-    SetWindowPos(nullptr, x, y, nWidth, nHeight, SWP_NOZORDER | SWP_NOACTIVATE | (bRepaint ? 0 : SWP_NOREDRAW));
+    SetWindowPos(nullptr, x, y, nWidth, nHeight,
+                 SWP_NOZORDER | SWP_NOACTIVATE | (bRepaint ? 0 : SWP_NOREDRAW));
 }
 
 void CWnd::MoveWindow(LPCRECT lpRect, BOOL bRepaint)
 {
-    MoveWindow(lpRect->left, lpRect->top, lpRect->right - lpRect->left, lpRect->bottom - lpRect->top, bRepaint);
+    MoveWindow(lpRect->left, lpRect->top, lpRect->right - lpRect->left, lpRect->bottom - lpRect->top,
+               bRepaint);
 }
 
 BOOL CWnd::SetWindowPos(const CWnd* pWndInsertAfter, int x, int y, int cx, int cy, UINT nFlags)
 {
-    if (!IsUiThread()) return CallOnUiThread([&] { return SetWindowPos(pWndInsertAfter, x, y, cx, cy, nFlags); });
+    if (!IsUiThread())
+        return CallOnUiThread([&] { return SetWindowPos(pWndInsertAfter, x, y, cx, cy, nFlags); });
     if (!m_data || !m_data->widget) return FALSE;
     QWidget* widget = m_data->widget;
     const HWND hwnd = m_hWnd;
@@ -1073,8 +1204,10 @@ BOOL CWnd::SetWindowPos(const CWnd* pWndInsertAfter, int x, int y, int cx, int c
             MINMAXINFO info{{0, 0}, {screen.width(), screen.height()}, {0, 0}, {1, 1}, {32767, 32767}};
             Dispatch(this, WM_GETMINMAXINFO, 0, reinterpret_cast<LPARAM>(&info));
             if (LookupWindow(hwnd) != this) return FALSE;
-            cx = std::clamp(cx, static_cast<int>(info.ptMinTrackSize.x), static_cast<int>(info.ptMaxTrackSize.x));
-            cy = std::clamp(cy, static_cast<int>(info.ptMinTrackSize.y), static_cast<int>(info.ptMaxTrackSize.y));
+            cx = std::clamp(cx, static_cast<int>(info.ptMinTrackSize.x),
+                            static_cast<int>(info.ptMaxTrackSize.x));
+            cy = std::clamp(cy, static_cast<int>(info.ptMinTrackSize.y),
+                            static_cast<int>(info.ptMaxTrackSize.y));
         }
         geometry.setSize(QSize(std::max(cx, 0), std::max(cy, 0)));
     }
@@ -1085,8 +1218,10 @@ BOOL CWnd::SetWindowPos(const CWnd* pWndInsertAfter, int x, int y, int cx, int c
         const HWND after = pWndInsertAfter ? pWndInsertAfter->m_hWnd : HWND_TOP;
         if (after == HWND_TOPMOST || after == HWND_NOTOPMOST) {
             const bool topmost = after == HWND_TOPMOST;
-            if (topmost) m_data->exStyle |= WS_EX_TOPMOST;
-            else m_data->exStyle &= ~WS_EX_TOPMOST;
+            if (topmost)
+                m_data->exStyle |= WS_EX_TOPMOST;
+            else
+                m_data->exStyle &= ~WS_EX_TOPMOST;
             const bool visible = !widget->isHidden();
             widget->setWindowFlag(Qt::WindowStaysOnTopHint, topmost);  // hides the window
             if (visible) widget->show();
@@ -1158,12 +1293,17 @@ void CWnd::CenterWindow(CWnd* pAlternateOwner)
     } else {
         GetDesktopWindow()->GetWindowRect(area);
     }
-    SetWindowPos(nullptr, area.left + (area.Width() - own.Width()) / 2, area.top + (area.Height() - own.Height()) / 2, 0, 0,
+    SetWindowPos(nullptr, area.left + (area.Width() - own.Width()) / 2,
+                 area.top + (area.Height() - own.Height()) / 2, 0, 0,
                  SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
-// --- painting ------------------------------------------------------------------------------------------------
-void CWnd::Invalidate(BOOL bErase) { InvalidateRect(nullptr, bErase); }
+// --- painting
+// ------------------------------------------------------------------------------------------------
+void CWnd::Invalidate(BOOL bErase)
+{
+    InvalidateRect(nullptr, bErase);
+}
 
 void CWnd::InvalidateRect(LPCRECT lpRect, BOOL bErase)
 {
@@ -1171,8 +1311,9 @@ void CWnd::InvalidateRect(LPCRECT lpRect, BOOL bErase)
     if (!m_data || !m_data->widget) return;
     QWidget* w = m_data->widget;
     const QRect client(QPoint(0, 0), ClientSize(*m_data));
-    const QRect area = lpRect ? QRect(lpRect->left, lpRect->top, lpRect->right - lpRect->left, lpRect->bottom - lpRect->top)
-                              : client;
+    const QRect area =
+        lpRect ? QRect(lpRect->left, lpRect->top, lpRect->right - lpRect->left, lpRect->bottom - lpRect->top)
+               : client;
     m_data->invalid += area & client;
     if (bErase) m_data->erasePending = true;
     w->update(area);
@@ -1182,8 +1323,11 @@ void CWnd::ValidateRect(LPCRECT lpRect)
 {
     if (!IsUiThread()) return RunOnUiThread([&] { ValidateRect(lpRect); });
     if (!m_data) return;
-    if (!lpRect) m_data->invalid = QRegion();
-    else m_data->invalid -= QRect(lpRect->left, lpRect->top, lpRect->right - lpRect->left, lpRect->bottom - lpRect->top);
+    if (!lpRect)
+        m_data->invalid = QRegion();
+    else
+        m_data->invalid -=
+            QRect(lpRect->left, lpRect->top, lpRect->right - lpRect->left, lpRect->bottom - lpRect->top);
 }
 
 void CWnd::UpdateWindow()
@@ -1264,7 +1408,8 @@ CWnd* CWnd::SetCapture()
     g_capture = m_hWnd;
     // The capture itself is ours (window_widget.cpp redirects the mouse); Qt's grab only
     // helps where the platform offers one.
-    if (QWidget* w = GetWidget(); w && w->isVisible() && QGuiApplication::platformName() != "offscreen") w->grabMouse();
+    if (QWidget* w = GetWidget(); w && w->isVisible() && QGuiApplication::platformName() != "offscreen")
+        w->grabMouse();
     if (previous && previous != m_hWnd) {
         if (CWnd* old = LookupWindow(previous)) {
             if (old->GetWidget() && old->GetWidget() != GetWidget()) old->GetWidget()->releaseMouse();
@@ -1274,7 +1419,10 @@ CWnd* CWnd::SetCapture()
     return LookupWindow(previous);
 }
 
-CWnd* CWnd::GetCapture() { return LookupWindow(g_capture); }
+CWnd* CWnd::GetCapture()
+{
+    return LookupWindow(g_capture);
+}
 
 CWnd* CWnd::SetFocus()
 {
@@ -1284,13 +1432,17 @@ CWnd* CWnd::SetFocus()
     if (m_data->widget) m_data->widget->setFocus(Qt::OtherFocusReason);
     if (previous != m_hWnd) {
         g_focus = m_hWnd;
-        if (CWnd* old = LookupWindow(previous)) Dispatch(old, WM_KILLFOCUS, reinterpret_cast<WPARAM>(m_hWnd), 0);
+        if (CWnd* old = LookupWindow(previous))
+            Dispatch(old, WM_KILLFOCUS, reinterpret_cast<WPARAM>(m_hWnd), 0);
         if (LookupWindow(g_focus) == this) Dispatch(this, WM_SETFOCUS, reinterpret_cast<WPARAM>(previous), 0);
     }
     return LookupWindow(previous);
 }
 
-CWnd* CWnd::GetFocus() { return LookupWindow(g_focus); }
+CWnd* CWnd::GetFocus()
+{
+    return LookupWindow(g_focus);
+}
 
 CWnd* CWnd::GetActiveWindow()
 {
@@ -1323,11 +1475,13 @@ void CWnd::BringWindowToTop()
     if (QWidget* w = GetWidget()) w->raise();
 }
 
-// --- scroll values ------------------------------------------------------------------------------------------
+// --- scroll values
+// ------------------------------------------------------------------------------------------
 BOOL CWnd::SetScrollInfo(int nBar, LPSCROLLINFO lpScrollInfo, BOOL)
 {
     if (!IsUiThread()) return CallOnUiThread([&] { return SetScrollInfo(nBar, lpScrollInfo); });
-    if (!m_data || (nBar != static_cast<int>(SB_HORZ) && nBar != static_cast<int>(SB_VERT)) || !lpScrollInfo) return FALSE;
+    if (!m_data || (nBar != static_cast<int>(SB_HORZ) && nBar != static_cast<int>(SB_VERT)) || !lpScrollInfo)
+        return FALSE;
     SCROLLINFO& s = m_data->scroll[nBar];
     if (lpScrollInfo->fMask & SIF_RANGE) {
         s.nMin = lpScrollInfo->nMin;
@@ -1346,8 +1500,10 @@ BOOL CWnd::SetScrollInfo(int nBar, LPSCROLLINFO lpScrollInfo, BOOL)
 void CWnd::SyncScrollBar(int nBar, bool shown)
 {
     const DWORD bit = nBar == static_cast<int>(SB_HORZ) ? WS_HSCROLL : WS_VSCROLL;
-    if (shown) m_data->style |= bit;
-    else m_data->style &= ~bit;
+    if (shown)
+        m_data->style |= bit;
+    else
+        m_data->style &= ~bit;
     if (!m_data->generic) return;
     const bool wasShown = m_data->generic->ScrollBarShown(nBar);
     m_data->generic->SetScrollBar(nBar, m_data->scroll[nBar], shown);
@@ -1364,7 +1520,8 @@ void CWnd::ShowScrollBar(UINT nBar, BOOL bShow)
 
 BOOL CWnd::GetScrollInfo(int nBar, LPSCROLLINFO lpScrollInfo, UINT nMask) const
 {
-    if (!m_data || (nBar != static_cast<int>(SB_HORZ) && nBar != static_cast<int>(SB_VERT)) || !lpScrollInfo) return FALSE;
+    if (!m_data || (nBar != static_cast<int>(SB_HORZ) && nBar != static_cast<int>(SB_VERT)) || !lpScrollInfo)
+        return FALSE;
     const SCROLLINFO& s = m_data->scroll[nBar];
     lpScrollInfo->fMask = nMask;
     if (nMask & SIF_RANGE) {
@@ -1373,7 +1530,8 @@ BOOL CWnd::GetScrollInfo(int nBar, LPSCROLLINFO lpScrollInfo, UINT nMask) const
     }
     if (nMask & SIF_PAGE) lpScrollInfo->nPage = s.nPage;
     if (nMask & SIF_POS) lpScrollInfo->nPos = s.nPos;
-    if (nMask & SIF_TRACKPOS) lpScrollInfo->nTrackPos = m_data->generic ? m_data->generic->TrackPosition(nBar) : s.nPos;
+    if (nMask & SIF_TRACKPOS)
+        lpScrollInfo->nTrackPos = m_data->generic ? m_data->generic->TrackPosition(nBar) : s.nPos;
     return TRUE;
 }
 
@@ -1406,8 +1564,9 @@ void CWnd::GetScrollRange(int nBar, int* lpMinPos, int* lpMaxPos) const
 }
 
 // --- modal use ---------------------------------------------------------------------------------------------
-int CWnd::RunModalLoop(DWORD)
+int CWnd::RunModalLoop(DWORD dwFlags)
 {
+    if (!IsUiThread()) return CallOnUiThread([&] { return RunModalLoop(dwFlags); });
     if (!m_data) return -1;
     if (m_data->modalEnded) {  // ended before the loop started (e.g. while initialising)
         m_data->modalEnded = false;
@@ -1443,13 +1602,17 @@ int CWnd::RunModalLoop(DWORD)
 
 void CWnd::EndModalLoop(int nResult)
 {
+    if (!IsUiThread()) return RunOnUiThread([&] { EndModalLoop(nResult); });
     m_nModalResult = nResult;
     if (!m_data) return;
     m_data->modalEnded = true;
     if (m_data->modalLoop) m_data->modalLoop->exit();
 }
 
-BOOL CWnd::ContinueModal() { return m_data && !m_data->modalEnded; }
+BOOL CWnd::ContinueModal()
+{
+    return m_data && !m_data->modalEnded;
+}
 
 int CWnd::MessageBox(LPCTSTR lpszText, LPCTSTR lpszCaption, UINT nType)
 {
@@ -1520,7 +1683,10 @@ BOOL PostMessage(HWND hWnd, UINT message, WPARAM wParam, LPARAM lParam)
     return TRUE;
 }
 
-BOOL IsWindow(HWND hWnd) { return LookupWindow(hWnd) != nullptr; }
+BOOL IsWindow(HWND hWnd)
+{
+    return LookupWindow(hWnd) != nullptr;
+}
 
 UINT RegisterWindowMessage(LPCTSTR lpString)
 {
@@ -1532,7 +1698,8 @@ UINT RegisterWindowMessage(LPCTSTR lpString)
     static auto* ids = new std::map<std::string, UINT>;
     static UINT next = kFirstRegisteredMessage;
     std::string key(lpString);
-    for (char& c : key) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));  // names ignore case
+    for (char& c : key)
+        c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));  // names ignore case
     std::lock_guard lock(mutex);
     if (auto it = ids->find(key); it != ids->end()) return it->second;
     if (next > kLastRegisteredMessage) {
@@ -1566,7 +1733,10 @@ BOOL ReleaseCapture()
     return TRUE;
 }
 
-HWND GetCapture() { return g_capture; }
+HWND GetCapture()
+{
+    return g_capture;
+}
 
 BOOL GetCursorPos(LPPOINT lpPoint)
 {
@@ -1587,18 +1757,34 @@ short GetKeyState(int nVirtKey)
     const Qt::MouseButtons buttons = QGuiApplication::mouseButtons();
     bool down = false;
     switch (nVirtKey) {
-    case VK_SHIFT: down = modifiers & Qt::ShiftModifier; break;
-    case VK_CONTROL: down = modifiers & Qt::ControlModifier; break;
-    case VK_MENU: down = modifiers & Qt::AltModifier; break;
-    case VK_LBUTTON: down = buttons & Qt::LeftButton; break;
-    case VK_RBUTTON: down = buttons & Qt::RightButton; break;
-    case VK_MBUTTON: down = buttons & Qt::MiddleButton; break;
-    default: break;
+        case VK_SHIFT:
+            down = modifiers & Qt::ShiftModifier;
+            break;
+        case VK_CONTROL:
+            down = modifiers & Qt::ControlModifier;
+            break;
+        case VK_MENU:
+            down = modifiers & Qt::AltModifier;
+            break;
+        case VK_LBUTTON:
+            down = buttons & Qt::LeftButton;
+            break;
+        case VK_RBUTTON:
+            down = buttons & Qt::RightButton;
+            break;
+        case VK_MBUTTON:
+            down = buttons & Qt::MiddleButton;
+            break;
+        default:
+            break;
     }
     return down ? static_cast<short>(0x8000) : 0;
 }
 
-short GetAsyncKeyState(int nVirtKey) { return GetKeyState(nVirtKey); }
+short GetAsyncKeyState(int nVirtKey)
+{
+    return GetKeyState(nVirtKey);
+}
 
 int GetSystemMetrics(int nIndex)
 {
@@ -1606,27 +1792,40 @@ int GetSystemMetrics(int nIndex)
     const QRect full = screen ? screen->geometry() : QRect(0, 0, 1024, 768);
     const QRect available = screen ? screen->availableGeometry() : full;
     switch (nIndex) {
-    case SM_CXSCREEN: return full.width();
-    case SM_CYSCREEN: return full.height();
-    case SM_CXFULLSCREEN: return available.width();
-    case SM_CYFULLSCREEN: return available.height();
-    case SM_CXVSCROLL:
-    case SM_CYHSCROLL: return 17;
-    case SM_CYCAPTION: return 23;
-    case SM_CXBORDER:
-    case SM_CYBORDER: return 1;
-    case SM_CXDLGFRAME:
-    case SM_CYDLGFRAME: return 3;
-    case SM_CXFRAME:
-    case SM_CYFRAME: return 4;
-    case SM_CXICON:
-    case SM_CYICON:
-    case SM_CXCURSOR:
-    case SM_CYCURSOR: return 32;
-    case SM_CXSMICON:
-    case SM_CYSMICON: return 16;
-    case SM_CYMENU: return 20;
-    default: return 0;
+        case SM_CXSCREEN:
+            return full.width();
+        case SM_CYSCREEN:
+            return full.height();
+        case SM_CXFULLSCREEN:
+            return available.width();
+        case SM_CYFULLSCREEN:
+            return available.height();
+        case SM_CXVSCROLL:
+        case SM_CYHSCROLL:
+            return 17;
+        case SM_CYCAPTION:
+            return 23;
+        case SM_CXBORDER:
+        case SM_CYBORDER:
+            return 1;
+        case SM_CXDLGFRAME:
+        case SM_CYDLGFRAME:
+            return 3;
+        case SM_CXFRAME:
+        case SM_CYFRAME:
+            return 4;
+        case SM_CXICON:
+        case SM_CYICON:
+        case SM_CXCURSOR:
+        case SM_CYCURSOR:
+            return 32;
+        case SM_CXSMICON:
+        case SM_CYSMICON:
+            return 16;
+        case SM_CYMENU:
+            return 20;
+        default:
+            return 0;
     }
 }
 
@@ -1634,37 +1833,63 @@ DWORD GetSysColor(int nIndex)
 {
     // Fixed colours of the classic scheme, so that drawings come out the same everywhere.
     switch (nIndex) {
-    case COLOR_SCROLLBAR: return RGB(200, 200, 200);
-    case COLOR_BACKGROUND: return RGB(0, 0, 0);
-    case 2: return RGB(153, 180, 209);  // active caption
-    case 4: return RGB(240, 240, 240);  // menu
-    case COLOR_WINDOW: return RGB(255, 255, 255);
-    case 6: return RGB(100, 100, 100);  // window frame
-    case 7: return RGB(0, 0, 0);        // menu text
-    case COLOR_WINDOWTEXT: return RGB(0, 0, 0);
-    case 9: return RGB(0, 0, 0);  // caption text
-    case 12: return RGB(171, 171, 171);  // application workspace
-    case COLOR_HIGHLIGHT: return RGB(0, 120, 215);
-    case COLOR_HIGHLIGHTTEXT: return RGB(255, 255, 255);
-    case COLOR_BTNFACE: return RGB(240, 240, 240);
-    case COLOR_BTNSHADOW: return RGB(160, 160, 160);
-    case COLOR_GRAYTEXT: return RGB(109, 109, 109);
-    case COLOR_BTNTEXT: return RGB(0, 0, 0);
-    case COLOR_BTNHIGHLIGHT: return RGB(255, 255, 255);
-    case 21: return RGB(105, 105, 105);  // dark shadow
-    case 22: return RGB(227, 227, 227);  // light
-    case 23: return RGB(0, 0, 0);        // tool-tip text
-    case 24: return RGB(255, 255, 225);  // tool-tip background
-    default: return RGB(255, 255, 255);
+        case COLOR_SCROLLBAR:
+            return RGB(200, 200, 200);
+        case COLOR_BACKGROUND:
+            return RGB(0, 0, 0);
+        case 2:
+            return RGB(153, 180, 209);  // active caption
+        case 4:
+            return RGB(240, 240, 240);  // menu
+        case COLOR_WINDOW:
+            return RGB(255, 255, 255);
+        case 6:
+            return RGB(100, 100, 100);  // window frame
+        case 7:
+            return RGB(0, 0, 0);  // menu text
+        case COLOR_WINDOWTEXT:
+            return RGB(0, 0, 0);
+        case 9:
+            return RGB(0, 0, 0);  // caption text
+        case 12:
+            return RGB(171, 171, 171);  // application workspace
+        case COLOR_HIGHLIGHT:
+            return RGB(0, 120, 215);
+        case COLOR_HIGHLIGHTTEXT:
+            return RGB(255, 255, 255);
+        case COLOR_BTNFACE:
+            return RGB(240, 240, 240);
+        case COLOR_BTNSHADOW:
+            return RGB(160, 160, 160);
+        case COLOR_GRAYTEXT:
+            return RGB(109, 109, 109);
+        case COLOR_BTNTEXT:
+            return RGB(0, 0, 0);
+        case COLOR_BTNHIGHLIGHT:
+            return RGB(255, 255, 255);
+        case 21:
+            return RGB(105, 105, 105);  // dark shadow
+        case 22:
+            return RGB(227, 227, 227);  // light
+        case 23:
+            return RGB(0, 0, 0);  // tool-tip text
+        case 24:
+            return RGB(255, 255, 225);  // tool-tip background
+        default:
+            return RGB(255, 255, 255);
     }
 }
 
-DWORD GetMessageTime() { return GetTickCount(); }
+DWORD GetMessageTime()
+{
+    return GetTickCount();
+}
 
 int GetWindowTextA(HWND hWnd, LPTSTR lpString, int nMaxCount)
 {
     if (nMaxCount <= 0) return 0;
-    return static_cast<int>(SendMessage(hWnd, WM_GETTEXT, static_cast<WPARAM>(nMaxCount), reinterpret_cast<LPARAM>(lpString)));
+    return static_cast<int>(
+        SendMessage(hWnd, WM_GETTEXT, static_cast<WPARAM>(nMaxCount), reinterpret_cast<LPARAM>(lpString)));
 }
 
 BOOL SetWindowTextA(HWND hWnd, LPCTSTR lpString)

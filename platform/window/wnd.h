@@ -253,6 +253,13 @@ private:
     std::unique_ptr<platform::WindowData> m_data;
 };
 
+/// The handle of a window object that may be null (code written against the framework
+/// often asks a null pointer for its handle; calling a member on null is not allowed here).
+inline HWND SafeHwnd(const CWnd* wnd)
+{
+    return wnd ? wnd->GetSafeHwnd() : nullptr;
+}
+
 // --- free functions on handles (any thread where noted) -------------------------------------------
 /// Runs the message's handler and returns its result. On the user-interface thread at once;
 /// from another thread it blocks until the user-interface thread has handled it (the
@@ -288,8 +295,8 @@ PLATFORM_API BOOL SetWindowTextA(HWND hWnd, LPCTSTR lpString);
 #define FindWindowA FindWindow
 
 /// Registers a window class (style, cursor, background brush) under a generated name.
-PLATFORM_API LPCTSTR AfxRegisterWndClass(UINT nClassStyle, HCURSOR hCursor = nullptr, HBRUSH hbrBackground = nullptr,
-                                         HICON hIcon = nullptr);
+PLATFORM_API LPCTSTR AfxRegisterWndClass(UINT nClassStyle, HCURSOR hCursor = nullptr,
+                                         HBRUSH hbrBackground = nullptr, HICON hIcon = nullptr);
 /// Registers a class under a chosen name (as RegisterClass does); FALSE when the name is taken.
 PLATFORM_API BOOL AfxRegisterClass(LPCTSTR lpszClassName, UINT nClassStyle, HCURSOR hCursor = nullptr,
                                    HBRUSH hbrBackground = nullptr);

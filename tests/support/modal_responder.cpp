@@ -13,12 +13,18 @@ namespace {
 const char* KindName(Question::Kind kind)
 {
     switch (kind) {
-    case Question::Kind::MessageBox: return "message box";
-    case Question::Kind::Dialog: return "modal dialog";
-    case Question::Kind::File: return "file dialog";
-    case Question::Kind::Folder: return "folder dialog";
-    case Question::Kind::Color: return "colour dialog";
-    case Question::Kind::PopupMenu: return "popup menu";
+        case Question::Kind::MessageBox:
+            return "message box";
+        case Question::Kind::Dialog:
+            return "modal dialog";
+        case Question::Kind::File:
+            return "file dialog";
+        case Question::Kind::Folder:
+            return "folder dialog";
+        case Question::Kind::Color:
+            return "colour dialog";
+        case Question::Kind::PopupMenu:
+            return "popup menu";
     }
     return "question";
 }
@@ -30,15 +36,25 @@ std::string Question::Describe() const
     std::ostringstream out;
     out << KindName(kind) << " \"" << caption.c_str() << "\"";
     switch (kind) {
-    case Kind::MessageBox: out << " saying \"" << text.c_str() << "\" (type 0x" << std::hex << type << ")"; break;
-    case Kind::Dialog: out << " of class \"" << className.c_str() << "\""; break;
-    case Kind::File:
-        out << (file.save ? " (save)" : " (open)") << " proposing \"" << file.fileName.c_str() << "\" in \""
-            << file.initialDir.c_str() << "\"";
-        break;
-    case Kind::Folder: out << " starting in \"" << folder.initialDir.c_str() << "\""; break;
-    case Kind::Color: out << " starting with 0x" << std::hex << color.initial; break;
-    case Kind::PopupMenu: out << " with " << popup.items.size() << " items"; break;
+        case Kind::MessageBox:
+            out << " saying \"" << text.c_str() << "\" (type 0x" << std::hex << type << ")";
+            break;
+        case Kind::Dialog:
+            out << " of class \"" << className.c_str() << "\"";
+            break;
+        case Kind::File:
+            out << (file.save ? " (save)" : " (open)") << " proposing \"" << file.fileName.c_str()
+                << "\" in \"" << file.initialDir.c_str() << "\"";
+            break;
+        case Kind::Folder:
+            out << " starting in \"" << folder.initialDir.c_str() << "\"";
+            break;
+        case Kind::Color:
+            out << " starting with 0x" << std::hex << color.initial;
+            break;
+        case Kind::PopupMenu:
+            out << " with " << popup.items.size() << " items";
+            break;
     }
     return out.str();
 }

@@ -22,10 +22,10 @@ struct Question {
     Kind kind = Kind::MessageBox;
     HWND owner = nullptr;
     CString caption;
-    CString text;           ///< message boxes
-    UINT type = 0;          ///< message boxes: MB_ flags
-    CWnd* window = nullptr; ///< dialogs: the window of the modal loop (valid while it runs)
-    CString className;      ///< dialogs
+    CString text;            ///< message boxes
+    UINT type = 0;           ///< message boxes: MB_ flags
+    CWnd* window = nullptr;  ///< dialogs: the window of the modal loop (valid while it runs)
+    CString className;       ///< dialogs
     platform::FileQuestion file;
     platform::FolderQuestion folder;
     platform::ColorQuestion color;

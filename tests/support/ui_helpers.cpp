@@ -84,7 +84,7 @@ bool ClickToolBarButton(CToolBar& bar, UINT id)
 
 std::string SaveTestOutput(const QImage& image, const std::string& name)
 {
-    const std::filesystem::path folder = std::filesystem::path(TARVENIX_SOURCE_DIR) / "test-output";
+    const std::filesystem::path folder = TestOutputDir();
     std::error_code ignored;
     std::filesystem::create_directories(folder, ignored);
     const std::filesystem::path file = folder / (name + ".png");
@@ -98,10 +98,15 @@ QImage GrabWindow(CWnd& window)
     return widget->grab().toImage().convertToFormat(QImage::Format_RGB32);
 }
 
+std::filesystem::path TestOutputDir()
+{
+    return std::filesystem::path(TARVENIX_SOURCE_DIR) / "test-output";
+}
+
 ::testing::AssertionResult ImagesEqual(const QImage& actual, const QImage& expected, const std::string& name)
 {
     auto saveActual = [&] {
-        const std::filesystem::path folder = std::filesystem::path(TARVENIX_SOURCE_DIR) / "test-output";
+        const std::filesystem::path folder = TestOutputDir();
         std::error_code ignored;
         std::filesystem::create_directories(folder, ignored);
         const std::filesystem::path file = folder / (name + ".png");
@@ -109,9 +114,9 @@ QImage GrabWindow(CWnd& window)
         return file.string();
     };
     if (actual.size() != expected.size()) {
-        return ::testing::AssertionFailure() << name << ": size " << actual.width() << "x" << actual.height()
-                                             << ", expected " << expected.width() << "x" << expected.height()
-                                             << "; actual image saved as " << saveActual();
+        return ::testing::AssertionFailure()
+               << name << ": size " << actual.width() << "x" << actual.height() << ", expected "
+               << expected.width() << "x" << expected.height() << "; actual image saved as " << saveActual();
     }
     const QImage a = actual.convertToFormat(QImage::Format_RGB32);
     const QImage e = expected.convertToFormat(QImage::Format_RGB32);
@@ -123,8 +128,8 @@ QImage GrabWindow(CWnd& window)
                 char text[128];
                 std::snprintf(text, sizeof text, "first difference at (%d, %d): #%06X, expected #%06X", x, y,
                               rowA[x] & 0xFFFFFF, rowE[x] & 0xFFFFFF);
-                return ::testing::AssertionFailure() << name << ": " << text << "; actual image saved as "
-                                                     << saveActual();
+                return ::testing::AssertionFailure()
+                       << name << ": " << text << "; actual image saved as " << saveActual();
             }
         }
     }

@@ -4,6 +4,7 @@
 // click sends them, and pixel-exact image comparison.
 
 #include <chrono>
+#include <filesystem>
 #include <functional>
 #include <string>
 
@@ -17,7 +18,8 @@ namespace tarvenix::test {
 
 /// Runs the event loop until condition holds or the bound has passed; returns condition().
 /// Deferred deletions are carried out on the way.
-bool PumpUntil(const std::function<bool()>& condition, std::chrono::milliseconds bound = std::chrono::seconds(20));
+bool PumpUntil(const std::function<bool()>& condition,
+               std::chrono::milliseconds bound = std::chrono::seconds(20));
 
 /// Handles what is queued now (posted messages, timers that are due, deferred deletions).
 void PumpEvents();
@@ -42,6 +44,8 @@ QImage GrabWindow(CWnd& window);
 /// Saves the image as test-output/<name>.png at the repository root (for a person to look
 /// at); returns the file's path, empty when it could not be written.
 std::string SaveTestOutput(const QImage& image, const std::string& name);
+/// test-output/ at the repository root (git-ignored), where failing tests leave their images.
+std::filesystem::path TestOutputDir();
 
 /// Compares two images pixel by pixel (RGB, alpha ignored). On a difference, reports the
 /// first differing pixel and saves the actual image as test-output/<name>.png at the

@@ -39,7 +39,8 @@ public:
     BOOL InitInstance() override
     {
         auto* owner = new MainOwnerWnd;
-        if (!owner->CreateEx(0, nullptr, "TARVENIX v2.0", WS_SYSMENU, CRect(0, 0, 0, 0), nullptr, 0)) return FALSE;
+        if (!owner->CreateEx(0, nullptr, "TARVENIX v2.0", WS_SYSMENU, CRect(0, 0, 0, 0), nullptr, 0))
+            return FALSE;
         m_pMainWnd = owner;
         return TRUE;
     }
@@ -61,7 +62,8 @@ TEST(Application, RunEndsWhenTheMainWindowIsDestroyedAndIdleRefreshesCommandStat
     EXPECT_EQ(AfxGetMainWnd(), app.m_pMainWnd);
 
     IdleWnd frame, bar, hidden;
-    ASSERT_TRUE(frame.CreateEx(0, nullptr, "Viewer", WS_OVERLAPPEDWINDOW | WS_VISIBLE, CRect(0, 0, 50, 50), nullptr, 0));
+    ASSERT_TRUE(frame.CreateEx(0, nullptr, "Viewer", WS_OVERLAPPEDWINDOW | WS_VISIBLE, CRect(0, 0, 50, 50),
+                               nullptr, 0));
     ASSERT_TRUE(bar.Create(nullptr, nullptr, WS_VISIBLE, CRect(0, 0, 50, 10), &frame, 1));
     ASSERT_TRUE(hidden.CreateEx(0, nullptr, "Hidden", WS_OVERLAPPEDWINDOW, CRect(0, 0, 50, 50), nullptr, 0));
 
@@ -69,8 +71,10 @@ TEST(Application, RunEndsWhenTheMainWindowIsDestroyedAndIdleRefreshesCommandStat
     // goes and the loop ends with ExitInstance's code.
     platform::PostToUiThread([&] {
         platform::PostToUiThread([&] {
-            if (frame.updates > 0 && bar.updates > 0) app.m_pMainWnd->DestroyWindow();
-            else platform::PostToUiThread([&] { app.m_pMainWnd->DestroyWindow(); });
+            if (frame.updates > 0 && bar.updates > 0)
+                app.m_pMainWnd->DestroyWindow();
+            else
+                platform::PostToUiThread([&] { app.m_pMainWnd->DestroyWindow(); });
         });
     });
     EXPECT_EQ(app.Run(), 7);

@@ -31,7 +31,10 @@ public:
     std::vector<std::string> log;
 
 protected:
-    void OnSize(UINT, int cx, int cy) { log.push_back("base size " + std::to_string(cx) + "x" + std::to_string(cy)); }
+    void OnSize(UINT, int cx, int cy)
+    {
+        log.push_back("base size " + std::to_string(cx) + "x" + std::to_string(cy));
+    }
     LRESULT OnViewer(WPARAM, LPARAM code)
     {
         log.push_back("base viewer " + std::to_string(code));
@@ -110,9 +113,15 @@ BEGIN_MESSAGE_MAP(DerivedWnd, BaseWnd)
     ON_BN_CLICKED(ID_GRID, OnGridButton)
 END_MESSAGE_MAP()
 
-CRect Frame() { return CRect(10, 10, 310, 210); }
+CRect Frame()
+{
+    return CRect(10, 10, 310, 210);
+}
 
-LRESULT Command(CWnd& wnd, UINT id) { return wnd.SendMessage(WM_COMMAND, MAKEWPARAM(static_cast<WORD>(id), 0), 0); }
+LRESULT Command(CWnd& wnd, UINT id)
+{
+    return wnd.SendMessage(WM_COMMAND, MAKEWPARAM(static_cast<WORD>(id), 0), 0);
+}
 
 }  // namespace
 
@@ -134,14 +143,14 @@ TEST(MessageMap, CommandsRangesAndExHandlersThatRouteOn)
     ASSERT_TRUE(wnd.CreateEx(0, nullptr, "commands", WS_OVERLAPPEDWINDOW, Frame(), nullptr, 0));
     wnd.log.clear();
 
-    Command(wnd, ID_OPEN);                // inherited from the base map
-    Command(wnd, ID_RECENT_FIRST);        // both ends of the range
+    Command(wnd, ID_OPEN);          // inherited from the base map
+    Command(wnd, ID_RECENT_FIRST);  // both ends of the range
     Command(wnd, ID_RECENT_LAST);
-    Command(wnd, ID_RECENT_LAST + 1);     // outside: nobody
-    Command(wnd, ID_CLOSE);               // the derived _EX handler declines, the base one takes it
+    Command(wnd, ID_RECENT_LAST + 1);  // outside: nobody
+    Command(wnd, ID_CLOSE);            // the derived _EX handler declines, the base one takes it
     wnd.SendMessage(WM_COMMAND, MAKEWPARAM(ID_GRID, BN_CLICKED), reinterpret_cast<LPARAM>(wnd.GetSafeHwnd()));
-    EXPECT_EQ(wnd.log, (std::vector<std::string>{"base open", "recent 0", "recent 19", "derived close, routed on",
-                                                 "base close", "grid button"}));
+    EXPECT_EQ(wnd.log, (std::vector<std::string>{"base open", "recent 0", "recent 19",
+                                                 "derived close, routed on", "base close", "grid button"}));
 }
 
 TEST(MessageMap, NotificationsReachTheirHandlerWithTheirResult)

@@ -1,6 +1,11 @@
 #include <string>
 #include <vector>
 
+#include <QAbstractButton>
+#include <QApplication>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QTimer>
 #include <gtest/gtest-spi.h>
 #include <gtest/gtest.h>
 
@@ -24,7 +29,8 @@ TEST(ModalResponder, AnswersInOrderAndRecordsWhatWasAsked)
 
     EXPECT_EQ(owner.MessageBox("Exit Tarvenix ?", nullptr, MB_YESNO | MB_ICONQUESTION), IDNO);
     EXPECT_EQ(AfxMessageBox("Error opening file !", MB_ICONEXCLAMATION), IDOK);
-    EXPECT_EQ(MessageBox(nullptr, "Disk full", nullptr, MB_RETRYCANCEL | MB_ICONHAND | MB_DEFBUTTON2), IDRETRY);
+    EXPECT_EQ(MessageBox(nullptr, "Disk full", nullptr, MB_RETRYCANCEL | MB_ICONHAND | MB_DEFBUTTON2),
+              IDRETRY);
 
     const std::vector<Question>& asked = Responder().Asked();
     ASSERT_EQ(asked.size(), 3u);
@@ -45,15 +51,18 @@ TEST(ModalResponder, AnUnansweredQuestionFailsTheTestInsteadOfWaiting)
     EXPECT_NONFATAL_FAILURE(answer = MessageBox(nullptr, "Save changes ?", "Viewer", MB_YESNOCANCEL),
                             "Nobody answered the message box \"Viewer\" saying \"Save changes ?\"");
     EXPECT_EQ(answer, IDCANCEL);
-    EXPECT_NONFATAL_FAILURE(answer = MessageBox(nullptr, "Exit Tarvenix ?", "Tarvenix", MB_YESNO), "Nobody answered");
+    EXPECT_NONFATAL_FAILURE(answer = MessageBox(nullptr, "Exit Tarvenix ?", "Tarvenix", MB_YESNO),
+                            "Nobody answered");
     EXPECT_EQ(answer, IDNO);
 
     Responder().AnswerMessageBox(IDYES);  // not on an OK box
-    EXPECT_NONFATAL_FAILURE(answer = MessageBox(nullptr, "Done", "Tool", MB_OK), "Button 6 is not on the message box");
+    EXPECT_NONFATAL_FAILURE(answer = MessageBox(nullptr, "Done", "Tool", MB_OK),
+                            "Button 6 is not on the message box");
     EXPECT_EQ(answer, IDOK);
 
     Responder().CancelFile();  // a file answer, but a message box comes first
-    EXPECT_NONFATAL_FAILURE(MessageBox(nullptr, "Text", "Tool", MB_OK), "The next answer is for a file dialog");
+    EXPECT_NONFATAL_FAILURE(MessageBox(nullptr, "Text", "Tool", MB_OK),
+                            "The next answer is for a file dialog");
     Responder().Reset();
 }
 
@@ -84,7 +93,8 @@ END_MESSAGE_MAP()
 TEST(ModalResponder, ModalLoopsAreDrivenLikeTheUserWould)
 {
     AskingWnd dialog;
-    ASSERT_TRUE(dialog.CreateEx(0, nullptr, "Histogram Triming", WS_POPUP | WS_CAPTION, CRect(0, 0, 10, 10), nullptr, 0));
+    ASSERT_TRUE(dialog.CreateEx(0, nullptr, "Histogram Triming", WS_POPUP | WS_CAPTION, CRect(0, 0, 10, 10),
+                                nullptr, 0));
     Responder().AnswerDialogCommand(IDOK).Doing([](CWnd& wnd) { static_cast<AskingWnd&>(wnd).value = 3; });
     Responder().AnswerDialogResult(IDCANCEL);
     EXPECT_EQ(dialog.RunModalLoop(), IDOK);
@@ -151,4 +161,42 @@ TEST(ModalResponder, AfxMessageBoxLoadsItsTextFromTheStringTable)
     EXPECT_EQ(AfxMessageBox(108, MB_YESNO | MB_ICONQUESTION), IDYES);
     EXPECT_EQ(Responder().Asked().at(0).text, "Exit Tarvenix ?");
     platform::UnregisterStringTable("modal-test");
+}
+
+namespace {
+
+// Without a responder the real box shows; a person (here: a queued click) picks a button.
+class RealDialogs {
+public:
+    RealDialogs() { platform::SetModalResponder(nullptr); }
+    ~RealDialogs() { platform::SetModalResponder(&Responder()); }
+};
+
+void ClickWhenShown(const QString& buttonText, QString* seenTitle, QString* defaultText)
+{
+    QTimer::singleShot(0, [=] {
+        auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+        if (!box) return;
+        *seenTitle = box->windowTitle();
+        if (box->defaultButton()) *defaultText = box->defaultButton()->text();
+        for (QAbstractButton* button : box->buttons())
+            if (button->text() == buttonText) button->click();
+    });
+}
+
+}  // namespace
+
+TEST(MessageBox, TheRealBoxMapsItsButtonsToTheirIds)
+{
+    RealDialogs real;
+    QString title, defaultButton;
+    ClickWhenShown("&No", &title, &defaultButton);
+    EXPECT_EQ(
+        MessageBox(nullptr, "Save changes ?", "Viewer", MB_YESNOCANCEL | MB_ICONQUESTION | MB_DEFBUTTON2),
+        IDNO);
+    EXPECT_EQ(title, "Viewer");
+    EXPECT_EQ(defaultButton, "&No");
+    ClickWhenShown("&Retry", &title, &defaultButton);
+    EXPECT_EQ(MessageBox(nullptr, "Disk full", nullptr, MB_RETRYCANCEL), IDRETRY);
+    EXPECT_EQ(title, "Error");
 }

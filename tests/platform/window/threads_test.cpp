@@ -101,7 +101,8 @@ TEST(Threads, AWorkersMessageBoxIsShownByTheUiThread)
     std::atomic<int> answer{0};
     std::atomic<bool> done{false};
     std::thread worker([&] {
-        answer = MessageBox(wnd.GetSafeHwnd(), "Do you really want to stop the process?", "Filtration", MB_YESNO);
+        answer =
+            MessageBox(wnd.GetSafeHwnd(), "Do you really want to stop the process?", "Filtration", MB_YESNO);
         done = true;
     });
     EXPECT_TRUE(PumpUntil([&] { return done.load(); }));
@@ -168,7 +169,8 @@ TEST(Threads, ARealModalLoopDisablesItsOwnerAndKeepsAnsweringSends)
     platform::SetModalResponder(nullptr);  // the real loop, ended by the worker's send
     std::thread worker([&] {
         // Wait until the loop runs (the dialog is shown by it), then send.
-        while (!platform::CallOnUiThread([&] { return dialog.IsWindowVisible() != FALSE; })) std::this_thread::yield();
+        while (!platform::CallOnUiThread([&] { return dialog.IsWindowVisible() != FALSE; }))
+            std::this_thread::yield();
         ownerDisabledDuringSend = platform::CallOnUiThread([&] { return owner.IsWindowEnabled() == FALSE; });
         SendMessage(hwnd, WM_JOB, 0, 1);
     });

@@ -5,10 +5,12 @@
 #include <thread>
 #include <vector>
 
+#include <QContextMenuEvent>
 #include <QCoreApplication>
 #include <QKeyEvent>
 #include <QMouseEvent>
 #include <QPainter>
+#include <QPushButton>
 #include <QScrollBar>
 #include <QWheelEvent>
 #include <QWidget>
@@ -54,7 +56,8 @@ protected:
     }
     void OnSize(UINT type, int cx, int cy)
     {
-        messages.push_back("size " + std::to_string(type) + " " + std::to_string(cx) + "x" + std::to_string(cy));
+        messages.push_back("size " + std::to_string(type) + " " + std::to_string(cx) + "x" +
+                           std::to_string(cy));
     }
     void OnMove(int x, int y) { messages.push_back("move " + std::to_string(x) + "," + std::to_string(y)); }
     void OnShowWindow(BOOL show, UINT) { messages.push_back(show ? "show" : "hide"); }
@@ -155,9 +158,9 @@ TEST(Window, DestroyingAWindowTakesChildrenAndOwnedWindowsAndMayDeleteTheObject)
     log.lines.clear();
 
     EXPECT_TRUE(frame.DestroyWindow());
-    EXPECT_EQ(log.lines, (std::vector<std::string>{"frame destroy", "owned destroy", "owned ncdestroy", "child destroy",
-                                                   "self destroy", "self ncdestroy", "child ncdestroy",
-                                                   "frame ncdestroy"}));
+    EXPECT_EQ(log.lines, (std::vector<std::string>{"frame destroy", "owned destroy", "owned ncdestroy",
+                                                   "child destroy", "self destroy", "self ncdestroy",
+                                                   "child ncdestroy", "frame ncdestroy"}));
     EXPECT_TRUE(deleted);
     EXPECT_FALSE(IsWindow(frameHandle));
     EXPECT_FALSE(IsWindow(selfHandle));
@@ -264,7 +267,8 @@ TEST(Window, ShowCodesVisibilityEnablingAndState)
         const std::string kind = m.substr(0, 6);
         if (kinds.empty() || kinds.back() != kind) kinds.push_back(kind);
     }
-    EXPECT_EQ(kinds, (std::vector<std::string>{"show", "size 1", "size 0", "size 2", "size 0", "hide", "show"}));
+    EXPECT_EQ(kinds,
+              (std::vector<std::string>{"show", "size 1", "size 0", "size 2", "size 0", "hide", "show"}));
 
     frame.messages.clear();
     frame.EnableWindow(FALSE);
@@ -344,9 +348,12 @@ TEST(Window, FindWindowAndCopyData)
     AfxRegisterClass("Terralume Splash Window", 0);
     SplashWnd splash, decoy;
     CWnd sender, child;
-    ASSERT_TRUE(decoy.CreateEx(0, "Terralume Splash Window", "Other Title", WS_POPUP, CRect(0, 0, 1, 1), nullptr, 0));
-    ASSERT_TRUE(splash.CreateEx(0, "Terralume Splash Window", "Splash Screen", WS_POPUP, CRect(0, 0, 1, 1), nullptr, 0));
-    ASSERT_TRUE(sender.CreateEx(0, nullptr, "Splash Screen", WS_OVERLAPPEDWINDOW, CRect(0, 0, 1, 1), nullptr, 0));
+    ASSERT_TRUE(
+        decoy.CreateEx(0, "Terralume Splash Window", "Other Title", WS_POPUP, CRect(0, 0, 1, 1), nullptr, 0));
+    ASSERT_TRUE(splash.CreateEx(0, "Terralume Splash Window", "Splash Screen", WS_POPUP, CRect(0, 0, 1, 1),
+                                nullptr, 0));
+    ASSERT_TRUE(
+        sender.CreateEx(0, nullptr, "Splash Screen", WS_OVERLAPPEDWINDOW, CRect(0, 0, 1, 1), nullptr, 0));
     ASSERT_TRUE(child.Create("Terralume Splash Window", "Splash Screen", 0, CRect(0, 0, 1, 1), &sender, 1));
 
     EXPECT_EQ(FindWindow("terralume splash window", "Splash Screen"), splash.GetSafeHwnd());
@@ -378,7 +385,9 @@ TEST(Window, TimersTickUntilKilled)
     wnd.messages.clear();
     EXPECT_EQ(wnd.SetTimer(1, 1), 1u);
     EXPECT_EQ(wnd.SetTimer(2, 1), 2u);
-    auto count = [&](const std::string& line) { return std::count(wnd.messages.begin(), wnd.messages.end(), line); };
+    auto count = [&](const std::string& line) {
+        return std::count(wnd.messages.begin(), wnd.messages.end(), line);
+    };
     EXPECT_TRUE(PumpUntil([&] { return count("timer 1") >= 3 && count("timer 2") >= 1; }));
     EXPECT_TRUE(wnd.KillTimer(1));
     EXPECT_FALSE(wnd.KillTimer(1));
@@ -411,7 +420,8 @@ public:
 protected:
     void OnLButtonDown(UINT flags, CPoint p)
     {
-        log.push_back("ldown " + std::to_string(flags) + " " + std::to_string(p.x) + "," + std::to_string(p.y));
+        log.push_back("ldown " + std::to_string(flags) + " " + std::to_string(p.x) + "," +
+                      std::to_string(p.y));
     }
     void OnRButtonUp(UINT flags, CPoint p)
     {
@@ -419,7 +429,8 @@ protected:
     }
     void OnMouseMove(UINT flags, CPoint p)
     {
-        log.push_back("move " + std::to_string(flags) + " " + std::to_string(p.x) + "," + std::to_string(p.y));
+        log.push_back("move " + std::to_string(flags) + " " + std::to_string(p.x) + "," +
+                      std::to_string(p.y));
     }
     BOOL OnMouseWheel(UINT, short delta, CPoint)
     {
@@ -449,7 +460,10 @@ BEGIN_MESSAGE_MAP(InputWnd, CWnd)
     ON_WM_CAPTURECHANGED()
 END_MESSAGE_MAP()
 
-void Send(CWnd& wnd, QEvent&& event) { QCoreApplication::sendEvent(wnd.GetWidget(), &event); }
+void Send(CWnd& wnd, QEvent&& event)
+{
+    QCoreApplication::sendEvent(wnd.GetWidget(), &event);
+}
 
 QMouseEvent Mouse(QEvent::Type type, QPoint at, Qt::MouseButton button, Qt::MouseButtons buttons,
                   Qt::KeyboardModifiers modifiers = Qt::NoModifier)
@@ -569,12 +583,14 @@ END_MESSAGE_MAP()
 TEST(Window, PaintsThroughThePaintTargetAndOnlyWhatIsInvalid)
 {
     PaintingWnd wnd;
-    const LPCTSTR windowClass = AfxRegisterWndClass(CS_HREDRAW | CS_VREDRAW, nullptr,
-                                                    reinterpret_cast<HBRUSH>(static_cast<std::uintptr_t>(COLOR_WINDOW + 1)));
+    const LPCTSTR windowClass =
+        AfxRegisterWndClass(CS_HREDRAW | CS_VREDRAW, nullptr,
+                            reinterpret_cast<HBRUSH>(static_cast<std::uintptr_t>(COLOR_WINDOW + 1)));
     EXPECT_EQ(AfxRegisterWndClass(CS_HREDRAW | CS_VREDRAW, nullptr,
                                   reinterpret_cast<HBRUSH>(static_cast<std::uintptr_t>(COLOR_WINDOW + 1))),
               windowClass);
-    ASSERT_TRUE(wnd.CreateEx(0, windowClass, "Paint", WS_POPUP | WS_VISIBLE, CRect(0, 0, 64, 48), nullptr, 0));
+    ASSERT_TRUE(
+        wnd.CreateEx(0, windowClass, "Paint", WS_POPUP | WS_VISIBLE, CRect(0, 0, 64, 48), nullptr, 0));
     EXPECT_EQ(platform::CurrentPaintTarget(wnd.GetSafeHwnd()), nullptr);  // only while painting
 
     QImage expected(64, 48, QImage::Format_RGB32);
@@ -665,4 +681,130 @@ TEST(Window, OwnScrollBarsTakeTheirRoomAndReportUse)
     wnd.GetClientRect(&client);
     EXPECT_EQ(client, CRect(0, 0, 200, 150));
     EXPECT_FALSE(wnd.GetStyle() & WS_VSCROLL);
+}
+
+namespace {
+
+// A parent that takes Esc before its children see it (as dialogs do), and answers help
+// and context menus its children leave to it.
+class KeyFilterWnd : public CWnd {
+public:
+    std::vector<std::string> log;
+    BOOL PreTranslateMessage(MSG* msg) override
+    {
+        if (msg->message == WM_KEYDOWN && msg->wParam == VK_ESCAPE) {
+            log.push_back("took escape");
+            return TRUE;
+        }
+        return CWnd::PreTranslateMessage(msg);
+    }
+
+protected:
+    BOOL OnHelpInfo(HELPINFO* info)
+    {
+        log.push_back("help from " + std::to_string(info->iCtrlId));
+        return TRUE;
+    }
+    void OnContextMenu(CWnd* wnd, CPoint)
+    {
+        log.push_back(std::string("menu for ") + (wnd ? "child" : "none"));
+    }
+    DECLARE_MESSAGE_MAP()
+};
+
+BEGIN_MESSAGE_MAP(KeyFilterWnd, CWnd)
+    ON_WM_HELPINFO()
+    ON_WM_CONTEXTMENU()
+END_MESSAGE_MAP()
+
+}  // namespace
+
+TEST(Window, PreTranslateSeesQueuedInputFirstAndParentsGetWhatChildrenLeave)
+{
+    KeyFilterWnd parent;
+    InputWnd child;
+    ASSERT_TRUE(MakeTopLevel(parent, "Parent", WS_OVERLAPPEDWINDOW | WS_VISIBLE));
+    ASSERT_TRUE(child.Create(nullptr, nullptr, WS_VISIBLE, CRect(0, 0, 50, 50), &parent, 12));
+    Send(child, QKeyEvent(QEvent::KeyPress, Qt::Key_Escape, Qt::NoModifier, QString(QChar(27))));
+    Send(child, QKeyEvent(QEvent::KeyPress, Qt::Key_F1, Qt::NoModifier));
+    Send(child, QContextMenuEvent(QContextMenuEvent::Mouse, QPoint(3, 3), QPoint(3, 3)));
+    EXPECT_EQ(parent.log, (std::vector<std::string>{"took escape", "help from 12", "menu for child"}));
+    EXPECT_EQ(child.log, (std::vector<std::string>{"keydown 112"}));  // F1 reached the child first
+
+    EXPECT_EQ(SafeHwnd(nullptr), nullptr);
+    EXPECT_EQ(SafeHwnd(&child), child.GetSafeHwnd());
+}
+
+namespace {
+
+// A window over a Qt control, as the control classes make them: the widget is Qt's, the
+// messages are still ours, and the control's own behaviour is its default handling.
+class ButtonWnd : public CWnd {
+public:
+    bool swallowClicks = false;
+
+protected:
+    QWidget* CreateWidget(const CREATESTRUCT& cs, QWidget* parent) override
+    {
+        auto* button = new QPushButton(QString::fromUtf8(cs.lpszName ? cs.lpszName : ""), parent);
+        const HWND hwnd = GetSafeHwnd();
+        QObject::connect(button, &QPushButton::clicked, [hwnd] {
+            CWnd* self = CWnd::FromHandle(hwnd);
+            if (self && self->GetParent())
+                self->GetParent()->SendMessage(
+                    WM_COMMAND, MAKEWPARAM(static_cast<WORD>(self->GetDlgCtrlID()), BN_CLICKED),
+                    reinterpret_cast<LPARAM>(hwnd));
+        });
+        return button;
+    }
+    void ApplyWindowText(const CString& text) override
+    {
+        static_cast<QPushButton*>(GetWidget())->setText(QString::fromUtf8(text.c_str()));
+    }
+    void OnLButtonDown(UINT flags, CPoint point)
+    {
+        if (!swallowClicks) CWnd::OnLButtonDown(flags, point);
+    }
+    DECLARE_MESSAGE_MAP()
+};
+
+BEGIN_MESSAGE_MAP(ButtonWnd, CWnd)
+    ON_WM_LBUTTONDOWN()
+END_MESSAGE_MAP()
+
+class ButtonParent : public CWnd {
+public:
+    int clicks = 0;
+
+protected:
+    void OnApply() { ++clicks; }
+    DECLARE_MESSAGE_MAP()
+};
+
+BEGIN_MESSAGE_MAP(ButtonParent, CWnd)
+    ON_BN_CLICKED(1001, OnApply)
+END_MESSAGE_MAP()
+
+void Click(CWnd& wnd)
+{
+    Send(wnd, Mouse(QEvent::MouseButtonPress, {5, 5}, Qt::LeftButton, Qt::LeftButton));
+    Send(wnd, Mouse(QEvent::MouseButtonRelease, {5, 5}, Qt::LeftButton, Qt::NoButton));
+}
+
+}  // namespace
+
+TEST(Window, QtControlsAreWindowsWhoseDefaultIsTheControlsOwnBehaviour)
+{
+    ButtonParent parent;
+    ButtonWnd button;
+    ASSERT_TRUE(MakeTopLevel(parent, "Parent", WS_OVERLAPPEDWINDOW | WS_VISIBLE));
+    ASSERT_TRUE(button.Create(nullptr, "Apply", WS_VISIBLE, CRect(10, 10, 90, 40), &parent, 1001));
+    button.SetWindowText("&Apply");
+    EXPECT_EQ(static_cast<QPushButton*>(button.GetWidget())->text(), "&Apply");
+
+    Click(button);
+    EXPECT_EQ(parent.clicks, 1);
+    button.swallowClicks = true;  // a subclass that keeps the press from the control
+    Click(button);
+    EXPECT_EQ(parent.clicks, 1);
 }

@@ -1,0 +1,182 @@
+#pragma once
+
+// Inside the drawing layer: the objects behind the handles and the handle table. Handles
+// are the objects' addresses, accepted only while the table holds them, so a stale or
+// foreign handle fails the call instead of touching freed memory. Objects are shared:
+// a pen deleted while a device context still holds it lives until it is deselected.
+
+#include <atomic>
+#include <memory>
+#include <mutex>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include <QFont>
+#include <QImage>
+
+#include "platform/gdi/gdi_types.h"
+#include "platform/gdi/span_region.h"
+
+namespace platform::gdi {
+
+enum class Kind { Pen, Brush, Font, Bitmap, Palette, Region, DC, MetaFile };
+
+struct GdiObject {
+    explicit GdiObject(Kind k) : kind(k) {}
+    virtual ~GdiObject() = default;
+    const Kind kind;
+    bool stock = false;  // stock objects ignore DeleteObject
+};
+
+/// Puts an object into the handle table; the handle is its address.
+void* Register(std::shared_ptr<GdiObject> object);
+/// Takes an object out of the table; false for an unknown handle.
+bool Unregister(const void* handle);
+std::shared_ptr<GdiObject> Find(const void* handle);
+
+template <class T>
+std::shared_ptr<T> FindAs(const void* handle)
+{
+    auto o = Find(handle);
+    if (!o || o->kind != T::kKind) return nullptr;
+    return std::static_pointer_cast<T>(o);
+}
+
+/// 0x00BBGGRR (COLORREF) to the 0x00RRGGBB of a 32-bit pixel, and back.
+constexpr std::uint32_t ToPixel(COLORREF c)
+{
+    return ((c & 0xFFu) << 16) | (c & 0xFF00u) | ((c >> 16) & 0xFFu);
+}
+constexpr COLORREF ToColorRef(std::uint32_t p)
+{
+    return ((p & 0xFFu) << 16) | (p & 0xFF00u) | ((p >> 16) & 0xFFu);
+}
+
+/// 32-bit pixel rows; row y starts at base + y * stride (stride negative for a bottom-up
+/// layout), so loops never ask which way the rows run.
+struct Surface {
+    std::uint8_t* base = nullptr;
+    std::ptrdiff_t stride = 0;
+    int width = 0;
+    int height = 0;
+    std::uint32_t* Row(int y) const { return reinterpret_cast<std::uint32_t*>(base + y * stride); }
+    bool Valid() const { return base != nullptr && width > 0 && height > 0; }
+};
+
+struct PenObj : GdiObject {
+    static constexpr Kind kKind = Kind::Pen;
+    PenObj() : GdiObject(kKind) {}
+    int style = PS_SOLID;  // PS_* with end-cap and join bits
+    int width = 0;
+    COLORREF color = 0;
+    int Style() const { return style & PS_STYLE_MASK; }
+};
+
+struct BrushObj : GdiObject {
+    static constexpr Kind kKind = Kind::Brush;
+    BrushObj() : GdiObject(kKind) {}
+    UINT style = BS_SOLID;
+    COLORREF color = 0;
+    int hatch = 0;
+    // Pattern brushes: pixels (0x00RRGGBB) of the pattern, row 0 at the top.
+    int patWidth = 0;
+    int patHeight = 0;
+    std::vector<std::uint32_t> pattern;
+    bool monoPattern = false;  // black and white pattern drawn in the DC's text and background colours
+};
+
+struct FontObj : GdiObject {
+    static constexpr Kind kKind = Kind::Font;
+    FontObj() : GdiObject(kKind) {}
+    LOGFONT log{};
+    QFont qfont;
+};
+
+struct PaletteObj : GdiObject {
+    static constexpr Kind kKind = Kind::Palette;
+    PaletteObj() : GdiObject(kKind) {}
+    std::vector<PALETTEENTRY> entries;
+};
+
+struct RegionObj : GdiObject {
+    static constexpr Kind kKind = Kind::Region;
+    RegionObj() : GdiObject(kKind) {}
+    // A selection region is read by an outline thread while its owner replaces it.
+    mutable std::mutex lock;
+    SpanRegion region;
+    SpanRegion Get() const
+    {
+        std::lock_guard<std::mutex> g(lock);
+        return region;
+    }
+    void Set(SpanRegion r)
+    {
+        std::lock_guard<std::mutex> g(lock);
+        region = std::move(r);
+    }
+};
+
+struct DcObj;
+
+struct BitmapObj : GdiObject {
+    static constexpr Kind kKind = Kind::Bitmap;
+    BitmapObj() : GdiObject(kKind) {}
+    int width = 0;
+    int height = 0;
+    int bitCount = 32;
+    bool topDown = true;
+    bool isDib = false;
+    bool monochrome = false;
+    DWORD compression = BI_RGB;
+    DWORD masks[3] = {0, 0, 0};
+    std::ptrdiff_t stride = 0;  // bytes of one stored row
+    std::vector<RGBQUAD> colors;
+    QImage image;                       // 32-bit pixels
+    std::vector<std::uint8_t> raw;      // 8-, 16- and 24-bit stored rows
+    std::uint8_t* bits = nullptr;       // first stored row
+    std::atomic<DcObj*> selectedIn{nullptr};
+
+    /// Picture rows of a 32-bit bitmap; invalid for other depths.
+    Surface Direct() const
+    {
+        if (bitCount != 32 || !bits) return {};
+        if (topDown) return {bits, stride, width, height};
+        return {bits + (height - 1) * stride, -stride, width, height};
+    }
+    /// Stored bytes of picture row y (0 = top).
+    const std::uint8_t* PictureRow(int y) const
+    {
+        return bits + (topDown ? y : height - 1 - y) * stride;
+    }
+    std::uint8_t* PictureRow(int y) { return bits + (topDown ? y : height - 1 - y) * stride; }
+};
+
+/// Reads rows of a device-independent bitmap (or a bitmap's stored rows) as 32-bit pixels.
+struct DibLayout {
+    int width = 0;
+    int height = 0;            // number of stored rows
+    bool topDown = false;
+    int bitCount = 32;
+    DWORD compression = BI_RGB;
+    DWORD masks[3] = {0, 0, 0};
+    std::ptrdiff_t stride = 0;
+    const std::uint32_t* palette = nullptr;  // 0x00RRGGBB entries for 8-bit (256 of them)
+    int paletteSize = 0;
+};
+
+/// Converts `count` pixels starting at column x of one stored row to 0x00RRGGBB.
+void ConvertRow(const DibLayout& layout, const std::uint8_t* row, int x, int count, std::uint32_t* out);
+/// Writes 32-bit pixels back into a stored row of a bitmap of another depth.
+void StoreRow(BitmapObj& bmp, std::uint8_t* row, int x, int count, const std::uint32_t* in);
+/// The layout of a bitmap's own stored rows.
+DibLayout LayoutOf(const BitmapObj& bmp, std::vector<std::uint32_t>& paletteScratch);
+/// Bytes of one row of a DIB: width * bits rounded up to four bytes.
+std::ptrdiff_t DibStride(int width, int bitCount);
+
+std::shared_ptr<BitmapObj> MakeBitmap32(int width, int height);
+/// A font object for the description (face matched by the font system).
+std::shared_ptr<FontObj> MakeFont(const LOGFONT& log);
+HGDIOBJ StockObject(int which);
+
+}  // namespace platform::gdi

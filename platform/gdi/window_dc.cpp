@@ -1,0 +1,133 @@
+#include "platform/gdi/window_dc.h"
+
+#include <QCoreApplication>
+#include <QImage>
+#include <QRegion>
+#include <QThread>
+
+#include "platform/gdi/dc_internal.h"
+#include "platform/window/paint_hook.h"
+#include "platform/window/wnd.h"
+
+using namespace platform;
+using namespace platform::gdi;
+
+namespace {
+
+SpanRegion SpansOf(const QRegion& region)
+{
+    std::vector<RECT> rects;
+    for (const QRect& r : region) rects.push_back({r.left(), r.top(), r.right() + 1, r.bottom() + 1});
+    return SpanRegion::FromRects(rects);
+}
+
+HDC OpenPaintDc(PaintTarget* target)
+{
+    if (!target || !target->surface) return nullptr;
+    return CreateSurfaceDC(target->surface, target->updateRegion ? SpansOf(*target->updateRegion) : SpanRegion());
+}
+
+// Hooks the window layer calls to hand WM_ERASEBKGND a DC, and to erase with a brush.
+const bool kHooked = [] {
+    PaintDcHooks hooks;
+    hooks.open = [](HWND window, QPainter*) { return OpenPaintDc(CurrentPaintTarget(window)); };
+    hooks.close = [](HDC dc) { DeleteDC(dc); };
+    hooks.fromHandle = [](HDC dc) { return CDC::FromHandle(dc); };
+    SetPaintDcHooks(hooks);
+    g_systemColour = [](int index) { return static_cast<COLORREF>(GetSysColor(index)); };
+    SetBrushColourResolver([](HBRUSH brush) -> std::optional<COLORREF> {
+        auto b = FindAs<BrushObj>(brush);
+        if (!b || b->style == BS_NULL) return std::nullopt;
+        return b->color;
+    });
+    return true;
+}();
+
+}  // namespace
+
+HDC BeginPaint(HWND window, PAINTSTRUCT* paint)
+{
+    if (!paint) return nullptr;
+    *paint = PAINTSTRUCT{};
+    PaintTarget* target = CurrentPaintTarget(window);
+    HDC dc = nullptr;
+    if (target) {
+        dc = OpenPaintDc(target);
+        paint->fErase = target->erase ? TRUE : FALSE;
+        paint->rcPaint = target->updateRect;
+    } else if (QImage* surface = WindowSurface(window)) {
+        dc = CreateSurfaceDC(surface, SpanRegion());  // nothing to repaint
+    } else {
+        dc = CreateCompatibleDC(nullptr);
+    }
+    paint->hdc = dc;
+    return dc;
+}
+
+BOOL EndPaint(HWND, const PAINTSTRUCT* paint)
+{
+    if (paint && paint->hdc) DeleteDC(paint->hdc);
+    return TRUE;
+}
+
+HDC GetDC(HWND window)
+{
+    if (window) {
+        if (QImage* surface = WindowSurface(window)) return CreateSurfaceDC(surface, std::nullopt);
+    }
+    return CreateCompatibleDC(nullptr);
+}
+
+HDC GetWindowDC(HWND window)
+{
+    return GetDC(window);
+}
+
+int ReleaseDC(HWND window, HDC h)
+{
+    auto dc = FindDc(h);
+    if (!dc) return 0;
+    const RECT dirty = TakeDirty(*dc);
+    if (window && dc->image && dirty.left < dirty.right && dirty.top < dirty.bottom) {
+        // A worker (a selection's outline) may draw on a window; only the user-interface
+        // thread may ask the window to show it.
+        QCoreApplication* app = QCoreApplication::instance();
+        if (app && QThread::currentThread() != app->thread())
+            QMetaObject::invokeMethod(app, [window, dirty] { FlushWindowSurface(window, dirty); }, Qt::QueuedConnection);
+        else
+            FlushWindowSurface(window, dirty);
+    }
+    DeleteDC(h);
+    return 1;
+}
+
+CPaintDC::CPaintDC(CWnd* window) : m_hWnd(window ? window->m_hWnd : nullptr)
+{
+    Attach(::BeginPaint(m_hWnd, &m_ps));
+}
+
+CPaintDC::~CPaintDC()
+{
+    Detach();
+    ::EndPaint(m_hWnd, &m_ps);
+}
+
+CClientDC::CClientDC(CWnd* window) : m_hWnd(window ? window->m_hWnd : nullptr)
+{
+    Attach(::GetDC(m_hWnd));
+}
+
+CClientDC::~CClientDC()
+{
+    ::ReleaseDC(m_hWnd, Detach());
+}
+
+CWindowDC::CWindowDC(CWnd* window) : m_hWnd(window ? window->m_hWnd : nullptr)
+{
+    Attach(::GetWindowDC(m_hWnd));
+}
+
+CWindowDC::~CWindowDC()
+{
+    ::ReleaseDC(m_hWnd, Detach());
+}

@@ -1,0 +1,52 @@
+#pragma once
+
+// Device contexts of windows: the paint DC of WM_PAINT (drawing only inside the part
+// being repainted), client DCs for drawing at any other time (shown when released), and
+// the framework's CPaintDC, CClientDC and CWindowDC. They draw on the window's surface,
+// the picture of its client area that the window layer keeps and shows.
+
+#include "platform/gdi/dc.h"
+
+class CWnd;
+
+struct PAINTSTRUCT {
+    HDC hdc;
+    BOOL fErase;
+    RECT rcPaint;
+    BOOL fRestore;
+    BOOL fIncUpdate;
+    BYTE rgbReserved[32];
+};
+
+/// Inside WM_PAINT: a DC clipped to the part being repainted, with that part's box and
+/// whether the background still needs erasing. Outside WM_PAINT the DC draws nothing.
+PLATFORM_API HDC BeginPaint(HWND window, PAINTSTRUCT* paint);
+PLATFORM_API BOOL EndPaint(HWND window, const PAINTSTRUCT* paint);
+/// A DC on the window's client area (null window: a DC that only measures and selects);
+/// what it draws is shown when it is released.
+PLATFORM_API HDC GetDC(HWND window);
+/// The same as GetDC: windows have no separate frame picture here.
+PLATFORM_API HDC GetWindowDC(HWND window);
+PLATFORM_API int ReleaseDC(HWND window, HDC dc);
+
+class PLATFORM_API CPaintDC : public CDC {
+public:
+    explicit CPaintDC(CWnd* window);
+    ~CPaintDC() override;
+    HWND m_hWnd = nullptr;
+    PAINTSTRUCT m_ps{};
+};
+
+class PLATFORM_API CClientDC : public CDC {
+public:
+    explicit CClientDC(CWnd* window);
+    ~CClientDC() override;
+    HWND m_hWnd = nullptr;
+};
+
+class PLATFORM_API CWindowDC : public CDC {
+public:
+    explicit CWindowDC(CWnd* window);
+    ~CWindowDC() override;
+    HWND m_hWnd = nullptr;
+};

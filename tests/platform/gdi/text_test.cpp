@@ -1,0 +1,214 @@
+#include <cstring>
+
+#include <gtest/gtest.h>
+
+#include "tests/platform/gdi/canvas.h"
+
+using tarvenix::test::Canvas;
+
+// Checks compare the boxes of inked pixels with the layout rectangle, so they hold for
+// any font the system matches.
+
+namespace {
+
+constexpr COLORREF kWhite = RGB(255, 255, 255);
+
+HFONT Tahoma(int height, int weight = FW_NORMAL)
+{
+    return CreateFont(height, 0, 0, 0, weight, 0, 0, 0, RUSSIAN_CHARSET, 0, 0, 0, FF_SWISS, "Tahoma");
+}
+
+int Mid(LONG a, LONG b)
+{
+    return int((a + b) / 2);
+}
+
+}  // namespace
+
+TEST(Text, DrawTextAlignsTheInkInItsRectangle)
+{
+    struct Case {
+        const char* name;
+        UINT format;
+        // which edges of the ink must sit near the rectangle's (l, t, r, b); centre checks use -2
+        int left, right, top, bottom;
+    };
+    const RECT box{20, 10, 220, 60};
+    const Case cases[] = {
+        {"left top", DT_LEFT | DT_TOP | DT_SINGLELINE, 20, -1, 10, -1},
+        {"right", DT_RIGHT | DT_SINGLELINE, -1, 220, 10, -1},
+        {"centre", DT_CENTER | DT_VCENTER | DT_SINGLELINE, -2, -2, -2, -2},
+        {"bottom", DT_BOTTOM | DT_SINGLELINE, 20, -1, -1, 60},
+    };
+    HFONT font = Tahoma(-16);
+    for (const Case& c : cases) {
+        Canvas canvas(240, 80);
+        SelectObject(canvas.dc(), font);
+        SetBkMode(canvas.dc(), TRANSPARENT);
+        RECT r = box;
+        const int height = DrawText(canvas.dc(), "Ready 123", -1, &r, c.format);
+        EXPECT_GT(height, 10) << c.name;
+        const RECT ink = canvas.Ink(kWhite);
+        ASSERT_LT(ink.left, ink.right) << c.name;
+        EXPECT_GE(ink.left, box.left) << c.name;
+        EXPECT_LE(ink.right, box.right) << c.name;
+        EXPECT_GE(ink.top, box.top) << c.name;
+        EXPECT_LE(ink.bottom, box.bottom) << c.name;
+        if (c.left >= 0) {
+            EXPECT_LE(ink.left - c.left, 3) << c.name;
+        }
+        if (c.right >= 0) {
+            EXPECT_LE(c.right - ink.right, 3) << c.name;
+        }
+        if (c.top >= 0) {
+            EXPECT_LE(ink.top - c.top, 8) << c.name;
+        }
+        if (c.bottom >= 0) {
+            EXPECT_LE(c.bottom - ink.bottom, 8) << c.name;
+        }
+        if (c.left == -2) {
+            EXPECT_LE(std::abs(Mid(ink.left, ink.right) - Mid(box.left, box.right)), 3) << c.name;
+            EXPECT_LE(std::abs(Mid(ink.top, ink.bottom) - Mid(box.top, box.bottom)), 4) << c.name;
+        }
+    }
+    DeleteObject(font);
+}
+
+TEST(Text, DrawTextClipsUnlessToldNotToAndMeasuresWithCalcRect)
+{
+    HFONT font = Tahoma(-14);
+    Canvas canvas(300, 60);
+    HDC dc = canvas.dc();
+    SelectObject(dc, font);
+    const char* text = "A rather long label that does not fit";
+    RECT r{10, 10, 60, 40};
+    DrawText(dc, text, -1, &r, DT_LEFT | DT_SINGLELINE);
+    RECT ink = canvas.Ink(kWhite);
+    EXPECT_GE(ink.left, 10);
+    EXPECT_LE(ink.right, 60) << "clipped to the rectangle";
+    canvas.Fill(kWhite);
+    DrawText(dc, text, -1, &r, DT_LEFT | DT_SINGLELINE | DT_NOCLIP);
+    EXPECT_GT(canvas.Ink(kWhite).right, 100);
+
+    // DT_CALCRECT draws nothing and gives the text's size.
+    canvas.Fill(kWhite);
+    RECT calc{10, 10, 60, 40};
+    const int h = DrawText(dc, text, -1, &calc, DT_LEFT | DT_SINGLELINE | DT_CALCRECT);
+    SIZE extent{};
+    GetTextExtentPoint32(dc, text, int(std::strlen(text)), &extent);
+    EXPECT_EQ(calc.right - calc.left, extent.cx);
+    EXPECT_EQ(calc.bottom - calc.top, extent.cy);
+    EXPECT_EQ(h, extent.cy);
+    EXPECT_EQ(canvas.Count(kWhite), 300 * 60);
+
+    // Word breaks make lines of at most the width; the height counts them.
+    RECT wrap{10, 0, 110, 60};
+    const int lines = DrawText(dc, text, -1, &wrap, DT_LEFT | DT_WORDBREAK | DT_CALCRECT) / extent.cy;
+    EXPECT_GE(lines, 3);
+    canvas.Fill(kWhite);
+    wrap = {10, 0, 110, 60};
+    DrawText(dc, text, -1, &wrap, DT_LEFT | DT_WORDBREAK | DT_NOCLIP);
+    ink = canvas.Ink(kWhite);
+    EXPECT_LE(ink.right, 110);
+    EXPECT_GT(ink.bottom - ink.top, 2 * extent.cy - extent.cy / 2);
+
+    // An end ellipsis keeps the line inside the rectangle without clipping glyphs.
+    canvas.Fill(kWhite);
+    RECT el{10, 10, 90, 40};
+    DrawText(dc, text, -1, &el, DT_LEFT | DT_SINGLELINE | DT_END_ELLIPSIS | DT_NOCLIP);
+    ink = canvas.Ink(kWhite);
+    EXPECT_LE(ink.right, 90);
+    EXPECT_GT(ink.right, 60);
+    DeleteObject(font);
+}
+
+TEST(Text, TextOutAlignsOnItsReferencePoint)
+{
+    HFONT font = Tahoma(-20, FW_BOLD);
+    struct Case {
+        UINT align;
+        const char* name;
+    };
+    const Case cases[] = {{TA_LEFT | TA_TOP, "left top"},
+                          {TA_RIGHT | TA_TOP, "right"},
+                          {TA_CENTER | TA_TOP, "centre"},
+                          {TA_LEFT | TA_BASELINE, "baseline"},
+                          {TA_LEFT | TA_BOTTOM, "bottom"}};
+    for (const Case& c : cases) {
+        Canvas canvas(200, 80);
+        SelectObject(canvas.dc(), font);
+        SetBkMode(canvas.dc(), TRANSPARENT);
+        SetTextAlign(canvas.dc(), c.align);
+        TextOut(canvas.dc(), 100, 40, "HIH", 3);
+        const RECT ink = canvas.Ink(kWhite);
+        ASSERT_LT(ink.left, ink.right) << c.name;
+        if ((c.align & TA_CENTER) == TA_CENTER) {
+            EXPECT_LE(std::abs(Mid(ink.left, ink.right) - 100), 2) << c.name;
+        } else if (c.align & TA_RIGHT) {
+            EXPECT_TRUE(ink.right <= 100 && ink.right >= 96) << c.name << " " << ink.right;
+        } else {
+            EXPECT_TRUE(ink.left >= 100 && ink.left <= 104) << c.name << " " << ink.left;
+        }
+        if ((c.align & TA_BASELINE) == TA_BASELINE) {
+            EXPECT_EQ(ink.bottom, 40) << c.name << ": capitals sit on the baseline";
+        } else if (c.align & TA_BOTTOM) {
+            EXPECT_LT(ink.bottom, 40) << c.name;
+        } else {
+            EXPECT_GE(ink.top, 40) << c.name;
+        }
+    }
+    DeleteObject(font);
+}
+
+TEST(Text, BackgroundModeAndOpaqueRectangles)
+{
+    HFONT font = Tahoma(-14);
+    Canvas canvas(120, 40);
+    HDC dc = canvas.dc();
+    SelectObject(dc, font);
+    SetTextColor(dc, RGB(0, 0, 255));
+    SetBkColor(dc, RGB(255, 255, 0));
+    TextOut(dc, 5, 5, "Text", 4);  // OPAQUE by default: the cell takes the background colour
+    SIZE s{};
+    GetTextExtentPoint32(dc, "Text", 4, &s);
+    EXPECT_GT(canvas.Count(RGB(255, 255, 0)), s.cx * s.cy / 2);
+    EXPECT_EQ(canvas.At(5 + s.cx, 5), kWhite);
+    canvas.Fill(kWhite);
+    const RECT r{10, 10, 40, 30};
+    ExtTextOut(dc, 0, 12, ETO_OPAQUE | ETO_CLIPPED, &r, "Clipped text", 12, nullptr);
+    const RECT ink = canvas.Ink(kWhite);
+    EXPECT_EQ(ink.left, 10);
+    EXPECT_EQ(ink.top, 10);
+    EXPECT_EQ(ink.right, 40);
+    EXPECT_EQ(ink.bottom, 30);
+    EXPECT_GT(canvas.Count(RGB(255, 255, 0)), 100);
+}
+
+TEST(Text, FontHeightsFollowTheSystemsMeaning)
+{
+    Canvas canvas(10, 10);
+    HDC dc = canvas.dc();
+    HFONT cell = CreateFont(24, 0, 0, 0, FW_NORMAL, 0, 0, 0, 0, 0, 0, 0, 0, "Tahoma");
+    HFONT chars = CreateFont(-24, 0, 0, 0, FW_NORMAL, 0, 0, 0, 0, 0, 0, 0, 0, "Tahoma");
+    TEXTMETRIC a{}, b{};
+    SelectObject(dc, cell);
+    GetTextMetrics(dc, &a);
+    SelectObject(dc, chars);
+    GetTextMetrics(dc, &b);
+    EXPECT_LE(std::abs(a.tmHeight - 24), 1) << "a positive height is the cell height";
+    EXPECT_GT(b.tmHeight, 24) << "a negative height is the character height, the cell is taller";
+    EXPECT_EQ(b.tmHeight, b.tmAscent + b.tmDescent);
+
+    CFont point;
+    ASSERT_TRUE(point.CreatePointFont(100, "Tahoma"));
+    LOGFONT lf{};
+    point.GetLogFont(&lf);
+    EXPECT_EQ(lf.lfHeight, -13) << "10 points at 96 pixels per inch";
+    EXPECT_STREQ(lf.lfFaceName, "Tahoma");
+    char face[32];
+    GetTextFace(dc, sizeof face, face);
+    EXPECT_STREQ(face, "Tahoma");
+    SelectObject(dc, GetStockObject(SYSTEM_FONT));
+    DeleteObject(cell);
+    DeleteObject(chars);
+}
