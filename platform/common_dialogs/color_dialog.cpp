@@ -19,9 +19,10 @@ INT_PTR CColorDialog::DoModal()
     question.initial = m_cc.rgbResult;
     const platform::ColorAnswer answer = platform::AskModal(question, [&] {
         CWnd* owner = CWnd::FromHandle(question.owner);
-        const QColor initial(GetRValue(question.initial), GetGValue(question.initial), GetBValue(question.initial));
-        const QColor chosen =
-            QColorDialog::getColor(initial, owner && owner->GetWidget() ? owner->GetWidget()->window() : nullptr);
+        const QColor initial(GetRValue(question.initial), GetGValue(question.initial),
+                             GetBValue(question.initial));
+        const QColor chosen = QColorDialog::getColor(
+            initial, owner && owner->GetWidget() ? owner->GetWidget()->window() : nullptr);
         platform::ColorAnswer a;
         a.ok = chosen.isValid();
         a.color = RGB(chosen.red(), chosen.green(), chosen.blue());

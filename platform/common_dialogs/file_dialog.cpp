@@ -16,7 +16,8 @@ std::vector<FileFilter> ParseFileFilter(const CString& filter)
     std::size_t start = 0;
     while (start <= text.size()) {
         const std::size_t bar = text.find('|', start);
-        const std::string part = text.substr(start, bar == std::string::npos ? std::string::npos : bar - start);
+        const std::string part =
+            text.substr(start, bar == std::string::npos ? std::string::npos : bar - start);
         // "||" (an empty description) ends the list.
         if (part.empty()) break;
         parts.emplace_back(part.c_str());
@@ -31,7 +32,8 @@ std::vector<FileFilter> ParseFileFilter(const CString& filter)
         std::size_t from = 0;
         while (from <= patterns.size()) {
             const std::size_t semi = patterns.find(';', from);
-            std::string one = patterns.substr(from, semi == std::string::npos ? std::string::npos : semi - from);
+            std::string one =
+                patterns.substr(from, semi == std::string::npos ? std::string::npos : semi - from);
             while (!one.empty() && one.front() == ' ') one.erase(one.begin());
             while (!one.empty() && one.back() == ' ') one.pop_back();
             if (!one.empty()) f.patterns.emplace_back(one.c_str());
@@ -54,7 +56,10 @@ bool HasExtension(const CString& path)
     return dot != std::string::npos && dot + 1 < name.size() && dot > 0;
 }
 
-CString NameOf(const CString& path) { return std::filesystem::path(path.c_str()).filename().string().c_str(); }
+CString NameOf(const CString& path)
+{
+    return std::filesystem::path(path.c_str()).filename().string().c_str();
+}
 
 platform::FileAnswer ShowQtFileDialog(const platform::FileQuestion& q)
 {
@@ -62,7 +67,8 @@ platform::FileAnswer ShowQtFileDialog(const platform::FileQuestion& q)
     QFileDialog dialog(owner && owner->GetWidget() ? owner->GetWidget()->window() : nullptr);
     dialog.setWindowTitle(QString::fromUtf8(q.caption.c_str()));
     dialog.setAcceptMode(q.save ? QFileDialog::AcceptSave : QFileDialog::AcceptOpen);
-    dialog.setFileMode(q.save ? QFileDialog::AnyFile : (q.multiSelect ? QFileDialog::ExistingFiles : QFileDialog::AnyFile));
+    dialog.setFileMode(q.save ? QFileDialog::AnyFile
+                              : (q.multiSelect ? QFileDialog::ExistingFiles : QFileDialog::AnyFile));
     // The overwrite question and the existence check are asked by CFileDialog itself.
     dialog.setOption(QFileDialog::DontConfirmOverwrite, true);
     QStringList filters;
@@ -106,8 +112,10 @@ INT_PTR CFileDialog::DoModal()
     if (m_ofn.lpstrInitialDir) m_initialDir = m_ofn.lpstrInitialDir;
     if (m_ofn.lpstrTitle) m_title = m_ofn.lpstrTitle;
     if (m_ofn.lpstrDefExt) m_defExt = m_ofn.lpstrDefExt;
-    if (m_ofn.lpstrFile && m_ofn.lpstrFile[0] && m_ofn.lpstrFile != m_fileBuffer.data()) m_fileName = m_ofn.lpstrFile;
-    else if (m_ofn.lpstrFile == m_fileBuffer.data() && m_fileBuffer[0]) m_fileName = m_fileBuffer.data();
+    if (m_ofn.lpstrFile && m_ofn.lpstrFile[0] && m_ofn.lpstrFile != m_fileBuffer.data())
+        m_fileName = m_ofn.lpstrFile;
+    else if (m_ofn.lpstrFile == m_fileBuffer.data() && m_fileBuffer[0])
+        m_fileName = m_fileBuffer.data();
 
     const bool save = !m_bOpenFileDialog;
     const CString caption = !m_title.IsEmpty() ? m_title : CString(save ? "Save As" : "Open");
@@ -123,7 +131,8 @@ INT_PTR CFileDialog::DoModal()
 
     for (;;) {
         question.fileName = m_fileName;
-        const platform::FileAnswer answer = platform::AskModal(question, [&] { return ShowQtFileDialog(question); });
+        const platform::FileAnswer answer =
+            platform::AskModal(question, [&] { return ShowQtFileDialog(question); });
         if (!answer.ok || answer.paths.empty()) return IDCANCEL;
         std::vector<CString> paths = answer.paths;
         for (CString& path : paths) {
@@ -169,9 +178,15 @@ INT_PTR CFileDialog::DoModal()
     }
 }
 
-CString CFileDialog::GetPathName() const { return m_paths.empty() ? CString() : m_paths.front(); }
+CString CFileDialog::GetPathName() const
+{
+    return m_paths.empty() ? CString() : m_paths.front();
+}
 
-CString CFileDialog::GetFileName() const { return m_paths.empty() ? CString() : NameOf(m_paths.front()); }
+CString CFileDialog::GetFileName() const
+{
+    return m_paths.empty() ? CString() : NameOf(m_paths.front());
+}
 
 CString CFileDialog::GetFileExt() const
 {

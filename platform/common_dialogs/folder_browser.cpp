@@ -20,9 +20,18 @@ LPITEMIDLIST ILCreateFromPath(LPCTSTR pszPath)
     return new ITEMIDLIST{pszPath};
 }
 
-void ILFree(LPITEMIDLIST pidl) { delete pidl; }
-void CoTaskMemFree(void* pv) { delete static_cast<LPITEMIDLIST>(pv); }
-void IMalloc::Free(void* pv) { CoTaskMemFree(pv); }
+void ILFree(LPITEMIDLIST pidl)
+{
+    delete pidl;
+}
+void CoTaskMemFree(void* pv)
+{
+    delete static_cast<LPITEMIDLIST>(pv);
+}
+void IMalloc::Free(void* pv)
+{
+    CoTaskMemFree(pv);
+}
 
 HRESULT SHGetMalloc(LPMALLOC* ppMalloc)
 {

@@ -88,5 +88,7 @@ void CProgressCtrl::OnPaint()
     // Blocks of about two thirds of the height, a pixel or two apart.
     const int block = std::max(2, inner.height() * 2 / 3);
     for (int x = 0; x < filled; x += block + 2)
-        p.fillRect(QRect(inner.left() + x, inner.top(), std::min<int>(block, static_cast<int>(filled) - x), inner.height()), bar);
+        p.fillRect(QRect(inner.left() + x, inner.top(), std::min<int>(block, static_cast<int>(filled) - x),
+                         inner.height()),
+                   bar);
 }

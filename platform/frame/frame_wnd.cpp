@@ -25,8 +25,9 @@ public:
     void SetText(LPCTSTR lpszText) override
     {
         const UINT state = ::GetMenuState(m_menu, m_nIndex, MF_BYPOSITION);
-        ::ModifyMenu(m_menu, m_nIndex, MF_BYPOSITION | MF_STRING | (state & (MF_GRAYED | MF_DISABLED | MF_CHECKED)),
-                     m_nID, lpszText);
+        ::ModifyMenu(m_menu, m_nIndex,
+                     MF_BYPOSITION | MF_STRING | (state & (MF_GRAYED | MF_DISABLED | MF_CHECKED)), m_nID,
+                     lpszText);
     }
     HMENU m_menu = nullptr;
 };
@@ -102,7 +103,10 @@ int CFrameWnd::OnCreate(LPCREATESTRUCT lpCreateStruct)
     return 0;
 }
 
-BOOL CFrameWnd::OnCreateClient(LPCREATESTRUCT, CCreateContext*) { return TRUE; }
+BOOL CFrameWnd::OnCreateClient(LPCREATESTRUCT, CCreateContext*)
+{
+    return TRUE;
+}
 
 void CFrameWnd::ActivateFrame(int nCmdShow)
 {
@@ -134,7 +138,8 @@ void CFrameWnd::RepositionBars(UINT nIDFirst, UINT nIDLast, UINT nIDLeftOver, UI
                                LPCRECT lpRectClient, BOOL bStretch)
 {
     CRect area;
-    if (lpRectClient) area = *lpRectClient;
+    if (lpRectClient)
+        area = *lpRectClient;
     else {
         GetClientRect(area);
         area.top += MenuBarHeight();
@@ -181,9 +186,15 @@ void CFrameWnd::ShowControlBar(CControlBar* pBar, BOOL bShow, BOOL)
     RecalcLayout();
 }
 
-CControlBar* CFrameWnd::GetControlBar(UINT nID) { return dynamic_cast<CControlBar*>(GetDlgItem(static_cast<int>(nID))); }
+CControlBar* CFrameWnd::GetControlBar(UINT nID)
+{
+    return dynamic_cast<CControlBar*>(GetDlgItem(static_cast<int>(nID)));
+}
 
-BOOL CFrameWnd::SetMenu(CMenu* pMenu) { return SetMenuHandle(pMenu ? pMenu->m_hMenu : nullptr); }
+BOOL CFrameWnd::SetMenu(CMenu* pMenu)
+{
+    return SetMenuHandle(pMenu ? pMenu->m_hMenu : nullptr);
+}
 
 BOOL CFrameWnd::SetMenuHandle(HMENU hMenu)
 {
@@ -195,7 +206,10 @@ BOOL CFrameWnd::SetMenuHandle(HMENU hMenu)
     return TRUE;
 }
 
-CMenu* CFrameWnd::GetMenu() const { return CMenu::FromHandle(m_hMenu); }
+CMenu* CFrameWnd::GetMenu() const
+{
+    return CMenu::FromHandle(m_hMenu);
+}
 
 void CFrameWnd::DrawMenuBar()
 {
@@ -230,8 +244,9 @@ void CFrameWnd::BuildMenuBar()
             const UINT id = ::GetMenuItemID(m_hMenu, i);
             action->setData(id);
             action->setEnabled(enabled);
-            QObject::connect(action, &QAction::triggered, m_menuBar,
-                             [self, id] { ::PostMessage(self, WM_COMMAND, MAKEWPARAM(static_cast<WORD>(id), 0), 0); });
+            QObject::connect(action, &QAction::triggered, m_menuBar, [self, id] {
+                ::PostMessage(self, WM_COMMAND, MAKEWPARAM(static_cast<WORD>(id), 0), 0);
+            });
             continue;
         }
         QMenu* qmenu = m_menuBar->addMenu(QString::fromUtf8(text.c_str()));
@@ -239,12 +254,14 @@ void CFrameWnd::BuildMenuBar()
         // The items are built when the popup opens, after the update pass has set their states.
         QObject::connect(qmenu, &QMenu::aboutToShow, qmenu, [self, qmenu, popup, i] {
             if (!IsWindow(self) || !::IsMenu(popup)) return;
-            ::SendMessage(self, WM_INITMENUPOPUP, reinterpret_cast<WPARAM>(popup), MAKELPARAM(static_cast<WORD>(i), 0));
+            ::SendMessage(self, WM_INITMENUPOPUP, reinterpret_cast<WPARAM>(popup),
+                          MAKELPARAM(static_cast<WORD>(i), 0));
             if (!::IsMenu(popup)) return;
             qmenu->clear();
             platform::FillQtMenu(qmenu, popup);
             for (QAction* action : qmenu->findChildren<QAction*>()) {
-                if (action->menu() || action->isSeparator() || action->property("tvxWired").toBool()) continue;
+                if (action->menu() || action->isSeparator() || action->property("tvxWired").toBool())
+                    continue;
                 action->setProperty("tvxWired", true);
                 const UINT id = action->data().toUInt();
                 QObject::connect(action, &QAction::triggered, qmenu, [self, id] {

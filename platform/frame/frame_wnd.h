@@ -25,12 +25,12 @@ struct CCreateContext {
     void* m_pNewViewClass = nullptr;
 };
 
-#define ON_WM_INITMENUPOPUP()                                                                           \
-    PLATFORM_MESSAGE_ENTRY(WM_INITMENUPOPUP,                                                            \
+#define ON_WM_INITMENUPOPUP()                                                                             \
+    PLATFORM_MESSAGE_ENTRY(WM_INITMENUPOPUP,                                                              \
                            self->OnInitMenuPopup(CMenu::FromHandle(reinterpret_cast<HMENU>(args.wParam)), \
                                                  LOWORD(args.lParam), HIWORD(args.lParam)))
-#define ON_WM_MENUSELECT()                                                                              \
-    PLATFORM_MESSAGE_ENTRY(WM_MENUSELECT, self->OnMenuSelect(LOWORD(args.wParam), HIWORD(args.wParam),   \
+#define ON_WM_MENUSELECT()                                                                             \
+    PLATFORM_MESSAGE_ENTRY(WM_MENUSELECT, self->OnMenuSelect(LOWORD(args.wParam), HIWORD(args.wParam), \
                                                              reinterpret_cast<HMENU>(args.lParam)))
 
 class PLATFORM_API CFrameWnd : public CWnd {
@@ -48,8 +48,9 @@ public:
 
     /// Creates the frame. lpszMenuName: a menu resource (MAKEINTRESOURCE id) for the menu bar.
     virtual BOOL Create(LPCTSTR lpszClassName, LPCTSTR lpszWindowName, DWORD dwStyle = WS_OVERLAPPEDWINDOW,
-                        const RECT& rect = rectDefault, CWnd* pParentWnd = nullptr, LPCTSTR lpszMenuName = nullptr,
-                        DWORD dwExStyle = 0, CCreateContext* pContext = nullptr);
+                        const RECT& rect = rectDefault, CWnd* pParentWnd = nullptr,
+                        LPCTSTR lpszMenuName = nullptr, DWORD dwExStyle = 0,
+                        CCreateContext* pContext = nullptr);
     /// Creates the frame with menu nIDResource and the title from string nIDResource (the
     /// text before the first "\n").
     virtual BOOL LoadFrame(UINT nIDResource, DWORD dwDefaultStyle = WS_OVERLAPPEDWINDOW | FWS_ADDTOTITLE,
@@ -64,8 +65,8 @@ public:
     virtual void RecalcLayout(BOOL bNotify = TRUE);
     /// Lays the bars with ids nIDFirst..nIDLast along the edges of the client area and gives
     /// the window nIDLeftOver the rest.
-    void RepositionBars(UINT nIDFirst, UINT nIDLast, UINT nIDLeftOver, UINT nFlag = 0, LPRECT lpRectParam = nullptr,
-                        LPCRECT lpRectClient = nullptr, BOOL bStretch = TRUE);
+    void RepositionBars(UINT nIDFirst, UINT nIDLast, UINT nIDLeftOver, UINT nFlag = 0,
+                        LPRECT lpRectParam = nullptr, LPCRECT lpRectClient = nullptr, BOOL bStretch = TRUE);
     void ShowControlBar(CControlBar* pBar, BOOL bShow, BOOL bDelay);
     CControlBar* GetControlBar(UINT nID);
 
@@ -80,7 +81,8 @@ public:
     /// The Qt strip showing the menu bar.
     QMenuBar* GetMenuBarWidget() const { return m_menuBar; }
 
-    // --- the title ------------------------------------------------------------------------------------------
+    // --- the title
+    // ------------------------------------------------------------------------------------------
     void SetTitle(LPCTSTR lpszTitle) { m_strTitle = lpszTitle ? lpszTitle : ""; }
     CString GetTitle() const { return m_strTitle; }
     virtual void OnUpdateFrameTitle(BOOL bAddToTitle);

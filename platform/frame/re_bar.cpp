@@ -36,8 +36,7 @@ BOOL CReBar::AddBar(CWnd* pBar, LPCTSTR pszText, CBitmap*, DWORD dwStyle)
     pBar->SetParent(this);
     pBar->SetOwner(owner);
     // The band lays the bar out; a bar of the frame's own would be laid out twice.
-    if (auto* bar = dynamic_cast<CControlBar*>(pBar))
-        bar->SetBarStyle(bar->GetBarStyle() & ~CBRS_ALIGN_ANY);
+    if (auto* bar = dynamic_cast<CControlBar*>(pBar)) bar->SetBarStyle(bar->GetBarStyle() & ~CBRS_ALIGN_ANY);
     m_bands.push_back(Band{pBar, pszText ? CString(pszText) : CString(), dwStyle});
     m_nCount = static_cast<int>(m_bands.size());
     LayoutBands();
@@ -49,7 +48,8 @@ int CReBar::BandHeight(const Band& band) const
 {
     if (!band.bar || !IsWindow(band.bar->GetSafeHwnd()) || !(band.bar->GetStyle() & WS_VISIBLE)) return 0;
     CSize size;
-    if (auto* bar = dynamic_cast<CControlBar*>(band.bar)) size = bar->CalcFixedLayout(FALSE, TRUE);
+    if (auto* bar = dynamic_cast<CControlBar*>(band.bar))
+        size = bar->CalcFixedLayout(FALSE, TRUE);
     else {
         CRect r;
         band.bar->GetWindowRect(r);
@@ -78,7 +78,8 @@ void CReBar::LayoutBands()
         if (h == 0) continue;
         const int left = (band.style & RBBS_NOGRIPPER) ? kBandBorder : kGripper + kBandBorder;
         int width = static_cast<int>(client.right) - left - kBandBorder;
-        if (auto* bar = dynamic_cast<CControlBar*>(band.bar)) width = std::min(width, static_cast<int>(bar->CalcFixedLayout(FALSE, TRUE).cx));
+        if (auto* bar = dynamic_cast<CControlBar*>(band.bar))
+            width = std::min(width, static_cast<int>(bar->CalcFixedLayout(FALSE, TRUE).cx));
         band.bar->MoveWindow(left, y + kBandBorder, std::max(0, width), h - 2 * kBandBorder);
         y += h;
     }
@@ -87,7 +88,10 @@ void CReBar::LayoutBands()
 
 void CReBar::OnUpdateCmdUI(CWnd*, BOOL) {}
 
-void CReBar::OnSize(UINT, int, int) { LayoutBands(); }
+void CReBar::OnSize(UINT, int, int)
+{
+    LayoutBands();
+}
 
 void CReBar::OnPaint()
 {

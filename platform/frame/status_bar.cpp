@@ -43,7 +43,10 @@ int CStatusBarCtrl::GetParts(int nParts, int* pParts) const
     return count;
 }
 
-BOOL CStatusBarCtrl::SetText(LPCTSTR lpszText, int nPane, int) { return m_bar.SetPaneText(nPane, lpszText); }
+BOOL CStatusBarCtrl::SetText(LPCTSTR lpszText, int nPane, int)
+{
+    return m_bar.SetPaneText(nPane, lpszText);
+}
 
 CString CStatusBarCtrl::GetText(int nPane, int* pType) const
 {
@@ -67,7 +70,10 @@ END_MESSAGE_MAP()
 
 CStatusBar::CStatusBar() : m_ctrl(*this) {}
 
-BOOL CStatusBar::Create(CWnd* pParentWnd, DWORD dwStyle, UINT nID) { return CreateEx(pParentWnd, 0, dwStyle, nID); }
+BOOL CStatusBar::Create(CWnd* pParentWnd, DWORD dwStyle, UINT nID)
+{
+    return CreateEx(pParentWnd, 0, dwStyle, nID);
+}
 
 BOOL CStatusBar::CreateEx(CWnd* pParentWnd, DWORD, DWORD dwStyle, UINT nID)
 {
@@ -121,7 +127,10 @@ void CStatusBar::GetPaneInfo(int nIndex, UINT& nID, UINT& nStyle, int& cxWidth) 
     cxWidth = m_byRightEdges ? PaneRect(nIndex).Width() : pane.width;
 }
 
-UINT CStatusBar::GetPaneStyle(int nIndex) const { return Valid(nIndex) ? m_panes[static_cast<std::size_t>(nIndex)].style : 0; }
+UINT CStatusBar::GetPaneStyle(int nIndex) const
+{
+    return Valid(nIndex) ? m_panes[static_cast<std::size_t>(nIndex)].style : 0;
+}
 
 void CStatusBar::SetPaneStyle(int nIndex, UINT nStyle)
 {
@@ -145,7 +154,10 @@ BOOL CStatusBar::SetPaneText(int nIndex, LPCTSTR lpszNewText, BOOL bUpdate)
     return TRUE;
 }
 
-CString CStatusBar::GetPaneText(int nIndex) const { return Valid(nIndex) ? m_panes[static_cast<std::size_t>(nIndex)].text : CString(); }
+CString CStatusBar::GetPaneText(int nIndex) const
+{
+    return Valid(nIndex) ? m_panes[static_cast<std::size_t>(nIndex)].text : CString();
+}
 
 void CStatusBar::GetItemRect(int nIndex, LPRECT lpRect) const
 {
@@ -160,7 +172,10 @@ int CStatusBar::CommandToIndex(UINT nIDFind) const
     return -1;
 }
 
-UINT CStatusBar::GetItemID(int nIndex) const { return Valid(nIndex) ? m_panes[static_cast<std::size_t>(nIndex)].id : 0; }
+UINT CStatusBar::GetItemID(int nIndex) const
+{
+    return Valid(nIndex) ? m_panes[static_cast<std::size_t>(nIndex)].id : 0;
+}
 
 CRect CStatusBar::PaneRect(int index) const
 {
@@ -172,15 +187,18 @@ CRect CStatusBar::PaneRect(int index) const
         const int left = index == 0 ? 0 : m_panes[static_cast<std::size_t>(index - 1)].right;
         int right = m_panes[static_cast<std::size_t>(index)].right;
         if (right < 0) right = client.right;
-        const int start = (index > 0 && m_panes[static_cast<std::size_t>(index - 1)].right < 0) ? client.right : left;
+        const int start =
+            (index > 0 && m_panes[static_cast<std::size_t>(index - 1)].right < 0) ? client.right : left;
         return CRect(start + (index > 0 ? kGap : 0), top, std::max(start, right), bottom);
     }
     // Fixed widths; the stretching pane (the first one that stretches) takes what is left.
     int fixed = 0;
     int stretch = -1;
     for (std::size_t i = 0; i < m_panes.size(); ++i) {
-        if ((m_panes[i].style & SBPS_STRETCH) && stretch < 0) stretch = static_cast<int>(i);
-        else fixed += m_panes[i].width;
+        if ((m_panes[i].style & SBPS_STRETCH) && stretch < 0)
+            stretch = static_cast<int>(i);
+        else
+            fixed += m_panes[i].width;
         if (i > 0) fixed += kGap;
     }
     int x = 0;
@@ -201,7 +219,10 @@ CSize CStatusBar::CalcFixedLayout(BOOL, BOOL)
     return CSize(parent.Width(), kHeight);
 }
 
-void CStatusBar::OnSize(UINT, int, int) { Invalidate(); }
+void CStatusBar::OnSize(UINT, int, int)
+{
+    Invalidate();
+}
 
 void CStatusBar::OnPaint()
 {

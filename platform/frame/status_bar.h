@@ -37,9 +37,10 @@ class PLATFORM_API CStatusBar : public CControlBar {
 public:
     CStatusBar();
 
-    BOOL Create(CWnd* pParentWnd, DWORD dwStyle = WS_CHILD | WS_VISIBLE | CBRS_BOTTOM, UINT nID = AFX_IDW_STATUS_BAR);
-    BOOL CreateEx(CWnd* pParentWnd, DWORD dwCtrlStyle = 0, DWORD dwStyle = WS_CHILD | WS_VISIBLE | CBRS_BOTTOM,
-                  UINT nID = AFX_IDW_STATUS_BAR);
+    BOOL Create(CWnd* pParentWnd, DWORD dwStyle = WS_CHILD | WS_VISIBLE | CBRS_BOTTOM,
+                UINT nID = AFX_IDW_STATUS_BAR);
+    BOOL CreateEx(CWnd* pParentWnd, DWORD dwCtrlStyle = 0,
+                  DWORD dwStyle = WS_CHILD | WS_VISIBLE | CBRS_BOTTOM, UINT nID = AFX_IDW_STATUS_BAR);
     /// One pane per id; a pane with an id other than ID_SEPARATOR shows the id's string.
     /// The first pane stretches; the others are as wide as their text.
     BOOL SetIndicators(const UINT* lpIDArray, int nIDCount);

@@ -56,7 +56,8 @@ QImage Cell(const QImage& strip, int index, CSize size)
     if (strip.isNull() || index < 0) return {};
     const int x = index * size.cx;
     if (x + size.cx > strip.width()) return {};
-    QImage cell = strip.copy(x, 0, size.cx, std::min<int>(size.cy, strip.height())).convertToFormat(QImage::Format_ARGB32);
+    QImage cell = strip.copy(x, 0, size.cx, std::min<int>(size.cy, strip.height()))
+                      .convertToFormat(QImage::Format_ARGB32);
     if (!strip.hasAlphaChannel()) {
         const QRgb key = strip.pixel(0, 0);
         for (int y = 0; y < cell.height(); ++y)
@@ -88,12 +89,25 @@ BOOL CToolBarCtrl::HideButton(int nID, BOOL bHide)
 BOOL CToolBarCtrl::EnableButton(int nID, BOOL bEnable)
 {
     const int state = GetState(nID);
-    return state < 0 ? FALSE : SetState(nID, bEnable ? (state | TBSTATE_ENABLED) : (state & ~TBSTATE_ENABLED));
+    return state < 0 ? FALSE
+                     : SetState(nID, bEnable ? (state | TBSTATE_ENABLED) : (state & ~TBSTATE_ENABLED));
 }
-BOOL CToolBarCtrl::IsButtonChecked(int nID) const { return GetState(nID) >= 0 && (GetState(nID) & TBSTATE_CHECKED); }
-BOOL CToolBarCtrl::IsButtonPressed(int nID) const { return GetState(nID) >= 0 && (GetState(nID) & TBSTATE_PRESSED); }
-BOOL CToolBarCtrl::IsButtonHidden(int nID) const { return GetState(nID) >= 0 && (GetState(nID) & TBSTATE_HIDDEN); }
-BOOL CToolBarCtrl::IsButtonEnabled(int nID) const { return GetState(nID) >= 0 && (GetState(nID) & TBSTATE_ENABLED); }
+BOOL CToolBarCtrl::IsButtonChecked(int nID) const
+{
+    return GetState(nID) >= 0 && (GetState(nID) & TBSTATE_CHECKED);
+}
+BOOL CToolBarCtrl::IsButtonPressed(int nID) const
+{
+    return GetState(nID) >= 0 && (GetState(nID) & TBSTATE_PRESSED);
+}
+BOOL CToolBarCtrl::IsButtonHidden(int nID) const
+{
+    return GetState(nID) >= 0 && (GetState(nID) & TBSTATE_HIDDEN);
+}
+BOOL CToolBarCtrl::IsButtonEnabled(int nID) const
+{
+    return GetState(nID) >= 0 && (GetState(nID) & TBSTATE_ENABLED);
+}
 
 int CToolBarCtrl::GetState(int nID) const
 {
@@ -113,7 +127,10 @@ BOOL CToolBarCtrl::SetState(int nID, UINT nState)
     return TRUE;
 }
 
-int CToolBarCtrl::GetButtonCount() const { return static_cast<int>(m_bar.m_buttons.size()); }
+int CToolBarCtrl::GetButtonCount() const
+{
+    return static_cast<int>(m_bar.m_buttons.size());
+}
 
 BOOL CToolBarCtrl::GetButton(int nIndex, TBBUTTON* lpButton) const
 {
@@ -130,12 +147,16 @@ DWORD CToolBarCtrl::SetExtendedStyle(DWORD dwExStyle)
     m_bar.Changed();
     return before;
 }
-DWORD CToolBarCtrl::GetExtendedStyle() const { return m_bar.m_exStyle; }
+DWORD CToolBarCtrl::GetExtendedStyle() const
+{
+    return m_bar.m_exStyle;
+}
 
 void CToolBarCtrl::SetImageStrip(const QImage& strip, int cx, int cy)
 {
     m_bar.m_strip = strip;
-    m_bar.SetSizes(CSize(std::max(cx + 7, m_bar.m_sizeButton.cx), std::max(cy + 7, m_bar.m_sizeButton.cy)), CSize(cx, cy));
+    m_bar.SetSizes(CSize(std::max(cx + 7, m_bar.m_sizeButton.cx), std::max(cy + 7, m_bar.m_sizeButton.cy)),
+                   CSize(cx, cy));
 }
 void CToolBarCtrl::SetHotImageStrip(const QImage& strip, int, int)
 {
@@ -179,7 +200,8 @@ BOOL CToolBar::LoadToolBar(UINT nIDResource)
     if (strip.isNull()) return FALSE;
     m_strip = std::move(strip);
     m_hotStrip = QImage();
-    SetSizes(CSize(resource->imageWidth + 7, resource->imageHeight + 7), CSize(resource->imageWidth, resource->imageHeight));
+    SetSizes(CSize(resource->imageWidth + 7, resource->imageHeight + 7),
+             CSize(resource->imageWidth, resource->imageHeight));
     return SetButtons(resource->buttons.data(), static_cast<int>(resource->buttons.size()));
 }
 
@@ -331,15 +353,19 @@ void CToolBar::OnUpdateCmdUI(CWnd* pTarget, BOOL bDisableIfNoHndler)
             const int state = m_bar->GetToolBarCtrl().GetState(static_cast<int>(m_nID));
             UINT next = bOn ? (state | TBSTATE_ENABLED) : (state & ~TBSTATE_ENABLED);
             if (!bOn) next &= ~TBSTATE_PRESSED;
-            if (static_cast<int>(next) != state) m_bar->GetToolBarCtrl().SetState(static_cast<int>(m_nID), next);
+            if (static_cast<int>(next) != state)
+                m_bar->GetToolBarCtrl().SetState(static_cast<int>(m_nID), next);
         }
         void SetCheck(int nCheck) override
         {
             const int state = m_bar->GetToolBarCtrl().GetState(static_cast<int>(m_nID));
             UINT next = state & ~(TBSTATE_CHECKED | TBSTATE_INDETERMINATE);
-            if (nCheck == 1) next |= TBSTATE_CHECKED;
-            else if (nCheck == 2) next |= TBSTATE_INDETERMINATE;
-            if (static_cast<int>(next) != state) m_bar->GetToolBarCtrl().SetState(static_cast<int>(m_nID), next);
+            if (nCheck == 1)
+                next |= TBSTATE_CHECKED;
+            else if (nCheck == 2)
+                next |= TBSTATE_INDETERMINATE;
+            if (static_cast<int>(next) != state)
+                m_bar->GetToolBarCtrl().SetState(static_cast<int>(m_nID), next);
         }
         void SetText(LPCTSTR) override {}
         CToolBar* m_bar = nullptr;
@@ -394,8 +420,10 @@ void CToolBar::OnPaint()
             dither.setPixelColor(0, 1, SysColour(COLOR_BTNFACE));
             p.fillRect(q.adjusted(1, 1, -1, -1), QBrush(dither));
         }
-        if (down) Draw3dFrame(p, q.adjusted(0, 0, -1, -1), shadow, light);
-        else if (hot || !flat) Draw3dFrame(p, q.adjusted(0, 0, -1, -1), light, shadow);
+        if (down)
+            Draw3dFrame(p, q.adjusted(0, 0, -1, -1), shadow, light);
+        else if (hot || !flat)
+            Draw3dFrame(p, q.adjusted(0, 0, -1, -1), light, shadow);
         const int shift = down ? 1 : 0;
         const QImage& strip = hot && !m_hotStrip.isNull() ? m_hotStrip : m_strip;
         QImage cell = Cell(strip, b.image, m_sizeImage);
@@ -433,7 +461,8 @@ void CToolBar::OnLButtonDown(UINT, CPoint point)
         m_ctrl.GetButton(index, &nm.tbButton);
         GetItemRect(index, &nm.rcButton);
         const HWND self = m_hWnd;
-        if (CWnd* owner = GetOwner()) owner->SendMessage(WM_NOTIFY, nm.hdr.idFrom, reinterpret_cast<LPARAM>(&nm));
+        if (CWnd* owner = GetOwner())
+            owner->SendMessage(WM_NOTIFY, nm.hdr.idFrom, reinterpret_cast<LPARAM>(&nm));
         if (!IsWindow(self)) return;
         const int after = CommandToIndex(nm.iItem);
         if (after >= 0) m_buttons[static_cast<std::size_t>(after)].state &= ~TBSTATE_PRESSED;
@@ -472,7 +501,8 @@ void CToolBar::Click(int index)
     }
     const UINT id = b.id;
     if (CWnd* owner = GetOwner())
-        owner->SendMessage(WM_COMMAND, MAKEWPARAM(static_cast<WORD>(id), BN_CLICKED), reinterpret_cast<LPARAM>(m_hWnd));
+        owner->SendMessage(WM_COMMAND, MAKEWPARAM(static_cast<WORD>(id), BN_CLICKED),
+                           reinterpret_cast<LPARAM>(m_hWnd));
 }
 
 void CToolBar::OnMouseMove(UINT, CPoint point)
@@ -482,5 +512,6 @@ void CToolBar::OnMouseMove(UINT, CPoint point)
         m_hot = hot;
         Changed();
     }
-    if ((m_dwStyle & CBRS_TOOLTIPS) && GetWidget()) GetWidget()->setToolTip(QString::fromUtf8(ToolTipAt(point).c_str()));
+    if ((m_dwStyle & CBRS_TOOLTIPS) && GetWidget())
+        GetWidget()->setToolTip(QString::fromUtf8(ToolTipAt(point).c_str()));
 }

@@ -109,8 +109,10 @@ HMENU__::Item MakeItem(UINT flags, UINT_PTR idOrPopup, LPCTSTR text)
     HMENU__::Item item;
     item.flags = flags & (MF_POPUP | MF_SEPARATOR | MF_GRAYED | MF_DISABLED | MF_CHECKED | MFT_RADIOCHECK |
                           MF_MENUBARBREAK | MF_MENUBREAK | MF_DEFAULT);
-    if (flags & MF_POPUP) item.popup = reinterpret_cast<HMENU>(idOrPopup);
-    else if (!(flags & MF_SEPARATOR)) item.id = static_cast<UINT>(idOrPopup);
+    if (flags & MF_POPUP)
+        item.popup = reinterpret_cast<HMENU>(idOrPopup);
+    else if (!(flags & MF_SEPARATOR))
+        item.id = static_cast<UINT>(idOrPopup);
     if (!(flags & MF_SEPARATOR) && text) item.text = text;
     return item;
 }
@@ -195,8 +197,14 @@ HMENU LoadMenuFromResource(UINT id)
 
 }  // namespace platform
 
-HMENU CreateMenu() { return NewMenu(); }
-HMENU CreatePopupMenu() { return NewMenu(); }
+HMENU CreateMenu()
+{
+    return NewMenu();
+}
+HMENU CreatePopupMenu()
+{
+    return NewMenu();
+}
 
 BOOL DestroyMenu(HMENU hMenu)
 {
@@ -205,7 +213,10 @@ BOOL DestroyMenu(HMENU hMenu)
     return TRUE;
 }
 
-BOOL IsMenu(HMENU hMenu) { return platform::IsMenuHandle(hMenu) ? TRUE : FALSE; }
+BOOL IsMenu(HMENU hMenu)
+{
+    return platform::IsMenuHandle(hMenu) ? TRUE : FALSE;
+}
 
 HMENU LoadMenu(HINSTANCE, LPCTSTR lpMenuName)
 {
@@ -232,7 +243,8 @@ int GetMenuItemCount(HMENU hMenu)
 UINT GetMenuItemID(HMENU hMenu, int nPos)
 {
     HMENU__* menu = Valid(hMenu);
-    if (!menu || nPos < 0 || static_cast<std::size_t>(nPos) >= menu->items.size()) return static_cast<UINT>(-1);
+    if (!menu || nPos < 0 || static_cast<std::size_t>(nPos) >= menu->items.size())
+        return static_cast<UINT>(-1);
     const HMENU__::Item& item = menu->items[static_cast<std::size_t>(nPos)];
     return item.popup ? static_cast<UINT>(-1) : item.id;
 }
@@ -311,7 +323,8 @@ BOOL InsertMenu(HMENU hMenu, UINT uPosition, UINT uFlags, UINT_PTR uIDNewItem, L
     }
     Place place = FindItem(menu, uPosition, MF_BYCOMMAND);
     if (!place.menu) return FALSE;
-    place.menu->items.insert(place.menu->items.begin() + static_cast<std::ptrdiff_t>(place.index), std::move(item));
+    place.menu->items.insert(place.menu->items.begin() + static_cast<std::ptrdiff_t>(place.index),
+                             std::move(item));
     return TRUE;
 }
 
@@ -403,7 +416,8 @@ BOOL CMenu::Attach(HMENU hMenu)
     m_hMenu = hMenu;
     std::lock_guard lock(g_mutex);
     Objects()[hMenu] = this;
-    if (auto t = Temporaries().find(hMenu); t != Temporaries().end()) t->second->m_hMenu = nullptr, Temporaries().erase(t);
+    if (auto t = Temporaries().find(hMenu); t != Temporaries().end())
+        t->second->m_hMenu = nullptr, Temporaries().erase(t);
     return TRUE;
 }
 
@@ -416,15 +430,24 @@ HMENU CMenu::Detach()
     return menu;
 }
 
-BOOL CMenu::CreateMenu() { return Attach(::CreateMenu()); }
-BOOL CMenu::CreatePopupMenu() { return Attach(::CreatePopupMenu()); }
+BOOL CMenu::CreateMenu()
+{
+    return Attach(::CreateMenu());
+}
+BOOL CMenu::CreatePopupMenu()
+{
+    return Attach(::CreatePopupMenu());
+}
 BOOL CMenu::LoadMenu(UINT nIDResource)
 {
     if (m_hMenu) return FALSE;
     HMENU menu = platform::LoadMenuFromResource(nIDResource);
     return menu ? Attach(menu) : FALSE;
 }
-BOOL CMenu::LoadMenu(LPCTSTR lpszResourceName) { return Attach(::LoadMenu(nullptr, lpszResourceName)); }
+BOOL CMenu::LoadMenu(LPCTSTR lpszResourceName)
+{
+    return Attach(::LoadMenu(nullptr, lpszResourceName));
+}
 
 BOOL CMenu::DestroyMenu()
 {
@@ -440,9 +463,18 @@ BOOL CMenu::DestroyMenu()
     return ::DestroyMenu(menu);
 }
 
-UINT CMenu::GetMenuItemCount() const { return static_cast<UINT>(::GetMenuItemCount(m_hMenu)); }
-UINT CMenu::GetMenuItemID(int nPos) const { return ::GetMenuItemID(m_hMenu, nPos); }
-UINT CMenu::GetMenuState(UINT nID, UINT nFlags) const { return ::GetMenuState(m_hMenu, nID, nFlags); }
+UINT CMenu::GetMenuItemCount() const
+{
+    return static_cast<UINT>(::GetMenuItemCount(m_hMenu));
+}
+UINT CMenu::GetMenuItemID(int nPos) const
+{
+    return ::GetMenuItemID(m_hMenu, nPos);
+}
+UINT CMenu::GetMenuState(UINT nID, UINT nFlags) const
+{
+    return ::GetMenuState(m_hMenu, nID, nFlags);
+}
 int CMenu::GetMenuString(UINT nIDItem, LPTSTR lpString, int nMaxCount, UINT nFlags) const
 {
     return ::GetMenuString(m_hMenu, nIDItem, lpString, nMaxCount, nFlags);
@@ -453,7 +485,10 @@ int CMenu::GetMenuString(UINT nIDItem, CString& rString, UINT nFlags) const
     rString = place.menu ? place.menu->items[place.index].text : CString();
     return static_cast<int>(rString.GetLength());
 }
-CMenu* CMenu::GetSubMenu(int nPos) const { return FromHandle(::GetSubMenu(m_hMenu, nPos)); }
+CMenu* CMenu::GetSubMenu(int nPos) const
+{
+    return FromHandle(::GetSubMenu(m_hMenu, nPos));
+}
 BOOL CMenu::AppendMenu(UINT nFlags, UINT_PTR nIDNewItem, LPCTSTR lpszNewItem)
 {
     return ::AppendMenu(m_hMenu, nFlags, nIDNewItem, lpszNewItem);
@@ -466,10 +501,22 @@ BOOL CMenu::ModifyMenu(UINT nPosition, UINT nFlags, UINT_PTR nIDNewItem, LPCTSTR
 {
     return ::ModifyMenu(m_hMenu, nPosition, nFlags, nIDNewItem, lpszNewItem);
 }
-BOOL CMenu::DeleteMenu(UINT nPosition, UINT nFlags) { return ::DeleteMenu(m_hMenu, nPosition, nFlags); }
-BOOL CMenu::RemoveMenu(UINT nPosition, UINT nFlags) { return ::RemoveMenu(m_hMenu, nPosition, nFlags); }
-UINT CMenu::EnableMenuItem(UINT nIDEnableItem, UINT nEnable) { return ::EnableMenuItem(m_hMenu, nIDEnableItem, nEnable); }
-DWORD CMenu::CheckMenuItem(UINT nIDCheckItem, UINT nCheck) { return ::CheckMenuItem(m_hMenu, nIDCheckItem, nCheck); }
+BOOL CMenu::DeleteMenu(UINT nPosition, UINT nFlags)
+{
+    return ::DeleteMenu(m_hMenu, nPosition, nFlags);
+}
+BOOL CMenu::RemoveMenu(UINT nPosition, UINT nFlags)
+{
+    return ::RemoveMenu(m_hMenu, nPosition, nFlags);
+}
+UINT CMenu::EnableMenuItem(UINT nIDEnableItem, UINT nEnable)
+{
+    return ::EnableMenuItem(m_hMenu, nIDEnableItem, nEnable);
+}
+DWORD CMenu::CheckMenuItem(UINT nIDCheckItem, UINT nCheck)
+{
+    return ::CheckMenuItem(m_hMenu, nIDCheckItem, nCheck);
+}
 
 BOOL CMenu::CheckMenuRadioItem(UINT nIDFirst, UINT nIDLast, UINT nIDItem, UINT nFlags)
 {
@@ -481,7 +528,8 @@ BOOL CMenu::CheckMenuRadioItem(UINT nIDFirst, UINT nIDLast, UINT nIDItem, UINT n
             HMENU__::Item& item = menu->items[pos];
             const bool on = pos == nIDItem;
             found |= on;
-            item.flags = (item.flags & ~(MF_CHECKED | MFT_RADIOCHECK)) | (on ? MF_CHECKED | MFT_RADIOCHECK : 0);
+            item.flags =
+                (item.flags & ~(MF_CHECKED | MFT_RADIOCHECK)) | (on ? MF_CHECKED | MFT_RADIOCHECK : 0);
         }
         return found ? TRUE : FALSE;
     }
@@ -507,5 +555,8 @@ BOOL CMenu::TrackPopupMenuEx(UINT fuFlags, int x, int y, CWnd* pWnd, LPTPMPARAMS
 
 namespace platform {
 /// Used by the frame to show a menu bar: a Qt menu for one popup of the data.
-void FillQtMenu(QMenu* qmenu, HMENU menu) { FillQMenu(qmenu, Valid(menu)); }
+void FillQtMenu(QMenu* qmenu, HMENU menu)
+{
+    FillQMenu(qmenu, Valid(menu));
+}
 }  // namespace platform

@@ -158,7 +158,8 @@ PLATFORM_API DWORD CheckMenuItem(HMENU hMenu, UINT uIDCheckItem, UINT uCheck);
 PLATFORM_API BOOL DeleteMenu(HMENU hMenu, UINT uPosition, UINT uFlags);
 PLATFORM_API BOOL RemoveMenu(HMENU hMenu, UINT uPosition, UINT uFlags);
 PLATFORM_API BOOL AppendMenu(HMENU hMenu, UINT uFlags, UINT_PTR uIDNewItem, LPCTSTR lpNewItem);
-PLATFORM_API BOOL InsertMenu(HMENU hMenu, UINT uPosition, UINT uFlags, UINT_PTR uIDNewItem, LPCTSTR lpNewItem);
+PLATFORM_API BOOL InsertMenu(HMENU hMenu, UINT uPosition, UINT uFlags, UINT_PTR uIDNewItem,
+                             LPCTSTR lpNewItem);
 PLATFORM_API BOOL ModifyMenu(HMENU hMnu, UINT uPosition, UINT uFlags, UINT_PTR uIDNewItem, LPCTSTR lpNewItem);
 PLATFORM_API int GetMenuString(HMENU hMenu, UINT uIDItem, LPTSTR lpString, int cchMax, UINT flags);
 #define AppendMenuA AppendMenu

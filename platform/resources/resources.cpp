@@ -66,7 +66,10 @@ const ImageResource* FindImage(const ResourceChain<ImageResource>& chain, LPCTST
 
 }  // namespace
 
-void RegisterMenus(const char* module, std::span<const MenuResource> menus) { Menus().Register(module, menus); }
+void RegisterMenus(const char* module, std::span<const MenuResource> menus)
+{
+    Menus().Register(module, menus);
+}
 void RegisterToolBars(const char* module, std::span<const ToolBarResource> toolBars)
 {
     ToolBars().Register(module, toolBars);
@@ -77,7 +80,10 @@ void RegisterBitmaps(const char* module, std::span<const ImageResource> bitmaps)
     std::lock_guard lock(g_namedMutex);
     NamedBitmaps().push_back({module, bitmaps});
 }
-void RegisterIcons(const char* module, std::span<const ImageResource> icons) { Icons().Register(module, icons); }
+void RegisterIcons(const char* module, std::span<const ImageResource> icons)
+{
+    Icons().Register(module, icons);
+}
 
 void UnregisterResources(const char* module)
 {
@@ -90,9 +96,18 @@ void UnregisterResources(const char* module)
     std::erase_if(tables, [&](const NamedTable& t) { return t.module == module; });
 }
 
-const MenuResource* FindMenuResource(UINT id) { return Menus().Find(id); }
-const ToolBarResource* FindToolBarResource(UINT id) { return ToolBars().Find(id); }
-QImage LoadBitmapImage(LPCTSTR name) { return Picture(FindImage(Bitmaps(), name)); }
+const MenuResource* FindMenuResource(UINT id)
+{
+    return Menus().Find(id);
+}
+const ToolBarResource* FindToolBarResource(UINT id)
+{
+    return ToolBars().Find(id);
+}
+QImage LoadBitmapImage(LPCTSTR name)
+{
+    return Picture(FindImage(Bitmaps(), name));
+}
 QImage LoadIconImage(LPCTSTR name)
 {
     if (!name || !IS_INTRESOURCE(name)) return {};

@@ -13,7 +13,10 @@ using namespace tarvenix::test;
 
 namespace {
 
-void Touch(const std::string& path) { std::ofstream(path) << "x"; }
+void Touch(const std::string& path)
+{
+    std::ofstream(path) << "x";
+}
 
 }  // namespace
 
@@ -25,8 +28,11 @@ TEST(FileFilter, SplitsTheBarFormIntoDescriptionsAndPatterns)
     };
     const Case cases[] = {
         {"Tarvenix file (*.rdp)|*.rdp|Text file (*.txt)|*.txt|Windows Bitmap file (*.bmp)|*.bmp||",
-         {{"Tarvenix file (*.rdp)", {"*.rdp"}}, {"Text file (*.txt)", {"*.txt"}}, {"Windows Bitmap file (*.bmp)", {"*.bmp"}}}},
-        {"Images|*.png; *.bmp;*.jpg|All files (*.*)|*.*||", {{"Images", {"*.png", "*.bmp", "*.jpg"}}, {"All files (*.*)", {"*.*"}}}},
+         {{"Tarvenix file (*.rdp)", {"*.rdp"}},
+          {"Text file (*.txt)", {"*.txt"}},
+          {"Windows Bitmap file (*.bmp)", {"*.bmp"}}}},
+        {"Images|*.png; *.bmp;*.jpg|All files (*.*)|*.*||",
+         {{"Images", {"*.png", "*.bmp", "*.jpg"}}, {"All files (*.*)", {"*.*"}}}},
         {"No end|*.a", {{"No end", {"*.a"}}}},
         {"Lonely description||", {}},
         {"", {}},
@@ -114,7 +120,8 @@ TEST(FileDialog, OpenWithFileMustExistSaysSoAndAsksAgain)
     EXPECT_EQ(open.GetPathName(), dir.File("input.rdp"));
     ASSERT_EQ(Responder().Asked().size(), 3u);
     EXPECT_FALSE(Responder().Asked()[0].file.save);
-    EXPECT_EQ(Responder().Asked()[1].text, "missing.rdp\nFile not found.\nCheck the file name and try again.");
+    EXPECT_EQ(Responder().Asked()[1].text,
+              "missing.rdp\nFile not found.\nCheck the file name and try again.");
     EXPECT_EQ(Responder().Asked()[1].caption, "Open");
     Responder().Reset();
 }

@@ -25,12 +25,12 @@ constexpr UINT IDR_TEST_TOOLBAR = 9101;
 constexpr UINT IDB_TEST_TOOLBAR = 9102;
 constexpr UINT ID_T_OPEN = 9110;
 constexpr UINT ID_T_SAVE = 9111;
-constexpr UINT ID_T_CLOSE = 9112;   // no handler: greyed by the automatic enabling
+constexpr UINT ID_T_CLOSE = 9112;  // no handler: greyed by the automatic enabling
 constexpr UINT ID_T_ZOOMIN = 9113;
 constexpr UINT ID_T_ZOOMOUT = 9114;
-constexpr UINT ID_T_GRID = 9115;    // checked by its update handler
-constexpr UINT ID_T_MEASURE = 9116; // disabled by its update handler
-constexpr UINT ID_T_TOOLS = 9117;   // drop-down button
+constexpr UINT ID_T_GRID = 9115;     // checked by its update handler
+constexpr UINT ID_T_MEASURE = 9116;  // disabled by its update handler
+constexpr UINT ID_T_TOOLS = 9117;    // drop-down button
 constexpr UINT ID_T_ABOUT = 9118;
 constexpr UINT ID_T_PANE_A = 9120;
 constexpr UINT ID_T_PANE_B = 9121;
@@ -51,8 +51,8 @@ const platform::MenuItemData kFrameMenu[] = {
 };
 const platform::MenuResource kMenus[] = {{IDR_TEST_FRAME, kFrameMenu}};
 
-const UINT kToolButtons[] = {ID_T_OPEN, ID_T_SAVE, ID_SEPARATOR, ID_T_ZOOMIN, ID_T_ZOOMOUT, ID_SEPARATOR,
-                             ID_T_GRID, ID_T_MEASURE, ID_T_TOOLS};
+const UINT kToolButtons[] = {ID_T_OPEN,    ID_T_SAVE, ID_SEPARATOR, ID_T_ZOOMIN, ID_T_ZOOMOUT,
+                             ID_SEPARATOR, ID_T_GRID, ID_T_MEASURE, ID_T_TOOLS};
 const platform::ToolBarResource kToolBars[] = {{IDR_TEST_TOOLBAR, 16, 15, kToolButtons, IDB_TEST_TOOLBAR}};
 
 /// Seven 16 x 15 pictures on a magenta key colour.
@@ -117,7 +117,8 @@ public:
         platform::RegisterStringTable("frame-tests", kStrings);
     }
 };
-[[maybe_unused]] ::testing::Environment* const g_resources = ::testing::AddGlobalTestEnvironment(new Resources);
+[[maybe_unused]] ::testing::Environment* const g_resources =
+    ::testing::AddGlobalTestEnvironment(new Resources);
 
 /// A frame as the suite's frames are built: tool bar in a re-bar, status bar with four
 /// panes and a progress bar on it, and a client pane.
@@ -143,7 +144,8 @@ public:
             !m_toolBar.LoadToolBar(IDR_TEST_TOOLBAR))
             return -1;
         m_toolBar.SetButtonStyle(m_toolBar.CommandToIndex(ID_T_TOOLS), TBSTYLE_DROPDOWN);
-        if (!m_reBar.Create(this) || !m_reBar.AddBar(&m_toolBar, nullptr, nullptr, RBBS_GRIPPERALWAYS | RBBS_FIXEDBMP))
+        if (!m_reBar.Create(this) ||
+            !m_reBar.AddBar(&m_toolBar, nullptr, nullptr, RBBS_GRIPPERALWAYS | RBBS_FIXEDBMP))
             return -1;
         if (!m_statusBar.Create(this)) return -1;
         const UINT indicators[] = {ID_SEPARATOR, ID_T_PANE_A, ID_T_PANE_B, ID_SEPARATOR};
@@ -409,7 +411,8 @@ TEST(StatusBar, PanesByWidthStretchTheFirstAndKeepTheirTexts)
 {
     CWinApp app("Tarvenix");
     CWnd parent;
-    ASSERT_TRUE(parent.CreateEx(0, nullptr, "Parent", WS_OVERLAPPEDWINDOW, CRect(0, 0, 400, 200), nullptr, 0));
+    ASSERT_TRUE(
+        parent.CreateEx(0, nullptr, "Parent", WS_OVERLAPPEDWINDOW, CRect(0, 0, 400, 200), nullptr, 0));
     CStatusBar bar;
     ASSERT_TRUE(bar.Create(&parent));
     const UINT ids[] = {ID_SEPARATOR, ID_T_PANE_B, 7777};  // 7777 has no string

@@ -45,7 +45,8 @@ class Resources : public ::testing::Environment {
 public:
     void SetUp() override { platform::RegisterMenus("menu-tests", kMenus); }
 };
-[[maybe_unused]] ::testing::Environment* const g_resources = ::testing::AddGlobalTestEnvironment(new Resources);
+[[maybe_unused]] ::testing::Environment* const g_resources =
+    ::testing::AddGlobalTestEnvironment(new Resources);
 
 /// An owner that greys "Copy" in its update pass and records the commands it gets.
 class Owner : public CWnd {
@@ -58,14 +59,17 @@ public:
     {
         ++initPopups;
         for (UINT i = 0; i < popup->GetMenuItemCount(); ++i)
-            if (popup->GetMenuItemID(static_cast<int>(i)) == 203) popup->EnableMenuItem(203, MF_BYCOMMAND | MF_GRAYED);
+            if (popup->GetMenuItemID(static_cast<int>(i)) == 203)
+                popup->EnableMenuItem(203, MF_BYCOMMAND | MF_GRAYED);
     }
     DECLARE_MESSAGE_MAP()
 };
 
 BEGIN_MESSAGE_MAP(Owner, CWnd)
     ON_COMMAND_RANGE(200, 299, OnCommandRange)
-    PLATFORM_MESSAGE_ENTRY(WM_INITMENUPOPUP, self->OnInitMenuPopup(CMenu::FromHandle(reinterpret_cast<HMENU>(args.wParam)), 0, FALSE))
+    PLATFORM_MESSAGE_ENTRY(
+        WM_INITMENUPOPUP,
+        self->OnInitMenuPopup(CMenu::FromHandle(reinterpret_cast<HMENU>(args.wParam)), 0, FALSE))
 END_MESSAGE_MAP()
 
 CString Text(CMenu& menu, UINT item, UINT flags)
@@ -189,7 +193,8 @@ TEST(Menu, PopupMenusAreAnsweredThroughTheModalGateway)
 {
     CWinApp app("Tarvenix");
     Owner owner;
-    ASSERT_TRUE(owner.CreateEx(0, nullptr, "Profile", WS_OVERLAPPEDWINDOW, CRect(0, 0, 200, 100), nullptr, 0));
+    ASSERT_TRUE(
+        owner.CreateEx(0, nullptr, "Profile", WS_OVERLAPPEDWINDOW, CRect(0, 0, 200, 100), nullptr, 0));
     CMenu menu;
     ASSERT_TRUE(menu.LoadMenu(IDR_CONTEXT_MENU));
     CMenu* popup = menu.GetSubMenu(0);

@@ -17,7 +17,8 @@ QImage Blue()
     return image;
 }
 
-const platform::ImageResource kBase[] = {{9300, "IDB_BITMAP_TOOL_MAIN", nullptr, &Red}, {9301, nullptr, ":/no/such.png", nullptr}};
+const platform::ImageResource kBase[] = {{9300, "IDB_BITMAP_TOOL_MAIN", nullptr, &Red},
+                                         {9301, nullptr, ":/no/such.png", nullptr}};
 const platform::ImageResource kExtension[] = {{9300, "IDB_BITMAP_TOOL_MAIN", nullptr, &Blue}};
 const platform::ImageResource kIcons[] = {{9302, nullptr, nullptr, &Red}};
 
