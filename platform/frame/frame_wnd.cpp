@@ -43,7 +43,6 @@ BEGIN_MESSAGE_MAP(CFrameWnd, CWnd)
     ON_WM_CREATE()
     ON_WM_SIZE()
     ON_WM_INITMENUPOPUP()
-    ON_MESSAGE(WM_IDLEUPDATECMDUI, OnIdleUpdateCmdUI)
 END_MESSAGE_MAP()
 
 CFrameWnd::CFrameWnd() = default;
@@ -289,11 +288,6 @@ void CFrameWnd::OnInitMenuPopup(CMenu* pPopupMenu, UINT, BOOL bSysMenu)
     }
 }
 
-LRESULT CFrameWnd::OnIdleUpdateCmdUI(WPARAM, LPARAM)
-{
-    OnUpdateFrameTitle(TRUE);
-    return 0;
-}
 
 void CFrameWnd::OnUpdateFrameTitle(BOOL bAddToTitle)
 {

@@ -398,6 +398,11 @@ TEST(FrameWnd, MenuBarCanBeReplacedAndTitleCarriesTheDocument)
     CString title;
     frame->GetWindowText(title);
     EXPECT_EQ(title, "Layer Viewer - scene.rdp");
+    // A title the program sets stays through the idle pass.
+    frame->SetWindowText("scan.rdp - Phase");
+    app.OnIdle(0);
+    frame->GetWindowText(title);
+    EXPECT_EQ(title, "scan.rdp - Phase");
     frame->SetTitle("Viewer: no file");
     frame->OnUpdateFrameTitle(TRUE);
     frame->GetWindowText(title);
