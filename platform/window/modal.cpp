@@ -141,6 +141,11 @@ ColorAnswer AskModal(const ColorQuestion& question, const std::function<ColorAns
     return CallOnUiThread([&] { return g_responder ? g_responder.load()->AnswerColor(question) : show(); });
 }
 
+UINT AskModal(const PopupMenuQuestion& question, const std::function<UINT()>& show)
+{
+    return CallOnUiThread([&] { return g_responder ? g_responder.load()->AnswerPopupMenu(question) : show(); });
+}
+
 }  // namespace platform
 
 int MessageBox(HWND hWnd, LPCTSTR lpText, LPCTSTR lpCaption, UINT uType)

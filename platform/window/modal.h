@@ -126,6 +126,26 @@ struct ColorAnswer {
     COLORREF color = 0;
 };
 
+/// A popup menu (TrackPopupMenu): what it shows, flattened in order; items of sub-menus
+/// follow their popup item with a greater depth.
+struct PopupMenuItem {
+    UINT id = 0;          ///< 0 for separators and popup items
+    CString text;
+    bool popup = false;
+    bool separator = false;
+    bool enabled = true;
+    bool checked = false;
+    int depth = 0;
+};
+struct PopupMenuQuestion {
+    HWND owner = nullptr;
+    HMENU menu = nullptr;
+    UINT flags = 0;  ///< TPM_ flags
+    int x = 0;
+    int y = 0;
+    std::vector<PopupMenuItem> items;
+};
+
 /// Answers modal questions instead of a person. Called on the user-interface thread.
 class PLATFORM_API ModalResponder {
 public:
@@ -137,6 +157,8 @@ public:
     virtual FileAnswer AnswerFile(const FileQuestion& question) = 0;
     virtual FolderAnswer AnswerFolder(const FolderQuestion& question) = 0;
     virtual ColorAnswer AnswerColor(const ColorQuestion& question) = 0;
+    /// The command chosen from a popup menu; 0 dismisses the menu.
+    virtual UINT AnswerPopupMenu(const PopupMenuQuestion& /*question*/) { return 0; }
 };
 
 /// Installs the responder (null: real dialogs again). The caller keeps it alive.
@@ -148,5 +170,7 @@ PLATFORM_API ModalResponder* GetModalResponder();
 PLATFORM_API FileAnswer AskModal(const FileQuestion& question, const std::function<FileAnswer()>& show);
 PLATFORM_API FolderAnswer AskModal(const FolderQuestion& question, const std::function<FolderAnswer()>& show);
 PLATFORM_API ColorAnswer AskModal(const ColorQuestion& question, const std::function<ColorAnswer()>& show);
+/// Returns the command chosen from the popup menu (0: none).
+PLATFORM_API UINT AskModal(const PopupMenuQuestion& question, const std::function<UINT()>& show);
 
 }  // namespace platform

@@ -23,6 +23,8 @@ const char* KindName(Question::Kind kind)
             return "folder dialog";
         case Question::Kind::Color:
             return "colour dialog";
+        case Question::Kind::PopupMenu:
+            return "popup menu";
     }
     return "question";
 }
@@ -49,6 +51,9 @@ std::string Question::Describe() const
             break;
         case Kind::Color:
             out << " starting with 0x" << std::hex << color.initial;
+            break;
+        case Kind::PopupMenu:
+            out << " with " << popup.items.size() << " items";
             break;
     }
     return out.str();
@@ -134,6 +139,20 @@ Answer& ModalResponder::AnswerColor(COLORREF color)
 Answer& ModalResponder::CancelColor()
 {
     Answer& a = Queue(Question::Kind::Color);
+    a.m_ok = false;
+    return a;
+}
+
+Answer& ModalResponder::AnswerPopupMenu(UINT id)
+{
+    Answer& a = Queue(Question::Kind::PopupMenu);
+    a.m_id = static_cast<int>(id);
+    return a;
+}
+
+Answer& ModalResponder::DismissPopupMenu()
+{
+    Answer& a = Queue(Question::Kind::PopupMenu);
     a.m_ok = false;
     return a;
 }
@@ -245,6 +264,26 @@ platform::ColorAnswer ModalResponder::AnswerColor(const platform::ColorQuestion&
     Answer answer;
     if (!Take(question, answer) || !answer.m_ok) return {false, color.initial};
     return platform::ColorAnswer{true, answer.m_color};
+}
+
+UINT ModalResponder::AnswerPopupMenu(const platform::PopupMenuQuestion& popup)
+{
+    Question question;
+    question.kind = Question::Kind::PopupMenu;
+    question.owner = popup.owner;
+    question.popup = popup;
+    Answer answer;
+    if (!Take(question, answer) || !answer.m_ok) return 0;
+    // A person can only choose an item the menu shows enabled.
+    for (const platform::PopupMenuItem& item : popup.items) {
+        if (item.popup || item.separator || item.id != static_cast<UINT>(answer.m_id)) continue;
+        if (item.enabled) return item.id;
+        ADD_FAILURE() << "Item " << answer.m_id << " (\"" << item.text.c_str() << "\") of the " << question.Describe()
+                      << " is greyed";
+        return 0;
+    }
+    ADD_FAILURE() << "Item " << answer.m_id << " is not on the " << question.Describe();
+    return 0;
 }
 
 ModalResponder& Responder()

@@ -18,7 +18,7 @@
 namespace tarvenix::test {
 
 struct Question {
-    enum class Kind { MessageBox, Dialog, File, Folder, Color };
+    enum class Kind { MessageBox, Dialog, File, Folder, Color, PopupMenu };
     Kind kind = Kind::MessageBox;
     HWND owner = nullptr;
     CString caption;
@@ -29,6 +29,7 @@ struct Question {
     platform::FileQuestion file;
     platform::FolderQuestion folder;
     platform::ColorQuestion color;
+    platform::PopupMenuQuestion popup;
 
     UINT Buttons() const { return type & MB_TYPEMASK; }
     UINT Icon() const { return type & MB_ICONMASK; }
@@ -70,6 +71,10 @@ public:
     Answer& CancelFolder();
     Answer& AnswerColor(COLORREF color);
     Answer& CancelColor();
+    /// The next popup menu is answered by choosing command id (it must be an enabled item).
+    Answer& AnswerPopupMenu(UINT id);
+    /// The next popup menu is dismissed without a choice.
+    Answer& DismissPopupMenu();
 
     /// Every question asked so far, answered or not.
     const std::vector<Question>& Asked() const { return m_asked; }
@@ -82,6 +87,7 @@ public:
     platform::FileAnswer AnswerFile(const platform::FileQuestion& question) override;
     platform::FolderAnswer AnswerFolder(const platform::FolderQuestion& question) override;
     platform::ColorAnswer AnswerColor(const platform::ColorQuestion& question) override;
+    UINT AnswerPopupMenu(const platform::PopupMenuQuestion& question) override;
 
 private:
     Answer& Queue(Question::Kind kind);

@@ -1,5 +1,8 @@
 #include "tests/support/ui_helpers.h"
 
+#include <QMenu>
+#include <QMenuBar>
+
 #include <filesystem>
 #include <thread>
 
@@ -35,6 +38,57 @@ bool ClickCommand(CWnd& target, UINT id, bool autoDisable)
     if (!platform::QueryCommandState(&target, id, autoDisable).enabled) return false;
     target.SendMessage(WM_COMMAND, MAKEWPARAM(static_cast<WORD>(id), 0), 0);
     return true;
+}
+
+namespace {
+QAction* FindMenuAction(QMenu* menu, UINT id)
+{
+    emit menu->aboutToShow();  // the frame runs the update pass and builds the items now
+    for (QAction* action : menu->actions()) {
+        if (action->menu()) {
+            if (QAction* inner = FindMenuAction(action->menu(), id)) return inner;
+        } else if (!action->isSeparator() && action->data().toUInt() == id) {
+            return action;
+        }
+    }
+    return nullptr;
+}
+}  // namespace
+
+bool ClickMenuItem(CWnd& frame, UINT id)
+{
+    QWidget* widget = frame.GetWidget();
+    QMenuBar* bar = widget ? widget->findChild<QMenuBar*>(QString(), Qt::FindDirectChildrenOnly) : nullptr;
+    if (!bar) return false;
+    for (QAction* top : bar->actions()) {
+        QAction* action = top->menu() ? FindMenuAction(top->menu(), id) : (top->data().toUInt() == id ? top : nullptr);
+        if (!action) continue;
+        if (!action->isEnabled() || (top->menu() && !top->menu()->isEnabled())) return false;
+        action->trigger();
+        return true;
+    }
+    return false;
+}
+
+bool ClickToolBarButton(CToolBar& bar, UINT id)
+{
+    const int index = bar.CommandToIndex(id);
+    if (index < 0 || bar.GetToolBarCtrl().IsButtonHidden(static_cast<int>(id))) return false;
+    CRect r;
+    bar.GetItemRect(index, r);
+    const LPARAM at = MAKELPARAM(static_cast<WORD>(r.CenterPoint().x), static_cast<WORD>(r.CenterPoint().y));
+    bar.SendMessage(WM_LBUTTONDOWN, MK_LBUTTON, at);
+    if (IsWindow(bar.GetSafeHwnd())) bar.SendMessage(WM_LBUTTONUP, 0, at);
+    return true;
+}
+
+std::string SaveTestOutput(const QImage& image, const std::string& name)
+{
+    const std::filesystem::path folder = TestOutputDir();
+    std::error_code ignored;
+    std::filesystem::create_directories(folder, ignored);
+    const std::filesystem::path file = folder / (name + ".png");
+    return image.save(QString::fromStdString(file.string())) ? file.string() : std::string();
 }
 
 QImage GrabWindow(CWnd& window)

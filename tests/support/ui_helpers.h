@@ -11,6 +11,7 @@
 #include <QImage>
 #include <gtest/gtest.h>
 
+#include "platform/frame/tool_bar.h"
 #include "platform/window/wnd.h"
 
 namespace tarvenix::test {
@@ -28,9 +29,21 @@ void PumpEvents();
 /// when autoDisable is set, as frames have it). Returns whether the command was sent.
 bool ClickCommand(CWnd& target, UINT id, bool autoDisable = true);
 
+/// Chooses command id from the frame's menu bar as a user does: opens the popups (each
+/// gets its update pass first) until one shows the item, and clicks it when it is enabled.
+/// The command arrives posted, as menus send it. Returns whether the item was clicked.
+bool ClickMenuItem(CWnd& frame, UINT id);
+
+/// Presses and releases the mouse on the tool-bar button of command id. Returns whether a
+/// visible button has the id (a disabled one takes the click and does nothing).
+bool ClickToolBarButton(CToolBar& bar, UINT id);
+
 /// What the window shows, painted now (invalid parts get their WM_PAINT first).
 QImage GrabWindow(CWnd& window);
 
+/// Saves the image as test-output/<name>.png at the repository root (for a person to look
+/// at); returns the file's path, empty when it could not be written.
+std::string SaveTestOutput(const QImage& image, const std::string& name);
 /// test-output/ at the repository root (git-ignored), where failing tests leave their images.
 std::filesystem::path TestOutputDir();
 

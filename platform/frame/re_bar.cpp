@@ -1,0 +1,132 @@
+#include "platform/frame/re_bar.h"
+
+#include <QPainter>
+
+#include "platform/frame/frame_wnd.h"
+#include "platform/window/paint_hook.h"
+
+namespace {
+
+constexpr int kGripper = 10;  ///< room at a band's left for its gripper
+constexpr int kBandBorder = 2;
+
+QColor SysColour(int index)
+{
+    const DWORD c = GetSysColor(index);
+    return QColor(GetRValue(c), GetGValue(c), GetBValue(c));
+}
+
+}  // namespace
+
+BEGIN_MESSAGE_MAP(CReBar, CControlBar)
+    ON_WM_PAINT()
+    ON_WM_SIZE()
+END_MESSAGE_MAP()
+
+BOOL CReBar::Create(CWnd* pParentWnd, DWORD dwCtrlStyle, DWORD dwStyle, UINT nID)
+{
+    m_ctrlStyle = dwCtrlStyle;
+    return CreateBar(pParentWnd, dwStyle, nID);
+}
+
+BOOL CReBar::AddBar(CWnd* pBar, LPCTSTR pszText, CBitmap*, DWORD dwStyle)
+{
+    if (!m_hWnd || !pBar || !pBar->GetSafeHwnd()) return FALSE;
+    CWnd* owner = pBar->GetOwner();
+    pBar->SetParent(this);
+    pBar->SetOwner(owner);
+    // The band lays the bar out; a bar of the frame's own would be laid out twice.
+    if (auto* bar = dynamic_cast<CControlBar*>(pBar)) bar->SetBarStyle(bar->GetBarStyle() & ~CBRS_ALIGN_ANY);
+    m_bands.push_back(Band{pBar, pszText ? CString(pszText) : CString(), dwStyle});
+    m_nCount = static_cast<int>(m_bands.size());
+    LayoutBands();
+    if (auto* frame = dynamic_cast<CFrameWnd*>(GetParent())) frame->RecalcLayout();
+    return TRUE;
+}
+
+int CReBar::BandHeight(const Band& band) const
+{
+    if (!band.bar || !IsWindow(band.bar->GetSafeHwnd()) || !(band.bar->GetStyle() & WS_VISIBLE)) return 0;
+    CSize size;
+    if (auto* bar = dynamic_cast<CControlBar*>(band.bar))
+        size = bar->CalcFixedLayout(FALSE, TRUE);
+    else {
+        CRect r;
+        band.bar->GetWindowRect(r);
+        size = r.Size();
+    }
+    return size.cy + 2 * kBandBorder;
+}
+
+CSize CReBar::CalcFixedLayout(BOOL, BOOL)
+{
+    CRect parent;
+    if (GetParent()) GetParent()->GetClientRect(parent);
+    int height = 0;
+    for (const Band& band : m_bands) height += BandHeight(band);
+    return CSize(parent.Width(), height);
+}
+
+void CReBar::LayoutBands()
+{
+    if (!m_hWnd) return;
+    CRect client;
+    GetClientRect(client);
+    int y = 0;
+    for (const Band& band : m_bands) {
+        const int h = BandHeight(band);
+        if (h == 0) continue;
+        const int left = (band.style & RBBS_NOGRIPPER) ? kBandBorder : kGripper + kBandBorder;
+        int width = static_cast<int>(client.right) - left - kBandBorder;
+        if (auto* bar = dynamic_cast<CControlBar*>(band.bar))
+            width = std::min(width, static_cast<int>(bar->CalcFixedLayout(FALSE, TRUE).cx));
+        band.bar->MoveWindow(left, y + kBandBorder, std::max(0, width), h - 2 * kBandBorder);
+        y += h;
+    }
+    Invalidate();
+}
+
+void CReBar::OnUpdateCmdUI(CWnd*, BOOL) {}
+
+void CReBar::OnSize(UINT, int, int)
+{
+    LayoutBands();
+}
+
+void CReBar::OnPaint()
+{
+    platform::PaintTarget* target = platform::CurrentPaintTarget(m_hWnd);
+    if (!target) return;
+    QPainter& p = *target->painter;
+    CRect client;
+    GetClientRect(client);
+    p.fillRect(QRect(0, 0, client.Width(), client.Height()), SysColour(COLOR_BTNFACE));
+    const QColor light = SysColour(COLOR_BTNHIGHLIGHT);
+    const QColor shadow = SysColour(COLOR_BTNSHADOW);
+    int y = 0;
+    for (const Band& band : m_bands) {
+        const int h = BandHeight(band);
+        if (h == 0) continue;
+        if (m_ctrlStyle & RBS_BANDBORDERS) {
+            p.setPen(shadow);
+            p.drawLine(0, y + h - 2, client.Width() - 1, y + h - 2);
+            p.setPen(light);
+            p.drawLine(0, y + h - 1, client.Width() - 1, y + h - 1);
+        }
+        if (band.style & RBBS_GRIPPERALWAYS) {
+            // A raised bar to grip the band by.
+            const int top = y + 3;
+            const int bottom = y + h - 5;
+            p.setPen(light);
+            p.drawLine(3, top, 3, bottom);
+            p.drawLine(3, top, 5, top);
+            p.setPen(shadow);
+            p.drawLine(5, top + 1, 5, bottom);
+            p.drawLine(3, bottom, 5, bottom);
+        }
+        y += h;
+    }
+    // The re-bar's own edge against the menu bar above.
+    p.setPen(shadow);
+    p.drawLine(0, 0, client.Width() - 1, 0);
+}
