@@ -18,53 +18,7 @@
 #include <thread>
 #include <vector>
 
-#if __has_include("bench/bench_registry.h")
 #include "bench/bench_registry.h"
-#else
-// Until tarvenix-bench's registry is in the tree, the measurements of this file run on
-// their own from RunPyramidBench(), which prints the same lines.
-#include <chrono>
-#include <functional>
-
-struct BenchTimes {
-    double seconds = 0.0;
-    double referenceSeconds = 0.0;
-};
-
-class BenchContext {
-public:
-    virtual ~BenchContext() = default;
-    virtual std::string File(const std::string& name) = 0;
-    virtual std::string Layer(int width, int height, int type) = 0;
-};
-
-using BenchFn = std::function<BenchTimes(BenchContext&)>;
-
-template <class F>
-double Seconds(F&& work)
-{
-    const auto start = std::chrono::steady_clock::now();
-    work();
-    return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-}
-
-namespace {
-struct PendingBench {
-    std::string name, reference;
-    BenchFn run;
-};
-std::vector<PendingBench>& PendingBenches()
-{
-    static std::vector<PendingBench> benches;
-    return benches;
-}
-bool RegisterBench(const std::string& name, const std::string& reference, BenchFn run)
-{
-    PendingBenches().push_back({name, reference, std::move(run)});
-    return true;
-}
-}  // namespace
-#endif
 #include "outside/basecore/rdp_layer.h"
 #include "viewer/core/tile_pyramid.h"
 #include "viewer/core/viewer_temp_size.h"
@@ -237,55 +191,3 @@ const bool kGdal =
     });
 
 }  // namespace
-
-#if !__has_include("bench/bench_registry.h")
-/// Runs the pyramid's measurements with scratch files in `folder` and prints their lines
-/// ("bench: NAME SECONDS s, RATIO x REFERENCE", medians of five runs after a warm-up).
-void RunPyramidBench(const std::string& folder)
-{
-    class Context : public BenchContext {
-    public:
-        explicit Context(std::string folder) : m_folder(std::move(folder)) {}
-        ~Context() override
-        {
-            for (const std::string& path : m_made) ::unlink(path.c_str());
-        }
-        std::string File(const std::string& name) override { return m_folder + "/pyramid-bench-" + name; }
-        std::string Layer(int width, int height, int type) override
-        {
-            const std::string path = File("layer.rdp");
-            if (!m_made.empty()) return path;
-            CRDPLayer out;
-            void** rows = out.CreateLayer(path.c_str(), width, height, type);
-            if (!rows) std::exit(1);
-            std::uint64_t s = 0x9E3779B97F4A7C15ull;
-            for (int y = 0; y < height; ++y)
-                for (int x = 0; x < width; ++x) {
-                    s ^= s << 13, s ^= s >> 7, s ^= s << 17;
-                    static_cast<float*>(rows[y])[x] = float(double(s >> 11) * 0x1p-53 * 2000.0 - 1000.0);
-                }
-            if (!out.CloseLayer()) std::exit(1);
-            m_made.push_back(path);
-            return path;
-        }
-
-    private:
-        std::string m_folder;
-        std::vector<std::string> m_made;
-    } ctx(folder);
-    for (const PendingBench& b : PendingBenches()) {
-        b.run(ctx);
-        std::vector<double> work, reference;
-        for (int i = 0; i < 5; ++i) {
-            const BenchTimes t = b.run(ctx);
-            work.push_back(t.seconds);
-            reference.push_back(t.referenceSeconds);
-        }
-        std::sort(work.begin(), work.end());
-        std::sort(reference.begin(), reference.end());
-        std::printf("bench: %s %.3f s, %.2f x %s\n", b.name.c_str(), work[2], work[2] / reference[2],
-                    b.reference.c_str());
-        std::fflush(stdout);
-    }
-}
-#endif
