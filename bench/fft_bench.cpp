@@ -30,13 +30,13 @@ void UseFftwThreads(int threads)
 {
     void* lib = dlopen("libfftw3f_threads.so.3", RTLD_NOW | RTLD_GLOBAL);
     if (!lib) {
-        std::fprintf(stderr, "fft bench: no libfftw3f_threads (%s); the reference runs on one thread\n", dlerror());
+        std::fprintf(stderr, "fft bench: no libfftw3f_threads (%s); the reference runs on one thread\n",
+                     dlerror());
         return;
     }
     auto init = reinterpret_cast<int (*)()>(dlsym(lib, "fftwf_init_threads"));
     auto plan_with = reinterpret_cast<void (*)(int)>(dlsym(lib, "fftwf_plan_with_nthreads"));
-    if (init && plan_with && init())
-        plan_with(threads);
+    if (init && plan_with && init()) plan_with(threads);
 }
 
 void UseOneFftwThread()
@@ -63,8 +63,7 @@ struct Fft8k {
         UseOneFftwThread();
         std::mt19937 rng(1);
         std::uniform_real_distribution<float> value(-1.0f, 1.0f);
-        for (size_t i = 0; i < count; ++i)
-            image[i] = {value(rng), value(rng)};
+        for (size_t i = 0; i < count; ++i) image[i] = {value(rng), value(rng)};
         for (int y = 0; y < kSide; ++y) {
             srcRows.push_back(image + size_t(y) * kSide);
             dstRows.push_back(spectrum + size_t(y) * kSide);

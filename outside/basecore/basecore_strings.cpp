@@ -35,13 +35,11 @@ const bool kRegistered = [] {
 CString LoadText(UINT id)
 {
     CString text;
-    if (platform::FindString(id, text))
-        return text;
+    if (platform::FindString(id, text)) return text;
     // Another library may have been unloaded with the chain in an odd state; the
     // built-in text still says something.
     for (const auto& entry : kStrings)
-        if (entry.id == id)
-            return entry.text;
+        if (entry.id == id) return entry.text;
     return CString();
 }
 

@@ -8,7 +8,7 @@
 
 namespace basecore {
 
-constexpr UINT IDS_RDP_CANCEL = 62500;        // "CANCEL"
+constexpr UINT IDS_RDP_CANCEL = 62500;         // "CANCEL"
 constexpr UINT IDS_RDP_PROCESS_ERROR = 62501;  // code 10 raised without a text
 constexpr UINT IDS_RDP_FFT_FAILED = 62502;     // code 12
 constexpr UINT IDS_RDP_UNKNOWN_ERROR = 62503;  // "%d" is the code

@@ -49,9 +49,15 @@ void CMeterInfo::SetRange(double low, double high)
     Touch();
 }
 
-void CMeterInfo::SetRangeWords(WORD low, WORD high) { SetRange(low, high); }
+void CMeterInfo::SetRangeWords(WORD low, WORD high)
+{
+    SetRange(low, high);
+}
 
-void CMeterInfo::SetPosInt(int pos) { SetPos(pos); }
+void CMeterInfo::SetPosInt(int pos)
+{
+    SetPos(pos);
+}
 
 void CMeterInfo::SetStep(double step)
 {
@@ -103,16 +109,24 @@ void CMeterInfo::SetCaption(const char* text)
     Touch();
 }
 
-void CMeterInfo::JobFinished(int) { m_thread.store(nullptr); }
+void CMeterInfo::JobFinished(int)
+{
+    m_thread.store(nullptr);
+}
 
-void CMeterInfo::SetThread(CThread* thread) { m_thread.store(thread); }
+void CMeterInfo::SetThread(CThread* thread)
+{
+    m_thread.store(thread);
+}
 
-BOOL CMeterInfo::IsStopped() { return m_stopRequested.load() ? TRUE : FALSE; }
+BOOL CMeterInfo::IsStopped()
+{
+    return m_stopRequested.load() ? TRUE : FALSE;
+}
 
 int CMeterInfo::ResolveLocked(int index) const
 {
-    if (index == -1)
-        index = m_currentTask;
+    if (index == -1) index = m_currentTask;
     return (index >= 0 && index < static_cast<int>(m_tasks.size())) ? index : -1;
 }
 
@@ -143,8 +157,7 @@ int CMeterInfo::InsertTask(int index, CString text, CString description, unsigne
         at = (index >= 0 && index <= count) ? index : count;
         m_tasks.insert(m_tasks.begin() + at, MeterTask{std::move(text), std::move(description), flags});
         // The current task stays the same task.
-        if (m_currentTask >= at)
-            ++m_currentTask;
+        if (m_currentTask >= at) ++m_currentTask;
     }
     Touch();
     return at;
@@ -155,8 +168,7 @@ BOOL CMeterInfo::RemoveTask(int index)
     {
         std::lock_guard lock(m_lock);
         const int i = ResolveLocked(index);
-        if (i < 0)
-            return FALSE;
+        if (i < 0) return FALSE;
         m_tasks.erase(m_tasks.begin() + i);
         if (m_currentTask == i)
             m_currentTask = -1;
@@ -171,8 +183,7 @@ void CMeterInfo::SetTaskData(int index, DWORD_PTR data)
 {
     std::lock_guard lock(m_lock);
     const int i = ResolveLocked(index);
-    if (i >= 0)
-        m_tasks[static_cast<size_t>(i)].data = data;
+    if (i >= 0) m_tasks[static_cast<size_t>(i)].data = data;
 }
 
 DWORD_PTR CMeterInfo::GetTaskData(int index)
@@ -187,8 +198,7 @@ void CMeterInfo::SetStateOf(int index, int state)
     {
         std::lock_guard lock(m_lock);
         const int i = ResolveLocked(index);
-        if (i < 0)
-            return;
+        if (i < 0) return;
         m_tasks[static_cast<size_t>(i)].state = state;
     }
     Touch();
@@ -196,8 +206,7 @@ void CMeterInfo::SetStateOf(int index, int state)
 
 void CMeterInfo::SetTaskState(int index, int state)
 {
-    if (state >= TASK_WAITING && state <= TASK_NOPROCESS)
-        SetStateOf(index, state);
+    if (state >= TASK_WAITING && state <= TASK_NOPROCESS) SetStateOf(index, state);
 }
 
 int CMeterInfo::GetTaskState(int index)
@@ -207,11 +216,26 @@ int CMeterInfo::GetTaskState(int index)
     return i < 0 ? -1 : m_tasks[static_cast<size_t>(i)].state;
 }
 
-void CMeterInfo::SetProcessingState(int index) { SetStateOf(index, TASK_PROCESSING); }
-void CMeterInfo::SetNoProcessState(int index) { SetStateOf(index, TASK_NOPROCESS); }
-void CMeterInfo::SetSkippedState(int index) { SetStateOf(index, TASK_SKIPPED); }
-void CMeterInfo::SetCompleteState(int index) { SetStateOf(index, TASK_COMPLETE); }
-void CMeterInfo::SetErrorState(int index) { SetStateOf(index, TASK_ERROR); }
+void CMeterInfo::SetProcessingState(int index)
+{
+    SetStateOf(index, TASK_PROCESSING);
+}
+void CMeterInfo::SetNoProcessState(int index)
+{
+    SetStateOf(index, TASK_NOPROCESS);
+}
+void CMeterInfo::SetSkippedState(int index)
+{
+    SetStateOf(index, TASK_SKIPPED);
+}
+void CMeterInfo::SetCompleteState(int index)
+{
+    SetStateOf(index, TASK_COMPLETE);
+}
+void CMeterInfo::SetErrorState(int index)
+{
+    SetStateOf(index, TASK_ERROR);
+}
 
 void CMeterInfo::SetCurrentTask(int index)
 {
@@ -234,9 +258,15 @@ void CMeterInfo::DeleteOnClose()
     m_deleteOnClose = true;
 }
 
-CWnd* CMeterInfo::GetCWND() { return m_window.load(); }
+CWnd* CMeterInfo::GetCWND()
+{
+    return m_window.load();
+}
 
-void CMeterInfo::SetWindow(CWnd* window) { m_window.store(window); }
+void CMeterInfo::SetWindow(CWnd* window)
+{
+    m_window.store(window);
+}
 
 void CMeterInfo::RequestStop()
 {
@@ -247,17 +277,15 @@ void CMeterInfo::RequestStop()
 bool CMeterInfo::FailureMarked()
 {
     std::lock_guard lock(m_lock);
-    if (m_deleteOnClose)
-        return true;
+    if (m_deleteOnClose) return true;
     for (const auto& task : m_tasks)
-        if (task.state == TASK_ERROR)
-            return true;
+        if (task.state == TASK_ERROR) return true;
     return false;
 }
 
 MeterSnapshot CMeterInfo::Snapshot()
 {
     std::lock_guard lock(m_lock);
-    return MeterSnapshot{m_caption, m_text, m_low, m_high, m_pos, m_currentTask, m_tasks,
-                         m_stopRequested.load()};
+    return MeterSnapshot{m_caption, m_text,        m_low,   m_high,
+                         m_pos,     m_currentTask, m_tasks, m_stopRequested.load()};
 }

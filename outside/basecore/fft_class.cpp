@@ -22,16 +22,18 @@
 namespace {
 
 // FFTW in one precision: the plan and buffer calls of fftwf_* or fftw_*.
-template <class R> struct Fftw;
-template <> struct Fftw<float> {
+template <class R>
+struct Fftw;
+template <>
+struct Fftw<float> {
     using Plan = fftwf_plan;
     using Complex = fftwf_complex;
     static void* Malloc(size_t bytes) { return fftwf_malloc(bytes); }
     static void Free(void* p) { fftwf_free(p); }
     static Plan Many(int n, int howmany, int stride, int dist, Complex* data, int sign)
     {
-        return fftwf_plan_many_dft(1, &n, howmany, data, nullptr, stride, dist, data, nullptr, stride, dist, sign,
-                                   FFTW_ESTIMATE);
+        return fftwf_plan_many_dft(1, &n, howmany, data, nullptr, stride, dist, data, nullptr, stride, dist,
+                                   sign, FFTW_ESTIMATE);
     }
     static void Destroy(Plan p) { fftwf_destroy_plan(p); }
     static void Execute(Plan p, std::complex<float>* data)
@@ -40,15 +42,16 @@ template <> struct Fftw<float> {
         fftwf_execute_dft(p, d, d);
     }
 };
-template <> struct Fftw<double> {
+template <>
+struct Fftw<double> {
     using Plan = fftw_plan;
     using Complex = fftw_complex;
     static void* Malloc(size_t bytes) { return fftw_malloc(bytes); }
     static void Free(void* p) { fftw_free(p); }
     static Plan Many(int n, int howmany, int stride, int dist, Complex* data, int sign)
     {
-        return fftw_plan_many_dft(1, &n, howmany, data, nullptr, stride, dist, data, nullptr, stride, dist, sign,
-                                  FFTW_ESTIMATE);
+        return fftw_plan_many_dft(1, &n, howmany, data, nullptr, stride, dist, data, nullptr, stride, dist,
+                                  sign, FFTW_ESTIMATE);
     }
     static void Destroy(Plan p) { fftw_destroy_plan(p); }
     static void Execute(Plan p, std::complex<double>* data)
@@ -71,8 +74,7 @@ template <class Key, class Plan, void (*Destroy)(Plan)>
 struct PlanCache {
     ~PlanCache()
     {
-        for (auto& [key, plan] : plans)
-            Destroy(plan);
+        for (auto& [key, plan] : plans) Destroy(plan);
     }
     std::map<Key, Plan> plans;
 };
@@ -82,8 +84,7 @@ struct AlignedBuffer {
     explicit AlignedBuffer(size_t count)
         : data(static_cast<T*>(Fftw<typename T::value_type>::Malloc(count * sizeof(T))))
     {
-        if (!data)
-            throw std::bad_alloc();
+        if (!data) throw std::bad_alloc();
     }
     ~AlignedBuffer() { Fftw<typename T::value_type>::Free(data); }
     AlignedBuffer(const AlignedBuffer&) = delete;
@@ -101,13 +102,11 @@ typename Fftw<R>::Plan CachedPlan(int n, int howmany, int sign)
     auto& plans = cache.plans;
     std::lock_guard lock(PlannerLock());
     const Key key{n, howmany, sign};
-    if (auto it = plans.find(key); it != plans.end())
-        return it->second;
+    if (auto it = plans.find(key); it != plans.end()) return it->second;
     AlignedBuffer<std::complex<R>> scratch(static_cast<size_t>(n) * static_cast<size_t>(howmany));
-    auto plan = Fftw<R>::Many(n, howmany, howmany, 1, reinterpret_cast<typename Fftw<R>::Complex*>(scratch.data),
-                              sign);
-    if (plan)
-        plans.emplace(key, plan);
+    auto plan = Fftw<R>::Many(n, howmany, howmany, 1,
+                              reinterpret_cast<typename Fftw<R>::Complex*>(scratch.data), sign);
+    if (plan) plans.emplace(key, plan);
     return plan;
 }
 
@@ -118,22 +117,21 @@ template <class R, class S>
 void LoadRow(const void* row, int count, std::complex<R>* out)
 {
     const S* in = static_cast<const S*>(row);
-    for (int x = 0; x < count; ++x)
-        out[x] = {static_cast<R>(re(in[x])), static_cast<R>(im(in[x]))};
+    for (int x = 0; x < count; ++x) out[x] = {static_cast<R>(re(in[x])), static_cast<R>(im(in[x]))};
 }
 
 // The row loader of a type code, picked once per transform; null for an invalid code.
 template <class R>
 RowLoader<R> LoaderFor(int type)
 {
-    if (!isValidType(type))
-        return nullptr;
+    if (!isValidType(type)) return nullptr;
     return visitSampleType(type, []<class S>(Tag<S>) -> RowLoader<R> { return LoadRow<R, S>; });
 }
 
 // Columns gathered per column-pass step: 16 complex floats (8 doubles) fill two cache
 // lines per row, so the gather and scatter touch whole lines.
-template <class R> constexpr int kColumnBlock = 128 / static_cast<int>(sizeof(std::complex<R>));
+template <class R>
+constexpr int kColumnBlock = 128 / static_cast<int>(sizeof(std::complex<R>));
 
 struct Work {
     std::atomic<long long> next{0};
@@ -150,41 +148,33 @@ void Parallel(long long count, int threads, CMeterInfoBase* meter, long long pro
     Work work;
     auto loop = [&](bool driver) {
         for (;;) {
-            if (work.stop.load(std::memory_order_relaxed))
-                return;
+            if (work.stop.load(std::memory_order_relaxed)) return;
             const long long i = work.next.fetch_add(1);
-            if (i >= count)
-                return;
+            if (i >= count) return;
             unit(i);
             const long long done = work.done.fetch_add(1) + 1;
-            if (driver && meter)
-                meter->SetPos(static_cast<double>(progressBase + done));
+            if (driver && meter) meter->SetPos(static_cast<double>(progressBase + done));
         }
     };
     std::vector<std::thread> helpers;
     const int extra = static_cast<int>(std::min<long long>(threads - 1, count - 1));
     try {
-        for (int t = 0; t < extra; ++t)
-            helpers.emplace_back(loop, false);
+        for (int t = 0; t < extra; ++t) helpers.emplace_back(loop, false);
         loop(true);
     } catch (...) {
         work.stop.store(true);
-        for (auto& h : helpers)
-            h.join();
+        for (auto& h : helpers) h.join();
         throw;
     }
-    for (auto& h : helpers)
-        h.join();
+    for (auto& h : helpers) h.join();
     // However the units fell between the threads, each pass reports its end.
-    if (meter)
-        meter->SetPos(static_cast<double>(progressBase + count));
+    if (meter) meter->SetPos(static_cast<double>(progressBase + count));
 }
 
 int ThreadsFor(long long points)
 {
     // Small images are not worth waking threads for.
-    if (points < (1LL << 16))
-        return 1;
+    if (points < (1LL << 16)) return 1;
     return static_cast<int>(std::clamp<unsigned>(std::thread::hardware_concurrency(), 1u, 8u));
 }
 
@@ -195,13 +185,15 @@ void StoreRow(const std::complex<R>* in, long long count, D* out)
         std::memcpy(out, in, static_cast<size_t>(count) * sizeof(D));
     } else {
         for (long long x = 0; x < count; ++x)
-            out[x] = D(static_cast<typename D::value_type>(in[x].real()), static_cast<typename D::value_type>(in[x].imag()));
+            out[x] = D(static_cast<typename D::value_type>(in[x].real()),
+                       static_cast<typename D::value_type>(in[x].imag()));
     }
 }
 
 // The transform in working precision R into destination samples D.
 template <class R, class D>
-int Transform2D(void** srcRows, void** dstRows, int w, int h, RowLoader<R> load, CMeterInfoBase* meter, int sign)
+int Transform2D(void** srcRows, void** dstRows, int w, int h, RowLoader<R> load, CMeterInfoBase* meter,
+                int sign)
 {
     const int ew = CFFTClass::CeilPowerOfTwo(w), eh = CFFTClass::CeilPowerOfTwo(h);
     const int wp = 1 << ew, hp = 1 << eh;
@@ -217,8 +209,7 @@ int Transform2D(void** srcRows, void** dstRows, int w, int h, RowLoader<R> load,
     }
     const R scale = sign == FFTW_BACKWARD ? R(1) / (static_cast<R>(wp) * static_cast<R>(hp)) : R(1);
 
-    if (meter)
-        meter->SetRange(0.0, static_cast<double>(hp + columnBlocks));
+    if (meter) meter->SetRange(0.0, static_cast<double>(hp + columnBlocks));
 
     // Rows: each source row padded to wp, transformed in a buffer of its own, stored.
     // Rows past the source are the transform of zeros.
@@ -308,14 +299,12 @@ int Transform2DChecked(void** srcRows, void** dstRows, int w, int h, int srcType
     try {
         if (dstType == 9) {
             auto load = LoaderFor<float>(srcType);
-            if (!load)
-                return SetLastError(ERROR_INVALID_PARAMETER), 0;
+            if (!load) return SetLastError(ERROR_INVALID_PARAMETER), 0;
             return Transform2D<float, std::complex<float>>(srcRows, dstRows, w, h, load, meter, sign);
         }
         if (dstType == 10) {
             auto load = LoaderFor<double>(srcType);
-            if (!load)
-                return SetLastError(ERROR_INVALID_PARAMETER), 0;
+            if (!load) return SetLastError(ERROR_INVALID_PARAMETER), 0;
             return Transform2D<double, std::complex<double>>(srcRows, dstRows, w, h, load, meter, sign);
         }
     } catch (const std::bad_alloc&) {
@@ -331,16 +320,14 @@ fftwf_plan SplitPlan(int e)
     static PlanCache<int, fftwf_plan, fftwf_destroy_plan> cache;
     auto& plans = cache.plans;
     std::lock_guard lock(PlannerLock());
-    if (auto it = plans.find(e); it != plans.end())
-        return it->second;
+    if (auto it = plans.find(e); it != plans.end()) return it->second;
     const int n = 1 << e;
     std::vector<float> re(static_cast<size_t>(n)), im(static_cast<size_t>(n));
     fftwf_iodim dim{n, 1, 1};
     // Callers pass any float arrays, so the plan may not rely on their alignment.
-    fftwf_plan plan = fftwf_plan_guru_split_dft(1, &dim, 0, nullptr, re.data(), im.data(), re.data(), im.data(),
-                                                FFTW_ESTIMATE | FFTW_UNALIGNED);
-    if (plan)
-        plans.emplace(e, plan);
+    fftwf_plan plan = fftwf_plan_guru_split_dft(1, &dim, 0, nullptr, re.data(), im.data(), re.data(),
+                                                im.data(), FFTW_ESTIMATE | FFTW_UNALIGNED);
+    if (plan) plans.emplace(e, plan);
     return plan;
 }
 
@@ -349,34 +336,31 @@ fftwf_plan SplitPlan(int e)
 int CFFTClass::CeilPowerOfTwo(long long n)
 {
     int e = 0;
-    while (e < 62 && (1LL << e) < n)
-        ++e;
+    while (e < 62 && (1LL << e) < n) ++e;
     return e;
 }
 
-int CFFTClass::FFT_2D(void** srcRows, void** dstRows, int w, int h, int srcType, CMeterInfoBase* meter, int dstType)
+int CFFTClass::FFT_2D(void** srcRows, void** dstRows, int w, int h, int srcType, CMeterInfoBase* meter,
+                      int dstType)
 {
     return Transform2DChecked(srcRows, dstRows, w, h, srcType, meter, dstType, FFTW_FORWARD);
 }
 
-int CFFTClass::IFFT_2D(void** srcRows, void** dstRows, int w, int h, int srcType, CMeterInfoBase* meter, int dstType)
+int CFFTClass::IFFT_2D(void** srcRows, void** dstRows, int w, int h, int srcType, CMeterInfoBase* meter,
+                       int dstType)
 {
     return Transform2DChecked(srcRows, dstRows, w, h, srcType, meter, dstType, FFTW_BACKWARD);
 }
 
 void CFFTClass::fft(float* re, float* im, int e)
 {
-    if (!re || !im || e < 0 || e > 30)
-        return;
-    if (fftwf_plan plan = SplitPlan(e))
-        fftwf_execute_split_dft(plan, re, im, re, im);
+    if (!re || !im || e < 0 || e > 30) return;
+    if (fftwf_plan plan = SplitPlan(e)) fftwf_execute_split_dft(plan, re, im, re, im);
 }
 
 void CFFTClass::ifft(float* re, float* im, int e)
 {
-    if (!re || !im || e < 0 || e > 30)
-        return;
+    if (!re || !im || e < 0 || e > 30) return;
     // The inverse is the forward transform with the parts exchanged.
-    if (fftwf_plan plan = SplitPlan(e))
-        fftwf_execute_split_dft(plan, im, re, im, re);
+    if (fftwf_plan plan = SplitPlan(e)) fftwf_execute_split_dft(plan, im, re, im, re);
 }

@@ -1,16 +1,14 @@
 #include "outside/basecore/job_error.h"
 
-#include <QMessageBox>
-
-#include "outside/basecore/ui_thread.h"
+#include "platform/window/modal.h"
+#include "platform/window/wnd.h"
 
 namespace basecore {
 
-void ShowJobError(CWnd*, const CString& text, const CString& caption)
+void ShowJobError(CWnd* owner, const CString& text, const CString& caption)
 {
-    CallOnUiThread([&] {
-        QMessageBox::critical(nullptr, QString::fromUtf8(caption.c_str()), QString::fromUtf8(text.c_str()));
-    });
+    // The platform carries a worker's box to the user-interface thread and waits there.
+    MessageBox(owner ? owner->GetSafeHwnd() : nullptr, text, caption, MB_ICONERROR);
 }
 
 }  // namespace basecore

@@ -2,9 +2,11 @@
 
 #include <cerrno>
 #include <cstring>
+#include <fcntl.h>
 #include <unistd.h>
 
 #include <algorithm>
+#include <unordered_set>
 
 #include "outside/basecore/data_type.h"
 #include "platform/last_error.h"
@@ -34,22 +36,33 @@ int Version(const FileView& f)
     return (v == 2 || v == 3) ? v : 0;
 }
 
+namespace {
+
+/// Offsets of the layer entries of a version 3 file in list order. A "next" that is invalid
+/// or returns to an entry already seen ends the list, so a damaged list never loops.
+std::vector<std::int64_t> LayerEntries(const FileView& f)
+{
+    std::vector<std::int64_t> entries;
+    std::int64_t entry = kHeaderBytes;
+    if (!ValidRange(f, entry, kLayerEntryBytes)) return entries;
+    std::unordered_set<std::int64_t> seen;
+    while (entries.size() < size_t(kMaxLinks) && seen.insert(entry).second) {
+        entries.push_back(entry);
+        const std::int64_t next = ReadI32(f.data + entry + 8);
+        if (!ValidRange(f, next, kLayerEntryBytes)) break;
+        entry = next;
+    }
+    return entries;
+}
+
+}  // namespace
+
 int CountLayers(const FileView& f)
 {
     const int v = Version(f);
     if (v == 0) return 0;
     if (v == 2) return 1;
-    // The entry at offset 12 always counts; "next" links are bounded so a cycle ends.
-    std::int64_t entry = kHeaderBytes;
-    if (!ValidRange(f, entry, kLayerEntryBytes)) return 0;
-    int count = 1;
-    while (count < kMaxLinks) {
-        const std::int64_t next = ReadI32(f.data + entry + 8);
-        if (!ValidRange(f, next, kLayerEntryBytes)) break;
-        entry = next;
-        ++count;
-    }
-    return count;
+    return static_cast<int>(LayerEntries(f).size());
 }
 
 std::int64_t FirstBlock(const FileView& f, int n)
@@ -57,14 +70,9 @@ std::int64_t FirstBlock(const FileView& f, int n)
     const int v = Version(f);
     if (v == 0 || n < 0) return -1;
     if (v == 2) return n == 0 && ValidRange(f, kHeaderBytes, kBlockHeaderBytes) ? kHeaderBytes : -1;
-    std::int64_t entry = kHeaderBytes;
-    if (!ValidRange(f, entry, kLayerEntryBytes) || n >= kMaxLinks) return -1;
-    for (int i = 0; i < n; ++i) {
-        const std::int64_t next = ReadI32(f.data + entry + 8);
-        if (!ValidRange(f, next, kLayerEntryBytes)) return -1;
-        entry = next;
-    }
-    const std::int64_t first = ReadI32(f.data + entry + 4);
+    const std::vector<std::int64_t> entries = LayerEntries(f);
+    if (n >= static_cast<int>(entries.size())) return -1;
+    const std::int64_t first = ReadI32(f.data + entries[static_cast<size_t>(n)] + 4);
     return ValidRange(f, first, kBlockHeaderBytes) ? first : -1;
 }
 
@@ -73,7 +81,9 @@ bool ListBlocks(const FileView& f, int n, std::vector<BlockRef>* blocks)
     blocks->clear();
     std::int64_t header = FirstBlock(f, n);
     if (header < 0) return false;
-    for (int links = 0; links < kMaxLinks; ++links) {
+    // A chain that returns to a block already listed ends there.
+    std::unordered_set<std::int64_t> seen;
+    for (int links = 0; links < kMaxLinks && seen.insert(header).second; ++links) {
         const BYTE* h = f.data + header;
         blocks->push_back({ReadI32(h), header, ReadI32(h + 4)});
         const std::int64_t next = ReadI32(h + 8);
@@ -277,6 +287,10 @@ DWORD WriteFile(int fd, const std::vector<LayerOut>& layers, std::vector<LayerPl
     Plan plan;
     if (!MakePlan(layers, &plan)) return ERROR_FILE_TOO_LARGE;
     if (ftruncate(fd, 0) != 0 || ftruncate(fd, static_cast<off_t>(plan.size)) != 0) return ErrorFromErrno(errno);
+    // Samples are written later through a mapping, where a full disk would be a crash
+    // (SIGBUS) instead of an error: the space is reserved now.
+    if (const int e = posix_fallocate(fd, 0, static_cast<off_t>(plan.size)); e != 0 && e != EOPNOTSUPP && e != EINVAL)
+        return ErrorFromErrno(e);
 
     // The small structures are gathered in one buffer per layer region and written at once.
     std::vector<BYTE> head(static_cast<size_t>(kHeaderBytes + kLayerEntryBytes * std::int64_t(layers.size())), 0);

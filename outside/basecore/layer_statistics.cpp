@@ -103,15 +103,6 @@ const T* RowOf(const SampleRows& src, int y)
 }
 
 template <class T>
-inline void ComplexParts(const T& s, double& r, double& i, double& a, double& p)
-{
-    r = double(re(s));
-    i = double(im(s));
-    a = std::sqrt(r * r + i * i);
-    p = std::atan2(i, r);
-}
-
-template <class T>
 constexpr bool kCountsValues = !IsComplex<T> && sizeof(T) <= 2 && std::is_integral_v<T>;
 template <class T>
 constexpr bool kCountsPairs = IsComplex<T> && sizeof(PartType<T>) == 1;
@@ -126,6 +117,23 @@ template <class T>
 inline double ValueOfIndex(unsigned i)
 {
     return double(static_cast<T>(static_cast<std::make_unsigned_t<T>>(i)));
+}
+
+/// An upper bound of |ApproxArg - atan2|, with margin (the polynomial is off by at most 2.1e-4 rad).
+constexpr double kApproxArgError = 1e-3;
+
+/// atan2(i, r) within kApproxArgError, cheaply; NaN where it cannot promise that (both
+/// parts zero), so that callers fall back to the exact angle.
+inline double ApproxArg(double r, double i)
+{
+    const double ar = std::abs(r), ai = std::abs(i);
+    const double big = std::max(ar, ai), small = std::min(ar, ai);
+    if (!(big > 0.0)) return std::numeric_limits<double>::quiet_NaN();
+    const double q = small / big, q2 = q * q;
+    double t = ((-0.0464964749 * q2 + 0.15931422) * q2 - 0.327622764) * q2 * q + q;
+    if (ai > ar) t = 1.5707963267948966 - t;
+    if (r < 0) t = 3.141592653589793 - t;
+    return i < 0 ? -t : t;   // -0.0 parts land on +pi or 0 here: never inside the range, so checked exactly
 }
 
 struct MinMaxAcc {
@@ -176,12 +184,22 @@ void MinMaxBand(const SampleRows& src, const SpanList& spans, const Band& band, 
             const Span& s = spans[k];
             const T* p = RowOf<T>(src, s.y);
             for (int x = s.x0; x < s.x1; ++x) {
-                double c[4];
-                ComplexParts(p[x], c[2], c[3], c[0], c[1]);
-                if (!(c[0] == c[0])) continue;
-                for (int j = 0; j < 4; ++j) {
-                    lo[j] = std::min(lo[j], c[j]);
-                    hi[j] = std::max(hi[j], c[j]);
+                const double r = double(re(p[x])), i = double(im(p[x]));
+                // Tested on the parts: a test of the amplitude would wait for the square root.
+                if (!(r == r && i == i)) continue;
+                const double a = std::sqrt(r * r + i * i);
+                lo[0] = std::min(lo[0], a);
+                hi[0] = std::max(hi[0], a);
+                lo[2] = std::min(lo[2], r);
+                hi[2] = std::max(hi[2], r);
+                lo[3] = std::min(lo[3], i);
+                hi[3] = std::max(hi[3], i);
+                // The exact phase is needed only where it may be a new extreme.
+                const double guess = ApproxArg(r, i);
+                if (!(guess > lo[1] + kApproxArgError && guess < hi[1] - kApproxArgError)) {
+                    const double phase = std::atan2(i, r);
+                    lo[1] = std::min(lo[1], phase);
+                    hi[1] = std::max(hi[1], phase);
                 }
                 ++count;
             }
@@ -230,9 +248,70 @@ void FromCounts(const std::vector<std::uint64_t>& counts, const std::function<do
     for (int b = 0; b < 256; ++b) out.hist[b] = static_cast<DWORD>(std::min<std::uint64_t>(hist[b], 0xFFFFFFFFu));
 }
 
+/// True when a run of samples holds a NaN (never for integer samples). Runs are rows, still
+/// in cache for the pass that follows.
+template <class T>
+bool HasNan(const T* p, int n)
+{
+    if constexpr (std::is_floating_point_v<T>) {
+        bool nan = false;
+        for (int i = 0; i < n; ++i) nan |= !(p[i] == p[i]);
+        return nan;
+    } else {
+        (void)p;
+        (void)n;
+        return false;
+    }
+}
+
+/// The bin of BinOf for t = (v - lo) x scale, written without branches: clamped to
+/// 0 .. last (NaN to 0), then truncated.
+inline int BinOfScaled(double t, double last)
+{
+    t = t > 0.0 ? t : 0.0;
+    t = t < last ? t : last;
+    return static_cast<int>(t);
+}
+
+/// Sums, squared sums and 256-bin counts of n real samples with no NaN among them; four
+/// lanes of accumulators and histograms keep the additions and counters independent.
+template <class T>
+void MomentsRun(const T* p, int n, double lo, double scale, double shift, double& sum, double& sum2, DWORD* h)
+{
+    double s0 = 0, s1 = 0, s2 = 0, s3 = 0, q0 = 0, q1 = 0, q2 = 0, q3 = 0;
+    int i = 0;
+    for (; i + 4 <= n; i += 4) {
+        const double v0 = double(p[i]), v1 = double(p[i + 1]), v2 = double(p[i + 2]), v3 = double(p[i + 3]);
+        const double d0 = v0 - shift, d1 = v1 - shift, d2 = v2 - shift, d3 = v3 - shift;
+        s0 += d0;
+        s1 += d1;
+        s2 += d2;
+        s3 += d3;
+        q0 += d0 * d0;
+        q1 += d1 * d1;
+        q2 += d2 * d2;
+        q3 += d3 * d3;
+        ++h[BinOfScaled((v0 - lo) * scale, 255.0)];
+        ++h[256 + BinOfScaled((v1 - lo) * scale, 255.0)];
+        ++h[512 + BinOfScaled((v2 - lo) * scale, 255.0)];
+        ++h[768 + BinOfScaled((v3 - lo) * scale, 255.0)];
+    }
+    for (; i < n; ++i) {
+        const double v = double(p[i]), d = v - shift;
+        s0 += d;
+        q0 += d * d;
+        ++h[BinOfScaled((v - lo) * scale, 255.0)];
+    }
+    sum += (s0 + s1) + (s2 + s3);
+    sum2 += (q0 + q1) + (q2 + q3);
+}
+
+/// Moments and histograms over `range`; for the small integer types that are counted, a
+/// non-null `derived` makes the one counting pass find the range itself (stored there).
 template <class T>
 std::array<ComponentStats, kComponents> MomentsOf(const SampleRows& src, const SpanList& spans,
-                                                  const MinMaxResult& range, const RowProgress& progress)
+                                                  MinMaxResult range, const RowProgress& progress,
+                                                  MinMaxResult* derived = nullptr)
 {
     std::array<ComponentStats, kComponents> out{};
     for (int j = 0; j < kComponents; ++j) {
@@ -246,12 +325,14 @@ std::array<ComponentStats, kComponents> MomentsOf(const SampleRows& src, const S
         // Small integer samples: count every possible value (or part pair) per thread;
         // everything else follows exactly from the counts.
         constexpr size_t kValues = kCountsValues<T> ? (size_t(1) << (8 * sizeof(T))) : 65536;
-        std::vector<std::vector<std::uint64_t>> counts(static_cast<size_t>(threads),
-                                                       std::vector<std::uint64_t>(kValues, 0));
+        // 32-bit counters keep a 16-bit type's table in cache; one thread never sees 2^32
+        // samples of a file below 2 GiB.
+        std::vector<std::vector<std::uint32_t>> counts(static_cast<size_t>(threads),
+                                                       std::vector<std::uint32_t>(kValues, 0));
         RunBands(
             bands, threads,
             [&](const Band& band, int t) {
-                std::uint64_t* c = counts[static_cast<size_t>(t)].data();
+                std::uint32_t* c = counts[static_cast<size_t>(t)].data();
                 for (size_t k = band.begin; k < band.end; ++k) {
                     const Span& s = spans[k];
                     const T* p = RowOf<T>(src, s.y);
@@ -265,6 +346,33 @@ std::array<ComponentStats, kComponents> MomentsOf(const SampleRows& src, const S
         std::vector<std::uint64_t> total(kValues, 0);
         for (const auto& c : counts)
             for (size_t i = 0; i < kValues; ++i) total[i] += c[i];
+        if (derived) {
+            MinMaxAcc acc;
+            for (unsigned i = 0; i < kValues; ++i) {
+                if (!total[i]) continue;
+                acc.count += total[i];
+                double c[4];
+                if constexpr (kCountsValues<T>) {
+                    c[0] = ValueOfIndex<T>(i);
+                } else {
+                    using P = PartType<T>;
+                    c[2] = ValueOfIndex<P>(i & 0xFF);
+                    c[3] = ValueOfIndex<P>(i >> 8);
+                    c[0] = std::sqrt(c[2] * c[2] + c[3] * c[3]);
+                    c[1] = std::atan2(c[3], c[2]);
+                }
+                for (int j = 0; j < (IsComplex<T> ? 4 : 1); ++j) {
+                    acc.min[j] = std::min(acc.min[j], c[j]);
+                    acc.max[j] = std::max(acc.max[j], c[j]);
+                }
+            }
+            Finish(range, acc, IsComplex<T>);
+            *derived = range;
+            for (int j = 0; j < kComponents; ++j) {
+                out[j].min = range.min[j];
+                out[j].max = range.max[j];
+            }
+        }
         if constexpr (kCountsValues<T>) {
             FromCounts(total, [](unsigned i) { return ValueOfIndex<T>(i); }, range.min[0], range.max[0], out[0]);
         } else {
@@ -287,7 +395,9 @@ std::array<ComponentStats, kComponents> MomentsOf(const SampleRows& src, const S
             std::uint64_t n = 0;
         };
         std::vector<Sums> bandSums(bands.size());
-        std::vector<std::vector<DWORD>> hist(static_cast<size_t>(threads), std::vector<DWORD>(256 * kComp, 0));
+        // Real layers count into four interleaved histograms (merged below), so runs of equal
+        // samples do not wait on one counter.
+        std::vector<std::vector<DWORD>> hist(static_cast<size_t>(threads), std::vector<DWORD>(256 * 4, 0));
         double shift[kComp], scale[kComp];
         for (int j = 0; j < kComp; ++j) {
             const double mid = 0.5 * (range.min[j] + range.max[j]);
@@ -303,6 +413,12 @@ std::array<ComponentStats, kComponents> MomentsOf(const SampleRows& src, const S
                     const Span& s = spans[k];
                     const T* p = RowOf<T>(src, s.y);
                     if constexpr (!IsComplex<T>) {
+                        if (!HasNan(p + s.x0, s.x1 - s.x0)) {
+                            MomentsRun<T>(p + s.x0, s.x1 - s.x0, range.min[0], scale[0], shift[0], acc.sum[0],
+                                          acc.sum2[0], h);
+                            acc.n += std::uint64_t(s.x1 - s.x0);
+                            continue;
+                        }
                         const double lo = range.min[0], sc = scale[0], sh = shift[0];
                         double sum = 0, sum2 = 0;
                         std::uint64_t n = 0;
@@ -321,13 +437,16 @@ std::array<ComponentStats, kComponents> MomentsOf(const SampleRows& src, const S
                     } else {
                         for (int x = s.x0; x < s.x1; ++x) {
                             double c[4];
-                            ComplexParts(p[x], c[2], c[3], c[0], c[1]);
-                            if (!(c[0] == c[0])) continue;
+                            c[2] = double(re(p[x]));
+                            c[3] = double(im(p[x]));
+                            if (!(c[2] == c[2] && c[3] == c[3])) continue;
+                            c[0] = std::sqrt(c[2] * c[2] + c[3] * c[3]);
+                            c[1] = std::atan2(c[3], c[2]);
                             for (int j = 0; j < 4; ++j) {
                                 const double d = c[j] - shift[j];
                                 acc.sum[j] += d;
                                 acc.sum2[j] += d * d;
-                                ++h[256 * j + BinOf(c[j], range.min[j], scale[j], 256)];
+                                ++h[256 * j + BinOfScaled((c[j] - range.min[j]) * scale[j], 255.0)];
                             }
                             ++acc.n;
                         }
@@ -351,7 +470,10 @@ std::array<ComponentStats, kComponents> MomentsOf(const SampleRows& src, const S
             }
             for (int b = 0; b < 256; ++b) {
                 std::uint64_t c = 0;
-                for (const auto& h : hist) c += h[static_cast<size_t>(256 * j + b)];
+                for (const auto& h : hist) {
+                    if constexpr (IsComplex<T>) c += h[static_cast<size_t>(256 * j + b)];
+                    else c += std::uint64_t(h[size_t(b)]) + h[size_t(256 + b)] + h[size_t(512 + b)] + h[size_t(768 + b)];
+                }
                 out[j].hist[b] = static_cast<DWORD>(std::min<std::uint64_t>(c, 0xFFFFFFFFu));
             }
         }
@@ -361,7 +483,7 @@ std::array<ComponentStats, kComponents> MomentsOf(const SampleRows& src, const S
 
 template <class T>
 std::uint64_t HistogramOf(const SampleRows& src, const SpanList& spans, const MinMaxResult& range, int bins,
-                          DWORD* counters)
+                          DWORD* counters, const RowProgress& progress)
 {
     constexpr int kComp = IsComplex<T> ? 4 : 1;
     const std::vector<Band> bands = MakeBands(spans);
@@ -390,7 +512,47 @@ std::uint64_t HistogramOf(const SampleRows& src, const SpanList& spans, const Mi
                 }
                 counted[static_cast<size_t>(t)] += n;
             },
-            {});
+            progress);
+    } else if constexpr (!IsComplex<T>) {
+        // Four interleaved 32-bit histograms per thread, each with one extra cell that
+        // takes the NaN samples, so the loop has no branch.
+        const size_t lane = static_cast<size_t>(bins) + 1;
+        std::vector<std::vector<std::uint32_t>> lanes(static_cast<size_t>(threads), std::vector<std::uint32_t>(4 * lane, 0));
+        const double lo = range.min[0], sc = scale[0], last = double(bins - 1);
+        RunBands(
+            bands, threads,
+            [&](const Band& band, int t) {
+                std::uint32_t* h = lanes[static_cast<size_t>(t)].data();
+                std::uint64_t n = 0;
+                auto bin = [&](const T& sample) {
+                    const double v = double(sample);
+                    const int b = BinOfScaled((v - lo) * sc, last);
+                    return v == v ? b : bins;
+                };
+                for (size_t k = band.begin; k < band.end; ++k) {
+                    const Span& s = spans[k];
+                    const T* p = RowOf<T>(src, s.y) + s.x0;
+                    const int count = s.x1 - s.x0;
+                    int x = 0;
+                    for (; x + 4 <= count; x += 4) {
+                        ++h[bin(p[x])];
+                        ++h[lane + size_t(bin(p[x + 1]))];
+                        ++h[2 * lane + size_t(bin(p[x + 2]))];
+                        ++h[3 * lane + size_t(bin(p[x + 3]))];
+                    }
+                    for (; x < count; ++x) ++h[bin(p[x])];
+                    n += std::uint64_t(count);
+                }
+                counted[static_cast<size_t>(t)] += n;
+            },
+            progress);
+        for (size_t t = 0; t < lanes.size(); ++t) {
+            std::uint64_t* h = hist[t].data();
+            for (int l = 0; l < 4; ++l) {
+                for (int b = 0; b < bins; ++b) h[b] += lanes[t][size_t(l) * lane + size_t(b)];
+                counted[t] -= lanes[t][size_t(l) * lane + size_t(bins)];
+            }
+        }
     } else {
         RunBands(
             bands, threads,
@@ -401,23 +563,28 @@ std::uint64_t HistogramOf(const SampleRows& src, const SpanList& spans, const Mi
                     const Span& s = spans[k];
                     const T* p = RowOf<T>(src, s.y);
                     for (int x = s.x0; x < s.x1; ++x) {
-                        if constexpr (!IsComplex<T>) {
-                            const double v = double(p[x]);
-                            if (!(v == v)) continue;
-                            ++h[BinOf(v, range.min[0], scale[0], bins)];
-                        } else {
-                            double c[4];
-                            ComplexParts(p[x], c[2], c[3], c[0], c[1]);
-                            if (!(c[0] == c[0])) continue;
-                            for (int j = 0; j < 4; ++j)
-                                ++h[static_cast<size_t>(bins) * j + BinOf(c[j], range.min[j], scale[j], bins)];
+                        {
+                            const double r = double(re(p[x])), i = double(im(p[x]));
+                            if (!(r == r && i == i)) continue;
+                            const double a = std::sqrt(r * r + i * i);
+                            const double last = double(bins - 1);
+                            ++h[BinOfScaled((a - range.min[0]) * scale[0], last)];
+                            ++h[static_cast<size_t>(bins) * 2 + BinOfScaled((r - range.min[2]) * scale[2], last)];
+                            ++h[static_cast<size_t>(bins) * 3 + BinOfScaled((i - range.min[3]) * scale[3], last)];
+                            // The exact phase only where the cheap one may lie in another bin.
+                            const double guess = ApproxArg(r, i);
+                            const int b0 = BinOfScaled((guess - kApproxArgError - range.min[1]) * scale[1], last);
+                            const int b1 = BinOfScaled((guess + kApproxArgError - range.min[1]) * scale[1], last);
+                            const bool sure = i != 0.0 && guess == guess && b0 == b1;
+                            const int b = sure ? b0 : BinOfScaled((std::atan2(i, r) - range.min[1]) * scale[1], last);
+                            ++h[static_cast<size_t>(bins) + size_t(b)];
                         }
                         ++n;
                     }
                 }
                 counted[static_cast<size_t>(t)] += n;
             },
-            {});
+            progress);
     }
     std::uint64_t total = 0;
     for (std::uint64_t n : counted) total += n;
@@ -429,7 +596,137 @@ std::uint64_t HistogramOf(const SampleRows& src, const SpanList& spans, const Mi
     return total;
 }
 
+/// One band's share of the one-pass statistics of real samples: extremes, and sums taken
+/// from the band's first sample so that they stay small.
+struct BandMoments {
+    double min = std::numeric_limits<double>::infinity();
+    double max = -std::numeric_limits<double>::infinity();
+    std::uint64_t n = 0;
+    double shift = 0, sum = 0, sum2 = 0;
+};
+
+template <class T>
+void MinMaxMomentsBand(const SampleRows& src, const SpanList& spans, const Band& band, BandMoments& out)
+{
+    bool shifted = false;
+    double lo = out.min, hi = out.max, lo1 = lo, hi1 = hi, shift = 0;
+    double s0 = 0, s1 = 0, q0 = 0, q1 = 0;
+    std::uint64_t n = 0;
+    for (size_t k = band.begin; k < band.end; ++k) {
+        const Span& s = spans[k];
+        const T* p = RowOf<T>(src, s.y);
+        int x = s.x0;
+        if (!shifted) {
+            for (; x < s.x1 && !(double(p[x]) == double(p[x])); ++x) {}
+            if (x == s.x1) continue;
+            shift = double(p[x]);
+            shifted = true;
+        }
+        for (; x + 2 <= s.x1; x += 2) {
+            const double v0 = double(p[x]), v1 = double(p[x + 1]);
+            if (v0 == v0 && v1 == v1) {
+                // One comparison per accumulator: min/max of the pair first would branch.
+                lo = std::min(lo, v0);
+                lo1 = std::min(lo1, v1);
+                hi = std::max(hi, v0);
+                hi1 = std::max(hi1, v1);
+                const double d0 = v0 - shift, d1 = v1 - shift;
+                s0 += d0;
+                s1 += d1;
+                q0 += d0 * d0;
+                q1 += d1 * d1;
+                n += 2;
+            } else {
+                for (const double v : {v0, v1}) {
+                    if (!(v == v)) continue;
+                    lo = std::min(lo, v);
+                    hi = std::max(hi, v);
+                    s0 += v - shift;
+                    q0 += (v - shift) * (v - shift);
+                    ++n;
+                }
+            }
+        }
+        for (; x < s.x1; ++x) {
+            const double v = double(p[x]);
+            if (!(v == v)) continue;
+            lo = std::min(lo, v);
+            hi = std::max(hi, v);
+            s0 += v - shift;
+            q0 += (v - shift) * (v - shift);
+            ++n;
+        }
+    }
+    out = {std::min(lo, lo1), std::max(hi, hi1), n, shift, s0 + s1, q0 + q1};
+}
+
 }  // namespace
+
+std::array<ComponentStats, kComponents> ComputeStatistics(const SampleRows& src, const SpanList& region,
+                                                          MinMaxResult* range, const RowProgress& progress)
+{
+    // 8- and 16-bit samples: one counting pass gives everything.
+    const bool counted = visitSampleType(src.type, []<class T>(Tag<T>) { return kCountsValues<T> || kCountsPairs<T>; });
+    if (counted) {
+        auto stats = visitSampleType(src.type, [&]<class T>(Tag<T>) {
+            return MomentsOf<T>(src, region, MinMaxResult{}, progress, range);
+        });
+        if (progress) {   // the second pass the other types make
+            int rows = 0;
+            for (const Band& b : MakeBands(region)) rows += b.rows;
+            if (rows > 0) progress(rows);
+        }
+        return stats;
+    }
+    const bool fused = visitSampleType(src.type, []<class T>(Tag<T>) { return !IsComplex<T>; });
+    if (!fused) {
+        *range = ComputeMinMax(src, region, progress);
+        return ComputeMoments(src, region, *range, progress);
+    }
+    const std::vector<Band> bands = MakeBands(region);
+    std::vector<BandMoments> parts(bands.size());
+    visitSampleType(src.type, [&]<class T>(Tag<T>) {
+        if constexpr (!IsComplex<T>) {
+            RunBands(
+                bands, ThreadCount(bands.size()),
+                [&](const Band& band, int) {
+                    MinMaxMomentsBand<T>(src, region, band, parts[static_cast<size_t>(&band - bands.data())]);
+                },
+                progress);
+        }
+    });
+    // Bands merge in their order (Chan's pairwise update), so the result is the same
+    // whatever the number of threads.
+    MinMaxAcc extremes;
+    double mean = 0, m2 = 0;
+    std::uint64_t n = 0;
+    for (const BandMoments& b : parts) {
+        if (!b.n) continue;
+        extremes.min[0] = std::min(extremes.min[0], b.min);
+        extremes.max[0] = std::max(extremes.max[0], b.max);
+        const double bn = double(b.n);
+        const double bMean = b.shift + b.sum / bn;
+        const double bM2 = std::max(0.0, b.sum2 - b.sum * b.sum / bn);
+        const double total = double(n) + bn;
+        const double delta = bMean - mean;
+        mean += delta * bn / total;
+        m2 += bM2 + delta * delta * double(n) * bn / total;
+        n += b.n;
+    }
+    extremes.count = n;
+    Finish(*range, extremes, false);
+    std::array<ComponentStats, kComponents> out{};
+    out[0].min = range->min[0];
+    out[0].max = range->max[0];
+    if (n) {
+        out[0].mean = mean;
+        out[0].stdDev = std::sqrt(m2 / double(n));
+    }
+    std::array<DWORD, 256> hist{};
+    ComputeHistogram(src, region, *range, 256, hist.data(), progress);
+    out[0].hist = hist;
+    return out;
+}
 
 double BinScale(double lo, double hi, int bins)
 {
@@ -511,8 +808,8 @@ std::array<ComponentStats, kComponents> ComputeMoments(const SampleRows& src, co
 }
 
 std::uint64_t ComputeHistogram(const SampleRows& src, const SpanList& region, const MinMaxResult& range,
-                               int bins, DWORD* counters)
+                               int bins, DWORD* counters, const RowProgress& progress)
 {
-    return visitSampleType(src.type,
-                           [&]<class T>(Tag<T>) { return HistogramOf<T>(src, region, range, bins, counters); });
+    return visitSampleType(
+        src.type, [&]<class T>(Tag<T>) { return HistogramOf<T>(src, region, range, bins, counters, progress); });
 }

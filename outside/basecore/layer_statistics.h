@@ -67,11 +67,18 @@ std::array<ComponentStats, kComponents> ComputeMoments(const SampleRows& src, co
                                                        const MinMaxResult& range,
                                                        const RowProgress& progress = {});
 
+/// Everything of ComputeMinMax and ComputeMoments in as few passes over the samples as the
+/// type allows (real 32- and 64-bit samples: minimum, maximum and moments in one pass, then
+/// the histogram; 8- and 16-bit samples: one counting pass); `range` receives the minima
+/// and maxima. Progress counts two steps per row whatever the passes.
+std::array<ComponentStats, kComponents> ComputeStatistics(const SampleRows& src, const SpanList& region,
+                                                          MinMaxResult* range, const RowProgress& progress = {});
+
 /// `bins` counters per component between min and max of `range`: one block for a real
 /// layer, four (amplitude, phase, real, imaginary) for a complex one. Returns the number
 /// of samples counted.
 std::uint64_t ComputeHistogram(const SampleRows& src, const SpanList& region, const MinMaxResult& range,
-                               int bins, DWORD* counters);
+                               int bins, DWORD* counters, const RowProgress& progress = {});
 
 /// The bin of v among `bins` equal bins of lo..hi (NaN and values below lo: 0; hi and above: bins - 1).
 inline int BinOf(double v, double lo, double scale, int bins)

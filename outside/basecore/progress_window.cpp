@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <cmath>
 
-#include <QCloseEvent>
 #include <QHeaderView>
 #include <QLabel>
 #include <QProgressBar>
@@ -15,6 +14,7 @@
 
 #include "outside/basecore/basecore_strings.h"
 #include "outside/basecore/cmeter_info.h"
+#include "platform/window/modal.h"
 
 namespace basecore {
 namespace {
@@ -25,117 +25,128 @@ constexpr int kRefreshMs = 50;
 UINT StateTextId(int state)
 {
     switch (state) {
-    case TASK_PROCESSING: return IDS_TASK_PROCESSING;
-    case TASK_COMPLETE: return IDS_TASK_COMPLETE;
-    case TASK_ERROR: return IDS_TASK_ERROR;
-    case TASK_SKIPPED: return IDS_TASK_SKIPPED;
-    case TASK_NOPROCESS: return IDS_TASK_NOPROCESS;
-    default: return IDS_TASK_WAITING;
+        case TASK_PROCESSING:
+            return IDS_TASK_PROCESSING;
+        case TASK_COMPLETE:
+            return IDS_TASK_COMPLETE;
+        case TASK_ERROR:
+            return IDS_TASK_ERROR;
+        case TASK_SKIPPED:
+            return IDS_TASK_SKIPPED;
+        case TASK_NOPROCESS:
+            return IDS_TASK_NOPROCESS;
+        default:
+            return IDS_TASK_WAITING;
     }
 }
 
-// Closing the window by its frame is the same request as Stop: the job ends at its
-// next progress call and the runner then closes the window.
-class ProgressWidget : public QWidget {
-public:
-    explicit ProgressWidget(CMeterInfo* meter) : m_meter(meter) {}
-
-protected:
-    void closeEvent(QCloseEvent* event) override
-    {
-        m_meter->RequestStop();
-        event->ignore();
-    }
-
-private:
-    CMeterInfo* m_meter;
-};
-
 }  // namespace
 
-struct CProgressWnd::Impl {
-    CMeterInfo* meter = nullptr;
-    std::unique_ptr<ProgressWidget> widget;
+struct CProgressWnd::Parts {
     QLabel* title = nullptr;
     QTreeWidget* tasks = nullptr;
     QLabel* text = nullptr;
     QProgressBar* bar = nullptr;
     QPushButton* stop = nullptr;
     QTimer* timer = nullptr;
-    unsigned shownRevision = ~0u;
 };
 
-CProgressWnd::CProgressWnd(const CString& title, CMeterInfo* meter) : m_impl(std::make_unique<Impl>())
+BEGIN_MESSAGE_MAP(CProgressWnd, CWnd)
+    ON_COMMAND(IDCANCEL, OnStop)
+    ON_WM_CLOSE()
+END_MESSAGE_MAP()
+
+CProgressWnd::CProgressWnd(CMeterInfo* meter) : m_meter(meter) {}
+
+CProgressWnd::~CProgressWnd()
 {
-    Impl& d = *m_impl;
-    d.meter = meter;
-    d.widget = std::make_unique<ProgressWidget>(meter);
-    d.widget->setObjectName(kProgressWindowName);
-    d.widget->setWindowTitle(QString::fromUtf8(title.c_str()));
-    auto* layout = new QVBoxLayout(d.widget.get());
-    d.title = new QLabel(QString::fromUtf8(title.c_str()));
-    d.title->setObjectName("title");
-    d.tasks = new QTreeWidget;
-    d.tasks->setObjectName("tasks");
-    d.tasks->setColumnCount(2);
-    d.tasks->setHeaderHidden(true);
-    d.tasks->setRootIsDecorated(false);
-    d.tasks->header()->setStretchLastSection(false);
-    d.tasks->header()->setSectionResizeMode(0, QHeaderView::Stretch);
-    d.tasks->header()->setSectionResizeMode(1, QHeaderView::ResizeToContents);
-    d.text = new QLabel;
-    d.text->setObjectName("text");
-    d.bar = new QProgressBar;
-    d.bar->setObjectName("progress");
-    d.bar->setRange(0, kBarSteps);
-    d.stop = new QPushButton(QString::fromUtf8(LoadText(IDS_PROGRESS_STOP).c_str()));
-    d.stop->setObjectName("stop");
-    layout->addWidget(d.title);
-    layout->addWidget(d.tasks);
-    layout->addWidget(d.text);
-    layout->addWidget(d.bar);
-    layout->addWidget(d.stop, 0, Qt::AlignRight);
-    QObject::connect(d.stop, &QPushButton::clicked, d.widget.get(), [this] {
-        m_impl->meter->RequestStop();
-        Refresh();
-    });
-    d.timer = new QTimer(d.widget.get());
-    QObject::connect(d.timer, &QTimer::timeout, d.widget.get(), [this] {
-        if (m_impl->meter->Revision() != m_impl->shownRevision)
-            Refresh();
-    });
-    d.timer->start(kRefreshMs);
-    d.widget->resize(360, 260);
-    Refresh();
-    d.widget->show();
+    if (m_hWnd) DestroyWindow();
+    delete m_parts;
 }
 
-CProgressWnd::~CProgressWnd() = default;
+BOOL CProgressWnd::Create(const CString& title)
+{
+    if (!CreateEx(0, nullptr, title, WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU, CW_USEDEFAULT, CW_USEDEFAULT,
+                  360, 260, nullptr, nullptr))
+        return FALSE;
+    m_parts->title->setText(QString::fromUtf8(title.c_str()));
+    Refresh();
+    ShowWindow(SW_SHOW);
+    return TRUE;
+}
 
-QWidget* CProgressWnd::Widget() const { return m_impl->widget.get(); }
+QWidget* CProgressWnd::CreateWidget(const CREATESTRUCT&, QWidget*)
+{
+    auto* widget = new QWidget(nullptr, Qt::Window);
+    widget->setObjectName(kProgressWindowName);
+    delete m_parts;
+    m_parts = new Parts;
+    Parts& p = *m_parts;
+    auto* layout = new QVBoxLayout(widget);
+    p.title = new QLabel;
+    p.title->setObjectName("title");
+    p.tasks = new QTreeWidget;
+    p.tasks->setObjectName("tasks");
+    p.tasks->setColumnCount(2);
+    p.tasks->setHeaderHidden(true);
+    p.tasks->setRootIsDecorated(false);
+    p.tasks->header()->setStretchLastSection(false);
+    p.tasks->header()->setSectionResizeMode(0, QHeaderView::Stretch);
+    p.tasks->header()->setSectionResizeMode(1, QHeaderView::ResizeToContents);
+    p.text = new QLabel;
+    p.text->setObjectName("text");
+    p.bar = new QProgressBar;
+    p.bar->setObjectName("progress");
+    p.bar->setRange(0, kBarSteps);
+    p.stop = new QPushButton(QString::fromUtf8(LoadText(IDS_PROGRESS_STOP).c_str()));
+    p.stop->setObjectName("stop");
+    layout->addWidget(p.title);
+    layout->addWidget(p.tasks);
+    layout->addWidget(p.text);
+    layout->addWidget(p.bar);
+    layout->addWidget(p.stop, 0, Qt::AlignRight);
+    // The button sends the command a click sends, so that the window handles Stop in one place.
+    QObject::connect(p.stop, &QPushButton::clicked, widget, [this] { SendMessage(WM_COMMAND, IDCANCEL, 0); });
+    p.timer = new QTimer(widget);
+    QObject::connect(p.timer, &QTimer::timeout, widget, [this] {
+        if (m_meter->Revision() != m_shownRevision) Refresh();
+    });
+    p.timer->start(kRefreshMs);
+    return widget;
+}
 
-CWnd* CProgressWnd::Wnd() const { return nullptr; }
+void CProgressWnd::OnStop()
+{
+    m_meter->RequestStop();
+    Refresh();
+}
+
+// Closing the window by its frame is the same request as Stop; the runner closes it when
+// the job has ended.
+void CProgressWnd::OnClose()
+{
+    OnStop();
+}
 
 void CProgressWnd::Refresh()
 {
-    Impl& d = *m_impl;
-    d.shownRevision = d.meter->Revision();
-    const MeterSnapshot s = d.meter->Snapshot();
-    d.text->setText(QString::fromUtf8(s.text.c_str()));
+    if (!m_parts || !m_hWnd) return;
+    Parts& p = *m_parts;
+    m_shownRevision = m_meter->Revision();
+    const MeterSnapshot s = m_meter->Snapshot();
+    p.text->setText(QString::fromUtf8(s.text.c_str()));
     const double span = s.high - s.low;
     double fraction = span != 0.0 ? (s.pos - s.low) / span : 0.0;
-    if (!std::isfinite(fraction))
-        fraction = 0.0;
-    d.bar->setValue(static_cast<int>(std::clamp(fraction, 0.0, 1.0) * kBarSteps));
-    d.stop->setEnabled(!s.stopRequested);
+    if (!std::isfinite(fraction)) fraction = 0.0;
+    p.bar->setValue(static_cast<int>(std::clamp(fraction, 0.0, 1.0) * kBarSteps));
+    p.stop->setEnabled(!s.stopRequested);
 
     const int count = static_cast<int>(s.tasks.size());
-    while (d.tasks->topLevelItemCount() > count)
-        delete d.tasks->takeTopLevelItem(d.tasks->topLevelItemCount() - 1);
-    while (d.tasks->topLevelItemCount() < count)
-        d.tasks->addTopLevelItem(new QTreeWidgetItem);
+    while (p.tasks->topLevelItemCount() > count)
+        delete p.tasks->takeTopLevelItem(p.tasks->topLevelItemCount() - 1);
+    while (p.tasks->topLevelItemCount() < count) p.tasks->addTopLevelItem(new QTreeWidgetItem);
     for (int i = 0; i < count; ++i) {
-        QTreeWidgetItem* item = d.tasks->topLevelItem(i);
+        QTreeWidgetItem* item = p.tasks->topLevelItem(i);
         const MeterTask& task = s.tasks[static_cast<size_t>(i)];
         item->setText(0, QString::fromUtf8(task.text.c_str()));
         item->setText(1, QString::fromUtf8(LoadText(StateTextId(task.state)).c_str()));

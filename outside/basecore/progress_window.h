@@ -2,39 +2,43 @@
 
 // The progress window of a job with a meter: the job's title, its task list with each
 // task's state, the current text, a progress bar and a Stop button. It lives on the
-// user-interface thread and reads the meter on a short timer, so the worker never
-// waits for drawing.
-
-#include <memory>
+// user-interface thread and reads the meter on a short timer, so the worker never waits
+// for drawing. Stop (the button, WM_COMMAND IDCANCEL, or closing the window) makes the
+// job's next progress call raise the cancel error; the runner destroys the window when
+// the job has ended.
 
 #include "platform/cstring.h"
+#include "platform/window/wnd.h"
 
 class CMeterInfo;
-class CWnd;
-class QWidget;
+class QTimer;
 
 namespace basecore {
 
-class CProgressWnd {
-public:
-    /// Creates and shows the window for `meter` (user-interface thread only).
-    CProgressWnd(const CString& title, CMeterInfo* meter);
-    ~CProgressWnd();
-    CProgressWnd(const CProgressWnd&) = delete;
-    CProgressWnd& operator=(const CProgressWnd&) = delete;
+/// The object name of every progress window's widget.
+inline constexpr const char* kProgressWindowName = "TarvenixProgressWindow";
 
+class CProgressWnd : public CWnd {
+public:
+    explicit CProgressWnd(CMeterInfo* meter);
+    ~CProgressWnd() override;
+
+    /// Creates and shows the window titled `title` (user-interface thread).
+    BOOL Create(const CString& title);
     /// Draws the meter's present state at once.
     void Refresh();
-    QWidget* Widget() const;
-    /// The window as owner of the job's message boxes.
-    CWnd* Wnd() const;
+
+protected:
+    QWidget* CreateWidget(const CREATESTRUCT& cs, QWidget* parentWidget) override;
+    void OnStop();
+    void OnClose();
+    DECLARE_MESSAGE_MAP()
 
 private:
-    struct Impl;
-    std::unique_ptr<Impl> m_impl;
+    struct Parts;
+    CMeterInfo* m_meter;
+    Parts* m_parts = nullptr;  // widgets, owned by the window's widget
+    unsigned m_shownRevision = ~0u;
 };
-
-/// The object name of every progress window's top-level widget.
-inline constexpr const char* kProgressWindowName = "TarvenixProgressWindow";
 
 }  // namespace basecore

@@ -10,21 +10,23 @@ namespace {
 CString StandardText(int code)
 {
     switch (code) {
-    case RDP_ERROR_CANCEL: return basecore::LoadText(basecore::IDS_RDP_CANCEL);
-    case RDP_ERROR_PROCESS: return basecore::LoadText(basecore::IDS_RDP_PROCESS_ERROR);
-    case RDP_ERROR_FFT: return basecore::LoadText(basecore::IDS_RDP_FFT_FAILED);
-    default: {
-        CString text;
-        text.Format(basecore::LoadText(basecore::IDS_RDP_UNKNOWN_ERROR).c_str(), code);
-        return text;
-    }
+        case RDP_ERROR_CANCEL:
+            return basecore::LoadText(basecore::IDS_RDP_CANCEL);
+        case RDP_ERROR_PROCESS:
+            return basecore::LoadText(basecore::IDS_RDP_PROCESS_ERROR);
+        case RDP_ERROR_FFT:
+            return basecore::LoadText(basecore::IDS_RDP_FFT_FAILED);
+        default: {
+            CString text;
+            text.Format(basecore::LoadText(basecore::IDS_RDP_UNKNOWN_ERROR).c_str(), code);
+            return text;
+        }
     }
 }
 
 }  // namespace
 
-CRDPExcept::CRDPExcept(int code, const char* message)
-    : m_nCode(code)
+CRDPExcept::CRDPExcept(int code, const char* message) : m_nCode(code)
 {
     // Whoever catches a cancel recognises it by its text as well as by its code.
     if (code == RDP_ERROR_CANCEL || !message || !*message)
@@ -35,10 +37,8 @@ CRDPExcept::CRDPExcept(int code, const char* message)
 
 BOOL CRDPExcept::GetErrorMessage(LPTSTR buffer, UINT size, UINT* helpId) const
 {
-    if (helpId)
-        *helpId = 0;
-    if (!buffer || size == 0)
-        return FALSE;
+    if (helpId) *helpId = 0;
+    if (!buffer || size == 0) return FALSE;
     const size_t n = std::min<size_t>(size - 1, static_cast<size_t>(m_strMessage.GetLength()));
     std::memcpy(buffer, m_strMessage.c_str(), n);
     buffer[n] = '\0';

@@ -1,6 +1,7 @@
 #include "outside/basecore/rdp_layer.h"
 
 #include <cerrno>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <fcntl.h>
@@ -50,14 +51,33 @@ std::nullptr_t Fail(DWORD code, const std::string& path, const std::string& what
 
 void Succeed() { t_layerError.clear(); }
 
-/// A new empty file beside `target` ("/dir/.name.XXXXXX"), open for writing; -1 on failure.
+/// The process's file creation mask, read without changing it (umask() would, for a moment,
+/// for every thread).
+mode_t CurrentUmask()
+{
+    std::FILE* f = std::fopen("/proc/self/status", "r");
+    unsigned mask = 022;
+    if (f) {
+        char line[128];
+        while (std::fgets(line, sizeof line, f))
+            if (std::sscanf(line, "Umask: %o", &mask) == 1) break;
+        std::fclose(f);
+    }
+    return static_cast<mode_t>(mask);
+}
+
+/// A new empty file beside `target` ("/dir/.name.XXXXXX"), open for writing, with the
+/// permissions the target has, or those of a new file; -1 on failure.
 int MakeTempBeside(const std::string& target, std::string* tempPath)
 {
     std::string pattern = Folder(target) + "/." + BaseName(target) + ".XXXXXX";
     std::vector<char> buf(pattern.begin(), pattern.end());
     buf.push_back('\0');
     const int fd = mkostemp(buf.data(), O_CLOEXEC);
-    if (fd >= 0) *tempPath = buf.data();
+    if (fd < 0) return fd;
+    *tempPath = buf.data();
+    struct stat st {};
+    fchmod(fd, ::stat(target.c_str(), &st) == 0 ? (st.st_mode & 07777) : (0666 & ~CurrentUmask()));
     return fd;
 }
 
@@ -641,10 +661,15 @@ BOOL CRDPLayer::ReadData(const CRDPLayer* source, CPoint srcOrigin, CPoint dstOr
     if (w <= 0 || h <= 0) return TRUE;
     if (source->Type() == m_type) {
         const int es = elementBytes(m_type);
-        for (std::int64_t y = 0; y < h; ++y)
+        // Within one layer a copy downwards runs from the bottom row up, so no row is
+        // overwritten before it is read.
+        const bool upwards = source == this && dy > sy;
+        for (std::int64_t k = 0; k < h; ++k) {
+            const std::int64_t y = upwards ? h - 1 - k : k;
             std::memmove(static_cast<BYTE*>(m_rows[static_cast<size_t>(dy + y)]) + dx * es,
                          static_cast<const BYTE*>(source->m_rows[static_cast<size_t>(sy + y)]) + sx * es,
                          static_cast<size_t>(w * es));
+        }
         return TRUE;
     }
     // Different types go through doubles; a complex source gives a real target its real part.
@@ -675,7 +700,39 @@ BOOL CRDPLayer::StatisticCountRect(const RECT* rect)
         m_pMeter->SetRange(0, 2.0 * rows);
         m_pMeter->SetStep(1.0);
     }
-    return MaxMinCount(rect) && StatsCalc(rect);
+    const SpanList spans = SpansOfRect(r, m_width, m_height);
+    const SampleRows src{m_rows.data(), m_width, m_height, m_type};
+    MinMaxResult range;
+    const auto stats = ComputeStatistics(src, spans, &range, [this](int done) { Progress(done); });
+    StoreExtremes(range);
+    StoreMoments(stats);
+    return TRUE;
+}
+
+void CRDPLayer::StoreExtremes(const MinMaxResult& mm)
+{
+    *m_pStatsReady = 0;
+    *m_pMin = mm.min[0];
+    *m_pMax = mm.max[0];
+    if (IsComplex()) {
+        for (int c = kPhase; c <= kImaginary; ++c) {
+            std::memcpy(m_impl->stats[c] + kStatMin, &mm.min[c], 8);
+            std::memcpy(m_impl->stats[c] + kStatMax, &mm.max[c], 8);
+        }
+    }
+}
+
+void CRDPLayer::StoreMoments(const std::array<ComponentStats, kComponents>& stats)
+{
+    const std::int32_t one = 1;
+    for (int c = 0; c < (IsComplex() ? kComponents : 1); ++c) {
+        BYTE* block = m_impl->stats[c];
+        std::memcpy(block + kStatMean, &stats[c].mean, 8);
+        std::memcpy(block + kStatStdDev, &stats[c].stdDev, 8);
+        std::memcpy(block + kStatHist, stats[c].hist.data(), 1024);
+        if (c > 0) std::memcpy(block + kStatReady, &one, 4);
+    }
+    *m_pStatsReady = 1;
 }
 
 BOOL CRDPLayer::MaxMinCount(const RECT* rect)
@@ -683,20 +740,8 @@ BOOL CRDPLayer::MaxMinCount(const RECT* rect)
     if (!IsOpen()) return Fail(ERROR_INVALID_HANDLE, "", "no layer is open") != nullptr;
     const SpanList spans = SpansOfRect(InclusiveToExclusive(rect, m_width, m_height), m_width, m_height);
     const SampleRows src{m_rows.data(), m_width, m_height, m_type};
-    const MinMaxResult mm = ComputeMinMax(src, spans, [this](int rows) { Progress(rows); });
     // Stored only once complete, so a cancel leaves the statistics as they were.
-    *m_pStatsReady = 0;
-    *m_pMin = mm.min[0];
-    *m_pMax = mm.max[0];
-    if (IsComplex()) {
-        auto put = [&](BYTE* block, int c) {
-            std::memcpy(block + kStatMin, &mm.min[c], 8);
-            std::memcpy(block + kStatMax, &mm.max[c], 8);
-        };
-        put(m_impl->stats[1], kPhase);
-        put(m_impl->stats[2], kReal);
-        put(m_impl->stats[3], kImaginary);
-    }
+    StoreExtremes(ComputeMinMax(src, spans, [this](int rows) { Progress(rows); }));
     return TRUE;
 }
 
@@ -707,22 +752,10 @@ BOOL CRDPLayer::StatsCalc(const RECT* rect)
     const SampleRows src{m_rows.data(), m_width, m_height, m_type};
     MinMaxResult range;
     for (int c = 0; c < kComponents; ++c) {
-        BYTE* block = m_impl->stats[c == 0 ? 0 : c];
-        std::memcpy(&range.min[c], block + kStatMin, 8);
-        std::memcpy(&range.max[c], block + kStatMax, 8);
+        std::memcpy(&range.min[c], m_impl->stats[c] + kStatMin, 8);
+        std::memcpy(&range.max[c], m_impl->stats[c] + kStatMax, 8);
     }
-    const auto stats = ComputeMoments(src, spans, range, [this](int rows) { Progress(rows); });
-    for (int c = 0; c < (IsComplex() ? kComponents : 1); ++c) {
-        BYTE* block = m_impl->stats[c];
-        std::memcpy(block + kStatMean, &stats[c].mean, 8);
-        std::memcpy(block + kStatStdDev, &stats[c].stdDev, 8);
-        std::memcpy(block + kStatHist, stats[c].hist.data(), 1024);
-    }
-    *m_pStatsReady = 1;
-    if (IsComplex()) {
-        const std::int32_t one = 1;
-        for (int c = 1; c < kComponents; ++c) std::memcpy(m_impl->stats[c] + kStatReady, &one, 4);
-    }
+    StoreMoments(ComputeMoments(src, spans, range, [this](int rows) { Progress(rows); }));
     return TRUE;
 }
 

@@ -196,6 +196,8 @@ private:
     void BindRows(BYTE* samples);
     void Reset();
     void Progress(int rows);
+    void StoreExtremes(const MinMaxResult& extremes);
+    void StoreMoments(const std::array<ComponentStats, kComponents>& stats);
 
     // The order of these fields is the one the suite's inline members rely on.
     CMeterInfoBase* m_pMeter = nullptr;

@@ -51,11 +51,16 @@ BOOL GetTag(const char* path, int id, int size, void* buffer)
     if (!buffer || size < 0) return Fail(ERROR_INVALID_PARAMETER);
     if (!MapExisting(path, &map)) return FALSE;
     const FileView view = ViewOf(map);
-    if (Version(view) == 0) return Fail(ERROR_BAD_FORMAT);
-    const std::int64_t at = FindPayload(view, 0, id, size);
-    if (at < 0) return Fail(ERROR_NOT_FOUND);
-    std::memcpy(buffer, view.data + at, static_cast<size_t>(size));
-    return TRUE;
+    std::vector<BlockRef> blocks;
+    if (!ListBlocks(view, 0, &blocks)) return Fail(ERROR_BAD_FORMAT);
+    for (const BlockRef& b : blocks) {
+        if (b.key != id) continue;
+        // Only what the tag itself holds is copied, never the bytes behind it.
+        if (PayloadSize(view, 0, b) < size) return Fail(ERROR_INVALID_DATA);
+        std::memcpy(buffer, view.data + b.payload, static_cast<size_t>(size));
+        return TRUE;
+    }
+    return Fail(ERROR_NOT_FOUND);
 }
 
 int GetSizeTag(const char* path, int id)
@@ -222,4 +227,42 @@ BOOL CopyTag(CRDPLayer* target, const CRDPLayer* source, int id)
 BOOL CopyTag(CRDPLayer* target, const CRDPLayer* source, TagFilter filter)
 {
     return CopyOpenTags(target, source, [filter](int id) { return !filter || filter(id); }, false);
+}
+
+BOOL IsSoundPaletteTag(const BYTE* payload, std::int64_t size)
+{
+    if (!payload || size < 48) return FALSE;
+    const std::int64_t flag = ReadI32(payload + 8);
+    const std::int64_t count = ReadI32(payload + 12);
+    return flag == 1 && count >= 2 && 48 + 20 * count <= size;
+}
+
+BOOL GetPaletteTag(const char* path, int id, std::vector<BYTE>* payload)
+{
+    CMemoryMap map;
+    if (!payload) return Fail(ERROR_INVALID_PARAMETER);
+    if (!MapExisting(path, &map)) return FALSE;
+    const FileView view = ViewOf(map);
+    std::vector<BlockRef> blocks;
+    if (!ListBlocks(view, 0, &blocks)) return Fail(ERROR_BAD_FORMAT);
+    for (const BlockRef& b : blocks) {
+        if (b.key != id) continue;
+        const std::int64_t size = PayloadSize(view, 0, b);
+        if (size < 0 || !IsSoundPaletteTag(view.data + b.payload, size)) return Fail(ERROR_FILE_CORRUPT);
+        const std::int64_t used = 48 + 20 * std::int64_t(ReadI32(view.data + b.payload + 12));
+        payload->assign(view.data + b.payload, view.data + b.payload + used);
+        return TRUE;
+    }
+    return Fail(ERROR_NOT_FOUND);
+}
+
+BOOL GetPaletteTag(const CRDPLayer& layer, int id, std::vector<BYTE>* payload)
+{
+    if (!payload) return Fail(ERROR_INVALID_PARAMETER);
+    const BYTE* p = static_cast<const BYTE*>(layer.GetTag(id));
+    const int size = layer.GetSizeTag(id);
+    if (!p) return Fail(ERROR_NOT_FOUND);
+    if (!IsSoundPaletteTag(p, size)) return Fail(ERROR_FILE_CORRUPT);
+    payload->assign(p, p + 48 + 20 * std::int64_t(ReadI32(p + 12)));
+    return TRUE;
 }

@@ -38,6 +38,15 @@ BOOL CopyTag(CRDPLayer* target, const CRDPLayer* source);
 BOOL CopyTag(CRDPLayer* target, const CRDPLayer* source, int id);
 BOOL CopyTag(CRDPLayer* target, const CRDPLayer* source, TagFilter filter);
 
+/// Reads a colour-map tag (501 to 504) of layer 0 whole: a 48-byte head whose word at +8
+/// is 1 and at +12 the entry count N (at least 2), then N entries of 20 bytes, all inside
+/// the tag. Nonzero when the tag exists and is sound; a damaged tag is refused.
+BOOL GetPaletteTag(const char* path, int id, std::vector<BYTE>* payload);
+/// The same for an open layer.
+BOOL GetPaletteTag(const CRDPLayer& layer, int id, std::vector<BYTE>* payload);
+/// Checks the head of a colour-map tag of `size` bytes; nonzero when its entries fit.
+BOOL IsSoundPaletteTag(const BYTE* payload, std::int64_t size);
+
 /// True for the keys that belong to a layer itself and are never copied between layers.
 constexpr bool IsLayerOwnKey(int id) { return id >= 0 && id <= 4; }
 

@@ -28,31 +28,30 @@ void CThreadList::AddTail(CThread* thread)
     ++m_count;
 }
 
-CThread* CThreadList::GetHead() const { return m_head ? m_head->thread : nullptr; }
+CThread* CThreadList::GetHead() const
+{
+    return m_head ? m_head->thread : nullptr;
+}
 
 CThread* CThreadList::GetAt(int index) const
 {
-    if (index < 0)
-        return nullptr;
+    if (index < 0) return nullptr;
     for (Node* n = m_head; n; n = n->next)
-        if (index-- == 0)
-            return n->thread;
+        if (index-- == 0) return n->thread;
     return nullptr;
 }
 
 bool CThreadList::Find(const CThread* thread) const
 {
     for (Node* n = m_head; n; n = n->next)
-        if (n->thread == thread)
-            return true;
+        if (n->thread == thread) return true;
     return false;
 }
 
 bool CThreadList::Remove(const CThread* thread)
 {
     for (Node* n = m_head; n; n = n->next) {
-        if (n->thread != thread)
-            continue;
+        if (n->thread != thread) continue;
         (n->prev ? n->prev->next : m_head) = n->next;
         (n->next ? n->next->prev : m_tail) = n->prev;
         n->next = m_free;
@@ -65,6 +64,5 @@ bool CThreadList::Remove(const CThread* thread)
 
 void CThreadList::RemoveAll()
 {
-    while (m_head)
-        Remove(m_head->thread);
+    while (m_head) Remove(m_head->thread);
 }

@@ -1,14 +1,10 @@
 #include "outside/basecore/thread_runner.h"
 
+#include <algorithm>
 #include <exception>
 #include <memory>
 #include <new>
-
-#include <pthread.h>
-#include <sched.h>
-#include <sys/resource.h>
-#include <sys/syscall.h>
-#include <unistd.h>
+#include <system_error>
 
 #include "outside/basecore/cmeter_info.h"
 #include "outside/basecore/job_error.h"
@@ -31,21 +27,6 @@ CThreadList& Running()
 {
     static CThreadList list;
     return list;
-}
-
-// Lower priorities only: raising one needs privileges the suite does not ask for.
-void ApplyPriority(int priority)
-{
-    if (priority >= 0)
-        return;
-    if (priority <= THREAD_PRIORITY_IDLE_LEVEL) {
-        sched_param param{};
-        param.sched_priority = 0;
-        if (::pthread_setschedparam(::pthread_self(), SCHED_IDLE, &param) == 0)
-            return;
-    }
-    const int nice = priority <= -2 ? 10 : 5;
-    ::setpriority(PRIO_PROCESS, static_cast<id_t>(::syscall(SYS_gettid)), nice);
 }
 
 // What escaped a worker: its code and text. Anything else than the error exception
@@ -71,10 +52,14 @@ int CatchEscaped(CString& text)
 }  // namespace
 
 struct ThreadLauncher {
-    static CThread* Make(const char* title, int priority) { return new CThread(title ? title : "", priority); }
+    static CThread* Make(const char* title, int priority)
+    {
+        return new CThread(title ? title : "", priority);
+    }
     static void SetWork(CThread* t, std::function<void()> fn) { t->m_work = std::move(fn); }
     static void SetFinished(CThread* t, std::function<void()> fn) { t->m_finished = std::move(fn); }
-    static void Start(CThread* t) { t->Start(); }
+    /// Starts the thread; when the system refuses one, ends it as a failed job and returns null.
+    static CThread* Start(CThread* t) { return t->Start() ? t : nullptr; }
 };
 
 CThread::CThread(CString title, int priority) : m_title(std::move(title)), m_priority(priority) {}
@@ -83,38 +68,43 @@ CThread::~CThread() = default;
 
 void CThread::SuspendThread()
 {
-    std::lock_guard lock(m_gateLock);
-    ++m_suspendCount;
+    m_gate.Pause();
 }
 
 void CThread::ResumeThread()
 {
-    {
-        std::lock_guard lock(m_gateLock);
-        if (m_suspendCount > 0)
-            --m_suspendCount;
-    }
-    m_gateWake.notify_all();
+    if (m_gate.IsPaused()) m_gate.Resume();
 }
 
 void CThread::PauseGate()
 {
-    CThread* self = t_current;
-    if (!self)
-        return;
-    std::unique_lock lock(self->m_gateLock);
-    self->m_gateWake.wait(lock, [self] { return self->m_suspendCount == 0; });
+    if (CThread* self = t_current) self->m_gate.Checkpoint();
 }
 
-CThread* CThread::GetCurrent() { return t_current; }
+CThread* CThread::GetCurrent()
+{
+    return t_current;
+}
 
-void CThread::Start()
+bool CThread::Start()
 {
     {
         std::lock_guard lock(RunningLock());
         Running().AddTail(this);
     }
-    m_thread = std::thread([this] { Body(); });
+    try {
+        m_thread = std::thread([this] { Body(); });
+        return true;
+    } catch (const std::system_error&) {
+        // No thread to be had: the job never runs, so its end is handled here.
+        if (m_finished) m_finished();
+        {
+            std::lock_guard lock(RunningLock());
+            Running().Remove(this);
+        }
+        delete this;
+        return false;
+    }
 }
 
 // The worker's whole life. Its last act is to hand the thread to the user-interface
@@ -123,9 +113,10 @@ void CThread::Start()
 void CThread::Body()
 {
     t_current = this;
-    ApplyPriority(m_priority);
-    if (m_work)
-        m_work();
+    if (m_priority != THREAD_PRIORITY_NORMAL)
+        SetThreadPriority(GetCurrentThread(),
+                          std::clamp(m_priority, THREAD_PRIORITY_IDLE, THREAD_PRIORITY_TIME_CRITICAL));
+    if (m_work) m_work();
     t_current = nullptr;
     basecore::PostToUiThread([this] {
         if (m_thread.joinable()) {
@@ -134,8 +125,7 @@ void CThread::Body()
             else
                 m_thread.join();
         }
-        if (m_finished)
-            m_finished();
+        if (m_finished) m_finished();
         {
             std::lock_guard lock(RunningLock());
             Running().Remove(this);
@@ -149,8 +139,7 @@ namespace {
 void ReportEscaped(CWnd* owner, const CString& caption)
 {
     CString text;
-    if (CatchEscaped(text) != RDP_ERROR_CANCEL)
-        basecore::ShowJobError(owner, text, caption);
+    if (CatchEscaped(text) != RDP_ERROR_CANCEL) basecore::ShowJobError(owner, text, caption);
 }
 
 // The shared part of the jobs with Basecore's own meter and window.
@@ -158,8 +147,7 @@ CThread* StartMeterJob(const char* title, MeterJobProc worker, void* arg, Finish
                        FinishDisposer dispose)
 {
     if (!worker) {
-        if (finishArg && dispose)
-            dispose(finishArg);
+        if (finishArg && dispose) dispose(finishArg);
         return nullptr;
     }
     CThread* thread = ThreadLauncher::Make(title, 0);
@@ -175,8 +163,11 @@ CThread* StartMeterJob(const char* title, MeterJobProc worker, void* arg, Finish
     // The window exists before the worker starts, so its message boxes have their owner.
     if (basecore::HasWindows()) {
         basecore::CallOnUiThread([&job, caption = thread->GetTitle()] {
-            job->window = std::make_unique<basecore::CProgressWnd>(caption, &job->meter);
-            job->meter.SetWindow(job->window->Wnd());
+            auto window = std::make_unique<basecore::CProgressWnd>(&job->meter);
+            if (window->Create(caption)) {
+                job->window = std::move(window);
+                job->meter.SetWindow(job->window.get());
+            }
         });
     }
 
@@ -205,16 +196,14 @@ CThread* StartMeterJob(const char* title, MeterJobProc worker, void* arg, Finish
             dispose(finishArg);
         }
     });
-    ThreadLauncher::Start(thread);
-    return thread;
+    return ThreadLauncher::Start(thread);
 }
 
 }  // namespace
 
 CThread* Run(const char* title, JobProc worker, void* arg)
 {
-    if (!worker)
-        return nullptr;
+    if (!worker) return nullptr;
     CThread* thread = ThreadLauncher::Make(title, 0);
     ThreadLauncher::SetWork(thread, [worker, arg, caption = thread->GetTitle()] {
         try {
@@ -223,8 +212,7 @@ CThread* Run(const char* title, JobProc worker, void* arg)
             ReportEscaped(nullptr, caption);
         }
     });
-    ThreadLauncher::Start(thread);
-    return thread;
+    return ThreadLauncher::Start(thread);
 }
 
 CThread* Run(const char* title, MeterJobProc worker, void* arg)
@@ -240,8 +228,7 @@ CThread* Run(const char* title, MeterJobProc worker, void* arg, FinishProc finis
 
 CThread* Run(const char* title, BaseMeterJobProc worker, CMeterInfoBase* meter, void* arg)
 {
-    if (!worker)
-        return nullptr;
+    if (!worker) return nullptr;
     CThread* thread = ThreadLauncher::Make(title, 0);
     if (meter) {
         meter->SetCaption(thread->GetTitle());
@@ -256,17 +243,16 @@ CThread* Run(const char* title, BaseMeterJobProc worker, CMeterInfoBase* meter, 
             escaped = true;
             ReportEscaped(nullptr, caption);
         }
-        if (meter)
-            meter->JobFinished(escaped ? 0 : 1);
+        if (meter) meter->JobFinished(escaped ? 0 : 1);
     });
-    ThreadLauncher::Start(thread);
-    return thread;
+    CThread* started = ThreadLauncher::Start(thread);
+    if (!started && meter) meter->JobFinished(0);  // the meter must not keep a thread that never ran
+    return started;
 }
 
 CThread* RunEx(ThreadProc proc, void* arg, int priority)
 {
-    if (!proc)
-        return nullptr;
+    if (!proc) return nullptr;
     CThread* thread = ThreadLauncher::Make("", priority);
     // A preview reports its own failures to its dialog; whatever escapes it is dropped.
     ThreadLauncher::SetWork(thread, [proc, arg] {
@@ -277,8 +263,7 @@ CThread* RunEx(ThreadProc proc, void* arg, int priority)
             CatchEscaped(ignored);
         }
     });
-    ThreadLauncher::Start(thread);
-    return thread;
+    return ThreadLauncher::Start(thread);
 }
 
 int GetRunningThreadCount()

@@ -12,7 +12,6 @@
 // it was passed as (typed form below) or handed to the given disposer.
 
 #include <atomic>
-#include <condition_variable>
 #include <cstddef>
 #include <functional>
 #include <mutex>
@@ -20,14 +19,13 @@
 #include <type_traits>
 
 #include "outside/basecore/thread_list.h"
+#include "platform/kernel/pause_gate.h"
+#include "platform/kernel/threads.h"
 #include "platform/cstring.h"
 #include "platform/types.h"
 
 class CMeterInfoBase;
 class CMeterInfo;
-
-/// Thread priorities as the runner takes them; previews pass THREAD_PRIORITY_IDLE (-15).
-constexpr int THREAD_PRIORITY_IDLE_LEVEL = -15;
 
 /// A thread started by the runner. It frees itself on the user-interface thread after
 /// its work has ended; callers keep no pointer to it beyond a meter's job.
@@ -52,18 +50,20 @@ public:
 private:
     friend struct ThreadLauncher;
     CThread(CString title, int priority);
-    void Start();
+    bool Start();
     void Body();
 
     CString m_title;
     int m_priority;
     std::thread m_thread;
-    std::mutex m_gateLock;
-    std::condition_variable m_gateWake;
-    int m_suspendCount = 0;
+    platform::PauseGate m_gate;
     std::function<void()> m_work;      // on the worker thread
     std::function<void()> m_finished;  // on the user-interface thread, after the worker
 };
+
+// Every form returns the started thread, or null when no worker was given or the system
+// gave no thread (a job that never ran counts as failed: its completion parameter is
+// disposed of; its own record stays with the caller).
 
 using JobProc = void (*)(void* arg);
 using MeterJobProc = void (*)(void* arg, CMeterInfo* meter);
@@ -98,7 +98,7 @@ inline CThread* Run(const char* title, MeterJobProc worker, void* arg, FinishPro
 /// the job starts and reports the job's end (JobFinished) on the job's thread.
 CThread* Run(const char* title, BaseMeterJobProc worker, CMeterInfoBase* meter, void* arg);
 
-/// Starts proc(arg) on a bare thread at `priority` (-15 idle ... 0 normal).
+/// Starts proc(arg) on a bare thread at `priority` (THREAD_PRIORITY_IDLE, -15, for previews).
 CThread* RunEx(ThreadProc proc, void* arg, int priority);
 
 /// How many threads of the runner have not ended yet (a thread ends after its

@@ -33,8 +33,7 @@ void Drain()
         std::function<void()> fn;
         {
             std::lock_guard lock(q.lock);
-            if (q.items.empty())
-                return;
+            if (q.items.empty()) return;
             fn = std::move(q.items.front());
             q.items.pop_front();
         }
@@ -44,7 +43,10 @@ void Drain()
 
 }  // namespace
 
-bool HasWindows() { return qobject_cast<QApplication*>(QCoreApplication::instance()) != nullptr; }
+bool HasWindows()
+{
+    return qobject_cast<QApplication*>(QCoreApplication::instance()) != nullptr;
+}
 
 bool IsUiThread()
 {

@@ -86,10 +86,8 @@ TEST(CThreadList, KeepsOrderAcrossBlocksAndReusesNodes)
 {
     CThreadList list;
     std::vector<CThread*> fake;
-    for (std::uintptr_t i = 1; i <= 25; ++i)
-        fake.push_back(reinterpret_cast<CThread*>(i * 16));
-    for (auto* t : fake)
-        list.AddTail(t);
+    for (std::uintptr_t i = 1; i <= 25; ++i) fake.push_back(reinterpret_cast<CThread*>(i * 16));
+    for (auto* t : fake) list.AddTail(t);
     EXPECT_EQ(list.GetCount(), 25);
     EXPECT_TRUE(list.Remove(fake[0]));
     EXPECT_TRUE(list.Remove(fake[12]));

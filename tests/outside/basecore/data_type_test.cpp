@@ -44,3 +44,12 @@ TEST(DataTypeTable, NewFileListOffersThirteenTextsWithTheirBlanks)
               "[complex float 32 bit  ][complex float 64 bit  ]");
     for (int code : {12, 14, 16}) EXPECT_EQ(typeInfo(code).newFileText, nullptr);
 }
+
+#include "outside/basecore/rect_t.h"
+
+TEST(RectT, WidthAndHeightOfDoubleRectangles)
+{
+    const CRectT<double> r(1.5, -2.0, 4.0, 3.5);
+    EXPECT_EQ(r.Width(), 2.5);
+    EXPECT_EQ(r.Height(), 5.5);
+}

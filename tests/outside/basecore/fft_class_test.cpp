@@ -18,8 +18,7 @@ template <class T>
 struct Image {
     Image(int w, int h) : width(w), height(h), data(static_cast<size_t>(w) * h), rows(static_cast<size_t>(h))
     {
-        for (int y = 0; y < h; ++y)
-            rows[static_cast<size_t>(y)] = &data[static_cast<size_t>(y) * w];
+        for (int y = 0; y < h; ++y) rows[static_cast<size_t>(y)] = &data[static_cast<size_t>(y) * w];
     }
     T& at(int x, int y) { return data[static_cast<size_t>(y) * width + x]; }
     void** Rows() { return reinterpret_cast<void**>(rows.data()); }
@@ -28,7 +27,10 @@ struct Image {
     std::vector<T*> rows;
 };
 
-int Padded(int n) { return 1 << CFFTClass::CeilPowerOfTwo(n); }
+int Padded(int n)
+{
+    return 1 << CFFTClass::CeilPowerOfTwo(n);
+}
 
 // A meter that records positions and can raise the cancel error at a given call.
 class CountingMeter : public CMeterInfoBase {
@@ -37,8 +39,7 @@ public:
     void SetText(const char*) override {}
     void SetPos(double) override
     {
-        if (++calls == stopAt)
-            AfxThrowRDPExcept(RDP_ERROR_CANCEL);
+        if (++calls == stopAt) AfxThrowRDPExcept(RDP_ERROR_CANCEL);
     }
     void SetRange(double, double high) override { rangeHigh = high; }
     void SetRangeWords(WORD, WORD) override {}
@@ -76,10 +77,9 @@ const Size kSizes[] = {{1, 1}, {1, 17}, {8, 8}, {64, 32}, {37, 29}, {100, 60}, {
 
 TEST(CFFTClass, CeilPowerOfTwoIsTheLeastSufficientExponent)
 {
-    const std::pair<long long, int> cases[] = {{0, 0}, {1, 0}, {2, 1}, {3, 2}, {100, 7}, {128, 7}, {129, 8},
-                                               {8192, 13}, {(1LL << 31) + 1, 32}};
-    for (auto [n, e] : cases)
-        EXPECT_EQ(CFFTClass::CeilPowerOfTwo(n), e) << n;
+    const std::pair<long long, int> cases[] = {
+        {0, 0}, {1, 0}, {2, 1}, {3, 2}, {100, 7}, {128, 7}, {129, 8}, {8192, 13}, {(1LL << 31) + 1, 32}};
+    for (auto [n, e] : cases) EXPECT_EQ(CFFTClass::CeilPowerOfTwo(n), e) << n;
 }
 
 TEST(CFFTClass, RealFloatImageComesBackThroughComplexFloat)
@@ -96,7 +96,9 @@ TEST(CFFTClass, RealFloatImageComesBackThroughComplexFloat)
         }
         Image<std::complex<float>> spectrum(Padded(w), Padded(h)), back(Padded(w), Padded(h));
         ASSERT_NE(CFFTClass::FFT_2D(src.Rows(), spectrum.Rows(), w, h, 7, nullptr, 9), 0);
-        ASSERT_NE(CFFTClass::IFFT_2D(spectrum.Rows(), back.Rows(), spectrum.width, spectrum.height, 9, nullptr, 9), 0);
+        ASSERT_NE(
+            CFFTClass::IFFT_2D(spectrum.Rows(), back.Rows(), spectrum.width, spectrum.height, 9, nullptr, 9),
+            0);
         EXPECT_LT(RelativeRoundTripError(back, w, h, original), 1e-5);
         // The padding comes back as zeros.
         for (int y = 0; y < back.height; ++y)
@@ -119,12 +121,16 @@ TEST(CFFTClass, ComplexImagesComeBackInBothPrecisions)
         }
         Image<std::complex<double>> spectrum(Padded(w), Padded(h)), back(Padded(w), Padded(h));
         ASSERT_NE(CFFTClass::FFT_2D(src.Rows(), spectrum.Rows(), w, h, 10, nullptr, 10), 0);
-        ASSERT_NE(CFFTClass::IFFT_2D(spectrum.Rows(), back.Rows(), spectrum.width, spectrum.height, 10, nullptr, 10), 0);
+        ASSERT_NE(CFFTClass::IFFT_2D(spectrum.Rows(), back.Rows(), spectrum.width, spectrum.height, 10,
+                                     nullptr, 10),
+                  0);
         EXPECT_LT(RelativeRoundTripError(back, w, h, original), 1e-12);
 
         Image<std::complex<float>> spectrumF(Padded(w), Padded(h)), backF(Padded(w), Padded(h));
         ASSERT_NE(CFFTClass::FFT_2D(src.Rows(), spectrumF.Rows(), w, h, 10, nullptr, 9), 0);
-        ASSERT_NE(CFFTClass::IFFT_2D(spectrumF.Rows(), backF.Rows(), spectrumF.width, spectrumF.height, 9, nullptr, 9), 0);
+        ASSERT_NE(CFFTClass::IFFT_2D(spectrumF.Rows(), backF.Rows(), spectrumF.width, spectrumF.height, 9,
+                                     nullptr, 9),
+                  0);
         EXPECT_LT(RelativeRoundTripError(backF, w, h, original), 1e-5);
     }
 }
@@ -145,6 +151,9 @@ TEST(CFFTClass, SingleFrequencyGivesOnePeak)
             const double expected = (x == kx && y == ky) ? double(w) * h : 0.0;
             ASSERT_NEAR(std::abs(spectrum.at(x, y)), expected, 1e-2) << x << "," << y;
         }
+    // In place over the source's own rows, the same spectrum.
+    ASSERT_NE(CFFTClass::FFT_2D(src.Rows(), src.Rows(), w, h, 9, nullptr, 9), 0);
+    EXPECT_EQ(src.data, spectrum.data);
 }
 
 TEST(CFFTClass, EverySourceTypeIsReadWithItsOwnLayout)
@@ -154,15 +163,18 @@ TEST(CFFTClass, EverySourceTypeIsReadWithItsOwnLayout)
     auto check = [&]<class T>(int type, T value, std::complex<double> expected) {
         SCOPED_TRACE(type);
         Image<T> src(w, h);
-        for (auto& v : src.data)
-            v = value;
+        for (auto& v : src.data) v = value;
         Image<std::complex<double>> spectrum(8, 8);
         ASSERT_NE(CFFTClass::FFT_2D(src.Rows(), spectrum.Rows(), w, h, type, nullptr, 10), 0);
         EXPECT_NEAR(spectrum.at(0, 0).real(), expected.real() * w * h, 1e-9);
         EXPECT_NEAR(spectrum.at(0, 0).imag(), expected.imag() * w * h, 1e-9);
     };
-    struct CS16 { std::int16_t re, im; };
-    struct CU8 { std::uint8_t re, im; };
+    struct CS16 {
+        std::int16_t re, im;
+    };
+    struct CU8 {
+        std::uint8_t re, im;
+    };
     check(1, std::uint8_t{200}, {200, 0});
     check(2, std::int8_t{-3}, {-3, 0});
     check(4, std::int16_t{-1234}, {-1234, 0});
@@ -177,7 +189,8 @@ TEST(CFFTClass, RefusesWhatItCannotWrite)
 {
     Image<float> src(4, 4);
     Image<std::complex<float>> dst(4, 4);
-    EXPECT_EQ(CFFTClass::FFT_2D(src.Rows(), dst.Rows(), 4, 4, 7, nullptr, 7), 0);   // not a complex destination
+    EXPECT_EQ(CFFTClass::FFT_2D(src.Rows(), dst.Rows(), 4, 4, 7, nullptr, 7),
+              0);  // not a complex destination
     EXPECT_EQ(CFFTClass::FFT_2D(src.Rows(), dst.Rows(), 4, 4, 17, nullptr, 9), 0);  // no such type
     EXPECT_EQ(CFFTClass::FFT_2D(src.Rows(), dst.Rows(), 0, 4, 7, nullptr, 9), 0);
     EXPECT_EQ(CFFTClass::FFT_2D(nullptr, dst.Rows(), 4, 4, 7, nullptr, 9), 0);
@@ -211,15 +224,15 @@ TEST(CFFTClass, OneDimensionalPairMatchesTheDefinitionAndScalesByN)
     std::mt19937 rng(3);
     std::uniform_real_distribution<float> value(-1.0f, 1.0f);
     std::vector<float> re(n), im(n);
-    for (int i = 0; i < n; ++i)
-        re[i] = value(rng), im[i] = value(rng);
+    for (int i = 0; i < n; ++i) re[i] = value(rng), im[i] = value(rng);
     const auto re0 = re, im0 = im;
 
     CFFTClass::fft(re.data(), im.data(), e);
     for (int k = 0; k < n; ++k) {
         std::complex<double> sum;
         for (int j = 0; j < n; ++j)
-            sum += std::complex<double>(re0[j], im0[j]) * std::polar(1.0, -2.0 * std::numbers::pi * j * k / n);
+            sum +=
+                std::complex<double>(re0[j], im0[j]) * std::polar(1.0, -2.0 * std::numbers::pi * j * k / n);
         EXPECT_NEAR(re[k], sum.real(), 1e-4);
         EXPECT_NEAR(im[k], sum.imag(), 1e-4);
     }

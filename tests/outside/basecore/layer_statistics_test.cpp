@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cmath>
 #include <limits>
+#include <numbers>
 #include <random>
 
 #include "layer_test_support.h"
@@ -124,10 +125,18 @@ TEST(LayerStatistics, EveryTypeMatchesAPlainComputationOverTheLayerAndARectangle
         ASSERT_NE(layer.CreateTempLayer(w, h, code), nullptr);
         for (int y = 0; y < h; ++y) ASSERT_TRUE(layer.SetLineFromDouble(y, rows[size_t(y)].data(), w));
 
-        for (const bool whole : {true, false}) {
-            SCOPED_TRACE(whole ? "whole layer" : "rectangle");
+        for (const int pass : {0, 1, 2}) {
+            // One call, on the whole layer and on a rectangle; and the viewer's two calls.
+            const bool whole = pass != 1;
+            SCOPED_TRACE(pass == 0 ? "whole layer" : pass == 1 ? "rectangle" : "MaxMinCount and StatsCalc");
             const RECT inclusive{17, 5, 250, 190};   // right column and bottom row included
-            ASSERT_TRUE(layer.StatisticCountRect(whole ? nullptr : &inclusive));
+            if (pass == 2) {
+                ASSERT_TRUE(layer.MaxMinCount(nullptr));
+                EXPECT_FALSE(layer.StatsReady());
+                ASSERT_TRUE(layer.StatsCalc(nullptr));
+            } else {
+                ASSERT_TRUE(layer.StatisticCountRect(whole ? nullptr : &inclusive));
+            }
             EXPECT_TRUE(layer.StatsReady());
             const SpanList spans = SpansOfRect(whole ? RECT{0, 0, w, h} : RECT{17, 5, 251, 191}, w, h);
             const Reference ref = Compute(rows, spans, complex);
@@ -216,6 +225,25 @@ TEST(LayerStatistics, ConstantNanAndEmptyInputsGiveFiniteResults)
     EXPECT_EQ(layer.Mean(), 0.0);
 }
 
+TEST(LayerStatistics, PhaseExtremesFollowSignedZerosExactly)
+{
+    CRDPLayer layer;
+    ASSERT_NE(layer.CreateTempLayer(4, 1, 9), nullptr);
+    const double row[8] = {-1.0, 0.0, -1.0, -0.0, 0.0, 0.0, 2.0, 1e-30};
+    ASSERT_TRUE(layer.SetLineFromDouble(0, row, 4));
+    ASSERT_TRUE(layer.StatisticCountRect(nullptr));
+    const void* phase = layer.GetTag(TAG_PHASE_STATISTICS);
+    EXPECT_EQ(At(phase, 8), -std::numbers::pi) << "(-1, -0)";
+    EXPECT_EQ(At(phase, 16), std::numbers::pi) << "(-1, +0)";
+    EXPECT_EQ(layer.Min(), 0.0);
+    EXPECT_EQ(layer.Max(), 2.0);
+    std::vector<DWORD> counters(4 * 256);
+    ASSERT_EQ(layer.CalcHist(nullptr, 256, counters.data(), 4 * 256 * 4), 4);
+    EXPECT_EQ(counters[256 + 0], 1u) << "-pi";
+    EXPECT_EQ(counters[256 + 255], 1u) << "+pi";
+    EXPECT_EQ(counters[256 + 128], 2u) << "0 and almost 0";
+}
+
 TEST(LayerStatistics, ProgressStepsOncePerRowAndACancelKeepsTheOldStatistics)
 {
     RecordingMeter meter;
@@ -225,6 +253,13 @@ TEST(LayerStatistics, ProgressStepsOncePerRowAndACancelKeepsTheOldStatistics)
     ASSERT_TRUE(layer.StatisticCountRect(nullptr));
     EXPECT_EQ(meter.High(), 600.0);
     EXPECT_EQ(meter.Steps(), 600);
+    for (int code : {3, 9}) {   // counted in one pass; complex in two
+        RecordingMeter other;
+        CRDPLayer more(&other);
+        ASSERT_NE(more.CreateTempLayer(2000, 300, code), nullptr);
+        ASSERT_TRUE(more.StatisticCountRect(nullptr));
+        EXPECT_EQ(other.Steps(), 600) << code;
+    }
 
     layer.SetValue(0, 0, 50.0);
     RecordingMeter stopping;

@@ -384,9 +384,14 @@ TEST(RdpLayerData, ReadDataCopiesClippedRectanglesAcrossTypes)
     ASSERT_TRUE(dst.ReadData(&src, CPoint(0, 0), CPoint(2, 2), CSize(5, 5)));
     EXPECT_EQ(dst.GetValue(2, 2), 0.0);
     EXPECT_EQ(dst.GetValue(1, 1), 22.0) << "outside the target's part untouched";
+    // Within one layer, shifted down and right over itself.
+    ASSERT_TRUE(src.ReadData(&src, CPoint(0, 0), CPoint(1, 1), CSize(3, 3)));
+    EXPECT_EQ(src.GetValue(1, 1), 0.0);
+    EXPECT_EQ(src.GetValue(3, 3), 22.0);
+    EXPECT_EQ(src.GetValue(2, 3), 21.0);
     ASSERT_NE(cplx.CreateTempLayer(2, 2, 14), nullptr);
     ASSERT_TRUE(cplx.ReadData(&src, CPoint(2, 2), CPoint(0, 0), CSize(2, 2)));
-    EXPECT_EQ(cplx.GetValue(1, 1, kReal), 33.0);
+    EXPECT_EQ(cplx.GetValue(1, 1, kReal), 22.0);
     EXPECT_EQ(cplx.GetValue(1, 1, kImaginary), 0.0);
 }
 

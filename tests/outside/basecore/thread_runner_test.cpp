@@ -19,10 +19,14 @@
 #include "outside/basecore/rdp_except.h"
 #include "outside/basecore/rdp_layer.h"
 #include "outside/basecore/thread_runner.h"
+#include "platform/window/modal.h"
+#include "platform/window/wnd.h"
+#include "tests/support/modal_responder.h"
 #include "tests/support/test_environment.h"
 
 namespace {
 
+using tarvenix::test::Responder;
 using tarvenix::test::TempDir;
 
 // Serves the user-interface thread until `done` holds; fails after a generous bound so
@@ -32,8 +36,7 @@ bool PumpUntil(Cond done)
 {
     const auto limit = std::chrono::steady_clock::now() + std::chrono::seconds(60);
     while (!done()) {
-        if (std::chrono::steady_clock::now() > limit)
-            return false;
+        if (std::chrono::steady_clock::now() > limit) return false;
         QApplication::processEvents(QEventLoop::AllEvents, 5);
     }
     return true;
@@ -43,12 +46,14 @@ std::vector<QWidget*> ProgressWindows()
 {
     std::vector<QWidget*> found;
     for (QWidget* w : QApplication::topLevelWidgets())
-        if (w->objectName() == basecore::kProgressWindowName)
-            found.push_back(w);
+        if (w->objectName() == basecore::kProgressWindowName) found.push_back(w);
     return found;
 }
 
-bool AllEnded() { return GetRunningThreadCount() == 0; }
+bool AllEnded()
+{
+    return GetRunningThreadCount() == 0;
+}
 
 // The completion parameter of the tests: counts live records, so a leak or a double
 // free shows (ASan sees the rest).
@@ -77,11 +82,10 @@ void OnFinish(void* p)
 struct WriteJobRecord {
     std::string output;
     int rows = 50;
-    int failAt = -1;                        // raise code 10 at this row
-    std::atomic<bool>* holdAt = nullptr;    // wait at row 1 while this is false
-    std::atomic<bool>* reached = nullptr;   // set when the hold is reached
-    std::atomic<int>* messages = nullptr;   // counts the failures it would show
-    std::atomic<bool>* holdInError = nullptr;  // where the message box would wait for the user
+    int failAt = -1;                       // raise code 10 at this row
+    std::atomic<bool>* holdAt = nullptr;   // wait at row 1 while this is false
+    std::atomic<bool>* reached = nullptr;  // set when the hold is reached
+    std::atomic<HWND>* window = nullptr;   // receives the owner of the job's messages
 };
 
 void WriteJob(void* arg, CMeterInfo* meter)
@@ -103,28 +107,24 @@ void WriteJob(void* arg, CMeterInfo* meter)
         meter->SetText("Row by row");
         std::vector<double> row(16);
         for (int y = 0; y < job->rows; ++y) {
-            if (y == job->failAt)
-                AfxThrowRDPExcept(RDP_ERROR_PROCESS, "Input file is damaged");
+            if (y == job->failAt) AfxThrowRDPExcept(RDP_ERROR_PROCESS, "Input file is damaged");
             if (y == 1 && job->holdAt) {
+                if (job->window) job->window->store(meter->GetCWND()->GetSafeHwnd());
                 job->reached->store(true);
-                while (!job->holdAt->load())
-                    std::this_thread::sleep_for(std::chrono::milliseconds(1));
+                while (!job->holdAt->load()) std::this_thread::sleep_for(std::chrono::milliseconds(1));
             }
             std::fill(row.begin(), row.end(), double(y));
             out.SetLineFromDouble(y, row.data(), 16);
             meter->StepIt();
         }
-        if (!out.CloseLayer())
-            AfxThrowRDPExcept(RDP_ERROR_PROCESS, "Error closing output file");
+        if (!out.CloseLayer()) AfxThrowRDPExcept(RDP_ERROR_PROCESS, "Error closing output file");
         meter->SetCompleteState(-1);
     } catch (CRDPExcept* e) {
         meter->SetErrorState(-1);
         CString text;
-        if (GetError(e, text) != RDP_ERROR_CANCEL && job->messages) {
-            ++*job->messages;
-            while (job->holdInError && !job->holdInError->load())
-                std::this_thread::sleep_for(std::chrono::milliseconds(1));
-        }
+        const HWND owner = meter->GetCWND() ? meter->GetCWND()->GetSafeHwnd() : nullptr;
+        if (job->window) job->window->store(owner);
+        if (GetError(e, text) != RDP_ERROR_CANCEL) MessageBox(owner, text, "Filtration: Error", MB_ICONERROR);
         meter->DeleteOnClose();
         out.DestroyLayer();
         e->Delete();
@@ -151,7 +151,8 @@ TEST_F(ThreadRunner, FinishedJobShowsItsWindowAndCompletesOnTheUserInterfaceThre
     auto* record = new WriteJobRecord{dir.File("out.rdp")};
     record->holdAt = &release;
     record->reached = &reached;
-    ASSERT_NE(::Run("Filtration: in.rdp", WriteJob, record, OnFinish, new ResultParam(dir.File("out.rdp"))), nullptr);
+    ASSERT_NE(::Run("Filtration: in.rdp", WriteJob, record, OnFinish, new ResultParam(dir.File("out.rdp"))),
+              nullptr);
 
     ASSERT_TRUE(PumpUntil([&] { return reached.load(); }));
     auto windows = ProgressWindows();
@@ -159,12 +160,16 @@ TEST_F(ThreadRunner, FinishedJobShowsItsWindowAndCompletesOnTheUserInterfaceThre
     QWidget* window = windows[0];
     EXPECT_EQ(window->windowTitle(), "Filtration: in.rdp");
     auto* tasks = window->findChild<QTreeWidget*>("tasks");
-    ASSERT_TRUE(tasks);
-    ASSERT_TRUE(PumpUntil([&] { return tasks->topLevelItemCount() == 2 && tasks->topLevelItem(1)->text(1) == "Processing"; }));
+    auto* text = window->findChild<QLabel*>("text");
+    ASSERT_TRUE(tasks && text);
+    // The job holds at row 1; the window catches up with everything it did before.
+    ASSERT_TRUE(PumpUntil([&] {
+        return tasks->topLevelItemCount() == 2 && tasks->topLevelItem(1)->text(1) == "Processing" &&
+               text->text() == "Row by row";
+    }));
     EXPECT_EQ(tasks->topLevelItem(0)->text(0), "Creating output file.");
     EXPECT_EQ(tasks->topLevelItem(0)->text(1), "Complete");
     EXPECT_EQ(tasks->topLevelItem(1)->text(0), "Writing rows");
-    EXPECT_EQ(window->findChild<QLabel*>("text")->text(), "Row by row");
     EXPECT_TRUE(g_completions.files.empty());
 
     release = true;
@@ -176,50 +181,88 @@ TEST_F(ThreadRunner, FinishedJobShowsItsWindowAndCompletesOnTheUserInterfaceThre
 
 TEST_F(ThreadRunner, FailedJobMarksItsTaskRemovesItsOutputAndOpensNothing)
 {
-    std::atomic<int> messages{0};
-    std::atomic<bool> answered{false};
+    std::atomic<HWND> owner{nullptr};
     auto* record = new WriteJobRecord{dir.File("out.rdp"), 50, 5};
-    record->messages = &messages;
-    record->holdInError = &answered;
+    record->window = &owner;
+    // While the box is up, the progress window shows the failed task.
+    Responder().AnswerMessageBox(IDOK).When([] {
+        auto windows = ProgressWindows();
+        if (windows.size() != 1) return false;
+        auto* tasks = windows[0]->findChild<QTreeWidget*>("tasks");
+        return tasks->topLevelItemCount() == 2 && tasks->topLevelItem(1)->text(1) == "Error";
+    });
     ::Run("Filtration: in.rdp", WriteJob, record, OnFinish, new ResultParam(dir.File("out.rdp")));
-    // While the failure is being told, the window shows the failed task.
-    ASSERT_TRUE(PumpUntil([&] { return messages.load() == 1; }));
-    auto* tasks = ProgressWindows().at(0)->findChild<QTreeWidget*>("tasks");
-    ASSERT_TRUE(PumpUntil([&] { return tasks->topLevelItemCount() == 2 && tasks->topLevelItem(1)->text(1) == "Error"; }));
-    answered = true;
     ASSERT_TRUE(PumpUntil(AllEnded));
-    EXPECT_EQ(messages.load(), 1);
+    ASSERT_EQ(Responder().Asked().size(), 1u);
+    const auto& box = Responder().Asked()[0];
+    EXPECT_EQ(box.text, "Input file is damaged");
+    EXPECT_EQ(box.caption, "Filtration: Error");
+    EXPECT_EQ(box.Icon(), MB_ICONERROR);
+    EXPECT_NE(owner.load(), nullptr);
+    EXPECT_EQ(box.owner, owner.load());
     EXPECT_TRUE(g_completions.files.empty());
     EXPECT_FALSE(std::filesystem::exists(dir.File("out.rdp")));
+    EXPECT_TRUE(std::filesystem::is_empty(dir.Path()));
 }
 
 TEST_F(ThreadRunner, StopEndsTheJobSilentlyWithoutOutput)
 {
-    std::atomic<int> messages{0};
     std::atomic<bool> release{false}, reached{false};
     auto* record = new WriteJobRecord{dir.File("out.rdp"), 1000};
     record->holdAt = &release;
     record->reached = &reached;
-    record->messages = &messages;
     ::Run("Filtration: in.rdp", WriteJob, record, OnFinish, new ResultParam(dir.File("out.rdp")));
     ASSERT_TRUE(PumpUntil([&] { return reached.load(); }));
-    auto* stop = ProgressWindows().at(0)->findChild<QPushButton*>("stop");
+    QWidget* window = ProgressWindows().at(0);
+    auto* stop = window->findChild<QPushButton*>("stop");
     ASSERT_TRUE(stop);
     stop->click();
     EXPECT_FALSE(stop->isEnabled());
     release = true;
     ASSERT_TRUE(PumpUntil(AllEnded));
-    EXPECT_EQ(messages.load(), 0);
+    EXPECT_TRUE(Responder().Asked().empty());
     EXPECT_TRUE(g_completions.files.empty());
-    EXPECT_FALSE(std::filesystem::exists(dir.File("out.rdp")));
+    EXPECT_TRUE(std::filesystem::is_empty(dir.Path()));
 }
 
-TEST_F(ThreadRunner, EscapedErrorCountsAsFailureAndCancelEscapingIsSilent)
+TEST_F(ThreadRunner, StopCommandAndClosingTheWindowStopTheJobToo)
 {
-    // A worker that lets the cancel out of its own hands: no completion, nothing shown.
-    auto escaping = +[](void*, CMeterInfo*) { AfxThrowRDPExcept(RDP_ERROR_CANCEL); };
-    ::Run("Escaping", escaping, nullptr, OnFinish, new ResultParam("never"));
+    for (UINT message : {UINT(WM_COMMAND), UINT(WM_CLOSE)}) {
+        SCOPED_TRACE(message);
+        std::atomic<bool> release{false}, reached{false};
+        std::atomic<HWND> window{nullptr};
+        auto* record = new WriteJobRecord{dir.File("out.rdp"), 1000};
+        record->holdAt = &release;
+        record->reached = &reached;
+        record->window = &window;
+        ::Run("Filtration: in.rdp", WriteJob, record, OnFinish, new ResultParam(dir.File("out.rdp")));
+        ASSERT_TRUE(PumpUntil([&] { return reached.load(); }));
+        ASSERT_TRUE(IsWindow(window.load()));
+        SendMessage(window.load(), message, message == WM_COMMAND ? IDCANCEL : 0, 0);
+        EXPECT_TRUE(IsWindow(window.load()));  // the window stays until the job has ended
+        release = true;
+        ASSERT_TRUE(PumpUntil(AllEnded));
+        EXPECT_FALSE(IsWindow(window.load()));
+        EXPECT_TRUE(g_completions.files.empty());
+        EXPECT_TRUE(std::filesystem::is_empty(dir.Path()));
+    }
+    EXPECT_TRUE(Responder().Asked().empty());
+}
+
+TEST_F(ThreadRunner, ErrorsLeavingTheWorkerAreShownExceptTheCancel)
+{
+    // A worker that lets its errors out: the runner tells the failure in a box owned by
+    // the progress window, keeps quiet on a cancel, and opens nothing either way.
+    auto failing = +[](void*, CMeterInfo*) { AfxThrowRDPExcept(RDP_ERROR_FFT); };
+    auto cancelled = +[](void*, CMeterInfo*) { AfxThrowRDPExcept(RDP_ERROR_CANCEL); };
+    Responder().AnswerMessageBox(IDOK);
+    ::Run("Spectrum Analysis:in.rdp", failing, nullptr, OnFinish, new ResultParam("never"));
+    ::Run("Spectrum Analysis:in.rdp", cancelled, nullptr, OnFinish, new ResultParam("never"));
     ASSERT_TRUE(PumpUntil(AllEnded));
+    ASSERT_EQ(Responder().Asked().size(), 1u);
+    EXPECT_EQ(Responder().Asked()[0].text, "The two-dimensional Fourier transform failed");
+    EXPECT_EQ(Responder().Asked()[0].caption, "Spectrum Analysis:in.rdp");
+    EXPECT_NE(Responder().Asked()[0].owner, nullptr);
     EXPECT_TRUE(g_completions.files.empty());
 }
 
@@ -286,8 +329,7 @@ TEST_F(ThreadRunner, SuspendedJobWaitsAtItsNextProgressCall)
     auto job = +[](void* arg, CMeterInfo* meter) {
         auto* g = static_cast<Gate*>(arg);
         g->thread = CThread::GetCurrent();
-        while (!g->go)
-            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        while (!g->go) std::this_thread::sleep_for(std::chrono::milliseconds(1));
         g->reached = true;
         meter->SetPos(1);
         g->passed = true;
@@ -312,13 +354,11 @@ TEST_F(ThreadRunner, StoppingAtAnyMomentLeavesNoThreadAndNoFile)
     for (int i = 0; i < jobs; ++i) {
         auto* record = new WriteJobRecord{dir.File("out" + std::to_string(i) + ".rdp"), 1 + int(rng() % 400)};
         ::Run("Stress", WriteJob, record, OnFinish, new ResultParam(record->output));
-        if (rng() % 4 == 0)
-            ProgressWindows().back()->findChild<QPushButton*>("stop")->click();
+        if (rng() % 4 == 0) ProgressWindows().back()->findChild<QPushButton*>("stop")->click();
     }
     ASSERT_TRUE(PumpUntil([&] {
         for (QWidget* w : ProgressWindows())
-            if (rng() % 3 == 0)
-                w->findChild<QPushButton*>("stop")->click();
+            if (rng() % 3 == 0) w->findChild<QPushButton*>("stop")->click();
         return AllEnded();
     }));
     int files = 0;
@@ -327,6 +367,5 @@ TEST_F(ThreadRunner, StoppingAtAnyMomentLeavesNoThreadAndNoFile)
         ++files;
     }
     EXPECT_EQ(files, static_cast<int>(g_completions.files.size()));
-    for (const auto& f : g_completions.files)
-        EXPECT_TRUE(std::filesystem::exists(f)) << f;
+    for (const auto& f : g_completions.files) EXPECT_TRUE(std::filesystem::exists(f)) << f;
 }

@@ -1,0 +1,127 @@
+#include "outside/basecore/tags.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+
+#include "layer_test_support.h"
+#include "outside/basecore/file_helpers.h"
+#include "outside/basecore/rdp_layer.h"
+#include "platform/last_error.h"
+#include "tests/support/test_environment.h"
+
+using namespace layertest;
+using tarvenix::test::TempDir;
+
+namespace {
+
+void MakeLayer(const std::string& path, double value, int w = 3, int h = 2)
+{
+    CRDPLayer out;
+    ASSERT_NE(out.CreateLayer(path.c_str(), w, h, 7), nullptr);
+    ASSERT_TRUE(out.SetValue(value, nullptr));
+    ASSERT_TRUE(out.CloseLayer());
+}
+
+BOOL RefuseOnly201(int id) { return id != TAG_NO_COPY_201; }
+
+}  // namespace
+
+TEST(LayerTags, ClosedFileTagsAreSetReadSizedAndDeleted)
+{
+    TempDir dir;
+    const std::string path = dir.File("a.rdp");
+    MakeLayer(path, 4.0);
+    const BYTE spectrum[20] = {20, 0, 0, 0, 1};
+    ASSERT_TRUE(SetTag(path.c_str(), TAG_SPECTRUM, 20, spectrum));
+    EXPECT_EQ(GetSizeTag(path.c_str(), TAG_SPECTRUM), 20);
+    BYTE back[20] = {};
+    ASSERT_TRUE(GetTag(path.c_str(), TAG_SPECTRUM, 20, back));
+    EXPECT_EQ(std::memcmp(back, spectrum, 20), 0);
+    EXPECT_FALSE(GetTag(path.c_str(), TAG_SPECTRUM, 21, back)) << "more than the file holds there";
+
+    // Replacing keeps one block of the key; the layer itself is unchanged.
+    ASSERT_TRUE(SetTag(path.c_str(), TAG_SPECTRUM, 4, "new"));
+    EXPECT_EQ(GetSizeTag(path.c_str(), TAG_SPECTRUM), 4);
+    int header[6];
+    ASSERT_TRUE(GetTag(path.c_str(), TAG_LAYER_HEADER, 24, header));
+    EXPECT_EQ(header[1], 3);
+    EXPECT_EQ(header[2], 2);
+    EXPECT_EQ(header[3], 7);
+    double stats[133];
+    ASSERT_TRUE(GetTag(path.c_str(), TAG_STATISTICS, 1064, stats));
+    EXPECT_EQ(stats[1], 4.0);
+
+    ASSERT_TRUE(DeleteTag(path.c_str(), TAG_SPECTRUM));
+    EXPECT_EQ(GetSizeTag(path.c_str(), TAG_SPECTRUM), -1);
+    EXPECT_TRUE(DeleteTag(path.c_str(), TAG_SPECTRUM)) << "removing an absent tag succeeds";
+    EXPECT_FALSE(DeleteTag(path.c_str(), TAG_DATA));
+    EXPECT_FALSE(SetTag(path.c_str(), TAG_LAYER_HEADER, 24, header));
+    EXPECT_FALSE(SetTag(path.c_str(), TAG_STATISTICS, 100, stats)) << "statistics keep their size";
+    CRDPLayer layer;
+    ASSERT_NE(layer.OpenLayer(path.c_str(), 0), nullptr);
+    EXPECT_EQ(layer.GetValue(2, 1), 4.0);
+    EXPECT_EQ(std::filesystem::directory_iterator(dir.Path())->path().filename(), "a.rdp")
+        << "no temporary file is left";
+}
+
+TEST(LayerTags, FunctionsOnAbsentFilesNeverCreateThem)
+{
+    TempDir dir;
+    const std::string absent = dir.File("absent.rdp"), source = dir.File("s.rdp");
+    MakeLayer(source, 1.0);
+    ASSERT_TRUE(SetTag(source.c_str(), 600, 2, "d"));
+    char buf[4];
+    EXPECT_FALSE(SetTag(absent.c_str(), 600, 2, "d"));
+    EXPECT_EQ(GetLastError(), ERROR_FILE_NOT_FOUND);
+    EXPECT_FALSE(DeleteTag(absent.c_str(), 600));
+    EXPECT_FALSE(GetTag(absent.c_str(), 600, 2, buf));
+    EXPECT_EQ(GetSizeTag(absent.c_str(), 600), -1);
+    EXPECT_FALSE(CopyTag(absent.c_str(), source.c_str()));
+    EXPECT_FALSE(CopyTag(absent.c_str(), source.c_str(), 600));
+    EXPECT_FALSE(FileFind(absent.c_str()));
+}
+
+TEST(LayerTags, CopiesNeverOverwriteTheTargetsOwnKeys)
+{
+    TempDir dir;
+    const std::string src = dir.File("src.rdp"), dst = dir.File("dst.rdp");
+    MakeLayer(src, 9.0, 5, 5);
+    MakeLayer(dst, 2.0, 3, 2);
+    for (int id : {int(TAG_NO_COPY_201), int(TAG_SPECTRUM), 501, 600})
+        ASSERT_TRUE(SetTag(src.c_str(), id, 4, std::to_string(id).c_str()));
+
+    ASSERT_TRUE(CopyTag(dst.c_str(), 0, src.c_str(), 0, RefuseOnly201));
+    EXPECT_EQ(GetSizeTag(dst.c_str(), TAG_NO_COPY_201), -1);
+    char buf[4];
+    ASSERT_TRUE(GetTag(dst.c_str(), 600, 4, buf));
+    EXPECT_STREQ(buf, "600");
+    ASSERT_TRUE(CopyTag(dst.c_str(), src.c_str(), TAG_NO_COPY_201));
+    EXPECT_EQ(GetSizeTag(dst.c_str(), TAG_NO_COPY_201), 4);
+    EXPECT_FALSE(CopyTag(dst.c_str(), src.c_str(), TAG_STATISTICS));
+    ASSERT_TRUE(CopyTag(dst.c_str(), src.c_str()));
+
+    CRDPLayer layer;
+    ASSERT_NE(layer.OpenLayer(dst.c_str(), 0), nullptr);
+    EXPECT_EQ(layer.Width(), 3);
+    EXPECT_EQ(layer.Max(), 2.0) << "the target's statistics stay its own";
+    EXPECT_EQ(layer.GetValue(0, 0), 2.0);
+
+    // Between open layers: the output keeps the copies and writes them when it closes.
+    const std::string out = dir.File("out.rdp");
+    CRDPLayer in, target;
+    ASSERT_NE(in.OpenLayer(src.c_str(), 0), nullptr);
+    ASSERT_NE(target.CreateLayer(out.c_str(), 5, 5, 7), nullptr);
+    ASSERT_TRUE(CopyTag(&target, &in, RefuseOnly201));
+    ASSERT_TRUE(CopyTag(&target, &in, TAG_NO_COPY_201));
+    EXPECT_FALSE(CopyTag(&target, &in, 999));
+    ASSERT_TRUE(target.DeleteTag(TAG_SPECTRUM));
+    ASSERT_TRUE(target.CloseLayer());
+    EXPECT_EQ(GetSizeTag(out.c_str(), TAG_NO_COPY_201), 4);
+    EXPECT_EQ(GetSizeTag(out.c_str(), 501), 4);
+    EXPECT_EQ(GetSizeTag(out.c_str(), TAG_SPECTRUM), -1);
+    CRDPLayer check;
+    ASSERT_NE(check.OpenLayer(out.c_str(), 0), nullptr);
+    EXPECT_TRUE(check.StatsReady());
+    EXPECT_EQ(check.Max(), 0.0);
+}

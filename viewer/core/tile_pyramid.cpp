@@ -1,0 +1,550 @@
+#include "viewer/core/tile_pyramid.h"
+
+#include <sys/mman.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <array>
+#include <atomic>
+#include <cmath>
+#include <condition_variable>
+#include <cstring>
+#include <mutex>
+#include <new>
+#include <thread>
+
+#include "outside/basecore/rdp_layer.h"
+#include "viewer/core/display_mapping.h"
+#include "viewer/core/viewer_temp_size.h"
+
+namespace {
+
+using Histogram = std::array<std::uint32_t, 256>;
+
+// One row of 2 × 2 averages from a child row segment of width cw and the row below it
+// (null when the child level's last row is alone): (cw + 1) / 2 values. Sums are truncated
+// (shifted), a lone last column averages its two rows, a lone corner is copied.
+inline void ReduceSpan(const BYTE* up, const BYTE* down, int cw, BYTE* out)
+{
+    const int pairs = cw / 2;
+    if (down) {
+        for (int i = 0; i < pairs; ++i)
+            out[i] = BYTE((unsigned(up[2 * i]) + up[2 * i + 1] + down[2 * i] + down[2 * i + 1]) >> 2);
+        if (cw & 1) out[pairs] = BYTE((unsigned(up[cw - 1]) + down[cw - 1]) >> 1);
+    } else {
+        for (int i = 0; i < pairs; ++i) out[i] = BYTE((unsigned(up[2 * i]) + up[2 * i + 1]) >> 1);
+        if (cw & 1) out[pairs] = up[cw - 1];
+    }
+}
+
+// Makes row y of a level from rows 2y and 2y + 1 of the level below, tile by tile: the
+// left child tile fills columns 0..127 of the new tile, the right child (when there is
+// one) columns 128..255.
+void ReduceLevelRow(const PyramidLevel& child, const BYTE* childBase, const PyramidLevel& level,
+                    BYTE* levelBase, int y)
+{
+    const int cy = 2 * y;
+    const bool hasLower = cy + 1 < child.height;
+    for (int c = 0; c < level.tilesAcross; ++c) {
+        BYTE* out = levelBase + level.OffsetOf(c * kTileSide, y);
+        for (int half = 0; half < 2; ++half) {
+            const int cc = 2 * c + half;
+            if (cc >= child.tilesAcross) break;
+            const int cw = child.TileWidth(cc);
+            const BYTE* up = childBase + child.OffsetOf(cc * kTileSide, cy);
+            ReduceSpan(up, hasLower ? up + cw : nullptr, cw, out + half * (kTileSide / 2));
+        }
+    }
+}
+
+// Asks the system to write a finished part of the mapped cache file back in the background;
+// it never waits for the disk. Storage that is not a file mapping is left alone.
+void FlushAsync(const BYTE* from, std::int64_t bytes)
+{
+    if (bytes <= 0) return;
+    static const std::uintptr_t page = std::uintptr_t(sysconf(_SC_PAGESIZE));
+    const std::uintptr_t start = reinterpret_cast<std::uintptr_t>(from) & ~(page - 1);
+    const std::uintptr_t end = reinterpret_cast<std::uintptr_t>(from) + std::uintptr_t(bytes);
+    msync(reinterpret_cast<void*>(start), end - start, MS_ASYNC);
+}
+
+// Runs work(item, slot) for every item in [0, count) on `threads` threads, the calling one
+// included; slot numbers a thread's private data. Only the calling thread calls report(),
+// after each of its items and whenever another thread finishes one. When report() or work
+// throws on the calling thread, the others stop after their current item, are joined, and
+// the exception goes on.
+template <class Work, class Report>
+void RunParallel(int count, int threads, Work&& work, Report&& report)
+{
+    std::atomic<int> next{0};
+    std::atomic<bool> stop{false};
+    std::mutex mutex;
+    std::condition_variable changed;
+    int finished = 0;
+    int itemsDone = 0;
+
+    auto loop = [&](int slot) {
+        for (;;) {
+            if (stop.load(std::memory_order_relaxed)) return;
+            const int item = next.fetch_add(1);
+            if (item >= count) return;
+            work(item, slot);
+            {
+                std::lock_guard lock(mutex);
+                ++itemsDone;
+            }
+            changed.notify_one();
+        }
+    };
+
+    std::vector<std::thread> pool;
+    for (int t = 1; t < threads; ++t) {
+        try {
+            pool.emplace_back([&, t] {
+                loop(t);
+                {
+                    std::lock_guard lock(mutex);
+                    ++finished;
+                }
+                changed.notify_one();
+            });
+        } catch (...) {
+            break;  // fewer threads, same result
+        }
+    }
+    auto joinAll = [&] {
+        for (auto& thread : pool) thread.join();
+    };
+    try {
+        for (;;) {
+            const int item = next.fetch_add(1);
+            if (item >= count) break;
+            work(item, 0);
+            report();
+        }
+        std::unique_lock lock(mutex);
+        int reported = itemsDone;
+        while (finished < int(pool.size())) {
+            changed.wait(lock);
+            if (itemsDone != reported) {
+                reported = itemsDone;
+                lock.unlock();
+                report();
+                lock.lock();
+            }
+        }
+    } catch (...) {
+        stop = true;
+        joinAll();
+        throw;
+    }
+    joinAll();
+}
+
+// a + (b − a) × fraction / 2^32, rounded toward a whichever side b lies on, for values of
+// 0..255. The product is split into 16-bit halves of the fraction so that it stays in 32
+// bits (and vectorises); the result is the same as the 64-bit product's.
+inline std::uint32_t Lerp(std::uint32_t a, std::uint32_t b, std::uint32_t fraction)
+{
+    // The sign of b − a is as good as random, so it is applied without a branch.
+    const std::int32_t difference = std::int32_t(b) - std::int32_t(a);
+    const std::int32_t sign = difference >> 31;  // 0 or −1
+    const std::uint32_t d = std::uint32_t((difference ^ sign) - sign);
+    const std::uint32_t q = (d * (fraction >> 16) + ((d * (fraction & 0xFFFF)) >> 16)) >> 16;
+    return std::uint32_t(std::int32_t(a) + ((std::int32_t(q) ^ sign) - sign));
+}
+
+}  // namespace
+
+void CTilePyramid::Free()
+{
+    std::vector<PyramidLevel>().swap(m_levels);
+    std::vector<std::int64_t>().swap(m_levelOffsets);
+    std::vector<std::uint32_t>().swap(m_stepFirst);
+    std::vector<std::uint32_t>().swap(m_stepSecond);
+    std::vector<std::uint32_t>().swap(m_fractions);
+    std::vector<std::uint32_t>().swap(m_rowA);
+    std::vector<std::uint32_t>().swap(m_rowB);
+    std::vector<BYTE>().swap(m_gather);
+    m_maxDimension = m_width = m_height = 0;
+    m_storage = nullptr;
+    m_used = 0;
+    m_preparedZoom = 0.0;
+    m_preparedLevel = -1;
+    m_stepEntries = 0;
+}
+
+bool CTilePyramid::LayOut(BYTE* storage, std::int64_t storageBytes, int width, int height)
+{
+    Free();
+    if (!storage || width <= 0 || height <= 0 || storageBytes < GetViewerTempSize(width, height))
+        return false;
+    m_width = width;
+    m_height = height;
+    m_maxDimension = std::max(width, height);
+    m_storage = storage;
+    const int levels = PyramidLevelCount(width, height);
+    m_levels.resize(std::size_t(levels));
+    m_levelOffsets.resize(std::size_t(levels));
+    std::int64_t offset = 0;
+    for (int k = 0; k < levels; ++k) {
+        m_levelOffsets[std::size_t(k)] = offset;
+        LayOutLevel(m_levels[std::size_t(k)], width, height, k, storage + offset);
+        offset += PyramidLevelBytes(width, height, k);
+    }
+    m_used = offset;
+    const std::size_t scratch = std::size_t(m_maxDimension) + 2;
+    m_stepFirst.resize(scratch);
+    m_stepSecond.resize(scratch);
+    m_fractions.resize(scratch);
+    m_rowA.resize(scratch);
+    m_rowB.resize(scratch);
+    m_gather.resize(scratch);
+    return true;
+}
+
+int CTilePyramid::Attach(BYTE* storage, std::int64_t storageBytes, int width, int height)
+{
+    try {
+        return LayOut(storage, storageBytes, width, height) ? 1 : 0;
+    } catch (const std::bad_alloc&) {
+        Free();
+        return 0;
+    }
+}
+
+int CTilePyramid::Build(BYTE* storage, std::int64_t storageBytes, const void* source, int width, int height,
+                        std::int64_t rowBytes, int typeCode, int component, double displayMin,
+                        double displayMax, CMeterInfoBase* meter)
+{
+    Free();
+    if (!source || !IsValidDisplayMapping(typeCode, component)) return 0;
+    const int elementBytes = typeInfo(typeCode).elementBytes;
+    if (width <= 0 || rowBytes < std::int64_t(width) * elementBytes) return 0;
+    if (!Attach(storage, storageBytes, width, height)) return 0;
+
+    try {
+        const DisplayMapping mapping(typeCode, component, displayMin, displayMax);
+        const BYTE* samples = static_cast<const BYTE*>(source);
+        const int levels = LevelCount();
+        std::int64_t totalTiles = 0;
+        for (const PyramidLevel& level : m_levels) totalTiles += std::int64_t(level.tiles.size());
+        if (meter) {
+            meter->SetRange(0.0, double(totalTiles));
+            meter->SetStep(1.0);
+        }
+        std::atomic<std::int64_t> tilesDone{0};
+        auto report = [&] {
+            if (meter) meter->SetPos(double(tilesDone.load()));
+        };
+        int threads =
+            m_threadCount > 0 ? m_threadCount : int(std::max(1u, std::thread::hardware_concurrency()));
+
+        // Each thread counts into its own histogram; the sums do not depend on the split.
+        std::vector<Histogram> histograms(std::size_t(std::max(threads, 1)), Histogram{});
+
+        const PyramidLevel& level0 = m_levels[0];
+        BYTE* base0 = m_storage;
+        const bool count = mapping.CountsHistogram();
+        auto mapRow = [&](int y, DisplayValueCounter& counter) {
+            const BYTE* row = samples + std::int64_t(y) * rowBytes;
+            for (int c = 0; c < level0.tilesAcross; ++c) {
+                BYTE* out = base0 + level0.OffsetOf(c * kTileSide, y);
+                mapping.MapRow(row + std::int64_t(c) * kTileSide * elementBytes, level0.TileWidth(c), out,
+                               nullptr);
+                if (count) counter.Add(out, level0.TileWidth(c));
+            }
+        };
+
+        // Level 0 and level 1 together, one tile row of level 1 (two of level 0) per item,
+        // so that each pair of mapped rows is averaged while it is still in the cache.
+        const bool fuse = levels > 1;
+        const PyramidLevel& band = fuse ? m_levels[1] : level0;
+        const int bands = band.tilesDown;
+        RunParallel(
+            bands, std::min(threads, bands),
+            [&](int b, int slot) {
+                DisplayValueCounter counter;
+                const int rows = band.TileHeight(b);
+                for (int i = 0; i < rows; ++i) {
+                    const int y = b * kTileSide + i;
+                    if (!fuse) {
+                        mapRow(y, counter);
+                        continue;
+                    }
+                    mapRow(2 * y, counter);
+                    if (2 * y + 1 < height) mapRow(2 * y + 1, counter);
+                    ReduceLevelRow(level0, base0, m_levels[1], m_storage + m_levelOffsets[1], y);
+                }
+                counter.AddTo(histograms[std::size_t(slot)].data());
+                std::int64_t tiles = band.tilesAcross;
+                if (fuse) {
+                    const int r0 = 2 * b, r1 = std::min(2 * b + 1, level0.tilesDown - 1);
+                    tiles += std::int64_t(r1 - r0 + 1) * level0.tilesAcross;
+                    FlushAsync(base0 + std::int64_t(r0) * kTileSide * level0.width,
+                               std::int64_t(std::min(height - r0 * kTileSide, 2 * kTileSide)) * level0.width);
+                    FlushAsync(m_storage + m_levelOffsets[1] + std::int64_t(b) * kTileSide * band.width,
+                               std::int64_t(rows) * band.width);
+                } else {
+                    FlushAsync(base0 + std::int64_t(b) * kTileSide * level0.width,
+                               std::int64_t(rows) * level0.width);
+                }
+                tilesDone += tiles;
+            },
+            report);
+
+        // The upper levels, each from the one below, a tile row per item.
+        for (int k = 2; k < levels; ++k) {
+            const PyramidLevel& child = m_levels[std::size_t(k - 1)];
+            const PyramidLevel& level = m_levels[std::size_t(k)];
+            const BYTE* childBase = m_storage + m_levelOffsets[std::size_t(k - 1)];
+            BYTE* levelBase = m_storage + m_levelOffsets[std::size_t(k)];
+            RunParallel(
+                level.tilesDown, std::min(threads, level.tilesDown),
+                [&](int r, int) {
+                    const int rows = level.TileHeight(r);
+                    for (int i = 0; i < rows; ++i)
+                        ReduceLevelRow(child, childBase, level, levelBase, r * kTileSide + i);
+                    FlushAsync(levelBase + std::int64_t(r) * kTileSide * level.width,
+                               std::int64_t(rows) * level.width);
+                    tilesDone += level.tilesAcross;
+                },
+                report);
+        }
+
+        // The histogram goes in last, so an interrupted build leaves none behind.
+        Histogram total{};
+        for (const Histogram& h : histograms)
+            for (int i = 0; i < 256; ++i) total[std::size_t(i)] += h[std::size_t(i)];
+        BYTE* out = m_storage - kDisplayHistogramBytes;
+        for (int i = 0; i < 256; ++i) {
+            const std::uint32_t v = total[std::size_t(i)];
+            out[4 * i] = BYTE(v);
+            out[4 * i + 1] = BYTE(v >> 8);
+            out[4 * i + 2] = BYTE(v >> 16);
+            out[4 * i + 3] = BYTE(v >> 24);
+        }
+        FlushAsync(out, kDisplayHistogramBytes);
+    } catch (const std::bad_alloc&) {
+        Free();  // the tables or row scratch of a huge layer: a failed build, not a crash
+        return 0;
+    } catch (...) {
+        Free();  // the user's cancel, thrown by the meter, goes on to the job
+        throw;
+    }
+    return 1;
+}
+
+int CTilePyramid::Build(BYTE* storage, std::int64_t storageBytes, const CRDPLayer& layer, int component,
+                        double displayMin, double displayMax, CMeterInfoBase* meter)
+{
+    Free();
+    void** rows = layer.GetRows();
+    if (!layer.IsOpen() || !rows || !isValidType(layer.Type())) return 0;
+    const int height = layer.Height();
+    const BYTE* first = static_cast<const BYTE*>(rows[0]);
+    std::int64_t rowBytes = std::int64_t(layer.Width()) * typeInfo(layer.Type()).elementBytes;
+    if (height > 1) {
+        // The build walks the samples by a fixed row distance; a row table that is not one
+        // block of equally spaced rows is refused rather than read past.
+        rowBytes = static_cast<const BYTE*>(rows[1]) - first;
+        if (static_cast<const BYTE*>(rows[height - 1]) != first + rowBytes * (height - 1)) return 0;
+    }
+    return Build(storage, storageBytes, first, layer.Width(), height, rowBytes, layer.Type(), component,
+                 displayMin, displayMax, meter);
+}
+
+void CTilePyramid::ChooseLevel(double zoom, int& level, double& ratio) const
+{
+    level = 0;
+    while (level + 1 < LevelCount() && std::ldexp(1.0, level + 1) <= zoom) ++level;
+    ratio = zoom / std::ldexp(1.0, level);
+}
+
+void CTilePyramid::PrepareZoom(double zoom)
+{
+    if (m_levels.empty() || !(zoom > 1.0) || !std::isfinite(zoom)) return;
+    int k;
+    double r;
+    ChooseLevel(zoom, k, r);
+    const PyramidLevel& level = m_levels[std::size_t(k)];
+    const std::int64_t n = std::max(level.width, level.height);
+    const std::int64_t m = std::int64_t(double(n) / r);
+    const std::size_t entries = std::size_t(std::max<std::int64_t>(m, 0)) + 1;
+    if (m_stepFirst.size() < entries) {
+        m_stepFirst.resize(entries);
+        m_stepSecond.resize(entries);
+        m_fractions.resize(entries);
+    }
+    // Entry i is the source position i × (n − 1) / (m − 1) in 32.32 fixed point.
+    std::uint64_t step = 0;
+    if (n > 1 && m > 1) {
+        const std::uint64_t q = std::uint64_t((n - 1) / (m - 1));
+        const std::uint64_t f = (std::uint64_t((n - 1) % (m - 1)) << 32) / std::uint64_t(m - 1);
+        step = (q << 32) + f;
+    }
+    for (std::size_t i = 0; i < entries; ++i) {
+        const std::uint64_t position = step * i;
+        m_stepFirst[i] = std::uint32_t(position >> 32);
+        m_stepSecond[i] = std::uint32_t(position >> 32) + 1;
+        m_fractions[i] = std::uint32_t(position);
+    }
+    m_stepSecond[entries - 1] = std::uint32_t(n - 1);
+    m_preparedZoom = zoom;
+    m_preparedLevel = k;
+    m_stepEntries = std::int64_t(entries);
+}
+
+void CTilePyramid::GatherRow(int k, int y, int x0, int x1, BYTE* out) const
+{
+    const PyramidLevel& level = m_levels[std::size_t(k)];
+    const BYTE* base = m_storage + m_levelOffsets[std::size_t(k)];
+    for (int x = x0; x <= x1;) {
+        const int c = x / kTileSide;
+        const int end = std::min(x1, c * kTileSide + level.TileWidth(c) - 1);
+        std::memcpy(out + (x - x0), base + level.OffsetOf(x, y), std::size_t(end - x + 1));
+        x = end + 1;
+    }
+}
+
+int CTilePyramid::ReadWindow(BYTE* dest, std::int64_t destRowBytes, int x, int y, int w, int h, double zoom,
+                             BOOL wholeImage, int pixelStep, BOOL bottomUp, CMeterInfoBase* meter)
+{
+    if (m_levels.empty() || !dest || pixelStep < 1 || x < 0 || y < 0 || w < 0 || h < 0 || !(zoom > 0.0) ||
+        !std::isfinite(zoom))
+        return 0;
+    if (zoom < 1.0 && wholeImage) {
+        x = y = 0;
+        w = m_width;
+        h = m_height;
+        zoom = 1.0;
+    }
+    int k;
+    double r;
+    ChooseLevel(zoom, k, r);
+    const PyramidLevel& level = m_levels[std::size_t(k)];
+
+    // The zoomed size of the level; the window is cut to it.
+    auto extent = [&](int length) -> std::int64_t {
+        return r == 1.0 ? length : std::int64_t(std::floor(double(length) / r + 1e-9));
+    };
+    const bool interpolate = r > 1.0;
+    if (interpolate && (m_preparedZoom != zoom || m_preparedLevel != k)) PrepareZoom(zoom);
+    std::int64_t limitX = extent(level.width), limitY = extent(level.height);
+    if (interpolate) {
+        limitX = std::min<std::int64_t>(limitX, m_stepEntries);
+        limitY = std::min<std::int64_t>(limitY, m_stepEntries);
+    }
+    w = int(std::max<std::int64_t>(0, std::min<std::int64_t>(w, limitX - x)));
+    h = int(std::max<std::int64_t>(0, std::min<std::int64_t>(h, limitY - y)));
+    if (w == 0 || h == 0) return 1;
+
+    auto destRow = [&](int j) {
+        return dest + (bottomUp ? std::int64_t(h - 1 - j) : std::int64_t(j)) * destRowBytes;
+    };
+    auto store = [&](BYTE* row, const auto* values) {
+        if (pixelStep == 1 && sizeof(*values) == 1) {
+            std::memcpy(row, values, std::size_t(w));
+        } else {
+            for (int i = 0; i < w; ++i) row[std::int64_t(i) * pixelStep] = BYTE(values[i]);
+        }
+    };
+    const double startPos = meter ? meter->DeltaPos(0.0) : 0.0;
+    auto progress = [&](int rowsDone) {
+        if (meter && (rowsDone % kTileSide == 0 || rowsDone == h)) meter->SetPos(startPos + rowsDone);
+    };
+    BYTE* line = m_gather.data();
+
+    if (r == 1.0) {
+        for (int j = 0; j < h; ++j) {
+            if (pixelStep == 1) {
+                GatherRow(k, y + j, x, x + w - 1, destRow(j));
+            } else {
+                GatherRow(k, y + j, x, x + w - 1, line);
+                store(destRow(j), line);
+            }
+            progress(j + 1);
+        }
+        return 1;
+    }
+
+    if (r < 1.0) {
+        // Magnified: output pixel X shows the value under its centre, so 1/N zooms give
+        // N × N blocks and other zooms place every value without dropping any.
+        auto sourceOf = [&](std::int64_t out, int length) {
+            return int(std::min<std::int64_t>(length - 1, std::int64_t(std::floor((double(out) + 0.5) * r))));
+        };
+        std::vector<int> columns(static_cast<std::size_t>(w));
+        for (int i = 0; i < w; ++i) columns[std::size_t(i)] = sourceOf(std::int64_t(x) + i, level.width);
+        std::vector<BYTE> expanded(static_cast<std::size_t>(w));
+        const int c0 = columns.front(), c1 = columns.back();
+        int shownRow = -1;
+        for (int j = 0; j < h; ++j) {
+            const int sy = sourceOf(std::int64_t(y) + j, level.height);
+            if (sy != shownRow) {
+                GatherRow(k, sy, c0, c1, line);
+                for (int i = 0; i < w; ++i) expanded[std::size_t(i)] = line[columns[std::size_t(i)] - c0];
+                shownRow = sy;
+            }
+            store(destRow(j), expanded.data());
+            progress(j + 1);
+        }
+        return 1;
+    }
+
+    // Reduced between two levels: bilinear from the step table, source indices held to the
+    // level so that no entry reads past its last column or row.
+    const std::uint32_t lastColumn = std::uint32_t(level.width - 1),
+                        lastRow = std::uint32_t(level.height - 1);
+    const std::uint32_t c0 = std::min(m_stepFirst[std::size_t(x)], lastColumn);
+    const std::uint32_t c1 = std::min(m_stepSecond[std::size_t(x + w - 1)], lastColumn);
+    // Per output column: the left source column (from c0) and the fraction. The right value
+    // is always the next one: the gathered row repeats its last value, which is what a
+    // second index held to the last column reads. The pairs are gathered first, so that
+    // the interpolation itself runs on whole vectors.
+    const std::size_t columnsOut = static_cast<std::size_t>(w);
+    std::vector<std::uint32_t> lefts(columnsOut), fractions(columnsOut), leftValues(columnsOut),
+        rightValues(columnsOut);
+    for (int i = 0; i < w; ++i) {
+        const std::size_t e = std::size_t(x + i);
+        lefts[std::size_t(i)] = std::min(m_stepFirst[e], lastColumn) - c0;
+        fractions[std::size_t(i)] = m_fractions[e];
+    }
+    std::uint32_t* rowA = m_rowA.data();
+    std::uint32_t* rowB = m_rowB.data();
+    const int gathered = int(c1 - c0) + 1;
+    auto interpolateRow = [&](std::uint32_t sy, std::uint32_t* out) {
+        GatherRow(k, int(sy), int(c0), int(c1), line);
+        line[gathered] = line[gathered - 1];
+        const std::uint32_t* left = lefts.data();
+        std::uint32_t* av = leftValues.data();
+        std::uint32_t* bv = rightValues.data();
+        for (int i = 0; i < w; ++i) {
+            av[i] = line[left[i]];
+            bv[i] = line[left[i] + 1];
+        }
+        const std::uint32_t* f = fractions.data();
+        for (int i = 0; i < w; ++i) out[i] = Lerp(av[i], bv[i], f[i]);
+    };
+    std::vector<BYTE> result(static_cast<std::size_t>(w));
+    std::int64_t previousSecond = -1;
+    for (int j = 0; j < h; ++j) {
+        const std::size_t e = std::size_t(y + j);
+        const std::uint32_t first = std::min(m_stepFirst[e], lastRow),
+                            second = std::min(m_stepSecond[e], lastRow);
+        if (std::int64_t(first) == previousSecond)
+            std::swap(rowA, rowB);
+        else
+            interpolateRow(first, rowA);
+        if (second == first)
+            std::copy(rowA, rowA + w, rowB);
+        else
+            interpolateRow(second, rowB);
+        previousSecond = second;
+        const std::uint32_t fy = m_fractions[e];
+        for (int i = 0; i < w; ++i) result[std::size_t(i)] = BYTE(Lerp(rowA[i], rowB[i], fy));
+        store(destRow(j), result.data());
+        progress(j + 1);
+    }
+    return 1;
+}
