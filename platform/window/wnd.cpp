@@ -676,6 +676,7 @@ BOOL CWnd::SubclassWindow(HWND hWnd)
     previous->m_hWnd = nullptr;
     m_hWnd = hWnd;
     RebindHandle(hWnd, this);
+    PreSubclassWindow();
     return TRUE;
 }
 

@@ -75,6 +75,9 @@ public:
     /// Moves the window of hWnd (made by another object) over to this object; the other
     /// object is left without a window.
     BOOL SubclassWindow(HWND hWnd);
+    /// Called by SubclassWindow once this object has the window (controls bound by data
+    /// exchange set themselves up here).
+    virtual void PreSubclassWindow() {}
     /// Not supported: a window always belongs to one object here. Returns null.
     HWND UnsubclassWindow();
 

@@ -72,7 +72,11 @@ public:
     CString m_dropDown = "typed";
     int m_listIndex = 2;
     int m_level = 30;
-    CEdit m_nameEdit;
+    class NameEdit : public CEdit {
+    public:
+        int m_setUps = 0;
+        void PreSubclassWindow() override { ++m_setUps; }
+    } m_nameEdit;
     int m_initCalls = 0;
 
     BOOL OnInitDialog() override
@@ -168,6 +172,7 @@ TEST_F(DialogFixture, DataExchangeRoundTripsEveryKind)
     ASSERT_TRUE(dlg.Create(kTemplateId));
     // Loading (OnInitDialog's UpdateData(FALSE)).
     EXPECT_EQ(dlg.m_nameEdit.GetSafeHwnd(), dlg.GetDlgItem(kName)->GetSafeHwnd());
+    EXPECT_EQ(dlg.m_nameEdit.m_setUps, 1);
     EXPECT_EQ(Text(dlg, kName), "Scene");
     EXPECT_EQ(Text(dlg, kCount), "3");
     EXPECT_EQ(Text(dlg, kSize), "4000000000");
