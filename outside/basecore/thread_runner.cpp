@@ -10,8 +10,8 @@
 #include "outside/basecore/job_error.h"
 #include "outside/basecore/progress_window.h"
 #include "outside/basecore/rdp_except.h"
-#include "outside/basecore/ui_thread.h"
 #include "platform/last_error.h"
+#include "platform/window/ui_thread.h"
 
 namespace {
 
@@ -118,7 +118,7 @@ void CThread::Body()
                           std::clamp(m_priority, THREAD_PRIORITY_IDLE, THREAD_PRIORITY_TIME_CRITICAL));
     if (m_work) m_work();
     t_current = nullptr;
-    basecore::PostToUiThread([this] {
+    platform::PostToUiThread([this] {
         if (m_thread.joinable()) {
             if (m_thread.get_id() == std::this_thread::get_id())
                 m_thread.detach();  // no application: this runs on the worker itself
@@ -161,8 +161,8 @@ CThread* StartMeterJob(const char* title, MeterJobProc worker, void* arg, Finish
     job->meter.SetThread(thread);
 
     // The window exists before the worker starts, so its message boxes have their owner.
-    if (basecore::HasWindows()) {
-        basecore::CallOnUiThread([&job, caption = thread->GetTitle()] {
+    if (platform::HasWindows()) {
+        platform::CallOnUiThread([&job, caption = thread->GetTitle()] {
             auto window = std::make_unique<basecore::CProgressWnd>(&job->meter);
             if (window->Create(caption)) {
                 job->window = std::move(window);

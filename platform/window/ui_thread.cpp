@@ -2,10 +2,12 @@
 
 #include <condition_variable>
 #include <cstdio>
+#include <deque>
 #include <exception>
 #include <memory>
 #include <mutex>
 
+#include <QApplication>
 #include <QCoreApplication>
 #include <QEvent>
 #include <QObject>
@@ -14,15 +16,41 @@
 namespace platform {
 namespace {
 
+// The work itself travels through queues of our own under a standard mutex; Qt's event
+// only wakes the user-interface thread and says which queue holds the next call. The
+// hand-over is then plain to see for the thread sanitizer, which cannot see through Qt's
+// own locks. One event per call keeps the order Qt's priorities give.
+struct CallQueues {
+    std::mutex lock;
+    std::deque<std::function<void()>> urgent;  // blocking calls
+    std::deque<std::function<void()>> posted;
+};
+
+CallQueues& Queues()
+{
+    static CallQueues queues;
+    return queues;
+}
+
 const QEvent::Type kCallEvent = static_cast<QEvent::Type>(QEvent::registerEventType());
 
 class CallEvent : public QEvent {
 public:
-    explicit CallEvent(std::function<void()> fn) : QEvent(kCallEvent), m_fn(std::move(fn)) {}
-    void Run() { m_fn(); }
+    explicit CallEvent(bool urgent) : QEvent(kCallEvent), m_urgent(urgent) {}
+
+    std::function<void()> Take() const
+    {
+        CallQueues& q = Queues();
+        std::lock_guard lock(q.lock);
+        auto& items = m_urgent ? q.urgent : q.posted;
+        if (items.empty()) return {};
+        std::function<void()> fn = std::move(items.front());
+        items.pop_front();
+        return fn;
+    }
 
 private:
-    std::function<void()> m_fn;
+    bool m_urgent;
 };
 
 // Lives on the user-interface thread and runs what other threads hand over. Every event
@@ -32,8 +60,10 @@ protected:
     bool event(QEvent* e) override
     {
         if (e->type() != kCallEvent) return QObject::event(e);
+        std::function<void()> fn = static_cast<CallEvent*>(e)->Take();
+        if (!fn) return true;
         try {
-            static_cast<CallEvent*>(e)->Run();
+            fn();
         } catch (const std::exception& error) {
             std::fprintf(stderr, "tarvenix: a queued call failed: %s\n", error.what());
         } catch (...) {
@@ -53,7 +83,24 @@ UiDispatcher* Dispatcher()
     return dispatcher;
 }
 
+void Hand(std::function<void()> fn, bool urgent)
+{
+    {
+        CallQueues& q = Queues();
+        std::lock_guard lock(q.lock);
+        (urgent ? q.urgent : q.posted).push_back(std::move(fn));
+    }
+    // Ahead of ordinary posted messages, as the system answers sent messages first.
+    QCoreApplication::postEvent(Dispatcher(), new CallEvent(urgent),
+                                urgent ? Qt::HighEventPriority : Qt::NormalEventPriority);
+}
+
 }  // namespace
+
+bool HasWindows()
+{
+    return qobject_cast<QApplication*>(QCoreApplication::instance()) != nullptr;
+}
 
 bool IsUiThread()
 {
@@ -63,7 +110,11 @@ bool IsUiThread()
 
 void PostToUiThread(std::function<void()> fn)
 {
-    QCoreApplication::postEvent(Dispatcher(), new CallEvent(std::move(fn)));
+    if (!QCoreApplication::instance()) {
+        fn();  // nothing would ever deliver it
+        return;
+    }
+    Hand(std::move(fn), false);
 }
 
 void RunOnUiThread(const std::function<void()>& fn)
@@ -80,18 +131,18 @@ void RunOnUiThread(const std::function<void()>& fn)
     };
     auto state = std::make_shared<State>();
     // The caller waits below, so fn outlives the call.
-    auto call = [state, &fn] {
-        try {
-            fn();
-        } catch (...) {
-            state->error = std::current_exception();
-        }
-        std::lock_guard lock(state->mutex);
-        state->finished = true;
-        state->done.notify_all();
-    };
-    // Ahead of ordinary posted messages, as the system answers sent messages first.
-    QCoreApplication::postEvent(Dispatcher(), new CallEvent(call), Qt::HighEventPriority);
+    Hand(
+        [state, &fn] {
+            try {
+                fn();
+            } catch (...) {
+                state->error = std::current_exception();
+            }
+            std::lock_guard lock(state->mutex);
+            state->finished = true;
+            state->done.notify_all();
+        },
+        true);
     std::unique_lock lock(state->mutex);
     state->done.wait(lock, [&] { return state->finished; });
     if (state->error) std::rethrow_exception(state->error);

@@ -17,6 +17,9 @@
 
 namespace platform {
 
+/// True when the process runs a widget application (windows can be shown).
+PLATFORM_API bool HasWindows();
+
 /// True on the user-interface thread (or when no application object exists yet).
 PLATFORM_API bool IsUiThread();
 
@@ -24,7 +27,8 @@ PLATFORM_API bool IsUiThread();
 /// throws is carried back and rethrown in the caller.
 PLATFORM_API void RunOnUiThread(const std::function<void()>& fn);
 
-/// Queues fn to run on the user-interface thread and returns at once (any thread).
+/// Queues fn to run on the user-interface thread and returns at once (any thread); runs it
+/// at once when there is no application (a tool run without windows).
 PLATFORM_API void PostToUiThread(std::function<void()> fn);
 
 /// Runs fn on the user-interface thread and returns its result (blocking form).
