@@ -12,6 +12,7 @@
 #include <ctime>
 #include <mutex>
 #include <unordered_set>
+#include <utility>
 
 #include "platform/last_error.h"
 #include "platform/registry/registry_tree.h"
@@ -284,6 +285,36 @@ Key* Resolve(Store& store, const OpenKey& open)
     return key;
 }
 
+// Runs one registry call on the key a handle names: the handle must be open, carry
+// `accessBit` (0: no right needed) and name a key that still exists. `beforeResolve` runs
+// between the handle check and the lookup, so argument errors keep their precedence over
+// a deleted key.
+template <class Check, class Body>
+LSTATUS WithKey(HKEY key, REGSAM accessBit, Check&& beforeResolve, Body&& body)
+{
+    return WithStore([&](Store& store) -> LSTATUS {
+        OpenKey scratch;
+        const OpenKey* open = HandleOf(store, key, scratch);
+        if (!open)
+            return ERROR_INVALID_HANDLE;
+        if (accessBit && !(open->access & accessBit))
+            return ERROR_ACCESS_DENIED;
+        if (const LSTATUS checked = beforeResolve(); checked != ERROR_SUCCESS)
+            return checked;
+        Key* node = Resolve(store, *open);
+        if (!node)
+            return ERROR_KEY_DELETED;
+        return body(store, *open, *node);
+    });
+}
+
+template <class Body>
+LSTATUS WithKey(HKEY key, REGSAM accessBit, Body&& body)
+{
+    const auto nothing = [] { return static_cast<LSTATUS>(ERROR_SUCCESS); };
+    return WithKey(key, accessBit, nothing, std::forward<Body>(body));
+}
+
 // Splits "a\b\c" into its names; one trailing "\" is allowed, empty names are not.
 bool SplitPath(LPCSTR subKey, std::vector<std::string>& names)
 {
@@ -388,34 +419,37 @@ void SetRegistryDamageHandler(std::function<void(const CString&)> handler)
 
 }  // namespace platform
 
+using platform::OpenKey;
 using platform::Store;
+using platform::WithKey;
+using KeyNode = platform::registry::Key;
 
-LSTATUS RegCreateKeyEx(HKEY key, LPCSTR subKey, DWORD, LPSTR, DWORD, REGSAM sam, void*, PHKEY result,
-                       DWORD* disposition)
+namespace {
+
+// Opens a subkey; `create` makes the missing keys on the way (and reports in `disposition`
+// whether it did), otherwise a missing key is not found.
+LSTATUS OpenSubKey(HKEY key, LPCSTR subKey, REGSAM sam, PHKEY result, bool create, DWORD* disposition)
 {
     if (!result)
         return ERROR_INVALID_PARAMETER;
     *result = nullptr;
-    return platform::WithStore([&](Store& store) -> LSTATUS {
-        platform::OpenKey scratch;
-        const platform::OpenKey* parent = platform::HandleOf(store, key, scratch);
-        if (!parent)
-            return ERROR_INVALID_HANDLE;
-        std::vector<std::string> names;
-        if (!platform::SplitPath(subKey, names))
-            return ERROR_BAD_PATHNAME;
-        platform::registry::Key* node = platform::Resolve(store, *parent);
-        if (!node)
-            return ERROR_KEY_DELETED;
-        std::vector<std::string> path = parent->path;
-        platform::registry::Key* firstParent = nullptr;  // where the first new key went in
+    std::vector<std::string> names;
+    const auto splitPath = [&] {
+        return platform::SplitPath(subKey, names) ? ERROR_SUCCESS : ERROR_BAD_PATHNAME;
+    };
+    return WithKey(key, 0, splitPath, [&](Store& store, const OpenKey& parent, KeyNode& start) -> LSTATUS {
+        KeyNode* node = &start;
+        std::vector<std::string> path = parent.path;
+        KeyNode* firstParent = nullptr;  // where the first new key went in
         std::string firstName;
         for (const std::string& name : names) {
             const std::string folded = platform::registry::FoldName(name);
             auto it = node->subkeys.find(folded);
             if (it == node->subkeys.end()) {
+                if (!create)
+                    return ERROR_FILE_NOT_FOUND;
                 if (!firstParent) {
-                    if (!(parent->access & KEY_CREATE_SUB_KEY))
+                    if (!(parent.access & KEY_CREATE_SUB_KEY))
                         return ERROR_ACCESS_DENIED;
                     firstParent = node;
                     firstName = folded;
@@ -435,39 +469,22 @@ LSTATUS RegCreateKeyEx(HKEY key, LPCSTR subKey, DWORD, LPSTR, DWORD, REGSAM sam,
         }
         if (disposition)
             *disposition = firstParent ? REG_CREATED_NEW_KEY : REG_OPENED_EXISTING_KEY;
-        *result = platform::NewHandle(store, parent->root, std::move(path), sam);
+        *result = platform::NewHandle(store, parent.root, std::move(path), sam);
         return ERROR_SUCCESS;
     });
 }
 
+}  // namespace
+
+LSTATUS RegCreateKeyEx(HKEY key, LPCSTR subKey, DWORD, LPSTR, DWORD, REGSAM sam, void*, PHKEY result,
+                       DWORD* disposition)
+{
+    return OpenSubKey(key, subKey, sam, result, true, disposition);
+}
+
 LSTATUS RegOpenKeyEx(HKEY key, LPCSTR subKey, DWORD, REGSAM sam, PHKEY result)
 {
-    if (!result)
-        return ERROR_INVALID_PARAMETER;
-    *result = nullptr;
-    return platform::WithStore([&](Store& store) -> LSTATUS {
-        platform::OpenKey scratch;
-        const platform::OpenKey* parent = platform::HandleOf(store, key, scratch);
-        if (!parent)
-            return ERROR_INVALID_HANDLE;
-        std::vector<std::string> names;
-        if (!platform::SplitPath(subKey, names))
-            return ERROR_BAD_PATHNAME;
-        platform::registry::Key* node = platform::Resolve(store, *parent);
-        if (!node)
-            return ERROR_KEY_DELETED;
-        std::vector<std::string> path = parent->path;
-        for (const std::string& name : names) {
-            const std::string folded = platform::registry::FoldName(name);
-            auto it = node->subkeys.find(folded);
-            if (it == node->subkeys.end())
-                return ERROR_FILE_NOT_FOUND;
-            node = it->second.get();
-            path.push_back(folded);
-        }
-        *result = platform::NewHandle(store, parent->root, std::move(path), sam);
-        return ERROR_SUCCESS;
-    });
+    return OpenSubKey(key, subKey, sam, result, false, nullptr);
 }
 
 LSTATUS RegCloseKey(HKEY key)
@@ -485,19 +502,14 @@ LSTATUS RegCloseKey(HKEY key)
 
 LSTATUS RegDeleteKey(HKEY key, LPCSTR subKey)
 {
-    return platform::WithStore([&](Store& store) -> LSTATUS {
-        platform::OpenKey scratch;
-        const platform::OpenKey* parent = platform::HandleOf(store, key, scratch);
-        if (!parent)
-            return ERROR_INVALID_HANDLE;
-        std::vector<std::string> names;
+    std::vector<std::string> names;
+    const auto splitPath = [&] {
         if (!subKey || !*subKey)
             return ERROR_INVALID_PARAMETER;
-        if (!platform::SplitPath(subKey, names))
-            return ERROR_BAD_PATHNAME;
-        platform::registry::Key* node = platform::Resolve(store, *parent);
-        if (!node)
-            return ERROR_KEY_DELETED;
+        return platform::SplitPath(subKey, names) ? ERROR_SUCCESS : ERROR_BAD_PATHNAME;
+    };
+    return WithKey(key, 0, splitPath, [&](Store& store, const OpenKey&, KeyNode& start) -> LSTATUS {
+        KeyNode* node = &start;
         for (std::size_t i = 0; i + 1 < names.size(); ++i) {
             auto it = node->subkeys.find(platform::registry::FoldName(names[i]));
             if (it == node->subkeys.end())
@@ -522,24 +534,15 @@ LSTATUS RegDeleteKey(HKEY key, LPCSTR subKey)
 
 LSTATUS RegDeleteValue(HKEY key, LPCSTR valueName)
 {
-    return platform::WithStore([&](Store& store) -> LSTATUS {
-        platform::OpenKey scratch;
-        const platform::OpenKey* open = platform::HandleOf(store, key, scratch);
-        if (!open)
-            return ERROR_INVALID_HANDLE;
-        if (!(open->access & KEY_SET_VALUE))
-            return ERROR_ACCESS_DENIED;
-        platform::registry::Key* node = platform::Resolve(store, *open);
-        if (!node)
-            return ERROR_KEY_DELETED;
-        platform::registry::Value* value = platform::FindValue(*node, valueName);
+    return WithKey(key, KEY_SET_VALUE, [&](Store& store, const OpenKey&, KeyNode& node) -> LSTATUS {
+        platform::registry::Value* value = platform::FindValue(node, valueName);
         if (!value)
             return ERROR_FILE_NOT_FOUND;
-        const auto index = static_cast<std::size_t>(value - node->values.data());
+        const auto index = static_cast<std::size_t>(value - node.values.data());
         platform::registry::Value removed = std::move(*value);
-        node->values.erase(node->values.begin() + static_cast<std::ptrdiff_t>(index));
+        node.values.erase(node.values.begin() + static_cast<std::ptrdiff_t>(index));
         if (const LSTATUS saved = platform::Save(store); saved != ERROR_SUCCESS) {
-            node->values.insert(node->values.begin() + static_cast<std::ptrdiff_t>(index), std::move(removed));
+            node.values.insert(node.values.begin() + static_cast<std::ptrdiff_t>(index), std::move(removed));
             return saved;
         }
         return ERROR_SUCCESS;
@@ -562,17 +565,8 @@ LSTATUS RegSetValueEx(HKEY key, LPCSTR valueName, DWORD, DWORD type, const BYTE*
         if (size)
             bytes.assign(data, data + size);
     }
-    return platform::WithStore([&](Store& store) -> LSTATUS {
-        platform::OpenKey scratch;
-        const platform::OpenKey* open = platform::HandleOf(store, key, scratch);
-        if (!open)
-            return ERROR_INVALID_HANDLE;
-        if (!(open->access & KEY_SET_VALUE))
-            return ERROR_ACCESS_DENIED;
-        platform::registry::Key* node = platform::Resolve(store, *open);
-        if (!node)
-            return ERROR_KEY_DELETED;
-        platform::registry::Value* value = platform::FindValue(*node, valueName);
+    return WithKey(key, KEY_SET_VALUE, [&](Store& store, const OpenKey&, KeyNode& node) -> LSTATUS {
+        platform::registry::Value* value = platform::FindValue(node, valueName);
         if (value) {
             platform::registry::Value previous = *value;
             value->type = type;
@@ -583,9 +577,9 @@ LSTATUS RegSetValueEx(HKEY key, LPCSTR valueName, DWORD, DWORD type, const BYTE*
             }
             return ERROR_SUCCESS;
         }
-        node->values.push_back(platform::registry::Value{valueName ? valueName : "", type, std::move(bytes)});
+        node.values.push_back(platform::registry::Value{valueName ? valueName : "", type, std::move(bytes)});
         if (const LSTATUS saved = platform::Save(store); saved != ERROR_SUCCESS) {
-            node->values.pop_back();
+            node.values.pop_back();
             return saved;
         }
         return ERROR_SUCCESS;
@@ -596,17 +590,8 @@ LSTATUS RegQueryValueEx(HKEY key, LPCSTR valueName, DWORD* reserved, DWORD* type
 {
     if (reserved || (data && !size))
         return ERROR_INVALID_PARAMETER;
-    return platform::WithStore([&](Store& store) -> LSTATUS {
-        platform::OpenKey scratch;
-        const platform::OpenKey* open = platform::HandleOf(store, key, scratch);
-        if (!open)
-            return ERROR_INVALID_HANDLE;
-        if (!(open->access & KEY_QUERY_VALUE))
-            return ERROR_ACCESS_DENIED;
-        platform::registry::Key* node = platform::Resolve(store, *open);
-        if (!node)
-            return ERROR_KEY_DELETED;
-        const platform::registry::Value* value = platform::FindValue(*node, valueName);
+    return WithKey(key, KEY_QUERY_VALUE, [&](Store&, const OpenKey&, KeyNode& node) -> LSTATUS {
+        const platform::registry::Value* value = platform::FindValue(node, valueName);
         if (!value)
             return ERROR_FILE_NOT_FOUND;
         return platform::CopyData(*value, type, data, size);
@@ -619,16 +604,7 @@ LSTATUS RegQueryInfoKey(HKEY key, LPSTR keyClass, DWORD* classLength, DWORD* res
 {
     if (reserved)
         return ERROR_INVALID_PARAMETER;
-    return platform::WithStore([&](Store& store) -> LSTATUS {
-        platform::OpenKey scratch;
-        const platform::OpenKey* open = platform::HandleOf(store, key, scratch);
-        if (!open)
-            return ERROR_INVALID_HANDLE;
-        if (!(open->access & KEY_QUERY_VALUE))
-            return ERROR_ACCESS_DENIED;
-        const platform::registry::Key* node = platform::Resolve(store, *open);
-        if (!node)
-            return ERROR_KEY_DELETED;
+    return WithKey(key, KEY_QUERY_VALUE, [&](Store&, const OpenKey&, KeyNode& node) -> LSTATUS {
         if (keyClass && classLength && *classLength > 0)
             keyClass[0] = '\0';
         if (classLength)
@@ -640,18 +616,18 @@ LSTATUS RegQueryInfoKey(HKEY key, LPSTR keyClass, DWORD* classLength, DWORD* res
         if (lastWriteTime)
             *lastWriteTime = FILETIME{0, 0};
         DWORD longestKey = 0, longestName = 0, longestData = 0;
-        for (const auto& [folded, subkey] : node->subkeys)
+        for (const auto& [folded, subkey] : node.subkeys)
             longestKey = std::max(longestKey, static_cast<DWORD>(subkey->name.size()));
-        for (const platform::registry::Value& value : node->values) {
+        for (const platform::registry::Value& value : node.values) {
             longestName = std::max(longestName, static_cast<DWORD>(value.name.size()));
             longestData = std::max(longestData, static_cast<DWORD>(value.data.size()));
         }
         if (subKeys)
-            *subKeys = static_cast<DWORD>(node->subkeys.size());
+            *subKeys = static_cast<DWORD>(node.subkeys.size());
         if (maxSubKeyLength)
             *maxSubKeyLength = longestKey;
         if (values)
-            *values = static_cast<DWORD>(node->values.size());
+            *values = static_cast<DWORD>(node.values.size());
         if (maxValueNameLength)
             *maxValueNameLength = longestName;
         if (maxValueLength)
@@ -665,19 +641,10 @@ LSTATUS RegEnumKeyEx(HKEY key, DWORD index, LPSTR name, DWORD* nameLength, DWORD
 {
     if (reserved)
         return ERROR_INVALID_PARAMETER;
-    return platform::WithStore([&](Store& store) -> LSTATUS {
-        platform::OpenKey scratch;
-        const platform::OpenKey* open = platform::HandleOf(store, key, scratch);
-        if (!open)
-            return ERROR_INVALID_HANDLE;
-        if (!(open->access & KEY_ENUMERATE_SUB_KEYS))
-            return ERROR_ACCESS_DENIED;
-        const platform::registry::Key* node = platform::Resolve(store, *open);
-        if (!node)
-            return ERROR_KEY_DELETED;
-        if (index >= node->subkeys.size())
+    return WithKey(key, KEY_ENUMERATE_SUB_KEYS, [&](Store&, const OpenKey&, KeyNode& node) -> LSTATUS {
+        if (index >= node.subkeys.size())
             return ERROR_NO_MORE_ITEMS;
-        auto it = node->subkeys.begin();
+        auto it = node.subkeys.begin();
         std::advance(it, index);
         if (keyClass && classLength && *classLength > 0)
             keyClass[0] = '\0';
@@ -694,19 +661,10 @@ LSTATUS RegEnumValue(HKEY key, DWORD index, LPSTR name, DWORD* nameLength, DWORD
 {
     if (reserved || (data && !dataLength))
         return ERROR_INVALID_PARAMETER;
-    return platform::WithStore([&](Store& store) -> LSTATUS {
-        platform::OpenKey scratch;
-        const platform::OpenKey* open = platform::HandleOf(store, key, scratch);
-        if (!open)
-            return ERROR_INVALID_HANDLE;
-        if (!(open->access & KEY_QUERY_VALUE))
-            return ERROR_ACCESS_DENIED;
-        const platform::registry::Key* node = platform::Resolve(store, *open);
-        if (!node)
-            return ERROR_KEY_DELETED;
-        if (index >= node->values.size())
+    return WithKey(key, KEY_QUERY_VALUE, [&](Store&, const OpenKey&, KeyNode& node) -> LSTATUS {
+        if (index >= node.values.size())
             return ERROR_NO_MORE_ITEMS;
-        const platform::registry::Value& value = node->values[index];
+        const platform::registry::Value& value = node.values[index];
         const LSTATUS named = platform::CopyName(value.name, name, nameLength);
         if (named != ERROR_SUCCESS)
             return named;
