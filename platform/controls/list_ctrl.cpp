@@ -12,6 +12,7 @@
 
 #include "platform/controls/control_notify.h"
 #include "platform/controls/image_list.h"
+#include "platform/controls/quiet_scope.h"
 
 namespace {
 
@@ -267,12 +268,7 @@ void CustomDrawDelegate::paint(QPainter* painter, const QStyleOptionViewItem& op
 
 ListWidget* ListOf(const CWnd* wnd) { return dynamic_cast<ListWidget*>(wnd->GetWidget()); }
 
-struct Quiet {
-    ListWidget* list;
-    bool before;
-    explicit Quiet(ListWidget* l) : list(l), before(l->quiet) { list->quiet = true; }
-    ~Quiet() { list->quiet = before; }
-};
+using Quiet = platform::QuietScope<ListWidget>;
 
 }  // namespace
 

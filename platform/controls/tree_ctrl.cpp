@@ -8,6 +8,7 @@
 
 #include "platform/controls/control_notify.h"
 #include "platform/controls/image_list.h"
+#include "platform/controls/quiet_scope.h"
 
 namespace {
 
@@ -163,12 +164,7 @@ private:
 
 TreeWidget* TreeOf(const CWnd* wnd) { return dynamic_cast<TreeWidget*>(wnd->GetWidget()); }
 
-struct Quiet {
-    TreeWidget* tree;
-    bool before;
-    explicit Quiet(TreeWidget* t) : tree(t), before(t->quiet) { tree->quiet = true; }
-    ~Quiet() { tree->quiet = before; }
-};
+using Quiet = platform::QuietScope<TreeWidget>;
 
 }  // namespace
 

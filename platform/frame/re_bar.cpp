@@ -2,19 +2,13 @@
 
 #include <QPainter>
 
+#include "platform/frame/bar_paint.h"
 #include "platform/frame/frame_wnd.h"
-#include "platform/window/paint_hook.h"
 
 namespace {
 
 constexpr int kGripper = 10;  ///< room at a band's left for its gripper
 constexpr int kBandBorder = 2;
-
-QColor SysColour(int index)
-{
-    const DWORD c = GetSysColor(index);
-    return QColor(GetRValue(c), GetGValue(c), GetBValue(c));
-}
 
 }  // namespace
 
@@ -95,14 +89,12 @@ void CReBar::OnSize(UINT, int, int)
 
 void CReBar::OnPaint()
 {
-    platform::PaintTarget* target = platform::CurrentPaintTarget(m_hWnd);
-    if (!target) return;
-    QPainter& p = *target->painter;
     CRect client;
-    GetClientRect(client);
-    p.fillRect(QRect(0, 0, client.Width(), client.Height()), SysColour(COLOR_BTNFACE));
-    const QColor light = SysColour(COLOR_BTNHIGHLIGHT);
-    const QColor shadow = SysColour(COLOR_BTNSHADOW);
+    QPainter* painter = platform::BeginBarPaint(*this, client);
+    if (!painter) return;
+    QPainter& p = *painter;
+    const QColor light = platform::SysColour(COLOR_BTNHIGHLIGHT);
+    const QColor shadow = platform::SysColour(COLOR_BTNSHADOW);
     int y = 0;
     for (const Band& band : m_bands) {
         const int h = BandHeight(band);

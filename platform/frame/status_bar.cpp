@@ -4,19 +4,13 @@
 #include <QPainter>
 #include <QWidget>
 
+#include "platform/frame/bar_paint.h"
 #include "platform/string_table.h"
-#include "platform/window/paint_hook.h"
 
 namespace {
 
 constexpr int kHeight = 22;
 constexpr int kGap = 2;  ///< between panes
-
-QColor SysColour(int index)
-{
-    const DWORD c = GetSysColor(index);
-    return QColor(GetRValue(c), GetGValue(c), GetBValue(c));
-}
 
 }  // namespace
 
@@ -226,14 +220,12 @@ void CStatusBar::OnSize(UINT, int, int)
 
 void CStatusBar::OnPaint()
 {
-    platform::PaintTarget* target = platform::CurrentPaintTarget(m_hWnd);
-    if (!target) return;
-    QPainter& p = *target->painter;
     CRect client;
-    GetClientRect(client);
-    p.fillRect(QRect(0, 0, client.Width(), client.Height()), SysColour(COLOR_BTNFACE));
-    const QColor shadow = SysColour(COLOR_BTNSHADOW);
-    const QColor light = SysColour(COLOR_BTNHIGHLIGHT);
+    QPainter* painter = platform::BeginBarPaint(*this, client);
+    if (!painter) return;
+    QPainter& p = *painter;
+    const QColor shadow = platform::SysColour(COLOR_BTNSHADOW);
+    const QColor light = platform::SysColour(COLOR_BTNHIGHLIGHT);
     for (std::size_t i = 0; i < m_panes.size(); ++i) {
         const Pane& pane = m_panes[i];
         const CRect r = PaneRect(static_cast<int>(i));
@@ -249,7 +241,7 @@ void CStatusBar::OnPaint()
             p.drawLine(q.right(), q.top(), q.right(), q.bottom());
         }
         if (pane.text.IsEmpty() || (pane.style & SBPS_DISABLED)) continue;
-        p.setPen(SysColour(COLOR_BTNTEXT));
+        p.setPen(platform::SysColour(COLOR_BTNTEXT));
         p.setFont(GetWidget()->font());
         p.drawText(q.adjusted(3, 0, -2, 0), Qt::AlignLeft | Qt::AlignVCenter | Qt::TextSingleLine,
                    QString::fromUtf8(pane.text.c_str()));

@@ -3,21 +3,15 @@
 #include <QPainter>
 #include <QWidget>
 
+#include "platform/frame/bar_paint.h"
 #include "platform/resources/resources.h"
 #include "platform/string_table.h"
-#include "platform/window/paint_hook.h"
 
 namespace {
 
 constexpr int kBorder = 2;      ///< around the row of buttons
 constexpr int kSeparator = 8;   ///< width of a separator
 constexpr int kDropArrow = 12;  ///< extra width of a drop-down button
-
-QColor SysColour(int index)
-{
-    const DWORD c = GetSysColor(index);
-    return QColor(GetRValue(c), GetGValue(c), GetBValue(c));
-}
 
 void Draw3dFrame(QPainter& p, const QRect& r, const QColor& topLeft, const QColor& bottomRight)
 {
@@ -34,8 +28,8 @@ QImage Disabled(const QImage& image)
 {
     QImage out(image.size(), QImage::Format_ARGB32);
     out.fill(Qt::transparent);
-    const QColor shadow = SysColour(COLOR_BTNSHADOW);
-    const QColor light = SysColour(COLOR_BTNHIGHLIGHT);
+    const QColor shadow = platform::SysColour(COLOR_BTNSHADOW);
+    const QColor light = platform::SysColour(COLOR_BTNHIGHLIGHT);
     const QImage src = image.convertToFormat(QImage::Format_ARGB32);
     for (int y = 0; y < src.height(); ++y)
         for (int x = 0; x < src.width(); ++x) {
@@ -383,15 +377,13 @@ void CToolBar::OnUpdateCmdUI(CWnd* pTarget, BOOL bDisableIfNoHndler)
 
 void CToolBar::OnPaint()
 {
-    platform::PaintTarget* target = platform::CurrentPaintTarget(m_hWnd);
-    if (!target) return;
-    QPainter& p = *target->painter;
     CRect client;
-    GetClientRect(client);
-    p.fillRect(QRect(0, 0, client.Width(), client.Height()), SysColour(COLOR_BTNFACE));
+    QPainter* painter = platform::BeginBarPaint(*this, client);
+    if (!painter) return;
+    QPainter& p = *painter;
     const bool flat = (m_ctrlStyle & TBSTYLE_FLAT) != 0;
-    const QColor light = SysColour(COLOR_BTNHIGHLIGHT);
-    const QColor shadow = SysColour(COLOR_BTNSHADOW);
+    const QColor light = platform::SysColour(COLOR_BTNHIGHLIGHT);
+    const QColor shadow = platform::SysColour(COLOR_BTNSHADOW);
     for (std::size_t i = 0; i < m_buttons.size(); ++i) {
         const Button& b = m_buttons[i];
         if (b.state & TBSTATE_HIDDEN) continue;
@@ -416,8 +408,8 @@ void CToolBar::OnPaint()
             QImage dither(2, 2, QImage::Format_RGB32);
             dither.setPixelColor(0, 0, light);
             dither.setPixelColor(1, 1, light);
-            dither.setPixelColor(1, 0, SysColour(COLOR_BTNFACE));
-            dither.setPixelColor(0, 1, SysColour(COLOR_BTNFACE));
+            dither.setPixelColor(1, 0, platform::SysColour(COLOR_BTNFACE));
+            dither.setPixelColor(0, 1, platform::SysColour(COLOR_BTNFACE));
             p.fillRect(q.adjusted(1, 1, -1, -1), QBrush(dither));
         }
         if (down)
@@ -437,7 +429,7 @@ void CToolBar::OnPaint()
         if (b.style & TBSTYLE_DROPDOWN) {
             const int ax = q.right() - kDropArrow + 3 + shift;
             const int ay = q.top() + q.height() / 2 - 1 + shift;
-            p.setPen(enabled ? SysColour(COLOR_BTNTEXT) : shadow);
+            p.setPen(enabled ? platform::SysColour(COLOR_BTNTEXT) : shadow);
             for (int k = 0; k < 3; ++k) p.drawLine(ax + k, ay + k, ax + 4 - k, ay + k);
         }
     }
