@@ -44,7 +44,7 @@ constexpr UINT CDIS_HOT = 0x0040;
 struct NMCUSTOMDRAW {
     NMHDR hdr;
     DWORD dwDrawStage;
-    HDC hdc;  ///< null until the drawing layer provides device contexts to controls
+    HDC hdc;  ///< the item's (sub-item's) picture in the item stages, in rc's coordinates; null in the others
     RECT rc;
     DWORD_PTR dwItemSpec;
     UINT uItemState;

@@ -13,6 +13,8 @@
 #include "platform/controls/control_notify.h"
 #include "platform/controls/image_list.h"
 #include "platform/controls/quiet_scope.h"
+#include "platform/gdi/dc.h"
+#include "platform/gdi/dc_internal.h"
 
 namespace {
 
@@ -215,29 +217,84 @@ private:
 
 CustomDrawDelegate::CustomDrawDelegate(ListWidget* list) : QStyledItemDelegate(list), m_list(list) {}
 
+/// A picture of a row or cell the parent may draw on during custom draw, with a DC whose
+/// coordinates are the control's client coordinates (as nmcd.rc and GetSubItemRect give
+/// them). What the parent drew is put onto the view's painter afterwards; pixels it left
+/// alone are not touched.
+class CellCanvas {
+public:
+    CellCanvas(const ListWidget& list, const QRect& area, const QColor& fill)
+        : m_area(area), m_origin(list.viewport()->mapTo(&list, area.topLeft()))
+    {
+        if (area.isEmpty()) return;
+        m_picture = QImage(area.size(), QImage::Format_RGB32);
+        m_picture.fill(fill);
+        m_dc = CreateImageDC(&m_picture);
+        if (m_dc) SetWindowOrgEx(m_dc, m_origin.x(), m_origin.y(), nullptr);
+    }
+    ~CellCanvas()
+    {
+        if (m_dc) DeleteDC(m_dc);
+    }
+    CellCanvas(const CellCanvas&) = delete;
+    CellCanvas& operator=(const CellCanvas&) = delete;
+
+    HDC Dc() const { return m_dc; }
+    /// The area in control client coordinates.
+    RECT Rect() const
+    {
+        return RECT{m_origin.x(), m_origin.y(), m_origin.x() + m_area.width(), m_origin.y() + m_area.height()};
+    }
+    void Composite(QPainter& painter) const
+    {
+        const auto dc = m_dc ? platform::gdi::FindDc(m_dc) : nullptr;
+        if (!dc) return;
+        const RECT drawn = platform::gdi::TakeDirty(*dc);
+        if (drawn.right <= drawn.left || drawn.bottom <= drawn.top) return;
+        const QRect part(drawn.left, drawn.top, drawn.right - drawn.left, drawn.bottom - drawn.top);
+        painter.drawImage(m_area.topLeft() + part.topLeft(), m_picture, part);
+    }
+
+private:
+    QRect m_area;  ///< viewport coordinates
+    QPoint m_origin;
+    QImage m_picture;
+    HDC m_dc = nullptr;
+};
+
 void CustomDrawDelegate::paint(QPainter* painter, const QStyleOptionViewItem& option, const QModelIndex& index) const
 {
     ListWidget& list = *m_list;
     COLORREF textColour = list.text;
     COLORREF backColour = list.textBackground;
     QTreeWidgetItem* item = list.topLevelItem(index.row());
-    const auto fill = [&](NMLVCUSTOMDRAW& draw, DWORD stage, int subItem) {
+    const auto fill = [&](NMLVCUSTOMDRAW& draw, DWORD stage, int subItem, const CellCanvas& canvas) {
         draw.nmcd.dwDrawStage = stage;
-        draw.nmcd.rc = RECT{option.rect.left(), option.rect.top(), option.rect.right() + 1, option.rect.bottom() + 1};
+        draw.nmcd.hdc = canvas.Dc();
+        draw.nmcd.rc = canvas.Rect();
         draw.nmcd.dwItemSpec = static_cast<DWORD_PTR>(index.row());
         draw.nmcd.uItemState = (option.state & QStyle::State_Selected ? CDIS_SELECTED : 0u) |
                                (option.state & QStyle::State_HasFocus ? CDIS_FOCUS : 0u);
         draw.nmcd.lItemlParam = item ? static_cast<LPARAM>(item->data(0, kDataRole).value<qulonglong>()) : 0;
         draw.iSubItem = subItem;
     };
+    const auto canvasFill = [&](COLORREF back) {
+        return back != CLR_DEFAULT && back != CLR_NONE ? ToQColor(back) : list.palette().color(QPalette::Base);
+    };
     if (list.paintAnswer & CDRF_NOTIFYITEMDRAW) {
         if (list.rowAsked != index.row()) {
-            // The row's own stage comes once, before its first cell.
+            // The row's own stage comes once, before its first cell, over the whole row.
+            const QRect row = list.visualRect(index.siblingAtColumn(0))
+                                  .united(list.visualRect(index.siblingAtColumn(std::max(list.columnCount() - 1, 0))));
+            CellCanvas canvas(list, row, canvasFill(list.textBackground));
             NMLVCUSTOMDRAW draw{};
-            fill(draw, CDDS_ITEMPREPAINT, 0);
+            fill(draw, CDDS_ITEMPREPAINT, 0, canvas);
             draw.clrText = list.text;
             draw.clrTextBk = list.textBackground;
+            const HWND hwnd = list.Handle();
             list.rowAnswer = list.Notify(draw.nmcd.hdr, NM_CUSTOMDRAW);
+            if (!IsWindow(hwnd)) return;
+            canvas.Composite(*painter);
             list.rowText = draw.clrText;
             list.rowBack = draw.clrTextBk;
             list.rowAsked = index.row();
@@ -246,11 +303,15 @@ void CustomDrawDelegate::paint(QPainter* painter, const QStyleOptionViewItem& op
         textColour = list.rowText;
         backColour = list.rowBack;
         if (list.rowAnswer & CDRF_NOTIFYSUBITEMDRAW) {
+            CellCanvas canvas(list, option.rect, canvasFill(backColour));
             NMLVCUSTOMDRAW draw{};
-            fill(draw, CDDS_ITEMPREPAINT | CDDS_SUBITEM, index.column());
+            fill(draw, CDDS_ITEMPREPAINT | CDDS_SUBITEM, index.column(), canvas);
             draw.clrText = textColour;
             draw.clrTextBk = backColour;
+            const HWND hwnd = list.Handle();
             const LRESULT answer = list.Notify(draw.nmcd.hdr, NM_CUSTOMDRAW);
+            if (!IsWindow(hwnd)) return;
+            canvas.Composite(*painter);
             if (answer & CDRF_SKIPDEFAULT) return;
             textColour = draw.clrText;
             backColour = draw.clrTextBk;

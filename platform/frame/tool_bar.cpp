@@ -3,6 +3,7 @@
 #include <QPainter>
 #include <QWidget>
 
+#include "platform/controls/image_list.h"
 #include "platform/frame/bar_paint.h"
 #include "platform/resources/resources.h"
 #include "platform/string_table.h"
@@ -41,24 +42,6 @@ QImage Disabled(const QImage& image)
                 out.setPixelColor(x + 1, y + 1, light);
         }
     return out;
-}
-
-/// Strip images are drawn with their top-left pixel's colour as transparent (the bitmap
-/// convention for tool-bar strips), unless the strip has alpha of its own.
-QImage Cell(const QImage& strip, int index, CSize size)
-{
-    if (strip.isNull() || index < 0) return {};
-    const int x = index * size.cx;
-    if (x + size.cx > strip.width()) return {};
-    QImage cell = strip.copy(x, 0, size.cx, std::min<int>(size.cy, strip.height()))
-                      .convertToFormat(QImage::Format_ARGB32);
-    if (!strip.hasAlphaChannel()) {
-        const QRgb key = strip.pixel(0, 0);
-        for (int y = 0; y < cell.height(); ++y)
-            for (int cx = 0; cx < cell.width(); ++cx)
-                if (cell.pixel(cx, y) == key) cell.setPixel(cx, y, qRgba(0, 0, 0, 0));
-    }
-    return cell;
 }
 
 }  // namespace
@@ -146,16 +129,32 @@ DWORD CToolBarCtrl::GetExtendedStyle() const
     return m_bar.m_exStyle;
 }
 
-void CToolBarCtrl::SetImageStrip(const QImage& strip, int cx, int cy)
+CImageList* CToolBarCtrl::SetImageList(CImageList* pImageList)
 {
-    m_bar.m_strip = strip;
-    m_bar.SetSizes(CSize(std::max(cx + 7, m_bar.m_sizeButton.cx), std::max(cy + 7, m_bar.m_sizeButton.cy)),
-                   CSize(cx, cy));
+    CImageList* const before = m_bar.m_images;
+    m_bar.m_images = pImageList;
+    int cx = 0, cy = 0;
+    if (pImageList && pImageList->GetIconSize(cx, cy))
+        m_bar.SetSizes(CSize(std::max<int>(cx + 7, m_bar.m_sizeButton.cx), std::max<int>(cy + 7, m_bar.m_sizeButton.cy)),
+                       CSize(cx, cy));
+    else
+        m_bar.Changed();
+    return before;
 }
-void CToolBarCtrl::SetHotImageStrip(const QImage& strip, int, int)
+CImageList* CToolBarCtrl::GetImageList() const
 {
-    m_bar.m_hotStrip = strip;
+    return m_bar.m_images;
+}
+CImageList* CToolBarCtrl::SetHotImageList(CImageList* pImageList)
+{
+    CImageList* const before = m_bar.m_hotImages;
+    m_bar.m_hotImages = pImageList;
     m_bar.Changed();
+    return before;
+}
+CImageList* CToolBarCtrl::GetHotImageList() const
+{
+    return m_bar.m_hotImages;
 }
 
 // --- CToolBar -----------------------------------------------------------------------------------------
@@ -168,6 +167,7 @@ BEGIN_MESSAGE_MAP(CToolBar, CControlBar)
 END_MESSAGE_MAP()
 
 CToolBar::CToolBar() : m_ctrl(*this) {}
+CToolBar::~CToolBar() = default;
 
 BOOL CToolBar::Create(CWnd* pParentWnd, DWORD dwStyle, UINT nID)
 {
@@ -190,10 +190,22 @@ BOOL CToolBar::LoadToolBar(UINT nIDResource)
 {
     const platform::ToolBarResource* resource = platform::FindToolBarResource(nIDResource);
     if (!resource || resource->imageWidth <= 0 || resource->imageHeight <= 0) return FALSE;
-    QImage strip = platform::LoadBitmapImage(MAKEINTRESOURCE(resource->bitmapId));
+    const QImage strip = platform::LoadBitmapImage(MAKEINTRESOURCE(resource->bitmapId));
     if (strip.isNull()) return FALSE;
-    m_strip = std::move(strip);
-    m_hotStrip = QImage();
+    // The strip becomes the bar's own image list. A strip without alpha keys out its
+    // top-left pixel's colour, the convention for tool-bar bitmaps.
+    auto images = std::make_unique<CImageList>();
+    const int cx = resource->imageWidth, cy = resource->imageHeight;
+    if (!images->Create(cx, cy, ILC_COLOR32 | ILC_MASK, strip.width() / cx, 4)) return FALSE;
+    if (strip.hasAlphaChannel()) {
+        for (int x = 0; x + cx <= strip.width(); x += cx) images->Add(strip.copy(x, 0, cx, cy));
+    } else {
+        const QRgb key = strip.pixel(0, 0);
+        images->Add(strip, RGB(qRed(key), qGreen(key), qBlue(key)));
+    }
+    m_loadedImages = std::move(images);
+    m_images = m_loadedImages.get();
+    m_hotImages = nullptr;
     SetSizes(CSize(resource->imageWidth + 7, resource->imageHeight + 7),
              CSize(resource->imageWidth, resource->imageHeight));
     return SetButtons(resource->buttons.data(), static_cast<int>(resource->buttons.size()));
@@ -417,13 +429,13 @@ void CToolBar::OnPaint()
         else if (hot || !flat)
             Draw3dFrame(p, q.adjusted(0, 0, -1, -1), light, shadow);
         const int shift = down ? 1 : 0;
-        const QImage& strip = hot && !m_hotStrip.isNull() ? m_hotStrip : m_strip;
-        QImage cell = Cell(strip, b.image, m_sizeImage);
+        const CImageList* images = flat && hot && m_hotImages ? m_hotImages : m_images;
+        QImage cell = images ? images->GetImage(b.image) : QImage();
         if (!cell.isNull()) {
             if (!enabled) cell = Disabled(cell);
             const int imageWidth = m_sizeButton.cx;
-            const int x = q.left() + (imageWidth - m_sizeImage.cx) / 2 + shift;
-            const int y = q.top() + (q.height() - m_sizeImage.cy) / 2 + shift;
+            const int x = q.left() + (imageWidth - cell.width()) / 2 + shift;
+            const int y = q.top() + (q.height() - cell.height()) / 2 + shift;
             p.drawImage(x, y, cell);
         }
         if (b.style & TBSTYLE_DROPDOWN) {

@@ -1,15 +1,16 @@
 #pragma once
 
-// The tool bar: a row of buttons drawn from an image strip (one image per button,
+// The tool bar: a row of buttons drawn from an image list (one image per button,
 // separators take none). A click sends WM_COMMAND with the button's id to the owner
 // (the frame); a drop-down button sends TBN_DROPDOWN instead. Tool tips are the text after
 // "\n" of the command's string. States refresh on the idle pass like menu items.
 
+#include <memory>
 #include <vector>
 
-#include <QImage>
-
 #include "platform/frame/control_bar.h"
+
+class CImageList;
 
 constexpr DWORD TBSTYLE_BUTTON = 0x0000;
 constexpr DWORD TBSTYLE_SEP = 0x0001;
@@ -91,10 +92,14 @@ public:
     BOOL GetButton(int nIndex, TBBUTTON* lpButton) const;
     DWORD SetExtendedStyle(DWORD dwExStyle);
     DWORD GetExtendedStyle() const;
-    /// Another picture strip for the buttons (images of cx x cy, left to right).
-    void SetImageStrip(const QImage& strip, int cx, int cy);
-    /// The strip shown while the mouse is over a button (flat bars).
-    void SetHotImageStrip(const QImage& strip, int cx, int cy);
+    /// The buttons' pictures (a button shows the image of its image number); the image size is
+    /// the list's and the buttons grow to hold it. The bar does not own the list. Returns the list
+    /// used before (the bar's own one after LoadToolBar), null when none.
+    CImageList* SetImageList(CImageList* pImageList);
+    CImageList* GetImageList() const;
+    /// The pictures shown while the mouse is over a button of a flat bar; null shows the normal ones.
+    CImageList* SetHotImageList(CImageList* pImageList);
+    CImageList* GetHotImageList() const;
 
 private:
     CToolBar& m_bar;
@@ -103,6 +108,7 @@ private:
 class PLATFORM_API CToolBar : public CControlBar {
 public:
     CToolBar();
+    ~CToolBar() override;
 
     BOOL Create(CWnd* pParentWnd, DWORD dwStyle = WS_CHILD | WS_VISIBLE | CBRS_TOP,
                 UINT nID = AFX_IDW_TOOLBAR);
@@ -152,8 +158,9 @@ private:
 
     CToolBarCtrl m_ctrl;
     std::vector<Button> m_buttons;
-    QImage m_strip;
-    QImage m_hotStrip;
+    std::unique_ptr<CImageList> m_loadedImages;  ///< made by LoadToolBar from the resource strip
+    CImageList* m_images = nullptr;
+    CImageList* m_hotImages = nullptr;
     CSize m_sizeImage{16, 15};
     CSize m_sizeButton{23, 22};
     DWORD m_ctrlStyle = 0;

@@ -45,6 +45,8 @@ public:
     bool vetoSpin = false;
     bool vetoExpand = false;
     int paintedRow = 1, paintedColumn = 1;
+    bool drawCell = false;  // the parent draws the painted cell itself instead of colouring it
+    int drawnRow = -1;      // a row the parent draws whole itself
 
     LRESULT WindowProc(UINT message, WPARAM wParam, LPARAM lParam) override
     {
@@ -75,10 +77,20 @@ public:
     {
         switch (draw->nmcd.dwDrawStage) {
         case CDDS_PREPAINT: return CDRF_NOTIFYITEMDRAW;
-        case CDDS_ITEMPREPAINT: return CDRF_NOTIFYSUBITEMDRAW;
+        case CDDS_ITEMPREPAINT:
+            if (static_cast<int>(draw->nmcd.dwItemSpec) == drawnRow) {
+                CDC::FromHandle(draw->nmcd.hdc)->FillSolidRect(&draw->nmcd.rc, RGB(0, 160, 60));
+                return CDRF_SKIPDEFAULT;
+            }
+            return CDRF_NOTIFYSUBITEMDRAW;
         case CDDS_ITEMPREPAINT | CDDS_SUBITEM:
-            if (static_cast<int>(draw->nmcd.dwItemSpec) == paintedRow && draw->iSubItem == paintedColumn)
+            if (static_cast<int>(draw->nmcd.dwItemSpec) == paintedRow && draw->iSubItem == paintedColumn) {
+                if (drawCell) {
+                    CDC::FromHandle(draw->nmcd.hdc)->FillSolidRect(&draw->nmcd.rc, RGB(0, 128, 255));
+                    return CDRF_SKIPDEFAULT;
+                }
                 draw->clrTextBk = RGB(255, 0, 0);
+            }
             return CDRF_DODEFAULT;
         default: return CDRF_DODEFAULT;
         }
@@ -344,6 +356,36 @@ TEST_F(ControlsFixture, CustomDrawSetsACellsBackgroundColour)
     CRect below;
     ASSERT_TRUE(list.GetSubItemRect(2, 1, LVIR_BOUNDS, below));
     EXPECT_NE(image.pixel(QPoint(below.right - 4, below.CenterPoint().y)), qRgb(255, 0, 0));
+}
+
+TEST_F(ControlsFixture, CustomDrawParentDrawsCellsAndRowsOnTheGivenDeviceContext)
+{
+    parent.drawCell = true;
+    parent.drawnRow = 2;
+    CListCtrl list;
+    ASSERT_TRUE(list.Create(WS_VISIBLE | LVS_REPORT, CRect(5, 5, 300, 200), &parent, 601));
+    list.InsertColumn(0, "Name", LVCFMT_LEFT, 100);
+    list.InsertColumn(1, "Value", LVCFMT_LEFT, 100);
+    for (int i = 0; i < 4; ++i) {
+        list.InsertItem(i, "row");
+        list.SetItemText(i, 1, "value");  // skipped default drawing leaves no text
+    }
+    const QImage image = tarvenix::test::GrabWindow(list);
+    const auto all = [&](CRect r, QRgb colour) {
+        int other = 0;
+        for (int y = r.top; y < r.bottom; ++y)
+            for (int x = r.left; x < r.right; ++x) other += image.pixel(x, y) != colour;
+        return other == 0;
+    };
+    CRect cell, beside, row, next;
+    ASSERT_TRUE(list.GetSubItemRect(1, 1, LVIR_BOUNDS, cell));
+    ASSERT_TRUE(list.GetSubItemRect(1, 0, LVIR_BOUNDS, beside));
+    ASSERT_TRUE(list.GetItemRect(2, row, LVIR_BOUNDS));
+    ASSERT_TRUE(list.GetSubItemRect(3, 1, LVIR_BOUNDS, next));
+    EXPECT_TRUE(all(cell, qRgb(0, 128, 255)));  // exactly the cell, nothing drawn over it
+    EXPECT_NE(image.pixel(beside.CenterPoint().x, beside.CenterPoint().y), qRgb(0, 128, 255));
+    EXPECT_TRUE(all(row, qRgb(0, 160, 60)));  // the row stage's DC covers the whole row
+    EXPECT_NE(image.pixel(next.CenterPoint().x, next.CenterPoint().y), qRgb(0, 160, 60));
 }
 
 }  // namespace

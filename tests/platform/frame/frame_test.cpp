@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include "platform/app/win_app.h"
+#include "platform/controls/image_list.h"
 #include "platform/controls/progress_ctrl.h"
 #include "platform/frame/frame_wnd.h"
 #include "platform/frame/re_bar.h"
@@ -368,6 +369,76 @@ TEST(FrameWnd, MenuItemsAndToolBarButtonsSendCommandsAsTheUpdatePassAllows)
     EXPECT_EQ(menu->GetMenuState(ID_T_CLOSE, MF_BYCOMMAND) & MF_GRAYED, 0u);
     EXPECT_EQ(menu->GetMenuState(ID_T_SAVE, MF_BYCOMMAND) & MF_GRAYED, MF_GRAYED);
     EXPECT_FALSE(ClickMenuItem(*frame, ID_T_SAVE));
+    frame->DestroyWindow();
+}
+
+/// Seven 22 x 22 pictures: a square of `colour` on a magenta mask colour.
+QImage SquareStrip(QColor colour)
+{
+    QImage strip(22 * 7, 22, QImage::Format_RGB32);
+    strip.fill(QColor(255, 0, 255));
+    QPainter p(&strip);
+    for (int i = 0; i < 7; ++i) p.fillRect(22 * i + 6, 6, 10, 10, colour);
+    return strip;
+}
+
+TEST(ToolBar, DrawsButtonsFromImageListsWithMaskHotAndDisabledImages)
+{
+    CWinApp app("Tarvenix");
+    TestFrame* frame = OpenFrame();
+    ASSERT_NE(frame, nullptr);
+    CToolBarCtrl& ctrl = frame->m_toolBar.GetToolBarCtrl();
+    CImageList* loaded = ctrl.GetImageList();
+    ASSERT_NE(loaded, nullptr);  // LoadToolBar's strip
+    EXPECT_EQ(loaded->GetImageCount(), 7);
+
+    CImageList normal, hot;
+    ASSERT_TRUE(normal.Create(22, 22, ILC_COLOR32 | ILC_MASK, 7, 0));
+    ASSERT_TRUE(hot.Create(22, 22, ILC_COLOR32 | ILC_MASK, 7, 0));
+    const QColor blue(30, 60, 220), green(20, 180, 40), magenta(255, 0, 255);
+    ASSERT_EQ(normal.Add(SquareStrip(blue), RGB(255, 0, 255)), 0);
+    ASSERT_EQ(hot.Add(SquareStrip(green), RGB(255, 0, 255)), 0);
+    EXPECT_EQ(ctrl.SetImageList(&normal), loaded);
+    EXPECT_EQ(ctrl.SetHotImageList(&hot), nullptr);
+    EXPECT_EQ(ctrl.GetImageList(), &normal);
+    EXPECT_EQ(ctrl.GetHotImageList(), &hot);
+    frame->RecalcLayout();
+    app.OnIdle(0);  // the measure button is disabled by its handler
+
+    CRect open, measure;
+    frame->m_toolBar.GetItemRect(frame->m_toolBar.CommandToIndex(ID_T_OPEN), open);
+    frame->m_toolBar.GetItemRect(frame->m_toolBar.CommandToIndex(ID_T_MEASURE), measure);
+    EXPECT_EQ(open.Height(), 22 + 7);  // the buttons grew to hold the images
+    const auto seen = [&](const QImage& shot, CRect r, QColor colour) {
+        frame->m_toolBar.MapWindowPoints(frame, r);
+        int count = 0;
+        for (int y = r.top; y < r.bottom; ++y)
+            for (int x = r.left; x < r.right; ++x) count += shot.pixelColor(x, y) == colour;
+        return count;
+    };
+    QImage shot = GrabWindow(*frame);
+    ASSERT_FALSE(shot.isNull());
+    EXPECT_EQ(seen(shot, open, blue), 100);  // the whole square shows
+    EXPECT_EQ(seen(shot, open, magenta), 0);  // the mask colour is transparent
+    EXPECT_EQ(seen(shot, measure, blue), 0);  // greyed
+    EXPECT_GT(seen(shot, measure, QColor(GetRValue(GetSysColor(COLOR_BTNSHADOW)), GetGValue(GetSysColor(COLOR_BTNSHADOW)),
+                                         GetBValue(GetSysColor(COLOR_BTNSHADOW)))),
+              0);
+
+    // The mouse over a button of a flat bar shows its hot image.
+    frame->m_toolBar.SendMessage(WM_MOUSEMOVE, 0, MAKELPARAM(open.CenterPoint().x, open.CenterPoint().y));
+    shot = GrabWindow(*frame);
+    EXPECT_EQ(seen(shot, open, green), 100);
+    EXPECT_EQ(seen(shot, open, blue), 0);
+
+    // Without a list the buttons are blank; the bar's own list comes back when set again.
+    EXPECT_EQ(ctrl.SetImageList(nullptr), &normal);
+    ctrl.SetHotImageList(nullptr);
+    shot = GrabWindow(*frame);
+    EXPECT_EQ(seen(shot, open, green) + seen(shot, open, blue), 0);
+    ctrl.SetImageList(loaded);
+    shot = GrabWindow(*frame);
+    EXPECT_GT(seen(shot, open, QColor(240, 200, 40)), 0);  // the resource strip's yellow folder
     frame->DestroyWindow();
 }
 
