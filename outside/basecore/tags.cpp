@@ -36,6 +36,25 @@ bool MapExisting(const char* path, CMemoryMap* map)
 
 FileView ViewOf(const CMemoryMap& map) { return {map.AdresData(), static_cast<std::int64_t>(map.Size())}; }
 
+/// Maps `path` (never creating it) and finds block `id` of its first layer; false with
+/// the last-error code set when the file, its layer or the block is missing.
+bool FindFileTag(const char* path, int id, CMemoryMap* map, FileView* view, BlockRef* block)
+{
+    if (!MapExisting(path, map)) return false;
+    *view = ViewOf(*map);
+    std::vector<BlockRef> blocks;
+    if (!ListBlocks(*view, 0, &blocks)) return Fail(ERROR_BAD_FORMAT);
+    for (const BlockRef& b : blocks)
+        if (b.key == id) {
+            *block = b;
+            return true;
+        }
+    return Fail(ERROR_NOT_FOUND);
+}
+
+/// Bytes a sound palette tag uses: its 48-byte head and 20 bytes per entry.
+std::int64_t PaletteTagBytes(const BYTE* payload) { return 48 + 20 * std::int64_t(ReadI32(payload + 12)); }
+
 bool StatisticsSizeOk(int id, std::int64_t size)
 {
     if (id == 2 || id == 3) return size == kStatisticsBytes;
@@ -47,40 +66,26 @@ bool StatisticsSizeOk(int id, std::int64_t size)
 
 BOOL GetTag(const char* path, int id, int size, void* buffer)
 {
-    CMemoryMap map;
     if (!buffer || size < 0) return Fail(ERROR_INVALID_PARAMETER);
-    if (!MapExisting(path, &map)) return FALSE;
-    const FileView view = ViewOf(map);
-    std::vector<BlockRef> blocks;
-    if (!ListBlocks(view, 0, &blocks)) return Fail(ERROR_BAD_FORMAT);
-    for (const BlockRef& b : blocks) {
-        if (b.key != id) continue;
-        // Only what the tag itself holds is copied, never the bytes behind it.
-        if (PayloadSize(view, 0, b) < size) return Fail(ERROR_INVALID_DATA);
-        std::memcpy(buffer, view.data + b.payload, static_cast<size_t>(size));
-        return TRUE;
-    }
-    return Fail(ERROR_NOT_FOUND);
+    CMemoryMap map;
+    FileView view;
+    BlockRef b;
+    if (!FindFileTag(path, id, &map, &view, &b)) return FALSE;
+    // Only what the tag itself holds is copied, never the bytes behind it.
+    if (PayloadSize(view, 0, b) < size) return Fail(ERROR_INVALID_DATA);
+    std::memcpy(buffer, view.data + b.payload, static_cast<size_t>(size));
+    return TRUE;
 }
 
 int GetSizeTag(const char* path, int id)
 {
     CMemoryMap map;
-    if (!MapExisting(path, &map)) return -1;
-    const FileView view = ViewOf(map);
-    std::vector<BlockRef> blocks;
-    if (!ListBlocks(view, 0, &blocks)) {
-        SetLastError(ERROR_BAD_FORMAT);
-        return -1;
-    }
-    for (const BlockRef& b : blocks) {
-        if (b.key != id) continue;
-        const std::int64_t size = PayloadSize(view, 0, b);
-        if (size < 0) SetLastError(ERROR_FILE_CORRUPT);
-        return static_cast<int>(size);
-    }
-    SetLastError(ERROR_NOT_FOUND);
-    return -1;
+    FileView view;
+    BlockRef b;
+    if (!FindFileTag(path, id, &map, &view, &b)) return -1;
+    const std::int64_t size = PayloadSize(view, 0, b);
+    if (size < 0) SetLastError(ERROR_FILE_CORRUPT);
+    return static_cast<int>(size);
 }
 
 BOOL ApplyTagEdits(const char* path, int layer, const TagEdits& edits)
@@ -232,28 +237,21 @@ BOOL CopyTag(CRDPLayer* target, const CRDPLayer* source, TagFilter filter)
 BOOL IsSoundPaletteTag(const BYTE* payload, std::int64_t size)
 {
     if (!payload || size < 48) return FALSE;
-    const std::int64_t flag = ReadI32(payload + 8);
-    const std::int64_t count = ReadI32(payload + 12);
-    return flag == 1 && count >= 2 && 48 + 20 * count <= size;
+    return ReadI32(payload + 8) == 1 && ReadI32(payload + 12) >= 2 && PaletteTagBytes(payload) <= size;
 }
 
 BOOL GetPaletteTag(const char* path, int id, std::vector<BYTE>* payload)
 {
-    CMemoryMap map;
     if (!payload) return Fail(ERROR_INVALID_PARAMETER);
-    if (!MapExisting(path, &map)) return FALSE;
-    const FileView view = ViewOf(map);
-    std::vector<BlockRef> blocks;
-    if (!ListBlocks(view, 0, &blocks)) return Fail(ERROR_BAD_FORMAT);
-    for (const BlockRef& b : blocks) {
-        if (b.key != id) continue;
-        const std::int64_t size = PayloadSize(view, 0, b);
-        if (size < 0 || !IsSoundPaletteTag(view.data + b.payload, size)) return Fail(ERROR_FILE_CORRUPT);
-        const std::int64_t used = 48 + 20 * std::int64_t(ReadI32(view.data + b.payload + 12));
-        payload->assign(view.data + b.payload, view.data + b.payload + used);
-        return TRUE;
-    }
-    return Fail(ERROR_NOT_FOUND);
+    CMemoryMap map;
+    FileView view;
+    BlockRef b;
+    if (!FindFileTag(path, id, &map, &view, &b)) return FALSE;
+    const std::int64_t size = PayloadSize(view, 0, b);
+    if (size < 0 || !IsSoundPaletteTag(view.data + b.payload, size)) return Fail(ERROR_FILE_CORRUPT);
+    const BYTE* p = view.data + b.payload;
+    payload->assign(p, p + PaletteTagBytes(p));
+    return TRUE;
 }
 
 BOOL GetPaletteTag(const CRDPLayer& layer, int id, std::vector<BYTE>* payload)
@@ -263,6 +261,6 @@ BOOL GetPaletteTag(const CRDPLayer& layer, int id, std::vector<BYTE>* payload)
     const int size = layer.GetSizeTag(id);
     if (!p) return Fail(ERROR_NOT_FOUND);
     if (!IsSoundPaletteTag(p, size)) return Fail(ERROR_FILE_CORRUPT);
-    payload->assign(p, p + 48 + 20 * std::int64_t(ReadI32(p + 12)));
+    payload->assign(p, p + PaletteTagBytes(p));
     return TRUE;
 }
