@@ -46,7 +46,7 @@ double GetF64(const BYTE* p)
 
 bool SoundEntries(const std::vector<ColorMapEntry>& entries)
 {
-    if (entries.size() < 2) return false;
+    if (entries.size() < 2 || entries.size() > std::size_t(kMaxColorMapEntries)) return false;
     for (std::size_t i = 0; i < entries.size(); ++i) {
         if (!std::isfinite(entries[i].position)) return false;
         if (i && entries[i].position < entries[i - 1].position) return false;
@@ -170,7 +170,9 @@ BOOL CColorMap::LoadColorMapFromPtr(const void* data, int size)
     if (!data || size < kColorMapHeadBytes) return FALSE;
     const BYTE* p = static_cast<const BYTE*>(data);
     const std::uint32_t count = GetU32(p + 12);
-    if (GetU32(p + 8) != kFormat || GetU32(p + 4) != kColorMapHeadBytes || count < 2) return FALSE;
+    if (GetU32(p + 8) != kFormat || GetU32(p + 4) != kColorMapHeadBytes || count < 2 ||
+        count > kMaxColorMapEntries)
+        return FALSE;
     const std::int64_t total = std::int64_t(kColorMapHeadBytes) + std::int64_t(kColorMapEntryBytes) * count;
     if (total != size || GetU32(p) != std::uint32_t(size)) return FALSE;
     const double minimum = GetF64(p + 16), maximum = GetF64(p + 24);

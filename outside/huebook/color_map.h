@@ -9,7 +9,7 @@
 //   +0  uint32  byte size of the whole record (48 + 20 x N)
 //   +4  uint32  byte size of this head (48)
 //   +8  uint32  1 (the format)
-//   +12 uint32  N, the number of stops (at least 2)
+//   +12 uint32  N, the number of stops (2 to 65536)
 //   +16 double  minimum of the range
 //   +24 double  maximum of the range
 //   +32 16 bytes identity: Data1 (uint32), Data2 (uint16), Data3 (uint16), Data4 (8 bytes)
@@ -19,11 +19,18 @@
 //   +12 8 bytes reserved, written as zeros and not read
 // The name is not stored; a standard map gets its name back from its identity.
 
+#include <cstdint>
 #include <cstring>
 #include <vector>
 
 #include "platform/cstring.h"
 #include "platform/types.h"
+
+/// Byte size of the head of the serial form, and of one entry.
+inline constexpr int kColorMapHeadBytes = 48;
+inline constexpr int kColorMapEntryBytes = 20;
+/// The most stops a map holds (its serial form stays far below 2 GiB).
+inline constexpr std::uint32_t kMaxColorMapEntries = 65536;
 
 /// One stop of a colour map.
 struct ColorMapEntry {
@@ -68,11 +75,13 @@ public:
     /// (the name is kept). `flags` is reserved (0). FALSE for a range that is not finite.
     BOOL CreateSimpleColorMap(double low, double high, COLORREF colorLow, COLORREF colorHigh, int flags);
 
-    /// Replaces the stops: at least two, finite positions in ascending order. FALSE (and the
-    /// map unchanged) otherwise.
+    /// Replaces the stops: 2 to kMaxColorMapEntries, finite positions in ascending order.
+    /// FALSE (and the map unchanged) otherwise.
     BOOL SetEntries(const std::vector<ColorMapEntry>& entries);
     const std::vector<ColorMapEntry>& GetEntries() const { return m_entries; }
     int GetEntryCount() const { return static_cast<int>(m_entries.size()); }
+    /// The value of stop i in the map's units (NormToValue of its position).
+    double GetEntryValue(int i) const { return NormToValue(m_entries.at(std::size_t(i)).position); }
 
     /// The colour the map gives value v (NaN: the first stop's colour).
     COLORREF GetColor(double v) const;
@@ -99,7 +108,3 @@ private:
     GUID m_id{};
     std::vector<ColorMapEntry> m_entries;
 };
-
-/// Byte size of the head of the serial form, and of one entry.
-inline constexpr int kColorMapHeadBytes = 48;
-inline constexpr int kColorMapEntryBytes = 20;

@@ -195,6 +195,8 @@ TEST(ColorMapSerial, RoundTripsAndStandardMapsGetTheirNamesBack)
     EXPECT_EQ(back.GetMax(), 12.0);
     EXPECT_TRUE(UuidEqual(back.GetID(), hot.GetID(), nullptr));
     EXPECT_EQ(back.GetName(), "Hot");
+    EXPECT_DOUBLE_EQ(back.GetEntryValue(0), -40.0);
+    EXPECT_DOUBLE_EQ(back.GetEntryValue(back.GetEntryCount() - 1), 12.0);
     ASSERT_EQ(back.GetEntryCount(), hot.GetEntryCount());
     for (int i = 0; i < hot.GetEntryCount(); ++i) {
         EXPECT_NEAR(back.GetEntries()[i].position, hot.GetEntries()[i].position, 1e-12);
