@@ -22,6 +22,8 @@
 // library is unloaded. Menus, tool bars and dialog templates are read in place: the
 // pointer a Find call returns is valid while the library that owns it stays loaded
 // (libraries are loaded and unloaded on the user-interface thread, where these are used).
+// Cursors are made on the user-interface thread, as every cursor is. A picture's draw
+// function runs under the chain's lock and must not look up resources itself.
 
 #include <span>
 
