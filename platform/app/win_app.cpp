@@ -83,6 +83,11 @@ HCURSOR CWinApp::LoadCursor(LPCTSTR lpszCursorName) const
     return platform::LoadCursorResource(nullptr, lpszCursorName);
 }
 
+HICON CWinApp::LoadIcon(LPCTSTR lpszResourceName) const
+{
+    return ::LoadIcon(nullptr, lpszResourceName);
+}
+
 CWinApp* AfxGetApp()
 {
     return g_app;

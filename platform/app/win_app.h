@@ -48,6 +48,9 @@ public:
     /// A cursor resource of the libraries in the resource chain (newest first).
     HCURSOR LoadCursor(LPCTSTR lpszCursorName) const;
     HCURSOR LoadCursor(UINT nIDResource) const { return LoadCursor(MAKEINTRESOURCE(nIDResource)); }
+    /// An icon resource of the libraries in the resource chain (newest first).
+    HICON LoadIcon(LPCTSTR lpszResourceName) const;
+    HICON LoadIcon(UINT nIDResource) const { return LoadIcon(MAKEINTRESOURCE(nIDResource)); }
 
     static const platform::MessageMap* GetThisMessageMap();
     const platform::MessageMap* GetMessageMap() const override;

@@ -116,6 +116,8 @@ TEST(ResourceChain, MissingPicturesAndUnknownNamesGiveNothing)
     ASSERT_NE(icon, nullptr);
     EXPECT_EQ(icon, LoadIcon(registration.Instance(), MAKEINTRESOURCE(9302)));  // one handle per icon
     EXPECT_EQ(icon->image.size(), QSize(4, 2));
+    CWinApp app("Tarvenix");
+    EXPECT_EQ(app.LoadIcon(9302), icon);
 
     // The system cursors stay the system's.
     HCURSOR arrow = LoadCursor(nullptr, IDC_ARROW);
@@ -177,7 +179,8 @@ TEST(ResourceChain, LibraryResourcesComeWithTheLibraryAndGoWithIt)
     HCURSOR plus = LoadCursor(library, MAKEINTRESOURCE(9510));
     ASSERT_NE(plus, nullptr);
     EXPECT_EQ(LoadCursor(nullptr, MAKEINTRESOURCE(9510)), plus);
-    EXPECT_EQ(AfxGetApp() ? AfxGetApp()->LoadCursor(9510) : plus, plus);
+    CWinApp app("Tarvenix");
+    EXPECT_EQ(app.LoadCursor(9510), plus);
     EXPECT_EQ(plus->cursor.shape(), Qt::BitmapCursor);
     EXPECT_EQ(plus->cursor.hotSpot(), QPoint(2, 3));
     const QImage art = plus->cursor.pixmap().toImage().convertToFormat(QImage::Format_ARGB32);
