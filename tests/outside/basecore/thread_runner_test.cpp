@@ -19,6 +19,7 @@
 #include "outside/basecore/thread_runner.h"
 #include "platform/controls/button.h"
 #include "platform/controls/list_ctrl.h"
+#include "platform/controls/progress_ctrl.h"
 #include "platform/window/modal.h"
 #include "platform/window/window_internal.h"
 #include "platform/window/wnd.h"
@@ -193,7 +194,16 @@ TEST_F(ThreadRunner, FinishedJobShowsItsWindowAndCompletesOnTheUserInterfaceThre
     EXPECT_EQ(tasks->GetItemText(0, 1), "Complete");
     EXPECT_EQ(tasks->GetItemText(1, 0), "Writing rows");
     EXPECT_EQ(tasks->GetNextItem(-1, LVNI_SELECTED), 1);  // the current task
+    auto* bar = static_cast<CProgressCtrl*>(window->GetDlgItem(basecore::IDC_PROGRESS_BAR));
+    ASSERT_TRUE(bar);
+    int low = 0, high = 0;
+    bar->GetRange(low, high);
+    EXPECT_EQ(bar->GetPos() - low, (high - low) / 2);  // one row of two
     tarvenix::test::SaveTestOutput(tarvenix::test::GrabWindow(*window), "progress_window");
+    // Enter (the dialog's OK) neither hides the window nor stops the job.
+    window->SendMessage(WM_COMMAND, IDOK);
+    EXPECT_TRUE(window->IsWindowVisible());
+    EXPECT_TRUE(window->GetDlgItem(IDCANCEL)->IsWindowEnabled());
     EXPECT_TRUE(g_completions.files.empty());
 
     release = true;
