@@ -3,24 +3,17 @@
 #include <algorithm>
 #include <cmath>
 
-#include <QHeaderView>
-#include <QLabel>
-#include <QProgressBar>
-#include <QPushButton>
-#include <QTimer>
-#include <QTreeWidget>
-#include <QVBoxLayout>
-#include <QWidget>
-
 #include "outside/basecore/basecore_strings.h"
 #include "outside/basecore/cmeter_info.h"
-#include "platform/window/modal.h"
+#include "platform/controls/list_ctrl.h"
+#include "platform/controls/progress_ctrl.h"
 
 namespace basecore {
 namespace {
 
 constexpr int kBarSteps = 1000;
-constexpr int kRefreshMs = 50;
+constexpr UINT kRefreshMs = 50;
+constexpr UINT_PTR kRefreshTimer = 1;
 
 UINT StateTextId(int state)
 {
@@ -40,119 +33,93 @@ UINT StateTextId(int state)
     }
 }
 
+void SetTextIfChanged(CListCtrl& list, int item, int column, const CString& text)
+{
+    // Unchanged cells are left alone, so that the list does not flicker on every tick.
+    if (list.GetItemText(item, column) != text) list.SetItemText(item, column, text.c_str());
+}
+
 }  // namespace
 
-struct CProgressWnd::Parts {
-    QLabel* title = nullptr;
-    QTreeWidget* tasks = nullptr;
-    QLabel* text = nullptr;
-    QProgressBar* bar = nullptr;
-    QPushButton* stop = nullptr;
-    QTimer* timer = nullptr;
-};
-
-BEGIN_MESSAGE_MAP(CProgressWnd, CWnd)
-    ON_COMMAND(IDCANCEL, OnStop)
-    ON_WM_CLOSE()
+BEGIN_MESSAGE_MAP(CProgressWnd, CDialog)
+    ON_WM_TIMER()
 END_MESSAGE_MAP()
 
-CProgressWnd::CProgressWnd(CMeterInfo* meter) : m_meter(meter) {}
+CProgressWnd::CProgressWnd(CMeterInfo* meter) : CDialog(IDD_PROGRESS), m_meter(meter) {}
 
 CProgressWnd::~CProgressWnd()
 {
     if (m_hWnd) DestroyWindow();
-    delete m_parts;
 }
 
 BOOL CProgressWnd::Create(const CString& title)
 {
-    if (!CreateEx(0, nullptr, title, WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU, CW_USEDEFAULT, CW_USEDEFAULT,
-                  360, 260, nullptr, nullptr))
-        return FALSE;
-    m_parts->title->setText(QString::fromUtf8(title.c_str()));
+    if (!CDialog::Create(IDD_PROGRESS, nullptr)) return FALSE;
+    SetWindowText(title.c_str());
+    SetDlgItemText(IDC_PROGRESS_TITLE, title.c_str());
     Refresh();
     ShowWindow(SW_SHOW);
     return TRUE;
 }
 
-QWidget* CProgressWnd::CreateWidget(const CREATESTRUCT&, QWidget*)
+BOOL CProgressWnd::OnInitDialog()
 {
-    auto* widget = new QWidget(nullptr, Qt::Window);
-    widget->setObjectName(kProgressWindowName);
-    delete m_parts;
-    m_parts = new Parts;
-    Parts& p = *m_parts;
-    auto* layout = new QVBoxLayout(widget);
-    p.title = new QLabel;
-    p.title->setObjectName("title");
-    p.tasks = new QTreeWidget;
-    p.tasks->setObjectName("tasks");
-    p.tasks->setColumnCount(2);
-    p.tasks->setHeaderHidden(true);
-    p.tasks->setRootIsDecorated(false);
-    p.tasks->header()->setStretchLastSection(false);
-    p.tasks->header()->setSectionResizeMode(0, QHeaderView::Stretch);
-    p.tasks->header()->setSectionResizeMode(1, QHeaderView::ResizeToContents);
-    p.text = new QLabel;
-    p.text->setObjectName("text");
-    p.bar = new QProgressBar;
-    p.bar->setObjectName("progress");
-    p.bar->setRange(0, kBarSteps);
-    p.stop = new QPushButton(QString::fromUtf8(LoadText(IDS_PROGRESS_STOP).c_str()));
-    p.stop->setObjectName("stop");
-    layout->addWidget(p.title);
-    layout->addWidget(p.tasks);
-    layout->addWidget(p.text);
-    layout->addWidget(p.bar);
-    layout->addWidget(p.stop, 0, Qt::AlignRight);
-    // The button sends the command a click sends, so that the window handles Stop in one place.
-    QObject::connect(p.stop, &QPushButton::clicked, widget, [this] { SendMessage(WM_COMMAND, IDCANCEL, 0); });
-    p.timer = new QTimer(widget);
-    QObject::connect(p.timer, &QTimer::timeout, widget, [this] {
-        if (m_meter->Revision() != m_shownRevision) Refresh();
-    });
-    p.timer->start(kRefreshMs);
-    return widget;
+    CDialog::OnInitDialog();
+    SetDlgItemText(IDCANCEL, LoadText(IDS_PROGRESS_STOP).c_str());
+    if (auto* tasks = static_cast<CListCtrl*>(GetDlgItem(IDC_PROGRESS_TASKS))) {
+        CRect area;
+        tasks->GetClientRect(&area);
+        // The task's text takes what the state column leaves; a margin keeps a scroll bar clear.
+        const int stateWidth = area.Width() / 3;
+        tasks->InsertColumn(0, "", LVCFMT_LEFT, std::max(area.Width() - stateWidth - 20, 20));
+        tasks->InsertColumn(1, "", LVCFMT_LEFT, stateWidth);
+        tasks->SetExtendedStyle(LVS_EX_FULLROWSELECT);
+    }
+    if (auto* bar = static_cast<CProgressCtrl*>(GetDlgItem(IDC_PROGRESS_BAR))) bar->SetRange32(0, kBarSteps);
+    SetTimer(kRefreshTimer, kRefreshMs);
+    return TRUE;
 }
 
-void CProgressWnd::OnStop()
+void CProgressWnd::OnCancel()
 {
     m_meter->RequestStop();
     Refresh();
 }
 
-// Closing the window by its frame is the same request as Stop; the runner closes it when
-// the job has ended.
-void CProgressWnd::OnClose()
+void CProgressWnd::OnTimer(UINT_PTR nIDEvent)
 {
-    OnStop();
+    if (nIDEvent == kRefreshTimer && m_meter->Revision() != m_shownRevision) Refresh();
 }
 
 void CProgressWnd::Refresh()
 {
-    if (!m_parts || !m_hWnd) return;
-    Parts& p = *m_parts;
+    if (!m_hWnd) return;
+    auto* tasks = static_cast<CListCtrl*>(GetDlgItem(IDC_PROGRESS_TASKS));
+    auto* bar = static_cast<CProgressCtrl*>(GetDlgItem(IDC_PROGRESS_BAR));
+    CWnd* stop = GetDlgItem(IDCANCEL);
+    if (!tasks || !bar || !stop) return;
     m_shownRevision = m_meter->Revision();
     const MeterSnapshot s = m_meter->Snapshot();
-    p.text->setText(QString::fromUtf8(s.text.c_str()));
+
+    CString shown;
+    GetDlgItemText(IDC_PROGRESS_TEXT, shown);
+    if (shown != s.text) SetDlgItemText(IDC_PROGRESS_TEXT, s.text.c_str());
     const double span = s.high - s.low;
     double fraction = span != 0.0 ? (s.pos - s.low) / span : 0.0;
     if (!std::isfinite(fraction)) fraction = 0.0;
-    p.bar->setValue(static_cast<int>(std::clamp(fraction, 0.0, 1.0) * kBarSteps));
-    p.stop->setEnabled(!s.stopRequested);
+    bar->SetPos(static_cast<int>(std::clamp(fraction, 0.0, 1.0) * kBarSteps));
+    stop->EnableWindow(!s.stopRequested);
 
     const int count = static_cast<int>(s.tasks.size());
-    while (p.tasks->topLevelItemCount() > count)
-        delete p.tasks->takeTopLevelItem(p.tasks->topLevelItemCount() - 1);
-    while (p.tasks->topLevelItemCount() < count) p.tasks->addTopLevelItem(new QTreeWidgetItem);
+    while (tasks->GetItemCount() > count) tasks->DeleteItem(tasks->GetItemCount() - 1);
+    while (tasks->GetItemCount() < count) tasks->InsertItem(tasks->GetItemCount(), "");
     for (int i = 0; i < count; ++i) {
-        QTreeWidgetItem* item = p.tasks->topLevelItem(i);
         const MeterTask& task = s.tasks[static_cast<size_t>(i)];
-        item->setText(0, QString::fromUtf8(task.text.c_str()));
-        item->setText(1, QString::fromUtf8(LoadText(StateTextId(task.state)).c_str()));
-        QFont font = item->font(0);
-        font.setBold(i == s.currentTask);
-        item->setFont(0, font);
+        SetTextIfChanged(*tasks, i, 0, task.text);
+        SetTextIfChanged(*tasks, i, 1, LoadText(StateTextId(task.state)));
+        const UINT selected = i == s.currentTask ? LVIS_SELECTED : 0;
+        if (tasks->GetItemState(i, LVIS_SELECTED) != selected)
+            tasks->SetItemState(i, selected, LVIS_SELECTED);
     }
 }
 

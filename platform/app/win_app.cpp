@@ -5,6 +5,7 @@
 #include <QAbstractEventDispatcher>
 #include <QApplication>
 
+#include "platform/resources/resources.h"
 #include "platform/window/cursor.h"
 #include "platform/window/ui_thread.h"
 #include "platform/window/window_internal.h"
@@ -75,6 +76,16 @@ CWinApp::~CWinApp()
 HCURSOR CWinApp::LoadStandardCursor(LPCTSTR lpszCursorName) const
 {
     return ::LoadCursor(nullptr, lpszCursorName);
+}
+
+HCURSOR CWinApp::LoadCursor(LPCTSTR lpszCursorName) const
+{
+    return platform::LoadCursorResource(nullptr, lpszCursorName);
+}
+
+HICON CWinApp::LoadIcon(LPCTSTR lpszResourceName) const
+{
+    return ::LoadIcon(nullptr, lpszResourceName);
 }
 
 CWinApp* AfxGetApp()

@@ -45,7 +45,12 @@ public:
 
     BOOL Enable3dControls() { return TRUE; }
     HCURSOR LoadStandardCursor(LPCTSTR lpszCursorName) const;
-    HCURSOR LoadCursor(LPCTSTR lpszCursorName) const { return LoadStandardCursor(lpszCursorName); }
+    /// A cursor resource of the libraries in the resource chain (newest first).
+    HCURSOR LoadCursor(LPCTSTR lpszCursorName) const;
+    HCURSOR LoadCursor(UINT nIDResource) const { return LoadCursor(MAKEINTRESOURCE(nIDResource)); }
+    /// An icon resource of the libraries in the resource chain (newest first).
+    HICON LoadIcon(LPCTSTR lpszResourceName) const;
+    HICON LoadIcon(UINT nIDResource) const { return LoadIcon(MAKEINTRESOURCE(nIDResource)); }
 
     static const platform::MessageMap* GetThisMessageMap();
     const platform::MessageMap* GetMessageMap() const override;

@@ -3,16 +3,8 @@
 #include <QFont>
 #include <QFontMetrics>
 
-#include "platform/resource_chain.h"
-
 namespace platform {
 namespace {
-
-ResourceChain<DialogTemplate>& Chain()
-{
-    static ResourceChain<DialogTemplate> chain;
-    return chain;
-}
 
 int MulDiv(int value, int numerator, int denominator)
 {
@@ -23,15 +15,6 @@ int MulDiv(int value, int numerator, int denominator)
 }
 
 }  // namespace
-
-void RegisterDialogTemplates(const char* module, std::span<const DialogTemplate> templates)
-{
-    Chain().Register(module, templates);
-}
-
-void UnregisterDialogTemplates(const char* module) { Chain().Unregister(module); }
-
-const DialogTemplate* FindDialogTemplate(UINT id) { return Chain().Find(id); }
 
 QFont DialogFont(const char* face, int pointSize)
 {
@@ -44,14 +27,15 @@ CSize DialogBaseUnits(const QFont& font)
 {
     const QFontMetrics metrics(font);
     // The average width of the 52 letters, rounded: the usual base-unit rule.
-    const int letters = metrics.horizontalAdvance(QStringLiteral("ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz"));
+    const int letters =
+        metrics.horizontalAdvance(QStringLiteral("ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz"));
     return CSize(std::max((letters / 26 + 1) / 2, 1), std::max(metrics.height(), 1));
 }
 
 CRect DialogUnitsToPixels(const CRect& units, CSize base)
 {
-    return CRect(MulDiv(units.left, base.cx, 4), MulDiv(units.top, base.cy, 8), MulDiv(units.right, base.cx, 4),
-                 MulDiv(units.bottom, base.cy, 8));
+    return CRect(MulDiv(units.left, base.cx, 4), MulDiv(units.top, base.cy, 8),
+                 MulDiv(units.right, base.cx, 4), MulDiv(units.bottom, base.cy, 8));
 }
 
 }  // namespace platform

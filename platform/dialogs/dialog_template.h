@@ -13,7 +13,8 @@
 //         {220, "Find", DS_MODALFRAME | WS_POPUP | WS_CAPTION | WS_SYSMENU, 0, "MS Sans Serif", 8,
 //          0, 0, 236, 60, kFindControls},
 //     };
-//     platform::RegisterDialogTemplates("viewer", kTemplates);
+//
+// and lists kTemplates in its resource record (platform/resources/module_resources.h).
 //
 // Dialog units follow the font: a horizontal unit is a quarter of the font's average
 // character width, a vertical unit an eighth of its height.
@@ -60,9 +61,6 @@ struct DialogTemplate {
     std::span<const DialogControl> controls;
 };
 
-/// Joins a library's templates to the resource chain (they must outlive the registration).
-PLATFORM_API void RegisterDialogTemplates(const char* module, std::span<const DialogTemplate> templates);
-PLATFORM_API void UnregisterDialogTemplates(const char* module);
 /// The template with `id` (newest registration first); null when none has it.
 PLATFORM_API const DialogTemplate* FindDialogTemplate(UINT id);
 

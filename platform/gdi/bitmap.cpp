@@ -8,6 +8,7 @@
 #include "platform/gdi/dc.h"
 #include "platform/gdi/gdi_objects.h"
 #include "platform/last_error.h"
+#include "platform/resources/resources.h"
 
 namespace platform::gdi {
 
@@ -345,6 +346,25 @@ HBITMAP CreateBitmap(int width, int height, UINT planes, UINT bitCount, const vo
         const auto* src = static_cast<const std::uint8_t*>(bits);
         for (int y = 0; y < height; ++y)
             ConvertRow(l, src + y * stride, 0, width, reinterpret_cast<std::uint32_t*>(b->PictureRow(y)));
+    }
+    return Keep(std::move(b));
+}
+
+HBITMAP LoadBitmap(HINSTANCE hInstance, LPCTSTR lpBitmapName)
+{
+    const QImage picture = platform::LoadBitmapImage(hInstance, lpBitmapName);
+    if (picture.isNull()) {
+        SetLastError(ERROR_RESOURCE_NAME_NOT_FOUND);
+        return nullptr;
+    }
+    auto b = MakeBitmap32(picture.width(), picture.height());
+    if (!b) return Keep(nullptr);
+    // A picture with alpha is shown over black, as a device bitmap has no alpha of its own.
+    const QImage premultiplied = picture.convertToFormat(QImage::Format_ARGB32_Premultiplied);
+    for (int y = 0; y < premultiplied.height(); ++y) {
+        const auto* in = reinterpret_cast<const std::uint32_t*>(premultiplied.constScanLine(y));
+        auto* out = reinterpret_cast<std::uint32_t*>(b->image.scanLine(y));
+        for (int x = 0; x < premultiplied.width(); ++x) out[x] = in[x] | 0xFF000000u;
     }
     return Keep(std::move(b));
 }

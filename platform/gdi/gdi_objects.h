@@ -35,6 +35,10 @@ PLATFORM_API HBITMAP CreateCompatibleBitmap(HDC dc, int width, int height);
 /// 1-bit (monochrome, rows padded to 16 bits), 24- or 32-bit pixels, copied when given.
 PLATFORM_API HBITMAP CreateBitmap(int width, int height, UINT planes, UINT bitCount, const void* bits);
 PLATFORM_API HBITMAP CreateBitmapIndirect(const BITMAP* bm);
+/// A 32-bit bitmap holding the bitmap resource lpBitmapName (an id or a name) of the
+/// resource chain; a library's instance handle limits the search to that library. Null with
+/// ERROR_RESOURCE_NAME_NOT_FOUND when there is none or its picture cannot be read.
+PLATFORM_API HBITMAP LoadBitmap(HINSTANCE hInstance, LPCTSTR lpBitmapName);
 /// A device-independent bitmap whose rows the caller reaches through *bits: 8 bits with
 /// a colour table, 16 bits (5-5-5, or bit fields), 24 bits, 32 bits (plain or bit fields);
 /// top-down for a negative height; rows padded to four bytes. The section handle is not
@@ -103,6 +107,9 @@ public:
     BOOL CreateCompatibleBitmap(CDC* dc, int width, int height);
     BOOL CreateBitmap(int width, int height, UINT planes, UINT bitCount, const void* bits);
     BOOL CreateBitmapIndirect(const BITMAP* bm);
+    /// The bitmap resource of the resource chain (newest library first).
+    BOOL LoadBitmap(UINT nIDResource);
+    BOOL LoadBitmap(LPCTSTR lpszResourceName);
     int GetBitmap(BITMAP* bm) const { return GetObject(sizeof(BITMAP), bm); }
 };
 

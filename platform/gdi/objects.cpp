@@ -375,6 +375,14 @@ BOOL CBitmap::CreateBitmapIndirect(const BITMAP* bm)
 {
     return Hold(*this, ::CreateBitmapIndirect(bm));
 }
+BOOL CBitmap::LoadBitmap(UINT nIDResource)
+{
+    return LoadBitmap(MAKEINTRESOURCE(nIDResource));
+}
+BOOL CBitmap::LoadBitmap(LPCTSTR lpszResourceName)
+{
+    return Hold(*this, ::LoadBitmap(nullptr, lpszResourceName));
+}
 
 CPalette* CPalette::FromHandle(HPALETTE h)
 {

@@ -1,130 +1,269 @@
 #include "platform/resources/resources.h"
 
+#include <dlfcn.h>
+#include <link.h>
+
+#include <algorithm>
+#include <cstring>
+#include <deque>
 #include <map>
 #include <memory>
 #include <mutex>
-#include <string>
+#include <vector>
 
-#include "platform/resource_chain.h"
+#include <QCursor>
+#include <QPixmap>
+
+#include "platform/resources/module_resources.h"
+#include "platform/window/cursor.h"
 
 namespace platform {
 namespace {
 
-ResourceChain<MenuResource>& Menus()
-{
-    static ResourceChain<MenuResource> chain;
-    return chain;
-}
-ResourceChain<ToolBarResource>& ToolBars()
-{
-    static ResourceChain<ToolBarResource> chain;
-    return chain;
-}
-ResourceChain<ImageResource>& Bitmaps()
-{
-    static ResourceChain<ImageResource> chain;
-    return chain;
-}
-ResourceChain<ImageResource>& Icons()
-{
-    static ResourceChain<ImageResource> chain;
-    return chain;
-}
-
-// Lookups by name are rare (a handful of tool-bar strips), so the names are kept in a
-// list of their own beside the id chain.
-struct NamedTable {
-    std::string module;
-    std::span<const ImageResource> entries;
+// One registered record, with what was made from it. Pictures are decoded once per
+// registration, so a library loaded again (perhaps at the same address) starts afresh.
+struct Registered {
+    const ModuleResources* record;
+    HINSTANCE instance;
+    std::map<const void*, QImage> pictures;  // by the entry they were made from
+    std::map<const void*, HCURSOR> cursors;
+    std::map<const void*, HICON> icons;
 };
-std::mutex g_namedMutex;
-std::vector<NamedTable>& NamedBitmaps()
+
+struct Chain {
+    std::mutex mutex;
+    std::vector<std::unique_ptr<Registered>> records;  // oldest first
+    // Handles given out stay valid for the life of the process, as a caller may keep them
+    // past the unloading of the library they came from.
+    std::deque<HICON__> iconHandles;
+};
+
+Chain& TheChain()
 {
-    static std::vector<NamedTable> tables;
-    return tables;
+    // Never destroyed: libraries unregister from their static destructors, which may run
+    // after this library's own at exit.
+    static auto* chain = new Chain;
+    return *chain;
 }
 
-QImage Picture(const ImageResource* entry)
+HINSTANCE InstanceOf(const void* address)
 {
-    if (!entry) return {};
-    if (entry->draw) return entry->draw();
-    if (entry->path) return QImage(QString::fromUtf8(entry->path));
+    Dl_info info{};
+    link_map* map = nullptr;
+    // On this system a library's link map is the handle dlopen (and so LoadLibrary) gives.
+    if (::dladdr1(address, &info, reinterpret_cast<void**>(&map), RTLD_DL_LINKMAP) != 0 && map)
+        return reinterpret_cast<HINSTANCE>(map);
+    return nullptr;
+}
+
+bool IsModuleInstance(const Chain& chain, HINSTANCE instance)
+{
+    if (!instance) return false;
+    return std::any_of(chain.records.begin(), chain.records.end(),
+                       [&](const auto& r) { return r->instance == instance; });
+}
+
+/// Calls visit(registered, entry) for the newest entry of the list `member` whose id is
+/// `id` (or whose name is `name` for a string name), limited to one module when `instance`
+/// names one. The chain's lock must be held.
+template <class Entry, class Visit>
+bool FindEntry(Chain& chain, std::span<const Entry> ModuleResources::*member, HINSTANCE instance,
+               LPCTSTR name, Visit&& visit)
+{
+    if (!name) return false;
+    const bool byId = IS_INTRESOURCE(name);
+    const UINT id = static_cast<UINT>(reinterpret_cast<std::uintptr_t>(name));
+    const bool oneModule = IsModuleInstance(chain, instance);
+    for (auto r = chain.records.rbegin(); r != chain.records.rend(); ++r) {
+        if (oneModule && (*r)->instance != instance) continue;
+        for (const Entry& e : (*r)->record->*member) {
+            bool match = false;
+            if (byId) {
+                match = e.id == id;
+            } else if constexpr (requires { e.name; }) {
+                match = e.name && std::strcmp(e.name, name) == 0;
+            }
+            if (match) {
+                visit(**r, e);
+                return true;
+            }
+        }
+    }
+    return false;
+}
+
+template <class Entry>
+const Entry* FindById(std::span<const Entry> ModuleResources::*member, UINT id)
+{
+    Chain& chain = TheChain();
+    std::lock_guard lock(chain.mutex);
+    const Entry* found = nullptr;
+    FindEntry(chain, member, nullptr, MAKEINTRESOURCE(id), [&](Registered&, const Entry& e) { found = &e; });
+    return found;
+}
+
+QImage Decode(std::span<const unsigned char> bytes)
+{
+    QImage image;
+    if (bytes.empty() || bytes.size() > static_cast<std::size_t>(INT32_MAX)) return image;
+    image.loadFromData(bytes.data(), static_cast<int>(bytes.size()));
+    return image;
+}
+
+QImage MakePicture(const ImageResource& entry)
+{
+    if (!entry.bytes.empty()) return Decode(entry.bytes);
+    if (entry.path) return QImage(QString::fromUtf8(entry.path));
+    if (entry.draw) return entry.draw();
     return {};
 }
 
-const ImageResource* FindImage(const ResourceChain<ImageResource>& chain, LPCTSTR name)
+QImage PictureOf(Registered& r, const ImageResource& entry)
 {
-    if (!name) return nullptr;
-    if (IS_INTRESOURCE(name)) return chain.Find(static_cast<UINT>(reinterpret_cast<std::uintptr_t>(name)));
-    std::lock_guard lock(g_namedMutex);
-    const auto& tables = NamedBitmaps();
-    for (auto t = tables.rbegin(); t != tables.rend(); ++t)
-        for (const ImageResource& e : t->entries)
-            if (e.name && std::string(e.name) == name) return &e;
-    return nullptr;
+    auto it = r.pictures.find(&entry);
+    if (it == r.pictures.end()) it = r.pictures.emplace(&entry, MakePicture(entry)).first;
+    return it->second;
+}
+
+constexpr int kMaxCursorSize = 64;
+
+QImage CursorPicture(const CursorResource& entry)
+{
+    if (entry.rows.empty()) return Decode(entry.bytes);
+    const int height = static_cast<int>(std::min<std::size_t>(entry.rows.size(), kMaxCursorSize));
+    int width = 0;
+    for (int y = 0; y < height; ++y)
+        if (entry.rows[y]) width = std::max(width, static_cast<int>(strnlen(entry.rows[y], kMaxCursorSize)));
+    if (width == 0) return {};
+    QImage image(width, height, QImage::Format_ARGB32);
+    image.fill(0u);
+    for (int y = 0; y < height; ++y) {
+        const char* row = entry.rows[y];
+        for (int x = 0; row && x < width && row[x]; ++x) {
+            if (row[x] == '#') image.setPixel(x, y, 0xFF000000u);
+            if (row[x] == '.') image.setPixel(x, y, 0xFFFFFFFFu);
+        }
+    }
+    return image;
 }
 
 }  // namespace
 
-void RegisterMenus(const char* module, std::span<const MenuResource> menus)
+HINSTANCE RegisterModuleResources(const ModuleResources& resources)
 {
-    Menus().Register(module, menus);
-}
-void RegisterToolBars(const char* module, std::span<const ToolBarResource> toolBars)
-{
-    ToolBars().Register(module, toolBars);
-}
-void RegisterBitmaps(const char* module, std::span<const ImageResource> bitmaps)
-{
-    Bitmaps().Register(module, bitmaps);
-    std::lock_guard lock(g_namedMutex);
-    NamedBitmaps().push_back({module, bitmaps});
-}
-void RegisterIcons(const char* module, std::span<const ImageResource> icons)
-{
-    Icons().Register(module, icons);
+    Chain& chain = TheChain();
+    const HINSTANCE instance = InstanceOf(&resources);
+    std::lock_guard lock(chain.mutex);
+    for (const auto& r : chain.records)
+        if (r->record == &resources) return r->instance;
+    chain.records.push_back(std::make_unique<Registered>(Registered{&resources, instance, {}, {}, {}}));
+    return instance;
 }
 
-void UnregisterResources(const char* module)
+void UnregisterModuleResources(const ModuleResources& resources)
 {
-    Menus().Unregister(module);
-    ToolBars().Unregister(module);
-    Bitmaps().Unregister(module);
-    Icons().Unregister(module);
-    std::lock_guard lock(g_namedMutex);
-    auto& tables = NamedBitmaps();
-    std::erase_if(tables, [&](const NamedTable& t) { return t.module == module; });
+    Chain& chain = TheChain();
+    std::lock_guard lock(chain.mutex);
+    std::erase_if(chain.records, [&](const auto& r) { return r->record == &resources; });
 }
 
 const MenuResource* FindMenuResource(UINT id)
 {
-    return Menus().Find(id);
+    return FindById(&ModuleResources::menus, id);
 }
+
 const ToolBarResource* FindToolBarResource(UINT id)
 {
-    return ToolBars().Find(id);
+    return FindById(&ModuleResources::toolBars, id);
 }
+
+const DialogTemplate* FindDialogTemplate(UINT id)
+{
+    return FindById(&ModuleResources::dialogs, id);
+}
+
+bool FindString(UINT id, CString& text)
+{
+    Chain& chain = TheChain();
+    std::lock_guard lock(chain.mutex);
+    // Copied under the lock: the table may belong to a library being unloaded on another thread.
+    return FindEntry(chain, &ModuleResources::strings, nullptr, MAKEINTRESOURCE(id),
+                     [&](Registered&, const StringEntry& e) { text = e.text; });
+}
+
+QImage LoadBitmapImage(HINSTANCE instance, LPCTSTR name)
+{
+    Chain& chain = TheChain();
+    std::lock_guard lock(chain.mutex);
+    QImage image;
+    FindEntry(chain, &ModuleResources::bitmaps, instance, name,
+              [&](Registered& r, const ImageResource& e) { image = PictureOf(r, e); });
+    return image;
+}
+
 QImage LoadBitmapImage(LPCTSTR name)
 {
-    return Picture(FindImage(Bitmaps(), name));
+    return LoadBitmapImage(nullptr, name);
 }
+
 QImage LoadIconImage(LPCTSTR name)
 {
     if (!name || !IS_INTRESOURCE(name)) return {};
-    return Picture(Icons().Find(static_cast<UINT>(reinterpret_cast<std::uintptr_t>(name))));
+    Chain& chain = TheChain();
+    std::lock_guard lock(chain.mutex);
+    QImage image;
+    FindEntry(chain, &ModuleResources::icons, nullptr, name,
+              [&](Registered& r, const ImageResource& e) { image = PictureOf(r, e); });
+    return image;
+}
+
+HCURSOR LoadCursorResource(HINSTANCE instance, LPCTSTR name)
+{
+    if (!name || !IS_INTRESOURCE(name)) return nullptr;
+    Chain& chain = TheChain();
+    std::lock_guard lock(chain.mutex);
+    HCURSOR cursor = nullptr;
+    FindEntry(chain, &ModuleResources::cursors, instance, name, [&](Registered& r, const CursorResource& e) {
+        auto it = r.cursors.find(&e);
+        if (it != r.cursors.end()) {
+            cursor = it->second;
+            return;
+        }
+        const QImage picture = CursorPicture(e);
+        if (picture.isNull()) return;
+        const int hotX = std::clamp<int>(e.hotX, 0, picture.width() - 1);
+        const int hotY = std::clamp<int>(e.hotY, 0, picture.height() - 1);
+        cursor = MakeCursor(QCursor(QPixmap::fromImage(picture), hotX, hotY));
+        r.cursors.emplace(&e, cursor);
+    });
+    return cursor;
 }
 
 }  // namespace platform
 
-HICON LoadIcon(HINSTANCE, LPCTSTR lpIconName)
+BOOL CString::LoadString(UINT id)
 {
-    // One handle per icon resource for the life of the process, as loaded icons are shared.
-    static std::mutex mutex;
-    static std::map<const void*, std::unique_ptr<HICON__>> handles;
-    const QImage image = platform::LoadIconImage(lpIconName);
-    if (image.isNull()) return nullptr;
-    std::lock_guard lock(mutex);
-    auto& slot = handles[lpIconName];
-    if (!slot) slot = std::make_unique<HICON__>(HICON__{image});
-    return slot.get();
+    return platform::FindString(id, *this) ? TRUE : FALSE;
+}
+
+HICON LoadIcon(HINSTANCE hInstance, LPCTSTR lpIconName)
+{
+    if (!lpIconName || !IS_INTRESOURCE(lpIconName)) return nullptr;
+    platform::Chain& chain = platform::TheChain();
+    std::lock_guard lock(chain.mutex);
+    HICON icon = nullptr;
+    platform::FindEntry(chain, &platform::ModuleResources::icons, hInstance, lpIconName,
+                        [&](platform::Registered& r, const platform::ImageResource& e) {
+                            // One handle per icon resource, as loaded icons are shared.
+                            auto it = r.icons.find(&e);
+                            if (it != r.icons.end()) {
+                                icon = it->second;
+                                return;
+                            }
+                            const QImage image = platform::PictureOf(r, e);
+                            if (image.isNull()) return;
+                            icon = &chain.iconHandles.emplace_back(HICON__{image});
+                            r.icons.emplace(&e, icon);
+                        });
+    return icon;
 }

@@ -1,8 +1,9 @@
 #pragma once
 
 // The non-string resources of the suite's libraries: menus, tool bars and images (bitmaps,
-// icons, cursors). Each library registers its tables under its module name at start-up, in
-// its own id range; lookups walk the chain newest first (platform/resource_chain.h).
+// icons, cursors). Each library lists them in its resource record
+// (platform/resources/module_resources.h), in its own id range; lookups walk the chain of
+// registered records newest first.
 
 #include <span>
 
@@ -41,28 +42,29 @@ struct ToolBarResource {
     UINT bitmapId;
 };
 
-/// A picture: a Qt resource path (":/viewer/toolbar.png", a PNG made for the suite) or a
-/// function that draws it. `name` lets it be found by name too (may be null).
+/// A picture: the bytes of a PNG or BMP file kept in the library, a Qt resource path
+/// (":/viewer/toolbar.png"), or a function that draws it; the first one set is used. The
+/// picture is made once per registration. `name` lets it be found by name too (may be null).
 struct ImageResource {
     UINT id;
     const char* name;
     const char* path;
     QImage (*draw)();
+    std::span<const unsigned char> bytes = {};
 };
 
-PLATFORM_API void RegisterMenus(const char* module, std::span<const MenuResource> menus);
-PLATFORM_API void RegisterToolBars(const char* module, std::span<const ToolBarResource> toolBars);
-PLATFORM_API void RegisterBitmaps(const char* module, std::span<const ImageResource> bitmaps);
-PLATFORM_API void RegisterIcons(const char* module, std::span<const ImageResource> icons);
-/// Removes everything the module registered (its library is being unloaded).
-PLATFORM_API void UnregisterResources(const char* module);
-
+/// The menu with `id` of the newest record that has one; null when none has.
 PLATFORM_API const MenuResource* FindMenuResource(UINT id);
 PLATFORM_API const ToolBarResource* FindToolBarResource(UINT id);
 /// The picture of a bitmap resource, by id or (for a non-integer name) by name; a null
-/// image when there is none or it cannot be read.
+/// image when there is none or it cannot be read. A module's instance handle limits the
+/// search to that module; any other handle (null included) searches the whole chain.
 PLATFORM_API QImage LoadBitmapImage(LPCTSTR name);
+PLATFORM_API QImage LoadBitmapImage(HINSTANCE instance, LPCTSTR name);
 PLATFORM_API QImage LoadIconImage(LPCTSTR name);
+/// The cursor resource `name` (an id) as a cursor handle that lives as long as the process;
+/// null when there is none. The handle of a module limits the search as above.
+PLATFORM_API HCURSOR LoadCursorResource(HINSTANCE instance, LPCTSTR name);
 
 }  // namespace platform
 
@@ -71,6 +73,7 @@ struct HICON__ {
     QImage image;
 };
 
-/// The icon resource nameOrId of the suite's resource chain (hInstance is not needed: the
-/// chain holds every library's icons); null when there is none.
+/// The icon resource lpIconName (an id); a module's instance handle limits the search to
+/// that module, any other handle searches the whole chain. The handle lives as long as the
+/// process (its picture is a copy); null when there is none.
 PLATFORM_API HICON LoadIcon(HINSTANCE hInstance, LPCTSTR lpIconName);

@@ -4,6 +4,7 @@
 #include <memory>
 #include <mutex>
 
+#include "platform/resources/resources.h"
 #include "platform/window/window_internal.h"
 
 namespace {
@@ -41,11 +42,13 @@ Cursors& AllCursors()
 
 HCURSOR LoadCursor(HINSTANCE hInstance, LPCTSTR lpCursorName)
 {
-    if (hInstance) return nullptr;
-    const auto id = reinterpret_cast<std::uintptr_t>(lpCursorName);
-    for (std::size_t i = 0; i < std::size(kStandard); ++i)
-        if (kStandard[i].id == id) return &AllCursors().standard[i];
-    return nullptr;
+    if (!hInstance) {
+        // A library's cursor never stands in for a system one.
+        const auto id = reinterpret_cast<std::uintptr_t>(lpCursorName);
+        for (std::size_t i = 0; i < std::size(kStandard); ++i)
+            if (kStandard[i].id == id) return &AllCursors().standard[i];
+    }
+    return platform::LoadCursorResource(hInstance, lpCursorName);
 }
 
 HCURSOR SetCursor(HCURSOR hCursor)

@@ -1,7 +1,8 @@
 #pragma once
 
 // Cursors. A cursor handle points to a record holding a QCursor; the standard cursors are
-// built in, other parts of the layer make handles for cursors of their own with MakeCursor.
+// built in, the libraries' cursors come from their resource records, and other parts of the
+// layer make handles for cursors of their own with MakeCursor.
 
 #include <QCursor>
 
@@ -25,7 +26,10 @@ struct HCURSOR__ {
 #define IDC_HAND (reinterpret_cast<LPCTSTR>(static_cast<std::uintptr_t>(32649)))
 #define IDC_APPSTARTING (reinterpret_cast<LPCTSTR>(static_cast<std::uintptr_t>(32650)))
 
-/// A standard cursor (hInstance null, lpCursorName one of IDC_xxx); null for anything else.
+/// A standard cursor (hInstance null, lpCursorName one of IDC_xxx), or the cursor resource
+/// MAKEINTRESOURCE(id) of a library: of that library when hInstance is its instance handle,
+/// else of the newest library in the resource chain that has one. Null when there is none.
+/// A handle lives as long as the process.
 PLATFORM_API HCURSOR LoadCursor(HINSTANCE hInstance, LPCTSTR lpCursorName);
 /// Shows the cursor over the window whose mouse message is being handled (or the window
 /// that has the mouse captured); returns the cursor set before.

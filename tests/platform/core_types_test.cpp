@@ -4,7 +4,6 @@
 
 #include "platform/cstring.h"
 #include "platform/last_error.h"
-#include "platform/string_table.h"
 
 TEST(CString, EditsAtTheEdgesStayInsideTheText)
 {
@@ -33,24 +32,6 @@ TEST(CString, FormatBufferAndTrim)
     CString r("a.b.c");
     EXPECT_EQ(r.Replace(".", "::"), 2);
     EXPECT_EQ(r, "a::b::c");
-}
-
-TEST(StringTable, NewestRegisteredTableWinsAndUnregisteringRestores)
-{
-    static const platform::StringEntry first[] = {{100, "first"}, {101, "only first"}};
-    static const platform::StringEntry second[] = {{100, "second"}};
-    platform::RegisterStringTable("one", first);
-    platform::RegisterStringTable("two", second);
-    CString text;
-    EXPECT_TRUE(text.LoadString(100));
-    EXPECT_EQ(text, "second");
-    EXPECT_TRUE(text.LoadString(101));
-    EXPECT_EQ(text, "only first");
-    platform::UnregisterStringTable("two");
-    EXPECT_TRUE(text.LoadString(100));
-    EXPECT_EQ(text, "first");
-    EXPECT_FALSE(text.LoadString(999));
-    platform::UnregisterStringTable("one");
 }
 
 TEST(LastError, IsKeptPerThreadWithAText)

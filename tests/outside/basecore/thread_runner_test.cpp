@@ -8,20 +8,23 @@
 #include <vector>
 
 #include <QApplication>
-#include <QLabel>
-#include <QPushButton>
-#include <QTreeWidget>
 #include <gtest/gtest.h>
 #include <sched.h>
 
+#include "outside/basecore/basecore_strings.h"
 #include "outside/basecore/cmeter_info.h"
 #include "outside/basecore/progress_window.h"
 #include "outside/basecore/rdp_except.h"
 #include "outside/basecore/rdp_layer.h"
 #include "outside/basecore/thread_runner.h"
+#include "platform/controls/button.h"
+#include "platform/controls/list_ctrl.h"
+#include "platform/controls/progress_ctrl.h"
 #include "platform/window/modal.h"
+#include "platform/window/window_internal.h"
 #include "platform/window/wnd.h"
 #include "tests/support/modal_responder.h"
+#include "tests/support/ui_helpers.h"
 #include "tests/support/test_environment.h"
 
 namespace {
@@ -42,12 +45,31 @@ bool PumpUntil(Cond done)
     return true;
 }
 
-std::vector<QWidget*> ProgressWindows()
+std::vector<basecore::CProgressWnd*> ProgressWindows()
 {
-    std::vector<QWidget*> found;
-    for (QWidget* w : QApplication::topLevelWidgets())
-        if (w->objectName() == basecore::kProgressWindowName) found.push_back(w);
+    std::vector<basecore::CProgressWnd*> found;
+    for (HWND h : platform::TopLevelWindows())
+        if (auto* w = dynamic_cast<basecore::CProgressWnd*>(CWnd::FromHandle(h))) found.push_back(w);
     return found;
+}
+
+CListCtrl* Tasks(CWnd* window)
+{
+    return static_cast<CListCtrl*>(window->GetDlgItem(basecore::IDC_PROGRESS_TASKS));
+}
+
+CString Text(CWnd* window)
+{
+    CString text;
+    window->GetDlgItem(basecore::IDC_PROGRESS_TEXT)->GetWindowText(text);
+    return text;
+}
+
+// Clicks Stop as the user does (a disabled button takes no click).
+void ClickStop(CWnd* window)
+{
+    CWnd* stop = window->GetDlgItem(IDCANCEL);
+    if (stop->IsWindowEnabled()) stop->SendMessage(BM_CLICK);
 }
 
 bool AllEnded()
@@ -148,7 +170,7 @@ protected:
 TEST_F(ThreadRunner, FinishedJobShowsItsWindowAndCompletesOnTheUserInterfaceThread)
 {
     std::atomic<bool> release{false}, reached{false};
-    auto* record = new WriteJobRecord{dir.File("out.rdp")};
+    auto* record = new WriteJobRecord{dir.File("out.rdp"), 2};  // held half way
     record->holdAt = &release;
     record->reached = &reached;
     ASSERT_NE(::Run("Filtration: in.rdp", WriteJob, record, OnFinish, new ResultParam(dir.File("out.rdp"))),
@@ -157,19 +179,31 @@ TEST_F(ThreadRunner, FinishedJobShowsItsWindowAndCompletesOnTheUserInterfaceThre
     ASSERT_TRUE(PumpUntil([&] { return reached.load(); }));
     auto windows = ProgressWindows();
     ASSERT_EQ(windows.size(), 1u);
-    QWidget* window = windows[0];
-    EXPECT_EQ(window->windowTitle(), "Filtration: in.rdp");
-    auto* tasks = window->findChild<QTreeWidget*>("tasks");
-    auto* text = window->findChild<QLabel*>("text");
-    ASSERT_TRUE(tasks && text);
+    CWnd* window = windows[0];
+    CString title;
+    window->GetWindowText(title);
+    EXPECT_EQ(title, "Filtration: in.rdp");
+    CListCtrl* tasks = Tasks(window);
+    ASSERT_TRUE(tasks);
     // The job holds at row 1; the window catches up with everything it did before.
     ASSERT_TRUE(PumpUntil([&] {
-        return tasks->topLevelItemCount() == 2 && tasks->topLevelItem(1)->text(1) == "Processing" &&
-               text->text() == "Row by row";
+        return tasks->GetItemCount() == 2 && tasks->GetItemText(1, 1) == "Processing" &&
+               Text(window) == "Row by row";
     }));
-    EXPECT_EQ(tasks->topLevelItem(0)->text(0), "Creating output file.");
-    EXPECT_EQ(tasks->topLevelItem(0)->text(1), "Complete");
-    EXPECT_EQ(tasks->topLevelItem(1)->text(0), "Writing rows");
+    EXPECT_EQ(tasks->GetItemText(0, 0), "Creating output file.");
+    EXPECT_EQ(tasks->GetItemText(0, 1), "Complete");
+    EXPECT_EQ(tasks->GetItemText(1, 0), "Writing rows");
+    EXPECT_EQ(tasks->GetNextItem(-1, LVNI_SELECTED), 1);  // the current task
+    auto* bar = static_cast<CProgressCtrl*>(window->GetDlgItem(basecore::IDC_PROGRESS_BAR));
+    ASSERT_TRUE(bar);
+    int low = 0, high = 0;
+    bar->GetRange(low, high);
+    EXPECT_EQ(bar->GetPos() - low, (high - low) / 2);  // one row of two
+    tarvenix::test::SaveTestOutput(tarvenix::test::GrabWindow(*window), "progress_window");
+    // Enter (the dialog's OK) neither hides the window nor stops the job.
+    window->SendMessage(WM_COMMAND, IDOK);
+    EXPECT_TRUE(window->IsWindowVisible());
+    EXPECT_TRUE(window->GetDlgItem(IDCANCEL)->IsWindowEnabled());
     EXPECT_TRUE(g_completions.files.empty());
 
     release = true;
@@ -188,8 +222,8 @@ TEST_F(ThreadRunner, FailedJobMarksItsTaskRemovesItsOutputAndOpensNothing)
     Responder().AnswerMessageBox(IDOK).When([] {
         auto windows = ProgressWindows();
         if (windows.size() != 1) return false;
-        auto* tasks = windows[0]->findChild<QTreeWidget*>("tasks");
-        return tasks->topLevelItemCount() == 2 && tasks->topLevelItem(1)->text(1) == "Error";
+        CListCtrl* tasks = Tasks(windows[0]);
+        return tasks->GetItemCount() == 2 && tasks->GetItemText(1, 1) == "Error";
     });
     ::Run("Filtration: in.rdp", WriteJob, record, OnFinish, new ResultParam(dir.File("out.rdp")));
     ASSERT_TRUE(PumpUntil(AllEnded));
@@ -213,11 +247,14 @@ TEST_F(ThreadRunner, StopEndsTheJobSilentlyWithoutOutput)
     record->reached = &reached;
     ::Run("Filtration: in.rdp", WriteJob, record, OnFinish, new ResultParam(dir.File("out.rdp")));
     ASSERT_TRUE(PumpUntil([&] { return reached.load(); }));
-    QWidget* window = ProgressWindows().at(0);
-    auto* stop = window->findChild<QPushButton*>("stop");
+    CWnd* window = ProgressWindows().at(0);
+    CWnd* stop = window->GetDlgItem(IDCANCEL);
     ASSERT_TRUE(stop);
-    stop->click();
-    EXPECT_FALSE(stop->isEnabled());
+    CString label;
+    stop->GetWindowText(label);
+    EXPECT_EQ(label, "Stop");
+    ClickStop(window);
+    EXPECT_FALSE(stop->IsWindowEnabled());
     release = true;
     ASSERT_TRUE(PumpUntil(AllEnded));
     EXPECT_TRUE(Responder().Asked().empty());
@@ -354,11 +391,11 @@ TEST_F(ThreadRunner, StoppingAtAnyMomentLeavesNoThreadAndNoFile)
     for (int i = 0; i < jobs; ++i) {
         auto* record = new WriteJobRecord{dir.File("out" + std::to_string(i) + ".rdp"), 1 + int(rng() % 400)};
         ::Run("Stress", WriteJob, record, OnFinish, new ResultParam(record->output));
-        if (rng() % 4 == 0) ProgressWindows().back()->findChild<QPushButton*>("stop")->click();
+        if (rng() % 4 == 0) ClickStop(ProgressWindows().back());
     }
     ASSERT_TRUE(PumpUntil([&] {
-        for (QWidget* w : ProgressWindows())
-            if (rng() % 3 == 0) w->findChild<QPushButton*>("stop")->click();
+        for (CWnd* w : ProgressWindows())
+            if (rng() % 3 == 0) ClickStop(w);
         return AllEnded();
     }));
     int files = 0;

@@ -12,6 +12,7 @@
 #include "platform/controls/static_ctrl.h"
 #include "platform/dialogs/data_exchange.h"
 #include "platform/dialogs/dialog.h"
+#include "platform/resources/module_resources.h"
 #include "tests/support/modal_responder.h"
 #include "tests/support/ui_helpers.h"
 
@@ -47,13 +48,14 @@ const platform::DialogControl kControls[] = {
 };
 
 const platform::DialogTemplate kTemplates[] = {
-    {kTemplateId, "Exchange", DS_MODALFRAME | WS_POPUP | WS_CAPTION | WS_SYSMENU, 0, "MS Sans Serif", 8, 0, 0, 252, 130,
-     kControls},
+    {kTemplateId, "Exchange", DS_MODALFRAME | WS_POPUP | WS_CAPTION | WS_SYSMENU, 0, "MS Sans Serif", 8, 0, 0,
+     252, 130, kControls},
 };
 
-struct Registration {
-    Registration() { platform::RegisterDialogTemplates("dialog_test", kTemplates); }
-    ~Registration() { platform::UnregisterDialogTemplates("dialog_test"); }
+const platform::ModuleResources kResources{.module = "dialog_test", .dialogs = kTemplates};
+
+struct Registration : platform::ModuleResourceRegistration {
+    Registration() : platform::ModuleResourceRegistration(kResources) {}
 };
 
 class ExchangeDlg : public CDialog {
@@ -125,7 +127,10 @@ CString Text(CWnd& dialog, int id)
     return text;
 }
 
-void SetText(CWnd& dialog, int id, const char* text) { dialog.GetDlgItem(id)->SetWindowText(text); }
+void SetText(CWnd& dialog, int id, const char* text)
+{
+    dialog.GetDlgItem(id)->SetWindowText(text);
+}
 
 TEST_F(DialogFixture, ControlsSitWhereTheirDialogUnitsSayInTemplateOrder)
 {
@@ -274,7 +279,8 @@ TEST_F(DialogFixture, DoModalIsDrivenByTheResponder)
     }
     {
         ExchangeDlg dlg(&owner);
-        Responder().AnswerDialogCommand(IDCANCEL).Doing([](CWnd& window) { window.GetDlgItem(kCount)->SetWindowText("8"); });
+        Responder().AnswerDialogCommand(IDCANCEL).Doing(
+            [](CWnd& window) { window.GetDlgItem(kCount)->SetWindowText("8"); });
         EXPECT_EQ(dlg.DoModal(), IDCANCEL);
         EXPECT_EQ(dlg.m_count, 3);  // cancel reads nothing
     }
@@ -327,7 +333,8 @@ public:
 
 void PressKey(CWnd* control, int key)
 {
-    QKeyEvent press(QEvent::KeyPress, key, Qt::NoModifier, key == Qt::Key_Return ? QStringLiteral("\r") : QString());
+    QKeyEvent press(QEvent::KeyPress, key, Qt::NoModifier,
+                    key == Qt::Key_Return ? QStringLiteral("\r") : QString());
     QApplication::sendEvent(control->GetWidget(), &press);
 }
 

@@ -12,8 +12,7 @@
 #include "platform/frame/re_bar.h"
 #include "platform/frame/status_bar.h"
 #include "platform/frame/tool_bar.h"
-#include "platform/resources/resources.h"
-#include "platform/string_table.h"
+#include "platform/resources/module_resources.h"
 #include "tests/support/modal_responder.h"
 #include "tests/support/ui_helpers.h"
 
@@ -108,18 +107,12 @@ const platform::StringEntry kStrings[] = {
     {ID_T_PANE_B, "NUM"},
 };
 
-class Resources : public ::testing::Environment {
-public:
-    void SetUp() override
-    {
-        platform::RegisterMenus("frame-tests", kMenus);
-        platform::RegisterToolBars("frame-tests", kToolBars);
-        platform::RegisterBitmaps("frame-tests", kBitmaps);
-        platform::RegisterStringTable("frame-tests", kStrings);
-    }
-};
-[[maybe_unused]] ::testing::Environment* const g_resources =
-    ::testing::AddGlobalTestEnvironment(new Resources);
+const platform::ModuleResources kResources{.module = "frame-tests",
+                                           .strings = kStrings,
+                                           .menus = kMenus,
+                                           .toolBars = kToolBars,
+                                           .bitmaps = kBitmaps};
+const platform::ModuleResourceRegistration kRegistration(kResources);
 
 /// A frame as the suite's frames are built: tool bar in a re-bar, status bar with four
 /// panes and a progress bar on it, and a client pane.
@@ -418,11 +411,12 @@ TEST(ToolBar, DrawsButtonsFromImageListsWithMaskHotAndDisabledImages)
     };
     QImage shot = GrabWindow(*frame);
     ASSERT_FALSE(shot.isNull());
-    EXPECT_EQ(seen(shot, open, blue), 100);  // the whole square shows
+    EXPECT_EQ(seen(shot, open, blue), 100);   // the whole square shows
     EXPECT_EQ(seen(shot, open, magenta), 0);  // the mask colour is transparent
     EXPECT_EQ(seen(shot, measure, blue), 0);  // greyed
-    EXPECT_GT(seen(shot, measure, QColor(GetRValue(GetSysColor(COLOR_BTNSHADOW)), GetGValue(GetSysColor(COLOR_BTNSHADOW)),
-                                         GetBValue(GetSysColor(COLOR_BTNSHADOW)))),
+    EXPECT_GT(seen(shot, measure,
+                   QColor(GetRValue(GetSysColor(COLOR_BTNSHADOW)), GetGValue(GetSysColor(COLOR_BTNSHADOW)),
+                          GetBValue(GetSysColor(COLOR_BTNSHADOW)))),
               0);
 
     // The mouse over a button of a flat bar shows its hot image.
@@ -512,4 +506,3 @@ TEST(StatusBar, PanesByWidthStretchTheFirstAndKeepTheirTexts)
     EXPECT_EQ(id, ID_T_PANE_B);
     EXPECT_EQ(width, 60);
 }
-

@@ -3,7 +3,7 @@
 
 #include "platform/app/win_app.h"
 #include "platform/menu/menu.h"
-#include "platform/resources/resources.h"
+#include "platform/resources/module_resources.h"
 #include "tests/support/modal_responder.h"
 #include "tests/support/ui_helpers.h"
 
@@ -41,12 +41,8 @@ const platform::MenuItemData kContextMenu[] = {
 };
 const platform::MenuResource kMenus[] = {{IDR_EDIT_MENU, kEditMenu}, {IDR_CONTEXT_MENU, kContextMenu}};
 
-class Resources : public ::testing::Environment {
-public:
-    void SetUp() override { platform::RegisterMenus("menu-tests", kMenus); }
-};
-[[maybe_unused]] ::testing::Environment* const g_resources =
-    ::testing::AddGlobalTestEnvironment(new Resources);
+const platform::ModuleResources kResources{.module = "menu-tests", .menus = kMenus};
+const platform::ModuleResourceRegistration kRegistration(kResources);
 
 /// An owner that greys "Copy" in its update pass and records the commands it gets.
 class Owner : public CWnd {

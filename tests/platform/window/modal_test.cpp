@@ -10,7 +10,7 @@
 #include <gtest/gtest.h>
 
 #include "platform/app/win_app.h"
-#include "platform/string_table.h"
+#include "platform/resources/module_resources.h"
 #include "platform/window/modal.h"
 #include "platform/window/wnd.h"
 #include "tests/support/modal_responder.h"
@@ -156,11 +156,11 @@ TEST(ModalResponder, PickersAndTheColourDialogGoThroughTheGateway)
 TEST(ModalResponder, AfxMessageBoxLoadsItsTextFromTheStringTable)
 {
     static const platform::StringEntry strings[] = {{108, "Exit Tarvenix ?"}};
-    platform::RegisterStringTable("modal-test", strings);
+    static const platform::ModuleResources resources{.module = "modal-test", .strings = strings};
+    const platform::ModuleResourceRegistration registration(resources);
     Responder().AnswerMessageBox(IDYES);
     EXPECT_EQ(AfxMessageBox(108, MB_YESNO | MB_ICONQUESTION), IDYES);
     EXPECT_EQ(Responder().Asked().at(0).text, "Exit Tarvenix ?");
-    platform::UnregisterStringTable("modal-test");
 }
 
 namespace {
