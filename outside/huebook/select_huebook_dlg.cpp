@@ -9,6 +9,7 @@
 #include "platform/controls/owner_draw.h"
 #include "platform/controls/static_ctrl.h"
 #include "platform/gdi/gdi.h"
+#include "platform/resources/module_resources.h"
 
 namespace {
 
@@ -27,18 +28,13 @@ const platform::DialogTemplate kTemplates[] = {
      0, 0, 160, 143, kControls},
 };
 
-// The template joins the resource chain when the library is loaded.
-const bool kRegistered = [] {
-    platform::RegisterDialogTemplates("huebook", kTemplates);
-    return true;
-}();
+// The library's resources join the chain when it is loaded and leave it at unload.
+constexpr platform::ModuleResources kResources{.module = "huebook", .dialogs = kTemplates};
+const platform::ModuleResourceRegistration kRegistration(kResources);
 
 }  // namespace
 
-CSelectHuebookDlg::CSelectHuebookDlg(CWnd* parent) : CDialog(IDD_SELECT_HUEBOOK, parent)
-{
-    (void)kRegistered;
-}
+CSelectHuebookDlg::CSelectHuebookDlg(CWnd* parent) : CDialog(IDD_SELECT_HUEBOOK, parent) {}
 
 CSelectHuebookDlg::~CSelectHuebookDlg() = default;
 
