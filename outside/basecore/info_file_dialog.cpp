@@ -54,6 +54,14 @@ CString SLayerFileInfo::FormatLine() const
     return line;
 }
 
+CString SLayerFileInfo::FormatText() const
+{
+    CString text = FormatLine();
+    if (!caption.IsEmpty()) text += "\n" + caption;
+    if (!description.IsEmpty()) text += "\n" + description;
+    return text;
+}
+
 SLayerFileInfo CInfoFileDialog::DescribeFile(LPCTSTR path)
 {
     SLayerFileInfo info;
@@ -86,6 +94,7 @@ CInfoFileDialog::CInfoFileDialog(BOOL bOpenFileDialog, LPCTSTR lpszDefExt, LPCTS
     : CFileDialog(bOpenFileDialog, lpszDefExt, lpszFileName, dwFlags, lpszFilter, pParentWnd)
 {
     (void)kRegistered;
+    SetFileDescriber([](const CString& path) { return DescribeFile(path).FormatText(); });
 }
 
 INT_PTR CInfoFileDialog::DoModal()

@@ -37,6 +37,8 @@ struct SLayerFileInfo {
 
     /// One line: "512 x 256, C64, 1048640 bytes"; "Not a layer file" or "File not found".
     CString FormatLine() const;
+    /// The line above, then the caption and the description on lines of their own when present.
+    CString FormatText() const;
 };
 
 class CInfoFileDialog : public CFileDialog {

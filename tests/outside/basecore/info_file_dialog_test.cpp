@@ -57,7 +57,12 @@ TEST(InfoFileDialog, ARealLayerOpensWithoutAQuestionAndIsDescribed)
     EXPECT_EQ(info.FormatLine(),
               CString("5 x 3, S16, ") + CString(std::to_string(info.fileBytes)) + " bytes");
     ASSERT_EQ(Responder().Asked().size(), 1u);
-    EXPECT_TRUE(Responder().Asked()[0].file.filter == kFilter);
+    const platform::FileQuestion& question = Responder().Asked()[0].file;
+    EXPECT_TRUE(question.filter == kFilter);
+    // While choosing, the dialog describes the file under the cursor.
+    ASSERT_TRUE(question.describe);
+    EXPECT_EQ(question.describe(path.c_str()), info.FormatLine() + "\nСцена");
+    EXPECT_EQ(question.describe(dir.File("none.rdp").c_str()), "File not found");
 }
 
 // For a complex layer the component question shows the file's description, and its answer
