@@ -62,6 +62,22 @@ std::int64_t PictureOf(std::int64_t k, double zoom)
     return std::int64_t(std::floor(double(k) * zoom));
 }
 
+/// Zooms the views are drawn at lie far inside this range; outside it positions would
+/// leave the 64-bit range, so nothing is drawn.
+bool UsableZoom(double zoom)
+{
+    return std::isfinite(zoom) && zoom >= 1e-6 && zoom <= 1e6;
+}
+
+/// Truncated v / zoom, when it stays within what doubles count exactly.
+bool Zoomed(double v, double zoom, std::int64_t* out)
+{
+    const double z = v / zoom;
+    if (!(std::fabs(z) < 9.0e15)) return false;
+    *out = std::int64_t(z);
+    return true;
+}
+
 /// Largest side, in picture pixels, of the piece rendered at once when zoomed.
 constexpr int kMaxPieceSide = 1024;
 
@@ -108,18 +124,19 @@ void CMetaFileView::SetPlacement(int, int x, int y)
 void CMetaFileView::DrawEx(CDC* dc, int x, int y, int width, int height, double zoom, BOOL, BYTE*,
                            BITMAPINFO*)
 {
-    if (!(zoom > 0) || !std::isfinite(zoom)) return;
-    Render(dc, 0, 0, std::int64_t(x / zoom), std::int64_t(y / zoom), width, height, zoom);
+    std::int64_t zx = 0, zy = 0;
+    if (!UsableZoom(zoom) || !Zoomed(x, zoom, &zx) || !Zoomed(y, zoom, &zy)) return;
+    Render(dc, 0, 0, zx, zy, width, height, zoom);
     m_bDrawn = TRUE;
 }
 
 void CMetaFileView::DrawRectEx(CDC* dc, int destX, int destY, int srcX, int srcY, int srcWidth, int srcHeight,
                                double zoom, BOOL, BYTE*, BITMAPINFO*)
 {
-    if (!(zoom > 0) || !std::isfinite(zoom)) return;
-    const std::int64_t zx = std::int64_t(srcX / zoom), zy = std::int64_t(srcY / zoom);
-    const std::int64_t zr = std::int64_t((double(srcX) + srcWidth) / zoom);
-    const std::int64_t zb = std::int64_t((double(srcY) + srcHeight) / zoom);
+    std::int64_t zx = 0, zy = 0, zr = 0, zb = 0;
+    if (!UsableZoom(zoom) || !Zoomed(srcX, zoom, &zx) || !Zoomed(srcY, zoom, &zy) ||
+        !Zoomed(double(srcX) + srcWidth, zoom, &zr) || !Zoomed(double(srcY) + srcHeight, zoom, &zb))
+        return;
     if (!FitsInt(zr - zx) || !FitsInt(zb - zy)) return;
     Render(dc, destX, destY, zx, zy, int(zr - zx), int(zb - zy), zoom);
 }
@@ -143,7 +160,11 @@ void CMetaFileView::Render(CDC* dc, int destX, int destY, std::int64_t zx, std::
         const std::int64_t atX = destX + left - zx, atY = destY + top - zy;
         if (!FitsInt(atX) || !FitsInt(atY)) return;
         const int saved = dc->SaveDC();
-        IntersectClipRect(dc->m_hDC, destX, destY, destX + width, destY + height);
+        const auto edge = [](std::int64_t v) {
+            return int(std::min<std::int64_t>(v, std::numeric_limits<int>::max()));
+        };
+        IntersectClipRect(dc->m_hDC, destX, destY, edge(std::int64_t(destX) + width),
+                          edge(std::int64_t(destY) + height));
         const RECT at{int(atX), int(atY), int(atX), int(atY)};
         PlayEnhMetaFile(dc->m_hDC, m_hMetaFile, &at);
         dc->RestoreDC(saved);
@@ -200,6 +221,7 @@ void CMetaFileView::Render(CDC* dc, int destX, int destY, std::int64_t zx, std::
                 }
             }
             if (!any) continue;
+            if (!FitsInt(destX + tx + tw) || !FitsInt(destY + ty + th)) continue;
             const int x = int(destX + tx), y = int(destY + ty);
             BitBlt(dc->m_hDC, x, y, tw, th, mask.Dc(), 0, 0, SRCAND);
             BitBlt(dc->m_hDC, x, y, tw, th, colour.Dc(), 0, 0, SRCPAINT);

@@ -4,6 +4,10 @@
 
 #include <QImage>
 
+#include <climits>
+#include <cmath>
+#include <limits>
+
 #include "platform/gdi/gdi.h"
 #include "platform/shell/clipboard.h"
 #include "tests/platform/gdi/canvas.h"
@@ -227,6 +231,27 @@ TEST(MetaFileView, RedrawsOnlyTheRectangleItIsAskedFor)
                         c.srcHeight, c.zoom, TRUE, nullptr, nullptr);
         EXPECT_EQ(Str(canvas.Ink(kWhite)), Str(c.red));
         EXPECT_EQ(canvas.Count(kRed), (c.red.right - c.red.left) * (c.red.bottom - c.red.top));
+    }
+}
+
+TEST(MetaFileView, DrawsNothingForZoomsAndPositionsOutOfRange)
+{
+    CMetaFileView view;
+    RecordPicture(view);
+    const double inf = std::numeric_limits<double>::infinity();
+    struct Case {
+        int x, srcWidth;
+        double zoom;
+    } cases[] = {{0, 64, 0.0},           {0, 64, -1.0},  {0, 64, std::nan("")}, {0, 64, inf},
+                 {0, 64, 1e-300},        {0, 64, 1e300}, {INT_MAX, 64, 1e-5},   {INT_MIN, INT_MAX, 1e-5},
+                 {INT_MAX, INT_MAX, 1e6}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(std::to_string(c.x) + " at " + std::to_string(c.zoom));
+        Canvas canvas(16, 16);
+        view.DrawEx(CDC::FromHandle(canvas.dc()), c.x, 0, 16, 16, c.zoom, FALSE, nullptr, nullptr);
+        view.DrawRectEx(CDC::FromHandle(canvas.dc()), 0, 0, c.x, 0, c.srcWidth, 16, c.zoom, TRUE, nullptr,
+                        nullptr);
+        EXPECT_EQ(canvas.Count(kWhite), 16 * 16);
     }
 }
 
