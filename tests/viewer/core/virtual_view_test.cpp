@@ -144,10 +144,12 @@ TEST(MetaFileView, IsAnOverlayWithoutNameThatKeepsItsPlacement)
 
 TEST(MetaFileView, RecordingReplacesThePictureAndPutsItOnTheClipboard)
 {
+    ASSERT_TRUE(OpenClipboard(nullptr));
+    EmptyClipboard();
+    ASSERT_TRUE(CloseClipboard());
     CMetaFileView view;
     RecordPicture(view);
-    const HENHMETAFILE first = view.GetMetaFile();
-    ASSERT_NE(first, nullptr);
+    ASSERT_NE(view.GetMetaFile(), nullptr);
     EXPECT_TRUE(platform::ClipboardDrawing().contains("<svg"));
 
     Boxes green({{0, 0, 4, 4}}, kGreen);
