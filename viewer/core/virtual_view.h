@@ -54,63 +54,60 @@ public:
     virtual ~CVirtualView() = default;
     virtual int GetIndex() { return m_nIndex; }
     virtual int GetStateWord() { return m_nState; }
-    virtual void SetColorMap(CColorMap* map) { (void)map; }
+    virtual void SetColorMap(CColorMap* /*map*/) {}
     virtual BOOL MakeWorkingCopy() { return FALSE; }
     /// A slot no caller uses; kept so that every view has the same operations.
     virtual void Reserved(int, int) {}
-    virtual void SetCorrectionTable(const BYTE table[256], int mode) { (void)table, (void)mode; }
+    virtual void SetCorrectionTable(const BYTE /*table*/[256], int /*mode*/) {}
     virtual void EqualizeHistogram() {}
     /// Copies the displayed palette (256 entries) into `out`.
-    virtual void GetPalitra(ColorStruct* out) { (void)out; }
+    virtual void GetPalitra(ColorStruct* /*out*/) {}
     virtual CColorMap* GetColorMap() { return nullptr; }
     /// The colour map kept for tag 501 to 504.
-    virtual CColorMap* GetModeColorMap(int tag) { return (void)tag, nullptr; }
-    virtual void SetPalitra(const ColorStruct* palette) { (void)palette; }
+    virtual CColorMap* GetModeColorMap(int /*tag*/) { return nullptr; }
+    virtual void SetPalitra(const ColorStruct* /*palette*/) {}
     /// kind 0: the data histogram; kind 1: the display-level histogram (256 counters).
-    virtual unsigned* GetHistAddr(int component, int kind) { return (void)component, (void)kind, nullptr; }
+    virtual unsigned* GetHistAddr(int /*component*/, int /*kind*/) { return nullptr; }
     /// Histogram of a region in `bins` counters; the number of samples counted, or -1.
-    virtual int GetHistDataRgn(int component, unsigned* counters, int bytes, unsigned bins, HRGN region)
+    virtual int GetHistDataRgn(int /*component*/, unsigned* /*counters*/, int /*bytes*/, unsigned /*bins*/,
+                               HRGN /*region*/)
     {
-        (void)component, (void)counters, (void)bytes, (void)bins, (void)region;
         return -1;
     }
     /// The same over a rectangle (right and bottom excluded); no view supplies it.
-    virtual int GetHistDataRect(int component, unsigned* counters, int bytes, unsigned bins, int left,
-                                int top, int right, int bottom)
+    virtual int GetHistDataRect(int /*component*/, unsigned* /*counters*/, int /*bytes*/, unsigned /*bins*/,
+                                int /*left*/, int /*top*/, int /*right*/, int /*bottom*/)
     {
-        (void)component, (void)counters, (void)bytes, (void)bins, (void)left, (void)top, (void)right,
-            (void)bottom;
         return -1;
     }
-    virtual void** GetRows(int component) { return (void)component, nullptr; }
+    virtual void** GetRows(int /*component*/) { return nullptr; }
     /// The working copy while it is shown, else the file layer.
-    virtual CRDPLayer* GetLayer(int component) { return (void)component, nullptr; }
-    virtual CRDPLayer* GetSourceLayer(int component) { return (void)component, nullptr; }
-    virtual double GetDisplayMin(int component) { return (void)component, -1.0; }
-    virtual double GetDisplayMax(int component) { return (void)component, -1.0; }
-    virtual int GetStretchMethod(int component) { return (void)component, -1; }
+    virtual CRDPLayer* GetLayer(int /*component*/) { return nullptr; }
+    virtual CRDPLayer* GetSourceLayer(int /*component*/) { return nullptr; }
+    virtual double GetDisplayMin(int /*component*/) { return -1.0; }
+    virtual double GetDisplayMax(int /*component*/) { return -1.0; }
+    virtual int GetStretchMethod(int /*component*/) { return -1; }
     /// The value range that display level `level` stands for.
-    virtual void GetLevelRange(int level, double* low, double* high)
+    virtual void GetLevelRange(int /*level*/, double* low, double* high)
     {
-        (void)level;
         if (low) *low = 0.0;
         if (high) *high = 0.0;
     }
     virtual BOOL IsWorkingCopy() { return FALSE; }
-    virtual void SetWorkingCopy(BOOL shown) { (void)shown; }
-    virtual BOOL IsComplex(int component) { return (void)component, FALSE; }
-    virtual CString GetFileName(int component) { return (void)component, CString(); }
-    virtual CString GetValueText(int x, int y) { return (void)x, (void)y, CString(); }
-    virtual COLORREF GetPixelColor(int x, int y) { return (void)x, (void)y, COLORREF(0xFFFFFF); }
+    virtual void SetWorkingCopy(BOOL /*shown*/) {}
+    virtual BOOL IsComplex(int /*component*/) { return FALSE; }
+    virtual CString GetFileName(int /*component*/) { return CString(); }
+    virtual CString GetValueText(int /*x*/, int /*y*/) { return CString(); }
+    virtual COLORREF GetPixelColor(int /*x*/, int /*y*/) { return COLORREF(0xFFFFFF); }
     /// 0 amplitude, 1 phase, 2 real part, 3 imaginary part.
-    virtual int GetComplexMode(int component) { return (void)component, -1; }
-    virtual double Min(int component) { return (void)component, 0.0; }
-    virtual int GetDataType(int component) { return (void)component, -1; }
-    virtual double Max(int component) { return (void)component, 0.0; }
-    virtual double Mean(int component) { return (void)component, 0.0; }
-    virtual double StDev(int component) { return (void)component, 0.0; }
-    virtual void SetStatsDirty(BOOL dirty) { (void)dirty; }
-    virtual CString GetStringTypeData(int component) { return (void)component, CString("CVirtualView"); }
+    virtual int GetComplexMode(int /*component*/) { return -1; }
+    virtual double Min(int /*component*/) { return 0.0; }
+    virtual int GetDataType(int /*component*/) { return -1; }
+    virtual double Max(int /*component*/) { return 0.0; }
+    virtual double Mean(int /*component*/) { return 0.0; }
+    virtual double StDev(int /*component*/) { return 0.0; }
+    virtual void SetStatsDirty(BOOL /*dirty*/) {}
+    virtual CString GetStringTypeData(int /*component*/) { return CString("CVirtualView"); }
     /// Renders a block as 24-bit pixels (the bitmap export).
     virtual void RenderRGB(int x, int y, int width, int height, int stride, int bottomUp, double zoom,
                            BOOL wholeImage, BYTE* dest, CMeterInfoBase* meter) = 0;
@@ -128,23 +125,14 @@ public:
     virtual void DrawEx(CDC* dc, int x, int y, int width, int height, double zoom, BOOL visibleOnly,
                         BYTE* bits, BITMAPINFO* info) = 0;
     /// Draws a rectangle at 1:1 at the device's origin.
-    virtual void CopyRectToDC(CDC* dc, const RECT* rect, BYTE* bits, BITMAPINFO* info)
-    {
-        (void)dc, (void)rect, (void)bits, (void)info;
-    }
+    virtual void CopyRectToDC(CDC* /*dc*/, const RECT* /*rect*/, BYTE* /*bits*/, BITMAPINFO* /*info*/) {}
     virtual void SetZoom(double zoom, int flags) = 0;
     virtual CString GetLayerName() = 0;
-    virtual void ShowProfile(int direction, int position, CWnd* parent, CCoordLawData* law)
-    {
-        (void)direction, (void)position, (void)parent, (void)law;
-    }
-    virtual void SaveRectAs(const RECT* rect) { (void)rect; }
-    virtual void SaveRegionAs(HRGN region) { (void)region; }
-    virtual void ShowRegionStatistics(HRGN region, CWnd* histogramSource)
-    {
-        (void)region, (void)histogramSource;
-    }
-    virtual BOOL RecalcStatistics(int flags, CMeterInfoBase* meter) { return (void)flags, (void)meter, TRUE; }
+    virtual void ShowProfile(int /*direction*/, int /*position*/, CWnd* /*parent*/, CCoordLawData* /*law*/) {}
+    virtual void SaveRectAs(const RECT* /*rect*/) {}
+    virtual void SaveRegionAs(HRGN /*region*/) {}
+    virtual void ShowRegionStatistics(HRGN /*region*/, CWnd* /*histogramSource*/) {}
+    virtual BOOL RecalcStatistics(int /*flags*/, CMeterInfoBase* /*meter*/) { return TRUE; }
 
     // Fields the view window reads and sets directly.
     int GetLayerClass() const { return m_nLayerClass; }
