@@ -190,7 +190,9 @@ TEST(MetaFileView, DrawsAtTheOriginAndZoomItIsGiven)
         EXPECT_EQ(canvas.At(r.left, r.top), kRed);
         EXPECT_EQ(canvas.At(r.right - 1, r.bottom - 1), kRed);
         EXPECT_EQ(canvas.Count(kRed), (r.right - r.left) * (r.bottom - r.top));
-        if (r.left > 0) EXPECT_EQ(canvas.At(r.left - 1, r.top), kGreen);
+        if (r.left > 0) {
+            EXPECT_EQ(canvas.At(r.left - 1, r.top), kGreen);
+        }
         EXPECT_EQ(canvas.At(r.right, r.bottom - 1), kGreen);
         EXPECT_EQ(canvas.At(r.right - 1, r.bottom), kGreen);
     }
