@@ -89,10 +89,10 @@ TEST(InfoFileDialog, AComplexLayerAsksWhichComponentToOpen)
             auto& ask = static_cast<CDialog&>(window);
             EXPECT_TRUE(ask.IsDlgButtonChecked(IDC_INFO_FILE_AMPLITUDE)) << "amplitude is offered first";
             ask.CheckRadioButton(IDC_INFO_FILE_AMPLITUDE, IDC_INFO_FILE_IMAGINARY, radios[what]);
-            if (what == 1)
-                EXPECT_FALSE(tarvenix::test::SaveTestOutput(tarvenix::test::GrabWindow(window),
-                                                            "info_file_component_dialog")
-                                 .empty());
+            if (what == 1) {
+                const QImage shot = tarvenix::test::GrabWindow(window);
+                EXPECT_FALSE(tarvenix::test::SaveTestOutput(shot, "info_file_component_dialog").empty());
+            }
         });
         ASSERT_EQ(dlg.DoModal(), IDOK);
         EXPECT_EQ(dlg.GetWhat(), what);
