@@ -3,6 +3,9 @@
 #include <filesystem>
 
 #include <QFileDialog>
+#include <QFileInfo>
+#include <QGridLayout>
+#include <QLabel>
 
 #include "platform/window/modal.h"
 #include "platform/window/wnd.h"
@@ -71,6 +74,8 @@ platform::FileAnswer ShowQtFileDialog(const platform::FileQuestion& q)
                               : (q.multiSelect ? QFileDialog::ExistingFiles : QFileDialog::AnyFile));
     // The overwrite question and the existence check are asked by CFileDialog itself.
     dialog.setOption(QFileDialog::DontConfirmOverwrite, true);
+    // A description beside the list needs Qt's own dialog: the desktop's cannot take it.
+    if (q.describe) dialog.setOption(QFileDialog::DontUseNativeDialog, true);
     QStringList filters;
     for (const platform::FileFilter& f : platform::ParseFileFilter(q.filter)) {
         QStringList patterns;
@@ -80,6 +85,23 @@ platform::FileAnswer ShowQtFileDialog(const platform::FileQuestion& q)
     if (!filters.isEmpty()) dialog.setNameFilters(filters);
     if (!q.initialDir.IsEmpty()) dialog.setDirectory(QString::fromUtf8(q.initialDir.c_str()));
     if (!q.fileName.IsEmpty()) dialog.selectFile(QString::fromUtf8(q.fileName.c_str()));
+    if (q.describe) {
+        // The description sits under the list.
+        auto* label = new QLabel(&dialog);
+        label->setWordWrap(true);
+        label->setTextFormat(Qt::PlainText);
+        label->setMinimumHeight(label->fontMetrics().height() * 3);
+        if (auto* grid = qobject_cast<QGridLayout*>(dialog.layout()))
+            grid->addWidget(label, grid->rowCount(), 0, 1, -1);
+        auto show = [label, describe = q.describe](const QString& path) {
+            label->setText(QFileInfo(path).isFile()
+                               ? QString::fromUtf8(describe(path.toUtf8().constData()).c_str())
+                               : QString());
+        };
+        QObject::connect(&dialog, &QFileDialog::currentChanged, label, show);
+        // The proposed file is described before the user moves.
+        if (!dialog.selectedFiles().isEmpty()) show(dialog.selectedFiles().front());
+    }
     platform::FileAnswer answer;
     if (dialog.exec() != QDialog::Accepted) return answer;
     for (const QString& file : dialog.selectedFiles()) answer.paths.emplace_back(file.toUtf8().constData());
@@ -128,6 +150,7 @@ INT_PTR CFileDialog::DoModal()
     question.initialDir = m_initialDir;
     question.filter = m_filter;
     question.defaultExt = m_defExt;
+    question.describe = m_describe;
 
     for (;;) {
         question.fileName = m_fileName;

@@ -7,6 +7,7 @@
 // (OFN_FILEMUSTEXIST) with message boxes, showing the dialog again when the answer sends
 // the user back.
 
+#include <functional>
 #include <vector>
 
 #include "platform/cstring.h"
@@ -77,6 +78,13 @@ public:
     BOOL GetReadOnlyPref() const { return (m_ofn.Flags & OFN_READONLY) ? TRUE : FALSE; }
 
 protected:
+    /// A text about the file under the cursor, shown beside the list while the user chooses
+    /// (null: none).
+    void SetFileDescriber(std::function<CString(const CString& path)> describe)
+    {
+        m_describe = std::move(describe);
+    }
+
     BOOL m_bOpenFileDialog;
     CWnd* m_pParentWnd;
 
@@ -88,4 +96,5 @@ private:
     CString m_title;
     std::vector<CString> m_paths;
     std::vector<char> m_fileBuffer;
+    std::function<CString(const CString& path)> m_describe;
 };

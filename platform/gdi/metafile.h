@@ -30,3 +30,24 @@ public:
     /// What has been recorded so far, as SVG.
     std::string GetSvg() const;
 };
+
+/// What GetEnhMetaFileHeader tells of a recording (the fields the suite reads).
+struct ENHMETAHEADER {
+    DWORD iType;     ///< EMR_HEADER
+    DWORD nSize;     ///< the size of this record
+    RECT rclBounds;  ///< what is drawn, in device pixels, right and bottom included; (0, 0, -1, -1) when
+                     ///< nothing
+    RECT rclFrame;   ///< the frame in hundredths of a millimetre (the bounds when none was given)
+    DWORD nRecords;  ///< the number of drawing records
+};
+constexpr DWORD EMR_HEADER = 1;
+/// Fills `header` (when not null and `size` holds it); returns the header's size, 0 for a bad handle.
+PLATFORM_API UINT GetEnhMetaFileHeader(HENHMETAFILE metafile, UINT size, ENHMETAHEADER* header);
+
+/// Clipboard format of a recording.
+constexpr UINT CF_ENHMETAFILE = 14;
+/// Adds data to the open clipboard change. Only CF_ENHMETAFILE is taken: the recording goes
+/// on the clipboard as a drawing (SVG) at once, so, unlike the system's clipboard, the
+/// handle stays the caller's. Returns `data`, or null when no change is open or the format
+/// or handle is not taken.
+PLATFORM_API HANDLE SetClipboardData(UINT format, HANDLE data);

@@ -100,6 +100,9 @@ struct FileQuestion {
     CString fileName;  ///< proposed name
     CString filter;    ///< "Text (*.txt)|*.txt|All files (*.*)|*.*||"
     CString defaultExt;
+    /// When set, a text about the file under the cursor (size, type, ...), shown beside the
+    /// list as the user moves through it.
+    std::function<CString(const CString& path)> describe;
 };
 struct FileAnswer {
     bool ok = false;

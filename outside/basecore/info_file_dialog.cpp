@@ -1,0 +1,143 @@
+#include "outside/basecore/info_file_dialog.h"
+
+#include <algorithm>
+#include <filesystem>
+
+#include "outside/basecore/layer_description.h"
+#include "outside/basecore/rdp_layer.h"
+#include "outside/basecore/tags.h"
+#include "platform/controls/button.h"
+#include "platform/controls/static_ctrl.h"
+#include "platform/dialogs/data_exchange.h"
+
+namespace {
+
+const platform::DialogControl kControls[] = {
+    {"Static", "File:", IDC_STATIC, 7, 7, 44, 9, SS_LEFT},
+    {"Static", "", IDC_INFO_FILE_NAME, 52, 7, 161, 9, SS_LEFT | SS_NOPREFIX},
+    {"Static", "Format:", IDC_STATIC, 7, 18, 44, 9, SS_LEFT},
+    {"Static", "", IDC_INFO_FILE_FORMAT, 52, 18, 161, 9, SS_LEFT | SS_NOPREFIX},
+    {"Static", "Caption:", IDC_STATIC, 7, 29, 44, 9, SS_LEFT},
+    {"Static", "", IDC_INFO_FILE_CAPTION, 52, 29, 161, 9, SS_LEFT | SS_NOPREFIX},
+    {"Static", "Description:", IDC_STATIC, 7, 40, 44, 9, SS_LEFT},
+    {"Static", "", IDC_INFO_FILE_DESCRIPTION, 52, 40, 161, 26, SS_LEFT | SS_NOPREFIX},
+    {"Button", "Open as", IDC_STATIC, 7, 68, 206, 36, BS_GROUPBOX},
+    {"Button", "&Amplitude", IDC_INFO_FILE_AMPLITUDE, 14, 78, 90, 10,
+     BS_AUTORADIOBUTTON | WS_GROUP | WS_TABSTOP},
+    {"Button", "&Phase", IDC_INFO_FILE_PHASE, 110, 78, 90, 10, BS_AUTORADIOBUTTON},
+    {"Button", "&Real part", IDC_INFO_FILE_REAL, 14, 90, 90, 10, BS_AUTORADIOBUTTON},
+    {"Button", "&Imaginary part", IDC_INFO_FILE_IMAGINARY, 110, 90, 90, 10, BS_AUTORADIOBUTTON},
+    {"Button", "OK", IDOK, 109, 110, 50, 14, BS_DEFPUSHBUTTON | WS_TABSTOP | WS_GROUP},
+    {"Button", "Cancel", IDCANCEL, 163, 110, 50, 14, BS_PUSHBUTTON | WS_TABSTOP},
+};
+
+const platform::DialogTemplate kTemplates[] = {
+    {IDD_INFO_FILE_COMPONENT, "Open complex layer", DS_MODALFRAME | WS_POPUP | WS_CAPTION | WS_SYSMENU, 0,
+     "MS Sans Serif", 8, 0, 0, 220, 131, kControls},
+};
+
+// The template joins the resource chain when the library is loaded.
+const bool kRegistered = [] {
+    platform::RegisterDialogTemplates("basecore.infofile", kTemplates);
+    return true;
+}();
+
+}  // namespace
+
+CString SLayerFileInfo::FormatLine() const
+{
+    if (!exists) return "File not found";
+    if (!isLayer) return "Not a layer file";
+    CString line;
+    line.Format("%d x %d, %s, %lld bytes", width, height, GetTypeName(type).c_str(), (long long)fileBytes);
+    if (layers > 1) line.AppendFormat(", %d layers", layers);
+    return line;
+}
+
+CString SLayerFileInfo::FormatText() const
+{
+    CString text = FormatLine();
+    if (!caption.IsEmpty()) text += "\n" + caption;
+    if (!description.IsEmpty()) text += "\n" + description;
+    return text;
+}
+
+SLayerFileInfo CInfoFileDialog::DescribeFile(LPCTSTR path)
+{
+    SLayerFileInfo info;
+    if (!path || !*path) return info;
+    std::error_code error;
+    const std::filesystem::path file(path);
+    if (!std::filesystem::is_regular_file(file, error)) return info;
+    info.exists = true;
+    const auto bytes = std::filesystem::file_size(file, error);
+    info.fileBytes = error ? 0 : std::int64_t(bytes);
+    info.layers = CRDPLayer::GetNumLayer(path);
+    std::int32_t descriptor[6] = {};
+    if (info.layers <= 0 || !GetTag(path, TAG_LAYER_HEADER, sizeof descriptor, descriptor)) {
+        info.layers = 0;
+        return info;
+    }
+    if (descriptor[1] <= 0 || descriptor[2] <= 0 || descriptor[3] < 1 || descriptor[3] > 16) return info;
+    info.isLayer = true;
+    info.width = descriptor[1];
+    info.height = descriptor[2];
+    info.type = descriptor[3];
+    info.complex = IsComplexType(info.type) != FALSE;
+    CLayerDescription::GetDescriptionTag(path, CLayerDescription::kCaptionTag, info.caption);
+    CLayerDescription::GetDescriptionTag(path, CLayerDescription::kDescriptionTag, info.description);
+    return info;
+}
+
+CInfoFileDialog::CInfoFileDialog(BOOL bOpenFileDialog, LPCTSTR lpszDefExt, LPCTSTR lpszFileName,
+                                 DWORD dwFlags, LPCTSTR lpszFilter, CWnd* pParentWnd)
+    : CFileDialog(bOpenFileDialog, lpszDefExt, lpszFileName, dwFlags, lpszFilter, pParentWnd)
+{
+    (void)kRegistered;
+    SetFileDescriber([](const CString& path) { return DescribeFile(path).FormatText(); });
+}
+
+INT_PTR CInfoFileDialog::DoModal()
+{
+    const int previous = m_nWhat;
+    m_nWhat = 0;
+    m_info = {};
+    const INT_PTR result = CFileDialog::DoModal();
+    if (result != IDOK) {
+        m_nWhat = previous;
+        return result;
+    }
+    m_info = DescribeFile(GetPathName());
+    if (!m_bOpenFileDialog || !m_info.isLayer || !m_info.complex) return IDOK;
+    // The last component chosen is offered again when the same dialog object is reused.
+    CInfoFileComponentDlg ask(GetPathName(), m_info, previous, m_pParentWnd);
+    if (ask.DoModal() != IDOK) {
+        m_nWhat = previous;
+        return IDCANCEL;
+    }
+    m_nWhat = ask.GetWhat();
+    return IDOK;
+}
+
+CInfoFileComponentDlg::CInfoFileComponentDlg(const CString& path, const SLayerFileInfo& info, int what,
+                                             CWnd* parent)
+    : CDialog(IDD_INFO_FILE_COMPONENT, parent), m_path(path), m_info(info), m_nWhat(std::clamp(what, 0, 3))
+{
+}
+
+BOOL CInfoFileComponentDlg::OnInitDialog()
+{
+    const std::filesystem::path file(m_path.c_str());
+    SetDlgItemText(IDC_INFO_FILE_NAME, file.filename().string().c_str());
+    SetDlgItemText(IDC_INFO_FILE_FORMAT, m_info.FormatLine());
+    SetDlgItemText(IDC_INFO_FILE_CAPTION, m_info.caption);
+    SetDlgItemText(IDC_INFO_FILE_DESCRIPTION, m_info.description);
+    return CDialog::OnInitDialog();
+}
+
+void CInfoFileComponentDlg::DoDataExchange(CDataExchange* pDX)
+{
+    CDialog::DoDataExchange(pDX);
+    DDX_Radio(pDX, IDC_INFO_FILE_AMPLITUDE, m_nWhat);
+    if (m_nWhat < 0) m_nWhat = 0;
+}
