@@ -10,40 +10,6 @@
 #include "platform/controls/static_ctrl.h"
 #include "platform/dialogs/data_exchange.h"
 
-namespace {
-
-const platform::DialogControl kControls[] = {
-    {"Static", "File:", IDC_STATIC, 7, 7, 44, 9, SS_LEFT},
-    {"Static", "", IDC_INFO_FILE_NAME, 52, 7, 161, 9, SS_LEFT | SS_NOPREFIX},
-    {"Static", "Format:", IDC_STATIC, 7, 18, 44, 9, SS_LEFT},
-    {"Static", "", IDC_INFO_FILE_FORMAT, 52, 18, 161, 9, SS_LEFT | SS_NOPREFIX},
-    {"Static", "Caption:", IDC_STATIC, 7, 29, 44, 9, SS_LEFT},
-    {"Static", "", IDC_INFO_FILE_CAPTION, 52, 29, 161, 9, SS_LEFT | SS_NOPREFIX},
-    {"Static", "Description:", IDC_STATIC, 7, 40, 44, 9, SS_LEFT},
-    {"Static", "", IDC_INFO_FILE_DESCRIPTION, 52, 40, 161, 26, SS_LEFT | SS_NOPREFIX},
-    {"Button", "Open as", IDC_STATIC, 7, 68, 206, 36, BS_GROUPBOX},
-    {"Button", "&Amplitude", IDC_INFO_FILE_AMPLITUDE, 14, 78, 90, 10,
-     BS_AUTORADIOBUTTON | WS_GROUP | WS_TABSTOP},
-    {"Button", "&Phase", IDC_INFO_FILE_PHASE, 110, 78, 90, 10, BS_AUTORADIOBUTTON},
-    {"Button", "&Real part", IDC_INFO_FILE_REAL, 14, 90, 90, 10, BS_AUTORADIOBUTTON},
-    {"Button", "&Imaginary part", IDC_INFO_FILE_IMAGINARY, 110, 90, 90, 10, BS_AUTORADIOBUTTON},
-    {"Button", "OK", IDOK, 109, 110, 50, 14, BS_DEFPUSHBUTTON | WS_TABSTOP | WS_GROUP},
-    {"Button", "Cancel", IDCANCEL, 163, 110, 50, 14, BS_PUSHBUTTON | WS_TABSTOP},
-};
-
-const platform::DialogTemplate kTemplates[] = {
-    {IDD_INFO_FILE_COMPONENT, "Open complex layer", DS_MODALFRAME | WS_POPUP | WS_CAPTION | WS_SYSMENU, 0,
-     "MS Sans Serif", 8, 0, 0, 220, 131, kControls},
-};
-
-// The template joins the resource chain when the library is loaded.
-const bool kRegistered = [] {
-    platform::RegisterDialogTemplates("basecore.infofile", kTemplates);
-    return true;
-}();
-
-}  // namespace
-
 CString SLayerFileInfo::FormatLine() const
 {
     if (!exists) return "File not found";
@@ -93,7 +59,6 @@ CInfoFileDialog::CInfoFileDialog(BOOL bOpenFileDialog, LPCTSTR lpszDefExt, LPCTS
                                  DWORD dwFlags, LPCTSTR lpszFilter, CWnd* pParentWnd)
     : CFileDialog(bOpenFileDialog, lpszDefExt, lpszFileName, dwFlags, lpszFilter, pParentWnd)
 {
-    (void)kRegistered;
     SetFileDescriber([](const CString& path) { return DescribeFile(path).FormatText(); });
 }
 
