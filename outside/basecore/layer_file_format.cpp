@@ -250,7 +250,9 @@ std::int64_t FileIndex::PayloadSize(const BlockRef& block)
         return ValidRange(m_f, p, 4 + count) ? 4 + count : -1;
     }
     const std::int64_t fixed = FixedSize(block.key);
-    if (fixed >= 0) return ValidRange(m_f, p, fixed) ? fixed : -1;
+    if (fixed >= 0 && ValidRange(m_f, p, fixed)) return fixed;
+    // Key 4 is this library's own; another writer's key 4 is an ordinary tag.
+    if (fixed >= 0 && block.key != 4) return -1;
     if (!m_indexed) IndexStructures();
     const std::int64_t next = NextStructure(p);
     const std::int64_t room = next - p;

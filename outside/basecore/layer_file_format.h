@@ -26,7 +26,9 @@ inline constexpr std::int64_t kPartStatisticsBytes = 2 * kStatisticsBytes;
 inline constexpr std::int64_t kMaxFileBytes = std::int64_t(1) << 31;
 
 // Field offsets inside a statistics block.
-inline constexpr int kStatReady = 0;  ///< int32, 1 when the block holds computed statistics
+/// int32 written 1 with computed statistics; other writers leave anything there, so readers
+/// judge a block by its values instead.
+inline constexpr int kStatReady = 0;
 inline constexpr int kStatMin = 8;
 inline constexpr int kStatMax = 16;
 inline constexpr int kStatStdDev = 24;
