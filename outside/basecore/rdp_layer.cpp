@@ -13,6 +13,7 @@
 #include <exception>
 #include <limits>
 #include <string>
+#include <unordered_map>
 
 #include "outside/basecore/data_type.h"
 #include "outside/basecore/file_helpers.h"
@@ -50,7 +51,10 @@ std::nullptr_t Fail(DWORD code, const std::string& path, const std::string& what
     return nullptr;
 }
 
-void Succeed() { t_layerError.clear(); }
+void Succeed()
+{
+    t_layerError.clear();
+}
 
 /// The process's file creation mask, read without changing it (umask() would, for a moment,
 /// for every thread).
@@ -120,10 +124,14 @@ double ComponentOf(const T& s, int component)
     } else {
         const double r = double(re(s)), i = double(im(s));
         switch (component) {
-        case kAmplitude: return std::sqrt(r * r + i * i);
-        case kPhase: return Arg(r, i);
-        case kImaginary: return i;
-        default: return r;
+            case kAmplitude:
+                return std::sqrt(r * r + i * i);
+            case kPhase:
+                return Arg(r, i);
+            case kImaginary:
+                return i;
+            default:
+                return r;
         }
     }
 }
@@ -149,6 +157,21 @@ RECT InclusiveToExclusive(const RECT* rect, int width, int height)
                 static_cast<LONG>(std::min<std::int64_t>(b, height))};
 }
 
+/// True when a statistics block holds values: a minimum not above the maximum, a deviation
+/// that is not negative, and not the zeros of a block nobody has filled in. The field at +0
+/// is left to each writer and decides nothing.
+bool StatisticsValid(const BYTE* block)
+{
+    double min, max, deviation;
+    std::memcpy(&min, block + kStatMin, 8);
+    std::memcpy(&max, block + kStatMax, 8);
+    std::memcpy(&deviation, block + kStatStdDev, 8);
+    if (!(min <= max) || deviation < 0) return false;
+    for (std::int64_t i = kStatMin; i < kStatisticsBytes; ++i)
+        if (block[i] != 0) return true;
+    return false;
+}
+
 }  // namespace
 
 /// What the object keeps besides the fields the suite's inline members reach.
@@ -156,18 +179,47 @@ struct CRDPLayer::Impl {
     enum Kind { kOpened, kCreated, kScratch };
     Kind kind = kOpened;
     int openMode = kOpenReadOnly;
-    std::string tempPath;          // the file being written until it replaces its target
-    bool keepAfterClose = true;    // scratch layers go, others stay
+    std::string tempPath;        // the file being written until it replaces its target
+    bool keepAfterClose = true;  // scratch layers go, others stay
     // Statistics blocks used when the file has none in place: main, phase, real, imaginary.
     alignas(8) BYTE ownStats[4][kStatisticsBytes] = {};
-    bool statsInFile[3] = {};      // keys 2, 3, 4 bound inside the mapping
-    CMemoryMap alignedSamples;     // samples copied when the file stores them misaligned
+    bool statsInFile[3] = {};   // keys 2, 3, 4 bound inside the mapping
+    CMemoryMap alignedSamples;  // samples copied when the file stores them misaligned
     std::int64_t samplesOffset = 0;
-    TagEdits edits;                // tag changes written when the layer closes
-    BYTE* stats[4] = {};           // the bound blocks
+    TagEdits edits;       // tag changes written when the layer closes
+    BYTE* stats[4] = {};  // the bound blocks
+    int statsReady = 0;   // what StatsReady() answers
+    // The first block of each key of the layer in chain order, indexed once when the
+    // layer is bound: payload offset and size (-1 when unreadable).
+    struct StoredTag {
+        int key;
+        std::int64_t payload;
+        std::int64_t size;
+    };
+    std::vector<StoredTag> tags;
+    std::unordered_map<int, size_t> tagOf;
+
+    void IndexTags(FileIndex& index, int layer)
+    {
+        tags.clear();
+        tagOf.clear();
+        const Chain* chain = index.Blocks(layer);
+        if (!chain) return;
+        for (const BlockRef& b : chain->blocks)
+            if (tagOf.emplace(b.key, tags.size()).second)
+                tags.push_back({b.key, b.payload, index.PayloadSize(b)});
+    }
+    const StoredTag* FindTag(int key) const
+    {
+        const auto it = tagOf.find(key);
+        return it == tagOf.end() ? nullptr : &tags[it->second];
+    }
 };
 
-CRDPLayer::CRDPLayer(CMeterInfoBase* meter) : m_pMeter(meter) { Reset(); }
+CRDPLayer::CRDPLayer(CMeterInfoBase* meter) : m_pMeter(meter)
+{
+    Reset();
+}
 
 CRDPLayer::~CRDPLayer()
 {
@@ -177,7 +229,7 @@ CRDPLayer::~CRDPLayer()
         DestroyLayer();
         return;
     }
-    m_pMeter = nullptr;   // no progress, hence no cancel, from a destructor
+    m_pMeter = nullptr;  // no progress, hence no cancel, from a destructor
     try {
         if (!CloseLayer()) DestroyLayer();
     } catch (...) {
@@ -207,8 +259,14 @@ int CRDPLayer::GetOpenMode() const
     return m_impl->kind == Impl::kOpened ? m_impl->openMode : kOpenWritable;
 }
 
-BOOL CRDPLayer::IsComplex() const { return isComplexType(m_type); }
-BOOL CRDPLayer::IsFloatType() const { return isFloatType(m_type); }
+BOOL CRDPLayer::IsComplex() const
+{
+    return isComplexType(m_type);
+}
+BOOL CRDPLayer::IsFloatType() const
+{
+    return isFloatType(m_type);
+}
 
 void CRDPLayer::BindRows(BYTE* samples)
 {
@@ -221,7 +279,7 @@ void CRDPLayer::BindStatistics()
 {
     BYTE* main = m_impl->stats[0];
     auto d = [](BYTE* block, int offset) { return reinterpret_cast<double*>(block + offset); };
-    m_pStatsReady = reinterpret_cast<int*>(main + kStatReady);
+    m_pStatsReady = &m_impl->statsReady;
     m_pMin = d(main, kStatMin);
     m_pMax = d(main, kStatMax);
     m_pStdDev = d(main, kStatStdDev);
@@ -242,23 +300,30 @@ void CRDPLayer::BindStatistics()
     m_pImHist = reinterpret_cast<DWORD*>(imPart + kStatHist);
 }
 
-void** CRDPLayer::OpenLayer(const char* path, int mode) { return OpenLayerEx(path, mode, 0); }
+void** CRDPLayer::OpenLayer(const char* path, int mode)
+{
+    return OpenLayerEx(path, mode, 0);
+}
 
-void** CRDPLayer::OpenLayerEx(const char* path, int mode, int index) { return Open(path, mode, index); }
+void** CRDPLayer::OpenLayerEx(const char* path, int mode, int index)
+{
+    return Open(path, mode, index);
+}
 
 void** CRDPLayer::Open(const char* path, int mode, int index)
 {
     if (IsOpen() && !CloseLayer()) return nullptr;
     Reset();
     if (!path || !*path) return Fail(ERROR_INVALID_PARAMETER, "", "no file name");
-    if (mode != kOpenReadOnly && mode != kOpenWritable) return Fail(ERROR_INVALID_PARAMETER, path, "unknown open mode");
+    if (mode != kOpenReadOnly && mode != kOpenWritable)
+        return Fail(ERROR_INVALID_PARAMETER, path, "unknown open mode");
     const std::string name = path;
     if (!m_map.Open(path, mode == kOpenWritable ? CMemoryMap::kReadWrite : CMemoryMap::kReadOnly))
         return Fail(GetLastError(), name, "cannot open the file");
-    const FileView view{m_map.AdresData(), static_cast<std::int64_t>(m_map.Size())};
+    FileIndex fileIndex({m_map.AdresData(), static_cast<std::int64_t>(m_map.Size())});
     LayerInfo info;
     std::string detail;
-    if (const DWORD e = ReadLayer(view, index, &info, &detail)) {
+    if (const DWORD e = ReadLayer(fileIndex, index, &info, &detail)) {
         m_map.Close();
         return Fail(e, name, detail);
     }
@@ -288,7 +353,7 @@ void** CRDPLayer::Open(const char* path, int mode, int index)
     for (int k = 0; k < 3; ++k) {
         if (k > 0 && !IsComplex()) break;
         const std::int64_t bytes = keys[k] == TAG_PART_STATISTICS ? kPartStatisticsBytes : kStatisticsBytes;
-        const std::int64_t at = FindPayload(view, index, keys[k], bytes);
+        const std::int64_t at = fileIndex.FindPayload(index, keys[k], bytes);
         if (at < 0) continue;
         BYTE* block = m_map.AdresData() + at;
         if (reinterpret_cast<std::uintptr_t>(block) % 8 == 0) {
@@ -302,6 +367,8 @@ void** CRDPLayer::Open(const char* path, int mode, int index)
     }
     for (int k = 0; k < 4; ++k)
         if (!m_impl->stats[k]) m_impl->stats[k] = m_impl->ownStats[k];
+    m_impl->statsReady = StatisticsValid(m_impl->stats[0]) ? 1 : 0;
+    m_impl->IndexTags(fileIndex, index);
     BindStatistics();
     BindRows(samples);
     Succeed();
@@ -315,9 +382,11 @@ int CRDPLayer::GetNumLayer(const char* path)
         Fail(path ? GetLastError() : ERROR_INVALID_PARAMETER, path ? path : "", "cannot open the file");
         return 0;
     }
-    const int n = CountLayers({map.AdresData(), static_cast<std::int64_t>(map.Size())});
-    if (n == 0) Fail(ERROR_BAD_FORMAT, path, "not a layer file");
-    else Succeed();
+    const int n = CountLayers(FileView{map.AdresData(), static_cast<std::int64_t>(map.Size())});
+    if (n == 0)
+        Fail(ERROR_BAD_FORMAT, path, "not a layer file");
+    else
+        Succeed();
     return n;
 }
 
@@ -352,7 +421,8 @@ void** CRDPLayer::CreateLayer(CRDPLayer* source)
     if (!Create("", source->Width(), source->Height(), source->Type(), Impl::kScratch, false)) return nullptr;
     const std::int64_t rowBytes = std::int64_t(m_width) * elementBytes(m_type);
     for (int y = 0; y < m_height; ++y)
-        std::memcpy(m_rows[static_cast<size_t>(y)], source->m_rows[static_cast<size_t>(y)], static_cast<size_t>(rowBytes));
+        std::memcpy(m_rows[static_cast<size_t>(y)], source->m_rows[static_cast<size_t>(y)],
+                    static_cast<size_t>(rowBytes));
     return GetRows();
 }
 
@@ -361,24 +431,27 @@ void** CRDPLayer::Create(const char* target, int width, int height, int type, in
     if (IsOpen() && !CloseLayer()) return nullptr;
     Reset();
     const std::string name = target;
-    if (width <= 0 || height <= 0) return Fail(ERROR_INVALID_PARAMETER, name, "width and height must be positive");
-    if (!isValidType(type)) return Fail(ERROR_INVALID_PARAMETER, name, "unknown data type code " + std::to_string(type));
+    if (width <= 0 || height <= 0)
+        return Fail(ERROR_INVALID_PARAMETER, name, "width and height must be positive");
+    if (!isValidType(type))
+        return Fail(ERROR_INVALID_PARAMETER, name, "unknown data type code " + std::to_string(type));
 
     // Layers already in the file when one is appended; they are copied into the new file.
     CMemoryMap existing;
     std::vector<LayerOut> layers;
     if (append && FileFind(target)) {
-        if (!existing.Open(target, CMemoryMap::kReadOnly)) return Fail(GetLastError(), name, "cannot open the file");
-        const FileView view{existing.AdresData(), static_cast<std::int64_t>(existing.Size())};
-        const int count = CountLayers(view);
-        if (count == 0) return Fail(ERROR_BAD_FORMAT, name, "not a layer file; no layer can be added to it");
-        for (int n = 0; n < count; ++n) {
-            LayerOut l;
-            std::string detail;
-            if (const DWORD e = DescribeLayer(view, n, &l, &detail))
-                return Fail(e, name, "layer " + std::to_string(n) + ": " + detail);
-            layers.push_back(std::move(l));
-        }
+        if (!existing.Open(target, CMemoryMap::kReadOnly))
+            return Fail(GetLastError(), name, "cannot open the file");
+        FileIndex index({existing.AdresData(), static_cast<std::int64_t>(existing.Size())});
+        if (index.Version() == 0)
+            return Fail(ERROR_BAD_FORMAT, name, "not a layer file; no layer can be added to it");
+        std::string detail;
+        if (const DWORD e = DescribeFile(index, &layers, &detail)) return Fail(e, name, detail);
+        // A layer past the bound would be written where no reader's walk reaches it.
+        if (layers.size() >= size_t(kMaxLinks))
+            return Fail(
+                ERROR_NOT_SUPPORTED, name,
+                "the file already holds " + std::to_string(kMaxLinks) + " layers, the most a reader follows");
     }
     LayerOut fresh;
     fresh.width = width;
@@ -392,8 +465,8 @@ void** CRDPLayer::Create(const char* target, int width, int height, int type, in
     layers.push_back(fresh);
     if (PlannedSize(layers) < 0) {
         char what[160];
-        std::snprintf(what, sizeof what, "a layer of %d x %d %s samples would make the file 2 GiB or larger", width,
-                      height, typeInfo(type).name);
+        std::snprintf(what, sizeof what, "a layer of %d x %d %s samples would make the file 2 GiB or larger",
+                      width, height, typeInfo(type).name);
         return Fail(ERROR_FILE_TOO_LARGE, name, what);
     }
 
@@ -422,7 +495,7 @@ void** CRDPLayer::Create(const char* target, int width, int height, int type, in
     m_impl->kind = static_cast<Impl::Kind>(kind);
     m_impl->openMode = kOpenWritable;
     if (kind == Impl::kScratch) {
-        ::unlink(temp.c_str());   // the mapping keeps the data; nothing is left behind
+        ::unlink(temp.c_str());  // the mapping keeps the data; nothing is left behind
         m_impl->keepAfterClose = false;
     } else {
         m_impl->tempPath = temp;
@@ -447,15 +520,23 @@ void** CRDPLayer::Create(const char* target, int width, int height, int type, in
         m_impl->stats[2] = m_impl->ownStats[2];
         m_impl->stats[3] = m_impl->ownStats[3];
     }
+    FileIndex newFile({base, static_cast<std::int64_t>(m_map.Size())});
+    m_impl->IndexTags(newFile, m_layerIndex);
     BindStatistics();
     BindRows(base + here.samples);
     Succeed();
     return GetRows();
 }
 
-BOOL CRDPLayer::CloseLayer() { return CloseImpl(true); }
+BOOL CRDPLayer::CloseLayer()
+{
+    return CloseImpl(true);
+}
 
-BOOL CRDPLayer::DestroyLayer() { return CloseImpl(false); }
+BOOL CRDPLayer::DestroyLayer()
+{
+    return CloseImpl(false);
+}
 
 BOOL CRDPLayer::CloseImpl(bool keep)
 {
@@ -479,6 +560,7 @@ BOOL CRDPLayer::CloseImpl(bool keep)
                 std::memcpy(m_map.AdresData() + impl.samplesOffset, impl.alignedSamples.AdresData(),
                             static_cast<size_t>(bytes));
             }
+            if (impl.statsInFile[0]) MarkStatisticsInFile();
             TagEdits edits = impl.edits;
             // Statistics computed while the file had no block for them go into new blocks.
             if (StatsReady()) {
@@ -511,7 +593,7 @@ BOOL CRDPLayer::CloseImpl(bool keep)
         Succeed();
         return TRUE;
     }
-    if (!StatsReady()) StatisticCountRect(nullptr);   // may throw the cancel error; the layer stays open
+    if (!StatsReady()) StatisticCountRect(nullptr);  // may throw the cancel error; the layer stays open
     const TagEdits edits = impl.edits;
     const int layer = m_layerIndex;
     BOOL ok = m_map.Flush();
@@ -594,20 +676,24 @@ BOOL CRDPLayer::SetValue(int x, int y, double value, int component)
         } else {
             double r = double(re(s)), i = double(im(s));
             switch (component) {
-            case kAmplitude: {
-                const double phase = Arg(r, i);
-                r = value * std::cos(phase);
-                i = value * std::sin(phase);
-                break;
-            }
-            case kPhase: {
-                const double amplitude = std::sqrt(r * r + i * i);
-                r = amplitude * std::cos(value);
-                i = amplitude * std::sin(value);
-                break;
-            }
-            case kImaginary: i = value; break;
-            default: r = value; break;
+                case kAmplitude: {
+                    const double phase = Arg(r, i);
+                    r = value * std::cos(phase);
+                    i = value * std::sin(phase);
+                    break;
+                }
+                case kPhase: {
+                    const double amplitude = std::sqrt(r * r + i * i);
+                    r = amplitude * std::cos(value);
+                    i = amplitude * std::sin(value);
+                    break;
+                }
+                case kImaginary:
+                    i = value;
+                    break;
+                default:
+                    r = value;
+                    break;
             }
             s = MakeSample<T>(r, i);
         }
@@ -653,10 +739,26 @@ BOOL CRDPLayer::ReadData(const CRDPLayer* source, CPoint srcOrigin, CPoint dstOr
         h = source->Height();
     }
     // Clip to both layers, moving both origins together.
-    if (sx < 0) { w += sx; dx -= sx; sx = 0; }
-    if (sy < 0) { h += sy; dy -= sy; sy = 0; }
-    if (dx < 0) { w += dx; sx -= dx; dx = 0; }
-    if (dy < 0) { h += dy; sy -= dy; dy = 0; }
+    if (sx < 0) {
+        w += sx;
+        dx -= sx;
+        sx = 0;
+    }
+    if (sy < 0) {
+        h += sy;
+        dy -= sy;
+        sy = 0;
+    }
+    if (dx < 0) {
+        w += dx;
+        sx -= dx;
+        dx = 0;
+    }
+    if (dy < 0) {
+        h += dy;
+        sy -= dy;
+        dy = 0;
+    }
     w = std::min({w, std::int64_t(source->Width()) - sx, std::int64_t(m_width) - dx});
     h = std::min({h, std::int64_t(source->Height()) - sy, std::int64_t(m_height) - dy});
     if (w <= 0 || h <= 0) return TRUE;
@@ -679,7 +781,8 @@ BOOL CRDPLayer::ReadData(const CRDPLayer* source, CPoint srcOrigin, CPoint dstOr
             for (std::int64_t y = 0; y < h; ++y) {
                 const S* in = static_cast<const S*>(source->m_rows[static_cast<size_t>(sy + y)]) + sx;
                 D* out = static_cast<D*>(m_rows[static_cast<size_t>(dy + y)]) + dx;
-                for (std::int64_t x = 0; x < w; ++x) out[x] = MakeSample<D>(double(re(in[x])), double(im(in[x])));
+                for (std::int64_t x = 0; x < w; ++x)
+                    out[x] = MakeSample<D>(double(re(in[x])), double(im(in[x])));
             }
         });
     });
@@ -731,9 +834,22 @@ void CRDPLayer::StoreMoments(const std::array<ComponentStats, kComponents>& stat
         std::memcpy(block + kStatMean, &stats[c].mean, 8);
         std::memcpy(block + kStatStdDev, &stats[c].stdDev, 8);
         std::memcpy(block + kStatHist, stats[c].hist.data(), 1024);
-        if (c > 0) std::memcpy(block + kStatReady, &one, 4);
+        std::memcpy(block + kStatReady, &one, 4);  // for readers that still look at it
     }
     *m_pStatsReady = 1;
+}
+
+void CRDPLayer::MarkStatisticsInFile()
+{
+    // Readers judge a block by its values: statistics that are not complete are marked by
+    // a negative deviation, so that the file does not offer them as ready.
+    BYTE* block = m_impl->stats[0];
+    const std::int32_t ready = StatsReady() ? 1 : 0;
+    std::memcpy(block + kStatReady, &ready, 4);
+    if (!ready && StatisticsValid(block)) {
+        const double notComputed = -1.0;
+        std::memcpy(block + kStatStdDev, &notComputed, 8);
+    }
 }
 
 BOOL CRDPLayer::MaxMinCount(const RECT* rect)
@@ -782,7 +898,8 @@ int CRDPLayer::CalcHistRgn(const SpanList& region, int bins, DWORD* counters, in
         std::memcpy(&range.max[c], m_impl->stats[c] + kStatMax, 8);
     }
     const SampleRows src{m_rows.data(), m_width, m_height, m_type};
-    const std::uint64_t n = ComputeHistogram(src, ClipSpans(region, m_width, m_height), range, bins, counters);
+    const std::uint64_t n =
+        ComputeHistogram(src, ClipSpans(region, m_width, m_height), range, bins, counters);
     return static_cast<int>(std::min<std::uint64_t>(n, std::numeric_limits<int>::max()));
 }
 
@@ -811,37 +928,29 @@ void* CRDPLayer::GetTag(int id) const
     if (id == TAG_STATISTICS) return impl.stats[0];
     if (IsComplex() && id == TAG_PHASE_STATISTICS) return impl.stats[1];
     if (IsComplex() && id == TAG_PART_STATISTICS && impl.statsInFile[2]) return impl.stats[2];
-    const FileView view{m_map.AdresData(), static_cast<std::int64_t>(m_map.Size())};
-    std::vector<BlockRef> blocks;
-    ListBlocks(view, m_layerIndex, &blocks);
-    for (const BlockRef& b : blocks) {
-        if (b.key != id) continue;
-        if (PayloadSize(view, m_layerIndex, b) < 0) return nullptr;
-        return m_map.AdresData() + b.payload;
-    }
-    return nullptr;
+    const Impl::StoredTag* tag = impl.FindTag(id);
+    if (!tag || tag->size < 0) return nullptr;
+    return m_map.AdresData() + tag->payload;
 }
 
 int CRDPLayer::GetSizeTag(int id) const
 {
     if (!IsOpen()) return -1;
     const Impl& impl = *m_impl;
-    if (auto it = impl.edits.set.find(id); it != impl.edits.set.end()) return static_cast<int>(it->second.size());
+    if (auto it = impl.edits.set.find(id); it != impl.edits.set.end())
+        return static_cast<int>(it->second.size());
     if (impl.edits.remove.count(id)) return -1;
     if (id == TAG_STATISTICS || (IsComplex() && id == TAG_PHASE_STATISTICS)) return kStatisticsBytes;
-    const FileView view{m_map.AdresData(), static_cast<std::int64_t>(m_map.Size())};
-    std::vector<BlockRef> blocks;
-    ListBlocks(view, m_layerIndex, &blocks);
-    for (const BlockRef& b : blocks)
-        if (b.key == id) return static_cast<int>(PayloadSize(view, m_layerIndex, b));
-    return -1;
+    const Impl::StoredTag* tag = impl.FindTag(id);
+    return tag ? static_cast<int>(tag->size) : -1;
 }
 
 void* CRDPLayer::GetTag(int id, int size, void* buffer) const
 {
     const void* p = GetTag(id);
     if (!p || !buffer || size < 0 || GetSizeTag(id) < size) {
-        if (IsOpen()) Fail(ERROR_NOT_FOUND, m_path.str(), "tag " + std::to_string(id) + " is absent or shorter");
+        if (IsOpen())
+            Fail(ERROR_NOT_FOUND, m_path.str(), "tag " + std::to_string(id) + " is absent or shorter");
         return nullptr;
     }
     std::memcpy(buffer, p, static_cast<size_t>(size));
@@ -853,7 +962,8 @@ BOOL CRDPLayer::SetTag(int id, int size, const void* data)
     if (!IsOpen() || GetOpenMode() != kOpenWritable)
         return Fail(ERROR_ACCESS_DENIED, m_path.str(), "the layer is not writable") != nullptr;
     if (IsLayerOwnKey(id) || size < 0 || (size > 0 && !data))
-        return Fail(ERROR_INVALID_PARAMETER, m_path.str(), "tag " + std::to_string(id) + " cannot be set") != nullptr;
+        return Fail(ERROR_INVALID_PARAMETER, m_path.str(), "tag " + std::to_string(id) + " cannot be set") !=
+               nullptr;
     const BYTE* p = static_cast<const BYTE*>(data);
     m_impl->edits.set[id] = std::vector<BYTE>(p, p + size);
     m_impl->edits.remove.erase(id);
@@ -866,7 +976,8 @@ BOOL CRDPLayer::DeleteTag(int id)
     if (!IsOpen() || GetOpenMode() != kOpenWritable)
         return Fail(ERROR_ACCESS_DENIED, m_path.str(), "the layer is not writable") != nullptr;
     if (IsLayerOwnKey(id))
-        return Fail(ERROR_INVALID_PARAMETER, m_path.str(), "tag " + std::to_string(id) + " cannot be removed") != nullptr;
+        return Fail(ERROR_INVALID_PARAMETER, m_path.str(),
+                    "tag " + std::to_string(id) + " cannot be removed") != nullptr;
     m_impl->edits.set.erase(id);
     m_impl->edits.remove.insert(id);
     Succeed();
@@ -877,18 +988,23 @@ std::vector<int> CRDPLayer::GetTagIds() const
 {
     std::vector<int> ids;
     if (!IsOpen()) return ids;
-    const FileView view{m_map.AdresData(), static_cast<std::int64_t>(m_map.Size())};
-    std::vector<BlockRef> blocks;
-    ListBlocks(view, m_layerIndex, &blocks);
-    for (const BlockRef& b : blocks) {
-        if (m_impl->edits.remove.count(b.key) || m_impl->edits.set.count(b.key)) continue;
-        if (std::find(ids.begin(), ids.end(), b.key) == ids.end()) ids.push_back(b.key);
+    for (const Impl::StoredTag& tag : m_impl->tags) {
+        if (m_impl->edits.remove.count(tag.key) || m_impl->edits.set.count(tag.key)) continue;
+        ids.push_back(tag.key);
     }
     for (const auto& [id, bytes] : m_impl->edits.set) ids.push_back(id);
     return ids;
 }
 
-CString GetLastLayerError() { return CString(t_layerError); }
+CString GetLastLayerError()
+{
+    return CString(t_layerError);
+}
+
+void SetLastLayerError(DWORD code, const char* path, const std::string& what)
+{
+    Fail(code, path ? path : "", what);
+}
 
 CString GetErrorMessage(DWORD code)
 {
@@ -901,4 +1017,7 @@ CString GetTypeName(int code, int /*reserved*/)
     return isValidType(code) ? CString(typeInfo(code).name) : CString("Unknown");
 }
 
-BOOL IsComplexType(int code) { return isComplexType(code); }
+BOOL IsComplexType(int code)
+{
+    return isComplexType(code);
+}

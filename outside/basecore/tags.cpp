@@ -6,6 +6,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <memory>
 #include <string>
 
 #include "outside/basecore/file_helpers.h"
@@ -22,7 +23,14 @@ namespace {
 
 BOOL Fail(DWORD code)
 {
-    SetLastError(code);
+    SetLastLayerError(code, nullptr, "");
+    return FALSE;
+}
+
+/// Fails with a detail text that GetLastLayerError and GetErrorMessage give.
+BOOL FailWith(DWORD code, const char* path, const std::string& what)
+{
+    SetLastLayerError(code, path, what);
     return FALSE;
 }
 
@@ -34,26 +42,30 @@ bool MapExisting(const char* path, CMemoryMap* map)
     return map->Open(path, CMemoryMap::kReadOnly);
 }
 
-FileView ViewOf(const CMemoryMap& map) { return {map.AdresData(), static_cast<std::int64_t>(map.Size())}; }
+FileView ViewOf(const CMemoryMap& map)
+{
+    return {map.AdresData(), static_cast<std::int64_t>(map.Size())};
+}
 
 /// Maps `path` (never creating it) and finds block `id` of its first layer; false with
 /// the last-error code set when the file, its layer or the block is missing.
-bool FindFileTag(const char* path, int id, CMemoryMap* map, FileView* view, BlockRef* block)
+bool FindFileTag(const char* path, int id, CMemoryMap* map, std::unique_ptr<FileIndex>* index,
+                 BlockRef* block)
 {
     if (!MapExisting(path, map)) return false;
-    *view = ViewOf(*map);
-    std::vector<BlockRef> blocks;
-    if (!ListBlocks(*view, 0, &blocks)) return Fail(ERROR_BAD_FORMAT);
-    for (const BlockRef& b : blocks)
-        if (b.key == id) {
-            *block = b;
-            return true;
-        }
-    return Fail(ERROR_NOT_FOUND);
+    *index = std::make_unique<FileIndex>(ViewOf(*map));
+    if (!(*index)->Blocks(0)) return Fail(ERROR_BAD_FORMAT);
+    const BlockRef* b = (*index)->Find(0, id);
+    if (!b) return Fail(ERROR_NOT_FOUND);
+    *block = *b;
+    return true;
 }
 
 /// Bytes a sound palette tag uses: its 48-byte head and 20 bytes per entry.
-std::int64_t PaletteTagBytes(const BYTE* payload) { return 48 + 20 * std::int64_t(ReadI32(payload + 12)); }
+std::int64_t PaletteTagBytes(const BYTE* payload)
+{
+    return 48 + 20 * std::int64_t(ReadI32(payload + 12));
+}
 
 bool StatisticsSizeOk(int id, std::int64_t size)
 {
@@ -68,22 +80,22 @@ BOOL GetTag(const char* path, int id, int size, void* buffer)
 {
     if (!buffer || size < 0) return Fail(ERROR_INVALID_PARAMETER);
     CMemoryMap map;
-    FileView view;
+    std::unique_ptr<FileIndex> index;
     BlockRef b;
-    if (!FindFileTag(path, id, &map, &view, &b)) return FALSE;
+    if (!FindFileTag(path, id, &map, &index, &b)) return FALSE;
     // Only what the tag itself holds is copied, never the bytes behind it.
-    if (PayloadSize(view, 0, b) < size) return Fail(ERROR_INVALID_DATA);
-    std::memcpy(buffer, view.data + b.payload, static_cast<size_t>(size));
+    if (index->PayloadSize(b) < size) return Fail(ERROR_INVALID_DATA);
+    std::memcpy(buffer, index->View().data + b.payload, static_cast<size_t>(size));
     return TRUE;
 }
 
 int GetSizeTag(const char* path, int id)
 {
     CMemoryMap map;
-    FileView view;
+    std::unique_ptr<FileIndex> index;
     BlockRef b;
-    if (!FindFileTag(path, id, &map, &view, &b)) return -1;
-    const std::int64_t size = PayloadSize(view, 0, b);
+    if (!FindFileTag(path, id, &map, &index, &b)) return -1;
+    const std::int64_t size = index->PayloadSize(b);
     if (size < 0) SetLastError(ERROR_FILE_CORRUPT);
     return static_cast<int>(size);
 }
@@ -91,27 +103,30 @@ int GetSizeTag(const char* path, int id)
 BOOL ApplyTagEdits(const char* path, int layer, const TagEdits& edits)
 {
     for (const auto& [id, bytes] : edits.set)
-        if (id == 0 || id == 1 || !StatisticsSizeOk(id, std::int64_t(bytes.size()))) return Fail(ERROR_INVALID_PARAMETER);
+        if (id == 0 || id == 1 || !StatisticsSizeOk(id, std::int64_t(bytes.size())))
+            return Fail(ERROR_INVALID_PARAMETER);
     for (int id : edits.remove)
         if (id == 0 || id == 1) return Fail(ERROR_INVALID_PARAMETER);
     CMemoryMap map;
     if (!MapExisting(path, &map)) return FALSE;
-    const FileView view = ViewOf(map);
-    const int count = CountLayers(view);
-    if (count == 0) return Fail(ERROR_BAD_FORMAT);
-    if (layer < 0 || layer >= count) return Fail(ERROR_INVALID_PARAMETER);
-    std::vector<LayerOut> layers(static_cast<size_t>(count));
-    for (int n = 0; n < count; ++n) {
-        std::string detail;
-        // A damaged file is left as it is rather than rewritten without what cannot be read.
-        if (const DWORD e = DescribeLayer(view, n, &layers[static_cast<size_t>(n)], &detail)) return Fail(e);
-    }
+    FileIndex index(ViewOf(map));
+    if (index.Version() == 0) return Fail(ERROR_BAD_FORMAT);
+    if (layer < 0 || layer >= index.CountLayers()) return Fail(ERROR_INVALID_PARAMETER);
+    std::vector<LayerOut> layers;
+    std::string detail;
+    // A damaged file is left as it is rather than rewritten without what cannot be read.
+    if (const DWORD e = DescribeFile(index, &layers, &detail)) return FailWith(e, path, detail);
     LayerOut& target = layers[static_cast<size_t>(layer)];
     std::vector<BlockOut> kept;
     for (const BlockOut& b : target.blocks)
         if (!edits.remove.count(b.key) && !edits.set.count(b.key)) kept.push_back(b);
     for (const auto& [id, bytes] : edits.set) kept.push_back({id, bytes.data(), std::int64_t(bytes.size())});
     target.blocks = std::move(kept);
+    // A block past the bound would be written where no reader's walk reaches it.
+    if (2 + target.blocks.size() > size_t(kMaxLinks))
+        return FailWith(ERROR_NOT_SUPPORTED, path,
+                        "layer " + std::to_string(layer) + " would hold more than " +
+                            std::to_string(kMaxLinks) + " blocks, more than a reader follows");
 
     const std::string name = path;
     const size_t slash = name.find_last_of('/');
@@ -162,14 +177,15 @@ bool CollectTags(const char* path, int layer, Accept accept, TagEdits* edits)
 {
     CMemoryMap map;
     if (!MapExisting(path, &map)) return false;
-    const FileView view = ViewOf(map);
-    std::vector<BlockRef> blocks;
-    if (!ListBlocks(view, layer, &blocks)) return Fail(ERROR_BAD_FORMAT);
-    for (const BlockRef& b : blocks) {
+    FileIndex index(ViewOf(map));
+    const Chain* chain = index.Blocks(layer);
+    if (!chain) return Fail(ERROR_BAD_FORMAT);
+    for (const BlockRef& b : chain->blocks) {
         if (IsLayerOwnKey(b.key) || !accept(b.key) || edits->set.count(b.key)) continue;
-        const std::int64_t size = PayloadSize(view, layer, b);
+        const std::int64_t size = index.PayloadSize(b);
         if (size < 0) continue;
-        edits->set[b.key] = std::vector<BYTE>(view.data + b.payload, view.data + b.payload + size);
+        const BYTE* p = index.View().data + b.payload;
+        edits->set[b.key] = std::vector<BYTE>(p, p + size);
     }
     return true;
 }
@@ -179,19 +195,26 @@ bool CollectTags(const char* path, int layer, Accept accept, TagEdits* edits)
 BOOL CopyTag(const char* target, int targetLayer, const char* source, int sourceLayer, TagFilter filter)
 {
     TagEdits edits;
-    if (!CollectTags(source, sourceLayer, [filter](int id) { return !filter || filter(id); }, &edits)) return FALSE;
+    if (!CollectTags(
+            source, sourceLayer, [filter](int id) { return !filter || filter(id); }, &edits))
+        return FALSE;
     if (!FileFind(target)) return Fail(ERROR_FILE_NOT_FOUND);
     if (edits.Empty()) return TRUE;
     return ApplyTagEdits(target, targetLayer, edits);
 }
 
-BOOL CopyTag(const char* target, const char* source) { return CopyTag(target, 0, source, 0, nullptr); }
+BOOL CopyTag(const char* target, const char* source)
+{
+    return CopyTag(target, 0, source, 0, nullptr);
+}
 
 BOOL CopyTag(const char* target, const char* source, int id)
 {
     if (IsLayerOwnKey(id)) return Fail(ERROR_INVALID_PARAMETER);
     TagEdits edits;
-    if (!CollectTags(source, 0, [id](int key) { return key == id; }, &edits)) return FALSE;
+    if (!CollectTags(
+            source, 0, [id](int key) { return key == id; }, &edits))
+        return FALSE;
     if (edits.Empty()) return Fail(ERROR_NOT_FOUND);
     if (!FileFind(target)) return Fail(ERROR_FILE_NOT_FOUND);
     return ApplyTagEdits(target, 0, edits);
@@ -220,18 +243,21 @@ BOOL CopyOpenTags(CRDPLayer* target, const CRDPLayer* source, Accept accept, boo
 
 BOOL CopyTag(CRDPLayer* target, const CRDPLayer* source)
 {
-    return CopyOpenTags(target, source, [](int) { return true; }, false);
+    return CopyOpenTags(
+        target, source, [](int) { return true; }, false);
 }
 
 BOOL CopyTag(CRDPLayer* target, const CRDPLayer* source, int id)
 {
     if (IsLayerOwnKey(id)) return Fail(ERROR_INVALID_PARAMETER);
-    return CopyOpenTags(target, source, [id](int key) { return key == id; }, true);
+    return CopyOpenTags(
+        target, source, [id](int key) { return key == id; }, true);
 }
 
 BOOL CopyTag(CRDPLayer* target, const CRDPLayer* source, TagFilter filter)
 {
-    return CopyOpenTags(target, source, [filter](int id) { return !filter || filter(id); }, false);
+    return CopyOpenTags(
+        target, source, [filter](int id) { return !filter || filter(id); }, false);
 }
 
 BOOL IsSoundPaletteTag(const BYTE* payload, std::int64_t size)
@@ -244,12 +270,12 @@ BOOL GetPaletteTag(const char* path, int id, std::vector<BYTE>* payload)
 {
     if (!payload) return Fail(ERROR_INVALID_PARAMETER);
     CMemoryMap map;
-    FileView view;
+    std::unique_ptr<FileIndex> index;
     BlockRef b;
-    if (!FindFileTag(path, id, &map, &view, &b)) return FALSE;
-    const std::int64_t size = PayloadSize(view, 0, b);
-    if (size < 0 || !IsSoundPaletteTag(view.data + b.payload, size)) return Fail(ERROR_FILE_CORRUPT);
-    const BYTE* p = view.data + b.payload;
+    if (!FindFileTag(path, id, &map, &index, &b)) return FALSE;
+    const std::int64_t size = index->PayloadSize(b);
+    const BYTE* p = index->View().data + b.payload;
+    if (size < 0 || !IsSoundPaletteTag(p, size)) return Fail(ERROR_FILE_CORRUPT);
     payload->assign(p, p + PaletteTagBytes(p));
     return TRUE;
 }

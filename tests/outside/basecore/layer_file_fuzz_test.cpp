@@ -1,11 +1,15 @@
-// Random damage to valid layer files, a fixed number of rounds from a fixed seed: every
-// reader and editor of the library must refuse or cope, never crash, hang or read outside
-// the file (the sanitizers watch).
+// Random damage to valid layer files, of the library and of an independent writer, a fixed
+// number of rounds from a fixed seed: every reader and editor of the library must refuse or
+// cope, never crash, hang or read outside the file (the sanitizers watch), and an edit that
+// succeeds keeps every other tag as it was read.
 
 #include <gtest/gtest.h>
 
 #include <random>
 
+#include <map>
+
+#include "independent_layer_writer.h"
 #include "layer_test_support.h"
 #include "outside/basecore/rdp_layer.h"
 #include "outside/basecore/tags.h"
@@ -31,6 +35,21 @@ std::vector<Bytes> Seeds(const TempDir& dir)
     seeds.push_back(ReadFile(multi));
     seeds.push_back(Fixture(2, 3, 3, 4, Bytes(18, 7)).bytes);
     seeds.push_back(Fixture(3, 2, 5, 10, Bytes(160, 3)).bytes);
+
+    // Another writer's files: blocks in any order, gaps, no length words.
+    Bytes statistics(1064, 0);
+    const double range[2] = {0.0, 9.0};
+    std::memcpy(statistics.data() + 8, range, 16);
+    ForeignLayer a{4,
+                   3,
+                   7,
+                   Bytes(48, 0x40),
+                   {{501, PalettePayload(2)}, {600, Bytes{'a', 'b', 'c', 0}}, {2, statistics}}};
+    ForeignLayer b{
+        2, 2, 12, Bytes{1, 0xFF, 2, 0xFE, 3, 0xFD, 4, 0xFC}, {{401, Bytes(20, 2)}, {777, Bytes(9, 5)}}};
+    seeds.push_back(WriteForeignFile({a, b}, {11, 3, true, true, 0}));
+    seeds.push_back(WriteForeignFile({a, b}, {12, 3, true, true, 12}));
+    seeds.push_back(WriteForeignFile({b, a}, {13, 2, true, true, 6}));
     return seeds;
 }
 
@@ -43,19 +62,47 @@ Bytes Mutate(Bytes b, std::mt19937& rng)
         const size_t span = std::min<size_t>(b.size(), rng() % 2 ? 160 : b.size());
         const size_t at = rng() % span;
         switch (kind(rng)) {
-        case 0: b[at] ^= std::uint8_t(1u << (rng() % 8)); break;
-        case 1: b[at] = std::uint8_t(rng()); break;
-        case 2: {
-            const std::int32_t values[] = {0, -1, 1, 12, 24, std::int32_t(b.size()), std::int32_t(b.size()) - 1,
-                                           std::int32_t(b.size()) - 4, 0x7FFFFFFF, std::int32_t(0x80000000), 17};
-            Put32(b, at & ~size_t(3), values[rng() % std::size(values)]);
-            b.resize(std::max(b.size(), (at & ~size_t(3)) + 4));
-            break;
-        }
-        default: b.resize(rng() % (b.size() + 1)); break;
+            case 0:
+                b[at] ^= std::uint8_t(1u << (rng() % 8));
+                break;
+            case 1:
+                b[at] = std::uint8_t(rng());
+                break;
+            case 2: {
+                const std::int32_t values[] = {0,
+                                               -1,
+                                               1,
+                                               12,
+                                               24,
+                                               std::int32_t(b.size()),
+                                               std::int32_t(b.size()) - 1,
+                                               std::int32_t(b.size()) - 4,
+                                               0x7FFFFFFF,
+                                               std::int32_t(0x80000000),
+                                               17};
+                Put32(b, at & ~size_t(3), values[rng() % std::size(values)]);
+                b.resize(std::max(b.size(), (at & ~size_t(3)) + 4));
+                break;
+            }
+            default:
+                b.resize(rng() % (b.size() + 1));
+                break;
         }
     }
     return b;
+}
+
+/// The tags of layer 0 as an open layer reads them (the layer's own keys aside).
+std::map<int, Bytes> TagsOfLayer0(const std::string& path)
+{
+    std::map<int, Bytes> tags;
+    CRDPLayer layer;
+    if (!layer.OpenLayer(path.c_str(), kOpenReadOnly)) return tags;
+    for (int id : layer.GetTagIds()) {
+        const auto* p = static_cast<const std::uint8_t*>(layer.GetTag(id));
+        if (!IsLayerOwnKey(id) && p) tags[id] = Bytes(p, p + layer.GetSizeTag(id));
+    }
+    return tags;
 }
 
 /// Everything a reader of the file may do.
@@ -91,9 +138,16 @@ void Exercise(const std::string& path, const std::string& target)
     std::vector<BYTE> palette;
     GetPaletteTag(path.c_str(), 501, &palette);
     CopyTag(target.c_str(), path.c_str());
+    const std::map<int, Bytes> before = TagsOfLayer0(path);
     if (SetTag(path.c_str(), 700, 3, "ok")) {
-        // A file that could be edited stays a readable layer file.
+        // A file that could be edited stays a readable layer file with its tags intact.
         EXPECT_GT(CRDPLayer::GetNumLayer(path.c_str()), 0);
+        std::map<int, Bytes> after = TagsOfLayer0(path);
+        EXPECT_EQ(after[700], (Bytes{'o', 'k', 0}));
+        after.erase(700);
+        std::map<int, Bytes> expected = before;
+        expected.erase(700);
+        EXPECT_EQ(after, expected);
     }
 }
 
@@ -111,13 +165,14 @@ TEST(LayerFileFuzz, DamagedFilesAreRefusedOrReadSafely)
     }
     std::mt19937 rng(20261209);
     const std::string path = dir.File("fuzz.rdp");
-    for (int round = 0; round < 600; ++round) {
+    for (int round = 0; round < 720; ++round) {
         const Bytes file = Mutate(seeds[size_t(round) % seeds.size()], rng);
         WriteFile(path, file);
         SCOPED_TRACE("round " + std::to_string(round));
         Exercise(path, target);
         if (HasFatalFailure()) {
-            WriteFile(dir.Path().parent_path() / ("layer-fuzz-failure-" + std::to_string(round) + ".rdp"), file);
+            WriteFile(dir.Path().parent_path() / ("layer-fuzz-failure-" + std::to_string(round) + ".rdp"),
+                      file);
             return;
         }
     }

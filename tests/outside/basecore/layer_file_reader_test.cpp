@@ -6,6 +6,7 @@
 
 #include <cstring>
 
+#include "independent_layer_writer.h"
 #include "layer_test_support.h"
 #include "outside/basecore/rdp_layer.h"
 #include "tests/support/test_environment.h"
@@ -17,11 +18,11 @@ namespace {
 
 struct ReaderLayer {
     int fileLayer = 0;
-    int part = 0;          // 0 real or plain, 1 imaginary
-    int elementType = 0;   // the plug-in's element types: 1..6 integers, 9 float 32, 10 float 64
-    int elementSize = 0;   // in the row
+    int part = 0;         // 0 real or plain, 1 imaginary
+    int elementType = 0;  // the plug-in's element types: 1..6 integers, 9 float 32, 10 float 64
+    int elementSize = 0;  // in the row
     int width = 0, height = 0, rowBytes = 0;
-    std::int64_t data = -1;   // offset of element (0, 0), -1 without data
+    std::int64_t data = -1;  // offset of element (0, 0), -1 without data
 };
 
 class PluginStyleReader {
@@ -102,17 +103,45 @@ public:
     /// Element (x, y) read as a double by its element type.
     double Element(const ReaderLayer& l, int x, int y) const
     {
-        const std::uint8_t* p = m_f.data() + l.data + std::int64_t(y) * l.rowBytes + std::int64_t(x) * l.elementSize;
+        const std::uint8_t* p =
+            m_f.data() + l.data + std::int64_t(y) * l.rowBytes + std::int64_t(x) * l.elementSize;
         switch (l.elementType) {
-        case 1: return *p;
-        case 2: return std::int8_t(*p);
-        case 3: { std::uint16_t v; std::memcpy(&v, p, 2); return v; }
-        case 4: { std::int16_t v; std::memcpy(&v, p, 2); return v; }
-        case 5: { std::uint32_t v; std::memcpy(&v, p, 4); return v; }
-        case 6: { std::int32_t v; std::memcpy(&v, p, 4); return v; }
-        case 9: { float v; std::memcpy(&v, p, 4); return v; }
-        case 10: { double v; std::memcpy(&v, p, 8); return v; }
-        default: return 0;
+            case 1:
+                return *p;
+            case 2:
+                return std::int8_t(*p);
+            case 3: {
+                std::uint16_t v;
+                std::memcpy(&v, p, 2);
+                return v;
+            }
+            case 4: {
+                std::int16_t v;
+                std::memcpy(&v, p, 2);
+                return v;
+            }
+            case 5: {
+                std::uint32_t v;
+                std::memcpy(&v, p, 4);
+                return v;
+            }
+            case 6: {
+                std::int32_t v;
+                std::memcpy(&v, p, 4);
+                return v;
+            }
+            case 9: {
+                float v;
+                std::memcpy(&v, p, 4);
+                return v;
+            }
+            case 10: {
+                double v;
+                std::memcpy(&v, p, 8);
+                return v;
+            }
+            default:
+                return 0;
         }
     }
 
@@ -162,6 +191,43 @@ TEST(LayerFileReader, FilesOfTheLayerClassReadAsThePluginReadsThem)
             for (int y = 0; y < want.h; ++y)
                 for (int x = 0; x < want.w; ++x)
                     EXPECT_EQ(reader.Element(l, x, y), part ? -(x + 1.0) : x + 10.0 * y);
+        }
+    }
+}
+
+TEST(LayerFileReader, TheIndependentWriterAndTheLibraryAgreeWithThePluginReader)
+{
+    // Both test-only pieces follow the layout alone; the library must read what they agree on.
+    TempDir dir;
+    const std::string path = dir.File("foreign.rdp");
+    ForeignLayer a{3, 2, 4, Bytes{1, 0, 0xFF, 0xFF, 3, 0, 4, 0, 5, 0, 0xFE, 0xFF}, {{600, Bytes{'x', 0}}}};
+    ForeignLayer b{2, 1, 13, Bytes{7, 0, 8, 0, 9, 0, 10, 0}, {}};
+    const std::vector<double> expected[2] = {{1, -1, 3, 4, 5, -2},
+                                             {7, 8, 9, 10}};  // part 0, then part 1 of b
+    for (unsigned seed : {1u, 2u, 3u}) {
+        for (int gap : {0, 9}) {
+            SCOPED_TRACE("seed " + std::to_string(seed) + " gap " + std::to_string(gap));
+            const Bytes file = WriteForeignFile({a, b}, {seed, 3, true, true, gap});
+            WriteFile(path, file);
+            PluginStyleReader reader(file);
+            ASSERT_FALSE(reader.IsBadFormat());
+            ASSERT_EQ(reader.FileLayers(), 2);
+            ASSERT_EQ(CRDPLayer::GetNumLayer(path.c_str()), 2);
+            const std::vector<ReaderLayer> objects = reader.BuildLayers();
+            ASSERT_EQ(objects.size(), 3u);
+            for (const ReaderLayer& l : objects) {
+                ASSERT_GE(l.data, 0);
+                CRDPLayer layer;
+                ASSERT_NE(layer.OpenLayerEx(path.c_str(), kOpenReadOnly, l.fileLayer), nullptr)
+                    << GetLastLayerError().c_str();
+                for (int y = 0; y < l.height; ++y)
+                    for (int x = 0; x < l.width; ++x) {
+                        const double v = reader.Element(l, x, y);
+                        EXPECT_EQ(layer.GetValue(x, y, l.part ? kImaginary : kReal), v);
+                        const size_t k = l.fileLayer == 0 ? size_t(y * l.width + x) : size_t(2 * x + l.part);
+                        EXPECT_EQ(v, expected[l.fileLayer][k]);
+                    }
+            }
         }
     }
 }

@@ -40,7 +40,7 @@ std::vector<double> RowValues(int code, int y, int width)
             v.push_back(t.signedParts && (x % 2) ? -a : a);
         }
     }
-    if (t.floating) v[0] += 0.5;   // floats keep fractions
+    if (t.floating) v[0] += 0.5;  // floats keep fractions
     return v;
 }
 
@@ -58,7 +58,8 @@ TEST(RdpLayerTypes, EveryCodeWritesRowsThatReadBackAfterReopening)
             void** rows = out.CreateLayer(path.c_str(), w, h, code);
             ASSERT_NE(rows, nullptr) << GetLastLayerError().c_str();
             EXPECT_FALSE(FileFind(path.c_str())) << "the target appears only when closed";
-            for (int y = 0; y < h; ++y) ASSERT_TRUE(out.SetLineFromDouble(y, RowValues(code, y, w).data(), w));
+            for (int y = 0; y < h; ++y)
+                ASSERT_TRUE(out.SetLineFromDouble(y, RowValues(code, y, w).data(), w));
             ASSERT_TRUE(out.CloseLayer());
         }
         EXPECT_EQ(FilesIn(dir.Path()), code) << "no temporary file is left beside the output";
@@ -78,7 +79,8 @@ TEST(RdpLayerTypes, EveryCodeWritesRowsThatReadBackAfterReopening)
             EXPECT_EQ(static_cast<char*>(rows[y]) - static_cast<char*>(rows[0]), std::ptrdiff_t(y) * w * es);
             ASSERT_TRUE(in.GetDoubleLine(y, line.data(), w));
             const std::vector<double> want = RowValues(code, y, w);
-            for (size_t i = 0; i < want.size(); ++i) EXPECT_EQ(line[i], want[i]) << "row " << y << " value " << i;
+            for (size_t i = 0; i < want.size(); ++i)
+                EXPECT_EQ(line[i], want[i]) << "row " << y << " value " << i;
         }
     }
 }
@@ -240,8 +242,10 @@ TEST(RdpLayerCreate, RefusesBadSizesTypesAndFilesOfTwoGibibytes)
         int w, h, type;
         DWORD error;
     } cases[] = {
-        {32768, 16384, 7, ERROR_FILE_TOO_LARGE},     // exactly 2 GiB of samples
-        {65536, 65536, 10, ERROR_FILE_TOO_LARGE},    // overflows 32 bits many times
+        {32768, 16384, 7, ERROR_FILE_TOO_LARGE},       // exactly 2 GiB of samples
+        {65536, 65536, 10, ERROR_FILE_TOO_LARGE},      // overflows 32 bits many times
+        {1 << 30, 1 << 30, 10, ERROR_FILE_TOO_LARGE},  // 2^64 bytes: a 64-bit product wraps to 0
+        {0x7FFFFFFF, 0x7FFFFFFF, 16, ERROR_FILE_TOO_LARGE},
         {0, 5, 1, ERROR_INVALID_PARAMETER},
         {5, -1, 1, ERROR_INVALID_PARAMETER},
         {5, 5, 17, ERROR_INVALID_PARAMETER},
@@ -253,6 +257,9 @@ TEST(RdpLayerCreate, RefusesBadSizesTypesAndFilesOfTwoGibibytes)
         EXPECT_EQ(layer.CreateLayer(path.c_str(), c.w, c.h, c.type), nullptr);
         EXPECT_EQ(GetLastError(), c.error);
         EXPECT_FALSE(GetErrorMessage(GetLastError()).IsEmpty());
+        EXPECT_EQ(FilesIn(dir.Path()), 0);
+        EXPECT_EQ(layer.AddLayer(path.c_str(), c.w, c.h, c.type), nullptr);
+        EXPECT_EQ(GetLastError(), c.error);
         EXPECT_EQ(FilesIn(dir.Path()), 0);
     }
     CRDPLayer layer;
