@@ -44,6 +44,8 @@ public:
     /// Called by meters on the worker's thread: waits while the thread is suspended.
     /// Does nothing on threads the runner did not start.
     static void PauseGate();
+    /// Waits while this thread is suspended; for helpers working on the thread's behalf.
+    void Checkpoint() { m_gate.Checkpoint(); }
     /// The runner's thread this code runs on, or null.
     static CThread* GetCurrent();
 

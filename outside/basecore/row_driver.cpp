@@ -1,0 +1,370 @@
+#include "outside/basecore/row_driver.h"
+
+#include <algorithm>
+#include <condition_variable>
+#include <deque>
+#include <exception>
+#include <mutex>
+#include <stdexcept>
+#include <system_error>
+#include <thread>
+
+#include "outside/basecore/meter_info.h"
+#include "outside/basecore/rdp_except.h"
+#include "outside/basecore/thread_runner.h"
+
+namespace {
+
+constexpr std::int64_t kTargetBands = 64;
+// A forced count above the cores still gets threads of its own (tests ask for 8 anywhere),
+// but no job asks for more than this.
+constexpr int kMaxThreads = 64;
+
+std::atomic<int> g_forcedThreads{0};
+
+// Depth of bands running on this thread: a job started inside one runs inline.
+thread_local int t_bandDepth = 0;
+
+struct BandScope {
+    BandScope() { ++t_bandDepth; }
+    ~BandScope() { --t_bandDepth; }
+    BandScope(const BandScope&) = delete;
+    BandScope& operator=(const BandScope&) = delete;
+};
+
+// An exception that is not passed on is still disposed of: the error objects of the suite
+// are thrown as pointers and owned by whoever catches them.
+void Dispose(std::exception_ptr e)
+{
+    try {
+        std::rethrow_exception(std::move(e));
+    } catch (CRDPExcept* error) {
+        if (error) error->Delete();
+    } catch (...) {
+    }
+}
+
+// One job while it runs; lives on the calling thread's stack. Helpers reach it through the
+// pool's queue and stop touching it before the call returns.
+struct Job {
+    const RowBands* bands = nullptr;
+    row_driver_detail::BandFn fn = nullptr;
+    void* work = nullptr;
+    CThread* owner = nullptr;  // the runner's thread of the caller: its pause gate holds helpers too
+
+    std::atomic<std::int64_t> next{0};
+    std::atomic<bool> stop{false};
+    std::atomic<int> nextSlot{1};
+    std::atomic<std::int64_t> done{0};
+    std::atomic<bool> driverWaiting{false};
+
+    std::mutex failureLock;
+    std::exception_ptr failure;
+
+    // Under the pool's lock.
+    int active = 0;
+    std::condition_variable changed;
+
+    void Fail(std::exception_ptr e)
+    {
+        stop.store(true);
+        std::lock_guard lock(failureLock);
+        if (!failure)
+            failure = std::move(e);
+        else
+            Dispose(std::move(e));
+    }
+
+    // Takes bands until none is left or the job stops; afterBand() runs after each.
+    template <class AfterBand>
+    void TakeBands(int slot, AfterBand&& afterBand)
+    {
+        BandScope scope;
+        const std::int64_t count = bands->Count();
+        for (;;) {
+            if (stop.load(std::memory_order_relaxed)) return;
+            const std::int64_t b = next.fetch_add(1);
+            if (b >= count) return;
+            const RowBand band{b, bands->Begin(b), bands->End(b), slot, &stop};
+            try {
+                if (owner) owner->Checkpoint();
+                fn(work, band);
+            } catch (...) {
+                Fail(std::current_exception());
+                return;
+            }
+            done.fetch_add(bands->Weight(b));
+            afterBand();
+        }
+    }
+};
+
+class Pool {
+public:
+    ~Pool()
+    {
+        {
+            std::lock_guard lock(m_lock);
+            m_quitting = true;
+        }
+        m_wake.notify_all();
+        for (std::thread& t : m_threads) t.join();
+        s_gone.store(true);
+    }
+
+    static Pool* Get()
+    {
+        if (s_gone.load()) return nullptr;  // after exit began: jobs run inline
+        static Pool pool;
+        return &pool;
+    }
+
+    // Queues `helpers` helpers of `job`; returns how many the pool can run.
+    int Submit(Job& job, int helpers)
+    {
+        {
+            std::lock_guard lock(m_lock);
+            if (m_quitting) return 0;
+            while (int(m_threads.size()) < helpers && int(m_threads.size()) < kMaxThreads - 1) {
+                try {
+                    m_threads.emplace_back([this] { Serve(); });
+                } catch (const std::system_error&) {
+                    break;  // fewer threads, same result
+                }
+            }
+            helpers = std::min(helpers, int(m_threads.size()));
+            for (int i = 0; i < helpers; ++i) m_queue.push_back(&job);
+        }
+        if (helpers == 1)
+            m_wake.notify_one();
+        else if (helpers > 1)
+            m_wake.notify_all();
+        return helpers;
+    }
+
+    // Waits until no helper of `job` runs or will run, reporting progress as bands complete.
+    void Finish(Job& job, const BandProgress& progress, std::int64_t& reported)
+    {
+        std::unique_lock lock(m_lock);
+        // Helpers that have not started by now are not needed: the caller has run out of bands.
+        m_queue.erase(std::remove(m_queue.begin(), m_queue.end(), &job), m_queue.end());
+        for (;;) {
+            job.driverWaiting.store(true);
+            const std::int64_t done = job.done.load();
+            if (progress && done != reported && !job.stop.load()) {
+                job.driverWaiting.store(false);
+                lock.unlock();
+                reported = done;
+                try {
+                    progress(done);
+                } catch (...) {
+                    job.Fail(std::current_exception());
+                }
+                lock.lock();
+                continue;
+            }
+            if (job.active == 0) break;
+            job.changed.wait(lock);
+        }
+        job.driverWaiting.store(false);
+    }
+
+    // After a helper's band: wakes the caller when it waits for progress to report.
+    void BandDone(Job& job)
+    {
+        if (!job.driverWaiting.load()) return;
+        std::lock_guard lock(m_lock);
+        job.changed.notify_all();
+    }
+
+private:
+    Pool()
+    {
+        const int cores = int(std::max(1u, std::thread::hardware_concurrency()));
+        m_threads.reserve(std::size_t(kMaxThreads));
+        for (int i = 0; i < cores - 1; ++i) {
+            try {
+                m_threads.emplace_back([this] { Serve(); });
+            } catch (const std::system_error&) {
+                break;
+            }
+        }
+    }
+
+    void Serve()
+    {
+        std::unique_lock lock(m_lock);
+        for (;;) {
+            m_wake.wait(lock, [this] { return m_quitting || !m_queue.empty(); });
+            if (m_queue.empty()) return;
+            Job* job = m_queue.front();
+            m_queue.pop_front();
+            ++job->active;
+            lock.unlock();
+            const int slot = job->nextSlot.fetch_add(1);
+            job->TakeBands(slot, [&] { BandDone(*job); });
+            lock.lock();
+            // The caller may return as soon as it sees no helper active: this is the
+            // helper's last touch of the job, made under the lock the caller waits with.
+            if (--job->active == 0) job->changed.notify_all();
+        }
+    }
+
+    static inline std::atomic<bool> s_gone{false};
+    std::mutex m_lock;
+    std::condition_variable m_wake;
+    std::deque<Job*> m_queue;
+    std::vector<std::thread> m_threads;
+    bool m_quitting = false;
+};
+
+}  // namespace
+
+RowBands RowBands::Fixed(std::int64_t rows, std::int64_t bandRows)
+{
+    if (rows < 0 || bandRows <= 0) throw std::invalid_argument("RowBands::Fixed: bad rows or band height");
+    RowBands cut;
+    cut.m_rows = rows;
+    cut.m_bandRows = bandRows;
+    cut.m_count = rows / bandRows + (rows % bandRows != 0);
+    return cut;
+}
+
+RowBands RowBands::Even(std::int64_t rows, std::int64_t minRowsPerBand)
+{
+    const std::int64_t even = rows / kTargetBands + (rows % kTargetBands != 0);
+    return Fixed(std::max<std::int64_t>(rows, 0), std::max({even, minRowsPerBand, std::int64_t(1)}));
+}
+
+RowBands RowBands::Bounds(std::vector<std::int64_t> bounds, std::vector<std::int64_t> weights)
+{
+    const std::int64_t count = bounds.empty() ? 0 : std::int64_t(bounds.size()) - 1;
+    if (!std::is_sorted(bounds.begin(), bounds.end()) ||
+        (!weights.empty() && std::int64_t(weights.size()) != count))
+        throw std::invalid_argument("RowBands::Bounds: bounds not ascending or weights not one per band");
+    RowBands cut;
+    cut.m_count = count;
+    cut.m_bounds = std::move(bounds);
+    cut.m_weights = std::move(weights);
+    return cut;
+}
+
+std::int64_t RowBands::Begin(std::int64_t band) const
+{
+    return m_bounds.empty() ? band * m_bandRows : m_bounds[std::size_t(band)];
+}
+
+std::int64_t RowBands::End(std::int64_t band) const
+{
+    return m_bounds.empty() ? std::min(m_rows, (band + 1) * m_bandRows) : m_bounds[std::size_t(band) + 1];
+}
+
+std::int64_t RowBands::Weight(std::int64_t band) const
+{
+    return m_weights.empty() ? End(band) - Begin(band) : m_weights[std::size_t(band)];
+}
+
+BandProgress MeterProgress(CMeterInfoBase* meter, double base)
+{
+    if (!meter) return {};
+    return [meter, base](std::int64_t done) { meter->SetPos(base + double(done)); };
+}
+
+void SetRowDriverThreads(int threads)
+{
+    g_forcedThreads.store(std::clamp(threads, 0, kMaxThreads));
+}
+
+int RowDriverThreads(int threads)
+{
+    if (threads <= 0) threads = g_forcedThreads.load();
+    if (threads <= 0) threads = int(std::max(1u, std::thread::hardware_concurrency()));
+    return std::min(threads, kMaxThreads);
+}
+
+int RowDriverSlots(std::int64_t bands, int threads)
+{
+    return int(std::clamp<std::int64_t>(bands, 1, RowDriverThreads(threads)));
+}
+
+ScopedRowDriverThreads::ScopedRowDriverThreads(int threads) : m_previous(g_forcedThreads.load())
+{
+    SetRowDriverThreads(threads);
+}
+
+ScopedRowDriverThreads::~ScopedRowDriverThreads()
+{
+    SetRowDriverThreads(m_previous);
+}
+
+RowWindow::RowWindow(const RowSource& source, int radius)
+    : m_source(source), m_radius(std::max(radius, 0)), m_window(std::size_t(2 * m_radius + 1), nullptr)
+{
+}
+
+std::int64_t RowWindow::MirroredRow(std::int64_t y, std::int64_t height)
+{
+    if (height <= 1) return 0;
+    // Reflection about both edges repeats with period 2 (h - 1), so any distance folds back.
+    const std::int64_t period = 2 * (height - 1);
+    y %= period;
+    if (y < 0) y += period;
+    return y < height ? y : period - y;
+}
+
+void RowWindow::CentreOn(std::int64_t y)
+{
+    m_centre = y;
+    const std::int64_t h = m_source.height;
+    if (y - m_radius >= 0 && y + m_radius < h) {
+        for (int d = -m_radius; d <= m_radius; ++d)
+            m_window[std::size_t(d + m_radius)] = m_source.rows[y + d];
+        return;
+    }
+    for (int d = -m_radius; d <= m_radius; ++d)
+        m_window[std::size_t(d + m_radius)] = m_source.rows[MirroredRow(y + d, h)];
+}
+
+namespace row_driver_detail {
+
+RowBands CutFor(std::int64_t rows, const RowJobOptions& options)
+{
+    return options.bandRows > 0 ? RowBands::Fixed(std::max<std::int64_t>(rows, 0), options.bandRows)
+                                : RowBands::Even(rows, options.minRowsPerBand);
+}
+
+void Run(const RowBands& bands, BandFn fn, void* work, const BandProgress& progress, int threads)
+{
+    const std::int64_t count = bands.Count();
+    if (count <= 0) return;
+    Job job;
+    job.bands = &bands;
+    job.fn = fn;
+    job.work = work;
+    job.owner = CThread::GetCurrent();
+    std::int64_t reported = 0;
+    auto report = [&] {
+        const std::int64_t done = job.done.load();
+        if (done == reported || job.stop.load()) return;
+        reported = done;
+        try {
+            progress(done);
+        } catch (...) {
+            job.Fail(std::current_exception());
+        }
+    };
+
+    const int helpers = t_bandDepth > 0 ? 0 : RowDriverSlots(count, threads) - 1;
+    Pool* pool = helpers > 0 ? Pool::Get() : nullptr;
+    const bool pooled = pool && pool->Submit(job, helpers) > 0;
+    if (progress)
+        job.TakeBands(0, report);
+    else
+        job.TakeBands(0, [] {});
+    if (pooled) pool->Finish(job, progress, reported);
+    if (job.failure) std::rethrow_exception(job.failure);
+    // However the bands fell between the threads, the job reports its end once.
+    if (progress && reported != job.done.load()) progress(job.done.load());
+}
+
+}  // namespace row_driver_detail
