@@ -12,12 +12,14 @@
 #include <thread>
 #include <vector>
 
+#include <QApplication>
 #include <gtest/gtest.h>
 
 #include "outside/basecore/cmeter_info.h"
 #include "outside/basecore/fft_class.h"
 #include "outside/basecore/layer_statistics.h"
 #include "outside/basecore/rdp_except.h"
+#include "outside/basecore/thread_runner.h"
 
 namespace {
 
@@ -80,8 +82,8 @@ TEST(RowDriver, ResultsAreIdenticalForOneThreeAndEightThreads)
     for (int threads : kThreadCounts) {
         SCOPED_TRACE(threads);
         const RowBands bands = RowBands::Even(kRows, 8);
-        const int slots = RowDriverSlots(bands.Count(), threads);
-        EXPECT_EQ(slots, threads);
+        const int slotCount = RowDriverSlots(bands.Count(), threads);
+        EXPECT_EQ(slotCount, threads);
         std::vector<std::atomic<int>> visits(kRows);
         std::atomic<bool> badSlot{false};
         std::vector<std::int64_t> progress;
@@ -93,7 +95,7 @@ TEST(RowDriver, ResultsAreIdenticalForOneThreeAndEightThreads)
         const Acc total = ReduceRowBands(
             bands, Acc{},
             [&](const RowBand& band, Acc& acc) {
-                if (band.slot < 0 || band.slot >= slots) badSlot = true;
+                if (band.slot < 0 || band.slot >= slotCount) badSlot = true;
                 for (std::int64_t y = band.begin; y < band.end; ++y) {
                     visits[std::size_t(y)].fetch_add(1);
                     acc.sum += 1.0 / double(y + 1);
@@ -269,6 +271,37 @@ TEST(RowDriver, NestedAndConcurrentJobsComplete)
         });
     for (auto& t : callers) t.join();
     EXPECT_EQ(total.load(), 4 * 20 * std::int64_t(999 * 1000 / 2));
+}
+
+// A suspended job holds the pool's helpers as well as its own thread: no band starts until
+// it is resumed.
+TEST(RowDriver, SuspendedJobHoldsEveryBand)
+{
+    struct Shared {
+        std::atomic<bool> go{false}, done{false};
+        std::atomic<int> started{0};
+    } shared;
+    auto proc = +[](LPVOID arg) -> UINT {
+        auto* s = static_cast<Shared*>(arg);
+        while (!s->go) std::this_thread::yield();
+        RunRowBands(
+            RowBands::Fixed(50, 1), [&](const RowBand&) { s->started.fetch_add(1); }, {}, 3);
+        s->done = true;
+        return 1;
+    };
+    CThread* thread = RunEx(proc, &shared, 0);
+    ASSERT_NE(thread, nullptr);
+    thread->SuspendThread();
+    shared.go = true;
+    const bool held = thread->WaitUntilHeld(3, 60000);  // the job's thread and both helpers
+    EXPECT_TRUE(held);
+    EXPECT_EQ(shared.started.load(), 0);
+    thread->ResumeThread();
+    const auto limit = std::chrono::steady_clock::now() + std::chrono::seconds(60);
+    while (!(shared.done.load() && GetRunningThreadCount() == 0) && std::chrono::steady_clock::now() < limit)
+        QApplication::processEvents(QEventLoop::AllEvents, 5);
+    EXPECT_EQ(shared.started.load(), 50);
+    EXPECT_EQ(GetRunningThreadCount(), 0);
 }
 
 // Rows of the window around each centre, as indexes of the input; edges mirrored about the
