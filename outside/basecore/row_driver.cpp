@@ -5,6 +5,7 @@
 #include <deque>
 #include <exception>
 #include <mutex>
+#include <new>
 #include <stdexcept>
 #include <system_error>
 #include <thread>
@@ -44,26 +45,24 @@ void Dispose(std::exception_ptr e)
     }
 }
 
-// One job while it runs; lives on the calling thread's stack. Helpers reach it through the
-// pool's queue and stop touching it before the call returns.
+// One job while it runs, shared by the caller and the helpers it queued. A helper may still
+// hold it after the call has returned, but it only reads the caller's bands and work for a
+// band it took before the last one was settled, and the caller waits for that.
 struct Job {
     const RowBands* bands = nullptr;
     row_driver_detail::BandFn fn = nullptr;
     void* work = nullptr;
     CThread* owner = nullptr;  // the runner's thread of the caller: its pause gate holds helpers too
+    std::int64_t count = 0;
 
     std::atomic<std::int64_t> next{0};
     std::atomic<bool> stop{false};
     std::atomic<int> nextSlot{1};
-    std::atomic<std::int64_t> done{0};
-    std::atomic<bool> driverWaiting{false};
+    std::atomic<std::int64_t> done{0};     // progress weight of the bands run
+    std::atomic<std::int64_t> settled{0};  // bands run or given up; the caller waits for all
 
     std::mutex failureLock;
     std::exception_ptr failure;
-
-    // Under the pool's lock.
-    int active = 0;
-    std::condition_variable changed;
 
     void Fail(std::exception_ptr e)
     {
@@ -75,27 +74,36 @@ struct Job {
             Dispose(std::move(e));
     }
 
-    // Takes bands until none is left or the job stops; afterBand() runs after each.
+    // Takes bands until none is left; afterBand() runs after each. Once the job has
+    // stopped, the bands not yet taken are settled without running.
     template <class AfterBand>
     void TakeBands(int slot, AfterBand&& afterBand)
     {
         BandScope scope;
-        const std::int64_t count = bands->Count();
         for (;;) {
-            if (stop.load(std::memory_order_relaxed)) return;
-            const std::int64_t b = next.fetch_add(1);
-            if (b >= count) return;
-            const RowBand band{b, bands->Begin(b), bands->End(b), slot, &stop};
-            try {
-                if (owner) owner->Checkpoint();
-                fn(work, band);
-            } catch (...) {
-                Fail(std::current_exception());
+            if (stop.load(std::memory_order_relaxed)) {
+                const std::int64_t first = next.exchange(count);
+                if (first < count) Settle(count - first);
                 return;
             }
-            done.fetch_add(bands->Weight(b));
+            const std::int64_t b = next.fetch_add(1);
+            if (b >= count) return;
+            try {
+                if (owner) owner->Checkpoint();
+                fn(work, RowBand{b, bands->Begin(b), bands->End(b), slot, &stop});
+                done.fetch_add(bands->Weight(b));
+            } catch (...) {
+                Fail(std::current_exception());
+            }
+            Settle(1);  // the last touch of the caller's bands and work for this band
             afterBand();
         }
+    }
+
+    void Settle(std::int64_t bandsSettled)
+    {
+        settled.fetch_add(bandsSettled);
+        settled.notify_all();
     }
 };
 
@@ -120,7 +128,7 @@ public:
     }
 
     // Queues `helpers` helpers of `job`; returns how many the pool can run.
-    int Submit(Job& job, int helpers)
+    int Submit(const std::shared_ptr<Job>& job, int helpers)
     {
         {
             std::lock_guard lock(m_lock);
@@ -133,48 +141,27 @@ public:
                 }
             }
             helpers = std::min(helpers, int(m_threads.size()));
-            for (int i = 0; i < helpers; ++i) m_queue.push_back(&job);
+            // Nothing may leave between here and the caller's wait: a queued helper relies on it.
+            int queued = 0;
+            try {
+                for (; queued < helpers; ++queued) m_queue.push_back(job);
+            } catch (const std::bad_alloc&) {
+            }
+            helpers = queued;
         }
-        if (helpers == 1)
-            m_wake.notify_one();
-        else if (helpers > 1)
-            m_wake.notify_all();
+        // As many workers wake as there are helpers to run: the others sleep on.
+        for (int i = 0; i < helpers; ++i) m_wake.notify_one();
         return helpers;
     }
 
-    // Waits until no helper of `job` runs or will run, reporting progress as bands complete.
-    void Finish(Job& job, const BandProgress& progress, std::int64_t& reported)
+    // Helpers that have not started when the caller has run out of bands are not needed.
+    void Withdraw(const Job& job)
     {
-        std::unique_lock lock(m_lock);
-        // Helpers that have not started by now are not needed: the caller has run out of bands.
-        m_queue.erase(std::remove(m_queue.begin(), m_queue.end(), &job), m_queue.end());
-        for (;;) {
-            job.driverWaiting.store(true);
-            const std::int64_t done = job.done.load();
-            if (progress && done != reported && !job.stop.load()) {
-                job.driverWaiting.store(false);
-                lock.unlock();
-                reported = done;
-                try {
-                    progress(done);
-                } catch (...) {
-                    job.Fail(std::current_exception());
-                }
-                lock.lock();
-                continue;
-            }
-            if (job.active == 0) break;
-            job.changed.wait(lock);
-        }
-        job.driverWaiting.store(false);
-    }
-
-    // After a helper's band: wakes the caller when it waits for progress to report.
-    void BandDone(Job& job)
-    {
-        if (!job.driverWaiting.load()) return;
         std::lock_guard lock(m_lock);
-        job.changed.notify_all();
+        m_queue.erase(
+            std::remove_if(m_queue.begin(), m_queue.end(),
+                           [&](const std::shared_ptr<Job>& queued) { return queued.get() == &job; }),
+            m_queue.end());
     }
 
 private:
@@ -197,23 +184,19 @@ private:
         for (;;) {
             m_wake.wait(lock, [this] { return m_quitting || !m_queue.empty(); });
             if (m_queue.empty()) return;
-            Job* job = m_queue.front();
+            std::shared_ptr<Job> job = std::move(m_queue.front());
             m_queue.pop_front();
-            ++job->active;
             lock.unlock();
-            const int slot = job->nextSlot.fetch_add(1);
-            job->TakeBands(slot, [&] { BandDone(*job); });
+            job->TakeBands(job->nextSlot.fetch_add(1), [] {});
+            job.reset();
             lock.lock();
-            // The caller may return as soon as it sees no helper active: this is the
-            // helper's last touch of the job, made under the lock the caller waits with.
-            if (--job->active == 0) job->changed.notify_all();
         }
     }
 
     static inline std::atomic<bool> s_gone{false};
     std::mutex m_lock;
     std::condition_variable m_wake;
-    std::deque<Job*> m_queue;
+    std::deque<std::shared_ptr<Job>> m_queue;
     std::vector<std::thread> m_threads;
     bool m_quitting = false;
 };
@@ -337,34 +320,41 @@ void Run(const RowBands& bands, BandFn fn, void* work, const BandProgress& progr
 {
     const std::int64_t count = bands.Count();
     if (count <= 0) return;
-    Job job;
-    job.bands = &bands;
-    job.fn = fn;
-    job.work = work;
-    job.owner = CThread::GetCurrent();
+    auto job = std::make_shared<Job>();
+    job->bands = &bands;
+    job->fn = fn;
+    job->work = work;
+    job->owner = CThread::GetCurrent();
+    job->count = count;
     std::int64_t reported = 0;
     auto report = [&] {
-        const std::int64_t done = job.done.load();
-        if (done == reported || job.stop.load()) return;
+        const std::int64_t done = job->done.load();
+        if (!progress || done == reported || job->stop.load()) return;
         reported = done;
         try {
             progress(done);
         } catch (...) {
-            job.Fail(std::current_exception());
+            job->Fail(std::current_exception());
         }
     };
 
     const int helpers = t_bandDepth > 0 ? 0 : RowDriverSlots(count, threads) - 1;
     Pool* pool = helpers > 0 ? Pool::Get() : nullptr;
     const bool pooled = pool && pool->Submit(job, helpers) > 0;
-    if (progress)
-        job.TakeBands(0, report);
-    else
-        job.TakeBands(0, [] {});
-    if (pooled) pool->Finish(job, progress, reported);
-    if (job.failure) std::rethrow_exception(job.failure);
+    job->TakeBands(0, report);
+    if (pooled) {
+        pool->Withdraw(*job);
+        // The bands the helpers took: progress as they complete, the call's end when all have.
+        for (;;) {
+            const std::int64_t settled = job->settled.load();
+            report();
+            if (settled >= count) break;
+            job->settled.wait(settled);
+        }
+    }
+    if (job->failure) std::rethrow_exception(job->failure);
     // However the bands fell between the threads, the job reports its end once.
-    if (progress && reported != job.done.load()) progress(job.done.load());
+    if (progress && reported != job->done.load()) progress(job->done.load());
 }
 
 }  // namespace row_driver_detail
