@@ -6,10 +6,11 @@
 // machine. Bands run on the calling thread and on a process-wide pool of workers that is
 // created once. Only the calling thread reports progress, after bands have completed; the
 // meter's progress call passes the job's pause gate and throws the cancel error once the
-// user has stopped the job. A throw from a band or from progress stops the other bands at
-// their next band (per-row forms: their next row) and reaches the caller once every band
-// has ended: no band outlives the call. A job started from inside a band runs inline on
-// that thread, so nested jobs never wait on the pool they are running on.
+// user has stopped the job, and while the job's thread is suspended its helpers wait at
+// the same gate before their next band. A throw from a band or from progress stops the
+// other bands at their next band (per-row forms: their next row) and reaches the caller
+// once every band has ended: no band outlives the call. A job started from inside a band
+// runs inline on that thread, so nested jobs never wait on the pool they are running on.
 
 #include <atomic>
 #include <cstdint>
@@ -26,7 +27,7 @@ struct RowBand {
     std::int64_t index = 0;  ///< place in the job, from 0: the key of per-band results
     std::int64_t begin = 0;  ///< first row (or unit) of the band
     std::int64_t end = 0;    ///< one past its last row
-    int slot = 0;            ///< 0 .. slots - 1: private to the running thread while the band runs
+    int slot = 0;            ///< 0 .. RowDriverSlots() - 1: the running thread's alone while the band runs
     const std::atomic<bool>* stop = nullptr;
 
     /// True once another band failed or progress threw: the band may end early.
