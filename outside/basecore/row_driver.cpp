@@ -149,8 +149,10 @@ public:
             }
             helpers = queued;
         }
-        // As many workers wake as there are helpers to run: the others sleep on.
-        for (int i = 0; i < helpers; ++i) m_wake.notify_one();
+        // One worker wakes; each that starts wakes the next while helpers wait in the queue.
+        // The caller pays for one wake-up, and a job that ends before its helpers start
+        // wakes no more of them.
+        if (helpers > 0) m_wake.notify_one();
         return helpers;
     }
 
@@ -186,7 +188,9 @@ private:
             if (m_queue.empty()) return;
             std::shared_ptr<Job> job = std::move(m_queue.front());
             m_queue.pop_front();
+            const bool more = !m_queue.empty();
             lock.unlock();
+            if (more) m_wake.notify_one();
             job->TakeBands(job->nextSlot.fetch_add(1), [] {});
             job.reset();
             lock.lock();
