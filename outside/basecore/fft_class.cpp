@@ -1,7 +1,6 @@
 #include "outside/basecore/fft_class.h"
 
 #include <algorithm>
-#include <atomic>
 #include <complex>
 #include <cstdint>
 #include <cstring>
@@ -9,7 +8,6 @@
 #include <memory>
 #include <mutex>
 #include <new>
-#include <thread>
 #include <tuple>
 #include <vector>
 
@@ -17,6 +15,7 @@
 
 #include "outside/basecore/data_type.h"
 #include "outside/basecore/meter_info.h"
+#include "outside/basecore/row_driver.h"
 #include "platform/last_error.h"
 
 namespace {
@@ -133,49 +132,10 @@ RowLoader<R> LoaderFor(int type)
 template <class R>
 constexpr int kColumnBlock = 128 / static_cast<int>(sizeof(std::complex<R>));
 
-struct Work {
-    std::atomic<long long> next{0};
-    std::atomic<long long> done{0};
-    std::atomic<bool> stop{false};
-};
-
-// Runs unit(i) for i in [0, count) on `threads` threads. The calling thread takes units
-// too and is the only one that reports progress, so a cancel from the meter leaves
-// through it after the helpers have stopped at their next unit.
-template <class Unit>
-void Parallel(long long count, int threads, CMeterInfoBase* meter, long long progressBase, Unit&& unit)
-{
-    Work work;
-    auto loop = [&](bool driver) {
-        for (;;) {
-            if (work.stop.load(std::memory_order_relaxed)) return;
-            const long long i = work.next.fetch_add(1);
-            if (i >= count) return;
-            unit(i);
-            const long long done = work.done.fetch_add(1) + 1;
-            if (driver && meter) meter->SetPos(static_cast<double>(progressBase + done));
-        }
-    };
-    std::vector<std::thread> helpers;
-    const int extra = static_cast<int>(std::min<long long>(threads - 1, count - 1));
-    try {
-        for (int t = 0; t < extra; ++t) helpers.emplace_back(loop, false);
-        loop(true);
-    } catch (...) {
-        work.stop.store(true);
-        for (auto& h : helpers) h.join();
-        throw;
-    }
-    for (auto& h : helpers) h.join();
-    // However the units fell between the threads, each pass reports its end.
-    if (meter) meter->SetPos(static_cast<double>(progressBase + count));
-}
-
+// Small images are not worth waking threads for: they run on the calling thread.
 int ThreadsFor(long long points)
 {
-    // Small images are not worth waking threads for.
-    if (points < (1LL << 16)) return 1;
-    return static_cast<int>(std::clamp<unsigned>(std::thread::hardware_concurrency(), 1u, 8u));
+    return points < (1LL << 16) ? 1 : 0;
 }
 
 template <class R, class D>
@@ -212,67 +172,62 @@ int Transform2D(void** srcRows, void** dstRows, int w, int h, RowLoader<R> load,
     if (meter) meter->SetRange(0.0, static_cast<double>(hp + columnBlocks));
 
     // Rows: each source row padded to wp, transformed in a buffer of its own, stored.
-    // Rows past the source are the transform of zeros.
-    std::vector<std::unique_ptr<AlignedBuffer<std::complex<R>>>> buffers(static_cast<size_t>(threads));
-    std::mutex bufferLock;
-    std::vector<AlignedBuffer<std::complex<R>>*> freeBuffers;
-    auto takeBuffer = [&](size_t count) {
-        std::lock_guard lock(bufferLock);
-        if (!freeBuffers.empty()) {
-            auto* b = freeBuffers.back();
-            freeBuffers.pop_back();
-            return b;
-        }
-        for (auto& b : buffers)
-            if (!b) {
-                b = std::make_unique<AlignedBuffer<std::complex<R>>>(count);
-                return b.get();
-            }
-        throw std::bad_alloc();
-    };
-    auto giveBuffer = [&](AlignedBuffer<std::complex<R>>* b) {
-        std::lock_guard lock(bufferLock);
-        freeBuffers.push_back(b);
-    };
+    // Rows past the source are the transform of zeros. Each slot of the driver (one
+    // thread at a time) has a buffer, made when it first needs one.
+    const RowBands rowBands = RowBands::Even(hp, 1);
+    const RowBands columnBands = RowBands::Even(columnBlocks, 1);
+    std::vector<std::unique_ptr<AlignedBuffer<std::complex<R>>>> buffers(
+        static_cast<size_t>(RowDriverSlots(std::max(rowBands.Count(), columnBands.Count()), threads)));
     const size_t bufferCount = std::max(static_cast<size_t>(wp), static_cast<size_t>(hp) * block);
+    auto bufferOf = [&](int slot) {
+        auto& b = buffers[static_cast<size_t>(slot)];
+        if (!b) b = std::make_unique<AlignedBuffer<std::complex<R>>>(bufferCount);
+        return b->data;
+    };
 
-    Parallel(hp, threads, meter, 0, [&](long long y) {
-        D* out = static_cast<D*>(dstRows[y]);
-        if (y >= h) {
-            std::memset(static_cast<void*>(out), 0, static_cast<size_t>(wp) * sizeof(D));
-            return;
-        }
-        auto* buffer = takeBuffer(bufferCount);
-        std::complex<R>* row = buffer->data;
-        load(srcRows[y], w, row);
-        std::fill(row + w, row + wp, std::complex<R>{});
-        Fftw<R>::Execute(rowPlan, row);
-        StoreRow(row, wp, out);
-        giveBuffer(buffer);
-    });
+    RunRowBands(
+        rowBands,
+        [&](const RowBand& band) {
+            for (long long y = band.begin; y < band.end; ++y) {
+                D* out = static_cast<D*>(dstRows[y]);
+                if (y >= h) {
+                    std::memset(static_cast<void*>(out), 0, static_cast<size_t>(wp) * sizeof(D));
+                    continue;
+                }
+                std::complex<R>* row = bufferOf(band.slot);
+                load(srcRows[y], w, row);
+                std::fill(row + w, row + wp, std::complex<R>{});
+                Fftw<R>::Execute(rowPlan, row);
+                StoreRow(row, wp, out);
+            }
+        },
+        MeterProgress(meter, 0.0), threads);
 
     // Columns: a block of neighbouring columns is gathered row by row into a buffer
     // (column k of the block at stride `block`), transformed together, scattered back.
-    Parallel(columnBlocks, threads, meter, hp, [&](long long b) {
-        const long long x0 = b * block;
-        auto* buffer = takeBuffer(bufferCount);
-        std::complex<R>* cols = buffer->data;
-        for (int y = 0; y < hp; ++y) {
-            const D* in = static_cast<const D*>(dstRows[y]) + x0;
-            std::complex<R>* to = cols + static_cast<size_t>(y) * block;
-            for (int k = 0; k < block; ++k)
-                to[k] = std::complex<R>(static_cast<R>(in[k].real()), static_cast<R>(in[k].imag()));
-        }
-        Fftw<R>::Execute(columnPlan, cols);
-        for (int y = 0; y < hp; ++y) {
-            D* out = static_cast<D*>(dstRows[y]) + x0;
-            const std::complex<R>* from = cols + static_cast<size_t>(y) * block;
-            for (int k = 0; k < block; ++k)
-                out[k] = D(static_cast<typename D::value_type>(from[k].real() * scale),
-                           static_cast<typename D::value_type>(from[k].imag() * scale));
-        }
-        giveBuffer(buffer);
-    });
+    RunRowBands(
+        columnBands,
+        [&](const RowBand& band) {
+            std::complex<R>* cols = bufferOf(band.slot);
+            for (long long b = band.begin; b < band.end; ++b) {
+                const long long x0 = b * block;
+                for (int y = 0; y < hp; ++y) {
+                    const D* in = static_cast<const D*>(dstRows[y]) + x0;
+                    std::complex<R>* to = cols + static_cast<size_t>(y) * block;
+                    for (int k = 0; k < block; ++k)
+                        to[k] = std::complex<R>(static_cast<R>(in[k].real()), static_cast<R>(in[k].imag()));
+                }
+                Fftw<R>::Execute(columnPlan, cols);
+                for (int y = 0; y < hp; ++y) {
+                    D* out = static_cast<D*>(dstRows[y]) + x0;
+                    const std::complex<R>* from = cols + static_cast<size_t>(y) * block;
+                    for (int k = 0; k < block; ++k)
+                        out[k] = D(static_cast<typename D::value_type>(from[k].real() * scale),
+                                   static_cast<typename D::value_type>(from[k].imag() * scale));
+                }
+            }
+        },
+        MeterProgress(meter, static_cast<double>(hp)), threads);
     return 1;
 }
 

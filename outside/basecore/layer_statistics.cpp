@@ -5,10 +5,9 @@
 #include <cmath>
 #include <exception>
 #include <limits>
-#include <mutex>
-#include <thread>
 
 #include "outside/basecore/data_type.h"
+#include "outside/basecore/row_driver.h"
 
 namespace {
 
@@ -45,55 +44,32 @@ std::vector<Band> MakeBands(const SpanList& spans)
 
 int ThreadCount(size_t bands)
 {
-    const unsigned hw = std::max(1u, std::thread::hardware_concurrency());
-    return static_cast<int>(std::min<size_t>(hw, std::max<size_t>(bands, 1)));
+    return RowDriverSlots(static_cast<std::int64_t>(bands));
 }
 
-/// Runs work(band, thread) for every band on all cores. Only the calling thread reports
-/// progress; when progress throws, the other threads stop at their next band and the
+/// Runs work(band, slot) for every band through the row driver. Only the calling thread
+/// reports progress; when progress or a band throws, the other bands stop and the
 /// exception goes on once they have all ended.
 template <class Work>
 void RunBands(const std::vector<Band>& bands, int threads, Work&& work, const RowProgress& progress)
 {
-    std::atomic<size_t> next{0};
-    std::atomic<bool> stop{false};
-    std::atomic<std::int64_t> rowsDone{0};
-    std::exception_ptr failure;
-    std::mutex failureLock;
-
-    auto loop = [&](int thread, bool driver) {
-        for (;;) {
-            if (stop.load(std::memory_order_relaxed)) return;
-            const size_t b = next.fetch_add(1);
-            if (b >= bands.size()) return;
-            work(bands[b], thread);
-            rowsDone.fetch_add(bands[b].rows);
-            if (driver && progress) {
-                const std::int64_t rows = rowsDone.exchange(0);
-                if (rows > 0) progress(static_cast<int>(rows));
-            }
-        }
-    };
-    auto guarded = [&](int thread, bool driver) {
-        try {
-            loop(thread, driver);
-        } catch (...) {
-            stop = true;
-            std::lock_guard<std::mutex> lock(failureLock);
-            if (!failure) failure = std::current_exception();
-        }
-    };
-
-    std::vector<std::thread> pool;
-    pool.reserve(static_cast<size_t>(threads - 1));
-    for (int t = 1; t < threads; ++t) pool.emplace_back(guarded, t, false);
-    guarded(0, true);
-    for (std::thread& t : pool) t.join();
-    if (failure) std::rethrow_exception(failure);
-    if (progress) {
-        const std::int64_t rows = rowsDone.exchange(0);
-        if (rows > 0) progress(static_cast<int>(rows));
+    std::vector<std::int64_t> bounds(bands.size() + 1, 0), rows(bands.size());
+    for (size_t b = 0; b < bands.size(); ++b) {
+        bounds[b] = static_cast<std::int64_t>(bands[b].begin);
+        bounds[b + 1] = static_cast<std::int64_t>(bands[b].end);
+        rows[b] = bands[b].rows;
     }
+    std::int64_t reported = 0;
+    BandProgress report;
+    if (progress)
+        report = [&](std::int64_t done) {
+            const std::int64_t rowsNow = done - reported;
+            reported = done;
+            progress(static_cast<int>(rowsNow));
+        };
+    RunRowBands(
+        RowBands::Bounds(std::move(bounds), std::move(rows)),
+        [&](const RowBand& band) { work(bands[static_cast<size_t>(band.index)], band.slot); }, report, threads);
 }
 
 template <class T>

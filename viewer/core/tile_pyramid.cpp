@@ -7,13 +7,11 @@
 #include <array>
 #include <atomic>
 #include <cmath>
-#include <condition_variable>
 #include <cstring>
-#include <mutex>
 #include <new>
-#include <thread>
 
 #include "outside/basecore/rdp_layer.h"
+#include "outside/basecore/row_driver.h"
 #include "viewer/core/display_mapping.h"
 #include "viewer/core/viewer_temp_size.h"
 
@@ -68,77 +66,16 @@ void FlushAsync(const BYTE* from, std::int64_t bytes)
     msync(reinterpret_cast<void*>(start), end - start, MS_ASYNC);
 }
 
-// Runs work(item, slot) for every item in [0, count) on `threads` threads, the calling one
-// included; slot numbers a thread's private data. Only the calling thread calls report(),
-// after each of its items and whenever another thread finishes one. When report() or work
-// throws on the calling thread, the others stop after their current item, are joined, and
-// the exception goes on.
+// Runs work(item, slot) for every item in [0, count) through the row driver, one item a
+// band; slot numbers a thread's private data. Only the calling thread calls report(), as
+// items complete. When report() or work throws, the other items stop, and the exception
+// goes on once they have all ended.
 template <class Work, class Report>
 void RunParallel(int count, int threads, Work&& work, Report&& report)
 {
-    std::atomic<int> next{0};
-    std::atomic<bool> stop{false};
-    std::mutex mutex;
-    std::condition_variable changed;
-    int finished = 0;
-    int itemsDone = 0;
-
-    auto loop = [&](int slot) {
-        for (;;) {
-            if (stop.load(std::memory_order_relaxed)) return;
-            const int item = next.fetch_add(1);
-            if (item >= count) return;
-            work(item, slot);
-            {
-                std::lock_guard lock(mutex);
-                ++itemsDone;
-            }
-            changed.notify_one();
-        }
-    };
-
-    std::vector<std::thread> pool;
-    for (int t = 1; t < threads; ++t) {
-        try {
-            pool.emplace_back([&, t] {
-                loop(t);
-                {
-                    std::lock_guard lock(mutex);
-                    ++finished;
-                }
-                changed.notify_one();
-            });
-        } catch (...) {
-            break;  // fewer threads, same result
-        }
-    }
-    auto joinAll = [&] {
-        for (auto& thread : pool) thread.join();
-    };
-    try {
-        for (;;) {
-            const int item = next.fetch_add(1);
-            if (item >= count) break;
-            work(item, 0);
-            report();
-        }
-        std::unique_lock lock(mutex);
-        int reported = itemsDone;
-        while (finished < int(pool.size())) {
-            changed.wait(lock);
-            if (itemsDone != reported) {
-                reported = itemsDone;
-                lock.unlock();
-                report();
-                lock.lock();
-            }
-        }
-    } catch (...) {
-        stop = true;
-        joinAll();
-        throw;
-    }
-    joinAll();
+    RunRowBands(
+        RowBands::Fixed(count, 1), [&](const RowBand& band) { work(int(band.begin), band.slot); },
+        [&](std::int64_t) { report(); }, threads);
 }
 
 // a + (b − a) × fraction / 2^32, rounded toward a whichever side b lies on, for values of
@@ -237,8 +174,7 @@ int CTilePyramid::Build(BYTE* storage, std::int64_t storageBytes, const void* so
         auto report = [&] {
             if (meter) meter->SetPos(double(tilesDone.load()));
         };
-        int threads =
-            m_threadCount > 0 ? m_threadCount : int(std::max(1u, std::thread::hardware_concurrency()));
+        const int threads = RowDriverThreads(m_threadCount);
 
         // Each thread counts into its own histogram; the sums do not depend on the split.
         std::vector<Histogram> histograms(std::size_t(std::max(threads, 1)), Histogram{});
