@@ -11,6 +11,10 @@
 
 #include "platform/types.h"
 
+namespace platform {
+class AtomicFile;
+}
+
 namespace layerfile {
 
 inline constexpr char kMagic[4] = {'R', 'D', 'P', 'R'};
@@ -107,10 +111,11 @@ DWORD DescribeLayer(const FileView& f, int n, LayerOut* out, std::string* detail
 
 /// The size of the file that WriteFile would write, or -1 when a layer is invalid.
 std::int64_t PlannedSize(const std::vector<LayerOut>& layers);
-/// Writes a version 3 file of `layers` into the open descriptor `fd` (truncated to the new
-/// size first, so zero blocks cost nothing). Samples start on 64-byte boundaries, other
+/// Writes a version 3 file of `layers` into the new version `out` (emptied and sized
+/// first, so zero blocks cost nothing; the caller commits it). Samples start on 64-byte boundaries, other
 /// payloads on 8-byte ones, each preceded by its length; bytes follow the last samples.
 /// 0 on success, else a last-error code.
-DWORD WriteFile(int fd, const std::vector<LayerOut>& layers, std::vector<LayerPlaced>* placed);
+DWORD WriteFile(platform::AtomicFile& out, const std::vector<LayerOut>& layers,
+                std::vector<LayerPlaced>* placed);
 
 }  // namespace layerfile

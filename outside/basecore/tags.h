@@ -59,3 +59,7 @@ struct TagEdits {
 /// Rewrites `path` with `edits` applied to layer `layer`, through a temporary file beside it.
 /// Keys 0 and 1 cannot be edited. Nonzero on success, else the last-error code is set.
 BOOL ApplyTagEdits(const char* path, int layer, const TagEdits& edits);
+/// Writes a new version of `target` from the layer file held in memory at `image` with
+/// `edits` applied to layer `layer` (the image may be a mapping of the target itself).
+BOOL RewriteWithTagEdits(const BYTE* image, std::int64_t bytes, int layer, const TagEdits& edits,
+                         const char* target);
