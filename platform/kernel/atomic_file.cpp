@@ -339,6 +339,14 @@ BOOL AtomicFile::CreateCopyOf(const char* target, const char* source, BOOL keepT
     return TRUE;
 }
 
+// A version that missed a write can never be committed: it goes at once.
+BOOL AtomicFile::Abandon(int e)
+{
+    const std::string target = m_target;
+    Discard();
+    return FailErrno(e ? e : EIO, target);
+}
+
 BOOL AtomicFile::Write(const void* data, std::uint64_t bytes)
 {
     if (!WriteAt(m_position, data, bytes)) return FALSE;
@@ -352,8 +360,8 @@ BOOL AtomicFile::WriteAt(std::uint64_t offset, const void* data, std::uint64_t b
     if ((!data && bytes > 0) || offset > static_cast<std::uint64_t>(INT64_MAX) ||
         bytes > static_cast<std::uint64_t>(INT64_MAX) - offset)
         return Fail(ERROR_INVALID_PARAMETER);
-    if (Injected(AtomicStep::kWrite)) return FailErrno(ENOSPC);
-    if (!WriteAllAt(m_fd, data, bytes, offset)) return FailErrno(errno);
+    if (Injected(AtomicStep::kWrite)) return Abandon(ENOSPC);
+    if (!WriteAllAt(m_fd, data, bytes, offset)) return Abandon(errno);
     return TRUE;
 }
 
@@ -378,13 +386,13 @@ BOOL AtomicFile::SetSize(std::uint64_t bytes)
 {
     if (m_fd < 0) return Fail(ERROR_INVALID_HANDLE);
     if (bytes > static_cast<std::uint64_t>(INT64_MAX)) return Fail(ERROR_INVALID_PARAMETER);
-    if (Injected(AtomicStep::kWrite)) return FailErrno(ENOSPC);
+    if (Injected(AtomicStep::kWrite)) return Abandon(ENOSPC);
     const std::uint64_t now = Size();
-    if (bytes <= now) return ::ftruncate(m_fd, static_cast<off_t>(bytes)) == 0 ? TRUE : FailErrno(errno);
+    if (bytes <= now) return ::ftruncate(m_fd, static_cast<off_t>(bytes)) == 0 ? TRUE : Abandon(errno);
     // Reserve the space now: a full disk found later through a mapping is a crash.
     if (::fallocate(m_fd, 0, static_cast<off_t>(now), static_cast<off_t>(bytes - now)) == 0) return TRUE;
-    if (errno != EOPNOTSUPP && errno != ENOSYS && errno != EINVAL) return FailErrno(errno);
-    return ::ftruncate(m_fd, static_cast<off_t>(bytes)) == 0 ? TRUE : FailErrno(errno);
+    if (errno != EOPNOTSUPP && errno != ENOSYS && errno != EINVAL) return Abandon(errno);
+    return ::ftruncate(m_fd, static_cast<off_t>(bytes)) == 0 ? TRUE : Abandon(errno);
 }
 
 std::uint64_t AtomicFile::Size() const

@@ -38,6 +38,8 @@ public:
     /// and with `keepTimes` its access and modification times.
     BOOL CreateCopyOf(const char* target, const char* source, BOOL keepTimes = FALSE);
 
+    /// A failed write or size change removes the version (so that it can never be
+    /// committed incomplete); the target stays as it was.
     /// Writes at the current position and moves it on.
     BOOL Write(const void* data, std::uint64_t bytes);
     /// Writes at `offset`; the position does not move.
@@ -70,6 +72,7 @@ private:
     BOOL Start(const char* target, unsigned mode);
     BOOL LinkAs(const std::string& name);
     int NamedCopy();
+    BOOL Abandon(int e);
 
     int m_fd = -1;
     HANDLE m_handle = nullptr;
