@@ -116,7 +116,7 @@ struct CRDPLayer::Impl {
     enum Kind { kOpened, kCreated, kScratch };
     Kind kind = kOpened;
     int openMode = kOpenReadOnly;
-    platform::AtomicFile output;  // a created layer's file until it replaces its target
+    platform::AtomicFile output;  // the new file (or the copy being changed) until it replaces its target
     // Statistics blocks used when the file has none in place: main, phase, real, imaginary.
     alignas(8) BYTE ownStats[4][kStatisticsBytes] = {};
     bool statsInFile[3] = {};      // keys 2, 3, 4 bound inside the mapping
@@ -132,8 +132,9 @@ CRDPLayer::~CRDPLayer()
 {
     if (!m_impl) return;
     if (std::uncaught_exceptions() > 0) {
-        // Unwinding from a failure: an unfinished output must not appear.
-        DestroyLayer();
+        // Unwinding from a failure: nothing unfinished is committed; a new layer goes and
+        // an opened file keeps what it held before.
+        Reset();
         return;
     }
     m_pMeter = nullptr;   // no progress, hence no cancel, from a destructor
@@ -214,6 +215,12 @@ void** CRDPLayer::Open(const char* path, int mode, int index)
     const std::string name = path;
     if (!m_map.Open(path, mode == kOpenWritable ? CMemoryMap::kReadWrite : CMemoryMap::kReadOnly))
         return Fail(GetLastError(), name, "cannot open the file");
+    // Changes go to a copy that replaces the file when the layer closes, so the user's file
+    // stays whole until then (the read-write open above checks that it may be changed).
+    platform::AtomicFile copy;
+    if (mode == kOpenWritable && m_map.Size() > 0 &&
+        (!copy.CreateCopyOf(path, path) || !m_map.MapFile(copy.Handle(), 0)))
+        return Fail(GetLastError(), name, "cannot open the file for changes");
     const FileView view{m_map.AdresData(), static_cast<std::int64_t>(m_map.Size())};
     LayerInfo info;
     std::string detail;
@@ -224,6 +231,7 @@ void** CRDPLayer::Open(const char* path, int mode, int index)
     m_impl = std::make_unique<Impl>();
     m_impl->kind = Impl::kOpened;
     m_impl->openMode = mode;
+    m_impl->output = std::move(copy);
     m_impl->samplesOffset = info.samples;
     m_path = path;
     m_layerIndex = index;
@@ -437,9 +445,19 @@ BOOL CRDPLayer::CloseImpl(bool keep)
                 }
             }
             ok = m_map.Flush();
-            const int layer = m_layerIndex;
+            if (ok && edits.Empty())
+                ok = impl.output.Commit();
+            else if (ok)
+                ok = RewriteWithTagEdits(m_map.AdresData(), static_cast<std::int64_t>(m_map.Size()),
+                                         m_layerIndex, edits, path.c_str());
             Reset();
-            if (ok && !edits.Empty()) ok = ApplyTagEdits(path.c_str(), layer, edits);
+            if (ok) Succeed();
+            return ok;
+        }
+        // Closed without its tag changes; the samples changed through the rows are kept.
+        if (impl.openMode == kOpenWritable && impl.output.IsOpen()) {
+            const BOOL ok = m_map.Flush() && impl.output.Commit();
+            Reset();
             if (ok) Succeed();
             return ok;
         }

@@ -88,6 +88,7 @@ bool RunWriter(Writer writer, const std::string& path)
         case Writer::kWritableClose: {
             CRDPLayer layer;
             if (!layer.OpenLayer(path.c_str(), kOpenWritable)) return false;
+            layer.SetValue(3, 3, 42.0);
             layer.SetTag(600, sizeof tag, tag);
             return layer.CloseLayer() != FALSE;
         }
@@ -136,7 +137,7 @@ std::string LayerFaultName(const ::testing::TestParamInfo<LayerFaultCase>& info)
 
 INSTANTIATE_TEST_SUITE_P(EachStep, LayerWriteFault, ::testing::ValuesIn(LayerFaults()), LayerFaultName);
 
-TEST(LayerWriteSafety, AnExceptionWhileCreatingLeavesTheOldFile)
+TEST(LayerWriteSafety, AnExceptionWhileCreatingOrChangingLeavesTheOldFile)
 {
     for (bool named : {false, true}) {
         Faults faults({AtomicStep::kNone, named});
@@ -147,6 +148,14 @@ TEST(LayerWriteSafety, AnExceptionWhileCreatingLeavesTheOldFile)
         try {
             CRDPLayer layer;
             ASSERT_NE(layer.CreateLayer(path.c_str(), 64, 64, kF32), nullptr);
+            throw layertest::TestCancel{};
+        } catch (const layertest::TestCancel&) {
+        }
+        try {
+            CRDPLayer layer;
+            ASSERT_NE(layer.OpenLayer(path.c_str(), kOpenWritable), nullptr);
+            ASSERT_TRUE(layer.SetValue(1, 1, 5.0));
+            EXPECT_EQ(layertest::ReadFile(path), before) << "changes reach the file only when it closes";
             throw layertest::TestCancel{};
         } catch (const layertest::TestCancel&) {
         }
