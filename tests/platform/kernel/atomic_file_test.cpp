@@ -12,6 +12,7 @@
 #include <stdexcept>
 #include <string>
 
+#include "platform/kernel/cfile.h"
 #include "platform/kernel/files.h"
 #include "platform/last_error.h"
 #include "tests/support/test_environment.h"
@@ -269,6 +270,55 @@ TEST(AtomicFileCopy, CopyFileKeepsTimesAndNeverTouchesAnExistingTargetOnRefusal)
     EXPECT_EQ(Contents(target), "source");
     EXPECT_EQ(std::filesystem::last_write_time(source), std::filesystem::last_write_time(target));
     EXPECT_EQ(Names(dir), (std::set<std::string>{"a.txt", "b.txt"}));
+}
+
+}  // namespace
+
+namespace {
+
+TEST(AtomicFileCFile, ACreatedFileReplacesTheOldOneOnlyOnClose)
+{
+    TempDir dir;
+    const std::string path = dir.File("palette.pal");
+    Put(path, "old");
+    {
+        CFile file(path.c_str(), CFile::modeCreate | CFile::modeWrite);
+        file.Write("new", 3);
+        EXPECT_EQ(Contents(path), "old");
+        file.Close();
+    }
+    EXPECT_EQ(Contents(path), "new");
+    {
+        CFile file(path.c_str(), CFile::modeCreate | CFile::modeWrite);
+        file.Write("dropped", 7);
+        file.Abort();
+    }
+    EXPECT_EQ(Contents(path), "new");
+    try {
+        CFile file(path.c_str(), CFile::modeCreate | CFile::modeWrite);
+        file.Write("half", 4);
+        throw std::runtime_error("export failed");
+    } catch (const std::runtime_error&) {
+    }
+    EXPECT_EQ(Contents(path), "new");
+    {
+        CFile file(path.c_str(), CFile::modeCreate | CFile::modeReadWrite);
+        file.Write("kept by its end", 15);
+    }
+    EXPECT_EQ(Contents(path), "kept by its end");
+    {
+        Faults faults({AtomicStep::kRename, false});
+        CFile file(path.c_str(), CFile::modeCreate | CFile::modeWrite);
+        file.Write("lost", 4);
+        try {
+            file.Close();
+            ADD_FAILURE() << "a failed replace must throw";
+        } catch (CFileException* e) {
+            e->Delete();
+        }
+    }
+    EXPECT_EQ(Contents(path), "kept by its end");
+    EXPECT_EQ(Names(dir), std::set<std::string>{"palette.pal"});
 }
 
 }  // namespace
