@@ -271,13 +271,26 @@ std::int64_t PlannedSize(const std::vector<LayerOut>& layers)
 }
 
 DWORD WriteFile(platform::AtomicFile& out, const std::vector<LayerOut>& layers,
-                std::vector<LayerPlaced>* placed)
+                std::vector<LayerPlaced>* placed, const SourceFile* source)
 {
+    // Payloads of a file being rewritten go file to file; the rest is written from memory.
+    auto put = [&](const BYTE* data, std::int64_t bytes, std::int64_t offset) -> DWORD {
+        constexpr std::int64_t kKernelCopyFrom = 1 << 16;
+        if (source && source->file && bytes >= kKernelCopyFrom && data >= source->base &&
+            data - source->base <= source->size - bytes)
+            return out.CopyFrom(source->file, static_cast<std::uint64_t>(data - source->base),
+                                static_cast<std::uint64_t>(offset), static_cast<std::uint64_t>(bytes))
+                       ? 0
+                       : GetLastError();
+        return WriteAt(out, data, bytes, offset);
+    };
     Plan plan;
     if (!MakePlan(layers, &plan)) return ERROR_FILE_TOO_LARGE;
-    // Samples are written later through a mapping, where a full disk would be a crash
-    // (SIGBUS) instead of an error: the writer reserves the space now.
-    if (!out.SetSize(0) || !out.SetSize(static_cast<std::uint64_t>(plan.size))) return GetLastError();
+    // Samples of a new layer are written later through a mapping, where a full disk would
+    // be a crash (SIGBUS) instead of an error: the writer reserves the space now. A
+    // rewrite copies from its source and needs no reservation.
+    if (!out.SetSize(0) || !out.SetSize(static_cast<std::uint64_t>(plan.size), !source))
+        return GetLastError();
 
     // The small structures are gathered in one buffer per layer region and written at once.
     std::vector<BYTE> head(static_cast<size_t>(kHeaderBytes + kLayerEntryBytes * std::int64_t(layers.size())), 0);
@@ -320,14 +333,14 @@ DWORD WriteFile(platform::AtomicFile& out, const std::vector<LayerOut>& layers,
         WriteI32(count, static_cast<std::int32_t>(static_cast<std::uint32_t>(sampleBytes)));
         if (DWORD e = WriteAt(out, count, 4, plan.data[i])) return e;
         if (l.samples)
-            if (DWORD e = WriteAt(out, l.samples, sampleBytes, plan.data[i] + 4)) return e;
+            if (DWORD e = put(l.samples, sampleBytes, plan.data[i] + 4)) return e;
         for (size_t b = 0; b < l.blocks.size(); ++b) {
             const BlockOut& blk = l.blocks[b];
             BYTE length[4];
             WriteI32(length, static_cast<std::int32_t>(blk.bytes));
             if (DWORD e = WriteAt(out, length, 4, plan.payloads[i][b] - 4)) return e;
             if (blk.data && blk.bytes > 0)
-                if (DWORD e = WriteAt(out, blk.data, blk.bytes, plan.payloads[i][b])) return e;
+                if (DWORD e = put(blk.data, blk.bytes, plan.payloads[i][b])) return e;
         }
         if (placed) placed->push_back({plan.data[i] + 4, plan.payloads[i]});
     }

@@ -115,7 +115,14 @@ std::int64_t PlannedSize(const std::vector<LayerOut>& layers);
 /// first, so zero blocks cost nothing; the caller commits it). Samples start on 64-byte boundaries, other
 /// payloads on 8-byte ones, each preceded by its length; bytes follow the last samples.
 /// 0 on success, else a last-error code.
+/// With `source` (the mapped file the payloads point into), large payloads are copied from
+/// that file by the file system instead of through memory.
+struct SourceFile {
+    const BYTE* base = nullptr;
+    std::int64_t size = 0;
+    HANDLE file = nullptr;
+};
 DWORD WriteFile(platform::AtomicFile& out, const std::vector<LayerOut>& layers,
-                std::vector<LayerPlaced>* placed);
+                std::vector<LayerPlaced>* placed, const SourceFile* source = nullptr);
 
 }  // namespace layerfile

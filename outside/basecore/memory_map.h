@@ -43,6 +43,8 @@ public:
     BYTE* AdresData() const { return m_data; }
     std::uint64_t Size() const { return m_size; }
     BOOL IsOpen() const { return m_data != nullptr || m_file != nullptr; }
+    /// The file handle of a file this object opened (Open), else null; valid until Close.
+    HANDLE File() const { return m_file; }
 
 private:
     BOOL MapHandle(HANDLE file, std::uint64_t size, DWORD protect, DWORD access);

@@ -449,7 +449,7 @@ BOOL CRDPLayer::CloseImpl(bool keep)
                 ok = impl.output.Commit();
             else if (ok)
                 ok = RewriteWithTagEdits(m_map.AdresData(), static_cast<std::int64_t>(m_map.Size()),
-                                         m_layerIndex, edits, path.c_str());
+                                         m_layerIndex, edits, path.c_str(), impl.output.Handle());
             Reset();
             if (ok) Succeed();
             return ok;
@@ -479,7 +479,7 @@ BOOL CRDPLayer::CloseImpl(bool keep)
         ok = impl.output.Commit();
     else if (ok)
         ok = RewriteWithTagEdits(m_map.AdresData(), static_cast<std::int64_t>(m_map.Size()), m_layerIndex,
-                                 impl.edits, path.c_str());
+                                 impl.edits, path.c_str(), impl.output.Handle());
     const DWORD error = ok ? 0 : GetLastError();
     Reset();
     if (!ok) {

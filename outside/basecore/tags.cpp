@@ -97,7 +97,8 @@ bool EditsAllowed(const TagEdits& edits)
 }
 
 /// Writes the file `view` with `edits` applied to layer `layer` into `out`, uncommitted.
-bool WriteEdited(const FileView& view, int layer, const TagEdits& edits, platform::AtomicFile& out)
+bool WriteEdited(const FileView& view, int layer, const TagEdits& edits, platform::AtomicFile& out,
+                 HANDLE viewFile)
 {
     const int count = CountLayers(view);
     if (count == 0) return Fail(ERROR_BAD_FORMAT);
@@ -114,7 +115,8 @@ bool WriteEdited(const FileView& view, int layer, const TagEdits& edits, platfor
         if (!edits.remove.count(b.key) && !edits.set.count(b.key)) kept.push_back(b);
     for (const auto& [id, bytes] : edits.set) kept.push_back({id, bytes.data(), std::int64_t(bytes.size())});
     target.blocks = std::move(kept);
-    if (const DWORD e = WriteFile(out, layers, nullptr)) return Fail(e);
+    const SourceFile source{view.data, view.size, viewFile};
+    if (const DWORD e = WriteFile(out, layers, nullptr, viewFile ? &source : nullptr)) return Fail(e);
     return true;
 }
 
@@ -126,18 +128,18 @@ BOOL ApplyTagEdits(const char* path, int layer, const TagEdits& edits)
     CMemoryMap map;
     if (!MapExisting(path, &map)) return FALSE;
     platform::AtomicFile out;
-    if (!out.Create(path) || !WriteEdited(ViewOf(map), layer, edits, out)) return FALSE;
+    if (!out.Create(path) || !WriteEdited(ViewOf(map), layer, edits, out, map.File())) return FALSE;
     map.Close();
     return out.Commit();
 }
 
 BOOL RewriteWithTagEdits(const BYTE* image, std::int64_t bytes, int layer, const TagEdits& edits,
-                         const char* target)
+                         const char* target, HANDLE imageFile)
 {
     if (!image || bytes <= 0 || !target || !*target || !EditsAllowed(edits))
         return Fail(ERROR_INVALID_PARAMETER);
     platform::AtomicFile out;
-    if (!out.Create(target) || !WriteEdited({image, bytes}, layer, edits, out)) return FALSE;
+    if (!out.Create(target) || !WriteEdited({image, bytes}, layer, edits, out, imageFile)) return FALSE;
     return out.Commit();
 }
 

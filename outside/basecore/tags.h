@@ -61,5 +61,7 @@ struct TagEdits {
 BOOL ApplyTagEdits(const char* path, int layer, const TagEdits& edits);
 /// Writes a new version of `target` from the layer file held in memory at `image` with
 /// `edits` applied to layer `layer` (the image may be a mapping of the target itself).
+/// `imageFile`, the file handle the image is a shared mapping of, lets the file system copy
+/// the large parts.
 BOOL RewriteWithTagEdits(const BYTE* image, std::int64_t bytes, int layer, const TagEdits& edits,
-                         const char* target);
+                         const char* target, HANDLE imageFile = nullptr);

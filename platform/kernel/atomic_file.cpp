@@ -122,22 +122,32 @@ bool WriteAllAt(int fd, const void* data, std::uint64_t bytes, std::uint64_t off
     return true;
 }
 
+// Copies `size` bytes of `in` from `from` to `to` of `out`: inside the kernel where it can,
+// else through a buffer.
+bool CopyRange(int in, std::uint64_t from, int out, std::uint64_t to, std::uint64_t size);
+
 // Copies the whole of `in` into the empty `out`: shared extents where the file system has
-// them, else an in-kernel copy, else through a buffer.
+// them, else a copy of the range.
 bool CopyContents(int in, int out, std::uint64_t size)
 {
     if (size == 0) return true;
     if (::ioctl(out, FICLONE, in) == 0) return true;
+    return CopyRange(in, 0, out, 0, size);
+}
+
+bool CopyRange(int in, std::uint64_t from, int out, std::uint64_t to, std::uint64_t size)
+{
     std::uint64_t done = 0;
     bool kernelCopy = true;
     while (kernelCopy && done < size) {
-        loff_t from = static_cast<loff_t>(done), to = static_cast<loff_t>(done);
+        loff_t src = static_cast<loff_t>(from + done), dst = static_cast<loff_t>(to + done);
         const ssize_t n = ::copy_file_range(
-            in, &from, out, &to, static_cast<std::size_t>(std::min<std::uint64_t>(size - done, 1u << 30)), 0);
+            in, &src, out, &dst, static_cast<std::size_t>(std::min<std::uint64_t>(size - done, 1u << 30)), 0);
         if (n > 0) {
             done += static_cast<std::uint64_t>(n);
         } else if (n == 0) {
-            break;  // the source became shorter
+            errno = EIO;  // the source is shorter than it was
+            return false;
         } else if (errno == EINTR) {
             continue;
         } else if (done == 0 &&
@@ -149,14 +159,19 @@ bool CopyContents(int in, int out, std::uint64_t size)
     }
     if (kernelCopy) return true;
     std::vector<char> buffer(1 << 20);
-    for (;;) {
-        const ssize_t n = ::pread(in, buffer.data(), buffer.size(), static_cast<off_t>(done));
+    while (done < size) {
+        const std::size_t chunk =
+            static_cast<std::size_t>(std::min<std::uint64_t>(size - done, buffer.size()));
+        const ssize_t n = ::pread(in, buffer.data(), chunk, static_cast<off_t>(from + done));
         if (n < 0 && errno == EINTR) continue;
-        if (n < 0) return false;
-        if (n == 0) return true;
-        if (!WriteAllAt(out, buffer.data(), static_cast<std::uint64_t>(n), done)) return false;
+        if (n <= 0) {
+            if (n == 0) errno = EIO;
+            return false;
+        }
+        if (!WriteAllAt(out, buffer.data(), static_cast<std::uint64_t>(n), to + done)) return false;
         done += static_cast<std::uint64_t>(n);
     }
+    return true;
 }
 
 void SyncFolder(const std::string& folder)
@@ -365,6 +380,22 @@ BOOL AtomicFile::WriteAt(std::uint64_t offset, const void* data, std::uint64_t b
     return TRUE;
 }
 
+BOOL AtomicFile::CopyFrom(HANDLE source, std::uint64_t sourceOffset, std::uint64_t offset,
+                          std::uint64_t bytes)
+{
+    if (m_fd < 0) return Fail(ERROR_INVALID_HANDLE);
+    auto in = LookupHandle<FileObject>(source);
+    if (!in) return FALSE;
+    if (!in->CanRead()) return Fail(ERROR_ACCESS_DENIED);
+    if (bytes > static_cast<std::uint64_t>(INT64_MAX) ||
+        sourceOffset > static_cast<std::uint64_t>(INT64_MAX) - bytes ||
+        offset > static_cast<std::uint64_t>(INT64_MAX) - bytes)
+        return Fail(ERROR_INVALID_PARAMETER);
+    if (Injected(AtomicStep::kWrite)) return Abandon(ENOSPC);
+    if (!CopyRange(in->Fd(), sourceOffset, m_fd, offset, bytes)) return Abandon(errno);
+    return TRUE;
+}
+
 BOOL AtomicFile::ReadAt(std::uint64_t offset, void* data, std::uint64_t bytes) const
 {
     if (m_fd < 0) return Fail(ERROR_INVALID_HANDLE);
@@ -382,13 +413,14 @@ BOOL AtomicFile::ReadAt(std::uint64_t offset, void* data, std::uint64_t bytes) c
     return TRUE;
 }
 
-BOOL AtomicFile::SetSize(std::uint64_t bytes)
+BOOL AtomicFile::SetSize(std::uint64_t bytes, BOOL reserve)
 {
     if (m_fd < 0) return Fail(ERROR_INVALID_HANDLE);
     if (bytes > static_cast<std::uint64_t>(INT64_MAX)) return Fail(ERROR_INVALID_PARAMETER);
     if (Injected(AtomicStep::kWrite)) return Abandon(ENOSPC);
     const std::uint64_t now = Size();
-    if (bytes <= now) return ::ftruncate(m_fd, static_cast<off_t>(bytes)) == 0 ? TRUE : Abandon(errno);
+    if (bytes <= now || !reserve)
+        return ::ftruncate(m_fd, static_cast<off_t>(bytes)) == 0 ? TRUE : Abandon(errno);
     // Reserve the space now: a full disk found later through a mapping is a crash.
     if (::fallocate(m_fd, 0, static_cast<off_t>(now), static_cast<off_t>(bytes - now)) == 0) return TRUE;
     if (errno != EOPNOTSUPP && errno != ENOSYS && errno != EINVAL) return Abandon(errno);

@@ -38,17 +38,20 @@ public:
     /// and with `keepTimes` its access and modification times.
     BOOL CreateCopyOf(const char* target, const char* source, BOOL keepTimes = FALSE);
 
-    /// A failed write or size change removes the version (so that it can never be
-    /// committed incomplete); the target stays as it was.
-    /// Writes at the current position and moves it on.
+    /// Writes at the current position and moves it on. A failed write or size change
+    /// removes the version, so that it can never be committed incomplete; the target
+    /// stays as it was.
     BOOL Write(const void* data, std::uint64_t bytes);
     /// Writes at `offset`; the position does not move.
     BOOL WriteAt(std::uint64_t offset, const void* data, std::uint64_t bytes);
+    /// Copies `bytes` of the open file `source` (a file handle) from `sourceOffset` to
+    /// `offset` of the version, inside the kernel where it can (no pass through memory).
+    BOOL CopyFrom(HANDLE source, std::uint64_t sourceOffset, std::uint64_t offset, std::uint64_t bytes);
     /// Reads at `offset` what the version holds; FALSE when fewer bytes are there.
     BOOL ReadAt(std::uint64_t offset, void* data, std::uint64_t bytes) const;
-    /// Makes the version `bytes` long. Growth is zeros and reserves the disk space, so
-    /// that writing the new part through a mapping cannot fail for a full disk.
-    BOOL SetSize(std::uint64_t bytes);
+    /// Makes the version `bytes` long. Growth is zeros; with `reserve` the disk space is
+    /// taken now, so that writing the new part through a mapping cannot fail for a full disk.
+    BOOL SetSize(std::uint64_t bytes, BOOL reserve = TRUE);
     /// The version's size; 0 when nothing is open.
     std::uint64_t Size() const;
 

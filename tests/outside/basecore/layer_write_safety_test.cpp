@@ -247,3 +247,49 @@ TEST(LayerWriteSafety, AWriterKilledMidWriteLeavesTheOldFileOrTheNewOne)
 }
 
 }  // namespace
+
+namespace {
+
+// Large payloads of a rewritten file are copied file to file; the samples must come out
+// exactly, and a failure of that copy must still leave the old file.
+TEST(LayerWriteSafety, ARewriteCopiesLargeLayersExactly)
+{
+    TempDir dir;
+    const std::string path = dir.File("big.rdp");
+    {
+        CRDPLayer layer;
+        void** rows = layer.CreateLayer(path.c_str(), 300, 260, kF32);
+        ASSERT_NE(rows, nullptr);
+        for (int y = 0; y < 260; ++y)
+            for (int x = 0; x < 300; ++x) static_cast<float*>(rows[y])[x] = float(y * 1000 + x);
+        ASSERT_TRUE(layer.CloseLayer());
+    }
+    const layertest::Bytes before = layertest::ReadFile(path);
+    const char note[] = "scene";
+    {
+        Faults faults({AtomicStep::kWrite, false});
+        EXPECT_FALSE(SetTag(path.c_str(), 600, sizeof note, note));
+    }
+    EXPECT_EQ(layertest::ReadFile(path), before);
+    ASSERT_TRUE(SetTag(path.c_str(), 600, sizeof note, note));
+    {
+        CRDPLayer layer;
+        ASSERT_NE(layer.OpenLayer(path.c_str(), kOpenWritable), nullptr);
+        ASSERT_TRUE(layer.SetValue(299, 259, -1.0));
+        ASSERT_TRUE(layer.SetTag(601, sizeof note, note));
+        ASSERT_TRUE(layer.CloseLayer());
+    }
+    CRDPLayer layer;
+    ASSERT_NE(layer.OpenLayer(path.c_str(), kOpenReadOnly), nullptr);
+    for (int y = 0; y < 260; ++y)
+        for (int x = 0; x < 300; ++x)
+            if (x != 299 || y != 259) {
+                ASSERT_EQ(layer.GetValue(x, y), double(y * 1000 + x)) << x << "," << y;
+            }
+    EXPECT_EQ(layer.GetValue(299, 259), -1.0);
+    EXPECT_STREQ(static_cast<const char*>(layer.GetTag(600)), note);
+    EXPECT_STREQ(static_cast<const char*>(layer.GetTag(601)), note);
+    EXPECT_EQ(Names(dir), std::set<std::string>{"big.rdp"});
+}
+
+}  // namespace
