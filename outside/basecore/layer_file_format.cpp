@@ -110,11 +110,15 @@ std::int64_t FindPayload(const FileView& f, int n, std::int32_t key, std::int64_
 static std::int64_t FixedSize(std::int32_t key)
 {
     switch (key) {
-    case 0: return kDescriptorBytes;
-    case 2:
-    case 3: return kStatisticsBytes;
-    case 4: return kPartStatisticsBytes;
-    default: return -1;
+        case 0:
+            return kDescriptorBytes;
+        case 2:
+        case 3:
+            return kStatisticsBytes;
+        case 4:
+            return kPartStatisticsBytes;
+        default:
+            return -1;
     }
 }
 
@@ -208,7 +212,7 @@ DWORD DescribeLayer(const FileView& f, int n, LayerOut* out, std::string* detail
     for (const BlockRef& b : blocks) {
         if (b.key == 0 || b.key == 1) continue;
         const std::int64_t bytes = PayloadSize(f, n, b);
-        if (bytes < 0) continue;   // points outside the file: nobody can read it
+        if (bytes < 0) continue;  // points outside the file: nobody can read it
         out->blocks.push_back({b.key, f.data + b.payload, bytes});
     }
     return 0;
@@ -216,13 +220,16 @@ DWORD DescribeLayer(const FileView& f, int n, LayerOut* out, std::string* detail
 
 namespace {
 
-constexpr std::int64_t Align(std::int64_t v, std::int64_t a) { return (v + a - 1) / a * a; }
+constexpr std::int64_t Align(std::int64_t v, std::int64_t a)
+{
+    return (v + a - 1) / a * a;
+}
 
 struct Plan {
     std::int64_t size = 0;
-    std::vector<std::int64_t> firstHeader;   // per layer
-    std::vector<std::int64_t> descriptor;    // payload offsets
-    std::vector<std::int64_t> data;          // payload offset of the data block (its count)
+    std::vector<std::int64_t> firstHeader;  // per layer
+    std::vector<std::int64_t> descriptor;   // payload offsets
+    std::vector<std::int64_t> data;         // payload offset of the data block (its count)
     std::vector<std::vector<std::int64_t>> payloads;
 };
 
@@ -293,14 +300,16 @@ DWORD WriteFile(platform::AtomicFile& out, const std::vector<LayerOut>& layers,
         return GetLastError();
 
     // The small structures are gathered in one buffer per layer region and written at once.
-    std::vector<BYTE> head(static_cast<size_t>(kHeaderBytes + kLayerEntryBytes * std::int64_t(layers.size())), 0);
+    std::vector<BYTE> head(static_cast<size_t>(kHeaderBytes + kLayerEntryBytes * std::int64_t(layers.size())),
+                           0);
     std::memcpy(head.data(), kMagic, 4);
     WriteI32(head.data() + 4, 3);
     for (size_t i = 0; i < layers.size(); ++i) {
         BYTE* e = head.data() + kHeaderBytes + kLayerEntryBytes * std::int64_t(i);
         WriteI32(e + 4, static_cast<std::int32_t>(plan.firstHeader[i]));
         const bool last = i + 1 == layers.size();
-        WriteI32(e + 8, last ? 0 : static_cast<std::int32_t>(kHeaderBytes + kLayerEntryBytes * std::int64_t(i + 1)));
+        WriteI32(e + 8,
+                 last ? 0 : static_cast<std::int32_t>(kHeaderBytes + kLayerEntryBytes * std::int64_t(i + 1)));
     }
     if (DWORD e = WriteAt(out, head.data(), std::int64_t(head.size()), 0)) return e;
 
@@ -315,11 +324,13 @@ DWORD WriteFile(platform::AtomicFile& out, const std::vector<LayerOut>& layers,
             BYTE* h = meta.data() + kBlockHeaderBytes * k;
             WriteI32(h, key);
             WriteI32(h + 4, static_cast<std::int32_t>(payload));
-            WriteI32(h + 8, k + 1 < blocks ? static_cast<std::int32_t>(first + kBlockHeaderBytes * (k + 1)) : 0);
+            WriteI32(h + 8,
+                     k + 1 < blocks ? static_cast<std::int32_t>(first + kBlockHeaderBytes * (k + 1)) : 0);
         };
         header(0, 0, plan.descriptor[i]);
         header(1, 1, plan.data[i]);
-        for (size_t b = 0; b < l.blocks.size(); ++b) header(std::int64_t(b) + 2, l.blocks[b].key, plan.payloads[i][b]);
+        for (size_t b = 0; b < l.blocks.size(); ++b)
+            header(std::int64_t(b) + 2, l.blocks[b].key, plan.payloads[i][b]);
         BYTE* d = meta.data() + (plan.descriptor[i] - first);
         WriteI32(d - 4, static_cast<std::int32_t>(kDescriptorBytes));
         WriteI32(d, static_cast<std::int32_t>(kDescriptorBytes));

@@ -18,7 +18,7 @@ class AtomicFile;
 namespace layerfile {
 
 inline constexpr char kMagic[4] = {'R', 'D', 'P', 'R'};
-inline constexpr int kMaxLinks = 10000;       ///< links followed in a block chain or layer list
+inline constexpr int kMaxLinks = 10000;  ///< links followed in a block chain or layer list
 inline constexpr std::int64_t kHeaderBytes = 12;
 inline constexpr std::int64_t kBlockHeaderBytes = 12;
 inline constexpr std::int64_t kLayerEntryBytes = 12;
@@ -29,12 +29,12 @@ inline constexpr std::int64_t kPartStatisticsBytes = 2 * kStatisticsBytes;
 inline constexpr std::int64_t kMaxFileBytes = std::int64_t(1) << 31;
 
 // Field offsets inside a statistics block.
-inline constexpr int kStatReady = 0;    ///< int32, 1 when the block holds computed statistics
+inline constexpr int kStatReady = 0;  ///< int32, 1 when the block holds computed statistics
 inline constexpr int kStatMin = 8;
 inline constexpr int kStatMax = 16;
 inline constexpr int kStatStdDev = 24;
 inline constexpr int kStatMean = 32;
-inline constexpr int kStatHist = 40;    ///< 256 uint32 counters
+inline constexpr int kStatHist = 40;  ///< 256 uint32 counters
 
 /// A read-only view of a whole file.
 struct FileView {
@@ -60,8 +60,8 @@ std::int64_t FirstBlock(const FileView& f, int n);
 
 struct BlockRef {
     std::int32_t key = 0;
-    std::int64_t header = 0;    ///< offset of the block header
-    std::int64_t payload = 0;   ///< payload offset as stored (may be invalid)
+    std::int64_t header = 0;   ///< offset of the block header
+    std::int64_t payload = 0;  ///< payload offset as stored (may be invalid)
 };
 /// The blocks of layer n in chain order, at most kMaxLinks of them; false when the layer
 /// does not exist.
@@ -78,7 +78,7 @@ struct LayerInfo {
     int width = 0;
     int height = 0;
     int type = 0;
-    std::int64_t samples = 0;   ///< offset of the first sample
+    std::int64_t samples = 0;  ///< offset of the first sample
     std::int64_t sampleBytes = 0;
 };
 /// Reads and checks the descriptor and the data block of layer n. 0 on success, else a
@@ -97,12 +97,12 @@ struct LayerOut {
     int height = 0;
     int type = 0;
     const BYTE* samples = nullptr;
-    std::vector<BlockOut> blocks;   ///< after the descriptor and the data block, in this order
+    std::vector<BlockOut> blocks;  ///< after the descriptor and the data block, in this order
 };
 /// Where a written layer's pieces landed.
 struct LayerPlaced {
     std::int64_t samples = 0;
-    std::vector<std::int64_t> payloads;   ///< one per LayerOut::blocks entry
+    std::vector<std::int64_t> payloads;  ///< one per LayerOut::blocks entry
 };
 
 /// Layer n of a checked file as WriteFile takes it: its samples and every readable block

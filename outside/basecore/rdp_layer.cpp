@@ -40,7 +40,10 @@ std::nullptr_t Fail(DWORD code, const std::string& path, const std::string& what
     return nullptr;
 }
 
-void Succeed() { t_layerError.clear(); }
+void Succeed()
+{
+    t_layerError.clear();
+}
 
 /// A sample value from a double: integers round half away from zero and saturate; NaN is 0.
 template <class P>
@@ -80,10 +83,14 @@ double ComponentOf(const T& s, int component)
     } else {
         const double r = double(re(s)), i = double(im(s));
         switch (component) {
-        case kAmplitude: return std::sqrt(r * r + i * i);
-        case kPhase: return Arg(r, i);
-        case kImaginary: return i;
-        default: return r;
+            case kAmplitude:
+                return std::sqrt(r * r + i * i);
+            case kPhase:
+                return Arg(r, i);
+            case kImaginary:
+                return i;
+            default:
+                return r;
         }
     }
 }
@@ -119,14 +126,17 @@ struct CRDPLayer::Impl {
     platform::AtomicFile output;  // the new file (or the copy being changed) until it replaces its target
     // Statistics blocks used when the file has none in place: main, phase, real, imaginary.
     alignas(8) BYTE ownStats[4][kStatisticsBytes] = {};
-    bool statsInFile[3] = {};      // keys 2, 3, 4 bound inside the mapping
-    CMemoryMap alignedSamples;     // samples copied when the file stores them misaligned
+    bool statsInFile[3] = {};   // keys 2, 3, 4 bound inside the mapping
+    CMemoryMap alignedSamples;  // samples copied when the file stores them misaligned
     std::int64_t samplesOffset = 0;
-    TagEdits edits;                // tag changes written when the layer closes
-    BYTE* stats[4] = {};           // the bound blocks
+    TagEdits edits;       // tag changes written when the layer closes
+    BYTE* stats[4] = {};  // the bound blocks
 };
 
-CRDPLayer::CRDPLayer(CMeterInfoBase* meter) : m_pMeter(meter) { Reset(); }
+CRDPLayer::CRDPLayer(CMeterInfoBase* meter) : m_pMeter(meter)
+{
+    Reset();
+}
 
 CRDPLayer::~CRDPLayer()
 {
@@ -137,7 +147,7 @@ CRDPLayer::~CRDPLayer()
         Reset();
         return;
     }
-    m_pMeter = nullptr;   // no progress, hence no cancel, from a destructor
+    m_pMeter = nullptr;  // no progress, hence no cancel, from a destructor
     try {
         if (!CloseLayer()) DestroyLayer();
     } catch (...) {
@@ -167,8 +177,14 @@ int CRDPLayer::GetOpenMode() const
     return m_impl->kind == Impl::kOpened ? m_impl->openMode : kOpenWritable;
 }
 
-BOOL CRDPLayer::IsComplex() const { return isComplexType(m_type); }
-BOOL CRDPLayer::IsFloatType() const { return isFloatType(m_type); }
+BOOL CRDPLayer::IsComplex() const
+{
+    return isComplexType(m_type);
+}
+BOOL CRDPLayer::IsFloatType() const
+{
+    return isFloatType(m_type);
+}
 
 void CRDPLayer::BindRows(BYTE* samples)
 {
@@ -202,16 +218,23 @@ void CRDPLayer::BindStatistics()
     m_pImHist = reinterpret_cast<DWORD*>(imPart + kStatHist);
 }
 
-void** CRDPLayer::OpenLayer(const char* path, int mode) { return OpenLayerEx(path, mode, 0); }
+void** CRDPLayer::OpenLayer(const char* path, int mode)
+{
+    return OpenLayerEx(path, mode, 0);
+}
 
-void** CRDPLayer::OpenLayerEx(const char* path, int mode, int index) { return Open(path, mode, index); }
+void** CRDPLayer::OpenLayerEx(const char* path, int mode, int index)
+{
+    return Open(path, mode, index);
+}
 
 void** CRDPLayer::Open(const char* path, int mode, int index)
 {
     if (IsOpen() && !CloseLayer()) return nullptr;
     Reset();
     if (!path || !*path) return Fail(ERROR_INVALID_PARAMETER, "", "no file name");
-    if (mode != kOpenReadOnly && mode != kOpenWritable) return Fail(ERROR_INVALID_PARAMETER, path, "unknown open mode");
+    if (mode != kOpenReadOnly && mode != kOpenWritable)
+        return Fail(ERROR_INVALID_PARAMETER, path, "unknown open mode");
     const std::string name = path;
     if (!m_map.Open(path, mode == kOpenWritable ? CMemoryMap::kReadWrite : CMemoryMap::kReadOnly))
         return Fail(GetLastError(), name, "cannot open the file");
@@ -283,8 +306,10 @@ int CRDPLayer::GetNumLayer(const char* path)
         return 0;
     }
     const int n = CountLayers({map.AdresData(), static_cast<std::int64_t>(map.Size())});
-    if (n == 0) Fail(ERROR_BAD_FORMAT, path, "not a layer file");
-    else Succeed();
+    if (n == 0)
+        Fail(ERROR_BAD_FORMAT, path, "not a layer file");
+    else
+        Succeed();
     return n;
 }
 
@@ -319,7 +344,8 @@ void** CRDPLayer::CreateLayer(CRDPLayer* source)
     if (!Create("", source->Width(), source->Height(), source->Type(), Impl::kScratch, false)) return nullptr;
     const std::int64_t rowBytes = std::int64_t(m_width) * elementBytes(m_type);
     for (int y = 0; y < m_height; ++y)
-        std::memcpy(m_rows[static_cast<size_t>(y)], source->m_rows[static_cast<size_t>(y)], static_cast<size_t>(rowBytes));
+        std::memcpy(m_rows[static_cast<size_t>(y)], source->m_rows[static_cast<size_t>(y)],
+                    static_cast<size_t>(rowBytes));
     return GetRows();
 }
 
@@ -328,14 +354,17 @@ void** CRDPLayer::Create(const char* target, int width, int height, int type, in
     if (IsOpen() && !CloseLayer()) return nullptr;
     Reset();
     const std::string name = target;
-    if (width <= 0 || height <= 0) return Fail(ERROR_INVALID_PARAMETER, name, "width and height must be positive");
-    if (!isValidType(type)) return Fail(ERROR_INVALID_PARAMETER, name, "unknown data type code " + std::to_string(type));
+    if (width <= 0 || height <= 0)
+        return Fail(ERROR_INVALID_PARAMETER, name, "width and height must be positive");
+    if (!isValidType(type))
+        return Fail(ERROR_INVALID_PARAMETER, name, "unknown data type code " + std::to_string(type));
 
     // Layers already in the file when one is appended; they are copied into the new file.
     CMemoryMap existing;
     std::vector<LayerOut> layers;
     if (append && FileFind(target)) {
-        if (!existing.Open(target, CMemoryMap::kReadOnly)) return Fail(GetLastError(), name, "cannot open the file");
+        if (!existing.Open(target, CMemoryMap::kReadOnly))
+            return Fail(GetLastError(), name, "cannot open the file");
         const FileView view{existing.AdresData(), static_cast<std::int64_t>(existing.Size())};
         const int count = CountLayers(view);
         if (count == 0) return Fail(ERROR_BAD_FORMAT, name, "not a layer file; no layer can be added to it");
@@ -359,8 +388,8 @@ void** CRDPLayer::Create(const char* target, int width, int height, int type, in
     layers.push_back(fresh);
     if (PlannedSize(layers) < 0) {
         char what[160];
-        std::snprintf(what, sizeof what, "a layer of %d x %d %s samples would make the file 2 GiB or larger", width,
-                      height, typeInfo(type).name);
+        std::snprintf(what, sizeof what, "a layer of %d x %d %s samples would make the file 2 GiB or larger",
+                      width, height, typeInfo(type).name);
         return Fail(ERROR_FILE_TOO_LARGE, name, what);
     }
 
@@ -406,9 +435,15 @@ void** CRDPLayer::Create(const char* target, int width, int height, int type, in
     return GetRows();
 }
 
-BOOL CRDPLayer::CloseLayer() { return CloseImpl(true); }
+BOOL CRDPLayer::CloseLayer()
+{
+    return CloseImpl(true);
+}
 
-BOOL CRDPLayer::DestroyLayer() { return CloseImpl(false); }
+BOOL CRDPLayer::DestroyLayer()
+{
+    return CloseImpl(false);
+}
 
 BOOL CRDPLayer::CloseImpl(bool keep)
 {
@@ -550,20 +585,24 @@ BOOL CRDPLayer::SetValue(int x, int y, double value, int component)
         } else {
             double r = double(re(s)), i = double(im(s));
             switch (component) {
-            case kAmplitude: {
-                const double phase = Arg(r, i);
-                r = value * std::cos(phase);
-                i = value * std::sin(phase);
-                break;
-            }
-            case kPhase: {
-                const double amplitude = std::sqrt(r * r + i * i);
-                r = amplitude * std::cos(value);
-                i = amplitude * std::sin(value);
-                break;
-            }
-            case kImaginary: i = value; break;
-            default: r = value; break;
+                case kAmplitude: {
+                    const double phase = Arg(r, i);
+                    r = value * std::cos(phase);
+                    i = value * std::sin(phase);
+                    break;
+                }
+                case kPhase: {
+                    const double amplitude = std::sqrt(r * r + i * i);
+                    r = amplitude * std::cos(value);
+                    i = amplitude * std::sin(value);
+                    break;
+                }
+                case kImaginary:
+                    i = value;
+                    break;
+                default:
+                    r = value;
+                    break;
             }
             s = MakeSample<T>(r, i);
         }
@@ -609,10 +648,26 @@ BOOL CRDPLayer::ReadData(const CRDPLayer* source, CPoint srcOrigin, CPoint dstOr
         h = source->Height();
     }
     // Clip to both layers, moving both origins together.
-    if (sx < 0) { w += sx; dx -= sx; sx = 0; }
-    if (sy < 0) { h += sy; dy -= sy; sy = 0; }
-    if (dx < 0) { w += dx; sx -= dx; dx = 0; }
-    if (dy < 0) { h += dy; sy -= dy; dy = 0; }
+    if (sx < 0) {
+        w += sx;
+        dx -= sx;
+        sx = 0;
+    }
+    if (sy < 0) {
+        h += sy;
+        dy -= sy;
+        sy = 0;
+    }
+    if (dx < 0) {
+        w += dx;
+        sx -= dx;
+        dx = 0;
+    }
+    if (dy < 0) {
+        h += dy;
+        sy -= dy;
+        dy = 0;
+    }
     w = std::min({w, std::int64_t(source->Width()) - sx, std::int64_t(m_width) - dx});
     h = std::min({h, std::int64_t(source->Height()) - sy, std::int64_t(m_height) - dy});
     if (w <= 0 || h <= 0) return TRUE;
@@ -635,7 +690,8 @@ BOOL CRDPLayer::ReadData(const CRDPLayer* source, CPoint srcOrigin, CPoint dstOr
             for (std::int64_t y = 0; y < h; ++y) {
                 const S* in = static_cast<const S*>(source->m_rows[static_cast<size_t>(sy + y)]) + sx;
                 D* out = static_cast<D*>(m_rows[static_cast<size_t>(dy + y)]) + dx;
-                for (std::int64_t x = 0; x < w; ++x) out[x] = MakeSample<D>(double(re(in[x])), double(im(in[x])));
+                for (std::int64_t x = 0; x < w; ++x)
+                    out[x] = MakeSample<D>(double(re(in[x])), double(im(in[x])));
             }
         });
     });
@@ -738,7 +794,8 @@ int CRDPLayer::CalcHistRgn(const SpanList& region, int bins, DWORD* counters, in
         std::memcpy(&range.max[c], m_impl->stats[c] + kStatMax, 8);
     }
     const SampleRows src{m_rows.data(), m_width, m_height, m_type};
-    const std::uint64_t n = ComputeHistogram(src, ClipSpans(region, m_width, m_height), range, bins, counters);
+    const std::uint64_t n =
+        ComputeHistogram(src, ClipSpans(region, m_width, m_height), range, bins, counters);
     return static_cast<int>(std::min<std::uint64_t>(n, std::numeric_limits<int>::max()));
 }
 
@@ -782,7 +839,8 @@ int CRDPLayer::GetSizeTag(int id) const
 {
     if (!IsOpen()) return -1;
     const Impl& impl = *m_impl;
-    if (auto it = impl.edits.set.find(id); it != impl.edits.set.end()) return static_cast<int>(it->second.size());
+    if (auto it = impl.edits.set.find(id); it != impl.edits.set.end())
+        return static_cast<int>(it->second.size());
     if (impl.edits.remove.count(id)) return -1;
     if (id == TAG_STATISTICS || (IsComplex() && id == TAG_PHASE_STATISTICS)) return kStatisticsBytes;
     const FileView view{m_map.AdresData(), static_cast<std::int64_t>(m_map.Size())};
@@ -797,7 +855,8 @@ void* CRDPLayer::GetTag(int id, int size, void* buffer) const
 {
     const void* p = GetTag(id);
     if (!p || !buffer || size < 0 || GetSizeTag(id) < size) {
-        if (IsOpen()) Fail(ERROR_NOT_FOUND, m_path.str(), "tag " + std::to_string(id) + " is absent or shorter");
+        if (IsOpen())
+            Fail(ERROR_NOT_FOUND, m_path.str(), "tag " + std::to_string(id) + " is absent or shorter");
         return nullptr;
     }
     std::memcpy(buffer, p, static_cast<size_t>(size));
@@ -809,7 +868,8 @@ BOOL CRDPLayer::SetTag(int id, int size, const void* data)
     if (!IsOpen() || GetOpenMode() != kOpenWritable)
         return Fail(ERROR_ACCESS_DENIED, m_path.str(), "the layer is not writable") != nullptr;
     if (IsLayerOwnKey(id) || size < 0 || (size > 0 && !data))
-        return Fail(ERROR_INVALID_PARAMETER, m_path.str(), "tag " + std::to_string(id) + " cannot be set") != nullptr;
+        return Fail(ERROR_INVALID_PARAMETER, m_path.str(), "tag " + std::to_string(id) + " cannot be set") !=
+               nullptr;
     const BYTE* p = static_cast<const BYTE*>(data);
     m_impl->edits.set[id] = std::vector<BYTE>(p, p + size);
     m_impl->edits.remove.erase(id);
@@ -822,7 +882,8 @@ BOOL CRDPLayer::DeleteTag(int id)
     if (!IsOpen() || GetOpenMode() != kOpenWritable)
         return Fail(ERROR_ACCESS_DENIED, m_path.str(), "the layer is not writable") != nullptr;
     if (IsLayerOwnKey(id))
-        return Fail(ERROR_INVALID_PARAMETER, m_path.str(), "tag " + std::to_string(id) + " cannot be removed") != nullptr;
+        return Fail(ERROR_INVALID_PARAMETER, m_path.str(),
+                    "tag " + std::to_string(id) + " cannot be removed") != nullptr;
     m_impl->edits.set.erase(id);
     m_impl->edits.remove.insert(id);
     Succeed();
@@ -844,7 +905,10 @@ std::vector<int> CRDPLayer::GetTagIds() const
     return ids;
 }
 
-CString GetLastLayerError() { return CString(t_layerError); }
+CString GetLastLayerError()
+{
+    return CString(t_layerError);
+}
 
 CString GetErrorMessage(DWORD code)
 {
@@ -857,4 +921,7 @@ CString GetTypeName(int code, int /*reserved*/)
     return isValidType(code) ? CString(typeInfo(code).name) : CString("Unknown");
 }
 
-BOOL IsComplexType(int code) { return isComplexType(code); }
+BOOL IsComplexType(int code)
+{
+    return isComplexType(code);
+}

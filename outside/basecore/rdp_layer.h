@@ -40,8 +40,8 @@ enum : int {
 
 /// Open modes of OpenLayer.
 enum : int {
-    kOpenReadOnly = 0,   ///< the file is never changed; values stored through the object stay in memory
-    kOpenWritable = 1,   ///< samples and statistics are written to the file in place
+    kOpenReadOnly = 0,  ///< the file is never changed; values stored through the object stay in memory
+    kOpenWritable = 1,  ///< samples and statistics are written to the file in place
 };
 
 class CRDPLayer {
@@ -110,8 +110,8 @@ public:
     /// Sets one component of sample (x, y): 2 or 3 set that part, 0 sets the amplitude
     /// keeping the phase, 1 the phase keeping the amplitude. Nonzero on success.
     BOOL SetValue(int x, int y, double value, int component = kReal);
-    /// Fills a rectangle (right and bottom excluded; NULL = whole layer) with `value`: real layers the value, complex
-    /// layers real part `value` and imaginary part 0.
+    /// Fills a rectangle (right and bottom excluded; NULL = whole layer) with `value`: real layers the value,
+    /// complex layers real part `value` and imaginary part 0.
     BOOL SetValue(double value, const RECT* rect);
     /// Fills a rectangle (NULL = whole layer) with zeros.
     BOOL SetZero(const RECT* rect);
@@ -133,9 +133,9 @@ public:
     BOOL StatsCalc(const RECT* rect);
     /// Nonzero when the stored statistics are complete.
     int StatsReady() const { return m_pStatsReady ? *m_pStatsReady : 0; }
-    /// Histogram of a rectangle (right and bottom excluded, as region boxes are; NULL = whole layer) in `bins` counters between the stored
-    /// minimum and maximum; `bytes` must hold bins x 4 (x 16 for complex layers: amplitude,
-    /// phase, real and imaginary blocks). Returns the number of samples counted, or -1.
+    /// Histogram of a rectangle (right and bottom excluded, as region boxes are; NULL = whole layer) in
+    /// `bins` counters between the stored minimum and maximum; `bytes` must hold bins x 4 (x 16 for complex
+    /// layers: amplitude, phase, real and imaginary blocks). Returns the number of samples counted, or -1.
     int CalcHist(const RECT* rect, int bins, DWORD* counters, int bytes) const;
     /// The same over the samples of a region given as horizontal spans.
     int CalcHistRgn(const SpanList& region, int bins, DWORD* counters, int bytes) const;

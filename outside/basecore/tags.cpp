@@ -31,7 +31,10 @@ bool MapExisting(const char* path, CMemoryMap* map)
     return map->Open(path, CMemoryMap::kReadOnly);
 }
 
-FileView ViewOf(const CMemoryMap& map) { return {map.AdresData(), static_cast<std::int64_t>(map.Size())}; }
+FileView ViewOf(const CMemoryMap& map)
+{
+    return {map.AdresData(), static_cast<std::int64_t>(map.Size())};
+}
 
 /// Maps `path` (never creating it) and finds block `id` of its first layer; false with
 /// the last-error code set when the file, its layer or the block is missing.
@@ -50,7 +53,10 @@ bool FindFileTag(const char* path, int id, CMemoryMap* map, FileView* view, Bloc
 }
 
 /// Bytes a sound palette tag uses: its 48-byte head and 20 bytes per entry.
-std::int64_t PaletteTagBytes(const BYTE* payload) { return 48 + 20 * std::int64_t(ReadI32(payload + 12)); }
+std::int64_t PaletteTagBytes(const BYTE* payload)
+{
+    return 48 + 20 * std::int64_t(ReadI32(payload + 12));
+}
 
 bool StatisticsSizeOk(int id, std::int64_t size)
 {
@@ -184,19 +190,26 @@ bool CollectTags(const char* path, int layer, Accept accept, TagEdits* edits)
 BOOL CopyTag(const char* target, int targetLayer, const char* source, int sourceLayer, TagFilter filter)
 {
     TagEdits edits;
-    if (!CollectTags(source, sourceLayer, [filter](int id) { return !filter || filter(id); }, &edits)) return FALSE;
+    if (!CollectTags(
+            source, sourceLayer, [filter](int id) { return !filter || filter(id); }, &edits))
+        return FALSE;
     if (!FileFind(target)) return Fail(ERROR_FILE_NOT_FOUND);
     if (edits.Empty()) return TRUE;
     return ApplyTagEdits(target, targetLayer, edits);
 }
 
-BOOL CopyTag(const char* target, const char* source) { return CopyTag(target, 0, source, 0, nullptr); }
+BOOL CopyTag(const char* target, const char* source)
+{
+    return CopyTag(target, 0, source, 0, nullptr);
+}
 
 BOOL CopyTag(const char* target, const char* source, int id)
 {
     if (IsLayerOwnKey(id)) return Fail(ERROR_INVALID_PARAMETER);
     TagEdits edits;
-    if (!CollectTags(source, 0, [id](int key) { return key == id; }, &edits)) return FALSE;
+    if (!CollectTags(
+            source, 0, [id](int key) { return key == id; }, &edits))
+        return FALSE;
     if (edits.Empty()) return Fail(ERROR_NOT_FOUND);
     if (!FileFind(target)) return Fail(ERROR_FILE_NOT_FOUND);
     return ApplyTagEdits(target, 0, edits);
@@ -225,18 +238,21 @@ BOOL CopyOpenTags(CRDPLayer* target, const CRDPLayer* source, Accept accept, boo
 
 BOOL CopyTag(CRDPLayer* target, const CRDPLayer* source)
 {
-    return CopyOpenTags(target, source, [](int) { return true; }, false);
+    return CopyOpenTags(
+        target, source, [](int) { return true; }, false);
 }
 
 BOOL CopyTag(CRDPLayer* target, const CRDPLayer* source, int id)
 {
     if (IsLayerOwnKey(id)) return Fail(ERROR_INVALID_PARAMETER);
-    return CopyOpenTags(target, source, [id](int key) { return key == id; }, true);
+    return CopyOpenTags(
+        target, source, [id](int key) { return key == id; }, true);
 }
 
 BOOL CopyTag(CRDPLayer* target, const CRDPLayer* source, TagFilter filter)
 {
-    return CopyOpenTags(target, source, [filter](int id) { return !filter || filter(id); }, false);
+    return CopyOpenTags(
+        target, source, [filter](int id) { return !filter || filter(id); }, false);
 }
 
 BOOL IsSoundPaletteTag(const BYTE* payload, std::int64_t size)

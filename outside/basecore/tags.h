@@ -48,11 +48,14 @@ BOOL GetPaletteTag(const CRDPLayer& layer, int id, std::vector<BYTE>* payload);
 BOOL IsSoundPaletteTag(const BYTE* payload, std::int64_t size);
 
 /// True for the keys that belong to a layer itself and are never copied between layers.
-constexpr bool IsLayerOwnKey(int id) { return id >= 0 && id <= 4; }
+constexpr bool IsLayerOwnKey(int id)
+{
+    return id >= 0 && id <= 4;
+}
 
 /// Changes to the tags of one layer of a file.
 struct TagEdits {
-    std::map<int, std::vector<BYTE>> set;   ///< new payloads (replace every block of the key)
+    std::map<int, std::vector<BYTE>> set;  ///< new payloads (replace every block of the key)
     std::set<int> remove;
     bool Empty() const { return set.empty() && remove.empty(); }
 };
