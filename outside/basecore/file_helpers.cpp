@@ -1,8 +1,5 @@
 #include "outside/basecore/file_helpers.h"
 
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <algorithm>
 #include <atomic>
 #include <cmath>
@@ -17,6 +14,7 @@
 #include "outside/basecore/math_helpers.h"
 #include "outside/basecore/rdp_layer.h"
 #include "outside/basecore/tags.h"
+#include "platform/kernel/files.h"
 #include "platform/last_error.h"
 
 CString GetTempFolder()
@@ -37,11 +35,10 @@ CString GetNotExistFileName(const char* folder, const char* prefix, const char* 
     const std::string ext = extension ? extension : ".rdp";
     for (int attempt = 0; attempt < 1000; ++attempt) {
         char unique[64];
-        std::snprintf(unique, sizeof unique, "%d-%u-%08x", static_cast<int>(getpid()), counter++,
+        std::snprintf(unique, sizeof unique, "%08x-%u-%08x", static_cast<unsigned>(random()), counter++,
                       static_cast<unsigned>(random()));
         const std::string name = dir + "/" + pre + unique + ext;
-        struct stat st {};
-        if (::lstat(name.c_str(), &st) != 0) return CString(name);
+        if (GetFileAttributes(name.c_str()) == INVALID_FILE_ATTRIBUTES) return CString(name);
     }
     SetLastError(ERROR_FILE_EXISTS);
     return CString();
@@ -49,8 +46,9 @@ CString GetNotExistFileName(const char* folder, const char* prefix, const char* 
 
 BOOL FileFind(const char* path)
 {
-    struct stat st {};
-    return path && *path && ::stat(path, &st) == 0 && S_ISREG(st.st_mode);
+    if (!path || !*path) return FALSE;
+    const DWORD attributes = GetFileAttributes(path);
+    return attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY);
 }
 
 CString FormTmpExt(int mode, int /*reserved*/)
@@ -62,9 +60,17 @@ CString FormTmpExt(int mode, int /*reserved*/)
 
 std::uint32_t GetSourceFileTime(const char* path)
 {
-    struct stat st {};
-    if (!path || ::stat(path, &st) != 0) return 0;
-    return static_cast<std::uint32_t>(st.st_mtime);
+    if (!path) return 0;
+    HANDLE file = CreateFile(path, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
+                             FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE) return 0;
+    FILETIME written{};
+    const BOOL ok = GetFileTime(file, nullptr, nullptr, &written);
+    CloseHandle(file);
+    if (!ok) return 0;
+    // Seconds since 1970 from 100-ns intervals since 1601.
+    const std::uint64_t ticks = (std::uint64_t(written.dwHighDateTime) << 32) | written.dwLowDateTime;
+    return static_cast<std::uint32_t>((ticks - 116444736000000000ULL) / 10000000ULL);
 }
 
 BOOL GetTMPInfo(const char* tmpPath, STmpInfo* info)
@@ -73,15 +79,17 @@ BOOL GetTMPInfo(const char* tmpPath, STmpInfo* info)
         SetLastError(ERROR_INVALID_PARAMETER);
         return FALSE;
     }
-    std::FILE* f = std::fopen(tmpPath, "rb");
-    if (!f) {
+    HANDLE f = CreateFile(tmpPath, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
+                          FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (f == INVALID_HANDLE_VALUE) {
         SetLastError(ERROR_FILE_NOT_FOUND);
         return FALSE;
     }
     BYTE h[24];
-    const size_t n = std::fread(h, 1, sizeof h, f);
-    std::fclose(f);
-    if (n != sizeof h) {
+    DWORD n = 0;
+    const BOOL read = ReadFile(f, h, sizeof h, &n, nullptr);
+    CloseHandle(f);
+    if (!read || n != sizeof h) {
         SetLastError(ERROR_HANDLE_EOF);
         return FALSE;
     }
@@ -129,7 +137,7 @@ BOOL DeleteTMP(const char* path, int mode, const char* tempFolder)
 {
     BOOL ok = TRUE;
     for (const std::string& name : TmpCandidates(path, mode, tempFolder))
-        if (FileFind(name.c_str()) && ::unlink(name.c_str()) != 0) ok = FALSE;
+        if (FileFind(name.c_str()) && !DeleteFile(name.c_str())) ok = FALSE;
     return ok;
 }
 

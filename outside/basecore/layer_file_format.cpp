@@ -1,14 +1,12 @@
 #include "outside/basecore/layer_file_format.h"
 
-#include <cerrno>
 #include <cstring>
-#include <fcntl.h>
-#include <unistd.h>
 
 #include <algorithm>
 #include <unordered_set>
 
 #include "outside/basecore/data_type.h"
+#include "platform/kernel/atomic_file.h"
 #include "platform/last_error.h"
 
 namespace layerfile {
@@ -433,21 +431,11 @@ bool MakePlan(const std::vector<LayerOut>& layers, Plan* plan)
     return plan->size < kMaxFileBytes;
 }
 
-DWORD WriteAt(int fd, const void* data, std::int64_t bytes, std::int64_t offset)
+DWORD WriteAt(platform::AtomicFile& out, const void* data, std::int64_t bytes, std::int64_t offset)
 {
-    const BYTE* p = static_cast<const BYTE*>(data);
-    while (bytes > 0) {
-        const ssize_t n = pwrite(fd, p, static_cast<size_t>(std::min<std::int64_t>(bytes, 1 << 30)), offset);
-        if (n < 0) {
-            if (errno == EINTR) continue;
-            return ErrorFromErrno(errno);
-        }
-        if (n == 0) return ERROR_WRITE_FAULT;
-        p += n;
-        bytes -= n;
-        offset += n;
-    }
-    return 0;
+    return out.WriteAt(static_cast<std::uint64_t>(offset), data, static_cast<std::uint64_t>(bytes))
+               ? 0
+               : GetLastError();
 }
 
 }  // namespace
@@ -458,17 +446,27 @@ std::int64_t PlannedSize(const std::vector<LayerOut>& layers)
     return MakePlan(layers, &plan) ? plan.size : -1;
 }
 
-DWORD WriteFile(int fd, const std::vector<LayerOut>& layers, std::vector<LayerPlaced>* placed)
+DWORD WriteFile(platform::AtomicFile& out, const std::vector<LayerOut>& layers,
+                std::vector<LayerPlaced>* placed, const SourceFile* source)
 {
+    // Payloads of a file being rewritten go file to file; the rest is written from memory.
+    auto put = [&](const BYTE* data, std::int64_t bytes, std::int64_t offset) -> DWORD {
+        constexpr std::int64_t kKernelCopyFrom = 1 << 16;
+        if (source && source->file && bytes >= kKernelCopyFrom && data >= source->base &&
+            data - source->base <= source->size - bytes)
+            return out.CopyFrom(source->file, static_cast<std::uint64_t>(data - source->base),
+                                static_cast<std::uint64_t>(offset), static_cast<std::uint64_t>(bytes))
+                       ? 0
+                       : GetLastError();
+        return WriteAt(out, data, bytes, offset);
+    };
     Plan plan;
     if (!MakePlan(layers, &plan)) return ERROR_FILE_TOO_LARGE;
-    if (ftruncate(fd, 0) != 0 || ftruncate(fd, static_cast<off_t>(plan.size)) != 0)
-        return ErrorFromErrno(errno);
-    // Samples are written later through a mapping, where a full disk would be a crash
-    // (SIGBUS) instead of an error: the space is reserved now.
-    if (const int e = posix_fallocate(fd, 0, static_cast<off_t>(plan.size));
-        e != 0 && e != EOPNOTSUPP && e != EINVAL)
-        return ErrorFromErrno(e);
+    // Samples of a new layer are written later through a mapping, where a full disk would
+    // be a crash (SIGBUS) instead of an error: the writer reserves the space now. A
+    // rewrite copies from its source and needs no reservation.
+    if (!out.SetSize(0) || !out.SetSize(static_cast<std::uint64_t>(plan.size), !source))
+        return GetLastError();
 
     // The small structures are gathered in one buffer per layer region and written at once.
     std::vector<BYTE> head(static_cast<size_t>(kHeaderBytes + kLayerEntryBytes * std::int64_t(layers.size())),
@@ -482,7 +480,7 @@ DWORD WriteFile(int fd, const std::vector<LayerOut>& layers, std::vector<LayerPl
         WriteI32(e + 8,
                  last ? 0 : static_cast<std::int32_t>(kHeaderBytes + kLayerEntryBytes * std::int64_t(i + 1)));
     }
-    if (DWORD e = WriteAt(fd, head.data(), std::int64_t(head.size()), 0)) return e;
+    if (DWORD e = WriteAt(out, head.data(), std::int64_t(head.size()), 0)) return e;
 
     if (placed) placed->clear();
     for (size_t i = 0; i < layers.size(); ++i) {
@@ -508,21 +506,21 @@ DWORD WriteFile(int fd, const std::vector<LayerOut>& layers, std::vector<LayerPl
         WriteI32(d + 4, l.width);
         WriteI32(d + 8, l.height);
         WriteI32(d + 12, l.type);
-        if (DWORD e = WriteAt(fd, meta.data(), std::int64_t(meta.size()), first)) return e;
+        if (DWORD e = WriteAt(out, meta.data(), std::int64_t(meta.size()), first)) return e;
 
         const std::int64_t sampleBytes = SampleBytes(l.width, l.height, l.type);
         BYTE count[4];
         WriteI32(count, static_cast<std::int32_t>(static_cast<std::uint32_t>(sampleBytes)));
-        if (DWORD e = WriteAt(fd, count, 4, plan.data[i])) return e;
+        if (DWORD e = WriteAt(out, count, 4, plan.data[i])) return e;
         if (l.samples)
-            if (DWORD e = WriteAt(fd, l.samples, sampleBytes, plan.data[i] + 4)) return e;
+            if (DWORD e = put(l.samples, sampleBytes, plan.data[i] + 4)) return e;
         for (size_t b = 0; b < l.blocks.size(); ++b) {
             const BlockOut& blk = l.blocks[b];
             BYTE length[4];
             WriteI32(length, static_cast<std::int32_t>(blk.bytes));
-            if (DWORD e = WriteAt(fd, length, 4, plan.payloads[i][b] - 4)) return e;
+            if (DWORD e = WriteAt(out, length, 4, plan.payloads[i][b] - 4)) return e;
             if (blk.data && blk.bytes > 0)
-                if (DWORD e = WriteAt(fd, blk.data, blk.bytes, plan.payloads[i][b])) return e;
+                if (DWORD e = put(blk.data, blk.bytes, plan.payloads[i][b])) return e;
         }
         if (placed) placed->push_back({plan.data[i] + 4, plan.payloads[i]});
     }

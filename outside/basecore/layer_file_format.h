@@ -12,6 +12,10 @@
 
 #include "platform/types.h"
 
+namespace platform {
+class AtomicFile;
+}
+
 namespace layerfile {
 
 inline constexpr char kMagic[4] = {'R', 'D', 'P', 'R'};
@@ -168,10 +172,18 @@ DWORD DescribeFile(FileIndex& index, std::vector<LayerOut>* layers, std::string*
 
 /// The size of the file that WriteFile would write, or -1 when a layer is invalid.
 std::int64_t PlannedSize(const std::vector<LayerOut>& layers);
-/// Writes a version 3 file of `layers` into the open descriptor `fd` (truncated to the new
-/// size first, so zero blocks cost nothing). Samples start on 64-byte boundaries, other
+/// Writes a version 3 file of `layers` into the new version `out` (emptied and sized
+/// first, so zero blocks cost nothing; the caller commits it). Samples start on 64-byte boundaries, other
 /// payloads on 8-byte ones, each preceded by its length; bytes follow the last samples.
 /// 0 on success, else a last-error code.
-DWORD WriteFile(int fd, const std::vector<LayerOut>& layers, std::vector<LayerPlaced>* placed);
+/// With `source` (the mapped file the payloads point into), large payloads are copied from
+/// that file by the file system instead of through memory.
+struct SourceFile {
+    const BYTE* base = nullptr;
+    std::int64_t size = 0;
+    HANDLE file = nullptr;
+};
+DWORD WriteFile(platform::AtomicFile& out, const std::vector<LayerOut>& layers,
+                std::vector<LayerPlaced>* placed, const SourceFile* source = nullptr);
 
 }  // namespace layerfile

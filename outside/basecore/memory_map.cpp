@@ -1,22 +1,21 @@
 #include "outside/basecore/memory_map.h"
 
-#include <cerrno>
-#include <fcntl.h>
-#include <sys/mman.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <utility>
 
+#include "platform/kernel/file_mapping.h"
+#include "platform/kernel/files.h"
 #include "platform/last_error.h"
 
-CMemoryMap::~CMemoryMap() { Close(); }
+CMemoryMap::~CMemoryMap()
+{
+    Close();
+}
 
 CMemoryMap::CMemoryMap(CMemoryMap&& other) noexcept
     : m_data(std::exchange(other.m_data, nullptr)),
       m_size(std::exchange(other.m_size, 0)),
-      m_fd(std::exchange(other.m_fd, -1)),
-      m_shared(std::exchange(other.m_shared, false))
+      m_file(std::exchange(other.m_file, nullptr)),
+      m_writesBack(std::exchange(other.m_writesBack, false))
 {
 }
 
@@ -26,79 +25,76 @@ CMemoryMap& CMemoryMap::operator=(CMemoryMap&& other) noexcept
         Close();
         m_data = std::exchange(other.m_data, nullptr);
         m_size = std::exchange(other.m_size, 0);
-        m_fd = std::exchange(other.m_fd, -1);
-        m_shared = std::exchange(other.m_shared, false);
+        m_file = std::exchange(other.m_file, nullptr);
+        m_writesBack = std::exchange(other.m_writesBack, false);
     }
     return *this;
 }
 
-BOOL CMemoryMap::MapDescriptor(int fd, std::uint64_t size, bool writable, bool shared)
+BOOL CMemoryMap::MapHandle(HANDLE file, std::uint64_t size, DWORD protect, DWORD access)
 {
-    if (size == 0) {
-        m_fd = fd;
-        m_size = 0;
-        return TRUE;
-    }
-    const int prot = writable ? PROT_READ | PROT_WRITE : PROT_READ;
-    void* p = mmap(nullptr, size, prot, shared ? MAP_SHARED : MAP_PRIVATE, fd, 0);
-    if (p == MAP_FAILED) {
-        SetLastError(ErrorFromErrno(errno));
+    HANDLE mapping = CreateFileMapping(file, nullptr, protect, static_cast<DWORD>(size >> 32),
+                                       static_cast<DWORD>(size & 0xFFFFFFFFu), nullptr);
+    if (!mapping) return FALSE;
+    void* view = MapViewOfFile(mapping, access, 0, 0, 0);
+    const DWORD error = GetLastError();
+    CloseHandle(mapping);  // the view keeps what it needs
+    if (!view) {
+        SetLastError(error);
         return FALSE;
     }
-    m_data = static_cast<BYTE*>(p);
+    m_data = static_cast<BYTE*>(view);
     m_size = size;
-    m_fd = fd;
-    m_shared = shared;
-    return TRUE;
-}
-
-BOOL CMemoryMap::Create(const char* path, std::uint64_t size)
-{
-    Close();
-    const int fd = ::open(path, O_RDWR | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
-    if (fd < 0) {
-        SetLastError(ErrorFromErrno(errno));
-        return FALSE;
-    }
-    if (ftruncate(fd, static_cast<off_t>(size)) != 0) {
-        SetLastError(ErrorFromErrno(errno));
-        ::close(fd);
-        return FALSE;
-    }
-    if (!MapDescriptor(fd, size, true, true)) {
-        ::close(fd);
-        return FALSE;
-    }
     return TRUE;
 }
 
 BOOL CMemoryMap::Open(const char* path, Access access)
 {
     Close();
+    if (!path) {
+        SetLastError(ERROR_INVALID_PARAMETER);
+        return FALSE;
+    }
     const bool write = access == kReadWrite;
-    const int fd = ::open(path, (write ? O_RDWR : O_RDONLY) | O_CLOEXEC);
-    if (fd < 0) {
-        SetLastError(ErrorFromErrno(errno));
+    HANDLE file =
+        CreateFile(path, GENERIC_READ | (write ? GENERIC_WRITE : 0), FILE_SHARE_READ | FILE_SHARE_WRITE,
+                   nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE) return FALSE;
+    LARGE_INTEGER size{};
+    if (!GetFileSizeEx(file, &size)) {
+        const DWORD error = GetLastError();
+        CloseHandle(file);
+        SetLastError(error);
         return FALSE;
     }
-    struct stat st {};
-    if (fstat(fd, &st) != 0) {
-        SetLastError(ErrorFromErrno(errno));
-        ::close(fd);
-        return FALSE;
-    }
-    if (!S_ISREG(st.st_mode)) {
-        SetLastError(ERROR_ACCESS_DENIED);
-        ::close(fd);
-        return FALSE;
-    }
-    // A read-only view is still writable in memory (copy on write), so callers that
-    // store values through it never fault and never change the file.
-    if (!MapDescriptor(fd, static_cast<std::uint64_t>(st.st_size), true, write)) {
-        ::close(fd);
+    m_file = file;
+    m_writesBack = write;
+    if (size.QuadPart == 0) return TRUE;
+    // A read-only view is still writable in memory (copy on write), so callers that store
+    // values through it never fault and never change the file.
+    if (!MapHandle(file, static_cast<std::uint64_t>(size.QuadPart), write ? PAGE_READWRITE : PAGE_READONLY,
+                   write ? FILE_MAP_WRITE : FILE_MAP_COPY)) {
+        const DWORD error = GetLastError();
+        Close();
+        SetLastError(error);
         return FALSE;
     }
     return TRUE;
+}
+
+BOOL CMemoryMap::MapFile(HANDLE file, std::uint64_t size)
+{
+    Close();
+    if (size == 0) {
+        LARGE_INTEGER now{};
+        if (!GetFileSizeEx(file, &now)) return FALSE;
+        size = static_cast<std::uint64_t>(now.QuadPart);
+        if (size == 0) {
+            SetLastError(ERROR_FILE_INVALID);
+            return FALSE;
+        }
+    }
+    return MapHandle(file, size, PAGE_READWRITE, FILE_MAP_WRITE);
 }
 
 BOOL CMemoryMap::CreateAnonymous(std::uint64_t size)
@@ -108,35 +104,22 @@ BOOL CMemoryMap::CreateAnonymous(std::uint64_t size)
         SetLastError(ERROR_INVALID_PARAMETER);
         return FALSE;
     }
-    void* p = mmap(nullptr, size, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS | MAP_NORESERVE, -1, 0);
-    if (p == MAP_FAILED) {
-        SetLastError(ErrorFromErrno(errno));
-        return FALSE;
-    }
-    m_data = static_cast<BYTE*>(p);
-    m_size = size;
-    return TRUE;
+    return MapHandle(INVALID_HANDLE_VALUE, size, PAGE_READWRITE, FILE_MAP_WRITE);
 }
 
 BOOL CMemoryMap::Flush()
 {
-    if (m_data && m_shared && msync(m_data, m_size, MS_SYNC) != 0) {
-        SetLastError(ErrorFromErrno(errno));
-        return FALSE;
-    }
-    if (m_fd >= 0 && m_shared && fdatasync(m_fd) != 0) {
-        SetLastError(ErrorFromErrno(errno));
-        return FALSE;
-    }
+    if (m_data && !FlushViewOfFile(m_data, 0)) return FALSE;
+    if (m_file && m_writesBack && !FlushFileBuffers(m_file)) return FALSE;
     return TRUE;
 }
 
 void CMemoryMap::Close()
 {
-    if (m_data) munmap(m_data, m_size);
-    if (m_fd >= 0) ::close(m_fd);
+    if (m_data) UnmapViewOfFile(m_data);
+    if (m_file) CloseHandle(m_file);
     m_data = nullptr;
     m_size = 0;
-    m_fd = -1;
-    m_shared = false;
+    m_file = nullptr;
+    m_writesBack = false;
 }

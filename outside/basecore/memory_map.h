@@ -1,7 +1,9 @@
 #pragma once
 
-// A file mapped whole into memory over POSIX mmap. Layers hand out rows as pointers into
-// such a view, so the samples are read and written without copies.
+// A file mapped whole into memory through the platform's file mapping, so that every
+// mapping the suite makes is one the platform knows (FlushViewOfFile works on it). Layers
+// hand out rows as pointers into such a view, so the samples are read and written without
+// copies.
 
 #include <cstdint>
 
@@ -12,8 +14,8 @@ class CMemoryMap {
 public:
     /// How an existing file is mapped.
     enum Access {
-        kReadOnly = 0,     ///< writes stay private to the process and never reach the file
-        kReadWrite = 1,    ///< writes reach the file
+        kReadOnly = 0,   ///< writes stay private to the process and never reach the file
+        kReadWrite = 1,  ///< writes reach the file
     };
 
     CMemoryMap() = default;
@@ -23,14 +25,16 @@ public:
     CMemoryMap(CMemoryMap&& other) noexcept;
     CMemoryMap& operator=(CMemoryMap&& other) noexcept;
 
-    /// Creates (or truncates) `path` with `size` zero bytes and maps it for writing.
-    /// FALSE with the last-error code set on failure.
-    BOOL Create(const char* path, std::uint64_t size);
     /// Maps the whole existing file. An empty file maps to no memory but succeeds.
     BOOL Open(const char* path, Access access);
-    /// Maps `size` zero bytes of anonymous memory.
+    /// Maps an open file handle (read and write, such as a new version from the platform's
+    /// atomic writer) whole for writing; the file grows to `size` when it is shorter
+    /// (0: its own size). The handle stays the caller's.
+    BOOL MapFile(HANDLE file, std::uint64_t size);
+    /// Maps `size` zero bytes of memory that belong to no file.
     BOOL CreateAnonymous(std::uint64_t size);
-    /// Writes dirty pages of a shared mapping back to the file and waits for the disk.
+    /// Writes changed pages of a file opened kReadWrite back and waits for the disk; for
+    /// other mappings it starts the write-back (their owner syncs).
     BOOL Flush();
     /// Unmaps and closes; harmless when nothing is mapped.
     void Close();
@@ -38,15 +42,15 @@ public:
     /// Base address of the mapped view (null when nothing is mapped).
     BYTE* AdresData() const { return m_data; }
     std::uint64_t Size() const { return m_size; }
-    BOOL IsOpen() const { return m_data != nullptr || m_fd >= 0; }
-    /// The file descriptor of a file mapping (-1 for anonymous memory).
-    int Descriptor() const { return m_fd; }
+    BOOL IsOpen() const { return m_data != nullptr || m_file != nullptr; }
+    /// The file handle of a file this object opened (Open), else null; valid until Close.
+    HANDLE File() const { return m_file; }
 
 private:
-    BOOL MapDescriptor(int fd, std::uint64_t size, bool writable, bool shared);
+    BOOL MapHandle(HANDLE file, std::uint64_t size, DWORD protect, DWORD access);
 
     BYTE* m_data = nullptr;
     std::uint64_t m_size = 0;
-    int m_fd = -1;
-    bool m_shared = false;
+    HANDLE m_file = nullptr;  // the file this object opened itself
+    bool m_writesBack = false;
 };

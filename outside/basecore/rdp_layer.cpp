@@ -1,12 +1,8 @@
 #include "outside/basecore/rdp_layer.h"
 
-#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
 
 #include <algorithm>
 #include <cmath>
@@ -22,6 +18,7 @@
 #include "outside/basecore/meter_info.h"
 #include "outside/basecore/tags.h"
 #include "platform/gdi/region.h"
+#include "platform/kernel/atomic_file.h"
 #include "platform/last_error.h"
 
 using namespace layerfile;
@@ -36,13 +33,6 @@ std::string BaseName(const std::string& path)
     return slash == std::string::npos ? path : path.substr(slash + 1);
 }
 
-std::string Folder(const std::string& path)
-{
-    const size_t slash = path.find_last_of('/');
-    if (slash == std::string::npos) return ".";
-    return slash == 0 ? "/" : path.substr(0, slash);
-}
-
 /// Fails with `code` and a detail text naming the file.
 std::nullptr_t Fail(DWORD code, const std::string& path, const std::string& what)
 {
@@ -54,36 +44,6 @@ std::nullptr_t Fail(DWORD code, const std::string& path, const std::string& what
 void Succeed()
 {
     t_layerError.clear();
-}
-
-/// The process's file creation mask, read without changing it (umask() would, for a moment,
-/// for every thread).
-mode_t CurrentUmask()
-{
-    std::FILE* f = std::fopen("/proc/self/status", "r");
-    unsigned mask = 022;
-    if (f) {
-        char line[128];
-        while (std::fgets(line, sizeof line, f))
-            if (std::sscanf(line, "Umask: %o", &mask) == 1) break;
-        std::fclose(f);
-    }
-    return static_cast<mode_t>(mask);
-}
-
-/// A new empty file beside `target` ("/dir/.name.XXXXXX"), open for writing, with the
-/// permissions the target has, or those of a new file; -1 on failure.
-int MakeTempBeside(const std::string& target, std::string* tempPath)
-{
-    std::string pattern = Folder(target) + "/." + BaseName(target) + ".XXXXXX";
-    std::vector<char> buf(pattern.begin(), pattern.end());
-    buf.push_back('\0');
-    const int fd = mkostemp(buf.data(), O_CLOEXEC);
-    if (fd < 0) return fd;
-    *tempPath = buf.data();
-    struct stat st {};
-    fchmod(fd, ::stat(target.c_str(), &st) == 0 ? (st.st_mode & 07777) : (0666 & ~CurrentUmask()));
-    return fd;
 }
 
 /// A sample value from a double: integers round half away from zero and saturate; NaN is 0.
@@ -179,8 +139,7 @@ struct CRDPLayer::Impl {
     enum Kind { kOpened, kCreated, kScratch };
     Kind kind = kOpened;
     int openMode = kOpenReadOnly;
-    std::string tempPath;        // the file being written until it replaces its target
-    bool keepAfterClose = true;  // scratch layers go, others stay
+    platform::AtomicFile output;  // the new file (or the copy being changed) until it replaces its target
     // Statistics blocks used when the file has none in place: main, phase, real, imaginary.
     alignas(8) BYTE ownStats[4][kStatisticsBytes] = {};
     bool statsInFile[3] = {};   // keys 2, 3, 4 bound inside the mapping
@@ -225,8 +184,9 @@ CRDPLayer::~CRDPLayer()
 {
     if (!m_impl) return;
     if (std::uncaught_exceptions() > 0) {
-        // Unwinding from a failure: an unfinished output must not appear.
-        DestroyLayer();
+        // Unwinding from a failure: nothing unfinished is committed; a new layer goes and
+        // an opened file keeps what it held before.
+        Reset();
         return;
     }
     m_pMeter = nullptr;  // no progress, hence no cancel, from a destructor
@@ -320,6 +280,12 @@ void** CRDPLayer::Open(const char* path, int mode, int index)
     const std::string name = path;
     if (!m_map.Open(path, mode == kOpenWritable ? CMemoryMap::kReadWrite : CMemoryMap::kReadOnly))
         return Fail(GetLastError(), name, "cannot open the file");
+    // Changes go to a copy that replaces the file when the layer closes, so the user's file
+    // stays whole until then (the read-write open above checks that it may be changed).
+    platform::AtomicFile copy;
+    if (mode == kOpenWritable && m_map.Size() > 0 &&
+        (!copy.CreateCopyOf(path, path) || !m_map.MapFile(copy.Handle(), 0)))
+        return Fail(GetLastError(), name, "cannot open the file for changes");
     FileIndex fileIndex({m_map.AdresData(), static_cast<std::int64_t>(m_map.Size())});
     LayerInfo info;
     std::string detail;
@@ -330,6 +296,7 @@ void** CRDPLayer::Open(const char* path, int mode, int index)
     m_impl = std::make_unique<Impl>();
     m_impl->kind = Impl::kOpened;
     m_impl->openMode = mode;
+    m_impl->output = std::move(copy);
     m_impl->samplesOffset = info.samples;
     m_path = path;
     m_layerIndex = index;
@@ -470,36 +437,22 @@ void** CRDPLayer::Create(const char* target, int width, int height, int type, in
         return Fail(ERROR_FILE_TOO_LARGE, name, what);
     }
 
-    std::string temp;
-    int fd = -1;
-    if (kind == Impl::kScratch) {
-        std::string pattern = std::string(GetTempFolder().c_str()) + "/rdp-scratch-XXXXXX";
-        std::vector<char> buf(pattern.begin(), pattern.end());
-        buf.push_back('\0');
-        fd = mkostemp(buf.data(), O_CLOEXEC);
-        if (fd >= 0) temp = buf.data();
-    } else {
-        fd = MakeTempBeside(name, &temp);
-    }
-    if (fd < 0) return Fail(ErrorFromErrno(errno), name, "cannot create a file in its folder");
+    // A scratch layer is a new version that is never committed: it has no name at all
+    // where the file system allows, and goes with the object.
+    platform::AtomicFile output;
+    const std::string where =
+        kind == Impl::kScratch ? std::string(GetTempFolder().c_str()) + "/rdp-scratch" : name;
+    if (!output.Create(where.c_str()))
+        return Fail(GetLastError(), name, "cannot create a file in its folder");
     std::vector<LayerPlaced> placed;
-    const DWORD written = WriteFile(fd, layers, &placed);
-    ::close(fd);
+    const DWORD written = WriteFile(output, layers, &placed);
     existing.Close();
-    if (written || !m_map.Open(temp.c_str(), CMemoryMap::kReadWrite)) {
-        const DWORD e = written ? written : GetLastError();
-        ::unlink(temp.c_str());
-        return Fail(e, name, "cannot write the new layer");
-    }
+    if (written || !m_map.MapFile(output.Handle(), 0))
+        return Fail(written ? written : GetLastError(), name, "cannot write the new layer");
     m_impl = std::make_unique<Impl>();
     m_impl->kind = static_cast<Impl::Kind>(kind);
     m_impl->openMode = kOpenWritable;
-    if (kind == Impl::kScratch) {
-        ::unlink(temp.c_str());  // the mapping keeps the data; nothing is left behind
-        m_impl->keepAfterClose = false;
-    } else {
-        m_impl->tempPath = temp;
-    }
+    m_impl->output = std::move(output);
     m_path = target;
     m_layerIndex = static_cast<int>(layers.size()) - 1;
     m_width = width;
@@ -574,9 +527,19 @@ BOOL CRDPLayer::CloseImpl(bool keep)
                 }
             }
             ok = m_map.Flush();
-            const int layer = m_layerIndex;
+            if (ok && edits.Empty())
+                ok = impl.output.Commit();
+            else if (ok)
+                ok = RewriteWithTagEdits(m_map.AdresData(), static_cast<std::int64_t>(m_map.Size()),
+                                         m_layerIndex, edits, path.c_str(), impl.output.Handle());
             Reset();
-            if (ok && !edits.Empty()) ok = ApplyTagEdits(path.c_str(), layer, edits);
+            if (ok) Succeed();
+            return ok;
+        }
+        // Closed without its tag changes; the samples changed through the rows are kept.
+        if (impl.openMode == kOpenWritable && impl.output.IsOpen()) {
+            const BOOL ok = m_map.Flush() && impl.output.Commit();
+            Reset();
             if (ok) Succeed();
             return ok;
         }
@@ -585,30 +548,23 @@ BOOL CRDPLayer::CloseImpl(bool keep)
         return TRUE;
     }
 
-    // A layer being created: it replaces its target only when everything is written.
-    const std::string temp = impl.tempPath;
+    // A layer being created: it replaces its target only when everything is written;
+    // Reset discards a version that was not committed.
     if (!keep) {
         Reset();
-        ::unlink(temp.c_str());
         Succeed();
         return TRUE;
     }
     if (!StatsReady()) StatisticCountRect(nullptr);  // may throw the cancel error; the layer stays open
-    const TagEdits edits = impl.edits;
-    const int layer = m_layerIndex;
     BOOL ok = m_map.Flush();
-    DWORD error = ok ? 0 : GetLastError();
+    if (ok && impl.edits.Empty())
+        ok = impl.output.Commit();
+    else if (ok)
+        ok = RewriteWithTagEdits(m_map.AdresData(), static_cast<std::int64_t>(m_map.Size()), m_layerIndex,
+                                 impl.edits, path.c_str(), impl.output.Handle());
+    const DWORD error = ok ? 0 : GetLastError();
     Reset();
-    if (ok && !edits.Empty() && !ApplyTagEdits(temp.c_str(), layer, edits)) {
-        ok = FALSE;
-        error = GetLastError();
-    }
-    if (ok && ::rename(temp.c_str(), path.c_str()) != 0) {
-        ok = FALSE;
-        error = ErrorFromErrno(errno);
-    }
     if (!ok) {
-        ::unlink(temp.c_str());
         Fail(error, path, "the new layer could not be written");
         return FALSE;
     }

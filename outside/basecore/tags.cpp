@@ -1,10 +1,6 @@
 #include "outside/basecore/tags.h"
 
-#include <cerrno>
 #include <cstring>
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
 
 #include <memory>
 #include <string>
@@ -13,6 +9,7 @@
 #include "outside/basecore/layer_file_format.h"
 #include "outside/basecore/memory_map.h"
 #include "outside/basecore/rdp_layer.h"
+#include "platform/kernel/atomic_file.h"
 #include "platform/last_error.h"
 
 using namespace layerfile;
@@ -100,16 +97,23 @@ int GetSizeTag(const char* path, int id)
     return static_cast<int>(size);
 }
 
-BOOL ApplyTagEdits(const char* path, int layer, const TagEdits& edits)
+namespace {
+
+bool EditsAllowed(const TagEdits& edits)
 {
     for (const auto& [id, bytes] : edits.set)
-        if (id == 0 || id == 1 || !StatisticsSizeOk(id, std::int64_t(bytes.size())))
-            return Fail(ERROR_INVALID_PARAMETER);
+        if (id == 0 || id == 1 || !StatisticsSizeOk(id, std::int64_t(bytes.size()))) return false;
     for (int id : edits.remove)
-        if (id == 0 || id == 1) return Fail(ERROR_INVALID_PARAMETER);
-    CMemoryMap map;
-    if (!MapExisting(path, &map)) return FALSE;
-    FileIndex index(ViewOf(map));
+        if (id == 0 || id == 1) return false;
+    return true;
+}
+
+/// Writes the file `view` with `edits` applied to layer `layer` into `out`, uncommitted.
+/// `path` names the file in the detail text of a failure.
+bool WriteEdited(const FileView& view, const char* path, int layer, const TagEdits& edits,
+                 platform::AtomicFile& out, HANDLE viewFile)
+{
+    FileIndex index(view);
     if (index.Version() == 0) return Fail(ERROR_BAD_FORMAT);
     if (layer < 0 || layer >= index.CountLayers()) return Fail(ERROR_INVALID_PARAMETER);
     std::vector<LayerOut> layers;
@@ -127,30 +131,33 @@ BOOL ApplyTagEdits(const char* path, int layer, const TagEdits& edits)
         return FailWith(ERROR_NOT_SUPPORTED, path,
                         "layer " + std::to_string(layer) + " would hold more than " +
                             std::to_string(kMaxLinks) + " blocks, more than a reader follows");
+    const SourceFile source{view.data, view.size, viewFile};
+    if (const DWORD e = WriteFile(out, layers, nullptr, viewFile ? &source : nullptr)) return Fail(e);
+    return true;
+}
 
-    const std::string name = path;
-    const size_t slash = name.find_last_of('/');
-    const std::string folder = slash == std::string::npos ? "." : name.substr(0, slash == 0 ? 1 : slash);
-    const std::string base = slash == std::string::npos ? name : name.substr(slash + 1);
-    std::string pattern = folder + "/." + base + ".XXXXXX";
-    std::vector<char> buf(pattern.begin(), pattern.end());
-    buf.push_back('\0');
-    const int fd = mkostemp(buf.data(), O_CLOEXEC);
-    if (fd < 0) return Fail(ErrorFromErrno(errno));
-    const std::string temp = buf.data();
-    DWORD e = WriteFile(fd, layers, nullptr);
-    if (!e && fdatasync(fd) != 0) e = ErrorFromErrno(errno);
-    // Keep the permissions the file had.
-    struct stat st {};
-    if (!e && ::stat(path, &st) == 0) fchmod(fd, st.st_mode & 07777);
-    ::close(fd);
+}  // namespace
+
+BOOL ApplyTagEdits(const char* path, int layer, const TagEdits& edits)
+{
+    if (!EditsAllowed(edits)) return Fail(ERROR_INVALID_PARAMETER);
+    CMemoryMap map;
+    if (!MapExisting(path, &map)) return FALSE;
+    platform::AtomicFile out;
+    if (!out.Create(path) || !WriteEdited(ViewOf(map), path, layer, edits, out, map.File())) return FALSE;
     map.Close();
-    if (!e && ::rename(temp.c_str(), path) != 0) e = ErrorFromErrno(errno);
-    if (e) {
-        ::unlink(temp.c_str());
-        return Fail(e);
-    }
-    return TRUE;
+    return out.Commit();
+}
+
+BOOL RewriteWithTagEdits(const BYTE* image, std::int64_t bytes, int layer, const TagEdits& edits,
+                         const char* target, HANDLE imageFile)
+{
+    if (!image || bytes <= 0 || !target || !*target || !EditsAllowed(edits))
+        return Fail(ERROR_INVALID_PARAMETER);
+    platform::AtomicFile out;
+    if (!out.Create(target) || !WriteEdited({image, bytes}, target, layer, edits, out, imageFile))
+        return FALSE;
+    return out.Commit();
 }
 
 BOOL SetTag(const char* path, int id, int size, const void* data)

@@ -48,14 +48,23 @@ BOOL GetPaletteTag(const CRDPLayer& layer, int id, std::vector<BYTE>* payload);
 BOOL IsSoundPaletteTag(const BYTE* payload, std::int64_t size);
 
 /// True for the keys that belong to a layer itself and are never copied between layers.
-constexpr bool IsLayerOwnKey(int id) { return id >= 0 && id <= 4; }
+constexpr bool IsLayerOwnKey(int id)
+{
+    return id >= 0 && id <= 4;
+}
 
 /// Changes to the tags of one layer of a file.
 struct TagEdits {
-    std::map<int, std::vector<BYTE>> set;   ///< new payloads (replace every block of the key)
+    std::map<int, std::vector<BYTE>> set;  ///< new payloads (replace every block of the key)
     std::set<int> remove;
     bool Empty() const { return set.empty() && remove.empty(); }
 };
 /// Rewrites `path` with `edits` applied to layer `layer`, through a temporary file beside it.
 /// Keys 0 and 1 cannot be edited. Nonzero on success, else the last-error code is set.
 BOOL ApplyTagEdits(const char* path, int layer, const TagEdits& edits);
+/// Writes a new version of `target` from the layer file held in memory at `image` with
+/// `edits` applied to layer `layer` (the image may be a mapping of the target itself).
+/// `imageFile`, the file handle the image is a shared mapping of, lets the file system copy
+/// the large parts.
+BOOL RewriteWithTagEdits(const BYTE* image, std::int64_t bytes, int layer, const TagEdits& edits,
+                         const char* target, HANDLE imageFile = nullptr);

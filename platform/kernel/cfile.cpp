@@ -2,7 +2,9 @@
 
 #include <algorithm>
 #include <cstring>
+#include <exception>
 
+#include "platform/kernel/atomic_file.h"
 #include "platform/last_error.h"
 
 BOOL CFileException::GetErrorMessage(LPTSTR buffer, UINT maxLength, UINT* helpContext) const
@@ -57,6 +59,14 @@ CFile::CFile(LPCTSTR fileName, UINT openFlags)
 
 CFile::~CFile()
 {
+    // A new version is kept when the object simply goes, dropped when a failure unwinds.
+    if (m_pending && std::uncaught_exceptions() == 0) {
+        try {
+            Close();
+        } catch (CFileException* e) {
+            e->Delete();
+        }
+    }
     if (m_hFile != INVALID_HANDLE_VALUE)
         Abort();
 }
@@ -78,6 +88,20 @@ BOOL CFile::Open(LPCTSTR fileName, UINT openFlags, CFileException* error)
     DWORD disposition = OPEN_EXISTING;
     if (openFlags & modeCreate)
         disposition = (openFlags & modeNoTruncate) ? OPEN_ALWAYS : CREATE_ALWAYS;
+    if (disposition == CREATE_ALWAYS) {
+        auto pending = std::make_unique<platform::AtomicFile>();
+        if (!pending->Create(fileName)) {
+            if (error) {
+                const auto code = static_cast<LONG>(GetLastError());
+                *error = CFileException(CFileException::OsErrorToException(code), code, fileName);
+            }
+            return FALSE;
+        }
+        m_hFile = pending->Handle();
+        m_pending = std::move(pending);
+        m_strFileName = fileName;
+        return TRUE;
+    }
     HANDLE file = CreateFile(fileName, access, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, disposition,
                              FILE_ATTRIBUTE_NORMAL, nullptr);
     if (file == INVALID_HANDLE_VALUE) {
@@ -153,13 +177,22 @@ void CFile::Close()
 {
     HANDLE file = m_hFile;
     m_hFile = INVALID_HANDLE_VALUE;
+    const CString name = m_strFileName;
     m_strFileName.Empty();
+    if (auto pending = std::move(m_pending)) {
+        if (!pending->Commit()) CFileException::ThrowOsError(static_cast<LONG>(GetLastError()), name);
+        return;
+    }
     if (file != INVALID_HANDLE_VALUE && !CloseHandle(file))
         CFileException::ThrowOsError(static_cast<LONG>(GetLastError()));
 }
 
 void CFile::Abort()
 {
+    if (m_pending) {
+        m_pending.reset();  // the new version goes; the file keeps its old content
+        m_hFile = INVALID_HANDLE_VALUE;
+    }
     if (m_hFile != INVALID_HANDLE_VALUE)
         CloseHandle(m_hFile);
     m_hFile = INVALID_HANDLE_VALUE;

@@ -3,7 +3,10 @@
 // The framework's binary file class over the kernel's file handles, and the exception it
 // throws (as a heap pointer the catcher deletes with Delete(), like the framework's).
 
+#include <memory>
+
 #include "platform/cstring.h"
+#include "platform/kernel/atomic_file.h"
 #include "platform/kernel/files.h"
 #include "platform/types.h"
 
@@ -74,6 +77,9 @@ public:
     /// Opens a file: modeCreate creates or empties it (with modeNoTruncate an existing file
     /// keeps its content); without modeCreate the file must exist. FALSE on failure, with
     /// the cause in *error when given. Share flags are accepted and not enforced.
+    /// modeCreate without modeNoTruncate writes a new version beside the file (the
+    /// platform's atomic writer): the file named keeps its old content until Close puts the
+    /// new one in its place; Abort, or destruction while an exception unwinds, drops it.
     virtual BOOL Open(LPCTSTR fileName, UINT openFlags, CFileException* error = nullptr);
     /// Reads up to `count` bytes; returns how many were read (0 at the end). Throws on failure.
     virtual UINT Read(void* buffer, UINT count);
@@ -102,4 +108,7 @@ public:
 
 protected:
     CString m_strFileName;
+
+private:
+    std::unique_ptr<platform::AtomicFile> m_pending;  // a new version until Close
 };

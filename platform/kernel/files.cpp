@@ -18,6 +18,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/kernel/atomic_file.h"
 #include "platform/kernel/file_object.h"
 #include "platform/last_error.h"
 
@@ -97,62 +98,6 @@ bool WriteAll(int fd, const char* data, std::size_t size, std::size_t* written)
     if (written)
         *written = done;
     return true;
-}
-
-// Copies `source` into a new temporary file beside `target` and returns its name, with the
-// source's permissions and times; empty (and the last error set) on failure.
-std::string CopyBeside(const char* source, const char* target, bool sync)
-{
-    const int in = ::open(source, O_RDONLY | O_CLOEXEC);
-    if (in < 0) {
-        ::SetLastError(PathError(errno, source));
-        return {};
-    }
-    struct stat st {};
-    if (::fstat(in, &st) != 0 || S_ISDIR(st.st_mode)) {
-        ::SetLastError(S_ISDIR(st.st_mode) ? ERROR_ACCESS_DENIED : ErrorFromErrno(errno));
-        ::close(in);
-        return {};
-    }
-    std::string temp = std::string(target) + ".tvxcopy-XXXXXX";
-    const int out = ::mkstemp(temp.data());
-    if (out < 0) {
-        ::SetLastError(PathError(errno, target));
-        ::close(in);
-        return {};
-    }
-    bool ok = true;
-    std::vector<char> buffer(1 << 20);
-    for (;;) {
-        const ssize_t n = ::read(in, buffer.data(), buffer.size());
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n <= 0) {
-            ok = n == 0;
-            break;
-        }
-        if (!WriteAll(out, buffer.data(), static_cast<std::size_t>(n), nullptr)) {
-            ok = false;
-            break;
-        }
-    }
-    const int savedErrno = errno;
-    if (ok) {
-        ::fchmod(out, st.st_mode & 07777);
-        const timespec times[2] = {st.st_atim, st.st_mtim};
-        ::futimens(out, times);
-        if (sync && ::fsync(out) != 0)
-            ok = false;
-    }
-    ::close(in);
-    if (::close(out) != 0)
-        ok = false;
-    if (!ok) {
-        ::SetLastError(ErrorFromErrno(savedErrno ? savedErrno : EIO));
-        ::unlink(temp.c_str());
-        return {};
-    }
-    return temp;
 }
 
 // Puts `from` in place of `to` in one step; with `replace` false an existing `to` is kept
@@ -431,15 +376,8 @@ BOOL CopyFile(LPCSTR existing, LPCSTR target, BOOL failIfExists)
         return Fail(ERROR_INVALID_PARAMETER);
     if (failIfExists && platform::Exists(target))
         return Fail(ERROR_FILE_EXISTS);
-    const std::string temp = platform::CopyBeside(existing, target, false);
-    if (temp.empty())
-        return FALSE;
-    if (!platform::RenameInto(temp.c_str(), target, !failIfExists)) {
-        const DWORD error = GetLastError();
-        ::unlink(temp.c_str());
-        return Fail(error == ERROR_ALREADY_EXISTS ? ERROR_FILE_EXISTS : error);
-    }
-    return TRUE;
+    platform::AtomicFile copy;
+    return copy.CreateCopyOf(target, existing, TRUE) && copy.Commit(!failIfExists);
 }
 
 BOOL MoveFileEx(LPCSTR existing, LPCSTR target, DWORD flags)
@@ -463,14 +401,10 @@ BOOL MoveFileEx(LPCSTR existing, LPCSTR target, DWORD flags)
     // then is the original removed, so a failure never loses the data.
     if (!replace && platform::Exists(target))
         return Fail(ERROR_ALREADY_EXISTS);
-    const std::string temp = platform::CopyBeside(existing, target, true);
-    if (temp.empty())
-        return FALSE;
-    if (!platform::RenameInto(temp.c_str(), target, replace)) {
-        const DWORD error = GetLastError();
-        ::unlink(temp.c_str());
-        return Fail(error);
-    }
+    platform::AtomicFile copy;
+    if (!copy.CreateCopyOf(target, existing, TRUE)) return FALSE;
+    if (!copy.Commit(replace))
+        return Fail(GetLastError() == ERROR_FILE_EXISTS ? ERROR_ALREADY_EXISTS : GetLastError());
     if (::unlink(existing) != 0)
         return Fail(ErrorFromErrno(errno));
     return TRUE;

@@ -116,8 +116,10 @@ PLATFORM_API BOOL GetFileTime(HANDLE file, LPFILETIME creation, LPFILETIME lastA
 /// -1, 0 or 1 as `a` is earlier than, equal to or later than `b`.
 PLATFORM_API LONG CompareFileTime(const FILETIME* a, const FILETIME* b);
 
-/// Copies a file. The copy is written beside the target and renamed over it, so the target
-/// is either the complete copy or untouched. failIfExists: ERROR_FILE_EXISTS when the target exists.
+/// Copies a file (contents, permissions and times) through the atomic writer: the copy is
+/// made beside the target by the file system where it can, synced, and put in the target's
+/// place, so the target is either the complete copy or untouched. failIfExists:
+/// ERROR_FILE_EXISTS when the target exists.
 PLATFORM_API BOOL CopyFile(LPCSTR existing, LPCSTR target, BOOL failIfExists);
 /// Renames a file or folder; fails with ERROR_ALREADY_EXISTS when the target exists. A file
 /// moves to another file system by a complete copy and the deletion of the original.

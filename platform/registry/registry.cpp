@@ -14,6 +14,7 @@
 #include <unordered_set>
 #include <utility>
 
+#include "platform/kernel/atomic_file.h"
 #include "platform/last_error.h"
 #include "platform/registry/registry_tree.h"
 
@@ -200,32 +201,10 @@ LSTATUS Save(Store& store)
     const std::string folder = slash == std::string::npos ? "." : store.file.substr(0, slash);
     if (!MakeFolders(folder))
         return static_cast<LSTATUS>(ErrorFromErrno(errno));
-    std::string temp = store.file + ".XXXXXX";
-    const int fd = ::mkstemp(temp.data());
-    if (fd < 0)
-        return static_cast<LSTATUS>(ErrorFromErrno(errno));
-    std::size_t done = 0;
-    int error = 0;
-    while (done < bytes.size()) {
-        const ssize_t n = ::write(fd, bytes.data() + done, bytes.size() - done);
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n <= 0) {
-            error = n < 0 ? errno : ENOSPC;
-            break;
-        }
-        done += static_cast<std::size_t>(n);
-    }
-    if (!error && ::fsync(fd) != 0)
-        error = errno;
-    if (::close(fd) != 0 && !error)
-        error = errno;
-    if (!error && ::rename(temp.c_str(), store.file.c_str()) != 0)
-        error = errno;
-    if (error) {
-        ::unlink(temp.c_str());
-        return static_cast<LSTATUS>(ErrorFromErrno(error));
-    }
+    // The settings are the user's own: a new file is readable by nobody else.
+    AtomicFile out;
+    if (!out.Create(store.file.c_str(), 0600) || !out.Write(bytes.data(), bytes.size()) || !out.Commit())
+        return static_cast<LSTATUS>(::GetLastError());
     store.stamp = StampOf(store.file);
     return ERROR_SUCCESS;
 }

@@ -1,8 +1,5 @@
 #include "viewer/core/tile_pyramid.h"
 
-#include <sys/mman.h>
-#include <unistd.h>
-
 #include <algorithm>
 #include <array>
 #include <atomic>
@@ -12,6 +9,7 @@
 
 #include "outside/basecore/rdp_layer.h"
 #include "outside/basecore/row_driver.h"
+#include "platform/kernel/file_mapping.h"
 #include "viewer/core/display_mapping.h"
 #include "viewer/core/viewer_temp_size.h"
 
@@ -56,14 +54,10 @@ void ReduceLevelRow(const PyramidLevel& child, const BYTE* childBase, const Pyra
 }
 
 // Asks the system to write a finished part of the mapped cache file back in the background;
-// it never waits for the disk. Storage that is not a file mapping is left alone.
+// it never waits for the disk. Storage that is not a file mapping is refused and left alone.
 void FlushAsync(const BYTE* from, std::int64_t bytes)
 {
-    if (bytes <= 0) return;
-    static const std::uintptr_t page = std::uintptr_t(sysconf(_SC_PAGESIZE));
-    const std::uintptr_t start = reinterpret_cast<std::uintptr_t>(from) & ~(page - 1);
-    const std::uintptr_t end = reinterpret_cast<std::uintptr_t>(from) + std::uintptr_t(bytes);
-    msync(reinterpret_cast<void*>(start), end - start, MS_ASYNC);
+    if (bytes > 0) FlushViewOfFile(from, static_cast<SIZE_T>(bytes));
 }
 
 // Runs work(item, slot) for every item in [0, count) through the row driver, one item a

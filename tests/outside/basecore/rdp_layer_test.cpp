@@ -264,7 +264,7 @@ TEST(RdpLayerCreate, RefusesBadSizesTypesAndFilesOfTwoGibibytes)
     }
     CRDPLayer layer;
     EXPECT_EQ(layer.CreateLayer(dir.File("no/such/folder.rdp").c_str(), 2, 2, 1), nullptr);
-    EXPECT_EQ(GetLastError(), ERROR_FILE_NOT_FOUND);
+    EXPECT_EQ(GetLastError(), ERROR_PATH_NOT_FOUND);
 }
 
 TEST(RdpLayerCreate, AddedLayersKeepTheirOwnSizeAndType)

@@ -1,0 +1,324 @@
+#include "platform/kernel/atomic_file.h"
+
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <set>
+#include <stdexcept>
+#include <string>
+
+#include "platform/kernel/cfile.h"
+#include "platform/kernel/files.h"
+#include "platform/last_error.h"
+#include "tests/support/test_environment.h"
+
+namespace {
+
+using platform::AtomicFile;
+using platform::AtomicFileFaults;
+using platform::AtomicStep;
+using tarvenix::test::TempDir;
+
+std::string Contents(const std::string& path)
+{
+    std::ifstream f(path, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(f), {});
+}
+
+void Put(const std::string& path, const std::string& text)
+{
+    std::ofstream(path, std::ios::binary | std::ios::trunc) << text;
+}
+
+std::set<std::string> Names(const TempDir& dir)
+{
+    std::set<std::string> names;
+    for (const auto& entry : std::filesystem::directory_iterator(dir.Path()))
+        names.insert(entry.path().filename().string());
+    return names;
+}
+
+unsigned ModeOf(const std::string& path)
+{
+    struct stat st {};
+    return ::stat(path.c_str(), &st) == 0 ? (st.st_mode & 07777) : 0;
+}
+
+// Sets the writer's faults for one scope.
+class Faults {
+public:
+    explicit Faults(AtomicFileFaults faults) { platform::SetAtomicFileFaults(faults); }
+    ~Faults() { platform::SetAtomicFileFaults({}); }
+};
+
+// A pid that belonged to a process that has ended.
+int DeadPid()
+{
+    const pid_t child = ::fork();
+    if (child == 0) ::_exit(0);
+    int status = 0;
+    ::waitpid(child, &status, 0);
+    return static_cast<int>(child);
+}
+
+struct FaultCase {
+    AtomicStep step;
+    bool named;
+    bool copy;  // the version starts as a copy of another file
+};
+
+class AtomicFileFault : public ::testing::TestWithParam<FaultCase> {};
+
+TEST_P(AtomicFileFault, LeavesTheOldFileAndNoTemporary)
+{
+    const FaultCase c = GetParam();
+    TempDir dir;
+    const std::string target = dir.File("settings.dat");
+    const std::string source = dir.File("source.dat");
+    Put(target, "old contents");
+    ::chmod(target.c_str(), 0640);
+    Put(source, "copied contents");
+    {
+        Faults faults({c.step, c.named});
+        AtomicFile out;
+        const bool started = c.copy ? out.CreateCopyOf(target.c_str(), source.c_str())
+                                    : (out.Create(target.c_str()) && out.Write("new contents", 12));
+        if (c.step == AtomicStep::kCreate || c.step == AtomicStep::kWrite) {
+            EXPECT_FALSE(started);
+        } else {
+            ASSERT_TRUE(started);
+            EXPECT_FALSE(out.Commit());
+        }
+        EXPECT_NE(GetLastError(), static_cast<DWORD>(ERROR_SUCCESS));
+        EXPECT_FALSE(out.IsOpen());
+    }
+    EXPECT_EQ(Contents(target), "old contents");
+    EXPECT_EQ(ModeOf(target), 0640u);
+    EXPECT_EQ(Names(dir), (std::set<std::string>{"settings.dat", "source.dat"}));
+}
+
+std::string FaultName(const ::testing::TestParamInfo<FaultCase>& info)
+{
+    static const char* const steps[] = {"none", "create", "write", "sync", "rename"};
+    return std::string(steps[static_cast<int>(info.param.step)]) +
+           (info.param.named ? "_named" : "_unnamed") + (info.param.copy ? "_copy" : "_stream");
+}
+
+std::vector<FaultCase> AllFaults()
+{
+    std::vector<FaultCase> cases;
+    for (AtomicStep step : {AtomicStep::kCreate, AtomicStep::kWrite, AtomicStep::kSync, AtomicStep::kRename})
+        for (bool named : {false, true})
+            for (bool copy : {false, true}) cases.push_back({step, named, copy});
+    return cases;
+}
+
+INSTANTIATE_TEST_SUITE_P(EachStep, AtomicFileFault, ::testing::ValuesIn(AllFaults()), FaultName);
+
+class AtomicFileWrite : public ::testing::TestWithParam<bool> {
+protected:
+    Faults m_faults{{AtomicStep::kNone, GetParam()}};
+};
+
+TEST_P(AtomicFileWrite, ReplacesTheTargetKeepingItsPermissionsAndLinks)
+{
+    TempDir dir;
+    const std::string target = dir.File("data.bin");
+    Put(target, "old");
+    ::chmod(target.c_str(), 0604);
+    ASSERT_EQ(::symlink("data.bin", dir.File("link.bin").c_str()), 0);
+
+    AtomicFile out;
+    ASSERT_TRUE(out.Create(dir.File("link.bin").c_str()));
+    ASSERT_TRUE(out.Write("new ", 4));
+    ASSERT_TRUE(out.WriteAt(4, "data", 4));
+    // Until the commit the target is the old file and nothing else is named in the folder
+    // but a temporary of this process.
+    EXPECT_EQ(Contents(target), "old");
+    for (const std::string& name : Names(dir))
+        EXPECT_TRUE(name == "data.bin" || name == "link.bin" || platform::IsAtomicTemporaryName(name.c_str()))
+            << name;
+    ASSERT_TRUE(out.Commit());
+
+    EXPECT_EQ(Contents(target), "new data");
+    EXPECT_EQ(ModeOf(target), 0604u);
+    EXPECT_TRUE(std::filesystem::is_symlink(dir.File("link.bin")));
+    EXPECT_EQ(Names(dir), (std::set<std::string>{"data.bin", "link.bin"}));
+
+    // A new file gets the process's default mode.
+    AtomicFile fresh;
+    ASSERT_TRUE(fresh.Create(dir.File("fresh.bin").c_str()));
+    ASSERT_TRUE(fresh.Commit());
+    EXPECT_EQ(ModeOf(dir.File("fresh.bin")), platform::DefaultFileMode());
+}
+
+TEST_P(AtomicFileWrite, RefusesToReplaceWhenAskedNotTo)
+{
+    TempDir dir;
+    const std::string target = dir.File("kept.txt");
+    Put(target, "kept");
+    AtomicFile out;
+    ASSERT_TRUE(out.Create(target.c_str()));
+    ASSERT_TRUE(out.Write("other", 5));
+    EXPECT_FALSE(out.Commit(FALSE));
+    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_FILE_EXISTS));
+    EXPECT_EQ(Contents(target), "kept");
+    EXPECT_EQ(Names(dir), (std::set<std::string>{"kept.txt"}));
+
+    AtomicFile other;
+    ASSERT_TRUE(other.Create(dir.File("new.txt").c_str()));
+    ASSERT_TRUE(other.Write("made", 4));
+    ASSERT_TRUE(other.Commit(FALSE));
+    EXPECT_EQ(Contents(dir.File("new.txt")), "made");
+}
+
+TEST_P(AtomicFileWrite, AnExceptionOrADiscardLeavesNothing)
+{
+    TempDir dir;
+    const std::string target = dir.File("layer.rdp");
+    Put(target, "old");
+    try {
+        AtomicFile out;
+        ASSERT_TRUE(out.Create(target.c_str()));
+        ASSERT_TRUE(out.SetSize(1 << 20));
+        throw std::runtime_error("job failed");
+    } catch (const std::runtime_error&) {
+    }
+    AtomicFile copy;
+    ASSERT_TRUE(copy.CreateCopyOf(target.c_str(), target.c_str()));
+    EXPECT_EQ(copy.Size(), 3u);
+    copy.Discard();
+    EXPECT_EQ(Contents(target), "old");
+    EXPECT_EQ(Names(dir), (std::set<std::string>{"layer.rdp"}));
+}
+
+TEST_P(AtomicFileWrite, CopyAndModifyAnInputIntoItself)
+{
+    TempDir dir;
+    const std::string target = dir.File("image.bin");
+    std::string big(3 << 20, 'a');
+    Put(target, big);
+    AtomicFile out;
+    ASSERT_TRUE(out.CreateCopyOf(target.c_str(), target.c_str()));
+    ASSERT_TRUE(out.WriteAt(1 << 20, "b", 1));
+    char byte = 0;
+    ASSERT_TRUE(out.ReadAt((3 << 20) - 1, &byte, 1));
+    EXPECT_EQ(byte, 'a');
+    EXPECT_FALSE(out.ReadAt(3 << 20, &byte, 1));
+    EXPECT_EQ(Contents(target), big);
+    ASSERT_TRUE(out.Commit());
+    big[1 << 20] = 'b';
+    EXPECT_EQ(Contents(target), big);
+}
+
+INSTANTIATE_TEST_SUITE_P(Temporaries, AtomicFileWrite, ::testing::Values(false, true),
+                         [](const auto& info) { return info.param ? "named" : "unnamed"; });
+
+TEST(AtomicFileStale, TemporariesOfEndedWritersGoAtTheNextWriteToTheFolder)
+{
+    TempDir dir;
+    const std::string dead = ".layer.rdp.tvxtmp-" + std::to_string(DeadPid()) + "-0123456789ab";
+    const std::string alive = ".layer.rdp.tvxtmp-" + std::to_string(::getppid()) + "-0123456789ab";
+    const std::string users = ".notes.tvxtmp-draft";
+    for (const std::string& name : {dead, alive, users}) Put(dir.File(name), "left over");
+
+    AtomicFile out;
+    ASSERT_TRUE(out.Create(dir.File("other.txt").c_str()));
+    ASSERT_TRUE(out.Commit());
+    EXPECT_EQ(Names(dir), (std::set<std::string>{alive, users, "other.txt"}));
+}
+
+TEST(AtomicFileStale, RecognisesOnlyItsOwnPattern)
+{
+    struct Case {
+        const char* name;
+        bool temporary;
+    };
+    const Case cases[] = {
+        {".a.rdp.tvxtmp-123-0123456789ab", true},   {".a.tvxtmp-1.tvxtmp-77-abcdefABCDEF", true},
+        {"a.rdp.tvxtmp-123-0123456789ab", false},    // not hidden
+        {".a.rdp.tvxtmp--0123456789ab", false},      // no pid
+        {".a.rdp.tvxtmp-123-0123456789", false},     // short random part
+        {".a.rdp.tvxtmp-123-0123456789abc", false},  // long random part
+        {".a.rdp.tvxtmp-12x-0123456789ab", false},  {".a.rdp.XXXXXX", false},
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(platform::IsAtomicTemporaryName(c.name) != FALSE, c.temporary) << c.name;
+}
+
+TEST(AtomicFileCopy, CopyFileKeepsTimesAndNeverTouchesAnExistingTargetOnRefusal)
+{
+    TempDir dir;
+    const std::string source = dir.File("a.txt");
+    const std::string target = dir.File("b.txt");
+    Put(source, "source");
+    Put(target, "target");
+    EXPECT_FALSE(CopyFile(source.c_str(), target.c_str(), TRUE));
+    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_FILE_EXISTS));
+    EXPECT_EQ(Contents(target), "target");
+    {
+        Faults faults({AtomicStep::kSync, false});
+        EXPECT_FALSE(CopyFile(source.c_str(), target.c_str(), FALSE));
+    }
+    EXPECT_EQ(Contents(target), "target");
+    ASSERT_TRUE(CopyFile(source.c_str(), target.c_str(), FALSE));
+    EXPECT_EQ(Contents(target), "source");
+    EXPECT_EQ(std::filesystem::last_write_time(source), std::filesystem::last_write_time(target));
+    EXPECT_EQ(Names(dir), (std::set<std::string>{"a.txt", "b.txt"}));
+}
+
+}  // namespace
+
+namespace {
+
+TEST(AtomicFileCFile, ACreatedFileReplacesTheOldOneOnlyOnClose)
+{
+    TempDir dir;
+    const std::string path = dir.File("palette.pal");
+    Put(path, "old");
+    {
+        CFile file(path.c_str(), CFile::modeCreate | CFile::modeWrite);
+        file.Write("new", 3);
+        EXPECT_EQ(Contents(path), "old");
+        file.Close();
+    }
+    EXPECT_EQ(Contents(path), "new");
+    {
+        CFile file(path.c_str(), CFile::modeCreate | CFile::modeWrite);
+        file.Write("dropped", 7);
+        file.Abort();
+    }
+    EXPECT_EQ(Contents(path), "new");
+    try {
+        CFile file(path.c_str(), CFile::modeCreate | CFile::modeWrite);
+        file.Write("half", 4);
+        throw std::runtime_error("export failed");
+    } catch (const std::runtime_error&) {
+    }
+    EXPECT_EQ(Contents(path), "new");
+    {
+        CFile file(path.c_str(), CFile::modeCreate | CFile::modeReadWrite);
+        file.Write("kept by its end", 15);
+    }
+    EXPECT_EQ(Contents(path), "kept by its end");
+    {
+        Faults faults({AtomicStep::kRename, false});
+        CFile file(path.c_str(), CFile::modeCreate | CFile::modeWrite);
+        file.Write("lost", 4);
+        try {
+            file.Close();
+            ADD_FAILURE() << "a failed replace must throw";
+        } catch (CFileException* e) {
+            e->Delete();
+        }
+    }
+    EXPECT_EQ(Contents(path), "kept by its end");
+    EXPECT_EQ(Names(dir), std::set<std::string>{"palette.pal"});
+}
+
+}  // namespace
