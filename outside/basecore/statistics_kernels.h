@@ -67,23 +67,6 @@ void AmplitudesAndPhases(ComplexChunk& c);
 /// (threads inherit a dirty state from the thread that created them).
 void ClearUpperVectorState();
 
-/// Two lanes of doubles; the compiler turns the operators into vector instructions.
-using V2 = double __attribute__((vector_size(16)));
-using M2 = long long __attribute__((vector_size(16)));
-inline V2 Load2(const double* p)
-{
-    V2 v;
-    std::memcpy(&v, p, sizeof v);
-    return v;
-}
-inline V2 Load2(const float* p)
-{
-    using F2 = float __attribute__((vector_size(8)));
-    F2 f;
-    std::memcpy(&f, p, sizeof f);
-    return __builtin_convertvector(f, V2);
-}
-
 template <class T>
 void LoadChunk(const T* p, int n, ComplexChunk& c)
 {
@@ -233,58 +216,11 @@ inline void MergeIntMoments(const IntMomentAcc* bands, size_t count, double* mea
 }
 
 /// Extremes and sums of a run of floating samples from `shift`; NaN samples are left out
-/// (they fail every comparison). Four accumulators of two lanes each.
-template <class T>
-void FloatRun(const T* p, int count, double shift, double& lo, double& hi, double& sum, double& sum2,
-              std::uint64_t& n)
-{
-    constexpr int K = 4;
-    const V2 sh = {shift, shift}, one = {1.0, 1.0}, zero = {0.0, 0.0};
-    V2 l[K], h[K], s[K], q[K], c[K];
-    for (int k = 0; k < K; ++k) {
-        l[k] = V2{lo, lo};
-        h[k] = V2{hi, hi};
-        s[k] = q[k] = c[k] = zero;
-    }
-    int x = 0;
-    for (; x + 2 * K <= count; x += 2 * K) {
-        for (int k = 0; k < K; ++k) {
-            const V2 v = Load2(p + x + 2 * k);
-            l[k] = v < l[k] ? v : l[k];
-            h[k] = v > h[k] ? v : h[k];
-            const M2 ok = v == v;
-            const V2 d = ok ? v - sh : zero;
-            s[k] += d;
-            q[k] += d * d;
-            c[k] += ok ? one : zero;
-        }
-    }
-    double L = lo, H = hi, S = 0, Q = 0, C = 0;
-    for (int k = 0; k < K; ++k)
-        for (int j = 0; j < 2; ++j) {
-            L = std::min(L, l[k][j]);
-            H = std::max(H, h[k][j]);
-            S += s[k][j];
-            Q += q[k][j];
-            C += c[k][j];
-        }
-    for (; x < count; ++x) {
-        const double v = double(p[x]);
-        L = v < L ? v : L;
-        H = v > H ? v : H;
-        if (v == v) {
-            const double d = v - shift;
-            S += d;
-            Q += d * d;
-            C += 1.0;
-        }
-    }
-    lo = L;
-    hi = H;
-    sum += S;
-    sum2 += Q;
-    n += std::uint64_t(C);
-}
+/// (they fail every comparison). Vectorised, in the widest vectors the machine has.
+void FloatRun(const double* p, int count, double shift, double& lo, double& hi, double& sum, double& sum2,
+              std::uint64_t& n);
+void FloatRun(const float* p, int count, double shift, double& lo, double& hi, double& sum, double& sum2,
+              std::uint64_t& n);
 
 /// Counts a run of real samples into four interleaved histograms of `lane` cells each (so
 /// that runs of equal samples do not wait on one counter); a NaN sample counts in the extra
