@@ -133,6 +133,7 @@ using RealMomentAcc = std::conditional_t<std::is_integral_v<T>, IntMomentAcc, Mo
 template <class T>
 void RealSumsRun(const T* p, int count, RealMomentAcc<T>& acc, double& lo, double& hi)
 {
+    ClearUpperVectorState();
     if constexpr (std::is_integral_v<T>) {
         for (int x = 0; x < count; ++x) {
             lo = std::min(lo, double(p[x]));

@@ -106,8 +106,8 @@ TARVENIX_VECTOR_CLONES void BinsOf(const double* v, int n, double lo, double wid
     }
 }
 
-TARVENIX_VECTOR_CLONES void PhaseBinsOf(const double* v, int n, double lo, double width, double last,
-                                        double near, int* out)
+TARVENIX_VECTOR_CLONES void NearBinsOf(const double* v, int n, double lo, double width, double last,
+                                       double near, int* out)
 {
     // The product by the reciprocal is within a few ulp of the quotient; `near` covers that.
     const double scale = 1.0 / width;

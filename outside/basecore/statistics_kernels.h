@@ -228,6 +228,7 @@ void FloatRun(const float* p, int count, double shift, double& lo, double& hi, d
 template <class T, class H>
 void RealHistRun(const T* p, int count, const BinRule& rule, int bins, size_t lane, H* h)
 {
+    ClearUpperVectorState();
     alignas(32) int idx[kChunk];
     const double lo = rule.Lo(), w = rule.Width(), last = rule.Last();
     for (int x0 = 0; x0 < count; x0 += kChunk) {
@@ -295,8 +296,9 @@ inline void BinsOf(const double* v, int n, const BinRule& rule, int* out)
 {
     BinsOf(v, n, rule.Lo(), rule.Width(), rule.Last(), out);
 }
-/// The same for fast phases; -1 where the quotient lies within `near` of a bin edge.
-void PhaseBinsOf(const double* v, int n, double lo, double width, double last, double near, int* out);
+/// The bins of n values by the product with the reciprocal width; -1 where the quotient lies
+/// within `near` of a bin edge (where the product and the rule's division may disagree).
+void NearBinsOf(const double* v, int n, double lo, double width, double last, double near, int* out);
 
 /// What ComplexRun computes: extremes, sums, histograms (any of them).
 enum ComplexWork : unsigned { kExtremes = 1, kSums = 2, kHist = 4 };
@@ -344,24 +346,30 @@ void ComplexRun(const T* p, int count, ComplexAcc& acc, const BinRule* rules, in
             }
         }
         if constexpr ((kWork & kHist) != 0) {
-            BinsOf(c.amp, m, rules[0], idx[0]);
-            BinsOf(c.re, m, rules[2], idx[2]);
-            BinsOf(c.im, m, rules[3], idx[3]);
-            // A fast phase whose quotient lies this close to a bin edge gets its bin from the
-            // exact angle (marked -1 here).
-            const double w = rules[1].Width();
-            const double near = std::isfinite(w) ? kPhaseError / w + double(bins) * 0x1p-50 : 0.0;
-            PhaseBinsOf(c.phase, m, rules[1].Lo(), w, rules[1].Last(), near, idx[1]);
+            // Bins by the product with the reciprocal width; a quotient this close to a bin edge
+            // is marked -1 and divided exactly below (for the phase: from the exact angle).
+            auto near = [&](const BinRule& rule, double error) {
+                return std::isfinite(rule.Width()) ? error / rule.Width() + double(bins) * 0x1p-50 : 0.0;
+            };
+            for (int j = 0; j < 4; ++j) {
+                const double* v = j == 0 ? c.amp : j == 1 ? c.phase : j == 2 ? c.re : c.im;
+                NearBinsOf(v, m, rules[j].Lo(), rules[j].Width(), rules[j].Last(),
+                           near(rules[j], j == 1 ? kPhaseError : 0.0), idx[j]);
+            }
             std::uint64_t n = 0;
             for (int k = 0; k < m; ++k) {
                 if (!(c.re[k] == c.re[k])) continue;  // a sample with a NaN part (all four marked)
-                int b = idx[1][k];
-                if (b < 0) [[unlikely]]
-                    b = rules[1](std::atan2(c.im[k], c.re[k]));
-                ++hist[size_t(idx[0][k])];
-                ++hist[size_t(bins) + size_t(b)];
-                ++hist[2 * size_t(bins) + size_t(idx[2][k])];
-                ++hist[3 * size_t(bins) + size_t(idx[3][k])];
+                int b[4] = {idx[0][k], idx[1][k], idx[2][k], idx[3][k]};
+                if ((b[0] | b[1] | b[2] | b[3]) < 0) [[unlikely]] {
+                    if (b[0] < 0) b[0] = rules[0](c.amp[k]);
+                    if (b[1] < 0) b[1] = rules[1](std::atan2(c.im[k], c.re[k]));
+                    if (b[2] < 0) b[2] = rules[2](c.re[k]);
+                    if (b[3] < 0) b[3] = rules[3](c.im[k]);
+                }
+                ++hist[size_t(b[0])];
+                ++hist[size_t(bins) + size_t(b[1])];
+                ++hist[2 * size_t(bins) + size_t(b[2])];
+                ++hist[3 * size_t(bins) + size_t(b[3])];
                 ++n;
             }
             if constexpr ((kWork & (kExtremes | kSums)) == 0) acc.count += n;
