@@ -41,7 +41,8 @@ struct SampleRows {
 /// part. Real layers fill 0 only.
 inline constexpr int kComponents = 4;
 
-/// Means and deviations leave NaN samples out. An infinite sample makes the deviation
+/// Means and deviations leave NaN samples out; those of 32-bit integer samples come from
+/// exact integer sums. An infinite sample makes the deviation
 /// infinite and the mean that infinity (NaN when both signs occur); the minimum and maximum
 /// keep it.
 struct ComponentStats {
