@@ -210,14 +210,18 @@ BOOL GetPreviewImage256(const char* path, S256PreviewImage& image, int mode)
 
 BOOL PseudoMinMaxCalculator(double min, double max, const DWORD* hist, double* low, double* high)
 {
-    if (!hist || !low || !high) {
+    // An infinite or NaN bound has no bins to cut at (the histogram of such a range is all in
+    // its first bin): refused rather than answered with NaN bounds.
+    if (!hist || !low || !high || !std::isfinite(min) || !std::isfinite(max)) {
         SetLastError(ERROR_INVALID_PARAMETER);
         return FALSE;
     }
     std::uint64_t total = 0;
     for (int i = 0; i < 256; ++i) total += hist[i];
     const double cut = 0.005 * double(total);
-    const double step = (max - min) / 256.0;
+    // Bin edges as weighted means of the bounds: finite even for a range wider than the
+    // largest double.
+    auto edge = [&](int k) { return k >= 256 ? max : min * (1.0 - k / 256.0) + max * (k / 256.0); };
     int lo = 0, hi = 255;
     std::uint64_t acc = 0;
     for (; lo < 255; ++lo) {
@@ -229,7 +233,7 @@ BOOL PseudoMinMaxCalculator(double min, double max, const DWORD* hist, double* l
         acc += hist[hi];
         if (double(acc) > cut) break;
     }
-    *low = total ? min + lo * step : min;
-    *high = total ? min + (hi + 1) * step : max;
+    *low = total ? edge(lo) : min;
+    *high = total ? edge(hi + 1) : max;
     return TRUE;
 }

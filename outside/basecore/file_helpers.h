@@ -62,5 +62,6 @@ BOOL GetPreviewImage(const char* path, SDoublePreviewImage& image, int mode);
 BOOL GetPreviewImage256(const char* path, S256PreviewImage& image, int mode);
 
 /// A trimmed range from a 256-bin histogram over min..max: the bins holding the lowest and
-/// the highest 0.5 % of the samples are cut off. Nonzero on success.
+/// the highest 0.5 % of the samples are cut off. Nonzero on success; FALSE when min or max
+/// is infinite or NaN.
 BOOL PseudoMinMaxCalculator(double min, double max, const DWORD* hist, double* low, double* high);

@@ -37,21 +37,26 @@ struct SampleRows {
 };
 
 /// Components of the per-component arrays: 0 the value (amplitude of a complex
-/// sample), 1 the phase, 2 the real part, 3 the imaginary part. Real layers fill 0 only.
+/// sample, hypot(re, im)), 1 the phase (atan2(im, re)), 2 the real part, 3 the imaginary
+/// part. Real layers fill 0 only.
 inline constexpr int kComponents = 4;
 
+/// Means and deviations leave NaN samples out; those of 32-bit integer samples come from
+/// exact integer sums. An infinite sample makes the deviation
+/// infinite and the mean that infinity (NaN when both signs occur); the minimum and maximum
+/// keep it.
 struct ComponentStats {
     double min = 0.0;
     double max = 0.0;
     double mean = 0.0;
-    double stdDev = 0.0;   ///< population deviation (divided by the count)
+    double stdDev = 0.0;  ///< population deviation (divided by the count)
     std::array<DWORD, 256> hist{};
 };
 
 struct MinMaxResult {
     std::array<double, kComponents> min{};
     std::array<double, kComponents> max{};
-    std::uint64_t count = 0;   ///< samples that are numbers (NaN samples are skipped)
+    std::uint64_t count = 0;  ///< samples that are numbers (NaN samples are skipped)
 };
 
 /// Called on the calling thread with the number of rows finished since the last call;
@@ -68,11 +73,12 @@ std::array<ComponentStats, kComponents> ComputeMoments(const SampleRows& src, co
                                                        const RowProgress& progress = {});
 
 /// Everything of ComputeMinMax and ComputeMoments in as few passes over the samples as the
-/// type allows (real 32- and 64-bit samples: minimum, maximum and moments in one pass, then
-/// the histogram; 8- and 16-bit samples: one counting pass); `range` receives the minima
+/// type allows (8- and 16-bit samples: one counting pass; the others: minimum, maximum and
+/// moments in one pass, then the histograms); `range` receives the minima
 /// and maxima. Progress counts two steps per row whatever the passes.
 std::array<ComponentStats, kComponents> ComputeStatistics(const SampleRows& src, const SpanList& region,
-                                                          MinMaxResult* range, const RowProgress& progress = {});
+                                                          MinMaxResult* range,
+                                                          const RowProgress& progress = {});
 
 /// `bins` counters per component between min and max of `range`: one block for a real
 /// layer, four (amplitude, phase, real, imaginary) for a complex one. Returns the number
@@ -80,11 +86,7 @@ std::array<ComponentStats, kComponents> ComputeStatistics(const SampleRows& src,
 std::uint64_t ComputeHistogram(const SampleRows& src, const SpanList& region, const MinMaxResult& range,
                                int bins, DWORD* counters, const RowProgress& progress = {});
 
-/// The bin of v among `bins` equal bins of lo..hi (NaN and values below lo: 0; hi and above: bins - 1).
-inline int BinOf(double v, double lo, double scale, int bins)
-{
-    const double t = (v - lo) * scale;
-    return t >= 1.0 ? (t < double(bins) ? static_cast<int>(t) : bins - 1) : 0;
-}
-/// The scale of BinOf for lo..hi: bins / (hi - lo), 0 for an empty or non-finite range.
-double BinScale(double lo, double hi, int bins);
+/// The bin of v among `bins` equal bins of lo..hi: floor((v - lo) / w) with w = (hi - lo) / bins,
+/// the quotient rounded as a division rounds it (NaN and values below lo: 0; hi and above:
+/// bins - 1; an empty or non-finite range: 0). Every histogram of the statistics uses it.
+int BinOf(double v, double lo, double hi, int bins);

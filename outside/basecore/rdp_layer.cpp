@@ -85,7 +85,7 @@ double ComponentOf(const T& s, int component)
         const double r = double(re(s)), i = double(im(s));
         switch (component) {
             case kAmplitude:
-                return std::sqrt(r * r + i * i);
+                return Amplitude(r, i);
             case kPhase:
                 return Arg(r, i);
             case kImaginary:
@@ -94,6 +94,15 @@ double ComponentOf(const T& s, int component)
                 return r;
         }
     }
+}
+
+/// Whether the real and imaginary statistics blocks (adjacent wherever they are bound) hold
+/// statistics: the file has them, or they have been computed since the layer was opened.
+bool PartStatisticsKnown(bool inFile, const BYTE* block)
+{
+    std::int32_t ready = 0;
+    std::memcpy(&ready, block + kStatReady, 4);
+    return inFile || ready != 0;
 }
 
 /// Clips a GDI rectangle (right and bottom excluded; NULL = all) to the layer.
@@ -639,7 +648,7 @@ BOOL CRDPLayer::SetValue(int x, int y, double value, int component)
                     break;
                 }
                 case kPhase: {
-                    const double amplitude = std::sqrt(r * r + i * i);
+                    const double amplitude = Amplitude(r, i);
                     r = amplitude * std::cos(value);
                     i = amplitude * std::sin(value);
                     break;
@@ -883,7 +892,8 @@ void* CRDPLayer::GetTag(int id) const
     // The statistics keys answer with the blocks the object is bound to.
     if (id == TAG_STATISTICS) return impl.stats[0];
     if (IsComplex() && id == TAG_PHASE_STATISTICS) return impl.stats[1];
-    if (IsComplex() && id == TAG_PART_STATISTICS && impl.statsInFile[2]) return impl.stats[2];
+    if (IsComplex() && id == TAG_PART_STATISTICS && PartStatisticsKnown(impl.statsInFile[2], impl.stats[2]))
+        return impl.stats[2];
     const Impl::StoredTag* tag = impl.FindTag(id);
     if (!tag || tag->size < 0) return nullptr;
     return m_map.AdresData() + tag->payload;
@@ -897,6 +907,8 @@ int CRDPLayer::GetSizeTag(int id) const
         return static_cast<int>(it->second.size());
     if (impl.edits.remove.count(id)) return -1;
     if (id == TAG_STATISTICS || (IsComplex() && id == TAG_PHASE_STATISTICS)) return kStatisticsBytes;
+    if (IsComplex() && id == TAG_PART_STATISTICS && PartStatisticsKnown(impl.statsInFile[2], impl.stats[2]))
+        return static_cast<int>(kPartStatisticsBytes);
     const Impl::StoredTag* tag = impl.FindTag(id);
     return tag ? static_cast<int>(tag->size) : -1;
 }

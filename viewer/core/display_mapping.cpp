@@ -164,7 +164,7 @@ std::uint8_t DisplayMapping::ComplexLevel(double re, double im) const
         case kImaginary:
             return LevelOfValue(im);
         default:
-            return LevelOfValue(std::sqrt(re * re + im * im));
+            return LevelOfValue(Amplitude(re, im));
     }
 }
 
@@ -205,7 +205,7 @@ void DisplayMapping::MapTyped(const T* s, int count, std::uint8_t* out) const
                 default:
                     for (int i = 0; i < count; ++i) {
                         const double r = double(re(s[i])), m = double(im(s[i]));
-                        out[i] = LevelOfValue(std::sqrt(r * r + m * m));
+                        out[i] = LevelOfValue(Amplitude(r, m));
                     }
             }
         }

@@ -3,6 +3,8 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <limits>
+#include <utility>
 #include <fstream>
 #include <numbers>
 
@@ -137,4 +139,25 @@ TEST(FileHelpers, PseudoMinMaxCutsHalfAPercentAtEachEnd)
     EXPECT_EQ(low, -1.0);
     EXPECT_EQ(high, 1.0);
     EXPECT_FALSE(PseudoMinMaxCalculator(0, 1, nullptr, &low, &high));
+}
+
+TEST(FileHelpers, PseudoMinMaxRefusesInfiniteRangesAndKeepsHugeOnesFinite)
+{
+    constexpr double inf = std::numeric_limits<double>::infinity();
+    DWORD hist[256] = {};
+    hist[0] = 100;
+    hist[255] = 100;
+    double low = 7, high = 7;
+    for (const auto& [min, max] : {std::pair{0.0, inf}, std::pair{-inf, 1.0}, std::pair{std::nan(""), 1.0}}) {
+        EXPECT_FALSE(PseudoMinMaxCalculator(min, max, hist, &low, &high)) << min << " " << max;
+    }
+    EXPECT_EQ(low, 7.0) << "nothing written on a refusal";
+    ASSERT_TRUE(PseudoMinMaxCalculator(-1.7e308, 1.7e308, hist, &low, &high));
+    EXPECT_EQ(low, -1.7e308);
+    EXPECT_EQ(high, 1.7e308);
+    hist[0] = 0;
+    hist[128] = 100;
+    ASSERT_TRUE(PseudoMinMaxCalculator(-1.7e308, 1.7e308, hist, &low, &high));
+    EXPECT_TRUE(std::isfinite(low) && std::isfinite(high));
+    EXPECT_EQ(low, 0.0);
 }

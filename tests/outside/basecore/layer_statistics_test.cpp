@@ -7,13 +7,18 @@
 #include <limits>
 #include <numbers>
 #include <random>
+#include <tuple>
 
 #include "layer_test_support.h"
 #include "outside/basecore/data_type.h"
+#include "outside/basecore/math_helpers.h"
 #include "outside/basecore/rdp_layer.h"
+#include "outside/basecore/statistics_kernels.h"
 #include "platform/gdi/region.h"
+#include "tests/support/test_environment.h"
 
 using namespace layertest;
+using tarvenix::test::TempDir;
 
 namespace {
 
@@ -56,7 +61,17 @@ std::array<double, 4> Parts(const std::vector<double>& row, int x, bool complex)
 {
     if (!complex) return {row[size_t(x)], 0, 0, 0};
     const double r = row[size_t(2 * x)], i = row[size_t(2 * x + 1)];
-    return {std::sqrt(r * r + i * i), std::atan2(i, r), r, i};
+    // The amplitude in extended precision, rounded once: hypot as exactly as it is affordable.
+    const long double a = std::sqrt(static_cast<long double>(r) * r + static_cast<long double>(i) * i);
+    return {static_cast<double>(a), std::atan2(i, r), r, i};
+}
+
+/// The bin of v among `bins` bins of lo..hi as the histogram window's rule writes it:
+/// floor(|v - lo| / w) with w = |hi - lo| / bins; the maximum counts in the last bin.
+int RuleBin(double v, double lo, double hi, int bins)
+{
+    const double w = std::abs(hi - lo) / bins;
+    return std::clamp(int(std::floor(std::abs(v - lo) / w)), 0, bins - 1);
 }
 
 Reference Compute(const std::vector<std::vector<double>>& rows, const SpanList& spans, bool complex)
@@ -83,9 +98,7 @@ Reference Compute(const std::vector<std::vector<double>>& rows, const SpanList& 
             for (int x = s.x0; x < s.x1; ++x) {
                 const double v = Parts(rows[size_t(s.y)], x, complex)[size_t(c)];
                 sq += (v - ref.mean[c]) * (v - ref.mean[c]);
-                // 256 equal bins from the minimum to the maximum; the maximum in the last.
-                const double t = (v - ref.min[c]) * (256.0 / (ref.max[c] - ref.min[c]));
-                ++ref.hist[c][size_t(std::clamp(int(std::floor(t)), 0, 255))];
+                ++ref.hist[c][size_t(RuleBin(v, ref.min[c], ref.max[c], 256))];
             }
         ref.sd[c] = std::sqrt(sq / n);
         ref.count = n;
@@ -93,12 +106,15 @@ Reference Compute(const std::vector<std::vector<double>>& rows, const SpanList& 
     return ref;
 }
 
-void ExpectStats(double min, double max, double mean, double sd, const DWORD* hist, const Reference& ref, int c)
+void ExpectStats(double min, double max, double mean, double sd, const DWORD* hist, const Reference& ref,
+                 int c)
 {
     SCOPED_TRACE("component " + std::to_string(c));
     const double scale = std::max(1.0, std::abs(ref.max[c] - ref.min[c]));
-    EXPECT_EQ(min, ref.min[c]);
-    EXPECT_EQ(max, ref.max[c]);
+    // Amplitudes may differ from the library's hypot in the last place; the rest is exact.
+    const double ulps = c == 0 ? 2e-16 * std::abs(ref.max[c]) : 0.0;
+    EXPECT_NEAR(min, ref.min[c], ulps);
+    EXPECT_NEAR(max, ref.max[c], ulps);
     EXPECT_NEAR(mean, ref.mean[c], 1e-9 * scale);
     EXPECT_NEAR(sd, ref.sd[c], 1e-7 * scale);
     int differing = 0;
@@ -117,7 +133,7 @@ double At(const void* block, int offset)
 
 TEST(LayerStatistics, EveryTypeMatchesAPlainComputationOverTheLayerAndARectangle)
 {
-    const int w = 301, h = 203;   // odd sizes; several bands
+    const int w = 301, h = 203;  // odd sizes; several bands
     for (int code = 1; code <= 16; ++code) {
         SCOPED_TRACE(typeInfo(code).name);
         const bool complex = isComplexType(code);
@@ -130,7 +146,7 @@ TEST(LayerStatistics, EveryTypeMatchesAPlainComputationOverTheLayerAndARectangle
             // One call, on the whole layer and on a rectangle; and the viewer's two calls.
             const bool whole = pass != 1;
             SCOPED_TRACE(pass == 0 ? "whole layer" : pass == 1 ? "rectangle" : "MaxMinCount and StatsCalc");
-            const RECT inclusive{17, 5, 250, 190};   // right column and bottom row included
+            const RECT inclusive{17, 5, 250, 190};  // right column and bottom row included
             if (pass == 2) {
                 ASSERT_TRUE(layer.MaxMinCount(nullptr));
                 EXPECT_FALSE(layer.StatsReady());
@@ -146,8 +162,10 @@ TEST(LayerStatistics, EveryTypeMatchesAPlainComputationOverTheLayerAndARectangle
                 const void* phase = layer.GetTag(TAG_PHASE_STATISTICS);
                 ExpectStats(At(phase, 8), At(phase, 16), At(phase, 32), At(phase, 24),
                             reinterpret_cast<const DWORD*>(static_cast<const char*>(phase) + 40), ref, 1);
-                ExpectStats(layer.reMin(), layer.reMax(), layer.reMean(), layer.reStdDev(), layer.reHistAdr(), ref, 2);
-                ExpectStats(layer.imMin(), layer.imMax(), layer.imMean(), layer.imStdDev(), layer.imHistAdr(), ref, 3);
+                ExpectStats(layer.reMin(), layer.reMax(), layer.reMean(), layer.reStdDev(), layer.reHistAdr(),
+                            ref, 2);
+                ExpectStats(layer.imMin(), layer.imMax(), layer.imMean(), layer.imStdDev(), layer.imHistAdr(),
+                            ref, 3);
             } else {
                 EXPECT_EQ(layer.reMax(), layer.Max()) << "a real layer's value is its real part";
             }
@@ -193,11 +211,11 @@ TEST(LayerStatistics, HistogramsOfRectanglesAndRegionsCountEverySampleOnce)
                 for (const Span& s : spans)
                     for (int x = s.x0; x < s.x1; ++x) {
                         const double v = Parts(rows[size_t(s.y)], x, complex)[size_t(c)];
-                        const double t = (v - whole.min[c]) * (double(bins) / (whole.max[c] - whole.min[c]));
-                        ++ref[size_t(std::clamp(int(std::floor(t)), 0, bins - 1))];
+                        ++ref[size_t(RuleBin(v, whole.min[c], whole.max[c], bins))];
                     }
                 for (int b = 0; b < bins; ++b)
-                    ASSERT_EQ(counters[size_t(c * bins + b)], ref[size_t(b)]) << "component " << c << " bin " << b;
+                    ASSERT_EQ(counters[size_t(c * bins + b)], ref[size_t(b)])
+                        << "component " << c << " bin " << b;
             }
         }
     }
@@ -274,7 +292,7 @@ TEST(LayerStatistics, ProgressStepsOncePerRowAndACancelKeepsTheOldStatistics)
     ASSERT_TRUE(layer.StatisticCountRect(nullptr));
     EXPECT_EQ(meter.High(), 600.0);
     EXPECT_EQ(meter.Steps(), 600);
-    for (int code : {3, 9}) {   // counted in one pass; complex in two
+    for (int code : {3, 9}) {  // counted in one pass; complex in two
         RecordingMeter other;
         CRDPLayer more(&other);
         ASSERT_NE(more.CreateTempLayer(2000, 300, code), nullptr);
@@ -294,4 +312,231 @@ TEST(LayerStatistics, ProgressStepsOncePerRowAndACancelKeepsTheOldStatistics)
     }
     EXPECT_EQ(layer.Max(), 1.0) << "nothing of the cancelled pass was stored";
     EXPECT_TRUE(layer.StatsReady());
+}
+
+TEST(LayerStatistics, HistogramBinsFollowTheDivisionRuleAtEveryEdge)
+{
+    // The product with bins / range puts 29.999999999999996 of 0..1000 in bin 3; the rule's
+    // quotient by the width 10 is 2.9999999999999996, bin 2.
+    std::vector<double> values = {0.0, 1000.0, 29.999999999999996, 30.0, 7.0, 999.9999999999999};
+    for (int k = 1; k < 100; ++k) {  // every edge, and the doubles on either side of it
+        const double edge = k * 10.0;
+        values.insert(values.end(), {std::nextafter(edge, 0.0), edge, std::nextafter(edge, 2000.0)});
+    }
+    for (const int code : {8, 7}) {
+        SCOPED_TRACE(typeInfo(code).name);
+        const int w = int(values.size());
+        CRDPLayer layer;
+        ASSERT_NE(layer.CreateTempLayer(w, 1, code), nullptr);
+        ASSERT_TRUE(layer.SetLineFromDouble(0, values.data(), w));
+        ASSERT_TRUE(layer.StatisticCountRect(nullptr));
+        ASSERT_EQ(layer.Min(), 0.0);
+        ASSERT_EQ(layer.Max(), 1000.0);
+        for (const int bins : {100, 256, 7, 1000}) {
+            SCOPED_TRACE(bins);
+            std::vector<DWORD> counters(static_cast<size_t>(bins));
+            ASSERT_EQ(layer.CalcHist(nullptr, bins, counters.data(), bins * 4), w);
+            std::vector<DWORD> want(static_cast<size_t>(bins));
+            for (int x = 0; x < w; ++x) ++want[size_t(RuleBin(layer.GetValue(x, 0), 0.0, 1000.0, bins))];
+            EXPECT_EQ(counters, want);
+            if (bins == 256) {
+                EXPECT_TRUE(std::equal(want.begin(), want.end(), layer.HistAdr()))
+                    << "the statistics' histogram";
+            }
+            if (bins == 100 && code == 8) {
+                EXPECT_EQ(BinOf(29.999999999999996, 0.0, 1000.0, 100), 2);
+            }
+        }
+    }
+}
+
+TEST(LayerStatistics, RealAndImaginaryStatisticsAreKeyFourOnceComputed)
+{
+    // A file with no statistics blocks at all, as another writer may leave it.
+    TempDir dir;
+    const std::string path = dir.File("bare.rdp");
+    const float parts[8] = {1, -2, 3, 4, -5, 6, 7, -8};
+    Bytes samples(sizeof parts);
+    std::memcpy(samples.data(), parts, sizeof parts);
+    WriteFile(path, Fixture(2, 4, 1, 9, samples).bytes);
+    for (const int mode : {kOpenReadOnly, kOpenWritable}) {
+        SCOPED_TRACE(mode);
+        CRDPLayer layer;
+        ASSERT_NE(layer.OpenLayer(path.c_str(), mode), nullptr);
+        ASSERT_TRUE(layer.StatisticCountRect(nullptr));
+        const void* both = layer.GetTag(TAG_PART_STATISTICS);
+        ASSERT_NE(both, nullptr);
+        EXPECT_EQ(layer.GetSizeTag(TAG_PART_STATISTICS), 2 * 1064);
+        EXPECT_EQ(At(both, 8), -5.0) << "real minimum";
+        EXPECT_EQ(At(both, 16), 7.0) << "real maximum";
+        EXPECT_EQ(At(both, 32), 1.5) << "real mean";
+        EXPECT_EQ(At(both, 1064 + 8), -8.0) << "imaginary minimum";
+        EXPECT_EQ(At(both, 1064 + 16), 6.0) << "imaginary maximum";
+        EXPECT_EQ(At(both, 1064 + 32), 0.0) << "imaginary mean";
+        std::vector<BYTE> copy(2 * 1064);
+        EXPECT_NE(layer.GetTag(TAG_PART_STATISTICS, int(copy.size()), copy.data()), nullptr);
+        EXPECT_EQ(At(copy.data(), 16), layer.reMax());
+        EXPECT_EQ(At(copy.data(), 1064 + 16), layer.imMax());
+        ASSERT_TRUE(layer.CloseLayer());
+    }
+    CRDPLayer again;  // the writable pass stored them
+    ASSERT_NE(again.OpenLayer(path.c_str(), kOpenReadOnly), nullptr);
+    ASSERT_NE(again.GetTag(TAG_PART_STATISTICS), nullptr);
+    EXPECT_EQ(again.reMax(), 7.0);
+}
+
+TEST(LayerStatistics, InfiniteSamplesGiveTheSameMomentsOnEveryPath)
+{
+    constexpr double inf = std::numeric_limits<double>::infinity();
+    struct Case {
+        const char* name;
+        int code;
+        std::vector<double> row;  // parts of one row
+        int component;            // checked component (complex: 0 amplitude, 2 real)
+        double mean;              // NaN: both infinities
+    };
+    const std::vector<Case> cases = {
+        {"F64 +inf", 8, {1, 2, inf, 4, 5, 6}, 0, inf},
+        {"F32 -inf first", 7, {-inf, 2, 3, 4, 5, 6}, 0, -inf},
+        {"F64 both", 8, {1, -inf, 3, inf, 5, 6}, 0, std::nan("")},
+        {"C128 real +inf", 10, {1, 1, inf, 0, 3, 1}, 2, inf},
+        {"C64 amplitude", 9, {1, 1, 2, -inf, 3, 1}, 0, inf},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        const bool complex = isComplexType(c.code);
+        const int w = int(c.row.size()) / (complex ? 2 : 1);
+        CRDPLayer layer;
+        ASSERT_NE(layer.CreateTempLayer(w, 3, c.code), nullptr);
+        for (int y = 0; y < 3; ++y) ASSERT_TRUE(layer.SetLineFromDouble(y, c.row.data(), w));
+        auto moments = [&] {
+            const void* block =
+                c.component == 0 ? layer.GetTag(TAG_STATISTICS) : layer.GetTag(TAG_PART_STATISTICS);
+            return std::pair{At(block, 32), At(block, 24)};
+        };
+        ASSERT_TRUE(layer.StatisticCountRect(nullptr));
+        const auto once = moments();
+        ASSERT_TRUE(layer.MaxMinCount(nullptr));
+        ASSERT_TRUE(layer.StatsCalc(nullptr));
+        const auto twice = moments();
+        for (const auto& [mean, sd] : {once, twice}) {
+            if (std::isnan(c.mean))
+                EXPECT_TRUE(std::isnan(mean)) << mean;
+            else
+                EXPECT_EQ(mean, c.mean);
+            EXPECT_EQ(sd, inf);
+        }
+        if (complex) {  // the finite components keep finite moments
+            EXPECT_TRUE(std::isfinite(At(layer.GetTag(TAG_PHASE_STATISTICS), 32)));
+        }
+    }
+}
+
+TEST(LayerStatistics, MeansOfThirtyTwoBitIntegersNearTheirLimitsAreExact)
+{
+    // Values a few units below the largest S32 (and U32) over several bands: the exact mean
+    // and deviation from integer sums, against the layer's on both paths.
+    const int w = 701, h = 500;
+    for (const auto& [code, top] : {std::pair{6, 2147483647.0}, std::pair{5, 4294967295.0}}) {
+        SCOPED_TRACE(typeInfo(code).name);
+        CRDPLayer layer;
+        ASSERT_NE(layer.CreateTempLayer(w, h, code), nullptr);
+        std::mt19937 rng(5);
+        __int128 sum = 0;
+        std::vector<std::int64_t> values;
+        std::vector<double> row(static_cast<size_t>(w));
+        for (int y = 0; y < h; ++y) {
+            for (int x = 0; x < w; ++x) {
+                row[size_t(x)] = top - double(rng() % 7);
+                values.push_back(std::int64_t(row[size_t(x)]));
+                sum += values.back();
+            }
+            ASSERT_TRUE(layer.SetLineFromDouble(y, row.data(), w));
+        }
+        const long double n = values.size();
+        const long double exactMean = static_cast<long double>(sum) / n;
+        long double m2 = 0;
+        for (std::int64_t v : values) m2 += (v - exactMean) * (v - exactMean);
+        const double exactSd = double(std::sqrt(m2 / n));
+        const double ulp = std::nextafter(top, 0.0) - top;  // a unit in the last place near the top
+        for (const bool split : {false, true}) {
+            SCOPED_TRACE(split ? "MaxMinCount and StatsCalc" : "StatisticCountRect");
+            if (split) {
+                ASSERT_TRUE(layer.MaxMinCount(nullptr));
+                ASSERT_TRUE(layer.StatsCalc(nullptr));
+            } else {
+                ASSERT_TRUE(layer.StatisticCountRect(nullptr));
+            }
+            EXPECT_NEAR(layer.Mean(), double(exactMean), 2 * std::abs(ulp));
+            EXPECT_NEAR(layer.StdDev(), exactSd, 1e-9 * exactSd);
+        }
+    }
+}
+
+TEST(LayerStatistics, AmplitudesNeverOverflowOrUnderflow)
+{
+    const double big = 1.797e308, tiny = 3e-300;
+    const double row[8] = {big, 0.0, 0.0, -big, tiny, tiny, 3.0, 4.0};
+    CRDPLayer layer;
+    ASSERT_NE(layer.CreateTempLayer(4, 1, 10), nullptr);
+    ASSERT_TRUE(layer.SetLineFromDouble(0, row, 4));
+    EXPECT_EQ(layer.GetValue(0, 0, kAmplitude), big);
+    EXPECT_EQ(layer.GetValue(2, 0, kAmplitude), std::hypot(tiny, tiny));
+    ASSERT_TRUE(layer.StatisticCountRect(nullptr));
+    EXPECT_EQ(layer.Max(), big);
+    EXPECT_EQ(layer.Min(), std::hypot(tiny, tiny));
+    // Amplitude against the library's hypot where the squares would overflow or underflow.
+    for (const auto& [re, im] :
+         std::vector<std::pair<double, double>>{{big, 0},
+                                                {-big, big},
+                                                {tiny, 0},
+                                                {0x1p-1074, 0},
+                                                {1e-160, 1e-160},
+                                                {1e200, 1e-200},
+                                                {0, -0.0},
+                                                {3, 4},
+                                                {std::numeric_limits<double>::infinity(), -2.0}}) {
+        EXPECT_EQ(Amplitude(re, im), std::hypot(re, im)) << re << " " << im;
+    }
+    EXPECT_TRUE(std::isnan(Amplitude(std::numeric_limits<double>::infinity(), std::nan(""))))
+        << "a NaN part leaves no amplitude, as it leaves no phase";
+}
+
+TEST(LayerStatistics, FastPhasesStayWithinTheirBoundOfAtan2)
+{
+    using namespace statistics_detail;
+    constexpr double inf = std::numeric_limits<double>::infinity();
+    std::vector<std::pair<double, double>> parts;
+    const double specials[] = {0.0, -0.0, 1.0, -1.0, inf, -inf, 1e-310, -1e300, 0x1p1023, 3.5};
+    for (double r : specials)
+        for (double i : specials) parts.push_back({r, i});
+    std::mt19937 rng(3);
+    std::uniform_real_distribution<double> angle(-4.0, 4.0), scale(-300, 300);
+    for (int k = 0; k < 20000; ++k) {
+        const double a = angle(rng), m = std::pow(10.0, scale(rng) / 10);
+        parts.push_back({m * std::cos(a), m * std::sin(a)});
+    }
+    parts.push_back({std::nan(""), 1.0});
+    for (size_t at = 0; at < parts.size(); at += kChunk) {
+        ComplexChunk c;
+        c.n = int(std::min<size_t>(kChunk, parts.size() - at));
+        for (int k = 0; k < c.n; ++k) std::tie(c.re[k], c.im[k]) = parts[at + size_t(k)];
+        AmplitudesAndPhases(c);
+        for (int k = 0; k < c.n; ++k) {
+            const auto [r, i] = parts[at + size_t(k)];
+            SCOPED_TRACE(std::to_string(r) + " " + std::to_string(i));
+            if (std::isnan(r)) {
+                EXPECT_TRUE(std::isnan(c.phase[k]) && std::isnan(c.amp[k]) && std::isnan(c.im[k]));
+                continue;
+            }
+            const double exact = std::atan2(i, r);
+            if (r == 0 || i == 0 || !std::isfinite(r) || !std::isfinite(i)) {
+                EXPECT_EQ(std::signbit(c.phase[k]), std::signbit(exact));
+                EXPECT_EQ(c.phase[k], exact);
+            } else {
+                EXPECT_LE(std::abs(c.phase[k] - exact), kPhaseError);
+            }
+            EXPECT_EQ(c.amp[k], Amplitude(r, i));
+        }
+    }
 }

@@ -1,0 +1,219 @@
+#include "outside/basecore/statistics_kernels.h"
+
+#if defined(__x86_64__)
+#include <immintrin.h>
+#include <sleef.h>
+#endif
+
+#if defined(__x86_64__)
+// Declared by sleef.h only where the whole file is built for AVX2.
+extern "C" __m256d Sleef_atan2d4_u35avx2(__m256d, __m256d);
+#endif
+
+// The 256-bit vector helpers below are only ever inlined into their own clones.
+#pragma GCC diagnostic ignored "-Wpsabi"
+
+namespace statistics_detail {
+
+#if defined(__x86_64__)
+namespace {
+
+// The whole chunk in 256-bit code of one width; the compiler leaves the function with a
+// vzeroupper, so the 128-bit code around it pays no penalty for the switch.
+// `special` gets one bit per sample whose amplitude or phase needs the careful formula.
+__attribute__((target("avx2"))) int FastPartsAvx2(ComplexChunk& c, unsigned char* special)
+{
+    const __m256d absMask = _mm256_castsi256_pd(_mm256_set1_epi64x(0x7FFFFFFFFFFFFFFF));
+    const __m256d ampLo = _mm256_set1_pd(0x1p-484), ampHi = _mm256_set1_pd(0x1p510);
+    const __m256d zero = _mm256_setzero_pd(), big = _mm256_set1_pd(0x1p1023);
+    int k = 0;
+    for (; k + 4 <= c.n; k += 4) {
+        const __m256d r = _mm256_load_pd(c.re + k), i = _mm256_load_pd(c.im + k);
+        const __m256d a = _mm256_sqrt_pd(_mm256_add_pd(_mm256_mul_pd(r, r), _mm256_mul_pd(i, i)));
+        _mm256_store_pd(c.amp + k, a);
+        _mm256_store_pd(c.phase + k, Sleef_atan2d4_u35avx2(i, r));
+        const __m256d ar = _mm256_and_pd(r, absMask), ai = _mm256_and_pd(i, absMask);
+        __m256d ok = _mm256_and_pd(_mm256_cmp_pd(a, ampLo, _CMP_GE_OQ), _mm256_cmp_pd(a, ampHi, _CMP_LT_OQ));
+        ok = _mm256_and_pd(
+            ok, _mm256_and_pd(_mm256_cmp_pd(ar, zero, _CMP_GT_OQ), _mm256_cmp_pd(ar, big, _CMP_LT_OQ)));
+        ok = _mm256_and_pd(
+            ok, _mm256_and_pd(_mm256_cmp_pd(ai, zero, _CMP_GT_OQ), _mm256_cmp_pd(ai, big, _CMP_LT_OQ)));
+        special[k / 4] = static_cast<unsigned char>(~_mm256_movemask_pd(ok) & 0xF);
+    }
+    return k;
+}
+
+const bool kHasAvx2 =
+    __builtin_cpu_supports("avx2") && __builtin_cpu_supports("fma");  // the library's AVX2 code uses FMA
+
+}  // namespace
+#endif
+
+void AmplitudesAndPhases(ComplexChunk& c)
+{
+    const int n = c.n;
+    int k = 0;
+    unsigned char special[kChunk / 4 + 1];
+    int checked = 0;
+#if defined(__x86_64__)
+    if (kHasAvx2) k = checked = FastPartsAvx2(c, special);
+    for (; k + 2 <= n; k += 2) {
+        const __m128d r = _mm_load_pd(c.re + k), i = _mm_load_pd(c.im + k);
+        _mm_store_pd(c.amp + k, _mm_sqrt_pd(_mm_add_pd(_mm_mul_pd(r, r), _mm_mul_pd(i, i))));
+        _mm_store_pd(c.phase + k, Sleef_atan2d2_u35(i, r));
+    }
+#endif
+    for (; k < n; ++k) {
+        c.amp[k] = std::sqrt(c.re[k] * c.re[k] + c.im[k] * c.im[k]);
+        c.phase[k] = std::atan2(c.im[k], c.re[k]);
+    }
+    // The plain amplitude is good to an ulp between these bounds; outside them (and for
+    // zeros, infinities and NaN) the careful one. The phases of zero and non-finite parts
+    // are taken exactly, so that the signed zeros and infinities keep their angles.
+    for (k = 0; k < n; ++k) {
+        if (k < checked && !special[k / 4]) {
+            k |= 3;  // the four samples of this group are plain
+            continue;
+        }
+        if (!(c.re[k] == c.re[k] && c.im[k] == c.im[k])) [[unlikely]] {
+            // A sample with a NaN part counts in no component.
+            c.re[k] = c.im[k] = c.amp[k] = c.phase[k] = std::numeric_limits<double>::quiet_NaN();
+            continue;
+        }
+        const double a = c.amp[k];
+        if (!(a >= 0x1p-484 && a < 0x1p510)) [[unlikely]]
+            c.amp[k] = Amplitude(c.re[k], c.im[k]);
+        const double r = c.re[k], i = c.im[k];
+        if (!(std::abs(r) > 0.0 && std::abs(r) < 0x1p1023 && std::abs(i) > 0.0 && std::abs(i) < 0x1p1023))
+            [[unlikely]]
+            c.phase[k] = std::atan2(i, r);
+    }
+}
+
+#if defined(__x86_64__)
+#define TARVENIX_VECTOR_CLONES __attribute__((target_clones("avx2", "default")))
+#else
+#define TARVENIX_VECTOR_CLONES
+#endif
+
+TARVENIX_VECTOR_CLONES void BinsOf(const double* v, int n, double lo, double width, double last, int* out)
+{
+    for (int k = 0; k < n; ++k) {
+        double q = (v[k] - lo) / width;
+        q = q > 0.0 ? q : 0.0;
+        q = q < last ? q : last;
+        out[k] = static_cast<int>(q);
+    }
+}
+
+TARVENIX_VECTOR_CLONES void NearBinsOf(const double* v, int n, double lo, double width, double last,
+                                       double near, int* out)
+{
+    // The product by the reciprocal is within a few ulp of the quotient; `near` covers that.
+    const double scale = 1.0 / width;
+    for (int k = 0; k < n; ++k) {
+        const double t = (v[k] - lo) * scale;
+        double q = t > 0.0 ? t : 0.0;
+        q = q < last ? q : last;
+        const int b = static_cast<int>(q);
+        const double f = t - double(b);
+        out[k] = (f < near || f > 1.0 - near) ? -1 : b;
+    }
+}
+
+namespace {
+
+using V4 = double __attribute__((vector_size(32)));
+using M4 = long long __attribute__((vector_size(32)));
+
+[[gnu::always_inline]] inline V4 Load4(const double* p)
+{
+    V4 v;
+    std::memcpy(&v, p, sizeof v);
+    return v;
+}
+[[gnu::always_inline]] inline V4 Load4(const float* p)
+{
+    using F4 = float __attribute__((vector_size(16)));
+    F4 f;
+    std::memcpy(&f, p, sizeof f);
+    return __builtin_convertvector(f, V4);
+}
+
+/// Extremes and sums of a run; two accumulators of four lanes (256-bit code in the AVX2 clone).
+template <class T>
+[[gnu::always_inline]] inline void SampleRun(const T* p, int count, double shift, double& lo, double& hi,
+                                             double& sum, double& sum2, std::uint64_t& n)
+{
+    constexpr int K = 2;
+    const V4 zero = {0, 0, 0, 0};
+    const V4 sh = zero + shift, one = zero + 1.0;
+    V4 l[K], h[K], s[K], q[K], c[K];
+    for (int k = 0; k < K; ++k) {
+        l[k] = zero + lo;
+        h[k] = zero + hi;
+        s[k] = q[k] = c[k] = zero;
+    }
+    int x = 0;
+    for (; x + 4 * K <= count; x += 4 * K) {
+        for (int k = 0; k < K; ++k) {
+            const V4 v = Load4(p + x + 4 * k);
+            l[k] = v < l[k] ? v : l[k];
+            h[k] = v > h[k] ? v : h[k];
+            const M4 ok = v == v;
+            const V4 d = ok ? v - sh : zero;
+            s[k] += d;
+            q[k] += d * d;
+            c[k] += ok ? one : zero;
+        }
+    }
+    double L = lo, H = hi, S = 0, Q = 0, C = 0;
+    for (int k = 0; k < K; ++k)
+        for (int j = 0; j < 4; ++j) {
+            L = std::min(L, l[k][j]);
+            H = std::max(H, h[k][j]);
+            S += s[k][j];
+            Q += q[k][j];
+            C += c[k][j];
+        }
+    for (; x < count; ++x) {
+        const double v = double(p[x]);
+        L = v < L ? v : L;
+        H = v > H ? v : H;
+        if (v == v) {
+            const double d = v - shift;
+            S += d;
+            Q += d * d;
+            C += 1.0;
+        }
+    }
+    lo = L;
+    hi = H;
+    sum += S;
+    sum2 += Q;
+    n += std::uint64_t(C);
+}
+
+}  // namespace
+
+TARVENIX_VECTOR_CLONES void FloatRun(const double* p, int count, double shift, double& lo, double& hi,
+                                     double& sum, double& sum2, std::uint64_t& n)
+{
+    SampleRun(p, count, shift, lo, hi, sum, sum2, n);
+}
+
+TARVENIX_VECTOR_CLONES void FloatRun(const float* p, int count, double shift, double& lo, double& hi,
+                                     double& sum, double& sum2, std::uint64_t& n)
+{
+    SampleRun(p, count, shift, lo, hi, sum, sum2, n);
+}
+
+void ClearUpperVectorState()
+{
+#if defined(__x86_64__)
+    static const bool avx = __builtin_cpu_supports("avx");
+    if (avx) __asm__ volatile("vzeroupper");
+#endif
+}
+
+}  // namespace statistics_detail
