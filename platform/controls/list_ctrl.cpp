@@ -247,7 +247,7 @@ public:
     }
     void Composite(QPainter& painter) const
     {
-        const auto dc = m_dc ? platform::gdi::FindDc(m_dc) : nullptr;
+        const auto dc = platform::gdi::FindDc(m_dc);
         if (!dc) return;
         const RECT drawn = platform::gdi::TakeDirty(*dc);
         if (drawn.right <= drawn.left || drawn.bottom <= drawn.top) return;

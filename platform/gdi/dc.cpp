@@ -88,9 +88,9 @@ RECT TakeDirty(DcObj& dc)
     return std::exchange(dc.dirty, RECT{0, 0, 0, 0});
 }
 
-std::shared_ptr<DcObj> FindDc(HDC dc)
+DcRef FindDc(HDC dc)
 {
-    return FindAs<DcObj>(dc);
+    return DcRef(FindAs<DcObj>(dc));
 }
 
 SurfaceLock::SurfaceLock(DcObj& dc, const RECT& area, bool writeBack) : m_writeBack(writeBack)
@@ -576,6 +576,20 @@ HDC CreateSurfaceDC(QImage* image, std::optional<SpanRegion> visible)
     auto dc = FindDc(h);
     dc->st.bitmap.reset();
     dc->image = image;
+    dc->systemClip = std::move(visible);
+    return h;
+}
+
+HDC CreateSharedSurfaceDC(std::shared_ptr<SharedSurface> surface, std::optional<SpanRegion> visible)
+{
+    if (!surface) return nullptr;
+    const std::lock_guard lock(surface->mutex);
+    if (!surface->image.isNull() && surface->image.depth() != 32) return nullptr;
+    HDC h = CreateCompatibleDC(nullptr);
+    auto dc = FindAs<DcObj>(h);
+    dc->st.bitmap.reset();
+    dc->image = &surface->image;
+    dc->shared = std::move(surface);
     dc->systemClip = std::move(visible);
     return h;
 }

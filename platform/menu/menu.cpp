@@ -10,6 +10,7 @@
 
 #include "platform/last_error.h"
 #include "platform/resources/resources.h"
+#include "platform/window/hooks.h"
 #include "platform/window/modal.h"
 #include "platform/window/wnd.h"
 
@@ -372,12 +373,20 @@ BOOL TrackPopupMenuEx(HMENU hMenu, UINT uFlags, int x, int y, HWND hWnd, LPTPMPA
     question.x = x;
     question.y = y;
     Flatten(menu, 0, question.items);
-    const UINT chosen = platform::AskModal(question, [&]() -> UINT {
-        QMenu qmenu(owner->GetWidget() ? owner->GetWidget()->window() : nullptr);
-        FillQMenu(&qmenu, menu);
-        QAction* action = qmenu.exec(QPoint(x, y));
-        return action ? action->data().toUInt() : 0;
-    });
+    UINT chosen = 0;
+    {
+        // The mouse hooks watch the mouse while the menu is up; a press beside it closes it.
+        platform::PopupMenuScope popup;
+        chosen = platform::AskModal(question, [&]() -> UINT {
+            QMenu qmenu(owner->GetWidget() ? owner->GetWidget()->window() : nullptr);
+            FillQMenu(&qmenu, menu);
+            popup.SetMenu(&qmenu);
+            QAction* action = qmenu.exec(QPoint(x, y));
+            popup.SetMenu(nullptr);
+            return action ? action->data().toUInt() : 0;
+        });
+        if (platform::PopupMenuDismissed()) chosen = 0;
+    }
     if (IsWindow(hWnd)) owner->SendMessage(WM_MENUSELECT, MAKEWPARAM(0xFFFF, 0xFFFF), 0);
     if (uFlags & TPM_RETURNCMD) return static_cast<BOOL>(chosen);
     if (chosen == 0) return FALSE;

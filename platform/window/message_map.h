@@ -146,6 +146,8 @@ protected:
                            self->OnGetMinMaxInfo(reinterpret_cast<MINMAXINFO*>(args.lParam)))
 #define ON_WM_SYSCOMMAND() \
     PLATFORM_MESSAGE_ENTRY(WM_SYSCOMMAND, self->OnSysCommand(static_cast<UINT>(args.wParam), args.lParam))
+#define ON_WM_QUERYDRAGICON() \
+    PLATFORM_MESSAGE_ENTRY(WM_QUERYDRAGICON, args.result = reinterpret_cast<LRESULT>(self->OnQueryDragIcon()))
 #define ON_WM_TIMER() PLATFORM_MESSAGE_ENTRY(WM_TIMER, self->OnTimer(static_cast<UINT_PTR>(args.wParam)))
 #define ON_WM_COPYDATA()                                                                                   \
     PLATFORM_MESSAGE_ENTRY(                                                                                \

@@ -160,6 +160,11 @@ constexpr UINT SC_MINIMIZE = 0xF020;
 constexpr UINT SC_MAXIMIZE = 0xF030;
 constexpr UINT SC_CLOSE = 0xF060;
 constexpr UINT SC_RESTORE = 0xF120;
+constexpr UINT WM_QUERYDRAGICON = 0x0037;
+constexpr UINT WM_GETICON = 0x007F;
+constexpr UINT WM_SETICON = 0x0080;
+constexpr WPARAM ICON_SMALL = 0;
+constexpr WPARAM ICON_BIG = 1;
 
 // --- mouse and keyboard ------------------------------------------------------------------
 constexpr UINT MK_LBUTTON = 0x0001;

@@ -14,6 +14,7 @@
 #include <QRegion>
 #include <QWidget>
 
+#include "platform/gdi/span_region.h"
 #include "platform/window/paint_hook.h"
 #include "platform/window/wnd.h"
 
@@ -56,6 +57,10 @@ struct WindowData {
     bool destroying = false;
     SCROLLINFO scroll[2] = {{sizeof(SCROLLINFO), 0, 0, 100, 0, 0, 0},
                             {sizeof(SCROLLINFO), 0, 0, 100, 0, 0, 0}};
+    // Shape, system menu and icons (window_region.cpp, system_menu.cpp).
+    std::optional<SpanRegion> region;     ///< window coordinates; none: the whole window
+    std::shared_ptr<CMenu> systemMenu;    ///< made on first use
+    HICON icons[2] = {nullptr, nullptr};  ///< ICON_SMALL, ICON_BIG
 };
 
 // --- handle registry (lookups from any thread) ------------------------------------------

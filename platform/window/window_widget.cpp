@@ -2,6 +2,8 @@
 
 #include <cstdio>
 #include <exception>
+#include <map>
+#include <mutex>
 
 #include <QContextMenuEvent>
 #include <QDateTime>
@@ -14,6 +16,7 @@
 #include <QWheelEvent>
 
 #include "platform/window/window_internal.h"
+#include "platform/window/window_region.h"
 
 namespace platform {
 namespace {
@@ -248,7 +251,39 @@ bool TranslateUnguarded(HWND hwnd, QWidget* widget, QEvent* event, bool generic)
     }
 }
 
+// Surfaces by window, for DCs taken on any thread (the window's own state is the
+// user-interface thread's).
+struct SurfaceTable {
+    std::mutex mutex;
+    std::map<HWND, std::shared_ptr<SharedSurface>> surfaces;
+};
+
+SurfaceTable& Surfaces()
+{
+    static auto* table = new SurfaceTable;  // outlives every thread that may still ask
+    return *table;
+}
+
+void PublishSurface(HWND hwnd, std::shared_ptr<SharedSurface> surface)
+{
+    if (!hwnd) return;
+    SurfaceTable& t = Surfaces();
+    std::lock_guard lock(t.mutex);
+    if (surface)
+        t.surfaces[hwnd] = std::move(surface);
+    else
+        t.surfaces.erase(hwnd);
+}
+
 }  // namespace
+
+std::shared_ptr<SharedSurface> FindSharedSurface(HWND hwnd)
+{
+    SurfaceTable& t = Surfaces();
+    std::lock_guard lock(t.mutex);
+    auto it = t.surfaces.find(hwnd);
+    return it == t.surfaces.end() ? nullptr : it->second;
+}
 
 bool TranslateEvent(HWND hwnd, QWidget* widget, QEvent* event, bool generic)
 {
@@ -269,10 +304,27 @@ WindowWidget::WindowWidget(HWND hwnd, QWidget* parent, Qt::WindowFlags flags)
     setMouseTracking(true);
     setFocusPolicy(Qt::ClickFocus);
     setAttribute(Qt::WA_OpaquePaintEvent);
+    PublishSurface(m_hwnd, m_surface);
+}
+
+WindowWidget::~WindowWidget()
+{
+    PublishSurface(m_hwnd, nullptr);
+}
+
+void WindowWidget::Detach()
+{
+    PublishSurface(m_hwnd, nullptr);
+    m_hwnd = nullptr;
 }
 
 bool WindowWidget::event(QEvent* event)
 {
+    if (m_hwnd && isWindow()) {
+        const QEvent::Type type = event->type();
+        if (type == QEvent::Show || type == QEvent::ZOrderChange || type == QEvent::WindowActivate)
+            NoteRaised(m_hwnd);
+    }
     if (m_hwnd) {
         if (TranslateEvent(m_hwnd, this, event, true)) return true;
     } else {
@@ -299,10 +351,11 @@ void WindowWidget::paintEvent(QPaintEvent* event)
     }
     QPainter painter(this);
     painter.setClipRegion(event->region() & QRegion(QRect(QPoint(0, 0), ClientSize())));
-    if (m_surface.isNull())
+    const std::lock_guard lock(m_surface->mutex);
+    if (m_surface->image.isNull())
         painter.fillRect(rect(), Qt::white);
     else
-        painter.drawImage(0, 0, m_surface);
+        painter.drawImage(0, 0, m_surface->image);
 }
 
 void WindowWidget::resizeEvent(QResizeEvent* event)

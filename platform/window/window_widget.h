@@ -4,12 +4,15 @@
 // that watches Qt controls. Both hand every Qt event to TranslateEvent, the one place
 // where Qt events become window messages.
 
+#include <memory>
+
 #include <QImage>
 #include <QObject>
 #include <QWidget>
 
 #include "platform/types.h"
 #include "platform/window/messages.h"
+#include "platform/window/paint_hook.h"
 
 class QScrollBar;
 
@@ -24,11 +27,14 @@ bool TranslateEvent(HWND hwnd, QWidget* widget, QEvent* event, bool generic);
 class WindowWidget : public QWidget {
 public:
     WindowWidget(HWND hwnd, QWidget* parent, Qt::WindowFlags flags);
+    ~WindowWidget() override;
     HWND Handle() const { return m_hwnd; }
     /// The window is gone: the widget only shows its last surface from now on.
-    void Detach() { m_hwnd = nullptr; }
-    /// What the window shows, the size of its client area.
-    QImage& Surface() { return m_surface; }
+    void Detach();
+    /// What the window shows, the size of its client area. Change it only while holding
+    /// SurfaceMutex(): workers may be drawing on it.
+    QImage& Surface() { return m_surface->image; }
+    std::recursive_mutex& SurfaceMutex() { return m_surface->mutex; }
     /// The widget less the scroll bars that are shown.
     QSize ClientSize() const;
     /// Shows one of the window's own scroll bars (SB_HORZ, SB_VERT) with these values, or hides it.
@@ -48,7 +54,7 @@ private:
     void OnScrollReleased(int bar);
 
     HWND m_hwnd;
-    QImage m_surface;
+    std::shared_ptr<SharedSurface> m_surface = std::make_shared<SharedSurface>();
     QScrollBar* m_bars[2] = {nullptr, nullptr};
     int m_barPos[2] = {0, 0};  ///< the position the window set; the bar returns to it after an action
 };

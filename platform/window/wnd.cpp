@@ -21,7 +21,9 @@
 #include "platform/kernel/threads.h"
 #include "platform/last_error.h"
 #include "platform/window/cursor.h"
+#include "platform/window/hooks.h"
 #include "platform/window/modal.h"
+#include "platform/window/system_menu.h"
 #include "platform/window/ui_thread.h"
 #include "platform/window/window_internal.h"
 #include "platform/window/window_widget.h"
@@ -158,6 +160,7 @@ bool DispatchQueued(const MSG& msg, bool* defaultReached)
     if (!LookupWindow(msg.hwnd)) return true;
     MSG copy = msg;
     try {
+        if (FilterQueuedMouseMessage(copy)) return true;
         CWinThread* app = AfxGetApp();
         const BOOL swallowed =
             app ? app->PreTranslateMessage(&copy) : CWnd::WalkPreTranslateTree(nullptr, &copy);
@@ -281,6 +284,7 @@ namespace {
 void ResetSurface(WindowData& data, QSize size)
 {
     if (!data.generic) return;
+    const std::lock_guard lock(data.generic->SurfaceMutex());  // workers may be drawing on it
     QImage& surface = data.generic->Surface();
     if (surface.size() == size) return;
     surface = QImage(size.expandedTo(QSize(1, 1)), QImage::Format_RGB32);
@@ -839,6 +843,8 @@ LRESULT CWnd::DefWindowProc(UINT message, WPARAM wParam, LPARAM lParam)
         case WM_ERASEBKGND: {
             PaintTarget* target = data->paintTarget;
             if (!target || !data->windowClass.background) return 0;
+            std::unique_lock<std::recursive_mutex> lock;  // workers may be drawing on the surface
+            if (data->generic) lock = std::unique_lock(data->generic->SurfaceMutex());
             target->painter->fillRect(target->surface->rect(), ToQColor(*data->windowClass.background));
             return 1;
         }
@@ -868,6 +874,15 @@ LRESULT CWnd::DefWindowProc(UINT message, WPARAM wParam, LPARAM lParam)
                 default:
                     break;
             }
+            return 0;
+        case WM_QUERYDRAGICON:
+            return reinterpret_cast<LRESULT>(DragIconOf(this));
+        case WM_SETICON:
+            return reinterpret_cast<LRESULT>(SetIcon(reinterpret_cast<HICON>(lParam), wParam == ICON_BIG));
+        case WM_GETICON:
+            return reinterpret_cast<LRESULT>(GetIcon(wParam == ICON_BIG));
+        case WM_SYSKEYDOWN:
+            if (wParam == VK_SPACE) ShowSystemMenu(GetTopLevelParent());
             return 0;
         case WM_MOUSEWHEEL:
         case WM_CONTEXTMENU:
