@@ -8,6 +8,7 @@
 #include <optional>
 #include <vector>
 
+#include <QColor>
 #include <QEvent>
 #include <QImage>
 #include <QPointer>
@@ -107,6 +108,21 @@ void ApplyCursor(QWidget* widget, HCURSOR cursor);
 void AbortModalLoop(WindowData& data);
 /// Ends the application's message loop when its main window goes.
 void NoteWindowDestroyed(CWnd* wnd);
+/// Drops a window that goes away from the capture, focus and cursor records.
+void ForgetInputWindow(HWND hwnd, QWidget* widget);
+/// Reports an exception that a message handler let out.
+void ReportHandlerFailure(const char* what);
+QColor ToQColor(COLORREF c);
+/// The primary screen's rectangle.
+QRect ScreenRect();
+/// Asks a top-level window for its smallest and largest size (WM_GETMINMAXINFO), keeps
+/// width and height inside them, and lets the widget hold the user's resizing to them too.
+/// False when the window went away meanwhile.
+bool ApplyTrackSizes(CWnd* wnd, int& width, int& height);
+/// The size of the window's client area.
+QSize ClientSize(const WindowData& data);
+/// Gives a generic window's surface the size, filled with the class background when it changes.
+void ResetSurface(WindowData& data, QSize size);
 
 }  // namespace platform
 

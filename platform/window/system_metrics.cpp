@@ -1,0 +1,99 @@
+#include "platform/window/wnd.h"
+
+#include <QGuiApplication>
+#include <QScreen>
+
+// --- system metrics and colours ---------------------------------------------------------------
+int GetSystemMetrics(int nIndex)
+{
+    QScreen* screen = QGuiApplication::primaryScreen();
+    const QRect full = screen ? screen->geometry() : QRect(0, 0, 1024, 768);
+    const QRect available = screen ? screen->availableGeometry() : full;
+    switch (nIndex) {
+        case SM_CXSCREEN:
+            return full.width();
+        case SM_CYSCREEN:
+            return full.height();
+        case SM_CXFULLSCREEN:
+            return available.width();
+        case SM_CYFULLSCREEN:
+            return available.height();
+        case SM_CXVSCROLL:
+        case SM_CYHSCROLL:
+            return 17;
+        case SM_CYCAPTION:
+            return 23;
+        case SM_CXBORDER:
+        case SM_CYBORDER:
+            return 1;
+        case SM_CXDLGFRAME:
+        case SM_CYDLGFRAME:
+            return 3;
+        case SM_CXFRAME:
+        case SM_CYFRAME:
+            return 4;
+        case SM_CXICON:
+        case SM_CYICON:
+        case SM_CXCURSOR:
+        case SM_CYCURSOR:
+            return 32;
+        case SM_CXSMICON:
+        case SM_CYSMICON:
+            return 16;
+        case SM_CYMENU:
+            return 20;
+        default:
+            return 0;
+    }
+}
+
+DWORD GetSysColor(int nIndex)
+{
+    // Fixed colours of the classic scheme, so that drawings come out the same everywhere.
+    switch (nIndex) {
+        case COLOR_SCROLLBAR:
+            return RGB(200, 200, 200);
+        case COLOR_BACKGROUND:
+            return RGB(0, 0, 0);
+        case 2:
+            return RGB(153, 180, 209);  // active caption
+        case 4:
+            return RGB(240, 240, 240);  // menu
+        case COLOR_WINDOW:
+            return RGB(255, 255, 255);
+        case 6:
+            return RGB(100, 100, 100);  // window frame
+        case 7:
+            return RGB(0, 0, 0);  // menu text
+        case COLOR_WINDOWTEXT:
+            return RGB(0, 0, 0);
+        case 9:
+            return RGB(0, 0, 0);  // caption text
+        case 12:
+            return RGB(171, 171, 171);  // application workspace
+        case COLOR_HIGHLIGHT:
+            return RGB(0, 120, 215);
+        case COLOR_HIGHLIGHTTEXT:
+            return RGB(255, 255, 255);
+        case COLOR_BTNFACE:
+            return RGB(240, 240, 240);
+        case COLOR_BTNSHADOW:
+            return RGB(160, 160, 160);
+        case COLOR_GRAYTEXT:
+            return RGB(109, 109, 109);
+        case COLOR_BTNTEXT:
+            return RGB(0, 0, 0);
+        case COLOR_BTNHIGHLIGHT:
+            return RGB(255, 255, 255);
+        case 21:
+            return RGB(105, 105, 105);  // dark shadow
+        case 22:
+            return RGB(227, 227, 227);  // light
+        case 23:
+            return RGB(0, 0, 0);  // tool-tip text
+        case 24:
+            return RGB(255, 255, 225);  // tool-tip background
+        default:
+            return RGB(255, 255, 255);
+    }
+}
