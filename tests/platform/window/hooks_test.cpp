@@ -3,6 +3,7 @@
 #include <vector>
 
 #include <QApplication>
+#include <QMouseEvent>
 #include <QTimer>
 #include <QWidget>
 #include <gtest/gtest.h>
@@ -158,6 +159,20 @@ TEST(MouseHook, APressOnTheOpenButtonClosesItsPopupWithoutReopeningIt)
     EXPECT_TRUE(m.row.commands.empty());
 }
 
+// Sends real mouse input to the popup menu that is up once the event loop runs: while a
+// menu is up, Qt gives it all the mouse.
+void MouseOnMenuSoon(QEvent::Type type, POINT screen)
+{
+    QTimer::singleShot(0, [type, screen] {
+        QWidget* popup = QApplication::activePopupWidget();
+        ASSERT_NE(popup, nullptr);
+        const QPointF global(screen.x, screen.y);
+        const Qt::MouseButton button = type == QEvent::MouseMove ? Qt::NoButton : Qt::LeftButton;
+        QMouseEvent event(type, popup->mapFromGlobal(global), global, button, button, Qt::NoModifier);
+        QCoreApplication::sendEvent(popup, &event);
+    });
+}
+
 TEST(MouseHook, AMenuShownByQtReportsTheMouseAndClosesOnAPressBesideIt)
 {
     MenuRow m;
@@ -165,26 +180,29 @@ TEST(MouseHook, AMenuShownByQtReportsTheMouseAndClosesOnAPressBesideIt)
     struct Restore {
         ~Restore() { platform::SetModalResponder(&Responder()); }
     } restore;
-    // Should the menu never close, close it so that the test fails instead of hanging.
+    // Should a menu never close, close it so that the test fails instead of hanging.
+    bool guardFired = false;
     QTimer guard;
-    guard.setSingleShot(true);
-    QObject::connect(&guard, &QTimer::timeout, [] {
+    QObject::connect(&guard, &QTimer::timeout, [&] {
+        guardFired = true;
         if (QWidget* popup = QApplication::activePopupWidget()) popup->close();
     });
     guard.start(10000);
-    bool guardFired = false;
-    QObject::connect(&guard, &QTimer::timeout, [&] { guardFired = true; });
 
-    ::PostMessage(m.edit.GetSafeHwnd(), WM_MOUSEMOVE, 0, MAKELPARAM(5, 5));
+    CRect edit, row;
+    m.edit.GetWindowRect(&edit);
+    m.row.GetWindowRect(&row);
+    MouseOnMenuSoon(QEvent::MouseMove, edit.CenterPoint());
     m.file.SendMessage(WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(5, 5));
-    // The neighbour's popup is up now; a press beside both closes it.
-    EXPECT_FALSE(guardFired);
     EXPECT_EQ(m.file.noLongerHot, 1);
-    EXPECT_EQ(m.edit.popups, 0);
-    ::PostMessage(m.row.GetSafeHwnd(), WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(110, 5));
+    EXPECT_EQ(m.edit.popups, 0);  // the press that opens it is on its way
+
+    // A press beside the neighbour's menu, on the row's empty end, closes it.
+    MouseOnMenuSoon(QEvent::MouseButtonPress, POINT{row.left + 110, row.top + 5});
     PumpUntil([&] { return m.edit.popups == 1 && !QApplication::activePopupWidget(); });
     EXPECT_FALSE(guardFired);
     EXPECT_EQ(m.edit.popups, 1);
+    EXPECT_EQ(m.file.popups, 1);
     EXPECT_TRUE(m.row.commands.empty());
 }
 
