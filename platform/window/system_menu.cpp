@@ -43,7 +43,7 @@ void UpdateStates(CWnd& wnd, CMenu& menu)
 
 void ApplyIcons(WindowData& data)
 {
-    if (!data.widget) return;
+    if (!data.widget || (data.style & WS_CHILD)) return;
     QIcon icon;
     for (HICON h : {data.icons[ICON_SMALL], data.icons[ICON_BIG]})
         if (h && !h->image.isNull()) icon.addPixmap(QPixmap::fromImage(h->image));

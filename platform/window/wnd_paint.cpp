@@ -1,5 +1,7 @@
 #include "platform/window/wnd.h"
 
+#include <mutex>
+
 #include <QPainter>
 
 #include "platform/window/ui_thread.h"
@@ -29,7 +31,12 @@ void PaintPending(CWnd* wnd, bool fromPaintEvent)
     data->erasePending = false;
     if (region.isEmpty()) return;
 
+    // The painter opens and closes under the surface's lock: workers may be drawing on it.
+    const std::shared_ptr<SharedSurface> shared = FindSharedSurface(wnd->m_hWnd);
+    std::unique_lock<std::recursive_mutex> lock;
+    if (shared) lock = std::unique_lock(shared->mutex);
     QPainter painter(&widget->Surface());
+    if (lock) lock.unlock();
     painter.setClipRegion(region);
     const QRect bounds = region.boundingRect();
     PaintTarget target{&painter, &widget->Surface(), &region,
@@ -49,7 +56,9 @@ void PaintPending(CWnd* wnd, bool fromPaintEvent)
         ReportHandlerFailure(error.what());
     }
     if (LookupWindow(hwnd) == wnd) DataOf(wnd)->paintTarget = previous;
+    if (shared) lock.lock();
     painter.end();
+    if (lock) lock.unlock();
     if (!fromPaintEvent && widget) widget->update(bounds);
 }
 
