@@ -93,6 +93,21 @@ DcRef FindDc(HDC dc)
     return DcRef(FindAs<DcObj>(dc));
 }
 
+std::pair<DcRef, DcRef> FindDcPair(HDC first, HDC second)
+{
+    auto a = FindAs<DcObj>(first), b = FindAs<DcObj>(second);
+    std::recursive_mutex* ma = a && a->shared ? &a->shared->mutex : nullptr;
+    std::recursive_mutex* mb = b && b->shared ? &b->shared->mutex : nullptr;
+    if (!ma || !mb || ma == mb) {
+        DcRef ra(std::move(a));
+        return {std::move(ra), DcRef(std::move(b))};
+    }
+    // Two windows' surfaces: both locks at once, so two threads blitting between the same
+    // two windows in opposite directions cannot hold one each and wait for the other.
+    std::lock(*ma, *mb);
+    return {DcRef(std::move(a), std::adopt_lock), DcRef(std::move(b), std::adopt_lock)};
+}
+
 SurfaceLock::SurfaceLock(DcObj& dc, const RECT& area, bool writeBack) : m_writeBack(writeBack)
 {
     if (writeBack) {
@@ -1240,10 +1255,9 @@ BOOL PatBlt(HDC h, int x, int y, int width, int height, DWORD rop)
 BOOL StretchBlt(HDC h, int x, int y, int width, int height, HDC src, int srcX, int srcY, int srcWidth,
                 int srcHeight, DWORD rop)
 {
-    auto dc = FindDc(h);
+    auto [dc, s] = FindDcPair(h, src);
     if (!dc) return FALSE;
     if (!RopUsesSource(rop)) return PatBlt(h, x, y, width, height, rop);
-    auto s = FindDc(src);
     if (!s || s->recording) return FALSE;
     SourceImage image;
     std::vector<std::uint32_t> palette;

@@ -5,6 +5,7 @@
 #include <memory>
 #include <mutex>
 #include <optional>
+#include <utility>
 
 #include "platform/gdi/gdi_internal.h"
 #include "platform/gdi/raster.h"
@@ -64,6 +65,11 @@ public:
     {
         if (m_dc && m_dc->shared) m_lock = std::unique_lock(m_dc->shared->mutex);
     }
+    /// The caller has locked the DC's surface already.
+    DcRef(std::shared_ptr<DcObj> dc, std::adopt_lock_t) : m_dc(std::move(dc))
+    {
+        m_lock = std::unique_lock(m_dc->shared->mutex, std::adopt_lock);
+    }
     explicit operator bool() const { return m_dc != nullptr; }
     DcObj* operator->() const { return m_dc.get(); }
     DcObj& operator*() const { return *m_dc; }
@@ -75,6 +81,8 @@ private:
 };
 
 DcRef FindDc(HDC dc);
+/// Two DCs for a call that draws from one onto the other, their surfaces locked together.
+std::pair<DcRef, DcRef> FindDcPair(HDC first, HDC second);
 
 /// A DC over a 32-bit picture owned elsewhere, drawing only inside `visible` when given.
 HDC CreateSurfaceDC(QImage* image, std::optional<SpanRegion> visible);

@@ -139,3 +139,29 @@ TEST(WorkerDC, SurvivesTheWindowsDestructionWhileHeld)
     ASSERT_TRUE(PumpUntil([&] { return step == 3; }));
     worker.join();
 }
+
+TEST(WorkerDC, BlitsBetweenTwoWindowsBothWaysAtOnce)
+{
+    PaintedWnd a, b;
+    ASSERT_TRUE(a.CreateEx(0, nullptr, "A", WS_POPUP | WS_VISIBLE, CRect(0, 0, 64, 64), nullptr, 0));
+    ASSERT_TRUE(b.CreateEx(0, nullptr, "B", WS_POPUP | WS_VISIBLE, CRect(70, 0, 134, 64), nullptr, 0));
+    a.UpdateWindow();
+    b.UpdateWindow();
+    const HWND ha = a.GetSafeHwnd(), hb = b.GetSafeHwnd();
+    auto blit = [](HWND from, HWND to) {
+        HDC src = GetDC(from), dst = GetDC(to);
+        BitBlt(dst, 0, 0, 64, 64, src, 0, 0, SRCCOPY);
+        ReleaseDC(to, dst);
+        ReleaseDC(from, src);
+    };
+    std::atomic<bool> done{false};
+    std::thread worker([&] {
+        for (int i = 0; i < 400; ++i) blit(ha, hb);
+        done = true;
+    });
+    // Each thread holds the DC it draws on while it takes the other window's: the surface
+    // locks must not be taken one at a time in opposite orders.
+    while (!done) blit(hb, ha);
+    worker.join();
+    PumpEvents();
+}
