@@ -143,7 +143,8 @@ int CWnd::SetWindowRgn(HRGN hRgn, BOOL bRedraw)
         data->region = GetRgnSpans(hRgn);
     else
         data->region.reset();
-    QWidget* widget = data->widget;
+    // The shape is in window coordinates: a top-level window's whole widget, frame strips included.
+    QWidget* widget = (data->style & WS_CHILD) ? data->widget.data() : data->widget->window();
     if (data->region)
         widget->setMask(ToQRegion(*data->region));
     else
