@@ -12,6 +12,7 @@
 #include "platform/resources/resources.h"
 #include "platform/window/hooks.h"
 #include "platform/window/modal.h"
+#include "platform/window/ui_thread.h"
 #include "platform/window/wnd.h"
 
 namespace {
@@ -357,8 +358,11 @@ int GetMenuString(HMENU hMenu, UINT uIDItem, LPTSTR lpString, int cchMax, UINT f
     return copied;
 }
 
-BOOL TrackPopupMenuEx(HMENU hMenu, UINT uFlags, int x, int y, HWND hWnd, LPTPMPARAMS)
+BOOL TrackPopupMenuEx(HMENU hMenu, UINT uFlags, int x, int y, HWND hWnd, LPTPMPARAMS params)
 {
+    // A popup lives on the user-interface thread, with the mouse hooks that watch it.
+    if (!platform::IsUiThread())
+        return platform::CallOnUiThread([&] { return TrackPopupMenuEx(hMenu, uFlags, x, y, hWnd, params); });
     HMENU__* menu = Valid(hMenu);
     CWnd* owner = CWnd::FromHandle(hWnd);
     if (!menu || !owner) return FALSE;
