@@ -21,17 +21,16 @@ int GetSystemMetrics(int nIndex)
         case SM_CXVSCROLL:
         case SM_CYHSCROLL:
             return 17;
+        // Title bar and borders are the window manager's: they lie outside every window
+        // rectangle, so they measure nothing here (nonclient.h has the rule).
         case SM_CYCAPTION:
-            return 23;
         case SM_CXBORDER:
         case SM_CYBORDER:
-            return 1;
         case SM_CXDLGFRAME:
         case SM_CYDLGFRAME:
-            return 3;
         case SM_CXFRAME:
         case SM_CYFRAME:
-            return 4;
+            return 0;
         case SM_CXICON:
         case SM_CYICON:
         case SM_CXCURSOR:
@@ -40,7 +39,7 @@ int GetSystemMetrics(int nIndex)
         case SM_CXSMICON:
         case SM_CYSMICON:
             return 16;
-        case SM_CYMENU:
+        case SM_CYMENU:  // the menu-bar strip of a frame is exactly this high
             return 20;
         default:
             return 0;

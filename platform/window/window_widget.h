@@ -8,6 +8,7 @@
 
 #include <QImage>
 #include <QObject>
+#include <QPointer>
 #include <QWidget>
 
 #include "platform/types.h"
@@ -42,6 +43,8 @@ public:
     bool ScrollBarShown(int bar) const;
     /// Where the thumb is while the user drags it.
     int TrackPosition(int bar) const;
+    /// Where a shown bar lies in the widget (empty when the bar is hidden).
+    QRect ScrollBarRect(int bar) const;
 
 protected:
     bool event(QEvent* event) override;
@@ -57,6 +60,35 @@ private:
     std::shared_ptr<SharedSurface> m_surface = std::make_shared<SharedSurface>();
     QScrollBar* m_bars[2] = {nullptr, nullptr};
     int m_barPos[2] = {0, 0};  ///< the position the window set; the bar returns to it after an action
+};
+
+/// The outer part of a top-level window: the non-client strips the platform draws (the
+/// frame's menu bar) stacked at the top, and the client part (the window's widget, with
+/// its own scroll bars) filling the rest. It is what the window manager sees, so the
+/// window-level events (close, move, resize, state, activation) arrive here.
+class OuterWidget : public QWidget {
+public:
+    OuterWidget(HWND hwnd, Qt::WindowFlags flags);
+    void Detach() { m_hwnd = nullptr; }
+    void SetClient(QWidget* client);
+    /// Shows strip (null: none) as the menu-bar strip, SM_CYMENU high; the widget takes it over.
+    void SetMenuStrip(QWidget* strip);
+    QWidget* MenuStrip() const { return m_menu; }
+    /// Where the client part lies in the outer part.
+    QRect ClientGeometry() const;
+    /// Where the menu strip lies (empty when there is none or it is hidden).
+    QRect MenuStripGeometry() const;
+    void Layout();
+
+protected:
+    bool event(QEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    HWND m_hwnd;
+    QPointer<QWidget> m_client;
+    QPointer<QWidget> m_menu;
 };
 
 /// Watches a Qt control that serves as a window's widget.

@@ -249,6 +249,10 @@ public:
     void OnTimer(UINT_PTR) { Default(); }
     BOOL OnCopyData(CWnd*, COPYDATASTRUCT*) { return static_cast<BOOL>(Default()); }
     void OnCaptureChanged(CWnd*) { Default(); }
+    void OnSizing(UINT, LPRECT) { Default(); }
+    void OnMoving(UINT, LPRECT) { Default(); }
+    LRESULT OnNcHitTest(CPoint) { return Default(); }
+    void OnNcLButtonDown(UINT, CPoint) { Default(); }
     void OnSetFocus(CWnd*) { Default(); }
     void OnKillFocus(CWnd*) { Default(); }
     void OnEnable(BOOL) { Default(); }

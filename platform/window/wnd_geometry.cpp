@@ -33,14 +33,19 @@ void NoteGeometry(CWnd* wnd)
     WindowData* data = DataOf(wnd);
     if (!data || !data->widget || data->destroying) return;
     QWidget* widget = data->widget;
+    QWidget* outer = OuterOf(*data);
     const HWND hwnd = wnd->m_hWnd;
     const QSize client = ClientSize(*data);
     const CSize size(client.width(), client.height());
-    const UINT type = widget->isMinimized()   ? SIZE_MINIMIZED
-                      : widget->isMaximized() ? SIZE_MAXIMIZED
-                                              : SIZE_RESTORED;
-    const CPoint pos(widget->geometry().x(), widget->geometry().y());
-    const bool sized = size != data->lastSize || type != data->lastSizeType;
+    const UINT type = outer->isMinimized()   ? SIZE_MINIMIZED
+                      : outer->isMaximized() ? SIZE_MAXIMIZED
+                                             : SIZE_RESTORED;
+    // WM_MOVE tells where the client area lies: on the screen for a top-level window.
+    const QPoint at =
+        data->outer ? outer->geometry().topLeft() + widget->pos() : widget->geometry().topLeft();
+    const CPoint pos(at.x(), at.y());
+    const UINT previousType = data->lastSizeType;
+    const bool sized = size != data->lastSize || type != previousType;
     const bool moved = pos != data->lastPos;
     data->lastSize = size;
     data->lastSizeType = type;
@@ -54,6 +59,18 @@ void NoteGeometry(CWnd* wnd)
     }
     if (moved && LookupWindow(hwnd) == wnd)
         Dispatch(wnd, WM_MOVE, 0, MAKELPARAM(static_cast<WORD>(pos.x), static_cast<WORD>(pos.y)));
+    // Owned windows go with their owner when it is minimised and come back with it.
+    if (sized && LookupWindow(hwnd) == wnd && !(data->style & WS_CHILD)) {
+        if (type == SIZE_MINIMIZED && previousType != SIZE_MINIMIZED)
+            HideOwnedWindows(hwnd);
+        else if (type != SIZE_MINIMIZED && previousType == SIZE_MINIMIZED && !outer->isHidden())
+            ShowOwnedWindows(hwnd);
+    }
+}
+
+QWidget* OuterOf(const WindowData& data)
+{
+    return data.outer ? static_cast<QWidget*>(data.outer.data()) : data.widget.data();
 }
 
 QRect ScreenRect()
@@ -77,7 +94,8 @@ bool ApplyTrackSizes(CWnd* wnd, int& width, int& height)
               maxY = std::max<int>(info.ptMaxTrackSize.y, minY);
     width = std::clamp(width, minX, maxX);
     height = std::clamp(height, minY, maxY);
-    if (QWidget* widget = wnd->GetWidget()) {
+    if (WindowData* data = DataOf(wnd); data && data->widget) {
+        QWidget* widget = OuterOf(*data);
         widget->setMinimumSize(minX, minY);
         widget->setMaximumSize(std::min(maxX, QWIDGETSIZE_MAX), std::min(maxY, QWIDGETSIZE_MAX));
     }
@@ -101,7 +119,7 @@ void CWnd::GetWindowRect(LPRECT lpRect) const
         *lpRect = RECT{0, 0, 0, 0};
         return;
     }
-    QWidget* w = m_data->widget;
+    QWidget* w = OuterOf(*m_data);  // the outer rectangle: client area and non-client strips
     const QPoint origin = w->mapToGlobal(QPoint(0, 0));
     *lpRect = RECT{origin.x(), origin.y(), origin.x() + w->width(), origin.y() + w->height()};
 }
@@ -135,17 +153,19 @@ BOOL CWnd::SetWindowPos(const CWnd* pWndInsertAfter, int x, int y, int cx, int c
     if (!IsUiThread())
         return CallOnUiThread([&] { return SetWindowPos(pWndInsertAfter, x, y, cx, cy, nFlags); });
     if (!m_data || !m_data->widget) return FALSE;
-    QWidget* widget = m_data->widget;
+    QWidget* widget = OuterOf(*m_data);
     const HWND hwnd = m_hWnd;
+    const bool topLevel = !(m_data->style & WS_CHILD);
     QRect geometry = widget->geometry();
     if (!(nFlags & SWP_NOMOVE)) geometry.moveTo(x, y);
     if (!(nFlags & SWP_NOSIZE)) {
-        if (!(m_data->style & WS_CHILD)) {
+        if (topLevel) {
             if (!ApplyTrackSizes(this, cx, cy)) return FALSE;
         }
         geometry.setSize(QSize(std::max(cx, 0), std::max(cy, 0)));
     }
     if (geometry != widget->geometry()) widget->setGeometry(geometry);
+    if (m_data->outer) m_data->outer->Layout();  // a hidden widget hears of its new size only when shown
     NoteGeometry(this);
     if (LookupWindow(hwnd) != this) return FALSE;
     if (!(nFlags & SWP_NOZORDER)) {
@@ -159,6 +179,9 @@ BOOL CWnd::SetWindowPos(const CWnd* pWndInsertAfter, int x, int y, int cx, int c
             const bool visible = !widget->isHidden();
             widget->setWindowFlag(Qt::WindowStaysOnTopHint, topmost);  // hides the window
             if (visible) widget->show();
+            if (topLevel) ZOrderPlace(hwnd, HWND_TOP);
+        } else if (topLevel) {
+            ZOrderPlace(hwnd, after);
         } else if (after == HWND_TOP) {
             widget->raise();
         } else if (after == HWND_BOTTOM) {

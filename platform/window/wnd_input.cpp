@@ -131,7 +131,7 @@ CWnd* CWnd::GetActiveWindow()
     QWidget* active = QApplication::activeWindow();
     for (HWND h : TopLevelWindows()) {
         CWnd* wnd = LookupWindow(h);
-        if (wnd && wnd->GetWidget() == active) return wnd;
+        if (wnd && DataOf(wnd) && OuterOf(*DataOf(wnd)) == active) return wnd;
     }
     return nullptr;
 }
@@ -139,22 +139,30 @@ CWnd* CWnd::GetActiveWindow()
 CWnd* CWnd::SetActiveWindow()
 {
     CWnd* previous = GetActiveWindow();
-    if (QWidget* w = GetWidget()) w->activateWindow();
+    if (!m_data || !m_data->widget) return previous;
+    if (!(m_data->style & WS_CHILD)) ZOrderPlace(m_hWnd, HWND_TOP);
+    OuterOf(*m_data)->activateWindow();
     return previous;
 }
 
 BOOL CWnd::SetForegroundWindow()
 {
-    QWidget* w = GetWidget();
-    if (!w) return FALSE;
-    w->raise();
-    w->activateWindow();
+    if (!m_data || !m_data->widget) return FALSE;
+    CWnd* top = GetTopLevelParent();
+    if (WindowData* data = DataOf(top); data && data->widget) {
+        ZOrderPlace(top->m_hWnd, HWND_TOP);
+        OuterOf(*data)->activateWindow();
+    }
     return TRUE;
 }
 
 void CWnd::BringWindowToTop()
 {
-    if (QWidget* w = GetWidget()) w->raise();
+    if (!m_data || !m_data->widget) return;
+    if (m_data->style & WS_CHILD)
+        m_data->widget->raise();
+    else
+        ZOrderPlace(m_hWnd, HWND_TOP);
 }
 
 BOOL ReleaseCapture()

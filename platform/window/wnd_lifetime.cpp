@@ -130,8 +130,18 @@ BOOL CWnd::CreateEx(DWORD dwExStyle, LPCTSTR lpszClassName, LPCTSTR lpszWindowNa
         m_data->eventFilter = std::make_unique<ControlEventFilter>(m_hWnd);
         widget->installEventFilter(m_data->eventFilter.get());
     }
-    widget->setEnabled(!(style & WS_DISABLED));
-    if (!(style & WS_CHILD)) widget->setWindowTitle(QString::fromUtf8(m_data->text.c_str()));
+    if (!(style & WS_CHILD) && m_data->generic) {
+        // The client part goes inside an outer part that holds the non-client strips.
+        auto* outer = new OuterWidget(m_hWnd, widget->windowFlags());
+        outer->SetClient(widget);
+        m_data->outer = outer;
+    }
+    QWidget* frame = OuterOf(*m_data);
+    frame->setEnabled(!(style & WS_DISABLED));
+    if (!(style & WS_CHILD)) {
+        frame->setWindowTitle(QString::fromUtf8(m_data->text.c_str()));
+        ZOrderAdd(m_hWnd);
+    }
 
     int left = cs.x, top = cs.y, width = cs.cx, height = cs.cy;
     if (!(style & WS_CHILD)) {
@@ -153,7 +163,8 @@ BOOL CWnd::CreateEx(DWORD dwExStyle, LPCTSTR lpszClassName, LPCTSTR lpszWindowNa
         if (left == CW_USEDEFAULT) left = top = 0;
         if (width == CW_USEDEFAULT) width = height = 0;
     }
-    widget->setGeometry(left, top, std::max(width, 0), std::max(height, 0));
+    frame->setGeometry(left, top, std::max(width, 0), std::max(height, 0));
+    if (m_data->outer) m_data->outer->Layout();  // a hidden widget hears of its new size only when shown
     if (m_data->generic) {
         for (int bar : {static_cast<int>(SB_HORZ), static_cast<int>(SB_VERT)})
             if (style & (bar == static_cast<int>(SB_HORZ) ? WS_HSCROLL : WS_VSCROLL))
@@ -217,11 +228,17 @@ BOOL DestroyWindowNow(CWnd* wnd)
     data->timers.clear();
     Dispatch(wnd, WM_NCDESTROY, 0, 0);
 
-    QWidget* widget = data->widget;
+    QWidget* widget = OuterOf(*data);
     if (data->generic) data->generic->Detach();
+    if (data->outer) data->outer->Detach();
+    if (!(data->style & WS_CHILD)) ZOrderRemove(hwnd);
+    if (data->dragEnd) {
+        data->dragEnd->stop();
+        data->dragEnd.release()->deleteLater();  // its timeout may be what runs now
+    }
     if (data->eventFilter) {
         static_cast<ControlEventFilter*>(data->eventFilter.get())->Detach();
-        if (widget) widget->removeEventFilter(data->eventFilter.get());
+        if (data->widget) data->widget->removeEventFilter(data->eventFilter.get());
     }
     UnregisterHandle(hwnd);
     wnd->m_hWnd = nullptr;

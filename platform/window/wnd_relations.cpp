@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "platform/window/nonclient.h"
 #include "platform/window/ui_thread.h"
 #include "platform/window/window_internal.h"
 
@@ -64,7 +65,8 @@ CWnd* CWnd::GetWindow(UINT nCmd) const
         const auto children = ChildWindows(m_hWnd);
         return children.empty() ? nullptr : LookupWindow(children.front());
     }
-    const auto siblings = (m_data->style & WS_CHILD) ? ChildWindows(m_data->parent) : TopLevelWindows();
+    // Top-level windows in their stacking order, the topmost first.
+    const auto siblings = (m_data->style & WS_CHILD) ? ChildWindows(m_data->parent) : TopLevelZOrder();
     const auto it = std::find(siblings.begin(), siblings.end(), m_hWnd);
     switch (nCmd) {
         case GW_HWNDFIRST:

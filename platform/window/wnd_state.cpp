@@ -14,7 +14,7 @@ DWORD CWnd::GetStyle() const
 {
     if (!m_data) return 0;
     DWORD style = m_data->style;
-    if (QWidget* w = m_data->widget) {
+    if (QWidget* w = OuterOf(*m_data)) {
         if (!w->isHidden()) style |= WS_VISIBLE;
         if (w->isMinimized()) style |= WS_MINIMIZE;
         if (w->isMaximized()) style |= WS_MAXIMIZE;
@@ -35,7 +35,7 @@ BOOL CWnd::ModifyStyle(DWORD dwRemove, DWORD dwAdd, UINT nFlags)
     const DWORD after = (before & ~dwRemove) | dwAdd;
     if (before == after) return FALSE;
     m_data->style = after & ~(WS_VISIBLE | WS_MINIMIZE | WS_MAXIMIZE);
-    if ((before ^ after) & WS_DISABLED) m_data->widget->setEnabled(!(after & WS_DISABLED));
+    if ((before ^ after) & WS_DISABLED) OuterOf(*m_data)->setEnabled(!(after & WS_DISABLED));
     if ((before ^ after) & WS_VISIBLE) ShowWindow((after & WS_VISIBLE) ? SW_SHOWNA : SW_HIDE);
     if (nFlags)
         SetWindowPos(nullptr, 0, 0, 0, 0, SWP_NOSIZE | SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE | nFlags);
@@ -58,14 +58,16 @@ BOOL CWnd::ShowWindow(int nCmdShow)
 {
     if (!IsUiThread()) return CallOnUiThread([&] { return ShowWindow(nCmdShow); });
     if (!m_data || !m_data->widget) return FALSE;
-    QWidget* widget = m_data->widget;
+    QWidget* widget = OuterOf(*m_data);
     const HWND hwnd = m_hWnd;
     const bool wasVisible = !widget->isHidden();
     const bool topLevel = !(m_data->style & WS_CHILD);
+    m_data->hiddenWithOwner = false;  // the program decides from now on
     if (nCmdShow == SW_HIDE) {
         if (wasVisible) {
             Dispatch(this, WM_SHOWWINDOW, FALSE, 0);
             if (LookupWindow(hwnd) == this) widget->hide();
+            if (topLevel) HideOwnedWindows(hwnd);
         }
         return wasVisible;
     }
@@ -94,13 +96,20 @@ BOOL CWnd::ShowWindow(int nCmdShow)
             widget->show();
             break;
     }
-    if (LookupWindow(hwnd) == this) NoteGeometry(this);
+    if (LookupWindow(hwnd) != this) return wasVisible;
+    if (topLevel) {
+        const bool activate = nCmdShow != SW_SHOWNA && nCmdShow != SW_SHOWNOACTIVATE &&
+                              nCmdShow != SW_SHOWMINNOACTIVE && nCmdShow != SW_MINIMIZE;
+        if (activate || !wasVisible) ZOrderPlace(hwnd, HWND_TOP);
+    }
+    NoteGeometry(this);
+    if (LookupWindow(hwnd) == this && topLevel && !widget->isMinimized()) ShowOwnedWindows(hwnd);
     return wasVisible;
 }
 
 BOOL CWnd::IsWindowVisible() const
 {
-    return m_data && m_data->widget && m_data->widget->isVisible();
+    return m_data && m_data->widget && OuterOf(*m_data)->isVisible() && m_data->widget->isVisible();
 }
 
 BOOL CWnd::IsWindowEnabled() const
@@ -117,18 +126,18 @@ BOOL CWnd::EnableWindow(BOOL bEnable)
         m_data->style &= ~WS_DISABLED;
     else
         m_data->style |= WS_DISABLED;
-    m_data->widget->setEnabled(bEnable != FALSE);
+    OuterOf(*m_data)->setEnabled(bEnable != FALSE);
     if (wasDisabled == (bEnable != FALSE)) Dispatch(this, WM_ENABLE, bEnable ? TRUE : FALSE, 0);
     return wasDisabled;
 }
 
 BOOL CWnd::IsIconic() const
 {
-    return m_data && m_data->widget && m_data->widget->isMinimized();
+    return m_data && m_data->widget && OuterOf(*m_data)->isMinimized();
 }
 BOOL CWnd::IsZoomed() const
 {
-    return m_data && m_data->widget && m_data->widget->isMaximized();
+    return m_data && m_data->widget && OuterOf(*m_data)->isMaximized();
 }
 
 void CWnd::SetWindowText(LPCTSTR lpszString)
@@ -165,7 +174,7 @@ CString CWnd::GetClassName() const
 void CWnd::ApplyWindowText(const CString& text)
 {
     if (m_data && m_data->widget && !(m_data->style & WS_CHILD))
-        m_data->widget->setWindowTitle(QString::fromUtf8(text.c_str()));
+        OuterOf(*m_data)->setWindowTitle(QString::fromUtf8(text.c_str()));
 }
 
 CString CWnd::ReadWindowText() const

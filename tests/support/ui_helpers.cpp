@@ -57,7 +57,8 @@ QAction* FindMenuAction(QMenu* menu, UINT id)
 
 bool ClickMenuItem(CWnd& frame, UINT id)
 {
-    QWidget* widget = frame.GetWidget();
+    // The menu bar is a strip of the frame's outer part, beside the client part.
+    QWidget* widget = frame.GetWidget() ? frame.GetWidget()->window() : nullptr;
     QMenuBar* bar = widget ? widget->findChild<QMenuBar*>(QString(), Qt::FindDirectChildrenOnly) : nullptr;
     if (!bar) return false;
     for (QAction* top : bar->actions()) {
