@@ -13,7 +13,6 @@
 #include "platform/last_error.h"
 #include "platform/window/ui_thread.h"
 #include "platform/window/window_internal.h"
-#include "platform/window/window_region.h"
 
 namespace {
 

@@ -1,37 +1,21 @@
-#include "platform/window/window_region.h"
-
 #include <algorithm>
-#include <map>
 
+#include <QRegion>
 #include <QWidget>
 
 #include "platform/gdi/dc.h"
 #include "platform/gdi/region.h"
 #include "platform/last_error.h"
+#include "platform/window/nonclient.h"
 #include "platform/window/ui_thread.h"
 #include "platform/window/window_internal.h"
 
 namespace platform {
 namespace {
 
-// Top-level windows by the time they last came to the top (user-interface thread).
-std::map<HWND, std::uint64_t>& Stacking()
-{
-    static auto* order = new std::map<HWND, std::uint64_t>;
-    return *order;
-}
-std::uint64_t g_stackClock = 0;
-
-std::uint64_t StackTime(HWND hwnd)
-{
-    auto& order = Stacking();
-    auto it = order.find(hwnd);
-    return it == order.end() ? 0 : it->second;
-}
-
 bool Shows(const WindowData& data)
 {
-    return data.widget && data.widget->isVisible() && !data.widget->isMinimized();
+    return data.widget && data.widget->isVisible() && !data.widget->window()->isMinimized();
 }
 
 /// Whether the screen point is on the window: in its rectangle and in its region.
@@ -83,38 +67,13 @@ HWND Descend(HWND hwnd, POINT screen)
 
 HWND FindWindowAt(POINT screen)
 {
-    std::vector<HWND> tops = TopLevelWindows();  // creation order
-    // Top first: topmost windows, then by the time they came to the top; newer first on ties.
-    std::reverse(tops.begin(), tops.end());
-    std::stable_sort(tops.begin(), tops.end(), [](HWND a, HWND b) {
-        const bool ta = DataOf(LookupWindow(a))->exStyle & WS_EX_TOPMOST;
-        const bool tb = DataOf(LookupWindow(b))->exStyle & WS_EX_TOPMOST;
-        if (ta != tb) return ta;
-        return StackTime(a) > StackTime(b);
-    });
-    for (HWND top : tops) {
+    for (HWND top : TopLevelZOrder()) {
         CWnd* wnd = LookupWindow(top);
         const WindowData* data = DataOf(wnd);
         if (!data || !Shows(*data) || !data->widget->isEnabled()) continue;
         if (Hits(wnd, *data, screen)) return Descend(top, screen);
     }
     return nullptr;
-}
-
-int RegionKind(const SpanRegion& region)
-{
-    return region.IsEmpty() ? NULLREGION : region.IsRect() ? SIMPLEREGION : COMPLEXREGION;
-}
-
-}  // namespace
-
-void NoteRaised(HWND hwnd)
-{
-    auto& order = Stacking();
-    // Forget windows that are gone, so the table stays as small as the set of windows.
-    for (auto it = order.begin(); it != order.end();)
-        it = LookupWindow(it->first) ? std::next(it) : order.erase(it);
-    order[hwnd] = ++g_stackClock;
 }
 
 QRegion ToQRegion(const SpanRegion& region)
@@ -125,6 +84,13 @@ QRegion ToQRegion(const SpanRegion& region)
             result += QRect(span.x0, band.top, span.x1 - span.x0, band.bottom - band.top);
     return result;
 }
+
+int RegionKind(const SpanRegion& region)
+{
+    return region.IsEmpty() ? NULLREGION : region.IsRect() ? SIMPLEREGION : COMPLEXREGION;
+}
+
+}  // namespace
 
 }  // namespace platform
 
@@ -144,7 +110,7 @@ int CWnd::SetWindowRgn(HRGN hRgn, BOOL bRedraw)
     else
         data->region.reset();
     // The shape is in window coordinates: a top-level window's whole widget, frame strips included.
-    QWidget* widget = (data->style & WS_CHILD) ? data->widget.data() : data->widget->window();
+    QWidget* widget = OuterOf(*data);
     if (data->region)
         widget->setMask(ToQRegion(*data->region));
     else

@@ -16,7 +16,6 @@
 #include <QWheelEvent>
 
 #include "platform/window/window_internal.h"
-#include "platform/window/window_region.h"
 
 namespace platform {
 namespace {
@@ -325,11 +324,6 @@ void WindowWidget::Detach()
 
 bool WindowWidget::event(QEvent* event)
 {
-    if (m_hwnd && isWindow()) {
-        const QEvent::Type type = event->type();
-        if (type == QEvent::Show || type == QEvent::ZOrderChange || type == QEvent::WindowActivate)
-            NoteRaised(m_hwnd);
-    }
     if (m_hwnd) {
         if (TranslateEvent(m_hwnd, this, event, true)) return true;
     } else {
