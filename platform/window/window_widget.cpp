@@ -349,7 +349,14 @@ void WindowWidget::paintEvent(QPaintEvent* event)
         if (CWnd* wnd = LookupWindow(m_hwnd)) PaintPending(wnd, true);
     }
     QPainter painter(this);
-    painter.setClipRegion(event->region() & QRegion(QRect(QPoint(0, 0), ClientSize())));
+    const QSize client = ClientSize();
+    if (ScrollBarShown(SB_VERT) && ScrollBarShown(SB_HORZ)) {  // the corner between the bars
+        const DWORD face = GetSysColor(COLOR_BTNFACE);
+        painter.fillRect(
+            QRect(client.width(), client.height(), width() - client.width(), height() - client.height()),
+            QColor(GetRValue(face), GetGValue(face), GetBValue(face)));
+    }
+    painter.setClipRegion(event->region() & QRegion(QRect(QPoint(0, 0), client)));
     const std::lock_guard lock(m_surface->mutex);
     if (m_surface->image.isNull())
         painter.fillRect(rect(), Qt::white);

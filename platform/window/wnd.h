@@ -120,6 +120,8 @@ public:
     CWnd* GetDlgItem(int nID) const;
     BOOL IsChild(const CWnd* pWnd) const;
     static CWnd* GetDesktopWindow();
+    /// The special places SetWindowPos takes as its first argument.
+    static const CWnd wndTop, wndBottom, wndTopMost, wndNoTopMost;
 
     // --- state -----------------------------------------------------------------------------------
     DWORD GetStyle() const;
@@ -274,6 +276,8 @@ protected:
     int m_nModalResult = -1;
 
 private:
+    /// A stand-in that only carries a special handle (wndTop and the others).
+    explicit CWnd(HWND special);
     friend platform::WindowData* platform::DataOf(const CWnd* wnd);
     friend BOOL DestroyWindowNow(CWnd* wnd);
     void SyncScrollBar(int nBar, bool shown);

@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+#include <QTimer>
+
 #include "platform/window/nonclient.h"
 #include "platform/window/ui_thread.h"
 #include "platform/window/window_internal.h"
@@ -122,6 +124,13 @@ public:
 };
 
 }  // namespace
+
+CWnd::CWnd(HWND special) : m_hWnd(special) {}
+
+const CWnd CWnd::wndTop(HWND_TOP);
+const CWnd CWnd::wndBottom(HWND_BOTTOM);
+const CWnd CWnd::wndTopMost(HWND_TOPMOST);
+const CWnd CWnd::wndNoTopMost(HWND_NOTOPMOST);
 
 CWnd* CWnd::GetDesktopWindow()
 {
