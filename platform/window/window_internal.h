@@ -106,8 +106,6 @@ void SetCursorWindow(HWND hwnd);
 void ApplyCursor(QWidget* widget, HCURSOR cursor);
 /// Stops a window's modal loop if one runs (the window is being destroyed).
 void AbortModalLoop(WindowData& data);
-/// Ends the application's message loop when its main window goes.
-void NoteWindowDestroyed(CWnd* wnd);
 /// The widget the window manager sees: the outer part of a top-level window, else the
 /// window's widget. Showing, placing, stacking and the title go there.
 QWidget* OuterOf(const WindowData& data);
