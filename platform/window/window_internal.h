@@ -15,6 +15,7 @@
 #include <QRegion>
 #include <QWidget>
 
+#include "platform/qt_types.h"
 #include "platform/window/paint_hook.h"
 #include "platform/window/wnd.h"
 
@@ -132,7 +133,6 @@ void ShowOwnedWindows(HWND owner);
 void ForgetInputWindow(HWND hwnd, QWidget* widget);
 /// Reports an exception that a message handler let out.
 void ReportHandlerFailure(const char* what);
-QColor ToQColor(COLORREF c);
 /// The primary screen's rectangle.
 QRect ScreenRect();
 /// Asks a top-level window for its smallest and largest size (WM_GETMINMAXINFO), keeps
