@@ -14,6 +14,7 @@
 #include "platform/gdi/dc_internal.h"
 #include "platform/gdi/dib_format.h"
 #include "platform/gdi/metafile_internal.h"
+#include "platform/window/wnd.h"
 
 namespace platform::gdi {
 
@@ -1366,13 +1367,6 @@ UINT GetDIBColorTable(HDC h, UINT start, UINT count, RGBQUAD* colors)
 
 namespace {
 
-// The system's three-dimensional element colours.
-constexpr COLORREF kHighlight = RGB(255, 255, 255);
-constexpr COLORREF kLight = RGB(227, 227, 227);
-constexpr COLORREF kShadow = RGB(160, 160, 160);
-constexpr COLORREF kDarkShadow = RGB(105, 105, 105);
-constexpr COLORREF kFace = RGB(240, 240, 240);
-
 void SolidRect(HDC h, int l, int t, int r, int b, COLORREF c)
 {
     const RECT rc = Normalised(l, t, r, b);
@@ -1395,6 +1389,10 @@ void EdgeRing(HDC h, const RECT& r, UINT flags, COLORREF topLeft, COLORREF botto
 BOOL DrawEdge(HDC h, RECT* rect, UINT edge, UINT flags)
 {
     if (!FindDc(h) || !rect) return FALSE;
+    // The system's three-dimensional element colours.
+    const COLORREF kHighlight = GetSysColor(COLOR_3DHIGHLIGHT), kLight = GetSysColor(COLOR_3DLIGHT),
+                   kShadow = GetSysColor(COLOR_3DSHADOW), kDarkShadow = GetSysColor(COLOR_3DDKSHADOW),
+                   kFace = GetSysColor(COLOR_3DFACE);
     RECT r = *rect;
     const UINT outer = edge & (BDR_RAISEDOUTER | BDR_SUNKENOUTER),
                inner = edge & (BDR_RAISEDINNER | BDR_SUNKENINNER);

@@ -161,7 +161,7 @@ void NoteWindowManagerDrag(HWND hwnd, bool sized)
     }
     if (sized && d.data->dragHit == HTCAPTION) d.data->dragHit = HTBOTTOMRIGHT;
     const QRect now = outer->geometry();
-    UserDragTo(hwnd, RECT{now.left(), now.top(), now.left() + now.width(), now.top() + now.height()});
+    UserDragTo(hwnd, ToRect(now));
     WindowData* data = DataOf(LookupWindow(hwnd));
     if (data != d.data) return;
     if (!data->dragEnd) {

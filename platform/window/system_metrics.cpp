@@ -49,27 +49,28 @@ int GetSystemMetrics(int nIndex)
 DWORD GetSysColor(int nIndex)
 {
     // Fixed colours of the classic scheme, so that drawings come out the same everywhere.
+    // The one table of system colours: drawing code asks here rather than keeping its own.
     switch (nIndex) {
         case COLOR_SCROLLBAR:
             return RGB(200, 200, 200);
         case COLOR_BACKGROUND:
             return RGB(0, 0, 0);
-        case 2:
-            return RGB(153, 180, 209);  // active caption
-        case 4:
-            return RGB(240, 240, 240);  // menu
+        case COLOR_ACTIVECAPTION:
+            return RGB(153, 180, 209);
+        case COLOR_MENU:
+            return RGB(240, 240, 240);
         case COLOR_WINDOW:
             return RGB(255, 255, 255);
-        case 6:
-            return RGB(100, 100, 100);  // window frame
-        case 7:
-            return RGB(0, 0, 0);  // menu text
+        case COLOR_WINDOWFRAME:
+            return RGB(100, 100, 100);
+        case COLOR_MENUTEXT:
+            return RGB(0, 0, 0);
         case COLOR_WINDOWTEXT:
             return RGB(0, 0, 0);
-        case 9:
-            return RGB(0, 0, 0);  // caption text
-        case 12:
-            return RGB(171, 171, 171);  // application workspace
+        case COLOR_CAPTIONTEXT:
+            return RGB(0, 0, 0);
+        case COLOR_APPWORKSPACE:
+            return RGB(171, 171, 171);
         case COLOR_HIGHLIGHT:
             return RGB(0, 120, 215);
         case COLOR_HIGHLIGHTTEXT:
@@ -84,14 +85,14 @@ DWORD GetSysColor(int nIndex)
             return RGB(0, 0, 0);
         case COLOR_BTNHIGHLIGHT:
             return RGB(255, 255, 255);
-        case 21:
-            return RGB(105, 105, 105);  // dark shadow
-        case 22:
-            return RGB(227, 227, 227);  // light
-        case 23:
-            return RGB(0, 0, 0);  // tool-tip text
-        case 24:
-            return RGB(255, 255, 225);  // tool-tip background
+        case COLOR_3DDKSHADOW:
+            return RGB(105, 105, 105);
+        case COLOR_3DLIGHT:
+            return RGB(227, 227, 227);
+        case COLOR_INFOTEXT:
+            return RGB(0, 0, 0);
+        case COLOR_INFOBK:
+            return RGB(255, 255, 225);
         default:
             return RGB(255, 255, 255);
     }

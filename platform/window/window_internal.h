@@ -16,6 +16,7 @@
 #include <QWidget>
 
 #include "platform/gdi/span_region.h"
+#include "platform/qt_types.h"
 #include "platform/window/paint_hook.h"
 #include "platform/window/wnd.h"
 
@@ -111,8 +112,6 @@ void SetCursorWindow(HWND hwnd);
 void ApplyCursor(QWidget* widget, HCURSOR cursor);
 /// Stops a window's modal loop if one runs (the window is being destroyed).
 void AbortModalLoop(WindowData& data);
-/// Ends the application's message loop when its main window goes.
-void NoteWindowDestroyed(CWnd* wnd);
 /// The widget the window manager sees: the outer part of a top-level window, else the
 /// window's widget. Showing, placing, stacking and the title go there.
 QWidget* OuterOf(const WindowData& data);
@@ -139,7 +138,6 @@ void ShowOwnedWindows(HWND owner);
 void ForgetInputWindow(HWND hwnd, QWidget* widget);
 /// Reports an exception that a message handler let out.
 void ReportHandlerFailure(const char* what);
-QColor ToQColor(COLORREF c);
 /// The primary screen's rectangle.
 QRect ScreenRect();
 /// Asks a top-level window for its smallest and largest size (WM_GETMINMAXINFO), keeps

@@ -351,10 +351,9 @@ void WindowWidget::paintEvent(QPaintEvent* event)
     QPainter painter(this);
     const QSize client = ClientSize();
     if (ScrollBarShown(SB_VERT) && ScrollBarShown(SB_HORZ)) {  // the corner between the bars
-        const DWORD face = GetSysColor(COLOR_BTNFACE);
         painter.fillRect(
             QRect(client.width(), client.height(), width() - client.width(), height() - client.height()),
-            QColor(GetRValue(face), GetGValue(face), GetBValue(face)));
+            ToQColor(GetSysColor(COLOR_BTNFACE)));
     }
     painter.setClipRegion(event->region() & QRegion(QRect(QPoint(0, 0), client)));
     const std::lock_guard lock(m_surface->mutex);

@@ -60,10 +60,6 @@ std::optional<COLORREF> BrushColour(HBRUSH brush)
 
 }  // namespace
 
-QColor ToQColor(COLORREF c)
-{
-    return QColor(GetRValue(c), GetGValue(c), GetBValue(c));
-}
 
 void SetBrushColourResolver(std::optional<COLORREF> (*resolver)(HBRUSH))
 {

@@ -2,7 +2,7 @@
 
 #include <cstdio>
 
-#include "platform/app/win_app.h"
+#include "platform/window/app_hooks.h"
 #include "platform/window/window_internal.h"
 #include "platform/window/hooks.h"
 
@@ -23,6 +23,20 @@ Current* g_current = nullptr;
 int g_eventDepth = 0;
 
 }  // namespace
+
+namespace {
+AppHooks g_appHooks;
+}  // namespace
+
+void SetAppHooks(const AppHooks& hooks)
+{
+    g_appHooks = hooks;
+}
+
+const AppHooks& GetAppHooks()
+{
+    return g_appHooks;
+}
 
 void ReportHandlerFailure(const char* what)
 {
@@ -48,9 +62,9 @@ bool DispatchQueued(const MSG& msg, bool* defaultReached)
     MSG copy = msg;
     try {
         if (FilterQueuedMouseMessage(copy)) return true;
-        CWinThread* app = AfxGetApp();
-        const BOOL swallowed =
-            app ? app->PreTranslateMessage(&copy) : CWnd::WalkPreTranslateTree(nullptr, &copy);
+        const AppHooks& app = GetAppHooks();
+        const BOOL swallowed = app.preTranslateMessage ? app.preTranslateMessage(&copy)
+                                                       : CWnd::WalkPreTranslateTree(nullptr, &copy);
         if (swallowed) return true;
         CWnd* wnd = LookupWindow(copy.hwnd);
         if (!wnd) return true;

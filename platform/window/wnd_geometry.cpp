@@ -112,7 +112,7 @@ void CWnd::GetWindowRect(LPRECT lpRect) const
     if (!IsUiThread()) return RunOnUiThread([&] { GetWindowRect(lpRect); });
     if (this == GetDesktopWindow()) {
         const QRect s = ScreenRect();
-        *lpRect = RECT{s.left(), s.top(), s.left() + s.width(), s.top() + s.height()};
+        *lpRect = ToRect(s);
         return;
     }
     if (!m_data || !m_data->widget) {

@@ -8,6 +8,7 @@
 #include <QTimer>
 
 #include "platform/last_error.h"
+#include "platform/window/app_hooks.h"
 #include "platform/window/ui_thread.h"
 #include "platform/window/window_internal.h"
 #include "platform/window/window_widget.h"
@@ -252,7 +253,7 @@ BOOL DestroyWindowNow(CWnd* wnd)
             delete widget;
     }
     gone.reset();
-    NoteWindowDestroyed(wnd);
+    if (GetAppHooks().windowDestroyed) GetAppHooks().windowDestroyed(wnd);
     wnd->PostNcDestroy();  // may delete wnd
     return TRUE;
 }

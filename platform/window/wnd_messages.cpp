@@ -8,7 +8,7 @@
 
 #include <QPainter>
 
-#include "platform/app/win_app.h"
+#include "platform/window/app_hooks.h"
 #include "platform/kernel/threads.h"
 #include "platform/last_error.h"
 #include "platform/window/cursor.h"
@@ -120,10 +120,10 @@ BOOL CWnd::OnCmdMsg(UINT nID, int nCode, void* pExtra, AFX_CMDHANDLERINFO* pHand
 {
     if (CCmdTarget::OnCmdMsg(nID, nCode, pExtra, pHandlerInfo)) return TRUE;
     // Top-level windows (frames, dialogs) let the application have commands nobody took.
-    CWinApp* app = AfxGetApp();
+    const AppHooks& app = GetAppHooks();
     const bool isCommand = nCode == CN_COMMAND || nCode == CN_UPDATE_COMMAND_UI;
-    if (app && isCommand && m_hWnd && !(GetStyle() & WS_CHILD))
-        return app->OnCmdMsg(nID, nCode, pExtra, pHandlerInfo);
+    if (app.onCmdMsg && isCommand && m_hWnd && !(GetStyle() & WS_CHILD))
+        return app.onCmdMsg(nID, nCode, pExtra, pHandlerInfo);
     return FALSE;
 }
 

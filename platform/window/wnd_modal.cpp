@@ -2,7 +2,7 @@
 
 #include <QEventLoop>
 
-#include "platform/app/win_app.h"
+#include "platform/window/app_hooks.h"
 #include "platform/window/modal.h"
 #include "platform/window/ui_thread.h"
 #include "platform/window/window_internal.h"
@@ -73,7 +73,8 @@ BOOL CWnd::ContinueModal()
 
 int CWnd::MessageBox(LPCTSTR lpszText, LPCTSTR lpszCaption, UINT nType)
 {
-    CWinApp* app = AfxGetApp();
-    const char* caption = lpszCaption ? lpszCaption : (app && app->m_pszAppName ? app->m_pszAppName : "");
+    const AppHooks& app = GetAppHooks();
+    const char* name = app.appName ? app.appName() : nullptr;
+    const char* caption = lpszCaption ? lpszCaption : (name ? name : "");
     return ::MessageBox(m_hWnd, lpszText, caption, nType);
 }

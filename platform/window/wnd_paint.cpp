@@ -80,7 +80,7 @@ void FlushWindowSurface(HWND hwnd, const RECT& rect)
 {
     WindowData* data = DataOf(LookupWindow(hwnd));
     if (data && data->widget)
-        data->widget->update(QRect(rect.left, rect.top, rect.right - rect.left, rect.bottom - rect.top));
+        data->widget->update(ToQRect(rect));
 }
 
 void SetPaintDcHooks(const PaintDcHooks& hooks)
@@ -111,7 +111,7 @@ void CWnd::InvalidateRect(LPCRECT lpRect, BOOL bErase)
     QWidget* w = m_data->widget;
     const QRect client(QPoint(0, 0), ClientSize(*m_data));
     const QRect area =
-        lpRect ? QRect(lpRect->left, lpRect->top, lpRect->right - lpRect->left, lpRect->bottom - lpRect->top)
+        lpRect ? ToQRect(*lpRect)
                : client;
     m_data->invalid += area & client;
     if (bErase) m_data->erasePending = true;
@@ -126,7 +126,7 @@ void CWnd::ValidateRect(LPCRECT lpRect)
         m_data->invalid = QRegion();
     else
         m_data->invalid -=
-            QRect(lpRect->left, lpRect->top, lpRect->right - lpRect->left, lpRect->bottom - lpRect->top);
+            ToQRect(*lpRect);
 }
 
 void CWnd::UpdateWindow()

@@ -263,6 +263,11 @@ TEST(NonClient, AUsersResizeKeepsTheHeightTheWindowInsistsOnAndEndsOnce)
     ASSERT_TRUE(wnd.CreateEx(0, nullptr, "Fixed", WS_OVERLAPPEDWINDOW | WS_VISIBLE, CRect(100, 50, 500, 170),
                              nullptr, 0));
     wnd.fixedHeight = 120;
+    // The program's own moves are no drag of the user's.
+    wnd.MoveWindow(90, 40, 410, 120);
+    wnd.MoveWindow(100, 50, 400, 120);
+    PumpEvents();
+    EXPECT_TRUE(wnd.log.empty());
 
     DragWindow(wnd, HTBOTTOMRIGHT, CSize(80, 60));
     CRect outer;
