@@ -6,6 +6,7 @@
 #include <QApplication>
 
 #include "platform/resources/resources.h"
+#include "platform/window/app_hooks.h"
 #include "platform/window/cursor.h"
 #include "platform/window/ui_thread.h"
 #include "platform/window/window_internal.h"
@@ -59,6 +60,34 @@ int CWinThread::Run()
 BEGIN_MESSAGE_MAP(CWinApp, CCmdTarget)
 END_MESSAGE_MAP()
 
+namespace {
+
+// The main window going away ends the program's message loop.
+void NoteWindowDestroyed(CWnd* wnd)
+{
+    if (g_app && g_app->m_pMainWnd == wnd) {
+        g_app->m_pMainWnd = nullptr;
+        PostQuitMessage(0);
+    }
+}
+
+platform::AppHooks Hooks()
+{
+    platform::AppHooks hooks;
+    hooks.preTranslateMessage = [](MSG* msg) -> BOOL {
+        return g_app ? g_app->PreTranslateMessage(msg) : CWnd::WalkPreTranslateTree(nullptr, msg);
+    };
+    hooks.onCmdMsg = [](UINT id, int code, void* extra, AFX_CMDHANDLERINFO* info) -> BOOL {
+        return g_app ? g_app->OnCmdMsg(id, code, extra, info) : FALSE;
+    };
+    hooks.appName = [] { return g_app ? g_app->m_pszAppName : nullptr; };
+    hooks.mainWindow = [] { return AfxGetMainWnd(); };
+    hooks.windowDestroyed = NoteWindowDestroyed;
+    return hooks;
+}
+
+}  // namespace
+
 CWinApp::CWinApp(LPCTSTR lpszAppName)
 {
     if (lpszAppName) {
@@ -66,11 +95,15 @@ CWinApp::CWinApp(LPCTSTR lpszAppName)
         m_pszAppName = m_appName.c_str();
     }
     g_app = this;
+    platform::SetAppHooks(Hooks());
 }
 
 CWinApp::~CWinApp()
 {
-    if (g_app == this) g_app = nullptr;
+    if (g_app == this) {
+        g_app = nullptr;
+        platform::SetAppHooks({});
+    }
 }
 
 HCURSOR CWinApp::LoadStandardCursor(LPCTSTR lpszCursorName) const
@@ -107,19 +140,6 @@ void PostQuitMessage(int nExitCode)
 {
     platform::PostToUiThread([nExitCode] { QCoreApplication::exit(nExitCode); });
 }
-
-namespace platform {
-
-void NoteWindowDestroyed(CWnd* wnd)
-{
-    // The main window going away ends the program's message loop.
-    if (g_app && g_app->m_pMainWnd == wnd) {
-        g_app->m_pMainWnd = nullptr;
-        PostQuitMessage(0);
-    }
-}
-
-}  // namespace platform
 
 int AfxWinMain(int argc, char** argv)
 {

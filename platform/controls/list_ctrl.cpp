@@ -15,6 +15,7 @@
 #include "platform/controls/quiet_scope.h"
 #include "platform/gdi/dc.h"
 #include "platform/gdi/dc_internal.h"
+#include "platform/qt_types.h"
 
 namespace {
 
@@ -22,7 +23,7 @@ constexpr int kDataRole = Qt::UserRole + 1;
 constexpr int kStateRole = Qt::UserRole + 2;  // the selected/focused/check state last reported
 constexpr int kImageRole = Qt::UserRole + 3;
 
-QColor ToQColor(COLORREF c) { return QColor(GetRValue(c), GetGValue(c), GetBValue(c)); }
+using platform::ToQColor;
 
 class ListWidget;
 
@@ -247,7 +248,7 @@ public:
     }
     void Composite(QPainter& painter) const
     {
-        const auto dc = m_dc ? platform::gdi::FindDc(m_dc) : nullptr;
+        const auto dc = platform::gdi::FindDc(m_dc);
         if (!dc) return;
         const RECT drawn = platform::gdi::TakeDirty(*dc);
         if (drawn.right <= drawn.left || drawn.bottom <= drawn.top) return;

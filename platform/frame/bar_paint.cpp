@@ -2,6 +2,7 @@
 
 #include <QPainter>
 
+#include "platform/qt_types.h"
 #include "platform/window/paint_hook.h"
 #include "platform/window/wnd.h"
 
@@ -9,8 +10,7 @@ namespace platform {
 
 QColor SysColour(int index)
 {
-    const DWORD c = GetSysColor(index);
-    return QColor(GetRValue(c), GetGValue(c), GetBValue(c));
+    return ToQColor(GetSysColor(index));
 }
 
 QPainter* BeginBarPaint(CWnd& bar, CRect& client)

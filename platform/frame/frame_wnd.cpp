@@ -7,6 +7,7 @@
 #include "platform/frame/re_bar.h"
 #include "platform/resources/resources.h"
 #include "platform/string_table.h"
+#include "platform/window/nonclient.h"
 
 namespace {
 
@@ -119,17 +120,9 @@ void CFrameWnd::OnSize(UINT nType, int, int)
     if (nType != SIZE_MINIMIZED) RecalcLayout();
 }
 
-int CFrameWnd::MenuBarHeight() const
-{
-    return m_menuBar && !m_menuBar->isHidden() ? m_menuBar->sizeHint().height() : 0;
-}
-
 void CFrameWnd::RecalcLayout(BOOL)
 {
     if (!m_hWnd) return;
-    CRect client;
-    GetClientRect(client);
-    if (m_menuBar) m_menuBar->setGeometry(0, 0, client.Width(), MenuBarHeight());
     RepositionBars(AFX_IDW_CONTROLBAR_FIRST, AFX_IDW_CONTROLBAR_LAST, AFX_IDW_PANE_FIRST);
 }
 
@@ -139,10 +132,8 @@ void CFrameWnd::RepositionBars(UINT nIDFirst, UINT nIDLast, UINT nIDLeftOver, UI
     CRect area;
     if (lpRectClient)
         area = *lpRectClient;
-    else {
+    else
         GetClientRect(area);
-        area.top += MenuBarHeight();
-    }
     CWnd* leftOver = nullptr;
     for (CWnd* child = GetWindow(GW_CHILD); child; child = child->GetWindow(GW_HWNDNEXT)) {
         const UINT id = static_cast<UINT>(child->GetDlgCtrlID());
@@ -218,15 +209,20 @@ void CFrameWnd::DrawMenuBar()
 
 void CFrameWnd::BuildMenuBar()
 {
-    QWidget* widget = GetWidget();
-    if (!widget) return;
+    if (!GetWidget()) return;
     if (!m_menuBar) {
-        m_menuBar = new QMenuBar(widget);
-        m_menuBar->setNativeMenuBar(false);
+        auto* bar = new QMenuBar;
+        bar->setNativeMenuBar(false);
+        if (!platform::SetMenuStrip(m_hWnd, bar)) {
+            delete bar;  // a frame that is a child window has no room for a menu bar
+            return;
+        }
+        m_menuBar = bar;
     }
     m_menuBar->clear();
     if (!m_hMenu || !::IsMenu(m_hMenu) || ::GetMenuItemCount(m_hMenu) == 0) {
         m_menuBar->hide();
+        platform::SetMenuStrip(m_hWnd, m_menuBar);  // the client area takes the strip's room
         return;
     }
     const HWND self = m_hWnd;
@@ -270,6 +266,7 @@ void CFrameWnd::BuildMenuBar()
         });
     }
     m_menuBar->show();
+    platform::SetMenuStrip(m_hWnd, m_menuBar);
 }
 
 void CFrameWnd::OnInitMenuPopup(CMenu* pPopupMenu, UINT, BOOL bSysMenu)
@@ -287,7 +284,6 @@ void CFrameWnd::OnInitMenuPopup(CMenu* pPopupMenu, UINT, BOOL bSysMenu)
         ui.m_nIndexMax = pPopupMenu->GetMenuItemCount();
     }
 }
-
 
 void CFrameWnd::OnUpdateFrameTitle(BOOL bAddToTitle)
 {

@@ -6,8 +6,8 @@
 // when they open (WM_INITMENUPOPUP); with m_bAutoMenuEnable, commands without a handler
 // are greyed. The frame deletes itself when its window is gone.
 //
-// The menu bar is a strip at the top of the frame's widget, so the client rectangle
-// includes it; RecalcLayout places the bars and the pane below it.
+// The menu bar is a non-client strip above the client area (nonclient.h): the client
+// rectangle starts below it, and the outer rectangle holds both.
 
 #include "platform/frame/control_bar.h"
 #include "platform/menu/menu.h"
@@ -102,7 +102,6 @@ public:
     CString m_strTitle;
 
 private:
-    int MenuBarHeight() const;
     void BuildMenuBar();
     HMENU m_hMenu = nullptr;
     QMenuBar* m_menuBar = nullptr;

@@ -14,6 +14,7 @@
 #include "platform/gdi/dc_internal.h"
 #include "platform/gdi/dib_format.h"
 #include "platform/gdi/metafile_internal.h"
+#include "platform/window/wnd.h"
 
 namespace platform::gdi {
 
@@ -88,9 +89,24 @@ RECT TakeDirty(DcObj& dc)
     return std::exchange(dc.dirty, RECT{0, 0, 0, 0});
 }
 
-std::shared_ptr<DcObj> FindDc(HDC dc)
+DcRef FindDc(HDC dc)
 {
-    return FindAs<DcObj>(dc);
+    return DcRef(FindAs<DcObj>(dc));
+}
+
+std::pair<DcRef, DcRef> FindDcPair(HDC first, HDC second)
+{
+    auto a = FindAs<DcObj>(first), b = FindAs<DcObj>(second);
+    std::recursive_mutex* ma = a && a->shared ? &a->shared->mutex : nullptr;
+    std::recursive_mutex* mb = b && b->shared ? &b->shared->mutex : nullptr;
+    if (!ma || !mb || ma == mb) {
+        DcRef ra(std::move(a));
+        return {std::move(ra), DcRef(std::move(b))};
+    }
+    // Two windows' surfaces: both locks at once, so two threads blitting between the same
+    // two windows in opposite directions cannot hold one each and wait for the other.
+    std::lock(*ma, *mb);
+    return {DcRef(std::move(a), std::adopt_lock), DcRef(std::move(b), std::adopt_lock)};
 }
 
 SurfaceLock::SurfaceLock(DcObj& dc, const RECT& area, bool writeBack) : m_writeBack(writeBack)
@@ -576,6 +592,20 @@ HDC CreateSurfaceDC(QImage* image, std::optional<SpanRegion> visible)
     auto dc = FindDc(h);
     dc->st.bitmap.reset();
     dc->image = image;
+    dc->systemClip = std::move(visible);
+    return h;
+}
+
+HDC CreateSharedSurfaceDC(std::shared_ptr<SharedSurface> surface, std::optional<SpanRegion> visible)
+{
+    if (!surface) return nullptr;
+    const std::lock_guard lock(surface->mutex);
+    if (!surface->image.isNull() && surface->image.depth() != 32) return nullptr;
+    HDC h = CreateCompatibleDC(nullptr);
+    auto dc = FindAs<DcObj>(h);
+    dc->st.bitmap.reset();
+    dc->image = &surface->image;
+    dc->shared = std::move(surface);
     dc->systemClip = std::move(visible);
     return h;
 }
@@ -1226,10 +1256,9 @@ BOOL PatBlt(HDC h, int x, int y, int width, int height, DWORD rop)
 BOOL StretchBlt(HDC h, int x, int y, int width, int height, HDC src, int srcX, int srcY, int srcWidth,
                 int srcHeight, DWORD rop)
 {
-    auto dc = FindDc(h);
+    auto [dc, s] = FindDcPair(h, src);
     if (!dc) return FALSE;
     if (!RopUsesSource(rop)) return PatBlt(h, x, y, width, height, rop);
-    auto s = FindDc(src);
     if (!s || s->recording) return FALSE;
     SourceImage image;
     std::vector<std::uint32_t> palette;
@@ -1338,13 +1367,6 @@ UINT GetDIBColorTable(HDC h, UINT start, UINT count, RGBQUAD* colors)
 
 namespace {
 
-// The system's three-dimensional element colours.
-constexpr COLORREF kHighlight = RGB(255, 255, 255);
-constexpr COLORREF kLight = RGB(227, 227, 227);
-constexpr COLORREF kShadow = RGB(160, 160, 160);
-constexpr COLORREF kDarkShadow = RGB(105, 105, 105);
-constexpr COLORREF kFace = RGB(240, 240, 240);
-
 void SolidRect(HDC h, int l, int t, int r, int b, COLORREF c)
 {
     const RECT rc = Normalised(l, t, r, b);
@@ -1367,6 +1389,10 @@ void EdgeRing(HDC h, const RECT& r, UINT flags, COLORREF topLeft, COLORREF botto
 BOOL DrawEdge(HDC h, RECT* rect, UINT edge, UINT flags)
 {
     if (!FindDc(h) || !rect) return FALSE;
+    // The system's three-dimensional element colours.
+    const COLORREF kHighlight = GetSysColor(COLOR_3DHIGHLIGHT), kLight = GetSysColor(COLOR_3DLIGHT),
+                   kShadow = GetSysColor(COLOR_3DSHADOW), kDarkShadow = GetSysColor(COLOR_3DDKSHADOW),
+                   kFace = GetSysColor(COLOR_3DFACE);
     RECT r = *rect;
     const UINT outer = edge & (BDR_RAISEDOUTER | BDR_SUNKENOUTER),
                inner = edge & (BDR_RAISEDINNER | BDR_SUNKENINNER);

@@ -3,10 +3,13 @@
 // The device context object behind an HDC and the helpers its drawing code shares.
 
 #include <memory>
+#include <mutex>
 #include <optional>
+#include <utility>
 
 #include "platform/gdi/gdi_internal.h"
 #include "platform/gdi/raster.h"
+#include "platform/window/paint_hook.h"
 
 namespace platform::gdi {
 
@@ -39,6 +42,7 @@ struct DcObj : GdiObject {
     DcState st;
     std::vector<DcState> saved;
     QImage* image = nullptr;                  // a DC over someone else's picture
+    std::shared_ptr<SharedSurface> shared;    // a window's surface: `image` points into it
     std::optional<SpanRegion> systemClip;     // device pixels a window DC may touch
     RECT dirty{0, 0, 0, 0};                   // device pixels drawn so far
     std::shared_ptr<MetaFileData> recording;  // a metafile DC records instead of drawing
@@ -51,10 +55,39 @@ struct DcObj : GdiObject {
     SpanRegion Visible(const SpanRegion& shape) const;
 };
 
-std::shared_ptr<DcObj> FindDc(HDC dc);
+/// A DC found by its handle. A DC on a window's surface holds the surface's lock for as long
+/// as this exists, so one drawing call is never torn by another thread's drawing, by the
+/// window's painting or by a resize of the surface.
+class DcRef {
+public:
+    DcRef() = default;
+    explicit DcRef(std::shared_ptr<DcObj> dc) : m_dc(std::move(dc))
+    {
+        if (m_dc && m_dc->shared) m_lock = std::unique_lock(m_dc->shared->mutex);
+    }
+    /// The caller has locked the DC's surface already.
+    DcRef(std::shared_ptr<DcObj> dc, std::adopt_lock_t) : m_dc(std::move(dc))
+    {
+        m_lock = std::unique_lock(m_dc->shared->mutex, std::adopt_lock);
+    }
+    explicit operator bool() const { return m_dc != nullptr; }
+    DcObj* operator->() const { return m_dc.get(); }
+    DcObj& operator*() const { return *m_dc; }
+    DcObj* get() const { return m_dc.get(); }
+
+private:
+    std::shared_ptr<DcObj> m_dc;  // declared first: the lock is released before the DC goes
+    std::unique_lock<std::recursive_mutex> m_lock;
+};
+
+DcRef FindDc(HDC dc);
+/// Two DCs for a call that draws from one onto the other, their surfaces locked together.
+std::pair<DcRef, DcRef> FindDcPair(HDC first, HDC second);
 
 /// A DC over a 32-bit picture owned elsewhere, drawing only inside `visible` when given.
 HDC CreateSurfaceDC(QImage* image, std::optional<SpanRegion> visible);
+/// A DC over a window's shared surface (any thread); null when the surface is not 32-bit.
+HDC CreateSharedSurfaceDC(std::shared_ptr<SharedSurface> surface, std::optional<SpanRegion> visible);
 /// Drops the calling thread's CDC wrapper of a DC that is being deleted.
 void ForgetDcWrapper(HDC dc);
 /// What a DC has drawn (device pixels), forgotten by the call.

@@ -174,7 +174,7 @@ namespace {
 std::shared_ptr<DcObj> NewRecordingDc(const RECT* frame)
 {
     HDC h = CreateCompatibleDC(nullptr);
-    auto dc = FindDc(h);
+    auto dc = FindAs<DcObj>(h);
     dc->st.bitmap.reset();
     dc->recording = std::make_shared<MetaFileData>();
     if (frame) {

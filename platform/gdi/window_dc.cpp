@@ -21,17 +21,32 @@ SpanRegion SpansOf(const QRegion& region)
     return SpanRegion::FromRects(rects);
 }
 
-HDC OpenPaintDc(PaintTarget* target)
+bool OnUiThread()
+{
+    QCoreApplication* app = QCoreApplication::instance();
+    return !app || QThread::currentThread() == app->thread();
+}
+
+// A DC on the window's surface, shared with the window and its other DCs through the
+// surface's lock; a DC over the bare picture for surfaces the window does not share.
+HDC OpenSurfaceDc(HWND window, QImage* surface, std::optional<SpanRegion> visible)
+{
+    if (auto shared = FindSharedSurface(window); shared && &shared->image == surface)
+        return CreateSharedSurfaceDC(std::move(shared), std::move(visible));
+    return CreateSurfaceDC(surface, std::move(visible));
+}
+
+HDC OpenPaintDc(HWND window, PaintTarget* target)
 {
     if (!target || !target->surface) return nullptr;
-    return CreateSurfaceDC(target->surface,
-                           target->updateRegion ? SpansOf(*target->updateRegion) : SpanRegion());
+    return OpenSurfaceDc(window, target->surface,
+                         target->updateRegion ? SpansOf(*target->updateRegion) : SpanRegion());
 }
 
 // Hooks the window layer calls to hand WM_ERASEBKGND a DC, and to erase with a brush.
 const bool kHooked = [] {
     PaintDcHooks hooks;
-    hooks.open = [](HWND window, QPainter*) { return OpenPaintDc(CurrentPaintTarget(window)); };
+    hooks.open = [](HWND window, QPainter*) { return OpenPaintDc(window, CurrentPaintTarget(window)); };
     hooks.close = [](HDC dc) { DeleteDC(dc); };
     hooks.fromHandle = [](HDC dc) { return CDC::FromHandle(dc); };
     SetPaintDcHooks(hooks);
@@ -53,11 +68,11 @@ HDC BeginPaint(HWND window, PAINTSTRUCT* paint)
     PaintTarget* target = CurrentPaintTarget(window);
     HDC dc = nullptr;
     if (target) {
-        dc = OpenPaintDc(target);
+        dc = OpenPaintDc(window, target);
         paint->fErase = target->erase ? TRUE : FALSE;
         paint->rcPaint = target->updateRect;
     } else if (QImage* surface = WindowSurface(window)) {
-        dc = CreateSurfaceDC(surface, SpanRegion());  // nothing to repaint
+        dc = OpenSurfaceDc(window, surface, SpanRegion());  // nothing to repaint
     } else {
         dc = CreateCompatibleDC(nullptr);
     }
@@ -73,8 +88,12 @@ BOOL EndPaint(HWND, const PAINTSTRUCT* paint)
 
 HDC GetDC(HWND window)
 {
-    if (window) {
-        if (QImage* surface = WindowSurface(window)) return CreateSurfaceDC(surface, std::nullopt);
+    if (!window) return CreateCompatibleDC(nullptr);
+    if (!OnUiThread()) {
+        // A worker draws on the surface as it is now; only the user-interface thread sizes it.
+        if (HDC dc = CreateSharedSurfaceDC(FindSharedSurface(window), std::nullopt)) return dc;
+    } else if (QImage* surface = WindowSurface(window)) {
+        if (HDC dc = OpenSurfaceDc(window, surface, std::nullopt)) return dc;
     }
     return CreateCompatibleDC(nullptr);
 }
@@ -92,10 +111,10 @@ int ReleaseDC(HWND window, HDC h)
     if (window && dc->image && dirty.left < dirty.right && dirty.top < dirty.bottom) {
         // A worker (a selection's outline) may draw on a window; only the user-interface
         // thread may ask the window to show it.
-        QCoreApplication* app = QCoreApplication::instance();
-        if (app && QThread::currentThread() != app->thread())
+        if (!OnUiThread())
             QMetaObject::invokeMethod(
-                app, [window, dirty] { FlushWindowSurface(window, dirty); }, Qt::QueuedConnection);
+                QCoreApplication::instance(), [window, dirty] { FlushWindowSurface(window, dirty); },
+                Qt::QueuedConnection);
         else
             FlushWindowSurface(window, dirty);
     }

@@ -23,7 +23,11 @@ struct PAINTSTRUCT {
 PLATFORM_API HDC BeginPaint(HWND window, PAINTSTRUCT* paint);
 PLATFORM_API BOOL EndPaint(HWND window, const PAINTSTRUCT* paint);
 /// A DC on the window's client area (null window: a DC that only measures and selects);
-/// what it draws is shown when it is released.
+/// what it draws is shown when it is released. Any thread: each drawing call takes the
+/// window surface's lock, as the window's own painting does, so a worker may draw (a
+/// selection's outline, a rubber band) while the user-interface thread paints or resizes.
+/// A worker's DC draws on the surface as it is when each call runs (only the user-interface
+/// thread sizes it); a window destroyed meanwhile leaves the DC drawing on a picture nobody shows.
 PLATFORM_API HDC GetDC(HWND window);
 /// The same as GetDC: windows have no separate frame picture here.
 PLATFORM_API HDC GetWindowDC(HWND window);

@@ -10,7 +10,9 @@
 
 #include "platform/last_error.h"
 #include "platform/resources/resources.h"
+#include "platform/window/hooks.h"
 #include "platform/window/modal.h"
+#include "platform/window/ui_thread.h"
 #include "platform/window/wnd.h"
 
 namespace {
@@ -356,8 +358,11 @@ int GetMenuString(HMENU hMenu, UINT uIDItem, LPTSTR lpString, int cchMax, UINT f
     return copied;
 }
 
-BOOL TrackPopupMenuEx(HMENU hMenu, UINT uFlags, int x, int y, HWND hWnd, LPTPMPARAMS)
+BOOL TrackPopupMenuEx(HMENU hMenu, UINT uFlags, int x, int y, HWND hWnd, LPTPMPARAMS params)
 {
+    // A popup lives on the user-interface thread, with the mouse hooks that watch it.
+    if (!platform::IsUiThread())
+        return platform::CallOnUiThread([&] { return TrackPopupMenuEx(hMenu, uFlags, x, y, hWnd, params); });
     HMENU__* menu = Valid(hMenu);
     CWnd* owner = CWnd::FromHandle(hWnd);
     if (!menu || !owner) return FALSE;
@@ -372,12 +377,20 @@ BOOL TrackPopupMenuEx(HMENU hMenu, UINT uFlags, int x, int y, HWND hWnd, LPTPMPA
     question.x = x;
     question.y = y;
     Flatten(menu, 0, question.items);
-    const UINT chosen = platform::AskModal(question, [&]() -> UINT {
-        QMenu qmenu(owner->GetWidget() ? owner->GetWidget()->window() : nullptr);
-        FillQMenu(&qmenu, menu);
-        QAction* action = qmenu.exec(QPoint(x, y));
-        return action ? action->data().toUInt() : 0;
-    });
+    UINT chosen = 0;
+    {
+        // The mouse hooks watch the mouse while the menu is up; a press beside it closes it.
+        platform::PopupMenuScope popup;
+        chosen = platform::AskModal(question, [&]() -> UINT {
+            QMenu qmenu(owner->GetWidget() ? owner->GetWidget()->window() : nullptr);
+            FillQMenu(&qmenu, menu);
+            popup.SetMenu(&qmenu);
+            QAction* action = qmenu.exec(QPoint(x, y));
+            popup.SetMenu(nullptr);
+            return action ? action->data().toUInt() : 0;
+        });
+        if (platform::PopupMenuDismissed()) chosen = 0;
+    }
     if (IsWindow(hWnd)) owner->SendMessage(WM_MENUSELECT, MAKEWPARAM(0xFFFF, 0xFFFF), 0);
     if (uFlags & TPM_RETURNCMD) return static_cast<BOOL>(chosen);
     if (chosen == 0) return FALSE;

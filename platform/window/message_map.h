@@ -43,7 +43,6 @@ protected:
         using TheBaseClass = baseClass;                                                   \
         static_assert(sizeof(ThisClass) > 0 && std::is_base_of_v<CCmdTarget, ThisClass>); \
         static const platform::MessageMapEntry entries[] = {
-
 // clang-format off
 #define END_MESSAGE_MAP()                                                                    \
         {0, 0, 0, 0, nullptr, nullptr}};                                                     \
@@ -146,6 +145,8 @@ protected:
                            self->OnGetMinMaxInfo(reinterpret_cast<MINMAXINFO*>(args.lParam)))
 #define ON_WM_SYSCOMMAND() \
     PLATFORM_MESSAGE_ENTRY(WM_SYSCOMMAND, self->OnSysCommand(static_cast<UINT>(args.wParam), args.lParam))
+#define ON_WM_QUERYDRAGICON() \
+    PLATFORM_MESSAGE_ENTRY(WM_QUERYDRAGICON, args.result = reinterpret_cast<LRESULT>(self->OnQueryDragIcon()))
 #define ON_WM_TIMER() PLATFORM_MESSAGE_ENTRY(WM_TIMER, self->OnTimer(static_cast<UINT_PTR>(args.wParam)))
 #define ON_WM_COPYDATA()                                                                                   \
     PLATFORM_MESSAGE_ENTRY(                                                                                \
@@ -154,6 +155,21 @@ protected:
 #define ON_WM_CAPTURECHANGED()                \
     PLATFORM_MESSAGE_ENTRY(WM_CAPTURECHANGED, \
                            self->OnCaptureChanged(CWnd::FromHandle(reinterpret_cast<HWND>(args.lParam))))
+#define ON_WM_SIZING()      \
+    PLATFORM_MESSAGE_ENTRY( \
+        WM_SIZING, self->OnSizing(static_cast<UINT>(args.wParam), reinterpret_cast<LPRECT>(args.lParam)))
+#define ON_WM_MOVING()      \
+    PLATFORM_MESSAGE_ENTRY( \
+        WM_MOVING, self->OnMoving(static_cast<UINT>(args.wParam), reinterpret_cast<LPRECT>(args.lParam)))
+#define ON_WM_NCHITTEST()                                                                                  \
+    PLATFORM_MESSAGE_ENTRY(WM_NCHITTEST,                                                                   \
+                           args.result = self->OnNcHitTest(CPoint(static_cast<short>(LOWORD(args.lParam)), \
+                                                                  static_cast<short>(HIWORD(args.lParam)))))
+#define ON_WM_NCLBUTTONDOWN()                                                                    \
+    PLATFORM_MESSAGE_ENTRY(WM_NCLBUTTONDOWN,                                                     \
+                           self->OnNcLButtonDown(static_cast<UINT>(args.wParam),                 \
+                                                 CPoint(static_cast<short>(LOWORD(args.lParam)), \
+                                                        static_cast<short>(HIWORD(args.lParam)))))
 #define ON_WM_SETFOCUS()                \
     PLATFORM_MESSAGE_ENTRY(WM_SETFOCUS, \
                            self->OnSetFocus(CWnd::FromHandle(reinterpret_cast<HWND>(args.wParam))))

@@ -30,6 +30,8 @@ constexpr UINT WM_NOTIFY = 0x004E;
 constexpr UINT WM_HELP = 0x0053;
 constexpr UINT WM_CONTEXTMENU = 0x007B;
 constexpr UINT WM_NCDESTROY = 0x0082;
+constexpr UINT WM_NCHITTEST = 0x0084;
+constexpr UINT WM_NCLBUTTONDOWN = 0x00A1;
 constexpr UINT WM_KEYDOWN = 0x0100;
 constexpr UINT WM_KEYUP = 0x0101;
 constexpr UINT WM_CHAR = 0x0102;
@@ -52,7 +54,11 @@ constexpr UINT WM_MBUTTONDOWN = 0x0207;
 constexpr UINT WM_MBUTTONUP = 0x0208;
 constexpr UINT WM_MBUTTONDBLCLK = 0x0209;
 constexpr UINT WM_MOUSEWHEEL = 0x020A;
+constexpr UINT WM_SIZING = 0x0214;
 constexpr UINT WM_CAPTURECHANGED = 0x0215;
+constexpr UINT WM_MOVING = 0x0216;
+constexpr UINT WM_ENTERSIZEMOVE = 0x0231;
+constexpr UINT WM_EXITSIZEMOVE = 0x0232;
 constexpr UINT WM_USER = 0x0400;
 constexpr UINT WM_APP = 0x8000;
 
@@ -160,6 +166,11 @@ constexpr UINT SC_MINIMIZE = 0xF020;
 constexpr UINT SC_MAXIMIZE = 0xF030;
 constexpr UINT SC_CLOSE = 0xF060;
 constexpr UINT SC_RESTORE = 0xF120;
+constexpr UINT WM_QUERYDRAGICON = 0x0037;
+constexpr UINT WM_GETICON = 0x007F;
+constexpr UINT WM_SETICON = 0x0080;
+constexpr WPARAM ICON_SMALL = 0;
+constexpr WPARAM ICON_BIG = 1;
 
 // --- mouse and keyboard ------------------------------------------------------------------
 constexpr UINT MK_LBUTTON = 0x0001;
@@ -180,6 +191,37 @@ constexpr WORD GET_KEYSTATE_WPARAM(WPARAM w)
 constexpr UINT HTNOWHERE = 0;
 constexpr UINT HTCLIENT = 1;
 constexpr UINT HTCAPTION = 2;
+constexpr UINT HTSYSMENU = 3;
+constexpr UINT HTGROWBOX = 4;
+constexpr UINT HTSIZE = HTGROWBOX;
+constexpr UINT HTMENU = 5;
+constexpr UINT HTHSCROLL = 6;
+constexpr UINT HTVSCROLL = 7;
+constexpr UINT HTMINBUTTON = 8;
+constexpr UINT HTMAXBUTTON = 9;
+constexpr UINT HTLEFT = 10;
+constexpr UINT HTRIGHT = 11;
+constexpr UINT HTTOP = 12;
+constexpr UINT HTTOPLEFT = 13;
+constexpr UINT HTTOPRIGHT = 14;
+constexpr UINT HTBOTTOM = 15;
+constexpr UINT HTBOTTOMLEFT = 16;
+constexpr UINT HTBOTTOMRIGHT = 17;
+constexpr UINT HTBORDER = 18;
+
+/// The edge a WM_SIZING rectangle is being dragged by (wParam).
+constexpr UINT WMSZ_LEFT = 1;
+constexpr UINT WMSZ_RIGHT = 2;
+constexpr UINT WMSZ_TOP = 3;
+constexpr UINT WMSZ_TOPLEFT = 4;
+constexpr UINT WMSZ_TOPRIGHT = 5;
+constexpr UINT WMSZ_BOTTOM = 6;
+constexpr UINT WMSZ_BOTTOMLEFT = 7;
+constexpr UINT WMSZ_BOTTOMRIGHT = 8;
+
+/// WM_SHOWWINDOW's lParam when an owned window hides or shows with its owner.
+constexpr UINT SW_PARENTCLOSING = 1;
+constexpr UINT SW_PARENTOPENING = 3;
 
 constexpr UINT VK_LBUTTON = 0x01;
 constexpr UINT VK_RBUTTON = 0x02;

@@ -5,7 +5,7 @@
 #include <QMessageBox>
 #include <QPushButton>
 
-#include "platform/app/win_app.h"
+#include "platform/window/app_hooks.h"
 #include "platform/window/wnd.h"
 
 namespace platform {
@@ -164,10 +164,11 @@ int MessageBox(HWND hWnd, LPCTSTR lpText, LPCTSTR lpCaption, UINT uType)
 
 int AfxMessageBox(LPCTSTR lpszText, UINT nType, UINT)
 {
-    CWinApp* app = AfxGetApp();
-    const char* caption = app && app->m_pszAppName ? app->m_pszAppName : "";
+    const platform::AppHooks& app = platform::GetAppHooks();
+    const char* name = app.appName ? app.appName() : nullptr;
+    const char* caption = name ? name : "";
     return platform::CallOnUiThread([&] {
-        CWnd* owner = AfxGetMainWnd();
+        CWnd* owner = app.mainWindow ? app.mainWindow() : nullptr;
         return MessageBox(owner ? owner->GetSafeHwnd() : nullptr, lpszText, caption, nType);
     });
 }

@@ -11,12 +11,15 @@
 // which shows the change without sending WM_PAINT, as drawing on a window DC does.
 // Windows whose widget paints itself (Qt controls) have no surface.
 
+#include <memory>
+#include <mutex>
 #include <optional>
+
+#include <QImage>
 
 #include "platform/geometry.h"
 #include "platform/types.h"
 
-class QImage;
 class QPainter;
 class QRegion;
 class CDC;
@@ -38,6 +41,17 @@ PLATFORM_API PaintTarget* CurrentPaintTarget(HWND hwnd);
 
 /// The window's surface for drawing outside WM_PAINT; null when the window has none.
 PLATFORM_API QImage* WindowSurface(HWND hwnd);
+
+/// A window's surface together with the lock that every drawing on it takes: the
+/// user-interface thread while it resizes, erases or shows the surface, and each drawing
+/// call of a DC on it, from whatever thread. The DCs keep it alive, so a window destroyed
+/// while a worker still holds one of its DCs leaves that DC drawing on a picture nobody shows.
+struct SharedSurface {
+    std::recursive_mutex mutex;
+    QImage image;
+};
+/// The shared surface of hwnd; null when the window has none. Any thread.
+PLATFORM_API std::shared_ptr<SharedSurface> FindSharedSurface(HWND hwnd);
 
 /// Shows what was drawn on the surface in `rect` (client coordinates) without a WM_PAINT.
 PLATFORM_API void FlushWindowSurface(HWND hwnd, const RECT& rect);

@@ -8,12 +8,15 @@
 #include <optional>
 #include <vector>
 
+#include <QColor>
 #include <QEvent>
 #include <QImage>
 #include <QPointer>
 #include <QRegion>
 #include <QWidget>
 
+#include "platform/gdi/span_region.h"
+#include "platform/qt_types.h"
 #include "platform/window/paint_hook.h"
 #include "platform/window/wnd.h"
 
@@ -32,6 +35,7 @@ struct WindowClass {
 const WindowClass* FindWindowClass(const char* name);
 
 class WindowWidget;
+class OuterWidget;
 
 struct WindowData {
     QPointer<QWidget> widget;
@@ -54,8 +58,16 @@ struct WindowData {
     QEventLoop* modalLoop = nullptr;
     bool modalEnded = false;
     bool destroying = false;
+    QPointer<OuterWidget> outer;      ///< top-level generic windows: the outer part (else null)
+    UINT dragHit = 0;                 ///< while a user drags the window: HTCAPTION or the edge's code
+    std::unique_ptr<QTimer> dragEnd;  ///< ends a drag the window manager runs once it goes quiet
+    bool hiddenWithOwner = false;     ///< hidden because its owner was hidden or minimised
     SCROLLINFO scroll[2] = {{sizeof(SCROLLINFO), 0, 0, 100, 0, 0, 0},
                             {sizeof(SCROLLINFO), 0, 0, 100, 0, 0, 0}};
+    // Shape, system menu and icons (window_region.cpp, system_menu.cpp).
+    std::optional<SpanRegion> region;     ///< window coordinates; none: the whole window
+    std::shared_ptr<CMenu> systemMenu;    ///< made on first use
+    HICON icons[2] = {nullptr, nullptr};  ///< ICON_SMALL, ICON_BIG
 };
 
 // --- handle registry (lookups from any thread) ------------------------------------------
@@ -100,8 +112,42 @@ void SetCursorWindow(HWND hwnd);
 void ApplyCursor(QWidget* widget, HCURSOR cursor);
 /// Stops a window's modal loop if one runs (the window is being destroyed).
 void AbortModalLoop(WindowData& data);
-/// Ends the application's message loop when its main window goes.
-void NoteWindowDestroyed(CWnd* wnd);
+/// The widget the window manager sees: the outer part of a top-level window, else the
+/// window's widget. Showing, placing, stacking and the title go there.
+QWidget* OuterOf(const WindowData& data);
+/// The window manager moved or resized the window (a user's drag): runs the drag's
+/// messages as BeginUserDrag / UserDragTo do and ends it once the window stays still.
+void NoteWindowManagerDrag(HWND hwnd, bool sized);
+/// What lies under a screen point: HTCLIENT, HTMENU, HTVSCROLL, HTHSCROLL, the corner between
+/// the bars, or HTNOWHERE outside the outer rectangle (WM_NCHITTEST's default).
+LRESULT NonClientHitTest(CWnd* wnd, POINT screen);
+/// The window was activated by the window manager: it comes to the top of the stacking order.
+void NoteActivated(HWND hwnd);
+
+// --- stacking order of top-level windows (user-interface thread) ------------------------------
+void ZOrderAdd(HWND hwnd);
+void ZOrderRemove(HWND hwnd);
+/// Moves the window to the top (HWND_TOP), the bottom (HWND_BOTTOM) or below another one;
+/// owned windows stay above their owners and topmost windows above the others.
+void ZOrderPlace(HWND hwnd, HWND insertAfter);
+/// Hides the visible windows the window owns (it was hidden or minimised) / shows them again.
+void HideOwnedWindows(HWND owner);
+void ShowOwnedWindows(HWND owner);
+
+/// Drops a window that goes away from the capture, focus and cursor records.
+void ForgetInputWindow(HWND hwnd, QWidget* widget);
+/// Reports an exception that a message handler let out.
+void ReportHandlerFailure(const char* what);
+/// The primary screen's rectangle.
+QRect ScreenRect();
+/// Asks a top-level window for its smallest and largest size (WM_GETMINMAXINFO), keeps
+/// width and height inside them, and lets the widget hold the user's resizing to them too.
+/// False when the window went away meanwhile.
+bool ApplyTrackSizes(CWnd* wnd, int& width, int& height);
+/// The size of the window's client area.
+QSize ClientSize(const WindowData& data);
+/// Gives a generic window's surface the size, filled with the class background when it changes.
+void ResetSurface(WindowData& data, QSize size);
 
 }  // namespace platform
 

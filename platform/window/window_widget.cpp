@@ -2,6 +2,8 @@
 
 #include <cstdio>
 #include <exception>
+#include <map>
+#include <mutex>
 
 #include <QContextMenuEvent>
 #include <QDateTime>
@@ -238,17 +240,54 @@ bool TranslateUnguarded(HWND hwnd, QWidget* widget, QEvent* event, bool generic)
             Dispatch(wnd, WM_KILLFOCUS, 0, 0);
             return false;
         case QEvent::WindowActivate:
-            if (!(wnd->GetStyle() & WS_CHILD)) Dispatch(wnd, WM_ACTIVATE, WA_ACTIVE, 0);
+            // Qt hands activation on to the client part too; the window hears it once.
+            if (!(wnd->GetStyle() & WS_CHILD) && widget->isWindow()) {
+                NoteActivated(hwnd);
+                if (LookupWindow(hwnd) == wnd) Dispatch(wnd, WM_ACTIVATE, WA_ACTIVE, 0);
+            }
             return false;
         case QEvent::WindowDeactivate:
-            if (!(wnd->GetStyle() & WS_CHILD)) Dispatch(wnd, WM_ACTIVATE, WA_INACTIVE, 0);
+            if (!(wnd->GetStyle() & WS_CHILD) && widget->isWindow())
+                Dispatch(wnd, WM_ACTIVATE, WA_INACTIVE, 0);
             return false;
         default:
             return false;
     }
 }
 
+// Surfaces by window, for DCs taken on any thread (the window's own state is the
+// user-interface thread's).
+struct SurfaceTable {
+    std::mutex mutex;
+    std::map<HWND, std::shared_ptr<SharedSurface>> surfaces;
+};
+
+SurfaceTable& Surfaces()
+{
+    static auto* table = new SurfaceTable;  // outlives every thread that may still ask
+    return *table;
+}
+
+void PublishSurface(HWND hwnd, std::shared_ptr<SharedSurface> surface)
+{
+    if (!hwnd) return;
+    SurfaceTable& t = Surfaces();
+    std::lock_guard lock(t.mutex);
+    if (surface)
+        t.surfaces[hwnd] = std::move(surface);
+    else
+        t.surfaces.erase(hwnd);
+}
+
 }  // namespace
+
+std::shared_ptr<SharedSurface> FindSharedSurface(HWND hwnd)
+{
+    SurfaceTable& t = Surfaces();
+    std::lock_guard lock(t.mutex);
+    auto it = t.surfaces.find(hwnd);
+    return it == t.surfaces.end() ? nullptr : it->second;
+}
 
 bool TranslateEvent(HWND hwnd, QWidget* widget, QEvent* event, bool generic)
 {
@@ -269,6 +308,18 @@ WindowWidget::WindowWidget(HWND hwnd, QWidget* parent, Qt::WindowFlags flags)
     setMouseTracking(true);
     setFocusPolicy(Qt::ClickFocus);
     setAttribute(Qt::WA_OpaquePaintEvent);
+    PublishSurface(m_hwnd, m_surface);
+}
+
+WindowWidget::~WindowWidget()
+{
+    PublishSurface(m_hwnd, nullptr);
+}
+
+void WindowWidget::Detach()
+{
+    PublishSurface(m_hwnd, nullptr);
+    m_hwnd = nullptr;
 }
 
 bool WindowWidget::event(QEvent* event)
@@ -298,11 +349,18 @@ void WindowWidget::paintEvent(QPaintEvent* event)
         if (CWnd* wnd = LookupWindow(m_hwnd)) PaintPending(wnd, true);
     }
     QPainter painter(this);
-    painter.setClipRegion(event->region() & QRegion(QRect(QPoint(0, 0), ClientSize())));
-    if (m_surface.isNull())
+    const QSize client = ClientSize();
+    if (ScrollBarShown(SB_VERT) && ScrollBarShown(SB_HORZ)) {  // the corner between the bars
+        painter.fillRect(
+            QRect(client.width(), client.height(), width() - client.width(), height() - client.height()),
+            ToQColor(GetSysColor(COLOR_BTNFACE)));
+    }
+    painter.setClipRegion(event->region() & QRegion(QRect(QPoint(0, 0), client)));
+    const std::lock_guard lock(m_surface->mutex);
+    if (m_surface->image.isNull())
         painter.fillRect(rect(), Qt::white);
     else
-        painter.drawImage(0, 0, m_surface);
+        painter.drawImage(0, 0, m_surface->image);
 }
 
 void WindowWidget::resizeEvent(QResizeEvent* event)
@@ -317,6 +375,11 @@ QSize WindowWidget::ClientSize() const
     if (ScrollBarShown(SB_VERT)) size.rwidth() -= m_bars[SB_VERT]->width();
     if (ScrollBarShown(SB_HORZ)) size.rheight() -= m_bars[SB_HORZ]->height();
     return size.expandedTo(QSize(0, 0));
+}
+
+QRect WindowWidget::ScrollBarRect(int bar) const
+{
+    return ScrollBarShown(bar) ? m_bars[bar]->geometry() : QRect();
 }
 
 bool WindowWidget::ScrollBarShown(int bar) const
@@ -424,6 +487,89 @@ void WindowWidget::OnScrollReleased(int bar)
     if (LookupWindow(hwnd))
         DispatchQueued(MSG{hwnd, message, MAKEWPARAM(SB_ENDSCROLL, 0), 0, GetTickCount(), {0, 0}});
     if (LookupWindow(hwnd) && m_bars[bar]) m_bars[bar]->setSliderPosition(m_barPos[bar]);
+}
+
+OuterWidget::OuterWidget(HWND hwnd, Qt::WindowFlags flags) : QWidget(nullptr, flags), m_hwnd(hwnd)
+{
+    setAttribute(Qt::WA_OpaquePaintEvent);
+}
+
+void OuterWidget::SetClient(QWidget* client)
+{
+    m_client = client;
+    client->setParent(this, Qt::Widget);
+    client->show();
+    Layout();
+}
+
+void OuterWidget::SetMenuStrip(QWidget* strip)
+{
+    if (m_menu == strip) return;
+    if (m_menu) {
+        m_menu->removeEventFilter(this);
+        m_menu->deleteLater();
+    }
+    m_menu = strip;
+    if (strip) {
+        strip->setParent(this);
+        strip->installEventFilter(this);
+    }
+    Layout();
+}
+
+QRect OuterWidget::MenuStripGeometry() const
+{
+    if (!m_menu || m_menu->isHidden()) return QRect();
+    return QRect(0, 0, width(), GetSystemMetrics(SM_CYMENU));
+}
+
+QRect OuterWidget::ClientGeometry() const
+{
+    const int top = MenuStripGeometry().height();
+    return QRect(0, top, width(), std::max(height() - top, 0));
+}
+
+void OuterWidget::Layout()
+{
+    if (m_menu && !m_menu->isHidden()) m_menu->setGeometry(MenuStripGeometry());
+    if (m_client && m_client->geometry() != ClientGeometry()) m_client->setGeometry(ClientGeometry());
+}
+
+bool OuterWidget::event(QEvent* event)
+{
+    switch (event->type()) {
+        case QEvent::ShowToParent:
+        case QEvent::HideToParent:
+            break;
+        case QEvent::Close:
+        case QEvent::Move:
+        case QEvent::Resize:
+        case QEvent::WindowStateChange:
+        case QEvent::WindowActivate:
+        case QEvent::WindowDeactivate:
+            if (!m_hwnd) break;
+            if (event->spontaneous() && (event->type() == QEvent::Resize || event->type() == QEvent::Move))
+                NoteWindowManagerDrag(m_hwnd, event->type() == QEvent::Resize);
+            if (m_hwnd && TranslateEvent(m_hwnd, this, event, true)) return true;
+            break;
+        default:
+            break;
+    }
+    return QWidget::event(event);
+}
+
+void OuterWidget::resizeEvent(QResizeEvent* event)
+{
+    Layout();
+    QWidget::resizeEvent(event);
+}
+
+bool OuterWidget::eventFilter(QObject* watched, QEvent* event)
+{
+    // The menu strip shown or hidden: the client part takes or gives back its room.
+    if (watched == m_menu && (event->type() == QEvent::ShowToParent || event->type() == QEvent::HideToParent))
+        Layout();
+    return QWidget::eventFilter(watched, event);
 }
 
 bool ControlEventFilter::eventFilter(QObject* watched, QEvent* event)

@@ -4,12 +4,16 @@
 // that watches Qt controls. Both hand every Qt event to TranslateEvent, the one place
 // where Qt events become window messages.
 
+#include <memory>
+
 #include <QImage>
 #include <QObject>
+#include <QPointer>
 #include <QWidget>
 
 #include "platform/types.h"
 #include "platform/window/messages.h"
+#include "platform/window/paint_hook.h"
 
 class QScrollBar;
 
@@ -24,11 +28,14 @@ bool TranslateEvent(HWND hwnd, QWidget* widget, QEvent* event, bool generic);
 class WindowWidget : public QWidget {
 public:
     WindowWidget(HWND hwnd, QWidget* parent, Qt::WindowFlags flags);
+    ~WindowWidget() override;
     HWND Handle() const { return m_hwnd; }
     /// The window is gone: the widget only shows its last surface from now on.
-    void Detach() { m_hwnd = nullptr; }
-    /// What the window shows, the size of its client area.
-    QImage& Surface() { return m_surface; }
+    void Detach();
+    /// What the window shows, the size of its client area. Change it only while holding
+    /// SurfaceMutex(): workers may be drawing on it.
+    QImage& Surface() { return m_surface->image; }
+    std::recursive_mutex& SurfaceMutex() { return m_surface->mutex; }
     /// The widget less the scroll bars that are shown.
     QSize ClientSize() const;
     /// Shows one of the window's own scroll bars (SB_HORZ, SB_VERT) with these values, or hides it.
@@ -36,6 +43,8 @@ public:
     bool ScrollBarShown(int bar) const;
     /// Where the thumb is while the user drags it.
     int TrackPosition(int bar) const;
+    /// Where a shown bar lies in the widget (empty when the bar is hidden).
+    QRect ScrollBarRect(int bar) const;
 
 protected:
     bool event(QEvent* event) override;
@@ -48,9 +57,38 @@ private:
     void OnScrollReleased(int bar);
 
     HWND m_hwnd;
-    QImage m_surface;
+    std::shared_ptr<SharedSurface> m_surface = std::make_shared<SharedSurface>();
     QScrollBar* m_bars[2] = {nullptr, nullptr};
     int m_barPos[2] = {0, 0};  ///< the position the window set; the bar returns to it after an action
+};
+
+/// The outer part of a top-level window: the non-client strips the platform draws (the
+/// frame's menu bar) stacked at the top, and the client part (the window's widget, with
+/// its own scroll bars) filling the rest. It is what the window manager sees, so the
+/// window-level events (close, move, resize, state, activation) arrive here.
+class OuterWidget : public QWidget {
+public:
+    OuterWidget(HWND hwnd, Qt::WindowFlags flags);
+    void Detach() { m_hwnd = nullptr; }
+    void SetClient(QWidget* client);
+    /// Shows strip (null: none) as the menu-bar strip, SM_CYMENU high; the widget takes it over.
+    void SetMenuStrip(QWidget* strip);
+    QWidget* MenuStrip() const { return m_menu; }
+    /// Where the client part lies in the outer part.
+    QRect ClientGeometry() const;
+    /// Where the menu strip lies (empty when there is none or it is hidden).
+    QRect MenuStripGeometry() const;
+    void Layout();
+
+protected:
+    bool event(QEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    HWND m_hwnd;
+    QPointer<QWidget> m_client;
+    QPointer<QWidget> m_menu;
 };
 
 /// Watches a Qt control that serves as a window's widget.

@@ -23,6 +23,7 @@
 class QWidget;
 class CWnd;
 class CRgn;
+class CMenu;
 
 namespace platform {
 struct WindowData;
@@ -119,6 +120,8 @@ public:
     CWnd* GetDlgItem(int nID) const;
     BOOL IsChild(const CWnd* pWnd) const;
     static CWnd* GetDesktopWindow();
+    /// The special places SetWindowPos takes as its first argument.
+    static const CWnd wndTop, wndBottom, wndTopMost, wndNoTopMost;
 
     // --- state -----------------------------------------------------------------------------------
     DWORD GetStyle() const;
@@ -161,6 +164,23 @@ public:
     BOOL RedrawWindow(LPCRECT lpRectUpdate = nullptr, CRgn* prgnUpdate = nullptr,
                       UINT flags = RDW_INVALIDATE | RDW_UPDATENOW | RDW_ERASE);
     BOOL GetUpdateRect(LPRECT lpRect, BOOL bErase = FALSE);
+
+    // --- shape, system menu and icons --------------------------------------------------------
+    /// Makes the region (window coordinates, a copy is kept; the handle stays the caller's)
+    /// the window's shape: only its pixels show and take the mouse, the rest shows and hits
+    /// what lies below. A null region gives the whole window back. Returns 0 for no window.
+    int SetWindowRgn(HRGN hRgn, BOOL bRedraw);
+    /// Copies the window's region into hRgn: its kind, or ERROR (0) when it has none.
+    int GetWindowRgn(HRGN hRgn) const;
+    /// The topmost visible window at the screen point (the deepest enabled child there).
+    static CWnd* WindowFromPoint(POINT point);
+    /// The window's system menu, which the program may extend: choosing an item sends
+    /// WM_SYSCOMMAND with its id. bRevert TRUE puts the standard menu back and returns null.
+    /// Null for child windows.
+    CMenu* GetSystemMenu(BOOL bRevert) const;
+    /// Sets the big or small icon (shown as the window's icon); returns the previous one.
+    HICON SetIcon(HICON hIcon, BOOL bBigIcon);
+    HICON GetIcon(BOOL bBigIcon) const;
 
     // --- timers, capture, focus ---------------------------------------------------------------
     UINT_PTR SetTimer(UINT_PTR nIDEvent, UINT nElapse, TIMERPROC lpfnTimer = nullptr);
@@ -227,9 +247,14 @@ public:
     void OnShowWindow(BOOL, UINT) { Default(); }
     void OnGetMinMaxInfo(MINMAXINFO*) { Default(); }
     void OnSysCommand(UINT, LPARAM) { Default(); }
+    HCURSOR OnQueryDragIcon() { return reinterpret_cast<HCURSOR>(Default()); }
     void OnTimer(UINT_PTR) { Default(); }
     BOOL OnCopyData(CWnd*, COPYDATASTRUCT*) { return static_cast<BOOL>(Default()); }
     void OnCaptureChanged(CWnd*) { Default(); }
+    void OnSizing(UINT, LPRECT) { Default(); }
+    void OnMoving(UINT, LPRECT) { Default(); }
+    LRESULT OnNcHitTest(CPoint) { return Default(); }
+    void OnNcLButtonDown(UINT, CPoint) { Default(); }
     void OnSetFocus(CWnd*) { Default(); }
     void OnKillFocus(CWnd*) { Default(); }
     void OnEnable(BOOL) { Default(); }
@@ -251,6 +276,8 @@ protected:
     int m_nModalResult = -1;
 
 private:
+    /// A stand-in that only carries a special handle (wndTop and the others).
+    explicit CWnd(HWND special);
     friend platform::WindowData* platform::DataOf(const CWnd* wnd);
     friend BOOL DestroyWindowNow(CWnd* wnd);
     void SyncScrollBar(int nBar, bool shown);
@@ -281,6 +308,11 @@ PLATFORM_API UINT RegisterWindowMessage(LPCTSTR lpString);
 /// The first top-level window whose class name (ignoring case) and title match; a null
 /// argument matches anything.
 PLATFORM_API HWND FindWindow(LPCTSTR lpClassName, LPCTSTR lpWindowName);
+/// The window of the platform at the screen point (see CWnd::WindowFromPoint); null when none.
+PLATFORM_API HWND WindowFromPoint(POINT Point);
+/// As CWnd::SetWindowRgn / GetWindowRgn.
+PLATFORM_API int SetWindowRgn(HWND hWnd, HRGN hRgn, BOOL bRedraw);
+PLATFORM_API int GetWindowRgn(HWND hWnd, HRGN hRgn);
 PLATFORM_API BOOL ReleaseCapture();
 PLATFORM_API HWND GetCapture();
 PLATFORM_API BOOL GetCursorPos(LPPOINT lpPoint);
@@ -338,3 +370,15 @@ constexpr int COLOR_BTNTEXT = 18;
 constexpr int COLOR_BTNHIGHLIGHT = 20;
 constexpr int COLOR_HIGHLIGHT = 13;
 constexpr int COLOR_HIGHLIGHTTEXT = 14;
+constexpr int COLOR_ACTIVECAPTION = 2;
+constexpr int COLOR_MENU = 4;
+constexpr int COLOR_WINDOWFRAME = 6;
+constexpr int COLOR_MENUTEXT = 7;
+constexpr int COLOR_CAPTIONTEXT = 9;
+constexpr int COLOR_APPWORKSPACE = 12;
+constexpr int COLOR_3DSHADOW = 16;
+constexpr int COLOR_3DHIGHLIGHT = 20;
+constexpr int COLOR_3DDKSHADOW = 21;
+constexpr int COLOR_3DLIGHT = 22;
+constexpr int COLOR_INFOTEXT = 23;
+constexpr int COLOR_INFOBK = 24;

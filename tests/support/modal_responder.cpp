@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include "platform/window/hooks.h"
 #include "tests/support/ui_helpers.h"
 
 namespace tarvenix::test {
@@ -157,6 +158,14 @@ Answer& ModalResponder::DismissPopupMenu()
     return a;
 }
 
+Answer& ModalResponder::KeepPopupMenuOpen()
+{
+    Answer& a = Queue(Question::Kind::PopupMenu);
+    a.m_ok = false;
+    a.m_when = [] { return false; };
+    return a;
+}
+
 void ModalResponder::Reset()
 {
     m_answers.clear();
@@ -177,7 +186,10 @@ bool ModalResponder::Take(const Question& question, Answer& answer)
     }
     answer = std::move(m_answers.front());
     m_answers.pop_front();
-    if (answer.m_when && !PumpUntil(answer.m_when)) {
+    // A press beside an open popup menu closes it, whatever answer was waiting.
+    const bool popup = question.kind == Question::Kind::PopupMenu;
+    auto ready = [&] { return (popup && platform::PopupMenuDismissed()) || answer.m_when(); };
+    if (answer.m_when && !PumpUntil(ready)) {
         ADD_FAILURE() << "The condition to answer the " << question.Describe() << " never held";
         return false;
     }
@@ -273,13 +285,13 @@ UINT ModalResponder::AnswerPopupMenu(const platform::PopupMenuQuestion& popup)
     question.owner = popup.owner;
     question.popup = popup;
     Answer answer;
-    if (!Take(question, answer) || !answer.m_ok) return 0;
+    if (!Take(question, answer) || !answer.m_ok || platform::PopupMenuDismissed()) return 0;
     // A person can only choose an item the menu shows enabled.
     for (const platform::PopupMenuItem& item : popup.items) {
         if (item.popup || item.separator || item.id != static_cast<UINT>(answer.m_id)) continue;
         if (item.enabled) return item.id;
-        ADD_FAILURE() << "Item " << answer.m_id << " (\"" << item.text.c_str() << "\") of the " << question.Describe()
-                      << " is greyed";
+        ADD_FAILURE() << "Item " << answer.m_id << " (\"" << item.text.c_str() << "\") of the "
+                      << question.Describe() << " is greyed";
         return 0;
     }
     ADD_FAILURE() << "Item " << answer.m_id << " is not on the " << question.Describe();

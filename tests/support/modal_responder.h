@@ -75,6 +75,10 @@ public:
     Answer& AnswerPopupMenu(UINT id);
     /// The next popup menu is dismissed without a choice.
     Answer& DismissPopupMenu();
+    /// The next popup menu stays open, the event loop running, until a press beside it
+    /// closes it (as a click on another window does); the test fails when none comes.
+    /// A popup answered with When() is closed by such a press too.
+    Answer& KeepPopupMenuOpen();
 
     /// Every question asked so far, answered or not.
     const std::vector<Question>& Asked() const { return m_asked; }

@@ -3,6 +3,7 @@
 #include <QMenu>
 #include <QMenuBar>
 
+#include <algorithm>
 #include <filesystem>
 #include <thread>
 
@@ -10,6 +11,7 @@
 #include <QWidget>
 
 #include "platform/window/cmd_target.h"
+#include "platform/window/nonclient.h"
 
 namespace tarvenix::test {
 
@@ -57,11 +59,13 @@ QAction* FindMenuAction(QMenu* menu, UINT id)
 
 bool ClickMenuItem(CWnd& frame, UINT id)
 {
-    QWidget* widget = frame.GetWidget();
+    // The menu bar is a strip of the frame's outer part, beside the client part.
+    QWidget* widget = frame.GetWidget() ? frame.GetWidget()->window() : nullptr;
     QMenuBar* bar = widget ? widget->findChild<QMenuBar*>(QString(), Qt::FindDirectChildrenOnly) : nullptr;
     if (!bar) return false;
     for (QAction* top : bar->actions()) {
-        QAction* action = top->menu() ? FindMenuAction(top->menu(), id) : (top->data().toUInt() == id ? top : nullptr);
+        QAction* action =
+            top->menu() ? FindMenuAction(top->menu(), id) : (top->data().toUInt() == id ? top : nullptr);
         if (!action) continue;
         if (!action->isEnabled() || (top->menu() && !top->menu()->isEnabled())) return false;
         action->trigger();
@@ -89,6 +93,41 @@ std::string SaveTestOutput(const QImage& image, const std::string& name)
     std::filesystem::create_directories(folder, ignored);
     const std::filesystem::path file = folder / (name + ".png");
     return image.save(QString::fromStdString(file.string())) ? file.string() : std::string();
+}
+
+void DragWindow(CWnd& wnd, UINT hitCode, CSize delta, int steps)
+{
+    CRect start;
+    wnd.GetWindowRect(start);
+    const bool left = hitCode == HTLEFT || hitCode == HTTOPLEFT || hitCode == HTBOTTOMLEFT;
+    const bool right = hitCode == HTRIGHT || hitCode == HTTOPRIGHT || hitCode == HTBOTTOMRIGHT;
+    const bool top = hitCode == HTTOP || hitCode == HTTOPLEFT || hitCode == HTTOPRIGHT;
+    const bool bottom = hitCode == HTBOTTOM || hitCode == HTBOTTOMLEFT || hitCode == HTBOTTOMRIGHT;
+    const bool move = hitCode == HTCAPTION;
+    const CPoint press(left    ? start.left
+                       : right ? start.right - 1
+                               : start.CenterPoint().x,
+                       top || move ? start.top
+                       : bottom    ? start.bottom - 1
+                                   : start.CenterPoint().y);
+    const HWND hwnd = wnd.GetSafeHwnd();
+    ASSERT_TRUE(platform::BeginUserDrag(hwnd, hitCode, press));
+    steps = std::max(steps, 1);
+    for (int i = 1; i <= steps && IsWindow(hwnd); ++i) {
+        const int dx = delta.cx * i / steps, dy = delta.cy * i / steps;
+        CRect proposed = start;
+        if (move) {
+            proposed.OffsetRect(dx, dy);
+        } else {
+            if (left) proposed.left += dx;
+            if (right) proposed.right += dx;
+            if (top) proposed.top += dy;
+            if (bottom) proposed.bottom += dy;
+        }
+        platform::UserDragTo(hwnd, proposed);
+        PumpEvents();
+    }
+    if (IsWindow(hwnd)) platform::EndUserDrag(hwnd);
 }
 
 QImage GrabWindow(CWnd& window)

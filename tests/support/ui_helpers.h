@@ -38,6 +38,11 @@ bool ClickMenuItem(CWnd& frame, UINT id);
 /// visible button has the id (a disabled one takes the click and does nothing).
 bool ClickToolBarButton(CToolBar& bar, UINT id);
 
+/// Drags a top-level window as a user does: presses at hitCode (HTCAPTION moves the window,
+/// HTLEFT..HTBOTTOMRIGHT size it by that edge or corner), moves the pointer by delta in
+/// steps, and lets go. The window hears the whole sequence of nonclient.h.
+void DragWindow(CWnd& wnd, UINT hitCode, CSize delta, int steps = 4);
+
 /// What the window shows, painted now (invalid parts get their WM_PAINT first).
 QImage GrabWindow(CWnd& window);
 

@@ -317,5 +317,5 @@ TEST(MessageMap, WindowTextGoesThroughMessagesSoSubclassesSeeIt)
     EXPECT_EQ(wnd.GetWindowText(small, sizeof small), 5);
     EXPECT_STREQ(small, "[View");
     EXPECT_EQ(wnd.seen, (std::vector<std::string>{"set Viewer: no file", "get", "get"}));
-    EXPECT_EQ(wnd.GetWidget()->windowTitle().toStdString(), "Viewer: no file");
+    EXPECT_EQ(wnd.GetWidget()->window()->windowTitle().toStdString(), "Viewer: no file");
 }

@@ -219,7 +219,7 @@ TEST(Window, GeometryMessagesAndCoordinates)
     CRect client;
     frame.GetClientRect(&client);
     EXPECT_EQ(client, CRect(0, 0, 400, 50));
-    EXPECT_EQ(frame.GetWidget()->maximumSize(), QSize(400, 300));  // the user's resizing keeps to them too
+    EXPECT_EQ(frame.GetWidget()->window()->maximumSize(), QSize(400, 300));  // the user's resizing keeps to them too
     frame.SetWindowPos(nullptr, 5, 6, 0, 0, SWP_NOSIZE | SWP_NOZORDER);
     CRect outer;
     frame.GetWindowRect(&outer);
@@ -546,7 +546,7 @@ TEST(Window, ClosingAskTheWindowAndOnlyTheDefaultDestroys)
 {
     ClosingWnd wnd;
     ASSERT_TRUE(MakeTopLevel(wnd, "Close", WS_OVERLAPPEDWINDOW | WS_VISIBLE));
-    wnd.GetWidget()->close();  // the user's close box
+    wnd.GetWidget()->window()->close();  // the user's close box
     EXPECT_EQ(wnd.asked, 1);
     EXPECT_TRUE(IsWindow(wnd.GetSafeHwnd()));
     wnd.allowClose = true;
