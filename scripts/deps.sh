@@ -3,7 +3,6 @@
 set -euo pipefail
 
 packages=(make g++ cmake ninja-build pkg-config qt6-base-dev libfftw3-dev
-packages=(make g++ cmake ninja-build pkg-config qt6-base-dev libfftw3-dev
           libgtest-dev libgmock-dev libbenchmark-dev libsleef-dev fonts-dejavu-core clang-format)
 
 missing=()
