@@ -77,8 +77,10 @@ private:
                     s ^= s << 13;
                     s ^= s >> 7;
                     s ^= s << 17;
-                    if constexpr (std::is_floating_point_v<P>) p[i] = P(double(s >> 11) * 0x1p-53 * 2000.0 - 1000.0);
-                    else p[i] = P(s);
+                    if constexpr (std::is_floating_point_v<P>)
+                        p[i] = P(double(s >> 11) * 0x1p-53 * 2000.0 - 1000.0);
+                    else
+                        p[i] = P(s);
                 }
             });
         });
@@ -108,7 +110,8 @@ int main(int argc, char** argv)
     if (!std::getenv("QT_QPA_PLATFORM")) setenv("QT_QPA_PLATFORM", "offscreen", 1);
     QGuiApplication app(argc, argv);
     const std::string only = argc > 1 ? argv[1] : "";
-    const int runs = std::getenv("TARVENIX_BENCH_RUNS") ? std::max(1, std::atoi(std::getenv("TARVENIX_BENCH_RUNS"))) : 5;
+    const int runs =
+        std::getenv("TARVENIX_BENCH_RUNS") ? std::max(1, std::atoi(std::getenv("TARVENIX_BENCH_RUNS"))) : 5;
     std::vector<Entry> entries = Registry();
     std::sort(entries.begin(), entries.end(), [](const Entry& a, const Entry& b) { return a.name < b.name; });
     bool found = false;
@@ -116,7 +119,7 @@ int main(int argc, char** argv)
     for (const Entry& e : entries) {
         if (!only.empty() && e.name != only) continue;
         found = true;
-        e.run(ctx);   // warm-up: files made, pages mapped
+        e.run(ctx);  // warm-up: files made, pages mapped
         std::vector<double> work, reference;
         for (int i = 0; i < runs; ++i) {
             const BenchTimes t = e.run(ctx);
@@ -125,8 +128,8 @@ int main(int argc, char** argv)
         }
         const double w = Median(work), r = Median(reference);
         // Sub-millisecond measurements keep their microseconds.
-        std::printf(w < 0.01 ? "bench: %s %.6f s, %.2f x %s\n" : "bench: %s %.3f s, %.2f x %s\n", e.name.c_str(), w,
-                    r > 0 ? w / r : 0.0, e.reference.c_str());
+        std::printf(w < 0.01 ? "bench: %s %.6f s, %.2f x %s\n" : "bench: %s %.3f s, %.2f x %s\n",
+                    e.name.c_str(), w, r > 0 ? w / r : 0.0, e.reference.c_str());
         std::fflush(stdout);
     }
     if (!found) {

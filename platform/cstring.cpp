@@ -21,9 +21,15 @@ std::string VFormat(const char* format, va_list args)
     return out;
 }
 
-size_t Clamp(int v, size_t hi) { return v < 0 ? 0 : std::min(static_cast<size_t>(v), hi); }
+size_t Clamp(int v, size_t hi)
+{
+    return v < 0 ? 0 : std::min(static_cast<size_t>(v), hi);
+}
 
-bool InSet(char ch, const char* set) { return set && std::strchr(set, ch) != nullptr && ch != '\0'; }
+bool InSet(char ch, const char* set)
+{
+    return set && std::strchr(set, ch) != nullptr && ch != '\0';
+}
 
 }  // namespace
 
@@ -63,7 +69,10 @@ void CString::AppendFormat(const char* format, ...)
     va_end(args);
 }
 
-CString CString::Left(int count) const { return CString(m_text.substr(0, Clamp(count, m_text.size()))); }
+CString CString::Left(int count) const
+{
+    return CString(m_text.substr(0, Clamp(count, m_text.size())));
+}
 
 CString CString::Right(int count) const
 {
@@ -71,7 +80,10 @@ CString CString::Right(int count) const
     return CString(m_text.substr(m_text.size() - n));
 }
 
-CString CString::Mid(int first) const { return CString(m_text.substr(Clamp(first, m_text.size()))); }
+CString CString::Mid(int first) const
+{
+    return CString(m_text.substr(Clamp(first, m_text.size())));
+}
 
 CString CString::Mid(int first, int count) const
 {
@@ -187,9 +199,18 @@ CString& CString::MakeReverse()
     return *this;
 }
 
-CString& CString::TrimLeft() { return TrimLeft(" \t\r\n\v\f"); }
-CString& CString::TrimRight() { return TrimRight(" \t\r\n\v\f"); }
-CString& CString::Trim() { return TrimLeft().TrimRight(); }
+CString& CString::TrimLeft()
+{
+    return TrimLeft(" \t\r\n\v\f");
+}
+CString& CString::TrimRight()
+{
+    return TrimRight(" \t\r\n\v\f");
+}
+CString& CString::Trim()
+{
+    return TrimLeft().TrimRight();
+}
 
 CString& CString::TrimLeft(char ch)
 {
@@ -219,6 +240,12 @@ CString& CString::TrimRight(const char* set)
     return *this;
 }
 
-int CString::Compare(const char* other) const { return std::strcmp(m_text.c_str(), other ? other : ""); }
+int CString::Compare(const char* other) const
+{
+    return std::strcmp(m_text.c_str(), other ? other : "");
+}
 
-int CString::CompareNoCase(const char* other) const { return ::strcasecmp(m_text.c_str(), other ? other : ""); }
+int CString::CompareNoCase(const char* other) const
+{
+    return ::strcasecmp(m_text.c_str(), other ? other : "");
+}

@@ -12,7 +12,9 @@ class PLATFORM_API CString {
 public:
     CString() = default;
     CString(const char* text) : m_text(text ? text : "") {}
-    CString(const char* text, int length) : m_text(text ? std::string(text, static_cast<size_t>(length)) : "") {}
+    CString(const char* text, int length) : m_text(text ? std::string(text, static_cast<size_t>(length)) : "")
+    {
+    }
     CString(char ch, int repeat = 1) : m_text(static_cast<size_t>(repeat > 0 ? repeat : 0), ch) {}
     CString(std::string text) : m_text(std::move(text)) {}
     CString(std::string_view text) : m_text(text) {}

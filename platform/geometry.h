@@ -104,8 +104,10 @@ public:
     BOOL UnionRect(const RECT* a, const RECT* b)
     {
         const CRect ra(a), rb(b);
-        if (ra.IsRectEmpty()) *this = rb;
-        else if (rb.IsRectEmpty()) *this = ra;
+        if (ra.IsRectEmpty())
+            *this = rb;
+        else if (rb.IsRectEmpty())
+            *this = ra;
         else
             SetRect(std::min(a->left, b->left), std::min(a->top, b->top), std::max(a->right, b->right),
                     std::max(a->bottom, b->bottom));

@@ -110,7 +110,8 @@ std::vector<std::string> TmpCandidates(const char* path, int mode, const char* t
     const std::string p = path;
     const size_t slash = p.find_last_of('/');
     const size_t dot = p.find_last_of('.');
-    const std::string stem = (dot != std::string::npos && (slash == std::string::npos || dot > slash)) ? p.substr(0, dot) : p;
+    const std::string stem =
+        (dot != std::string::npos && (slash == std::string::npos || dot > slash)) ? p.substr(0, dot) : p;
     const std::string ext = "." + FormTmpExt(mode, 0).str();
     names.push_back(stem + ext);
     if (tempFolder && *tempFolder) {
@@ -158,30 +159,31 @@ bool ReducedRaster(const char* path, int mode, int* width, int* height, std::vec
     values->assign(static_cast<size_t>(pw) * ph, 0.0);
     for (int r = 0; r < ph; ++r) {
         const int y = (ph - 1 - r) * step;
-        for (int c = 0; c < pw; ++c) (*values)[static_cast<size_t>(r) * pw + c] = layer.GetValue(c * step, y, component);
+        for (int c = 0; c < pw; ++c)
+            (*values)[static_cast<size_t>(r) * pw + c] = layer.GetValue(c * step, y, component);
     }
     *width = pw;
     *height = ph;
     *complex = layer.IsComplex();
     switch (layer.IsComplex() ? component : 0) {
-    case kPhase: {
-        const BYTE* phase = static_cast<const BYTE*>(layer.GetTag(TAG_PHASE_STATISTICS));
-        std::memcpy(low, phase + layerfile::kStatMin, 8);
-        std::memcpy(high, phase + layerfile::kStatMax, 8);
-        break;
-    }
-    case kReal:
-        *low = layer.reMin();
-        *high = layer.reMax();
-        break;
-    case kImaginary:
-        *low = layer.imMin();
-        *high = layer.imMax();
-        break;
-    default:
-        *low = layer.Min();
-        *high = layer.Max();
-        break;
+        case kPhase: {
+            const BYTE* phase = static_cast<const BYTE*>(layer.GetTag(TAG_PHASE_STATISTICS));
+            std::memcpy(low, phase + layerfile::kStatMin, 8);
+            std::memcpy(high, phase + layerfile::kStatMax, 8);
+            break;
+        }
+        case kReal:
+            *low = layer.reMin();
+            *high = layer.reMax();
+            break;
+        case kImaginary:
+            *low = layer.imMin();
+            *high = layer.imMax();
+            break;
+        default:
+            *low = layer.Min();
+            *high = layer.Max();
+            break;
     }
     return true;
 }
@@ -199,7 +201,8 @@ BOOL GetPreviewImage256(const char* path, S256PreviewImage& image, int mode)
 {
     std::vector<double> values;
     double low = 0, high = 0;
-    if (!ReducedRaster(path, mode, &image.width, &image.height, &values, &low, &high, &image.complex)) return FALSE;
+    if (!ReducedRaster(path, mode, &image.width, &image.height, &values, &low, &high, &image.complex))
+        return FALSE;
     const double range = high - low;
     const double scale = (std::isfinite(range) && range > 0) ? 255.0 / range : 0.0;
     image.pixels.resize(values.size());

@@ -26,7 +26,7 @@ struct STmpInfo {
     int stretchMethod = 0;
     double low = 0.0;
     double high = 0.0;
-    std::uint32_t sourceTime = 0;   ///< modification time of the source file (32-bit)
+    std::uint32_t sourceTime = 0;  ///< modification time of the source file (32-bit)
 };
 /// The modification time of a file as kept in the pyramid header; 0 when it does not exist.
 std::uint32_t GetSourceFileTime(const char* path);

@@ -32,11 +32,35 @@ inline double Amplitude(double re, double im)
 }
 
 /// The phase angle of re + i·im in radians, -pi to pi (0 for 0 + 0i).
-inline double Arg(double re, double im) { return std::atan2(im, re); }
-inline double Arg(float re, float im) { return std::atan2(double(im), double(re)); }
-inline double Arg(std::int32_t re, std::int32_t im) { return std::atan2(double(im), double(re)); }
-inline double Arg(std::int16_t re, std::int16_t im) { return std::atan2(double(im), double(re)); }
-inline double Arg(std::int8_t re, std::int8_t im) { return std::atan2(double(im), double(re)); }
-inline double Arg(std::uint32_t re, std::uint32_t im) { return std::atan2(double(im), double(re)); }
-inline double Arg(std::uint16_t re, std::uint16_t im) { return std::atan2(double(im), double(re)); }
-inline double Arg(std::uint8_t re, std::uint8_t im) { return std::atan2(double(im), double(re)); }
+inline double Arg(double re, double im)
+{
+    return std::atan2(im, re);
+}
+inline double Arg(float re, float im)
+{
+    return std::atan2(double(im), double(re));
+}
+inline double Arg(std::int32_t re, std::int32_t im)
+{
+    return std::atan2(double(im), double(re));
+}
+inline double Arg(std::int16_t re, std::int16_t im)
+{
+    return std::atan2(double(im), double(re));
+}
+inline double Arg(std::int8_t re, std::int8_t im)
+{
+    return std::atan2(double(im), double(re));
+}
+inline double Arg(std::uint32_t re, std::uint32_t im)
+{
+    return std::atan2(double(im), double(re));
+}
+inline double Arg(std::uint16_t re, std::uint16_t im)
+{
+    return std::atan2(double(im), double(re));
+}
+inline double Arg(std::uint8_t re, std::uint8_t im)
+{
+    return std::atan2(double(im), double(re));
+}

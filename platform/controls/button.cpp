@@ -32,9 +32,15 @@ protected:
     void nextCheckState() override {}
 };
 
-DWORD Type(const CWnd* wnd) { return wnd->GetStyle() & BS_TYPEMASK; }
+DWORD Type(const CWnd* wnd)
+{
+    return wnd->GetStyle() & BS_TYPEMASK;
+}
 
-bool IsRadio(DWORD type) { return type == BS_RADIOBUTTON || type == BS_AUTORADIOBUTTON; }
+bool IsRadio(DWORD type)
+{
+    return type == BS_RADIOBUTTON || type == BS_AUTORADIOBUTTON;
+}
 bool IsCheck(DWORD type)
 {
     return type == BS_CHECKBOX || type == BS_AUTOCHECKBOX || type == BS_3STATE || type == BS_AUTO3STATE;
@@ -94,8 +100,10 @@ int CheckOf(QWidget* widget)
 {
     if (auto* check = qobject_cast<QCheckBox*>(widget))
         return check->checkState() == Qt::PartiallyChecked ? BST_INDETERMINATE
-                                                            : check->checkState() == Qt::Checked ? BST_CHECKED : BST_UNCHECKED;
-    if (auto* radio = qobject_cast<QRadioButton*>(widget)) return radio->isChecked() ? BST_CHECKED : BST_UNCHECKED;
+               : check->checkState() == Qt::Checked        ? BST_CHECKED
+                                                           : BST_UNCHECKED;
+    if (auto* radio = qobject_cast<QRadioButton*>(widget))
+        return radio->isChecked() ? BST_CHECKED : BST_UNCHECKED;
     return BST_UNCHECKED;
 }
 
@@ -103,7 +111,9 @@ void SetCheckOf(QWidget* widget, int check)
 {
     if (auto* box = qobject_cast<QCheckBox*>(widget)) {
         if (check == BST_INDETERMINATE) box->setTristate(true);
-        box->setCheckState(check == BST_INDETERMINATE ? Qt::PartiallyChecked : check ? Qt::Checked : Qt::Unchecked);
+        box->setCheckState(check == BST_INDETERMINATE ? Qt::PartiallyChecked
+                           : check                    ? Qt::Checked
+                                                      : Qt::Unchecked);
     } else if (auto* radio = qobject_cast<QRadioButton*>(widget)) {
         radio->setChecked(check == BST_CHECKED);
     }
@@ -117,7 +127,8 @@ void ButtonClicked(HWND hwnd)
     if (!wnd || !wnd->IsWindowEnabled()) return;
     const DWORD type = Type(wnd);
     QWidget* widget = wnd->GetWidget();
-    if (type == BS_AUTOCHECKBOX) SetCheckOf(widget, CheckOf(widget) == BST_CHECKED ? BST_UNCHECKED : BST_CHECKED);
+    if (type == BS_AUTOCHECKBOX)
+        SetCheckOf(widget, CheckOf(widget) == BST_CHECKED ? BST_UNCHECKED : BST_CHECKED);
     if (type == BS_AUTO3STATE) SetCheckOf(widget, (CheckOf(widget) + 1) % 3);
     if (type == BS_AUTORADIOBUTTON) {
         // Clear the other auto radio buttons of the group, then check this one.
@@ -134,7 +145,8 @@ void ButtonClicked(HWND hwnd)
                 group.push_back(child);
             }
             for (CWnd* member : group)
-                if (member != wnd && Type(member) == BS_AUTORADIOBUTTON) SetCheckOf(member->GetWidget(), BST_UNCHECKED);
+                if (member != wnd && Type(member) == BS_AUTORADIOBUTTON)
+                    SetCheckOf(member->GetWidget(), BST_UNCHECKED);
         }
         SetCheckOf(widget, BST_CHECKED);
     }
@@ -146,36 +158,64 @@ void ButtonClicked(HWND hwnd)
 LRESULT CButton::WindowProc(UINT message, WPARAM wParam, LPARAM lParam)
 {
     switch (message) {
-    case BM_GETCHECK: return platform::CheckOf(GetWidget());
-    case BM_SETCHECK: platform::SetCheckOf(GetWidget(), static_cast<int>(wParam)); return 0;
-    case BM_GETSTATE: {
-        QWidget* widget = GetWidget();
-        UINT state = static_cast<UINT>(platform::CheckOf(widget));
-        if (auto* button = qobject_cast<QAbstractButton*>(widget); button && button->isDown()) state |= BST_PUSHED;
-        if (widget && widget->hasFocus()) state |= BST_FOCUS;
-        return state;
-    }
-    case BM_CLICK: platform::ButtonClicked(m_hWnd); return 0;
-    case BM_SETSTYLE: {
-        ModifyStyle(BS_TYPEMASK, static_cast<DWORD>(wParam) & BS_TYPEMASK);
-        if (auto* push = qobject_cast<QPushButton*>(GetWidget())) push->setDefault((wParam & BS_TYPEMASK) == BS_DEFPUSHBUTTON);
-        return 0;
-    }
-    default: return CWnd::WindowProc(message, wParam, lParam);
+        case BM_GETCHECK:
+            return platform::CheckOf(GetWidget());
+        case BM_SETCHECK:
+            platform::SetCheckOf(GetWidget(), static_cast<int>(wParam));
+            return 0;
+        case BM_GETSTATE: {
+            QWidget* widget = GetWidget();
+            UINT state = static_cast<UINT>(platform::CheckOf(widget));
+            if (auto* button = qobject_cast<QAbstractButton*>(widget); button && button->isDown())
+                state |= BST_PUSHED;
+            if (widget && widget->hasFocus()) state |= BST_FOCUS;
+            return state;
+        }
+        case BM_CLICK:
+            platform::ButtonClicked(m_hWnd);
+            return 0;
+        case BM_SETSTYLE: {
+            ModifyStyle(BS_TYPEMASK, static_cast<DWORD>(wParam) & BS_TYPEMASK);
+            if (auto* push = qobject_cast<QPushButton*>(GetWidget()))
+                push->setDefault((wParam & BS_TYPEMASK) == BS_DEFPUSHBUTTON);
+            return 0;
+        }
+        default:
+            return CWnd::WindowProc(message, wParam, lParam);
     }
 }
 
-int CButton::GetCheck() const { return static_cast<int>(::SendMessage(m_hWnd, BM_GETCHECK, 0, 0)); }
-void CButton::SetCheck(int nCheck) { SendMessage(BM_SETCHECK, static_cast<WPARAM>(nCheck)); }
-UINT CButton::GetState() const { return static_cast<UINT>(::SendMessage(m_hWnd, BM_GETSTATE, 0, 0)); }
-void CButton::SetButtonStyle(UINT nStyle, BOOL) { SendMessage(BM_SETSTYLE, nStyle); }
-void CButton::Click() { SendMessage(BM_CLICK); }
+int CButton::GetCheck() const
+{
+    return static_cast<int>(::SendMessage(m_hWnd, BM_GETCHECK, 0, 0));
+}
+void CButton::SetCheck(int nCheck)
+{
+    SendMessage(BM_SETCHECK, static_cast<WPARAM>(nCheck));
+}
+UINT CButton::GetState() const
+{
+    return static_cast<UINT>(::SendMessage(m_hWnd, BM_GETSTATE, 0, 0));
+}
+void CButton::SetButtonStyle(UINT nStyle, BOOL)
+{
+    SendMessage(BM_SETSTYLE, nStyle);
+}
+void CButton::Click()
+{
+    SendMessage(BM_CLICK);
+}
 
 void CButton::ApplyWindowText(const CString& text)
 {
     QWidget* widget = GetWidget();
-    if (auto* button = qobject_cast<QAbstractButton*>(widget)) button->setText(ToQ(text));
-    else if (auto* box = qobject_cast<QGroupBox*>(widget)) box->setTitle(ToQ(text));
+    if (auto* button = qobject_cast<QAbstractButton*>(widget))
+        button->setText(ToQ(text));
+    else if (auto* box = qobject_cast<QGroupBox*>(widget))
+        box->setTitle(ToQ(text));
 }
 
-CString CButton::ReadWindowText() const { return CWnd::ReadWindowText(); }
+CString CButton::ReadWindowText() const
+{
+    return CWnd::ReadWindowText();
+}

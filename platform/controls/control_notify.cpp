@@ -25,7 +25,8 @@ void NotifyParentCommand(CWnd* control, UINT code)
     // A control class may take its own notification (ON_CONTROL_REFLECT).
     for (const MessageMap* map = control->GetMessageMap(); map; map = map->base ? map->base() : nullptr) {
         for (const MessageMapEntry* entry = map->entries; entry->thunk; ++entry) {
-            if (entry->message != WM_REFLECT_BASE + WM_COMMAND || static_cast<WORD>(entry->code) != static_cast<WORD>(code))
+            if (entry->message != WM_REFLECT_BASE + WM_COMMAND ||
+                static_cast<WORD>(entry->code) != static_cast<WORD>(code))
                 continue;
             DispatchArgs args{entry->message, 0, 0, static_cast<UINT>(id), nullptr, 0};
             if (entry->thunk(control, args)) return;
@@ -33,7 +34,8 @@ void NotifyParentCommand(CWnd* control, UINT code)
     }
     CWnd* parent = control->GetParent();
     if (!parent) return;
-    ::SendMessage(parent->GetSafeHwnd(), WM_COMMAND, MAKEWPARAM(static_cast<WORD>(id), static_cast<WORD>(code)),
+    ::SendMessage(parent->GetSafeHwnd(), WM_COMMAND,
+                  MAKEWPARAM(static_cast<WORD>(id), static_cast<WORD>(code)),
                   reinterpret_cast<LPARAM>(control->GetSafeHwnd()));
 }
 
@@ -47,7 +49,9 @@ LRESULT NotifyParent(CWnd* control, NMHDR& header, UINT code)
     NotifyArgs notify{&header, &result};
     for (const MessageMap* map = control->GetMessageMap(); map; map = map->base ? map->base() : nullptr) {
         for (const MessageMapEntry* entry = map->entries; entry->thunk; ++entry) {
-            if (entry->message != WM_REFLECT_BASE + WM_NOTIFY || static_cast<WORD>(entry->code) != static_cast<WORD>(code)) continue;
+            if (entry->message != WM_REFLECT_BASE + WM_NOTIFY ||
+                static_cast<WORD>(entry->code) != static_cast<WORD>(code))
+                continue;
             DispatchArgs args{entry->message, 0, 0, static_cast<UINT>(header.idFrom), &notify, 0};
             if (entry->thunk(control, args)) return result;
         }
@@ -69,13 +73,17 @@ bool AskControlColours(CWnd* control, UINT ctlColor, COLORREF& text, COLORREF& b
     if (!dc) return false;
     const COLORREF defaultText = GetTextColor(dc);
     const COLORREF defaultBack = GetBkColor(dc);
-    const UINT message = ctlColor == CTLCOLOR_EDIT ? WM_CTLCOLOREDIT : ctlColor == CTLCOLOR_BTN ? WM_CTLCOLORBTN : WM_CTLCOLORSTATIC;
+    const UINT message = ctlColor == CTLCOLOR_EDIT  ? WM_CTLCOLOREDIT
+                         : ctlColor == CTLCOLOR_BTN ? WM_CTLCOLORBTN
+                                                    : WM_CTLCOLORSTATIC;
     bool answered = false;
     // The control's own reflected handler first.
-    for (const MessageMap* map = control->GetMessageMap(); map && !answered; map = map->base ? map->base() : nullptr) {
+    for (const MessageMap* map = control->GetMessageMap(); map && !answered;
+         map = map->base ? map->base() : nullptr) {
         for (const MessageMapEntry* entry = map->entries; entry->thunk; ++entry) {
             if (entry->message != WM_REFLECT_BASE + WM_CTLCOLORSTATIC) continue;
-            DispatchArgs args{entry->message, reinterpret_cast<WPARAM>(dc), static_cast<LPARAM>(ctlColor), 0, nullptr, 0};
+            DispatchArgs args{
+                entry->message, reinterpret_cast<WPARAM>(dc), static_cast<LPARAM>(ctlColor), 0, nullptr, 0};
             entry->thunk(control, args);
             answered = args.result != 0;
             break;

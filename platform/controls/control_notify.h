@@ -35,20 +35,22 @@ constexpr UINT CTLCOLOR_STATIC = 6;
     PLATFORM_COMMAND_ENTRY(WM_REFLECT_BASE + WM_COMMAND, code, 0, 0xFFFF, self->fn(); return true)
 /// `HBRUSH CtlColor(CDC* pDC, UINT nCtlColor)` in the control's own map: the control picks its
 /// own colours (SetTextColor / SetBkColor on the DC) before it paints.
-#define ON_WM_CTLCOLOR_REFLECT()                                                                     \
-    PLATFORM_MESSAGE_ENTRY(WM_REFLECT_BASE + WM_CTLCOLORSTATIC,                                       \
-                           args.result = reinterpret_cast<LRESULT>(self->CtlColor(                    \
-                               platform::DcFromHandle(reinterpret_cast<HDC>(args.wParam)),             \
-                               static_cast<UINT>(args.lParam))))
+#define ON_WM_CTLCOLOR_REFLECT()                                \
+    PLATFORM_MESSAGE_ENTRY(                                     \
+        WM_REFLECT_BASE + WM_CTLCOLORSTATIC,                    \
+        args.result = reinterpret_cast<LRESULT>(self->CtlColor( \
+            platform::DcFromHandle(reinterpret_cast<HDC>(args.wParam)), static_cast<UINT>(args.lParam))))
 
 namespace platform {
 /// Asks for a control's colours as it paints: its reflected colour handler first, else its
 /// parent's WM_CTLCOLORxxx. Returns whether someone answered; the colours are what they set
 /// on the DC.
-PLATFORM_API bool AskControlColours(CWnd* control, UINT ctlColor, COLORREF& text, COLORREF& background, bool& transparent);
+PLATFORM_API bool AskControlColours(CWnd* control, UINT ctlColor, COLORREF& text, COLORREF& background,
+                                    bool& transparent);
 }  // namespace platform
 
 /// `void fn(NMHDR*, LRESULT*)` in the control's own map, for a notification it sends.
-#define ON_NOTIFY_REFLECT(code, fn)                                                                    \
-    PLATFORM_COMMAND_ENTRY(WM_REFLECT_BASE + WM_NOTIFY, code, 0, 0xFFFF,                                 \
-                           self->fn(PLATFORM_NOTIFY_ARGS->header, PLATFORM_NOTIFY_ARGS->result); return true)
+#define ON_NOTIFY_REFLECT(code, fn)                                                              \
+    PLATFORM_COMMAND_ENTRY(WM_REFLECT_BASE + WM_NOTIFY, code, 0, 0xFFFF,                         \
+                           self->fn(PLATFORM_NOTIFY_ARGS->header, PLATFORM_NOTIFY_ARGS->result); \
+                           return true)

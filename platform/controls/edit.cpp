@@ -31,7 +31,10 @@ EditState& StateOf(QWidget* widget)
     return static_cast<StateHolder*>(holder)->m_state;
 }
 
-QString ToQ(LPCTSTR text) { return QString::fromUtf8(text ? text : ""); }
+QString ToQ(LPCTSTR text)
+{
+    return QString::fromUtf8(text ? text : "");
+}
 
 }  // namespace
 
@@ -56,10 +59,12 @@ QWidget* CEdit::CreateWidget(const CREATESTRUCT& cs, QWidget* parentWidget)
     if (style & ES_MULTILINE) {
         auto* edit = new QPlainTextEdit(parentWidget);
         edit->setReadOnly(style & ES_READONLY);
-        edit->setLineWrapMode((style & ES_AUTOHSCROLL) ? QPlainTextEdit::NoWrap : QPlainTextEdit::WidgetWidth);
+        edit->setLineWrapMode((style & ES_AUTOHSCROLL) ? QPlainTextEdit::NoWrap
+                                                       : QPlainTextEdit::WidgetWidth);
         edit->setTabChangesFocus(true);
         QObject::connect(edit, &QPlainTextEdit::textChanged, edit, [edit, hwnd, changed] {
-            if (!edit->findChild<QObject*>(QStringLiteral("tvxEditState"), Qt::FindDirectChildrenOnly)) return;
+            if (!edit->findChild<QObject*>(QStringLiteral("tvxEditState"), Qt::FindDirectChildrenOnly))
+                return;
             EditState& state = StateOf(edit);
             if (!state.quiet && edit->document()->characterCount() - 1 > state.limit) {
                 // Past the limit: cut what was typed, as a single-line field refuses it.
@@ -79,8 +84,11 @@ QWidget* CEdit::CreateWidget(const CREATESTRUCT& cs, QWidget* parentWidget)
         edit->setReadOnly(style & ES_READONLY);
         if (style & ES_PASSWORD) edit->setEchoMode(QLineEdit::Password);
         if (style & ES_NUMBER)
-            edit->setValidator(new QRegularExpressionValidator(QRegularExpression(QStringLiteral("[0-9]*")), edit));
-        edit->setAlignment((style & ES_RIGHT) ? Qt::AlignRight : (style & ES_CENTER) ? Qt::AlignHCenter : Qt::AlignLeft);
+            edit->setValidator(
+                new QRegularExpressionValidator(QRegularExpression(QStringLiteral("[0-9]*")), edit));
+        edit->setAlignment((style & ES_RIGHT)    ? Qt::AlignRight
+                           : (style & ES_CENTER) ? Qt::AlignHCenter
+                                                 : Qt::AlignLeft);
         edit->setFrame(style & WS_BORDER || cs.dwExStyle & (WS_EX_CLIENTEDGE | WS_EX_STATICEDGE));
         QObject::connect(edit, &QLineEdit::textChanged, edit, changed);
         widget = edit;
@@ -98,87 +106,99 @@ LRESULT CEdit::WindowProc(UINT message, WPARAM wParam, LPARAM lParam)
     auto* multi = qobject_cast<QPlainTextEdit*>(widget);
     if (!line && !multi) return CWnd::WindowProc(message, wParam, lParam);
     switch (message) {
-    case EM_SETSEL: {
-        const int length = line ? static_cast<int>(line->text().size()) : multi->document()->characterCount() - 1;
-        int start = static_cast<int>(wParam), end = static_cast<int>(lParam);
-        if (start == -1) {
-            start = end = line ? line->cursorPosition() : multi->textCursor().position();
-        } else {
-            start = std::clamp(start, 0, length);
-            end = end < 0 ? length : std::clamp(end, 0, length);
-        }
-        if (line) {
-            line->setSelection(start, end - start);
-            if (end == start) line->setCursorPosition(start);
-        } else {
-            QTextCursor cursor = multi->textCursor();
-            cursor.setPosition(start);
-            cursor.setPosition(end, QTextCursor::KeepAnchor);
-            multi->setTextCursor(cursor);
-        }
-        return 0;
-    }
-    case EM_GETSEL: {
-        int start = 0, end = 0;
-        if (line) {
-            start = line->hasSelectedText() ? line->selectionStart() : line->cursorPosition();
-            end = line->hasSelectedText() ? line->selectionEnd() : start;
-        } else {
-            start = multi->textCursor().selectionStart();
-            end = multi->textCursor().selectionEnd();
-        }
-        if (wParam) *reinterpret_cast<DWORD*>(wParam) = static_cast<DWORD>(start);
-        if (lParam) *reinterpret_cast<DWORD*>(lParam) = static_cast<DWORD>(end);
-        return MAKELONG(static_cast<WORD>(start), static_cast<WORD>(end));
-    }
-    case EM_REPLACESEL: {
-        const QString text = ToQ(reinterpret_cast<LPCTSTR>(lParam));
-        if (line) line->insert(text);
-        else multi->insertPlainText(text);
-        return 0;
-    }
-    case EM_LIMITTEXT: {
-        const int limit = wParam == 0 ? kNoLimit : static_cast<int>(std::min<WPARAM>(wParam, kNoLimit));
-        StateOf(widget).limit = limit;
-        if (line) {
-            // Qt sets the text again when the limit changes; the caret and selection stay.
-            const int start = line->selectionStart(), length = static_cast<int>(line->selectedText().size());
-            const int cursor = line->cursorPosition();
-            line->setMaxLength(std::min(limit, 32767 * 1024));
-            if (start >= 0 && length > 0) line->setSelection(start, length);
-            else line->setCursorPosition(std::min(cursor, static_cast<int>(line->text().size())));
-        }
-        return 0;
-    }
-    case EM_GETLIMITTEXT: return StateOf(widget).limit;
-    case EM_SETREADONLY:
-        if (line) line->setReadOnly(wParam != 0);
-        else multi->setReadOnly(wParam != 0);
-        ModifyStyle(wParam ? 0 : ES_READONLY, wParam ? ES_READONLY : 0);
-        return TRUE;
-    case WM_SETFOCUS:
-    case WM_KILLFOCUS: {
-        const LRESULT result = CWnd::WindowProc(message, wParam, lParam);
-        // Focus can be reported twice (SetFocus and Qt's focus event): tell the parent once.
-        if (CWnd::FromHandle(m_hWnd) == this && GetWidget()) {
-            EditState& state = StateOf(GetWidget());
-            const bool focused = message == WM_SETFOCUS;
-            if (state.focused != focused) {
-                state.focused = focused;
-                platform::NotifyParentCommand(this, focused ? EN_SETFOCUS : EN_KILLFOCUS);
+        case EM_SETSEL: {
+            const int length =
+                line ? static_cast<int>(line->text().size()) : multi->document()->characterCount() - 1;
+            int start = static_cast<int>(wParam), end = static_cast<int>(lParam);
+            if (start == -1) {
+                start = end = line ? line->cursorPosition() : multi->textCursor().position();
+            } else {
+                start = std::clamp(start, 0, length);
+                end = end < 0 ? length : std::clamp(end, 0, length);
             }
+            if (line) {
+                line->setSelection(start, end - start);
+                if (end == start) line->setCursorPosition(start);
+            } else {
+                QTextCursor cursor = multi->textCursor();
+                cursor.setPosition(start);
+                cursor.setPosition(end, QTextCursor::KeepAnchor);
+                multi->setTextCursor(cursor);
+            }
+            return 0;
         }
-        return result;
-    }
-    default: return CWnd::WindowProc(message, wParam, lParam);
+        case EM_GETSEL: {
+            int start = 0, end = 0;
+            if (line) {
+                start = line->hasSelectedText() ? line->selectionStart() : line->cursorPosition();
+                end = line->hasSelectedText() ? line->selectionEnd() : start;
+            } else {
+                start = multi->textCursor().selectionStart();
+                end = multi->textCursor().selectionEnd();
+            }
+            if (wParam) *reinterpret_cast<DWORD*>(wParam) = static_cast<DWORD>(start);
+            if (lParam) *reinterpret_cast<DWORD*>(lParam) = static_cast<DWORD>(end);
+            return MAKELONG(static_cast<WORD>(start), static_cast<WORD>(end));
+        }
+        case EM_REPLACESEL: {
+            const QString text = ToQ(reinterpret_cast<LPCTSTR>(lParam));
+            if (line)
+                line->insert(text);
+            else
+                multi->insertPlainText(text);
+            return 0;
+        }
+        case EM_LIMITTEXT: {
+            const int limit = wParam == 0 ? kNoLimit : static_cast<int>(std::min<WPARAM>(wParam, kNoLimit));
+            StateOf(widget).limit = limit;
+            if (line) {
+                // Qt sets the text again when the limit changes; the caret and selection stay.
+                const int start = line->selectionStart(),
+                          length = static_cast<int>(line->selectedText().size());
+                const int cursor = line->cursorPosition();
+                line->setMaxLength(std::min(limit, 32767 * 1024));
+                if (start >= 0 && length > 0)
+                    line->setSelection(start, length);
+                else
+                    line->setCursorPosition(std::min(cursor, static_cast<int>(line->text().size())));
+            }
+            return 0;
+        }
+        case EM_GETLIMITTEXT:
+            return StateOf(widget).limit;
+        case EM_SETREADONLY:
+            if (line)
+                line->setReadOnly(wParam != 0);
+            else
+                multi->setReadOnly(wParam != 0);
+            ModifyStyle(wParam ? 0 : ES_READONLY, wParam ? ES_READONLY : 0);
+            return TRUE;
+        case WM_SETFOCUS:
+        case WM_KILLFOCUS: {
+            const LRESULT result = CWnd::WindowProc(message, wParam, lParam);
+            // Focus can be reported twice (SetFocus and Qt's focus event): tell the parent once.
+            if (CWnd::FromHandle(m_hWnd) == this && GetWidget()) {
+                EditState& state = StateOf(GetWidget());
+                const bool focused = message == WM_SETFOCUS;
+                if (state.focused != focused) {
+                    state.focused = focused;
+                    platform::NotifyParentCommand(this, focused ? EN_SETFOCUS : EN_KILLFOCUS);
+                }
+            }
+            return result;
+        }
+        default:
+            return CWnd::WindowProc(message, wParam, lParam);
     }
 }
 
 void CEdit::ApplyWindowText(const CString& text)
 {
     QWidget* widget = GetWidget();
-    if (auto* line = qobject_cast<QLineEdit*>(widget)) line->setText(ToQ(text.c_str()));
-    else if (auto* multi = qobject_cast<QPlainTextEdit*>(widget)) multi->setPlainText(ToQ(text.c_str()));
+    if (auto* line = qobject_cast<QLineEdit*>(widget))
+        line->setText(ToQ(text.c_str()));
+    else if (auto* multi = qobject_cast<QPlainTextEdit*>(widget))
+        multi->setPlainText(ToQ(text.c_str()));
 }
 
 CString CEdit::ReadWindowText() const
@@ -187,7 +207,8 @@ CString CEdit::ReadWindowText() const
     if (auto* line = qobject_cast<QLineEdit*>(widget)) return CString(line->text().toUtf8().constData());
     if (auto* multi = qobject_cast<QPlainTextEdit*>(widget)) {
         // Lines end in CR LF, as the control hands them out.
-        return CString(multi->toPlainText().replace(QStringLiteral("\n"), QStringLiteral("\r\n")).toUtf8().constData());
+        return CString(
+            multi->toPlainText().replace(QStringLiteral("\n"), QStringLiteral("\r\n")).toUtf8().constData());
     }
     return CWnd::ReadWindowText();
 }
@@ -210,6 +231,15 @@ void CEdit::ReplaceSel(LPCTSTR lpszNewText, BOOL bCanUndo)
     SendMessage(EM_REPLACESEL, static_cast<WPARAM>(bCanUndo), reinterpret_cast<LPARAM>(lpszNewText));
 }
 
-void CEdit::SetLimitText(UINT nMax) { SendMessage(EM_LIMITTEXT, nMax); }
-UINT CEdit::GetLimitText() const { return static_cast<UINT>(::SendMessage(m_hWnd, EM_GETLIMITTEXT, 0, 0)); }
-BOOL CEdit::SetReadOnly(BOOL bReadOnly) { return static_cast<BOOL>(SendMessage(EM_SETREADONLY, static_cast<WPARAM>(bReadOnly))); }
+void CEdit::SetLimitText(UINT nMax)
+{
+    SendMessage(EM_LIMITTEXT, nMax);
+}
+UINT CEdit::GetLimitText() const
+{
+    return static_cast<UINT>(::SendMessage(m_hWnd, EM_GETLIMITTEXT, 0, 0));
+}
+BOOL CEdit::SetReadOnly(BOOL bReadOnly)
+{
+    return static_cast<BOOL>(SendMessage(EM_SETREADONLY, static_cast<WPARAM>(bReadOnly)));
+}

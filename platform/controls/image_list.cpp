@@ -61,7 +61,8 @@ int CImageList::Add(const QImage& icon)
 {
     if (!m_created || icon.isNull()) return -1;
     QImage scaled = icon.convertToFormat(QImage::Format_ARGB32);
-    if (scaled.size() != QSize(m_cx, m_cy)) scaled = scaled.scaled(m_cx, m_cy, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+    if (scaled.size() != QSize(m_cx, m_cy))
+        scaled = scaled.scaled(m_cx, m_cy, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
     m_images.push_back(scaled);
     return GetImageCount() - 1;
 }
@@ -104,7 +105,8 @@ BOOL CImageList::Draw(QPainter& painter, int nImage, POINT pt, UINT nStyle) cons
 {
     if (nImage < 0 || nImage >= GetImageCount()) return FALSE;
     if (m_background != CLR_NONE && !(nStyle & ILD_TRANSPARENT))
-        painter.fillRect(pt.x, pt.y, m_cx, m_cy, QColor(GetRValue(m_background), GetGValue(m_background), GetBValue(m_background)));
+        painter.fillRect(pt.x, pt.y, m_cx, m_cy,
+                         QColor(GetRValue(m_background), GetGValue(m_background), GetBValue(m_background)));
     painter.drawImage(pt.x, pt.y, m_images[static_cast<std::size_t>(nImage)]);
     return TRUE;
 }
@@ -143,7 +145,8 @@ BOOL CImageList::Draw(CDC* pDC, int nImage, POINT pt, UINT nStyle) const
     for (int y = 0; y < m_cy; ++y) {
         const auto* row = reinterpret_cast<const QRgb*>(image.constScanLine(y));
         for (int x = 0; x < m_cx; ++x) {
-            const std::size_t i = static_cast<std::size_t>(y) * static_cast<std::size_t>(m_cx) + static_cast<std::size_t>(x);
+            const std::size_t i =
+                static_cast<std::size_t>(y) * static_cast<std::size_t>(m_cx) + static_cast<std::size_t>(x);
             const bool opaque = qAlpha(row[x]) >= 128;
             mask[i] = opaque ? 0xFF000000u : 0xFFFFFFFFu;
             colour[i] = opaque ? (row[x] | 0xFF000000u) : 0xFF000000u;

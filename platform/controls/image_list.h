@@ -33,7 +33,6 @@ constexpr UINT ILD_FOCUS = 0x0004;
 constexpr UINT ILD_SELECTED = 0x0004;
 constexpr UINT ILD_BLEND50 = 0x0004;
 
-
 class PLATFORM_API CImageList {
 public:
     CImageList() = default;

@@ -14,8 +14,14 @@ namespace {
 
 constexpr int kDataRole = Qt::UserRole + 1;
 
-QString ToQ(LPCTSTR text) { return QString::fromUtf8(text ? text : ""); }
-CString FromQ(const QString& text) { return CString(text.toUtf8().constData()); }
+QString ToQ(LPCTSTR text)
+{
+    return QString::fromUtf8(text ? text : "");
+}
+CString FromQ(const QString& text)
+{
+    return CString(text.toUtf8().constData());
+}
 
 // Where a sorted list puts a new string: before the first item that is greater, ignoring case.
 template <class Count, class TextAt>
@@ -55,7 +61,10 @@ struct QuietScope {
     explicit QuietScope(QWidget* w) : widget(w) { widget->setProperty("tvxQuiet", true); }
     ~QuietScope() { widget->setProperty("tvxQuiet", false); }
 };
-bool Quiet(QObject* widget) { return widget->property("tvxQuiet").toBool(); }
+bool Quiet(QObject* widget)
+{
+    return widget->property("tvxQuiet").toBool();
+}
 
 }  // namespace
 
@@ -100,10 +109,12 @@ int CComboBox::AddString(LPCTSTR lpszString)
     const QString text = ToQ(lpszString);
     int index = combo->count();
     if (GetStyle() & CBS_SORT)
-        index = SortedPosition(text, [&] { return combo->count(); }, [&](int i) { return combo->itemText(i); });
+        index = SortedPosition(
+            text, [&] { return combo->count(); }, [&](int i) { return combo->itemText(i); });
     const QuietScope quiet(combo);
     combo->insertItem(index, text);
-    if (combo->isEditable() && combo->currentIndex() == index && combo->count() == 1) combo->setCurrentIndex(-1);
+    if (combo->isEditable() && combo->currentIndex() == index && combo->count() == 1)
+        combo->setCurrentIndex(-1);
     return index;
 }
 
@@ -149,7 +160,8 @@ int CComboBox::GetCurSel() const
     if (!combo) return CB_ERR;
     // Text typed into a drop-down combo that differs from the selected item means no selection.
     const int index = combo->currentIndex();
-    if (index >= 0 && combo->isEditable() && combo->lineEdit() && combo->lineEdit()->text() != combo->itemText(index))
+    if (index >= 0 && combo->isEditable() && combo->lineEdit() &&
+        combo->lineEdit()->text() != combo->itemText(index))
         return CB_ERR;
     return index;
 }
@@ -182,7 +194,10 @@ void CComboBox::GetLBText(int nIndex, CString& rString) const
     rString = combo && nIndex >= 0 && nIndex < combo->count() ? FromQ(combo->itemText(nIndex)) : CString();
 }
 
-int CComboBox::GetLBTextLen(int nIndex) const { return GetLBText(nIndex, nullptr); }
+int CComboBox::GetLBTextLen(int nIndex) const
+{
+    return GetLBText(nIndex, nullptr);
+}
 
 DWORD_PTR CComboBox::GetItemData(int nIndex) const
 {
@@ -203,7 +218,8 @@ int CComboBox::FindString(int nStartAfter, LPCTSTR lpszString) const
 {
     COMBO;
     if (!combo) return CB_ERR;
-    return Find(combo->count(), nStartAfter, ToQ(lpszString), false, [&](int i) { return combo->itemText(i); });
+    return Find(combo->count(), nStartAfter, ToQ(lpszString), false,
+                [&](int i) { return combo->itemText(i); });
 }
 
 int CComboBox::FindStringExact(int nIndexStart, LPCTSTR lpszFind) const
@@ -230,8 +246,10 @@ void CComboBox::ShowDropDown(BOOL bShowIt)
 {
     COMBO;
     if (!combo) return;
-    if (bShowIt) combo->showPopup();
-    else combo->hidePopup();
+    if (bShowIt)
+        combo->showPopup();
+    else
+        combo->hidePopup();
 }
 
 void CComboBox::ApplyWindowText(const CString& text)
@@ -292,7 +310,8 @@ int CListBox::AddString(LPCTSTR lpszItem)
     const QString text = ToQ(lpszItem);
     int index = list->count();
     if (GetStyle() & LBS_SORT)
-        index = SortedPosition(text, [&] { return list->count(); }, [&](int i) { return list->item(i)->text(); });
+        index = SortedPosition(
+            text, [&] { return list->count(); }, [&](int i) { return list->item(i)->text(); });
     const QuietScope quiet(list);
     list->insertItem(index, text);
     return index;
@@ -367,7 +386,10 @@ void CListBox::GetText(int nIndex, CString& rString) const
     rString = list && nIndex >= 0 && nIndex < list->count() ? FromQ(list->item(nIndex)->text()) : CString();
 }
 
-int CListBox::GetTextLen(int nIndex) const { return GetText(nIndex, nullptr); }
+int CListBox::GetTextLen(int nIndex) const
+{
+    return GetText(nIndex, nullptr);
+}
 
 DWORD_PTR CListBox::GetItemData(int nIndex) const
 {
@@ -388,14 +410,16 @@ int CListBox::FindString(int nStartAfter, LPCTSTR lpszItem) const
 {
     LIST;
     if (!list) return LB_ERR;
-    return Find(list->count(), nStartAfter, ToQ(lpszItem), false, [&](int i) { return list->item(i)->text(); });
+    return Find(list->count(), nStartAfter, ToQ(lpszItem), false,
+                [&](int i) { return list->item(i)->text(); });
 }
 
 int CListBox::FindStringExact(int nIndexStart, LPCTSTR lpszFind) const
 {
     LIST;
     if (!list) return LB_ERR;
-    return Find(list->count(), nIndexStart, ToQ(lpszFind), true, [&](int i) { return list->item(i)->text(); });
+    return Find(list->count(), nIndexStart, ToQ(lpszFind), true,
+                [&](int i) { return list->item(i)->text(); });
 }
 
 int CListBox::SelectString(int nStartAfter, LPCTSTR lpszItem)

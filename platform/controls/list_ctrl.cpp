@@ -31,7 +31,8 @@ class ListWidget;
 class CustomDrawDelegate : public QStyledItemDelegate {
 public:
     explicit CustomDrawDelegate(ListWidget* list);
-    void paint(QPainter* painter, const QStyleOptionViewItem& option, const QModelIndex& index) const override;
+    void paint(QPainter* painter, const QStyleOptionViewItem& option,
+               const QModelIndex& index) const override;
 
 private:
     ListWidget* m_list;
@@ -85,7 +86,8 @@ public:
         UINT state = 0;
         if (item->isSelected()) state |= LVIS_SELECTED;
         if (currentItem() == item) state |= LVIS_FOCUSED;
-        if (exStyle & LVS_EX_CHECKBOXES) state |= INDEXTOSTATEIMAGEMASK(item->checkState(0) == Qt::Checked ? 2 : 1);
+        if (exStyle & LVS_EX_CHECKBOXES)
+            state |= INDEXTOSTATEIMAGEMASK(item->checkState(0) == Qt::Checked ? 2 : 1);
         return state;
     }
 
@@ -187,8 +189,10 @@ protected:
         const HWND hwnd = m_hwnd;
         QTreeWidget::mouseReleaseEvent(event);
         if (!IsWindow(hwnd)) return;
-        if (event->button() == Qt::LeftButton) Activate(event, NM_CLICK);
-        else if (event->button() == Qt::RightButton) Activate(event, NM_RCLICK);
+        if (event->button() == Qt::LeftButton)
+            Activate(event, NM_CLICK);
+        else if (event->button() == Qt::RightButton)
+            Activate(event, NM_RCLICK);
     }
 
     void mouseDoubleClickEvent(QMouseEvent* event) override
@@ -244,7 +248,8 @@ public:
     /// The area in control client coordinates.
     RECT Rect() const
     {
-        return RECT{m_origin.x(), m_origin.y(), m_origin.x() + m_area.width(), m_origin.y() + m_area.height()};
+        return RECT{m_origin.x(), m_origin.y(), m_origin.x() + m_area.width(),
+                    m_origin.y() + m_area.height()};
     }
     void Composite(QPainter& painter) const
     {
@@ -263,7 +268,8 @@ private:
     HDC m_dc = nullptr;
 };
 
-void CustomDrawDelegate::paint(QPainter* painter, const QStyleOptionViewItem& option, const QModelIndex& index) const
+void CustomDrawDelegate::paint(QPainter* painter, const QStyleOptionViewItem& option,
+                               const QModelIndex& index) const
 {
     ListWidget& list = *m_list;
     COLORREF textColour = list.text;
@@ -280,13 +286,15 @@ void CustomDrawDelegate::paint(QPainter* painter, const QStyleOptionViewItem& op
         draw.iSubItem = subItem;
     };
     const auto canvasFill = [&](COLORREF back) {
-        return back != CLR_DEFAULT && back != CLR_NONE ? ToQColor(back) : list.palette().color(QPalette::Base);
+        return back != CLR_DEFAULT && back != CLR_NONE ? ToQColor(back)
+                                                       : list.palette().color(QPalette::Base);
     };
     if (list.paintAnswer & CDRF_NOTIFYITEMDRAW) {
         if (list.rowAsked != index.row()) {
             // The row's own stage comes once, before its first cell, over the whole row.
-            const QRect row = list.visualRect(index.siblingAtColumn(0))
-                                  .united(list.visualRect(index.siblingAtColumn(std::max(list.columnCount() - 1, 0))));
+            const QRect row =
+                list.visualRect(index.siblingAtColumn(0))
+                    .united(list.visualRect(index.siblingAtColumn(std::max(list.columnCount() - 1, 0))));
             CellCanvas canvas(list, row, canvasFill(list.textBackground));
             NMLVCUSTOMDRAW draw{};
             fill(draw, CDDS_ITEMPREPAINT, 0, canvas);
@@ -320,7 +328,8 @@ void CustomDrawDelegate::paint(QPainter* painter, const QStyleOptionViewItem& op
     }
     QStyleOptionViewItem cell = option;
     const bool selected = option.state & QStyle::State_Selected;
-    if (!selected && backColour != CLR_DEFAULT && backColour != CLR_NONE) painter->fillRect(option.rect, ToQColor(backColour));
+    if (!selected && backColour != CLR_DEFAULT && backColour != CLR_NONE)
+        painter->fillRect(option.rect, ToQColor(backColour));
     if (!selected && textColour != CLR_DEFAULT) {
         cell.palette.setColor(QPalette::Text, ToQColor(textColour));
         cell.palette.setColor(QPalette::WindowText, ToQColor(textColour));
@@ -328,7 +337,10 @@ void CustomDrawDelegate::paint(QPainter* painter, const QStyleOptionViewItem& op
     QStyledItemDelegate::paint(painter, cell, index);
 }
 
-ListWidget* ListOf(const CWnd* wnd) { return dynamic_cast<ListWidget*>(wnd->GetWidget()); }
+ListWidget* ListOf(const CWnd* wnd)
+{
+    return dynamic_cast<ListWidget*>(wnd->GetWidget());
+}
 
 using Quiet = platform::QuietScope<ListWidget>;
 
@@ -348,11 +360,14 @@ QWidget* CListCtrl::CreateWidget(const CREATESTRUCT& cs, QWidget* parentWidget)
     list->header()->setSectionsClickable(!(style & LVS_NOSORTHEADER));
     list->header()->setStretchLastSection(false);
     list->setColumnCount(report ? 0 : 1);
-    list->setSelectionMode((style & LVS_SINGLESEL) ? QAbstractItemView::SingleSelection : QAbstractItemView::ExtendedSelection);
+    list->setSelectionMode((style & LVS_SINGLESEL) ? QAbstractItemView::SingleSelection
+                                                   : QAbstractItemView::ExtendedSelection);
     list->setSelectionBehavior(QAbstractItemView::SelectRows);
-    list->setEditTriggers((style & LVS_EDITLABELS) ? QAbstractItemView::SelectedClicked | QAbstractItemView::EditKeyPressed
-                                                   : QAbstractItemView::NoEditTriggers);
-    list->setFrameShape((style & WS_BORDER) || (cs.dwExStyle & WS_EX_CLIENTEDGE) ? QFrame::StyledPanel : QFrame::NoFrame);
+    list->setEditTriggers((style & LVS_EDITLABELS)
+                              ? QAbstractItemView::SelectedClicked | QAbstractItemView::EditKeyPressed
+                              : QAbstractItemView::NoEditTriggers);
+    list->setFrameShape((style & WS_BORDER) || (cs.dwExStyle & WS_EX_CLIENTEDGE) ? QFrame::StyledPanel
+                                                                                 : QFrame::NoFrame);
     return list;
 }
 
@@ -374,7 +389,9 @@ int CListCtrl::InsertColumn(int nCol, LPCTSTR lpszColumnHeading, int nFormat, in
     }
     for (int row = 0; row < list->topLevelItemCount(); ++row) list->topLevelItem(row)->setText(at, QString());
     header->setText(at, QString::fromUtf8(lpszColumnHeading ? lpszColumnHeading : ""));
-    const Qt::Alignment align = nFormat & LVCFMT_RIGHT ? Qt::AlignRight : nFormat & LVCFMT_CENTER ? Qt::AlignHCenter : Qt::AlignLeft;
+    const Qt::Alignment align = nFormat & LVCFMT_RIGHT    ? Qt::AlignRight
+                                : nFormat & LVCFMT_CENTER ? Qt::AlignHCenter
+                                                          : Qt::AlignLeft;
     header->setTextAlignment(at, static_cast<int>(align | Qt::AlignVCenter));
     list->setColumnWidth(at, nWidth >= 0 ? nWidth : 100);
     return at;
@@ -416,7 +433,10 @@ int CListCtrl::GetColumnCount() const
     return list ? list->columnCount() : 0;
 }
 
-int CListCtrl::InsertItem(int nItem, LPCTSTR lpszItem) { return InsertItem(nItem, lpszItem, 0); }
+int CListCtrl::InsertItem(int nItem, LPCTSTR lpszItem)
+{
+    return InsertItem(nItem, lpszItem, 0);
+}
 
 int CListCtrl::InsertItem(int nItem, LPCTSTR lpszItem, int nImage)
 {
@@ -428,7 +448,8 @@ int CListCtrl::InsertItem(int nItem, LPCTSTR lpszItem, int nImage)
     const QString text = QString::fromUtf8(lpszItem ? lpszItem : "");
     if (GetStyle() & LVS_SORTASCENDING) {
         at = 0;
-        while (at < list->topLevelItemCount() && QString::compare(list->topLevelItem(at)->text(0), text, Qt::CaseInsensitive) <= 0)
+        while (at < list->topLevelItemCount() &&
+               QString::compare(list->topLevelItem(at)->text(0), text, Qt::CaseInsensitive) <= 0)
             ++at;
     }
     auto* item = new QTreeWidgetItem;
@@ -529,15 +550,19 @@ BOOL CListCtrl::SetItemState(int nItem, UINT nState, UINT nMask)
     {
         const Quiet quiet(list);
         if (nMask & LVIS_FOCUSED) {
-            if (nState & LVIS_FOCUSED) list->setCurrentItem(item, 0, QItemSelectionModel::NoUpdate);
-            else if (list->currentItem() == item) list->setCurrentItem(nullptr, 0, QItemSelectionModel::NoUpdate);
+            if (nState & LVIS_FOCUSED)
+                list->setCurrentItem(item, 0, QItemSelectionModel::NoUpdate);
+            else if (list->currentItem() == item)
+                list->setCurrentItem(nullptr, 0, QItemSelectionModel::NoUpdate);
         }
         if (nMask & LVIS_SELECTED) {
-            if ((nState & LVIS_SELECTED) && list->selectionMode() == QAbstractItemView::SingleSelection) list->clearSelection();
+            if ((nState & LVIS_SELECTED) && list->selectionMode() == QAbstractItemView::SingleSelection)
+                list->clearSelection();
             item->setSelected(nState & LVIS_SELECTED);
         }
         if ((nMask & LVIS_STATEIMAGEMASK) && (list->exStyle & LVS_EX_CHECKBOXES))
-            item->setCheckState(0, (nState & LVIS_STATEIMAGEMASK) == INDEXTOSTATEIMAGEMASK(2) ? Qt::Checked : Qt::Unchecked);
+            item->setCheckState(
+                0, (nState & LVIS_STATEIMAGEMASK) == INDEXTOSTATEIMAGEMASK(2) ? Qt::Checked : Qt::Unchecked);
     }
     list->ReportStates();  // the parent hears of changes made by the program too
     return TRUE;
@@ -597,7 +622,8 @@ BOOL CListCtrl::GetItemRect(int nItem, LPRECT lpRect, UINT nCode) const
 BOOL CListCtrl::GetSubItemRect(int iItem, int iSubItem, int, CRect& ref) const
 {
     ListWidget* list = ListOf(this);
-    if (!list || iItem < 0 || iItem >= list->topLevelItemCount() || iSubItem < 0 || iSubItem >= list->columnCount())
+    if (!list || iItem < 0 || iItem >= list->topLevelItemCount() || iSubItem < 0 ||
+        iSubItem >= list->columnCount())
         return FALSE;
     const QRect rect = list->visualRect(list->model()->index(iItem, iSubItem));
     const QPoint origin = list->viewport()->mapTo(list, rect.topLeft());
@@ -619,7 +645,9 @@ BOOL CListCtrl::SortItems(PFNLVCOMPARE pfnCompare, DWORD_PTR dwData)
     }
     std::vector<std::size_t> order(items.size());
     for (std::size_t i = 0; i < order.size(); ++i) order[i] = i;
-    const auto dataOf = [&](std::size_t i) { return static_cast<LPARAM>(items[i]->data(0, kDataRole).value<qulonglong>()); };
+    const auto dataOf = [&](std::size_t i) {
+        return static_cast<LPARAM>(items[i]->data(0, kDataRole).value<qulonglong>());
+    };
     std::stable_sort(order.begin(), order.end(), [&](std::size_t a, std::size_t b) {
         return pfnCompare(dataOf(a), dataOf(b), static_cast<LPARAM>(dwData)) < 0;
     });
@@ -633,7 +661,8 @@ BOOL CListCtrl::SortItems(PFNLVCOMPARE pfnCompare, DWORD_PTR dwData)
 BOOL CListCtrl::EditLabel(int nItem)
 {
     ListWidget* list = ListOf(this);
-    if (!list || nItem < 0 || nItem >= list->topLevelItemCount() || !(GetStyle() & LVS_EDITLABELS)) return FALSE;
+    if (!list || nItem < 0 || nItem >= list->topLevelItemCount() || !(GetStyle() & LVS_EDITLABELS))
+        return FALSE;
     list->editItem(list->topLevelItem(nItem), 0);
     return TRUE;
 }
@@ -700,7 +729,8 @@ COLORREF CListCtrl::GetBkColor() const
     if (!list) return CLR_NONE;
     if (list->background != CLR_DEFAULT) return list->background;
     const QColor base = list->palette().color(QPalette::Base);
-    return RGB(static_cast<BYTE>(base.red()), static_cast<BYTE>(base.green()), static_cast<BYTE>(base.blue()));
+    return RGB(static_cast<BYTE>(base.red()), static_cast<BYTE>(base.green()),
+               static_cast<BYTE>(base.blue()));
 }
 
 BOOL CListCtrl::SetTextColor(COLORREF cr)

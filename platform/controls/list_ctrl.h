@@ -38,7 +38,10 @@ constexpr UINT LVIF_STATE = 0x0008;
 constexpr UINT LVIS_FOCUSED = 0x0001;
 constexpr UINT LVIS_SELECTED = 0x0002;
 constexpr UINT LVIS_STATEIMAGEMASK = 0xF000;
-constexpr UINT INDEXTOSTATEIMAGEMASK(UINT i) { return i << 12; }
+constexpr UINT INDEXTOSTATEIMAGEMASK(UINT i)
+{
+    return i << 12;
+}
 
 constexpr UINT LVNI_ALL = 0x0000;
 constexpr UINT LVNI_FOCUSED = 0x0001;
@@ -121,7 +124,8 @@ public:
     BOOL Create(DWORD dwStyle, const RECT& rect, CWnd* pParentWnd, UINT nID);
 
     // --- columns --------------------------------------------------------------------------------------
-    int InsertColumn(int nCol, LPCTSTR lpszColumnHeading, int nFormat = LVCFMT_LEFT, int nWidth = -1, int nSubItem = -1);
+    int InsertColumn(int nCol, LPCTSTR lpszColumnHeading, int nFormat = LVCFMT_LEFT, int nWidth = -1,
+                     int nSubItem = -1);
     BOOL DeleteColumn(int nCol);
     int GetColumnWidth(int nCol) const;
     BOOL SetColumnWidth(int nCol, int cx);

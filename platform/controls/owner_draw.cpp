@@ -13,7 +13,8 @@ namespace {
 // device context over the widget's picture. A button so drawn still clicks like one.
 class OwnerDrawWidget : public QAbstractButton {
 public:
-    OwnerDrawWidget(HWND hwnd, UINT type, QWidget* parent) : QAbstractButton(parent), m_hwnd(hwnd), m_type(type)
+    OwnerDrawWidget(HWND hwnd, UINT type, QWidget* parent)
+        : QAbstractButton(parent), m_hwnd(hwnd), m_type(type)
     {
         setFocusPolicy(type == ODT_BUTTON ? Qt::StrongFocus : Qt::NoFocus);
     }
@@ -31,12 +32,17 @@ protected:
             if (hasFocus()) state |= ODS_FOCUS;
             if (!isEnabled()) state |= ODS_DISABLED;
             const UINT id = static_cast<UINT>(wnd->GetDlgCtrlID());
-            DRAWITEMSTRUCT item{m_type, id, 0, ODA_DRAWENTIRE, state, m_hwnd, dc, RECT{0, 0, width(), height()}, 0};
+            DRAWITEMSTRUCT item{
+                m_type, id, 0, ODA_DRAWENTIRE, state, m_hwnd, dc, RECT{0, 0, width(), height()}, 0};
             CWnd* parent = wnd->GetParent();
-            const LRESULT drawn = parent ? ::SendMessage(parent->GetSafeHwnd(), WM_DRAWITEM, id, reinterpret_cast<LPARAM>(&item)) : 0;
+            const LRESULT drawn = parent ? ::SendMessage(parent->GetSafeHwnd(), WM_DRAWITEM, id,
+                                                         reinterpret_cast<LPARAM>(&item))
+                                         : 0;
             if (!drawn && (wnd = CWnd::FromHandle(m_hwnd)) != nullptr) {
-                if (auto* button = dynamic_cast<CButton*>(wnd)) button->DrawItem(&item);
-                else if (auto* label = dynamic_cast<CStatic*>(wnd)) label->DrawItem(&item);
+                if (auto* button = dynamic_cast<CButton*>(wnd))
+                    button->DrawItem(&item);
+                else if (auto* label = dynamic_cast<CStatic*>(wnd))
+                    label->DrawItem(&item);
             }
             if (dc) DeleteDC(dc);
         }
@@ -53,6 +59,9 @@ private:
 
 namespace platform {
 
-QWidget* MakeOwnerDrawWidget(HWND hwnd, UINT ctlType, QWidget* parent) { return new OwnerDrawWidget(hwnd, ctlType, parent); }
+QWidget* MakeOwnerDrawWidget(HWND hwnd, UINT ctlType, QWidget* parent)
+{
+    return new OwnerDrawWidget(hwnd, ctlType, parent);
+}
 
 }  // namespace platform

@@ -37,8 +37,8 @@ struct DRAWITEMSTRUCT {
 using LPDRAWITEMSTRUCT = DRAWITEMSTRUCT*;
 
 /// `void OnDrawItem(int nIDCtl, LPDRAWITEMSTRUCT)` in a parent's map; the item counts as drawn.
-#define ON_WM_DRAWITEM()                                                                                  \
-    PLATFORM_MESSAGE_ENTRY(WM_DRAWITEM, self->OnDrawItem(static_cast<int>(args.wParam),                   \
+#define ON_WM_DRAWITEM()                                                                                   \
+    PLATFORM_MESSAGE_ENTRY(WM_DRAWITEM, self->OnDrawItem(static_cast<int>(args.wParam),                    \
                                                          reinterpret_cast<LPDRAWITEMSTRUCT>(args.lParam)); \
                            args.result = TRUE)
 

@@ -10,7 +10,10 @@ namespace platform {
 template <class Widget>
 class QuietScope {
 public:
-    explicit QuietScope(Widget* widget) : m_widget(widget), m_before(widget->quiet) { m_widget->quiet = true; }
+    explicit QuietScope(Widget* widget) : m_widget(widget), m_before(widget->quiet)
+    {
+        m_widget->quiet = true;
+    }
     ~QuietScope() { m_widget->quiet = m_before; }
     QuietScope(const QuietScope&) = delete;
     QuietScope& operator=(const QuietScope&) = delete;

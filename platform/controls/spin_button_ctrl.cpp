@@ -18,7 +18,10 @@ public:
     HWND buddy = nullptr;
 };
 
-SpinWidget* StateOf(const CWnd* wnd) { return dynamic_cast<SpinWidget*>(wnd->GetWidget()); }
+SpinWidget* StateOf(const CWnd* wnd)
+{
+    return dynamic_cast<SpinWidget*>(wnd->GetWidget());
+}
 
 CString Format(int value, bool thousands)
 {
@@ -26,7 +29,8 @@ CString Format(int value, bool thousands)
     std::snprintf(digits, sizeof digits, "%d", value < 0 ? -value : value);
     std::string text = digits;
     if (thousands)
-        for (int at = static_cast<int>(text.size()) - 3; at > 0; at -= 3) text.insert(static_cast<std::size_t>(at), ",");
+        for (int at = static_cast<int>(text.size()) - 3; at > 0; at -= 3)
+            text.insert(static_cast<std::size_t>(at), ",");
     if (value < 0) text.insert(0, "-");
     return CString(text.c_str());
 }
@@ -38,8 +42,9 @@ BOOL CSpinButtonCtrl::Create(DWORD dwStyle, const RECT& rect, CWnd* pParentWnd, 
     return CWnd::Create(platform::ControlClass("msctls_updown32"), nullptr, dwStyle, rect, pParentWnd, nID);
 }
 
-BOOL CSpinButtonCtrl::CreateEx(DWORD dwExStyle, LPCTSTR lpszClassName, LPCTSTR lpszWindowName, DWORD dwStyle, int x,
-                               int y, int nWidth, int nHeight, HWND hWndParent, HMENU nIDorHMenu, LPVOID lpParam)
+BOOL CSpinButtonCtrl::CreateEx(DWORD dwExStyle, LPCTSTR lpszClassName, LPCTSTR lpszWindowName, DWORD dwStyle,
+                               int x, int y, int nWidth, int nHeight, HWND hWndParent, HMENU nIDorHMenu,
+                               LPVOID lpParam)
 {
     if (!CWnd::CreateEx(dwExStyle, lpszClassName, lpszWindowName, dwStyle, x, y, nWidth, nHeight, hWndParent,
                         nIDorHMenu, lpParam))
@@ -77,7 +82,10 @@ QWidget* CSpinButtonCtrl::CreateWidget(const CREATESTRUCT& cs, QWidget* parentWi
     return spin;
 }
 
-void CSpinButtonCtrl::SetRange(short nLower, short nUpper) { SetRange32(nLower, nUpper); }
+void CSpinButtonCtrl::SetRange(short nLower, short nUpper)
+{
+    SetRange32(nLower, nUpper);
+}
 
 void CSpinButtonCtrl::SetRange32(int nLower, int nUpper)
 {
@@ -102,7 +110,8 @@ int CSpinButtonCtrl::SetPos(int nPos)
     const int previous = state->pos;
     state->pos = std::clamp(nPos, std::min(state->lower, state->upper), std::max(state->lower, state->upper));
     if ((GetStyle() & UDS_SETBUDDYINT) && state->buddy)
-        if (CWnd* buddy = CWnd::FromHandle(state->buddy)) buddy->SetWindowText(Format(state->pos, !(GetStyle() & UDS_NOTHOUSANDS)));
+        if (CWnd* buddy = CWnd::FromHandle(state->buddy))
+            buddy->SetWindowText(Format(state->pos, !(GetStyle() & UDS_NOTHOUSANDS)));
     return previous;
 }
 
@@ -116,7 +125,8 @@ int CSpinButtonCtrl::GetPos32(BOOL* lpbError) const
             CString text;
             buddy->GetWindowText(text);
             std::string digits;
-            for (char c : std::string(text.c_str())) if (c != ',') digits += c;
+            for (char c : std::string(text.c_str()))
+                if (c != ',') digits += c;
             int value = 0;
             if (platform::ParseInt(digits.c_str(), value) && value >= std::min(state->lower, state->upper) &&
                 value <= std::max(state->lower, state->upper))
@@ -152,10 +162,12 @@ CWnd* CSpinButtonCtrl::SetBuddy(CWnd* pWndBuddy)
             parent->ScreenToClient(&buddyRect);
             const int width = own.Width();
             if (GetStyle() & UDS_ALIGNRIGHT) {
-                pWndBuddy->MoveWindow(buddyRect.left, buddyRect.top, buddyRect.Width() - width, buddyRect.Height());
+                pWndBuddy->MoveWindow(buddyRect.left, buddyRect.top, buddyRect.Width() - width,
+                                      buddyRect.Height());
                 MoveWindow(buddyRect.right - width, buddyRect.top, width, buddyRect.Height());
             } else {
-                pWndBuddy->MoveWindow(buddyRect.left + width, buddyRect.top, buddyRect.Width() - width, buddyRect.Height());
+                pWndBuddy->MoveWindow(buddyRect.left + width, buddyRect.top, buddyRect.Width() - width,
+                                      buddyRect.Height());
                 MoveWindow(buddyRect.left, buddyRect.top, width, buddyRect.Height());
             }
         }

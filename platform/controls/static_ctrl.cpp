@@ -22,7 +22,8 @@ protected:
             bool transparent = false;
             QPalette colours = palette();
             if (platform::AskControlColours(wnd, CTLCOLOR_STATIC, text, back, transparent)) {
-                colours.setColor(QPalette::WindowText, QColor(GetRValue(text), GetGValue(text), GetBValue(text)));
+                colours.setColor(QPalette::WindowText,
+                                 QColor(GetRValue(text), GetGValue(text), GetBValue(text)));
                 if (!transparent) {
                     QPainter painter(this);
                     painter.fillRect(rect(), QColor(GetRValue(back), GetGValue(back), GetBValue(back)));
@@ -38,7 +39,8 @@ protected:
         const HWND hwnd = m_hwnd;
         QLabel::mouseReleaseEvent(event);
         CWnd* wnd = CWnd::FromHandle(hwnd);
-        if (wnd && event->button() == Qt::LeftButton && (wnd->GetStyle() & SS_NOTIFY) && rect().contains(event->position().toPoint()))
+        if (wnd && event->button() == Qt::LeftButton && (wnd->GetStyle() & SS_NOTIFY) &&
+            rect().contains(event->position().toPoint()))
             platform::NotifyParentCommand(wnd, STN_CLICKED);
     }
 
@@ -62,26 +64,38 @@ QWidget* CStatic::CreateWidget(const CREATESTRUCT& cs, QWidget* parentWidget)
     label->setFocusPolicy(Qt::NoFocus);
     label->setTextFormat(Qt::PlainText);
     switch (type) {
-    case SS_BLACKFRAME:
-    case SS_GRAYFRAME:
-    case SS_WHITEFRAME: label->setFrameStyle(QFrame::Box | QFrame::Plain); break;
-    case SS_ETCHEDFRAME: label->setFrameStyle(QFrame::Box | QFrame::Sunken); break;
-    case SS_ETCHEDHORZ: label->setFrameStyle(QFrame::HLine | QFrame::Sunken); break;
-    case SS_ETCHEDVERT: label->setFrameStyle(QFrame::VLine | QFrame::Sunken); break;
-    case SS_BLACKRECT:
-    case SS_GRAYRECT:
-    case SS_WHITERECT: {
-        label->setAutoFillBackground(true);
-        QPalette palette = label->palette();
-        palette.setColor(QPalette::Window, type == SS_BLACKRECT ? Qt::black : type == SS_GRAYRECT ? Qt::gray : Qt::white);
-        label->setPalette(palette);
-        break;
-    }
-    default:
-        label->setText(QString::fromUtf8(cs.lpszName ? cs.lpszName : ""));
-        label->setAlignment(Qt::AlignTop | (type == SS_CENTER ? Qt::AlignHCenter : type == SS_RIGHT ? Qt::AlignRight : Qt::AlignLeft));
-        label->setWordWrap(type == SS_LEFT || type == SS_CENTER || type == SS_RIGHT);
-        break;
+        case SS_BLACKFRAME:
+        case SS_GRAYFRAME:
+        case SS_WHITEFRAME:
+            label->setFrameStyle(QFrame::Box | QFrame::Plain);
+            break;
+        case SS_ETCHEDFRAME:
+            label->setFrameStyle(QFrame::Box | QFrame::Sunken);
+            break;
+        case SS_ETCHEDHORZ:
+            label->setFrameStyle(QFrame::HLine | QFrame::Sunken);
+            break;
+        case SS_ETCHEDVERT:
+            label->setFrameStyle(QFrame::VLine | QFrame::Sunken);
+            break;
+        case SS_BLACKRECT:
+        case SS_GRAYRECT:
+        case SS_WHITERECT: {
+            label->setAutoFillBackground(true);
+            QPalette palette = label->palette();
+            palette.setColor(QPalette::Window, type == SS_BLACKRECT  ? Qt::black
+                                               : type == SS_GRAYRECT ? Qt::gray
+                                                                     : Qt::white);
+            label->setPalette(palette);
+            break;
+        }
+        default:
+            label->setText(QString::fromUtf8(cs.lpszName ? cs.lpszName : ""));
+            label->setAlignment(Qt::AlignTop | (type == SS_CENTER  ? Qt::AlignHCenter
+                                                : type == SS_RIGHT ? Qt::AlignRight
+                                                                   : Qt::AlignLeft));
+            label->setWordWrap(type == SS_LEFT || type == SS_CENTER || type == SS_RIGHT);
+            break;
     }
     if (style & SS_SUNKEN) label->setFrameStyle(QFrame::Panel | QFrame::Sunken);
     if (style & SS_CENTERIMAGE) label->setAlignment(Qt::AlignCenter);
@@ -91,7 +105,8 @@ QWidget* CStatic::CreateWidget(const CREATESTRUCT& cs, QWidget* parentWidget)
 void CStatic::ApplyWindowText(const CString& text)
 {
     const DWORD type = GetStyle() & SS_TYPEMASK;
-    if (auto* label = qobject_cast<QLabel*>(GetWidget()); label && type != SS_BITMAP && type != SS_ICON && type != SS_OWNERDRAW)
+    if (auto* label = qobject_cast<QLabel*>(GetWidget());
+        label && type != SS_BITMAP && type != SS_ICON && type != SS_OWNERDRAW)
         label->setText(QString::fromUtf8(text.c_str()));
 }
 

@@ -30,7 +30,10 @@ public:
     int shown = -1;  // the selection the parent knows
     std::vector<LPARAM> params;
 
-    int BarHeight() const { return bar->count() > 0 ? bar->sizeHint().height() : bar->fontMetrics().height() + 8; }
+    int BarHeight() const
+    {
+        return bar->count() > 0 ? bar->sizeHint().height() : bar->fontMetrics().height() + 8;
+    }
     bool Bottom() const { return m_bottom; }
 
     void Layout()
@@ -60,7 +63,8 @@ protected:
         QStyleOptionTabWidgetFrame frame;
         frame.initFrom(this);
         const int h = BarHeight();
-        frame.rect = m_bottom ? QRect(0, 0, width(), height() - h + 1) : QRect(0, h - 1, width(), height() - h + 1);
+        frame.rect =
+            m_bottom ? QRect(0, 0, width(), height() - h + 1) : QRect(0, h - 1, width(), height() - h + 1);
         style()->drawPrimitive(QStyle::PE_FrameTabWidget, &frame, &painter, this);
     }
 
@@ -91,7 +95,10 @@ private:
     bool m_bottom;
 };
 
-TabWidget* TabsOf(const CWnd* wnd) { return dynamic_cast<TabWidget*>(wnd->GetWidget()); }
+TabWidget* TabsOf(const CWnd* wnd)
+{
+    return dynamic_cast<TabWidget*>(wnd->GetWidget());
+}
 
 struct Quiet {
     TabWidget* tabs;
@@ -113,7 +120,10 @@ QWidget* CTabCtrl::CreateWidget(const CREATESTRUCT& cs, QWidget* parentWidget)
     return tabs;
 }
 
-LONG CTabCtrl::InsertItem(int nItem, LPCTSTR lpszItem) { return InsertItem(nItem, lpszItem, -1); }
+LONG CTabCtrl::InsertItem(int nItem, LPCTSTR lpszItem)
+{
+    return InsertItem(nItem, lpszItem, -1);
+}
 
 LONG CTabCtrl::InsertItem(int nItem, LPCTSTR lpszItem, int nImage)
 {
@@ -127,7 +137,8 @@ LONG CTabCtrl::InsertItem(int nItem, const TCITEM* pItem)
     if (!tabs || !pItem || nItem < 0) return -1;
     const Quiet quiet(tabs);
     const int at = std::min(nItem, tabs->bar->count());
-    tabs->bar->insertTab(at, QString::fromUtf8((pItem->mask & TCIF_TEXT) && pItem->pszText ? pItem->pszText : ""));
+    tabs->bar->insertTab(
+        at, QString::fromUtf8((pItem->mask & TCIF_TEXT) && pItem->pszText ? pItem->pszText : ""));
     tabs->params.insert(tabs->params.begin() + at, (pItem->mask & TCIF_PARAM) ? pItem->lParam : 0);
     tabs->ApplyImage(at, (pItem->mask & TCIF_IMAGE) ? pItem->iImage : -1);
     tabs->shown = tabs->bar->currentIndex();
@@ -154,7 +165,8 @@ BOOL CTabCtrl::SetItem(int nItem, const TCITEM* pItem)
 {
     TabWidget* tabs = TabsOf(this);
     if (!tabs || !pItem || nItem < 0 || nItem >= tabs->bar->count()) return FALSE;
-    if (pItem->mask & TCIF_TEXT) tabs->bar->setTabText(nItem, QString::fromUtf8(pItem->pszText ? pItem->pszText : ""));
+    if (pItem->mask & TCIF_TEXT)
+        tabs->bar->setTabText(nItem, QString::fromUtf8(pItem->pszText ? pItem->pszText : ""));
     if (pItem->mask & TCIF_IMAGE) tabs->ApplyImage(nItem, pItem->iImage);
     if (pItem->mask & TCIF_PARAM) tabs->params[static_cast<std::size_t>(nItem)] = pItem->lParam;
     return TRUE;

@@ -8,9 +8,9 @@
 BOOL CToolTipCtrl::Create(CWnd* pParentWnd, DWORD dwStyle)
 {
     // A hidden top-level window owned by the parent; the tip itself is Qt's tool tip.
-    return CWnd::CreateEx(WS_EX_TOOLWINDOW | WS_EX_TOPMOST, platform::ControlClass("tooltips_class32"), nullptr,
-                          WS_POPUP | (dwStyle & 0xFFFF), 0, 0, 0, 0, pParentWnd ? pParentWnd->GetSafeHwnd() : nullptr,
-                          nullptr);
+    return CWnd::CreateEx(WS_EX_TOOLWINDOW | WS_EX_TOPMOST, platform::ControlClass("tooltips_class32"),
+                          nullptr, WS_POPUP | (dwStyle & 0xFFFF), 0, 0, 0, 0,
+                          pParentWnd ? pParentWnd->GetSafeHwnd() : nullptr, nullptr);
 }
 
 CToolTipCtrl::Tool* CToolTipCtrl::Find(CWnd* pWnd, UINT_PTR nIDTool)
@@ -30,9 +30,12 @@ BOOL CToolTipCtrl::AddTool(CWnd* pWnd, LPCTSTR lpszText, LPCRECT lpRectTool, UIN
     if (!pWnd || !pWnd->GetSafeHwnd()) return FALSE;
     Tool tool{pWnd->GetSafeHwnd(), nIDTool, lpRectTool == nullptr, lpRectTool ? CRect(*lpRectTool) : CRect(),
               CString(lpszText ? lpszText : "")};
-    if (Tool* existing = Find(pWnd, nIDTool)) *existing = tool;
-    else m_tools.push_back(tool);
-    if (tool.wholeWindow && pWnd->GetWidget() && m_active) pWnd->GetWidget()->setToolTip(QString::fromUtf8(tool.text.c_str()));
+    if (Tool* existing = Find(pWnd, nIDTool))
+        *existing = tool;
+    else
+        m_tools.push_back(tool);
+    if (tool.wholeWindow && pWnd->GetWidget() && m_active)
+        pWnd->GetWidget()->setToolTip(QString::fromUtf8(tool.text.c_str()));
     return TRUE;
 }
 
@@ -60,7 +63,8 @@ void CToolTipCtrl::UpdateTipText(LPCTSTR lpszText, CWnd* pWnd, UINT_PTR nIDTool)
     if (!tool) return;
     const bool showing = !m_shown.IsEmpty() && m_shown == tool->text;
     tool->text = lpszText ? lpszText : "";
-    if (tool->wholeWindow && pWnd->GetWidget() && m_active) pWnd->GetWidget()->setToolTip(QString::fromUtf8(tool->text.c_str()));
+    if (tool->wholeWindow && pWnd->GetWidget() && m_active)
+        pWnd->GetWidget()->setToolTip(QString::fromUtf8(tool->text.c_str()));
     if (showing) m_shown = tool->text;
 }
 
@@ -93,11 +97,15 @@ void CToolTipCtrl::RelayEvent(LPMSG lpMsg)
 {
     if (!lpMsg || !m_active) return;
     switch (lpMsg->message) {
-    case WM_LBUTTONDOWN:
-    case WM_RBUTTONDOWN:
-    case WM_MBUTTONDOWN: Pop(); return;
-    case WM_MOUSEMOVE: break;
-    default: return;
+        case WM_LBUTTONDOWN:
+        case WM_RBUTTONDOWN:
+        case WM_MBUTTONDOWN:
+            Pop();
+            return;
+        case WM_MOUSEMOVE:
+            break;
+        default:
+            return;
     }
     const CPoint at(GET_X_LPARAM(lpMsg->lParam), GET_Y_LPARAM(lpMsg->lParam));
     for (const Tool& tool : m_tools) {
@@ -105,9 +113,11 @@ void CToolTipCtrl::RelayEvent(LPMSG lpMsg)
         if (!tool.wholeWindow && !tool.rect.PtInRect(at)) continue;
         if (tool.text.IsEmpty()) break;
         m_shown = tool.text;
-        if (CWnd* wnd = CWnd::FromHandle(tool.hwnd); wnd && wnd->GetWidget() && wnd->GetWidget()->isVisible()) {
+        if (CWnd* wnd = CWnd::FromHandle(tool.hwnd);
+            wnd && wnd->GetWidget() && wnd->GetWidget()->isVisible()) {
             QString text = QString::fromUtf8(m_shown.c_str());
-            QToolTip::showText(wnd->GetWidget()->mapToGlobal(QPoint(at.x, at.y + 16)), text, wnd->GetWidget());
+            QToolTip::showText(wnd->GetWidget()->mapToGlobal(QPoint(at.x, at.y + 16)), text,
+                               wnd->GetWidget());
         }
         return;
     }

@@ -40,15 +40,18 @@ public:
         setAnimated(false);
         setFocusPolicy(Qt::StrongFocus);
         setSelectionMode(QAbstractItemView::SingleSelection);
-        connect(this, &QTreeWidget::currentItemChanged, this, [this](QTreeWidgetItem* now, QTreeWidgetItem* before) {
-            NMTREEVIEW change{};
-            change.action = quiet ? TVC_UNKNOWN : TVC_BYMOUSE;
-            change.itemOld = ItemRecord(before);
-            change.itemNew = ItemRecord(now);
-            Notify(change.hdr, TVN_SELCHANGED);
-        });
-        connect(this, &QTreeWidget::itemExpanded, this, [this](QTreeWidgetItem* item) { Expanded(item, true); });
-        connect(this, &QTreeWidget::itemCollapsed, this, [this](QTreeWidgetItem* item) { Expanded(item, false); });
+        connect(this, &QTreeWidget::currentItemChanged, this,
+                [this](QTreeWidgetItem* now, QTreeWidgetItem* before) {
+                    NMTREEVIEW change{};
+                    change.action = quiet ? TVC_UNKNOWN : TVC_BYMOUSE;
+                    change.itemOld = ItemRecord(before);
+                    change.itemNew = ItemRecord(now);
+                    Notify(change.hdr, TVN_SELCHANGED);
+                });
+        connect(this, &QTreeWidget::itemExpanded, this,
+                [this](QTreeWidgetItem* item) { Expanded(item, true); });
+        connect(this, &QTreeWidget::itemCollapsed, this,
+                [this](QTreeWidgetItem* item) { Expanded(item, false); });
     }
 
     CImageList* images = nullptr;
@@ -57,7 +60,8 @@ public:
     void ApplyImages(QTreeWidgetItem* item)
     {
         if (!images) return;
-        const int index = item->isSelected() ? item->data(0, kSelectedImageRole).toInt() : item->data(0, kImageRole).toInt();
+        const int index = item->isSelected() ? item->data(0, kSelectedImageRole).toInt()
+                                             : item->data(0, kImageRole).toInt();
         const QImage image = images->GetImage(index);
         item->setIcon(0, image.isNull() ? QIcon() : QIcon(QPixmap::fromImage(image)));
     }
@@ -76,7 +80,8 @@ protected:
         change.action = expanded ? TVE_EXPAND : TVE_COLLAPSE;
         change.itemNew = ItemRecord(item);
         // The record shows the state before the change.
-        change.itemNew.state = expanded ? change.itemNew.state & ~TVIS_EXPANDED : change.itemNew.state | TVIS_EXPANDED;
+        change.itemNew.state =
+            expanded ? change.itemNew.state & ~TVIS_EXPANDED : change.itemNew.state | TVIS_EXPANDED;
         const HWND hwnd = m_hwnd;
         if (Notify(change.hdr, TVN_ITEMEXPANDING) != 0) {
             if (!IsWindow(hwnd)) return;
@@ -143,8 +148,10 @@ protected:
         QTreeWidget::mouseReleaseEvent(event);
         if (!IsWindow(hwnd)) return;
         NMHDR header{};
-        if (event->button() == Qt::LeftButton) Notify(header, NM_CLICK);
-        else if (event->button() == Qt::RightButton) Notify(header, NM_RCLICK);
+        if (event->button() == Qt::LeftButton)
+            Notify(header, NM_CLICK);
+        else if (event->button() == Qt::RightButton)
+            Notify(header, NM_RCLICK);
     }
 
     void mouseDoubleClickEvent(QMouseEvent* event) override
@@ -162,7 +169,10 @@ private:
     QTreeWidgetItem* m_editing = nullptr;
 };
 
-TreeWidget* TreeOf(const CWnd* wnd) { return dynamic_cast<TreeWidget*>(wnd->GetWidget()); }
+TreeWidget* TreeOf(const CWnd* wnd)
+{
+    return dynamic_cast<TreeWidget*>(wnd->GetWidget());
+}
 
 using Quiet = platform::QuietScope<TreeWidget>;
 
@@ -179,9 +189,11 @@ QWidget* CTreeCtrl::CreateWidget(const CREATESTRUCT& cs, QWidget* parentWidget)
     auto* tree = new TreeWidget(m_hWnd, parentWidget);
     tree->setRootIsDecorated(style & TVS_LINESATROOT);
     tree->setItemsExpandable(true);
-    tree->setEditTriggers((style & TVS_EDITLABELS) ? QAbstractItemView::SelectedClicked | QAbstractItemView::EditKeyPressed
-                                                   : QAbstractItemView::NoEditTriggers);
-    tree->setFrameShape((style & WS_BORDER) || (cs.dwExStyle & WS_EX_CLIENTEDGE) ? QFrame::StyledPanel : QFrame::NoFrame);
+    tree->setEditTriggers((style & TVS_EDITLABELS)
+                              ? QAbstractItemView::SelectedClicked | QAbstractItemView::EditKeyPressed
+                              : QAbstractItemView::NoEditTriggers);
+    tree->setFrameShape((style & WS_BORDER) || (cs.dwExStyle & WS_EX_CLIENTEDGE) ? QFrame::StyledPanel
+                                                                                 : QFrame::NoFrame);
     return tree;
 }
 
@@ -190,7 +202,8 @@ HTREEITEM CTreeCtrl::InsertItem(LPCTSTR lpszItem, HTREEITEM hParent, HTREEITEM h
     return InsertItem(lpszItem, 0, 0, hParent, hInsertAfter);
 }
 
-HTREEITEM CTreeCtrl::InsertItem(LPCTSTR lpszItem, int nImage, int nSelectedImage, HTREEITEM hParent, HTREEITEM hInsertAfter)
+HTREEITEM CTreeCtrl::InsertItem(LPCTSTR lpszItem, int nImage, int nSelectedImage, HTREEITEM hParent,
+                                HTREEITEM hInsertAfter)
 {
     TreeWidget* tree = TreeOf(this);
     if (!tree) return nullptr;
@@ -202,7 +215,8 @@ HTREEITEM CTreeCtrl::InsertItem(LPCTSTR lpszItem, int nImage, int nSelectedImage
         index = 0;
     } else if (hInsertAfter == TVI_SORT) {
         index = 0;
-        while (index < parent->childCount() && QString::compare(parent->child(index)->text(0), text, Qt::CaseInsensitive) <= 0)
+        while (index < parent->childCount() &&
+               QString::compare(parent->child(index)->text(0), text, Qt::CaseInsensitive) <= 0)
             ++index;
     } else if (hInsertAfter != TVI_LAST && hInsertAfter) {
         const int after = parent->indexOfChild(ItemOf(hInsertAfter));
@@ -226,10 +240,10 @@ BOOL CTreeCtrl::DeleteItem(HTREEITEM hItem)
     if (hItem == TVI_ROOT) return DeleteAllItems();
     QTreeWidgetItem* item = ItemOf(hItem);
     const bool selected = tree->currentItem() == item || (tree->currentItem() && [&] {
-        for (QTreeWidgetItem* up = tree->currentItem()->parent(); up; up = up->parent())
-            if (up == item) return true;
-        return false;
-    }());
+                              for (QTreeWidgetItem* up = tree->currentItem()->parent(); up; up = up->parent())
+                                  if (up == item) return true;
+                              return false;
+                          }());
     if (!selected) {
         const Quiet quiet(tree);
         delete item;
@@ -303,13 +317,20 @@ HTREEITEM CTreeCtrl::GetParentItem(HTREEITEM hItem) const
 HTREEITEM CTreeCtrl::GetNextItem(HTREEITEM hItem, UINT nCode) const
 {
     switch (nCode) {
-    case TVGN_ROOT: return GetRootItem();
-    case TVGN_NEXT: return GetNextSiblingItem(hItem);
-    case TVGN_PREVIOUS: return GetPrevSiblingItem(hItem);
-    case TVGN_PARENT: return GetParentItem(hItem);
-    case TVGN_CHILD: return GetChildItem(hItem);
-    case TVGN_CARET: return GetSelectedItem();
-    default: return nullptr;
+        case TVGN_ROOT:
+            return GetRootItem();
+        case TVGN_NEXT:
+            return GetNextSiblingItem(hItem);
+        case TVGN_PREVIOUS:
+            return GetPrevSiblingItem(hItem);
+        case TVGN_PARENT:
+            return GetParentItem(hItem);
+        case TVGN_CHILD:
+            return GetChildItem(hItem);
+        case TVGN_CARET:
+            return GetSelectedItem();
+        default:
+            return nullptr;
     }
 }
 
@@ -319,7 +340,10 @@ HTREEITEM CTreeCtrl::GetSelectedItem() const
     return tree ? HandleOf(tree->currentItem()) : nullptr;
 }
 
-BOOL CTreeCtrl::ItemHasChildren(HTREEITEM hItem) const { return hItem && ItemOf(hItem)->childCount() > 0; }
+BOOL CTreeCtrl::ItemHasChildren(HTREEITEM hItem) const
+{
+    return hItem && ItemOf(hItem)->childCount() > 0;
+}
 
 CString CTreeCtrl::GetItemText(HTREEITEM hItem) const
 {
@@ -375,10 +399,17 @@ BOOL CTreeCtrl::Expand(HTREEITEM hItem, UINT nCode)
     const Quiet quiet(tree);
     QTreeWidgetItem* item = ItemOf(hItem);
     switch (nCode & 0x3) {
-    case TVE_EXPAND: item->setExpanded(true); break;
-    case TVE_COLLAPSE: item->setExpanded(false); break;
-    case TVE_TOGGLE: item->setExpanded(!item->isExpanded()); break;
-    default: return FALSE;
+        case TVE_EXPAND:
+            item->setExpanded(true);
+            break;
+        case TVE_COLLAPSE:
+            item->setExpanded(false);
+            break;
+        case TVE_TOGGLE:
+            item->setExpanded(!item->isExpanded());
+            break;
+        default:
+            return FALSE;
     }
     return TRUE;
 }
@@ -423,8 +454,10 @@ CImageList* CTreeCtrl::SetImageList(CImageList* pImageList, int nImageListType)
     int cx = 16, cy = 16;
     if (pImageList && pImageList->GetIconSize(cx, cy)) tree->setIconSize(QSize(cx, cy));
     for (QTreeWidgetItemIterator it(tree); *it; ++it) {
-        if (pImageList) tree->ApplyImages(*it);
-        else (*it)->setIcon(0, QIcon());
+        if (pImageList)
+            tree->ApplyImages(*it);
+        else
+            (*it)->setIcon(0, QIcon());
     }
     return previous;
 }

@@ -98,8 +98,10 @@ void DDX_Text(CDataExchange* pDX, int nIDC, CString& value)
 {
     const HWND hwnd = pDX->PrepareEditCtrl(nIDC);
     if (!hwnd) return;
-    if (pDX->m_bSaveAndValidate) value = TextOf(hwnd);
-    else SetTextOf(hwnd, value);
+    if (pDX->m_bSaveAndValidate)
+        value = TextOf(hwnd);
+    else
+        SetTextOf(hwnd, value);
 }
 
 void DDX_Text(CDataExchange* pDX, int nIDC, int& value)
@@ -150,7 +152,8 @@ void DDX_Text(CDataExchange* pDX, int nIDC, float& value)
     if (!pDX->m_bSaveAndValidate) return SetTextOf(hwnd, Format("%.6g", static_cast<double>(value)));
     double parsed = 0;
     // A value a float cannot hold is not taken as infinity.
-    if (!platform::ParseDouble(TextOf(hwnd).c_str(), parsed) || std::fabs(parsed) > FLT_MAX) FailWith(pDX, kNumberMessage);
+    if (!platform::ParseDouble(TextOf(hwnd).c_str(), parsed) || std::fabs(parsed) > FLT_MAX)
+        FailWith(pDX, kNumberMessage);
     value = static_cast<float>(parsed);
 }
 
@@ -180,8 +183,10 @@ void DDX_Check(CDataExchange* pDX, int nIDC, int& value)
 {
     const HWND hwnd = pDX->PrepareCtrl(nIDC);
     if (!hwnd) return;
-    if (pDX->m_bSaveAndValidate) value = static_cast<int>(::SendMessage(hwnd, BM_GETCHECK, 0, 0));
-    else ::SendMessage(hwnd, BM_SETCHECK, static_cast<WPARAM>(value), 0);
+    if (pDX->m_bSaveAndValidate)
+        value = static_cast<int>(::SendMessage(hwnd, BM_GETCHECK, 0, 0));
+    else
+        ::SendMessage(hwnd, BM_SETCHECK, static_cast<WPARAM>(value), 0);
 }
 
 void DDX_Control(CDataExchange* pDX, int nIDC, CWnd& rControl)
@@ -195,8 +200,10 @@ void DDX_CBIndex(CDataExchange* pDX, int nIDC, int& index)
 {
     auto* combo = ControlOf<CComboBox>(pDX->PrepareCtrl(nIDC));
     if (!combo) return;
-    if (pDX->m_bSaveAndValidate) index = combo->GetCurSel();
-    else combo->SetCurSel(index);
+    if (pDX->m_bSaveAndValidate)
+        index = combo->GetCurSel();
+    else
+        combo->SetCurSel(index);
 }
 
 void DDX_CBString(CDataExchange* pDX, int nIDC, CString& value)
@@ -207,8 +214,10 @@ void DDX_CBString(CDataExchange* pDX, int nIDC, CString& value)
     if (pDX->m_bSaveAndValidate) {
         if (dropList) {
             const int index = combo->GetCurSel();
-            if (index >= 0) combo->GetLBText(index, value);
-            else value.Empty();
+            if (index >= 0)
+                combo->GetLBText(index, value);
+            else
+                value.Empty();
         } else {
             combo->GetWindowText(value);
         }
@@ -223,8 +232,10 @@ void DDX_LBIndex(CDataExchange* pDX, int nIDC, int& index)
 {
     auto* list = ControlOf<CListBox>(pDX->PrepareCtrl(nIDC));
     if (!list) return;
-    if (pDX->m_bSaveAndValidate) index = list->GetCurSel();
-    else list->SetCurSel(index);
+    if (pDX->m_bSaveAndValidate)
+        index = list->GetCurSel();
+    else
+        list->SetCurSel(index);
 }
 
 void DDX_LBString(CDataExchange* pDX, int nIDC, CString& value)
@@ -233,8 +244,10 @@ void DDX_LBString(CDataExchange* pDX, int nIDC, CString& value)
     if (!list) return;
     if (pDX->m_bSaveAndValidate) {
         const int index = list->GetCurSel();
-        if (index >= 0) list->GetText(index, value);
-        else value.Empty();
+        if (index >= 0)
+            list->GetText(index, value);
+        else
+            value.Empty();
     } else if (list->SelectString(-1, value) == LB_ERR) {
         list->SetCurSel(-1);
     }
@@ -244,8 +257,10 @@ void DDX_Slider(CDataExchange* pDX, int nIDC, int& value)
 {
     const HWND hwnd = pDX->PrepareCtrl(nIDC);
     if (!hwnd) return;
-    if (pDX->m_bSaveAndValidate) value = static_cast<int>(::SendMessage(hwnd, kTbmGetPos, 0, 0));
-    else ::SendMessage(hwnd, kTbmSetPos, TRUE, static_cast<LPARAM>(value));
+    if (pDX->m_bSaveAndValidate)
+        value = static_cast<int>(::SendMessage(hwnd, kTbmGetPos, 0, 0));
+    else
+        ::SendMessage(hwnd, kTbmSetPos, TRUE, static_cast<LPARAM>(value));
 }
 
 void DDV_MinMaxInt(CDataExchange* pDX, int value, int minVal, int maxVal)
@@ -275,7 +290,8 @@ void DDV_MinMaxDouble(CDataExchange* pDX, const double& value, double minVal, do
 void DDV_MinMaxFloat(CDataExchange* pDX, const float& value, float minVal, float maxVal)
 {
     if (pDX->m_bSaveAndValidate && !(value >= minVal && value <= maxVal))
-        FailWith(pDX, Replace12(kNumberRange, Format("%.6g", static_cast<double>(minVal)), Format("%.6g", static_cast<double>(maxVal))));
+        FailWith(pDX, Replace12(kNumberRange, Format("%.6g", static_cast<double>(minVal)),
+                                Format("%.6g", static_cast<double>(maxVal))));
 }
 
 void DDV_MaxChars(CDataExchange* pDX, const CString& value, int nChars)

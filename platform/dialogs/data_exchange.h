@@ -18,7 +18,10 @@ public:
 
 class PLATFORM_API CDataExchange {
 public:
-    CDataExchange(CWnd* pDlgWnd, BOOL bSaveAndValidate) : m_bSaveAndValidate(bSaveAndValidate), m_pDlgWnd(pDlgWnd) {}
+    CDataExchange(CWnd* pDlgWnd, BOOL bSaveAndValidate)
+        : m_bSaveAndValidate(bSaveAndValidate), m_pDlgWnd(pDlgWnd)
+    {
+    }
 
     /// The control's window, remembered as the field a failure focuses; null (reported on
     /// stderr) when the dialog has no such control.

@@ -29,7 +29,10 @@ namespace platform {
 namespace {
 
 struct NoCase {
-    bool operator()(const std::string& a, const std::string& b) const { return strcasecmp(a.c_str(), b.c_str()) < 0; }
+    bool operator()(const std::string& a, const std::string& b) const
+    {
+        return strcasecmp(a.c_str(), b.c_str()) < 0;
+    }
 };
 
 std::map<std::string, ControlFactory, NoCase>& Factories()
@@ -117,7 +120,8 @@ BOOL CDialog::CreateIndirect(const platform::DialogTemplate& t, CWnd* pParentWnd
     if (m_hWnd) return FALSE;
     m_controls.clear();
     static const LPCTSTR dialogClass = [] {
-        AfxRegisterClass("#32770", CS_DBLCLKS, nullptr, reinterpret_cast<HBRUSH>(static_cast<std::uintptr_t>(COLOR_BTNFACE + 1)));
+        AfxRegisterClass("#32770", CS_DBLCLKS, nullptr,
+                         reinterpret_cast<HBRUSH>(static_cast<std::uintptr_t>(COLOR_BTNFACE + 1)));
         return "#32770";
     }();
     const QFont font = platform::DialogFont(t.fontFace, t.fontSize);
@@ -135,8 +139,8 @@ BOOL CDialog::CreateIndirect(const platform::DialogTemplate& t, CWnd* pParentWnd
         parent->ClientToScreen(&origin);
         frame.OffsetRect(origin.x, origin.y);
     }
-    if (!CreateEx(t.exStyle, dialogClass, t.caption, style, frame.left, frame.top, frame.Width(), frame.Height(),
-                  parent ? parent->GetSafeHwnd() : nullptr, nullptr))
+    if (!CreateEx(t.exStyle, dialogClass, t.caption, style, frame.left, frame.top, frame.Width(),
+                  frame.Height(), parent ? parent->GetSafeHwnd() : nullptr, nullptr))
         return FALSE;
     const HWND hwnd = m_hWnd;
     GetWidget()->setFont(font);
@@ -147,7 +151,8 @@ BOOL CDialog::CreateIndirect(const platform::DialogTemplate& t, CWnd* pParentWnd
     if ((t.style & DS_CENTER) || (!(style & WS_CHILD) && t.x == 0 && t.y == 0)) CenterWindow();
 
     CWnd* first = GetNextDlgTabItem(nullptr);
-    const LRESULT focusDefault = SendMessage(WM_INITDIALOG, reinterpret_cast<WPARAM>(first ? first->GetSafeHwnd() : nullptr));
+    const LRESULT focusDefault =
+        SendMessage(WM_INITDIALOG, reinterpret_cast<WPARAM>(first ? first->GetSafeHwnd() : nullptr));
     if (!IsWindow(hwnd) || CWnd::FromHandle(hwnd) != this) return FALSE;
     if (focusDefault && (first = GetNextDlgTabItem(nullptr)) != nullptr) GotoDlgCtrl(first);
     if (t.style & WS_VISIBLE) ShowWindow(SW_SHOW);
@@ -162,14 +167,17 @@ bool CDialog::MakeControls(const platform::DialogTemplate& t)
         std::unique_ptr<CWnd> control(platform::MakeControl(c.className));
         if (!control) control = std::make_unique<CWnd>();
         DWORD style = c.style | WS_CHILD;
-        if (!(c.style & WS_CHILD)) style |= WS_VISIBLE;  // an explicit WS_CHILD without WS_VISIBLE starts hidden
+        if (!(c.style & WS_CHILD))
+            style |= WS_VISIBLE;  // an explicit WS_CHILD without WS_VISIBLE starts hidden
         CRect rect = platform::DialogUnitsToPixels(CRect(c.x, c.y, c.x + c.cx, c.y + c.cy), m_baseUnits);
-        if (!control->CreateEx(c.exStyle, platform::ControlClass(c.className ? c.className : "Static"), c.text, style,
-                               rect, this, static_cast<UINT>(c.id))) {
-            std::fprintf(stderr, "tarvenix: dialog %u: control %d (%s) could not be made\n", t.id, c.id, c.className);
+        if (!control->CreateEx(c.exStyle, platform::ControlClass(c.className ? c.className : "Static"),
+                               c.text, style, rect, this, static_cast<UINT>(c.id))) {
+            std::fprintf(stderr, "tarvenix: dialog %u: control %d (%s) could not be made\n", t.id, c.id,
+                         c.className);
             return false;
         }
-        if (!defaultFound && IsClass(control.get(), "Button") && (c.style & BS_TYPEMASK) == BS_DEFPUSHBUTTON) {
+        if (!defaultFound && IsClass(control.get(), "Button") &&
+            (c.style & BS_TYPEMASK) == BS_DEFPUSHBUTTON) {
             m_defId = c.id;
             defaultFound = true;
         }
@@ -208,8 +216,10 @@ INT_PTR CDialog::DoModal()
 
 void CDialog::EndDialog(int nResult)
 {
-    if (m_bModal) EndModalLoop(nResult);
-    else ShowWindow(SW_HIDE);
+    if (m_bModal)
+        EndModalLoop(nResult);
+    else
+        ShowWindow(SW_HIDE);
 }
 
 BOOL CDialog::OnInitDialog()
@@ -224,7 +234,10 @@ void CDialog::OnOK()
     EndDialog(IDOK);
 }
 
-void CDialog::OnCancel() { EndDialog(IDCANCEL); }
+void CDialog::OnCancel()
+{
+    EndDialog(IDCANCEL);
+}
 
 void CDialog::DoDataExchange(CDataExchange*) {}
 
@@ -265,8 +278,10 @@ int CDialog::GetDlgItemText(int nID, LPTSTR lpStr, int nMaxCount) const
 void CDialog::SetDlgItemInt(int nID, UINT nValue, BOOL bSigned)
 {
     char text[32];
-    if (bSigned) std::snprintf(text, sizeof text, "%d", static_cast<int>(nValue));
-    else std::snprintf(text, sizeof text, "%u", nValue);
+    if (bSigned)
+        std::snprintf(text, sizeof text, "%d", static_cast<int>(nValue));
+    else
+        std::snprintf(text, sizeof text, "%u", nValue);
     SetDlgItemText(nID, text);
 }
 
@@ -289,7 +304,10 @@ UINT CDialog::GetDlgItemInt(int nID, BOOL* lpTrans, BOOL bSigned) const
     return ok ? value : 0;
 }
 
-void CDialog::CheckDlgButton(int nIDButton, UINT nCheck) { SendDlgItemMessage(nIDButton, BM_SETCHECK, nCheck); }
+void CDialog::CheckDlgButton(int nIDButton, UINT nCheck)
+{
+    SendDlgItemMessage(nIDButton, BM_SETCHECK, nCheck);
+}
 
 UINT CDialog::IsDlgButtonChecked(int nIDButton) const
 {
@@ -299,7 +317,8 @@ UINT CDialog::IsDlgButtonChecked(int nIDButton) const
 
 void CDialog::CheckRadioButton(int nIDFirstButton, int nIDLastButton, int nIDCheckButton)
 {
-    for (int id = nIDFirstButton; id <= nIDLastButton; ++id) CheckDlgButton(id, id == nIDCheckButton ? BST_CHECKED : BST_UNCHECKED);
+    for (int id = nIDFirstButton; id <= nIDLastButton; ++id)
+        CheckDlgButton(id, id == nIDCheckButton ? BST_CHECKED : BST_UNCHECKED);
 }
 
 LRESULT CDialog::SendDlgItemMessage(int nID, UINT message, WPARAM wParam, LPARAM lParam)
@@ -329,7 +348,8 @@ CWnd* CDialog::GetNextDlgTabItem(CWnd* pWndCtl, BOOL bPrevious) const
     if (!pWndCtl) return bPrevious ? stops.back() : stops.front();
     // Position of the given control among all children, then the next tab stop from there.
     std::vector<CWnd*> all;
-    for (CWnd* child = GetWindow(GW_CHILD); child; child = child->GetWindow(GW_HWNDNEXT)) all.push_back(child);
+    for (CWnd* child = GetWindow(GW_CHILD); child; child = child->GetWindow(GW_HWNDNEXT))
+        all.push_back(child);
     const auto at = std::find(all.begin(), all.end(), pWndCtl);
     if (at == all.end()) return stops.front();
     const std::size_t n = all.size();
@@ -358,12 +378,17 @@ void CDialog::PrevDlgCtrl() const
 void CDialog::SetDefID(UINT nID)
 {
     // The old default button becomes a plain push button, the new one the default.
-    if (CWnd* old = GetDlgItem(m_defId); old && IsPushButton(old)) old->SendMessage(BM_SETSTYLE, BS_PUSHBUTTON);
+    if (CWnd* old = GetDlgItem(m_defId); old && IsPushButton(old))
+        old->SendMessage(BM_SETSTYLE, BS_PUSHBUTTON);
     m_defId = static_cast<int>(nID);
-    if (CWnd* item = GetDlgItem(m_defId); item && IsPushButton(item)) item->SendMessage(BM_SETSTYLE, BS_DEFPUSHBUTTON);
+    if (CWnd* item = GetDlgItem(m_defId); item && IsPushButton(item))
+        item->SendMessage(BM_SETSTYLE, BS_DEFPUSHBUTTON);
 }
 
-DWORD CDialog::GetDefID() const { return MAKELONG(static_cast<WORD>(m_defId), DC_HASDEFID); }
+DWORD CDialog::GetDefID() const
+{
+    return MAKELONG(static_cast<WORD>(m_defId), DC_HASDEFID);
+}
 
 void CDialog::MapDialogRect(LPRECT lpRect) const
 {
@@ -373,18 +398,24 @@ void CDialog::MapDialogRect(LPRECT lpRect) const
 LRESULT CDialog::WindowProc(UINT message, WPARAM wParam, LPARAM lParam)
 {
     switch (message) {
-    case WM_INITDIALOG: return OnInitDialog();
-    case DM_GETDEFID: return static_cast<LRESULT>(GetDefID());
-    case DM_SETDEFID: SetDefID(static_cast<UINT>(wParam)); return TRUE;
-    case WM_CLOSE:
-        if (!FindMessageEntry(WM_CLOSE)) {
-            // Closing a dialog is its Cancel.
-            SendMessage(WM_COMMAND, MAKEWPARAM(static_cast<WORD>(IDCANCEL), BN_CLICKED),
-                        reinterpret_cast<LPARAM>(GetDlgItem(IDCANCEL) ? GetDlgItem(IDCANCEL)->GetSafeHwnd() : nullptr));
-            return 0;
-        }
-        break;
-    default: break;
+        case WM_INITDIALOG:
+            return OnInitDialog();
+        case DM_GETDEFID:
+            return static_cast<LRESULT>(GetDefID());
+        case DM_SETDEFID:
+            SetDefID(static_cast<UINT>(wParam));
+            return TRUE;
+        case WM_CLOSE:
+            if (!FindMessageEntry(WM_CLOSE)) {
+                // Closing a dialog is its Cancel.
+                SendMessage(WM_COMMAND, MAKEWPARAM(static_cast<WORD>(IDCANCEL), BN_CLICKED),
+                            reinterpret_cast<LPARAM>(
+                                GetDlgItem(IDCANCEL) ? GetDlgItem(IDCANCEL)->GetSafeHwnd() : nullptr));
+                return 0;
+            }
+            break;
+        default:
+            break;
     }
     return CWnd::WindowProc(message, wParam, lParam);
 }
@@ -401,19 +432,24 @@ BOOL CDialog::PreTranslateMessage(MSG* pMsg)
                     reinterpret_cast<LPARAM>(button ? button->GetSafeHwnd() : nullptr));
     };
     switch (pMsg->wParam) {
-    case VK_ESCAPE: command(IDCANCEL); return TRUE;
-    case VK_RETURN:
-        if (IsClass(target, "Edit") && (target->GetStyle() & ES_MULTILINE)) return FALSE;  // a new line
-        if (target != this && IsPushButton(target)) {
-            target->SendMessage(BM_CLICK);
+        case VK_ESCAPE:
+            command(IDCANCEL);
             return TRUE;
-        }
-        command(m_defId);
-        return TRUE;
-    case VK_TAB:
-        if (GetKeyState(VK_SHIFT) < 0) PrevDlgCtrl();
-        else NextDlgCtrl();
-        return TRUE;
-    default: return FALSE;
+        case VK_RETURN:
+            if (IsClass(target, "Edit") && (target->GetStyle() & ES_MULTILINE)) return FALSE;  // a new line
+            if (target != this && IsPushButton(target)) {
+                target->SendMessage(BM_CLICK);
+                return TRUE;
+            }
+            command(m_defId);
+            return TRUE;
+        case VK_TAB:
+            if (GetKeyState(VK_SHIFT) < 0)
+                PrevDlgCtrl();
+            else
+                NextDlgCtrl();
+            return TRUE;
+        default:
+            return FALSE;
     }
 }

@@ -135,8 +135,9 @@ CImageList* CToolBarCtrl::SetImageList(CImageList* pImageList)
     m_bar.m_images = pImageList;
     int cx = 0, cy = 0;
     if (pImageList && pImageList->GetIconSize(cx, cy))
-        m_bar.SetSizes(CSize(std::max<int>(cx + 7, m_bar.m_sizeButton.cx), std::max<int>(cy + 7, m_bar.m_sizeButton.cy)),
-                       CSize(cx, cy));
+        m_bar.SetSizes(
+            CSize(std::max<int>(cx + 7, m_bar.m_sizeButton.cx), std::max<int>(cy + 7, m_bar.m_sizeButton.cy)),
+            CSize(cx, cy));
     else
         m_bar.Changed();
     return before;

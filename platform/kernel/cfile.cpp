@@ -9,13 +9,11 @@
 
 BOOL CFileException::GetErrorMessage(LPTSTR buffer, UINT maxLength, UINT* helpContext) const
 {
-    if (helpContext)
-        *helpContext = 0;
-    if (!buffer || maxLength == 0)
-        return FALSE;
-    CString text = m_lOsError > 0 ? ErrorText(static_cast<DWORD>(m_lOsError)) : CString("A file error occurred.");
-    if (!m_strFileName.IsEmpty())
-        text = "\"" + m_strFileName + "\": " + text;
+    if (helpContext) *helpContext = 0;
+    if (!buffer || maxLength == 0) return FALSE;
+    CString text =
+        m_lOsError > 0 ? ErrorText(static_cast<DWORD>(m_lOsError)) : CString("A file error occurred.");
+    if (!m_strFileName.IsEmpty()) text = "\"" + m_strFileName + "\": " + text;
     const auto length = std::min<std::size_t>(static_cast<std::size_t>(text.GetLength()), maxLength - 1);
     std::memcpy(buffer, text.c_str(), length);
     buffer[length] = '\0';
@@ -25,23 +23,35 @@ BOOL CFileException::GetErrorMessage(LPTSTR buffer, UINT maxLength, UINT* helpCo
 int CFileException::OsErrorToException(LONG osError)
 {
     switch (static_cast<DWORD>(osError)) {
-    case ERROR_SUCCESS: return none;
-    case ERROR_FILE_NOT_FOUND: return fileNotFound;
-    case ERROR_PATH_NOT_FOUND:
-    case ERROR_INVALID_NAME:
-    case ERROR_BAD_PATHNAME: return badPath;
-    case ERROR_TOO_MANY_OPEN_FILES: return tooManyOpenFiles;
-    case ERROR_ACCESS_DENIED:
-    case ERROR_FILE_EXISTS:
-    case ERROR_ALREADY_EXISTS: return accessDenied;
-    case ERROR_INVALID_HANDLE: return invalidFile;
-    case ERROR_NEGATIVE_SEEK: return badSeek;
-    case ERROR_SHARING_VIOLATION: return sharingViolation;
-    case ERROR_DISK_FULL: return diskFull;
-    case ERROR_HANDLE_EOF: return endOfFile;
-    case ERROR_READ_FAULT:
-    case ERROR_WRITE_FAULT: return hardIO;
-    default: return genericException;
+        case ERROR_SUCCESS:
+            return none;
+        case ERROR_FILE_NOT_FOUND:
+            return fileNotFound;
+        case ERROR_PATH_NOT_FOUND:
+        case ERROR_INVALID_NAME:
+        case ERROR_BAD_PATHNAME:
+            return badPath;
+        case ERROR_TOO_MANY_OPEN_FILES:
+            return tooManyOpenFiles;
+        case ERROR_ACCESS_DENIED:
+        case ERROR_FILE_EXISTS:
+        case ERROR_ALREADY_EXISTS:
+            return accessDenied;
+        case ERROR_INVALID_HANDLE:
+            return invalidFile;
+        case ERROR_NEGATIVE_SEEK:
+            return badSeek;
+        case ERROR_SHARING_VIOLATION:
+            return sharingViolation;
+        case ERROR_DISK_FULL:
+            return diskFull;
+        case ERROR_HANDLE_EOF:
+            return endOfFile;
+        case ERROR_READ_FAULT:
+        case ERROR_WRITE_FAULT:
+            return hardIO;
+        default:
+            return genericException;
     }
 }
 
@@ -53,8 +63,7 @@ void CFileException::ThrowOsError(LONG osError, LPCTSTR fileName)
 CFile::CFile(LPCTSTR fileName, UINT openFlags)
 {
     CFileException error;
-    if (!Open(fileName, openFlags, &error))
-        throw new CFileException(error);
+    if (!Open(fileName, openFlags, &error)) throw new CFileException(error);
 }
 
 CFile::~CFile()
@@ -67,27 +76,30 @@ CFile::~CFile()
             e->Delete();
         }
     }
-    if (m_hFile != INVALID_HANDLE_VALUE)
-        Abort();
+    if (m_hFile != INVALID_HANDLE_VALUE) Abort();
 }
 
 BOOL CFile::Open(LPCTSTR fileName, UINT openFlags, CFileException* error)
 {
-    if (m_hFile != INVALID_HANDLE_VALUE)
-        Abort();
+    if (m_hFile != INVALID_HANDLE_VALUE) Abort();
     DWORD access = GENERIC_READ;
     switch (openFlags & 3) {
-    case modeRead: access = GENERIC_READ; break;
-    case modeWrite: access = GENERIC_WRITE; break;
-    case modeReadWrite: access = GENERIC_READ | GENERIC_WRITE; break;
-    default:
-        if (error)
-            *error = CFileException(CFileException::genericException, ERROR_INVALID_PARAMETER, fileName);
-        return FALSE;
+        case modeRead:
+            access = GENERIC_READ;
+            break;
+        case modeWrite:
+            access = GENERIC_WRITE;
+            break;
+        case modeReadWrite:
+            access = GENERIC_READ | GENERIC_WRITE;
+            break;
+        default:
+            if (error)
+                *error = CFileException(CFileException::genericException, ERROR_INVALID_PARAMETER, fileName);
+            return FALSE;
     }
     DWORD disposition = OPEN_EXISTING;
-    if (openFlags & modeCreate)
-        disposition = (openFlags & modeNoTruncate) ? OPEN_ALWAYS : CREATE_ALWAYS;
+    if (openFlags & modeCreate) disposition = (openFlags & modeNoTruncate) ? OPEN_ALWAYS : CREATE_ALWAYS;
     if (disposition == CREATE_ALWAYS) {
         auto pending = std::make_unique<platform::AtomicFile>();
         if (!pending->Create(fileName)) {
@@ -163,8 +175,7 @@ void CFile::SetLength(ULONGLONG length)
     Seek(static_cast<LONGLONG>(length), begin);
     if (!SetEndOfFile(m_hFile))
         CFileException::ThrowOsError(static_cast<LONG>(GetLastError()), m_strFileName);
-    if (position < length)
-        Seek(static_cast<LONGLONG>(position), begin);
+    if (position < length) Seek(static_cast<LONGLONG>(position), begin);
 }
 
 void CFile::Flush()
@@ -193,8 +204,7 @@ void CFile::Abort()
         m_pending.reset();  // the new version goes; the file keeps its old content
         m_hFile = INVALID_HANDLE_VALUE;
     }
-    if (m_hFile != INVALID_HANDLE_VALUE)
-        CloseHandle(m_hFile);
+    if (m_hFile != INVALID_HANDLE_VALUE) CloseHandle(m_hFile);
     m_hFile = INVALID_HANDLE_VALUE;
     m_strFileName.Empty();
 }
@@ -207,12 +217,10 @@ CString CFile::GetFileName() const
 
 void CFile::Remove(LPCTSTR fileName)
 {
-    if (!DeleteFile(fileName))
-        CFileException::ThrowOsError(static_cast<LONG>(GetLastError()), fileName);
+    if (!DeleteFile(fileName)) CFileException::ThrowOsError(static_cast<LONG>(GetLastError()), fileName);
 }
 
 void CFile::Rename(LPCTSTR oldName, LPCTSTR newName)
 {
-    if (!MoveFile(oldName, newName))
-        CFileException::ThrowOsError(static_cast<LONG>(GetLastError()), oldName);
+    if (!MoveFile(oldName, newName)) CFileException::ThrowOsError(static_cast<LONG>(GetLastError()), oldName);
 }

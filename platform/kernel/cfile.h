@@ -31,7 +31,9 @@ public:
     };
 
     CFileException(int cause = none, LONG osError = -1, LPCTSTR fileName = nullptr)
-        : m_cause(cause), m_lOsError(osError), m_strFileName(fileName) {}
+        : m_cause(cause), m_lOsError(osError), m_strFileName(fileName)
+    {
+    }
     virtual ~CFileException() = default;
 
     /// Frees an exception caught by pointer.

@@ -34,9 +34,9 @@ private:
 };
 
 struct View {
-    void* mapBase;        // page-aligned address mmap returned
+    void* mapBase;  // page-aligned address mmap returned
     std::size_t mapLength;
-    std::size_t length;   // what the caller asked for, from the address it got
+    std::size_t length;  // what the caller asked for, from the address it got
 };
 
 struct ViewTable {
@@ -64,66 +64,57 @@ HANDLE FailHandle(DWORD code)
 
 }  // namespace
 
-HANDLE CreateFileMapping(HANDLE file, void*, DWORD protect, DWORD maximumSizeHigh, DWORD maximumSizeLow, LPCSTR)
+HANDLE CreateFileMapping(HANDLE file, void*, DWORD protect, DWORD maximumSizeHigh, DWORD maximumSizeLow,
+                         LPCSTR)
 {
     if (protect != PAGE_READONLY && protect != PAGE_READWRITE && protect != PAGE_WRITECOPY)
         return FailHandle(ERROR_INVALID_PARAMETER);
     std::uint64_t size = (static_cast<std::uint64_t>(maximumSizeHigh) << 32) | maximumSizeLow;
-    if (size > static_cast<std::uint64_t>(INT64_MAX))
-        return FailHandle(ERROR_INVALID_PARAMETER);
+    if (size > static_cast<std::uint64_t>(INT64_MAX)) return FailHandle(ERROR_INVALID_PARAMETER);
 
     int fd = -1;
     if (file == INVALID_HANDLE_VALUE) {
-        if (size == 0)
-            return FailHandle(ERROR_INVALID_PARAMETER);
+        if (size == 0) return FailHandle(ERROR_INVALID_PARAMETER);
         fd = ::memfd_create("tarvenix-mapping", MFD_CLOEXEC);
         if (fd < 0 || ::ftruncate(fd, static_cast<off_t>(size)) != 0) {
             const int e = errno;
-            if (fd >= 0)
-                ::close(fd);
+            if (fd >= 0) ::close(fd);
             return FailHandle(ErrorFromErrno(e));
         }
         return platform::RegisterHandle(std::make_shared<MappingObject>(fd, size, protect));
     }
 
     auto object = platform::LookupHandle<platform::FileObject>(file);
-    if (!object)
-        return nullptr;
+    if (!object) return nullptr;
     if (!object->CanRead() || (protect == PAGE_READWRITE && !object->CanWrite()))
         return FailHandle(ERROR_ACCESS_DENIED);
     struct stat st {};
-    if (::fstat(object->Fd(), &st) != 0)
-        return FailHandle(ErrorFromErrno(errno));
+    if (::fstat(object->Fd(), &st) != 0) return FailHandle(ErrorFromErrno(errno));
     const auto fileSize = static_cast<std::uint64_t>(st.st_size);
     if (size == 0) {
-        if (fileSize == 0)
-            return FailHandle(ERROR_FILE_INVALID);
+        if (fileSize == 0) return FailHandle(ERROR_FILE_INVALID);
         size = fileSize;
     } else if (size > fileSize) {
         // Only a writable mapping may make the file longer; a read-only one past the end
         // would fault on first touch.
-        if (protect != PAGE_READWRITE)
-            return FailHandle(ERROR_NOT_ENOUGH_MEMORY);
+        if (protect != PAGE_READWRITE) return FailHandle(ERROR_NOT_ENOUGH_MEMORY);
         if (::ftruncate(object->Fd(), static_cast<off_t>(size)) != 0)
             return FailHandle(ErrorFromErrno(errno));
     }
     fd = ::fcntl(object->Fd(), F_DUPFD_CLOEXEC, 0);
-    if (fd < 0)
-        return FailHandle(ErrorFromErrno(errno));
+    if (fd < 0) return FailHandle(ErrorFromErrno(errno));
     return platform::RegisterHandle(std::make_shared<MappingObject>(fd, size, protect));
 }
 
 LPVOID MapViewOfFile(HANDLE mapping, DWORD access, DWORD offsetHigh, DWORD offsetLow, SIZE_T bytes)
 {
     auto object = platform::LookupHandle<MappingObject>(mapping);
-    if (!object)
-        return nullptr;
+    if (!object) return nullptr;
     const std::uint64_t offset = (static_cast<std::uint64_t>(offsetHigh) << 32) | offsetLow;
     if (offset >= object->Size() || (bytes != 0 && bytes > object->Size() - offset))
         return FailHandle(ERROR_INVALID_PARAMETER);
     const std::uint64_t length = bytes ? bytes : object->Size() - offset;
-    if (length > SIZE_MAX - PageSize())
-        return FailHandle(ERROR_NOT_ENOUGH_MEMORY);
+    if (length > SIZE_MAX - PageSize()) return FailHandle(ERROR_NOT_ENOUGH_MEMORY);
 
     int prot = PROT_READ;
     int flags = MAP_SHARED;
@@ -132,8 +123,7 @@ LPVOID MapViewOfFile(HANDLE mapping, DWORD access, DWORD offsetHigh, DWORD offse
         prot |= PROT_WRITE;
         flags = MAP_PRIVATE;
     } else if (wantsWrite) {
-        if (object->Protect() != PAGE_READWRITE)
-            return FailHandle(ERROR_ACCESS_DENIED);
+        if (object->Protect() != PAGE_READWRITE) return FailHandle(ERROR_ACCESS_DENIED);
         prot |= PROT_WRITE;
     } else if (!(access & FILE_MAP_READ)) {
         return FailHandle(ERROR_INVALID_PARAMETER);
@@ -142,12 +132,12 @@ LPVOID MapViewOfFile(HANDLE mapping, DWORD access, DWORD offsetHigh, DWORD offse
     const std::uint64_t delta = offset % PageSize();
     const std::size_t mapLength = static_cast<std::size_t>(length + delta);
     void* base = ::mmap(nullptr, mapLength, prot, flags, object->Fd(), static_cast<off_t>(offset - delta));
-    if (base == MAP_FAILED)
-        return FailHandle(ErrorFromErrno(errno));
+    if (base == MAP_FAILED) return FailHandle(ErrorFromErrno(errno));
     auto* address = static_cast<char*>(base) + delta;
     ViewTable& table = Views();
     std::lock_guard lock(table.mutex);
-    table.views[reinterpret_cast<std::uintptr_t>(address)] = View{base, mapLength, static_cast<std::size_t>(length)};
+    table.views[reinterpret_cast<std::uintptr_t>(address)] =
+        View{base, mapLength, static_cast<std::size_t>(length)};
     return address;
 }
 
@@ -193,8 +183,8 @@ BOOL FlushViewOfFile(LPCVOID address, SIZE_T bytes)
         SetLastError(ERROR_INVALID_ADDRESS);
         return FALSE;
     }
-    const std::uintptr_t end = bytes ? std::min<std::uintptr_t>(at + bytes, viewStart + view.length)
-                                     : viewStart + view.length;
+    const std::uintptr_t end =
+        bytes ? std::min<std::uintptr_t>(at + bytes, viewStart + view.length) : viewStart + view.length;
     const std::uintptr_t alignedStart = at - at % PageSize();
     if (::msync(reinterpret_cast<void*>(alignedStart), end - alignedStart, MS_ASYNC) != 0) {
         SetLastError(ErrorFromErrno(errno));

@@ -34,7 +34,8 @@ inline HANDLE CreateFileMappingA(HANDLE file, void* security, DWORD protect, DWO
 /// Maps `bytes` of the mapping from the offset (0: up to its end). FILE_MAP_READ views
 /// read, FILE_MAP_WRITE (or FILE_MAP_ALL_ACCESS) views of a PAGE_READWRITE mapping write
 /// through to the file, FILE_MAP_COPY views are private copy-on-write pages the file never sees.
-PLATFORM_API LPVOID MapViewOfFile(HANDLE mapping, DWORD access, DWORD offsetHigh, DWORD offsetLow, SIZE_T bytes);
+PLATFORM_API LPVOID MapViewOfFile(HANDLE mapping, DWORD access, DWORD offsetHigh, DWORD offsetLow,
+                                  SIZE_T bytes);
 /// Unmaps a view by the address MapViewOfFile returned.
 PLATFORM_API BOOL UnmapViewOfFile(LPCVOID base);
 /// Starts writing the changed pages of a range of a view to the file without waiting

@@ -11,7 +11,9 @@ namespace platform {
 class FileObject final : public KernelObject {
 public:
     FileObject(int fd, std::string path, bool canRead, bool canWrite)
-        : m_fd(fd), m_path(std::move(path)), m_canRead(canRead), m_canWrite(canWrite) {}
+        : m_fd(fd), m_path(std::move(path)), m_canRead(canRead), m_canWrite(canWrite)
+    {
+    }
     ~FileObject() override;
     FileObject(const FileObject&) = delete;
     FileObject& operator=(const FileObject&) = delete;

@@ -99,13 +99,15 @@ inline HANDLE CreateFileA(LPCSTR name, DWORD access, DWORD shareMode, void* secu
 /// Overlapped reads are not supported (ERROR_INVALID_PARAMETER).
 PLATFORM_API BOOL ReadFile(HANDLE file, LPVOID buffer, DWORD toRead, DWORD* read, LPOVERLAPPED overlapped);
 /// Writes all `toWrite` bytes or fails (ERROR_DISK_FULL, ...) with *written telling how many went out.
-PLATFORM_API BOOL WriteFile(HANDLE file, LPCVOID buffer, DWORD toWrite, DWORD* written, LPOVERLAPPED overlapped);
+PLATFORM_API BOOL WriteFile(HANDLE file, LPCVOID buffer, DWORD toWrite, DWORD* written,
+                            LPOVERLAPPED overlapped);
 /// Moves the file pointer. Without `distanceHigh` the distance is a signed 32-bit value;
 /// with it the two form a signed 64-bit distance and the new pointer's high part comes back
 /// in it. Returns the low part, INVALID_SET_FILE_POINTER on failure (check GetLastError,
 /// which is ERROR_SUCCESS when that value is a real position).
 PLATFORM_API DWORD SetFilePointer(HANDLE file, LONG distance, LONG* distanceHigh, DWORD method);
-PLATFORM_API BOOL SetFilePointerEx(HANDLE file, LARGE_INTEGER distance, PLARGE_INTEGER newPointer, DWORD method);
+PLATFORM_API BOOL SetFilePointerEx(HANDLE file, LARGE_INTEGER distance, PLARGE_INTEGER newPointer,
+                                   DWORD method);
 /// The low 32 bits of the size (INVALID_FILE_SIZE on failure), the high ones in *sizeHigh.
 PLATFORM_API DWORD GetFileSize(HANDLE file, DWORD* sizeHigh);
 PLATFORM_API BOOL GetFileSizeEx(HANDLE file, PLARGE_INTEGER size);
@@ -124,29 +126,47 @@ PLATFORM_API BOOL CopyFile(LPCSTR existing, LPCSTR target, BOOL failIfExists);
 /// Renames a file or folder; fails with ERROR_ALREADY_EXISTS when the target exists. A file
 /// moves to another file system by a complete copy and the deletion of the original.
 PLATFORM_API BOOL MoveFile(LPCSTR existing, LPCSTR target);
-inline BOOL MoveFileA(LPCSTR existing, LPCSTR target) { return MoveFile(existing, target); }
+inline BOOL MoveFileA(LPCSTR existing, LPCSTR target)
+{
+    return MoveFile(existing, target);
+}
 /// MoveFile with MOVEFILE_REPLACE_EXISTING (the target is replaced in one step) and
 /// MOVEFILE_COPY_ALLOWED (copy to another file system); MOVEFILE_WRITE_THROUGH also syncs.
 PLATFORM_API BOOL MoveFileEx(LPCSTR existing, LPCSTR target, DWORD flags);
 /// Deletes a file (not a folder: ERROR_ACCESS_DENIED).
 PLATFORM_API BOOL DeleteFile(LPCSTR name);
-inline BOOL DeleteFileA(LPCSTR name) { return DeleteFile(name); }
+inline BOOL DeleteFileA(LPCSTR name)
+{
+    return DeleteFile(name);
+}
 /// FILE_ATTRIBUTE_DIRECTORY, FILE_ATTRIBUTE_READONLY (no write permission) or
 /// FILE_ATTRIBUTE_NORMAL; INVALID_FILE_ATTRIBUTES when the path does not exist.
 PLATFORM_API DWORD GetFileAttributes(LPCSTR name);
-inline DWORD GetFileAttributesA(LPCSTR name) { return GetFileAttributes(name); }
+inline DWORD GetFileAttributesA(LPCSTR name)
+{
+    return GetFileAttributes(name);
+}
 /// Creates one folder (its parent must exist); ERROR_ALREADY_EXISTS when it is there.
 PLATFORM_API BOOL CreateDirectory(LPCSTR name, void* security);
-inline BOOL CreateDirectoryA(LPCSTR name, void* security) { return CreateDirectory(name, security); }
+inline BOOL CreateDirectoryA(LPCSTR name, void* security)
+{
+    return CreateDirectory(name, security);
+}
 /// Removes an empty folder (ERROR_DIR_NOT_EMPTY otherwise).
 PLATFORM_API BOOL RemoveDirectory(LPCSTR name);
-inline BOOL RemoveDirectoryA(LPCSTR name) { return RemoveDirectory(name); }
+inline BOOL RemoveDirectoryA(LPCSTR name)
+{
+    return RemoveDirectory(name);
+}
 
 /// The folder for temporary files, with a trailing "/" ($TMPDIR, else /tmp/). Returns the
 /// length copied without the terminating zero, or the size needed (zero included) when the
 /// buffer is too small, 0 on failure.
 PLATFORM_API DWORD GetTempPath(DWORD bufferLength, LPSTR buffer);
-inline DWORD GetTempPathA(DWORD bufferLength, LPSTR buffer) { return GetTempPath(bufferLength, buffer); }
+inline DWORD GetTempPathA(DWORD bufferLength, LPSTR buffer)
+{
+    return GetTempPath(bufferLength, buffer);
+}
 /// Makes a temporary file name folder/<up to 3 characters of prefix><hex number>.tmp in a
 /// buffer of MAX_PATH characters. With `unique` 0 a number is chosen for which no file
 /// exists and that file is created empty (so the name stays taken); otherwise the name is
@@ -158,24 +178,39 @@ inline UINT GetTempFileNameA(LPCSTR folder, LPCSTR prefix, UINT unique, LPSTR te
 }
 
 PLATFORM_API DWORD GetCurrentDirectory(DWORD bufferLength, LPSTR buffer);
-inline DWORD GetCurrentDirectoryA(DWORD bufferLength, LPSTR buffer) { return GetCurrentDirectory(bufferLength, buffer); }
+inline DWORD GetCurrentDirectoryA(DWORD bufferLength, LPSTR buffer)
+{
+    return GetCurrentDirectory(bufferLength, buffer);
+}
 PLATFORM_API BOOL SetCurrentDirectory(LPCSTR path);
-inline BOOL SetCurrentDirectoryA(LPCSTR path) { return SetCurrentDirectory(path); }
+inline BOOL SetCurrentDirectoryA(LPCSTR path)
+{
+    return SetCurrentDirectory(path);
+}
 
 /// Starts a search of one folder: the last part of `pattern` may hold "*" and "?" (matched
 /// without regard to letter case; "*.*" matches every name). Entries come in name order;
 /// "." and ".." are not listed. INVALID_HANDLE_VALUE with ERROR_FILE_NOT_FOUND when nothing matches.
 PLATFORM_API HANDLE FindFirstFile(LPCSTR pattern, LPWIN32_FIND_DATA data);
-inline HANDLE FindFirstFileA(LPCSTR pattern, LPWIN32_FIND_DATA data) { return FindFirstFile(pattern, data); }
+inline HANDLE FindFirstFileA(LPCSTR pattern, LPWIN32_FIND_DATA data)
+{
+    return FindFirstFile(pattern, data);
+}
 /// The next entry; FALSE with ERROR_NO_MORE_FILES at the end.
 PLATFORM_API BOOL FindNextFile(HANDLE search, LPWIN32_FIND_DATA data);
-inline BOOL FindNextFileA(HANDLE search, LPWIN32_FIND_DATA data) { return FindNextFile(search, data); }
+inline BOOL FindNextFileA(HANDLE search, LPWIN32_FIND_DATA data)
+{
+    return FindNextFile(search, data);
+}
 PLATFORM_API BOOL FindClose(HANDLE search);
 
 /// The process's command line: the program path and its arguments separated by blanks;
 /// an argument holding a blank (and no double quote) is put in double quotes.
 PLATFORM_API LPSTR GetCommandLine();
-inline LPSTR GetCommandLineA() { return GetCommandLine(); }
+inline LPSTR GetCommandLineA()
+{
+    return GetCommandLine();
+}
 
 namespace platform {
 /// Matches a name against a pattern of "*" and "?", without regard to ASCII letter case.

@@ -22,8 +22,8 @@ bool MatchesWildcard(const char* pattern, const char* name)
         if (*pattern == '*') {
             star = pattern++;
             resume = name;
-        } else if (*pattern == '?' ||
-                   std::tolower(static_cast<unsigned char>(*pattern)) == std::tolower(static_cast<unsigned char>(*name))) {
+        } else if (*pattern == '?' || std::tolower(static_cast<unsigned char>(*pattern)) ==
+                                          std::tolower(static_cast<unsigned char>(*name))) {
             ++pattern;
             ++name;
         } else if (star) {
@@ -33,8 +33,7 @@ bool MatchesWildcard(const char* pattern, const char* name)
             return false;
         }
     }
-    while (*pattern == '*')
-        ++pattern;
+    while (*pattern == '*') ++pattern;
     return *pattern == '\0';
 }
 
@@ -54,8 +53,8 @@ public:
 FILETIME FileTimeOf(const timespec& t)
 {
     constexpr std::int64_t kEpochOffset = 116444736000000000LL;
-    const auto bits = static_cast<std::uint64_t>(kEpochOffset + static_cast<std::int64_t>(t.tv_sec) * 10000000LL +
-                                                 t.tv_nsec / 100);
+    const auto bits = static_cast<std::uint64_t>(
+        kEpochOffset + static_cast<std::int64_t>(t.tv_sec) * 10000000LL + t.tv_nsec / 100);
     return FILETIME{static_cast<DWORD>(bits & 0xFFFFFFFFu), static_cast<DWORD>(bits >> 32)};
 }
 
@@ -63,10 +62,8 @@ void Fill(const FoundEntry& entry, LPWIN32_FIND_DATA data)
 {
     std::memset(data, 0, sizeof *data);
     DWORD attributes = 0;
-    if (S_ISDIR(entry.st.st_mode))
-        attributes |= FILE_ATTRIBUTE_DIRECTORY;
-    if (!(entry.st.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH)))
-        attributes |= FILE_ATTRIBUTE_READONLY;
+    if (S_ISDIR(entry.st.st_mode)) attributes |= FILE_ATTRIBUTE_DIRECTORY;
+    if (!(entry.st.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH))) attributes |= FILE_ATTRIBUTE_READONLY;
     data->dwFileAttributes = attributes ? attributes : FILE_ATTRIBUTE_NORMAL;
     data->ftCreationTime = FileTimeOf(entry.st.st_ctim);
     data->ftLastAccessTime = FileTimeOf(entry.st.st_atim);
@@ -79,11 +76,10 @@ void Fill(const FoundEntry& entry, LPWIN32_FIND_DATA data)
 
 bool LessNoCase(const FoundEntry& a, const FoundEntry& b)
 {
-    return std::lexicographical_compare(a.name.begin(), a.name.end(), b.name.begin(), b.name.end(),
-                                        [](char x, char y) {
-                                            return std::toupper(static_cast<unsigned char>(x)) <
-                                                std::toupper(static_cast<unsigned char>(y));
-                                        });
+    return std::lexicographical_compare(
+        a.name.begin(), a.name.end(), b.name.begin(), b.name.end(), [](char x, char y) {
+            return std::toupper(static_cast<unsigned char>(x)) < std::toupper(static_cast<unsigned char>(y));
+        });
 }
 
 }  // namespace
@@ -115,15 +111,12 @@ HANDLE FindFirstFile(LPCSTR pattern, LPWIN32_FIND_DATA data)
     auto search = std::make_shared<platform::FindObject>();
     while (dirent* entry = ::readdir(dir)) {
         const char* name = entry->d_name;
-        if (std::strcmp(name, ".") == 0 || std::strcmp(name, "..") == 0)
-            continue;
-        if (std::strlen(name) >= MAX_PATH)
-            continue;  // cannot be returned in the record
+        if (std::strcmp(name, ".") == 0 || std::strcmp(name, "..") == 0) continue;
+        if (std::strlen(name) >= MAX_PATH) continue;  // cannot be returned in the record
         bool match = platform::MatchesWildcard(mask.c_str(), name);
         if (!match && dotStar)
             match = platform::MatchesWildcard(mask.substr(0, mask.size() - 2).c_str(), name);
-        if (!match)
-            continue;
+        if (!match) continue;
         platform::FoundEntry found{name, {}};
         const std::string path = folder + "/" + name;
         if (::stat(path.c_str(), &found.st) != 0 && ::lstat(path.c_str(), &found.st) != 0)
@@ -144,8 +137,7 @@ HANDLE FindFirstFile(LPCSTR pattern, LPWIN32_FIND_DATA data)
 BOOL FindNextFile(HANDLE handle, LPWIN32_FIND_DATA data)
 {
     auto search = platform::LookupHandle<platform::FindObject>(handle);
-    if (!search)
-        return FALSE;
+    if (!search) return FALSE;
     if (!data) {
         SetLastError(ERROR_INVALID_PARAMETER);
         return FALSE;
@@ -160,8 +152,7 @@ BOOL FindNextFile(HANDLE handle, LPWIN32_FIND_DATA data)
 
 BOOL FindClose(HANDLE handle)
 {
-    if (!platform::LookupHandle<platform::FindObject>(handle))
-        return FALSE;
+    if (!platform::LookupHandle<platform::FindObject>(handle)) return FALSE;
     platform::ReleaseHandle(handle);
     return TRUE;
 }

@@ -41,8 +41,7 @@ bool ReleaseHandle(HANDLE handle)
     HandleTable& table = Table();
     std::lock_guard lock(table.mutex);
     auto it = table.objects.find(reinterpret_cast<std::uintptr_t>(handle));
-    if (it == table.objects.end())
-        return false;
+    if (it == table.objects.end()) return false;
     last = std::move(it->second);
     table.objects.erase(it);
     return true;

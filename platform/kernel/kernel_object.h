@@ -31,8 +31,7 @@ template <class T>
 std::shared_ptr<T> LookupHandle(HANDLE handle)
 {
     auto object = std::dynamic_pointer_cast<T>(LookupKernelObject(handle));
-    if (!object)
-        ::SetLastError(ERROR_INVALID_HANDLE);
+    if (!object) ::SetLastError(ERROR_INVALID_HANDLE);
     return object;
 }
 

@@ -85,8 +85,7 @@ HMODULE LoadLibrary(LPCSTR fileName)
     const std::string programFolder = bare ? ProgramFolder() : std::string();
     std::vector<std::string> attempts;
     for (const std::string& candidate : CandidateNames(name)) {
-        if (!programFolder.empty())
-            attempts.push_back(programFolder + candidate);
+        if (!programFolder.empty()) attempts.push_back(programFolder + candidate);
         attempts.push_back(candidate);
     }
     void* handle = nullptr;
@@ -168,8 +167,7 @@ BOOL FreeLibrary(HMODULE module)
         SetLastError(ERROR_INVALID_HANDLE);
         return FALSE;
     }
-    if (--it->second.count > 0)
-        return TRUE;
+    if (--it->second.count > 0) return TRUE;
     table.modules.erase(it);
     lock.unlock();
     // The module's static destructors run here and may call back into the platform.

@@ -31,7 +31,10 @@ constexpr const char* kPlatformOrdinalTableSymbol = "platform_ordinal_table";
 /// "lib<base>.so" and "<base>.so", the names this platform gives libraries. Null with
 /// ERROR_MOD_NOT_FOUND when nothing can be loaded.
 PLATFORM_API HMODULE LoadLibrary(LPCSTR fileName);
-inline HMODULE LoadLibraryA(LPCSTR fileName) { return LoadLibrary(fileName); }
+inline HMODULE LoadLibraryA(LPCSTR fileName)
+{
+    return LoadLibrary(fileName);
+}
 /// An export by name, or by ordinal when `name` is MAKEINTRESOURCE(n). Null with
 /// ERROR_PROC_NOT_FOUND when the module has no such export.
 PLATFORM_API FARPROC GetProcAddress(HMODULE module, LPCSTR name);

@@ -16,8 +16,7 @@ int PauseGate::Resume()
     {
         std::lock_guard lock(m_mutex);
         previous = m_pauseCount;
-        if (m_pauseCount > 0)
-            --m_pauseCount;
+        if (m_pauseCount > 0) --m_pauseCount;
     }
     m_changed.notify_all();
     return previous;
@@ -32,8 +31,7 @@ bool PauseGate::IsPaused() const
 void PauseGate::Checkpoint()
 {
     std::unique_lock lock(m_mutex);
-    if (m_pauseCount == 0)
-        return;
+    if (m_pauseCount == 0) return;
     ++m_blocked;
     m_changed.notify_all();
     m_changed.wait(lock, [this] { return m_pauseCount == 0; });
@@ -49,7 +47,8 @@ int PauseGate::BlockedCount() const
 bool PauseGate::WaitUntilBlocked(int count, DWORD milliseconds) const
 {
     std::unique_lock lock(m_mutex);
-    return m_changed.wait_for(lock, std::chrono::milliseconds(milliseconds), [&] { return m_blocked >= count; });
+    return m_changed.wait_for(lock, std::chrono::milliseconds(milliseconds),
+                              [&] { return m_blocked >= count; });
 }
 
 }  // namespace platform

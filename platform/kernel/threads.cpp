@@ -52,8 +52,7 @@ public:
     bool IsSignalled() const override { return m_signalled; }
     void Consume() override
     {
-        if (!m_manual)
-            m_signalled = false;
+        if (!m_manual) m_signalled = false;
     }
     void Set(bool signalled) { m_signalled = signalled; }
     bool IsManual() const { return m_manual; }
@@ -89,7 +88,10 @@ public:
     pid_t tid = 0;
 };
 
-pid_t CurrentTid() { return static_cast<pid_t>(::syscall(SYS_gettid)); }
+pid_t CurrentTid()
+{
+    return static_cast<pid_t>(::syscall(SYS_gettid));
+}
 
 int NiceFor(int priority)
 {
@@ -128,8 +130,7 @@ void RunThread(std::shared_ptr<ThreadObject> self)
         self->tid = CurrentTid();
         t_threadId = self->id;
         t_priority = self->priority;
-        if (self->priority != THREAD_PRIORITY_NORMAL)
-            ApplyPriority(self->pthread, self->tid, self->priority);
+        if (self->priority != THREAD_PRIORITY_NORMAL) ApplyPriority(self->pthread, self->tid, self->priority);
     }
     DWORD code;
     try {
@@ -169,8 +170,7 @@ HANDLE CreateThread(void*, std::size_t, LPTHREAD_START_ROUTINE start, LPVOID par
         SetLastError(ERROR_NOT_ENOUGH_MEMORY);
         return nullptr;
     }
-    if (threadId)
-        *threadId = object->id;
+    if (threadId) *threadId = object->id;
     return platform::RegisterHandle(std::move(object));
 }
 
@@ -202,22 +202,19 @@ std::uintptr_t _beginthreadex(void* security, unsigned stackSize, unsigned (*sta
         delete args;
         return 0;
     }
-    if (threadId)
-        *threadId = id;
+    if (threadId) *threadId = id;
     return reinterpret_cast<std::uintptr_t>(handle);
 }
 
 DWORD ResumeThread(HANDLE thread)
 {
     auto object = platform::LookupHandle<ThreadObject>(thread);
-    if (!object)
-        return static_cast<DWORD>(-1);
+    if (!object) return static_cast<DWORD>(-1);
     DWORD previous;
     {
         std::lock_guard lock(WaitMutex());
         previous = static_cast<DWORD>(object->suspendCount);
-        if (object->suspendCount > 0)
-            --object->suspendCount;
+        if (object->suspendCount > 0) --object->suspendCount;
     }
     WaitCondition().notify_all();
     return previous;
@@ -226,8 +223,7 @@ DWORD ResumeThread(HANDLE thread)
 DWORD SuspendThread(HANDLE thread)
 {
     auto object = platform::LookupHandle<ThreadObject>(thread);
-    if (!object)
-        return static_cast<DWORD>(-1);
+    if (!object) return static_cast<DWORD>(-1);
     std::lock_guard lock(WaitMutex());
     if (object->started) {
         SetLastError(ERROR_NOT_SUPPORTED);
@@ -240,8 +236,7 @@ BOOL GetExitCodeThread(HANDLE thread, DWORD* exitCode)
 {
     auto object = platform::LookupHandle<ThreadObject>(thread);
     if (!object || !exitCode) {
-        if (object)
-            SetLastError(ERROR_INVALID_PARAMETER);
+        if (object) SetLastError(ERROR_INVALID_PARAMETER);
         return FALSE;
     }
     std::lock_guard lock(WaitMutex());
@@ -249,12 +244,14 @@ BOOL GetExitCodeThread(HANDLE thread, DWORD* exitCode)
     return TRUE;
 }
 
-HANDLE GetCurrentThread() { return kCurrentThreadPseudoHandle; }
+HANDLE GetCurrentThread()
+{
+    return kCurrentThreadPseudoHandle;
+}
 
 DWORD GetCurrentThreadId()
 {
-    if (t_threadId == 0)
-        t_threadId = NewThreadId();
+    if (t_threadId == 0) t_threadId = NewThreadId();
     return t_threadId;
 }
 
@@ -270,44 +267,39 @@ BOOL SetThreadPriority(HANDLE thread, int priority)
         return TRUE;
     }
     auto object = platform::LookupHandle<ThreadObject>(thread);
-    if (!object)
-        return FALSE;
+    if (!object) return FALSE;
     std::lock_guard lock(WaitMutex());
     object->priority = priority;
     // A thread that has not started takes its priority when it starts.
-    if (object->started && !object->m_finished)
-        ApplyPriority(object->pthread, object->tid, priority);
+    if (object->started && !object->m_finished) ApplyPriority(object->pthread, object->tid, priority);
     return TRUE;
 }
 
 int GetThreadPriority(HANDLE thread)
 {
-    if (thread == kCurrentThreadPseudoHandle)
-        return t_priority;
+    if (thread == kCurrentThreadPseudoHandle) return t_priority;
     auto object = platform::LookupHandle<ThreadObject>(thread);
-    if (!object)
-        return THREAD_PRIORITY_ERROR_RETURN;
+    if (!object) return THREAD_PRIORITY_ERROR_RETURN;
     std::lock_guard lock(WaitMutex());
     return object->priority;
 }
 
 HANDLE CreateEvent(void*, BOOL manualReset, BOOL initialState, LPCSTR)
 {
-    return platform::RegisterHandle(std::make_shared<EventObject>(manualReset != FALSE, initialState != FALSE));
+    return platform::RegisterHandle(
+        std::make_shared<EventObject>(manualReset != FALSE, initialState != FALSE));
 }
 
 namespace {
 BOOL ChangeEvent(HANDLE event, bool signalled, bool pulse)
 {
     auto object = platform::LookupHandle<EventObject>(event);
-    if (!object)
-        return FALSE;
+    if (!object) return FALSE;
     {
         std::lock_guard lock(WaitMutex());
         object->Set(signalled);
     }
-    if (signalled)
-        WaitCondition().notify_all();
+    if (signalled) WaitCondition().notify_all();
     if (pulse) {
         // Waiters woken above re-check under the lock; give them one chance to take the
         // event before it goes down again.
@@ -319,9 +311,18 @@ BOOL ChangeEvent(HANDLE event, bool signalled, bool pulse)
 }
 }  // namespace
 
-BOOL SetEvent(HANDLE event) { return ChangeEvent(event, true, false); }
-BOOL ResetEvent(HANDLE event) { return ChangeEvent(event, false, false); }
-BOOL PulseEvent(HANDLE event) { return ChangeEvent(event, true, true); }
+BOOL SetEvent(HANDLE event)
+{
+    return ChangeEvent(event, true, false);
+}
+BOOL ResetEvent(HANDLE event)
+{
+    return ChangeEvent(event, false, false);
+}
+BOOL PulseEvent(HANDLE event)
+{
+    return ChangeEvent(event, true, true);
+}
 
 DWORD WaitForMultipleObjects(DWORD count, const HANDLE* handles, BOOL waitAll, DWORD milliseconds)
 {
@@ -333,27 +334,23 @@ DWORD WaitForMultipleObjects(DWORD count, const HANDLE* handles, BOOL waitAll, D
     objects.reserve(count);
     for (DWORD i = 0; i < count; ++i) {
         auto object = platform::LookupHandle<Waitable>(handles[i]);
-        if (!object)
-            return WAIT_FAILED;
+        if (!object) return WAIT_FAILED;
         objects.push_back(std::move(object));
     }
 
     auto firstReady = [&]() -> int {
         if (waitAll) {
             for (const auto& object : objects)
-                if (!object->IsSignalled())
-                    return -1;
+                if (!object->IsSignalled()) return -1;
             return 0;
         }
         for (std::size_t i = 0; i < objects.size(); ++i)
-            if (objects[i]->IsSignalled())
-                return static_cast<int>(i);
+            if (objects[i]->IsSignalled()) return static_cast<int>(i);
         return -1;
     };
     auto take = [&](int index) -> DWORD {
         if (waitAll) {
-            for (const auto& object : objects)
-                object->Consume();
+            for (const auto& object : objects) object->Consume();
         } else {
             objects[static_cast<std::size_t>(index)]->Consume();
         }
@@ -364,10 +361,8 @@ DWORD WaitForMultipleObjects(DWORD count, const HANDLE* handles, BOOL waitAll, D
     std::unique_lock lock(WaitMutex());
     for (;;) {
         const int ready = firstReady();
-        if (ready >= 0)
-            return take(ready);
-        if (milliseconds == 0)
-            return WAIT_TIMEOUT;
+        if (ready >= 0) return take(ready);
+        if (milliseconds == 0) return WAIT_TIMEOUT;
         if (milliseconds == INFINITE) {
             WaitCondition().wait(lock);
         } else if (WaitCondition().wait_until(lock, deadline) == std::cv_status::timeout) {
@@ -386,8 +381,7 @@ namespace {
 std::recursive_mutex* SectionMutex(LPCRITICAL_SECTION section)
 {
     void* current = __atomic_load_n(&section->impl, __ATOMIC_ACQUIRE);
-    if (current)
-        return static_cast<std::recursive_mutex*>(current);
+    if (current) return static_cast<std::recursive_mutex*>(current);
     // A section used before InitializeCriticalSection (a zeroed global) still works.
     auto* created = new std::recursive_mutex;
     void* expected = nullptr;
@@ -399,7 +393,10 @@ std::recursive_mutex* SectionMutex(LPCRITICAL_SECTION section)
 }
 }  // namespace
 
-void InitializeCriticalSection(LPCRITICAL_SECTION section) { section->impl = new std::recursive_mutex; }
+void InitializeCriticalSection(LPCRITICAL_SECTION section)
+{
+    section->impl = new std::recursive_mutex;
+}
 
 BOOL InitializeCriticalSectionAndSpinCount(LPCRITICAL_SECTION section, DWORD)
 {
@@ -413,9 +410,18 @@ void DeleteCriticalSection(LPCRITICAL_SECTION section)
     section->impl = nullptr;
 }
 
-void EnterCriticalSection(LPCRITICAL_SECTION section) { SectionMutex(section)->lock(); }
-BOOL TryEnterCriticalSection(LPCRITICAL_SECTION section) { return SectionMutex(section)->try_lock() ? TRUE : FALSE; }
-void LeaveCriticalSection(LPCRITICAL_SECTION section) { SectionMutex(section)->unlock(); }
+void EnterCriticalSection(LPCRITICAL_SECTION section)
+{
+    SectionMutex(section)->lock();
+}
+BOOL TryEnterCriticalSection(LPCRITICAL_SECTION section)
+{
+    return SectionMutex(section)->try_lock() ? TRUE : FALSE;
+}
+void LeaveCriticalSection(LPCRITICAL_SECTION section)
+{
+    SectionMutex(section)->unlock();
+}
 
 void Sleep(DWORD milliseconds)
 {
@@ -432,4 +438,7 @@ ULONGLONG GetTickCount64()
     return static_cast<ULONGLONG>(now.tv_sec) * 1000u + static_cast<ULONGLONG>(now.tv_nsec) / 1000000u;
 }
 
-DWORD GetTickCount() { return static_cast<DWORD>(GetTickCount64()); }
+DWORD GetTickCount()
+{
+    return static_cast<DWORD>(GetTickCount64());
+}

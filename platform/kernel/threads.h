@@ -66,7 +66,8 @@ PLATFORM_API BOOL PulseEvent(HANDLE event);
 PLATFORM_API DWORD WaitForSingleObject(HANDLE object, DWORD milliseconds);
 /// Waits for one (waitAll FALSE: WAIT_OBJECT_0 + index of the first signalled) or all of
 /// the objects; automatic events are consumed only by a wait that is satisfied.
-PLATFORM_API DWORD WaitForMultipleObjects(DWORD count, const HANDLE* objects, BOOL waitAll, DWORD milliseconds);
+PLATFORM_API DWORD WaitForMultipleObjects(DWORD count, const HANDLE* objects, BOOL waitAll,
+                                          DWORD milliseconds);
 
 /// A re-entrant lock; the owning thread may enter it again and must leave as often.
 struct CRITICAL_SECTION {

@@ -27,8 +27,14 @@ PLATFORM_API bool ParseInt(std::string_view text, int& value);
 /// a "-" is not.
 PLATFORM_API bool ParseUnsigned(std::string_view text, unsigned& value);
 
-inline bool ParseDouble(const char* text, double& value) { return text && ParseDouble(std::string_view(text), value); }
-inline bool ParseInt(const char* text, int& value) { return text && ParseInt(std::string_view(text), value); }
+inline bool ParseDouble(const char* text, double& value)
+{
+    return text && ParseDouble(std::string_view(text), value);
+}
+inline bool ParseInt(const char* text, int& value)
+{
+    return text && ParseInt(std::string_view(text), value);
+}
 inline bool ParseUnsigned(const char* text, unsigned& value)
 {
     return text && ParseUnsigned(std::string_view(text), value);

@@ -43,8 +43,8 @@ struct FileStamp {
     timespec modified{};
     bool operator==(const FileStamp& o) const
     {
-        return device == o.device && inode == o.inode && size == o.size && modified.tv_sec == o.modified.tv_sec &&
-            modified.tv_nsec == o.modified.tv_nsec;
+        return device == o.device && inode == o.inode && size == o.size &&
+               modified.tv_sec == o.modified.tv_sec && modified.tv_nsec == o.modified.tv_nsec;
     }
 };
 
@@ -86,8 +86,7 @@ FileStamp StampOf(const std::string& path)
 
 void EnsureRoots(Tree& tree)
 {
-    for (std::uint32_t root : kRoots)
-        tree.try_emplace(root);
+    for (std::uint32_t root : kRoots) tree.try_emplace(root);
 }
 
 std::string TimeSuffix()
@@ -115,8 +114,7 @@ bool ReadWholeFile(const std::string& path, std::vector<BYTE>& bytes, bool& miss
         std::size_t done = 0;
         while (ok && done < bytes.size()) {
             const ssize_t n = ::read(fd, bytes.data() + done, bytes.size() - done);
-            if (n < 0 && errno == EINTR)
-                continue;
+            if (n < 0 && errno == EINTR) continue;
             if (n <= 0)
                 ok = false;
             else
@@ -169,23 +167,19 @@ void Load(Store& store)
 // another process has replaced it.
 void Refresh(Store& store)
 {
-    if (!store.loaded || !(StampOf(store.file) == store.stamp))
-        Load(store);
+    if (!store.loaded || !(StampOf(store.file) == store.stamp)) Load(store);
 }
 
 bool MakeFolders(const std::string& folder)
 {
-    if (folder.empty())
-        return false;
+    if (folder.empty()) return false;
     std::string path;
     std::size_t start = 0;
     while (start <= folder.size()) {
         const auto slash = folder.find('/', start);
         path = folder.substr(0, slash == std::string::npos ? folder.size() : slash);
-        if (!path.empty() && ::mkdir(path.c_str(), 0700) != 0 && errno != EEXIST)
-            return false;
-        if (slash == std::string::npos)
-            break;
+        if (!path.empty() && ::mkdir(path.c_str(), 0700) != 0 && errno != EEXIST) return false;
+        if (slash == std::string::npos) break;
         start = slash + 1;
     }
     struct stat st {};
@@ -199,8 +193,7 @@ LSTATUS Save(Store& store)
     const std::vector<BYTE> bytes = registry::Serialize(store.tree);
     const auto slash = store.file.find_last_of('/');
     const std::string folder = slash == std::string::npos ? "." : store.file.substr(0, slash);
-    if (!MakeFolders(folder))
-        return static_cast<LSTATUS>(ErrorFromErrno(errno));
+    if (!MakeFolders(folder)) return static_cast<LSTATUS>(ErrorFromErrno(errno));
     // The settings are the user's own: a new file is readable by nobody else.
     AtomicFile out;
     if (!out.Create(store.file.c_str(), 0600) || !out.Write(bytes.data(), bytes.size()) || !out.Commit())
@@ -211,8 +204,7 @@ LSTATUS Save(Store& store)
 
 void DeliverReports(Store& store, std::unique_lock<std::mutex>& lock)
 {
-    if (store.reports.empty())
-        return;
+    if (store.reports.empty()) return;
     std::vector<std::string> reports;
     reports.swap(store.reports);
     auto handler = store.damageHandler;
@@ -242,7 +234,8 @@ LSTATUS WithStore(Body&& body)
 const OpenKey* HandleOf(Store& store, HKEY key, OpenKey& rootScratch)
 {
     if (IsRoot(key)) {
-        rootScratch = OpenKey{static_cast<std::uint32_t>(reinterpret_cast<std::uintptr_t>(key)), {}, KEY_ALL_ACCESS};
+        rootScratch =
+            OpenKey{static_cast<std::uint32_t>(reinterpret_cast<std::uintptr_t>(key)), {}, KEY_ALL_ACCESS};
         return &rootScratch;
     }
     auto* open = reinterpret_cast<OpenKey*>(key);
@@ -252,13 +245,11 @@ const OpenKey* HandleOf(Store& store, HKEY key, OpenKey& rootScratch)
 Key* Resolve(Store& store, const OpenKey& open)
 {
     auto root = store.tree.find(open.root);
-    if (root == store.tree.end())
-        return nullptr;
+    if (root == store.tree.end()) return nullptr;
     Key* key = &root->second;
     for (const std::string& name : open.path) {
         auto it = key->subkeys.find(name);
-        if (it == key->subkeys.end())
-            return nullptr;
+        if (it == key->subkeys.end()) return nullptr;
         key = it->second.get();
     }
     return key;
@@ -274,15 +265,11 @@ LSTATUS WithKey(HKEY key, REGSAM accessBit, Check&& beforeResolve, Body&& body)
     return WithStore([&](Store& store) -> LSTATUS {
         OpenKey scratch;
         const OpenKey* open = HandleOf(store, key, scratch);
-        if (!open)
-            return ERROR_INVALID_HANDLE;
-        if (accessBit && !(open->access & accessBit))
-            return ERROR_ACCESS_DENIED;
-        if (const LSTATUS checked = beforeResolve(); checked != ERROR_SUCCESS)
-            return checked;
+        if (!open) return ERROR_INVALID_HANDLE;
+        if (accessBit && !(open->access & accessBit)) return ERROR_ACCESS_DENIED;
+        if (const LSTATUS checked = beforeResolve(); checked != ERROR_SUCCESS) return checked;
         Key* node = Resolve(store, *open);
-        if (!node)
-            return ERROR_KEY_DELETED;
+        if (!node) return ERROR_KEY_DELETED;
         return body(store, *open, *node);
     });
 }
@@ -298,20 +285,16 @@ LSTATUS WithKey(HKEY key, REGSAM accessBit, Body&& body)
 bool SplitPath(LPCSTR subKey, std::vector<std::string>& names)
 {
     names.clear();
-    if (!subKey || !*subKey)
-        return true;
+    if (!subKey || !*subKey) return true;
     std::string path = subKey;
-    if (path.back() == '\\')
-        path.pop_back();
+    if (path.back() == '\\') path.pop_back();
     std::size_t start = 0;
     for (;;) {
         const auto slash = path.find('\\', start);
         std::string name = path.substr(start, slash == std::string::npos ? std::string::npos : slash - start);
-        if (name.empty() || name.size() > 255)
-            return false;
+        if (name.empty() || name.size() > 255) return false;
         names.push_back(std::move(name));
-        if (slash == std::string::npos)
-            return true;
+        if (slash == std::string::npos) return true;
         start = slash + 1;
     }
 }
@@ -320,8 +303,7 @@ Value* FindValue(Key& key, const char* name)
 {
     const std::string folded = FoldName(name ? name : "");
     for (Value& value : key.values)
-        if (FoldName(value.name) == folded)
-            return &value;
+        if (FoldName(value.name) == folded) return &value;
     return nullptr;
 }
 
@@ -335,8 +317,7 @@ HKEY NewHandle(Store& store, std::uint32_t root, std::vector<std::string> path, 
 // Copies a name into a caller's buffer with the enumeration length protocol.
 LSTATUS CopyName(const std::string& name, LPSTR buffer, DWORD* length)
 {
-    if (!buffer || !length)
-        return ERROR_INVALID_PARAMETER;
+    if (!buffer || !length) return ERROR_INVALID_PARAMETER;
     if (*length <= name.size()) {
         return ERROR_MORE_DATA;
     }
@@ -347,22 +328,18 @@ LSTATUS CopyName(const std::string& name, LPSTR buffer, DWORD* length)
 
 LSTATUS CopyData(const Value& value, DWORD* type, BYTE* data, DWORD* size)
 {
-    if (type)
-        *type = value.type;
+    if (type) *type = value.type;
     const auto needed = static_cast<DWORD>(value.data.size());
     if (!data) {
-        if (size)
-            *size = needed;
+        if (size) *size = needed;
         return ERROR_SUCCESS;
     }
-    if (!size)
-        return ERROR_INVALID_PARAMETER;
+    if (!size) return ERROR_INVALID_PARAMETER;
     if (*size < needed) {
         *size = needed;
         return ERROR_MORE_DATA;
     }
-    if (needed)
-        std::memcpy(data, value.data.data(), needed);
+    if (needed) std::memcpy(data, value.data.data(), needed);
     *size = needed;
     return ERROR_SUCCESS;
 }
@@ -371,15 +348,16 @@ LSTATUS CopyData(const Value& value, DWORD* type, BYTE* data, DWORD* size)
 
 CString ConfigFolder()
 {
-    if (const char* dir = std::getenv("TARVENIX_CONFIG_DIR"); dir && *dir)
-        return dir;
-    if (const char* xdg = std::getenv("XDG_CONFIG_HOME"); xdg && *xdg)
-        return CString(xdg) + "/tarvenix";
+    if (const char* dir = std::getenv("TARVENIX_CONFIG_DIR"); dir && *dir) return dir;
+    if (const char* xdg = std::getenv("XDG_CONFIG_HOME"); xdg && *xdg) return CString(xdg) + "/tarvenix";
     const char* home = std::getenv("HOME");
     return CString(home && *home ? home : ".") + "/.config/tarvenix";
 }
 
-CString RegistryFilePath() { return ConfigFolder() + "/registry.dat"; }
+CString RegistryFilePath()
+{
+    return ConfigFolder() + "/registry.dat";
+}
 
 void ReloadRegistryFromFile()
 {
@@ -409,8 +387,7 @@ namespace {
 // whether it did), otherwise a missing key is not found.
 LSTATUS OpenSubKey(HKEY key, LPCSTR subKey, REGSAM sam, PHKEY result, bool create, DWORD* disposition)
 {
-    if (!result)
-        return ERROR_INVALID_PARAMETER;
+    if (!result) return ERROR_INVALID_PARAMETER;
     *result = nullptr;
     std::vector<std::string> names;
     const auto splitPath = [&] {
@@ -425,11 +402,9 @@ LSTATUS OpenSubKey(HKEY key, LPCSTR subKey, REGSAM sam, PHKEY result, bool creat
             const std::string folded = platform::registry::FoldName(name);
             auto it = node->subkeys.find(folded);
             if (it == node->subkeys.end()) {
-                if (!create)
-                    return ERROR_FILE_NOT_FOUND;
+                if (!create) return ERROR_FILE_NOT_FOUND;
                 if (!firstParent) {
-                    if (!(parent.access & KEY_CREATE_SUB_KEY))
-                        return ERROR_ACCESS_DENIED;
+                    if (!(parent.access & KEY_CREATE_SUB_KEY)) return ERROR_ACCESS_DENIED;
                     firstParent = node;
                     firstName = folded;
                 }
@@ -446,8 +421,7 @@ LSTATUS OpenSubKey(HKEY key, LPCSTR subKey, REGSAM sam, PHKEY result, bool creat
                 return saved;
             }
         }
-        if (disposition)
-            *disposition = firstParent ? REG_CREATED_NEW_KEY : REG_OPENED_EXISTING_KEY;
+        if (disposition) *disposition = firstParent ? REG_CREATED_NEW_KEY : REG_OPENED_EXISTING_KEY;
         *result = platform::NewHandle(store, parent.root, std::move(path), sam);
         return ERROR_SUCCESS;
     });
@@ -468,13 +442,11 @@ LSTATUS RegOpenKeyEx(HKEY key, LPCSTR subKey, DWORD, REGSAM sam, PHKEY result)
 
 LSTATUS RegCloseKey(HKEY key)
 {
-    if (platform::IsRoot(key))
-        return ERROR_SUCCESS;
+    if (platform::IsRoot(key)) return ERROR_SUCCESS;
     Store& store = platform::TheStore();
     std::lock_guard lock(store.mutex);
     auto* open = reinterpret_cast<platform::OpenKey*>(key);
-    if (!store.handles.erase(open))
-        return ERROR_INVALID_HANDLE;
+    if (!store.handles.erase(open)) return ERROR_INVALID_HANDLE;
     delete open;
     return ERROR_SUCCESS;
 }
@@ -483,23 +455,19 @@ LSTATUS RegDeleteKey(HKEY key, LPCSTR subKey)
 {
     std::vector<std::string> names;
     const auto splitPath = [&] {
-        if (!subKey || !*subKey)
-            return ERROR_INVALID_PARAMETER;
+        if (!subKey || !*subKey) return ERROR_INVALID_PARAMETER;
         return platform::SplitPath(subKey, names) ? ERROR_SUCCESS : ERROR_BAD_PATHNAME;
     };
     return WithKey(key, 0, splitPath, [&](Store& store, const OpenKey&, KeyNode& start) -> LSTATUS {
         KeyNode* node = &start;
         for (std::size_t i = 0; i + 1 < names.size(); ++i) {
             auto it = node->subkeys.find(platform::registry::FoldName(names[i]));
-            if (it == node->subkeys.end())
-                return ERROR_FILE_NOT_FOUND;
+            if (it == node->subkeys.end()) return ERROR_FILE_NOT_FOUND;
             node = it->second.get();
         }
         auto it = node->subkeys.find(platform::registry::FoldName(names.back()));
-        if (it == node->subkeys.end())
-            return ERROR_FILE_NOT_FOUND;
-        if (!it->second->subkeys.empty())
-            return ERROR_ACCESS_DENIED;
+        if (it == node->subkeys.end()) return ERROR_FILE_NOT_FOUND;
+        if (!it->second->subkeys.empty()) return ERROR_ACCESS_DENIED;
         std::unique_ptr<platform::registry::Key> removed = std::move(it->second);
         const std::string folded = it->first;
         node->subkeys.erase(it);
@@ -515,8 +483,7 @@ LSTATUS RegDeleteValue(HKEY key, LPCSTR valueName)
 {
     return WithKey(key, KEY_SET_VALUE, [&](Store& store, const OpenKey&, KeyNode& node) -> LSTATUS {
         platform::registry::Value* value = platform::FindValue(node, valueName);
-        if (!value)
-            return ERROR_FILE_NOT_FOUND;
+        if (!value) return ERROR_FILE_NOT_FOUND;
         const auto index = static_cast<std::size_t>(value - node.values.data());
         platform::registry::Value removed = std::move(*value);
         node.values.erase(node.values.begin() + static_cast<std::ptrdiff_t>(index));
@@ -530,8 +497,7 @@ LSTATUS RegDeleteValue(HKEY key, LPCSTR valueName)
 
 LSTATUS RegSetValueEx(HKEY key, LPCSTR valueName, DWORD, DWORD type, const BYTE* data, DWORD size)
 {
-    if (!data && size > 0)
-        return ERROR_INVALID_PARAMETER;
+    if (!data && size > 0) return ERROR_INVALID_PARAMETER;
     std::vector<BYTE> bytes;
     if (type == REG_SZ || type == REG_EXPAND_SZ) {
         const auto* text = reinterpret_cast<const char*>(data);
@@ -541,8 +507,7 @@ LSTATUS RegSetValueEx(HKEY key, LPCSTR valueName, DWORD, DWORD type, const BYTE*
     } else {
         if ((type == REG_DWORD && size != 4) || (type == REG_QWORD && size != 8))
             return ERROR_INVALID_PARAMETER;
-        if (size)
-            bytes.assign(data, data + size);
+        if (size) bytes.assign(data, data + size);
     }
     return WithKey(key, KEY_SET_VALUE, [&](Store& store, const OpenKey&, KeyNode& node) -> LSTATUS {
         platform::registry::Value* value = platform::FindValue(node, valueName);
@@ -567,33 +532,26 @@ LSTATUS RegSetValueEx(HKEY key, LPCSTR valueName, DWORD, DWORD type, const BYTE*
 
 LSTATUS RegQueryValueEx(HKEY key, LPCSTR valueName, DWORD* reserved, DWORD* type, BYTE* data, DWORD* size)
 {
-    if (reserved || (data && !size))
-        return ERROR_INVALID_PARAMETER;
+    if (reserved || (data && !size)) return ERROR_INVALID_PARAMETER;
     return WithKey(key, KEY_QUERY_VALUE, [&](Store&, const OpenKey&, KeyNode& node) -> LSTATUS {
         const platform::registry::Value* value = platform::FindValue(node, valueName);
-        if (!value)
-            return ERROR_FILE_NOT_FOUND;
+        if (!value) return ERROR_FILE_NOT_FOUND;
         return platform::CopyData(*value, type, data, size);
     });
 }
 
 LSTATUS RegQueryInfoKey(HKEY key, LPSTR keyClass, DWORD* classLength, DWORD* reserved, DWORD* subKeys,
-                        DWORD* maxSubKeyLength, DWORD* maxClassLength, DWORD* values, DWORD* maxValueNameLength,
-                        DWORD* maxValueLength, DWORD* securityDescriptor, FILETIME* lastWriteTime)
+                        DWORD* maxSubKeyLength, DWORD* maxClassLength, DWORD* values,
+                        DWORD* maxValueNameLength, DWORD* maxValueLength, DWORD* securityDescriptor,
+                        FILETIME* lastWriteTime)
 {
-    if (reserved)
-        return ERROR_INVALID_PARAMETER;
+    if (reserved) return ERROR_INVALID_PARAMETER;
     return WithKey(key, KEY_QUERY_VALUE, [&](Store&, const OpenKey&, KeyNode& node) -> LSTATUS {
-        if (keyClass && classLength && *classLength > 0)
-            keyClass[0] = '\0';
-        if (classLength)
-            *classLength = 0;
-        if (maxClassLength)
-            *maxClassLength = 0;
-        if (securityDescriptor)
-            *securityDescriptor = 0;
-        if (lastWriteTime)
-            *lastWriteTime = FILETIME{0, 0};
+        if (keyClass && classLength && *classLength > 0) keyClass[0] = '\0';
+        if (classLength) *classLength = 0;
+        if (maxClassLength) *maxClassLength = 0;
+        if (securityDescriptor) *securityDescriptor = 0;
+        if (lastWriteTime) *lastWriteTime = FILETIME{0, 0};
         DWORD longestKey = 0, longestName = 0, longestData = 0;
         for (const auto& [folded, subkey] : node.subkeys)
             longestKey = std::max(longestKey, static_cast<DWORD>(subkey->name.size()));
@@ -601,16 +559,11 @@ LSTATUS RegQueryInfoKey(HKEY key, LPSTR keyClass, DWORD* classLength, DWORD* res
             longestName = std::max(longestName, static_cast<DWORD>(value.name.size()));
             longestData = std::max(longestData, static_cast<DWORD>(value.data.size()));
         }
-        if (subKeys)
-            *subKeys = static_cast<DWORD>(node.subkeys.size());
-        if (maxSubKeyLength)
-            *maxSubKeyLength = longestKey;
-        if (values)
-            *values = static_cast<DWORD>(node.values.size());
-        if (maxValueNameLength)
-            *maxValueNameLength = longestName;
-        if (maxValueLength)
-            *maxValueLength = longestData;
+        if (subKeys) *subKeys = static_cast<DWORD>(node.subkeys.size());
+        if (maxSubKeyLength) *maxSubKeyLength = longestKey;
+        if (values) *values = static_cast<DWORD>(node.values.size());
+        if (maxValueNameLength) *maxValueNameLength = longestName;
+        if (maxValueLength) *maxValueLength = longestData;
         return ERROR_SUCCESS;
     });
 }
@@ -618,19 +571,14 @@ LSTATUS RegQueryInfoKey(HKEY key, LPSTR keyClass, DWORD* classLength, DWORD* res
 LSTATUS RegEnumKeyEx(HKEY key, DWORD index, LPSTR name, DWORD* nameLength, DWORD* reserved, LPSTR keyClass,
                      DWORD* classLength, FILETIME* lastWriteTime)
 {
-    if (reserved)
-        return ERROR_INVALID_PARAMETER;
+    if (reserved) return ERROR_INVALID_PARAMETER;
     return WithKey(key, KEY_ENUMERATE_SUB_KEYS, [&](Store&, const OpenKey&, KeyNode& node) -> LSTATUS {
-        if (index >= node.subkeys.size())
-            return ERROR_NO_MORE_ITEMS;
+        if (index >= node.subkeys.size()) return ERROR_NO_MORE_ITEMS;
         auto it = node.subkeys.begin();
         std::advance(it, index);
-        if (keyClass && classLength && *classLength > 0)
-            keyClass[0] = '\0';
-        if (classLength)
-            *classLength = 0;
-        if (lastWriteTime)
-            *lastWriteTime = FILETIME{0, 0};
+        if (keyClass && classLength && *classLength > 0) keyClass[0] = '\0';
+        if (classLength) *classLength = 0;
+        if (lastWriteTime) *lastWriteTime = FILETIME{0, 0};
         return platform::CopyName(it->second->name, name, nameLength);
     });
 }
@@ -638,15 +586,12 @@ LSTATUS RegEnumKeyEx(HKEY key, DWORD index, LPSTR name, DWORD* nameLength, DWORD
 LSTATUS RegEnumValue(HKEY key, DWORD index, LPSTR name, DWORD* nameLength, DWORD* reserved, DWORD* type,
                      BYTE* data, DWORD* dataLength)
 {
-    if (reserved || (data && !dataLength))
-        return ERROR_INVALID_PARAMETER;
+    if (reserved || (data && !dataLength)) return ERROR_INVALID_PARAMETER;
     return WithKey(key, KEY_QUERY_VALUE, [&](Store&, const OpenKey&, KeyNode& node) -> LSTATUS {
-        if (index >= node.values.size())
-            return ERROR_NO_MORE_ITEMS;
+        if (index >= node.values.size()) return ERROR_NO_MORE_ITEMS;
         const platform::registry::Value& value = node.values[index];
         const LSTATUS named = platform::CopyName(value.name, name, nameLength);
-        if (named != ERROR_SUCCESS)
-            return named;
+        if (named != ERROR_SUCCESS) return named;
         return platform::CopyData(value, type, data, dataLength);
     });
 }

@@ -78,9 +78,9 @@ PLATFORM_API LSTATUS RegQueryValueEx(HKEY key, LPCSTR valueName, DWORD* reserved
 /// name (characters, no terminating zero), longest value data (bytes). Keys carry no class
 /// and no write time here: the class comes back empty and the time zero.
 PLATFORM_API LSTATUS RegQueryInfoKey(HKEY key, LPSTR keyClass, DWORD* classLength, DWORD* reserved,
-                                     DWORD* subKeys, DWORD* maxSubKeyLength, DWORD* maxClassLength, DWORD* values,
-                                     DWORD* maxValueNameLength, DWORD* maxValueLength, DWORD* securityDescriptor,
-                                     FILETIME* lastWriteTime);
+                                     DWORD* subKeys, DWORD* maxSubKeyLength, DWORD* maxClassLength,
+                                     DWORD* values, DWORD* maxValueNameLength, DWORD* maxValueLength,
+                                     DWORD* securityDescriptor, FILETIME* lastWriteTime);
 /// The name of subkey `index`. *nameLength holds the buffer's size in characters with
 /// the zero and comes back as the name's length without it. ERROR_MORE_DATA when the
 /// buffer is too small, ERROR_NO_MORE_ITEMS past the last subkey.

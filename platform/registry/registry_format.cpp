@@ -18,15 +18,13 @@ std::uint32_t Crc32(const BYTE* data, std::size_t size)
         std::array<std::uint32_t, 256> t{};
         for (std::uint32_t i = 0; i < 256; ++i) {
             std::uint32_t c = i;
-            for (int k = 0; k < 8; ++k)
-                c = (c & 1) ? 0xEDB88320u ^ (c >> 1) : c >> 1;
+            for (int k = 0; k < 8; ++k) c = (c & 1) ? 0xEDB88320u ^ (c >> 1) : c >> 1;
             t[i] = c;
         }
         return t;
     }();
     std::uint32_t crc = 0xFFFFFFFFu;
-    for (std::size_t i = 0; i < size; ++i)
-        crc = table[(crc ^ data[i]) & 0xFF] ^ (crc >> 8);
+    for (std::size_t i = 0; i < size; ++i) crc = table[(crc ^ data[i]) & 0xFF] ^ (crc >> 8);
     return crc ^ 0xFFFFFFFFu;
 }
 
@@ -35,13 +33,11 @@ public:
     explicit Writer(std::vector<BYTE>& out) : m_out(out) {}
     void U32(std::uint32_t v)
     {
-        for (int i = 0; i < 4; ++i)
-            m_out.push_back(static_cast<BYTE>(v >> (8 * i)));
+        for (int i = 0; i < 4; ++i) m_out.push_back(static_cast<BYTE>(v >> (8 * i)));
     }
     void U64(std::uint64_t v)
     {
-        for (int i = 0; i < 8; ++i)
-            m_out.push_back(static_cast<BYTE>(v >> (8 * i)));
+        for (int i = 0; i < 8; ++i) m_out.push_back(static_cast<BYTE>(v >> (8 * i)));
     }
     void Bytes(const void* data, std::size_t size)
     {
@@ -69,8 +65,7 @@ void WriteKey(Writer& w, const Key& key)
         w.Bytes(value.data.data(), value.data.size());
     }
     w.U32(static_cast<std::uint32_t>(key.subkeys.size()));
-    for (const auto& [folded, subkey] : key.subkeys)
-        WriteKey(w, *subkey);
+    for (const auto& [folded, subkey] : key.subkeys) WriteKey(w, *subkey);
 }
 
 class Reader {
@@ -79,18 +74,15 @@ public:
     std::size_t Remaining() const { return m_size - m_pos; }
     bool U32(std::uint32_t& v)
     {
-        if (Remaining() < 4)
-            return false;
+        if (Remaining() < 4) return false;
         v = 0;
-        for (int i = 0; i < 4; ++i)
-            v |= static_cast<std::uint32_t>(m_data[m_pos + i]) << (8 * i);
+        for (int i = 0; i < 4; ++i) v |= static_cast<std::uint32_t>(m_data[m_pos + i]) << (8 * i);
         m_pos += 4;
         return true;
     }
     bool Bytes(std::vector<BYTE>& out, std::uint32_t size)
     {
-        if (Remaining() < size)
-            return false;
+        if (Remaining() < size) return false;
         out.assign(m_data + m_pos, m_data + m_pos + size);
         m_pos += size;
         return true;
@@ -98,8 +90,7 @@ public:
     bool String(std::string& out)
     {
         std::uint32_t size = 0;
-        if (!U32(size) || size > kMaxNameLength || Remaining() < size)
-            return false;
+        if (!U32(size) || size > kMaxNameLength || Remaining() < size) return false;
         out.assign(reinterpret_cast<const char*>(m_data + m_pos), size);
         m_pos += size;
         return true;
@@ -114,7 +105,7 @@ private:
 bool ValidKeyName(const std::string& name)
 {
     return !name.empty() && name.size() <= 255 && name.find('\\') == std::string::npos &&
-        name.find('\0') == std::string::npos;
+           name.find('\0') == std::string::npos;
 }
 
 bool ReadKey(Reader& r, Key& key, int depth, bool isRoot, std::string& problem)
@@ -148,8 +139,7 @@ bool ReadKey(Reader& r, Key& key, int depth, bool isRoot, std::string& problem)
     }
     for (std::uint32_t i = 0; i < count; ++i) {
         auto subkey = std::make_unique<Key>();
-        if (!ReadKey(r, *subkey, depth + 1, false, problem))
-            return false;
+        if (!ReadKey(r, *subkey, depth + 1, false, problem)) return false;
         const std::string folded = FoldName(subkey->name);
         if (!key.subkeys.emplace(folded, std::move(subkey)).second) {
             problem = "duplicate key name";
@@ -165,8 +155,7 @@ std::string FoldName(const std::string& name)
 {
     std::string folded = name;
     for (char& c : folded)
-        if (c >= 'a' && c <= 'z')
-            c = static_cast<char>(c - 'a' + 'A');
+        if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
     return folded;
 }
 
@@ -196,11 +185,9 @@ std::optional<Tree> Deserialize(const std::vector<BYTE>& bytes, std::string& pro
         return std::nullopt;
     }
     std::uint64_t length = 0;
-    for (int i = 0; i < 8; ++i)
-        length |= static_cast<std::uint64_t>(bytes[8 + i]) << (8 * i);
+    for (int i = 0; i < 8; ++i) length |= static_cast<std::uint64_t>(bytes[8 + i]) << (8 * i);
     std::uint32_t crc = 0;
-    for (int i = 0; i < 4; ++i)
-        crc |= static_cast<std::uint32_t>(bytes[16 + i]) << (8 * i);
+    for (int i = 0; i < 4; ++i) crc |= static_cast<std::uint32_t>(bytes[16 + i]) << (8 * i);
     if (length != bytes.size() - kHeaderSize) {
         problem = "file length does not match its header";
         return std::nullopt;
@@ -224,8 +211,7 @@ std::optional<Tree> Deserialize(const std::vector<BYTE>& bytes, std::string& pro
             return std::nullopt;
         }
         Key& key = tree[id];
-        if (!ReadKey(r, key, 0, true, problem))
-            return std::nullopt;
+        if (!ReadKey(r, key, 0, true, problem)) return std::nullopt;
     }
     if (r.Remaining() != 0) {
         problem = "bytes after the last key";

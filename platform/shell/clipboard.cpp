@@ -40,23 +40,17 @@ bool OnGuiThread()
 void Publish(const PendingChange& change)
 {
     QClipboard* clipboard = QGuiApplication::clipboard();
-    if (!clipboard)
-        return;
+    if (!clipboard) return;
     auto data = std::make_unique<QMimeData>();
     const QMimeData* current = change.emptied ? nullptr : clipboard->mimeData();
     if (current) {
         for (const QString& format : current->formats())
-            if (format != "application/x-qt-image")
-                data->setData(format, current->data(format));
-        if (current->hasImage())
-            data->setImageData(current->imageData());
+            if (format != "application/x-qt-image") data->setData(format, current->data(format));
+        if (current->hasImage()) data->setImageData(current->imageData());
     }
-    if (change.hasText)
-        data->setText(change.text);
-    if (!change.image.isNull())
-        data->setImageData(change.image);
-    if (!change.drawing.isNull())
-        data->setData(platform::kClipboardDrawingMime, change.drawing);
+    if (change.hasText) data->setText(change.text);
+    if (!change.image.isNull()) data->setImageData(change.image);
+    if (!change.drawing.isNull()) data->setData(platform::kClipboardDrawingMime, change.drawing);
     clipboard->setMimeData(data.release());
 }
 
@@ -65,8 +59,7 @@ void Publish(const PendingChange& change)
 BOOL OpenClipboard(HWND)
 {
     std::lock_guard lock(ChangeMutex());
-    if (Change().open)
-        return FALSE;
+    if (Change().open) return FALSE;
     Change() = PendingChange{};
     Change().open = true;
     return TRUE;
@@ -75,8 +68,7 @@ BOOL OpenClipboard(HWND)
 BOOL EmptyClipboard()
 {
     std::lock_guard lock(ChangeMutex());
-    if (!Change().open)
-        return FALSE;
+    if (!Change().open) return FALSE;
     Change() = PendingChange{};
     Change().open = true;
     Change().emptied = true;
@@ -88,15 +80,15 @@ BOOL CloseClipboard()
     PendingChange change;
     {
         std::lock_guard lock(ChangeMutex());
-        if (!Change().open)
-            return FALSE;
+        if (!Change().open) return FALSE;
         change = Change();
         Change() = PendingChange{};
     }
     if (OnGuiThread())
         Publish(change);
     else if (QCoreApplication::instance())
-        QMetaObject::invokeMethod(QCoreApplication::instance(), [change] { Publish(change); }, Qt::QueuedConnection);
+        QMetaObject::invokeMethod(
+            QCoreApplication::instance(), [change] { Publish(change); }, Qt::QueuedConnection);
     else
         return FALSE;
     return TRUE;
@@ -107,8 +99,7 @@ namespace platform {
 bool SetClipboardText(const CString& text)
 {
     std::lock_guard lock(ChangeMutex());
-    if (!Change().open)
-        return false;
+    if (!Change().open) return false;
     Change().hasText = true;
     Change().text = QString::fromUtf8(text.c_str(), text.GetLength());
     return true;
@@ -117,8 +108,7 @@ bool SetClipboardText(const CString& text)
 bool SetClipboardImage(const QImage& image)
 {
     std::lock_guard lock(ChangeMutex());
-    if (!Change().open || image.isNull())
-        return false;
+    if (!Change().open || image.isNull()) return false;
     Change().image = image;
     return true;
 }
@@ -126,8 +116,7 @@ bool SetClipboardImage(const QImage& image)
 bool SetClipboardDrawing(const QByteArray& svg)
 {
     std::lock_guard lock(ChangeMutex());
-    if (!Change().open || svg.isEmpty())
-        return false;
+    if (!Change().open || svg.isEmpty()) return false;
     Change().drawing = svg;
     return true;
 }

@@ -1,6 +1,5 @@
 #include "platform/shell/shell.h"
 
-
 #include <QDesktopServices>
 #include <QDir>
 #include <QFileInfo>
@@ -22,21 +21,21 @@ std::function<bool(const QUrl&)>& Hook()
     return hook;
 }
 
-HINSTANCE Result(int code) { return reinterpret_cast<HINSTANCE>(static_cast<std::intptr_t>(code)); }
+HINSTANCE Result(int code)
+{
+    return reinterpret_cast<HINSTANCE>(static_cast<std::intptr_t>(code));
+}
 
 // Text with a scheme ("http:", "mailto:", ...) of two letters or more (so "C:" is not one),
 // or a "www." name, is a link; anything else is a path.
 bool IsLink(const QString& text)
 {
-    if (text.startsWith("www.", Qt::CaseInsensitive))
-        return true;
+    if (text.startsWith("www.", Qt::CaseInsensitive)) return true;
     const int colon = text.indexOf(':');
-    if (colon < 2)
-        return false;
+    if (colon < 2) return false;
     for (int i = 0; i < colon; ++i) {
         const QChar c = text[i];
-        if (!(c.isLetterOrNumber() || c == '+' || c == '-' || c == '.'))
-            return false;
+        if (!(c.isLetterOrNumber() || c == '+' || c == '-' || c == '.')) return false;
     }
     return true;
 }
@@ -45,20 +44,17 @@ bool IsLink(const QString& text)
 
 HINSTANCE ShellExecute(HWND, LPCSTR verb, LPCSTR file, LPCSTR, LPCSTR, int)
 {
-    if (!file || !*file)
-        return Result(SE_ERR_FNF);
+    if (!file || !*file) return Result(SE_ERR_FNF);
     if (verb && *verb && strcasecmp(verb, "open") != 0 && strcasecmp(verb, "explore") != 0)
         return Result(SE_ERR_NOASSOC);
     const QString text = QString::fromUtf8(file);
     QUrl url;
     if (IsLink(text)) {
         url = QUrl::fromUserInput(text);
-        if (!url.isValid())
-            return Result(SE_ERR_FNF);
+        if (!url.isValid()) return Result(SE_ERR_FNF);
     } else {
         const QFileInfo info(text);
-        if (!info.exists())
-            return Result(info.dir().exists() ? SE_ERR_FNF : SE_ERR_PNF);
+        if (!info.exists()) return Result(info.dir().exists() ? SE_ERR_FNF : SE_ERR_PNF);
         url = QUrl::fromLocalFile(info.absoluteFilePath());
     }
     std::function<bool(const QUrl&)> hook;

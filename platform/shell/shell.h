@@ -21,7 +21,8 @@ constexpr int SE_ERR_NOASSOC = 31;
 /// no handler took it. Call it on the user-interface thread.
 PLATFORM_API HINSTANCE ShellExecute(HWND window, LPCSTR verb, LPCSTR file, LPCSTR parameters, LPCSTR folder,
                                     int show);
-inline HINSTANCE ShellExecuteA(HWND window, LPCSTR verb, LPCSTR file, LPCSTR parameters, LPCSTR folder, int show)
+inline HINSTANCE ShellExecuteA(HWND window, LPCSTR verb, LPCSTR file, LPCSTR parameters, LPCSTR folder,
+                               int show)
 {
     return ShellExecute(window, verb, file, parameters, folder, show);
 }

@@ -143,7 +143,8 @@ ColorAnswer AskModal(const ColorQuestion& question, const std::function<ColorAns
 
 UINT AskModal(const PopupMenuQuestion& question, const std::function<UINT()>& show)
 {
-    return CallOnUiThread([&] { return g_responder ? g_responder.load()->AnswerPopupMenu(question) : show(); });
+    return CallOnUiThread(
+        [&] { return g_responder ? g_responder.load()->AnswerPopupMenu(question) : show(); });
 }
 
 }  // namespace platform

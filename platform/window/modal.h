@@ -132,7 +132,7 @@ struct ColorAnswer {
 /// A popup menu (TrackPopupMenu): what it shows, flattened in order; items of sub-menus
 /// follow their popup item with a greater depth.
 struct PopupMenuItem {
-    UINT id = 0;          ///< 0 for separators and popup items
+    UINT id = 0;  ///< 0 for separators and popup items
     CString text;
     bool popup = false;
     bool separator = false;

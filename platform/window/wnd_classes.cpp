@@ -60,7 +60,6 @@ std::optional<COLORREF> BrushColour(HBRUSH brush)
 
 }  // namespace
 
-
 void SetBrushColourResolver(std::optional<COLORREF> (*resolver)(HBRUSH))
 {
     g_brushResolver = resolver;

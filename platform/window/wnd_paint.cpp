@@ -79,8 +79,7 @@ QImage* WindowSurface(HWND hwnd)
 void FlushWindowSurface(HWND hwnd, const RECT& rect)
 {
     WindowData* data = DataOf(LookupWindow(hwnd));
-    if (data && data->widget)
-        data->widget->update(ToQRect(rect));
+    if (data && data->widget) data->widget->update(ToQRect(rect));
 }
 
 void SetPaintDcHooks(const PaintDcHooks& hooks)
@@ -110,9 +109,7 @@ void CWnd::InvalidateRect(LPCRECT lpRect, BOOL bErase)
     if (!m_data || !m_data->widget) return;
     QWidget* w = m_data->widget;
     const QRect client(QPoint(0, 0), ClientSize(*m_data));
-    const QRect area =
-        lpRect ? ToQRect(*lpRect)
-               : client;
+    const QRect area = lpRect ? ToQRect(*lpRect) : client;
     m_data->invalid += area & client;
     if (bErase) m_data->erasePending = true;
     w->update(area);
@@ -125,8 +122,7 @@ void CWnd::ValidateRect(LPCRECT lpRect)
     if (!lpRect)
         m_data->invalid = QRegion();
     else
-        m_data->invalid -=
-            ToQRect(*lpRect);
+        m_data->invalid -= ToQRect(*lpRect);
 }
 
 void CWnd::UpdateWindow()

@@ -9,9 +9,9 @@ namespace {
 
 std::filesystem::path MakeTempFolder(const char* prefix)
 {
-    std::string pattern = (std::filesystem::temp_directory_path() / (std::string(prefix) + "XXXXXX")).string();
-    if (!::mkdtemp(pattern.data()))
-        throw std::runtime_error("cannot create a temporary folder");
+    std::string pattern =
+        (std::filesystem::temp_directory_path() / (std::string(prefix) + "XXXXXX")).string();
+    if (!::mkdtemp(pattern.data())) throw std::runtime_error("cannot create a temporary folder");
     return pattern;
 }
 
@@ -23,7 +23,10 @@ std::filesystem::path& ConfigDirStorage()
     return dir;
 }
 
-const std::filesystem::path& ConfigDir() { return ConfigDirStorage(); }
+const std::filesystem::path& ConfigDir()
+{
+    return ConfigDirStorage();
+}
 
 TempDir::TempDir() : m_path(MakeTempFolder("tarvenix-test-")) {}
 

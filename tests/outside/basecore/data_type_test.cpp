@@ -37,11 +37,12 @@ TEST(DataTypeTable, NewFileListOffersThirteenTextsWithTheirBlanks)
         ASSERT_NE(typeInfo(code).newFileText, nullptr) << code;
         joined += std::string("[") + typeInfo(code).newFileText + "]";
     }
-    EXPECT_EQ(joined,
-              "[unsigned integer 8 bit][signed integer 8 bit][unsigned integer 16 bit ][signed integer 16 bit ]"
-              "[unsigned integer 32 bit ][signed integer 32 bit ][float 32 bit ][float 64 bit ]"
-              "[complex integer 8 bit ][complex integer 16 bit ][complex integer 32 bit ]"
-              "[complex float 32 bit  ][complex float 64 bit  ]");
+    EXPECT_EQ(
+        joined,
+        "[unsigned integer 8 bit][signed integer 8 bit][unsigned integer 16 bit ][signed integer 16 bit ]"
+        "[unsigned integer 32 bit ][signed integer 32 bit ][float 32 bit ][float 64 bit ]"
+        "[complex integer 8 bit ][complex integer 16 bit ][complex integer 32 bit ]"
+        "[complex float 32 bit  ][complex float 64 bit  ]");
     for (int code : {12, 14, 16}) EXPECT_EQ(typeInfo(code).newFileText, nullptr);
 }
 

@@ -20,9 +20,10 @@ using tarvenix::test::TempDir;
 TEST(BasecoreMath, RoundGoesHalfAwayFromZeroAndArgIsTheAngle)
 {
     // Exact halves round away from zero (not to even): 0.5 -> 1, 2.5 -> 3, -2.5 -> -3.
-    const std::pair<double, int> cases[] = {{0.5, 1},   {1.5, 2},    {2.5, 3},     {-0.5, -1}, {-2.5, -3},
-                                            {2.49, 2},  {-2.51, -3}, {0.0, 0},     {1e12, 2147483647},
-                                            {-1e12, -2147483647 - 1}, {std::nan(""), 0}};
+    const std::pair<double, int> cases[] = {
+        {0.5, 1},         {1.5, 2},    {2.5, 3}, {-0.5, -1},         {-2.5, -3},
+        {2.49, 2},        {-2.51, -3}, {0.0, 0}, {1e12, 2147483647}, {-1e12, -2147483647 - 1},
+        {std::nan(""), 0}};
     for (const auto& [x, want] : cases) EXPECT_EQ(Round(x), want) << x;
     EXPECT_DOUBLE_EQ(Arg(3.0, 4.0), std::atan2(4.0, 3.0));
     EXPECT_DOUBLE_EQ(Arg(-1.0f, 0.0f), std::numbers::pi);
@@ -105,7 +106,7 @@ TEST(FileHelpers, PreviewsAreReducedBottomRowFirstAndNeedStatistics)
     SDoublePreviewImage real, imag;
     ASSERT_TRUE(GetPreviewImage(path.c_str(), real, 2));
     ASSERT_TRUE(GetPreviewImage(path.c_str(), imag, 3));
-    EXPECT_EQ(real.width, 200);   // every third sample keeps the sides within 256
+    EXPECT_EQ(real.width, 200);  // every third sample keeps the sides within 256
     EXPECT_EQ(real.height, 100);
     ASSERT_EQ(real.data.size(), 200u * 100u);
     EXPECT_EQ(real.data[5], 15.0);
@@ -126,10 +127,10 @@ TEST(FileHelpers, PreviewsAreReducedBottomRowFirstAndNeedStatistics)
 TEST(FileHelpers, PseudoMinMaxCutsHalfAPercentAtEachEnd)
 {
     DWORD hist[256] = {};
-    hist[0] = 4;      // 0.4 % outliers at the bottom
+    hist[0] = 4;  // 0.4 % outliers at the bottom
     hist[10] = 500;
     hist[200] = 492;
-    hist[255] = 4;    // and at the top
+    hist[255] = 4;  // and at the top
     double low = 0, high = 0;
     ASSERT_TRUE(PseudoMinMaxCalculator(0.0, 256.0, hist, &low, &high));
     EXPECT_EQ(low, 10.0);

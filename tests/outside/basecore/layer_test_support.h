@@ -77,7 +77,7 @@ struct Fixture {
         Put32(bytes, descriptor + 20, 0);
         Put32(bytes, dataPayload, std::int32_t(samples.size()));
         bytes.insert(bytes.end(), samples.begin(), samples.end());
-        bytes.resize(bytes.size() + 8, 0);   // readers need bytes after the samples
+        bytes.resize(bytes.size() + 8, 0);  // readers need bytes after the samples
     }
 };
 

@@ -23,7 +23,10 @@ void MakeLayer(const std::string& path, double value, int w = 3, int h = 2)
     ASSERT_TRUE(out.CloseLayer());
 }
 
-BOOL RefuseOnly201(int id) { return id != TAG_NO_COPY_201; }
+BOOL RefuseOnly201(int id)
+{
+    return id != TAG_NO_COPY_201;
+}
 
 }  // namespace
 

@@ -13,7 +13,8 @@ struct ListFixture : ::testing::Test {
     CWnd parent;
     void SetUp() override
     {
-        ASSERT_TRUE(parent.CreateEx(0, nullptr, "Lists", WS_OVERLAPPEDWINDOW, CRect(0, 0, 300, 200), nullptr, 0));
+        ASSERT_TRUE(
+            parent.CreateEx(0, nullptr, "Lists", WS_OVERLAPPEDWINDOW, CRect(0, 0, 300, 200), nullptr, 0));
     }
 };
 
@@ -109,7 +110,8 @@ public:
 TEST(ControlNotifications, AReflectedNotificationStaysWithTheControlAndFocusChangesReachTheParent)
 {
     RecordingParent parent;
-    ASSERT_TRUE(parent.CreateEx(0, nullptr, "Reflect", WS_OVERLAPPEDWINDOW, CRect(0, 0, 300, 200), nullptr, 0));
+    ASSERT_TRUE(
+        parent.CreateEx(0, nullptr, "Reflect", WS_OVERLAPPEDWINDOW, CRect(0, 0, 300, 200), nullptr, 0));
     SelfSortingList list;
     ASSERT_TRUE(list.Create(LVS_REPORT | WS_VISIBLE, CRect(5, 5, 200, 100), &parent, 20));
     list.InsertColumn(0, "Name");
@@ -172,10 +174,10 @@ TEST(ControlNotifications, AStaticTakesItsOwnClickAndColoursThroughReflection)
     LinkStatic link;
     ASSERT_TRUE(link.Create("Link", SS_NOTIFY | WS_VISIBLE, CRect(5, 5, 105, 25), &parent, 30));
     QWidget* widget = link.GetWidget();
-    QMouseEvent press(QEvent::MouseButtonPress, QPointF(5, 5), widget->mapToGlobal(QPointF(5, 5)), Qt::LeftButton,
-                      Qt::LeftButton, Qt::NoModifier);
-    QMouseEvent release(QEvent::MouseButtonRelease, QPointF(5, 5), widget->mapToGlobal(QPointF(5, 5)), Qt::LeftButton,
-                        Qt::NoButton, Qt::NoModifier);
+    QMouseEvent press(QEvent::MouseButtonPress, QPointF(5, 5), widget->mapToGlobal(QPointF(5, 5)),
+                      Qt::LeftButton, Qt::LeftButton, Qt::NoModifier);
+    QMouseEvent release(QEvent::MouseButtonRelease, QPointF(5, 5), widget->mapToGlobal(QPointF(5, 5)),
+                        Qt::LeftButton, Qt::NoButton, Qt::NoModifier);
     QApplication::sendEvent(static_cast<QObject*>(widget), &press);
     QApplication::sendEvent(static_cast<QObject*>(widget), &release);
     EXPECT_EQ(link.clicked, 1);

@@ -55,7 +55,8 @@ public:
             return 0;
         }
         if (message == WM_VSCROLL || message == WM_HSCROLL) {
-            heard.push_back({message, CWnd::FromHandle(reinterpret_cast<HWND>(lParam))->GetDlgCtrlID(), LOWORD(wParam)});
+            heard.push_back(
+                {message, CWnd::FromHandle(reinterpret_cast<HWND>(lParam))->GetDlgCtrlID(), LOWORD(wParam)});
             return 0;
         }
         if (message == WM_NOTIFY) {
@@ -67,7 +68,8 @@ public:
                 return vetoSpin ? 1 : 0;
             }
             if (header->code == TVN_ITEMEXPANDING) return vetoExpand ? 1 : 0;
-            if (header->code == LVN_ITEMCHANGED) listChanges.push_back(*reinterpret_cast<NMLISTVIEW*>(lParam));
+            if (header->code == LVN_ITEMCHANGED)
+                listChanges.push_back(*reinterpret_cast<NMLISTVIEW*>(lParam));
             return 0;
         }
         return CWnd::WindowProc(message, wParam, lParam);
@@ -76,23 +78,26 @@ public:
     LRESULT CustomDraw(NMLVCUSTOMDRAW* draw)
     {
         switch (draw->nmcd.dwDrawStage) {
-        case CDDS_PREPAINT: return CDRF_NOTIFYITEMDRAW;
-        case CDDS_ITEMPREPAINT:
-            if (static_cast<int>(draw->nmcd.dwItemSpec) == drawnRow) {
-                CDC::FromHandle(draw->nmcd.hdc)->FillSolidRect(&draw->nmcd.rc, RGB(0, 160, 60));
-                return CDRF_SKIPDEFAULT;
-            }
-            return CDRF_NOTIFYSUBITEMDRAW;
-        case CDDS_ITEMPREPAINT | CDDS_SUBITEM:
-            if (static_cast<int>(draw->nmcd.dwItemSpec) == paintedRow && draw->iSubItem == paintedColumn) {
-                if (drawCell) {
-                    CDC::FromHandle(draw->nmcd.hdc)->FillSolidRect(&draw->nmcd.rc, RGB(0, 128, 255));
+            case CDDS_PREPAINT:
+                return CDRF_NOTIFYITEMDRAW;
+            case CDDS_ITEMPREPAINT:
+                if (static_cast<int>(draw->nmcd.dwItemSpec) == drawnRow) {
+                    CDC::FromHandle(draw->nmcd.hdc)->FillSolidRect(&draw->nmcd.rc, RGB(0, 160, 60));
                     return CDRF_SKIPDEFAULT;
                 }
-                draw->clrTextBk = RGB(255, 0, 0);
-            }
-            return CDRF_DODEFAULT;
-        default: return CDRF_DODEFAULT;
+                return CDRF_NOTIFYSUBITEMDRAW;
+            case CDDS_ITEMPREPAINT | CDDS_SUBITEM:
+                if (static_cast<int>(draw->nmcd.dwItemSpec) == paintedRow &&
+                    draw->iSubItem == paintedColumn) {
+                    if (drawCell) {
+                        CDC::FromHandle(draw->nmcd.hdc)->FillSolidRect(&draw->nmcd.rc, RGB(0, 128, 255));
+                        return CDRF_SKIPDEFAULT;
+                    }
+                    draw->clrTextBk = RGB(255, 0, 0);
+                }
+                return CDRF_DODEFAULT;
+            default:
+                return CDRF_DODEFAULT;
         }
     }
 };
@@ -101,7 +106,8 @@ struct ControlsFixture : ::testing::Test {
     ParentWnd parent;
     void SetUp() override
     {
-        ASSERT_TRUE(parent.CreateEx(0, nullptr, "Controls", WS_OVERLAPPEDWINDOW, CRect(0, 0, 400, 300), nullptr, 0));
+        ASSERT_TRUE(
+            parent.CreateEx(0, nullptr, "Controls", WS_OVERLAPPEDWINDOW, CRect(0, 0, 400, 300), nullptr, 0));
         parent.ShowWindow(SW_SHOW);
     }
     std::vector<Heard> Take()
@@ -143,24 +149,31 @@ TEST_F(ControlsFixture, UserActionsSendTheirNotifications)
         std::function<void()> act;
         std::vector<Heard> expected;
     } steps[] = {
-        {"click a check box", [&] { static_cast<QAbstractButton*>(check.GetWidget())->click(); },
+        {"click a check box",
+         [&] { static_cast<QAbstractButton*>(check.GetWidget())->click(); },
          {{WM_COMMAND, 101, BN_CLICKED}}},
-        {"type into an edit", [&] { Type(edit.GetWidget(), "7"); },
+        {"type into an edit",
+         [&] { Type(edit.GetWidget(), "7"); },
          {{WM_COMMAND, 102, EN_UPDATE}, {WM_COMMAND, 102, EN_CHANGE}}},
-        {"set an edit's text", [&] { edit.SetWindowText("x"); },
+        {"set an edit's text",
+         [&] { edit.SetWindowText("x"); },
          {{WM_COMMAND, 102, EN_UPDATE}, {WM_COMMAND, 102, EN_CHANGE}}},
-        {"select in a combo", [&] {
+        {"select in a combo",
+         [&] {
              auto* qcombo = static_cast<QComboBox*>(combo.GetWidget());
              qcombo->setCurrentIndex(2);
              emit qcombo->activated(2);
          },
          {{WM_COMMAND, 103, CBN_SELCHANGE}}},
         {"select in a combo by program", [&] { combo.SetCurSel(0); }, {}},
-        {"type into a drop-down combo", [&] { Type(static_cast<QComboBox*>(dropDown.GetWidget())->lineEdit(), "q"); },
+        {"type into a drop-down combo",
+         [&] { Type(static_cast<QComboBox*>(dropDown.GetWidget())->lineEdit(), "q"); },
          {{WM_COMMAND, 104, CBN_EDITUPDATE}, {WM_COMMAND, 104, CBN_EDITCHANGE}}},
-        {"select in a list box", [&] { static_cast<QListWidget*>(list.GetWidget())->setCurrentRow(1); },
+        {"select in a list box",
+         [&] { static_cast<QListWidget*>(list.GetWidget())->setCurrentRow(1); },
          {{WM_COMMAND, 105, LBN_SELCHANGE}}},
-        {"double-click a list box item", [&] {
+        {"double-click a list box item",
+         [&] {
              auto* qlist = static_cast<QListWidget*>(list.GetWidget());
              emit qlist->itemDoubleClicked(qlist->item(1));
          },
@@ -183,7 +196,8 @@ class DigitsOnlyEdit : public CEdit {
 public:
     LRESULT WindowProc(UINT message, WPARAM wParam, LPARAM lParam) override
     {
-        if (message == WM_CHAR && !std::isdigit(static_cast<int>(wParam)) && wParam >= 0x20) return 0;  // eaten
+        if (message == WM_CHAR && !std::isdigit(static_cast<int>(wParam)) && wParam >= 0x20)
+            return 0;  // eaten
         return CEdit::WindowProc(message, wParam, lParam);
     }
 };
@@ -259,7 +273,8 @@ TEST_F(ControlsFixture, ASpinAsksItsParentBeforeMovingAndTheParentMayVetoIt)
 TEST_F(ControlsFixture, TreeExpansionCanBeVetoedAndSelectionIsReported)
 {
     CTreeCtrl tree;
-    ASSERT_TRUE(tree.Create(WS_VISIBLE | TVS_HASBUTTONS | TVS_LINESATROOT, CRect(5, 5, 200, 200), &parent, 400));
+    ASSERT_TRUE(
+        tree.Create(WS_VISIBLE | TVS_HASBUTTONS | TVS_LINESATROOT, CRect(5, 5, 200, 200), &parent, 400));
     HTREEITEM layers = tree.InsertItem("Layers");
     HTREEITEM second = tree.InsertItem("beta", layers);
     HTREEITEM first = tree.InsertItem("Alpha", layers, TVI_SORT);
@@ -279,7 +294,8 @@ TEST_F(ControlsFixture, TreeExpansionCanBeVetoedAndSelectionIsReported)
     EXPECT_FALSE(item->isExpanded());
     parent.vetoExpand = false;
     item->setExpanded(true);
-    EXPECT_EQ(Take(), (std::vector<Heard>{{WM_NOTIFY, 400, TVN_ITEMEXPANDING}, {WM_NOTIFY, 400, TVN_ITEMEXPANDED}}));
+    EXPECT_EQ(Take(),
+              (std::vector<Heard>{{WM_NOTIFY, 400, TVN_ITEMEXPANDING}, {WM_NOTIFY, 400, TVN_ITEMEXPANDED}}));
     EXPECT_TRUE(item->isExpanded());
     EXPECT_TRUE(tree.Expand(layers, TVE_COLLAPSE));  // the program does not ask
     EXPECT_TRUE(Take().empty());
@@ -308,7 +324,9 @@ TEST_F(ControlsFixture, CheckingAListViewItemReportsTheStateChange)
     }
     Take();
 
-    static_cast<QTreeWidget*>(list.GetWidget())->topLevelItem(1)->setCheckState(0, Qt::Checked);  // the user's click
+    static_cast<QTreeWidget*>(list.GetWidget())
+        ->topLevelItem(1)
+        ->setCheckState(0, Qt::Checked);  // the user's click
     ASSERT_EQ(parent.listChanges.size(), 1u);
     const NMLISTVIEW& change = parent.listChanges[0];
     EXPECT_EQ(change.hdr.code, LVN_ITEMCHANGED);
@@ -447,7 +465,8 @@ TEST(CommonControls, TabSelectionCanBeVetoedBeforeItChanges)
 TEST(CommonControls, ASliderTellsItsParentWhatTheUserDid)
 {
     ParentWnd parent;
-    ASSERT_TRUE(parent.CreateEx(0, nullptr, "Slider", WS_OVERLAPPEDWINDOW, CRect(0, 0, 300, 200), nullptr, 0));
+    ASSERT_TRUE(
+        parent.CreateEx(0, nullptr, "Slider", WS_OVERLAPPEDWINDOW, CRect(0, 0, 300, 200), nullptr, 0));
     CSliderCtrl slider;
     ASSERT_TRUE(slider.Create(WS_VISIBLE, CRect(5, 5, 205, 35), &parent, 800));
     slider.SetRange(0, 359);
@@ -477,7 +496,12 @@ TEST(CommonControls, ToolTipsShowForTheirToolsWhileActive)
     tips.AddTool(&owner, "Zoom in", &area, 1);
     EXPECT_EQ(tips.GetToolCount(), 1);
     const auto move = [&](int x, int y) {
-        MSG msg{owner.GetSafeHwnd(), WM_MOUSEMOVE, 0, MAKELPARAM(static_cast<WORD>(x), static_cast<WORD>(y)), 0, {x, y}};
+        MSG msg{owner.GetSafeHwnd(),
+                WM_MOUSEMOVE,
+                0,
+                MAKELPARAM(static_cast<WORD>(x), static_cast<WORD>(y)),
+                0,
+                {x, y}};
         tips.RelayEvent(&msg);
     };
     move(20, 20);
@@ -520,13 +544,17 @@ public:
 
 class BlueStatic : public CStatic {
 public:
-    void DrawItem(LPDRAWITEMSTRUCT item) override { CDC::FromHandle(item->hDC)->FillSolidRect(&item->rcItem, RGB(0, 0, 255)); }
+    void DrawItem(LPDRAWITEMSTRUCT item) override
+    {
+        CDC::FromHandle(item->hDC)->FillSolidRect(&item->rcItem, RGB(0, 0, 255));
+    }
 };
 
 TEST(CommonControls, OwnerDrawnControlsAreDrawnByTheirParentOrElseByTheirClass)
 {
     DrawingParent parent;
-    ASSERT_TRUE(parent.CreateEx(0, nullptr, "Owner draw", WS_OVERLAPPEDWINDOW, CRect(0, 0, 200, 100), nullptr, 0));
+    ASSERT_TRUE(
+        parent.CreateEx(0, nullptr, "Owner draw", WS_OVERLAPPEDWINDOW, CRect(0, 0, 200, 100), nullptr, 0));
     parent.ShowWindow(SW_SHOW);
     CButton button;
     ASSERT_TRUE(button.Create("Colour", BS_OWNERDRAW | WS_VISIBLE, CRect(5, 5, 65, 30), &parent, 901));
@@ -539,7 +567,6 @@ TEST(CommonControls, OwnerDrawnControlsAreDrawnByTheirParentOrElseByTheirClass)
     EXPECT_EQ(buttonImage.pixel(30, 12), qRgb(255, 0, 0));
     const QImage swatchImage = tarvenix::test::GrabWindow(swatch);
     EXPECT_EQ(swatchImage.pixel(15, 12), qRgb(0, 0, 255));  // the parent left it to the class
-
 }
 
 }  // namespace

@@ -13,7 +13,8 @@ struct ProgressFixture : ::testing::Test {
     CProgressCtrl bar;
     void SetUp() override
     {
-        ASSERT_TRUE(parent.CreateEx(0, nullptr, "Status", WS_OVERLAPPEDWINDOW, CRect(0, 0, 300, 60), nullptr, 0));
+        ASSERT_TRUE(
+            parent.CreateEx(0, nullptr, "Status", WS_OVERLAPPEDWINDOW, CRect(0, 0, 300, 60), nullptr, 0));
         ASSERT_TRUE(bar.Create(WS_VISIBLE, CRect(10, 10, 210, 30), &parent, 0xE800));
     }
     int Lower() const
@@ -35,10 +36,9 @@ TEST_F(ProgressFixture, SetRangeKeepsOnlyTheLow16BitsOfEachBound)
     struct Case {
         int lower, upper, wantLower, wantUpper;
     } cases[] = {
-        {0, 100, 0, 100},
-        {0, 40000, 0, 40000},     // above 32767 still fits 16 unsigned bits
-        {0, 70000, 0, 4464},      // 70000 - 65536
-        {-1, 10, 65535, 10},      // a negative low bound wraps
+        {0, 100, 0, 100},    {0, 40000, 0, 40000},  // above 32767 still fits 16 unsigned bits
+        {0, 70000, 0, 4464},                        // 70000 - 65536
+        {-1, 10, 65535, 10},                        // a negative low bound wraps
         {5, 65536, 5, 0},
     };
     for (const Case& c : cases) {

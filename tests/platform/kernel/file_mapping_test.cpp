@@ -25,8 +25,7 @@ std::string MakePatternFile(const TempDir& dir, std::size_t size)
 {
     const std::string path = dir.File("pattern.bin");
     std::string bytes(size, '\0');
-    for (std::size_t i = 0; i < size; ++i)
-        bytes[i] = static_cast<char>(i % 251);
+    for (std::size_t i = 0; i < size; ++i) bytes[i] = static_cast<char>(i % 251);
     std::ofstream(path, std::ios::binary) << bytes;
     return path;
 }
@@ -40,7 +39,8 @@ TEST(FileMapping, ReadWriteViewIsSeenByFileReadsAfterFlush)
 {
     TempDir dir;
     const std::string path = dir.File("project.ktp");
-    HANDLE file = CreateFile(path.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+    HANDLE file =
+        CreateFile(path.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
     ASSERT_NE(file, INVALID_HANDLE_VALUE);
     // Creating the mapping at a size makes the file that long.
     HANDLE mapping = CreateFileMapping(file, nullptr, PAGE_READWRITE, 0, 10000, nullptr);
@@ -95,10 +95,10 @@ TEST(FileMapping, RangesAtUnalignedOffsetsSeeTheRightBytes)
     ASSERT_NE(mapping, nullptr);
     for (const std::size_t offset : {std::size_t(1), std::size_t(4095), std::size_t(4097), size - 7}) {
         SCOPED_TRACE(offset);
-        auto* view = static_cast<unsigned char*>(MapViewOfFile(mapping, FILE_MAP_READ, 0, static_cast<DWORD>(offset), 7));
+        auto* view = static_cast<unsigned char*>(
+            MapViewOfFile(mapping, FILE_MAP_READ, 0, static_cast<DWORD>(offset), 7));
         ASSERT_NE(view, nullptr);
-        for (std::size_t i = 0; i < 7; ++i)
-            EXPECT_EQ(view[i], (offset + i) % 251);
+        for (std::size_t i = 0; i < 7; ++i) EXPECT_EQ(view[i], (offset + i) % 251);
         EXPECT_TRUE(UnmapViewOfFile(view));
     }
     // A write through an unaligned range lands at that file offset.
@@ -119,7 +119,8 @@ TEST(FileMapping, RefusesWhatCannotBeMapped)
 {
     TempDir dir;
     const std::string empty = dir.File("empty.bin");
-    HANDLE file = CreateFile(empty.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+    HANDLE file =
+        CreateFile(empty.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
     ASSERT_NE(file, INVALID_HANDLE_VALUE);
     EXPECT_EQ(CreateFileMapping(file, nullptr, PAGE_READONLY, 0, 0, nullptr), nullptr);
     EXPECT_EQ(GetLastError(), ERROR_FILE_INVALID);

@@ -35,10 +35,12 @@ TEST(Files, DispositionsCreateOpenAndTruncateAsTheSystemDoes)
     TempDir dir;
     const std::string path = dir.File("a.bin");
 
-    EXPECT_EQ(CreateFile(path.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr), INVALID_HANDLE_VALUE);
-    EXPECT_EQ(GetLastError(), ERROR_FILE_NOT_FOUND);
-    EXPECT_EQ(CreateFile(dir.File("no/such/a.bin").c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr),
+    EXPECT_EQ(CreateFile(path.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr),
               INVALID_HANDLE_VALUE);
+    EXPECT_EQ(GetLastError(), ERROR_FILE_NOT_FOUND);
+    EXPECT_EQ(
+        CreateFile(dir.File("no/such/a.bin").c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr),
+        INVALID_HANDLE_VALUE);
     EXPECT_EQ(GetLastError(), ERROR_PATH_NOT_FOUND);
 
     HANDLE file = CreateFile(path.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, CREATE_NEW, 0, nullptr);
@@ -48,7 +50,8 @@ TEST(Files, DispositionsCreateOpenAndTruncateAsTheSystemDoes)
     EXPECT_EQ(written, 11u);
     CloseHandle(file);
 
-    EXPECT_EQ(CreateFile(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, 0, nullptr), INVALID_HANDLE_VALUE);
+    EXPECT_EQ(CreateFile(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, 0, nullptr),
+              INVALID_HANDLE_VALUE);
     EXPECT_EQ(GetLastError(), ERROR_FILE_EXISTS);
 
     file = CreateFile(path.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_ALWAYS, 0, nullptr);
@@ -80,7 +83,8 @@ TEST(Files, DispositionsCreateOpenAndTruncateAsTheSystemDoes)
     CloseHandle(file);
     EXPECT_EQ(ReadAll(path), "");
 
-    EXPECT_EQ(CreateFile(dir.Path().c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr), INVALID_HANDLE_VALUE);
+    EXPECT_EQ(CreateFile(dir.Path().c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr),
+              INVALID_HANDLE_VALUE);
     EXPECT_EQ(GetLastError(), ERROR_ACCESS_DENIED);
     EXPECT_FALSE(CloseHandle(file));
     EXPECT_EQ(GetLastError(), ERROR_INVALID_HANDLE);
@@ -90,7 +94,8 @@ TEST(Files, PointerSizeAndEndOfFileBeyondFourGigabytes)
 {
     TempDir dir;
     const std::string path = dir.File("big.bin");
-    HANDLE file = CreateFile(path.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+    HANDLE file =
+        CreateFile(path.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
     ASSERT_NE(file, INVALID_HANDLE_VALUE);
 
     // A sparse file just past 4 GiB: positions and sizes must keep their high part.
@@ -161,7 +166,8 @@ TEST(Files, CopyMoveDeleteAndFolders)
     ASSERT_TRUE(CreateDirectory(dir.File("sub").c_str(), nullptr));
     EXPECT_FALSE(CreateDirectory(dir.File("sub").c_str(), nullptr));
     EXPECT_EQ(GetLastError(), ERROR_ALREADY_EXISTS);
-    EXPECT_EQ(GetFileAttributes(dir.File("sub").c_str()) & FILE_ATTRIBUTE_DIRECTORY, FILE_ATTRIBUTE_DIRECTORY);
+    EXPECT_EQ(GetFileAttributes(dir.File("sub").c_str()) & FILE_ATTRIBUTE_DIRECTORY,
+              FILE_ATTRIBUTE_DIRECTORY);
     EXPECT_TRUE(MoveFile(b.c_str(), c.c_str()));
     EXPECT_EQ(GetFileAttributes(c.c_str()), FILE_ATTRIBUTE_NORMAL);
 
@@ -184,8 +190,7 @@ TEST(Files, MoveToAnotherFileSystemCopiesThenDeletes)
     WriteText(source, std::string(100000, 'r'));
     char name[] = "/dev/shm/tvx-move-XXXXXX";
     const int fd = ::mkstemp(name);
-    if (fd < 0)
-        GTEST_SKIP() << "no /dev/shm";
+    if (fd < 0) GTEST_SKIP() << "no /dev/shm";
     ::close(fd);
     EXPECT_FALSE(MoveFile(source.c_str(), name));  // exists: not replaced
     EXPECT_EQ(GetLastError(), ERROR_ALREADY_EXISTS);
@@ -222,8 +227,7 @@ TEST(Files, TemporaryNamesAreUniqueAndCreated)
 TEST(Files, FindWithWildcardsListsMatchesInNameOrder)
 {
     TempDir dir;
-    for (const char* name : {"b.rdp", "A.RDP", "c.txt", "noext", "d.rdp.bak"})
-        WriteText(dir.File(name), "x");
+    for (const char* name : {"b.rdp", "A.RDP", "c.txt", "noext", "d.rdp.bak"}) WriteText(dir.File(name), "x");
     CreateDirectory(dir.File("folder.rdp").c_str(), nullptr);
 
     auto find = [&](const std::string& pattern) {
@@ -261,7 +265,8 @@ TEST(Files, FileTimesCompareInOrder)
 {
     TempDir dir;
     const std::string path = dir.File("t.bin");
-    HANDLE file = CreateFile(path.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+    HANDLE file =
+        CreateFile(path.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
     ASSERT_NE(file, INVALID_HANDLE_VALUE);
     FILETIME created{}, written{};
     ASSERT_TRUE(GetFileTime(file, &created, nullptr, &written));

@@ -10,7 +10,10 @@ namespace {
 
 // How callers turn an export into its own function type: through the "any function" type.
 using IntFunction = int (*)();
-IntFunction AsIntFunction(FARPROC proc) { return reinterpret_cast<IntFunction>(reinterpret_cast<void (*)()>(proc)); }
+IntFunction AsIntFunction(FARPROC proc)
+{
+    return reinterpret_cast<IntFunction>(reinterpret_cast<void (*)()>(proc));
+}
 
 TEST(Modules, LoadByNameAndOrdinalCountAndFree)
 {

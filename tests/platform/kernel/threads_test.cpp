@@ -39,13 +39,11 @@ TEST(Events, AutomaticResetReleasesOneWaitPerSet)
     // Two waiting threads, one set: exactly one gets through until the second set.
     std::atomic<int> released{0};
     auto waiter = [&] {
-        if (WaitForSingleObject(event, kGenerous) == WAIT_OBJECT_0)
-            ++released;
+        if (WaitForSingleObject(event, kGenerous) == WAIT_OBJECT_0) ++released;
     };
     std::thread a(waiter), b(waiter);
     SetEvent(event);
-    while (released.load() < 1)
-        std::this_thread::yield();
+    while (released.load() < 1) std::this_thread::yield();
     EXPECT_EQ(released.load(), 1);
     SetEvent(event);
     a.join();
@@ -189,8 +187,7 @@ TEST(PauseGateTest, WorkerStopsAtItsCheckpointUntilResumed)
     EXPECT_EQ(gate.BlockedCount(), 1);
     EXPECT_EQ(gate.Resume(), 1);
     EXPECT_FALSE(gate.IsPaused());
-    while (steps.load() == frozen)
-        std::this_thread::yield();
+    while (steps.load() == frozen) std::this_thread::yield();
     stop = true;
     worker.join();
     EXPECT_EQ(gate.BlockedCount(), 0);

@@ -34,7 +34,8 @@ protected:
     static HKEY Create(const char* path, REGSAM sam = KEY_ALL_ACCESS)
     {
         HKEY key = nullptr;
-        EXPECT_EQ(RegCreateKeyEx(HKEY_CURRENT_USER, path, 0, nullptr, 0, sam, nullptr, &key, nullptr), ERROR_SUCCESS);
+        EXPECT_EQ(RegCreateKeyEx(HKEY_CURRENT_USER, path, 0, nullptr, 0, sam, nullptr, &key, nullptr),
+                  ERROR_SUCCESS);
         return key;
     }
     static void SetString(HKEY key, const char* name, const std::string& text)
@@ -103,7 +104,8 @@ TEST_F(RegistryTest, SizeQueryProtocol)
 
     char small[4] = {'x', 'x', 'x', 'x'};
     size = sizeof small;
-    EXPECT_EQ(RegQueryValueEx(key, "Text", nullptr, nullptr, reinterpret_cast<BYTE*>(small), &size), ERROR_MORE_DATA);
+    EXPECT_EQ(RegQueryValueEx(key, "Text", nullptr, nullptr, reinterpret_cast<BYTE*>(small), &size),
+              ERROR_MORE_DATA);
     EXPECT_EQ(size, 7u);
 
     EXPECT_EQ(RegQueryValueEx(key, "Text", nullptr, nullptr, reinterpret_cast<BYTE*>(small), nullptr),
@@ -123,8 +125,8 @@ TEST_F(RegistryTest, StringsWrittenWithoutTheirZeroReadBackTerminated)
     ASSERT_EQ(RegSetValueEx(key, "Text", 0, REG_SZ, reinterpret_cast<const BYTE*>(text), sizeof text - 1),
               ERROR_SUCCESS);
     DWORD longest = 0;
-    ASSERT_EQ(RegQueryInfoKey(key, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, &longest,
-                              nullptr, nullptr),
+    ASSERT_EQ(RegQueryInfoKey(key, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr,
+                              &longest, nullptr, nullptr),
               ERROR_SUCCESS);
     std::vector<char> buffer(longest, 'x');
     DWORD size = longest;
@@ -140,7 +142,8 @@ TEST_F(RegistryTest, EnumerationOrderAndQueryInfoLengths)
     HKEY key = Create("Software\\Orvane\\Order");
     for (const char* name : {"beta", "Alpha", "gamma", "_under", "Delta"}) {
         HKEY sub = nullptr;
-        ASSERT_EQ(RegCreateKeyEx(key, name, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &sub, nullptr), ERROR_SUCCESS);
+        ASSERT_EQ(RegCreateKeyEx(key, name, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &sub, nullptr),
+                  ERROR_SUCCESS);
         RegCloseKey(sub);
     }
     SetString(key, "zeta", "1");
@@ -154,8 +157,7 @@ TEST_F(RegistryTest, EnumerationOrderAndQueryInfoLengths)
         char name[256];
         DWORD length = sizeof name;
         const LSTATUS status = RegEnumKeyEx(key, i, name, &length, nullptr, nullptr, nullptr, nullptr);
-        if (status == ERROR_NO_MORE_ITEMS)
-            break;
+        if (status == ERROR_NO_MORE_ITEMS) break;
         ASSERT_EQ(status, ERROR_SUCCESS);
         EXPECT_EQ(length, std::string(name).size());
         keys.push_back(name);
@@ -168,8 +170,7 @@ TEST_F(RegistryTest, EnumerationOrderAndQueryInfoLengths)
         char name[256];
         DWORD length = sizeof name, type = 0, size = 0;
         const LSTATUS status = RegEnumValue(key, i, name, &length, nullptr, &type, nullptr, &size);
-        if (status == ERROR_NO_MORE_ITEMS)
-            break;
+        if (status == ERROR_NO_MORE_ITEMS) break;
         ASSERT_EQ(status, ERROR_SUCCESS);
         EXPECT_EQ(type, REG_SZ);
         values.push_back(name);
@@ -181,10 +182,10 @@ TEST_F(RegistryTest, EnumerationOrderAndQueryInfoLengths)
                               &maxValueName, &maxValue, nullptr, nullptr),
               ERROR_SUCCESS);
     EXPECT_EQ(subKeys, 5u);
-    EXPECT_EQ(maxSubKey, 6u);      // "_under"
+    EXPECT_EQ(maxSubKey, 6u);  // "_under"
     EXPECT_EQ(valueCount, 3u);
-    EXPECT_EQ(maxValueName, 8u);   // "Caption1"
-    EXPECT_EQ(maxValue, 14u);      // "a longer text" and its zero
+    EXPECT_EQ(maxValueName, 8u);  // "Caption1"
+    EXPECT_EQ(maxValue, 14u);     // "a longer text" and its zero
 
     char tiny[3];
     DWORD length = sizeof tiny;
@@ -204,7 +205,8 @@ TEST_F(RegistryTest, KeysAndValuesAreDeletedAndAccessIsChecked)
     ASSERT_EQ(RegOpenKeyEx(HKEY_CURRENT_USER, "Software\\Orvane\\LoadHistory", 0, KEY_READ, &history),
               ERROR_SUCCESS);
     const DWORD one = 1;
-    EXPECT_EQ(RegSetValueEx(history, "0", 0, REG_DWORD, reinterpret_cast<const BYTE*>(&one), 4), ERROR_ACCESS_DENIED);
+    EXPECT_EQ(RegSetValueEx(history, "0", 0, REG_DWORD, reinterpret_cast<const BYTE*>(&one), 4),
+              ERROR_ACCESS_DENIED);
     EXPECT_EQ(RegSetValueEx(history, "0", 0, REG_DWORD, reinterpret_cast<const BYTE*>(&one), 2),
               ERROR_INVALID_PARAMETER);
 
@@ -250,8 +252,7 @@ TEST_F(RegistryTest, DamagedFileIsSetAsideReportedOnceAndNotFatal)
 
     int setAside = 0;
     for (const auto& entry : fs::directory_iterator(m_dir.Path()))
-        if (entry.path().filename().string().starts_with("registry.dat.damaged-"))
-            ++setAside;
+        if (entry.path().filename().string().starts_with("registry.dat.damaged-")) ++setAside;
     EXPECT_EQ(setAside, 1);
 
     // The store works on and writes a good file again.
@@ -315,8 +316,7 @@ TEST_F(RegistryTest, FileReplacedByAnotherProcessIsReadAgain)
 TEST_F(RegistryTest, WritesLeaveNoTemporaryFilesBehind)
 {
     HKEY key = Create("Software\\Orvane\\Atomic");
-    for (int i = 0; i < 20; ++i)
-        SetString(key, ("v" + std::to_string(i)).c_str(), std::string(100, 'a'));
+    for (int i = 0; i < 20; ++i) SetString(key, ("v" + std::to_string(i)).c_str(), std::string(100, 'a'));
     RegCloseKey(key);
     std::vector<std::string> names;
     for (const auto& entry : fs::directory_iterator(m_dir.Path()))

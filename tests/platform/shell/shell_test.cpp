@@ -18,7 +18,10 @@
 
 namespace {
 
-int Code(HINSTANCE result) { return static_cast<int>(reinterpret_cast<std::intptr_t>(result)); }
+int Code(HINSTANCE result)
+{
+    return static_cast<int>(reinterpret_cast<std::intptr_t>(result));
+}
 
 // Pumps the event loop until `done` holds, for at most ten seconds.
 template <class Condition>
@@ -26,8 +29,7 @@ bool PumpUntil(Condition done)
 {
     QElapsedTimer timer;
     timer.start();
-    while (!done() && timer.elapsed() < 10000)
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+    while (!done() && timer.elapsed() < 10000) QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
     return done();
 }
 
@@ -48,7 +50,8 @@ TEST(ShellExecuteTest, OpensDocumentsAndLinksThroughTheDesktopHandler)
     EXPECT_EQ(opened[0], QUrl::fromLocalFile(QString::fromStdString(document)));
     EXPECT_EQ(opened[1].toString(), QStringLiteral("http://www.example.org/help"));
 
-    EXPECT_EQ(Code(ShellExecute(nullptr, "open", dir.File("missing.txt").c_str(), nullptr, nullptr, 1)), SE_ERR_FNF);
+    EXPECT_EQ(Code(ShellExecute(nullptr, "open", dir.File("missing.txt").c_str(), nullptr, nullptr, 1)),
+              SE_ERR_FNF);
     EXPECT_EQ(Code(ShellExecute(nullptr, "open", dir.File("none/missing.txt").c_str(), nullptr, nullptr, 1)),
               SE_ERR_PNF);
     EXPECT_EQ(Code(ShellExecute(nullptr, "print", document.c_str(), nullptr, nullptr, 1)), SE_ERR_NOASSOC);

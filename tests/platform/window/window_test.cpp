@@ -219,7 +219,8 @@ TEST(Window, GeometryMessagesAndCoordinates)
     CRect client;
     frame.GetClientRect(&client);
     EXPECT_EQ(client, CRect(0, 0, 400, 50));
-    EXPECT_EQ(frame.GetWidget()->window()->maximumSize(), QSize(400, 300));  // the user's resizing keeps to them too
+    EXPECT_EQ(frame.GetWidget()->window()->maximumSize(),
+              QSize(400, 300));  // the user's resizing keeps to them too
     frame.SetWindowPos(nullptr, 5, 6, 0, 0, SWP_NOSIZE | SWP_NOZORDER);
     CRect outer;
     frame.GetWindowRect(&outer);
