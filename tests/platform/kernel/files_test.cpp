@@ -208,9 +208,10 @@ TEST(Files, TemporaryNamesAreUniqueAndCreated)
         names.insert(name);
     }
     EXPECT_EQ(names.size(), 50u);
+    // Another prefix, so that the formed name cannot be one of the fifty made above.
     char formed[MAX_PATH];
-    EXPECT_EQ(GetTempFileName(dir.Path().c_str(), "TVX", 0x1AB, formed), 0x1ABu);
-    EXPECT_EQ(std::string(formed), dir.File("TVX1AB.tmp"));
+    EXPECT_EQ(GetTempFileName(dir.Path().c_str(), "TVY", 0x1AB, formed), 0x1ABu);
+    EXPECT_EQ(std::string(formed), dir.File("TVY1AB.tmp"));
     EXPECT_EQ(GetFileAttributes(formed), INVALID_FILE_ATTRIBUTES);
 }
 
