@@ -5,6 +5,7 @@
 #include <cmath>
 #include <cstdint>
 #include <limits>
+#include <type_traits>
 
 /// The nearest integer; exact halves go away from zero (2.5 -> 3, -2.5 -> -3). Values
 /// beyond the int range saturate; NaN gives 0.
@@ -31,36 +32,11 @@ inline double Amplitude(double re, double im)
     return std::hypot(re, im);
 }
 
-/// The phase angle of re + i·im in radians, -pi to pi (0 for 0 + 0i).
-inline double Arg(double re, double im)
-{
-    return std::atan2(im, re);
-}
-inline double Arg(float re, float im)
-{
-    return std::atan2(double(im), double(re));
-}
-inline double Arg(std::int32_t re, std::int32_t im)
-{
-    return std::atan2(double(im), double(re));
-}
-inline double Arg(std::int16_t re, std::int16_t im)
-{
-    return std::atan2(double(im), double(re));
-}
-inline double Arg(std::int8_t re, std::int8_t im)
-{
-    return std::atan2(double(im), double(re));
-}
-inline double Arg(std::uint32_t re, std::uint32_t im)
-{
-    return std::atan2(double(im), double(re));
-}
-inline double Arg(std::uint16_t re, std::uint16_t im)
-{
-    return std::atan2(double(im), double(re));
-}
-inline double Arg(std::uint8_t re, std::uint8_t im)
+/// The phase angle of re + i·im in radians, -pi to pi (0 for 0 + 0i), for the parts of a
+/// sample of any type.
+template <class T>
+requires std::is_arithmetic_v<T>
+inline double Arg(T re, T im)
 {
     return std::atan2(double(im), double(re));
 }

@@ -141,6 +141,16 @@ bool StatisticsValid(const BYTE* block)
     return false;
 }
 
+/// Cuts off the part of a copied run that starts before 0 in one layer: `start` moves to 0,
+/// `other` (the same position in the other layer) moves along, and `length` shrinks.
+void ClipStart(std::int64_t& start, std::int64_t& other, std::int64_t& length)
+{
+    if (start >= 0) return;
+    length += start;
+    other -= start;
+    start = 0;
+}
+
 }  // namespace
 
 /// What the object keeps besides the fields the suite's inline members reach.
@@ -704,26 +714,10 @@ BOOL CRDPLayer::ReadData(const CRDPLayer* source, CPoint srcOrigin, CPoint dstOr
         h = source->Height();
     }
     // Clip to both layers, moving both origins together.
-    if (sx < 0) {
-        w += sx;
-        dx -= sx;
-        sx = 0;
-    }
-    if (sy < 0) {
-        h += sy;
-        dy -= sy;
-        sy = 0;
-    }
-    if (dx < 0) {
-        w += dx;
-        sx -= dx;
-        dx = 0;
-    }
-    if (dy < 0) {
-        h += dy;
-        sy -= dy;
-        dy = 0;
-    }
+    ClipStart(sx, dx, w);
+    ClipStart(sy, dy, h);
+    ClipStart(dx, sx, w);
+    ClipStart(dy, sy, h);
     w = std::min({w, std::int64_t(source->Width()) - sx, std::int64_t(m_width) - dx});
     h = std::min({h, std::int64_t(source->Height()) - sy, std::int64_t(m_height) - dy});
     if (w <= 0 || h <= 0) return TRUE;

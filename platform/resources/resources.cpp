@@ -125,6 +125,29 @@ QImage PictureOf(Registered& r, const ImageResource& entry)
     return it->second;
 }
 
+/// The picture of the newest image resource of the list `member` by that name (limited to
+/// one module when `instance` names one); null when there is none.
+QImage FindPicture(std::span<const ImageResource> ModuleResources::*member, HINSTANCE instance, LPCTSTR name)
+{
+    Chain& chain = TheChain();
+    std::lock_guard lock(chain.mutex);
+    QImage image;
+    FindEntry(chain, member, instance, name,
+              [&](Registered& r, const ImageResource& e) { image = PictureOf(r, e); });
+    return image;
+}
+
+/// The one handle made for a resource entry: the one kept in `made`, else what make() gives,
+/// kept unless it is null. Loaded cursors and icons are shared, as the system shares them.
+template <class Handle, class Make>
+Handle MadeOnce(std::map<const void*, Handle>& made, const void* entry, Make&& make)
+{
+    if (auto it = made.find(entry); it != made.end()) return it->second;
+    const Handle handle = make();
+    if (handle) made.emplace(entry, handle);
+    return handle;
+}
+
 constexpr int kMaxCursorSize = 64;
 
 QImage CursorPicture(const CursorResource& entry)
@@ -193,12 +216,7 @@ bool FindString(UINT id, CString& text)
 
 QImage LoadBitmapImage(HINSTANCE instance, LPCTSTR name)
 {
-    Chain& chain = TheChain();
-    std::lock_guard lock(chain.mutex);
-    QImage image;
-    FindEntry(chain, &ModuleResources::bitmaps, instance, name,
-              [&](Registered& r, const ImageResource& e) { image = PictureOf(r, e); });
-    return image;
+    return FindPicture(&ModuleResources::bitmaps, instance, name);
 }
 
 QImage LoadBitmapImage(LPCTSTR name)
@@ -209,12 +227,7 @@ QImage LoadBitmapImage(LPCTSTR name)
 QImage LoadIconImage(LPCTSTR name)
 {
     if (!name || !IS_INTRESOURCE(name)) return {};
-    Chain& chain = TheChain();
-    std::lock_guard lock(chain.mutex);
-    QImage image;
-    FindEntry(chain, &ModuleResources::icons, nullptr, name,
-              [&](Registered& r, const ImageResource& e) { image = PictureOf(r, e); });
-    return image;
+    return FindPicture(&ModuleResources::icons, nullptr, name);
 }
 
 HCURSOR LoadCursorResource(HINSTANCE instance, LPCTSTR name)
@@ -224,17 +237,13 @@ HCURSOR LoadCursorResource(HINSTANCE instance, LPCTSTR name)
     std::lock_guard lock(chain.mutex);
     HCURSOR cursor = nullptr;
     FindEntry(chain, &ModuleResources::cursors, instance, name, [&](Registered& r, const CursorResource& e) {
-        auto it = r.cursors.find(&e);
-        if (it != r.cursors.end()) {
-            cursor = it->second;
-            return;
-        }
-        const QImage picture = CursorPicture(e);
-        if (picture.isNull()) return;
-        const int hotX = std::clamp<int>(e.hotX, 0, picture.width() - 1);
-        const int hotY = std::clamp<int>(e.hotY, 0, picture.height() - 1);
-        cursor = MakeCursor(QCursor(QPixmap::fromImage(picture), hotX, hotY));
-        r.cursors.emplace(&e, cursor);
+        cursor = MadeOnce(r.cursors, &e, [&]() -> HCURSOR {
+            const QImage picture = CursorPicture(e);
+            if (picture.isNull()) return nullptr;
+            const int hotX = std::clamp<int>(e.hotX, 0, picture.width() - 1);
+            const int hotY = std::clamp<int>(e.hotY, 0, picture.height() - 1);
+            return MakeCursor(QCursor(QPixmap::fromImage(picture), hotX, hotY));
+        });
     });
     return cursor;
 }
@@ -254,16 +263,11 @@ HICON LoadIcon(HINSTANCE hInstance, LPCTSTR lpIconName)
     HICON icon = nullptr;
     platform::FindEntry(chain, &platform::ModuleResources::icons, hInstance, lpIconName,
                         [&](platform::Registered& r, const platform::ImageResource& e) {
-                            // One handle per icon resource, as loaded icons are shared.
-                            auto it = r.icons.find(&e);
-                            if (it != r.icons.end()) {
-                                icon = it->second;
-                                return;
-                            }
-                            const QImage image = platform::PictureOf(r, e);
-                            if (image.isNull()) return;
-                            icon = &chain.iconHandles.emplace_back(HICON__{image});
-                            r.icons.emplace(&e, icon);
+                            icon = platform::MadeOnce(r.icons, &e, [&]() -> HICON {
+                                const QImage image = platform::PictureOf(r, e);
+                                if (image.isNull()) return nullptr;
+                                return &chain.iconHandles.emplace_back(HICON__{image});
+                            });
                         });
     return icon;
 }

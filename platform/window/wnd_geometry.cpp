@@ -102,6 +102,23 @@ bool ApplyTrackSizes(CWnd* wnd, int& width, int& height)
     return true;
 }
 
+namespace {
+
+// Moves points between the screen and the window's client coordinates (a rectangle is its
+// two corners); without a widget they stay as they are.
+void MapClientPoints(const CWnd& wnd, POINT* points, int count, bool toScreen)
+{
+    QWidget* w = wnd.GetWidget();
+    if (!w) return;
+    for (int i = 0; i < count; ++i) {
+        const QPoint p(points[i].x, points[i].y);
+        const QPoint q = toScreen ? w->mapToGlobal(p) : w->mapFromGlobal(p);
+        points[i] = POINT{q.x(), q.y()};
+    }
+}
+
+}  // namespace
+
 }  // namespace platform
 
 using namespace platform;
@@ -197,30 +214,22 @@ BOOL CWnd::SetWindowPos(const CWnd* pWndInsertAfter, int x, int y, int cx, int c
 
 void CWnd::ScreenToClient(LPPOINT lpPoint) const
 {
-    if (QWidget* w = GetWidget()) {
-        const QPoint p = w->mapFromGlobal(QPoint(lpPoint->x, lpPoint->y));
-        *lpPoint = POINT{p.x(), p.y()};
-    }
+    MapClientPoints(*this, lpPoint, 1, false);
 }
 
 void CWnd::ScreenToClient(LPRECT lpRect) const
 {
-    ScreenToClient(reinterpret_cast<LPPOINT>(&lpRect->left));
-    ScreenToClient(reinterpret_cast<LPPOINT>(&lpRect->right));
+    MapClientPoints(*this, reinterpret_cast<LPPOINT>(lpRect), 2, false);
 }
 
 void CWnd::ClientToScreen(LPPOINT lpPoint) const
 {
-    if (QWidget* w = GetWidget()) {
-        const QPoint p = w->mapToGlobal(QPoint(lpPoint->x, lpPoint->y));
-        *lpPoint = POINT{p.x(), p.y()};
-    }
+    MapClientPoints(*this, lpPoint, 1, true);
 }
 
 void CWnd::ClientToScreen(LPRECT lpRect) const
 {
-    ClientToScreen(reinterpret_cast<LPPOINT>(&lpRect->left));
-    ClientToScreen(reinterpret_cast<LPPOINT>(&lpRect->right));
+    MapClientPoints(*this, reinterpret_cast<LPPOINT>(lpRect), 2, true);
 }
 
 void CWnd::MapWindowPoints(CWnd* pwndTo, LPPOINT lpPoint, UINT nCount) const

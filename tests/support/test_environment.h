@@ -24,4 +24,9 @@ private:
     std::filesystem::path m_path;
 };
 
+/// The whole content of a file ("" when it cannot be read).
+std::string ReadWholeFile(const std::string& path);
+/// Gives the file exactly `content`, written directly (not through the platform's writer).
+void WriteWholeFile(const std::string& path, const std::string& content);
+
 }  // namespace tarvenix::test

@@ -10,6 +10,7 @@
 #include <QCoreApplication>
 #include <QWidget>
 
+#include "platform/gdi/window_dc.h"
 #include "platform/window/cmd_target.h"
 #include "platform/window/nonclient.h"
 
@@ -174,5 +175,23 @@ std::filesystem::path TestOutputDir()
     }
     return ::testing::AssertionSuccess();
 }
+
+void SolidWnd::OnPaint()
+{
+    CPaintDC dc(this);
+    CRect client;
+    GetClientRect(&client);
+    dc.FillSolidRect(&client, m_colour);
+    if (m_framed) {
+        dc.SelectStockObject(NULL_BRUSH);
+        dc.Rectangle(0, 0, client.Width(), client.Height());
+    }
+    ++paints;
+}
+
+BEGIN_MESSAGE_MAP(SolidWnd, CWnd)
+    ON_WM_PAINT()
+    ON_WM_LBUTTONDOWN()
+END_MESSAGE_MAP()
 
 }  // namespace tarvenix::test

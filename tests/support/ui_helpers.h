@@ -3,6 +3,7 @@
 // Driving the user-interface thread from a test: bounded event pumps, commands sent as a
 // click sends them, and pixel-exact image comparison.
 
+#include <atomic>
 #include <chrono>
 #include <filesystem>
 #include <functional>
@@ -56,5 +57,23 @@ std::filesystem::path TestOutputDir();
 /// first differing pixel and saves the actual image as test-output/<name>.png at the
 /// repository root.
 ::testing::AssertionResult ImagesEqual(const QImage& actual, const QImage& expected, const std::string& name);
+
+/// A window that paints its client area in one colour (with `framed`, inside a black
+/// one-pixel frame) and counts its paints (from any thread) and left-button presses.
+class SolidWnd : public CWnd {
+public:
+    explicit SolidWnd(COLORREF colour, bool framed = false) : m_colour(colour), m_framed(framed) {}
+    std::atomic<int> paints{0};
+    int presses = 0;
+
+protected:
+    void OnPaint();
+    void OnLButtonDown(UINT, CPoint) { ++presses; }
+    DECLARE_MESSAGE_MAP()
+
+private:
+    COLORREF m_colour;
+    bool m_framed;
+};
 
 }  // namespace tarvenix::test

@@ -100,6 +100,14 @@ public:
         }
         return objects;
     }
+    /// A value of type T at p, whatever p's alignment.
+    template <class T>
+    static double Load(const std::uint8_t* p)
+    {
+        T v;
+        std::memcpy(&v, p, sizeof v);
+        return double(v);
+    }
     /// Element (x, y) read as a double by its element type.
     double Element(const ReaderLayer& l, int x, int y) const
     {
@@ -110,36 +118,18 @@ public:
                 return *p;
             case 2:
                 return std::int8_t(*p);
-            case 3: {
-                std::uint16_t v;
-                std::memcpy(&v, p, 2);
-                return v;
-            }
-            case 4: {
-                std::int16_t v;
-                std::memcpy(&v, p, 2);
-                return v;
-            }
-            case 5: {
-                std::uint32_t v;
-                std::memcpy(&v, p, 4);
-                return v;
-            }
-            case 6: {
-                std::int32_t v;
-                std::memcpy(&v, p, 4);
-                return v;
-            }
-            case 9: {
-                float v;
-                std::memcpy(&v, p, 4);
-                return v;
-            }
-            case 10: {
-                double v;
-                std::memcpy(&v, p, 8);
-                return v;
-            }
+            case 3:
+                return Load<std::uint16_t>(p);
+            case 4:
+                return Load<std::int16_t>(p);
+            case 5:
+                return Load<std::uint32_t>(p);
+            case 6:
+                return Load<std::int32_t>(p);
+            case 9:
+                return Load<float>(p);
+            case 10:
+                return Load<double>(p);
             default:
                 return 0;
         }

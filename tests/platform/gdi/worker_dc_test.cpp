@@ -14,31 +14,15 @@ using tarvenix::test::GrabWindow;
 using tarvenix::test::PumpEvents;
 using tarvenix::test::PumpUntil;
 using tarvenix::test::SaveTestOutput;
+using tarvenix::test::SolidWnd;
 
 namespace {
 
-// Repaints itself grey with a dark frame, through the paint DC.
-class PaintedWnd : public CWnd {
+// Repaints itself grey inside a black frame.
+class PaintedWnd : public SolidWnd {
 public:
-    std::atomic<int> paints{0};
-
-protected:
-    void OnPaint()
-    {
-        CPaintDC dc(this);
-        CRect client;
-        GetClientRect(&client);
-        dc.FillSolidRect(&client, RGB(200, 200, 200));
-        dc.SelectStockObject(NULL_BRUSH);
-        dc.Rectangle(0, 0, client.Width(), client.Height());
-        ++paints;
-    }
-    DECLARE_MESSAGE_MAP()
+    PaintedWnd() : SolidWnd(RGB(200, 200, 200), true) {}
 };
-
-BEGIN_MESSAGE_MAP(PaintedWnd, CWnd)
-    ON_WM_PAINT()
-END_MESSAGE_MAP()
 
 // What a worker draws each frame: a rubber band by XOR and a moving figure.
 void DrawFrame(HDC dc, int i)

@@ -6,8 +6,6 @@
 #include <unistd.h>
 
 #include <filesystem>
-#include <fstream>
-#include <iterator>
 #include <set>
 #include <stdexcept>
 #include <string>
@@ -22,18 +20,9 @@ namespace {
 using platform::AtomicFile;
 using platform::AtomicFileFaults;
 using platform::AtomicStep;
+using tarvenix::test::ReadWholeFile;
 using tarvenix::test::TempDir;
-
-std::string Contents(const std::string& path)
-{
-    std::ifstream f(path, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(f), {});
-}
-
-void Put(const std::string& path, const std::string& text)
-{
-    std::ofstream(path, std::ios::binary | std::ios::trunc) << text;
-}
+using tarvenix::test::WriteWholeFile;
 
 std::set<std::string> Names(const TempDir& dir)
 {
@@ -80,9 +69,9 @@ TEST_P(AtomicFileFault, LeavesTheOldFileAndNoTemporary)
     TempDir dir;
     const std::string target = dir.File("settings.dat");
     const std::string source = dir.File("source.dat");
-    Put(target, "old contents");
+    WriteWholeFile(target, "old contents");
     ::chmod(target.c_str(), 0640);
-    Put(source, "copied contents");
+    WriteWholeFile(source, "copied contents");
     {
         Faults faults({c.step, c.named});
         AtomicFile out;
@@ -97,7 +86,7 @@ TEST_P(AtomicFileFault, LeavesTheOldFileAndNoTemporary)
         EXPECT_NE(GetLastError(), static_cast<DWORD>(ERROR_SUCCESS));
         EXPECT_FALSE(out.IsOpen());
     }
-    EXPECT_EQ(Contents(target), "old contents");
+    EXPECT_EQ(ReadWholeFile(target), "old contents");
     EXPECT_EQ(ModeOf(target), 0640u);
     EXPECT_EQ(Names(dir), (std::set<std::string>{"settings.dat", "source.dat"}));
 }
@@ -129,7 +118,7 @@ TEST_P(AtomicFileWrite, ReplacesTheTargetKeepingItsPermissionsAndLinks)
 {
     TempDir dir;
     const std::string target = dir.File("data.bin");
-    Put(target, "old");
+    WriteWholeFile(target, "old");
     ::chmod(target.c_str(), 0604);
     ASSERT_EQ(::symlink("data.bin", dir.File("link.bin").c_str()), 0);
 
@@ -139,13 +128,13 @@ TEST_P(AtomicFileWrite, ReplacesTheTargetKeepingItsPermissionsAndLinks)
     ASSERT_TRUE(out.WriteAt(4, "data", 4));
     // Until the commit the target is the old file and nothing else is named in the folder
     // but a temporary of this process.
-    EXPECT_EQ(Contents(target), "old");
+    EXPECT_EQ(ReadWholeFile(target), "old");
     for (const std::string& name : Names(dir))
         EXPECT_TRUE(name == "data.bin" || name == "link.bin" || platform::IsAtomicTemporaryName(name.c_str()))
             << name;
     ASSERT_TRUE(out.Commit());
 
-    EXPECT_EQ(Contents(target), "new data");
+    EXPECT_EQ(ReadWholeFile(target), "new data");
     EXPECT_EQ(ModeOf(target), 0604u);
     EXPECT_TRUE(std::filesystem::is_symlink(dir.File("link.bin")));
     EXPECT_EQ(Names(dir), (std::set<std::string>{"data.bin", "link.bin"}));
@@ -161,27 +150,27 @@ TEST_P(AtomicFileWrite, RefusesToReplaceWhenAskedNotTo)
 {
     TempDir dir;
     const std::string target = dir.File("kept.txt");
-    Put(target, "kept");
+    WriteWholeFile(target, "kept");
     AtomicFile out;
     ASSERT_TRUE(out.Create(target.c_str()));
     ASSERT_TRUE(out.Write("other", 5));
     EXPECT_FALSE(out.Commit(FALSE));
     EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_FILE_EXISTS));
-    EXPECT_EQ(Contents(target), "kept");
+    EXPECT_EQ(ReadWholeFile(target), "kept");
     EXPECT_EQ(Names(dir), (std::set<std::string>{"kept.txt"}));
 
     AtomicFile other;
     ASSERT_TRUE(other.Create(dir.File("new.txt").c_str()));
     ASSERT_TRUE(other.Write("made", 4));
     ASSERT_TRUE(other.Commit(FALSE));
-    EXPECT_EQ(Contents(dir.File("new.txt")), "made");
+    EXPECT_EQ(ReadWholeFile(dir.File("new.txt")), "made");
 }
 
 TEST_P(AtomicFileWrite, AnExceptionOrADiscardLeavesNothing)
 {
     TempDir dir;
     const std::string target = dir.File("layer.rdp");
-    Put(target, "old");
+    WriteWholeFile(target, "old");
     try {
         AtomicFile out;
         ASSERT_TRUE(out.Create(target.c_str()));
@@ -193,7 +182,7 @@ TEST_P(AtomicFileWrite, AnExceptionOrADiscardLeavesNothing)
     ASSERT_TRUE(copy.CreateCopyOf(target.c_str(), target.c_str()));
     EXPECT_EQ(copy.Size(), 3u);
     copy.Discard();
-    EXPECT_EQ(Contents(target), "old");
+    EXPECT_EQ(ReadWholeFile(target), "old");
     EXPECT_EQ(Names(dir), (std::set<std::string>{"layer.rdp"}));
 }
 
@@ -202,7 +191,7 @@ TEST_P(AtomicFileWrite, CopyAndModifyAnInputIntoItself)
     TempDir dir;
     const std::string target = dir.File("image.bin");
     std::string big(3 << 20, 'a');
-    Put(target, big);
+    WriteWholeFile(target, big);
     AtomicFile out;
     ASSERT_TRUE(out.CreateCopyOf(target.c_str(), target.c_str()));
     ASSERT_TRUE(out.WriteAt(1 << 20, "b", 1));
@@ -210,10 +199,10 @@ TEST_P(AtomicFileWrite, CopyAndModifyAnInputIntoItself)
     ASSERT_TRUE(out.ReadAt((3 << 20) - 1, &byte, 1));
     EXPECT_EQ(byte, 'a');
     EXPECT_FALSE(out.ReadAt(3 << 20, &byte, 1));
-    EXPECT_EQ(Contents(target), big);
+    EXPECT_EQ(ReadWholeFile(target), big);
     ASSERT_TRUE(out.Commit());
     big[1 << 20] = 'b';
-    EXPECT_EQ(Contents(target), big);
+    EXPECT_EQ(ReadWholeFile(target), big);
 }
 
 INSTANTIATE_TEST_SUITE_P(Temporaries, AtomicFileWrite, ::testing::Values(false, true),
@@ -225,7 +214,7 @@ TEST(AtomicFileStale, TemporariesOfEndedWritersGoAtTheNextWriteToTheFolder)
     const std::string dead = ".layer.rdp.tvxtmp-" + std::to_string(DeadPid()) + "-0123456789ab";
     const std::string alive = ".layer.rdp.tvxtmp-" + std::to_string(::getppid()) + "-0123456789ab";
     const std::string users = ".notes.tvxtmp-draft";
-    for (const std::string& name : {dead, alive, users}) Put(dir.File(name), "left over");
+    for (const std::string& name : {dead, alive, users}) WriteWholeFile(dir.File(name), "left over");
 
     AtomicFile out;
     ASSERT_TRUE(out.Create(dir.File("other.txt").c_str()));
@@ -256,18 +245,18 @@ TEST(AtomicFileCopy, CopyFileKeepsTimesAndNeverTouchesAnExistingTargetOnRefusal)
     TempDir dir;
     const std::string source = dir.File("a.txt");
     const std::string target = dir.File("b.txt");
-    Put(source, "source");
-    Put(target, "target");
+    WriteWholeFile(source, "source");
+    WriteWholeFile(target, "target");
     EXPECT_FALSE(CopyFile(source.c_str(), target.c_str(), TRUE));
     EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_FILE_EXISTS));
-    EXPECT_EQ(Contents(target), "target");
+    EXPECT_EQ(ReadWholeFile(target), "target");
     {
         Faults faults({AtomicStep::kSync, false});
         EXPECT_FALSE(CopyFile(source.c_str(), target.c_str(), FALSE));
     }
-    EXPECT_EQ(Contents(target), "target");
+    EXPECT_EQ(ReadWholeFile(target), "target");
     ASSERT_TRUE(CopyFile(source.c_str(), target.c_str(), FALSE));
-    EXPECT_EQ(Contents(target), "source");
+    EXPECT_EQ(ReadWholeFile(target), "source");
     EXPECT_EQ(std::filesystem::last_write_time(source), std::filesystem::last_write_time(target));
     EXPECT_EQ(Names(dir), (std::set<std::string>{"a.txt", "b.txt"}));
 }
@@ -280,32 +269,32 @@ TEST(AtomicFileCFile, ACreatedFileReplacesTheOldOneOnlyOnClose)
 {
     TempDir dir;
     const std::string path = dir.File("palette.pal");
-    Put(path, "old");
+    WriteWholeFile(path, "old");
     {
         CFile file(path.c_str(), CFile::modeCreate | CFile::modeWrite);
         file.Write("new", 3);
-        EXPECT_EQ(Contents(path), "old");
+        EXPECT_EQ(ReadWholeFile(path), "old");
         file.Close();
     }
-    EXPECT_EQ(Contents(path), "new");
+    EXPECT_EQ(ReadWholeFile(path), "new");
     {
         CFile file(path.c_str(), CFile::modeCreate | CFile::modeWrite);
         file.Write("dropped", 7);
         file.Abort();
     }
-    EXPECT_EQ(Contents(path), "new");
+    EXPECT_EQ(ReadWholeFile(path), "new");
     try {
         CFile file(path.c_str(), CFile::modeCreate | CFile::modeWrite);
         file.Write("half", 4);
         throw std::runtime_error("export failed");
     } catch (const std::runtime_error&) {
     }
-    EXPECT_EQ(Contents(path), "new");
+    EXPECT_EQ(ReadWholeFile(path), "new");
     {
         CFile file(path.c_str(), CFile::modeCreate | CFile::modeReadWrite);
         file.Write("kept by its end", 15);
     }
-    EXPECT_EQ(Contents(path), "kept by its end");
+    EXPECT_EQ(ReadWholeFile(path), "kept by its end");
     {
         Faults faults({AtomicStep::kRename, false});
         CFile file(path.c_str(), CFile::modeCreate | CFile::modeWrite);
@@ -317,7 +306,7 @@ TEST(AtomicFileCFile, ACreatedFileReplacesTheOldOneOnlyOnClose)
             e->Delete();
         }
     }
-    EXPECT_EQ(Contents(path), "kept by its end");
+    EXPECT_EQ(ReadWholeFile(path), "kept by its end");
     EXPECT_EQ(Names(dir), std::set<std::string>{"palette.pal"});
 }
 

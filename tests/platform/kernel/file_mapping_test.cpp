@@ -3,7 +3,6 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
-#include <fstream>
 #include <string>
 
 #include "platform/kernel/files.h"
@@ -12,13 +11,9 @@
 
 namespace {
 
+using tarvenix::test::ReadWholeFile;
 using tarvenix::test::TempDir;
-
-std::string ReadAll(const std::string& path)
-{
-    std::ifstream in(path, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), {});
-}
+using tarvenix::test::WriteWholeFile;
 
 // A file of `size` bytes whose byte i is i % 251, so any offset's content is known.
 std::string MakePatternFile(const TempDir& dir, std::size_t size)
@@ -26,7 +21,7 @@ std::string MakePatternFile(const TempDir& dir, std::size_t size)
     const std::string path = dir.File("pattern.bin");
     std::string bytes(size, '\0');
     for (std::size_t i = 0; i < size; ++i) bytes[i] = static_cast<char>(i % 251);
-    std::ofstream(path, std::ios::binary) << bytes;
+    WriteWholeFile(path, bytes);
     return path;
 }
 
@@ -53,7 +48,7 @@ TEST(FileMapping, ReadWriteViewIsSeenByFileReadsAfterFlush)
     std::memcpy(view + 9990, "tail", 4);
     EXPECT_TRUE(FlushViewOfFile(view + 9990, 4));
     EXPECT_TRUE(FlushViewOfFile(view, 0));
-    const std::string content = ReadAll(path);
+    const std::string content = ReadWholeFile(path);
     ASSERT_EQ(content.size(), 10000u);
     EXPECT_EQ(content.substr(0, 8), std::string("KELVORA\0", 8));
     EXPECT_EQ(content.substr(9990, 4), "tail");
@@ -75,7 +70,7 @@ TEST(FileMapping, CopyOnWriteViewNeverReachesTheFile)
     view[100] = 0xEE;
     EXPECT_EQ(view[100], 0xEE);
     EXPECT_TRUE(FlushViewOfFile(view, 0));
-    EXPECT_EQ(static_cast<unsigned char>(ReadAll(path)[100]), 100);
+    EXPECT_EQ(static_cast<unsigned char>(ReadWholeFile(path)[100]), 100);
     // A read-only mapping gives no writable shared view.
     EXPECT_EQ(MapViewOfFile(mapping, FILE_MAP_WRITE, 0, 0, 0), nullptr);
     EXPECT_EQ(GetLastError(), ERROR_ACCESS_DENIED);
@@ -106,7 +101,7 @@ TEST(FileMapping, RangesAtUnalignedOffsetsSeeTheRightBytes)
     ASSERT_NE(range, nullptr);
     std::memcpy(range, "XYZ", 3);
     EXPECT_TRUE(FlushViewOfFile(range, 3));
-    EXPECT_EQ(ReadAll(path).substr(5000, 3), "XYZ");
+    EXPECT_EQ(ReadWholeFile(path).substr(5000, 3), "XYZ");
     UnmapViewOfFile(range);
 
     EXPECT_EQ(MapViewOfFile(mapping, FILE_MAP_READ, 0, static_cast<DWORD>(size - 2), 3), nullptr);

@@ -6,7 +6,6 @@
 
 #include <cstring>
 #include <filesystem>
-#include <fstream>
 #include <set>
 #include <string>
 #include <vector>
@@ -17,18 +16,9 @@
 
 namespace {
 
+using tarvenix::test::ReadWholeFile;
 using tarvenix::test::TempDir;
-
-std::string ReadAll(const std::string& path)
-{
-    std::ifstream in(path, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), {});
-}
-
-void WriteText(const std::string& path, const std::string& text)
-{
-    std::ofstream(path, std::ios::binary | std::ios::trunc) << text;
-}
+using tarvenix::test::WriteWholeFile;
 
 TEST(Files, DispositionsCreateOpenAndTruncateAsTheSystemDoes)
 {
@@ -71,17 +61,17 @@ TEST(Files, DispositionsCreateOpenAndTruncateAsTheSystemDoes)
     EXPECT_EQ(GetLastError(), ERROR_ACCESS_DENIED);
     CloseHandle(file);
 
-    WriteText(path, "content");
+    WriteWholeFile(path, "content");
     file = CreateFile(path.c_str(), GENERIC_READ, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
     ASSERT_NE(file, INVALID_HANDLE_VALUE);  // empties the file even for a reading handle
     CloseHandle(file);
-    EXPECT_EQ(ReadAll(path), "");
+    EXPECT_EQ(ReadWholeFile(path), "");
 
-    WriteText(path, "content");
+    WriteWholeFile(path, "content");
     file = CreateFile(path.c_str(), GENERIC_WRITE, 0, nullptr, TRUNCATE_EXISTING, 0, nullptr);
     ASSERT_NE(file, INVALID_HANDLE_VALUE);
     CloseHandle(file);
-    EXPECT_EQ(ReadAll(path), "");
+    EXPECT_EQ(ReadWholeFile(path), "");
 
     EXPECT_EQ(CreateFile(dir.Path().c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr),
               INVALID_HANDLE_VALUE);
@@ -141,23 +131,23 @@ TEST(Files, CopyMoveDeleteAndFolders)
 {
     TempDir dir;
     const std::string a = dir.File("a.txt"), b = dir.File("b.txt"), c = dir.File("sub/c.txt");
-    WriteText(a, "first");
-    WriteText(b, "second");
+    WriteWholeFile(a, "first");
+    WriteWholeFile(b, "second");
 
     EXPECT_FALSE(CopyFile(a.c_str(), b.c_str(), TRUE));
     EXPECT_EQ(GetLastError(), ERROR_FILE_EXISTS);
-    EXPECT_EQ(ReadAll(b), "second");
+    EXPECT_EQ(ReadWholeFile(b), "second");
     EXPECT_TRUE(CopyFile(a.c_str(), b.c_str(), FALSE));
-    EXPECT_EQ(ReadAll(b), "first");
+    EXPECT_EQ(ReadWholeFile(b), "first");
     EXPECT_FALSE(CopyFile(dir.File("none").c_str(), b.c_str(), FALSE));
     EXPECT_EQ(GetLastError(), ERROR_FILE_NOT_FOUND);
-    EXPECT_EQ(ReadAll(b), "first");
+    EXPECT_EQ(ReadWholeFile(b), "first");
 
     EXPECT_FALSE(MoveFile(a.c_str(), b.c_str()));
     EXPECT_EQ(GetLastError(), ERROR_ALREADY_EXISTS);
-    WriteText(a, "third");
+    WriteWholeFile(a, "third");
     EXPECT_TRUE(MoveFileEx(a.c_str(), b.c_str(), MOVEFILE_REPLACE_EXISTING));
-    EXPECT_EQ(ReadAll(b), "third");
+    EXPECT_EQ(ReadWholeFile(b), "third");
     EXPECT_EQ(GetFileAttributes(a.c_str()), INVALID_FILE_ATTRIBUTES);
     EXPECT_EQ(GetLastError(), ERROR_FILE_NOT_FOUND);
 
@@ -187,7 +177,7 @@ TEST(Files, MoveToAnotherFileSystemCopiesThenDeletes)
 {
     TempDir dir;
     const std::string source = dir.File("layer.rdp");
-    WriteText(source, std::string(100000, 'r'));
+    WriteWholeFile(source, std::string(100000, 'r'));
     char name[] = "/dev/shm/tvx-move-XXXXXX";
     const int fd = ::mkstemp(name);
     if (fd < 0) GTEST_SKIP() << "no /dev/shm";
@@ -195,7 +185,7 @@ TEST(Files, MoveToAnotherFileSystemCopiesThenDeletes)
     EXPECT_FALSE(MoveFile(source.c_str(), name));  // exists: not replaced
     EXPECT_EQ(GetLastError(), ERROR_ALREADY_EXISTS);
     EXPECT_TRUE(MoveFileEx(source.c_str(), name, MOVEFILE_REPLACE_EXISTING | MOVEFILE_COPY_ALLOWED));
-    EXPECT_EQ(ReadAll(name), std::string(100000, 'r'));
+    EXPECT_EQ(ReadWholeFile(name), std::string(100000, 'r'));
     EXPECT_EQ(GetFileAttributes(source.c_str()), INVALID_FILE_ATTRIBUTES);
     ::unlink(name);
 }
@@ -218,16 +208,18 @@ TEST(Files, TemporaryNamesAreUniqueAndCreated)
         names.insert(name);
     }
     EXPECT_EQ(names.size(), 50u);
+    // Another prefix, so that the formed name cannot be one of the fifty made above.
     char formed[MAX_PATH];
-    EXPECT_EQ(GetTempFileName(dir.Path().c_str(), "TVX", 0x1AB, formed), 0x1ABu);
-    EXPECT_EQ(std::string(formed), dir.File("TVX1AB.tmp"));
+    EXPECT_EQ(GetTempFileName(dir.Path().c_str(), "TVY", 0x1AB, formed), 0x1ABu);
+    EXPECT_EQ(std::string(formed), dir.File("TVY1AB.tmp"));
     EXPECT_EQ(GetFileAttributes(formed), INVALID_FILE_ATTRIBUTES);
 }
 
 TEST(Files, FindWithWildcardsListsMatchesInNameOrder)
 {
     TempDir dir;
-    for (const char* name : {"b.rdp", "A.RDP", "c.txt", "noext", "d.rdp.bak"}) WriteText(dir.File(name), "x");
+    for (const char* name : {"b.rdp", "A.RDP", "c.txt", "noext", "d.rdp.bak"})
+        WriteWholeFile(dir.File(name), "x");
     CreateDirectory(dir.File("folder.rdp").c_str(), nullptr);
 
     auto find = [&](const std::string& pattern) {

@@ -4,7 +4,6 @@
 
 #include <cstdlib>
 #include <filesystem>
-#include <fstream>
 #include <string>
 #include <vector>
 
@@ -273,20 +272,13 @@ TEST_F(RegistryTest, GarbageAndTamperedFilesAreRejected)
     HKEY key = Create("Software\\Orvane\\Tamper");
     SetString(key, "Value", "original");
     RegCloseKey(key);
-    std::string good;
-    {
-        std::ifstream in(file, std::ios::binary);
-        good.assign(std::istreambuf_iterator<char>(in), {});
-    }
+    const std::string good = tarvenix::test::ReadWholeFile(file.string());
     std::string flipped = good;
     flipped[flipped.size() - 3] ^= 0x20;  // one changed byte in a value
     const std::vector<std::string> bad = {"", "garbage that is no settings file", flipped, good + "x"};
     for (const std::string& content : bad) {
         SCOPED_TRACE(content.size());
-        {
-            std::ofstream out(file, std::ios::binary | std::ios::trunc);
-            out << content;
-        }
+        tarvenix::test::WriteWholeFile(file.string(), content);
         int reports = 0;
         platform::SetRegistryDamageHandler([&](const CString&) { ++reports; });
         platform::ReloadRegistryFromFile();

@@ -12,34 +12,9 @@
 using tarvenix::test::GrabWindow;
 using tarvenix::test::PumpEvents;
 using tarvenix::test::SaveTestOutput;
+using tarvenix::test::SolidWnd;
 
 namespace {
-
-// Fills its client with one colour and counts the presses it gets.
-class SolidWnd : public CWnd {
-public:
-    explicit SolidWnd(COLORREF colour) : m_colour(colour) {}
-    int presses = 0;
-
-protected:
-    void OnPaint()
-    {
-        CPaintDC dc(this);
-        CRect client;
-        GetClientRect(&client);
-        dc.FillSolidRect(&client, m_colour);
-    }
-    void OnLButtonDown(UINT, CPoint) { ++presses; }
-    DECLARE_MESSAGE_MAP()
-
-private:
-    COLORREF m_colour;
-};
-
-BEGIN_MESSAGE_MAP(SolidWnd, CWnd)
-    ON_WM_PAINT()
-    ON_WM_LBUTTONDOWN()
-END_MESSAGE_MAP()
 
 // Presses the mouse at a screen point on the top-level window, as the window system
 // delivers it: Qt finds the widget under the point.
