@@ -138,6 +138,14 @@ QImage GrabWindow(CWnd& window)
     return widget->grab().toImage().convertToFormat(QImage::Format_RGB32);
 }
 
+QImage GrabWholeWindow(CWnd& window)
+{
+    QWidget* widget = platform::OuterWidgetOf(window.GetSafeHwnd());
+    if (!widget) widget = window.GetWidget();
+    if (!widget) return {};
+    return widget->grab().toImage().convertToFormat(QImage::Format_RGB32);
+}
+
 std::filesystem::path TestOutputDir()
 {
     return std::filesystem::path(TARVENIX_SOURCE_DIR) / "test-output";

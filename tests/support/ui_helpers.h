@@ -46,6 +46,8 @@ void DragWindow(CWnd& wnd, UINT hitCode, CSize delta, int steps = 4);
 
 /// What the window shows, painted now (invalid parts get their WM_PAINT first).
 QImage GrabWindow(CWnd& window);
+/// The whole top-level window as a user sees it: its menu bar and other outer strips too.
+QImage GrabWholeWindow(CWnd& window);
 
 /// Saves the image as test-output/<name>.png at the repository root (for a person to look
 /// at); returns the file's path, empty when it could not be written.
