@@ -8,6 +8,7 @@
 #if defined(__x86_64__)
 // Declared by sleef.h only where the whole file is built for AVX2.
 extern "C" __m256d Sleef_atan2d4_u35avx2(__m256d, __m256d);
+extern "C" __m256 Sleef_atan2f8_u35avx2(__m256, __m256);
 #endif
 
 // The 256-bit vector helpers below are only ever inlined into their own clones.
@@ -21,24 +22,41 @@ namespace {
 // The whole chunk in 256-bit code of one width; the compiler leaves the function with a
 // vzeroupper, so the 128-bit code around it pays no penalty for the switch.
 // `special` gets one bit per sample whose amplitude or phase needs the careful formula.
+// Coarse phases come from single precision, eight at a time; parts beyond its comfortable
+// range are marked special (and taken exactly) so that the bound holds for every sample.
+template <bool kCoarse>
 __attribute__((target("avx2"))) int FastPartsAvx2(ComplexChunk& c, unsigned char* special)
 {
     const __m256d absMask = _mm256_castsi256_pd(_mm256_set1_epi64x(0x7FFFFFFFFFFFFFFF));
     const __m256d ampLo = _mm256_set1_pd(0x1p-484), ampHi = _mm256_set1_pd(0x1p510);
-    const __m256d zero = _mm256_setzero_pd(), big = _mm256_set1_pd(0x1p1023);
+    const __m256d partLo = _mm256_set1_pd(kCoarse ? kCoarsePartLo : 0.0);
+    const __m256d partHi = _mm256_set1_pd(kCoarse ? kCoarsePartHi : 0x1p1023);
+    constexpr int kStep = kCoarse ? 8 : 4;
     int k = 0;
-    for (; k + 4 <= c.n; k += 4) {
-        const __m256d r = _mm256_load_pd(c.re + k), i = _mm256_load_pd(c.im + k);
-        const __m256d a = _mm256_sqrt_pd(_mm256_add_pd(_mm256_mul_pd(r, r), _mm256_mul_pd(i, i)));
-        _mm256_store_pd(c.amp + k, a);
-        _mm256_store_pd(c.phase + k, Sleef_atan2d4_u35avx2(i, r));
-        const __m256d ar = _mm256_and_pd(r, absMask), ai = _mm256_and_pd(i, absMask);
-        __m256d ok = _mm256_and_pd(_mm256_cmp_pd(a, ampLo, _CMP_GE_OQ), _mm256_cmp_pd(a, ampHi, _CMP_LT_OQ));
-        ok = _mm256_and_pd(
-            ok, _mm256_and_pd(_mm256_cmp_pd(ar, zero, _CMP_GT_OQ), _mm256_cmp_pd(ar, big, _CMP_LT_OQ)));
-        ok = _mm256_and_pd(
-            ok, _mm256_and_pd(_mm256_cmp_pd(ai, zero, _CMP_GT_OQ), _mm256_cmp_pd(ai, big, _CMP_LT_OQ)));
-        special[k / 4] = static_cast<unsigned char>(~_mm256_movemask_pd(ok) & 0xF);
+    for (; k + kStep <= c.n; k += kStep) {
+        for (int h = 0; h < kStep; h += 4) {
+            const __m256d r = _mm256_load_pd(c.re + k + h), i = _mm256_load_pd(c.im + k + h);
+            const __m256d a = _mm256_sqrt_pd(_mm256_add_pd(_mm256_mul_pd(r, r), _mm256_mul_pd(i, i)));
+            _mm256_store_pd(c.amp + k + h, a);
+            if constexpr (!kCoarse) _mm256_store_pd(c.phase + k + h, Sleef_atan2d4_u35avx2(i, r));
+            const __m256d ar = _mm256_and_pd(r, absMask), ai = _mm256_and_pd(i, absMask);
+            __m256d ok =
+                _mm256_and_pd(_mm256_cmp_pd(a, ampLo, _CMP_GE_OQ), _mm256_cmp_pd(a, ampHi, _CMP_LT_OQ));
+            ok = _mm256_and_pd(ok, _mm256_and_pd(_mm256_cmp_pd(ar, partLo, _CMP_GT_OQ),
+                                                 _mm256_cmp_pd(ar, partHi, _CMP_LT_OQ)));
+            ok = _mm256_and_pd(ok, _mm256_and_pd(_mm256_cmp_pd(ai, partLo, _CMP_GT_OQ),
+                                                 _mm256_cmp_pd(ai, partHi, _CMP_LT_OQ)));
+            special[(k + h) / 4] = static_cast<unsigned char>(~_mm256_movemask_pd(ok) & 0xF);
+        }
+        if constexpr (kCoarse) {
+            const __m256 r = _mm256_set_m128(_mm256_cvtpd_ps(_mm256_load_pd(c.re + k + 4)),
+                                             _mm256_cvtpd_ps(_mm256_load_pd(c.re + k)));
+            const __m256 i = _mm256_set_m128(_mm256_cvtpd_ps(_mm256_load_pd(c.im + k + 4)),
+                                             _mm256_cvtpd_ps(_mm256_load_pd(c.im + k)));
+            const __m256 g = Sleef_atan2f8_u35avx2(i, r);
+            _mm256_store_pd(c.phase + k, _mm256_cvtps_pd(_mm256_castps256_ps128(g)));
+            _mm256_store_pd(c.phase + k + 4, _mm256_cvtps_pd(_mm256_extractf128_ps(g, 1)));
+        }
     }
     return k;
 }
@@ -49,14 +67,14 @@ const bool kHasAvx2 =
 }  // namespace
 #endif
 
-void AmplitudesAndPhases(ComplexChunk& c)
+void AmplitudesAndPhases(ComplexChunk& c, bool coarse)
 {
     const int n = c.n;
     int k = 0;
     unsigned char special[kChunk / 4 + 1];
     int checked = 0;
 #if defined(__x86_64__)
-    if (kHasAvx2) k = checked = FastPartsAvx2(c, special);
+    if (kHasAvx2) k = checked = coarse ? FastPartsAvx2<true>(c, special) : FastPartsAvx2<false>(c, special);
     for (; k + 2 <= n; k += 2) {
         const __m128d r = _mm_load_pd(c.re + k), i = _mm_load_pd(c.im + k);
         _mm_store_pd(c.amp + k, _mm_sqrt_pd(_mm_add_pd(_mm_mul_pd(r, r), _mm_mul_pd(i, i))));
@@ -70,6 +88,8 @@ void AmplitudesAndPhases(ComplexChunk& c)
     // The plain amplitude is good to an ulp between these bounds; outside them (and for
     // zeros, infinities and NaN) the careful one. The phases of zero and non-finite parts
     // are taken exactly, so that the signed zeros and infinities keep their angles.
+    const double partLo = coarse && checked ? kCoarsePartLo : 0.0;
+    const double partHi = coarse && checked ? kCoarsePartHi : 0x1p1023;
     for (k = 0; k < n; ++k) {
         if (k < checked && !special[k / 4]) {
             k |= 3;  // the four samples of this group are plain
@@ -84,7 +104,7 @@ void AmplitudesAndPhases(ComplexChunk& c)
         if (!(a >= 0x1p-484 && a < 0x1p510)) [[unlikely]]
             c.amp[k] = Amplitude(c.re[k], c.im[k]);
         const double r = c.re[k], i = c.im[k];
-        if (!(std::abs(r) > 0.0 && std::abs(r) < 0x1p1023 && std::abs(i) > 0.0 && std::abs(i) < 0x1p1023))
+        if (!(std::abs(r) > partLo && std::abs(r) < partHi && std::abs(i) > partLo && std::abs(i) < partHi))
             [[unlikely]]
             c.phase[k] = std::atan2(i, r);
     }
@@ -106,11 +126,10 @@ TARVENIX_VECTOR_CLONES void BinsOf(const double* v, int n, double lo, double wid
     }
 }
 
-TARVENIX_VECTOR_CLONES void NearBinsOf(const double* v, int n, double lo, double width, double last,
-                                       double near, int* out)
+namespace {
+
+void NearBinsPlain(const double* v, int n, double lo, double scale, double last, double near, int* out)
 {
-    // The product by the reciprocal is within a few ulp of the quotient; `near` covers that.
-    const double scale = 1.0 / width;
     for (int k = 0; k < n; ++k) {
         const double t = (v[k] - lo) * scale;
         double q = t > 0.0 ? t : 0.0;
@@ -119,6 +138,43 @@ TARVENIX_VECTOR_CLONES void NearBinsOf(const double* v, int n, double lo, double
         const double f = t - double(b);
         out[k] = (f < near || f > 1.0 - near) ? -1 : b;
     }
+}
+
+#if defined(__x86_64__)
+// The compiler leaves the loop above scalar (the two-sided test); four at a time by hand.
+__attribute__((target("avx2"))) int NearBinsAvx2(const double* v, int n, double lo, double scale, double last,
+                                                 double near, int* out)
+{
+    const __m256d vlo = _mm256_set1_pd(lo), vscale = _mm256_set1_pd(scale), vlast = _mm256_set1_pd(last);
+    const __m256d vnear = _mm256_set1_pd(near), vfar = _mm256_set1_pd(1.0 - near);
+    const __m256d zero = _mm256_setzero_pd(), marked = _mm256_set1_pd(-1.0);
+    int k = 0;
+    for (; k + 4 <= n; k += 4) {
+        const __m256d t = _mm256_mul_pd(_mm256_sub_pd(_mm256_loadu_pd(v + k), vlo), vscale);
+        // max gives its second operand for NaN, as the plain test does.
+        const __m256d q = _mm256_min_pd(_mm256_max_pd(t, zero), vlast);
+        const __m256d b = _mm256_cvtepi32_pd(_mm256_cvttpd_epi32(q));
+        const __m256d f = _mm256_sub_pd(t, b);
+        const __m256d edge =
+            _mm256_or_pd(_mm256_cmp_pd(f, vnear, _CMP_LT_OQ), _mm256_cmp_pd(f, vfar, _CMP_GT_OQ));
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(out + k),
+                         _mm256_cvttpd_epi32(_mm256_blendv_pd(b, marked, edge)));
+    }
+    return k;
+}
+#endif
+
+}  // namespace
+
+void NearBinsOf(const double* v, int n, double lo, double width, double last, double near, int* out)
+{
+    // The product by the reciprocal is within a few ulp of the quotient; `near` covers that.
+    const double scale = 1.0 / width;
+    int k = 0;
+#if defined(__x86_64__)
+    if (kHasAvx2) k = NearBinsAvx2(v, n, lo, scale, last, near, out);
+#endif
+    NearBinsPlain(v + k, n - k, lo, scale, last, near, out + k);
 }
 
 namespace {

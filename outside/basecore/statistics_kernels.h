@@ -47,6 +47,13 @@ private:
 /// An upper bound of |FastPhases - atan2| (the vector arc tangent is good to a few ulp).
 inline constexpr double kPhaseError = 1e-14;
 
+/// An upper bound of |coarse phase - atan2|: single precision arc tangent (3.5 ulp of pi)
+/// of parts rounded to single precision, with room to spare.
+inline constexpr double kCoarsePhaseError = 4e-6;
+/// Parts whose coarse phase is taken: well inside the normal single precision numbers.
+inline constexpr double kCoarsePartLo = 0x1p-100;
+inline constexpr double kCoarsePartHi = 0x1p100;
+
 /// Samples a complex kernel handles at a time: parts as doubles, amplitudes, phases.
 inline constexpr int kChunk = 256;
 struct ComplexChunk {
@@ -59,8 +66,9 @@ struct ComplexChunk {
 
 /// Fills amp (Amplitude, exactly) and phase (within kPhaseError of atan2; exactly atan2
 /// where a part is zero or not finite) for the first n parts of the chunk, vectorised. A
-/// sample with a NaN part becomes NaN in all four arrays.
-void AmplitudesAndPhases(ComplexChunk& c);
+/// sample with a NaN part becomes NaN in all four arrays. A coarse phase is only within
+/// kCoarsePhaseError of atan2 (still exact where a part is zero or not finite).
+void AmplitudesAndPhases(ComplexChunk& c, bool coarse = false);
 
 /// Leaves the upper halves of the vector registers clean, so that the 128-bit code of this
 /// thread and the library calls it makes do not pay for a switch between vector widths
@@ -68,14 +76,14 @@ void AmplitudesAndPhases(ComplexChunk& c);
 void ClearUpperVectorState();
 
 template <class T>
-void LoadChunk(const T* p, int n, ComplexChunk& c)
+void LoadChunk(const T* p, int n, ComplexChunk& c, bool coarse = false)
 {
     for (int k = 0; k < n; ++k) {
         c.re[k] = double(re(p[k]));
         c.im[k] = double(im(p[k]));
     }
     c.n = n;
-    AmplitudesAndPhases(c);
+    AmplitudesAndPhases(c, coarse);
 }
 
 /// Sums of one component over one band, taken from `shift` so that they stay small.
@@ -314,7 +322,9 @@ void ComplexRun(const T* p, int count, ComplexAcc& acc, const BinRule* rules, in
     alignas(32) int idx[4][kChunk];
     for (int x0 = 0; x0 < count; x0 += kChunk) {
         const int m = std::min(kChunk, count - x0);
-        LoadChunk(p + x0, m, c);
+        // The histograms alone need the phase only to find its bin: a coarse one will do.
+        constexpr bool kCoarse = (kWork & (kExtremes | kSums)) == 0;
+        LoadChunk(p + x0, m, c, kCoarse);
         if constexpr ((kWork & (kExtremes | kSums)) != 0) {
             const double* comp[4] = {c.amp, c.phase, c.re, c.im};
             for (int j = 0; j < 4; ++j) {
@@ -354,7 +364,8 @@ void ComplexRun(const T* p, int count, ComplexAcc& acc, const BinRule* rules, in
             for (int j = 0; j < 4; ++j) {
                 const double* v = j == 0 ? c.amp : j == 1 ? c.phase : j == 2 ? c.re : c.im;
                 NearBinsOf(v, m, rules[j].Lo(), rules[j].Width(), rules[j].Last(),
-                           near(rules[j], j == 1 ? kPhaseError : 0.0), idx[j]);
+                           near(rules[j], j == 1 ? (kCoarse ? kCoarsePhaseError : kPhaseError) : 0.0),
+                           idx[j]);
             }
             std::uint64_t n = 0;
             for (int k = 0; k < m; ++k) {

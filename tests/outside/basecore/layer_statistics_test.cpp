@@ -517,26 +517,28 @@ TEST(LayerStatistics, FastPhasesStayWithinTheirBoundOfAtan2)
         parts.push_back({m * std::cos(a), m * std::sin(a)});
     }
     parts.push_back({std::nan(""), 1.0});
-    for (size_t at = 0; at < parts.size(); at += kChunk) {
-        ComplexChunk c;
-        c.n = int(std::min<size_t>(kChunk, parts.size() - at));
-        for (int k = 0; k < c.n; ++k) std::tie(c.re[k], c.im[k]) = parts[at + size_t(k)];
-        AmplitudesAndPhases(c);
-        for (int k = 0; k < c.n; ++k) {
-            const auto [r, i] = parts[at + size_t(k)];
-            SCOPED_TRACE(std::to_string(r) + " " + std::to_string(i));
-            if (std::isnan(r)) {
-                EXPECT_TRUE(std::isnan(c.phase[k]) && std::isnan(c.amp[k]) && std::isnan(c.im[k]));
-                continue;
+    for (const bool coarse : {false, true})
+        for (size_t at = 0; at < parts.size(); at += kChunk) {
+            SCOPED_TRACE(coarse ? "coarse" : "fine");
+            ComplexChunk c;
+            c.n = int(std::min<size_t>(kChunk, parts.size() - at));
+            for (int k = 0; k < c.n; ++k) std::tie(c.re[k], c.im[k]) = parts[at + size_t(k)];
+            AmplitudesAndPhases(c, coarse);
+            for (int k = 0; k < c.n; ++k) {
+                const auto [r, i] = parts[at + size_t(k)];
+                SCOPED_TRACE(std::to_string(r) + " " + std::to_string(i));
+                if (std::isnan(r)) {
+                    EXPECT_TRUE(std::isnan(c.phase[k]) && std::isnan(c.amp[k]) && std::isnan(c.im[k]));
+                    continue;
+                }
+                const double exact = std::atan2(i, r);
+                if (r == 0 || i == 0 || !std::isfinite(r) || !std::isfinite(i)) {
+                    EXPECT_EQ(std::signbit(c.phase[k]), std::signbit(exact));
+                    EXPECT_EQ(c.phase[k], exact);
+                } else {
+                    EXPECT_LE(std::abs(c.phase[k] - exact), coarse ? kCoarsePhaseError : kPhaseError);
+                }
+                EXPECT_EQ(c.amp[k], Amplitude(r, i));
             }
-            const double exact = std::atan2(i, r);
-            if (r == 0 || i == 0 || !std::isfinite(r) || !std::isfinite(i)) {
-                EXPECT_EQ(std::signbit(c.phase[k]), std::signbit(exact));
-                EXPECT_EQ(c.phase[k], exact);
-            } else {
-                EXPECT_LE(std::abs(c.phase[k] - exact), kPhaseError);
-            }
-            EXPECT_EQ(c.amp[k], Amplitude(r, i));
         }
-    }
 }
