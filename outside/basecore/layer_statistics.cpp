@@ -51,9 +51,9 @@ int ThreadCount(size_t bands)
     return RowDriverSlots(static_cast<std::int64_t>(bands));
 }
 
-/// Runs work(band, slot) for every band through the row driver. Only the calling thread
-/// reports progress; when progress or a band throws, the other bands stop and the
-/// exception goes on once they have all ended.
+/// Runs work(band, slot) for every band through the row driver, each band with a clean
+/// vector state. Only the calling thread reports progress; when progress or a band throws,
+/// the other bands stop and the exception goes on once they have all ended.
 template <class Work>
 void RunBands(const std::vector<Band>& bands, int threads, Work&& work, const RowProgress& progress)
 {
@@ -73,8 +73,11 @@ void RunBands(const std::vector<Band>& bands, int threads, Work&& work, const Ro
         };
     RunRowBands(
         RowBands::Bounds(std::move(bounds), std::move(rows)),
-        [&](const RowBand& band) { work(bands[static_cast<size_t>(band.index)], band.slot); }, report,
-        threads);
+        [&](const RowBand& band) {
+            ClearUpperVectorState();
+            work(bands[static_cast<size_t>(band.index)], band.slot);
+        },
+        report, threads);
 }
 
 template <class T>
@@ -110,7 +113,6 @@ using RealMomentAcc = std::conditional_t<std::is_integral_v<T>, IntMomentAcc, Mo
 template <class T>
 void RealSumsRun(const T* p, int count, RealMomentAcc<T>& acc, double& lo, double& hi)
 {
-    ClearUpperVectorState();
     if constexpr (std::is_integral_v<T>) {
         for (int x = 0; x < count; ++x) {
             lo = std::min(lo, double(p[x]));
@@ -163,7 +165,6 @@ template <unsigned kWork, class T, class H>
 void ComplexBand(const SampleRows& src, const SpanList& spans, const Band& band, ComplexAcc& acc,
                  const BinRule* rules, int bins, H* hist)
 {
-    ClearUpperVectorState();
     for (size_t k = band.begin; k < band.end; ++k) {
         const Span& s = spans[k];
         ComplexRun<kWork>(RowOf<T>(src, s.y) + s.x0, s.x1 - s.x0, acc, rules, bins, hist);
