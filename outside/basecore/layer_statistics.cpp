@@ -46,11 +46,6 @@ std::vector<Band> MakeBands(const SpanList& spans)
     return bands;
 }
 
-int ThreadCount(size_t bands)
-{
-    return RowDriverSlots(static_cast<std::int64_t>(bands));
-}
-
 /// Runs work(band, slot) for every band through the row driver, each band with a clean
 /// vector state. Only the calling thread reports progress; when progress or a band throws,
 /// the other bands stop and the exception goes on once they have all ended.
@@ -287,7 +282,7 @@ std::array<ComponentStats, kComponents> MomentsOf(const SampleRows& src, const S
         out[j].max = range.max[j];
     }
     const std::vector<Band> bands = MakeBands(spans);
-    const int threads = ThreadCount(bands.size());
+    const int threads = RowDriverSlots(std::int64_t(bands.size()));
 
     if constexpr (kCountsValues<T> || kCountsPairs<T>) {
         // Small integer samples: count every possible value (or part pair) per thread;
@@ -439,7 +434,7 @@ std::uint64_t HistogramOf(const SampleRows& src, const SpanList& spans, const Mi
 {
     constexpr int kComp = IsComplex<T> ? 4 : 1;
     const std::vector<Band> bands = MakeBands(spans);
-    const int threads = ThreadCount(bands.size());
+    const int threads = RowDriverSlots(std::int64_t(bands.size()));
     const size_t cells = static_cast<size_t>(bins) * kComp;
     std::vector<std::vector<std::uint64_t>> hist(static_cast<size_t>(threads),
                                                  std::vector<std::uint64_t>(cells, 0));
@@ -549,7 +544,7 @@ std::array<ComponentStats, kComponents> ComputeStatistics(const SampleRows& src,
             std::vector<std::array<double, 2>> ext(bands.size(), {std::numeric_limits<double>::infinity(),
                                                                   -std::numeric_limits<double>::infinity()});
             RunBands(
-                bands, ThreadCount(bands.size()),
+                bands, RowDriverSlots(std::int64_t(bands.size())),
                 [&](const Band& band, int) {
                     const size_t b = static_cast<size_t>(&band - bands.data());
                     for (size_t k = band.begin; k < band.end; ++k) {
@@ -572,7 +567,7 @@ std::array<ComponentStats, kComponents> ComputeStatistics(const SampleRows& src,
         } else {
             std::vector<ComplexAcc> parts(bands.size());
             RunBands(
-                bands, ThreadCount(bands.size()),
+                bands, RowDriverSlots(std::int64_t(bands.size())),
                 [&](const Band& band, int) {
                     ComplexBand<kExtremes | kSums, T, DWORD>(src, region, band,
                                                              parts[static_cast<size_t>(&band - bands.data())],
@@ -654,7 +649,7 @@ SpanList SpansOfRects(const std::vector<RECT>& rects, int width, int height)
 MinMaxResult ComputeMinMax(const SampleRows& src, const SpanList& region, const RowProgress& progress)
 {
     const std::vector<Band> bands = MakeBands(region);
-    const int threads = ThreadCount(bands.size());
+    const int threads = RowDriverSlots(std::int64_t(bands.size()));
     std::vector<MinMaxAcc> acc(static_cast<size_t>(threads));
     visitSampleType(src.type, [&]<class T>(Tag<T>) {
         RunBands(
