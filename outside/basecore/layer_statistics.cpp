@@ -46,14 +46,9 @@ std::vector<Band> MakeBands(const SpanList& spans)
     return bands;
 }
 
-int ThreadCount(size_t bands)
-{
-    return RowDriverSlots(static_cast<std::int64_t>(bands));
-}
-
-/// Runs work(band, slot) for every band through the row driver. Only the calling thread
-/// reports progress; when progress or a band throws, the other bands stop and the
-/// exception goes on once they have all ended.
+/// Runs work(band, slot) for every band through the row driver, each band with a clean
+/// vector state. Only the calling thread reports progress; when progress or a band throws,
+/// the other bands stop and the exception goes on once they have all ended.
 template <class Work>
 void RunBands(const std::vector<Band>& bands, int threads, Work&& work, const RowProgress& progress)
 {
@@ -73,8 +68,11 @@ void RunBands(const std::vector<Band>& bands, int threads, Work&& work, const Ro
         };
     RunRowBands(
         RowBands::Bounds(std::move(bounds), std::move(rows)),
-        [&](const RowBand& band) { work(bands[static_cast<size_t>(band.index)], band.slot); }, report,
-        threads);
+        [&](const RowBand& band) {
+            ClearUpperVectorState();
+            work(bands[static_cast<size_t>(band.index)], band.slot);
+        },
+        report, threads);
 }
 
 template <class T>
@@ -110,7 +108,6 @@ using RealMomentAcc = std::conditional_t<std::is_integral_v<T>, IntMomentAcc, Mo
 template <class T>
 void RealSumsRun(const T* p, int count, RealMomentAcc<T>& acc, double& lo, double& hi)
 {
-    ClearUpperVectorState();
     if constexpr (std::is_integral_v<T>) {
         for (int x = 0; x < count; ++x) {
             lo = std::min(lo, double(p[x]));
@@ -163,7 +160,6 @@ template <unsigned kWork, class T, class H>
 void ComplexBand(const SampleRows& src, const SpanList& spans, const Band& band, ComplexAcc& acc,
                  const BinRule* rules, int bins, H* hist)
 {
-    ClearUpperVectorState();
     for (size_t k = band.begin; k < band.end; ++k) {
         const Span& s = spans[k];
         ComplexRun<kWork>(RowOf<T>(src, s.y) + s.x0, s.x1 - s.x0, acc, rules, bins, hist);
@@ -286,7 +282,7 @@ std::array<ComponentStats, kComponents> MomentsOf(const SampleRows& src, const S
         out[j].max = range.max[j];
     }
     const std::vector<Band> bands = MakeBands(spans);
-    const int threads = ThreadCount(bands.size());
+    const int threads = RowDriverSlots(std::int64_t(bands.size()));
 
     if constexpr (kCountsValues<T> || kCountsPairs<T>) {
         // Small integer samples: count every possible value (or part pair) per thread;
@@ -438,7 +434,7 @@ std::uint64_t HistogramOf(const SampleRows& src, const SpanList& spans, const Mi
 {
     constexpr int kComp = IsComplex<T> ? 4 : 1;
     const std::vector<Band> bands = MakeBands(spans);
-    const int threads = ThreadCount(bands.size());
+    const int threads = RowDriverSlots(std::int64_t(bands.size()));
     const size_t cells = static_cast<size_t>(bins) * kComp;
     std::vector<std::vector<std::uint64_t>> hist(static_cast<size_t>(threads),
                                                  std::vector<std::uint64_t>(cells, 0));
@@ -548,7 +544,7 @@ std::array<ComponentStats, kComponents> ComputeStatistics(const SampleRows& src,
             std::vector<std::array<double, 2>> ext(bands.size(), {std::numeric_limits<double>::infinity(),
                                                                   -std::numeric_limits<double>::infinity()});
             RunBands(
-                bands, ThreadCount(bands.size()),
+                bands, RowDriverSlots(std::int64_t(bands.size())),
                 [&](const Band& band, int) {
                     const size_t b = static_cast<size_t>(&band - bands.data());
                     for (size_t k = band.begin; k < band.end; ++k) {
@@ -571,7 +567,7 @@ std::array<ComponentStats, kComponents> ComputeStatistics(const SampleRows& src,
         } else {
             std::vector<ComplexAcc> parts(bands.size());
             RunBands(
-                bands, ThreadCount(bands.size()),
+                bands, RowDriverSlots(std::int64_t(bands.size())),
                 [&](const Band& band, int) {
                     ComplexBand<kExtremes | kSums, T, DWORD>(src, region, band,
                                                              parts[static_cast<size_t>(&band - bands.data())],
@@ -653,7 +649,7 @@ SpanList SpansOfRects(const std::vector<RECT>& rects, int width, int height)
 MinMaxResult ComputeMinMax(const SampleRows& src, const SpanList& region, const RowProgress& progress)
 {
     const std::vector<Band> bands = MakeBands(region);
-    const int threads = ThreadCount(bands.size());
+    const int threads = RowDriverSlots(std::int64_t(bands.size()));
     std::vector<MinMaxAcc> acc(static_cast<size_t>(threads));
     visitSampleType(src.type, [&]<class T>(Tag<T>) {
         RunBands(

@@ -236,7 +236,6 @@ void FloatRun(const float* p, int count, double shift, double& lo, double& hi, d
 template <class T, class H>
 void RealHistRun(const T* p, int count, const BinRule& rule, int bins, size_t lane, H* h)
 {
-    ClearUpperVectorState();
     alignas(32) int idx[kChunk];
     const double lo = rule.Lo(), w = rule.Width(), last = rule.Last();
     for (int x0 = 0; x0 < count; x0 += kChunk) {

@@ -2,10 +2,11 @@
 
 #include <algorithm>
 #include <array>
-#include <atomic>
 #include <cmath>
 #include <cstring>
 #include <new>
+#include <utility>
+#include <vector>
 
 #include "outside/basecore/rdp_layer.h"
 #include "outside/basecore/row_driver.h"
@@ -60,16 +61,18 @@ void FlushAsync(const BYTE* from, std::int64_t bytes)
     if (bytes > 0) FlushViewOfFile(from, static_cast<SIZE_T>(bytes));
 }
 
-// Runs work(item, slot) for every item in [0, count) through the row driver, one item a
-// band; slot numbers a thread's private data. Only the calling thread calls report(), as
-// items complete. When report() or work throws, the other items stop, and the exception
-// goes on once they have all ended.
-template <class Work, class Report>
-void RunParallel(int count, int threads, Work&& work, Report&& report)
+// Items [0, count) as bands of the row driver, one item a band, item i counting weight(i)
+// tiles towards progress.
+template <class Weight>
+RowBands TileRowBands(int count, Weight&& weight)
 {
-    RunRowBands(
-        RowBands::Fixed(count, 1), [&](const RowBand& band) { work(int(band.begin), band.slot); },
-        [&](std::int64_t) { report(); }, threads);
+    std::vector<std::int64_t> bounds(static_cast<std::size_t>(count) + 1),
+        weights(static_cast<std::size_t>(count));
+    for (int i = 0; i < count; ++i) {
+        bounds[std::size_t(i) + 1] = i + 1;
+        weights[std::size_t(i)] = weight(i);
+    }
+    return RowBands::Bounds(std::move(bounds), std::move(weights));
 }
 
 // a + (b − a) × fraction / 2^32, rounded toward a whichever side b lies on, for values of
@@ -164,10 +167,7 @@ int CTilePyramid::Build(BYTE* storage, std::int64_t storageBytes, const void* so
             meter->SetRange(0.0, double(totalTiles));
             meter->SetStep(1.0);
         }
-        std::atomic<std::int64_t> tilesDone{0};
-        auto report = [&] {
-            if (meter) meter->SetPos(double(tilesDone.load()));
-        };
+        std::int64_t tilesBefore = 0;  // tiles of the levels already built: the meter's base
         const int threads = RowDriverThreads(m_threadCount);
 
         // Each thread counts into its own histogram; the sums do not depend on the split.
@@ -190,10 +190,19 @@ int CTilePyramid::Build(BYTE* storage, std::int64_t storageBytes, const void* so
         // so that each pair of mapped rows is averaged while it is still in the cache.
         const bool fuse = levels > 1;
         const PyramidLevel& band = fuse ? m_levels[1] : level0;
-        const int bands = band.tilesDown;
-        RunParallel(
-            bands, std::min(threads, bands),
-            [&](int b, int slot) {
+        // Tiles an item completes: its row of `band`, and when fused the one or two rows of
+        // level 0 below it.
+        auto itemTiles = [&](int b) {
+            std::int64_t tiles = band.tilesAcross;
+            if (fuse)
+                tiles +=
+                    std::int64_t(std::min(2 * b + 1, level0.tilesDown - 1) - 2 * b + 1) * level0.tilesAcross;
+            return tiles;
+        };
+        RunRowBands(
+            TileRowBands(band.tilesDown, itemTiles),
+            [&](const RowBand& item) {
+                const int b = int(item.begin);
                 DisplayValueCounter counter;
                 const int rows = band.TileHeight(b);
                 for (int i = 0; i < rows; ++i) {
@@ -206,11 +215,9 @@ int CTilePyramid::Build(BYTE* storage, std::int64_t storageBytes, const void* so
                     if (2 * y + 1 < height) mapRow(2 * y + 1, counter);
                     ReduceLevelRow(level0, base0, m_levels[1], m_storage + m_levelOffsets[1], y);
                 }
-                counter.AddTo(histograms[std::size_t(slot)].data());
-                std::int64_t tiles = band.tilesAcross;
+                counter.AddTo(histograms[std::size_t(item.slot)].data());
                 if (fuse) {
-                    const int r0 = 2 * b, r1 = std::min(2 * b + 1, level0.tilesDown - 1);
-                    tiles += std::int64_t(r1 - r0 + 1) * level0.tilesAcross;
+                    const int r0 = 2 * b;
                     FlushAsync(base0 + std::int64_t(r0) * kTileSide * level0.width,
                                std::int64_t(std::min(height - r0 * kTileSide, 2 * kTileSide)) * level0.width);
                     FlushAsync(m_storage + m_levelOffsets[1] + std::int64_t(b) * kTileSide * band.width,
@@ -219,9 +226,9 @@ int CTilePyramid::Build(BYTE* storage, std::int64_t storageBytes, const void* so
                     FlushAsync(base0 + std::int64_t(b) * kTileSide * level0.width,
                                std::int64_t(rows) * level0.width);
                 }
-                tilesDone += tiles;
             },
-            report);
+            MeterProgress(meter, double(tilesBefore)), threads);
+        for (int b = 0; b < band.tilesDown; ++b) tilesBefore += itemTiles(b);
 
         // The upper levels, each from the one below, a tile row per item.
         for (int k = 2; k < levels; ++k) {
@@ -229,17 +236,18 @@ int CTilePyramid::Build(BYTE* storage, std::int64_t storageBytes, const void* so
             const PyramidLevel& level = m_levels[std::size_t(k)];
             const BYTE* childBase = m_storage + m_levelOffsets[std::size_t(k - 1)];
             BYTE* levelBase = m_storage + m_levelOffsets[std::size_t(k)];
-            RunParallel(
-                level.tilesDown, std::min(threads, level.tilesDown),
-                [&](int r, int) {
+            RunRowBands(
+                TileRowBands(level.tilesDown, [&](int) { return std::int64_t(level.tilesAcross); }),
+                [&](const RowBand& item) {
+                    const int r = int(item.begin);
                     const int rows = level.TileHeight(r);
                     for (int i = 0; i < rows; ++i)
                         ReduceLevelRow(child, childBase, level, levelBase, r * kTileSide + i);
                     FlushAsync(levelBase + std::int64_t(r) * kTileSide * level.width,
                                std::int64_t(rows) * level.width);
-                    tilesDone += level.tilesAcross;
                 },
-                report);
+                MeterProgress(meter, double(tilesBefore)), threads);
+            tilesBefore += std::int64_t(level.tilesDown) * level.tilesAcross;
         }
 
         // The histogram goes in last, so an interrupted build leaves none behind.
