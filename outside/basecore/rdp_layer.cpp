@@ -551,17 +551,11 @@ BOOL CRDPLayer::CloseImpl(bool keep)
             else if (ok)
                 ok = RewriteWithTagEdits(m_map.AdresData(), static_cast<std::int64_t>(m_map.Size()),
                                          m_layerIndex, edits, path.c_str(), impl.output.Handle());
-            Reset();
-            if (ok) Succeed();
-            return ok;
+            return FinishClose(ok, path);
         }
         // Closed without its tag changes; the samples changed through the rows are kept.
-        if (impl.openMode == kOpenWritable && impl.output.IsOpen()) {
-            const BOOL ok = m_map.Flush() && impl.output.Commit();
-            Reset();
-            if (ok) Succeed();
-            return ok;
-        }
+        if (impl.openMode == kOpenWritable && impl.output.IsOpen())
+            return FinishClose(m_map.Flush() && impl.output.Commit(), path);
         Reset();
         Succeed();
         return TRUE;
@@ -581,10 +575,17 @@ BOOL CRDPLayer::CloseImpl(bool keep)
     else if (ok)
         ok = RewriteWithTagEdits(m_map.AdresData(), static_cast<std::int64_t>(m_map.Size()), m_layerIndex,
                                  impl.edits, path.c_str(), impl.output.Handle());
-    const DWORD error = ok ? 0 : GetLastError();
+    return FinishClose(ok, path);
+}
+
+BOOL CRDPLayer::FinishClose(BOOL written, const std::string& path)
+{
+    // The error is taken before Reset, whose clean-up may overwrite it; the file named
+    // keeps what it held before when the changes could not be written.
+    const DWORD error = written ? 0 : GetLastError();
     Reset();
-    if (!ok) {
-        Fail(error, path, "the new layer could not be written");
+    if (!written) {
+        Fail(error, path, "the changes could not be written");
         return FALSE;
     }
     Succeed();

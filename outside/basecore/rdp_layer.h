@@ -195,6 +195,8 @@ private:
     void** Open(const char* path, int mode, int index);
     void** Create(const char* target, int width, int height, int type, int kind, bool append);
     BOOL CloseImpl(bool keep);
+    /// Ends a close: clears the layer and reports whether its changes were written.
+    BOOL FinishClose(BOOL written, const std::string& path);
     void BindStatistics();
     void BindRows(BYTE* samples);
     void Reset();

@@ -191,11 +191,6 @@ void SetAtomicFileFaults(const AtomicFileFaults& faults)
     g_namedTemporary.store(faults.namedTemporary);
 }
 
-AtomicFileFaults GetAtomicFileFaults()
-{
-    return AtomicFileFaults{static_cast<AtomicStep>(g_failAt.load()), g_namedTemporary.load()};
-}
-
 unsigned DefaultFileMode()
 {
     // The mask is read, not set: umask() would change it for a moment for every thread.

@@ -102,6 +102,5 @@ struct AtomicFileFaults {
     bool namedTemporary = false;
 };
 PLATFORM_API void SetAtomicFileFaults(const AtomicFileFaults& faults);
-PLATFORM_API AtomicFileFaults GetAtomicFileFaults();
 
 }  // namespace platform

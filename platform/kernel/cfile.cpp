@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstring>
 #include <exception>
+#include <utility>
 
 #include "platform/kernel/atomic_file.h"
 #include "platform/last_error.h"
@@ -82,6 +83,7 @@ CFile::~CFile()
 BOOL CFile::Open(LPCTSTR fileName, UINT openFlags, CFileException* error)
 {
     if (m_hFile != INVALID_HANDLE_VALUE) Abort();
+    m_lostVersionError = 0;
     DWORD access = GENERIC_READ;
     switch (openFlags & 3) {
         case modeRead:
@@ -139,8 +141,20 @@ UINT CFile::Read(void* buffer, UINT count)
 void CFile::Write(const void* buffer, UINT count)
 {
     DWORD written = 0;
-    if (!WriteFile(m_hFile, buffer, count, &written, nullptr))
-        CFileException::ThrowOsError(static_cast<LONG>(GetLastError()), m_strFileName);
+    if (!WriteFile(m_hFile, buffer, count, &written, nullptr)) ThrowDroppingVersion();
+}
+
+void CFile::ThrowDroppingVersion()
+{
+    const auto code = static_cast<LONG>(GetLastError());
+    if (m_pending) {
+        // A new version that missed a write can never be committed, not even by a Close
+        // or a destructor after the caller caught this: it goes now, and Close reports it.
+        m_pending.reset();
+        m_hFile = INVALID_HANDLE_VALUE;
+        m_lostVersionError = code;
+    }
+    CFileException::ThrowOsError(code, m_strFileName);
 }
 
 ULONGLONG CFile::Seek(LONGLONG offset, UINT from)
@@ -173,8 +187,7 @@ void CFile::SetLength(ULONGLONG length)
 {
     const ULONGLONG position = GetPosition();
     Seek(static_cast<LONGLONG>(length), begin);
-    if (!SetEndOfFile(m_hFile))
-        CFileException::ThrowOsError(static_cast<LONG>(GetLastError()), m_strFileName);
+    if (!SetEndOfFile(m_hFile)) ThrowDroppingVersion();
     if (position < length) Seek(static_cast<LONGLONG>(position), begin);
 }
 
@@ -190,6 +203,7 @@ void CFile::Close()
     m_hFile = INVALID_HANDLE_VALUE;
     const CString name = m_strFileName;
     m_strFileName.Empty();
+    if (const LONG lost = std::exchange(m_lostVersionError, 0)) CFileException::ThrowOsError(lost, name);
     if (auto pending = std::move(m_pending)) {
         if (!pending->Commit()) CFileException::ThrowOsError(static_cast<LONG>(GetLastError()), name);
         return;
@@ -206,6 +220,7 @@ void CFile::Abort()
     }
     if (m_hFile != INVALID_HANDLE_VALUE) CloseHandle(m_hFile);
     m_hFile = INVALID_HANDLE_VALUE;
+    m_lostVersionError = 0;
     m_strFileName.Empty();
 }
 

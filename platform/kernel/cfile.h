@@ -95,7 +95,8 @@ public:
     virtual ULONGLONG GetLength() const;
     virtual void SetLength(ULONGLONG length);
     virtual void Flush();
-    /// Closes the file; throws when the handle cannot be closed.
+    /// Closes the file; throws when the handle cannot be closed, or when a new version was
+    /// dropped by a failed write (the file then keeps its old content).
     virtual void Close();
     /// Closes without throwing.
     virtual void Abort();
@@ -112,5 +113,8 @@ protected:
     CString m_strFileName;
 
 private:
+    [[noreturn]] void ThrowDroppingVersion();
+
     std::unique_ptr<platform::AtomicFile> m_pending;  // a new version until Close
+    LONG m_lostVersionError = 0;  // a new version dropped by a failed write, reported by Close
 };

@@ -109,6 +109,10 @@ TEST_P(LayerWriteFault, LeavesTheOldFileIntactAndNothingBeside)
         Faults faults({c.step, c.named});
         EXPECT_FALSE(RunWriter(c.writer, path));
         EXPECT_NE(GetLastError(), static_cast<DWORD>(ERROR_SUCCESS));
+        // A layer that fails to write says why.
+        if (c.writer != Writer::kSetTag) {
+            EXPECT_FALSE(GetLastLayerError().IsEmpty());
+        }
     }
     EXPECT_EQ(layertest::ReadFile(path), before);
     EXPECT_EQ(Names(dir), std::set<std::string>{"scene.rdp"});

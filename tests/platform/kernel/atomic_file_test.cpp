@@ -1,10 +1,12 @@
 #include "platform/kernel/atomic_file.h"
 
 #include <gtest/gtest.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <csignal>
 #include <filesystem>
 #include <set>
 #include <stdexcept>
@@ -308,6 +310,55 @@ TEST(AtomicFileCFile, ACreatedFileReplacesTheOldOneOnlyOnClose)
     }
     EXPECT_EQ(ReadWholeFile(path), "kept by its end");
     EXPECT_EQ(Names(dir), std::set<std::string>{"palette.pal"});
+}
+
+}  // namespace
+
+namespace {
+
+// A write cut short by the file-size limit (EFBIG), the way a full disk cuts one short.
+void WriteOverTheSizeLimit(CFile& file)
+{
+    rlimit saved{};
+    ASSERT_EQ(::getrlimit(RLIMIT_FSIZE, &saved), 0);
+    const auto oldHandler = std::signal(SIGXFSZ, SIG_IGN);
+    rlimit small = saved;
+    small.rlim_cur = 4;
+    ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &small), 0);
+    bool threw = false;
+    try {
+        file.Write("cut short", 9);
+    } catch (CFileException* e) {
+        threw = true;
+        e->Delete();
+    }
+    ::setrlimit(RLIMIT_FSIZE, &saved);
+    std::signal(SIGXFSZ, oldHandler);
+    EXPECT_TRUE(threw);
+}
+
+TEST(AtomicFileCFile, AVersionThatMissedAWriteIsNeverCommitted)
+{
+    TempDir dir;
+    const std::string path = dir.File("table.csv");
+    WriteWholeFile(path, "old");
+    for (const bool closeExplicitly : {true, false}) {
+        SCOPED_TRACE(closeExplicitly ? "closed" : "destroyed");
+        {
+            CFile file(path.c_str(), CFile::modeCreate | CFile::modeWrite);
+            WriteOverTheSizeLimit(file);
+            if (closeExplicitly) {
+                try {
+                    file.Close();
+                    ADD_FAILURE() << "closing a version that missed a write must throw";
+                } catch (CFileException* e) {
+                    e->Delete();
+                }
+            }
+        }
+        EXPECT_EQ(ReadWholeFile(path), "old");
+        EXPECT_EQ(Names(dir), std::set<std::string>{"table.csv"});
+    }
 }
 
 }  // namespace
