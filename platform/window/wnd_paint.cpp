@@ -7,6 +7,7 @@
 #include "platform/window/ui_thread.h"
 #include "platform/window/window_internal.h"
 #include "platform/window/window_widget.h"
+#include "platform/qt_types.h"
 
 namespace platform {
 
@@ -153,6 +154,6 @@ BOOL CWnd::GetUpdateRect(LPRECT lpRect, BOOL)
         return FALSE;
     }
     const QRect r = m_data->invalid.boundingRect();
-    if (lpRect) *lpRect = RECT{r.left(), r.top(), r.right() + 1, r.bottom() + 1};
+    if (lpRect) *lpRect = platform::ToRect(r);
     return TRUE;
 }
