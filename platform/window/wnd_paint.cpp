@@ -40,8 +40,7 @@ void PaintPending(CWnd* wnd, bool fromPaintEvent)
     if (lock) lock.unlock();
     painter.setClipRegion(region);
     const QRect bounds = region.boundingRect();
-    PaintTarget target{&painter, &widget->Surface(), &region,
-                       CRect(bounds.left(), bounds.top(), bounds.right() + 1, bounds.bottom() + 1), erase};
+    PaintTarget target{&painter, &widget->Surface(), &region, CRect(ToRect(bounds)), erase};
     PaintTarget* previous = data->paintTarget;
     data->paintTarget = &target;
     const HWND hwnd = wnd->m_hWnd;
