@@ -4,6 +4,7 @@
 
 #include "platform/window/modal.h"
 #include "platform/window/wnd.h"
+#include "platform/qt_types.h"
 
 CColorDialog::CColorDialog(COLORREF clrInit, DWORD dwFlags, CWnd* pParentWnd) : m_pParentWnd(pParentWnd)
 {
@@ -25,7 +26,7 @@ INT_PTR CColorDialog::DoModal()
             initial, owner && owner->GetWidget() ? owner->GetWidget()->window() : nullptr);
         platform::ColorAnswer a;
         a.ok = chosen.isValid();
-        a.color = RGB(chosen.red(), chosen.green(), chosen.blue());
+        a.color = platform::ToColorRef(chosen);
         return a;
     });
     if (!answer.ok) return IDCANCEL;

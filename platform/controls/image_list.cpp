@@ -6,6 +6,7 @@
 
 #include "platform/gdi/dc.h"
 #include "platform/gdi/gdi_objects.h"
+#include "platform/qt_types.h"
 
 BOOL CImageList::Create(int cx, int cy, UINT nFlags, int nInitial, int)
 {
@@ -105,8 +106,7 @@ BOOL CImageList::Draw(QPainter& painter, int nImage, POINT pt, UINT nStyle) cons
 {
     if (nImage < 0 || nImage >= GetImageCount()) return FALSE;
     if (m_background != CLR_NONE && !(nStyle & ILD_TRANSPARENT))
-        painter.fillRect(pt.x, pt.y, m_cx, m_cy,
-                         QColor(GetRValue(m_background), GetGValue(m_background), GetBValue(m_background)));
+        painter.fillRect(pt.x, pt.y, m_cx, m_cy, platform::ToQColor(m_background));
     painter.drawImage(pt.x, pt.y, m_images[static_cast<std::size_t>(nImage)]);
     return TRUE;
 }

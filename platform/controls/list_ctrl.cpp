@@ -129,7 +129,7 @@ protected:
         NMLVCUSTOMDRAW draw{};
         draw.nmcd.dwDrawStage = CDDS_PREPAINT;
         const QRect area = viewport()->rect();
-        draw.nmcd.rc = RECT{area.left(), area.top(), area.right() + 1, area.bottom() + 1};
+        draw.nmcd.rc = platform::ToRect(area);
         draw.clrText = text;
         draw.clrTextBk = textBackground;
         paintAnswer = Notify(draw.nmcd.hdr, NM_CUSTOMDRAW);
@@ -211,7 +211,7 @@ private:
         activate.iItem = index.isValid() ? index.row() : -1;
         activate.iSubItem = index.isValid() ? index.column() : 0;
         const QPoint client = viewport()->mapTo(this, at);
-        activate.ptAction = POINT{client.x(), client.y()};
+        activate.ptAction = platform::ToPoint(client);
         Notify(activate.hdr, code);
     }
 
@@ -728,9 +728,7 @@ COLORREF CListCtrl::GetBkColor() const
     ListWidget* list = ListOf(this);
     if (!list) return CLR_NONE;
     if (list->background != CLR_DEFAULT) return list->background;
-    const QColor base = list->palette().color(QPalette::Base);
-    return RGB(static_cast<BYTE>(base.red()), static_cast<BYTE>(base.green()),
-               static_cast<BYTE>(base.blue()));
+    return platform::ToColorRef(list->palette().color(QPalette::Base));
 }
 
 BOOL CListCtrl::SetTextColor(COLORREF cr)

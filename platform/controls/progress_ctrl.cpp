@@ -6,6 +6,7 @@
 #include <QProgressBar>
 
 #include "platform/controls/control_notify.h"
+#include "platform/qt_types.h"
 
 BOOL CProgressCtrl::Create(DWORD dwStyle, const RECT& rect, CWnd* pParentWnd, UINT nID)
 {
@@ -118,8 +119,7 @@ LRESULT CProgressCtrl::WindowProc(UINT message, WPARAM wParam, LPARAM lParam)
             if (QWidget* bar = GetWidget()) {
                 QPalette palette = bar->palette();
                 if (m_barColor != static_cast<COLORREF>(-1))
-                    palette.setColor(QPalette::Highlight, QColor(GetRValue(m_barColor), GetGValue(m_barColor),
-                                                                 GetBValue(m_barColor)));
+                    palette.setColor(QPalette::Highlight, platform::ToQColor(m_barColor));
                 bar->setPalette(palette);
             }
             return previous;

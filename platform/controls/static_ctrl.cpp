@@ -6,6 +6,7 @@
 #include <QPixmap>
 
 #include "platform/controls/control_notify.h"
+#include "platform/qt_types.h"
 
 namespace {
 
@@ -22,11 +23,10 @@ protected:
             bool transparent = false;
             QPalette colours = palette();
             if (platform::AskControlColours(wnd, CTLCOLOR_STATIC, text, back, transparent)) {
-                colours.setColor(QPalette::WindowText,
-                                 QColor(GetRValue(text), GetGValue(text), GetBValue(text)));
+                colours.setColor(QPalette::WindowText, platform::ToQColor(text));
                 if (!transparent) {
                     QPainter painter(this);
-                    painter.fillRect(rect(), QColor(GetRValue(back), GetGValue(back), GetBValue(back)));
+                    painter.fillRect(rect(), platform::ToQColor(back));
                 }
             }
             if (colours != palette()) setPalette(colours);

@@ -8,6 +8,7 @@
 
 #include "platform/controls/control_notify.h"
 #include "platform/controls/image_list.h"
+#include "platform/qt_types.h"
 
 namespace {
 
@@ -222,7 +223,7 @@ BOOL CTabCtrl::GetItemRect(int nItem, LPRECT lpRect) const
     TabWidget* tabs = TabsOf(this);
     if (!tabs || !lpRect || nItem < 0 || nItem >= tabs->bar->count()) return FALSE;
     const QRect rect = tabs->bar->tabRect(nItem).translated(tabs->bar->pos());
-    *lpRect = RECT{rect.left(), rect.top(), rect.left() + rect.width(), rect.top() + rect.height()};
+    *lpRect = platform::ToRect(rect);
     return TRUE;
 }
 

@@ -6,6 +6,7 @@
 #include <QThread>
 
 #include "platform/gdi/dc_internal.h"
+#include "platform/qt_types.h"
 #include "platform/window/paint_hook.h"
 #include "platform/window/wnd.h"
 
@@ -17,7 +18,7 @@ namespace {
 SpanRegion SpansOf(const QRegion& region)
 {
     std::vector<RECT> rects;
-    for (const QRect& r : region) rects.push_back({r.left(), r.top(), r.right() + 1, r.bottom() + 1});
+    for (const QRect& r : region) rects.push_back(ToRect(r));
     return SpanRegion::FromRects(rects);
 }
 

@@ -224,12 +224,6 @@ QImage LoadBitmapImage(LPCTSTR name)
     return LoadBitmapImage(nullptr, name);
 }
 
-QImage LoadIconImage(LPCTSTR name)
-{
-    if (!name || !IS_INTRESOURCE(name)) return {};
-    return FindPicture(&ModuleResources::icons, nullptr, name);
-}
-
 HCURSOR LoadCursorResource(HINSTANCE instance, LPCTSTR name)
 {
     if (!name || !IS_INTRESOURCE(name)) return nullptr;

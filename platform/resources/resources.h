@@ -61,7 +61,6 @@ PLATFORM_API const ToolBarResource* FindToolBarResource(UINT id);
 /// search to that module; any other handle (null included) searches the whole chain.
 PLATFORM_API QImage LoadBitmapImage(LPCTSTR name);
 PLATFORM_API QImage LoadBitmapImage(HINSTANCE instance, LPCTSTR name);
-PLATFORM_API QImage LoadIconImage(LPCTSTR name);
 /// The cursor resource `name` (an id) as a cursor handle that lives as long as the process;
 /// null when there is none. The handle of a module limits the search as above.
 PLATFORM_API HCURSOR LoadCursorResource(HINSTANCE instance, LPCTSTR name);

@@ -9,6 +9,7 @@
 #include "platform/window/ui_thread.h"
 #include "platform/window/window_internal.h"
 #include "platform/window/window_widget.h"
+#include "platform/qt_types.h"
 
 namespace platform {
 
@@ -111,9 +112,9 @@ void MapClientPoints(const CWnd& wnd, POINT* points, int count, bool toScreen)
     QWidget* w = wnd.GetWidget();
     if (!w) return;
     for (int i = 0; i < count; ++i) {
-        const QPoint p(points[i].x, points[i].y);
+        const QPoint p = platform::ToQPoint(points[i]);
         const QPoint q = toScreen ? w->mapToGlobal(p) : w->mapFromGlobal(p);
-        points[i] = POINT{q.x(), q.y()};
+        points[i] = platform::ToPoint(q);
     }
 }
 

@@ -10,6 +10,7 @@
 #include "platform/kernel/threads.h"
 #include "platform/window/ui_thread.h"
 #include "platform/window/window_internal.h"
+#include "platform/qt_types.h"
 
 namespace platform {
 
@@ -183,8 +184,7 @@ HWND GetCapture()
 
 BOOL GetCursorPos(LPPOINT lpPoint)
 {
-    const QPoint p = QCursor::pos();
-    *lpPoint = POINT{p.x(), p.y()};
+    *lpPoint = platform::ToPoint(QCursor::pos());
     return TRUE;
 }
 

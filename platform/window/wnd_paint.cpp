@@ -7,6 +7,7 @@
 #include "platform/window/ui_thread.h"
 #include "platform/window/window_internal.h"
 #include "platform/window/window_widget.h"
+#include "platform/qt_types.h"
 
 namespace platform {
 
@@ -39,8 +40,7 @@ void PaintPending(CWnd* wnd, bool fromPaintEvent)
     if (lock) lock.unlock();
     painter.setClipRegion(region);
     const QRect bounds = region.boundingRect();
-    PaintTarget target{&painter, &widget->Surface(), &region,
-                       CRect(bounds.left(), bounds.top(), bounds.right() + 1, bounds.bottom() + 1), erase};
+    PaintTarget target{&painter, &widget->Surface(), &region, CRect(ToRect(bounds)), erase};
     PaintTarget* previous = data->paintTarget;
     data->paintTarget = &target;
     const HWND hwnd = wnd->m_hWnd;
@@ -153,6 +153,6 @@ BOOL CWnd::GetUpdateRect(LPRECT lpRect, BOOL)
         return FALSE;
     }
     const QRect r = m_data->invalid.boundingRect();
-    if (lpRect) *lpRect = RECT{r.left(), r.top(), r.right() + 1, r.bottom() + 1};
+    if (lpRect) *lpRect = platform::ToRect(r);
     return TRUE;
 }
