@@ -113,6 +113,31 @@ TEST_F(StripTest, RowsThatFitShowNoArrowsAndStartAtTheMargin)
     EXPECT_EQ(strip.mainButtonHeight, 38);
     EXPECT_EQ(strip.pageButtonWidth, 74);
     EXPECT_EQ(strip.pageButtonHeight, 65);
+    for (int i = 0; i < 4; ++i)
+        for (int k = 0; k < strip.pages[i]->GetButtonCount(); ++k)
+            EXPECT_TRUE(static_cast<TarButtons*>(strip.PageButton(i, k))->HasImage()) << i << "/" << k;
+}
+
+TEST(ToolBarWindow, AStripThatCannotBeLoadedLeavesTheButtonsWithoutImages)
+{
+    CWnd host;
+    ASSERT_TRUE(host.CreateEx(0, nullptr, "Host", WS_POPUP | WS_VISIBLE, CRect(0, 0, 400, 80), nullptr, 0));
+    CToolBarBand band;
+    CToolBarWindow row;
+    ASSERT_TRUE(band.Build(&host, 0, 0, 400, 69, nullptr, -11, IDC_PAGE_ARROW_LEFT, IDC_PAGE_ARROW_RIGHT));
+    ASSERT_TRUE(row.Create(&band, nullptr, -11));
+    const CString texts[] = {"One", "Two"};
+    const UINT ids[] = {101, 102};
+    EXPECT_EQ(row.CreateImageButtons(2, "IDB_BITMAP_TOOL_MISSING", "IDB_BITMAP_TOOL_MISSING_GRAY", texts, ids,
+                                     74, 65),
+              148);
+    EXPECT_EQ(row.GetColourImages().GetImageCount(), 0);
+    for (int i = 0; i < 2; ++i) EXPECT_FALSE(static_cast<TarButtons*>(row.GetButton(i))->HasImage());
+    band.SetContent(&row);
+    row.ShowWindow(SW_SHOW);
+    band.Layout();
+    MoveOver(*row.GetButton(0));
+    EXPECT_FALSE(GrabWindow(host).isNull());  // paints without its picture
 }
 
 TEST_F(StripTest, HoldingAnArrowScrollsFasterUntilTheRowEnds)
