@@ -269,12 +269,9 @@ bool ComputeLayerStatistics(CRDPLayer& layer, CMeterInfoBase* meter)
     CMeterInfoBase* previous = layer.GetMeterInfo();
     bool ok = false;
     try {
-        if (meter) {
-            layer.SetMeterInfo(meter);
-            meter->SetRange(0, 2.0 * layer.Height());
-            meter->SetStep(1.0);
-        }
-        ok = layer.MaxMinCount(nullptr) && layer.StatsCalc(nullptr);
+        // One fused pass gives the extremes, moments and histograms (two meter steps a row).
+        layer.SetMeterInfo(meter);
+        ok = layer.StatisticCountRect(nullptr);
         if (meter) meter->SetPos(0);
     } catch (CRDPExcept* e) {
         e->Delete();
@@ -336,7 +333,6 @@ void CRasterView::TakeBuiltHistogram()
 {
     if (m_mode != kPhase && m_store && m_store->data)
         std::memcpy(m_levelHist.data(), m_store->data - kDisplayHistogramBytes, kDisplayHistogramBytes);
-    m_bDrawn = FALSE;
 }
 
 void CRasterView::StatisticsComputed()

@@ -10,7 +10,10 @@
 
 #include <QImage>
 
+#include <atomic>
+#include <chrono>
 #include <cmath>
+#include <thread>
 #include <cstring>
 #include <filesystem>
 #include <functional>
@@ -479,6 +482,50 @@ TEST(RasterViewCache, AStoppedBuildLeavesNoCacheAndTheNextOpenBuildsAgain)
     ASSERT_TRUE(view.Open(0, &wnd, path.c_str(), 0, 0, 0, 1, 0, nullptr, nullptr));
     EXPECT_TRUE(view.IsBusy());
     EXPECT_EQ(wnd.WaitForResult(), kViewerShown);
+}
+
+/// Holds the job at its first progress call until the test lets it go on.
+class GateMeter : public CMeterInfoBase {
+public:
+    void SetText(const char*) override {}
+    void SetPos(double) override { Hold(); }
+    void SetRange(double, double) override {}
+    void SetStep(double) override {}
+    void StepIt() override { Hold(); }
+    double DeltaPos(double) override
+    {
+        Hold();
+        return 0;
+    }
+    std::atomic<bool> entered{false}, released{false};
+
+private:
+    void Hold()
+    {
+        entered = true;
+        while (!released) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+};
+
+TEST(RasterViewCache, AViewClosedDuringItsBuildStopsItQuietlyAndLeavesNoCache)
+{
+    TempDir dir;
+    NotifyWindow wnd;
+    const std::string path = dir.File("scene.rdp");
+    WriteRamp(path, 600, 500);
+    const int threads = GetRunningThreadCount();
+    GateMeter meter;
+    {
+        CRasterView view;
+        ASSERT_TRUE(view.Open(0, &wnd, path.c_str(), 0, 0, 0, 1, 0, &meter, nullptr));
+        ASSERT_TRUE(PumpUntil([&] { return meter.entered.load(); }));
+    }
+    meter.released = true;
+    ASSERT_TRUE(PumpUntil([&] { return GetRunningThreadCount() == threads; }));
+    PumpEvents();
+    EXPECT_EQ(wnd.Results(), 0u) << "a closed view reports nothing";
+    for (const auto& entry : fs::directory_iterator(dir.Path()))
+        EXPECT_EQ(entry.path().filename(), "scene.rdp") << "left behind: " << entry.path();
 }
 
 TEST(RasterViewCache, ASourceRewrittenWithinTheSameSecondIsRebuilt)
