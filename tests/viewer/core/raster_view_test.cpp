@@ -79,6 +79,8 @@ public:
     {
         const size_t before = Results();
         PumpUntil([&] { return Results() > before; });
+        // A build writes its cache file after it reported; tests look at files after that.
+        PumpUntil([] { return GetRunningThreadCount() == 0; });
         for (auto it = codes.rbegin(); it != codes.rend(); ++it)
             if (*it == kViewerShown || *it == kViewerFailed) return *it;
         return 0;
