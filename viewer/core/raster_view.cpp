@@ -1111,7 +1111,8 @@ void CRasterView::SaveRectAs(const RECT* rect)
     record->destination = path;
     record->rect = *rect;
     record->source = m_path;
-    ::Run(kTextSavingSegment, &SaveRasterRectJob, record.release());
+    RasterSaveRecord* job = record.release();
+    if (!::Run(kTextSavingSegment, &SaveRasterRectJob, job)) delete job;  // never started: still ours
 }
 
 void CRasterView::SaveRegionAs(HRGN region)
@@ -1130,7 +1131,9 @@ void CRasterView::SaveRegionAs(HRGN region)
     param->stretchHigh = m_high;
     param->stretchMethod = kStretchManual;
     param->fileName = path;
-    ::Run(kTextSavingSegment, &SaveRasterRegionJob, record.release(), &OpenSavedRegion, param);
+    RasterSaveRecord* job = record.release();
+    if (!::Run(kTextSavingSegment, &SaveRasterRegionJob, job, &OpenSavedRegion, param))
+        delete job;  // never started: the record is still ours (the runner disposed of param)
 }
 
 BOOL CRasterView::AskSavePath(CString& path)
