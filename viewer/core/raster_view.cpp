@@ -592,7 +592,8 @@ BOOL CRasterView::ShowPyramid(BOOL channel, CMeterInfoBase* meter, CStatusBar* s
             // A cache of another display range is of no use: it goes (in every mode, phase
             // too, as the range decides every level).
             if (header.low != m_low || header.high != m_high) {
-                std::filesystem::remove(name);
+                std::error_code ignored;  // a cache in a read-only folder stays; the next name is tried
+                std::filesystem::remove(name, ignored);
                 continue;
             }
             if (!store->map.Open(name.c_str(), CMemoryMap::kReadOnly) ||
@@ -1183,8 +1184,12 @@ void CRasterView::DrawEx(CDC* dc, int x, int y, int width, int height, double zo
             m_bitmapStride = Stride4(w);
         }
         FillBitmapHeader(info, m_bitmapStride, m_bitmapHeight);
-        ::SetDIBitsToDevice(hdc, 0, 0, DWORD(w), DWORD(h), Round(x / zoom), -Round(y / zoom), 0, UINT(h),
-                            bits, info, DIB_RGB_COLORS);
+        // The row stride pads the bitmap to a multiple of 4: columns past the picture are
+        // cut, or a scrolled picture would show the padding at its right edge.
+        const int left = Round(x / zoom);
+        if (left < w)
+            ::SetDIBitsToDevice(hdc, 0, 0, DWORD(w - std::max(0, left)), DWORD(h), left, -Round(y / zoom), 0,
+                                UINT(h), bits, info, DIB_RGB_COLORS);
     } else if (!visibleOnly && MakeMagnified(zoom, bits)) {
         FillBitmapHeader(info, m_magStride, -m_magHeight);
         ::SetDIBitsToDevice(hdc, 0, 0, DWORD(m_magWidth), DWORD(m_magHeight), sx, 0, UINT(sy),
@@ -1264,8 +1269,9 @@ void CRasterView::DrawRectEx(CDC* dc, int destX, int destY, int srcX, int srcY, 
             m_bDrawn = TRUE;
         }
         FillBitmapHeader(info, m_bitmapStride, m_bitmapHeight);
-        ::SetDIBitsToDevice(hdc, destX, destY, DWORD(w), DWORD(h), srcX, -srcY, 0, UINT(h), bits, info,
-                            DIB_RGB_COLORS);
+        if (srcX < w)  // the padding columns of the stride are not part of the picture
+            ::SetDIBitsToDevice(hdc, destX, destY, DWORD(w - srcX), DWORD(h), srcX, -srcY, 0, UINT(h), bits,
+                                info, DIB_RGB_COLORS);
     } else if (MakeMagnified(zoom, bits)) {
         m_bDrawn = TRUE;
         FillBitmapHeader(info, m_magStride, -m_magHeight);

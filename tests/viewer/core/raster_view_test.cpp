@@ -838,8 +838,9 @@ TEST(RasterViewDraw, DrawsThePyramidThroughThePaletteAtEveryZoom)
         int x, y;
         BOOL visibleOnly;
     };
-    const Case cases[] = {{1, 0, 0, TRUE},    {1, 40, 30, TRUE},     {2, 20, 10, TRUE}, {3, 0, 0, TRUE},
-                          {0.5, 10, 6, TRUE}, {1.0 / 3, 0, 0, TRUE}, {2, 0, 0, FALSE},  {0.5, 0, 0, FALSE}};
+    const Case cases[] = {{1, 0, 0, TRUE},  {1, 40, 30, TRUE},  {2, 20, 10, TRUE},
+                          {3, 0, 0, TRUE},  {0.5, 10, 6, TRUE}, {1.0 / 3, 0, 0, TRUE},
+                          {2, 0, 0, FALSE}, {2, 20, 10, FALSE}, {0.5, 0, 0, FALSE}};
     const int cw = 160, ch = 120;
     std::vector<BYTE> bits(size_t(2000) * 2000);
     std::vector<BYTE> infoBytes(sizeof(BITMAPINFOHEADER) + 256 * sizeof(RGBQUAD));
