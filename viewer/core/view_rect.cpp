@@ -217,6 +217,10 @@ int CViewRect::AddView(CVirtualView* view, BOOL makeActive)
 {
     if (!view) return -1;
     const int index = AppendView(view);
+    if (view->GetLayerClass() == kLayerClassPicture && view->GetViewKind() == kViewKindRgb)
+        m_nBytesPerPixel = 3;
+    else if (view->GetLayerClass() == kLayerClassPicture && m_nBytesPerPixel == 0)
+        m_nBytesPerPixel = 1;
     if (view->GetLayerClass() != kLayerClassOverlay && (makeActive || m_nActive < 0)) {
         if (CVirtualView* old = GetActiveView()) old->SetShown(FALSE);
         m_nActive = index;
@@ -229,10 +233,6 @@ int CViewRect::AddView(CVirtualView* view, BOOL makeActive)
     } else {
         view->SetShown(TRUE);
     }
-    if (view->GetLayerClass() == kLayerClassPicture && view->GetViewKind() == kViewKindRgb)
-        m_nBytesPerPixel = 3;
-    else if (view->GetLayerClass() == kLayerClassPicture && m_nBytesPerPixel == 0)
-        m_nBytesPerPixel = 1;
     view->SetZoom(m_dScale, 0);
     m_bPainted = FALSE;
     Redraw();
