@@ -17,6 +17,7 @@
 
 #include "outside/basecore/math_helpers.h"
 #include "outside/basecore/rdp_layer.h"
+#include "outside/basecore/tags.h"
 #include "outside/huebook/standard_color_maps.h"
 #include "tests/support/ui_helpers.h"
 #include "tests/viewer/core/pyramid_reference.h"
@@ -215,6 +216,81 @@ TEST_F(ViewRectRender, TheWindowEqualsTheReferencePictureAtEveryZoomAndAfterScro
     view.FitToWindow();
     ASSERT_GE(view.GetScale(), 1.0);
     check("fit");
+}
+
+// --- opening -------------------------------------------------------------------------------------
+
+TEST_F(ViewRectRender, AFileThatCannotBeOpenedLeavesTheStackAsItWas)
+{
+    host.codes.clear();
+    EXPECT_EQ(
+        view.AddTransformedLayer((dir / "missing.rdp").string().c_str(), 0, 0, 0, 0, 0, nullptr, nullptr),
+        -1);
+    EXPECT_EQ(view.GetViewCount(), 0);
+    EXPECT_EQ(view.GetActiveView(), nullptr);
+    PumpEvents();
+    ASSERT_EQ(host.codes.size(), 1u);
+    EXPECT_EQ(host.codes[0], kViewerFailed);
+}
+
+/// Writes the geographic reference of a 100 x 50 raster whose corners (0, 0), (100, 0) and
+/// (0, 50) lie at the given longitudes and latitudes; `compact` is the read-out spacing.
+void WriteGeoTags(const std::string& path, double lon0, double lat0, double lonStep, double latStep,
+                  int compact)
+{
+    struct {
+        std::int32_t valid = 1, version = 1;
+        double points[8];
+    } p302;
+    const double corners[4][2] = {
+        {lat0, lon0}, {lat0, lon0 + 100 * lonStep}, {lat0 + 50 * latStep, lon0}, {0, 0}};
+    for (int i = 0; i < 4; ++i) {
+        p302.points[2 * i] = corners[i][0];
+        p302.points[2 * i + 1] = corners[i][1];
+    }
+    static_assert(sizeof p302 == 72);
+    const std::int32_t p303[6] = {1, 1, 100, 50, 0, 0};
+    const std::int32_t p671[3] = {1, 1, compact};
+    ASSERT_TRUE(SetTag(path.c_str(), 302, sizeof p302, &p302));
+    ASSERT_TRUE(SetTag(path.c_str(), 303, sizeof p303, p303));
+    ASSERT_TRUE(SetTag(path.c_str(), 671, sizeof p671, p671));
+}
+
+TEST_F(ViewRectRender, TheFirstFileGivesTheGeographicReadOut)
+{
+    struct Case {
+        double lon0, lat0;
+        int compact;
+        const char* text;  // at pixel (0, 0)
+    };
+    const Case cases[] = {
+        {12.5, 45.25, 0, " Longitude:  12\u00b0  30' 0''   Latitude:  45\u00b0  15' 0'' "},
+        {-0.5, 45.25, 1, " Longitude: 0\u00b0  30' 0''   Latitude: 45\u00b0  15' 0'' "},
+    };
+    for (const Case& c : cases) {
+        const std::string path = (dir / "geo.rdp").string();
+        WriteLayer(path, 100, 50, 1, [](int x, int y) { return double(x + y); });
+        WriteGeoTags(path, c.lon0, c.lat0, 0.01, -0.01, c.compact);
+        view.CloseAll();
+        Open(path, 1, 0.0, 0.0);
+        ASSERT_TRUE(view.HasGeoTransform());
+        char zoom[16], pixel[32], value[32], coord[128];
+        view.FormatPointInfo(0, 0, zoom, sizeof zoom, pixel, sizeof pixel, value, sizeof value, coord,
+                             sizeof coord);
+        EXPECT_STREQ(coord, c.text);
+        EXPECT_STREQ(value, "0");
+        // A buffer that ends inside the degree sign is cut before it.
+        const std::string text(c.text);
+        const std::size_t degree = text.find("\u00b0");
+        std::vector<char> cut(degree + 2);
+        view.FormatPointInfo(0, 0, nullptr, 0, nullptr, 0, nullptr, 0, cut.data(), int(cut.size()));
+        EXPECT_EQ(std::string(cut.data()), text.substr(0, degree));
+    }
+    // A second file does not change the first one's reference.
+    const std::string plain = (dir / "plain.rdp").string();
+    WriteLayer(plain, 100, 50, 1, [](int x, int y) { return double(x * y); });
+    ASSERT_EQ(view.AddTransformedLayer(plain.c_str(), 0, 0, 0, 1, 0, nullptr, nullptr), 1);
+    EXPECT_TRUE(view.HasGeoTransform());
 }
 
 // --- screenshots for a person --------------------------------------------------------------------
