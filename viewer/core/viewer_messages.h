@@ -1,18 +1,18 @@
 #pragma once
 
-// The private window messages between a viewer frame, its view window, its layer views,
-// its dialogs, tool windows and jobs, and the palette record they pass around.
+// Private window messages and records the viewer's windows, layer views, dialogs, tool
+// windows and jobs exchange, and the palette record they pass around.
 
 #include <cstdint>
 
-#include "outside/huebook/color_struct.h"
 #include "platform/types.h"
 #include "platform/window/messages.h"
 
 /// Layer views -> view window -> frame -> tool windows; frame -> the notification window of
-/// a viewer (codes 2 shown, 3 failed). lParam: the code; wParam: 0 or a record.
+/// a viewer (codes 2 shown, 3 failed). wParam a CViewNotify (or an id), lParam the code
+/// (2 shown, 3 failed, 6 palette changed, 9 statistics done, 10 reopened).
 inline constexpr UINT WM_VIEWER = WM_USER + 500;
-/// Dialogs and tool windows -> frame: wParam the code, lParam a value.
+/// Dialogs and tool windows -> frame (wParam code, lParam value).
 inline constexpr UINT WM_DLGMESSAGE = WM_USER + 501;
 /// -> frame: destroy the viewer.
 inline constexpr UINT WM_CLOSEVIEWER = WM_USER + 502;
@@ -35,12 +35,21 @@ inline constexpr UINT WM_CLOSEALLOWED = WM_USER + 519;
 /// The name of the message through which the main program steers every viewer.
 inline constexpr const char* kViewerControlMessageName = "Tarvenix - Viewer Control Message";
 
-/// A palette as the frame, its views and the colour scale pass it: a 32-bit size (776,
-/// the two header words and 256 triplets), a 32-bit flag (0 when made), then the triplets,
-/// triplet i for display level i.
-struct PalitraTag {
-    std::int32_t size = static_cast<std::int32_t>(8 + 256 * sizeof(ColorStruct));
-    std::int32_t flag = 0;
-    ColorStruct colors[256] = {};
+/// WM_VIEWER codes a layer view sends.
+enum : int {
+    kViewerShown = 2,
+    kViewerFailed = 3,
+    kViewerPaletteChanged = 6,
+    kViewerStatisticsDone = 9,
+    kViewerReopened = 10,
 };
-static_assert(sizeof(PalitraTag) == 776, "a palette record is 776 bytes");
+
+/// A palette record as the frame, its views and the colour scale pass it around: the
+/// record's size (776), a flag (0 when made) and 256 red-green-blue triplets, triplet i for
+/// display level i.
+struct PalitraTag {
+    std::int32_t size = 776;
+    std::int32_t flag = 0;
+    BYTE rgb[256][3] = {};
+};
+static_assert(sizeof(PalitraTag) == 776, "two words and 768 palette bytes, no padding");
