@@ -186,6 +186,15 @@ void WriteRealLayer(const std::string& path)
     ASSERT_TRUE(out.CloseLayer());
 }
 
+/// Saves what the user sees of the viewer, its bars refreshed as the idle pass does.
+void SaveScreenshot(Viewer& viewer, const std::string& name)
+{
+    viewer.frame->SendMessageToDescendants(WM_IDLEUPDATECMDUI, TRUE, 0, TRUE);
+    PumpEvents();
+    EXPECT_FALSE(
+        tarvenix::test::SaveTestOutput(tarvenix::test::GrabWholeWindow(*viewer.frame), name).empty());
+}
+
 ::testing::AssertionResult WaitForTitle(Viewer& viewer, const CString& title)
 {
     if (PumpUntil([&] { return viewer.Title() == title; })) return ::testing::AssertionSuccess();
@@ -221,6 +230,18 @@ TEST_F(FrameViewerTest, AnEmptyViewerOffersOnlyNewOpenAndOpenRgb)
     CMenu* menu = viewer.frame->GetMenu();
     EXPECT_EQ(menu->GetMenuState(ID_VIEWER_INCREASE, MF_BYCOMMAND) & MF_GRAYED, MF_GRAYED);
     EXPECT_EQ(menu->GetMenuState(ID_VIEWER_COLORING, MF_BYCOMMAND), static_cast<UINT>(-1));
+    // Every popup shows in the menu bar, whatever its number of items.
+    QMenuBar* bar =
+        viewer.frame->GetWidget()->window()->findChild<QMenuBar*>(QString(), Qt::FindDirectChildrenOnly);
+    ASSERT_NE(bar, nullptr);
+    QStringList titles;
+    for (QAction* action : bar->actions()) titles << action->text();
+    EXPECT_EQ(titles.join(' ').toStdString(), "&File &Edit &View &Zoom &Image &Data &Region &Analysis &Help");
+    SaveScreenshot(viewer, "frame_viewer_empty");
+    CToolBarCtrl& buttons = viewer.frame->GetToolBar()->GetToolBarCtrl();
+    EXPECT_TRUE(buttons.IsButtonEnabled(static_cast<int>(ID_VIEWER_OPEN)));
+    EXPECT_FALSE(buttons.IsButtonEnabled(static_cast<int>(ID_VIEWER_SAVE)));
+    EXPECT_FALSE(buttons.IsButtonEnabled(static_cast<int>(ID_VIEWER_ZOOM_IN)));
 }
 
 TEST_F(FrameViewerTest, EveryCommandFollowsItsMenuFlagBit)
@@ -620,8 +641,5 @@ TEST_F(FrameViewerTest, AShownLayerEnablesTheViewerAndJoinsTheRecentFiles)
     EXPECT_EQ(viewer.State(ID_VIEWER_MEASURE).checked, 0);
     ASSERT_TRUE(tarvenix::test::ClickCommand(*viewer.frame, ID_VIEWER_CENTER));
 
-    PumpEvents();
-    EXPECT_FALSE(
-        tarvenix::test::SaveTestOutput(tarvenix::test::GrabWholeWindow(*viewer.frame), "frame_viewer_layer")
-            .empty());
+    SaveScreenshot(viewer, "frame_viewer_layer");
 }
