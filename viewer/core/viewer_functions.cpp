@@ -1,8 +1,10 @@
 #include "viewer/core/viewer_functions.h"
 
 #include <memory>
+#include <new>
 
 #include "outside/splash/splash.h"
+#include "viewer/core/frame_viewer.h"
 
 namespace {
 
@@ -17,7 +19,13 @@ const bool kSplashTold = [] {
 CFrameViewer* ViewerCreate(ViewResultParam* param)
 {
     if (!param) return nullptr;
-    return nullptr;
+    auto* frame = new (std::nothrow) CFrameViewer;
+    if (!frame) return nullptr;
+    // A frame whose window could not be made has already deleted itself.
+    if (!frame->Create(param->fileName, param->parent, param->notifyId, param->component, param->stretchLow,
+                       param->stretchHigh, param->stretchMethod, param->frameRect))
+        return nullptr;
+    return frame;
 }
 
 void ViewResultFunction(void* param)
