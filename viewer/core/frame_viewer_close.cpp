@@ -77,19 +77,6 @@ void ReportFault(CFrameViewer& frame, CWnd* parent, int notifyId)
     CFrameViewer::ReportLoadFault(0);
 }
 
-void EnableForShown(CFrameViewer& frame)
-{
-    CVirtualView* view = frame.GetViewRect()->GetActiveView();
-    if (!view) {
-        frame.EnableMenuItems(0, int(kMenuAll));
-        frame.EnableMenuItems(1, int(kMenuNewOpen | kMenuOpenRgb));
-        return;
-    }
-    frame.EnableMenuItems(1, int(kMenuAll));
-    const bool complex = view->GetViewKind() == kViewKindSingleBand && view->IsComplex(1);
-    if (!complex) frame.EnableMenuItems(0, int(kMenuComplex));
-}
-
 }  // namespace frame_files
 
 int CFrameViewer::VerifySaveChanges()

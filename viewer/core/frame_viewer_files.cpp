@@ -95,8 +95,8 @@ int CFrameViewer::LoadNewLayer(const char* file, int component, double stretchLo
     try {
         m_nPendingSaves = 0;
         FreezForInput(1);
-        const int result = m_ViewRect.AddTransformedLayer(file, component, stretchLow, stretchHigh, stretchMethod,
-                                                          openMode, &m_MeterInfo, &m_wndStatusBar);
+        const int result = m_ViewRect.AddTransformedLayer(
+            file, component, stretchLow, stretchHigh, stretchMethod, openMode, &m_MeterInfo, &m_wndStatusBar);
         m_CurrentFile.name = file ? file : "";
         m_CurrentFile.component = component;
         m_nStretchMethod = stretchMethod;
@@ -120,8 +120,8 @@ int CFrameViewer::LoadNewLayer(const char* name, void* samples, int width, int h
         FreezForInput(1);
         if (!meter) meter = &m_MeterInfo;
         if (!status) status = &m_wndStatusBar;
-        const int result =
-            m_ViewRect.AddRasterLayer(name, samples, width, height, type, correction, palette, low, high, meter, status);
+        const int result = m_ViewRect.AddRasterLayer(name, samples, width, height, type, correction, palette,
+                                                     low, high, meter, status);
         if (result < 0) FreezForInput(0);
         return result;
     } catch (...) {
@@ -164,7 +164,8 @@ void CFrameViewer::LoadNewFileEx(CString file, int component)
     LoadNewFile(file, component, stored.low, stored.high, stored.stretchMethod);
 }
 
-int CFrameViewer::ReloadFileWithNewParams(int component, double stretchLow, double stretchHigh, int stretchMethod)
+int CFrameViewer::ReloadFileWithNewParams(int component, double stretchLow, double stretchHigh,
+                                          int stretchMethod)
 {
     if (!m_ViewRect.GetActiveView()) return 0;
     FreezForInput(1);
@@ -180,8 +181,8 @@ int CFrameViewer::ReloadFileWithNewParams(int component, double stretchLow, doub
         return 0;
     }
     // The pending saves stay: a new stretch or component changes nothing in the file.
-    const int result =
-        m_ViewRect.Redisplay(&m_MeterInfo, &m_wndStatusBar, component, stretchLow, stretchHigh, stretchMethod);
+    const int result = m_ViewRect.Redisplay(&m_MeterInfo, &m_wndStatusBar, component, stretchLow, stretchHigh,
+                                            stretchMethod);
     if (!result) {
         FreezForInput(0);
         return 0;
@@ -194,7 +195,8 @@ int CFrameViewer::ReloadFileWithNewParams(int component, double stretchLow, doub
 void CFrameViewer::ButtonLoad()
 {
     const CString workDir = frame_files::WorkDir();
-    CInfoFileDialog dlg(TRUE, nullptr, nullptr, OFN_HIDEREADONLY | OFN_FILEMUSTEXIST, frame_files::kFileFilter, this);
+    CInfoFileDialog dlg(TRUE, nullptr, nullptr, OFN_HIDEREADONLY | OFN_FILEMUSTEXIST,
+                        frame_files::kFileFilter, this);
     if (!workDir.IsEmpty()) dlg.m_ofn.lpstrInitialDir = workDir;
     if (dlg.DoModal() != IDOK) return;
     CloseAll();
@@ -234,19 +236,21 @@ void CFrameViewer::ButtonNew()
     CNewFileDlg dlg(this);
     if (dlg.DoModal() != IDOK) return;
     // A size or type the new layer cannot have makes no file at all.
-    if (dlg.m_nWidth == 0 || dlg.m_nHeight == 0 || dlg.m_nWidth > 0x7FFFFFFFu || dlg.m_nHeight > 0x7FFFFFFFu ||
-        !isValidType(static_cast<std::int32_t>(dlg.m_nDataType)))
+    if (dlg.m_nWidth == 0 || dlg.m_nHeight == 0 || dlg.m_nWidth > 0x7FFFFFFFu ||
+        dlg.m_nHeight > 0x7FFFFFFFu || !isValidType(static_cast<std::int32_t>(dlg.m_nDataType)))
         return;
     CloseAll();
     ShowProgressBar(SW_SHOW);
     const CString path = GetNotExistFileName(GetTempFolder());
-    if (m_ViewRect.AddBlankLayer(path, int(dlg.m_nWidth), int(dlg.m_nHeight), int(dlg.m_nDataType), 0, &m_MeterInfo,
-                                 &m_wndStatusBar) < 0) {
+    if (m_ViewRect.AddBlankLayer(path, int(dlg.m_nWidth), int(dlg.m_nHeight), int(dlg.m_nDataType), 0,
+                                 &m_MeterInfo, &m_wndStatusBar) < 0) {
         ShowProgressBar(0);
         return;
     }
     m_CurrentFile.name = path;
     m_CurrentFile.component = 0;
+    // The layer exists only in the viewer: closing must ask, whatever the view reports.
+    m_nPendingSaves |= kSaveData;
     ShowTable();
     // What a file that exists only in the viewer can do: be saved, be closed, be looked at.
     EnableMenuItems(0, kMenuAll);
@@ -259,14 +263,8 @@ int CFrameViewer::IsNewFile()
 {
     return OnUi([this]() -> int {
         CVirtualView* view = frame_files::ActiveSingleBand(m_ViewRect);
-        if (!view || !view->IsWorkingCopy()) return 0;
-        // A layer made in the viewer is its own working copy: there is no file behind it.
-        CRDPLayer* layer = view->GetLayer(1);
-        const CString file = view->GetFileName(1);
-        return file.IsEmpty() || view->GetLayerName() == kNewFileTitle ||
-                       (layer && layer->GetFileName() == file)
-                   ? 1
-                   : 0;
+        // A layer made in the viewer is shown as its own working copy under the name "New File".
+        return view && view->IsWorkingCopy() && view->GetLayerName() == kNewFileTitle ? 1 : 0;
     });
 }
 
@@ -424,7 +422,8 @@ int CFrameViewer::SaveTags(CString file)
                                SetTag(file, snap.paletteTag, int(snap.palette.size()), snap.palette.data()));
     if (pending & kSaveLogicalCoords) {
         CCoordLawData law;
-        note(kSaveLogicalCoords, snap.hasLaw && law.SaveData(file, snap.from.x, snap.to.x, snap.from.y, snap.to.y));
+        note(kSaveLogicalCoords,
+             snap.hasLaw && law.SaveData(file, snap.from.x, snap.to.x, snap.from.y, snap.to.y));
     }
     if (pending & kSaveProperties) {
         note(kSaveProperties, CLayerDescription::SetDescriptionTag(file, 601, m_strDescription));
@@ -456,5 +455,5 @@ void CFrameViewer::FreezForInput(int freeze)
         return;
     }
     ShowProgressBar(0);
-    frame_files::EnableForShown(*this);
+    UpdateEnablingForShown();
 }

@@ -33,8 +33,6 @@ CVirtualView* ActiveSingleBand(CViewRect& view);
 /// the fault reported, the frame usable again.
 template <class Current>
 void ReportLoadException(CFrameViewer& frame, Current& current, CWnd* parent, int notifyId);
-/// The menu enabling for what is shown: New, Open and Open RGB for an empty viewer.
-void EnableForShown(CFrameViewer& frame);
 
 void ReportFault(CFrameViewer& frame, CWnd* parent, int notifyId);
 

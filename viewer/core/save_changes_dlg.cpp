@@ -14,7 +14,8 @@ void CSaveChangesDlg::AddLine(int id, const CString& text)
 
 bool CSaveChangesDlg::IsChecked(int id) const
 {
-    return std::any_of(m_lines.begin(), m_lines.end(), [id](const Line& l) { return l.id == id && l.checked; });
+    return std::any_of(m_lines.begin(), m_lines.end(),
+                       [id](const Line& l) { return l.id == id && l.checked; });
 }
 
 BOOL CSaveChangesDlg::OnInitDialog()

@@ -6,13 +6,14 @@
 #include "outside/splash/splash.h"
 #include "viewer/core/frame_viewer.h"
 
+bool AnnounceViewerLibrary()
+{
+    return SendSplashText("PaneKit Module Initializing...", 1);
+}
+
 namespace {
 
-// Tells the splash window, when one is up, that the library is being loaded.
-const bool kSplashTold = [] {
-    SendSplashText("PaneKit Module Initializing...", 1);
-    return true;
-}();
+const bool kSplashTold = AnnounceViewerLibrary();
 
 }  // namespace
 
