@@ -84,9 +84,7 @@ CFrameViewer::~CFrameViewer()
     }
     delete m_pReloadParam;
     m_pReloadParam = nullptr;
-    // The pane's window went with the frame's; the object is the frame's to free.
-    delete m_pValueGrid;
-    m_pValueGrid = nullptr;
+    m_pValueGrid = nullptr;  // it frees itself with its window
 }
 
 int CFrameViewer::Create(const char* fileName, CWnd* parent, int notifyId, int component, double stretchLow,
