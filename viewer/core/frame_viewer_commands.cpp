@@ -283,8 +283,11 @@ BOOL CFrameViewer::OnCommand(WPARAM wParam, LPARAM lParam)
             m_wndToolBar.Invalidate();
             LoadNewFileEx(path, 0);
         } else {
-            m_strPendingRecent = path;
-            StartFrameJob(kJobButtonLoad);
+            // Only a job that starts here carries the path; a refused one leaves nothing behind.
+            if (m_nFrameJob.load() == 0 && !m_MeterInfo.IsRunning()) {
+                m_strPendingRecent = path;
+                StartFrameJob(kJobButtonLoad);
+            }
         }
         return TRUE;
     }
@@ -426,6 +429,7 @@ void CFrameViewer::OnFrameCommand(UINT id)
             StartFrameJob(kJobButtonNew);
             break;
         case ID_VIEWER_OPEN:
+            m_strPendingRecent.Empty();  // a recent file the user was not allowed to open
             StartFrameJob(kJobButtonLoad);
             break;
         case ID_VIEWER_OPEN_RGB:

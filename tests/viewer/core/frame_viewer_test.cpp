@@ -643,3 +643,40 @@ TEST_F(FrameViewerTest, AShownLayerEnablesTheViewerAndJoinsTheRecentFiles)
 
     SaveScreenshot(viewer, "frame_viewer_layer");
 }
+
+TEST_F(FrameViewerTest, ARecentFileOpensOnlyWithTheClosePermission)
+{
+    TempDir dir;
+    const std::string first = dir.File("first.rdp"), second = dir.File("second.rdp");
+    WriteRealLayer(first);
+    WriteRealLayer(second);
+    Viewer viewer(second.c_str());
+    ASSERT_EQ(viewer.created, 1);
+    ASSERT_TRUE(WaitForTitle(viewer, CString(second)));
+    viewer.frame->AddRecentFileList(CString(first));
+    ASSERT_EQ(viewer.frame->GetRecentFile(0), CString(first));
+    auto settled = [&] { return Responder().Unused() == 0 && !viewer.frame->GetMeterInfo()->IsRunning(); };
+
+    // Pending changes: the user is asked, and Cancel keeps the file and its changes.
+    viewer.frame->SendMessage(WM_DLGMESSAGE, 15, kSavePalette);
+    Responder().AnswerDialogCommand(IDCANCEL);
+    ASSERT_TRUE(tarvenix::test::ClickMenuItem(*viewer.frame, ID_VIEWER_MRU_FIRST));
+    ASSERT_TRUE(PumpUntil(settled));
+    PumpEvents();
+    EXPECT_EQ(viewer.Title(), CString(second));
+    EXPECT_EQ(viewer.frame->GetPendingSaves(), kSavePalette);
+
+    // "Open..." afterwards shows its dialog, not the recent file that was refused.
+    Responder().AnswerDialogCommand(IDNO);
+    Responder().CancelFile();
+    ASSERT_TRUE(tarvenix::test::ClickCommand(*viewer.frame, ID_VIEWER_OPEN));
+    ASSERT_TRUE(PumpUntil(settled));
+    PumpEvents();
+    EXPECT_EQ(viewer.Title(), CString(second));
+
+    // Without pending changes the recent file opens at once.
+    viewer.frame->SendMessage(WM_DLGMESSAGE, 16, 0xFF);
+    ASSERT_TRUE(tarvenix::test::ClickMenuItem(*viewer.frame, ID_VIEWER_MRU_FIRST));
+    ASSERT_TRUE(WaitForTitle(viewer, CString(first)));
+    EXPECT_EQ(viewer.frame->GetPendingSaves(), 0u);
+}
