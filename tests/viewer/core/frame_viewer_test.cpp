@@ -18,6 +18,7 @@
 #include "tests/support/test_environment.h"
 #include "tests/support/ui_helpers.h"
 #include "viewer/analysis/analysis_services.h"
+#include "viewer/core/fault_names.h"
 #include "viewer/core/frame_viewer.h"
 
 using tarvenix::test::PumpEvents;
@@ -200,6 +201,27 @@ void SaveScreenshot(Viewer& viewer, const std::string& name)
     if (PumpUntil([&] { return viewer.Title() == title; })) return ::testing::AssertionSuccess();
     return ::testing::AssertionFailure() << "the title is \"" << viewer.Title() << "\"";
 }
+
+/// A viewer whose window creation fails at a chosen step; it tells when it is deleted.
+class FailingViewer : public CFrameViewer {
+public:
+    enum class Fail { BeforeTheWindow, InOnCreate };
+    FailingViewer(Fail fail, int& deletions) : m_fail(fail), m_deletions(deletions) {}
+    ~FailingViewer() override { ++m_deletions; }
+    BOOL PreCreateWindow(CREATESTRUCT& cs) override
+    {
+        return m_fail == Fail::BeforeTheWindow ? FALSE : CFrameViewer::PreCreateWindow(cs);
+    }
+    LRESULT WindowProc(UINT message, WPARAM wParam, LPARAM lParam) override
+    {
+        if (message == WM_CREATE && m_fail == Fail::InOnCreate) return -1;
+        return CFrameViewer::WindowProc(message, wParam, lParam);
+    }
+
+private:
+    Fail m_fail;
+    int& m_deletions;
+};
 
 class FrameViewerTest : public ::testing::Test {
 protected:
@@ -679,4 +701,61 @@ TEST_F(FrameViewerTest, ARecentFileOpensOnlyWithTheClosePermission)
     ASSERT_TRUE(tarvenix::test::ClickMenuItem(*viewer.frame, ID_VIEWER_MRU_FIRST));
     ASSERT_TRUE(WaitForTitle(viewer, CString(first)));
     EXPECT_EQ(viewer.frame->GetPendingSaves(), 0u);
+}
+
+TEST_F(FrameViewerTest, AFailedCreationReportsZeroAndFreesTheFrameOnce)
+{
+    for (FailingViewer::Fail fail : {FailingViewer::Fail::BeforeTheWindow, FailingViewer::Fail::InOnCreate}) {
+        SCOPED_TRACE(static_cast<int>(fail));
+        int deletions = 0;
+        auto* frame = new FailingViewer(fail, deletions);
+        EXPECT_EQ(frame->Create("", nullptr, 0, 0, 0.0, 0.0, 0, nullptr), 0);
+        PumpEvents();
+        EXPECT_EQ(deletions, 1);
+    }
+    EXPECT_TRUE(Responder().Asked().empty());
+}
+
+TEST_F(FrameViewerTest, TheTableViewSwapsPanesMenusAndToolBars)
+{
+    TempDir dir;
+    const std::string path = dir.File("pattern.rdp");
+    WriteRealLayer(path);
+    Viewer viewer(path.c_str());
+    ASSERT_EQ(viewer.created, 1);
+    ASSERT_TRUE(WaitForTitle(viewer, CString(path)));
+    CFrameViewer& f = *viewer.frame;
+    CToolBarCtrl& bar = f.GetToolBar()->GetToolBarCtrl();
+
+    ASSERT_TRUE(tarvenix::test::ClickMenuItem(f, ID_VIEWER_SHOW_TABLE));
+    PumpEvents();
+    EXPECT_EQ(static_cast<UINT>(f.GetValueGridPane()->GetDlgCtrlID()), AFX_IDW_PANE_FIRST);
+    EXPECT_EQ(static_cast<UINT>(f.GetViewRect()->GetDlgCtrlID()), AFX_IDW_PANE_FIRST + 1);
+    EXPECT_FALSE(f.GetViewRect()->IsWindowVisible());
+    EXPECT_EQ(f.GetMenu()->GetMenuState(ID_VIEWER_INCREASE, MF_BYCOMMAND), static_cast<UINT>(-1));
+    EXPECT_TRUE(bar.IsButtonHidden(static_cast<int>(ID_VIEWER_ZOOM_IN)));
+    EXPECT_EQ(viewer.State(ID_VIEWER_SHOW_TABLE).checked, 1);
+    EXPECT_TRUE(viewer.State(ID_VIEWER_PASTE).enabled);
+    EXPECT_FALSE(viewer.State(ID_VIEWER_COPY_WITH_GRID).enabled);
+
+    ASSERT_TRUE(tarvenix::test::ClickMenuItem(f, ID_VIEWER_SHOW_IMAGE));
+    PumpEvents();
+    EXPECT_EQ(static_cast<UINT>(f.GetViewRect()->GetDlgCtrlID()), AFX_IDW_PANE_FIRST);
+    EXPECT_TRUE(f.GetViewRect()->IsWindowVisible());
+    EXPECT_FALSE(f.GetValueGridPane()->IsWindowVisible());
+    EXPECT_NE(f.GetMenu()->GetMenuState(ID_VIEWER_INCREASE, MF_BYCOMMAND), static_cast<UINT>(-1));
+    EXPECT_FALSE(bar.IsButtonHidden(static_cast<int>(ID_VIEWER_ZOOM_IN)));
+    EXPECT_EQ(viewer.State(ID_VIEWER_SHOW_IMAGE).checked, 1);
+}
+
+TEST_F(FrameViewerTest, ALoadFaultIsNamedInABoxCaptionedViewer)
+{
+    Responder().AnswerMessageBox(IDOK);
+    CFrameViewer::ReportLoadFault(kFaultIntDivideByZero);
+    ASSERT_EQ(Responder().Asked().size(), 1u);
+    const tarvenix::test::Question& box = Responder().Asked()[0];
+    EXPECT_EQ(box.caption, "Viewer");
+    EXPECT_EQ(box.text, "EXCEPTION_INT_DIVIDE_BY_ZERO");
+    EXPECT_EQ(box.owner, nullptr);
+    EXPECT_EQ(box.type & MB_SYSTEMMODAL, MB_SYSTEMMODAL);
 }
