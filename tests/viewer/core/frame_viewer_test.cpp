@@ -13,6 +13,7 @@
 
 #include "outside/basecore/rdp_layer.h"
 #include "outside/basecore/settings.h"
+#include "outside/huebook/color_map.h"
 #include "platform/registry/registry.h"
 #include "tests/support/modal_responder.h"
 #include "tests/support/test_environment.h"
@@ -758,4 +759,33 @@ TEST_F(FrameViewerTest, ALoadFaultIsNamedInABoxCaptionedViewer)
     EXPECT_EQ(box.text, "EXCEPTION_INT_DIVIDE_BY_ZERO");
     EXPECT_EQ(box.owner, nullptr);
     EXPECT_EQ(box.type & MB_SYSTEMMODAL, MB_SYSTEMMODAL);
+}
+
+TEST_F(FrameViewerTest, ThePaletteDialogOpensClosesAndItsChoiceBecomesAPendingSave)
+{
+    TempDir dir;
+    const std::string path = dir.File("pattern.rdp");
+    WriteRealLayer(path);
+    Viewer viewer(path.c_str());
+    ASSERT_EQ(viewer.created, 1);
+    ASSERT_TRUE(WaitForTitle(viewer, CString(path)));
+
+    for (WPARAM closing : {WPARAM(0), WPARAM(12)}) {
+        SCOPED_TRACE(closing);
+        ASSERT_TRUE(tarvenix::test::ClickCommand(*viewer.frame, ID_VIEWER_SHOW_PALETTE));
+        EXPECT_EQ(viewer.State(ID_VIEWER_PALETTE).checked, 1);
+        if (closing)
+            viewer.frame->SendMessage(WM_DLGMESSAGE, closing, 0);  // the dialog's own close
+        else
+            ASSERT_TRUE(tarvenix::test::ClickCommand(*viewer.frame, ID_VIEWER_PALETTE));
+        PumpEvents();
+        EXPECT_EQ(viewer.State(ID_VIEWER_SHOW_PALETTE).checked, 0);
+    }
+
+    CColorMap map;
+    ASSERT_TRUE(map.CreateSimpleColorMap(0.0, 255.0, RGB(0, 0, 128), RGB(255, 255, 0), 0));
+    viewer.frame->SendMessage(WM_DLGMESSAGE, 20, reinterpret_cast<LPARAM>(&map));
+    EXPECT_EQ(viewer.frame->GetPendingSaves(), kSavePalette);
+    EXPECT_TRUE(viewer.State(ID_VIEWER_SAVE).enabled);
+    viewer.frame->SendMessage(WM_DLGMESSAGE, 16, kSavePalette);
 }
