@@ -1076,10 +1076,15 @@ LRESULT CFrameViewer::OnDlgMessage(WPARAM wParam, LPARAM lParam)
         case 5:
             m_nFlags &= ~kFramePointerDlg;
             break;
-        case 6:
-            if (const auto* point = reinterpret_cast<const POINT*>(lParam))
-                SetPointerPos(CPoint(point->x, point->y));
+        case 6: {
+            // The dialog has set the pointer; bring it into view.
+            const CPoint pointer = GetPointerPos();
+            if (IsTableShown())
+                m_pValueGrid->GoToCell(pointer.x, pointer.y);
+            else if (m_ViewRect.GetActiveView())
+                m_ViewRect.RecenterOn(pointer.x, pointer.y);
             break;
+        }
         case 8:
             if (CVirtualView* view = m_ViewRect.GetActiveView()) view->SetStatsDirty(TRUE);
             m_nPendingSaves |= kSaveData;
