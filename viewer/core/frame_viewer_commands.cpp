@@ -1045,6 +1045,7 @@ LRESULT CFrameViewer::OnViewer(WPARAM wParam, LPARAM lParam)
         case 12:
             FreezForInput(0);
             UpdateEnablingForShown();
+            RedrawView();
             m_wndStatusBar.RedrawWindow();
             if (m_pValueGrid) m_pValueGrid->RedrawWindow();
             return 1;
