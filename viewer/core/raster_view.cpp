@@ -197,19 +197,10 @@ struct RasterBuildJob {
             e->Delete();
         } catch (...) {
         }
-        if (ok && toCache) {
-            // The file appears under its name only now, complete and stamped; a cache that
-            // cannot be kept still leaves the pyramid in memory for this view.
-            if (StampRasterCache(s.map.AdresData(), key, header)) {
-                s.map.Flush();
-                s.file.Commit();
-            }
-        }
         if (!ok) {
             s.pyramid.Free();
             s.file.Discard();
         }
-        s.file.Discard();
         if (meter && !s.cancelled.load()) {
             try {
                 meter->SetPos(0);
@@ -221,16 +212,35 @@ struct RasterBuildJob {
         return ok;
     }
 
+    /// Puts a built pyramid's cache file in place: it appears under its name only now,
+    /// complete and stamped. Runs after the view was told, as writing the file to disk
+    /// changes nothing it shows; a cache that cannot be kept is simply not there next time.
+    void Keep()
+    {
+        RasterPyramidStore& s = *store;
+        if (toCache && StampRasterCache(s.map.AdresData(), key, header)) {
+            s.map.Flush();
+            s.file.Commit();
+        }
+        s.file.Discard();
+    }
+
     static void Run(void* arg)
     {
         std::unique_ptr<RasterBuildJob> job(static_cast<RasterBuildJob*>(arg));
         const bool ok = job->Execute();
-        RasterPyramidStore& s = *job->store;
+        Report(*job, ok);
+        if (ok) job->Keep();
+    }
+
+    static void Report(RasterBuildJob& job, bool ok)
+    {
+        RasterPyramidStore& s = *job.store;
         std::lock_guard<std::mutex> hold(s.lock);
         if (s.owner) {
             if (ok) s.owner->TakeBuiltHistogram();
             s.busy = 0;
-            PostOrDrop(job->notify, WM_VIEWER, new CViewNotify(job->index, 0),
+            PostOrDrop(job.notify, WM_VIEWER, new CViewNotify(job.index, 0),
                        ok ? kViewerShown : kViewerFailed);
         } else {
             s.busy = 0;
@@ -582,7 +592,8 @@ BOOL CRasterView::ShowPyramid(BOOL channel, CMeterInfoBase* meter, CStatusBar* s
             // A cache of another display range is of no use: it goes (in every mode, phase
             // too, as the range decides every level).
             if (header.low != m_low || header.high != m_high) {
-                std::filesystem::remove(name);
+                std::error_code ignored;  // a cache in a read-only folder stays; the next name is tried
+                std::filesystem::remove(name, ignored);
                 continue;
             }
             if (!store->map.Open(name.c_str(), CMemoryMap::kReadOnly) ||
@@ -626,6 +637,7 @@ BOOL CRasterView::ShowPyramid(BOOL channel, CMeterInfoBase* meter, CStatusBar* s
     store->busy = 1;
     if (channel) {
         const bool ok = job->Execute();
+        if (ok) job->Keep();
         store->busy = 0;
         if (ok) TakeBuiltHistogram();
         return ok ? TRUE : FALSE;
@@ -1100,7 +1112,8 @@ void CRasterView::SaveRectAs(const RECT* rect)
     record->destination = path;
     record->rect = *rect;
     record->source = m_path;
-    ::Run(kTextSavingSegment, &SaveRasterRectJob, record.release());
+    RasterSaveRecord* job = record.release();
+    if (!::Run(kTextSavingSegment, &SaveRasterRectJob, job)) delete job;  // never started: still ours
 }
 
 void CRasterView::SaveRegionAs(HRGN region)
@@ -1119,7 +1132,9 @@ void CRasterView::SaveRegionAs(HRGN region)
     param->stretchHigh = m_high;
     param->stretchMethod = kStretchManual;
     param->fileName = path;
-    ::Run(kTextSavingSegment, &SaveRasterRegionJob, record.release(), &OpenSavedRegion, param);
+    RasterSaveRecord* job = record.release();
+    if (!::Run(kTextSavingSegment, &SaveRasterRegionJob, job, &OpenSavedRegion, param))
+        delete job;  // never started: the record is still ours (the runner disposed of param)
 }
 
 BOOL CRasterView::AskSavePath(CString& path)
@@ -1169,8 +1184,12 @@ void CRasterView::DrawEx(CDC* dc, int x, int y, int width, int height, double zo
             m_bitmapStride = Stride4(w);
         }
         FillBitmapHeader(info, m_bitmapStride, m_bitmapHeight);
-        ::SetDIBitsToDevice(hdc, 0, 0, DWORD(w), DWORD(h), Round(x / zoom), -Round(y / zoom), 0, UINT(h),
-                            bits, info, DIB_RGB_COLORS);
+        // The row stride pads the bitmap to a multiple of 4: columns past the picture are
+        // cut, or a scrolled picture would show the padding at its right edge.
+        const int left = Round(x / zoom);
+        if (left < w)
+            ::SetDIBitsToDevice(hdc, 0, 0, DWORD(w - std::max(0, left)), DWORD(h), left, -Round(y / zoom), 0,
+                                UINT(h), bits, info, DIB_RGB_COLORS);
     } else if (!visibleOnly && MakeMagnified(zoom, bits)) {
         FillBitmapHeader(info, m_magStride, -m_magHeight);
         ::SetDIBitsToDevice(hdc, 0, 0, DWORD(m_magWidth), DWORD(m_magHeight), sx, 0, UINT(sy),
@@ -1250,8 +1269,9 @@ void CRasterView::DrawRectEx(CDC* dc, int destX, int destY, int srcX, int srcY, 
             m_bDrawn = TRUE;
         }
         FillBitmapHeader(info, m_bitmapStride, m_bitmapHeight);
-        ::SetDIBitsToDevice(hdc, destX, destY, DWORD(w), DWORD(h), srcX, -srcY, 0, UINT(h), bits, info,
-                            DIB_RGB_COLORS);
+        if (srcX < w)  // the padding columns of the stride are not part of the picture
+            ::SetDIBitsToDevice(hdc, destX, destY, DWORD(w - srcX), DWORD(h), srcX, -srcY, 0, UINT(h), bits,
+                                info, DIB_RGB_COLORS);
     } else if (MakeMagnified(zoom, bits)) {
         m_bDrawn = TRUE;
         FillBitmapHeader(info, m_magStride, -m_magHeight);
