@@ -269,12 +269,9 @@ bool ComputeLayerStatistics(CRDPLayer& layer, CMeterInfoBase* meter)
     CMeterInfoBase* previous = layer.GetMeterInfo();
     bool ok = false;
     try {
-        if (meter) {
-            layer.SetMeterInfo(meter);
-            meter->SetRange(0, 2.0 * layer.Height());
-            meter->SetStep(1.0);
-        }
-        ok = layer.MaxMinCount(nullptr) && layer.StatsCalc(nullptr);
+        // One fused pass gives the extremes, moments and histograms (two meter steps a row).
+        layer.SetMeterInfo(meter);
+        ok = layer.StatisticCountRect(nullptr);
         if (meter) meter->SetPos(0);
     } catch (CRDPExcept* e) {
         e->Delete();
@@ -336,7 +333,6 @@ void CRasterView::TakeBuiltHistogram()
 {
     if (m_mode != kPhase && m_store && m_store->data)
         std::memcpy(m_levelHist.data(), m_store->data - kDisplayHistogramBytes, kDisplayHistogramBytes);
-    m_bDrawn = FALSE;
 }
 
 void CRasterView::StatisticsComputed()
@@ -455,6 +451,13 @@ BOOL CRasterView::ReadModeStatistics(int mode)
             if (layer->GetSizeTag(TAG_PHASE_STATISTICS) < layerfile::kStatHist + 1024) return FALSE;
             const BYTE* block = static_cast<const BYTE*>(layer->GetTag(TAG_PHASE_STATISTICS));
             if (!block) return FALSE;
+            std::int32_t ready = 0;
+            double low = 0, high = 0, deviation = 0;
+            std::memcpy(&ready, block + layerfile::kStatReady, 4);
+            std::memcpy(&low, block + layerfile::kStatMin, 8);
+            std::memcpy(&high, block + layerfile::kStatMax, 8);
+            std::memcpy(&deviation, block + layerfile::kStatStdDev, 8);
+            if (!ready || !(low <= high) || !(deviation >= 0)) return FALSE;
             std::memcpy(&m_min, block + layerfile::kStatMin, 8);
             std::memcpy(&m_max, block + layerfile::kStatMax, 8);
             std::memcpy(&m_stdDev, block + layerfile::kStatStdDev, 8);
@@ -1181,7 +1184,8 @@ void CRasterView::DrawEx(CDC* dc, int x, int y, int width, int height, double zo
             pyramid->ReadWindow(bits, Stride4(width), sx, sy, width, height, zoom, FALSE, 1, FALSE, nullptr);
         FillBitmapHeader(info, Stride4(width), -height);
         if (w > 0 && h > 0)
-            ::SetDIBitsToDevice(hdc, 0, 0, DWORD(w), DWORD(h), 0, 0, 0, UINT(height), bits, info,
+            // Source rows count from the bottom of the DIB: the top h rows start height - h up.
+            ::SetDIBitsToDevice(hdc, 0, 0, DWORD(w), DWORD(h), 0, height - h, 0, UINT(height), bits, info,
                                 DIB_RGB_COLORS);
     }
     m_bDrawn = TRUE;

@@ -217,6 +217,10 @@ int CViewRect::AddView(CVirtualView* view, BOOL makeActive)
 {
     if (!view) return -1;
     const int index = AppendView(view);
+    if (view->GetLayerClass() == kLayerClassPicture && view->GetViewKind() == kViewKindRgb)
+        m_nBytesPerPixel = 3;
+    else if (view->GetLayerClass() == kLayerClassPicture && m_nBytesPerPixel == 0)
+        m_nBytesPerPixel = 1;
     if (view->GetLayerClass() != kLayerClassOverlay && (makeActive || m_nActive < 0)) {
         if (CVirtualView* old = GetActiveView()) old->SetShown(FALSE);
         m_nActive = index;
@@ -229,10 +233,6 @@ int CViewRect::AddView(CVirtualView* view, BOOL makeActive)
     } else {
         view->SetShown(TRUE);
     }
-    if (view->GetLayerClass() == kLayerClassPicture && view->GetViewKind() == kViewKindRgb)
-        m_nBytesPerPixel = 3;
-    else if (view->GetLayerClass() == kLayerClassPicture && m_nBytesPerPixel == 0)
-        m_nBytesPerPixel = 1;
     view->SetZoom(m_dScale, 0);
     m_bPainted = FALSE;
     Redraw();
@@ -477,13 +477,19 @@ void CViewRect::RenderArea(CDC* dc, const RECT& area)
     const int oy = Round(m_VScroll.GetPos());
     const bool whole =
         area.left <= 0 && area.top <= 0 && area.right >= m_nClientWidth && area.bottom >= m_nClientHeight;
+    // Views are asked only for the part of the client the picture covers; the rest is the
+    // hatch, and a read past the picture's edge would fetch nothing of it.
+    const int shownW =
+        std::clamp(static_cast<int>((m_nImageWidth - ox) / m_dScale), 1, std::max(m_nClientWidth, 1));
+    const int shownH =
+        std::clamp(static_cast<int>((m_nImageHeight - oy) / m_dScale), 1, std::max(m_nClientHeight, 1));
     // Pictures first, overlays over all of them, each group in stack order.
     for (int pass = 0; pass < 2; ++pass) {
         for (CVirtualView* view : m_Views) {
             const bool overlay = view->GetLayerClass() == kLayerClassOverlay;
             if (overlay != (pass == 1)) continue;
             if (whole) {
-                view->DrawEx(dc, ox, oy, m_nClientWidth, m_nClientHeight, m_dScale, !m_bFit, m_pBits,
+                view->DrawEx(dc, ox, oy, shownW, shownH, m_dScale, !m_bFit, m_pBits,
                              reinterpret_cast<BITMAPINFO*>(&m_bmi));
             } else {
                 const int srcX = ox + static_cast<int>(std::lround(area.left * m_dScale));

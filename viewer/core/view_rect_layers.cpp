@@ -1,6 +1,7 @@
 #include <memory>
 
 #include "outside/basecore/geo_tags.h"
+#include "viewer/core/raster_view.h"
 #include "viewer/core/view_rect.h"
 #include "viewer/core/viewer_messages.h"
 
@@ -19,49 +20,81 @@ void CViewRect::LoadGeoReference(const char* file)
     }
 }
 
+namespace {
+
+/// Tells the parent that a layer could not be shown (no record: wParam 0).
+void PostFailure(CWnd* self)
+{
+    if (CWnd* parent = self->GetParent()) parent->PostMessage(WM_VIEWER, 0, kViewerFailed);
+}
+
+}  // namespace
+
 int CViewRect::AddTransformedLayer(const char* file, int component, double stretchLow, double stretchHigh,
                                    int stretchMethod, int openMode, CMeterInfoBase* meter, CStatusBar* status)
 {
-    (void)file;
-    (void)component;
-    (void)stretchLow;
-    (void)stretchHigh;
-    (void)stretchMethod;
-    (void)openMode;
-    (void)meter;
-    (void)status;
-    return -1;
+    auto* view = new CRasterView;
+    const bool first = m_nActive < 0;
+    const int index = AppendView(view);
+    if (first) {
+        m_nActive = index;
+        LoadGeoReference(file ? file : "");
+    }
+    if (!file || !view->Open(view->GetIndex(), this, file, component, stretchLow, stretchHigh, stretchMethod,
+                             openMode, meter, status)) {
+        RemoveViewAt(index);
+        if (first) {
+            m_bGeoTransform = FALSE;
+            m_Transform = TransformMatrix{};
+            m_CoordLaw.Reset();
+        }
+        AfterStackEmptied();
+        PostFailure(this);
+        return -1;
+    }
+    if (m_nBytesPerPixel == 0) m_nBytesPerPixel = 1;
+    return index;
 }
 
 int CViewRect::AddRasterLayer(const char* name, void* samples, int width, int height, int dataType,
                               BYTE* pyramid, PalitraTag* palette, double low, double high,
                               CMeterInfoBase* meter, CStatusBar* status)
 {
-    (void)name;
-    (void)samples;
-    (void)width;
-    (void)height;
-    (void)dataType;
-    (void)pyramid;
-    (void)palette;
-    (void)low;
-    (void)high;
-    (void)meter;
-    (void)status;
-    return -1;
+    auto* view = new CRasterView;
+    const bool first = m_nActive < 0;
+    const int index = AppendView(view);
+    if (first) m_nActive = index;
+    if (!view->OpenBuffer(view->GetIndex(), this, name ? name : "", samples, width, height, dataType, pyramid,
+                          palette, low, high, meter, status)) {
+        RemoveViewAt(index);
+        AfterStackEmptied();
+        return -1;
+    }
+    if (m_nBytesPerPixel == 0) m_nBytesPerPixel = 1;
+    return index;
 }
 
 int CViewRect::AddBlankLayer(const char* path, int width, int height, int dataType, int stretchMethod,
                              CMeterInfoBase* meter, CStatusBar* status)
 {
-    (void)path;
-    (void)width;
-    (void)height;
-    (void)dataType;
-    (void)stretchMethod;
-    (void)meter;
-    (void)status;
-    return -1;
+    auto* view = new CRasterView;
+    const bool first = m_nActive < 0;
+    const int index = AppendView(view);
+    if (first) {
+        m_nActive = index;
+        m_bGeoTransform = FALSE;
+    }
+    // A failed creation reports itself to this window once; that late report finds no
+    // view and stops here, and the parent hears of the failure from the post below.
+    if (!path || !view->CreateBlank(view->GetIndex(), this, path, width, height, dataType, stretchMethod,
+                                    meter, status)) {
+        RemoveViewAt(index);
+        AfterStackEmptied();
+        PostFailure(this);
+        return -1;
+    }
+    if (m_nBytesPerPixel == 0) m_nBytesPerPixel = 1;
+    return index;
 }
 
 int CViewRect::AddRgbLayer(ViewResultParam*, ViewResultParam*, ViewResultParam*, CMeterInfoBase*, CStatusBar*)
@@ -84,16 +117,20 @@ int CViewRect::AddFigureLayer(int, BOOL)
 
 // --- forwarders that only a raster view answers ---------------------------------------------------
 
+namespace {
+
+CRasterView* AsRaster(CVirtualView* view)
+{
+    return view && view->GetViewKind() == kViewKindSingleBand ? dynamic_cast<CRasterView*>(view) : nullptr;
+}
+
+}  // namespace
+
 int CViewRect::Redisplay(CMeterInfoBase* meter, CStatusBar* status, int complexMode, double stretchLow,
                          double stretchHigh, int stretchMethod)
 {
-    (void)meter;
-    (void)status;
-    (void)complexMode;
-    (void)stretchLow;
-    (void)stretchHigh;
-    (void)stretchMethod;
-    return 0;
+    CRasterView* view = AsRaster(GetActiveView());
+    return view ? view->Redisplay(meter, status, complexMode, stretchLow, stretchHigh, stretchMethod) : 0;
 }
 
 int CViewRect::StartTuneRepresentation(ViewResultParam*, ViewResultParam*, ViewResultParam*)
@@ -104,20 +141,18 @@ int CViewRect::StartTuneRepresentation(ViewResultParam*, ViewResultParam*, ViewR
 
 int CViewRect::Reopen(const char* path)
 {
-    (void)path;
-    return 0;
+    CRasterView* view = AsRaster(GetActiveView());
+    return view && path ? view->Reopen(path) : 0;
 }
 
 int CViewRect::CalcStatistics(int a, CMeterInfoBase* meter, CStatusBar* status, int flag)
 {
-    (void)a;
-    (void)meter;
-    (void)status;
-    (void)flag;
-    return 1;
+    CRasterView* view = AsRaster(GetActiveView());
+    if (flag != 1 || !view) return 1;
+    return view->StartStatistics(a, meter, status, 0);
 }
 
 void CViewRect::ShowComplexComponent(int mode)
 {
-    (void)mode;
+    if (CRasterView* view = AsRaster(GetActiveView())) view->SelectModeColorMap(mode);
 }
