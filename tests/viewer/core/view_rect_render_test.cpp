@@ -233,6 +233,34 @@ TEST_F(ViewRectRender, AFileThatCannotBeOpenedLeavesTheStackAsItWas)
     EXPECT_EQ(host.codes[0], kViewerFailed);
 }
 
+TEST_F(ViewRectRender, ANewBlankFileAndAMissingBufferFollowTheStackRules)
+{
+    host.codes.clear();
+    EXPECT_EQ(view.AddRasterLayer("raw", nullptr, 10, 10, 1, nullptr, nullptr, 0, 1, nullptr, nullptr), -1);
+    EXPECT_EQ(view.GetViewCount(), 0);
+    EXPECT_EQ(view.AddBlankLayer((dir / "no-such-folder" / "new.rdp").string().c_str(), 64, 32, 1, 0, nullptr,
+                                 nullptr),
+              -1);
+    EXPECT_EQ(view.GetViewCount(), 0);
+    PumpEvents();
+    EXPECT_EQ(std::count(host.codes.begin(), host.codes.end(), kViewerFailed), 1)
+        << "a failed creation reaches the frame once";
+
+    host.codes.clear();
+    ASSERT_EQ(view.AddBlankLayer((dir / "new.rdp").string().c_str(), 64, 32, 1, 0, nullptr, nullptr), 0);
+    ASSERT_TRUE(
+        PumpUntil([&] { return std::count(host.codes.begin(), host.codes.end(), kViewerShown) > 0; }));
+    PumpEvents();
+    EXPECT_EQ(view.GetImageWidthPx(), 64);
+    EXPECT_EQ(view.GetImageHeightPx(), 32);
+    EXPECT_FALSE(view.HasGeoTransform());
+    // All zeros: one colour over the picture, the hatch beside it.
+    const QImage img = GrabWindow(view).copy();
+    const QRgb zero = img.pixel(0, 0);
+    for (int y = 0; y < 32; ++y)
+        for (int x = 0; x < 64; ++x) ASSERT_EQ(img.pixel(x, y), zero);
+}
+
 /// Writes the geographic reference of a 100 x 50 raster whose corners (0, 0), (100, 0) and
 /// (0, 50) lie at the given longitudes and latitudes; `compact` is the read-out spacing.
 void WriteGeoTags(const std::string& path, double lon0, double lat0, double lonStep, double latStep,
