@@ -197,19 +197,10 @@ struct RasterBuildJob {
             e->Delete();
         } catch (...) {
         }
-        if (ok && toCache) {
-            // The file appears under its name only now, complete and stamped; a cache that
-            // cannot be kept still leaves the pyramid in memory for this view.
-            if (StampRasterCache(s.map.AdresData(), key, header)) {
-                s.map.Flush();
-                s.file.Commit();
-            }
-        }
         if (!ok) {
             s.pyramid.Free();
             s.file.Discard();
         }
-        s.file.Discard();
         if (meter && !s.cancelled.load()) {
             try {
                 meter->SetPos(0);
@@ -221,16 +212,35 @@ struct RasterBuildJob {
         return ok;
     }
 
+    /// Puts a built pyramid's cache file in place: it appears under its name only now,
+    /// complete and stamped. Runs after the view was told, as writing the file to disk
+    /// changes nothing it shows; a cache that cannot be kept is simply not there next time.
+    void Keep()
+    {
+        RasterPyramidStore& s = *store;
+        if (toCache && StampRasterCache(s.map.AdresData(), key, header)) {
+            s.map.Flush();
+            s.file.Commit();
+        }
+        s.file.Discard();
+    }
+
     static void Run(void* arg)
     {
         std::unique_ptr<RasterBuildJob> job(static_cast<RasterBuildJob*>(arg));
         const bool ok = job->Execute();
-        RasterPyramidStore& s = *job->store;
+        Report(*job, ok);
+        if (ok) job->Keep();
+    }
+
+    static void Report(RasterBuildJob& job, bool ok)
+    {
+        RasterPyramidStore& s = *job.store;
         std::lock_guard<std::mutex> hold(s.lock);
         if (s.owner) {
             if (ok) s.owner->TakeBuiltHistogram();
             s.busy = 0;
-            PostOrDrop(job->notify, WM_VIEWER, new CViewNotify(job->index, 0),
+            PostOrDrop(job.notify, WM_VIEWER, new CViewNotify(job.index, 0),
                        ok ? kViewerShown : kViewerFailed);
         } else {
             s.busy = 0;
@@ -626,6 +636,7 @@ BOOL CRasterView::ShowPyramid(BOOL channel, CMeterInfoBase* meter, CStatusBar* s
     store->busy = 1;
     if (channel) {
         const bool ok = job->Execute();
+        if (ok) job->Keep();
         store->busy = 0;
         if (ok) TakeBuiltHistogram();
         return ok ? TRUE : FALSE;
@@ -1100,7 +1111,8 @@ void CRasterView::SaveRectAs(const RECT* rect)
     record->destination = path;
     record->rect = *rect;
     record->source = m_path;
-    ::Run(kTextSavingSegment, &SaveRasterRectJob, record.release());
+    RasterSaveRecord* job = record.release();
+    if (!::Run(kTextSavingSegment, &SaveRasterRectJob, job)) delete job;  // never started: still ours
 }
 
 void CRasterView::SaveRegionAs(HRGN region)
@@ -1119,7 +1131,9 @@ void CRasterView::SaveRegionAs(HRGN region)
     param->stretchHigh = m_high;
     param->stretchMethod = kStretchManual;
     param->fileName = path;
-    ::Run(kTextSavingSegment, &SaveRasterRegionJob, record.release(), &OpenSavedRegion, param);
+    RasterSaveRecord* job = record.release();
+    if (!::Run(kTextSavingSegment, &SaveRasterRegionJob, job, &OpenSavedRegion, param))
+        delete job;  // never started: the record is still ours (the runner disposed of param)
 }
 
 BOOL CRasterView::AskSavePath(CString& path)

@@ -17,6 +17,7 @@
 #include <cstring>
 #include <filesystem>
 #include <functional>
+#include <random>
 #include <string>
 #include <utility>
 #include <vector>
@@ -79,6 +80,8 @@ public:
     {
         const size_t before = Results();
         PumpUntil([&] { return Results() > before; });
+        // A build writes its cache file after it reported; tests look at files after that.
+        PumpUntil([] { return GetRunningThreadCount() == 0; });
         for (auto it = codes.rbegin(); it != codes.rend(); ++it)
             if (*it == kViewerShown || *it == kViewerFailed) return *it;
         return 0;
@@ -659,6 +662,14 @@ TEST(RasterView, CreateBlankShowsANewFileOrReportsItsFailureOnce)
         EXPECT_TRUE(view.IsWorkingCopy());
         EXPECT_EQ(view.GetHistAddr(1, 1)[0], 1200u);
         EXPECT_EQ(view.GetValueText(39, 29).str(), "0");
+        // Its statistics are dirty: the first request computes them on a job, the next one
+        // has nothing to do.
+        EXPECT_EQ(view.StartStatistics(5, nullptr, nullptr, 0), 0);
+        EXPECT_TRUE(view.IsBusy());
+        ASSERT_TRUE(PumpUntil([&] { return wnd.Count(kViewerStatisticsDone) == 1; }));
+        EXPECT_FALSE(view.IsBusy());
+        EXPECT_EQ(view.Max(1), 0.0);
+        EXPECT_EQ(view.StartStatistics(5, nullptr, nullptr, 0), 1);
     }
     wnd.codes.clear();
     CRasterView failed;
@@ -701,6 +712,14 @@ TEST(RasterView, AHeapWorkingCopyIsRemovedWithTheView)
         ASSERT_NE(view.GetLayer(1), view.GetSourceLayer(1));
         EXPECT_EQ(fs::path(view.GetLayer(1)->GetFileName().str()).parent_path(), scratch.Path());
         EXPECT_EQ(view.GetValueText(3, 2).str(), Text(view.GetSourceLayer(1)->GetValue(3, 2)));
+        // The copy may be edited: its pyramid never goes into the source's cache file.
+        const std::string cache = dir.File("scene.tp0");
+        const auto cached = layertest::ReadFile(cache);
+        ASSERT_FALSE(cached.empty());
+        ASSERT_TRUE(view.Redisplay(nullptr, nullptr, 0, 1.0, 2.0, 3));
+        ASSERT_EQ(wnd.WaitForResult(), kViewerShown);
+        EXPECT_TRUE(view.GetCacheFileName().IsEmpty());
+        EXPECT_EQ(layertest::ReadFile(cache), cached);
     }
     if (previous)
         ::setenv("TMPDIR", saved.c_str(), 1);
@@ -854,4 +873,99 @@ TEST(RasterViewDraw, DrawsThePyramidThroughThePaletteAtEveryZoom)
         if (c.zoom == 0.5 && c.visibleOnly)
             tarvenix::test::SaveTestOutput(ToImage(canvas), "raster_view_zoom_half");
     }
+}
+
+TEST(RasterViewDraw, EdgeRectanglesDrawTheirLastPixelsOnly)
+{
+    TempDir dir;
+    NotifyWindow wnd;
+    const std::string path = dir.File("scene.rdp");
+    WriteLayer(path, 64, 48, 1, [](int x, int y) { return std::pair{double(x * 4), double(y)}; });
+    CRasterView view;
+    ASSERT_EQ(OpenAndWait(view, wnd, path, 0, 3, 0, 255), kViewerShown);
+    view.SetShown(TRUE);
+    std::vector<BYTE> bits(64 * 64);
+    std::vector<BYTE> infoBytes(sizeof(BITMAPINFOHEADER) + 256 * sizeof(RGBQUAD));
+    auto* info = reinterpret_cast<BITMAPINFO*>(infoBytes.data());
+    const COLORREF background = RGB(1, 2, 3);
+
+    Canvas one(16, 16, background);
+    const RECT pixel{0, 0, 0, 0};
+    view.CopyRectToDC(CDC::FromHandle(one.dc()), &pixel, bits.data(), info);
+    const RECT ink = one.Ink(background);
+    EXPECT_EQ(ink.left, 0);
+    EXPECT_EQ(ink.top, 0);
+    EXPECT_EQ(ink.right, 1);
+    EXPECT_EQ(ink.bottom, 1);
+    EXPECT_EQ(one.At(0, 0), view.GetPixelColor(0, 0));
+
+    // A rectangle that starts past the right edge keeps the last column.
+    Canvas column(32, 32, background);
+    view.DrawRectEx(CDC::FromHandle(column.dc()), 5, 2, 70, 0, 10, 8, 1.0, TRUE, bits.data(), info);
+    const RECT columnInk = column.Ink(background);
+    EXPECT_EQ(columnInk.left, 5);
+    EXPECT_EQ(columnInk.right, 6);
+    EXPECT_EQ(columnInk.top, 2);
+    EXPECT_EQ(columnInk.bottom, 10);
+    for (int y = 0; y < 8; ++y) EXPECT_EQ(column.At(5, 2 + y), view.GetPixelColor(63, y));
+
+    // Histograms of selections: a rectangle counts its box, any other shape its pixels.
+    std::vector<unsigned> counters(256);
+    const HRGN box = ::CreateRectRgn(0, 0, 10, 10);
+    EXPECT_EQ(view.GetHistDataRgn(1, counters.data(), 1024, 256, box), 100);
+    EXPECT_EQ(view.GetHistDataRgn(2, counters.data(), 1024, 256, box), -1);
+    const HRGN ellipse = ::CreateEllipticRgn(10, 10, 30, 24);
+    EXPECT_EQ(view.GetHistDataRgn(1, counters.data(), 1024, 256, ellipse), int(::GetRgnArea(ellipse)));
+    ::DeleteObject(box);
+    ::DeleteObject(ellipse);
+}
+
+TEST(RasterViewDraw, ARadarSceneInGreyAndInColour)
+{
+    // Speckled fields, a river and a bright town, as a radar amplitude image looks.
+    TempDir dir;
+    NotifyWindow wnd;
+    const std::string path = dir.File("radar.rdp");
+    const int width = 640, height = 480;
+    std::mt19937 rng(7);
+    std::gamma_distribution<double> speckle(2.0, 0.5);
+    std::vector<double> values(size_t(width) * height);
+    for (int y = 0; y < height; ++y)
+        for (int x = 0; x < width; ++x) {
+            const int field = ((x / 80) * 7 + (y / 60) * 3) % 5;
+            double v = 40.0 + 25.0 * field;
+            const double river = std::abs(y - (240 + 80 * std::sin(x / 90.0)));
+            if (river < 12) v = 8;
+            if (std::hypot(x - 470, y - 130) < 45) v = 230;
+            values[size_t(y) * width + x] = v * speckle(rng);
+        }
+    WriteLayer(path, width, height, 7, [&](int x, int y) {
+        return std::pair{values[size_t(y) * width + x], 0.0};
+    });
+    CRasterView view;
+    ASSERT_EQ(OpenAndWait(view, wnd, path, 0, 0), kViewerShown);  // the automatic stretch
+    view.SetShown(TRUE);
+    std::vector<BYTE> bits(size_t(width + 3) * height);
+    std::vector<BYTE> infoBytes(sizeof(BITMAPINFOHEADER) + 256 * sizeof(RGBQUAD));
+    auto* info = reinterpret_cast<BITMAPINFO*>(infoBytes.data());
+    const double fit = 2.0;
+    Canvas grey(width / 2, height / 2);
+    view.SetZoom(fit, 0);
+    view.DrawEx(CDC::FromHandle(grey.dc()), 0, 0, grey.width(), grey.height(), fit, FALSE, bits.data(), info);
+    tarvenix::test::SaveTestOutput(ToImage(grey), "raster_view_radar_grey_fit");
+
+    CColorMap rainbow;
+    rainbow.SetEntries(
+        {{0.0, RGB(0, 0, 128)}, {0.35, RGB(0, 160, 255)}, {0.65, RGB(255, 230, 0)}, {1.0, RGB(200, 0, 0)}});
+    rainbow.SetMinMax(view.GetDisplayMin(1), view.GetDisplayMax(1));
+    view.SetColorMap(&rainbow);
+    Canvas colour(width, height);
+    view.SetZoom(1.0, 0);
+    view.DrawEx(CDC::FromHandle(colour.dc()), 0, 0, width, height, 1.0, TRUE, bits.data(), info);
+    tarvenix::test::SaveTestOutput(ToImage(colour), "raster_view_radar_colour_1to1");
+    // The map was copied for the shown mode and reaches the picture.
+    ASSERT_NE(view.GetModeColorMap(501), nullptr);
+    EXPECT_EQ(view.GetModeColorMap(501)->GetEntryCount(), 4);
+    EXPECT_EQ(colour.At(470, 130), view.GetPixelColor(470, 130));
+    EXPECT_NE(grey.At(235, 65), colour.At(470, 130));
 }
