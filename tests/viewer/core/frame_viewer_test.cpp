@@ -1,6 +1,7 @@
 // The viewer frame driven as a user drives it: commands, the control message, the messages
 // of its dialogs, and what the user sees (title, menus, tool bar, status bar).
 
+#include <cmath>
 #include <complex>
 #include <set>
 #include <string>
@@ -174,16 +175,20 @@ void WriteComplexLayer(const std::string& path)
     ASSERT_TRUE(out.CloseLayer());
 }
 
-/// A 200 x 150 real layer with a pattern a person can recognise.
-void WriteRealLayer(const std::string& path)
+/// A real layer (F32) with a pattern a person can recognise: a ramp, a checkerboard and a
+/// bright ring.
+void WriteRealLayer(const std::string& path, int width = 200, int height = 150)
 {
     CRDPLayer out;
-    ASSERT_NE(out.CreateLayer(path.c_str(), 200, 150, 7), nullptr);
-    std::vector<double> row(200);
-    for (int y = 0; y < 150; ++y) {
-        for (int x = 0; x < 200; ++x)
-            row[std::size_t(x)] = (x * 3 + y * 2) % 256 + ((x / 25 + y / 25) % 2) * 60;
-        ASSERT_TRUE(out.SetLineFromDouble(y, row.data(), 200));
+    ASSERT_NE(out.CreateLayer(path.c_str(), width, height, 7), nullptr);
+    std::vector<double> row(static_cast<std::size_t>(width));
+    for (int y = 0; y < height; ++y) {
+        for (int x = 0; x < width; ++x) {
+            const double dx = x - width / 2.0, dy = y - height / 2.0;
+            const double ring = std::abs(std::sqrt(dx * dx + dy * dy) - height / 3.0) < 6.0 ? 200.0 : 0.0;
+            row[std::size_t(x)] = (x + y) % 128 + ((x / 25 + y / 25) % 2) * 60 + ring;
+        }
+        ASSERT_TRUE(out.SetLineFromDouble(y, row.data(), width));
     }
     ASSERT_TRUE(out.CloseLayer());
 }
@@ -645,7 +650,7 @@ TEST_F(FrameViewerTest, AShownLayerEnablesTheViewerAndJoinsTheRecentFiles)
 {
     TempDir dir;
     const std::string path = dir.File("pattern.rdp");
-    WriteRealLayer(path);
+    WriteRealLayer(path, 640, 400);
     Viewer viewer(path.c_str());
     ASSERT_EQ(viewer.created, 1);
     ASSERT_TRUE(WaitForTitle(viewer, CString(path)));
@@ -655,7 +660,7 @@ TEST_F(FrameViewerTest, AShownLayerEnablesTheViewerAndJoinsTheRecentFiles)
     EXPECT_FALSE(viewer.State(ID_VIEWER_SAVE).enabled);
     EXPECT_EQ(viewer.frame->GetRecentFile(0), CString(path));
     EXPECT_EQ(viewer.frame->GetColorMode(), 1);
-    EXPECT_EQ(viewer.frame->ImageHeight(1), 150);
+    EXPECT_EQ(viewer.frame->ImageHeight(1), 400);
 
     // The measure figure ends when the dialog that showed it is gone.
     ASSERT_TRUE(tarvenix::test::ClickCommand(*viewer.frame, ID_VIEWER_MEASURE));
