@@ -457,9 +457,25 @@ TEST_F(FrameViewerTest, TenFilesLeaveNineRecentEntriesAndOneSeparator)
     EXPECT_EQ(FileMenuTexts(*viewer.frame), expected);
     EXPECT_EQ(viewer.frame->GetRecentFile(0), "/data/scene10.rdp");
 
-    // Switching menu bars rebuilds the block in each without touching the menu's own items.
+    // Switching menu bars rebuilds the block in each without touching the menu's own items,
+    // though the RGB menu's File menu is shorter than the others.
+    std::vector<std::string> block(expected.begin() + static_cast<std::ptrdiff_t>(before.size()),
+                                   expected.end());
+    std::unique_ptr<CMenu> rgb(viewer.frame->LoadRGBMenu()), image(viewer.frame->LoadImageMenu());
+    for (CMenu* menu : {rgb.get(), image.get()}) {
+        std::vector<std::string> own;
+        for (UINT i = 0; i < menu->GetSubMenu(0)->GetMenuItemCount(); ++i) {
+            CString text;
+            menu->GetSubMenu(0)->GetMenuString(i, text, MF_BYPOSITION);
+            own.push_back(menu->GetSubMenu(0)->GetMenuItemID(static_cast<int>(i)) == 0 ? "-"
+                                                                                       : std::string(text));
+        }
+        own.insert(own.end(), block.begin(), block.end());
+        viewer.frame->SetNewMenu(menu);
+        EXPECT_EQ(FileMenuTexts(*viewer.frame), own);
+    }
     viewer.frame->ShowTable();
-    viewer.frame->ShowPicture();
+    viewer.frame->ShowPicture();  // the frame's own image menu again, before ours go
     EXPECT_EQ(FileMenuTexts(*viewer.frame), expected);
 
     // The screenshot of the File menu as the user opens it.
