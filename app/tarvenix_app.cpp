@@ -67,8 +67,14 @@ void StopRunningJobs()
 
 // --- owner window ------------------------------------------------------------------------
 
+namespace {
+// Posted by the owner to itself: hide again once its restore has run to the end.
+constexpr UINT WM_OWNER_HIDE_AGAIN = WM_APP + 1;
+}  // namespace
+
 BEGIN_MESSAGE_MAP(CMainOwnerWnd, CWnd)
     ON_WM_SIZE()
+    ON_MESSAGE(WM_OWNER_HIDE_AGAIN, OnHideAgain)
 END_MESSAGE_MAP()
 
 BOOL CMainOwnerWnd::PreCreateWindow(CREATESTRUCT& cs)
@@ -84,12 +90,18 @@ BOOL CMainOwnerWnd::PreCreateWindow(CREATESTRUCT& cs)
 void CMainOwnerWnd::OnSize(UINT nType, int cx, int cy)
 {
     CWnd::OnSize(nType, cx, cy);
-    if (nType != SIZE_RESTORED) return;
+    if (nType == SIZE_RESTORED) PostMessage(WM_OWNER_HIDE_AGAIN);
+}
+
+LRESULT CMainOwnerWnd::OnHideAgain(WPARAM, LPARAM)
+{
+    if (IsIconic()) return 0;
     // The owner only stands in for the program while it is minimised. Hiding it takes its
     // owned windows along here, so the command window is brought back after it.
     ShowWindow(SW_HIDE);
     if (g_pGolovaDlg && g_pGolovaDlg->GetSafeHwnd() && !g_pGolovaDlg->IsWindowVisible())
         g_pGolovaDlg->ShowWindow(SW_RESTORE);
+    return 0;
 }
 
 // --- application ---------------------------------------------------------------------------
@@ -116,7 +128,11 @@ CString CTarvenixApp::InstanceChannelName()
 
 BOOL CTarvenixApp::InitInstance()
 {
-    const CString commandLine = GetCommandLineA();
+    return StartWith(GetCommandLineA());
+}
+
+BOOL CTarvenixApp::StartWith(const CString& commandLine)
+{
     // A running Tarvenix for these settings takes the command line over; when none
     // confirms it, this start goes on by itself.
     if (platform::SingleInstanceChannel::SendToRunning(InstanceChannelName(), commandLine)) {
@@ -149,6 +165,12 @@ BOOL CTarvenixApp::InitInstance()
 int CTarvenixApp::ExitInstance()
 {
     m_channel.Close();
+    // Both windows are gone by now; their objects go with them.
+    if (g_pGolovaDlg && !g_pGolovaDlg->GetSafeHwnd()) delete g_pGolovaDlg;
+    if (m_pOwnerWnd && !m_pOwnerWnd->GetSafeHwnd()) {
+        delete m_pOwnerWnd;
+        m_pOwnerWnd = nullptr;
+    }
     return CWinApp::ExitInstance();
 }
 
@@ -157,6 +179,7 @@ CGolovaDlg* CTarvenixApp::CreateOwnerAndCommandWindow(CWnd** owner)
     auto* ownerWnd = new CMainOwnerWnd;
     ownerWnd->CreateEx(0, nullptr, "TARVENIX v2.0", 0, 0, 0, 0, 0, nullptr, nullptr);
     m_pMainWnd = ownerWnd;
+    m_pOwnerWnd = ownerWnd;
     if (owner) *owner = ownerWnd;
     g_pGolovaDlg = new CGolovaDlg(nullptr);
     return g_pGolovaDlg;

@@ -15,6 +15,7 @@ class CMainOwnerWnd : public CWnd {
 protected:
     BOOL PreCreateWindow(CREATESTRUCT& cs) override;
     void OnSize(UINT nType, int cx, int cy);
+    LRESULT OnHideAgain(WPARAM, LPARAM);
     DECLARE_MESSAGE_MAP()
 };
 
@@ -23,7 +24,10 @@ public:
     CTarvenixApp();
     ~CTarvenixApp() override;
 
+    /// Start-up with the process's command line.
     BOOL InitInstance() override;
+    /// The start-up steps with the given command line (the program path included).
+    BOOL StartWith(const CString& commandLine);
     int ExitInstance() override;
     /// A command text handed over by a second start: runs its groups; always TRUE.
     BOOL OnDDECommand(char* command);
@@ -37,6 +41,8 @@ public:
     /// The name a running Tarvenix listens under for the command lines of later starts:
     /// one per user and per settings folder.
     static CString InstanceChannelName();
+    /// The hidden owner window (null before start-up made it).
+    CWnd* GetOwnerWindow() const { return m_pOwnerWnd; }
 
     DECLARE_MESSAGE_MAP()
 
@@ -46,6 +52,7 @@ private:
     void OnHandedOver(const CString& text);
 
     platform::SingleInstanceChannel m_channel;
+    CWnd* m_pOwnerWnd = nullptr;
     char m_szStartupError[256] = {};
 };
 
