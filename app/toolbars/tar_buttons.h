@@ -165,7 +165,8 @@ public:
 
 protected:
     void SetLook(int look);
-    void DropDown();
+    /// Shows the popup until it closes; false when the row has no such popup.
+    bool DropDown();
 
     void OnPaint();
     BOOL OnEraseBkgnd(CDC*) { return TRUE; }

@@ -46,6 +46,8 @@ public:
     int GetContentWidth() const { return m_contentWidth; }
     /// The x offset inside the band and the right overflow (x + content width - band width).
     int GetOffset() const { return m_x; }
+    /// Puts the row back at offset x (the band's margin shows it from its start).
+    void SetOffset(int x) { m_x = x; }
     int GetOverflow() const { return m_overflow; }
     CWnd* GetHotChild() const { return m_hotChild; }
     /// The menu whose popups the menu-bar buttons open (menu row only; null otherwise).
@@ -59,7 +61,6 @@ public:
 protected:
     BOOL OnCommand(WPARAM wParam, LPARAM lParam) override;
     void OnPaint();
-    BOOL OnEraseBkgnd(CDC*) { return TRUE; }
     void OnMouseMove(UINT flags, CPoint point);
     LRESULT OnHot(WPARAM, LPARAM);
     LRESULT OnNotHot(WPARAM, LPARAM);
@@ -132,7 +133,6 @@ public:
 protected:
     BOOL OnCommand(WPARAM wParam, LPARAM lParam) override;
     void OnPaint();
-    BOOL OnEraseBkgnd(CDC*) { return TRUE; }
     void OnMouseMove(UINT flags, CPoint point);
     LRESULT OnScroll(WPARAM, LPARAM);
     LRESULT OnHot(WPARAM, LPARAM);

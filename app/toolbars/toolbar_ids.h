@@ -21,7 +21,7 @@ constexpr UINT IDR_MENU_PAGE_NAMES = 137;
 
 /// Sent to a child: it is no longer hot and returns to its flat look.
 constexpr UINT WM_TAR_NOT_HOT = WM_USER + 10;
-/// Sent to a parent: the child in wParam has the mouse over it.
+/// Sent to a parent: the child whose window handle is in wParam has the mouse over it.
 constexpr UINT WM_TAR_HOT = WM_USER + 11;
 /// Sent by a toggle to its tool-bar window: wParam is the index of the toggle now pressed.
 constexpr UINT WM_TAR_TOGGLED = WM_USER + 12;
