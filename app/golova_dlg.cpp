@@ -5,6 +5,8 @@
 #include "app/app_resources.h"
 #include "app/plugin_loader.h"
 #include "app/tarvenix_app.h"
+#include "app/toolbars/tar_buttons.h"
+#include "app/toolbars/toolbar_ids.h"
 #include "app/viewer_seam.h"
 #include "outside/basecore/help_system.h"
 #include "outside/basecore/math_helpers.h"
@@ -13,6 +15,8 @@
 #include "platform/gdi/window_dc.h"
 #include "platform/resources/resources.h"
 #include "platform/window/cursor.h"
+
+using namespace tarvenix::toolbars;
 
 namespace {
 
@@ -26,9 +30,6 @@ constexpr UINT kExitPeriod = 50;
 // How many quiet checks (no job running) the exit allows viewers that are still open
 // before it asks them once more, and then before it ends without them.
 constexpr int kQuietChecks = 5;
-
-constexpr UINT WM_CHILD_NOT_HOT = WM_USER + 10;
-constexpr UINT WM_CHILD_HOT = WM_USER + 11;
 
 }  // namespace
 
@@ -53,12 +54,12 @@ BEGIN_MESSAGE_MAP(CGolovaDlg, CDialog)
     ON_WM_TIMER()
     ON_WM_HELPINFO()
     ON_WM_CLOSE()
-    ON_MESSAGE(WM_CHILD_HOT, OnChildHot)
-    ON_COMMAND(ID_FILE_OPEN_VIEWER, OnOpenViewer)
-    ON_COMMAND(ID_TOOL_VIEW, OnOpenViewer)
+    ON_MESSAGE(WM_TAR_HOT, OnChildHot)
+    ON_COMMAND(ID_FILE_OPEN, OnOpenViewer)
+    ON_COMMAND(ID_TB_VIEW, OnOpenViewer)
     ON_COMMAND(ID_FILE_3DVIEWER, OnShow3DViewer)
-    ON_COMMAND(ID_TOOL_3DVIEWER, OnShow3DViewer)
-    ON_COMMAND(ID_FILE_EXIT_PROGRAM, OnExitProgram)
+    ON_COMMAND(ID_TB_3DVIEWER, OnShow3DViewer)
+    ON_COMMAND(ID_FILE_EXIT, OnExitProgram)
     ON_COMMAND_RANGE(ID_PAGE_FILES, ID_PAGE_UTIL, OnSelectPage)
 END_MESSAGE_MAP()
 
@@ -70,9 +71,12 @@ CGolovaDlg::CGolovaDlg(CWnd* pParent) : CDialog(IDD_GOLOVA_DIALOG, pParent)
 
 CGolovaDlg::~CGolovaDlg()
 {
+    if (GetSafeHwnd()) DestroyWindow();
+    for (CToolBarWindow*& page : m_pages) {
+        delete page;
+        page = nullptr;
+    }
     delete m_pFontArray[0];
-    m_menuMain.DestroyMenu();
-    m_menuTools.DestroyMenu();
     m_menuPages.DestroyMenu();
     if (g_pGolovaDlg == this) g_pGolovaDlg = nullptr;
 }
@@ -89,8 +93,7 @@ BOOL CGolovaDlg::OnInitDialog()
     }
     SetIcon(m_hIcon, TRUE);
     SetIcon(m_hIcon, FALSE);
-    m_buttonClass =
-        AfxRegisterWndClass(CS_VREDRAW | CS_HREDRAW, ::LoadCursor(nullptr, IDC_ARROW), nullptr, nullptr);
+    TarButtonClassName();  // the class every button of the rows is made with
 
     {
         CClientDC dc(this);
@@ -99,10 +102,7 @@ BOOL CGolovaDlg::OnInitDialog()
         m_pFontArray[0] = new CFont;
         m_pFontArray[0]->CreateFont(m_fontHeight, 0, 0, 0, 400, 0, 0, 0, 204, 0, 0, 0, 0, "Tahoma");
     }
-    m_menuMain.LoadMenu(IDR_MENU_MAIN);
-    m_menuTools.LoadMenu(IDR_MENU_TOOLS);
-    m_menuPages.LoadMenu(IDR_MENU_PAGES);
-    m_pageCount = static_cast<int>(m_menuTools.GetMenuItemCount());
+    m_menuPages.LoadMenu(IDR_MENU_PAGE_NAMES);
     m_currentPage = 0;
 
     int bottom = 0;
@@ -127,34 +127,26 @@ BOOL CGolovaDlg::OnInitDialog()
 
 int CGolovaDlg::BuildRows(int& bottom)
 {
-    // The rows' bands and buttons take their place here; until then the rows keep their
-    // sizes so the window has its final shape.
-    CClientDC dc(this);
-    CFont* previous = dc.SelectObject(m_pFontArray[0]);
-    int menuWidth = 0;
-    for (UINT i = 0; i < m_menuMain.GetMenuItemCount(); ++i) {
-        CString text;
-        m_menuMain.GetMenuString(i, text, MF_BYPOSITION);
-        menuWidth += dc.GetTextExtent(text).cx + 8;
-    }
-    dc.SelectObject(previous);
-    int largestPage = 0;
-    for (int i = 0; i < m_pageCount; ++i)
-        if (CMenu* page = m_menuTools.GetSubMenu(i))
-            largestPage = std::max(largestPage, static_cast<int>(page->GetMenuItemCount()));
-    m_rowWidths[0] = menuWidth;
-    m_rowWidths[1] = m_rowSizes.mainWidth * m_pageCount;
-    m_rowWidths[2] = m_rowSizes.pageWidth * largestPage;
-
-    int y = GetSystemMetrics(SM_CYMENU) + 2;
+    const int menuHeight = GetSystemMetrics(SM_CYMENU);
+    m_rowWidths[0] = BuildMenuRow(this, 0, menuHeight + 2 * kMarginY, m_pFontArray, m_fontHeight, m_menuBand,
+                                  m_menuWindow);
+    int y = menuHeight + 2;
+    m_rowWidths[1] = BuildMainRow(this, y, m_rowSizes.mainHeight + 4, m_pFontArray, m_fontHeight,
+                                  m_rowSizes.mainWidth, m_rowSizes.mainHeight, m_mainBand, m_mainWindow);
     y += m_rowSizes.mainHeight + 2;
+    m_rowWidths[2] =
+        BuildPageRow(this, y, m_rowSizes.pageHeight + 4, m_pFontArray, m_fontHeight, m_rowSizes.pageWidth,
+                     m_rowSizes.pageHeight, m_pageBand, m_pages, &m_pageCount);
     y += m_rowSizes.pageHeight + 2;
     bottom = y;
-    m_maxRowWidth = *std::max_element(std::begin(m_rowWidths), std::end(m_rowWidths));
-    return m_maxRowWidth;
+    return *std::max_element(std::begin(m_rowWidths), std::end(m_rowWidths));
 }
 
-void CGolovaDlg::LayoutRows() {}
+void CGolovaDlg::LayoutRows()
+{
+    for (CToolBarBand* band : {&m_menuBand, &m_mainBand, &m_pageBand})
+        if (band->IsBuilt()) band->Layout();
+}
 
 void CGolovaDlg::OpenViewer(const CString& fileName)
 {
@@ -175,8 +167,8 @@ void CGolovaDlg::OpenViewer(const CString& fileName)
 void CGolovaDlg::SelectPage(int index)
 {
     if (index < 0 || index >= m_pageCount) return;
+    ShowToolBarPage(m_pageBand, m_pages, m_currentPage, index);
     m_currentPage = index;
-    LayoutRows();
 }
 
 void CGolovaDlg::OnSelectPage(UINT nID)
@@ -365,14 +357,14 @@ void CGolovaDlg::DropHotChildIfLeft()
     CRect rect;
     m_pHotChild->GetWindowRect(&rect);
     if (!rect.PtInRect(cursor)) {
-        m_pHotChild->SendMessage(WM_CHILD_NOT_HOT);
+        m_pHotChild->SendMessage(WM_TAR_NOT_HOT);
         m_pHotChild = nullptr;
     }
 }
 
 LRESULT CGolovaDlg::OnChildHot(WPARAM wParam, LPARAM)
 {
-    if (m_pHotChild && IsWindow(m_pHotChild->GetSafeHwnd())) m_pHotChild->SendMessage(WM_CHILD_NOT_HOT);
+    if (m_pHotChild && IsWindow(m_pHotChild->GetSafeHwnd())) m_pHotChild->SendMessage(WM_TAR_NOT_HOT);
     m_pHotChild = CWnd::FromHandle(reinterpret_cast<HWND>(wParam));
     return 0;
 }

@@ -4,6 +4,7 @@
 // (one selector per tool-bar page) and the page row. It routes commands, opens viewers,
 // keeps its height fixed, tracks the hot button and runs the program's exit.
 
+#include "app/toolbars/toolbar_band.h"
 #include "platform/dialogs/dialog.h"
 #include "platform/gdi/gdi_objects.h"
 #include "platform/menu/menu.h"
@@ -39,6 +40,13 @@ public:
     const CommandRowSizes& GetRowSizes() const { return m_rowSizes; }
     /// The child that last reported the mouse over it (null when none).
     CWnd* GetHotChild() const { return m_pHotChild; }
+    /// The rows: 0 the menu row, 1 the MAIN row, 2 the page row.
+    CToolBarBand& GetBand(int row) { return row == 0 ? m_menuBand : row == 1 ? m_mainBand : m_pageBand; }
+    /// The tool-bar window of page `index` (null out of range).
+    CToolBarWindow* GetPageWindow(int index) const
+    {
+        return index >= 0 && index < m_pageCount ? m_pages[index] : nullptr;
+    }
 
 protected:
     BOOL OnInitDialog() override;
@@ -79,14 +87,16 @@ private:
     HICON m_hIcon = nullptr;
     CFont* m_pFontArray[1] = {nullptr};
     int m_fontHeight = 0;
-    LPCTSTR m_buttonClass = nullptr;
-    CMenu m_menuMain;
-    CMenu m_menuTools;
     CMenu m_menuPages;
+    CToolBarBand m_menuBand;
+    CToolBarBand m_mainBand;
+    CToolBarBand m_pageBand;
+    CToolBarWindow m_menuWindow;
+    CToolBarWindow m_mainWindow;
+    CToolBarWindow* m_pages[kMaxToolBarPages] = {};
     int m_pageCount = 0;
     int m_currentPage = 0;
     int m_rowWidths[3] = {0, 0, 0};
-    int m_maxRowWidth = 0;
     int m_fixedHeight = 0;
     CommandRowSizes m_rowSizes{};
     CWnd* m_pHotChild = nullptr;

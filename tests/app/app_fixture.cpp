@@ -3,11 +3,14 @@
 #include <filesystem>
 
 #include "app/app_resources.h"
+#include "app/toolbars/toolbar_ids.h"
 #include "app/plugin_loader.h"
 #include "platform/kernel/modules.h"
 #include "tests/app/plugin_log.h"
 #include "tests/support/modal_responder.h"
 #include "tests/support/ui_helpers.h"
+
+using namespace tarvenix::toolbars;
 
 namespace apptest {
 
@@ -125,7 +128,7 @@ void AppTest::Start(const char* commandLine)
 void AppTest::ChooseExit(int answer)
 {
     tarvenix::test::Responder().AnswerMessageBox(answer);
-    Command().SendMessage(WM_COMMAND, ID_FILE_EXIT_PROGRAM, 0);
+    Command().SendMessage(WM_COMMAND, ID_FILE_EXIT, 0);
 }
 
 }  // namespace apptest

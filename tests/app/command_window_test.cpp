@@ -2,6 +2,7 @@
 #include <QPainter>
 
 #include "app/app_resources.h"
+#include "app/toolbars/toolbar_ids.h"
 #include "app/placeholder_viewer.h"
 #include "outside/splash/splash.h"
 #include "tests/app/app_fixture.h"
@@ -11,6 +12,8 @@
 using namespace apptest;
 using tarvenix::test::PumpEvents;
 using tarvenix::test::PumpUntil;
+
+using namespace tarvenix::toolbars;
 
 namespace {
 
@@ -110,8 +113,8 @@ TEST_F(CommandWindow, DisableViewKeepsTheEmptyViewerAwayAndCommandsOpenIt)
 {
     Start(R"(Tarvenix {DisableView})");
     EXPECT_TRUE(OpenedFiles().empty());
-    EXPECT_TRUE(tarvenix::test::ClickCommand(Command(), ID_FILE_OPEN_VIEWER, false));
-    EXPECT_TRUE(tarvenix::test::ClickCommand(Command(), ID_TOOL_VIEW, false));
+    EXPECT_TRUE(tarvenix::test::ClickCommand(Command(), ID_FILE_OPEN, false));
+    EXPECT_TRUE(tarvenix::test::ClickCommand(Command(), ID_TB_VIEW, false));
     EXPECT_EQ(OpenedFiles(), (std::vector<std::string>{"", ""}));
     // Enter does not close the window.
     Command().SendMessage(WM_COMMAND, IDOK, 0);
@@ -135,7 +138,7 @@ TEST_F(CommandWindow, SplashHearsBothTextsOnceAndViewersThenFillTheDesktopBelow)
     EXPECT_EQ(splash.texts[1].sender, Command().GetSafeHwnd());
     EXPECT_EQ(Command().m_bInitialized, 1);
 
-    Command().SendMessage(WM_COMMAND, ID_FILE_OPEN_VIEWER, 0);
+    Command().SendMessage(WM_COMMAND, ID_FILE_OPEN, 0);
     ASSERT_EQ(OpenedViewers().size(), 1u);
     CRect outer;
     Command().GetWindowRect(&outer);
@@ -152,7 +155,7 @@ TEST_F(CommandWindow, WithoutSplashEveryPaintLooksAgainAndViewersKeepTheirDefaul
     // A splash window that comes later is told at the next paint.
     SplashWnd splash;
     ASSERT_TRUE(splash.Make());
-    Command().SendMessage(WM_COMMAND, ID_FILE_OPEN_VIEWER, 0);
+    Command().SendMessage(WM_COMMAND, ID_FILE_OPEN, 0);
     EXPECT_FALSE(OpenedViewers().back()->placed);
     Command().RedrawWindow();
     ASSERT_EQ(splash.texts.size(), 1u);
@@ -218,7 +221,7 @@ TEST_F(CommandWindow, ScreenshotOfTheProgramWithAViewerBelow)
     splash.DestroyWindow();
     // The program's own viewer as it is wired today, placed below the command window.
     const ViewerSeam fixtureSeam = SetViewerSeam(PlaceholderViewerSeam());
-    Command().SendMessage(WM_COMMAND, ID_FILE_OPEN_VIEWER, 0);
+    Command().SendMessage(WM_COMMAND, ID_FILE_OPEN, 0);
     SetViewerSeam(fixtureSeam);
     PumpEvents();
     CWnd* viewer = CWnd::FromHandle(FindWindow(nullptr, "Tarvenix Viewer"));
@@ -238,6 +241,100 @@ TEST_F(CommandWindow, ScreenshotOfTheProgramWithAViewerBelow)
     }
     EXPECT_FALSE(tarvenix::test::SaveTestOutput(screen, "main-program").empty());
     viewer->DestroyWindow();
+}
+
+}  // namespace
+
+namespace {
+
+TEST_F(CommandWindow, SelectorsSwitchPagesAndTheShownPageStaysAsItIs)
+{
+    Start(R"(Tarvenix {DisableView})");
+    ASSERT_EQ(Command().GetCurrentPage(), 0);
+    CToolBarWindow* files = Command().GetPageWindow(0);
+    CToolBarWindow* analyse = Command().GetPageWindow(2);
+    ASSERT_NE(files, nullptr);
+    ASSERT_NE(analyse, nullptr);
+    EXPECT_TRUE(files->IsWindowVisible());
+    EXPECT_FALSE(analyse->IsWindowVisible());
+
+    // A click on the ANALYSE selector of the MAIN row.
+    CWnd* selector = Command().GetBand(1).GetContent()->GetButton(2);
+    ASSERT_NE(selector, nullptr);
+    CRect rect;
+    selector->GetWindowRect(&rect);
+    SetCursorPos(rect.CenterPoint().x, rect.CenterPoint().y);
+    selector->SendMessage(WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(5, 5));
+    selector->SendMessage(WM_LBUTTONUP, 0, MAKELPARAM(5, 5));
+    PumpEvents();
+    EXPECT_EQ(Command().GetCurrentPage(), 2);
+    EXPECT_TRUE(analyse->IsWindowVisible());
+    EXPECT_FALSE(files->IsWindowVisible());
+    EXPECT_EQ(Command().GetBand(2).GetContent(), analyse);
+    EXPECT_FALSE(
+        tarvenix::test::SaveTestOutput(tarvenix::test::GrabWholeWindow(Command()), "main-program-analyse")
+            .empty());
+
+    // The selector of the page shown leaves it where it was scrolled to.
+    Command().GetBand(2).Scroll(IDC_PAGE_ARROW_RIGHT, 5);
+    const int offset = analyse->GetOffset();
+    Command().SendMessage(WM_COMMAND, ID_PAGE_ANALYSE, 0);
+    EXPECT_EQ(analyse->GetOffset(), offset);
+    Command().SendMessage(WM_COMMAND, ID_PAGE_UTIL, 0);
+    EXPECT_EQ(Command().GetCurrentPage(), 3);
+    Command().SendMessage(WM_COMMAND, ID_PAGE_MAIN, 0);  // MAIN selects nothing
+    EXPECT_EQ(Command().GetCurrentPage(), 3);
+}
+
+TEST_F(CommandWindow, TheHotButtonGoesFlatOnceTheMouseHasLeftIt)
+{
+    Start(R"(Tarvenix {DisableView})");
+    CWnd* first = Command().GetPageWindow(0)->GetButton(0);
+    CWnd* second = Command().GetPageWindow(0)->GetButton(1);
+    ASSERT_NE(first, nullptr);
+    ASSERT_NE(second, nullptr);
+    CRect rect;
+    first->GetWindowRect(&rect);
+    SetCursorPos(rect.CenterPoint().x, rect.CenterPoint().y);
+    Command().SendMessage(WM_TAR_HOT, reinterpret_cast<WPARAM>(first->GetSafeHwnd()), 0);
+    EXPECT_EQ(Command().GetHotChild(), first);
+    // The cursor is still over it: the timer keeps it.
+    Command().SendMessage(WM_TIMER, 1, 0);
+    EXPECT_EQ(Command().GetHotChild(), first);
+    // Another child reporting takes over.
+    Command().SendMessage(WM_TAR_HOT, reinterpret_cast<WPARAM>(second->GetSafeHwnd()), 0);
+    EXPECT_EQ(Command().GetHotChild(), second);
+    // Out of the program's windows: the next tick of the timer lets it go.
+    SetCursorPos(5, 590);
+    Command().SendMessage(WM_TIMER, 1, 0);
+    EXPECT_EQ(Command().GetHotChild(), nullptr);
+}
+
+TEST_F(CommandWindow, SystemMenuHelpAndIcon)
+{
+    Start(R"(Tarvenix {DisableView})");
+    CMenu* system = Command().GetSystemMenu(FALSE);
+    ASSERT_NE(system, nullptr);
+    const UINT count = system->GetMenuItemCount();
+    ASSERT_GE(count, 2u);
+    EXPECT_EQ(system->GetMenuItemID(static_cast<int>(count) - 1), IDM_ABOUTBOX);
+    CString text;
+    system->GetMenuString(count - 1, text, MF_BYPOSITION);
+    EXPECT_EQ(text, CString("&About Tarvenix..."));
+    // Until the About box exists the item does nothing, and asks nothing.
+    Command().SendMessage(WM_SYSCOMMAND, IDM_ABOUTBOX, 0);
+    EXPECT_TRUE(Command().IsWindowVisible());
+
+    // F1 asks the help for its start page; with no help folder the user is told so.
+    tarvenix::test::Responder().AnswerMessageBox(IDOK);
+    HELPINFO info{};
+    Command().SendMessage(WM_HELP, 0, reinterpret_cast<LPARAM>(&info));
+    ASSERT_EQ(tarvenix::test::Responder().Asked().size(), 1u);
+    EXPECT_NE(tarvenix::test::Responder().Asked()[0].text.Find("default.htm"), -1);
+    EXPECT_EQ(tarvenix::test::Responder().Asked()[0].owner, Command().GetSafeHwnd());
+
+    EXPECT_NE(Command().GetIcon(TRUE), nullptr);
+    EXPECT_EQ(reinterpret_cast<HICON>(Command().SendMessage(WM_QUERYDRAGICON)), Command().GetIcon(TRUE));
 }
 
 }  // namespace

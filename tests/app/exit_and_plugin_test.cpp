@@ -1,6 +1,7 @@
 #include <atomic>
 
 #include "app/app_resources.h"
+#include "app/toolbars/toolbar_ids.h"
 #include "app/plugin_loader.h"
 #include "outside/basecore/rdp_layer.h"
 #include "outside/basecore/thread_runner.h"
@@ -15,6 +16,8 @@ using tarvenix::test::PumpEvents;
 using tarvenix::test::PumpUntil;
 using tarvenix::test::Responder;
 using Log = std::vector<std::string>;
+
+using namespace tarvenix::toolbars;
 
 namespace {
 
@@ -57,8 +60,8 @@ TEST_F(ProgramExit, YesClosesTheViewersThenHidesThenUnloadsThePlugin)
 {
     Start(R"(Tarvenix {DisableView})");
     Set3DPluginFileName(StandInPlugin("full").c_str());
-    Command().SendMessage(WM_COMMAND, ID_TOOL_3DVIEWER, 0);
-    Command().SendMessage(WM_COMMAND, ID_FILE_OPEN_VIEWER, 0);
+    Command().SendMessage(WM_COMMAND, ID_TB_3DVIEWER, 0);
+    Command().SendMessage(WM_COMMAND, ID_FILE_OPEN, 0);
     const HWND command = Command().GetSafeHwnd(), owner = Owner()->GetSafeHwnd();
 
     ChooseExit(IDYES);
@@ -141,7 +144,7 @@ TEST_P(PluginLoading, CallsWhatTheLibraryOffersAndStaysSilentOtherwise)
     Set3DPluginFileName(c.plugin ? StandInPlugin(c.plugin).c_str()
                                  : (BinDir() + "/libno_such_plugin.so").c_str());
     for (int i = 0; i < c.commands; ++i)
-        Command().SendMessage(WM_COMMAND, i % 2 ? ID_TOOL_3DVIEWER : ID_FILE_3DVIEWER, 0);
+        Command().SendMessage(WM_COMMAND, i % 2 ? ID_TB_3DVIEWER : ID_FILE_3DVIEWER, 0);
     EXPECT_EQ(PluginLog(), c.beforeExit);
     EXPECT_EQ(Is3DPluginLoaded(), c.plugin != nullptr && c.commands > 0);
     ClearPluginLog();

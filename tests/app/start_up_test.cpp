@@ -7,6 +7,7 @@
 #include <thread>
 
 #include "app/app_resources.h"
+#include "app/toolbars/toolbar_ids.h"
 #include "app/startup_guard.h"
 #include "platform/shell/single_instance_channel.h"
 #include "tests/app/app_fixture.h"
@@ -19,6 +20,8 @@ using namespace apptest;
 using tarvenix::test::PumpEvents;
 using tarvenix::test::PumpUntil;
 using tarvenix::test::Responder;
+
+using namespace tarvenix::toolbars;
 
 namespace {
 
