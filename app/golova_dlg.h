@@ -38,6 +38,8 @@ public:
     int GetFixedHeight() const { return m_fixedHeight; }
     /// Button sizes this window was built with.
     const CommandRowSizes& GetRowSizes() const { return m_rowSizes; }
+    /// True from the confirmed exit question until the program's windows are gone.
+    bool IsExiting() const { return m_bExiting; }
     /// The child that last reported the mouse over it (null when none).
     CWnd* GetHotChild() const { return m_pHotChild; }
     /// The rows: 0 the menu row, 1 the MAIN row, 2 the page row.

@@ -99,7 +99,8 @@ LRESULT CMainOwnerWnd::OnHideAgain(WPARAM, LPARAM)
     // The owner only stands in for the program while it is minimised. Hiding it takes its
     // owned windows along here, so the command window is brought back after it.
     ShowWindow(SW_HIDE);
-    if (g_pGolovaDlg && g_pGolovaDlg->GetSafeHwnd() && !g_pGolovaDlg->IsWindowVisible())
+    if (g_pGolovaDlg && g_pGolovaDlg->GetSafeHwnd() && !g_pGolovaDlg->IsExiting() &&
+        !g_pGolovaDlg->IsWindowVisible())
         g_pGolovaDlg->ShowWindow(SW_RESTORE);
     return 0;
 }

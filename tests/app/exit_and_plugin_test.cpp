@@ -3,8 +3,10 @@
 #include "app/app_resources.h"
 #include "app/toolbars/toolbar_ids.h"
 #include "app/plugin_loader.h"
+#include "outside/basecore/cmeter_info.h"
 #include "outside/basecore/rdp_layer.h"
 #include "outside/basecore/thread_runner.h"
+#include "platform/kernel/modules.h"
 #include "tests/app/app_fixture.h"
 #include "tests/app/plugin_log.h"
 #include "tests/support/modal_responder.h"
@@ -126,6 +128,43 @@ TEST_F(ProgramExit, WaitsForAViewerThatSavesWhenToldToClose)
     back.CloseLayer();
 }
 
+TEST_F(ProgramExit, StopsARunningJobAsItsStopButtonDoes)
+{
+    struct Job {
+        std::atomic<bool> started{false};
+        std::atomic<bool> ranToTheEnd{false};
+        std::atomic<bool> unwound{false};
+    };
+    static Job job;
+    job.started = job.ranToTheEnd = job.unwound = false;
+    static bool finished;
+    finished = false;
+    Start(R"(Tarvenix {DisableView})");
+    ::Run(
+        "Long job", static_cast<MeterJobProc>([](void*, CMeterInfo* meter) {
+            struct Unwind {
+                ~Unwind() { job.unwound = true; }
+            } unwind;
+            job.started = true;
+            meter->SetRangeWords(0, 60000);
+            for (int i = 0; i < 60000; ++i) {
+                meter->SetPosInt(i);  // raises the cancel error once stopped
+                Sleep(1);
+            }
+            job.ranToTheEnd = true;
+        }),
+        nullptr, [](void*) { finished = true; }, nullptr);
+    ASSERT_TRUE(PumpUntil([] { return job.started.load(); }));
+
+    const HWND owner = Owner()->GetSafeHwnd();
+    ChooseExit(IDYES);
+    ASSERT_TRUE(PumpUntil([&] { return !IsWindow(owner); }, std::chrono::seconds(120)));
+    EXPECT_TRUE(job.unwound);
+    EXPECT_FALSE(job.ranToTheEnd);
+    EXPECT_FALSE(finished);  // a stopped job shows no result
+    EXPECT_EQ(GetRunningThreadCount(), 0);
+}
+
 struct PluginCase {
     const char* name;
     const char* plugin;  ///< stand-in kind; null: no such file
@@ -181,17 +220,32 @@ TEST_F(PluginCommands, AFailedLoadIsTriedAgainAtTheNextCommand)
 TEST_F(PluginCommands, TheStubPluginShowsItsNoticeAndGoesWithItsWindows)
 {
     Start(R"(Tarvenix {DisableView})");
-    Command().SendMessage(WM_COMMAND, ID_FILE_3DVIEWER,
-                          0);  // the default "Kelvora3Dl.dll" next to the program
-    ASSERT_TRUE(Is3DPluginLoaded());
+    // Loaded on its own first: the hidden owner exists and its handle is offered.
+    HMODULE module = LoadLibraryA("Kelvora3Dl.dll");
+    ASSERT_NE(module, nullptr);
+    using GetWindow = HWND (*)();
+    using Entry = void (*)();
+    auto getMainWnd = reinterpret_cast<GetWindow>(GetProcAddress(module, MAKEINTRESOURCE(3)));
+    auto hideForms = reinterpret_cast<Entry>(GetProcAddress(module, MAKEINTRESOURCE(2)));
+    ASSERT_NE(getMainWnd, nullptr);
+    ASSERT_NE(hideForms, nullptr);
     const HWND kelvora = FindWindow(nullptr, "Kelvora");
-    const HWND notice = FindWindow(nullptr, "Kelvora 3D");
     ASSERT_NE(kelvora, nullptr);
+    EXPECT_EQ(getMainWnd(), kelvora);
+    EXPECT_FALSE(CWnd::FromHandle(kelvora)->IsWindowVisible());
+
+    Command().SendMessage(WM_COMMAND, ID_FILE_3DVIEWER, 0);  // "Kelvora3Dl.dll" next to the program
+    ASSERT_TRUE(Is3DPluginLoaded());
+    const HWND notice = FindWindow(nullptr, "Kelvora 3D");
     ASSERT_NE(notice, nullptr);
     EXPECT_TRUE(CWnd::FromHandle(notice)->IsWindowVisible());
     EXPECT_FALSE(
         tarvenix::test::SaveTestOutput(tarvenix::test::GrabWindow(*CWnd::FromHandle(notice)), "kelvora-stub")
             .empty());
+    hideForms();
+    EXPECT_FALSE(CWnd::FromHandle(notice)->IsWindowVisible());
+    FreeLibrary(module);
+
     Unload3DPlugin();
     EXPECT_FALSE(IsWindow(kelvora));
     EXPECT_FALSE(IsWindow(notice));
