@@ -14,7 +14,6 @@
 #include "outside/splash/splash.h"
 #include "platform/gdi/window_dc.h"
 #include "platform/resources/resources.h"
-#include "platform/window/cursor.h"
 
 using namespace tarvenix::toolbars;
 
