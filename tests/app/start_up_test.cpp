@@ -107,6 +107,7 @@ TEST_F(SecondStart, WithNoProgramRunningTheStartRunsOnItsOwn)
 
 TEST(StartupGuard, AnExceptionEndsTheStartWithTheMessage)
 {
+    RegisterAppResources();
     Responder().AnswerMessageBox(IDOK);
     EXPECT_FALSE(RunStartupGuarded("ERROR OCCURED", []() -> BOOL { throw std::runtime_error("broken"); }));
     ASSERT_EQ(Responder().Asked().size(), 1u);
@@ -118,6 +119,7 @@ TEST(StartupGuard, AnExceptionEndsTheStartWithTheMessage)
 
 TEST(StartupGuard, FaultTextsNameTheFault)
 {
+    RegisterAppResources();
     EXPECT_EQ(
         StartupErrorText("ERROR OCCURED", 0xC0000094u),
         CString("ERROR OCCUREDEXCEPTION_INT_DIVIDE_BY_ZEROAfter click button all processes will be closed."));
