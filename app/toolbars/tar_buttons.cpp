@@ -147,21 +147,17 @@ void TarButtons::DrawImage(CDC& dc, int look, int x, int y) const
         list->Draw(&dc, m_imageIndex, CPoint(x, y), ILD_TRANSPARENT);
 }
 
-void TarButtons::PaintFace(CDC& dc, const CRect& client, bool pressedPattern)
+void TarButtons::PaintFace(CDC& dc, const CRect& client)
 {
     dc.FillSolidRect(&client, Face());
     CFont* oldFont = m_font && *m_font ? dc.SelectObject(*m_font) : nullptr;
     dc.SetBkColor(Face());
     dc.SetTextColor(GetSysColor(COLOR_BTNTEXT));
     CRect caption = m_look == kPressed ? m_pressedCaptionRect : m_captionRect;
-    if (m_look == kPressed) {
-        if (pressedPattern) {
-            dc.SetBkMode(TRANSPARENT);
-        }
+    if (m_look == kPressed)
         DrawImage(dc, m_look, m_imageX + 2, 5);
-    } else {
+    else
         DrawImage(dc, m_look, m_imageX, 3);
-    }
     dc.DrawText(m_caption, &caption, m_captionFormat);
     DrawFrame(dc, client, m_look);
     if (oldFont) dc.SelectObject(oldFont);
@@ -172,7 +168,7 @@ void TarButtons::OnPaint()
     CPaintDC dc(this);
     CRect client;
     GetClientRect(&client);
-    PaintFace(dc, client, false);
+    PaintFace(dc, client);
 }
 
 void TarButtons::OnMouseMove(UINT, CPoint point)
@@ -241,7 +237,7 @@ void TarPressButtons::OnPaint()
     CRect client;
     GetClientRect(&client);
     if (m_look != kPressed) {
-        PaintFace(dc, client, false);
+        PaintFace(dc, client);
         return;
     }
     // The pressed selector sits on a checkerboard of highlight and face, as a latched

@@ -47,10 +47,8 @@ protected:
     /// Places image and caption for the client size (after creation).
     void LayoutContent();
     void SetLook(int look);
-    bool CursorInside() const;
-    /// Face fill, image and caption for the look, then the frame; toggles and arrows
-    /// draw on top of or instead of parts of it.
-    void PaintFace(CDC& dc, const CRect& client, bool pressedPattern);
+    /// Face fill, image and caption for the look, then the frame.
+    void PaintFace(CDC& dc, const CRect& client);
     void DrawImage(CDC& dc, int look, int x, int y) const;
     void ReportEntry();
 
@@ -108,7 +106,6 @@ protected:
     DECLARE_MESSAGE_MAP()
 
 private:
-    bool m_radio = true;
     int m_rowIndex = 0;
     bool m_checked = false;
     CBitmap* m_pattern = nullptr;

@@ -66,6 +66,11 @@ CString MenuText(CMenu& menu, int position)
 
 constexpr LPCTSTR kImagePrefix = "IDB_BITMAP_TOOL_";
 
+// The program's menus that the rows are built from.
+constexpr UINT kMenuBar = 130;        // the menu bar
+constexpr UINT kMenuToolPages = 136;  // one popup per tool-bar page
+constexpr UINT kMenuPageNames = 137;  // "MAIN", then the page names with their selector ids
+
 }  // namespace
 
 // --- CToolBarWindow ----------------------------------------------------------------------------------
@@ -106,7 +111,7 @@ CWnd* CToolBarWindow::GetButton(int i) const
 
 int CToolBarWindow::CreateMenuButtons(int count, const CString* texts, const UINT* ids, int height)
 {
-    if (!m_menu.GetSafeHmenu()) m_menu.LoadMenu(IDR_MENU_BAR);
+    if (!m_menu.GetSafeHmenu()) m_menu.LoadMenu(kMenuBar);
     int x = 0;
     for (int i = 0; i < count; ++i) {
         auto button = std::make_unique<TarMenu>();
@@ -452,7 +457,7 @@ int BuildMenuRow(CWnd* parent, int y, int height, CFont** font, int fontHeight, 
                                IDC_MENU_ARROW_LEFT, IDC_MENU_ARROW_RIGHT))
         return 0;
     CMenu bar;
-    bar.LoadMenu(IDR_MENU_BAR);
+    bar.LoadMenu(kMenuBar);
     const int count = bar.GetSafeHmenu() ? static_cast<int>(bar.GetMenuItemCount()) : 0;
     std::vector<CString> texts;
     std::vector<UINT> ids;
@@ -474,8 +479,8 @@ int BuildMainRow(CWnd* parent, int y, int height, CFont** font, int fontHeight, 
                                IDC_MAIN_ARROW_LEFT, IDC_MAIN_ARROW_RIGHT))
         return 0;
     CMenu pages, names;
-    pages.LoadMenu(IDR_MENU_PAGES);
-    names.LoadMenu(IDR_MENU_PAGE_NAMES);
+    pages.LoadMenu(kMenuToolPages);
+    names.LoadMenu(kMenuPageNames);
     const int count = pages.GetSafeHmenu() ? static_cast<int>(pages.GetMenuItemCount()) : 0;
     std::vector<CString> texts;
     std::vector<UINT> ids;
@@ -500,8 +505,8 @@ int BuildPageRow(CWnd* parent, int y, int height, CFont** font, int fontHeight, 
                                IDC_PAGE_ARROW_LEFT, IDC_PAGE_ARROW_RIGHT))
         return 0;
     CMenu menu, names;
-    menu.LoadMenu(IDR_MENU_PAGES);
-    names.LoadMenu(IDR_MENU_PAGE_NAMES);
+    menu.LoadMenu(kMenuToolPages);
+    names.LoadMenu(kMenuPageNames);
     const int count =
         menu.GetSafeHmenu() ? std::min(static_cast<int>(menu.GetMenuItemCount()), kMaxToolBarPages) : 0;
     int widest = 0;

@@ -8,98 +8,12 @@
 #include <vector>
 
 #include "app/toolbars/toolbar_ids.h"
-#include "platform/menu/menu.h"
 #include "platform/resources/module_resources.h"
 #include "platform/window/messages.h"
 
 using namespace tarvenix::toolbars;
 
 namespace {
-
-// --- menus -----------------------------------------------------------------------------------------------
-
-using platform::kMenuEnd;
-
-constexpr platform::MenuItemData kMenuBar[] = {
-    {0, "File", MF_POPUP},
-    {ID_FILE_OPEN, "Open", 0},
-    {ID_FILE_3DVIEWER, "3D Viewer", 0},
-    {ID_FILE_IMPORT_EXPORT, "Import / Export", 0},
-    {ID_FILE_CREATE_NEW, "Create New", 0},
-    {0, nullptr, MF_SEPARATOR},
-    {ID_FILE_EXIT, "Exit", kMenuEnd},
-    {0, "Processing", MF_POPUP},
-    {ID_PROC_FILTRATION, "Filtration", 0},
-    {ID_PROC_CONVOLUTION, "Convolution", 0},
-    {ID_PROC_PHASE_FILTRATION, "Phase Filtration", 0},
-    {ID_PROC_COHERENCE, "Coherence", 0},
-    {ID_PROC_ADD_NOISE, "Add Noise", 0},
-    {0, "Edges", MF_POPUP},
-    {ID_PROC_EDGE_DETECTION, "Edge Detection", 0},
-    {ID_PROC_THRESHOLD, "Threshold", kMenuEnd},
-    {ID_PROC_REPLACE_VALUES, "Replace Values", 0},
-    {ID_PROC_DERIVATION, "Derivation", 0},
-    {ID_PROC_MATRIX, "Matrix operations", kMenuEnd},
-    {0, "Analysis", MF_POPUP},
-    {ID_ANAL_TEXTURE, "Texture", 0},
-    {ID_ANAL_SPECTRUM, "Spectrum", kMenuEnd},
-    {0, "Toolbelt", MF_POPUP},
-    {ID_UTIL_CALCULATOR, "File Calculator", 0},
-    {ID_UTIL_COMPLEX, "Complex", 0},
-    {ID_UTIL_CHANGE_TYPE, "Change Type", 0},
-    {ID_UTIL_RESAMPLING, "Resampling", 0},
-    {ID_UTIL_ROTATE, "Rotate", 0},
-    {ID_UTIL_MIRROR, "Mirror", 0},
-    {ID_UTIL_SUBSET, "Subset", 0},
-    {ID_UTIL_INSERT, "Insert", 0},
-    {ID_UTIL_COMPLEX_OPERATIONS, "Complex Operations", kMenuEnd},
-    {0, "Preferences", MF_POPUP},
-    {ID_PREF_COMMON, "Common", 0},
-    {ID_PREF_INTERFACE, "Interface", kMenuEnd},
-    {0, "?", MF_POPUP | kMenuEnd},
-    {ID_HELP_HELP, "Help", 0},
-    {0, nullptr, MF_SEPARATOR},
-    {ID_HELP_ABOUT, "About", kMenuEnd},
-};
-
-constexpr platform::MenuItemData kPagesMenu[] = {
-    {0, "Files", MF_POPUP},
-    {ID_TB_VIEW, "View", 0},
-    {ID_TB_3DVIEWER, "3D Viewer", 0},
-    {ID_TB_IMPORT_EXPORT, "Import Export", 0},
-    {ID_TB_CREATE_NEW, "Create New", kMenuEnd},
-    {0, "Processing", MF_POPUP},
-    {ID_TB_FILTRATION, "Filtration", 0},
-    {ID_TB_CONVOLUTION, "Convolution", 0},
-    {ID_TB_PHASE_FILTRATION, "Phase Filtration", 0},
-    {ID_TB_COHERENCE, "Coherence", 0},
-    {ID_TB_EDGE_DETECTION, "Edge Detection", 0},
-    {ID_TB_REPLACE_VALUES, "Replace Values", 0},
-    {ID_PROC_MATRIX, "Matrix operation", kMenuEnd},
-    {0, "Analysis", MF_POPUP},
-    {ID_TB_TEXTURE, "Texture", 0},
-    {ID_TB_SPECTRUM, "Spectrum", kMenuEnd},
-    {0, "Toolbelt", MF_POPUP | kMenuEnd},
-    {ID_TB_CALCULATOR, "File calculator", 0},
-    {ID_TB_COMPLEX, "Complex", 0},
-    {ID_TB_TYPE_CHANGE, "Type Change", 0},
-    {ID_TB_RESAMPLING, "Resampling", 0},
-    {ID_TB_ROTATE, "Rotate", 0},
-    {ID_TB_MIRROR, "Mirror", 0},
-    {ID_TB_SUBSET, "Subset", 0},
-    {ID_TB_INSERT, "Insert", kMenuEnd},
-};
-
-constexpr platform::MenuItemData kPageNamesMenu[] = {
-    {ID_PAGE_MAIN, "MAIN", 0},       {ID_PAGE_FILES, "FILES", 0},      {ID_PAGE_PROCESSING, "PROCESSING", 0},
-    {ID_PAGE_ANALYSE, "ANALYSE", 0}, {ID_PAGE_UTIL, "UTIL", kMenuEnd},
-};
-
-constexpr platform::MenuResource kMenus[] = {
-    {IDR_MENU_BAR, kMenuBar},
-    {IDR_MENU_PAGES, kPagesMenu},
-    {IDR_MENU_PAGE_NAMES, kPageNamesMenu},
-};
 
 // --- templates ----------------------------------------------------------------------------------------
 
@@ -533,7 +447,7 @@ const platform::ImageResource kBitmaps[] = {
 };
 
 const platform::ModuleResources kResources{
-    .module = "TarvenixToolbars", .menus = kMenus, .bitmaps = kBitmaps, .dialogs = kDialogs};
+    .module = "TarvenixToolbars", .bitmaps = kBitmaps, .dialogs = kDialogs};
 const platform::ModuleResourceRegistration kRegistration(kResources);
 
 }  // namespace

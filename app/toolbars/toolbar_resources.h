@@ -1,8 +1,8 @@
 #pragma once
 
-// The resources of the command window's rows: the menu bar, the tool-bar pages and the
-// page names (menus), the band and tool-bar window templates, and the image strips of the
-// rows ("IDB_BITMAP_TOOL_<page>" in colour and "..._GRAY"), drawn by the library itself.
+// The resources of the command window's rows: the band and tool-bar window templates and
+// the image strips of the rows ("IDB_BITMAP_TOOL_<page>" in colour and "..._GRAY"), drawn
+// by the library itself. The menus the rows show are the program's.
 
 #include "platform/types.h"
 

@@ -4,10 +4,12 @@
 #include <cmath>
 
 #include "app/toolbars/toolbar_ids.h"
+#include "tests/app/toolbars/row_menus.h"
 #include "platform/gdi/dc.h"
 #include "platform/gdi/window_dc.h"
 
 using namespace tarvenix::toolbars;
+using namespace rowtest;
 
 BEGIN_MESSAGE_MAP(CommandStrip, CWnd)
     ON_WM_SIZE()

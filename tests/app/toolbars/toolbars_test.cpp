@@ -8,11 +8,13 @@
 
 #include "app/toolbars/toolbar_band.h"
 #include "app/toolbars/toolbar_ids.h"
+#include "tests/app/toolbars/row_menus.h"
 #include "tests/app/toolbars/command_strip.h"
 #include "tests/support/modal_responder.h"
 #include "tests/support/ui_helpers.h"
 
 using namespace tarvenix::toolbars;
+using namespace rowtest;
 using tarvenix::test::GrabWindow;
 using tarvenix::test::PumpEvents;
 using tarvenix::test::PumpUntil;
