@@ -4,10 +4,14 @@
 #include <cstddef>
 
 #include "app/toolbars/toolbar_resources.h"
+#include "platform/menu/menu.h"
 #include "platform/resources/module_resources.h"
 #include "platform/window/messages.h"
 
 namespace {
+
+using platform::kMenuEnd;
+using platform::MenuItemData;
 
 constexpr platform::StringEntry kStrings[] = {
     {IDS_ABOUTBOX, "&About Tarvenix..."},
@@ -15,6 +19,90 @@ constexpr platform::StringEntry kStrings[] = {
     {IDS_EXIT_QUESTION, "Exit Tarvenix ?"},
     {IDS_STARTUP_CLOSE, "After click button all processes will be closed."},
     {IDS_ERROR_OCCURED, "ERROR OCCURED"},
+};
+
+constexpr MenuItemData kMainMenu[] = {
+    {0, "File", MF_POPUP},
+    {ID_FILE_OPEN_VIEWER, "Open", 0},
+    {ID_FILE_3DVIEWER, "3D Viewer", 0},
+    {ID_FILE_IMPORT, "Import / Export", 0},
+    {ID_FILE_CREATE_NEW, "Create New", 0},
+    {0, nullptr, MF_SEPARATOR},
+    {ID_FILE_EXIT_PROGRAM, "Exit", kMenuEnd},
+    {0, "Processing", MF_POPUP},
+    {ID_PROC_FILTRATION, "Filtration", 0},
+    {ID_PROC_CONVOLUTION, "Convolution", 0},
+    {ID_PROC_PHASE_FILTRATION, "Phase Filtration", 0},
+    {ID_PROC_COHERENCE, "Coherence", 0},
+    {ID_PROC_ADD_NOISE, "Add Noise", 0},
+    {0, "Edges", MF_POPUP},
+    {ID_PROC_EDGE_DETECTION, "Edge Detection", 0},
+    {ID_PROC_THRESHOLD, "Threshold", kMenuEnd},
+    {ID_PROC_REPLACE_VALUES, "Replace Values", 0},
+    {ID_PROC_DERIVATION, "Derivation", 0},
+    {ID_PROC_MATRIX, "Matrix operations", kMenuEnd},
+    {0, "Analysis", MF_POPUP},
+    {ID_ANALYSIS_TEXTURE, "Texture", 0},
+    {ID_ANALYSIS_SPECTRUM, "Spectrum", kMenuEnd},
+    {0, "Toolbelt", MF_POPUP},
+    {ID_UTIL_CALCULATOR, "File Calculator", 0},
+    {ID_UTIL_COMPLEX, "Complex", 0},
+    {ID_UTIL_CHANGE_TYPE, "Change Type", 0},
+    {ID_UTIL_RESAMPLING, "Resampling", 0},
+    {ID_UTIL_ROTATE, "Rotate", 0},
+    {ID_UTIL_MIRROR, "Mirror", 0},
+    {ID_UTIL_SUBSET, "Subset", 0},
+    {ID_UTIL_INSERT, "Insert", 0},
+    {ID_UTIL_COMPLEX_OPERATIONS, "Complex Operations", kMenuEnd},
+    {0, "Preferences", MF_POPUP},
+    {ID_PREF_COMMON, "Common", 0},
+    {ID_PREF_INTERFACE, "Interface", kMenuEnd},
+    {0, "?", MF_POPUP | kMenuEnd},
+    {ID_HELP_CONTENTS, "Help", 0},
+    {0, nullptr, MF_SEPARATOR},
+    {ID_HELP_ABOUT, "About", kMenuEnd},
+};
+
+// One popup per tool-bar page: the buttons' ids and captions in order.
+constexpr MenuItemData kToolsMenu[] = {
+    {0, "Files", MF_POPUP},
+    {ID_TOOL_VIEW, "View", 0},
+    {ID_TOOL_3DVIEWER, "3D Viewer", 0},
+    {ID_TOOL_IMPORT, "Import Export", 0},
+    {ID_TOOL_CREATE_NEW, "Create New", kMenuEnd},
+    {0, "Processing", MF_POPUP},
+    {ID_TOOL_FILTRATION, "Filtration", 0},
+    {ID_TOOL_CONVOLUTION, "Convolution", 0},
+    {ID_TOOL_PHASE_FILTRATION, "Phase Filtration", 0},
+    {ID_TOOL_COHERENCE, "Coherence", 0},
+    {ID_TOOL_EDGE_DETECTION, "Edge Detection", 0},
+    {ID_TOOL_REPLACE_VALUES, "Replace Values", 0},
+    {ID_PROC_MATRIX, "Matrix operation", kMenuEnd},
+    {0, "Analysis", MF_POPUP},
+    {ID_TOOL_TEXTURE, "Texture", 0},
+    {ID_TOOL_SPECTRUM, "Spectrum", kMenuEnd},
+    {0, "Toolbelt", MF_POPUP | kMenuEnd},
+    {ID_TOOL_CALCULATOR, "File calculator", 0},
+    {ID_TOOL_COMPLEX, "Complex", 0},
+    {ID_TOOL_CHANGE_TYPE, "Type Change", 0},
+    {ID_TOOL_RESAMPLING, "Resampling", 0},
+    {ID_TOOL_ROTATE, "Rotate", 0},
+    {ID_TOOL_MIRROR, "Mirror", 0},
+    {ID_TOOL_SUBSET, "Subset", 0},
+    {ID_TOOL_INSERT, "Insert", kMenuEnd},
+};
+
+// Item 0 names the MAIN row's picture strip; items 1.. name the pages and carry the ids
+// of their selectors.
+constexpr MenuItemData kPagesMenu[] = {
+    {ID_PAGE_MAIN, "MAIN", 0},       {ID_PAGE_FILES, "FILES", 0},      {ID_PAGE_PROCESSING, "PROCESSING", 0},
+    {ID_PAGE_ANALYSE, "ANALYSE", 0}, {ID_PAGE_UTIL, "UTIL", kMenuEnd},
+};
+
+constexpr platform::MenuResource kMenus[] = {
+    {IDR_MENU_MAIN, kMainMenu},
+    {IDR_MENU_TOOLS, kToolsMenu},
+    {IDR_MENU_PAGES, kPagesMenu},
 };
 
 // The command window: a strip with caption, system menu, sizing border and minimise box;
@@ -90,7 +178,7 @@ constexpr platform::ImageResource kIcons[] = {
 };
 
 constexpr platform::ModuleResources kResources{
-    .module = "Tarvenix", .strings = kStrings, .icons = kIcons, .dialogs = kDialogs};
+    .module = "Tarvenix", .strings = kStrings, .menus = kMenus, .icons = kIcons, .dialogs = kDialogs};
 
 }  // namespace
 
@@ -99,6 +187,6 @@ void RegisterAppResources()
     // Registered on first use rather than at load time: the program's code lives in a
     // static library, whose unreferenced objects the linker would drop.
     static const platform::ModuleResourceRegistration registration(kResources);
-    // The menus and the rows' pictures are the rows' resources.
+    // The rows' templates and pictures are the rows' own resources.
     ToolbarResourcesInstance();
 }

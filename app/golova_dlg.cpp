@@ -54,11 +54,11 @@ BEGIN_MESSAGE_MAP(CGolovaDlg, CDialog)
     ON_WM_HELPINFO()
     ON_WM_CLOSE()
     ON_MESSAGE(WM_TAR_HOT, OnChildHot)
-    ON_COMMAND(ID_FILE_OPEN, OnOpenViewer)
-    ON_COMMAND(ID_TB_VIEW, OnOpenViewer)
+    ON_COMMAND(ID_FILE_OPEN_VIEWER, OnOpenViewer)
+    ON_COMMAND(ID_TOOL_VIEW, OnOpenViewer)
     ON_COMMAND(ID_FILE_3DVIEWER, OnShow3DViewer)
-    ON_COMMAND(ID_TB_3DVIEWER, OnShow3DViewer)
-    ON_COMMAND(ID_FILE_EXIT, OnExitProgram)
+    ON_COMMAND(ID_TOOL_3DVIEWER, OnShow3DViewer)
+    ON_COMMAND(ID_FILE_EXIT_PROGRAM, OnExitProgram)
     ON_COMMAND_RANGE(ID_PAGE_FILES, ID_PAGE_UTIL, OnSelectPage)
 END_MESSAGE_MAP()
 
@@ -101,7 +101,7 @@ BOOL CGolovaDlg::OnInitDialog()
         m_pFontArray[0] = new CFont;
         m_pFontArray[0]->CreateFont(m_fontHeight, 0, 0, 0, 400, 0, 0, 0, 204, 0, 0, 0, 0, "Tahoma");
     }
-    m_menuPages.LoadMenu(IDR_MENU_PAGE_NAMES);
+    m_menuPages.LoadMenu(IDR_MENU_PAGES);
     m_currentPage = 0;
 
     int bottom = 0;

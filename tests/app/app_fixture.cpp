@@ -128,7 +128,7 @@ void AppTest::Start(const char* commandLine)
 void AppTest::ChooseExit(int answer)
 {
     tarvenix::test::Responder().AnswerMessageBox(answer);
-    Command().SendMessage(WM_COMMAND, ID_FILE_EXIT, 0);
+    Command().SendMessage(WM_COMMAND, ID_FILE_EXIT_PROGRAM, 0);
 }
 
 }  // namespace apptest

@@ -113,8 +113,8 @@ TEST_F(CommandWindow, DisableViewKeepsTheEmptyViewerAwayAndCommandsOpenIt)
 {
     Start(R"(Tarvenix {DisableView})");
     EXPECT_TRUE(OpenedFiles().empty());
-    EXPECT_TRUE(tarvenix::test::ClickCommand(Command(), ID_FILE_OPEN, false));
-    EXPECT_TRUE(tarvenix::test::ClickCommand(Command(), ID_TB_VIEW, false));
+    EXPECT_TRUE(tarvenix::test::ClickCommand(Command(), ID_FILE_OPEN_VIEWER, false));
+    EXPECT_TRUE(tarvenix::test::ClickCommand(Command(), ID_TOOL_VIEW, false));
     EXPECT_EQ(OpenedFiles(), (std::vector<std::string>{"", ""}));
     // Enter does not close the window.
     Command().SendMessage(WM_COMMAND, IDOK, 0);
@@ -138,7 +138,7 @@ TEST_F(CommandWindow, SplashHearsBothTextsOnceAndViewersThenFillTheDesktopBelow)
     EXPECT_EQ(splash.texts[1].sender, Command().GetSafeHwnd());
     EXPECT_EQ(Command().m_bInitialized, 1);
 
-    Command().SendMessage(WM_COMMAND, ID_FILE_OPEN, 0);
+    Command().SendMessage(WM_COMMAND, ID_FILE_OPEN_VIEWER, 0);
     ASSERT_EQ(OpenedViewers().size(), 1u);
     CRect outer;
     Command().GetWindowRect(&outer);
@@ -155,7 +155,7 @@ TEST_F(CommandWindow, WithoutSplashEveryPaintLooksAgainAndViewersKeepTheirDefaul
     // A splash window that comes later is told at the next paint.
     SplashWnd splash;
     ASSERT_TRUE(splash.Make());
-    Command().SendMessage(WM_COMMAND, ID_FILE_OPEN, 0);
+    Command().SendMessage(WM_COMMAND, ID_FILE_OPEN_VIEWER, 0);
     EXPECT_FALSE(OpenedViewers().back()->placed);
     Command().RedrawWindow();
     ASSERT_EQ(splash.texts.size(), 1u);
@@ -221,7 +221,7 @@ TEST_F(CommandWindow, ScreenshotOfTheProgramWithAViewerBelow)
     splash.DestroyWindow();
     // The program's own viewer as it is wired today, placed below the command window.
     const ViewerSeam fixtureSeam = SetViewerSeam(PlaceholderViewerSeam());
-    Command().SendMessage(WM_COMMAND, ID_FILE_OPEN, 0);
+    Command().SendMessage(WM_COMMAND, ID_FILE_OPEN_VIEWER, 0);
     SetViewerSeam(fixtureSeam);
     PumpEvents();
     CWnd* viewer = CWnd::FromHandle(FindWindow(nullptr, "Tarvenix Viewer"));

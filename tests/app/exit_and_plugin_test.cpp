@@ -62,8 +62,8 @@ TEST_F(ProgramExit, YesClosesTheViewersThenHidesThenUnloadsThePlugin)
 {
     Start(R"(Tarvenix {DisableView})");
     Set3DPluginFileName(StandInPlugin("full").c_str());
-    Command().SendMessage(WM_COMMAND, ID_TB_3DVIEWER, 0);
-    Command().SendMessage(WM_COMMAND, ID_FILE_OPEN, 0);
+    Command().SendMessage(WM_COMMAND, ID_TOOL_3DVIEWER, 0);
+    Command().SendMessage(WM_COMMAND, ID_FILE_OPEN_VIEWER, 0);
     const HWND command = Command().GetSafeHwnd(), owner = Owner()->GetSafeHwnd();
 
     ChooseExit(IDYES);
@@ -183,7 +183,7 @@ TEST_P(PluginLoading, CallsWhatTheLibraryOffersAndStaysSilentOtherwise)
     Set3DPluginFileName(c.plugin ? StandInPlugin(c.plugin).c_str()
                                  : (BinDir() + "/libno_such_plugin.so").c_str());
     for (int i = 0; i < c.commands; ++i)
-        Command().SendMessage(WM_COMMAND, i % 2 ? ID_TB_3DVIEWER : ID_FILE_3DVIEWER, 0);
+        Command().SendMessage(WM_COMMAND, i % 2 ? ID_TOOL_3DVIEWER : ID_FILE_3DVIEWER, 0);
     EXPECT_EQ(PluginLog(), c.beforeExit);
     EXPECT_EQ(Is3DPluginLoaded(), c.plugin != nullptr && c.commands > 0);
     ClearPluginLog();
