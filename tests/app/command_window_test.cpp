@@ -338,3 +338,30 @@ TEST_F(CommandWindow, SystemMenuHelpAndIcon)
 }
 
 }  // namespace
+
+namespace {
+
+TEST_F(CommandWindow, TheMenuRowAndThePageButtonsReachTheirCommands)
+{
+    Start(R"(Tarvenix {DisableView})");
+    // File / Open from the menu row: an empty viewer.
+    CWnd* file = Command().GetBand(0).GetContent()->GetButton(0);
+    ASSERT_NE(file, nullptr);
+    tarvenix::test::Responder().AnswerPopupMenu(ID_FILE_OPEN_VIEWER);
+    file->SendMessage(WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(5, 5));
+    ASSERT_TRUE(PumpUntil([] { return OpenedViewers().size() == 1; }));
+    EXPECT_EQ(OpenedFiles(), std::vector<std::string>{""});
+    file->SendMessage(WM_LBUTTONUP, 0, MAKELPARAM(5, 5));
+
+    // "View" on the FILES page: another one.
+    CWnd* view = Command().GetPageWindow(0)->GetButton(0);
+    ASSERT_NE(view, nullptr);
+    CRect rect;
+    view->GetWindowRect(&rect);
+    SetCursorPos(rect.CenterPoint().x, rect.CenterPoint().y);
+    view->SendMessage(WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(5, 5));
+    view->SendMessage(WM_LBUTTONUP, 0, MAKELPARAM(5, 5));
+    ASSERT_TRUE(PumpUntil([] { return OpenedViewers().size() == 2; }));
+}
+
+}  // namespace
