@@ -125,36 +125,7 @@ protected:
     bool m_bCreated = false;
 };
 
-/// The histogram window: the viewer's own (kind 0) or a region's (kind 1).
-class CHistFrame : public CFrameWnd {
-public:
-    explicit CHistFrame(int = 0);
-    ~CHistFrame() override;
-    /// Kind 0 or 1; any other kind creates nothing and returns 0.
-    virtual BOOL Create(CWnd* parent, int kind);
-    void SetMainHist(CHistFrame* master) { m_pMaster = master; }
-    void AddSource(CWnd* window);
-    void RemoveSource(CWnd* window);
-    void SendToSources(UINT message, WPARAM wParam, LPARAM lParam);
-    void SetChannelRange(const double minima[4], const double maxima[4], int channel);
-    /// The viewer frame the master window reports to; null without a master.
-    CWnd* GetViewer() const;
-    void SaveHistogramAs() {}
-
-    /// A region window owns the region put here.
-    HRGN m_hRgn = nullptr;
-    int m_nKind = 0;
-    CWnd* m_pParent = nullptr;
-    CHistFrame* m_pMaster = nullptr;
-    std::vector<CWnd*> m_sources;
-    double m_ranges[6][2] = {};  ///< per channel number: low, high
-
-    LRESULT WindowProc(UINT message, WPARAM wParam, LPARAM lParam) override;
-
-protected:
-    void PostNcDestroy() override;
-    bool m_bCreated = false;
-};
+#include "viewer/analysis/hist_frame.h"
 
 /// Base of the dialogs that fold a part of themselves away.
 class CCollapsibleDlg : public CSelfDeletingDlg {
