@@ -108,6 +108,7 @@ CHistFrame::~CHistFrame()
     StopCalcHist();
     if (m_bCreated) SaveSettings();
     delete m_pLevelsBar;
+    delete m_pView;
     if (m_hRgn) ::DeleteObject(m_hRgn);
 }
 
@@ -815,7 +816,9 @@ void CHistFrame::OnHistCommand(WPARAM code, LPARAM lParam)
 
 void CHistFrame::OnViewerMessage(WPARAM wParam, LPARAM lParam)
 {
-    switch (int(lParam)) {
+    // A master going away says so in wParam (13, lParam 0); the viewer's codes come in lParam.
+    const int code = lParam == 0 && wParam == 13 ? 13 : int(lParam);
+    switch (code) {
         case 6:
             m_data.m_pColorMap = reinterpret_cast<CColorMap*>(wParam);
             BuildPalette(1);
