@@ -454,22 +454,25 @@ void CHistView::DrawSeries(HDC dc, int channel, bool allChannels)
     ::SetROP2(dc, allChannels ? R2_XORPEN : R2_COPYPEN);
     std::vector<POINT> outline;
     const int bottom = m_plot.bottom;
+    // Columns fill exact pixel spans; all channels together mix by XOR.
+    const auto column = [&](int l, int r, int h, COLORREF colour) {
+        HBRUSH b = ::CreateSolidBrush(colour);
+        if (allChannels) {
+            HGDIOBJ ob = ::SelectObject(dc, b);
+            ::PatBlt(dc, l, bottom - h, r - l, h, PATINVERT);
+            ::SelectObject(dc, ob);
+        } else {
+            const RECT r2{l, bottom - h, r, bottom};
+            ::FillRect(dc, &r2, b);
+        }
+        ::DeleteObject(b);
+    };
     if (a.Shown() <= m_plot.Width()) {
         outline.push_back({a.BinLeft(a.b0), bottom});
         for (int i = a.b0; i <= a.b1; ++i) {
             int l = a.BinLeft(i), r = a.BinRight(i);
             const int h = height(counts[i]);
-            if (fill && h > 0) {
-                if (r - l < 2) r = l + 2;
-                HBRUSH b = ::CreateSolidBrush(fillColour(i));
-                HGDIOBJ ob = ::SelectObject(dc, b);
-                HGDIOBJ op = ::SelectObject(dc, ::GetStockObject(NULL_PEN));
-                // Filled without its outline pen, so XOR-mixed columns stay exact.
-                ::Rectangle(dc, l, bottom - h, r + 1, bottom + 1);
-                ::SelectObject(dc, op);
-                ::SelectObject(dc, ob);
-                ::DeleteObject(b);
-            }
+            if (fill && h > 0) column(l, std::max(r, l + 2), h, fillColour(i));
             outline.push_back({l, bottom - h});
             outline.push_back({a.BinRight(i), bottom - h});
         }
@@ -488,11 +491,7 @@ void CHistView::DrawSeries(HDC dc, int channel, bool allChannels)
                 if (counts[i] > best) best = counts[i], bestBin = i;
             bin = std::min(end, a.b1);
             const int h = height(best);
-            if (fill && h > 0) {
-                GdiPen pen(dc, PS_SOLID, fillColour(bestBin));
-                ::MoveToEx(dc, x, bottom, nullptr);
-                ::LineTo(dc, x, bottom - h);
-            }
+            if (fill && h > 0) column(x, x + 1, h, fillColour(bestBin));
             outline.push_back({x, bottom - h});
             outline.push_back({x + 1, bottom - h});
             if (end > a.b1) break;
