@@ -143,6 +143,8 @@ int CHistFrame::OnCreateWindow()
         m_pGridBar = nullptr;
         return -1;
     }
+    m_pLevelsBar->ShowWindow(SW_SHOW);
+    m_pGridBar->ShowWindow(SW_SHOW);
     m_wndReBar.AddBar(m_pLevelsBar);
     m_wndReBar.AddBar(m_pGridBar);
     static const UINT kPanes[] = {ID_SEPARATOR};

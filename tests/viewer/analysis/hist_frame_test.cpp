@@ -146,7 +146,10 @@ TEST(HistWindow, CountsEqualAPlainCountAndBinsComeFromTheLevelsBar)
     EXPECT_EQ(WindowText(*f.hist), "Histogram: " + f.viewer->GetViewRect()->GetLayerName());
 
     // The levels bar offers 256 first; any positive count is taken, power of two or not.
+    f.hist->LevelsBar()->m_combo.SetWindowText("1000");
     f.hist->LevelsBar()->FillLevels();
+    EXPECT_EQ(WindowText(f.hist->LevelsBar()->m_combo), "256");
+    EXPECT_EQ(f.hist->LevelsBar()->m_combo.GetCount(), 9);
     f.hist->LevelsBar()->SendMessage(WM_COMMAND, MAKEWPARAM(IDC_HIST_APPLY, BN_CLICKED), 0);
     ASSERT_TRUE(f.Counted());
     EXPECT_EQ(f.hist->Data().m_single.bins, 256);
@@ -282,4 +285,62 @@ TEST(HistWindow, SavesReadBack)
     EXPECT_FALSE(f.hist->WriteHistogram(f.dir.File("no/such/folder/h.rdp").c_str(), 1));
     tarvenix::test::Responder().AnswerMessageBox(IDOK);
     EXPECT_FALSE(f.hist->WriteHistogram(f.dir.File("no/such/folder/h.txt").c_str(), 2));
+}
+
+TEST(HistWindow, ScreenshotsInEachThemeAndOfAComplexLayer)
+{
+    const CString key = kHistSettingsKey;
+    SetStringValue(key + "\\3", "", "Paper");
+    for (auto [name, value] : {std::pair{"BackGround", "14745599"},
+                               {"Grid", "8421504"},
+                               {"Graphic", "32768"},
+                               {"Axises", "0"},
+                               {"Grid Text", "128"},
+                               {"Text", "0"},
+                               {"Selection", "16776960"}})
+        SetStringValue(key + "\\3", name, value);
+    {
+        HistFixture f(200, 150);
+        ASSERT_NE(f.hist, nullptr);
+        f.hist->MoveWindow(CRect(0, 0, 640, 480));
+        ASSERT_TRUE(f.ShowAndCount());
+        const char* names[3] = {"hist_theme_light", "hist_theme_dark", "hist_theme_registry"};
+        for (int i = 0; i < 3; ++i) {
+            f.hist->SendMessage(WM_COMMAND, ID_HIST_THEME_FIRST + UINT(i), 0);
+            tarvenix::test::SaveTestOutput(tarvenix::test::GrabWholeWindow(*f.hist), names[i]);
+        }
+        EXPECT_EQ(f.hist->m_strThemeName, "Paper");
+    }
+    RegDeleteKey(HKEY_CURRENT_USER, GetAppSubKey(key + "\\3"));
+
+    // A complex layer: four component blocks in one buffer, the component in the title.
+    TempDir dir;
+    const std::string file = dir.File("complex.rdp");
+    {
+        CRDPLayer layer;
+        ASSERT_NE(layer.CreateLayer(file.c_str(), 32, 24, 9), nullptr);
+        for (int y = 0; y < 24; ++y)
+            for (int x = 0; x < 32; ++x) {
+                layer.SetValue(x, y, std::cos(x * 0.3) * (y + 1), kReal);
+                layer.SetValue(x, y, std::sin(x * 0.2) * (x + 1), kImaginary);
+            }
+        ASSERT_TRUE(layer.CloseLayer());
+    }
+    frame_test::NotifyWindow parent;
+    CFrameViewer* viewer = frame_test::OpenViewer(file, parent);
+    ASSERT_NE(viewer, nullptr);
+    auto* hist = dynamic_cast<CHistFrame*>(viewer->GetHistWnd());
+    hist->MoveWindow(CRect(0, 0, 640, 480));
+    hist->ShowWindow(SW_SHOW);
+    ASSERT_TRUE(
+        PumpUntil([&] { return hist->Data().m_nStatus == kHistReady && hist->Data().m_single.Block(0); }));
+    EXPECT_EQ(hist->Data().m_bComplex, 1);
+    EXPECT_EQ(hist->Data().m_single.counts.size(), 4u * 256u);
+    EXPECT_TRUE(WindowText(*hist).Find(" - ") > 0) << static_cast<const char*>(WindowText(*hist));
+    std::uint64_t total = 0;
+    for (int i = 0; i < 256; ++i) total += hist->Data().m_single.counts[std::size_t(3 * 256 + i)];
+    EXPECT_EQ(total, 32u * 24u);  // every sample counted in the imaginary block too
+    tarvenix::test::SaveTestOutput(tarvenix::test::GrabWholeWindow(*hist), "hist_complex");
+    viewer->DestroyWindow();
+    tarvenix::test::PumpEvents();
 }
