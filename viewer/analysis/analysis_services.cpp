@@ -251,12 +251,6 @@ BOOL CFindReplaceValueDlg::Create(CFrameViewer* frame)
     return CreateStandIn(static_cast<CWnd*>(frame));
 }
 
-int FindValueInLayer(CString, int, int, CRDPLayer*, int, CPoint* position)
-{
-    if (position) *position = CPoint(0, 0);
-    return 0;
-}
-
 // --- modal dialogs -------------------------------------------------------------------------------
 
 CNewFileDlg::CNewFileDlg(CWnd* parent) : CStandInDlg(kNewFile, parent) {}

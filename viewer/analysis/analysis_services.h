@@ -201,9 +201,7 @@ public:
     CFrameViewer* m_pFrame = nullptr;
 };
 
-/// Looks for a value in a layer from `position`; 1 with the hit in `position`, or 0.
-int FindValueInLayer(CString text, int direction, int approximate, CRDPLayer* layer, int component,
-                     CPoint* position);
+#include "viewer/analysis/find_value.h"
 
 // --- modal dialogs of the frame ---------------------------------------------------------------
 
