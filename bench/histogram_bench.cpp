@@ -90,8 +90,9 @@ struct Viewer {
 
 Viewer& TheViewer(BenchContext& ctx)
 {
-    static Viewer viewer(ctx);
-    return viewer;
+    // Kept to the end of the process: windows must not outlive the application object.
+    static Viewer* viewer = new Viewer(ctx);
+    return *viewer;
 }
 
 BenchTimes ShowBench(BenchContext& ctx, int bins)
@@ -135,15 +136,15 @@ BenchTimes FindBench(BenchContext& ctx, int approximate)
     BenchTimes t;
     t.referenceSeconds = Seconds([&] { g_sink = PlainPass(layer); });
     CPoint cell(-1, 0);
-    t.seconds = Seconds([&] { g_sink = FindValueInLayer("1.0e30", 0, approximate, &layer, 2, &cell); });
+    t.seconds = Seconds([&] { g_sink = FindValueInLayer("-12345.678", 0, approximate, &layer, 2, &cell); });
     return t;
 }
 
 BenchTimes RedrawBench()
 {
-    static CWnd host;
-    static CHistView view;
-    static CHistData data;
+    static CWnd& host = *new CWnd;
+    static CHistView& view = *new CHistView;
+    static CHistData& data = *new CHistData;
     if (!host.GetSafeHwnd()) {
         host.CreateEx(0, AfxRegisterWndClass(0), "bench", WS_POPUP, CRect(0, 0, 1100, 700), nullptr, 0);
         view.Create(&host, 100);
@@ -170,7 +171,8 @@ BenchTimes RedrawBench()
 
 const bool kRegistered = [] {
     RegisterBench("histwin-f32-16k", "hist-f32-16k", [](BenchContext& c) { return ShowBench(c, 256); });
-    RegisterBench("histwin-f32-16k-8192", "hist-f32-16k-8192", [](BenchContext& c) { return ShowBench(c, 8192); });
+    RegisterBench("histwin-f32-16k-8192", "hist-f32-16k-8192",
+                  [](BenchContext& c) { return ShowBench(c, 8192); });
     RegisterBench("hist-redraw-8192", "display-frame", [](BenchContext&) { return RedrawBench(); });
     RegisterBench("find-f32-16k", "plain-pass", [](BenchContext& c) { return FindBench(c, 0); });
     RegisterBench("find-f32-16k-approximate", "plain-pass", [](BenchContext& c) { return FindBench(c, 1); });

@@ -44,12 +44,13 @@ TEST(FindValue, DigitsMultiplier)
 
 TEST(FindValue, ApproximateMatchesToTheTypedDecimals)
 {
-    Layer l(7, 6, 1, {1.246, 1.254, 1.256, 2.6, 0.5, 4.0});
+    Layer l(8, 9, 1, {1.246, 1.254, 1.256, 2.6, 0.5, 4.0, -1.254, -1.246, -2.5});  // F64
     const struct {
         const char* text;
         int approximate;
         std::vector<int> hits;
-    } kCases[] = {{"1.25", 1, {0, 1}}, {"1.25", 0, {}}, {"3", 1, {3}}, {"4", 0, {5}}, {"0.50", 1, {4}}};
+    } kCases[] = {{"1.25", 1, {0, 1}}, {"1.25", 0, {}},      {"3", 1, {3}},  {"4", 0, {5}},
+                  {"0.50", 1, {4}},    {"-1.25", 1, {6, 7}}, {"-3", 1, {8}}, {"-2", 1, {}}};
     for (const auto& c : kCases) {
         std::vector<int> hits;
         CPoint cell(-1, 0);
@@ -120,4 +121,18 @@ TEST(RecognizeComplex, SplitsTheDocumentedForms)
     }
     CString re, im;
     EXPECT_FALSE(RecognizeComplex("  ", re, im));
+}
+
+TEST(FindValue, TallLayersFindTheEarliestHitAcrossRowBands)
+{
+    std::vector<double> values(4 * 300, 0.0);
+    values[40 * 4 + 1] = values[150 * 4 + 2] = values[151 * 4 + 0] = values[290 * 4 + 3] = 5;
+    Layer l(7, 4, 300, values);
+    CPoint cell(0, 0);
+    std::vector<CPoint> forward, backward;
+    while (FindValueInLayer("5", 0, 0, &l.layer, 2, &cell)) forward.push_back(cell);
+    EXPECT_EQ(forward, (std::vector<CPoint>{{1, 40}, {2, 150}, {0, 151}, {3, 290}}));
+    cell = CPoint(3, 299);
+    while (FindValueInLayer("5", 1, 0, &l.layer, 2, &cell)) backward.push_back(cell);
+    EXPECT_EQ(backward, (std::vector<CPoint>{{3, 290}, {0, 151}, {2, 150}, {1, 40}}));
 }
