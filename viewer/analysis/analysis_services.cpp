@@ -41,7 +41,6 @@ const platform::DialogTemplate kFileProperties = Modeless(231, "File Properties"
 const platform::DialogTemplate kFind = Modeless(220, "Find");
 const platform::DialogTemplate kReplace = Modeless(221, "Replace");
 const platform::DialogTemplate kStatistics = Modeless(242, "Statistics");
-const platform::DialogTemplate kFreehand = Modeless(209, "Freehand region");
 const platform::DialogTemplate kRectSel = Modeless(222, "Rectangular selection");
 const platform::DialogTemplate kNewFile = Modal(213, "Create new file");
 const platform::DialogTemplate kHistTrim = Modal(260, "Histogram Triming");
@@ -471,29 +470,6 @@ void CFreeRegionObj::Reset()
     m_dArea = 0.0;
     m_bounds = CRect(0, 0, 0, 0);
     if (auto* dialog = dynamic_cast<CFreehandRegionDlg*>(m_pWnd)) dialog->Clear();
-}
-
-CFreehandRegionDlg::CFreehandRegionDlg() : CSelfDeletingDlg(kFreehand) {}
-
-void CFreehandRegionDlg::SetData(double pixelArea, double, CRect bounds, CPointT<double>, CPointT<double>,
-                                 CSelectionInfo* owner)
-{
-    m_pOwner = owner;
-    m_texts[0].Format("%g", pixelArea);
-    m_texts[1].Format("(%d, %d) - (%d, %d) = [%d x %d]", bounds.left, bounds.top, bounds.right, bounds.bottom,
-                      bounds.Width(), bounds.Height());
-}
-
-void CFreehandRegionDlg::Clear()
-{
-    for (CString& text : m_texts) text.Empty();
-}
-
-LRESULT CFreehandRegionDlg::WindowProc(UINT message, WPARAM wParam, LPARAM lParam)
-{
-    const LRESULT result = CSelfDeletingDlg::WindowProc(message, wParam, lParam);
-    if (message == WM_DESTROY && m_pOwner) m_pOwner->DetachWnd();
-    return result;
 }
 
 void StretchPixelRows(const PixelBlock& destination, const PixelBlock& source)

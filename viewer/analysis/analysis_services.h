@@ -369,20 +369,7 @@ public:
     CPointT<double> m_logical[2] = {};
 };
 
-/// The "Freehand region" dialog; frees itself when closed.
-class CFreehandRegionDlg : public CSelfDeletingDlg {
-public:
-    CFreehandRegionDlg();
-    void SetData(double pixelArea, double logicalArea, CRect bounds, CPointT<double> logicalTopLeft,
-                 CPointT<double> logicalBottomRight, CSelectionInfo* owner);
-    void Clear();
-
-    CSelectionInfo* m_pOwner = nullptr;
-    CString m_texts[3];
-
-protected:
-    LRESULT WindowProc(UINT message, WPARAM wParam, LPARAM lParam) override;
-};
+#include "viewer/analysis/freehand_region_dlg.h"
 
 /// A named list of name and value texts for the object Properties dialog.
 class CPropertySet {

@@ -408,10 +408,27 @@ void CHistView::DrawStrip(HDC dc)
     if (a.ok) {
         const int saved = ::SaveDC(dc);
         ::IntersectClipRect(dc, m_strip.left, m_strip.top, m_strip.right, m_strip.bottom);
-        for (int i = a.b0; i <= a.b1; ++i) {
-            int l = a.BinLeft(i), r = a.BinRight(i);
-            if (r - l < 2) r = l + 2;
-            FillSolid(dc, RECT{l, m_strip.top, r, m_strip.bottom}, PaletteColor(c.palette, i));
+        if (a.Shown() <= m_plot.Width()) {
+            for (int i = a.b0; i <= a.b1; ++i) {
+                int l = a.BinLeft(i), r = a.BinRight(i);
+                if (r - l < 2) r = l + 2;
+                FillSolid(dc, RECT{l, m_strip.top, r, m_strip.bottom}, PaletteColor(c.palette, i));
+            }
+        } else {
+            // More bins than pixels: each pixel shows the bin at its left edge, equal runs in one fill.
+            const int x0 = a.BinLeft(a.b0), x1 = a.BinRight(a.b1);
+            int runStart = x0;
+            COLORREF runColour = PaletteColor(c.palette, a.b0);
+            for (int x = x0 + 1; x <= x1; ++x) {
+                const double v = a.lo + (x - a.left) / a.k;
+                const int bin = int(std::clamp(std::floor((v - a.min) / a.w), double(a.b0), double(a.b1)));
+                const COLORREF colour = x < x1 ? PaletteColor(c.palette, bin) : CLR_INVALID;
+                if (colour != runColour) {
+                    FillSolid(dc, RECT{runStart, m_strip.top, x, m_strip.bottom}, runColour);
+                    runStart = x;
+                    runColour = colour;
+                }
+            }
         }
         ::RestoreDC(dc, saved);
     }
