@@ -37,7 +37,6 @@ const platform::DialogTemplate kColorCorrection = Modeless(261, "Color correctio
 const platform::DialogTemplate kCoordPointer = Modeless(207, "Pointer");
 const platform::DialogTemplate kLogicalCoords = Modeless(236, "Logical coords");
 const platform::DialogTemplate kDataInfo = Modeless(232, "Data information");
-const platform::DialogTemplate kFileProperties = Modeless(231, "File Properties");
 const platform::DialogTemplate kFind = Modeless(220, "Find");
 const platform::DialogTemplate kReplace = Modeless(221, "Replace");
 const platform::DialogTemplate kStatistics = Modeless(242, "Statistics");
@@ -221,14 +220,6 @@ BOOL CLogicalCoordsDlg::Create(CFrameViewer* frame)
 CDataInfoDlg::CDataInfoDlg() : CCollapsibleDlg(kDataInfo) {}
 
 BOOL CDataInfoDlg::Create(CFrameViewer* frame)
-{
-    m_pFrame = frame;
-    return CreateStandIn(static_cast<CWnd*>(frame));
-}
-
-CFilePropertiesDlg::CFilePropertiesDlg() : CSelfDeletingDlg(kFileProperties) {}
-
-BOOL CFilePropertiesDlg::Create(CFrameViewer* frame)
 {
     m_pFrame = frame;
     return CreateStandIn(static_cast<CWnd*>(frame));

@@ -177,13 +177,7 @@ public:
     int m_nMode = -1;
 };
 
-/// The modeless file properties dialog; it hands its texts to the frame on Apply.
-class CFilePropertiesDlg : public CSelfDeletingDlg {
-public:
-    CFilePropertiesDlg();
-    BOOL Create(CFrameViewer* frame);
-    CFrameViewer* m_pFrame = nullptr;
-};
+#include "viewer/analysis/file_properties_dlg.h"
 
 /// The modeless "Find" dialog.
 class CFindDlg : public CSelfDeletingDlg {
