@@ -290,6 +290,8 @@ TEST(HistWindow, SavesReadBack)
 TEST(HistWindow, ScreenshotsInEachThemeAndOfAComplexLayer)
 {
     const CString key = kHistSettingsKey;
+    SetStringValue(key, "TypeOfFilling", "3");  // columns and outline, whatever earlier windows left
+    SetStringValue(key, "ColorHistogram", "1");
     SetStringValue(key + "\\3", "", "Paper");
     for (auto [name, value] : {std::pair{"BackGround", "14745599"},
                                {"Grid", "8421504"},
