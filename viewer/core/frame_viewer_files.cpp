@@ -314,7 +314,7 @@ int CFrameViewer::Save()
             FreezForInput(0);
             return 0;
         }
-        m_nPendingSaves &= ~kSaveData;
+        OnUi([this] { m_nPendingSaves &= ~kSaveData; });
     }
     const int tagsWritten = SaveTags(t.file);
     OnUi([&] {
@@ -360,7 +360,7 @@ int CFrameViewer::SaveAs(CString proposedName)
         FreezForInput(0);
         return 0;
     }
-    m_nPendingSaves &= ~kSaveData;
+    OnUi([this] { m_nPendingSaves &= ~kSaveData; });
     const int tagsWritten = SaveTags(path);
     OnUi([&] {
         m_ViewRect.Reopen(path);
@@ -376,15 +376,16 @@ int CFrameViewer::SaveAs(CString proposedName)
 
 int CFrameViewer::SaveTags(CString file)
 {
-    if (!m_nPendingSaves) return 1;
-    // What the tags hold is read on the user-interface thread; the files are written here.
+    // The pending saves and what the tags hold are read on the user-interface thread; the
+    // files are written here.
+    const UINT pending = OnUi([this] { return m_nPendingSaves; });
+    if (!pending) return 1;
     struct Snapshot {
         std::vector<BYTE> palette;
         int paletteTag = 501;
         bool hasLaw = false;
         CPointT<double> from, to;
     };
-    const UINT pending = m_nPendingSaves;
     const Snapshot snap = OnUi([&] {
         Snapshot r;
         CVirtualView* view = m_ViewRect.GetActiveView();
@@ -430,7 +431,7 @@ int CFrameViewer::SaveTags(CString file)
         note(kSaveProperties, CLayerDescription::SetDescriptionTag(file, 600, m_strDescriptionCaption));
     }
     // What could not be written stays pending, so that the next save tries it again.
-    m_nPendingSaves = (pending & kSaveData) | failed;
+    OnUi([&] { m_nPendingSaves = (m_nPendingSaves & ~(pending & ~kSaveData)) | failed; });
     if (failed) ReportSaveFailure(GetSafeHwnd(), error);
     return failed ? 0 : 1;
 }
