@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include "outside/basecore/coord_law_data.h"
+#include "outside/basecore/file_helpers.h"
 #include "outside/basecore/layer_description.h"
 #include "outside/basecore/tags.h"
 #include "outside/basecore/rdp_layer.h"
@@ -274,4 +275,43 @@ TEST(FrameNewFile, ClosingALayerMadeInTheViewerAsksSaveChanges)
     ASSERT_EQ(Responder().Asked().size(), 2u);
     EXPECT_EQ(Responder().Asked()[1].text, "Save changes ?");
     EXPECT_EQ(Responder().Asked()[1].Buttons(), UINT(MB_YESNOCANCEL));
+}
+
+TEST_F(FrameClose, SaveAsWritesTheEditedLayerToTheChosenFileAndShowsIt)
+{
+    EditSample(1, 1, 777.0);
+    const std::string copy = dir.File("copy.rdp");
+    Responder().AnswerFile({copy.c_str()});
+    ::SendMessage(hwnd, WM_COMMAND, ID_VIEWER_SAVE_AS, 0);
+    ASSERT_TRUE(PumpUntil([&] { return FileFind(copy.c_str()) && frame->GetPendingSaves() == 0; }));
+    PumpUntil([&] { return !frame->GetMeterInfo()->IsRunning() && (frame->GetMenuFlags() & kMenuNewOpen); });
+
+    EXPECT_EQ(SampleOf(copy, 1, 1), 777.0);
+    EXPECT_EQ(SampleOf(copy, 2, 1), 102.0);
+    EXPECT_EQ(ReadWholeFile(file), original) << "the file the copy came from is untouched";
+    CString title;
+    frame->GetWindowText(title);
+    EXPECT_EQ(title, copy.c_str());
+    RequestClose();
+    EXPECT_FALSE(::IsWindow(hwnd)) << "nothing is left to save";
+}
+
+TEST_F(FrameClose, OpenAsksAboutPendingChangesBeforeItLoadsAnotherFile)
+{
+    const std::string second = dir.File("second.rdp");
+    frame_test::MakeLayerFile(second, 10, 6);
+    EditDescription("Caption", "Text");
+    const std::size_t before = parent.received.size();
+    Responder().AnswerDialogCommand(IDNO);
+    Responder().AnswerFile({second.c_str()});
+    ::SendMessage(hwnd, WM_COMMAND, ID_VIEWER_OPEN, 0);
+    ASSERT_TRUE(PumpUntil([&] { return parent.received.size() > before; }));
+
+    EXPECT_EQ(parent.received.back().second, 2);
+    EXPECT_EQ(frame->ImageWidth(1), 10);
+    EXPECT_EQ(frame->GetPendingSaves(), 0u);
+    EXPECT_EQ(ReadWholeFile(file), original);
+    ASSERT_EQ(Responder().Asked().size(), 2u);
+    EXPECT_EQ(Responder().Asked()[0].kind, tarvenix::test::Question::Kind::Dialog);
+    EXPECT_EQ(Responder().Asked()[1].kind, tarvenix::test::Question::Kind::File);
 }
