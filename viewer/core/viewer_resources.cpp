@@ -643,7 +643,7 @@ constexpr platform::StringEntry kViewerStrings[] = {
 // --- the save-changes question -------------------------------------------------------------------
 
 constexpr platform::DialogControl kSaveChangesControls[] = {
-    {"Static", "?", IDC_STATIC, 7, 7, 20, 20, SS_CENTER | SS_SUNKEN},
+    {"Static", "?", IDC_STATIC, 7, 7, 20, 20, SS_CENTER | SS_CENTERIMAGE | SS_SUNKEN},
     {"Static", "Save changes ?", IDC_SAVE_CHANGES_TEXT, 34, 10, 150, 10, SS_LEFT},
     {"SysListView32", "", IDC_SAVE_CHANGES_LIST, 7, 32, 177, 56,
      LVS_REPORT | LVS_NOCOLUMNHEADER | LVS_SINGLESEL | WS_BORDER | WS_TABSTOP},
