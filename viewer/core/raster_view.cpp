@@ -110,8 +110,9 @@ double SampleValue(int type, const void* element, int mode)
 
 void PostOrDrop(HWND window, UINT message, CViewNotify* record, LPARAM code)
 {
-    if (!window || !::IsWindow(window) ||
-        !::PostMessage(window, message, reinterpret_cast<WPARAM>(record), code))
+    // A view window closed before the report arrives frees the record unread.
+    if (!window || !platform::PostMessageOwning(window, message, reinterpret_cast<WPARAM>(record), code,
+                                                [record] { delete record; }))
         delete record;
 }
 
