@@ -1,0 +1,566 @@
+#include "modules/convolution/noise_filter_kernels.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+#include <limits>
+#include <type_traits>
+#include <vector>
+
+#include "outside/basecore/data_type.h"
+
+namespace {
+
+// Float column sums drift as values enter and leave; they are rebuilt from scratch this
+// often (rows, and columns of the running sum along a row).
+constexpr int kResumRows = 32;
+constexpr int kResumColumns = 64;
+// Values beyond this (and NaN, infinities) would spoil the sliding sums of their
+// neighbours; windows holding one are summed directly instead.
+constexpr double kLargeValue = 1e150;
+
+template <class T>
+inline double ValueOf(const T& s)
+{
+    if constexpr (IsComplex<T>) {
+        const double r = double(re(s)), i = double(im(s));
+        return r * r + i * i;
+    } else {
+        return double(s);
+    }
+}
+
+/// Real integer samples: window sums are exact, so the mean and the variance are the
+/// exact ones rounded once.
+template <class T>
+inline constexpr bool kExactSums = std::is_integral_v<T>;
+
+template <class T>
+using SquareSum = std::conditional_t<(sizeof(T) >= 4), __int128, std::int64_t>;
+
+/// 8- and 16-bit real samples: the median comes from a sliding histogram.
+template <class T>
+inline constexpr bool kHistogramMedian = std::is_integral_v<T> && sizeof(T) <= 2;
+
+inline bool IsSpecial(double v)
+{
+    return !(std::fabs(v) <= kLargeValue);
+}
+
+// ---- what each filter makes of a window's moments ----------------------------------------
+
+inline float LeeValue(double x, double m, double s2, float sigma)
+{
+    if (m == 0.0) return 0.0f;
+    const float mf = float(m);
+    const float m2 = float(double(mf) * mf);
+    const float sig2 = float(double(sigma) * sigma);
+    const float q = float((double(m2) + s2) / (1.0 + sig2) - m2);
+    const double j = std::fabs(double(q));
+    const double den = j + double(sig2) * m2;
+    // A flat window with no noise is 0 / 0: its limit is the mean.
+    if (den == 0.0) return mf;
+    return float(mf + (x - mf) * j / den);
+}
+
+inline float KuanValue(double x, double m, double s2, float sigma)
+{
+    if (m == 0.0) return 0.0f;
+    // A flat window has Ci = 0: the mean, also when sigma is 0 (where W would be 0 / 0).
+    if (s2 == 0.0) return float(m);
+    const double ci = std::sqrt(s2) / m;
+    if (ci < sigma) return float(m);
+    const double sg2 = double(sigma) * sigma;
+    const double w = (1.0 - sg2 * m * m / s2) / (1.0 + sg2);
+    return float(w * x + (1.0 - w) * m);
+}
+
+/// The window centred on column c of the current row, as rows of doubles.
+struct WindowRows {
+    const double* const* rows;  // g row pointers, top to bottom
+    int g;
+};
+
+inline float SigmaValue(const WindowRows& win, int c, float sigma)
+{
+    const int k = win.g / 2;
+    const double x = win.rows[k][c];
+    const float lo = float((1.0 - 2.0 * double(sigma)) * x);
+    const double hi = (1.0 + 2.0 * double(sigma)) * x;
+    double sum = 0.0;
+    int count = 0;
+    for (int i = 0; i < win.g; ++i) {
+        const double* row = win.rows[i] + c - k;
+        for (int j = 0; j < win.g; ++j) {
+            const float v = float(row[j]);
+            if (v >= lo && double(v) <= hi) {
+                sum += row[j];
+                ++count;
+            }
+        }
+    }
+    return count ? float(sum / count) : 0.0f;
+}
+
+/// Mean and sample variance of a window by two passes (windows the sliding sums avoid).
+inline void DirectMoments(const WindowRows& win, int c, double& m, double& s2)
+{
+    const int k = win.g / 2, n = win.g * win.g;
+    double sum = 0.0;
+    for (int i = 0; i < win.g; ++i)
+        for (int j = -k; j <= k; ++j) sum += win.rows[i][c + j];
+    m = sum / n;
+    double dev = 0.0;
+    for (int i = 0; i < win.g; ++i)
+        for (int j = -k; j <= k; ++j) {
+            const double d = m - win.rows[i][c + j];
+            dev += d * d;
+        }
+    s2 = dev / (n - 1);
+}
+
+/// Frost's weights by distance class: one exp per distinct distance from the centre.
+class FrostWeights {
+public:
+    explicit FrostWeights(int g) : m_g(g)
+    {
+        const int k = g / 2;
+        std::vector<int> squares;
+        for (int i = 0; i <= k; ++i)
+            for (int j = i; j <= k; ++j) squares.push_back(i * i + j * j);
+        std::sort(squares.begin(), squares.end());
+        squares.erase(std::unique(squares.begin(), squares.end()), squares.end());
+        for (int sq : squares) m_distance.push_back(std::sqrt(double(sq)));
+        m_class.resize(std::size_t(g) * g);
+        for (int i = -k; i <= k; ++i)
+            for (int j = -k; j <= k; ++j) {
+                const int sq = i * i + j * j;
+                m_class[std::size_t(i + k) * g + (j + k)] =
+                    int(std::lower_bound(squares.begin(), squares.end(), sq) - squares.begin());
+            }
+        m_weight.resize(m_distance.size());
+    }
+
+    float Value(const WindowRows& win, int c, double m, double s2, float k0)
+    {
+        if (m == 0.0) return 0.0f;
+        const int k = m_g / 2;
+        // A flat window has B = 0 (not K0 x 0, which is NaN when sigma is 0); the centre
+        // weight is exp(0) = 1 whatever B is.
+        const float b = s2 == 0.0 ? 0.0f : float(double(k0) * s2 / (m * m));
+        m_weight[0] = 1.0;
+        for (std::size_t d = 1; d < m_distance.size(); ++d)
+            m_weight[d] = std::exp(-double(b) * m_distance[d]);
+        double sw = 0.0, swv = 0.0;
+        const int* cls = m_class.data();
+        for (int i = 0; i < m_g; ++i) {
+            const double* row = win.rows[i] + c - k;
+            for (int j = 0; j < m_g; ++j) {
+                const double w = m_weight[std::size_t(*cls++)];
+                swv += w * row[j];
+                sw += w;
+            }
+        }
+        return float(swv / sw);
+    }
+
+private:
+    int m_g;
+    std::vector<double> m_distance;
+    std::vector<int> m_class;
+    std::vector<double> m_weight;
+};
+
+// ---- a ring of converted rows ---------------------------------------------------------------
+
+/// The g input rows around the current output row, converted once each into a ring.
+template <class V>
+class RowRing {
+public:
+    RowRing(int g, int width) : m_g(g), m_width(width), m_data(std::size_t(g) * width), m_rows(std::size_t(g))
+    {
+    }
+    V* Slot(std::int64_t y) { return m_data.data() + std::size_t(y % m_g) * m_width; }
+    /// Row pointers of the window centred on y, top to bottom.
+    const V* const* Window(std::int64_t y)
+    {
+        const int k = m_g / 2;
+        for (int i = 0; i < m_g; ++i) m_rows[std::size_t(i)] = Slot(y - k + i);
+        return m_rows.data();
+    }
+
+private:
+    int m_g;
+    int m_width;
+    std::vector<V> m_data;
+    std::vector<const V*> m_rows;
+};
+
+template <class T>
+void ConvertRow(const RowSource& in, std::int64_t y, double* out)
+{
+    const T* src = static_cast<const T*>(in.rows[y]);
+    for (int x = 0; x < in.width; ++x) out[x] = ValueOf(src[x]);
+}
+
+// ---- Mean, Lee, Frost, Kuan, Sigma: sliding moments ----------------------------------------
+
+template <class T>
+void MomentBand(const RowSource& in, const NoiseFilterSpec& spec, std::int64_t first, std::int64_t last,
+                float* const* out, const std::atomic<bool>* stop)
+{
+    const int g = spec.window, k = g / 2, n = g * g, w = in.width;
+    const int c0 = k, c1 = w - k;  // output columns [c0, c1)
+    RowRing<double> ring(g, w);
+    const bool needMoments = spec.filter != kFilterSigma;
+    FrostWeights frost(spec.filter == kFilterFrost ? g : 1);
+    const float k0 = FrostK0(g, spec.sigma);
+    std::vector<double> mean(static_cast<std::size_t>(w)), var(static_cast<std::size_t>(w));
+
+    // Column sums over the g ring rows: exact integers, or doubles shifted by a reference.
+    using Int = std::int64_t;
+    using Sq = SquareSum<T>;
+    std::vector<Int> isum(kExactSums<T> ? std::size_t(w) : 0);
+    std::vector<Sq> isq(kExactSums<T> ? std::size_t(w) : 0);
+    std::vector<double> dsum(kExactSums<T> ? 0 : std::size_t(w)), dsq(kExactSums<T> ? 0 : std::size_t(w));
+    std::vector<int> nonzero(kExactSums<T> ? 0 : std::size_t(w)), special(kExactSums<T> ? 0 : std::size_t(w));
+    double ref = 0.0;
+
+    auto addRow = [&](const double* row, int sign) {
+        if constexpr (kExactSums<T>) {
+            for (int x = 0; x < w; ++x) {
+                const Int v = Int(row[x]);
+                isum[std::size_t(x)] += sign * v;
+                isq[std::size_t(x)] += sign * (Sq(v) * Sq(v));
+            }
+        } else {
+            for (int x = 0; x < w; ++x) {
+                const double v = row[x];
+                if (IsSpecial(v)) {
+                    special[std::size_t(x)] += sign;
+                    continue;
+                }
+                const double d = v - ref;
+                dsum[std::size_t(x)] += sign * d;
+                dsq[std::size_t(x)] += sign * (d * d);
+                nonzero[std::size_t(x)] += sign * (v != 0.0);
+            }
+        }
+    };
+    auto rebuild = [&](std::int64_t y) {
+        if constexpr (kExactSums<T>) {
+            std::fill(isum.begin(), isum.end(), 0);
+            std::fill(isq.begin(), isq.end(), Sq(0));
+        } else {
+            // The centre row's mean keeps the shifted values small where the image is.
+            const double* centre = ring.Slot(y);
+            double s = 0.0;
+            int count = 0;
+            for (int x = 0; x < w; ++x)
+                if (!IsSpecial(centre[x])) {
+                    s += centre[x];
+                    ++count;
+                }
+            ref = count ? s / count : 0.0;
+            std::fill(dsum.begin(), dsum.end(), 0.0);
+            std::fill(dsq.begin(), dsq.end(), 0.0);
+            std::fill(nonzero.begin(), nonzero.end(), 0);
+            std::fill(special.begin(), special.end(), 0);
+        }
+        for (int i = -k; i <= k; ++i) addRow(ring.Slot(y + i), +1);
+    };
+
+    for (std::int64_t y = first; y < last; ++y) {
+        if (stop && stop->load(std::memory_order_relaxed)) return;
+        if (y == first) {
+            for (int i = -k; i <= k; ++i) ConvertRow<T>(in, y + i, ring.Slot(y + i));
+            if (needMoments) rebuild(y);
+        } else {
+            // The leaving row y - k - 1 shares its slot with the entering row y + k.
+            double* slot = ring.Slot(y + k);
+            const bool resum = !kExactSums<T> && y % kResumRows == 0;
+            if (needMoments && !resum) addRow(slot, -1);
+            ConvertRow<T>(in, y + k, slot);
+            if (needMoments) {
+                if (resum)
+                    rebuild(y);
+                else
+                    addRow(slot, +1);
+            }
+        }
+        const double* const* rows = ring.Window(y);
+        const WindowRows win{rows, g};
+        float* dst = out[y];
+
+        if (spec.filter == kFilterSigma) {
+            for (int c = c0; c < c1; ++c) dst[c] = SigmaValue(win, c, spec.sigma);
+            continue;
+        }
+
+        // Moments of every window along the row, from running sums of the column sums.
+        if constexpr (kExactSums<T>) {
+            Int s1 = 0;
+            Sq s2 = 0;
+            for (int x = 0; x < g; ++x) {
+                s1 += isum[std::size_t(x)];
+                s2 += isq[std::size_t(x)];
+            }
+            const double denom = double(n) * double(n - 1);
+            for (int c = c0; c < c1; ++c) {
+                mean[std::size_t(c)] = double(s1) / n;
+                const Sq num = Sq(n) * s2 - Sq(s1) * Sq(s1);
+                var[std::size_t(c)] = double(num) / denom;
+                if (c + 1 < c1) {
+                    s1 += isum[std::size_t(c + k + 1)] - isum[std::size_t(c - k)];
+                    s2 += isq[std::size_t(c + k + 1)] - isq[std::size_t(c - k)];
+                }
+            }
+        } else {
+            double s1 = 0.0, s2 = 0.0;
+            int nz = 0, sp = 0;
+            for (int c = c0; c < c1; ++c) {
+                if (c == c0 || (c - c0) % kResumColumns == 0) {
+                    s1 = s2 = 0.0;
+                    nz = sp = 0;
+                    for (int x = c - k; x <= c + k; ++x) {
+                        s1 += dsum[std::size_t(x)];
+                        s2 += dsq[std::size_t(x)];
+                        nz += nonzero[std::size_t(x)];
+                        sp += special[std::size_t(x)];
+                    }
+                } else {
+                    const std::size_t in = std::size_t(c + k), outc = std::size_t(c - k - 1);
+                    s1 += dsum[in] - dsum[outc];
+                    s2 += dsq[in] - dsq[outc];
+                    nz += nonzero[in] - nonzero[outc];
+                    sp += special[in] - special[outc];
+                }
+                double m, v;
+                if (sp > 0) {
+                    DirectMoments(win, c, m, v);
+                } else if (nz == 0) {
+                    m = 0.0;  // a window of zeros: exactly 0, whatever the sums drifted to
+                    v = 0.0;
+                } else {
+                    const double d = s1 / n;
+                    m = ref + d;
+                    v = std::max(0.0, (s2 - s1 * d) / (n - 1));
+                }
+                mean[std::size_t(c)] = m;
+                var[std::size_t(c)] = v;
+            }
+        }
+
+        const double* centre = rows[k];
+        switch (spec.filter) {
+            case kFilterMean:
+                for (int c = c0; c < c1; ++c) dst[c] = float(mean[std::size_t(c)]);
+                break;
+            case kFilterLee:
+                for (int c = c0; c < c1; ++c)
+                    dst[c] = LeeValue(centre[c], mean[std::size_t(c)], var[std::size_t(c)], spec.sigma);
+                break;
+            case kFilterKuan:
+                for (int c = c0; c < c1; ++c)
+                    dst[c] = KuanValue(centre[c], mean[std::size_t(c)], var[std::size_t(c)], spec.sigma);
+                break;
+            case kFilterFrost:
+                for (int c = c0; c < c1; ++c)
+                    dst[c] = frost.Value(win, c, mean[std::size_t(c)], var[std::size_t(c)], k0);
+                break;
+            default:
+                break;
+        }
+    }
+}
+
+// ---- Median --------------------------------------------------------------------------------
+
+/// Ascending with NaN last, so that windows holding NaN still have an order.
+inline bool Less(float a, float b)
+{
+    return a < b || (!std::isnan(a) && std::isnan(b));
+}
+inline bool Equivalent(float a, float b)
+{
+    return !Less(a, b) && !Less(b, a);
+}
+
+inline void SortSmall(float* v, int count)
+{
+    for (int i = 1; i < count; ++i) {
+        const float x = v[i];
+        int j = i;
+        for (; j > 0 && Less(x, v[j - 1]); --j) v[j] = v[j - 1];
+        v[j] = x;
+    }
+}
+
+/// Any sample type: the window is kept sorted; a step along the row takes out the
+/// leaving column and merges in the entering one, both sorted first.
+template <class T>
+void SortedMedianBand(const RowSource& in, const NoiseFilterSpec& spec, std::int64_t first, std::int64_t last,
+                      float* const* out, const std::atomic<bool>* stop)
+{
+    const int g = spec.window, k = g / 2, n = g * g, w = in.width;
+    RowRing<float> ring(g, w);
+    const auto un = static_cast<std::size_t>(n), ug = static_cast<std::size_t>(g);
+    std::vector<float> sorted(un), merged(un), leave(ug), enter(ug);
+    auto convert = [&](std::int64_t y) {
+        const T* src = static_cast<const T*>(in.rows[y]);
+        float* dst = ring.Slot(y);
+        for (int x = 0; x < w; ++x) dst[x] = float(ValueOf(src[x]));
+    };
+    for (std::int64_t y = first; y < last; ++y) {
+        if (stop && stop->load(std::memory_order_relaxed)) return;
+        if (y == first)
+            for (int i = -k; i <= k; ++i) convert(y + i);
+        else
+            convert(y + k);
+        const float* const* rows = ring.Window(y);
+        float* dst = out[y];
+
+        for (int i = 0; i < g; ++i)
+            std::memcpy(sorted.data() + std::size_t(i) * g, rows[i], sizeof(float) * std::size_t(g));
+        std::sort(sorted.begin(), sorted.end(), Less);
+        dst[k] = sorted[std::size_t(n / 2)];
+        for (int c = k + 1; c < w - k; ++c) {
+            for (int i = 0; i < g; ++i) {
+                leave[std::size_t(i)] = rows[i][c - k - 1];
+                enter[std::size_t(i)] = rows[i][c + k];
+            }
+            SortSmall(leave.data(), g);
+            SortSmall(enter.data(), g);
+            int si = 0, li = 0, ei = 0, o = 0;
+            while (si < n) {
+                if (li < g && Equivalent(sorted[std::size_t(si)], leave[std::size_t(li)])) {
+                    ++si;
+                    ++li;
+                } else if (ei < g && Less(enter[std::size_t(ei)], sorted[std::size_t(si)])) {
+                    merged[std::size_t(o++)] = enter[std::size_t(ei++)];
+                } else {
+                    merged[std::size_t(o++)] = sorted[std::size_t(si++)];
+                }
+            }
+            while (ei < g) merged[std::size_t(o++)] = enter[std::size_t(ei++)];
+            sorted.swap(merged);
+            dst[c] = sorted[std::size_t(n / 2)];
+        }
+    }
+}
+
+/// 8- and 16-bit samples: a sliding histogram of the window (coarse buckets over fine
+/// bins), whose median moves by the few values that change per step.
+template <class T>
+void HistogramMedianBand(const RowSource& in, const NoiseFilterSpec& spec, std::int64_t first,
+                         std::int64_t last, float* const* out, const std::atomic<bool>* stop)
+{
+    constexpr int kBins = 1 << (8 * sizeof(T));
+    constexpr int kOffset = std::is_signed_v<T> ? kBins / 2 : 0;
+    constexpr int kShift = kBins == 256 ? 4 : 8;
+    constexpr int kBucket = 1 << kShift;
+    const int g = spec.window, k = g / 2, n = g * g, w = in.width;
+    const int target = n / 2;
+    std::vector<int> hist(static_cast<std::size_t>(kBins)), coarse(static_cast<std::size_t>(kBins / kBucket));
+    auto bin = [](const T* row, int x) { return int(row[x]) + kOffset; };
+    auto add = [&](int b, int d) {
+        hist[std::size_t(b)] += d;
+        coarse[std::size_t(b >> kShift)] += d;
+    };
+    std::vector<const T*> rows(static_cast<std::size_t>(g));
+    for (std::int64_t y = first; y < last; ++y) {
+        if (stop && stop->load(std::memory_order_relaxed)) return;
+        for (int i = 0; i < g; ++i) rows[std::size_t(i)] = static_cast<const T*>(in.rows[y - k + i]);
+        float* dst = out[y];
+        for (int i = 0; i < g; ++i)
+            for (int x = 0; x < g; ++x) add(bin(rows[std::size_t(i)], x), 1);
+        int med = 0, lt = 0;  // lt: values below bin med
+        for (int c = k; c < w - k; ++c) {
+            if (c > k) {
+                for (int i = 0; i < g; ++i) {
+                    const int out_b = bin(rows[std::size_t(i)], c - k - 1),
+                              in_b = bin(rows[std::size_t(i)], c + k);
+                    add(out_b, -1);
+                    lt -= out_b < med;
+                    add(in_b, 1);
+                    lt += in_b < med;
+                }
+            }
+            while (lt > target) {
+                if ((med & (kBucket - 1)) == 0 && med >= kBucket &&
+                    lt - coarse[std::size_t((med >> kShift) - 1)] > target) {
+                    lt -= coarse[std::size_t((med >> kShift) - 1)];
+                    med -= kBucket;
+                } else {
+                    --med;
+                    lt -= hist[std::size_t(med)];
+                }
+            }
+            while (lt + hist[std::size_t(med)] <= target) {
+                if ((med & (kBucket - 1)) == 0 && lt + coarse[std::size_t(med >> kShift)] <= target) {
+                    lt += coarse[std::size_t(med >> kShift)];
+                    med += kBucket;
+                } else {
+                    lt += hist[std::size_t(med)];
+                    ++med;
+                }
+            }
+            dst[c] = float(med - kOffset);
+        }
+        // Take the last window out again, which leaves the histogram empty for the next row.
+        for (int i = 0; i < g; ++i)
+            for (int x = w - g; x < w; ++x) add(bin(rows[std::size_t(i)], x), -1);
+    }
+}
+
+}  // namespace
+
+bool IsValidNoiseFilterSpec(const NoiseFilterSpec& spec)
+{
+    return spec.filter >= kFilterMean && spec.filter <= kFilterSigma && spec.window >= 3 &&
+           spec.window <= 17 && spec.window % 2 == 1;
+}
+
+float FrostK0(int window, float sigma)
+{
+    return 4.0f / (float(window) * sigma);
+}
+
+void FilterNoiseRows(int type, const RowSource& in, const NoiseFilterSpec& spec, std::int64_t first,
+                     std::int64_t last, float* const* out, const std::atomic<bool>* stop)
+{
+    if (!isValidType(type) || !IsValidNoiseFilterSpec(spec)) return;
+    const int k = spec.window / 2;
+    first = std::max<std::int64_t>(first, k);
+    last = std::min<std::int64_t>(last, in.height - k);
+    if (first >= last || in.width <= 2 * k) return;
+    visitSampleType(type, [&]<class T>(Tag<T>) {
+        if (spec.filter == kFilterMedian) {
+            if constexpr (kHistogramMedian<T>)
+                HistogramMedianBand<T>(in, spec, first, last, out, stop);
+            else
+                SortedMedianBand<T>(in, spec, first, last, out, stop);
+        } else {
+            MomentBand<T>(in, spec, first, last, out, stop);
+        }
+    });
+}
+
+void FilterNoiseImage(int type, const RowSource& in, const NoiseFilterSpec& spec, float* const* out,
+                      const BandProgress& progress, int threads)
+{
+    if (!IsValidNoiseFilterSpec(spec)) return;
+    const int k = spec.window / 2;
+    const std::int64_t inner = in.height - 2 * k;
+    if (inner <= 0 || in.width <= 2 * k) return;
+    // A band first converts g rows it does not write; bands of a few windows' height keep
+    // that small beside the rows they filter.
+    const RowBands bands =
+        RowBands::Even(inner, std::max<std::int64_t>(kDefaultMinRowsPerBand, 4 * spec.window));
+    RunRowBands(
+        bands,
+        [&](const RowBand& band) {
+            FilterNoiseRows(type, in, spec, k + band.begin, k + band.end, out, band.stop);
+        },
+        progress, threads);
+}
