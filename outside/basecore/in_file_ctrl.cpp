@@ -42,8 +42,8 @@ BOOL CInFileCtrl::Create(int isInput, const char* filter, const char* ext, int f
     const CRect nameRect(0, 0, std::max(10, client.Width() - button - 2), line);
     const CRect browseRect(client.Width() - button, 0, client.Width(), line);
     const CRect infoRect(0, line + 4, client.Width(), client.Height());
-    BOOL ok = m_nameField.Create(ES_LEFT | ES_AUTOHSCROLL | ES_READONLY | WS_BORDER | WS_VISIBLE, nameRect, this,
-                                 kNameId);
+    BOOL ok = m_nameField.Create(ES_LEFT | ES_AUTOHSCROLL | ES_READONLY | WS_BORDER | WS_VISIBLE, nameRect,
+                                 this, kNameId);
     ok = ok && m_browse.Create("...", BS_PUSHBUTTON | WS_TABSTOP | WS_VISIBLE, browseRect, this, kBrowseId);
     ok = ok && m_infoLine.Create("", SS_LEFT | SS_NOPREFIX | WS_VISIBLE, infoRect, this, kInfoId);
     Show();
@@ -93,8 +93,8 @@ void CInFileCtrl::OnBrowse()
 {
     // The output's dialog asks nothing: the tool asks before it replaces a file.
     const DWORD flags = m_isInput ? (OFN_HIDEREADONLY | OFN_FILEMUSTEXIST) : OFN_HIDEREADONLY;
-    CInfoFileDialog dialog(m_isInput, m_ext, m_name.IsEmpty() ? nullptr : static_cast<const char*>(m_name), flags,
-                           m_filter, this);
+    CInfoFileDialog dialog(m_isInput, m_ext, m_name.IsEmpty() ? nullptr : static_cast<const char*>(m_name),
+                           flags, m_filter, this);
     dialog.m_ofn.nFilterIndex = DWORD(m_filterIndex);
     if (!m_folder.IsEmpty()) dialog.m_ofn.lpstrInitialDir = m_folder;
     if (dialog.DoModal() != IDOK) return;

@@ -114,7 +114,8 @@ BOOL CPreviewStatic::SetSourceFile(const char* path)
     GreyPalette(palette.data());
     std::vector<BYTE> tag;
     CColorMap map;
-    if (lo <= hi && GetPaletteTag(layer, TAG_PALETTE, &tag) && map.LoadColorMapFromPtr(tag.data(), int(tag.size()))) {
+    if (lo <= hi && GetPaletteTag(layer, TAG_PALETTE, &tag) &&
+        map.LoadColorMapFromPtr(tag.data(), int(tag.size()))) {
         BYTE rgb[256 * 3];
         if (map.CreatePseudoPalette(rgb, lo, hi))
             for (int i = 0; i < 256; ++i) {
@@ -153,8 +154,8 @@ void CPreviewStatic::OnPaint()
     std::vector<BYTE> info(sizeof(BITMAPINFOHEADER) + kPaletteBytes);
     auto* header = reinterpret_cast<BITMAPINFOHEADER*>(info.data());
     *header = BITMAPINFOHEADER{sizeof(BITMAPINFOHEADER), m_width, m_height, 1, 8, BI_RGB, 0, 0, 0, 256, 256};
-    std::memcpy(info.data() + sizeof(BITMAPINFOHEADER), m_palettes.data() + std::int64_t(m_index) * kPaletteBytes,
-                kPaletteBytes);
+    std::memcpy(info.data() + sizeof(BITMAPINFOHEADER),
+                m_palettes.data() + std::int64_t(m_index) * kPaletteBytes, kPaletteBytes);
     // Scaled to fit, keeping the picture's proportions, centred.
     const double scale = std::min(double(client.Width()) / m_width, double(client.Height()) / m_height);
     const int dw = std::max(1, int(m_width * scale)), dh = std::max(1, int(m_height * scale));
