@@ -92,7 +92,10 @@ void CToolDlg::PostNcDestroy()
 
 BOOL CToolDlg::OnInitDialog()
 {
+    // The first exchange writes the members to the controls like every later one.
+    m_bWritingControls = true;
     CDialog::OnInitDialog();
+    m_bWritingControls = false;
     m_input.Create(1, nullptr, nullptr, 0);
     m_output.Create(0, nullptr, nullptr, 0);
     return TRUE;
