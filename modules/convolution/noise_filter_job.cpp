@@ -43,8 +43,13 @@ void CalcFiltration(void* record, CMeterInfo* meter)
         });
         meter->SetText(caption);
         Phase(*meter, taskFilter, [&] {
-            // The frame the window cannot reach keeps the input's mean.
-            out.SetValue(in.Mean(), nullptr);
+            // The frame the window cannot reach keeps the input's mean; the filter writes
+            // everything inside it, so only the frame is filled.
+            const RECT frame[] = {{0, 0, width, k},
+                                  {0, height - k, width, height},
+                                  {0, k, k, height - k},
+                                  {width - k, k, width, height - k}};
+            for (const RECT& part : frame) out.SetValue(in.Mean(), &part);
             meter->SetRange(k, height - k);
             const RowSource source{in.GetRows(), height, width};
             FilterNoiseImage(in.Type(), source, spec, reinterpret_cast<float* const*>(out.GetRows()),

@@ -138,31 +138,50 @@ public:
                 m_class[std::size_t(i + k) * g + (j + k)] =
                     int(std::lower_bound(squares.begin(), squares.end(), sq) - squares.begin());
             }
-        m_weight.resize(m_distance.size());
+        m_weight.resize(m_distance.size() * kLanes);
     }
 
-    float Value(const WindowRows& win, int c, double m, double s2, float k0)
+    /// Filters `count` (1 to kLanes) pixels from column c on, one lane each; every lane
+    /// sums its window in row order, as a single pixel would.
+    void Values(const WindowRows& win, int c, int count, const double* mean, const double* var, float k0,
+                float* dst)
     {
-        if (m == 0.0) return 0.0f;
         const int k = m_g / 2;
-        // A flat window has B = 0 (not K0 x 0, which is NaN when sigma is 0); the centre
-        // weight is exp(0) = 1 whatever B is.
-        const float b = s2 == 0.0 ? 0.0f : float(double(k0) * s2 / (m * m));
-        m_weight[0] = 1.0;
-        for (std::size_t d = 1; d < m_distance.size(); ++d)
-            m_weight[d] = std::exp(-double(b) * m_distance[d]);
-        double sw = 0.0, swv = 0.0;
+        const std::size_t classes = m_distance.size();
+        for (int p = 0; p < kLanes; ++p) {
+            const double m = p < count ? mean[p] : 1.0, s2 = p < count ? var[p] : 0.0;
+            // A flat window has B = 0 (not K0 x 0, which is NaN when sigma is 0); the centre
+            // weight is exp(0) = 1 whatever B is.
+            const float b = s2 == 0.0 ? 0.0f : float(double(k0) * s2 / (m * m));
+            m_weight[std::size_t(p)] = 1.0;
+            for (std::size_t d = 1; d < classes; ++d)
+                m_weight[d * kLanes + std::size_t(p)] =
+                    b == 0.0f ? 1.0 : std::exp(-double(b) * m_distance[d]);
+        }
+        double sw[kLanes] = {}, swv[kLanes] = {};
         const int* cls = m_class.data();
         for (int i = 0; i < m_g; ++i) {
             const double* row = win.rows[i] + c - k;
             for (int j = 0; j < m_g; ++j) {
-                const double w = m_weight[std::size_t(*cls++)];
-                swv += w * row[j];
-                sw += w;
+                const double* wt = m_weight.data() + std::size_t(*cls++) * kLanes;
+                const double* v = row + j;
+                if (count == kLanes) {
+                    for (int p = 0; p < kLanes; ++p) {
+                        swv[p] += wt[p] * v[p];
+                        sw[p] += wt[p];
+                    }
+                } else {
+                    for (int p = 0; p < count; ++p) {
+                        swv[p] += wt[p] * v[p];
+                        sw[p] += wt[p];
+                    }
+                }
             }
         }
-        return float(swv / sw);
+        for (int p = 0; p < count; ++p) dst[p] = mean[p] == 0.0 ? 0.0f : float(swv[p] / sw[p]);
     }
+
+    static constexpr int kLanes = 4;
 
 private:
     int m_g;
@@ -365,8 +384,9 @@ void MomentBand(const RowSource& in, const NoiseFilterSpec& spec, std::int64_t f
                     dst[c] = KuanValue(centre[c], mean[std::size_t(c)], var[std::size_t(c)], spec.sigma);
                 break;
             case kFilterFrost:
-                for (int c = c0; c < c1; ++c)
-                    dst[c] = frost.Value(win, c, mean[std::size_t(c)], var[std::size_t(c)], k0);
+                for (int c = c0; c < c1; c += FrostWeights::kLanes)
+                    frost.Values(win, c, std::min(FrostWeights::kLanes, c1 - c), &mean[std::size_t(c)],
+                                 &var[std::size_t(c)], k0, dst + c);
                 break;
             default:
                 break;
@@ -449,19 +469,18 @@ void SortedMedianBand(const RowSource& in, const NoiseFilterSpec& spec, std::int
     }
 }
 
-/// 8- and 16-bit samples: a sliding histogram of the window (coarse buckets over fine
-/// bins), whose median moves by the few values that change per step.
+/// 8- and 16-bit samples: a sliding histogram of the window in buckets of 16 bins. The
+/// median's bucket moves by the few values that change per step; the bin is then one of 16.
 template <class T>
 void HistogramMedianBand(const RowSource& in, const NoiseFilterSpec& spec, std::int64_t first,
                          std::int64_t last, float* const* out, const std::atomic<bool>* stop)
 {
     constexpr int kBins = 1 << (8 * sizeof(T));
     constexpr int kOffset = std::is_signed_v<T> ? kBins / 2 : 0;
-    constexpr int kShift = kBins == 256 ? 4 : 8;
-    constexpr int kBucket = 1 << kShift;
+    constexpr int kShift = 4;
     const int g = spec.window, k = g / 2, n = g * g, w = in.width;
     const int target = n / 2;
-    std::vector<int> hist(static_cast<std::size_t>(kBins)), coarse(static_cast<std::size_t>(kBins / kBucket));
+    std::vector<int> hist(static_cast<std::size_t>(kBins)), coarse(static_cast<std::size_t>(kBins >> kShift));
     auto bin = [](const T* row, int x) { return int(row[x]) + kOffset; };
     auto add = [&](int b, int d) {
         hist[std::size_t(b)] += d;
@@ -474,42 +493,120 @@ void HistogramMedianBand(const RowSource& in, const NoiseFilterSpec& spec, std::
         float* dst = out[y];
         for (int i = 0; i < g; ++i)
             for (int x = 0; x < g; ++x) add(bin(rows[std::size_t(i)], x), 1);
-        int med = 0, lt = 0;  // lt: values below bin med
+        int bucket = 0, below = 0;  // below: values in the buckets before `bucket`
         for (int c = k; c < w - k; ++c) {
             if (c > k) {
                 for (int i = 0; i < g; ++i) {
-                    const int out_b = bin(rows[std::size_t(i)], c - k - 1),
-                              in_b = bin(rows[std::size_t(i)], c + k);
-                    add(out_b, -1);
-                    lt -= out_b < med;
-                    add(in_b, 1);
-                    lt += in_b < med;
+                    const int leaving = bin(rows[std::size_t(i)], c - k - 1);
+                    const int entering = bin(rows[std::size_t(i)], c + k);
+                    add(leaving, -1);
+                    below -= (leaving >> kShift) < bucket;
+                    add(entering, 1);
+                    below += (entering >> kShift) < bucket;
                 }
             }
-            while (lt > target) {
-                if ((med & (kBucket - 1)) == 0 && med >= kBucket &&
-                    lt - coarse[std::size_t((med >> kShift) - 1)] > target) {
-                    lt -= coarse[std::size_t((med >> kShift) - 1)];
-                    med -= kBucket;
-                } else {
-                    --med;
-                    lt -= hist[std::size_t(med)];
-                }
-            }
-            while (lt + hist[std::size_t(med)] <= target) {
-                if ((med & (kBucket - 1)) == 0 && lt + coarse[std::size_t(med >> kShift)] <= target) {
-                    lt += coarse[std::size_t(med >> kShift)];
-                    med += kBucket;
-                } else {
-                    lt += hist[std::size_t(med)];
-                    ++med;
-                }
-            }
-            dst[c] = float(med - kOffset);
+            while (below > target) below -= coarse[std::size_t(--bucket)];
+            while (below + coarse[std::size_t(bucket)] <= target) below += coarse[std::size_t(bucket++)];
+            int rank = target - below, b = bucket << kShift;
+            while (rank >= hist[std::size_t(b)]) rank -= hist[std::size_t(b++)];
+            dst[c] = float(b - kOffset);
         }
         // Take the last window out again, which leaves the histogram empty for the next row.
         for (int i = 0; i < g; ++i)
             for (int x = w - g; x < w; ++x) add(bin(rows[std::size_t(i)], x), -1);
+    }
+}
+
+/// Floats as integers of the same order (NaN last, as one key), so that a sorting network
+/// runs on branch-free integer minima and maxima.
+inline std::int32_t SortKey(float f)
+{
+    if (std::isnan(f)) return std::numeric_limits<std::int32_t>::max();
+    std::int32_t s;
+    std::memcpy(&s, &f, 4);
+    return s >= 0 ? s : (s ^ 0x7FFFFFFF);
+}
+inline float FromSortKey(std::int32_t key)
+{
+    const std::int32_t s = key >= 0 ? key : (key ^ 0x7FFFFFFF);
+    float f;
+    std::memcpy(&f, &s, 4);
+    return f;
+}
+
+/// The comparators of an odd-even merge sorting network over the next power of two above
+/// n wires (the extra wires hold the largest key), keeping only those the middle wire
+/// n / 2 depends on.
+std::vector<std::pair<int, int>> MedianNetwork(int n)
+{
+    int wires = 1;
+    while (wires < n) wires <<= 1;
+    std::vector<std::pair<int, int>> all;
+    for (int p = 1; p < wires; p <<= 1)
+        for (int k = p; k >= 1; k >>= 1)
+            for (int j = k % p; j + k < wires; j += 2 * k)
+                for (int i = 0; i < std::min(k, wires - j - k); ++i)
+                    if ((i + j) / (2 * p) == (i + j + k) / (2 * p)) all.emplace_back(i + j, i + j + k);
+    std::vector<bool> needed(std::size_t(wires), false);
+    needed[std::size_t(n / 2)] = true;
+    std::vector<std::pair<int, int>> kept;
+    for (auto it = all.rbegin(); it != all.rend(); ++it)
+        if (needed[std::size_t(it->first)] || needed[std::size_t(it->second)]) {
+            needed[std::size_t(it->first)] = needed[std::size_t(it->second)] = true;
+            kept.push_back(*it);
+        }
+    std::reverse(kept.begin(), kept.end());
+    return kept;
+}
+
+/// 3 x 3 and 5 x 5 windows of any other type: a sorting network on the keys of a run of
+/// pixels at once, one pixel per lane.
+template <class T>
+void NetworkMedianBand(const RowSource& in, const NoiseFilterSpec& spec, std::int64_t first,
+                       std::int64_t last, float* const* out, const std::atomic<bool>* stop)
+{
+    constexpr int kLanes = 16;
+    const int g = spec.window, k = g / 2, n = g * g, w = in.width;
+    static const std::vector<std::pair<int, int>> kNetwork3 = MedianNetwork(9);
+    static const std::vector<std::pair<int, int>> kNetwork5 = MedianNetwork(25);
+    const auto& network = g == 3 ? kNetwork3 : kNetwork5;
+    const int wires = g == 3 ? 16 : 32;
+    RowRing<std::int32_t> ring(g, w);
+    std::vector<std::int32_t> keys(static_cast<std::size_t>(wires * kLanes));
+    auto convert = [&](std::int64_t y) {
+        const T* src = static_cast<const T*>(in.rows[y]);
+        std::int32_t* dst = ring.Slot(y);
+        for (int x = 0; x < w; ++x) dst[x] = SortKey(float(ValueOf(src[x])));
+    };
+    for (std::int64_t y = first; y < last; ++y) {
+        if (stop && stop->load(std::memory_order_relaxed)) return;
+        if (y == first)
+            for (int i = -k; i <= k; ++i) convert(y + i);
+        else
+            convert(y + k);
+        const std::int32_t* const* rows = ring.Window(y);
+        float* dst = out[y];
+        for (int c = k; c < w - k; c += kLanes) {
+            const int lanes = std::min(kLanes, w - k - c);
+            std::fill(keys.begin(), keys.end(), std::numeric_limits<std::int32_t>::max());
+            for (int i = 0; i < g; ++i)
+                for (int j = 0; j < g; ++j) {
+                    const std::int32_t* src = rows[i] + c - k + j;
+                    std::int32_t* wire = keys.data() + std::size_t(i * g + j) * kLanes;
+                    for (int p = 0; p < lanes; ++p) wire[p] = src[p];
+                }
+            for (const auto& [a, b] : network) {
+                std::int32_t* lo = keys.data() + std::size_t(a) * kLanes;
+                std::int32_t* hi = keys.data() + std::size_t(b) * kLanes;
+                for (int p = 0; p < kLanes; ++p) {
+                    const std::int32_t x = lo[p], z = hi[p];
+                    lo[p] = std::min(x, z);
+                    hi[p] = std::max(x, z);
+                }
+            }
+            const std::int32_t* middle = keys.data() + std::size_t(n / 2) * kLanes;
+            for (int p = 0; p < lanes; ++p) dst[c + p] = FromSortKey(middle[p]);
+        }
     }
 }
 
@@ -538,6 +635,8 @@ void FilterNoiseRows(int type, const RowSource& in, const NoiseFilterSpec& spec,
         if (spec.filter == kFilterMedian) {
             if constexpr (kHistogramMedian<T>)
                 HistogramMedianBand<T>(in, spec, first, last, out, stop);
+            else if (spec.window <= 5)
+                NetworkMedianBand<T>(in, spec, first, last, out, stop);
             else
                 SortedMedianBand<T>(in, spec, first, last, out, stop);
         } else {

@@ -330,7 +330,9 @@ TEST_P(NoiseFilterExecute, RefusesWithOneMessageAndStartsNothing)
     EXPECT_EQ(std::string(Boxes()[0].caption), "Filtering...");
     EXPECT_EQ(ProgressWindows(), 0);
     EXPECT_EQ(GetRunningThreadCount(), 0);
-    if (c.inputExists) EXPECT_EQ(ReadLayer(in).size(), 400u);
+    if (c.inputExists) {
+        EXPECT_EQ(ReadLayer(in).size(), 400u);
+    }
     if (std::string(c.output) == "exists") {
         EXPECT_EQ(std::string(Boxes()[0].text), "File with name" + out + " already exists .\nReplace it?");
         EXPECT_EQ(tarvenix::test::ReadWholeFile(out), "keep me");

@@ -159,7 +159,7 @@ TEST(PreviewStatic, DrawsALayerFileInItsPaletteAndNeedsItNoLonger)
     const std::string path = dir.File("answer.rdp");
     MakeLayer(path, 40, 30, 8);
     CColorMap map;
-    map.CreateSimpleColorMap(0, 1, RGB(0, 0, 255), RGB(255, 0, 0), 0);
+    map.CreateSimpleColorMap(0, 67, RGB(0, 0, 255), RGB(255, 0, 0), 0);
     std::vector<BYTE> tag(std::size_t(map.GetSizeToSave()));
     map.SaveColorMapToPtr(tag.data(), int(tag.size()));
     ASSERT_TRUE(SetTag(path.c_str(), TAG_PALETTE, int(tag.size()), tag.data()));
