@@ -9,7 +9,39 @@
 
 #include "outside/basecore/data_type.h"
 
+#if defined(__x86_64__)
+#include <immintrin.h>
+#include <sleef.h>
+// Declared by sleef.h only where the whole file is built for AVX2.
+extern "C" __m256d Sleef_expd4_u10avx2(__m256d);
+#endif
+
+// The 256-bit helpers below are only ever called from their own target's code.
+#pragma GCC diagnostic ignored "-Wpsabi"
+
 namespace {
+
+#if defined(__x86_64__)
+__attribute__((target("avx2"))) void ExpAvx2(const double* in, double* out, std::size_t n)
+{
+    std::size_t i = 0;
+    for (; i + 4 <= n; i += 4) _mm256_storeu_pd(out + i, Sleef_expd4_u10avx2(_mm256_loadu_pd(in + i)));
+    for (; i < n; ++i) out[i] = std::exp(in[i]);
+}
+#endif
+
+/// out[i] = exp(in[i]), four at a time where the processor can.
+void ExpAll(const double* in, double* out, std::size_t n)
+{
+#if defined(__x86_64__)
+    static const bool kAvx2 = __builtin_cpu_supports("avx2");
+    if (kAvx2) {
+        ExpAvx2(in, out, n);
+        return;
+    }
+#endif
+    for (std::size_t i = 0; i < n; ++i) out[i] = std::exp(in[i]);
+}
 
 // Float column sums drift as values enter and leave; they are rebuilt from scratch this
 // often (rows, and columns of the running sum along a row).
@@ -119,6 +151,48 @@ inline void DirectMoments(const WindowRows& win, int c, double& m, double& s2)
     s2 = dev / (n - 1);
 }
 
+constexpr int kFrostLanes = 16;
+
+/// Frost's weighted sums of kFrostLanes neighbouring pixels, one lane each; each lane adds
+/// its window in row order, as a single pixel would.
+[[gnu::always_inline]] inline void FrostLanes(const double* const* rows, int g, int column, const int* cls,
+                                              const double* weight, double* sw, double* swv)
+{
+    for (int i = 0; i < g; ++i) {
+        const double* row = rows[i] + column;
+        for (int j = 0; j < g; ++j) {
+            const double* wt = weight + std::size_t(*cls++) * kFrostLanes;
+            const double* v = row + j;
+            for (int p = 0; p < kFrostLanes; ++p) {
+                swv[p] += wt[p] * v[p];
+                sw[p] += wt[p];
+            }
+        }
+    }
+}
+
+#if defined(__x86_64__)
+__attribute__((target("avx2"))) void FrostLanesAvx2(const double* const* rows, int g, int column,
+                                                    const int* cls, const double* weight, double* sw,
+                                                    double* swv)
+{
+    FrostLanes(rows, g, column, cls, weight, sw, swv);
+}
+#endif
+
+void AccumulateFrost(const double* const* rows, int g, int column, const int* cls, const double* weight,
+                     double* sw, double* swv)
+{
+#if defined(__x86_64__)
+    static const bool kAvx2 = __builtin_cpu_supports("avx2");
+    if (kAvx2) {
+        FrostLanesAvx2(rows, g, column, cls, weight, sw, swv);
+        return;
+    }
+#endif
+    FrostLanes(rows, g, column, cls, weight, sw, swv);
+}
+
 /// Frost's weights by distance class: one exp per distinct distance from the centre.
 class FrostWeights {
 public:
@@ -139,6 +213,7 @@ public:
                     int(std::lower_bound(squares.begin(), squares.end(), sq) - squares.begin());
             }
         m_weight.resize(m_distance.size() * kLanes);
+        m_exponent.resize(m_distance.size() * kLanes);
     }
 
     /// Filters `count` (1 to kLanes) pixels from column c on, one lane each; every lane
@@ -150,29 +225,25 @@ public:
         const std::size_t classes = m_distance.size();
         for (int p = 0; p < kLanes; ++p) {
             const double m = p < count ? mean[p] : 1.0, s2 = p < count ? var[p] : 0.0;
-            // A flat window has B = 0 (not K0 x 0, which is NaN when sigma is 0); the centre
-            // weight is exp(0) = 1 whatever B is.
+            // A flat window has B = 0 (not K0 x 0, which is NaN when sigma is 0).
             const float b = s2 == 0.0 ? 0.0f : float(double(k0) * s2 / (m * m));
-            m_weight[std::size_t(p)] = 1.0;
             for (std::size_t d = 1; d < classes; ++d)
-                m_weight[d * kLanes + std::size_t(p)] =
-                    b == 0.0f ? 1.0 : std::exp(-double(b) * m_distance[d]);
+                m_exponent[d * kLanes + std::size_t(p)] = -double(b) * m_distance[d];
         }
+        ExpAll(m_exponent.data() + kLanes, m_weight.data() + kLanes, (classes - 1) * kLanes);
+        // The centre weight is exp(0) = 1 whatever B is (also infinite).
+        for (int p = 0; p < kLanes; ++p) m_weight[std::size_t(p)] = 1.0;
         double sw[kLanes] = {}, swv[kLanes] = {};
-        const int* cls = m_class.data();
-        for (int i = 0; i < m_g; ++i) {
-            const double* row = win.rows[i] + c - k;
-            for (int j = 0; j < m_g; ++j) {
-                const double* wt = m_weight.data() + std::size_t(*cls++) * kLanes;
-                const double* v = row + j;
-                if (count == kLanes) {
-                    for (int p = 0; p < kLanes; ++p) {
-                        swv[p] += wt[p] * v[p];
-                        sw[p] += wt[p];
-                    }
-                } else {
+        if (count == kLanes) {
+            AccumulateFrost(win.rows, m_g, c - k, m_class.data(), m_weight.data(), sw, swv);
+        } else {
+            const int* cls = m_class.data();
+            for (int i = 0; i < m_g; ++i) {
+                const double* row = win.rows[i] + c - k;
+                for (int j = 0; j < m_g; ++j) {
+                    const double* wt = m_weight.data() + std::size_t(*cls++) * kLanes;
                     for (int p = 0; p < count; ++p) {
-                        swv[p] += wt[p] * v[p];
+                        swv[p] += wt[p] * row[j + p];
                         sw[p] += wt[p];
                     }
                 }
@@ -181,13 +252,14 @@ public:
         for (int p = 0; p < count; ++p) dst[p] = mean[p] == 0.0 ? 0.0f : float(swv[p] / sw[p]);
     }
 
-    static constexpr int kLanes = 4;
+    static constexpr int kLanes = kFrostLanes;
 
 private:
     int m_g;
     std::vector<double> m_distance;
     std::vector<int> m_class;
     std::vector<double> m_weight;
+    std::vector<double> m_exponent;
 };
 
 // ---- a ring of converted rows ---------------------------------------------------------------
@@ -469,22 +541,24 @@ void SortedMedianBand(const RowSource& in, const NoiseFilterSpec& spec, std::int
     }
 }
 
-/// 8- and 16-bit samples: a sliding histogram of the window in buckets of 16 bins. The
-/// median's bucket moves by the few values that change per step; the bin is then one of 16.
+/// 8- and 16-bit samples: a sliding histogram of the window, with counts per 16 bins and
+/// per 256 bins. The median's 256-bin block moves by the few values that change per step;
+/// inside it the 16-bin group and then the bin are each one of 16.
 template <class T>
 void HistogramMedianBand(const RowSource& in, const NoiseFilterSpec& spec, std::int64_t first,
                          std::int64_t last, float* const* out, const std::atomic<bool>* stop)
 {
     constexpr int kBins = 1 << (8 * sizeof(T));
     constexpr int kOffset = std::is_signed_v<T> ? kBins / 2 : 0;
-    constexpr int kShift = 4;
     const int g = spec.window, k = g / 2, n = g * g, w = in.width;
     const int target = n / 2;
-    std::vector<int> hist(static_cast<std::size_t>(kBins)), coarse(static_cast<std::size_t>(kBins >> kShift));
+    std::vector<int> bins(static_cast<std::size_t>(kBins)), groups(static_cast<std::size_t>(kBins >> 4)),
+        blocks(static_cast<std::size_t>(std::max(1, kBins >> 8)));
     auto bin = [](const T* row, int x) { return int(row[x]) + kOffset; };
     auto add = [&](int b, int d) {
-        hist[std::size_t(b)] += d;
-        coarse[std::size_t(b >> kShift)] += d;
+        bins[std::size_t(b)] += d;
+        groups[std::size_t(b >> 4)] += d;
+        blocks[std::size_t(b >> 8)] += d;
     };
     std::vector<const T*> rows(static_cast<std::size_t>(g));
     for (std::int64_t y = first; y < last; ++y) {
@@ -493,22 +567,24 @@ void HistogramMedianBand(const RowSource& in, const NoiseFilterSpec& spec, std::
         float* dst = out[y];
         for (int i = 0; i < g; ++i)
             for (int x = 0; x < g; ++x) add(bin(rows[std::size_t(i)], x), 1);
-        int bucket = 0, below = 0;  // below: values in the buckets before `bucket`
+        int block = 0, below = 0;  // below: values in the blocks before `block`
         for (int c = k; c < w - k; ++c) {
             if (c > k) {
                 for (int i = 0; i < g; ++i) {
                     const int leaving = bin(rows[std::size_t(i)], c - k - 1);
                     const int entering = bin(rows[std::size_t(i)], c + k);
                     add(leaving, -1);
-                    below -= (leaving >> kShift) < bucket;
+                    below -= (leaving >> 8) < block;
                     add(entering, 1);
-                    below += (entering >> kShift) < bucket;
+                    below += (entering >> 8) < block;
                 }
             }
-            while (below > target) below -= coarse[std::size_t(--bucket)];
-            while (below + coarse[std::size_t(bucket)] <= target) below += coarse[std::size_t(bucket++)];
-            int rank = target - below, b = bucket << kShift;
-            while (rank >= hist[std::size_t(b)]) rank -= hist[std::size_t(b++)];
+            while (below > target) below -= blocks[std::size_t(--block)];
+            while (below + blocks[std::size_t(block)] <= target) below += blocks[std::size_t(block++)];
+            int rank = target - below, group = block << 4;
+            while (rank >= groups[std::size_t(group)]) rank -= groups[std::size_t(group++)];
+            int b = group << 4;
+            while (rank >= bins[std::size_t(b)]) rank -= bins[std::size_t(b++)];
             dst[c] = float(b - kOffset);
         }
         // Take the last window out again, which leaves the histogram empty for the next row.
@@ -559,6 +635,43 @@ std::vector<std::pair<int, int>> MedianNetwork(int n)
     return kept;
 }
 
+#if defined(__x86_64__)
+__attribute__((target("avx2"))) void ApplyNetworkAvx2(std::int32_t* keys, const std::pair<int, int>* network,
+                                                      std::size_t count)
+{
+    for (std::size_t i = 0; i < count; ++i) {
+        auto* lo = reinterpret_cast<__m256i*>(keys + std::size_t(network[i].first) * 16);
+        auto* hi = reinterpret_cast<__m256i*>(keys + std::size_t(network[i].second) * 16);
+        for (int h = 0; h < 2; ++h) {
+            const __m256i x = _mm256_loadu_si256(lo + h), z = _mm256_loadu_si256(hi + h);
+            _mm256_storeu_si256(lo + h, _mm256_min_epi32(x, z));
+            _mm256_storeu_si256(hi + h, _mm256_max_epi32(x, z));
+        }
+    }
+}
+#endif
+
+/// Runs the comparators over rows of 16 keys (one pixel per lane).
+void ApplyNetwork(std::int32_t* keys, const std::pair<int, int>* network, std::size_t count)
+{
+#if defined(__x86_64__)
+    static const bool kAvx2 = __builtin_cpu_supports("avx2");
+    if (kAvx2) {
+        ApplyNetworkAvx2(keys, network, count);
+        return;
+    }
+#endif
+    for (std::size_t i = 0; i < count; ++i) {
+        std::int32_t* lo = keys + std::size_t(network[i].first) * 16;
+        std::int32_t* hi = keys + std::size_t(network[i].second) * 16;
+        for (int p = 0; p < 16; ++p) {
+            const std::int32_t x = lo[p], z = hi[p];
+            lo[p] = std::min(x, z);
+            hi[p] = std::max(x, z);
+        }
+    }
+}
+
 /// 3 x 3 and 5 x 5 windows of any other type: a sorting network on the keys of a run of
 /// pixels at once, one pixel per lane.
 template <class T>
@@ -595,15 +708,7 @@ void NetworkMedianBand(const RowSource& in, const NoiseFilterSpec& spec, std::in
                     std::int32_t* wire = keys.data() + std::size_t(i * g + j) * kLanes;
                     for (int p = 0; p < lanes; ++p) wire[p] = src[p];
                 }
-            for (const auto& [a, b] : network) {
-                std::int32_t* lo = keys.data() + std::size_t(a) * kLanes;
-                std::int32_t* hi = keys.data() + std::size_t(b) * kLanes;
-                for (int p = 0; p < kLanes; ++p) {
-                    const std::int32_t x = lo[p], z = hi[p];
-                    lo[p] = std::min(x, z);
-                    hi[p] = std::max(x, z);
-                }
-            }
+            ApplyNetwork(keys.data(), network.data(), network.size());
             const std::int32_t* middle = keys.data() + std::size_t(n / 2) * kLanes;
             for (int p = 0; p < lanes; ++p) dst[c + p] = FromSortKey(middle[p]);
         }
@@ -633,10 +738,11 @@ void FilterNoiseRows(int type, const RowSource& in, const NoiseFilterSpec& spec,
     if (first >= last || in.width <= 2 * k) return;
     visitSampleType(type, [&]<class T>(Tag<T>) {
         if (spec.filter == kFilterMedian) {
-            if constexpr (kHistogramMedian<T>)
-                HistogramMedianBand<T>(in, spec, first, last, out, stop);
-            else if (spec.window <= 5)
+            // Small windows are fastest through the network, whatever the type.
+            if (spec.window <= 5)
                 NetworkMedianBand<T>(in, spec, first, last, out, stop);
+            else if constexpr (kHistogramMedian<T>)
+                HistogramMedianBand<T>(in, spec, first, last, out, stop);
             else
                 SortedMedianBand<T>(in, spec, first, last, out, stop);
         } else {

@@ -434,3 +434,22 @@ TEST_F(NoiseFilterDialog, ScreenshotOfALeePreviewOfTheSample)
 }
 
 }  // namespace
+
+namespace {
+
+TEST_F(NoiseFilterDialog, HelpButtonAndF1AskForTheFilterPage)
+{
+    // No help folder holds the page here, so each request tells that it is missing.
+    CMainFiltrDlg* d = Open();
+    Responder().AnswerMessageBox(IDOK);
+    Responder().AnswerMessageBox(IDOK);
+    d->SendMessage(WM_COMMAND, MAKEWPARAM(WORD(IDC_FILTR_HELP), WORD(BN_CLICKED)),
+                   reinterpret_cast<LPARAM>(d->GetDlgItem(IDC_FILTR_HELP)->GetSafeHwnd()));
+    HELPINFO info{};
+    d->SendMessage(WM_HELP, 0, reinterpret_cast<LPARAM>(&info));
+    ASSERT_EQ(Boxes().size(), 2u);
+    for (const auto& box : Boxes())
+        EXPECT_NE(std::string(box.text).find("Processing_Filtration.htm"), std::string::npos);
+}
+
+}  // namespace
