@@ -188,7 +188,8 @@ UINT FiltrPreviewThread(LPVOID arg)
         std::vector<float*> resultRows(static_cast<std::size_t>(h));
         for (int y = 0; y < h; ++y) resultRows[std::size_t(y)] = result.data() + std::size_t(y) * w;
         const NoiseFilterSpec spec{record->filter, record->window, record->sigma};
-        FilterNoiseImage(int(DataType::F64), RowSource{rows.data(), h, w}, spec, resultRows.data());
+        // On this idle thread alone: the preview must not take the cores from jobs.
+        FilterNoiseImage(int(DataType::F64), RowSource{rows.data(), h, w}, spec, resultRows.data(), {}, 1);
 
         CRDPLayer answer;
         if (!answer.CreateLayerTempName(w, h, int(DataType::F64), 0)) throw 0;
