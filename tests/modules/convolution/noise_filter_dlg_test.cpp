@@ -1,4 +1,5 @@
 #include <cmath>
+#include <cstdlib>
 #include <filesystem>
 #include <set>
 #include <string>
@@ -133,13 +134,6 @@ protected:
         Picker(dlg, pickerId)->SetPathName(path.c_str());
         dlg->SendMessage(WM_INFILECTRL_CHOSEN, WPARAM(pickerId), 0);
     }
-    static int TempFiles()
-    {
-        int n = 0;
-        for (const auto& e : std::filesystem::directory_iterator(std::string(GetTempFolder())))
-            n += e.is_regular_file();
-        return n;
-    }
     static bool PreviewIdle(CMainFiltrDlg* d) { return !d->PreviewBusy() && GetRunningThreadCount() == 0; }
 };
 
@@ -256,15 +250,23 @@ TEST_F(NoiseFilterDialog, ClosingDuringAPreviewLeavesNoFileAndNoRecord)
     TempDir dir;
     const std::string in = dir.File("in.rdp");
     ASSERT_TRUE(WriteLayer(in, 64, 48, int(DataType::F32), Ramp(64, 48)));
+    // The answer file goes to a temporary folder of this test's own.
+    TempDir temp;
+    const char* previous = std::getenv("TMPDIR");
+    const std::string saved = previous ? previous : "";
+    setenv("TMPDIR", temp.Path().c_str(), 1);
     CMainFiltrDlg* d = Open();
-    const int before = TempFiles();
     ChooseHeld(d, IDC_FILTR_INPUT, in);
     ASSERT_TRUE(d->PreviewBusy());
     d->SendMessage(WM_COMMAND, IDCANCEL);
     // The thread's answer finds no dialog: it frees the record (the leak check sees it) and
     // removes its answer file.
     EXPECT_TRUE(PumpUntil([] { return GetRunningThreadCount() == 0; }));
-    EXPECT_EQ(TempFiles(), before);
+    EXPECT_TRUE(std::filesystem::is_empty(temp.Path()));
+    if (previous)
+        setenv("TMPDIR", saved.c_str(), 1);
+    else
+        unsetenv("TMPDIR");
 }
 
 TEST_F(NoiseFilterDialog, PickersPresetEachOthersFolder)
