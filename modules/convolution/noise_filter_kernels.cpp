@@ -176,7 +176,34 @@ __attribute__((target("avx2"))) void FrostLanesAvx2(const double* const* rows, i
                                                     const int* cls, const double* weight, double* sw,
                                                     double* swv)
 {
-    FrostLanes(rows, g, column, cls, weight, sw, swv);
+    // Sixteen lanes in four registers each for the two sums; a multiply and an add per
+    // term, never fused, so every lane rounds as the scalar sum does.
+    __m256d s0 = _mm256_setzero_pd(), s1 = s0, s2 = s0, s3 = s0, v0 = s0, v1 = s0, v2 = s0, v3 = s0;
+    for (int i = 0; i < g; ++i) {
+        const double* row = rows[i] + column;
+        for (int j = 0; j < g; ++j) {
+            const double* wt = weight + std::size_t(*cls++) * kFrostLanes;
+            const double* v = row + j;
+            const __m256d w0 = _mm256_loadu_pd(wt), w1 = _mm256_loadu_pd(wt + 4),
+                          w2 = _mm256_loadu_pd(wt + 8), w3 = _mm256_loadu_pd(wt + 12);
+            v0 = _mm256_add_pd(v0, _mm256_mul_pd(w0, _mm256_loadu_pd(v)));
+            v1 = _mm256_add_pd(v1, _mm256_mul_pd(w1, _mm256_loadu_pd(v + 4)));
+            v2 = _mm256_add_pd(v2, _mm256_mul_pd(w2, _mm256_loadu_pd(v + 8)));
+            v3 = _mm256_add_pd(v3, _mm256_mul_pd(w3, _mm256_loadu_pd(v + 12)));
+            s0 = _mm256_add_pd(s0, w0);
+            s1 = _mm256_add_pd(s1, w1);
+            s2 = _mm256_add_pd(s2, w2);
+            s3 = _mm256_add_pd(s3, w3);
+        }
+    }
+    _mm256_storeu_pd(swv, v0);
+    _mm256_storeu_pd(swv + 4, v1);
+    _mm256_storeu_pd(swv + 8, v2);
+    _mm256_storeu_pd(swv + 12, v3);
+    _mm256_storeu_pd(sw, s0);
+    _mm256_storeu_pd(sw + 4, s1);
+    _mm256_storeu_pd(sw + 8, s2);
+    _mm256_storeu_pd(sw + 12, s3);
 }
 #endif
 
