@@ -14,6 +14,8 @@
 #include "outside/basecore/rdp_layer.h"
 #include "outside/basecore/tags.h"
 #include "outside/huebook/color_map.h"
+#include "platform/window/wnd.h"
+#include "tests/support/ui_helpers.h"
 
 namespace filtertest {
 
@@ -99,5 +101,12 @@ public:
     double failAt = -1;
     std::vector<double> positions;
 };
+
+/// Closes every viewer the jobs' results opened, as the main program does at exit.
+inline void CloseAllViewers()
+{
+    ::SendMessage(HWND_BROADCAST, ::RegisterWindowMessage("Tarvenix - Viewer Control Message"), 1, 0);
+    tarvenix::test::PumpEvents();
+}
 
 }  // namespace filtertest

@@ -84,6 +84,7 @@ protected:
         for (CMainFiltrDlg* d : Dialogs()) d->SendMessage(WM_COMMAND, IDCANCEL);
         EXPECT_TRUE(PumpUntil([] { return GetRunningThreadCount() == 0 && ProgressWindows() == 0; }));
         EXPECT_TRUE(Dialogs().empty());
+        CloseAllViewers();
     }
 
     template <class Dlg = CMainFiltrDlg>

@@ -65,6 +65,7 @@ protected:
     {
         for (CMainFiltrDlg* d : Dialogs()) d->SendMessage(WM_COMMAND, IDCANCEL);
         EXPECT_TRUE(PumpUntil([] { return GetRunningThreadCount() == 0; }));
+        CloseAllViewers();
     }
 };
 
