@@ -101,7 +101,9 @@ TEST_P(FiltrationJobPaths, ShowTheRightMessageAndLeaveNoOutput)
     TempDir dir;
     const std::string in = dir.File("in.rdp");
     const std::string out = p.outputInMissingFolder ? dir.File("missing/out.rdp") : dir.File("out.rdp");
-    if (p.width) ASSERT_TRUE(WriteLayer(in, p.width, p.height, int(DataType::S16), Ramp(p.width, p.height)));
+    if (p.width) {
+        ASSERT_TRUE(WriteLayer(in, p.width, p.height, int(DataType::S16), Ramp(p.width, p.height)));
+    }
     if (p.message) Responder().AnswerMessageBox(IDOK);
 
     FilterMeter meter;
@@ -125,7 +127,9 @@ TEST_P(FiltrationJobPaths, ShowTheRightMessageAndLeaveNoOutput)
     for (const auto& e : std::filesystem::recursive_directory_iterator(dir.Path()))
         files += e.is_regular_file();
     EXPECT_EQ(files, p.width ? 1 : 0);
-    if (p.width) EXPECT_TRUE(Exists(in));
+    if (p.width) {
+        EXPECT_TRUE(Exists(in));
+    }
 }
 
 INSTANTIATE_TEST_SUITE_P(
