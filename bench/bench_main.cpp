@@ -1,6 +1,6 @@
 #include <unistd.h>
 
-#include <QGuiApplication>
+#include <QApplication>
 
 #include <algorithm>
 #include <cstdio>
@@ -106,9 +106,9 @@ bool RegisterBench(const std::string& name, const std::string& reference, BenchF
 
 int main(int argc, char** argv)
 {
-    // Measurements of the drawing layer need the application object; no screen is used.
+    // Measurements of the drawing layer and of windows need the application object; no screen is used.
     if (!std::getenv("QT_QPA_PLATFORM")) setenv("QT_QPA_PLATFORM", "offscreen", 1);
-    QGuiApplication app(argc, argv);
+    QApplication app(argc, argv);
     const std::string only = argc > 1 ? argv[1] : "";
     const int runs =
         std::getenv("TARVENIX_BENCH_RUNS") ? std::max(1, std::atoi(std::getenv("TARVENIX_BENCH_RUNS"))) : 5;

@@ -232,8 +232,10 @@ void CFrameWnd::BuildMenuBar()
         const UINT state = ::GetMenuState(m_hMenu, static_cast<UINT>(i), MF_BYPOSITION);
         CMenu::FromHandle(m_hMenu)->GetMenuString(static_cast<UINT>(i), text, MF_BYPOSITION);
         const bool enabled = !(state & (MF_GRAYED | MF_DISABLED));
-        if (state & MF_SEPARATOR) continue;
         HMENU popup = ::GetSubMenu(m_hMenu, i);
+        // A popup's state carries its item count in the high byte, which may hold the
+        // separator bit: only an item without a popup can be a separator.
+        if (!popup && (state & MF_SEPARATOR)) continue;
         if (!popup) {
             QAction* action = m_menuBar->addAction(QString::fromUtf8(text.c_str()));
             const UINT id = ::GetMenuItemID(m_hMenu, i);

@@ -118,6 +118,9 @@ PLATFORM_API UINT GetDIBColorTable(HDC dc, UINT start, UINT count, RGBQUAD* colo
 PLATFORM_API BOOL DrawEdge(HDC dc, RECT* rect, UINT edge, UINT flags);
 /// The dotted focus frame, drawn by XOR so that a second call removes it.
 PLATFORM_API BOOL DrawFocusRect(HDC dc, const RECT* rect);
+/// Draws the icon at its own size with (x, y) as its top-left corner; its clear pixels
+/// leave the DC as it was. FALSE for a null DC or icon.
+PLATFORM_API BOOL DrawIcon(HDC dc, int x, int y, HICON icon);
 /// Moves the pixels of `scroll` (null: the whole bitmap) by (dx, dy), keeping inside
 /// `clip` (null: no limit); the uncovered part goes to `update` and `updateRect`.
 PLATFORM_API BOOL ScrollDC(HDC dc, int dx, int dy, const RECT* scroll, const RECT* clip, HRGN update,
@@ -252,6 +255,8 @@ public:
     void Draw3dRect(const RECT* rect, COLORREF topLeft, COLORREF bottomRight);
     void Draw3dRect(int x, int y, int cx, int cy, COLORREF topLeft, COLORREF bottomRight);
     void DrawFocusRect(const RECT* rect);
+    BOOL DrawIcon(int x, int y, HICON icon) { return ::DrawIcon(m_hDC, x, y, icon); }
+    BOOL DrawIcon(POINT point, HICON icon) { return ::DrawIcon(m_hDC, point.x, point.y, icon); }
     /// The framework's rubber-band frame: XOR of a `size`-wide border with the brush
     /// (default a half-tone grey), erasing `last` first when given.
     void DrawDragRect(const RECT* rect, SIZE size, const RECT* last, SIZE lastSize, CBrush* brush = nullptr,

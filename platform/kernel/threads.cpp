@@ -442,3 +442,9 @@ DWORD GetTickCount()
 {
     return static_cast<DWORD>(GetTickCount64());
 }
+
+void ExitProcess(UINT exitCode)
+{
+    std::fflush(nullptr);
+    ::_exit(static_cast<int>(exitCode));
+}

@@ -43,6 +43,10 @@ PLATFORM_API DWORD ResumeThread(HANDLE thread);
 PLATFORM_API DWORD SuspendThread(HANDLE thread);
 /// The thread's return value, or STILL_ACTIVE while it runs.
 PLATFORM_API BOOL GetExitCodeThread(HANDLE thread, DWORD* exitCode);
+/// Ends the process at once with `exitCode`, from any thread. Buffered standard output is
+/// flushed; no destructor, exit handler or window message runs (the process's windows,
+/// threads and files are simply dropped, as an ended process's are).
+[[noreturn]] PLATFORM_API void ExitProcess(UINT exitCode);
 /// The pseudo-handle of the calling thread (valid only in that thread; needs no closing).
 PLATFORM_API HANDLE GetCurrentThread();
 /// A number that identifies the calling thread while it lives.

@@ -308,6 +308,11 @@ PLATFORM_API UINT RegisterWindowMessage(LPCTSTR lpString);
 /// The first top-level window whose class name (ignoring case) and title match; a null
 /// argument matches anything.
 PLATFORM_API HWND FindWindow(LPCTSTR lpClassName, LPCTSTR lpWindowName);
+using WNDENUMPROC = BOOL (*)(HWND hWnd, LPARAM lParam);
+/// Calls `proc` for each top-level window of the program, in creation order,
+/// until it returns FALSE. The list is taken before the first call, so `proc` may create
+/// or destroy windows (a destroyed one is skipped). Returns FALSE when `proc` stopped it.
+PLATFORM_API BOOL EnumWindows(WNDENUMPROC proc, LPARAM lParam);
 /// The window of the platform at the screen point (see CWnd::WindowFromPoint); null when none.
 PLATFORM_API HWND WindowFromPoint(POINT Point);
 /// As CWnd::SetWindowRgn / GetWindowRgn.

@@ -139,6 +139,9 @@ BOOL CWnd::CreateEx(DWORD dwExStyle, LPCTSTR lpszClassName, LPCTSTR lpszWindowNa
     }
     QWidget* frame = OuterOf(*m_data);
     frame->setEnabled(!(style & WS_DISABLED));
+    // A child made without WS_VISIBLE stays hidden when its parent is shown later (a Qt
+    // child that was never hidden would appear with its parent).
+    if ((style & WS_CHILD) && !(style & WS_VISIBLE)) frame->hide();
     if (!(style & WS_CHILD)) {
         frame->setWindowTitle(QString::fromUtf8(m_data->text.c_str()));
         ZOrderAdd(m_hWnd);

@@ -331,6 +331,18 @@ HWND FindWindow(LPCTSTR lpClassName, LPCTSTR lpWindowName)
     return nullptr;
 }
 
+BOOL EnumWindows(WNDENUMPROC proc, LPARAM lParam)
+{
+    if (!proc) return FALSE;
+    if (!IsUiThread()) return platform::CallOnUiThread([&] { return EnumWindows(proc, lParam); });
+    for (HWND h : TopLevelWindows()) {
+        const WindowData* data = DataOf(LookupWindow(h));
+        if (!data || data->destroying) continue;
+        if (!proc(h, lParam)) return FALSE;
+    }
+    return TRUE;
+}
+
 DWORD GetMessageTime()
 {
     return GetTickCount();

@@ -8,6 +8,7 @@
 #include "platform/gdi/gdi_object.h"
 #include "platform/gdi/region.h"
 #include "platform/window/messages.h"
+#include "viewer/core/frame_viewer.h"
 
 namespace {
 
@@ -87,7 +88,8 @@ CStandInDlg::CStandInDlg(const platform::DialogTemplate& dialogTemplate, CWnd* p
 BOOL CStandInDlg::CreateStandIn(CWnd* parent)
 {
     if (parent) m_pParentWnd = parent;
-    return CreateIndirect(m_template, m_pParentWnd);
+    m_bCreated = CreateIndirect(m_template, m_pParentWnd) != FALSE;
+    return m_bCreated ? TRUE : FALSE;
 }
 
 INT_PTR CStandInDlg::DoModal()
@@ -111,7 +113,7 @@ INT_PTR CStandInDlg::DoModal()
 
 void CSelfDeletingDlg::PostNcDestroy()
 {
-    delete this;
+    if (m_bCreated) delete this;
 }
 
 void CCollapsibleDlg::ShiftControls(int firstId, int delta)
@@ -134,7 +136,13 @@ void CCollapsibleDlg::ShiftControls(int firstId, int delta)
 
 BOOL CValueGridPane::Create(DWORD style, const RECT& rect, CWnd* parent, UINT id)
 {
-    return CWnd::Create(nullptr, "", style, rect, parent, id);
+    m_bCreated = CWnd::Create(nullptr, "", style, rect, parent, id) != FALSE;
+    return m_bCreated ? TRUE : FALSE;
+}
+
+void CValueGridPane::PostNcDestroy()
+{
+    if (m_bCreated) delete this;
 }
 
 void CValueGridPane::GoToCell(int, int)
@@ -157,7 +165,9 @@ LRESULT CValueGridPane::WindowProc(UINT message, WPARAM wParam, LPARAM lParam)
 
 BOOL CScaleMarkWnd::Create(CWnd* owner)
 {
-    return CreateEx(0, AfxRegisterWndClass(0), "", WS_POPUP | WS_THICKFRAME, CRect(0, 0, 100, 50), owner, 0);
+    m_bCreated =
+        CreateEx(0, AfxRegisterWndClass(0), "", WS_POPUP | WS_THICKFRAME, CRect(0, 0, 100, 50), owner, 0);
+    return m_bCreated ? TRUE : FALSE;
 }
 
 void CScaleMarkWnd::SetAnchor(CWnd* dock, int anchor, int orientation)
@@ -183,7 +193,7 @@ void CScaleMarkWnd::SetValueRange(double low, double high)
 
 void CScaleMarkWnd::PostNcDestroy()
 {
-    delete this;
+    if (m_bCreated) delete this;
 }
 
 CHistFrame::CHistFrame(int)
@@ -203,6 +213,7 @@ BOOL CHistFrame::Create(CWnd* parent, int kind)
     if (!CFrameWnd::Create(nullptr, title, WS_OVERLAPPEDWINDOW | WS_CLIPCHILDREN, rectDefault, parent,
                            nullptr, WS_EX_TOOLWINDOW))
         return FALSE;
+    m_bCreated = true;
     m_pParent = parent;
     m_nKind = kind;
     return TRUE;
@@ -260,7 +271,7 @@ LRESULT CHistFrame::WindowProc(UINT message, WPARAM wParam, LPARAM lParam)
 
 void CHistFrame::PostNcDestroy()
 {
-    delete this;
+    if (m_bCreated) delete this;
 }
 
 CColorCorrectionDlg::CColorCorrectionDlg() : CCollapsibleDlg(kColorCorrection) {}
@@ -283,7 +294,7 @@ CLogicalCoordsDlg::CLogicalCoordsDlg(CWnd* parent) : CSelfDeletingDlg(kLogicalCo
 BOOL CLogicalCoordsDlg::Create(CFrameViewer* frame)
 {
     m_pFrame = frame;
-    return CreateStandIn(reinterpret_cast<CWnd*>(frame));
+    return CreateStandIn(static_cast<CWnd*>(frame));
 }
 
 CDataInfoDlg::CDataInfoDlg() : CCollapsibleDlg(kDataInfo) {}
@@ -291,7 +302,7 @@ CDataInfoDlg::CDataInfoDlg() : CCollapsibleDlg(kDataInfo) {}
 BOOL CDataInfoDlg::Create(CFrameViewer* frame)
 {
     m_pFrame = frame;
-    return CreateStandIn(reinterpret_cast<CWnd*>(frame));
+    return CreateStandIn(static_cast<CWnd*>(frame));
 }
 
 CFilePropertiesDlg::CFilePropertiesDlg() : CSelfDeletingDlg(kFileProperties) {}
@@ -299,7 +310,7 @@ CFilePropertiesDlg::CFilePropertiesDlg() : CSelfDeletingDlg(kFileProperties) {}
 BOOL CFilePropertiesDlg::Create(CFrameViewer* frame)
 {
     m_pFrame = frame;
-    return CreateStandIn(reinterpret_cast<CWnd*>(frame));
+    return CreateStandIn(static_cast<CWnd*>(frame));
 }
 
 CFindDlg::CFindDlg() : CSelfDeletingDlg(kFind) {}
@@ -307,7 +318,7 @@ CFindDlg::CFindDlg() : CSelfDeletingDlg(kFind) {}
 BOOL CFindDlg::Create(CFrameViewer* frame)
 {
     m_pFrame = frame;
-    return CreateStandIn(reinterpret_cast<CWnd*>(frame));
+    return CreateStandIn(static_cast<CWnd*>(frame));
 }
 
 CFindReplaceValueDlg::CFindReplaceValueDlg() : CSelfDeletingDlg(kReplace) {}
@@ -315,7 +326,7 @@ CFindReplaceValueDlg::CFindReplaceValueDlg() : CSelfDeletingDlg(kReplace) {}
 BOOL CFindReplaceValueDlg::Create(CFrameViewer* frame)
 {
     m_pFrame = frame;
-    return CreateStandIn(reinterpret_cast<CWnd*>(frame));
+    return CreateStandIn(static_cast<CWnd*>(frame));
 }
 
 int FindValueInLayer(CString, int, int, CRDPLayer*, int, CPoint* position)
@@ -405,6 +416,7 @@ void CRGBChannelsDlg::SetChannelComponent(int component, int channel)
 int CProfileFrame::Create(CWnd* parent, CString caption)
 {
     if (!CFrameWnd::Create(nullptr, caption, WS_OVERLAPPEDWINDOW, rectDefault, parent)) return 0;
+    m_bCreated = true;
     ShowWindow(SW_SHOW);
     return 1;
 }
@@ -444,7 +456,7 @@ BOOL CProfileFrame::SetLogicalProfile(const double* values, int count, const CPo
 
 void CProfileFrame::PostNcDestroy()
 {
-    delete this;
+    if (m_bCreated) delete this;
 }
 
 CStatisticsDlg::CStatisticsDlg() : CCollapsibleDlg(kStatistics) {}

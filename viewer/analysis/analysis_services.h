@@ -39,6 +39,8 @@ public:
 
 protected:
     const platform::DialogTemplate& m_template;
+    /// Set once the window was made: a window that failed in creation stays its creator's to delete.
+    bool m_bCreated = false;
 };
 
 /// Deletes the object when its window is gone (modeless tool dialogs of the frame).
@@ -52,11 +54,13 @@ protected:
 
 // --- the frame's panes and tool windows -----------------------------------------------------
 
-/// The table view of the active layer: a child pane of the frame, control id 59904.
+/// The table view of the active layer: a child pane of the frame, control id 59904. Once
+/// its window is made it deletes itself when the window is destroyed (with the frame).
 class CValueGridPane : public CWnd {
 public:
     CValueGridPane() = default;
-    /// Child pane with `style` in `rect` of `parent`; FALSE when the window is not made.
+    /// Child pane with `style` in `rect` of `parent`; FALSE when the window is not made (the
+    /// object is then the caller's to delete).
     BOOL Create(DWORD style, const RECT& rect, CWnd* parent, UINT id);
 
     void SetMeter(CMeterInfoBase* meter) { m_pMeter = meter; }
@@ -85,7 +89,11 @@ public:
 
     LRESULT WindowProc(UINT message, WPARAM wParam, LPARAM lParam) override;
 
+protected:
+    void PostNcDestroy() override;
+
 private:
+    bool m_bCreated = false;
     CMeterInfoBase* m_pMeter = nullptr;
     CViewRect* m_pView = nullptr;
     int m_nComponent = 0;
@@ -114,6 +122,7 @@ public:
 
 protected:
     void PostNcDestroy() override;
+    bool m_bCreated = false;
 };
 
 /// The histogram window: the viewer's own (kind 0) or a region's (kind 1).
@@ -144,6 +153,7 @@ public:
 
 protected:
     void PostNcDestroy() override;
+    bool m_bCreated = false;
 };
 
 /// Base of the dialogs that fold a part of themselves away.
@@ -309,6 +319,7 @@ public:
 
 protected:
     void PostNcDestroy() override;
+    bool m_bCreated = false;
 };
 
 /// The statistics dialog; frees itself when closed.

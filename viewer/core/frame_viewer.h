@@ -217,6 +217,8 @@ public:
     void OnUpdateCommand(CCmdUI* pCmdUI);
     void OnToolCommand(UINT id);
     void OnFrameCommand(UINT id);
+    void OnEditCopy();
+    void OnEditPaste();
 
     /// Selects tool `mode` of the view window (or the grid) and presses button `id`.
     void SelectTool(int mode, UINT id, bool releaseSelections);
@@ -226,6 +228,9 @@ public:
     bool IsTableShown() const;
     /// Sets the title from the current file and component.
     void UpdateTitle();
+    /// After a job or load: the menu flags follow what is shown (an empty viewer enables only
+    /// New, Open and Open RGB; the complex items follow the layer).
+    void UpdateEnablingForShown();
     void SetStatusPaneTexts(const CString& a, const CString& b, const CString& c, const CString& d);
 
     // --- members -------------------------------------------------------------------------------------------
@@ -280,4 +285,11 @@ public:
     /// The window is being destroyed: handlers that may run during the destruction touch
     /// nothing of it any more.
     bool m_bDestroying = false;
+    /// Set by Create while the window is being made: the destructor marks it, so a failed
+    /// creation knows whether the object is gone.
+    bool* m_pDeletedFlag = nullptr;
+    /// A recent file waiting for the close permission of the "Open" job.
+    CString m_strPendingRecent;
+    /// The picture view is shown when the reload started by "&Image" reports back.
+    bool m_bShowPictureAfterReload = false;
 };

@@ -161,19 +161,25 @@ private:
     void Notify(int code, int arg, void* data, BOOL send);
     void SetStatus(CStatusBar* status, const char* text);
     void ReleaseLayer();
-    const void* ShownSamples() const;
-    void FillBitmapHeader(BITMAPINFO* info, int width, int height) const;
+    void FillBitmapHeader(BITMAPINFO* info, int stride, int height) const;
+    bool MakeMagnified(double zoom, BYTE* bits);
+    BOOL AskSavePath(CString& path);
+    /// The pyramid when it can be read (built and no job running), else null.
+    CTilePyramid* Pyramid() const;
+    void TakeBuiltHistogram();
+    void StatisticsComputed();
 
     GUID m_id{};
     BOOL m_workingShown = FALSE;
     CString m_path;
     CString m_layerName;
-    std::shared_ptr<RasterPyramidStore> m_store;  ///< the pyramid and its cache; shared with the build job
-    std::shared_ptr<CRDPLayer> m_fileLayer;       ///< the layer file (or the temporary statistics layer)
-    std::shared_ptr<CRDPLayer> m_sourceLayer;     ///< the file held open while m_fileLayer carries statistics
-    std::shared_ptr<CRDPLayer> m_workingCopy;     ///< a heap copy owned by the view, or null
+    std::shared_ptr<RasterPyramidStore> m_store;  ///< the pyramid and its cache; shared with a running job
+    std::shared_ptr<CRDPLayer>
+        m_fileLayer;  ///< the layer file (statistics computed in memory when it had none)
+    std::shared_ptr<CRDPLayer> m_workingCopy;  ///< a heap copy owned by the view, or null
     BOOL m_workingIsFileLayer = FALSE;
-    std::vector<BYTE> m_magnified;  ///< the magnified picture of whole-picture draws below 1:1
+    std::vector<void*> m_bufferRows;  ///< row table of a caller's buffer (OpenBuffer)
+    std::vector<BYTE> m_magnified;    ///< the magnified picture of whole-picture draws below 1:1
     int m_magWidth = 0;
     int m_magHeight = 0;
     int m_magStride = 0;

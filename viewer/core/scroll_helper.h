@@ -6,6 +6,7 @@
 // (the bar only shows the thumb).
 
 #include "platform/types.h"
+#include "platform/window/messages.h"
 
 class CWnd;
 

@@ -92,6 +92,9 @@ public:
     /// A new zero-filled layer file at `path` shown as the working copy. Index, or -1.
     int AddBlankLayer(const char* path, int width, int height, int dataType, int stretchMethod,
                       CMeterInfoBase* meter, CStatusBar* status);
+    /// Appends a view made elsewhere (the window takes it). A picture layer becomes active
+    /// when `makeActive` is set or none is; the first one fixes the picture size. Index, or -1.
+    int AddView(CVirtualView* view, BOOL makeActive);
     /// An RGB composite of three files. -1 until the RGB view exists.
     int AddRgbLayer(ViewResultParam* red, ViewResultParam* green, ViewResultParam* blue,
                     CMeterInfoBase* meter, CStatusBar* status);
@@ -252,12 +255,19 @@ public:
 private:
     /// Appends a view, tells it its index; returns the index.
     int AppendView(CVirtualView* view);
-    /// Deletes the view at `index`, renumbers the ones above it and keeps the active one.
+    /// Deletes the view at `index`; the active view stays active (its index moves down when
+    /// it stood above).
     void RemoveViewAt(int index);
+    /// The stack position of the view whose notification index is `id`; -1 when it is gone.
+    int PositionOfId(int id) const;
+    void ApplyZoomStep(int step, bool magnify);
+    /// Bytes the views need to render the client (the whole shown picture when fitted).
+    std::size_t RenderBufferNeed() const;
     /// The index of view `view` in the stack; -1 when it is gone.
     int IndexOf(const CVirtualView* view) const;
     void AfterStackEmptied();
-    void ReadGeoTags(const char* file);
+    /// Takes the coordinate law and the geographic reference of the first file.
+    void LoadGeoReference(const char* file);
     void Redraw();
     void ReadClientSize();
     /// Grows the back buffer to at least `need` bytes in 512 KB steps.
@@ -295,6 +305,8 @@ private:
     int m_nZoomStep = 1;
     BOOL m_bFit = FALSE;
     std::vector<CVirtualView*> m_Views;
+    std::vector<int> m_Ids;  ///< the notification index of each view, never reused
+    int m_nNextId = 0;
     int m_nActive = -1;
     CBrush m_brHatch;
     CBrush m_brBlack;

@@ -1,23 +1,32 @@
 #include "viewer/core/viewer_functions.h"
 
 #include <memory>
+#include <new>
 
 #include "outside/splash/splash.h"
+#include "viewer/core/frame_viewer.h"
+
+bool AnnounceViewerLibrary()
+{
+    return SendSplashText("PaneKit Module Initializing...", 1);
+}
 
 namespace {
 
-// Tells the splash window, when one is up, that the library is being loaded.
-const bool kSplashTold = [] {
-    SendSplashText("PaneKit Module Initializing...", 1);
-    return true;
-}();
+const bool kSplashTold = AnnounceViewerLibrary();
 
 }  // namespace
 
 CFrameViewer* ViewerCreate(ViewResultParam* param)
 {
     if (!param) return nullptr;
-    return nullptr;
+    auto* frame = new (std::nothrow) CFrameViewer;
+    if (!frame) return nullptr;
+    // A frame whose window could not be made has already deleted itself.
+    if (!frame->Create(param->fileName, param->parent, param->notifyId, param->component, param->stretchLow,
+                       param->stretchHigh, param->stretchMethod, param->frameRect))
+        return nullptr;
+    return frame;
 }
 
 void ViewResultFunction(void* param)

@@ -17,6 +17,10 @@ CFrameViewer* ViewerCreate(ViewResultParam* param);
 /// deletes the list.
 void ViewMultiResultFunction(void* param);
 
+/// Tells the splash window, when one is up, that the viewer library is loading; true when
+/// it was told. Runs once when the library is loaded.
+bool AnnounceViewerLibrary();
+
 /// WM_VIEWER notifications to a record's `parent` (lParam): the file is shown, or failed.
 constexpr int kViewerNotifyShown = 2;
 constexpr int kViewerNotifyFailed = 3;

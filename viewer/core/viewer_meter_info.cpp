@@ -12,7 +12,6 @@
 
 namespace {
 
-constexpr UINT kCloseViewerMessage = WM_USER + 502;
 constexpr const char* kStopQuestion = "Do you really want to stop the process?";
 // A range that does not fit the bar's ints is shown as a fraction of this many steps.
 constexpr int kScaledTop = 1 << 20;
@@ -125,7 +124,7 @@ void CViewerMeterInfo::OnMeterMessage(UINT message)
     m_pThread = nullptr;
     if (!::IsWindow(m_hOwner)) return;
     ::SendMessage(m_hOwner, WM_VIEWERMETERINFO, 2, 0);
-    if (m_bCloseAfterJob.exchange(false)) ::PostMessage(m_hOwner, kCloseViewerMessage, 0, 0);
+    if (m_bCloseAfterJob.exchange(false)) ::PostMessage(m_hOwner, WM_CLOSEVIEWER, 0, 0);
 }
 
 void CViewerMeterInfo::SetCaption(const char* text)

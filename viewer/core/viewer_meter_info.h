@@ -10,13 +10,12 @@
 #include "platform/cstring.h"
 #include "platform/types.h"
 #include "platform/window/messages.h"
+#include "viewer/core/viewer_messages.h"
 
 class CProgressCtrl;
 class CThread;
 class CWnd;
 
-/// Sent to the meter's owner: wParam 1 shows, 2 hides the progress bar.
-constexpr UINT WM_VIEWERMETERINFO = WM_USER + 503;
 /// The meter's own end-of-job message (OnMeterMessage).
 constexpr UINT WM_VIEWERMETERDONE = WM_USER + 504;
 

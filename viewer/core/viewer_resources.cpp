@@ -1,7 +1,12 @@
 #include "viewer/core/viewer_resources.h"
 
 #include "platform/menu/menu.h"
+#include "platform/controls/button.h"
+#include "platform/controls/list_ctrl.h"
+#include "platform/controls/static_ctrl.h"
 #include "platform/resources/module_resources.h"
+#include "platform/window/modal.h"
+#include "viewer/core/save_changes_dlg.h"
 #include "viewer/core/frame_viewer_ids.h"
 #include "viewer/core/text_art_bitmap.h"
 
@@ -635,13 +640,30 @@ constexpr platform::StringEntry kViewerStrings[] = {
     {ID_VIEWER_SHOW_PALETTE, "Choose a colour map\nShow palette"},
 };
 
+// --- the save-changes question -------------------------------------------------------------------
+
+constexpr platform::DialogControl kSaveChangesControls[] = {
+    {"Static", "?", IDC_STATIC, 7, 7, 20, 20, SS_CENTER | SS_CENTERIMAGE | SS_SUNKEN},
+    {"Static", "Save changes ?", IDC_SAVE_CHANGES_TEXT, 34, 10, 150, 10, SS_LEFT},
+    {"SysListView32", "", IDC_SAVE_CHANGES_LIST, 7, 32, 177, 56,
+     LVS_REPORT | LVS_NOCOLUMNHEADER | LVS_SINGLESEL | WS_BORDER | WS_TABSTOP},
+    {"Button", "Yes", IDYES, 20, 96, 50, 14, BS_DEFPUSHBUTTON | WS_TABSTOP},
+    {"Button", "No", IDNO, 74, 96, 50, 14, BS_PUSHBUTTON | WS_TABSTOP},
+    {"Button", "Cancel", IDCANCEL, 128, 96, 50, 14, BS_PUSHBUTTON | WS_TABSTOP},
+};
+constexpr platform::DialogTemplate kViewerDialogs[] = {
+    {IDD_SAVE_CHANGES, "Save changes", DS_MODALFRAME | WS_POPUP | WS_CAPTION | WS_SYSMENU, 0, nullptr, 8, 0, 0,
+     191, 117, kSaveChangesControls},
+};
+
 constexpr platform::ModuleResources kResources{.module = "PaneKit",
                                                .strings = kViewerStrings,
                                                .menus = kViewerMenus,
                                                .toolBars = kViewerToolBars,
                                                .bitmaps = kViewerBitmaps,
                                                .icons = kViewerIcons,
-                                               .cursors = kCursors};
+                                               .cursors = kCursors,
+                                               .dialogs = kViewerDialogs};
 
 // Joins the resource chain when the library is loaded and leaves it when it is unloaded.
 const platform::ModuleResourceRegistration kRegistration(kResources);

@@ -205,6 +205,23 @@ TEST(Window, CreationFailsWhenOnCreateRefuses)
     EXPECT_FALSE(orphan.CreateEx(0, "No Such Class", "x", WS_POPUP, CRect(0, 0, 1, 1), nullptr, 0));
 }
 
+TEST(Window, AChildMadeHiddenStaysHiddenWhenItsParentIsShownLater)
+{
+    CWnd parent, hidden, visible;
+    ASSERT_TRUE(parent.CreateEx(0, nullptr, "parent", WS_POPUP, 0, 0, 120, 80, nullptr, nullptr));
+    ASSERT_TRUE(hidden.CreateEx(0, nullptr, "", WS_CHILD, 0, 0, 20, 20, parent.GetSafeHwnd(), nullptr));
+    ASSERT_TRUE(visible.CreateEx(0, nullptr, "", WS_CHILD | WS_VISIBLE, 30, 0, 20, 20, parent.GetSafeHwnd(),
+                                 nullptr));
+    parent.ShowWindow(SW_SHOW);
+    EXPECT_FALSE(hidden.IsWindowVisible());
+    EXPECT_TRUE(visible.IsWindowVisible());
+    hidden.ShowWindow(SW_SHOW);
+    EXPECT_TRUE(hidden.IsWindowVisible());
+    hidden.DestroyWindow();
+    visible.DestroyWindow();
+    parent.DestroyWindow();
+}
+
 TEST(Window, GeometryMessagesAndCoordinates)
 {
     LoggingWnd frame("frame"), child("child");

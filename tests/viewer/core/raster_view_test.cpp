@@ -1,0 +1,972 @@
+#include "viewer/core/raster_view.h"
+
+#include <fcntl.h>
+#include <linux/fs.h>
+#include <sys/ioctl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <gtest/gtest.h>
+
+#include <QImage>
+
+#include <atomic>
+#include <chrono>
+#include <cmath>
+#include <thread>
+#include <cstring>
+#include <filesystem>
+#include <functional>
+#include <random>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "outside/basecore/coord_law_data.h"
+#include "outside/basecore/data_type.h"
+#include "outside/basecore/file_helpers.h"
+#include "outside/basecore/rdp_except.h"
+#include "outside/basecore/rdp_layer.h"
+#include "outside/basecore/settings.h"
+#include "outside/basecore/tags.h"
+#include "outside/huebook/color_map.h"
+#include "platform/gdi/gdi.h"
+#include "platform/gdi/region.h"
+#include "tests/outside/basecore/layer_test_support.h"
+#include "tests/platform/gdi/canvas.h"
+#include "tests/support/test_environment.h"
+#include "tests/support/ui_helpers.h"
+#include "tests/viewer/core/pyramid_reference.h"
+#include "viewer/core/raster_view_jobs.h"
+#include "viewer/core/raster_view_services.h"
+#include "viewer/core/tile_pyramid.h"
+#include "outside/basecore/thread_runner.h"
+#include "viewer/core/viewer_temp_size.h"
+
+namespace fs = std::filesystem;
+using tarvenix::test::Canvas;
+using tarvenix::test::PumpEvents;
+using tarvenix::test::PumpUntil;
+using tarvenix::test::TempDir;
+
+namespace {
+
+/// The view window stand-in: counts the notifications a view sends and frees their records.
+class NotifyWindow : public CWnd {
+public:
+    NotifyWindow()
+    {
+        EXPECT_TRUE(
+            CreateEx(0, nullptr, "raster view test", WS_OVERLAPPEDWINDOW, CRect(0, 0, 120, 80), nullptr, 0));
+    }
+    ~NotifyWindow() override
+    {
+        PumpEvents();  // reports still queued are taken (and their records freed) first
+        DestroyWindow();
+    }
+    LRESULT WindowProc(UINT message, WPARAM wParam, LPARAM lParam) override
+    {
+        if (message == WM_VIEWER) {
+            auto* record = reinterpret_cast<CViewNotify*>(wParam);
+            codes.push_back(int(lParam));
+            delete record;
+            return 0;
+        }
+        return CWnd::WindowProc(message, wParam, lParam);
+    }
+    int Count(int code) const { return int(std::count(codes.begin(), codes.end(), code)); }
+    /// Waits until the view reports its picture ready (2) or failed (3); returns the code.
+    int WaitForResult()
+    {
+        const size_t before = Results();
+        PumpUntil([&] { return Results() > before; });
+        // A build writes its cache file after it reported; tests look at files after that.
+        PumpUntil([] { return GetRunningThreadCount() == 0; });
+        for (auto it = codes.rbegin(); it != codes.rend(); ++it)
+            if (*it == kViewerShown || *it == kViewerFailed) return *it;
+        return 0;
+    }
+    size_t Results() const { return size_t(Count(kViewerShown) + Count(kViewerFailed)); }
+    std::vector<int> codes;
+};
+
+/// Writes a one-layer file of `type` from doubles (pairs for complex types); closing it
+/// computes its statistics.
+void WriteLayer(const std::string& path, int width, int height, int type,
+                const std::function<std::pair<double, double>(int, int)>& value)
+{
+    CRDPLayer out;
+    ASSERT_NE(out.CreateLayer(path.c_str(), width, height, type), nullptr);
+    const int parts = isComplexType(type) ? 2 : 1;
+    std::vector<double> row(static_cast<size_t>(width) * parts);
+    for (int y = 0; y < height; ++y) {
+        for (int x = 0; x < width; ++x) {
+            const auto [re, im] = value(x, y);
+            row[size_t(x) * parts] = re;
+            if (parts == 2) row[size_t(x) * parts + 1] = im;
+        }
+        ASSERT_TRUE(out.SetLineFromDouble(y, row.data(), width));
+    }
+    ASSERT_TRUE(out.CloseLayer());
+}
+
+void WriteRamp(const std::string& path, int width, int height, double offset = 0.0)
+{
+    WriteLayer(path, width, height, 7, [&](int x, int y) {
+        return std::pair{offset + std::sin(x * 0.05) * 40 + y * 0.5 + x * 0.25, 0.0};
+    });
+}
+
+std::string Text(double v)
+{
+    char b[64];
+    std::snprintf(b, sizeof b, "%g", v);
+    return b;
+}
+
+/// Opens `path` in `view` and waits for its report.
+int OpenAndWait(CRasterView& view, NotifyWindow& wnd, const std::string& path, int mode = 0, int method = 1,
+                double low = 0.0, double high = 0.0, CMeterInfoBase* meter = nullptr)
+{
+    PumpEvents();  // earlier reports must not count for this one
+    if (!view.Open(0, &wnd, path.c_str(), mode, low, high, method, 0, meter, nullptr)) return -1;
+    return wnd.WaitForResult();
+}
+
+/// A folder nobody can create files in, root included (the immutable flag where the file
+/// system has it); Writable() tells whether that worked.
+class ReadOnlyFolder {
+public:
+    explicit ReadOnlyFolder(const fs::path& folder) : m_folder(folder)
+    {
+        ::chmod(folder.c_str(), 0555);
+        SetImmutable(true);
+    }
+    ~ReadOnlyFolder()
+    {
+        SetImmutable(false);
+        ::chmod(m_folder.c_str(), 0755);
+    }
+    bool Writable() const
+    {
+        const fs::path probe = m_folder / "probe";
+        const int fd = ::open(probe.c_str(), O_CREAT | O_WRONLY, 0644);
+        if (fd < 0) return false;
+        ::close(fd);
+        ::unlink(probe.c_str());
+        return true;
+    }
+
+private:
+    void SetImmutable(bool on)
+    {
+        const int fd = ::open(m_folder.c_str(), O_RDONLY | O_DIRECTORY);
+        if (fd < 0) return;
+        int flags = 0;
+        if (::ioctl(fd, FS_IOC_GETFLAGS, &flags) == 0) {
+            flags = on ? (flags | FS_IMMUTABLE_FL) : (flags & ~FS_IMMUTABLE_FL);
+            ::ioctl(fd, FS_IOC_SETFLAGS, &flags);
+        }
+        ::close(fd);
+    }
+    fs::path m_folder;
+};
+
+/// Sets the "TempDir" setting for the life of the object.
+class TempDirSetting {
+public:
+    explicit TempDirSetting(const std::string& folder)
+    {
+        SetStringValue("\\Settings\\General", "TempDir", folder.c_str());
+    }
+    ~TempDirSetting() { SetStringValue("\\Settings\\General", "TempDir", ""); }
+};
+
+/// A meter that stops the job at its first progress call.
+class StoppingMeter : public CMeterInfoBase {
+public:
+    void SetText(const char*) override {}
+    void SetPos(double) override { Stop(); }
+    void SetRange(double, double) override {}
+    void SetStep(double) override {}
+    void StepIt() override { Stop(); }
+    double DeltaPos(double) override
+    {
+        Stop();
+        return 0;
+    }
+
+private:
+    void Stop()
+    {
+        if (!m_stopped) {
+            m_stopped = true;
+            AfxThrowRDPExcept(RDP_ERROR_CANCEL);
+        }
+    }
+    bool m_stopped = false;
+};
+
+std::vector<BYTE> ColorMapRecord(std::uint32_t format, std::uint32_t count)
+{
+    std::vector<BYTE> r(48 + 20 * size_t(count), 0);
+    const std::uint32_t total = std::uint32_t(r.size()), head = 48;
+    std::memcpy(r.data(), &total, 4);
+    std::memcpy(r.data() + 4, &head, 4);
+    std::memcpy(r.data() + 8, &format, 4);
+    std::memcpy(r.data() + 12, &count, 4);
+    const double lo = 0, hi = 1;
+    std::memcpy(r.data() + 16, &lo, 8);
+    std::memcpy(r.data() + 24, &hi, 8);
+    for (std::uint32_t i = 0; i < count; ++i) {
+        const double v = count > 1 ? double(i) / (count - 1) : 0.0;
+        const COLORREF c = i ? RGB(255, 0, 0) : RGB(0, 0, 255);
+        std::memcpy(r.data() + 48 + 20 * i, &v, 8);
+        std::memcpy(r.data() + 48 + 20 * i + 8, &c, 4);
+    }
+    return r;
+}
+
+QImage ToImage(const Canvas& c)
+{
+    QImage image(c.width(), c.height(), QImage::Format_RGB32);
+    for (int y = 0; y < c.height(); ++y)
+        for (int x = 0; x < c.width(); ++x) {
+            const COLORREF p = c.At(x, y);
+            image.setPixel(x, y, qRgb(GetRValue(p), GetGValue(p), GetBValue(p)));
+        }
+    return image;
+}
+
+}  // namespace
+
+// ---------------------------------------------------------------------------------------------
+// Read-out and profiles
+
+struct ValueCase {
+    int type;
+    double re, im;  // sample (0, 0); imaginary part for complex types only
+};
+
+TEST(RasterView, ValueTextAndProfilesShowEveryTypeInEveryMode)
+{
+    // Unsigned complex parts above the signed range must stay positive in both read-outs.
+    const ValueCase cases[] = {
+        {1, 200, 0},        {2, -7, 0},    {3, 60000, 0},  {4, -300, 0},    {5, 3.5e9, 0},  {6, -70000, 0},
+        {7, 2.5, 0},        {8, -1.25, 0}, {9, 3, -4},     {10, -1.5, 2},   {11, 200, 100}, {12, -3, 4},
+        {13, 40000, 30000}, {14, 3, -4},   {15, 3e9, 4e9}, {16, -70000, 5},
+    };
+    static std::vector<double> profile;
+    static std::vector<CPointT<double>> points;
+    GetRasterViewServices().showProfile = [](const RasterProfileRequest& r) -> BOOL {
+        profile = r.values;
+        points = r.points;
+        return TRUE;
+    };
+    TempDir dir;
+    NotifyWindow wnd;
+    for (const ValueCase& c : cases) {
+        SCOPED_TRACE("type " + std::to_string(c.type));
+        const std::string path = dir.File("v" + std::to_string(c.type) + ".rdp");
+        WriteLayer(path, 2, 2, c.type, [&](int x, int y) {
+            return x == 0 && y == 0 ? std::pair{c.re, c.im} : std::pair{1.0, 1.0};
+        });
+        CRasterView view;
+        ASSERT_EQ(OpenAndWait(view, wnd, path), kViewerShown);
+        const bool complex = isComplexType(c.type);
+        for (int mode = 0; mode < 4; ++mode) {
+            SCOPED_TRACE("mode " + std::to_string(mode));
+            if (mode > 0) {
+                ASSERT_TRUE(view.Redisplay(nullptr, nullptr, mode, 0, 0, 1));
+                if (view.IsBusy())
+                    ASSERT_EQ(wnd.WaitForResult(), kViewerShown);
+                else
+                    PumpEvents();  // the report of a reused cache is already queued
+            }
+            const double expected = !complex    ? c.re
+                                    : mode == 0 ? std::hypot(c.re, c.im)
+                                    : mode == 1 ? std::atan2(c.im, c.re)
+                                    : mode == 2 ? c.re
+                                                : c.im;
+            EXPECT_EQ(view.GetComplexMode(1), complex ? mode : 0);
+            EXPECT_EQ(view.GetValueText(0, 0).str(), Text(expected));
+            profile.clear();
+            view.ShowProfile(1, 0, nullptr, nullptr);
+            ASSERT_EQ(profile.size(), 2u);
+            EXPECT_EQ(Text(profile[0]), Text(expected));
+        }
+        for (auto [x, y] : {std::pair{-1, 0}, {2, 0}, {0, -1}, {0, 2}})
+            EXPECT_EQ(view.GetValueText(x, y).str(), "0");
+    }
+    // A profile with a coordinate law gets one logical point per value, along the column here.
+    CCoordLawData law;
+    ASSERT_EQ(law.SetDataManual(2, 2, 10, 20, 100, 50), 1);
+    CRasterView view;
+    ASSERT_EQ(OpenAndWait(view, wnd, dir.File("v4.rdp")), kViewerShown);
+    view.ShowProfile(2, 1, nullptr, &law);
+    ASSERT_EQ(points.size(), 2u);
+    EXPECT_DOUBLE_EQ(points[1].x, 20);
+    EXPECT_DOUBLE_EQ(points[1].y, 50);
+    GetRasterViewServices().showProfile = nullptr;
+}
+
+TEST(RasterView, PhaseModeNeedsPhaseStatisticsAndRealLayersShowOnlyMode0)
+{
+    TempDir dir;
+    NotifyWindow wnd;
+    const std::string real = dir.File("real.rdp");
+    WriteLayer(real, 4, 4, 4, [](int x, int y) { return std::pair{double(x * y), 0.0}; });
+    CRasterView realView;
+    ASSERT_EQ(OpenAndWait(realView, wnd, real, 1), kViewerShown);
+    EXPECT_EQ(realView.GetComplexMode(1), 0);
+
+    // A complex file whose phase block is not there: the block key is renamed in place.
+    const std::string complex = dir.File("cplx.rdp");
+    WriteLayer(complex, 4, 4, 14, [](int x, int y) { return std::pair{double(x), double(y)}; });
+    layertest::Bytes bytes = layertest::ReadFile(complex);
+    bool renamed = false;
+    for (size_t at = size_t(layertest::Get32(bytes, 16)); at && at + 12 <= bytes.size();
+         at = size_t(layertest::Get32(bytes, at + 8))) {
+        if (layertest::Get32(bytes, at) == TAG_PHASE_STATISTICS) {
+            layertest::Put32(bytes, at, 9999);
+            renamed = true;
+            break;
+        }
+    }
+    ASSERT_TRUE(renamed);
+    layertest::WriteFile(complex, bytes);
+    CRasterView phaseless;
+    EXPECT_FALSE(phaseless.Open(0, &wnd, complex.c_str(), 1, 0, 0, 1, 0, nullptr, nullptr));
+    CRasterView amplitude;
+    ASSERT_EQ(OpenAndWait(amplitude, wnd, complex, 0), kViewerShown);
+    EXPECT_FALSE(amplitude.Redisplay(nullptr, nullptr, 1, 0, 0, 1));
+    EXPECT_EQ(amplitude.GetComplexMode(1), 0);
+}
+
+// ---------------------------------------------------------------------------------------------
+// Display range, palettes and levels, on a view over a caller's buffer
+
+struct BufferView {
+    explicit BufferView(NotifyWindow& wnd, double min = 0, double max = 255,
+                        const std::array<unsigned, 256>& hist = {})
+    {
+        samples.assign(16 * 16, 0);
+        for (int i = 0; i < 256; ++i) samples[size_t(i)] = BYTE(i);
+        pyramid.assign(size_t(kDisplayHistogramBytes + GetViewerTempSize(16, 16)), 0);
+        std::memcpy(pyramid.data(), hist.data(), 1024);
+        ok = view.OpenBuffer(0, &wnd, "buffer", samples.data(), 16, 16, 1, pyramid.data(), nullptr, min, max,
+                             nullptr, nullptr);
+    }
+    std::vector<BYTE> samples, pyramid;
+    CRasterView view;
+    BOOL ok = FALSE;
+};
+
+TEST(RasterView, LevelRangesAndPixelColoursFollowTheDisplayRange)
+{
+    NotifyWindow wnd;
+    BufferView b(wnd);
+    ASSERT_TRUE(b.ok);
+    double lo = -1, hi = -1;
+    b.view.GetLevelRange(0, &lo, &hi);
+    EXPECT_EQ(lo, 0.0);
+    EXPECT_EQ(hi, 1.0);
+    b.view.GetLevelRange(255, &lo, &hi);
+    EXPECT_EQ(lo, 254.0);
+    EXPECT_EQ(hi, 255.0);
+    // The default grey ramp: sample 200 shows grey 200.
+    EXPECT_EQ(b.view.GetPixelColor(200 % 16, 200 / 16), RGB(200, 200, 200));
+    // A correction applies to the displayed palette only.
+    BYTE invert[256];
+    for (int i = 0; i < 256; ++i) invert[i] = BYTE(255 - i);
+    b.view.SetCorrectionTable(invert, 0);
+    EXPECT_EQ(b.view.GetPixelColor(200 % 16, 200 / 16), RGB(55, 55, 55));
+
+    // An empty display range shows level 0, as the pyramid does, instead of dividing by zero.
+    BufferView flat(wnd, 5, 5);
+    ASSERT_TRUE(flat.ok);
+    ColorStruct palette[256];
+    flat.view.GetPalitra(palette);
+    const COLORREF level0 = RGB(palette[0].red, palette[0].green, palette[0].blue);
+    EXPECT_EQ(flat.view.GetPixelColor(3, 0), level0);
+    EXPECT_EQ(flat.view.GetPixelColor(15, 15), level0);
+}
+
+TEST(RasterView, EqualizeHistogramMapsLevelsByQuota)
+{
+    struct Case {
+        const char* name;
+        std::function<unsigned(int)> hist;
+        std::function<int(int)> level;  // expected grey of palette entry i; -1: unchanged
+    };
+    const Case cases[] = {
+        {"equal counts", [](int) { return 1000u; }, [](int i) { return i; }},
+        {"all in bin 0", [](int i) { return i == 0 ? 256u : 0u; }, [](int i) { return i == 0 ? 127 : 255; }},
+        {"empty picture", [](int) { return 0u; }, [](int) { return -1; }},
+        // Counts above 2^31 in total must not overflow the quotas.
+        {"huge counts", [](int) { return 0xF0000000u; }, [](int i) { return i; }},
+    };
+    NotifyWindow wnd;
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        std::array<unsigned, 256> hist{};
+        for (int i = 0; i < 256; ++i) hist[size_t(i)] = c.hist(i);
+        BufferView b(wnd, 0, 255, hist);
+        ASSERT_TRUE(b.ok);
+        BYTE invert[256];
+        for (int i = 0; i < 256; ++i) invert[i] = BYTE(255 - i);
+        b.view.SetCorrectionTable(invert, 0);  // equalising replaces what is shown
+        ColorStruct before[256], after[256];
+        b.view.GetPalitra(before);
+        b.view.EqualizeHistogram();
+        b.view.GetPalitra(after);
+        for (int i = 0; i < 256; ++i) {
+            const int expected = c.level(i) < 0 ? before[i].red : c.level(i);
+            ASSERT_EQ(after[i].red, expected) << "entry " << i;
+            ASSERT_EQ(after[i].green, expected);
+            ASSERT_EQ(after[i].blue, expected);
+        }
+    }
+}
+
+// ---------------------------------------------------------------------------------------------
+// Cache files
+
+TEST(RasterViewCache, ACurrentCacheIsReusedAtOnceAndAnotherRangeRebuildsIt)
+{
+    TempDir dir;
+    NotifyWindow wnd;
+    const std::string path = dir.File("scene.rdp");
+    WriteRamp(path, 300, 200);
+
+    CRasterView first;
+    ASSERT_TRUE(first.Open(0, &wnd, path.c_str(), 0, 0, 0, 1, 0, nullptr, nullptr));
+    EXPECT_TRUE(first.IsBusy());
+    ASSERT_EQ(wnd.WaitForResult(), kViewerShown);
+    EXPECT_EQ(first.GetCacheFileName().str(), dir.File("scene.tp0"));
+    EXPECT_TRUE(fs::exists(dir.File("scene.tp0")));
+
+    const int threads = GetRunningThreadCount();
+    CRasterView second;
+    ASSERT_TRUE(second.Open(0, &wnd, path.c_str(), 0, 0, 0, 1, 0, nullptr, nullptr));
+    EXPECT_FALSE(second.IsBusy());
+    EXPECT_EQ(GetRunningThreadCount(), threads);
+    const int shown = wnd.Count(kViewerShown);
+    PumpEvents();
+    EXPECT_EQ(wnd.Count(kViewerShown), shown + 1);
+    EXPECT_EQ(std::memcmp(first.GetHistAddr(1, 1), second.GetHistAddr(1, 1), 1024), 0);
+
+    CRasterView other;
+    ASSERT_TRUE(other.Open(0, &wnd, path.c_str(), 0, 10, 20, 3, 0, nullptr, nullptr));
+    EXPECT_TRUE(other.IsBusy());
+    ASSERT_EQ(wnd.WaitForResult(), kViewerShown);
+    EXPECT_EQ(other.GetDisplayMin(1), 10);
+    CRasterView again;
+    ASSERT_TRUE(again.Open(0, &wnd, path.c_str(), 0, 0, 0, 1, 0, nullptr, nullptr));
+    EXPECT_TRUE(again.IsBusy()) << "the cache of the first range was replaced";
+    ASSERT_EQ(wnd.WaitForResult(), kViewerShown);
+}
+
+TEST(RasterViewCache, AStoppedBuildLeavesNoCacheAndTheNextOpenBuildsAgain)
+{
+    TempDir dir;
+    NotifyWindow wnd;
+    const std::string path = dir.File("scene.rdp");
+    WriteRamp(path, 300, 200);
+    {
+        StoppingMeter meter;
+        CRasterView view;
+        EXPECT_EQ(OpenAndWait(view, wnd, path, 0, 1, 0, 0, &meter), kViewerFailed);
+        EXPECT_FALSE(view.IsBusy());
+    }
+    for (const auto& entry : fs::directory_iterator(dir.Path()))
+        EXPECT_EQ(entry.path().filename(), "scene.rdp") << "left behind: " << entry.path();
+    CRasterView view;
+    ASSERT_TRUE(view.Open(0, &wnd, path.c_str(), 0, 0, 0, 1, 0, nullptr, nullptr));
+    EXPECT_TRUE(view.IsBusy());
+    EXPECT_EQ(wnd.WaitForResult(), kViewerShown);
+}
+
+/// Holds the job at its first progress call until the test lets it go on.
+class GateMeter : public CMeterInfoBase {
+public:
+    void SetText(const char*) override {}
+    void SetPos(double) override { Hold(); }
+    void SetRange(double, double) override {}
+    void SetStep(double) override {}
+    void StepIt() override { Hold(); }
+    double DeltaPos(double) override
+    {
+        Hold();
+        return 0;
+    }
+    std::atomic<bool> entered{false}, released{false};
+
+private:
+    void Hold()
+    {
+        entered = true;
+        while (!released) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+};
+
+TEST(RasterViewCache, AViewClosedDuringItsBuildStopsItQuietlyAndLeavesNoCache)
+{
+    TempDir dir;
+    NotifyWindow wnd;
+    const std::string path = dir.File("scene.rdp");
+    WriteRamp(path, 600, 500);
+    const int threads = GetRunningThreadCount();
+    GateMeter meter;
+    {
+        CRasterView view;
+        ASSERT_TRUE(view.Open(0, &wnd, path.c_str(), 0, 0, 0, 1, 0, &meter, nullptr));
+        ASSERT_TRUE(PumpUntil([&] { return meter.entered.load(); }));
+    }
+    meter.released = true;
+    ASSERT_TRUE(PumpUntil([&] { return GetRunningThreadCount() == threads; }));
+    PumpEvents();
+    EXPECT_EQ(wnd.Results(), 0u) << "a closed view reports nothing";
+    for (const auto& entry : fs::directory_iterator(dir.Path()))
+        EXPECT_EQ(entry.path().filename(), "scene.rdp") << "left behind: " << entry.path();
+}
+
+TEST(RasterViewCache, ASourceRewrittenWithinTheSameSecondIsRebuilt)
+{
+    TempDir dir;
+    NotifyWindow wnd;
+    const std::string path = dir.File("scene.rdp");
+    WriteRamp(path, 300, 200);
+    struct stat before {};
+    ASSERT_EQ(::stat(path.c_str(), &before), 0);
+    std::array<unsigned, 256> oldHist{};
+    {
+        CRasterView view;
+        ASSERT_EQ(OpenAndWait(view, wnd, path), kViewerShown);
+        std::memcpy(oldHist.data(), view.GetHistAddr(1, 1), 1024);
+    }
+    // Same size, same second, other samples.
+    WriteLayer(path, 300, 200, 7, [](int x, int y) { return std::pair{double((x * 7 + y * 3) % 101), 0.0}; });
+    timespec times[2] = {before.st_atim, before.st_mtim};
+    times[1].tv_nsec = (times[1].tv_nsec + 1000) % 1000000000;
+    ASSERT_EQ(::utimensat(AT_FDCWD, path.c_str(), times, 0), 0);
+
+    CRasterView view;
+    ASSERT_TRUE(view.Open(0, &wnd, path.c_str(), 0, 0, 0, 1, 0, nullptr, nullptr));
+    EXPECT_TRUE(view.IsBusy());
+    ASSERT_EQ(wnd.WaitForResult(), kViewerShown);
+    EXPECT_NE(std::memcmp(oldHist.data(), view.GetHistAddr(1, 1), 1024), 0);
+}
+
+TEST(RasterViewCache, ReadOnlyFoldersUseTempDirAndSameNamedFilesDoNotCollide)
+{
+    TempDir temp, a, b;
+    NotifyWindow wnd;
+    const std::string pathA = a.File("scene.rdp"), pathB = b.File("scene.rdp");
+    WriteRamp(pathA, 300, 200);
+    WriteLayer(pathB, 300, 200, 7, [](int x, int y) { return std::pair{double(x % 17 + y % 5), 0.0}; });
+    ReadOnlyFolder lockA(a.Path()), lockB(b.Path());
+    if (lockA.Writable() || lockB.Writable()) GTEST_SKIP() << "no folder can be made read-only here";
+    TempDirSetting setting(temp.Path().string());
+
+    std::array<unsigned, 256> hist[2];
+    std::string names[2];
+    int i = 0;
+    for (const std::string& path : {pathA, pathB}) {
+        CRasterView view;
+        ASSERT_TRUE(view.Open(0, &wnd, path.c_str(), 0, 0, 0, 1, 0, nullptr, nullptr));
+        EXPECT_TRUE(view.IsBusy());
+        ASSERT_EQ(wnd.WaitForResult(), kViewerShown);
+        names[i] = view.GetCacheFileName().str();
+        EXPECT_EQ(fs::path(names[i]).parent_path(), temp.Path());
+        std::memcpy(hist[i].data(), view.GetHistAddr(1, 1), 1024);
+        ++i;
+    }
+    EXPECT_NE(names[0], names[1]);
+    i = 0;
+    for (const std::string& path : {pathA, pathB}) {
+        CRasterView view;
+        ASSERT_TRUE(view.Open(0, &wnd, path.c_str(), 0, 0, 0, 1, 0, nullptr, nullptr));
+        EXPECT_FALSE(view.IsBusy()) << path;
+        EXPECT_EQ(view.GetCacheFileName().str(), names[i]);
+        EXPECT_EQ(std::memcmp(hist[i].data(), view.GetHistAddr(1, 1), 1024), 0);
+        ++i;
+    }
+}
+
+// ---------------------------------------------------------------------------------------------
+// Files without statistics, colour-map tags, blank layers
+
+TEST(RasterView, AFileWithoutStatisticsShowsWithComputedOnesAndStaysUnchanged)
+{
+    TempDir dir;
+    NotifyWindow wnd;
+    const std::string path = dir.File("bare.rdp");
+    layertest::Bytes samples;
+    for (int i = 0; i < 6; ++i) samples.push_back(std::uint8_t(10 + 20 * i));
+    layertest::WriteFile(path, layertest::Fixture(3, 3, 2, 1, samples).bytes);
+    const layertest::Bytes original = layertest::ReadFile(path);
+    {
+        CRasterView view;
+        ASSERT_EQ(OpenAndWait(view, wnd, path), kViewerShown);
+        EXPECT_EQ(view.Min(1), 10.0);
+        EXPECT_EQ(view.Max(1), 110.0);
+        EXPECT_EQ(view.GetValueText(2, 1).str(), "110");
+    }
+    EXPECT_EQ(layertest::ReadFile(path), original);
+}
+
+TEST(RasterView, AColourMapTagOfOneEntryStopsTheLoadingOfLaterTags)
+{
+    struct Case {
+        const char* name;
+        std::vector<std::pair<int, std::vector<BYTE>>> tags;
+        bool has501, has502;
+    };
+    const Case cases[] = {
+        {"sound maps", {{501, ColorMapRecord(1, 3)}, {502, ColorMapRecord(1, 2)}}, true, true},
+        {"count 1 first", {{501, ColorMapRecord(1, 1)}, {502, ColorMapRecord(1, 2)}}, false, false},
+        {"missing tag skipped", {{502, ColorMapRecord(1, 2)}}, false, true},
+        {"other format", {{501, ColorMapRecord(2, 3)}, {502, ColorMapRecord(1, 2)}}, false, false},
+    };
+    TempDir dir;
+    NotifyWindow wnd;
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        const std::string path = dir.File(std::string(c.name) + ".rdp");
+        WriteLayer(path, 8, 8, 9, [](int x, int y) { return std::pair{double(x), double(y)}; });
+        for (const auto& [id, record] : c.tags)
+            ASSERT_TRUE(SetTag(path.c_str(), id, int(record.size()), record.data()));
+        CRasterView view;
+        ASSERT_EQ(OpenAndWait(view, wnd, path), kViewerShown);
+        EXPECT_EQ(view.GetModeColorMap(501) != nullptr, c.has501);
+        EXPECT_EQ(view.GetModeColorMap(502) != nullptr, c.has502);
+        if (c.has502) {
+            // The real-part map takes over when that part is shown.
+            ASSERT_TRUE(view.Redisplay(nullptr, nullptr, 2, 0, 0, 1));
+            ASSERT_EQ(wnd.WaitForResult(), kViewerShown);
+            EXPECT_EQ(view.GetColorMap()->GetEntryCount(), 2);
+        }
+    }
+}
+
+TEST(RasterView, CreateBlankShowsANewFileOrReportsItsFailureOnce)
+{
+    TempDir dir;
+    NotifyWindow wnd;
+    {
+        CRasterView view;
+        ASSERT_TRUE(view.CreateBlank(0, &wnd, dir.File("new.rdp").c_str(), 40, 30, 4, 1, nullptr, nullptr));
+        EXPECT_EQ(wnd.WaitForResult(), kViewerShown);
+        EXPECT_EQ(view.GetLayerName().str(), "New File");
+        EXPECT_TRUE(view.IsWorkingCopy());
+        EXPECT_EQ(view.GetHistAddr(1, 1)[0], 1200u);
+        EXPECT_EQ(view.GetValueText(39, 29).str(), "0");
+        // Its statistics are dirty: the first request computes them on a job, the next one
+        // has nothing to do.
+        EXPECT_EQ(view.StartStatistics(5, nullptr, nullptr, 0), 0);
+        EXPECT_TRUE(view.IsBusy());
+        ASSERT_TRUE(PumpUntil([&] { return wnd.Count(kViewerStatisticsDone) == 1; }));
+        EXPECT_FALSE(view.IsBusy());
+        EXPECT_EQ(view.Max(1), 0.0);
+        EXPECT_EQ(view.StartStatistics(5, nullptr, nullptr, 0), 1);
+    }
+    wnd.codes.clear();
+    CRasterView failed;
+    EXPECT_FALSE(failed.CreateBlank(0, &wnd, dir.File("no/such/folder/new.rdp").c_str(), 40, 30, 4, 1,
+                                    nullptr, nullptr));
+    PumpEvents();
+    EXPECT_EQ(wnd.Count(kViewerFailed), 1);
+    EXPECT_EQ(wnd.Count(kViewerShown), 0);
+}
+
+TEST(RasterView, AFailedReopenKeepsNoSamplesOfTheClosedFile)
+{
+    TempDir dir;
+    NotifyWindow wnd;
+    const std::string path = dir.File("scene.rdp");
+    WriteRamp(path, 30, 20);
+    CRasterView view;
+    ASSERT_EQ(OpenAndWait(view, wnd, path), kViewerShown);
+    EXPECT_FALSE(view.Reopen(dir.File("missing.rdp").c_str()));
+    EXPECT_EQ(view.GetRows(1), nullptr);
+    EXPECT_EQ(view.GetValueText(1, 1).str(), "0");
+    EXPECT_EQ(wnd.Count(kViewerReopened), 1);
+    EXPECT_TRUE(view.Reopen(path.c_str()));
+    EXPECT_NE(view.GetRows(1), nullptr);
+}
+
+TEST(RasterView, AHeapWorkingCopyIsRemovedWithTheView)
+{
+    TempDir dir, scratch;
+    NotifyWindow wnd;
+    const std::string path = dir.File("scene.rdp");
+    WriteRamp(path, 30, 20);
+    const char* previous = std::getenv("TMPDIR");
+    const std::string saved = previous ? previous : "";
+    ::setenv("TMPDIR", scratch.Path().c_str(), 1);
+    {
+        CRasterView view;
+        ASSERT_EQ(OpenAndWait(view, wnd, path), kViewerShown);
+        ASSERT_TRUE(view.MakeWorkingCopy());
+        ASSERT_NE(view.GetLayer(1), view.GetSourceLayer(1));
+        EXPECT_EQ(fs::path(view.GetLayer(1)->GetFileName().str()).parent_path(), scratch.Path());
+        EXPECT_EQ(view.GetValueText(3, 2).str(), Text(view.GetSourceLayer(1)->GetValue(3, 2)));
+        // The copy may be edited: its pyramid never goes into the source's cache file.
+        const std::string cache = dir.File("scene.tp0");
+        const auto cached = layertest::ReadFile(cache);
+        ASSERT_FALSE(cached.empty());
+        ASSERT_TRUE(view.Redisplay(nullptr, nullptr, 0, 1.0, 2.0, 3));
+        ASSERT_EQ(wnd.WaitForResult(), kViewerShown);
+        EXPECT_TRUE(view.GetCacheFileName().IsEmpty());
+        EXPECT_EQ(layertest::ReadFile(cache), cached);
+    }
+    if (previous)
+        ::setenv("TMPDIR", saved.c_str(), 1);
+    else
+        ::unsetenv("TMPDIR");
+    EXPECT_TRUE(fs::is_empty(scratch.Path()));
+    EXPECT_TRUE(fs::exists(path));
+}
+
+// ---------------------------------------------------------------------------------------------
+// Saving parts
+
+TEST(RasterViewSave, ARegionSaveIsItsBoxWithZerosOutsideAndTheSourcesTagsAndCoordinates)
+{
+    TempDir dir;
+    const std::string source = dir.File("source.rdp"), target = dir.File("part.rdp");
+    WriteLayer(source, 12, 10, 14, [](int x, int y) { return std::pair{double(x + 1), double(-y - 1)}; });
+    ASSERT_TRUE(SetTag(source.c_str(), 600, 5, "note"));
+    CCoordLawData law;
+    ASSERT_TRUE(law.SaveDataKt(source.c_str(), 2.0, 100.0, -3.0, 50.0));
+
+    const POINT triangle[3] = {{2, 1}, {9, 1}, {2, 8}};
+    auto* record = new RasterSaveRecord;
+    record->destination = target.c_str();
+    record->source = source.c_str();
+    record->region = ::CreatePolygonRgn(triangle, 3, WINDING);
+    const HRGN region = ::CreatePolygonRgn(triangle, 3, WINDING);
+    RECT box{};
+    ::GetRgnBox(region, &box);
+    SaveRasterRegionJob(record, nullptr);
+
+    CRDPLayer part;
+    ASSERT_NE(part.OpenLayer(target.c_str(), kOpenReadOnly), nullptr);
+    EXPECT_EQ(part.Width(), box.right - box.left);
+    EXPECT_EQ(part.Height(), box.bottom - box.top);
+    int inside = 0, outside = 0;
+    for (int y = 0; y < part.Height(); ++y)
+        for (int x = 0; x < part.Width(); ++x) {
+            const bool in = ::PtInRegion(region, x + box.left, y + box.top);
+            (in ? inside : outside)++;
+            EXPECT_EQ(part.GetValue(x, y, kReal), in ? x + box.left + 1 : 0) << x << "," << y;
+            EXPECT_EQ(part.GetValue(x, y, kImaginary), in ? -(y + box.top) - 1 : 0) << x << "," << y;
+        }
+    EXPECT_GT(inside, 0);
+    EXPECT_GT(outside, 0);
+    char note[5] = {};
+    EXPECT_TRUE(part.GetTag(600, 5, note));
+    EXPECT_STREQ(note, "note");
+    part.CloseLayer();
+    ::DeleteObject(region);
+
+    CCoordLawData partLaw;
+    ASSERT_TRUE(partLaw.LoadData(target.c_str()));
+    const auto origin = partLaw.GetLogicalCoord(0.0, 0.0);
+    const auto expected = law.GetLogicalCoord(double(box.left), double(box.top));
+    EXPECT_DOUBLE_EQ(origin.x, expected.x);
+    EXPECT_DOUBLE_EQ(origin.y, expected.y);
+}
+
+TEST(RasterViewSave, ARectangleSaveKeepsBothEdgesAndContinuesTheCoordinates)
+{
+    TempDir dir;
+    const std::string source = dir.File("source.rdp"), target = dir.File("part.rdp");
+    WriteLayer(source, 12, 10, 3, [](int x, int y) { return std::pair{double(x + 100 * y), 0.0}; });
+    CCoordLawData law;
+    ASSERT_TRUE(law.SaveDataKt(source.c_str(), 0.5, -10.0, 2.0, 7.0));
+    auto* record = new RasterSaveRecord;
+    record->destination = target.c_str();
+    record->source = source.c_str();
+    record->rect = {3, 2, 7, 4};
+    SaveRasterRectJob(record, nullptr);
+
+    CRDPLayer part;
+    ASSERT_NE(part.OpenLayer(target.c_str(), kOpenReadOnly), nullptr);
+    EXPECT_EQ(part.Width(), 5);
+    EXPECT_EQ(part.Height(), 3);
+    EXPECT_EQ(part.GetValue(0, 0), 203);
+    EXPECT_EQ(part.GetValue(4, 2), 407);
+    part.CloseLayer();
+    CCoordLawData partLaw;
+    ASSERT_TRUE(partLaw.LoadData(target.c_str()));
+    EXPECT_DOUBLE_EQ(partLaw.GetLogicalCoord(1.0, 1.0).x, law.GetLogicalCoord(4.0, 3.0).x);
+    EXPECT_DOUBLE_EQ(partLaw.GetLogicalCoord(1.0, 1.0).y, law.GetLogicalCoord(4.0, 3.0).y);
+}
+
+// ---------------------------------------------------------------------------------------------
+// Drawing
+
+TEST(RasterViewDraw, DrawsThePyramidThroughThePaletteAtEveryZoom)
+{
+    TempDir dir;
+    NotifyWindow wnd;
+    const std::string path = dir.File("scene.rdp");
+    const int width = 300, height = 200;
+    WriteLayer(path, width, height, 1, [](int x, int y) {
+        return std::pair{double((x * 3 + y * 5) % 256), 0.0};
+    });
+    CRasterView view;
+    ASSERT_EQ(OpenAndWait(view, wnd, path, 0, 3, 0, 255), kViewerShown);
+    view.SetShown(TRUE);
+    BYTE ramp[256];
+    for (int i = 0; i < 256; ++i) ramp[i] = BYTE(255 - i / 2);
+    view.SetCorrectionTable(ramp, 0);
+    ColorStruct palette[256];
+    view.GetPalitra(palette);
+
+    CRDPLayer layer;
+    ASSERT_NE(layer.OpenLayer(path.c_str(), kOpenReadOnly), nullptr);
+    const auto* samples = static_cast<const std::uint8_t*>(layer.GetDataPtr());
+    const auto levels =
+        pyramid_reference::Levels(pyramid_reference::MapLayer(1, samples, width, width, height, 0, 0, 255),
+                                  PyramidLevelCount(width, height));
+
+    struct Case {
+        double zoom;
+        int x, y;
+        BOOL visibleOnly;
+    };
+    const Case cases[] = {{1, 0, 0, TRUE},  {1, 40, 30, TRUE},  {2, 20, 10, TRUE},
+                          {3, 0, 0, TRUE},  {0.5, 10, 6, TRUE}, {1.0 / 3, 0, 0, TRUE},
+                          {2, 0, 0, FALSE}, {2, 20, 10, FALSE}, {0.5, 0, 0, FALSE}};
+    const int cw = 160, ch = 120;
+    std::vector<BYTE> bits(size_t(2000) * 2000);
+    std::vector<BYTE> infoBytes(sizeof(BITMAPINFOHEADER) + 256 * sizeof(RGBQUAD));
+    auto* info = reinterpret_cast<BITMAPINFO*>(infoBytes.data());
+    const COLORREF background = RGB(1, 2, 3);
+    for (const Case& c : cases) {
+        SCOPED_TRACE("zoom " + std::to_string(c.zoom) + " at " + std::to_string(c.x) + "," +
+                     std::to_string(c.y));
+        Canvas canvas(cw, ch, background);
+        view.SetZoom(c.zoom, 0);
+        view.DrawEx(CDC::FromHandle(canvas.dc()), c.x, c.y, cw, ch, c.zoom, c.visibleOnly, bits.data(), info);
+        const int sx = int(c.x / c.zoom), sy = int(c.y / c.zoom);
+        const auto read = c.visibleOnly || c.zoom >= 1
+                              ? pyramid_reference::ReadWindow(levels, sx, sy, cw, ch, c.zoom, false)
+                              : pyramid_reference::ReadWindow(levels, 0, 0, cw, ch, c.zoom, false);
+        const int drawnW = std::min(read.w, int((width - c.x) / c.zoom));
+        const int drawnH = std::min(read.h, int((height - c.y) / c.zoom));
+        int wrong = 0;
+        for (int y = 0; y < ch; ++y)
+            for (int x = 0; x < cw; ++x) {
+                COLORREF expected = background;
+                if (x < drawnW && y < drawnH) {
+                    const ColorStruct& p = palette[read.values[size_t(y) * read.w + x]];
+                    expected = RGB(p.red, p.green, p.blue);
+                }
+                if (canvas.At(x, y) != expected && wrong++ < 3)
+                    ADD_FAILURE() << "pixel " << x << "," << y << " is " << std::hex << canvas.At(x, y)
+                                  << " instead of " << expected;
+            }
+        EXPECT_EQ(wrong, 0);
+        if (c.zoom == 0.5 && c.visibleOnly)
+            tarvenix::test::SaveTestOutput(ToImage(canvas), "raster_view_zoom_half");
+    }
+}
+
+TEST(RasterViewDraw, EdgeRectanglesDrawTheirLastPixelsOnly)
+{
+    TempDir dir;
+    NotifyWindow wnd;
+    const std::string path = dir.File("scene.rdp");
+    WriteLayer(path, 64, 48, 1, [](int x, int y) { return std::pair{double(x * 4), double(y)}; });
+    CRasterView view;
+    ASSERT_EQ(OpenAndWait(view, wnd, path, 0, 3, 0, 255), kViewerShown);
+    view.SetShown(TRUE);
+    std::vector<BYTE> bits(64 * 64);
+    std::vector<BYTE> infoBytes(sizeof(BITMAPINFOHEADER) + 256 * sizeof(RGBQUAD));
+    auto* info = reinterpret_cast<BITMAPINFO*>(infoBytes.data());
+    const COLORREF background = RGB(1, 2, 3);
+
+    Canvas one(16, 16, background);
+    const RECT pixel{0, 0, 0, 0};
+    view.CopyRectToDC(CDC::FromHandle(one.dc()), &pixel, bits.data(), info);
+    const RECT ink = one.Ink(background);
+    EXPECT_EQ(ink.left, 0);
+    EXPECT_EQ(ink.top, 0);
+    EXPECT_EQ(ink.right, 1);
+    EXPECT_EQ(ink.bottom, 1);
+    EXPECT_EQ(one.At(0, 0), view.GetPixelColor(0, 0));
+
+    // A rectangle that starts past the right edge keeps the last column.
+    Canvas column(32, 32, background);
+    view.DrawRectEx(CDC::FromHandle(column.dc()), 5, 2, 70, 0, 10, 8, 1.0, TRUE, bits.data(), info);
+    const RECT columnInk = column.Ink(background);
+    EXPECT_EQ(columnInk.left, 5);
+    EXPECT_EQ(columnInk.right, 6);
+    EXPECT_EQ(columnInk.top, 2);
+    EXPECT_EQ(columnInk.bottom, 10);
+    for (int y = 0; y < 8; ++y) EXPECT_EQ(column.At(5, 2 + y), view.GetPixelColor(63, y));
+
+    // Histograms of selections: a rectangle counts its box, any other shape its pixels.
+    std::vector<unsigned> counters(256);
+    const HRGN box = ::CreateRectRgn(0, 0, 10, 10);
+    EXPECT_EQ(view.GetHistDataRgn(1, counters.data(), 1024, 256, box), 100);
+    EXPECT_EQ(view.GetHistDataRgn(2, counters.data(), 1024, 256, box), -1);
+    const HRGN ellipse = ::CreateEllipticRgn(10, 10, 30, 24);
+    EXPECT_EQ(view.GetHistDataRgn(1, counters.data(), 1024, 256, ellipse), int(::GetRgnArea(ellipse)));
+    ::DeleteObject(box);
+    ::DeleteObject(ellipse);
+}
+
+TEST(RasterViewDraw, ARadarSceneInGreyAndInColour)
+{
+    // Speckled fields, a river and a bright town, as a radar amplitude image looks.
+    TempDir dir;
+    NotifyWindow wnd;
+    const std::string path = dir.File("radar.rdp");
+    const int width = 640, height = 480;
+    std::mt19937 rng(7);
+    std::gamma_distribution<double> speckle(2.0, 0.5);
+    std::vector<double> values(size_t(width) * height);
+    for (int y = 0; y < height; ++y)
+        for (int x = 0; x < width; ++x) {
+            const int field = ((x / 80) * 7 + (y / 60) * 3) % 5;
+            double v = 40.0 + 25.0 * field;
+            const double river = std::abs(y - (240 + 80 * std::sin(x / 90.0)));
+            if (river < 12) v = 8;
+            if (std::hypot(x - 470, y - 130) < 45) v = 230;
+            values[size_t(y) * width + x] = v * speckle(rng);
+        }
+    WriteLayer(path, width, height, 7, [&](int x, int y) {
+        return std::pair{values[size_t(y) * width + x], 0.0};
+    });
+    CRasterView view;
+    ASSERT_EQ(OpenAndWait(view, wnd, path, 0, 0), kViewerShown);  // the automatic stretch
+    view.SetShown(TRUE);
+    std::vector<BYTE> bits(size_t(width + 3) * height);
+    std::vector<BYTE> infoBytes(sizeof(BITMAPINFOHEADER) + 256 * sizeof(RGBQUAD));
+    auto* info = reinterpret_cast<BITMAPINFO*>(infoBytes.data());
+    const double fit = 2.0;
+    Canvas grey(width / 2, height / 2);
+    view.SetZoom(fit, 0);
+    view.DrawEx(CDC::FromHandle(grey.dc()), 0, 0, grey.width(), grey.height(), fit, FALSE, bits.data(), info);
+    tarvenix::test::SaveTestOutput(ToImage(grey), "raster_view_radar_grey_fit");
+
+    CColorMap rainbow;
+    rainbow.SetEntries(
+        {{0.0, RGB(0, 0, 128)}, {0.35, RGB(0, 160, 255)}, {0.65, RGB(255, 230, 0)}, {1.0, RGB(200, 0, 0)}});
+    rainbow.SetMinMax(view.GetDisplayMin(1), view.GetDisplayMax(1));
+    view.SetColorMap(&rainbow);
+    Canvas colour(width, height);
+    view.SetZoom(1.0, 0);
+    view.DrawEx(CDC::FromHandle(colour.dc()), 0, 0, width, height, 1.0, TRUE, bits.data(), info);
+    tarvenix::test::SaveTestOutput(ToImage(colour), "raster_view_radar_colour_1to1");
+    // The map was copied for the shown mode and reaches the picture.
+    ASSERT_NE(view.GetModeColorMap(501), nullptr);
+    EXPECT_EQ(view.GetModeColorMap(501)->GetEntryCount(), 4);
+    EXPECT_EQ(colour.At(470, 130), view.GetPixelColor(470, 130));
+    EXPECT_NE(grey.At(235, 65), colour.At(470, 130));
+}

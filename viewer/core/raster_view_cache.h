@@ -1,0 +1,55 @@
+#pragma once
+
+// The cache files of the raster view's display pyramids. A cache file holds a 1048-byte
+// header (stretch method, display range, the source's 32-bit modification time, the display
+// histogram), the pyramid, and a trailer that ties it to one state of one source: the
+// source's size, full modification time and path, the layer's width, height and type and the
+// display mode. Only a file whose trailer matches is reused; a new one becomes visible only
+// when its build has completed (it is written through the platform's atomic writer).
+
+#include <array>
+#include <cstdint>
+#include <string>
+
+#include "platform/types.h"
+
+/// Bytes before the pyramid: method, low, high, time, then 256 histogram counters.
+inline constexpr std::int64_t kCacheHeaderBytes = 1048;
+/// Bytes of the trailer after the pyramid.
+inline constexpr std::int64_t kCacheTrailerBytes = 56;
+
+/// What ties a cache file to its source.
+struct RasterCacheKey {
+    std::string sourcePath;  ///< as given; hashed in its absolute, normal form
+    int width = 0;
+    int height = 0;
+    int type = 0;
+    int mode = 0;
+};
+
+/// The header fields of a cache file.
+struct RasterCacheHeader {
+    std::int32_t stretchMethod = 0;
+    double low = 0.0;
+    double high = 0.0;
+    std::uint32_t sourceTime = 0;
+};
+
+/// The folder for cache files that cannot lie beside their source: the "TempDir" setting,
+/// or the system's temporary folder when it is empty.
+std::string RasterCacheTempFolder();
+/// The cache names of a source in the order they are tried: beside the source (its name
+/// with the extension of the mode), then in `tempFolder` with a hash of the full source
+/// path in the name, so that same-named sources of different folders never share one.
+std::array<std::string, 2> RasterCacheNames(const RasterCacheKey& key, const std::string& tempFolder);
+/// Total bytes of a cache file of a width x height layer.
+std::int64_t RasterCacheFileBytes(int width, int height);
+
+/// Reads the header of `cachePath` when the file is a complete cache of the source's
+/// current state (size, trailer); `histogram` (may be null) gets the 256 counters.
+bool ReadRasterCache(const std::string& cachePath, const RasterCacheKey& key, RasterCacheHeader* header,
+                     std::uint32_t* histogram);
+/// Writes the header and the trailer of a built cache mapped at `file` (the whole file,
+/// RasterCacheFileBytes long); the histogram is already in place. False when the source
+/// can no longer be examined.
+bool StampRasterCache(BYTE* file, const RasterCacheKey& key, const RasterCacheHeader& header);

@@ -1,0 +1,55 @@
+#include "viewer/core/save_changes_dlg.h"
+
+#include <algorithm>
+
+#include "platform/controls/list_ctrl.h"
+#include "platform/window/modal.h"
+
+CSaveChangesDlg::CSaveChangesDlg(CWnd* parent) : CDialog(IDD_SAVE_CHANGES, parent) {}
+
+void CSaveChangesDlg::AddLine(int id, const CString& text)
+{
+    m_lines.push_back({id, text, true});
+}
+
+bool CSaveChangesDlg::IsChecked(int id) const
+{
+    return std::any_of(m_lines.begin(), m_lines.end(),
+                       [id](const Line& l) { return l.id == id && l.checked; });
+}
+
+BOOL CSaveChangesDlg::OnInitDialog()
+{
+    CDialog::OnInitDialog();
+    if (!m_caption.IsEmpty()) SetWindowText(m_caption);
+    if (!m_question.IsEmpty()) SetDlgItemText(IDC_SAVE_CHANGES_TEXT, m_question);
+    if (auto* list = static_cast<CListCtrl*>(GetDlgItem(IDC_SAVE_CHANGES_LIST))) {
+        list->SetExtendedStyle(list->GetExtendedStyle() | LVS_EX_CHECKBOXES | LVS_EX_FULLROWSELECT);
+        CRect r;
+        list->GetClientRect(&r);
+        list->InsertColumn(0, "Change", LVCFMT_LEFT, std::max(40, r.Width() - 4));
+        for (int i = 0; i < int(m_lines.size()); ++i) {
+            list->InsertItem(i, m_lines[i].text);
+            list->SetItemData(i, DWORD_PTR(m_lines[i].id));
+            list->SetCheck(i, m_lines[i].checked ? TRUE : FALSE);
+        }
+    }
+    return TRUE;
+}
+
+BOOL CSaveChangesDlg::OnCommand(WPARAM wParam, LPARAM lParam)
+{
+    const int id = LOWORD(wParam);
+    if (id == IDYES) {
+        if (auto* list = static_cast<CListCtrl*>(GetDlgItem(IDC_SAVE_CHANGES_LIST)))
+            for (int i = 0; i < int(m_lines.size()) && i < list->GetItemCount(); ++i)
+                m_lines[i].checked = list->GetCheck(i) != FALSE;
+        EndDialog(IDYES);
+        return TRUE;
+    }
+    if (id == IDNO || id == IDCANCEL) {
+        EndDialog(id);
+        return TRUE;
+    }
+    return CDialog::OnCommand(wParam, lParam);
+}

@@ -1,0 +1,158 @@
+#include <memory>
+
+#include "outside/basecore/geo_tags.h"
+#include "viewer/core/raster_view.h"
+#include "viewer/core/view_rect.h"
+#include "viewer/core/viewer_messages.h"
+
+void CViewRect::LoadGeoReference(const char* file)
+{
+    SGeoTags tags;
+    ReadGeoTags(file, &tags);
+    m_bGeoTransform = FALSE;
+    m_bGeoCompact = tags.hasReadout ? tags.compact : 0;
+    m_Transform = TransformMatrix{};
+    if (m_CoordLaw.LoadData(file)) EquateTransform(tags.transform, &m_Transform);
+    TransformMatrix geo;
+    if (MakeGeoTransform(tags, &geo)) {
+        m_Transform = geo;
+        m_bGeoTransform = TRUE;
+    }
+}
+
+namespace {
+
+/// Tells the parent that a layer could not be shown (no record: wParam 0).
+void PostFailure(CWnd* self)
+{
+    if (CWnd* parent = self->GetParent()) parent->PostMessage(WM_VIEWER, 0, kViewerFailed);
+}
+
+}  // namespace
+
+int CViewRect::AddTransformedLayer(const char* file, int component, double stretchLow, double stretchHigh,
+                                   int stretchMethod, int openMode, CMeterInfoBase* meter, CStatusBar* status)
+{
+    auto* view = new CRasterView;
+    const bool first = m_nActive < 0;
+    const int index = AppendView(view);
+    if (first) {
+        m_nActive = index;
+        LoadGeoReference(file ? file : "");
+    }
+    if (!file || !view->Open(view->GetIndex(), this, file, component, stretchLow, stretchHigh, stretchMethod,
+                             openMode, meter, status)) {
+        RemoveViewAt(index);
+        if (first) {
+            m_bGeoTransform = FALSE;
+            m_Transform = TransformMatrix{};
+            m_CoordLaw.Reset();
+        }
+        AfterStackEmptied();
+        PostFailure(this);
+        return -1;
+    }
+    if (m_nBytesPerPixel == 0) m_nBytesPerPixel = 1;
+    return index;
+}
+
+int CViewRect::AddRasterLayer(const char* name, void* samples, int width, int height, int dataType,
+                              BYTE* pyramid, PalitraTag* palette, double low, double high,
+                              CMeterInfoBase* meter, CStatusBar* status)
+{
+    auto* view = new CRasterView;
+    const bool first = m_nActive < 0;
+    const int index = AppendView(view);
+    if (first) m_nActive = index;
+    if (!view->OpenBuffer(view->GetIndex(), this, name ? name : "", samples, width, height, dataType, pyramid,
+                          palette, low, high, meter, status)) {
+        RemoveViewAt(index);
+        AfterStackEmptied();
+        return -1;
+    }
+    if (m_nBytesPerPixel == 0) m_nBytesPerPixel = 1;
+    return index;
+}
+
+int CViewRect::AddBlankLayer(const char* path, int width, int height, int dataType, int stretchMethod,
+                             CMeterInfoBase* meter, CStatusBar* status)
+{
+    auto* view = new CRasterView;
+    const bool first = m_nActive < 0;
+    const int index = AppendView(view);
+    if (first) {
+        m_nActive = index;
+        m_bGeoTransform = FALSE;
+    }
+    // A failed creation reports itself to this window once; that late report finds no
+    // view and stops here, and the parent hears of the failure from the post below.
+    if (!path || !view->CreateBlank(view->GetIndex(), this, path, width, height, dataType, stretchMethod,
+                                    meter, status)) {
+        RemoveViewAt(index);
+        AfterStackEmptied();
+        PostFailure(this);
+        return -1;
+    }
+    if (m_nBytesPerPixel == 0) m_nBytesPerPixel = 1;
+    return index;
+}
+
+int CViewRect::AddRgbLayer(ViewResultParam*, ViewResultParam*, ViewResultParam*, CMeterInfoBase*, CStatusBar*)
+{
+    // The RGB composite view is not built yet.
+    return -1;
+}
+
+int CViewRect::AddVectorLayer(CVectorImage*)
+{
+    // The vector view is not built yet; without an active view there is nothing to lay it over.
+    return -1;
+}
+
+int CViewRect::AddFigureLayer(int, BOOL)
+{
+    // The figure view is not built yet.
+    return -1;
+}
+
+// --- forwarders that only a raster view answers ---------------------------------------------------
+
+namespace {
+
+CRasterView* AsRaster(CVirtualView* view)
+{
+    return view && view->GetViewKind() == kViewKindSingleBand ? dynamic_cast<CRasterView*>(view) : nullptr;
+}
+
+}  // namespace
+
+int CViewRect::Redisplay(CMeterInfoBase* meter, CStatusBar* status, int complexMode, double stretchLow,
+                         double stretchHigh, int stretchMethod)
+{
+    CRasterView* view = AsRaster(GetActiveView());
+    return view ? view->Redisplay(meter, status, complexMode, stretchLow, stretchHigh, stretchMethod) : 0;
+}
+
+int CViewRect::StartTuneRepresentation(ViewResultParam*, ViewResultParam*, ViewResultParam*)
+{
+    // Tunes an RGB composite, which is not built yet.
+    return 0;
+}
+
+int CViewRect::Reopen(const char* path)
+{
+    CRasterView* view = AsRaster(GetActiveView());
+    return view && path ? view->Reopen(path) : 0;
+}
+
+int CViewRect::CalcStatistics(int a, CMeterInfoBase* meter, CStatusBar* status, int flag)
+{
+    CRasterView* view = AsRaster(GetActiveView());
+    if (flag != 1 || !view) return 1;
+    return view->StartStatistics(a, meter, status, 0);
+}
+
+void CViewRect::ShowComplexComponent(int mode)
+{
+    if (CRasterView* view = AsRaster(GetActiveView())) view->SelectModeColorMap(mode);
+}
