@@ -13,6 +13,7 @@
 #include "outside/basecore/rdp_except.h"
 #include "outside/basecore/rdp_layer.h"
 #include "outside/basecore/tags.h"
+#include "outside/basecore/thread_runner.h"
 #include "outside/huebook/color_map.h"
 #include "platform/window/wnd.h"
 #include "tests/support/ui_helpers.h"
@@ -102,9 +103,20 @@ public:
     std::vector<double> positions;
 };
 
+/// Serves the event loop until no worker runs and nothing more arrives: the viewers' own
+/// work on their files has ended and reported.
+inline void SettleViewers()
+{
+    for (int settled = 0; settled < 5;) {
+        tarvenix::test::PumpEvents();
+        settled = GetRunningThreadCount() == 0 ? settled + 1 : 0;
+    }
+}
+
 /// Closes every viewer the jobs' results opened, as the main program does at exit.
 inline void CloseAllViewers()
 {
+    SettleViewers();
     ::SendMessage(HWND_BROADCAST, ::RegisterWindowMessage("Tarvenix - Viewer Control Message"), 1, 0);
     tarvenix::test::PumpEvents();
 }

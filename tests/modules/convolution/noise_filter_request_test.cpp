@@ -42,6 +42,13 @@ basecore::CProgressWnd* ProgressWindow()
     return nullptr;
 }
 
+void CloseViewer(HWND viewer)
+{
+    if (::IsWindow(viewer))
+        ::SendMessage(viewer, ::RegisterWindowMessage("Tarvenix - Viewer Control Message"), 1, 0);
+    tarvenix::test::PumpEvents();
+}
+
 void Choose(CWnd* dlg, int pickerId, const std::string& path)
 {
     Responder().AnswerFile({path.c_str()});
@@ -68,6 +75,43 @@ protected:
         CloseAllViewers();
     }
 };
+
+TEST_F(NoiseFilterRequest, ExecuteOpensTheFilteredFileInAViewer)
+{
+    TempDir dir;
+    std::string input = TVX_SAMPLE_LAYER;
+    if (!std::filesystem::exists(input)) {
+        input = dir.File("speckle.rdp");
+        ASSERT_TRUE(WriteLayer(input, 300, 200, int(DataType::F32), Ramp(300, 200)));
+    }
+    const std::string output = dir.File("lee.rdp");
+    Filtr_Files();
+    Filtr_Files();
+    ASSERT_EQ(Dialogs().size(), 2u);
+    CMainFiltrDlg* d = Dialogs()[1];
+    Choose(d, IDC_FILTR_INPUT, input);
+    ChooseFilter(d, kFilterLee);
+    Choose(d, IDC_FILTR_OUTPUT, output);
+    d->SendMessage(WM_COMMAND, IDOK);
+
+    HWND viewer = nullptr;
+    ASSERT_TRUE(PumpUntil([&] {
+        viewer = ::FindWindow(nullptr, output.c_str());
+        return GetRunningThreadCount() == 0 && ::IsWindow(viewer);
+    }));
+    EXPECT_TRUE(std::filesystem::exists(output));
+    EXPECT_EQ(Dialogs().size(), 2u);  // the dialogs stay open
+    CWnd* frame = CWnd::FromHandle(viewer);
+    frame->ShowWindow(SW_SHOW);
+    // The viewer's own work on the file (its display pyramid) ends and reports before the
+    // picture is taken.
+    SettleViewers();
+    EXPECT_FALSE(
+        tarvenix::test::SaveTestOutput(tarvenix::test::GrabWholeWindow(*frame), "noise_filter_result_viewer")
+            .empty());
+    CloseViewer(viewer);
+    EXPECT_FALSE(::IsWindow(viewer));
+}
 
 TEST_F(NoiseFilterRequest, AStoppedJobLeavesNoFileAndOpensNoViewer)
 {
