@@ -203,8 +203,9 @@ int CVectorImage::Create(const char* path, int size)
     m_Name = path ? path : "";
     // Whatever the caller asks for, the header must fit.
     const std::int64_t capacity = size == 0 ? kGrowStep : std::max<std::int64_t>(size, kHeaderBytes);
-    m_pBlock = new BYTE[static_cast<std::size_t>(capacity)]();
+    m_pBlock = new BYTE[static_cast<std::size_t>(capacity)];
     m_nCapacity = capacity;
+    std::memset(m_pBlock, 0, kHeaderBytes);
     Put32(m_pBlock + 16, static_cast<std::uint32_t>(kHeaderBytes));
     m_nFree = kHeaderBytes;
     m_nLayers = 0;
@@ -238,7 +239,7 @@ int CVectorImage::Resize(std::int64_t capacity)
 {
     if (!m_bOpen || capacity < m_nCapacity) return 0;
     // Links are offsets from the block's start, so moving the block changes none of them.
-    BYTE* block = new BYTE[static_cast<std::size_t>(capacity)]();
+    BYTE* block = new BYTE[static_cast<std::size_t>(capacity)];
     std::memcpy(block, m_pBlock, static_cast<std::size_t>(m_nFree));
     const std::ptrdiff_t pointAt = m_pPointCursor ? reinterpret_cast<BYTE*>(m_pPointCursor) - m_pBlock : -1;
     const std::ptrdiff_t lineAt = m_pLineCursor ? reinterpret_cast<BYTE*>(m_pLineCursor) - m_pBlock : -1;

@@ -202,7 +202,8 @@ TEST_F(VectorImage, DamagedPayloadsAreRefusedWithAMessageNamingTheFile)
         {"a line count past the end", With(good, nodes + 24, 1000)},
         {"a huge line count", With(good, nodes + 24, 0x7FFFFFFF)},
         {"two lists sharing a node", With(With(good, 28 + 20 + 8, 2), 28 + 20 + 16, nodes)},
-        {"bytes left over", [&] {
+        {"bytes left over",
+         [&] {
              Bytes b = good;
              b.resize(b.size() + 4);
              return b;
@@ -327,16 +328,31 @@ Bytes Mutate(Bytes b, std::mt19937& rng)
     for (int e = 0; e < edits && !b.empty(); ++e) {
         const std::size_t at = rng() % std::min<std::size_t>(b.size(), rng() % 2 ? 160 : b.size());
         switch (rng() % 4) {
-            case 0: b[at] ^= std::uint8_t(1u << (rng() % 8)); break;
-            case 1: b[at] = std::uint8_t(rng()); break;
+            case 0:
+                b[at] ^= std::uint8_t(1u << (rng() % 8));
+                break;
+            case 1:
+                b[at] = std::uint8_t(rng());
+                break;
             case 2: {
-                const std::uint32_t values[] = {0, 1, 4, 20, 48, 76, 88, std::uint32_t(b.size()), 0xFFFFFFFF,
-                                                0x7FFFFFFF, std::uint32_t(b.size() - 12)};
+                const std::uint32_t values[] = {0,
+                                                1,
+                                                4,
+                                                20,
+                                                48,
+                                                76,
+                                                88,
+                                                std::uint32_t(b.size()),
+                                                0xFFFFFFFF,
+                                                0x7FFFFFFF,
+                                                std::uint32_t(b.size() - 12)};
                 const std::size_t w = at & ~std::size_t(3);
                 if (w + 4 <= b.size()) std::memcpy(b.data() + w, &values[rng() % std::size(values)], 4);
                 break;
             }
-            default: b.resize(rng() % (b.size() + 1)); break;
+            default:
+                b.resize(rng() % (b.size() + 1));
+                break;
         }
     }
     return b;

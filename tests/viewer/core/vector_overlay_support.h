@@ -102,7 +102,8 @@ inline std::vector<LayerContent> Content(CVectorImage& image)
         for (Point* p = image.SetFirstPoint(n); p; p = image.GetNextPoint()) c.points.push_back({p->x, p->y});
         for (Line* l = image.SetFirstLine(n); l; l = image.GetNextLine()) {
             std::vector<Node> v;
-            for (std::uint32_t i = 0; i < l->count; ++i) v.push_back({l->Vertices()[2 * i], l->Vertices()[2 * i + 1]});
+            for (std::uint32_t i = 0; i < l->count; ++i)
+                v.push_back({l->Vertices()[2 * i], l->Vertices()[2 * i + 1]});
             c.lines.push_back(v);
         }
         out.push_back(c);
