@@ -86,15 +86,22 @@ void CPolyFigure::Update()
     ReadOut();
 }
 
+const CCoordLawData* CPolyFigure::Law() const
+{
+    // A law that was never set stands for pixel units.
+    return m_pLaw && m_pLaw->IsLawSet() ? m_pLaw : nullptr;
+}
+
 double CPolyFigure::GetLength(std::vector<double>* running) const
 {
+    const CCoordLawData* law = Law();
     if (running) running->assign(m_Nodes.size(), 0.0);
     double total = 0.0;
     for (std::size_t i = 1; i < m_Nodes.size(); ++i) {
         double dx, dy;
-        if (m_pLaw) {
-            const auto a = m_pLaw->GetLogicalCoord(m_Nodes[i - 1]);
-            const auto b = m_pLaw->GetLogicalCoord(m_Nodes[i]);
+        if (law) {
+            const auto a = law->GetLogicalCoord(m_Nodes[i - 1]);
+            const auto b = law->GetLogicalCoord(m_Nodes[i]);
             dx = b.x - a.x;
             dy = b.y - a.y;
         } else {
@@ -138,8 +145,8 @@ void CPolyFigure::ReadOut()
         CString name;
         name.Format("  %s %2d", static_cast<const char*>(node), i);
         const CPoint& p = m_Nodes[std::size_t(i)];
-        if (m_pLaw) {
-            const auto l = m_pLaw->GetLogicalCoord(p);
+        if (const CCoordLawData* law = Law()) {
+            const auto l = law->GetLogicalCoord(p);
             value.Format("(%f, %f)- %g", l.x, l.y, running[std::size_t(i)]);
         } else {
             value.Format("(%4d, %4d)- %g", p.x, p.y, running[std::size_t(i)]);

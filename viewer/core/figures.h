@@ -69,7 +69,8 @@ public:
     void SetNodes(const std::vector<CPoint>& nodes);
     void SetNodes(const CPoint* nodes, int count);
     const std::vector<CPoint>& GetNodes() const { return m_Nodes; }
-    /// The law that turns pixels into logical units (null: pixels); refreshes the read-out.
+    /// The law that turns pixels into logical units (null, or a law not set: pixels);
+    /// refreshes the read-out.
     void SetCoordLaw(CCoordLawData* law);
     /// The rectangle of the nodes, always including the picture origin.
     CRect GetBoundRect() const { return m_rcBound; }
@@ -81,6 +82,7 @@ public:
 private:
     void Update();
     void ReadOut();
+    const CCoordLawData* Law() const;
 
     std::vector<CPoint> m_Nodes;
     CRect m_rcBound{0, 0, 0, 0};
