@@ -27,8 +27,9 @@ TEST(Figures, PictureCoordinatesLandOnTheScreenPixelThatShowsThem)
         int origin;
         int x, y, sx, sy;
     };
-    for (const Case c : {Case{0.5, 0, 10, 20, 21, 41}, Case{2.0, 0, 10, 20, 5, 10}, Case{1.0, 0, 10, 20, 10, 20},
-                         Case{1.0, 15, 10, 20, -5, 5}, Case{0.25, 3, 10, 20, 30, 70}}) {
+    for (const Case c :
+         {Case{0.5, 0, 10, 20, 21, 41}, Case{2.0, 0, 10, 20, 5, 10}, Case{1.0, 0, 10, 20, 10, 20},
+          Case{1.0, 15, 10, 20, -5, 5}, Case{0.25, 3, 10, 20, 30, 70}}) {
         SCOPED_TRACE(c.scale);
         EXPECT_EQ(FigureToScreen(c.x, c.origin, c.scale), c.sx);
         EXPECT_EQ(FigureToScreen(c.y, c.origin, c.scale), c.sy);
