@@ -2,7 +2,9 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdlib>
 #include <cstring>
+#include <new>
 #include <limits>
 
 #include "outside/basecore/tags.h"
@@ -135,18 +137,25 @@ bool ClipSegment(double& x0, double& y0, double& x1, double& y1, const RECT& box
     return true;
 }
 
+BYTE* Allocate(std::int64_t bytes)
+{
+    auto* block = static_cast<BYTE*>(std::malloc(static_cast<std::size_t>(bytes)));
+    if (!block) throw std::bad_alloc();
+    return block;
+}
+
 }  // namespace
 
 CVectorImage::CVectorImage(CWnd* owner) : m_pOwner(owner), m_PaintModes(10, 0) {}
 
 CVectorImage::~CVectorImage()
 {
-    delete[] m_pBlock;
+    std::free(m_pBlock);
 }
 
 void CVectorImage::Clear()
 {
-    delete[] m_pBlock;
+    std::free(m_pBlock);
     m_pBlock = nullptr;
     m_bOpen = 0;
     m_nFree = 0;
@@ -179,7 +188,7 @@ int CVectorImage::Open(const char* path)
     if (size <= 0) return 0;
     m_Name = path;
     const std::int64_t capacity = (std::int64_t(size) + 4095) / 4096 * 4096;
-    m_pBlock = new BYTE[static_cast<std::size_t>(capacity)];
+    m_pBlock = Allocate(capacity);
     m_nCapacity = capacity;
     const std::int64_t content =
         GetTag(path, kVectorOverlayTag, size, m_pBlock) ? CheckedContentSize(m_pBlock, size) : -1;
@@ -203,7 +212,7 @@ int CVectorImage::Create(const char* path, int size)
     m_Name = path ? path : "";
     // Whatever the caller asks for, the header must fit.
     const std::int64_t capacity = size == 0 ? kGrowStep : std::max<std::int64_t>(size, kHeaderBytes);
-    m_pBlock = new BYTE[static_cast<std::size_t>(capacity)];
+    m_pBlock = Allocate(capacity);
     m_nCapacity = capacity;
     std::memset(m_pBlock, 0, kHeaderBytes);
     Put32(m_pBlock + 16, static_cast<std::uint32_t>(kHeaderBytes));
@@ -238,12 +247,12 @@ void CVectorImage::Destroy()
 int CVectorImage::Resize(std::int64_t capacity)
 {
     if (!m_bOpen || capacity < m_nCapacity) return 0;
-    // Links are offsets from the block's start, so moving the block changes none of them.
-    BYTE* block = new BYTE[static_cast<std::size_t>(capacity)];
-    std::memcpy(block, m_pBlock, static_cast<std::size_t>(m_nFree));
+    // Links are offsets from the block's start, so moving the block changes none of them;
+    // a large block usually grows where it is, without a copy.
     const std::ptrdiff_t pointAt = m_pPointCursor ? reinterpret_cast<BYTE*>(m_pPointCursor) - m_pBlock : -1;
     const std::ptrdiff_t lineAt = m_pLineCursor ? reinterpret_cast<BYTE*>(m_pLineCursor) - m_pBlock : -1;
-    delete[] m_pBlock;
+    auto* block = static_cast<BYTE*>(std::realloc(m_pBlock, static_cast<std::size_t>(capacity)));
+    if (!block) throw std::bad_alloc();
     m_pBlock = block;
     m_nCapacity = capacity;
     m_pPointCursor = pointAt >= 0 ? reinterpret_cast<Point*>(m_pBlock + pointAt) : nullptr;
