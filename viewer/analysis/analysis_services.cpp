@@ -35,15 +35,12 @@ constexpr platform::DialogTemplate Modal(UINT id, const char* caption)
 
 const platform::DialogTemplate kColorCorrection = Modeless(261, "Color correction");
 const platform::DialogTemplate kCoordPointer = Modeless(207, "Pointer");
-const platform::DialogTemplate kLogicalCoords = Modeless(236, "Logical coords");
 const platform::DialogTemplate kDataInfo = Modeless(232, "Data information");
 const platform::DialogTemplate kFileProperties = Modeless(231, "File Properties");
 const platform::DialogTemplate kFind = Modeless(220, "Find");
 const platform::DialogTemplate kReplace = Modeless(221, "Replace");
 const platform::DialogTemplate kStatistics = Modeless(242, "Statistics");
 const platform::DialogTemplate kFreehand = Modeless(209, "Freehand region");
-const platform::DialogTemplate kRectSel = Modeless(222, "Rectangular selection");
-const platform::DialogTemplate kNewFile = Modal(213, "Create new file");
 const platform::DialogTemplate kHistTrim = Modal(260, "Histogram Triming");
 const platform::DialogTemplate kRgbChannels = Modal(205, "RGB Channels");
 
@@ -62,19 +59,6 @@ HRGN CopyRegion(HRGN region)
     }
     return copy;
 }
-
-/// The rectangle selection's dialog: it only shows its title.
-class CRectSelDlg : public CSelfDeletingDlg {
-public:
-    explicit CRectSelDlg(CSelectionInfo* owner) : CSelfDeletingDlg(kRectSel), m_pOwner(owner) {}
-    LRESULT WindowProc(UINT message, WPARAM wParam, LPARAM lParam) override
-    {
-        const LRESULT result = CSelfDeletingDlg::WindowProc(message, wParam, lParam);
-        if (message == WM_DESTROY && m_pOwner) m_pOwner->DetachWnd();
-        return result;
-    }
-    CSelectionInfo* m_pOwner;
-};
 
 }  // namespace
 
@@ -289,14 +273,6 @@ BOOL CCoordPointerDlg::Create(CWnd* parent, CFrameViewer* frame)
     return CreateStandIn(parent);
 }
 
-CLogicalCoordsDlg::CLogicalCoordsDlg(CWnd* parent) : CSelfDeletingDlg(kLogicalCoords, parent) {}
-
-BOOL CLogicalCoordsDlg::Create(CFrameViewer* frame)
-{
-    m_pFrame = frame;
-    return CreateStandIn(static_cast<CWnd*>(frame));
-}
-
 CDataInfoDlg::CDataInfoDlg() : CCollapsibleDlg(kDataInfo) {}
 
 BOOL CDataInfoDlg::Create(CFrameViewer* frame)
@@ -336,8 +312,6 @@ int FindValueInLayer(CString, int, int, CRDPLayer*, int, CPoint* position)
 }
 
 // --- modal dialogs -------------------------------------------------------------------------------
-
-CNewFileDlg::CNewFileDlg(CWnd* parent) : CStandInDlg(kNewFile, parent) {}
 
 CHistTrimDlg::CHistTrimDlg(CWnd* parent) : CStandInDlg(kHistTrim, parent) {}
 
@@ -483,79 +457,6 @@ void CStatisticsDlg::SetChannelRegion(int channel, void** rows, int typeCode, HR
 }
 
 void CStatisticsDlg::Calculate(CMeterInfoBase*) {}
-
-void CSelectionInfo::CloseWnd()
-{
-    if (m_pWnd && ::IsWindow(m_pWnd->GetSafeHwnd())) m_pWnd->DestroyWindow();
-}
-
-void CRectSelObj::ShowWnd()
-{
-    if (m_pWnd) {
-        m_pWnd->ShowWindow(SW_SHOW);
-        return;
-    }
-    auto* dialog = new CRectSelDlg(this);
-    if (!dialog->CreateStandIn(m_pParent)) {
-        delete dialog;
-        return;
-    }
-    m_pWnd = dialog;
-    dialog->ShowWindow(SW_SHOW);
-}
-
-void CRectSelObj::HideWnd()
-{
-    if (m_pWnd) m_pWnd->ShowWindow(SW_HIDE);
-}
-
-void CRectSelObj::SetData(CRect rect, CRectSelCorners corners, CWnd* parent)
-{
-    m_rect = rect;
-    m_corners = corners;
-    m_pParent = parent;
-}
-
-void CFreeRegionObj::ShowWnd()
-{
-    if (m_pWnd) {
-        m_pWnd->ShowWindow(SW_SHOW);
-        return;
-    }
-    auto* dialog = new CFreehandRegionDlg();
-    if (!dialog->CreateStandIn(m_pParent)) {
-        delete dialog;
-        return;
-    }
-    m_pWnd = dialog;
-    dialog->SetData(m_dArea, m_dLogicalArea, m_bounds, m_logical[0], m_logical[1], this);
-    dialog->ShowWindow(SW_SHOW);
-}
-
-void CFreeRegionObj::HideWnd()
-{
-    if (m_pWnd) m_pWnd->ShowWindow(SW_HIDE);
-}
-
-void CFreeRegionObj::SetData(int pixelArea, double logicalArea, CRect bounds, CPointT<double> logicalTopLeft,
-                             CPointT<double> logicalBottomRight, CWnd* parent)
-{
-    m_dArea = pixelArea;
-    m_dLogicalArea = logicalArea;
-    m_bounds = bounds;
-    m_logical[0] = logicalTopLeft;
-    m_logical[1] = logicalBottomRight;
-    m_pParent = parent;
-    if (auto* dialog = dynamic_cast<CFreehandRegionDlg*>(m_pWnd))
-        dialog->SetData(m_dArea, logicalArea, bounds, logicalTopLeft, logicalBottomRight, this);
-}
-
-void CFreeRegionObj::Reset()
-{
-    m_dArea = 0.0;
-    m_bounds = CRect(0, 0, 0, 0);
-    if (auto* dialog = dynamic_cast<CFreehandRegionDlg*>(m_pWnd)) dialog->Clear();
-}
 
 CFreehandRegionDlg::CFreehandRegionDlg() : CSelfDeletingDlg(kFreehand) {}
 

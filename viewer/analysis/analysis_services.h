@@ -186,13 +186,7 @@ public:
     CFrameViewer* m_pFrame = nullptr;
 };
 
-/// The modeless "Logical coords" dialog.
-class CLogicalCoordsDlg : public CSelfDeletingDlg {
-public:
-    explicit CLogicalCoordsDlg(CWnd* parent = nullptr);
-    virtual BOOL Create(CFrameViewer* frame);
-    CFrameViewer* m_pFrame = nullptr;
-};
+#include "viewer/analysis/logical_coords_dlg.h"
 
 /// The modeless data information dialog.
 class CDataInfoDlg : public CCollapsibleDlg {
@@ -236,14 +230,7 @@ int FindValueInLayer(CString text, int direction, int approximate, CRDPLayer* la
 
 // --- modal dialogs of the frame ---------------------------------------------------------------
 
-/// The "Create new file" dialog: size in pixels and data type code.
-class CNewFileDlg : public CStandInDlg {
-public:
-    explicit CNewFileDlg(CWnd* parent = nullptr);
-    std::uint32_t m_nDataType = 0;
-    std::uint32_t m_nHeight = 0;
-    std::uint32_t m_nWidth = 0;
-};
+#include "viewer/analysis/new_file_dlg.h"
 
 /// One channel of the "Histogram Triming" dialog.
 struct TuneTrimData {
@@ -351,54 +338,7 @@ public:
     const BYTE* m_pTables[3] = {nullptr, nullptr, nullptr};
 };
 
-/// Four logical corners of a rectangular selection.
-struct CRectSelCorners {
-    CPointT<double> corners[4] = {};
-};
-
-/// What a selection shows in its dialog.
-class CSelectionInfo {
-public:
-    virtual void DetachWnd() { m_pWnd = nullptr; }
-    virtual void ShowWnd() = 0;
-    virtual void HideWnd() = 0;
-    virtual void CloseWnd();
-    virtual int GetType() { return 0; }
-
-    CWnd* m_pWnd = nullptr;
-    CWnd* m_pParent = nullptr;
-
-protected:
-    ~CSelectionInfo() = default;
-};
-
-/// Rectangular selection (type 1).
-class CRectSelObj : public CSelectionInfo {
-public:
-    void ShowWnd() override;
-    void HideWnd() override;
-    int GetType() override { return 1; }
-    void SetData(CRect rect, CRectSelCorners corners, CWnd* parent);
-
-    CRect m_rect;
-    CRectSelCorners m_corners;
-};
-
-/// Free-hand selection (type 2).
-class CFreeRegionObj : public CSelectionInfo {
-public:
-    void ShowWnd() override;
-    void HideWnd() override;
-    int GetType() override { return 2; }
-    void SetData(int pixelArea, double logicalArea, CRect bounds, CPointT<double> logicalTopLeft,
-                 CPointT<double> logicalBottomRight, CWnd* parent);
-    void Reset();
-
-    double m_dArea = 0.0;
-    double m_dLogicalArea = 0.0;
-    CRect m_bounds;
-    CPointT<double> m_logical[2] = {};
-};
+#include "viewer/analysis/selection_objects.h"
 
 /// The "Freehand region" dialog; frees itself when closed.
 class CFreehandRegionDlg : public CSelfDeletingDlg {
@@ -415,23 +355,7 @@ protected:
     LRESULT WindowProc(UINT message, WPARAM wParam, LPARAM lParam) override;
 };
 
-/// A named list of name and value texts for the object Properties dialog.
-class CPropertySet {
-public:
-    void Clear() { m_items.clear(); }
-    void Add(const CString& name, const CString& value) { m_items.push_back({name, value}); }
-    void SetObjectName(const CString& name) { m_name = name; }
-    void Show(CWnd* parent) { m_pParent = parent; }
-    void Refresh() {}
-
-    struct Item {
-        CString name;
-        CString value;
-    };
-    std::vector<Item> m_items;
-    CString m_name;
-    CWnd* m_pParent = nullptr;
-};
+#include "viewer/analysis/property_set.h"
 
 /// One byte channel of a pixel block.
 struct PixelBlock {
