@@ -48,7 +48,7 @@ constexpr platform::DialogControl kNewFileControls[] = {
     {"Static", "Height:", IDC_STATIC, 12, 39, 30, 8, SS_LEFT},
     {"Edit", "", IDC_NEW_HEIGHT, 45, 37, 50, 12, kEdit},
     {"Static", "Data type", IDC_STATIC, 7, 56, 60, 8, SS_LEFT},
-    {"ComboBox", "", IDC_NEW_TYPE, 7, 66, 110, 120, CBS_DROPDOWNLIST | WS_VSCROLL | WS_TABSTOP},
+    {"ComboBox", "", IDC_NEW_TYPE, 7, 66, 110, 14, CBS_DROPDOWNLIST | WS_VSCROLL | WS_TABSTOP},
     {"Button", "OK", IDOK, 129, 7, 50, 14, BS_DEFPUSHBUTTON | WS_TABSTOP},
     {"Button", "Cancel", IDCANCEL, 129, 24, 50, 14, BS_PUSHBUTTON | WS_TABSTOP},
 };
@@ -71,10 +71,10 @@ constexpr DWORD kToolDialog = WS_POPUP | WS_CAPTION | WS_SYSMENU;
 constexpr DWORD kModalDialog = DS_MODALFRAME | WS_POPUP | WS_CAPTION | WS_SYSMENU;
 
 constexpr platform::DialogTemplate kDialogs[] = {
-    {IDD_PROPERTIES, "Properties", kToolDialog | WS_THICKFRAME, WS_EX_TOOLWINDOW, "MS Sans Serif", 8, 0, 0, 186,
-     97, kPropertiesControls},
-    {IDD_RECT_SELECTION, "Rectangular selection", kToolDialog, WS_EX_TOOLWINDOW, "MS Sans Serif", 8, 0, 0, 207,
-     140, kRectSelControls},
+    {IDD_PROPERTIES, "Properties", kToolDialog | WS_THICKFRAME, WS_EX_TOOLWINDOW, "MS Sans Serif", 8, 0, 0,
+     186, 97, kPropertiesControls},
+    {IDD_RECT_SELECTION, "Rectangular selection", kToolDialog, WS_EX_TOOLWINDOW, "MS Sans Serif", 8, 0, 0,
+     207, 140, kRectSelControls},
     {IDD_NEW_FILE, "Create new file", kModalDialog, 0, "MS Sans Serif", 8, 0, 0, 186, 98, kNewFileControls},
     {IDD_LOGICAL_COORDS, "Logical coords", kToolDialog, WS_EX_TOOLWINDOW, "MS Sans Serif", 8, 0, 0, 200, 87,
      kLogicalCoordsControls},

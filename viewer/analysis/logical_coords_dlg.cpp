@@ -139,7 +139,8 @@ LRESULT CLogicalCoordsDlg::WindowProc(UINT message, WPARAM wParam, LPARAM lParam
 {
     if (message == WM_VIEWER) return 0;
     if (message == WM_CLOSE) {
-        if (CWnd* parent = m_pParentWnd ? m_pParentWnd : GetParent()) parent->SendMessage(WM_DLGMESSAGE, 14, 0);
+        if (CWnd* parent = m_pParentWnd ? m_pParentWnd : GetParent())
+            parent->SendMessage(WM_DLGMESSAGE, 14, 0);
         return CDialog::WindowProc(message, wParam, lParam);
     }
     const LRESULT result = CDialog::WindowProc(message, wParam, lParam);

@@ -8,10 +8,18 @@
 #include "viewer/analysis/analysis_dialog_ids.h"
 
 const NewFileTypeRow kNewFileTypes[13] = {
-    {"unsigned integer 8 bit", 1},     {"signed integer 8 bit", 2},      {"unsigned integer 16 bit ", 3},
-    {"signed integer 16 bit ", 4},     {"unsigned integer 32 bit ", 5},  {"signed integer 32 bit ", 6},
-    {"float 32 bit ", 7},              {"float 64 bit ", 8},             {"complex integer 8 bit ", 11},
-    {"complex integer 16 bit ", 13},   {"complex integer 32 bit ", 15},  {"complex float 32 bit  ", 9},
+    {"unsigned integer 8 bit", 1},
+    {"signed integer 8 bit", 2},
+    {"unsigned integer 16 bit ", 3},
+    {"signed integer 16 bit ", 4},
+    {"unsigned integer 32 bit ", 5},
+    {"signed integer 32 bit ", 6},
+    {"float 32 bit ", 7},
+    {"float 64 bit ", 8},
+    {"complex integer 8 bit ", 11},
+    {"complex integer 16 bit ", 13},
+    {"complex integer 32 bit ", 15},
+    {"complex float 32 bit  ", 9},
     {"complex float 64 bit  ", 10},
 };
 

@@ -87,7 +87,8 @@ LRESULT CPropertiesDlg::WindowProc(UINT message, WPARAM wParam, LPARAM lParam)
             m_pSet = nullptr;
         }
         CWnd* parent = m_pParentWnd;
-        if (parent && !m_bSilent && ::IsWindow(parent->GetSafeHwnd())) parent->SendMessage(WM_DLGMESSAGE, 28, 0);
+        if (parent && !m_bSilent && ::IsWindow(parent->GetSafeHwnd()))
+            parent->SendMessage(WM_DLGMESSAGE, 28, 0);
     }
     return result;
 }
