@@ -10,6 +10,7 @@
 #include "platform/window/messages.h"
 #include "platform/window/modal.h"
 #include "viewer/analysis/analysis_dialog_ids.h"
+#include "viewer/core/text_art_bitmap.h"
 
 namespace {
 
@@ -67,6 +68,36 @@ constexpr platform::DialogControl kLogicalCoordsControls[] = {
     {"Button", "Apply", IDC_LC_APPLY, 110, 65, 50, 14, BS_DEFPUSHBUTTON | WS_TABSTOP},
 };
 
+constexpr platform::DialogControl kHistTrimControls[] = {
+    {"Static", "Histogram Trim method", IDC_STATIC, 7, 4, 90, 8, SS_LEFT},
+    {"ComboBox", "", IDC_TRIM_METHOD, 7, 14, 68, 14, CBS_DROPDOWNLIST | WS_VSCROLL | WS_TABSTOP},
+    {"Edit", "", IDC_TRIM_LOW, 7, 34, 54, 12, kEdit},
+    {"Static", "...", IDC_STATIC, 63, 36, 9, 8, SS_CENTER},
+    {"Edit", "", IDC_TRIM_HIGH, 74, 34, 54, 12, kEdit},
+    {"Static", "", IDC_TRIM_CTRL, 7, 51, 121, 50, SS_NOTIFY},
+    {"Button", "OK", IDOK, 14, 106, 50, 14, BS_DEFPUSHBUTTON | WS_TABSTOP},
+    {"Button", "Cancel", IDCANCEL, 71, 106, 50, 14, BS_PUSHBUTTON | WS_TABSTOP},
+};
+
+// The channel buttons: a red, a green and a blue square.
+constexpr const char* kChannelArt[3][15] = {
+    {"                ", "                ", "  ############  ", "  #rrrrrrrrrr#  ", "  #rrrrrrrrrr#  ",
+     "  #rrrrrrrrrr#  ", "  #rrrrrrrrrr#  ", "  #rrrrrrrrrr#  ", "  #rrrrrrrrrr#  ", "  #rrrrrrrrrr#  ",
+     "  #rrrrrrrrrr#  ", "  #rrrrrrrrrr#  ", "  ############  ", "                ", "                "},
+    {"                ", "                ", "  ############  ", "  #gggggggggg#  ", "  #gggggggggg#  ",
+     "  #gggggggggg#  ", "  #gggggggggg#  ", "  #gggggggggg#  ", "  #gggggggggg#  ", "  #gggggggggg#  ",
+     "  #gggggggggg#  ", "  #gggggggggg#  ", "  ############  ", "                ", "                "},
+    {"                ", "                ", "  ############  ", "  #bbbbbbbbbb#  ", "  #bbbbbbbbbb#  ",
+     "  #bbbbbbbbbb#  ", "  #bbbbbbbbbb#  ", "  #bbbbbbbbbb#  ", "  #bbbbbbbbbb#  ", "  #bbbbbbbbbb#  ",
+     "  #bbbbbbbbbb#  ", "  #bbbbbbbbbb#  ", "  ############  ", "                ", "                "},
+};
+constexpr auto kChannelStrip = viewer_art::MakeStripBmp<3, 16, 15>(kChannelArt);
+constexpr UINT kChannelButtons[] = {ID_TRIM_RED, ID_TRIM_GREEN, ID_TRIM_BLUE};
+constexpr platform::ToolBarResource kToolBars[] = {
+    {IDR_HIST_TRIM_BAR, 16, 15, kChannelButtons, IDR_HIST_TRIM_BAR}};
+constexpr platform::ImageResource kBitmaps[] = {
+    {IDR_HIST_TRIM_BAR, nullptr, nullptr, nullptr, kChannelStrip}};
+
 constexpr DWORD kToolDialog = WS_POPUP | WS_CAPTION | WS_SYSMENU;
 constexpr DWORD kModalDialog = DS_MODALFRAME | WS_POPUP | WS_CAPTION | WS_SYSMENU;
 
@@ -78,6 +109,8 @@ constexpr platform::DialogTemplate kDialogs[] = {
     {IDD_NEW_FILE, "Create new file", kModalDialog, 0, "MS Sans Serif", 8, 0, 0, 186, 98, kNewFileControls},
     {IDD_LOGICAL_COORDS, "Logical coords", kToolDialog, WS_EX_TOOLWINDOW, "MS Sans Serif", 8, 0, 0, 200, 87,
      kLogicalCoordsControls},
+    {IDD_HIST_TRIM, "Histogram Triming", kModalDialog, 0, "MS Sans Serif", 8, 0, 0, 135, 126,
+     kHistTrimControls},
 };
 
 constexpr platform::StringEntry kStrings[] = {
@@ -88,10 +121,16 @@ constexpr platform::StringEntry kStrings[] = {
     {IDS_SELECTIONS_KEY, "\\Selections"},
     {IDS_ZERO_FILE_SIZE, "File size can't be zero values."},
     {IDS_MEASURE, "Measure"},
+    {ID_TRIM_RED, "Show the red channel\nRed channel"},
+    {ID_TRIM_GREEN, "Show the green channel\nGreen channel"},
+    {ID_TRIM_BLUE, "Show the blue channel\nBlue channel"},
 };
 
-constexpr platform::ModuleResources kResources{
-    .module = "PaneKit analysis dialogs", .strings = kStrings, .dialogs = kDialogs};
+constexpr platform::ModuleResources kResources{.module = "PaneKit analysis dialogs",
+                                               .strings = kStrings,
+                                               .toolBars = kToolBars,
+                                               .bitmaps = kBitmaps,
+                                               .dialogs = kDialogs};
 
 const platform::ModuleResourceRegistration kRegistration(kResources);
 

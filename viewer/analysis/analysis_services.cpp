@@ -41,7 +41,6 @@ const platform::DialogTemplate kFind = Modeless(220, "Find");
 const platform::DialogTemplate kReplace = Modeless(221, "Replace");
 const platform::DialogTemplate kStatistics = Modeless(242, "Statistics");
 const platform::DialogTemplate kFreehand = Modeless(209, "Freehand region");
-const platform::DialogTemplate kHistTrim = Modal(260, "Histogram Triming");
 const platform::DialogTemplate kRgbChannels = Modal(205, "RGB Channels");
 
 int ChannelSlot(int channel)
@@ -312,47 +311,6 @@ int FindValueInLayer(CString, int, int, CRDPLayer*, int, CPoint* position)
 }
 
 // --- modal dialogs -------------------------------------------------------------------------------
-
-CHistTrimDlg::CHistTrimDlg(CWnd* parent) : CStandInDlg(kHistTrim, parent) {}
-
-void CHistTrimDlg::SetColorMode(int mode)
-{
-    m_nColorMode = mode;
-    m_nChannel = mode == 2 ? 3 : 1;
-}
-
-TuneTrimData* CHistTrimDlg::GetChannelSlot(int channel)
-{
-    if (channel == 1) return &m_channels[0];
-    const int slot = ChannelSlot(channel);
-    return slot >= 0 ? &m_channels[slot + 1] : nullptr;
-}
-
-void CHistTrimDlg::SetChannelData(const TuneTrimData* data, int channel)
-{
-    TuneTrimData* slot = GetChannelSlot(channel);
-    if (!slot) return;
-    if (data) {
-        *slot = *data;
-        return;
-    }
-    slot->minimum = slot->maximum = slot->lowBound = slot->highBound = 0.0;
-}
-
-int CHistTrimDlg::GetMethod() const
-{
-    return const_cast<CHistTrimDlg*>(this)->GetChannelSlot(m_nChannel)->method;
-}
-
-double CHistTrimDlg::GetHighBound() const
-{
-    return const_cast<CHistTrimDlg*>(this)->GetChannelSlot(m_nChannel)->highBound;
-}
-
-double CHistTrimDlg::GetLowBound() const
-{
-    return const_cast<CHistTrimDlg*>(this)->GetChannelSlot(m_nChannel)->lowBound;
-}
 
 CRGBChannelsDlg::CRGBChannelsDlg(CWnd* parent, int input) : CStandInDlg(kRgbChannels, parent), m_bInput(input)
 {

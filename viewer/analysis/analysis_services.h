@@ -232,40 +232,7 @@ int FindValueInLayer(CString text, int direction, int approximate, CRDPLayer* la
 
 #include "viewer/analysis/new_file_dlg.h"
 
-/// One channel of the "Histogram Triming" dialog.
-struct TuneTrimData {
-    CString name;
-    int dataType = 0;
-    double minimum = 0.0;
-    double maximum = 0.0;
-    int complexMode = 0;
-    double mean = 0.0;
-    double stdDev = 0.0;
-    std::uint32_t histogram[256] = {};
-    double lowBound = 0.0;
-    double highBound = 0.0;
-    int method = 0;
-    COLORREF colour = 0;
-};
-
-/// The "Histogram Triming" dialog, one record per channel 1, 3, 4, 5.
-class CHistTrimDlg : public CStandInDlg {
-public:
-    explicit CHistTrimDlg(CWnd* parent = nullptr);
-    void SetColorMode(int mode);
-    /// Copies the record into the channel's; null clears its range.
-    void SetChannelData(const TuneTrimData* data, int channel);
-    int GetMethod() const;
-    double GetHighBound() const;
-    double GetLowBound() const;
-    /// The record of channel 1, 3, 4 or 5; null for any other.
-    TuneTrimData* GetChannelSlot(int channel);
-
-private:
-    TuneTrimData m_channels[4];
-    int m_nColorMode = 1;
-    int m_nChannel = 1;
-};
+#include "viewer/analysis/hist_trim_dlg.h"
 
 /// The "RGB Channels" dialog: three layer files, red, green and blue.
 class CRGBChannelsDlg : public CStandInDlg {
