@@ -7,6 +7,7 @@
 
 inline constexpr UINT IDD_PROPERTIES = 210;
 inline constexpr UINT IDD_NEW_FILE = 213;
+inline constexpr UINT IDD_REPLACE_VALUE = 221;
 inline constexpr UINT IDD_RECT_SELECTION = 222;
 inline constexpr UINT IDD_LOGICAL_COORDS = 236;
 inline constexpr UINT IDD_HIST_TRIM = 260;
@@ -50,11 +51,23 @@ inline constexpr UINT ID_TRIM_RED = 34153;
 inline constexpr UINT ID_TRIM_GREEN = 34154;
 inline constexpr UINT ID_TRIM_BLUE = 34155;
 
+// Replace
+inline constexpr int IDC_REPLACE_FIND = 2127;
+inline constexpr int IDC_REPLACE_WITH = 2128;
+inline constexpr int IDC_REPLACE_APPROXIMATE = 2136;
+inline constexpr int IDC_REPLACE_FORWARD = 2125;
+inline constexpr int IDC_REPLACE_BACKWARD = 2126;
+inline constexpr int IDC_REPLACE_FIND_NEXT = 2091;
+inline constexpr int IDC_REPLACE_ONE = 2090;
+inline constexpr int IDC_REPLACE_ALL = 2129;
+
 // Texts
 inline constexpr UINT IDS_SETTINGS_VIEWER = 34194;    ///< "\Settings\Viewer"
 inline constexpr UINT IDS_PROP_COLUMN_NAME = 34240;   ///< "Property"
 inline constexpr UINT IDS_PROP_COLUMN_VALUE = 34241;  ///< "Value"
 inline constexpr UINT IDS_COORDS_INVALID = 34249;     ///< "Input coordinates are invalid."
 inline constexpr UINT IDS_SELECTIONS_KEY = 34280;     ///< "\Selections"
+inline constexpr UINT IDS_VALUE_NOT_FOUND = 34281;    ///< "Value not found."
+inline constexpr UINT IDS_ITEMS_REPLACED = 34282;     ///< "%d items have replaced."
 inline constexpr UINT IDS_ZERO_FILE_SIZE = 34284;     ///< "File size can't be zero values."
 inline constexpr UINT IDS_MEASURE = 34285;            ///< "Measure"

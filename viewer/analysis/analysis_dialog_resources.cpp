@@ -79,6 +79,21 @@ constexpr platform::DialogControl kHistTrimControls[] = {
     {"Button", "Cancel", IDCANCEL, 71, 106, 50, 14, BS_PUSHBUTTON | WS_TABSTOP},
 };
 
+constexpr platform::DialogControl kReplaceControls[] = {
+    {"Static", "Find:", IDC_STATIC, 7, 7, 42, 8, SS_LEFT},
+    {"Edit", "", IDC_REPLACE_FIND, 52, 5, 76, 12, kEdit},
+    {"Static", "Replace with:", IDC_STATIC, 7, 24, 44, 8, SS_LEFT},
+    {"Edit", "", IDC_REPLACE_WITH, 52, 22, 76, 12, kEdit},
+    {"Button", "Approximate", IDC_REPLACE_APPROXIMATE, 7, 41, 80, 10, BS_AUTOCHECKBOX | WS_TABSTOP},
+    {"Button", "Search direction", IDC_STATIC, 7, 56, 121, 30, BS_GROUPBOX},
+    {"Button", "Forward", IDC_REPLACE_FORWARD, 14, 69, 50, 10, BS_AUTORADIOBUTTON | WS_GROUP | WS_TABSTOP},
+    {"Button", "Backward", IDC_REPLACE_BACKWARD, 68, 69, 56, 10, BS_AUTORADIOBUTTON},
+    {"Button", "Find next", IDC_REPLACE_FIND_NEXT, 134, 5, 46, 14, BS_DEFPUSHBUTTON | WS_TABSTOP},
+    {"Button", "Replace", IDC_REPLACE_ONE, 134, 22, 46, 14, BS_PUSHBUTTON | WS_TABSTOP},
+    {"Button", "Replace all", IDC_REPLACE_ALL, 134, 39, 46, 14, BS_PUSHBUTTON | WS_TABSTOP},
+    {"Button", "Close", IDCANCEL, 134, 95, 46, 14, BS_PUSHBUTTON | WS_TABSTOP},
+};
+
 // The channel buttons: a red, a green and a blue square.
 constexpr const char* kChannelArt[3][15] = {
     {"                ", "                ", "  ############  ", "  #rrrrrrrrrr#  ", "  #rrrrrrrrrr#  ",
@@ -109,6 +124,7 @@ constexpr platform::DialogTemplate kDialogs[] = {
     {IDD_NEW_FILE, "Create new file", kModalDialog, 0, "MS Sans Serif", 8, 0, 0, 186, 98, kNewFileControls},
     {IDD_LOGICAL_COORDS, "Logical coords", kToolDialog, WS_EX_TOOLWINDOW, "MS Sans Serif", 8, 0, 0, 200, 87,
      kLogicalCoordsControls},
+    {IDD_REPLACE_VALUE, "Replace", kToolDialog, 0, "MS Sans Serif", 8, 0, 0, 186, 116, kReplaceControls},
     {IDD_HIST_TRIM, "Histogram Triming", kModalDialog, 0, "MS Sans Serif", 8, 0, 0, 135, 126,
      kHistTrimControls},
 };
@@ -121,6 +137,8 @@ constexpr platform::StringEntry kStrings[] = {
     {IDS_SELECTIONS_KEY, "\\Selections"},
     {IDS_ZERO_FILE_SIZE, "File size can't be zero values."},
     {IDS_MEASURE, "Measure"},
+    {IDS_VALUE_NOT_FOUND, "Value not found."},
+    {IDS_ITEMS_REPLACED, "%d items have replaced."},
     {ID_TRIM_RED, "Show the red channel\nRed channel"},
     {ID_TRIM_GREEN, "Show the green channel\nGreen channel"},
     {ID_TRIM_BLUE, "Show the blue channel\nBlue channel"},

@@ -38,7 +38,6 @@ const platform::DialogTemplate kCoordPointer = Modeless(207, "Pointer");
 const platform::DialogTemplate kDataInfo = Modeless(232, "Data information");
 const platform::DialogTemplate kFileProperties = Modeless(231, "File Properties");
 const platform::DialogTemplate kFind = Modeless(220, "Find");
-const platform::DialogTemplate kReplace = Modeless(221, "Replace");
 const platform::DialogTemplate kStatistics = Modeless(242, "Statistics");
 const platform::DialogTemplate kFreehand = Modeless(209, "Freehand region");
 const platform::DialogTemplate kRgbChannels = Modal(205, "RGB Channels");
@@ -291,14 +290,6 @@ BOOL CFilePropertiesDlg::Create(CFrameViewer* frame)
 CFindDlg::CFindDlg() : CSelfDeletingDlg(kFind) {}
 
 BOOL CFindDlg::Create(CFrameViewer* frame)
-{
-    m_pFrame = frame;
-    return CreateStandIn(static_cast<CWnd*>(frame));
-}
-
-CFindReplaceValueDlg::CFindReplaceValueDlg() : CSelfDeletingDlg(kReplace) {}
-
-BOOL CFindReplaceValueDlg::Create(CFrameViewer* frame)
 {
     m_pFrame = frame;
     return CreateStandIn(static_cast<CWnd*>(frame));

@@ -216,13 +216,7 @@ public:
     CFrameViewer* m_pFrame = nullptr;
 };
 
-/// The modeless "Replace" dialog.
-class CFindReplaceValueDlg : public CSelfDeletingDlg {
-public:
-    CFindReplaceValueDlg();
-    BOOL Create(CFrameViewer* frame);
-    CFrameViewer* m_pFrame = nullptr;
-};
+#include "viewer/analysis/find_replace_value_dlg.h"
 
 /// Looks for a value in a layer from `position`; 1 with the hit in `position`, or 0.
 int FindValueInLayer(CString text, int direction, int approximate, CRDPLayer* layer, int component,
