@@ -131,8 +131,9 @@ bool ScanForValue(const CRDPLayer& layer, const ValueQuery& query, int direction
     int x = std::clamp(int(position.x), 0, width - 1);
     int y = std::clamp(int(position.y), 0, height - 1);
 
-    return visitSampleType(DataType(layer.Type()), [&]<class T>(Tag<T>) {
-        const Matcher<T> match(query);
+    // The row loop is instantiated per predicate, so the common exact search of a plain
+    // value compares samples in their own type with nothing else in the loop.
+    const auto scan = [&]<class T>(const auto& match) {
         bool first = true;
         for (;;) {
             const T* row = static_cast<const T*>(rows[y]);
@@ -154,5 +155,33 @@ bool ScanForValue(const CRDPLayer& layer, const ValueQuery& query, int direction
             first = false;
             if (onRow) onRow(y);
         }
+    };
+    return visitSampleType(DataType(layer.Type()), [&]<class T>(Tag<T>) {
+        if constexpr (!IsComplex<T>) {
+            if (!query.approximate && query.component != 4) {
+                if constexpr (std::is_floating_point_v<T>) {
+                    const T target = T(query.re);
+                    if (forward) {
+                        // The library's find is unrolled; the common search is this one.
+                        for (int i = x + 1;; i = 0) {
+                            const T* row = static_cast<const T*>(rows[y]);
+                            const T* hit = std::find(row + i, row + width, target);
+                            if (hit != row + width) {
+                                position = CPoint(int(hit - row), y);
+                                return true;
+                            }
+                            if (++y >= height) return false;
+                            if (onRow) onRow(y);
+                        }
+                    }
+                    return scan.template operator()<T>([target](T s) { return s == target; });
+                } else {
+                    const double target = query.re;
+                    return scan.template operator()<T>([target](T s) { return double(s) == target; });
+                }
+            }
+        }
+        const Matcher<T> match(query);
+        return scan.template operator()<T>([&match](const T& s) { return match(s); });
     });
 }
