@@ -35,16 +35,11 @@ constexpr platform::DialogTemplate Modal(UINT id, const char* caption)
 
 const platform::DialogTemplate kColorCorrection = Modeless(261, "Color correction");
 const platform::DialogTemplate kCoordPointer = Modeless(207, "Pointer");
-const platform::DialogTemplate kLogicalCoords = Modeless(236, "Logical coords");
 const platform::DialogTemplate kDataInfo = Modeless(232, "Data information");
 const platform::DialogTemplate kFileProperties = Modeless(231, "File Properties");
 const platform::DialogTemplate kFind = Modeless(220, "Find");
-const platform::DialogTemplate kReplace = Modeless(221, "Replace");
 const platform::DialogTemplate kStatistics = Modeless(242, "Statistics");
 const platform::DialogTemplate kFreehand = Modeless(209, "Freehand region");
-const platform::DialogTemplate kRectSel = Modeless(222, "Rectangular selection");
-const platform::DialogTemplate kNewFile = Modal(213, "Create new file");
-const platform::DialogTemplate kHistTrim = Modal(260, "Histogram Triming");
 const platform::DialogTemplate kRgbChannels = Modal(205, "RGB Channels");
 
 int ChannelSlot(int channel)
@@ -62,19 +57,6 @@ HRGN CopyRegion(HRGN region)
     }
     return copy;
 }
-
-/// The rectangle selection's dialog: it only shows its title.
-class CRectSelDlg : public CSelfDeletingDlg {
-public:
-    explicit CRectSelDlg(CSelectionInfo* owner) : CSelfDeletingDlg(kRectSel), m_pOwner(owner) {}
-    LRESULT WindowProc(UINT message, WPARAM wParam, LPARAM lParam) override
-    {
-        const LRESULT result = CSelfDeletingDlg::WindowProc(message, wParam, lParam);
-        if (message == WM_DESTROY && m_pOwner) m_pOwner->DetachWnd();
-        return result;
-    }
-    CSelectionInfo* m_pOwner;
-};
 
 }  // namespace
 
@@ -289,14 +271,6 @@ BOOL CCoordPointerDlg::Create(CWnd* parent, CFrameViewer* frame)
     return CreateStandIn(parent);
 }
 
-CLogicalCoordsDlg::CLogicalCoordsDlg(CWnd* parent) : CSelfDeletingDlg(kLogicalCoords, parent) {}
-
-BOOL CLogicalCoordsDlg::Create(CFrameViewer* frame)
-{
-    m_pFrame = frame;
-    return CreateStandIn(static_cast<CWnd*>(frame));
-}
-
 CDataInfoDlg::CDataInfoDlg() : CCollapsibleDlg(kDataInfo) {}
 
 BOOL CDataInfoDlg::Create(CFrameViewer* frame)
@@ -321,14 +295,6 @@ BOOL CFindDlg::Create(CFrameViewer* frame)
     return CreateStandIn(static_cast<CWnd*>(frame));
 }
 
-CFindReplaceValueDlg::CFindReplaceValueDlg() : CSelfDeletingDlg(kReplace) {}
-
-BOOL CFindReplaceValueDlg::Create(CFrameViewer* frame)
-{
-    m_pFrame = frame;
-    return CreateStandIn(static_cast<CWnd*>(frame));
-}
-
 int FindValueInLayer(CString, int, int, CRDPLayer*, int, CPoint* position)
 {
     if (position) *position = CPoint(0, 0);
@@ -336,49 +302,6 @@ int FindValueInLayer(CString, int, int, CRDPLayer*, int, CPoint* position)
 }
 
 // --- modal dialogs -------------------------------------------------------------------------------
-
-CNewFileDlg::CNewFileDlg(CWnd* parent) : CStandInDlg(kNewFile, parent) {}
-
-CHistTrimDlg::CHistTrimDlg(CWnd* parent) : CStandInDlg(kHistTrim, parent) {}
-
-void CHistTrimDlg::SetColorMode(int mode)
-{
-    m_nColorMode = mode;
-    m_nChannel = mode == 2 ? 3 : 1;
-}
-
-TuneTrimData* CHistTrimDlg::GetChannelSlot(int channel)
-{
-    if (channel == 1) return &m_channels[0];
-    const int slot = ChannelSlot(channel);
-    return slot >= 0 ? &m_channels[slot + 1] : nullptr;
-}
-
-void CHistTrimDlg::SetChannelData(const TuneTrimData* data, int channel)
-{
-    TuneTrimData* slot = GetChannelSlot(channel);
-    if (!slot) return;
-    if (data) {
-        *slot = *data;
-        return;
-    }
-    slot->minimum = slot->maximum = slot->lowBound = slot->highBound = 0.0;
-}
-
-int CHistTrimDlg::GetMethod() const
-{
-    return const_cast<CHistTrimDlg*>(this)->GetChannelSlot(m_nChannel)->method;
-}
-
-double CHistTrimDlg::GetHighBound() const
-{
-    return const_cast<CHistTrimDlg*>(this)->GetChannelSlot(m_nChannel)->highBound;
-}
-
-double CHistTrimDlg::GetLowBound() const
-{
-    return const_cast<CHistTrimDlg*>(this)->GetChannelSlot(m_nChannel)->lowBound;
-}
 
 CRGBChannelsDlg::CRGBChannelsDlg(CWnd* parent, int input) : CStandInDlg(kRgbChannels, parent), m_bInput(input)
 {
@@ -483,79 +406,6 @@ void CStatisticsDlg::SetChannelRegion(int channel, void** rows, int typeCode, HR
 }
 
 void CStatisticsDlg::Calculate(CMeterInfoBase*) {}
-
-void CSelectionInfo::CloseWnd()
-{
-    if (m_pWnd && ::IsWindow(m_pWnd->GetSafeHwnd())) m_pWnd->DestroyWindow();
-}
-
-void CRectSelObj::ShowWnd()
-{
-    if (m_pWnd) {
-        m_pWnd->ShowWindow(SW_SHOW);
-        return;
-    }
-    auto* dialog = new CRectSelDlg(this);
-    if (!dialog->CreateStandIn(m_pParent)) {
-        delete dialog;
-        return;
-    }
-    m_pWnd = dialog;
-    dialog->ShowWindow(SW_SHOW);
-}
-
-void CRectSelObj::HideWnd()
-{
-    if (m_pWnd) m_pWnd->ShowWindow(SW_HIDE);
-}
-
-void CRectSelObj::SetData(CRect rect, CRectSelCorners corners, CWnd* parent)
-{
-    m_rect = rect;
-    m_corners = corners;
-    m_pParent = parent;
-}
-
-void CFreeRegionObj::ShowWnd()
-{
-    if (m_pWnd) {
-        m_pWnd->ShowWindow(SW_SHOW);
-        return;
-    }
-    auto* dialog = new CFreehandRegionDlg();
-    if (!dialog->CreateStandIn(m_pParent)) {
-        delete dialog;
-        return;
-    }
-    m_pWnd = dialog;
-    dialog->SetData(m_dArea, m_dLogicalArea, m_bounds, m_logical[0], m_logical[1], this);
-    dialog->ShowWindow(SW_SHOW);
-}
-
-void CFreeRegionObj::HideWnd()
-{
-    if (m_pWnd) m_pWnd->ShowWindow(SW_HIDE);
-}
-
-void CFreeRegionObj::SetData(int pixelArea, double logicalArea, CRect bounds, CPointT<double> logicalTopLeft,
-                             CPointT<double> logicalBottomRight, CWnd* parent)
-{
-    m_dArea = pixelArea;
-    m_dLogicalArea = logicalArea;
-    m_bounds = bounds;
-    m_logical[0] = logicalTopLeft;
-    m_logical[1] = logicalBottomRight;
-    m_pParent = parent;
-    if (auto* dialog = dynamic_cast<CFreehandRegionDlg*>(m_pWnd))
-        dialog->SetData(m_dArea, logicalArea, bounds, logicalTopLeft, logicalBottomRight, this);
-}
-
-void CFreeRegionObj::Reset()
-{
-    m_dArea = 0.0;
-    m_bounds = CRect(0, 0, 0, 0);
-    if (auto* dialog = dynamic_cast<CFreehandRegionDlg*>(m_pWnd)) dialog->Clear();
-}
 
 CFreehandRegionDlg::CFreehandRegionDlg() : CSelfDeletingDlg(kFreehand) {}
 

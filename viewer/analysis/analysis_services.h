@@ -186,13 +186,7 @@ public:
     CFrameViewer* m_pFrame = nullptr;
 };
 
-/// The modeless "Logical coords" dialog.
-class CLogicalCoordsDlg : public CSelfDeletingDlg {
-public:
-    explicit CLogicalCoordsDlg(CWnd* parent = nullptr);
-    virtual BOOL Create(CFrameViewer* frame);
-    CFrameViewer* m_pFrame = nullptr;
-};
+#include "viewer/analysis/logical_coords_dlg.h"
 
 /// The modeless data information dialog.
 class CDataInfoDlg : public CCollapsibleDlg {
@@ -222,13 +216,7 @@ public:
     CFrameViewer* m_pFrame = nullptr;
 };
 
-/// The modeless "Replace" dialog.
-class CFindReplaceValueDlg : public CSelfDeletingDlg {
-public:
-    CFindReplaceValueDlg();
-    BOOL Create(CFrameViewer* frame);
-    CFrameViewer* m_pFrame = nullptr;
-};
+#include "viewer/analysis/find_replace_value_dlg.h"
 
 /// Looks for a value in a layer from `position`; 1 with the hit in `position`, or 0.
 int FindValueInLayer(CString text, int direction, int approximate, CRDPLayer* layer, int component,
@@ -236,49 +224,9 @@ int FindValueInLayer(CString text, int direction, int approximate, CRDPLayer* la
 
 // --- modal dialogs of the frame ---------------------------------------------------------------
 
-/// The "Create new file" dialog: size in pixels and data type code.
-class CNewFileDlg : public CStandInDlg {
-public:
-    explicit CNewFileDlg(CWnd* parent = nullptr);
-    std::uint32_t m_nDataType = 0;
-    std::uint32_t m_nHeight = 0;
-    std::uint32_t m_nWidth = 0;
-};
+#include "viewer/analysis/new_file_dlg.h"
 
-/// One channel of the "Histogram Triming" dialog.
-struct TuneTrimData {
-    CString name;
-    int dataType = 0;
-    double minimum = 0.0;
-    double maximum = 0.0;
-    int complexMode = 0;
-    double mean = 0.0;
-    double stdDev = 0.0;
-    std::uint32_t histogram[256] = {};
-    double lowBound = 0.0;
-    double highBound = 0.0;
-    int method = 0;
-    COLORREF colour = 0;
-};
-
-/// The "Histogram Triming" dialog, one record per channel 1, 3, 4, 5.
-class CHistTrimDlg : public CStandInDlg {
-public:
-    explicit CHistTrimDlg(CWnd* parent = nullptr);
-    void SetColorMode(int mode);
-    /// Copies the record into the channel's; null clears its range.
-    void SetChannelData(const TuneTrimData* data, int channel);
-    int GetMethod() const;
-    double GetHighBound() const;
-    double GetLowBound() const;
-    /// The record of channel 1, 3, 4 or 5; null for any other.
-    TuneTrimData* GetChannelSlot(int channel);
-
-private:
-    TuneTrimData m_channels[4];
-    int m_nColorMode = 1;
-    int m_nChannel = 1;
-};
+#include "viewer/analysis/hist_trim_dlg.h"
 
 /// The "RGB Channels" dialog: three layer files, red, green and blue.
 class CRGBChannelsDlg : public CStandInDlg {
@@ -351,54 +299,7 @@ public:
     const BYTE* m_pTables[3] = {nullptr, nullptr, nullptr};
 };
 
-/// Four logical corners of a rectangular selection.
-struct CRectSelCorners {
-    CPointT<double> corners[4] = {};
-};
-
-/// What a selection shows in its dialog.
-class CSelectionInfo {
-public:
-    virtual void DetachWnd() { m_pWnd = nullptr; }
-    virtual void ShowWnd() = 0;
-    virtual void HideWnd() = 0;
-    virtual void CloseWnd();
-    virtual int GetType() { return 0; }
-
-    CWnd* m_pWnd = nullptr;
-    CWnd* m_pParent = nullptr;
-
-protected:
-    ~CSelectionInfo() = default;
-};
-
-/// Rectangular selection (type 1).
-class CRectSelObj : public CSelectionInfo {
-public:
-    void ShowWnd() override;
-    void HideWnd() override;
-    int GetType() override { return 1; }
-    void SetData(CRect rect, CRectSelCorners corners, CWnd* parent);
-
-    CRect m_rect;
-    CRectSelCorners m_corners;
-};
-
-/// Free-hand selection (type 2).
-class CFreeRegionObj : public CSelectionInfo {
-public:
-    void ShowWnd() override;
-    void HideWnd() override;
-    int GetType() override { return 2; }
-    void SetData(int pixelArea, double logicalArea, CRect bounds, CPointT<double> logicalTopLeft,
-                 CPointT<double> logicalBottomRight, CWnd* parent);
-    void Reset();
-
-    double m_dArea = 0.0;
-    double m_dLogicalArea = 0.0;
-    CRect m_bounds;
-    CPointT<double> m_logical[2] = {};
-};
+#include "viewer/analysis/selection_objects.h"
 
 /// The "Freehand region" dialog; frees itself when closed.
 class CFreehandRegionDlg : public CSelfDeletingDlg {
@@ -415,23 +316,7 @@ protected:
     LRESULT WindowProc(UINT message, WPARAM wParam, LPARAM lParam) override;
 };
 
-/// A named list of name and value texts for the object Properties dialog.
-class CPropertySet {
-public:
-    void Clear() { m_items.clear(); }
-    void Add(const CString& name, const CString& value) { m_items.push_back({name, value}); }
-    void SetObjectName(const CString& name) { m_name = name; }
-    void Show(CWnd* parent) { m_pParent = parent; }
-    void Refresh() {}
-
-    struct Item {
-        CString name;
-        CString value;
-    };
-    std::vector<Item> m_items;
-    CString m_name;
-    CWnd* m_pParent = nullptr;
-};
+#include "viewer/analysis/property_set.h"
 
 /// One byte channel of a pixel block.
 struct PixelBlock {
