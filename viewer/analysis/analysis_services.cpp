@@ -116,22 +116,6 @@ void CSelfDeletingDlg::PostNcDestroy()
     if (m_bCreated) delete this;
 }
 
-void CCollapsibleDlg::ShiftControls(int firstId, int delta)
-{
-    bool moving = false;
-    for (CWnd* child = GetWindow(GW_CHILD); child; child = child->GetWindow(GW_HWNDNEXT)) {
-        if (child->GetDlgCtrlID() == firstId) moving = true;
-        if (!moving) continue;
-        CRect r;
-        child->GetWindowRect(&r);
-        ScreenToClient(&r);
-        child->SetWindowPos(nullptr, r.left, r.top - delta, 0, 0, SWP_NOSIZE | SWP_NOZORDER);
-    }
-    CRect w;
-    GetWindowRect(&w);
-    SetWindowPos(nullptr, 0, 0, w.Width(), std::max(0, w.Height() - delta), SWP_NOMOVE | SWP_NOZORDER);
-}
-
 // --- panes and tool windows of the frame -------------------------------------------------------
 
 BOOL CValueGridPane::Create(DWORD style, const RECT& rect, CWnd* parent, UINT id)

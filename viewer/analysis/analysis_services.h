@@ -28,29 +28,7 @@ namespace platform {
 struct DialogTemplate;
 }
 
-/// A dialog made from a template of its own (a least window with its title and Cancel).
-class CStandInDlg : public CDialog {
-public:
-    explicit CStandInDlg(const platform::DialogTemplate& dialogTemplate, CWnd* parent = nullptr);
-    /// Modeless, hidden.
-    BOOL CreateStandIn(CWnd* parent);
-    /// Modal: IDCANCEL unless the user presses OK.
-    INT_PTR DoModal() override;
-
-protected:
-    const platform::DialogTemplate& m_template;
-    /// Set once the window was made: a window that failed in creation stays its creator's to delete.
-    bool m_bCreated = false;
-};
-
-/// Deletes the object when its window is gone (modeless tool dialogs of the frame).
-class CSelfDeletingDlg : public CStandInDlg {
-public:
-    using CStandInDlg::CStandInDlg;
-
-protected:
-    void PostNcDestroy() override;
-};
+#include "viewer/analysis/stand_in_dlg.h"
 
 // --- the frame's panes and tool windows -----------------------------------------------------
 
@@ -156,14 +134,7 @@ protected:
     bool m_bCreated = false;
 };
 
-/// Base of the dialogs that fold a part of themselves away.
-class CCollapsibleDlg : public CSelfDeletingDlg {
-public:
-    using CSelfDeletingDlg::CSelfDeletingDlg;
-    /// Moves control `firstId` and every following sibling up by `delta` pixels and
-    /// shortens the dialog by as much; a negative delta moves down and lengthens.
-    void ShiftControls(int firstId, int delta);
-};
+#include "viewer/analysis/collapsible_dlg.h"
 
 /// The modeless "Color correction" dialog.
 class CColorCorrectionDlg : public CCollapsibleDlg {
@@ -345,11 +316,7 @@ public:
     Slot m_slots[3];
 };
 
-/// The curve control of the colour correction dialog.
-class CCurveStatic : public CWnd {
-public:
-    const BYTE* m_pTables[3] = {nullptr, nullptr, nullptr};
-};
+#include "viewer/analysis/curve_static.h"
 
 /// Four logical corners of a rectangular selection.
 struct CRectSelCorners {
