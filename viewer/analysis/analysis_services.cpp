@@ -563,33 +563,3 @@ LRESULT CFreehandRegionDlg::WindowProc(UINT message, WPARAM wParam, LPARAM lPara
     if (message == WM_DESTROY && m_pOwner) m_pOwner->DetachWnd();
     return result;
 }
-
-void StretchPixelRows(const PixelBlock& destination, const PixelBlock& source)
-{
-    if (!destination.first || !source.first || destination.width <= 0 || destination.height <= 0 ||
-        source.width <= 0 || source.height <= 0)
-        return;
-    // Source rows and columns advance by running remainders, so no division per pixel.
-    int sy = 0, ry = 0;
-    BYTE* dstRow = destination.first;
-    for (int y = 0; y < destination.height; ++y) {
-        const BYTE* srcRow = source.first + std::ptrdiff_t(sy) * source.rowStep;
-        BYTE* d = dstRow;
-        int sx = 0, rx = 0;
-        for (int x = 0; x < destination.width; ++x) {
-            *d = srcRow[std::ptrdiff_t(sx) * source.pixelStep];
-            d += destination.pixelStep;
-            rx += source.width;
-            while (rx >= destination.width) {
-                rx -= destination.width;
-                ++sx;
-            }
-        }
-        dstRow += destination.rowStep;
-        ry += source.height;
-        while (ry >= destination.height) {
-            ry -= destination.height;
-            ++sy;
-        }
-    }
-}

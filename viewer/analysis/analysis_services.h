@@ -400,14 +400,4 @@ public:
     CWnd* m_pParent = nullptr;
 };
 
-/// One byte channel of a pixel block.
-struct PixelBlock {
-    BYTE* first = nullptr;  ///< the first row
-    int width = 0;
-    int height = 0;
-    int pixelStep = 0;  ///< bytes from one pixel to the next
-    int rowStep = 0;    ///< bytes from one row to the next (negative walks upwards)
-};
-
-/// Nearest-neighbour stretch of one byte channel of `source` into `destination`.
-void StretchPixelRows(const PixelBlock& destination, const PixelBlock& source);
+#include "viewer/analysis/pixel_stretch.h"
