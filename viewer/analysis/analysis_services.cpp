@@ -397,52 +397,6 @@ void CRGBChannelsDlg::SetChannelComponent(int component, int channel)
 
 // --- windows and objects of the views ------------------------------------------------------------
 
-int CProfileFrame::Create(CWnd* parent, CString caption)
-{
-    if (!CFrameWnd::Create(nullptr, caption, WS_OVERLAPPEDWINDOW, rectDefault, parent)) return 0;
-    m_bCreated = true;
-    ShowWindow(SW_SHOW);
-    return 1;
-}
-
-BOOL CProfileFrame::SetProfile(const double* values, int count, COLORREF colour)
-{
-    if (!values || count <= 0) return FALSE;
-    Curve curve;
-    curve.values.assign(values, values + count);
-    curve.colour = colour;
-    m_curves.push_back(std::move(curve));
-    return TRUE;
-}
-
-BOOL CProfileFrame::SetProfileXY(const double* values, const double* positions, int count)
-{
-    if (!values || !positions || count <= 0) return FALSE;
-    Curve curve;
-    curve.values.assign(values, values + count);
-    curve.positions.assign(positions, positions + count);
-    curve.colour = RGB(0xFF, 0x80, 0xFF);
-    m_curves.push_back(std::move(curve));
-    return TRUE;
-}
-
-BOOL CProfileFrame::SetLogicalProfile(const double* values, int count, const CPointT<double>* points,
-                                      COLORREF colour)
-{
-    if (!values || !points || count <= 0) return FALSE;
-    Curve curve;
-    curve.values.assign(values, values + count);
-    curve.points.assign(points, points + count);
-    curve.colour = colour;
-    m_curves.push_back(std::move(curve));
-    return TRUE;
-}
-
-void CProfileFrame::PostNcDestroy()
-{
-    if (m_bCreated) delete this;
-}
-
 CStatisticsDlg::CStatisticsDlg() : CCollapsibleDlg(kStatistics) {}
 
 CStatisticsDlg::~CStatisticsDlg()

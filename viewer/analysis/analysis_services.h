@@ -271,27 +271,7 @@ public:
 
 // --- windows and objects the views make -------------------------------------------------------
 
-/// A profile window; frees itself when closed.
-class CProfileFrame : public CFrameWnd {
-public:
-    CProfileFrame() = default;
-    int Create(CWnd* parent, CString caption);
-    BOOL SetProfile(const double* values, int count, COLORREF colour);
-    BOOL SetProfileXY(const double* values, const double* positions, int count);
-    BOOL SetLogicalProfile(const double* values, int count, const CPointT<double>* points, COLORREF colour);
-
-    struct Curve {
-        std::vector<double> values;
-        std::vector<double> positions;
-        std::vector<CPointT<double>> points;
-        COLORREF colour = 0;
-    };
-    std::vector<Curve> m_curves;
-
-protected:
-    void PostNcDestroy() override;
-    bool m_bCreated = false;
-};
+#include "viewer/analysis/profile_frame.h"
 
 /// The statistics dialog; frees itself when closed.
 class CStatisticsDlg : public CCollapsibleDlg {
