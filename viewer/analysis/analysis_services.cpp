@@ -147,39 +147,6 @@ LRESULT CValueGridPane::WindowProc(UINT message, WPARAM wParam, LPARAM lParam)
     return CWnd::WindowProc(message, wParam, lParam);
 }
 
-BOOL CScaleMarkWnd::Create(CWnd* owner)
-{
-    m_bCreated =
-        CreateEx(0, AfxRegisterWndClass(0), "", WS_POPUP | WS_THICKFRAME, CRect(0, 0, 100, 50), owner, 0);
-    return m_bCreated ? TRUE : FALSE;
-}
-
-void CScaleMarkWnd::SetAnchor(CWnd* dock, int anchor, int orientation)
-{
-    m_pDock = dock;
-    m_nAnchor = anchor;
-    m_nOrientation = orientation;
-}
-
-void CScaleMarkWnd::SetPalette(const PalitraTag* palette)
-{
-    if (!palette) return;
-    // The record is two 32-bit words, then 256 RGB triplets.
-    const BYTE* bytes = reinterpret_cast<const BYTE*>(palette) + 8;
-    m_palette.assign(bytes, bytes + 768);
-}
-
-void CScaleMarkWnd::SetValueRange(double low, double high)
-{
-    m_dLow = low;
-    m_dHigh = high;
-}
-
-void CScaleMarkWnd::PostNcDestroy()
-{
-    if (m_bCreated) delete this;
-}
-
 CHistFrame::CHistFrame(int)
 {
     m_pMaster = this;

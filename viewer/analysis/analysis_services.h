@@ -79,29 +79,7 @@ private:
     int m_nColorFlags = 0;
 };
 
-/// The floating colour scale window.
-class CScaleMarkWnd : public CWnd {
-public:
-    CScaleMarkWnd() = default;
-    /// A popup owned by `owner`; FALSE when the window is not made.
-    BOOL Create(CWnd* owner);
-    /// The window it docks to, which edges it keeps (9: left and bottom) and its orientation.
-    void SetAnchor(CWnd* dock, int anchor, int orientation);
-    void Reposition() {}
-    void SetPalette(const PalitraTag* palette);
-    void SetValueRange(double low, double high);
-
-    CWnd* m_pDock = nullptr;
-    int m_nAnchor = 5;
-    int m_nOrientation = 0;
-    std::vector<BYTE> m_palette;  ///< 768 bytes once given
-    double m_dLow = 0.0;
-    double m_dHigh = 0.0;
-
-protected:
-    void PostNcDestroy() override;
-    bool m_bCreated = false;
-};
+#include "viewer/analysis/scale_mark_wnd.h"
 
 /// The histogram window: the viewer's own (kind 0) or a region's (kind 1).
 class CHistFrame : public CFrameWnd {
