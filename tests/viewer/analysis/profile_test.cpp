@@ -8,6 +8,7 @@
 
 #include "outside/basecore/rdp_layer.h"
 #include "outside/basecore/settings.h"
+#include "platform/shell/clipboard.h"
 #include "platform/shell/shell.h"
 #include "tests/support/modal_responder.h"
 #include "tests/support/test_environment.h"
@@ -309,6 +310,20 @@ TEST(ProfileFrame, MinimumSizeAndTheSchemeOfTheLastWindow)
     }
     Window next;
     EXPECT_EQ(next.view().BackgroundColor(), 0xFFFFFFu);
+}
+
+TEST(ProfileFrame, ContextMenuCopiesPictureAndDrawing)
+{
+    Window w;
+    const auto values = Wave(100);
+    w.frame->SetProfile(values.data(), 100, RGB(255, 0, 0));
+    Responder().AnswerPopupMenu(ID_PROFILE_COPY);
+    w.frame->SendMessage(WM_CONTEXTMENU, WPARAM(w.view().GetSafeHwnd()), MAKELPARAM(200, 200));
+    PumpEvents();
+    CRect client;
+    w.view().GetClientRect(&client);
+    EXPECT_EQ(platform::ClipboardImage().size(), QSize(client.Width(), client.Height()));
+    EXPECT_TRUE(platform::ClipboardDrawing().contains("<svg"));
 }
 
 TEST(ProfileFrame, TheRasterViewSeamOpensAWindow)
