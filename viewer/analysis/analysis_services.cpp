@@ -98,22 +98,6 @@ void CSelfDeletingDlg::PostNcDestroy()
     if (m_bCreated) delete this;
 }
 
-void CCollapsibleDlg::ShiftControls(int firstId, int delta)
-{
-    bool moving = false;
-    for (CWnd* child = GetWindow(GW_CHILD); child; child = child->GetWindow(GW_HWNDNEXT)) {
-        if (child->GetDlgCtrlID() == firstId) moving = true;
-        if (!moving) continue;
-        CRect r;
-        child->GetWindowRect(&r);
-        ScreenToClient(&r);
-        child->SetWindowPos(nullptr, r.left, r.top - delta, 0, 0, SWP_NOSIZE | SWP_NOZORDER);
-    }
-    CRect w;
-    GetWindowRect(&w);
-    SetWindowPos(nullptr, 0, 0, w.Width(), std::max(0, w.Height() - delta), SWP_NOMOVE | SWP_NOZORDER);
-}
-
 // --- panes and tool windows of the frame -------------------------------------------------------
 
 BOOL CValueGridPane::Create(DWORD style, const RECT& rect, CWnd* parent, UINT id)
@@ -143,39 +127,6 @@ LRESULT CValueGridPane::WindowProc(UINT message, WPARAM wParam, LPARAM lParam)
 {
     if (message == kViewerMessage) return 1;
     return CWnd::WindowProc(message, wParam, lParam);
-}
-
-BOOL CScaleMarkWnd::Create(CWnd* owner)
-{
-    m_bCreated =
-        CreateEx(0, AfxRegisterWndClass(0), "", WS_POPUP | WS_THICKFRAME, CRect(0, 0, 100, 50), owner, 0);
-    return m_bCreated ? TRUE : FALSE;
-}
-
-void CScaleMarkWnd::SetAnchor(CWnd* dock, int anchor, int orientation)
-{
-    m_pDock = dock;
-    m_nAnchor = anchor;
-    m_nOrientation = orientation;
-}
-
-void CScaleMarkWnd::SetPalette(const PalitraTag* palette)
-{
-    if (!palette) return;
-    // The record is two 32-bit words, then 256 RGB triplets.
-    const BYTE* bytes = reinterpret_cast<const BYTE*>(palette) + 8;
-    m_palette.assign(bytes, bytes + 768);
-}
-
-void CScaleMarkWnd::SetValueRange(double low, double high)
-{
-    m_dLow = low;
-    m_dHigh = high;
-}
-
-void CScaleMarkWnd::PostNcDestroy()
-{
-    if (m_bCreated) delete this;
 }
 
 CHistFrame::CHistFrame(int)
@@ -336,52 +287,6 @@ void CRGBChannelsDlg::SetChannelComponent(int component, int channel)
 
 // --- windows and objects of the views ------------------------------------------------------------
 
-int CProfileFrame::Create(CWnd* parent, CString caption)
-{
-    if (!CFrameWnd::Create(nullptr, caption, WS_OVERLAPPEDWINDOW, rectDefault, parent)) return 0;
-    m_bCreated = true;
-    ShowWindow(SW_SHOW);
-    return 1;
-}
-
-BOOL CProfileFrame::SetProfile(const double* values, int count, COLORREF colour)
-{
-    if (!values || count <= 0) return FALSE;
-    Curve curve;
-    curve.values.assign(values, values + count);
-    curve.colour = colour;
-    m_curves.push_back(std::move(curve));
-    return TRUE;
-}
-
-BOOL CProfileFrame::SetProfileXY(const double* values, const double* positions, int count)
-{
-    if (!values || !positions || count <= 0) return FALSE;
-    Curve curve;
-    curve.values.assign(values, values + count);
-    curve.positions.assign(positions, positions + count);
-    curve.colour = RGB(0xFF, 0x80, 0xFF);
-    m_curves.push_back(std::move(curve));
-    return TRUE;
-}
-
-BOOL CProfileFrame::SetLogicalProfile(const double* values, int count, const CPointT<double>* points,
-                                      COLORREF colour)
-{
-    if (!values || !points || count <= 0) return FALSE;
-    Curve curve;
-    curve.values.assign(values, values + count);
-    curve.points.assign(points, points + count);
-    curve.colour = colour;
-    m_curves.push_back(std::move(curve));
-    return TRUE;
-}
-
-void CProfileFrame::PostNcDestroy()
-{
-    if (m_bCreated) delete this;
-}
-
 CStatisticsDlg::CStatisticsDlg() : CCollapsibleDlg(kStatistics) {}
 
 CStatisticsDlg::~CStatisticsDlg()
@@ -428,34 +333,4 @@ LRESULT CFreehandRegionDlg::WindowProc(UINT message, WPARAM wParam, LPARAM lPara
     const LRESULT result = CSelfDeletingDlg::WindowProc(message, wParam, lParam);
     if (message == WM_DESTROY && m_pOwner) m_pOwner->DetachWnd();
     return result;
-}
-
-void StretchPixelRows(const PixelBlock& destination, const PixelBlock& source)
-{
-    if (!destination.first || !source.first || destination.width <= 0 || destination.height <= 0 ||
-        source.width <= 0 || source.height <= 0)
-        return;
-    // Source rows and columns advance by running remainders, so no division per pixel.
-    int sy = 0, ry = 0;
-    BYTE* dstRow = destination.first;
-    for (int y = 0; y < destination.height; ++y) {
-        const BYTE* srcRow = source.first + std::ptrdiff_t(sy) * source.rowStep;
-        BYTE* d = dstRow;
-        int sx = 0, rx = 0;
-        for (int x = 0; x < destination.width; ++x) {
-            *d = srcRow[std::ptrdiff_t(sx) * source.pixelStep];
-            d += destination.pixelStep;
-            rx += source.width;
-            while (rx >= destination.width) {
-                rx -= destination.width;
-                ++sx;
-            }
-        }
-        dstRow += destination.rowStep;
-        ry += source.height;
-        while (ry >= destination.height) {
-            ry -= destination.height;
-            ++sy;
-        }
-    }
 }

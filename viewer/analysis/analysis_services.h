@@ -28,29 +28,7 @@ namespace platform {
 struct DialogTemplate;
 }
 
-/// A dialog made from a template of its own (a least window with its title and Cancel).
-class CStandInDlg : public CDialog {
-public:
-    explicit CStandInDlg(const platform::DialogTemplate& dialogTemplate, CWnd* parent = nullptr);
-    /// Modeless, hidden.
-    BOOL CreateStandIn(CWnd* parent);
-    /// Modal: IDCANCEL unless the user presses OK.
-    INT_PTR DoModal() override;
-
-protected:
-    const platform::DialogTemplate& m_template;
-    /// Set once the window was made: a window that failed in creation stays its creator's to delete.
-    bool m_bCreated = false;
-};
-
-/// Deletes the object when its window is gone (modeless tool dialogs of the frame).
-class CSelfDeletingDlg : public CStandInDlg {
-public:
-    using CStandInDlg::CStandInDlg;
-
-protected:
-    void PostNcDestroy() override;
-};
+#include "viewer/analysis/stand_in_dlg.h"
 
 // --- the frame's panes and tool windows -----------------------------------------------------
 
@@ -101,29 +79,7 @@ private:
     int m_nColorFlags = 0;
 };
 
-/// The floating colour scale window.
-class CScaleMarkWnd : public CWnd {
-public:
-    CScaleMarkWnd() = default;
-    /// A popup owned by `owner`; FALSE when the window is not made.
-    BOOL Create(CWnd* owner);
-    /// The window it docks to, which edges it keeps (9: left and bottom) and its orientation.
-    void SetAnchor(CWnd* dock, int anchor, int orientation);
-    void Reposition() {}
-    void SetPalette(const PalitraTag* palette);
-    void SetValueRange(double low, double high);
-
-    CWnd* m_pDock = nullptr;
-    int m_nAnchor = 5;
-    int m_nOrientation = 0;
-    std::vector<BYTE> m_palette;  ///< 768 bytes once given
-    double m_dLow = 0.0;
-    double m_dHigh = 0.0;
-
-protected:
-    void PostNcDestroy() override;
-    bool m_bCreated = false;
-};
+#include "viewer/analysis/scale_mark_wnd.h"
 
 /// The histogram window: the viewer's own (kind 0) or a region's (kind 1).
 class CHistFrame : public CFrameWnd {
@@ -156,14 +112,7 @@ protected:
     bool m_bCreated = false;
 };
 
-/// Base of the dialogs that fold a part of themselves away.
-class CCollapsibleDlg : public CSelfDeletingDlg {
-public:
-    using CSelfDeletingDlg::CSelfDeletingDlg;
-    /// Moves control `firstId` and every following sibling up by `delta` pixels and
-    /// shortens the dialog by as much; a negative delta moves down and lengthens.
-    void ShiftControls(int firstId, int delta);
-};
+#include "viewer/analysis/collapsible_dlg.h"
 
 /// The modeless "Color correction" dialog.
 class CColorCorrectionDlg : public CCollapsibleDlg {
@@ -248,27 +197,7 @@ public:
 
 // --- windows and objects the views make -------------------------------------------------------
 
-/// A profile window; frees itself when closed.
-class CProfileFrame : public CFrameWnd {
-public:
-    CProfileFrame() = default;
-    int Create(CWnd* parent, CString caption);
-    BOOL SetProfile(const double* values, int count, COLORREF colour);
-    BOOL SetProfileXY(const double* values, const double* positions, int count);
-    BOOL SetLogicalProfile(const double* values, int count, const CPointT<double>* points, COLORREF colour);
-
-    struct Curve {
-        std::vector<double> values;
-        std::vector<double> positions;
-        std::vector<CPointT<double>> points;
-        COLORREF colour = 0;
-    };
-    std::vector<Curve> m_curves;
-
-protected:
-    void PostNcDestroy() override;
-    bool m_bCreated = false;
-};
+#include "viewer/analysis/profile_frame.h"
 
 /// The statistics dialog; frees itself when closed.
 class CStatisticsDlg : public CCollapsibleDlg {
@@ -293,11 +222,7 @@ public:
     Slot m_slots[3];
 };
 
-/// The curve control of the colour correction dialog.
-class CCurveStatic : public CWnd {
-public:
-    const BYTE* m_pTables[3] = {nullptr, nullptr, nullptr};
-};
+#include "viewer/analysis/curve_static.h"
 
 #include "viewer/analysis/selection_objects.h"
 
@@ -318,14 +243,4 @@ protected:
 
 #include "viewer/analysis/property_set.h"
 
-/// One byte channel of a pixel block.
-struct PixelBlock {
-    BYTE* first = nullptr;  ///< the first row
-    int width = 0;
-    int height = 0;
-    int pixelStep = 0;  ///< bytes from one pixel to the next
-    int rowStep = 0;    ///< bytes from one row to the next (negative walks upwards)
-};
-
-/// Nearest-neighbour stretch of one byte channel of `source` into `destination`.
-void StretchPixelRows(const PixelBlock& destination, const PixelBlock& source);
+#include "viewer/analysis/pixel_stretch.h"
