@@ -243,7 +243,8 @@ BOOL CGridCtrl::AutoSizeColumn(int col, UINT, BOOL)
     } else if (m_nLayerMode || m_bVirtualMode) {
         // Uniform data columns: as wide as the visible texts need.
         const int rows = std::min(m_nRows - m_nFixedRows, 64);
-        for (int r = 0; r < rows; ++r) width = std::max(width, GetCellTextExtent(m_nTopRow + m_nFixedRows + r, col).cx);
+        for (int r = 0; r < rows; ++r)
+            width = std::max(width, GetCellTextExtent(m_nTopRow + m_nFixedRows + r, col).cx);
     } else {
         for (int r = 0; r < m_nRows; ++r) {
             int w = GetCellTextExtent(r, col).cx;
@@ -280,7 +281,8 @@ void CGridCtrl::ExpandColumnsToFit(BOOL expandFixed)
 
 CGridCellBase* CGridCtrl::GetCell(int row, int col) const
 {
-    if (m_nLayerMode || m_bVirtualMode || row < 0 || row >= m_nRows || col < 0 || col >= m_nCols) return nullptr;
+    if (m_nLayerMode || m_bVirtualMode || row < 0 || row >= m_nRows || col < 0 || col >= m_nCols)
+        return nullptr;
     return const_cast<CGridCell*>(&m_cells[size_t(row)][size_t(col)]);
 }
 
@@ -434,19 +436,22 @@ void CGridCtrl::SetFixedBkColor(COLORREF c)
 
 void CGridCtrl::SetDefCellMargin(int margin)
 {
-    for (CGridDefaultCell* cell : {&m_cellDefault, &m_cellFixedRowDef, &m_cellFixedColDef, &m_cellFixedRowColDef})
+    for (CGridDefaultCell* cell :
+         {&m_cellDefault, &m_cellFixedRowDef, &m_cellFixedColDef, &m_cellFixedRowColDef})
         cell->SetMargin(UINT(margin));
 }
 
 void CGridCtrl::SetDefCellHeight(int height)
 {
-    for (CGridDefaultCell* cell : {&m_cellDefault, &m_cellFixedRowDef, &m_cellFixedColDef, &m_cellFixedRowColDef})
+    for (CGridDefaultCell* cell :
+         {&m_cellDefault, &m_cellFixedRowDef, &m_cellFixedColDef, &m_cellFixedRowColDef})
         cell->SetHeight(height);
 }
 
 void CGridCtrl::SetDefCellWidth(int width)
 {
-    for (CGridDefaultCell* cell : {&m_cellDefault, &m_cellFixedRowDef, &m_cellFixedColDef, &m_cellFixedRowColDef})
+    for (CGridDefaultCell* cell :
+         {&m_cellDefault, &m_cellFixedRowDef, &m_cellFixedColDef, &m_cellFixedRowColDef})
         cell->SetWidth(width);
 }
 
@@ -578,7 +583,8 @@ COLORREF CGridCtrl::LayerCellColour(int row, int col) const
 BOOL CGridCtrl::SetVirtualCellValue(int row, int col, double value)
 {
     if (!m_pWriter || !IsDataCell(row, col)) return FALSE;
-    const int component = isComplexType(m_nType) ? (m_nComponent == kBothParts ? kReal : m_nComponent) : kReal;
+    const int component =
+        isComplexType(m_nType) ? (m_nComponent == kBothParts ? kReal : m_nComponent) : kReal;
     return m_pWriter->SetValue(col - m_nFixedCols, row - m_nFixedRows, value, component);
 }
 
@@ -600,7 +606,8 @@ int CGridCtrl::VisibleDataRows() const
     for (int r = 0; r < m_nFixedRows; ++r) h -= GetRowHeight(r);
     if (m_nLayerMode || m_bVirtualMode) return std::max(1, h / std::max(1, m_nDataRowHeight));
     int n = 0;
-    for (int r = m_nFixedRows + m_nTopRow; r < m_nRows && h >= GetRowHeight(r); ++r, ++n) h -= GetRowHeight(r);
+    for (int r = m_nFixedRows + m_nTopRow; r < m_nRows && h >= GetRowHeight(r); ++r, ++n)
+        h -= GetRowHeight(r);
     return std::max(1, n);
 }
 
@@ -613,7 +620,8 @@ int CGridCtrl::VisibleDataCols() const
     for (int c = 0; c < m_nFixedCols; ++c) w -= GetColumnWidth(c);
     if (m_nLayerMode || m_bVirtualMode) return std::max(1, w / std::max(1, m_nDataColWidth));
     int n = 0;
-    for (int c = m_nFixedCols + m_nLeftCol; c < m_nCols && w >= GetColumnWidth(c); ++c, ++n) w -= GetColumnWidth(c);
+    for (int c = m_nFixedCols + m_nLeftCol; c < m_nCols && w >= GetColumnWidth(c); ++c, ++n)
+        w -= GetColumnWidth(c);
     return std::max(1, n);
 }
 
@@ -637,7 +645,8 @@ void CGridCtrl::UpdateScrollBars()
     si.nPage = UINT(VisibleDataCols());
     si.nPos = m_nLeftCol;
     SetScrollInfo(SB_HORZ, &si, TRUE);
-    m_nBarState = (m_nRows - m_nFixedRows > VisibleDataRows() ? 2 : 0) | (m_nCols - m_nFixedCols > VisibleDataCols() ? 1 : 0);
+    m_nBarState = (m_nRows - m_nFixedRows > VisibleDataRows() ? 2 : 0) |
+                  (m_nCols - m_nFixedCols > VisibleDataCols() ? 1 : 0);
 }
 
 BOOL CGridCtrl::GetCellRect(int row, int col, RECT* rect) const
@@ -886,7 +895,8 @@ std::int64_t CGridCtrl::PasteText(const CString& text, CCellID origin)
             const size_t tab = line.find('\t', at);
             CGridCell cell;
             cell.SetText(line.substr(at, tab == std::string::npos ? std::string::npos : tab - at).c_str());
-            if (m_nLayerMode ? SetCell(r, c, &cell) != FALSE : SetItemText(r, c, cell.GetText()) != FALSE) ++written;
+            if (m_nLayerMode ? SetCell(r, c, &cell) != FALSE : SetItemText(r, c, cell.GetText()) != FALSE)
+                ++written;
             if (tab == std::string::npos) break;
             at = tab + 1;
         }
@@ -1023,7 +1033,8 @@ void CGridCtrl::OnPaintGrid()
         }
         for (int i = fixed + first; i < count && at < extent; ++i) {
             out.push_back(i);
-            at += uniform ? (rows ? m_nDataRowHeight : m_nDataColWidth) : (rows ? GetRowHeight(i) : GetColumnWidth(i));
+            at += uniform ? (rows ? m_nDataRowHeight : m_nDataColWidth)
+                          : (rows ? GetRowHeight(i) : GetColumnWidth(i));
         }
         return out;
     };
@@ -1046,7 +1057,8 @@ void CGridCtrl::OnPaintGrid()
             const bool data = !fixedRow && !fixedCol;
             if (data && m_nLayerMode && m_pRows && m_nColorMode) {
                 back = LayerCellColour(r, c);
-                const int lum = (GetRValue(back) * 299 + GetGValue(back) * 587 + GetBValue(back) * 114) / 1000;
+                const int lum =
+                    (GetRValue(back) * 299 + GetGValue(back) * 587 + GetBValue(back) * 114) / 1000;
                 text = lum < 128 ? RGB(255, 255, 255) : RGB(0, 0, 0);
             }
             if (data && m_selection.Contains(r, c)) {
@@ -1062,12 +1074,14 @@ void CGridCtrl::OnPaintGrid()
             inner.right -= int(def->GetMargin()) + 1;
             const int image = cell ? cell->GetImage() : -1;
             if (image >= 0 && m_pImageList) {
-                m_pImageList->Draw(&dc, image, POINT{inner.left, rc.top + (rc.bottom - rc.top - 16) / 2}, ILD_TRANSPARENT);
+                m_pImageList->Draw(&dc, image, POINT{inner.left, rc.top + (rc.bottom - rc.top - 16) / 2},
+                                   ILD_TRANSPARENT);
                 inner.left += 18;
             }
             dc.SetTextColor(text);
             const UINT align = data && uniform ? DT_RIGHT : (fixedRow ? DT_CENTER : DT_LEFT);
-            dc.DrawText(GetItemText(r, c), &inner, align | DT_SINGLELINE | DT_VCENTER | DT_NOPREFIX | DT_END_ELLIPSIS);
+            dc.DrawText(GetItemText(r, c), &inner,
+                        align | DT_SINGLELINE | DT_VCENTER | DT_NOPREFIX | DT_END_ELLIPSIS);
             if (data && CCellID(r, c) == m_idCurrentCell) {
                 CBrush frame(RGB(0, 0, 0));
                 dc.FrameRect(&rc, &frame);

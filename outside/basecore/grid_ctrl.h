@@ -26,11 +26,11 @@ class CGridCtrl;
 inline constexpr COLORREF kGridDefaultColour = 0xFF000000;
 
 /// Notifications the grid sends its parent as WM_NOTIFY with an NM_GRIDVIEW record.
-inline constexpr int GVN_SELCHANGED = -101;   ///< the selection or focus cell changed
-inline constexpr int GVN_ENDLABELEDIT = -106; ///< an in-place edit ended with a change
-inline constexpr int GVN_GETDISPINFO = -150;  ///< virtual mode: data points at a CString to fill
-inline constexpr int GVN_SETCURSOR = -197;    ///< data points at an HCURSOR to set for the cell
-inline constexpr int GVN_QUERYEDIT = -198;    ///< data points at a BOOL, TRUE; FALSE refuses the edit
+inline constexpr int GVN_SELCHANGED = -101;    ///< the selection or focus cell changed
+inline constexpr int GVN_ENDLABELEDIT = -106;  ///< an in-place edit ended with a change
+inline constexpr int GVN_GETDISPINFO = -150;   ///< virtual mode: data points at a CString to fill
+inline constexpr int GVN_SETCURSOR = -197;     ///< data points at an HCURSOR to set for the cell
+inline constexpr int GVN_QUERYEDIT = -198;     ///< data points at a BOOL, TRUE; FALSE refuses the edit
 
 /// The record of the grid's notifications.
 struct NM_GRIDVIEW {
@@ -66,7 +66,10 @@ public:
 /// An inclusive range of cells.
 class CCellRange {
 public:
-    CCellRange(int minRow = -1, int minCol = -1, int maxRow = -1, int maxCol = -1) { Set(minRow, minCol, maxRow, maxCol); }
+    CCellRange(int minRow = -1, int minCol = -1, int maxRow = -1, int maxCol = -1)
+    {
+        Set(minRow, minCol, maxRow, maxCol);
+    }
     void Set(int minRow = -1, int minCol = -1, int maxRow = -1, int maxCol = -1)
     {
         m_nMinRow = minRow;
@@ -88,8 +91,8 @@ public:
     std::int64_t Count() const { return std::int64_t(GetRowSpan()) * GetColSpan(); }
     int IsValid() const
     {
-        return m_nMinRow >= 0 && m_nMinCol >= 0 && m_nMaxRow >= 0 && m_nMaxCol >= 0 && m_nMinRow <= m_nMaxRow &&
-               m_nMinCol <= m_nMaxCol;
+        return m_nMinRow >= 0 && m_nMinCol >= 0 && m_nMaxRow >= 0 && m_nMaxCol >= 0 &&
+               m_nMinRow <= m_nMaxRow && m_nMinCol <= m_nMaxCol;
     }
     int InRange(int row, int col) const
     {
@@ -210,7 +213,8 @@ class CGridCtrl : public CWnd {
 public:
     CGridCtrl(int rows = 0, int cols = 0, int fixedRows = 0, int fixedCols = 0);
     ~CGridCtrl() override;
-    BOOL Create(const RECT& rect, CWnd* parent, UINT id, DWORD style = WS_CHILD | WS_BORDER | WS_TABSTOP | WS_VISIBLE);
+    BOOL Create(const RECT& rect, CWnd* parent, UINT id,
+                DWORD style = WS_CHILD | WS_BORDER | WS_TABSTOP | WS_VISIBLE);
 
     // --- counts and sizes ---
     BOOL SetRowCount(int rows);
@@ -323,7 +327,8 @@ public:
     /// Shows `height` rows of `width` samples of `type` (row y at rows[y]) with one fixed
     /// header row and column; `writer`, when given, is the layer that edits and pastes
     /// change (without one the cells are read-only).
-    void InitLayerMode(void** rows, int type, int component, int width, int height, CRDPLayer* writer = nullptr);
+    void InitLayerMode(void** rows, int type, int component, int width, int height,
+                       CRDPLayer* writer = nullptr);
     /// The complex component shown: 0 amplitude, 1 phase, 2 real, 3 imaginary, 4 both parts.
     void SetLayerDataComplexComponent(int component);
     int GetLayerDataComplexComponent() const { return m_nComponent; }
@@ -396,9 +401,9 @@ protected:
     void ClampScroll();
 
     std::vector<std::vector<CGridCell>> m_cells;  // normal mode only
-    std::vector<int> m_rowHeights;               // normal mode: every row; layer mode: fixed rows
-    std::vector<int> m_colWidths;                // normal mode: every column; layer mode: fixed columns
-    int m_nDataRowHeight = 18;                   // layer and virtual modes: every data row
+    std::vector<int> m_rowHeights;                // normal mode: every row; layer mode: fixed rows
+    std::vector<int> m_colWidths;                 // normal mode: every column; layer mode: fixed columns
+    int m_nDataRowHeight = 18;                    // layer and virtual modes: every data row
     int m_nDataColWidth = 60;
     int m_nRows = 0, m_nCols = 0, m_nFixedRows = 0, m_nFixedCols = 0;
     CGridDefaultCell m_cellDefault, m_cellFixedColDef, m_cellFixedRowDef, m_cellFixedRowColDef;
@@ -406,7 +411,8 @@ protected:
     COLORREF m_crGridLineColour = RGB(192, 192, 192);
     COLORREF m_crTTipBackClr = kGridDefaultColour, m_crTTipTextClr = kGridDefaultColour;
     CImageList* m_pImageList = nullptr;
-    BOOL m_bEditable = TRUE, m_bListMode = FALSE, m_bSingleRowSelection = FALSE, m_bSingleColSelection = FALSE;
+    BOOL m_bEditable = TRUE, m_bListMode = FALSE, m_bSingleRowSelection = FALSE,
+         m_bSingleColSelection = FALSE;
     BOOL m_bEnableSelection = TRUE, m_bAllowRowResize = TRUE, m_bAllowColumnResize = TRUE,
          m_bCollectiveColumnResize = FALSE;
     int m_nGridLines = 3, m_nMouseMode = 0, m_nSortColumn = -1, m_nBarState = 0;

@@ -40,7 +40,6 @@ const platform::DialogTemplate kDataInfo = Modeless(232, "Data information");
 const platform::DialogTemplate kFileProperties = Modeless(231, "File Properties");
 const platform::DialogTemplate kFind = Modeless(220, "Find");
 const platform::DialogTemplate kReplace = Modeless(221, "Replace");
-const platform::DialogTemplate kStatistics = Modeless(242, "Statistics");
 const platform::DialogTemplate kFreehand = Modeless(209, "Freehand region");
 const platform::DialogTemplate kRectSel = Modeless(222, "Rectangular selection");
 const platform::DialogTemplate kNewFile = Modal(213, "Create new file");
@@ -458,31 +457,6 @@ void CProfileFrame::PostNcDestroy()
 {
     if (m_bCreated) delete this;
 }
-
-CStatisticsDlg::CStatisticsDlg() : CCollapsibleDlg(kStatistics) {}
-
-CStatisticsDlg::~CStatisticsDlg()
-{
-    for (Slot& slot : m_slots)
-        if (slot.region) ::DeleteObject(slot.region);
-}
-
-BOOL CStatisticsDlg::Create(CWnd* parent)
-{
-    return CreateStandIn(parent);
-}
-
-void CStatisticsDlg::SetChannelRegion(int channel, void** rows, int typeCode, HRGN region)
-{
-    const int index = std::max(0, ChannelSlot(channel));
-    Slot& slot = m_slots[index];
-    slot.rows = rows;
-    slot.typeCode = typeCode;
-    if (slot.region) ::DeleteObject(slot.region);
-    slot.region = CopyRegion(region);
-}
-
-void CStatisticsDlg::Calculate(CMeterInfoBase*) {}
 
 void CSelectionInfo::CloseWnd()
 {

@@ -322,28 +322,7 @@ protected:
     bool m_bCreated = false;
 };
 
-/// The statistics dialog; frees itself when closed.
-class CStatisticsDlg : public CCollapsibleDlg {
-public:
-    CStatisticsDlg();
-    ~CStatisticsDlg() override;
-    BOOL Create(CWnd* parent);
-    void SetHistSource(CWnd* window) { m_pHistSource = window; }
-    void SetMode(int mode) { m_nMode = mode; }
-    /// Keeps the rows, type code and its own copy of the region in the channel's slot.
-    void SetChannelRegion(int channel, void** rows, int typeCode, HRGN region);
-    /// Computes the statistics of the slots in use (on a job's thread).
-    void Calculate(CMeterInfoBase* meter);
-
-    struct Slot {
-        void** rows = nullptr;
-        int typeCode = 0;
-        HRGN region = nullptr;
-    };
-    CWnd* m_pHistSource = nullptr;
-    int m_nMode = 1;
-    Slot m_slots[3];
-};
+#include "viewer/analysis/statistics_dlg.h"
 
 /// The curve control of the colour correction dialog.
 class CCurveStatic : public CWnd {
