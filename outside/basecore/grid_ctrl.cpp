@@ -16,6 +16,7 @@
 #include "platform/gdi/region.h"
 #include "platform/gdi/window_dc.h"
 #include "platform/shell/clipboard.h"
+#include "platform/shell/clipboard_change.h"
 #include "platform/window/cursor.h"
 #include "platform/window/messages.h"
 #include "platform/window/modal.h"
@@ -872,10 +873,15 @@ BOOL CGridCtrl::OnEditCopy()
     if (m_selection.IsEmpty()) return FALSE;
     const CCellRange range(box.top, box.left, box.bottom - 1, box.right - 1);
     if (range.Count() > kMaxCopyCells) {
+        // Tens of millions of numbers as text would take gigabytes: refused rather than tried.
         MessageBox("The selection is too large to copy as text.", "Copy", MB_OK | MB_ICONEXCLAMATION);
         return FALSE;
     }
-    return platform::SetClipboardText(CopyText(range)) ? TRUE : FALSE;
+    if (!::OpenClipboard(m_hWnd)) return FALSE;
+    ::EmptyClipboard();
+    const bool done = platform::SetClipboardText(CopyText(range));
+    ::CloseClipboard();
+    return done ? TRUE : FALSE;
 }
 
 std::int64_t CGridCtrl::PasteText(const CString& text, CCellID origin)

@@ -133,35 +133,6 @@ void CCollapsibleDlg::ShiftControls(int firstId, int delta)
 
 // --- panes and tool windows of the frame -------------------------------------------------------
 
-BOOL CValueGridPane::Create(DWORD style, const RECT& rect, CWnd* parent, UINT id)
-{
-    m_bCreated = CWnd::Create(nullptr, "", style, rect, parent, id) != FALSE;
-    return m_bCreated ? TRUE : FALSE;
-}
-
-void CValueGridPane::PostNcDestroy()
-{
-    if (m_bCreated) delete this;
-}
-
-void CValueGridPane::GoToCell(int, int)
-{
-    // No grid, so no cell to go to.
-}
-
-void CValueGridPane::OnTextViewRect(CString& a, int, CString& b, int, CString& c, int)
-{
-    a.Empty();
-    b.Empty();
-    c.Empty();
-}
-
-LRESULT CValueGridPane::WindowProc(UINT message, WPARAM wParam, LPARAM lParam)
-{
-    if (message == kViewerMessage) return 1;
-    return CWnd::WindowProc(message, wParam, lParam);
-}
-
 BOOL CScaleMarkWnd::Create(CWnd* owner)
 {
     m_bCreated =

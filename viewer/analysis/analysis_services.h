@@ -54,52 +54,7 @@ protected:
 
 // --- the frame's panes and tool windows -----------------------------------------------------
 
-/// The table view of the active layer: a child pane of the frame, control id 59904. Once
-/// its window is made it deletes itself when the window is destroyed (with the frame).
-class CValueGridPane : public CWnd {
-public:
-    CValueGridPane() = default;
-    /// Child pane with `style` in `rect` of `parent`; FALSE when the window is not made (the
-    /// object is then the caller's to delete).
-    BOOL Create(DWORD style, const RECT& rect, CWnd* parent, UINT id);
-
-    void SetMeter(CMeterInfoBase* meter) { m_pMeter = meter; }
-    /// Binds the pane to the view window's active layer.
-    void Update(CViewRect* view) { m_pView = view; }
-    void CloseAll() { m_pView = nullptr; }
-    /// Nonzero when the pane is the shown pane and its grid shows layer data (never here).
-    BOOL IsLayerMode() const { return FALSE; }
-    int GetComplexComponent() const { return m_nComponent; }
-    void SetComplexComponent(int component) { m_nComponent = component; }
-    /// The focus cell as a file point; (0, 0) without a grid.
-    CPoint GetFocusPos() const { return CPoint(0, 0); }
-    void GoToCell(int x, int y);
-    void SetToolCursor(int tool) { m_nTool = tool; }
-    int GetToolCursor() const { return m_nTool; }
-    void SetColorMode(int flags) { m_nColorFlags = flags; }
-    int GetColorMode() const { return m_nColorFlags; }
-    /// Takes the bound view window's selection into the grid's selection.
-    void SelectViewRegion() {}
-    /// The grid's selected cells as a new region; null without a grid.
-    HRGN GetSelectedRgn() const { return nullptr; }
-    void OnEditCopy() {}
-    void OnEditPaste() {}
-    /// Status texts for the focus cell (each at most `size` - 1 characters).
-    void OnTextViewRect(CString& a, int, CString& b, int, CString& c, int);
-
-    LRESULT WindowProc(UINT message, WPARAM wParam, LPARAM lParam) override;
-
-protected:
-    void PostNcDestroy() override;
-
-private:
-    bool m_bCreated = false;
-    CMeterInfoBase* m_pMeter = nullptr;
-    CViewRect* m_pView = nullptr;
-    int m_nComponent = 0;
-    int m_nTool = 0;
-    int m_nColorFlags = 0;
-};
+#include "viewer/analysis/value_grid_pane.h"
 
 /// The floating colour scale window.
 class CScaleMarkWnd : public CWnd {
