@@ -36,7 +36,6 @@ constexpr platform::DialogTemplate Modal(UINT id, const char* caption)
 const platform::DialogTemplate kColorCorrection = Modeless(261, "Color correction");
 const platform::DialogTemplate kCoordPointer = Modeless(207, "Pointer");
 const platform::DialogTemplate kLogicalCoords = Modeless(236, "Logical coords");
-const platform::DialogTemplate kDataInfo = Modeless(232, "Data information");
 const platform::DialogTemplate kFileProperties = Modeless(231, "File Properties");
 const platform::DialogTemplate kFind = Modeless(220, "Find");
 const platform::DialogTemplate kReplace = Modeless(221, "Replace");
@@ -262,14 +261,6 @@ BOOL CCoordPointerDlg::Create(CWnd* parent, CFrameViewer* frame)
 CLogicalCoordsDlg::CLogicalCoordsDlg(CWnd* parent) : CSelfDeletingDlg(kLogicalCoords, parent) {}
 
 BOOL CLogicalCoordsDlg::Create(CFrameViewer* frame)
-{
-    m_pFrame = frame;
-    return CreateStandIn(static_cast<CWnd*>(frame));
-}
-
-CDataInfoDlg::CDataInfoDlg() : CCollapsibleDlg(kDataInfo) {}
-
-BOOL CDataInfoDlg::Create(CFrameViewer* frame)
 {
     m_pFrame = frame;
     return CreateStandIn(static_cast<CWnd*>(frame));

@@ -149,17 +149,7 @@ public:
     CFrameViewer* m_pFrame = nullptr;
 };
 
-/// The modeless data information dialog.
-class CDataInfoDlg : public CCollapsibleDlg {
-public:
-    CDataInfoDlg();
-    BOOL Create(CFrameViewer* frame);
-    /// 1 single band, 2 RGB.
-    void SetMode(int mode) { m_nMode = mode; }
-    void Refresh(int /*tab*/) {}
-    CFrameViewer* m_pFrame = nullptr;
-    int m_nMode = -1;
-};
+#include "viewer/analysis/data_info_dlg.h"
 
 /// The modeless file properties dialog; it hands its texts to the frame on Apply.
 class CFilePropertiesDlg : public CSelfDeletingDlg {

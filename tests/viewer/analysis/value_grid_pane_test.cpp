@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include "outside/basecore/thread_runner.h"
+
 #include <vector>
 
 #include "outside/basecore/grid_ctrl.h"
@@ -50,7 +52,10 @@ protected:
     }
     void TearDown() override
     {
-        if (::IsWindow(hwnd)) frame->DestroyWindow();
+        // The view's display jobs hold the frame's meter: the frame closes once they are done.
+        tarvenix::test::PumpUntil([] { return GetRunningThreadCount() == 0; });
+        if (::IsWindow(hwnd)) ::SendMessage(hwnd, frame_test::ControlMessage(), 1, 0);
+        tarvenix::test::PumpUntil([&] { return !::IsWindow(hwnd); });
         PumpEvents();
     }
     CRDPLayer* Layer() { return frame->GetViewRect()->GetActiveView()->GetLayer(1); }
