@@ -1071,10 +1071,8 @@ void CGridCtrl::OnPaintGrid()
                 back = kSelectedBack;
                 text = kSelectedText;
             }
-            dc.FillSolidRect(&rc, back);
-            dc.MoveTo(rc.right - 1, rc.top);
-            dc.LineTo(rc.right - 1, rc.bottom - 1);
-            dc.LineTo(rc.left - 1, rc.bottom - 1);
+            // Cells of the grid's own background need no fill of their own.
+            if (back != m_crGridBkColour) dc.FillSolidRect(&rc, back);
             RECT inner = rc;
             inner.left += int(def->GetMargin());
             inner.right -= int(def->GetMargin()) + 1;
@@ -1093,6 +1091,21 @@ void CGridCtrl::OnPaintGrid()
                 dc.FrameRect(&rc, &frame);
             }
         }
+    // Grid lines: one line per row and per column on screen, not four per cell.
+    RECT last{};
+    if (!rows.empty() && !cols.empty()) GetCellRect(rows.back(), cols.back(), &last);
+    for (int r : rows) {
+        RECT rc;
+        GetCellRect(r, cols.empty() ? 0 : cols.front(), &rc);
+        dc.MoveTo(0, rc.bottom - 1);
+        dc.LineTo(last.right, rc.bottom - 1);
+    }
+    for (int c : cols) {
+        RECT rc;
+        GetCellRect(rows.empty() ? 0 : rows.front(), c, &rc);
+        dc.MoveTo(rc.right - 1, 0);
+        dc.LineTo(rc.right - 1, last.bottom);
+    }
     dc.SelectObject(oldPen);
 }
 

@@ -6,11 +6,13 @@
 #include <cstdint>
 #include <cstring>
 #include <limits>
+#include <vector>
 
 #include "outside/basecore/rdp_layer.h"
 #include "platform/gdi/region.h"
 #include "platform/shell/clipboard.h"
 #include "platform/window/messages.h"
+#include "tests/support/modal_responder.h"
 #include "tests/support/test_environment.h"
 
 namespace {
@@ -166,6 +168,33 @@ TEST(GridCtrl, SelectionGoesInAsCellsAndComesOutAsFilePixels)
     HRGN out = grid.GetSelectedRgn();
     EXPECT_EQ(::GetRgnSpans(out), pixels);
     ::DeleteObject(out);
+}
+
+}  // namespace
+
+namespace {
+
+TEST(GridCtrl, ASelectionTooLargeToCopyIsRefusedWithAMessage)
+{
+    // 5000 x 4000 cells as text would take hundreds of megabytes; every row is the same one.
+    std::vector<float> row(5000, 1.5f);
+    std::vector<void*> rows(4000, row.data());
+    CWnd host;
+    host.CreateEx(0, AfxRegisterWndClass(0), "Host", WS_OVERLAPPED, CRect(0, 0, 300, 200), nullptr, 0);
+    CGridCtrl grid;
+    ASSERT_TRUE(grid.Create(CRect(0, 0, 300, 200), &host, 100));
+    grid.InitLayerMode(rows.data(), 7, kReal, 5000, 4000);
+    grid.SetSelectedRange(1, 1, 4000, 5000);
+    tarvenix::test::Responder().AnswerMessageBox(IDOK);
+    EXPECT_FALSE(grid.OnEditCopy());
+    ASSERT_FALSE(tarvenix::test::Responder().Asked().empty());
+    EXPECT_NE(tarvenix::test::Responder().Asked().back().text.Find("too large"), -1);
+
+    grid.SetSelectedRange(1, 1, 2, 3);  // a small one is copied
+    EXPECT_TRUE(grid.OnEditCopy());
+    EXPECT_EQ(platform::ClipboardText(), CString("1.5\t1.5\t1.5\r\n1.5\t1.5\t1.5\r\n"));
+    grid.DestroyWindow();
+    host.DestroyWindow();
 }
 
 }  // namespace
