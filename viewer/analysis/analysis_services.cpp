@@ -35,10 +35,8 @@ constexpr platform::DialogTemplate Modal(UINT id, const char* caption)
 
 const platform::DialogTemplate kColorCorrection = Modeless(261, "Color correction");
 const platform::DialogTemplate kCoordPointer = Modeless(207, "Pointer");
-const platform::DialogTemplate kDataInfo = Modeless(232, "Data information");
 const platform::DialogTemplate kFileProperties = Modeless(231, "File Properties");
 const platform::DialogTemplate kFind = Modeless(220, "Find");
-const platform::DialogTemplate kStatistics = Modeless(242, "Statistics");
 const platform::DialogTemplate kFreehand = Modeless(209, "Freehand region");
 const platform::DialogTemplate kRgbChannels = Modal(205, "RGB Channels");
 
@@ -99,35 +97,6 @@ void CSelfDeletingDlg::PostNcDestroy()
 }
 
 // --- panes and tool windows of the frame -------------------------------------------------------
-
-BOOL CValueGridPane::Create(DWORD style, const RECT& rect, CWnd* parent, UINT id)
-{
-    m_bCreated = CWnd::Create(nullptr, "", style, rect, parent, id) != FALSE;
-    return m_bCreated ? TRUE : FALSE;
-}
-
-void CValueGridPane::PostNcDestroy()
-{
-    if (m_bCreated) delete this;
-}
-
-void CValueGridPane::GoToCell(int, int)
-{
-    // No grid, so no cell to go to.
-}
-
-void CValueGridPane::OnTextViewRect(CString& a, int, CString& b, int, CString& c, int)
-{
-    a.Empty();
-    b.Empty();
-    c.Empty();
-}
-
-LRESULT CValueGridPane::WindowProc(UINT message, WPARAM wParam, LPARAM lParam)
-{
-    if (message == kViewerMessage) return 1;
-    return CWnd::WindowProc(message, wParam, lParam);
-}
 
 CHistFrame::CHistFrame(int)
 {
@@ -222,14 +191,6 @@ BOOL CCoordPointerDlg::Create(CWnd* parent, CFrameViewer* frame)
     return CreateStandIn(parent);
 }
 
-CDataInfoDlg::CDataInfoDlg() : CCollapsibleDlg(kDataInfo) {}
-
-BOOL CDataInfoDlg::Create(CFrameViewer* frame)
-{
-    m_pFrame = frame;
-    return CreateStandIn(static_cast<CWnd*>(frame));
-}
-
 CFilePropertiesDlg::CFilePropertiesDlg() : CSelfDeletingDlg(kFileProperties) {}
 
 BOOL CFilePropertiesDlg::Create(CFrameViewer* frame)
@@ -286,31 +247,6 @@ void CRGBChannelsDlg::SetChannelComponent(int component, int channel)
 }
 
 // --- windows and objects of the views ------------------------------------------------------------
-
-CStatisticsDlg::CStatisticsDlg() : CCollapsibleDlg(kStatistics) {}
-
-CStatisticsDlg::~CStatisticsDlg()
-{
-    for (Slot& slot : m_slots)
-        if (slot.region) ::DeleteObject(slot.region);
-}
-
-BOOL CStatisticsDlg::Create(CWnd* parent)
-{
-    return CreateStandIn(parent);
-}
-
-void CStatisticsDlg::SetChannelRegion(int channel, void** rows, int typeCode, HRGN region)
-{
-    const int index = std::max(0, ChannelSlot(channel));
-    Slot& slot = m_slots[index];
-    slot.rows = rows;
-    slot.typeCode = typeCode;
-    if (slot.region) ::DeleteObject(slot.region);
-    slot.region = CopyRegion(region);
-}
-
-void CStatisticsDlg::Calculate(CMeterInfoBase*) {}
 
 CFreehandRegionDlg::CFreehandRegionDlg() : CSelfDeletingDlg(kFreehand) {}
 

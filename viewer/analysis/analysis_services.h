@@ -32,52 +32,7 @@ struct DialogTemplate;
 
 // --- the frame's panes and tool windows -----------------------------------------------------
 
-/// The table view of the active layer: a child pane of the frame, control id 59904. Once
-/// its window is made it deletes itself when the window is destroyed (with the frame).
-class CValueGridPane : public CWnd {
-public:
-    CValueGridPane() = default;
-    /// Child pane with `style` in `rect` of `parent`; FALSE when the window is not made (the
-    /// object is then the caller's to delete).
-    BOOL Create(DWORD style, const RECT& rect, CWnd* parent, UINT id);
-
-    void SetMeter(CMeterInfoBase* meter) { m_pMeter = meter; }
-    /// Binds the pane to the view window's active layer.
-    void Update(CViewRect* view) { m_pView = view; }
-    void CloseAll() { m_pView = nullptr; }
-    /// Nonzero when the pane is the shown pane and its grid shows layer data (never here).
-    BOOL IsLayerMode() const { return FALSE; }
-    int GetComplexComponent() const { return m_nComponent; }
-    void SetComplexComponent(int component) { m_nComponent = component; }
-    /// The focus cell as a file point; (0, 0) without a grid.
-    CPoint GetFocusPos() const { return CPoint(0, 0); }
-    void GoToCell(int x, int y);
-    void SetToolCursor(int tool) { m_nTool = tool; }
-    int GetToolCursor() const { return m_nTool; }
-    void SetColorMode(int flags) { m_nColorFlags = flags; }
-    int GetColorMode() const { return m_nColorFlags; }
-    /// Takes the bound view window's selection into the grid's selection.
-    void SelectViewRegion() {}
-    /// The grid's selected cells as a new region; null without a grid.
-    HRGN GetSelectedRgn() const { return nullptr; }
-    void OnEditCopy() {}
-    void OnEditPaste() {}
-    /// Status texts for the focus cell (each at most `size` - 1 characters).
-    void OnTextViewRect(CString& a, int, CString& b, int, CString& c, int);
-
-    LRESULT WindowProc(UINT message, WPARAM wParam, LPARAM lParam) override;
-
-protected:
-    void PostNcDestroy() override;
-
-private:
-    bool m_bCreated = false;
-    CMeterInfoBase* m_pMeter = nullptr;
-    CViewRect* m_pView = nullptr;
-    int m_nComponent = 0;
-    int m_nTool = 0;
-    int m_nColorFlags = 0;
-};
+#include "viewer/analysis/value_grid_pane.h"
 
 #include "viewer/analysis/scale_mark_wnd.h"
 
@@ -137,17 +92,7 @@ public:
 
 #include "viewer/analysis/logical_coords_dlg.h"
 
-/// The modeless data information dialog.
-class CDataInfoDlg : public CCollapsibleDlg {
-public:
-    CDataInfoDlg();
-    BOOL Create(CFrameViewer* frame);
-    /// 1 single band, 2 RGB.
-    void SetMode(int mode) { m_nMode = mode; }
-    void Refresh(int /*tab*/) {}
-    CFrameViewer* m_pFrame = nullptr;
-    int m_nMode = -1;
-};
+#include "viewer/analysis/data_info_dlg.h"
 
 /// The modeless file properties dialog; it hands its texts to the frame on Apply.
 class CFilePropertiesDlg : public CSelfDeletingDlg {
@@ -199,28 +144,7 @@ public:
 
 #include "viewer/analysis/profile_frame.h"
 
-/// The statistics dialog; frees itself when closed.
-class CStatisticsDlg : public CCollapsibleDlg {
-public:
-    CStatisticsDlg();
-    ~CStatisticsDlg() override;
-    BOOL Create(CWnd* parent);
-    void SetHistSource(CWnd* window) { m_pHistSource = window; }
-    void SetMode(int mode) { m_nMode = mode; }
-    /// Keeps the rows, type code and its own copy of the region in the channel's slot.
-    void SetChannelRegion(int channel, void** rows, int typeCode, HRGN region);
-    /// Computes the statistics of the slots in use (on a job's thread).
-    void Calculate(CMeterInfoBase* meter);
-
-    struct Slot {
-        void** rows = nullptr;
-        int typeCode = 0;
-        HRGN region = nullptr;
-    };
-    CWnd* m_pHistSource = nullptr;
-    int m_nMode = 1;
-    Slot m_slots[3];
-};
+#include "viewer/analysis/statistics_dlg.h"
 
 #include "viewer/analysis/curve_static.h"
 
