@@ -49,6 +49,6 @@ constexpr UINT CF_BITMAP = 2;
 constexpr UINT CF_ENHMETAFILE = 14;
 /// Adds data to the open clipboard change. CF_BITMAP (a 32-bit bitmap) and CF_ENHMETAFILE
 /// are taken: a bitmap goes on as an image, a recording as a drawing (SVG), both copied at
-/// once, so, unlike the system's clipboard, the handle stays the caller's. Returns `data`, or null when no change is open or the format
-/// or handle is not taken.
+/// once, so, unlike the system's clipboard, the handle stays the caller's. Returns `data`, or null when no
+/// change is open or the format or handle is not taken.
 PLATFORM_API HANDLE SetClipboardData(UINT format, HANDLE data);

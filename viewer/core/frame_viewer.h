@@ -237,7 +237,8 @@ public:
 
     // --- members -------------------------------------------------------------------------------------------
     CWnd* m_pParent = nullptr;  ///< notification window; never the window's parent
-    CViewerMeterInfo m_MeterInfo;
+    /// Made with new and released by the destructor: a job may outlive its viewer.
+    CViewerMeterInfo& m_MeterInfo = *new CViewerMeterInfo;
     CToolBar m_wndToolBar;
     CProgressCtrl m_wndProgress;
     CStatusBar m_wndStatusBar;

@@ -89,6 +89,7 @@ CFrameViewer::~CFrameViewer()
     delete m_pReloadParam;
     m_pReloadParam = nullptr;
     m_pValueGrid = nullptr;  // it frees itself with its window
+    m_MeterInfo.Release();
 }
 
 int CFrameViewer::Create(const char* fileName, CWnd* parent, int notifyId, int component, double stretchLow,

@@ -190,3 +190,28 @@ TEST(ViewerMeter, ClosingAViewerWhoseJobRunsStopsTheJobAndClosesAfterItReported)
     EXPECT_EQ(job.errorCode, RDP_ERROR_CANCEL);
     EXPECT_TRUE(Responder().Asked().empty());
 }
+
+TEST(ViewerMeter, AJobOutlivingItsViewerFinishesOnAMeterThatIsStillThere)
+{
+    ViewResultParam empty;
+    CFrameViewer* frame = ViewerCreate(&empty);
+    ASSERT_NE(frame, nullptr);
+    struct LateJob {
+        std::atomic<bool> started{false};
+        std::atomic<bool> finish{false};
+        static void Run(void* arg, CMeterInfoBase* meter)
+        {
+            auto& job = *static_cast<LateJob*>(arg);
+            meter->SetRange(0, 10);
+            job.started = true;
+            while (!job.finish) std::this_thread::sleep_for(std::chrono::milliseconds(2));
+            meter->SetPos(5);  // after the viewer is gone: reaches no window, frees nothing twice
+        }
+    } job;
+    ASSERT_NE(::Run("Calc Stats", LateJob::Run, frame->GetMeterInfo(), &job), nullptr);
+    ASSERT_TRUE(PumpUntil([&] { return job.started.load(); }));
+    frame->DestroyWindow();
+    tarvenix::test::PumpEvents();
+    job.finish = true;
+    EXPECT_TRUE(PumpUntil([] { return GetRunningThreadCount() == 0; }));
+}
