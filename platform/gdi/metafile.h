@@ -44,10 +44,11 @@ constexpr DWORD EMR_HEADER = 1;
 /// Fills `header` (when not null and `size` holds it); returns the header's size, 0 for a bad handle.
 PLATFORM_API UINT GetEnhMetaFileHeader(HENHMETAFILE metafile, UINT size, ENHMETAHEADER* header);
 
-/// Clipboard format of a recording.
+/// Clipboard formats: a 32-bit bitmap and a recording.
+constexpr UINT CF_BITMAP = 2;
 constexpr UINT CF_ENHMETAFILE = 14;
-/// Adds data to the open clipboard change. Only CF_ENHMETAFILE is taken: the recording goes
-/// on the clipboard as a drawing (SVG) at once, so, unlike the system's clipboard, the
-/// handle stays the caller's. Returns `data`, or null when no change is open or the format
-/// or handle is not taken.
+/// Adds data to the open clipboard change. CF_BITMAP (a 32-bit bitmap) and CF_ENHMETAFILE
+/// are taken: a bitmap goes on as an image, a recording as a drawing (SVG), both copied at
+/// once, so, unlike the system's clipboard, the handle stays the caller's. Returns `data`, or null when no
+/// change is open or the format or handle is not taken.
 PLATFORM_API HANDLE SetClipboardData(UINT format, HANDLE data);

@@ -1,6 +1,10 @@
+#include <cstring>
+
 #include <QByteArray>
+#include <QImage>
 
 #include "platform/gdi/metafile.h"
+#include "platform/gdi/gdi_internal.h"
 #include "platform/gdi/metafile_internal.h"
 #include "platform/shell/clipboard.h"
 
@@ -26,6 +30,15 @@ UINT GetEnhMetaFileHeader(HENHMETAFILE metafile, UINT size, ENHMETAHEADER* heade
 
 HANDLE SetClipboardData(UINT format, HANDLE data)
 {
+    if (format == CF_BITMAP) {
+        auto bitmap = FindAs<BitmapObj>(static_cast<HBITMAP>(data));
+        if (!bitmap || bitmap->bitCount != 32 || !bitmap->bits || bitmap->width <= 0 || bitmap->height <= 0)
+            return nullptr;
+        QImage image(bitmap->width, bitmap->height, QImage::Format_RGB32);
+        for (int y = 0; y < bitmap->height; ++y)
+            std::memcpy(image.scanLine(y), bitmap->PictureRow(y), std::size_t(bitmap->width) * 4);
+        return platform::SetClipboardImage(image) ? data : nullptr;
+    }
     if (format != CF_ENHMETAFILE) return nullptr;
     auto recording = static_cast<HENHMETAFILE>(data);
     if (!FindAs<MetaFileData>(recording)) return nullptr;

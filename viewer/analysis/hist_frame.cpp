@@ -254,9 +254,11 @@ void CHistFrame::SendToSources(UINT message, WPARAM wParam, LPARAM lParam)
 void CHistFrame::SetChannelRange(const double minima[4], const double maxima[4], int channel)
 {
     if (!minima || !maxima || !(channel == 1 || (channel >= 3 && channel <= 5))) return;
-    // The arrays are indexed by component: 0 real, 1 imaginary, 2 amplitude, 3 phase.
-    int at = 2;
-    if (CFrameViewer* viewer = Viewer()) {
+    // The arrays are indexed by component: 0 real, 1 imaginary, 2 amplitude, 3 phase. A real
+    // layer's range is in the first; a complex one's in the component its viewer shows.
+    int at = 0;
+    CFrameViewer* viewer = Viewer();
+    if (viewer && viewer->GetViewRect()->IsComplex(channel)) {
         switch (viewer->GetComplexMode(channel)) {
             case 1:
                 at = 3;
@@ -271,7 +273,6 @@ void CHistFrame::SetChannelRange(const double minima[4], const double maxima[4],
                 at = 2;
                 break;
         }
-        if (!viewer->GetViewRect()->IsComplex(channel)) at = 0;
     }
     HistChannel& c = m_data.Channel(channel);
     c.dataMin = minima[at];

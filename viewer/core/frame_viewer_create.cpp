@@ -69,10 +69,14 @@ CMenu* Popup(CMenu* menu, int position)
 
 }  // namespace
 
-CFrameViewer::CFrameViewer() = default;
+CFrameViewer::CFrameViewer()
+{
+    ++s_nLive;
+}
 
 CFrameViewer::~CFrameViewer()
 {
+    --s_nLive;
     if (m_pDeletedFlag) *m_pDeletedFlag = true;
     m_ViewRect.CloseAll();
     // The menu bar must not show a menu that is gone.
@@ -85,6 +89,7 @@ CFrameViewer::~CFrameViewer()
     delete m_pReloadParam;
     m_pReloadParam = nullptr;
     m_pValueGrid = nullptr;  // it frees itself with its window
+    m_MeterInfo.Release();
 }
 
 int CFrameViewer::Create(const char* fileName, CWnd* parent, int notifyId, int component, double stretchLow,

@@ -26,7 +26,7 @@ bool FitsInt(double v)
 void CViewerMeterInfo::Attach(CWnd* owner, CProgressCtrl* progress)
 {
     m_pOwner = owner;
-    m_pProgress = progress;
+    m_hProgress = progress ? progress->GetSafeHwnd() : nullptr;
     m_hOwner = owner ? owner->GetSafeHwnd() : nullptr;
 }
 
@@ -59,15 +59,17 @@ void CViewerMeterInfo::StopCheck()
 
 void CViewerMeterInfo::ShowPos()
 {
-    if (!m_pProgress || !::IsWindow(m_pProgress->GetSafeHwnd())) return;
+    // By handle: the bar's object goes with its viewer, which may close while the job runs.
+    if (!m_hProgress || !::IsWindow(m_hProgress)) return;
+    int position = 0;
     if (FitsInt(m_low) && FitsInt(m_high)) {
-        const double p = std::clamp(m_pos, m_low, std::max(m_low, m_high));
-        m_pProgress->SetPos(static_cast<int>(p));
-        return;
+        position = static_cast<int>(std::clamp(m_pos, m_low, std::max(m_low, m_high)));
+    } else {
+        const double span = m_high - m_low;
+        const double fraction = span > 0 ? std::clamp((m_pos - m_low) / span, 0.0, 1.0) : 0.0;
+        position = static_cast<int>(fraction * kScaledTop);
     }
-    const double span = m_high - m_low;
-    const double fraction = span > 0 ? std::clamp((m_pos - m_low) / span, 0.0, 1.0) : 0.0;
-    m_pProgress->SetPos(static_cast<int>(fraction * kScaledTop));
+    ::SendMessage(m_hProgress, PBM_SETPOS, static_cast<WPARAM>(static_cast<unsigned>(position)), 0);
 }
 
 void CViewerMeterInfo::SetPos(double pos)
@@ -82,12 +84,13 @@ void CViewerMeterInfo::SetRange(double low, double high)
     // The bar takes the whole range, so that one beyond 16 bits still shows its true fraction.
     m_low = std::isfinite(low) ? std::trunc(low) : 0.0;
     m_high = std::isfinite(high) ? std::trunc(high) : 0.0;
-    if (!m_pProgress || !::IsWindow(m_pProgress->GetSafeHwnd())) return;
-    if (FitsInt(m_low) && FitsInt(m_high))
-        m_pProgress->SetRange32(static_cast<int>(m_low), static_cast<int>(m_high));
-    else
-        m_pProgress->SetRange32(0, kScaledTop);
-    m_pProgress->SetStep(1);
+    if (!m_hProgress || !::IsWindow(m_hProgress)) return;
+    const bool fits = FitsInt(m_low) && FitsInt(m_high);
+    const int low32 = fits ? static_cast<int>(m_low) : 0;
+    const int high32 = fits ? static_cast<int>(m_high) : kScaledTop;
+    ::SendMessage(m_hProgress, PBM_SETRANGE32, static_cast<WPARAM>(static_cast<unsigned>(low32)),
+                  static_cast<LPARAM>(high32));
+    ::SendMessage(m_hProgress, PBM_SETSTEP, 1, 0);
 }
 
 void CViewerMeterInfo::StepIt()
@@ -109,11 +112,19 @@ double CViewerMeterInfo::DeltaPos(double delta)
 void CViewerMeterInfo::JobFinished(int)
 {
     OnMeterMessage(WM_VIEWERMETERDONE);
+    if (m_nRefs.fetch_sub(1) == 1) delete this;  // the owner let go while the job ran
 }
 
 void CViewerMeterInfo::SetThread(CThread* thread)
 {
+    if (thread) m_nRefs.fetch_add(1);
     m_pThread = thread;
+}
+
+void CViewerMeterInfo::Release()
+{
+    // Handles are never reused, so the owner's closed windows need no clearing here.
+    if (m_nRefs.fetch_sub(1) == 1) delete this;
 }
 
 void CViewerMeterInfo::OnMeterMessage(UINT message)

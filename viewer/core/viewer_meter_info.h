@@ -33,6 +33,10 @@ public:
     /// Stops the running job without asking and has the owner sent WM_CLOSEVIEWER once the
     /// job has reported its end; false when no job runs (the owner may close at once).
     bool StopForClose();
+    /// The owner lets go of a meter made with new: it is freed now, or, while a job still
+    /// runs with it, once that job has reported its end (so a closed viewer never leaves
+    /// its job a freed meter).
+    void Release();
     /// Whether a job runs with this meter.
     bool IsRunning() const { return m_pThread.load() != nullptr; }
 
@@ -60,7 +64,8 @@ private:
     void StopCheck();
     void ShowPos();
 
-    CProgressCtrl* m_pProgress = nullptr;
+    HWND m_hProgress = nullptr;   ///< the bar, reached by handle from the job's thread
+    std::atomic<int> m_nRefs{1};  ///< the owner's reference and one per running job
     std::atomic<CThread*> m_pThread{nullptr};
     std::atomic<int> m_bStop{0};
     std::atomic<bool> m_bCloseAfterJob{false};
