@@ -46,7 +46,9 @@ PLATFORM_API UINT GetEnhMetaFileHeader(HENHMETAFILE metafile, UINT size, ENHMETA
 
 /// Clipboard format of a recording.
 constexpr UINT CF_ENHMETAFILE = 14;
-/// Adds data to the open clipboard change. Only CF_ENHMETAFILE is taken: the recording goes
+/// Clipboard format of a bitmap (an HBITMAP; its pixels are copied at once).
+constexpr UINT CF_BITMAP = 2;
+/// Adds data to the open clipboard change. CF_BITMAP goes on as an image; CF_ENHMETAFILE: the recording goes
 /// on the clipboard as a drawing (SVG) at once, so, unlike the system's clipboard, the
 /// handle stays the caller's. Returns `data`, or null when no change is open or the format
 /// or handle is not taken.

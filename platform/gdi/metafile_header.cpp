@@ -1,5 +1,6 @@
 #include <QByteArray>
 
+#include "platform/gdi/gdi_objects.h"
 #include "platform/gdi/metafile.h"
 #include "platform/gdi/metafile_internal.h"
 #include "platform/shell/clipboard.h"
@@ -26,6 +27,25 @@ UINT GetEnhMetaFileHeader(HENHMETAFILE metafile, UINT size, ENHMETAHEADER* heade
 
 HANDLE SetClipboardData(UINT format, HANDLE data)
 {
+    if (format == CF_BITMAP) {
+        auto bitmap = static_cast<HBITMAP>(data);
+        BITMAP bm{};
+        if (!bitmap || !GetObject(bitmap, sizeof bm, &bm) || bm.bmWidth <= 0 || bm.bmHeight <= 0)
+            return nullptr;
+        QImage image(bm.bmWidth, bm.bmHeight, QImage::Format_RGB32);
+        if (image.isNull()) return nullptr;
+        BITMAPINFO info{};
+        info.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
+        info.bmiHeader.biWidth = bm.bmWidth;
+        info.bmiHeader.biHeight = -bm.bmHeight;
+        info.bmiHeader.biPlanes = 1;
+        info.bmiHeader.biBitCount = 32;
+        info.bmiHeader.biCompression = BI_RGB;
+        if (GetDIBits(nullptr, bitmap, 0, UINT(bm.bmHeight), image.bits(), &info, DIB_RGB_COLORS) !=
+            bm.bmHeight)
+            return nullptr;
+        return platform::SetClipboardImage(image) ? data : nullptr;
+    }
     if (format != CF_ENHMETAFILE) return nullptr;
     auto recording = static_cast<HENHMETAFILE>(data);
     if (!FindAs<MetaFileData>(recording)) return nullptr;

@@ -368,8 +368,7 @@ public:
     CWnd* m_pWnd = nullptr;
     CWnd* m_pParent = nullptr;
 
-protected:
-    ~CSelectionInfo() = default;
+    virtual ~CSelectionInfo() = default;
 };
 
 /// Rectangular selection (type 1).
