@@ -192,6 +192,8 @@ public:
     CSelectionInfo* GetSelInfo() const { return m_pSelInfo; }
     /// Whether the outline thread of the current selection runs.
     BOOL IsOutlineRunning() const;
+    /// Frames the running outline has drawn (0 without one).
+    long GetOutlineFrames() const;
     /// The measure line's nodes (picture pixels) and its property set; empty / null without one.
     std::vector<CPoint> GetMeasureNodes() const;
     CPropertySet* GetMeasureProperties() const;

@@ -11,6 +11,7 @@ inline constexpr UINT kWmViewRect = WM_USER + 511;
 /// -> view window: answers 1.
 inline constexpr UINT kWmViewRectAlive = WM_USER + 513;
 
+#include <atomic>
 #include <condition_variable>
 #include <memory>
 #include <mutex>
@@ -33,6 +34,7 @@ struct OutlineState {
     HRGN screen = nullptr;  ///< the selection in client pixels, clipped near the client
     BYTE stripes[8][8] = {};
     std::thread thread;
+    std::atomic<long> frames{0};  ///< frames drawn so far
     ~OutlineState();
 };
 

@@ -103,6 +103,7 @@ void OutlineLoop(OutlineState* s)
     while (!s->wake.wait_for(hold, std::chrono::milliseconds(10), [s] { return s->stop; })) {
         if (s->paused || !s->screen) continue;
         DrawOutlineFrame(*s);
+        s->frames.fetch_add(1);
     }
 }
 
@@ -250,6 +251,11 @@ void CViewRect::SetToolMode(int mode)
 }
 
 // --- the outline thread --------------------------------------------------------------------------
+
+long CViewRect::GetOutlineFrames() const
+{
+    return m_pOutline ? m_pOutline->frames.load() : 0;
+}
 
 BOOL CViewRect::IsOutlineRunning() const
 {
