@@ -46,6 +46,10 @@ std::uint64_t BmpStride(int width);
 /// (an empty picture or more than 4 GB).
 BOOL BmpFileSize(int width, int height, std::uint64_t* bytes);
 
+/// Writes the whole picture of `view` (rendered at 1:1) as a 24-bit bottom-up bitmap file,
+/// complete or not at all. Throws the core's error on failure (the cancel error on a stop).
+void WriteBmpFile(CVirtualView* view, int width, int height, const char* path, CMeterInfoBase* meter);
+
 /// Control id of the view window inside its frame.
 inline constexpr UINT kViewRectControlId = 59648;
 

@@ -165,15 +165,24 @@ void PutU32(BYTE* p, std::uint32_t v)
 void ExportBmpWorker(void* arg, CMeterInfo* meter)
 {
     std::unique_ptr<ExportBmpJob> job(static_cast<ExportBmpJob*>(arg));
-    const std::uint64_t stride = BmpStride(job->width);
-    const std::uint64_t total = kBmpHeaderBytes + stride * std::uint64_t(job->height);
+    WriteBmpFile(job->view, job->width, job->height, job->path, meter);
+    if (meter) meter->JobFinished(0);
+}
+
+}  // namespace
+
+void WriteBmpFile(CVirtualView* view, int width, int height, const char* path, CMeterInfoBase* meter)
+{
+    std::uint64_t total = 0;
+    if (!view || !path || !BmpFileSize(width, height, &total))
+        AfxThrowRDPExcept(RDP_ERROR_PROCESS, "The picture is too large for a bitmap file.");
+    const std::uint64_t stride = BmpStride(width);
     // The new file replaces an older one only once it is complete; a stop or a failure
     // leaves the older one as it was.
     platform::AtomicFile file;
-    if (!file.Create(job->path) || !file.SetSize(total)) {
-        const std::string text = LoadText(IDS_ERROR_CREATING_FILE, "Error creating file !");
-        AfxThrowRDPExcept(RDP_ERROR_PROCESS, text.c_str());
-    }
+    if (!file.Create(path) || !file.SetSize(total))
+        AfxThrowRDPExcept(RDP_ERROR_PROCESS,
+                          LoadText(IDS_ERROR_CREATING_FILE, "Error creating file !").c_str());
     CMemoryMap map;
     if (!map.MapFile(file.Handle(), total) || !map.AdresData())
         AfxThrowRDPExcept(RDP_ERROR_PROCESS,
@@ -187,20 +196,16 @@ void ExportBmpWorker(void* arg, CMeterInfo* meter)
     PutU32(h + 10, std::uint32_t(kBmpHeaderBytes));
     BYTE* i = h + 14;
     PutU32(i, 40);
-    PutU32(i + 4, std::uint32_t(job->width));
-    PutU32(i + 8, std::uint32_t(job->height));
+    PutU32(i + 4, std::uint32_t(width));
+    PutU32(i + 8, std::uint32_t(height));
     PutU16(i + 12, 1);
     PutU16(i + 14, 24);
     std::memset(i + 16, 0, 24);
-    job->view->RenderRGB(0, 0, job->width, job->height, int(stride), 1, 1.0, TRUE, h + kBmpHeaderBytes,
-                         meter);
+    view->RenderRGB(0, 0, width, height, int(stride), 1, 1.0, TRUE, h + kBmpHeaderBytes, meter);
     if (!map.Flush()) AfxThrowRDPExcept(RDP_ERROR_PROCESS, "The bitmap file could not be written.");
     map.Close();
     if (!file.Commit()) AfxThrowRDPExcept(RDP_ERROR_PROCESS, "The bitmap file could not be written.");
-    if (meter) meter->JobFinished(0);
 }
-
-}  // namespace
 
 std::uint64_t BmpStride(int width)
 {

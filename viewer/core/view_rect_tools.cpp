@@ -5,6 +5,7 @@
 
 #include "outside/basecore/math_helpers.h"
 #include "outside/basecore/region_info.h"
+#include "platform/dialogs/dialog.h"
 #include "platform/gdi/dc.h"
 #include "platform/gdi/gdi_objects.h"
 #include "platform/gdi/region.h"
@@ -503,7 +504,7 @@ void CViewRect::SetRectSelection(int x1, int y1, int x2, int y2, CDialog* dialog
         delete m_pSelInfo;
     }
     auto* info = new CRectSelObj;
-    info->m_pWnd = reinterpret_cast<CWnd*>(dialog);
+    info->m_pWnd = dialog;
     m_pSelInfo = info;
     SetToolMode(9);
     m_nSelKind = kSelRect;
@@ -1260,7 +1261,8 @@ void CViewRect::OnContextMenu(CWnd* wnd, CPoint point)
         ::EnableMenuItem(popup, ID_VIEWER_SAVE_REGION,
                          MF_BYCOMMAND | (PtInRegion(m_hSelRgn, p.x, p.y) ? MF_ENABLED : MF_GRAYED));
     }
-    if (popup)
-        ::TrackPopupMenu(popup, TPM_RIGHTBUTTON, point.x, point.y, 0, GetParent()->GetSafeHwnd(), nullptr);
+    CWnd* parent = GetParent();
+    if (popup && parent)
+        ::TrackPopupMenu(popup, TPM_RIGHTBUTTON, point.x, point.y, 0, parent->GetSafeHwnd(), nullptr);
     DestroyMenu(menu);
 }

@@ -655,8 +655,8 @@ constexpr platform::DialogControl kSaveChangesControls[] = {
     {"Button", "Cancel", IDCANCEL, 128, 96, 50, 14, BS_PUSHBUTTON | WS_TABSTOP},
 };
 constexpr platform::DialogTemplate kViewerDialogs[] = {
-    {IDD_SAVE_CHANGES, "Save changes", DS_MODALFRAME | WS_POPUP | WS_CAPTION | WS_SYSMENU, 0, nullptr, 8, 0, 0,
-     191, 117, kSaveChangesControls},
+    {IDD_SAVE_CHANGES, "Save changes", DS_MODALFRAME | WS_POPUP | WS_CAPTION | WS_SYSMENU, 0, nullptr, 8, 0,
+     0, 191, 117, kSaveChangesControls},
 };
 
 constexpr platform::ModuleResources kResources{.module = "PaneKit",

@@ -21,6 +21,7 @@
 #include "tests/support/ui_helpers.h"
 #include "viewer/analysis/analysis_services.h"
 #include "outside/basecore/meter_info.h"
+#include "viewer/core/frame_viewer_ids.h"
 #include "viewer/core/view_rect.h"
 #include "viewer/core/viewer_messages.h"
 
@@ -340,6 +341,30 @@ TEST_F(ViewToolsTest, ManySelectionsLeaveOneOutlineAndScreenshots)
     EXPECT_NE(c.pixel(25, 50), a.pixel(25, 50)) << "the rectangle's outline is gone";
     SaveTestOutput(c, "view_tools_freehand_frame1");
     SaveTestOutput(NextOutlineFrame(view), "view_tools_freehand_frame2");
+}
+
+TEST_F(ViewToolsTest, ContextMenuEnablesSaveRegionOnlyInsideTheSelection)
+{
+    AddPicture(200, 150);
+    view.SetRectSelection(10, 10, 50, 50, nullptr);
+    for (const bool inside : {true, false}) {
+        const CPoint client = inside ? CPoint(20, 20) : CPoint(100, 100);
+        CPoint screen = client;
+        view.ClientToScreen(&screen);
+        Responder().DismissPopupMenu();
+        view.SendMessage(WM_CONTEXTMENU, WPARAM(view.GetSafeHwnd()), MAKELPARAM(screen.x, screen.y));
+        ASSERT_FALSE(Responder().Asked().empty());
+        const platform::PopupMenuQuestion& menu = Responder().Asked().back().popup;
+        std::vector<CString> texts;
+        bool saveEnabled = false;
+        for (const auto& item : menu.items) {
+            if (!item.separator) texts.push_back(item.text);
+            if (item.id == ID_VIEWER_SAVE_REGION) saveEnabled = item.enabled;
+        }
+        EXPECT_EQ(texts, (std::vector<CString>{"Zoom in", "Zoom out", "1:1 Scale", "&Fit to window", "&Copy",
+                                               "Save region", "Region statistics", "Properties"}));
+        EXPECT_EQ(saveEnabled, inside);
+    }
 }
 
 // --- pointer and measure -------------------------------------------------------------------------
