@@ -1,13 +1,13 @@
 #include "app/viewer_seam.h"
 
-#include "app/placeholder_viewer.h"
+#include "app/frame_viewer_seam.h"
 #include "platform/window/wnd.h"
 
 namespace {
 
 ViewerSeam& Seam()
 {
-    static ViewerSeam seam = PlaceholderViewerSeam();
+    static ViewerSeam seam = FrameViewerSeam();
     return seam;
 }
 

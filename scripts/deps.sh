@@ -3,7 +3,8 @@
 set -euo pipefail
 
 packages=(make g++ cmake ninja-build pkg-config qt6-base-dev libfftw3-dev
-          libgtest-dev libgmock-dev libbenchmark-dev libsleef-dev fonts-dejavu-core clang-format)
+          libgtest-dev libgmock-dev libbenchmark-dev libsleef-dev fonts-dejavu-core clang-format
+          python3-ezdxf)
 
 missing=()
 for p in "${packages[@]}"; do

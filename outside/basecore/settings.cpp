@@ -48,6 +48,23 @@ BOOL SetStringValue(const char* subKey, const char* valueName, const char* value
            key.SetValue(value ? value : "", valueName) == ERROR_SUCCESS;
 }
 
+DWORD GetDWORDValue(const char* subKey, const char* valueName, DWORD fallback)
+{
+    CTLRegKey key;
+    DWORD value = 0;
+    if (key.Open(HKEY_CURRENT_USER, GetAppSubKey(subKey), KEY_READ) != ERROR_SUCCESS ||
+        key.QueryValue(value, valueName) != ERROR_SUCCESS)
+        return fallback;
+    return value;
+}
+
+BOOL SetDWORDValue(const char* subKey, const char* valueName, DWORD value)
+{
+    CTLRegKey key;
+    return key.Create(HKEY_CURRENT_USER, GetAppSubKey(subKey)) == ERROR_SUCCESS &&
+           key.SetValue(value, valueName) == ERROR_SUCCESS;
+}
+
 CTLRegKey::~CTLRegKey()
 {
     Close();

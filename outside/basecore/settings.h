@@ -16,6 +16,11 @@ CString GetAppSubKey(const char* subKey);
 CString GetStringValue(const char* subKey, const char* valueName);
 /// Writes the string, creating the key as needed; nonzero on success.
 BOOL SetStringValue(const char* subKey, const char* valueName, const char* value);
+/// The DWORD `valueName` of `subKey`; `fallback` when the key or value is missing or is
+/// not a DWORD.
+DWORD GetDWORDValue(const char* subKey, const char* valueName, DWORD fallback = 0);
+/// Writes the DWORD, creating the key as needed; nonzero on success.
+BOOL SetDWORDValue(const char* subKey, const char* valueName, DWORD value);
 
 /// One open registry key: string and DWORD values by name. Closes its key when destroyed.
 class CTLRegKey {

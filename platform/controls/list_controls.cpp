@@ -82,7 +82,11 @@ QWidget* CComboBox::CreateWidget(const CREATESTRUCT& cs, QWidget* parentWidget)
     combo->setInsertPolicy(QComboBox::NoInsert);
     combo->setFocusPolicy(Qt::StrongFocus);
     // The template's height includes the drop-down list; the field keeps its own height.
-    combo->setMaxVisibleItems(std::max(cs.cy / std::max(combo->sizeHint().height(), 1), 1) * 2);
+    const int fieldHeight = std::max(combo->sizeHint().height(), 1);
+    combo->setMaxVisibleItems(std::max(cs.cy / fieldHeight, 1) * 2);
+    // A drop-down's window is its closed field, as tall as the field itself; a simple combo
+    // (list always shown) keeps the whole height.
+    if ((style & 0x3) != CBS_SIMPLE) combo->setFixedHeight(std::min(std::max(cs.cy, 1), fieldHeight));
     const HWND hwnd = m_hWnd;
     QObject::connect(combo, &QComboBox::activated, combo, [hwnd, combo](int) {
         if (Quiet(combo)) return;

@@ -44,12 +44,11 @@ constexpr DWORD EMR_HEADER = 1;
 /// Fills `header` (when not null and `size` holds it); returns the header's size, 0 for a bad handle.
 PLATFORM_API UINT GetEnhMetaFileHeader(HENHMETAFILE metafile, UINT size, ENHMETAHEADER* header);
 
-/// Clipboard format of a recording.
-constexpr UINT CF_ENHMETAFILE = 14;
-/// Clipboard format of a bitmap (an HBITMAP; its pixels are copied at once).
+/// Clipboard formats: a 32-bit bitmap and a recording.
 constexpr UINT CF_BITMAP = 2;
-/// Adds data to the open clipboard change. CF_BITMAP goes on as an image; CF_ENHMETAFILE: the recording goes
-/// on the clipboard as a drawing (SVG) at once, so, unlike the system's clipboard, the
-/// handle stays the caller's. Returns `data`, or null when no change is open or the format
+constexpr UINT CF_ENHMETAFILE = 14;
+/// Adds data to the open clipboard change. CF_BITMAP (a 32-bit bitmap) and CF_ENHMETAFILE
+/// are taken: a bitmap goes on as an image, a recording as a drawing (SVG), both copied at
+/// once, so, unlike the system's clipboard, the handle stays the caller's. Returns `data`, or null when no change is open or the format
 /// or handle is not taken.
 PLATFORM_API HANDLE SetClipboardData(UINT format, HANDLE data);

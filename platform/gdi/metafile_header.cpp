@@ -1,7 +1,10 @@
-#include <QByteArray>
+#include <cstring>
 
-#include "platform/gdi/gdi_objects.h"
+#include <QByteArray>
+#include <QImage>
+
 #include "platform/gdi/metafile.h"
+#include "platform/gdi/gdi_internal.h"
 #include "platform/gdi/metafile_internal.h"
 #include "platform/shell/clipboard.h"
 
@@ -28,22 +31,12 @@ UINT GetEnhMetaFileHeader(HENHMETAFILE metafile, UINT size, ENHMETAHEADER* heade
 HANDLE SetClipboardData(UINT format, HANDLE data)
 {
     if (format == CF_BITMAP) {
-        auto bitmap = static_cast<HBITMAP>(data);
-        BITMAP bm{};
-        if (!bitmap || !GetObject(bitmap, sizeof bm, &bm) || bm.bmWidth <= 0 || bm.bmHeight <= 0)
+        auto bitmap = FindAs<BitmapObj>(static_cast<HBITMAP>(data));
+        if (!bitmap || bitmap->bitCount != 32 || !bitmap->bits || bitmap->width <= 0 || bitmap->height <= 0)
             return nullptr;
-        QImage image(bm.bmWidth, bm.bmHeight, QImage::Format_RGB32);
-        if (image.isNull()) return nullptr;
-        BITMAPINFO info{};
-        info.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
-        info.bmiHeader.biWidth = bm.bmWidth;
-        info.bmiHeader.biHeight = -bm.bmHeight;
-        info.bmiHeader.biPlanes = 1;
-        info.bmiHeader.biBitCount = 32;
-        info.bmiHeader.biCompression = BI_RGB;
-        if (GetDIBits(nullptr, bitmap, 0, UINT(bm.bmHeight), image.bits(), &info, DIB_RGB_COLORS) !=
-            bm.bmHeight)
-            return nullptr;
+        QImage image(bitmap->width, bitmap->height, QImage::Format_RGB32);
+        for (int y = 0; y < bitmap->height; ++y)
+            std::memcpy(image.scanLine(y), bitmap->PictureRow(y), std::size_t(bitmap->width) * 4);
         return platform::SetClipboardImage(image) ? data : nullptr;
     }
     if (format != CF_ENHMETAFILE) return nullptr;

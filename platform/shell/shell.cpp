@@ -7,6 +7,8 @@
 #include <mutex>
 #include <strings.h>
 
+#include <cstring>
+
 namespace {
 
 std::mutex& HookMutex()
@@ -41,6 +43,21 @@ bool IsLink(const QString& text)
 }
 
 }  // namespace
+
+BOOL PathAddExtension(LPSTR path, LPCSTR extension)
+{
+    if (!path) return FALSE;
+    const std::size_t length = std::strlen(path);
+    const char* name = std::strrchr(path, '/');
+    name = name ? name + 1 : path;
+    const char* dot = std::strrchr(name, '.');
+    if (dot && dot != name) return FALSE;  // has one (a leading dot only hides the file)
+    if (!extension || !*extension) return FALSE;
+    const char* ext = extension;
+    if (length + std::strlen(ext) + 1 > std::size_t(MAX_PATH)) return FALSE;
+    std::strcat(path, ext);
+    return TRUE;
+}
 
 HINSTANCE ShellExecute(HWND, LPCSTR verb, LPCSTR file, LPCSTR, LPCSTR, int)
 {

@@ -27,6 +27,10 @@ inline HINSTANCE ShellExecuteA(HWND window, LPCSTR verb, LPCSTR file, LPCSTR par
     return ShellExecute(window, verb, file, parameters, folder, show);
 }
 
+/// Appends `extension` (with its dot) to the path in `path` (a buffer of MAX_PATH) unless
+/// the file name already has an extension. FALSE when it has one or the result would not fit.
+PLATFORM_API BOOL PathAddExtension(LPSTR path, LPCSTR extension);
+
 namespace platform {
 /// Replaces the desktop's handler (for tests: nothing is launched). The hook gets the URL
 /// ShellExecute would open and answers whether it was opened. An empty function restores

@@ -11,6 +11,7 @@
 // those are carried to the user-interface thread and wait for it there. SendMessage blocks
 // until the user-interface thread has handled the message, PostMessage queues it.
 
+#include <functional>
 #include <memory>
 
 #include "platform/cstring.h"
@@ -303,6 +304,13 @@ PLATFORM_API LRESULT SendMessage(HWND hWnd, UINT message, WPARAM wParam, LPARAM 
 /// when the handle names no window; a message whose window is destroyed before it is
 /// delivered is dropped. WM_COPYDATA cannot be posted (its record would not outlive the call).
 PLATFORM_API BOOL PostMessage(HWND hWnd, UINT message, WPARAM wParam, LPARAM lParam);
+namespace platform {
+/// PostMessage for a message that carries an allocated record: `release` frees it (on the
+/// user-interface thread) when the window is destroyed before the message arrives. FALSE,
+/// with nothing queued and nothing released, when the handle names no window.
+PLATFORM_API BOOL PostMessageOwning(HWND hWnd, UINT message, WPARAM wParam, LPARAM lParam,
+                                    std::function<void()> release);
+}  // namespace platform
 /// Any thread.
 PLATFORM_API BOOL IsWindow(HWND hWnd);
 /// One id per name for the life of the process (0xC000..0xFFFF); 0 for an empty name. Any thread.

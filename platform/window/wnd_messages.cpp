@@ -292,6 +292,30 @@ BOOL PostMessage(HWND hWnd, UINT message, WPARAM wParam, LPARAM lParam)
     return TRUE;
 }
 
+BOOL platform::PostMessageOwning(HWND hWnd, UINT message, WPARAM wParam, LPARAM lParam,
+                                 std::function<void()> release)
+{
+    if (hWnd == HWND_BROADCAST || message == WM_COPYDATA) {
+        SetLastError(ERROR_INVALID_PARAMETER);
+        return FALSE;
+    }
+    if (!IsWindow(hWnd)) {
+        SetLastError(ERROR_INVALID_WINDOW_HANDLE);
+        return FALSE;
+    }
+    POINT pt{};
+    if (IsUiThread()) GetCursorPos(&pt);
+    const MSG msg{hWnd, message, wParam, lParam, GetTickCount(), pt};
+    platform::PostToUiThread([msg, release = std::move(release)] {
+        if (!IsWindow(msg.hwnd)) {
+            if (release) release();
+            return;
+        }
+        DispatchQueued(msg);
+    });
+    return TRUE;
+}
+
 BOOL IsWindow(HWND hWnd)
 {
     return LookupWindow(hWnd) != nullptr;

@@ -2,12 +2,14 @@
 #include <QPainter>
 
 #include "app/app_resources.h"
+#include "app/frame_viewer_seam.h"
 #include "app/toolbars/toolbar_ids.h"
-#include "app/placeholder_viewer.h"
 #include "outside/splash/splash.h"
 #include "tests/app/app_fixture.h"
 #include "tests/support/modal_responder.h"
 #include "tests/support/ui_helpers.h"
+#include "viewer/core/frame_viewer.h"
+#include "viewer/core/raster_view.h"
 
 using namespace apptest;
 using tarvenix::test::PumpEvents;
@@ -219,14 +221,20 @@ TEST_F(CommandWindow, ScreenshotOfTheProgramWithAViewerBelow)
     Start(R"(Tarvenix {DisableView})");
     Command().RedrawWindow();
     splash.DestroyWindow();
-    // The program's own viewer as it is wired today, placed below the command window.
-    const ViewerSeam fixtureSeam = SetViewerSeam(PlaceholderViewerSeam());
-    Command().SendMessage(WM_COMMAND, ID_FILE_OPEN_VIEWER, 0);
+    // The viewer on the sample, as ./run.sh opens it, placed below the command window.
+    const ViewerSeam fixtureSeam = SetViewerSeam(FrameViewerSeam());
+    Command().OpenViewer(TARVENIX_SAMPLE_PATH);
     SetViewerSeam(fixtureSeam);
+    CWnd* viewer = nullptr;
+    ASSERT_TRUE(tarvenix::test::PumpUntil([&] {
+        viewer = CWnd::FromHandle(FindWindow(nullptr, TARVENIX_SAMPLE_PATH));
+        if (!viewer) return false;
+        auto* shownView =
+            dynamic_cast<CRasterView*>(static_cast<CFrameViewer*>(viewer)->GetViewRect()->GetActiveView());
+        return shownView && !shownView->IsBusy() &&
+               static_cast<CFrameViewer*>(viewer)->GetViewRect()->ImageWidth() > 0;
+    }));
     PumpEvents();
-    CWnd* viewer = CWnd::FromHandle(FindWindow(nullptr, "Tarvenix Viewer"));
-    ASSERT_NE(viewer, nullptr);
-
     CRect command, shown;
     Command().GetWindowRect(&command);
     viewer->GetWindowRect(&shown);

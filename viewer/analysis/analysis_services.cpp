@@ -35,16 +35,9 @@ constexpr platform::DialogTemplate Modal(UINT id, const char* caption)
 
 const platform::DialogTemplate kColorCorrection = Modeless(261, "Color correction");
 const platform::DialogTemplate kCoordPointer = Modeless(207, "Pointer");
-const platform::DialogTemplate kLogicalCoords = Modeless(236, "Logical coords");
-const platform::DialogTemplate kDataInfo = Modeless(232, "Data information");
 const platform::DialogTemplate kFileProperties = Modeless(231, "File Properties");
 const platform::DialogTemplate kFind = Modeless(220, "Find");
-const platform::DialogTemplate kReplace = Modeless(221, "Replace");
-const platform::DialogTemplate kStatistics = Modeless(242, "Statistics");
 const platform::DialogTemplate kFreehand = Modeless(209, "Freehand region");
-const platform::DialogTemplate kRectSel = Modeless(222, "Rectangular selection");
-const platform::DialogTemplate kNewFile = Modal(213, "Create new file");
-const platform::DialogTemplate kHistTrim = Modal(260, "Histogram Triming");
 const platform::DialogTemplate kRgbChannels = Modal(205, "RGB Channels");
 
 int ChannelSlot(int channel)
@@ -62,19 +55,6 @@ HRGN CopyRegion(HRGN region)
     }
     return copy;
 }
-
-/// The rectangle selection's dialog: it only shows its title.
-class CRectSelDlg : public CSelfDeletingDlg {
-public:
-    explicit CRectSelDlg(CSelectionInfo* owner) : CSelfDeletingDlg(kRectSel), m_pOwner(owner) {}
-    LRESULT WindowProc(UINT message, WPARAM wParam, LPARAM lParam) override
-    {
-        const LRESULT result = CSelfDeletingDlg::WindowProc(message, wParam, lParam);
-        if (message == WM_DESTROY && m_pOwner) m_pOwner->DetachWnd();
-        return result;
-    }
-    CSelectionInfo* m_pOwner;
-};
 
 }  // namespace
 
@@ -116,85 +96,7 @@ void CSelfDeletingDlg::PostNcDestroy()
     if (m_bCreated) delete this;
 }
 
-void CCollapsibleDlg::ShiftControls(int firstId, int delta)
-{
-    bool moving = false;
-    for (CWnd* child = GetWindow(GW_CHILD); child; child = child->GetWindow(GW_HWNDNEXT)) {
-        if (child->GetDlgCtrlID() == firstId) moving = true;
-        if (!moving) continue;
-        CRect r;
-        child->GetWindowRect(&r);
-        ScreenToClient(&r);
-        child->SetWindowPos(nullptr, r.left, r.top - delta, 0, 0, SWP_NOSIZE | SWP_NOZORDER);
-    }
-    CRect w;
-    GetWindowRect(&w);
-    SetWindowPos(nullptr, 0, 0, w.Width(), std::max(0, w.Height() - delta), SWP_NOMOVE | SWP_NOZORDER);
-}
-
 // --- panes and tool windows of the frame -------------------------------------------------------
-
-BOOL CValueGridPane::Create(DWORD style, const RECT& rect, CWnd* parent, UINT id)
-{
-    m_bCreated = CWnd::Create(nullptr, "", style, rect, parent, id) != FALSE;
-    return m_bCreated ? TRUE : FALSE;
-}
-
-void CValueGridPane::PostNcDestroy()
-{
-    if (m_bCreated) delete this;
-}
-
-void CValueGridPane::GoToCell(int, int)
-{
-    // No grid, so no cell to go to.
-}
-
-void CValueGridPane::OnTextViewRect(CString& a, int, CString& b, int, CString& c, int)
-{
-    a.Empty();
-    b.Empty();
-    c.Empty();
-}
-
-LRESULT CValueGridPane::WindowProc(UINT message, WPARAM wParam, LPARAM lParam)
-{
-    if (message == kViewerMessage) return 1;
-    return CWnd::WindowProc(message, wParam, lParam);
-}
-
-BOOL CScaleMarkWnd::Create(CWnd* owner)
-{
-    m_bCreated =
-        CreateEx(0, AfxRegisterWndClass(0), "", WS_POPUP | WS_THICKFRAME, CRect(0, 0, 100, 50), owner, 0);
-    return m_bCreated ? TRUE : FALSE;
-}
-
-void CScaleMarkWnd::SetAnchor(CWnd* dock, int anchor, int orientation)
-{
-    m_pDock = dock;
-    m_nAnchor = anchor;
-    m_nOrientation = orientation;
-}
-
-void CScaleMarkWnd::SetPalette(const PalitraTag* palette)
-{
-    if (!palette) return;
-    // The record is two 32-bit words, then 256 RGB triplets.
-    const BYTE* bytes = reinterpret_cast<const BYTE*>(palette) + 8;
-    m_palette.assign(bytes, bytes + 768);
-}
-
-void CScaleMarkWnd::SetValueRange(double low, double high)
-{
-    m_dLow = low;
-    m_dHigh = high;
-}
-
-void CScaleMarkWnd::PostNcDestroy()
-{
-    if (m_bCreated) delete this;
-}
 
 CHistFrame::CHistFrame(int)
 {
@@ -289,22 +191,6 @@ BOOL CCoordPointerDlg::Create(CWnd* parent, CFrameViewer* frame)
     return CreateStandIn(parent);
 }
 
-CLogicalCoordsDlg::CLogicalCoordsDlg(CWnd* parent) : CSelfDeletingDlg(kLogicalCoords, parent) {}
-
-BOOL CLogicalCoordsDlg::Create(CFrameViewer* frame)
-{
-    m_pFrame = frame;
-    return CreateStandIn(static_cast<CWnd*>(frame));
-}
-
-CDataInfoDlg::CDataInfoDlg() : CCollapsibleDlg(kDataInfo) {}
-
-BOOL CDataInfoDlg::Create(CFrameViewer* frame)
-{
-    m_pFrame = frame;
-    return CreateStandIn(static_cast<CWnd*>(frame));
-}
-
 CFilePropertiesDlg::CFilePropertiesDlg() : CSelfDeletingDlg(kFileProperties) {}
 
 BOOL CFilePropertiesDlg::Create(CFrameViewer* frame)
@@ -321,14 +207,6 @@ BOOL CFindDlg::Create(CFrameViewer* frame)
     return CreateStandIn(static_cast<CWnd*>(frame));
 }
 
-CFindReplaceValueDlg::CFindReplaceValueDlg() : CSelfDeletingDlg(kReplace) {}
-
-BOOL CFindReplaceValueDlg::Create(CFrameViewer* frame)
-{
-    m_pFrame = frame;
-    return CreateStandIn(static_cast<CWnd*>(frame));
-}
-
 int FindValueInLayer(CString, int, int, CRDPLayer*, int, CPoint* position)
 {
     if (position) *position = CPoint(0, 0);
@@ -336,49 +214,6 @@ int FindValueInLayer(CString, int, int, CRDPLayer*, int, CPoint* position)
 }
 
 // --- modal dialogs -------------------------------------------------------------------------------
-
-CNewFileDlg::CNewFileDlg(CWnd* parent) : CStandInDlg(kNewFile, parent) {}
-
-CHistTrimDlg::CHistTrimDlg(CWnd* parent) : CStandInDlg(kHistTrim, parent) {}
-
-void CHistTrimDlg::SetColorMode(int mode)
-{
-    m_nColorMode = mode;
-    m_nChannel = mode == 2 ? 3 : 1;
-}
-
-TuneTrimData* CHistTrimDlg::GetChannelSlot(int channel)
-{
-    if (channel == 1) return &m_channels[0];
-    const int slot = ChannelSlot(channel);
-    return slot >= 0 ? &m_channels[slot + 1] : nullptr;
-}
-
-void CHistTrimDlg::SetChannelData(const TuneTrimData* data, int channel)
-{
-    TuneTrimData* slot = GetChannelSlot(channel);
-    if (!slot) return;
-    if (data) {
-        *slot = *data;
-        return;
-    }
-    slot->minimum = slot->maximum = slot->lowBound = slot->highBound = 0.0;
-}
-
-int CHistTrimDlg::GetMethod() const
-{
-    return const_cast<CHistTrimDlg*>(this)->GetChannelSlot(m_nChannel)->method;
-}
-
-double CHistTrimDlg::GetHighBound() const
-{
-    return const_cast<CHistTrimDlg*>(this)->GetChannelSlot(m_nChannel)->highBound;
-}
-
-double CHistTrimDlg::GetLowBound() const
-{
-    return const_cast<CHistTrimDlg*>(this)->GetChannelSlot(m_nChannel)->lowBound;
-}
 
 CRGBChannelsDlg::CRGBChannelsDlg(CWnd* parent, int input) : CStandInDlg(kRgbChannels, parent), m_bInput(input)
 {
@@ -413,150 +248,6 @@ void CRGBChannelsDlg::SetChannelComponent(int component, int channel)
 
 // --- windows and objects of the views ------------------------------------------------------------
 
-int CProfileFrame::Create(CWnd* parent, CString caption)
-{
-    if (!CFrameWnd::Create(nullptr, caption, WS_OVERLAPPEDWINDOW, rectDefault, parent)) return 0;
-    m_bCreated = true;
-    ShowWindow(SW_SHOW);
-    return 1;
-}
-
-BOOL CProfileFrame::SetProfile(const double* values, int count, COLORREF colour)
-{
-    if (!values || count <= 0) return FALSE;
-    Curve curve;
-    curve.values.assign(values, values + count);
-    curve.colour = colour;
-    m_curves.push_back(std::move(curve));
-    return TRUE;
-}
-
-BOOL CProfileFrame::SetProfileXY(const double* values, const double* positions, int count)
-{
-    if (!values || !positions || count <= 0) return FALSE;
-    Curve curve;
-    curve.values.assign(values, values + count);
-    curve.positions.assign(positions, positions + count);
-    curve.colour = RGB(0xFF, 0x80, 0xFF);
-    m_curves.push_back(std::move(curve));
-    return TRUE;
-}
-
-BOOL CProfileFrame::SetLogicalProfile(const double* values, int count, const CPointT<double>* points,
-                                      COLORREF colour)
-{
-    if (!values || !points || count <= 0) return FALSE;
-    Curve curve;
-    curve.values.assign(values, values + count);
-    curve.points.assign(points, points + count);
-    curve.colour = colour;
-    m_curves.push_back(std::move(curve));
-    return TRUE;
-}
-
-void CProfileFrame::PostNcDestroy()
-{
-    if (m_bCreated) delete this;
-}
-
-CStatisticsDlg::CStatisticsDlg() : CCollapsibleDlg(kStatistics) {}
-
-CStatisticsDlg::~CStatisticsDlg()
-{
-    for (Slot& slot : m_slots)
-        if (slot.region) ::DeleteObject(slot.region);
-}
-
-BOOL CStatisticsDlg::Create(CWnd* parent)
-{
-    return CreateStandIn(parent);
-}
-
-void CStatisticsDlg::SetChannelRegion(int channel, void** rows, int typeCode, HRGN region)
-{
-    const int index = std::max(0, ChannelSlot(channel));
-    Slot& slot = m_slots[index];
-    slot.rows = rows;
-    slot.typeCode = typeCode;
-    if (slot.region) ::DeleteObject(slot.region);
-    slot.region = CopyRegion(region);
-}
-
-void CStatisticsDlg::Calculate(CMeterInfoBase*) {}
-
-void CSelectionInfo::CloseWnd()
-{
-    if (m_pWnd && ::IsWindow(m_pWnd->GetSafeHwnd())) m_pWnd->DestroyWindow();
-}
-
-void CRectSelObj::ShowWnd()
-{
-    if (m_pWnd) {
-        m_pWnd->ShowWindow(SW_SHOW);
-        return;
-    }
-    auto* dialog = new CRectSelDlg(this);
-    if (!dialog->CreateStandIn(m_pParent)) {
-        delete dialog;
-        return;
-    }
-    m_pWnd = dialog;
-    dialog->ShowWindow(SW_SHOW);
-}
-
-void CRectSelObj::HideWnd()
-{
-    if (m_pWnd) m_pWnd->ShowWindow(SW_HIDE);
-}
-
-void CRectSelObj::SetData(CRect rect, CRectSelCorners corners, CWnd* parent)
-{
-    m_rect = rect;
-    m_corners = corners;
-    m_pParent = parent;
-}
-
-void CFreeRegionObj::ShowWnd()
-{
-    if (m_pWnd) {
-        m_pWnd->ShowWindow(SW_SHOW);
-        return;
-    }
-    auto* dialog = new CFreehandRegionDlg();
-    if (!dialog->CreateStandIn(m_pParent)) {
-        delete dialog;
-        return;
-    }
-    m_pWnd = dialog;
-    dialog->SetData(m_dArea, m_dLogicalArea, m_bounds, m_logical[0], m_logical[1], this);
-    dialog->ShowWindow(SW_SHOW);
-}
-
-void CFreeRegionObj::HideWnd()
-{
-    if (m_pWnd) m_pWnd->ShowWindow(SW_HIDE);
-}
-
-void CFreeRegionObj::SetData(int pixelArea, double logicalArea, CRect bounds, CPointT<double> logicalTopLeft,
-                             CPointT<double> logicalBottomRight, CWnd* parent)
-{
-    m_dArea = pixelArea;
-    m_dLogicalArea = logicalArea;
-    m_bounds = bounds;
-    m_logical[0] = logicalTopLeft;
-    m_logical[1] = logicalBottomRight;
-    m_pParent = parent;
-    if (auto* dialog = dynamic_cast<CFreehandRegionDlg*>(m_pWnd))
-        dialog->SetData(m_dArea, logicalArea, bounds, logicalTopLeft, logicalBottomRight, this);
-}
-
-void CFreeRegionObj::Reset()
-{
-    m_dArea = 0.0;
-    m_bounds = CRect(0, 0, 0, 0);
-    if (auto* dialog = dynamic_cast<CFreehandRegionDlg*>(m_pWnd)) dialog->Clear();
-}
-
 CFreehandRegionDlg::CFreehandRegionDlg() : CSelfDeletingDlg(kFreehand) {}
 
 void CFreehandRegionDlg::SetData(double pixelArea, double, CRect bounds, CPointT<double>, CPointT<double>,
@@ -578,34 +269,4 @@ LRESULT CFreehandRegionDlg::WindowProc(UINT message, WPARAM wParam, LPARAM lPara
     const LRESULT result = CSelfDeletingDlg::WindowProc(message, wParam, lParam);
     if (message == WM_DESTROY && m_pOwner) m_pOwner->DetachWnd();
     return result;
-}
-
-void StretchPixelRows(const PixelBlock& destination, const PixelBlock& source)
-{
-    if (!destination.first || !source.first || destination.width <= 0 || destination.height <= 0 ||
-        source.width <= 0 || source.height <= 0)
-        return;
-    // Source rows and columns advance by running remainders, so no division per pixel.
-    int sy = 0, ry = 0;
-    BYTE* dstRow = destination.first;
-    for (int y = 0; y < destination.height; ++y) {
-        const BYTE* srcRow = source.first + std::ptrdiff_t(sy) * source.rowStep;
-        BYTE* d = dstRow;
-        int sx = 0, rx = 0;
-        for (int x = 0; x < destination.width; ++x) {
-            *d = srcRow[std::ptrdiff_t(sx) * source.pixelStep];
-            d += destination.pixelStep;
-            rx += source.width;
-            while (rx >= destination.width) {
-                rx -= destination.width;
-                ++sx;
-            }
-        }
-        dstRow += destination.rowStep;
-        ry += source.height;
-        while (ry >= destination.height) {
-            ry -= destination.height;
-            ++sy;
-        }
-    }
 }

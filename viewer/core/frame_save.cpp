@@ -51,7 +51,8 @@ const BYTE* ContiguousSamples(const CRDPLayer& layer)
 
 }  // namespace
 
-SaveOutcome SaveLayerOver(CRDPLayer& work, const char* target, const char* tagSource, CMeterInfoBase* meter)
+SaveOutcome SaveLayerOver(CRDPLayer& work, const char* target, const char* tagSource, CMeterInfoBase* meter,
+                          const TagEdits* edits)
 {
     if (!work.IsOpen() || !target || !*target || !isValidType(work.Type()))
         return Failed(ERROR_INVALID_HANDLE);
@@ -102,6 +103,13 @@ SaveOutcome SaveLayerOver(CRDPLayer& work, const char* target, const char* tagSo
         const void* tag = work.GetTag(key);
         const int size = work.GetSizeTag(key);
         if (tag && size >= 0) blocks.push_back({key, static_cast<const BYTE*>(tag), size});
+    }
+    if (edits) {
+        std::erase_if(blocks, [&](const layerfile::BlockOut& b) {
+            return !IsLayerOwnKey(b.key) && (edits->set.count(b.key) || edits->remove.count(b.key));
+        });
+        for (const auto& [key, bytes] : edits->set)
+            if (!IsLayerOwnKey(key)) blocks.push_back({key, bytes.data(), std::int64_t(bytes.size())});
     }
     layer.width = work.Width();
     layer.height = work.Height();

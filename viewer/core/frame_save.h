@@ -6,6 +6,7 @@
 
 class CRDPLayer;
 class CMeterInfoBase;
+struct TagEdits;
 
 /// How a save of a working copy ended.
 enum class SaveOutcome { kDone, kFailed, kCancelled };
@@ -14,5 +15,7 @@ enum class SaveOutcome { kDone, kFailed, kCancelled };
 /// then those of the file `tagSource` (the layer's own keys excepted; skipped when null,
 /// empty or missing) and statistics computed for the samples. Progress goes to `meter`
 /// (may be null), whose stop ends the save with kCancelled. On kFailed the thread's last
-/// error says why. `target` is untouched unless the result is kDone.
-SaveOutcome SaveLayerOver(CRDPLayer& work, const char* target, const char* tagSource, CMeterInfoBase* meter);
+/// error says why. `target` is untouched unless the result is kDone. `edits` (may be null)
+/// change the tags of the saved layer in the same pass.
+SaveOutcome SaveLayerOver(CRDPLayer& work, const char* target, const char* tagSource, CMeterInfoBase* meter,
+                          const TagEdits* edits = nullptr);

@@ -44,6 +44,8 @@ public:
     CFrameViewer();
     /// Removes the view window's layers, then destroys the three menus.
     ~CFrameViewer() override;
+    /// How many frames exist now (the main program waits for none to be left at exit).
+    static int LiveCount() { return s_nLive; }
 
     // --- creation, menus and bars -----------------------------------------------------------------
     /// Creates the frame's window (an unowned, visible top-level window) and loads `fileName`
@@ -249,6 +251,8 @@ public:
     CFilePropertiesDlg* m_pFilePropertiesDlg = nullptr;
     CScaleMarkWnd* m_pScaleWnd = nullptr;
     CViewRect m_ViewRect;
+    /// Frames constructed and not yet destroyed; user-interface thread only.
+    static inline int s_nLive = 0;
     CValueGridPane* m_pValueGrid = nullptr;
     UINT m_nFlags = 0;
     int m_nNotifyId = 0;

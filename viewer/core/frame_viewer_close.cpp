@@ -98,7 +98,7 @@ int CFrameViewer::VerifySaveChanges()
     });
     if (!q.ask) return 1;
 
-    const UINT pending = m_nPendingSaves;
+    const UINT pending = OnUi([this] { return m_nPendingSaves; });
     UINT kept = 0;
     const INT_PTR answer = OnUi([&]() -> INT_PTR {
         CSaveChangesDlg dlg(this);
@@ -116,11 +116,11 @@ int CFrameViewer::VerifySaveChanges()
         return result;
     });
     if (answer == IDNO) {
-        m_nPendingSaves = 0;
+        OnUi([this] { m_nPendingSaves = 0; });
         return 1;
     }
     if (answer != IDYES) return 0;  // Cancel, or a dialog that could not be shown
-    m_nPendingSaves = kept;
+    OnUi([&] { m_nPendingSaves = kept; });
     return 1;
 }
 
@@ -136,7 +136,7 @@ int CFrameViewer::ClosePermission(int /*code*/)
             return ::MessageBox(GetSafeHwnd(), kSaveQuestion, title, MB_YESNOCANCEL | MB_ICONQUESTION);
         });
         if (answer == IDNO) {
-            m_nPendingSaves = 0;
+            OnUi([this] { m_nPendingSaves = 0; });
             return 1;
         }
         if (answer != IDYES) return 0;
@@ -147,8 +147,9 @@ int CFrameViewer::ClosePermission(int /*code*/)
 
     if (!VerifySaveChanges()) return 0;
     // Nothing left to write: the user unchecked every line or said No.
-    if (!m_nPendingSaves) return 1;
-    if (m_nPendingSaves & kSaveData) {
+    const UINT pending = OnUi([this] { return m_nPendingSaves; });
+    if (!pending) return 1;
+    if (pending & kSaveData) {
         FreezForInput(1);
         OnUi([this] { m_wndStatusBar.SetPaneText(0, kComputingStatistics); });
     }
@@ -186,10 +187,15 @@ int CFrameViewer::CloseAll()
         {kFramePalette, &CFrameViewer::OnButtonPalette},
         {kFrameDataInfo, &CFrameViewer::OnButtonViewerInfo},
         {kFrameScale, &CFrameViewer::OnMenuScale},
-        {kFrameMeasure, &CFrameViewer::OnButtonMeasure},
     };
     for (const Toggle& t : kToggles)
         if (m_nFlags & t.flag) (this->*t.off)();
+    // The measure button only switches measuring on; another tool ends it.
+    if (m_nFlags & kFrameMeasure) {
+        m_ViewRect.RemoveMeasure();
+        OnButtonArrowCursor();
+        m_nFlags &= ~kFrameMeasure;
+    }
 
     m_nMenuFlags &= ~kMenuComplex;
     m_nPendingSaves = 0;

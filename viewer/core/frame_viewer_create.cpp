@@ -69,10 +69,14 @@ CMenu* Popup(CMenu* menu, int position)
 
 }  // namespace
 
-CFrameViewer::CFrameViewer() = default;
+CFrameViewer::CFrameViewer()
+{
+    ++s_nLive;
+}
 
 CFrameViewer::~CFrameViewer()
 {
+    --s_nLive;
     if (m_pDeletedFlag) *m_pDeletedFlag = true;
     m_ViewRect.CloseAll();
     // The menu bar must not show a menu that is gone.

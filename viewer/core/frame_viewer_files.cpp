@@ -1,9 +1,11 @@
 // Loading layers into the viewer frame and saving the user's changes back into the file.
 
+#include <cstring>
 #include <memory>
 
 #include "outside/basecore/data_type.h"
 #include "outside/basecore/file_helpers.h"
+#include "outside/basecore/coord_law_data.h"
 #include "outside/basecore/info_file_dialog.h"
 #include "outside/basecore/layer_description.h"
 #include "outside/basecore/rdp_layer.h"
@@ -69,6 +71,70 @@ int PaletteTagOf(int component)
         default:
             return 501;
     }
+}
+
+/// What the pending tags hold, read from the view window on the user-interface thread.
+struct TagSnapshot {
+    std::vector<BYTE> palette;
+    int paletteTag = 501;
+    bool hasLaw = false;
+    CPointT<double> from, to;
+};
+
+TagSnapshot SnapshotTags(CViewRect& viewRect, UINT pending)
+{
+    TagSnapshot r;
+    CVirtualView* view = viewRect.GetActiveView();
+    if ((pending & kSavePalette) && view) {
+        if (CColorMap* map = view->GetColorMap()) {
+            const int size = map->GetSizeToSave();
+            if (size > 0) {
+                r.palette.resize(size_t(size));
+                if (!map->SaveColorMapToPtr(r.palette.data(), size)) r.palette.clear();
+            }
+        }
+        r.paletteTag = PaletteTagOf(std::max(0, view->GetComplexMode(1)));
+    }
+    if (pending & kSaveLogicalCoords) {
+        const CCoordLawData* law = viewRect.GetCoordLaw();
+        const int w = viewRect.GetImageWidthPx(), h = viewRect.GetImageHeightPx();
+        if (law && w > 0 && h > 0) {
+            r.hasLaw = true;
+            r.from = law->GetLogicalCoord(0.0, 0.0);
+            r.to = law->GetLogicalCoord(double(w), double(h));
+        }
+    }
+    return r;
+}
+
+/// A description tag: the text and its terminating zero.
+bool TextTag(const CString& text, std::vector<BYTE>* bytes)
+{
+    const std::size_t length = std::strlen(text.c_str());
+    if (length > std::size_t(CLayerDescription::kMaxTextBytes)) return false;
+    bytes->assign(text.c_str(), text.c_str() + length + 1);
+    return true;
+}
+
+/// The palette and the two descriptions of `pending` as one set of tag edits (one rewrite
+/// of the file instead of three); the pending bits they cover go to `covered`.
+TagEdits PaletteAndDescriptionEdits(const TagSnapshot& snap, UINT pending, const CString& caption,
+                                    const CString& description, UINT* covered)
+{
+    TagEdits edits;
+    *covered = 0;
+    if ((pending & kSavePalette) && !snap.palette.empty()) {
+        edits.set[snap.paletteTag] = snap.palette;
+        *covered |= kSavePalette;
+    }
+    std::vector<BYTE> descriptionTag, captionTag;
+    if ((pending & kSaveProperties) && TextTag(description, &descriptionTag) &&
+        TextTag(caption, &captionTag)) {
+        edits.set[CLayerDescription::kDescriptionTag] = std::move(descriptionTag);
+        edits.set[CLayerDescription::kCaptionTag] = std::move(captionTag);
+        *covered |= kSaveProperties;
+    }
+    return edits;
 }
 
 /// The system's text for the last error, in the box a failed save shows.
@@ -306,7 +372,13 @@ int CFrameViewer::Save()
         return 0;
     }
     if (t.writeData) {
-        const SaveOutcome outcome = t.work ? SaveLayerOver(*t.work, t.file, t.file, &m_MeterInfo)
+        // The palette and descriptions go into the same new version of the file.
+        const UINT pending = OnUi([this] { return m_nPendingSaves; });
+        const TagSnapshot snap = OnUi([&] { return SnapshotTags(m_ViewRect, pending); });
+        UINT covered = 0;
+        const TagEdits edits =
+            PaletteAndDescriptionEdits(snap, pending, m_strDescriptionCaption, m_strDescription, &covered);
+        const SaveOutcome outcome = t.work ? SaveLayerOver(*t.work, t.file, t.file, &m_MeterInfo, &edits)
                                            : (::SetLastError(ERROR_INVALID_HANDLE), SaveOutcome::kFailed);
         if (outcome != SaveOutcome::kDone) {
             // The file is as it was, the working copy still shown, the changes still pending.
@@ -314,7 +386,7 @@ int CFrameViewer::Save()
             FreezForInput(0);
             return 0;
         }
-        m_nPendingSaves &= ~kSaveData;
+        OnUi([&] { m_nPendingSaves &= ~(kSaveData | covered); });
     }
     const int tagsWritten = SaveTags(t.file);
     OnUi([&] {
@@ -354,13 +426,18 @@ int CFrameViewer::SaveAs(CString proposedName)
         FreezForInput(0);
         return 0;
     }
-    const SaveOutcome outcome = SaveLayerOver(*s.work, path, s.file, &m_MeterInfo);
+    const UINT pending = OnUi([this] { return m_nPendingSaves; });
+    const TagSnapshot snap = OnUi([&] { return SnapshotTags(m_ViewRect, pending); });
+    UINT covered = 0;
+    const TagEdits edits =
+        PaletteAndDescriptionEdits(snap, pending, m_strDescriptionCaption, m_strDescription, &covered);
+    const SaveOutcome outcome = SaveLayerOver(*s.work, path, s.file, &m_MeterInfo, &edits);
     if (outcome != SaveOutcome::kDone) {
         if (outcome == SaveOutcome::kFailed) ReportSaveFailure(GetSafeHwnd(), ::GetLastError());
         FreezForInput(0);
         return 0;
     }
-    m_nPendingSaves &= ~kSaveData;
+    OnUi([&] { m_nPendingSaves &= ~(kSaveData | covered); });
     const int tagsWritten = SaveTags(path);
     OnUi([&] {
         m_ViewRect.Reopen(path);
@@ -376,61 +453,32 @@ int CFrameViewer::SaveAs(CString proposedName)
 
 int CFrameViewer::SaveTags(CString file)
 {
-    if (!m_nPendingSaves) return 1;
-    // What the tags hold is read on the user-interface thread; the files are written here.
-    struct Snapshot {
-        std::vector<BYTE> palette;
-        int paletteTag = 501;
-        bool hasLaw = false;
-        CPointT<double> from, to;
-    };
-    const UINT pending = m_nPendingSaves;
-    const Snapshot snap = OnUi([&] {
-        Snapshot r;
-        CVirtualView* view = m_ViewRect.GetActiveView();
-        if ((pending & kSavePalette) && view) {
-            if (CColorMap* map = view->GetColorMap()) {
-                const int size = map->GetSizeToSave();
-                if (size > 0) {
-                    r.palette.resize(size_t(size));
-                    if (!map->SaveColorMapToPtr(r.palette.data(), size)) r.palette.clear();
-                }
-            }
-            r.paletteTag = PaletteTagOf(std::max(0, view->GetComplexMode(1)));
-        }
-        if (pending & kSaveLogicalCoords) {
-            const CCoordLawData* law = m_ViewRect.GetCoordLaw();
-            const int w = m_ViewRect.GetImageWidthPx(), h = m_ViewRect.GetImageHeightPx();
-            if (law && w > 0 && h > 0) {
-                r.hasLaw = true;
-                r.from = law->GetLogicalCoord(0.0, 0.0);
-                r.to = law->GetLogicalCoord(double(w), double(h));
-            }
-        }
-        return r;
-    });
+    // The pending saves and what the tags hold are read on the user-interface thread; the
+    // file is written here.
+    const UINT pending = OnUi([this] { return m_nPendingSaves & ~kSaveData; });
+    if (!pending) return 1;
+    const TagSnapshot snap = OnUi([&] { return SnapshotTags(m_ViewRect, pending); });
 
     UINT failed = 0;
     DWORD error = 0;
-    const auto note = [&](UINT bit, BOOL ok) {
-        if (ok) return;
-        failed |= bit;
-        if (!error) error = ::GetLastError();
+    const auto note = [&](UINT bits, BOOL ok, DWORD why) {
+        if (ok || !bits) return;
+        failed |= bits;
+        if (!error) error = why ? why : ::GetLastError();
     };
-    if (pending & kSavePalette)
-        note(kSavePalette, !snap.palette.empty() &&
-                               SetTag(file, snap.paletteTag, int(snap.palette.size()), snap.palette.data()));
+    UINT covered = 0;
+    const TagEdits edits =
+        PaletteAndDescriptionEdits(snap, pending, m_strDescriptionCaption, m_strDescription, &covered);
+    if (!edits.Empty()) note(covered, ApplyTagEdits(file, 0, edits), 0);
+    note(pending & (kSavePalette | kSaveProperties) & ~covered, FALSE, ERROR_INVALID_DATA);
     if (pending & kSaveLogicalCoords) {
         CCoordLawData law;
         note(kSaveLogicalCoords,
-             snap.hasLaw && law.SaveData(file, snap.from.x, snap.to.x, snap.from.y, snap.to.y));
-    }
-    if (pending & kSaveProperties) {
-        note(kSaveProperties, CLayerDescription::SetDescriptionTag(file, 601, m_strDescription));
-        note(kSaveProperties, CLayerDescription::SetDescriptionTag(file, 600, m_strDescriptionCaption));
+             snap.hasLaw && law.SaveData(file, snap.from.x, snap.to.x, snap.from.y, snap.to.y),
+             snap.hasLaw ? 0 : ERROR_INVALID_DATA);
     }
     // What could not be written stays pending, so that the next save tries it again.
-    m_nPendingSaves = (pending & kSaveData) | failed;
+    OnUi([&] { m_nPendingSaves = (m_nPendingSaves & ~pending) | failed; });
     if (failed) ReportSaveFailure(GetSafeHwnd(), error);
     return failed ? 0 : 1;
 }

@@ -110,8 +110,9 @@ double SampleValue(int type, const void* element, int mode)
 
 void PostOrDrop(HWND window, UINT message, CViewNotify* record, LPARAM code)
 {
-    if (!window || !::IsWindow(window) ||
-        !::PostMessage(window, message, reinterpret_cast<WPARAM>(record), code))
+    // A view window closed before the report arrives frees the record unread.
+    if (!window || !platform::PostMessageOwning(window, message, reinterpret_cast<WPARAM>(record), code,
+                                                [record] { delete record; }))
         delete record;
 }
 
@@ -1199,8 +1200,14 @@ void CRasterView::DrawEx(CDC* dc, int x, int y, int width, int height, double zo
         const int w = std::min(width, int((imageWidth - x) / zoom));
         const int h = std::min(height, int((imageHeight - y) / zoom));
         if (width <= 0 || height <= 0) return;
-        if (!m_bDrawn || !visibleOnly)
+        const bool sameWindow = m_visibleRead[0] == sx && m_visibleRead[1] == sy &&
+                                m_visibleRead[2] == width && m_visibleRead[3] == height &&
+                                m_visibleZoom == zoom;
+        if (!m_bDrawn || !visibleOnly || !sameWindow) {
             pyramid->ReadWindow(bits, Stride4(width), sx, sy, width, height, zoom, FALSE, 1, FALSE, nullptr);
+            m_visibleRead[0] = sx, m_visibleRead[1] = sy, m_visibleRead[2] = width, m_visibleRead[3] = height;
+            m_visibleZoom = zoom;
+        }
         FillBitmapHeader(info, Stride4(width), -height);
         if (w > 0 && h > 0)
             // Source rows count from the bottom of the DIB: the top h rows start height - h up.

@@ -202,6 +202,10 @@ private:
     std::array<unsigned, 256> m_dataHist{};   ///< samples of the shown mode
     int m_bitmapHeight = 0;                   ///< negative: the reduced picture's rows run top-down
     int m_bitmapStride = 0;
+    /// The window last read into the caller's buffer by a visible-only draw; the buffer is
+    /// reused only for the same window, or a resized window would be shown with the old stride.
+    int m_visibleRead[4] = {0, 0, 0, 0};
+    double m_visibleZoom = 0.0;
     CWnd* m_notify = nullptr;
     BOOL m_tempStats = FALSE;
     BOOL m_statsDirty = FALSE;

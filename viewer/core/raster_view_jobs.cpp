@@ -14,6 +14,7 @@
 #include "platform/gdi/gdi_objects.h"
 #include "platform/gdi/region.h"
 #include "viewer/core/raster_view_services.h"
+#include "viewer/core/viewer_functions.h"
 #include "viewer/core/view_result_param.h"
 
 RasterSaveRecord::~RasterSaveRecord()
@@ -23,7 +24,9 @@ RasterSaveRecord::~RasterSaveRecord()
 
 RasterViewServices& GetRasterViewServices()
 {
-    static RasterViewServices services;
+    // A saved part opens in a viewer of its own; the analysis windows install theirs.
+    static RasterViewServices services{nullptr, nullptr,
+                                       [](ViewResultParam* param) { ViewResultFunction(param); }};
     return services;
 }
 

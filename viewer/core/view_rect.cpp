@@ -268,6 +268,7 @@ void CViewRect::RemoveViewAt(int index)
     if (!view) return;
     m_Views.erase(m_Views.begin() + index);
     m_Ids.erase(m_Ids.begin() + index);
+    if (view == m_FigureLayer.GetView()) ForgetFigures();
     if (m_nActive == index)
         m_nActive = -1;
     else if (m_nActive > index)
@@ -325,6 +326,7 @@ void CViewRect::CloseAll()
     for (CVirtualView* view : m_Views) delete view;
     m_Views.clear();
     m_Ids.clear();
+    ForgetFigures();
     m_nActive = -1;
     m_bPointer = FALSE;
     m_ToolMode = 0;
@@ -503,6 +505,7 @@ void CViewRect::RenderArea(CDC* dc, const RECT& area)
             if (whole) {
                 view->DrawEx(dc, ox, oy, shownW, shownH, m_dScale, !m_bFit, m_pBits,
                              reinterpret_cast<BITMAPINFO*>(&m_bmi));
+                if (overlay) DrawOverlayOf(view, dc, area, false);
             } else {
                 const int srcX = ox + static_cast<int>(std::lround(area.left * m_dScale));
                 const int srcY = oy + static_cast<int>(std::lround(area.top * m_dScale));
@@ -510,9 +513,29 @@ void CViewRect::RenderArea(CDC* dc, const RECT& area)
                 const int srcH = static_cast<int>(std::ceil((area.bottom - area.top) * m_dScale));
                 view->DrawRectEx(dc, area.left, area.top, srcX, srcY, std::max(srcW, 1), std::max(srcH, 1),
                                  m_dScale, !m_bFit, m_pBits, reinterpret_cast<BITMAPINFO*>(&m_bmi));
+                if (overlay) DrawOverlayOf(view, dc, area, true);
             }
         }
     }
+}
+
+void CViewRect::DrawOverlayOf(CVirtualView* view, CDC* dc, const RECT& area, bool clip)
+{
+    // Overlays draw the whole window from the picture origin in screen pixels; a strip
+    // after a scroll is clipped to, so that the shifted rest is not drawn twice.
+    const int saved = clip ? dc->SaveDC() : 0;
+    if (clip) dc->IntersectClipRect(&area);
+    view->DrawOverlay(dc, static_cast<int>(std::lround(m_HScroll.GetPos() / m_dScale)),
+                      static_cast<int>(std::lround(m_VScroll.GetPos() / m_dScale)), m_nClientWidth,
+                      m_nClientHeight, m_dScale, !m_bFit, m_pBits, reinterpret_cast<BITMAPINFO*>(&m_bmi));
+    if (clip) dc->RestoreDC(saved);
+}
+
+void CViewRect::ForgetFigures()
+{
+    m_FigureLayer.Forget();
+    m_pPointer = nullptr;
+    m_pMeasure = nullptr;
 }
 
 void CViewRect::PaintOutside(CDC* dc)

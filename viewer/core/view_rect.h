@@ -24,6 +24,7 @@
 #include "platform/geometry.h"
 #include "platform/types.h"
 #include "platform/window/wnd.h"
+#include "viewer/core/figures.h"
 #include "viewer/core/scroll_helper.h"
 #include "viewer/core/virtual_view.h"
 
@@ -32,7 +33,8 @@ class CDC;
 class CDialog;
 class CMeterInfoBase;
 class CPropertySet;
-class CSelectionInfo;
+class CSelObj;
+using CSelectionInfo = CSelObj;
 struct OutlineState;
 struct ViewFigureStandIn;
 class CStatusBar;
@@ -311,6 +313,10 @@ private:
     /// Renders client rectangle `area` of every view (pictures first, overlays after).
     void RenderArea(CDC* dc, const RECT& area);
     void PaintOutside(CDC* dc);
+    /// An overlay's DrawOverlay over client rectangle `area` (clipped to it when asked).
+    void DrawOverlayOf(CVirtualView* view, CDC* dc, const RECT& area, bool clip);
+    /// The figure view is gone: the figures go with it.
+    void ForgetFigures();
     void Scroll(CScrollHelper& helper, bool horizontal, UINT code);
     double LineStep() const;
     void PauseOutline();
@@ -398,6 +404,11 @@ private:
     HANDLE m_hStopEvent = nullptr;
     HANDLE m_hIdleEvent = nullptr;
     HANDLE m_hDrawingEvent = nullptr;
+
+    // The overlay figures: the holder makes the figure view once; null when absent.
+    CFigureLayer m_FigureLayer;
+    CPointerFigure* m_pPointer = nullptr;
+    CPolyFigure* m_pMeasure = nullptr;
 
     CCoordLawData m_CoordLaw;
     BOOL m_bMinimized = FALSE;

@@ -4,6 +4,7 @@
 #include "viewer/core/raster_view.h"
 #include "viewer/core/rgb_view.h"
 #include "viewer/core/view_result_param.h"
+#include "viewer/core/vector_view.h"
 #include "viewer/core/view_rect.h"
 #include "viewer/core/viewer_messages.h"
 
@@ -114,16 +115,40 @@ int CViewRect::AddRgbLayer(ViewResultParam* red, ViewResultParam* green, ViewRes
     return index;
 }
 
-int CViewRect::AddVectorLayer(CVectorImage*)
+int CViewRect::AddVectorLayer(CVectorImage* image)
 {
-    // The vector view is not built yet; without an active view there is nothing to lay it over.
-    return -1;
+    if (m_nActive < 0 || !image) return -1;
+    auto* view = new CVectorView;
+    const int index = AppendView(view);
+    view->Set(view->GetIndex(), image, m_nImageWidth, m_nImageHeight);
+    view->SetShown(TRUE);
+    m_bPainted = FALSE;
+    Redraw();
+    return index;
 }
 
-int CViewRect::AddFigureLayer(int, BOOL)
+int CViewRect::AddFigureLayer(int flags, BOOL redraw)
 {
-    // The figure view is not built yet.
-    return -1;
+    if (m_nActive < 0) return -1;
+    if (!m_FigureLayer.GetView()) {
+        CFigureView* view = m_FigureLayer.CreateView(GetViewCount(), m_nImageWidth, m_nImageHeight);
+        AppendView(view);
+        view->SetShown(TRUE);
+    }
+    // One pointer and one measure line at a time: asking again keeps the one there is.
+    if ((flags & 1) && !m_pPointer) {
+        m_pPointer = m_FigureLayer.AddPointerFigure();
+        if (m_pPointer) m_pPointer->SetPosition(CPoint(-1, -1));
+    }
+    if ((flags & 2) && !m_pMeasure) {
+        m_pMeasure = m_FigureLayer.AddPolyFigure();
+        if (m_pMeasure) m_pMeasure->SetCoordLaw(&m_CoordLaw);
+    }
+    if (redraw) {
+        m_bPainted = FALSE;
+        Redraw();
+    }
+    return GetViewCount() - 1;
 }
 
 // --- forwarders that only a raster view answers ---------------------------------------------------

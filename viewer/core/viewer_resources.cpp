@@ -7,6 +7,7 @@
 #include "platform/resources/module_resources.h"
 #include "platform/window/modal.h"
 #include "viewer/core/save_changes_dlg.h"
+#include "viewer/core/figures.h"
 #include "viewer/core/frame_viewer_ids.h"
 #include "viewer/core/text_art_bitmap.h"
 
@@ -612,8 +613,19 @@ constexpr const char* kViewerIconArt[16] = {
 };
 constexpr auto kViewerIconBmp = viewer_art::MakeBmp<16, 16>(kViewerIconArt);
 
+// The pointer marker, 17 x 17: a red cross hair in a ring with white edges, so that it shows
+// over dark and light pictures; black is transparent.
+constexpr const char* kPointerFigureArt[17] = {
+    "#######wrw#######", "#######wrw#######", "#######wrw#######", "####wwwwrwwww####", "###wrrrwrwrrrw###",
+    "###wr#######rw###", "wwwwr#######rwwww", "rrrrr#######rrrrr", "wwwww###r###wwwww", "rrrrr#######rrrrr",
+    "wwwwr#######rwwww", "###wr#######rw###", "###wrrrwrwrrrw###", "####wwwwrwwww####", "#######wrw#######",
+    "#######wrw#######", "#######wrw#######",
+};
+constexpr auto kPointerFigureBmp = viewer_art::MakeBmp<17, 17>(kPointerFigureArt);
+
 constexpr platform::ImageResource kViewerBitmaps[] = {
-    {IDB_VIEWER_TOOLBAR, nullptr, nullptr, nullptr, kToolStripBmp}};
+    {IDB_VIEWER_TOOLBAR, nullptr, nullptr, nullptr, kToolStripBmp},
+    {IDB_POINTER_FIGURE, nullptr, nullptr, nullptr, kPointerFigureBmp}};
 constexpr platform::ImageResource kViewerIcons[] = {{IDI_VIEWER, nullptr, nullptr, nullptr, kViewerIconBmp}};
 
 // Strings of commands: the status text, then the tool tip after "\n".
@@ -641,12 +653,17 @@ constexpr platform::StringEntry kViewerStrings[] = {
     {ID_VIEWER_MEASURE, "Measure distances\nMeasure"},
     {ID_VIEWER_BRIGHTNESS_BUTTON, "Adjust brightness and contrast\nBrightness/Contrast"},
     {ID_VIEWER_SHOW_PALETTE, "Choose a colour map\nShow palette"},
+    // The measure read-out.
+    {IDS_FIGURE_LENGTH, "Lenght"},
+    {IDS_FIGURE_SEGMENTS, "Segments"},
+    {IDS_FIGURE_NODES, "Nodes"},
+    {IDS_FIGURE_NODE, "Node"},
 };
 
 // --- the save-changes question -------------------------------------------------------------------
 
 constexpr platform::DialogControl kSaveChangesControls[] = {
-    {"Static", "?", IDC_STATIC, 7, 7, 20, 20, SS_CENTER | SS_SUNKEN},
+    {"Static", "?", IDC_STATIC, 7, 7, 20, 20, SS_CENTER | SS_CENTERIMAGE | SS_SUNKEN},
     {"Static", "Save changes ?", IDC_SAVE_CHANGES_TEXT, 34, 10, 150, 10, SS_LEFT},
     {"SysListView32", "", IDC_SAVE_CHANGES_LIST, 7, 32, 177, 56,
      LVS_REPORT | LVS_NOCOLUMNHEADER | LVS_SINGLESEL | WS_BORDER | WS_TABSTOP},

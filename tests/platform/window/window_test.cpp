@@ -193,6 +193,27 @@ TEST(Window, MessagesToADestroyedWindowAreDroppedAndFail)
     EXPECT_EQ(GetLastError(), ERROR_INVALID_WINDOW_HANDLE);
 }
 
+TEST(Window, APostedRecordIsReleasedOnlyWhenItsWindowWentFirst)
+{
+    int released = 0;
+    LoggingWnd kept("kept");
+    ASSERT_TRUE(MakeTopLevel(kept, "Kept"));
+    ASSERT_TRUE(platform::PostMessageOwning(kept.GetSafeHwnd(), WM_TIMER, 4, 0, [&] { ++released; }));
+    LoggingWnd gone("gone");
+    ASSERT_TRUE(MakeTopLevel(gone, "Gone"));
+    const HWND handle = gone.GetSafeHwnd();
+    ASSERT_TRUE(platform::PostMessageOwning(handle, WM_TIMER, 5, 0, [&] { ++released; }));
+    gone.DestroyWindow();
+    PumpEvents();
+    EXPECT_EQ(std::count(kept.messages.begin(), kept.messages.end(), "timer 4"), 1);
+    EXPECT_EQ(released, 1);
+    // Nothing is queued, and nothing released, for a handle that names no window.
+    EXPECT_FALSE(platform::PostMessageOwning(handle, WM_TIMER, 6, 0, [&] { ++released; }));
+    PumpEvents();
+    EXPECT_EQ(released, 1);
+    kept.DestroyWindow();
+}
+
 TEST(Window, CreationFailsWhenOnCreateRefuses)
 {
     RefusingCreate wnd;

@@ -4,7 +4,10 @@
 
 #include <gtest/gtest.h>
 
+#include "outside/basecore/coord_law_data.h"
+#include "outside/basecore/file_helpers.h"
 #include "outside/basecore/layer_description.h"
+#include "outside/basecore/tags.h"
 #include "outside/basecore/rdp_layer.h"
 #include "platform/controls/list_ctrl.h"
 #include "platform/kernel/atomic_file.h"
@@ -124,6 +127,9 @@ TEST_F(FrameClose, NoOrEveryLineUncheckedClosesAndLeavesTheFileAsItWas)
                 EXPECT_TRUE(list->GetCheck(i)) << "every line starts checked";
                 if (c.uncheckAll) list->SetCheck(i, FALSE);
             }
+            if (!c.uncheckAll)
+                tarvenix::test::SaveTestOutput(tarvenix::test::GrabWindow(dlg),
+                                               "viewer_save_changes_question");
         });
         RequestClose();
         EXPECT_FALSE(::IsWindow(hwnd));
@@ -149,10 +155,12 @@ TEST_F(FrameClose, CancelKeepsTheViewerAndItsChangesAndTheNextCloseAsksAgain)
     EXPECT_EQ(ReadWholeFile(file), original);
 }
 
-TEST_F(FrameClose, YesWritesTheDataAndTheDescriptionsIntoTheFile)
+TEST_F(FrameClose, YesWritesTheDataAndEveryPendingTagIntoTheFile)
 {
     EditSample(5, 4, 5000.5);
     EditDescription("Harbour", "Pass of 3 May");
+    ::SendMessage(hwnd, WM_DLGMESSAGE, 25, kSavePalette);
+    ::SendMessage(hwnd, WM_DLGMESSAGE, 15, kSaveLogicalCoords);
     Responder().AnswerDialogCommand(IDYES);
     RequestClose();
     EXPECT_FALSE(::IsWindow(hwnd));
@@ -162,36 +170,65 @@ TEST_F(FrameClose, YesWritesTheDataAndTheDescriptionsIntoTheFile)
     EXPECT_EQ(saved.GetValue(5, 4), 5000.5);
     EXPECT_EQ(saved.GetValue(6, 4), 406.0) << "the other samples are the file's";
     EXPECT_EQ(saved.Max(), 5000.5) << "statistics of the saved samples";
+    std::vector<BYTE> palette;
+    EXPECT_TRUE(GetPaletteTag(saved, 501, &palette)) << "the colour map of the amplitude";
     saved.CloseLayer();
     CString caption, description;
     EXPECT_TRUE(CLayerDescription::GetDescriptionTag(file.c_str(), 600, caption));
     EXPECT_TRUE(CLayerDescription::GetDescriptionTag(file.c_str(), 601, description));
     EXPECT_EQ(caption, "Harbour");
     EXPECT_EQ(description, "Pass of 3 May");
+    CCoordLawData law;
+    EXPECT_TRUE(law.LoadData(file.c_str()));
 }
 
-TEST_F(FrameClose, AFailedWriteLeavesTheFileIntactAndTheViewerUsable)
+TEST_F(FrameClose, AFailedWriteLeavesTheFileIntactTheChangePendingAndTheViewerUsable)
 {
-    EditSample(2, 3, 99.0);
-    platform::SetAtomicFileFaults({platform::AtomicStep::kRename});
-    Responder().AnswerDialogCommand(IDYES);
-    Responder().AnswerMessageBox(IDOK);  // the system's text for the failure
-    RequestClose();
+    struct Case {
+        const char* name;
+        UINT pending;
+    };
+    UINT pending = 0;  // what failed stays pending, so the changes add up
+    for (const Case c : {Case{"description", kSaveProperties}, Case{"data", kSaveData}}) {
+        SCOPED_TRACE(c.name);
+        pending |= c.pending;
+        if (c.pending == kSaveData)
+            EditSample(2, 3, 99.0);
+        else
+            EditDescription("Caption", "Text");
+        platform::SetAtomicFileFaults({platform::AtomicStep::kRename});
+        Responder().AnswerDialogCommand(IDYES);
+        Responder().AnswerMessageBox(IDOK);  // the system's text for the failure
+        RequestClose();
 
-    ASSERT_TRUE(::IsWindow(hwnd));
-    EXPECT_EQ(ReadWholeFile(file), original);
-    EXPECT_EQ(frame->GetPendingSaves(), kSaveData);
-    EXPECT_TRUE(frame->GetMenuFlags() & kMenuNewOpen);
-    ASSERT_EQ(Responder().Asked().size(), 2u);
-    EXPECT_EQ(Responder().Asked()[1].Icon(), UINT(MB_ICONEXCLAMATION));
+        ASSERT_TRUE(::IsWindow(hwnd));
+        EXPECT_EQ(ReadWholeFile(file), original);
+        EXPECT_EQ(frame->GetPendingSaves(), pending);
+        EXPECT_TRUE(frame->GetMenuFlags() & kMenuNewOpen) << "input is no longer frozen";
+        ASSERT_EQ(Responder().Asked().size(), 2u);
+        EXPECT_EQ(Responder().Asked()[1].Icon(), UINT(MB_ICONEXCLAMATION));
+        platform::SetAtomicFileFaults({});
+        Responder().Reset();
+    }
     EXPECT_EQ(frame->GetViewRect()->GetActiveView()->GetLayer(1)->GetValue(2, 3), 99.0)
         << "the edit is still shown";
 
-    platform::SetAtomicFileFaults({});
     Responder().AnswerDialogCommand(IDYES);
     RequestClose();
     EXPECT_FALSE(::IsWindow(hwnd));
     EXPECT_EQ(SampleOf(file, 2, 3), 99.0);
+    CString caption;
+    EXPECT_TRUE(CLayerDescription::GetDescriptionTag(file.c_str(), 600, caption));
+    EXPECT_EQ(caption, "Caption");
+}
+
+TEST_F(FrameClose, ANewStretchKeepsThePendingSaves)
+{
+    EditDescription("Caption", "Text");
+    ASSERT_TRUE(frame->ReloadFileWithNewParams(0, 0.0, 0.0, 0));
+    ASSERT_TRUE(PumpUntil(
+        [&] { return !frame->GetMeterInfo()->IsRunning() && (frame->GetMenuFlags() & kMenuNewOpen) != 0; }));
+    EXPECT_EQ(frame->GetPendingSaves(), kSaveProperties);
 }
 
 TEST_F(FrameClose, ASecondCloseRequestWhileTheQuestionIsOpenIsIgnored)
@@ -238,4 +275,43 @@ TEST(FrameNewFile, ClosingALayerMadeInTheViewerAsksSaveChanges)
     ASSERT_EQ(Responder().Asked().size(), 2u);
     EXPECT_EQ(Responder().Asked()[1].text, "Save changes ?");
     EXPECT_EQ(Responder().Asked()[1].Buttons(), UINT(MB_YESNOCANCEL));
+}
+
+TEST_F(FrameClose, SaveAsWritesTheEditedLayerToTheChosenFileAndShowsIt)
+{
+    EditSample(1, 1, 777.0);
+    const std::string copy = dir.File("copy.rdp");
+    Responder().AnswerFile({copy.c_str()});
+    ::SendMessage(hwnd, WM_COMMAND, ID_VIEWER_SAVE_AS, 0);
+    ASSERT_TRUE(PumpUntil([&] { return FileFind(copy.c_str()) && frame->GetPendingSaves() == 0; }));
+    PumpUntil([&] { return !frame->GetMeterInfo()->IsRunning() && (frame->GetMenuFlags() & kMenuNewOpen); });
+
+    EXPECT_EQ(SampleOf(copy, 1, 1), 777.0);
+    EXPECT_EQ(SampleOf(copy, 2, 1), 102.0);
+    EXPECT_EQ(ReadWholeFile(file), original) << "the file the copy came from is untouched";
+    CString title;
+    frame->GetWindowText(title);
+    EXPECT_EQ(title, copy.c_str());
+    RequestClose();
+    EXPECT_FALSE(::IsWindow(hwnd)) << "nothing is left to save";
+}
+
+TEST_F(FrameClose, OpenAsksAboutPendingChangesBeforeItLoadsAnotherFile)
+{
+    const std::string second = dir.File("second.rdp");
+    frame_test::MakeLayerFile(second, 10, 6);
+    EditDescription("Caption", "Text");
+    const std::size_t before = parent.received.size();
+    Responder().AnswerDialogCommand(IDNO);
+    Responder().AnswerFile({second.c_str()});
+    ::SendMessage(hwnd, WM_COMMAND, ID_VIEWER_OPEN, 0);
+    ASSERT_TRUE(PumpUntil([&] { return parent.received.size() > before; }));
+
+    EXPECT_EQ(parent.received.back().second, 2);
+    EXPECT_EQ(frame->ImageWidth(1), 10);
+    EXPECT_EQ(frame->GetPendingSaves(), 0u);
+    EXPECT_EQ(ReadWholeFile(file), original);
+    ASSERT_EQ(Responder().Asked().size(), 2u);
+    EXPECT_EQ(Responder().Asked()[0].kind, tarvenix::test::Question::Kind::Dialog);
+    EXPECT_EQ(Responder().Asked()[1].kind, tarvenix::test::Question::Kind::File);
 }

@@ -443,6 +443,8 @@ TEST(RasterViewCache, ACurrentCacheIsReusedAtOnceAndAnotherRangeRebuildsIt)
     ASSERT_TRUE(first.Open(0, &wnd, path.c_str(), 0, 0, 0, 1, 0, nullptr, nullptr));
     EXPECT_TRUE(first.IsBusy());
     ASSERT_EQ(wnd.WaitForResult(), kViewerShown);
+    // The cache goes to disk after the picture is shown, at the end of the job.
+    ASSERT_TRUE(PumpUntil([] { return GetRunningThreadCount() == 0; }));
     EXPECT_EQ(first.GetCacheFileName().str(), dir.File("scene.tp0"));
     EXPECT_TRUE(fs::exists(dir.File("scene.tp0")));
 
@@ -461,6 +463,7 @@ TEST(RasterViewCache, ACurrentCacheIsReusedAtOnceAndAnotherRangeRebuildsIt)
     EXPECT_TRUE(other.IsBusy());
     ASSERT_EQ(wnd.WaitForResult(), kViewerShown);
     EXPECT_EQ(other.GetDisplayMin(1), 10);
+    ASSERT_TRUE(PumpUntil([] { return GetRunningThreadCount() == 0; }));
     CRasterView again;
     ASSERT_TRUE(again.Open(0, &wnd, path.c_str(), 0, 0, 0, 1, 0, nullptr, nullptr));
     EXPECT_TRUE(again.IsBusy()) << "the cache of the first range was replaced";

@@ -201,6 +201,17 @@ TEST_F(ViewRectRender, TheWindowEqualsTheReferencePictureAtEveryZoomAndAfterScro
         view.SendMessage(WM_HSCROLL, MAKEWPARAM(SB_LEFT, 0), 0);
         view.SendMessage(WM_VSCROLL, MAKEWPARAM(SB_TOP, 0), 0);
     }
+    // A window resized at 1:1 shows the picture with its new width, not the old row stride.
+    view.RealScale();
+    CRect outer;
+    view.GetWindowRect(&outer);
+    for (int dw : {-37, 23}) {
+        view.SetWindowPos(nullptr, 0, 0, outer.Width() + dw, outer.Height() - 11, SWP_NOMOVE | SWP_NOZORDER);
+        view.UpdateWindow();
+        check("resized" + std::to_string(dw));
+    }
+    view.SetWindowPos(nullptr, 0, 0, outer.Width(), outer.Height(), SWP_NOMOVE | SWP_NOZORDER);
+
     // Zoom steps at the mouse.
     view.RealScale();
     view.SendMessage(WM_MOUSEMOVE, 0, MAKELPARAM(120, 90));

@@ -402,7 +402,7 @@ TEST_F(ViewToolsTest, MeasureLineKeepsItsNodesAndProperties)
     ASSERT_EQ(nodes.size(), 3u);
     EXPECT_EQ(nodes[2], CPoint(40, 50));
     ASSERT_NE(view.GetMeasureProperties(), nullptr);
-    EXPECT_EQ(view.GetMeasureProperties()->m_name, CString("Measure"));
+    EXPECT_EQ(view.GetMeasureProperties()->m_strName, CString("Measure"));
     EXPECT_EQ(view.GetMeasureProperties()->m_items[0].value, CString("70"));
     view.RemoveMeasure();
     EXPECT_TRUE(view.GetMeasureNodes().empty());

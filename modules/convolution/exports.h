@@ -1,0 +1,6 @@
+#pragma once
+
+// The module's entry functions, called by the main program's commands.
+
+/// Opens a new "Noise Filtering" dialog (each call another one); it frees itself when closed.
+void Filtr_Files();

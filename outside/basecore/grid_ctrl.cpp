@@ -1,0 +1,1181 @@
+#include "outside/basecore/grid_ctrl.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+
+#include "outside/basecore/data_type.h"
+#include "outside/basecore/math_helpers.h"
+#include "outside/basecore/rdp_layer.h"
+#include "platform/controls/control_notify.h"
+#include "platform/controls/edit.h"
+#include "platform/controls/image_list.h"
+#include "platform/gdi/dc.h"
+#include "platform/gdi/region.h"
+#include "platform/gdi/window_dc.h"
+#include "platform/shell/clipboard.h"
+#include "platform/shell/clipboard_change.h"
+#include "platform/window/cursor.h"
+#include "platform/window/messages.h"
+#include "platform/window/modal.h"
+
+namespace {
+
+constexpr UINT kEditId = 1;
+constexpr UINT kKeyF2 = 0x71;
+constexpr COLORREF kSelectedBack = RGB(51, 153, 255);
+constexpr COLORREF kSelectedText = RGB(255, 255, 255);
+
+/// The number of a cell's text, as atof reads it: text that is no number reads 0.
+double TextNumber(const CString& text)
+{
+    return std::strtod(text.c_str(), nullptr);
+}
+
+/// "re;im" (also "(re, im)") split into its two parts; a text without a separator is the
+/// real part with an imaginary part of 0.
+void SplitComplexText(const CString& text, double* re, double* im)
+{
+    std::string s = text.c_str();
+    std::replace(s.begin(), s.end(), '(', ' ');
+    std::replace(s.begin(), s.end(), ')', ' ');
+    const size_t cut = s.find_first_of(";,");
+    *re = std::strtod(s.substr(0, cut).c_str(), nullptr);
+    *im = cut == std::string::npos ? 0.0 : std::strtod(s.substr(cut + 1).c_str(), nullptr);
+}
+
+/// A part of a sample as text: integers in full, floats as "%g" or, for copying, with every
+/// digit that reads them back exactly.
+template <class P>
+std::string PartText(double v, bool exact)
+{
+    char buf[64];
+    if constexpr (std::is_integral_v<P>)
+        std::snprintf(buf, sizeof buf, "%.0f", v);
+    else
+        std::snprintf(buf, sizeof buf, exact ? (sizeof(P) == 4 ? "%.9g" : "%.17g") : "%g", v);
+    return buf;
+}
+
+template <class T>
+CString SampleText(const T& s, int component, bool exact)
+{
+    if constexpr (IsComplex<T>) {
+        using P = PartType<T>;
+        const double r = double(re(s)), i = double(im(s));
+        switch (component) {
+            case kAmplitude:
+                return PartText<double>(Amplitude(r, i), exact).c_str();
+            case kPhase:
+                return PartText<double>(Arg(r, i), exact).c_str();
+            case kReal:
+                return PartText<P>(r, exact).c_str();
+            case kImaginary:
+                return PartText<P>(i, exact).c_str();
+            default:
+                return (PartText<P>(r, exact) + ";" + PartText<P>(i, exact)).c_str();
+        }
+    } else {
+        return PartText<T>(double(s), exact).c_str();
+    }
+}
+
+}  // namespace
+
+// --- ranges and regions -----------------------------------------------------------------------
+
+CCellRange CCellRange::Intersect(const CCellRange& r) const
+{
+    return CCellRange(std::max(m_nMinRow, r.m_nMinRow), std::max(m_nMinCol, r.m_nMinCol),
+                      std::min(m_nMaxRow, r.m_nMaxRow), std::min(m_nMaxCol, r.m_nMaxCol));
+}
+
+void CTableRegion::AddRegion(HRGN region)
+{
+    if (region) m_region = m_region.Union(::GetRgnSpans(region));
+}
+
+void CTableRegion::AddRange(const CCellRange& range)
+{
+    if (!range.IsValid()) return;
+    m_region = m_region.Union(platform::SpanRegion::FromRect(range.GetMinCol(), range.GetMinRow(),
+                                                             range.GetMaxCol() + 1, range.GetMaxRow() + 1));
+}
+
+// --- construction and counts ------------------------------------------------------------------
+
+CGridCtrl::CGridCtrl(int rows, int cols, int fixedRows, int fixedCols)
+{
+    m_cellFixedColDef.SetBackClr(::GetSysColor(COLOR_BTNFACE));
+    m_cellFixedRowDef.SetBackClr(::GetSysColor(COLOR_BTNFACE));
+    m_cellFixedRowColDef.SetBackClr(::GetSysColor(COLOR_BTNFACE));
+    SetRowCount(rows);
+    SetColumnCount(cols);
+    SetFixedRowCount(fixedRows);
+    SetFixedColumnCount(fixedCols);
+}
+
+CGridCtrl::~CGridCtrl()
+{
+    delete m_pEdit;
+    if (m_hWnd) DestroyWindow();
+}
+
+BOOL CGridCtrl::Create(const RECT& rect, CWnd* parent, UINT id, DWORD style)
+{
+    m_bCreated = CWnd::Create(nullptr, "", style | WS_VSCROLL | WS_HSCROLL, rect, parent, id) != FALSE;
+    if (m_bCreated) UpdateScrollBars();
+    return m_bCreated ? TRUE : FALSE;
+}
+
+BOOL CGridCtrl::SetRowCount(int rows)
+{
+    if (rows < 0) return FALSE;
+    m_nRows = rows;
+    if (!m_nLayerMode && !m_bVirtualMode) {
+        m_cells.resize(size_t(rows));
+        for (auto& row : m_cells) row.resize(size_t(m_nCols));
+        m_rowHeights.resize(size_t(rows), m_cellDefault.GetHeight());
+    }
+    m_nFixedRows = std::min(m_nFixedRows, rows);
+    ClampScroll();
+    return TRUE;
+}
+
+BOOL CGridCtrl::SetColumnCount(int cols)
+{
+    if (cols < 0) return FALSE;
+    m_nCols = cols;
+    if (!m_nLayerMode && !m_bVirtualMode) {
+        for (auto& row : m_cells) row.resize(size_t(cols));
+        m_colWidths.resize(size_t(cols), m_cellDefault.GetWidth());
+    }
+    m_nFixedCols = std::min(m_nFixedCols, cols);
+    ClampScroll();
+    return TRUE;
+}
+
+BOOL CGridCtrl::SetFixedRowCount(int rows)
+{
+    if (rows < 0 || rows > m_nRows) return FALSE;
+    m_nFixedRows = rows;
+    if (m_nLayerMode || m_bVirtualMode) m_rowHeights.resize(size_t(rows), m_cellDefault.GetHeight());
+    ClampScroll();
+    return TRUE;
+}
+
+BOOL CGridCtrl::SetFixedColumnCount(int cols)
+{
+    if (cols < 0 || cols > m_nCols) return FALSE;
+    m_nFixedCols = cols;
+    if (m_nLayerMode || m_bVirtualMode) m_colWidths.resize(size_t(cols), m_cellDefault.GetWidth());
+    ClampScroll();
+    return TRUE;
+}
+
+bool CGridCtrl::IsDataCell(int row, int col) const
+{
+    return row >= m_nFixedRows && row < m_nRows && col >= m_nFixedCols && col < m_nCols;
+}
+
+int CGridCtrl::GetRowHeight(int row) const
+{
+    if (row < 0 || row >= m_nRows) return -1;
+    if ((m_nLayerMode || m_bVirtualMode) && row >= m_nFixedRows) return m_nDataRowHeight;
+    return m_rowHeights[size_t(row)];
+}
+
+int CGridCtrl::GetColumnWidth(int col) const
+{
+    if (col < 0 || col >= m_nCols) return -1;
+    if ((m_nLayerMode || m_bVirtualMode) && col >= m_nFixedCols) return m_nDataColWidth;
+    return m_colWidths[size_t(col)];
+}
+
+BOOL CGridCtrl::SetRowHeight(int row, int height)
+{
+    if (row < 0 || row >= m_nRows || height < 0) return FALSE;
+    if ((m_nLayerMode || m_bVirtualMode) && row >= m_nFixedRows)
+        m_nDataRowHeight = height;
+    else
+        m_rowHeights[size_t(row)] = height;
+    return TRUE;
+}
+
+BOOL CGridCtrl::SetColumnWidth(int col, int width)
+{
+    if (col < 0 || col >= m_nCols || width < 0) return FALSE;
+    if ((m_nLayerMode || m_bVirtualMode) && col >= m_nFixedCols)
+        m_nDataColWidth = width;
+    else
+        m_colWidths[size_t(col)] = width;
+    return TRUE;
+}
+
+std::int64_t CGridCtrl::GetVirtualHeight() const
+{
+    std::int64_t h = 0;
+    if (m_nLayerMode || m_bVirtualMode) {
+        for (int r = 0; r < m_nFixedRows; ++r) h += m_rowHeights[size_t(r)];
+        return h + std::int64_t(m_nRows - m_nFixedRows) * m_nDataRowHeight;
+    }
+    for (int r = 0; r < m_nRows; ++r) h += m_rowHeights[size_t(r)];
+    return h;
+}
+
+CSize CGridCtrl::GetCellTextExtent(int row, int col)
+{
+    const CString text = GetItemText(row, col);
+    if (!m_hWnd) return CSize(int(text.GetLength()) * 7, 14);
+    CClientDC dc(this);
+    return dc.GetTextExtent(text);
+}
+
+BOOL CGridCtrl::AutoSizeColumn(int col, UINT, BOOL)
+{
+    if (col < 0 || col >= m_nCols) return FALSE;
+    const int margin = 2 * GetDefCellMargin() + 2;
+    int width = 0;
+    if ((m_nLayerMode || m_bVirtualMode) && col < m_nFixedCols) {
+        // The row header's widest number is the last row's.
+        width = GetCellTextExtent(m_nRows - 1, col).cx;
+    } else if (m_nLayerMode || m_bVirtualMode) {
+        // Uniform data columns: as wide as the visible texts need.
+        const int rows = std::min(m_nRows - m_nFixedRows, 64);
+        for (int r = 0; r < rows; ++r)
+            width = std::max(width, GetCellTextExtent(m_nTopRow + m_nFixedRows + r, col).cx);
+    } else {
+        for (int r = 0; r < m_nRows; ++r) {
+            int w = GetCellTextExtent(r, col).cx;
+            if (m_pImageList && GetItemImage(r, col) >= 0) w += 18;
+            width = std::max(width, w);
+        }
+    }
+    return SetColumnWidth(col, std::max(width + margin, 8));
+}
+
+void CGridCtrl::AutoSizeColumns()
+{
+    const int cols = (m_nLayerMode || m_bVirtualMode) ? std::min(m_nCols, m_nFixedCols + 1) : m_nCols;
+    for (int c = 0; c < cols; ++c) AutoSizeColumn(c);
+}
+
+void CGridCtrl::ExpandColumnsToFit(BOOL expandFixed)
+{
+    if (!m_hWnd || m_nCols == 0 || m_nLayerMode || m_bVirtualMode) return;
+    CRect client;
+    GetClientRect(&client);
+    int total = 0;
+    for (int c = 0; c < m_nCols; ++c) total += GetColumnWidth(c);
+    const int first = expandFixed ? 0 : m_nFixedCols;
+    const int n = m_nCols - first;
+    if (n <= 0 || total >= client.Width()) return;
+    const int extra = client.Width() - total;
+    for (int c = first; c < m_nCols; ++c)
+        SetColumnWidth(c, GetColumnWidth(c) + extra / n + (c - first < extra % n ? 1 : 0));
+    Invalidate();
+}
+
+// --- cells -------------------------------------------------------------------------------------
+
+CGridCellBase* CGridCtrl::GetCell(int row, int col) const
+{
+    if (m_nLayerMode || m_bVirtualMode || row < 0 || row >= m_nRows || col < 0 || col >= m_nCols)
+        return nullptr;
+    return const_cast<CGridCell*>(&m_cells[size_t(row)][size_t(col)]);
+}
+
+BOOL CGridCtrl::SetCell(int row, int col, CGridCellBase* cell)
+{
+    if (row < 0 || row >= m_nRows || col < 0 || col >= m_nCols || !cell) return FALSE;
+    if (m_nLayerMode) {
+        if (!IsDataCell(row, col)) return FALSE;
+        if (m_nComponent == kBothParts && isComplexType(m_nType)) {
+            double re = 0, im = 0;
+            SplitComplexText(cell->GetText(), &re, &im);
+            return SetVirtualCellComplexValue(row, col, re, im);
+        }
+        return SetVirtualCellValue(row, col, TextNumber(cell->GetText()));
+    }
+    if (m_bVirtualMode) return FALSE;
+    CGridCell& into = m_cells[size_t(row)][size_t(col)];
+    if (auto* full = dynamic_cast<CGridCell*>(cell))
+        into = *full;
+    else {
+        into.SetState(cell->GetState());
+        into.SetText(cell->GetText());
+    }
+    into.SetGrid(this);
+    return TRUE;
+}
+
+BOOL CGridCtrl::SetItemText(int row, int col, const CString& text)
+{
+    CGridCellBase* cell = GetCell(row, col);
+    if (!cell) return FALSE;
+    static_cast<CGridCell*>(cell)->SetText(text);
+    return TRUE;
+}
+
+CString CGridCtrl::GetItemText(int row, int col) const
+{
+    if (row < 0 || row >= m_nRows || col < 0 || col >= m_nCols) return CString();
+    if (m_nLayerMode) {
+        if (row < m_nFixedRows && col < m_nFixedCols) return CString();
+        char buf[32];
+        if (row < m_nFixedRows) {
+            std::snprintf(buf, sizeof buf, "%d", col - m_nFixedCols);
+            return buf;
+        }
+        if (col < m_nFixedCols) {
+            std::snprintf(buf, sizeof buf, "%d", row - m_nFixedRows);
+            return buf;
+        }
+        return LayerText(row, col, false);
+    }
+    if (m_bVirtualMode) {
+        CString text;
+        const_cast<CGridCtrl*>(this)->Notify(GVN_GETDISPINFO, row, col, &text);
+        return text;
+    }
+    return m_cells[size_t(row)][size_t(col)].GetText();
+}
+
+BOOL CGridCtrl::SetItemImage(int row, int col, int image)
+{
+    CGridCellBase* cell = GetCell(row, col);
+    if (!cell) return FALSE;
+    static_cast<CGridCell*>(cell)->SetImage(image);
+    return TRUE;
+}
+
+int CGridCtrl::GetItemImage(int row, int col) const
+{
+    const CGridCellBase* cell = GetCell(row, col);
+    return cell ? cell->GetImage() : -1;
+}
+
+BOOL CGridCtrl::SetItemBkColour(int row, int col, COLORREF c)
+{
+    CGridCellBase* cell = GetCell(row, col);
+    if (!cell) return FALSE;
+    static_cast<CGridCell*>(cell)->SetBackClr(c);
+    return TRUE;
+}
+
+BOOL CGridCtrl::SetItemFgColour(int row, int col, COLORREF c)
+{
+    CGridCellBase* cell = GetCell(row, col);
+    if (!cell) return FALSE;
+    static_cast<CGridCell*>(cell)->SetTextClr(c);
+    return TRUE;
+}
+
+BOOL CGridCtrl::SetItemState(int row, int col, UINT state)
+{
+    CGridCellBase* cell = GetCell(row, col);
+    if (!cell) return FALSE;
+    cell->SetState(state);
+    return TRUE;
+}
+
+UINT CGridCtrl::GetItemState(int row, int col) const
+{
+    const CGridCellBase* cell = GetCell(row, col);
+    return cell ? UINT(cell->GetState()) : 0u;
+}
+
+void CGridCtrl::AddStateStyle(int row, int col, DWORD flags)
+{
+    if (CGridCellBase* cell = GetCell(row, col)) cell->AddStateStyle(flags);
+}
+
+void CGridCtrl::RemoveStateStyle(int row, int col, DWORD flags)
+{
+    if (CGridCellBase* cell = GetCell(row, col)) cell->RemoveStateStyle(flags);
+}
+
+BOOL CGridCtrl::DeleteAllItems()
+{
+    EndEditing(FALSE);
+    m_cells.clear();
+    m_rowHeights.clear();
+    m_colWidths.clear();
+    m_nRows = m_nCols = m_nFixedRows = m_nFixedCols = 0;
+    m_selection = CTableRegion();
+    m_idCurrentCell = CCellID();
+    m_nTopRow = m_nLeftCol = 0;
+    Refresh();
+    return TRUE;
+}
+
+// --- defaults ----------------------------------------------------------------------------------
+
+CGridDefaultCell* CGridCtrl::GetDefaultCell(BOOL fixedRow, BOOL fixedCol)
+{
+    if (fixedRow && fixedCol) return &m_cellFixedRowColDef;
+    if (fixedRow) return &m_cellFixedRowDef;
+    if (fixedCol) return &m_cellFixedColDef;
+    return &m_cellDefault;
+}
+
+void CGridCtrl::SetFixedTextColor(COLORREF c)
+{
+    m_cellFixedRowDef.SetTextClr(c);
+    m_cellFixedColDef.SetTextClr(c);
+    m_cellFixedRowColDef.SetTextClr(c);
+}
+
+void CGridCtrl::SetFixedBkColor(COLORREF c)
+{
+    m_cellFixedRowDef.SetBackClr(c);
+    m_cellFixedColDef.SetBackClr(c);
+    m_cellFixedRowColDef.SetBackClr(c);
+}
+
+void CGridCtrl::SetDefCellMargin(int margin)
+{
+    for (CGridDefaultCell* cell :
+         {&m_cellDefault, &m_cellFixedRowDef, &m_cellFixedColDef, &m_cellFixedRowColDef})
+        cell->SetMargin(UINT(margin));
+}
+
+void CGridCtrl::SetDefCellHeight(int height)
+{
+    for (CGridDefaultCell* cell :
+         {&m_cellDefault, &m_cellFixedRowDef, &m_cellFixedColDef, &m_cellFixedRowColDef})
+        cell->SetHeight(height);
+}
+
+void CGridCtrl::SetDefCellWidth(int width)
+{
+    for (CGridDefaultCell* cell :
+         {&m_cellDefault, &m_cellFixedRowDef, &m_cellFixedColDef, &m_cellFixedRowColDef})
+        cell->SetWidth(width);
+}
+
+void CGridCtrl::EnableSelection(BOOL on)
+{
+    m_selection = CTableRegion();
+    m_bEnableSelection = on;
+    m_selection = CTableRegion();
+}
+
+int CGridCtrl::SetMouseMode(int mode)
+{
+    const int old = m_nMouseMode;
+    m_nMouseMode = mode;
+    return old;
+}
+
+// --- virtual and layer modes -------------------------------------------------------------------
+
+void CGridCtrl::SetVirtualMode(BOOL on)
+{
+    m_bVirtualMode = on;
+    if (on) {
+        m_cells.clear();
+        m_rowHeights.resize(size_t(m_nFixedRows), m_cellDefault.GetHeight());
+        m_colWidths.resize(size_t(m_nFixedCols), m_cellDefault.GetWidth());
+    }
+}
+
+void CGridCtrl::SetLayerMode(int on)
+{
+    if (on == m_nLayerMode) return;
+    EndEditing(FALSE);
+    m_nLayerMode = on;
+    if (!on) {
+        m_pRows = nullptr;
+        m_pWriter = nullptr;
+        m_nRows = m_nCols = m_nFixedRows = m_nFixedCols = 0;
+        m_cells.clear();
+        m_rowHeights.clear();
+        m_colWidths.clear();
+        m_selection = CTableRegion();
+        m_idCurrentCell = CCellID();
+        m_nTopRow = m_nLeftCol = 0;
+        Refresh();
+    }
+}
+
+void CGridCtrl::InitLayerMode(void** rows, int type, int component, int width, int height, CRDPLayer* writer)
+{
+    EndEditing(FALSE);
+    if (!rows || !isValidType(type) || width <= 0 || height <= 0) {
+        m_pRows = nullptr;
+        width = height = 0;
+    }
+    m_nLayerMode = 1;
+    m_cells.clear();
+    m_pRows = rows;
+    m_nType = type;
+    m_nComponent = component;
+    m_nLayerWidth = width;
+    m_nLayerHeight = height;
+    m_pWriter = writer;
+    // Past 2^31 - 2 pixels a side the grid shows the first ones; layers that wide do not exist.
+    m_nRows = 1 + std::min(height, 0x7FFFFFFE - 1);
+    m_nCols = 1 + std::min(width, 0x7FFFFFFE - 1);
+    m_nFixedRows = m_nFixedCols = 1;
+    m_rowHeights.assign(1, m_cellDefault.GetHeight());
+    m_colWidths.assign(1, m_cellDefault.GetWidth());
+    m_nDataRowHeight = m_cellDefault.GetHeight();
+    m_nDataColWidth = m_cellDefault.GetWidth();
+    const CCellID focus = m_idCurrentCell;
+    m_idCurrentCell = IsDataCell(focus.row, focus.col) ? focus : CCellID(1, 1);
+    m_selection.SetRegion(m_selection.Region().ClipToRect(RECT{1, 1, m_nCols, m_nRows}));
+    ClampScroll();
+    UpdateScrollBars();
+}
+
+void CGridCtrl::SetLayerDataComplexComponent(int component)
+{
+    m_nComponent = component;
+}
+
+void CGridCtrl::SetLayerPalette(const BYTE* rgb768, int colour, double low, double high)
+{
+    if (rgb768) std::copy(rgb768, rgb768 + 768, m_palette);
+    m_nColorMode = rgb768 && colour ? 1 : 0;
+    m_dPaletteLow = low;
+    m_dPaletteHigh = high;
+}
+
+CString CGridCtrl::LayerText(int row, int col, bool exact) const
+{
+    if (!m_pRows || !IsDataCell(row, col)) return CString();
+    const int x = col - m_nFixedCols, y = row - m_nFixedRows;
+    return visitSampleType(m_nType, [&]<class T>(Tag<T>) {
+        return SampleText(static_cast<const T*>(m_pRows[y])[x], m_nComponent, exact);
+    });
+}
+
+COLORREF CGridCtrl::LayerCellColour(int row, int col) const
+{
+    const int x = col - m_nFixedCols, y = row - m_nFixedRows;
+    const double v = visitSampleType(m_nType, [&]<class T>(Tag<T>) {
+        const T& s = static_cast<const T*>(m_pRows[y])[x];
+        if constexpr (IsComplex<T>) {
+            const double r = double(re(s)), i = double(im(s));
+            switch (m_nComponent) {
+                case kPhase:
+                    return Arg(r, i);
+                case kReal:
+                    return r;
+                case kImaginary:
+                    return i;
+                default:
+                    return Amplitude(r, i);
+            }
+        } else {
+            return double(s);
+        }
+    });
+    const double span = m_dPaletteHigh - m_dPaletteLow;
+    double level = span > 0 ? (v - m_dPaletteLow) / span * 255.0 : 0.0;
+    level = level == level ? std::clamp(level, 0.0, 255.0) : 0.0;
+    const BYTE* rgb = m_palette + 3 * int(level + 0.5);
+    return RGB(rgb[0], rgb[1], rgb[2]);
+}
+
+BOOL CGridCtrl::SetVirtualCellValue(int row, int col, double value)
+{
+    if (!m_pWriter || !IsDataCell(row, col)) return FALSE;
+    const int component =
+        isComplexType(m_nType) ? (m_nComponent == kBothParts ? kReal : m_nComponent) : kReal;
+    return m_pWriter->SetValue(col - m_nFixedCols, row - m_nFixedRows, value, component);
+}
+
+BOOL CGridCtrl::SetVirtualCellComplexValue(int row, int col, double re, double im)
+{
+    if (!m_pWriter || !IsDataCell(row, col)) return FALSE;
+    const int x = col - m_nFixedCols, y = row - m_nFixedRows;
+    return m_pWriter->SetValue(x, y, re, kReal) && m_pWriter->SetValue(x, y, im, kImaginary);
+}
+
+// --- geometry, focus and scrolling -------------------------------------------------------------
+
+int CGridCtrl::VisibleDataRows() const
+{
+    if (!m_hWnd) return 1;
+    CRect client;
+    GetClientRect(&client);
+    int h = client.Height();
+    for (int r = 0; r < m_nFixedRows; ++r) h -= GetRowHeight(r);
+    if (m_nLayerMode || m_bVirtualMode) return std::max(1, h / std::max(1, m_nDataRowHeight));
+    int n = 0;
+    for (int r = m_nFixedRows + m_nTopRow; r < m_nRows && h >= GetRowHeight(r); ++r, ++n)
+        h -= GetRowHeight(r);
+    return std::max(1, n);
+}
+
+int CGridCtrl::VisibleDataCols() const
+{
+    if (!m_hWnd) return 1;
+    CRect client;
+    GetClientRect(&client);
+    int w = client.Width();
+    for (int c = 0; c < m_nFixedCols; ++c) w -= GetColumnWidth(c);
+    if (m_nLayerMode || m_bVirtualMode) return std::max(1, w / std::max(1, m_nDataColWidth));
+    int n = 0;
+    for (int c = m_nFixedCols + m_nLeftCol; c < m_nCols && w >= GetColumnWidth(c); ++c, ++n)
+        w -= GetColumnWidth(c);
+    return std::max(1, n);
+}
+
+void CGridCtrl::ClampScroll()
+{
+    const int dataRows = std::max(0, m_nRows - m_nFixedRows), dataCols = std::max(0, m_nCols - m_nFixedCols);
+    m_nTopRow = std::clamp(m_nTopRow, 0, std::max(0, dataRows - VisibleDataRows()));
+    m_nLeftCol = std::clamp(m_nLeftCol, 0, std::max(0, dataCols - VisibleDataCols()));
+}
+
+void CGridCtrl::UpdateScrollBars()
+{
+    if (!m_hWnd) return;
+    ClampScroll();
+    SCROLLINFO si{sizeof(SCROLLINFO), SIF_ALL, 0, 0, 0, 0, 0};
+    si.nMax = std::max(0, m_nRows - m_nFixedRows - 1);
+    si.nPage = UINT(VisibleDataRows());
+    si.nPos = m_nTopRow;
+    SetScrollInfo(SB_VERT, &si, TRUE);
+    si.nMax = std::max(0, m_nCols - m_nFixedCols - 1);
+    si.nPage = UINT(VisibleDataCols());
+    si.nPos = m_nLeftCol;
+    SetScrollInfo(SB_HORZ, &si, TRUE);
+    m_nBarState = (m_nRows - m_nFixedRows > VisibleDataRows() ? 2 : 0) |
+                  (m_nCols - m_nFixedCols > VisibleDataCols() ? 1 : 0);
+}
+
+BOOL CGridCtrl::GetCellRect(int row, int col, RECT* rect) const
+{
+    if (!rect || row < 0 || row >= m_nRows || col < 0 || col >= m_nCols) return FALSE;
+    auto edge = [&](int index, int fixed, int first, bool rows) -> std::int64_t {
+        std::int64_t at = 0;
+        const int fixedEnd = std::min(index, fixed);
+        for (int i = 0; i < fixedEnd; ++i) at += rows ? GetRowHeight(i) : GetColumnWidth(i);
+        if (index < fixed) return at;
+        if (m_nLayerMode || m_bVirtualMode)
+            return at + std::int64_t(index - fixed - first) * (rows ? m_nDataRowHeight : m_nDataColWidth);
+        if (index >= fixed + first)
+            for (int i = fixed + first; i < index; ++i) at += rows ? GetRowHeight(i) : GetColumnWidth(i);
+        else
+            for (int i = index; i < fixed + first; ++i) at -= rows ? GetRowHeight(i) : GetColumnWidth(i);
+        return at;
+    };
+    const std::int64_t top = edge(row, m_nFixedRows, m_nTopRow, true);
+    const std::int64_t left = edge(col, m_nFixedCols, m_nLeftCol, false);
+    auto clampInt = [](std::int64_t v) { return int(std::clamp<std::int64_t>(v, -(1 << 30), 1 << 30)); };
+    rect->top = clampInt(top);
+    rect->left = clampInt(left);
+    rect->bottom = clampInt(top + GetRowHeight(row));
+    rect->right = clampInt(left + GetColumnWidth(col));
+    return TRUE;
+}
+
+CCellID CGridCtrl::GetCellFromPt(CPoint p) const
+{
+    auto find = [&](int pos, int count, int fixed, int first, bool rows) -> int {
+        int at = 0;
+        for (int i = 0; i < fixed && i < count; ++i) {
+            const int size = rows ? GetRowHeight(i) : GetColumnWidth(i);
+            if (pos < at + size) return pos >= at ? i : -1;
+            at += size;
+        }
+        if (pos < at) return -1;
+        if (m_nLayerMode || m_bVirtualMode) {
+            const int size = std::max(1, rows ? m_nDataRowHeight : m_nDataColWidth);
+            const std::int64_t i = std::int64_t(fixed) + first + (pos - at) / size;
+            return i < count ? int(i) : -1;
+        }
+        for (int i = fixed + first; i < count; ++i) {
+            const int size = rows ? GetRowHeight(i) : GetColumnWidth(i);
+            if (pos < at + size) return i;
+            at += size;
+        }
+        return -1;
+    };
+    const int row = find(p.y, m_nRows, m_nFixedRows, m_nTopRow, true);
+    const int col = find(p.x, m_nCols, m_nFixedCols, m_nLeftCol, false);
+    return row < 0 || col < 0 ? CCellID() : CCellID(row, col);
+}
+
+void CGridCtrl::SetFocusCell(CCellID cell)
+{
+    if (cell == m_idCurrentCell) return;
+    const CCellID old = m_idCurrentCell;
+    m_idCurrentCell = cell;
+    if (old.IsValid()) RedrawCell(old.row, old.col);
+    if (cell.IsValid()) RedrawCell(cell.row, cell.col);
+}
+
+void CGridCtrl::EnsureVisible(int row, int col)
+{
+    if (!IsDataCell(row, col)) return;
+    const int r = row - m_nFixedRows, c = col - m_nFixedCols;
+    const int rows = VisibleDataRows(), cols = VisibleDataCols();
+    if (r < m_nTopRow) m_nTopRow = r;
+    if (r >= m_nTopRow + rows) m_nTopRow = r - rows + 1;
+    if (c < m_nLeftCol) m_nLeftCol = c;
+    if (c >= m_nLeftCol + cols) m_nLeftCol = c - cols + 1;
+    UpdateScrollBars();
+    Invalidate(FALSE);
+}
+
+void CGridCtrl::EnsureVisibleInCenter(int row, int col)
+{
+    if (!IsDataCell(row, col)) return;
+    m_nTopRow = row - m_nFixedRows - VisibleDataRows() / 2;
+    m_nLeftCol = col - m_nFixedCols - VisibleDataCols() / 2;
+    UpdateScrollBars();
+    Invalidate(FALSE);
+}
+
+BOOL CGridCtrl::RedrawCell(int row, int col)
+{
+    if (!m_hWnd) return FALSE;
+    RECT r;
+    if (!GetCellRect(row, col, &r)) return FALSE;
+    InvalidateRect(&r, FALSE);
+    return TRUE;
+}
+
+void CGridCtrl::Refresh()
+{
+    if (!m_hWnd) return;
+    UpdateScrollBars();
+    Invalidate(FALSE);
+}
+
+// --- selection ---------------------------------------------------------------------------------
+
+void CGridCtrl::SetSelectedRgn(const CTableRegion& cells)
+{
+    m_selection.SetRegion(cells.Region().ClipToRect(RECT{m_nFixedCols, m_nFixedRows, m_nCols, m_nRows}));
+    Invalidate(FALSE);
+}
+
+void CGridCtrl::SetSelectedRange(int minRow, int minCol, int maxRow, int maxCol)
+{
+    CTableRegion region;
+    region.AddRange(CCellRange(minRow, minCol, maxRow, maxCol));
+    SetSelectedRgn(region);
+}
+
+HRGN CGridCtrl::GetSelectedRgn() const
+{
+    platform::SpanRegion region = m_selection.Region();
+    if (m_nLayerMode) region.Offset(-m_nFixedCols, -m_nFixedRows);
+    return ::CreateRgnFromSpans(std::move(region));
+}
+
+void CGridCtrl::SelectTo(CCellID cell, bool extend)
+{
+    if (!IsDataCell(cell.row, cell.col)) return;
+    if (!extend || !m_idAnchor.IsValid()) m_idAnchor = cell;
+    if (m_bEnableSelection)
+        SetSelectedRange(std::min(m_idAnchor.row, cell.row), std::min(m_idAnchor.col, cell.col),
+                         std::max(m_idAnchor.row, cell.row), std::max(m_idAnchor.col, cell.col));
+    SetFocusCell(cell);
+    EnsureVisible(cell.row, cell.col);
+    Notify(GVN_SELCHANGED, cell.row, cell.col);
+}
+
+// --- editing and the clipboard -----------------------------------------------------------------
+
+namespace {
+
+/// The in-place editor: Enter keeps the text, Escape drops it.
+class CGridEdit : public CEdit {
+public:
+    explicit CGridEdit(CGridCtrl* grid) : m_pGrid(grid) {}
+    LRESULT WindowProc(UINT message, WPARAM wParam, LPARAM lParam) override
+    {
+        if (message == WM_KEYDOWN && (wParam == VK_RETURN || wParam == VK_ESCAPE)) {
+            m_pGrid->EndEditing(wParam == VK_RETURN);
+            return 0;
+        }
+        return CEdit::WindowProc(message, wParam, lParam);
+    }
+    CGridCtrl* m_pGrid;
+};
+
+}  // namespace
+
+BOOL CGridCtrl::EditCell(int row, int col)
+{
+    if (!m_hWnd || !m_bEditable || !IsDataCell(row, col)) return FALSE;
+    if (m_nLayerMode && !m_pRows) return FALSE;
+    if (const CGridCellBase* cell = GetCell(row, col); cell && cell->IsReadOnly()) return FALSE;
+    BOOL allowed = TRUE;
+    Notify(GVN_QUERYEDIT, row, col, &allowed);
+    if (!allowed) return FALSE;
+    EndEditing(FALSE);
+    EnsureVisible(row, col);
+    RECT r;
+    GetCellRect(row, col, &r);
+    auto* edit = new CGridEdit(this);
+    if (!edit->Create(WS_CHILD | WS_VISIBLE | WS_BORDER | ES_AUTOHSCROLL, r, this, kEditId)) {
+        delete edit;
+        return FALSE;
+    }
+    m_pEdit = edit;
+    m_idEditCell = CCellID(row, col);
+    edit->SetWindowText(m_nLayerMode ? LayerText(row, col, true) : GetItemText(row, col));
+    edit->SetSel(0, -1);
+    edit->SetFocus();
+    return TRUE;
+}
+
+void CGridCtrl::EndEditing(BOOL keep)
+{
+    if (!m_pEdit) return;
+    CEdit* edit = m_pEdit;
+    m_pEdit = nullptr;
+    CString text;
+    edit->GetWindowText(text);
+    const CCellID cell = m_idEditCell;
+    edit->DestroyWindow();
+    delete edit;
+    if (!keep) return;
+    CGridCell value;
+    value.SetText(text);
+    if (m_nLayerMode) {
+        if (!SetCell(cell.row, cell.col, &value)) return;
+    } else {
+        SetItemText(cell.row, cell.col, text);
+        AddStateStyle(cell.row, cell.col, GVIS_MODIFIED);
+    }
+    RedrawCell(cell.row, cell.col);
+    Notify(GVN_ENDLABELEDIT, cell.row, cell.col);
+}
+
+CString CGridCtrl::CopyText(const CCellRange& range) const
+{
+    std::string out;
+    for (int r = range.GetMinRow(); r <= range.GetMaxRow(); ++r) {
+        for (int c = range.GetMinCol(); c <= range.GetMaxCol(); ++c) {
+            if (c > range.GetMinCol()) out += '\t';
+            if (m_selection.IsEmpty() || m_selection.Contains(r, c))
+                out += (m_nLayerMode ? LayerText(r, c, true) : GetItemText(r, c)).c_str();
+        }
+        out += "\r\n";
+    }
+    return out.c_str();
+}
+
+BOOL CGridCtrl::OnEditCopy()
+{
+    const RECT box = m_selection.Region().Bounds();
+    if (m_selection.IsEmpty()) return FALSE;
+    const CCellRange range(box.top, box.left, box.bottom - 1, box.right - 1);
+    if (range.Count() > kMaxCopyCells) {
+        // Tens of millions of numbers as text would take gigabytes: refused rather than tried.
+        MessageBox("The selection is too large to copy as text.", "Copy", MB_OK | MB_ICONEXCLAMATION);
+        return FALSE;
+    }
+    if (!::OpenClipboard(m_hWnd)) return FALSE;
+    ::EmptyClipboard();
+    const bool done = platform::SetClipboardText(CopyText(range));
+    ::CloseClipboard();
+    return done ? TRUE : FALSE;
+}
+
+std::int64_t CGridCtrl::PasteText(const CString& text, CCellID origin)
+{
+    if (!IsDataCell(origin.row, origin.col)) return 0;
+    std::int64_t written = 0;
+    const std::string all = text.c_str();
+    size_t start = 0;
+    for (int r = origin.row; start < all.size() && r < m_nRows; ++r) {
+        size_t end = all.find('\n', start);
+        if (end == std::string::npos) end = all.size();
+        std::string line = all.substr(start, end - start);
+        if (!line.empty() && line.back() == '\r') line.pop_back();
+        start = end + 1;
+        size_t at = 0;
+        for (int c = origin.col; c < m_nCols; ++c) {
+            const size_t tab = line.find('\t', at);
+            CGridCell cell;
+            cell.SetText(line.substr(at, tab == std::string::npos ? std::string::npos : tab - at).c_str());
+            if (m_nLayerMode ? SetCell(r, c, &cell) != FALSE : SetItemText(r, c, cell.GetText()) != FALSE)
+                ++written;
+            if (tab == std::string::npos) break;
+            at = tab + 1;
+        }
+    }
+    Invalidate(FALSE);
+    return written;
+}
+
+BOOL CGridCtrl::OnEditPaste()
+{
+    CCellID origin = m_idCurrentCell;
+    if (!m_selection.IsEmpty()) {
+        const RECT box = m_selection.Region().Bounds();
+        origin = CCellID(box.top, box.left);
+    }
+    return PasteText(platform::ClipboardText(), origin) > 0 ? TRUE : FALSE;
+}
+
+// --- messages ----------------------------------------------------------------------------------
+
+LRESULT CGridCtrl::Notify(int code, int row, int col, void* data)
+{
+    if (!m_hWnd || !GetParent()) return 0;
+    NM_GRIDVIEW record{};
+    record.iRow = row;
+    record.iColumn = col;
+    record.data = data;
+    return platform::NotifyParent(this, record.hdr, UINT(code));
+}
+
+void CGridCtrl::OnScroll(int bar, int code)
+{
+    int& pos = bar == SB_VERT ? m_nTopRow : m_nLeftCol;
+    const int page = bar == SB_VERT ? VisibleDataRows() : VisibleDataCols();
+    SCROLLINFO si{sizeof(SCROLLINFO), SIF_ALL, 0, 0, 0, 0, 0};
+    GetScrollInfo(bar, &si);
+    switch (code) {
+        case SB_LINEUP:
+            --pos;
+            break;
+        case SB_LINEDOWN:
+            ++pos;
+            break;
+        case SB_PAGEUP:
+            pos -= page;
+            break;
+        case SB_PAGEDOWN:
+            pos += page;
+            break;
+        case SB_THUMBTRACK:
+        case SB_THUMBPOSITION:
+            pos = si.nTrackPos;
+            break;
+        case SB_TOP:
+            pos = 0;
+            break;
+        case SB_BOTTOM:
+            pos = 1 << 30;
+            break;
+        default:
+            return;
+    }
+    UpdateScrollBars();
+    Invalidate(FALSE);
+}
+
+void CGridCtrl::OnKey(UINT key)
+{
+    const bool shift = ::GetKeyState(VK_SHIFT) < 0;
+    const bool control = ::GetKeyState(VK_CONTROL) < 0;
+    if (control && (key == 'C' || key == VK_INSERT)) {
+        OnEditCopy();
+        return;
+    }
+    if (key == kKeyF2) {
+        EditCell(m_idCurrentCell.row, m_idCurrentCell.col);
+        return;
+    }
+    CCellID next = m_idCurrentCell;
+    if (!next.IsValid()) next = CCellID(m_nFixedRows, m_nFixedCols);
+    switch (key) {
+        case VK_UP:
+            --next.row;
+            break;
+        case VK_DOWN:
+            ++next.row;
+            break;
+        case VK_LEFT:
+            --next.col;
+            break;
+        case VK_RIGHT:
+            ++next.col;
+            break;
+        case VK_PRIOR:
+            next.row -= VisibleDataRows();
+            m_nTopRow -= VisibleDataRows();
+            break;
+        case VK_NEXT:
+            next.row += VisibleDataRows();
+            m_nTopRow += VisibleDataRows();
+            break;
+        case VK_HOME:
+            next.col = m_nFixedCols;
+            if (control) next.row = m_nFixedRows;
+            break;
+        case VK_END:
+            next.col = m_nCols - 1;
+            if (control) next.row = m_nRows - 1;
+            break;
+        default:
+            return;
+    }
+    next.row = std::clamp(next.row, m_nFixedRows, std::max(m_nFixedRows, m_nRows - 1));
+    next.col = std::clamp(next.col, m_nFixedCols, std::max(m_nFixedCols, m_nCols - 1));
+    SelectTo(next, shift);
+}
+
+void CGridCtrl::OnPaintGrid()
+{
+    CPaintDC dc(this);
+    CRect client;
+    GetClientRect(&client);
+    dc.FillSolidRect(&client, m_crGridBkColour);
+    dc.SetBkMode(TRANSPARENT);
+    const bool uniform = m_nLayerMode || m_bVirtualMode;
+
+    // Rows and columns on screen: fixed ones, then scrollable ones from the top-left cell on.
+    auto visible = [&](int count, int fixed, int first, int extent, bool rows) {
+        std::vector<int> out;
+        int at = 0;
+        for (int i = 0; i < fixed && i < count && at < extent; ++i) {
+            out.push_back(i);
+            at += rows ? GetRowHeight(i) : GetColumnWidth(i);
+        }
+        for (int i = fixed + first; i < count && at < extent; ++i) {
+            out.push_back(i);
+            at += uniform ? (rows ? m_nDataRowHeight : m_nDataColWidth)
+                          : (rows ? GetRowHeight(i) : GetColumnWidth(i));
+        }
+        return out;
+    };
+    const std::vector<int> rows = visible(m_nRows, m_nFixedRows, m_nTopRow, client.Height(), true);
+    const std::vector<int> cols = visible(m_nCols, m_nFixedCols, m_nLeftCol, client.Width(), false);
+
+    CPen linePen(PS_SOLID, 1, m_crGridLineColour);
+    CPen* oldPen = dc.SelectObject(&linePen);
+    for (int r : rows)
+        for (int c : cols) {
+            RECT rc;
+            GetCellRect(r, c, &rc);
+            const bool fixedRow = r < m_nFixedRows, fixedCol = c < m_nFixedCols;
+            const CGridDefaultCell* def = GetDefaultCell(fixedRow, fixedCol);
+            const CGridCell* cell = uniform ? nullptr : &m_cells[size_t(r)][size_t(c)];
+            COLORREF back = def->GetBackClr() == kGridDefaultColour ? RGB(255, 255, 255) : def->GetBackClr();
+            COLORREF text = def->GetTextClr() == kGridDefaultColour ? RGB(0, 0, 0) : def->GetTextClr();
+            if (cell && cell->GetBackClr() != kGridDefaultColour) back = cell->GetBackClr();
+            if (cell && cell->GetTextClr() != kGridDefaultColour) text = cell->GetTextClr();
+            const bool data = !fixedRow && !fixedCol;
+            if (data && m_nLayerMode && m_pRows && m_nColorMode) {
+                back = LayerCellColour(r, c);
+                const int lum =
+                    (GetRValue(back) * 299 + GetGValue(back) * 587 + GetBValue(back) * 114) / 1000;
+                text = lum < 128 ? RGB(255, 255, 255) : RGB(0, 0, 0);
+            }
+            if (data && m_selection.Contains(r, c)) {
+                back = kSelectedBack;
+                text = kSelectedText;
+            }
+            // Cells of the grid's own background need no fill of their own.
+            if (back != m_crGridBkColour) dc.FillSolidRect(&rc, back);
+            RECT inner = rc;
+            inner.left += int(def->GetMargin());
+            inner.right -= int(def->GetMargin()) + 1;
+            const int image = cell ? cell->GetImage() : -1;
+            if (image >= 0 && m_pImageList) {
+                m_pImageList->Draw(&dc, image, POINT{inner.left, rc.top + (rc.bottom - rc.top - 16) / 2},
+                                   ILD_TRANSPARENT);
+                inner.left += 18;
+            }
+            dc.SetTextColor(text);
+            const UINT align = data && uniform ? DT_RIGHT : (fixedRow ? DT_CENTER : DT_LEFT);
+            dc.DrawText(GetItemText(r, c), &inner,
+                        align | DT_SINGLELINE | DT_VCENTER | DT_NOPREFIX | DT_END_ELLIPSIS);
+            if (data && CCellID(r, c) == m_idCurrentCell) {
+                CBrush frame(RGB(0, 0, 0));
+                dc.FrameRect(&rc, &frame);
+            }
+        }
+    // Grid lines: one line per row and per column on screen, not four per cell.
+    RECT last{};
+    if (!rows.empty() && !cols.empty()) GetCellRect(rows.back(), cols.back(), &last);
+    for (int r : rows) {
+        RECT rc;
+        GetCellRect(r, cols.empty() ? 0 : cols.front(), &rc);
+        dc.MoveTo(0, rc.bottom - 1);
+        dc.LineTo(last.right, rc.bottom - 1);
+    }
+    for (int c : cols) {
+        RECT rc;
+        GetCellRect(rows.empty() ? 0 : rows.front(), c, &rc);
+        dc.MoveTo(rc.right - 1, 0);
+        dc.LineTo(rc.right - 1, last.bottom);
+    }
+    dc.SelectObject(oldPen);
+}
+
+LRESULT CGridCtrl::WindowProc(UINT message, WPARAM wParam, LPARAM lParam)
+{
+    switch (message) {
+        case WM_PAINT:
+            OnPaintGrid();
+            return 0;
+        case WM_ERASEBKGND:
+            return 1;
+        case WM_SIZE: {
+            const LRESULT result = CWnd::WindowProc(message, wParam, lParam);
+            UpdateScrollBars();
+            return result;
+        }
+        case WM_VSCROLL:
+        case WM_HSCROLL:
+            OnScroll(message == WM_VSCROLL ? SB_VERT : SB_HORZ, LOWORD(wParam));
+            return 0;
+        case WM_MOUSEWHEEL:
+            m_nTopRow -= 3 * short(HIWORD(wParam)) / 120;
+            UpdateScrollBars();
+            Invalidate(FALSE);
+            return 0;
+        case WM_KEYDOWN:
+            OnKey(UINT(wParam));
+            return 0;
+        case WM_LBUTTONDOWN:
+        case WM_MOUSEMOVE: {
+            if (message == WM_MOUSEMOVE && !(wParam & MK_LBUTTON)) break;
+            const CCellID cell = GetCellFromPt(CPoint(short(LOWORD(lParam)), short(HIWORD(lParam))));
+            if (message == WM_LBUTTONDOWN) {
+                EndEditing(TRUE);
+                SetFocus();
+            }
+            if (IsDataCell(cell.row, cell.col) && (message == WM_LBUTTONDOWN || cell != m_idCurrentCell))
+                SelectTo(cell, message == WM_MOUSEMOVE || (wParam & MK_SHIFT) != 0);
+            return 0;
+        }
+        case WM_LBUTTONDBLCLK: {
+            const CCellID cell = GetCellFromPt(CPoint(short(LOWORD(lParam)), short(HIWORD(lParam))));
+            EditCell(cell.row, cell.col);
+            return 0;
+        }
+        case WM_RBUTTONDOWN:
+            return 0;
+        case WM_RBUTTONUP: {
+            const CPoint p(short(LOWORD(lParam)), short(HIWORD(lParam)));
+            const CCellID cell = GetCellFromPt(p);
+            CPoint screen = p;
+            ClientToScreen(&screen);
+            Notify(int(NM_RCLICK), cell.row, cell.col, &screen);
+            return 0;
+        }
+        case WM_SETCURSOR: {
+            CPoint p;
+            ::GetCursorPos(&p);
+            ScreenToClient(&p);
+            const CCellID cell = GetCellFromPt(p);
+            HCURSOR cursor = nullptr;
+            Notify(GVN_SETCURSOR, cell.row, cell.col, &cursor);
+            if (cursor) {
+                ::SetCursor(cursor);
+                return TRUE;
+            }
+            break;
+        }
+        default:
+            break;
+    }
+    return CWnd::WindowProc(message, wParam, lParam);
+}

@@ -1,0 +1,124 @@
+#pragma once
+
+// Pieces the noise filter tests share: small layer files made in the test, a meter that
+// records and can stop, and the kernels run on a file's samples as the reference job.
+
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "modules/convolution/noise_filter_kernels.h"
+#include "outside/basecore/cmeter_info.h"
+#include "outside/basecore/data_type.h"
+#include "outside/basecore/rdp_except.h"
+#include "outside/basecore/rdp_layer.h"
+#include "outside/basecore/tags.h"
+#include "outside/basecore/thread_runner.h"
+#include "outside/huebook/color_map.h"
+#include "platform/window/wnd.h"
+#include "tests/support/ui_helpers.h"
+
+namespace filtertest {
+
+/// Writes a one-layer file of `type` from doubles (row after row) and closes it, which
+/// stores its statistics.
+inline bool WriteLayer(const std::string& path, int width, int height, int type,
+                       const std::vector<double>& values)
+{
+    CRDPLayer layer;
+    if (!layer.CreateLayer(path.c_str(), width, height, type)) return false;
+    const int parts = isComplexType(type) ? 2 : 1;
+    for (int y = 0; y < height; ++y)
+        if (!layer.SetLineFromDouble(y, values.data() + std::size_t(y) * width * parts, width)) return false;
+    return layer.CloseLayer() != 0;
+}
+
+/// A ramp with some noise on it, so every filter gives something different.
+inline std::vector<double> Ramp(int width, int height, int parts = 1)
+{
+    std::vector<double> v;
+    for (int y = 0; y < height; ++y)
+        for (int x = 0; x < width * parts; ++x) v.push_back(10 + x * 3 + y * 7 + ((x * 7 + y * 13) % 5));
+    return v;
+}
+
+/// Gives the file a palette tag (a blue-to-red ramp over lo..hi); the payload is returned.
+inline std::vector<BYTE> AddPalette(const std::string& path, double lo, double hi)
+{
+    CColorMap map;
+    map.CreateSimpleColorMap(lo, hi, RGB(0, 0, 255), RGB(255, 0, 0), 0);
+    std::vector<BYTE> payload(std::size_t(map.GetSizeToSave()));
+    map.SaveColorMapToPtr(payload.data(), int(payload.size()));
+    SetTag(path.c_str(), TAG_PALETTE, int(payload.size()), payload.data());
+    return payload;
+}
+
+/// All samples of layer 0 of a file as doubles (real layers).
+inline std::vector<double> ReadLayer(const std::string& path, int* width = nullptr, int* height = nullptr,
+                                     int* type = nullptr)
+{
+    CRDPLayer layer;
+    if (!layer.OpenLayer(path.c_str(), kOpenReadOnly)) return {};
+    if (width) *width = layer.Width();
+    if (height) *height = layer.Height();
+    if (type) *type = layer.Type();
+    std::vector<double> v(std::size_t(layer.Width()) * layer.Height());
+    for (int y = 0; y < layer.Height(); ++y)
+        layer.GetDoubleLine(y, v.data() + std::size_t(y) * layer.Width(), layer.Width());
+    return v;
+}
+
+/// What the job must write into the inner rectangle: the kernels run on the file's rows.
+inline std::vector<float> FilterFile(const std::string& path, const NoiseFilterSpec& spec, float fill)
+{
+    CRDPLayer layer;
+    if (!layer.OpenLayer(path.c_str(), kOpenReadOnly)) return {};
+    const int w = layer.Width(), h = layer.Height();
+    std::vector<float> out(std::size_t(w) * h, fill);
+    std::vector<float*> rows;
+    for (int y = 0; y < h; ++y) rows.push_back(out.data() + std::size_t(y) * w);
+    FilterNoiseImage(layer.Type(), RowSource{layer.GetRows(), h, w}, spec, rows.data());
+    return out;
+}
+
+/// A progress meter without a window that records what the job reports and can stop it
+/// (the cancel error) or fail it (another error) at a position.
+class FilterMeter : public CMeterInfo {
+public:
+    void SetPos(double pos) override
+    {
+        positions.push_back(pos);
+        if (stopAt >= 0 && pos >= stopAt) AfxThrowRDPExcept(RDP_ERROR_CANCEL);
+        if (failAt >= 0 && pos >= failAt) AfxThrowRDPExcept(RDP_ERROR_FFT);
+        CMeterInfo::SetPos(pos);
+    }
+    std::vector<int> States()
+    {
+        std::vector<int> s;
+        for (int i = 0; i < GetTaskCount(); ++i) s.push_back(GetTaskState(i));
+        return s;
+    }
+    double stopAt = -1;
+    double failAt = -1;
+    std::vector<double> positions;
+};
+
+/// Serves the event loop until no worker runs and nothing more arrives: the viewers' own
+/// work on their files has ended and reported.
+inline void SettleViewers()
+{
+    for (int settled = 0; settled < 5;) {
+        tarvenix::test::PumpEvents();
+        settled = GetRunningThreadCount() == 0 ? settled + 1 : 0;
+    }
+}
+
+/// Closes every viewer the jobs' results opened, as the main program does at exit.
+inline void CloseAllViewers()
+{
+    SettleViewers();
+    ::SendMessage(HWND_BROADCAST, ::RegisterWindowMessage("Tarvenix - Viewer Control Message"), 1, 0);
+    tarvenix::test::PumpEvents();
+}
+
+}  // namespace filtertest

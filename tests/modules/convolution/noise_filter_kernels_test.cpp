@@ -1,0 +1,364 @@
+#include <algorithm>
+#include <cmath>
+#include <complex>
+#include <cstdint>
+#include <cstring>
+#include <limits>
+#include <random>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "modules/convolution/noise_filter_kernels.h"
+#include "outside/basecore/data_type.h"
+
+namespace {
+
+// ---- plain reference: one window at a time, two-pass double sums, a real sort ---------------
+
+template <class T>
+double Power(const T& s)
+{
+    if constexpr (IsComplex<T>) {
+        const double r = double(re(s)), i = double(im(s));
+        return r * r + i * i;
+    } else {
+        return double(s);
+    }
+}
+
+bool NanLast(float a, float b)
+{
+    if (std::isnan(a)) return false;
+    if (std::isnan(b)) return true;
+    return a < b;
+}
+
+/// Output of filter `spec` at (r, c) of a w-wide image of values.
+float ReferencePixel(const std::vector<double>& v, int w, int r, int c, const NoiseFilterSpec& spec)
+{
+    const int g = spec.window, k = g / 2, n = g * g;
+    const float sigma = spec.sigma;
+    auto at = [&](int i, int j) { return v[std::size_t(r + i) * w + (c + j)]; };
+    const double x = at(0, 0);
+    double sum = 0;
+    for (int i = -k; i <= k; ++i)
+        for (int j = -k; j <= k; ++j) sum += at(i, j);
+    const double m = sum / n;
+    double dev = 0;
+    for (int i = -k; i <= k; ++i)
+        for (int j = -k; j <= k; ++j) dev += (m - at(i, j)) * (m - at(i, j));
+    const double s2 = dev / (n - 1);
+
+    switch (spec.filter) {
+        case kFilterMean:
+            return float(m);
+        case kFilterMedian: {
+            std::vector<float> win;
+            for (int i = -k; i <= k; ++i)
+                for (int j = -k; j <= k; ++j) win.push_back(float(at(i, j)));
+            std::sort(win.begin(), win.end(), NanLast);
+            return win[std::size_t(n / 2)];
+        }
+        case kFilterLee: {
+            if (m == 0) return 0;
+            const float mf = float(m), m2 = float(double(mf) * mf), sg2 = float(double(sigma) * sigma);
+            const float q = float((m2 + s2) / (1.0 + sg2) - m2);
+            const double jj = std::fabs(q);
+            if (jj + sg2 * double(m2) == 0) return mf;
+            return float(mf + (x - mf) * jj / (jj + double(sg2) * m2));
+        }
+        case kFilterFrost: {
+            if (m == 0) return 0;
+            const float k0 = 4.0f / (float(g) * sigma);
+            const float b = s2 == 0 ? 0.0f : float(double(k0) * s2 / (m * m));
+            double sw = 0, swv = 0;
+            for (int i = -k; i <= k; ++i)
+                for (int j = -k; j <= k; ++j) {
+                    const double wt =
+                        (i == 0 && j == 0) ? 1.0 : std::exp(-double(b) * std::sqrt(double(i * i + j * j)));
+                    swv += wt * at(i, j);
+                    sw += wt;
+                }
+            return float(swv / sw);
+        }
+        case kFilterKuan: {
+            if (m == 0) return 0;
+            if (s2 == 0) return float(m);
+            const double ci = std::sqrt(s2) / m;
+            if (ci < sigma) return float(m);
+            const double sg2 = double(sigma) * sigma;
+            const double wk = (1 - sg2 * m * m / s2) / (1 + sg2);
+            return float(wk * x + (1 - wk) * m);
+        }
+        case kFilterSigma: {
+            const float lo = float((1 - 2.0 * sigma) * x);
+            const double hi = (1 + 2.0 * sigma) * x;
+            double s = 0;
+            int count = 0;
+            for (int i = -k; i <= k; ++i)
+                for (int j = -k; j <= k; ++j) {
+                    const float vf = float(at(i, j));
+                    if (vf >= lo && vf <= hi) {
+                        s += at(i, j);
+                        ++count;
+                    }
+                }
+            return count ? float(s / count) : 0.0f;
+        }
+    }
+    return 0;
+}
+
+// ---- running the kernels on an image held in memory -------------------------------------------
+
+template <class T>
+struct Image {
+    int width = 0, height = 0;
+    std::vector<T> samples;
+    std::vector<double> Values() const
+    {
+        std::vector<double> v;
+        for (const T& s : samples) v.push_back(Power(s));
+        return v;
+    }
+};
+
+template <class P>
+P RandomPart(std::mt19937_64& rng)
+{
+    if constexpr (std::is_floating_point_v<P>)
+        return P(std::uniform_real_distribution<double>(-1000.0, 1000.0)(rng));
+    else
+        return P(std::uniform_int_distribution<std::int64_t>(std::numeric_limits<P>::min(),
+                                                             std::numeric_limits<P>::max())(rng));
+}
+
+template <class T>
+T RandomSample(std::mt19937_64& rng)
+{
+    using P = PartType<T>;
+    if constexpr (IsComplex<T>) {
+        T s{};
+        if constexpr (std::is_floating_point_v<P>)
+            s = T(RandomPart<P>(rng), RandomPart<P>(rng));
+        else
+            s = T{RandomPart<P>(rng), RandomPart<P>(rng)};
+        return s;
+    } else {
+        return RandomPart<T>(rng);
+    }
+}
+
+template <class T>
+Image<T> RandomImage(int w, int h, unsigned seed)
+{
+    std::mt19937_64 rng(seed);
+    Image<T> img{w, h, {}};
+    for (int i = 0; i < w * h; ++i) img.samples.push_back(RandomSample<T>(rng));
+    // Extremes that a narrow sum or a sign mistake would break.
+    if constexpr (std::is_same_v<T, std::uint32_t>) img.samples[std::size_t(w + 1)] = 3000000000u;
+    if constexpr (std::is_same_v<T, std::int32_t>)
+        img.samples[std::size_t(w + 2)] = std::numeric_limits<std::int32_t>::min();
+    if constexpr (IsComplex<T>) {
+        if constexpr (std::is_floating_point_v<PartType<T>>)
+            img.samples[3] = T(3, 4);
+        else
+            img.samples[3] = T{3, 4};
+    }
+    return img;
+}
+
+template <class T>
+std::vector<float> RunKernels(const Image<T>& img, const NoiseFilterSpec& spec, int threads = 0,
+                              float fill = -7.0f)
+{
+    std::vector<const void*> rows;
+    for (int y = 0; y < img.height; ++y) rows.push_back(img.samples.data() + std::size_t(y) * img.width);
+    std::vector<float> out(img.samples.size(), fill);
+    std::vector<float*> outRows;
+    for (int y = 0; y < img.height; ++y) outRows.push_back(out.data() + std::size_t(y) * img.width);
+    int type = 0;
+    for (const TypeInfo& t : kTypeTable)
+        visitSampleType(t.code, [&]<class U>(Tag<U>) {
+            if (std::is_same_v<U, T>) type = int(t.code);
+        });
+    FilterNoiseImage(type, RowSource{rows.data(), img.height, img.width}, spec, outRows.data(), {}, threads);
+    return out;
+}
+
+std::int64_t UlpDistance(float a, float b)
+{
+    if (std::isnan(a) || std::isnan(b)) return std::isnan(a) && std::isnan(b) ? 0 : INT64_MAX;
+    auto key = [](float f) {
+        std::int32_t i;
+        std::memcpy(&i, &f, 4);
+        return i < 0 ? std::int64_t(INT32_MIN) - i : std::int64_t(i);
+    };
+    return std::llabs(key(a) - key(b));
+}
+
+/// Inner pixels against the reference, border untouched.
+template <class T>
+void ExpectMatchesReference(const Image<T>& img, const NoiseFilterSpec& spec, std::int64_t maxUlp)
+{
+    const auto out = RunKernels(img, spec);
+    const auto v = img.Values();
+    const int k = spec.window / 2;
+    int bad = 0;
+    for (int r = 0; r < img.height; ++r)
+        for (int c = 0; c < img.width; ++c) {
+            const float got = out[std::size_t(r) * img.width + c];
+            const bool inner = r >= k && r < img.height - k && c >= k && c < img.width - k;
+            if (!inner) {
+                if (got != -7.0f && ++bad < 4) ADD_FAILURE() << "border written at " << r << "," << c;
+                continue;
+            }
+            const float want = ReferencePixel(v, img.width, r, c, spec);
+            if (UlpDistance(got, want) > maxUlp && ++bad < 4)
+                ADD_FAILURE() << "filter " << spec.filter << " g " << spec.window << " at " << r << "," << c
+                              << ": " << got << " want " << want;
+        }
+    EXPECT_EQ(bad, 0);
+}
+
+using AllSampleTypes =
+    ::testing::Types<std::uint8_t, std::int8_t, std::uint16_t, std::int16_t, std::uint32_t, std::int32_t,
+                     float, double, std::complex<float>, std::complex<double>, CplxInt<std::uint8_t>,
+                     CplxInt<std::int8_t>, CplxInt<std::uint16_t>, CplxInt<std::int16_t>,
+                     CplxInt<std::uint32_t>, CplxInt<std::int32_t>>;
+
+template <class T>
+class NoiseFilterKernels : public ::testing::Test {
+};
+TYPED_TEST_SUITE(NoiseFilterKernels, AllSampleTypes);
+
+TYPED_TEST(NoiseFilterKernels, EveryFilterMatchesThePlainReference)
+{
+    const auto img = RandomImage<TypeParam>(41, 37, 11);
+    for (int filter = kFilterMean; filter <= kFilterSigma; ++filter)
+        for (int g : {3, 5, 17}) {
+            SCOPED_TRACE(testing::Message() << "filter " << filter << ", window " << g);
+            // Median and Sigma compare floats exactly as the reference does; the moment
+            // filters may differ by the last bit where the sums were rounded differently.
+            const std::int64_t ulp = filter == kFilterMedian || filter == kFilterSigma ? 0 : 1;
+            ExpectMatchesReference(img, NoiseFilterSpec{filter, g, 1.2826f}, ulp);
+        }
+}
+
+TEST(NoiseFilterKernelsExact, IntegerSumsGiveTheReferenceBitForBit)
+{
+    const auto img = RandomImage<std::int32_t>(40, 30, 5);
+    for (int filter : {kFilterMean, kFilterLee, kFilterKuan})
+        for (int g : {3, 7}) ExpectMatchesReference(img, NoiseFilterSpec{filter, g, 0.7f}, 0);
+}
+
+TEST(NoiseFilterKernelsExact, FloatSumsKeepTheVarianceOfLargeValues)
+{
+    // Unit variance around 10^6: unshifted sums of squares would lose it entirely.
+    std::mt19937_64 rng(3);
+    std::normal_distribution<double> noise(1e6, 1.0);
+    Image<double> d{300, 90, {}};
+    Image<float> f{300, 90, {}};
+    for (int i = 0; i < 300 * 90; ++i) {
+        d.samples.push_back(noise(rng));
+        f.samples.push_back(float(noise(rng)));
+    }
+    for (int filter : {kFilterMean, kFilterLee, kFilterKuan})
+        for (int g : {5, 17}) {
+            SCOPED_TRACE(testing::Message() << "filter " << filter << ", window " << g);
+            ExpectMatchesReference(d, NoiseFilterSpec{filter, g, 1e-6f}, 1);
+            ExpectMatchesReference(f, NoiseFilterSpec{filter, g, 1e-6f}, 1);
+        }
+}
+
+TEST(NoiseFilterKernelsExact, HistogramMedianEqualsTheSortedMedian)
+{
+    // 8- and 16-bit images go through the histogram; their values as 32-bit integers
+    // through the sorted window.
+    const auto u16 = RandomImage<std::uint16_t>(70, 40, 9);
+    const auto s8 = RandomImage<std::int8_t>(70, 40, 9);
+    Image<std::int32_t> u16wide{70, 40, {u16.samples.begin(), u16.samples.end()}};
+    Image<std::int32_t> s8wide{70, 40, {s8.samples.begin(), s8.samples.end()}};
+    for (int g : {3, 5, 9, 17}) {
+        const NoiseFilterSpec spec{kFilterMedian, g, 0};
+        EXPECT_EQ(RunKernels(u16, spec), RunKernels(u16wide, spec)) << g;
+        EXPECT_EQ(RunKernels(s8, spec), RunKernels(s8wide, spec)) << g;
+    }
+}
+
+TEST(NoiseFilterKernelsExact, ResultDoesNotDependOnTheThreadCount)
+{
+    const auto img = RandomImage<float>(64, 301, 17);
+    for (int filter = kFilterMean; filter <= kFilterSigma; ++filter) {
+        const NoiseFilterSpec spec{filter, 7, 0.5f};
+        const auto one = RunKernels(img, spec, 1);
+        for (int threads : {3, 8}) EXPECT_EQ(RunKernels(img, spec, threads), one) << filter << "/" << threads;
+    }
+}
+
+// ---- single windows: the branches and limits ---------------------------------------------------
+
+struct WindowCase {
+    const char* name;
+    int filter;
+    float sigma;
+    std::vector<float> window;  // 3 x 3, row after row; the centre is element 4
+    float expected;             // NaN: expect NaN
+};
+
+class NoiseFilterWindow : public ::testing::TestWithParam<WindowCase> {};
+
+TEST_P(NoiseFilterWindow, GivesTheExpectedCentre)
+{
+    const WindowCase& t = GetParam();
+    Image<float> img{3, 3, t.window};
+    const float got = RunKernels(img, NoiseFilterSpec{t.filter, 3, t.sigma})[4];
+    if (std::isnan(t.expected))
+        EXPECT_TRUE(std::isnan(got)) << got;
+    else
+        EXPECT_FLOAT_EQ(got, t.expected);
+}
+
+const float kNaN = std::numeric_limits<float>::quiet_NaN();
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, NoiseFilterWindow,
+    ::testing::Values(
+        WindowCase{"LeeMeanZero", kFilterLee, 1, {-1, 1, -2, 2, 5, -5, 0, 3, -3}, 0},
+        WindowCase{"FrostMeanZero", kFilterFrost, 1, {-1, 1, -2, 2, 5, -5, 0, 3, -3}, 0},
+        WindowCase{"KuanMeanZero", kFilterKuan, 1, {-1, 1, -2, 2, 5, -5, 0, 3, -3}, 0},
+        WindowCase{"KuanFlatGivesMean", kFilterKuan, 0.5f, {4, 4, 4, 4, 4, 4, 4, 4, 4}, 4},
+        WindowCase{"KuanSigmaZeroGivesCentre", kFilterKuan, 0, {1, 2, 3, 4, 9, 6, 7, 8, 5}, 9},
+        WindowCase{"LeeSigmaZeroGivesCentre", kFilterLee, 0, {1, 2, 3, 4, 9, 6, 7, 8, 5}, 9},
+        WindowCase{"LeeFlatSigmaZeroGivesMean", kFilterLee, 0, {4, 4, 4, 4, 4, 4, 4, 4, 4}, 4},
+        WindowCase{"FrostSigmaZeroGivesCentre", kFilterFrost, 0, {1, 2, 3, 4, 9, 6, 7, 8, 5}, 9},
+        WindowCase{"FrostFlatSigmaZeroGivesMean", kFilterFrost, 0, {4, 4, 4, 4, 4, 4, 4, 4, 4}, 4},
+        WindowCase{
+            "SigmaNegativeCentreSmallSigma", kFilterSigma, 0.25f, {-1, -1, -1, -1, -1, -1, -1, -1, -1}, 0},
+        WindowCase{"SigmaZeroCentreKeepsZeros", kFilterSigma, 1, {0, 3, 0, 4, 0, 5, 0, 6, 0}, 0},
+        WindowCase{"SigmaKeepsBothEnds", kFilterSigma, 0.25f, {1, 2, 3, 1.5f, 2, 2.5f, 7, 8, 9}, 2},
+        WindowCase{"MedianNaNLast", kFilterMedian, 0, {kNaN, 1, kNaN, 2, 3, kNaN, 4, 5, kNaN}, 5},
+        WindowCase{"MedianMostlyNaN", kFilterMedian, 0, {kNaN, 1, kNaN, kNaN, 3, kNaN, 4, kNaN, kNaN}, kNaN},
+        WindowCase{"MeanWithInfinity",
+                   kFilterMean,
+                   0,
+                   {1, 1, 1, 1, std::numeric_limits<float>::infinity(), 1, 1, 1, 1},
+                   std::numeric_limits<float>::infinity()}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+TEST(NoiseFilterKernelsExact, ZeroWindowsBesideLargeValuesGiveExactlyZero)
+{
+    // The sliding sums pass values of 10^8 before reaching a block of zeros: the mean
+    // there must be exactly 0 so that Lee, Frost and Kuan take their m = 0 branch.
+    Image<double> img{40, 9, std::vector<double>(360, 0.0)};
+    for (int y = 0; y < 9; ++y)
+        for (int x = 0; x < 12; ++x) img.samples[std::size_t(y) * 40 + x] = 1e8 + x * 0.37 + y;
+    for (int filter : {kFilterLee, kFilterFrost, kFilterKuan, kFilterMean}) {
+        const auto out = RunKernels(img, NoiseFilterSpec{filter, 5, 1.0f});
+        for (int y = 2; y < 7; ++y)
+            for (int x = 20; x < 38; ++x) EXPECT_EQ(out[std::size_t(y) * 40 + x], 0.0f) << filter;
+    }
+}
+
+}  // namespace

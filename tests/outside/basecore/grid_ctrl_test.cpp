@@ -1,0 +1,200 @@
+#include "outside/basecore/grid_ctrl.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstdint>
+#include <cstring>
+#include <limits>
+#include <vector>
+
+#include "outside/basecore/rdp_layer.h"
+#include "platform/gdi/region.h"
+#include "platform/shell/clipboard.h"
+#include "platform/window/messages.h"
+#include "tests/support/modal_responder.h"
+#include "tests/support/test_environment.h"
+
+namespace {
+
+TEST(CellRange, SpansCountsMembershipAndIntersection)
+{
+    const CCellRange r(2, 3, 5, 4);
+    EXPECT_EQ(r.GetRowSpan(), 4);
+    EXPECT_EQ(r.GetColSpan(), 2);
+    EXPECT_EQ(r.Count(), 8);
+    EXPECT_TRUE(r.InRange(5, 4));
+    EXPECT_FALSE(r.InRange(6, 4));
+    EXPECT_TRUE(r.InRange(CCellID(2, 3)));
+    EXPECT_EQ(r.GetTopLeft(), CCellID(2, 3));
+    EXPECT_TRUE(r.IsValid());
+    EXPECT_FALSE(r.Intersect(CCellRange(7, 0, 9, 9)).IsValid());
+    EXPECT_EQ(r.Intersect(CCellRange(4, 0, 9, 3)), CCellRange(4, 3, 5, 3));
+    EXPECT_FALSE(CCellID(-1, 0).IsValid());
+}
+
+TEST(GridCtrl, DefaultCellsSettingsAndModes)
+{
+    CGridCtrl grid(3, 3, 1, 1);
+    EXPECT_EQ(grid.GetDefaultCell(TRUE, TRUE), grid.GetDefaultCell(TRUE, TRUE));
+    const CGridDefaultCell* cells[] = {grid.GetDefaultCell(FALSE, FALSE), grid.GetDefaultCell(TRUE, FALSE),
+                                       grid.GetDefaultCell(FALSE, TRUE), grid.GetDefaultCell(TRUE, TRUE)};
+    for (int i = 0; i < 4; ++i)
+        for (int j = i + 1; j < 4; ++j) EXPECT_NE(cells[i], cells[j]);
+    // Fixed colours go to the three fixed kinds, sizes and margins to all four.
+    grid.SetFixedBkColor(RGB(1, 2, 3));
+    grid.SetDefCellHeight(21);
+    grid.SetDefCellMargin(5);
+    EXPECT_EQ(cells[0]->GetBackClr(), kGridDefaultColour);
+    for (int i = 1; i < 4; ++i) EXPECT_EQ(cells[i]->GetBackClr(), RGB(1, 2, 3));
+    for (const CGridDefaultCell* c : cells) {
+        EXPECT_EQ(c->GetHeight(), 21);
+        EXPECT_EQ(c->GetMargin(), 5u);
+    }
+    EXPECT_EQ(grid.GetFixedBkColor(), RGB(1, 2, 3));
+    EXPECT_EQ(grid.GetDefaultCell(FALSE, FALSE)->GetDefaultState() & GVIS_READONLY, DWORD(GVIS_READONLY));
+
+    grid.SetSingleRowSelection(TRUE);
+    EXPECT_FALSE(grid.GetSingleRowSelection());
+    grid.SetListMode(TRUE);
+    EXPECT_TRUE(grid.GetSingleRowSelection());
+    EXPECT_EQ(grid.SetMouseMode(3), 0);
+    EXPECT_EQ(grid.SetMouseMode(1), 3);
+    EXPECT_EQ(grid.GetMouseMode(), 1);
+
+    EXPECT_TRUE(grid.SetItemText(1, 2, "x"));
+    EXPECT_EQ(grid.GetItemText(1, 2), CString("x"));
+    EXPECT_FALSE(grid.SetItemText(3, 0, "out"));
+    CGridCell cell;
+    cell.SetText("cell");
+    EXPECT_TRUE(grid.SetCell(2, 2, &cell));
+    EXPECT_FALSE(grid.SetCell(2, 3, &cell));
+    EXPECT_EQ(grid.GetItemText(2, 2), CString("cell"));
+}
+
+/// A layer file of `type` made in a temporary folder, open for writing.
+struct TempLayer {
+    tarvenix::test::TempDir dir;
+    CRDPLayer layer;
+    TempLayer(int w, int h, int type)
+    {
+        EXPECT_TRUE(layer.CreateLayer(dir.File("l.rdp").c_str(), w, h, type));
+    }
+    ~TempLayer() { layer.CloseLayer(); }
+};
+
+TEST(GridCtrl, LayerModeWritesTextsIntoTheLayer)
+{
+    struct Case {
+        const char* name;
+        int type;
+        int component;
+        const char* text;
+        double re, im;  // expected parts of pixel (1, 0)
+    };
+    const Case cases[] = {
+        {"text that is no number stores 0", 7, kReal, "abc", 0, 0},
+        {"number", 7, kReal, "2.5", 2.5, 0},
+        {"saturates to U8", 1, kReal, "300", 255, 0},
+        {"saturates below S16", 4, kReal, "-1e9", -32768, 0},
+        {"both parts of a complex value", 9, kBothParts, "3.5;-4", 3.5, -4},
+        {"only the imaginary part", 9, kImaginary, "7", 0, 7},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        TempLayer t(3, 2, c.type);
+        CGridCtrl grid;
+        grid.InitLayerMode(t.layer.GetRows(), c.type, c.component, 3, 2, &t.layer);
+        EXPECT_EQ(grid.GetRowCount(), 3);
+        EXPECT_EQ(grid.GetColumnCount(), 4);
+        EXPECT_EQ(grid.GetItemText(0, 2), CString("1"));  // column header: x
+        EXPECT_EQ(grid.GetItemText(2, 0), CString("1"));  // row header: y
+        CGridCell cell;
+        cell.SetText(c.text);
+        EXPECT_TRUE(grid.SetCell(1, 2, &cell));
+        EXPECT_EQ(t.layer.GetValue(1, 0, kReal), c.re);
+        if (t.layer.IsComplex()) EXPECT_EQ(t.layer.GetValue(1, 0, kImaginary), c.im);
+        EXPECT_EQ(t.layer.GetValue(0, 0, kReal), 0.0);  // neighbours untouched
+        EXPECT_FALSE(grid.SetCell(0, 2, &cell));        // headers hold no data
+    }
+}
+
+TEST(GridCtrl, CopiedFloatsReadBackExactlyAndPastesAreClipped)
+{
+    TempLayer t(3, 3, 7);
+    const float values[] = {0.1f, std::numeric_limits<float>::denorm_min(), -3.4028235e38f, 1.0f / 3.0f};
+    for (int i = 0; i < 4; ++i) t.layer.SetValue(i % 2, i / 2, double(values[i]));
+    CGridCtrl grid;
+    grid.InitLayerMode(t.layer.GetRows(), 7, kReal, 3, 3, &t.layer);
+    grid.SetSelectedRange(1, 1, 2, 2);
+    const CString text = grid.CopyText(CCellRange(1, 1, 2, 2));
+
+    TempLayer u(3, 3, 7);
+    CGridCtrl other;
+    other.InitLayerMode(u.layer.GetRows(), 7, kReal, 3, 3, &u.layer);
+    // Pasted at (2, 2) a 2 x 2 block loses what falls past the layer's edge.
+    EXPECT_EQ(other.PasteText(text, CCellID(2, 2)), 4);
+    for (int i = 0; i < 4; ++i) {
+        const int x = 1 + i % 2, y = 1 + i / 2;
+        EXPECT_EQ(float(u.layer.GetValue(x, y)), values[i]) << i;
+    }
+    EXPECT_EQ(other.PasteText("1\t2\t3\t4\r\n5", CCellID(3, 2)), 2);  // row 2 only: y = 2
+    EXPECT_EQ(u.layer.GetValue(1, 2), 1.0);
+    EXPECT_EQ(u.layer.GetValue(2, 2), 2.0);
+    EXPECT_EQ(other.PasteText("1", CCellID(0, 0)), 0);  // a header is no place to paste
+
+    // Without a layer to write to, nothing is stored.
+    CGridCtrl readOnly;
+    readOnly.InitLayerMode(t.layer.GetRows(), 7, kReal, 3, 3);
+    EXPECT_EQ(readOnly.PasteText("9", CCellID(1, 1)), 0);
+    EXPECT_EQ(float(t.layer.GetValue(0, 0)), values[0]);
+}
+
+TEST(GridCtrl, SelectionGoesInAsCellsAndComesOutAsFilePixels)
+{
+    TempLayer t(10, 10, 1);
+    CGridCtrl grid;
+    grid.InitLayerMode(t.layer.GetRows(), 1, kReal, 10, 10, &t.layer);
+    const POINT poly[] = {{2, 1}, {8, 3}, {5, 9}};
+    const auto pixels = platform::SpanRegion::FromPolygon(poly, platform::FillRule::Alternate);
+    auto cells = pixels;
+    cells.Offset(grid.GetFixedColumnCount(), grid.GetFixedRowCount());
+    CTableRegion region;
+    HRGN h = ::CreateRgnFromSpans(cells);
+    region.AddRegion(h);
+    ::DeleteObject(h);
+    grid.SetSelectedRgn(region);
+    EXPECT_EQ(grid.GetSelectedCount(), pixels.Area());
+    HRGN out = grid.GetSelectedRgn();
+    EXPECT_EQ(::GetRgnSpans(out), pixels);
+    ::DeleteObject(out);
+}
+
+}  // namespace
+
+namespace {
+
+TEST(GridCtrl, ASelectionTooLargeToCopyIsRefusedWithAMessage)
+{
+    // 5000 x 4000 cells as text would take hundreds of megabytes; every row is the same one.
+    std::vector<float> row(5000, 1.5f);
+    std::vector<void*> rows(4000, row.data());
+    CWnd host;
+    host.CreateEx(0, AfxRegisterWndClass(0), "Host", WS_OVERLAPPED, CRect(0, 0, 300, 200), nullptr, 0);
+    CGridCtrl grid;
+    ASSERT_TRUE(grid.Create(CRect(0, 0, 300, 200), &host, 100));
+    grid.InitLayerMode(rows.data(), 7, kReal, 5000, 4000);
+    grid.SetSelectedRange(1, 1, 4000, 5000);
+    tarvenix::test::Responder().AnswerMessageBox(IDOK);
+    EXPECT_FALSE(grid.OnEditCopy());
+    ASSERT_FALSE(tarvenix::test::Responder().Asked().empty());
+    EXPECT_NE(tarvenix::test::Responder().Asked().back().text.Find("too large"), -1);
+
+    grid.SetSelectedRange(1, 1, 2, 3);  // a small one is copied
+    EXPECT_TRUE(grid.OnEditCopy());
+    EXPECT_EQ(platform::ClipboardText(), CString("1.5\t1.5\t1.5\r\n1.5\t1.5\t1.5\r\n"));
+    grid.DestroyWindow();
+    host.DestroyWindow();
+}
+
+}  // namespace

@@ -1,0 +1,437 @@
+#include "viewer/analysis/scale_mark_wnd.h"
+
+#include <algorithm>
+#include <cmath>
+#include <limits>
+#include <vector>
+
+#include "outside/basecore/nearest_step.h"
+#include "platform/gdi/metafile.h"
+#include "platform/gdi/window_dc.h"
+#include "platform/menu/menu.h"
+#include "platform/shell/clipboard_change.h"
+#include "platform/window/cursor.h"
+#include "viewer/analysis/pixel_stretch.h"
+#include "viewer/core/viewer_messages.h"
+
+namespace {
+
+constexpr int kMargin = 5;
+constexpr int kLabelHeight = 10;
+constexpr int kLabelWidth = 30;
+constexpr int kDockInset = 4;
+constexpr int kSnapDistance = 10;
+// Below this the bar has no room; the window is kept at least this large.
+constexpr int kMinWidth = 40;
+constexpr int kMinHeight = 30;
+constexpr std::int64_t kMaxMarks = 1000;
+
+int Trunc(double v)
+{
+    if (!(v == v)) return 0;
+    return static_cast<int>(std::clamp(v, -1e9, 1e9));
+}
+
+CString Label(double v)
+{
+    CString s;
+    s.Format("%g", v);
+    return s;
+}
+
+}  // namespace
+
+// clang-format off
+BEGIN_MESSAGE_MAP(CScaleMarkWnd, CWnd)
+    ON_WM_CREATE()
+    ON_WM_SIZE()
+    ON_WM_SIZING()
+    ON_WM_PAINT()
+    ON_WM_ERASEBKGND()
+    ON_WM_LBUTTONDOWN()
+    ON_WM_MOUSEMOVE()
+    ON_WM_LBUTTONUP()
+    ON_WM_CONTEXTMENU()
+    ON_COMMAND(ID_SCALE_HORIZONTAL, OnHorizontal)
+    ON_COMMAND(ID_SCALE_VERTICAL, OnVertical)
+    ON_COMMAND(ID_SCALE_COPY, OnCopy)
+    ON_COMMAND(ID_SCALE_HIDE, OnHide)
+    ON_COMMAND(ID_SCALE_PALETTE, OnViewPalette)
+END_MESSAGE_MAP()
+// clang-format on
+
+CScaleMarkWnd::CScaleMarkWnd()
+{
+    m_font.CreateFont(12, 0, 0, 0, 300, FALSE, FALSE, FALSE, 204, 0, 0, 0, 32, "Tahoma");
+    SetAnchor(nullptr, 5, 0);
+}
+
+CScaleMarkWnd::~CScaleMarkWnd()
+{
+    if (m_memDC.GetSafeHdc()) {
+        if (m_hOldBitmap) ::SelectObject(m_memDC.GetSafeHdc(), m_hOldBitmap);
+        m_memDC.DeleteDC();
+    }
+    if (m_hBack) ::DeleteObject(m_hBack);
+}
+
+BOOL CScaleMarkWnd::Create(CWnd* owner)
+{
+    LPCTSTR cls = AfxRegisterWndClass(CS_DBLCLKS | CS_HREDRAW | CS_VREDRAW, ::LoadCursor(nullptr, IDC_ARROW));
+    m_bCreated =
+        CreateEx(0, cls, "", WS_POPUP | WS_VISIBLE | WS_THICKFRAME, CRect(0, 0, 100, 50), owner, 0) != FALSE;
+    return m_bCreated ? TRUE : FALSE;
+}
+
+void CScaleMarkWnd::PostNcDestroy()
+{
+    if (m_bCreated) delete this;
+}
+
+int CScaleMarkWnd::OnCreate(LPCREATESTRUCT cs)
+{
+    if (CWnd::OnCreate(cs) == -1) return -1;
+    CRect c;
+    GetClientRect(&c);
+    m_size = c.Size();
+    CClientDC dc(this);
+    if (!m_memDC.CreateCompatibleDC(&dc)) return -1;
+    m_memDC.SetStretchBltMode(HALFTONE);
+    m_hBack =
+        ::CreateCompatibleBitmap(dc.GetSafeHdc(), std::max(1, int(m_size.cx)), std::max(1, int(m_size.cy)));
+    if (!m_hBack) return -1;
+    m_hOldBitmap = ::SelectObject(m_memDC.GetSafeHdc(), m_hBack);
+    return 0;
+}
+
+void CScaleMarkWnd::SetAnchor(CWnd* dock, int anchor, int orientation)
+{
+    m_pDock = dock;
+    m_nAnchor = anchor;
+    m_nOrientation = orientation;
+    CalcLayout();
+}
+
+void CScaleMarkWnd::SetPalette(const PalitraTag* palette)
+{
+    if (!palette) return;
+    for (int i = 0; i < 256; ++i) {
+        m_palette[i * 4] = palette->rgb[i][2];
+        m_palette[i * 4 + 1] = palette->rgb[i][1];
+        m_palette[i * 4 + 2] = palette->rgb[i][0];
+    }
+    Render(&m_memDC);
+}
+
+void CScaleMarkWnd::SetValueRange(double low, double high)
+{
+    m_dMin = low;
+    m_dMax = high;
+    Render(&m_memDC);
+}
+
+void CScaleMarkWnd::CalcLayout()
+{
+    int left = kMargin, right = kMargin, top = kMargin, bottom = kMargin;
+    if (m_nOrientation == 0) {
+        top += kMargin + kLabelHeight;
+        m_size = m_horzSize;
+    } else if (m_nOrientation == 1) {
+        right += kMargin + kLabelWidth;
+        m_size = m_vertSize;
+    }
+    m_bar = CRect(left, top, m_size.cx - right, m_size.cy - bottom);
+}
+
+void CScaleMarkWnd::OnSize(UINT type, int cx, int cy)
+{
+    CWnd::OnSize(type, cx, cy);
+    (m_nOrientation == 1 ? m_vertSize : m_horzSize) = CSize(cx, cy);
+    CalcLayout();
+    RecreateBackBitmap();
+    Render(&m_memDC);
+}
+
+void CScaleMarkWnd::OnSizing(UINT edge, LPRECT rect)
+{
+    CWnd::OnSizing(edge, rect);
+    if (rect->right - rect->left < kMinWidth) rect->right = rect->left + kMinWidth;
+    if (rect->bottom - rect->top < kMinHeight) rect->bottom = rect->top + kMinHeight;
+}
+
+void CScaleMarkWnd::RecreateBackBitmap()
+{
+    if (!m_memDC.GetSafeHdc()) return;
+    CClientDC dc(this);
+    const HBITMAP back =
+        ::CreateCompatibleBitmap(dc.GetSafeHdc(), std::max(1, int(m_size.cx)), std::max(1, int(m_size.cy)));
+    if (!back) return;
+    ::SelectObject(m_memDC.GetSafeHdc(), back);
+    if (m_hBack) ::DeleteObject(m_hBack);
+    m_hBack = back;
+}
+
+void CScaleMarkWnd::Render(CDC* dc)
+{
+    if (!dc || !dc->GetSafeHdc() || !GetSafeHwnd()) return;
+    CRect all(0, 0, m_size.cx, m_size.cy);
+    CBrush white, black;
+    white.CreateSolidBrush(RGB(255, 255, 255));
+    black.CreateSolidBrush(RGB(0, 0, 0));
+    dc->FillRect(&all, &white);
+    // No bar and no marks while the bar has no room.
+    if (m_bar.Width() > 0 && m_bar.Height() > 0) {
+        CRect frame = m_bar;
+        frame.InflateRect(1, 1);
+        dc->FrameRect(&frame, &black);
+        DrawMarks(*dc);
+        const int w = m_bar.Width(), h = m_bar.Height();
+        std::vector<BYTE> pixels(std::size_t(w) * std::size_t(h) * 4);
+        for (int b = 0; b < 3; ++b) {
+            const PixelBlock source = m_nOrientation == 1 ? PixelBlock{m_palette.data() + b, 1, 256, 4, 4}
+                                                          : PixelBlock{m_palette.data() + b, 256, 1, 4, 1024};
+            StretchPixelRows({pixels.data() + b, w, h, 4, 4 * w}, source);
+        }
+        BITMAPINFO info{};
+        info.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
+        info.bmiHeader.biWidth = w;
+        info.bmiHeader.biHeight = h;  // bottom-up: entry 0 at the bottom of a vertical bar
+        info.bmiHeader.biPlanes = 1;
+        info.bmiHeader.biBitCount = 32;
+        info.bmiHeader.biCompression = BI_RGB;
+        ::SetDIBitsToDevice(dc->GetSafeHdc(), m_bar.left, m_bar.top, DWORD(w), DWORD(h), 0, 0, 0, UINT(h),
+                            pixels.data(), &info, DIB_RGB_COLORS);
+    }
+    Invalidate(TRUE);
+}
+
+double CScaleMarkWnd::GetMarkStep(int length, double maximum, double minimum)
+{
+    if (maximum == minimum || length <= 0) return -1.0;
+    const double raw = (maximum - minimum) / (length / 25.0);
+    if (!std::isfinite(raw)) return -1.0;
+    const double step = GetNearestStep(raw);
+    return step > 0.0 && std::isfinite(step) ? step : -1.0;
+}
+
+void CScaleMarkWnd::DrawMarks(CDC& dc)
+{
+    const bool vertical = m_nOrientation == 1;
+    if (m_nOrientation != 0 && !vertical) return;
+    const int length = vertical ? m_bar.Height() : m_bar.Width();
+    const double step = GetMarkStep(length, m_dMax, m_dMin);
+    if (step <= 0.0) return;
+    const double ppu = length / (m_dMax - m_dMin);
+    const double first = std::ceil(m_dMin / step) * step;
+    const double last = std::floor(m_dMax / step) * step;
+    const std::int64_t n = std::clamp<std::int64_t>(std::int64_t((last - first) / step), -1, kMaxMarks);
+    if (n < 0) return;
+    CPen pen;
+    pen.CreatePen(PS_SOLID, 1, RGB(0, 0, 0));
+    CPen* oldPen = dc.SelectObject(&pen);
+    CFont* oldFont = dc.SelectObject(&m_font);
+    const int cellWidth = n > 0 ? int(m_bar.Width() / n) : m_bar.Width();
+    const auto mark = [&](std::int64_t k, bool isFirst, bool isLast) {
+        const double value = first + double(k) * step;
+        if (vertical) {
+            int y = m_bar.bottom - Trunc((value - m_dMin) * ppu);
+            dc.MoveTo(m_bar.right, isLast ? y - 1 : y);
+            dc.LineTo(m_bar.right + 5, isLast ? y - 1 : y);
+            CRect r(m_bar.right + 6, y, m_size.cx - 2, y + 10);
+            if (isFirst && r.bottom > m_bar.bottom) r.OffsetRect(0, m_bar.bottom - r.bottom);
+            if (isLast && r.top < m_bar.top) r.OffsetRect(0, m_bar.top - r.top);
+            dc.DrawText(Label(value), &r, DT_LEFT | DT_TOP);
+        } else {
+            const int x = m_bar.left + Trunc((value - m_dMin) * ppu);
+            dc.MoveTo(x, m_bar.top);
+            dc.LineTo(x, m_bar.top - 5);
+            CRect r(x - cellWidth / 2, 1, x + cellWidth / 2, m_bar.top - 2);
+            const int edge = isFirst ? 2 : 1;
+            r.left = std::max<LONG>(r.left, edge);
+            r.right = std::min<LONG>(r.right, m_size.cx - edge);
+            dc.DrawText(Label(value), &r, DT_CENTER | DT_TOP);
+        }
+    };
+    mark(0, true, false);
+    for (std::int64_t k = 1; k < n; ++k) mark(k, false, false);
+    mark(n, false, true);
+    dc.SelectObject(oldFont);
+    dc.SelectObject(oldPen);
+}
+
+void CScaleMarkWnd::OnPaint()
+{
+    CPaintDC dc(this);
+    if (m_memDC.GetSafeHdc())
+        ::BitBlt(dc.GetSafeHdc(), 0, 0, m_size.cx, m_size.cy, m_memDC.GetSafeHdc(), 0, 0, SRCCOPY);
+}
+
+BOOL CScaleMarkWnd::OnEraseBkgnd(CDC*)
+{
+    return TRUE;
+}
+
+void CScaleMarkWnd::Reposition()
+{
+    if (!m_pDock || !m_pDock->GetSafeHwnd() || !GetSafeHwnd()) return;
+    CRect c, r;
+    m_pDock->GetClientRect(&c);
+    m_pDock->ClientToScreen(&c);
+    GetWindowRect(&r);
+    const int w = r.Width(), h = r.Height();
+    if (m_nAnchor & 1) {
+        r.left = c.left + kDockInset;
+        r.right = r.left + w;
+    }
+    if (m_nAnchor & 2) {
+        r.right = c.right - kDockInset;
+        r.left = r.right - w;
+    }
+    if (m_nAnchor & 4) {
+        r.top = c.top + kDockInset;
+        r.bottom = r.top + h;
+    }
+    if (m_nAnchor & 8) {
+        r.bottom = c.bottom - kDockInset;
+        r.top = r.bottom - h;
+    }
+    MoveWindow(&r, TRUE);
+}
+
+CRect CScaleMarkWnd::SnapToDock(CRect r)
+{
+    if (!m_pDock || !m_pDock->GetSafeHwnd()) return r;
+    CRect c;
+    m_pDock->GetClientRect(&c);
+    m_pDock->ClientToScreen(&c);
+    const int dTop = r.top - c.top - kDockInset, dBottom = c.bottom - r.bottom - kDockInset;
+    const int dLeft = r.left - c.left - kDockInset, dRight = c.right - r.right - kDockInset;
+    m_nAnchor = 0;
+    if (std::abs(dTop) < kSnapDistance) {
+        r.OffsetRect(0, c.top + kDockInset - r.top);
+        m_nAnchor |= 4;
+    } else if (std::abs(dBottom) < kSnapDistance) {
+        r.OffsetRect(0, c.bottom - kDockInset - r.bottom);
+        m_nAnchor |= 8;
+    }
+    if (std::abs(dLeft) < kSnapDistance) {
+        r.OffsetRect(c.left + kDockInset - r.left, 0);
+        m_nAnchor |= 1;
+    } else if (std::abs(dRight) < kSnapDistance) {
+        r.OffsetRect(c.right - kDockInset - r.right, 0);
+        m_nAnchor |= 2;
+    }
+    return r;
+}
+
+void CScaleMarkWnd::OnLButtonDown(UINT flags, CPoint point)
+{
+    CWnd::OnLButtonDown(flags, point);
+    SetCapture();
+    m_bDragging = true;
+    GetWindowRect(&m_pressRect);
+    m_pressPoint = point + m_pressRect.TopLeft();
+}
+
+void CScaleMarkWnd::OnMouseMove(UINT flags, CPoint point)
+{
+    if (m_bDragging) {
+        CRect now;
+        GetWindowRect(&now);
+        const CPoint at = point + now.TopLeft();
+        CRect r = m_pressRect;
+        r.OffsetRect(at - m_pressPoint);
+        r = SnapToDock(r);
+        MoveWindow(&r, TRUE);
+    }
+    CWnd::OnMouseMove(flags, point);
+}
+
+void CScaleMarkWnd::OnLButtonUp(UINT, CPoint)
+{
+    ::ReleaseCapture();
+    m_bDragging = false;
+}
+
+void CScaleMarkWnd::OnContextMenu(CWnd*, CPoint point)
+{
+    CMenu menu;
+    if (!menu.CreatePopupMenu()) return;
+    menu.AppendMenu(MF_STRING | (m_nOrientation == 0 ? MF_CHECKED : 0), ID_SCALE_HORIZONTAL, "&Horizontal");
+    menu.AppendMenu(MF_STRING | (m_nOrientation == 1 ? MF_CHECKED : 0), ID_SCALE_VERTICAL, "&Vertical");
+    menu.AppendMenu(MF_SEPARATOR);
+    menu.AppendMenu(MF_STRING, ID_SCALE_HIDE, "Hi&de");
+    menu.AppendMenu(MF_SEPARATOR);
+    menu.AppendMenu(MF_STRING, ID_SCALE_COPY, "Copy");
+    menu.AppendMenu(MF_STRING, ID_SCALE_PALETTE, "View &Palette");
+    menu.TrackPopupMenu(TPM_LEFTALIGN | TPM_RIGHTBUTTON, point.x, point.y, this);
+}
+
+void CScaleMarkWnd::OnHorizontal()
+{
+    if (m_nOrientation == 1) m_vertSize = m_size;
+    m_nOrientation = 0;
+    ApplyOrientation();
+}
+
+void CScaleMarkWnd::OnVertical()
+{
+    if (m_nOrientation == 0) m_horzSize = m_size;
+    m_nOrientation = 1;
+    ApplyOrientation();
+}
+
+void CScaleMarkWnd::ApplyOrientation()
+{
+    CalcLayout();
+    FitWindowToLayout();
+    RecreateBackBitmap();
+    Render(&m_memDC);
+    Reposition();
+}
+
+void CScaleMarkWnd::FitWindowToLayout()
+{
+    CRect w, c;
+    GetWindowRect(&w);
+    GetClientRect(&c);
+    const CSize wanted = m_size;  // a resize below rewrites the size of the orientation
+    MoveWindow(w.left, w.top, w.Width() + wanted.cx - c.Width(), w.Height() + wanted.cy - c.Height(), TRUE);
+    m_size = wanted;
+}
+
+void CScaleMarkWnd::OnCopy()
+{
+    CopyToClipboard();
+}
+
+void CScaleMarkWnd::CopyToClipboard()
+{
+    if (!m_hBack || !GetSafeHwnd()) return;
+    if (::OpenClipboard(GetSafeHwnd())) {
+        ::EmptyClipboard();
+        ::SetClipboardData(CF_BITMAP, m_hBack);
+        ::CloseClipboard();
+    }
+    CClientDC screen(this);
+    CMetaFileDC meta;
+    if (!meta.CreateEnhanced(&screen, nullptr, nullptr, nullptr)) return;
+    Render(&meta);
+    const HENHMETAFILE drawing = meta.CloseEnhanced();
+    if (!drawing) return;
+    if (::OpenClipboard(GetSafeHwnd())) {
+        ::SetClipboardData(CF_ENHMETAFILE, drawing);
+        ::CloseClipboard();
+    }
+    ::DeleteEnhMetaFile(drawing);
+}
+
+void CScaleMarkWnd::OnHide()
+{
+    if (CWnd* frame = GetOwner()) frame->PostMessage(WM_COMMAND, ID_SCALE_HIDE, 0);
+}
+
+void CScaleMarkWnd::OnViewPalette()
+{
+    if (CWnd* frame = GetOwner()) frame->PostMessage(WM_COMMAND, ID_SCALE_PALETTE, 0);
+}

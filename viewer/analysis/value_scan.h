@@ -1,0 +1,37 @@
+#pragma once
+
+// The search of the Replace dialog and its job: from a cell, forward along the rows or
+// backward, for cells holding a typed value exactly or to the decimals typed. Rows are
+// scanned in the layer's own sample type.
+
+#include <functional>
+
+#include "platform/cstring.h"
+#include "platform/geometry.h"
+
+class CRDPLayer;
+
+/// A real and an imaginary text from a typed value: "(3, 4)", "3, 4", "3; 4" or "3 4";
+/// a single number gives "0" as imaginary text.
+void SplitComplexText(const CString& text, CString& realText, CString& imagText);
+
+/// What a search looks for.
+struct ValueQuery {
+    double re = 0.0;
+    double im = 0.0;
+    double fRe = 1.0;  ///< approximate match: Round(f x cell) == Round(f x value)
+    double fIm = 1.0;
+    bool approximate = false;
+    int component = 2;  ///< 0 amplitude, 1 phase, 2 real, 3 imaginary, 4 both parts
+};
+
+/// The query for the typed text. Each part is read as atof reads it; its multiplier is 10 to
+/// the number of characters after the first ".", at most 10^15, and 1 for a value of 0 or a
+/// text without a point.
+ValueQuery MakeValueQuery(const CString& text, bool approximate, int component);
+
+/// Looks from the cell after `position` (direction 0: along the row, then the rows below;
+/// 1: backward, then the rows above) without wrapping. True with the match in `position`.
+/// `onRow` is called before each further row is scanned (it may throw to stop the search).
+bool ScanForValue(const CRDPLayer& layer, const ValueQuery& query, int direction, CPoint& position,
+                  const std::function<void(int row)>& onRow = {});
