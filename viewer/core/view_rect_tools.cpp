@@ -623,6 +623,8 @@ void CViewRect::TurnOffPointer(int flags)
         const CRect r = PointerScreenRect(m_ptPointer);
         if (GetSafeHwnd()) InvalidateRect(&r, FALSE);
         m_bPointer = FALSE;
+        if (m_pPointer) m_FigureLayer.RemoveFigure(m_pPointer);
+        m_pPointer = nullptr;
         if (m_ExlusiveMode == kOwnerPointer) m_ExlusiveMode = 0;
         if (GetSafeHwnd()) UpdateWindow();
     }
@@ -649,6 +651,7 @@ CPoint CViewRect::SetPointerPos(int x, int y)
             InvalidateRect(&after, FALSE);
         }
         m_ptPointer = CPoint(x, y);
+        if (m_pPointer) m_pPointer->SetPosition(m_ptPointer);  // the marker the figure view draws
         if (GetSafeHwnd()) UpdateWindow();
         if (CWnd* parent = GetParent()) parent->PostMessage(kWmViewRect, 2, 0);
     }
@@ -671,6 +674,8 @@ void CViewRect::RemoveMeasure()
     m_pFigures->measure = false;
     m_pFigures->nodes.clear();
     m_pFigures->properties.reset();
+    if (m_pMeasure) m_FigureLayer.RemoveFigure(m_pMeasure);
+    m_pMeasure = nullptr;
     if (m_nSelKind == kSelMeasure) m_nSelKind = kSelNone;
     if (GetSafeHwnd()) {
         Invalidate(FALSE);
@@ -690,6 +695,7 @@ void CViewRect::FinishMeasure()
     m_pFigures->measure = true;
     if (!m_pFigures->properties) m_pFigures->properties = std::make_unique<CPropertySet>();
     m_pFigures->nodes = m_Points;
+    if (m_pMeasure) m_pMeasure->SetNodes(m_Points);  // the line the figure view draws
     CPropertySet& props = *m_pFigures->properties;
     props.Clear();
     props.SetObjectName("Measure");
