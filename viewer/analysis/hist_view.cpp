@@ -8,6 +8,7 @@
 
 #include "outside/basecore/dib_file.h"
 #include "outside/basecore/math_helpers.h"
+#include "outside/basecore/region_info.h"
 #include "platform/gdi/dc.h"
 #include "platform/gdi/gdi_objects.h"
 #include "platform/gdi/metafile.h"
@@ -24,13 +25,6 @@ constexpr double kCountSpacing = 30.0;
 constexpr int kGridLineCap = 2000;
 constexpr COLORREF kMagenta = 0xFF00FF;
 constexpr COLORREF kCyan = 0xFFFF00;
-
-/// Puts the back buffer's bitmap on the clipboard. Kept apart so that the suite's shared
-/// clipboard copy can be put behind it; until then only the drawing goes to the clipboard.
-bool PutBitmapOnClipboard(HBITMAP, CWnd*)
-{
-    return false;
-}
 
 CString Fmt(const char* format, double v)
 {
@@ -940,7 +934,7 @@ int CHistView::ExportBitmap(const CString& path)
 
 int CHistView::CopyToClipboard()
 {
-    PutBitmapOnClipboard(m_hDib, this);
+    CopyBitmapToClipboard(GetSafeHwnd(), m_hDib, nullptr);
     return 1;
 }
 
