@@ -131,6 +131,8 @@ TEST(ViewerMeter, NoLetsTheJobGoOnAndYesStopsItAtItsNextProgressCall)
     EXPECT_EQ(job.errorCode, RDP_ERROR_CANCEL);
     EXPECT_FALSE(owner.meter.IsStopped()) << "the next job starts unstopped";
     EXPECT_EQ(owner.codes, (std::vector<int>{1, 2})) << "bar shown for the job, hidden after it";
+    // The meter lives on this stack: its job's thread must be gone before it is.
+    EXPECT_TRUE(PumpUntil([] { return GetRunningThreadCount() == 0; }));
 }
 
 TEST(ViewerMeter, TheFrameShowsTheJobInItsStatusBar)
