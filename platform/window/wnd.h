@@ -158,6 +158,8 @@ public:
     // --- painting ----------------------------------------------------------------------------
     void Invalidate(BOOL bErase = TRUE);
     void InvalidateRect(LPCRECT lpRect, BOOL bErase = TRUE);
+    /// Adds the region's pixels (client coordinates) to the area to repaint; null: all.
+    void InvalidateRgn(CRgn* pRgn, BOOL bErase = TRUE);
     void ValidateRect(LPCRECT lpRect);
     /// Sends WM_PAINT at once when part of the window is invalid and the window is visible.
     void UpdateWindow();

@@ -4,6 +4,7 @@
 
 #include <QPainter>
 
+#include "platform/gdi/region.h"
 #include "platform/window/ui_thread.h"
 #include "platform/window/window_internal.h"
 #include "platform/window/window_widget.h"
@@ -113,6 +114,22 @@ void CWnd::InvalidateRect(LPCRECT lpRect, BOOL bErase)
     m_data->invalid += area & client;
     if (bErase) m_data->erasePending = true;
     w->update(area);
+}
+
+void CWnd::InvalidateRgn(CRgn* pRgn, BOOL bErase)
+{
+    if (!pRgn) return InvalidateRect(nullptr, bErase);
+    if (!IsUiThread()) return RunOnUiThread([&] { InvalidateRgn(pRgn, bErase); });
+    if (!m_data || !m_data->widget) return;
+    QRegion area;
+    const SpanRegion spans = GetRgnSpans(static_cast<HRGN>(*pRgn));
+    for (RegionBand band : spans.Bands())
+        for (const Span& span : band.spans)
+            area += QRect(span.x0, band.top, span.x1 - span.x0, band.bottom - band.top);
+    area &= QRect(QPoint(0, 0), ClientSize(*m_data));
+    m_data->invalid += area;
+    if (bErase) m_data->erasePending = true;
+    m_data->widget->update(area);
 }
 
 void CWnd::ValidateRect(LPCRECT lpRect)

@@ -35,25 +35,12 @@ constexpr platform::DialogTemplate Modal(UINT id, const char* caption)
 
 const platform::DialogTemplate kColorCorrection = Modeless(261, "Color correction");
 const platform::DialogTemplate kCoordPointer = Modeless(207, "Pointer");
-const platform::DialogTemplate kFileProperties = Modeless(231, "File Properties");
 const platform::DialogTemplate kFind = Modeless(220, "Find");
-const platform::DialogTemplate kFreehand = Modeless(209, "Freehand region");
 const platform::DialogTemplate kRgbChannels = Modal(205, "RGB Channels");
 
 int ChannelSlot(int channel)
 {
     return channel >= 3 && channel <= 5 ? channel - 3 : -1;
-}
-
-HRGN CopyRegion(HRGN region)
-{
-    if (!region) return nullptr;
-    HRGN copy = ::CreateRectRgn(0, 0, 0, 0);
-    if (copy && ::CombineRgn(copy, region, nullptr, RGN_COPY) == ERROR) {
-        ::DeleteObject(copy);
-        return nullptr;
-    }
-    return copy;
 }
 
 }  // namespace
@@ -98,84 +85,6 @@ void CSelfDeletingDlg::PostNcDestroy()
 
 // --- panes and tool windows of the frame -------------------------------------------------------
 
-CHistFrame::CHistFrame(int)
-{
-    m_pMaster = this;
-}
-
-CHistFrame::~CHistFrame()
-{
-    if (m_hRgn) ::DeleteObject(m_hRgn);
-}
-
-BOOL CHistFrame::Create(CWnd* parent, int kind)
-{
-    if (kind != 0 && kind != 1) return FALSE;
-    const CString title = kind == 1 ? CString("Histogram - Region") : CString("Histogram");
-    if (!CFrameWnd::Create(nullptr, title, WS_OVERLAPPEDWINDOW | WS_CLIPCHILDREN, rectDefault, parent,
-                           nullptr, WS_EX_TOOLWINDOW))
-        return FALSE;
-    m_bCreated = true;
-    m_pParent = parent;
-    m_nKind = kind;
-    return TRUE;
-}
-
-void CHistFrame::AddSource(CWnd* window)
-{
-    if (window && window != this) m_sources.push_back(window);
-}
-
-void CHistFrame::RemoveSource(CWnd* window)
-{
-    std::erase(m_sources, window);
-}
-
-void CHistFrame::SendToSources(UINT message, WPARAM wParam, LPARAM lParam)
-{
-    const std::vector<CWnd*> sources = m_sources;
-    for (CWnd* source : sources)
-        if (::IsWindow(source->GetSafeHwnd())) source->SendMessage(message, wParam, lParam);
-}
-
-void CHistFrame::SetChannelRange(const double minima[4], const double maxima[4], int channel)
-{
-    if (!minima || !maxima || (channel != 1 && ChannelSlot(channel) < 0)) return;
-    m_ranges[channel][0] = minima[0];
-    m_ranges[channel][1] = maxima[0];
-}
-
-CWnd* CHistFrame::GetViewer() const
-{
-    return m_pMaster ? m_pMaster->m_pParent : nullptr;
-}
-
-LRESULT CHistFrame::WindowProc(UINT message, WPARAM wParam, LPARAM lParam)
-{
-    if (message == kViewerMessage) {
-        if (lParam == 13) m_pMaster = nullptr;
-        SendToSources(message, wParam, lParam);
-        return 0;
-    }
-    if (message == WM_CLOSE) {
-        // The parent takes the window away.
-        ShowWindow(SW_HIDE);
-        if (m_pParent) m_pParent->SendMessage(kDlgMessage, 4, reinterpret_cast<LPARAM>(this));
-        return 0;
-    }
-    if (message == WM_DESTROY) {
-        if (m_pMaster && m_pMaster != this && ::IsWindow(m_pMaster->GetSafeHwnd()))
-            m_pMaster->RemoveSource(this);
-        SendToSources(kViewerMessage, 13, 0);
-    }
-    return CFrameWnd::WindowProc(message, wParam, lParam);
-}
-
-void CHistFrame::PostNcDestroy()
-{
-    if (m_bCreated) delete this;
-}
-
 CColorCorrectionDlg::CColorCorrectionDlg() : CCollapsibleDlg(kColorCorrection) {}
 
 BOOL CColorCorrectionDlg::Create(CWnd* parent)
@@ -191,26 +100,12 @@ BOOL CCoordPointerDlg::Create(CWnd* parent, CFrameViewer* frame)
     return CreateStandIn(parent);
 }
 
-CFilePropertiesDlg::CFilePropertiesDlg() : CSelfDeletingDlg(kFileProperties) {}
-
-BOOL CFilePropertiesDlg::Create(CFrameViewer* frame)
-{
-    m_pFrame = frame;
-    return CreateStandIn(static_cast<CWnd*>(frame));
-}
-
 CFindDlg::CFindDlg() : CSelfDeletingDlg(kFind) {}
 
 BOOL CFindDlg::Create(CFrameViewer* frame)
 {
     m_pFrame = frame;
     return CreateStandIn(static_cast<CWnd*>(frame));
-}
-
-int FindValueInLayer(CString, int, int, CRDPLayer*, int, CPoint* position)
-{
-    if (position) *position = CPoint(0, 0);
-    return 0;
 }
 
 // --- modal dialogs -------------------------------------------------------------------------------
@@ -247,26 +142,3 @@ void CRGBChannelsDlg::SetChannelComponent(int component, int channel)
 }
 
 // --- windows and objects of the views ------------------------------------------------------------
-
-CFreehandRegionDlg::CFreehandRegionDlg() : CSelfDeletingDlg(kFreehand) {}
-
-void CFreehandRegionDlg::SetData(double pixelArea, double, CRect bounds, CPointT<double>, CPointT<double>,
-                                 CSelectionInfo* owner)
-{
-    m_pOwner = owner;
-    m_texts[0].Format("%g", pixelArea);
-    m_texts[1].Format("(%d, %d) - (%d, %d) = [%d x %d]", bounds.left, bounds.top, bounds.right, bounds.bottom,
-                      bounds.Width(), bounds.Height());
-}
-
-void CFreehandRegionDlg::Clear()
-{
-    for (CString& text : m_texts) text.Empty();
-}
-
-LRESULT CFreehandRegionDlg::WindowProc(UINT message, WPARAM wParam, LPARAM lParam)
-{
-    const LRESULT result = CSelfDeletingDlg::WindowProc(message, wParam, lParam);
-    if (message == WM_DESTROY && m_pOwner) m_pOwner->DetachWnd();
-    return result;
-}

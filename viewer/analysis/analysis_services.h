@@ -36,36 +36,7 @@ struct DialogTemplate;
 
 #include "viewer/analysis/scale_mark_wnd.h"
 
-/// The histogram window: the viewer's own (kind 0) or a region's (kind 1).
-class CHistFrame : public CFrameWnd {
-public:
-    explicit CHistFrame(int = 0);
-    ~CHistFrame() override;
-    /// Kind 0 or 1; any other kind creates nothing and returns 0.
-    virtual BOOL Create(CWnd* parent, int kind);
-    void SetMainHist(CHistFrame* master) { m_pMaster = master; }
-    void AddSource(CWnd* window);
-    void RemoveSource(CWnd* window);
-    void SendToSources(UINT message, WPARAM wParam, LPARAM lParam);
-    void SetChannelRange(const double minima[4], const double maxima[4], int channel);
-    /// The viewer frame the master window reports to; null without a master.
-    CWnd* GetViewer() const;
-    void SaveHistogramAs() {}
-
-    /// A region window owns the region put here.
-    HRGN m_hRgn = nullptr;
-    int m_nKind = 0;
-    CWnd* m_pParent = nullptr;
-    CHistFrame* m_pMaster = nullptr;
-    std::vector<CWnd*> m_sources;
-    double m_ranges[6][2] = {};  ///< per channel number: low, high
-
-    LRESULT WindowProc(UINT message, WPARAM wParam, LPARAM lParam) override;
-
-protected:
-    void PostNcDestroy() override;
-    bool m_bCreated = false;
-};
+#include "viewer/analysis/hist_frame.h"
 
 #include "viewer/analysis/collapsible_dlg.h"
 
@@ -94,13 +65,7 @@ public:
 
 #include "viewer/analysis/data_info_dlg.h"
 
-/// The modeless file properties dialog; it hands its texts to the frame on Apply.
-class CFilePropertiesDlg : public CSelfDeletingDlg {
-public:
-    CFilePropertiesDlg();
-    BOOL Create(CFrameViewer* frame);
-    CFrameViewer* m_pFrame = nullptr;
-};
+#include "viewer/analysis/file_properties_dlg.h"
 
 /// The modeless "Find" dialog.
 class CFindDlg : public CSelfDeletingDlg {
@@ -112,9 +77,7 @@ public:
 
 #include "viewer/analysis/find_replace_value_dlg.h"
 
-/// Looks for a value in a layer from `position`; 1 with the hit in `position`, or 0.
-int FindValueInLayer(CString text, int direction, int approximate, CRDPLayer* layer, int component,
-                     CPoint* position);
+#include "viewer/analysis/find_value.h"
 
 // --- modal dialogs of the frame ---------------------------------------------------------------
 
@@ -150,20 +113,7 @@ public:
 
 #include "viewer/analysis/selection_objects.h"
 
-/// The "Freehand region" dialog; frees itself when closed.
-class CFreehandRegionDlg : public CSelfDeletingDlg {
-public:
-    CFreehandRegionDlg();
-    void SetData(double pixelArea, double logicalArea, CRect bounds, CPointT<double> logicalTopLeft,
-                 CPointT<double> logicalBottomRight, CSelectionInfo* owner);
-    void Clear();
-
-    CSelectionInfo* m_pOwner = nullptr;
-    CString m_texts[3];
-
-protected:
-    LRESULT WindowProc(UINT message, WPARAM wParam, LPARAM lParam) override;
-};
+#include "viewer/analysis/freehand_region_dlg.h"
 
 #include "viewer/analysis/property_set.h"
 

@@ -168,6 +168,8 @@ int CFrameViewer::CloseAll()
         m_ViewRect.ShowWindow(SW_SHOW);
         RecalcLayout();
     }
+    // A histogram job reads the layers that go now.
+    if (m_pHistFrame) m_pHistFrame->StopCalcHist();
     m_ViewRect.CloseAll();
     SetStatusPaneTexts("", "", "", "");
     EnableMenuItems(0, int(kMenuAll));

@@ -50,6 +50,8 @@ CViewRect::CViewRect()
 CViewRect::~CViewRect()
 {
     if (m_hStopEvent) SetEvent(m_hStopEvent);
+    StopOutline();
+    DeleteSelectionTools();
     for (CVirtualView* view : m_Views) delete view;
     m_Views.clear();
     m_nActive = -1;
@@ -115,12 +117,20 @@ void CViewRect::ReadClientSize()
 
 void CViewRect::PauseOutline()
 {
+    if (m_pOutline) {
+        std::lock_guard<std::mutex> hold(m_pOutline->lock);
+        m_pOutline->paused = true;
+    }
     if (m_hIdleEvent) ResetEvent(m_hIdleEvent);
     if (m_hDrawingEvent) WaitForSingleObject(m_hDrawingEvent, INFINITE);
 }
 
 void CViewRect::ResumeOutline()
 {
+    if (m_pOutline) {
+        std::lock_guard<std::mutex> hold(m_pOutline->lock);
+        m_pOutline->paused = false;
+    }
     if (m_hIdleEvent) SetEvent(m_hIdleEvent);
 }
 
@@ -280,7 +290,7 @@ void CViewRect::AfterStackEmptied()
 
 void CViewRect::CloseActiveView()
 {
-    if (m_hStopEvent) SetEvent(m_hStopEvent);
+    StopOutline();
     if (m_nActive < 0) return;
     RemoveViewAt(m_nActive);
     // The first remaining picture layer takes over; overlays never become active.
@@ -301,7 +311,7 @@ void CViewRect::CloseView(int index)
 {
     if (index == m_nActive) return CloseActiveView();
     if (!GetView(index)) return;
-    if (m_hStopEvent) SetEvent(m_hStopEvent);
+    StopOutline();
     RemoveViewAt(index);
     AfterStackEmptied();
     m_bPainted = FALSE;
@@ -310,7 +320,9 @@ void CViewRect::CloseView(int index)
 
 void CViewRect::CloseAll()
 {
-    if (m_hStopEvent) SetEvent(m_hStopEvent);
+    StopOutline();
+    m_nSelKind = 0;
+    if (m_hSelRgn) SetRectRgn(m_hSelRgn, 0, 0, 0, 0);
     for (CVirtualView* view : m_Views) delete view;
     m_Views.clear();
     m_Ids.clear();

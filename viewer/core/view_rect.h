@@ -12,6 +12,7 @@
 // status read-out, the coordinate law of the first file and the exports, and forwards the
 // frame's questions about the shown data to the active view (defaults without one).
 
+#include <cstdint>
 #include <memory>
 #include <vector>
 
@@ -32,10 +33,24 @@ class CDC;
 class CDialog;
 class CMeterInfoBase;
 class CPropertySet;
+class CSelObj;
+using CSelectionInfo = CSelObj;
+struct OutlineState;
+struct ViewFigureStandIn;
 class CStatusBar;
 class CVectorImage;
 struct PalitraTag;
 struct ViewResultParam;
+
+/// Bytes of one row of a 24-bit bitmap file `width` pixels wide (a multiple of 4).
+std::uint64_t BmpStride(int width);
+/// The size of the 24-bit bitmap file of a picture; FALSE when the format cannot state it
+/// (an empty picture or more than 4 GB).
+BOOL BmpFileSize(int width, int height, std::uint64_t* bytes);
+
+/// Writes the whole picture of `view` (rendered at 1:1) as a 24-bit bottom-up bitmap file,
+/// complete or not at all. Throws the core's error on failure (the cancel error on a stop).
+void WriteBmpFile(CVirtualView* view, int width, int height, const char* path, CMeterInfoBase* meter);
 
 /// Control id of the view window inside its frame.
 inline constexpr UINT kViewRectControlId = 59648;
@@ -177,8 +192,25 @@ public:
     CString GetSelKindName() const;
     void FillSelProperties(CPropertySet* properties);
     void RemoveMeasure();
-    /// Ends the selection outline's background drawing (the frame's close).
+    /// Ends the selection outline's background drawing (the frame's close) and waits for it.
     void StopOutline();
+    /// The selection information object (null before the first selection).
+    CSelectionInfo* GetSelInfo() const { return m_pSelInfo; }
+    /// Whether the outline thread of the current selection runs.
+    BOOL IsOutlineRunning() const;
+    /// Frames the running outline has drawn (0 without one).
+    long GetOutlineFrames() const;
+    /// The measure line's nodes (picture pixels) and its property set; empty / null without one.
+    std::vector<CPoint> GetMeasureNodes() const;
+    CPropertySet* GetMeasureProperties() const;
+    /// The client rectangle the pointer marker covers (empty without a pointer).
+    CRect GetPointerScreenRect() const;
+    /// The grid of a copied picture: rectangle (l, t, r, b) with logical (x1, y1) at its
+    /// bottom-left and (x2, y2) at its top-right corner.
+    static void DrawAxes(CDC* dc, const RECT& rect, double x1, double y1, double x2, double y2);
+    /// Hit test of rectangle `r` with handle size `size`: 17..24 for the corner and edge
+    /// handles (corners first), 0 for none.
+    static int HitTestHandles(const RECT& r, int size, CPoint p);
 
     // --- read-out, coordinates, export ---------------------------------------------------------------
     /// The four status texts for picture pixel (x, y), each cut to its buffer (between
@@ -291,6 +323,44 @@ private:
     void ResumeOutline();
     void RefreshWorkingRegion();
 
+    // Tools and selections.
+    bool RouteMove(int owner, CPoint point);
+    bool RoutePress(int owner, CPoint point);
+    bool RouteRelease(int owner, CPoint point);
+    bool MoveRect(CPoint point);
+    bool PressRect(CPoint point);
+    bool ReleaseRect(CPoint point);
+    bool MoveFree(CPoint point);
+    bool PressFree(CPoint point);
+    bool ReleaseFree(CPoint point);
+    bool MovePolygon(CPoint point);
+    bool PressPolygon(CPoint point);
+    void ClosePolygon();
+    bool MoveMeasure(CPoint point);
+    bool PressMeasure(CPoint point);
+    void FinishMeasure();
+    bool MoveSelection(CPoint point);
+    bool PressMove(CPoint point);
+    bool ReleaseMove(CPoint point);
+    bool MovePointer(CPoint point);
+    bool PressPointer(CPoint point);
+    bool ReleasePointer(CPoint point);
+    void ApplyCursor(int kind);
+    void XorLine(CPoint a, CPoint b);
+    void DragRect(const RECT& now, const RECT& before, bool first);
+    CRect ScreenRectOfPictureRect(const RECT& r) const;
+    CRect ScreenBoxOfSelection() const;
+    void InvalidateSelectionBox();
+    void MakeRectSelection(int x1, int y1, int x2, int y2);
+    bool MakePolygonSelection();
+    void StartOutline();
+    void UpdateRectInfo();
+    void UpdateRegionInfo();
+    void ReplaceSelInfo(int type);
+    CRect PointerScreenRect(CPoint pos) const;
+    void LoadCursors();
+    void DeleteSelectionTools();
+
     CPoint m_ptMouse{0, 0};
     CScrollHelper m_HScroll;
     CScrollHelper m_VScroll;
@@ -342,4 +412,23 @@ private:
 
     CCoordLawData m_CoordLaw;
     BOOL m_bMinimized = FALSE;
+
+    // Gestures of the tools (picture pixels unless noted).
+    std::vector<CPoint> m_Points;
+    std::vector<CPoint> m_OutlinePoints;
+    std::vector<BYTE> m_OutlineTypes;
+    CPoint m_ptFirst{0, 0};
+    CPoint m_ptLast{0, 0};
+    CPoint m_ptRubber{0, 0};  ///< client pixels
+    CPoint m_ptDragStart{0, 0};
+    CPoint m_ptDragCur{0, 0};
+    CPoint m_ptPointerStart{0, 0};
+    CRect m_rcDrag;  ///< client rectangle of the drag frame on screen
+    bool m_bDragShown = false;
+    bool m_bRubberShown = false;
+    HRGN m_hGhostRgn = nullptr;
+    CSelectionInfo* m_pSelInfo = nullptr;
+    HCURSOR m_Cursors[17] = {};
+    std::shared_ptr<OutlineState> m_pOutline;
+    std::unique_ptr<ViewFigureStandIn> m_pFigures;
 };

@@ -10,3 +10,40 @@ inline constexpr UINT kWmViewCursor = WM_USER + 510;
 inline constexpr UINT kWmViewRect = WM_USER + 511;
 /// -> view window: answers 1.
 inline constexpr UINT kWmViewRectAlive = WM_USER + 513;
+
+#include <atomic>
+#include <condition_variable>
+#include <memory>
+#include <mutex>
+#include <thread>
+#include <vector>
+
+#include "platform/geometry.h"
+
+class CPropertySet;
+
+/// What the selection outline's thread shares with the window. The window changes the
+/// screen region only while it holds the lock, and the thread draws only while it holds
+/// it, so a pause (taking the lock once with `paused` set) waits for a frame in progress.
+struct OutlineState {
+    std::mutex lock;
+    std::condition_variable wake;
+    bool stop = false;
+    bool paused = false;
+    HWND window = nullptr;
+    HRGN screen = nullptr;  ///< the selection in client pixels, clipped near the client
+    BYTE stripes[8][8] = {};
+    std::thread thread;
+    std::atomic<long> frames{0};  ///< frames drawn so far
+    ~OutlineState();
+};
+
+/// The overlay figures the view window keeps until the figure layer takes them over: the
+/// measure line's nodes and its property set.
+struct ViewFigureStandIn {
+    bool measure = false;
+    std::vector<CPoint> nodes;
+    std::unique_ptr<CPropertySet> properties;
+    ViewFigureStandIn();
+    ~ViewFigureStandIn();
+};

@@ -2,6 +2,8 @@
 
 #include "outside/basecore/geo_tags.h"
 #include "viewer/core/raster_view.h"
+#include "viewer/core/rgb_view.h"
+#include "viewer/core/view_result_param.h"
 #include "viewer/core/vector_view.h"
 #include "viewer/core/view_rect.h"
 #include "viewer/core/viewer_messages.h"
@@ -98,10 +100,19 @@ int CViewRect::AddBlankLayer(const char* path, int width, int height, int dataTy
     return index;
 }
 
-int CViewRect::AddRgbLayer(ViewResultParam*, ViewResultParam*, ViewResultParam*, CMeterInfoBase*, CStatusBar*)
+int CViewRect::AddRgbLayer(ViewResultParam* red, ViewResultParam* green, ViewResultParam* blue,
+                           CMeterInfoBase* meter, CStatusBar* status)
 {
-    // The RGB composite view is not built yet.
-    return -1;
+    auto* view = new CRGBView;
+    const bool first = m_nActive < 0;
+    const int index = AppendView(view);
+    if (first) {
+        m_nActive = index;
+        LoadGeoReference(red ? static_cast<const char*>(red->fileName) : "");
+    }
+    m_nBytesPerPixel = 3;
+    view->OpenLayers(view->GetIndex(), this, red, green, blue, meter, status);
+    return index;
 }
 
 int CViewRect::AddVectorLayer(CVectorImage* image)
@@ -158,10 +169,11 @@ int CViewRect::Redisplay(CMeterInfoBase* meter, CStatusBar* status, int complexM
     return view ? view->Redisplay(meter, status, complexMode, stretchLow, stretchHigh, stretchMethod) : 0;
 }
 
-int CViewRect::StartTuneRepresentation(ViewResultParam*, ViewResultParam*, ViewResultParam*)
+int CViewRect::StartTuneRepresentation(ViewResultParam* red, ViewResultParam* green, ViewResultParam* blue)
 {
-    // Tunes an RGB composite, which is not built yet.
-    return 0;
+    auto* view = dynamic_cast<CRGBView*>(GetActiveView());
+    if (!view) return 0;
+    return view->ReopenLayers(red, green, blue, nullptr, nullptr);
 }
 
 int CViewRect::Reopen(const char* path)

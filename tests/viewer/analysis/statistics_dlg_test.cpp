@@ -164,8 +164,8 @@ TEST(StatisticsDialog, RegionHistogramWindowsAreRegisteredAndClosedThroughTheDia
     EXPECT_EQ(window->m_nKind, 1);
     EXPECT_EQ(window->m_pMaster, master);
     EXPECT_EQ(master->m_sources.size(), 1u);
-    EXPECT_EQ(window->m_ranges[1][0], 1.0);
-    EXPECT_EQ(window->m_ranges[1][1], 4.0);
+    EXPECT_EQ(window->Data().Channel(1).dataMin, 1.0);
+    EXPECT_EQ(window->Data().Channel(1).dataMax, 4.0);
     EXPECT_EQ(::GetRgnArea(window->m_hRgn), 4);
 
     // A stranger's window is not closed by the dialog; its own one is.

@@ -1,0 +1,209 @@
+#include "viewer/core/rgb_view.h"
+
+#include <gtest/gtest.h>
+
+#include <QImage>
+
+#include <algorithm>
+#include <cmath>
+#include <filesystem>
+#include <string>
+#include <unistd.h>
+#include <vector>
+
+#include "outside/basecore/rdp_layer.h"
+#include "tests/support/ui_helpers.h"
+#include "viewer/core/raster_view.h"
+#include "viewer/core/view_rect.h"
+#include "viewer/core/view_result_param.h"
+#include "viewer/core/viewer_messages.h"
+
+namespace fs = std::filesystem;
+using tarvenix::test::GrabWindow;
+using tarvenix::test::PumpEvents;
+using tarvenix::test::PumpUntil;
+using tarvenix::test::SaveTestOutput;
+
+namespace {
+
+template <class F>
+void WriteChannel(const std::string& path, int width, int height, F value)
+{
+    CRDPLayer out;
+    ASSERT_NE(out.CreateLayer(path.c_str(), width, height, 7), nullptr);
+    std::vector<double> row(static_cast<std::size_t>(width));
+    for (int y = 0; y < height; ++y) {
+        for (int x = 0; x < width; ++x) row[std::size_t(x)] = value(x, y);
+        ASSERT_TRUE(out.SetLineFromDouble(y, row.data(), width));
+    }
+    ASSERT_TRUE(out.CloseLayer());
+}
+
+class RgbHost : public CWnd {
+public:
+    std::vector<std::pair<int, int>> notes;  ///< (code, arg)
+
+protected:
+    LRESULT OnViewer(WPARAM wParam, LPARAM lParam)
+    {
+        auto* note = reinterpret_cast<CViewNotify*>(wParam);
+        notes.emplace_back(int(lParam), note ? note->m_nArg : -1);
+        delete note;
+        return 1;
+    }
+    DECLARE_MESSAGE_MAP()
+};
+
+BEGIN_MESSAGE_MAP(RgbHost, CWnd)
+    ON_MESSAGE(WM_VIEWER, OnViewer)
+END_MESSAGE_MAP()
+
+class RgbViewTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        dir = fs::temp_directory_path() / ("rgb_view_" + std::to_string(::getpid()));
+        fs::remove_all(dir);
+        fs::create_directories(dir);
+        ASSERT_TRUE(
+            host.CreateEx(0, nullptr, "Viewer", WS_POPUP | WS_VISIBLE, CRect(0, 0, 240, 180), nullptr, 0));
+        ASSERT_TRUE(view.Create(&host));
+        view.MoveWindow(0, 0, 240, 180);
+    }
+    void TearDown() override
+    {
+        view.CloseAll();
+        view.DestroyWindow();
+        host.DestroyWindow();
+        fs::remove_all(dir);
+    }
+    std::string Path(const char* name) { return (dir / name).string(); }
+    /// Opens the three files and waits for the outcome; returns the notification's code.
+    int OpenRgb(const std::string& r, const std::string& g, const std::string& b)
+    {
+        ViewResultParam p[3];
+        const std::string* files[3] = {&r, &g, &b};
+        for (int i = 0; i < 3; ++i) {
+            p[i].fileName = files[i]->c_str();
+            p[i].stretchMethod = 3;
+            p[i].stretchLow = 0.0;
+            p[i].stretchHigh = 255.0;
+        }
+        host.notes.clear();
+        EXPECT_GE(view.AddRgbLayer(&p[0], &p[1], &p[2], nullptr, nullptr), 0);
+        EXPECT_TRUE(PumpUntil([&] { return !host.notes.empty(); }));
+        PumpEvents();
+        return host.notes.empty() ? -1 : host.notes.front().first;
+    }
+    CRGBView* Rgb() { return dynamic_cast<CRGBView*>(view.GetActiveView()); }
+
+    fs::path dir;
+    RgbHost host;
+    CViewRect view;
+};
+
+TEST(RgbViewName, TheCompositeNameDropsEveryKindOfFolder)
+{
+    EXPECT_EQ(CRGBView::CompositeName("C:\\data\\radar\\r.rdp", "C:\\data\\radar\\g.rdp", "/home/a/b.rdp"),
+              CString("r.rdp, g.rdp, b.rdp"));
+}
+
+TEST_F(RgbViewTest, TheCompositePutsEachChannelIntoItsByteThroughItsTable)
+{
+    const int W = 13, H = 9;  // a width that is not a multiple of 4
+    WriteChannel(Path("r.rdp"), W, H, [](int x, int y) { return x == 2 && y == 3 ? 12.0 : 10.0 * x; });
+    WriteChannel(Path("g.rdp"), W, H, [](int x, int y) { return x == 2 && y == 3 ? 7.5 : 20.0 * y; });
+    WriteChannel(Path("b.rdp"), W, H, [](int x, int y) { return x == 2 && y == 3 ? 0.0 : 5.0 * (x + y); });
+    ASSERT_EQ(OpenRgb(Path("r.rdp"), Path("g.rdp"), Path("b.rdp")), kViewerShown);
+    EXPECT_EQ(host.notes.front().second, 0) << "a first open notifies with code 0";
+    CRGBView* rgb = Rgb();
+    ASSERT_NE(rgb, nullptr);
+    EXPECT_EQ(view.GetViewKind(), kViewKindRgb);
+    EXPECT_EQ(view.GetLayerName(), CString("r.rdp, g.rdp, b.rdp"));
+    EXPECT_EQ(rgb->GetValueText(2, 3), CString("(12,7.5,0)"));
+    for (const int c : {1, 2}) {
+        EXPECT_DOUBLE_EQ(rgb->Min(c), -1.0);
+        EXPECT_EQ(rgb->GetComplexMode(c), -1);
+        EXPECT_EQ(rgb->GetDataType(c), 0);
+        EXPECT_TRUE(rgb->GetFileName(c).IsEmpty());
+    }
+    EXPECT_EQ(rgb->GetFileName(4), CString(Path("g.rdp").c_str()));
+
+    const int stride = 3 * 16 + 5;  // padding after each row
+    auto render = [&] {
+        std::vector<BYTE> out(std::size_t(stride) * H, 0xEE);
+        rgb->RenderRGB(0, 0, W, H, stride, 0, 1.0, FALSE, out.data(), nullptr);
+        return out;
+    };
+    const std::vector<BYTE> plain = render();
+    for (int i = 0; i < 3; ++i) {
+        std::vector<BYTE> levels(std::size_t(W) * H);
+        ASSERT_TRUE(
+            rgb->Channel(3 + i)->ReadLevels(levels.data(), W, 0, 0, W, H, 1.0, FALSE, 1, FALSE, nullptr));
+        for (int y = 0; y < H; ++y)
+            for (int x = 0; x < W; ++x)
+                ASSERT_EQ(plain[std::size_t(y) * stride + 3 * x + (2 - i)], levels[std::size_t(y) * W + x])
+                    << "channel " << i << " at " << x << "," << y;
+    }
+    BYTE invert[256];
+    for (int i = 0; i < 256; ++i) invert[i] = BYTE(255 - i);
+    view.SetCorrectionTable(invert, 4);
+    const std::vector<BYTE> corrected = render();
+    for (int y = 0; y < H; ++y)
+        for (int b = 0; b < stride; ++b) {
+            const std::size_t at = std::size_t(y) * stride + b;
+            if (b < 3 * W && b % 3 == 1)
+                ASSERT_EQ(corrected[at], 255 - plain[at]) << b;
+            else
+                ASSERT_EQ(corrected[at], plain[at]) << "byte " << b << " of row " << y;
+        }
+    for (int y = 0; y < H; ++y)
+        for (int b = 3 * W; b < stride; ++b) ASSERT_EQ(plain[std::size_t(y) * stride + b], 0xEE) << "padding";
+}
+
+TEST_F(RgbViewTest, AMissingOrMismatchedChannelFailsAndDrawsNothing)
+{
+    WriteChannel(Path("r.rdp"), 20, 10, [](int x, int) { return 10.0 * x; });
+    WriteChannel(Path("b.rdp"), 20, 10, [](int, int y) { return 20.0 * y; });
+    WriteChannel(Path("small.rdp"), 19, 10, [](int, int) { return 1.0; });
+    for (const char* green : {"missing.rdp", "small.rdp"}) {
+        // Straight to a window of our own: the view window drops a failed layer.
+        CRGBView rgb;
+        ViewResultParam p[3];
+        p[0].fileName = Path("r.rdp").c_str();
+        p[1].fileName = Path(green).c_str();
+        p[2].fileName = Path("b.rdp").c_str();
+        host.notes.clear();
+        rgb.OpenLayers(7, &host, &p[0], &p[1], &p[2], nullptr, nullptr);
+        ASSERT_TRUE(PumpUntil([&] { return !host.notes.empty(); }));
+        EXPECT_EQ(host.notes.front().first, kViewerFailed) << green;
+        EXPECT_NE(rgb.Channel(3), nullptr) << "red stays open";
+        EXPECT_TRUE(rgb.GetValueText(1, 1).IsEmpty());
+        std::vector<BYTE> out(3 * 20 * 10, 0xAB);
+        rgb.RenderRGB(0, 0, 20, 10, 60, 0, 1.0, FALSE, out.data(), nullptr);
+        EXPECT_TRUE(std::all_of(out.begin(), out.end(), [](BYTE b) { return b == 0xAB; }));
+    }
+    ASSERT_EQ(OpenRgb(Path("r.rdp"), Path("missing.rdp"), Path("b.rdp")), kViewerFailed);
+    EXPECT_EQ(view.GetViewCount(), 0);
+}
+
+TEST_F(RgbViewTest, ScreenshotOfASyntheticComposite)
+{
+    const int N = 200;
+    WriteChannel(Path("r.rdp"), N, N,
+                 [](int x, int y) { return 255.0 * (0.5 + 0.5 * std::sin(x * 0.05 + y * 0.02)); });
+    WriteChannel(Path("g.rdp"), N, N,
+                 [&](int x, int y) { return std::hypot(x - 100.0, y - 80.0) < 50 ? 230.0 : 40.0; });
+    WriteChannel(Path("b.rdp"), N, N, [](int, int y) { return 255.0 * y / 200.0; });
+    ASSERT_EQ(OpenRgb(Path("r.rdp"), Path("g.rdp"), Path("b.rdp")), kViewerShown);
+    view.Invalidate();
+    view.UpdateWindow();
+    const QImage shot = GrabWindow(view).copy();
+    SaveTestOutput(shot, "rgb_view_composite");
+    std::vector<BYTE> out(std::size_t(3 * 4) * 1);
+    Rgb()->RenderRGB(100, 80, 1, 1, 12, 0, 1.0, FALSE, out.data(), nullptr);
+    EXPECT_EQ(shot.pixel(100, 80) & 0xFFFFFF, qRgb(out[2], out[1], out[0]) & 0xFFFFFFu)
+        << "the window shows the composite's bytes";
+}
+
+}  // namespace
