@@ -324,9 +324,9 @@ private:
     void RefreshWorkingRegion();
 
     // Tools and selections.
-    bool RouteMove(int owner, CPoint point);
-    bool RoutePress(int owner, CPoint point);
-    bool RouteRelease(int owner, CPoint point);
+    enum class Gesture { Move, Press, Release };
+    /// Hands a mouse message to the tool that owns it; false when no tool takes it.
+    bool Route(int owner, Gesture gesture, CPoint point);
     bool MoveRect(CPoint point);
     bool PressRect(CPoint point);
     bool ReleaseRect(CPoint point);

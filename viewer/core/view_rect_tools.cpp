@@ -1079,71 +1079,51 @@ bool CViewRect::ReleasePointer(CPoint)
 
 // --- routing -------------------------------------------------------------------------------------
 
-bool CViewRect::RouteMove(int owner, CPoint point)
+bool CViewRect::Route(int owner, Gesture gesture, CPoint point)
 {
+    using Handler = bool (CViewRect::*)(CPoint);
+    struct Handlers {
+        Handler move, press, release;
+    };
+    // Polygon and measure end on a press, so they have no release handler.
+    static const Handlers pointer{&CViewRect::MovePointer, &CViewRect::PressPointer,
+                                  &CViewRect::ReleasePointer};
+    static const Handlers free{&CViewRect::MoveFree, &CViewRect::PressFree, &CViewRect::ReleaseFree};
+    static const Handlers polygon{&CViewRect::MovePolygon, &CViewRect::PressPolygon, nullptr};
+    static const Handlers rect{&CViewRect::MoveRect, &CViewRect::PressRect, &CViewRect::ReleaseRect};
+    static const Handlers move{&CViewRect::MoveSelection, &CViewRect::PressMove, &CViewRect::ReleaseMove};
+    static const Handlers measure{&CViewRect::MoveMeasure, &CViewRect::PressMeasure, nullptr};
+    const Handlers* handlers = nullptr;
     switch (owner) {
         case kOwnerPointer:
-            return MovePointer(point);
+            handlers = &pointer;
+            break;
         case kOwnerFree:
         case 7:
-            return MoveFree(point);
+            handlers = &free;
+            break;
         case kOwnerPolygon:
         case 8:
-            return MovePolygon(point);
+            handlers = &polygon;
+            break;
         case kOwnerRect:
         case 9:
-            return MoveRect(point);
+            handlers = &rect;
+            break;
         case kOwnerMove:
         case 11:
-            return MoveSelection(point);
+            handlers = &move;
+            break;
         case 13:
-            return MoveMeasure(point);
+            handlers = &measure;
+            break;
         default:
             return false;
     }
-}
-
-bool CViewRect::RoutePress(int owner, CPoint point)
-{
-    switch (owner) {
-        case kOwnerPointer:
-            return PressPointer(point);
-        case kOwnerFree:
-        case 7:
-            return PressFree(point);
-        case kOwnerPolygon:
-        case 8:
-            return PressPolygon(point);
-        case kOwnerRect:
-        case 9:
-            return PressRect(point);
-        case kOwnerMove:
-        case 11:
-            return PressMove(point);
-        case 13:
-            return PressMeasure(point);
-        default:
-            return false;
-    }
-}
-
-bool CViewRect::RouteRelease(int owner, CPoint point)
-{
-    switch (owner) {
-        case kOwnerPointer:
-            return ReleasePointer(point);
-        case kOwnerFree:
-        case 7:
-            return ReleaseFree(point);
-        case kOwnerRect:
-        case 9:
-            return ReleaseRect(point);
-        case kOwnerMove:
-        case 11:
-            return ReleaseMove(point);
-        default:
-            return false;
-    }
+    const Handler handler = gesture == Gesture::Move    ? handlers->move
+                            : gesture == Gesture::Press ? handlers->press
+                                                        : handlers->release;
+    return handler && (this->*handler)(point);
 }
 
 // Owner 7 is the measure line; as a tool mode 7 is the free hand: the owner is looked at
@@ -1160,9 +1140,9 @@ void CViewRect::OnMouseMove(UINT flags, CPoint point)
     if (m_ExlusiveMode == kOwnerMeasure)
         taken = MoveMeasure(point);
     else if (m_ExlusiveMode != 0)
-        taken = RouteMove(m_ExlusiveMode, point);
+        taken = Route(m_ExlusiveMode, Gesture::Move, point);
     else
-        taken = RouteMove(m_ToolMode, point);
+        taken = Route(m_ToolMode, Gesture::Move, point);
     if (!taken && m_ExlusiveMode == 0 && (m_fCompatibleMode & 1)) MovePointer(point);
     if (CWnd* parent = GetParent()) parent->PostMessage(kWmViewRect, 1, 0);
 }
@@ -1178,7 +1158,7 @@ void CViewRect::OnLButtonDown(UINT flags, CPoint point)
     if (m_ExlusiveMode == kOwnerMeasure) {
         taken = PressMeasure(point);
     } else if (m_ExlusiveMode != 0) {
-        taken = RoutePress(m_ExlusiveMode, point);
+        taken = Route(m_ExlusiveMode, Gesture::Press, point);
     } else {
         const CPoint p = ScreenToImage(point);
         switch (m_ToolMode) {
@@ -1206,7 +1186,7 @@ void CViewRect::OnLButtonDown(UINT flags, CPoint point)
                 taken = true;
                 break;
             default:
-                taken = RoutePress(m_ToolMode, point);
+                taken = Route(m_ToolMode, Gesture::Press, point);
                 break;
         }
     }
@@ -1222,9 +1202,9 @@ void CViewRect::OnLButtonUp(UINT flags, CPoint point)
     }
     bool taken = false;
     if (m_ExlusiveMode != 0 && m_ExlusiveMode != kOwnerPolygon && m_ExlusiveMode != kOwnerMeasure)
-        taken = RouteRelease(m_ExlusiveMode, point);
+        taken = Route(m_ExlusiveMode, Gesture::Release, point);
     else if (m_ExlusiveMode == 0)
-        taken = RouteRelease(m_ToolMode, point);
+        taken = Route(m_ToolMode, Gesture::Release, point);
     if (!taken && m_ExlusiveMode == 0 && (m_fCompatibleMode & 1)) ReleasePointer(point);
 }
 
