@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "outside/basecore/rdp_layer.h"
+#include "outside/basecore/thread_runner.h"
 #include "tests/support/ui_helpers.h"
 #include "viewer/core/raster_view.h"
 #include "viewer/core/view_rect.h"
@@ -75,6 +76,8 @@ protected:
         view.CloseAll();
         view.DestroyWindow();
         host.DestroyWindow();
+        // Jobs still writing into the folder end first.
+        tarvenix::test::PumpUntil([] { return GetRunningThreadCount() == 0; });
         fs::remove_all(dir);
     }
     std::string Path(const char* name) { return (dir / name).string(); }

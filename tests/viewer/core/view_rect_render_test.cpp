@@ -18,6 +18,7 @@
 #include "outside/basecore/math_helpers.h"
 #include "outside/basecore/rdp_layer.h"
 #include "outside/basecore/tags.h"
+#include "outside/basecore/thread_runner.h"
 #include "outside/huebook/standard_color_maps.h"
 #include "tests/support/ui_helpers.h"
 #include "tests/viewer/core/pyramid_reference.h"
@@ -85,6 +86,8 @@ protected:
         view.CloseAll();
         view.DestroyWindow();
         host.DestroyWindow();
+        // A pyramid cache is written after the picture is shown: let its job end first.
+        PumpUntil([] { return GetRunningThreadCount() == 0; });
         fs::remove_all(dir);
     }
 
