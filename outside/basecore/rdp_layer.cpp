@@ -16,6 +16,7 @@
 #include "outside/basecore/layer_file_format.h"
 #include "outside/basecore/math_helpers.h"
 #include "outside/basecore/meter_info.h"
+#include "outside/basecore/sample_component.h"
 #include "outside/basecore/tags.h"
 #include "platform/gdi/region.h"
 #include "platform/kernel/atomic_file.h"
@@ -72,27 +73,6 @@ T MakeSample(double r, double i)
         return T(FromDouble<P>(r), FromDouble<P>(i));
     } else {
         return T{FromDouble<P>(r), FromDouble<P>(i)};
-    }
-}
-
-template <class T>
-double ComponentOf(const T& s, int component)
-{
-    if constexpr (!::IsComplex<T>) {
-        (void)component;
-        return double(s);
-    } else {
-        const double r = double(re(s)), i = double(im(s));
-        switch (component) {
-            case kAmplitude:
-                return Amplitude(r, i);
-            case kPhase:
-                return Arg(r, i);
-            case kImaginary:
-                return i;
-            default:
-                return r;
-        }
     }
 }
 
@@ -635,7 +615,7 @@ double CRDPLayer::GetValue(int x, int y, int component) const
 {
     if (!IsOpen() || x < 0 || y < 0 || x >= m_width || y >= m_height) return 0.0;
     return visitSampleType(m_type, [&]<class T>(Tag<T>) {
-        return ComponentOf(static_cast<const T*>(m_rows[static_cast<size_t>(y)])[x], component);
+        return SampleComponent(static_cast<const T*>(m_rows[static_cast<size_t>(y)])[x], component);
     });
 }
 

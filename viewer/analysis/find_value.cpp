@@ -9,32 +9,11 @@
 #include "outside/basecore/data_type.h"
 #include "outside/basecore/math_helpers.h"
 #include "outside/basecore/rdp_layer.h"
+#include "outside/basecore/sample_component.h"
 #include "outside/basecore/recognize_complex.h"
 #include "outside/basecore/row_driver.h"
 
 namespace {
-
-/// What GetValue gives for a sample and a component.
-template <class T>
-double ValueOf(const T& s, int component)
-{
-    if constexpr (!::IsComplex<T>) {
-        (void)component;
-        return double(s);
-    } else {
-        const double r = double(re(s)), i = double(im(s));
-        switch (component) {
-            case kAmplitude:
-                return Amplitude(r, i);
-            case kPhase:
-                return Arg(r, i);
-            case kImaginary:
-                return i;
-            default:
-                return r;
-        }
-    }
-}
 
 /// One part of the target: its value, its multiplier, and for approximate matches the
 /// interval of m x v that rounds to the same integer (std::round semantics), so that the
@@ -72,8 +51,8 @@ struct Target {
     template <class T>
     bool Match(const T& s, int component) const
     {
-        if (both) return re.Equal(ValueOf(s, kReal)) && im.Equal(ValueOf(s, kImaginary));
-        return re.Equal(ValueOf(s, component));
+        if (both) return re.Equal(SampleComponent(s, kReal)) && im.Equal(SampleComponent(s, kImaginary));
+        return re.Equal(SampleComponent(s, component));
     }
 };
 

@@ -8,6 +8,7 @@
 #include "outside/basecore/data_type.h"
 #include "outside/basecore/math_helpers.h"
 #include "outside/basecore/rdp_layer.h"
+#include "outside/basecore/sample_component.h"
 
 namespace {
 
@@ -33,25 +34,6 @@ double Multiplier(const std::string& text, double value)
 inline double RoundD(double v)
 {
     return std::round(v);
-}
-
-template <class T>
-inline double ComponentOf(const T& s, int component)
-{
-    if constexpr (!IsComplex<T>) {
-        return double(s);
-    } else {
-        switch (component) {
-            case 0:
-                return Amplitude(double(re(s)), double(im(s)));
-            case 1:
-                return Arg(double(re(s)), double(im(s)));
-            case 3:
-                return double(im(s));
-            default:
-                return double(re(s));
-        }
-    }
 }
 
 /// Matches a sample against the query; the exact test compares a floating part in the
@@ -81,7 +63,7 @@ struct Matcher {
             if (q.approximate) return RoundD(q.fRe * r) == roundRe && RoundD(q.fIm * i) == roundIm;
             return r == exactRe && i == exactIm;
         }
-        const double v = ComponentOf(s, q.component);
+        const double v = SampleComponent(s, q.component);
         return q.approximate ? RoundD(q.fRe * v) == roundRe : v == exactRe;
     }
     const ValueQuery& q;

@@ -9,6 +9,7 @@
 
 #include "tests/support/test_environment.h"
 #include "tests/support/ui_helpers.h"
+#include "tests/viewer/core/view_host.h"
 #include "tests/viewer/core/vector_overlay_support.h"
 #include "viewer/core/figures.h"
 #include "viewer/core/vector_image.h"
@@ -25,23 +26,7 @@ using tarvenix::test::TempDir;
 
 namespace {
 
-class Host : public CWnd {
-public:
-    std::vector<int> codes;
-
-protected:
-    LRESULT OnViewer(WPARAM wParam, LPARAM lParam)
-    {
-        delete reinterpret_cast<CViewNotify*>(wParam);
-        codes.push_back(int(lParam));
-        return 1;
-    }
-    DECLARE_MESSAGE_MAP()
-};
-
-BEGIN_MESSAGE_MAP(Host, CWnd)
-    ON_MESSAGE(WM_VIEWER, OnViewer)
-END_MESSAGE_MAP()
+using Host = ViewHost;
 
 constexpr int kW = 200, kH = 150;
 constexpr QRgb kRed = qRgb(255, 0, 0), kGreen = qRgb(0, 255, 0), kBlue = qRgb(0, 96, 255);

@@ -21,6 +21,7 @@
 #include "outside/basecore/thread_runner.h"
 #include "outside/huebook/standard_color_maps.h"
 #include "tests/support/ui_helpers.h"
+#include "tests/viewer/core/view_host.h"
 #include "tests/viewer/core/pyramid_reference.h"
 #include "viewer/core/raster_view.h"
 #include "viewer/core/view_rect.h"
@@ -37,23 +38,7 @@ using tarvenix::test::SaveTestOutput;
 
 namespace {
 
-class Host : public CWnd {
-public:
-    std::vector<int> codes;
-
-protected:
-    LRESULT OnViewer(WPARAM wParam, LPARAM lParam)
-    {
-        delete reinterpret_cast<CViewNotify*>(wParam);
-        codes.push_back(int(lParam));
-        return 1;
-    }
-    DECLARE_MESSAGE_MAP()
-};
-
-BEGIN_MESSAGE_MAP(Host, CWnd)
-    ON_MESSAGE(WM_VIEWER, OnViewer)
-END_MESSAGE_MAP()
+using Host = ViewHost;
 
 /// Writes a one-layer file of `type` whose sample (x, y) is value(x, y).
 template <class F>

@@ -19,6 +19,7 @@
 #include "platform/window/wnd.h"
 #include "tests/support/modal_responder.h"
 #include "tests/support/ui_helpers.h"
+#include "tests/viewer/core/view_host.h"
 #include "viewer/analysis/analysis_services.h"
 #include "outside/basecore/meter_info.h"
 #include "viewer/core/frame_viewer_ids.h"
@@ -114,19 +115,7 @@ private:
 };
 
 /// The frame stand-in: frees the notifications the view window passes on.
-class Host : public CWnd {
-protected:
-    LRESULT OnViewer(WPARAM wParam, LPARAM)
-    {
-        delete reinterpret_cast<CViewNotify*>(wParam);
-        return 1;
-    }
-    DECLARE_MESSAGE_MAP()
-};
-
-BEGIN_MESSAGE_MAP(Host, CWnd)
-    ON_MESSAGE(WM_VIEWER, OnViewer)
-END_MESSAGE_MAP()
+using Host = ViewHost;
 
 class ViewToolsTest : public ::testing::Test {
 protected:
