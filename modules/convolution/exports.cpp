@@ -2,6 +2,7 @@
 
 #include "modules/convolution/kernova_resources.h"
 #include "modules/convolution/noise_filter_dlg.h"
+#include "modules/common/tool_placeholder.h"
 #include "platform/dialogs/dialog_template.h"
 
 namespace {
@@ -21,4 +22,14 @@ void ShowTool(UINT templateId)
 void Filtr_Files()
 {
     ShowTool<CMainFiltrDlg>(IDD_NOISE_FILTER);
+}
+
+void Convolution_Files()
+{
+    ShowToolNotBuilt("Convolution");
+}
+
+void CalcGradient_Files()
+{
+    ShowToolNotBuilt("Derivation");
 }
