@@ -289,8 +289,16 @@ BOOL ShowProfileWindow(const RasterProfileRequest& request)
         if (!frame->GetSafeHwnd()) delete frame;
         return FALSE;
     }
+    BOOL shown = TRUE;
     const int n = int(request.values.size());
-    if (!request.points.empty() && request.points.size() == request.values.size())
-        return frame->SetLogicalProfile(request.values.data(), n, request.points.data(), request.colour);
-    return frame->SetProfile(request.values.data(), n, request.colour);
+    if (n > 0) {
+        shown =
+            !request.points.empty() && request.points.size() == request.values.size()
+                ? frame->SetLogicalProfile(request.values.data(), n, request.points.data(), request.colour)
+                : frame->SetProfile(request.values.data(), n, request.colour);
+    }
+    for (const RasterProfileRequest::Curve& curve : request.more)
+        if (!frame->SetProfile(curve.values.data(), int(curve.values.size()), curve.colour))
+            ::MessageBox(nullptr, curve.failText, "ShowProfile", MB_OK);
+    return shown;
 }

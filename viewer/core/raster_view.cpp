@@ -1035,26 +1035,41 @@ CString CRasterView::GetValueText(int x, int y)
 // ---------------------------------------------------------------------------------------------
 // Profiles
 
-void CRasterView::ShowProfile(int direction, int position, CWnd* parent, CCoordLawData* law)
+bool CRasterView::ReadProfile(int direction, int position, std::vector<double>& values)
 {
     void** rows = GetRows(1);
     const int width = m_nGeometry[0], height = m_nGeometry[1];
     const bool alongX = direction == 1;
     // A row or column outside the layer has no profile.
-    if (!rows || !isValidType(m_type) || position < 0 || position >= (alongX ? height : width)) return;
-    RasterProfileRequest request;
-    request.parent = parent;
-    request.colour = kProfileColour;
+    if (!rows || !isValidType(m_type) || position < 0 || position >= (alongX ? height : width)) return false;
     const int count = alongX ? width : height;
-    request.values.resize(std::size_t(count));
+    values.resize(std::size_t(count));
     const int element = elementBytes(m_type);
     for (int i = 0; i < count; ++i) {
         const BYTE* at = alongX ? static_cast<const BYTE*>(rows[position]) + std::int64_t(i) * element
                                 : static_cast<const BYTE*>(rows[i]) + std::int64_t(position) * element;
-        request.values[std::size_t(i)] = SampleValue(m_type, at, m_mode);
+        values[std::size_t(i)] = SampleValue(m_type, at, m_mode);
     }
-    request.caption.Format("%s %d", alongX ? kTextProfileX : kTextProfileY, position);
+    return true;
+}
+
+CString CRasterView::ProfileCaption(int direction, int position)
+{
+    CString caption;
+    caption.Format("%s %d", direction == 1 ? kTextProfileX : kTextProfileY, position);
+    return caption;
+}
+
+void CRasterView::ShowProfile(int direction, int position, CWnd* parent, CCoordLawData* law)
+{
+    RasterProfileRequest request;
+    if (!ReadProfile(direction, position, request.values)) return;
+    request.parent = parent;
+    request.colour = kProfileColour;
+    request.caption = ProfileCaption(direction, position);
+    const bool alongX = direction == 1;
     if (law) {
+        const int count = int(request.values.size());
         request.points.resize(std::size_t(count));
         for (int i = 0; i < count; ++i)
             request.points[std::size_t(i)] = alongX ? law->GetLogicalCoord(double(i), double(position))

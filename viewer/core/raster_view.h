@@ -141,6 +141,11 @@ public:
     void SetZoom(double zoom, int flags) override;
     CString GetLayerName() override { return m_layerName; }
     void ShowProfile(int direction, int position, CWnd* parent, CCoordLawData* law) override;
+    /// The values of row `position` (direction 1) or column `position` as shown by the
+    /// read-out; false outside the layer or without rows.
+    bool ReadProfile(int direction, int position, std::vector<double>& values);
+    /// "Profile along X axis with Y= 12" (direction 1) or the Y form.
+    static CString ProfileCaption(int direction, int position);
     void SaveRectAs(const RECT* rect) override;
     void SaveRegionAs(HRGN region) override;
     void ShowRegionStatistics(HRGN region, CWnd* histogramSource) override;

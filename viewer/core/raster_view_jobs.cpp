@@ -13,6 +13,7 @@
 #include "outside/basecore/tags.h"
 #include "platform/gdi/gdi_objects.h"
 #include "platform/gdi/region.h"
+#include "platform/window/modal.h"
 #include "viewer/core/raster_view_services.h"
 #include "viewer/core/viewer_functions.h"
 #include "viewer/core/view_result_param.h"
@@ -75,6 +76,45 @@ void SaveRasterRectJob(void* arg, CMeterInfo* meter)
     CRDPLayer out(meter);
     CopyBox(out, source, record->destination, left, top, right - left + 1, bottom - top + 1);
     Finish(out, *record, left, top);
+}
+
+void SaveRgbRectJob(void* arg, CMeterInfo* meter)
+{
+    std::unique_ptr<RgbSaveRecord> record(static_cast<RgbSaveRecord*>(arg));
+    RECT r = record->rect;
+    if (r.left > r.right) std::swap(r.left, r.right);
+    if (r.top > r.bottom) std::swap(r.top, r.bottom);
+    // The outputs stay uncommitted until every channel is copied: a later failure then
+    // removes them all and replaces nothing.
+    std::unique_ptr<CRDPLayer> outputs[3];
+    int left[3] = {}, top[3] = {};
+    for (int i = 0; i < 3; ++i) {
+        if (record->destination[i].IsEmpty()) continue;
+        CRDPLayer source(nullptr);
+        OpenSource(source, record->source[i]);
+        left[i] = std::max<int>(0, r.left);
+        top[i] = std::max<int>(0, r.top);
+        const int right = std::min<int>(source.Width() - 1, r.right);
+        const int bottom = std::min<int>(source.Height() - 1, r.bottom);
+        auto out = std::make_unique<CRDPLayer>(meter);
+        if (right < left[i] || bottom < top[i] ||
+            !out->CreateLayer(record->destination[i].c_str(), right - left[i] + 1, bottom - top[i] + 1,
+                              source.Type(), 7)) {
+            ::MessageBox(nullptr, kTextErrorCreatingFile, "", MB_OK);
+            continue;
+        }
+        if (!out->ReadData(&source, CPoint(left[i], top[i]), CPoint(0, 0),
+                           CSize(right - left[i] + 1, bottom - top[i] + 1)))
+            AfxThrowRDPExcept(RDP_ERROR_PROCESS, GetErrorMessage(GetLastError()).c_str());
+        outputs[i] = std::move(out);
+    }
+    for (int i = 0; i < 3; ++i) {
+        if (!outputs[i]) continue;
+        RasterSaveRecord part;
+        part.destination = record->destination[i];
+        part.source = record->source[i];
+        Finish(*outputs[i], part, left[i], top[i]);
+    }
 }
 
 void SaveRasterRegionJob(void* arg, CMeterInfo* meter)

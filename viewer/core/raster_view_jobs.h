@@ -28,9 +28,21 @@ struct RasterSaveRecord {
     ~RasterSaveRecord();
 };
 
+/// A save of one rectangle of the three channels of a composite; the job owns and frees it.
+struct RgbSaveRecord {
+    CString destination[3];  ///< red, green, blue; an empty one is skipped
+    CString source[3];
+    RECT rect{};  ///< both edges inside
+};
+
 /// Saves rect (right and bottom inside) of the source as a new layer file with the source's
 /// tags and its coordinates continued. Opens the source read-only itself. Failures throw.
 void SaveRasterRectJob(void* record, CMeterInfo* meter);
+/// Saves rect of each channel as its own layer file, as SaveRasterRectJob does. A file that
+/// cannot be created is reported ("Error creating file !") and the other channels follow;
+/// no file is replaced before all three have been copied, so a failed or stopped job leaves
+/// every earlier file of those names as it was.
+void SaveRgbRectJob(void* record, CMeterInfo* meter);
 /// Saves the region's box (right and bottom outside) with every sample outside the region
 /// zero (both parts of complex samples), the source's tags and its coordinates continued.
 void SaveRasterRegionJob(void* record, CMeterInfo* meter);

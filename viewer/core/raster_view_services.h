@@ -24,6 +24,14 @@ struct RasterProfileRequest {
     std::vector<double> values;
     std::vector<CPointT<double>> points;  ///< empty without a law
     COLORREF colour = 0;
+    /// Further curves in the same window (the channels of a composite), each with the text
+    /// shown, without an owner, when the window refuses it; the next curve still follows.
+    struct Curve {
+        std::vector<double> values;
+        COLORREF colour = 0;
+        CString failText;
+    };
+    std::vector<Curve> more;
 };
 
 /// Statistics of a selection the view wants shown: rows and type of the shown layer and the

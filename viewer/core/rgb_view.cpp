@@ -8,7 +8,10 @@
 #include "platform/window/wnd.h"
 #include "platform/gdi/dc.h"
 #include "platform/gdi/gdi_objects.h"
+#include "viewer/analysis/analysis_services.h"
 #include "viewer/core/raster_view.h"
+#include "viewer/core/raster_view_jobs.h"
+#include "viewer/core/raster_view_services.h"
 #include "viewer/core/view_result_param.h"
 #include "viewer/core/viewer_messages.h"
 
@@ -413,4 +416,43 @@ void CRGBView::DrawOverlay(CDC* dc, int x, int y, int width, int height, double 
     if (ReadBlock(m_block.data(), stride, x, y, width, height, zoom, FALSE, FALSE, nullptr))
         Show(dc, 0, 0, w, h, 0, 0, width, height, m_block.data());
     m_bDrawn = TRUE;
+}
+
+void CRGBView::ShowProfile(int direction, int position, CWnd* parent, CCoordLawData* /*law*/)
+{
+    if (!Ready()) return;
+    static constexpr COLORREF kColours[3] = {0x0000FF, 0x00FF00, 0xFF0000};
+    static constexpr const char* kFailTexts[3] = {"Error on init Red Layer", "Error on init Green Layer",
+                                                  "Error on init Blue Layer"};
+    RasterProfileRequest request;
+    request.parent = parent;
+    request.caption = CRasterView::ProfileCaption(direction, position);
+    for (int i = 0; i < 3; ++i) {
+        RasterProfileRequest::Curve curve;
+        curve.colour = kColours[i];
+        curve.failText = kFailTexts[i];
+        // A channel without this row hands an empty curve, which the window refuses.
+        m_channels[i]->ReadProfile(direction, position, curve.values);
+        request.more.push_back(std::move(curve));
+    }
+    const RasterViewServices& services = GetRasterViewServices();
+    if (services.showProfile && !services.showProfile(request))
+        ::MessageBox(nullptr, "Error on show profile", "ShowProfile", MB_OK);
+}
+
+void CRGBView::SaveRectAs(const RECT* rect)
+{
+    if (!rect || !Ready()) return;
+    CRGBChannelsDlg dialog(m_pViewWindow, 0);
+    if (dialog.DoModal() != IDOK) return;
+    auto record = std::make_unique<RgbSaveRecord>();
+    record->rect = *rect;
+    for (int i = 0; i < 3; ++i) {
+        record->destination[i] = dialog.IsDataReady(3 + i);
+        record->source[i] = m_channels[i]->GetFileName(1);
+    }
+    // The dialog names all three or none.
+    if (record->destination[0].IsEmpty()) return;
+    RgbSaveRecord* job = record.release();
+    if (!::Run(kTextSavingSegment, &SaveRgbRectJob, job)) delete job;  // never started: still ours
 }

@@ -70,6 +70,10 @@ public:
     void CopyRectToDC(CDC* dc, const RECT* rect, BYTE* bits, BITMAPINFO* info) override;
     void SetZoom(double zoom, int flags) override;
     CString GetLayerName() override { return m_name; }
+    /// The three channels' rows or columns in one profile window (red, green, blue curves).
+    void ShowProfile(int direction, int position, CWnd* parent, CCoordLawData* law) override;
+    /// Asks for three output files and saves the rectangle of each channel in a job.
+    void SaveRectAs(const RECT* rect) override;
 
     /// The three file names without their folders, joined with ", ".
     static CString CompositeName(const CString& red, const CString& green, const CString& blue);

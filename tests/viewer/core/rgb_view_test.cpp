@@ -11,10 +11,14 @@
 #include <unistd.h>
 #include <vector>
 
+#include "outside/basecore/rdp_except.h"
 #include "outside/basecore/rdp_layer.h"
 #include "outside/basecore/thread_runner.h"
+#include "tests/support/modal_responder.h"
 #include "tests/support/ui_helpers.h"
 #include "viewer/core/raster_view.h"
+#include "viewer/core/raster_view_jobs.h"
+#include "viewer/core/raster_view_services.h"
 #include "viewer/core/view_rect.h"
 #include "viewer/core/view_result_param.h"
 #include "viewer/core/viewer_messages.h"
@@ -207,6 +211,112 @@ TEST_F(RgbViewTest, ScreenshotOfASyntheticComposite)
     Rgb()->RenderRGB(100, 80, 1, 1, 12, 0, 1.0, FALSE, out.data(), nullptr);
     EXPECT_EQ(shot.pixel(100, 80) & 0xFFFFFF, qRgb(out[2], out[1], out[0]) & 0xFFFFFFu)
         << "the window shows the composite's bytes";
+}
+
+TEST_F(RgbViewTest, AProfileShowsTheThreeChannelsInTheirColours)
+{
+    const int W = 6, H = 4;
+    WriteChannel(Path("r.rdp"), W, H, [](int x, int y) { return x + 10.0 * y; });
+    WriteChannel(Path("g.rdp"), W, H, [](int x, int y) { return 2.0 * x + y; });
+    WriteChannel(Path("b.rdp"), W, H, [](int x, int y) { return 100.0 - x - y; });
+    ASSERT_EQ(OpenRgb(Path("r.rdp"), Path("g.rdp"), Path("b.rdp")), kViewerShown);
+    static RasterProfileRequest shown;
+    const auto saved = GetRasterViewServices().showProfile;
+    GetRasterViewServices().showProfile = [](const RasterProfileRequest& r) -> BOOL {
+        shown = r;
+        return TRUE;
+    };
+    Rgb()->ShowProfile(2, 4, &host, nullptr);  // column 4
+    GetRasterViewServices().showProfile = saved;
+    EXPECT_EQ(shown.caption, CString("Profile along Y axis with X= 4"));
+    EXPECT_TRUE(shown.values.empty());
+    ASSERT_EQ(shown.more.size(), 3u);
+    const COLORREF colours[3] = {0x0000FF, 0x00FF00, 0xFF0000};
+    for (int c = 0; c < 3; ++c) {
+        EXPECT_EQ(shown.more[std::size_t(c)].colour, colours[c]);
+        ASSERT_EQ(shown.more[std::size_t(c)].values.size(), std::size_t(H));
+    }
+    EXPECT_EQ(shown.more[0].values, (std::vector<double>{4, 14, 24, 34}));
+    EXPECT_EQ(shown.more[1].values, (std::vector<double>{8, 9, 10, 11}));
+    EXPECT_EQ(shown.more[2].values, (std::vector<double>{96, 95, 94, 93}));
+}
+
+/// Reads a whole one-layer file as doubles, row after row.
+std::vector<double> ReadAll(const std::string& path, int& width, int& height)
+{
+    CRDPLayer layer(nullptr);
+    std::vector<double> all;
+    width = height = 0;
+    if (!layer.OpenLayer(path.c_str(), kOpenReadOnly)) return all;
+    width = layer.Width();
+    height = layer.Height();
+    std::vector<double> row(static_cast<std::size_t>(width));
+    for (int y = 0; y < height; ++y) {
+        layer.GetDoubleLine(y, row.data(), width);
+        all.insert(all.end(), row.begin(), row.end());
+    }
+    return all;
+}
+
+TEST_F(RgbViewTest, SavingARectangleWritesEachChannelsPartAndSkipsOnlyTheOneThatCannotBeMade)
+{
+    const int W = 9, H = 7;
+    WriteChannel(Path("r.rdp"), W, H, [](int x, int y) { return x + 10.0 * y; });
+    WriteChannel(Path("g.rdp"), W, H, [](int x, int y) { return 3.0 * x - y; });
+    WriteChannel(Path("b.rdp"), W, H, [](int x, int y) { return 50.0 + x * y; });
+    const char* sources[3] = {"r.rdp", "g.rdp", "b.rdp"};
+    auto* record = new RgbSaveRecord;
+    record->rect = RECT{6, 5, 2, 1};  // corners either way round: columns 2..6, rows 1..5
+    for (int i = 0; i < 3; ++i) record->source[i] = Path(sources[i]).c_str();
+    record->destination[0] = Path("out_r.rdp").c_str();
+    record->destination[1] = Path("no_such_folder/out_g.rdp").c_str();
+    record->destination[2] = Path("out_b.rdp").c_str();
+    auto& responder = tarvenix::test::Responder();
+    responder.AnswerMessageBox(IDOK);
+    SaveRgbRectJob(record, nullptr);
+    ASSERT_EQ(responder.Asked().size(), 1u);
+    EXPECT_EQ(responder.Asked()[0].text, CString("Error creating file !"));
+    for (int i : {0, 2}) {
+        int w = 0, h = 0;
+        const std::vector<double> part = ReadAll(Path(i == 0 ? "out_r.rdp" : "out_b.rdp"), w, h);
+        int sw = 0, sh = 0;
+        const std::vector<double> source = ReadAll(Path(sources[i]), sw, sh);
+        ASSERT_EQ(w, 5);
+        ASSERT_EQ(h, 5);
+        for (int y = 0; y < h; ++y)
+            for (int x = 0; x < w; ++x)
+                EXPECT_EQ(part[std::size_t(y * w + x)], source[std::size_t((y + 1) * sw + x + 2)]) << i;
+    }
+}
+
+TEST_F(RgbViewTest, AFailedRectangleSaveReplacesNoEarlierFile)
+{
+    WriteChannel(Path("r.rdp"), 8, 8, [](int x, int) { return double(x); });
+    WriteChannel(Path("old.rdp"), 3, 3, [](int, int) { return 42.0; });
+    auto* record = new RgbSaveRecord;
+    record->rect = RECT{0, 0, 3, 3};
+    record->source[0] = Path("r.rdp").c_str();
+    record->source[1] = Path("missing.rdp").c_str();  // the job fails on the second channel
+    record->source[2] = Path("r.rdp").c_str();
+    record->destination[0] = Path("old.rdp").c_str();
+    record->destination[1] = Path("g_out.rdp").c_str();
+    record->destination[2] = Path("b_out.rdp").c_str();
+    bool failed = false;
+    try {
+        SaveRgbRectJob(record, nullptr);
+    } catch (CRDPExcept* e) {
+        failed = true;
+        e->Delete();
+    }
+    EXPECT_TRUE(failed);
+    int w = 0, h = 0;
+    const std::vector<double> kept = ReadAll(Path("old.rdp"), w, h);
+    EXPECT_EQ(w, 3);
+    EXPECT_EQ(kept, std::vector<double>(9, 42.0));
+    EXPECT_FALSE(fs::exists(Path("g_out.rdp")));
+    EXPECT_FALSE(fs::exists(Path("b_out.rdp")));
+    for (const auto& entry : fs::directory_iterator(dir))
+        EXPECT_EQ(entry.path().extension(), ".rdp") << "no temporary is left: " << entry.path();
 }
 
 }  // namespace
