@@ -18,23 +18,25 @@
 namespace {
 
 // Menus are made and changed on the user-interface thread, but a stale handle may be
-// checked from anywhere, so the registry is guarded.
+// checked from anywhere, so the registry is guarded. The registry is never destroyed: a
+// menu still alive at exit would otherwise be destroyed by its temporary wrapper while
+// the maps themselves are being torn down.
 std::recursive_mutex g_mutex;
 std::set<HMENU>& Live()
 {
-    static std::set<HMENU> live;
-    return live;
+    static auto* live = new std::set<HMENU>;
+    return *live;
 }
 /// The CMenu object that stands for a handle (its owner, or a temporary from FromHandle).
 std::map<HMENU, CMenu*>& Objects()
 {
-    static std::map<HMENU, CMenu*> objects;
-    return objects;
+    static auto* objects = new std::map<HMENU, CMenu*>;
+    return *objects;
 }
 std::map<HMENU, std::unique_ptr<CMenu>>& Temporaries()
 {
-    static std::map<HMENU, std::unique_ptr<CMenu>> temporaries;
-    return temporaries;
+    static auto* temporaries = new std::map<HMENU, std::unique_ptr<CMenu>>;
+    return *temporaries;
 }
 
 HMENU NewMenu()

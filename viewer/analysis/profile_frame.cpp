@@ -13,6 +13,7 @@
 #include "platform/shell/shell.h"
 #include "platform/window/cursor.h"
 #include "platform/window/modal.h"
+#include "viewer/core/frame_viewer_ids.h"
 #include "viewer/core/raster_view_services.h"
 #include "viewer/core/text_art_bitmap.h"
 #include "viewer/core/view_result_param.h"
@@ -166,15 +167,11 @@ void CProfileFrame::OnSizing(UINT edge, LPRECT rect)
 
 void CProfileFrame::OnContextMenu(CWnd*, CPoint point)
 {
-    CMenu schemes, menu;
-    if (!schemes.CreatePopupMenu() || !menu.CreatePopupMenu()) return;
-    schemes.AppendMenu(MF_STRING, ID_PROFILE_SCHEME_WHITE, "White");
-    schemes.AppendMenu(MF_STRING, ID_PROFILE_SCHEME_DARK, "Black");
-    menu.AppendMenu(MF_POPUP, reinterpret_cast<UINT_PTR>(schemes.Detach()), "Color scheme");
-    menu.AppendMenu(MF_SEPARATOR);
-    menu.AppendMenu(MF_STRING, ID_PROFILE_COPY, "Copy");
-    menu.AppendMenu(MF_STRING, ID_PROFILE_SAVE, "Save to file...");
-    menu.TrackPopupMenu(TPM_LEFTALIGN | TPM_RIGHTBUTTON, point.x, point.y, this);
+    HMENU menu = platform::LoadMenuFromResource(IDR_VIEWER_CONTEXT_MENUS);
+    if (!menu) return;
+    if (HMENU popup = ::GetSubMenu(menu, kContextProfile))
+        ::TrackPopupMenu(popup, TPM_LEFTALIGN | TPM_RIGHTBUTTON, point.x, point.y, 0, GetSafeHwnd(), nullptr);
+    ::DestroyMenu(menu);
 }
 
 void CProfileFrame::Zoom(bool horizontal, double factor)

@@ -12,6 +12,7 @@
 #include "platform/shell/clipboard_change.h"
 #include "platform/window/cursor.h"
 #include "viewer/analysis/pixel_stretch.h"
+#include "viewer/core/frame_viewer_ids.h"
 #include "viewer/core/viewer_messages.h"
 
 namespace {
@@ -73,6 +74,7 @@ CScaleMarkWnd::~CScaleMarkWnd()
         m_memDC.DeleteDC();
     }
     if (m_hBack) ::DeleteObject(m_hBack);
+    if (m_contextMenu) ::DestroyMenu(m_contextMenu);
 }
 
 BOOL CScaleMarkWnd::Create(CWnd* owner)
@@ -355,16 +357,15 @@ void CScaleMarkWnd::OnLButtonUp(UINT, CPoint)
 
 void CScaleMarkWnd::OnContextMenu(CWnd*, CPoint point)
 {
-    CMenu menu;
-    if (!menu.CreatePopupMenu()) return;
-    menu.AppendMenu(MF_STRING | (m_nOrientation == 0 ? MF_CHECKED : 0), ID_SCALE_HORIZONTAL, "&Horizontal");
-    menu.AppendMenu(MF_STRING | (m_nOrientation == 1 ? MF_CHECKED : 0), ID_SCALE_VERTICAL, "&Vertical");
-    menu.AppendMenu(MF_SEPARATOR);
-    menu.AppendMenu(MF_STRING, ID_SCALE_HIDE, "Hi&de");
-    menu.AppendMenu(MF_SEPARATOR);
-    menu.AppendMenu(MF_STRING, ID_SCALE_COPY, "Copy");
-    menu.AppendMenu(MF_STRING, ID_SCALE_PALETTE, "View &Palette");
-    menu.TrackPopupMenu(TPM_LEFTALIGN | TPM_RIGHTBUTTON, point.x, point.y, this);
+    // Loaded on first use and kept: its check marks follow the orientation.
+    if (!m_contextMenu) m_contextMenu = platform::LoadMenuFromResource(IDR_VIEWER_CONTEXT_MENUS);
+    HMENU popup = m_contextMenu ? ::GetSubMenu(m_contextMenu, kContextScale) : nullptr;
+    if (!popup) return;
+    ::CheckMenuItem(popup, ID_SCALE_HORIZONTAL,
+                    MF_BYCOMMAND | (m_nOrientation == 0 ? MF_CHECKED : MF_UNCHECKED));
+    ::CheckMenuItem(popup, ID_SCALE_VERTICAL,
+                    MF_BYCOMMAND | (m_nOrientation == 1 ? MF_CHECKED : MF_UNCHECKED));
+    ::TrackPopupMenu(popup, TPM_LEFTALIGN | TPM_RIGHTBUTTON, point.x, point.y, 0, GetSafeHwnd(), nullptr);
 }
 
 void CScaleMarkWnd::OnHorizontal()

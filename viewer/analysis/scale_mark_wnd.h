@@ -78,6 +78,7 @@ private:
     CDC m_memDC;
     HGDIOBJ m_hOldBitmap = nullptr;
     HBITMAP m_hBack = nullptr;
+    HMENU m_contextMenu = nullptr;
     CSize m_size{100, 30};
     CFont m_font;
     bool m_bDragging = false;

@@ -19,8 +19,6 @@
 namespace {
 
 constexpr UINT kGridId = 100;
-constexpr UINT kCopyId = 57634;
-constexpr UINT kPasteId = 57637;
 constexpr int kProfileAlongX = 4;
 constexpr int kProfileAlongY = 5;
 
@@ -214,12 +212,12 @@ void CValueGridPane::OnTextViewRect(CString& a, int sizeA, CString& b, int sizeB
 
 void CValueGridPane::ShowContextMenu(int row, int col, const POINT* screen)
 {
-    HMENU menu = ::CreatePopupMenu();
-    if (!menu) return;
-    ::AppendMenu(menu, MF_STRING, ID_VIEWER_SAVE_REGION, "Save region");
-    ::AppendMenu(menu, MF_STRING, ID_VIEWER_REGION_STATISTICS, "Region statistics");
-    ::AppendMenu(menu, MF_STRING, kCopyId, "Copy");
-    ::AppendMenu(menu, MF_STRING, kPasteId, "Insert");
+    HMENU resource = platform::LoadMenuFromResource(IDR_VIEWER_CONTEXT_MENUS);
+    HMENU menu = resource ? ::GetSubMenu(resource, kContextTable) : nullptr;
+    if (!menu) {
+        if (resource) ::DestroyMenu(resource);
+        return;
+    }
     const bool selected = m_pGrid && m_pGrid->IsCellSelected(row, col);
     ::EnableMenuItem(menu, ID_VIEWER_SAVE_REGION, MF_BYCOMMAND | (selected ? MF_ENABLED : MF_GRAYED));
     // The pane owns the popup so that the frame's update pass does not enable "Save region"
@@ -227,7 +225,7 @@ void CValueGridPane::ShowContextMenu(int row, int col, const POINT* screen)
     const UINT command = screen ? UINT(::TrackPopupMenu(menu, TPM_LEFTALIGN | TPM_RIGHTBUTTON | TPM_RETURNCMD,
                                                         screen->x, screen->y, 0, GetSafeHwnd(), nullptr))
                                 : 0u;
-    ::DestroyMenu(menu);
+    ::DestroyMenu(resource);
     if (command)
         if (CWnd* parent = GetParent()) parent->SendMessage(WM_COMMAND, command, 0);
 }

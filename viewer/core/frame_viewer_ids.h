@@ -7,6 +7,14 @@
 // --- resources of the frame -------------------------------------------------------------------
 inline constexpr UINT IDR_VIEWER_MENU = 227;           ///< the frame's menus are cut from it
 inline constexpr UINT IDR_VIEWER_CONTEXT_MENUS = 228;  ///< context menus of the viewer's windows
+/// Popups of the context menu resource, by position.
+enum ViewerContextPopup {
+    kContextView = 0,
+    kContextProfile = 1,
+    kContextHistogram = 2,
+    kContextScale = 3,
+    kContextTable = 4
+};
 inline constexpr UINT IDR_VIEWER_TOOLBAR = 230;
 inline constexpr UINT IDI_VIEWER = 238;
 inline constexpr UINT IDS_VIEWER_NO_FILE = 34027;  ///< "Viewer: no file"

@@ -1239,7 +1239,7 @@ void CViewRect::OnContextMenu(CWnd* wnd, CPoint point)
     }
     HMENU menu = platform::LoadMenuFromResource(IDR_VIEWER_CONTEXT_MENUS);
     if (!menu) return;
-    HMENU popup = GetSubMenu(menu, 0);
+    HMENU popup = GetSubMenu(menu, kContextView);
     if (popup && (m_nSelKind == kSelRect || m_nSelKind == kSelRegion)) {
         CPoint client = point;
         ScreenToClient(&client);

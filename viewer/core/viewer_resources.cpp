@@ -99,6 +99,11 @@ constexpr platform::CursorResource kCursors[] = {
 // --- the viewer frame: menus, tool bar, strings and icon -------------------------------------
 
 constexpr UINT kEnd = platform::kMenuEnd;
+// Commands of the analysis windows' context menus.
+constexpr UINT kProfileCopy = 34002, kProfileSave = 34003, kProfileSchemeDark = 34005,
+               kProfileSchemeWhite = 34007;
+constexpr UINT kHistSaveAs = 34000, kHistCopy = 34008, kHistNoGrid = 34372;
+constexpr UINT kScaleCopy = 34168, kScaleHorizontal = 34171;
 
 // The frame's menu; the three menu bars are cut from it.
 constexpr platform::MenuItemData kViewerMenu[] = {
@@ -164,7 +169,8 @@ constexpr platform::MenuItemData kViewerMenu[] = {
     {ID_VIEWER_HELP_CONTENTS, "&Contents", kEnd},
 };
 
-// The context menus of the viewer's windows: the view window, the colour scale, the table.
+// The context menus of the viewer's windows, one popup each: the view window, the profile,
+// histogram and scale windows and the table.
 constexpr platform::MenuItemData kViewerContextMenus[] = {
     {0, "View", MF_POPUP},
     {ID_VIEWER_ZOOM_IN_NOW, "Zoom in", 0},
@@ -176,12 +182,33 @@ constexpr platform::MenuItemData kViewerContextMenus[] = {
     {ID_VIEWER_SAVE_REGION, "Save region", 0},
     {ID_VIEWER_REGION_STATISTICS, "Region statistics", 0},
     {ID_VIEWER_REGION_PROPERTIES, "Properties", kEnd},
-    {0, "Scale", MF_POPUP},
+    {0, "Profile Menu", MF_POPUP},
+    {0, "Color scheme", MF_POPUP},
+    {kProfileSchemeWhite, "White", 0},
+    {kProfileSchemeDark, "Black", kEnd},
+    {0, nullptr, MF_SEPARATOR},
+    {kProfileCopy, "Copy", 0},
+    {kProfileSave, "Save to file...", kEnd},
+    {0, "Histogram Menu", MF_POPUP},
+    {kHistNoGrid, "No Grid", 0},
+    {kHistNoGrid + 1, "Normal Grid", 0},
+    {kHistNoGrid + 2, "PDF Grid", 0},
+    {0, nullptr, MF_SEPARATOR},
+    {kHistCopy, "Copy", 0},
+    {kHistSaveAs, "Save as...", kEnd},
+    {0, "Scale Menu", MF_POPUP},
+    {kScaleHorizontal, "&Horizontal", MF_CHECKED},
+    {kScaleHorizontal + 1, "&Vertical", 0},
+    {0, nullptr, MF_SEPARATOR},
     {ID_VIEWER_SCALE_HIDE, "Hi&de", 0},
+    {0, nullptr, MF_SEPARATOR},
+    {kScaleCopy, "Copy", 0},
     {ID_VIEWER_SCALE_PALETTE, "View &Palette", kEnd},
-    {0, "Table", MF_POPUP | kEnd},
-    {ID_VIEWER_COPY, "&Copy", 0},
-    {ID_VIEWER_PASTE, "&Paste", kEnd},
+    {0, "Text viewer menu", MF_POPUP | kEnd},
+    {ID_VIEWER_SAVE_REGION, "Save region", 0},
+    {ID_VIEWER_REGION_STATISTICS, "Region statistics", 0},
+    {ID_VIEWER_COPY, "Copy", 0},
+    {ID_VIEWER_PASTE, "Insert", kEnd},
 };
 
 constexpr platform::MenuResource kViewerMenus[] = {

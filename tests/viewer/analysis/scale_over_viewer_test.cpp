@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "platform/window/nonclient.h"
+#include "tests/support/modal_responder.h"
 #include "tests/support/test_environment.h"
 #include "tests/support/ui_helpers.h"
 #include "tests/viewer/core/frame_test_support.h"
@@ -91,7 +92,11 @@ TEST(ScaleOverViewer, TheFramesScaleDocksToTheViewAndTurns)
     PumpEvents();
     SaveTestOutput(Composite(*frame, *scale), "scale_over_viewer_vertical");
     EXPECT_EQ(scale->m_nAnchor, 9);
-    frame->DestroyWindow();
+    // The new palette is a change of the file's: closing asks, and the user keeps the file.
+    tarvenix::test::Responder().AnswerDialogCommand(IDNO);
+    const HWND hwnd = frame->GetSafeHwnd();
+    ::SendMessage(hwnd, frame_test::ControlMessage(), 1, 0);
+    EXPECT_TRUE(PumpUntil([&] { return !::IsWindow(hwnd); }));
     PumpEvents();
 }
 
