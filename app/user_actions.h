@@ -10,6 +10,7 @@
 #include <memory>
 
 #include "platform/cstring.h"
+#include "platform/last_error.h"
 #include "platform/registry/registry.h"
 #include "platform/types.h"
 
