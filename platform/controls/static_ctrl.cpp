@@ -1,5 +1,7 @@
 #include "platform/controls/static_ctrl.h"
 
+#include <cstdlib>
+
 #include <QLabel>
 #include <QMouseEvent>
 #include <QPainter>
@@ -7,6 +9,7 @@
 
 #include "platform/controls/control_notify.h"
 #include "platform/qt_types.h"
+#include "platform/resources/resources.h"
 
 namespace {
 
@@ -89,6 +92,18 @@ QWidget* CStatic::CreateWidget(const CREATESTRUCT& cs, QWidget* parentWidget)
             label->setPalette(palette);
             break;
         }
+        case SS_ICON: {
+            // A template names its icon as "#<id>", as resource scripts do.
+            const char* name = cs.lpszName ? cs.lpszName : "";
+            char* end = nullptr;
+            const unsigned long id = name[0] == '#' ? std::strtoul(name + 1, &end, 10) : 0;
+            const HICON icon = (end && *end == '\0' && id > 0 && id <= 0xFFFF)
+                                   ? ::LoadIcon(nullptr, MAKEINTRESOURCE(static_cast<UINT>(id)))
+                                   : nullptr;
+            if (icon) label->setPixmap(QPixmap::fromImage(icon->image));
+            label->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+            break;
+        }
         default:
             label->setText(QString::fromUtf8(cs.lpszName ? cs.lpszName : ""));
             label->setAlignment(Qt::AlignTop | (type == SS_CENTER  ? Qt::AlignHCenter
@@ -113,4 +128,10 @@ void CStatic::ApplyWindowText(const CString& text)
 void CStatic::SetBitmap(const QImage& image)
 {
     if (auto* label = qobject_cast<QLabel*>(GetWidget())) label->setPixmap(QPixmap::fromImage(image));
+}
+
+void CStatic::SetIcon(HICON icon)
+{
+    if (auto* label = qobject_cast<QLabel*>(GetWidget()))
+        label->setPixmap(icon ? QPixmap::fromImage(icon->image) : QPixmap());
 }

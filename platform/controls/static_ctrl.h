@@ -37,6 +37,9 @@ public:
     BOOL Create(LPCTSTR lpszText, DWORD dwStyle, const RECT& rect, CWnd* pParentWnd, UINT nID = 0xFFFF);
     /// The picture of an SS_BITMAP static.
     void SetBitmap(const QImage& image);
+    /// The icon an SS_ICON static shows (null: none). A template names it in the control's
+    /// text as "#<id>" of the resource chain's icons.
+    void SetIcon(HICON icon);
     /// Draws an SS_OWNERDRAW static whose parent did not draw it (see owner_draw.h).
     virtual void DrawItem(LPDRAWITEMSTRUCT) {}
 

@@ -1,0 +1,227 @@
+#include "app/user_actions.h"
+
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "app/preferences_resources.h"
+
+namespace {
+
+constexpr const char* kActionListKey = "ActionList";
+constexpr const char* kShellDocKey = "ShellDoc";
+
+/// Reads the values of one key through a buffer sized once at the key's longest value
+/// plus a terminator, so that a string stored without its terminator still ends.
+class ValueReader {
+public:
+    explicit ValueReader(HKEY key) : m_key(key)
+    {
+        DWORD longest = 0;
+        if (::RegQueryInfoKey(key, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr,
+                              &longest, nullptr, nullptr) != ERROR_SUCCESS)
+            longest = 0;
+        m_buffer.assign(static_cast<std::size_t>(longest) + 1, 0);
+    }
+
+    /// The text of a string value; empty when it is missing or holds no text.
+    CString String(const char* name)
+    {
+        DWORD type = REG_NONE;
+        DWORD size = 0;
+        if (!Read(name, type, size) || (type != REG_SZ && type != REG_EXPAND_SZ)) return {};
+        const char* text = reinterpret_cast<const char*>(m_buffer.data());
+        return CString(std::string(text, ::strnlen(text, size)).c_str());
+    }
+
+    /// A number; 0 unless the value is a REG_DWORD.
+    DWORD Number(const char* name)
+    {
+        DWORD type = REG_NONE;
+        DWORD size = 0;
+        if (!Read(name, type, size) || type != REG_DWORD || size != sizeof(DWORD)) return 0;
+        DWORD value = 0;
+        std::memcpy(&value, m_buffer.data(), sizeof value);
+        return value;
+    }
+
+private:
+    bool Read(const char* name, DWORD& type, DWORD& size)
+    {
+        std::fill(m_buffer.begin(), m_buffer.end(), BYTE{0});
+        // The last byte stays the terminator.
+        size = static_cast<DWORD>(m_buffer.size() - 1);
+        return ::RegQueryValueEx(m_key, name, nullptr, &type, m_buffer.data(), &size) == ERROR_SUCCESS;
+    }
+
+    HKEY m_key;
+    std::vector<BYTE> m_buffer;
+};
+
+/// Writes a string value with the byte count of its text and no terminator.
+LONG WriteString(HKEY key, const char* name, const CString& value)
+{
+    return ::RegSetValueEx(key, name, 0, REG_SZ, reinterpret_cast<const BYTE*>(value.c_str()),
+                           static_cast<DWORD>(value.GetLength()));
+}
+
+LONG WriteNumber(HKEY key, const char* name, DWORD value)
+{
+    return ::RegSetValueEx(key, name, 0, REG_DWORD, reinterpret_cast<const BYTE*>(&value), sizeof value);
+}
+
+LONG CreateSubKey(HKEY parent, const char* name, HKEY& key)
+{
+    key = nullptr;
+    return ::RegCreateKeyEx(parent, name, 0, nullptr, REG_OPTION_NON_VOLATILE, KEY_ALL_ACCESS, nullptr, &key,
+                            nullptr);
+}
+
+}  // namespace
+
+// --- shell document -----------------------------------------------------------------------------------
+
+LONG CShellDocPayload::Save(HKEY recordKey) const
+{
+    HKEY key = nullptr;
+    if (const LONG created = CreateSubKey(recordKey, kShellDocKey, key); created != ERROR_SUCCESS)
+        return created;
+    WriteString(key, "FileName", m_strFileName);
+    WriteString(key, "Verb", m_strVerb);
+    return ::RegCloseKey(key);
+}
+
+void CShellDocPayload::Load(HKEY recordKey, int)
+{
+    m_strFileName.Empty();
+    m_strVerb.Empty();
+    HKEY key = nullptr;
+    if (::RegOpenKeyEx(recordKey, kShellDocKey, 0, KEY_READ, &key) != ERROR_SUCCESS) return;
+    ValueReader reader(key);
+    m_strFileName = reader.String("FileName");
+    m_strVerb = reader.String("Verb");
+    ::RegCloseKey(key);
+}
+
+// --- record -------------------------------------------------------------------------------------------
+
+CUserAction::~CUserAction() = default;
+
+LONG CUserAction::Save(HKEY parent) const
+{
+    HKEY key = nullptr;
+    if (const LONG created = CreateSubKey(parent, m_strName, key); created != ERROR_SUCCESS) return created;
+    WriteString(key, "Text", m_strText);
+    WriteString(key, "Description", m_strDescription);
+    WriteString(key, "Provider", m_strProvider);
+    WriteNumber(key, "Modifier", m_dwModifier);
+    WriteNumber(key, "Type", m_dwType);
+    if (m_pPayload) m_pPayload->Save(key);
+    return ::RegCloseKey(key);
+}
+
+void CUserAction::Load(HKEY key, int depth)
+{
+    {
+        ValueReader reader(key);
+        m_strText = reader.String("Text");
+        m_strDescription = reader.String("Description");
+        m_strProvider = reader.String("Provider");
+        m_dwModifier = reader.Number("Modifier");
+        m_dwType = reader.Number("Type");
+    }
+    m_pPayload.reset();
+    if (m_dwType == kActionShellDoc)
+        m_pPayload = std::make_unique<CShellDocPayload>();
+    else if (m_dwType == kActionList)
+        m_pPayload = std::make_unique<CUserActionList>();
+    if (m_pPayload) m_pPayload->Load(key, depth);
+}
+
+CUserActionList* CUserAction::GetList() const
+{
+    return m_dwType == kActionList ? dynamic_cast<CUserActionList*>(m_pPayload.get()) : nullptr;
+}
+
+// --- list ---------------------------------------------------------------------------------------------
+
+LONG CUserActionList::Save(HKEY owner) const
+{
+    HKEY key = nullptr;
+    if (const LONG created = CreateSubKey(owner, kActionListKey, key); created != ERROR_SUCCESS)
+        return created;
+    for (const CUserAction& action : m_items) action.Save(key);
+    return ::RegCloseKey(key);
+}
+
+void CUserActionList::Load(HKEY owner, int depth)
+{
+    // Lists nested deeper than anyone builds by hand read as empty rather than exhaust the stack.
+    if (depth >= kMaxActionListDepth) return;
+    HKEY key = nullptr;
+    if (::RegOpenKeyEx(owner, kActionListKey, 0, KEY_READ, &key) != ERROR_SUCCESS) return;
+    DWORD longestName = 0;
+    if (::RegQueryInfoKey(key, nullptr, nullptr, nullptr, nullptr, &longestName, nullptr, nullptr, nullptr,
+                          nullptr, nullptr, nullptr) != ERROR_SUCCESS) {
+        ::RegCloseKey(key);
+        return;
+    }
+    // The longest name and its terminator: the record with that name is read too.
+    std::vector<char> name(static_cast<std::size_t>(longestName) + 1, '\0');
+    for (DWORD index = 0;; ++index) {
+        DWORD length = static_cast<DWORD>(name.size());
+        const LSTATUS status =
+            ::RegEnumKeyEx(key, index, name.data(), &length, nullptr, nullptr, nullptr, nullptr);
+        if (status == ERROR_MORE_DATA) continue;  // a name added since the query: skipped
+        if (status != ERROR_SUCCESS) break;
+        HKEY recordKey = nullptr;
+        if (::RegOpenKeyEx(key, name.data(), 0, KEY_READ, &recordKey) != ERROR_SUCCESS) continue;
+        CUserAction action;
+        action.m_strName = CString(std::string(name.data(), length).c_str());
+        action.Load(recordKey, depth + 1);
+        ::RegCloseKey(recordKey);
+        Add(std::move(action));
+    }
+    ::RegCloseKey(key);
+}
+
+CUserAction& CUserActionList::Add(CUserAction&& action)
+{
+    return m_items.emplace_back(std::move(action));
+}
+
+// --- names --------------------------------------------------------------------------------------------
+
+BOOL IsNameFree(const CUserActionList& list, const CString& name)
+{
+    for (const CUserAction& action : list.Items())
+        if (action.m_strName == name) return FALSE;
+    return TRUE;
+}
+
+CString NextName(const CString& name)
+{
+    const std::string text = name.c_str();
+    std::size_t start = text.size();
+    while (start > 0 && text[start - 1] >= '0' && text[start - 1] <= '9') --start;
+    std::string digits = text.substr(start);
+    digits.erase(0, digits.find_first_not_of('0'));
+    // Decimal addition on the digits: a run of any length simply grows by one digit.
+    std::size_t at = digits.size();
+    while (at > 0 && digits[at - 1] == '9') digits[--at] = '0';
+    if (at == 0)
+        digits.insert(digits.begin(), '1');
+    else
+        ++digits[at - 1];
+    return CString((text.substr(0, start) + digits).c_str());
+}
+
+CString UserActionRootKey()
+{
+    PreferencesResourcesInstance();
+    CString root, settings, area;
+    root.LoadString(IDS_ACTION_ROOT_KEY);
+    settings.LoadString(IDS_ACTION_SETTINGS_KEY);
+    area.LoadString(IDS_ACTION_INTERFACE_KEY);
+    return root + settings + area;
+}
