@@ -15,7 +15,8 @@ constexpr double kRadiansPerDegree = 0.017453292519943295;
 
 // Templates create the control through this class, so that it gets a window it paints.
 const bool kRegistered = [] {
-    platform::RegisterControlClass(kRoundSliderClass, [] { return static_cast<CWnd*>(new CRoundSliderCtrl); });
+    platform::RegisterControlClass(kRoundSliderClass,
+                                   [] { return static_cast<CWnd*>(new CRoundSliderCtrl); });
     return true;
 }();
 
@@ -30,7 +31,8 @@ COLORREF Shade(double phi, COLORREF a, COLORREF b)
         theta = 6.293 - theta;
     const double w = (std::cos(theta) + 1.0) * 0.5;
     auto mix = [w](int from, int to) { return int(double(to) * (1.0 - w) + double(from) * w); };
-    return RGB(mix(GetRValue(a), GetRValue(b)), mix(GetGValue(a), GetGValue(b)), mix(GetBValue(a), GetBValue(b)));
+    return RGB(mix(GetRValue(a), GetRValue(b)), mix(GetGValue(a), GetGValue(b)),
+               mix(GetBValue(a), GetBValue(b)));
 }
 
 /// The midpoint circle walk of radius r: calls plot(dx, dy) with the offsets of the eight
@@ -41,7 +43,8 @@ void WalkCircle(int r, bool dotted, Plot&& plot)
     int u = r, v = 0, error = -r, g = 2 * r;
     for (int step = 0; u >= v; ++step) {
         if (!dotted || step % 2 == 0) {
-            const int offsets[8][2] = {{u, v}, {-u, v}, {u, -v}, {-u, -v}, {v, u}, {-v, u}, {v, -u}, {-v, -u}};
+            const int offsets[8][2] = {{u, v}, {-u, v}, {u, -v}, {-u, -v},
+                                       {v, u}, {-v, u}, {v, -u}, {-v, -u}};
             for (const auto& o : offsets) plot(o[0], o[1]);
         }
         const int t = error + 2 * v + 1;
@@ -98,8 +101,8 @@ CBufferedPaintDC::CBufferedPaintDC(CWnd* window) : m_paint(window)
 CBufferedPaintDC::~CBufferedPaintDC()
 {
     if (m_buffered) {
-        m_paint.BitBlt(m_clip.left, m_clip.top, m_clip.Width(), m_clip.Height(), this, m_clip.left, m_clip.top,
-                       SRCCOPY);
+        m_paint.BitBlt(m_clip.left, m_clip.top, m_clip.Width(), m_clip.Height(), this, m_clip.left,
+                       m_clip.top, SRCCOPY);
         SelectObject(m_oldBitmap);
         m_bitmap.DeleteObject();
         DeleteDC();
@@ -517,10 +520,9 @@ void CRoundSliderCtrl::Paint(CDC& dc)
                                               : Pair{COLOR_BTNHIGHLIGHT, COLOR_3DDKSHADOW})
                                 : (m_dragging ? Pair{COLOR_3DDKSHADOW, COLOR_GRAYTEXT}
                                               : Pair{COLOR_BTNHIGHLIGHT, COLOR_GRAYTEXT});
-    const Pair inner = m_active ? (m_dragging ? Pair{COLOR_BTNSHADOW, COLOR_3DLIGHT}
-                                              : Pair{COLOR_3DLIGHT, COLOR_BTNSHADOW})
-                                : (m_dragging ? Pair{COLOR_BTNSHADOW, COLOR_GRAYTEXT}
-                                              : Pair{COLOR_3DLIGHT, COLOR_GRAYTEXT});
+    const Pair inner =
+        m_active ? (m_dragging ? Pair{COLOR_BTNSHADOW, COLOR_3DLIGHT} : Pair{COLOR_3DLIGHT, COLOR_BTNSHADOW})
+                 : (m_dragging ? Pair{COLOR_BTNSHADOW, COLOR_GRAYTEXT} : Pair{COLOR_3DLIGHT, COLOR_GRAYTEXT});
     ShadedCircle(dc, x, y, knob - 1, sys(outer.a), sys(outer.b));
     ShadedCircle(dc, x, y, knob - 2, sys(inner.a), sys(inner.b));
 
