@@ -168,10 +168,12 @@ BOOL CCalcGradientDlg::OnInitDialog()
     m_list.InsertColumn(0, "");
     for (int i = 0; i < kPictures; ++i)
         m_list.InsertItem(i, LoadKernovaText(IDS_GRAD_KIND_FIRST + UINT(i)), i);
-    // The one column fills the list, as a column sized to its (empty) heading would.
+    // The one column fills the list (inside its sunken border), as a column sized to its
+    // empty heading would, so no scroll bar shows.
+    constexpr int kListBorder = 2;
     CRect client;
     m_list.GetClientRect(&client);
-    m_list.SetColumnWidth(0, client.Width());
+    m_list.SetColumnWidth(0, client.Width() - 2 * kListBorder);
     m_list.SetExtendedStyle(LVS_EX_FULLROWSELECT);
     SelectListItem(0);
 
@@ -218,6 +220,8 @@ void CCalcGradientDlg::OnItemchangedListDerivType(NMHDR* header, LRESULT* result
     *result = 0;
     const auto* item = reinterpret_cast<const NMLISTVIEW*>(header);
     if (!m_ready || !item || item->iItem < 0) return;
+    // Only a row that has just become selected changes the kind; focus moves do not.
+    if (!((item->uNewState & ~item->uOldState) & LVIS_SELECTED)) return;
     if (!(m_list.GetItemState(item->iItem, LVIS_SELECTED) & LVIS_SELECTED)) return;
     if (item->iItem <= kDerivXY) {
         m_nDerivType = item->iItem;

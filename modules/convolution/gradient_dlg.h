@@ -32,6 +32,8 @@ public:
     int DerivType() const { return m_nDerivType; }
     int Component() const { return m_nComponent; }
     float Angle() const { return m_fAngle; }
+    /// The values of the last job started.
+    const SGradientParams& Params() const { return m_params; }
     /// Picture i (0..6) of the component buttons and the direction picture.
     HICON Picture(int i) const { return i >= 0 && i < kPictures ? m_icons[i] : nullptr; }
 
