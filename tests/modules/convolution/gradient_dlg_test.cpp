@@ -443,6 +443,20 @@ TEST_F(DerivationDialog, ScreenshotsOfTheGradientAndTheDirectionalKind)
     EXPECT_GT(colours.size(), 20u);
 }
 
+TEST_F(DerivationDialog, HelpButtonAndF1AskForTheDerivationPage)
+{
+    // No help folder holds the page here, so each request tells that it is missing.
+    CCalcGradientDlg* d = Open();
+    Responder().AnswerMessageBox(IDOK);
+    Responder().AnswerMessageBox(IDOK);
+    ClickButton(d, IDC_GRAD_HELP);
+    HELPINFO info{};
+    d->SendMessage(WM_HELP, 0, reinterpret_cast<LPARAM>(&info));
+    ASSERT_EQ(Boxes().size(), 2u);
+    for (const auto& box : Boxes())
+        EXPECT_NE(std::string(box.text).find("Processing_Differential.htm"), std::string::npos);
+}
+
 // ---- the preview functions ----------------------------------------------------------------
 
 /// Takes preview answers as a dialog does and keeps them.
