@@ -22,67 +22,94 @@ namespace {
 constexpr int kHeaderTagBytes = 24;
 constexpr int kHeaderTypeOffset = 12;
 
-/// Divides a difference's numerator by h + h. When h + h is a power of two its reciprocal
-/// is exact and the product equals the quotient, which is much cheaper.
-struct Divider {
-    explicit Divider(double h) : twoH(h + h)
-    {
-        int exponent = 0;
-        pow2 = std::frexp(twoH, &exponent) == 0.5;
-        inverse = 1.0 / twoH;
-    }
-    double twoH;
-    double inverse;
-    bool pow2;
+// Every difference is its numerator over h + h, divided rather than multiplied by a
+// reciprocal, so that results do not depend on how the steps were written.
+
+/// Three-point first derivative along a row of n >= 3 samples, each read as a double.
+template <class S, class O>
+inline void DiffAlongRow(const S* __restrict g, int n, double twoH, O* __restrict out)
+{
+    out[0] = O((4.0 * double(g[1]) - 3.0 * double(g[0]) - double(g[2])) / twoH);
+    for (int k = 1; k < n - 1; ++k) out[k] = O((double(g[k + 1]) - double(g[k - 1])) / twoH);
+    out[n - 1] = O((double(g[n - 3]) - 4.0 * double(g[n - 2]) + 3.0 * double(g[n - 1])) / twoH);
+}
+
+/// The three rows a derivative down the columns reads at row r of n, and their numerator.
+template <class S>
+struct AcrossRows {
+    enum Where { First, Inner, Last } where;
+    const S* a;  // First: rows 0, 1, 2; Inner: r - 1, (unused), r + 1; Last: n - 3, n - 2, n - 1
+    const S* b;
+    const S* c;
 };
 
-/// Three-point first derivative along a line of n >= 3 samples g[0], g[stride], ...
-template <bool kMultiply, class S>
-inline void DiffAlongRow(const S* g, int n, const Divider& d, double* out)
+template <class S, class RowAt>
+AcrossRows<S> RowsAcross(std::int64_t r, std::int64_t n, RowAt&& rowAt)
 {
-    auto scale = [&](double num) { return kMultiply ? num * d.inverse : num / d.twoH; };
-    out[0] = scale(4.0 * double(g[1]) - 3.0 * double(g[0]) - double(g[2]));
-    for (int k = 1; k < n - 1; ++k) out[k] = scale(double(g[k + 1]) - double(g[k - 1]));
-    out[n - 1] = scale(double(g[n - 3]) - 4.0 * double(g[n - 2]) + 3.0 * double(g[n - 1]));
+    if (r == 0) return {AcrossRows<S>::First, rowAt(0), rowAt(1), rowAt(2)};
+    if (r == n - 1) return {AcrossRows<S>::Last, rowAt(n - 3), rowAt(n - 2), rowAt(n - 1)};
+    const S* a = rowAt(r - 1);
+    return {AcrossRows<S>::Inner, a, a, rowAt(r + 1)};
 }
 
-template <class S>
-void DiffAlongRow(const S* g, int n, const Divider& d, double* out)
+/// Calls body(numerator) with the numerator of the derivative down the columns as a
+/// function of the column, chosen once per row.
+template <class S, class Body>
+inline void WithAcrossNumerator(const AcrossRows<S>& rows, Body&& body)
 {
-    if (d.pow2)
-        DiffAlongRow<true>(g, n, d, out);
-    else
-        DiffAlongRow<false>(g, n, d, out);
-}
-
-/// Which rows a derivative down the columns at row r of n rows reads, and how.
-enum class Across { First, Inner, Last };
-
-template <bool kMultiply, class S>
-inline void DiffAcrossRows(Across where, const S* a, const S* b, const S* c, int w, const Divider& d,
-                           double* out)
-{
-    auto scale = [&](double num) { return kMultiply ? num * d.inverse : num / d.twoH; };
-    switch (where) {
-        case Across::First:  // a, b, c = rows 0, 1, 2
-            for (int x = 0; x < w; ++x)
-                out[x] = scale(4.0 * double(b[x]) - 3.0 * double(a[x]) - double(c[x]));
+    const S* __restrict a = rows.a;
+    const S* __restrict b = rows.b;
+    const S* __restrict c = rows.c;
+    switch (rows.where) {
+        case AcrossRows<S>::First:
+            body([=](int x) { return 4.0 * double(b[x]) - 3.0 * double(a[x]) - double(c[x]); });
             break;
-        case Across::Inner:  // a = row r - 1, c = row r + 1
-            for (int x = 0; x < w; ++x) out[x] = scale(double(c[x]) - double(a[x]));
+        case AcrossRows<S>::Inner:
+            body([=](int x) { return double(c[x]) - double(a[x]); });
             break;
-        case Across::Last:  // a, b, c = rows n - 3, n - 2, n - 1
-            for (int x = 0; x < w; ++x)
-                out[x] = scale(double(a[x]) - 4.0 * double(b[x]) + 3.0 * double(c[x]));
+        case AcrossRows<S>::Last:
+            body([=](int x) { return double(a[x]) - 4.0 * double(b[x]) + 3.0 * double(c[x]); });
             break;
     }
 }
 
-/// A few rows around the current one, each made once when first asked for.
+/// Derivative down the columns of the three rows into out.
+template <class S, class O>
+inline void DiffAcrossRows(const AcrossRows<S>& rows, int w, double twoH, O* __restrict out)
+{
+    WithAcrossNumerator(rows, [&](auto numerator) {
+        for (int x = 0; x < w; ++x) out[x] = O(numerator(x) / twoH);
+    });
+}
+
+/// Kinds 0 to 3 of one row in a single sweep straight from the input samples.
+template <int kKind, class T, class P, class DyNumerator>
+inline void FirstDerivativeRow(const T* __restrict f, DyNumerator dyNum, int w, double twoHx, double twoHy,
+                               double s, double c, P* __restrict dst)
+{
+    auto put = [&](int x, double dx) {
+        const double dy = dyNum(x) / twoHy;
+        if constexpr (kKind == kDerivGradient) {
+            dst[2 * x] = P(dx);
+            dst[2 * x + 1] = P(dy);
+        } else if constexpr (kKind == kDerivX) {
+            dst[x] = P(dx);
+        } else if constexpr (kKind == kDerivY) {
+            dst[x] = P(dy);
+        } else {
+            dst[x] = P(dy * s + dx * c);
+        }
+    };
+    put(0, (4.0 * double(f[1]) - 3.0 * double(f[0]) - double(f[2])) / twoHx);
+    for (int x = 1; x < w - 1; ++x) put(x, (double(f[x + 1]) - double(f[x - 1])) / twoHx);
+    put(w - 1, (double(f[w - 3]) - 4.0 * double(f[w - 2]) + 3.0 * double(f[w - 1])) / twoHx);
+}
+
+/// A few first-pass rows around the current one, each made once when first asked for.
 template <class V>
-class RowCache {
+class RowRing {
 public:
-    explicit RowCache(int width) : m_width(width), m_data(std::size_t(kSlots) * std::size_t(width))
+    explicit RowRing(int width) : m_width(width), m_data(std::size_t(kSlots) * std::size_t(width))
     {
         m_keys.fill(-1);
     }
@@ -106,28 +133,6 @@ private:
     std::array<std::int64_t, kSlots> m_keys{};
 };
 
-/// The derivative down the columns at row r of `height` rows, whose rows `rowAt` gives.
-template <class S, class RowAt>
-void DiffAcross(std::int64_t r, std::int64_t height, RowAt&& rowAt, int w, const Divider& d, double* out)
-{
-    Across where = Across::Inner;
-    std::int64_t a = r - 1, b = r, c = r + 1;
-    if (r == 0) {
-        where = Across::First;
-        a = 0, b = 1, c = 2;
-    } else if (r == height - 1) {
-        where = Across::Last;
-        a = height - 3, b = height - 2, c = height - 1;
-    }
-    const S* ra = rowAt(a);
-    const S* rb = where == Across::Inner ? ra : rowAt(b);
-    const S* rc = rowAt(c);
-    if (d.pow2)
-        DiffAcrossRows<true>(where, ra, rb, rc, w, d, out);
-    else
-        DiffAcrossRows<false>(where, ra, rb, rc, w, d, out);
-}
-
 /// Rows [first, last) of the result. P is the output precision; the first pass of the
 /// second derivatives is kept in a ring of rows at that precision, as the stored first
 /// derivative would be.
@@ -137,59 +142,46 @@ void DerivativeBand(const SGradientParams& params, const RowSource& in, void* co
 {
     const int w = in.width;
     const std::int64_t h = in.height;
-    const Divider dx(UsablePixelStep(params.pixelStepX)), dy(UsablePixelStep(params.pixelStepY));
-    RowCache<double> input(w);
-    RowCache<P> firstPass(w);
-    std::vector<double> bufX(static_cast<std::size_t>(w)), bufY(static_cast<std::size_t>(w));
-
-    auto convert = [&](std::int64_t y, double* dst) {
-        const T* src = static_cast<const T*>(in.rows[y]);
-        for (int x = 0; x < w; ++x) dst[x] = double(src[x]);
-    };
-    auto inputRow = [&](std::int64_t y) { return input.Get(y, convert); };
-    auto firstPassRow = [&](std::int64_t y) {
-        return firstPass.Get(y, [&](std::int64_t k, P* dst) {
+    const double twoHx = 2.0 * UsablePixelStep(params.pixelStepX);
+    const double twoHy = 2.0 * UsablePixelStep(params.pixelStepY);
+    const double s = std::sin(params.angle), c = std::cos(params.angle);
+    auto inputRow = [&](std::int64_t y) { return static_cast<const T*>(in.rows[y]); };
+    RowRing<P> ring(params.kind >= kDerivXX ? w : 0);
+    auto firstPassRow = [&](std::int64_t k) {
+        return ring.Get(k, [&](std::int64_t y, P* dst) {
             if (params.kind == kDerivYY)
-                DiffAcross<double>(k, h, inputRow, w, dy, bufY.data());
+                DiffAcrossRows(RowsAcross<T>(y, h, inputRow), w, twoHy, dst);
             else
-                DiffAlongRow(inputRow(k), w, dx, bufY.data());
-            for (int x = 0; x < w; ++x) dst[x] = P(bufY[std::size_t(x)]);
+                DiffAlongRow(inputRow(y), w, twoHx, dst);
         });
     };
-    const double s = std::sin(params.angle), c = std::cos(params.angle);
 
     for (std::int64_t r = first; r < last && !band.Stopped(); ++r) {
-        P* dst = static_cast<P*>(out[r]);
+        void* dst = out[r];
+        auto firstKinds = [&]<int kKind>() {
+            WithAcrossNumerator(RowsAcross<T>(r, h, inputRow), [&](auto dyNum) {
+                FirstDerivativeRow<kKind>(inputRow(r), dyNum, w, twoHx, twoHy, s, c, static_cast<P*>(dst));
+            });
+        };
         switch (params.kind) {
             case kDerivGradient:
-                DiffAlongRow(inputRow(r), w, dx, bufX.data());
-                DiffAcross<double>(r, h, inputRow, w, dy, bufY.data());
-                for (int x = 0; x < w; ++x) {
-                    dst[2 * x] = P(bufX[std::size_t(x)]);
-                    dst[2 * x + 1] = P(bufY[std::size_t(x)]);
-                }
+                firstKinds.template operator()<kDerivGradient>();
                 break;
             case kDerivX:
-                DiffAlongRow(inputRow(r), w, dx, bufX.data());
-                for (int x = 0; x < w; ++x) dst[x] = P(bufX[std::size_t(x)]);
+                firstKinds.template operator()<kDerivX>();
                 break;
             case kDerivY:
-                DiffAcross<double>(r, h, inputRow, w, dy, bufY.data());
-                for (int x = 0; x < w; ++x) dst[x] = P(bufY[std::size_t(x)]);
+                firstKinds.template operator()<kDerivY>();
                 break;
             case kDerivDirectional:
-                DiffAlongRow(inputRow(r), w, dx, bufX.data());
-                DiffAcross<double>(r, h, inputRow, w, dy, bufY.data());
-                for (int x = 0; x < w; ++x) dst[x] = P(bufY[std::size_t(x)] * s + bufX[std::size_t(x)] * c);
+                firstKinds.template operator()<kDerivDirectional>();
                 break;
             case kDerivXX:
-                DiffAlongRow(firstPassRow(r), w, dx, bufX.data());
-                for (int x = 0; x < w; ++x) dst[x] = P(bufX[std::size_t(x)]);
+                DiffAlongRow(firstPassRow(r), w, twoHx, static_cast<P*>(dst));
                 break;
             case kDerivYY:
             case kDerivXY:
-                DiffAcross<P>(r, h, firstPassRow, w, dy, bufX.data());
-                for (int x = 0; x < w; ++x) dst[x] = P(bufX[std::size_t(x)]);
+                DiffAcrossRows(RowsAcross<P>(r, h, firstPassRow), w, twoHy, static_cast<P*>(dst));
                 break;
             default:
                 return;
