@@ -1,5 +1,7 @@
 #include "modules/convolution/exports.h"
 
+#include "modules/convolution/gradient_dlg.h"
+#include "modules/convolution/gradient_resources.h"
 #include "modules/convolution/kernova_resources.h"
 #include "modules/convolution/noise_filter_dlg.h"
 #include "modules/common/tool_placeholder.h"
@@ -31,5 +33,5 @@ void Convolution_Files()
 
 void CalcGradient_Files()
 {
-    ShowToolNotBuilt("Derivation");
+    ShowTool<CCalcGradientDlg>(IDD_CALC_GRADIENT);
 }

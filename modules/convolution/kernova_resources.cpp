@@ -26,6 +26,20 @@ constexpr platform::StringEntry kStrings[] = {
     {IDS_FILTR_MEAN + 3, "Frost"},
     {IDS_FILTR_MEAN + 4, "Kuan"},
     {IDS_FILTR_MEAN + 5, "Sigma"},
+    {IDS_CONV_CAPTION, "Convolution with mask"},
+    {IDS_CONV_OPEN_FAILED, "Can't open input file !"},
+    {IDS_CONV_MASK_TOO_LARGE, "Mask size can't be greater input file size minus 1 pixel!"},
+    {IDS_CONV_MASK_EVEN, "Mask size must be odd values."},
+    {IDS_CONV_MASK_LOAD_FAILED, "Error loading mask file !"},
+    {IDS_DERIV_CAPTION, "Differentiation"},
+    {IDS_DERIV_NOT_DERIVABLE, "Derivatives need a real input layer of at least 3 x 3 pixels."},
+    {IDS_DERIV_TASK_GRADIENT, "Gradient calculation."},
+    {IDS_DERIV_TASK_GRADIENT + 1, "X partial derivative calculation."},
+    {IDS_DERIV_TASK_GRADIENT + 2, "Y partial derivative calculation."},
+    {IDS_DERIV_TASK_GRADIENT + 3, "Directional derivative calculation."},
+    {IDS_DERIV_TASK_GRADIENT + 4, "X second partial derivative calculation."},
+    {IDS_DERIV_TASK_GRADIENT + 5, "Y second partial derivative calculation."},
+    {IDS_DERIV_TASK_GRADIENT + 6, "XY second partial derivative calculation."},
 };
 
 constexpr platform::DialogControl kNoiseFilterControls[] = {

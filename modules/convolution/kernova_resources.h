@@ -37,6 +37,16 @@ enum : UINT {
     IDS_FILTR_BAD_VARIANCE = 8258,
     IDS_FILTR_BAD_PARAMETERS = 8259,
     IDS_FILTR_MEAN = 8260,  ///< then Median, Lee, Frost, Kuan, Sigma
+
+    IDS_CONV_CAPTION = 8270,      ///< "Convolution with mask": box caption
+    IDS_CONV_OPEN_FAILED = 8271,  ///< "Can't open input file !"
+    IDS_CONV_MASK_TOO_LARGE = 8272,
+    IDS_CONV_MASK_EVEN = 8273,
+    IDS_CONV_MASK_LOAD_FAILED = 8274,  ///< "Error loading mask file !"
+
+    IDS_DERIV_CAPTION = 8280,        ///< "Differentiation": box caption, progress text
+    IDS_DERIV_NOT_DERIVABLE = 8281,  ///< a complex input or one smaller than 3 x 3
+    IDS_DERIV_TASK_GRADIENT = 8282,  ///< then the task texts of kinds 1 to 6
 };
 
 /// A text of the module.

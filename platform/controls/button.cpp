@@ -1,11 +1,14 @@
 #include "platform/controls/button.h"
 
 #include <QCheckBox>
+#include <QIcon>
+#include <QPixmap>
 #include <QGroupBox>
 #include <QPushButton>
 #include <QRadioButton>
 
 #include "platform/controls/control_notify.h"
+#include "platform/resources/resources.h"
 
 namespace {
 
@@ -32,6 +35,14 @@ protected:
     void nextCheckState() override {}
 };
 
+// The icon handle a button was given, kept for BM_GETIMAGE (the picture itself is copied).
+constexpr const char* kIconProperty = "tarvenixIcon";
+
+bool PictureOnly(const CWnd* wnd)
+{
+    return (wnd->GetStyle() & (BS_ICON | BS_BITMAP)) != 0;
+}
+
 DWORD Type(const CWnd* wnd)
 {
     return wnd->GetStyle() & BS_TYPEMASK;
@@ -56,7 +67,9 @@ BOOL CButton::Create(LPCTSTR lpszCaption, DWORD dwStyle, const RECT& rect, CWnd*
 QWidget* CButton::CreateWidget(const CREATESTRUCT& cs, QWidget* parentWidget)
 {
     const DWORD type = static_cast<DWORD>(cs.style) & BS_TYPEMASK;
-    const QString text = QString::fromUtf8(cs.lpszName ? cs.lpszName : "");
+    // A picture button shows its picture alone.
+    const bool pictureOnly = type != BS_GROUPBOX && (cs.style & (BS_ICON | BS_BITMAP));
+    const QString text = pictureOnly ? QString() : QString::fromUtf8(cs.lpszName ? cs.lpszName : "");
     const HWND hwnd = m_hWnd;
     QAbstractButton* button = nullptr;
     if (type == BS_GROUPBOX) {
@@ -174,6 +187,26 @@ LRESULT CButton::WindowProc(UINT message, WPARAM wParam, LPARAM lParam)
         case BM_CLICK:
             platform::ButtonClicked(m_hWnd);
             return 0;
+        case BM_SETIMAGE: {
+            auto* button = qobject_cast<QAbstractButton*>(GetWidget());
+            if (!button || wParam != IMAGE_ICON) return 0;
+            const auto previous = button->property(kIconProperty).value<quintptr>();
+            const HICON icon = reinterpret_cast<HICON>(lParam);
+            if (icon && !icon->image.isNull()) {
+                button->setIcon(QIcon(QPixmap::fromImage(icon->image)));
+                button->setIconSize(icon->image.size());
+            } else {
+                button->setIcon(QIcon());
+            }
+            button->setProperty(kIconProperty, QVariant::fromValue(reinterpret_cast<quintptr>(icon)));
+            if (PictureOnly(this)) button->setText(QString());
+            return static_cast<LRESULT>(previous);
+        }
+        case BM_GETIMAGE: {
+            auto* button = qobject_cast<QAbstractButton*>(GetWidget());
+            if (!button || wParam != IMAGE_ICON) return 0;
+            return static_cast<LRESULT>(button->property(kIconProperty).value<quintptr>());
+        }
         case BM_SETSTYLE: {
             ModifyStyle(BS_TYPEMASK, static_cast<DWORD>(wParam) & BS_TYPEMASK);
             if (auto* push = qobject_cast<QPushButton*>(GetWidget()))
@@ -206,11 +239,21 @@ void CButton::Click()
     SendMessage(BM_CLICK);
 }
 
+HICON CButton::SetIcon(HICON hIcon)
+{
+    return reinterpret_cast<HICON>(SendMessage(BM_SETIMAGE, IMAGE_ICON, reinterpret_cast<LPARAM>(hIcon)));
+}
+
+HICON CButton::GetIcon() const
+{
+    return reinterpret_cast<HICON>(::SendMessage(m_hWnd, BM_GETIMAGE, IMAGE_ICON, 0));
+}
+
 void CButton::ApplyWindowText(const CString& text)
 {
     QWidget* widget = GetWidget();
     if (auto* button = qobject_cast<QAbstractButton*>(widget))
-        button->setText(ToQ(text));
+        button->setText(PictureOnly(this) ? QString() : ToQ(text));
     else if (auto* box = qobject_cast<QGroupBox*>(widget))
         box->setTitle(ToQ(text));
 }

@@ -4,6 +4,7 @@
 // sends BN_CLICKED to the parent; auto check boxes toggle themselves and auto radio buttons
 // check themselves and clear the other auto radio buttons of their group (the siblings from
 // the WS_GROUP one up to the next WS_GROUP). The check state lives with the widget.
+// BM_SETIMAGE takes icons (IMAGE_ICON); bitmaps are not supported and answer 0.
 
 #include "platform/controls/owner_draw.h"
 #include "platform/window/wnd.h"
@@ -20,6 +21,7 @@ constexpr DWORD BS_AUTORADIOBUTTON = 0x9;
 constexpr DWORD BS_OWNERDRAW = 0xB;
 constexpr DWORD BS_TYPEMASK = 0xF;
 constexpr DWORD BS_LEFTTEXT = 0x20;
+constexpr DWORD BS_ICON = 0x40;
 constexpr DWORD BS_BITMAP = 0x80;
 constexpr DWORD BS_PUSHLIKE = 0x1000;
 
@@ -29,6 +31,12 @@ constexpr UINT BM_GETSTATE = 0x00F2;
 constexpr UINT BM_SETSTATE = 0x00F3;
 constexpr UINT BM_SETSTYLE = 0x00F4;
 constexpr UINT BM_CLICK = 0x00F5;
+constexpr UINT BM_GETIMAGE = 0x00F6;
+constexpr UINT BM_SETIMAGE = 0x00F7;
+
+/// Kinds of picture for BM_SETIMAGE / BM_GETIMAGE (wParam).
+constexpr WPARAM IMAGE_BITMAP = 0;
+constexpr WPARAM IMAGE_ICON = 1;
 
 constexpr int BST_UNCHECKED = 0;
 constexpr int BST_CHECKED = 1;
@@ -48,6 +56,12 @@ public:
     void SetButtonStyle(UINT nStyle, BOOL bRedraw = TRUE);
     /// A click as the user makes it (BN_CLICKED and the auto behaviours).
     void Click();
+    /// Shows the icon on the button (BM_SETIMAGE with IMAGE_ICON); null removes it. A button
+    /// with BS_ICON shows the picture alone, without its text. The button keeps a copy of the
+    /// picture, and the handle for GetIcon; the caller still owns the handle. Returns the
+    /// previous icon.
+    HICON SetIcon(HICON hIcon);
+    HICON GetIcon() const;
     /// Draws a BS_OWNERDRAW button whose parent did not draw it (see owner_draw.h).
     virtual void DrawItem(LPDRAWITEMSTRUCT) {}
 

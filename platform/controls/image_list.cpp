@@ -7,6 +7,7 @@
 #include "platform/gdi/dc.h"
 #include "platform/gdi/gdi_objects.h"
 #include "platform/qt_types.h"
+#include "platform/resources/resources.h"
 
 BOOL CImageList::Create(int cx, int cy, UINT nFlags, int nInitial, int)
 {
@@ -115,6 +116,11 @@ QImage CImageList::GetImage(int nImage) const
 {
     if (nImage < 0 || nImage >= GetImageCount()) return {};
     return m_images[static_cast<std::size_t>(nImage)];
+}
+
+HICON CImageList::ExtractIcon(int nImage) const
+{
+    return platform::CreateIconFromImage(GetImage(nImage));
 }
 
 int CImageList::Add(CBitmap* pbmImage, COLORREF crMask)

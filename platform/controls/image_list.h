@@ -69,6 +69,9 @@ public:
     BOOL Draw(CDC* pDC, int nImage, POINT pt, UINT nStyle) const;
     /// Image nImage as stored (ARGB32; transparent where masked). Null for a bad index.
     QImage GetImage(int nImage) const;
+    /// A new icon of image nImage (masked pixels clear); the caller frees it with
+    /// DestroyIcon. Null for a bad index.
+    HICON ExtractIcon(int nImage) const;
 
 private:
     QImage Cell(const QImage& bitmap, int x, COLORREF crMask) const;

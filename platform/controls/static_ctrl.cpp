@@ -130,8 +130,39 @@ void CStatic::SetBitmap(const QImage& image)
     if (auto* label = qobject_cast<QLabel*>(GetWidget())) label->setPixmap(QPixmap::fromImage(image));
 }
 
-void CStatic::SetIcon(HICON icon)
+namespace {
+// The icon handle a static was given, kept for STM_GETICON (the picture itself is copied).
+constexpr const char* kIconProperty = "tarvenixIcon";
+}  // namespace
+
+LRESULT CStatic::WindowProc(UINT message, WPARAM wParam, LPARAM lParam)
 {
-    if (auto* label = qobject_cast<QLabel*>(GetWidget()))
-        label->setPixmap(icon ? QPixmap::fromImage(icon->image) : QPixmap());
+    auto* label = qobject_cast<QLabel*>(GetWidget());
+    switch (message) {
+        case STM_SETICON: {
+            if (!label) return 0;
+            const auto previous = label->property(kIconProperty).value<quintptr>();
+            const HICON icon = reinterpret_cast<HICON>(wParam);
+            if (icon && !icon->image.isNull())
+                label->setPixmap(QPixmap::fromImage(icon->image));
+            else
+                label->setPixmap(QPixmap());
+            label->setProperty(kIconProperty, QVariant::fromValue(reinterpret_cast<quintptr>(icon)));
+            return static_cast<LRESULT>(previous);
+        }
+        case STM_GETICON:
+            return label ? static_cast<LRESULT>(label->property(kIconProperty).value<quintptr>()) : 0;
+        default:
+            return CWnd::WindowProc(message, wParam, lParam);
+    }
+}
+
+HICON CStatic::SetIcon(HICON hIcon)
+{
+    return reinterpret_cast<HICON>(SendMessage(STM_SETICON, reinterpret_cast<WPARAM>(hIcon)));
+}
+
+HICON CStatic::GetIcon() const
+{
+    return reinterpret_cast<HICON>(::SendMessage(m_hWnd, STM_GETICON, 0, 0));
 }

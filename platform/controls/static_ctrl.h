@@ -1,6 +1,9 @@
 #pragma once
 
 // CStatic: a label, a frame or rectangle (SS_*FRAME, SS_*RECT, SS_ETCHED*), or a picture.
+// An SS_ICON static shows the icon STM_SETICON gave it at its top-left corner (centred with
+// SS_CENTERIMAGE); it keeps a copy of the picture and the handle for STM_GETICON, and the
+// caller still owns the handle.
 
 #include <QImage>
 
@@ -32,14 +35,20 @@ constexpr DWORD SS_SUNKEN = 0x1000;
 
 constexpr UINT STN_CLICKED = 0;
 
+constexpr UINT STM_SETICON = 0x0170;
+constexpr UINT STM_GETICON = 0x0171;
+
 class PLATFORM_API CStatic : public CWnd {
 public:
     BOOL Create(LPCTSTR lpszText, DWORD dwStyle, const RECT& rect, CWnd* pParentWnd, UINT nID = 0xFFFF);
     /// The picture of an SS_BITMAP static.
     void SetBitmap(const QImage& image);
-    /// The icon an SS_ICON static shows (null: none). A template names it in the control's
-    /// text as "#<id>" of the resource chain's icons.
-    void SetIcon(HICON icon);
+    /// STM_SETICON: shows the icon (null: none); returns the previous one. A template may
+    /// name its icon in the control's text as "#<id>" of the resource chain's icons.
+    HICON SetIcon(HICON hIcon);
+    HICON GetIcon() const;
+
+    LRESULT WindowProc(UINT message, WPARAM wParam, LPARAM lParam) override;
     /// Draws an SS_OWNERDRAW static whose parent did not draw it (see owner_draw.h).
     virtual void DrawItem(LPDRAWITEMSTRUCT) {}
 

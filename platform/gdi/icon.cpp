@@ -1,4 +1,6 @@
 #include <cstdint>
+#include <mutex>
+#include <unordered_set>
 #include <vector>
 
 #include "platform/gdi/dc.h"
@@ -39,4 +41,41 @@ BOOL DrawIcon(HDC dc, int x, int y, HICON icon)
         if (bitmap) DeleteObject(reinterpret_cast<HGDIOBJ>(bitmap));
     }
     return ok;
+}
+
+namespace {
+
+// Icons made at run time, so that DestroyIcon frees only those and never a resource's.
+struct MadeIcons {
+    std::mutex mutex;
+    std::unordered_set<HICON> icons;
+};
+
+MadeIcons& Made()
+{
+    static auto* made = new MadeIcons;  // outlives every thread that may still free one
+    return *made;
+}
+
+}  // namespace
+
+HICON platform::CreateIconFromImage(const QImage& image)
+{
+    if (image.isNull()) return nullptr;
+    auto* icon = new HICON__{image.convertToFormat(QImage::Format_ARGB32)};
+    MadeIcons& made = Made();
+    std::lock_guard lock(made.mutex);
+    made.icons.insert(icon);
+    return icon;
+}
+
+BOOL DestroyIcon(HICON hIcon)
+{
+    MadeIcons& made = Made();
+    {
+        std::lock_guard lock(made.mutex);
+        if (made.icons.erase(hIcon) == 0) return FALSE;
+    }
+    delete hIcon;
+    return TRUE;
 }

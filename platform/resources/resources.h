@@ -76,3 +76,13 @@ struct HICON__ {
 /// that module, any other handle searches the whole chain. The handle lives as long as the
 /// process (its picture is a copy); null when there is none.
 PLATFORM_API HICON LoadIcon(HINSTANCE hInstance, LPCTSTR lpIconName);
+
+namespace platform {
+/// A new icon handle holding a copy of `image` (its alpha is the icon's mask); the caller
+/// frees it with DestroyIcon. Null for a null image.
+PLATFORM_API HICON CreateIconFromImage(const QImage& image);
+}  // namespace platform
+
+/// Frees an icon made by CreateIconFromImage (or CImageList::ExtractIcon). The handles of
+/// icon resources live as long as the process: for them, and for unknown handles, FALSE.
+PLATFORM_API BOOL DestroyIcon(HICON hIcon);

@@ -1,0 +1,270 @@
+#include "modules/convolution/convolution_kernels.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+#include <new>
+#include <type_traits>
+
+#include "modules/convolution/kernova_resources.h"
+#include "outside/basecore/data_type.h"
+#include "outside/basecore/rdp_except.h"
+#include "outside/basecore/rdp_layer.h"
+
+// The 256-bit helpers below are only ever called from their own target's code.
+#pragma GCC diagnostic ignored "-Wpsabi"
+
+namespace {
+
+constexpr double kDegreesToRadians = 0.017453292519943295;
+constexpr double kMaskSumEpsilon = 1.1920928955078125e-7;
+
+[[noreturn]] void Fail(UINT textId)
+{
+    AfxThrowRDPExcept(RDP_ERROR_PROCESS, LoadKernovaText(textId));
+}
+
+/// Reads row y of a mask layer as real doubles (the real parts of a complex mask).
+bool ReadMaskRow(const CRDPLayer& layer, int y, std::vector<double>& line, double* out)
+{
+    const int w = layer.Width();
+    if (!layer.GetDoubleLine(y, line.data(), w)) return false;
+    if (layer.IsComplex())
+        for (int x = 0; x < w; ++x) out[x] = line[std::size_t(2 * x)];
+    else
+        std::copy_n(line.data(), w, out);
+    return true;
+}
+
+// ---- the engines ------------------------------------------------------------------------------
+
+/// How one input type is convolved: the working type A of the products and sums, the part
+/// type O of the output, and C parts per sample (complex samples are two channels that
+/// share every weight).
+template <class T>
+struct EngineTraits {
+    using Part = PartType<T>;
+    static constexpr int C = IsComplex<T> ? 2 : 1;
+    // Complex integers keep float arithmetic: each weight, product and partial sum is
+    // rounded to float, as stored results of this tool always were.
+    static constexpr bool kFloatWork = IsComplex<T> && std::is_integral_v<Part>;
+    using A = std::conditional_t<kFloatWork, float, double>;
+    using O = std::conditional_t<kFloatWork || (std::is_integral_v<Part> && !IsComplex<T>), float, double>;
+};
+
+template <class A>
+struct VecOf;
+template <>
+struct VecOf<double> {
+    typedef double type __attribute__((vector_size(32)));
+};
+template <>
+struct VecOf<float> {
+    typedef float type __attribute__((vector_size(32)));
+};
+/// Four doubles or eight floats: one AVX register, two SSE ones.
+template <class A>
+using Vec = typename VecOf<A>::type;
+
+template <class A>
+[[gnu::always_inline]] inline Vec<A> LoadVec(const A* p)
+{
+    Vec<A> v;
+    std::memcpy(&v, p, sizeof v);
+    return v;
+}
+
+template <class A>
+[[gnu::always_inline]] inline void StoreVec(A* p, Vec<A> v)
+{
+    std::memcpy(p, &v, sizeof v);
+}
+
+/// acc[k] += row[k + stride j] * weights[j] for j = 0 .. taps - 1 in that order, for every
+/// k < n: each sum is built in the order of the plain direct sum, so vector lanes and the
+/// plain loop round alike (products and sums are separate operations, never fused).
+template <class A>
+[[gnu::always_inline]] inline void AddMaskRowBody(A* acc, const A* row, const A* weights, int taps,
+                                                  int stride, std::int64_t n)
+{
+    constexpr int kLanes = int(sizeof(Vec<A>) / sizeof(A));
+    constexpr int kBlock = 4 * kLanes;
+    std::int64_t k = 0;
+    for (; k + kBlock <= n; k += kBlock) {
+        Vec<A> a0 = LoadVec(acc + k), a1 = LoadVec(acc + k + kLanes), a2 = LoadVec(acc + k + 2 * kLanes),
+               a3 = LoadVec(acc + k + 3 * kLanes);
+        const A* r = row + k;
+        for (int j = 0; j < taps; ++j, r += stride) {
+            const A w = weights[j];
+            a0 += LoadVec(r) * w;
+            a1 += LoadVec(r + kLanes) * w;
+            a2 += LoadVec(r + 2 * kLanes) * w;
+            a3 += LoadVec(r + 3 * kLanes) * w;
+        }
+        StoreVec(acc + k, a0);
+        StoreVec(acc + k + kLanes, a1);
+        StoreVec(acc + k + 2 * kLanes, a2);
+        StoreVec(acc + k + 3 * kLanes, a3);
+    }
+    for (; k + kLanes <= n; k += kLanes) {
+        Vec<A> a = LoadVec(acc + k);
+        const A* r = row + k;
+        for (int j = 0; j < taps; ++j, r += stride) a += LoadVec(r) * weights[j];
+        StoreVec(acc + k, a);
+    }
+    for (; k < n; ++k) {
+        A a = acc[k];
+        const A* r = row + k;
+        for (int j = 0; j < taps; ++j, r += stride) a += r[0] * weights[j];
+        acc[k] = a;
+    }
+}
+
+#if defined(__x86_64__)
+template <class A>
+__attribute__((target("avx2"))) void AddMaskRowAvx2(A* acc, const A* row, const A* weights, int taps,
+                                                    int stride, std::int64_t n)
+{
+    AddMaskRowBody(acc, row, weights, taps, stride, n);
+}
+#endif
+
+template <class A>
+void AddMaskRowPlain(A* acc, const A* row, const A* weights, int taps, int stride, std::int64_t n)
+{
+    AddMaskRowBody(acc, row, weights, taps, stride, n);
+}
+
+template <class A>
+using AddMaskRowFn = void (*)(A*, const A*, const A*, int, int, std::int64_t);
+
+template <class A>
+AddMaskRowFn<A> PickAddMaskRow()
+{
+#if defined(__x86_64__)
+    if (__builtin_cpu_supports("avx2")) return AddMaskRowAvx2<A>;
+#endif
+    return AddMaskRowPlain<A>;
+}
+
+/// Output rows [first, last) of the inner region, through a ring of input rows converted to
+/// the working type: each input row is converted once per band.
+template <class T>
+void ConvolveBand(const RowSource& in, const WorkingMask& mask, void* const* out, std::int64_t first,
+                  std::int64_t last, const RowBand& band)
+{
+    using Tr = EngineTraits<T>;
+    using A = typename Tr::A;
+    using O = typename Tr::O;
+    using Part = typename Tr::Part;
+    constexpr int C = Tr::C;
+    static const AddMaskRowFn<A> addMaskRow = PickAddMaskRow<A>();
+
+    const int w = in.width, mw = mask.width, mh = mask.height, hx = mask.HalfWidth(), hy = mask.HalfHeight();
+    const std::size_t rowParts = std::size_t(C) * std::size_t(w);
+    const std::int64_t n = std::int64_t(C) * (w - 2 * hx);
+    std::vector<A> ring(rowParts * std::size_t(mh));
+    std::vector<A> acc(static_cast<std::size_t>(n));
+    std::vector<A> weights(mask.values.size());
+    for (std::size_t i = 0; i < weights.size(); ++i) weights[i] = A(mask.values[i]);
+    const A divisor = A(mask.sum);
+
+    auto convert = [&](std::int64_t y) {
+        const Part* src = static_cast<const Part*>(in.rows[y]);
+        A* dst = ring.data() + std::size_t(y % mh) * rowParts;
+        for (std::size_t x = 0; x < rowParts; ++x) dst[x] = A(src[x]);
+    };
+    for (std::int64_t y = first - hy; y < first + hy; ++y) convert(y);
+    for (std::int64_t y = first; y < last && !band.Stopped(); ++y) {
+        convert(y + hy);
+        std::fill(acc.begin(), acc.end(), A(0));
+        for (int i = 0; i < mh; ++i) {
+            const A* row = ring.data() + std::size_t((y - hy + i) % mh) * rowParts;
+            addMaskRow(acc.data(), row, weights.data() + std::size_t(i) * mw, mw, C, n);
+        }
+        O* dst = static_cast<O*>(out[y]) + std::size_t(C) * hx;
+        for (std::int64_t k = 0; k < n; ++k) dst[k] = O(acc[std::size_t(k)] / divisor);
+    }
+}
+
+}  // namespace
+
+double MaskDivisor(const double* values, std::size_t count)
+{
+    double sum = 0.0;
+    for (std::size_t i = 0; i < count; ++i) sum += values[i];
+    return std::fabs(sum) <= kMaskSumEpsilon ? 1.0 : sum;
+}
+
+WorkingMask PrepareMask(const char* maskPath, int inputWidth, int inputHeight, float angleDegrees)
+{
+    CRDPLayer first(nullptr);
+    if (!maskPath || !first.OpenLayer(maskPath, kOpenReadOnly)) Fail(IDS_CONV_OPEN_FAILED);
+    const int w = first.Width(), h = first.Height();
+    if (inputWidth - w < 1 || inputHeight - h < 1) Fail(IDS_CONV_MASK_TOO_LARGE);
+    if (w % 2 == 0 || h % 2 == 0) Fail(IDS_CONV_MASK_EVEN);
+
+    WorkingMask mask;
+    std::vector<double> line, x, y;
+    try {
+        mask.values.resize(std::size_t(w) * std::size_t(h));
+        line.resize(2 * std::size_t(w));
+        x.resize(std::size_t(w));
+        y.resize(std::size_t(w));
+    } catch (const std::bad_alloc&) {
+        Fail(IDS_CONV_MASK_LOAD_FAILED);
+    }
+    mask.width = w;
+    mask.height = h;
+
+    if (CRDPLayer::GetNumLayer(maskPath) == 2) {
+        CRDPLayer second(nullptr);
+        // The Y component is mixed element by element with the X one: it must match it.
+        if (!second.OpenLayerEx(maskPath, kOpenReadOnly, 1) || second.Width() != w || second.Height() != h)
+            Fail(IDS_CONV_MASK_LOAD_FAILED);
+        const float a = float(double(angleDegrees) * kDegreesToRadians);
+        const double s = std::sin(double(a)), c = std::cos(double(a));
+        for (int r = 0; r < h; ++r) {
+            if (!ReadMaskRow(first, r, line, x.data()) || !ReadMaskRow(second, r, line, y.data()))
+                Fail(IDS_CONV_MASK_LOAD_FAILED);
+            double* dst = mask.values.data() + std::size_t(r) * w;
+            for (int j = 0; j < w; ++j) dst[j] = s * y[std::size_t(j)] + c * x[std::size_t(j)];
+        }
+    } else {
+        for (int r = 0; r < h; ++r)
+            if (!ReadMaskRow(first, r, line, mask.values.data() + std::size_t(r) * w))
+                Fail(IDS_CONV_MASK_LOAD_FAILED);
+    }
+    mask.sum = MaskDivisor(mask.values.data(), mask.values.size());
+    return mask;
+}
+
+int ConvolutionOutputType(int inputType)
+{
+    if (!isValidType(inputType)) return 0;
+    const TypeInfo& info = typeInfo(inputType);
+    if (!info.complex)
+        return int(info.code == DataType::F32 || info.code == DataType::F64 ? DataType::F64 : DataType::F32);
+    return int(info.floating ? DataType::C128 : DataType::C64);
+}
+
+void ConvolveImage(int inputType, const RowSource& in, const WorkingMask& mask, void* const* out,
+                   const BandProgress& progress, int threads)
+{
+    if (!isValidType(inputType) || mask.width <= 0 || mask.height <= 0) return;
+    const int hx = mask.HalfWidth(), hy = mask.HalfHeight();
+    const std::int64_t inner = in.height - 2 * std::int64_t(hy);
+    if (inner <= 0 || in.width - 2 * hx <= 0) return;
+    // A band converts mask-height rows it does not write; bands a few masks high keep that
+    // small beside the rows they convolve.
+    const RowBands bands =
+        RowBands::Even(inner, std::max<std::int64_t>(kDefaultMinRowsPerBand, 4 * mask.height));
+    visitSampleType(inputType, [&]<class T>(Tag<T>) {
+        RunRowBands(
+            bands,
+            [&](const RowBand& band) {
+                ConvolveBand<T>(in, mask, out, hy + band.begin, hy + band.end, band);
+            },
+            progress, threads);
+    });
+}

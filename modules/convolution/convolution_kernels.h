@@ -1,0 +1,44 @@
+#pragma once
+
+// The arithmetic of convolution with a mask: the working mask from a mask file, and the
+// masked sums over the inner part of a raster. Pure row code apart from reading the mask.
+
+#include <cstdint>
+#include <vector>
+
+#include "outside/basecore/row_driver.h"
+#include "platform/cstring.h"
+
+/// The real mask actually applied, row after row, and what it is normalised by.
+struct WorkingMask {
+    int width = 0;
+    int height = 0;
+    std::vector<double> values;  ///< width x height, row 0 first
+    double sum = 1.0;            ///< msum: the sum of the values in row order; 1 when near 0
+
+    int HalfWidth() const { return width / 2; }
+    int HalfHeight() const { return height / 2; }
+    const double* Row(int i) const { return values.data() + std::size_t(i) * std::size_t(width); }
+};
+
+/// The mask sum as the engines divide by it: sums of magnitude up to single-precision
+/// epsilon (2^-23) count as 1, so masks that sum to 0 (edge detectors) apply unnormalised.
+double MaskDivisor(const double* values, std::size_t count);
+
+/// Reads the mask file for an input of inputWidth x inputHeight samples. A two-layer
+/// mask mixes its layers as sin(a) Y + cos(a) X with a = angleDegrees in radians held as a
+/// float. Throws the error (code 10) with the user's text when the mask cannot be read,
+/// is too large for the input, has an even side, or its layers differ in size.
+WorkingMask PrepareMask(const char* maskPath, int inputWidth, int inputHeight, float angleDegrees);
+
+/// Output type code of the convolution of an input type: 1-6 -> F32, 7 and 8 -> F64, 9 and
+/// 10 -> C128, complex integers -> C64; 0 for a code without an engine.
+int ConvolutionOutputType(int inputType);
+
+/// Convolves rows [mask half height, height - mask half height) of `in` (samples of type
+/// `inputType`) into `out` (samples of ConvolutionOutputType(inputType)), columns
+/// [half width, width - half width). The mask is not flipped: its row 0 meets the input row
+/// above the centre. Samples outside the convolved region are not touched. Bands run on
+/// the row driver; `progress` gets the rows done (it may throw the cancel error).
+void ConvolveImage(int inputType, const RowSource& in, const WorkingMask& mask, void* const* out,
+                   const BandProgress& progress = {}, int threads = 0);

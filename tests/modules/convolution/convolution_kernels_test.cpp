@@ -1,0 +1,207 @@
+#include <cmath>
+#include <complex>
+#include <cstdint>
+#include <limits>
+#include <random>
+#include <type_traits>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "modules/convolution/convolution_kernels.h"
+#include "outside/basecore/data_type.h"
+
+namespace {
+
+using AllSampleTypes =
+    ::testing::Types<std::uint8_t, std::int8_t, std::uint16_t, std::int16_t, std::uint32_t, std::int32_t,
+                     float, double, std::complex<float>, std::complex<double>, CplxInt<std::uint8_t>,
+                     CplxInt<std::int8_t>, CplxInt<std::uint16_t>, CplxInt<std::int16_t>,
+                     CplxInt<std::uint32_t>, CplxInt<std::int32_t>>;
+
+template <class T>
+constexpr int CodeOf()
+{
+    int code = 0;
+    for (int c = 1; c <= 16; ++c)
+        visitSampleType(c, [&]<class U>(Tag<U>) {
+            if constexpr (std::is_same_v<U, T>) code = c;
+        });
+    return code;
+}
+
+/// Parts spread over the part type's range, its extremes included.
+template <class P>
+P RandomPart(std::mt19937& rng)
+{
+    if constexpr (std::is_floating_point_v<P>) {
+        return P(std::uniform_real_distribution<double>(-1e4, 1e4)(rng));
+    } else {
+        const int pick = int(rng() % 10);
+        if (pick == 0) return std::numeric_limits<P>::min();
+        if (pick == 1) return std::numeric_limits<P>::max();
+        return P(std::uniform_int_distribution<std::int64_t>(std::numeric_limits<P>::min(),
+                                                             std::numeric_limits<P>::max())(rng));
+    }
+}
+
+template <class T>
+std::vector<T> RandomImage(int w, int h, unsigned seed)
+{
+    std::mt19937 rng(seed);
+    std::vector<T> v(std::size_t(w) * h);
+    for (T& s : v) {
+        using P = PartType<T>;
+        if constexpr (IsComplex<T>)
+            s = T{RandomPart<P>(rng), RandomPart<P>(rng)};
+        else
+            s = RandomPart<P>(rng);
+    }
+    return v;
+}
+
+WorkingMask RandomMask(int w, int h, unsigned seed)
+{
+    std::mt19937 rng(seed);
+    WorkingMask m{w, h, std::vector<double>(std::size_t(w) * h), 1.0};
+    for (double& v : m.values) v = std::uniform_real_distribution<double>(-1.0, 2.0)(rng);
+    m.sum = MaskDivisor(m.values.data(), m.values.size());
+    return m;
+}
+
+/// The plain direct sum: rows of the mask outer, columns inner, from the top left; integer
+/// complex samples in float arithmetic, everything else in double.
+template <class T>
+std::vector<double> ReferenceConvolution(const std::vector<T>& img, int w, int h, const WorkingMask& m,
+                                         double border)
+{
+    using P = PartType<T>;
+    constexpr int C = IsComplex<T> ? 2 : 1;
+    constexpr bool kFloat = IsComplex<T> && std::is_integral_v<P>;
+    const int hx = m.width / 2, hy = m.height / 2;
+    std::vector<double> out(std::size_t(w) * h * C, border);
+    auto part = [&](int x, int y, int c) {
+        const T& s = img[std::size_t(y) * w + x];
+        return c == 0 ? re(s) : im(s);
+    };
+    for (int y = hy; y < h - hy; ++y)
+        for (int x = hx; x < w - hx; ++x)
+            for (int c = 0; c < C; ++c) {
+                double value;
+                if constexpr (kFloat) {
+                    float acc = 0.0f;
+                    for (int i = -hy; i <= hy; ++i)
+                        for (int j = -hx; j <= hx; ++j) {
+                            const float product = float(part(x + j, y + i, c)) * float(m.Row(i + hy)[j + hx]);
+                            acc = acc + product;
+                        }
+                    value = acc / float(m.sum);
+                } else {
+                    double acc = 0.0;
+                    for (int i = -hy; i <= hy; ++i)
+                        for (int j = -hx; j <= hx; ++j)
+                            acc += double(part(x + j, y + i, c)) * m.Row(i + hy)[j + hx];
+                    value = acc / m.sum;
+                    // Integer inputs are stored as F32.
+                    if constexpr (!IsComplex<T> && std::is_integral_v<P>) value = float(value);
+                }
+                out[(std::size_t(y) * w + x) * C + c] = value;
+            }
+    return out;
+}
+
+/// Runs the engine into an output buffer of the engine's output type prefilled with `border`.
+template <class T>
+std::vector<double> RunEngine(const std::vector<T>& img, int w, int h, const WorkingMask& m, double border,
+                              int threads)
+{
+    const int outType = ConvolutionOutputType(CodeOf<T>());
+    const int parts = isComplexType(outType) ? 2 : 1;
+    const bool wide = typeInfo(outType).partBytes == 8;
+    std::vector<double> dbl(std::size_t(w) * h * parts, border);
+    std::vector<float> flt(std::size_t(w) * h * parts, float(border));
+    std::vector<const void*> in(static_cast<std::size_t>(h));
+    std::vector<void*> out(static_cast<std::size_t>(h));
+    for (int y = 0; y < h; ++y) {
+        in[std::size_t(y)] = img.data() + std::size_t(y) * w;
+        out[std::size_t(y)] = wide ? static_cast<void*>(dbl.data() + std::size_t(y) * w * parts)
+                                   : static_cast<void*>(flt.data() + std::size_t(y) * w * parts);
+    }
+    ConvolveImage(CodeOf<T>(), RowSource{in.data(), h, w}, m, out.data(), {}, threads);
+    if (!wide) dbl.assign(flt.begin(), flt.end());
+    return dbl;
+}
+
+template <class T>
+class ConvolutionEngine : public ::testing::Test {
+};
+TYPED_TEST_SUITE(ConvolutionEngine, AllSampleTypes);
+
+TYPED_TEST(ConvolutionEngine, EqualsThePlainDirectSumAndLeavesTheBorder)
+{
+    // Odd sizes so that bands, vector blocks and their tails all meet the edges.
+    const int w = 41, h = 37;
+    const auto img = RandomImage<TypeParam>(w, h, 11);
+    const struct {
+        int mw, mh, threads;
+    } cases[] = {{3, 3, 3}, {5, 7, 8}, {15, 15, 2}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(::testing::Message() << c.mw << "x" << c.mh);
+        const WorkingMask mask = RandomMask(c.mw, c.mh, unsigned(c.mw * 100 + c.mh));
+        const auto want = ReferenceConvolution(img, w, h, mask, 7.0);
+        const auto got = RunEngine(img, w, h, mask, 7.0, c.threads);
+        ASSERT_EQ(got.size(), want.size());
+        for (std::size_t i = 0; i < got.size(); ++i) ASSERT_EQ(got[i], want[i]) << "part " << i;
+    }
+}
+
+TEST(ConvolutionEngine, OutputTypeFollowsTheInputType)
+{
+    const int want[17] = {0, 7, 7, 7, 7, 7, 7, 8, 8, 10, 10, 9, 9, 9, 9, 9, 9};
+    for (int code = 0; code <= 16; ++code) EXPECT_EQ(ConvolutionOutputType(code), want[code]) << code;
+    EXPECT_EQ(ConvolutionOutputType(17), 0);
+}
+
+TEST(ConvolutionEngine, MaskSumNearZeroCountsAsOne)
+{
+    const struct {
+        std::vector<double> values;
+        double divisor;
+    } cases[] = {
+        {{-1, 0, 1, -2, 0, 2, -1, 0, 1}, 1.0},  // an edge detector
+        {{1, 1, 1, 1, 1, 1, 1, 1, 1}, 9.0},     // an average
+        {{1.1920928955078125e-7, 0}, 1.0},      // exactly epsilon
+        {{-1.1920928955078125e-7, 0}, 1.0},
+        {{1.2e-7, 0}, 1.2e-7},  // just above
+        {{0.25, 0.25, -1.0}, -0.5},
+    };
+    for (const auto& c : cases) EXPECT_EQ(MaskDivisor(c.values.data(), c.values.size()), c.divisor);
+}
+
+TEST(ConvolutionEngine, ComplexIntegersAccumulateInFloat)
+{
+    // Large parts and weights of 0.1: a float sum drifts from the double one in the last
+    // places; stored results keep the float arithmetic.
+    const int w = 5, h = 3;
+    std::vector<CplxInt<std::int16_t>> img(std::size_t(w) * h);
+    for (int i = 0; i < w * h; ++i)
+        img[std::size_t(i)] = {std::int16_t(32767 - 977 * i), std::int16_t(-32768 + 1013 * i)};
+    WorkingMask mask{3, 3, std::vector<double>(9, 0.1), 0.0};
+    mask.sum = MaskDivisor(mask.values.data(), mask.values.size());
+    const auto got = RunEngine(img, w, h, mask, 0.0, 1);
+    EXPECT_EQ(got, ReferenceConvolution(img, w, h, mask, 0.0));
+    int differs = 0;
+    for (int x = 1; x < w - 1; ++x)
+        for (int c = 0; c < 2; ++c) {
+            double acc = 0;
+            for (int i = 0; i < 3; ++i)
+                for (int j = -1; j <= 1; ++j) {
+                    const auto& s = img[std::size_t(i) * w + x + j];
+                    acc += double(c ? s.im : s.re) * 0.1;
+                }
+            differs += float(acc / mask.sum) != float(got[std::size_t(w + x) * 2 + c]);
+        }
+    EXPECT_GT(differs, 0);
+}
+
+}  // namespace
