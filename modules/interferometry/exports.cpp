@@ -1,6 +1,7 @@
 #include "modules/interferometry/exports.h"
 
 #include "modules/common/tool_placeholder.h"
+#include "modules/interferometry/fringe_tool.h"
 
 void Coher_Files()
 {
@@ -20,4 +21,14 @@ void PhaseFiltr_Files()
 void Operation_Complex_Files()
 {
     ShowToolNotBuilt("Complex operations");
+}
+
+void Diff_Files()
+{
+    ShowToolNotBuilt("Derivation");
+}
+
+void PhaseUnwrap_Files()
+{
+    ShowToolNotBuilt("Phase unwrapping");
 }
