@@ -1,11 +1,14 @@
 #include "modules/interferometry/exports.h"
 
 #include "modules/common/tool_placeholder.h"
+#include "modules/interferometry/coherence_dlg.h"
 #include "modules/interferometry/fringe_tool.h"
+#include "modules/interferometry/phase_filter_dlg.h"
+#include "modules/interferometry/phase_unwrap_dlg.h"
 
 void Coher_Files()
 {
-    ShowToolNotBuilt("Coherence calculation");
+    ShowFringeTool<CMainCalcCoherDlg>(IDD_COHER);
 }
 
 void FFT_Files()
@@ -15,7 +18,7 @@ void FFT_Files()
 
 void PhaseFiltr_Files()
 {
-    ShowToolNotBuilt("Phase filtration");
+    ShowFringeTool<CPhaseFiltrDlg>(IDD_PHASE_FILTR);
 }
 
 void Operation_Complex_Files()
@@ -30,5 +33,5 @@ void Diff_Files()
 
 void PhaseUnwrap_Files()
 {
-    ShowToolNotBuilt("Phase unwrapping");
+    ShowFringeTool<CMainPhUnwrapDlg>(IDD_PHASE_UNWRAP);
 }

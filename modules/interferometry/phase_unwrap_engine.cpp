@@ -16,7 +16,10 @@ constexpr std::size_t kAlignDoubles = 8;
 
 int GridSize(int n)
 {
-    return (1 << CFFTClass::CeilPowerOfTwo(n)) + 1;
+    // Beyond 2^28 + 1 points a side the grid could not be held in memory anyway.
+    const int e = CFFTClass::CeilPowerOfTwo(n);
+    if (e > 28) throw std::bad_alloc();
+    return (1 << e) + 1;
 }
 
 }  // namespace
