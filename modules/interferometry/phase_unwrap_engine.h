@@ -6,7 +6,6 @@
 
 #include <cstdint>
 #include <memory>
-#include <vector>
 
 #include "outside/basecore/row_driver.h"
 
@@ -28,10 +27,12 @@ public:
     /// Fills the wrapped phase from rows of `type` (1 to 16): real samples are phases in
     /// radians, complex samples give their angle. `progress` counts rows.
     void LoadPhase(int type, const void* const* rows, const BandProgress& progress = {}, int threads = 0);
-    /// Row y of the wrapped phase (Width() values), to fill directly.
-    double* PhaseRow(int y) { return m_phase.data() + std::size_t(y) * std::size_t(m_width); }
+    /// Row y (< Height()) of the wrapped phase (Width() values), to fill directly. The phase
+    /// lives in the grid, which the later stages overwrite.
+    double* PhaseRow(int y) { return m_grid + std::size_t(y) * m_pitch; }
 
-    /// Laplacian of the wrapped differences on the grid. `progress` counts grid rows.
+    /// Extends the phase to the grid and replaces it by the Laplacian of its wrapped
+    /// differences. `progress` counts grid rows.
     void Laplacian(const BandProgress& progress = {}, int threads = 0);
     /// DCT-I of the grid's columns, then of its rows. `progress` counts columns, then rows
     /// (GridWidth() + GridHeight() in all). False when the transform failed.
@@ -54,13 +55,13 @@ private:
     int m_nx;
     int m_ny;
     std::size_t m_pitch;  // doubles between grid rows: a multiple of 8, so every band is aligned alike
-    std::vector<double> m_phase;
     double* m_grid = nullptr;
 };
 
-/// The wrap of a phase difference: one 2π step into -π..π when it lies beyond.
+/// The wrap of a phase difference: one 2π step into -π..π when it lies beyond (±π stay).
 inline double WrapDifference(double d)
 {
     constexpr double kPi = 3.141592653589793;
-    return d < -kPi ? d + 2 * kPi : (d > kPi ? d - 2 * kPi : d);
+    // Without branches, so that rows of differences vectorise.
+    return d + 2 * kPi * (double(d < -kPi) - double(d > kPi));
 }
