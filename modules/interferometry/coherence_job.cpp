@@ -36,8 +36,8 @@ void CalcCoher(void* record, CMeterInfo* meter)
         if (second.Width() != width || second.Height() != height)
             AfxThrowRDPExcept(RDP_ERROR_PROCESS, LoadFringeText(IDS_SIZES_DIFFER));
         if (second.Type() != type) AfxThrowRDPExcept(RDP_ERROR_PROCESS, LoadFringeText(IDS_TYPES_DIFFER));
-        if (!isComplexType(type) || !IsWindowSize(job->window))
-            AfxThrowRDPExcept(RDP_ERROR_PROCESS, LoadFringeText(IDS_BAD_INPUT_TYPE));
+        if (!isComplexType(type)) AfxThrowRDPExcept(RDP_ERROR_PROCESS, LoadFringeText(IDS_BAD_INPUT_TYPE));
+        if (!IsWindowSize(job->window)) AfxThrowRDPExcept(RDP_ERROR_PROCESS);
         const int outType = CoherenceOutputType(type);
         Phase(*meter, taskCreate, [&] {
             if (!out.CreateLayer(job->output, width, height, outType, 7)) {

@@ -38,8 +38,7 @@ void Filtration_Phase(void* record, CMeterInfo* meter)
     const bool done = RunGuarded(*meter, caption, out, [&] {
         if (!IsPhaseFilterInput(type))
             AfxThrowRDPExcept(RDP_ERROR_PROCESS, LoadFringeText(IDS_BAD_INPUT_TYPE));
-        if (n < 3 || n > 17 || n % 2 == 0)
-            AfxThrowRDPExcept(RDP_ERROR_PROCESS, LoadFringeText(IDS_BAD_INPUT_TYPE));
+        if (n < 3 || n > 17 || n % 2 == 0) AfxThrowRDPExcept(RDP_ERROR_PROCESS);
         const int outType = PhaseFilterOutputType(type);
         Phase(*meter, taskCreate, [&] {
             if (!out.CreateLayer(job->output, width, height, outType, 7)) {
