@@ -1,10 +1,11 @@
 #include "modules/interferometry/exports.h"
 
-#include "modules/common/tool_placeholder.h"
 #include "modules/interferometry/coherence_dlg.h"
+#include "modules/interferometry/complex_operation_dlg.h"
 #include "modules/interferometry/fringe_tool.h"
 #include "modules/interferometry/phase_filter_dlg.h"
 #include "modules/interferometry/phase_unwrap_dlg.h"
+#include "modules/interferometry/spectrum_dlg.h"
 
 void Coher_Files()
 {
@@ -13,7 +14,7 @@ void Coher_Files()
 
 void FFT_Files()
 {
-    ShowToolNotBuilt("Spectrum Analysis");
+    ShowFringeTool<CFFTDlg>(IDD_FFT);
 }
 
 void PhaseFiltr_Files()
@@ -23,12 +24,12 @@ void PhaseFiltr_Files()
 
 void Operation_Complex_Files()
 {
-    ShowToolNotBuilt("Complex operations");
+    ShowFringeTool<CComplexOperationDlg>(IDD_COMPLEX_OPERATION);
 }
 
 void Diff_Files()
 {
-    ShowToolNotBuilt("Derivation");
+    ShowFringeTool<CDiffDlg>(IDD_DIFF);
 }
 
 void PhaseUnwrap_Files()

@@ -167,6 +167,7 @@ void ReportWithPath(CMeterInfo& meter, const CString& caption, UINT id, const CS
 {
     CString text;
     text.Format(LoadFringeText(id), static_cast<const char*>(path));
+    meter.SetErrorState(-1);
     ReportJobFailure(meter, caption, text);
 }
 

@@ -133,10 +133,12 @@ void ShowFringeTool(UINT templateId)
 // ---- the job ------------------------------------------------------------------------------
 
 /// Opens input `path` into `layer` (made with a null meter). On failure tells the user
-/// (630 with the path, MB_ICONERROR, `caption`), marks the job failed; false.
+/// (630 with the path, MB_ICONERROR, `caption`), marks the current task and the job
+/// failed; false.
 bool OpenFringeInput(CRDPLayer& layer, const CString& path, CMeterInfo& meter, const CString& caption);
 /// Creates the output `path` (w x h of `type`) into `layer` (made with the job's meter).
-/// On failure tells the user (631 with the path) and marks the job failed; false.
+/// On failure tells the user (631 with the path), marks the current task and the job
+/// failed; false.
 bool CreateFringeOutput(CRDPLayer& layer, const CString& path, int width, int height, int type,
                         CMeterInfo& meter, const CString& caption);
 /// Closes the output; a failure to write it becomes an error for RunGuarded.
