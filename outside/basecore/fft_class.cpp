@@ -286,7 +286,34 @@ fftwf_plan SplitPlan(int e)
     return plan;
 }
 
+// Plans of DCT-I runs keyed by (n, howmany, stride, dist, alignment). A plan executes on
+// any array of the alignment it was made for, so bands of one layout share it.
+fftw_plan Dct1Plan(double* data, int n, int howmany, int stride, int dist)
+{
+    using Key = std::tuple<int, int, int, int, int>;
+    static PlanCache<Key, fftw_plan, fftw_destroy_plan> cache;
+    auto& plans = cache.plans;
+    const Key key{n, howmany, stride, dist, fftw_alignment_of(data)};
+    std::lock_guard lock(PlannerLock());
+    if (auto it = plans.find(key); it != plans.end()) return it->second;
+    const fftw_r2r_kind kind = FFTW_REDFT00;
+    // FFTW_ESTIMATE plans without touching the array, so the caller's data is safe.
+    fftw_plan plan = fftw_plan_many_r2r(1, &n, howmany, data, nullptr, stride, dist, data, nullptr, stride,
+                                        dist, &kind, FFTW_ESTIMATE);
+    if (plan) plans.emplace(key, plan);
+    return plan;
+}
+
 }  // namespace
+
+int CFFTClass::DCT1(double* data, int n, int howmany, int stride, int dist)
+{
+    if (!data || n < 2 || howmany < 1 || stride < 1 || dist < 0) return 0;
+    fftw_plan plan = Dct1Plan(data, n, howmany, stride, dist);
+    if (!plan) return 0;
+    fftw_execute_r2r(plan, data, data);
+    return 1;
+}
 
 int CFFTClass::CeilPowerOfTwo(long long n)
 {

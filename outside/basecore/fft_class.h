@@ -30,4 +30,11 @@ public:
     static void fft(float* re, float* im, int e);
     /// Inverse transform of 2^e points in place, without scaling.
     static void ifft(float* re, float* im, int e);
+
+    /// Unnormalised DCT-I (even symmetry about both end points) of `howmany` sequences of
+    /// n >= 2 doubles, in place: element j of sequence i is data[i * dist + j * stride].
+    /// Applied twice it gives the input times 2 (n - 1). One plan per layout and alignment,
+    /// kept for the process; sequences of one layout may run on several threads at once.
+    /// Nonzero on success.
+    static int DCT1(double* data, int n, int howmany, int stride, int dist);
 };

@@ -1,0 +1,109 @@
+#pragma once
+
+// Pieces the coherence, phase filter and unwrapping tests share: small layer files made in
+// the test, a meter that records and can stop, and the viewers' clean-up.
+
+#include <string>
+#include <vector>
+
+#include "outside/basecore/cmeter_info.h"
+#include "outside/basecore/data_type.h"
+#include "outside/basecore/rdp_except.h"
+#include "outside/basecore/rdp_layer.h"
+#include "outside/basecore/tags.h"
+#include "outside/basecore/thread_runner.h"
+#include "outside/huebook/color_map.h"
+#include "platform/window/wnd.h"
+#include "tests/support/ui_helpers.h"
+
+namespace interftest {
+
+/// Writes a one-layer file of `type` from doubles (complex: real, imaginary pairs) and
+/// closes it, which stores its statistics.
+inline bool WriteLayer(const std::string& path, int width, int height, int type,
+                       const std::vector<double>& values)
+{
+    CRDPLayer layer;
+    if (!layer.CreateLayer(path.c_str(), width, height, type)) return false;
+    const int parts = isComplexType(type) ? 2 : 1;
+    for (int y = 0; y < height; ++y)
+        if (!layer.SetLineFromDouble(y, values.data() + std::size_t(y) * width * parts, width)) return false;
+    return layer.CloseLayer() != 0;
+}
+
+/// Samples of a file's layer 0 as doubles (complex: pairs).
+inline std::vector<double> ReadLayer(const std::string& path, int* width = nullptr, int* height = nullptr,
+                                     int* type = nullptr)
+{
+    CRDPLayer layer;
+    if (!layer.OpenLayer(path.c_str(), kOpenReadOnly)) return {};
+    if (width) *width = layer.Width();
+    if (height) *height = layer.Height();
+    if (type) *type = layer.Type();
+    const int parts = layer.IsComplex() ? 2 : 1;
+    std::vector<double> v(std::size_t(layer.Width()) * layer.Height() * parts);
+    for (int y = 0; y < layer.Height(); ++y)
+        layer.GetDoubleLine(y, v.data() + std::size_t(y) * layer.Width() * parts, layer.Width());
+    return v;
+}
+
+/// A colour-map tag payload (blue to red over lo..hi).
+inline std::vector<BYTE> PalettePayload(double lo, double hi)
+{
+    CColorMap map;
+    map.CreateSimpleColorMap(lo, hi, RGB(0, 0, 255), RGB(255, 0, 0), 0);
+    std::vector<BYTE> payload(std::size_t(map.GetSizeToSave()));
+    map.SaveColorMapToPtr(payload.data(), int(payload.size()));
+    return payload;
+}
+
+/// A progress meter without a window that records and can stop the job (the cancel
+/// error) or fail it (another error) at a position.
+class RecordingMeter : public CMeterInfo {
+public:
+    void SetPos(double pos) override
+    {
+        positions.push_back(pos);
+        if (stopAt >= 0 && pos >= stopAt) AfxThrowRDPExcept(RDP_ERROR_CANCEL);
+        CMeterInfo::SetPos(pos);
+    }
+    void SetText(const char* text) override
+    {
+        texts.push_back(text);
+        CMeterInfo::SetText(text);
+    }
+    std::vector<int> States()
+    {
+        std::vector<int> s;
+        for (int i = 0; i < GetTaskCount(); ++i) s.push_back(GetTaskState(i));
+        return s;
+    }
+    std::vector<std::string> Tasks()
+    {
+        std::vector<std::string> t;
+        for (int i = 0; i < GetTaskCount(); ++i) t.push_back(std::string(GetTask(i)));
+        return t;
+    }
+    double stopAt = -1;
+    std::vector<double> positions;
+    std::vector<std::string> texts;
+};
+
+/// Serves the event loop until no worker runs and nothing more arrives.
+inline void SettleViewers()
+{
+    for (int settled = 0; settled < 5;) {
+        tarvenix::test::PumpEvents();
+        settled = GetRunningThreadCount() == 0 ? settled + 1 : 0;
+    }
+}
+
+/// Closes every viewer the jobs' results opened, as the main program does at exit.
+inline void CloseAllViewers()
+{
+    SettleViewers();
+    ::SendMessage(HWND_BROADCAST, ::RegisterWindowMessage("Tarvenix - Viewer Control Message"), 1, 0);
+    tarvenix::test::PumpEvents();
+}
+
+}  // namespace interftest
