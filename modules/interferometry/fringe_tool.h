@@ -68,7 +68,7 @@ protected:
     /// The help page name ("" when the tool has no help).
     virtual CString HelpPage() const { return CString(); }
     /// A picker posted its choice (wParam = its id): the tool checks the file at once.
-    virtual LRESULT OnMesgInputClick(WPARAM id, LPARAM) { return (void)id, 1; }
+    virtual LRESULT OnMesgInputClick(WPARAM /*id*/, LPARAM) { return 1; }
 
     // ---- the frame ----
     BOOL OnInitDialog() override;

@@ -549,6 +549,40 @@ TEST_F(FourierDialogs, ExecuteInBothModesRunsUnderTheInputsNameAndShowsTheResult
     EXPECT_TRUE(PumpUntil([] { return Windows<CFrameViewer>().size() == 2; }));
 }
 
+TEST_F(FourierDialogs, TheViewerShowsTheCentredSpectrumOfAStripePattern)
+{
+    TempDir dir;
+    const std::string in = dir.File("stripes.rdp"), out = dir.File("stripes-spectrum.rdp");
+    std::vector<double> image;
+    for (int y = 0; y < 128; ++y)
+        for (int x = 0; x < 128; ++x)
+            image.push_back(100 + 50 * std::cos(2 * std::numbers::pi * (8.0 * x + 4.0 * y) / 128));
+    ASSERT_TRUE(WriteLayer(in, 128, 128, 7, image));
+    FFT_Files();
+    CFFTDlg* d = Last<CFFTDlg>();
+    ASSERT_TRUE(d);
+    Fill(d, in, out);
+    d->SendMessage(WM_COMMAND, IDOK);
+    // A complex layer's viewer names the part it shows after the file.
+    ASSERT_TRUE(PumpUntil([&] { return GetRunningThreadCount() == 0 && !TitlesStartingWith(out).empty(); }));
+    EXPECT_EQ(TitlesStartingWith(out), std::vector<std::string>{out + " - Amplitude"});
+    const HWND viewer = ::FindWindow(nullptr, TitlesStartingWith(out)[0].c_str());
+    // The zero frequency sits in the middle, the pattern's pair of frequencies around it.
+    const LayerData got = ReadLayer(out);
+    EXPECT_NEAR(std::abs(got.At(64, 64)), 100.0 * 128 * 128, 1.0);
+    EXPECT_NEAR(std::abs(got.At(64 + 8, 64 + 4)), 25.0 * 128 * 128, 1.0);
+    EXPECT_NEAR(std::abs(got.At(64 - 8, 64 - 4)), 25.0 * 128 * 128, 1.0);
+    CWnd* frame = CWnd::FromHandle(viewer);
+    frame->ShowWindow(SW_SHOW);
+    for (int settled = 0; settled < 5;) {
+        tarvenix::test::PumpEvents();
+        settled = GetRunningThreadCount() == 0 ? settled + 1 : 0;
+    }
+    EXPECT_FALSE(
+        tarvenix::test::SaveTestOutput(tarvenix::test::GrabWholeWindow(*frame), "spectrum_result_viewer")
+            .empty());
+}
+
 TEST_F(FourierDialogs, DerivationDialogChecksItsNamesAndRunsTheDerivative)
 {
     TempDir dir;
