@@ -4,9 +4,11 @@
 #include <array>
 
 #include "app/about_dlg.h"
+#include "app/action_list_dlg.h"
 #include "app/app_resources.h"
 #include "app/golova_dlg.h"
 #include "app/plugin_loader.h"
+#include "app/preferences_dlg.h"
 #include "modules/convolution/exports.h"
 #include "modules/interferometry/exports.h"
 #include "modules/texture/exports.h"
@@ -30,15 +32,12 @@ const ToolEntries& E()
     return CurrentEntries();
 }
 
-// The two dialogs of the "Preferences" menu.
-void RunPreferences(CGolovaDlg&)
+// The modal dialogs live on the handler's stack; their result means nothing here.
+template <class Dialog>
+void RunModal(CGolovaDlg& w, UINT)
 {
-    AfxMessageBox("Preferences are not built yet.", MB_OK | MB_ICONINFORMATION);
-}
-
-void RunActionListEditor(CGolovaDlg&)
-{
-    AfxMessageBox("The action list editor is not built yet.", MB_OK | MB_ICONINFORMATION);
+    Dialog dialog(&w);
+    dialog.DoModal();
 }
 
 void OpenEmptyViewer(CGolovaDlg& w, UINT)
@@ -110,10 +109,10 @@ constexpr std::array kTable = {
     CommandRow{ID_UTIL_INSERT, Call<&ToolEntries::insert>},
     CommandRow{ID_TOOL_INSERT, Call<&ToolEntries::insert>},
     CommandRow{ID_UTIL_COMPLEX_OPERATIONS, Call<&ToolEntries::operationComplex>},
-    CommandRow{ID_PREF_COMMON, [](CGolovaDlg& w, UINT) { RunPreferences(w); }},
-    CommandRow{ID_PREF_INTERFACE, [](CGolovaDlg& w, UINT) { RunActionListEditor(w); }},
+    CommandRow{ID_PREF_COMMON, RunModal<CPreferencesDlg>},
+    CommandRow{ID_PREF_INTERFACE, RunModal<CActionListDlg>},
     CommandRow{ID_HELP_CONTENTS, [](CGolovaDlg& w, UINT) { CallHelpSystem(&w, nullptr); }},
-    CommandRow{ID_HELP_ABOUT, [](CGolovaDlg& w, UINT) { w.ShowAboutBox(); }},
+    CommandRow{ID_HELP_ABOUT, RunModal<CAboutDlg>},
     CommandRow{ID_PAGE_FILES, [](CGolovaDlg& w, UINT id) { w.SelectPageOf(id); }},
     CommandRow{ID_PAGE_PROCESSING, [](CGolovaDlg& w, UINT id) { w.SelectPageOf(id); }},
     CommandRow{ID_PAGE_ANALYSE, [](CGolovaDlg& w, UINT id) { w.SelectPageOf(id); }},

@@ -2,7 +2,6 @@
 
 #include <algorithm>
 
-#include "app/about_dlg.h"
 #include "app/app_resources.h"
 #include "app/command_dispatch.h"
 #include "app/plugin_loader.h"
@@ -189,8 +188,7 @@ BOOL CGolovaDlg::OnTableCommand(UINT nID)
 
 void CGolovaDlg::ShowAboutBox()
 {
-    CAboutDlg about(this);
-    about.DoModal();
+    FindCommandRow(ID_HELP_ABOUT)->action(*this, ID_HELP_ABOUT);
 }
 
 void CGolovaDlg::OnCancel()

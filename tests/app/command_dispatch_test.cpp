@@ -2,10 +2,13 @@
 #include <string>
 #include <vector>
 
+#include "app/action_list_dlg.h"
 #include "app/app_resources.h"
 #include "app/command_dispatch.h"
+#include "app/preferences_dlg.h"
 #include "app/toolbars/tar_buttons.h"
 #include "outside/basecore/outside_tool_dlg.h"
+#include "platform/dialogs/dialog_template.h"
 #include "app/toolbars/toolbar_ids.h"
 #include "tests/app/app_fixture.h"
 #include "tests/support/modal_responder.h"
@@ -251,6 +254,23 @@ TEST_F(CommandDispatch, HelpAboutAndExitFromTheMenu)
     ChooseFromMenu(0, ID_FILE_EXIT_PROGRAM, [] { Responder().AnswerMessageBox(IDNO); });
     EXPECT_EQ(Responder().Asked().back().text, CString("Exit Tarvenix ?"));
     EXPECT_TRUE(Command().IsWindowVisible());
+}
+
+TEST_F(CommandDispatch, ThePreferencesItemsRunTheirDialogsModally)
+{
+    if (!platform::FindDialogTemplate(135) || !platform::FindDialogTemplate(143))
+        GTEST_SKIP() << "the preferences and action list templates are not in this build";
+    std::vector<std::string> shown;
+    const auto answer = [&] {
+        Responder().AnswerDialogCommand(IDCANCEL).Doing([&](CWnd& dialog) {
+            if (dynamic_cast<CPreferencesDlg*>(&dialog)) shown.emplace_back("preferences");
+            if (dynamic_cast<CActionListDlg*>(&dialog)) shown.emplace_back("action list");
+            EXPECT_EQ(dialog.GetOwner(), &Command());
+        });
+    };
+    ChooseFromMenu(4, ID_PREF_COMMON, answer);
+    ChooseFromMenu(4, ID_PREF_INTERFACE, answer);
+    EXPECT_EQ(shown, (std::vector<std::string>{"preferences", "action list"}));
 }
 
 // The entries the program is linked with: a landed module's tool and the outside stand-ins.
