@@ -17,7 +17,6 @@
 #include "outside/recast/recast.h"
 #include "outside/toolbelt/toolbelt.h"
 #include "platform/app/win_app.h"
-#include "platform/window/modal.h"
 
 namespace {
 

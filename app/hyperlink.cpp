@@ -196,14 +196,13 @@ void CHyperLink::PositionWindow()
     }
 
     const DWORD style = GetStyle();
-    if (style & SS_CENTERIMAGE)
-        rect.DeflateRect(0, (rect.Height() - extent.cy) / 2);
-    else
-        rect.bottom = rect.top + extent.cy;
+    if (style & SS_CENTERIMAGE) rect.top += (rect.Height() - extent.cy) / 2;
+    rect.bottom = rect.top + extent.cy;
     const DWORD kind = style & SS_TYPEMASK;
-    if (kind == SS_CENTER)
-        rect.DeflateRect((rect.Width() - extent.cx) / 2, 0);
-    else if (kind == SS_RIGHT)
+    if (kind == SS_CENTER) {
+        rect.left += (rect.Width() - extent.cx) / 2;
+        rect.right = rect.left + extent.cx;
+    } else if (kind == SS_RIGHT)
         rect.left = rect.right - extent.cx;
     else
         rect.right = rect.left + extent.cx;

@@ -9,6 +9,7 @@
 #include "app/about_dlg.h"
 #include "app/app_resources.h"
 #include "app/hyperlink.h"
+#include "platform/dialogs/data_exchange.h"
 #include "platform/gdi/window_dc.h"
 #include "platform/kernel/win_exec.h"
 #include "platform/last_error.h"
@@ -280,6 +281,69 @@ TEST_F(AboutBox, TheBrowserFallbackPassesTheTargetAsOneArgument)
     started.clear();
     EXPECT_EQ(CHyperLink::GotoURL("http://h.example/", SW_SHOW), SE_ERR_NOASSOC);
     EXPECT_TRUE(started.empty());
+}
+
+}  // namespace
+
+namespace {
+
+// Three links of one text, fitted by their alignment, and one that keeps its size.
+constexpr platform::DialogControl kFitControls[] = {
+    {"Static", "fit me", 2001, 10, 10, 120, 20, SS_LEFT},
+    {"Static", "fit me", 2002, 10, 40, 120, 20, SS_RIGHT},
+    {"Static", "fit me", 2003, 10, 70, 120, 20, SS_CENTER | SS_CENTERIMAGE},
+    {"Static", "fit me", 2004, 10, 100, 120, 20, SS_LEFT},
+};
+constexpr platform::DialogTemplate kFitTemplate{
+    0, "Links", WS_POPUP | WS_CAPTION, 0, "MS Sans Serif", 8, 0, 0, 150, 130, kFitControls};
+
+class FitDialog : public CDialog {
+public:
+    CHyperLink links[4];
+
+protected:
+    void DoDataExchange(CDataExchange* pDX) override
+    {
+        links[3].SetAutoSize(FALSE);
+        for (int i = 0; i < 4; ++i) DDX_Control(pDX, 2001 + i, links[i]);
+    }
+};
+
+TEST(HyperLink, FitsItsWindowToItsTextByItsAlignment)
+{
+    FitDialog dialog;
+    // The rectangles the template gives, before any link is fitted.
+    CDialog plain;
+    ASSERT_TRUE(plain.CreateIndirect(kFitTemplate));
+    CRect before[4];
+    for (int i = 0; i < 4; ++i) {
+        plain.GetDlgItem(2001 + i)->GetWindowRect(&before[i]);
+        plain.ScreenToClient(&before[i]);
+    }
+    plain.DestroyWindow();
+
+    ASSERT_TRUE(dialog.CreateIndirect(kFitTemplate));
+    CRect after[4];
+    for (int i = 0; i < 4; ++i) {
+        dialog.links[i].GetWindowRect(&after[i]);
+        dialog.ScreenToClient(&after[i]);
+    }
+    CClientDC dc(&dialog.links[0]);
+    dc.SelectObject(dialog.links[0].GetFont());
+    const CSize text = dc.GetTextExtent(CString("fit me"));
+    ASSERT_LT(text.cx, before[0].Width());
+
+    // Left: keeps its top-left corner.
+    EXPECT_EQ(after[0], CRect(before[0].TopLeft(), text));
+    // Right: keeps its right edge.
+    EXPECT_EQ(after[1], CRect(CPoint(before[1].right - text.cx, before[1].top), text));
+    // Centred both ways: keeps its centre.
+    EXPECT_EQ(after[2].Size(), text);
+    EXPECT_LE(std::abs(after[2].CenterPoint().x - before[2].CenterPoint().x), 1);
+    EXPECT_LE(std::abs(after[2].CenterPoint().y - before[2].CenterPoint().y), 1);
+    // Without fitting it stays as the template made it.
+    EXPECT_EQ(after[3], before[3]);
+    dialog.DestroyWindow();
 }
 
 }  // namespace
