@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "app/app_resources.h"
+#include "app/command_dispatch.h"
 #include "app/plugin_loader.h"
 #include "app/tarvenix_app.h"
 #include "app/toolbars/tar_buttons.h"
@@ -54,12 +55,7 @@ BEGIN_MESSAGE_MAP(CGolovaDlg, CDialog)
     ON_WM_HELPINFO()
     ON_WM_CLOSE()
     ON_MESSAGE(WM_TAR_HOT, OnChildHot)
-    ON_COMMAND(ID_FILE_OPEN_VIEWER, OnOpenViewer)
-    ON_COMMAND(ID_TOOL_VIEW, OnOpenViewer)
-    ON_COMMAND(ID_FILE_3DVIEWER, OnShow3DViewer)
-    ON_COMMAND(ID_TOOL_3DVIEWER, OnShow3DViewer)
-    ON_COMMAND(ID_FILE_EXIT_PROGRAM, OnExitProgram)
-    ON_COMMAND_RANGE(ID_PAGE_FILES, ID_PAGE_UTIL, OnSelectPage)
+    ON_COMMAND_EX_RANGE(kFirstCommandId, kLastCommandId, OnTableCommand)
 END_MESSAGE_MAP()
 
 CGolovaDlg::CGolovaDlg(CWnd* pParent) : CDialog(IDD_GOLOVA_DIALOG, pParent)
@@ -170,7 +166,7 @@ void CGolovaDlg::SelectPage(int index)
     m_currentPage = index;
 }
 
-void CGolovaDlg::OnSelectPage(UINT nID)
+void CGolovaDlg::SelectPageOf(UINT nID)
 {
     // The selectors' ids are not in page order.
     for (UINT i = 1; i < m_menuPages.GetMenuItemCount(); ++i) {
@@ -182,19 +178,17 @@ void CGolovaDlg::OnSelectPage(UINT nID)
     }
 }
 
-void CGolovaDlg::OnOpenViewer()
+BOOL CGolovaDlg::OnTableCommand(UINT nID)
 {
-    OpenViewer("");
+    const CommandRow* row = FindCommandRow(nID);
+    if (!row) return FALSE;
+    row->action(*this, nID);
+    return TRUE;
 }
 
-void CGolovaDlg::OnShow3DViewer()
+void CGolovaDlg::ShowAboutBox()
 {
-    Show3DViewer();
-}
-
-void CGolovaDlg::OnExitProgram()
-{
-    OnClose();
+    FindCommandRow(ID_HELP_ABOUT)->action(*this, ID_HELP_ABOUT);
 }
 
 void CGolovaDlg::OnCancel()
@@ -286,8 +280,7 @@ HCURSOR CGolovaDlg::OnQueryDragIcon()
 
 void CGolovaDlg::OnSysCommand(UINT nID, LPARAM lParam)
 {
-    // The About box is not part of this program yet; its item does nothing meanwhile.
-    if ((nID & 0xFFF0) == IDM_ABOUTBOX) return;
+    if ((nID & 0xFFF0) == IDM_ABOUTBOX) return ShowAboutBox();
     CDialog::OnSysCommand(nID, lParam);
 }
 

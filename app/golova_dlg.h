@@ -33,6 +33,12 @@ public:
     void OpenViewer(const CString& fileName);
     /// Shows tool-bar page `index` (0 FILES, 1 PROCESSING, 2 ANALYSE, 3 UTIL).
     void SelectPage(int index);
+    /// The command of a page selector: shows its page unless that page is shown already.
+    void SelectPageOf(UINT selectorId);
+    /// Asks "Exit Tarvenix ?" and, on Yes, ends the program.
+    void ConfirmExit() { OnClose(); }
+    /// Runs the About box modally.
+    void ShowAboutBox();
     int GetCurrentPage() const { return m_currentPage; }
     /// The outer height the window keeps.
     int GetFixedHeight() const { return m_fixedHeight; }
@@ -66,10 +72,8 @@ protected:
     BOOL OnHelpInfo(HELPINFO* pHelpInfo);
     void OnClose();
     LRESULT OnChildHot(WPARAM wParam, LPARAM lParam);
-    void OnOpenViewer();
-    void OnShow3DViewer();
-    void OnExitProgram();
-    void OnSelectPage(UINT nID);
+    /// Every command of the menu bar and the pages: FALSE for an id without a row.
+    BOOL OnTableCommand(UINT nID);
     DECLARE_MESSAGE_MAP()
 
 private:

@@ -74,6 +74,16 @@ PLATFORM_API LSTATUS RegSetValueEx(HKEY key, LPCSTR valueName, DWORD reserved, D
 /// than the value gives ERROR_MORE_DATA with the size needed in *size.
 PLATFORM_API LSTATUS RegQueryValueEx(HKEY key, LPCSTR valueName, DWORD* reserved, DWORD* type, BYTE* data,
                                      DWORD* size);
+/// Reads the default (unnamed) value of `subKey` below `key` (null or empty: of `key`
+/// itself) as text. *size holds the buffer's size in bytes and comes back as the text's
+/// size with its zero; a null `data` asks for the size only. ERROR_MORE_DATA when the
+/// buffer is too small, ERROR_FILE_NOT_FOUND when the key or its default value is missing,
+/// ERROR_INVALID_DATA when the default value is not text.
+PLATFORM_API LSTATUS RegQueryValue(HKEY key, LPCSTR subKey, LPSTR data, LONG* size);
+inline LSTATUS RegQueryValueA(HKEY key, LPCSTR subKey, LPSTR data, LONG* size)
+{
+    return RegQueryValue(key, subKey, data, size);
+}
 /// Counts and longest lengths of a key: subkeys, longest subkey name, values, longest value
 /// name (characters, no terminating zero), longest value data (bytes). Keys carry no class
 /// and no write time here: the class comes back empty and the time zero.

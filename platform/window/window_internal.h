@@ -15,6 +15,7 @@
 #include <QRegion>
 #include <QWidget>
 
+#include "platform/gdi/gdi_types.h"
 #include "platform/gdi/span_region.h"
 #include "platform/qt_types.h"
 #include "platform/window/paint_hook.h"
@@ -68,6 +69,9 @@ struct WindowData {
     std::optional<SpanRegion> region;     ///< window coordinates; none: the whole window
     std::shared_ptr<CMenu> systemMenu;    ///< made on first use
     HICON icons[2] = {nullptr, nullptr};  ///< ICON_SMALL, ICON_BIG
+    // Font (wnd_font.cpp): the one SetFont gave, and the one made from the widget's font.
+    HFONT font = nullptr;
+    std::shared_ptr<void> widgetFont;
 };
 
 // --- handle registry (lookups from any thread) ------------------------------------------

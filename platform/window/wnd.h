@@ -25,6 +25,7 @@ class QWidget;
 class CWnd;
 class CRgn;
 class CMenu;
+class CFont;
 
 namespace platform {
 struct WindowData;
@@ -184,6 +185,14 @@ public:
     /// Sets the big or small icon (shown as the window's icon); returns the previous one.
     HICON SetIcon(HICON hIcon, BOOL bBigIcon);
     HICON GetIcon(BOOL bBigIcon) const;
+
+    // --- font ------------------------------------------------------------------------------------
+    /// Shows the window's text in `pFont` (null: the default font again). The font stays the
+    /// caller's and must outlive its use here.
+    void SetFont(CFont* pFont, BOOL bRedraw = TRUE);
+    /// The font set with SetFont, else the font the window shows its text in now (a GDI
+    /// font the window keeps while it lives).
+    CFont* GetFont() const;
 
     // --- timers, capture, focus ---------------------------------------------------------------
     UINT_PTR SetTimer(UINT_PTR nIDEvent, UINT nElapse, TIMERPROC lpfnTimer = nullptr);

@@ -329,17 +329,19 @@ TEST_F(CommandWindow, SystemMenuHelpAndIcon)
     CString text;
     system->GetMenuString(count - 1, text, MF_BYPOSITION);
     EXPECT_EQ(text, CString("&About Tarvenix..."));
-    // Until the About box exists the item does nothing, and asks nothing.
+    // The item opens the About box.
+    tarvenix::test::Responder().AnswerDialogCommand(IDOK);
     Command().SendMessage(WM_SYSCOMMAND, IDM_ABOUTBOX, 0);
-    EXPECT_TRUE(Command().IsWindowVisible());
+    ASSERT_EQ(tarvenix::test::Responder().Asked().size(), 1u);
+    EXPECT_EQ(tarvenix::test::Responder().Asked()[0].caption, CString("About Tarvenix"));
 
     // F1 asks the help for its start page; with no help folder the user is told so.
     tarvenix::test::Responder().AnswerMessageBox(IDOK);
     HELPINFO info{};
     Command().SendMessage(WM_HELP, 0, reinterpret_cast<LPARAM>(&info));
-    ASSERT_EQ(tarvenix::test::Responder().Asked().size(), 1u);
-    EXPECT_NE(tarvenix::test::Responder().Asked()[0].text.Find("default.htm"), -1);
-    EXPECT_EQ(tarvenix::test::Responder().Asked()[0].owner, Command().GetSafeHwnd());
+    ASSERT_EQ(tarvenix::test::Responder().Asked().size(), 2u);
+    EXPECT_NE(tarvenix::test::Responder().Asked()[1].text.Find("default.htm"), -1);
+    EXPECT_EQ(tarvenix::test::Responder().Asked()[1].owner, Command().GetSafeHwnd());
 
     EXPECT_NE(Command().GetIcon(TRUE), nullptr);
     EXPECT_EQ(reinterpret_cast<HICON>(Command().SendMessage(WM_QUERYDRAGICON)), Command().GetIcon(TRUE));
