@@ -9,13 +9,19 @@
 #include <cstdint>
 #include <cstring>
 #include <random>
+#include <string>
 #include <type_traits>
 #include <vector>
 
 #include "modules/texture/texture_kernels.h"
 #include "modules/texture/texture_statistics.h"
 #include "outside/basecore/data_type.h"
+#include "outside/basecore/cmeter_info.h"
+#include "outside/basecore/rdp_except.h"
+#include "outside/basecore/rdp_layer.h"
 #include "outside/basecore/row_driver.h"
+#include "outside/basecore/thread_runner.h"
+#include "tests/support/ui_helpers.h"
 
 namespace texturetest {
 
@@ -110,5 +116,74 @@ inline std::vector<float> FastTexture(const Image& im, const LevelRange& range, 
     TextureImage(im.type, im.Source(), range, spec, rows.data(), {}, threads);
     return out;
 }
+
+/// Writes a one-layer file of `type` from doubles (row after row; complex: pairs) and
+/// closes it, which stores its statistics.
+inline bool WriteLayer(const std::string& path, int width, int height, int type,
+                       const std::vector<double>& values)
+{
+    CRDPLayer layer;
+    if (!layer.CreateLayer(path.c_str(), width, height, type)) return false;
+    const int parts = isComplexType(type) ? 2 : 1;
+    for (int y = 0; y < height; ++y)
+        if (!layer.SetLineFromDouble(y, values.data() + std::size_t(y) * width * parts, width)) return false;
+    return layer.CloseLayer() != 0;
+}
+
+/// All samples of layer 0 of a real file as doubles.
+inline std::vector<double> ReadLayer(const std::string& path, int* width = nullptr, int* height = nullptr,
+                                     int* type = nullptr)
+{
+    CRDPLayer layer;
+    if (!layer.OpenLayer(path.c_str(), kOpenReadOnly)) return {};
+    if (width) *width = layer.Width();
+    if (height) *height = layer.Height();
+    if (type) *type = layer.Type();
+    std::vector<double> v(std::size_t(layer.Width()) * layer.Height());
+    for (int y = 0; y < layer.Height(); ++y)
+        layer.GetDoubleLine(y, v.data() + std::size_t(y) * layer.Width(), layer.Width());
+    return v;
+}
+
+/// The samples of a file as an Image of F64 values (for the plain computation).
+inline Image ImageOf(const std::vector<double>& values, int width, int height)
+{
+    Image im;
+    im.type = int(DataType::F64);
+    im.width = width;
+    im.height = height;
+    im.values = values;
+    im.bytes.resize(values.size() * sizeof(double));
+    std::memcpy(im.bytes.data(), values.data(), im.bytes.size());
+    for (int y = 0; y < height; ++y)
+        im.rows.push_back(im.bytes.data() + std::size_t(y) * width * sizeof(double));
+    return im;
+}
+
+/// A progress meter without a window that records what the job reports and can stop it
+/// (the cancel error) at a position.
+class RecordingMeter : public CMeterInfo {
+public:
+    void SetPos(double pos) override
+    {
+        positions.push_back(pos);
+        if (stopAt >= 0 && pos >= stopAt) AfxThrowRDPExcept(RDP_ERROR_CANCEL);
+        CMeterInfo::SetPos(pos);
+    }
+    std::vector<int> States()
+    {
+        std::vector<int> s;
+        for (int i = 0; i < GetTaskCount(); ++i) s.push_back(GetTaskState(i));
+        return s;
+    }
+    std::vector<std::string> Tasks()
+    {
+        std::vector<std::string> t;
+        for (int i = 0; i < GetTaskCount(); ++i) t.push_back(std::string(GetTask(i)));
+        return t;
+    }
+    double stopAt = -1;
+    std::vector<double> positions;
+};
 
 }  // namespace texturetest
