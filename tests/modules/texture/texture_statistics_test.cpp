@@ -1,3 +1,4 @@
+#include <algorithm>
 #include <cmath>
 #include <cstdint>
 #include <random>
@@ -107,6 +108,40 @@ TEST(CooccurrenceMatrix, DistancesWithoutPairsGiveZeroAndReadNothingOutside)
             for (int i = 0; i < kCooccurrenceCount; ++i) EXPECT_EQ(m.Measure(i), 0.0) << d;
         }
         delete[] levels;
+    }
+}
+
+}  // namespace
+
+namespace {
+
+struct GlcmReference {
+    int window, direction, distance;
+    std::vector<int> levels;  // row by row
+    double measures[7];
+};
+
+const GlcmReference kGlcmReferences[] = {
+#include "tests/modules/texture/glcm_reference_table.inc"
+};
+
+TEST(CooccurrenceMatrix, AgreesWithScikitImage)
+{
+    for (const auto& r : kGlcmReferences) {
+        const int W = r.window;
+        // Our buffer runs column by column.
+        std::vector<std::uint8_t> buffer(std::size_t(W) * W);
+        for (int y = 0; y < W; ++y)
+            for (int x = 0; x < W; ++x)
+                buffer[std::size_t(x) * W + y] = std::uint8_t(r.levels[std::size_t(y) * W + x]);
+        CCooccurrenceMatrix m;
+        m.Init(buffer.data(), W, r.distance, r.direction);
+        for (int i = 0; i < kCooccurrenceCount; ++i) {
+            if (std::isnan(r.measures[i])) continue;
+            EXPECT_NEAR(m.Measure(i), r.measures[i], 1e-9 * std::max(1.0, std::fabs(r.measures[i])))
+                << "window " << W << " direction " << r.direction << " distance " << r.distance << " measure "
+                << i;
+        }
     }
 }
 
