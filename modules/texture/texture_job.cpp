@@ -79,7 +79,19 @@ void TextureJob(void* record, CMeterInfo* meter, int dimensionality)
     meter->SetCompleteState(-1);
 
     const bool done = RunGuarded(*meter, caption, out, [&] {
-        Phase(*meter, taskPrepare, [&] { out.SetValue(border, nullptr); });
+        Phase(*meter, taskPrepare, [&] {
+            // The statistic writes every pixel inside the frame the window cannot reach, so
+            // only the frame takes the border value (all of the layer when nothing is inside).
+            if (width < spec.window || height < spec.window) {
+                out.SetValue(border, nullptr);
+                return;
+            }
+            const RECT frame[] = {{0, 0, width, k},
+                                  {0, height - k, width, height},
+                                  {0, k, k, height - k},
+                                  {width - k, k, width, height - k}};
+            for (const RECT& part : frame) out.SetValue(border, &part);
+        });
         Phase(*meter, taskStatistic, [&] {
             meter->SetRange(k, height - k + 1);
             TextureImage(in.Type(), RowSource{in.GetRows(), height, width}, range, spec,

@@ -197,6 +197,19 @@ TEST(TextureJob, WindowLargerThanTheImageGivesAllBorderWithSoundStatistics)
     EXPECT_EQ(result.Max(), double(float(border)));
 }
 
+TEST(TextureJob, AFlatImageHasAnEmptyRangeWithLevelsAndMeanBorderZero)
+{
+    TempDir dir;
+    const std::string in = dir.File("in.rdp"), out = dir.File("out.rdp");
+    ASSERT_TRUE(WriteLayer(in, 9, 8, int(DataType::F64), std::vector<double>(72, 1234.5)));
+    for (int trimmed : {0, 1}) {
+        RecordingMeter meter;
+        Texture_Analis_First(Record(in, out, kFirstMean, 3, 0, 1, trimmed), &meter);
+        EXPECT_TRUE(Responder().Asked().empty());
+        EXPECT_EQ(ReadLayer(out), std::vector<double>(72, 0.0));
+    }
+}
+
 TEST(TextureJob, PreTrimmingPilesOutliersAtTheEndLevels)
 {
     // 0..99 everywhere, one sample far below and one far above: the histogram cuts both.
