@@ -277,7 +277,6 @@ TEST_F(TextureDialog, ExecuteChecksTheFilesAndTheDistanceThenStartsTheJob)
     for (const auto& c : cases) {
         SCOPED_TRACE(std::string(c.distance) + (c.order ? " 2-D" : " 1-D"));
         Responder().Reset();
-        if (c.order == 1) Select(d, IDC_TEXTURE_COMBO_ORDER, 1);
         // Typed while the field is enabled, as the user can only do in "2-D".
         Select(d, IDC_TEXTURE_COMBO_ORDER, 1);
         d->GetDlgItem(IDC_TEXTURE_EDIT_DIST)->SetWindowText(c.distance);
