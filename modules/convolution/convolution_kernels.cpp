@@ -149,9 +149,15 @@ AddMaskRowFn<A> PickAddMaskRow()
 
 /// Output rows [first, last) of the inner region, through a ring of input rows converted to
 /// the working type: each input row is converted once per band.
+/// A rank-1 mask runs as a pass down the columns into one row, then a pass along it.
+struct SeparableMask {
+    std::vector<double> column;  ///< mask height weights
+    std::vector<double> row;     ///< mask width weights
+};
+
 template <class T>
-void ConvolveBand(const RowSource& in, const WorkingMask& mask, void* const* out, std::int64_t first,
-                  std::int64_t last, const RowBand& band)
+void ConvolveBand(const RowSource& in, const WorkingMask& mask, const SeparableMask* separable,
+                  void* const* out, std::int64_t first, std::int64_t last, const RowBand& band)
 {
     using Tr = EngineTraits<T>;
     using A = typename Tr::A;
@@ -168,6 +174,13 @@ void ConvolveBand(const RowSource& in, const WorkingMask& mask, void* const* out
     std::vector<A> weights(mask.values.size());
     for (std::size_t i = 0; i < weights.size(); ++i) weights[i] = A(mask.values[i]);
     const A divisor = A(mask.sum);
+    // Complex integers keep the direct float order.
+    if (Tr::kFloatWork) separable = nullptr;
+    std::vector<A> columnWeights, rowWeights, columnSums(separable ? rowParts : 0);
+    if (separable) {
+        columnWeights.assign(separable->column.begin(), separable->column.end());
+        rowWeights.assign(separable->row.begin(), separable->row.end());
+    }
 
     auto convert = [&](std::int64_t y) {
         const Part* src = static_cast<const Part*>(in.rows[y]);
@@ -178,9 +191,17 @@ void ConvolveBand(const RowSource& in, const WorkingMask& mask, void* const* out
     for (std::int64_t y = first; y < last && !band.Stopped(); ++y) {
         convert(y + hy);
         std::fill(acc.begin(), acc.end(), A(0));
-        for (int i = 0; i < mh; ++i) {
-            const A* row = ring.data() + std::size_t((y - hy + i) % mh) * rowParts;
-            addMaskRow(acc.data(), row, weights.data() + std::size_t(i) * mw, mw, C, n);
+        if (separable) {
+            std::fill(columnSums.begin(), columnSums.end(), A(0));
+            for (int i = 0; i < mh; ++i)
+                addMaskRow(columnSums.data(), ring.data() + std::size_t((y - hy + i) % mh) * rowParts,
+                           columnWeights.data() + i, 1, C, std::int64_t(rowParts));
+            addMaskRow(acc.data(), columnSums.data(), rowWeights.data(), mw, C, n);
+        } else {
+            for (int i = 0; i < mh; ++i) {
+                const A* row = ring.data() + std::size_t((y - hy + i) % mh) * rowParts;
+                addMaskRow(acc.data(), row, weights.data() + std::size_t(i) * mw, mw, C, n);
+            }
         }
         O* dst = static_cast<O*>(out[y]) + std::size_t(C) * hx;
         for (std::int64_t k = 0; k < n; ++k) dst[k] = O(acc[std::size_t(k)] / divisor);
@@ -188,6 +209,31 @@ void ConvolveBand(const RowSource& in, const WorkingMask& mask, void* const* out
 }
 
 }  // namespace
+
+bool SeparateMask(const WorkingMask& mask, std::vector<double>& column, std::vector<double>& row)
+{
+    const int w = mask.width, h = mask.height;
+    if (w <= 0 || h <= 0 || mask.values.size() != std::size_t(w) * std::size_t(h)) return false;
+    std::size_t pivot = 0;
+    double largest = 0.0;
+    for (std::size_t i = 0; i < mask.values.size(); ++i) {
+        const double a = std::fabs(mask.values[i]);
+        if (!std::isfinite(a)) return false;
+        if (a > largest) largest = a, pivot = i;
+    }
+    if (largest == 0.0) return false;
+    const int p = int(pivot / std::size_t(w)), q = int(pivot % std::size_t(w));
+    column.resize(std::size_t(h));
+    row.resize(std::size_t(w));
+    for (int i = 0; i < h; ++i) column[std::size_t(i)] = mask.Row(i)[q];
+    for (int j = 0; j < w; ++j) row[std::size_t(j)] = mask.Row(p)[j] / mask.Row(p)[q];
+    for (int i = 0; i < h; ++i)
+        for (int j = 0; j < w; ++j)
+            if (std::fabs(column[std::size_t(i)] * row[std::size_t(j)] - mask.Row(i)[j]) >
+                kSeparableMaskTolerance * largest)
+                return false;
+    return true;
+}
 
 double MaskDivisor(const double* values, std::size_t count)
 {
@@ -259,11 +305,17 @@ void ConvolveImage(int inputType, const RowSource& in, const WorkingMask& mask, 
     // small beside the rows they convolve.
     const RowBands bands =
         RowBands::Even(inner, std::max<std::int64_t>(kDefaultMinRowsPerBand, 4 * mask.height));
+    // Two passes pay once they save more than the extra pass over a row costs.
+    SeparableMask factors;
+    const bool separable =
+        std::int64_t(mask.width) * mask.height > 2 * (std::int64_t(mask.width) + mask.height) &&
+        SeparateMask(mask, factors.column, factors.row);
     visitSampleType(inputType, [&]<class T>(Tag<T>) {
         RunRowBands(
             bands,
             [&](const RowBand& band) {
-                ConvolveBand<T>(in, mask, out, hy + band.begin, hy + band.end, band);
+                ConvolveBand<T>(in, mask, separable ? &factors : nullptr, out, hy + band.begin, hy + band.end,
+                                band);
             },
             progress, threads);
     });

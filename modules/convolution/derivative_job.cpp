@@ -223,7 +223,7 @@ void CalcDerivative(const SGradientParams& params, CMeterInfoBase* meter, int in
 {
     if (params.kind < kDerivGradient || params.kind > kDerivXY) return;
     if (!IsDerivableInput(inputType, width, height) || !in || !out) return;
-    // The second derivatives used to be two passes over the rows; the bar still spans both.
+    // A second derivative is two differences per row: the bar counts both.
     const double perRow = params.kind >= kDerivXX ? 2.0 : 1.0;
     BandProgress progress;
     if (meter) {
@@ -268,7 +268,8 @@ int CalcDerivativeJob(void* record, CMeterInfo* meter)
         Phase(*meter, taskCreate, [&] {
             // An input the differences cannot take would end as an empty result reported as
             // done: refuse it before anything is written.
-            if (!knownKind || !IsDerivableInput(in.Type(), width, height))
+            if (!knownKind) AfxThrowRDPExcept(RDP_ERROR_PROCESS, LoadKernovaText(IDS_DERIV_UNKNOWN_KIND));
+            if (!IsDerivableInput(in.Type(), width, height))
                 AfxThrowRDPExcept(RDP_ERROR_PROCESS, LoadKernovaText(IDS_DERIV_NOT_DERIVABLE));
             if (!out.CreateLayer(job->output, width, height, DerivativeOutputType(in.Type(), job->kind), 7))
                 AfxThrowRDPExcept(RDP_ERROR_PROCESS, LoadKernovaText(IDS_FILTR_CREATE_FAILED) + job->output);

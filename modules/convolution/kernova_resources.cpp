@@ -40,6 +40,7 @@ constexpr platform::StringEntry kStrings[] = {
     {IDS_DERIV_TASK_GRADIENT + 4, "X second partial derivative calculation."},
     {IDS_DERIV_TASK_GRADIENT + 5, "Y second partial derivative calculation."},
     {IDS_DERIV_TASK_GRADIENT + 6, "XY second partial derivative calculation."},
+    {IDS_DERIV_UNKNOWN_KIND, "Unknown kind of derivative."},
 };
 
 constexpr platform::DialogControl kNoiseFilterControls[] = {

@@ -47,6 +47,7 @@ enum : UINT {
     IDS_DERIV_CAPTION = 8280,        ///< "Differentiation": box caption, progress text
     IDS_DERIV_NOT_DERIVABLE = 8281,  ///< a complex input or one smaller than 3 x 3
     IDS_DERIV_TASK_GRADIENT = 8282,  ///< then the task texts of kinds 1 to 6
+    IDS_DERIV_UNKNOWN_KIND = 8289,
 };
 
 /// A text of the module.

@@ -204,4 +204,59 @@ TEST(ConvolutionEngine, ComplexIntegersAccumulateInFloat)
     EXPECT_GT(differs, 0);
 }
 
+TEST(ConvolutionEngine, RankOneMasksStayWithinTheStatedToleranceOfTheDirectSum)
+{
+    const int w = 45, h = 33;
+    const auto f64 = RandomImage<double>(w, h, 3);
+    const auto u16 = RandomImage<std::uint16_t>(w, h, 4);
+    const auto c128 = RandomImage<std::complex<double>>(w, h, 5);
+    const struct {
+        std::vector<double> column, row;
+    } cases[] = {
+        {{1, 2, 1}, {-1, 0, 1, 0, 2}},                                 // an edge detector: sums to 0
+        {std::vector<double>(15, 1.0), std::vector<double>(15, 1.0)},  // a box
+        {{0.3, -1.7, 2.9, 0.001, 5}, {1e-3, 4, -2.5, 7, 0.5, 3, -1}},
+    };
+    for (const auto& c : cases) {
+        const int mw = int(c.row.size()), mh = int(c.column.size());
+        SCOPED_TRACE(::testing::Message() << mw << "x" << mh);
+        WorkingMask mask{mw, mh, {}, 1.0};
+        double largest = 0;
+        for (double a : c.column)
+            for (double b : c.row) {
+                mask.values.push_back(a * b);
+                largest = std::max(largest, std::fabs(a * b));
+            }
+        mask.sum = MaskDivisor(mask.values.data(), mask.values.size());
+        std::vector<double> column, row;
+        ASSERT_TRUE(SeparateMask(mask, column, row));
+
+        auto check = [&](const auto& img, int parts, bool floatOut) {
+            const auto want = ReferenceConvolution(img, w, h, mask, 0.0);
+            const auto got = RunEngine(img, w, h, mask, 0.0, 3);
+            for (int y = mh / 2; y < h - mh / 2; ++y)
+                for (int x = mw / 2; x < w - mw / 2; ++x)
+                    for (int p = 0; p < parts; ++p) {
+                        double magnitude = 0;
+                        for (int i = -mh / 2; i <= mh / 2; ++i)
+                            for (int j = -mw / 2; j <= mw / 2; ++j) {
+                                const auto& s = img[std::size_t(y + i) * w + x + j];
+                                magnitude += std::fabs(double(p ? im(s) : re(s)));
+                            }
+                        const std::size_t k = (std::size_t(y) * w + x) * parts + p;
+                        double bound = 1e-12 * largest * magnitude / std::fabs(mask.sum);
+                        if (floatOut) bound += std::fabs(want[k]) * 1.2e-7;
+                        ASSERT_LE(std::fabs(got[k] - want[k]), bound) << x << "," << y;
+                    }
+        };
+        check(f64, 1, false);
+        check(u16, 1, true);
+        check(c128, 2, false);
+    }
+    // Not rank 1: a cross.
+    WorkingMask cross{3, 3, {0, 1, 0, 1, 1, 1, 0, 1, 0}, 5};
+    std::vector<double> column, row;
+    EXPECT_FALSE(SeparateMask(cross, column, row));
+}
+
 }  // namespace

@@ -376,6 +376,7 @@ INSTANTIATE_TEST_SUITE_P(
                 "Derivatives need a real input layer of at least 3 x 3 pixels.", 0},
         JobPath{"TwoRows", int(DataType::S16), 9, 2, kDerivGradient, false, -1,
                 "Derivatives need a real input layer of at least 3 x 3 pixels.", 0},
+        JobPath{"UnknownKind", int(DataType::F32), 9, 9, 7, false, -1, "Unknown kind of derivative.", 0},
         JobPath{"OutputNotCreatable", int(DataType::F64), 9, 9, kDerivY, true, -1,
                 "Error creating output file  !", 2},
         JobPath{"StoppedInTheFirstHalf", int(DataType::U16), 9, 200, kDerivXY, false, 20, nullptr, 0},
