@@ -83,8 +83,12 @@ int CRGBView::OpenLayers(int layerIndex, CWnd* viewWindow, ViewResultParam* red,
     if (!::Run("Open Image", &CRGBView::OpenJob, record)) {
         delete record;
         m_busy.store(false, std::memory_order_release);
-        if (m_pViewWindow)
-            m_pViewWindow->PostMessage(WM_VIEWER, WPARAM(new CViewNotify(m_nIndex, 0)), kViewerFailed);
+        if (m_pViewWindow) {
+            auto* note = new CViewNotify(m_nIndex, 0);
+            if (!platform::PostMessageOwning(m_pViewWindow->GetSafeHwnd(), WM_VIEWER, WPARAM(note),
+                                             kViewerFailed, [note] { delete note; }))
+                delete note;
+        }
     }
     return 1;
 }
@@ -141,9 +145,13 @@ void CRGBView::OpenJob(void* arg)
     CWnd* window = self->m_pViewWindow;
     const int index = self->m_nIndex;
     self->m_busy.store(false, std::memory_order_release);
-    if (window)
-        window->PostMessage(WM_VIEWER, WPARAM(new CViewNotify(index, record->code)),
-                            ok ? kViewerShown : kViewerFailed);
+    if (window) {
+        auto* note = new CViewNotify(index, record->code);
+        // A view window closed before the report arrives frees it unread.
+        if (!platform::PostMessageOwning(window->GetSafeHwnd(), WM_VIEWER, WPARAM(note),
+                                         ok ? kViewerShown : kViewerFailed, [note] { delete note; }))
+            delete note;
+    }
 }
 
 bool CRGBView::Ready() const

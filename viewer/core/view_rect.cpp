@@ -757,8 +757,9 @@ LRESULT CViewRect::OnViewer(WPARAM wParam, LPARAM lParam)
         }
         if (send)
             parent->SendMessage(WM_VIEWER, wParam, lParam);
-        else
-            parent->PostMessage(WM_VIEWER, wParam, lParam);
+        else if (!platform::PostMessageOwning(parent->GetSafeHwnd(), WM_VIEWER, wParam, lParam,
+                                              [note] { delete note; }))
+            delete note;  // a parent closed before the report arrives frees it unread
     };
     if (!note) return 1;
     const int pos = PositionOfId(note->m_nIndex);
