@@ -170,7 +170,25 @@ BOOL CHistView::Create(CWnd* parent, UINT id)
         AfxRegisterWndClass(CS_VREDRAW | CS_HREDRAW, nullptr, HBRUSH(::GetStockObject(BLACK_BRUSH)));
     if (!CreateEx(WS_EX_CLIENTEDGE, cls, "Histogram", WS_CHILD | WS_VISIBLE, CRect(0, 0, 0, 0), parent, id))
         return FALSE;
-    return m_scroll.Create(this, 269);
+    if (!m_scroll.Create(this, 269)) return FALSE;
+    m_tip.Create(this);
+    return TRUE;
+}
+
+void CHistView::ShowTip(CPoint p)
+{
+    CRect marker;
+    const CString text = TipTextAt(p, &marker);
+    if (text.IsEmpty()) {
+        m_tip.Hide();
+        return;
+    }
+    if (m_tip.IsShown() && m_tip.GetShownText() == text) return;
+    // The tip stands beside the triangle, over the band above the plot; it stays while the
+    // mouse is on the triangle (edges included).
+    const CRect hover(marker.left, marker.top, marker.right + 1, marker.bottom + 1);
+    m_tip.Show(CRect(marker.right + 4, marker.top - 8, marker.right + 4, marker.top - 8), text, 0, &hover,
+               m_hFont);
 }
 
 bool CHistView::Layout()
@@ -725,7 +743,7 @@ CString CHistView::ColorText() const
     return text;
 }
 
-CString CHistView::TipTextAt(CPoint p) const
+CString CHistView::TipTextAt(CPoint p, CRect* marker) const
 {
     if (!m_bMarkers || !m_pData) return CString();
     const auto box = [&](int m) {
@@ -741,21 +759,28 @@ CString CHistView::TipTextAt(CPoint p) const
     const HistChannel& c = m_pData->Shown();
     CString text;
     const CRect pmin = box(0), pmax = box(1), dmin = box(2), dmax = box(3);
-    if (overlap(pmin, dmin)) {
-        if (inside(pmin)) text.Format("%s%g%s%g", "Min = ", c.dataMin, "; PseudoMin = ", c.displayMin);
-    } else if (inside(pmin)) {
-        text.Format("%s%g", "PseudoMin = ", c.displayMin);
-    } else if (inside(dmin)) {
+    const CRect* hit = nullptr;
+    // Where the PseudoMin and Min boxes overlap, the PseudoMin box answers for both.
+    if (inside(pmin)) {
+        hit = &pmin;
+        if (overlap(pmin, dmin))
+            text.Format("%s%g%s%g", "Min = ", c.dataMin, "; PseudoMin = ", c.displayMin);
+        else
+            text.Format("%s%g", "PseudoMin = ", c.displayMin);
+    } else if (inside(dmin) && !overlap(pmin, dmin)) {
+        hit = &dmin;
         text.Format("%s%g", "Min = ", c.dataMin);
-    }
-    if (!text.IsEmpty()) return text;
-    if (overlap(pmax, dmax)) {
-        if (inside(pmax)) text.Format("%s%g%s%g", "Max = ", c.dataMax, ";  PseudoMax = ", c.displayMax);
     } else if (inside(pmax)) {
-        text.Format("%s%g", "PseudoMax = ", c.displayMax);
-    } else if (inside(dmax)) {
+        hit = &pmax;
+        if (overlap(pmax, dmax))
+            text.Format("%s%g%s%g", "Max = ", c.dataMax, ";  PseudoMax = ", c.displayMax);
+        else
+            text.Format("%s%g", "PseudoMax = ", c.displayMax);
+    } else if (inside(dmax) && !overlap(pmax, dmax)) {
+        hit = &dmax;
         text.Format("%s%g", "Max = ", c.dataMax);
     }
+    if (hit && marker) *marker = *hit;
     return text;
 }
 
@@ -841,8 +866,7 @@ void CHistView::ZoomStep(UINT flags, CPoint p)
 
 void CHistView::OnMove(UINT flags, CPoint raw)
 {
-    CString tip = TipTextAt(raw);
-    (void)tip;
+    ShowTip(raw);
     if (!MouseAllowed()) return;
     const int x = std::clamp(int(raw.x - m_plot.left), 0, m_plot.Width());
     const int y = std::clamp(int(raw.y - m_plot.top), 0, m_plot.Height());

@@ -394,6 +394,20 @@ TEST(HistWindow, SingleBandToolBarHidesTheUnbuiltButtonsAndClicksAsTheCommands)
     EXPECT_EQ(hidden, (std::vector<UINT>{ID_HIST_REMOVE_SPIKES, ID_HIST_FULL}));
     EXPECT_EQ(TipOf(bar, ID_HIST_CONTOUR), "Draw histogram contour");
     EXPECT_EQ(TipOf(bar, ID_HIST_PSEUDO), "PseudoMin, PseudoMax");
+    // The bars' own buttons explain themselves too.
+    const std::pair<CDialog*, std::pair<UINT, const char*>> barTips[] = {
+        {f.hist->LevelsBar(), {IDC_HIST_APPLY, "Apply"}},
+        {f.hist->GridBar(), {IDC_HIST_NO_GRID, "Histogram draw mode without grid"}},
+        {f.hist->GridBar(), {IDC_HIST_NORMAL_GRID, "Histogram draw mode with normal grid"}},
+        {f.hist->GridBar(), {IDC_HIST_PDF_GRID, "Histogram draw mode with PDF grid"}},
+    };
+    for (const auto& [dialog, item] : barTips) {
+        CString text;
+        CToolTipCtrl& tips =
+            dialog == f.hist->GridBar() ? f.hist->GridBar()->m_tips : f.hist->LevelsBar()->m_tips;
+        tips.GetText(text, dialog->GetDlgItem(int(item.first)));
+        EXPECT_EQ(text, item.second);
+    }
 
     // A click on a button is the command: the columns go, the outline stays.
     ASSERT_TRUE(tarvenix::test::ClickToolBarButton(bar, ID_HIST_DRAW_COLS));
