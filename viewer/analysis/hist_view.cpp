@@ -9,6 +9,7 @@
 #include "outside/basecore/dib_file.h"
 #include "outside/basecore/math_helpers.h"
 #include "outside/basecore/region_info.h"
+#include "platform/controls/flat_scroll_bar.h"
 #include "platform/gdi/dc.h"
 #include "platform/gdi/gdi_objects.h"
 #include "platform/gdi/metafile.h"
@@ -76,7 +77,9 @@ BOOL CHistScrollWnd::Create(CWnd* parent, UINT id)
     if (!CreateEx(0, AfxRegisterWndClass(0), "Hist Scroll Wnd", WS_CHILD | WS_VISIBLE | WS_HSCROLL,
                   CRect(0, 0, 0, 0), parent, id))
         return FALSE;
-    ShowScrollBar(SB_HORZ, TRUE);
+    InitializeFlatSB(GetSafeHwnd());
+    FlatSB_EnableScrollBar(GetSafeHwnd(), SB_HORZ, ESB_ENABLE_BOTH);
+    FlatSB_ShowScrollBar(GetSafeHwnd(), SB_HORZ, TRUE);
     return TRUE;
 }
 
@@ -94,7 +97,7 @@ void CHistScrollWnd::SetScroll(int min, int max, int position, int page)
     info.nMax = max;
     info.nPage = UINT(std::max(page, 0));
     info.nPos = position;
-    SetScrollInfo(SB_HORZ, &info, TRUE);
+    FlatSB_SetScrollInfo(GetSafeHwnd(), SB_HORZ, &info, TRUE);
     m_nMin = min;
     m_nMax = max;
 }
@@ -103,7 +106,8 @@ int CHistScrollWnd::GetPos() const
 {
     SCROLLINFO info{};
     info.cbSize = sizeof info;
-    GetScrollInfo(SB_HORZ, &info, SIF_POS);
+    info.fMask = SIF_POS;
+    FlatSB_GetScrollInfo(GetSafeHwnd(), SB_HORZ, &info);
     return info.nPos;
 }
 
@@ -111,7 +115,8 @@ void CHistScrollWnd::OnScroll(UINT code, int thumb)
 {
     SCROLLINFO info{};
     info.cbSize = sizeof info;
-    GetScrollInfo(SB_HORZ, &info, SIF_ALL);
+    info.fMask = SIF_ALL;
+    FlatSB_GetScrollInfo(GetSafeHwnd(), SB_HORZ, &info);
     int pos = info.nPos;
     switch (code) {
         case SB_LINELEFT:
@@ -133,7 +138,7 @@ void CHistScrollWnd::OnScroll(UINT code, int thumb)
         default:
             break;
     }
-    SetScrollPos(SB_HORZ, pos, TRUE);
+    FlatSB_SetScrollPos(GetSafeHwnd(), SB_HORZ, pos, TRUE);
     // The parent hears where the bar really is: page steps are clamped by the bar itself.
     if (CWnd* parent = GetParent()) parent->SendMessage(WM_HISTSCROLL, 22, GetPos());
 }
