@@ -447,8 +447,11 @@ TEST(HistWindow, RgbToolBarOffersTheChannelsAndAllChannelsComeFirst)
     ASSERT_NE(viewer, nullptr);
     ViewResultParam channels[3];
     for (int i = 0; i < 3; ++i) channels[i].fileName = files[i].c_str();
+    const std::size_t heard = parent.received.size();
     viewer->LoadNewLayer(&channels[0], &channels[1], &channels[2]);
-    ASSERT_TRUE(PumpUntil([&] { return viewer->GetColorMode() == 2 && !viewer->GetFileName(5).IsEmpty(); }));
+    // The viewer tells its parent once the composite shows.
+    ASSERT_TRUE(PumpUntil([&] { return parent.received.size() > heard; }));
+    ASSERT_EQ(viewer->GetColorMode(), 2);
     auto* hist = dynamic_cast<CHistFrame*>(viewer->GetHistWnd());
     ASSERT_NE(hist, nullptr);
     hist->ShowWindow(SW_SHOW);

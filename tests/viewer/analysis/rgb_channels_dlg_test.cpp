@@ -154,10 +154,13 @@ TEST(RgbChannelsDlg, TheViewersOpenRgbCommandShowsTheThreeFilesAsAComposite)
         for (int slot = 0; slot < 3; ++slot) Choose(dlg, slot, files[slot]);
         analysis_test::Screenshot(dlg, "rgb_channels_over_viewer");
     });
+    const std::size_t heard = parent.received.size();
     ASSERT_TRUE(tarvenix::test::ClickCommand(*viewer, ID_VIEWER_OPEN_RGB));
-    // The composite is loaded by a job of the viewer.
-    EXPECT_TRUE(tarvenix::test::PumpUntil(
-        [&] { return viewer->GetColorMode() == 2 && viewer->GetFileName(4) == CString(files[1].c_str()); }));
+    // The composite is loaded by a job of the viewer, which tells its parent when it shows.
+    ASSERT_TRUE(tarvenix::test::PumpUntil([&] { return parent.received.size() > heard; }));
+    EXPECT_EQ(parent.received.back().second, 2);
+    EXPECT_EQ(viewer->GetColorMode(), 2);
+    EXPECT_EQ(viewer->GetFileName(4), CString(files[1].c_str()));
     tarvenix::test::PumpUntil([] { return GetRunningThreadCount() == 0; });
     viewer->DestroyWindow();
     PumpEvents();
