@@ -169,9 +169,20 @@ TEST(CoordPointerDlg, TypedCoordinatesMoveOneAxisAndRefusedOnesMoveNothing)
         f.dlg->SendMessage(WM_DLGMESSAGE, 27, 0);  // the pointer read again puts the edits back
     }
 
-    // "Move to center" and the close box.
+    // "Go to point" brings a pointer off the middle into the middle of the view.
+    const CPoint target = c + CSize(100, 100);
+    f.Enter(IDC_CP_FILE_X, Number(target.x));
+    f.Enter(IDC_CP_FILE_Y, Number(target.y));
+    CViewRect* view = f.viewer->GetViewRect();
+    EXPECT_EQ(view->ScreenToImage(c), c);
+    Click(*f.dlg, IDC_CP_GO_TO);
+    PumpEvents();
+    EXPECT_NEAR(view->ScreenToImage(c).x, target.x, 1);
+    EXPECT_NEAR(view->ScreenToImage(c).y, target.y, 1);
+
+    // "Move to center" puts it under the middle of the view again, and the close box.
     Click(*f.dlg, IDC_CP_CENTER);
-    EXPECT_EQ(f.Pointer(), c);
+    EXPECT_EQ(f.Pointer(), view->ScreenToImage(c));
     f.dlg->SendMessage(WM_CLOSE);
     PumpEvents();
     EXPECT_FALSE(f.dlg->IsWindowVisible());
