@@ -152,3 +152,45 @@ TEST(FindDlg, WithoutALayerFindNextDoesNothing)
     viewer->DestroyWindow();
     PumpEvents();
 }
+
+TEST(FindDlg, BothPartsOfAComplexTableAreMatched)
+{
+    ::RegDeleteKey(HKEY_CURRENT_USER, GetAppSubKey(kFindKey));
+    tarvenix::test::TempDir dir;
+    const std::string file = dir.File("complex.rdp");
+    {
+        // (2, 3) at (1, 0) and (2, 1); (2, 4) and (3, 3) beside them must not match.
+        const double parts[9][2] = {{0, 0}, {2, 3}, {2, 4}, {3, 3}, {0, 0}, {2, 3}, {0, 0}, {0, 0}, {0, 0}};
+        CRDPLayer layer;
+        ASSERT_NE(layer.CreateLayer(file.c_str(), 3, 3, 9), nullptr);
+        for (int i = 0; i < 9; ++i) {
+            layer.SetValue(i % 3, i / 3, parts[i][0], 2);
+            layer.SetValue(i % 3, i / 3, parts[i][1], 3);
+        }
+        ASSERT_TRUE(layer.CloseLayer());
+    }
+    frame_test::NotifyWindow parent;
+    CFrameViewer* viewer = frame_test::OpenViewer(file, parent);
+    ASSERT_NE(viewer, nullptr);
+    // Both parts show in the table view.
+    ASSERT_TRUE(tarvenix::test::ClickCommand(*viewer, ID_VIEWER_SHOW_TABLE));
+    ASSERT_TRUE(tarvenix::test::ClickCommand(*viewer, ID_VIEWER_COMPLEX_FULL));
+    ASSERT_EQ(viewer->GetComplexMode(1), 4);
+    auto* dlg = new CFindDlg;
+    ASSERT_TRUE(dlg->Create(viewer));
+    Type(*dlg, IDC_FIND_TEXT, "(2, 3)");
+    const auto findNext = [&] {
+        const std::size_t asked = Responder().Asked().size();
+        Responder().AnswerMessageBox(IDOK);
+        Click(*dlg, IDC_FIND_NEXT);
+        const bool found = Responder().Asked().size() == asked;
+        if (found) Responder().Reset();
+        return found ? viewer->GetPointerPos() : CPoint(-1, -1);
+    };
+    EXPECT_EQ(findNext(), CPoint(1, 0));
+    EXPECT_EQ(findNext(), CPoint(2, 1));
+    EXPECT_EQ(findNext(), CPoint(-1, -1));
+    tarvenix::test::PumpUntil([] { return GetRunningThreadCount() == 0; });
+    viewer->DestroyWindow();
+    PumpEvents();
+}
