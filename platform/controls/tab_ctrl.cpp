@@ -27,6 +27,7 @@ public:
 
     QTabBar* bar;
     CImageList* images = nullptr;
+    DWORD exStyle = 0;
     bool quiet = false;
     int shown = -1;  // the selection the parent knows
     std::vector<LPARAM> params;
@@ -59,8 +60,22 @@ protected:
 
     void paintEvent(QPaintEvent*) override
     {
-        // The display area's frame.
         QPainter painter(this);
+        // Tabs drawn as buttons have no display area, so no frame either; flat buttons are
+        // parted by a line when asked for.
+        const CWnd* wnd = CWnd::FromHandle(m_hwnd);
+        const DWORD windowStyle = wnd ? wnd->GetStyle() : 0;
+        if (windowStyle & TCS_BUTTONS) {
+            if ((windowStyle & TCS_FLATBUTTONS) && (exStyle & TCS_EX_FLATSEPARATORS)) {
+                painter.setPen(palette().color(QPalette::Mid));
+                for (int i = 0; i + 1 < bar->count(); ++i) {
+                    const QRect r = bar->tabRect(i).translated(bar->pos());
+                    painter.drawLine(r.right() + 1, r.top() + 3, r.right() + 1, r.bottom() - 3);
+                }
+            }
+            return;
+        }
+        // The display area's frame.
         QStyleOptionTabWidgetFrame frame;
         frame.initFrom(this);
         const int h = BarHeight();
@@ -119,6 +134,23 @@ QWidget* CTabCtrl::CreateWidget(const CREATESTRUCT& cs, QWidget* parentWidget)
     auto* tabs = new TabWidget(m_hWnd, cs.style & TCS_BOTTOM, parentWidget);
     tabs->setFocusPolicy((cs.style & TCS_FOCUSNEVER) ? Qt::NoFocus : Qt::StrongFocus);
     return tabs;
+}
+
+DWORD CTabCtrl::SetExtendedStyle(DWORD dwNewStyle, DWORD dwExMask)
+{
+    TabWidget* tabs = TabsOf(this);
+    if (!tabs) return 0;
+    const DWORD previous = tabs->exStyle;
+    const DWORD mask = dwExMask ? dwExMask : ~DWORD(0);
+    tabs->exStyle = (previous & ~mask) | (dwNewStyle & mask);
+    tabs->update();
+    return previous;
+}
+
+DWORD CTabCtrl::GetExtendedStyle() const
+{
+    TabWidget* tabs = TabsOf(this);
+    return tabs ? tabs->exStyle : 0;
 }
 
 LONG CTabCtrl::InsertItem(int nItem, LPCTSTR lpszItem)

@@ -10,9 +10,14 @@
 class CImageList;
 
 constexpr DWORD TCS_BOTTOM = 0x0002;
+constexpr DWORD TCS_FLATBUTTONS = 0x0008;
+constexpr DWORD TCS_HOTTRACK = 0x0040;
+constexpr DWORD TCS_BUTTONS = 0x0100;
 constexpr DWORD TCS_MULTILINE = 0x0200;
 constexpr DWORD TCS_FIXEDWIDTH = 0x0400;
 constexpr DWORD TCS_FOCUSNEVER = 0x8000;
+
+constexpr DWORD TCS_EX_FLATSEPARATORS = 0x00000001;
 
 constexpr UINT TCIF_TEXT = 0x0001;
 constexpr UINT TCIF_IMAGE = 0x0002;
@@ -56,6 +61,10 @@ public:
     /// The image list is not owned.
     CImageList* SetImageList(CImageList* pImageList);
     CImageList* GetImageList() const;
+    /// TCS_EX_ bits; only the bits of the mask change (all of them with a zero mask).
+    /// Returns the previous bits.
+    DWORD SetExtendedStyle(DWORD dwNewStyle, DWORD dwExMask = 0);
+    DWORD GetExtendedStyle() const;
 
 protected:
     QWidget* CreateWidget(const CREATESTRUCT& cs, QWidget* parentWidget) override;

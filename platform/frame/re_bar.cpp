@@ -1,5 +1,7 @@
 #include "platform/frame/re_bar.h"
 
+#include <algorithm>
+
 #include <QPainter>
 
 #include "platform/frame/bar_paint.h"
@@ -49,7 +51,7 @@ int CReBar::BandHeight(const Band& band) const
         band.bar->GetWindowRect(r);
         size = r.Size();
     }
-    return size.cy + 2 * kBandBorder;
+    return std::max(int(size.cy), band.minHeight) + 2 * kBandBorder;
 }
 
 CSize CReBar::CalcFixedLayout(BOOL, BOOL)
@@ -74,6 +76,7 @@ void CReBar::LayoutBands()
         int width = static_cast<int>(client.right) - left - kBandBorder;
         if (auto* bar = dynamic_cast<CControlBar*>(band.bar))
             width = std::min(width, static_cast<int>(bar->CalcFixedLayout(FALSE, TRUE).cx));
+        width = std::max(width, band.minWidth);
         band.bar->MoveWindow(left, y + kBandBorder, std::max(0, width), h - 2 * kBandBorder);
         y += h;
     }
@@ -81,6 +84,39 @@ void CReBar::LayoutBands()
 }
 
 void CReBar::OnUpdateCmdUI(CWnd*, BOOL) {}
+
+UINT CReBarCtrl::GetBandCount() const
+{
+    return m_bar.GetBandCount();
+}
+
+BOOL CReBarCtrl::SetBandInfo(UINT uBand, const REBARBANDINFO* prbbi)
+{
+    if (!prbbi || uBand >= m_bar.m_bands.size()) return FALSE;
+    CReBar::Band& band = m_bar.m_bands[uBand];
+    if (prbbi->fMask & RBBIM_STYLE) band.style = prbbi->fStyle;
+    if (prbbi->fMask & RBBIM_CHILDSIZE) {
+        band.minWidth = static_cast<int>(std::min<UINT>(prbbi->cxMinChild, 0x7FFF));
+        band.minHeight = static_cast<int>(std::min<UINT>(prbbi->cyMinChild, 0x7FFF));
+    }
+    if (prbbi->fMask & RBBIM_SIZE) band.width = static_cast<int>(std::min<UINT>(prbbi->cx, 0x7FFF));
+    m_bar.LayoutBands();
+    if (auto* frame = dynamic_cast<CFrameWnd*>(m_bar.GetParent())) frame->RecalcLayout();
+    return TRUE;
+}
+
+BOOL CReBarCtrl::GetBandInfo(UINT uBand, REBARBANDINFO* prbbi) const
+{
+    if (!prbbi || uBand >= m_bar.m_bands.size()) return FALSE;
+    const CReBar::Band& band = m_bar.m_bands[uBand];
+    if (prbbi->fMask & RBBIM_STYLE) prbbi->fStyle = band.style;
+    if (prbbi->fMask & RBBIM_CHILDSIZE) {
+        prbbi->cxMinChild = static_cast<UINT>(band.minWidth);
+        prbbi->cyMinChild = static_cast<UINT>(band.minHeight);
+    }
+    if (prbbi->fMask & RBBIM_SIZE) prbbi->cx = static_cast<UINT>(band.width);
+    return TRUE;
+}
 
 void CReBar::OnSize(UINT, int, int)
 {

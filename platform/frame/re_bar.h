@@ -22,8 +22,39 @@ constexpr DWORD RBBS_FIXEDBMP = 0x0020;
 constexpr DWORD RBBS_GRIPPERALWAYS = 0x0080;
 constexpr DWORD RBBS_NOGRIPPER = 0x0100;
 
+constexpr UINT RBBIM_STYLE = 0x0001;
+constexpr UINT RBBIM_CHILDSIZE = 0x0020;
+constexpr UINT RBBIM_SIZE = 0x0040;
+
+/// What a band is told or asked about; fMask says which fields count.
+struct REBARBANDINFO {
+    UINT cbSize = sizeof(REBARBANDINFO);
+    UINT fMask = 0;
+    UINT fStyle = 0;      ///< RBBS_ (RBBIM_STYLE)
+    UINT cxMinChild = 0;  ///< the bar is never laid out narrower (RBBIM_CHILDSIZE)
+    UINT cyMinChild = 0;  ///< nor lower (RBBIM_CHILDSIZE)
+    UINT cx = 0;          ///< the band's width in its row (RBBIM_SIZE); kept: each band has a row of its own
+};
+
+class CReBar;
+
+/// The re-bar's band-level interface.
+class PLATFORM_API CReBarCtrl {
+public:
+    explicit CReBarCtrl(CReBar& bar) : m_bar(bar) {}
+    UINT GetBandCount() const;
+    /// FALSE for a band that does not exist.
+    BOOL SetBandInfo(UINT uBand, const REBARBANDINFO* prbbi);
+    BOOL GetBandInfo(UINT uBand, REBARBANDINFO* prbbi) const;
+
+private:
+    CReBar& m_bar;
+};
+
 class PLATFORM_API CReBar : public CControlBar {
 public:
+    CReBar() : m_ctrl(*this) {}
+    CReBarCtrl& GetReBarCtrl() { return m_ctrl; }
     BOOL Create(CWnd* pParentWnd, DWORD dwCtrlStyle = RBS_BANDBORDERS,
                 DWORD dwStyle = WS_CHILD | WS_VISIBLE | WS_CLIPSIBLINGS | WS_CLIPCHILDREN | CBRS_TOP,
                 UINT nID = AFX_IDW_REBAR);
@@ -43,11 +74,16 @@ public:
     DECLARE_MESSAGE_MAP()
 
 private:
+    friend class CReBarCtrl;
     struct Band {
         CWnd* bar = nullptr;
         CString text;
         DWORD style = 0;
+        int minWidth = 0;
+        int minHeight = 0;
+        int width = 0;
     };
+    CReBarCtrl m_ctrl;
     int BandHeight(const Band& band) const;
     DWORD m_ctrlStyle = 0;
     std::vector<Band> m_bands;

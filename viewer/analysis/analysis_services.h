@@ -1,9 +1,6 @@
 #pragma once
 
-// The analysis windows and dialogs a viewer frame creates and talks to. Until each is
-// built in full, it is a least window: it shows its title, answers as an empty one (no
-// grid, no selection, Cancel) and keeps what it is given (curves, regions), so that its
-// callers can be driven and checked.
+// The analysis windows and dialogs a viewer frame creates and talks to, in one include.
 
 #include <cstdint>
 #include <vector>
@@ -40,26 +37,9 @@ struct DialogTemplate;
 
 #include "viewer/analysis/collapsible_dlg.h"
 
-/// The modeless "Color correction" dialog.
-class CColorCorrectionDlg : public CCollapsibleDlg {
-public:
-    CColorCorrectionDlg();
-    BOOL Create(CWnd* parent);
-    /// 1 single band (tabs folded away), 2 RGB.
-    void SetMode(int mode) { m_nMode = mode; }
-    int GetMode() const { return m_nMode; }
+#include "viewer/analysis/color_correction_dlg.h"
 
-private:
-    int m_nMode = 2;
-};
-
-/// The modeless coordinate pointer dialog.
-class CCoordPointerDlg : public CSelfDeletingDlg {
-public:
-    CCoordPointerDlg();
-    BOOL Create(CWnd* parent, CFrameViewer* frame);
-    CFrameViewer* m_pFrame = nullptr;
-};
+#include "viewer/analysis/coord_pointer_dlg.h"
 
 #include "viewer/analysis/logical_coords_dlg.h"
 
@@ -67,13 +47,7 @@ public:
 
 #include "viewer/analysis/file_properties_dlg.h"
 
-/// The modeless "Find" dialog.
-class CFindDlg : public CSelfDeletingDlg {
-public:
-    CFindDlg();
-    BOOL Create(CFrameViewer* frame);
-    CFrameViewer* m_pFrame = nullptr;
-};
+#include "viewer/analysis/find_dlg.h"
 
 #include "viewer/analysis/find_replace_value_dlg.h"
 
@@ -85,23 +59,7 @@ public:
 
 #include "viewer/analysis/hist_trim_dlg.h"
 
-/// The "RGB Channels" dialog: three layer files, red, green and blue.
-class CRGBChannelsDlg : public CStandInDlg {
-public:
-    CRGBChannelsDlg(CWnd* parent, int input);
-    /// The path of channel 3, 4 or 5 when all three are named; empty otherwise.
-    CString IsDataReady(int channel) const;
-    /// The component chosen for channel 3, 4 or 5 (-1 when none); 0 for any other.
-    int GetChannelFile(int channel) const;
-    /// Presets the path of channel 3, 4 or 5.
-    void SetChannelPath(const CString& path, int channel);
-    /// Presets the component of channel 3, 4 or 5.
-    void SetChannelComponent(int component, int channel);
-
-    int m_bInput = 1;
-    CString m_strPath[3];
-    int m_nPart[3] = {-1, -1, -1};
-};
+#include "viewer/analysis/rgb_channels_dlg.h"
 
 // --- windows and objects the views make -------------------------------------------------------
 

@@ -8,6 +8,7 @@
 #include "platform/dialogs/dialog_template.h"
 #include "platform/window/modal.h"
 #include "viewer/analysis/hist_data.h"
+#include "viewer/analysis/hist_frame.h"
 
 namespace {
 
@@ -51,6 +52,10 @@ BOOL CHistLevelsBar::OnInitDialog()
     CDialog::OnInitDialog();
     if (CWnd* item = GetDlgItem(int(IDC_HIST_LEVELS))) m_combo.SubclassWindow(item->GetSafeHwnd());
     FillLevels();
+    if (m_tips.Create(this)) {
+        if (CWnd* apply = GetDlgItem(int(IDC_HIST_APPLY))) m_tips.AddTool(apply, IDS_HIST_TIP_APPLY);
+        m_tips.Activate(TRUE);
+    }
     return TRUE;
 }
 
@@ -133,6 +138,13 @@ BOOL CHistGridBar::OnInitDialog()
     CDialog::OnInitDialog();
     m_nSelection = 1;
     ShowSelection();
+    if (m_tips.Create(this)) {
+        const UINT ids[3] = {IDC_HIST_NO_GRID, IDC_HIST_NORMAL_GRID, IDC_HIST_PDF_GRID};
+        const UINT tips[3] = {IDS_HIST_TIP_NO_GRID, IDS_HIST_TIP_NORMAL_GRID, IDS_HIST_TIP_PDF_GRID};
+        for (int i = 0; i < 3; ++i)
+            if (CWnd* button = GetDlgItem(int(ids[i]))) m_tips.AddTool(button, tips[i]);
+        m_tips.Activate(TRUE);
+    }
     return TRUE;
 }
 
@@ -178,4 +190,16 @@ BOOL CHistGridBar::OnCommand(WPARAM wParam, LPARAM lParam)
 void CHistGridBar::PostNcDestroy()
 {
     delete this;
+}
+
+BOOL CHistLevelsBar::PreTranslateMessage(MSG* pMsg)
+{
+    if (m_tips.GetSafeHwnd()) m_tips.RelayEvent(pMsg);
+    return CDialog::PreTranslateMessage(pMsg);
+}
+
+BOOL CHistGridBar::PreTranslateMessage(MSG* pMsg)
+{
+    if (m_tips.GetSafeHwnd()) m_tips.RelayEvent(pMsg);
+    return CDialog::PreTranslateMessage(pMsg);
 }

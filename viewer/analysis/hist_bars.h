@@ -3,6 +3,7 @@
 // The histogram window's two bars: the number of bins and the grid style.
 
 #include "platform/controls/list_controls.h"
+#include "platform/controls/tool_tip_ctrl.h"
 #include "platform/dialogs/dialog.h"
 #include "viewer/core/viewer_messages.h"
 
@@ -24,10 +25,13 @@ public:
     void OnOK() override;
     void OnCancel() override {}
     BOOL OnCommand(WPARAM wParam, LPARAM lParam) override;
+    /// The tips see every message first.
+    BOOL PreTranslateMessage(MSG* pMsg) override;
 
     CWnd* m_pParent = nullptr;
     int m_nWidth = 0, m_nHeight = 0;
     CComboBox m_combo;
+    CToolTipCtrl m_tips;
 
 private:
     void Apply();
@@ -47,8 +51,11 @@ public:
     void OnOK() override {}
     void OnCancel() override {}
     BOOL OnCommand(WPARAM wParam, LPARAM lParam) override;
+    /// The tips see every message first.
+    BOOL PreTranslateMessage(MSG* pMsg) override;
 
     CWnd* m_pParent = nullptr;
+    CToolTipCtrl m_tips;
 
 protected:
     void PostNcDestroy() override;

@@ -10,12 +10,14 @@
 
 #include "outside/basecore/coord_law_data.h"
 #include "outside/basecore/easy_registry.h"
+#include "outside/basecore/help_system.h"
 #include "outside/basecore/rdp_layer.h"
 #include "outside/basecore/settings.h"
 #include "outside/basecore/thread_runner.h"
 #include "outside/huebook/color_map.h"
 #include "platform/common_dialogs/file_dialog.h"
 #include "platform/gdi/gdi_object.h"
+#include "platform/gdi/gdi_objects.h"
 #include "platform/gdi/region.h"
 #include "platform/kernel/atomic_file.h"
 #include "platform/last_error.h"
@@ -44,6 +46,64 @@ struct HistJobResult {
 };
 
 namespace {
+
+constexpr int kToolImage = 22;
+constexpr int kMinWidth = 500;
+constexpr int kMinHeight = 300;
+/// The background of the tool-bar pictures: it shows through.
+constexpr COLORREF kArtBackground = RGB(192, 192, 192);
+
+/// Pictures of the tool-bar strip, in its order.
+enum HistToolImage : int {
+    kImageOutline,
+    kImageColumns,
+    kImagePalette,
+    kImageSpikes,
+    kImageFull,
+    kImagePseudo,
+    kImageRealSize,
+    kImageSelection,
+    kImageRed,
+    kImageGreen,
+    kImageBlue,
+    kImageAll,
+};
+
+struct ToolButton {
+    UINT id;
+    int image;  ///< -1: a separator
+    bool check;
+};
+
+constexpr ToolButton kSingleBandButtons[] = {
+    {ID_HIST_CONTOUR, kImageOutline, true},
+    {ID_HIST_DRAW_COLS, kImageColumns, true},
+    {ID_HIST_PALETTE_FILL, kImagePalette, true},
+    {ID_SEPARATOR, -1, false},
+    {ID_HIST_REMOVE_SPIKES, kImageSpikes, true},
+    {ID_HIST_FULL, kImageFull, true},
+    {ID_HIST_PSEUDO, kImagePseudo, false},
+    {ID_HIST_REAL_SIZE, kImageRealSize, false},
+    {ID_SEPARATOR, -1, false},
+    {ID_HIST_SELECTION_MODE, kImageSelection, true},
+};
+/// Buttons the single-band bar keeps hidden: their commands do nothing yet.
+constexpr UINT kHiddenButtons[] = {ID_HIST_REMOVE_SPIKES, ID_HIST_FULL};
+
+constexpr ToolButton kRgbButtons[] = {
+    {ID_HIST_RED, kImageRed, true},
+    {ID_HIST_GREEN, kImageGreen, true},
+    {ID_HIST_BLUE, kImageBlue, true},
+    {ID_HIST_ALL_CHANNELS, kImageAll, true},
+    {ID_SEPARATOR, -1, false},
+    {ID_HIST_CONTOUR, kImageOutline, true},
+    {ID_HIST_DRAW_COLS, kImageColumns, true},
+    {ID_HIST_PALETTE_FILL, kImagePalette, true},
+    {ID_SEPARATOR, -1, false},
+    {ID_HIST_PSEUDO, kImagePseudo, false},
+    {ID_HIST_REAL_SIZE, kImageRealSize, false},
+    {ID_HIST_SELECTION_MODE, kImageSelection, true},
+};
 
 constexpr const char* kComponentNames[4] = {"Amplitude", "Phase", "Real", "Image"};
 constexpr COLORREF kChannelColors[3] = {255, 65280, 16711680};
@@ -135,7 +195,13 @@ int CHistFrame::OnCreateWindow()
     m_pView = new CHistView;
     if (!m_pView->Create(this, AFX_IDW_PANE_FIRST)) return -1;
     m_pView->SetData(&m_data);
-    if (!m_wndReBar.Create(this)) return -1;
+    if (!m_wndReBar.Create(this, RBS_BANDBORDERS,
+                           WS_CHILD | WS_VISIBLE | WS_CLIPSIBLINGS | WS_CLIPCHILDREN | CBRS_ALIGN_TOP,
+                           AFX_IDW_REBAR))
+        return -1;
+    if (!m_wndToolBar.CreateEx(this, TBSTYLE_FLAT,
+                               WS_CHILD | WS_VISIBLE | CBRS_ALIGN_TOP | CBRS_TOOLTIPS | CBRS_FLYBY))
+        return -1;
     m_pLevelsBar = new CHistLevelsBar;
     m_pGridBar = new CHistGridBar;
     if (!m_pLevelsBar->Create(this) || !m_pGridBar->Create(this)) {
@@ -145,8 +211,26 @@ int CHistFrame::OnCreateWindow()
     }
     m_pLevelsBar->ShowWindow(SW_SHOW);
     m_pGridBar->ShowWindow(SW_SHOW);
+    m_wndToolBar.SetSizes(CSize(kToolImage, kToolImage), CSize(kToolImage, kToolImage));
+    CBitmap strip;
+    if (strip.LoadBitmap(IDB_HIST_TOOLBAR)) {
+        m_toolImages.Create(kToolImage, kToolImage, ILC_COLOR24 | ILC_MASK, 12, 1);
+        m_toolImages.Add(&strip, kArtBackground);
+        m_hotImages.Create(kToolImage, kToolImage, ILC_COLOR24 | ILC_MASK, 12, 1);
+        m_hotImages.Add(&strip, kArtBackground);
+        m_wndToolBar.GetToolBarCtrl().SetImageList(&m_toolImages);
+        m_wndToolBar.GetToolBarCtrl().SetHotImageList(&m_hotImages);
+    }
+    SetToolBar(1);
+    m_wndReBar.AddBar(&m_wndToolBar);
     m_wndReBar.AddBar(m_pLevelsBar);
     m_wndReBar.AddBar(m_pGridBar);
+    REBARBANDINFO band;
+    band.fMask = RBBIM_CHILDSIZE | RBBIM_SIZE;
+    band.cxMinChild = 150;
+    band.cyMinChild = UINT(m_wndToolBar.CalcFixedLayout(FALSE, TRUE).cy + 2);
+    band.cx = 250;
+    m_wndReBar.GetReBarCtrl().SetBandInfo(0, &band);
     static const UINT kPanes[] = {ID_SEPARATOR};
     if (!m_wndStatusBar.Create(this) || !m_wndStatusBar.SetIndicators(kPanes, 1)) return -1;
     BuildThemes();
@@ -358,6 +442,7 @@ void CHistFrame::AttachData()
         m_pView->SetGridFactor(5);
         BuildPalette(1);
         StartCalcHist();
+        SetToolBar(1);
         SetGridControls(1);
     } else {
         if (m_nKind != 0) return;  // region histograms of RGB composites are not supported
@@ -376,6 +461,7 @@ void CHistFrame::AttachData()
             BuildPalette(ch);
         }
         StartCalcHist();
+        SetToolBar(2);
         m_data.m_single.verticalScale = 1.0;
         m_pGridBar->EnableGrid(FALSE);
         SetGridControls(0);
@@ -580,6 +666,26 @@ void CHistFrame::ApplyFillType()
 void CHistFrame::SetGridControls(int selection)
 {
     if (m_pGridBar) m_pGridBar->SetSelection(selection);
+}
+
+void CHistFrame::SetToolBar(int mode)
+{
+    if (!m_wndToolBar.GetSafeHwnd()) return;
+    const bool rgb = mode == 2;
+    const ToolButton* buttons = rgb ? kRgbButtons : kSingleBandButtons;
+    const int count = rgb ? int(std::size(kRgbButtons)) : int(std::size(kSingleBandButtons));
+    std::vector<UINT> ids;
+    for (int i = 0; i < count; ++i) ids.push_back(buttons[i].id);
+    m_wndToolBar.SetButtons(ids.data(), count);
+    for (int i = 0; i < count; ++i) {
+        if (buttons[i].image < 0) continue;
+        m_wndToolBar.SetButtonInfo(i, buttons[i].id, buttons[i].check ? TBBS_CHECKBOX : TBBS_BUTTON,
+                                   buttons[i].image);
+    }
+    if (!rgb)
+        for (UINT id : kHiddenButtons) m_wndToolBar.GetToolBarCtrl().HideButton(int(id));
+    m_wndReBar.LayoutBands();
+    RecalcLayout();
 }
 
 void CHistFrame::SelectChannel(int channel)
@@ -999,11 +1105,26 @@ LRESULT CHistFrame::WindowProc(UINT message, WPARAM wParam, LPARAM lParam)
             ShowContextMenu(p);
             return 0;
         }
+        case WM_HELP: {
+            CString page;
+            page.LoadString(IDS_HIST_HELP_PAGE);
+            CallHelpSystem(this, page);
+            return TRUE;
+        }
+        case WM_SIZING: {
+            // The window keeps its smallest size by moving the edge that is not its anchor.
+            const LRESULT r = CFrameWnd::WindowProc(message, wParam, lParam);
+            if (auto* rect = reinterpret_cast<RECT*>(lParam)) {
+                if (rect->right - rect->left < kMinWidth) rect->right = rect->left + kMinWidth;
+                if (rect->bottom - rect->top < kMinHeight) rect->bottom = rect->top + kMinHeight;
+            }
+            return r ? r : TRUE;
+        }
         case WM_GETMINMAXINFO: {
             const LRESULT r = CFrameWnd::WindowProc(message, wParam, lParam);
             auto* info = reinterpret_cast<MINMAXINFO*>(lParam);
-            info->ptMinTrackSize.x = std::max<LONG>(info->ptMinTrackSize.x, 500);
-            info->ptMinTrackSize.y = std::max<LONG>(info->ptMinTrackSize.y, 300);
+            info->ptMinTrackSize.x = std::max<LONG>(info->ptMinTrackSize.x, kMinWidth);
+            info->ptMinTrackSize.y = std::max<LONG>(info->ptMinTrackSize.y, kMinHeight);
             return r;
         }
         case WM_DESTROY:

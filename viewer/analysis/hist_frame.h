@@ -15,6 +15,9 @@
 #include "viewer/analysis/graph_color_theme.h"
 #include "viewer/analysis/hist_data.h"
 
+#include "platform/controls/image_list.h"
+#include "platform/frame/tool_bar.h"
+
 class CHistView;
 class CHistLevelsBar;
 class CHistGridBar;
@@ -44,6 +47,14 @@ enum : UINT {
     ID_HIST_CTX_PDF_GRID,
     ID_HIST_THEME_FIRST = 36000,  ///< theme n of the popup is ID_HIST_THEME_FIRST + n - 1
 };
+
+/// The tool bar's pictures (22 x 22 each) and the window's texts.
+inline constexpr UINT IDB_HIST_TOOLBAR = 248;
+inline constexpr UINT IDS_HIST_HELP_PAGE = 34251;
+inline constexpr UINT IDS_HIST_TIP_NO_GRID = 34269;
+inline constexpr UINT IDS_HIST_TIP_NORMAL_GRID = 34270;
+inline constexpr UINT IDS_HIST_TIP_PDF_GRID = 34271;
+inline constexpr UINT IDS_HIST_TIP_APPLY = 34272;
 
 class CHistFrame : public CFrameWnd {
 public:
@@ -80,6 +91,10 @@ public:
     CHistLevelsBar* LevelsBar() { return m_pLevelsBar; }
     CHistGridBar* GridBar() { return m_pGridBar; }
     CMenu& ThemeMenu() { return m_themeMenu; }
+    CToolBar& ToolBar() { return m_wndToolBar; }
+    CReBar& ReBar() { return m_wndReBar; }
+    /// The buttons of a single-band (1) or RGB (2) histogram.
+    void SetToolBar(int mode);
     CString GetStatusText() const;
 
     /// A region window owns the region put here.
@@ -135,6 +150,9 @@ private:
     CHistLevelsBar* m_pLevelsBar = nullptr;
     CHistGridBar* m_pGridBar = nullptr;
     CReBar m_wndReBar;
+    CToolBar m_wndToolBar;
+    CImageList m_toolImages;
+    CImageList m_hotImages;
     CStatusBar m_wndStatusBar;
     CMenu m_contextMenu;
     CMenu m_themeMenu;

@@ -9,6 +9,7 @@
 #include "outside/basecore/dib_file.h"
 #include "outside/basecore/math_helpers.h"
 #include "outside/basecore/region_info.h"
+#include "platform/controls/flat_scroll_bar.h"
 #include "platform/gdi/dc.h"
 #include "platform/gdi/gdi_objects.h"
 #include "platform/gdi/metafile.h"
@@ -76,7 +77,9 @@ BOOL CHistScrollWnd::Create(CWnd* parent, UINT id)
     if (!CreateEx(0, AfxRegisterWndClass(0), "Hist Scroll Wnd", WS_CHILD | WS_VISIBLE | WS_HSCROLL,
                   CRect(0, 0, 0, 0), parent, id))
         return FALSE;
-    ShowScrollBar(SB_HORZ, TRUE);
+    InitializeFlatSB(GetSafeHwnd());
+    FlatSB_EnableScrollBar(GetSafeHwnd(), SB_HORZ, ESB_ENABLE_BOTH);
+    FlatSB_ShowScrollBar(GetSafeHwnd(), SB_HORZ, TRUE);
     return TRUE;
 }
 
@@ -94,7 +97,7 @@ void CHistScrollWnd::SetScroll(int min, int max, int position, int page)
     info.nMax = max;
     info.nPage = UINT(std::max(page, 0));
     info.nPos = position;
-    SetScrollInfo(SB_HORZ, &info, TRUE);
+    FlatSB_SetScrollInfo(GetSafeHwnd(), SB_HORZ, &info, TRUE);
     m_nMin = min;
     m_nMax = max;
 }
@@ -103,7 +106,8 @@ int CHistScrollWnd::GetPos() const
 {
     SCROLLINFO info{};
     info.cbSize = sizeof info;
-    GetScrollInfo(SB_HORZ, &info, SIF_POS);
+    info.fMask = SIF_POS;
+    FlatSB_GetScrollInfo(GetSafeHwnd(), SB_HORZ, &info);
     return info.nPos;
 }
 
@@ -111,7 +115,8 @@ void CHistScrollWnd::OnScroll(UINT code, int thumb)
 {
     SCROLLINFO info{};
     info.cbSize = sizeof info;
-    GetScrollInfo(SB_HORZ, &info, SIF_ALL);
+    info.fMask = SIF_ALL;
+    FlatSB_GetScrollInfo(GetSafeHwnd(), SB_HORZ, &info);
     int pos = info.nPos;
     switch (code) {
         case SB_LINELEFT:
@@ -133,7 +138,7 @@ void CHistScrollWnd::OnScroll(UINT code, int thumb)
         default:
             break;
     }
-    SetScrollPos(SB_HORZ, pos, TRUE);
+    FlatSB_SetScrollPos(GetSafeHwnd(), SB_HORZ, pos, TRUE);
     // The parent hears where the bar really is: page steps are clamped by the bar itself.
     if (CWnd* parent = GetParent()) parent->SendMessage(WM_HISTSCROLL, 22, GetPos());
 }
@@ -170,7 +175,25 @@ BOOL CHistView::Create(CWnd* parent, UINT id)
         AfxRegisterWndClass(CS_VREDRAW | CS_HREDRAW, nullptr, HBRUSH(::GetStockObject(BLACK_BRUSH)));
     if (!CreateEx(WS_EX_CLIENTEDGE, cls, "Histogram", WS_CHILD | WS_VISIBLE, CRect(0, 0, 0, 0), parent, id))
         return FALSE;
-    return m_scroll.Create(this, 269);
+    if (!m_scroll.Create(this, 269)) return FALSE;
+    m_tip.Create(this);
+    return TRUE;
+}
+
+void CHistView::ShowTip(CPoint p)
+{
+    CRect marker;
+    const CString text = TipTextAt(p, &marker);
+    if (text.IsEmpty()) {
+        m_tip.Hide();
+        return;
+    }
+    if (m_tip.IsShown() && m_tip.GetShownText() == text) return;
+    // The tip stands beside the triangle, over the band above the plot; it stays while the
+    // mouse is on the triangle (edges included).
+    const CRect hover(marker.left, marker.top, marker.right + 1, marker.bottom + 1);
+    m_tip.Show(CRect(marker.right + 4, marker.top - 8, marker.right + 4, marker.top - 8), text, 0, &hover,
+               m_hFont);
 }
 
 bool CHistView::Layout()
@@ -725,7 +748,7 @@ CString CHistView::ColorText() const
     return text;
 }
 
-CString CHistView::TipTextAt(CPoint p) const
+CString CHistView::TipTextAt(CPoint p, CRect* marker) const
 {
     if (!m_bMarkers || !m_pData) return CString();
     const auto box = [&](int m) {
@@ -741,21 +764,28 @@ CString CHistView::TipTextAt(CPoint p) const
     const HistChannel& c = m_pData->Shown();
     CString text;
     const CRect pmin = box(0), pmax = box(1), dmin = box(2), dmax = box(3);
-    if (overlap(pmin, dmin)) {
-        if (inside(pmin)) text.Format("%s%g%s%g", "Min = ", c.dataMin, "; PseudoMin = ", c.displayMin);
-    } else if (inside(pmin)) {
-        text.Format("%s%g", "PseudoMin = ", c.displayMin);
-    } else if (inside(dmin)) {
+    const CRect* hit = nullptr;
+    // Where the PseudoMin and Min boxes overlap, the PseudoMin box answers for both.
+    if (inside(pmin)) {
+        hit = &pmin;
+        if (overlap(pmin, dmin))
+            text.Format("%s%g%s%g", "Min = ", c.dataMin, "; PseudoMin = ", c.displayMin);
+        else
+            text.Format("%s%g", "PseudoMin = ", c.displayMin);
+    } else if (inside(dmin) && !overlap(pmin, dmin)) {
+        hit = &dmin;
         text.Format("%s%g", "Min = ", c.dataMin);
-    }
-    if (!text.IsEmpty()) return text;
-    if (overlap(pmax, dmax)) {
-        if (inside(pmax)) text.Format("%s%g%s%g", "Max = ", c.dataMax, ";  PseudoMax = ", c.displayMax);
     } else if (inside(pmax)) {
-        text.Format("%s%g", "PseudoMax = ", c.displayMax);
-    } else if (inside(dmax)) {
+        hit = &pmax;
+        if (overlap(pmax, dmax))
+            text.Format("%s%g%s%g", "Max = ", c.dataMax, ";  PseudoMax = ", c.displayMax);
+        else
+            text.Format("%s%g", "PseudoMax = ", c.displayMax);
+    } else if (inside(dmax) && !overlap(pmax, dmax)) {
+        hit = &dmax;
         text.Format("%s%g", "Max = ", c.dataMax);
     }
+    if (hit && marker) *marker = *hit;
     return text;
 }
 
@@ -841,8 +871,7 @@ void CHistView::ZoomStep(UINT flags, CPoint p)
 
 void CHistView::OnMove(UINT flags, CPoint raw)
 {
-    CString tip = TipTextAt(raw);
-    (void)tip;
+    ShowTip(raw);
     if (!MouseAllowed()) return;
     const int x = std::clamp(int(raw.x - m_plot.left), 0, m_plot.Width());
     const int y = std::clamp(int(raw.y - m_plot.top), 0, m_plot.Height());

@@ -5,6 +5,7 @@
 
 #include <vector>
 
+#include "outside/basecore/title_tip.h"
 #include "platform/cstring.h"
 #include "platform/gdi/gdi_types.h"
 #include "platform/geometry.h"
@@ -72,8 +73,11 @@ public:
     CString RightText() const;
     CString PercentText() const;
     CString ColorText() const;
-    /// The text the hover tip shows for a point (empty: none).
-    CString TipTextAt(CPoint point) const;
+    /// The text the hover tip shows for a point (empty: none), and the box of the marker
+    /// that answers.
+    CString TipTextAt(CPoint point, CRect* marker = nullptr) const;
+    /// The hover tip window.
+    CTitleTip& TitleTip() { return m_tip; }
     const CRect& PlotRect() const { return m_plot; }
     /// Reads the back buffer: colour (0x00BBGGRR) at a client point.
     COLORREF BufferPixel(int x, int y) const;
@@ -100,6 +104,7 @@ private:
     bool MouseAllowed() const;
     void OnButtonDown(CPoint p);
     void OnMove(UINT flags, CPoint p);
+    void ShowTip(CPoint p);
     void OnButtonUp(CPoint p);
     void ZoomStep(UINT flags, CPoint p);
     void CursorReadout(int x);
@@ -123,6 +128,7 @@ private:
     POINT m_markers[4][3] = {};
     bool m_bMarkers = false;
     CHistScrollWnd m_scroll;
+    CTitleTip m_tip;
 
     // Mouse state.
     Selection m_sel[4];

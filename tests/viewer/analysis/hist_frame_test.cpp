@@ -11,6 +11,7 @@
 #include "outside/basecore/layer_statistics.h"
 #include "outside/basecore/rdp_layer.h"
 #include "outside/basecore/settings.h"
+#include "outside/basecore/thread_runner.h"
 #include "platform/gdi/region.h"
 #include "platform/window/cmd_target.h"
 #include "tests/support/modal_responder.h"
@@ -20,6 +21,7 @@
 #include "viewer/analysis/hist_bars.h"
 #include "viewer/analysis/hist_frame.h"
 #include "viewer/analysis/hist_view.h"
+#include "viewer/core/view_result_param.h"
 
 using tarvenix::test::PumpUntil;
 using tarvenix::test::TempDir;
@@ -345,4 +347,163 @@ TEST(HistWindow, ScreenshotsInEachThemeAndOfAComplexLayer)
     tarvenix::test::SaveTestOutput(tarvenix::test::GrabWholeWindow(*hist), "hist_complex");
     viewer->DestroyWindow();
     tarvenix::test::PumpEvents();
+}
+
+namespace {
+
+/// The command ids of the tool bar's buttons in order, 0 for a separator; hidden ones in `hidden`.
+std::vector<UINT> Buttons(CToolBar& bar, std::vector<UINT>* hidden = nullptr)
+{
+    std::vector<UINT> ids;
+    CToolBarCtrl& ctrl = bar.GetToolBarCtrl();
+    for (int i = 0; i < ctrl.GetButtonCount(); ++i) {
+        const UINT id = bar.GetItemID(i);
+        ids.push_back(id);
+        if (hidden && id && ctrl.IsButtonHidden(int(id))) hidden->push_back(id);
+    }
+    return ids;
+}
+
+/// The bars show the command states as the idle pass leaves them.
+void RefreshBars(CHistFrame& hist)
+{
+    hist.SendMessageToDescendants(WM_IDLEUPDATECMDUI, TRUE, 0, TRUE);
+    tarvenix::test::PumpEvents();
+}
+
+CString TipOf(CToolBar& bar, UINT id)
+{
+    CRect r;
+    bar.GetItemRect(bar.CommandToIndex(id), &r);
+    return bar.ToolTipAt(r.CenterPoint());
+}
+
+}  // namespace
+
+TEST(HistWindow, SingleBandToolBarHidesTheUnbuiltButtonsAndClicksAsTheCommands)
+{
+    HistFixture f;
+    ASSERT_NE(f.hist, nullptr);
+    ASSERT_TRUE(f.ShowAndCount());
+    CToolBar& bar = f.hist->ToolBar();
+    std::vector<UINT> hidden;
+    const std::vector<UINT> expected = {
+        ID_HIST_CONTOUR, ID_HIST_DRAW_COLS, ID_HIST_PALETTE_FILL, 0, ID_HIST_REMOVE_SPIKES,
+        ID_HIST_FULL,    ID_HIST_PSEUDO,    ID_HIST_REAL_SIZE,    0, ID_HIST_SELECTION_MODE};
+    EXPECT_EQ(Buttons(bar, &hidden), expected);
+    EXPECT_EQ(hidden, (std::vector<UINT>{ID_HIST_REMOVE_SPIKES, ID_HIST_FULL}));
+    EXPECT_EQ(TipOf(bar, ID_HIST_CONTOUR), "Draw histogram contour");
+    EXPECT_EQ(TipOf(bar, ID_HIST_PSEUDO), "PseudoMin, PseudoMax");
+    // The bars' own buttons explain themselves too.
+    const std::pair<CDialog*, std::pair<UINT, const char*>> barTips[] = {
+        {f.hist->LevelsBar(), {IDC_HIST_APPLY, "Apply"}},
+        {f.hist->GridBar(), {IDC_HIST_NO_GRID, "Histogram draw mode without grid"}},
+        {f.hist->GridBar(), {IDC_HIST_NORMAL_GRID, "Histogram draw mode with normal grid"}},
+        {f.hist->GridBar(), {IDC_HIST_PDF_GRID, "Histogram draw mode with PDF grid"}},
+    };
+    for (const auto& [dialog, item] : barTips) {
+        CString text;
+        CToolTipCtrl& tips =
+            dialog == f.hist->GridBar() ? f.hist->GridBar()->m_tips : f.hist->LevelsBar()->m_tips;
+        tips.GetText(text, dialog->GetDlgItem(int(item.first)));
+        EXPECT_EQ(text, item.second);
+    }
+
+    // A click on a button is the command: the columns go, the outline stays.
+    ASSERT_TRUE(tarvenix::test::ClickToolBarButton(bar, ID_HIST_DRAW_COLS));
+    RefreshBars(*f.hist);
+    EXPECT_EQ(f.hist->m_nFillType, 1);
+    EXPECT_FALSE(bar.GetToolBarCtrl().IsButtonChecked(ID_HIST_DRAW_COLS));
+    EXPECT_TRUE(bar.GetToolBarCtrl().IsButtonChecked(ID_HIST_CONTOUR));
+
+    // The tool bar's band: at least 150 wide and 2 higher than the bar, 250 wide in its row;
+    // the levels and grid bars follow in bands of their own.
+    CReBarCtrl& rebar = f.hist->ReBar().GetReBarCtrl();
+    ASSERT_EQ(rebar.GetBandCount(), 3u);
+    REBARBANDINFO band;
+    band.fMask = RBBIM_CHILDSIZE | RBBIM_SIZE;
+    ASSERT_TRUE(rebar.GetBandInfo(0, &band));
+    EXPECT_EQ(band.cxMinChild, 150u);
+    EXPECT_EQ(band.cyMinChild, UINT(bar.CalcFixedLayout(FALSE, TRUE).cy + 2));
+    EXPECT_EQ(band.cx, 250u);
+    EXPECT_FALSE(rebar.GetBandInfo(3, &band));
+    CRect barRect, levelsRect;
+    bar.GetWindowRect(&barRect);
+    f.hist->LevelsBar()->GetWindowRect(&levelsRect);
+    EXPECT_GE(barRect.Width(), 150);
+    EXPECT_GE(levelsRect.top, barRect.top + int(band.cyMinChild));
+}
+
+TEST(HistWindow, RgbToolBarOffersTheChannelsAndAllChannelsComeFirst)
+{
+    TempDir dir;
+    std::string files[3];
+    for (int i = 0; i < 3; ++i) {
+        files[i] = dir.File("c" + std::to_string(i) + ".rdp");
+        frame_test::MakeLayerFile(files[i], 32, 20);
+    }
+    frame_test::NotifyWindow parent;
+    CFrameViewer* viewer = frame_test::OpenViewer(files[0], parent);
+    ASSERT_NE(viewer, nullptr);
+    ViewResultParam channels[3];
+    for (int i = 0; i < 3; ++i) channels[i].fileName = files[i].c_str();
+    const std::size_t heard = parent.received.size();
+    viewer->LoadNewLayer(&channels[0], &channels[1], &channels[2]);
+    // The viewer tells its parent once the composite shows.
+    ASSERT_TRUE(PumpUntil([&] { return parent.received.size() > heard; }));
+    ASSERT_EQ(viewer->GetColorMode(), 2);
+    auto* hist = dynamic_cast<CHistFrame*>(viewer->GetHistWnd());
+    ASSERT_NE(hist, nullptr);
+    hist->ShowWindow(SW_SHOW);
+    ASSERT_TRUE(
+        PumpUntil([&] { return hist->Data().m_nStatus == kHistReady && hist->Data().Channel(5).counted; }));
+
+    std::vector<UINT> hidden;
+    const std::vector<UINT> expected = {
+        ID_HIST_RED, ID_HIST_GREEN,   ID_HIST_BLUE,      ID_HIST_ALL_CHANNELS,
+        0,           ID_HIST_CONTOUR, ID_HIST_DRAW_COLS, ID_HIST_PALETTE_FILL,
+        0,           ID_HIST_PSEUDO,  ID_HIST_REAL_SIZE, ID_HIST_SELECTION_MODE};
+    EXPECT_EQ(Buttons(hist->ToolBar(), &hidden), expected);
+    EXPECT_TRUE(hidden.empty());
+    RefreshBars(*hist);
+    CToolBarCtrl& ctrl = hist->ToolBar().GetToolBarCtrl();
+    EXPECT_TRUE(ctrl.IsButtonChecked(ID_HIST_ALL_CHANNELS));
+    EXPECT_FALSE(ctrl.IsButtonEnabled(ID_HIST_SELECTION_MODE));
+    EXPECT_FALSE(hist->GridBar()->GetDlgItem(IDC_HIST_NORMAL_GRID)->IsWindowEnabled());
+    tarvenix::test::SaveTestOutput(tarvenix::test::GrabWholeWindow(*hist), "hist_rgb_all_channels");
+
+    ASSERT_TRUE(tarvenix::test::ClickToolBarButton(hist->ToolBar(), ID_HIST_GREEN));
+    RefreshBars(*hist);
+    EXPECT_EQ(hist->Data().m_nChannel, 4);
+    EXPECT_TRUE(ctrl.IsButtonChecked(ID_HIST_GREEN));
+    EXPECT_TRUE(ctrl.IsButtonEnabled(ID_HIST_SELECTION_MODE));
+    EXPECT_TRUE(hist->GridBar()->GetDlgItem(IDC_HIST_NORMAL_GRID)->IsWindowEnabled());
+    tarvenix::test::SaveTestOutput(tarvenix::test::GrabWholeWindow(*hist), "hist_rgb_green");
+    tarvenix::test::PumpUntil([] { return GetRunningThreadCount() == 0; });
+    viewer->DestroyWindow();
+    tarvenix::test::PumpEvents();
+}
+
+TEST(HistWindow, HelpAsksForItsPageAndSizingKeepsTheSmallestSize)
+{
+    HistFixture f;
+    ASSERT_NE(f.hist, nullptr);
+    // No help folder holds the page here, so the request tells that it is missing.
+    tarvenix::test::Responder().AnswerMessageBox(IDOK);
+    HELPINFO info{};
+    f.hist->SendMessage(WM_HELP, 0, reinterpret_cast<LPARAM>(&info));
+    ASSERT_EQ(tarvenix::test::Responder().Asked().size(), 1u);
+    EXPECT_NE(std::string(tarvenix::test::Responder().Asked()[0].text).find("2DView_Hist_window.htm"),
+              std::string::npos);
+
+    RECT small{100, 100, 300, 200};
+    f.hist->SendMessage(WM_SIZING, WMSZ_TOPLEFT, reinterpret_cast<LPARAM>(&small));
+    EXPECT_EQ(small.left, 100);
+    EXPECT_EQ(small.top, 100);
+    EXPECT_EQ(small.right, 600);
+    EXPECT_EQ(small.bottom, 400);
+    RECT large{0, 0, 800, 500};
+    f.hist->SendMessage(WM_SIZING, WMSZ_BOTTOMRIGHT, reinterpret_cast<LPARAM>(&large));
+    EXPECT_EQ(large.right, 800);
+    EXPECT_EQ(large.bottom, 500);
 }

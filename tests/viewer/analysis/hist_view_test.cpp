@@ -246,3 +246,31 @@ TEST(HistView, OverlappingMarkersShareOneTip)
     EXPECT_EQ(f.view.TipTextAt(CPoint(p.right + 3, p.top - 4)), "Max = 100");
     EXPECT_EQ(f.view.TipTextAt(CPoint(p.left + 100, p.top + 50)), "");
 }
+
+TEST(HistView, HoveringAMarkerShowsItsTipAndLeavingItHidesIt)
+{
+    ViewFixture f(400);
+    f.SetCounts(std::vector<std::uint32_t>(100, 5), 0.0, 100.0);
+    f.data.m_single.displayMin = 0.5;
+    f.data.m_single.displayMax = 60;
+    ASSERT_TRUE(f.view.InitBuffer());
+    const CRect& p = f.view.PlotRect();
+    CTitleTip& tip = f.view.TitleTip();
+    f.view.SendMessage(WM_MOUSEMOVE, 0, MAKELPARAM(p.left - 3, p.top - 4));
+    EXPECT_EQ(tip.GetShownText(), "Min = 0; PseudoMin = 0.5");
+    EXPECT_TRUE(tip.IsWindowVisible());
+    // Beside the triangle, as high as one line of the view's font.
+    CRect shown;
+    tip.GetWindowRect(&shown);
+    CPoint marker(p.left - 1, p.top - 7);
+    f.view.ClientToScreen(&marker);
+    EXPECT_GT(shown.left, marker.x);
+    EXPECT_LT(shown.Height(), 30);
+    tarvenix::test::SaveTestOutput(tarvenix::test::GrabWholeWindow(tip), "hist_marker_tip");
+
+    f.view.SendMessage(WM_MOUSEMOVE, 0, MAKELPARAM(p.right + 3, p.top - 4));
+    EXPECT_EQ(tip.GetShownText(), "Max = 100");
+    f.view.SendMessage(WM_MOUSEMOVE, 0, MAKELPARAM(p.left + 100, p.top + 50));
+    EXPECT_FALSE(tip.IsShown());
+    EXPECT_FALSE(tip.IsWindowVisible());
+}
