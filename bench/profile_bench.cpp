@@ -5,7 +5,6 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
-#include <memory>
 #include <vector>
 
 #include "bench/bench_registry.h"
@@ -55,7 +54,8 @@ struct Graph {
 
 Graph& TheGraph()
 {
-    static std::unique_ptr<Graph> graph = std::make_unique<Graph>();
+    // Kept to the end of the process: the window may not outlive the application object.
+    static Graph* graph = new Graph;
     return *graph;
 }
 

@@ -101,6 +101,11 @@ HDC GetDC(HWND window)
 
 HDC GetWindowDC(HWND window)
 {
+    // A window whose border the platform draws has a picture of its whole outer part.
+    if (window && OnUiThread()) {
+        if (QImage* frame = WindowFrameSurface(window))
+            if (HDC dc = CreateSurfaceDC(frame, std::nullopt)) return dc;
+    }
     return GetDC(window);
 }
 
@@ -109,7 +114,9 @@ int ReleaseDC(HWND window, HDC h)
     auto dc = FindDc(h);
     if (!dc) return 0;
     const RECT dirty = TakeDirty(*dc);
-    if (window && dc->image && dirty.left < dirty.right && dirty.top < dirty.bottom) {
+    if (window && dc->image && dc->image == (OnUiThread() ? WindowFrameSurface(window) : nullptr)) {
+        FlushWindowFrame(window);
+    } else if (window && dc->image && dirty.left < dirty.right && dirty.top < dirty.bottom) {
         // A worker (a selection's outline) may draw on a window; only the user-interface
         // thread may ask the window to show it.
         if (!OnUiThread())

@@ -165,6 +165,7 @@ protected:
     PLATFORM_MESSAGE_ENTRY(WM_NCHITTEST,                                                                   \
                            args.result = self->OnNcHitTest(CPoint(static_cast<short>(LOWORD(args.lParam)), \
                                                                   static_cast<short>(HIWORD(args.lParam)))))
+#define ON_WM_NCPAINT() PLATFORM_MESSAGE_ENTRY(WM_NCPAINT, self->OnNcPaint())
 #define ON_WM_NCLBUTTONDOWN()                                                                    \
     PLATFORM_MESSAGE_ENTRY(WM_NCLBUTTONDOWN,                                                     \
                            self->OnNcLButtonDown(static_cast<UINT>(args.wParam),                 \

@@ -1,8 +1,11 @@
 #include "platform/window/nonclient.h"
 
 #include <QGuiApplication>
+#include <QPainter>
 #include <QTimer>
 
+#include "platform/qt_types.h"
+#include "platform/window/paint_hook.h"
 #include "platform/window/window_internal.h"
 #include "platform/window/window_widget.h"
 
@@ -12,6 +15,13 @@ BOOL AdjustWindowRectEx(LPRECT lpRect, DWORD dwStyle, BOOL bMenu, DWORD)
 {
     if (!lpRect) return FALSE;
     if (bMenu && !(dwStyle & WS_CHILD)) lpRect->top -= GetSystemMetrics(SM_CYMENU);
+    if (platform::HasPopupFrame(dwStyle)) {
+        const int cx = GetSystemMetrics(SM_CXPOPUPFRAME), cy = GetSystemMetrics(SM_CYPOPUPFRAME);
+        lpRect->left -= cx;
+        lpRect->right += cx;
+        lpRect->top -= cy;
+        lpRect->bottom += cy;
+    }
     return TRUE;
 }
 
@@ -63,7 +73,61 @@ QRect ScreenRectOf(QWidget* widget)
     return QRect(widget->mapToGlobal(QPoint(0, 0)), widget->size());
 }
 
+// How far along an edge from a corner a press sizes by the corner.
+constexpr int kCornerReach = 12;
+
+UINT BorderHit(QPoint p, QSize size, int border)
+{
+    const bool left = p.x() < border, right = p.x() >= size.width() - border;
+    const bool top = p.y() < border, bottom = p.y() >= size.height() - border;
+    const bool nearLeft = p.x() < kCornerReach, nearRight = p.x() >= size.width() - kCornerReach;
+    const bool nearTop = p.y() < kCornerReach, nearBottom = p.y() >= size.height() - kCornerReach;
+    if ((top && nearLeft) || (left && nearTop)) return HTTOPLEFT;
+    if ((top && nearRight) || (right && nearTop)) return HTTOPRIGHT;
+    if ((bottom && nearLeft) || (left && nearBottom)) return HTBOTTOMLEFT;
+    if ((bottom && nearRight) || (right && nearBottom)) return HTBOTTOMRIGHT;
+    if (left) return HTLEFT;
+    if (right) return HTRIGHT;
+    if (top) return HTTOP;
+    if (bottom) return HTBOTTOM;
+    return HTNOWHERE;
+}
+
 }  // namespace
+
+bool HasPopupFrame(DWORD style)
+{
+    return !(style & WS_CHILD) && (style & WS_POPUP) && (style & WS_CAPTION) != WS_CAPTION &&
+           (style & WS_THICKFRAME);
+}
+
+QImage* WindowFrameSurface(HWND hwnd)
+{
+    const WindowData* data = DataOf(LookupWindow(hwnd));
+    if (!data || !data->outer || data->outer->Border() <= 0) return nullptr;
+    QImage& frame = data->outer->FramePicture();
+    if (frame.size() != data->outer->size()) {
+        frame = QImage(data->outer->size().expandedTo(QSize(1, 1)), QImage::Format_RGB32);
+        frame.fill(Qt::white);
+    }
+    return &frame;
+}
+
+void FlushWindowFrame(HWND hwnd)
+{
+    const WindowData* data = DataOf(LookupWindow(hwnd));
+    if (data && data->outer) data->outer->update();
+}
+
+void PaintDefaultFrame(CWnd* wnd)
+{
+    QImage* frame = WindowFrameSurface(wnd ? wnd->m_hWnd : nullptr);
+    if (!frame) return;
+    QPainter painter(frame);
+    painter.fillRect(frame->rect(), ToQColor(GetSysColor(COLOR_BTNFACE)));
+    painter.setPen(ToQColor(GetSysColor(COLOR_WINDOWFRAME)));
+    painter.drawRect(frame->rect().adjusted(0, 0, -1, -1));
+}
 
 bool SetMenuStrip(HWND hwnd, QWidget* strip)
 {
@@ -89,6 +153,9 @@ LRESULT NonClientHitTest(CWnd* wnd, POINT screen)
     if (QRect(QPoint(0, 0), ClientSize(*data)).contains(inClient)) return HTCLIENT;
     if (data->outer && data->outer->MenuStripGeometry().contains(data->outer->mapFromGlobal(at)))
         return HTMENU;
+    if (data->outer && data->outer->Border() > 0 &&
+        !data->outer->ClientGeometry().contains(data->outer->mapFromGlobal(at)))
+        return BorderHit(data->outer->mapFromGlobal(at), data->outer->size(), data->outer->Border());
     if (data->generic) {
         if (data->generic->ScrollBarRect(SB_VERT).contains(inClient)) return HTVSCROLL;
         if (data->generic->ScrollBarRect(SB_HORZ).contains(inClient)) return HTHSCROLL;

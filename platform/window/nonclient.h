@@ -21,6 +21,18 @@
 // exactly the menu bar. As on the system, AdjustWindowRectEx leaves scroll bars out; the
 // caller adds SM_CXVSCROLL / SM_CYHSCROLL for the bars it shows.
 //
+// A popup without a caption (WS_POPUP, not the whole of WS_CAPTION) has no decorations at
+// all. When it has WS_THICKFRAME, the platform gives it a sizing border instead: a strip
+// SM_CXPOPUPFRAME wide at the left and right and SM_CYPOPUPFRAME high at the top and bottom,
+// inside the outer rectangle and around the client part. For such a style AdjustWindowRectEx
+// adds the strip on each side. WM_NCHITTEST answers HTLEFT..HTBOTTOMRIGHT over it (the corner
+// codes within 12 pixels of a corner), and a left press there starts the user's drag of that
+// edge (below). The window paints the strip through WM_NCPAINT (wParam 1: all of it), sent
+// before the border is next shown after the window was made or resized: a window DC
+// (GetWindowDC) draws on a picture of the whole outer part in window coordinates, (0, 0) at
+// its top-left, of which only the strip shows. The default handling paints it COLOR_BTNFACE
+// with a COLOR_WINDOWFRAME line around.
+//
 // A user's drag of an edge or of the caption sends, in this order:
 //     WM_NCLBUTTONDOWN (wParam: HTLEFT..HTBOTTOMRIGHT for an edge, HTCAPTION for a move;
 //                       lParam: the screen point),

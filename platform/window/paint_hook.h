@@ -56,6 +56,13 @@ PLATFORM_API std::shared_ptr<SharedSurface> FindSharedSurface(HWND hwnd);
 /// Shows what was drawn on the surface in `rect` (client coordinates) without a WM_PAINT.
 PLATFORM_API void FlushWindowSurface(HWND hwnd, const RECT& rect);
 
+/// The picture of a window's whole outer part, in window coordinates, for windows whose
+/// border the platform draws (nonclient.h); null for any other window. What WM_NCPAINT
+/// draws through a window DC lands here. User-interface thread only.
+PLATFORM_API QImage* WindowFrameSurface(HWND hwnd);
+/// Shows what was drawn on the frame picture.
+PLATFORM_API void FlushWindowFrame(HWND hwnd);
+
 /// The drawing side registers how to wrap a paint target into a device context, so that
 /// WM_ERASEBKGND carries an HDC in wParam and handlers receive a CDC*. Until one is
 /// registered, wParam is 0 and handlers get null.

@@ -31,6 +31,9 @@ int GetSystemMetrics(int nIndex)
         case SM_CXFRAME:
         case SM_CYFRAME:
             return 0;
+        case SM_CXPOPUPFRAME:
+        case SM_CYPOPUPFRAME:
+            return 4;
         case SM_CXICON:
         case SM_CYICON:
         case SM_CXCURSOR:

@@ -125,6 +125,10 @@ void NoteWindowManagerDrag(HWND hwnd, bool sized);
 /// What lies under a screen point: HTCLIENT, HTMENU, HTVSCROLL, HTHSCROLL, the corner between
 /// the bars, or HTNOWHERE outside the outer rectangle (WM_NCHITTEST's default).
 LRESULT NonClientHitTest(CWnd* wnd, POINT screen);
+/// Whether a window of this style gets the platform's sizing border (nonclient.h).
+bool HasPopupFrame(DWORD style);
+/// WM_NCPAINT's default: the sizing border in button face with a window-frame line.
+void PaintDefaultFrame(CWnd* wnd);
 /// The window was activated by the window manager: it comes to the top of the stacking order.
 void NoteActivated(HWND hwnd);
 

@@ -15,6 +15,8 @@
 #include <QPainter>
 #include <QWheelEvent>
 
+#include "platform/qt_types.h"
+#include "platform/window/nonclient.h"
 #include "platform/window/window_internal.h"
 
 namespace platform {
@@ -525,8 +527,22 @@ QRect OuterWidget::MenuStripGeometry() const
 
 QRect OuterWidget::ClientGeometry() const
 {
-    const int top = MenuStripGeometry().height();
-    return QRect(0, top, width(), std::max(height() - top, 0));
+    const int top = MenuStripGeometry().height() + m_border;
+    return QRect(m_border, top, std::max(width() - 2 * m_border, 0), std::max(height() - top - m_border, 0));
+}
+
+void OuterWidget::SetBorder(int width)
+{
+    m_border = std::max(width, 0);
+    InvalidateFrame();
+    Layout();
+}
+
+void OuterWidget::InvalidateFrame()
+{
+    if (m_border <= 0) return;
+    m_frameDirty = true;
+    update();
 }
 
 void OuterWidget::Layout()
@@ -538,6 +554,11 @@ void OuterWidget::Layout()
 bool OuterWidget::event(QEvent* event)
 {
     switch (event->type()) {
+        case QEvent::MouseButtonPress:
+        case QEvent::MouseButtonRelease:
+        case QEvent::MouseMove:
+            if (BorderMouse(static_cast<QMouseEvent*>(event))) return true;
+            break;
         case QEvent::ShowToParent:
         case QEvent::HideToParent:
             break;
@@ -561,7 +582,83 @@ bool OuterWidget::event(QEvent* event)
 void OuterWidget::resizeEvent(QResizeEvent* event)
 {
     Layout();
+    InvalidateFrame();
     QWidget::resizeEvent(event);
+}
+
+void OuterWidget::paintEvent(QPaintEvent*)
+{
+    if (m_border <= 0) return;  // the client part and the strips cover everything
+    if (m_frame.size() != size()) {
+        m_frame = QImage(size().expandedTo(QSize(1, 1)), QImage::Format_RGB32);
+        m_frame.fill(Qt::white);
+        m_frameDirty = true;
+    }
+    if (m_frameDirty && m_hwnd) {
+        m_frameDirty = false;
+        if (CWnd* wnd = LookupWindow(m_hwnd)) {
+            EventDepthScope depth;
+            Dispatch(wnd, WM_NCPAINT, 1, 0);
+        }
+    }
+    QPainter painter(this);
+    painter.drawImage(0, 0, m_frame);
+}
+
+bool OuterWidget::BorderMouse(QMouseEvent* event)
+{
+    // A press on the sizing border starts the user's drag of that edge, as the window
+    // manager's own border would for a decorated window.
+    const HWND hwnd = m_hwnd;
+    CWnd* wnd = hwnd ? LookupWindow(hwnd) : nullptr;
+    if (!wnd || m_border <= 0) return false;
+    const QPoint global = event->globalPosition().toPoint();
+    switch (event->type()) {
+        case QEvent::MouseButtonPress: {
+            if (event->button() != Qt::LeftButton || m_dragHit) return false;
+            const auto hit = static_cast<UINT>(
+                Dispatch(wnd, WM_NCHITTEST, 0,
+                         MAKELPARAM(static_cast<WORD>(global.x()), static_cast<WORD>(global.y()))));
+            if (hit < HTLEFT || hit > HTBOTTOMRIGHT || LookupWindow(hwnd) != wnd) return false;
+            m_dragStart = geometry();
+            m_dragPress = global;
+            if (!BeginUserDrag(hwnd, hit, POINT{global.x(), global.y()})) return true;
+            m_dragHit = hit;
+            return true;
+        }
+        case QEvent::MouseMove: {
+            if (!m_dragHit) {
+                const auto hit = static_cast<UINT>(
+                    Dispatch(wnd, WM_NCHITTEST, 0,
+                             MAKELPARAM(static_cast<WORD>(global.x()), static_cast<WORD>(global.y()))));
+                if (LookupWindow(hwnd) != wnd) return true;
+                static const Qt::CursorShape shapes[] = {
+                    Qt::SizeHorCursor,   Qt::SizeHorCursor, Qt::SizeVerCursor,   Qt::SizeFDiagCursor,
+                    Qt::SizeBDiagCursor, Qt::SizeVerCursor, Qt::SizeBDiagCursor, Qt::SizeFDiagCursor};
+                if (hit >= HTLEFT && hit <= HTBOTTOMRIGHT)
+                    setCursor(shapes[hit - HTLEFT]);
+                else
+                    unsetCursor();
+                return false;
+            }
+            const QPoint d = global - m_dragPress;
+            const UINT hit = m_dragHit;
+            RECT r = ToRect(m_dragStart);
+            if (hit == HTLEFT || hit == HTTOPLEFT || hit == HTBOTTOMLEFT) r.left += d.x();
+            if (hit == HTRIGHT || hit == HTTOPRIGHT || hit == HTBOTTOMRIGHT) r.right += d.x();
+            if (hit == HTTOP || hit == HTTOPLEFT || hit == HTTOPRIGHT) r.top += d.y();
+            if (hit == HTBOTTOM || hit == HTBOTTOMLEFT || hit == HTBOTTOMRIGHT) r.bottom += d.y();
+            UserDragTo(hwnd, r);
+            return true;
+        }
+        case QEvent::MouseButtonRelease:
+            if (!m_dragHit || event->button() != Qt::LeftButton) return false;
+            m_dragHit = 0;
+            EndUserDrag(hwnd);
+            return true;
+        default:
+            return false;
+    }
 }
 
 bool OuterWidget::eventFilter(QObject* watched, QEvent* event)

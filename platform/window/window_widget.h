@@ -15,6 +15,7 @@
 #include "platform/window/messages.h"
 #include "platform/window/paint_hook.h"
 
+class QMouseEvent;
 class QScrollBar;
 
 class CWnd;
@@ -79,16 +80,34 @@ public:
     /// Where the menu strip lies (empty when there is none or it is hidden).
     QRect MenuStripGeometry() const;
     void Layout();
+    /// Gives the window a sizing border this wide on each side (0: none), which it paints
+    /// through WM_NCPAINT on FramePicture().
+    void SetBorder(int width);
+    int Border() const { return m_border; }
+    /// The picture of the whole outer part (window coordinates) the border is painted on;
+    /// the client part covers its middle.
+    QImage& FramePicture() { return m_frame; }
+    /// The border is to be painted again before it is next shown.
+    void InvalidateFrame();
 
 protected:
     bool event(QEvent* event) override;
+    void paintEvent(QPaintEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
+    bool BorderMouse(QMouseEvent* event);
+
     HWND m_hwnd;
     QPointer<QWidget> m_client;
     QPointer<QWidget> m_menu;
+    int m_border = 0;
+    QImage m_frame;
+    bool m_frameDirty = false;
+    UINT m_dragHit = 0;  ///< while the user drags the border: the edge's hit-test code
+    QPoint m_dragPress;  ///< where that drag started (screen)
+    QRect m_dragStart;   ///< the outer rectangle when it started
 };
 
 /// Watches a Qt control that serves as a window's widget.

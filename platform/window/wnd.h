@@ -266,6 +266,7 @@ public:
     void OnSizing(UINT, LPRECT) { Default(); }
     void OnMoving(UINT, LPRECT) { Default(); }
     LRESULT OnNcHitTest(CPoint) { return Default(); }
+    void OnNcPaint() { Default(); }
     void OnNcLButtonDown(UINT, CPoint) { Default(); }
     void OnSetFocus(CWnd*) { Default(); }
     void OnKillFocus(CWnd*) { Default(); }
@@ -379,6 +380,10 @@ constexpr int SM_CXFULLSCREEN = 16;
 constexpr int SM_CYFULLSCREEN = 17;
 constexpr int SM_CXFRAME = 32;
 constexpr int SM_CYFRAME = 33;
+// The sizing border the platform draws around a popup with WS_THICKFRAME and no caption
+// (nonclient.h): the platform's own metric, as such a window has no decorations otherwise.
+constexpr int SM_CXPOPUPFRAME = 0x1001;
+constexpr int SM_CYPOPUPFRAME = 0x1002;
 constexpr int SM_CXSMICON = 49;
 constexpr int SM_CYSMICON = 50;
 

@@ -135,6 +135,7 @@ BOOL CWnd::CreateEx(DWORD dwExStyle, LPCTSTR lpszClassName, LPCTSTR lpszWindowNa
         // The client part goes inside an outer part that holds the non-client strips.
         auto* outer = new OuterWidget(m_hWnd, widget->windowFlags());
         outer->SetClient(widget);
+        if (HasPopupFrame(style)) outer->SetBorder(GetSystemMetrics(SM_CXPOPUPFRAME));
         m_data->outer = outer;
     }
     QWidget* frame = OuterOf(*m_data);

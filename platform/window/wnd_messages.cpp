@@ -177,6 +177,9 @@ LRESULT CWnd::DefWindowProc(UINT message, WPARAM wParam, LPARAM lParam)
             target->painter->fillRect(target->surface->rect(), ToQColor(*data->windowClass.background));
             return 1;
         }
+        case WM_NCPAINT:
+            PaintDefaultFrame(this);
+            return 0;
         case WM_NCHITTEST:
             return NonClientHitTest(
                 this, POINT{static_cast<short>(LOWORD(lParam)), static_cast<short>(HIWORD(lParam))});

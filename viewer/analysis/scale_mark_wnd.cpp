@@ -48,6 +48,7 @@ BEGIN_MESSAGE_MAP(CScaleMarkWnd, CWnd)
     ON_WM_SIZE()
     ON_WM_SIZING()
     ON_WM_PAINT()
+    ON_WM_NCPAINT()
     ON_WM_ERASEBKGND()
     ON_WM_LBUTTONDOWN()
     ON_WM_MOUSEMOVE()
@@ -266,6 +267,24 @@ void CScaleMarkWnd::OnPaint()
     CPaintDC dc(this);
     if (m_memDC.GetSafeHdc())
         ::BitBlt(dc.GetSafeHdc(), 0, 0, m_size.cx, m_size.cy, m_memDC.GetSafeHdc(), 0, 0, SRCCOPY);
+}
+
+void CScaleMarkWnd::OnNcPaint()
+{
+    // The sizing border is the scale's own: white with a black line, like the bar's frame.
+    CWindowDC dc(this);
+    CRect window, client;
+    GetWindowRect(&window);
+    GetClientRect(&client);
+    ClientToScreen(&client);
+    client.OffsetRect(-window.left, -window.top);
+    window.OffsetRect(-window.left, -window.top);
+    dc.ExcludeClipRect(&client);
+    CBrush white, black;
+    white.CreateSolidBrush(RGB(255, 255, 255));
+    black.CreateSolidBrush(RGB(0, 0, 0));
+    dc.FillRect(&window, &white);
+    dc.FrameRect(&window, &black);
 }
 
 BOOL CScaleMarkWnd::OnEraseBkgnd(CDC*)

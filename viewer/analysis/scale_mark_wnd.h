@@ -53,6 +53,7 @@ protected:
     void OnSize(UINT type, int cx, int cy);
     void OnSizing(UINT edge, LPRECT rect);
     void OnPaint();
+    void OnNcPaint();
     BOOL OnEraseBkgnd(CDC* dc);
     void OnLButtonDown(UINT flags, CPoint point);
     void OnMouseMove(UINT flags, CPoint point);

@@ -16,6 +16,7 @@
 #include "outside/basecore/math_helpers.h"
 #include "outside/basecore/rdp_except.h"
 #include "outside/basecore/rdp_layer.h"
+#include "outside/basecore/row_driver.h"
 #include "outside/basecore/stretch_calculator.h"
 #include "outside/basecore/thread_runner.h"
 #include "outside/huebook/color_map.h"
@@ -38,6 +39,10 @@
 #include "platform/gdi/region.h"
 
 namespace {
+
+// Rows of a banded render: small enough that every core gets many bands, large enough
+// that a band's read costs little beside its rows.
+constexpr std::int64_t kRenderRowsPerBand = 32;
 
 constexpr const char* kTextPreparing = "Preparing raster ...";
 constexpr const char* kTextBuildingHistogram = "Building histogram ...";
@@ -1322,25 +1327,56 @@ void CRasterView::RenderRGB(int x, int y, int width, int height, int stride, int
                             BOOL wholeImage, BYTE* dest, CMeterInfoBase* meter)
 {
     CTilePyramid* pyramid = Pyramid();
-    // The levels are expanded in place from the front, which needs three bytes a pixel.
     if (!pyramid || !dest || width <= 0 || height <= 0 || stride < 3 * width) return;
-    if (meter) {
-        meter->SetRange(0, 2.0 * height);
-        meter->SetStep(1.0);
-    }
-    BYTE* levels = dest + std::int64_t(stride) * height - std::int64_t(width) * height;
-    pyramid->ReadWindow(levels, width, x, y, width, height, zoom, wholeImage, 1, bottomUp, meter);
-    for (int r = 0; r < height; ++r) {
-        BYTE* out = dest + std::int64_t(r) * stride;
-        const BYTE* in = levels + std::int64_t(r) * width;
-        for (int i = 0; i < width; ++i) {
+    const auto expandRow = [this](const BYTE* in, BYTE* out, int count) {
+        for (int i = 0; i < count; ++i) {
             const BYTE* c = m_displayed.rgb[in[i]];
             out[3 * i] = c[2];
             out[3 * i + 1] = c[1];
             out[3 * i + 2] = c[0];
         }
-        if (meter) meter->StepIt();
+    };
+    int cutWidth = 0, cutHeight = 0;
+    pyramid->WindowSize(x, y, width, height, zoom, wholeImage, cutWidth, cutHeight);
+    if (cutWidth != width || cutHeight != height || (wholeImage && zoom < 1.0)) {
+        // A window that is cut to the picture keeps its one-pass layout: the levels are
+        // expanded in place from the front, which needs three bytes a pixel.
+        if (meter) {
+            meter->SetRange(0, 2.0 * height);
+            meter->SetStep(1.0);
+        }
+        BYTE* levels = dest + std::int64_t(stride) * height - std::int64_t(width) * height;
+        pyramid->ReadWindow(levels, width, x, y, width, height, zoom, wholeImage, 1, bottomUp, meter);
+        for (int r = 0; r < height; ++r) {
+            expandRow(levels + std::int64_t(r) * width, dest + std::int64_t(r) * stride, width);
+            if (meter) meter->StepIt();
+        }
+        return;
     }
+    // Bands of rows on all cores, each read into its own scratch and expanded straight into
+    // the destination: every byte of it is written once.
+    if (meter) {
+        meter->SetRange(0, double(height));
+        meter->SetStep(1.0);
+    }
+    const RowBands bands = RowBands::Fixed(height, kRenderRowsPerBand);
+    std::vector<std::vector<BYTE>> scratch(std::size_t(RowDriverSlots(bands.Count())));
+    RunRowBands(
+        bands,
+        [&](const RowBand& band) {
+            const int rows = int(band.end - band.begin);
+            std::vector<BYTE>& levels = scratch[std::size_t(band.slot)];
+            levels.resize(std::size_t(width) * std::size_t(rows));
+            // Destination rows [begin, end) show output rows counted from the other end
+            // when the destination is bottom-up.
+            const int first = bottomUp ? height - int(band.end) : int(band.begin);
+            pyramid->ReadWindow(levels.data(), width, x, y + first, width, rows, zoom, FALSE, 1, bottomUp,
+                                nullptr);
+            for (int r = 0; r < rows; ++r)
+                expandRow(levels.data() + std::int64_t(r) * width,
+                          dest + (band.begin + r) * std::int64_t(stride), width);
+        },
+        MeterProgress(meter));
 }
 
 void CRasterView::SetZoom(double zoom, int /*flags*/)

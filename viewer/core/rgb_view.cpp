@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "outside/basecore/meter_info.h"
+#include "outside/basecore/row_driver.h"
 #include "outside/basecore/thread_runner.h"
 #include "platform/window/wnd.h"
 #include "platform/gdi/dc.h"
@@ -319,14 +320,14 @@ bool CRGBView::ReadBlock(BYTE* dest, std::int64_t stride, int x, int y, int w, i
     const BYTE* red = m_tables[0];
     const BYTE* green = m_tables[1];
     const BYTE* blue = m_tables[2];
-    for (int r = 0; r < h; ++r) {
-        BYTE* p = dest + std::int64_t(r) * stride;
+    ForEachRow(h, [&](std::int64_t r, int) {
+        BYTE* p = dest + r * stride;
         for (int i = 0; i < w; ++i, p += 3) {
             p[0] = blue[p[0]];
             p[1] = green[p[1]];
             p[2] = red[p[2]];
         }
-    }
+    });
     return true;
 }
 

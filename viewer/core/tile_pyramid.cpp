@@ -78,6 +78,9 @@ RowBands TileRowBands(int count, Weight&& weight)
 // a + (b − a) × fraction / 2^32, rounded toward a whichever side b lies on, for values of
 // 0..255. The product is split into 16-bit halves of the fraction so that it stays in 32
 // bits (and vectorises); the result is the same as the 64-bit product's.
+// Reads are cut into bands of at least this many rows.
+constexpr std::int64_t kReadRowsPerBand = 8;
+
 inline std::uint32_t Lerp(std::uint32_t a, std::uint32_t b, std::uint32_t fraction)
 {
     // The sign of b − a is as good as random, so it is applied without a branch.
@@ -97,9 +100,6 @@ void CTilePyramid::Free()
     std::vector<std::uint32_t>().swap(m_stepFirst);
     std::vector<std::uint32_t>().swap(m_stepSecond);
     std::vector<std::uint32_t>().swap(m_fractions);
-    std::vector<std::uint32_t>().swap(m_rowA);
-    std::vector<std::uint32_t>().swap(m_rowB);
-    std::vector<BYTE>().swap(m_gather);
     m_maxDimension = m_width = m_height = 0;
     m_storage = nullptr;
     m_used = 0;
@@ -131,9 +131,6 @@ bool CTilePyramid::LayOut(BYTE* storage, std::int64_t storageBytes, int width, i
     m_stepFirst.resize(scratch);
     m_stepSecond.resize(scratch);
     m_fractions.resize(scratch);
-    m_rowA.resize(scratch);
-    m_rowB.resize(scratch);
-    m_gather.resize(scratch);
     return true;
 }
 
@@ -345,23 +342,18 @@ void CTilePyramid::GatherRow(int k, int y, int x0, int x1, BYTE* out) const
     }
 }
 
-int CTilePyramid::ReadWindow(BYTE* dest, std::int64_t destRowBytes, int x, int y, int w, int h, double zoom,
-                             BOOL wholeImage, int pixelStep, BOOL bottomUp, CMeterInfoBase* meter)
+bool CTilePyramid::CutWindow(int& x, int& y, int& w, int& h, double& zoom, BOOL wholeImage, int& k, double& r)
 {
-    if (m_levels.empty() || !dest || pixelStep < 1 || x < 0 || y < 0 || w < 0 || h < 0 || !(zoom > 0.0) ||
-        !std::isfinite(zoom))
-        return 0;
+    if (m_levels.empty() || x < 0 || y < 0 || w < 0 || h < 0 || !(zoom > 0.0) || !std::isfinite(zoom))
+        return false;
     if (zoom < 1.0 && wholeImage) {
         x = y = 0;
         w = m_width;
         h = m_height;
         zoom = 1.0;
     }
-    int k;
-    double r;
     ChooseLevel(zoom, k, r);
     const PyramidLevel& level = m_levels[std::size_t(k)];
-
     // The zoomed size of the level; the window is cut to it.
     auto extent = [&](int length) -> std::int64_t {
         return r == 1.0 ? length : std::int64_t(std::floor(double(length) / r + 1e-9));
@@ -375,7 +367,29 @@ int CTilePyramid::ReadWindow(BYTE* dest, std::int64_t destRowBytes, int x, int y
     }
     w = int(std::max<std::int64_t>(0, std::min<std::int64_t>(w, limitX - x)));
     h = int(std::max<std::int64_t>(0, std::min<std::int64_t>(h, limitY - y)));
+    return true;
+}
+
+bool CTilePyramid::WindowSize(int x, int y, int w, int h, double zoom, BOOL wholeImage, int& cutWidth,
+                              int& cutHeight)
+{
+    int k;
+    double r;
+    cutWidth = cutHeight = 0;
+    if (!CutWindow(x, y, w, h, zoom, wholeImage, k, r)) return false;
+    cutWidth = w;
+    cutHeight = h;
+    return true;
+}
+
+int CTilePyramid::ReadWindow(BYTE* dest, std::int64_t destRowBytes, int x, int y, int w, int h, double zoom,
+                             BOOL wholeImage, int pixelStep, BOOL bottomUp, CMeterInfoBase* meter)
+{
+    int k;
+    double r;
+    if (!dest || pixelStep < 1 || !CutWindow(x, y, w, h, zoom, wholeImage, k, r)) return 0;
     if (w == 0 || h == 0) return 1;
+    const PyramidLevel& level = m_levels[std::size_t(k)];
 
     auto destRow = [&](int j) {
         return dest + (bottomUp ? std::int64_t(h - 1 - j) : std::int64_t(j)) * destRowBytes;
@@ -387,22 +401,38 @@ int CTilePyramid::ReadWindow(BYTE* dest, std::int64_t destRowBytes, int x, int y
             for (int i = 0; i < w; ++i) row[std::int64_t(i) * pixelStep] = BYTE(values[i]);
         }
     };
+    // Rows are read in bands on all cores; every output row depends on its own index only,
+    // so the picture is the same however the rows are shared. Scratch is per band: reads
+    // of the same pyramid may run at once (the export job beside a repaint).
     const double startPos = meter ? meter->DeltaPos(0.0) : 0.0;
-    auto progress = [&](int rowsDone) {
-        if (meter && (rowsDone % kTileSide == 0 || rowsDone == h)) meter->SetPos(startPos + rowsDone);
-    };
-    BYTE* line = m_gather.data();
+    BandProgress progress;
+    if (meter) {
+        // The meter moves at every tile row boundary passed and at the end, as bands complete.
+        progress = [meter, startPos, h, reported = std::int64_t(0)](std::int64_t done) mutable {
+            for (std::int64_t next = (reported / kTileSide + 1) * kTileSide; next <= done && next < h;
+                 next += kTileSide)
+                meter->SetPos(startPos + double(reported = next));
+            if (done == h && reported != h) meter->SetPos(startPos + double(reported = h));
+        };
+    }
+    const RowBands bands = RowBands::Even(h, kReadRowsPerBand);
+    const std::size_t lineBytes = std::size_t(level.width) + 2;
 
     if (r == 1.0) {
-        for (int j = 0; j < h; ++j) {
-            if (pixelStep == 1) {
-                GatherRow(k, y + j, x, x + w - 1, destRow(j));
-            } else {
-                GatherRow(k, y + j, x, x + w - 1, line);
-                store(destRow(j), line);
-            }
-            progress(j + 1);
-        }
+        RunRowBands(
+            bands,
+            [&](const RowBand& band) {
+                std::vector<BYTE> line(pixelStep == 1 ? 0 : lineBytes);
+                for (std::int64_t j = band.begin; j < band.end && !band.Stopped(); ++j) {
+                    if (pixelStep == 1) {
+                        GatherRow(k, y + int(j), x, x + w - 1, destRow(int(j)));
+                    } else {
+                        GatherRow(k, y + int(j), x, x + w - 1, line.data());
+                        store(destRow(int(j)), line.data());
+                    }
+                }
+            },
+            progress);
         return 1;
     }
 
@@ -414,19 +444,24 @@ int CTilePyramid::ReadWindow(BYTE* dest, std::int64_t destRowBytes, int x, int y
         };
         std::vector<int> columns(static_cast<std::size_t>(w));
         for (int i = 0; i < w; ++i) columns[std::size_t(i)] = sourceOf(std::int64_t(x) + i, level.width);
-        std::vector<BYTE> expanded(static_cast<std::size_t>(w));
         const int c0 = columns.front(), c1 = columns.back();
-        int shownRow = -1;
-        for (int j = 0; j < h; ++j) {
-            const int sy = sourceOf(std::int64_t(y) + j, level.height);
-            if (sy != shownRow) {
-                GatherRow(k, sy, c0, c1, line);
-                for (int i = 0; i < w; ++i) expanded[std::size_t(i)] = line[columns[std::size_t(i)] - c0];
-                shownRow = sy;
-            }
-            store(destRow(j), expanded.data());
-            progress(j + 1);
-        }
+        RunRowBands(
+            bands,
+            [&](const RowBand& band) {
+                std::vector<BYTE> line(lineBytes), expanded(static_cast<std::size_t>(w));
+                int shownRow = -1;
+                for (std::int64_t j = band.begin; j < band.end && !band.Stopped(); ++j) {
+                    const int sy = sourceOf(std::int64_t(y) + j, level.height);
+                    if (sy != shownRow) {
+                        GatherRow(k, sy, c0, c1, line.data());
+                        for (int i = 0; i < w; ++i)
+                            expanded[std::size_t(i)] = line[columns[std::size_t(i)] - c0];
+                        shownRow = sy;
+                    }
+                    store(destRow(int(j)), expanded.data());
+                }
+            },
+            progress);
         return 1;
     }
 
@@ -441,48 +476,55 @@ int CTilePyramid::ReadWindow(BYTE* dest, std::int64_t destRowBytes, int x, int y
     // second index held to the last column reads. The pairs are gathered first, so that
     // the interpolation itself runs on whole vectors.
     const std::size_t columnsOut = static_cast<std::size_t>(w);
-    std::vector<std::uint32_t> lefts(columnsOut), fractions(columnsOut), leftValues(columnsOut),
-        rightValues(columnsOut);
+    std::vector<std::uint32_t> lefts(columnsOut), fractions(columnsOut);
     for (int i = 0; i < w; ++i) {
         const std::size_t e = std::size_t(x + i);
         lefts[std::size_t(i)] = std::min(m_stepFirst[e], lastColumn) - c0;
         fractions[std::size_t(i)] = m_fractions[e];
     }
-    std::uint32_t* rowA = m_rowA.data();
-    std::uint32_t* rowB = m_rowB.data();
     const int gathered = int(c1 - c0) + 1;
-    auto interpolateRow = [&](std::uint32_t sy, std::uint32_t* out) {
-        GatherRow(k, int(sy), int(c0), int(c1), line);
-        line[gathered] = line[gathered - 1];
-        const std::uint32_t* left = lefts.data();
-        std::uint32_t* av = leftValues.data();
-        std::uint32_t* bv = rightValues.data();
-        for (int i = 0; i < w; ++i) {
-            av[i] = line[left[i]];
-            bv[i] = line[left[i] + 1];
-        }
-        const std::uint32_t* f = fractions.data();
-        for (int i = 0; i < w; ++i) out[i] = Lerp(av[i], bv[i], f[i]);
-    };
-    std::vector<BYTE> result(static_cast<std::size_t>(w));
-    std::int64_t previousSecond = -1;
-    for (int j = 0; j < h; ++j) {
-        const std::size_t e = std::size_t(y + j);
-        const std::uint32_t first = std::min(m_stepFirst[e], lastRow),
-                            second = std::min(m_stepSecond[e], lastRow);
-        if (std::int64_t(first) == previousSecond)
-            std::swap(rowA, rowB);
-        else
-            interpolateRow(first, rowA);
-        if (second == first)
-            std::copy(rowA, rowA + w, rowB);
-        else
-            interpolateRow(second, rowB);
-        previousSecond = second;
-        const std::uint32_t fy = m_fractions[e];
-        for (int i = 0; i < w; ++i) result[std::size_t(i)] = BYTE(Lerp(rowA[i], rowB[i], fy));
-        store(destRow(j), result.data());
-        progress(j + 1);
-    }
+    RunRowBands(
+        bands,
+        [&](const RowBand& band) {
+            std::vector<BYTE> lineBuffer(lineBytes);
+            std::vector<std::uint32_t> leftValues(columnsOut), rightValues(columnsOut), a(columnsOut),
+                b(columnsOut);
+            std::vector<BYTE> result(columnsOut);
+            BYTE* line = lineBuffer.data();
+            auto interpolateRow = [&](std::uint32_t sy, std::uint32_t* out) {
+                GatherRow(k, int(sy), int(c0), int(c1), line);
+                line[gathered] = line[gathered - 1];
+                const std::uint32_t* left = lefts.data();
+                std::uint32_t* av = leftValues.data();
+                std::uint32_t* bv = rightValues.data();
+                for (int i = 0; i < w; ++i) {
+                    av[i] = line[left[i]];
+                    bv[i] = line[left[i] + 1];
+                }
+                const std::uint32_t* f = fractions.data();
+                for (int i = 0; i < w; ++i) out[i] = Lerp(av[i], bv[i], f[i]);
+            };
+            std::uint32_t* rowA = a.data();
+            std::uint32_t* rowB = b.data();
+            std::int64_t previousSecond = -1;
+            for (std::int64_t j = band.begin; j < band.end && !band.Stopped(); ++j) {
+                const std::size_t e = std::size_t(y + j);
+                const std::uint32_t first = std::min(m_stepFirst[e], lastRow),
+                                    second = std::min(m_stepSecond[e], lastRow);
+                if (std::int64_t(first) == previousSecond)
+                    std::swap(rowA, rowB);
+                else
+                    interpolateRow(first, rowA);
+                if (second == first)
+                    std::copy(rowA, rowA + w, rowB);
+                else
+                    interpolateRow(second, rowB);
+                previousSecond = second;
+                const std::uint32_t fy = m_fractions[e];
+                for (int i = 0; i < w; ++i) result[std::size_t(i)] = BYTE(Lerp(rowA[i], rowB[i], fy));
+                store(destRow(int(j)), result.data());
+            }
+        },
+        progress);
     return 1;
 }

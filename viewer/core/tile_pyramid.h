@@ -69,6 +69,10 @@ public:
     int ReadWindow(BYTE* dest, std::int64_t destRowBytes, int x, int y, int w, int h, double zoom,
                    BOOL wholeImage, int pixelStep, BOOL bottomUp, CMeterInfoBase* meter);
 
+    /// The size ReadWindow writes for this window (cut to the picture, the whole picture for
+    /// `wholeImage` below 1:1); false, with 0 × 0, when it would write nothing.
+    bool WindowSize(int x, int y, int w, int h, double zoom, BOOL wholeImage, int& cutWidth, int& cutHeight);
+
     /// Frees the levels and scratch areas; the pyramid is empty afterwards.
     void Free();
 
@@ -88,6 +92,7 @@ private:
     struct Axis;  // per-read index tables of one axis
     bool LayOut(BYTE* storage, std::int64_t storageBytes, int width, int height);
     void ChooseLevel(double zoom, int& level, double& ratio) const;
+    bool CutWindow(int& x, int& y, int& w, int& h, double& zoom, BOOL wholeImage, int& level, double& ratio);
     void GatherRow(int level, int y, int x0, int x1, BYTE* out) const;  // columns x0..x1 of a row
 
     int m_maxDimension = 0;
@@ -107,8 +112,4 @@ private:
     std::vector<std::uint32_t> m_stepFirst;
     std::vector<std::uint32_t> m_stepSecond;
     std::vector<std::uint32_t> m_fractions;
-    // Row scratch of reads: two interpolated rows and a gathered source row.
-    std::vector<std::uint32_t> m_rowA;
-    std::vector<std::uint32_t> m_rowB;
-    std::vector<BYTE> m_gather;
 };

@@ -200,6 +200,9 @@ public:
     BOOL IsOutlineRunning() const;
     /// Frames the running outline has drawn (0 without one).
     long GetOutlineFrames() const;
+    /// Draws the next frame of the running outline now, as its thread does every 10 ms
+    /// (nothing without one); FALSE when no frame was drawn.
+    BOOL StepOutline();
     /// The measure line's nodes (picture pixels) and its property set; empty / null without one.
     std::vector<CPoint> GetMeasureNodes() const;
     CPropertySet* GetMeasureProperties() const;

@@ -32,6 +32,7 @@ struct OutlineState {
     bool paused = false;
     HWND window = nullptr;
     HRGN screen = nullptr;  ///< the selection in client pixels, clipped near the client
+    HRGN frame = nullptr;   ///< its one-pixel inner border: what each frame paints
     BYTE stripes[8][8] = {};
     std::thread thread;
     std::atomic<long> frames{0};  ///< frames drawn so far

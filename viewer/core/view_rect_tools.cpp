@@ -91,10 +91,37 @@ void DrawOutlineFrame(OutlineState& s)
     HBRUSH brush = CreateDIBPatternBrushPt(&dib, DIB_RGB_COLORS);
     if (!brush) return;
     if (HDC dc = ::GetDC(s.window)) {
-        FrameRgn(dc, s.screen, brush, 1, 1);
+        // The border is worked out once per scroll or zoom (FrameOf); a frame only paints it.
+        if (s.frame)
+            FillRgn(dc, s.frame, brush);
+        else
+            FrameRgn(dc, s.screen, brush, 1, 1);
         ::ReleaseDC(s.window, dc);
     }
     DeleteObject(brush);
+}
+
+/// The pixels of region that have a 4-neighbour outside it: what FrameRgn paints with a
+/// one-pixel frame. Null when it cannot be made.
+HRGN FrameOf(HRGN region)
+{
+    if (!region) return nullptr;
+    HRGN inner = CreateRectRgn(0, 0, 0, 0), shifted = CreateRectRgn(0, 0, 0, 0);
+    HRGN frame = CreateRectRgn(0, 0, 0, 0);
+    bool ok = inner && shifted && frame && CombineRgn(inner, region, nullptr, RGN_COPY) != ERROR;
+    const POINT steps[] = {{1, 0}, {-1, 0}, {0, 1}, {0, -1}};
+    for (const POINT& d : steps) {
+        ok = ok && CombineRgn(shifted, region, nullptr, RGN_COPY) != ERROR &&
+             OffsetRgn(shifted, d.x, d.y) != ERROR && CombineRgn(inner, inner, shifted, RGN_AND) != ERROR;
+    }
+    ok = ok && CombineRgn(frame, region, inner, RGN_DIFF) != ERROR;
+    if (inner) DeleteObject(inner);
+    if (shifted) DeleteObject(shifted);
+    if (!ok && frame) {
+        DeleteObject(frame);
+        frame = nullptr;
+    }
+    return frame;
 }
 
 void OutlineLoop(OutlineState* s)
@@ -124,6 +151,7 @@ bool InBox(int x, int y, int l, int t, int r, int b)
 OutlineState::~OutlineState()
 {
     if (screen) DeleteObject(screen);
+    if (frame) DeleteObject(frame);
 }
 
 ViewFigureStandIn::ViewFigureStandIn() = default;
@@ -258,6 +286,16 @@ long CViewRect::GetOutlineFrames() const
     return m_pOutline ? m_pOutline->frames.load() : 0;
 }
 
+BOOL CViewRect::StepOutline()
+{
+    if (!m_pOutline) return FALSE;
+    std::lock_guard<std::mutex> hold(m_pOutline->lock);
+    if (m_pOutline->paused || !m_pOutline->screen) return FALSE;
+    DrawOutlineFrame(*m_pOutline);
+    m_pOutline->frames.fetch_add(1);
+    return TRUE;
+}
+
 BOOL CViewRect::IsOutlineRunning() const
 {
     return m_pOutline && m_pOutline->thread.joinable();
@@ -319,9 +357,12 @@ void CViewRect::RefreshWorkingRegion()
             screen = ExtCreateRegion(&x, bytes, rgn);
         }
     }
+    HRGN frame = FrameOf(screen);
     std::lock_guard<std::mutex> hold(m_pOutline->lock);
     if (m_pOutline->screen) DeleteObject(m_pOutline->screen);
+    if (m_pOutline->frame) DeleteObject(m_pOutline->frame);
     m_pOutline->screen = screen;
+    m_pOutline->frame = frame;
 }
 
 // --- geometry ------------------------------------------------------------------------------------

@@ -2,7 +2,9 @@
 #include <string>
 #include <vector>
 
+#include <QApplication>
 #include <QImage>
+#include <QMouseEvent>
 #include <QWidget>
 #include <gtest/gtest.h>
 
@@ -317,4 +319,73 @@ TEST(NonClient, TheSmallestSizeHoldsWhileTheUserDragsTheLeftEdgePastTheRightOne)
     CRect rect;
     wnd.GetWindowRect(rect);
     EXPECT_EQ(rect, CRect(299, 100, 300, 200));  // one pixel wide, the right edge in place
+}
+
+// A captionless popup with WS_THICKFRAME has no decorations of the window manager: the
+// platform gives it a sizing border around the client area, which the user drags.
+TEST(NonClient, ACaptionlessSizablePopupGetsABorderOfItsOwn)
+{
+    const int border = GetSystemMetrics(SM_CXPOPUPFRAME);
+    ASSERT_GT(border, 0);
+    EXPECT_EQ(GetSystemMetrics(SM_CYPOPUPFRAME), border);
+    struct Case {
+        DWORD style;
+        int border;
+    };
+    const Case cases[] = {{WS_POPUP | WS_THICKFRAME, border},
+                          {WS_POPUP, 0},
+                          {WS_POPUP | WS_CAPTION | WS_THICKFRAME, 0},
+                          {WS_OVERLAPPEDWINDOW, 0}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(testing::Message() << std::hex << c.style);
+        FixedHeightWnd wnd;
+        wnd.fixedHeight = 100;
+        ASSERT_TRUE(wnd.CreateEx(0, FilledClass(), "Border", c.style | WS_VISIBLE, CRect(100, 100, 300, 200),
+                                 nullptr, 0));
+        PumpEvents();
+        CRect outer, client;
+        wnd.GetWindowRect(outer);
+        wnd.GetClientRect(client);
+        wnd.ClientToScreen(client);
+        EXPECT_EQ(outer, CRect(100, 100, 300, 200));
+        EXPECT_EQ(client, CRect(100 + c.border, 100 + c.border, 300 - c.border, 200 - c.border));
+        CRect adjusted = client;
+        ASSERT_TRUE(AdjustWindowRectEx(adjusted, wnd.GetStyle(), FALSE, 0));
+        EXPECT_EQ(adjusted, outer);
+        if (c.border == 0) continue;
+
+        const struct {
+            CPoint at;
+            UINT hit;
+        } hits[] = {{{101, 150}, HTLEFT},       {{298, 150}, HTRIGHT},       {{200, 100}, HTTOP},
+                    {{200, 199}, HTBOTTOM},     {{100, 100}, HTTOPLEFT},     {{299, 105}, HTTOPRIGHT},
+                    {{105, 199}, HTBOTTOMLEFT}, {{299, 199}, HTBOTTOMRIGHT}, {{200, 150}, HTCLIENT}};
+        for (const auto& h : hits)
+            EXPECT_EQ(HitTest(wnd, h.at), static_cast<LRESULT>(h.hit)) << h.at.x << "," << h.at.y;
+
+        // Without a handler of its own the border is painted in the system's colours.
+        const QImage whole = tarvenix::test::GrabWholeWindow(wnd);
+        ASSERT_EQ(whole.size(), QSize(200, 100));
+        EXPECT_EQ(whole.pixelColor(0, 50), Colour(GetSysColor(COLOR_WINDOWFRAME)));
+        EXPECT_EQ(whole.pixelColor(1, 50), Colour(GetSysColor(COLOR_BTNFACE)));
+        EXPECT_EQ(whole.pixelColor(border, 50), Colour(kClientColour));
+
+        // A press on the right border and a move drag that edge, through WM_SIZING.
+        QWidget* widget = platform::OuterWidgetOf(wnd);
+        const auto send = [&](QEvent::Type type, QPoint at, Qt::MouseButtons buttons) {
+            QMouseEvent event(type, QPointF(at), QPointF(widget->mapToGlobal(at)),
+                              type == QEvent::MouseMove ? Qt::NoButton : Qt::LeftButton, buttons,
+                              Qt::NoModifier);
+            QApplication::sendEvent(widget, &event);
+        };
+        send(QEvent::MouseButtonPress, QPoint(198, 50), Qt::LeftButton);
+        send(QEvent::MouseMove, QPoint(218, 70), Qt::LeftButton);
+        send(QEvent::MouseMove, QPoint(238, 90), Qt::LeftButton);
+        send(QEvent::MouseButtonRelease, QPoint(238, 90), Qt::NoButton);
+        wnd.GetWindowRect(outer);
+        EXPECT_EQ(outer, CRect(100, 100, 340, 200));
+        EXPECT_EQ(Collapsed(wnd.log),
+                  (std::vector<std::string>{"nc-down 11", "enter", "sizing 2", "capture", "exit"}));
+        wnd.DestroyWindow();
+    }
 }

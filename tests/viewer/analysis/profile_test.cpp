@@ -1,5 +1,7 @@
 #include <algorithm>
 #include <cmath>
+#include <cstdint>
+#include <cstring>
 #include <string>
 #include <vector>
 
@@ -120,6 +122,82 @@ TEST(ProfileView, SchemesSwapCurveColoursAndNothingIsDrawnOutsideThePlot)
     ClickCommand(*dark.frame, ID_PROFILE_SCHEME_DARK);
     EXPECT_EQ(dark.view().Curves()[0].color, 0xFF80FFu);
     SaveTestOutput(GrabWindow(dark.view()), "profile_dark_one_curve");
+}
+
+// A long curve is put down through a pixel mask; its pixels must be those of drawing every
+// visible segment with the pen, at full range and zoomed in.
+TEST(ProfileView, ALongCurveShowsThePixelsOfItsSegments)
+{
+    Window w;
+    constexpr int kCount = 20000;
+    std::vector<double> values(kCount);
+    for (int i = 0; i < kCount; ++i) values[std::size_t(i)] = std::sin(i / 40.0) * 60 + (i % 53) * 1.5;
+    ASSERT_TRUE(w.frame->SetProfile(values.data(), kCount, RGB(20, 200, 40)));
+    CProfileView& view = w.view();
+    const ProfileCurve& curve = view.Curves()[0];
+    const QRgb colour =
+        QRgb(GetRValue(curve.color) << 16 | GetGValue(curve.color) << 8 | GetBValue(curve.color));
+    const ProfileRange full = view.FullRange();
+    const struct {
+        const char* name;
+        double from, to;  // of the full width
+    } cases[] = {{"full", 0.0, 1.0}, {"tenth", 0.43, 0.53}, {"edge", 0.0, 0.07}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        const double span = full.xMax - full.xMin;
+        view.SetRange(full.xMin + c.from * span, full.xMin + c.to * span, full.yMin + 10, full.yMax - 5);
+        const QImage shown = GrabWindow(view);
+        CRect client;
+        view.GetClientRect(&client);
+        // The grab holds the scroll bars too; the client area is its top-left part.
+        ASSERT_TRUE(shown.width() >= client.Width() && shown.height() >= client.Height());
+
+        // The segments drawn one by one on a bitmap of the same size, through the same clip.
+        BITMAPINFO info{};
+        info.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
+        info.bmiHeader.biWidth = client.Width();
+        info.bmiHeader.biHeight = -client.Height();
+        info.bmiHeader.biPlanes = 1;
+        info.bmiHeader.biBitCount = 32;
+        info.bmiHeader.biCompression = BI_RGB;
+        void* raw = nullptr;
+        HBITMAP section = CreateDIBSection(nullptr, &info, DIB_RGB_COLORS, &raw, nullptr, 0);
+        ASSERT_NE(section, nullptr);
+        std::memset(raw, 0, std::size_t(client.Width()) * client.Height() * 4);
+        CDC dc;
+        ASSERT_TRUE(dc.CreateCompatibleDC(nullptr));
+        const HGDIOBJ old = ::SelectObject(dc.GetSafeHdc(), section);
+        const CRect plot = view.PlotRect();
+        CRgn clip;
+        clip.CreateRectRgn(plot.left, plot.top, plot.right + 1, plot.bottom + 1);
+        dc.SelectClipRgn(&clip);
+        CPen pen;
+        pen.CreatePen(PS_SOLID, 1, RGB(255, 255, 255));
+        CPen* oldPen = dc.SelectObject(&pen);
+        ProfileRange visible;
+        view.GetRange(visible.xMin, visible.xMax, visible.yMin, visible.yMax);
+        const double sx = plot.Width() / (visible.xMax - visible.xMin);
+        const double sy = plot.Height() / (visible.yMax - visible.yMin);
+        for (int j = 1; j < curve.count; ++j) {
+            double x1 = curve.points[j - 1].x, y1 = curve.points[j - 1].y;
+            double x2 = curve.points[j].x, y2 = curve.points[j].y;
+            if (!ClipProfileSegment(x1, y1, x2, y2, visible)) continue;
+            dc.MoveTo(plot.left + int((x1 - visible.xMin) * sx), plot.bottom - int((y1 - visible.yMin) * sy));
+            dc.LineTo(plot.left + int((x2 - visible.xMin) * sx), plot.bottom - int((y2 - visible.yMin) * sy));
+        }
+        dc.SelectObject(oldPen);
+        ::SelectObject(dc.GetSafeHdc(), old);
+        const auto* expected = static_cast<const std::uint32_t*>(raw);
+        int curvePixels = 0;
+        for (int y = 0; y < client.Height(); ++y)
+            for (int x = 0; x < client.Width(); ++x) {
+                const bool drawn = (expected[std::size_t(y) * client.Width() + x] & 0xFFFFFF) != 0;
+                curvePixels += drawn;
+                ASSERT_EQ(At(shown, x, y) == colour, drawn) << x << "," << y;
+            }
+        EXPECT_GT(curvePixels, plot.Width()) << "the curve crosses the plot";
+        ::DeleteObject(section);
+    }
 }
 
 TEST(ProfileView, RgbProfileInBothSchemesAndItsSaves)

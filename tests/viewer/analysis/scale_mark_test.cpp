@@ -1,7 +1,11 @@
+#include <QApplication>
 #include <QImage>
+#include <QMouseEvent>
+#include <QWidget>
 #include <gtest/gtest.h>
 
 #include "outside/basecore/nearest_step.h"
+#include "platform/window/nonclient.h"
 #include "tests/support/ui_helpers.h"
 #include "viewer/analysis/pseudo_color.h"
 #include "viewer/analysis/scale_mark_wnd.h"
@@ -42,6 +46,19 @@ struct Fixture {
         scale->GetWindowRect(&r);
         return r;
     }
+    CSize ClientSize() const
+    {
+        CRect r;
+        scale->GetClientRect(&r);
+        return r.Size();
+    }
+    // Gives the client area this size (the sizing border lies around it).
+    void SizeClient(int cx, int cy)
+    {
+        const CRect r = Rect();
+        const CSize c = ClientSize();
+        scale->MoveWindow(r.left, r.top, cx + r.Width() - c.cx, cy + r.Height() - c.cy);
+    }
     // Drags the scale by its client point (5, 5) so that its top-left lands at `topLeft`.
     void DragTo(CPoint topLeft)
     {
@@ -69,7 +86,7 @@ TEST(ScaleMark, MarkStepPlansOneMarkPerTwentyFivePixels)
 TEST(ScaleMark, BarColoursRunFromTheMinimumEnd)
 {
     Fixture f;
-    f.scale->MoveWindow(f.Rect().left, f.Rect().top, 200, 40);
+    f.SizeClient(200, 40);
     QImage image = GrabWindow(*f.scale);
     SaveTestOutput(image, "scale_horizontal");
     const CRect bar = f.scale->m_bar;
@@ -87,7 +104,7 @@ TEST(ScaleMark, BarColoursRunFromTheMinimumEnd)
 
     const CSize horizontal = f.Rect().Size();
     f.scale->SendMessage(WM_COMMAND, ID_SCALE_VERTICAL, 0);
-    EXPECT_EQ(f.Rect().Size(), CSize(50, 100));
+    EXPECT_EQ(f.ClientSize(), CSize(50, 100));
     image = GrabWindow(*f.scale);
     SaveTestOutput(image, "scale_vertical");
     const CRect vbar = f.scale->m_bar;
@@ -122,13 +139,57 @@ TEST(ScaleMark, SnapsToTheDockAndFollowsIt)
 TEST(ScaleMark, ATinyWindowDrawsNoBarAndKeepsWorking)
 {
     Fixture f;
-    f.scale->MoveWindow(f.Rect().left, f.Rect().top, 8, 8);
+    f.SizeClient(8, 8);
     const QImage image = GrabWindow(*f.scale);
     for (int y = 0; y < image.height(); ++y)
         for (int x = 0; x < image.width(); ++x) ASSERT_EQ(At(image, x, y), 0xFFFFFFu);
     f.scale->SetValueRange(5.0, 5.0);
     f.scale->SendMessage(WM_COMMAND, ID_SCALE_VERTICAL, 0);
     f.scale->SendMessage(WM_COMMAND, ID_SCALE_COPY, 0);
+}
+
+TEST(ScaleMark, ItsBorderLiesOutsideTheBarAndADragOnItResizesTheScale)
+{
+    Fixture f;
+    f.SizeClient(200, 40);
+    CRect window = f.Rect(), client;
+    f.scale->GetClientRect(&client);
+    f.scale->ClientToScreen(&client);
+    const int border = client.left - window.left;
+    ASSERT_GT(border, 1);
+    EXPECT_EQ(client, CRect(window.left + border, window.top + border, window.right - border,
+                            window.bottom - border));
+
+    // The scale paints its border: a black line, white inside it, then its own client area.
+    const QImage whole = tarvenix::test::GrabWholeWindow(*f.scale);
+    SaveTestOutput(whole, "scale_border");
+    ASSERT_EQ(whole.size(), QSize(window.Width(), window.Height()));
+    const int midY = window.Height() / 2, midX = window.Width() / 2;
+    for (const QPoint line : {QPoint(0, midY), QPoint(window.Width() - 1, midY), QPoint(midX, 0),
+                              QPoint(midX, window.Height() - 1), QPoint(0, 0)})
+        EXPECT_EQ(At(whole, line.x(), line.y()), 0x000000u) << line.x() << "," << line.y();
+    for (int i = 1; i < border; ++i) {
+        EXPECT_EQ(At(whole, i, midY), 0xFFFFFFu) << i;
+        EXPECT_EQ(At(whole, midX, window.Height() - 1 - i), 0xFFFFFFu) << i;
+    }
+    EXPECT_EQ(At(whole, border + f.scale->m_bar.left, border + f.scale->m_bar.top + 5), 0xFF0000u)
+        << "the bar, inside the border";
+
+    // The user presses on the bottom border and pulls it down by 30 pixels.
+    QWidget* outer = platform::OuterWidgetOf(f.scale->GetSafeHwnd());
+    const auto send = [&](QEvent::Type type, QPoint at, Qt::MouseButtons buttons) {
+        QMouseEvent event(type, QPointF(at), QPointF(outer->mapToGlobal(at)),
+                          type == QEvent::MouseMove ? Qt::NoButton : Qt::LeftButton, buttons, Qt::NoModifier);
+        QApplication::sendEvent(outer, &event);
+    };
+    const QPoint press(midX, window.Height() - 2);
+    send(QEvent::MouseButtonPress, press, Qt::LeftButton);
+    send(QEvent::MouseMove, press + QPoint(0, 30), Qt::LeftButton);
+    send(QEvent::MouseButtonRelease, press + QPoint(0, 30), Qt::NoButton);
+    EXPECT_EQ(f.Rect(), CRect(window.left, window.top, window.right, window.bottom + 30));
+    EXPECT_EQ(f.ClientSize(), CSize(200, 70));
+    EXPECT_EQ(f.scale->m_horzSize, CSize(200, 70)) << "the horizontal size follows the user's drag";
+    EXPECT_EQ(f.scale->m_bar, CRect(5, 20, 195, 65));
 }
 
 TEST(ScaleMark, HideAndPaletteGoToTheFrame)

@@ -879,6 +879,54 @@ TEST(RasterViewDraw, DrawsThePyramidThroughThePaletteAtEveryZoom)
     }
 }
 
+// The 24-bit render (the export) is made in bands of rows; at any zoom and in both row
+// orders it must equal the reference read through the palette, whole windows and windows
+// cut to the picture alike.
+TEST(RasterViewDraw, RenderRgbEqualsTheReferenceInBandsAtEveryZoom)
+{
+    TempDir dir;
+    NotifyWindow wnd;
+    const std::string path = dir.File("render.rdp");
+    const int width = 300, height = 200;
+    WriteLayer(path, width, height, 1, [](int x, int y) {
+        return std::pair{double((x * 7 + y * 3 + x * y) % 256), 0.0};
+    });
+    CRasterView view;
+    ASSERT_EQ(OpenAndWait(view, wnd, path, 0, 3, 0, 255), kViewerShown);
+    ColorStruct palette[256];
+    view.GetPalitra(palette);
+    CRDPLayer layer;
+    ASSERT_NE(layer.OpenLayer(path.c_str(), kOpenReadOnly), nullptr);
+    const auto* samples = static_cast<const std::uint8_t*>(layer.GetDataPtr());
+    const auto levels =
+        pyramid_reference::Levels(pyramid_reference::MapLayer(1, samples, width, width, height, 0, 0, 255),
+                                  PyramidLevelCount(width, height));
+    struct Case {
+        double zoom;
+        int x, y, w, h;
+    };
+    const Case cases[] = {{1, 0, 0, 300, 200},     {1, 17, 9, 250, 150}, {2.5, 3, 5, 110, 70},
+                          {0.6, 40, 30, 400, 290}, {3, 0, 0, 100, 66},   {1, 200, 150, 150, 90}};
+    for (const Case& c : cases)
+        for (int bottomUp : {0, 1}) {
+            SCOPED_TRACE(::testing::Message() << "zoom " << c.zoom << " at " << c.x << "," << c.y << " "
+                                              << c.w << "x" << c.h << " bottom-up " << bottomUp);
+            const int stride = (c.w * 3 + 3) / 4 * 4;
+            std::vector<BYTE> out(std::size_t(stride) * c.h, 0);
+            view.RenderRGB(c.x, c.y, c.w, c.h, stride, bottomUp, c.zoom, FALSE, out.data(), nullptr);
+            const auto read = pyramid_reference::ReadWindow(levels, c.x, c.y, c.w, c.h, c.zoom, false);
+            ASSERT_GT(read.w, 0);
+            for (int j = 0; j < read.h; ++j) {
+                const int row = bottomUp ? read.h - 1 - j : j;
+                for (int i = 0; i < read.w; ++i) {
+                    const ColorStruct& p = palette[read.values[std::size_t(j) * read.w + i]];
+                    const BYTE* px = out.data() + std::size_t(row) * stride + 3 * i;
+                    ASSERT_EQ(RGB(px[2], px[1], px[0]), RGB(p.red, p.green, p.blue)) << i << "," << j;
+                }
+            }
+        }
+}
+
 TEST(RasterViewDraw, EdgeRectanglesDrawTheirLastPixelsOnly)
 {
     TempDir dir;
