@@ -26,6 +26,7 @@
 #include "viewer/analysis/hist_bars.h"
 #include "viewer/analysis/hist_view.h"
 #include "viewer/core/frame_viewer.h"
+#include "viewer/core/frame_viewer_ids.h"
 #include "viewer/core/view_rect.h"
 #include "viewer/core/viewer_messages.h"
 #include "viewer/core/virtual_view.h"
@@ -974,23 +975,24 @@ void CHistFrame::SetTitle()
 
 void CHistFrame::ShowContextMenu(CPoint screen)
 {
-    CMenu menu;
-    menu.CreatePopupMenu();
-    menu.AppendMenu(MF_STRING, ID_HIST_CTX_NO_GRID, "No Grid");
-    menu.AppendMenu(MF_STRING, ID_HIST_CTX_NORMAL_GRID, "Normal Grid");
-    menu.AppendMenu(MF_STRING, ID_HIST_CTX_PDF_GRID, "PDF Grid");
-    menu.AppendMenu(MF_SEPARATOR);
-    menu.AppendMenu(MF_STRING, ID_HIST_COPY, "Copy");
-    menu.AppendMenu(MF_STRING | (m_data.OneChannelShown() && (m_nStateBits & 1) ? 0 : MF_GRAYED),
-                    ID_HIST_SAVE_AS, "Save as...");
+    HMENU resource = platform::LoadMenuFromResource(IDR_VIEWER_CONTEXT_MENUS);
+    HMENU menu = resource ? ::GetSubMenu(resource, kContextHistogram) : nullptr;
+    if (!menu) {
+        if (resource) ::DestroyMenu(resource);
+        return;
+    }
+    ::EnableMenuItem(
+        menu, ID_HIST_SAVE_AS,
+        MF_BYCOMMAND | (m_data.OneChannelShown() && (m_nStateBits & 1) ? MF_ENABLED : MF_GRAYED));
     const int selection = m_data.m_nGridCode - 4;
-    menu.CheckMenuRadioItem(ID_HIST_CTX_NO_GRID, ID_HIST_CTX_PDF_GRID, ID_HIST_CTX_NO_GRID + UINT(selection),
-                            MF_BYCOMMAND);
-    menu.AppendMenu(MF_POPUP, reinterpret_cast<UINT_PTR>(m_themeMenu.GetSafeHmenu()), "Color themes");
-    const UINT id = UINT(::TrackPopupMenu(menu.GetSafeHmenu(), TPM_RETURNCMD | TPM_LEFTALIGN, screen.x,
-                                          screen.y, 0, GetSafeHwnd(), nullptr));
+    CMenu::FromHandle(menu)->CheckMenuRadioItem(ID_HIST_CTX_NO_GRID, ID_HIST_CTX_PDF_GRID,
+                                                ID_HIST_CTX_NO_GRID + UINT(selection), MF_BYCOMMAND);
+    ::AppendMenu(menu, MF_POPUP, reinterpret_cast<UINT_PTR>(m_themeMenu.GetSafeHmenu()), "Color themes");
+    const UINT id = UINT(
+        ::TrackPopupMenu(menu, TPM_RETURNCMD | TPM_LEFTALIGN, screen.x, screen.y, 0, GetSafeHwnd(), nullptr));
     // The theme popup belongs to the window, not to this menu.
-    menu.RemoveMenu(menu.GetMenuItemCount() - 1, MF_BYPOSITION);
+    ::RemoveMenu(menu, UINT(::GetMenuItemCount(menu) - 1), MF_BYPOSITION);
+    ::DestroyMenu(resource);
     if (id) Command(id);
     CheckThemes();
     m_pView->Redraw(1, 1);
