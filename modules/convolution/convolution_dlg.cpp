@@ -402,7 +402,8 @@ void CConvolutionDlg::ShowResult(const KernelJobParams& answer)
         const double* row = values.data() + std::size_t(h - 1 - i) * std::size_t(w);
         BYTE* levels = pixels.data() + std::size_t(i) * std::size_t(w);
         for (int x = 0; x < w; ++x)
-            levels[x] = std::isfinite(row[x]) ? BYTE(std::clamp(std::lround((row[x] - lo) * scale), 0L, 255L)) : 0;
+            levels[x] =
+                std::isfinite(row[x]) ? BYTE(std::clamp(std::lround((row[x] - lo) * scale), 0L, 255L)) : 0;
     }
     m_preview.SetBitmapData(pixels.data(), w, h, GreyPalette());
 }
@@ -554,7 +555,8 @@ void CConvolutionDlg::Message(UINT textId, UINT icon)
 int CConvolutionDlg::IsValidRDPFile(const CString& path)
 {
     if (!FileFind(path)) {
-        MessageBox(LoadFrameText(IDS_FRAME_INPUT_MISSING) + "\n" + path, ToolCaption(), MB_OK | MB_ICONEXCLAMATION);
+        MessageBox(LoadFrameText(IDS_FRAME_INPUT_MISSING) + "\n" + path, ToolCaption(),
+                   MB_OK | MB_ICONEXCLAMATION);
         return 0;
     }
     std::array<BYTE, kHeaderBytes> header{};
@@ -652,8 +654,8 @@ void CConvolutionDlg::OnButtonRemoveMask()
     const std::string file = static_cast<const char*>(m_selectedFile);
     const bool link = file.size() >= 4 && file.compare(file.size() - 4, 4, ".lnk") == 0;
     // The question names the file, so the user knows what goes.
-    const CString question =
-        LoadKernovaText(link ? IDS_CONV_DELETE_LINK : IDS_CONV_DELETE_MASK) + (link ? "\n" : "") + m_selectedFile;
+    const CString question = LoadKernovaText(link ? IDS_CONV_DELETE_LINK : IDS_CONV_DELETE_MASK) +
+                             (link ? "\n" : "") + m_selectedFile;
     if (MessageBox(question, ToolCaption(), MB_YESNO | MB_ICONQUESTION) != IDYES) return;
     if (!DeleteFile(m_selectedFile)) {
         Message(IDS_CONV_DELETE_FAILED, MB_ICONSTOP);

@@ -3,6 +3,8 @@
 
 #include "modules/convolution/convolution_resources.h"
 
+#include <array>
+
 #include "modules/convolution/round_slider_ctrl.h"
 #include "platform/controls/button.h"
 #include "platform/controls/edit.h"
@@ -41,29 +43,39 @@ constexpr auto kTreeBmp = viewer_art::MakeStripBmp<4, 16, 16>(kTreeArt);
 // A mask's table with a sign beside it: a star (new), a plus (add), a cross (remove), a
 // pencil (edit). 16 x 16, drawn at 32 x 32 on the buttons.
 constexpr const char* kNewArt[16] = {
-    "                ", " ##########     ", " #wwwwwwww#  y  ", " #w#w#w#ww# yyy ", " #wwwwwwww#  y  ",
-    " #w#w#w#ww# y y ", " #wwwwwwww#     ", " #w#w#w#ww#     ", " #wwwwwwww#     ", " #w#w#w#ww#     ",
-    " #wwwwwwww#     ", " ##########     ", "                ", "                ", "                ",
-    "                "};
+    "                ", " ##########     ", " #wwwwwwww#  y  ", " #w#w#w#ww# yyy ",
+    " #wwwwwwww#  y  ", " #w#w#w#ww# y y ", " #wwwwwwww#     ", " #w#w#w#ww#     ",
+    " #wwwwwwww#     ", " #w#w#w#ww#     ", " #wwwwwwww#     ", " ##########     ",
+    "                ", "                ", "                ", "                "};
 constexpr const char* kAddArt[16] = {
-    "                ", " ##########     ", " #wwwwwwww#     ", " #w#w#w#ww#     ", " #wwwwwwww#     ",
-    " #w#w#w#ww#     ", " #wwwwwwww#  gg ", " #w#w#w#ww#  gg ", " #wwwwwwww#gggggg", " #w#w#w#ww#gggggg",
-    " #wwwwwwww#  gg ", " ##########  gg ", "                ", "                ", "                ",
-    "                "};
+    "                ",  " ##########     ",  " #wwwwwwww#     ", " #w#w#w#ww#     ",
+    " #wwwwwwww#     ",  " #w#w#w#ww#     ",  " #wwwwwwww#  gg ", " #w#w#w#ww#  gg ",
+    " #wwwwwwww#gggggg", " #w#w#w#ww#gggggg", " #wwwwwwww#  gg ", " ##########  gg ",
+    "                ",  "                ",  "                ", "                "};
 constexpr const char* kRemoveArt[16] = {
-    "                ", " ##########     ", " #wwwwwwww#     ", " #w#w#w#ww#     ", " #wwwwwwww#     ",
-    " #w#w#w#ww#     ", " #wwwwwwww#r   r", " #w#w#w#ww# r r ", " #wwwwwwww#  r  ", " #w#w#w#ww# r r ",
-    " #wwwwwwww#r   r", " ##########     ", "                ", "                ", "                ",
-    "                "};
+    "                ", " ##########     ", " #wwwwwwww#     ", " #w#w#w#ww#     ",
+    " #wwwwwwww#     ", " #w#w#w#ww#     ", " #wwwwwwww#r   r", " #w#w#w#ww# r r ",
+    " #wwwwwwww#  r  ", " #w#w#w#ww# r r ", " #wwwwwwww#r   r", " ##########     ",
+    "                ", "                ", "                ", "                "};
 constexpr const char* kEditArt[16] = {
-    "                ", " ##########     ", " #wwwwwwww#     ", " #w#w#w#ww#   oo", " #wwwwwwww#  oo ",
-    " #w#w#w#ww# oo  ", " #wwwwwwww#oo   ", " #w#w#w#wwoo    ", " #wwwwwwwd#     ", " #w#w#w#ww#     ",
-    " #wwwwwwww#     ", " ##########     ", "                ", "                ", "                ",
-    "                "};
-constexpr auto kNewBmp = viewer_art::MakeBmp<16, 16>(kNewArt);
-constexpr auto kAddBmp = viewer_art::MakeBmp<16, 16>(kAddArt);
-constexpr auto kRemoveBmp = viewer_art::MakeBmp<16, 16>(kRemoveArt);
-constexpr auto kEditBmp = viewer_art::MakeBmp<16, 16>(kEditArt);
+    "                ", " ##########     ", " #wwwwwwww#     ", " #w#w#w#ww#   oo",
+    " #wwwwwwww#  oo ", " #w#w#w#ww# oo  ", " #wwwwwwww#oo   ", " #w#w#w#wwoo    ",
+    " #wwwwwwwd#     ", " #w#w#w#ww#     ", " #wwwwwwww#     ", " ##########     ",
+    "                ", "                ", "                ", "                "};
+/// A 16 x 16 picture drawn at twice its size: the buttons show 32 x 32 icons.
+constexpr std::array<unsigned char, viewer_art::BmpSize<32, 32>> MakeDoubledBmp(const char* const (&art)[16])
+{
+    char text[32][33] = {};
+    for (int y = 0; y < 32; ++y)
+        for (int x = 0; x < 32; ++x) text[y][x] = art[y / 2][x / 2] ? art[y / 2][x / 2] : ' ';
+    const char* rows[32] = {};
+    for (int y = 0; y < 32; ++y) rows[y] = text[y];
+    return viewer_art::MakeBmp<32, 32>(rows);
+}
+constexpr auto kNewBmp = MakeDoubledBmp(kNewArt);
+constexpr auto kAddBmp = MakeDoubledBmp(kAddArt);
+constexpr auto kRemoveBmp = MakeDoubledBmp(kRemoveArt);
+constexpr auto kEditBmp = MakeDoubledBmp(kEditArt);
 
 constexpr platform::ImageResource kBitmaps[] = {{IDB_MASK_TREE, nullptr, nullptr, nullptr, kTreeBmp}};
 constexpr platform::ImageResource kIcons[] = {
@@ -95,10 +107,10 @@ constexpr platform::DialogControl kConvolutionControls[] = {
     {"SysTreeView32", "", IDC_CONV_TREE, 12, 110, 158, 124,
      TVS_HASBUTTONS | TVS_HASLINES | TVS_LINESATROOT | TVS_SHOWSELALWAYS | TVS_INFOTIP | WS_BORDER |
          WS_TABSTOP},
-    {"Button", "", IDC_CONV_NEW_MASK, 16, 240, 24, 24, kIconButton},
-    {"Button", "", IDC_CONV_ADD_MASK, 56, 240, 24, 24, kIconButton},
-    {"Button", "", IDC_CONV_REMOVE_MASK, 96, 240, 24, 24, kIconButton},
-    {"Button", "", IDC_CONV_EDIT_MASK, 136, 240, 24, 24, kIconButton},
+    {"Button", "", IDC_CONV_NEW_MASK, 14, 240, 27, 24, kIconButton},
+    {"Button", "", IDC_CONV_ADD_MASK, 55, 240, 27, 24, kIconButton},
+    {"Button", "", IDC_CONV_REMOVE_MASK, 96, 240, 27, 24, kIconButton},
+    {"Button", "", IDC_CONV_EDIT_MASK, 137, 240, 27, 24, kIconButton},
     {"Static", "", IDC_CONV_PREVIEW, 182, 7, 164, 120, SS_LEFT | SS_SUNKEN},
     {"Static", "", IDC_CONV_STATUS, 182, 130, 164, 9, SS_LEFT},
     {"Button", "Rotation angle", IDC_CONV_ANGLE_GROUP, 182, 142, 164, 128, BS_GROUPBOX},
@@ -145,7 +157,8 @@ constexpr platform::DialogControl kNewMaskControls[] = {
     {"Static", "Height", -1, 14, 34, 40, 8, SS_LEFT},
     {"Edit", "", IDC_NEW_MASK_HEIGHT, 60, 32, 58, 12, ES_AUTOHSCROLL | WS_BORDER | WS_TABSTOP},
     {"Button", "Mask type:", -1, 7, 56, 119, 40, BS_GROUPBOX},
-    {"Button", "Simple mask", IDC_NEW_MASK_SIMPLE, 14, 67, 100, 10, BS_AUTORADIOBUTTON | WS_GROUP | WS_TABSTOP},
+    {"Button", "Simple mask", IDC_NEW_MASK_SIMPLE, 14, 67, 100, 10,
+     BS_AUTORADIOBUTTON | WS_GROUP | WS_TABSTOP},
     {"Button", "Compound mask", IDC_NEW_MASK_COMPOUND, 14, 80, 100, 10, BS_AUTORADIOBUTTON},
     {"Button", "OK", IDOK, 14, 104, 50, 14, BS_DEFPUSHBUTTON | WS_TABSTOP | WS_GROUP},
     {"Button", "Cancel", IDCANCEL, 70, 104, 50, 14, BS_PUSHBUTTON | WS_TABSTOP},

@@ -74,7 +74,7 @@ constexpr WPARAM kMaskCreated = 6;         ///< lParam: const CString* path, val
 constexpr UINT WM_MASK_MAKE_WORKING_COPY = WM_USER + 100;
 
 enum : UINT {
-    IDS_CONV_HELP_PAGE = 8420,   ///< "Processing_convolution.HTM"
+    IDS_CONV_HELP_PAGE = 8420,    ///< "Processing_convolution.HTM"
     IDS_CONV_SELECT_MASK = 8421,  ///< "\n\n\nSelect input file and mask."
     IDS_CONV_CALCULATING = 8422,  ///< "Preview calculation..."
     IDS_CONV_NO_OUTPUT = 8423,

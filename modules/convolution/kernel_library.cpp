@@ -89,7 +89,8 @@ CString GetCaptionFromFile(const char* path)
 CString MaskLeafCaption(const char* path)
 {
     CString caption;
-    if (CLayerDescription::GetDescriptionTag(path, CLayerDescription::kCaptionTag, caption) && !caption.IsEmpty())
+    if (CLayerDescription::GetDescriptionTag(path, CLayerDescription::kCaptionTag, caption) &&
+        !caption.IsEmpty())
         return caption;
     const std::string name = NamePart(path ? path : "");
     return CString(name.substr(0, name.size() >= 4 ? name.size() - 4 : 0).c_str());
@@ -98,7 +99,8 @@ CString MaskLeafCaption(const char* path)
 CString MaskTitle(const char* path)
 {
     CString caption;
-    if (CLayerDescription::GetDescriptionTag(path, CLayerDescription::kCaptionTag, caption) && !caption.IsEmpty())
+    if (CLayerDescription::GetDescriptionTag(path, CLayerDescription::kCaptionTag, caption) &&
+        !caption.IsEmpty())
         return caption;
     const std::string name = NamePart(path ? path : "");
     const auto dot = name.find_last_of('.');

@@ -128,7 +128,8 @@ BOOL CUserMaskDlg::OnInitDialog()
         child->GetWindowRect(&r);
         ScreenToClient(&r);
         const bool grid = id == IDC_MASK_GRID;
-        m_anchors.push_back({id, r, !grid && r.left >= place.right, !grid && r.top >= place.bottom, grid, grid});
+        m_anchors.push_back(
+            {id, r, !grid && r.left >= place.right, !grid && r.top >= place.bottom, grid, grid});
     }
     return TRUE;
 }
@@ -164,9 +165,11 @@ void CUserMaskDlg::CloseWorkingLayers()
 
 bool CUserMaskDlg::OpenWorkingLayers()
 {
+    // Opened for reading: edits stay in memory and reach a file only when saved. Two
+    // layers of one file opened for writing would each put back the whole file.
     for (int j = 0; j < m_layerCount; ++j) {
         m_layers[j] = std::make_unique<CRDPLayer>();
-        m_rows[j] = m_layers[j]->OpenLayerEx(m_workingPath, kOpenWritable, j);
+        m_rows[j] = m_layers[j]->OpenLayerEx(m_workingPath, kOpenReadOnly, j);
         if (!m_rows[j]) return false;
     }
     return true;
@@ -191,6 +194,9 @@ int CUserMaskDlg::LoadMask(const char* path)
             sources[j] = std::make_unique<CRDPLayer>();
             if (!sources[j]->OpenLayerEx(path, kOpenReadOnly, j)) return 0;
         }
+        for (int j = 1; j < layers; ++j)
+            if (sources[j]->Width() != sources[0]->Width() || sources[j]->Height() != sources[0]->Height())
+                return 0;
         RemoveWorkingCopy();
         m_layerCount = layers;
         SetMaskType(layers);
@@ -202,14 +208,13 @@ int CUserMaskDlg::LoadMask(const char* path)
         m_width = sources[0]->Width();
         m_height = sources[0]->Height();
         m_type = sources[0]->Type();
-        for (int j = 1; j < layers; ++j)
-            if (sources[j]->Width() != m_width || sources[j]->Height() != m_height) return 0;
+        for (int j = 0; j < layers; ++j) m_sources[j] = std::move(sources[j]);
         CreateWorkingCopy(layers);
-        if (!m_haveWorkingCopy) return 0;
-        for (int j = 0; j < layers; ++j) {
-            m_layers[j]->ReadData(sources[j].get(), CPoint(0, 0), CPoint(0, 0), CSize(-1, -1));
-            sources[j]->CloseLayer();
+        for (auto& source : m_sources) {
+            if (source) source->CloseLayer();
+            source.reset();
         }
+        if (!m_haveWorkingCopy) return 0;
         ShowLayer(m_view == 1 && layers == 2 ? 1 : 0);
         return 1;
     } catch (CRDPExcept* e) {
@@ -229,7 +234,6 @@ void CUserMaskDlg::CreateNewMask(int width, int height, int layers)
     m_type = kF32;
     m_layerCount = layers == 2 ? 2 : 1;
     CreateWorkingCopy(m_layerCount);
-    for (int j = 0; j < m_layerCount && m_haveWorkingCopy; ++j) m_layers[j]->SetZero(nullptr);
     ShowLayer(0);
 }
 
@@ -240,18 +244,27 @@ void CUserMaskDlg::CreateWorkingCopy(int layers)
     const CString temp = GetNotExistFileName(nullptr, "TVX", ".rdp");
     if (temp.IsEmpty()) return;
     m_workingPath = temp;
-    bool made = true;
-    for (int j = 0; j < layers && made; ++j) {
-        CRDPLayer layer;
-        made = (j == 0 ? layer.CreateLayer(temp, m_width, m_height, m_type, 7)
-                       : layer.AddLayer(temp, m_width, m_height, m_type, 7)) != nullptr &&
-               layer.CloseLayer();
-    }
-    if (!made || !OpenWorkingLayers()) {
+    if (!WriteLayers(temp, m_sources) || !OpenWorkingLayers()) {
         RemoveWorkingCopy();
         return;
     }
     m_haveWorkingCopy = 1;
+}
+
+bool CUserMaskDlg::WriteLayers(const CString& path, std::unique_ptr<CRDPLayer> (&from)[2])
+{
+    for (int j = 0; j < m_layerCount; ++j) {
+        CRDPLayer layer;
+        const bool made = (j == 0 ? layer.CreateLayer(path, m_width, m_height, m_type, 7)
+                                  : layer.AddLayer(path, m_width, m_height, m_type, 7)) != nullptr;
+        if (!made) return false;
+        if (from[j])
+            layer.ReadData(from[j].get(), CPoint(0, 0), CPoint(0, 0), CSize(-1, -1));
+        else
+            layer.SetZero(nullptr);
+        if (!layer.CloseLayer()) return false;
+    }
+    return true;
 }
 
 LRESULT CUserMaskDlg::OnMakeWorkingCopy(WPARAM wParam, LPARAM)
@@ -316,9 +329,10 @@ BOOL CUserMaskDlg::OnNotify(WPARAM wParam, LPARAM lParam, LRESULT* pResult)
         case int(NM_RCLICK): {
             CMenu* popup = m_menu.GetSubMenu(0);
             const CPoint at = note->data ? *static_cast<CPoint*>(note->data) : CPoint(0, 0);
-            const UINT command =
-                popup ? UINT(popup->TrackPopupMenu(TPM_RIGHTBUTTON | TPM_RETURNCMD | TPM_NONOTIFY, at.x, at.y, this))
-                      : 0;
+            const UINT command = popup
+                                     ? UINT(popup->TrackPopupMenu(
+                                           TPM_RIGHTBUTTON | TPM_RETURNCMD | TPM_NONOTIFY, at.x, at.y, this))
+                                     : 0;
             if (command == ID_MASK_GRID_COPY) m_grid->OnEditCopy();
             if (command == ID_MASK_GRID_PASTE && m_grid->OnEditPaste() && m_view != 2) m_modified = 1;
             break;
@@ -435,28 +449,24 @@ void CUserMaskDlg::SendToOwner(WPARAM code, LPARAM data)
 
 bool CUserMaskDlg::CommitWorkingCopy(const CString& target)
 {
-    if (m_grid) m_grid->DeleteAllItems();
-    CloseWorkingLayers();
-    // The texts go into the working copy, so the target gets them in the same one step.
-    bool done = !target.IsEmpty() &&
-                CLayerDescription::SetDescriptionTag(m_workingPath, CLayerDescription::kDescriptionTag,
-                                                     m_description) &&
-                CLayerDescription::SetDescriptionTag(m_workingPath, CLayerDescription::kCaptionTag, m_caption);
+    if (m_grid) m_grid->EndEditing(TRUE);
+    // The layers as edited, with the caption and description, are written to a new file
+    // first; the target then gets it whole in one step, or stays as it was.
+    const CString assembled = GetNotExistFileName(nullptr, "TVX", ".rdp");
+    bool done =
+        !target.IsEmpty() && !assembled.IsEmpty() && WriteLayers(assembled, m_layers) &&
+        CLayerDescription::SetDescriptionTag(assembled, CLayerDescription::kDescriptionTag, m_description) &&
+        CLayerDescription::SetDescriptionTag(assembled, CLayerDescription::kCaptionTag, m_caption);
     if (done) {
-        // A copy, not a rename: the temporary folder may be on another file system, and the
-        // target must be either the old mask or the complete new one.
+        // A copy, not a rename: the temporary folder may be on another file system.
         platform::AtomicFile file;
-        done = file.CreateCopyOf(target, m_workingPath) && file.Commit();
+        done = file.CreateCopyOf(target, assembled) && file.Commit();
     }
+    const DWORD error = GetLastError();
+    if (!assembled.IsEmpty()) DeleteFile(assembled);
     if (!done) {
-        const DWORD error = GetLastError();
-        MessageBox(GetErrorMessage(error ? error : ERROR_INVALID_PARAMETER), LoadKernovaText(IDS_CONV_CAPTION),
-                   MB_OK | MB_ICONEXCLAMATION);
-        // The editor goes on with its working copy as it was.
-        if (OpenWorkingLayers())
-            ShowLayer(m_view == 1 ? 1 : 0);
-        else
-            m_haveWorkingCopy = 0;
+        MessageBox(GetErrorMessage(error ? error : ERROR_INVALID_PARAMETER),
+                   LoadKernovaText(IDS_CONV_CAPTION), MB_OK | MB_ICONEXCLAMATION);
         return false;
     }
     return true;

@@ -8,6 +8,7 @@
 // and frees itself when closed.
 
 #include <memory>
+#include <vector>
 
 #include "modules/convolution/round_slider_ctrl.h"
 #include "platform/controls/edit.h"
@@ -81,6 +82,8 @@ private:
     void CreateWorkingCopy(int layers);
     void ShowLayer(int index);
     void CloseWorkingLayers();
+    /// Writes the layers (`from`, or zeros where it has none) as a new file `path`.
+    bool WriteLayers(const CString& path, std::unique_ptr<CRDPLayer> (&from)[2]);
     bool OpenWorkingLayers();
     void RemoveWorkingCopy();
     /// Puts the working copy, with the caption and description, in place of `target` in one
@@ -91,6 +94,7 @@ private:
     HWND m_owner = nullptr;
     void** m_rows[2] = {nullptr, nullptr};
     std::unique_ptr<CRDPLayer> m_layers[2];
+    std::unique_ptr<CRDPLayer> m_sources[2];  ///< the opened mask while its working copy is made
     int m_haveWorkingCopy = 0;
     int m_layerCount = 1;
     int m_view = 0;  ///< 0 X, 1 Y, 2 the result

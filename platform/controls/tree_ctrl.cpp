@@ -185,7 +185,6 @@ public:
     }
 
 protected:
-
     void mouseDoubleClickEvent(QMouseEvent* event) override
     {
         const HWND hwnd = m_hwnd;

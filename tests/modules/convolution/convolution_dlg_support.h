@@ -73,7 +73,8 @@ inline HTREEITEM FindItem(CTreeCtrl* tree, const std::string& caption, HTREEITEM
 {
     for (HTREEITEM item = first ? first : tree->GetRootItem(); item; item = tree->GetNextSiblingItem(item)) {
         if (std::string(tree->GetItemText(item)) == caption) return item;
-        if (HTREEITEM inner = tree->GetChildItem(item) ? FindItem(tree, caption, tree->GetChildItem(item)) : nullptr)
+        if (HTREEITEM inner =
+                tree->GetChildItem(item) ? FindItem(tree, caption, tree->GetChildItem(item)) : nullptr)
             return inner;
     }
     return nullptr;

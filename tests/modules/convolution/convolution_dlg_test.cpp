@@ -130,7 +130,8 @@ TEST_F(ConvolutionDialog, TheTreeShowsTheLibraryAsItIsOnDisk)
 
     CTreeCtrl* tree = Tree(d);
     std::multiset<std::string> roots;
-    for (HTREEITEM i = tree->GetRootItem(); i; i = tree->GetNextSiblingItem(i)) roots.insert(std::string(tree->GetItemText(i)));
+    for (HTREEITEM i = tree->GetRootItem(); i; i = tree->GetNextSiblingItem(i))
+        roots.insert(std::string(tree->GetItemText(i)));
     // The link to the library itself is not followed; a link file has no caption tag.
     EXPECT_EQ(roots, (std::multiset<std::string>{"word\n", "Plain", "far"}));
 
@@ -249,9 +250,9 @@ TEST_F(ConvolutionDialog, TheAngleFollowsTheMaskKindTheTextAndTheSlider)
         const char* shown;
         int positive;
     } cases[] = {
-        {"-30", -30, 330, "-30", 0}, {"725", 5, 5, "725", 1},   {"400.9", 40, 40, "400.9", 1},
-        {"-400", -40, 320, "-400", 0}, {"", 0, 0, "0", 1},       {"abc", 0, 0, "0", 1},
-        {"nan", 0, 0, "0", 1},       {"-inf", 0, 0, "0", 1},    {"1e20", 280, 280, "1e20", 1},
+        {"-30", -30, 330, "-30", 0},   {"725", 5, 5, "725", 1}, {"400.9", 40, 40, "400.9", 1},
+        {"-400", -40, 320, "-400", 0}, {"", 0, 0, "0", 1},      {"abc", 0, 0, "0", 1},
+        {"nan", 0, 0, "0", 1},         {"-inf", 0, 0, "0", 1},  {"1e20", 280, 280, "1e20", 1},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.typed);
@@ -276,8 +277,7 @@ TEST_F(ConvolutionDialog, TheAngleFollowsTheMaskKindTheTextAndTheSlider)
         double angle;
         const char* shown;
         int knob;
-    } set[] = {{-30.5, "-30.5", 330}, {725, "725", 5}, {1e20, "1e+20", 280},
-               {NAN, "0", 0}};
+    } set[] = {{-30.5, "-30.5", 330}, {725, "725", 5}, {1e20, "1e+20", 280}, {NAN, "0", 0}};
     for (const auto& c : set) {
         d->SetAngle(c.angle);
         EXPECT_EQ(std::string(Text(d, IDC_CONV_ANGLE)), c.shown);
@@ -439,8 +439,8 @@ TEST_F(ConvolutionDialog, ScreenshotWithTheLibraryAndAPreview)
         sample = lib.dir.File("sample.rdp");
         ASSERT_TRUE(WriteLayer(sample, 300, 200, int(DataType::F32), Ramp(300, 200)));
     }
-    MakeMask(lib.kernels + "/Edges/sobel_xy.rdp", 3, 3, {-1, 0, 1, -2, 0, 2, -1, 0, 1}, {-1, -2, -1, 0, 0, 0, 1, 2, 1},
-             "Sobel (compound)");
+    MakeMask(lib.kernels + "/Edges/sobel_xy.rdp", 3, 3, {-1, 0, 1, -2, 0, 2, -1, 0, 1},
+             {-1, -2, -1, 0, 0, 0, 1, 2, 1}, "Sobel (compound)");
     CConvolutionDlg* d = Open();
     Tree(d)->Expand(FindItem(Tree(d), "word\n"), TVE_EXPAND);
     Tree(d)->Expand(FindItem(Tree(d), "Plain"), TVE_EXPAND);
