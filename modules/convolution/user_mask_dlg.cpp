@@ -279,6 +279,7 @@ void CUserMaskDlg::ShowLayer(int index)
 {
     if (!m_grid || !m_haveWorkingCopy || index < 0 || index >= m_layerCount || !m_rows[index]) return;
     m_view = index;
+    CheckRadioButton(IDC_MASK_VIEW_X, IDC_MASK_VIEW_RESULT, index == 0 ? IDC_MASK_VIEW_X : IDC_MASK_VIEW_Y);
     m_grid->SetVirtualMode(FALSE);
     m_grid->SetLayerMode(1);
     m_grid->SetTextBkColor(kGridDefaultColour);
@@ -301,6 +302,7 @@ void CUserMaskDlg::OnShowResult()
 {
     if (!m_grid || !m_haveWorkingCopy) return;
     m_view = 2;
+    CheckRadioButton(IDC_MASK_VIEW_X, IDC_MASK_VIEW_RESULT, IDC_MASK_VIEW_RESULT);
     m_grid->SetLayerMode(0);
     m_grid->SetVirtualMode(TRUE);
     m_grid->SetRowCount(m_height + 1);
@@ -521,10 +523,7 @@ void CUserMaskDlg::SaveAs()
     m_maskPath = maskPath;
     m_modified = modified;
     m_isNew = isNew;
-    if (view == 2) {
-        CheckRadioButton(IDC_MASK_VIEW_X, IDC_MASK_VIEW_RESULT, IDC_MASK_VIEW_X);
-        m_view = 0;
-    }
+    if (view == 2) OnShowResult();
 }
 
 void CUserMaskDlg::OnOK()
