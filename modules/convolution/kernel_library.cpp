@@ -8,12 +8,14 @@
 #include <system_error>
 
 #include "outside/basecore/layer_description.h"
+#include "outside/basecore/layer_file_format.h"
 #include "platform/shell/shell_link.h"
 
 namespace {
 
 namespace fs = std::filesystem;
 
+/// Compares the tail of `name` with a lower-case `tail`, ignoring the letter case of `name`.
 bool EndsWithNoCase(const char* name, const char* tail)
 {
     if (!name) return false;
@@ -28,6 +30,39 @@ std::string NamePart(const std::string& path)
 {
     const auto cut = path.find_last_of('/');
     return cut == std::string::npos ? path : path.substr(cut + 1);
+}
+
+/// Masks up to this size are read whole to find their caption: a mapping per file would
+/// cost more than the read (unmapping stalls every thread of the process).
+constexpr long kReadWholeBytes = 1 << 20;
+
+/// The caption tag of a layer file, or empty.
+CString CaptionTag(const char* path)
+{
+    std::FILE* f = path ? std::fopen(path, "rb") : nullptr;
+    if (!f) return CString();
+    long size = -1;
+    if (std::fseek(f, 0, SEEK_END) == 0) size = std::ftell(f);
+    if (size <= 0 || size > kReadWholeBytes || std::fseek(f, 0, SEEK_SET) != 0) {
+        std::fclose(f);
+        CString caption;
+        if (size > kReadWholeBytes)
+            CLayerDescription::GetDescriptionTag(path, CLayerDescription::kCaptionTag, caption);
+        return caption;
+    }
+    std::vector<BYTE> bytes(static_cast<std::size_t>(size));
+    const bool read = std::fread(bytes.data(), 1, bytes.size(), f) == bytes.size();
+    std::fclose(f);
+    if (!read) return CString();
+    layerfile::FileIndex index(layerfile::FileView{bytes.data(), static_cast<std::int64_t>(bytes.size())});
+    if (!index.Blocks(0)) return CString();
+    const layerfile::BlockRef* block = index.Find(0, CLayerDescription::kCaptionTag);
+    if (!block) return CString();
+    const std::int64_t payload = index.PayloadSize(*block);
+    if (payload <= 0 || !layerfile::ValidRange(index.View(), block->payload, payload)) return CString();
+    const char* text = reinterpret_cast<const char*>(bytes.data() + block->payload);
+    const int length = static_cast<int>(strnlen(text, static_cast<std::size_t>(payload)));
+    return CLayerDescription::DecodeText(text, length);
 }
 
 void ReadFolder(const std::string& folder, int depth, std::vector<LibraryNode>& out)
