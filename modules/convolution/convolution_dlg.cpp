@@ -240,6 +240,8 @@ void CConvolutionDlg::OnSelchangedTreeMasks(NMHDR* header, LRESULT* result)
         CString target;
         ResolveMaskShortcut(GetSafeHwnd(), path, target);
         m_maskPath = target;
+        // A link that leads nowhere gives no mask: no picture of the mask chosen before.
+        if (target.IsEmpty()) m_preview.SetText(LoadKernovaText(IDS_CONV_SELECT_MASK));
     } else {
         m_maskPath = path;
     }

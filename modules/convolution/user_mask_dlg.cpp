@@ -75,7 +75,9 @@ CUserMaskDlg::CUserMaskDlg(CConvolutionDlg* owner, int width, int height) : CUse
 
 CUserMaskDlg::~CUserMaskDlg()
 {
+    // An editor that goes with its owner's window still takes its working copy with it.
     CloseWorkingLayers();
+    if (!m_workingPath.IsEmpty()) DeleteFile(m_workingPath);
 }
 
 BOOL CUserMaskDlg::Create(CWnd* owner)

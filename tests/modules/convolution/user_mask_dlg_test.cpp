@@ -390,3 +390,34 @@ TEST_F(KernelEditor, AWorkingCopyOnAnotherFileSystemIsSavedWhole)
 }
 
 }  // namespace
+
+namespace {
+
+TEST_F(KernelEditor, CopyAndPasteFromTheGridMenu)
+{
+    CUserMaskDlg* e = EditMask();
+    ASSERT_NE(e, nullptr);
+    CGridCtrl* grid = e->Grid();
+    const auto rightClick = [&](int row, int col) {
+        RECT r;
+        ASSERT_TRUE(grid->GetCellRect(row, col, &r));
+        grid->SendMessage(WM_RBUTTONUP, 0, MAKELPARAM((r.left + r.right) / 2, (r.top + r.bottom) / 2));
+    };
+    // The first row of X (1 2 3) copied, pasted over the last row.
+    grid->SetSelectedRange(1, 1, 1, 3);
+    Responder().AnswerPopupMenu(ID_MASK_GRID_COPY);
+    rightClick(1, 1);
+    EXPECT_EQ(e->IsModified(), 0);
+    grid->SetSelectedRange(3, 1, 3, 1);
+    grid->SetFocusCell(3, 1);
+    Responder().AnswerPopupMenu(ID_MASK_GRID_PASTE);
+    rightClick(3, 1);
+    ASSERT_EQ(Responder().Asked().size(), 2u);
+    EXPECT_EQ(Responder().Asked()[0].kind, Question::Kind::PopupMenu);
+    EXPECT_EQ(e->IsModified(), 1);
+    for (int c = 0; c < 3; ++c) EXPECT_EQ(std::string(grid->GetItemText(3, c + 1)), std::to_string(c + 1));
+    // Only the working copy changed so far.
+    EXPECT_EQ(Layer(mask, 0)[6], 7.0);
+}
+
+}  // namespace
