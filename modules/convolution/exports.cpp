@@ -1,10 +1,11 @@
 #include "modules/convolution/exports.h"
 
+#include "modules/convolution/convolution_dlg.h"
+#include "modules/convolution/convolution_resources.h"
 #include "modules/convolution/gradient_dlg.h"
 #include "modules/convolution/gradient_resources.h"
 #include "modules/convolution/kernova_resources.h"
 #include "modules/convolution/noise_filter_dlg.h"
-#include "modules/common/tool_placeholder.h"
 #include "platform/dialogs/dialog_template.h"
 
 namespace {
@@ -28,7 +29,7 @@ void Filtr_Files()
 
 void Convolution_Files()
 {
-    ShowToolNotBuilt("Convolution");
+    ShowTool<CConvolutionDlg>(IDD_CONVOLUTION);
 }
 
 void CalcGradient_Files()

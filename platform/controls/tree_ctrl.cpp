@@ -2,7 +2,9 @@
 
 #include <QHeaderView>
 #include <QLineEdit>
+#include <QHelpEvent>
 #include <QMouseEvent>
+#include <QToolTip>
 #include <QPixmap>
 #include <QTreeWidget>
 
@@ -154,6 +156,35 @@ protected:
             Notify(header, NM_RCLICK);
     }
 
+    bool viewportEvent(QEvent* event) override
+    {
+        if (event->type() != QEvent::ToolTip) return QTreeWidget::viewportEvent(event);
+        auto* help = static_cast<QHelpEvent*>(event);
+        QTreeWidgetItem* item = itemAt(help->pos());
+        const CString tip = item ? InfoTip(item) : CString();
+        if (tip.IsEmpty())
+            QToolTip::hideText();
+        else
+            QToolTip::showText(help->globalPos(), QString::fromUtf8(static_cast<const char*>(tip)), this);
+        return true;
+    }
+
+public:
+    CString InfoTip(QTreeWidgetItem* item)
+    {
+        constexpr int kTipBytes = 1024;
+        char buffer[kTipBytes] = {};
+        NMTVGETINFOTIP request{};
+        request.pszText = buffer;
+        request.cchTextMax = kTipBytes;
+        request.hItem = CTreeCtrl::HandleOf(item);
+        request.lParam = static_cast<LPARAM>(item->data(0, kDataRole).value<qulonglong>());
+        Notify(request.hdr, TVN_GETINFOTIP);
+        buffer[kTipBytes - 1] = '\0';
+        return CString(buffer);
+    }
+
+protected:
     void mouseDoubleClickEvent(QMouseEvent* event) override
     {
         const HWND hwnd = m_hwnd;
@@ -486,4 +517,10 @@ BOOL CTreeCtrl::GetItemRect(HTREEITEM hItem, LPRECT lpRect, BOOL) const
     const QPoint origin = tree->viewport()->mapTo(tree, rect.topLeft());
     *lpRect = RECT{origin.x(), origin.y(), origin.x() + rect.width(), origin.y() + rect.height()};
     return TRUE;
+}
+
+CString CTreeCtrl::GetInfoTip(HTREEITEM hItem) const
+{
+    TreeWidget* tree = TreeOf(this);
+    return tree && hItem ? tree->InfoTip(ItemOf(hItem)) : CString();
 }

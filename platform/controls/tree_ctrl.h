@@ -28,6 +28,7 @@ constexpr DWORD TVS_EDITLABELS = 0x0008;
 constexpr DWORD TVS_DISABLEDRAGDROP = 0x0010;
 constexpr DWORD TVS_SHOWSELALWAYS = 0x0020;
 constexpr DWORD TVS_CHECKBOXES = 0x0100;
+constexpr DWORD TVS_INFOTIP = 0x0800;
 constexpr DWORD TVS_FULLROWSELECT = 0x1000;
 
 constexpr UINT TVE_COLLAPSE = 0x0001;
@@ -68,6 +69,8 @@ constexpr UINT TVN_ITEMEXPANDED = TVN_FIRST - 6;
 constexpr UINT TVN_BEGINLABELEDIT = TVN_FIRST - 10;
 constexpr UINT TVN_ENDLABELEDIT = TVN_FIRST - 11;
 constexpr UINT TVN_DELETEITEM = TVN_FIRST - 9;
+/// The tree asks its parent for the tip of the item under the mouse (NMTVGETINFOTIP).
+constexpr UINT TVN_GETINFOTIP = TVN_FIRST - 13;
 
 struct TVITEM {
     UINT mask;
@@ -97,6 +100,17 @@ struct NMTVDISPINFO {
     TVITEM item;
 };
 using LPNMTVDISPINFO = NMTVDISPINFO*;
+
+/// The tip request: the parent writes up to cchTextMax bytes (zero included) into pszText,
+/// which starts empty; an empty text shows no tip.
+struct NMTVGETINFOTIP {
+    NMHDR hdr;
+    LPTSTR pszText;
+    int cchTextMax;
+    HTREEITEM hItem;
+    LPARAM lParam;
+};
+using LPNMTVGETINFOTIP = NMTVGETINFOTIP*;
 
 class PLATFORM_API CTreeCtrl : public CWnd {
 public:
@@ -138,6 +152,9 @@ public:
     CImageList* GetImageList(UINT nImageList) const;
     BOOL SortChildren(HTREEITEM hItem);
     BOOL GetItemRect(HTREEITEM hItem, LPRECT lpRect, BOOL bTextOnly) const;
+    /// The tip the parent gives for the item (TVN_GETINFOTIP, asked with a buffer of 1024
+    /// bytes), as the mouse resting on the item shows it; empty when it gives none.
+    CString GetInfoTip(HTREEITEM hItem) const;
 
     /// The Qt item behind a handle (tests and the tree's own widget).
     static QTreeWidgetItem* ItemOf(HTREEITEM hItem) { return reinterpret_cast<QTreeWidgetItem*>(hItem); }
