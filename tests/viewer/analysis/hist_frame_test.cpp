@@ -440,7 +440,8 @@ TEST(HistWindow, RgbToolBarOffersTheChannelsAndAllChannelsComeFirst)
     std::string files[3];
     for (int i = 0; i < 3; ++i) {
         files[i] = dir.File("c" + std::to_string(i) + ".rdp");
-        frame_test::MakeLayerFile(files[i], 32, 20);
+        // Channels of different shapes, so that each shows its own histogram.
+        frame_test::MakeLayerFile(files[i], 32, 20, 1.0 + 0.5 * i);
     }
     frame_test::NotifyWindow parent;
     CFrameViewer* viewer = frame_test::OpenViewer(files[0], parent);
@@ -470,7 +471,7 @@ TEST(HistWindow, RgbToolBarOffersTheChannelsAndAllChannelsComeFirst)
     EXPECT_TRUE(ctrl.IsButtonChecked(ID_HIST_ALL_CHANNELS));
     EXPECT_FALSE(ctrl.IsButtonEnabled(ID_HIST_SELECTION_MODE));
     EXPECT_FALSE(hist->GridBar()->GetDlgItem(IDC_HIST_NORMAL_GRID)->IsWindowEnabled());
-    tarvenix::test::SaveTestOutput(tarvenix::test::GrabWholeWindow(*hist), "hist_rgb_all_channels");
+    tarvenix::test::SaveTestOutput(tarvenix::test::GrabWholeWindow(*hist), "hist_window_rgb_all_channels");
 
     ASSERT_TRUE(tarvenix::test::ClickToolBarButton(hist->ToolBar(), ID_HIST_GREEN));
     RefreshBars(*hist);

@@ -3,6 +3,7 @@
 // What the viewer frame's tests share: small layer files, a window that hears a viewer's
 // notifications, and opening a viewer the way a tool module does.
 
+#include <cmath>
 #include <string>
 #include <utility>
 #include <vector>
@@ -17,13 +18,14 @@
 
 namespace frame_test {
 
-/// A width x height F32 layer file whose sample (x, y) is x + 100 y.
-inline void MakeLayerFile(const std::string& path, int width = 24, int height = 16)
+/// A width x height F32 layer file whose sample (x, y) is (x + 100 y) to the given power.
+inline void MakeLayerFile(const std::string& path, int width = 24, int height = 16, double power = 1.0)
 {
     CRDPLayer layer;
     ASSERT_NE(layer.CreateLayer(path.c_str(), width, height, 7), nullptr);
     for (int y = 0; y < height; ++y)
-        for (int x = 0; x < width; ++x) layer.SetValue(x, y, x + 100.0 * y);
+        for (int x = 0; x < width; ++x)
+            layer.SetValue(x, y, power == 1.0 ? x + 100.0 * y : std::pow(x + 100.0 * y, power));
     ASSERT_TRUE(layer.CloseLayer());
 }
 
