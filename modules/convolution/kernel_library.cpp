@@ -1,14 +1,13 @@
 #include "modules/convolution/kernel_library.h"
 
 #include <cctype>
-#include <cstdio>
 #include <cstring>
 #include <filesystem>
 #include <string>
 #include <system_error>
 
 #include "outside/basecore/layer_description.h"
-#include "outside/basecore/layer_file_format.h"
+#include "platform/kernel/cfile.h"
 #include "platform/shell/shell_link.h"
 
 namespace {
@@ -30,39 +29,6 @@ std::string NamePart(const std::string& path)
 {
     const auto cut = path.find_last_of('/');
     return cut == std::string::npos ? path : path.substr(cut + 1);
-}
-
-/// Masks up to this size are read whole to find their caption: a mapping per file would
-/// cost more than the read (unmapping stalls every thread of the process).
-constexpr long kReadWholeBytes = 1 << 20;
-
-/// The caption tag of a layer file, or empty.
-CString CaptionTag(const char* path)
-{
-    std::FILE* f = path ? std::fopen(path, "rb") : nullptr;
-    if (!f) return CString();
-    long size = -1;
-    if (std::fseek(f, 0, SEEK_END) == 0) size = std::ftell(f);
-    if (size <= 0 || size > kReadWholeBytes || std::fseek(f, 0, SEEK_SET) != 0) {
-        std::fclose(f);
-        CString caption;
-        if (size > kReadWholeBytes)
-            CLayerDescription::GetDescriptionTag(path, CLayerDescription::kCaptionTag, caption);
-        return caption;
-    }
-    std::vector<BYTE> bytes(static_cast<std::size_t>(size));
-    const bool read = std::fread(bytes.data(), 1, bytes.size(), f) == bytes.size();
-    std::fclose(f);
-    if (!read) return CString();
-    layerfile::FileIndex index(layerfile::FileView{bytes.data(), static_cast<std::int64_t>(bytes.size())});
-    if (!index.Blocks(0)) return CString();
-    const layerfile::BlockRef* block = index.Find(0, CLayerDescription::kCaptionTag);
-    if (!block) return CString();
-    const std::int64_t payload = index.PayloadSize(*block);
-    if (payload <= 0 || !layerfile::ValidRange(index.View(), block->payload, payload)) return CString();
-    const char* text = reinterpret_cast<const char*>(bytes.data() + block->payload);
-    const int length = static_cast<int>(strnlen(text, static_cast<std::size_t>(payload)));
-    return CLayerDescription::DecodeText(text, length);
 }
 
 void ReadFolder(const std::string& folder, int depth, std::vector<LibraryNode>& out)
@@ -110,11 +76,16 @@ bool IsMaskShortcut(const char* name)
 
 CString GetCaptionFromFile(const char* path)
 {
-    std::FILE* f = path ? std::fopen(path, "rb") : nullptr;
-    if (!f) return CString();
+    CFile file;
+    if (!path || !file.Open(path, CFile::modeRead | CFile::shareDenyNone)) return CString();
     std::string text(kMaxDescriptionBytes, '\0');
-    const std::size_t got = std::fread(text.data(), 1, text.size(), f);
-    std::fclose(f);
+    std::size_t got = 0;
+    try {
+        got = file.Read(text.data(), UINT(text.size()));
+    } catch (CFileException* e) {
+        e->Delete();
+        return CString();
+    }
     text.resize(got);
     // A zero byte would end the caption early anyway; keep what precedes it.
     text.resize(std::strlen(text.c_str()));

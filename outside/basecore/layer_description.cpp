@@ -93,14 +93,12 @@ BOOL CLayerDescription::GetDescriptionTag(LPCTSTR path, int id, CString& text)
 {
     text.Empty();
     if (!path || !IsDescriptionId(id)) return Fail(ERROR_INVALID_PARAMETER);
-    const int size = GetSizeTag(path, id);
-    if (size < 0) return FALSE;  // the tag functions set the code
-    if (size > kMaxTextBytes) return Fail(ERROR_FILE_TOO_LARGE);
-    std::vector<char> bytes(static_cast<size_t>(size) + 1, '\0');
-    if (size > 0 && !GetTag(path, id, size, bytes.data())) return FALSE;
+    std::vector<BYTE> bytes;
+    if (!ReadTag(path, id, kMaxTextBytes, &bytes)) return FALSE;  // ReadTag sets the code
     // A tag without its closing zero still ends at the tag's last byte.
-    const int length = static_cast<int>(strnlen(bytes.data(), static_cast<size_t>(size)));
-    text = DecodeText(bytes.data(), length);
+    const char* chars = bytes.empty() ? "" : reinterpret_cast<const char*>(bytes.data());
+    const int length = static_cast<int>(strnlen(chars, bytes.size()));
+    text = DecodeText(chars, length);
     return TRUE;
 }
 

@@ -1,5 +1,6 @@
 #include "outside/basecore/tags.h"
 
+#include <algorithm>
 #include <cstring>
 
 #include <memory>
@@ -10,6 +11,7 @@
 #include "outside/basecore/memory_map.h"
 #include "outside/basecore/rdp_layer.h"
 #include "platform/kernel/atomic_file.h"
+#include "platform/kernel/files.h"
 #include "platform/last_error.h"
 
 using namespace layerfile;
@@ -44,13 +46,56 @@ FileView ViewOf(const CMemoryMap& map)
     return {map.AdresData(), static_cast<std::int64_t>(map.Size())};
 }
 
-/// Maps `path` (never creating it) and finds block `id` of its first layer; false with
+/// A closed file looked at for its tags: small files are read whole, larger ones mapped.
+/// Unmapping stalls every thread of the process, which for a small file costs far more
+/// than the read; a folder of masks read for their captions is thousands of such files.
+struct TagSource {
+    static constexpr std::int64_t kReadWholeBytes = 1 << 20;
+    CMemoryMap map;
+    std::vector<BYTE> bytes;
+    bool mapped = false;
+    FileView View() const
+    {
+        return mapped ? ViewOf(map) : FileView{bytes.data(), static_cast<std::int64_t>(bytes.size())};
+    }
+};
+
+/// Reads `path` (never creating it) into `source`; false with the last-error code set.
+bool OpenTagSource(const char* path, TagSource* source)
+{
+    if (!path || !*path) return Fail(ERROR_INVALID_PARAMETER);
+    if (!FileFind(path)) return Fail(ERROR_FILE_NOT_FOUND);
+    HANDLE file = CreateFile(path, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
+                             FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE) return false;
+    LARGE_INTEGER size{};
+    bool read = GetFileSizeEx(file, &size) != FALSE;
+    if (read && size.QuadPart <= TagSource::kReadWholeBytes) {
+        source->bytes.resize(static_cast<std::size_t>(std::max<std::int64_t>(size.QuadPart, 0)));
+        DWORD got = 0;
+        const bool whole = source->bytes.empty() || (ReadFile(file, source->bytes.data(),
+                                                              DWORD(source->bytes.size()), &got, nullptr) &&
+                                                     got == source->bytes.size());
+        // A short read is a file that shrank under it.
+        const DWORD error = whole ? 0 : got < source->bytes.size() ? ERROR_READ_FAULT : GetLastError();
+        CloseHandle(file);
+        if (!whole) return Fail(error);
+        return true;
+    }
+    const DWORD error = GetLastError();
+    CloseHandle(file);
+    if (!read) return Fail(error);
+    source->mapped = true;
+    return source->map.Open(path, CMemoryMap::kReadOnly);
+}
+
+/// Reads `path` (never creating it) and finds block `id` of its first layer; false with
 /// the last-error code set when the file, its layer or the block is missing.
-bool FindFileTag(const char* path, int id, CMemoryMap* map, std::unique_ptr<FileIndex>* index,
+bool FindFileTag(const char* path, int id, TagSource* source, std::unique_ptr<FileIndex>* index,
                  BlockRef* block)
 {
-    if (!MapExisting(path, map)) return false;
-    *index = std::make_unique<FileIndex>(ViewOf(*map));
+    if (!OpenTagSource(path, source)) return false;
+    *index = std::make_unique<FileIndex>(source->View());
     if (!(*index)->Blocks(0)) return Fail(ERROR_BAD_FORMAT);
     const BlockRef* b = (*index)->Find(0, id);
     if (!b) return Fail(ERROR_NOT_FOUND);
@@ -76,10 +121,10 @@ bool StatisticsSizeOk(int id, std::int64_t size)
 BOOL GetTag(const char* path, int id, int size, void* buffer)
 {
     if (!buffer || size < 0) return Fail(ERROR_INVALID_PARAMETER);
-    CMemoryMap map;
+    TagSource source;
     std::unique_ptr<FileIndex> index;
     BlockRef b;
-    if (!FindFileTag(path, id, &map, &index, &b)) return FALSE;
+    if (!FindFileTag(path, id, &source, &index, &b)) return FALSE;
     // Only what the tag itself holds is copied, never the bytes behind it.
     if (index->PayloadSize(b) < size) return Fail(ERROR_INVALID_DATA);
     std::memcpy(buffer, index->View().data + b.payload, static_cast<size_t>(size));
@@ -88,13 +133,29 @@ BOOL GetTag(const char* path, int id, int size, void* buffer)
 
 int GetSizeTag(const char* path, int id)
 {
-    CMemoryMap map;
+    TagSource source;
     std::unique_ptr<FileIndex> index;
     BlockRef b;
-    if (!FindFileTag(path, id, &map, &index, &b)) return -1;
+    if (!FindFileTag(path, id, &source, &index, &b)) return -1;
     const std::int64_t size = index->PayloadSize(b);
     if (size < 0) SetLastError(ERROR_FILE_CORRUPT);
     return static_cast<int>(size);
+}
+
+BOOL ReadTag(const char* path, int id, std::int64_t maxBytes, std::vector<BYTE>* payload)
+{
+    if (!payload || maxBytes < 0) return Fail(ERROR_INVALID_PARAMETER);
+    payload->clear();
+    TagSource source;
+    std::unique_ptr<FileIndex> index;
+    BlockRef b;
+    if (!FindFileTag(path, id, &source, &index, &b)) return FALSE;
+    const std::int64_t size = index->PayloadSize(b);
+    if (size < 0) return Fail(ERROR_FILE_CORRUPT);
+    if (size > maxBytes) return Fail(ERROR_FILE_TOO_LARGE);
+    const BYTE* p = index->View().data + b.payload;
+    payload->assign(p, p + size);
+    return TRUE;
 }
 
 namespace {
@@ -276,10 +337,10 @@ BOOL IsSoundPaletteTag(const BYTE* payload, std::int64_t size)
 BOOL GetPaletteTag(const char* path, int id, std::vector<BYTE>* payload)
 {
     if (!payload) return Fail(ERROR_INVALID_PARAMETER);
-    CMemoryMap map;
+    TagSource source;
     std::unique_ptr<FileIndex> index;
     BlockRef b;
-    if (!FindFileTag(path, id, &map, &index, &b)) return FALSE;
+    if (!FindFileTag(path, id, &source, &index, &b)) return FALSE;
     const std::int64_t size = index->PayloadSize(b);
     const BYTE* p = index->View().data + b.payload;
     if (size < 0 || !IsSoundPaletteTag(p, size)) return Fail(ERROR_FILE_CORRUPT);

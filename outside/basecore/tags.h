@@ -25,6 +25,10 @@ BOOL SetTag(const char* path, int id, int size, const void* data);
 BOOL DeleteTag(const char* path, int id);
 /// Byte size of tag `id` of layer 0; -1 when absent or the file is unreadable.
 int GetSizeTag(const char* path, int id);
+/// The whole of tag `id` of layer 0 in one look at the file (GetSizeTag then GetTag map it
+/// twice). Nonzero when the tag exists; a tag longer than `maxBytes` is refused with
+/// ERROR_FILE_TOO_LARGE and not copied.
+BOOL ReadTag(const char* path, int id, std::int64_t maxBytes, std::vector<BYTE>* payload);
 
 /// Copies every tag of `source` into `target`, keys 0 to 4 excepted: a target's own
 /// descriptor, samples and statistics are never overwritten.

@@ -86,6 +86,9 @@ public:
     /// the arguments are those of CTilePyramid::ReadWindow. 0 while busy or empty.
     int ReadLevels(BYTE* dest, std::int64_t destRowBytes, int x, int y, int w, int h, double zoom,
                    BOOL wholeImage, int pixelStep, BOOL bottomUp, CMeterInfoBase* meter);
+    /// The pyramid ReadLevels reads (null while busy or empty), for a caller that reads
+    /// several channels' rows in one pass.
+    CTilePyramid* LevelPyramid() const { return Pyramid(); }
 
     /// Nonzero while a build or statistics job runs.
     BOOL IsBusy() const;

@@ -1,7 +1,9 @@
 #include "viewer/core/rgb_view.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cstring>
+#include <vector>
 
 #include "outside/basecore/meter_info.h"
 #include "outside/basecore/row_driver.h"
@@ -13,6 +15,7 @@
 #include "viewer/core/raster_view.h"
 #include "viewer/core/raster_view_jobs.h"
 #include "viewer/core/raster_view_services.h"
+#include "viewer/core/tile_pyramid.h"
 #include "viewer/core/view_result_param.h"
 #include "viewer/core/viewer_messages.h"
 
@@ -308,6 +311,49 @@ bool CRGBView::ReadBlock(BYTE* dest, std::int64_t stride, int x, int y, int w, i
                          BOOL wholeImage, BOOL bottomUp, CMeterInfoBase* meter)
 {
     if (!Ready() || !dest || w <= 0 || h <= 0) return false;
+    const BYTE* red = m_tables[0];
+    const BYTE* green = m_tables[1];
+    const BYTE* blue = m_tables[2];
+    // Without a meter the three channels are read and put together in one pass over row
+    // bands: each band's rows stay in cache from the read to the interleave.
+    CTilePyramid* pyramids[3] = {};
+    int cutW = 0, cutH = 0;
+    bool shared = !meter;
+    for (int i = 0; i < 3 && shared; ++i) {
+        pyramids[i] = m_channels[i]->LevelPyramid();
+        int cw = 0, ch = 0;
+        // Also prepares a reduced zoom's tables here, before the bands share the pyramid.
+        shared = pyramids[i] && pyramids[i]->WindowSize(x, y, w, h, zoom, wholeImage, cw, ch) &&
+                 (i == 0 || (cw == cutW && ch == cutH));
+        cutW = cw, cutH = ch;
+    }
+    if (shared) {
+        if (cutW == 0 || cutH == 0) return true;
+        std::atomic<bool> failed{false};
+        RunRowBands(RowBands::Even(cutH, 8), [&](const RowBand& band) {
+            const std::int64_t rows = band.end - band.begin;
+            std::vector<BYTE> planes(std::size_t(3 * rows * cutW));
+            for (int i = 0; i < 3; ++i)
+                if (!pyramids[i]->ReadWindowRows(planes.data() + i * rows * cutW, cutW, x, y, w, h, zoom,
+                                                 wholeImage, band.begin, band.end)) {
+                    failed.store(true, std::memory_order_relaxed);
+                    return;
+                }
+            for (std::int64_t j = 0; j < rows; ++j) {
+                const std::int64_t row = band.begin + j;
+                BYTE* p = dest + (bottomUp ? cutH - 1 - row : row) * stride;
+                const BYTE* r = planes.data() + j * cutW;
+                const BYTE* g = r + rows * cutW;
+                const BYTE* b = g + rows * cutW;
+                for (int i = 0; i < cutW; ++i, p += 3) {
+                    p[0] = blue[b[i]];
+                    p[1] = green[g[i]];
+                    p[2] = red[r[i]];
+                }
+            }
+        });
+        return !failed.load();
+    }
     if (meter) {
         meter->SetRange(0, 3.0 * h);
         meter->SetStep(1.0);
@@ -317,9 +363,6 @@ bool CRGBView::ReadBlock(BYTE* dest, std::int64_t stride, int x, int y, int w, i
         if (!m_channels[i]->ReadLevels(dest + (2 - i), stride, x, y, w, h, zoom, wholeImage, 3, bottomUp,
                                        meter))
             return false;
-    const BYTE* red = m_tables[0];
-    const BYTE* green = m_tables[1];
-    const BYTE* blue = m_tables[2];
     ForEachRow(h, [&](std::int64_t r, int) {
         BYTE* p = dest + r * stride;
         for (int i = 0; i < w; ++i, p += 3) {

@@ -385,14 +385,34 @@ bool CTilePyramid::WindowSize(int x, int y, int w, int h, double zoom, BOOL whol
 int CTilePyramid::ReadWindow(BYTE* dest, std::int64_t destRowBytes, int x, int y, int w, int h, double zoom,
                              BOOL wholeImage, int pixelStep, BOOL bottomUp, CMeterInfoBase* meter)
 {
+    return ReadRows(dest, destRowBytes, x, y, w, h, zoom, wholeImage, pixelStep, bottomUp, meter, 0, -1);
+}
+
+int CTilePyramid::ReadWindowRows(BYTE* dest, std::int64_t destRowBytes, int x, int y, int w, int h,
+                                 double zoom, BOOL wholeImage, std::int64_t firstRow, std::int64_t endRow)
+{
+    if (firstRow < 0 || endRow < firstRow) return 0;
+    return ReadRows(dest, destRowBytes, x, y, w, h, zoom, wholeImage, 1, FALSE, nullptr, firstRow, endRow);
+}
+
+int CTilePyramid::ReadRows(BYTE* dest, std::int64_t destRowBytes, int x, int y, int w, int h, double zoom,
+                           BOOL wholeImage, int pixelStep, BOOL bottomUp, CMeterInfoBase* meter,
+                           std::int64_t firstRow, std::int64_t endRow)
+{
     int k;
     double r;
     if (!dest || pixelStep < 1 || !CutWindow(x, y, w, h, zoom, wholeImage, k, r)) return 0;
     if (w == 0 || h == 0) return 1;
     const PyramidLevel& level = m_levels[std::size_t(k)];
 
+    // endRow < 0: the whole window in bands on all cores; else rows [firstRow, endRow) of
+    // it on this thread, the first of them into dest's first row.
+    const bool serial = endRow >= 0;
+    if (serial) endRow = std::min<std::int64_t>(endRow, h);
+    if (serial && firstRow >= endRow) return 1;
+    const std::int64_t origin = serial ? firstRow : 0;
     auto destRow = [&](int j) {
-        return dest + (bottomUp ? std::int64_t(h - 1 - j) : std::int64_t(j)) * destRowBytes;
+        return dest + (bottomUp ? std::int64_t(h - 1 - j) : std::int64_t(j) - origin) * destRowBytes;
     };
     auto store = [&](BYTE* row, const auto* values) {
         if (pixelStep == 1 && sizeof(*values) == 1) {
@@ -415,12 +435,18 @@ int CTilePyramid::ReadWindow(BYTE* dest, std::int64_t destRowBytes, int x, int y
             if (done == h && reported != h) meter->SetPos(startPos + double(reported = h));
         };
     }
-    const RowBands bands = RowBands::Even(h, kReadRowsPerBand);
+    const RowBands bands = RowBands::Even(serial ? 0 : h, kReadRowsPerBand);
+    auto run = [&](auto&& work, const BandProgress& bandProgress) {
+        if (!serial) return RunRowBands(bands, work, bandProgress);
+        RowBand band;
+        band.begin = firstRow;
+        band.end = endRow;
+        work(band);
+    };
     const std::size_t lineBytes = std::size_t(level.width) + 2;
 
     if (r == 1.0) {
-        RunRowBands(
-            bands,
+        run(
             [&](const RowBand& band) {
                 std::vector<BYTE> line(pixelStep == 1 ? 0 : lineBytes);
                 for (std::int64_t j = band.begin; j < band.end && !band.Stopped(); ++j) {
@@ -445,8 +471,7 @@ int CTilePyramid::ReadWindow(BYTE* dest, std::int64_t destRowBytes, int x, int y
         std::vector<int> columns(static_cast<std::size_t>(w));
         for (int i = 0; i < w; ++i) columns[std::size_t(i)] = sourceOf(std::int64_t(x) + i, level.width);
         const int c0 = columns.front(), c1 = columns.back();
-        RunRowBands(
-            bands,
+        run(
             [&](const RowBand& band) {
                 std::vector<BYTE> line(lineBytes), expanded(static_cast<std::size_t>(w));
                 int shownRow = -1;
@@ -483,8 +508,7 @@ int CTilePyramid::ReadWindow(BYTE* dest, std::int64_t destRowBytes, int x, int y
         fractions[std::size_t(i)] = m_fractions[e];
     }
     const int gathered = int(c1 - c0) + 1;
-    RunRowBands(
-        bands,
+    run(
         [&](const RowBand& band) {
             std::vector<BYTE> lineBuffer(lineBytes);
             std::vector<std::uint32_t> leftValues(columnsOut), rightValues(columnsOut), a(columnsOut),

@@ -69,6 +69,14 @@ public:
     int ReadWindow(BYTE* dest, std::int64_t destRowBytes, int x, int y, int w, int h, double zoom,
                    BOOL wholeImage, int pixelStep, BOOL bottomUp, CMeterInfoBase* meter);
 
+    /// Rows [firstRow, endRow) of the window ReadWindow reads at `pixelStep` 1, top down,
+    /// read on the calling thread: the first of them into the first row of `dest`. For a
+    /// caller that shares one pass over rows between several pyramids. A zoom reduced
+    /// between two levels prepares its tables on the first read: call WindowSize at this
+    /// zoom on one thread before reading rows of it on several. Returns as ReadWindow.
+    int ReadWindowRows(BYTE* dest, std::int64_t destRowBytes, int x, int y, int w, int h, double zoom,
+                       BOOL wholeImage, std::int64_t firstRow, std::int64_t endRow);
+
     /// The size ReadWindow writes for this window (cut to the picture, the whole picture for
     /// `wholeImage` below 1:1); false, with 0 × 0, when it would write nothing.
     bool WindowSize(int x, int y, int w, int h, double zoom, BOOL wholeImage, int& cutWidth, int& cutHeight);
@@ -93,6 +101,10 @@ private:
     bool LayOut(BYTE* storage, std::int64_t storageBytes, int width, int height);
     void ChooseLevel(double zoom, int& level, double& ratio) const;
     bool CutWindow(int& x, int& y, int& w, int& h, double& zoom, BOOL wholeImage, int& level, double& ratio);
+    /// ReadWindow (endRow < 0) and ReadWindowRows in one.
+    int ReadRows(BYTE* dest, std::int64_t destRowBytes, int x, int y, int w, int h, double zoom,
+                 BOOL wholeImage, int pixelStep, BOOL bottomUp, CMeterInfoBase* meter, std::int64_t firstRow,
+                 std::int64_t endRow);
     void GatherRow(int level, int y, int x0, int x1, BYTE* out) const;  // columns x0..x1 of a row
 
     int m_maxDimension = 0;

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <vector>
 
 #include "layer_test_support.h"
 #include "outside/basecore/file_helpers.h"
@@ -42,6 +43,24 @@ TEST(LayerTags, ClosedFileTagsAreSetReadSizedAndDeleted)
     ASSERT_TRUE(GetTag(path.c_str(), TAG_SPECTRUM, 20, back));
     EXPECT_EQ(std::memcmp(back, spectrum, 20), 0);
     EXPECT_FALSE(GetTag(path.c_str(), TAG_SPECTRUM, 21, back)) << "more than the file holds there";
+    std::vector<BYTE> whole{9};
+    ASSERT_TRUE(ReadTag(path.c_str(), TAG_SPECTRUM, 20, &whole));
+    EXPECT_EQ(whole, std::vector<BYTE>(spectrum, spectrum + 20));
+    EXPECT_FALSE(ReadTag(path.c_str(), TAG_SPECTRUM, 19, &whole)) << "longer than the caller takes";
+    EXPECT_EQ(GetLastError(), DWORD(ERROR_FILE_TOO_LARGE));
+    EXPECT_TRUE(whole.empty());
+    EXPECT_FALSE(ReadTag(path.c_str(), 600, 1 << 20, &whole)) << "absent tag";
+    EXPECT_FALSE(ReadTag(dir.File("absent.rdp").c_str(), TAG_SPECTRUM, 20, &whole));
+    EXPECT_FALSE(std::filesystem::exists(dir.File("absent.rdp")));
+    // Large files are looked at through a mapping instead of a whole read: the same tags.
+    const std::string large = dir.File("large.rdp");
+    MakeLayer(large, 2.0, 512, 512);
+    ASSERT_GT(std::filesystem::file_size(large), std::uintmax_t(1) << 20);
+    ASSERT_TRUE(SetTag(large.c_str(), TAG_SPECTRUM, 20, spectrum));
+    ASSERT_TRUE(ReadTag(large.c_str(), TAG_SPECTRUM, 20, &whole));
+    EXPECT_EQ(whole, std::vector<BYTE>(spectrum, spectrum + 20));
+    EXPECT_EQ(GetSizeTag(large.c_str(), TAG_SPECTRUM), 20);
+    std::filesystem::remove(large);
 
     // Replacing keeps one block of the key; the layer itself is unchanged.
     ASSERT_TRUE(SetTag(path.c_str(), TAG_SPECTRUM, 4, "new"));

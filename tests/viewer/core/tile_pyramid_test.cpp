@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <complex>
 #include <limits>
 #include <random>
@@ -403,6 +404,41 @@ TEST(TilePyramid, PowersOfTwoCopyLevelsZoomThreeInterpolatesLevelOneAndHalfShows
     ASSERT_EQ(pyramid.ReadWindow(big.data(), 40, 0, 0, 40, 30, 0.5, FALSE, 1, FALSE, nullptr), 1);
     for (int y = 0; y < 30; ++y)
         for (int x = 0; x < 40; ++x) ASSERT_EQ(big[std::size_t(y) * 40 + x], levels[0].At(x / 2, y / 2));
+}
+
+TEST(TilePyramid, RowsReadInBandsOnOneThreadMatchTheWholeWindow)
+{
+    const Layer layer = RandomLayer(1, 700, 500, 11);
+    Storage storage(GetViewerTempSize(700, 500));
+    CTilePyramid pyramid;
+    ASSERT_EQ(Build(pyramid, storage, layer, 0, 0.0, 255.0), 1);
+    // Magnified, 1:1, reduced between levels, and a window cut at the picture's edge.
+    const struct {
+        Window win;
+        double zoom;
+    } cases[] = {{{5, 7, 300, 200}, 0.4},
+                 {{3, 2, 400, 300}, 1.0},
+                 {{1, 1, 150, 100}, 3.0},
+                 {{600, 400, 300, 300}, 1.0}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.zoom);
+        int cw = 0, ch = 0;
+        ASSERT_TRUE(pyramid.WindowSize(c.win.x, c.win.y, c.win.w, c.win.h, c.zoom, FALSE, cw, ch));
+        std::vector<BYTE> whole(std::size_t(cw) * ch, 0xAB), banded(whole.size() + cw, 0xCD);
+        ASSERT_EQ(pyramid.ReadWindow(whole.data(), cw, c.win.x, c.win.y, c.win.w, c.win.h, c.zoom, FALSE, 1,
+                                     FALSE, nullptr),
+                  1);
+        // Uneven bands, the last one asked past the cut height: rows past it are not written.
+        for (std::int64_t first = 0; first < ch; first += 7)
+            ASSERT_EQ(pyramid.ReadWindowRows(banded.data() + first * cw, cw, c.win.x, c.win.y, c.win.w,
+                                             c.win.h, c.zoom, FALSE, first, first + 7),
+                      1);
+        EXPECT_TRUE(std::equal(whole.begin(), whole.end(), banded.begin()));
+        EXPECT_TRUE(
+            std::all_of(banded.begin() + whole.size(), banded.end(), [](BYTE b) { return b == 0xCD; }));
+    }
+    std::vector<BYTE> out(16);
+    EXPECT_EQ(pyramid.ReadWindowRows(out.data(), 4, 0, 0, 4, 4, 1.0, FALSE, 3, 2), 0) << "rows backwards";
 }
 
 TEST(TilePyramid, WindowsPastTheLevelAreCutAndNothingOutsideIsRead)
