@@ -16,22 +16,13 @@
 #include "outside/basecore/thread_runner.h"
 #include "outside/huebook/color_map.h"
 #include "platform/window/wnd.h"
+#include "tests/support/layer_files.h"
 #include "tests/support/ui_helpers.h"
 
 namespace filtertest {
 
-/// Writes a one-layer file of `type` from doubles (row after row) and closes it, which
-/// stores its statistics.
-inline bool WriteLayer(const std::string& path, int width, int height, int type,
-                       const std::vector<double>& values)
-{
-    CRDPLayer layer;
-    if (!layer.CreateLayer(path.c_str(), width, height, type)) return false;
-    const int parts = isComplexType(type) ? 2 : 1;
-    for (int y = 0; y < height; ++y)
-        if (!layer.SetLineFromDouble(y, values.data() + std::size_t(y) * width * parts, width)) return false;
-    return layer.CloseLayer() != 0;
-}
+using tarvenix::test::ReadLayer;
+using tarvenix::test::WriteLayer;
 
 /// A ramp with some noise on it, so every filter gives something different.
 inline std::vector<double> Ramp(int width, int height, int parts = 1)
@@ -51,21 +42,6 @@ inline std::vector<BYTE> AddPalette(const std::string& path, double lo, double h
     map.SaveColorMapToPtr(payload.data(), int(payload.size()));
     SetTag(path.c_str(), TAG_PALETTE, int(payload.size()), payload.data());
     return payload;
-}
-
-/// All samples of layer 0 of a file as doubles (real layers).
-inline std::vector<double> ReadLayer(const std::string& path, int* width = nullptr, int* height = nullptr,
-                                     int* type = nullptr)
-{
-    CRDPLayer layer;
-    if (!layer.OpenLayer(path.c_str(), kOpenReadOnly)) return {};
-    if (width) *width = layer.Width();
-    if (height) *height = layer.Height();
-    if (type) *type = layer.Type();
-    std::vector<double> v(std::size_t(layer.Width()) * layer.Height());
-    for (int y = 0; y < layer.Height(); ++y)
-        layer.GetDoubleLine(y, v.data() + std::size_t(y) * layer.Width(), layer.Width());
-    return v;
 }
 
 /// What the job must write into the inner rectangle: the kernels run on the file's rows.

@@ -17,23 +17,13 @@
 #include "outside/basecore/thread_runner.h"
 #include "platform/window/window_internal.h"
 #include "platform/window/wnd.h"
+#include "tests/support/layer_files.h"
 #include "tests/support/modal_responder.h"
 #include "tests/support/ui_helpers.h"
 
 namespace fringetest {
 
-/// Writes a one-layer file of `type` from doubles (complex types: re, im pairs), row after
-/// row, and closes it, which stores its statistics.
-inline bool WriteLayer(const std::string& path, int width, int height, int type,
-                       const std::vector<double>& values)
-{
-    CRDPLayer layer;
-    if (!layer.CreateLayer(path.c_str(), width, height, type)) return false;
-    const std::size_t parts = isComplexType(type) ? 2 : 1;
-    for (int y = 0; y < height; ++y)
-        if (!layer.SetLineFromDouble(y, values.data() + std::size_t(y) * width * parts, width)) return false;
-    return layer.CloseLayer() != 0;
-}
+using tarvenix::test::WriteLayer;
 
 /// A complex layer from complex values.
 inline bool WriteComplex(const std::string& path, int width, int height, int type,
@@ -58,15 +48,7 @@ struct LayerData {
 inline LayerData ReadLayer(const std::string& path)
 {
     LayerData d;
-    CRDPLayer layer;
-    if (!layer.OpenLayer(path.c_str(), kOpenReadOnly)) return d;
-    d.width = layer.Width();
-    d.height = layer.Height();
-    d.type = layer.Type();
-    const std::size_t parts = isComplexType(d.type) ? 2 : 1;
-    d.values.resize(std::size_t(d.width) * d.height * parts);
-    for (int y = 0; y < d.height; ++y)
-        layer.GetDoubleLine(y, d.values.data() + std::size_t(y) * d.width * parts, d.width);
+    d.values = tarvenix::test::ReadLayer(path, &d.width, &d.height, &d.type);
     return d;
 }
 

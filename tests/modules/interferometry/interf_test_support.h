@@ -14,38 +14,13 @@
 #include "outside/basecore/thread_runner.h"
 #include "outside/huebook/color_map.h"
 #include "platform/window/wnd.h"
+#include "tests/support/layer_files.h"
 #include "tests/support/ui_helpers.h"
 
 namespace interftest {
 
-/// Writes a one-layer file of `type` from doubles (complex: real, imaginary pairs) and
-/// closes it, which stores its statistics.
-inline bool WriteLayer(const std::string& path, int width, int height, int type,
-                       const std::vector<double>& values)
-{
-    CRDPLayer layer;
-    if (!layer.CreateLayer(path.c_str(), width, height, type)) return false;
-    const int parts = isComplexType(type) ? 2 : 1;
-    for (int y = 0; y < height; ++y)
-        if (!layer.SetLineFromDouble(y, values.data() + std::size_t(y) * width * parts, width)) return false;
-    return layer.CloseLayer() != 0;
-}
-
-/// Samples of a file's layer 0 as doubles (complex: pairs).
-inline std::vector<double> ReadLayer(const std::string& path, int* width = nullptr, int* height = nullptr,
-                                     int* type = nullptr)
-{
-    CRDPLayer layer;
-    if (!layer.OpenLayer(path.c_str(), kOpenReadOnly)) return {};
-    if (width) *width = layer.Width();
-    if (height) *height = layer.Height();
-    if (type) *type = layer.Type();
-    const int parts = layer.IsComplex() ? 2 : 1;
-    std::vector<double> v(std::size_t(layer.Width()) * layer.Height() * parts);
-    for (int y = 0; y < layer.Height(); ++y)
-        layer.GetDoubleLine(y, v.data() + std::size_t(y) * layer.Width() * parts, layer.Width());
-    return v;
-}
+using tarvenix::test::ReadLayer;
+using tarvenix::test::WriteLayer;
 
 /// A colour-map tag payload (blue to red over lo..hi).
 inline std::vector<BYTE> PalettePayload(double lo, double hi)

@@ -21,9 +21,13 @@
 #include "outside/basecore/rdp_layer.h"
 #include "outside/basecore/row_driver.h"
 #include "outside/basecore/thread_runner.h"
+#include "tests/support/layer_files.h"
 #include "tests/support/ui_helpers.h"
 
 namespace texturetest {
+
+using tarvenix::test::ReadLayer;
+using tarvenix::test::WriteLayer;
 
 /// A w x h image of `type` (1 to 8) as raw samples, with its values as doubles.
 struct Image {
@@ -115,34 +119,6 @@ inline std::vector<float> FastTexture(const Image& im, const LevelRange& range, 
     for (int y = 0; y < im.height; ++y) rows.push_back(out.data() + std::size_t(y) * std::size_t(im.width));
     TextureImage(im.type, im.Source(), range, spec, rows.data(), {}, threads);
     return out;
-}
-
-/// Writes a one-layer file of `type` from doubles (row after row; complex: pairs) and
-/// closes it, which stores its statistics.
-inline bool WriteLayer(const std::string& path, int width, int height, int type,
-                       const std::vector<double>& values)
-{
-    CRDPLayer layer;
-    if (!layer.CreateLayer(path.c_str(), width, height, type)) return false;
-    const int parts = isComplexType(type) ? 2 : 1;
-    for (int y = 0; y < height; ++y)
-        if (!layer.SetLineFromDouble(y, values.data() + std::size_t(y) * width * parts, width)) return false;
-    return layer.CloseLayer() != 0;
-}
-
-/// All samples of layer 0 of a real file as doubles.
-inline std::vector<double> ReadLayer(const std::string& path, int* width = nullptr, int* height = nullptr,
-                                     int* type = nullptr)
-{
-    CRDPLayer layer;
-    if (!layer.OpenLayer(path.c_str(), kOpenReadOnly)) return {};
-    if (width) *width = layer.Width();
-    if (height) *height = layer.Height();
-    if (type) *type = layer.Type();
-    std::vector<double> v(std::size_t(layer.Width()) * layer.Height());
-    for (int y = 0; y < layer.Height(); ++y)
-        layer.GetDoubleLine(y, v.data() + std::size_t(y) * layer.Width(), layer.Width());
-    return v;
 }
 
 /// The samples of a file as an Image of F64 values (for the plain computation).

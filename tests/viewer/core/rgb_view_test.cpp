@@ -14,6 +14,7 @@
 #include "outside/basecore/rdp_except.h"
 #include "outside/basecore/rdp_layer.h"
 #include "outside/basecore/thread_runner.h"
+#include "tests/support/layer_files.h"
 #include "tests/support/modal_responder.h"
 #include "tests/support/ui_helpers.h"
 #include "viewer/core/raster_view.h"
@@ -241,23 +242,6 @@ TEST_F(RgbViewTest, AProfileShowsTheThreeChannelsInTheirColours)
     EXPECT_EQ(shown.more[2].values, (std::vector<double>{96, 95, 94, 93}));
 }
 
-/// Reads a whole one-layer file as doubles, row after row.
-std::vector<double> ReadAll(const std::string& path, int& width, int& height)
-{
-    CRDPLayer layer(nullptr);
-    std::vector<double> all;
-    width = height = 0;
-    if (!layer.OpenLayer(path.c_str(), kOpenReadOnly)) return all;
-    width = layer.Width();
-    height = layer.Height();
-    std::vector<double> row(static_cast<std::size_t>(width));
-    for (int y = 0; y < height; ++y) {
-        layer.GetDoubleLine(y, row.data(), width);
-        all.insert(all.end(), row.begin(), row.end());
-    }
-    return all;
-}
-
 TEST_F(RgbViewTest, SavingARectangleWritesEachChannelsPartAndSkipsOnlyTheOneThatCannotBeMade)
 {
     const int W = 9, H = 7;
@@ -278,9 +262,10 @@ TEST_F(RgbViewTest, SavingARectangleWritesEachChannelsPartAndSkipsOnlyTheOneThat
     EXPECT_EQ(responder.Asked()[0].text, CString("Error creating file !"));
     for (int i : {0, 2}) {
         int w = 0, h = 0;
-        const std::vector<double> part = ReadAll(Path(i == 0 ? "out_r.rdp" : "out_b.rdp"), w, h);
+        const std::vector<double> part =
+            tarvenix::test::ReadLayer(Path(i == 0 ? "out_r.rdp" : "out_b.rdp"), &w, &h);
         int sw = 0, sh = 0;
-        const std::vector<double> source = ReadAll(Path(sources[i]), sw, sh);
+        const std::vector<double> source = tarvenix::test::ReadLayer(Path(sources[i]), &sw, &sh);
         ASSERT_EQ(w, 5);
         ASSERT_EQ(h, 5);
         for (int y = 0; y < h; ++y)
@@ -310,7 +295,7 @@ TEST_F(RgbViewTest, AFailedRectangleSaveReplacesNoEarlierFile)
     }
     EXPECT_TRUE(failed);
     int w = 0, h = 0;
-    const std::vector<double> kept = ReadAll(Path("old.rdp"), w, h);
+    const std::vector<double> kept = tarvenix::test::ReadLayer(Path("old.rdp"), &w, &h);
     EXPECT_EQ(w, 3);
     EXPECT_EQ(kept, std::vector<double>(9, 42.0));
     EXPECT_FALSE(fs::exists(Path("g_out.rdp")));
