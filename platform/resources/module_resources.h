@@ -27,7 +27,6 @@
 
 #include <span>
 
-#include "platform/dialogs/dialog_template.h"
 #include "platform/resources/resources.h"
 #include "platform/string_table.h"
 

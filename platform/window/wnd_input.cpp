@@ -10,7 +10,7 @@
 #include "platform/kernel/threads.h"
 #include "platform/window/ui_thread.h"
 #include "platform/window/window_internal.h"
-#include "platform/qt_types.h"
+#include "platform/qt_types_internal.h"
 
 namespace platform {
 

@@ -3,6 +3,7 @@
 #include <QApplication>
 #include <gtest/gtest.h>
 
+#include "platform/gdi/window_dc.h"
 #include "platform/numbers/numbers.h"
 #include "tests/support/modal_responder.h"
 #include "tests/support/ui_helpers.h"
@@ -40,6 +41,7 @@ int main(int argc, char** argv)
         QApplication app(argc, argv);
         std::setlocale(LC_ALL, "C");
         platform::UseCNumericLocale();
+        platform::InitDrawing();
         platform::SetModalResponder(&tarvenix::test::Responder());
         ::testing::UnitTest::GetInstance()->listeners().Append(new tarvenix::test::ResponderCheck);
         result = RUN_ALL_TESTS();

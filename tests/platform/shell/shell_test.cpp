@@ -4,6 +4,7 @@
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
+#include <QImage>
 #include <QLocalServer>
 #include <QUrl>
 #include <atomic>
