@@ -8,12 +8,13 @@ set -euo pipefail
 root=${1:-$(cd "$(dirname "$0")/.." && pwd)}
 cd "$root"
 if git rev-parse --is-inside-work-tree >/dev/null 2>&1 && [ "$(git rev-parse --show-toplevel)" = "$(pwd -P)" ]; then
-  mapfile -t headers < <(git ls-files '*.h')
+  mapfile -t headers < <(git ls-files --cached --others --exclude-standard -- '*.h')
 else
   mapfile -t headers < <(find . -path ./build -prune -o -name '*.h' -print | sed 's#^\./##' | sort)
 fi
 public=()
 for h in "${headers[@]}"; do
+  [ -f "$h" ] || continue
   case "$h" in
     platform/*_internal.h | tests/* | bench/* | build/*) ;;
     *) public+=("$h") ;;
