@@ -163,6 +163,15 @@ std::string FormatArgs(std::string_view format, const TVarRec* args, std::size_t
     return out;
 }
 
+bool SameText(std::string_view a, std::string_view b)
+{
+    if (a.size() != b.size()) return false;
+    auto lower = [](char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; };
+    for (std::size_t i = 0; i < a.size(); ++i)
+        if (lower(a[i]) != lower(b[i])) return false;
+    return true;
+}
+
 std::string IntToStr(long long value)
 {
     char buffer[24];

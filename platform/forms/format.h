@@ -60,6 +60,9 @@ std::string Format(std::string_view format, const A&... args)
     return FormatArgs(format, records, sizeof...(A));
 }
 
+/// Whether two texts are equal when ASCII letters are compared without case.
+PLATFORM_API bool SameText(std::string_view a, std::string_view b);
+
 /// The integer in decimal.
 PLATFORM_API std::string IntToStr(long long value);
 /// The number with up to 15 significant digits, in plain or exponent form, whichever is shorter.

@@ -5,18 +5,6 @@
 
 IMPLEMENT_TCLASS(TStringList, TPersistent)
 
-namespace {
-bool SameTextAscii(std::string_view a, std::string_view b)
-{
-    if (a.size() != b.size()) return false;
-    for (std::size_t i = 0; i < a.size(); ++i) {
-        auto lower = [](char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; };
-        if (lower(a[i]) != lower(b[i])) return false;
-    }
-    return true;
-}
-}  // namespace
-
 void TStringList::CheckIndex(int index, int limit) const
 {
     if (index < 0 || index >= limit) throw EInvalidOperation(Format("List index out of bounds (%d)", index));
@@ -55,7 +43,7 @@ void TStringList::Delete(int index)
 int TStringList::IndexOf(std::string_view text) const
 {
     for (int i = 0; i < Count(); ++i)
-        if (SameTextAscii(m_lines[static_cast<std::size_t>(i)], text)) return i;
+        if (SameText(m_lines[static_cast<std::size_t>(i)], text)) return i;
     return -1;
 }
 
@@ -103,7 +91,7 @@ int TStringList::IndexOfName(std::string_view name) const
     for (int i = 0; i < Count(); ++i) {
         const std::string& line = m_lines[static_cast<std::size_t>(i)];
         const std::size_t eq = line.find('=');
-        if (eq != std::string::npos && SameTextAscii(std::string_view(line).substr(0, eq), name)) return i;
+        if (eq != std::string::npos && SameText(std::string_view(line).substr(0, eq), name)) return i;
     }
     return -1;
 }

@@ -246,24 +246,25 @@ int TKBranch::TotalCount() const
     return total;
 }
 
-int TKBranch::BeginOperation(int kind)
+// Brackets a save or a load of the children: 1 + their non-negative answers.
+int TKBranch::PassOperation(int code, int kind)
 {
     if (kind != kokSave && kind != kokLoad) return -1;
     TKTreeLock lock;
     int total = 1;
     for (TKBranch* child : m_children)
-        if (child) total += std::max(0, child->Operation(kopBeginOperation, kind));
+        if (child) total += std::max(0, child->Operation(code, kind));
     return total;
+}
+
+int TKBranch::BeginOperation(int kind)
+{
+    return PassOperation(kopBeginOperation, kind);
 }
 
 int TKBranch::EndOperation(int kind)
 {
-    if (kind != kokSave && kind != kokLoad) return -1;
-    TKTreeLock lock;
-    int total = 1;
-    for (TKBranch* child : m_children)
-        if (child) total += std::max(0, child->Operation(kopEndOperation, kind));
-    return total;
+    return PassOperation(kopEndOperation, kind);
 }
 
 int TKBranch::SaveToStream(TKObjectsStream* stream)

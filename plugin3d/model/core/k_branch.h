@@ -69,6 +69,7 @@ protected:
     ~TKBranch() override;
 
 private:
+    int PassOperation(int code, int kind);
     void LeaveParent();
     void FreeChildrenFrom(int first);
 

@@ -3,6 +3,7 @@
 #include <string_view>
 #include <vector>
 
+#include "platform/forms/format.h"
 #include "plugin3d/model/core/k_strings.h"
 
 IMPLEMENT_TCLASS(TKDataBranch, TKBranch)
@@ -11,13 +12,7 @@ namespace {
 
 bool SameName(std::string_view a, std::string_view b, bool caseSensitive)
 {
-    if (a.size() != b.size()) return false;
-    if (caseSensitive) return a == b;
-    for (std::size_t i = 0; i < a.size(); ++i) {
-        auto lower = [](char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; };
-        if (lower(a[i]) != lower(b[i])) return false;
-    }
-    return true;
+    return caseSensitive ? a == b : SameText(a, b);
 }
 
 // The parts of path between separators; empty parts are skipped.

@@ -26,32 +26,29 @@ inline void LeaveSection(CRITICAL_SECTION& section)
     LeaveCriticalSection(&section);
 }
 
-/// Holds a section for a scope (entered with EnterSection).
-class TKSectionGuard {
-public:
-    explicit TKSectionGuard(CRITICAL_SECTION& section) : m_section(section) { EnterSection(section); }
-    ~TKSectionGuard() { LeaveSection(m_section); }
-    TKSectionGuard(const TKSectionGuard&) = delete;
-    TKSectionGuard& operator=(const TKSectionGuard&) = delete;
+/// How a guard enters its section.
+enum class TKEnter { GivingUp, Waiting };
 
-private:
-    CRITICAL_SECTION& m_section;
-};
-
-/// Holds a section for a scope, entered however long it takes (EnterSectionWaiting).
-class TKWaitingSectionGuard {
+/// Holds a section for a scope: entered with EnterSection, or with EnterSectionWaiting.
+template <TKEnter How>
+class TKBasicSectionGuard {
 public:
-    explicit TKWaitingSectionGuard(CRITICAL_SECTION& section) : m_section(section)
+    explicit TKBasicSectionGuard(CRITICAL_SECTION& section) : m_section(section)
     {
-        EnterSectionWaiting(section);
+        if constexpr (How == TKEnter::GivingUp)
+            EnterSection(section);
+        else
+            EnterSectionWaiting(section);
     }
-    ~TKWaitingSectionGuard() { LeaveSection(m_section); }
-    TKWaitingSectionGuard(const TKWaitingSectionGuard&) = delete;
-    TKWaitingSectionGuard& operator=(const TKWaitingSectionGuard&) = delete;
+    ~TKBasicSectionGuard() { LeaveSection(m_section); }
+    TKBasicSectionGuard(const TKBasicSectionGuard&) = delete;
+    TKBasicSectionGuard& operator=(const TKBasicSectionGuard&) = delete;
 
 private:
     CRITICAL_SECTION& m_section;
 };
+using TKSectionGuard = TKBasicSectionGuard<TKEnter::GivingUp>;
+using TKWaitingSectionGuard = TKBasicSectionGuard<TKEnter::Waiting>;
 
 /// Marks the calling thread, for the scope, as running a job whose stop request is stop.
 class TKJobScope {
