@@ -68,6 +68,35 @@ INSTANTIATE_TEST_SUITE_P(Threads, Progress,
                                            ProgressCase{-2000000000, 2000000000, 2000000000, 0, 1000000},
                                            ProgressCase{0, 1, 0, 5000, INT_MAX}));
 
+TEST(Threads, ParametersAreAnOwnCopyOfTheBytes)
+{
+    char text[] = "surface.rdp";
+    TOwned<TKThreadParams> params(TKThreadParams::NewWith(text, sizeof text));
+    text[0] = 'X';
+    char back[8] = {};
+    EXPECT_EQ(params->GetData(back, sizeof back), 8);
+    EXPECT_EQ(std::string(back, 8), "surface.");
+    TOwned<TKThreadParams> copy(TKThreadParams::New());
+    copy->Assign(params.get());
+    EXPECT_EQ(copy->Size(), int(sizeof text));
+    copy->SetData(text, 0);
+    EXPECT_EQ(copy->Size(), 0);
+    EXPECT_EQ(copy->Data(), nullptr);
+}
+
+TEST(Threads, ReportsOutsideAJobAreStoredWithoutChecks)
+{
+    EventLog log;
+    TOwned<TKThread> thread(TKThread::New());
+    thread->Events().Add(log.Handler());
+    thread->Stop();
+    thread->SetStatusText("Save Project Header ...");
+    thread->SetStatusText("Save Project Header ...");
+    EXPECT_FALSE(thread->Check());  // not the job's thread: nothing is checked
+    EXPECT_EQ(thread->StatusText(), "Save Project Header ...");
+    EXPECT_EQ(log.Codes(), (std::vector<int>{ktevStatus}));
+}
+
 TEST(Threads, TwoExecutesWhileAJobRunsDropTheFirstWaitingJob)
 {
     CountedParams::made = CountedParams::freed = 0;
