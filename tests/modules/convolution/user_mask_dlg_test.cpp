@@ -1,5 +1,11 @@
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <csignal>
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -478,6 +484,84 @@ TEST_F(KernelEditor, CopyAndPasteFromTheGridMenu)
     for (int c = 0; c < 3; ++c) EXPECT_EQ(std::string(grid->GetItemText(3, c + 1)), std::to_string(c + 1));
     // Only the working copy changed so far.
     EXPECT_EQ(Layer(mask, 0)[6], 7.0);
+}
+
+}  // namespace
+
+namespace {
+
+/// Runs the mask saver on `mask` with TMPDIR `temp`; its wait status.
+int RunMaskSaver(const std::string& mask, const std::string& temp, std::uintmax_t limit, bool named)
+{
+    // Qt's runtime folder goes elsewhere, so that the temporary folder holds only the editor's.
+    const std::string runtime = fs::path(temp).parent_path() / "runtime";
+    fs::create_directories(runtime);
+    fs::permissions(runtime, fs::perms::owner_all);
+    std::vector<std::string> env;
+    for (char** e = environ; *e; ++e)
+        if (std::strncmp(*e, "TMPDIR=", 7) != 0 && std::strncmp(*e, "XDG_RUNTIME_DIR=", 16) != 0)
+            env.push_back(*e);
+    env.push_back("TMPDIR=" + temp);
+    env.push_back("XDG_RUNTIME_DIR=" + runtime);
+    std::vector<char*> envp;
+    for (std::string& e : env) envp.push_back(e.data());
+    envp.push_back(nullptr);
+    const std::string size = std::to_string(limit);
+    std::vector<const char*> args = {TVX_MASK_SAVER, mask.c_str(), "Ramp saved"};
+    if (limit) args.push_back(size.c_str());
+    if (limit && named) args.push_back("named");
+    args.push_back(nullptr);
+    const pid_t child = ::fork();
+    if (child == 0) {
+        ::execve(TVX_MASK_SAVER, const_cast<char* const*>(args.data()), envp.data());
+        ::_exit(127);
+    }
+    int status = -1;
+    ::waitpid(child, &status, 0);
+    return status;
+}
+
+std::set<std::string> Names(const std::string& folder)
+{
+    std::set<std::string> names;
+    for (const auto& entry : fs::directory_iterator(folder)) names.insert(entry.path().filename().string());
+    return names;
+}
+
+// A save killed on its way leaves the mask as it was and nothing else: nothing in the
+// temporary folder, and beside the mask at most a hidden temporary that the next writer
+// there removes.
+TEST(MaskSave, AKilledSaveLeavesTheMaskAsItWasAndNothingBehind)
+{
+    TempDir dir;
+    const std::string library = dir.File("k"), temp = dir.File("tmp");
+    const std::string mask = dir.File("k/ramp.rdp"), probe = dir.File("k/probe.rdp");
+    fs::create_directories(temp);
+    ASSERT_TRUE(MakeMask(mask, 3, 3, {1, 2, 3, 4, 5, 6, 7, 8, 9}, {9, 8, 7, 6, 5, 4, 3, 2, 1}, "Ramp"));
+    fs::copy_file(mask, probe);
+    // A save run to its end gives the size of the saved mask; a file that may not reach it
+    // ends the save at its last write.
+    int status = RunMaskSaver(probe, temp, 0, false);
+    ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
+    const std::uintmax_t saved = fs::file_size(probe);
+    EXPECT_TRUE(Names(temp).empty());
+
+    const std::string before = tarvenix::test::ReadWholeFile(mask);
+    for (bool named : {false, true}) {
+        SCOPED_TRACE(named ? "named temporaries" : "unnamed temporaries");
+        status = RunMaskSaver(mask, temp, saved - 1, named);
+        EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGXFSZ) << status;
+        EXPECT_EQ(tarvenix::test::ReadWholeFile(mask), before);
+        for (const std::string& folder : {library, temp})
+            for (const std::string& name : Names(folder))
+                if (name != "ramp.rdp" && name != "probe.rdp")
+                    EXPECT_TRUE(named && platform::IsAtomicTemporaryName(name.c_str()))
+                        << folder << "/" << name;
+        platform::RemoveStaleTemporaries(library.c_str());
+        platform::RemoveStaleTemporaries(temp.c_str());
+        EXPECT_EQ(Names(library), (std::set<std::string>{"probe.rdp", "ramp.rdp"}));
+        EXPECT_TRUE(Names(temp).empty());
+    }
 }
 
 }  // namespace
