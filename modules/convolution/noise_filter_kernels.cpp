@@ -400,8 +400,6 @@ public:
           m_width(width),
           m_suffix(2 * std::size_t(g) * std::size_t(width)),
           m_prefix(2 * std::size_t(width)),
-          m_column(2 * std::size_t(width)),
-          m_window(2 * std::size_t(width)),
           m_runs(width, g)
     {
     }
@@ -436,28 +434,31 @@ public:
         const int j = int((y - k) % g);
         const double* suffix1 = m_suffix.data() + std::size_t(j) * w;
         const double* suffix2 = suffix1 + std::size_t(g) * w;
-        const double *column1 = suffix1, *column2 = suffix2;
-        if (j != 0) {
-            double* sum1 = m_column.data();
-            double* sum2 = sum1 + w;
-            const double* prefix2 = m_prefix.data() + w;
-            for (std::size_t x = 0; x < w; ++x) {
-                sum1[x] = suffix1[x] + m_prefix[x];
-                sum2[x] = suffix2[x] + prefix2[x];
-            }
-            column1 = sum1;
-            column2 = sum2;
-        }
-        double* window1 = m_window.data();
-        double* window2 = window1 + w;
-        m_runs.Sum({column1, column2}, {window1, window2});
-        for (int c = k; c < m_width - k; ++c) {
-            const double s2 = window2[c - k];
-            if (s2 <= kLargeSquare)
-                MomentsFromSums(window1[c - k], s2, n, mean[c], var[c]);
+        const double* prefix1 = m_prefix.data();
+        const double* prefix2 = prefix1 + w;
+        auto emit = [&](int s, const std::array<double, 2>& sums) {
+            const int c = s + k;
+            if (sums[1] <= kLargeSquare)
+                MomentsFromSums(sums[0], sums[1], n, mean[c], var[c]);
             else
                 DirectMoments(win, c, mean[c], var[c]);
-        }
+        };
+        // The window's column sums: a whole block of rows, or the end of one and the start
+        // of the next.
+        if (j == 0)
+            m_runs.Sum(
+                [&](int x, std::array<double, 2>& v) {
+                    v[0] = suffix1[x];
+                    v[1] = suffix2[x];
+                },
+                emit);
+        else
+            m_runs.Sum(
+                [&](int x, std::array<double, 2>& v) {
+                    v[0] = suffix1[x] + prefix1[x];
+                    v[1] = suffix2[x] + prefix2[x];
+                },
+                emit);
     }
 
 private:
@@ -497,8 +498,6 @@ private:
     int m_width;
     std::vector<double> m_suffix;  // g rows of value sums, then g rows of square sums
     std::vector<double> m_prefix;  // value sums, then square sums
-    std::vector<double> m_column;
-    std::vector<double> m_window;
     BlockRunSums<2, double> m_runs;
 };
 

@@ -70,7 +70,13 @@ void WindowSums(std::int64_t height, int width, int window, Form&& form, Emit&& 
                         for (std::size_t x = 0; x < w; ++x) dst[x] += src[x];
                     }
                 }
-                runs.Sum(column, out);
+                runs.Sum(
+                    [&](int x, std::array<Acc, K>& v) {
+                        for (int i = 0; i < K; ++i) v[std::size_t(i)] = column[std::size_t(i)][x];
+                    },
+                    [&](int s, const std::array<Acc, K>& sums) {
+                        for (int i = 0; i < K; ++i) out[std::size_t(i)][s] = sums[std::size_t(i)];
+                    });
                 emit(y, static_cast<const std::array<Acc*, K>&>(out));
             }
         },
