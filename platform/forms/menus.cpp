@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+#include "platform/forms/controls.h"
+#include "platform/forms/format.h"
 #include "platform/menu/menu.h"
 #include "platform/window/ui_thread.h"
 #include "platform/window/wnd.h"
@@ -19,6 +21,24 @@ void TMenuItem::BeforeDestruction()
 void TMenuItem::Click()
 {
     if (m_onClick) m_onClick(this);
+}
+
+bool TMenuItem::SetProperty(std::string_view name, std::string_view value, TComponent*)
+{
+    if (SameText(name, "Caption"))
+        SetCaption(std::string(value));
+    else if (SameText(name, "Tag"))
+        SetTag(PropertyInt(value));
+    else
+        return false;
+    return true;
+}
+
+bool TMenuItem::SetEvent(std::string_view name, const THandler& handler)
+{
+    if (!SameText(name, "OnClick")) return false;
+    SetOnClick(handler.As<TNotifyEvent>(name));
+    return true;
 }
 
 TMenuItem* TMenuItem::Item(int index) const

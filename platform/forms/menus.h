@@ -24,6 +24,10 @@ class PLATFORM_API TMenuItem : public TComponent {
     void SetOnClick(TNotifyEvent handler) { m_onClick = handler; }
     /// Calls OnClick with this item as sender, when it is set.
     virtual void Click();
+    /// "Caption" and "Tag" from layouts.
+    bool SetProperty(std::string_view name, std::string_view value, TComponent* form) override;
+    /// "OnClick" from layouts.
+    bool SetEvent(std::string_view name, const THandler& handler) override;
 
     TMenuItem* Parent() const { return m_parent; }
     int Count() const { return static_cast<int>(m_items.size()); }

@@ -72,6 +72,10 @@ struct WindowData {
     // Font (wnd_font.cpp): the one SetFont gave, and the one made from the widget's font.
     HFONT font = nullptr;
     std::shared_ptr<void> widgetFont;
+    // Message filters (wnd_dispatch.cpp), newest last.
+    std::vector<std::pair<UINT_PTR, MessageFilter>> filters;
+    // The outer rectangle of the window's normal state (wnd_placement.cpp); empty until known.
+    QRect normalRect;
 };
 
 // --- handle registry (lookups from any thread) ------------------------------------------
@@ -129,6 +133,10 @@ LRESULT NonClientHitTest(CWnd* wnd, POINT screen);
 bool HasPopupFrame(DWORD style);
 /// WM_NCPAINT's default: the sizing border in button face with a window-frame line.
 void PaintDefaultFrame(CWnd* wnd);
+/// Notes the top-level window's outer rectangle as its normal one when it is in the normal state.
+void NoteNormalRect(WindowData& data);
+/// Puts a top-level window that is in the normal state onto its noted normal rectangle.
+void RestoreNormalRect(WindowData& data);
 /// The window was activated by the window manager: it comes to the top of the stacking order.
 void NoteActivated(HWND hwnd);
 
