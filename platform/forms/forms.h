@@ -56,7 +56,11 @@ class PLATFORM_API TForm : public TWinControl, public CWnd, private IControlWind
     /// OnDestroy, then the components and the window go.
     void BeforeDestruction() override;
 
+    using CWnd::ClientToScreen;
+    using CWnd::ScreenToClient;
+    using TControl::ClientToScreen;
     using TControl::OnMouseMove;
+    using TControl::ScreenToClient;
     using TWinControl::Invalidate;
     using TWinControl::OnKeyDown;
     using TWinControl::OnKeyUp;

@@ -135,8 +135,9 @@ bool HasPopupFrame(DWORD style);
 void PaintDefaultFrame(CWnd* wnd);
 /// Notes the top-level window's outer rectangle as its normal one when it is in the normal state.
 void NoteNormalRect(WindowData& data);
-/// Puts a top-level window that is in the normal state onto its noted normal rectangle.
-void RestoreNormalRect(WindowData& data);
+/// Puts a top-level window that is in the normal state onto `normal` (the rectangle noted
+/// before it was restored), which is its normal rectangle again.
+void RestoreNormalRect(WindowData& data, const QRect& normal);
 /// The window was activated by the window manager: it comes to the top of the stacking order.
 void NoteActivated(HWND hwnd);
 

@@ -20,11 +20,12 @@ void NoteNormalRect(WindowData& data)
     data.normalRect = outer->geometry();
 }
 
-void RestoreNormalRect(WindowData& data)
+void RestoreNormalRect(WindowData& data, const QRect& normal)
 {
     QWidget* outer = data.widget ? OuterOf(data) : nullptr;
-    if (!outer || data.normalRect.isEmpty() || outer->isMinimized() || outer->isMaximized()) return;
-    if (outer->geometry() != data.normalRect) outer->setGeometry(data.normalRect);
+    if (!outer || normal.isEmpty() || outer->isMinimized() || outer->isMaximized()) return;
+    data.normalRect = normal;
+    if (outer->geometry() != normal) outer->setGeometry(normal);
     if (data.outer) data.outer->Layout();
 }
 

@@ -105,10 +105,14 @@ BOOL CWnd::ShowWindow(int nCmdShow)
             break;
         case SW_SHOWNORMAL:
         case SW_RESTORE:
-        case SW_SHOWDEFAULT:
+        case SW_SHOWDEFAULT: {
+            // Qt puts back the rectangle it knew, and that notes itself as the normal one:
+            // the platform's own comes back after it.
+            const QRect normal = m_data->normalRect;
             widget->showNormal();
-            if (topLevel) RestoreNormalRect(*m_data);
+            if (topLevel && LookupWindow(hwnd) == this) RestoreNormalRect(*m_data, normal);
             break;
+        }
         default:
             widget->show();
             break;

@@ -23,6 +23,7 @@
 #include "platform/forms/stdctrls.h"
 #include "platform/frame/tool_bar.h"
 #include "platform/resources/module_resources.h"
+#include "platform/shell/clipboard.h"
 #include "tests/platform/forms/forms_test_support.h"
 #include "tests/support/modal_responder.h"
 #include "tests/support/test_environment.h"
@@ -729,4 +730,53 @@ TEST_F(FormKit, CloseWithHideHidesAndAModalFormAnswersThroughTheGateway)
 
     Responder().AnswerDialogCommand(IDCANCEL);
     EXPECT_EQ(form->ShowModal(), mrCancel);
+}
+
+namespace {
+void PutOnClipboard(const char* text)
+{
+    ASSERT_TRUE(OpenClipboard(nullptr));
+    EmptyClipboard();
+    platform::SetClipboardText(text);
+    CloseClipboard();
+}
+}  // namespace
+
+TEST_F(FormKit, KeyRulesTakeTypedAndPastedTextAlike)
+{
+    struct Case {
+        const char* edit;  // "count": digits, at most 4; "real": digits, one '-', one '.', at most 13
+        const char* typed;
+        const char* pasted;
+        const char* expected;
+    };
+    const Case cases[] = {
+        {"count", "12a3", "", "123"},
+        {"count", "123456", "", "1234"},
+        {"count", "1\b2", "", "2"},
+        {"count", "", "9x8 y7", "987"},
+        {"count", "12", "34567", "1234"},
+        {"real", "-1.5", "", "-1.5"},
+        {"real", "1.2.3", "", "1.23"},
+        {"real", "--5", "", "-5"},
+        {"real", "12345678901234", "", "1234567890123"},
+        {"real", "a1", "", "1"},
+        {"real", "", "3.1.4-e", "3.14-"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(std::string(c.edit) + " typed '" + c.typed + "' pasted '" + c.pasted + "'");
+        TEdit* edit = std::string(c.edit) == "count" ? form->NameEdit : form->RealEdit;
+        edit->SetText("");
+        TypeKeys(*edit->Window(), c.typed);
+        if (*c.pasted) {
+            PutOnClipboard(c.pasted);
+            PressKey(*edit->Window(), Qt::Key_V, Qt::ControlModifier);
+        }
+        EXPECT_EQ(edit->Text(), c.expected);
+    }
+    // The field's own paste command goes through the rule too.
+    form->NameEdit->SetText("");
+    PutOnClipboard("4a5b6c7d8");
+    form->NameEdit->Window()->SendMessage(WM_PASTE);
+    EXPECT_EQ(form->NameEdit->Text(), "4567");
 }
