@@ -915,10 +915,12 @@ void TListView::WndProc(TMessage& message)
             break;
         }
         case NM_DBLCLK:
+            m_clicked = reinterpret_cast<NMITEMACTIVATE*>(header)->iItem;
             DblClick();
             message.Result = 0;
             break;
         case NM_CLICK:
+            m_clicked = reinterpret_cast<NMITEMACTIVATE*>(header)->iItem;
             Click();
             message.Result = 0;
             break;

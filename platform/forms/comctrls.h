@@ -281,6 +281,8 @@ class PLATFORM_API TListView : public TWinControl {
     void SetSelected(TListItem* item);
     TListItem* ItemFocused() const;
     TListItem* GetItemAt(int x, int y) const;
+    /// The item the last click or double-click was on (null: beside the items).
+    TListItem* ClickedItem() const { return Item(m_clicked); }
     TViewStyle ViewStyle() const { return m_viewStyle; }
     void SetViewStyle(TViewStyle style);
     bool ReadOnly() const { return m_readOnly; }
@@ -312,6 +314,7 @@ private:
     void ApplyImages();
 
     std::vector<TListItem*> m_items;
+    int m_clicked = -1;
     TViewStyle m_viewStyle = vsIcon;
     bool m_readOnly = false;
     TImageList* m_largeImages = nullptr;

@@ -1103,6 +1103,11 @@ void TWinControl::WndProc(TMessage& message)
     if (message.Msg < CM_BASE) DefaultHandler(message);
 }
 
+void TWinControl::Resize()
+{
+    if (OnResize) OnResize(this);
+}
+
 void TWinControl::KeyDown(WORD& key, TShiftState shift)
 {
     if (OnKeyDown) OnKeyDown(this, key, shift);
@@ -1170,7 +1175,9 @@ bool TWinControl::SetProperty(std::string_view name, std::string_view value, TCo
 
 bool TWinControl::SetEvent(std::string_view name, const THandler& handler)
 {
-    if (SameText(name, "OnKeyDown"))
+    if (SameText(name, "OnResize"))
+        OnResize = handler.As<TNotifyEvent>(name);
+    else if (SameText(name, "OnKeyDown"))
         OnKeyDown = handler.As<TKeyEvent>(name);
     else if (SameText(name, "OnKeyPress"))
         OnKeyPress = handler.As<TKeyPressEvent>(name);

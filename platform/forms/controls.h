@@ -362,6 +362,7 @@ class PLATFORM_API TWinControl : public TControl {
     bool TabStop() const { return m_tabStop; }
     void SetTabStop(bool tabStop) { m_tabStop = tabStop; }
 
+    TNotifyEvent OnResize;
     TKeyEvent OnKeyDown;
     TKeyPressEvent OnKeyPress;
     TKeyEvent OnKeyUp;
@@ -408,8 +409,8 @@ protected:
     void BoundsChanged() override;
     void VisibleChanged() override;
     void EnabledChanged() override;
-    /// The window was resized (after the children were laid out again).
-    virtual void Resize() {}
+    /// The window was resized (after the children were laid out again): OnResize.
+    virtual void Resize();
     /// Lays out the children in the client rectangle.
     virtual void AlignControls();
     /// The window changes its own position (a form moved by the user): the bounds follow.

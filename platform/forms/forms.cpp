@@ -492,11 +492,6 @@ void TForm::Paint()
     if (OnPaint) OnPaint(this);
 }
 
-void TForm::Resize()
-{
-    if (OnResize) OnResize(this);
-}
-
 bool TForm::SetProperty(std::string_view name, std::string_view value, TComponent* form)
 {
     if (SameText(name, "Position"))
@@ -530,8 +525,6 @@ bool TForm::SetEvent(std::string_view name, const THandler& handler)
         OnClose = handler.As<TCloseEvent>(name);
     else if (SameText(name, "OnCloseQuery"))
         OnCloseQuery = handler.As<TCloseQueryEvent>(name);
-    else if (SameText(name, "OnResize"))
-        OnResize = handler.As<TNotifyEvent>(name);
     else if (SameText(name, "OnPaint"))
         OnPaint = handler.As<TNotifyEvent>(name);
     else

@@ -100,7 +100,6 @@ class PLATFORM_API TForm : public TWinControl, public CWnd, private IControlWind
     TNotifyEvent OnHide;
     TCloseEvent OnClose;
     TCloseQueryEvent OnCloseQuery;
-    TNotifyEvent OnResize;
     TNotifyEvent OnPaint;
 
     /// The canvas of the form's client area (during OnPaint: the paint context).
@@ -137,7 +136,6 @@ protected:
     /// OnPaint on the canvas (the form's background is filled with Color first).
     virtual void Paint();
     void PaintWindow(HDC dc) override;
-    void Resize() override;
     void VisibleChanged() override;
     void CreateWnd(CWnd* parentWindow) override;
 

@@ -246,7 +246,8 @@ HGDIOBJ TPen::MakeObject() const
 
 void TBrush::SetColor(TColor color)
 {
-    if (color == m_color) return;
+    // Giving a clear brush a colour makes it solid again, even with the same colour.
+    if (color == m_color && m_style != bsClear) return;
     m_color = color;
     if (m_style == bsClear) m_style = bsSolid;
     Changed();

@@ -1,0 +1,121 @@
+#include "plugin3d/forms/forms_resources.h"
+
+#include "platform/resources/module_resources.h"
+#include "plugin3d/forms/k_flat_caption_pictures.h"
+
+namespace {
+
+// --- TKNewDialog -----------------------------------------------------------------------------------------
+constexpr TPropertyResource kNewCaptionProps[] = {{"Buttons", "[fccClose]"}};
+constexpr TPropertyResource kNewPanelProps[] = {{"BevelOuter", "bvNone"}};
+constexpr TEventBinding kNewPanelEvents[] = {{"OnResize", "Panel1Resize"}};
+constexpr TPropertyResource kOkProps[] = {{"ModalResult", "mrOk"}, {"Default", "True"}};
+constexpr TPropertyResource kCancelProps[] = {{"ModalResult", "mrCancel"}};
+constexpr TPropertyResource kNewTreeProps[] = {
+    {"ShowButtons", "False"}, {"ShowRoot", "False"}, {"ReadOnly", "True"}, {"HideSelection", "False"}};
+constexpr TEventBinding kNewTreeEvents[] = {{"OnChange", "TreeView1Change"}};
+constexpr TPropertyResource kNewListProps[] = {
+    {"ViewStyle", "vsIcon"}, {"ReadOnly", "True"}, {"AutoArrange", "True"}};
+constexpr TEventBinding kNewListEvents[] = {{"OnChange", "ListView1Change"},
+                                            {"OnDblClick", "ListView1DblClick"}};
+constexpr TPropertyResource kGlyphListProps[] = {{"Width", "64"}, {"Height", "64"}};
+constexpr TControlResource kNewDialogControls[] = {
+    {.className = "TImageList", .name = "ImageList1", .properties = kGlyphListProps},
+    {.className = "TKFlatCaption",
+     .name = "KFlatCaption1",
+     .bounds = {0, 0, 487, 24},
+     .align = alTop,
+     .caption = "KNew Dialog",
+     .properties = kNewCaptionProps},
+    {.className = "TPanel",
+     .name = "Panel1",
+     .bounds = {0, 318, 487, 41},
+     .align = alBottom,
+     .events = kNewPanelEvents,
+     .properties = kNewPanelProps},
+    {.className = "TButton",
+     .name = "OkBtn",
+     .parent = "Panel1",
+     .bounds = {321, 8, 75, 25},
+     .caption = "Ok",
+     .properties = kOkProps},
+    {.className = "TButton",
+     .name = "CancelBtn",
+     .parent = "Panel1",
+     .bounds = {402, 8, 75, 25},
+     .caption = "Cancel",
+     .properties = kCancelProps},
+    {.className = "TTreeView",
+     .name = "TreeView1",
+     .bounds = {0, 24, 157, 294},
+     .align = alLeft,
+     .events = kNewTreeEvents,
+     .properties = kNewTreeProps},
+    {.className = "TSplitter", .name = "Splitter1", .bounds = {157, 24, 3, 294}, .align = alLeft},
+    {.className = "TListView",
+     .name = "ListView1",
+     .bounds = {160, 24, 327, 294},
+     .align = alClient,
+     .events = kNewListEvents,
+     .properties = kNewListProps},
+};
+constexpr TEventBinding kNewDialogEvents[] = {{"OnCreate", "FormCreate"}};
+
+// --- TKThreadForm ----------------------------------------------------------------------------------------
+constexpr TPropertyResource kCentered[] = {{"Alignment", "taCenter"}};
+constexpr TPropertyResource kProgressBevel[] = {{"Shape", "bsBox"}, {"Style", "bsLowered"}};
+constexpr TEventBinding kBreakEvents[] = {{"OnClick", "BreakBtnClick"}};
+constexpr TControlResource kThreadFormControls[] = {
+    {.className = "TStaticText", .name = "NameText", .bounds = {8, 10, 388, 20}, .properties = kCentered},
+    {.className = "TStaticText", .name = "TaskText", .bounds = {8, 42, 464, 20}, .properties = kCentered},
+    {.className = "TBevel", .name = "Bevel1", .bounds = {6, 70, 469, 21}, .properties = kProgressBevel},
+    {.className = "TSpeedButtonEx",
+     .name = "BreakBtn",
+     .bounds = {402, 6, 72, 26},
+     .caption = "Break",
+     .events = kBreakEvents},
+};
+constexpr TEventBinding kThreadFormEvents[] = {{"OnCreate", "FormCreate"},
+                                               {"OnDestroy", "FormDestroy"},
+                                               {"OnClose", "FormClose"},
+                                               {"OnPaint", "FormPaint"}};
+
+constexpr TFormResource kForms[] = {
+    {.name = "TKNEWDIALOG",
+     .caption = "KNew Dialog",
+     .clientWidth = 487,
+     .clientHeight = 359,
+     .position = poScreenCenter,
+     .borderStyle = bsSizeable,
+     .events = kNewDialogEvents,
+     .controls = kNewDialogControls},
+    {.name = "TKTHREADFORM",
+     .caption = "Progress",
+     .clientWidth = 480,
+     .clientHeight = 99,
+     .position = poScreenCenter,
+     .borderStyle = bsNone,
+     .events = kThreadFormEvents,
+     .controls = kThreadFormControls},
+};
+
+const platform::ImageResource kBitmaps[] = {
+    {0, "KFLATCAPTIONSHAREIMAGES", nullptr, nullptr, FlatCaptionShareImagesBmp()},
+};
+
+const platform::ModuleResources kResources{
+    .module = "Kelvora3Dl forms", .bitmaps = kBitmaps, .forms = kForms};
+
+void ResourcesInit()
+{
+    platform::RegisterModuleResources(kResources);
+}
+
+void ResourcesFinal()
+{
+    platform::UnregisterModuleResources(kResources);
+}
+
+}  // namespace
+
+const TUnitInfo kFormsResourcesUnit = {"KFormsResources", ResourcesInit, ResourcesFinal};

@@ -1,0 +1,10 @@
+#pragma once
+
+// The units of the plug-in's forms in start order, after the model's: the resources, the
+// class library's Forms, the caption bar, the buttons and the string holder.
+
+#include <span>
+
+#include "platform/forms/units.h"
+
+std::span<const TUnitInfo> FormsUnits();
