@@ -78,11 +78,13 @@ void TKThreadForm::WndProc(TMessage& message)
                 }
             } else if (message.WParam == ktevStatus) {
                 TaskText->SetCaption(m_thread->StatusText());
-            } else if (message.WParam == ktevState && m_thread->State() != ktsRunning) {
-                if (m_synchronous)
+            } else if (message.WParam == ktevState && m_thread->State() != ktsRunning && !m_closing) {
+                if (m_synchronous) {
                     m_closePending = true;  // ExecuteSync is still under way on this thread
-                else
+                } else {
+                    m_closing = true;
                     Close();
+                }
             }
             return;
         case WM_NCHITTEST: {
@@ -156,6 +158,9 @@ TKThreadForm* RunJobSync(const std::string& title, TKThreadParams* params, TKEve
     form->m_synchronous = true;
     form->m_thread->ExecuteSync(params, job);
     form->m_synchronous = false;
-    if (form->m_closePending || form->m_thread->State() != ktsRunning) form->Close();
+    if (!form->m_closing) {
+        form->m_closing = true;
+        form->Close();
+    }
     return form;
 }

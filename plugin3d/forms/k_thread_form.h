@@ -58,6 +58,7 @@ private:
     CRect m_progressRect{0, 0, 0, 0};
     bool m_synchronous = false;   ///< the job runs in ExecuteSync on this thread now
     bool m_closePending = false;  ///< the job ended during ExecuteSync: close once it returned
+    bool m_closing = false;       ///< closed once; later state events change nothing
 };
 
 /// Runs job on a new progress form's thread (asynchronously) with title; handler, when set,
