@@ -11,6 +11,7 @@
 #include "platform/resources/module_resources.h"
 #include "platform/window/nonclient.h"
 #include "tests/platform/forms/forms_test_support.h"
+#include "tests/support/modal_responder.h"
 #include "tests/support/ui_helpers.h"
 
 using tarvenix::test::FormsTest;
@@ -250,4 +251,44 @@ TEST_F(FormWindow, ALayoutNamingWhatIsNotThereFailsTheForm)
     TOwned<TPlainForm> form(TPlainForm::New(nullptr));
     EXPECT_THROW(form->FindControl<TButton>("Stop"), EComponentError);
     EXPECT_THROW(form->FindControl<TEdit>("Go"), EComponentError);
+}
+
+TEST_F(FormWindow, TheApplicationShowsErrorsAndAsksAndTheScreenKnowsItsForms)
+{
+    tarvenix::test::Responder().AnswerMessageBox(IDOK);
+    Application->HandleException(EInvalidOperation("The project is busy"));
+    const auto& error = tarvenix::test::Responder().Asked().back();
+    EXPECT_EQ(std::string(error.text.c_str()), "The project is busy");
+    EXPECT_EQ(error.Icon(), MB_ICONERROR);
+    const std::size_t asked = tarvenix::test::Responder().Asked().size();
+    Application->HandleException(EAbort());  // the silent one shows nothing
+    EXPECT_EQ(tarvenix::test::Responder().Asked().size(), asked);
+
+    tarvenix::test::Responder().AnswerMessageBox(IDNO);
+    EXPECT_EQ(
+        Application->MessageBox("Save changes to file", "KAdministrator", MB_YESNOCANCEL | MB_ICONQUESTION),
+        IDNO);
+    EXPECT_EQ(tarvenix::test::Responder().Asked().back().Buttons(), MB_YESNOCANCEL);
+
+    EXPECT_EQ(Screen->FormCount(), 0);
+    TOwned<TPlainForm> form(TPlainForm::New(nullptr));
+    EXPECT_EQ(Screen->FormCount(), 1);
+    EXPECT_EQ(Screen->Forms(0), form.get());
+    EXPECT_GT(Screen->Width(), 0);
+    EXPECT_GT(Screen->Height(), 0);
+    EXPECT_GE(Screen->Depth(), 24);
+    form.reset();
+    EXPECT_EQ(Screen->FormCount(), 0);
+
+    std::vector<std::string> hints;
+    struct Listener {
+        std::vector<std::string>* hints;
+        void OnHint(TObject*) { hints->push_back(Application->Hint()); }
+    } listener{&hints};
+    Application->OnHint = TNotifyEvent::Of<&Listener::OnHint>(&listener);
+    Application->SetHint("Close");
+    Application->SetHint("Close");
+    Application->SetHint("");
+    Application->OnHint = {};
+    EXPECT_EQ(hints, (std::vector<std::string>{"Close", ""}));
 }
