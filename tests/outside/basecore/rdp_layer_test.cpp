@@ -11,9 +11,11 @@
 #include "outside/basecore/file_helpers.h"
 #include "outside/basecore/tags.h"
 #include "platform/last_error.h"
+#include "tests/support/recording_meter.h"
 #include "tests/support/test_environment.h"
 
 using namespace layertest;
+using tarvenix::test::RecordingMeter;
 using tarvenix::test::TempDir;
 namespace fs = std::filesystem;
 
@@ -198,14 +200,15 @@ TEST(RdpLayerCreate, CancelDestroyAndUnwindingLeaveNoOutput)
 
     // Cancel inside the statistics of CloseLayer: the layer stays open; DestroyLayer cleans up.
     RecordingMeter meter;
-    meter.StopAt(3);
+    meter.StopAtReport(3);
     CRDPLayer out(&meter);
     ASSERT_NE(out.CreateLayer(kept.c_str(), 64, 8, 7), nullptr);
     try {
         out.CloseLayer();
         ADD_FAILURE() << "the cancel should pass through CloseLayer";
-    } catch (TestCancel* e) {
-        delete e;
+    } catch (CRDPExcept* e) {
+        EXPECT_EQ(e->GetCode(), RDP_ERROR_CANCEL);
+        e->Delete();
     }
     EXPECT_TRUE(out.IsOpen());
     EXPECT_TRUE(out.DestroyLayer());
