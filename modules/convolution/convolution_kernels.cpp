@@ -7,6 +7,7 @@
 #include <utility>
 
 #include "outside/basecore/data_type.h"
+#include "platform/kernel/cpu_features.h"
 
 // The 256-bit helpers below are only ever called from their own target's code.
 #pragma GCC diagnostic ignored "-Wpsabi"
@@ -122,7 +123,7 @@ template <class A>
 AddMaskRowFn<A> PickAddMaskRow()
 {
 #if defined(__x86_64__)
-    if (__builtin_cpu_supports("avx2")) return AddMaskRowAvx2<A>;
+    if (platform::UseAvx2()) return AddMaskRowAvx2<A>;
 #endif
     return AddMaskRowPlain<A>;
 }
@@ -144,7 +145,7 @@ void ConvolveBand(const RowSource& in, const WorkingMask& mask, const SeparableM
     using O = typename Tr::O;
     using Part = typename Tr::Part;
     constexpr int C = Tr::C;
-    static const AddMaskRowFn<A> addMaskRow = PickAddMaskRow<A>();
+    const AddMaskRowFn<A> addMaskRow = PickAddMaskRow<A>();
 
     const int w = in.width, mw = mask.width, mh = mask.height, hx = mask.HalfWidth(), hy = mask.HalfHeight();
     const std::size_t rowParts = std::size_t(C) * std::size_t(w);
