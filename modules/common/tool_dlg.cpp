@@ -192,17 +192,21 @@ void CToolDlg::OnOK()
         MessageBox(LoadFrameText(IDS_FRAME_OUTPUT_IS_INPUT), caption, MB_OK | MB_ICONEXCLAMATION);
         return;
     }
-    if (FileFind(output)) {
-        const CString question = LoadFrameText(IDS_FRAME_FILE_WITH_NAME) + output +
-                                 LoadFrameText(IDS_FRAME_ALREADY_EXISTS) + "." + "\n" +
-                                 LoadFrameText(IDS_FRAME_REPLACE);
-        if (MessageBox(question, caption, MB_YESNO | MB_ICONQUESTION) != IDYES) return;
-    }
+    if (!ConfirmReplace(output, caption)) return;
     const CString title = caption + ": " + NamePart(input);
     auto* result = new ViewResultParam;
     result->fileName = output;
     StartJob(title, input, output, result);
     WriteControls();
+}
+
+bool CToolDlg::ConfirmReplace(const CString& output, const CString& caption)
+{
+    if (!FileFind(output)) return true;
+    const CString question = LoadFrameText(IDS_FRAME_FILE_WITH_NAME) + output +
+                             LoadFrameText(IDS_FRAME_ALREADY_EXISTS) + "." + "\n" +
+                             LoadFrameText(IDS_FRAME_REPLACE);
+    return MessageBox(question, caption, MB_YESNO | MB_ICONQUESTION) == IDYES;
 }
 
 void CToolDlg::WriteControls()

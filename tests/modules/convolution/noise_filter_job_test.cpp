@@ -68,6 +68,31 @@ TEST(FiltrationJob, WritesAFloatLayerWithTheMeanFrameAndTheInputsTags)
     EXPECT_STREQ(text, "speck");
 }
 
+TEST(FiltrationJob, AnInputWithoutStatisticsGetsItsComputedMeanInTheFrame)
+{
+    // A file of another writer may carry no statistics block: the frame takes the mean
+    // computed in memory, and the file stays as it is.
+    TempDir dir;
+    const std::string in = dir.File("in.rdp"), out = dir.File("out.rdp");
+    const auto values = Ramp(23, 17);
+    ASSERT_TRUE(WriteLayer(in, 23, 17, int(DataType::F32), values));
+    ASSERT_TRUE(DeleteTag(in.c_str(), TAG_STATISTICS));
+    const std::string before = tarvenix::test::ReadWholeFile(in);
+    double sum = 0;
+    for (double v : values) sum += v;
+    const float mean = float(sum / double(values.size()));
+
+    RecordingMeter meter;
+    CalcFiltration(Record(in, out, kFilterMean, 5, 1), &meter);
+
+    EXPECT_FALSE(meter.FailureMarked());
+    const auto got = ReadLayer(out);
+    const auto want = FilterFile(in, NoiseFilterSpec{kFilterMean, 5, 1}, mean);
+    ASSERT_EQ(got.size(), want.size());
+    for (std::size_t i = 0; i < got.size(); ++i) ASSERT_FLOAT_EQ(float(got[i]), want[i]) << i;
+    EXPECT_EQ(tarvenix::test::ReadWholeFile(in), before);
+}
+
 TEST(FiltrationJob, SmallestImageFiltersItsInnerSquare)
 {
     TempDir dir;

@@ -293,6 +293,34 @@ TEST_F(TextureDialog, ExecuteChecksTheFilesAndTheDistanceThenStartsTheJob)
     CloseAllViewers();
 }
 
+TEST_F(TextureDialog, AnExistingOutputIsReplacedOnlyWhenTheUserSaysYes)
+{
+    TempDir dir;
+    const std::string in = dir.File("name.rdp"), out = dir.File("out.rdp");
+    ASSERT_TRUE(WriteLayer(in, 12, 10, int(DataType::U8), Ramp(12, 10)));
+    tarvenix::test::WriteWholeFile(out, "keep me");
+    CMainTextureDlg* d = Open();
+    Choose(d, IDC_TEXTURE_INPUT, in);
+    Picker(d, IDC_TEXTURE_OUTPUT)->SetPathName(out.c_str());
+    EXPECT_TRUE(PumpUntil([&] { return PreviewIdle(d); }));
+
+    for (int answer : {IDNO, IDYES}) {
+        SCOPED_TRACE(answer == IDNO ? "no" : "yes");
+        Responder().Reset();
+        Responder().AnswerMessageBox(answer);
+        d->SendMessage(WM_COMMAND, IDOK);
+        ASSERT_EQ(MessageBoxesAsked().size(), 1u);
+        EXPECT_EQ(std::string(MessageBoxesAsked()[0].text),
+                  "File with name" + out + " already exists .\nReplace it?");
+        EXPECT_EQ(std::string(MessageBoxesAsked()[0].caption), "Texture Analisis: Error");
+        EXPECT_EQ(MessageBoxesAsked()[0].Icon(), UINT(MB_ICONQUESTION));
+        EXPECT_TRUE(PumpUntil([] { return GetRunningThreadCount() == 0 && ProgressTitles().empty(); }));
+        if (answer == IDNO) EXPECT_EQ(tarvenix::test::ReadWholeFile(out), "keep me");
+    }
+    EXPECT_EQ(ReadLayer(out).size(), 120u);
+    CloseAllViewers();
+}
+
 TEST_F(TextureDialog, ComplexInputIsRefusedAtOnce)
 {
     TempDir dir;

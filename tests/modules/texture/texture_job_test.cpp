@@ -267,4 +267,29 @@ TEST(TextureJob, EveryRealTypeGivesTheSameOutputForTheSameValues)
     }
 }
 
+TEST(TextureJob, AnInputWithoutStatisticsGetsTheLevelsOfItsComputedOnesAndStaysUnchanged)
+{
+    // A file of another writer may carry no statistics block: its levels then come from
+    // statistics computed in memory, the same as those the file would have stored.
+    TempDir dir;
+    for (int statistic : {kFirstMean, kFirstEntropy}) {
+        SCOPED_TRACE(statistic);
+        const std::string with = dir.File("with.rdp"), bare = dir.File("bare.rdp");
+        const std::string want = dir.File("want.rdp"), got = dir.File("got.rdp");
+        ASSERT_TRUE(WriteLayer(with, 23, 17, int(DataType::F32), Ramp(23, 17)));
+        std::filesystem::copy_file(with, bare, std::filesystem::copy_options::overwrite_existing);
+        ASSERT_TRUE(DeleteTag(bare.c_str(), TAG_STATISTICS));
+        const auto bareBytes = tarvenix::test::ReadWholeFile(bare);
+        RecordingMeter withMeter, bareMeter;
+        Texture_Analis_First(Record(with, want, statistic, 5), &withMeter);
+        Texture_Analis_First(Record(bare, got, statistic, 5), &bareMeter);
+        EXPECT_TRUE(Responder().Asked().empty());
+        EXPECT_FALSE(bareMeter.FailureMarked());
+        const auto values = ReadLayer(got);
+        ASSERT_EQ(values, ReadLayer(want));
+        EXPECT_GT(*std::max_element(values.begin(), values.end()), 0.0);
+        EXPECT_EQ(tarvenix::test::ReadWholeFile(bare), bareBytes);
+    }
+}
+
 }  // namespace
