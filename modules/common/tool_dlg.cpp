@@ -31,7 +31,6 @@ constexpr platform::ModuleResources kFrameResources{.module = "tool frame", .str
 const platform::ModuleResourceRegistration kFrameRegistration(kFrameResources);
 
 constexpr int kStatisticsBytes = 1064;
-constexpr int kHeaderBytes = 24;
 
 CString NamePart(const CString& path)
 {
@@ -135,13 +134,9 @@ long CToolDlg::Dispatcher()
         m_preview.SetText(LoadFrameText(IDS_FRAME_PREVIEW_NOT_ACCESSIBLE));
         return 0;
     }
-    std::array<BYTE, kHeaderBytes> header{};
-    if (GetTag(input, TAG_LAYER_HEADER, kHeaderBytes, header.data())) {
-        std::int32_t width = 0, height = 0;
-        std::memcpy(&width, header.data() + 4, 4);
-        std::memcpy(&height, header.data() + 8, 4);
+    if (const auto header = LayerHeaderOf(input)) {
         const int size = PreviewWindowSize();
-        if (width < size + 1 || height < size + 1) {
+        if (header->width < size + 1 || header->height < size + 1) {
             m_preview.SetText(LoadFrameText(IDS_FRAME_PREVIEW_NOT_ACCESSIBLE));
             return 0;
         }
