@@ -105,6 +105,7 @@ struct SingleInstanceChannel::Impl {
         inode = st.st_ino;
         context = std::make_unique<QObject>();
         acceptNotifier = new QSocketNotifier(fd, QSocketNotifier::Read, context.get());
+        acceptNotifier->setEnabled(true);
         QObject::connect(acceptNotifier, &QSocketNotifier::activated, context.get(), [this] { Accept(); });
         retry = new QTimer(context.get());
         retry->setSingleShot(true);
