@@ -93,7 +93,8 @@ const bool kWalk = RegisterBench("settings-walk-20k-keys", "open-each-key", [](B
         for (DWORD i = 0;; ++i) {
             char name[64];
             DWORD length = sizeof name;
-            if (RegEnumKeyEx(list, i, name, &length, nullptr, nullptr, nullptr, nullptr) != ERROR_SUCCESS) break;
+            if (RegEnumKeyEx(list, i, name, &length, nullptr, nullptr, nullptr, nullptr) != ERROR_SUCCESS)
+                break;
             ++seen;
         }
     });
