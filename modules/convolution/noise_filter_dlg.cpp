@@ -1,6 +1,5 @@
 #include "modules/convolution/noise_filter_dlg.h"
 
-#include <algorithm>
 #include <cmath>
 #include <memory>
 #include <vector>
