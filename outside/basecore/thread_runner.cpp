@@ -1,6 +1,7 @@
 #include "outside/basecore/thread_runner.h"
 
 #include <algorithm>
+#include <atomic>
 #include <exception>
 #include <memory>
 #include <new>
@@ -28,6 +29,8 @@ CThreadList& Running()
     static CThreadList list;
     return list;
 }
+
+std::atomic<long> g_started{0};
 
 // What escaped a worker: its code and text. Anything else than the error exception
 // becomes a process error with the best text at hand.
@@ -92,6 +95,7 @@ bool CThread::Start()
         std::lock_guard lock(RunningLock());
         Running().AddTail(this);
     }
+    g_started.fetch_add(1);
     try {
         m_thread = std::thread([this] { Body(); });
         return true;
@@ -264,6 +268,11 @@ CThread* RunEx(ThreadProc proc, void* arg, int priority)
         }
     });
     return ThreadLauncher::Start(thread);
+}
+
+long GetStartedThreadCount()
+{
+    return g_started.load();
 }
 
 int GetRunningThreadCount()
