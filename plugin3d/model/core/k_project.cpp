@@ -216,9 +216,10 @@ int TKProject::ReadObjects(TKObjectsStream*)
 
 void TKProject::ClearMaps()
 {
-    m_classMap.clear();
-    m_linkTable.clear();
-    m_classNodes.clear();
+    m_classMap.Clear();
+    m_linkTable.Clear();
+    m_savedClasses.clear();
+    m_savedClassIndex.Clear();
 }
 
 void TKProject::ResetClassTree()
@@ -228,57 +229,63 @@ void TKProject::ResetClassTree()
     m_classTree->SetTag(0);
     m_classTree->SetName("TKObject");
     m_classTree->SetData(TKData::OfClass(TKObject::StaticClass()));
-    m_classNodes[TKObject::StaticClass()] = m_classTree.get();
 }
 
 TClass TKProject::StoredClass(std::int32_t storedClass) const
 {
-    if (storedClass == 0) return nullptr;
-    const auto it = m_classMap.find(storedClass);
-    return it == m_classMap.end() ? nullptr : it->second;
+    const TClass* cls = m_classMap.Find(storedClass);
+    return cls ? *cls : nullptr;
 }
 
 void TKProject::RecordLoaded(std::int32_t storedObject, TKObject* object)
 {
-    if (object) m_linkTable.try_emplace(storedObject, object);
+    if (object) m_linkTable.TryEmplace(storedObject, object);
 }
 
 TKObject* TKProject::LoadedObject(std::int32_t storedObject) const
 {
-    if (storedObject == 0) return nullptr;
-    const auto it = m_linkTable.find(storedObject);
-    return it == m_linkTable.end() ? nullptr : it->second;
+    TKObject* const* object = m_linkTable.Find(storedObject);
+    return object ? *object : nullptr;
 }
 
 void TKProject::ForgetLoaded(TKObject* object)
 {
-    if (!object) return;
-    std::erase_if(m_linkTable, [object](const auto& entry) { return entry.second == object; });
+    if (object) m_linkTable.EraseIf([object](std::int32_t, TKObject* loaded) { return loaded == object; });
 }
 
 void TKProject::CountSavedClass(TClass cls)
 {
     const TClass root = TKObject::StaticClass();
     if (!cls || cls == root || !cls->InheritsFrom(root)) return;
+    const auto [index, added] = m_savedClassIndex.TryEmplace(cls, m_savedClasses.size());
+    if (added) m_savedClasses.emplace_back(cls, 0);
+    ++m_savedClasses[*index].second;
+}
+
+// The class tree of the counted objects: for each class, in the order the pass met them,
+// the chain of nodes from just below TKObject down to it; each node's Tag counts the objects
+// of its class and of its subclasses, the root's all of them.
+void TKProject::BuildSavedClassTree()
+{
     TKTreeLock lock;
-    TKDataBranch* node = nullptr;
-    if (const auto it = m_classNodes.find(cls); it != m_classNodes.end()) {
-        node = it->second;
-    } else {
-        std::vector<TClass> chain;
+    const TClass root = TKObject::StaticClass();
+    TKFlatMap<TClass, TKDataBranch*> nodes;
+    nodes.TryEmplace(root, m_classTree.get());
+    std::vector<TClass> chain;
+    for (const auto& [cls, count] : m_savedClasses) {
+        chain.clear();
         for (TClass c = cls; c != root; c = c->parent) chain.push_back(c);
         TKDataBranch* parent = m_classTree.get();
         for (auto c = chain.rbegin(); c != chain.rend(); ++c) {
-            TKDataBranch*& slot = m_classNodes[*c];
-            if (!slot)
-                slot = static_cast<TKDataBranch*>(
+            auto [node, added] = nodes.TryEmplace(*c, nullptr);
+            if (added)
+                *node = static_cast<TKDataBranch*>(
                     parent->AddChild(TKDataBranch::NewNamed((*c)->name, 0, TKData::OfClass(*c))));
-            parent = slot;
+            parent = *node;
         }
-        node = parent;
+        for (TKBranch* up = parent; up; up = up->Parent())
+            if (auto* counted = ObjectAs<TKDataBranch>(up)) counted->SetTag(counted->Tag() + count);
     }
-    for (TKBranch* up = node; up; up = up->Parent())
-        if (auto* counted = ObjectAs<TKDataBranch>(up)) counted->SetTag(counted->Tag() + 1);
 }
 
 // --- save ------------------------------------------------------------------------------------------
@@ -296,6 +303,7 @@ std::int64_t TKProject::ComputeSizes(TKProjectSizes& sizes)
     const std::int64_t h = WriteObjectsHeader(counting.get());
     const std::int64_t b = WriteObjects(counting.get());
     if (d < 0 || h < 0 || b < 0 || counting->GetPosition() != h + b) RaiseMismatch();
+    BuildSavedClassTree();
     std::int64_t m = 4;
     for (int i = 0; i < m_modules->Count(); ++i)
         if (TKDataBranch* module = m_modules->DataChild(i)) m += ModuleEntryBytes(module->Name());
@@ -318,9 +326,9 @@ int TKProject::SaveToStream(TKObjectsStream* stream)
 
     Status(thread, ktext::kSaveHeader);
     out->ClassReference(TKObject::StaticClass());
-    std::unordered_map<TClass, std::int32_t> countedIds;
+    TKFlatMap<TClass, std::int32_t> countedIds;
     for (std::size_t i = 0; i < m_countedClasses.size(); ++i)
-        countedIds.emplace(m_countedClasses[i], static_cast<std::int32_t>(i + 1));
+        countedIds.TryEmplace(m_countedClasses[i], static_cast<std::int32_t>(i + 1));
     TKBlockWriter header(sizes.header);
     header.Append(kProjectSignature, sizeof kProjectSignature);
     header.Int32(VersionMajor());
@@ -344,8 +352,8 @@ int TKProject::SaveToStream(TKObjectsStream* stream)
     }
     header.Int32(sizes.classTree);
     WriteClassTree(header, m_classTree.get(), [&](TClass cls) {
-        const auto it = countedIds.find(cls);
-        return it == countedIds.end() ? 0 : it->second;
+        const std::int32_t* id = countedIds.Find(cls);
+        return id ? *id : 0;
     });
     if (header.Bytes().size() != static_cast<std::size_t>(sizes.header)) RaiseMismatch();
     out->Write(header.Bytes().data(), sizes.header);
@@ -429,7 +437,7 @@ void TKProject::LoadProject(TKThread* thread, TKThreadParams* params)
     auto release = [&] {
         stream.reset();
         SetFileName("");
-        m_linkTable.clear();
+        m_linkTable.Clear();
     };
     try {
         std::int64_t size = 0;
@@ -565,7 +573,6 @@ void TKProject::ReadClassTree(const std::uint8_t* data, std::int64_t size)
     };
     TKTreeLock lock;
     TKDataBranch* root = m_classTree.get();
-    m_classNodes.clear();
     std::vector<Frame> open{{root, 0}};
     try {
         open.back().left = readNode(root);
@@ -592,13 +599,13 @@ void TKProject::ReadClassTree(const std::uint8_t* data, std::int64_t size)
 // registered twin (a class this program does not know) is left out with its subtree.
 void TKProject::BuildClassMap()
 {
-    m_classMap.clear();
+    m_classMap.Clear();
     TKTreeLock lock;
     TKDataBranch* registered = RegisteredClassNode(TKObject::StaticClass());
     if (!registered) return;
     auto storedId = [](TKDataBranch* node) { return static_cast<std::int32_t>(node->Data().AsKey()); };
     if (const std::int32_t id = storedId(m_classTree.get()); id != 0)
-        m_classMap.try_emplace(id, TKObject::StaticClass());
+        m_classMap.TryEmplace(id, TKObject::StaticClass());
     std::vector<std::pair<TKDataBranch*, TKDataBranch*>> pending{{m_classTree.get(), registered}};
     while (!pending.empty()) {
         const auto [loaded, twin] = pending.back();
@@ -609,7 +616,7 @@ void TKProject::BuildClassMap()
             TKDataBranch* childTwin = twin->FindChildByName(child->Name(), false);
             const TClass cls = childTwin ? childTwin->Data().AsClass() : nullptr;
             if (!cls) continue;
-            if (const std::int32_t id = storedId(child); id != 0) m_classMap.try_emplace(id, cls);
+            if (const std::int32_t id = storedId(child); id != 0) m_classMap.TryEmplace(id, cls);
             pending.emplace_back(child, childTwin);
         }
     }

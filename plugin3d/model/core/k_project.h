@@ -13,12 +13,12 @@
 #include <atomic>
 #include <cstdint>
 #include <string>
-#include <unordered_map>
 #include <vector>
 
 #include "platform/forms/units.h"
 #include "plugin3d/model/core/k_change_object.h"
 #include "plugin3d/model/core/k_data_branch.h"
+#include "plugin3d/model/core/k_flat_map.h"
 #include "plugin3d/model/core/k_threads.h"
 
 class TKObjectsList;
@@ -136,6 +136,7 @@ private:
     void SetFileName(const std::string& fileName);
     /// The control-sum error of this project (a mismatch between the passes).
     [[noreturn]] void RaiseMismatch();
+    void BuildSavedClassTree();
     void ReadModules(const std::uint8_t* block, std::int64_t size);
     void ReadClassTree(const std::uint8_t* block, std::int64_t size);
     void BuildClassMap();
@@ -145,9 +146,12 @@ private:
     std::string m_description;
     TOwned<TKDataBranch> m_classTree;
     TOwned<TKDataBranch> m_modules;
-    std::unordered_map<std::int32_t, TClass> m_classMap;
-    std::unordered_map<std::int32_t, TKObject*> m_linkTable;
-    std::unordered_map<TClass, TKDataBranch*> m_classNodes;
+    TKIdMap<TClass> m_classMap;
+    TKIdMap<TKObject*> m_linkTable;
+    /// The objects of each class the counting pass met, in the order it met the classes;
+    /// they become the class tree when the pass ends.
+    std::vector<std::pair<TClass, std::int32_t>> m_savedClasses;
+    TKFlatMap<TClass, std::size_t> m_savedClassIndex;
     /// The class ids the counting pass handed out (id i + 1 at index i); the header of the
     /// writing pass is written with them, and its own ids must come out the same.
     std::vector<TClass> m_countedClasses;

@@ -1,6 +1,7 @@
 #include "plugin3d/model/core/k_project_stream.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cstring>
 #include <limits>
 
@@ -76,8 +77,10 @@ TKProjectStream* TKProjectStream::NewFor(TKProject* project, TKThread* thread)
 
 void TKProjectStream::Create(TKProject* project, TKThread* thread)
 {
+    static std::atomic<std::uint64_t> marks{0};
     m_project = project;
     m_thread = thread;
+    m_mark = ++marks;
 }
 
 TKProjectStream::~TKProjectStream()
@@ -224,31 +227,43 @@ void TKProjectStream::Write(const void* buffer, int count)
     m_position += count;
 }
 
+std::int32_t TKProjectStream::IdOf(TKObject* object)
+{
+    if (object->m_streamMark != m_mark) {
+        object->m_streamMark = m_mark;
+        object->m_streamId = ++m_objectCount;
+    }
+    return object->m_streamId;
+}
+
 std::int32_t TKProjectStream::ObjectReference(const TObject* object)
 {
     if (!object) return 0;
-    const auto next = static_cast<std::int32_t>(m_objectIds.size() + 1);
-    return m_objectIds.try_emplace(object, next).first->second;
+    if (const auto* model = ObjectAs<TKObject>(object)) return IdOf(const_cast<TKObject*>(model));
+    const auto [id, added] = m_objectIds.TryEmplace(object, m_objectCount + 1);
+    if (added) ++m_objectCount;
+    return *id;
 }
 
 std::int32_t TKProjectStream::ClassReference(TClass cls)
 {
     if (!cls) return 0;
-    const auto [it, added] = m_classIds.try_emplace(cls, static_cast<std::int32_t>(m_classOrder.size() + 1));
+    const auto [id, added] = m_classIds.TryEmplace(cls, static_cast<std::int32_t>(m_classOrder.size() + 1));
     if (added) m_classOrder.push_back(cls);
-    return it->second;
+    return *id;
 }
 
 // The class tree of a file holds the chain of classes from just below TKObject down to the
-// object's class: they are met (given ids) in that order, the same in both passes.
+// object's class: a class met for the first time gives ids to that chain in that order, the
+// same in both passes.
 std::int32_t TKProjectStream::UseClassOf(TKObject* object)
 {
     const TClass cls = object->ClassType();
+    if (const std::int32_t* id = m_classIds.Find(cls)) return *id;
     const TClass root = TKObject::StaticClass();
-    TClass chain[64];
-    int n = 0;
-    for (TClass c = cls; c && c != root && n < 64; c = c->parent) chain[n++] = c;
-    while (n > 0) ClassReference(chain[--n]);
+    std::vector<TClass> chain;
+    for (TClass c = cls; c && c != root; c = c->parent) chain.push_back(c);
+    for (auto c = chain.rbegin(); c != chain.rend(); ++c) ClassReference(*c);
     return ClassReference(cls);
 }
 
@@ -261,7 +276,7 @@ int TKProjectStream::WriteObject(TKObject* object)
 {
     DepthGuard depth(m_depth);
     const std::int64_t start = m_position;
-    const std::int32_t head[3] = {object ? UseClassOf(object) : 0, ObjectReference(object), 0};
+    std::int32_t head[3] = {object ? UseClassOf(object) : 0, object ? IdOf(object) : 0, 0};
     m_position += TKObjectsStream::kRecordHeadSize;
     std::int64_t result = TKObjectsStream::kRecordHeadSize;
     if (object) result += object->Operation(kopSave, reinterpret_cast<std::intptr_t>(this));
@@ -269,9 +284,9 @@ int TKProjectStream::WriteObject(TKObject* object)
         RaiseControlSum(object);
     if (m_hasFile) {
         const std::int64_t end = m_position;
+        head[2] = static_cast<std::int32_t>(result - TKObjectsStream::kRecordHeadSize);
         m_position = start;
-        Write(head, 8);
-        WriteValue(this, static_cast<std::int32_t>(result - TKObjectsStream::kRecordHeadSize));
+        Write(head, sizeof head);
         m_position = end;
     } else if (m_project && object) {
         m_project->CountSavedClass(object->ClassType());

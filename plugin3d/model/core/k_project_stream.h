@@ -15,10 +15,10 @@
 
 #include <cstdint>
 #include <string>
-#include <unordered_map>
 #include <vector>
 
 #include "platform/kernel/atomic_file.h"
+#include "plugin3d/model/core/k_flat_map.h"
 #include "plugin3d/model/core/k_object.h"
 
 class TKProject;
@@ -74,7 +74,7 @@ class TKProjectStream : public TKObjectsStream {
     bool IsCounting() const { return !m_hasFile; }
     /// The classes in id order (id i + 1 at index i), and how many object ids were given.
     const std::vector<TClass>& ClassesInOrder() const { return m_classOrder; }
-    std::int32_t ObjectIdCount() const { return static_cast<std::int32_t>(m_objectIds.size()); }
+    std::int32_t ObjectIdCount() const { return m_objectCount; }
 
 protected:
     TKProjectStream() = default;
@@ -83,6 +83,7 @@ protected:
 private:
     std::int64_t Limit() const;
     std::int32_t UseClassOf(TKObject* object);
+    std::int32_t IdOf(TKObject* object);
     [[noreturn]] void RaiseControlSum(const TObject* object) const;
 
     TKProject* m_project = nullptr;
@@ -95,8 +96,12 @@ private:
     platform::AtomicFile m_version;
     std::vector<std::int64_t> m_limits;
     int m_depth = 0;
-    std::unordered_map<const TObject*, std::int32_t> m_objectIds;
-    std::unordered_map<TClass, std::int32_t> m_classIds;
+    /// This stream's mark on the objects it gave ids; objects of other classes than
+    /// TKObject are looked up in m_objectIds.
+    std::uint64_t m_mark = 0;
+    std::int32_t m_objectCount = 0;
+    TKFlatMap<const TObject*, std::int32_t> m_objectIds;
+    TKFlatMap<TClass, std::int32_t> m_classIds;
     std::vector<TClass> m_classOrder;
 };
 
