@@ -9,6 +9,8 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "platform/resources/bmp_bytes.h"
+
 namespace kelvora_art {
 
 /// The transparent background of every glyph.
@@ -83,47 +85,16 @@ struct Canvas {
     }
 };
 
-constexpr std::size_t BmpRowBytes(int width)
-{
-    return (static_cast<std::size_t>(width) * 3 + 3) / 4 * 4;
-}
-
+/// The canvas as a 24-bit BMP file.
 template <int W, int H>
-constexpr std::size_t BmpSize = 54 + BmpRowBytes(W) * H;
-
-/// The canvas as a 24-bit BMP file (bottom row stored first, as the format has it).
-template <int W, int H>
-constexpr std::array<unsigned char, BmpSize<W, H>> ToBmp(const Canvas<W, H>& canvas)
+constexpr std::array<unsigned char, platform::BmpSize<W, H>> ToBmp(const Canvas<W, H>& canvas)
 {
-    std::array<unsigned char, BmpSize<W, H>> out{};
-    auto put32 = [&out](std::size_t at, std::uint32_t v) {
-        for (int i = 0; i < 4; ++i) out[at + i] = static_cast<unsigned char>(v >> (8 * i));
-    };
-    out[0] = 'B';
-    out[1] = 'M';
-    put32(2, static_cast<std::uint32_t>(out.size()));
-    put32(10, 54);
-    put32(14, 40);
-    put32(18, static_cast<std::uint32_t>(W));
-    put32(22, static_cast<std::uint32_t>(H));
-    out[26] = 1;
-    out[28] = 24;
-    put32(34, static_cast<std::uint32_t>(BmpRowBytes(W) * H));
-    for (int y = 0; y < H; ++y) {
-        std::size_t at = 54 + BmpRowBytes(W) * static_cast<std::size_t>(y);
-        for (int x = 0; x < W; ++x) {
-            const std::uint32_t c = canvas.px[H - 1 - y][x];
-            out[at++] = static_cast<unsigned char>(c);
-            out[at++] = static_cast<unsigned char>(c >> 8);
-            out[at++] = static_cast<unsigned char>(c >> 16);
-        }
-    }
-    return out;
+    return platform::MakeBmp24<W, H>([&canvas](int x, int y) { return canvas.px[y][x]; });
 }
 
 /// The size of the class glyphs the units register.
 inline constexpr int kGlyphSize = 64;
 using Glyph = Canvas<kGlyphSize, kGlyphSize>;
-using GlyphBmp = std::array<unsigned char, BmpSize<kGlyphSize, kGlyphSize>>;
+using GlyphBmp = std::array<unsigned char, platform::BmpSize<kGlyphSize, kGlyphSize>>;
 
 }  // namespace kelvora_art

@@ -75,6 +75,37 @@ std::int64_t ModuleEntryBytes(const std::string& name)
     return 4 + WriteStringToBuffer(nullptr, name) + 4;
 }
 
+// Runs body between operations 1 and 2 of kind on object. Operation 2 runs also when body
+// fails; the body's failure is then the one that passes on.
+template <class Body>
+void Bracketed(TKObject& object, int kind, Body&& body)
+{
+    object.Operation(kopBeginOperation, kind);
+    try {
+        body();
+    } catch (...) {
+        try {
+            object.Operation(kopEndOperation, kind);
+        } catch (...) {
+        }
+        throw;
+    }
+    object.Operation(kopEndOperation, kind);
+}
+
+// Runs body, then release, also when body fails.
+template <class Body, class Release>
+void Releasing(Body&& body, Release&& release)
+{
+    try {
+        body();
+    } catch (...) {
+        release();
+        throw;
+    }
+    release();
+}
+
 void StartProjects()
 {
     g_projects = TKObjectsList::NewNamed("Global List of KProjects");
@@ -383,39 +414,27 @@ void TKProject::SaveProject(TKThread* thread, TKThreadParams* params)
     TKProjectSizes sizes;
     m_sizes = &sizes;
     TOwned<TKProjectStream> stream(TKProjectStream::NewFor(this, thread));
-    // The version of the file is removed with the stream unless it was committed.
-    auto release = [&] {
-        m_sizes = nullptr;
-        SetFileName("");
-        stream.reset();
-    };
-    try {
-        Operation(kopBeginOperation, kokSave);
-        try {
-            Status(thread, ktext::kSavePreparation);
-            std::int64_t total = ComputeSizes(sizes);
-            // The file's size fields are 32-bit: a larger project cannot be stored.
-            if (total <= 0 || total > kMaxFileSize)
-                throw EInvalidOperation(ObjectErrorText(this, ktext::kCantSave, ktext::kInvalidValue));
-            stream->Open(FileName(), ksmCreate, total);
-            const int written = Operation(kopSave, reinterpret_cast<std::intptr_t>(stream.get()));
-            if (written != total || stream->GetPosition() != total) RaiseMismatch();
-            Status(thread, ktext::kFinishingSave);
-        } catch (...) {
-            try {
-                Operation(kopEndOperation, kokSave);
-            } catch (...) {
-                // The first failure is the one to report.
-            }
-            throw;
-        }
-        Operation(kopEndOperation, kokSave);
-        stream->Commit();
-    } catch (...) {
-        release();
-        throw;
-    }
-    release();
+    // The new version of the file goes with the stream unless it was committed.
+    Releasing(
+        [&] {
+            Bracketed(*this, kokSave, [&] {
+                Status(thread, ktext::kSavePreparation);
+                std::int64_t total = ComputeSizes(sizes);
+                // The file's size fields are 32-bit: a larger project cannot be stored.
+                if (total <= 0 || total > kMaxFileSize)
+                    throw EInvalidOperation(ObjectErrorText(this, ktext::kCantSave, ktext::kInvalidValue));
+                stream->Open(FileName(), ksmCreate, total);
+                const int written = Operation(kopSave, reinterpret_cast<std::intptr_t>(stream.get()));
+                if (written != total || stream->GetPosition() != total) RaiseMismatch();
+                Status(thread, ktext::kFinishingSave);
+            });
+            stream->Commit();
+        },
+        [&] {
+            m_sizes = nullptr;
+            SetFileName("");
+            stream.reset();
+        });
 }
 
 void TKProject::SaveToFile(const std::string& fileName)
@@ -433,33 +452,22 @@ void TKProject::LoadProject(TKThread* thread, TKThreadParams* params)
     Status(thread, ktext::kStartingLoad);
     SetFileName(ExpandFileName(ReadFileName(params)));
     TOwned<TKProjectStream> stream(TKProjectStream::NewFor(this, thread));
-    // Only the load's own links may reach its objects; none outlives it.
-    auto release = [&] {
-        stream.reset();
-        SetFileName("");
-        m_linkTable.Clear();
-    };
-    try {
-        std::int64_t size = 0;
-        stream->Open(FileName(), ksmRead, size);
-        Operation(kopBeginOperation, kokLoad);
-        try {
-            Operation(kopLoad, reinterpret_cast<std::intptr_t>(stream.get()));
-            Operation(kopLink, reinterpret_cast<std::intptr_t>(stream.get()));
-            Status(thread, ktext::kFinishingLoad);
-        } catch (...) {
-            try {
-                Operation(kopEndOperation, kokLoad);
-            } catch (...) {
-            }
-            throw;
-        }
-        Operation(kopEndOperation, kokLoad);
-    } catch (...) {
-        release();
-        throw;
-    }
-    release();
+    Releasing(
+        [&] {
+            std::int64_t size = 0;
+            stream->Open(FileName(), ksmRead, size);
+            Bracketed(*this, kokLoad, [&] {
+                Operation(kopLoad, reinterpret_cast<std::intptr_t>(stream.get()));
+                Operation(kopLink, reinterpret_cast<std::intptr_t>(stream.get()));
+                Status(thread, ktext::kFinishingLoad);
+            });
+        },
+        // Only the load's own links may reach its objects; none outlives it.
+        [&] {
+            stream.reset();
+            SetFileName("");
+            m_linkTable.Clear();
+        });
 }
 
 void TKProject::LoadFromFile(const std::string& fileName)

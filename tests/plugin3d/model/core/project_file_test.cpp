@@ -65,7 +65,9 @@ protected:
 TEST_F(ProjectFile, AnEmptyProjectHasTheExactSizeOfItsHeader)
 {
     TOwned<TKProject> project(TKProject::New());
+    EXPECT_FALSE(project->Modified());
     project->SetName("Empty");
+    EXPECT_TRUE(project->Modified());  // every change marks it
     EXPECT_EQ(project->VersionMajor(), 1);
     EXPECT_EQ(project->VersionMinor(), 0);
     EXPECT_EQ(project->Description(), "This project is empty");
@@ -250,6 +252,19 @@ TEST_F(ProjectFile, ALargeProjectComesBackExactlyAndSavesToTheSameBytes)
 
     loaded->SaveToFile(second);
     EXPECT_EQ(ReadBytes(first), ReadBytes(second));
+}
+
+TEST_F(ProjectFile, AProjectTooLargeForTheFilesSizeFieldsFailsBeforeAnythingIsWritten)
+{
+    const std::string path = m_dir.File("scene.ktp");
+    tarvenix::test::WriteWholeFile(path, "the previous file");
+    TOwned<TKTestProject> project = SampleProject();
+    project->claimedHeader = 0x7FFFFF00;  // with the rest, more than 2^31 - 1 bytes
+    EXPECT_EQ(ErrorOf([&] { project->SaveToFile(path); }),
+              Format("Object [%p] ( Type - TKTestProject )\n\rCan't save : Invalid Value",
+                     static_cast<const void*>(project.get())));
+    EXPECT_EQ(tarvenix::test::ReadWholeFile(path), "the previous file");
+    EXPECT_EQ(FilesIn(m_dir), std::vector<std::string>{"scene.ktp"});
 }
 
 TEST_F(ProjectFile, FindProjectOfAsksEveryProject)

@@ -89,6 +89,11 @@ void TKTestProject::FreeItems()
 
 int TKTestProject::WriteObjectsHeader(TKObjectsStream* stream)
 {
+    const auto* projectStream = ObjectAs<TKProjectStream>(stream);
+    if (claimedHeader && projectStream && projectStream->IsCounting()) {
+        stream->SetPosition(stream->GetPosition() + claimedHeader);
+        return claimedHeader;
+    }
     return WriteValue(stream, setting);
 }
 

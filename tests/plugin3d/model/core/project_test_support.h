@@ -81,6 +81,8 @@ class TKTestProject : public TKProject {
     }
 
     std::int32_t setting = 0;
+    /// When set, the counting pass claims an objects header of this many bytes.
+    std::int32_t claimedHeader = 0;
     TKDataBranch* tree = nullptr;  ///< owned
     std::vector<TKObject*> items;  ///< owned
 
