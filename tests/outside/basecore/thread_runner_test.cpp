@@ -228,7 +228,7 @@ TEST_F(ThreadRunner, ProgressWindowsOfJobsRunningAtOnceOpenCascaded)
     };
     start(0);
     start(1);
-    std::vector<basecore::CProgressWnd*> windows = ProgressWindows();
+    std::vector<basecore::CProgressWnd*> windows = ProgressWindowsOpen();
     ASSERT_EQ(windows.size(), 2u);
     CRect first, second;
     windows[0]->GetWindowRect(&first);
@@ -243,9 +243,9 @@ TEST_F(ThreadRunner, ProgressWindowsOfJobsRunningAtOnceOpenCascaded)
     // The first ends; a third job takes its place, not a third step.
     ClickStop(windows[0]);
     release[0] = true;
-    ASSERT_TRUE(PumpUntil([&] { return ProgressWindows().size() == 1; }));
+    ASSERT_TRUE(PumpUntil([&] { return ProgressWindowsOpen().size() == 1; }));
     start(2);
-    windows = ProgressWindows();
+    windows = ProgressWindowsOpen();
     ASSERT_EQ(windows.size(), 2u);
     CRect third;
     for (CWnd* w : windows) {
