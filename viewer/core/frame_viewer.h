@@ -39,6 +39,8 @@ class CValueGridPane;
 class CVectorImage;
 
 class CFrameViewer : public CFrameWnd {
+    friend struct FrameViewerCommands;
+
 public:
     /// Every pointer and number 0, no recent-file separator, no current file.
     CFrameViewer();
