@@ -139,3 +139,23 @@ bool StampRasterCache(BYTE* file, const RasterCacheKey& key, const RasterCacheHe
     MakeTrailer(file + kCacheHeaderBytes + GetViewerTempSize(key.width, key.height), key, stamp);
     return true;
 }
+
+bool FindRasterCacheStretch(const std::string& sourcePath, int mode, RasterCacheHeader* header)
+{
+    RasterCacheKey key{sourcePath, 0, 0, 0, mode};
+    for (const std::string& name : RasterCacheNames(key, RasterCacheTempFolder())) {
+        // The trailer, at the end of the file, tells the layer's shape; reading the cache
+        // for that shape then checks it against the source as an opening view would.
+        std::ifstream in(name, std::ios::binary | std::ios::ate);
+        const std::streamoff size = in ? std::streamoff(in.tellg()) : -1;
+        if (size < kCacheHeaderBytes + kCacheTrailerBytes) continue;
+        BYTE trailer[kCacheTrailerBytes];
+        in.seekg(size - kCacheTrailerBytes);
+        if (!in.read(reinterpret_cast<char*>(trailer), kCacheTrailerBytes)) continue;
+        std::memcpy(&key.width, trailer + 40, 4);
+        std::memcpy(&key.height, trailer + 44, 4);
+        std::memcpy(&key.type, trailer + 48, 4);
+        if (ReadRasterCache(name, key, header, nullptr)) return true;
+    }
+    return false;
+}

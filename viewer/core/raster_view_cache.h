@@ -53,3 +53,6 @@ bool ReadRasterCache(const std::string& cachePath, const RasterCacheKey& key, Ra
 /// RasterCacheFileBytes long); the histogram is already in place. False when the source
 /// can no longer be examined.
 bool StampRasterCache(BYTE* file, const RasterCacheKey& key, const RasterCacheHeader& header);
+/// The header of the cache a view of `sourcePath` in display mode `mode` would reuse now
+/// (the stored stretch of the file); false when there is none.
+bool FindRasterCacheStretch(const std::string& sourcePath, int mode, RasterCacheHeader* header);
