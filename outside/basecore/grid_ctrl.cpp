@@ -8,6 +8,7 @@
 
 #include "outside/basecore/data_type.h"
 #include "outside/basecore/math_helpers.h"
+#include "outside/basecore/recognize_complex.h"
 #include "outside/basecore/rdp_layer.h"
 #include "platform/controls/control_notify.h"
 #include "platform/controls/edit.h"
@@ -34,16 +35,14 @@ double TextNumber(const CString& text)
     return std::strtod(text.c_str(), nullptr);
 }
 
-/// "re;im" (also "(re, im)") split into its two parts; a text without a separator is the
-/// real part with an imaginary part of 0.
+/// A typed or pasted complex value in any form the value search accepts ("re;im", "(re, im)",
+/// "3+4i", "-2j"); a text without an imaginary part has one of 0.
 void SplitComplexText(const CString& text, double* re, double* im)
 {
-    std::string s = text.c_str();
-    std::replace(s.begin(), s.end(), '(', ' ');
-    std::replace(s.begin(), s.end(), ')', ' ');
-    const size_t cut = s.find_first_of(";,");
-    *re = std::strtod(s.substr(0, cut).c_str(), nullptr);
-    *im = cut == std::string::npos ? 0.0 : std::strtod(s.substr(cut + 1).c_str(), nullptr);
+    CString reText, imText;
+    RecognizeComplex(text, reText, imText);
+    *re = std::strtod(reText.c_str(), nullptr);
+    *im = std::strtod(imText.c_str(), nullptr);
 }
 
 /// A part of a sample as text: integers in full, floats as "%g" or, for copying, with every
