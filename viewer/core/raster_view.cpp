@@ -430,24 +430,59 @@ BOOL CRasterView::OpenCommon(const char* path, int complexMode, double stretchLo
     return TRUE;
 }
 
+namespace {
+
+/// True when a statistics block holds values: a minimum not above the maximum, a deviation
+/// that is not negative, and not the zeros of a block nobody filled in. The field at +0 is
+/// each writer's own and decides nothing.
+bool StatisticsBlockValid(const BYTE* block)
+{
+    double low = 0, high = 0, deviation = 0;
+    std::memcpy(&low, block + layerfile::kStatMin, 8);
+    std::memcpy(&high, block + layerfile::kStatMax, 8);
+    std::memcpy(&deviation, block + layerfile::kStatStdDev, 8);
+    if (!(low <= high) || !(deviation >= 0)) return false;
+    for (std::int64_t i = layerfile::kStatMin; i < layerfile::kStatisticsBytes; ++i)
+        if (block[i] != 0) return true;
+    return false;
+}
+
+/// Whether the layer holds the statistics of a complex display mode: other writers' files
+/// may have only the main block (key 2), or the main and the phase blocks.
+bool ModeStatisticsKnown(CRDPLayer& layer, int mode)
+{
+    switch (mode) {
+        case kPhase: {
+            if (layer.GetSizeTag(TAG_PHASE_STATISTICS) < layerfile::kStatisticsBytes) return false;
+            const BYTE* block = static_cast<const BYTE*>(layer.GetTag(TAG_PHASE_STATISTICS));
+            return block && StatisticsBlockValid(block);
+        }
+        case kReal:
+        case kImaginary:
+            return layer.GetSizeTag(TAG_PART_STATISTICS) >= 0;
+        default:
+            return layer.StatsReady() != FALSE;
+    }
+}
+
+}  // namespace
+
 BOOL CRasterView::ReadModeStatistics(int mode)
 {
     CRDPLayer* layer = m_fileLayer.get();
     if (!layer || !layer->IsOpen()) return FALSE;
+    if (layer->IsComplex() && !ModeStatisticsKnown(*layer, mode)) {
+        // A file that lacks the statistics of this component gets them computed in memory;
+        // a layer opened for changes is left alone, so the user's file stays as it was.
+        if (layer->GetOpenMode() == kOpenWritable || !ComputeLayerStatistics(*layer, nullptr) ||
+            !ModeStatisticsKnown(*layer, mode))
+            return FALSE;
+        m_tempStats = TRUE;
+    }
     const DWORD* hist = nullptr;
     switch (layer->IsComplex() ? mode : kAmplitude) {
         case kPhase: {
-            // A complex file without phase statistics cannot be shown by phase.
-            if (layer->GetSizeTag(TAG_PHASE_STATISTICS) < layerfile::kStatHist + 1024) return FALSE;
             const BYTE* block = static_cast<const BYTE*>(layer->GetTag(TAG_PHASE_STATISTICS));
-            if (!block) return FALSE;
-            std::int32_t ready = 0;
-            double low = 0, high = 0, deviation = 0;
-            std::memcpy(&ready, block + layerfile::kStatReady, 4);
-            std::memcpy(&low, block + layerfile::kStatMin, 8);
-            std::memcpy(&high, block + layerfile::kStatMax, 8);
-            std::memcpy(&deviation, block + layerfile::kStatStdDev, 8);
-            if (!ready || !(low <= high) || !(deviation >= 0)) return FALSE;
             std::memcpy(&m_min, block + layerfile::kStatMin, 8);
             std::memcpy(&m_max, block + layerfile::kStatMax, 8);
             std::memcpy(&m_stdDev, block + layerfile::kStatStdDev, 8);
