@@ -374,10 +374,6 @@ struct FrameViewerCommands {
     }
 };
 
-namespace {
-
-}  // namespace
-
 // clang-format off
 BEGIN_MESSAGE_MAP(CFrameViewer, CFrameWnd)
     ON_WM_CREATE()
@@ -910,6 +906,9 @@ void CFrameViewer::StartTuneRepresentationDlg()
 {
     CVirtualView* view = m_ViewRect.GetActiveView();
     if (!view) return;
+    // The dialog shows the statistics: after an edit they are computed first, and the
+    // statistics job's report (kind 7) opens the dialog; a busy view opens nothing.
+    if (m_ViewRect.CalcStatistics(7, &m_MeterInfo, &m_wndStatusBar, 1) != 1) return;
     const int kind = m_ViewRect.GetViewKind();
     const int channels[3] = {kind == 2 ? 3 : 1, 4, 5};
     const int count = kind == 2 ? 3 : 1;

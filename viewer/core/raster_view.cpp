@@ -469,12 +469,14 @@ bool ModeStatisticsKnown(CRDPLayer& layer, int mode)
 
 BOOL CRasterView::ReadModeStatistics(int mode)
 {
-    CRDPLayer* layer = m_fileLayer.get();
+    // The statistics of the layer shown: an edited working copy has its own.
+    CRDPLayer* layer = GetLayer(1);
     if (!layer || !layer->IsOpen()) return FALSE;
     if (layer->IsComplex() && !ModeStatisticsKnown(*layer, mode)) {
         // A file that lacks the statistics of this component gets them computed in memory;
-        // a layer opened for changes is left alone, so the user's file stays as it was.
-        if (layer->GetOpenMode() == kOpenWritable || !ComputeLayerStatistics(*layer, nullptr) ||
+        // a user's file opened for changes is left alone, so that it stays as it was.
+        const bool usersFile = layer == m_fileLayer.get() && layer->GetOpenMode() == kOpenWritable;
+        if (usersFile || !ComputeLayerStatistics(*layer, nullptr) ||
             !ModeStatisticsKnown(*layer, mode))
             return FALSE;
         m_tempStats = TRUE;

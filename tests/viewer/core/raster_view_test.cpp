@@ -310,7 +310,7 @@ TEST(RasterView, ValueTextAndProfilesShowEveryTypeInEveryMode)
     GetRasterViewServices().showProfile = nullptr;
 }
 
-TEST(RasterView, PhaseModeNeedsPhaseStatisticsAndRealLayersShowOnlyMode0)
+TEST(RasterView, PhaseStatisticsMissingFromAFileAreComputedAndRealLayersShowOnlyMode0)
 {
     TempDir dir;
     NotifyWindow wnd;
@@ -335,12 +335,20 @@ TEST(RasterView, PhaseModeNeedsPhaseStatisticsAndRealLayersShowOnlyMode0)
     }
     ASSERT_TRUE(renamed);
     layertest::WriteFile(complex, bytes);
+    // Phases run from 0 (real samples) to pi / 2 (imaginary ones), whichever way the view
+    // comes to the phase.
     CRasterView phaseless;
-    EXPECT_FALSE(phaseless.Open(0, &wnd, complex.c_str(), 1, 0, 0, 1, 0, nullptr, nullptr));
+    ASSERT_EQ(OpenAndWait(phaseless, wnd, complex, 1), kViewerShown);
+    EXPECT_EQ(phaseless.GetComplexMode(1), 1);
+    EXPECT_NEAR(phaseless.Min(1), 0.0, 1e-9);
+    EXPECT_NEAR(phaseless.Max(1), std::acos(0.0), 1e-9);
     CRasterView amplitude;
     ASSERT_EQ(OpenAndWait(amplitude, wnd, complex, 0), kViewerShown);
-    EXPECT_FALSE(amplitude.Redisplay(nullptr, nullptr, 1, 0, 0, 1));
-    EXPECT_EQ(amplitude.GetComplexMode(1), 0);
+    PumpEvents();
+    ASSERT_TRUE(amplitude.Redisplay(nullptr, nullptr, 1, 0, 0, 1));
+    EXPECT_EQ(wnd.WaitForResult(), kViewerShown);
+    EXPECT_EQ(amplitude.GetComplexMode(1), 1);
+    EXPECT_NEAR(amplitude.Max(1), std::acos(0.0), 1e-9);
 }
 
 // ---------------------------------------------------------------------------------------------

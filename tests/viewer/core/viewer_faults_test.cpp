@@ -15,10 +15,12 @@
 #include "outside/basecore/rdp_except.h"
 #include "outside/basecore/rdp_layer.h"
 #include "outside/basecore/settings.h"
+#include "outside/basecore/thread_runner.h"
 #include "platform/last_error.h"
 #include "tests/support/modal_responder.h"
 #include "tests/support/test_environment.h"
 #include "tests/viewer/core/frame_test_support.h"
+#include "viewer/analysis/hist_trim_dlg.h"
 #include "viewer/core/frame_viewer_internal.h"
 #include "viewer/core/raster_view_cache.h"
 #include "viewer/core/view_rect.h"
@@ -252,4 +254,29 @@ TEST(ViewerPhase, OtherWritersComplexFilesShowTheirPhase)
         EXPECT_NEAR(frame->Max(1), c.high, 1e-6);
         CloseViewer(frame, second);
     }
+}
+
+TEST(ViewerHistogramTrimming, AfterAnEditTheDialogWaitsForTheNewStatistics)
+{
+    TempDir dir;
+    const std::string file = dir.File("scene.rdp");
+    frame_test::MakeLayerFile(file);  // values 0 .. 1523
+    NotifyWindow parent;
+    CFrameViewer* frame = frame_test::OpenViewer(file, parent);
+    ASSERT_NE(frame, nullptr);
+    const HWND hwnd = frame->GetSafeHwnd();
+    CVirtualView* view = frame->GetViewRect()->GetActiveView();
+    ASSERT_TRUE(view->MakeWorkingCopy());
+    ASSERT_TRUE(view->GetLayer(1)->SetValue(3, 2, 5000.0));
+    ::SendMessage(hwnd, WM_DLGMESSAGE, 8, 0);  // the grid's edit report
+
+    double shownMaximum = 0;
+    Responder().Reset();
+    Responder().AnswerDialogCommand(IDCANCEL).Doing(
+        [&](CWnd& window) { shownMaximum = dynamic_cast<CHistTrimDlg&>(window).GetChannelSlot(1)->maximum; });
+    ASSERT_TRUE(tarvenix::test::ClickCommand(*frame, ID_VIEWER_HIST_TRIMMING));
+    ASSERT_TRUE(PumpUntil([&] { return Responder().Unused() == 0; }));
+    EXPECT_EQ(shownMaximum, 5000.0);
+    PumpUntil([] { return GetRunningThreadCount() == 0; });
+    CloseViewer(frame, hwnd);
 }
