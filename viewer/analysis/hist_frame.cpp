@@ -110,7 +110,7 @@ constexpr const char* kComponentNames[4] = {"Amplitude", "Phase", "Real", "Image
 constexpr COLORREF kChannelColors[3] = {255, 65280, 16711680};
 
 struct CalcHistJob {
-    CVirtualView* view = nullptr;
+    ViewHold view;  // the view outlives a viewer closed while the job counts
     HWND frame = nullptr;
     HRGN region = nullptr;  // the job's own copy
     std::shared_ptr<HistJobResult> result;
@@ -501,7 +501,7 @@ void CHistFrame::StartCalcHist()
         return;
     }
     auto job = std::make_unique<CalcHistJob>();
-    job->view = active;
+    job->view = HoldView(active);
     job->frame = GetSafeHwnd();
     job->region = CopyRgn(m_hRgn);
     job->result = result;

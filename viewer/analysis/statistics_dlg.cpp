@@ -356,6 +356,7 @@ void CStatisticsDlg::StartRegionStatistics(RasterRegionStatisticsRequest& reques
     dlg->SetHistSource(request.histogramSource);
     dlg->SetMode(1);
     dlg->SetChannelRegion(0, request.rows, request.typeCode, request.region, request.width, request.height);
+    dlg->m_slots[0].keepAlive = request.keepAlive;
     if (request.region) ::DeleteObject(request.region);
     request.region = nullptr;
 

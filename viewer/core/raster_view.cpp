@@ -476,8 +476,7 @@ BOOL CRasterView::ReadModeStatistics(int mode)
         // A file that lacks the statistics of this component gets them computed in memory;
         // a user's file opened for changes is left alone, so that it stays as it was.
         const bool usersFile = layer == m_fileLayer.get() && layer->GetOpenMode() == kOpenWritable;
-        if (usersFile || !ComputeLayerStatistics(*layer, nullptr) ||
-            !ModeStatisticsKnown(*layer, mode))
+        if (usersFile || !ComputeLayerStatistics(*layer, nullptr) || !ModeStatisticsKnown(*layer, mode))
             return FALSE;
         m_tempStats = TRUE;
     }

@@ -186,6 +186,15 @@ void CRasterView::ShowRegionStatistics(HRGN region, CWnd* histogramSource)
     request.parent = m_notify;
     request.histogramSource = histogramSource;
     request.rows = GetRows(1);
+    if (std::shared_ptr<CRDPLayer> shown =
+            m_workingShown && !m_workingIsFileLayer ? m_workingCopy : m_fileLayer) {
+        request.keepAlive = shown;
+    } else if (!m_bufferRows.empty()) {
+        // A caller's buffer: the job gets its own copy of the row table.
+        auto table = std::make_shared<std::vector<void*>>(m_bufferRows);
+        request.rows = table->data();
+        request.keepAlive = table;
+    }
     request.typeCode = m_type;
     request.width = m_nGeometry[0];
     request.height = m_nGeometry[1];
