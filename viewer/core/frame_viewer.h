@@ -182,6 +182,8 @@ public:
     int SetActiveView(int index, int redraw);
     CViewRect* GetViewRect() { return &m_ViewRect; }
     CViewerMeterInfo* GetMeterInfo() { return &m_MeterInfo; }
+    /// The file properties dialog while it is open, else null.
+    CFilePropertiesDlg* GetFilePropertiesDlg() const { return m_pFilePropertiesDlg; }
     CWnd* GetHistWnd();
     CValueGridPane* GetValueGridPane() { return m_pValueGrid; }
     void RedrawView();

@@ -4,6 +4,7 @@
 #include "outside/basecore/help_system.h"
 #include "outside/huebook/select_huebook_dlg.h"
 #include "viewer/analysis/analysis_services.h"
+#include "viewer/analysis/file_properties_dlg.h"
 #include "viewer/core/frame_viewer.h"
 
 namespace {
@@ -312,7 +313,23 @@ struct FrameViewerCommands {
 
     static void HelpContents(CFrameViewer& frame, UINT /*id*/) { CallHelpSystem(&frame, kHelpPage); }
 
-    static void Nothing(CFrameViewer& /*frame*/, UINT /*id*/) {}
+    /// The caption and description of the file: one dialog a frame, which reports its
+    /// changes and its closing itself (codes 25 and 24).
+    static void ShowFileProperties(CFrameViewer& frame, UINT /*id*/)
+    {
+        if (!frame.m_pFilePropertiesDlg) {
+            auto* dialog = new CFilePropertiesDlg;
+            if (!dialog->Create(&frame)) {
+                delete dialog;
+                return;
+            }
+            frame.m_pFilePropertiesDlg = dialog;
+            if (CMenu* menu = frame.GetMenu())
+                menu->CheckMenuItem(ID_VIEWER_FILE_PROPERTIES, MF_BYCOMMAND | MF_CHECKED);
+        }
+        frame.m_pFilePropertiesDlg->ShowWindow(SW_SHOW);
+        frame.m_pFilePropertiesDlg->SetActiveWindow();
+    }
 
     static const FrameCommandRow* Find(UINT id)
     {
@@ -325,7 +342,7 @@ struct FrameViewerCommands {
             {ID_VIEWER_SAVE, Call<&CFrameViewer::ButtonSave>},
             {ID_VIEWER_SAVE_AS, SaveAsCommand},
             {ID_VIEWER_EXPORT_BMP, CallView<&CViewRect::ExportBmp>},
-            {ID_VIEWER_FILE_PROPERTIES, Nothing},  // the properties dialog reports by itself
+            {ID_VIEWER_FILE_PROPERTIES, ShowFileProperties},
             {ID_VIEWER_REGION_PROPERTIES, CallView<&CViewRect::ShowSelInfo>},
             {ID_VIEWER_COPY_WITH_GRID, CopyWithGrid},
             {ID_VIEWER_FIND, FindOrReplace},
