@@ -347,6 +347,8 @@ void CViewRect::SetScale(double s)
         m_dScale = s;
         for (CVirtualView* view : m_Views) view->SetZoom(s, 0);
         UpdateBars(m_HScroll.GetPos(), m_VScroll.GetPos());
+        // The frame's zoom pane shows the new scale at once, not at the next mouse move.
+        if (CWnd* parent = GetParent()) parent->PostMessage(kWmViewRect, 1, 0);
     }
     ResumeOutline();
 }

@@ -280,3 +280,26 @@ TEST(ViewerHistogramTrimming, AfterAnEditTheDialogWaitsForTheNewStatistics)
     PumpUntil([] { return GetRunningThreadCount() == 0; });
     CloseViewer(frame, hwnd);
 }
+
+TEST(ViewerZoomPane, FitAndTheZoomCommandsShowTheNewZoomAtOnce)
+{
+    TempDir dir;
+    const std::string file = dir.File("wide.rdp");
+    frame_test::MakeLayerFile(file, 3000, 40);
+    NotifyWindow parent;
+    CFrameViewer* frame = frame_test::OpenViewer(file, parent);
+    ASSERT_NE(frame, nullptr);
+    const HWND hwnd = frame->GetSafeHwnd();
+    CViewRect* view = frame->GetViewRect();
+    view->RealScale();
+    PumpEvents();
+    for (UINT command : {ID_VIEWER_FIT_WINDOW, ID_VIEWER_ZOOM_IN_NOW, ID_VIEWER_REAL_SIZE}) {
+        SCOPED_TRACE(command);
+        ASSERT_TRUE(tarvenix::test::ClickCommand(*frame, command));
+        PumpEvents();
+        CString expected;
+        expected.Format("%d %%", int(std::lround(100.0 / view->GetScale())));
+        EXPECT_EQ(frame->GetStatusBar()->GetPaneText(0), expected);
+    }
+    CloseViewer(frame, hwnd);
+}
