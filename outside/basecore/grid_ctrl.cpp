@@ -24,6 +24,14 @@
 
 namespace {
 
+/// The widest a data column of a layer grows to fit its values, and the room beside them.
+constexpr int kMaxLayerColumnWidth = 200;
+constexpr int kLayerColumnPadding = 6;
+
+}  // namespace
+
+namespace {
+
 constexpr UINT kEditId = 1;
 constexpr UINT kKeyF2 = 0x71;
 constexpr COLORREF kSelectedBack = RGB(51, 153, 255);
@@ -1019,9 +1027,28 @@ void CGridCtrl::OnKey(UINT key)
     SelectTo(next, shift);
 }
 
+void CGridCtrl::FitLayerColumns(CDC& dc)
+{
+    if (!m_nLayerMode || !m_pRows) return;
+    // The widest text of the cells on screen (one column more, as a wider column shows fewer).
+    const int firstRow = m_nFixedRows + m_nTopRow, firstCol = m_nFixedCols + m_nLeftCol;
+    const int lastRow = std::min(m_nRows, firstRow + VisibleDataRows() + 1);
+    const int lastCol = std::min(m_nCols, firstCol + VisibleDataCols() + 1);
+    int widest = 0;
+    for (int r = firstRow; r < lastRow; ++r)
+        for (int c = firstCol; c < lastCol; ++c)
+            widest = std::max(widest, int(dc.GetTextExtent(LayerText(r, c, false)).cx));
+    const int margins = 2 * int(GetDefaultCell(false, false)->GetMargin()) + kLayerColumnPadding;
+    const int width = std::clamp(widest + margins, int(m_cellDefault.GetWidth()), kMaxLayerColumnWidth);
+    if (width == m_nDataColWidth) return;
+    m_nDataColWidth = width;
+    UpdateScrollBars();
+}
+
 void CGridCtrl::OnPaintGrid()
 {
     CPaintDC dc(this);
+    FitLayerColumns(dc);
     CRect client;
     GetClientRect(&client);
     dc.FillSolidRect(&client, m_crGridBkColour);

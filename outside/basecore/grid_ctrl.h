@@ -387,6 +387,9 @@ public:
 
 protected:
     void OnPaintGrid();
+    /// In layer mode: data columns as wide as the widest text of the cells on screen, at
+    /// least the default cell width and at most kMaxLayerColumnWidth.
+    void FitLayerColumns(CDC& dc);
     LRESULT Notify(int code, int row, int col, void* data = nullptr);
     void UpdateScrollBars();
     void OnScroll(int bar, int code);
