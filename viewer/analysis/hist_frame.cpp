@@ -26,6 +26,7 @@
 #include "viewer/analysis/hist_bars.h"
 #include "viewer/analysis/hist_view.h"
 #include "viewer/core/frame_viewer.h"
+#include "viewer/core/viewer_functions.h"
 #include "viewer/core/frame_viewer_ids.h"
 #include "viewer/core/view_rect.h"
 #include "viewer/core/viewer_messages.h"
@@ -1070,7 +1071,7 @@ void CHistFrame::SaveHistogramAs()
     if (::MessageBox(GetSafeHwnd(), "File has been wrote successfull.\nDo you want to view it?",
                      "Save histogram", MB_YESNO) != IDYES)
         return;
-    ::ShellExecute(GetSafeHwnd(), "open", path, nullptr, nullptr, SW_SHOWNORMAL);
+    ViewSavedFile(GetSafeHwnd(), path);
 }
 
 // --- messages -----------------------------------------------------------------------------

@@ -247,16 +247,7 @@ void CProfileFrame::OnSave()
         if (MessageBox("File has been wrote successfull.\nDo you want to view it?", "Save profile",
                        MB_YESNO | MB_ICONQUESTION) != IDYES)
             return;
-        const char* ext = std::strrchr(path, '.');
-        if (ext && strcasecmp(ext, ".rdp") == 0) {
-            // Our own layer files open in a new viewer, whatever the desktop does with them.
-            auto* param = new (std::nothrow) ViewResultParam;
-            if (!param) return;
-            param->fileName = path;
-            ViewResultFunction(param);
-        } else {
-            ::ShellExecute(GetSafeHwnd(), "open", path, nullptr, nullptr, SW_SHOWDEFAULT);
-        }
+        ViewSavedFile(GetSafeHwnd(), path);
     } else {
         MessageBox("Failure to save file", "Save profile", MB_OK | MB_ICONERROR);
     }

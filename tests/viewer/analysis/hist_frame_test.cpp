@@ -23,7 +23,9 @@
 #include "viewer/analysis/hist_view.h"
 #include "viewer/core/view_result_param.h"
 
+using tarvenix::test::PumpEvents;
 using tarvenix::test::PumpUntil;
+using tarvenix::test::Responder;
 using tarvenix::test::TempDir;
 
 namespace {
@@ -507,4 +509,35 @@ TEST(HistWindow, HelpAsksForItsPageAndSizingKeepsTheSmallestSize)
     f.hist->SendMessage(WM_SIZING, WMSZ_BOTTOMRIGHT, reinterpret_cast<LPARAM>(&large));
     EXPECT_EQ(large.right, 800);
     EXPECT_EQ(large.bottom, 500);
+}
+
+TEST(HistWindow, ASavedLayerFileOpensInANewViewerAsTheProfileDoes)
+{
+    HistFixture f;
+    ASSERT_NE(f.hist, nullptr);
+    ASSERT_TRUE(f.ShowAndCount());
+    const std::string rdp = f.dir.File("counts.rdp");
+    Responder().Reset();
+    Responder().AnswerFile({CString(rdp.c_str())}, 1);
+    Responder().AnswerMessageBox(IDYES);
+    const int before = CFrameViewer::LiveCount();
+    f.hist->SaveHistogramAs();
+    EXPECT_EQ(CFrameViewer::LiveCount(), before + 1) << "a new viewer shows the counts";
+    // The new viewer is the last frame made; it goes with the test.
+    PumpUntil([] { return GetRunningThreadCount() == 0; });
+    std::vector<HWND> frames;
+    ::EnumWindows(
+        [](HWND hwnd, LPARAM list) -> BOOL {
+            if (dynamic_cast<CFrameViewer*>(CWnd::FromHandlePermanent(hwnd)))
+                reinterpret_cast<std::vector<HWND>*>(list)->push_back(hwnd);
+            return TRUE;
+        },
+        reinterpret_cast<LPARAM>(&frames));
+    for (HWND hwnd : frames)
+        if (hwnd != f.viewer->GetSafeHwnd()) {
+            auto* viewer = dynamic_cast<CFrameViewer*>(CWnd::FromHandlePermanent(hwnd));
+            EXPECT_EQ(viewer->GetFileName(1), CString(rdp.c_str()));
+            viewer->DestroyWindow();
+        }
+    PumpEvents();
 }
