@@ -10,6 +10,7 @@
 
 #include "outside/basecore/rdp_layer.h"
 #include "outside/basecore/settings.h"
+#include "platform/resources/resources.h"
 #include "platform/shell/clipboard.h"
 #include "platform/shell/shell.h"
 #include "tests/support/modal_responder.h"
@@ -439,4 +440,24 @@ TEST(ProfileView, TheExtremeValuesRightOfThePlotHaveRoomForTheirWholeText)
     const QRgb background = At(image, client.right - 1, client.bottom - 1);
     for (int y = plot.top; y < plot.bottom; ++y)
         ASSERT_EQ(At(image, client.right - 1, y), background) << "no label reaches the window's edge";
+}
+
+TEST(ProfileFrame, ItsIconAndTextsComeFromTheResources)
+{
+    Window w;
+    EXPECT_NE(::LoadIcon(nullptr, MAKEINTRESOURCE(251)), nullptr) << "icon 251";
+    const struct {
+        UINT id;
+        const char* text;
+    } texts[] = {
+        {34232, "Tarvenix file (*.rdp)|*.rdp|Text file (*.txt)|*.txt|Windows Bitmap file (*.bmp)|*.bmp||"},
+        {34264, "File has been wrote successfull.\nDo you want to view it?"},
+        {34265, "Save profile"},
+        {34266, "Failure to save file"},
+    };
+    for (const auto& t : texts) {
+        CString loaded;
+        EXPECT_TRUE(loaded.LoadString(t.id)) << t.id;
+        EXPECT_EQ(loaded, t.text) << t.id;
+    }
 }
