@@ -128,6 +128,11 @@ BOOL CStatisticsDlg::OnInitDialog()
     m_histogramButton.SetIcon(int(IDI_HISTOGRAM_BUTTON), 0, 16, 16);
     m_complexTab.SubclassWindow(GetDlgItem(IDC_COMPLEX_TAB)->GetSafeHwnd());
     m_channelTab.SubclassWindow(GetDlgItem(IDC_CHANNEL_TAB)->GetSafeHwnd());
+    // Both tab rows look like a row of flat buttons.
+    for (CTabCtrl* tab : {&m_complexTab, &m_channelTab}) {
+        tab->ModifyStyle(0, TCS_BUTTONS | TCS_FLATBUTTONS | TCS_HOTTRACK);
+        tab->SetExtendedStyle(TCS_EX_FLATSEPARATORS, TCS_EX_FLATSEPARATORS);
+    }
     LoadImages(m_complexImages, IDB_COMPLEX_TABS, false);
     LoadImages(m_channelImages, IDB_CHANNEL_TABS, true);
     m_complexTab.SetImageList(&m_complexImages);
