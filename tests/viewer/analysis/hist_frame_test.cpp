@@ -448,13 +448,7 @@ TEST(HistWindow, RgbToolBarOffersTheChannelsAndAllChannelsComeFirst)
     frame_test::NotifyWindow parent;
     CFrameViewer* viewer = frame_test::OpenViewer(files[0], parent);
     ASSERT_NE(viewer, nullptr);
-    ViewResultParam channels[3];
-    for (int i = 0; i < 3; ++i) channels[i].fileName = files[i].c_str();
-    const std::size_t heard = parent.received.size();
-    viewer->LoadNewLayer(&channels[0], &channels[1], &channels[2]);
-    // The viewer tells its parent once the composite shows.
-    ASSERT_TRUE(PumpUntil([&] { return parent.received.size() > heard; }));
-    ASSERT_EQ(viewer->GetColorMode(), 2);
+    ASSERT_TRUE(frame_test::ShowComposite(*viewer, parent, files));
     auto* hist = dynamic_cast<CHistFrame*>(viewer->GetHistWnd());
     ASSERT_NE(hist, nullptr);
     hist->ShowWindow(SW_SHOW);
@@ -525,15 +519,7 @@ TEST(HistWindow, ASavedLayerFileOpensInANewViewerAsTheProfileDoes)
     EXPECT_EQ(CFrameViewer::LiveCount(), before + 1) << "a new viewer shows the counts";
     // The new viewer is the last frame made; it goes with the test.
     PumpUntil([] { return GetRunningThreadCount() == 0; });
-    std::vector<HWND> frames;
-    ::EnumWindows(
-        [](HWND hwnd, LPARAM list) -> BOOL {
-            if (dynamic_cast<CFrameViewer*>(CWnd::FromHandlePermanent(hwnd)))
-                reinterpret_cast<std::vector<HWND>*>(list)->push_back(hwnd);
-            return TRUE;
-        },
-        reinterpret_cast<LPARAM>(&frames));
-    for (HWND hwnd : frames)
+    for (HWND hwnd : frame_test::ViewerWindows())
         if (hwnd != f.viewer->GetSafeHwnd()) {
             auto* viewer = dynamic_cast<CFrameViewer*>(CWnd::FromHandlePermanent(hwnd));
             EXPECT_EQ(viewer->GetFileName(1), CString(rdp.c_str()));

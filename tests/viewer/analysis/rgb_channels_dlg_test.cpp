@@ -175,12 +175,7 @@ TEST(RgbChannelsDlg, SaveRegionOfACompositeWritesTheBoxOfEachChannel)
     frame_test::NotifyWindow parent;
     CFrameViewer* viewer = frame_test::OpenViewer(files[0], parent);
     ASSERT_NE(viewer, nullptr);
-    ViewResultParam channels[3];
-    for (int i = 0; i < 3; ++i) channels[i].fileName = files[i].c_str();
-    const std::size_t heard = parent.received.size();
-    viewer->LoadNewLayer(&channels[0], &channels[1], &channels[2]);
-    ASSERT_TRUE(tarvenix::test::PumpUntil([&] { return parent.received.size() > heard; }));
-    ASSERT_EQ(viewer->GetColorMode(), 2);
+    ASSERT_TRUE(frame_test::ShowComposite(*viewer, parent, files));
 
     HRGN region = ::CreateRectRgn(5, 4, 15, 10);  // columns 5..14, rows 4..9
     viewer->GetViewRect()->SetSelection(region);

@@ -62,15 +62,7 @@ std::vector<CStatisticsDlg*> StatisticsDialogs()
 /// Closes every viewer the jobs opened afterwards (a saved region opens in a new one).
 void CloseLeftViewers()
 {
-    std::vector<HWND> frames;
-    ::EnumWindows(
-        [](HWND hwnd, LPARAM list) -> BOOL {
-            if (dynamic_cast<CFrameViewer*>(CWnd::FromHandlePermanent(hwnd)))
-                reinterpret_cast<std::vector<HWND>*>(list)->push_back(hwnd);
-            return TRUE;
-        },
-        reinterpret_cast<LPARAM>(&frames));
-    for (HWND hwnd : frames)
+    for (HWND hwnd : frame_test::ViewerWindows())
         if (::IsWindow(hwnd)) CWnd::FromHandlePermanent(hwnd)->DestroyWindow();
     PumpEvents();
 }
@@ -198,12 +190,7 @@ TEST_F(CloseDuringJob, ExportAndSaveRegionOfAComposite)
         SCOPED_TRACE(save ? "save region" : "export");
         CFrameViewer* frame = Open(file);
         ASSERT_NE(frame, nullptr);
-        ViewResultParam p[3];
-        for (int i = 0; i < 3; ++i) p[i].fileName = channels[i].c_str();
-        const std::size_t heard = parent.received.size();
-        frame->LoadNewLayer(&p[0], &p[1], &p[2]);
-        ASSERT_TRUE(PumpUntil([&] { return parent.received.size() > heard; }));
-        ASSERT_EQ(frame->GetColorMode(), 2);
+        ASSERT_TRUE(frame_test::ShowComposite(*frame, parent, channels));
         const std::string outputs[3] = {dir.File("r_part.rdp"), dir.File("g_part.rdp"),
                                         dir.File("b_part.rdp")};
         const std::string bmp = dir.File("composite.bmp");
