@@ -303,28 +303,3 @@ TEST(ViewerZoomPane, FitAndTheZoomCommandsShowTheNewZoomAtOnce)
     }
     CloseViewer(frame, hwnd);
 }
-
-TEST(ViewerContextMenu, FitToWindowComesBefore1To1Scale)
-{
-    TempDir dir;
-    const std::string file = dir.File("scene.rdp");
-    frame_test::MakeLayerFile(file);
-    NotifyWindow parent;
-    CFrameViewer* frame = frame_test::OpenViewer(file, parent);
-    ASSERT_NE(frame, nullptr);
-    const HWND hwnd = frame->GetSafeHwnd();
-    Responder().Reset();
-    Responder().DismissPopupMenu();
-    CViewRect* view = frame->GetViewRect();
-    CPoint at(10, 10);
-    view->ClientToScreen(&at);
-    view->SendMessage(WM_CONTEXTMENU, WPARAM(view->GetSafeHwnd()), MAKELPARAM(at.x, at.y));
-    ASSERT_EQ(Responder().Asked().size(), 1u);
-    std::vector<UINT> ids;
-    for (const platform::PopupMenuItem& item : Responder().Asked()[0].popup.items) ids.push_back(item.id);
-    const std::vector<UINT> expected = {ID_VIEWER_ZOOM_IN_NOW, ID_VIEWER_ZOOM_OUT_NOW, ID_VIEWER_FIT_CONTEXT,
-                                        ID_VIEWER_SCALE_1_1};
-    ASSERT_GE(ids.size(), expected.size());
-    EXPECT_EQ(std::vector<UINT>(ids.begin(), ids.begin() + 4), expected);
-    CloseViewer(frame, hwnd);
-}
