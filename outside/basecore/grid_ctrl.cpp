@@ -10,6 +10,7 @@
 #include "outside/basecore/math_helpers.h"
 #include "outside/basecore/recognize_complex.h"
 #include "outside/basecore/rdp_layer.h"
+#include "outside/basecore/sample_component.h"
 #include "platform/controls/control_notify.h"
 #include "platform/controls/edit.h"
 #include "platform/controls/image_list.h"
@@ -564,22 +565,8 @@ COLORREF CGridCtrl::LayerCellColour(int row, int col) const
 {
     const int x = col - m_nFixedCols, y = row - m_nFixedRows;
     const double v = visitSampleType(m_nType, [&]<class T>(Tag<T>) {
-        const T& s = static_cast<const T*>(m_pRows[y])[x];
-        if constexpr (IsComplex<T>) {
-            const double r = double(re(s)), i = double(im(s));
-            switch (m_nComponent) {
-                case kPhase:
-                    return Arg(r, i);
-                case kReal:
-                    return r;
-                case kImaginary:
-                    return i;
-                default:
-                    return Amplitude(r, i);
-            }
-        } else {
-            return double(s);
-        }
+        // Both parts colour by the amplitude, as the display does.
+        return SampleComponent(static_cast<const T*>(m_pRows[y])[x], m_nComponent);
     });
     const double span = m_dPaletteHigh - m_dPaletteLow;
     double level = span > 0 ? (v - m_dPaletteLow) / span * 255.0 : 0.0;
@@ -1160,6 +1147,29 @@ LRESULT CGridCtrl::WindowProc(UINT message, WPARAM wParam, LPARAM lParam)
         case WM_KEYDOWN:
             OnKey(UINT(wParam));
             return 0;
+        case WM_CHAR: {
+            // Typing on the current cell starts its edit with what was typed, as in a
+            // spreadsheet; control characters and halves of surrogate pairs start nothing.
+            const auto code = unsigned(wParam);
+            if (code < 32 || code == 127 || (code >= 0xD800 && code < 0xE000) ||
+                ::GetKeyState(VK_CONTROL) < 0)
+                return 0;
+            if (!EditCell(m_idCurrentCell.row, m_idCurrentCell.col)) return 0;
+            char typed[4] = {};
+            if (code < 0x80) {
+                typed[0] = char(code);
+            } else if (code < 0x800) {
+                typed[0] = char(0xC0 | (code >> 6));
+                typed[1] = char(0x80 | (code & 0x3F));
+            } else {
+                typed[0] = char(0xE0 | (code >> 12));
+                typed[1] = char(0x80 | ((code >> 6) & 0x3F));
+                typed[2] = char(0x80 | (code & 0x3F));
+            }
+            m_pEdit->SetWindowText(typed);
+            m_pEdit->SetSel(1, 1);
+            return 0;
+        }
         case WM_LBUTTONDOWN:
         case WM_MOUSEMOVE: {
             if (message == WM_MOUSEMOVE && !(wParam & MK_LBUTTON)) break;

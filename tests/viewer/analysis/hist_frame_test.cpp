@@ -14,6 +14,7 @@
 #include "outside/basecore/thread_runner.h"
 #include "platform/gdi/region.h"
 #include "platform/window/cmd_target.h"
+#include "tests/support/dialog_helpers.h"
 #include "tests/support/modal_responder.h"
 #include "tests/support/test_environment.h"
 #include "tests/support/ui_helpers.h"
@@ -519,9 +520,8 @@ TEST(HistWindow, ASavedLayerFileOpensInANewViewerAsTheProfileDoes)
     EXPECT_EQ(CFrameViewer::LiveCount(), before + 1) << "a new viewer shows the counts";
     // The new viewer is the last frame made; it goes with the test.
     PumpUntil([] { return GetRunningThreadCount() == 0; });
-    for (HWND hwnd : frame_test::ViewerWindows())
-        if (hwnd != f.viewer->GetSafeHwnd()) {
-            auto* viewer = dynamic_cast<CFrameViewer*>(CWnd::FromHandlePermanent(hwnd));
+    for (CFrameViewer* viewer : tarvenix::test::TopLevelOf<CFrameViewer>())
+        if (viewer != f.viewer) {
             EXPECT_EQ(viewer->GetFileName(1), CString(rdp.c_str()));
             viewer->DestroyWindow();
         }

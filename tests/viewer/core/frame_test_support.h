@@ -74,20 +74,6 @@ inline bool ShowComposite(CFrameViewer& viewer, NotifyWindow& parent, const std:
            viewer.GetColorMode() == 2;
 }
 
-/// The windows of every viewer open now.
-inline std::vector<HWND> ViewerWindows()
-{
-    std::vector<HWND> frames;
-    ::EnumWindows(
-        [](HWND hwnd, LPARAM list) -> BOOL {
-            if (dynamic_cast<CFrameViewer*>(CWnd::FromHandlePermanent(hwnd)))
-                reinterpret_cast<std::vector<HWND>*>(list)->push_back(hwnd);
-            return TRUE;
-        },
-        reinterpret_cast<LPARAM>(&frames));
-    return frames;
-}
-
 /// The registered control message through which the main program steers viewers.
 inline UINT ControlMessage()
 {

@@ -14,6 +14,7 @@
 #include "outside/basecore/rdp_layer.h"
 #include "outside/basecore/thread_runner.h"
 #include "platform/gdi/region.h"
+#include "tests/support/dialog_helpers.h"
 #include "tests/support/modal_responder.h"
 #include "tests/support/test_environment.h"
 #include "tests/viewer/core/frame_test_support.h"
@@ -29,6 +30,7 @@ using tarvenix::test::PumpEvents;
 using tarvenix::test::PumpUntil;
 using tarvenix::test::Responder;
 using tarvenix::test::TempDir;
+using tarvenix::test::TopLevelOf;
 
 namespace {
 
@@ -45,24 +47,12 @@ void MakeLargeLayer(const std::string& path, int width, int height)
     ASSERT_TRUE(layer.CloseLayer());
 }
 
-/// The statistics dialogs open now.
-std::vector<CStatisticsDlg*> StatisticsDialogs()
-{
-    std::vector<CStatisticsDlg*> found;
-    ::EnumWindows(
-        [](HWND hwnd, LPARAM list) -> BOOL {
-            if (auto* dlg = dynamic_cast<CStatisticsDlg*>(CWnd::FromHandlePermanent(hwnd)))
-                reinterpret_cast<std::vector<CStatisticsDlg*>*>(list)->push_back(dlg);
-            return TRUE;
-        },
-        reinterpret_cast<LPARAM>(&found));
-    return found;
-}
-
 /// Closes every viewer the jobs opened afterwards (a saved region opens in a new one).
 void CloseLeftViewers()
 {
-    for (HWND hwnd : frame_test::ViewerWindows())
+    std::vector<HWND> left;
+    for (CFrameViewer* viewer : TopLevelOf<CFrameViewer>()) left.push_back(viewer->GetSafeHwnd());
+    for (HWND hwnd : left)
         if (::IsWindow(hwnd)) CWnd::FromHandlePermanent(hwnd)->DestroyWindow();
     PumpEvents();
 }
@@ -142,16 +132,16 @@ TEST_F(CloseDuringJob, RegionStatisticsAndTheRegionsHistogram)
         if (histogram) {
             // The statistics are shown; its Histogram button counts the region in a job.
             ASSERT_TRUE(PumpUntil([] {
-                const auto dialogs = StatisticsDialogs();
+                const auto dialogs = TopLevelOf<CStatisticsDlg>();
                 return !dialogs.empty() && dialogs.front()->IsWindowVisible();
             }));
-            CStatisticsDlg* dlg = StatisticsDialogs().front();
+            CStatisticsDlg* dlg = TopLevelOf<CStatisticsDlg>().front();
             dlg->SendMessage(WM_COMMAND, MAKEWPARAM(IDC_HISTOGRAM, BN_CLICKED), 0);
         }
         Close();
         ASSERT_TRUE(PumpUntil([] { return GetRunningThreadCount() == 0; }));
         PumpEvents();
-        EXPECT_TRUE(StatisticsDialogs().empty()) << "the viewer's dialogs go with it";
+        EXPECT_TRUE(TopLevelOf<CStatisticsDlg>().empty()) << "the viewer's dialogs go with it";
     }
 }
 

@@ -6,6 +6,7 @@
 #include <cstring>
 #include <filesystem>
 #include <new>
+#include <optional>
 #include <stdexcept>
 #include <string>
 #include <vector>
@@ -20,6 +21,7 @@
 #include "tests/support/modal_responder.h"
 #include "tests/support/test_environment.h"
 #include "tests/viewer/core/frame_test_support.h"
+#include "tests/viewer/core/temp_dir_setting.h"
 #include "viewer/analysis/hist_trim_dlg.h"
 #include "viewer/core/frame_viewer_internal.h"
 #include "viewer/core/raster_view_cache.h"
@@ -50,53 +52,56 @@ CFrameViewer* EmptyViewer(NotifyWindow& parent)
     return ViewerCreate(&p);
 }
 
-class TempDirSetting {
-public:
-    explicit TempDirSetting(const std::string& folder)
-    {
-        SetStringValue("\\Settings\\General", "TempDir", folder.c_str());
-    }
-    ~TempDirSetting() { SetStringValue("\\Settings\\General", "TempDir", ""); }
-};
-
 }  // namespace
 
 TEST(ViewerStoredStretch, AStretchCachedInTheTemporaryFolderIsFoundAgain)
 {
-    TempDir dir, temp;
-    TempDirSetting setting(temp.Path().string());
-    const std::string file = dir.File("scene.rdp");
-    frame_test::MakeLayerFile(file);
-    NotifyWindow parent;
+    // Where a cache goes when it cannot lie beside its file: the "TempDir" setting, or the
+    // user's own cache folder without one.
+    for (const bool withSetting : {true, false}) {
+        SCOPED_TRACE(withSetting ? "TempDir set" : "the user's cache folder");
+        TempDir dir, temp;
+        std::optional<TempDirSetting> setting;
+        if (withSetting) setting.emplace(temp.Path().string());
+        const std::string folder = RasterCacheTempFolder();
+        ASSERT_FALSE(folder.empty());
+        if (!withSetting) EXPECT_NE(fs::path(folder), temp.Path());
+        const std::string file = dir.File("scene.rdp");
+        frame_test::MakeLayerFile(file);
+        NotifyWindow parent;
 
-    // A viewer with a range of the user's own leaves its cache; it goes to the temporary
-    // folder, under the name a view gives it there, as for a file in a read-only folder.
-    ViewResultParam p;
-    p.parent = &parent;
-    p.fileName = file.c_str();
-    p.stretchLow = 120.0;
-    p.stretchHigh = 900.0;
-    p.stretchMethod = 3;
-    CFrameViewer* first = ViewerCreate(&p);
-    ASSERT_NE(first, nullptr);
-    ASSERT_TRUE(PumpUntil([&] { return !parent.received.empty(); }));
-    const HWND firstHwnd = first->GetSafeHwnd();
-    CloseViewer(first, firstHwnd);
-    const auto names = RasterCacheNames(RasterCacheKey{file, 24, 16, 7, 0}, temp.Path().string());
-    ASSERT_TRUE(fs::exists(names[0]));
-    fs::rename(names[0], names[1]);
+        // A viewer with a range of the user's own leaves its cache; it is moved to the
+        // temporary folder, under the name a view gives it there, as for a file in a
+        // read-only folder.
+        ViewResultParam p;
+        p.parent = &parent;
+        p.fileName = file.c_str();
+        p.stretchLow = 120.0;
+        p.stretchHigh = 900.0;
+        p.stretchMethod = 3;
+        CFrameViewer* first = ViewerCreate(&p);
+        ASSERT_NE(first, nullptr);
+        ASSERT_TRUE(PumpUntil([&] { return !parent.received.empty(); }));
+        CloseViewer(first, first->GetSafeHwnd());
+        const auto names = RasterCacheNames(RasterCacheKey{file, 24, 16, 7, 0}, folder);
+        ASSERT_TRUE(fs::exists(names[0]));
+        ASSERT_NE(fs::path(names[1]).parent_path(), fs::path(names[0]).parent_path());
+        fs::copy_file(names[0], names[1], fs::copy_options::overwrite_existing);
+        fs::remove(names[0]);
 
-    CFrameViewer* again = EmptyViewer(parent);
-    ASSERT_NE(again, nullptr);
-    const HWND hwnd = again->GetSafeHwnd();
-    const std::size_t before = parent.received.size();
-    again->LoadNewFileEx(CString(file), 0);
-    ASSERT_TRUE(PumpUntil([&] { return parent.received.size() > before; }));
-    CVirtualView* view = again->GetViewRect()->GetActiveView();
-    ASSERT_NE(view, nullptr);
-    EXPECT_DOUBLE_EQ(view->GetDisplayMin(1), 120.0);
-    EXPECT_DOUBLE_EQ(view->GetDisplayMax(1), 900.0);
-    CloseViewer(again, hwnd);
+        CFrameViewer* again = EmptyViewer(parent);
+        ASSERT_NE(again, nullptr);
+        const HWND hwnd = again->GetSafeHwnd();
+        const std::size_t before = parent.received.size();
+        again->LoadNewFileEx(CString(file), 0);
+        ASSERT_TRUE(PumpUntil([&] { return parent.received.size() > before; }));
+        CVirtualView* view = again->GetViewRect()->GetActiveView();
+        ASSERT_NE(view, nullptr);
+        EXPECT_DOUBLE_EQ(view->GetDisplayMin(1), 120.0);
+        EXPECT_DOUBLE_EQ(view->GetDisplayMax(1), 900.0);
+        CloseViewer(again, hwnd);
+        fs::remove(names[1]);
+    }
 }
 
 TEST(ViewerLoadFault, TheReportNamesWhatWasCaught)
