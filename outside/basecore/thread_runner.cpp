@@ -1,7 +1,6 @@
 #include "outside/basecore/thread_runner.h"
 
 #include <algorithm>
-#include <atomic>
 #include <exception>
 #include <memory>
 #include <new>
@@ -29,8 +28,6 @@ CThreadList& Running()
     static CThreadList list;
     return list;
 }
-
-std::atomic<long> g_started{0};
 
 // What escaped a worker: its code and text. Anything else than the error exception
 // becomes a process error with the best text at hand.
@@ -95,7 +92,6 @@ bool CThread::Start()
         std::lock_guard lock(RunningLock());
         Running().AddTail(this);
     }
-    g_started.fetch_add(1);
     try {
         m_thread = std::thread([this] { Body(); });
         return true;
@@ -268,11 +264,6 @@ CThread* RunEx(ThreadProc proc, void* arg, int priority)
         }
     });
     return ThreadLauncher::Start(thread);
-}
-
-long GetStartedThreadCount()
-{
-    return g_started.load();
 }
 
 int GetRunningThreadCount()

@@ -112,6 +112,3 @@ CThread* RunEx(ThreadProc proc, void* arg, int priority);
 /// How many threads of the runner have not ended yet (a thread ends after its
 /// completion has run on the user-interface thread).
 int GetRunningThreadCount();
-/// How many threads the runner has started since the process began: a caller tells from it,
-/// whatever the speed of the job, whether a call started one.
-long GetStartedThreadCount();
