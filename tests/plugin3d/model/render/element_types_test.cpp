@@ -37,6 +37,11 @@ std::vector<std::uint8_t> Untouched()
     return std::vector<std::uint8_t>(16, 0xAA);
 }
 
+void PrintTo(const CastCase& c, std::ostream* os)
+{
+    *os << c.name;
+}
+
 class CastElementCases : public ::testing::TestWithParam<CastCase> {};
 
 TEST_P(CastElementCases, ConvertsAsTheReaderDoes)

@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <cstdint>
+#include <cstdio>
 #include <string>
 #include <vector>
 
@@ -19,6 +20,14 @@ using layertest::Bytes;
 /// Share mode and flags the plug-in's callers open layer files with.
 inline constexpr std::uint32_t kShareMode = 3;
 inline constexpr std::uint32_t kFlags = 1;
+
+/// Writes a file anew. The old one is removed first: truncating a file in place makes some
+/// file systems flush it to disk on close, which makes thousands of rewrites slow.
+inline void Rewrite(const std::string& path, const Bytes& bytes)
+{
+    std::remove(path.c_str());
+    layertest::WriteFile(path, bytes);
+}
 
 /// A reader opened on path (read-only unless readOnly is 0).
 inline TOwned<TKRDPFile> OpenFile(const std::string& path, std::uint32_t readOnly = 1)

@@ -104,6 +104,11 @@ ReaderCase ShuffledBlocksWithGaps()
              {"Layer 2", ketFloat64, 8, 1, 1, SamplesAt(file, 1), {-0.5}}}};
 }
 
+void PrintTo(const ReaderCase& c, std::ostream* os)
+{
+    *os << c.name;
+}
+
 class LayerReaderCases : public ::testing::TestWithParam<ReaderCase> {};
 
 TEST_P(LayerReaderCases, LayersPartsTreeAndRows)
@@ -206,7 +211,9 @@ TEST(LayerReader, CreatorsChooseByExtensionLastRegisteredFirst)
         SCOPED_TRACE(n.name);
         const TOwned<TKFileLayerKeeper> keeper(CreateFileLayerKeeper(n.name));
         EXPECT_EQ(ObjectAs<TKRDPFile>(keeper.get()) != nullptr, n.rdp);
-        if (keeper) EXPECT_TRUE(keeper->IsClosed());
+        if (keeper) {
+            EXPECT_TRUE(keeper->IsClosed());
+        }
     }
 
     // A creator registered later is asked first; one that declines passes the name on.
