@@ -122,15 +122,29 @@ template <class D, class S>
 D Convert(S v)
 {
     if constexpr (std::is_integral_v<S>) {
-        // An integer converts to a float in one rounding, so going straight there gives what
-        // the detour through the extended value gives.
-        const auto wide = static_cast<std::int64_t>(v);
-        return static_cast<D>(wide);
+        // The value is the signed 64-bit one. Going straight to the destination gives the
+        // same: integers keep the same low bits, and an integer becomes a float in one
+        // rounding, as through the extended value; only an unsigned 64-bit value must be
+        // taken as signed first. Straight conversions of narrow types vectorise.
+        if constexpr (std::is_same_v<S, std::uint64_t> && !std::is_integral_v<D>)
+            return static_cast<D>(static_cast<std::int64_t>(v));
+        else
+            return static_cast<D>(v);
     } else if constexpr (std::is_integral_v<D>) {
         return static_cast<D>(RoundToInt64(v));
     } else {
         return static_cast<D>(v);
     }
+}
+
+// Packed runs: constant strides let the compiler vectorise the loop.
+template <class S, class D>
+void PackedRun(unsigned char* dest, const unsigned char* source, int count)
+{
+    using In = Element<S>;
+    using Out = Element<D>;
+    for (int i = 0; i < count; ++i)
+        Out::Store(dest + i * Out::kSize, Convert<typename Out::Value>(In::Load(source + i * In::kSize)));
 }
 
 template <class S, class D>
@@ -142,14 +156,12 @@ void ConvertRun(unsigned char* dest, std::int64_t destStride, const unsigned cha
     } else {
         using In = Element<S>;
         using Out = Element<D>;
-        using Value = typename Out::Value;
         if (sourceStride == In::kSize && destStride == Out::kSize) {
-            // Packed rows: constant strides let the compiler vectorise the loop.
-            for (int i = 0; i < count; ++i)
-                Out::Store(dest + i * Out::kSize, Convert<Value>(In::Load(source + i * In::kSize)));
+            PackedRun<S, D>(dest, source, count);
         } else {
             for (int i = 0; i < count; ++i)
-                Out::Store(dest + i * destStride, Convert<Value>(In::Load(source + i * sourceStride)));
+                Out::Store(dest + i * destStride,
+                           Convert<typename Out::Value>(In::Load(source + i * sourceStride)));
         }
     }
 }
