@@ -331,6 +331,17 @@ void ReadEverything(const std::string& path, int* guarded)
     const TOwned<TKDataBranch> tree(file->MakeBranch());
 }
 
+// Rounds of damage to one intact file, each damaged file read whole.
+void DamageAndRead(const std::string& path, const Bytes& intact, int rounds, std::mt19937& rng, int* guarded)
+{
+    const std::vector<std::int64_t> fields = FieldsOf(intact);
+    for (int round = 0; round < rounds; ++round) {
+        layerreader::Rewrite(path, Damage(intact, fields, rng));
+        ReadEverything(path, guarded);
+        if (::testing::Test::HasFatalFailure()) return;
+    }
+}
+
 // Random samples for a layer of code, width and height.
 Bytes RandomSamples(int code, int width, int height, std::mt19937& rng)
 {
@@ -358,13 +369,8 @@ TEST(LayerReaderFuzz, DamagedFilesOfTheSuitesWriterForEveryCode)
             std::memcpy(second.GetDataPtr(), b.data(), b.size());
             ASSERT_TRUE(second.CloseLayer());
         }
-        const Bytes written = layertest::ReadFile(source);
-        const std::vector<std::int64_t> fields = FieldsOf(written);
-        for (int round = 0; round < 60; ++round) {
-            layerreader::Rewrite(path, Damage(written, fields, rng));
-            ReadEverything(path, &guarded);
-            if (HasFatalFailure()) return;
-        }
+        DamageAndRead(path, layertest::ReadFile(source), 60, rng, &guarded);
+        if (HasFatalFailure()) return;
     }
     EXPECT_GT(guarded, 0) << "no view was mapped with a fault page after it";
 }
@@ -393,7 +399,6 @@ TEST(LayerReaderFuzz, LayoutsOfAnotherWriterReadExactlyThenDamaged)
         options.version = rng() % 4 == 0 ? 2 : 3;
         options.maxGap = int(rng() % 17);
         const Bytes bytes = layertest::WriteForeignFile(layers, options);
-        const std::vector<std::int64_t> fields = FieldsOf(bytes);
         layerreader::Rewrite(path, bytes);
 
         // Every part of every layer reads back as written, whatever the order of the pieces.
@@ -426,11 +431,8 @@ TEST(LayerReaderFuzz, LayoutsOfAnotherWriterReadExactlyThenDamaged)
             }
             ASSERT_EQ(file->Count(), object);
         }
-        for (int round = 0; round < 30; ++round) {
-            layerreader::Rewrite(path, Damage(bytes, fields, rng));
-            ReadEverything(path, &guarded);
-            if (HasFatalFailure()) return;
-        }
+        DamageAndRead(path, bytes, 30, rng, &guarded);
+        if (HasFatalFailure()) return;
     }
     EXPECT_GT(guarded, 0) << "no view was mapped with a fault page after it";
 }
