@@ -416,3 +416,41 @@ TEST(LayerReader, OpensEveryFileTheFormatHoldsAndRefusesLarger)
 }
 
 }  // namespace
+
+namespace {
+
+TEST(LayerReader, SetCountMakesAndFreesLayersTheFileOwns)
+{
+    const TOwned<TKRDPFile> file(TKRDPFile::New(nullptr));
+    file->SetCount(17);
+    ASSERT_EQ(file->Count(), 17);
+    int destroyed = 0;
+    struct Counter {
+        int* count;
+        void OnEvent(TObject*, int code, std::intptr_t) { *count += code == kevDestroyed; }
+    } counter{&destroyed};
+    for (int i = 0; i < 17; ++i) {
+        TKRDPLayer* layer = file->GetRDPLayer(i);
+        ASSERT_NE(layer, nullptr);
+        EXPECT_EQ(layer->File(), file.get());
+        EXPECT_EQ(layer->Owner(), file.get());
+        layer->Events().Add(TKEventHandler::Of<&Counter::OnEvent>(&counter));
+    }
+    EXPECT_EQ(file->GetLayer(17), nullptr);
+    EXPECT_EQ(file->GetLayer(-1), nullptr);
+
+    TKLayer* kept = file->GetLayer(2);
+    file->SetCount(3);
+    EXPECT_EQ(destroyed, 14);
+    EXPECT_EQ(file->GetLayer(2), kept);
+    EXPECT_EQ(file->GetLayer(3), nullptr);
+
+    // A layer freed by someone else leaves an empty entry, not a dangling one.
+    file->GetLayer(1)->Free();
+    EXPECT_EQ(file->GetLayer(1), nullptr);
+    file->SetCount(-5);
+    EXPECT_EQ(file->Count(), 0);
+    EXPECT_EQ(destroyed, 17);
+}
+
+}  // namespace
