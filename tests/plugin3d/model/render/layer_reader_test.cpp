@@ -325,6 +325,10 @@ TEST(LayerReader, MappingAgainRebindsTheLayersCallersHold)
     EXPECT_TRUE(layer->IsAccessed());
     EXPECT_TRUE(file->IsMapped());
     EXPECT_EQ(RowAsDoubles(*layer, 1), (std::vector<double>{40, 50, 60}));
+    for (int outside : {-1, 2}) {  // rows outside the layer are refused, not read past the view
+        layer->ReadRowAs(outside, untouched.data(), 3);
+        EXPECT_EQ(untouched, (std::vector<double>{-1, -1, -1}));
+    }
     file->ReleaseIfUnused();  // accessed: the view stays
     EXPECT_TRUE(file->IsMapped());
 
@@ -407,11 +411,25 @@ TEST(LayerReader, OpensEveryFileTheFormatHoldsAndRefusesLarger)
 
     const std::string huge = dir.File("huge.rdp");
     WriteSparse(huge, fixture.bytes, TKRDPFile::kMaxFileSize);
+    const TOwned<TKRDPFile> refused(TKRDPFile::New(nullptr));
+    const auto open = [&] { refused->Open(huge, layerreader::kShareMode, layerreader::kFlags, 1); };
     try {
-        OpenFile(huge);
+        open();
         ADD_FAILURE() << "a file of 2 GiB opened";
     } catch (const EStreamError& e) {
         EXPECT_EQ(e.Message(), "File \"" + huge + "\" is very large");
+    }
+    // A failed opening is forgotten: the same name is tried again.
+    WriteSparse(huge, fixture.bytes, TKRDPFile::kMaxFileSize - 1);
+    open();
+    ASSERT_EQ(refused->Count(), 1);
+
+    // Grown past the limit before its first access: the access fails and is not counted.
+    WriteSparse(huge, fixture.bytes, TKRDPFile::kMaxFileSize);
+    TKLayer* grown = refused->GetLayer(0);
+    for (int attempt = 0; attempt < 2; ++attempt) {
+        EXPECT_THROW(grown->BeginAccess(), EStreamError);
+        EXPECT_FALSE(grown->IsAccessed());
     }
 }
 
