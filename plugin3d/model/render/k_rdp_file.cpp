@@ -184,8 +184,8 @@ void TKRDPLayer::Bind()
         const std::int64_t block = file->FindPayload(n, kDataKey, kCountBytes);
         if (block < 0 || width <= 0 || height <= 0) return;
         const std::int64_t count = static_cast<std::uint32_t>(file->ReadInt(block));
-        // The samples must end before the file does, and the block must hold every row;
-        // row bytes is below 2^35 and height below 2^31, so the test cannot overflow.
+        // The samples must end before the file does, and the block must hold every row.
+        // Height x row bytes can pass 2^63 (2^31 rows of 2^35 bytes), so it is tested by division.
         const bool inside = block + kCountBytes + count < file->m_size;
         const bool holdsLayer = m_rowBytes == 0 || height <= count / m_rowBytes;
         if (inside && holdsLayer)
