@@ -9,6 +9,7 @@
 
 #include "modules/common/block_run_sums.h"
 #include "outside/basecore/data_type.h"
+#include "platform/kernel/cpu_features.h"
 
 #if defined(__x86_64__)
 #include <immintrin.h>
@@ -35,8 +36,7 @@ __attribute__((target("avx2"))) void ExpAvx2(const double* in, double* out, std:
 void ExpAll(const double* in, double* out, std::size_t n)
 {
 #if defined(__x86_64__)
-    static const bool kAvx2 = __builtin_cpu_supports("avx2");
-    if (kAvx2) {
+    if (platform::UseAvx2()) {
         ExpAvx2(in, out, n);
         return;
     }
@@ -206,8 +206,7 @@ void AccumulateFrost(const double* const* rows, int g, int column, const int* cl
                      double* sw, double* swv)
 {
 #if defined(__x86_64__)
-    static const bool kAvx2 = __builtin_cpu_supports("avx2");
-    if (kAvx2) {
+    if (platform::UseAvx2()) {
         FrostLanesAvx2(rows, g, column, cls, weight, sw, swv);
         return;
     }
@@ -752,8 +751,7 @@ __attribute__((target("avx2"))) void ApplyNetworkAvx2(std::int32_t* keys, const 
 void ApplyNetwork(std::int32_t* keys, const std::pair<int, int>* network, std::size_t count)
 {
 #if defined(__x86_64__)
-    static const bool kAvx2 = __builtin_cpu_supports("avx2");
-    if (kAvx2) {
+    if (platform::UseAvx2()) {
         ApplyNetworkAvx2(keys, network, count);
         return;
     }

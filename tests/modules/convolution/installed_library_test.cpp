@@ -58,8 +58,8 @@ TEST(InstalledLibrary, AFreshStartOpensTheConvolutionToolOnTheLibrary)
     EXPECT_EQ(InstallSettings({"no-value"}), 2);
 
     Convolution_Files();
-    ASSERT_EQ(Windows<CConvolutionDlg>().size(), 1u);
-    CConvolutionDlg* d = Windows<CConvolutionDlg>()[0];
+    ASSERT_EQ(TopLevelOf<CConvolutionDlg>().size(), 1u);
+    CConvolutionDlg* d = TopLevelOf<CConvolutionDlg>()[0];
     CTreeCtrl* tree = Tree(d);
     std::set<std::string> folders;
     for (HTREEITEM i = tree->GetRootItem(); i; i = tree->GetNextSiblingItem(i)) {

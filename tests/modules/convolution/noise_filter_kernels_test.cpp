@@ -11,6 +11,7 @@
 
 #include "modules/convolution/noise_filter_kernels.h"
 #include "outside/basecore/data_type.h"
+#include "tests/support/sample_types.h"
 
 namespace {
 
@@ -222,11 +223,7 @@ void ExpectMatchesReference(const Image<T>& img, const NoiseFilterSpec& spec, st
     EXPECT_EQ(bad, 0);
 }
 
-using AllSampleTypes =
-    ::testing::Types<std::uint8_t, std::int8_t, std::uint16_t, std::int16_t, std::uint32_t, std::int32_t,
-                     float, double, std::complex<float>, std::complex<double>, CplxInt<std::uint8_t>,
-                     CplxInt<std::int8_t>, CplxInt<std::uint16_t>, CplxInt<std::int16_t>,
-                     CplxInt<std::uint32_t>, CplxInt<std::int32_t>>;
+using tarvenix::test::AllSampleTypes;
 
 template <class T>
 class NoiseFilterKernels : public ::testing::Test {

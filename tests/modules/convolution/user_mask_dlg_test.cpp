@@ -12,6 +12,7 @@
 #include <QApplication>
 #include <QImage>
 #include <QKeyEvent>
+#include <QWidget>
 #include <gtest/gtest.h>
 
 #include "modules/convolution/new_mask_dlg.h"
@@ -41,8 +42,8 @@ protected:
     void TearDown() override
     {
         platform::SetAtomicFileFaults({});
-        for (CUserMaskDlg* e : Windows<CUserMaskDlg>()) e->SendMessage(WM_COMMAND, IDCANCEL);
-        for (CConvolutionDlg* d : Windows<CConvolutionDlg>()) d->SendMessage(WM_COMMAND, IDCANCEL);
+        for (CUserMaskDlg* e : TopLevelOf<CUserMaskDlg>()) e->SendMessage(WM_COMMAND, IDCANCEL);
+        for (CConvolutionDlg* d : TopLevelOf<CConvolutionDlg>()) d->SendMessage(WM_COMMAND, IDCANCEL);
         EXPECT_TRUE(PumpUntil([] { return GetRunningThreadCount() == 0; }));
         PumpEvents();
         SetLibrary("");
@@ -50,7 +51,7 @@ protected:
 
     CUserMaskDlg* Editor() const
     {
-        const auto editors = Windows<CUserMaskDlg>();
+        const auto editors = TopLevelOf<CUserMaskDlg>();
         return editors.size() == 1 ? editors[0] : nullptr;
     }
     /// Opens the editor on the library's mask with the Edit button.
@@ -209,9 +210,9 @@ TEST_F(KernelEditor, TheNewMaskParametersAreChecked)
         ask.DoModal();
         int w = 0, h = 0;
         if (c.message) {
-            ASSERT_EQ(Boxes().size(), 1u);
-            EXPECT_EQ(std::string(Boxes()[0].text), c.message);
-            EXPECT_EQ(std::string(Boxes()[0].caption), "Convolution with mask");
+            ASSERT_EQ(MessageBoxesAsked().size(), 1u);
+            EXPECT_EQ(std::string(MessageBoxesAsked()[0].text), c.message);
+            EXPECT_EQ(std::string(MessageBoxesAsked()[0].caption), "Convolution with mask");
             EXPECT_EQ(focus, c.focus);
             EXPECT_EQ(ask.GetSize(w, h), 0);
         } else {
@@ -247,8 +248,8 @@ TEST_F(KernelEditor, OkAfterAnEditAsksAndNoCancelYesDoWhatTheySay)
     Responder().AnswerMessageBox(IDCANCEL);
     Click(e, IDOK);
     ASSERT_EQ(Editor(), e);
-    EXPECT_EQ(std::string(Boxes()[0].text), "Would you like to save change?");
-    EXPECT_EQ(Boxes()[0].Buttons(), UINT(MB_YESNOCANCEL));
+    EXPECT_EQ(std::string(MessageBoxesAsked()[0].text), "Would you like to save change?");
+    EXPECT_EQ(MessageBoxesAsked()[0].Buttons(), UINT(MB_YESNOCANCEL));
     EXPECT_EQ(e->IsModified(), 1);
 
     // No: the mask stays as it was.
@@ -321,9 +322,9 @@ TEST_F(KernelEditor, SaveAsWritesTheChosenFileAndEditingGoesOn)
     Responder().AnswerMessageBox(IDOK);
     Click(e, IDC_MASK_SAVE_AS);
     platform::SetAtomicFileFaults({});
-    ASSERT_EQ(Boxes().size(), 2u);
-    EXPECT_EQ(std::string(Boxes()[1].caption), "Convolution with mask");
-    EXPECT_EQ(Boxes()[1].Icon(), UINT(MB_ICONEXCLAMATION));
+    ASSERT_EQ(MessageBoxesAsked().size(), 2u);
+    EXPECT_EQ(std::string(MessageBoxesAsked()[1].caption), "Convolution with mask");
+    EXPECT_EQ(MessageBoxesAsked()[1].Icon(), UINT(MB_ICONEXCLAMATION));
     EXPECT_EQ(Layer(other, 0), std::vector<double>{7.0});
     EXPECT_TRUE(owner->codes.empty());
     TypeCell(e, 0, 0, "3");
@@ -415,8 +416,8 @@ TEST_F(KernelEditor, AFailedSaveKeepsTheOriginalAndTheEditorUsable)
     Click(e, IDOK);
     platform::SetAtomicFileFaults({});
     ASSERT_EQ(Editor(), e);
-    ASSERT_EQ(Boxes().size(), 2u);
-    EXPECT_EQ(Boxes()[1].Icon(), UINT(MB_ICONEXCLAMATION));
+    ASSERT_EQ(MessageBoxesAsked().size(), 2u);
+    EXPECT_EQ(MessageBoxesAsked()[1].Icon(), UINT(MB_ICONEXCLAMATION));
     EXPECT_EQ(Layer(mask, 0), before);
     EXPECT_EQ(Caption(mask), "Ramp");
     EXPECT_TRUE(owner->codes.empty());

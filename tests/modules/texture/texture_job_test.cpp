@@ -150,7 +150,7 @@ TEST(TextureJob, FailuresTellTheUserOnceAndLeaveNoOutput)
             ASSERT_TRUE(WriteLayer(in, 20, 20, c.inputType, Ramp(20 * parts, 20)));
         }
         RecordingMeter meter;
-        meter.stopAt = c.stopAt;
+        meter.StopAt(c.stopAt);
         for (auto job : {Texture_Analis_First, Texture_Analis_Second}) {
             Responder().Reset();
             if (c.text) Responder().AnswerMessageBox(IDOK);
