@@ -280,7 +280,6 @@ public:
         setFlow(QListView::LeftToRight);
         setWrapping(true);
         setWordWrap(true);
-        setUniformItemSizes(true);
         setModel(list->model());
         QItemSelectionModel* own = selectionModel();
         setSelectionModel(list->selectionModel());

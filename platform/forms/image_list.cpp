@@ -104,3 +104,12 @@ bool TImageList::SetProperty(std::string_view name, std::string_view value, TCom
     }
     return true;
 }
+
+void TImageList::Assign(TPersistent* source)
+{
+    auto* other = ObjectAs<TImageList>(source);
+    if (!other) return TComponent::Assign(source);
+    if (other == this) return;
+    SetSize(other->m_width, other->m_height);
+    for (int i = 0; i < other->Count(); ++i) m_list->Add(other->m_list->GetImage(i));
+}

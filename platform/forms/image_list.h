@@ -46,6 +46,8 @@ class PLATFORM_API TImageList : public TComponent {
     CImageList* ImageList() const { return m_list.get(); }
     /// Empties the list.
     void Clear();
+    /// Becomes a copy of another TImageList (picture size and pictures).
+    void Assign(TPersistent* source) override;
     /// "Width", "Height" (each empties the list) and "Bitmap" (a bitmap resource's cells).
     bool SetProperty(std::string_view name, std::string_view value, TComponent* form) override;
 

@@ -1,15 +1,18 @@
 #include "plugin3d/forms/class_glyphs.h"
 
 #include "platform/forms/image_list.h"
+#include "plugin3d/model/core/k_interfaces.h"
 
-// The class information registry that keeps the glyphs is not part of this build yet: the
-// forms show no glyphs until it is.
 void CopyClassGlyphs64(TImageList* images)
 {
-    if (images) images->SetSize(64, 64);
+    if (!images) return;
+    if (TImageList* glyphs = GlyphImageList(64))
+        images->Assign(glyphs);
+    else
+        images->SetSize(64, 64);
 }
 
-int ClassGlyphIndex64(TClass)
+int ClassGlyphIndex64(TClass cls)
 {
-    return -1;
+    return GlyphImageIndex(GetClassGlyphIndex(64, cls));
 }

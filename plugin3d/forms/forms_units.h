@@ -1,7 +1,8 @@
 #pragma once
 
-// The units of the plug-in's forms in start order, after the model's: the resources, the
-// class library's Forms, the caption bar, the buttons and the string holder.
+// The units of the plug-in's forms in start order, after the model's: the class library's
+// Forms, the forms' links for the model (component windows, the owner of the forms), the
+// caption bar, the buttons and the string holder.
 
 #include <span>
 

@@ -5,6 +5,8 @@
 #include <string>
 #include <vector>
 
+#include <QImage>
+#include <QPainter>
 #include <gtest/gtest.h>
 
 #include "platform/controls/list_ctrl.h"
@@ -12,12 +14,16 @@
 #include "platform/forms/extctrls.h"
 #include "platform/forms/stdctrls.h"
 #include "platform/resources/module_resources.h"
+#include "platform/gdi/gdi_objects.h"
+#include "platform/window/nonclient.h"
 #include "plugin3d/forms/button_ex.h"
+#include "plugin3d/forms/class_glyphs.h"
 #include "plugin3d/forms/k_new_dialog.h"
 #include "plugin3d/forms/k_thread_form.h"
 #include "plugin3d/forms/k_tree_mirror.h"
 #include "plugin3d/forms/string_resource.h"
 #include "plugin3d/model/core/k_data_branch.h"
+#include "plugin3d/model/core/k_interfaces.h"
 #include "tests/support/modal_responder.h"
 #include "tests/support/ui_helpers.h"
 
@@ -352,4 +358,106 @@ TEST(StringResource, KeepsTheLinesOfItsLayoutAndCopiesWhatItIsGiven)
     EXPECT_EQ(model->Data()->Count(), 1);
     model->SetData(nullptr);
     EXPECT_EQ(model->Data()->Count(), 0);
+}
+
+// --- the forms' owner and the dialog's glyphs -------------------------------------------------------------
+namespace {
+
+QImage DrawGlyph(QColor colour, int shape)
+{
+    QImage image(64, 64, QImage::Format_RGB32);
+    image.fill(QColor(255, 0, 255));  // the bottom-left pixel: transparent
+    QPainter p(&image);
+    p.setPen(QPen(Qt::black, 2));
+    p.setBrush(colour);
+    if (shape == 0) p.drawEllipse(8, 8, 48, 48);
+    if (shape == 1) p.drawRect(10, 14, 44, 36);
+    if (shape == 2) {
+        const QPoint cone[] = {QPoint(32, 6), QPoint(56, 54), QPoint(8, 54)};
+        p.drawPolygon(cone, 3);
+    }
+    return image;
+}
+QImage SphereGlyph()
+{
+    return DrawGlyph(QColor(70, 130, 210), 0);
+}
+QImage SurfaceGlyph()
+{
+    return DrawGlyph(QColor(90, 170, 90), 1);
+}
+QImage LightGlyph()
+{
+    return DrawGlyph(QColor(240, 200, 60), 2);
+}
+constexpr platform::ImageResource kGlyphs[] = {{0, "TEST_SPHERE_64", nullptr, SphereGlyph},
+                                               {0, "TEST_SURFACE_64", nullptr, SurfaceGlyph},
+                                               {0, "TEST_LIGHT_64", nullptr, LightGlyph}};
+constexpr platform::ModuleResources kGlyphResources{.module = "glyph test", .bitmaps = kGlyphs};
+const platform::ModuleResourceRegistration kGlyphRegistration(kGlyphResources);
+
+/// Gives cls the test picture name as its 64-pixel glyph.
+void GiveGlyph(const char* name, TClass cls)
+{
+    CBitmap bitmap;
+    ASSERT_TRUE(bitmap.LoadBitmap(name));
+    const std::int32_t id = AddGlyph(64, &bitmap, true);
+    ASSERT_GE(id, 0);
+    SetClassGlyph(64, cls, id);
+}
+
+}  // namespace
+
+TEST(PluginForms, AFormWithoutParentIsOwnedByMainWindowZero)
+{
+    TOwned<TButtonForm> main(TButtonForm::New(nullptr));
+    main->Show();
+    RegisterMainWindow(main.get(), nullptr);
+    {
+        TOwned<TButtonForm> form(TButtonForm::New(nullptr));
+        EXPECT_EQ(form->GetOwner(), static_cast<CWnd*>(main.get()));
+        form->Show();
+        const std::vector<HWND> order = platform::TopLevelZOrder();
+        EXPECT_LT(std::find(order.begin(), order.end(), form->GetSafeHwnd()),
+                  std::find(order.begin(), order.end(), main->GetSafeHwnd()));
+        main->Hide();
+        EXPECT_FALSE(form->IsWindowVisible());
+        main->Show();
+        EXPECT_TRUE(form->IsWindowVisible());
+    }
+    UnregisterMainWindow(main.get(), nullptr);
+    TOwned<TButtonForm> alone(TButtonForm::New(nullptr));
+    EXPECT_EQ(alone->GetOwner(), nullptr);
+}
+
+TEST(NewDialog, ScreenshotOfGroupsWithTheirGlyphs)
+{
+    GiveGlyph("TEST_SPHERE_64", TKDataBranch::StaticClass());
+    GiveGlyph("TEST_SURFACE_64", TKBranch::StaticClass());
+    GiveGlyph("TEST_LIGHT_64", TKThread::StaticClass());
+    TOwned<TKDataBranch> root(Add(nullptr, ""));
+    TKDataBranch* projects = Add(root.get(), "Projects");
+    Add(projects, "Kelvora Project", 0, TKData::OfClass(TKBranch::StaticClass()));
+    TKDataBranch* objects = Add(root.get(), "Standart Objects");
+    Add(objects, "Sphere", 0, TKData::OfClass(TKDataBranch::StaticClass()));
+    Add(objects, "Surface 3D", 0, TKData::OfClass(TKBranch::StaticClass()));
+    Add(objects, "Point Light", 0, TKData::OfClass(TKThread::StaticClass()));
+    Add(objects, "Navigator 3D");
+    TKDataBranch* lights = Add(objects, "Lights");
+    Add(lights, "Ambient", 0, TKData::OfClass(TKThread::StaticClass()));
+
+    Responder().AnswerDialogResult(IDCANCEL).Doing([&](CWnd& window) {
+        auto& dialog = dynamic_cast<TKNewDialog&>(window);
+        ASSERT_EQ(dialog.ListView1->Count(), 4);
+        EXPECT_EQ(dialog.ListView1->Item(0)->ImageIndex(), ClassGlyphIndex64(TKDataBranch::StaticClass()));
+        EXPECT_GE(dialog.ListView1->Item(0)->ImageIndex(), 0);
+        EXPECT_EQ(dialog.ListView1->Item(3)->ImageIndex(), -1);  // no glyph: no picture
+        dialog.ListView1->Item(1)->SetSelected(true);
+        EXPECT_TRUE(dialog.OkBtn->Enabled());
+        PumpEvents();
+        dialog.UpdateWindow();
+        EXPECT_FALSE(SaveTestOutput(GrabWholeWindow(dialog), "kelvora-new-dialog").empty());
+    });
+    TKDataBranch* chosen = nullptr;
+    EXPECT_FALSE(TKNewDialog::Execute(root.get(), objects, chosen));
 }

@@ -1,25 +1,27 @@
-#include "plugin3d/forms/forms_resources.h"
+#pragma once
 
-#include "platform/resources/module_resources.h"
-#include "plugin3d/forms/k_flat_caption_pictures.h"
+// The layouts of the plug-in's forms, one per form class, named by the class name in capitals
+// (platform/forms/form_resource.h). Handler names are the forms' own.
 
-namespace {
+#include "platform/forms/form_resource.h"
+
+namespace kelvora_layouts {
 
 // --- TKNewDialog -----------------------------------------------------------------------------------------
-constexpr TPropertyResource kNewCaptionProps[] = {{"Buttons", "[fccClose]"}};
-constexpr TPropertyResource kNewPanelProps[] = {{"BevelOuter", "bvNone"}};
-constexpr TEventBinding kNewPanelEvents[] = {{"OnResize", "Panel1Resize"}};
-constexpr TPropertyResource kOkProps[] = {{"ModalResult", "mrOk"}, {"Default", "True"}};
-constexpr TPropertyResource kCancelProps[] = {{"ModalResult", "mrCancel"}};
-constexpr TPropertyResource kNewTreeProps[] = {
+inline constexpr TPropertyResource kNewCaptionProps[] = {{"Buttons", "[fccClose]"}};
+inline constexpr TPropertyResource kNewPanelProps[] = {{"BevelOuter", "bvNone"}};
+inline constexpr TEventBinding kNewPanelEvents[] = {{"OnResize", "Panel1Resize"}};
+inline constexpr TPropertyResource kOkProps[] = {{"ModalResult", "mrOk"}, {"Default", "True"}};
+inline constexpr TPropertyResource kCancelProps[] = {{"ModalResult", "mrCancel"}};
+inline constexpr TPropertyResource kNewTreeProps[] = {
     {"ShowButtons", "False"}, {"ShowRoot", "False"}, {"ReadOnly", "True"}, {"HideSelection", "False"}};
-constexpr TEventBinding kNewTreeEvents[] = {{"OnChange", "TreeView1Change"}};
-constexpr TPropertyResource kNewListProps[] = {
+inline constexpr TEventBinding kNewTreeEvents[] = {{"OnChange", "TreeView1Change"}};
+inline constexpr TPropertyResource kNewListProps[] = {
     {"ViewStyle", "vsIcon"}, {"ReadOnly", "True"}, {"AutoArrange", "True"}};
-constexpr TEventBinding kNewListEvents[] = {{"OnChange", "ListView1Change"},
-                                            {"OnDblClick", "ListView1DblClick"}};
-constexpr TPropertyResource kGlyphListProps[] = {{"Width", "64"}, {"Height", "64"}};
-constexpr TControlResource kNewDialogControls[] = {
+inline constexpr TEventBinding kNewListEvents[] = {{"OnChange", "ListView1Change"},
+                                                   {"OnDblClick", "ListView1DblClick"}};
+inline constexpr TPropertyResource kGlyphListProps[] = {{"Width", "64"}, {"Height", "64"}};
+inline constexpr TControlResource kNewDialogControls[] = {
     {.className = "TImageList", .name = "ImageList1", .properties = kGlyphListProps},
     {.className = "TKFlatCaption",
      .name = "KFlatCaption1",
@@ -59,13 +61,13 @@ constexpr TControlResource kNewDialogControls[] = {
      .events = kNewListEvents,
      .properties = kNewListProps},
 };
-constexpr TEventBinding kNewDialogEvents[] = {{"OnCreate", "FormCreate"}};
+inline constexpr TEventBinding kNewDialogEvents[] = {{"OnCreate", "FormCreate"}};
 
 // --- TKThreadForm ----------------------------------------------------------------------------------------
-constexpr TPropertyResource kCentered[] = {{"Alignment", "taCenter"}};
-constexpr TPropertyResource kProgressBevel[] = {{"Shape", "bsBox"}, {"Style", "bsLowered"}};
-constexpr TEventBinding kBreakEvents[] = {{"OnClick", "BreakBtnClick"}};
-constexpr TControlResource kThreadFormControls[] = {
+inline constexpr TPropertyResource kCentered[] = {{"Alignment", "taCenter"}};
+inline constexpr TPropertyResource kProgressBevel[] = {{"Shape", "bsBox"}, {"Style", "bsLowered"}};
+inline constexpr TEventBinding kBreakEvents[] = {{"OnClick", "BreakBtnClick"}};
+inline constexpr TControlResource kThreadFormControls[] = {
     {.className = "TStaticText", .name = "NameText", .bounds = {8, 10, 388, 20}, .properties = kCentered},
     {.className = "TStaticText", .name = "TaskText", .bounds = {8, 42, 464, 20}, .properties = kCentered},
     {.className = "TBevel", .name = "Bevel1", .bounds = {6, 70, 469, 21}, .properties = kProgressBevel},
@@ -75,12 +77,12 @@ constexpr TControlResource kThreadFormControls[] = {
      .caption = "Break",
      .events = kBreakEvents},
 };
-constexpr TEventBinding kThreadFormEvents[] = {{"OnCreate", "FormCreate"},
-                                               {"OnDestroy", "FormDestroy"},
-                                               {"OnClose", "FormClose"},
-                                               {"OnPaint", "FormPaint"}};
+inline constexpr TEventBinding kThreadFormEvents[] = {{"OnCreate", "FormCreate"},
+                                                      {"OnDestroy", "FormDestroy"},
+                                                      {"OnClose", "FormClose"},
+                                                      {"OnPaint", "FormPaint"}};
 
-constexpr TFormResource kForms[] = {
+inline constexpr TFormResource kFormLayouts[] = {
     {.name = "TKNEWDIALOG",
      .caption = "KNew Dialog",
      .clientWidth = 487,
@@ -99,23 +101,4 @@ constexpr TFormResource kForms[] = {
      .controls = kThreadFormControls},
 };
 
-const platform::ImageResource kBitmaps[] = {
-    {0, "KFLATCAPTIONSHAREIMAGES", nullptr, nullptr, FlatCaptionShareImagesBmp()},
-};
-
-const platform::ModuleResources kResources{
-    .module = "Kelvora3Dl forms", .bitmaps = kBitmaps, .forms = kForms};
-
-void ResourcesInit()
-{
-    platform::RegisterModuleResources(kResources);
-}
-
-void ResourcesFinal()
-{
-    platform::UnregisterModuleResources(kResources);
-}
-
-}  // namespace
-
-const TUnitInfo kFormsResourcesUnit = {"KFormsResources", ResourcesInit, ResourcesFinal};
+}  // namespace kelvora_layouts
