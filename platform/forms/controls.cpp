@@ -1151,15 +1151,13 @@ void TWinControl::PaintControls(HDC dc)
         const int saved = SaveDC(dc);
         OffsetViewportOrgEx(dc, graphic->Left(), graphic->Top(), nullptr);
         IntersectClipRect(dc, 0, 0, graphic->Width(), graphic->Height());
-        BindControlCanvas(graphic->m_canvas, dc);
         try {
+            ControlCanvasBinding binding(graphic->m_canvas, dc);
             graphic->Paint();
         } catch (...) {
-            BindControlCanvas(graphic->m_canvas, nullptr);
             RestoreDC(dc, saved);
             throw;
         }
-        BindControlCanvas(graphic->m_canvas, nullptr);
         RestoreDC(dc, saved);
     }
 }
@@ -1208,14 +1206,8 @@ void TCustomControl::BeforeDestruction()
 
 void TCustomControl::PaintWindow(HDC dc)
 {
-    BindControlCanvas(m_canvas, dc);
-    try {
-        Paint();
-    } catch (...) {
-        BindControlCanvas(m_canvas, nullptr);
-        throw;
-    }
-    BindControlCanvas(m_canvas, nullptr);
+    ControlCanvasBinding binding(m_canvas, dc);
+    Paint();
 }
 
 void TCustomControl::Paint()

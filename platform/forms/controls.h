@@ -509,6 +509,19 @@ PLATFORM_API void FreeControlCanvas(TCanvas*& canvas);
 /// The canvas draws on dc (painting; null: on nothing), letting go of a context it took.
 PLATFORM_API void BindControlCanvas(TCanvas* canvas, HDC dc);
 
+/// Binds a canvas to a painting context for its own life, so that a handler that throws
+/// does not leave the canvas drawing on a context the paint has already given back.
+class ControlCanvasBinding {
+public:
+    ControlCanvasBinding(TCanvas* canvas, HDC dc) : m_canvas(canvas) { BindControlCanvas(canvas, dc); }
+    ~ControlCanvasBinding() { BindControlCanvas(m_canvas, nullptr); }
+    ControlCanvasBinding(const ControlCanvasBinding&) = delete;
+    ControlCanvasBinding& operator=(const ControlCanvasBinding&) = delete;
+
+private:
+    TCanvas* m_canvas;
+};
+
 // --- reading layout values ------------------------------------------------------------------------
 /// An integer property value; raises EConvertError for anything else.
 PLATFORM_API int PropertyInt(std::string_view value);

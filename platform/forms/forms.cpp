@@ -475,14 +475,8 @@ void TForm::SetClientSize(int width, int height)
 
 void TForm::PaintWindow(HDC dc)
 {
-    BindControlCanvas(m_canvas, dc);
-    try {
-        Paint();
-    } catch (...) {
-        BindControlCanvas(m_canvas, nullptr);
-        throw;
-    }
-    BindControlCanvas(m_canvas, nullptr);
+    ControlCanvasBinding binding(m_canvas, dc);
+    Paint();
 }
 
 void TForm::Paint()

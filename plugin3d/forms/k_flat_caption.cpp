@@ -156,17 +156,13 @@ void TKFlatCaptionButton::SetText(const std::string& text)
 
 void TKFlatCaptionButton::SetVisible(bool visible)
 {
-    if (visible == m_visible) return;
-    m_visible = visible;
-    Changed(true);
+    if (!Change(m_visible, visible, true)) return;
     if (m_bar && (m_command == fccMaximize || m_command == fccMinimize)) m_bar->SyncStyle();
 }
 
 void TKFlatCaptionButton::SetEnabled(bool enabled)
 {
-    if (enabled == m_enabled) return;
-    m_enabled = enabled;
-    Changed(false);
+    if (!Change(m_enabled, enabled, false)) return;
     if (m_bar && (m_command == fccMaximize || m_command == fccMinimize)) m_bar->SyncStyle();
 }
 
@@ -178,66 +174,47 @@ void TKFlatCaptionButton::SetCheckButton(bool check)
 
 void TKFlatCaptionButton::SetFixed(bool fixed)
 {
-    if (fixed == m_fixed) return;
-    m_fixed = fixed;
-    Changed(false);
+    Change(m_fixed, fixed, false);
 }
 
 void TKFlatCaptionButton::SetFlat(bool flat)
 {
-    if (flat == m_flat) return;
-    m_flat = flat;
-    Changed(false);
+    Change(m_flat, flat, false);
 }
 
 void TKFlatCaptionButton::SetWidth(int width)
 {
-    if (width == m_width) return;
-    m_width = width;
-    Changed(true);
+    Change(m_width, width, true);
 }
 
 void TKFlatCaptionButton::SetHeight(int height)
 {
-    if (height == m_height) return;
-    m_height = height;
-    Changed(true);
+    Change(m_height, height, true);
 }
 
 void TKFlatCaptionButton::SetTop(int top)
 {
-    if (top == m_top) return;
-    m_top = top;
-    Changed(true);
+    Change(m_top, top, true);
 }
 
 void TKFlatCaptionButton::SetSpacing(int spacing)
 {
-    if (spacing == m_spacing) return;
-    m_spacing = spacing;
-    Changed(true);
+    Change(m_spacing, spacing, true);
 }
 
 void TKFlatCaptionButton::SetPosition(int position)
 {
-    if (position == m_position) return;
-    m_position = position;
-    Changed(true);
+    Change(m_position, position, true);
 }
 
 void TKFlatCaptionButton::SetCommand(TKFlatCaptionCommand command)
 {
-    if (command == m_command) return;
-    m_command = command;
-    Changed(false);
-    if (m_bar) m_bar->SyncStyle();
+    if (Change(m_command, command, false) && m_bar) m_bar->SyncStyle();
 }
 
 void TKFlatCaptionButton::SetTextPos(TKFlatCaptionTextPos pos)
 {
-    if (pos == m_textPos) return;
-    m_textPos = pos;
-    Changed(false);
+    Change(m_textPos, pos, false);
 }
 
 TKFlatCaptionButtonState TKFlatCaptionButton::State() const
@@ -681,7 +658,8 @@ int TKFlatCaption::HitTest(CPoint screen) const
 {
     CWnd* window = Window();
     if (!window || !Visible() || !window->IsWindowVisible()) return -1;
-    WINDOWPLACEMENT placement{sizeof(WINDOWPLACEMENT)};
+    WINDOWPLACEMENT placement{};
+    placement.length = sizeof(placement);
     if (window->GetWindowPlacement(&placement) &&
         (placement.showCmd == SW_SHOWMINIMIZED || placement.showCmd == SW_MINIMIZE ||
          placement.showCmd == SW_SHOWMINNOACTIVE || placement.showCmd == SW_HIDE))
@@ -979,7 +957,7 @@ void TKFlatCaption::PaintButton(TCanvas* canvas, TKFlatCaptionButton* button)
             CRect r(textAt.x + dx, textAt.y + dy, textAt.x + dx + text.cx, textAt.y + dy + text.cy);
             canvas->DrawText(button->m_text, r, DT_SINGLELINE | DT_CENTER | DT_NOPREFIX);
         };
-        const TColor own = m_colors->Get(TKFlatCaptionColors::Disable + state);
+        const TColor own = m_colors->Get(TKFlatCaptionColors::Disable + static_cast<int>(state));
         if (state == kfsDisable) {
             draw(1, 1, m_colors->Get(TKFlatCaptionColors::Light));
             draw(0, 0, own);

@@ -141,6 +141,16 @@ private:
     friend class TKFlatCaptionButtonList;
     friend class TKFlatCaptionButtonImages;
     void Changed(bool layout);
+    /// Stores value in field and reports the change (layout: the bar's layout changes too);
+    /// false when field already held it.
+    template <class T>
+    bool Change(T& field, T value, bool layout)
+    {
+        if (field == value) return false;
+        field = value;
+        Changed(layout);
+        return true;
+    }
 
     TKFlatCaption* m_bar = nullptr;
     std::string m_text;

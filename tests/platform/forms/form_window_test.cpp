@@ -116,7 +116,8 @@ TEST_F(FormWindow, AMaximisedFormKeepsItsNormalRectangle)
     form->Show();
     form->SetWindowState(wsMaximized);
     EXPECT_EQ(form->WindowState(), wsMaximized);
-    WINDOWPLACEMENT placement{sizeof(WINDOWPLACEMENT)};
+    WINDOWPLACEMENT placement{};
+    placement.length = sizeof(placement);
     ASSERT_TRUE(GetWindowPlacement(form->GetSafeHwnd(), &placement));
     EXPECT_EQ(placement.showCmd, static_cast<UINT>(SW_SHOWMAXIMIZED));
     EXPECT_EQ(Text(placement.rcNormalPosition), "100,80,340,240");
