@@ -4,7 +4,9 @@
 
 namespace {
 
-// Adds node's children from branch's and sets its expanded state (the tree lock is held).
+// Adds node's children from branch's and expands the new ones whose branches are flagged
+// (the tree lock is held). A node just added starts collapsed, so only expanding costs a
+// call: asking ten thousand fresh leaves to collapse would double the mirror's time.
 void MirrorChildren(TKDataBranch* branch, TTreeNodes* nodes, TTreeNode* node)
 {
     const int count = branch->Count();
@@ -13,8 +15,8 @@ void MirrorChildren(TKDataBranch* branch, TTreeNodes* nodes, TTreeNode* node)
         if (!child) continue;
         TTreeNode* childNode = nodes->AddChildObject(node, child->Name(), static_cast<TObject*>(child));
         MirrorChildren(child, nodes, childNode);
+        if (child->Flag() != 0) childNode->Expand(false);
     }
-    node->SetExpanded(branch->Flag() != 0);
 }
 
 struct UpdateScope {
@@ -58,6 +60,7 @@ void FillTreeFromBranch(TKDataBranch* branch, TTreeNodes* nodes)
         if (!child) continue;
         TTreeNode* node = nodes->AddObject(nullptr, child->Name(), static_cast<TObject*>(child));
         MirrorChildren(child, nodes, node);
+        if (child->Flag() != 0) node->Expand(false);
     }
 }
 
@@ -71,4 +74,5 @@ void FillNodeFromBranch(TKDataBranch* branch, TTreeNodes* nodes, TTreeNode* node
     node->SetText(branch->Name());
     node->SetData(static_cast<TObject*>(branch));
     MirrorChildren(branch, nodes, node);
+    node->SetExpanded(branch->Flag() != 0);
 }

@@ -155,6 +155,12 @@ TEST(TreeMirror, ShowsDataBranchesWithTheirFlagsAndFindsNodesByData)
     EXPECT_TRUE(lightsNode->Expanded());
     EXPECT_EQ(nodes->Count(), 6);
     EXPECT_EQ(form->expanding, (std::vector<std::string>{"Cameras 2"}));
+    // An expanded node mirrored from an unflagged branch folds up.
+    TOwned<TKDataBranch> folded(Add(nullptr, "Folded", 0));
+    Add(folded.get(), "Inside");
+    FillNodeFromBranch(folded.get(), nodes, lightsNode);
+    EXPECT_FALSE(lightsNode->Expanded());
+    FillNodeFromBranch(other.get(), nodes, lightsNode);
     // Without a node, the whole tree is filled again.
     FillNodeFromBranch(root.get(), nodes, nullptr);
     EXPECT_EQ(nodes->Count(), 5);
