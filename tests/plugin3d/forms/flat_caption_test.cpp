@@ -388,3 +388,27 @@ TEST_F(FlatCaption, Screenshots)
     form->UpdateWindow();
     EXPECT_FALSE(SaveTestOutput(GrabWholeWindow(*form), "kelvora-caption-inactive").empty());
 }
+
+// The plug-in's library may be unloaded right after its units end: nothing of the bars may
+// outlive them, neither the shared timer, nor the pictures, nor the drop-down window.
+TEST(FlatCaptionUnit, ItsEndLeavesNoTimerPicturesOrWindowBehind)
+{
+    const auto windows = [] {
+        int count = 0;
+        EnumWindows([](HWND, LPARAM counter) -> BOOL { return ++*reinterpret_cast<int*>(counter), TRUE; },
+                    reinterpret_cast<LPARAM>(&count));
+        return count;
+    };
+    ASSERT_NE(FlatCaptionTimerId(), 0u);
+    ASSERT_NE(FlatCaptionShareImages(), nullptr);
+    const int before = windows();
+    FinalizeUnits(&kKFlatCaptionUnit, 1);
+    EXPECT_EQ(FlatCaptionTimerId(), 0u);
+    EXPECT_EQ(FlatCaptionShareImages(), nullptr);
+    EXPECT_EQ(windows(), before - 1);
+    // Started again (the next test needs it), the unit has them all back.
+    InitializeUnits(&kKFlatCaptionUnit, 1);
+    EXPECT_NE(FlatCaptionTimerId(), 0u);
+    EXPECT_NE(FlatCaptionShareImages(), nullptr);
+    EXPECT_EQ(windows(), before);
+}
