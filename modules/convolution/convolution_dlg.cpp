@@ -31,9 +31,17 @@
 namespace {
 
 constexpr int kStatisticsBytes = 1064;
-constexpr int kHeaderBytes = 24;
-constexpr int kHeaderTypeOffset = 12;
 constexpr LPARAM kFolderData = -1;
+
+constexpr ToolPolicy kPolicy{.text = LoadKernovaText,
+                             .errorCaption = IDS_CONV_CAPTION,
+                             .titleText = IDS_CONV_CAPTION,
+                             .blankAfterColon = true,
+                             .askBeforeOverwrite = true,
+                             .inputMustExist = true,
+                             .presetFolders = true,
+                             .preview = true,
+                             .helpTopic = IDS_CONV_HELP_PAGE};
 
 /// An angle as typed: the whole degrees of the text within one turn (-359..359); a text that
 /// is no finite number counts as 0. Reduced before any conversion to an integer, so that a
@@ -61,13 +69,6 @@ CString FormatG(double v)
     return text;
 }
 
-int HeaderType(const BYTE* header)
-{
-    std::int32_t code = 0;
-    std::memcpy(&code, header + kHeaderTypeOffset, sizeof code);
-    return code;
-}
-
 const BYTE* GreyPalette()
 {
     static const auto palette = [] {
@@ -83,7 +84,6 @@ const BYTE* GreyPalette()
 
 // clang-format off
 BEGIN_MESSAGE_MAP(CConvolutionDlg, CToolDlg)
-    ON_MESSAGE(WM_INFILECTRL_CHOSEN, OnPickerChosen)
     ON_MESSAGE(WM_KERNEL_PREVIEW, OnKernelMessage)
     ON_BN_CLICKED(IDC_CONV_HELP, OnButtonHelp)
     ON_BN_CLICKED(IDC_CONV_EXECUTE, OnExecute)
@@ -98,7 +98,9 @@ BEGIN_MESSAGE_MAP(CConvolutionDlg, CToolDlg)
 END_MESSAGE_MAP()
 // clang-format on
 
-CConvolutionDlg::CConvolutionDlg() : CToolDlg(IDD_CONVOLUTION)
+CConvolutionDlg::CConvolutionDlg()
+    : CToolDlg(IDD, kPolicy, {{.id = IDC_CONV_INPUT}},
+               {.id = IDC_CONV_OUTPUT, .emptyText = IDS_CONV_NO_OUTPUT})
 {
     m_kernelsDir = GetStringValue("\\Settings\\General", "KernelsDir");
 }
@@ -108,8 +110,6 @@ CConvolutionDlg::~CConvolutionDlg() = default;
 void CConvolutionDlg::DoDataExchange(CDataExchange* pDX)
 {
     CToolDlg::DoDataExchange(pDX);
-    DDX_Control(pDX, IDC_CONV_INPUT, m_input);
-    DDX_Control(pDX, IDC_CONV_OUTPUT, m_output);
     DDX_Control(pDX, IDC_CONV_TREE, m_tree);
     DDX_Control(pDX, IDC_CONV_SLIDER, m_slider);
     DDX_Control(pDX, IDC_CONV_ANGLE, m_angleEdit);
@@ -246,7 +246,6 @@ void CConvolutionDlg::OnSelchangedTreeMasks(NMHDR* header, LRESULT* result)
         m_maskPath = path;
     }
     SetStateRoundScroll();
-    DeletePreview();
     Dispatcher();
 }
 
@@ -303,7 +302,6 @@ void CConvolutionDlg::OnChangeEditAngle()
     }
     m_nPositiveAngle = m_fAngle >= 0 ? 1 : 0;
     m_slider.SetAngle(m_fAngle >= 0 ? m_fAngle : m_fAngle + 360.0f);
-    DeletePreview();
     Dispatcher();
 }
 
@@ -320,7 +318,6 @@ void CConvolutionDlg::OnHScroll(UINT code, UINT pos, CScrollBar* bar)
     m_fAngle = float(m_nPositiveAngle ? position : position - 360);
     m_strAngle = FormatG(m_fAngle);
     WriteControls();
-    DeletePreview();
     Dispatcher();
 }
 
@@ -339,15 +336,13 @@ void CConvolutionDlg::SetAngle(double degrees)
 long CConvolutionDlg::Dispatcher()
 {
     UpdateData(TRUE);
-    const CString input = m_input.GetPathName();
-    if (m_input.GetFileName().IsEmpty() || m_maskPath.IsEmpty()) return 0;
+    const CString input = InputPicker().GetPathName();
+    if (InputPicker().GetFileName().IsEmpty() || m_maskPath.IsEmpty()) return 0;
     std::array<BYTE, kStatisticsBytes> statistics{};
-    std::array<BYTE, kHeaderBytes> inputHeader{}, maskHeader{};
     SDoublePreviewImage image;
-    if (!GetTag(input, TAG_STATISTICS, kStatisticsBytes, statistics.data()) ||
-        !GetTag(input, TAG_LAYER_HEADER, kHeaderBytes, inputHeader.data()) ||
-        !GetTag(m_maskPath, TAG_LAYER_HEADER, kHeaderBytes, maskHeader.data()) ||
-        !GetPreviewImage(input, image, 0)) {
+    const auto inputHeader = LayerHeaderOf(input);
+    if (!GetTag(input, TAG_STATISTICS, kStatisticsBytes, statistics.data()) || !inputHeader ||
+        !LayerHeaderOf(m_maskPath) || !GetPreviewImage(input, image, 0)) {
         m_preview.SetText(LoadFrameText(IDS_FRAME_PREVIEW_NOT_ACCESSIBLE));
         return 0;
     }
@@ -362,8 +357,7 @@ long CConvolutionDlg::Dispatcher()
     request->inputPath = input;
     request->maskPath = m_maskPath;
     request->angleDegrees = m_fAngle;
-    const int type = HeaderType(inputHeader.data());
-    request->isComplex = isValidType(type) && isComplexType(type) ? 1 : 0;
+    request->isComplex = isComplexType(inputHeader->type) ? 1 : 0;
     request->owner = GetSafeHwnd();
     CThread* thread = RunEx(ConvolvePreview, request.get(), THREAD_PRIORITY_IDLE);
     if (!thread) {
@@ -475,33 +469,13 @@ LRESULT CConvolutionDlg::OnKernelMessage(WPARAM code, LPARAM data)
 
 // ---- input, Execute, help ---------------------------------------------------------------------
 
-LRESULT CConvolutionDlg::OnPickerChosen(WPARAM id, LPARAM)
-{
-    if (int(id) == IDC_CONV_OUTPUT) {
-        OnInctrlOutputChange();
-        return 0;
-    }
-    if (int(id) != IDC_CONV_INPUT) return 0;
-    UpdateData(TRUE);
-    if (m_output.GetFileName().IsEmpty()) m_output.SetOnlyPath(m_input.GetOnlyPath());
-    DeletePreview();
-    Dispatcher();
-    WriteControls();
-    return 0;
-}
-
 void CConvolutionDlg::OnExecute()
 {
     OnOK();
 }
 
-bool CConvolutionDlg::CheckParameters()
+bool CConvolutionDlg::CheckParameters(const ToolPaths&)
 {
-    if (m_output.GetPathName().IsEmpty()) {
-        MessageBox(LoadKernovaText(IDS_CONV_NO_OUTPUT), ToolCaption(), MB_OK | MB_ICONEXCLAMATION);
-        m_output.SetFocus();
-        return false;
-    }
     if (std::atof(m_strAngle) == 0.0) {
         m_fAngle = 0.0f;
         m_strAngle = "0.";
@@ -509,17 +483,16 @@ bool CConvolutionDlg::CheckParameters()
     return true;
 }
 
-bool CConvolutionDlg::StartJob(const CString& title, const CString& input, const CString& output,
-                               ViewResultParam* result)
+ToolJob CConvolutionDlg::MakeJob(const ToolPaths& paths)
 {
-    m_params.inputPath = input;
-    m_params.outputPath = output;
+    m_params.inputPath = paths.Input();
+    m_params.outputPath = paths.output;
     m_params.angleDegrees = m_fAngle;
     m_params.maskPath = m_maskPath;
     m_params.maskCaption = GetNameCurrentMask();
     m_params.resultLayer = nullptr;
     m_params.owner = nullptr;
-    return RunJob(title, KernelJob, std::make_unique<KernelJobParams>(m_params), result);
+    return MakeToolJob(KernelJob, std::make_unique<KernelJobParams>(m_params));
 }
 
 CString CConvolutionDlg::GetNameCurrentMask() const
@@ -527,29 +500,9 @@ CString CConvolutionDlg::GetNameCurrentMask() const
     return m_maskPath.IsEmpty() ? CString() : MaskTitle(m_maskPath);
 }
 
-CString CConvolutionDlg::ToolCaption() const
-{
-    return LoadKernovaText(IDS_CONV_CAPTION);
-}
-
-CString CConvolutionDlg::HelpPage() const
-{
-    return LoadKernovaText(IDS_CONV_HELP_PAGE);
-}
-
-int CConvolutionDlg::InputPickerId() const
-{
-    return IDC_CONV_INPUT;
-}
-
-int CConvolutionDlg::OutputPickerId() const
-{
-    return IDC_CONV_OUTPUT;
-}
-
 void CConvolutionDlg::Message(UINT textId, UINT icon)
 {
-    MessageBox(LoadKernovaText(textId), ToolCaption(), MB_OK | icon);
+    MessageBox(LoadKernovaText(textId), ErrorCaption(), MB_OK | icon);
 }
 
 // ---- the mask buttons -----------------------------------------------------------------------
@@ -557,21 +510,15 @@ void CConvolutionDlg::Message(UINT textId, UINT icon)
 int CConvolutionDlg::IsValidRDPFile(const CString& path)
 {
     if (!FileFind(path)) {
-        MessageBox(LoadFrameText(IDS_FRAME_INPUT_MISSING) + "\n" + path, ToolCaption(),
+        MessageBox(LoadFrameText(IDS_FRAME_INPUT_MISSING) + "\n" + path, ErrorCaption(),
                    MB_OK | MB_ICONEXCLAMATION);
         return 0;
     }
-    std::array<BYTE, kHeaderBytes> header{};
-    std::int32_t width = 0, height = 0;
-    if (GetTag(path, TAG_LAYER_HEADER, kHeaderBytes, header.data())) {
-        std::memcpy(&width, header.data() + 4, 4);
-        std::memcpy(&height, header.data() + 8, 4);
-    }
-    if (width <= 0 || height <= 0) {
+    if (!LayerHeaderOf(path)) {
         const std::string p = static_cast<const char*>(path);
         const auto cut = p.find_last_of('/');
         const CString name = (cut == std::string::npos ? p : p.substr(cut + 1)).c_str();
-        MessageBox(name + LoadKernovaText(IDS_CONV_NOT_RDP), ToolCaption(), MB_OK | MB_ICONEXCLAMATION);
+        MessageBox(name + LoadKernovaText(IDS_CONV_NOT_RDP), ErrorCaption(), MB_OK | MB_ICONEXCLAMATION);
         return 0;
     }
     return 1;
@@ -658,7 +605,7 @@ void CConvolutionDlg::OnButtonRemoveMask()
     // The question names the file, so the user knows what goes.
     const CString question = LoadKernovaText(link ? IDS_CONV_DELETE_LINK : IDS_CONV_DELETE_MASK) +
                              (link ? "\n" : "") + m_selectedFile;
-    if (MessageBox(question, ToolCaption(), MB_YESNO | MB_ICONQUESTION) != IDYES) return;
+    if (MessageBox(question, ErrorCaption(), MB_YESNO | MB_ICONQUESTION) != IDYES) return;
     if (!DeleteFile(m_selectedFile)) {
         Message(IDS_CONV_DELETE_FAILED, MB_ICONSTOP);
         return;

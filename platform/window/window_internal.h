@@ -72,6 +72,10 @@ struct WindowData {
     // Font (wnd_font.cpp): the one SetFont gave, and the one made from the widget's font.
     HFONT font = nullptr;
     std::shared_ptr<void> widgetFont;
+    // Message filters (wnd_dispatch.cpp), newest last.
+    std::vector<std::pair<UINT_PTR, MessageFilter>> filters;
+    // The outer rectangle of the window's normal state (wnd_placement.cpp); empty until known.
+    QRect normalRect;
 };
 
 // --- handle registry (lookups from any thread) ------------------------------------------
@@ -127,8 +131,18 @@ void NoteWindowManagerDrag(HWND hwnd, bool sized);
 LRESULT NonClientHitTest(CWnd* wnd, POINT screen);
 /// Whether a window of this style gets the platform's sizing border (nonclient.h).
 bool HasPopupFrame(DWORD style);
+/// True for a top-level window the window manager frames (a caption of its own).
+bool HasWindowManagerFrame(DWORD style);
+/// Moves (and, when it is resizable, shrinks) a captioned top-level window so that its
+/// frame lies on the work area (work_area.h); other windows stay as they are.
+void KeepOnWorkArea(CWnd* wnd);
 /// WM_NCPAINT's default: the sizing border in button face with a window-frame line.
 void PaintDefaultFrame(CWnd* wnd);
+/// Notes the top-level window's outer rectangle as its normal one when it is in the normal state.
+void NoteNormalRect(WindowData& data);
+/// Puts a top-level window that is in the normal state onto `normal` (the rectangle noted
+/// before it was restored), which is its normal rectangle again.
+void RestoreNormalRect(WindowData& data, const QRect& normal);
 /// The window was activated by the window manager: it comes to the top of the stacking order.
 void NoteActivated(HWND hwnd);
 

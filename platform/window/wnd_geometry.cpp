@@ -45,6 +45,7 @@ void NoteGeometry(CWnd* wnd)
     const QPoint at =
         data->outer ? outer->geometry().topLeft() + widget->pos() : widget->geometry().topLeft();
     const CPoint pos(at.x(), at.y());
+    NoteNormalRect(*data);
     const UINT previousType = data->lastSizeType;
     const bool sized = size != data->lastSize || type != previousType;
     const bool moved = pos != data->lastPos;
@@ -263,4 +264,6 @@ void CWnd::CenterWindow(CWnd* pAlternateOwner)
     SetWindowPos(nullptr, area.left + (area.Width() - own.Width()) / 2,
                  area.top + (area.Height() - own.Height()) / 2, 0, 0,
                  SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+    // Centred on a small owner near an edge, a dialog would reach off the screen.
+    if (m_data && !(m_data->style & WS_CHILD)) platform::KeepOnWorkArea(this);
 }

@@ -6,36 +6,15 @@
 #include <gtest/gtest.h>
 
 #include "modules/interferometry/fringe_resources.h"
-#include "modules/interferometry/fringe_tool.h"
+#include "modules/common/tool_dlg.h"
+#include "modules/common/window_spin.h"
 #include "outside/splash/splash.h"
 #include "platform/dialogs/dialog_template.h"
-#include "platform/window/message_map.h"
+#include "tests/support/recording_splash.h"
 
 namespace {
 
-// Stands in for the splash program's window and keeps what each WM_COPYDATA carried.
-class RecordingSplash : public CWnd {
-public:
-    bool Make()
-    {
-        AfxRegisterClass(kSplashWindowClass, 0);
-        return CreateEx(0, kSplashWindowClass, kSplashWindowTitle, WS_POPUP, CRect(0, 0, 1, 1), nullptr, 0);
-    }
-    std::vector<std::pair<std::uintptr_t, std::string>> received;
-
-protected:
-    BOOL OnCopyData(CWnd*, COPYDATASTRUCT* data)
-    {
-        received.emplace_back(data->dwData,
-                              std::string(static_cast<const char*>(data->lpData), data->cbData));
-        return TRUE;
-    }
-    DECLARE_MESSAGE_MAP()
-};
-
-BEGIN_MESSAGE_MAP(RecordingSplash, CWnd)
-    ON_WM_COPYDATA()
-END_MESSAGE_MAP()
+using tarvenix::test::RecordingSplash;
 
 TEST(FringeModule, SplashHearsTheModuleOnlyWhenOneExists)
 {
@@ -44,9 +23,9 @@ TEST(FringeModule, SplashHearsTheModuleOnlyWhenOneExists)
     ASSERT_TRUE(splash.Make());
     EXPECT_TRUE(AnnounceFringeModule());
     ASSERT_EQ(splash.received.size(), 1u);
-    EXPECT_EQ(splash.received[0].first, 1u);
+    EXPECT_EQ(splash.received[0].kind, 1u);
     // Sent without its terminating zero.
-    EXPECT_EQ(splash.received[0].second, "Second Interferometric Module Initializing...");
+    EXPECT_EQ(splash.received[0].bytes, "Second Interferometric Module Initializing...");
     splash.DestroyWindow();
 }
 
@@ -79,7 +58,7 @@ TEST(FringeModule, JobTitleIsTextColonAndTheFileNameWithNoBlank)
         {"/data/", "Phase filtration:"},
     };
     for (auto [path, title] : cases)
-        EXPECT_EQ(std::string(FringeJobTitle("Phase filtration", path)), title) << path;
+        EXPECT_EQ(std::string(ToolJobTitle("Phase filtration", path, false)), title) << path;
 }
 
 TEST(FringeModule, SpinPositionsGiveTheWindowSizesAndTheirTexts)
@@ -87,7 +66,7 @@ TEST(FringeModule, SpinPositionsGiveTheWindowSizesAndTheirTexts)
     const std::pair<int, const char*> cases[] = {{-1, "3x3"},  {0, "3x3"},   {1, "5x5"},
                                                  {6, "15x15"}, {7, "17x17"}, {8, "17x17"}};
     for (auto [pos, text] : cases) {
-        const int size = WindowSizeOfSpin(pos);
+        const int size = WindowSizeOfSpin(pos, kFringeSpinLast);
         EXPECT_EQ(std::string(WindowSizeText(size)), text) << pos;
     }
 }

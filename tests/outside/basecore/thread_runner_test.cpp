@@ -21,14 +21,16 @@
 #include "platform/controls/list_ctrl.h"
 #include "platform/controls/progress_ctrl.h"
 #include "platform/window/modal.h"
-#include "platform/window/window_internal.h"
 #include "platform/window/wnd.h"
 #include "tests/support/modal_responder.h"
+#include "tests/support/recording_meter.h"
 #include "tests/support/ui_helpers.h"
 #include "tests/support/test_environment.h"
+#include "tests/support/window_frames.h"
 
 namespace {
 
+using tarvenix::test::ProgressWindowsOpen;
 using tarvenix::test::Responder;
 using tarvenix::test::TempDir;
 
@@ -43,14 +45,6 @@ bool PumpUntil(Cond done)
         QApplication::processEvents(QEventLoop::AllEvents, 5);
     }
     return true;
-}
-
-std::vector<basecore::CProgressWnd*> ProgressWindows()
-{
-    std::vector<basecore::CProgressWnd*> found;
-    for (HWND h : platform::TopLevelWindows())
-        if (auto* w = dynamic_cast<basecore::CProgressWnd*>(CWnd::FromHandle(h))) found.push_back(w);
-    return found;
 }
 
 CListCtrl* Tasks(CWnd* window)
@@ -159,7 +153,7 @@ protected:
     void TearDown() override
     {
         EXPECT_TRUE(PumpUntil(AllEnded));
-        EXPECT_TRUE(ProgressWindows().empty());
+        EXPECT_TRUE(ProgressWindowsOpen().empty());
         EXPECT_EQ(ResultParam::live.load(), 0);
     }
     TempDir dir;
@@ -177,7 +171,7 @@ TEST_F(ThreadRunner, FinishedJobShowsItsWindowAndCompletesOnTheUserInterfaceThre
               nullptr);
 
     ASSERT_TRUE(PumpUntil([&] { return reached.load(); }));
-    auto windows = ProgressWindows();
+    auto windows = ProgressWindowsOpen();
     ASSERT_EQ(windows.size(), 1u);
     CWnd* window = windows[0];
     CString title;
@@ -216,6 +210,55 @@ TEST_F(ThreadRunner, FinishedJobShowsItsWindowAndCompletesOnTheUserInterfaceThre
     EXPECT_EQ(CRDPLayer::GetNumLayer(dir.File("out.rdp").c_str()), 1);
 }
 
+// Jobs that run at once each show a progress window; a new one opens a step down and right
+// of the last, as cascaded viewers do, so none hides another, and each with its whole frame
+// on the screen. A step is free again once its window has gone.
+TEST_F(ThreadRunner, ProgressWindowsOfJobsRunningAtOnceOpenCascaded)
+{
+    tarvenix::test::ScopedWindowManagerFrame frame(CRect(4, 24, 4, 4));
+    std::atomic<bool> release[3] = {false, false, false};
+    std::atomic<bool> reached[3] = {false, false, false};
+    const char* titles[3] = {"Filtration: north.rdp", "Filtration: south.rdp", "Filtration: east.rdp"};
+    auto start = [&](int i) {
+        auto* record = new WriteJobRecord{dir.File("out" + std::to_string(i) + ".rdp"), 2};
+        record->holdAt = &release[i];
+        record->reached = &reached[i];
+        ASSERT_NE(::Run(titles[i], WriteJob, record, OnFinish, new ResultParam(record->output)), nullptr);
+        ASSERT_TRUE(PumpUntil([&] { return reached[i].load(); }));
+    };
+    start(0);
+    start(1);
+    std::vector<basecore::CProgressWnd*> windows = ProgressWindowsOpen();
+    ASSERT_EQ(windows.size(), 2u);
+    CRect first, second;
+    windows[0]->GetWindowRect(&first);
+    windows[1]->GetWindowRect(&second);
+    EXPECT_EQ(second.left - first.left, 24);
+    EXPECT_EQ(second.top - first.top, 24);
+    for (CWnd* w : windows) EXPECT_TRUE(tarvenix::test::FrameOnWorkArea(*w));
+    PumpUntil([&] { return Text(windows[1]) == "Row by row" && Text(windows[0]) == "Row by row"; });
+    tarvenix::test::SaveTestOutput(tarvenix::test::ScreenPicture({windows[0], windows[1]}),
+                                   "two-progress-windows");
+
+    // The first ends; a third job takes its place, not a third step.
+    ClickStop(windows[0]);
+    release[0] = true;
+    ASSERT_TRUE(PumpUntil([&] { return ProgressWindowsOpen().size() == 1; }));
+    start(2);
+    windows = ProgressWindowsOpen();
+    ASSERT_EQ(windows.size(), 2u);
+    CRect third;
+    for (CWnd* w : windows) {
+        CString title;
+        w->GetWindowText(title);
+        if (title == titles[2]) w->GetWindowRect(&third);
+    }
+    EXPECT_EQ(third.left, first.left);
+    EXPECT_EQ(third.top, first.top);
+    release[1] = release[2] = true;
+    ASSERT_TRUE(PumpUntil([] { return g_completions.files.size() == 2; }));
+}
+
 TEST_F(ThreadRunner, FailedJobMarksItsTaskRemovesItsOutputAndOpensNothing)
 {
     std::atomic<HWND> owner{nullptr};
@@ -223,7 +266,7 @@ TEST_F(ThreadRunner, FailedJobMarksItsTaskRemovesItsOutputAndOpensNothing)
     record->window = &owner;
     // While the box is up, the progress window shows the failed task.
     Responder().AnswerMessageBox(IDOK).When([] {
-        auto windows = ProgressWindows();
+        auto windows = ProgressWindowsOpen();
         if (windows.size() != 1) return false;
         CListCtrl* tasks = Tasks(windows[0]);
         return tasks->GetItemCount() == 2 && tasks->GetItemText(1, 1) == "Error";
@@ -250,7 +293,7 @@ TEST_F(ThreadRunner, StopEndsTheJobSilentlyWithoutOutput)
     record->reached = &reached;
     ::Run("Filtration: in.rdp", WriteJob, record, OnFinish, new ResultParam(dir.File("out.rdp")));
     ASSERT_TRUE(PumpUntil([&] { return reached.load(); }));
-    CWnd* window = ProgressWindows().at(0);
+    CWnd* window = ProgressWindowsOpen().at(0);
     CWnd* stop = window->GetDlgItem(IDCANCEL);
     ASSERT_TRUE(stop);
     CString label;
@@ -357,7 +400,7 @@ TEST_F(ThreadRunner, RunExStartsTheProcedureAtIdlePriority)
     std::atomic<bool> ran{false};
     ASSERT_NE(::Run("Open Image", bare, &ran), nullptr);
     ASSERT_TRUE(PumpUntil([&] { return ran.load(); }));
-    EXPECT_TRUE(ProgressWindows().empty());
+    EXPECT_TRUE(ProgressWindowsOpen().empty());
 }
 
 TEST_F(ThreadRunner, SuspendedJobWaitsAtItsNextProgressCall)
@@ -394,10 +437,10 @@ TEST_F(ThreadRunner, StoppingAtAnyMomentLeavesNoThreadAndNoFile)
     for (int i = 0; i < jobs; ++i) {
         auto* record = new WriteJobRecord{dir.File("out" + std::to_string(i) + ".rdp"), 1 + int(rng() % 400)};
         ::Run("Stress", WriteJob, record, OnFinish, new ResultParam(record->output));
-        if (rng() % 4 == 0) ClickStop(ProgressWindows().back());
+        if (rng() % 4 == 0) ClickStop(ProgressWindowsOpen().back());
     }
     ASSERT_TRUE(PumpUntil([&] {
-        for (CWnd* w : ProgressWindows())
+        for (CWnd* w : ProgressWindowsOpen())
             if (rng() % 3 == 0) ClickStop(w);
         return AllEnded();
     }));

@@ -10,10 +10,12 @@
 
 #include <QImage>
 
+#include <array>
 #include <atomic>
 #include <chrono>
 #include <cmath>
 #include <thread>
+#include <cstdio>
 #include <cstring>
 #include <filesystem>
 #include <functional>
@@ -34,9 +36,12 @@
 #include "platform/gdi/region.h"
 #include "tests/outside/basecore/layer_test_support.h"
 #include "tests/platform/gdi/canvas.h"
+#include "tests/support/recording_meter.h"
 #include "tests/support/test_environment.h"
 #include "tests/support/ui_helpers.h"
 #include "tests/viewer/core/pyramid_reference.h"
+#include "tests/viewer/core/temp_dir_setting.h"
+#include "viewer/core/raster_view_cache.h"
 #include "viewer/core/raster_view_jobs.h"
 #include "viewer/core/raster_view_services.h"
 #include "viewer/core/tile_pyramid.h"
@@ -47,6 +52,7 @@ namespace fs = std::filesystem;
 using tarvenix::test::Canvas;
 using tarvenix::test::PumpEvents;
 using tarvenix::test::PumpUntil;
+using tarvenix::test::RecordingMeter;
 using tarvenix::test::TempDir;
 
 namespace {
@@ -133,6 +139,19 @@ int OpenAndWait(CRasterView& view, NotifyWindow& wnd, const std::string& path, i
     return wnd.WaitForResult();
 }
 
+/// Opens `view` on `path`, waits until it shows and its job (if any) has ended, and tells
+/// whether the open built the pyramid (its job reported progress) instead of taking a cache.
+/// A job on a small layer may be over before the next statement, so whether it is still
+/// running says nothing.
+bool OpenBuilds(CRasterView& view, NotifyWindow& wnd, const std::string& path, int method = 1,
+                double low = 0.0, double high = 0.0)
+{
+    RecordingMeter meter;
+    EXPECT_EQ(OpenAndWait(view, wnd, path, 0, method, low, high, &meter), kViewerShown);
+    EXPECT_TRUE(PumpUntil([] { return GetRunningThreadCount() == 0; }));
+    return meter.Reports() > 0 || !meter.Texts().empty();
+}
+
 /// A folder nobody can create files in, root included (the immutable flag where the file
 /// system has it); Writable() tells whether that worked.
 class ReadOnlyFolder {
@@ -170,41 +189,6 @@ private:
         ::close(fd);
     }
     fs::path m_folder;
-};
-
-/// Sets the "TempDir" setting for the life of the object.
-class TempDirSetting {
-public:
-    explicit TempDirSetting(const std::string& folder)
-    {
-        SetStringValue("\\Settings\\General", "TempDir", folder.c_str());
-    }
-    ~TempDirSetting() { SetStringValue("\\Settings\\General", "TempDir", ""); }
-};
-
-/// A meter that stops the job at its first progress call.
-class StoppingMeter : public CMeterInfoBase {
-public:
-    void SetText(const char*) override {}
-    void SetPos(double) override { Stop(); }
-    void SetRange(double, double) override {}
-    void SetStep(double) override {}
-    void StepIt() override { Stop(); }
-    double DeltaPos(double) override
-    {
-        Stop();
-        return 0;
-    }
-
-private:
-    void Stop()
-    {
-        if (!m_stopped) {
-            m_stopped = true;
-            AfxThrowRDPExcept(RDP_ERROR_CANCEL);
-        }
-    }
-    bool m_stopped = false;
 };
 
 std::vector<BYTE> ColorMapRecord(std::uint32_t format, std::uint32_t count)
@@ -310,7 +294,7 @@ TEST(RasterView, ValueTextAndProfilesShowEveryTypeInEveryMode)
     GetRasterViewServices().showProfile = nullptr;
 }
 
-TEST(RasterView, PhaseModeNeedsPhaseStatisticsAndRealLayersShowOnlyMode0)
+TEST(RasterView, PhaseStatisticsMissingFromAFileAreComputedAndRealLayersShowOnlyMode0)
 {
     TempDir dir;
     NotifyWindow wnd;
@@ -335,12 +319,20 @@ TEST(RasterView, PhaseModeNeedsPhaseStatisticsAndRealLayersShowOnlyMode0)
     }
     ASSERT_TRUE(renamed);
     layertest::WriteFile(complex, bytes);
+    // Phases run from 0 (real samples) to pi / 2 (imaginary ones), whichever way the view
+    // comes to the phase.
     CRasterView phaseless;
-    EXPECT_FALSE(phaseless.Open(0, &wnd, complex.c_str(), 1, 0, 0, 1, 0, nullptr, nullptr));
+    ASSERT_EQ(OpenAndWait(phaseless, wnd, complex, 1), kViewerShown);
+    EXPECT_EQ(phaseless.GetComplexMode(1), 1);
+    EXPECT_NEAR(phaseless.Min(1), 0.0, 1e-9);
+    EXPECT_NEAR(phaseless.Max(1), std::acos(0.0), 1e-9);
     CRasterView amplitude;
     ASSERT_EQ(OpenAndWait(amplitude, wnd, complex, 0), kViewerShown);
-    EXPECT_FALSE(amplitude.Redisplay(nullptr, nullptr, 1, 0, 0, 1));
-    EXPECT_EQ(amplitude.GetComplexMode(1), 0);
+    PumpEvents();
+    ASSERT_TRUE(amplitude.Redisplay(nullptr, nullptr, 1, 0, 0, 1));
+    EXPECT_EQ(wnd.WaitForResult(), kViewerShown);
+    EXPECT_EQ(amplitude.GetComplexMode(1), 1);
+    EXPECT_NEAR(amplitude.Max(1), std::acos(0.0), 1e-9);
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -440,11 +432,8 @@ TEST(RasterViewCache, ACurrentCacheIsReusedAtOnceAndAnotherRangeRebuildsIt)
     WriteRamp(path, 300, 200);
 
     CRasterView first;
-    ASSERT_TRUE(first.Open(0, &wnd, path.c_str(), 0, 0, 0, 1, 0, nullptr, nullptr));
-    EXPECT_TRUE(first.IsBusy());
-    ASSERT_EQ(wnd.WaitForResult(), kViewerShown);
     // The cache goes to disk after the picture is shown, at the end of the job.
-    ASSERT_TRUE(PumpUntil([] { return GetRunningThreadCount() == 0; }));
+    EXPECT_TRUE(OpenBuilds(first, wnd, path));
     EXPECT_EQ(first.GetCacheFileName().str(), dir.File("scene.tp0"));
     EXPECT_TRUE(fs::exists(dir.File("scene.tp0")));
 
@@ -459,15 +448,10 @@ TEST(RasterViewCache, ACurrentCacheIsReusedAtOnceAndAnotherRangeRebuildsIt)
     EXPECT_EQ(std::memcmp(first.GetHistAddr(1, 1), second.GetHistAddr(1, 1), 1024), 0);
 
     CRasterView other;
-    ASSERT_TRUE(other.Open(0, &wnd, path.c_str(), 0, 10, 20, 3, 0, nullptr, nullptr));
-    EXPECT_TRUE(other.IsBusy());
-    ASSERT_EQ(wnd.WaitForResult(), kViewerShown);
+    EXPECT_TRUE(OpenBuilds(other, wnd, path, 3, 10, 20));
     EXPECT_EQ(other.GetDisplayMin(1), 10);
-    ASSERT_TRUE(PumpUntil([] { return GetRunningThreadCount() == 0; }));
     CRasterView again;
-    ASSERT_TRUE(again.Open(0, &wnd, path.c_str(), 0, 0, 0, 1, 0, nullptr, nullptr));
-    EXPECT_TRUE(again.IsBusy()) << "the cache of the first range was replaced";
-    ASSERT_EQ(wnd.WaitForResult(), kViewerShown);
+    EXPECT_TRUE(OpenBuilds(again, wnd, path)) << "the cache of the first range was replaced";
 }
 
 TEST(RasterViewCache, AStoppedBuildLeavesNoCacheAndTheNextOpenBuildsAgain)
@@ -477,7 +461,8 @@ TEST(RasterViewCache, AStoppedBuildLeavesNoCacheAndTheNextOpenBuildsAgain)
     const std::string path = dir.File("scene.rdp");
     WriteRamp(path, 300, 200);
     {
-        StoppingMeter meter;
+        RecordingMeter meter;
+        meter.StopAtReport(1);
         CRasterView view;
         EXPECT_EQ(OpenAndWait(view, wnd, path, 0, 1, 0, 0, &meter), kViewerFailed);
         EXPECT_FALSE(view.IsBusy());
@@ -485,9 +470,7 @@ TEST(RasterViewCache, AStoppedBuildLeavesNoCacheAndTheNextOpenBuildsAgain)
     for (const auto& entry : fs::directory_iterator(dir.Path()))
         EXPECT_EQ(entry.path().filename(), "scene.rdp") << "left behind: " << entry.path();
     CRasterView view;
-    ASSERT_TRUE(view.Open(0, &wnd, path.c_str(), 0, 0, 0, 1, 0, nullptr, nullptr));
-    EXPECT_TRUE(view.IsBusy());
-    EXPECT_EQ(wnd.WaitForResult(), kViewerShown);
+    EXPECT_TRUE(OpenBuilds(view, wnd, path));
 }
 
 /// Holds the job at its first progress call until the test lets it go on.
@@ -555,9 +538,7 @@ TEST(RasterViewCache, ASourceRewrittenWithinTheSameSecondIsRebuilt)
     ASSERT_EQ(::utimensat(AT_FDCWD, path.c_str(), times, 0), 0);
 
     CRasterView view;
-    ASSERT_TRUE(view.Open(0, &wnd, path.c_str(), 0, 0, 0, 1, 0, nullptr, nullptr));
-    EXPECT_TRUE(view.IsBusy());
-    ASSERT_EQ(wnd.WaitForResult(), kViewerShown);
+    EXPECT_TRUE(OpenBuilds(view, wnd, path));
     EXPECT_NE(std::memcmp(oldHist.data(), view.GetHistAddr(1, 1), 1024), 0);
 }
 
@@ -577,9 +558,7 @@ TEST(RasterViewCache, ReadOnlyFoldersUseTempDirAndSameNamedFilesDoNotCollide)
     int i = 0;
     for (const std::string& path : {pathA, pathB}) {
         CRasterView view;
-        ASSERT_TRUE(view.Open(0, &wnd, path.c_str(), 0, 0, 0, 1, 0, nullptr, nullptr));
-        EXPECT_TRUE(view.IsBusy());
-        ASSERT_EQ(wnd.WaitForResult(), kViewerShown);
+        EXPECT_TRUE(OpenBuilds(view, wnd, path));
         names[i] = view.GetCacheFileName().str();
         EXPECT_EQ(fs::path(names[i]).parent_path(), temp.Path());
         std::memcpy(hist[i].data(), view.GetHistAddr(1, 1), 1024);
@@ -595,6 +574,132 @@ TEST(RasterViewCache, ReadOnlyFoldersUseTempDirAndSameNamedFilesDoNotCollide)
         EXPECT_EQ(std::memcmp(hist[i].data(), view.GetHistAddr(1, 1), 1024), 0);
         ++i;
     }
+}
+
+// A cache whose bytes were changed after it was written is never shown: its checksum fails
+// and it is built again, byte for byte as before.
+TEST(RasterViewCache, ADamagedCacheIsBuiltAgainInsteadOfShown)
+{
+    TempDir dir;
+    NotifyWindow wnd;
+    const std::string path = dir.File("scene.rdp");
+    const std::string cache = dir.File("scene.tp0");
+    WriteRamp(path, 300, 200);
+    std::array<unsigned, 256> hist{};
+    {
+        CRasterView view;
+        ASSERT_EQ(OpenAndWait(view, wnd, path), kViewerShown);
+        std::memcpy(hist.data(), view.GetHistAddr(1, 1), 1024);
+    }
+    const std::string built = tarvenix::test::ReadWholeFile(cache);
+    ASSERT_EQ(std::int64_t(built.size()), RasterCacheFileBytes(300, 200));
+    struct Case {
+        const char* name;
+        std::int64_t at;
+    };
+    const Case cases[] = {
+        {"a pyramid byte", kCacheHeaderBytes + 5000},
+        {"a histogram count", 24 + 4 * 100},
+        {"the stretch method", 0},
+        {"the checksum", std::int64_t(built.size()) - 3},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        std::string damaged = built;
+        damaged[size_t(c.at)] ^= 0x5A;
+        tarvenix::test::WriteWholeFile(cache, damaged);
+        CRasterView view;
+        EXPECT_TRUE(OpenBuilds(view, wnd, path)) << "the damaged cache is not taken";
+        EXPECT_EQ(std::memcmp(hist.data(), view.GetHistAddr(1, 1), 1024), 0);
+        EXPECT_TRUE(tarvenix::test::ReadWholeFile(cache) == built) << "built again as it was";
+    }
+}
+
+// A cache is written under its name only as a new file: a link planted there, beside the
+// source or in a shared temporary folder, is replaced and the file it names keeps its bytes;
+// a file another user put under the name is never taken for a cache.
+TEST(RasterViewCache, NoCacheWriteFollowsALinkAndOnlyTheUsersOwnCachesAreTaken)
+{
+    TempDir shared, sources, readOnly;
+    NotifyWindow wnd;
+    const std::string victim = shared.File("victim.txt");
+    const std::string besidePath = sources.File("beside.rdp"), lockedPath = readOnly.File("locked.rdp");
+    WriteRamp(besidePath, 300, 200);
+    WriteRamp(lockedPath, 300, 200, 5.0);
+    ReadOnlyFolder lock(readOnly.Path());
+    TempDirSetting setting(shared.Path().string());
+    const bool haveReadOnly = !lock.Writable();
+    auto cacheName = [&](const std::string& source, int which) {
+        return RasterCacheNames(RasterCacheKey{source, 300, 200, 7, 0},
+                                shared.Path().string())[size_t(which)];
+    };
+
+    struct Case {
+        const char* name;
+        std::string source;
+        int which;    // the name planted on: 0 beside the source, 1 in the shared folder
+        bool asLink;  // else a sound cache of this source, owned by another user
+    };
+    const Case cases[] = {
+        {"a link beside the source", besidePath, 0, true},
+        {"a link in the shared folder", lockedPath, 1, true},
+        {"another user's cache in the shared folder", lockedPath, 1, false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        if (c.which == 1 && !haveReadOnly) {
+            std::printf("skipped: no folder can be made read-only here\n");
+            continue;
+        }
+        const std::string name = cacheName(c.source, c.which);
+        tarvenix::test::WriteWholeFile(victim, "the user's own file");
+        fs::remove(name);
+        if (c.asLink) {
+            ASSERT_EQ(::symlink(victim.c_str(), name.c_str()), 0);
+        } else {
+            {
+                CRasterView view;  // a sound cache, then given away
+                ASSERT_EQ(OpenAndWait(view, wnd, c.source), kViewerShown);
+            }
+            ASSERT_TRUE(fs::is_regular_file(name));
+            if (::chown(name.c_str(), 65534, 65534) != 0) {
+                std::printf("skipped: files cannot be given to another user here\n");
+                continue;
+            }
+        }
+        CRasterView view;
+        EXPECT_TRUE(OpenBuilds(view, wnd, c.source)) << "nothing planted is taken for a cache";
+        EXPECT_EQ(view.GetCacheFileName().str(), name);
+        EXPECT_EQ(tarvenix::test::ReadWholeFile(victim), "the user's own file");
+        struct stat st {};
+        ASSERT_EQ(::lstat(name.c_str(), &st), 0);
+        EXPECT_TRUE(S_ISREG(st.st_mode));
+        EXPECT_EQ(st.st_uid, ::geteuid());
+        EXPECT_EQ(st.st_mode & 077, 0u) << "the picture of the user's file is theirs alone";
+    }
+}
+
+TEST(RasterViewCache, WithoutATempDirCachesOfReadOnlyFoldersGoToTheUsersOwnCacheFolder)
+{
+    TempDir readOnly;
+    NotifyWindow wnd;
+    const std::string path = readOnly.File("scene.rdp");
+    WriteRamp(path, 300, 200);
+    ReadOnlyFolder lock(readOnly.Path());
+    if (lock.Writable()) GTEST_SKIP() << "no folder can be made read-only here";
+    const fs::path own = fs::path(std::getenv("XDG_CACHE_HOME")) / "tarvenix";
+    EXPECT_EQ(RasterCacheTempFolder(), own.string());
+
+    CRasterView view;
+    ASSERT_EQ(OpenAndWait(view, wnd, path), kViewerShown);
+    EXPECT_EQ(fs::path(view.GetCacheFileName().str()).parent_path(), own);
+    EXPECT_TRUE(fs::exists(view.GetCacheFileName().str()));
+    struct stat st {};
+    ASSERT_EQ(::lstat(own.c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 0777, 0700u);
+    CRasterView again;
+    ASSERT_TRUE(again.Open(0, &wnd, path.c_str(), 0, 0, 0, 1, 0, nullptr, nullptr));
+    EXPECT_FALSE(again.IsBusy()) << "and are found there again";
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -668,7 +773,6 @@ TEST(RasterView, CreateBlankShowsANewFileOrReportsItsFailureOnce)
         // Its statistics are dirty: the first request computes them on a job, the next one
         // has nothing to do.
         EXPECT_EQ(view.StartStatistics(5, nullptr, nullptr, 0), 0);
-        EXPECT_TRUE(view.IsBusy());
         ASSERT_TRUE(PumpUntil([&] { return wnd.Count(kViewerStatisticsDone) == 1; }));
         EXPECT_FALSE(view.IsBusy());
         EXPECT_EQ(view.Max(1), 0.0);
