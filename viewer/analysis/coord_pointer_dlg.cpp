@@ -12,7 +12,7 @@
 #include "platform/dialogs/data_exchange.h"
 #include "platform/dialogs/dialog_template.h"
 #include "platform/window/messages.h"
-#include "viewer/core/frame_viewer.h"
+#include "viewer/frame/frame_viewer.h"
 #include "viewer/core/view_rect.h"
 #include "viewer/core/viewer_messages.h"
 

@@ -13,7 +13,7 @@
 #include "platform/gdi/gdi_objects.h"
 #include "platform/window/messages.h"
 #include "viewer/analysis/stats_grid_resources.h"
-#include "viewer/core/frame_viewer.h"
+#include "viewer/frame/frame_viewer.h"
 #include "viewer/core/view_rect.h"
 #include "viewer/core/viewer_messages.h"
 #include "viewer/core/virtual_view.h"

@@ -4,7 +4,7 @@
 #include "platform/controls/button.h"
 #include "platform/controls/edit.h"
 #include "platform/dialogs/dialog_template.h"
-#include "viewer/core/frame_viewer.h"
+#include "viewer/frame/frame_viewer.h"
 #include "viewer/core/view_rect.h"
 #include "viewer/core/viewer_messages.h"
 #include "viewer/core/virtual_view.h"

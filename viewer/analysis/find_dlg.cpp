@@ -12,7 +12,7 @@
 #include "platform/window/messages.h"
 #include "viewer/analysis/analysis_dialog_ids.h"
 #include "viewer/analysis/find_value.h"
-#include "viewer/core/frame_viewer.h"
+#include "viewer/frame/frame_viewer.h"
 #include "viewer/core/view_rect.h"
 #include "viewer/core/viewer_messages.h"
 #include "viewer/core/virtual_view.h"

@@ -13,7 +13,7 @@
 #include "platform/window/modal.h"
 #include "viewer/analysis/analysis_dialog_ids.h"
 #include "viewer/analysis/value_scan.h"
-#include "viewer/core/frame_viewer.h"
+#include "viewer/frame/frame_viewer.h"
 #include "viewer/core/view_rect.h"
 #include "viewer/core/viewer_messages.h"
 #include "viewer/core/viewer_meter_info.h"

@@ -15,7 +15,7 @@
 #include "platform/gdi/region.h"
 #include "platform/window/modal.h"
 #include "viewer/core/raster_view_services.h"
-#include "viewer/core/viewer_functions.h"
+#include "viewer/frame/viewer_functions.h"
 #include "viewer/core/view_result_param.h"
 
 RasterSaveRecord::~RasterSaveRecord()

@@ -14,7 +14,7 @@
 #include "platform/menu/menu.h"
 #include "platform/window/cursor.h"
 #include "viewer/analysis/analysis_services.h"
-#include "viewer/core/frame_viewer_ids.h"
+#include "viewer/frame/frame_viewer_ids.h"
 #include "viewer/core/view_rect.h"
 #include "viewer/core/view_rect_internal.h"
 #include "viewer/core/viewer_resources.h"

@@ -6,9 +6,9 @@
 #include "platform/controls/static_ctrl.h"
 #include "platform/resources/module_resources.h"
 #include "platform/window/modal.h"
-#include "viewer/core/save_changes_dlg.h"
+#include "viewer/frame/save_changes_dlg.h"
 #include "viewer/core/figures.h"
-#include "viewer/core/frame_viewer_ids.h"
+#include "viewer/frame/frame_viewer_ids.h"
 #include "viewer/core/text_art_bitmap.h"
 
 namespace {

@@ -22,7 +22,7 @@
 #include "tests/viewer/core/view_host.h"
 #include "viewer/analysis/analysis_services.h"
 #include "outside/basecore/meter_info.h"
-#include "viewer/core/frame_viewer_ids.h"
+#include "viewer/frame/frame_viewer_ids.h"
 #include "viewer/core/view_rect.h"
 #include "viewer/core/viewer_messages.h"
 

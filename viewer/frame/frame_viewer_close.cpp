@@ -10,9 +10,9 @@
 #include "platform/window/modal.h"
 #include "viewer/analysis/analysis_services.h"
 #include "viewer/core/fault_names.h"
-#include "viewer/core/frame_viewer.h"
-#include "viewer/core/frame_viewer_internal.h"
-#include "viewer/core/save_changes_dlg.h"
+#include "viewer/frame/frame_viewer.h"
+#include "viewer/frame/frame_viewer_internal.h"
+#include "viewer/frame/save_changes_dlg.h"
 
 using frame_files::OnUi;
 

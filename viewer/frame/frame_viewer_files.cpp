@@ -18,9 +18,9 @@
 #include "platform/window/modal.h"
 #include "platform/window/ui_thread.h"
 #include "viewer/analysis/analysis_services.h"
-#include "viewer/core/frame_save.h"
-#include "viewer/core/frame_viewer.h"
-#include "viewer/core/frame_viewer_internal.h"
+#include "viewer/frame/frame_save.h"
+#include "viewer/frame/frame_viewer.h"
+#include "viewer/frame/frame_viewer_internal.h"
 #include "viewer/core/raster_view.h"
 #include "viewer/core/raster_view_cache.h"
 

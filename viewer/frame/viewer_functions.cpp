@@ -1,4 +1,4 @@
-#include "viewer/core/viewer_functions.h"
+#include "viewer/frame/viewer_functions.h"
 
 #include <strings.h>
 
@@ -8,7 +8,7 @@
 
 #include "outside/splash/splash.h"
 #include "platform/shell/shell.h"
-#include "viewer/core/frame_viewer.h"
+#include "viewer/frame/frame_viewer.h"
 
 bool AnnounceViewerLibrary()
 {

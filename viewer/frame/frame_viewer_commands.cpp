@@ -5,7 +5,7 @@
 #include "outside/huebook/select_huebook_dlg.h"
 #include "viewer/analysis/analysis_services.h"
 #include "viewer/analysis/file_properties_dlg.h"
-#include "viewer/core/frame_viewer.h"
+#include "viewer/frame/frame_viewer.h"
 
 namespace {
 

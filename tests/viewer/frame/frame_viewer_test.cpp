@@ -21,7 +21,7 @@
 #include "tests/support/ui_helpers.h"
 #include "viewer/analysis/analysis_services.h"
 #include "viewer/core/fault_names.h"
-#include "viewer/core/frame_viewer.h"
+#include "viewer/frame/frame_viewer.h"
 
 using tarvenix::test::PumpEvents;
 using tarvenix::test::PumpUntil;

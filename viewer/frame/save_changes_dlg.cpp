@@ -1,4 +1,4 @@
-#include "viewer/core/save_changes_dlg.h"
+#include "viewer/frame/save_changes_dlg.h"
 
 #include <algorithm>
 

@@ -5,7 +5,7 @@
 #include "platform/resources/resources.h"
 #include "platform/window/cursor.h"
 #include "viewer/analysis/analysis_services.h"
-#include "viewer/core/frame_viewer.h"
+#include "viewer/frame/frame_viewer.h"
 #include "viewer/core/viewer_resources.h"
 
 namespace {

@@ -20,7 +20,7 @@
 #include "platform/frame/re_bar.h"
 #include "platform/frame/status_bar.h"
 #include "platform/frame/tool_bar.h"
-#include "viewer/core/frame_viewer_ids.h"
+#include "viewer/frame/frame_viewer_ids.h"
 #include "viewer/core/view_rect.h"
 #include "viewer/core/view_result_param.h"
 #include "viewer/core/viewer_messages.h"

@@ -12,7 +12,7 @@
 #include "platform/window/modal.h"
 #include "viewer/analysis/analysis_services.h"
 #include "viewer/core/fault_names.h"
-#include "viewer/core/frame_viewer.h"
+#include "viewer/frame/frame_viewer.h"
 
 namespace {
 
