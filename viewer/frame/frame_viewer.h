@@ -20,6 +20,7 @@
 #include "platform/frame/re_bar.h"
 #include "platform/frame/status_bar.h"
 #include "platform/frame/tool_bar.h"
+#include "viewer/analysis/viewer_host.h"
 #include "viewer/frame/frame_viewer_ids.h"
 #include "viewer/core/view_rect.h"
 #include "viewer/core/view_result_param.h"
@@ -38,7 +39,7 @@ class CSelectHuebookDlg;
 class CValueGridPane;
 class CVectorImage;
 
-class CFrameViewer : public CFrameWnd {
+class CFrameViewer : public CFrameWnd, public CViewerHost {
     friend struct FrameViewerCommands;
 
 public:
@@ -115,11 +116,11 @@ public:
     int ClosePermission(int code);
     int CloseAll();
     BOOL DestroyWindow() override;
-    void FreezForInput(int freeze);
+    void FreezForInput(int freeze) override;
     /// Starts frame job `code` (kJobCloseView ... kJobButtonLoadRgb) on a worker.
     void StartFrameJob(int code);
     /// The file properties dialog's two texts, kept for the description tags.
-    void SetDescriptionTexts(const CString& caption, const CString& description);
+    void SetDescriptionTexts(const CString& caption, const CString& description) override;
     UINT GetPendingSaves() const { return m_nPendingSaves; }
 
     // --- commands and messages ------------------------------------------------------------------------
@@ -158,8 +159,8 @@ public:
     void OnButtonMoveSelection();
 
     // --- queries ------------------------------------------------------------------------------------------
-    int ImageWidth(int component);
-    int ImageHeight(int component);
+    int ImageWidth(int component) override;
+    int ImageHeight(int component) override;
     double Min(int component);
     double Max(int component);
     double Mean(int component);
@@ -168,20 +169,21 @@ public:
     CString GetFileName(int component);
     unsigned int* GetHistAddr(int component);
     /// 1 single band with palette, 2 RGB composite, 0 none.
-    int GetColorMode();
+    int GetColorMode() override;
     /// The complex component shown; -1 when none.
-    int GetComplexMode(int component);
+    int GetComplexMode(int component) override;
     void GetPalitra(ColorStruct* out);
     /// Fills the colour triplets of `palette` from the active view's display palette.
     void GetPalitra(PalitraTag* palette);
     int GetHistData(int component, unsigned int* counters, int bytes, int bins, CRect rect);
     int GetHistData(int component, unsigned int* counters, int bytes, int bins, HRGN region);
-    CPoint SetPointerPos(CPoint p);
-    CPoint GetPointerPos();
+    CPoint SetPointerPos(CPoint p) override;
+    CPoint GetPointerPos() override;
     void SetRectFrame(CPoint a, CPoint b, CWnd* source);
     int SetActiveView(int index, int redraw);
-    CViewRect* GetViewRect() { return &m_ViewRect; }
-    CViewerMeterInfo* GetMeterInfo() { return &m_MeterInfo; }
+    CViewRect* GetViewRect() override { return &m_ViewRect; }
+    CViewerMeterInfo* GetMeterInfo() override { return &m_MeterInfo; }
+    CWnd* HostWnd() override { return this; }
     /// The file properties dialog while it is open, else null.
     CFilePropertiesDlg* GetFilePropertiesDlg() const { return m_pFilePropertiesDlg; }
     CWnd* GetHistWnd();

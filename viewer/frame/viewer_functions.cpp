@@ -1,13 +1,9 @@
 #include "viewer/frame/viewer_functions.h"
 
-#include <strings.h>
-
-#include <cstring>
-#include <memory>
 #include <new>
 
 #include "outside/splash/splash.h"
-#include "platform/shell/shell.h"
+#include "viewer/core/raster_view_services.h"
 #include "viewer/frame/frame_viewer.h"
 
 bool AnnounceViewerLibrary()
@@ -15,13 +11,7 @@ bool AnnounceViewerLibrary()
     return SendSplashText("PaneKit Module Initializing...", 1);
 }
 
-namespace {
-
-const bool kSplashTold = AnnounceViewerLibrary();
-
-}  // namespace
-
-CFrameViewer* ViewerCreate(ViewResultParam* param)
+CFrameViewer* ViewerCreate(const ViewResultParam* param)
 {
     if (!param) return nullptr;
     auto* frame = new (std::nothrow) CFrameViewer;
@@ -33,30 +23,16 @@ CFrameViewer* ViewerCreate(ViewResultParam* param)
     return frame;
 }
 
-void ViewResultFunction(void* param)
-{
-    std::unique_ptr<ViewResultParam> record(static_cast<ViewResultParam*>(param));
-    ViewerCreate(record.get());
-}
+namespace {
 
-void ViewMultiResultFunction(void* param)
-{
-    std::unique_ptr<ViewMultiResultParam> list(static_cast<ViewMultiResultParam*>(param));
-    if (!list) return;
-    for (int i = 0; i < list->count; ++i)
-        if (ViewResultParam* record = (*list)[i]) ViewerCreate(record);
-}
+const bool kSplashTold = AnnounceViewerLibrary();
 
-void ViewSavedFile(HWND owner, const char* path)
-{
-    if (!path || !*path) return;
-    const char* ext = std::strrchr(path, '.');
-    if (ext && strcasecmp(ext, ".rdp") == 0) {
-        auto* param = new (std::nothrow) ViewResultParam;
-        if (!param) return;
-        param->fileName = path;
-        ViewResultFunction(param);
-    } else {
-        ::ShellExecute(owner, "open", path, nullptr, nullptr, SW_SHOWNORMAL);
-    }
-}
+// Every request for a viewer, from a module's job or from a view, lands here.
+const bool kViewersOpenHere = [] {
+    GetRasterViewServices().openViewer = [](const ViewResultParam& param) {
+        return ViewerCreate(&param) != nullptr;
+    };
+    return true;
+}();
+
+}  // namespace

@@ -5,6 +5,7 @@
 #include "tests/support/ui_helpers.h"
 #include "tests/viewer/frame/frame_test_support.h"
 #include "viewer/analysis/freehand_region_dlg.h"
+#include "viewer/analysis/selection_objects.h"
 
 namespace {
 
