@@ -4,7 +4,8 @@
 // window (the image area) as a member, makes its tool windows once at creation and shows
 // them by toggle commands, switches its menu bar and tool bar with what is shown (a
 // single-band layer, an RGB composite or the table view), shows the read-out and a job's
-// progress in its status bar, and keeps the recent-file block of its File menu.
+// progress in its status bar, and keeps the recent-file block of its File menu. Its tool
+// windows know it only as their host (viewer_host.h).
 //
 // A frame is always allocated on the heap, frees itself when its window is destroyed, and
 // nobody keeps its pointer. Creation, menus, bars and the recent files are in
