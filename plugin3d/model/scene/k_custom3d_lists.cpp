@@ -481,17 +481,23 @@ int TKListOf<Base, Family>::LoadFromStream(TKObjectsStream* stream)
     const std::int32_t count = ReadCount(stream, this, TKObjectsStream::kRecordHeadSize);
     bytes += 4;
     SetCount(count);
-    for (std::int32_t i = 0; i < count; ++i) {
-        TKObject* loaded = nullptr;
-        bytes += stream->ReadObject(loaded, ItemClass());
-        auto* item = ObjectAs<TKCustomChangeObject>(loaded);
-        if (!item || !item->InheritsFrom(ItemClass())) {
-            FreeObject(loaded);
-            continue;
+    try {
+        for (std::int32_t i = 0; i < count; ++i) {
+            TKObject* loaded = nullptr;
+            bytes += stream->ReadObject(loaded, ItemClass());
+            auto* item = ObjectAs<TKCustomChangeObject>(loaded);
+            if (!item || !item->InheritsFrom(ItemClass())) {
+                FreeObject(loaded);
+                continue;
+            }
+            TKObjectLock lock(*this);
+            StoreAt(i, item);
+            item->Events().Add(TKEventHandler::Of<&TKListOf::OnItemEvent>(this));
         }
-        TKObjectLock lock(*this);
-        StoreAt(i, item);
-        item->Events().Add(TKEventHandler::Of<&TKListOf::OnItemEvent>(this));
+    } catch (...) {
+        // The items read so far belong to nobody else: a load that fails frees them.
+        Clear();
+        throw;
     }
     return bytes;
 }

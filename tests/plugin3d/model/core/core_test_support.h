@@ -95,7 +95,8 @@ public:
     void Read(void* buffer, int count) override
     {
         if (count <= 0) return;
-        if (count > Remaining()) throw EStreamError("read past the end");
+        if (count > Remaining() || std::size_t(m_position + count) > bytes.size())
+            throw EStreamError("read past the end");
         std::memcpy(buffer, bytes.data() + m_position, std::size_t(count));
         m_position += count;
     }

@@ -85,6 +85,26 @@ protected:
     CountingList() = default;
 };
 
+/// Records the events a list passes on (event 11) as they come: sender and code of each.
+class ItemEventLog {
+public:
+    void OnEvent(TObject*, int code, std::intptr_t param)
+    {
+        if (code != kevItemEvent) return;
+        const auto* record = reinterpret_cast<const TItemEvent*>(param);
+        senders.push_back(record->Sender);
+        codes.push_back(record->Code);
+    }
+    TKEventHandler Handler() { return TKEventHandler::Of<&ItemEventLog::OnEvent>(this); }
+    void Clear()
+    {
+        senders.clear();
+        codes.clear();
+    }
+    std::vector<TObject*> senders;
+    std::vector<int> codes;
+};
+
 /// A depository of one double per record; applying a record records it (and runs onApply).
 class TestDepository : public TKDepositoryCustomConstruction3D {
     DECLARE_TCLASS(TestDepository)
