@@ -163,6 +163,8 @@ void TKEventManager::Notify(TObject* sender, int code, std::intptr_t param)
 {
     if (m_muted.load(std::memory_order_relaxed)) return;
     if (t_mutedCount > 0 && MutedOnThisThread(this)) return;
+    // Nobody listens: nothing to walk, nothing to count (most bases and items of a scene).
+    if (!m_table.load(std::memory_order_acquire)) return;
     m_notifying.fetch_add(1, std::memory_order_seq_cst);
     if (const Table* table = m_table.load(std::memory_order_seq_cst)) {
         for (int i = 0; i < table->count; ++i) {

@@ -31,24 +31,6 @@ void EndBasis3D()
     DeleteCriticalSection(&g_basisTreeLock);
 }
 
-// Enters a section for a scope, giving up on a stopped job's thread unless waiting.
-class Section {
-public:
-    Section(CRITICAL_SECTION& section, bool waiting) : m_section(section)
-    {
-        if (waiting)
-            EnterSectionWaiting(section);
-        else
-            EnterSection(section);
-    }
-    ~Section() { LeaveSection(m_section); }
-    Section(const Section&) = delete;
-    Section& operator=(const Section&) = delete;
-
-private:
-    CRITICAL_SECTION& m_section;
-};
-
 int WriteDoubles(TKObjectsStream* stream, const double* values, int n)
 {
     int bytes = 0;
@@ -94,23 +76,25 @@ TKBasis3D::~TKBasis3D()
     if (TKObjectsList* list = Basis3DGlobalList()) list->Remove(this);
     Done();
     // A transform of the parent may be walking its children: wait for it rather than give up.
-    Section tree(g_basisTreeLock, true);
-    if (m_parent) m_parent->RemoveAtLocked(m_parent->IndexOfChildLocked(this), true);
-    while (!m_children.empty()) RemoveAtLocked(static_cast<int>(m_children.size()) - 1, true);
+    TKWaitingSectionGuard tree(g_basisTreeLock);
+    if (m_parent) m_parent->RemoveAtLocked<TKEnter::Waiting>(m_parent->IndexOfChildLocked(this));
+    while (!m_children.empty()) RemoveAtLocked<TKEnter::Waiting>(static_cast<int>(m_children.size()) - 1);
 }
 
-void TKBasis3D::AppendLocked(TKBasis3D* basis, bool waiting)
+template <TKEnter How>
+void TKBasis3D::AppendLocked(TKBasis3D* basis)
 {
-    Section own(LockSection(), waiting);
+    TKBasicSectionGuard<How> own(LockSection());
     m_children.push_back(basis);
 }
 
-TKBasis3D* TKBasis3D::RemoveAtLocked(int index, bool waiting)
+template <TKEnter How>
+TKBasis3D* TKBasis3D::RemoveAtLocked(int index)
 {
     if (index < 0 || index >= static_cast<int>(m_children.size())) return nullptr;
     TKBasis3D* child = nullptr;
     {
-        Section own(LockSection(), waiting);
+        TKBasicSectionGuard<How> own(LockSection());
         RotateLocked(index, static_cast<int>(m_children.size()) - 1);
         child = m_children.back();
         m_children.pop_back();
@@ -147,94 +131,97 @@ bool TKBasis3D::HasAncestorLocked(const TKBasis3D* basis) const
 
 void TKBasis3D::SetParent(TKBasis3D* parent)
 {
-    Section tree(g_basisTreeLock, false);
+    TKSectionGuard tree(g_basisTreeLock);
     if (parent == m_parent || parent == this || (parent && parent->HasAncestorLocked(this))) return;
-    if (m_parent) m_parent->RemoveAtLocked(m_parent->IndexOfChildLocked(this), false);
+    if (m_parent) m_parent->RemoveAtLocked<TKEnter::GivingUp>(m_parent->IndexOfChildLocked(this));
     if (parent) parent->AddChild(this);
 }
 
 TKBasis3D* TKBasis3D::Parent() const
 {
-    Section tree(g_basisTreeLock, false);
+    TKSectionGuard tree(g_basisTreeLock);
     return m_parent;
 }
 
 int TKBasis3D::AddChild(TKBasis3D* basis)
 {
-    Section tree(g_basisTreeLock, false);
+    TKSectionGuard tree(g_basisTreeLock);
     const int count = static_cast<int>(m_children.size());
     if (!basis) {
-        AppendLocked(nullptr, false);
+        AppendLocked<TKEnter::GivingUp>(nullptr);
         return count;
     }
     if (basis == this || HasAncestorLocked(basis)) return -1;
     if (basis->m_parent == this) return IndexOfChildLocked(basis);
-    if (TKBasis3D* old = basis->m_parent) old->RemoveAtLocked(old->IndexOfChildLocked(basis), false);
-    AppendLocked(basis, false);
+    if (TKBasis3D* old = basis->m_parent)
+        old->RemoveAtLocked<TKEnter::GivingUp>(old->IndexOfChildLocked(basis));
+    AppendLocked<TKEnter::GivingUp>(basis);
     basis->m_parent = this;
     return count;
 }
 
 TKBasis3D* TKBasis3D::RemoveChild(int index)
 {
-    Section tree(g_basisTreeLock, false);
-    return RemoveAtLocked(index, false);
+    TKSectionGuard tree(g_basisTreeLock);
+    return RemoveAtLocked<TKEnter::GivingUp>(index);
 }
 
 TKBasis3D* TKBasis3D::GetChild(int index) const
 {
-    Section tree(g_basisTreeLock, false);
-    return index >= 0 && index < static_cast<int>(m_children.size()) ? m_children[std::size_t(index)] : nullptr;
+    TKSectionGuard tree(g_basisTreeLock);
+    return index >= 0 && index < static_cast<int>(m_children.size()) ? m_children[std::size_t(index)]
+                                                                     : nullptr;
 }
 
 int TKBasis3D::IndexOfChild(const TKBasis3D* basis) const
 {
-    Section tree(g_basisTreeLock, false);
+    TKSectionGuard tree(g_basisTreeLock);
     return IndexOfChildLocked(basis);
 }
 
 int TKBasis3D::ChildCount() const
 {
-    Section tree(g_basisTreeLock, false);
+    TKSectionGuard tree(g_basisTreeLock);
     return static_cast<int>(m_children.size());
 }
 
 void TKBasis3D::SetChildCount(int n)
 {
     if (n < 0) return;
-    Section tree(g_basisTreeLock, false);
-    while (static_cast<int>(m_children.size()) > n) RemoveAtLocked(static_cast<int>(m_children.size()) - 1, false);
-    while (static_cast<int>(m_children.size()) < n) AppendLocked(nullptr, false);
+    TKSectionGuard tree(g_basisTreeLock);
+    while (static_cast<int>(m_children.size()) > n)
+        RemoveAtLocked<TKEnter::GivingUp>(static_cast<int>(m_children.size()) - 1);
+    while (static_cast<int>(m_children.size()) < n) AppendLocked<TKEnter::GivingUp>(nullptr);
 }
 
 void TKBasis3D::Exchange(int i, int j)
 {
-    Section tree(g_basisTreeLock, false);
+    TKSectionGuard tree(g_basisTreeLock);
     const int count = static_cast<int>(m_children.size());
     if (i == j || i < 0 || j < 0 || i >= count || j >= count) return;
-    Section own(LockSection(), false);
+    TKSectionGuard own(LockSection());
     std::swap(m_children[std::size_t(i)], m_children[std::size_t(j)]);
 }
 
 void TKBasis3D::Move(int from, int to)
 {
-    Section tree(g_basisTreeLock, false);
+    TKSectionGuard tree(g_basisTreeLock);
     const int count = static_cast<int>(m_children.size());
     if (from == to || from < 0 || to < 0 || from >= count || to >= count) return;
-    Section own(LockSection(), false);
+    TKSectionGuard own(LockSection());
     RotateLocked(from, to);
 }
 
 bool TKBasis3D::IsDescendantOf(const TKBasis3D* basis) const
 {
-    Section tree(g_basisTreeLock, false);
+    TKSectionGuard tree(g_basisTreeLock);
     return HasAncestorLocked(basis);
 }
 
 void TKBasis3D::FillBranch(TKDataBranch* branch)
 {
     if (!branch) return;
-    Section tree(g_basisTreeLock, false);
+    TKSectionGuard tree(g_basisTreeLock);
     FillBranchLocked(branch);
 }
 
@@ -244,7 +231,8 @@ void TKBasis3D::FillBranchLocked(TKDataBranch* branch)
     branch->SetData(TKData::OfObject(this));
     branch->SetCount(0);
     for (TKBasis3D* child : m_children)
-        if (child) child->FillBranchLocked(static_cast<TKDataBranch*>(branch->AddChild(TKDataBranch::NewNamed(""))));
+        if (child)
+            child->FillBranchLocked(static_cast<TKDataBranch*>(branch->AddChild(TKDataBranch::NewNamed(""))));
 }
 
 void TKBasis3D::GetOriginSingle(TVector3S& out) const
@@ -309,26 +297,26 @@ void TKBasis3D::CloseTransform()
 
 void TKBasis3D::BeginTransform()
 {
-    Section own(LockSection(), false);
+    TKSectionGuard own(LockSection());
     OpenTransform();
 }
 
 void TKBasis3D::EndTransform()
 {
     // The closing half waits: a bracket left open would keep the basis busy for good.
-    Section own(LockSection(), true);
+    TKWaitingSectionGuard own(LockSection());
     CloseTransform();
 }
 
 int TKBasis3D::TransformDepth() const
 {
-    Section own(LockSection(), false);
+    TKSectionGuard own(LockSection());
     return m_transformDepth;
 }
 
 void TKBasis3D::ApplyTransform(const TMatrix3D& r, const TVector3D& t)
 {
-    Section own(LockSection(), false);
+    TKSectionGuard own(LockSection());
     OpenTransform();
     try {
         TMatrix3D matrix, inverse;
@@ -360,7 +348,7 @@ void TKBasis3D::ApplyTransform(const TMatrix3D& r, const TVector3D& t)
 
 void TKBasis3D::SetPlacement(const TMatrix3D& m, const TVector3D& o)
 {
-    Section own(LockSection(), false);
+    TKSectionGuard own(LockSection());
     TMatrix3D r;
     TVector3D moved, t;
     MatrixMul(m, m_inverse, r);
@@ -371,7 +359,7 @@ void TKBasis3D::SetPlacement(const TMatrix3D& m, const TVector3D& o)
 
 void TKBasis3D::RotateInPlace(const TMatrix3D& r)
 {
-    Section own(LockSection(), false);
+    TKSectionGuard own(LockSection());
     TVector3D moved, t;
     MatrixMulVector(r, m_origin, moved);
     VectorSub(m_origin, moved, t);
@@ -392,8 +380,8 @@ void TKBasis3D::Assign(TPersistent* source)
 int TKBasis3D::SaveToStream(TKObjectsStream* stream)
 {
     if (!stream) return -1;
-    Section tree(g_basisTreeLock, false);
-    Section own(LockSection(), false);
+    TKSectionGuard tree(g_basisTreeLock);
+    TKSectionGuard own(LockSection());
     if (m_transformDepth > 0) throw EInvalidOperation(ObjectErrorText(this, ktext::kCantSave, ktext::kBusy));
     int bytes = TKCustomChangeObject::SaveToStream(stream);
     const double origin[3] = {m_origin.x, m_origin.y, m_origin.z};
@@ -421,12 +409,12 @@ int TKBasis3D::LoadFromStream(TKObjectsStream* stream)
     std::vector<std::int32_t> stored(static_cast<std::size_t>(count));
     for (std::int32_t& id : stored) bytes += ReadValue(stream, id);
     {
-        Section own(LockSection(), false);
+        TKSectionGuard own(LockSection());
         m_origin = {origin[0], origin[1], origin[2]};
         m_matrix = matrix;
         m_inverse = inverse;
     }
-    Section tree(g_basisTreeLock, false);
+    TKSectionGuard tree(g_basisTreeLock);
     SetChildCount(count);
     m_storedChildren = std::move(stored);
     return bytes;
@@ -435,7 +423,7 @@ int TKBasis3D::LoadFromStream(TKObjectsStream* stream)
 int TKBasis3D::LinkObjects(TKObjectsStream* stream)
 {
     if (!stream) return -1;
-    Section tree(g_basisTreeLock, false);
+    TKSectionGuard tree(g_basisTreeLock);
     const std::vector<std::int32_t> stored = std::move(m_storedChildren);
     m_storedChildren.clear();
     for (std::size_t i = 0; i < stored.size() && i < m_children.size(); ++i) {
@@ -444,7 +432,7 @@ int TKBasis3D::LinkObjects(TKObjectsStream* stream)
         // A damaged file must not make a cycle, take a basis from another parent or list one
         // twice: each would make the tree's walks run forever or free a basis twice.
         if (!child || child == this || child->m_parent || HasAncestorLocked(child)) continue;
-        Section own(LockSection(), false);
+        TKSectionGuard own(LockSection());
         m_children[i] = child;
         child->m_parent = this;
     }

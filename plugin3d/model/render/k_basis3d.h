@@ -117,10 +117,11 @@ protected:
     ~TKBasis3D() override;
 
 private:
-    // Called under the tree lock; they take the basis's own lock, giving up on a stopped
-    // job's thread unless waiting is set.
-    void AppendLocked(TKBasis3D* basis, bool waiting);
-    TKBasis3D* RemoveAtLocked(int index, bool waiting);
+    // Called under the tree lock; they take the basis's own lock as How says.
+    template <TKEnter How>
+    void AppendLocked(TKBasis3D* basis);
+    template <TKEnter How>
+    TKBasis3D* RemoveAtLocked(int index);
     void RotateLocked(int from, int to);
     int IndexOfChildLocked(const TKBasis3D* basis) const;
     bool HasAncestorLocked(const TKBasis3D* basis) const;

@@ -175,7 +175,8 @@ void TKCustomDrawSystem3D::DrawLineSingle(const TVertex3S&, const TVertex3S&) {}
 void TKCustomDrawSystem3D::DrawLine(const TVertex3D&, const TVertex3D&) {}
 void TKCustomDrawSystem3D::DrawTriangleSingle(const TVertex3S&, const TVertex3S&, const TVertex3S&) {}
 void TKCustomDrawSystem3D::DrawTriangle(const TVertex3D&, const TVertex3D&, const TVertex3D&) {}
-void TKCustomDrawSystem3D::DrawQuadSingle(const TVertex3S&, const TVertex3S&, const TVertex3S&, const TVertex3S&)
+void TKCustomDrawSystem3D::DrawQuadSingle(const TVertex3S&, const TVertex3S&, const TVertex3S&,
+                                          const TVertex3S&)
 {
 }
 void TKCustomDrawSystem3D::DrawQuad(const TVertex3D&, const TVertex3D&, const TVertex3D&, const TVertex3D&) {}
@@ -193,7 +194,8 @@ void TKCustomDrawSystem3D::BeginDrawing(std::intptr_t param)
 void TKCustomDrawSystem3D::EndDrawing(std::intptr_t param)
 {
     if (m_drawingDepth.load(std::memory_order_acquire) < 1) return;
-    if (m_drawingDepth.fetch_sub(1, std::memory_order_acq_rel) == 1 && !IsDestroying()) DrawingFinished(param);
+    if (m_drawingDepth.fetch_sub(1, std::memory_order_acq_rel) == 1 && !IsDestroying())
+        DrawingFinished(param);
 }
 
 // TKCustomObject3D

@@ -135,7 +135,8 @@ class TKCustomDrawSystem3D : public TKCustomChangeObject {
     virtual void DrawLine(const TVertex3D& a, const TVertex3D& b);
     virtual void DrawTriangleSingle(const TVertex3S& a, const TVertex3S& b, const TVertex3S& c);
     virtual void DrawTriangle(const TVertex3D& a, const TVertex3D& b, const TVertex3D& c);
-    virtual void DrawQuadSingle(const TVertex3S& a, const TVertex3S& b, const TVertex3S& c, const TVertex3S& d);
+    virtual void DrawQuadSingle(const TVertex3S& a, const TVertex3S& b, const TVertex3S& c,
+                                const TVertex3S& d);
     virtual void DrawQuad(const TVertex3D& a, const TVertex3D& b, const TVertex3D& c, const TVertex3D& d);
 
     /// The setter protocol: events 4, then EnabledChanged, then 5; an equal value does nothing.

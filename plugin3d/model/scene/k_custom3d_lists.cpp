@@ -61,6 +61,51 @@ TKCustomConstruction3D* AsConstruction(TKCustomChangeObject* item)
     return static_cast<TKCustomConstruction3D*>(item);
 }
 
+void Occlude(TKCustomConstruction3D* item, TOcclusion3S* record)
+{
+    item->OccludeSingle(record);
+}
+
+void Occlude(TKCustomConstruction3D* item, TOcclusion3D* record)
+{
+    item->Occlude(record);
+}
+
+// The shadow test of each item in order, until no light is left. No lock: it runs while the
+// scene is held still.
+template <class Record>
+void OccludeInOrder(const std::vector<TKCustomChangeObject*>& items, Record* record)
+{
+    if (!record || !record->Factor) return;
+    for (std::size_t i = 0; i < items.size(); ++i)
+        if (TKCustomChangeObject* item = items[i]) {
+            Occlude(AsConstruction(item), record);
+            if (*record->Factor <= 0) return;
+        }
+}
+
+void Illuminate(TKCustomChangeObject* light, TIllumination3S* record)
+{
+    static_cast<TKCustomLightSystem3D*>(light)->IlluminateSingle(record);
+}
+
+void Illuminate(TKCustomChangeObject* light, TIllumination3D* record)
+{
+    static_cast<TKCustomLightSystem3D*>(light)->Illuminate(record);
+}
+
+// Each light in order; the shadow test's occluders only when the list asks for shadows.
+template <class Record>
+void IlluminateInOrder(const std::vector<TKCustomChangeObject*>& lights, Record* record, bool shadows)
+{
+    if (!record) return;
+    TKCustomConstruction3DList* const occluders = record->Occluders;
+    OnExit restore([&] { record->Occluders = occluders; });
+    if (!shadows) record->Occluders = nullptr;
+    for (std::size_t i = 0; i < lights.size(); ++i)
+        if (TKCustomChangeObject* light = lights[i]) Illuminate(light, record);
+}
+
 }  // namespace
 
 // TKListOf
@@ -425,35 +470,33 @@ void TKListOf<Base, Family>::RemoveDestroyed(TObject* item)
 }
 
 template <class Base, class Family>
-int TKListOf<Base, Family>::BeginOperation(int kind)
+std::vector<TKCustomChangeObject*> TKListOf<Base, Family>::ItemsNow() const
+{
+    TKObjectLock lock(const_cast<TKListOf&>(*this));
+    return m_items;
+}
+
+template <class Base, class Family>
+int TKListOf<Base, Family>::PassOperation(int code, int kind)
 {
     if (kind != kokSave && kind != kokLoad) return -1;
-    std::vector<TKCustomChangeObject*> items;
-    {
-        TKObjectLock lock(*this);
-        items = m_items;
-    }
     int sum = 0;
-    for (TKCustomChangeObject* item : items)
+    for (TKCustomChangeObject* item : ItemsNow())
         if (item)
-            if (const int answer = item->Operation(kopBeginOperation, kind); answer > 0) sum += answer;
+            if (const int answer = item->Operation(code, kind); answer > 0) sum += answer;
     return 1 + sum;
+}
+
+template <class Base, class Family>
+int TKListOf<Base, Family>::BeginOperation(int kind)
+{
+    return PassOperation(kopBeginOperation, kind);
 }
 
 template <class Base, class Family>
 int TKListOf<Base, Family>::EndOperation(int kind)
 {
-    if (kind != kokSave && kind != kokLoad) return -1;
-    std::vector<TKCustomChangeObject*> items;
-    {
-        TKObjectLock lock(*this);
-        items = m_items;
-    }
-    int sum = 0;
-    for (TKCustomChangeObject* item : items)
-        if (item)
-            if (const int answer = item->Operation(kopEndOperation, kind); answer > 0) sum += answer;
-    return 1 + sum;
+    return PassOperation(kopEndOperation, kind);
 }
 
 template <class Base, class Family>
@@ -506,14 +549,10 @@ template <class Base, class Family>
 int TKListOf<Base, Family>::LinkObjects(TKObjectsStream* stream)
 {
     int total = Base::LinkObjects(stream);
-    std::vector<TKCustomChangeObject*> items;
-    {
-        TKObjectLock lock(*this);
-        items = m_items;
-    }
-    for (TKCustomChangeObject* item : items)
+    for (TKCustomChangeObject* item : ItemsNow())
         if (item)
-            if (const int answer = item->Operation(kopLink, reinterpret_cast<std::intptr_t>(stream)); answer >= 0)
+            if (const int answer = item->Operation(kopLink, reinterpret_cast<std::intptr_t>(stream));
+                answer >= 0)
                 total += answer;
     return total > 0 ? total : -1;
 }
@@ -522,12 +561,7 @@ template <class Base, class Family>
 int TKListOf<Base, Family>::FindContainer(TObject* object, TObject** container)
 {
     if (!object || object == this) return 0;
-    std::vector<TKCustomChangeObject*> items;
-    {
-        TKObjectLock lock(*this);
-        items = m_items;
-    }
-    for (TKCustomChangeObject* item : items) {
+    for (TKCustomChangeObject* item : ItemsNow()) {
         if (!item) continue;
         if (item == object) {
             *container = this;
@@ -550,12 +584,7 @@ void TKListOf<Base, Family>::FillBranch(TKDataBranch* branch)
     branch->SetCount(0);
     branch->SetName(this->Name());
     branch->SetData(TKData::OfObject(this));
-    std::vector<TKCustomChangeObject*> items;
-    {
-        TKObjectLock lock(*this);
-        items = m_items;
-    }
-    for (TKCustomChangeObject* item : items) {
+    for (TKCustomChangeObject* item : ItemsNow()) {
         if (!item) continue;
         TOwned<TKDataBranch> node(TKDataBranch::NewNamed(item->Name(), 0, TKData::OfObject(item)));
         TKObjectRequest request;
@@ -681,23 +710,13 @@ void TKDrawPassListOf<Base, Family>::ChangeFinished()
 template <class Base, class Family>
 void TKDrawPassListOf<Base, Family>::OccludeSingle(TOcclusion3S* record)
 {
-    if (!record || !record->Factor || !this->Enabled()) return;
-    for (std::size_t i = 0; i < this->m_items.size(); ++i)
-        if (TKCustomChangeObject* item = this->m_items[i]) {
-            AsConstruction(item)->OccludeSingle(record);
-            if (*record->Factor <= 0) return;
-        }
+    if (this->Enabled()) OccludeInOrder(this->m_items, record);
 }
 
 template <class Base, class Family>
 void TKDrawPassListOf<Base, Family>::Occlude(TOcclusion3D* record)
 {
-    if (!record || !record->Factor || !this->Enabled()) return;
-    for (std::size_t i = 0; i < this->m_items.size(); ++i)
-        if (TKCustomChangeObject* item = this->m_items[i]) {
-            AsConstruction(item)->Occlude(record);
-            if (*record->Factor <= 0) return;
-        }
+    if (this->Enabled()) OccludeInOrder(this->m_items, record);
 }
 
 template <class Base, class Family>
@@ -720,11 +739,7 @@ void TKDrawPassListOf<Base, Family>::Draw(TDrawContext3D* context)
 template <class Base, class Family>
 TKCustomConstruction3D* TKDrawPassListOf<Base, Family>::CreateSnapshot(TPersistent* owner)
 {
-    std::vector<TKCustomChangeObject*> items;
-    {
-        TKObjectLock lock(*this);
-        items = this->m_items;
-    }
+    const std::vector<TKCustomChangeObject*> items = this->ItemsNow();
     if (items.empty()) return nullptr;
     TKCustomConstruction3DList* snapshot = TKCustomConstruction3DList::New(owner);
     try {
@@ -763,22 +778,12 @@ TClass TKCustomProjectionSystem3DList::ItemClass() const
 
 void TKCustomLightSystem3DList::IlluminateSingle(TIllumination3S* record)
 {
-    if (!record || !Enabled()) return;
-    TKCustomConstruction3DList* const occluders = record->Occluders;
-    OnExit restore([&] { record->Occluders = occluders; });
-    if (!Shadows()) record->Occluders = nullptr;
-    for (std::size_t i = 0; i < m_items.size(); ++i)
-        if (TKCustomChangeObject* item = m_items[i]) static_cast<TKCustomLightSystem3D*>(item)->IlluminateSingle(record);
+    if (Enabled()) IlluminateInOrder(m_items, record, Shadows() != 0);
 }
 
 void TKCustomLightSystem3DList::Illuminate(TIllumination3D* record)
 {
-    if (!record || !Enabled()) return;
-    TKCustomConstruction3DList* const occluders = record->Occluders;
-    OnExit restore([&] { record->Occluders = occluders; });
-    if (!Shadows()) record->Occluders = nullptr;
-    for (std::size_t i = 0; i < m_items.size(); ++i)
-        if (TKCustomChangeObject* item = m_items[i]) static_cast<TKCustomLightSystem3D*>(item)->Illuminate(record);
+    if (Enabled()) IlluminateInOrder(m_items, record, Shadows() != 0);
 }
 
 // Registration

@@ -138,6 +138,10 @@ private:
 
     void OnItemEvent(TObject* sender, int code, std::intptr_t param);
     void DropAll();
+    /// A copy of the items, taken under the lock.
+    std::vector<TKCustomChangeObject*> ItemsNow() const;
+    /// Operation code of kind to every item: 1 plus their positive answers.
+    int PassOperation(int code, int kind);
     int IndexOfLocked(const TKCustomChangeObject* item) const;
     void RemoveDestroyed(TObject* item);
     /// Forgets item's open updates; true when that left no item inside an update.
@@ -158,10 +162,11 @@ public:
     void Init() override;
     /// For a load, inside an update, so that the list fires its change once afterwards.
     int EndOperation(int kind) override;
-    /// Marks the bounds out of date (they are computed when next asked for), then fires 5.
+    /// Marks the bounds out of date when no item is inside an update, then fires 5.
     void Changed(std::intptr_t param) override;
-    /// Marks the bounds out of date when neither the list nor any item is inside an update.
+    /// Marks the bounds out of date.
     void ItemsChangeFinished(std::intptr_t param) override;
+    /// The box, computed first when a change has marked it out of date since.
     void GetMinCorner(TVector3D& out) override;
     void GetMaxCorner(TVector3D& out) override;
 
@@ -220,7 +225,8 @@ protected:
     TKCustomObject3DList() = default;
 };
 
-class TKCustomConstruction3DList : public TKDrawPassListOf<TKCustomConstruction3D, TKCustomConstruction3DList> {
+class TKCustomConstruction3DList
+    : public TKDrawPassListOf<TKCustomConstruction3D, TKCustomConstruction3DList> {
     DECLARE_TCLASS(TKCustomConstruction3DList)
 
 protected:

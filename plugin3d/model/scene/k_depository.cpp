@@ -45,7 +45,8 @@ void TKDepositoryCustomConstruction3D::ReleaseAll()
 
 void TKDepositoryCustomConstruction3D::Listen(TKCustomDrawSystem3D* drawing)
 {
-    if (drawing) drawing->Events().Add(TKEventHandler::Of<&TKDepositoryCustomConstruction3D::OnDrawingEvent>(this));
+    if (drawing)
+        drawing->Events().Add(TKEventHandler::Of<&TKDepositoryCustomConstruction3D::OnDrawingEvent>(this));
 }
 
 void TKDepositoryCustomConstruction3D::StopListening(TKCustomDrawSystem3D* drawing)
@@ -272,7 +273,8 @@ void TKDepositoryCustomConstruction3D::SetDrawingRecord(int index, std::uint8_t 
     if (index < 0 || index >= DrawingCount())
         target = kind == 1 ? &m_defaultRecord1 : &m_defaultRecord0;
     else
-        target = kind == 1 ? &m_drawings[std::size_t(index)].record1 : &m_drawings[std::size_t(index)].record0;
+        target =
+            kind == 1 ? &m_drawings[std::size_t(index)].record1 : &m_drawings[std::size_t(index)].record0;
     *target = record;
 }
 
@@ -296,8 +298,8 @@ bool TKDepositoryCustomConstruction3D::CopyFrom(TKDepositoryCustomConstruction3D
         }
         changed = true;
     } else {
-        changed = m_defaultRecord0 != other->m_defaultRecord0 || m_defaultRecord1 != other->m_defaultRecord1 ||
-                  m_currentRecord != other->m_currentRecord;
+        changed = m_defaultRecord0 != other->m_defaultRecord0 ||
+                  m_defaultRecord1 != other->m_defaultRecord1 || m_currentRecord != other->m_currentRecord;
     }
     m_defaultRecord0 = other->m_defaultRecord0;
     m_defaultRecord1 = other->m_defaultRecord1;
@@ -441,7 +443,8 @@ int TKDepositoryCustomConstruction3D::LinkObjects(TKObjectsStream* stream)
     ListenToConstruction(ObjectAs<TKCustomConstruction3D>(construction));
     for (Drawing& entry : m_drawings) {
         if (entry.system || !entry.storedSystem) continue;
-        entry.system = ObjectAs<TKCustomDrawSystem3D>(stream->Link(entry.storedSystem, TKCustomDrawSystem3D::StaticClass()));
+        entry.system = ObjectAs<TKCustomDrawSystem3D>(
+            stream->Link(entry.storedSystem, TKCustomDrawSystem3D::StaticClass()));
         entry.storedSystem = 0;
         Listen(entry.system);
     }

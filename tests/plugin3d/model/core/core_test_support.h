@@ -163,7 +163,8 @@ public:
     {
         for (const auto& [id, object] : m_loaded)
             if (reference != 0 && id == reference)
-                return object->InheritsFrom(wantedClass ? wantedClass : TKObject::StaticClass()) ? object : nullptr;
+                return object->InheritsFrom(wantedClass ? wantedClass : TKObject::StaticClass()) ? object
+                                                                                                 : nullptr;
         return nullptr;
     }
 

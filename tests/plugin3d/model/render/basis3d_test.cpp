@@ -239,7 +239,8 @@ std::vector<std::uint8_t> BasisRecord(std::int32_t objectId, const std::vector<s
 {
     std::vector<std::uint8_t> payload;
     auto put = [&](const void* p, std::size_t n) {
-        payload.insert(payload.end(), static_cast<const std::uint8_t*>(p), static_cast<const std::uint8_t*>(p) + n);
+        payload.insert(payload.end(), static_cast<const std::uint8_t*>(p),
+                       static_cast<const std::uint8_t*>(p) + n);
     };
     const std::string name = "B" + std::to_string(objectId);
     const std::int32_t length = std::int32_t(name.size());
@@ -333,7 +334,8 @@ TEST(Basis3D, DamagedChildReferencesLinkWithoutCyclesOrSharedChildren)
 {
     // 1 lists 2 twice and 3; 2 lists 1 (a cycle) and 3 (3 has a parent by then); 3 lists
     // itself and an unknown id.
-    auto bases = LoadBases({BasisRecord(1, {2, 2, 3}, 3), BasisRecord(2, {1, 3}, 2), BasisRecord(3, {3, 99}, 2)});
+    auto bases =
+        LoadBases({BasisRecord(1, {2, 2, 3}, 3), BasisRecord(2, {1, 3}, 2), BasisRecord(3, {3, 99}, 2)});
     TKBasis3D *b1 = bases[0].get(), *b2 = bases[1].get(), *b3 = bases[2].get();
     EXPECT_EQ(b1->GetChild(0), b2);
     EXPECT_EQ(b1->GetChild(1), nullptr);
@@ -363,7 +365,8 @@ TEST(Basis3D, BadChildCountsAreRefusedBeforeAnythingIsMade)
             stream.ReadObject(object, TKBasis3D::StaticClass());
             ADD_FAILURE() << "loaded";
         } catch (const EStreamError& e) {
-            EXPECT_NE(std::string(e.what()).find("Can't load : Invalid Value"), std::string::npos) << e.what();
+            EXPECT_NE(std::string(e.what()).find("Can't load : Invalid Value"), std::string::npos)
+                << e.what();
         }
         EXPECT_EQ(object, nullptr);
     }

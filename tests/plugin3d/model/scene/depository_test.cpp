@@ -212,7 +212,7 @@ TEST(Depository, ApplyingMutesOnlyWhatTheApplyingThreadRaises)
     d->AddDrawing(ds.get());
     d->SetDrawingRecord(0, 0, 1);
     d->onApply = [&] {
-        c->SetVisible(0);  // the record's own change: not heard
+        c->SetVisible(0);                               // the record's own change: not heard
         std::thread([&] { c->SetEnabled(0); }).join();  // the user's change meanwhile: heard
     };
     TKApplyRecordRequest request{ds.get(), 0};
@@ -296,7 +296,8 @@ TEST(Depository, NegativeCountsInAFileAreInvalidValues)
             target->LoadFromStream(&stream);
             ADD_FAILURE() << "loaded";
         } catch (const EStreamError& e) {
-            EXPECT_NE(std::string(e.what()).find("Can't load : Invalid Value"), std::string::npos) << e.what();
+            EXPECT_NE(std::string(e.what()).find("Can't load : Invalid Value"), std::string::npos)
+                << e.what();
         }
     }
 }
