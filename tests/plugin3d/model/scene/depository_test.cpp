@@ -281,15 +281,18 @@ TEST(Depository, ARoundTripKeepsRecordsAndEntriesAndLinksThem)
     EXPECT_EQ(loaded->Construction(), nullptr);
 }
 
-TEST(Depository, NegativeCountsInAFileAreInvalidValues)
+TEST(Depository, CountsThatCannotBeInAFileAreInvalidValues)
 {
-    for (std::size_t at : {16u, 20u}) {  // the record count, the drawing count
-        SCOPED_TRACE(at);
+    struct Case {
+        std::size_t at;  // the record count, the drawing count
+        std::int32_t count;
+    };
+    for (const Case k : {Case{16, -3}, Case{16, 1 << 30}, Case{20, -1}, Case{20, 2}}) {
+        SCOPED_TRACE(k.count);
         TOwned<TestDepository> d(TestDepository::New());
         MemoryStream stream;
         EXPECT_EQ(d->SaveToStream(&stream), 24);
-        const std::int32_t negative = -3;
-        std::memcpy(stream.bytes.data() + at, &negative, 4);
+        std::memcpy(stream.bytes.data() + k.at, &k.count, 4);
         stream.SetPosition(0);
         TOwned<TestDepository> target(TestDepository::New());
         try {

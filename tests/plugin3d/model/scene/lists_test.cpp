@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstring>
 #include <string>
 #include <vector>
 
@@ -316,6 +317,27 @@ TEST(Lists, ALoadThatFailsHalfWayFreesWhatItRead)
     EXPECT_THROW(stream.ReadObject(object, nullptr), EStreamError);
     EXPECT_EQ(object, nullptr);
     EXPECT_EQ(constructions->Count(), before);
+}
+
+TEST(Lists, EntryCountsThatCannotBeInAFileAreInvalidValues)
+{
+    for (std::int32_t count : {-1, 1, 1 << 28}) {
+        SCOPED_TRACE(count);
+        TOwned<TKCustomChangeObjectList> list(TKCustomChangeObjectList::New());
+        MemoryStream stream;
+        const int bytes = list->SaveToStream(&stream);
+        std::memcpy(stream.bytes.data() + bytes - 4, &count, 4);
+        stream.SetPosition(0);
+        TOwned<TKCustomChangeObjectList> target(TKCustomChangeObjectList::New());
+        try {
+            target->LoadFromStream(&stream);
+            ADD_FAILURE() << "loaded";
+        } catch (const EStreamError& e) {
+            EXPECT_NE(std::string(e.what()).find("Can't load : Invalid Value"), std::string::npos)
+                << e.what();
+        }
+        EXPECT_EQ(target->Count(), 0);
+    }
 }
 
 TEST(Lists, TheDrawPassNumbersItsItemsInTheStatusText)
