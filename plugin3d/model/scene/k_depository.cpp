@@ -435,12 +435,14 @@ int TKDepositoryCustomConstruction3D::LoadFromStream(TKObjectsStream* stream)
 int TKDepositoryCustomConstruction3D::LinkObjects(TKObjectsStream* stream)
 {
     if (!stream) return -1;
-    if (!m_linkPending) return DrawingCount() + 1;
-    m_linkPending = false;
-    TKObject* construction = stream->Link(m_storedConstruction, TKCustomConstruction3D::StaticClass());
-    m_storedConstruction = 0;
-    StopListeningToConstruction();
-    ListenToConstruction(ObjectAs<TKCustomConstruction3D>(construction));
+    // Only what the last load stored: a construction set since then stays.
+    if (m_linkPending) {
+        m_linkPending = false;
+        TKObject* construction = stream->Link(m_storedConstruction, TKCustomConstruction3D::StaticClass());
+        m_storedConstruction = 0;
+        StopListeningToConstruction();
+        ListenToConstruction(ObjectAs<TKCustomConstruction3D>(construction));
+    }
     for (Drawing& entry : m_drawings) {
         if (entry.system || !entry.storedSystem) continue;
         entry.system = ObjectAs<TKCustomDrawSystem3D>(
