@@ -6,5 +6,5 @@
 
 #include "platform/forms/units.h"
 
-/// KLayers.
+/// KLayers, KBasis3D.
 std::span<const TUnitInfo> RenderUnits();
