@@ -12,8 +12,8 @@
 #include "platform/window/messages.h"
 #include "platform/window/wnd.h"
 #include "tests/support/ui_helpers.h"
-#include "viewer/core/frame_viewer.h"
-#include "viewer/core/viewer_functions.h"
+#include "viewer/frame/frame_viewer.h"
+#include "viewer/frame/viewer_functions.h"
 #include "viewer/core/viewer_messages.h"
 
 namespace frame_test {

@@ -1,4 +1,4 @@
-#include "viewer/core/viewer_functions.h"
+#include "viewer/frame/viewer_functions.h"
 
 #include <cstdint>
 #include <string>
@@ -10,7 +10,7 @@
 #include "tests/support/modal_responder.h"
 #include "tests/support/recording_splash.h"
 #include "tests/support/test_environment.h"
-#include "tests/viewer/core/frame_test_support.h"
+#include "tests/viewer/frame/frame_test_support.h"
 
 using frame_test::NotifyWindow;
 using tarvenix::test::PumpUntil;

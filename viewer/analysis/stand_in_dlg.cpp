@@ -1,10 +1,8 @@
-#include "viewer/analysis/analysis_services.h"
+#include "viewer/analysis/stand_in_dlg.h"
 
 #include "platform/app/win_app.h"
 #include "platform/dialogs/dialog_template.h"
 #include "platform/window/messages.h"
-
-// --- dialogs made from their own template -----------------------------------------------------
 
 CStandInDlg::CStandInDlg(const platform::DialogTemplate& dialogTemplate, CWnd* parent)
     : CDialog(dialogTemplate.id, parent), m_template(dialogTemplate)

@@ -8,11 +8,13 @@
 #include "outside/basecore/thread_runner.h"
 #include "platform/frame/control_bar.h"
 #include "platform/window/modal.h"
-#include "viewer/analysis/analysis_services.h"
+#include "viewer/analysis/hist_frame.h"
+#include "viewer/analysis/value_grid_pane.h"
+#include "viewer/analysis/scale_mark_wnd.h"
 #include "viewer/core/fault_names.h"
-#include "viewer/core/frame_viewer.h"
-#include "viewer/core/frame_viewer_internal.h"
-#include "viewer/core/save_changes_dlg.h"
+#include "viewer/frame/frame_viewer.h"
+#include "viewer/frame/frame_viewer_internal.h"
+#include "viewer/frame/save_changes_dlg.h"
 
 using frame_files::OnUi;
 

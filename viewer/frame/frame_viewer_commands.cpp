@@ -3,9 +3,18 @@
 
 #include "outside/basecore/help_system.h"
 #include "outside/huebook/select_huebook_dlg.h"
-#include "viewer/analysis/analysis_services.h"
+#include "viewer/analysis/color_correction_dlg.h"
+#include "viewer/analysis/coord_pointer_dlg.h"
+#include "viewer/analysis/data_info_dlg.h"
+#include "viewer/analysis/find_dlg.h"
+#include "viewer/analysis/find_replace_value_dlg.h"
+#include "viewer/analysis/hist_frame.h"
+#include "viewer/analysis/hist_trim_dlg.h"
+#include "viewer/analysis/logical_coords_dlg.h"
+#include "viewer/analysis/scale_mark_wnd.h"
+#include "viewer/analysis/value_grid_pane.h"
 #include "viewer/analysis/file_properties_dlg.h"
-#include "viewer/core/frame_viewer.h"
+#include "viewer/frame/frame_viewer.h"
 
 namespace {
 

@@ -4,8 +4,14 @@
 #include "outside/basecore/mru_list.h"
 #include "platform/resources/resources.h"
 #include "platform/window/cursor.h"
-#include "viewer/analysis/analysis_services.h"
-#include "viewer/core/frame_viewer.h"
+#include "viewer/analysis/color_correction_dlg.h"
+#include "viewer/analysis/coord_pointer_dlg.h"
+#include "viewer/analysis/data_info_dlg.h"
+#include "viewer/analysis/hist_frame.h"
+#include "viewer/analysis/logical_coords_dlg.h"
+#include "viewer/analysis/scale_mark_wnd.h"
+#include "viewer/analysis/value_grid_pane.h"
+#include "viewer/frame/frame_viewer.h"
 #include "viewer/core/viewer_resources.h"
 
 namespace {

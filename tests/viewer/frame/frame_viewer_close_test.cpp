@@ -15,9 +15,9 @@
 #include "platform/window/modal.h"
 #include "tests/support/modal_responder.h"
 #include "tests/support/test_environment.h"
-#include "tests/viewer/core/frame_test_support.h"
-#include "viewer/analysis/analysis_services.h"
-#include "viewer/core/save_changes_dlg.h"
+#include "tests/viewer/frame/frame_test_support.h"
+#include "viewer/analysis/new_file_dlg.h"
+#include "viewer/frame/save_changes_dlg.h"
 
 using frame_test::NotifyWindow;
 using tarvenix::test::PumpEvents;

@@ -4,7 +4,8 @@
 // window (the image area) as a member, makes its tool windows once at creation and shows
 // them by toggle commands, switches its menu bar and tool bar with what is shown (a
 // single-band layer, an RGB composite or the table view), shows the read-out and a job's
-// progress in its status bar, and keeps the recent-file block of its File menu.
+// progress in its status bar, and keeps the recent-file block of its File menu. Its tool
+// windows know it only as their host (viewer_host.h).
 //
 // A frame is always allocated on the heap, frees itself when its window is destroyed, and
 // nobody keeps its pointer. Creation, menus, bars and the recent files are in
@@ -20,7 +21,8 @@
 #include "platform/frame/re_bar.h"
 #include "platform/frame/status_bar.h"
 #include "platform/frame/tool_bar.h"
-#include "viewer/core/frame_viewer_ids.h"
+#include "viewer/analysis/viewer_host.h"
+#include "viewer/frame/frame_viewer_ids.h"
 #include "viewer/core/view_rect.h"
 #include "viewer/core/view_result_param.h"
 #include "viewer/core/viewer_messages.h"
@@ -38,7 +40,7 @@ class CSelectHuebookDlg;
 class CValueGridPane;
 class CVectorImage;
 
-class CFrameViewer : public CFrameWnd {
+class CFrameViewer : public CFrameWnd, public CViewerHost {
     friend struct FrameViewerCommands;
 
 public:
@@ -115,11 +117,11 @@ public:
     int ClosePermission(int code);
     int CloseAll();
     BOOL DestroyWindow() override;
-    void FreezForInput(int freeze);
+    void FreezForInput(int freeze) override;
     /// Starts frame job `code` (kJobCloseView ... kJobButtonLoadRgb) on a worker.
     void StartFrameJob(int code);
     /// The file properties dialog's two texts, kept for the description tags.
-    void SetDescriptionTexts(const CString& caption, const CString& description);
+    void SetDescriptionTexts(const CString& caption, const CString& description) override;
     UINT GetPendingSaves() const { return m_nPendingSaves; }
 
     // --- commands and messages ------------------------------------------------------------------------
@@ -158,8 +160,8 @@ public:
     void OnButtonMoveSelection();
 
     // --- queries ------------------------------------------------------------------------------------------
-    int ImageWidth(int component);
-    int ImageHeight(int component);
+    int ImageWidth(int component) override;
+    int ImageHeight(int component) override;
     double Min(int component);
     double Max(int component);
     double Mean(int component);
@@ -168,20 +170,21 @@ public:
     CString GetFileName(int component);
     unsigned int* GetHistAddr(int component);
     /// 1 single band with palette, 2 RGB composite, 0 none.
-    int GetColorMode();
+    int GetColorMode() override;
     /// The complex component shown; -1 when none.
-    int GetComplexMode(int component);
+    int GetComplexMode(int component) override;
     void GetPalitra(ColorStruct* out);
     /// Fills the colour triplets of `palette` from the active view's display palette.
     void GetPalitra(PalitraTag* palette);
     int GetHistData(int component, unsigned int* counters, int bytes, int bins, CRect rect);
     int GetHistData(int component, unsigned int* counters, int bytes, int bins, HRGN region);
-    CPoint SetPointerPos(CPoint p);
-    CPoint GetPointerPos();
+    CPoint SetPointerPos(CPoint p) override;
+    CPoint GetPointerPos() override;
     void SetRectFrame(CPoint a, CPoint b, CWnd* source);
     int SetActiveView(int index, int redraw);
-    CViewRect* GetViewRect() { return &m_ViewRect; }
-    CViewerMeterInfo* GetMeterInfo() { return &m_MeterInfo; }
+    CViewRect* GetViewRect() override { return &m_ViewRect; }
+    CViewerMeterInfo* GetMeterInfo() override { return &m_MeterInfo; }
+    CWnd* HostWnd() override { return this; }
     /// The file properties dialog while it is open, else null.
     CFilePropertiesDlg* GetFilePropertiesDlg() const { return m_pFilePropertiesDlg; }
     CWnd* GetHistWnd();

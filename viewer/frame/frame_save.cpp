@@ -1,4 +1,4 @@
-#include "viewer/core/frame_save.h"
+#include "viewer/frame/frame_save.h"
 
 #include <set>
 #include <vector>

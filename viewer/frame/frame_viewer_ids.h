@@ -1,20 +1,14 @@
 #pragma once
 
-// Resource and command ids of the viewer frame, its flag words and its job codes.
+// Resource and command ids of the viewer frame, its flag words and its job codes. The
+// commands that the context menus of the viewer's windows share with the frame's menus are
+// the core's (viewer_resources.h).
 
 #include "platform/types.h"
+#include "viewer/core/viewer_resources.h"
 
 // --- resources of the frame -------------------------------------------------------------------
-inline constexpr UINT IDR_VIEWER_MENU = 227;           ///< the frame's menus are cut from it
-inline constexpr UINT IDR_VIEWER_CONTEXT_MENUS = 228;  ///< context menus of the viewer's windows
-/// Popups of the context menu resource, by position.
-enum ViewerContextPopup {
-    kContextView = 0,
-    kContextProfile = 1,
-    kContextHistogram = 2,
-    kContextScale = 3,
-    kContextTable = 4
-};
+inline constexpr UINT IDR_VIEWER_MENU = 227;  ///< the frame's menus are cut from it
 inline constexpr UINT IDR_VIEWER_TOOLBAR = 230;
 inline constexpr UINT IDI_VIEWER = 238;
 inline constexpr UINT IDS_VIEWER_NO_FILE = 34027;  ///< "Viewer: no file"
@@ -32,9 +26,6 @@ inline constexpr UINT ID_VIEWER_SAVE_AS = 34166;
 inline constexpr UINT ID_VIEWER_EXPORT_BMP = 34165;
 inline constexpr UINT ID_VIEWER_CLOSE = 34047;
 inline constexpr UINT ID_VIEWER_FILE_PROPERTIES = 34246;
-inline constexpr UINT ID_VIEWER_REGION_PROPERTIES = 34245;
-inline constexpr UINT ID_VIEWER_COPY = 57634;
-inline constexpr UINT ID_VIEWER_PASTE = 57637;
 inline constexpr UINT ID_VIEWER_COPY_WITH_GRID = 34286;
 inline constexpr UINT ID_VIEWER_FIND = 34274;
 inline constexpr UINT ID_VIEWER_REPLACE = 34276;
@@ -48,8 +39,6 @@ inline constexpr UINT ID_VIEWER_COMPLEX_ARGUMENT = 34199;
 inline constexpr UINT ID_VIEWER_POINTER_DLG = 34145;
 inline constexpr UINT ID_VIEWER_POINTER = 34049;
 inline constexpr UINT ID_VIEWER_SCALE = 34173;
-inline constexpr UINT ID_VIEWER_SCALE_HIDE = 34174;
-inline constexpr UINT ID_VIEWER_SCALE_PALETTE = 34175;
 inline constexpr UINT ID_VIEWER_PALETTE = 34021;
 inline constexpr UINT ID_VIEWER_SHOW_PALETTE = 34144;
 inline constexpr UINT ID_VIEWER_COLORING = 34244;
@@ -62,17 +51,11 @@ inline constexpr UINT ID_VIEWER_DATA_INFO_BUTTON = 34156;
 inline constexpr UINT ID_VIEWER_LOGICAL_COORDS = 34146;
 inline constexpr UINT ID_VIEWER_HIST_TRIMMING = 34167;
 inline constexpr UINT ID_VIEWER_INCREASE = 34034;
-inline constexpr UINT ID_VIEWER_ZOOM_IN_NOW = 34016;
 inline constexpr UINT ID_VIEWER_DECREASE = 34033;
-inline constexpr UINT ID_VIEWER_ZOOM_OUT_NOW = 34017;
 inline constexpr UINT ID_VIEWER_REAL_SIZE = 34035;
 inline constexpr UINT ID_VIEWER_REAL_SCALE = 34031;
-inline constexpr UINT ID_VIEWER_SCALE_1_1 = 34014;
 inline constexpr UINT ID_VIEWER_FIT_WINDOW = 34036;
 inline constexpr UINT ID_VIEWER_FIT_BUTTON = 34028;
-inline constexpr UINT ID_VIEWER_FIT_CONTEXT = 34013;
-inline constexpr UINT ID_VIEWER_SAVE_REGION = 34015;
-inline constexpr UINT ID_VIEWER_REGION_STATISTICS = 34228;
 inline constexpr UINT ID_VIEWER_HELP_CONTENTS = 34142;
 // The tool group.
 inline constexpr UINT ID_VIEWER_CENTER = 34022;

@@ -1,9 +1,35 @@
-#include "viewer/core/save_changes_dlg.h"
+#include "viewer/frame/save_changes_dlg.h"
 
 #include <algorithm>
 
+#include "platform/controls/button.h"
 #include "platform/controls/list_ctrl.h"
+#include "platform/controls/static_ctrl.h"
+#include "platform/resources/module_resources.h"
 #include "platform/window/modal.h"
+
+namespace {
+
+// The question's template; its texts are set when it opens.
+constexpr platform::DialogControl kSaveChangesControls[] = {
+    {"Static", "?", IDC_STATIC, 7, 7, 20, 20, SS_CENTER | SS_CENTERIMAGE | SS_SUNKEN},
+    {"Static", "Save changes ?", IDC_SAVE_CHANGES_TEXT, 34, 10, 150, 10, SS_LEFT},
+    {"SysListView32", "", IDC_SAVE_CHANGES_LIST, 7, 32, 177, 56,
+     LVS_REPORT | LVS_NOCOLUMNHEADER | LVS_SINGLESEL | WS_BORDER | WS_TABSTOP},
+    {"Button", "Yes", IDYES, 20, 96, 50, 14, BS_DEFPUSHBUTTON | WS_TABSTOP},
+    {"Button", "No", IDNO, 74, 96, 50, 14, BS_PUSHBUTTON | WS_TABSTOP},
+    {"Button", "Cancel", IDCANCEL, 128, 96, 50, 14, BS_PUSHBUTTON | WS_TABSTOP},
+};
+constexpr platform::DialogTemplate kDialogs[] = {
+    {IDD_SAVE_CHANGES, "Save changes", DS_MODALFRAME | WS_POPUP | WS_CAPTION | WS_SYSMENU, 0, nullptr, 8, 0,
+     0, 191, 117, kSaveChangesControls},
+};
+
+constexpr platform::ModuleResources kResources{.module = "PaneKit save changes", .dialogs = kDialogs};
+// Joins the resource chain when the library is loaded and leaves it when it is unloaded.
+const platform::ModuleResourceRegistration kRegistration(kResources);
+
+}  // namespace
 
 CSaveChangesDlg::CSaveChangesDlg(CWnd* parent) : CDialog(IDD_SAVE_CHANGES, parent) {}
 

@@ -19,9 +19,9 @@
 #include "tests/support/modal_responder.h"
 #include "tests/support/test_environment.h"
 #include "tests/support/ui_helpers.h"
-#include "viewer/analysis/analysis_services.h"
+#include "viewer/analysis/value_grid_pane.h"
 #include "viewer/core/fault_names.h"
-#include "viewer/core/frame_viewer.h"
+#include "viewer/frame/frame_viewer.h"
 
 using tarvenix::test::PumpEvents;
 using tarvenix::test::PumpUntil;

@@ -10,9 +10,13 @@
 #include "platform/kernel/files.h"
 #include "platform/last_error.h"
 #include "platform/window/modal.h"
-#include "viewer/analysis/analysis_services.h"
+#include "viewer/analysis/color_correction_dlg.h"
+#include "viewer/analysis/data_info_dlg.h"
+#include "viewer/analysis/hist_frame.h"
+#include "viewer/analysis/logical_coords_dlg.h"
+#include "viewer/analysis/value_grid_pane.h"
 #include "viewer/core/fault_names.h"
-#include "viewer/core/frame_viewer.h"
+#include "viewer/frame/frame_viewer.h"
 
 namespace {
 
