@@ -7,6 +7,44 @@
 
 namespace canvas_tables {
 
+TColorBitMap ColorBitMapOf(int format)
+{
+    TColorBitMap map{};
+    // Pixel bits first.. take the top `count` bits of the component's 16-bit level.
+    auto place = [&](int first, int component, int count) {
+        for (int k = 0; k < count; ++k) map[std::size_t(first + k)] = {component, 16 - count + k};
+    };
+    switch (format) {
+        case 1:
+            place(0, 1, 8);
+            break;
+        case 2:
+            place(0, 3, 5);
+            place(5, 2, 5);
+            place(10, 1, 5);
+            break;
+        case 3:
+            place(0, 3, 5);
+            place(5, 2, 6);
+            place(11, 1, 5);
+            break;
+        case 4:
+        case 5:
+            place(0, 3, 8);
+            place(8, 2, 8);
+            place(16, 1, 8);
+            break;
+        case 6:
+            place(0, 3, 10);
+            place(10, 2, 11);
+            place(21, 1, 11);
+            break;
+        default:
+            break;
+    }
+    return map;
+}
+
 std::int32_t DefaultLevel(std::int32_t v, std::int32_t background)
 {
     if (v == kEmptyLevel) return background;

@@ -32,6 +32,11 @@ struct Curve {
     int count = 0;
 };
 
+/// The packing of pixel format 1..6 (the memory bitmap's formats): 1 red 8-15 in 8 bits (to
+/// be made palette indices), 2 5-5-5, 3 5-6-5, 4 and 5 8-8-8, 6 11-11-10, blue in the low
+/// bits, each component from its level's top bits. Other codes give an empty map.
+TColorBitMap ColorBitMapOf(int format);
+
 /// The default entry for channel value v: the background for 0xFFFF, (v - 1) >> 8 for
 /// 1..0x8000, 0 otherwise.
 std::int32_t DefaultLevel(std::int32_t v, std::int32_t background);

@@ -10,18 +10,6 @@
 
 namespace {
 
-// 8-8-8: blue in bits 0-7, green 8-15, red 16-23, each from its level's bits 8-15.
-TColorBitMap Map888()
-{
-    TColorBitMap map{};
-    for (int k = 0; k < 8; ++k) {
-        map[std::size_t(k)] = {3, 8 + k};
-        map[std::size_t(8 + k)] = {2, 8 + k};
-        map[std::size_t(16 + k)] = {1, 8 + k};
-    }
-    return map;
-}
-
 // The canvas painted into 32-bit pixels.
 std::vector<std::uint32_t> Paint(TKCanvas3D& canvas)
 {
@@ -131,7 +119,7 @@ TEST(Canvas3D, DepthDecidesWhatIsDrawn)
 
 TEST(Canvas3D, ChannelsAndTablesMakeThePixels)
 {
-    const TColorBitMap map = Map888();
+    const TColorBitMap map = canvas_tables::ColorBitMapOf(5);
     TKCanvas3D canvas;
     canvas.SetSize(4, 2);
     canvas.SetBackgroundColor(0x1200, 0x3400, 0x5600, map);

@@ -13,18 +13,6 @@ using canvas_tables::Curve;
 
 namespace {
 
-// 8-8-8: blue in bits 0-7, green 8-15, red 16-23, each from its level's bits 8-15.
-TColorBitMap Map888()
-{
-    TColorBitMap map{};
-    for (int k = 0; k < 8; ++k) {
-        map[std::size_t(k)] = {3, 8 + k};
-        map[std::size_t(8 + k)] = {2, 8 + k};
-        map[std::size_t(16 + k)] = {1, 8 + k};
-    }
-    return map;
-}
-
 std::vector<std::int32_t> Levels(const std::vector<std::int32_t>& pairs)
 {
     std::vector<std::int32_t> levels(canvas_tables::kLevels, -7);
@@ -102,8 +90,21 @@ TEST(CanvasTables, CurvesBecomeLevelRampsOverTheChannelLevels)
 
 TEST(CanvasTables, ChannelTablesSpreadComponentLevelsIntoPixelBits)
 {
-    const TColorBitMap map = Map888();
+    const TColorBitMap map = canvas_tables::ColorBitMapOf(5);
     EXPECT_EQ(canvas_tables::PackColor(0xFF00, 0x1200, 0x00FF, map), 0xFF1200);
+    struct Format {
+        int format;
+        std::int32_t red, green, blue, packed;
+    };
+    for (const Format& f : std::vector<Format>{{1, 0xABFF, 0xFFFF, 0xFFFF, 0xAB},
+                                               {2, 0xFFFF, 0, 0x0800, 0x7C01},
+                                               {3, 0, 0xFFFF, 0, 0x07E0},
+                                               {4, 0x0100, 0x0200, 0x0300, 0x010203},
+                                               {6, 0xFFFF, 0x0020, 0xFFC0, std::int32_t(0xFFE007FFu)},
+                                               {0, 0xFFFF, 0xFFFF, 0xFFFF, 0}})
+        EXPECT_EQ(canvas_tables::PackColor(f.red, f.green, f.blue, canvas_tables::ColorBitMapOf(f.format)),
+                  f.packed)
+            << "format " << f.format;
     std::int32_t masks[16];
     canvas_tables::ComponentMasks(map, 2, masks);
     EXPECT_EQ(masks[7], 0);
