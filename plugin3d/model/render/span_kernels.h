@@ -22,17 +22,26 @@ public:
         : m_steps(steps)
     {
         const std::int64_t diff = std::int64_t(a1) - a0;
-        const std::uint64_t d = std::uint64_t(diff < 0 ? -diff : diff);
-        const std::uint64_t q = d / std::uint64_t(steps);
-        m_remainder = std::int64_t(d % std::uint64_t(steps));
+        // |a1 - a0| and the steps are below 2^32: one 32-bit division
+        // gives quotient and remainder (most edges of a fine mesh span a row or two).
+        const auto d = std::uint32_t(diff < 0 ? -diff : diff);
+        std::uint32_t q = d, r = 0;
+        if (steps != 1) {
+            q = d / std::uint32_t(steps);
+            r = d % std::uint32_t(steps);
+        }
+        m_remainder = r;
         m_sign = diff < 0 ? 0xFFFFFFFFu : 1u;
-        m_step = std::uint32_t(q) * m_sign;
-        // After k steps the term has lost r*k and has had L put back c times, c the least
-        // count that leaves it above 0: it stays within (0, L] throughout.
-        const std::int64_t carries = (m_remainder * at - errorStart + steps) / steps;
-        m_error = errorStart - m_remainder * at + carries * steps;
-        m_value =
-            std::uint32_t(a0) + (std::uint32_t(q) * std::uint32_t(at) + std::uint32_t(carries)) * m_sign;
+        m_step = q * m_sign;
+        m_error = errorStart;
+        m_value = std::uint32_t(a0);
+        if (at > 0) {
+            // After k steps the term has lost r*k and has had L put back c times, c the
+            // least count that leaves it above 0: it stays within (0, L] throughout.
+            const std::int64_t carries = (m_remainder * at - errorStart + steps) / steps;
+            m_error = errorStart - m_remainder * at + carries * steps;
+            m_value += (q * std::uint32_t(at) + std::uint32_t(carries)) * m_sign;
+        }
     }
     std::int32_t Value() const { return std::int32_t(m_value); }
     void Step()
