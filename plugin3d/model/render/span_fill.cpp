@@ -259,8 +259,10 @@ void FillEdgeRampPart(std::int32_t* firstField, int n, std::int32_t a0, std::int
     first = std::max(first, 0);
     last = std::min(last, n - 1);
     if (first > last) return;
-    if (n == 1) {
-        *firstField = a0;
+    if (n <= 2) {
+        // Edges of a fine mesh mostly span one or two rows: their ends, exactly.
+        if (first == 0) firstField[0] = a0;
+        if (last == 1) firstField[kRecordInts] = a1;
         return;
     }
     const std::int64_t steps = n - 1;
