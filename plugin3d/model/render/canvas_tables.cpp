@@ -9,39 +9,21 @@ namespace canvas_tables {
 
 TColorBitMap ColorBitMapOf(int format)
 {
-    TColorBitMap map{};
-    // Pixel bits first.. take the top `count` bits of the component's 16-bit level.
-    auto place = [&](int first, int component, int count) {
-        for (int k = 0; k < count; ++k) map[std::size_t(first + k)] = {component, 16 - count + k};
+    // Per format, up to three fields: first pixel bit, component, bits (the level's top bits).
+    struct Field {
+        int first, component, count;
     };
-    switch (format) {
-        case 1:
-            place(0, 1, 8);
-            break;
-        case 2:
-            place(0, 3, 5);
-            place(5, 2, 5);
-            place(10, 1, 5);
-            break;
-        case 3:
-            place(0, 3, 5);
-            place(5, 2, 6);
-            place(11, 1, 5);
-            break;
-        case 4:
-        case 5:
-            place(0, 3, 8);
-            place(8, 2, 8);
-            place(16, 1, 8);
-            break;
-        case 6:
-            place(0, 3, 10);
-            place(10, 2, 11);
-            place(21, 1, 11);
-            break;
-        default:
-            break;
-    }
+    static constexpr Field kFields[7][3] = {{},
+                                            {{0, 1, 8}},
+                                            {{0, 3, 5}, {5, 2, 5}, {10, 1, 5}},
+                                            {{0, 3, 5}, {5, 2, 6}, {11, 1, 5}},
+                                            {{0, 3, 8}, {8, 2, 8}, {16, 1, 8}},
+                                            {{0, 3, 8}, {8, 2, 8}, {16, 1, 8}},
+                                            {{0, 3, 10}, {10, 2, 11}, {21, 1, 11}}};
+    TColorBitMap map{};
+    if (format < 1 || format > 6) return map;
+    for (const Field& f : kFields[format])
+        for (int k = 0; k < f.count; ++k) map[std::size_t(f.first + k)] = {f.component, 16 - f.count + k};
     return map;
 }
 
