@@ -1,0 +1,146 @@
+#include "plugin3d/model/core/k_event_manager.h"
+
+#include <memory>
+
+IMPLEMENT_TCLASS(TKEventManager, TObject)
+
+// A table is never changed once published, except that a removed entry's code is cleared
+// in the tables notifications may still walk.
+struct TKEventManager::Table {
+    struct Entry {
+        std::atomic<TKEventHandler::Code> code{nullptr};
+        void* data = nullptr;
+    };
+    explicit Table(int n) : count(n), entries(std::make_unique<Entry[]>(static_cast<std::size_t>(n))) {}
+    int count;
+    std::unique_ptr<Entry[]> entries;
+    Table* nextRetired = nullptr;
+
+    int FirstLive(const TKEventHandler& h) const
+    {
+        for (int i = 0; i < count; ++i)
+            if (entries[i].data == h.data() && entries[i].code.load(std::memory_order_relaxed) == h.code())
+                return i;
+        return -1;
+    }
+};
+
+TKEventManager::~TKEventManager()
+{
+    delete m_table.load();
+    while (m_retired) {
+        Table* next = m_retired->nextRetired;
+        delete m_retired;
+        m_retired = next;
+    }
+}
+
+void TKEventManager::Add(TKEventHandler handler)
+{
+    if (!handler) return;
+    std::lock_guard lock(m_mutex);
+    const Table* old = m_table.load(std::memory_order_relaxed);
+    const int n = old ? old->count : 0;
+    auto* fresh = new Table(n + 1);
+    for (int i = 0; i < n; ++i) {
+        fresh->entries[i].code.store(old->entries[i].code.load(std::memory_order_relaxed),
+                                     std::memory_order_relaxed);
+        fresh->entries[i].data = old->entries[i].data;
+    }
+    fresh->entries[n].code.store(handler.code(), std::memory_order_relaxed);
+    fresh->entries[n].data = handler.data();
+    Publish(fresh, nullptr);
+}
+
+void TKEventManager::Remove(TKEventHandler handler)
+{
+    if (!handler) return;
+    std::lock_guard lock(m_mutex);
+    const Table* old = m_table.load(std::memory_order_relaxed);
+    const int at = old ? old->FirstLive(handler) : -1;
+    if (at < 0) return;
+    Table* fresh = nullptr;
+    if (old->count > 1) {
+        fresh = new Table(old->count - 1);
+        for (int i = 0, j = 0; i < old->count; ++i) {
+            if (i == at) continue;
+            fresh->entries[j].code.store(old->entries[i].code.load(std::memory_order_relaxed),
+                                         std::memory_order_relaxed);
+            fresh->entries[j++].data = old->entries[i].data;
+        }
+    }
+    Publish(fresh, &handler);
+}
+
+// Called under m_mutex: makes fresh the table, retires the old one and frees the retired
+// tables once no notification runs.
+void TKEventManager::Publish(Table* fresh, const TKEventHandler* removed)
+{
+    Table* old = m_table.exchange(fresh, std::memory_order_seq_cst);
+    if (old) {
+        old->nextRetired = m_retired;
+        m_retired = old;
+        m_hasRetired.store(true, std::memory_order_seq_cst);
+    }
+    // A notification still walking an older table must not call the removed handler.
+    if (removed)
+        for (Table* t = m_retired; t; t = t->nextRetired)
+            if (const int i = t->FirstLive(*removed); i >= 0)
+                t->entries[i].code.store(nullptr, std::memory_order_release);
+    // A notification that started before the exchange counted itself first, so a count of
+    // zero here means none can walk a retired table.
+    if (m_notifying.load(std::memory_order_seq_cst) == 0) {
+        while (m_retired) {
+            Table* next = m_retired->nextRetired;
+            delete m_retired;
+            m_retired = next;
+        }
+        m_hasRetired.store(false, std::memory_order_relaxed);
+    }
+}
+
+void TKEventManager::ReleaseRetired()
+{
+    std::lock_guard lock(m_mutex);
+    if (m_notifying.load(std::memory_order_seq_cst) != 0) return;
+    while (m_retired) {
+        Table* next = m_retired->nextRetired;
+        delete m_retired;
+        m_retired = next;
+    }
+    m_hasRetired.store(false, std::memory_order_relaxed);
+}
+
+int TKEventManager::IndexOf(TKEventHandler handler) const
+{
+    std::lock_guard lock(m_mutex);
+    const Table* table = m_table.load(std::memory_order_relaxed);
+    return table ? table->FirstLive(handler) : -1;
+}
+
+int TKEventManager::Count() const
+{
+    std::lock_guard lock(m_mutex);
+    const Table* table = m_table.load(std::memory_order_relaxed);
+    return table ? table->count : 0;
+}
+
+void TKEventManager::Notify(TObject* sender, int code, std::intptr_t param)
+{
+    if (m_muted.load(std::memory_order_relaxed)) return;
+    m_notifying.fetch_add(1, std::memory_order_seq_cst);
+    if (const Table* table = m_table.load(std::memory_order_seq_cst)) {
+        for (int i = 0; i < table->count; ++i) {
+            const TKEventHandler::Code call = table->entries[i].code.load(std::memory_order_acquire);
+            if (!call) continue;
+            try {
+                call(table->entries[i].data, sender, code, param);
+            } catch (...) {
+                // A handler's failure is its own; the others still hear the event.
+            }
+        }
+    }
+    if (m_notifying.fetch_sub(1, std::memory_order_seq_cst) == 1 &&
+        m_hasRetired.load(std::memory_order_seq_cst))
+        ReleaseRetired();
+}

@@ -1,0 +1,64 @@
+#pragma once
+
+// TKEventManager: the event handlers of one object, called in the order they were added.
+//
+// Notify takes no lock and allocates nothing: it walks the table as it was when the
+// notification began. Add and Remove build a new table and keep the old one until no
+// notification can still be walking it, so a handler may add or remove handlers (itself
+// included) from inside a notification: a handler added then is not called by the running
+// notification, and one removed then is not called by it any more.
+
+#include <atomic>
+#include <cstdint>
+#include <mutex>
+
+#include "platform/forms/method.h"
+#include "platform/forms/object.h"
+
+/// A handler: (sender, code, param); sender is the object that fires, code the event code,
+/// param a pointer-sized value whose meaning the code gives.
+using TKEventHandler = TMethod<void(TObject* sender, int code, std::intptr_t param)>;
+
+/// Generic event codes of the object model.
+enum TKEventCode : int {
+    kevDestroyed = 3,
+    kevChangeBegins = 4,
+    kevChangeEnds = 5,
+    kevAdded = 6,
+    kevRemoved = 7,
+    kevNameChanged = 8,
+};
+
+class TKEventManager : public TObject {
+    DECLARE_TCLASS(TKEventManager)
+
+    TKEventManager() = default;
+    ~TKEventManager() override;
+
+    /// Appends handler (no duplicate check: a handler added twice is called twice). An
+    /// empty handler is ignored.
+    void Add(TKEventHandler handler);
+    /// Removes the first entry equal to handler.
+    void Remove(TKEventHandler handler);
+    /// The first entry equal to handler, -1 when none.
+    int IndexOf(TKEventHandler handler) const;
+    int Count() const;
+    void SetMuted(bool muted) { m_muted.store(muted, std::memory_order_relaxed); }
+    bool IsMuted() const { return m_muted.load(std::memory_order_relaxed); }
+
+    /// Calls every handler with (sender, code, param) unless muted. An exception a handler
+    /// raises is dropped and the next handler still runs.
+    void Notify(TObject* sender, int code, std::intptr_t param);
+
+private:
+    struct Table;
+    void Publish(Table* fresh, const TKEventHandler* removed);
+    void ReleaseRetired();
+
+    mutable std::mutex m_mutex;
+    std::atomic<Table*> m_table{nullptr};
+    std::atomic<int> m_notifying{0};
+    std::atomic<bool> m_hasRetired{false};
+    std::atomic<bool> m_muted{false};
+    Table* m_retired = nullptr;  // guarded by m_mutex
+};

@@ -1,0 +1,78 @@
+#pragma once
+
+// Unit KGeneral's shared state and the locks of the object model.
+//
+// Every change object holds a re-entrant lock of its own; all TKBranch trees share one.
+// On a job thread (a TKThread job runs on it), taking a lock another thread holds gives up
+// with EAbort as soon as the job's stop is requested: a user-interface thread that holds
+// an object's lock while it stops the job (a scene edit opened by a setter) is answered at
+// once instead of after a time-out. A lock already held by the same thread never gives up.
+
+#include <atomic>
+#include <cstdint>
+
+#include "platform/forms/units.h"
+#include "platform/kernel/threads.h"
+
+class TKObjectsList;
+
+/// Enters section; on a job thread, gives up with EAbort once the job's stop is requested.
+void EnterSection(CRITICAL_SECTION& section);
+/// Enters section however long it takes (destructors and the closing half of brackets,
+/// which must not be left half done).
+void EnterSectionWaiting(CRITICAL_SECTION& section);
+inline void LeaveSection(CRITICAL_SECTION& section)
+{
+    LeaveCriticalSection(&section);
+}
+
+/// How a guard enters its section.
+enum class TKEnter { GivingUp, Waiting };
+
+/// Holds a section for a scope: entered with EnterSection, or with EnterSectionWaiting.
+template <TKEnter How>
+class TKBasicSectionGuard {
+public:
+    explicit TKBasicSectionGuard(CRITICAL_SECTION& section) : m_section(section)
+    {
+        if constexpr (How == TKEnter::GivingUp)
+            EnterSection(section);
+        else
+            EnterSectionWaiting(section);
+    }
+    ~TKBasicSectionGuard() { LeaveSection(m_section); }
+    TKBasicSectionGuard(const TKBasicSectionGuard&) = delete;
+    TKBasicSectionGuard& operator=(const TKBasicSectionGuard&) = delete;
+
+private:
+    CRITICAL_SECTION& m_section;
+};
+using TKSectionGuard = TKBasicSectionGuard<TKEnter::GivingUp>;
+using TKWaitingSectionGuard = TKBasicSectionGuard<TKEnter::Waiting>;
+
+/// Marks the calling thread, for the scope, as running a job whose stop request is stop.
+class TKJobScope {
+public:
+    explicit TKJobScope(const std::atomic<bool>* stop);
+    ~TKJobScope();
+    TKJobScope(const TKJobScope&) = delete;
+    TKJobScope& operator=(const TKJobScope&) = delete;
+
+private:
+    const std::atomic<bool>* m_previous;
+};
+
+/// The stop request of the job running on the calling thread, or null.
+const std::atomic<bool>* CurrentJobStop();
+
+/// The one lock all TKBranch trees share.
+CRITICAL_SECTION& TreeLock();
+
+/// The next number of the change objects' automatic names (1 for the first of a run).
+std::uint64_t NextChangeObjectNumber();
+
+/// "Global List of KObjectsList" while the unit runs, else null.
+TKObjectsList* ObjectsListsList();
+
+/// Unit KGeneral: the tree lock, the number counter and the list of lists.
+extern const TUnitInfo kKGeneralUnit;

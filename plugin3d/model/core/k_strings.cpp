@@ -1,0 +1,77 @@
+#include "plugin3d/model/core/k_strings.h"
+
+#include <cstdint>
+#include <cstring>
+
+#include "platform/forms/exceptions.h"
+#include "plugin3d/model/core/k_object.h"
+
+namespace {
+std::int32_t StoredLength(const std::string& s)
+{
+    return static_cast<std::int32_t>(std::min<std::size_t>(s.size(), kMaxStoredString));
+}
+
+[[noreturn]] void InvalidStringSize()
+{
+    throw EStreamError(ktext::kInvalidStringSize);
+}
+
+// Compared unsigned, so a negative length fails too.
+bool ValidLength(std::int32_t n)
+{
+    return static_cast<std::uint32_t>(n) <= static_cast<std::uint32_t>(kMaxStoredString);
+}
+}  // namespace
+
+int WriteStringTo(TKObjectsStream* stream, const std::string& s)
+{
+    const std::int32_t n = StoredLength(s);
+    if (stream) {
+        WriteValue(stream, n);
+        stream->Write(s.data(), n);
+    }
+    return n + 4;
+}
+
+int ReadStringFrom(TKObjectsStream* stream, std::string& s)
+{
+    if (!stream) {
+        s.clear();
+        return 0;
+    }
+    std::int32_t n = 0;
+    ReadValue(stream, n);
+    if (!ValidLength(n) || n > stream->Remaining()) InvalidStringSize();
+    s.assign(static_cast<std::size_t>(n), '\0');
+    stream->Read(s.data(), n);
+    return n + 4;
+}
+
+int WriteStringToBuffer(void* buffer, const std::string& s)
+{
+    const std::int32_t n = StoredLength(s);
+    if (buffer) {
+        auto* out = static_cast<char*>(buffer);
+        std::memcpy(out, &n, 4);
+        std::memcpy(out + 4, s.data(), static_cast<std::size_t>(n));
+    }
+    return n + 4;
+}
+
+int ReadStringFromBuffer(const void* buffer, std::size_t size, std::string& s)
+{
+    s.clear();
+    if (!buffer) return 0;
+    if (size < 4) InvalidStringSize();
+    std::int32_t n = 0;
+    std::memcpy(&n, buffer, 4);
+    if (!ValidLength(n) || static_cast<std::size_t>(n) > size - 4) InvalidStringSize();
+    s.assign(static_cast<const char*>(buffer) + 4, static_cast<std::size_t>(n));
+    return n + 4;
+}
+
+void AssignStringCopy(void* target, const std::string& source)
+{
+    if (target) *static_cast<std::string*>(target) = source;
+}
