@@ -1,9 +1,12 @@
 #include "plugin3d/model/render/canvas3d.h"
 
 #include <algorithm>
-#include <new>
 
+#include "platform/forms/exceptions.h"
+#include "plugin3d/model/core/k_objects_list.h"
 #include "plugin3d/model/render/intensity_transformer.h"
+
+IMPLEMENT_TCLASS(TKCanvas3D, TPersistent)
 
 using canvas_planes::HeapBlock;
 using canvas_planes::Plane;
@@ -11,6 +14,7 @@ using canvas_planes::Plane;
 namespace {
 
 std::atomic<std::uint64_t> g_canvasesMade{0};
+std::atomic<TKObjectsList*> g_canvases{nullptr};
 
 class Guard {
 public:
@@ -39,8 +43,15 @@ TKCanvas3D::TKCanvas3D()
     UpdateTarget();
 }
 
+void TKCanvas3D::Create(void* owner)
+{
+    TPersistent::Create(owner);
+    if (TKObjectsList* canvases = CanvasesList()) canvases->Add(this);
+}
+
 TKCanvas3D::~TKCanvas3D()
 {
+    if (TKObjectsList* canvases = CanvasesList()) canvases->Remove(this);
     ReleaseHeap(true);
     DeleteCriticalSection(&m_lock);
 }
@@ -84,7 +95,7 @@ void TKCanvas3D::AllocatePlanes(std::int32_t width, std::int32_t height)
             c.Resize(width, height, kNothingDrawn);
             if (m_tables[n - 1].Bytes() != canvas_planes::kTableBytes) BuildDefaultTable(n);
         }
-    } catch (const std::bad_alloc&) {
+    } catch (const EOutOfMemory&) {
         // No canvas of a size but its planes: empty, and a later size starts afresh.
         ReleaseHeap(true);
         m_width = m_height = 0;
@@ -139,7 +150,7 @@ void TKCanvas3D::SetChannelEnabled(int n, bool on)
             c->Resize(m_width, m_height, 0);
             c->present = true;
             BuildDefaultTable(n);
-        } catch (const std::bad_alloc&) {
+        } catch (const EOutOfMemory&) {
             c->present = false;
             c->Release();
             m_tables[n - 1].Free();
@@ -330,3 +341,24 @@ const std::uint16_t* TKCanvas3D::ChannelRow(int n, std::int32_t y) const
     if (!c || !c->present || !c->block.Data() || y < 0 || y >= c->height) return nullptr;
     return reinterpret_cast<const std::uint16_t*>(c->Row(y));
 }
+
+TKObjectsList* CanvasesList()
+{
+    return g_canvases.load(std::memory_order_acquire);
+}
+
+namespace {
+
+void StartCanvases()
+{
+    g_canvases.store(TKObjectsList::NewNamed("Global List of KCanvas3D"), std::memory_order_release);
+}
+
+void EndCanvases()
+{
+    FreeObject(g_canvases.exchange(nullptr, std::memory_order_acq_rel));
+}
+
+}  // namespace
+
+const TUnitInfo kKCanvas3DUnit{"KCanvas3D", StartCanvases, EndCanvases};

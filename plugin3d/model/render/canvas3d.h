@@ -21,6 +21,8 @@
 #include <cstdint>
 #include <string>
 
+#include "platform/forms/object.h"
+#include "platform/forms/units.h"
 #include "platform/kernel/threads.h"
 #include "plugin3d/model/render/canvas_batch.h"
 #include "plugin3d/model/render/canvas_planes.h"
@@ -28,6 +30,7 @@
 #include "plugin3d/model/render/span_fill.h"
 
 class TKCnv3DIITransformer;
+class TKObjectsList;
 
 /// Where a canvas is painted: pixel rows of `bytesPerPixel` (1..4) bytes per pixel,
 /// `stride` bytes apart, row 0 first.
@@ -42,15 +45,14 @@ struct TCanvasTarget {
 /// A table level function: entry i of a channel table is fn(context, i).
 using TCanvasLevelFunction = std::int32_t (*)(void* context, std::int32_t level);
 
-class TKCanvas3D {
-public:
+class TKCanvas3D : public TPersistent {
+    DECLARE_TCLASS(TKCanvas3D)
+
     static constexpr std::int32_t kFarDepth = 0x10000000;
     static constexpr std::int32_t kNearDepth = 1;
 
-    TKCanvas3D();
-    virtual ~TKCanvas3D();
-    TKCanvas3D(const TKCanvas3D&) = delete;
-    TKCanvas3D& operator=(const TKCanvas3D&) = delete;
+    /// Joins "Global List of KCanvas3D".
+    void Create(void* owner) override;
 
     /// "TKCanvas3D #n/ PrID #p/ ThID #t/ Time #ms": n counts the canvases made before.
     const std::string& Name() const { return m_name; }
@@ -59,9 +61,9 @@ public:
     /// True until the first SetSize, and after a size or clear that could not be had.
     bool IsEmpty() const;
 
-    /// Sizes the canvas; negative sizes count as 0, an unchanged size does nothing. Pixels
-    /// of the common part are kept, new ones are far and empty. Raises the out-of-memory
-    /// error, leaving the canvas empty, when the planes cannot be had.
+    // The slot after Assign. Sizes the canvas; negative sizes count as 0, an unchanged size
+    // does nothing. Pixels of the common part are kept, new ones are far and empty. Raises
+    // EOutOfMemory, leaving the canvas empty, when the planes cannot be had.
     virtual void SetSize(std::int32_t width, std::int32_t height);
     std::int32_t Width() const { return m_width; }
     std::int32_t Height() const { return m_height; }
@@ -112,6 +114,10 @@ public:
     const std::int32_t* DepthRow(std::int32_t y) const;
     const std::uint16_t* ChannelRow(int n, std::int32_t y) const;
 
+protected:
+    TKCanvas3D();
+    ~TKCanvas3D() override;
+
 private:
     void AllocatePlanes(std::int32_t width, std::int32_t height);
     void UpdateTarget();
@@ -136,3 +142,8 @@ private:
     canvas_raster::Target m_target;
     canvas_raster::Batch m_batch;
 };
+
+/// "Global List of KCanvas3D" while the unit runs, else null.
+TKObjectsList* CanvasesList();
+/// Unit KCanvas3D: the list of canvases.
+extern const TUnitInfo kKCanvas3DUnit;

@@ -5,8 +5,9 @@
 
 #include <algorithm>
 #include <cstring>
-#include <new>
 #include <utility>
+
+#include "platform/forms/exceptions.h"
 
 namespace canvas_planes {
 
@@ -26,13 +27,13 @@ bool LargerThanTheMachine(std::int64_t bytes)
 std::int64_t CheckedProduct(std::int64_t a, std::int64_t b)
 {
     std::int64_t product = 0;
-    if (a < 0 || b < 0 || __builtin_mul_overflow(a, b, &product)) throw std::bad_alloc();
+    if (a < 0 || b < 0 || __builtin_mul_overflow(a, b, &product)) throw EOutOfMemory();
     return product;
 }
 
 std::int64_t RoundUp(std::int64_t value, std::int64_t step)
 {
-    if (value > INT64_MAX - (step - 1)) throw std::bad_alloc();
+    if (value > INT64_MAX - (step - 1)) throw EOutOfMemory();
     return (value + step - 1) / step * step;
 }
 
@@ -70,9 +71,9 @@ HeapBlock HeapBlock::Allocate(std::int64_t bytes)
 {
     HeapBlock block;
     if (bytes <= 0) return block;
-    if (LargerThanTheMachine(bytes)) throw std::bad_alloc();
+    if (LargerThanTheMachine(bytes)) throw EOutOfMemory();
     void* p = ::mmap(nullptr, std::size_t(bytes), PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
-    if (p == MAP_FAILED) throw std::bad_alloc();
+    if (p == MAP_FAILED) throw EOutOfMemory();
     block.m_data = static_cast<std::uint8_t*>(p);
     block.m_bytes = bytes;
     return block;

@@ -16,7 +16,7 @@ inline constexpr std::int64_t kSpanStep = 0x4000;
 /// Bytes of a channel table: 65536 int32 entries.
 inline constexpr std::int64_t kTableBytes = 0x40000;
 
-/// An owned block of zeroed memory, or none. Allocate throws std::bad_alloc when the size
+/// An owned block of zeroed memory, or none. Allocate raises EOutOfMemory when the size
 /// cannot be had (or does not fit in 64 bits).
 class HeapBlock {
 public:
@@ -39,8 +39,8 @@ private:
 
 /// Row stride of a plane: width * bytes per element plus up to 15, rounded down to 16.
 std::int64_t PlaneStride(std::int64_t width, int bytesPerElement);
-/// Bytes a plane of `height` rows of `stride` takes: rounded up to 64 KiB. Throws
-/// std::bad_alloc when it does not fit in 64 bits.
+/// Bytes a plane of `height` rows of `stride` takes: rounded up to 64 KiB. Raises
+/// EOutOfMemory when it does not fit in 64 bits.
 std::int64_t PlaneAllocation(std::int64_t height, std::int64_t stride);
 /// Bytes of the span buffer for `height` rows.
 std::int64_t SpanBufferBytes(std::int64_t height);
@@ -57,8 +57,8 @@ struct Plane {
     std::uint8_t* Row(std::int64_t y) const { return block.Data() + y * stride; }
     std::int64_t Allocated() const { return block.Bytes(); }
     /// Resizes to width x height keeping the pixels of the common part; new columns of old
-    /// rows and new rows get `fill`. A zero size frees the block. Throws std::bad_alloc
-    /// (the plane unchanged) when the memory cannot be had.
+    /// rows and new rows get `fill`. A zero size frees the block. Raises EOutOfMemory (the
+    /// plane unchanged) when the memory cannot be had.
     void Resize(std::int32_t newWidth, std::int32_t newHeight, std::uint32_t fill);
     /// Sets every pixel of rows first..last to `value`.
     void FillRows(std::int64_t first, std::int64_t last, std::uint32_t value);

@@ -2,7 +2,11 @@
 
 #include <algorithm>
 
+#include "platform/forms/exceptions.h"
+#include "plugin3d/model/core/k_object.h"
 #include "plugin3d/model/render/span_fill.h"
+
+IMPLEMENT_TCLASS(TKCnv3DIITransformer, TPersistent)
 
 namespace {
 
@@ -47,8 +51,11 @@ void TKCnv3DIITransformer::Resize(int n)
     }
 }
 
-void TKCnv3DIITransformer::Assign(const TKCnv3DIITransformer* other)
+void TKCnv3DIITransformer::Assign(TPersistent* source)
 {
+    auto* other = ObjectAs<TKCnv3DIITransformer>(source);
+    if (source && !other) return TPersistent::Assign(source);
+    if (other == this) return;
     // The other curve is copied under its own lock first, so two curves assigned to each
     // other on two threads never wait on each other.
     std::vector<std::int32_t> pairs = other ? other->Pairs() : std::vector<std::int32_t>{};
@@ -166,4 +173,26 @@ std::vector<std::int32_t> TKCnv3DIITransformer::Pairs() const
 {
     Locked guard(*this);
     return m_pairs;
+}
+
+int TKCnv3DIITransformer::SaveToStream(TKObjectsStream* stream) const
+{
+    const std::vector<std::int32_t> pairs = Pairs();
+    const auto count = std::int32_t(pairs.size() / 2);
+    WriteValue(stream, count);
+    if (stream && count > 0) stream->Write(pairs.data(), int(pairs.size() * sizeof(std::int32_t)));
+    return 4 + 8 * count;
+}
+
+int TKCnv3DIITransformer::LoadFromStream(TKObjectsStream* stream)
+{
+    if (!stream) return 0;
+    // A count the record cannot hold is refused before anything is allocated or read.
+    const std::int32_t count = ReadCount(stream, this, 8);
+    if (count > kMaxCount) throw EStreamError(ObjectErrorText(this, ktext::kCantLoad, ktext::kInvalidValue));
+    std::vector<std::int32_t> pairs(std::size_t(count) * 2);
+    if (count > 0) stream->Read(pairs.data(), int(pairs.size() * sizeof(std::int32_t)));
+    Locked guard(*this);
+    m_pairs.swap(pairs);
+    return 4 + 8 * count;
 }

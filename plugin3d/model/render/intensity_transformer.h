@@ -7,20 +7,19 @@
 #include <cstdint>
 #include <vector>
 
+#include "platform/forms/object.h"
 #include "platform/kernel/threads.h"
 
-class TKCnv3DIITransformer {
-public:
+class TKObjectsStream;
+
+class TKCnv3DIITransformer : public TPersistent {
+    DECLARE_TCLASS(TKCnv3DIITransformer)
+
     /// The most pairs a curve holds.
     static constexpr int kMaxCount = 0xFFFF;
 
-    TKCnv3DIITransformer();
-    virtual ~TKCnv3DIITransformer();
-    TKCnv3DIITransformer(const TKCnv3DIITransformer&) = delete;
-    TKCnv3DIITransformer& operator=(const TKCnv3DIITransformer&) = delete;
-
-    /// Takes the other curve's pairs; null empties the curve.
-    void Assign(const TKCnv3DIITransformer* other);
+    /// Takes another curve's pairs; null empties the curve.
+    void Assign(TPersistent* source) override;
     void Clear();
     /// Sets the number of pairs: below 0 counts as 0, above kMaxCount does nothing; new pairs
     /// copy the pair before them ((0, 0) for the first).
@@ -45,8 +44,20 @@ public:
     /// A copy of the pairs (input, output, input, output, ...), taken under the lock.
     std::vector<std::int32_t> Pairs() const;
 
+    /// Writes int32 count and the pairs (input, output); returns 4 + 8 * count, also for a
+    /// null stream, which only counts.
+    int SaveToStream(TKObjectsStream* stream) const;
+    /// Reads what SaveToStream wrote; returns the bytes read (0 for a null stream). A count
+    /// below 0, above kMaxCount or beyond what the record holds raises EStreamError
+    /// ("Invalid Value") before anything is read or changed.
+    int LoadFromStream(TKObjectsStream* stream);
+
     void Lock() const { EnterCriticalSection(&m_lock); }
     void Unlock() const { LeaveCriticalSection(&m_lock); }
+
+protected:
+    TKCnv3DIITransformer();
+    ~TKCnv3DIITransformer() override;
 
 private:
     int FindPositionLocked(std::int32_t x) const;

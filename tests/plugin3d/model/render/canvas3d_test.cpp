@@ -1,10 +1,11 @@
 #include <cstdint>
-#include <new>
 #include <regex>
 #include <vector>
 
 #include <gtest/gtest.h>
 
+#include "platform/forms/exceptions.h"
+#include "plugin3d/model/core/k_objects_list.h"
 #include "plugin3d/model/render/canvas3d.h"
 #include "plugin3d/model/render/intensity_transformer.h"
 
@@ -30,6 +31,9 @@ int Value(TKCanvas3D& canvas, int n, int x, int y)
     return canvas.ChannelRow(n, y)[x];
 }
 
+using Canvas = TOwned<TKCanvas3D>;
+using Curve = TOwned<TKCnv3DIITransformer>;
+
 TCanvasVertex V(int x, int y, int z, int c1 = 0, int c2 = 0, int c3 = 0)
 {
     return {x, y, z, c1, c2, c3};
@@ -39,14 +43,21 @@ TCanvasVertex V(int x, int y, int z, int c1 = 0, int c2 = 0, int c3 = 0)
 
 TEST(Canvas3D, StartsEmptyAndSizesItsPlanes)
 {
-    TKCanvas3D first, second;
+    Canvas first(TKCanvas3D::New()), second(TKCanvas3D::New());
     const std::regex name(R"(TKCanvas3D #(\d+)/ PrID #\d+/ ThID #\d+/ Time #\d+)");
     std::smatch a, b;
-    ASSERT_TRUE(std::regex_match(first.Name(), a, name)) << first.Name();
-    ASSERT_TRUE(std::regex_match(second.Name(), b, name)) << second.Name();
+    ASSERT_TRUE(std::regex_match(first->Name(), a, name)) << first->Name();
+    ASSERT_TRUE(std::regex_match(second->Name(), b, name)) << second->Name();
     EXPECT_EQ(std::stoll(b[1]), std::stoll(a[1]) + 1) << "n counts the canvases made before";
+    ASSERT_NE(CanvasesList(), nullptr);
+    EXPECT_EQ(CanvasesList()->Name(), "Global List of KCanvas3D");
+    EXPECT_GE(CanvasesList()->IndexOf(first.get()), 0);
+    TKCanvas3D* gone = second.get();
+    second.reset();
+    EXPECT_EQ(CanvasesList()->IndexOf(gone), -1) << "a freed canvas leaves the list";
 
-    TKCanvas3D canvas;
+    Canvas owned(TKCanvas3D::New());
+    TKCanvas3D& canvas = *owned;
     EXPECT_TRUE(canvas.IsEmpty());
     canvas.DrawTriangle(V(0, 0, 5), V(9, 0, 5), V(0, 9, 5));  // ignored while empty
     canvas.Clear();
@@ -75,13 +86,14 @@ TEST(Canvas3D, StartsEmptyAndSizesItsPlanes)
 
 TEST(Canvas3D, SizesThatCannotBeHadLeaveTheCanvasEmpty)
 {
-    TKCanvas3D canvas;
+    Canvas owned(TKCanvas3D::New());
+    TKCanvas3D& canvas = *owned;
     canvas.SetSize(8, 8);
-    EXPECT_THROW(canvas.SetSize(0x7FFFFFFF, 0x7FFFFFFF), std::bad_alloc);
+    EXPECT_THROW(canvas.SetSize(0x7FFFFFFF, 0x7FFFFFFF), EOutOfMemory);
     EXPECT_TRUE(canvas.IsEmpty());
     EXPECT_EQ(canvas.Width(), 0);
     canvas.DrawTriangle(V(0, 0, 5), V(9, 0, 5), V(0, 9, 5));
-    EXPECT_THROW(canvas.SetSize(0x40000000, 0x40000000), std::bad_alloc);
+    EXPECT_THROW(canvas.SetSize(0x40000000, 0x40000000), EOutOfMemory);
     canvas.SetSize(8, 8);
     EXPECT_FALSE(canvas.IsEmpty());
     EXPECT_EQ(Depth(canvas, 7, 7), TKCanvas3D::kFarDepth);
@@ -89,7 +101,8 @@ TEST(Canvas3D, SizesThatCannotBeHadLeaveTheCanvasEmpty)
 
 TEST(Canvas3D, DepthDecidesWhatIsDrawn)
 {
-    TKCanvas3D canvas;
+    Canvas owned(TKCanvas3D::New());
+    TKCanvas3D& canvas = *owned;
     canvas.SetSize(16, 16);
     // One vertex nearer than the near depth drops the whole triangle.
     canvas.DrawTriangle(V(0, 0, 0, 100), V(15, 0, 50, 100), V(0, 15, 50, 100));
@@ -120,7 +133,8 @@ TEST(Canvas3D, DepthDecidesWhatIsDrawn)
 TEST(Canvas3D, ChannelsAndTablesMakeThePixels)
 {
     const TColorBitMap map = canvas_tables::ColorBitMapOf(5);
-    TKCanvas3D canvas;
+    Canvas owned(TKCanvas3D::New());
+    TKCanvas3D& canvas = *owned;
     canvas.SetSize(4, 2);
     canvas.SetBackgroundColor(0x1200, 0x3400, 0x5600, map);
     EXPECT_EQ(canvas.BackgroundValue(), 0x123456);
@@ -129,11 +143,11 @@ TEST(Canvas3D, ChannelsAndTablesMakeThePixels)
     EXPECT_EQ(Paint(canvas), std::vector<std::uint32_t>(8, 0x123456));
 
     // Red from channel 1 through the default curve, blue from channel 2 through one point.
-    TKCnv3DIITransformer standard, single;
-    standard.AddPoint(0, 0);
-    standard.AddPoint(0x8000, 0xFFFF);
-    single.AddPoint(0x300, 0x4000);
-    canvas.BuildChannelTable(1, &standard, nullptr, nullptr, map);
+    Curve standard(TKCnv3DIITransformer::New()), single(TKCnv3DIITransformer::New());
+    standard->AddPoint(0, 0);
+    standard->AddPoint(0x8000, 0xFFFF);
+    single->AddPoint(0x300, 0x4000);
+    canvas.BuildChannelTable(1, standard.get(), nullptr, nullptr, map);
     EXPECT_EQ(canvas.GetChannelTable(1)[0x4000], 0x800000);
     EXPECT_EQ(canvas.GetChannelTable(1)[0x8000], 0xFF0000);
     EXPECT_EQ(canvas.GetChannelTable(1)[0x9000], 0);
@@ -143,7 +157,7 @@ TEST(Canvas3D, ChannelsAndTablesMakeThePixels)
     // A fresh channel is 0 everywhere: it shows its entry 0 until the next clear.
     canvas.SetChannelEnabled(2, true);
     EXPECT_TRUE(canvas.GetChannelEnabled(2));
-    canvas.BuildChannelTable(2, nullptr, nullptr, &single, map);
+    canvas.BuildChannelTable(2, nullptr, nullptr, single.get(), map);
     EXPECT_EQ(canvas.GetChannelTable(2)[0], 0x40);
     EXPECT_EQ(canvas.GetChannelTable(2)[0x8000], 0x40);
     auto pixels = Paint(canvas);
@@ -170,7 +184,8 @@ TEST(Canvas3D, ChannelsAndTablesMakeThePixels)
 
 TEST(Canvas3D, PaintingWritesOnlyInsideTheTarget)
 {
-    TKCanvas3D canvas;
+    Canvas owned(TKCanvas3D::New());
+    TKCanvas3D& canvas = *owned;
     canvas.SetSize(3, 2);
     canvas.SetBackgroundValue(0x0A0B0C0D);
     struct Case {

@@ -1,6 +1,6 @@
 // A fixed scene of overlapping triangles, lines and points, flat and smooth, clipped at all
-// four edges, painted into each of the six pixel formats and compared with pictures a
-// person has looked at.
+// four edges, painted into a memory bitmap of each of the six pixel formats and compared
+// with pictures a person has looked at.
 
 #include <cmath>
 #include <cstring>
@@ -13,6 +13,7 @@
 #include "platform/gdi/gdi.h"
 #include "plugin3d/model/render/canvas3d.h"
 #include "plugin3d/model/render/intensity_transformer.h"
+#include "plugin3d/model/render/memory_bitmap.h"
 #include "tests/support/ui_helpers.h"
 
 namespace {
@@ -50,27 +51,25 @@ void DrawScene(TKCanvas3D& canvas)
         canvas.DrawPoint(V(x, 6, (x / 6) % 3 ? 40 : 99999, 0x8000, 0x8000, 0x8000));
 }
 
-struct Painted {
-    QImage image;
-    std::vector<std::uint8_t> packed;
-};
-
-// The scene painted into bottom-up rows of the format, then shown as a DIB would be.
-Painted PaintFormat(int format)
+// The scene painted into a memory bitmap of the format, shown as a viewer copies it.
+QImage PaintFormat(int format)
 {
-    static const int kBits[7] = {0, 8, 16, 16, 24, 32, 32};
     const TColorBitMap map = canvas_tables::ColorBitMapOf(format);
-    TKCanvas3D canvas;
+    TOwned<TKCanvas3D> owned(TKCanvas3D::New());
+    TKCanvas3D& canvas = *owned;
     canvas.SetSize(kWidth, kHeight);
     canvas.SetChannelEnabled(2, true);
     canvas.SetChannelEnabled(3, true);
-    TKCnv3DIITransformer curve;
+    TOwned<TKCnv3DIITransformer> owner(TKCnv3DIITransformer::New());
+    TKCnv3DIITransformer& curve = *owner;
     curve.AddPoint(0, 0);
     curve.AddPoint(0x8000, 0xFFFF);
-    const std::int32_t background[3] = {0x2000, 0x3000, 0x5000};
-    if (format == 1) {
-        // Palette indices as the drawing system makes them: levels of channel 1 onto the
-        // grey ramp at 64..191, the background at 192; the other channels add nothing.
+    TOwned<TKMemoryBitmap> bitmap(TKMemoryBitmap::New());
+    bitmap->SetPixelFormat(format);
+    bitmap->SetSize(kWidth, kHeight);
+    if (format == kpfIndexed8) {
+        // Palette indices as the drawing system makes them: levels of channel 1 onto a grey
+        // ramp at 64..191, the background at 192; the other channels add nothing.
         canvas.SetBackgroundValue(192);
         canvas.BuildChannelTable(1, &curve, nullptr, nullptr, map);
         std::vector<std::int32_t> indices(canvas.GetChannelTable(1), canvas.GetChannelTable(1) + 0x10000);
@@ -80,35 +79,22 @@ Painted PaintFormat(int format)
         for (int n = 2; n <= 3; ++n)
             canvas.FillChannelTable(
                 n, [](void*, std::int32_t) { return 0; }, nullptr);
+        PALETTEENTRY ramp[129];
+        for (int i = 0; i < 128; ++i) {
+            const auto grey = BYTE(std::lround(255.0 * i / 127));
+            ramp[i] = {grey, grey, grey, 0};
+        }
+        ramp[128] = {0x20, 0x30, 0x50, 0};
+        bitmap->SetPaletteEntries(64, 129, ramp);
     } else {
-        canvas.SetBackgroundColor(background[0], background[1], background[2], map);
+        canvas.SetBackgroundColor(0x2000, 0x3000, 0x5000, map);
         for (int n = 1; n <= 3; ++n)
             canvas.BuildChannelTable(n, n == 1 ? &curve : nullptr, n == 2 ? &curve : nullptr,
                                      n == 3 ? &curve : nullptr, map);
     }
     DrawScene(canvas);
+    canvas.PaintTo({bitmap->Pixels(), kWidth, kHeight, PixelFormatBits(format) / 8, bitmap->RowBytes()});
 
-    const int bits = kBits[format];
-    const std::int64_t stride = (std::int64_t(kWidth) * bits / 8 + 3) & ~std::int64_t(3);
-    Painted out;
-    out.packed.assign(std::size_t(stride * kHeight), 0);
-    canvas.PaintTo({out.packed.data(), kWidth, kHeight, bits / 8, stride});
-
-    std::vector<std::uint8_t> header(sizeof(BITMAPINFOHEADER) + 256 * 4, 0);
-    auto* info = reinterpret_cast<BITMAPINFO*>(header.data());
-    const bool fields = format == 3 || format == 5 || format == 6;
-    info->bmiHeader = {40, kWidth, kHeight, 1, WORD(bits), fields ? BI_BITFIELDS : BI_RGB, 0, 0, 0, 0, 0};
-    DWORD* masks = reinterpret_cast<DWORD*>(info->bmiColors);
-    if (format == 3) masks[0] = 0xF800, masks[1] = 0x07E0, masks[2] = 0x001F;
-    if (format == 5) masks[0] = 0xFF0000, masks[1] = 0xFF00, masks[2] = 0xFF;
-    if (format == 6) masks[0] = 0xFFE00000, masks[1] = 0x1FFC00, masks[2] = 0x3FF;
-    if (format == 1) {
-        for (int i = 0; i < 128; ++i) {
-            const auto grey = BYTE(std::lround(255.0 * i / 127));
-            info->bmiColors[64 + i] = {grey, grey, grey, 0};
-        }
-        info->bmiColors[192] = {0x50, 0x30, 0x20, 0};
-    }
     BITMAPINFO shown{};
     shown.bmiHeader = {40, kWidth, -kHeight, 1, 32, BI_RGB, 0, 0, 0, 0, 0};
     std::uint32_t* pixels = nullptr;
@@ -116,14 +102,16 @@ Painted PaintFormat(int format)
         CreateDIBSection(nullptr, &shown, DIB_RGB_COLORS, reinterpret_cast<void**>(&pixels), nullptr, 0);
     HDC dc = CreateCompatibleDC(nullptr);
     HGDIOBJ old = SelectObject(dc, dib);
-    SetDIBitsToDevice(dc, 0, 0, kWidth, kHeight, 0, 0, 0, kHeight, out.packed.data(), info, DIB_RGB_COLORS);
-    out.image = QImage(kWidth, kHeight, QImage::Format_RGB32);
+    bitmap->LockCanvas();
+    BitBlt(dc, 0, 0, kWidth, kHeight, bitmap->Canvas(), 0, 0, SRCCOPY);
+    bitmap->UnlockCanvas();
+    QImage image(kWidth, kHeight, QImage::Format_RGB32);
     for (int y = 0; y < kHeight; ++y)
-        std::memcpy(out.image.scanLine(y), pixels + std::size_t(y) * kWidth, std::size_t(kWidth) * 4);
+        std::memcpy(image.scanLine(y), pixels + std::size_t(y) * kWidth, std::size_t(kWidth) * 4);
     SelectObject(dc, old);
     DeleteDC(dc);
     DeleteObject(dib);
-    return out;
+    return image;
 }
 
 }  // namespace
@@ -132,8 +120,8 @@ TEST(CanvasGolden, TheSceneInEveryPixelFormat)
 {
     for (int format = 1; format <= 6; ++format) {
         const std::string name = "canvas-" + std::to_string(format);
-        const Painted painted = PaintFormat(format);
-        tarvenix::test::SaveTestOutput(painted.image, name);
+        const QImage painted = PaintFormat(format);
+        tarvenix::test::SaveTestOutput(painted, name);
         // test-output/ lies at the repository's root, beside tests/.
         const auto file =
             tarvenix::test::TestOutputDir().parent_path() / "tests/plugin3d/golden" / (name + ".png");
@@ -142,6 +130,6 @@ TEST(CanvasGolden, TheSceneInEveryPixelFormat)
             ADD_FAILURE() << file << " is missing";
             continue;
         }
-        EXPECT_TRUE(tarvenix::test::ImagesEqual(painted.image, golden, name + "-actual")) << name;
+        EXPECT_TRUE(tarvenix::test::ImagesEqual(painted, golden, name + "-actual")) << name;
     }
 }

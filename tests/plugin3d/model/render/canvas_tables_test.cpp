@@ -1,9 +1,9 @@
 #include <cstdint>
-#include <new>
 #include <vector>
 
 #include <gtest/gtest.h>
 
+#include "platform/forms/exceptions.h"
 #include "plugin3d/model/render/canvas_planes.h"
 #include "plugin3d/model/render/canvas_tables.h"
 #include "plugin3d/model/render/span_fill.h"
@@ -141,8 +141,8 @@ TEST(CanvasPlanes, LayoutFollowsTheAllocationSteps)
     EXPECT_EQ(canvas_planes::SpanBufferBytes(340), 0x4000);
     EXPECT_EQ(canvas_planes::SpanBufferBytes(341), 0x8000);
     EXPECT_THROW(canvas_planes::PlaneAllocation(0x7FFFFFFF, canvas_planes::PlaneStride(0x7FFFFFFF, 4)),
-                 std::bad_alloc);
-    EXPECT_THROW(canvas_planes::HeapBlock::Allocate(std::int64_t(1) << 62), std::bad_alloc);
+                 EOutOfMemory);
+    EXPECT_THROW(canvas_planes::HeapBlock::Allocate(std::int64_t(1) << 62), EOutOfMemory);
 }
 
 TEST(CanvasPlanes, ResizingKeepsThePixelsAndFillsWhatIsNew)
@@ -176,7 +176,7 @@ TEST(CanvasPlanes, ResizingKeepsThePixelsAndFillsWhatIsNew)
     EXPECT_EQ(p.height, 4);
     // A resize that cannot be had leaves the plane as it was.
     Plane q = Numbered(4, 4, 4);
-    EXPECT_THROW(q.Resize(0x40000000, 0x40000000, 0), std::bad_alloc);
+    EXPECT_THROW(q.Resize(0x40000000, 0x40000000, 0), EOutOfMemory);
     EXPECT_EQ(q.width, 4);
     EXPECT_EQ(At(q, 3, 3), 3003u);
 }

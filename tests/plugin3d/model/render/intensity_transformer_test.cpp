@@ -11,6 +11,8 @@ namespace {
 
 using Pairs = std::vector<std::int32_t>;
 
+using Curve = TOwned<TKCnv3DIITransformer>;
+
 void Load(TKCnv3DIITransformer& t, const Pairs& pairs)
 {
     t.Clear();
@@ -85,9 +87,9 @@ TEST(IntensityTransformer, EditsKeepTheInputsSorted)
         {"assign",
          {10, 1},
          [](auto& t) {
-             TKCnv3DIITransformer other;
-             other.AddPoint(3, 4);
-             t.Assign(&other);
+             Curve other(TKCnv3DIITransformer::New());
+             other->AddPoint(3, 4);
+             t.Assign(other.get());
              return 0;
          },
          0,
@@ -95,7 +97,8 @@ TEST(IntensityTransformer, EditsKeepTheInputsSorted)
         {"assign nothing", {10, 1}, [](auto& t) { return t.Assign(nullptr), 0; }, 0, {}},
     };
     for (const Case& c : cases) {
-        TKCnv3DIITransformer t;
+        Curve owned(TKCnv3DIITransformer::New());
+        TKCnv3DIITransformer& t = *owned;
         Load(t, c.start);
         EXPECT_EQ(c.edit(t), c.result) << c.name;
         EXPECT_EQ(t.Pairs(), c.expected) << c.name;
@@ -105,7 +108,8 @@ TEST(IntensityTransformer, EditsKeepTheInputsSorted)
 
 TEST(IntensityTransformer, ReadsClampTheirIndexAndFindPositions)
 {
-    TKCnv3DIITransformer t;
+    Curve owned(TKCnv3DIITransformer::New());
+    TKCnv3DIITransformer& t = *owned;
     EXPECT_EQ(t.GetInput(0), 0);
     EXPECT_EQ(t.GetOutput(3), 0);
     EXPECT_EQ(t.FindPosition(5), 0);
@@ -124,12 +128,12 @@ TEST(IntensityTransformer, ReadsClampTheirIndexAndFindPositions)
     EXPECT_EQ(t.Evaluate(0x80), 50);
     EXPECT_EQ(t.Evaluate(0x180), 100);
     EXPECT_EQ(t.Evaluate(0x9000), 0xFFFF);
-    TKCnv3DIITransformer one;
-    one.AddPoint(7, 8);
-    EXPECT_EQ(one.Evaluate(7), 0) << "a single point evaluates to 0";
+    Curve one(TKCnv3DIITransformer::New());
+    one->AddPoint(7, 8);
+    EXPECT_EQ(one->Evaluate(7), 0) << "a single point evaluates to 0";
 
-    TKCnv3DIITransformer full;
-    full.SetCount(TKCnv3DIITransformer::kMaxCount);
-    EXPECT_EQ(full.AddPoint(1, 1), -1) << "a full curve takes no more points";
-    EXPECT_EQ(full.Count(), TKCnv3DIITransformer::kMaxCount);
+    Curve full(TKCnv3DIITransformer::New());
+    full->SetCount(TKCnv3DIITransformer::kMaxCount);
+    EXPECT_EQ(full->AddPoint(1, 1), -1) << "a full curve takes no more points";
+    EXPECT_EQ(full->Count(), TKCnv3DIITransformer::kMaxCount);
 }
