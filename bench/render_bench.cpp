@@ -14,6 +14,7 @@
 #include "bench/llvmpipe_peer.h"
 #include "plugin3d/model/render/canvas3d.h"
 #include "plugin3d/model/render/intensity_transformer.h"
+#include "plugin3d/model/render/memory_bitmap.h"
 
 namespace {
 
@@ -78,43 +79,38 @@ Scene CoveringTriangles(int count)
     return s;
 }
 
-// Red, green and blue of a 32-bit 8-8-8 pixel from levels 8-15.
-TColorBitMap Map888()
-{
-    TColorBitMap map{};
-    for (int k = 0; k < 8; ++k) {
-        map[std::size_t(k)] = {3, 8 + k};
-        map[std::size_t(8 + k)] = {2, 8 + k};
-        map[std::size_t(16 + k)] = {1, 8 + k};
-    }
-    return map;
-}
-
+// Per frame: clear, the triangles, and the canvas painted into a 32-bit memory bitmap of the
+// screen's format, each channel through the default curve.
 struct Renderer {
-    TKCanvas3D canvas;
-    TKCnv3DIITransformer curve;
-    std::vector<std::uint32_t> pixels = std::vector<std::uint32_t>(std::size_t(kWidth) * kHeight);
+    TOwned<TKCanvas3D> canvas{TKCanvas3D::New()};
+    TOwned<TKCnv3DIITransformer> curve{TKCnv3DIITransformer::New()};
+    TOwned<TKMemoryBitmap> bitmap{TKMemoryBitmap::New()};
     explicit Renderer(int channels)
     {
-        canvas.SetSize(kWidth, kHeight);
-        canvas.SetSmooth(true);
-        curve.AddPoint(0, 0);
-        curve.AddPoint(0x8000, 0xFFFF);
-        const TColorBitMap map = Map888();
-        for (int n = 2; n <= channels; ++n) canvas.SetChannelEnabled(n, true);
-        for (int n = 1; n <= channels; ++n)
-            canvas.BuildChannelTable(n, n == 1 ? &curve : nullptr, n == 2 ? &curve : nullptr,
-                                     n == 3 ? &curve : nullptr, map);
-        if (channels == 1) canvas.BuildChannelTable(1, &curve, &curve, &curve, map);
+        canvas->SetSize(kWidth, kHeight);
+        canvas->SetSmooth(true);
+        bitmap->SetPixelFormat(kpfRgb111110);
+        bitmap->SetSize(kWidth, kHeight);
+        curve->AddPoint(0, 0);
+        curve->AddPoint(0x8000, 0xFFFF);
+        const TColorBitMap map = canvas_tables::ColorBitMapOf(kpfRgb111110);
+        TKCnv3DIITransformer* c = curve.get();
+        for (int n = 2; n <= channels; ++n) canvas->SetChannelEnabled(n, true);
+        if (channels == 1)
+            canvas->BuildChannelTable(1, c, c, c, map);
+        else
+            for (int n = 1; n <= channels; ++n)
+                canvas->BuildChannelTable(n, n == 1 ? c : nullptr, n == 2 ? c : nullptr, n == 3 ? c : nullptr,
+                                          map);
     }
-    void Paint() { canvas.PaintTo({pixels.data(), kWidth, kHeight, 4, std::int64_t(kWidth) * 4}); }
+    void Paint() { canvas->PaintTo({bitmap->Pixels(), kWidth, kHeight, 4, bitmap->RowBytes()}); }
     void Frame(const Scene& s)
     {
-        canvas.Clear();
+        canvas->Clear();
         const auto& v = s.vertices;
         const auto& idx = s.mesh.indices;
         for (std::size_t i = 0; i + 2 < idx.size(); i += 3)
-            canvas.DrawTriangle(v[idx[i]], v[idx[i + 1]], v[idx[i + 2]]);
+            canvas->DrawTriangle(v[idx[i]], v[idx[i + 1]], v[idx[i + 2]]);
         Paint();
     }
 };
@@ -173,8 +169,8 @@ const bool kPaint = RegisterBench("canvas-paint-1080p-3ch", "plain-pass", [](Ben
         r->Frame(s);
         return r;
     }();
-    TKCanvas3D& canvas = renderer->canvas;
-    std::vector<std::uint32_t>& out = renderer->pixels;
+    TKCanvas3D& canvas = *renderer->canvas;
+    auto* out = static_cast<std::uint32_t*>(renderer->bitmap->Pixels());
     BenchTimes t;
     t.seconds = Seconds([&] { renderer->Paint(); });
     t.referenceSeconds = Seconds([&] {
@@ -182,9 +178,9 @@ const bool kPaint = RegisterBench("canvas-paint-1080p-3ch", "plain-pass", [](Ben
             for (int y = first; y <= last; ++y) {
                 const std::uint16_t *r = canvas.ChannelRow(1, y), *g = canvas.ChannelRow(2, y),
                                     *b = canvas.ChannelRow(3, y);
-                std::uint32_t* p = out.data() + std::size_t(y) * kWidth;
+                std::uint32_t* p = out + std::size_t(y) * kWidth;
                 for (int x = 0; x < kWidth; ++x)
-                    p[x] = (std::uint32_t(r[x] >> 7) << 16) | (std::uint32_t(g[x] >> 7) << 8) | (b[x] >> 7);
+                    p[x] = (std::uint32_t(r[x] >> 5) << 21) | (std::uint32_t(g[x] >> 5) << 10) | (b[x] >> 6);
             }
         });
     });

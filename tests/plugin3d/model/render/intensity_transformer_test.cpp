@@ -5,7 +5,9 @@
 
 #include <gtest/gtest.h>
 
+#include "platform/forms/exceptions.h"
 #include "plugin3d/model/render/intensity_transformer.h"
+#include "tests/plugin3d/model/core/core_test_support.h"
 
 namespace {
 
@@ -136,4 +138,39 @@ TEST(IntensityTransformer, ReadsClampTheirIndexAndFindPositions)
     full->SetCount(TKCnv3DIITransformer::kMaxCount);
     EXPECT_EQ(full->AddPoint(1, 1), -1) << "a full curve takes no more points";
     EXPECT_EQ(full->Count(), TKCnv3DIITransformer::kMaxCount);
+}
+
+TEST(IntensityTransformer, CurvesRoundTripThroughStreams)
+{
+    Curve saved(TKCnv3DIITransformer::New());
+    Load(*saved, {0, 0, 0x100, 7, 0x8000, 0xFFFF});
+    EXPECT_EQ(saved->SaveToStream(nullptr), 28) << "a null stream only counts";
+    kelvora::test::MemoryStream stream;
+    EXPECT_EQ(saved->SaveToStream(&stream), 28);
+    EXPECT_EQ(stream.bytes.size(), 28u);
+    Curve loaded(TKCnv3DIITransformer::New());
+    stream.SetPosition(0);
+    EXPECT_EQ(loaded->LoadFromStream(&stream), 28);
+    EXPECT_EQ(loaded->Pairs(), saved->Pairs());
+    EXPECT_EQ(loaded->LoadFromStream(nullptr), 0);
+
+    // Counts that are negative, above 0xFFFF or beyond the stored pairs are refused before
+    // anything is read, and the curve keeps what it had.
+    for (const std::int32_t count : {-1, 0x10000, 4}) {
+        kelvora::test::MemoryStream bad;
+        bad.Write(&count, 4);
+        const std::int32_t pair[2] = {1, 2};
+        bad.Write(pair, 8);
+        bad.SetPosition(0);
+        try {
+            loaded->LoadFromStream(&bad);
+            ADD_FAILURE() << "count " << count << " was taken";
+        } catch (const EStreamError& e) {
+            EXPECT_NE(e.Message().find("( Type - TKCnv3DIITransformer )\n\rCan't load : Invalid Value"),
+                      std::string::npos)
+                << e.Message();
+        }
+        EXPECT_EQ(bad.GetPosition(), 4) << "count " << count;
+        EXPECT_EQ(loaded->Pairs(), saved->Pairs()) << "count " << count;
+    }
 }
