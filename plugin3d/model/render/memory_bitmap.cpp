@@ -197,17 +197,26 @@ void TKMemoryBitmap::SetFormat(std::int32_t width, std::int32_t height, std::int
                                                {0xFFE00000, 0x1FFC00, 0x3FF}};
         std::memcpy(m_info->colors, kMasks[format], sizeof(kMasks[format]));
     }
-    const std::int64_t bytes = RowBytes() * height;
-    if (bytes > kMappingLimit) {
-        // More than one mapping may hold: refused, not given memory of another kind.
-        SetLastError(ERROR_NOT_ENOUGH_MEMORY);
-        RaiseLastOSError();
-    }
-    SetMappingSize(bytes);
+    HBITMAP section = nullptr;
     void* bits = nullptr;
-    HBITMAP section = CreateDIBSection(m_dc, reinterpret_cast<const BITMAPINFO*>(m_info.get()),
-                                       DIB_RGB_COLORS, &bits, m_mapping, 0);
-    if (!section) RaiseLastOSError();
+    try {
+        const std::int64_t bytes = RowBytes() * height;
+        if (bytes > kMappingLimit) {
+            // More than one mapping may hold: refused, not given memory of another kind.
+            SetLastError(ERROR_NOT_ENOUGH_MEMORY);
+            RaiseLastOSError();
+        }
+        SetMappingSize(bytes);
+        section = CreateDIBSection(m_dc, reinterpret_cast<const BITMAPINFO*>(m_info.get()), DIB_RGB_COLORS,
+                                   &bits, m_mapping, 0);
+        if (!section) RaiseLastOSError();
+    } catch (...) {
+        // Without pixel memory the bitmap has no size either: nothing may read or save rows
+        // that are not there.
+        h.biWidth = 0;
+        h.biHeight = 0;
+        throw;
+    }
     CanvasGuard guard(*this);
     m_replaced = SelectObject(m_dc, section);
     m_section = section;

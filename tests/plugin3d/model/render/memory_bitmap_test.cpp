@@ -124,6 +124,8 @@ TEST(MemoryBitmap, PixelMemoryIsMappedInWholeSteps)
     // More than one mapping may hold is refused with the system's error, leaving no picture.
     EXPECT_THROW(b->SetSize(40000, 40000), EOSError);
     EXPECT_EQ(b->Pixels(), nullptr);
+    EXPECT_EQ(b->GetSize(0), 0) << "no rows are claimed that are not there";
+    EXPECT_EQ(b->ImageBytes(), 0);
     b->SetSize(10, 10);
     EXPECT_NE(b->Pixels(), nullptr);
 }
