@@ -19,3 +19,13 @@ function(tarvenix_test name)
   gtest_discover_tests(${name} DISCOVERY_MODE PRE_TEST DISCOVERY_TIMEOUT 60
                        PROPERTIES TIMEOUT 300)
 endfunction()
+
+# tarvenix_scalar_tests(NAME FILTER expr): the cases of test program NAME that the
+# GoogleTest filter selects run once more with the AVX2 paths off (names ending ".scalar"),
+# so the kernels' scalar code is tested on machines that have AVX2.
+function(tarvenix_scalar_tests name)
+  cmake_parse_arguments(ARG "" "FILTER" "" ${ARGN})
+  gtest_discover_tests(${name} DISCOVERY_MODE PRE_TEST DISCOVERY_TIMEOUT 60
+                       TEST_FILTER ${ARG_FILTER} TEST_SUFFIX .scalar EXTRA_ARGS --avx2=off
+                       TEST_LIST ${name}_SCALAR_TESTS PROPERTIES TIMEOUT 300)
+endfunction()

@@ -6,6 +6,7 @@
 #include "outside/basecore/job_error.h"
 #include "outside/basecore/rdp_except.h"
 #include "outside/basecore/rdp_layer.h"
+#include "platform/last_error.h"
 
 void ReportJobFailure(CMeterInfo& meter, const CString& caption, const CString& text)
 {
@@ -38,4 +39,18 @@ bool RunGuarded(CMeterInfo& meter, const CString& caption, CRDPLayer& out, const
     meter.DeleteOnClose();
     out.DestroyLayer();
     return false;
+}
+
+void EnsureStatistics(CRDPLayer& in, CMeterInfo& meter)
+{
+    if (in.StatsReady()) return;
+    CMeterInfoBase* previous = in.GetMeterInfo();
+    struct Restore {
+        CRDPLayer& layer;
+        CMeterInfoBase* meter;
+        ~Restore() { layer.SetMeterInfo(meter); }
+    } restore{in, previous};
+    in.SetMeterInfo(&meter);
+    if (!in.StatisticCountRect(nullptr))
+        AfxThrowRDPExcept(RDP_ERROR_PROCESS, GetErrorMessage(GetLastError()));
 }

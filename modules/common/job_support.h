@@ -20,6 +20,11 @@ bool RunGuarded(CMeterInfo& meter, const CString& caption, CRDPLayer& out, const
 /// marks the job failed.
 void ReportJobFailure(CMeterInfo& meter, const CString& caption, const CString& text);
 
+/// Gives an input opened read-only the statistics its file does not store (a file without
+/// a statistics block): computed in memory, as a viewer does, with the meter's progress and
+/// stop; the file stays as it is. Throws the layer's error when they cannot be computed.
+void EnsureStatistics(CRDPLayer& in, CMeterInfo& meter);
+
 /// One phase of a job: task `task` becomes current and processing, work() runs, the task
 /// is complete. A throw leaves the task processing for RunGuarded to mark failed.
 template <class Work>

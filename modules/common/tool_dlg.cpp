@@ -31,7 +31,6 @@ constexpr platform::ModuleResources kFrameResources{.module = "tool frame", .str
 const platform::ModuleResourceRegistration kFrameRegistration(kFrameResources);
 
 constexpr int kStatisticsBytes = 1064;
-constexpr int kHeaderBytes = 24;
 
 CString NamePart(const CString& path)
 {
@@ -135,13 +134,9 @@ long CToolDlg::Dispatcher()
         m_preview.SetText(LoadFrameText(IDS_FRAME_PREVIEW_NOT_ACCESSIBLE));
         return 0;
     }
-    std::array<BYTE, kHeaderBytes> header{};
-    if (GetTag(input, TAG_LAYER_HEADER, kHeaderBytes, header.data())) {
-        std::int32_t width = 0, height = 0;
-        std::memcpy(&width, header.data() + 4, 4);
-        std::memcpy(&height, header.data() + 8, 4);
+    if (const auto header = LayerHeaderOf(input)) {
         const int size = PreviewWindowSize();
-        if (width < size + 1 || height < size + 1) {
+        if (header->width < size + 1 || header->height < size + 1) {
             m_preview.SetText(LoadFrameText(IDS_FRAME_PREVIEW_NOT_ACCESSIBLE));
             return 0;
         }
@@ -197,17 +192,21 @@ void CToolDlg::OnOK()
         MessageBox(LoadFrameText(IDS_FRAME_OUTPUT_IS_INPUT), caption, MB_OK | MB_ICONEXCLAMATION);
         return;
     }
-    if (FileFind(output)) {
-        const CString question = LoadFrameText(IDS_FRAME_FILE_WITH_NAME) + output +
-                                 LoadFrameText(IDS_FRAME_ALREADY_EXISTS) + "." + "\n" +
-                                 LoadFrameText(IDS_FRAME_REPLACE);
-        if (MessageBox(question, caption, MB_YESNO | MB_ICONQUESTION) != IDYES) return;
-    }
+    if (!ConfirmReplace(output, caption)) return;
     const CString title = caption + ": " + NamePart(input);
     auto* result = new ViewResultParam;
     result->fileName = output;
     StartJob(title, input, output, result);
     WriteControls();
+}
+
+bool CToolDlg::ConfirmReplace(const CString& output, const CString& caption)
+{
+    if (!FileFind(output)) return true;
+    const CString question = LoadFrameText(IDS_FRAME_FILE_WITH_NAME) + output +
+                             LoadFrameText(IDS_FRAME_ALREADY_EXISTS) + "." + "\n" +
+                             LoadFrameText(IDS_FRAME_REPLACE);
+    return MessageBox(question, caption, MB_YESNO | MB_ICONQUESTION) == IDYES;
 }
 
 void CToolDlg::WriteControls()

@@ -99,6 +99,10 @@ protected:
     void OnButtonHelp();
     BOOL OnHelpInfo(HELPINFO* info);
 
+    /// Asks the user whether an existing `output` may be replaced; true when it does not
+    /// exist or the answer is yes.
+    bool ConfirmReplace(const CString& output, const CString& caption);
+
     /// Writes the members to the controls. Edits that change under it notify as a user's
     /// typing would; tools ignore those while WritingControls() holds.
     void WriteControls();

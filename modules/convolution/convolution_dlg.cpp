@@ -31,8 +31,6 @@
 namespace {
 
 constexpr int kStatisticsBytes = 1064;
-constexpr int kHeaderBytes = 24;
-constexpr int kHeaderTypeOffset = 12;
 constexpr LPARAM kFolderData = -1;
 
 /// An angle as typed: the whole degrees of the text within one turn (-359..359); a text that
@@ -59,13 +57,6 @@ CString FormatG(double v)
     CString text;
     text.Format("%g", std::isfinite(v) ? v : 0.0);
     return text;
-}
-
-int HeaderType(const BYTE* header)
-{
-    std::int32_t code = 0;
-    std::memcpy(&code, header + kHeaderTypeOffset, sizeof code);
-    return code;
 }
 
 const BYTE* GreyPalette()
@@ -342,12 +333,10 @@ long CConvolutionDlg::Dispatcher()
     const CString input = m_input.GetPathName();
     if (m_input.GetFileName().IsEmpty() || m_maskPath.IsEmpty()) return 0;
     std::array<BYTE, kStatisticsBytes> statistics{};
-    std::array<BYTE, kHeaderBytes> inputHeader{}, maskHeader{};
     SDoublePreviewImage image;
-    if (!GetTag(input, TAG_STATISTICS, kStatisticsBytes, statistics.data()) ||
-        !GetTag(input, TAG_LAYER_HEADER, kHeaderBytes, inputHeader.data()) ||
-        !GetTag(m_maskPath, TAG_LAYER_HEADER, kHeaderBytes, maskHeader.data()) ||
-        !GetPreviewImage(input, image, 0)) {
+    const auto inputHeader = LayerHeaderOf(input);
+    if (!GetTag(input, TAG_STATISTICS, kStatisticsBytes, statistics.data()) || !inputHeader ||
+        !LayerHeaderOf(m_maskPath) || !GetPreviewImage(input, image, 0)) {
         m_preview.SetText(LoadFrameText(IDS_FRAME_PREVIEW_NOT_ACCESSIBLE));
         return 0;
     }
@@ -362,8 +351,7 @@ long CConvolutionDlg::Dispatcher()
     request->inputPath = input;
     request->maskPath = m_maskPath;
     request->angleDegrees = m_fAngle;
-    const int type = HeaderType(inputHeader.data());
-    request->isComplex = isValidType(type) && isComplexType(type) ? 1 : 0;
+    request->isComplex = isComplexType(inputHeader->type) ? 1 : 0;
     request->owner = GetSafeHwnd();
     CThread* thread = RunEx(ConvolvePreview, request.get(), THREAD_PRIORITY_IDLE);
     if (!thread) {
@@ -561,13 +549,7 @@ int CConvolutionDlg::IsValidRDPFile(const CString& path)
                    MB_OK | MB_ICONEXCLAMATION);
         return 0;
     }
-    std::array<BYTE, kHeaderBytes> header{};
-    std::int32_t width = 0, height = 0;
-    if (GetTag(path, TAG_LAYER_HEADER, kHeaderBytes, header.data())) {
-        std::memcpy(&width, header.data() + 4, 4);
-        std::memcpy(&height, header.data() + 8, 4);
-    }
-    if (width <= 0 || height <= 0) {
+    if (!LayerHeaderOf(path)) {
         const std::string p = static_cast<const char*>(path);
         const auto cut = p.find_last_of('/');
         const CString name = (cut == std::string::npos ? p : p.substr(cut + 1)).c_str();

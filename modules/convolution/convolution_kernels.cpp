@@ -3,13 +3,11 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
-#include <new>
 #include <type_traits>
+#include <utility>
 
-#include "modules/convolution/kernova_resources.h"
 #include "outside/basecore/data_type.h"
-#include "outside/basecore/rdp_except.h"
-#include "outside/basecore/rdp_layer.h"
+#include "platform/kernel/cpu_features.h"
 
 // The 256-bit helpers below are only ever called from their own target's code.
 #pragma GCC diagnostic ignored "-Wpsabi"
@@ -18,23 +16,6 @@ namespace {
 
 constexpr double kDegreesToRadians = 0.017453292519943295;
 constexpr double kMaskSumEpsilon = 1.1920928955078125e-7;
-
-[[noreturn]] void Fail(UINT textId)
-{
-    AfxThrowRDPExcept(RDP_ERROR_PROCESS, LoadKernovaText(textId));
-}
-
-/// Reads row y of a mask layer as real doubles (the real parts of a complex mask).
-bool ReadMaskRow(const CRDPLayer& layer, int y, std::vector<double>& line, double* out)
-{
-    const int w = layer.Width();
-    if (!layer.GetDoubleLine(y, line.data(), w)) return false;
-    if (layer.IsComplex())
-        for (int x = 0; x < w; ++x) out[x] = line[std::size_t(2 * x)];
-    else
-        std::copy_n(line.data(), w, out);
-    return true;
-}
 
 // ---- the engines ------------------------------------------------------------------------------
 
@@ -142,7 +123,7 @@ template <class A>
 AddMaskRowFn<A> PickAddMaskRow()
 {
 #if defined(__x86_64__)
-    if (__builtin_cpu_supports("avx2")) return AddMaskRowAvx2<A>;
+    if (platform::UseAvx2()) return AddMaskRowAvx2<A>;
 #endif
     return AddMaskRowPlain<A>;
 }
@@ -164,7 +145,7 @@ void ConvolveBand(const RowSource& in, const WorkingMask& mask, const SeparableM
     using O = typename Tr::O;
     using Part = typename Tr::Part;
     constexpr int C = Tr::C;
-    static const AddMaskRowFn<A> addMaskRow = PickAddMaskRow<A>();
+    const AddMaskRowFn<A> addMaskRow = PickAddMaskRow<A>();
 
     const int w = in.width, mw = mask.width, mh = mask.height, hx = mask.HalfWidth(), hy = mask.HalfHeight();
     const std::size_t rowParts = std::size_t(C) * std::size_t(w);
@@ -242,44 +223,18 @@ double MaskDivisor(const double* values, std::size_t count)
     return std::fabs(sum) <= kMaskSumEpsilon ? 1.0 : sum;
 }
 
-WorkingMask PrepareMask(const char* maskPath, int inputWidth, int inputHeight, float angleDegrees)
+WorkingMask MixMask(int width, int height, std::vector<double> x, const std::vector<double>* y,
+                    float angleDegrees)
 {
-    CRDPLayer first(nullptr);
-    if (!maskPath || !first.OpenLayer(maskPath, kOpenReadOnly)) Fail(IDS_CONV_OPEN_FAILED);
-    const int w = first.Width(), h = first.Height();
-    if (inputWidth - w < 1 || inputHeight - h < 1) Fail(IDS_CONV_MASK_TOO_LARGE);
-    if (w % 2 == 0 || h % 2 == 0) Fail(IDS_CONV_MASK_EVEN);
-
     WorkingMask mask;
-    std::vector<double> line, x, y;
-    try {
-        mask.values.resize(std::size_t(w) * std::size_t(h));
-        line.resize(2 * std::size_t(w));
-        x.resize(std::size_t(w));
-        y.resize(std::size_t(w));
-    } catch (const std::bad_alloc&) {
-        Fail(IDS_CONV_MASK_LOAD_FAILED);
-    }
-    mask.width = w;
-    mask.height = h;
-
-    if (CRDPLayer::GetNumLayer(maskPath) == 2) {
-        CRDPLayer second(nullptr);
-        // The Y component is mixed element by element with the X one: it must match it.
-        if (!second.OpenLayerEx(maskPath, kOpenReadOnly, 1) || second.Width() != w || second.Height() != h)
-            Fail(IDS_CONV_MASK_LOAD_FAILED);
+    mask.width = width;
+    mask.height = height;
+    mask.values = std::move(x);
+    if (y) {
         const float a = float(double(angleDegrees) * kDegreesToRadians);
         const double s = std::sin(double(a)), c = std::cos(double(a));
-        for (int r = 0; r < h; ++r) {
-            if (!ReadMaskRow(first, r, line, x.data()) || !ReadMaskRow(second, r, line, y.data()))
-                Fail(IDS_CONV_MASK_LOAD_FAILED);
-            double* dst = mask.values.data() + std::size_t(r) * w;
-            for (int j = 0; j < w; ++j) dst[j] = s * y[std::size_t(j)] + c * x[std::size_t(j)];
-        }
-    } else {
-        for (int r = 0; r < h; ++r)
-            if (!ReadMaskRow(first, r, line, mask.values.data() + std::size_t(r) * w))
-                Fail(IDS_CONV_MASK_LOAD_FAILED);
+        for (std::size_t i = 0; i < mask.values.size(); ++i)
+            mask.values[i] = s * (*y)[i] + c * mask.values[i];
     }
     mask.sum = MaskDivisor(mask.values.data(), mask.values.size());
     return mask;

@@ -1,13 +1,12 @@
 #pragma once
 
-// The arithmetic of convolution with a mask: the working mask from a mask file, and the
-// masked sums over the inner part of a raster. Pure row code apart from reading the mask.
+// The arithmetic of convolution with a mask: the working mask from a mask's layers, and
+// the masked sums over the inner part of a raster. Pure row code: no files, no meter.
 
 #include <cstdint>
 #include <vector>
 
 #include "outside/basecore/row_driver.h"
-#include "platform/cstring.h"
 
 /// The real mask actually applied, row after row, and what it is normalised by.
 struct WorkingMask {
@@ -25,11 +24,11 @@ struct WorkingMask {
 /// epsilon (2^-23) count as 1, so masks that sum to 0 (edge detectors) apply unnormalised.
 double MaskDivisor(const double* values, std::size_t count);
 
-/// Reads the mask file for an input of inputWidth x inputHeight samples. A two-layer
-/// mask mixes its layers as sin(a) Y + cos(a) X with a = angleDegrees in radians held as a
-/// float. Throws the error (code 10) with the user's text when the mask cannot be read,
-/// is too large for the input, has an even side, or its layers differ in size.
-WorkingMask PrepareMask(const char* maskPath, int inputWidth, int inputHeight, float angleDegrees);
+/// The working mask of a mask whose X layer holds `x` (width x height values, row 0 first).
+/// With a Y layer `y` of the same size the two are mixed element by element as
+/// sin(a) Y + cos(a) X, a = angleDegrees in radians held as a float.
+WorkingMask MixMask(int width, int height, std::vector<double> x, const std::vector<double>* y,
+                    float angleDegrees);
 
 /// How far a mask may stray from a product of a column and a row, relative to its largest
 /// element, and still run as two 1-D passes.

@@ -19,9 +19,6 @@
 
 namespace {
 
-constexpr int kHeaderTagBytes = 24;
-constexpr int kHeaderTypeOffset = 12;
-
 // Every difference is its numerator over h + h, divided rather than multiplied by a
 // reciprocal, so that results do not depend on how the steps were written.
 
@@ -189,15 +186,6 @@ void DerivativeBand(const SGradientParams& params, const RowSource& in, void* co
     }
 }
 
-int ReadHeaderType(const char* path)
-{
-    BYTE header[kHeaderTagBytes] = {};
-    if (!GetTag(path, TAG_LAYER_HEADER, kHeaderTagBytes, header)) return 0;
-    std::int32_t code = 0;
-    std::memcpy(&code, header + kHeaderTypeOffset, sizeof code);
-    return code;
-}
-
 }  // namespace
 
 int DerivativeOutputType(int inputType, int kind)
@@ -252,8 +240,7 @@ int CalcDerivativeJob(void* record, CMeterInfo* meter)
     const CString caption = LoadKernovaText(IDS_DERIV_CAPTION);
     CRDPLayer in(nullptr);
     CRDPLayer out(meter);
-    const int type = ReadHeaderType(job->input);
-    if (!isValidType(type) || !in.OpenLayer(job->input, kOpenReadOnly)) {
+    if (!in.OpenLayer(job->input, kOpenReadOnly)) {
         ReportJobFailure(*meter, caption, LoadKernovaText(IDS_CONV_OPEN_FAILED) + job->input);
         return 0;
     }

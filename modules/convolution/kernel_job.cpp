@@ -1,9 +1,12 @@
 #include "modules/convolution/kernel_job.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdint>
 #include <cstring>
 #include <memory>
+#include <new>
+#include <utility>
 #include <vector>
 
 #include "modules/common/job_support.h"
@@ -21,19 +24,6 @@
 
 namespace {
 
-constexpr int kHeaderTagBytes = 24;
-constexpr int kHeaderTypeOffset = 12;
-
-/// The type code in the header tag of `path`, or 0 when the tag cannot be read.
-int ReadHeaderType(const char* path)
-{
-    BYTE header[kHeaderTagBytes] = {};
-    if (!GetTag(path, TAG_LAYER_HEADER, kHeaderTagBytes, header)) return 0;
-    std::int32_t code = 0;
-    std::memcpy(&code, header + kHeaderTypeOffset, sizeof code);  // little-endian, as the file
-    return code;
-}
-
 BOOL AllButTag201(int id)
 {
     return id != TAG_NO_COPY_201;
@@ -42,6 +32,23 @@ BOOL AllButTag201(int id)
 [[noreturn]] void Fail(UINT textId)
 {
     AfxThrowRDPExcept(RDP_ERROR_PROCESS, LoadKernovaText(textId));
+}
+
+/// The values of a mask layer, row 0 first; a complex mask gives its real parts.
+bool ReadMaskValues(const CRDPLayer& layer, std::vector<double>& values)
+{
+    const int w = layer.Width(), h = layer.Height();
+    std::vector<double> line(2 * std::size_t(w));
+    values.resize(std::size_t(w) * std::size_t(h));
+    for (int y = 0; y < h; ++y) {
+        if (!layer.GetDoubleLine(y, line.data(), w)) return false;
+        double* out = values.data() + std::size_t(y) * w;
+        if (layer.IsComplex())
+            for (int x = 0; x < w; ++x) out[x] = line[std::size_t(2 * x)];
+        else
+            std::copy_n(line.data(), w, out);
+    }
+    return true;
 }
 
 void ConvolveLayer(const KernelJobParams& job, CMeterInfo& meter)
@@ -112,13 +119,35 @@ void ClearNaN(CRDPLayer& layer)
 
 }  // namespace
 
+WorkingMask PrepareMask(const char* maskPath, int inputWidth, int inputHeight, float angleDegrees)
+{
+    CRDPLayer first(nullptr);
+    if (!maskPath || !first.OpenLayer(maskPath, kOpenReadOnly)) Fail(IDS_CONV_OPEN_FAILED);
+    const int w = first.Width(), h = first.Height();
+    if (inputWidth - w < 1 || inputHeight - h < 1) Fail(IDS_CONV_MASK_TOO_LARGE);
+    if (w % 2 == 0 || h % 2 == 0) Fail(IDS_CONV_MASK_EVEN);
+    std::vector<double> x, y;
+    try {
+        if (!ReadMaskValues(first, x)) Fail(IDS_CONV_MASK_LOAD_FAILED);
+        if (CRDPLayer::GetNumLayer(maskPath) != 2) return MixMask(w, h, std::move(x), nullptr, angleDegrees);
+        CRDPLayer second(nullptr);
+        // The Y component is mixed element by element with the X one: it must match it.
+        if (!second.OpenLayerEx(maskPath, kOpenReadOnly, 1) || second.Width() != w || second.Height() != h ||
+            !ReadMaskValues(second, y))
+            Fail(IDS_CONV_MASK_LOAD_FAILED);
+    } catch (const std::bad_alloc&) {
+        Fail(IDS_CONV_MASK_LOAD_FAILED);
+    }
+    return MixMask(w, h, std::move(x), &y, angleDegrees);
+}
+
 void KernelJob(void* record, CMeterInfo* meter)
 {
     std::unique_ptr<KernelJobParams> job(static_cast<KernelJobParams*>(record));
     if (!job || !meter) return;
     // Without a readable header there is no type to convolve with: say so rather than end
     // silently with no output.
-    if (!isValidType(ReadHeaderType(job->inputPath))) {
+    if (!LayerHeaderOf(job->inputPath)) {
         ReportJobFailure(*meter, LoadKernovaText(IDS_CONV_CAPTION),
                          LoadKernovaText(IDS_CONV_OPEN_FAILED) + job->inputPath);
         return;
@@ -156,9 +185,9 @@ UINT ConvolvePreview(LPVOID request)
             throw 0;
         // The planes to read follow the file's own type, so that the rows always match the
         // arithmetic run on them.
-        const int inputType = ReadHeaderType(record->inputPath);
-        if (!isValidType(inputType)) throw 0;
-        const bool complex = isComplexType(inputType);
+        const auto header = LayerHeaderOf(record->inputPath);
+        if (!header) throw 0;
+        const bool complex = isComplexType(header->type);
         SDoublePreviewImage first, second;
         if (!GetPreviewImage(record->inputPath, first, complex ? kReal : 0)) throw 0;
         if (complex && (!GetPreviewImage(record->inputPath, second, kImaginary) ||

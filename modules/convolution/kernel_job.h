@@ -4,6 +4,7 @@
 // layer, or two mixed for a rotation angle), normalised by the mask's sum. The border the
 // mask cannot cover stays 0.
 
+#include "modules/convolution/convolution_kernels.h"
 #include "outside/basecore/cmeter_info.h"
 #include "platform/cstring.h"
 #include "platform/types.h"
@@ -34,6 +35,12 @@ struct KernelJobParams {
     int isComplex = 0;          ///< preview only: nonzero for a complex input
     float angleDegrees = 0.0f;  ///< rotation of a two-layer mask
 };
+
+/// Reads the mask file for an input of inputWidth x inputHeight samples; a two-layer mask
+/// is mixed for angleDegrees (MixMask). Throws the error (code 10) with the user's text when
+/// the mask cannot be read, is too large for the input, has an even side, or its layers
+/// differ in size.
+WorkingMask PrepareMask(const char* maskPath, int inputWidth, int inputHeight, float angleDegrees);
 
 /// The job routine handed to Run: convolves record->inputPath into record->outputPath.
 /// Owns and frees `record` on every path; failures are told in boxes owned by the

@@ -38,6 +38,8 @@ void CalcFiltration(void* record, CMeterInfo* meter)
             AfxThrowRDPExcept(RDP_ERROR_PROCESS, LoadKernovaText(IDS_FILTR_WINDOW_TOO_LARGE));
         meter->SetText(LoadKernovaText(IDS_FILTR_PREPARING));
         Phase(*meter, taskCreate, [&] {
+            // The frame takes the input's mean, which a file without statistics lacks.
+            EnsureStatistics(in, *meter);
             if (!out.CreateLayer(job->output, width, height, int(DataType::F32), 7))
                 AfxThrowRDPExcept(RDP_ERROR_PROCESS, LoadKernovaText(IDS_FILTR_CREATE_FAILED));
         });

@@ -7,7 +7,9 @@
 #include <type_traits>
 #include <vector>
 
+#include "modules/common/block_run_sums.h"
 #include "outside/basecore/data_type.h"
+#include "platform/kernel/cpu_features.h"
 
 #if defined(__x86_64__)
 #include <immintrin.h>
@@ -34,8 +36,7 @@ __attribute__((target("avx2"))) void ExpAvx2(const double* in, double* out, std:
 void ExpAll(const double* in, double* out, std::size_t n)
 {
 #if defined(__x86_64__)
-    static const bool kAvx2 = __builtin_cpu_supports("avx2");
-    if (kAvx2) {
+    if (platform::UseAvx2()) {
         ExpAvx2(in, out, n);
         return;
     }
@@ -43,13 +44,9 @@ void ExpAll(const double* in, double* out, std::size_t n)
     for (std::size_t i = 0; i < n; ++i) out[i] = std::exp(in[i]);
 }
 
-// Float column sums drift as values enter and leave; they are rebuilt from scratch this
-// often (rows, and columns of the running sum along a row).
-constexpr int kResumRows = 32;
-constexpr int kResumColumns = 64;
-// Values beyond this (and NaN, infinities) would spoil the sliding sums of their
-// neighbours; windows holding one are summed directly instead.
-constexpr double kLargeValue = 1e150;
+// Windows whose sum of squares passes this hold a value whose square nears the double range
+// (or a NaN, an infinity): their moments are taken directly, as two passes over the window.
+constexpr double kLargeSquare = 1e300;
 
 template <class T>
 inline double ValueOf(const T& s)
@@ -62,10 +59,13 @@ inline double ValueOf(const T& s)
     }
 }
 
-/// Real integer samples: window sums are exact, so the mean and the variance are the
-/// exact ones rounded once.
+/// Integer samples whose values and squares add exactly in 64 and 128 bits: real integers,
+/// and complex integers with 8- or 16-bit parts (their powers stay below 2^32). The mean and
+/// the variance are then the exact ones rounded once.
 template <class T>
-inline constexpr bool kExactSums = std::is_integral_v<T>;
+inline constexpr bool kExactSums = std::is_integral_v<T> ||
+                                   (IsComplex<T> && std::is_integral_v<PartType<T>> &&
+                                    sizeof(PartType<T>) <= 2);
 
 template <class T>
 using SquareSum = std::conditional_t<(sizeof(T) >= 4), __int128, std::int64_t>;
@@ -73,11 +73,6 @@ using SquareSum = std::conditional_t<(sizeof(T) >= 4), __int128, std::int64_t>;
 /// 8- and 16-bit real samples: the median comes from a sliding histogram.
 template <class T>
 inline constexpr bool kHistogramMedian = std::is_integral_v<T> && sizeof(T) <= 2;
-
-inline bool IsSpecial(double v)
-{
-    return !(std::fabs(v) <= kLargeValue);
-}
 
 // ---- what each filter makes of a window's moments ----------------------------------------
 
@@ -211,8 +206,7 @@ void AccumulateFrost(const double* const* rows, int g, int column, const int* cl
                      double* sw, double* swv)
 {
 #if defined(__x86_64__)
-    static const bool kAvx2 = __builtin_cpu_supports("avx2");
-    if (kAvx2) {
+    if (platform::UseAvx2()) {
         FrostLanesAvx2(rows, g, column, cls, weight, sw, swv);
         return;
     }
@@ -321,90 +315,218 @@ void ConvertRow(const RowSource& in, std::int64_t y, double* out)
     for (int x = 0; x < in.width; ++x) out[x] = ValueOf(src[x]);
 }
 
-// ---- Mean, Lee, Frost, Kuan, Sigma: sliding moments ----------------------------------------
+// ---- Mean, Lee, Frost, Kuan, Sigma: window moments -----------------------------------------
+
+inline void MomentsFromSums(double s1, double s2, int n, double& m, double& v)
+{
+    m = s1 / n;
+    v = std::max(0.0, (s2 - s1 * m) / (n - 1));
+}
+
+/// Moments of exact integer sums: each column sum over the g ring rows is kept up to date by
+/// adding the entering row and taking out the leaving one, which loses nothing.
+template <class T>
+class ExactMoments {
+public:
+    ExactMoments(int g, int width)
+        : m_g(g), m_width(width), m_sum(std::size_t(width)), m_sq(std::size_t(width))
+    {
+    }
+
+    /// Fills the ring with the window rows of y, the band's first output row.
+    template <class Convert>
+    void Start(RowRing<double>& ring, std::int64_t y, Convert&& convert)
+    {
+        const int k = m_g / 2;
+        for (std::int64_t r = y - k; r <= y + k; ++r) {
+            convert(r);
+            Add(ring.Slot(r), +1);
+        }
+    }
+    /// Row y + k is about to replace row y - k - 1 in the ring slot `slot`.
+    void Leave(const double* slot) { Add(slot, -1); }
+    /// Row y + k has entered the ring.
+    void Enter(RowRing<double>& ring, std::int64_t y) { Add(ring.Slot(y + m_g / 2), +1); }
+
+    void Compute(const WindowRows&, std::int64_t, double* mean, double* var)
+    {
+        const int g = m_g, k = g / 2, n = g * g;
+        std::int64_t s1 = 0;
+        Sq s2 = 0;
+        for (int x = 0; x < g; ++x) {
+            s1 += m_sum[std::size_t(x)];
+            s2 += m_sq[std::size_t(x)];
+        }
+        const double denom = double(n) * double(n - 1);
+        for (int c = k; c < m_width - k; ++c) {
+            mean[c] = double(s1) / n;
+            const Sq num = Sq(n) * s2 - Sq(s1) * Sq(s1);
+            var[c] = double(num) / denom;
+            if (c + 1 < m_width - k) {
+                s1 += m_sum[std::size_t(c + k + 1)] - m_sum[std::size_t(c - k)];
+                s2 += m_sq[std::size_t(c + k + 1)] - m_sq[std::size_t(c - k)];
+            }
+        }
+    }
+
+private:
+    using Sq = SquareSum<T>;
+
+    void Add(const double* row, int sign)
+    {
+        for (int x = 0; x < m_width; ++x) {
+            const auto v = std::int64_t(row[x]);
+            m_sum[std::size_t(x)] += sign * v;
+            m_sq[std::size_t(x)] += sign * (Sq(v) * Sq(v));
+        }
+    }
+
+    int m_g;
+    int m_width;
+    std::vector<std::int64_t> m_sum;
+    std::vector<Sq> m_sq;
+};
+
+/// Moments of floating-point values from sums that never subtract, so that a bright sample
+/// that has left the window leaves nothing of itself in later windows. Down a column, rows
+/// form blocks of g starting at row 0: a window starting at row s is the suffix of its block
+/// from s plus the prefix of the next block down to s + g - 1. Along a row the same is done
+/// on the column sums. Every window adds in one order, wherever its band starts.
+class BlockMoments {
+public:
+    BlockMoments(int g, int width)
+        : m_g(g),
+          m_width(width),
+          m_suffix(2 * std::size_t(g) * std::size_t(width)),
+          m_prefix(2 * std::size_t(width)),
+          m_runs(width, g)
+    {
+    }
+
+    /// Fills the ring for the band's first output row y: the rows of the first window's block
+    /// above the window are converted too, as the block's suffix sums need them.
+    template <class Convert>
+    void Start(RowRing<double>& ring, std::int64_t y, Convert&& convert)
+    {
+        const int k = m_g / 2;
+        const std::int64_t blockTop = (y - k) - (y - k) % m_g;
+        for (std::int64_t r = blockTop; r < blockTop + m_g; ++r) convert(r);
+        SumBlock(ring, blockTop);
+        for (std::int64_t r = blockTop + m_g; r <= y + k; ++r) AddToPrefix(ring.Slot(r));
+    }
+    void Leave(const double*) {}
+    /// Row y + k has entered the ring: it either completes the block the window now starts
+    /// with, or it extends the prefix of the next block.
+    void Enter(RowRing<double>& ring, std::int64_t y)
+    {
+        const int k = m_g / 2;
+        if ((y - k) % m_g == 0)
+            SumBlock(ring, y - k);
+        else
+            AddToPrefix(ring.Slot(y + k));
+    }
+
+    void Compute(const WindowRows& win, std::int64_t y, double* mean, double* var)
+    {
+        const int g = m_g, k = g / 2, n = g * g;
+        const std::size_t w = std::size_t(m_width);
+        const int j = int((y - k) % g);
+        const double* suffix1 = m_suffix.data() + std::size_t(j) * w;
+        const double* suffix2 = suffix1 + std::size_t(g) * w;
+        const double* prefix1 = m_prefix.data();
+        const double* prefix2 = prefix1 + w;
+        auto emit = [&](int s, const std::array<double, 2>& sums) {
+            const int c = s + k;
+            if (sums[1] <= kLargeSquare)
+                MomentsFromSums(sums[0], sums[1], n, mean[c], var[c]);
+            else
+                DirectMoments(win, c, mean[c], var[c]);
+        };
+        // The window's column sums: a whole block of rows, or the end of one and the start
+        // of the next.
+        if (j == 0)
+            m_runs.Sum(
+                [&](int x, std::array<double, 2>& v) {
+                    v[0] = suffix1[x];
+                    v[1] = suffix2[x];
+                },
+                emit);
+        else
+            m_runs.Sum(
+                [&](int x, std::array<double, 2>& v) {
+                    v[0] = suffix1[x] + prefix1[x];
+                    v[1] = suffix2[x] + prefix2[x];
+                },
+                emit);
+    }
+
+private:
+    /// The ring holds the g rows of the block starting at `top`, in slots 0 .. g - 1.
+    void SumBlock(RowRing<double>& ring, std::int64_t top)
+    {
+        const std::size_t w = std::size_t(m_width), plane = std::size_t(m_g) * w;
+        for (int j = m_g - 1; j >= 0; --j) {
+            const double* row = ring.Slot(top + j);
+            double* s1 = m_suffix.data() + std::size_t(j) * w;
+            double* s2 = s1 + plane;
+            if (j == m_g - 1) {
+                for (std::size_t x = 0; x < w; ++x) {
+                    s1[x] = row[x];
+                    s2[x] = row[x] * row[x];
+                }
+            } else {
+                for (std::size_t x = 0; x < w; ++x) {
+                    s1[x] = s1[x + w] + row[x];
+                    s2[x] = s2[x + w] + row[x] * row[x];
+                }
+            }
+        }
+        std::fill(m_prefix.begin(), m_prefix.end(), 0.0);
+    }
+    void AddToPrefix(const double* row)
+    {
+        const std::size_t w = std::size_t(m_width);
+        double* p2 = m_prefix.data() + w;
+        for (std::size_t x = 0; x < w; ++x) {
+            m_prefix[x] += row[x];
+            p2[x] += row[x] * row[x];
+        }
+    }
+
+    int m_g;
+    int m_width;
+    std::vector<double> m_suffix;  // g rows of value sums, then g rows of square sums
+    std::vector<double> m_prefix;  // value sums, then square sums
+    BlockRunSums<2, double> m_runs;
+};
 
 template <class T>
 void MomentBand(const RowSource& in, const NoiseFilterSpec& spec, std::int64_t first, std::int64_t last,
                 float* const* out, const std::atomic<bool>* stop)
 {
-    const int g = spec.window, k = g / 2, n = g * g, w = in.width;
+    const int g = spec.window, k = g / 2, w = in.width;
     const int c0 = k, c1 = w - k;  // output columns [c0, c1)
     RowRing<double> ring(g, w);
     const bool needMoments = spec.filter != kFilterSigma;
     FrostWeights frost(spec.filter == kFilterFrost ? g : 1);
     const float k0 = FrostK0(g, spec.sigma);
     std::vector<double> mean(static_cast<std::size_t>(w)), var(static_cast<std::size_t>(w));
-
-    // Column sums over the g ring rows: exact integers, or doubles shifted by a reference.
-    using Int = std::int64_t;
-    using Sq = SquareSum<T>;
-    std::vector<Int> isum(kExactSums<T> ? std::size_t(w) : 0);
-    std::vector<Sq> isq(kExactSums<T> ? std::size_t(w) : 0);
-    std::vector<double> dsum(kExactSums<T> ? 0 : std::size_t(w)), dsq(kExactSums<T> ? 0 : std::size_t(w));
-    std::vector<int> nonzero(kExactSums<T> ? 0 : std::size_t(w)), special(kExactSums<T> ? 0 : std::size_t(w));
-    double ref = 0.0;
-
-    auto addRow = [&](const double* row, int sign) {
-        if constexpr (kExactSums<T>) {
-            for (int x = 0; x < w; ++x) {
-                const Int v = Int(row[x]);
-                isum[std::size_t(x)] += sign * v;
-                isq[std::size_t(x)] += sign * (Sq(v) * Sq(v));
-            }
-        } else {
-            for (int x = 0; x < w; ++x) {
-                const double v = row[x];
-                if (IsSpecial(v)) {
-                    special[std::size_t(x)] += sign;
-                    continue;
-                }
-                const double d = v - ref;
-                dsum[std::size_t(x)] += sign * d;
-                dsq[std::size_t(x)] += sign * (d * d);
-                nonzero[std::size_t(x)] += sign * (v != 0.0);
-            }
-        }
-    };
-    auto rebuild = [&](std::int64_t y) {
-        if constexpr (kExactSums<T>) {
-            std::fill(isum.begin(), isum.end(), 0);
-            std::fill(isq.begin(), isq.end(), Sq(0));
-        } else {
-            // The centre row's mean keeps the shifted values small where the image is.
-            const double* centre = ring.Slot(y);
-            double s = 0.0;
-            int count = 0;
-            for (int x = 0; x < w; ++x)
-                if (!IsSpecial(centre[x])) {
-                    s += centre[x];
-                    ++count;
-                }
-            ref = count ? s / count : 0.0;
-            std::fill(dsum.begin(), dsum.end(), 0.0);
-            std::fill(dsq.begin(), dsq.end(), 0.0);
-            std::fill(nonzero.begin(), nonzero.end(), 0);
-            std::fill(special.begin(), special.end(), 0);
-        }
-        for (int i = -k; i <= k; ++i) addRow(ring.Slot(y + i), +1);
-    };
+    using Moments = std::conditional_t<kExactSums<T>, ExactMoments<T>, BlockMoments>;
+    Moments moments(needMoments ? g : 1, needMoments ? w : 1);
+    auto convert = [&](std::int64_t r) { ConvertRow<T>(in, r, ring.Slot(r)); };
 
     for (std::int64_t y = first; y < last; ++y) {
         if (stop && stop->load(std::memory_order_relaxed)) return;
         if (y == first) {
-            for (int i = -k; i <= k; ++i) ConvertRow<T>(in, y + i, ring.Slot(y + i));
-            if (needMoments) rebuild(y);
+            if (needMoments)
+                moments.Start(ring, y, convert);
+            else
+                for (int i = -k; i <= k; ++i) convert(y + i);
         } else {
             // The leaving row y - k - 1 shares its slot with the entering row y + k.
-            double* slot = ring.Slot(y + k);
-            const bool resum = !kExactSums<T> && y % kResumRows == 0;
-            if (needMoments && !resum) addRow(slot, -1);
-            ConvertRow<T>(in, y + k, slot);
-            if (needMoments) {
-                if (resum)
-                    rebuild(y);
-                else
-                    addRow(slot, +1);
-            }
+            if (needMoments) moments.Leave(ring.Slot(y + k));
+            convert(y + k);
+            if (needMoments) moments.Enter(ring, y);
         }
         const double* const* rows = ring.Window(y);
         const WindowRows win{rows, g};
@@ -414,60 +536,7 @@ void MomentBand(const RowSource& in, const NoiseFilterSpec& spec, std::int64_t f
             for (int c = c0; c < c1; ++c) dst[c] = SigmaValue(win, c, spec.sigma);
             continue;
         }
-
-        // Moments of every window along the row, from running sums of the column sums.
-        if constexpr (kExactSums<T>) {
-            Int s1 = 0;
-            Sq s2 = 0;
-            for (int x = 0; x < g; ++x) {
-                s1 += isum[std::size_t(x)];
-                s2 += isq[std::size_t(x)];
-            }
-            const double denom = double(n) * double(n - 1);
-            for (int c = c0; c < c1; ++c) {
-                mean[std::size_t(c)] = double(s1) / n;
-                const Sq num = Sq(n) * s2 - Sq(s1) * Sq(s1);
-                var[std::size_t(c)] = double(num) / denom;
-                if (c + 1 < c1) {
-                    s1 += isum[std::size_t(c + k + 1)] - isum[std::size_t(c - k)];
-                    s2 += isq[std::size_t(c + k + 1)] - isq[std::size_t(c - k)];
-                }
-            }
-        } else {
-            double s1 = 0.0, s2 = 0.0;
-            int nz = 0, sp = 0;
-            for (int c = c0; c < c1; ++c) {
-                if (c == c0 || (c - c0) % kResumColumns == 0) {
-                    s1 = s2 = 0.0;
-                    nz = sp = 0;
-                    for (int x = c - k; x <= c + k; ++x) {
-                        s1 += dsum[std::size_t(x)];
-                        s2 += dsq[std::size_t(x)];
-                        nz += nonzero[std::size_t(x)];
-                        sp += special[std::size_t(x)];
-                    }
-                } else {
-                    const std::size_t in = std::size_t(c + k), outc = std::size_t(c - k - 1);
-                    s1 += dsum[in] - dsum[outc];
-                    s2 += dsq[in] - dsq[outc];
-                    nz += nonzero[in] - nonzero[outc];
-                    sp += special[in] - special[outc];
-                }
-                double m, v;
-                if (sp > 0) {
-                    DirectMoments(win, c, m, v);
-                } else if (nz == 0) {
-                    m = 0.0;  // a window of zeros: exactly 0, whatever the sums drifted to
-                    v = 0.0;
-                } else {
-                    const double d = s1 / n;
-                    m = ref + d;
-                    v = std::max(0.0, (s2 - s1 * d) / (n - 1));
-                }
-                mean[std::size_t(c)] = m;
-                var[std::size_t(c)] = v;
-            }
-        }
+        moments.Compute(win, y, mean.data(), var.data());
 
         const double* centre = rows[k];
         switch (spec.filter) {
@@ -682,8 +751,7 @@ __attribute__((target("avx2"))) void ApplyNetworkAvx2(std::int32_t* keys, const 
 void ApplyNetwork(std::int32_t* keys, const std::pair<int, int>* network, std::size_t count)
 {
 #if defined(__x86_64__)
-    static const bool kAvx2 = __builtin_cpu_supports("avx2");
-    if (kAvx2) {
+    if (platform::UseAvx2()) {
         ApplyNetworkAvx2(keys, network, count);
         return;
     }

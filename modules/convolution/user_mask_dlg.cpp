@@ -8,6 +8,7 @@
 #include "modules/convolution/convolution_resources.h"
 #include "modules/convolution/kernel_job.h"
 #include "modules/convolution/kernova_resources.h"
+#include "modules/convolution/mask_file.h"
 #include "outside/basecore/data_type.h"
 #include "outside/basecore/file_helpers.h"
 #include "outside/basecore/grid_ctrl.h"
@@ -18,8 +19,6 @@
 #include "outside/basecore/rdp_layer.h"
 #include "platform/controls/button.h"
 #include "platform/dialogs/data_exchange.h"
-#include "platform/kernel/atomic_file.h"
-#include "platform/kernel/files.h"
 #include "platform/last_error.h"
 #include "platform/window/modal.h"
 
@@ -75,9 +74,7 @@ CUserMaskDlg::CUserMaskDlg(CConvolutionDlg* owner, int width, int height) : CUse
 
 CUserMaskDlg::~CUserMaskDlg()
 {
-    // An editor that goes with its owner's window still takes its working copy with it.
     CloseWorkingLayers();
-    if (!m_workingPath.IsEmpty()) DeleteFile(m_workingPath);
 }
 
 BOOL CUserMaskDlg::Create(CWnd* owner)
@@ -165,25 +162,16 @@ void CUserMaskDlg::CloseWorkingLayers()
     }
 }
 
-bool CUserMaskDlg::OpenWorkingLayers()
-{
-    // Opened for reading: edits stay in memory and reach a file only when saved. Two
-    // layers of one file opened for writing would each put back the whole file.
-    for (int j = 0; j < m_layerCount; ++j) {
-        m_layers[j] = std::make_unique<CRDPLayer>();
-        m_rows[j] = m_layers[j]->OpenLayerEx(m_workingPath, kOpenReadOnly, j);
-        if (!m_rows[j]) return false;
-    }
-    return true;
-}
-
 void CUserMaskDlg::RemoveWorkingCopy()
 {
     if (m_grid) m_grid->DeleteAllItems();
     CloseWorkingLayers();
-    if (!m_workingPath.IsEmpty()) DeleteFile(m_workingPath);
-    m_workingPath.Empty();
     m_haveWorkingCopy = 0;
+}
+
+const CRDPLayer* CUserMaskDlg::WorkingLayer(int index) const
+{
+    return m_haveWorkingCopy && index >= 0 && index < m_layerCount ? m_layers[index].get() : nullptr;
 }
 
 int CUserMaskDlg::LoadMask(const char* path)
@@ -243,30 +231,18 @@ void CUserMaskDlg::CreateWorkingCopy(int layers)
 {
     m_haveWorkingCopy = 0;
     if (m_width <= 0 || m_height <= 0) return;
-    const CString temp = GetNotExistFileName(nullptr, "TVX", ".rdp");
-    if (temp.IsEmpty()) return;
-    m_workingPath = temp;
-    if (!WriteLayers(temp, m_sources) || !OpenWorkingLayers()) {
-        RemoveWorkingCopy();
-        return;
+    // Scratch layers: files without a name, which go with the editor, or with its process
+    // when that is killed, and never reach a file of the user's until a save.
+    for (int j = 0; j < layers; ++j) {
+        m_layers[j] = std::make_unique<CRDPLayer>();
+        m_rows[j] = m_sources[j] ? m_layers[j]->CreateLayer(m_sources[j].get())
+                                 : m_layers[j]->CreateTempLayer(m_width, m_height, m_type);
+        if (!m_rows[j]) {
+            RemoveWorkingCopy();
+            return;
+        }
     }
     m_haveWorkingCopy = 1;
-}
-
-bool CUserMaskDlg::WriteLayers(const CString& path, std::unique_ptr<CRDPLayer> (&from)[2])
-{
-    for (int j = 0; j < m_layerCount; ++j) {
-        CRDPLayer layer;
-        const bool made = (j == 0 ? layer.CreateLayer(path, m_width, m_height, m_type, 7)
-                                  : layer.AddLayer(path, m_width, m_height, m_type, 7)) != nullptr;
-        if (!made) return false;
-        if (from[j])
-            layer.ReadData(from[j].get(), CPoint(0, 0), CPoint(0, 0), CSize(-1, -1));
-        else
-            layer.SetZero(nullptr);
-        if (!layer.CloseLayer()) return false;
-    }
-    return true;
 }
 
 LRESULT CUserMaskDlg::OnMakeWorkingCopy(WPARAM wParam, LPARAM)
@@ -454,26 +430,14 @@ void CUserMaskDlg::SendToOwner(WPARAM code, LPARAM data)
 bool CUserMaskDlg::CommitWorkingCopy(const CString& target)
 {
     if (m_grid) m_grid->EndEditing(TRUE);
-    // The layers as edited, with the caption and description, are written to a new file
-    // first; the target then gets it whole in one step, or stays as it was.
-    const CString assembled = GetNotExistFileName(nullptr, "TVX", ".rdp");
-    bool done =
-        !target.IsEmpty() && !assembled.IsEmpty() && WriteLayers(assembled, m_layers) &&
-        CLayerDescription::SetDescriptionTag(assembled, CLayerDescription::kDescriptionTag, m_description) &&
-        CLayerDescription::SetDescriptionTag(assembled, CLayerDescription::kCaptionTag, m_caption);
-    if (done) {
-        // A copy, not a rename: the temporary folder may be on another file system.
-        platform::AtomicFile file;
-        done = file.CreateCopyOf(target, assembled) && file.Commit();
-    }
+    CRDPLayer* layers[2] = {m_layers[0].get(), m_layers[1].get()};
+    ::SetLastError(ERROR_INVALID_PARAMETER);
+    if (!target.IsEmpty() && WriteMaskFile(target, layers, m_layerCount, m_caption, m_description))
+        return true;
     const DWORD error = GetLastError();
-    if (!assembled.IsEmpty()) DeleteFile(assembled);
-    if (!done) {
-        MessageBox(GetErrorMessage(error ? error : ERROR_INVALID_PARAMETER),
-                   LoadKernovaText(IDS_CONV_CAPTION), MB_OK | MB_ICONEXCLAMATION);
-        return false;
-    }
-    return true;
+    MessageBox(GetErrorMessage(error ? error : ERROR_INVALID_PARAMETER), LoadKernovaText(IDS_CONV_CAPTION),
+               MB_OK | MB_ICONEXCLAMATION);
+    return false;
 }
 
 int CUserMaskDlg::SaveChanges()
@@ -516,16 +480,26 @@ void CUserMaskDlg::SaveAs()
     if (!CommitWorkingCopy(chosen)) return;
     SendToOwner(kMaskCaptionChanged, 0);
     const int modified = m_modified, isNew = m_isNew;
-    const CString maskPath = m_maskPath;
     const int view = m_view;
     if (!LoadMask(chosen)) {
         // The saved file is complete; only the fresh working copy failed.
         RemoveWorkingCopy();
     }
-    m_maskPath = maskPath;
+    // Editing goes on in the saved file: OK saves there, without asking for a name again.
+    m_maskPath = chosen;
     m_modified = modified;
     m_isNew = isNew;
     if (view == 2) OnShowResult();
+}
+
+BOOL CUserMaskDlg::PreTranslateMessage(MSG* msg)
+{
+    // Enter and Escape in a cell being typed into end that cell's edit, not the editor.
+    CWnd* edit = m_grid ? m_grid->GetInPlaceEdit() : nullptr;
+    if (msg->message == WM_KEYDOWN && (msg->wParam == VK_RETURN || msg->wParam == VK_ESCAPE) && edit &&
+        msg->hwnd == edit->GetSafeHwnd())
+        return FALSE;
+    return CDialog::PreTranslateMessage(msg);
 }
 
 void CUserMaskDlg::OnOK()

@@ -2,10 +2,10 @@
 
 // The kernel editor ("User Mask"): a mask shown as a table of numbers. The X and Y layers of
 // a compound mask are edited cell by cell; the result view shows the mask that convolves
-// for the rotation angle. Edits go to a working copy in the temporary folder; a save puts
-// that copy in place of the mask file in one step, so the original is never lost. The
-// editor tells the convolution dialog that opened it through WM_KERNEL_PREVIEW and SetAngle,
-// and frees itself when closed.
+// for the rotation angle. Edits go to a working copy (scratch layers without a file name); a
+// save writes the mask beside its file and puts it in place in one step, so the original is
+// never lost and nothing is left behind. The editor tells the convolution dialog that opened it through
+// WM_KERNEL_PREVIEW and SetAngle, and frees itself when closed.
 
 #include <memory>
 #include <vector>
@@ -54,8 +54,8 @@ public:
     int IsNew() const { return m_isNew; }
     int LayerCount() const { return m_layerCount; }
     double EditorAngle() const { return m_angle; }
-    /// The working copy's file; empty when there is none.
-    const CString& WorkingCopyPath() const { return m_workingPath; }
+    /// Layer `index` (0 X, 1 Y) of the working copy; null when there is none.
+    const CRDPLayer* WorkingLayer(int index) const;
     CGridCtrl* Grid() const { return m_grid.get(); }
     /// The value shown by the result view at data cell (row, col) for the current angle.
     double ResultValue(int row, int col) const;
@@ -66,6 +66,7 @@ protected:
     BOOL OnNotify(WPARAM wParam, LPARAM lParam, LRESULT* pResult) override;
     void OnOK() override;
     void OnCancel() override;
+    BOOL PreTranslateMessage(MSG* msg) override;
     void PostNcDestroy() override;
     void OnShowX();
     void OnShowY();
@@ -82,9 +83,6 @@ private:
     void CreateWorkingCopy(int layers);
     void ShowLayer(int index);
     void CloseWorkingLayers();
-    /// Writes the layers (`from`, or zeros where it has none) as a new file `path`.
-    bool WriteLayers(const CString& path, std::unique_ptr<CRDPLayer> (&from)[2]);
-    bool OpenWorkingLayers();
     void RemoveWorkingCopy();
     /// Puts the working copy, with the caption and description, in place of `target` in one
     /// step; on failure the user is told and `target` is as it was.
@@ -99,7 +97,6 @@ private:
     int m_layerCount = 1;
     int m_view = 0;  ///< 0 X, 1 Y, 2 the result
     CString m_maskPath;
-    CString m_workingPath;
     int m_width = 0;
     int m_height = 0;
     int m_type = 0;

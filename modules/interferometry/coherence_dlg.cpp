@@ -6,6 +6,7 @@
 
 #include "modules/interferometry/coherence_job.h"
 #include "outside/basecore/data_type.h"
+#include "outside/basecore/tags.h"
 
 BEGIN_MESSAGE_MAP(CMainCalcCoherDlg, CFringeToolDlg)
     ON_WM_VSCROLL()
@@ -60,10 +61,10 @@ void CMainCalcCoherDlg::OnInterfOk()
                   output = m_output.GetPathName();
     if (first.IsEmpty() || second.IsEmpty()) return void(Refuse(IDS_NEED_INPUTS));
     if (output.IsEmpty()) return void(Refuse(IDS_NEED_OUTPUT));
-    FringeHeader a, b;
-    if (!ReadFringeHeader(first, a) || !ReadFringeHeader(second, b)) return void(Refuse(IDS_INPUT_CORRUPT));
-    if (a.width != b.width || a.height != b.height) return void(Refuse(IDS_SIZES_DIFFER));
-    if (a.type != b.type) return void(Refuse(IDS_TYPES_DIFFER));
+    const auto a = LayerHeaderOf(first), b = LayerHeaderOf(second);
+    if (!a || !b) return void(Refuse(IDS_INPUT_CORRUPT));
+    if (a->width != b->width || a->height != b->height) return void(Refuse(IDS_SIZES_DIFFER));
+    if (a->type != b->type) return void(Refuse(IDS_TYPES_DIFFER));
     if (!CheckOutputApart(output, {first, second})) return;
     auto job = std::make_unique<SCoherParam>(SCoherParam{first, second, output, m_window, m_strErrorCaption});
     StartJob(FringeJobTitle(LoadFringeText(IDS_COHERENCE), output), CalcCoher, std::move(job),

@@ -13,6 +13,7 @@
 #include <cstdint>
 #include <vector>
 
+#include "modules/common/block_run_sums.h"
 #include "outside/basecore/row_driver.h"
 
 namespace interf_detail {
@@ -41,8 +42,9 @@ void WindowSums(std::int64_t height, int width, int window, Form&& form, Emit&& 
         [&](const RowBand& band) {
             // Ring slot of input row r is r % n, so the column sums add in one fixed order.
             std::vector<Acc> ring(std::size_t(n) * K * w);
-            std::vector<Acc> column(w), prefix(w), suffix(w);
+            std::vector<Acc> columns(static_cast<std::size_t>(K) * w);
             std::vector<Acc> sums(static_cast<std::size_t>(K) * std::size_t(innerWidth));
+            BlockRunSums<K, Acc> runs(width, n);
             std::array<Acc*, K> slotRows{};
             auto fill = [&](std::int64_t r) {
                 Acc* base = ring.data() + std::size_t(r % n) * K * w;
@@ -51,35 +53,30 @@ void WindowSums(std::int64_t height, int width, int window, Form&& form, Emit&& 
             };
             const std::int64_t first = band.begin + k, last = band.end + k;  // centre rows
             for (std::int64_t r = first - k; r < first + k; ++r) fill(r);
+            std::array<const Acc*, K> column{};
             std::array<Acc*, K> out{};
-            for (int i = 0; i < K; ++i) out[std::size_t(i)] = sums.data() + std::size_t(i) * innerWidth;
+            for (int i = 0; i < K; ++i) {
+                column[std::size_t(i)] = columns.data() + std::size_t(i) * w;
+                out[std::size_t(i)] = sums.data() + std::size_t(i) * innerWidth;
+            }
             for (std::int64_t y = first; y < last && !band.Stopped(); ++y) {
                 fill(y + k);
                 for (int i = 0; i < K; ++i) {
+                    Acc* dst = columns.data() + std::size_t(i) * w;
                     const Acc* slot0 = ring.data() + std::size_t(i) * w;
-                    std::copy(slot0, slot0 + w, column.begin());
+                    std::copy(slot0, slot0 + w, dst);
                     for (int s = 1; s < n; ++s) {
                         const Acc* src = ring.data() + (std::size_t(s) * K + std::size_t(i)) * w;
-                        Acc* dst = column.data();
                         for (std::size_t x = 0; x < w; ++x) dst[x] += src[x];
                     }
-                    // Prefix and suffix sums inside blocks of n columns: the window starting
-                    // at s ends at s + n - 1 in the next block (or is a whole block).
-                    for (std::size_t b = 0; b < w; b += std::size_t(n)) {
-                        const std::size_t e = std::min(w, b + std::size_t(n));
-                        Acc run = Acc(0);
-                        for (std::size_t x = b; x < e; ++x) prefix[x] = run = run + column[x];
-                        run = Acc(0);
-                        for (std::size_t x = e; x-- > b;) suffix[x] = run = run + column[x];
-                    }
-                    Acc* dst = out[std::size_t(i)];
-                    for (int b = 0; b < innerWidth; b += n) {
-                        dst[b] = suffix[std::size_t(b)];
-                        const int e = std::min(innerWidth, b + n);
-                        for (int s = b + 1; s < e; ++s)
-                            dst[s] = suffix[std::size_t(s)] + prefix[std::size_t(s + n - 1)];
-                    }
                 }
+                runs.Sum(
+                    [&](int x, std::array<Acc, K>& v) {
+                        for (int i = 0; i < K; ++i) v[std::size_t(i)] = column[std::size_t(i)][x];
+                    },
+                    [&](int s, const std::array<Acc, K>& sums) {
+                        for (int i = 0; i < K; ++i) out[std::size_t(i)][s] = sums[std::size_t(i)];
+                    });
                 emit(y, static_cast<const std::array<Acc*, K>&>(out));
             }
         },

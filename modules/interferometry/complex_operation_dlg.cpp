@@ -5,6 +5,7 @@
 #include "modules/interferometry/complex_operation_job.h"
 #include "modules/interferometry/complex_operation_kernels.h"
 #include "outside/basecore/data_type.h"
+#include "outside/basecore/tags.h"
 #include "platform/dialogs/data_exchange.h"
 
 BEGIN_MESSAGE_MAP(CComplexOperationDlg, CFringeToolDlg)
@@ -45,11 +46,11 @@ bool CComplexOperationDlg::CheckFiles(const CString& first, const CString& secon
 {
     if (first.IsEmpty() || second.IsEmpty()) return Refuse(IDS_NEED_INPUTS);
     if (output.IsEmpty()) return Refuse(IDS_NEED_OUTPUT);
-    FringeHeader a, b;
-    if (!ReadFringeHeader(first, a) || !ReadFringeHeader(second, b)) return Refuse(IDS_INPUT_CORRUPT);
-    if (a.width != b.width || a.height != b.height) return Refuse(IDS_SIZES_DIFFER);
-    if (a.type != b.type) return Refuse(IDS_TYPES_DIFFER);
-    if (a.type != int(DataType::C64) && a.type != int(DataType::C128)) return Refuse(IDS_BAD_INPUT_TYPE);
+    const auto a = LayerHeaderOf(first), b = LayerHeaderOf(second);
+    if (!a || !b) return Refuse(IDS_INPUT_CORRUPT);
+    if (a->width != b->width || a->height != b->height) return Refuse(IDS_SIZES_DIFFER);
+    if (a->type != b->type) return Refuse(IDS_TYPES_DIFFER);
+    if (a->type != int(DataType::C64) && a->type != int(DataType::C128)) return Refuse(IDS_BAD_INPUT_TYPE);
     return CheckOutputApart(output, {first, second});
 }
 

@@ -1,17 +1,13 @@
 #include "modules/interferometry/fringe_tool.h"
 
 #include <algorithm>
-#include <array>
 #include <cstdint>
-#include <cstring>
 #include <string>
 
 #include "modules/common/tool_dlg.h"
-#include "outside/basecore/data_type.h"
 #include "outside/basecore/help_system.h"
 #include "outside/basecore/job_error.h"
 #include "outside/basecore/rdp_except.h"
-#include "outside/basecore/tags.h"
 #include "platform/last_error.h"
 #include "platform/window/modal.h"
 
@@ -39,19 +35,6 @@ CString WindowSizeText(int size)
     CString text;
     text.Format("%dx%d", size, size);
     return text;
-}
-
-bool ReadFringeHeader(const char* path, FringeHeader& header)
-{
-    std::array<BYTE, 24> bytes{};
-    if (!path || !*path || !GetTag(path, TAG_LAYER_HEADER, int(bytes.size()), bytes.data())) return false;
-    std::int32_t w = 0, h = 0, t = 0;
-    std::memcpy(&w, bytes.data() + 4, 4);
-    std::memcpy(&h, bytes.data() + 8, 4);
-    std::memcpy(&t, bytes.data() + 12, 4);
-    if (w < 1 || h < 1 || !isValidType(t)) return false;
-    header = FringeHeader{w, h, t};
-    return true;
 }
 
 // ---- the dialog ---------------------------------------------------------------------------

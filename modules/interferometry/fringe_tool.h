@@ -37,15 +37,6 @@ int WindowSizeOfSpin(int pos);
 /// "3x3" .. "17x17" for a window size.
 CString WindowSizeText(int size);
 
-/// The header of a closed layer file (tag 0). False when the file has none that is sound
-/// (readable, a valid type code, width and height of at least 1).
-struct FringeHeader {
-    int width = 0;
-    int height = 0;
-    int type = 0;
-};
-bool ReadFringeHeader(const char* path, FringeHeader& header);
-
 // ---- the dialog ---------------------------------------------------------------------------
 
 class CFringeToolDlg : public CDialog {

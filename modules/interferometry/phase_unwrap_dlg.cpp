@@ -18,7 +18,7 @@ namespace {
 constexpr double kPi = 3.141592653589793;
 constexpr double kTwoPi = 6.283185307179586;
 
-CString Describe(const FringeHeader& h)
+CString Describe(const LayerHeader& h)
 {
     CString text;
     text.Format(LoadUnwrapText(IDS_UNWRAP_DESCRIPTION), static_cast<const char*>(GetTypeName(h.type, 0)),
@@ -71,26 +71,25 @@ void CMainPhUnwrapDlg::OnButtonInput()
     const CString path = dialog.GetPathName();
     m_inputInfo.Empty();
     m_inputPath.Empty();
-    FringeHeader header;
+    const auto header = LayerHeaderOf(path);
     bool accepted = false;
     std::array<BYTE, 1064> statistics{};
-    if (!ReadFringeHeader(path, header) ||
-        !GetTag(path, TAG_STATISTICS, int(statistics.size()), statistics.data())) {
+    if (!header || !GetTag(path, TAG_STATISTICS, int(statistics.size()), statistics.data())) {
         Refuse(IDS_UNWRAP_CORRUPT);
-    } else if (header.type == int(DataType::F32) || header.type == int(DataType::F64)) {
+    } else if (header->type == int(DataType::F32) || header->type == int(DataType::F64)) {
         // A wrapped phase in radians spans more than half a turn within 0..2π.
         accepted = PhaseRangeWithin(path, 0.0, kPi, kTwoPi);
         if (!accepted) Refuse(IDS_UNWRAP_BAD_RANGE);
-    } else if (header.type == int(DataType::C64) || header.type == int(DataType::C128) ||
-               header.type == int(DataType::CS8) || header.type == int(DataType::CS16) ||
-               header.type == int(DataType::CS32)) {
+    } else if (header->type == int(DataType::C64) || header->type == int(DataType::C128) ||
+               header->type == int(DataType::CS8) || header->type == int(DataType::CS16) ||
+               header->type == int(DataType::CS32)) {
         accepted = true;
     } else {
         Refuse(IDS_UNWRAP_BAD_TYPE);
     }
     if (accepted) {
-        m_inputInfo = Describe(header);
-        m_inputType = header.type;
+        m_inputInfo = Describe(*header);
+        m_inputType = header->type;
         m_inputPath = path;
     }
     UpdateData(FALSE);
@@ -116,14 +115,14 @@ void CMainPhUnwrapDlg::OnButtonMask()
     const CString path = dialog.GetPathName();
     m_maskPath.Empty();
     m_maskInfo.Empty();
-    FringeHeader header;
-    if (!ReadFringeHeader(path, header)) {
+    const auto header = LayerHeaderOf(path);
+    if (!header) {
         Refuse(IDS_UNWRAP_CORRUPT);
-    } else if (header.type != int(DataType::F32)) {
+    } else if (header->type != int(DataType::F32)) {
         Refuse(IDS_UNWRAP_BAD_TYPE);
     } else {
         m_maskPath = path;
-        m_maskInfo = Describe(header);
+        m_maskInfo = Describe(*header);
     }
     UpdateData(FALSE);
 }

@@ -5,6 +5,7 @@
 #include "modules/interferometry/spectrum_job.h"
 #include "modules/interferometry/spectrum_kernels.h"
 #include "outside/basecore/data_type.h"
+#include "outside/basecore/tags.h"
 #include "platform/dialogs/data_exchange.h"
 
 // ---- spectrum -----------------------------------------------------------------------------
@@ -42,11 +43,10 @@ bool CFFTDlg::CheckFiles(const CString& input, const CString& output)
     if (input.IsEmpty()) return Refuse(IDS_NEED_INPUT);
     if (output.IsEmpty()) return Refuse(IDS_NEED_OUTPUT);
     if (m_mode == 1) {
-        FringeHeader header;
-        const bool spectrum = ReadFringeHeader(input, header) &&
-                              (header.type == int(DataType::C64) || header.type == int(DataType::C128)) &&
-                              PaddedSide(header.width) == header.width &&
-                              PaddedSide(header.height) == header.height;
+        const auto header = LayerHeaderOf(input);
+        const bool spectrum =
+            header && (header->type == int(DataType::C64) || header->type == int(DataType::C128)) &&
+            PaddedSide(header->width) == header->width && PaddedSide(header->height) == header->height;
         if (!spectrum) return Refuse(IDS_NOT_A_SPECTRUM, MB_ICONERROR);
     }
     return CheckOutputApart(output, {input});

@@ -198,6 +198,7 @@ void CMainTextureDlg::OnOK()
         MessageBox(m_message, m_errorCaption, MB_OK | MB_ICONEXCLAMATION);
         return;
     }
+    if (!ConfirmReplace(output, m_errorCaption)) return;
     const CString title = LoadTextureText(IDS_TEXTURE_TITLE) + ":" + m_input.GetFileName();
     auto* result = new ViewResultParam;
     result->fileName = output;

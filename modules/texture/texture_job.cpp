@@ -59,9 +59,7 @@ void TextureJob(void* record, CMeterInfo* meter, int dimensionality)
         return;
     }
     const int width = in.Width(), height = in.Height(), k = spec.window / 2;
-    const LevelRange range = TextureLevelRange(in, job->preTrimming != 0);
-    const double border =
-        dimensionality == 0 && spec.statistic == kFirstMean ? TextureMeanBorder(in, range) : 0.0;
+    LevelRange range{};
 
     meter->SetText(LoadTextureText(dimensionality == 0 ? IDS_TEXTURE_FIRST_TEXT : IDS_TEXTURE_SECOND_TEXT));
     const int taskCreate = meter->AddTask(LoadTextureText(IDS_TEXTURE_TASK_CREATE), "", 0);
@@ -80,6 +78,11 @@ void TextureJob(void* record, CMeterInfo* meter, int dimensionality)
 
     const bool done = RunGuarded(*meter, caption, out, [&] {
         Phase(*meter, taskPrepare, [&] {
+            // The levels span the input's range, which a file without statistics lacks.
+            EnsureStatistics(in, *meter);
+            range = TextureLevelRange(in, job->preTrimming != 0);
+            const double border =
+                dimensionality == 0 && spec.statistic == kFirstMean ? TextureMeanBorder(in, range) : 0.0;
             // The statistic writes every pixel inside the frame the window cannot reach, so
             // only the frame takes the border value (all of the layer when nothing is inside).
             if (width < spec.window || height < spec.window) {

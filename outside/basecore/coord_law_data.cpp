@@ -8,6 +8,7 @@
 #include "outside/basecore/byte_order_f64.h"
 #include "outside/basecore/geo_tags.h"
 #include "outside/basecore/layer_file_format.h"
+#include "outside/basecore/rdp_layer.h"
 #include "outside/basecore/tags.h"
 
 namespace {
@@ -59,24 +60,35 @@ void CCoordLawData::Reset()
     *this = CCoordLawData();
 }
 
-BOOL CCoordLawData::LoadData(const char* path)
+BOOL CCoordLawData::LoadPayload(const BYTE* payload, std::int64_t size)
 {
-    Reset();
-    BYTE payload[kCoordLawBytes] = {};
-    if (!path || GetSizeTag(path, TAG_COORD_LAW) != kCoordLawBytes ||
-        !GetTag(path, TAG_COORD_LAW, kCoordLawBytes, payload))
-        return FALSE;
+    if (!payload || size != kCoordLawBytes) return FALSE;
     if (ReadI32(payload) != kCoordLawBytes || ReadI32(payload + 4) != kFormat) return FALSE;
     return Set(ReadF64(payload + 8), ReadF64(payload + 16), ReadF64(payload + 24), ReadF64(payload + 32));
 }
 
+BOOL CCoordLawData::LoadData(const char* path)
+{
+    Reset();
+    std::vector<BYTE> payload;
+    // A longer tag is refused unread: it is no law.
+    if (!path || !ReadTag(path, TAG_COORD_LAW, kCoordLawBytes, &payload)) return FALSE;
+    return LoadPayload(payload.data(), std::int64_t(payload.size()));
+}
+
+BOOL CCoordLawData::LoadData(const CRDPLayer& layer)
+{
+    Reset();
+    if (!layer.IsOpen()) return FALSE;
+    return LoadPayload(static_cast<const BYTE*>(layer.GetTag(TAG_COORD_LAW)),
+                       layer.GetSizeTag(TAG_COORD_LAW));
+}
+
 BOOL CCoordLawData::SaveData(const char* path, double xFrom, double xTo, double yFrom, double yTo)
 {
-    BYTE header[layerfile::kDescriptorBytes] = {};
-    if (!path || !GetTag(path, 0, int(layerfile::kDescriptorBytes), header)) return FALSE;
-    const int width = ReadI32(header + 4), height = ReadI32(header + 8);
-    if (width < 1 || height < 1) return FALSE;
-    return SaveDataKt(path, (xTo - xFrom) / width, xFrom, (yTo - yFrom) / height, yFrom);
+    const auto header = LayerHeaderOf(path);
+    if (!header) return FALSE;
+    return SaveDataKt(path, (xTo - xFrom) / header->width, xFrom, (yTo - yFrom) / header->height, yFrom);
 }
 
 BOOL CCoordLawData::SaveDataKt(const char* path, double kx, double bx, double ky, double by)

@@ -5,6 +5,8 @@
 // for column x and row y. A raster without a law has pixel coordinates (kx = ky = 1,
 // bx = by = 0).
 
+#include <cstdint>
+
 #include "outside/basecore/rect_t.h"
 #include "platform/geometry.h"
 #include "platform/types.h"
@@ -15,6 +17,8 @@
 /// A law with another size or format word, a value that is not finite or a zero scale is
 /// damaged and read as no law.
 inline constexpr int TAG_COORD_LAW = 700;
+
+class CRDPLayer;
 inline constexpr int kCoordLawBytes = 40;
 
 class CCoordLawData {
@@ -25,6 +29,8 @@ public:
     /// Takes the law of `path` (layer 0). Without a sound law tag (no file, no tag, a
     /// damaged one) the law becomes pixel coordinates and the result is FALSE.
     BOOL LoadData(const char* path);
+    /// The same from an open layer, without looking at its file again.
+    BOOL LoadData(const CRDPLayer& layer);
     /// Sets the law from the logical values at the edges of the raster of `path` (its width
     /// and height from the file's header): column 0 at xFrom, column `width` at xTo, row 0 at
     /// yFrom, row `height` at yTo; then stores it in the file. FALSE, and the law unchanged,
@@ -62,6 +68,8 @@ public:
 private:
     /// Sets the law when it is sound.
     bool Set(double kx, double bx, double ky, double by);
+    /// Sets the law from a law tag's payload of `size` bytes when it is sound.
+    BOOL LoadPayload(const BYTE* payload, std::int64_t size);
 
     double m_kx = 1.0;
     double m_bx = 0.0;

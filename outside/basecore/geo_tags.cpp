@@ -1,9 +1,12 @@
 #include "outside/basecore/geo_tags.h"
 
 #include <cmath>
+#include <cstring>
+#include <functional>
 
 #include "outside/basecore/byte_order_f64.h"
 #include "outside/basecore/layer_file_format.h"
+#include "outside/basecore/rdp_layer.h"
 #include "outside/basecore/tags.h"
 
 namespace {
@@ -13,11 +16,8 @@ using layerfile::WriteI32;
 
 constexpr int kPointsBytes = 72, kRasterSizeBytes = 24, kTransformBytes = 56, kReadoutBytes = 12;
 
-/// The record `id` when it has exactly `size` bytes and its validity word is set.
-bool ReadRecord(const char* path, int id, int size, BYTE* buffer)
-{
-    return GetSizeTag(path, id) == size && GetTag(path, id, size, buffer) && ReadI32(buffer) != 0;
-}
+/// Copies record `id` into `buffer` when it has exactly `size` bytes.
+using RecordReader = std::function<bool(int id, int size, BYTE* buffer)>;
 
 bool ReadTransform(const BYTE* p, TransformMatrix* m)
 {
@@ -35,15 +35,14 @@ bool ReadTransform(const BYTE* p, TransformMatrix* m)
     return true;
 }
 
-}  // namespace
-
-BOOL ReadGeoTags(const char* path, SGeoTags* tags)
+/// The four records through `readExactly`; a record counts when its validity word is set.
+BOOL ReadGeoRecords(const RecordReader& readExactly, SGeoTags* tags)
 {
-    if (!tags) return FALSE;
-    *tags = SGeoTags();
-    if (!path) return FALSE;
+    const auto ReadRecord = [&](int id, int size, BYTE* buffer) {
+        return readExactly(id, size, buffer) && ReadI32(buffer) != 0;
+    };
     BYTE b[kPointsBytes] = {};
-    if (ReadRecord(path, TAG_GEO_POINTS, kPointsBytes, b)) {
+    if (ReadRecord(TAG_GEO_POINTS, kPointsBytes, b)) {
         CPointT<double> points[4];
         bool finite = true;
         for (int i = 0; i < 4; ++i) {
@@ -55,21 +54,53 @@ BOOL ReadGeoTags(const char* path, SGeoTags* tags)
             tags->hasPoints = TRUE;
         }
     }
-    if (ReadRecord(path, TAG_GEO_RASTER_SIZE, kRasterSizeBytes, b) && ReadI32(b + 8) > 0 &&
-        ReadI32(b + 12) > 0) {
+    if (ReadRecord(TAG_GEO_RASTER_SIZE, kRasterSizeBytes, b) && ReadI32(b + 8) > 0 && ReadI32(b + 12) > 0) {
         tags->width = ReadI32(b + 8);
         tags->height = ReadI32(b + 12);
         tags->hasRasterSize = TRUE;
     }
-    if (ReadRecord(path, TAG_GEO_TRANSFORM, kTransformBytes, b) && ReadTransform(b + 8, &tags->transform)) {
+    if (ReadRecord(TAG_GEO_TRANSFORM, kTransformBytes, b) && ReadTransform(b + 8, &tags->transform)) {
         tags->transformVersion = ReadI32(b + 4);
         tags->hasTransform = TRUE;
     }
-    if (ReadRecord(path, TAG_GEO_READOUT, kReadoutBytes, b)) {
+    if (ReadRecord(TAG_GEO_READOUT, kReadoutBytes, b)) {
         tags->compact = ReadI32(b + 8);
         tags->hasReadout = TRUE;
     }
     return tags->hasPoints || tags->hasRasterSize || tags->hasTransform || tags->hasReadout;
+}
+
+}  // namespace
+
+BOOL ReadGeoTags(const char* path, SGeoTags* tags)
+{
+    if (!tags) return FALSE;
+    *tags = SGeoTags();
+    if (!path) return FALSE;
+    // One look at the file per record; a record longer than its size is refused unread.
+    return ReadGeoRecords(
+        [path](int id, int size, BYTE* buffer) {
+            std::vector<BYTE> payload;
+            if (!ReadTag(path, id, size, &payload) || payload.size() != std::size_t(size)) return false;
+            std::memcpy(buffer, payload.data(), payload.size());
+            return true;
+        },
+        tags);
+}
+
+BOOL ReadGeoTags(const CRDPLayer& layer, SGeoTags* tags)
+{
+    if (!tags) return FALSE;
+    *tags = SGeoTags();
+    if (!layer.IsOpen()) return FALSE;
+    return ReadGeoRecords(
+        [&layer](int id, int size, BYTE* buffer) {
+            const void* payload = layer.GetTag(id);
+            if (!payload || layer.GetSizeTag(id) != size) return false;
+            std::memcpy(buffer, payload, std::size_t(size));
+            return true;
+        },
+        tags);
 }
 
 BOOL MakeGeoTransform(const SGeoTags& tags, TransformMatrix* transform)

@@ -36,9 +36,13 @@ struct SGeoTags {
     int compact = 0;  ///< the third word of 671
 };
 
+class CRDPLayer;
+
 /// Reads the four records of layer 0 of `path`; absent or damaged ones stay zeroed. Nonzero
 /// when at least one record was read.
 BOOL ReadGeoTags(const char* path, SGeoTags* tags);
+/// The same from an open layer, without looking at its file again.
+BOOL ReadGeoTags(const CRDPLayer& layer, SGeoTags* tags);
 
 /// The transform from geographic coordinates (longitude, latitude) to picture pixels: the
 /// first three points of 302 go to the raster corners (0, 0), (width, 0) and (0, height)

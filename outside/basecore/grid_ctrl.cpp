@@ -1134,6 +1134,29 @@ LRESULT CGridCtrl::WindowProc(UINT message, WPARAM wParam, LPARAM lParam)
         case WM_KEYDOWN:
             OnKey(UINT(wParam));
             return 0;
+        case WM_CHAR: {
+            // Typing on the current cell starts its edit with what was typed, as in a
+            // spreadsheet; control characters and halves of surrogate pairs start nothing.
+            const auto code = unsigned(wParam);
+            if (code < 32 || code == 127 || (code >= 0xD800 && code < 0xE000) ||
+                ::GetKeyState(VK_CONTROL) < 0)
+                return 0;
+            if (!EditCell(m_idCurrentCell.row, m_idCurrentCell.col)) return 0;
+            char typed[4] = {};
+            if (code < 0x80) {
+                typed[0] = char(code);
+            } else if (code < 0x800) {
+                typed[0] = char(0xC0 | (code >> 6));
+                typed[1] = char(0x80 | (code & 0x3F));
+            } else {
+                typed[0] = char(0xE0 | (code >> 12));
+                typed[1] = char(0x80 | ((code >> 6) & 0x3F));
+                typed[2] = char(0x80 | (code & 0x3F));
+            }
+            m_pEdit->SetWindowText(typed);
+            m_pEdit->SetSel(1, 1);
+            return 0;
+        }
         case WM_LBUTTONDOWN:
         case WM_MOUSEMOVE: {
             if (message == WM_MOUSEMOVE && !(wParam & MK_LBUTTON)) break;

@@ -38,17 +38,13 @@ SLayerFileInfo CInfoFileDialog::DescribeFile(LPCTSTR path)
     info.exists = true;
     const auto bytes = std::filesystem::file_size(file, error);
     info.fileBytes = error ? 0 : std::int64_t(bytes);
-    info.layers = CRDPLayer::GetNumLayer(path);
-    std::int32_t descriptor[6] = {};
-    if (info.layers <= 0 || !GetTag(path, TAG_LAYER_HEADER, sizeof descriptor, descriptor)) {
-        info.layers = 0;
-        return info;
-    }
-    if (descriptor[1] <= 0 || descriptor[2] <= 0 || descriptor[3] < 1 || descriptor[3] > 16) return info;
+    info.layers = std::max(CRDPLayer::GetNumLayer(path), 0);
+    const auto header = info.layers > 0 ? LayerHeaderOf(path) : std::nullopt;
+    if (!header) return info;
     info.isLayer = true;
-    info.width = descriptor[1];
-    info.height = descriptor[2];
-    info.type = descriptor[3];
+    info.width = header->width;
+    info.height = header->height;
+    info.type = header->type;
     info.complex = IsComplexType(info.type) != FALSE;
     CLayerDescription::GetDescriptionTag(path, CLayerDescription::kCaptionTag, info.caption);
     CLayerDescription::GetDescriptionTag(path, CLayerDescription::kDescriptionTag, info.description);

@@ -631,25 +631,26 @@ BOOL CRDPLayer::SetValue(int x, int y, double value, int component)
             s = MakeSample<T>(value, 0.0);
         } else {
             double r = double(re(s)), i = double(im(s));
+            // The components GetValue reads: any code but 1, 2 and 3 is the amplitude.
             switch (component) {
-                case kAmplitude: {
-                    const double phase = Arg(r, i);
-                    r = value * std::cos(phase);
-                    i = value * std::sin(phase);
-                    break;
-                }
                 case kPhase: {
                     const double amplitude = Amplitude(r, i);
                     r = amplitude * std::cos(value);
                     i = amplitude * std::sin(value);
                     break;
                 }
+                case kReal:
+                    r = value;
+                    break;
                 case kImaginary:
                     i = value;
                     break;
-                default:
-                    r = value;
+                default: {
+                    const double phase = Arg(r, i);
+                    r = value * std::cos(phase);
+                    i = value * std::sin(phase);
                     break;
+                }
             }
             s = MakeSample<T>(r, i);
         }

@@ -105,11 +105,13 @@ public:
     /// half away from zero and saturate to their range; NaN becomes 0.
     BOOL SetLineFromDouble(int y, const double* in, int count);
 
-    /// Component of sample (x, y): 0 amplitude, 1 phase, 2 real, 3 imaginary (real layers:
-    /// the value whatever the component). 0.0 outside the layer.
+    /// Component of sample (x, y): 1 phase, 2 real, 3 imaginary, 0 and any other (4, both
+    /// parts, has no one value) the amplitude; real layers give the value whatever the
+    /// component. 0.0 outside the layer.
     double GetValue(int x, int y, int component = kReal) const;
-    /// Sets one component of sample (x, y): 2 or 3 set that part, 0 sets the amplitude
-    /// keeping the phase, 1 the phase keeping the amplitude. Nonzero on success.
+    /// Sets the component of sample (x, y) that GetValue reads: 2 or 3 set that part, 1 the
+    /// phase keeping the amplitude, any other the amplitude keeping the phase. Nonzero on
+    /// success.
     BOOL SetValue(int x, int y, double value, int component = kReal);
     /// Fills a rectangle (right and bottom excluded; NULL = whole layer) with `value`: real layers the value,
     /// complex layers real part `value` and imaginary part 0.

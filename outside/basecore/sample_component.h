@@ -1,7 +1,9 @@
 #pragma once
 
 // The value of one component of a sample: a real sample is its own value; a complex one
-// gives its amplitude, phase, real or imaginary part (the real part for any other number).
+// gives its phase, real or imaginary part for components 1, 2 and 3, and its amplitude for
+// component 0 and any other. Component 4 (both parts) has no one value: like the display,
+// which knows only the four components, it shows the amplitude.
 
 #include "outside/basecore/data_type.h"
 #include "outside/basecore/math_helpers.h"
@@ -16,14 +18,14 @@ inline double SampleComponent(const T& s, int component)
     } else {
         const double r = double(re(s)), i = double(im(s));
         switch (component) {
-            case kAmplitude:
-                return Amplitude(r, i);
             case kPhase:
                 return Arg(r, i);
+            case kReal:
+                return r;
             case kImaginary:
                 return i;
             default:
-                return r;
+                return Amplitude(r, i);
         }
     }
 }

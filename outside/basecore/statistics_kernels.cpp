@@ -1,5 +1,7 @@
 #include "outside/basecore/statistics_kernels.h"
 
+#include "platform/kernel/cpu_features.h"
+
 #if defined(__x86_64__)
 #include <immintrin.h>
 #include <sleef.h>
@@ -61,9 +63,6 @@ __attribute__((target("avx2"))) int FastPartsAvx2(ComplexChunk& c, unsigned char
     return k;
 }
 
-const bool kHasAvx2 =
-    __builtin_cpu_supports("avx2") && __builtin_cpu_supports("fma");  // the library's AVX2 code uses FMA
-
 }  // namespace
 #endif
 
@@ -74,7 +73,8 @@ void AmplitudesAndPhases(ComplexChunk& c, bool coarse)
     unsigned char special[kChunk / 4 + 1];
     int checked = 0;
 #if defined(__x86_64__)
-    if (kHasAvx2) k = checked = coarse ? FastPartsAvx2<true>(c, special) : FastPartsAvx2<false>(c, special);
+    if (platform::UseAvx2())
+        k = checked = coarse ? FastPartsAvx2<true>(c, special) : FastPartsAvx2<false>(c, special);
     for (; k + 2 <= n; k += 2) {
         const __m128d r = _mm_load_pd(c.re + k), i = _mm_load_pd(c.im + k);
         _mm_store_pd(c.amp + k, _mm_sqrt_pd(_mm_add_pd(_mm_mul_pd(r, r), _mm_mul_pd(i, i))));
@@ -110,13 +110,12 @@ void AmplitudesAndPhases(ComplexChunk& c, bool coarse)
     }
 }
 
-#if defined(__x86_64__)
-#define TARVENIX_VECTOR_CLONES __attribute__((target_clones("avx2", "default")))
-#else
-#define TARVENIX_VECTOR_CLONES
-#endif
+namespace {
 
-TARVENIX_VECTOR_CLONES void BinsOf(const double* v, int n, double lo, double width, double last, int* out)
+// Loops the compiler vectorises: compiled once for AVX2 and once plain, and chosen by
+// platform::UseAvx2() at each call.
+[[gnu::always_inline]] inline void BinsLoop(const double* v, int n, double lo, double width, double last,
+                                            int* out)
 {
     for (int k = 0; k < n; ++k) {
         double q = (v[k] - lo) / width;
@@ -124,6 +123,24 @@ TARVENIX_VECTOR_CLONES void BinsOf(const double* v, int n, double lo, double wid
         q = q < last ? q : last;
         out[k] = static_cast<int>(q);
     }
+}
+
+#if defined(__x86_64__)
+__attribute__((target("avx2"))) void BinsAvx2(const double* v, int n, double lo, double width, double last,
+                                              int* out)
+{
+    BinsLoop(v, n, lo, width, last, out);
+}
+#endif
+
+}  // namespace
+
+void BinsOf(const double* v, int n, double lo, double width, double last, int* out)
+{
+#if defined(__x86_64__)
+    if (platform::UseAvx2()) return BinsAvx2(v, n, lo, width, last, out);
+#endif
+    BinsLoop(v, n, lo, width, last, out);
 }
 
 namespace {
@@ -172,7 +189,7 @@ void NearBinsOf(const double* v, int n, double lo, double width, double last, do
     const double scale = 1.0 / width;
     int k = 0;
 #if defined(__x86_64__)
-    if (kHasAvx2) k = NearBinsAvx2(v, n, lo, scale, last, near, out);
+    if (platform::UseAvx2()) k = NearBinsAvx2(v, n, lo, scale, last, near, out);
 #endif
     NearBinsPlain(v + k, n - k, lo, scale, last, near, out + k);
 }
@@ -196,7 +213,7 @@ using M4 = long long __attribute__((vector_size(32)));
     return __builtin_convertvector(f, V4);
 }
 
-/// Extremes and sums of a run; two accumulators of four lanes (256-bit code in the AVX2 clone).
+/// Extremes and sums of a run; two accumulators of four lanes (256-bit code in the AVX2 copy).
 template <class T>
 [[gnu::always_inline]] inline void SampleRun(const T* p, int count, double shift, double& lo, double& hi,
                                              double& sum, double& sum2, std::uint64_t& n)
@@ -250,18 +267,37 @@ template <class T>
     n += std::uint64_t(C);
 }
 
-}  // namespace
-
-TARVENIX_VECTOR_CLONES void FloatRun(const double* p, int count, double shift, double& lo, double& hi,
-                                     double& sum, double& sum2, std::uint64_t& n)
+#if defined(__x86_64__)
+template <class T>
+__attribute__((target("avx2"))) void SampleRunAvx2(const T* p, int count, double shift, double& lo,
+                                                   double& hi, double& sum, double& sum2, std::uint64_t& n)
 {
     SampleRun(p, count, shift, lo, hi, sum, sum2, n);
 }
+#endif
 
-TARVENIX_VECTOR_CLONES void FloatRun(const float* p, int count, double shift, double& lo, double& hi,
-                                     double& sum, double& sum2, std::uint64_t& n)
+template <class T>
+void FloatRunOf(const T* p, int count, double shift, double& lo, double& hi, double& sum, double& sum2,
+                std::uint64_t& n)
 {
+#if defined(__x86_64__)
+    if (platform::UseAvx2()) return SampleRunAvx2(p, count, shift, lo, hi, sum, sum2, n);
+#endif
     SampleRun(p, count, shift, lo, hi, sum, sum2, n);
+}
+
+}  // namespace
+
+void FloatRun(const double* p, int count, double shift, double& lo, double& hi, double& sum, double& sum2,
+              std::uint64_t& n)
+{
+    FloatRunOf(p, count, shift, lo, hi, sum, sum2, n);
+}
+
+void FloatRun(const float* p, int count, double shift, double& lo, double& hi, double& sum, double& sum2,
+              std::uint64_t& n)
+{
+    FloatRunOf(p, count, shift, lo, hi, sum, sum2, n);
 }
 
 void ClearUpperVectorState()

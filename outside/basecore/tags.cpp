@@ -118,6 +118,20 @@ bool StatisticsSizeOk(int id, std::int64_t size)
 
 }  // namespace
 
+std::optional<LayerHeader> LayerHeaderOf(const char* path)
+{
+    TagSource source;
+    if (!OpenTagSource(path, &source)) return std::nullopt;
+    FileIndex index(source.View());
+    LayerInfo info;
+    std::string detail;
+    if (const DWORD e = ReadLayer(index, 0, &info, &detail)) {
+        FailWith(e, path, detail);
+        return std::nullopt;
+    }
+    return LayerHeader{info.width, info.height, info.type};
+}
+
 BOOL GetTag(const char* path, int id, int size, void* buffer)
 {
     if (!buffer || size < 0) return Fail(ERROR_INVALID_PARAMETER);

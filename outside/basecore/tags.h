@@ -7,12 +7,25 @@
 #include <cstdint>
 #include <functional>
 #include <map>
+#include <optional>
 #include <set>
 #include <vector>
 
 #include "platform/types.h"
 
 class CRDPLayer;
+
+/// What the descriptor of a layer (its header tag, key 0) says.
+struct LayerHeader {
+    int width = 0;
+    int height = 0;
+    int type = 0;  ///< a valid data type code
+};
+/// The header of layer 0 of `path`, checked as opening the layer checks it: width and
+/// height of at least 1, a known type code, and a data block that holds the samples.
+/// Empty, with the last-error code and detail text set, for a missing or unreadable file,
+/// one that is no layer file, or a damaged layer.
+std::optional<LayerHeader> LayerHeaderOf(const char* path);
 
 /// Accepts or refuses a tag id for CopyTag.
 using TagFilter = BOOL (*)(int id);

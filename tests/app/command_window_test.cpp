@@ -7,6 +7,7 @@
 #include "outside/splash/splash.h"
 #include "tests/app/app_fixture.h"
 #include "tests/support/modal_responder.h"
+#include "tests/support/recording_splash.h"
 #include "tests/support/ui_helpers.h"
 #include "viewer/core/frame_viewer.h"
 #include "viewer/core/raster_view.h"
@@ -14,6 +15,7 @@
 using namespace apptest;
 using tarvenix::test::PumpEvents;
 using tarvenix::test::PumpUntil;
+using tarvenix::test::RecordingSplash;
 
 using namespace tarvenix::toolbars;
 
@@ -25,36 +27,6 @@ CRect Desktop()
     CWnd::GetDesktopWindow()->GetWindowRect(&desktop);
     return desktop;
 }
-
-// A splash window as the outside one is: its class and title, and the texts it received.
-class SplashWnd : public CWnd {
-public:
-    struct Text {
-        std::uintptr_t kind;
-        std::string text;
-        HWND sender;
-    };
-    std::vector<Text> texts;
-
-    bool Make()
-    {
-        AfxRegisterClass(kSplashWindowClass, 0);
-        return CreateEx(0, kSplashWindowClass, kSplashWindowTitle, WS_POPUP, 0, 0, 10, 10, nullptr, nullptr);
-    }
-
-protected:
-    BOOL OnCopyData(CWnd* sender, COPYDATASTRUCT* data)
-    {
-        texts.push_back({data->dwData, std::string(static_cast<const char*>(data->lpData), data->cbData),
-                         sender ? sender->GetSafeHwnd() : nullptr});
-        return TRUE;
-    }
-    DECLARE_MESSAGE_MAP()
-};
-
-BEGIN_MESSAGE_MAP(SplashWnd, CWnd)
-    ON_WM_COPYDATA()
-END_MESSAGE_MAP()
 
 TEST(CommandRowSizes, FollowTheScreensDotsPerInch)
 {
@@ -125,19 +97,19 @@ TEST_F(CommandWindow, DisableViewKeepsTheEmptyViewerAwayAndCommandsOpenIt)
 
 TEST_F(CommandWindow, SplashHearsBothTextsOnceAndViewersThenFillTheDesktopBelow)
 {
-    SplashWnd splash;
+    RecordingSplash splash;
     ASSERT_TRUE(splash.Make());
     Start(R"(Tarvenix {DisableView})");
     Command().RedrawWindow();
     Command().RedrawWindow();
     PumpEvents();
-    ASSERT_EQ(splash.texts.size(), 2u);
-    EXPECT_EQ(splash.texts[0].text, "Main Dialog Initializing...");
-    EXPECT_EQ(splash.texts[0].kind, 1u);
-    EXPECT_EQ(splash.texts[0].sender, nullptr);
-    EXPECT_EQ(splash.texts[1].text, "Main Dialog Initialized...");
-    EXPECT_EQ(splash.texts[1].kind, 0u);
-    EXPECT_EQ(splash.texts[1].sender, Command().GetSafeHwnd());
+    ASSERT_EQ(splash.received.size(), 2u);
+    EXPECT_EQ(splash.received[0].bytes, "Main Dialog Initializing...");
+    EXPECT_EQ(splash.received[0].kind, 1u);
+    EXPECT_EQ(splash.received[0].sender, nullptr);
+    EXPECT_EQ(splash.received[1].bytes, "Main Dialog Initialized...");
+    EXPECT_EQ(splash.received[1].kind, 0u);
+    EXPECT_EQ(splash.received[1].sender, Command().GetSafeHwnd());
     EXPECT_EQ(Command().m_bInitialized, 1);
 
     Command().SendMessage(WM_COMMAND, ID_FILE_OPEN_VIEWER, 0);
@@ -155,13 +127,13 @@ TEST_F(CommandWindow, WithoutSplashEveryPaintLooksAgainAndViewersKeepTheirDefaul
     Command().RedrawWindow();
     EXPECT_EQ(Command().m_bInitialized, 0);
     // A splash window that comes later is told at the next paint.
-    SplashWnd splash;
+    RecordingSplash splash;
     ASSERT_TRUE(splash.Make());
     Command().SendMessage(WM_COMMAND, ID_FILE_OPEN_VIEWER, 0);
     EXPECT_FALSE(OpenedViewers().back()->placed);
     Command().RedrawWindow();
-    ASSERT_EQ(splash.texts.size(), 1u);
-    EXPECT_EQ(splash.texts[0].text, "Main Dialog Initialized...");
+    ASSERT_EQ(splash.received.size(), 1u);
+    EXPECT_EQ(splash.received[0].bytes, "Main Dialog Initialized...");
     splash.DestroyWindow();
 }
 
@@ -216,7 +188,7 @@ TEST_F(CommandWindow, TheOwnerFollowsTheCommandWindowAndStaysHidden)
 
 TEST_F(CommandWindow, ScreenshotOfTheProgramWithAViewerBelow)
 {
-    SplashWnd splash;
+    RecordingSplash splash;
     ASSERT_TRUE(splash.Make());
     Start(R"(Tarvenix {DisableView})");
     Command().RedrawWindow();

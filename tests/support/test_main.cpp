@@ -1,8 +1,10 @@
 #include <clocale>
+#include <cstring>
 
 #include <QApplication>
 #include <gtest/gtest.h>
 
+#include "platform/kernel/cpu_features.h"
 #include "platform/numbers/numbers.h"
 #include "tests/support/modal_responder.h"
 #include "tests/support/ui_helpers.h"
@@ -30,11 +32,14 @@ class ResponderCheck : public ::testing::EmptyTestEventListener {
 }  // namespace tarvenix::test
 
 // Every test process runs headless, with its own settings folder and the "C" numeric locale.
-// Modal questions go to the test responder, so no test waits for a person.
+// Modal questions go to the test responder, so no test waits for a person. With --avx2=off
+// the kernels run their scalar code for the whole process.
 int main(int argc, char** argv)
 {
     tarvenix::test::PrepareProcessEnvironment();
     ::testing::InitGoogleTest(&argc, argv);
+    for (int i = 1; i < argc; ++i)
+        if (std::strcmp(argv[i], "--avx2=off") == 0) platform::SetAvx2Paths(false);
     int result;
     {
         QApplication app(argc, argv);

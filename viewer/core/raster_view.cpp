@@ -17,6 +17,7 @@
 #include "outside/basecore/rdp_except.h"
 #include "outside/basecore/rdp_layer.h"
 #include "outside/basecore/row_driver.h"
+#include "outside/basecore/sample_component.h"
 #include "outside/basecore/stretch_calculator.h"
 #include "outside/basecore/thread_runner.h"
 #include "outside/huebook/color_map.h"
@@ -95,21 +96,7 @@ double SampleValue(int type, const void* element, int mode)
     return visitSampleType(type, [&]<class T>(Tag<T>) -> double {
         T s;
         std::memcpy(&s, element, sizeof(T));
-        if constexpr (IsComplex<T>) {
-            const double r = double(re(s)), i = double(im(s));
-            switch (mode) {
-                case kPhase:
-                    return Arg(r, i);
-                case kReal:
-                    return r;
-                case kImaginary:
-                    return i;
-                default:
-                    return Amplitude(r, i);
-            }
-        } else {
-            return double(s);
-        }
+        return SampleComponent(s, mode);
     });
 }
 

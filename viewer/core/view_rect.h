@@ -36,6 +36,7 @@ class CPropertySet;
 class CSelObj;
 using CSelectionInfo = CSelObj;
 struct OutlineState;
+struct SGeoTags;
 struct ViewFigureStandIn;
 class CStatusBar;
 class CVectorImage;
@@ -302,8 +303,13 @@ private:
     /// The index of view `view` in the stack; -1 when it is gone.
     int IndexOf(const CVirtualView* view) const;
     void AfterStackEmptied();
-    /// Takes the coordinate law and the geographic reference of the first file.
+    /// Takes the coordinate law and the geographic reference of the first layer opened.
+    void LoadGeoReference(const CRDPLayer& layer);
+    /// The same from a file not yet opened (the red channel of a composite opening on a job).
     void LoadGeoReference(const char* file);
+    /// Sets the window's coordinates from the geographic records and the coordinate law
+    /// just loaded (`lawLoaded`: m_CoordLaw holds the file's law).
+    void SetGeoReference(const SGeoTags& tags, BOOL lawLoaded);
     void Redraw();
     void ReadClientSize();
     /// Grows the back buffer to at least `need` bytes in 512 KB steps.

@@ -8,14 +8,26 @@
 #include "viewer/core/view_rect.h"
 #include "viewer/core/viewer_messages.h"
 
+void CViewRect::LoadGeoReference(const CRDPLayer& layer)
+{
+    SGeoTags tags;
+    ReadGeoTags(layer, &tags);
+    SetGeoReference(tags, m_CoordLaw.LoadData(layer));
+}
+
 void CViewRect::LoadGeoReference(const char* file)
 {
     SGeoTags tags;
     ReadGeoTags(file, &tags);
+    SetGeoReference(tags, m_CoordLaw.LoadData(file));
+}
+
+void CViewRect::SetGeoReference(const SGeoTags& tags, BOOL lawLoaded)
+{
     m_bGeoTransform = FALSE;
     m_bGeoCompact = tags.hasReadout ? tags.compact : 0;
     m_Transform = TransformMatrix{};
-    if (m_CoordLaw.LoadData(file)) EquateTransform(tags.transform, &m_Transform);
+    if (lawLoaded) EquateTransform(tags.transform, &m_Transform);
     TransformMatrix geo;
     if (MakeGeoTransform(tags, &geo)) {
         m_Transform = geo;
@@ -39,10 +51,7 @@ int CViewRect::AddTransformedLayer(const char* file, int component, double stret
     auto* view = new CRasterView;
     const bool first = m_nActive < 0;
     const int index = AppendView(view);
-    if (first) {
-        m_nActive = index;
-        LoadGeoReference(file ? file : "");
-    }
+    if (first) m_nActive = index;
     if (!file || !view->Open(view->GetIndex(), this, file, component, stretchLow, stretchHigh, stretchMethod,
                              openMode, meter, status)) {
         RemoveViewAt(index);
@@ -55,6 +64,8 @@ int CViewRect::AddTransformedLayer(const char* file, int component, double stret
         PostFailure(this);
         return -1;
     }
+    // The first layer's tags give the window its coordinates, read from the layer just opened.
+    if (first) LoadGeoReference(*view->GetSourceLayer(1));
     if (m_nBytesPerPixel == 0) m_nBytesPerPixel = 1;
     return index;
 }

@@ -14,17 +14,20 @@
 #include "outside/basecore/layer_description.h"
 #include "outside/basecore/settings.h"
 #include "outside/basecore/thread_runner.h"
-#include "platform/window/window_internal.h"
 #include "tests/modules/convolution/conv_test_support.h"
 #include "tests/support/modal_responder.h"
+#include "tests/support/recording_meter.h"
 #include "tests/support/ui_helpers.h"
 
 namespace convdlgtest {
 
+using tarvenix::test::MessageBoxesAsked;
+using tarvenix::test::ProgressWindowsOpen;
 using tarvenix::test::PumpEvents;
 using tarvenix::test::PumpUntil;
 using tarvenix::test::Question;
 using tarvenix::test::Responder;
+using tarvenix::test::TopLevelOf;
 
 /// A mask file with an optional caption (tag 600): one layer of x, or x and y.
 inline bool MakeMask(const std::string& path, int w, int h, const std::vector<double>& x,
@@ -44,23 +47,6 @@ inline void SetLibrary(const std::string& kernelsDir, const std::string& workDir
 {
     SetStringValue("\\Settings\\General", "KernelsDir", kernelsDir.c_str());
     SetStringValue("\\Settings\\General", "WorkDir", workDir.c_str());
-}
-
-template <class T>
-std::vector<T*> Windows()
-{
-    std::vector<T*> found;
-    for (HWND h : platform::TopLevelWindows())
-        if (auto* w = dynamic_cast<T*>(CWnd::FromHandle(h))) found.push_back(w);
-    return found;
-}
-
-inline std::vector<Question> Boxes()
-{
-    std::vector<Question> boxes;
-    for (const auto& q : Responder().Asked())
-        if (q.kind == Question::Kind::MessageBox) boxes.push_back(q);
-    return boxes;
 }
 
 inline CTreeCtrl* Tree(CWnd* d)

@@ -27,21 +27,16 @@ using filtertest::WriteLayer;
 using tarvenix::test::TempDir;
 namespace fs = std::filesystem;
 
-int ProgressWindows()
-{
-    return int(Windows<basecore::CProgressWnd>().size());
-}
-
 class ConvolutionDialog : public ::testing::Test {
 protected:
     void SetUp() override { SetLibrary(""); }
     void TearDown() override
     {
-        for (CUserMaskDlg* e : Windows<CUserMaskDlg>()) e->SendMessage(WM_COMMAND, IDCANCEL);
-        for (CConvolutionDlg* d : Windows<CConvolutionDlg>()) d->SendMessage(WM_COMMAND, IDCANCEL);
-        EXPECT_TRUE(PumpUntil([] { return GetRunningThreadCount() == 0 && ProgressWindows() == 0; }));
+        for (CUserMaskDlg* e : TopLevelOf<CUserMaskDlg>()) e->SendMessage(WM_COMMAND, IDCANCEL);
+        for (CConvolutionDlg* d : TopLevelOf<CConvolutionDlg>()) d->SendMessage(WM_COMMAND, IDCANCEL);
+        EXPECT_TRUE(PumpUntil([] { return GetRunningThreadCount() == 0 && ProgressWindowsOpen().empty(); }));
         PumpEvents();
-        EXPECT_TRUE(Windows<CConvolutionDlg>().empty());
+        EXPECT_TRUE(TopLevelOf<CConvolutionDlg>().empty());
         CloseAllViewers();
         SetLibrary("");
     }
@@ -121,8 +116,8 @@ TEST_F(ConvolutionDialog, TheTreeShowsTheLibraryAsItIsOnDisk)
 {
     Library lib;
     Convolution_Files();
-    ASSERT_EQ(Windows<CConvolutionDlg>().size(), 1u);
-    CConvolutionDlg* d = Windows<CConvolutionDlg>()[0];
+    ASSERT_EQ(TopLevelOf<CConvolutionDlg>().size(), 1u);
+    CConvolutionDlg* d = TopLevelOf<CConvolutionDlg>()[0];
     CString caption;
     d->GetWindowText(caption);
     EXPECT_EQ(std::string(caption), "Convolution with mask");
@@ -305,19 +300,20 @@ TEST_F(ConvolutionDialog, RemoveTakesOnlyALeafChosenNow)
     Select(d, "Plain");
     Responder().AnswerMessageBox(IDOK);
     Click(d, IDC_CONV_REMOVE_MASK);
-    ASSERT_EQ(Boxes().size(), 1u);
-    EXPECT_EQ(std::string(Boxes()[0].text), "You must select a mask !");
-    EXPECT_EQ(Boxes()[0].Icon(), UINT(MB_ICONEXCLAMATION));
+    ASSERT_EQ(MessageBoxesAsked().size(), 1u);
+    EXPECT_EQ(std::string(MessageBoxesAsked()[0].text), "You must select a mask !");
+    EXPECT_EQ(MessageBoxesAsked()[0].Icon(), UINT(MB_ICONEXCLAMATION));
     EXPECT_TRUE(fs::exists(lib.blur));
 
     // A link: the question names it, and only the link goes.
     Select(d, "far");
     Responder().AnswerMessageBox(IDYES);
     Click(d, IDC_CONV_REMOVE_MASK);
-    ASSERT_EQ(Boxes().size(), 2u);
-    EXPECT_EQ(std::string(Boxes()[1].text), "Do you really want to delete shortcut?\n" + lib.farLink);
-    EXPECT_EQ(std::string(Boxes()[1].caption), "Convolution with mask");
-    EXPECT_EQ(Boxes()[1].Buttons(), UINT(MB_YESNO));
+    ASSERT_EQ(MessageBoxesAsked().size(), 2u);
+    EXPECT_EQ(std::string(MessageBoxesAsked()[1].text),
+              "Do you really want to delete shortcut?\n" + lib.farLink);
+    EXPECT_EQ(std::string(MessageBoxesAsked()[1].caption), "Convolution with mask");
+    EXPECT_EQ(MessageBoxesAsked()[1].Buttons(), UINT(MB_YESNO));
     EXPECT_FALSE(fs::exists(lib.farLink));
     EXPECT_TRUE(fs::exists(lib.farTarget));
     EXPECT_EQ(FindItem(Tree(d), "far"), nullptr);
@@ -327,7 +323,8 @@ TEST_F(ConvolutionDialog, RemoveTakesOnlyALeafChosenNow)
     Select(d, "Sobel");
     Responder().AnswerMessageBox(IDNO);
     Click(d, IDC_CONV_REMOVE_MASK);
-    EXPECT_EQ(std::string(Boxes().back().text), "Do you really want to delete this mask file?\n" + lib.sobel);
+    EXPECT_EQ(std::string(MessageBoxesAsked().back().text),
+              "Do you really want to delete this mask file?\n" + lib.sobel);
     EXPECT_TRUE(fs::exists(lib.sobel));
     EXPECT_NE(FindItem(Tree(d), "Sobel"), nullptr);
 }
@@ -346,10 +343,10 @@ TEST_F(ConvolutionDialog, AddMakesALinkInTheLibrary)
     SetStringValue("\\Settings\\General", "WorkDir", dir.Path().c_str());
     Responder().AnswerMessageBox(IDOK);
     Click(d, IDC_CONV_ADD_MASK);
-    ASSERT_EQ(Boxes().size(), 2u);
-    EXPECT_EQ(std::string(Boxes()[0].text), "Error on load several parameters from registry!\n");
-    EXPECT_EQ(Boxes()[0].Icon(), UINT(MB_ICONSTOP));
-    EXPECT_EQ(std::string(Boxes()[1].text), "No mask library folder is set (KernelsDir).");
+    ASSERT_EQ(MessageBoxesAsked().size(), 2u);
+    EXPECT_EQ(std::string(MessageBoxesAsked()[0].text), "Error on load several parameters from registry!\n");
+    EXPECT_EQ(MessageBoxesAsked()[0].Icon(), UINT(MB_ICONSTOP));
+    EXPECT_EQ(std::string(MessageBoxesAsked()[1].text), "No mask library folder is set (KernelsDir).");
     d->SendMessage(WM_COMMAND, IDCANCEL);
 
     fs::create_directories(dir.File("k"));
@@ -357,7 +354,7 @@ TEST_F(ConvolutionDialog, AddMakesALinkInTheLibrary)
     d = Open();
     Responder().AnswerFile({chosen.c_str()});
     Click(d, IDC_CONV_ADD_MASK);
-    EXPECT_EQ(Boxes().size(), 2u);
+    EXPECT_EQ(MessageBoxesAsked().size(), 2u);
     platform::ShellLink link;
     ASSERT_TRUE(platform::ReadShellLink(dir.File("k/edge_x.lnk").c_str(), link));
     EXPECT_EQ(std::string(link.target), chosen);
@@ -405,8 +402,8 @@ TEST_F(ConvolutionDialog, ExecuteRunsTheJobAndAViewerOpensOnTheOutput)
     EXPECT_TRUE(PumpUntil([&] { return Idle(d); }));
     Responder().AnswerMessageBox(IDOK);
     Click(d, IDC_CONV_EXECUTE);
-    ASSERT_EQ(Boxes().size(), 1u);
-    EXPECT_EQ(std::string(Boxes()[0].text), "Enter an output file name !");
+    ASSERT_EQ(MessageBoxesAsked().size(), 1u);
+    EXPECT_EQ(std::string(MessageBoxesAsked()[0].text), "Enter an output file name !");
 
     Choose(d, IDC_CONV_OUTPUT, out);
     d->GetDlgItem(IDC_CONV_ANGLE)->EnableWindow(TRUE);
@@ -416,12 +413,12 @@ TEST_F(ConvolutionDialog, ExecuteRunsTheJobAndAViewerOpensOnTheOutput)
     EXPECT_EQ(d->Params().angleDegrees, 0.0f);
     EXPECT_EQ(std::string(d->Params().maskPath), dir.File("k/box.rdp"));
     EXPECT_EQ(std::string(d->Params().maskCaption), "Box");
-    EXPECT_TRUE(PumpUntil([] { return GetRunningThreadCount() == 0 && ProgressWindows() == 0; }));
+    EXPECT_TRUE(PumpUntil([] { return GetRunningThreadCount() == 0 && ProgressWindowsOpen().empty(); }));
     filtertest::SettleViewers();
-    EXPECT_EQ(Boxes().size(), 1u);
+    EXPECT_EQ(MessageBoxesAsked().size(), 1u);
     ASSERT_TRUE(fs::exists(out));
     bool viewed = false;
-    for (CFrameViewer* v : Windows<CFrameViewer>()) viewed |= std::string(v->GetFileName(1)) == out;
+    for (CFrameViewer* v : TopLevelOf<CFrameViewer>()) viewed |= std::string(v->GetFileName(1)) == out;
     EXPECT_TRUE(viewed);
     // The inner sample is the mean of its 3 x 3 neighbours.
     const auto input = filtertest::ReadLayer(in), output = filtertest::ReadLayer(out);

@@ -10,25 +10,12 @@
 
 #include "modules/convolution/convolution_kernels.h"
 #include "outside/basecore/data_type.h"
+#include "tests/support/sample_types.h"
 
 namespace {
 
-using AllSampleTypes =
-    ::testing::Types<std::uint8_t, std::int8_t, std::uint16_t, std::int16_t, std::uint32_t, std::int32_t,
-                     float, double, std::complex<float>, std::complex<double>, CplxInt<std::uint8_t>,
-                     CplxInt<std::int8_t>, CplxInt<std::uint16_t>, CplxInt<std::int16_t>,
-                     CplxInt<std::uint32_t>, CplxInt<std::int32_t>>;
-
-template <class T>
-constexpr int CodeOf()
-{
-    int code = 0;
-    for (int c = 1; c <= 16; ++c)
-        visitSampleType(c, [&]<class U>(Tag<U>) {
-            if constexpr (std::is_same_v<U, T>) code = c;
-        });
-    return code;
-}
+using tarvenix::test::AllSampleTypes;
+using tarvenix::test::CodeOf;
 
 /// Parts spread over the part type's range, its extremes included.
 template <class P>

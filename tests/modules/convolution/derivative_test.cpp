@@ -11,16 +11,18 @@
 #include <gtest/gtest.h>
 
 #include "modules/convolution/derivative_job.h"
-#include "outside/basecore/cmeter_info_empty.h"
 #include "outside/basecore/coord_law_data.h"
 #include "tests/modules/convolution/conv_test_support.h"
 #include "tests/support/modal_responder.h"
+#include "tests/support/sample_types.h"
 #include "tests/support/test_environment.h"
 
 namespace {
 
 using namespace filtertest;
 using namespace convtest;
+using tarvenix::test::CodeOf;
+using tarvenix::test::RealSampleTypes;
 using tarvenix::test::Responder;
 using tarvenix::test::TempDir;
 
@@ -98,17 +100,6 @@ Grid Reference(const Grid& f, int w, int h, int kind, double angle, double hx, d
 
 // ---- the kernel on samples held in memory -------------------------------------------------------
 
-template <class T>
-constexpr int CodeOf()
-{
-    int code = 0;
-    for (int c = 1; c <= 8; ++c)
-        visitSampleType(c, [&]<class U>(Tag<U>) {
-            if constexpr (std::is_same_v<U, T>) code = c;
-        });
-    return code;
-}
-
 /// Runs CalcDerivative over samples of T; the result as parts widened to double.
 template <class T>
 Grid RunKernel(const std::vector<T>& img, int w, int h, const SGradientParams& params,
@@ -140,9 +131,6 @@ SGradientParams Params(int kind, double hx = 1, double hy = 1, double angle = 0)
     p.angle = angle;
     return p;
 }
-
-using RealSampleTypes = ::testing::Types<std::uint8_t, std::int8_t, std::uint16_t, std::int16_t,
-                                         std::uint32_t, std::int32_t, float, double>;
 
 template <class T>
 class DerivativeKernel : public ::testing::Test {
@@ -250,23 +238,16 @@ TEST(DerivativeKernel, OutputTypesAndAcceptedInputs)
     EXPECT_FALSE(IsDerivableInput(0, 9, 9));
 }
 
-/// Records the bar's range and positions.
-class RangeMeter : public CMeterInfoEmpty {
-public:
-    void SetRange(double, double high) override { top = high; }
-    void SetPos(double pos) override { last = pos; }
-    double top = 0, last = -1;
-};
-
 TEST(DerivativeKernel, SecondDerivativesSpanTwiceTheRows)
 {
     const std::vector<float> img(std::size_t(8) * 50, 1.0f);
     for (int kind = kDerivGradient; kind <= kDerivXY; ++kind) {
-        RangeMeter meter;
+        RecordingMeter meter;
         RunKernel(img, 8, 50, Params(kind), &meter);
         const double rows = kind >= kDerivXX ? 100 : 50;
-        EXPECT_EQ(meter.top, rows) << kind;
-        EXPECT_EQ(meter.last, rows) << kind;
+        EXPECT_EQ(meter.High(), rows) << kind;
+        ASSERT_FALSE(meter.Positions().empty()) << kind;
+        EXPECT_EQ(meter.Positions().back(), rows) << kind;
     }
 }
 
@@ -300,7 +281,7 @@ TEST(DerivativeJob, WritesTheGradientWithTheLawsStepsAndCopiesTheTags)
     ASSERT_TRUE(law.SaveDataKt(in.c_str(), 2.0, 100.0, -0.5, 40.0));  // steps 2 and 0.5
     ASSERT_TRUE(SetTag(in.c_str(), TAG_DESCRIPTION, 5, "dem1"));
 
-    FilterMeter meter;
+    RecordingMeter meter;
     EXPECT_EQ(CalcDerivativeJob(JobRecord(in, out, kDerivGradient), &meter), 1);
     EXPECT_TRUE(Responder().Asked().empty());
     EXPECT_FALSE(meter.FailureMarked());
@@ -345,8 +326,8 @@ TEST_P(DerivativeJobPaths, ShowTheRightMessageAndLeaveNoOutput)
     }
     if (p.message) Responder().AnswerMessageBox(IDOK);
 
-    FilterMeter meter;
-    meter.stopAt = p.stopAt;
+    RecordingMeter meter;
+    meter.StopAt(p.stopAt);
     EXPECT_EQ(CalcDerivativeJob(JobRecord(in, out, p.kind), &meter), 0);
 
     if (p.message) {

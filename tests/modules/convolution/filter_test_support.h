@@ -1,7 +1,7 @@
 #pragma once
 
-// Pieces the noise filter tests share: small layer files made in the test, a meter that
-// records and can stop, and the kernels run on a file's samples as the reference job.
+// Pieces the noise filter tests share: small layer files made in the test, the recording
+// meter, and the kernels run on a file's samples as the reference job.
 
 #include <cstring>
 #include <string>
@@ -17,11 +17,16 @@
 #include "outside/huebook/color_map.h"
 #include "platform/window/wnd.h"
 #include "tests/support/layer_files.h"
+#include "tests/support/recording_meter.h"
 #include "tests/support/ui_helpers.h"
 
 namespace filtertest {
 
+using tarvenix::test::MessageBoxesAsked;
+using tarvenix::test::ProgressWindowsOpen;
 using tarvenix::test::ReadLayer;
+using tarvenix::test::RecordingMeter;
+using tarvenix::test::TopLevelOf;
 using tarvenix::test::WriteLayer;
 
 /// A ramp with some noise on it, so every filter gives something different.
@@ -56,28 +61,6 @@ inline std::vector<float> FilterFile(const std::string& path, const NoiseFilterS
     FilterNoiseImage(layer.Type(), RowSource{layer.GetRows(), h, w}, spec, rows.data());
     return out;
 }
-
-/// A progress meter without a window that records what the job reports and can stop it
-/// (the cancel error) or fail it (another error) at a position.
-class FilterMeter : public CMeterInfo {
-public:
-    void SetPos(double pos) override
-    {
-        positions.push_back(pos);
-        if (stopAt >= 0 && pos >= stopAt) AfxThrowRDPExcept(RDP_ERROR_CANCEL);
-        if (failAt >= 0 && pos >= failAt) AfxThrowRDPExcept(RDP_ERROR_FFT);
-        CMeterInfo::SetPos(pos);
-    }
-    std::vector<int> States()
-    {
-        std::vector<int> s;
-        for (int i = 0; i < GetTaskCount(); ++i) s.push_back(GetTaskState(i));
-        return s;
-    }
-    double stopAt = -1;
-    double failAt = -1;
-    std::vector<double> positions;
-};
 
 /// Serves the event loop until no worker runs and nothing more arrives: the viewers' own
 /// work on their files has ended and reported.

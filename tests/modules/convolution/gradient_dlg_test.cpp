@@ -14,7 +14,6 @@
 #include "modules/convolution/gradient_resources.h"
 #include "outside/basecore/math_helpers.h"
 #include "outside/basecore/progress_window.h"
-#include "platform/window/window_internal.h"
 #include "tests/modules/convolution/filter_test_support.h"
 #include "tests/support/modal_responder.h"
 #include "tests/support/test_environment.h"
@@ -31,28 +30,9 @@ using tarvenix::test::TempDir;
 
 constexpr double kDegree = 0.017453292519943295;
 
-std::vector<Question> Boxes()
-{
-    std::vector<Question> boxes;
-    for (const auto& q : Responder().Asked())
-        if (q.kind == Question::Kind::MessageBox) boxes.push_back(q);
-    return boxes;
-}
-
 std::vector<CCalcGradientDlg*> Dialogs()
 {
-    std::vector<CCalcGradientDlg*> found;
-    for (HWND h : platform::TopLevelWindows())
-        if (auto* d = dynamic_cast<CCalcGradientDlg*>(CWnd::FromHandle(h))) found.push_back(d);
-    return found;
-}
-
-int ProgressWindows()
-{
-    int n = 0;
-    for (HWND h : platform::TopLevelWindows())
-        n += dynamic_cast<basecore::CProgressWnd*>(CWnd::FromHandle(h)) != nullptr;
-    return n;
+    return TopLevelOf<CCalcGradientDlg>();
 }
 
 /// Counts preview runs and keeps what each answer was asked with.
@@ -83,7 +63,7 @@ protected:
     void TearDown() override
     {
         for (CCalcGradientDlg* d : Dialogs()) d->SendMessage(WM_COMMAND, IDCANCEL);
-        EXPECT_TRUE(PumpUntil([] { return GetRunningThreadCount() == 0 && ProgressWindows() == 0; }));
+        EXPECT_TRUE(PumpUntil([] { return GetRunningThreadCount() == 0 && ProgressWindowsOpen().empty(); }));
         PumpEvents();
         EXPECT_TRUE(Dialogs().empty());
         CloseAllViewers();
@@ -279,8 +259,8 @@ TEST_F(DerivationDialog, ASliderAtThirtyDegreesRunsTheJobWithThirtyDegreesInRadi
     d->SendMessage(WM_COMMAND, IDOK);
     EXPECT_EQ(d->Params().angle, 0.5235987755982988);
     EXPECT_EQ(d->Params().kind, 3);
-    EXPECT_TRUE(PumpUntil([] { return GetRunningThreadCount() == 0 && ProgressWindows() == 0; }));
-    EXPECT_TRUE(Boxes().empty());
+    EXPECT_TRUE(PumpUntil([] { return GetRunningThreadCount() == 0 && ProgressWindowsOpen().empty(); }));
+    EXPECT_TRUE(MessageBoxesAsked().empty());
 
     // The file holds what the engine gives for these values.
     SGradientParams params;
@@ -347,10 +327,10 @@ TEST_P(DerivationRefusal, IsRefusedWhenChosen)
     Responder().AnswerMessageBox(IDOK);
     Picker(d, IDC_GRAD_INPUT)->GetDlgItem(CInFileCtrl::kBrowseId)->SendMessage(BM_CLICK);
     PumpEvents();
-    ASSERT_EQ(Boxes().size(), 1u);
-    EXPECT_EQ(std::string(Boxes()[0].text),
+    ASSERT_EQ(MessageBoxesAsked().size(), 1u);
+    EXPECT_EQ(std::string(MessageBoxesAsked()[0].text),
               "Derivatives need a real input layer of at least 3 x 3 pixels.\n" + in);
-    EXPECT_EQ(std::string(Boxes()[0].caption), "Differentiation");
+    EXPECT_EQ(std::string(MessageBoxesAsked()[0].caption), "Differentiation");
     EXPECT_EQ(std::string(Picker(d, IDC_GRAD_INPUT)->GetPathName()), "");
     EXPECT_EQ(std::string(Preview(d)->GetText()), "\n\n\nSelect input\nfile");
     EXPECT_EQ(GetRunningThreadCount(), 0);
@@ -370,11 +350,11 @@ TEST_F(DerivationDialog, AFlatPreviewTellsTheUserOnlyWhileTheDialogExists)
     ASSERT_TRUE(WriteLayer(flat, 40, 30, int(DataType::U8), std::vector<double>(1200, 7.0)));
     CCalcGradientDlg* d = Open();
     Choose(d, IDC_GRAD_INPUT, flat, 1);
-    EXPECT_TRUE(PumpUntil([&] { return PreviewIdle(d) && !Boxes().empty(); }));
-    ASSERT_EQ(Boxes().size(), 1u);
-    EXPECT_EQ(std::string(Boxes()[0].text), "Error calculation preview !");
-    EXPECT_EQ(std::string(Boxes()[0].caption), "Differentiation");
-    EXPECT_EQ(Boxes()[0].Icon(), UINT(MB_ICONERROR));
+    EXPECT_TRUE(PumpUntil([&] { return PreviewIdle(d) && !MessageBoxesAsked().empty(); }));
+    ASSERT_EQ(MessageBoxesAsked().size(), 1u);
+    EXPECT_EQ(std::string(MessageBoxesAsked()[0].text), "Error calculation preview !");
+    EXPECT_EQ(std::string(MessageBoxesAsked()[0].caption), "Differentiation");
+    EXPECT_EQ(MessageBoxesAsked()[0].Icon(), UINT(MB_ICONERROR));
     EXPECT_EQ(std::string(Preview(d)->GetText()), "\n\n\nPreview");
 
     // Closed while its failing preview runs, a dialog shows nothing afterwards.
@@ -384,7 +364,7 @@ TEST_F(DerivationDialog, AFlatPreviewTellsTheUserOnlyWhileTheDialogExists)
     e->SendMessage(WM_COMMAND, IDCANCEL);
     EXPECT_TRUE(PumpUntil([] { return GetRunningThreadCount() == 0; }));
     PumpEvents();
-    EXPECT_EQ(Boxes().size(), 1u);
+    EXPECT_EQ(MessageBoxesAsked().size(), 1u);
 }
 
 TEST_F(DerivationDialog, ExecuteRefusesWithoutAnOutputOrAnInput)
@@ -401,14 +381,14 @@ TEST_F(DerivationDialog, ExecuteRefusesWithoutAnOutputOrAnInput)
     std::filesystem::remove(in);
     Responder().AnswerMessageBox(IDOK);
     d->SendMessage(WM_COMMAND, IDOK);
-    ASSERT_EQ(Boxes().size(), 2u);
-    EXPECT_EQ(std::string(Boxes()[0].text), "Enter an output file name !");
-    EXPECT_EQ(std::string(Boxes()[1].text), "Can't find the input file\n" + in);
-    for (const auto& box : Boxes()) {
+    ASSERT_EQ(MessageBoxesAsked().size(), 2u);
+    EXPECT_EQ(std::string(MessageBoxesAsked()[0].text), "Enter an output file name !");
+    EXPECT_EQ(std::string(MessageBoxesAsked()[1].text), "Can't find the input file\n" + in);
+    for (const auto& box : MessageBoxesAsked()) {
         EXPECT_EQ(std::string(box.caption), "Differentiation");
         EXPECT_EQ(box.Icon(), UINT(MB_ICONEXCLAMATION));
     }
-    EXPECT_EQ(ProgressWindows(), 0);
+    EXPECT_TRUE(ProgressWindowsOpen().empty());
     EXPECT_FALSE(std::filesystem::exists(dir.File("out.rdp")));
 }
 
@@ -452,8 +432,8 @@ TEST_F(DerivationDialog, HelpButtonAndF1AskForTheDerivationPage)
     ClickButton(d, IDC_GRAD_HELP);
     HELPINFO info{};
     d->SendMessage(WM_HELP, 0, reinterpret_cast<LPARAM>(&info));
-    ASSERT_EQ(Boxes().size(), 2u);
-    for (const auto& box : Boxes())
+    ASSERT_EQ(MessageBoxesAsked().size(), 2u);
+    for (const auto& box : MessageBoxesAsked())
         EXPECT_NE(std::string(box.text).find("Processing_Differential.htm"), std::string::npos);
 }
 

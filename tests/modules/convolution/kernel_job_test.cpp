@@ -78,7 +78,7 @@ TEST_P(KernelJobEdges, WritesTheConvolvedInnerPartAndZeroBorder)
     ASSERT_TRUE(WriteLayer(in, w, h, c.inputType, img));
     ASSERT_TRUE(WriteMask(mask, 3, 3, c.maskX, c.maskY));
 
-    FilterMeter meter;
+    RecordingMeter meter;
     KernelJob(JobRecord(in, out, mask, c.angle), &meter);
     EXPECT_TRUE(Responder().Asked().empty());
     EXPECT_FALSE(meter.FailureMarked());
@@ -183,7 +183,7 @@ TEST(KernelJob, CopiesEveryTagButThe201OneAndNamesItsTasks)
     ASSERT_TRUE(SetTag(in.c_str(), TAG_NO_COPY_201, 4, "abc"));
     ASSERT_TRUE(WriteMask(mask, 3, 5, std::vector<double>(15, 1.0)));
 
-    FilterMeter meter;
+    RecordingMeter meter;
     KernelJob(JobRecord(in, out, mask), &meter);
     ASSERT_FALSE(meter.FailureMarked());
     char text[5] = {};
@@ -234,8 +234,8 @@ TEST_P(KernelJobPaths, ShowTheRightMessageAndLeaveNoOutput)
     }
     if (p.message) Responder().AnswerMessageBox(IDOK);
 
-    FilterMeter meter;
-    meter.stopAt = p.stopAt;
+    RecordingMeter meter;
+    meter.StopAt(p.stopAt);
     KernelJob(JobRecord(in, out, mask), &meter);
 
     if (p.message) {

@@ -16,7 +16,6 @@
 #include "outside/basecore/thread_runner.h"
 #include "platform/controls/list_controls.h"
 #include "platform/controls/spin_button_ctrl.h"
-#include "platform/window/window_internal.h"
 #include "tests/modules/convolution/filter_test_support.h"
 #include "tests/support/modal_responder.h"
 #include "tests/support/test_environment.h"
@@ -29,29 +28,9 @@ using tarvenix::test::PumpUntil;
 using tarvenix::test::Responder;
 using tarvenix::test::TempDir;
 
-/// The message boxes asked so far (file dialogs left out).
-std::vector<tarvenix::test::Question> Boxes()
-{
-    std::vector<tarvenix::test::Question> boxes;
-    for (const auto& q : Responder().Asked())
-        if (q.kind == tarvenix::test::Question::Kind::MessageBox) boxes.push_back(q);
-    return boxes;
-}
-
 std::vector<CMainFiltrDlg*> Dialogs()
 {
-    std::vector<CMainFiltrDlg*> found;
-    for (HWND h : platform::TopLevelWindows())
-        if (auto* d = dynamic_cast<CMainFiltrDlg*>(CWnd::FromHandle(h))) found.push_back(d);
-    return found;
-}
-
-int ProgressWindows()
-{
-    int n = 0;
-    for (HWND h : platform::TopLevelWindows())
-        n += dynamic_cast<basecore::CProgressWnd*>(CWnd::FromHandle(h)) != nullptr;
-    return n;
+    return TopLevelOf<CMainFiltrDlg>();
 }
 
 /// Counts preview runs and what they were asked with.
@@ -82,7 +61,7 @@ protected:
     void TearDown() override
     {
         for (CMainFiltrDlg* d : Dialogs()) d->SendMessage(WM_COMMAND, IDCANCEL);
-        EXPECT_TRUE(PumpUntil([] { return GetRunningThreadCount() == 0 && ProgressWindows() == 0; }));
+        EXPECT_TRUE(PumpUntil([] { return GetRunningThreadCount() == 0 && ProgressWindowsOpen().empty(); }));
         EXPECT_TRUE(Dialogs().empty());
         CloseAllViewers();
     }
@@ -328,16 +307,18 @@ TEST_P(NoiseFilterExecute, RefusesWithOneMessageAndStartsNothing)
 
     Responder().AnswerMessageBox(c.answer);
     d->SendMessage(WM_COMMAND, IDOK);
-    ASSERT_EQ(Boxes().size(), 1u);
-    EXPECT_EQ(std::string(Boxes()[0].text).rfind(c.boxText, 0), 0u) << Boxes()[0].text;
-    EXPECT_EQ(std::string(Boxes()[0].caption), "Filtering...");
-    EXPECT_EQ(ProgressWindows(), 0);
+    ASSERT_EQ(MessageBoxesAsked().size(), 1u);
+    EXPECT_EQ(std::string(MessageBoxesAsked()[0].text).rfind(c.boxText, 0), 0u)
+        << MessageBoxesAsked()[0].text;
+    EXPECT_EQ(std::string(MessageBoxesAsked()[0].caption), "Filtering...");
+    EXPECT_TRUE(ProgressWindowsOpen().empty());
     EXPECT_EQ(GetRunningThreadCount(), 0);
     if (c.inputExists) {
         EXPECT_EQ(ReadLayer(in).size(), 400u);
     }
     if (std::string(c.output) == "exists") {
-        EXPECT_EQ(std::string(Boxes()[0].text), "File with name" + out + " already exists .\nReplace it?");
+        EXPECT_EQ(std::string(MessageBoxesAsked()[0].text),
+                  "File with name" + out + " already exists .\nReplace it?");
         EXPECT_EQ(tarvenix::test::ReadWholeFile(out), "keep me");
     }
 }
@@ -367,9 +348,10 @@ TEST_F(NoiseFilterDialog, NegativeVarianceIsRefusedAndNeverPreviewed)
     Picker(d, IDC_FILTR_OUTPUT)->SetPathName(dir.File("out.rdp").c_str());
     Responder().AnswerMessageBox(IDOK);
     d->SendMessage(WM_COMMAND, IDOK);
-    ASSERT_EQ(Boxes().size(), 1u);
-    EXPECT_EQ(std::string(Boxes()[0].text), "The noise variance must be a number not less than 0.");
-    EXPECT_EQ(ProgressWindows(), 0);
+    ASSERT_EQ(MessageBoxesAsked().size(), 1u);
+    EXPECT_EQ(std::string(MessageBoxesAsked()[0].text),
+              "The noise variance must be a number not less than 0.");
+    EXPECT_TRUE(ProgressWindowsOpen().empty());
 }
 
 TEST_F(NoiseFilterDialog, TwoExecutesRunTwoJobsThatWriteTheFilteredFile)
@@ -388,10 +370,10 @@ TEST_F(NoiseFilterDialog, TwoExecutesRunTwoJobsThatWriteTheFilteredFile)
     Picker(d, IDC_FILTR_OUTPUT)->SetPathName(out2.c_str());
     d->SendMessage(WM_COMMAND, IDOK);
     // Two jobs side by side, each with its progress window; the dialog waits for neither.
-    EXPECT_EQ(ProgressWindows(), 2);
+    EXPECT_EQ(ProgressWindowsOpen().size(), 2u);
     EXPECT_EQ(GetRunningThreadCount(), 2);
-    EXPECT_TRUE(PumpUntil([] { return GetRunningThreadCount() == 0 && ProgressWindows() == 0; }));
-    EXPECT_TRUE(Boxes().empty());
+    EXPECT_TRUE(PumpUntil([] { return GetRunningThreadCount() == 0 && ProgressWindowsOpen().empty(); }));
+    EXPECT_TRUE(MessageBoxesAsked().empty());
     double mean = 0;
     {
         CRDPLayer layer;
@@ -450,8 +432,8 @@ TEST_F(NoiseFilterDialog, HelpButtonAndF1AskForTheFilterPage)
                    reinterpret_cast<LPARAM>(d->GetDlgItem(IDC_FILTR_HELP)->GetSafeHwnd()));
     HELPINFO info{};
     d->SendMessage(WM_HELP, 0, reinterpret_cast<LPARAM>(&info));
-    ASSERT_EQ(Boxes().size(), 2u);
-    for (const auto& box : Boxes())
+    ASSERT_EQ(MessageBoxesAsked().size(), 2u);
+    for (const auto& box : MessageBoxesAsked())
         EXPECT_NE(std::string(box.text).find("Processing_Filtration.htm"), std::string::npos);
 }
 

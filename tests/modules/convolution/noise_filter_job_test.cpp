@@ -46,7 +46,7 @@ TEST(FiltrationJob, WritesAFloatLayerWithTheMeanFrameAndTheInputsTags)
         mean = layer.Mean();
     }
 
-    FilterMeter meter;
+    RecordingMeter meter;
     CalcFiltration(Record(in, out, kFilterLee, 5, 1.2826f), &meter);
 
     EXPECT_TRUE(Responder().Asked().empty());
@@ -68,13 +68,38 @@ TEST(FiltrationJob, WritesAFloatLayerWithTheMeanFrameAndTheInputsTags)
     EXPECT_STREQ(text, "speck");
 }
 
+TEST(FiltrationJob, AnInputWithoutStatisticsGetsItsComputedMeanInTheFrame)
+{
+    // A file of another writer may carry no statistics block: the frame takes the mean
+    // computed in memory, and the file stays as it is.
+    TempDir dir;
+    const std::string in = dir.File("in.rdp"), out = dir.File("out.rdp");
+    const auto values = Ramp(23, 17);
+    ASSERT_TRUE(WriteLayer(in, 23, 17, int(DataType::F32), values));
+    ASSERT_TRUE(DeleteTag(in.c_str(), TAG_STATISTICS));
+    const std::string before = tarvenix::test::ReadWholeFile(in);
+    double sum = 0;
+    for (double v : values) sum += v;
+    const float mean = float(sum / double(values.size()));
+
+    RecordingMeter meter;
+    CalcFiltration(Record(in, out, kFilterMean, 5, 1), &meter);
+
+    EXPECT_FALSE(meter.FailureMarked());
+    const auto got = ReadLayer(out);
+    const auto want = FilterFile(in, NoiseFilterSpec{kFilterMean, 5, 1}, mean);
+    ASSERT_EQ(got.size(), want.size());
+    for (std::size_t i = 0; i < got.size(); ++i) ASSERT_FLOAT_EQ(float(got[i]), want[i]) << i;
+    EXPECT_EQ(tarvenix::test::ReadWholeFile(in), before);
+}
+
 TEST(FiltrationJob, SmallestImageFiltersItsInnerSquare)
 {
     TempDir dir;
     const std::string in = dir.File("in.rdp"), out = dir.File("out.rdp");
     ASSERT_TRUE(
         WriteLayer(in, 4, 4, int(DataType::F32), {1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15, 16}));
-    FilterMeter meter;
+    RecordingMeter meter;
     CalcFiltration(Record(in, out, kFilterMean, 3, 1), &meter);
     const auto got = ReadLayer(out);
     ASSERT_EQ(got.size(), 16u);
@@ -106,9 +131,9 @@ TEST_P(FiltrationJobPaths, ShowTheRightMessageAndLeaveNoOutput)
     }
     if (p.message) Responder().AnswerMessageBox(IDOK);
 
-    FilterMeter meter;
-    meter.stopAt = p.stopAt;
-    meter.failAt = p.failAt;
+    RecordingMeter meter;
+    meter.StopAt(p.stopAt);
+    meter.FailAt(p.failAt, RDP_ERROR_FFT);
     CalcFiltration(Record(in, out, kFilterMedian, 3, 1), &meter);
 
     if (p.message) {
@@ -149,7 +174,7 @@ TEST(FiltrationJob, InputThatCannotBeOpenedChangesNoTask)
 {
     TempDir dir;
     Responder().AnswerMessageBox(IDOK);
-    FilterMeter meter;
+    RecordingMeter meter;
     CalcFiltration(Record(dir.File("none.rdp"), dir.File("out.rdp"), kFilterMean, 3, 1), &meter);
     EXPECT_EQ(meter.States(), (std::vector<int>{TASK_WAITING, TASK_WAITING, TASK_WAITING}));
 }
@@ -159,8 +184,8 @@ TEST(FiltrationJob, FailureMarksTheRunningTask)
     TempDir dir;
     const std::string in = dir.File("in.rdp");
     ASSERT_TRUE(WriteLayer(in, 9, 40, int(DataType::F32), Ramp(9, 40)));
-    FilterMeter meter;
-    meter.stopAt = 3;
+    RecordingMeter meter;
+    meter.StopAt(3);
     CalcFiltration(Record(in, dir.File("out.rdp"), kFilterLee, 3, 1), &meter);
     EXPECT_EQ(meter.States(), (std::vector<int>{TASK_COMPLETE, TASK_ERROR, TASK_WAITING}));
 }

@@ -11,6 +11,7 @@
 
 #include "modules/convolution/noise_filter_kernels.h"
 #include "outside/basecore/data_type.h"
+#include "tests/support/sample_types.h"
 
 namespace {
 
@@ -222,11 +223,7 @@ void ExpectMatchesReference(const Image<T>& img, const NoiseFilterSpec& spec, st
     EXPECT_EQ(bad, 0);
 }
 
-using AllSampleTypes =
-    ::testing::Types<std::uint8_t, std::int8_t, std::uint16_t, std::int16_t, std::uint32_t, std::int32_t,
-                     float, double, std::complex<float>, std::complex<double>, CplxInt<std::uint8_t>,
-                     CplxInt<std::int8_t>, CplxInt<std::uint16_t>, CplxInt<std::int16_t>,
-                     CplxInt<std::uint32_t>, CplxInt<std::int32_t>>;
+using tarvenix::test::AllSampleTypes;
 
 template <class T>
 class NoiseFilterKernels : public ::testing::Test {
@@ -255,7 +252,7 @@ TEST(NoiseFilterKernelsExact, IntegerSumsGiveTheReferenceBitForBit)
 
 TEST(NoiseFilterKernelsExact, FloatSumsKeepTheVarianceOfLargeValues)
 {
-    // Unit variance around 10^6: unshifted sums of squares would lose it entirely.
+    // Unit variance around 10^6: a small difference of large sums of squares.
     std::mt19937_64 rng(3);
     std::normal_distribution<double> noise(1e6, 1.0);
     Image<double> d{300, 90, {}};
@@ -270,6 +267,72 @@ TEST(NoiseFilterKernelsExact, FloatSumsKeepTheVarianceOfLargeValues)
             ExpectMatchesReference(d, NoiseFilterSpec{filter, g, 1e-6f}, 1);
             ExpectMatchesReference(f, NoiseFilterSpec{filter, g, 1e-6f}, 1);
         }
+}
+
+// ---- a bright target among speckle ------------------------------------------------------------
+
+/// A sample of the given power: real types take it as it is, complex ones as their first part.
+template <class T>
+T SampleOfPower(double power)
+{
+    if constexpr (IsComplex<T>) {
+        using P = PartType<T>;
+        const P part = P(std::sqrt(power));
+        if constexpr (std::is_floating_point_v<P>)
+            return T(part, P(0));
+        else
+            return T{part, P(0)};
+    } else {
+        return T(power);
+    }
+}
+
+/// 24 x 24 values between 1 and 2 with one target of 1e8 (80 dB) at row 8, column 8: the
+/// windows to its right and below have seen it pass and must not remember it.
+template <class T>
+Image<T> BrightTarget()
+{
+    std::mt19937_64 rng(42);
+    std::uniform_real_distribution<double> speckle(1.0, 2.0);
+    Image<T> img{24, 24, {}};
+    for (int i = 0; i < 24 * 24; ++i) {
+        // Complex integer parts give powers 1 (1, 0) and 2 (1, 1).
+        if constexpr (IsComplex<T> && std::is_integral_v<PartType<T>>)
+            img.samples.push_back(T{1, PartType<T>(speckle(rng) < 1.5 ? 0 : 1)});
+        else
+            img.samples.push_back(SampleOfPower<T>(speckle(rng)));
+    }
+    img.samples[8 * 24 + 8] = SampleOfPower<T>(1e8);
+    return img;
+}
+
+template <class T>
+class NoiseFilterBrightTarget : public ::testing::Test {
+};
+using BrightTargetTypes = ::testing::Types<float, std::complex<float>, CplxInt<std::int16_t>>;
+TYPED_TEST_SUITE(NoiseFilterBrightTarget, BrightTargetTypes);
+
+TYPED_TEST(NoiseFilterBrightTarget, WindowsPastTheTargetMatchTheTwoPassReference)
+{
+    const auto img = BrightTarget<TypeParam>();
+    for (int filter : {kFilterMean, kFilterLee, kFilterFrost, kFilterKuan})
+        for (int g : {3, 7}) {
+            SCOPED_TRACE(testing::Message() << "filter " << filter << ", window " << g);
+            ExpectMatchesReference(img, NoiseFilterSpec{filter, g, 0.5f}, 1);
+        }
+}
+
+TEST(NoiseFilterKernelsExact, MeanAfterAnIsolatedHugeSampleIsTheWindowsOwn)
+{
+    // 1e17 swallows every value of 1 to 2 added to it: sums that take it out again would
+    // leave an error of about 16 in each later window.
+    auto f = BrightTarget<float>();
+    f.samples[8 * 24 + 8] = 1e17f;
+    Image<double> d{24, 24, {f.samples.begin(), f.samples.end()}};
+    for (int g : {3, 5}) {
+        ExpectMatchesReference(f, NoiseFilterSpec{kFilterMean, g, 0}, 1);
+        ExpectMatchesReference(d, NoiseFilterSpec{kFilterMean, g, 0}, 1);
+    }
 }
 
 TEST(NoiseFilterKernelsExact, HistogramMedianEqualsTheSortedMedian)

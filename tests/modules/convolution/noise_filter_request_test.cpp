@@ -14,7 +14,6 @@
 #include "outside/basecore/thread_runner.h"
 #include "platform/controls/list_controls.h"
 #include "platform/controls/spin_button_ctrl.h"
-#include "platform/window/window_internal.h"
 #include "tests/modules/convolution/filter_test_support.h"
 #include "tests/support/modal_responder.h"
 #include "tests/support/test_environment.h"
@@ -29,17 +28,7 @@ using tarvenix::test::TempDir;
 
 std::vector<CMainFiltrDlg*> Dialogs()
 {
-    std::vector<CMainFiltrDlg*> found;
-    for (HWND h : platform::TopLevelWindows())
-        if (auto* d = dynamic_cast<CMainFiltrDlg*>(CWnd::FromHandle(h))) found.push_back(d);
-    return found;
-}
-
-basecore::CProgressWnd* ProgressWindow()
-{
-    for (HWND h : platform::TopLevelWindows())
-        if (auto* w = dynamic_cast<basecore::CProgressWnd*>(CWnd::FromHandle(h))) return w;
-    return nullptr;
+    return TopLevelOf<CMainFiltrDlg>();
 }
 
 void CloseViewer(HWND viewer)
@@ -126,13 +115,13 @@ TEST_F(NoiseFilterRequest, AStoppedJobLeavesNoFileAndOpensNoViewer)
         static_cast<CSpinButtonCtrl*>(d->GetDlgItem(IDC_FILTR_SPIN))->ClickArrow(true);
     Choose(d, IDC_FILTR_OUTPUT, output);
     d->SendMessage(WM_COMMAND, IDOK);
-    basecore::CProgressWnd* progress = ProgressWindow();
-    ASSERT_NE(progress, nullptr);
+    ASSERT_EQ(ProgressWindowsOpen().size(), 1u);
+    basecore::CProgressWnd* progress = ProgressWindowsOpen()[0];
     progress->GetDlgItem(IDCANCEL)->SendMessage(BM_CLICK);
-    EXPECT_TRUE(PumpUntil([] { return GetRunningThreadCount() == 0 && ProgressWindow() == nullptr; }));
+    EXPECT_TRUE(PumpUntil([] { return GetRunningThreadCount() == 0 && ProgressWindowsOpen().empty(); }));
     EXPECT_FALSE(std::filesystem::exists(output));
     EXPECT_FALSE(::IsWindow(::FindWindow(nullptr, output.c_str())));
-    for (const auto& q : Responder().Asked()) EXPECT_NE(q.kind, tarvenix::test::Question::Kind::MessageBox);
+    EXPECT_TRUE(MessageBoxesAsked().empty());
 }
 
 }  // namespace

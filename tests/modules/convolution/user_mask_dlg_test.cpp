@@ -1,9 +1,18 @@
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <csignal>
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
+#include <set>
 #include <string>
 #include <vector>
 
+#include <QApplication>
 #include <QImage>
+#include <QKeyEvent>
+#include <QWidget>
 #include <gtest/gtest.h>
 
 #include "modules/convolution/new_mask_dlg.h"
@@ -33,8 +42,8 @@ protected:
     void TearDown() override
     {
         platform::SetAtomicFileFaults({});
-        for (CUserMaskDlg* e : Windows<CUserMaskDlg>()) e->SendMessage(WM_COMMAND, IDCANCEL);
-        for (CConvolutionDlg* d : Windows<CConvolutionDlg>()) d->SendMessage(WM_COMMAND, IDCANCEL);
+        for (CUserMaskDlg* e : TopLevelOf<CUserMaskDlg>()) e->SendMessage(WM_COMMAND, IDCANCEL);
+        for (CConvolutionDlg* d : TopLevelOf<CConvolutionDlg>()) d->SendMessage(WM_COMMAND, IDCANCEL);
         EXPECT_TRUE(PumpUntil([] { return GetRunningThreadCount() == 0; }));
         PumpEvents();
         SetLibrary("");
@@ -42,7 +51,7 @@ protected:
 
     CUserMaskDlg* Editor() const
     {
-        const auto editors = Windows<CUserMaskDlg>();
+        const auto editors = TopLevelOf<CUserMaskDlg>();
         return editors.size() == 1 ? editors[0] : nullptr;
     }
     /// Opens the editor on the library's mask with the Edit button.
@@ -73,14 +82,24 @@ protected:
         e->Grid()->EndEditing(TRUE);
     }
     static void Click(CWnd* w, int id) { w->SendMessage(WM_COMMAND, MAKEWPARAM(id, BN_CLICKED), 0); }
-    static std::vector<double> Layer(const std::string& path, int index)
+    static std::vector<double> Values(const CRDPLayer& layer)
     {
-        CRDPLayer layer;
-        if (!layer.OpenLayerEx(path.c_str(), kOpenReadOnly, index)) return {};
         std::vector<double> v(std::size_t(layer.Width()) * layer.Height());
         for (int y = 0; y < layer.Height(); ++y)
             layer.GetDoubleLine(y, v.data() + std::size_t(y) * layer.Width(), layer.Width());
         return v;
+    }
+    static std::vector<double> Layer(const std::string& path, int index)
+    {
+        CRDPLayer layer;
+        if (!layer.OpenLayerEx(path.c_str(), kOpenReadOnly, index)) return {};
+        return Values(layer);
+    }
+    /// A key pressed while `target` has the focus, through the window's own key handling.
+    static void Press(CWnd* target, int key, const QString& text)
+    {
+        QKeyEvent press(QEvent::KeyPress, key, Qt::NoModifier, text);
+        QApplication::sendEvent(target->GetWidget(), &press);
     }
     static std::string Caption(const std::string& path)
     {
@@ -102,16 +121,14 @@ TEST_F(KernelEditor, ANewThreeByFiveCompoundMaskAndItsResultView)
     EXPECT_EQ(owner->NewMaskHeight(), 5);
     EXPECT_EQ(e->LayerCount(), 2);
     EXPECT_EQ(e->IsNew(), 1);
-    const std::string working = static_cast<const char*>(e->WorkingCopyPath());
-    ASSERT_TRUE(fs::exists(working));
-    EXPECT_EQ(CRDPLayer::GetNumLayer(working.c_str()), 2);
-    CRDPLayer x;
-    ASSERT_TRUE(x.OpenLayerEx(working.c_str(), kOpenReadOnly, 1));
-    EXPECT_EQ(x.Width(), 3);
-    EXPECT_EQ(x.Height(), 5);
-    EXPECT_EQ(x.Type(), int(DataType::F32));
-    x.CloseLayer();
-    EXPECT_EQ(Layer(working, 0), std::vector<double>(15, 0.0));
+    for (int j = 0; j < 2; ++j) {
+        const CRDPLayer* working = e->WorkingLayer(j);
+        ASSERT_NE(working, nullptr);
+        EXPECT_EQ(working->Width(), 3);
+        EXPECT_EQ(working->Height(), 5);
+        EXPECT_EQ(working->Type(), int(DataType::F32));
+        EXPECT_EQ(Values(*working), std::vector<double>(15, 0.0));
+    }
 
     // The centre is 1 in X and in Y; at 90 degrees the result there is sin + cos = 1.
     TypeCell(e, 2, 1, "1");
@@ -139,11 +156,10 @@ TEST_F(KernelEditor, ANewThreeByFiveCompoundMaskAndItsResultView)
     EXPECT_FALSE(
         tarvenix::test::SaveTestOutput(tarvenix::test::GrabWindow(*e), "kernel_editor_result_view").empty());
 
-    // Cancel closes without a question and takes the working copy with it.
+    // Cancel closes without a question.
     Click(e, IDCANCEL);
     PumpEvents();
     EXPECT_EQ(Editor(), nullptr);
-    EXPECT_FALSE(fs::exists(working));
 }
 
 TEST_F(KernelEditor, ASimpleMaskHasNoAngleAndNoViews)
@@ -194,9 +210,9 @@ TEST_F(KernelEditor, TheNewMaskParametersAreChecked)
         ask.DoModal();
         int w = 0, h = 0;
         if (c.message) {
-            ASSERT_EQ(Boxes().size(), 1u);
-            EXPECT_EQ(std::string(Boxes()[0].text), c.message);
-            EXPECT_EQ(std::string(Boxes()[0].caption), "Convolution with mask");
+            ASSERT_EQ(MessageBoxesAsked().size(), 1u);
+            EXPECT_EQ(std::string(MessageBoxesAsked()[0].text), c.message);
+            EXPECT_EQ(std::string(MessageBoxesAsked()[0].caption), "Convolution with mask");
             EXPECT_EQ(focus, c.focus);
             EXPECT_EQ(ask.GetSize(w, h), 0);
         } else {
@@ -232,18 +248,16 @@ TEST_F(KernelEditor, OkAfterAnEditAsksAndNoCancelYesDoWhatTheySay)
     Responder().AnswerMessageBox(IDCANCEL);
     Click(e, IDOK);
     ASSERT_EQ(Editor(), e);
-    EXPECT_EQ(std::string(Boxes()[0].text), "Would you like to save change?");
-    EXPECT_EQ(Boxes()[0].Buttons(), UINT(MB_YESNOCANCEL));
+    EXPECT_EQ(std::string(MessageBoxesAsked()[0].text), "Would you like to save change?");
+    EXPECT_EQ(MessageBoxesAsked()[0].Buttons(), UINT(MB_YESNOCANCEL));
     EXPECT_EQ(e->IsModified(), 1);
 
-    // No: the mask stays as it was, the working copy goes.
-    const std::string working = static_cast<const char*>(e->WorkingCopyPath());
+    // No: the mask stays as it was.
     Responder().AnswerMessageBox(IDNO);
     Click(e, IDOK);
     PumpEvents();
     EXPECT_EQ(Editor(), nullptr);
     EXPECT_EQ(Layer(mask, 0), before);
-    EXPECT_FALSE(fs::exists(working));
     EXPECT_TRUE(owner->codes.empty());
 
     // Yes: the file changes, the tree shows the new caption, the preview runs again.
@@ -275,7 +289,7 @@ TEST_F(KernelEditor, ANewMaskIsNamedWhenSavedAndJoinsTheTree)
     Responder().CancelFile();
     Click(e, IDOK);
     ASSERT_EQ(Editor(), e);
-    EXPECT_TRUE(fs::exists(static_cast<const char*>(e->WorkingCopyPath())));
+    EXPECT_NE(e->WorkingLayer(0), nullptr);
     TypeCell(e, 0, 0, "2");
 
     const std::string target = dir.File("k/dot.rdp");
@@ -300,7 +314,6 @@ TEST_F(KernelEditor, SaveAsWritesTheChosenFileAndEditingGoesOn)
     CUserMaskDlg* e = EditMask();
     ASSERT_NE(e, nullptr);
     TypeCell(e, 1, 1, "-5");
-    const CString firstCopy = e->WorkingCopyPath();
 
     // A failed Save As leaves the chosen file as it was and the editor working.
     platform::SetAtomicFileFaults({platform::AtomicStep::kRename});
@@ -309,9 +322,9 @@ TEST_F(KernelEditor, SaveAsWritesTheChosenFileAndEditingGoesOn)
     Responder().AnswerMessageBox(IDOK);
     Click(e, IDC_MASK_SAVE_AS);
     platform::SetAtomicFileFaults({});
-    ASSERT_EQ(Boxes().size(), 2u);
-    EXPECT_EQ(std::string(Boxes()[1].caption), "Convolution with mask");
-    EXPECT_EQ(Boxes()[1].Icon(), UINT(MB_ICONEXCLAMATION));
+    ASSERT_EQ(MessageBoxesAsked().size(), 2u);
+    EXPECT_EQ(std::string(MessageBoxesAsked()[1].caption), "Convolution with mask");
+    EXPECT_EQ(MessageBoxesAsked()[1].Icon(), UINT(MB_ICONEXCLAMATION));
     EXPECT_EQ(Layer(other, 0), std::vector<double>{7.0});
     EXPECT_TRUE(owner->codes.empty());
     TypeCell(e, 0, 0, "3");
@@ -323,15 +336,72 @@ TEST_F(KernelEditor, SaveAsWritesTheChosenFileAndEditingGoesOn)
     EXPECT_EQ(Caption(other), "Ramp");
     EXPECT_EQ(Layer(mask, 0), before);
     EXPECT_EQ(owner->codes, (std::vector<WPARAM>{kMaskCaptionChanged}));
-    // A fresh working copy of the saved file; the rest as it was.
-    EXPECT_EQ(std::string(e->MaskPath()), mask);
+    // Editing goes on in a fresh working copy of the saved file, which later saves go to.
+    EXPECT_EQ(std::string(e->MaskPath()), other);
     EXPECT_EQ(e->IsModified(), 1);
     EXPECT_EQ(e->IsNew(), 0);
-    EXPECT_NE(e->WorkingCopyPath(), firstCopy);
-    EXPECT_FALSE(fs::exists(static_cast<const char*>(firstCopy)));
-    EXPECT_EQ(Layer(static_cast<const char*>(e->WorkingCopyPath()), 0)[0], 3.0);
+    ASSERT_NE(e->WorkingLayer(0), nullptr);
+    EXPECT_EQ(Values(*e->WorkingLayer(0))[0], 3.0);
     TypeCell(e, 2, 2, "1");
     EXPECT_EQ(std::string(e->Grid()->GetItemText(3, 3)), "1");
+
+    // OK saves into the file saved as, without asking for a name again.
+    Responder().AnswerMessageBox(IDYES);
+    Click(e, IDOK);
+    PumpEvents();
+    EXPECT_EQ(Editor(), nullptr);
+    EXPECT_EQ(Layer(other, 0), (std::vector<double>{3, 2, 3, 4, -5, 6, 7, 8, 1}));
+    EXPECT_EQ(Layer(mask, 0), before);
+}
+
+TEST_F(KernelEditor, ANewMaskSavedAsIsSavedThereByOk)
+{
+    CUserMaskDlg* e = NewMask("3", "3", false);
+    ASSERT_NE(e, nullptr);
+    TypeCell(e, 1, 1, "1");
+    const std::string target = dir.File("k/saved-as.rdp");
+    Responder().AnswerFile({target.c_str()});
+    Click(e, IDC_MASK_SAVE_AS);
+    TypeCell(e, 0, 0, "2");
+    Responder().AnswerMessageBox(IDYES);
+    Click(e, IDOK);
+    PumpEvents();
+    EXPECT_EQ(Editor(), nullptr);
+    EXPECT_EQ(Layer(target, 0), (std::vector<double>{2, 0, 0, 0, 1, 0, 0, 0, 0}));
+    EXPECT_EQ(owner->codes, (std::vector<WPARAM>{kMaskCaptionChanged, kMaskCreated, kMaskSaved}));
+    EXPECT_EQ(std::string(owner->CurrentMaskPath()), target);
+}
+
+TEST_F(KernelEditor, TypingOnACellEditsItAndEnterCommitsTheCellOnly)
+{
+    CUserMaskDlg* e = EditMask();
+    ASSERT_NE(e, nullptr);
+    CGridCtrl* grid = e->Grid();
+    grid->SetSelectedRange(2, 2, 2, 2);
+    grid->SetFocusCell(2, 2);
+    grid->SetFocus();
+    Press(grid, Qt::Key_7, "7");
+    CEdit* edit = grid->GetInPlaceEdit();
+    ASSERT_NE(edit, nullptr);
+    Press(edit, Qt::Key_5, "5");
+    CString text;
+    edit->GetWindowText(text);
+    EXPECT_EQ(std::string(text), "75");
+    Press(edit, Qt::Key_Return, "\r");
+    ASSERT_EQ(Editor(), e);
+    EXPECT_TRUE(Responder().Asked().empty());
+    EXPECT_EQ(grid->GetInPlaceEdit(), nullptr);
+    EXPECT_EQ(std::string(grid->GetItemText(2, 2)), "75");
+    EXPECT_EQ(Values(*e->WorkingLayer(0))[4], 75.0);
+    EXPECT_EQ(e->IsModified(), 1);
+
+    // Escape drops what was typed, and again leaves the editor open.
+    Press(grid, Qt::Key_9, "9");
+    ASSERT_NE(grid->GetInPlaceEdit(), nullptr);
+    Press(grid->GetInPlaceEdit(), Qt::Key_Escape, QString(QChar(27)));
+    ASSERT_EQ(Editor(), e);
+    EXPECT_EQ(grid->GetInPlaceEdit(), nullptr);
+    EXPECT_EQ(std::string(grid->GetItemText(2, 2)), "75");
 }
 
 TEST_F(KernelEditor, AFailedSaveKeepsTheOriginalAndTheEditorUsable)
@@ -346,8 +416,8 @@ TEST_F(KernelEditor, AFailedSaveKeepsTheOriginalAndTheEditorUsable)
     Click(e, IDOK);
     platform::SetAtomicFileFaults({});
     ASSERT_EQ(Editor(), e);
-    ASSERT_EQ(Boxes().size(), 2u);
-    EXPECT_EQ(Boxes()[1].Icon(), UINT(MB_ICONEXCLAMATION));
+    ASSERT_EQ(MessageBoxesAsked().size(), 2u);
+    EXPECT_EQ(MessageBoxesAsked()[1].Icon(), UINT(MB_ICONEXCLAMATION));
     EXPECT_EQ(Layer(mask, 0), before);
     EXPECT_EQ(Caption(mask), "Ramp");
     EXPECT_TRUE(owner->codes.empty());
@@ -377,15 +447,12 @@ TEST_F(KernelEditor, AWorkingCopyOnAnotherFileSystemIsSavedWhole)
     else
         setenv("TMPDIR", restore.c_str(), 1);
     ASSERT_NE(e, nullptr);
-    const std::string working = static_cast<const char*>(e->WorkingCopyPath());
-    EXPECT_EQ(working.rfind(folder, 0), 0u);
     TypeCell(e, 2, 2, "-1");
     Responder().AnswerMessageBox(IDYES);
     Click(e, IDOK);
     PumpEvents();
     EXPECT_EQ(Editor(), nullptr);
     EXPECT_EQ(Layer(mask, 0), (std::vector<double>{1, 2, 3, 4, 5, 6, 7, 8, -1}));
-    EXPECT_FALSE(fs::exists(working));
     fs::remove_all(folder);
 }
 
@@ -418,6 +485,84 @@ TEST_F(KernelEditor, CopyAndPasteFromTheGridMenu)
     for (int c = 0; c < 3; ++c) EXPECT_EQ(std::string(grid->GetItemText(3, c + 1)), std::to_string(c + 1));
     // Only the working copy changed so far.
     EXPECT_EQ(Layer(mask, 0)[6], 7.0);
+}
+
+}  // namespace
+
+namespace {
+
+/// Runs the mask saver on `mask` with TMPDIR `temp`; its wait status.
+int RunMaskSaver(const std::string& mask, const std::string& temp, std::uintmax_t limit, bool named)
+{
+    // Qt's runtime folder goes elsewhere, so that the temporary folder holds only the editor's.
+    const std::string runtime = fs::path(temp).parent_path() / "runtime";
+    fs::create_directories(runtime);
+    fs::permissions(runtime, fs::perms::owner_all);
+    std::vector<std::string> env;
+    for (char** e = environ; *e; ++e)
+        if (std::strncmp(*e, "TMPDIR=", 7) != 0 && std::strncmp(*e, "XDG_RUNTIME_DIR=", 16) != 0)
+            env.push_back(*e);
+    env.push_back("TMPDIR=" + temp);
+    env.push_back("XDG_RUNTIME_DIR=" + runtime);
+    std::vector<char*> envp;
+    for (std::string& e : env) envp.push_back(e.data());
+    envp.push_back(nullptr);
+    const std::string size = std::to_string(limit);
+    std::vector<const char*> args = {TVX_MASK_SAVER, mask.c_str(), "Ramp saved"};
+    if (limit) args.push_back(size.c_str());
+    if (limit && named) args.push_back("named");
+    args.push_back(nullptr);
+    const pid_t child = ::fork();
+    if (child == 0) {
+        ::execve(TVX_MASK_SAVER, const_cast<char* const*>(args.data()), envp.data());
+        ::_exit(127);
+    }
+    int status = -1;
+    ::waitpid(child, &status, 0);
+    return status;
+}
+
+std::set<std::string> Names(const std::string& folder)
+{
+    std::set<std::string> names;
+    for (const auto& entry : fs::directory_iterator(folder)) names.insert(entry.path().filename().string());
+    return names;
+}
+
+// A save killed on its way leaves the mask as it was and nothing else: nothing in the
+// temporary folder, and beside the mask at most a hidden temporary that the next writer
+// there removes.
+TEST(MaskSave, AKilledSaveLeavesTheMaskAsItWasAndNothingBehind)
+{
+    TempDir dir;
+    const std::string library = dir.File("k"), temp = dir.File("tmp");
+    const std::string mask = dir.File("k/ramp.rdp"), probe = dir.File("k/probe.rdp");
+    fs::create_directories(temp);
+    ASSERT_TRUE(MakeMask(mask, 3, 3, {1, 2, 3, 4, 5, 6, 7, 8, 9}, {9, 8, 7, 6, 5, 4, 3, 2, 1}, "Ramp"));
+    fs::copy_file(mask, probe);
+    // A save run to its end gives the size of the saved mask; a file that may not reach it
+    // ends the save at its last write.
+    int status = RunMaskSaver(probe, temp, 0, false);
+    ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
+    const std::uintmax_t saved = fs::file_size(probe);
+    EXPECT_TRUE(Names(temp).empty());
+
+    const std::string before = tarvenix::test::ReadWholeFile(mask);
+    for (bool named : {false, true}) {
+        SCOPED_TRACE(named ? "named temporaries" : "unnamed temporaries");
+        status = RunMaskSaver(mask, temp, saved - 1, named);
+        EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGXFSZ) << status;
+        EXPECT_EQ(tarvenix::test::ReadWholeFile(mask), before);
+        for (const std::string& folder : {library, temp})
+            for (const std::string& name : Names(folder))
+                if (name != "ramp.rdp" && name != "probe.rdp")
+                    EXPECT_TRUE(named && platform::IsAtomicTemporaryName(name.c_str()))
+                        << folder << "/" << name;
+        platform::RemoveStaleTemporaries(library.c_str());
+        platform::RemoveStaleTemporaries(temp.c_str());
+        EXPECT_EQ(Names(library), (std::set<std::string>{"probe.rdp", "ramp.rdp"}));
+        EXPECT_TRUE(Names(temp).empty());
+    }
 }
 
 }  // namespace

@@ -9,6 +9,7 @@
 
 #include "modules/interferometry/coherence_kernels.h"
 #include "outside/basecore/data_type.h"
+#include "tests/support/sample_types.h"
 
 namespace {
 
@@ -100,14 +101,12 @@ double Reference(const Image<T>& a, const Image<T>& b, int window, int x, int y)
     return double(std::sqrt(xr * xr + xi * xi) / std::sqrt(p * q));
 }
 
-using ComplexTypes = ::testing::Types<std::complex<float>, std::complex<double>, CplxInt<std::uint8_t>,
-                                      CplxInt<std::int8_t>, CplxInt<std::uint16_t>, CplxInt<std::int16_t>,
-                                      CplxInt<std::uint32_t>, CplxInt<std::int32_t>>;
+using tarvenix::test::ComplexSampleTypes;
 
 template <class T>
 class CoherenceKernel : public ::testing::Test {
 };
-TYPED_TEST_SUITE(CoherenceKernel, ComplexTypes);
+TYPED_TEST_SUITE(CoherenceKernel, ComplexSampleTypes);
 
 TYPED_TEST(CoherenceKernel, MatchesDirectWindowSumsAndLeavesTheBorder)
 {

@@ -10,7 +10,6 @@
 #include "modules/interferometry/phase_filter_dlg.h"
 #include "modules/interferometry/phase_unwrap_dlg.h"
 #include "outside/basecore/progress_window.h"
-#include "platform/window/window_internal.h"
 #include "tests/modules/interferometry/interf_test_support.h"
 #include "tests/support/modal_responder.h"
 #include "tests/support/test_environment.h"
@@ -23,30 +22,6 @@ using tarvenix::test::PumpUntil;
 using tarvenix::test::Question;
 using tarvenix::test::Responder;
 using tarvenix::test::TempDir;
-
-template <class Dlg>
-std::vector<Dlg*> Dialogs()
-{
-    std::vector<Dlg*> found;
-    for (HWND h : platform::TopLevelWindows())
-        if (auto* d = dynamic_cast<Dlg*>(CWnd::FromHandle(h))) found.push_back(d);
-    return found;
-}
-
-basecore::CProgressWnd* ProgressWindow()
-{
-    for (HWND h : platform::TopLevelWindows())
-        if (auto* w = dynamic_cast<basecore::CProgressWnd*>(CWnd::FromHandle(h))) return w;
-    return nullptr;
-}
-
-std::vector<Question> Boxes()
-{
-    std::vector<Question> boxes;
-    for (const auto& q : Responder().Asked())
-        if (q.kind == Question::Kind::MessageBox) boxes.push_back(q);
-    return boxes;
-}
 
 CString Text(CWnd* dlg, int id)
 {
@@ -83,9 +58,9 @@ class FringeDialogs : public ::testing::Test {
 protected:
     void TearDown() override
     {
-        for (auto* d : Dialogs<CFringeToolDlg>()) d->SendMessage(WM_COMMAND, IDCANCEL);
-        EXPECT_TRUE(PumpUntil([] { return GetRunningThreadCount() == 0 && ProgressWindow() == nullptr; }));
-        EXPECT_TRUE(Dialogs<CFringeToolDlg>().empty());
+        for (auto* d : TopLevelOf<CFringeToolDlg>()) d->SendMessage(WM_COMMAND, IDCANCEL);
+        EXPECT_TRUE(PumpUntil([] { return GetRunningThreadCount() == 0 && ProgressWindowsOpen().empty(); }));
+        EXPECT_TRUE(TopLevelOf<CFringeToolDlg>().empty());
         CloseAllViewers();
     }
 };
@@ -102,7 +77,7 @@ TEST_F(FringeDialogs, EntriesOpenIndependentDialogsWithTheirTitles)
         SCOPED_TRACE(t.caption);
         t.open();
         t.open();
-        auto dialogs = Dialogs<CFringeToolDlg>();
+        auto dialogs = TopLevelOf<CFringeToolDlg>();
         ASSERT_EQ(dialogs.size(), 2u);
         for (auto* d : dialogs) {
             CString caption;
@@ -110,9 +85,9 @@ TEST_F(FringeDialogs, EntriesOpenIndependentDialogsWithTheirTitles)
             EXPECT_EQ(std::string(caption), t.caption);
         }
         dialogs[0]->SendMessage(WM_COMMAND, IDCANCEL);
-        EXPECT_EQ(Dialogs<CFringeToolDlg>().size(), 1u);
+        EXPECT_EQ(TopLevelOf<CFringeToolDlg>().size(), 1u);
         dialogs[1]->SendMessage(WM_COMMAND, IDCANCEL);
-        EXPECT_TRUE(Dialogs<CFringeToolDlg>().empty());
+        EXPECT_TRUE(TopLevelOf<CFringeToolDlg>().empty());
     }
 }
 
@@ -123,8 +98,8 @@ TEST_F(FringeDialogs, SpinsGiveTheWindowSizes)
     const struct {
         int spin, text;
     } ids[] = {{IDC_COHER_SPIN, IDC_COHER_SIZE_TEXT}, {IDC_PHFILTR_SPIN, IDC_PHFILTR_SIZE_TEXT}};
-    auto* coher = Dialogs<CMainCalcCoherDlg>()[0];
-    auto* filtr = Dialogs<CPhaseFiltrDlg>()[0];
+    auto* coher = TopLevelOf<CMainCalcCoherDlg>()[0];
+    auto* filtr = TopLevelOf<CPhaseFiltrDlg>()[0];
     CWnd* dlgs[] = {coher, filtr};
     for (int i = 0; i < 2; ++i) {
         auto* spin = static_cast<CSpinButtonCtrl*>(dlgs[i]->GetDlgItem(ids[i].spin));
@@ -174,8 +149,8 @@ TEST_F(FringeDialogs, PickersRefuseWhatTheToolCannotUse)
     };
     Coher_Files();
     PhaseFiltr_Files();
-    CWnd* coher = Dialogs<CMainCalcCoherDlg>()[0];
-    CWnd* filtr = Dialogs<CPhaseFiltrDlg>()[0];
+    CWnd* coher = TopLevelOf<CMainCalcCoherDlg>()[0];
+    CWnd* filtr = TopLevelOf<CPhaseFiltrDlg>()[0];
     for (const Case& c : cases) {
         SCOPED_TRACE(c.file);
         Responder().Reset();
@@ -183,14 +158,14 @@ TEST_F(FringeDialogs, PickersRefuseWhatTheToolCannotUse)
         if (c.refusal) Responder().AnswerMessageBox(IDOK);
         Choose(d, c.picker, c.file);
         if (c.refusal) {
-            ASSERT_EQ(Boxes().size(), 1u);
-            EXPECT_EQ(std::string(Boxes()[0].text), c.refusal);
-            EXPECT_EQ(std::string(Boxes()[0].caption),
+            ASSERT_EQ(MessageBoxesAsked().size(), 1u);
+            EXPECT_EQ(std::string(MessageBoxesAsked()[0].text), c.refusal);
+            EXPECT_EQ(std::string(MessageBoxesAsked()[0].caption),
                       c.coherence ? "Coherence calculation: Error" : "Phase filtration: Error");
-            EXPECT_EQ(Boxes()[0].Icon(), UINT(MB_ICONEXCLAMATION));
+            EXPECT_EQ(MessageBoxesAsked()[0].Icon(), UINT(MB_ICONEXCLAMATION));
             EXPECT_EQ(std::string(Picker(d, c.picker)->GetPathName()), "");
         } else {
-            EXPECT_TRUE(Boxes().empty());
+            EXPECT_TRUE(MessageBoxesAsked().empty());
             EXPECT_EQ(std::string(Picker(d, c.picker)->GetPathName()), c.file);
         }
     }
@@ -217,7 +192,7 @@ TEST_P(CoherenceExecute, RefusesWithOneMessageAndStartsNothing)
     const int type = kind == "double" ? int(DataType::C128) : int(DataType::C64);
     ASSERT_TRUE(WriteLayer(b, 10, h, type, ComplexRamp(10, h, 2)));
     Coher_Files();
-    auto* d = Dialogs<CMainCalcCoherDlg>()[0];
+    auto* d = TopLevelOf<CMainCalcCoherDlg>()[0];
     if (c.first) Choose(d, IDC_FIRST_INPUT, a);
     if (c.second) Choose(d, IDC_SECOND_INPUT, b);
     if (kind == "=first") out = dir.Path().string() + "/./a.rdp";
@@ -226,12 +201,13 @@ TEST_P(CoherenceExecute, RefusesWithOneMessageAndStartsNothing)
     if (kind == "corrupt") tarvenix::test::WriteWholeFile(b, "RDPR");
     Responder().AnswerMessageBox(IDOK);
     d->SendMessage(WM_COMMAND, IDOK);
-    ASSERT_EQ(Boxes().size(), 1u);
-    EXPECT_EQ(std::string(Boxes()[0].text).rfind(c.message, 0), 0u) << Boxes()[0].text;
-    EXPECT_EQ(std::string(Boxes()[0].caption), "Coherence calculation: Error");
-    EXPECT_EQ(Boxes()[0].Icon(), UINT(MB_ICONEXCLAMATION));
+    ASSERT_EQ(MessageBoxesAsked().size(), 1u);
+    EXPECT_EQ(std::string(MessageBoxesAsked()[0].text).rfind(c.message, 0), 0u)
+        << MessageBoxesAsked()[0].text;
+    EXPECT_EQ(std::string(MessageBoxesAsked()[0].caption), "Coherence calculation: Error");
+    EXPECT_EQ(MessageBoxesAsked()[0].Icon(), UINT(MB_ICONEXCLAMATION));
     EXPECT_EQ(std::string(d->Message()).rfind(c.message, 0), 0u);
-    EXPECT_EQ(ProgressWindow(), nullptr);
+    EXPECT_TRUE(ProgressWindowsOpen().empty());
     EXPECT_EQ(GetRunningThreadCount(), 0);
     EXPECT_EQ(ReadLayer(a).size(), 160u);
 }
@@ -269,15 +245,16 @@ TEST_F(FringeDialogs, PhaseFilterExecuteChecks)
         SCOPED_TRACE(c.message);
         Responder().Reset();
         PhaseFiltr_Files();
-        auto* d = Dialogs<CPhaseFiltrDlg>().back();
+        auto* d = TopLevelOf<CPhaseFiltrDlg>().back();
         if (c.input) Choose(d, IDC_PHFILTR_INPUT, in);
         if (c.output) Choose(d, IDC_PHFILTR_OUTPUT, c.out);
         Responder().AnswerMessageBox(IDOK);
         d->SendMessage(WM_COMMAND, IDOK);
-        ASSERT_EQ(Boxes().size(), 1u);
-        EXPECT_EQ(std::string(Boxes()[0].text).rfind(c.message, 0), 0u) << Boxes()[0].text;
-        EXPECT_EQ(std::string(Boxes()[0].caption), "Phase filtration: Error");
-        EXPECT_EQ(ProgressWindow(), nullptr);
+        ASSERT_EQ(MessageBoxesAsked().size(), 1u);
+        EXPECT_EQ(std::string(MessageBoxesAsked()[0].text).rfind(c.message, 0), 0u)
+            << MessageBoxesAsked()[0].text;
+        EXPECT_EQ(std::string(MessageBoxesAsked()[0].caption), "Phase filtration: Error");
+        EXPECT_TRUE(ProgressWindowsOpen().empty());
         d->SendMessage(WM_COMMAND, IDCANCEL);
     }
 }
@@ -291,32 +268,32 @@ TEST_F(FringeDialogs, ExecuteRunsTheJobTitledAndItsResultOpensEvenAfterTheDialog
     ASSERT_TRUE(WriteLayer(b, 96, 64, int(DataType::C64), ComplexRamp(96, 64, 1.3)));
 
     Coher_Files();
-    auto* d = Dialogs<CMainCalcCoherDlg>()[0];
+    auto* d = TopLevelOf<CMainCalcCoherDlg>()[0];
     Choose(d, IDC_FIRST_INPUT, a);
     Choose(d, IDC_SECOND_INPUT, b);
     Choose(d, IDC_TWO_INPUT_OUTPUT, coh);
     static_cast<CSpinButtonCtrl*>(d->GetDlgItem(IDC_COHER_SPIN))->ClickArrow(true);
     d->SendMessage(WM_COMMAND, IDOK);
-    basecore::CProgressWnd* progress = ProgressWindow();
-    ASSERT_NE(progress, nullptr);
+    ASSERT_EQ(ProgressWindowsOpen().size(), 1u);
+    basecore::CProgressWnd* progress = ProgressWindowsOpen()[0];
     CString title;
     progress->GetWindowText(title);
     EXPECT_EQ(std::string(title), "Coherence calculation:coherence.rdp");
     // The dialog goes while its job runs: the result still opens.
     d->SendMessage(WM_COMMAND, IDCANCEL);
     ASSERT_TRUE(PumpUntil([&] { return ::IsWindow(::FindWindow(nullptr, coh.c_str())) != FALSE; }));
-    EXPECT_TRUE(Boxes().empty());
+    EXPECT_TRUE(MessageBoxesAsked().empty());
     CWnd* viewer = CWnd::FromHandle(::FindWindow(nullptr, coh.c_str()));
     SettleViewers();
     tarvenix::test::SaveTestOutput(tarvenix::test::GrabWholeWindow(*viewer), "coherence_map_viewer");
 
     PhaseFiltr_Files();
-    auto* f = Dialogs<CPhaseFiltrDlg>()[0];
+    auto* f = TopLevelOf<CPhaseFiltrDlg>()[0];
     Choose(f, IDC_PHFILTR_INPUT, a);
     Choose(f, IDC_PHFILTR_OUTPUT, filtered);
     f->SendMessage(WM_COMMAND, IDOK);
-    ASSERT_NE(ProgressWindow(), nullptr);
-    ProgressWindow()->GetWindowText(title);
+    ASSERT_EQ(ProgressWindowsOpen().size(), 1u);
+    ProgressWindowsOpen()[0]->GetWindowText(title);
     EXPECT_EQ(std::string(title), "Phase filtration:a.rdp");
     ASSERT_TRUE(PumpUntil([&] { return ::IsWindow(::FindWindow(nullptr, filtered.c_str())) != FALSE; }));
     EXPECT_EQ(ReadLayer(filtered).size(), 96u * 64u);
@@ -329,7 +306,7 @@ TEST_F(FringeDialogs, CoherenceDialogScreenshot)
     ASSERT_TRUE(WriteLayer(a, 96, 64, int(DataType::C64), ComplexRamp(96, 64, 1)));
     ASSERT_TRUE(WriteLayer(b, 96, 64, int(DataType::C64), ComplexRamp(96, 64, 1.3)));
     Coher_Files();
-    auto* d = Dialogs<CMainCalcCoherDlg>()[0];
+    auto* d = TopLevelOf<CMainCalcCoherDlg>()[0];
     Choose(d, IDC_FIRST_INPUT, a);
     Choose(d, IDC_SECOND_INPUT, b);
     Choose(d, IDC_TWO_INPUT_OUTPUT, dir.File("coherence.rdp"));

@@ -70,7 +70,7 @@ TEST_P(FringeJobPaths, ShowTheRightMessageMarkTheJobFailedAndLeaveNoOutput)
     if (p.message) Responder().AnswerMessageBox(IDOK);
 
     RecordingMeter meter;
-    if (p.path == kCancel) meter.stopAt = 5;
+    if (p.path == kCancel) meter.StopAt(5);
     Launch(p.tool, in, in2, out, &meter);
 
     if (p.message) {

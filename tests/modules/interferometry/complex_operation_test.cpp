@@ -175,10 +175,10 @@ TEST_P(ComplexOperationJobPaths, TellTheUserAndLeaveNoOutput)
     if (p.message) Responder().AnswerMessageBox(IDOK);
 
     RecordingMeter meter;
-    meter.stopAt = p.stopAt;
+    meter.StopAt(p.stopAt);
     Complex_Operation(Record(a, b, out, 2), &meter);
 
-    const auto boxes = Boxes();
+    const auto boxes = MessageBoxesAsked();
     if (p.message) {
         ASSERT_EQ(boxes.size(), 1u);
         EXPECT_EQ(std::string(boxes[0].text).rfind(p.message, 0), 0u) << boxes[0].text;
@@ -212,15 +212,15 @@ class ComplexOperationDialog : public ::testing::Test {
 protected:
     void TearDown() override
     {
-        for (auto* d : Windows<CComplexOperationDlg>()) d->SendMessage(WM_COMMAND, IDCANCEL);
+        for (auto* d : TopLevelOf<CComplexOperationDlg>()) d->SendMessage(WM_COMMAND, IDCANCEL);
         EXPECT_TRUE(JobsEnded());
-        EXPECT_TRUE(Windows<CComplexOperationDlg>().empty());
+        EXPECT_TRUE(TopLevelOf<CComplexOperationDlg>().empty());
         CloseAllViewers();
     }
     static CComplexOperationDlg* Open()
     {
         Operation_Complex_Files();
-        auto dialogs = Windows<CComplexOperationDlg>();
+        auto dialogs = TopLevelOf<CComplexOperationDlg>();
         return dialogs.empty() ? nullptr : dialogs.back();
     }
     static CInFileCtrl* Picker(CWnd* d, int id) { return dynamic_cast<CInFileCtrl*>(d->GetDlgItem(id)); }
@@ -243,7 +243,7 @@ TEST_F(ComplexOperationDialog, OpensWithItsOperationsAndEachCallIsAnotherDialog)
 {
     Operation_Complex_Files();
     Operation_Complex_Files();
-    auto dialogs = Windows<CComplexOperationDlg>();
+    auto dialogs = TopLevelOf<CComplexOperationDlg>();
     ASSERT_EQ(dialogs.size(), 2u);
     CString caption;
     dialogs[0]->GetWindowText(caption);
@@ -260,8 +260,8 @@ TEST_F(ComplexOperationDialog, OpensWithItsOperationsAndEachCallIsAnotherDialog)
     // Closing one leaves the other working.
     dialogs[0]->SendMessage(WM_COMMAND, IDCANCEL);
     tarvenix::test::PumpEvents();
-    ASSERT_EQ(Windows<CComplexOperationDlg>().size(), 1u);
-    EXPECT_EQ(Windows<CComplexOperationDlg>()[0], dialogs[1]);
+    ASSERT_EQ(TopLevelOf<CComplexOperationDlg>().size(), 1u);
+    EXPECT_EQ(TopLevelOf<CComplexOperationDlg>()[0], dialogs[1]);
     const QImage shot = tarvenix::test::GrabWindow(*dialogs[1]);
     EXPECT_FALSE(tarvenix::test::SaveTestOutput(shot, "complex_operations_dialog").empty());
 }
@@ -293,13 +293,13 @@ TEST_P(ComplexOperationExecute, RefusesWithOneMessageAndStartsNothing)
     Fill(d, path(c.first), path(c.second), path(c.output));
     Responder().AnswerMessageBox(IDOK);
     d->SendMessage(WM_COMMAND, IDOK);
-    const auto boxes = Boxes();
+    const auto boxes = MessageBoxesAsked();
     ASSERT_EQ(boxes.size(), 1u);
     EXPECT_EQ(std::string(boxes[0].text), c.message);
     EXPECT_EQ(std::string(boxes[0].caption), "Coherence calculation: Error");
     EXPECT_EQ(boxes[0].Icon(), UINT(MB_ICONEXCLAMATION));
     EXPECT_EQ(std::string(d->Message()), c.message);
-    EXPECT_EQ(ProgressWindows(), 0);
+    EXPECT_TRUE(ProgressWindowsOpen().empty());
     EXPECT_EQ(GetRunningThreadCount(), 0);
     EXPECT_FALSE(std::filesystem::exists(path("out")));
 }
@@ -337,12 +337,12 @@ TEST_F(ComplexOperationDialog, ExecuteRunsTheChosenOperationUnderItsTitleAndShow
     // The dialog goes while the job runs; the job still ends and its result is shown.
     d->SendMessage(WM_COMMAND, IDCANCEL);
     ASSERT_TRUE(JobsEnded());
-    EXPECT_TRUE(Boxes().empty());
+    EXPECT_TRUE(MessageBoxesAsked().empty());
     const LayerData got = ReadLayer(out);
     ASSERT_EQ(got.type, 10);
     EXPECT_EQ(got.At(2, 1), C(1, 2) * std::conj(C(3, -1)));
-    EXPECT_TRUE(PumpUntil([] { return !Windows<CFrameViewer>().empty(); }));
-    EXPECT_EQ(Windows<CFrameViewer>().size(), 1u);
+    EXPECT_TRUE(PumpUntil([] { return !TopLevelOf<CFrameViewer>().empty(); }));
+    EXPECT_EQ(TopLevelOf<CFrameViewer>().size(), 1u);
 }
 
 TEST_F(ComplexOperationDialog, HelpButtonAndF1AskForTheComplexDataPage)
@@ -355,8 +355,8 @@ TEST_F(ComplexOperationDialog, HelpButtonAndF1AskForTheComplexDataPage)
                    reinterpret_cast<LPARAM>(d->GetDlgItem(IDC_TWO_INPUT_HELP)->GetSafeHwnd()));
     HELPINFO info{};
     d->SendMessage(WM_HELP, 0, reinterpret_cast<LPARAM>(&info));
-    ASSERT_EQ(Boxes().size(), 2u);
-    for (const auto& box : Boxes())
+    ASSERT_EQ(MessageBoxesAsked().size(), 2u);
+    for (const auto& box : MessageBoxesAsked())
         EXPECT_NE(std::string(box.text).find("Utils_Processing_complex_Data.HTM"), std::string::npos);
 }
 

@@ -9,33 +9,11 @@
 #include "modules/interferometry/fringe_tool.h"
 #include "outside/splash/splash.h"
 #include "platform/dialogs/dialog_template.h"
-#include "platform/window/message_map.h"
+#include "tests/support/recording_splash.h"
 
 namespace {
 
-// Stands in for the splash program's window and keeps what each WM_COPYDATA carried.
-class RecordingSplash : public CWnd {
-public:
-    bool Make()
-    {
-        AfxRegisterClass(kSplashWindowClass, 0);
-        return CreateEx(0, kSplashWindowClass, kSplashWindowTitle, WS_POPUP, CRect(0, 0, 1, 1), nullptr, 0);
-    }
-    std::vector<std::pair<std::uintptr_t, std::string>> received;
-
-protected:
-    BOOL OnCopyData(CWnd*, COPYDATASTRUCT* data)
-    {
-        received.emplace_back(data->dwData,
-                              std::string(static_cast<const char*>(data->lpData), data->cbData));
-        return TRUE;
-    }
-    DECLARE_MESSAGE_MAP()
-};
-
-BEGIN_MESSAGE_MAP(RecordingSplash, CWnd)
-    ON_WM_COPYDATA()
-END_MESSAGE_MAP()
+using tarvenix::test::RecordingSplash;
 
 TEST(FringeModule, SplashHearsTheModuleOnlyWhenOneExists)
 {
@@ -44,9 +22,9 @@ TEST(FringeModule, SplashHearsTheModuleOnlyWhenOneExists)
     ASSERT_TRUE(splash.Make());
     EXPECT_TRUE(AnnounceFringeModule());
     ASSERT_EQ(splash.received.size(), 1u);
-    EXPECT_EQ(splash.received[0].first, 1u);
+    EXPECT_EQ(splash.received[0].kind, 1u);
     // Sent without its terminating zero.
-    EXPECT_EQ(splash.received[0].second, "Second Interferometric Module Initializing...");
+    EXPECT_EQ(splash.received[0].bytes, "Second Interferometric Module Initializing...");
     splash.DestroyWindow();
 }
 

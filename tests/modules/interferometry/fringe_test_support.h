@@ -15,14 +15,18 @@
 #include "outside/basecore/rdp_layer.h"
 #include "outside/basecore/tags.h"
 #include "outside/basecore/thread_runner.h"
-#include "platform/window/window_internal.h"
 #include "platform/window/wnd.h"
 #include "tests/support/layer_files.h"
+#include "tests/support/recording_meter.h"
 #include "tests/support/modal_responder.h"
 #include "tests/support/ui_helpers.h"
 
 namespace fringetest {
 
+using tarvenix::test::MessageBoxesAsked;
+using tarvenix::test::ProgressWindowsOpen;
+using tarvenix::test::RecordingMeter;
+using tarvenix::test::TopLevelOf;
 using tarvenix::test::WriteLayer;
 
 /// A complex layer from complex values.
@@ -52,52 +56,11 @@ inline LayerData ReadLayer(const std::string& path)
     return d;
 }
 
-/// A progress meter without a window that records the job's tasks and can stop it (the
-/// user's cancel) at a position.
-class RecordingMeter : public CMeterInfo {
-public:
-    void SetPos(double pos) override
-    {
-        if (stopAt >= 0 && pos >= stopAt) AfxThrowRDPExcept(RDP_ERROR_CANCEL);
-        CMeterInfo::SetPos(pos);
-    }
-    std::vector<int> States()
-    {
-        std::vector<int> s;
-        for (int i = 0; i < GetTaskCount(); ++i) s.push_back(GetTaskState(i));
-        return s;
-    }
-    double stopAt = -1;
-};
-
-/// The message boxes asked so far (file dialogs left out).
-inline std::vector<tarvenix::test::Question> Boxes()
-{
-    std::vector<tarvenix::test::Question> boxes;
-    for (const auto& q : tarvenix::test::Responder().Asked())
-        if (q.kind == tarvenix::test::Question::Kind::MessageBox) boxes.push_back(q);
-    return boxes;
-}
-
-/// Top-level windows of class Wnd.
-template <class Wnd>
-std::vector<Wnd*> Windows()
-{
-    std::vector<Wnd*> found;
-    for (HWND h : platform::TopLevelWindows())
-        if (auto* w = dynamic_cast<Wnd*>(CWnd::FromHandle(h))) found.push_back(w);
-    return found;
-}
-
-inline int ProgressWindows()
-{
-    return int(Windows<basecore::CProgressWnd>().size());
-}
-
 /// Serves the event loop until no job runs and no progress window is left.
 inline bool JobsEnded()
 {
-    return tarvenix::test::PumpUntil([] { return GetRunningThreadCount() == 0 && ProgressWindows() == 0; });
+    return tarvenix::test::PumpUntil(
+        [] { return GetRunningThreadCount() == 0 && ProgressWindowsOpen().empty(); });
 }
 
 /// Closes every viewer the jobs' results opened, as the main program does at exit.
@@ -115,9 +78,9 @@ inline void CloseAllViewers()
 inline std::vector<std::string> TitlesStartingWith(const std::string& prefix)
 {
     std::vector<std::string> titles;
-    for (HWND h : platform::TopLevelWindows()) {
+    for (CWnd* w : tarvenix::test::TopLevelWindowObjects()) {
         CString t;
-        CWnd::FromHandle(h)->GetWindowText(t);
+        w->GetWindowText(t);
         if (std::string(t).rfind(prefix, 0) == 0) titles.emplace_back(t);
     }
     return titles;

@@ -15,11 +15,16 @@
 #include "outside/huebook/color_map.h"
 #include "platform/window/wnd.h"
 #include "tests/support/layer_files.h"
+#include "tests/support/recording_meter.h"
 #include "tests/support/ui_helpers.h"
 
 namespace interftest {
 
+using tarvenix::test::MessageBoxesAsked;
+using tarvenix::test::ProgressWindowsOpen;
 using tarvenix::test::ReadLayer;
+using tarvenix::test::RecordingMeter;
+using tarvenix::test::TopLevelOf;
 using tarvenix::test::WriteLayer;
 
 /// A colour-map tag payload (blue to red over lo..hi).
@@ -31,38 +36,6 @@ inline std::vector<BYTE> PalettePayload(double lo, double hi)
     map.SaveColorMapToPtr(payload.data(), int(payload.size()));
     return payload;
 }
-
-/// A progress meter without a window that records and can stop the job (the cancel
-/// error) or fail it (another error) at a position.
-class RecordingMeter : public CMeterInfo {
-public:
-    void SetPos(double pos) override
-    {
-        positions.push_back(pos);
-        if (stopAt >= 0 && pos >= stopAt) AfxThrowRDPExcept(RDP_ERROR_CANCEL);
-        CMeterInfo::SetPos(pos);
-    }
-    void SetText(const char* text) override
-    {
-        texts.push_back(text);
-        CMeterInfo::SetText(text);
-    }
-    std::vector<int> States()
-    {
-        std::vector<int> s;
-        for (int i = 0; i < GetTaskCount(); ++i) s.push_back(GetTaskState(i));
-        return s;
-    }
-    std::vector<std::string> Tasks()
-    {
-        std::vector<std::string> t;
-        for (int i = 0; i < GetTaskCount(); ++i) t.push_back(std::string(GetTask(i)));
-        return t;
-    }
-    double stopAt = -1;
-    std::vector<double> positions;
-    std::vector<std::string> texts;
-};
 
 /// Serves the event loop until no worker runs and nothing more arrives.
 inline void SettleViewers()

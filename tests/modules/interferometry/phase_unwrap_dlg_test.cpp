@@ -8,7 +8,6 @@
 #include "modules/interferometry/exports.h"
 #include "modules/interferometry/phase_unwrap_dlg.h"
 #include "outside/basecore/progress_window.h"
-#include "platform/window/window_internal.h"
 #include "tests/modules/interferometry/interf_test_support.h"
 #include "tests/support/modal_responder.h"
 #include "tests/support/test_environment.h"
@@ -28,24 +27,8 @@ constexpr const char* kCaption = "Развертка фазы: Ошибка";
 CMainPhUnwrapDlg* OpenDialog()
 {
     PhaseUnwrap_Files();
-    for (HWND h : platform::TopLevelWindows())
-        if (auto* d = dynamic_cast<CMainPhUnwrapDlg*>(CWnd::FromHandle(h))) return d;
-    return nullptr;
-}
-
-basecore::CProgressWnd* ProgressWindow()
-{
-    for (HWND h : platform::TopLevelWindows())
-        if (auto* w = dynamic_cast<basecore::CProgressWnd*>(CWnd::FromHandle(h))) return w;
-    return nullptr;
-}
-
-std::vector<Question> Boxes()
-{
-    std::vector<Question> boxes;
-    for (const auto& q : Responder().Asked())
-        if (q.kind == Question::Kind::MessageBox) boxes.push_back(q);
-    return boxes;
+    const auto dialogs = TopLevelOf<CMainPhUnwrapDlg>();
+    return dialogs.empty() ? nullptr : dialogs.front();
 }
 
 std::string Text(CWnd* dlg, int id)
@@ -77,10 +60,8 @@ class PhaseUnwrapDialog : public ::testing::Test {
 protected:
     void TearDown() override
     {
-        for (HWND h : platform::TopLevelWindows())
-            if (auto* d = dynamic_cast<CMainPhUnwrapDlg*>(CWnd::FromHandle(h)))
-                d->SendMessage(WM_COMMAND, IDCANCEL);
-        EXPECT_TRUE(PumpUntil([] { return GetRunningThreadCount() == 0 && ProgressWindow() == nullptr; }));
+        for (CMainPhUnwrapDlg* d : TopLevelOf<CMainPhUnwrapDlg>()) d->SendMessage(WM_COMMAND, IDCANCEL);
+        EXPECT_TRUE(PumpUntil([] { return GetRunningThreadCount() == 0 && ProgressWindowsOpen().empty(); }));
         CloseAllViewers();
     }
 };
@@ -128,14 +109,14 @@ TEST_F(PhaseUnwrapDialog, BrowsingChecksTheInput)
         if (c.refusal) Responder().AnswerMessageBox(IDOK);
         Click(d, IDC_UNWRAP_INPUT_BROWSE);
         if (c.refusal) {
-            ASSERT_EQ(Boxes().size(), 1u);
-            EXPECT_EQ(std::string(Boxes()[0].text), c.refusal);
-            EXPECT_EQ(std::string(Boxes()[0].caption), kCaption);
-            EXPECT_EQ(Boxes()[0].Icon(), UINT(MB_ICONEXCLAMATION));
+            ASSERT_EQ(MessageBoxesAsked().size(), 1u);
+            EXPECT_EQ(std::string(MessageBoxesAsked()[0].text), c.refusal);
+            EXPECT_EQ(std::string(MessageBoxesAsked()[0].caption), kCaption);
+            EXPECT_EQ(MessageBoxesAsked()[0].Icon(), UINT(MB_ICONEXCLAMATION));
             EXPECT_EQ(Text(d, IDC_UNWRAP_INPUT), "");
             EXPECT_EQ(Text(d, IDC_UNWRAP_INPUT_INFO), "");
         } else {
-            EXPECT_TRUE(Boxes().empty());
+            EXPECT_TRUE(MessageBoxesAsked().empty());
             EXPECT_EQ(Text(d, IDC_UNWRAP_INPUT), c.file);
             EXPECT_EQ(Text(d, IDC_UNWRAP_INPUT_INFO), c.description);
         }
@@ -176,10 +157,11 @@ TEST_F(PhaseUnwrapDialog, MaskControlsFollowTheCheckAndExecuteChecksInOrder)
         for (int id : maskControls) EXPECT_EQ(bool(d->GetDlgItem(id)->IsWindowEnabled()), c.mask) << id;
         Responder().AnswerMessageBox(IDOK);
         d->SendMessage(WM_COMMAND, IDOK);
-        ASSERT_EQ(Boxes().size(), 1u);
-        EXPECT_EQ(std::string(Boxes()[0].text).rfind(c.message, 0), 0u) << Boxes()[0].text;
-        EXPECT_EQ(std::string(Boxes()[0].caption), kCaption);
-        EXPECT_EQ(ProgressWindow(), nullptr);
+        ASSERT_EQ(MessageBoxesAsked().size(), 1u);
+        EXPECT_EQ(std::string(MessageBoxesAsked()[0].text).rfind(c.message, 0), 0u)
+            << MessageBoxesAsked()[0].text;
+        EXPECT_EQ(std::string(MessageBoxesAsked()[0].caption), kCaption);
+        EXPECT_TRUE(ProgressWindowsOpen().empty());
     }
 }
 
@@ -195,12 +177,12 @@ TEST_F(PhaseUnwrapDialog, TypedPathRunsUncheckedAndTheResultOpens)
     d->GetDlgItem(IDC_UNWRAP_INPUT)->SetWindowText(in.c_str());
     d->GetDlgItem(IDC_UNWRAP_OUTPUT)->SetWindowText(out.c_str());
     d->SendMessage(WM_COMMAND, IDOK);
-    ASSERT_NE(ProgressWindow(), nullptr);
+    ASSERT_EQ(ProgressWindowsOpen().size(), 1u);
     CString title;
-    ProgressWindow()->GetWindowText(title);
+    ProgressWindowsOpen()[0]->GetWindowText(title);
     EXPECT_EQ(std::string(title), "Развертка фазы:small_range.rdp");
     ASSERT_TRUE(PumpUntil([&] { return ::IsWindow(::FindWindow(nullptr, out.c_str())) != FALSE; }));
-    EXPECT_TRUE(Boxes().empty());
+    EXPECT_TRUE(MessageBoxesAsked().empty());
     int w = 0, h = 0;
     EXPECT_EQ(ReadLayer(out, &w, &h).size(), 60u);
 }

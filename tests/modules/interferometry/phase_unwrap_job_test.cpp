@@ -47,8 +47,8 @@ TEST(PhaseUnwrapJob, EveryPhaseTypeUnwrapsIntoAFloatLayerOfTheInputsSize)
         FazeUnwrap_F32C64(new SPhaseUnwrapParam{in.c_str(), out.c_str(), "", 0, ""}, &meter);
         EXPECT_TRUE(Responder().Asked().empty());
         EXPECT_FALSE(meter.FailureMarked());
-        EXPECT_EQ(meter.texts.front(), "Подготовка данных ....");
-        EXPECT_EQ(meter.texts.back(), "Сохранение результата ....");
+        EXPECT_EQ(meter.Texts().front(), "Подготовка данных ....");
+        EXPECT_EQ(meter.Texts().back(), "Сохранение результата ....");
         int ow = 0, oh = 0, type = 0;
         const auto got = ReadLayer(out, &ow, &oh, &type);
         ASSERT_EQ(ow, w);

@@ -361,7 +361,7 @@ TEST_P(FourierJobPaths, TellTheUserMarkTheFailureAndLeaveNoOutput)
     }
     if (p.message) Responder().AnswerMessageBox(IDOK);
     RecordingMeter meter;
-    if (p.fault == Fault::Cancelled) meter.stopAt = 2;
+    if (p.fault == Fault::Cancelled) meter.StopAt(2);
     {
         std::unique_ptr<FailingTransforms> failing;
         if (p.fault == Fault::TransformFails) failing = std::make_unique<FailingTransforms>();
@@ -377,7 +377,7 @@ TEST_P(FourierJobPaths, TellTheUserMarkTheFailureAndLeaveNoOutput)
                 break;
         }
     }
-    const auto boxes = Boxes();
+    const auto boxes = MessageBoxesAsked();
     if (p.message) {
         ASSERT_EQ(boxes.size(), 1u);
         EXPECT_EQ(std::string(boxes[0].text).rfind(p.message, 0), 0u) << boxes[0].text;
@@ -425,15 +425,15 @@ class FourierDialogs : public ::testing::Test {
 protected:
     void TearDown() override
     {
-        for (auto* d : Windows<CFringeToolDlg>()) d->SendMessage(WM_COMMAND, IDCANCEL);
+        for (auto* d : TopLevelOf<CFringeToolDlg>()) d->SendMessage(WM_COMMAND, IDCANCEL);
         EXPECT_TRUE(JobsEnded());
-        EXPECT_TRUE(Windows<CFringeToolDlg>().empty());
+        EXPECT_TRUE(TopLevelOf<CFringeToolDlg>().empty());
         CloseAllViewers();
     }
     template <class Dlg>
     static Dlg* Last()
     {
-        auto dialogs = Windows<Dlg>();
+        auto dialogs = TopLevelOf<Dlg>();
         return dialogs.empty() ? nullptr : dialogs.back();
     }
     static CInFileCtrl* Picker(CWnd* d, int id) { return dynamic_cast<CInFileCtrl*>(d->GetDlgItem(id)); }
@@ -453,7 +453,7 @@ TEST_F(FourierDialogs, SpectrumDialogStartsInSpectrumModeWithTheShift)
 {
     FFT_Files();
     FFT_Files();
-    ASSERT_EQ(Windows<CFFTDlg>().size(), 2u);
+    ASSERT_EQ(TopLevelOf<CFFTDlg>().size(), 2u);
     CFFTDlg* d = Last<CFFTDlg>();
     CString caption;
     d->GetWindowText(caption);
@@ -494,12 +494,12 @@ TEST_P(SpectrumExecute, RefusesWithOneMessageAndStartsNothing)
     if (c.mode == 1) Click(d, IDC_SPECTR_MODE_RESTORE);
     Responder().AnswerMessageBox(IDOK);
     d->SendMessage(WM_COMMAND, IDOK);
-    const auto boxes = Boxes();
+    const auto boxes = MessageBoxesAsked();
     ASSERT_EQ(boxes.size(), 1u);
     EXPECT_EQ(std::string(boxes[0].text), c.message);
     EXPECT_EQ(std::string(boxes[0].caption), "Spectrum Analysis:Error");
     EXPECT_EQ(boxes[0].Icon(), c.icon);
-    EXPECT_EQ(ProgressWindows(), 0);
+    EXPECT_TRUE(ProgressWindowsOpen().empty());
     EXPECT_EQ(GetRunningThreadCount(), 0);
 }
 
@@ -542,11 +542,11 @@ TEST_F(FourierDialogs, ExecuteInBothModesRunsUnderTheInputsNameAndShowsTheResult
     d->SendMessage(WM_COMMAND, IDOK);
     EXPECT_EQ(d->Mode(), 1);
     ASSERT_TRUE(JobsEnded());
-    EXPECT_TRUE(Boxes().empty());
+    EXPECT_TRUE(MessageBoxesAsked().empty());
     const LayerData got = ReadLayer(back);
     EXPECT_EQ(got.width, 10);
     EXPECT_EQ(got.type, 7);
-    EXPECT_TRUE(PumpUntil([] { return Windows<CFrameViewer>().size() == 2; }));
+    EXPECT_TRUE(PumpUntil([] { return TopLevelOf<CFrameViewer>().size() == 2; }));
 }
 
 TEST_F(FourierDialogs, TheViewerShowsTheCentredSpectrumOfAStripePattern)
@@ -599,9 +599,9 @@ TEST_F(FourierDialogs, DerivationDialogChecksItsNamesAndRunsTheDerivative)
     d->SendMessage(WM_COMMAND, IDOK);
     Fill(d, in, "");
     d->SendMessage(WM_COMMAND, IDOK);
-    ASSERT_EQ(Boxes().size(), 2u);
-    EXPECT_EQ(std::string(Boxes()[0].text), "It is necessary to select an input file name");
-    EXPECT_EQ(std::string(Boxes()[1].text), "It is necessary to select an output file name");
+    ASSERT_EQ(MessageBoxesAsked().size(), 2u);
+    EXPECT_EQ(std::string(MessageBoxesAsked()[0].text), "It is necessary to select an input file name");
+    EXPECT_EQ(std::string(MessageBoxesAsked()[1].text), "It is necessary to select an output file name");
     Fill(d, in, out);
     d->SendMessage(WM_COMMAND, IDOK);
     EXPECT_EQ(TitlesStartingWith("Spectrum Analysis:"),

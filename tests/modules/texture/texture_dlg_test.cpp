@@ -17,7 +17,6 @@
 #include "outside/basecore/thread_runner.h"
 #include "platform/controls/list_controls.h"
 #include "platform/controls/spin_button_ctrl.h"
-#include "platform/window/window_internal.h"
 #include "tests/modules/texture/texture_test_support.h"
 #include "tests/support/modal_responder.h"
 #include "tests/support/test_environment.h"
@@ -30,31 +29,19 @@ using tarvenix::test::PumpUntil;
 using tarvenix::test::Responder;
 using tarvenix::test::TempDir;
 
-std::vector<tarvenix::test::Question> Boxes()
-{
-    std::vector<tarvenix::test::Question> boxes;
-    for (const auto& q : Responder().Asked())
-        if (q.kind == tarvenix::test::Question::Kind::MessageBox) boxes.push_back(q);
-    return boxes;
-}
-
 std::vector<CMainTextureDlg*> Dialogs()
 {
-    std::vector<CMainTextureDlg*> found;
-    for (HWND h : platform::TopLevelWindows())
-        if (auto* d = dynamic_cast<CMainTextureDlg*>(CWnd::FromHandle(h))) found.push_back(d);
-    return found;
+    return TopLevelOf<CMainTextureDlg>();
 }
 
 std::vector<std::string> ProgressTitles()
 {
     std::vector<std::string> titles;
-    for (HWND h : platform::TopLevelWindows())
-        if (auto* w = dynamic_cast<basecore::CProgressWnd*>(CWnd::FromHandle(h))) {
-            CString t;
-            w->GetWindowText(t);
-            titles.push_back(std::string(t));
-        }
+    for (basecore::CProgressWnd* w : ProgressWindowsOpen()) {
+        CString t;
+        w->GetWindowText(t);
+        titles.push_back(std::string(t));
+    }
     return titles;
 }
 
@@ -260,10 +247,10 @@ TEST_F(TextureDialog, ExecuteChecksTheFilesAndTheDistanceThenStartsTheJob)
     Choose(d, IDC_TEXTURE_INPUT, in);
     Responder().AnswerMessageBox(IDOK);
     d->SendMessage(WM_COMMAND, IDOK);
-    ASSERT_EQ(Boxes().size(), 2u);
-    EXPECT_EQ(std::string(Boxes()[0].text), "It is necessary to select input file name");
-    EXPECT_EQ(std::string(Boxes()[1].text), "It is necessary to select output file name");
-    for (const auto& box : Boxes()) {
+    ASSERT_EQ(MessageBoxesAsked().size(), 2u);
+    EXPECT_EQ(std::string(MessageBoxesAsked()[0].text), "It is necessary to select input file name");
+    EXPECT_EQ(std::string(MessageBoxesAsked()[1].text), "It is necessary to select output file name");
+    for (const auto& box : MessageBoxesAsked()) {
         EXPECT_EQ(std::string(box.caption), "Texture Analisis: Error");
         EXPECT_EQ(box.Icon(), UINT(MB_ICONEXCLAMATION));
     }
@@ -287,21 +274,50 @@ TEST_F(TextureDialog, ExecuteChecksTheFilesAndTheDistanceThenStartsTheJob)
         if (!c.accepted) Responder().AnswerMessageBox(IDOK);
         d->SendMessage(WM_COMMAND, IDOK);
         if (c.accepted) {
-            ASSERT_TRUE(Boxes().empty());
+            ASSERT_TRUE(MessageBoxesAsked().empty());
             EXPECT_EQ(ProgressTitles(), std::vector<std::string>{"Texture Analisis:name.rdp"});
             EXPECT_TRUE(PumpUntil([] { return GetRunningThreadCount() == 0 && ProgressTitles().empty(); }));
             EXPECT_TRUE(std::filesystem::exists(out));
             ++jobs;
         } else {
-            ASSERT_EQ(Boxes().size(), 1u);
-            EXPECT_EQ(std::string(Boxes()[0].text), "The distance exceeds the maximum for this window size.");
-            EXPECT_EQ(Boxes()[0].Icon(), UINT(MB_ICONERROR));
+            ASSERT_EQ(MessageBoxesAsked().size(), 1u);
+            EXPECT_EQ(std::string(MessageBoxesAsked()[0].text),
+                      "The distance exceeds the maximum for this window size.");
+            EXPECT_EQ(MessageBoxesAsked()[0].Icon(), UINT(MB_ICONERROR));
             EXPECT_EQ(CWnd::GetFocus(), d->GetDlgItem(IDC_TEXTURE_EDIT_DIST));
             EXPECT_TRUE(ProgressTitles().empty());
             EXPECT_FALSE(std::filesystem::exists(out));
         }
     }
     EXPECT_EQ(jobs, 4);
+    CloseAllViewers();
+}
+
+TEST_F(TextureDialog, AnExistingOutputIsReplacedOnlyWhenTheUserSaysYes)
+{
+    TempDir dir;
+    const std::string in = dir.File("name.rdp"), out = dir.File("out.rdp");
+    ASSERT_TRUE(WriteLayer(in, 12, 10, int(DataType::U8), Ramp(12, 10)));
+    tarvenix::test::WriteWholeFile(out, "keep me");
+    CMainTextureDlg* d = Open();
+    Choose(d, IDC_TEXTURE_INPUT, in);
+    Picker(d, IDC_TEXTURE_OUTPUT)->SetPathName(out.c_str());
+    EXPECT_TRUE(PumpUntil([&] { return PreviewIdle(d); }));
+
+    for (int answer : {IDNO, IDYES}) {
+        SCOPED_TRACE(answer == IDNO ? "no" : "yes");
+        Responder().Reset();
+        Responder().AnswerMessageBox(answer);
+        d->SendMessage(WM_COMMAND, IDOK);
+        ASSERT_EQ(MessageBoxesAsked().size(), 1u);
+        EXPECT_EQ(std::string(MessageBoxesAsked()[0].text),
+                  "File with name" + out + " already exists .\nReplace it?");
+        EXPECT_EQ(std::string(MessageBoxesAsked()[0].caption), "Texture Analisis: Error");
+        EXPECT_EQ(MessageBoxesAsked()[0].Icon(), UINT(MB_ICONQUESTION));
+        EXPECT_TRUE(PumpUntil([] { return GetRunningThreadCount() == 0 && ProgressTitles().empty(); }));
+        if (answer == IDNO) EXPECT_EQ(tarvenix::test::ReadWholeFile(out), "keep me");
+    }
+    EXPECT_EQ(ReadLayer(out).size(), 120u);
     CloseAllViewers();
 }
 
@@ -316,10 +332,10 @@ TEST_F(TextureDialog, ComplexInputIsRefusedAtOnce)
     Responder().AnswerMessageBox(IDOK);
     Picker(d, IDC_TEXTURE_INPUT)->GetDlgItem(CInFileCtrl::kBrowseId)->SendMessage(BM_CLICK);
     tarvenix::test::PumpEvents();
-    ASSERT_EQ(Boxes().size(), 1u);
-    EXPECT_EQ(std::string(Boxes()[0].text), "Incorrect type of input file");
-    EXPECT_EQ(std::string(Boxes()[0].caption), "Texture Analisis: Error");
-    EXPECT_EQ(Boxes()[0].Icon(), UINT(MB_ICONEXCLAMATION));
+    ASSERT_EQ(MessageBoxesAsked().size(), 1u);
+    EXPECT_EQ(std::string(MessageBoxesAsked()[0].text), "Incorrect type of input file");
+    EXPECT_EQ(std::string(MessageBoxesAsked()[0].caption), "Texture Analisis: Error");
+    EXPECT_EQ(MessageBoxesAsked()[0].Icon(), UINT(MB_ICONEXCLAMATION));
     EXPECT_TRUE(std::string(Picker(d, IDC_TEXTURE_INPUT)->GetPathName()).empty());
     EXPECT_EQ(std::string(Preview(d)->GetText()), "\n\n\nSelect input\nfile");
     EXPECT_TRUE(d->runs.empty());
@@ -335,7 +351,7 @@ TEST_F(TextureDialog, InputWithoutStatisticsGetsNoPreviewAndNoMessage)
     Choose(d, IDC_TEXTURE_INPUT, in);
     Select(d, IDC_TEXTURE_COMBO_ORDER, 1);
     ClickSpin(d, true);
-    EXPECT_TRUE(Boxes().empty());
+    EXPECT_TRUE(MessageBoxesAsked().empty());
     EXPECT_TRUE(d->runs.empty());
     EXPECT_EQ(GetRunningThreadCount(), 0);
     EXPECT_EQ(Preview(d)->GetImageIndex(), -1);
@@ -426,8 +442,8 @@ TEST_F(TextureDialog, HelpButtonAndF1AskForTheTexturePage)
                    reinterpret_cast<LPARAM>(d->GetDlgItem(IDC_TEXTURE_HELP)->GetSafeHwnd()));
     HELPINFO info{};
     d->SendMessage(WM_HELP, 0, reinterpret_cast<LPARAM>(&info));
-    ASSERT_EQ(Boxes().size(), 2u);
-    for (const auto& box : Boxes())
+    ASSERT_EQ(MessageBoxesAsked().size(), 2u);
+    for (const auto& box : MessageBoxesAsked())
         EXPECT_NE(std::string(box.text).find("Analysis_texture.HTM"), std::string::npos);
 }
 
@@ -490,7 +506,7 @@ TEST_F(TextureDialog, ExecuteOpensTheResultInAViewer)
         viewer = ::FindWindow(nullptr, output.c_str());
         return GetRunningThreadCount() == 0 && ::IsWindow(viewer);
     }));
-    EXPECT_TRUE(Boxes().empty());
+    EXPECT_TRUE(MessageBoxesAsked().empty());
     CWnd* frame = CWnd::FromHandle(viewer);
     frame->ShowWindow(SW_SHOW);
     Settle();

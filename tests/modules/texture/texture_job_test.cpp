@@ -150,7 +150,7 @@ TEST(TextureJob, FailuresTellTheUserOnceAndLeaveNoOutput)
             ASSERT_TRUE(WriteLayer(in, 20, 20, c.inputType, Ramp(20 * parts, 20)));
         }
         RecordingMeter meter;
-        meter.stopAt = c.stopAt;
+        meter.StopAt(c.stopAt);
         for (auto job : {Texture_Analis_First, Texture_Analis_Second}) {
             Responder().Reset();
             if (c.text) Responder().AnswerMessageBox(IDOK);
@@ -264,6 +264,31 @@ TEST(TextureJob, EveryRealTypeGivesTheSameOutputForTheSameValues)
             else
                 EXPECT_EQ(got, first);
         }
+    }
+}
+
+TEST(TextureJob, AnInputWithoutStatisticsGetsTheLevelsOfItsComputedOnesAndStaysUnchanged)
+{
+    // A file of another writer may carry no statistics block: its levels then come from
+    // statistics computed in memory, the same as those the file would have stored.
+    TempDir dir;
+    for (int statistic : {kFirstMean, kFirstEntropy}) {
+        SCOPED_TRACE(statistic);
+        const std::string with = dir.File("with.rdp"), bare = dir.File("bare.rdp");
+        const std::string want = dir.File("want.rdp"), got = dir.File("got.rdp");
+        ASSERT_TRUE(WriteLayer(with, 23, 17, int(DataType::F32), Ramp(23, 17)));
+        std::filesystem::copy_file(with, bare, std::filesystem::copy_options::overwrite_existing);
+        ASSERT_TRUE(DeleteTag(bare.c_str(), TAG_STATISTICS));
+        const auto bareBytes = tarvenix::test::ReadWholeFile(bare);
+        RecordingMeter withMeter, bareMeter;
+        Texture_Analis_First(Record(with, want, statistic, 5), &withMeter);
+        Texture_Analis_First(Record(bare, got, statistic, 5), &bareMeter);
+        EXPECT_TRUE(Responder().Asked().empty());
+        EXPECT_FALSE(bareMeter.FailureMarked());
+        const auto values = ReadLayer(got);
+        ASSERT_EQ(values, ReadLayer(want));
+        EXPECT_GT(*std::max_element(values.begin(), values.end()), 0.0);
+        EXPECT_EQ(tarvenix::test::ReadWholeFile(bare), bareBytes);
     }
 }
 

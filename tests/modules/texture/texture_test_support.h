@@ -22,11 +22,16 @@
 #include "outside/basecore/row_driver.h"
 #include "outside/basecore/thread_runner.h"
 #include "tests/support/layer_files.h"
+#include "tests/support/recording_meter.h"
 #include "tests/support/ui_helpers.h"
 
 namespace texturetest {
 
+using tarvenix::test::MessageBoxesAsked;
+using tarvenix::test::ProgressWindowsOpen;
 using tarvenix::test::ReadLayer;
+using tarvenix::test::RecordingMeter;
+using tarvenix::test::TopLevelOf;
 using tarvenix::test::WriteLayer;
 
 /// A w x h image of `type` (1 to 8) as raw samples, with its values as doubles.
@@ -135,31 +140,5 @@ inline Image ImageOf(const std::vector<double>& values, int width, int height)
         im.rows.push_back(im.bytes.data() + std::size_t(y) * width * sizeof(double));
     return im;
 }
-
-/// A progress meter without a window that records what the job reports and can stop it
-/// (the cancel error) at a position.
-class RecordingMeter : public CMeterInfo {
-public:
-    void SetPos(double pos) override
-    {
-        positions.push_back(pos);
-        if (stopAt >= 0 && pos >= stopAt) AfxThrowRDPExcept(RDP_ERROR_CANCEL);
-        CMeterInfo::SetPos(pos);
-    }
-    std::vector<int> States()
-    {
-        std::vector<int> s;
-        for (int i = 0; i < GetTaskCount(); ++i) s.push_back(GetTaskState(i));
-        return s;
-    }
-    std::vector<std::string> Tasks()
-    {
-        std::vector<std::string> t;
-        for (int i = 0; i < GetTaskCount(); ++i) t.push_back(std::string(GetTask(i)));
-        return t;
-    }
-    double stopAt = -1;
-    std::vector<double> positions;
-};
 
 }  // namespace texturetest

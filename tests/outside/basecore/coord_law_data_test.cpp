@@ -59,6 +59,28 @@ void ExpectPoint(const CPointT<double>& p, double x, double y, double tol = 1e-9
     EXPECT_NEAR(p.y, y, tol);
 }
 
+/// The geographic records of `path`, read from the closed file; the same file opened as a
+/// layer must give the same records.
+SGeoTags ReadGeoTagsBothWays(const std::string& path)
+{
+    SGeoTags closed, open;
+    const BOOL found = ReadGeoTags(path.c_str(), &closed);
+    CRDPLayer layer;
+    EXPECT_NE(layer.OpenLayer(path.c_str(), kOpenReadOnly), nullptr);
+    EXPECT_EQ(ReadGeoTags(layer, &open), found);
+    EXPECT_EQ(open.hasPoints, closed.hasPoints);
+    EXPECT_EQ(open.hasRasterSize, closed.hasRasterSize);
+    EXPECT_EQ(open.hasTransform, closed.hasTransform);
+    EXPECT_EQ(open.hasReadout, closed.hasReadout);
+    for (int i = 0; i < 4; ++i) EXPECT_EQ(open.points[i], closed.points[i]);
+    EXPECT_EQ(open.width, closed.width);
+    EXPECT_EQ(open.height, closed.height);
+    EXPECT_EQ(open.transform, closed.transform);
+    EXPECT_EQ(open.transformVersion, closed.transformVersion);
+    EXPECT_EQ(open.compact, closed.compact);
+    return closed;
+}
+
 // Geographic records as the programs that write them lay them out.
 Bytes Points(const CPointT<double> lonLat[3])
 {
@@ -141,6 +163,13 @@ TEST(CoordLaw, SavedLawIsReadBackFromItsTag)
     ASSERT_TRUE(back.LoadData(path.c_str()));
     ExpectPoint(back.GetLogicalCoord(0, 0), -1, 0);
     ExpectPoint(back.GetLogicalCoord(256, 1), 3, 1);
+    {
+        CRDPLayer layer;
+        ASSERT_NE(layer.OpenLayer(path.c_str(), kOpenReadOnly), nullptr);
+        CCoordLawData open;
+        ASSERT_TRUE(open.LoadData(layer));
+        ExpectPoint(open.GetLogicalCoord(256, 1), 3, 1);
+    }
 
     // A frequency law given by its coefficients.
     ASSERT_TRUE(back.SaveDataKt(path.c_str(), 0.5, -32.0, -2.0, 8.0));
@@ -174,6 +203,13 @@ TEST_P(CoordLawRejects, DamagedTagGivesPixelCoordinates)
     EXPECT_FALSE(law.LoadData(path.c_str()));
     EXPECT_FALSE(law.IsLawSet());
     ExpectPoint(law.GetLogicalCoord(3, 4), 3, 4);
+
+    // The same from the file opened as a layer.
+    CRDPLayer layer;
+    ASSERT_NE(layer.OpenLayer(path.c_str(), kOpenReadOnly), nullptr);
+    law.SetDataManual(8, 8, 100, 200, 100, 200);
+    EXPECT_FALSE(law.LoadData(layer));
+    EXPECT_FALSE(law.IsLawSet());
 }
 
 INSTANTIATE_TEST_SUITE_P(Malformed, CoordLawRejects,
@@ -220,7 +256,8 @@ TEST(GeoTags, ReadAndBuildTheGeographicTransform)
     TempDir dir;
     const std::string path = MakeLayer(dir, "geo.rdp", 400, 200);
     SGeoTags tags;
-    EXPECT_FALSE(ReadGeoTags(path.c_str(), &tags));
+    tags = ReadGeoTagsBothWays(path);
+    EXPECT_FALSE(tags.hasPoints || tags.hasRasterSize || tags.hasTransform || tags.hasReadout);
     TransformMatrix m;
     EXPECT_FALSE(MakeGeoTransform(tags, &m));
     EXPECT_EQ(tags.transform, TransformMatrix()) << "absent records read as zero / identity";
@@ -231,7 +268,8 @@ TEST(GeoTags, ReadAndBuildTheGeographicTransform)
     Put32(readout, 0, 1);
     Put32(readout, 8, 1);
     ASSERT_TRUE(SetTag(path.c_str(), TAG_GEO_READOUT, 12, readout.data()));
-    ASSERT_TRUE(ReadGeoTags(path.c_str(), &tags));
+    tags = ReadGeoTagsBothWays(path);
+    ASSERT_TRUE(tags.hasPoints);
     EXPECT_TRUE(tags.hasPoints && tags.hasRasterSize && tags.hasReadout);
     EXPECT_FALSE(tags.hasTransform);
     EXPECT_EQ(tags.points[1], CPointT<double>(31.0, 60.0));
@@ -245,7 +283,8 @@ TEST(GeoTags, ReadAndBuildTheGeographicTransform)
     TransformMatrix half;
     half.m11 = half.m22 = 0.5;
     ASSERT_TRUE(SetTag(path.c_str(), TAG_GEO_TRANSFORM, 56, Transform308(half).data()));
-    ASSERT_TRUE(ReadGeoTags(path.c_str(), &tags));
+    tags = ReadGeoTagsBothWays(path);
+    ASSERT_TRUE(tags.hasPoints);
     ASSERT_TRUE(MakeGeoTransform(tags, &m));
     ASSERT_TRUE(InverseTransformPoint(m, {200, 100}, &lonLat));
     ExpectPoint(lonLat, 30.5, 59.75);
@@ -260,7 +299,7 @@ TEST(GeoTags, ReadAndBuildTheGeographicTransform)
     Put64(nan, 8, std::nan(""));
     ASSERT_TRUE(SetTag(path.c_str(), TAG_GEO_TRANSFORM, 56, nan.data()));
     ASSERT_TRUE(SetTag(path.c_str(), TAG_GEO_READOUT, 8, readout.data()));
-    ReadGeoTags(path.c_str(), &tags);
+    tags = ReadGeoTagsBothWays(path);
     EXPECT_FALSE(tags.hasPoints || tags.hasRasterSize || tags.hasTransform || tags.hasReadout);
     EXPECT_EQ(tags.points[0], CPointT<double>());
     EXPECT_EQ(tags.transform, TransformMatrix());
@@ -270,7 +309,7 @@ TEST(GeoTags, ReadAndBuildTheGeographicTransform)
     const CPointT<double> line[3] = {{30, 60}, {31, 61}, {32, 62}};
     ASSERT_TRUE(SetTag(path.c_str(), TAG_GEO_POINTS, 72, Points(line).data()));
     ASSERT_TRUE(SetTag(path.c_str(), TAG_GEO_RASTER_SIZE, 24, RasterSize(800, 400).data()));
-    ReadGeoTags(path.c_str(), &tags);
+    tags = ReadGeoTagsBothWays(path);
     EXPECT_FALSE(MakeGeoTransform(tags, &m));
 }
 

@@ -8,10 +8,12 @@
 #include <gtest/gtest.h>
 
 #include "outside/basecore/fft_class.h"
-#include "outside/basecore/meter_info.h"
 #include "outside/basecore/rdp_except.h"
+#include "tests/support/recording_meter.h"
 
 namespace {
+
+using tarvenix::test::RecordingMeter;
 
 // A w x h image of T in one block with its row table, as a layer hands them out.
 template <class T>
@@ -31,27 +33,6 @@ int Padded(int n)
 {
     return 1 << CFFTClass::CeilPowerOfTwo(n);
 }
-
-// A meter that records positions and can raise the cancel error at a given call.
-class CountingMeter : public CMeterInfoBase {
-public:
-    void SetMode(int) override {}
-    void SetText(const char*) override {}
-    void SetPos(double) override
-    {
-        if (++calls == stopAt) AfxThrowRDPExcept(RDP_ERROR_CANCEL);
-    }
-    void SetRange(double, double high) override { rangeHigh = high; }
-    void SetRangeWords(WORD, WORD) override {}
-    void SetPosInt(int) override {}
-    void SetStep(double) override {}
-    void StepIt() override {}
-    CString GetText() override { return {}; }
-    CString GetCaption() override { return {}; }
-    int calls = 0;
-    int stopAt = -1;
-    double rangeHigh = 0;
-};
 
 template <class R>
 double RelativeRoundTripError(const Image<std::complex<R>>& back, int w, int h,
@@ -202,13 +183,13 @@ TEST(CFFTClass, ReportsProgressAndLetsTheCancelThrough)
     const int n = 512;
     Image<float> src(n, n);
     Image<std::complex<float>> dst(n, n);
-    CountingMeter meter;
+    RecordingMeter meter;
     ASSERT_NE(CFFTClass::FFT_2D(src.Rows(), dst.Rows(), n, n, 7, &meter, 9), 0);
-    EXPECT_GE(meter.calls, 2);
-    EXPECT_GT(meter.rangeHigh, 0);
+    EXPECT_GE(meter.Positions().size(), 2u);
+    EXPECT_GT(meter.High(), 0);
 
-    CountingMeter stopping;
-    stopping.stopAt = 2;
+    RecordingMeter stopping;
+    stopping.StopAtReport(2);
     try {
         CFFTClass::FFT_2D(src.Rows(), dst.Rows(), n, n, 7, &stopping, 9);
         FAIL() << "the cancel did not come through";

@@ -15,9 +15,11 @@
 #include "outside/basecore/rdp_layer.h"
 #include "outside/basecore/statistics_kernels.h"
 #include "platform/gdi/region.h"
+#include "tests/support/recording_meter.h"
 #include "tests/support/test_environment.h"
 
 using namespace layertest;
+using tarvenix::test::RecordingMeter;
 using tarvenix::test::TempDir;
 
 namespace {
@@ -302,13 +304,14 @@ TEST(LayerStatistics, ProgressStepsOncePerRowAndACancelKeepsTheOldStatistics)
 
     layer.SetValue(0, 0, 50.0);
     RecordingMeter stopping;
-    stopping.StopAt(100);
+    stopping.StopAtReport(100);
     layer.SetMeterInfo(&stopping);
     try {
         layer.StatisticCountRect(nullptr);
         ADD_FAILURE() << "the cancel should pass through";
-    } catch (TestCancel* e) {
-        delete e;
+    } catch (CRDPExcept* e) {
+        EXPECT_EQ(e->GetCode(), RDP_ERROR_CANCEL);
+        e->Delete();
     }
     EXPECT_EQ(layer.Max(), 1.0) << "nothing of the cancelled pass was stored";
     EXPECT_TRUE(layer.StatsReady());

@@ -1,7 +1,7 @@
 #pragma once
 
-// Shared pieces of the layer tests: byte-level file builders for hand-made fixtures, a
-// meter that records and can cancel, and small file helpers.
+// Shared pieces of the layer tests: byte-level file builders for hand-made fixtures and
+// small file helpers.
 
 #include <cstdint>
 #include <cstring>
@@ -9,8 +9,6 @@
 #include <iterator>
 #include <string>
 #include <vector>
-
-#include "outside/basecore/meter_info.h"
 
 namespace layertest {
 
@@ -81,43 +79,7 @@ struct Fixture {
     }
 };
 
-/// Thrown by the recording meter when it cancels.
+/// Thrown by a test to leave a scope as an error would.
 struct TestCancel {};
-
-/// Counts steps and throws (a pointer, as the cancel error travels) at a chosen step.
-class RecordingMeter : public CMeterInfoBase {
-public:
-    void SetText(const char*) override {}
-    void SetPos(double pos) override
-    {
-        m_pos = pos;
-        Check();
-    }
-    void SetRange(double low, double high) override
-    {
-        m_low = low;
-        m_high = high;
-    }
-    void SetStep(double step) override { m_step = step; }
-    void StepIt() override
-    {
-        m_pos += m_step;
-        ++m_steps;
-        Check();
-    }
-    void StopAt(int step) { m_stopAt = step; }
-    int Steps() const { return m_steps; }
-    double High() const { return m_high; }
-    double Pos() const { return m_pos; }
-
-private:
-    void Check()
-    {
-        if (m_stopAt >= 0 && m_steps >= m_stopAt) throw new TestCancel;
-    }
-    double m_low = 0, m_high = 0, m_step = 1, m_pos = 0;
-    int m_steps = 0;
-    int m_stopAt = -1;
-};
 
 }  // namespace layertest

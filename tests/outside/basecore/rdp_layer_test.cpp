@@ -11,9 +11,11 @@
 #include "outside/basecore/file_helpers.h"
 #include "outside/basecore/tags.h"
 #include "platform/last_error.h"
+#include "tests/support/recording_meter.h"
 #include "tests/support/test_environment.h"
 
 using namespace layertest;
+using tarvenix::test::RecordingMeter;
 using tarvenix::test::TempDir;
 namespace fs = std::filesystem;
 
@@ -99,10 +101,16 @@ TEST(RdpLayerTypes, ComplexComponentsAreReadAndWrittenOneByOne)
         EXPECT_EQ(layer.GetValue(1, 1, kReal), 3.0);
         EXPECT_EQ(layer.GetValue(1, 1, kImaginary), 4.0);
         EXPECT_EQ(layer.GetValue(0, 1, kAmplitude), 0.0) << "neighbours stay untouched";
+        // Both parts have no one value: they read, as the display shows them, as the amplitude.
+        EXPECT_DOUBLE_EQ(layer.GetValue(1, 1, kBothParts), 5.0);
         // Setting the amplitude keeps the phase (within the parts' rounding).
         ASSERT_TRUE(layer.SetValue(1, 1, 10.0, kAmplitude));
         EXPECT_NEAR(layer.GetValue(1, 1, kReal), 6.0, 1e-5);
         EXPECT_NEAR(layer.GetValue(1, 1, kImaginary), 8.0, 1e-5);
+        // A component written reads back as written, the pair's code included.
+        ASSERT_TRUE(layer.SetValue(1, 1, 15.0, kBothParts));
+        EXPECT_NEAR(layer.GetValue(1, 1, kBothParts), 15.0, 1e-5);
+        EXPECT_NEAR(layer.GetValue(1, 1, kReal), 9.0, 1e-5);
         EXPECT_EQ(layer.GetValue(5, 0, kReal), 0.0) << "outside the layer";
     }
 }
@@ -198,14 +206,15 @@ TEST(RdpLayerCreate, CancelDestroyAndUnwindingLeaveNoOutput)
 
     // Cancel inside the statistics of CloseLayer: the layer stays open; DestroyLayer cleans up.
     RecordingMeter meter;
-    meter.StopAt(3);
+    meter.StopAtReport(3);
     CRDPLayer out(&meter);
     ASSERT_NE(out.CreateLayer(kept.c_str(), 64, 8, 7), nullptr);
     try {
         out.CloseLayer();
         ADD_FAILURE() << "the cancel should pass through CloseLayer";
-    } catch (TestCancel* e) {
-        delete e;
+    } catch (CRDPExcept* e) {
+        EXPECT_EQ(e->GetCode(), RDP_ERROR_CANCEL);
+        e->Delete();
     }
     EXPECT_TRUE(out.IsOpen());
     EXPECT_TRUE(out.DestroyLayer());

@@ -147,3 +147,52 @@ TEST(LayerTags, CopiesNeverOverwriteTheTargetsOwnKeys)
     EXPECT_TRUE(check.StatsReady());
     EXPECT_EQ(check.Max(), 0.0);
 }
+
+TEST(LayerTags, HeaderOfAFileIsReadOnlyWhenTheLayerWouldOpen)
+{
+    TempDir dir;
+    const std::string good = dir.File("good.rdp");
+    {
+        CRDPLayer out;
+        ASSERT_NE(out.CreateLayer(good.c_str(), 5, 3, 14), nullptr);
+        ASSERT_TRUE(out.CloseLayer());
+    }
+    const auto header = LayerHeaderOf(good.c_str());
+    ASSERT_TRUE(header);
+    EXPECT_EQ(header->width, 5);
+    EXPECT_EQ(header->height, 3);
+    EXPECT_EQ(header->type, 14);
+
+    struct Case {
+        const char* what;
+        Bytes bytes;
+        DWORD error;
+    };
+    const Bytes eight(8, 0);
+    Fixture shortData(3, 2, 2, 1, Bytes(3, 0));
+    Fixture zeroWidth(3, 0, 2, 1, Bytes(4, 0));
+    Fixture badType(3, 2, 2, 17, eight);
+    Fixture v2(2, 2, 2, 3, eight);
+    const Case cases[] = {
+        {"not a layer file", Bytes{'R', 'D', 'P', 'X', 3, 0, 0, 0}, ERROR_BAD_FORMAT},
+        {"samples shorter than the size", shortData.bytes, ERROR_FILE_CORRUPT},
+        {"a width of 0", zeroWidth.bytes, ERROR_FILE_CORRUPT},
+        {"an unknown type code", badType.bytes, ERROR_FILE_CORRUPT},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        const std::string path = dir.File("bad.rdp");
+        WriteFile(path, c.bytes);
+        EXPECT_FALSE(LayerHeaderOf(path.c_str()));
+        EXPECT_EQ(GetLastError(), c.error);
+        CRDPLayer layer;
+        EXPECT_EQ(layer.OpenLayer(path.c_str(), kOpenReadOnly), nullptr) << "the layer refuses it too";
+    }
+    const std::string older = dir.File("v2.rdp");
+    WriteFile(older, v2.bytes);
+    ASSERT_TRUE(LayerHeaderOf(older.c_str()));
+    EXPECT_EQ(LayerHeaderOf(older.c_str())->type, 3);
+    EXPECT_FALSE(LayerHeaderOf(dir.File("absent.rdp").c_str()));
+    EXPECT_EQ(GetLastError(), DWORD(ERROR_FILE_NOT_FOUND));
+    EXPECT_FALSE(LayerHeaderOf(nullptr));
+}

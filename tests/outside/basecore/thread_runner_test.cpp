@@ -21,14 +21,15 @@
 #include "platform/controls/list_ctrl.h"
 #include "platform/controls/progress_ctrl.h"
 #include "platform/window/modal.h"
-#include "platform/window/window_internal.h"
 #include "platform/window/wnd.h"
 #include "tests/support/modal_responder.h"
+#include "tests/support/recording_meter.h"
 #include "tests/support/ui_helpers.h"
 #include "tests/support/test_environment.h"
 
 namespace {
 
+using tarvenix::test::ProgressWindowsOpen;
 using tarvenix::test::Responder;
 using tarvenix::test::TempDir;
 
@@ -43,14 +44,6 @@ bool PumpUntil(Cond done)
         QApplication::processEvents(QEventLoop::AllEvents, 5);
     }
     return true;
-}
-
-std::vector<basecore::CProgressWnd*> ProgressWindows()
-{
-    std::vector<basecore::CProgressWnd*> found;
-    for (HWND h : platform::TopLevelWindows())
-        if (auto* w = dynamic_cast<basecore::CProgressWnd*>(CWnd::FromHandle(h))) found.push_back(w);
-    return found;
 }
 
 CListCtrl* Tasks(CWnd* window)
@@ -159,7 +152,7 @@ protected:
     void TearDown() override
     {
         EXPECT_TRUE(PumpUntil(AllEnded));
-        EXPECT_TRUE(ProgressWindows().empty());
+        EXPECT_TRUE(ProgressWindowsOpen().empty());
         EXPECT_EQ(ResultParam::live.load(), 0);
     }
     TempDir dir;
@@ -177,7 +170,7 @@ TEST_F(ThreadRunner, FinishedJobShowsItsWindowAndCompletesOnTheUserInterfaceThre
               nullptr);
 
     ASSERT_TRUE(PumpUntil([&] { return reached.load(); }));
-    auto windows = ProgressWindows();
+    auto windows = ProgressWindowsOpen();
     ASSERT_EQ(windows.size(), 1u);
     CWnd* window = windows[0];
     CString title;
@@ -223,7 +216,7 @@ TEST_F(ThreadRunner, FailedJobMarksItsTaskRemovesItsOutputAndOpensNothing)
     record->window = &owner;
     // While the box is up, the progress window shows the failed task.
     Responder().AnswerMessageBox(IDOK).When([] {
-        auto windows = ProgressWindows();
+        auto windows = ProgressWindowsOpen();
         if (windows.size() != 1) return false;
         CListCtrl* tasks = Tasks(windows[0]);
         return tasks->GetItemCount() == 2 && tasks->GetItemText(1, 1) == "Error";
@@ -250,7 +243,7 @@ TEST_F(ThreadRunner, StopEndsTheJobSilentlyWithoutOutput)
     record->reached = &reached;
     ::Run("Filtration: in.rdp", WriteJob, record, OnFinish, new ResultParam(dir.File("out.rdp")));
     ASSERT_TRUE(PumpUntil([&] { return reached.load(); }));
-    CWnd* window = ProgressWindows().at(0);
+    CWnd* window = ProgressWindowsOpen().at(0);
     CWnd* stop = window->GetDlgItem(IDCANCEL);
     ASSERT_TRUE(stop);
     CString label;
@@ -357,7 +350,7 @@ TEST_F(ThreadRunner, RunExStartsTheProcedureAtIdlePriority)
     std::atomic<bool> ran{false};
     ASSERT_NE(::Run("Open Image", bare, &ran), nullptr);
     ASSERT_TRUE(PumpUntil([&] { return ran.load(); }));
-    EXPECT_TRUE(ProgressWindows().empty());
+    EXPECT_TRUE(ProgressWindowsOpen().empty());
 }
 
 TEST_F(ThreadRunner, SuspendedJobWaitsAtItsNextProgressCall)
@@ -394,10 +387,10 @@ TEST_F(ThreadRunner, StoppingAtAnyMomentLeavesNoThreadAndNoFile)
     for (int i = 0; i < jobs; ++i) {
         auto* record = new WriteJobRecord{dir.File("out" + std::to_string(i) + ".rdp"), 1 + int(rng() % 400)};
         ::Run("Stress", WriteJob, record, OnFinish, new ResultParam(record->output));
-        if (rng() % 4 == 0) ClickStop(ProgressWindows().back());
+        if (rng() % 4 == 0) ClickStop(ProgressWindowsOpen().back());
     }
     ASSERT_TRUE(PumpUntil([&] {
-        for (CWnd* w : ProgressWindows())
+        for (CWnd* w : ProgressWindowsOpen())
             if (rng() % 3 == 0) ClickStop(w);
         return AllEnded();
     }));

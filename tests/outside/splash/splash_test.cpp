@@ -6,46 +6,11 @@
 
 #include <gtest/gtest.h>
 
-#include "platform/window/message_map.h"
 #include "platform/window/messages.h"
 #include "platform/window/wnd.h"
+#include "tests/support/recording_splash.h"
 
-namespace {
-
-struct Received {
-    std::uintptr_t kind;
-    std::string bytes;
-    HWND sender;
-    bool operator==(const Received&) const = default;
-};
-
-// Stands in for the splash program's window: keeps what each WM_COPYDATA carried.
-class RecordingSplash : public CWnd {
-public:
-    std::vector<Received> received;
-
-    bool Make(const char* title, CWnd* parent = nullptr)
-    {
-        AfxRegisterClass(kSplashWindowClass, 0);
-        const DWORD style = parent ? WS_CHILD : WS_POPUP;
-        return CreateEx(0, kSplashWindowClass, title, style, CRect(0, 0, 1, 1), parent, 0);
-    }
-
-protected:
-    BOOL OnCopyData(CWnd* sender, COPYDATASTRUCT* data)
-    {
-        received.push_back({data->dwData, std::string(static_cast<const char*>(data->lpData), data->cbData),
-                            sender ? sender->GetSafeHwnd() : nullptr});
-        return TRUE;
-    }
-    DECLARE_MESSAGE_MAP()
-};
-
-BEGIN_MESSAGE_MAP(RecordingSplash, CWnd)
-    ON_WM_COPYDATA()
-END_MESSAGE_MAP()
-
-}  // namespace
+using tarvenix::test::RecordingSplash;
 
 TEST(SplashText, ReachesTheSplashWindowWithoutItsTerminatingZero)
 {
@@ -60,9 +25,10 @@ TEST(SplashText, ReachesTheSplashWindowWithoutItsTerminatingZero)
     EXPECT_TRUE(SendSplashText("Main Dialog Initialized...", 0, commandWindow.GetSafeHwnd()));
     EXPECT_TRUE(SendSplashText(""));
 
-    const std::vector<Received> expected = {{1, "PaneKit Module Initializing...", nullptr},
-                                            {0, "Main Dialog Initialized...", commandWindow.GetSafeHwnd()},
-                                            {1, "", nullptr}};
+    const std::vector<RecordingSplash::Text> expected = {
+        {1, "PaneKit Module Initializing...", nullptr},
+        {0, "Main Dialog Initialized...", commandWindow.GetSafeHwnd()},
+        {1, "", nullptr}};
     EXPECT_EQ(splash.received, expected);
     EXPECT_EQ(splash.received[0].bytes.size(), std::string("PaneKit Module Initializing...").size());
     EXPECT_TRUE(otherTitle.received.empty());

@@ -20,6 +20,7 @@
 #include "platform/window/cursor.h"
 #include "platform/window/paint_hook.h"
 #include "platform/window/wnd.h"
+#include "tests/support/recording_splash.h"
 #include "tests/support/ui_helpers.h"
 
 using tarvenix::test::GrabWindow;
@@ -352,25 +353,6 @@ TEST(Window, BroadcastReachesEveryTopLevelWindowAndRegisteredIdsAreStable)
 
 namespace {
 
-class SplashWnd : public CWnd {
-public:
-    std::vector<std::pair<std::uintptr_t, std::string>> texts;
-    HWND lastSender = nullptr;
-
-protected:
-    BOOL OnCopyData(CWnd* sender, COPYDATASTRUCT* data)
-    {
-        lastSender = sender ? sender->GetSafeHwnd() : nullptr;
-        texts.emplace_back(data->dwData, std::string(static_cast<const char*>(data->lpData), data->cbData));
-        return TRUE;
-    }
-    DECLARE_MESSAGE_MAP()
-};
-
-BEGIN_MESSAGE_MAP(SplashWnd, CWnd)
-    ON_WM_COPYDATA()
-END_MESSAGE_MAP()
-
 // What a library sends at start-up: the text without its terminating zero.
 void SendSplashText(HWND sender, std::uintptr_t kind, const char* text)
 {
@@ -386,7 +368,7 @@ TEST(Window, FindWindowAndCopyData)
 {
     SendSplashText(nullptr, 1, "PaneKit Module Initializing...");  // no splash: nothing happens
     AfxRegisterClass("Terralume Splash Window", 0);
-    SplashWnd splash, decoy;
+    tarvenix::test::RecordingSplash splash, decoy;
     CWnd sender, child;
     ASSERT_TRUE(
         decoy.CreateEx(0, "Terralume Splash Window", "Other Title", WS_POPUP, CRect(0, 0, 1, 1), nullptr, 0));
@@ -403,11 +385,11 @@ TEST(Window, FindWindowAndCopyData)
 
     SendSplashText(nullptr, 1, "PaneKit Module Initializing...");
     SendSplashText(sender.GetSafeHwnd(), 0, "Main Dialog Initialized...");
-    ASSERT_EQ(splash.texts.size(), 2u);
-    EXPECT_EQ(splash.texts[0], (std::pair<std::uintptr_t, std::string>{1, "PaneKit Module Initializing..."}));
-    EXPECT_EQ(splash.texts[1].second, "Main Dialog Initialized...");
-    EXPECT_EQ(splash.lastSender, sender.GetSafeHwnd());
-    EXPECT_TRUE(decoy.texts.empty());
+    const std::vector<tarvenix::test::RecordingSplash::Text> expected = {
+        {1, "PaneKit Module Initializing...", nullptr},
+        {0, "Main Dialog Initialized...", sender.GetSafeHwnd()}};
+    EXPECT_EQ(splash.received, expected);
+    EXPECT_TRUE(decoy.received.empty());
 
     // The record would not outlive a post, so posting it is refused.
     COPYDATASTRUCT data{1, 1, const_cast<char*>("x")};

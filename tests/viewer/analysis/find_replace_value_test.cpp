@@ -5,12 +5,12 @@
 #include <complex>
 #include <vector>
 
-#include "outside/basecore/meter_info.h"
 #include "outside/basecore/rdp_layer.h"
 #include "outside/basecore/settings.h"
 #include "outside/basecore/thread_runner.h"
 #include "platform/last_error.h"
 #include "platform/window/modal.h"
+#include "tests/support/recording_meter.h"
 #include "tests/support/test_environment.h"
 #include "tests/viewer/analysis/dialog_test_support.h"
 #include "tests/viewer/core/frame_test_support.h"
@@ -24,6 +24,7 @@ using analysis_test::Click;
 using analysis_test::Type;
 using tarvenix::test::PumpEvents;
 using tarvenix::test::PumpUntil;
+using tarvenix::test::RecordingMeter;
 using tarvenix::test::Responder;
 
 namespace {
@@ -88,22 +89,6 @@ protected:
     CFrameViewer* frame = nullptr;
     HWND hwnd = nullptr;
     CFindReplaceValueDlg* dlg = nullptr;
-};
-
-/// A meter that asks to stop once `stopAfter` of its checks have passed.
-class StoppingMeter : public CMeterInfoBase {
-public:
-    explicit StoppingMeter(int stopAfter) : m_left(stopAfter) {}
-    void SetText(const char*) override {}
-    void SetPos(double) override {}
-    void SetRange(double, double) override {}
-    void SetStep(double) override {}
-    void StepIt() override { ++steps; }
-    BOOL IsStopped() override { return --m_left < 0; }
-    int steps = 0;
-
-private:
-    int m_left;
 };
 
 }  // namespace
@@ -297,7 +282,10 @@ TEST(ReplaceJob, AStopReportsTheCellsWrittenWithoutAnErrorBox)
     ASSERT_TRUE(dialog.CreateEx(0, AfxRegisterWndClass(0), "Replace", WS_OVERLAPPED, CRect(0, 0, 20, 20),
                                 nullptr, 0));
 
-    StoppingMeter meter(3);
+    // Each row scanned looks at the stop, each row replaced steps the meter: the seventh
+    // report is the fourth row's look, after three rows were written and stepped.
+    RecordingMeter meter;
+    meter.StopAtReport(7);
     auto* job = new ReplaceJobParams;
     job->re = 9;
     job->layer = &layer;

@@ -34,6 +34,7 @@
 #include "platform/gdi/region.h"
 #include "tests/outside/basecore/layer_test_support.h"
 #include "tests/platform/gdi/canvas.h"
+#include "tests/support/recording_meter.h"
 #include "tests/support/test_environment.h"
 #include "tests/support/ui_helpers.h"
 #include "tests/viewer/core/pyramid_reference.h"
@@ -47,6 +48,7 @@ namespace fs = std::filesystem;
 using tarvenix::test::Canvas;
 using tarvenix::test::PumpEvents;
 using tarvenix::test::PumpUntil;
+using tarvenix::test::RecordingMeter;
 using tarvenix::test::TempDir;
 
 namespace {
@@ -180,31 +182,6 @@ public:
         SetStringValue("\\Settings\\General", "TempDir", folder.c_str());
     }
     ~TempDirSetting() { SetStringValue("\\Settings\\General", "TempDir", ""); }
-};
-
-/// A meter that stops the job at its first progress call.
-class StoppingMeter : public CMeterInfoBase {
-public:
-    void SetText(const char*) override {}
-    void SetPos(double) override { Stop(); }
-    void SetRange(double, double) override {}
-    void SetStep(double) override {}
-    void StepIt() override { Stop(); }
-    double DeltaPos(double) override
-    {
-        Stop();
-        return 0;
-    }
-
-private:
-    void Stop()
-    {
-        if (!m_stopped) {
-            m_stopped = true;
-            AfxThrowRDPExcept(RDP_ERROR_CANCEL);
-        }
-    }
-    bool m_stopped = false;
 };
 
 std::vector<BYTE> ColorMapRecord(std::uint32_t format, std::uint32_t count)
@@ -477,7 +454,8 @@ TEST(RasterViewCache, AStoppedBuildLeavesNoCacheAndTheNextOpenBuildsAgain)
     const std::string path = dir.File("scene.rdp");
     WriteRamp(path, 300, 200);
     {
-        StoppingMeter meter;
+        RecordingMeter meter;
+        meter.StopAtReport(1);
         CRasterView view;
         EXPECT_EQ(OpenAndWait(view, wnd, path, 0, 1, 0, 0, &meter), kViewerFailed);
         EXPECT_FALSE(view.IsBusy());

@@ -12,6 +12,7 @@
 
 #include "outside/basecore/rdp_except.h"
 #include "outside/basecore/rdp_layer.h"
+#include "tests/support/recording_meter.h"
 #include "tests/support/test_environment.h"
 #include "tests/viewer/core/pyramid_reference.h"
 #include "viewer/core/display_mapping.h"
@@ -21,6 +22,7 @@
 namespace {
 
 namespace ref = pyramid_reference;
+using tarvenix::test::RecordingMeter;
 
 // A layer in memory: rows `rowBytes` apart (wider than the samples, so the row distance is used).
 struct Layer {
@@ -601,41 +603,6 @@ TEST(TilePyramid, FreeEmptiesAndASecondBuildReplacesTheFirst)
     EXPECT_EQ(pyramid.UsedBytes(), 0);
 }
 
-// Stops the job at its n-th position report, as the user's stop does.
-class StoppingMeter : public CMeterInfoBase {
-public:
-    explicit StoppingMeter(int stopAt) : m_stopAt(stopAt) {}
-    void SetText(const char*) override {}
-    void SetPos(double pos) override
-    {
-        m_last = pos;
-        if (++m_calls == m_stopAt) AfxThrowRDPExcept(RDP_ERROR_CANCEL);
-    }
-    void SetRange(double low, double high) override { m_low = low, m_high = high; }
-    void SetStep(double) override {}
-    void StepIt() override {}
-    int m_stopAt, m_calls = 0;
-    double m_low = -1, m_high = -1, m_last = -1;
-};
-
-// Records positions; DeltaPos answers the position it was given last.
-class RecordingMeter : public StoppingMeter {
-public:
-    RecordingMeter() : StoppingMeter(-1) {}
-    void SetPos(double pos) override
-    {
-        positions.push_back(pos);
-        StoppingMeter::SetPos(pos);
-    }
-    double DeltaPos(double delta) override
-    {
-        const double before = m_last;
-        m_last += delta;
-        return before;
-    }
-    std::vector<double> positions;
-};
-
 TEST(TilePyramid, ReadsMoveTheMeterOnByTheRowsDone)
 {
     const Layer layer = RandomLayer(1, 300, 600, 3);
@@ -646,9 +613,9 @@ TEST(TilePyramid, ReadsMoveTheMeterOnByTheRowsDone)
     for (double zoom : {1.0, 0.5, 1.5}) {
         SCOPED_TRACE(zoom);
         RecordingMeter meter;
-        meter.m_last = 600;  // the position a caller's earlier work left
+        meter.SetPos(600);  // the position a caller's earlier work left
         ASSERT_EQ(pyramid.ReadWindow(out.data(), 300, 0, 0, 300, 300, zoom, FALSE, 1, TRUE, &meter), 1);
-        EXPECT_EQ(meter.positions, (std::vector<double>{856, 900}));
+        EXPECT_EQ(meter.Positions(), (std::vector<double>{600, 856, 900}));
     }
 }
 
@@ -658,17 +625,19 @@ TEST(TilePyramid, MeterRunsOverAllTilesAndACancelLeavesNoPyramidAndNoHistogram)
     {
         Storage storage(GetViewerTempSize(1200, 1200));
         CTilePyramid pyramid;
-        StoppingMeter meter(-1);
+        RecordingMeter meter;
         ASSERT_EQ(Build(pyramid, storage, layer, 0, -50.0, 50.0, &meter), 1);
-        EXPECT_EQ(meter.m_low, 0.0);
-        EXPECT_EQ(meter.m_high, 39.0);
-        EXPECT_EQ(meter.m_last, 39.0);
+        EXPECT_EQ(meter.Low(), 0.0);
+        EXPECT_EQ(meter.High(), 39.0);
+        ASSERT_FALSE(meter.Positions().empty());
+        EXPECT_EQ(meter.Positions().back(), 39.0);
     }
     for (int threads : {1, 8}) {
         Storage storage(GetViewerTempSize(1200, 1200));
         CTilePyramid pyramid;
         pyramid.SetThreadCount(threads);
-        StoppingMeter meter(2);
+        RecordingMeter meter;
+        meter.StopAtReport(2);
         bool cancelled = false;
         try {
             Build(pyramid, storage, layer, 0, -50.0, 50.0, &meter);

@@ -7,40 +7,17 @@
 #include <gtest/gtest.h>
 
 #include "outside/splash/splash.h"
-#include "platform/window/message_map.h"
 #include "tests/support/modal_responder.h"
+#include "tests/support/recording_splash.h"
 #include "tests/support/test_environment.h"
 #include "tests/viewer/core/frame_test_support.h"
 
 using frame_test::NotifyWindow;
 using tarvenix::test::PumpUntil;
+using tarvenix::test::RecordingSplash;
 using tarvenix::test::Responder;
 
 namespace {
-
-// Stands in for the splash program's window and keeps what each WM_COPYDATA carried.
-class RecordingSplash : public CWnd {
-public:
-    bool Make()
-    {
-        AfxRegisterClass(kSplashWindowClass, 0);
-        return CreateEx(0, kSplashWindowClass, kSplashWindowTitle, WS_POPUP, CRect(0, 0, 1, 1), nullptr, 0);
-    }
-    std::vector<std::pair<std::uintptr_t, std::string>> received;
-
-protected:
-    BOOL OnCopyData(CWnd*, COPYDATASTRUCT* data)
-    {
-        received.emplace_back(data->dwData,
-                              std::string(static_cast<const char*>(data->lpData), data->cbData));
-        return TRUE;
-    }
-    DECLARE_MESSAGE_MAP()
-};
-
-BEGIN_MESSAGE_MAP(RecordingSplash, CWnd)
-    ON_WM_COPYDATA()
-END_MESSAGE_MAP()
 
 HWND FindViewer(const char* title)
 {
@@ -62,9 +39,9 @@ TEST(ViewerFunctions, SplashHearsTheLibraryLoadingAsKindOneWithoutATerminatingZe
     ASSERT_TRUE(splash.Make());
     EXPECT_TRUE(AnnounceViewerLibrary());
     ASSERT_EQ(splash.received.size(), 1u);
-    EXPECT_EQ(splash.received[0].first, 1u);
-    EXPECT_EQ(splash.received[0].second, "PaneKit Module Initializing...");
-    EXPECT_EQ(splash.received[0].second.size(), 30u);
+    EXPECT_EQ(splash.received[0].kind, 1u);
+    EXPECT_EQ(splash.received[0].bytes, "PaneKit Module Initializing...");
+    EXPECT_EQ(splash.received[0].bytes.size(), 30u);
     splash.DestroyWindow();
 }
 

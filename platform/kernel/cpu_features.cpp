@@ -1,0 +1,30 @@
+#include "platform/kernel/cpu_features.h"
+
+namespace platform {
+
+namespace {
+
+bool ProcessorHasAvx2()
+{
+#if defined(__x86_64__)
+    // Asked while the library's statics are made, maybe before the run-time has looked.
+    __builtin_cpu_init();
+    // The vector maths the AVX2 paths call (atan2, exp) is built with FMA.
+    return __builtin_cpu_supports("avx2") && __builtin_cpu_supports("fma");
+#else
+    return false;
+#endif
+}
+
+}  // namespace
+
+namespace cpu_detail {
+std::atomic<bool> g_avx2Paths{ProcessorHasAvx2()};
+}
+
+void SetAvx2Paths(bool enabled)
+{
+    cpu_detail::g_avx2Paths.store(enabled && ProcessorHasAvx2(), std::memory_order_relaxed);
+}
+
+}  // namespace platform
