@@ -13,6 +13,7 @@
 #include "outside/basecore/math_helpers.h"
 #include "outside/basecore/thread_runner.h"
 #include "outside/splash/splash.h"
+#include "platform/window/work_area.h"
 #include "platform/gdi/window_dc.h"
 #include "platform/resources/resources.h"
 
@@ -149,10 +150,14 @@ void CGolovaDlg::OpenViewer(const CString& fileName)
     if (!seam.open) return;
     CWnd* main = AfxGetMainWnd();
     if (m_bInitialized && GetSafeHwnd()) {
-        CRect outer, desktop;
+        // Below this window's frame, the viewer's own caption included, down to the bottom
+        // of the work area.
+        CRect outer;
         GetWindowRect(&outer);
-        GetDesktopWindow()->GetWindowRect(&desktop);
-        const CRect rect(outer.left, outer.bottom, outer.right, desktop.bottom);
+        const CRect frame = platform::WindowManagerFrame();
+        const CRect area = platform::WorkAreaFor(outer);
+        const CRect rect(outer.left, outer.bottom + frame.bottom + frame.top, outer.right,
+                         area.bottom - frame.bottom);
         seam.open(fileName, main, &rect);
     } else {
         seam.open(fileName, main, nullptr);

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <set>
 
 #include "outside/basecore/basecore_strings.h"
 #include "outside/basecore/cmeter_info.h"
@@ -14,6 +15,15 @@ namespace {
 constexpr int kBarSteps = 1000;
 constexpr UINT kRefreshMs = 50;
 constexpr UINT_PTR kRefreshTimer = 1;
+// The offset between progress windows open at once, as between cascaded viewers.
+constexpr int kCascadeStep = 24;
+
+// The cascade steps of the progress windows open now (user-interface thread only).
+std::set<int>& StepsTaken()
+{
+    static std::set<int> taken;
+    return taken;
+}
 
 UINT StateTextId(int state)
 {
@@ -43,6 +53,7 @@ void SetTextIfChanged(CListCtrl& list, int item, int column, const CString& text
 
 BEGIN_MESSAGE_MAP(CProgressWnd, CDialog)
     ON_WM_TIMER()
+    ON_WM_DESTROY()
 END_MESSAGE_MAP()
 
 CProgressWnd::CProgressWnd(CMeterInfo* meter) : CDialog(IDD_PROGRESS), m_meter(meter) {}
@@ -55,6 +66,19 @@ CProgressWnd::~CProgressWnd()
 BOOL CProgressWnd::Create(const CString& title)
 {
     if (!CDialog::Create(IDD_PROGRESS, nullptr)) return FALSE;
+    // Jobs that run at once each show their window: a new one steps down and right from
+    // the centre by the first step no open window holds, so none hides another.
+    std::set<int>& taken = StepsTaken();
+    m_cascadeStep = 0;
+    while (taken.count(m_cascadeStep)) ++m_cascadeStep;
+    taken.insert(m_cascadeStep);
+    if (m_cascadeStep > 0) {
+        CRect place;
+        GetWindowRect(&place);
+        SetWindowPos(nullptr, place.left + kCascadeStep * m_cascadeStep,
+                     place.top + kCascadeStep * m_cascadeStep, 0, 0,
+                     SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+    }
     SetWindowText(title.c_str());
     SetDlgItemText(IDC_PROGRESS_TITLE, title.c_str());
     Refresh();
@@ -78,6 +102,13 @@ BOOL CProgressWnd::OnInitDialog()
     if (auto* bar = static_cast<CProgressCtrl*>(GetDlgItem(IDC_PROGRESS_BAR))) bar->SetRange32(0, kBarSteps);
     SetTimer(kRefreshTimer, kRefreshMs);
     return TRUE;
+}
+
+void CProgressWnd::OnDestroy()
+{
+    if (m_cascadeStep >= 0) StepsTaken().erase(m_cascadeStep);
+    m_cascadeStep = -1;
+    CDialog::OnDestroy();
 }
 
 void CProgressWnd::OnCancel()

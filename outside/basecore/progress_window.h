@@ -6,7 +6,7 @@
 // user-interface thread and reads the meter on a short timer, so the worker never waits
 // for drawing. Stop (the button, WM_COMMAND IDCANCEL, Esc, or closing the window) makes the
 // job's next progress call raise the cancel error; the runner destroys the window when
-// the job has ended.
+// the job has ended. Windows of jobs that run at once open a step apart, cascaded.
 
 #include "platform/cstring.h"
 #include "platform/dialogs/dialog.h"
@@ -33,11 +33,13 @@ protected:
     /// Stop: the button, IDCANCEL, Esc and closing the window all arrive here.
     void OnCancel() override;
     void OnTimer(UINT_PTR nIDEvent);
+    void OnDestroy();
     DECLARE_MESSAGE_MAP()
 
 private:
     CMeterInfo* m_meter;
     unsigned m_shownRevision = ~0u;
+    int m_cascadeStep = -1;  ///< how far it stands from the centre, in steps; -1 once gone
 };
 
 }  // namespace basecore

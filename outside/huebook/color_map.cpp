@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
+#include <limits>
 
 #include "outside/huebook/standard_color_maps.h"
 #include "platform/kernel/uuid.h"
@@ -54,6 +55,25 @@ bool SoundEntries(const std::vector<ColorMapEntry>& entries)
     return true;
 }
 
+/// Where v lies in minimum..maximum (0 at the minimum, 1 at the maximum). A range or a
+/// distance beyond the largest double is taken in halves, which cannot overflow.
+double PositionIn(double minimum, double maximum, double v)
+{
+    const double span = maximum - minimum, offset = v - minimum;
+    if (std::isfinite(span) && std::isfinite(offset)) return offset / span;
+    return (v * 0.5 - minimum * 0.5) / (maximum * 0.5 - minimum * 0.5);
+}
+
+/// minimum + (maximum - minimum) x t within the finite doubles: a range beyond the largest
+/// double is taken in halves, and a result that rounds past it is the largest double.
+double ValueAt(double minimum, double maximum, double t)
+{
+    const double span = maximum - minimum;
+    const double v = std::isfinite(span) ? minimum + span * t
+                                         : 2.0 * (minimum * 0.5 + (maximum * 0.5 - minimum * 0.5) * t);
+    return std::clamp(v, -std::numeric_limits<double>::max(), std::numeric_limits<double>::max());
+}
+
 BYTE Blend(BYTE a, BYTE b, double f)
 {
     return static_cast<BYTE>(std::lround(a + (double(b) - a) * f));
@@ -67,6 +87,18 @@ CColorMap::CColorMap(double minimum, double maximum) : CColorMap()
 {
     m_min = minimum;
     m_max = maximum;
+}
+
+double CColorMap::NormToValue(double t) const
+{
+    // A stop at the edge of the doubles stays a number: its serial form would be refused
+    // as an infinity, and its colour lost.
+    return ValueAt(m_min, m_max, t);
+}
+
+double CColorMap::ValueToNorm(double v) const
+{
+    return m_max == m_min ? 0.0 : PositionIn(m_min, m_max, v);
 }
 
 // The class is polymorphic; its key function keeps one copy of its vtable in the library.
@@ -94,7 +126,7 @@ COLORREF CColorMap::GetColor(double v) const
 {
     double t;
     if (m_max != m_min)
-        t = (v - m_min) / (m_max - m_min);
+        t = PositionIn(m_min, m_max, v);
     else
         t = v > m_min ? 1.0 : 0.0;  // an empty range: everything above it takes the top colour
     if (!(t > m_entries.front().position)) return m_entries.front().color;  // NaN lands here too
@@ -114,7 +146,9 @@ BOOL CColorMap::CreatePseudoPalette(BYTE* rgb, double low, double high) const
 {
     if (!rgb) return FALSE;
     for (int i = 0; i < 256; ++i) {
-        const COLORREF c = GetColor(low + (high - low) * i / 255.0);
+        const double span = high - low;
+        const COLORREF c =
+            GetColor(std::isfinite(span) ? low + span * i / 255.0 : ValueAt(low, high, i / 255.0));
         rgb[3 * i] = GetRValue(c);
         rgb[3 * i + 1] = GetGValue(c);
         rgb[3 * i + 2] = GetBValue(c);
@@ -184,8 +218,7 @@ BOOL CColorMap::LoadColorMapFromPtr(const void* data, int size)
         const double v = GetF64(e);
         if (!std::isfinite(v)) return FALSE;
         // An empty range keeps no positions: the stops are spread evenly over it.
-        entries[i].position =
-            maximum != minimum ? (v - minimum) / (maximum - minimum) : double(i) / (count - 1);
+        entries[i].position = maximum != minimum ? PositionIn(minimum, maximum, v) : double(i) / (count - 1);
         entries[i].color = GetU32(e + 8) & 0xFFFFFF;
     }
     if (!SoundEntries(entries)) return FALSE;

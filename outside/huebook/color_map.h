@@ -48,10 +48,12 @@ public:
     CColorMap& operator=(const CColorMap&) = default;
     virtual ~CColorMap();
 
-    /// minimum + (maximum - minimum) x t; no clamping.
-    double NormToValue(double t) const { return m_min + (m_max - m_min) * t; }
-    /// (v - minimum) / (maximum - minimum); no clamping; 0 when the range is empty.
-    double ValueToNorm(double v) const { return m_max == m_min ? 0.0 : (v - m_min) / (m_max - m_min); }
+    /// minimum + (maximum - minimum) x t, kept within the finite doubles (a range as wide
+    /// as the doubles themselves is computed in halves, so it never overflows).
+    double NormToValue(double t) const;
+    /// (v - minimum) / (maximum - minimum), also for ranges wider than the largest double;
+    /// no clamping; 0 when the range is empty.
+    double ValueToNorm(double v) const;
 
     void SetName(const char* name) { m_name = name; }
     CString GetName() const { return m_name; }

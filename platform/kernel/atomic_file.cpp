@@ -61,21 +61,6 @@ std::string NameOf(const std::string& path)
     return slash == std::string::npos ? path : path.substr(slash + 1);
 }
 
-// The file a write to `target` must replace: a symbolic link is followed so the link
-// stays a link; a dangling or unreadable one is replaced itself.
-std::string ResolveTarget(const char* target)
-{
-    struct stat st {};
-    if (::lstat(target, &st) == 0 && S_ISLNK(st.st_mode)) {
-        if (char* real = ::realpath(target, nullptr)) {
-            std::string resolved = real;
-            std::free(real);
-            return resolved;
-        }
-    }
-    return target;
-}
-
 // A fresh hidden name beside `target` that marks its writer's process.
 std::string TemporaryNameFor(const std::string& target)
 {
@@ -271,7 +256,9 @@ BOOL AtomicFile::Start(const char* target, unsigned mode)
 {
     Discard();
     if (!target || !*target) return Fail(target ? ERROR_PATH_NOT_FOUND : ERROR_INVALID_PARAMETER);
-    const std::string resolved = ResolveTarget(target);
+    // The name itself is replaced, whatever is there: a symbolic link (another user may
+    // have planted it in a shared folder) is never followed to the file it names.
+    const std::string resolved = target;
     const std::string folder = FolderOf(resolved);
     RemoveStaleTemporaries(folder.c_str());
     if (Injected(AtomicStep::kCreate)) return FailErrno(EACCES);
@@ -289,7 +276,8 @@ BOOL AtomicFile::Start(const char* target, unsigned mode)
     // Permissions as asked, not as the creation mask left them; an existing target's
     // owner group is kept where the system lets us.
     struct stat st {};
-    if (::stat(resolved.c_str(), &st) == 0) (void)::fchown(fd, static_cast<uid_t>(-1), st.st_gid);
+    if (::lstat(resolved.c_str(), &st) == 0 && S_ISREG(st.st_mode))
+        (void)::fchown(fd, static_cast<uid_t>(-1), st.st_gid);
     ::fchmod(fd, mode);
 
     const int shared = ::fcntl(fd, F_DUPFD_CLOEXEC, 0);
@@ -311,9 +299,10 @@ BOOL AtomicFile::Create(const char* target, unsigned newFileMode)
 {
     unsigned mode = newFileMode ? newFileMode & 07777 : DefaultFileMode();
     struct stat st {};
-    if (target && ::stat(target, &st) == 0) {
+    if (target && ::lstat(target, &st) == 0) {
         if (S_ISDIR(st.st_mode)) return Fail(ERROR_ACCESS_DENIED);
-        mode = st.st_mode & 07777;
+        // A regular file keeps its permissions; what replaces anything else is a new file.
+        if (S_ISREG(st.st_mode)) mode = st.st_mode & 07777;
     }
     return Start(target, mode);
 }

@@ -27,10 +27,10 @@ public:
     AtomicFile(AtomicFile&& other) noexcept;
     AtomicFile& operator=(AtomicFile&& other) noexcept;
 
-    /// Starts a new, empty version of `target` (a symbolic link is followed: the file it
-    /// names is replaced, the link stays). The version gets the target's permission bits,
-    /// or `newFileMode` when there is no target yet (0: DefaultFileMode()). FALSE with the
-    /// last error set.
+    /// Starts a new, empty version of `target`. Commit puts it in place of whatever has that
+    /// name: a symbolic link there is replaced itself and the file it names is never
+    /// written. The version gets the permission bits of a regular file at the name, else
+    /// `newFileMode` (0: DefaultFileMode()). FALSE with the last error set.
     BOOL Create(const char* target, unsigned newFileMode = 0);
     /// Starts a new version of `target` that begins as a complete copy of `source` (which
     /// may be the target itself), made by the file system where it can share or copy
@@ -60,7 +60,7 @@ public:
     /// made from it stay valid after that and then show the committed file.
     HANDLE Handle() const { return m_handle; }
     BOOL IsOpen() const { return m_fd >= 0; }
-    /// The file that Commit replaces (symbolic links resolved).
+    /// The name that Commit replaces.
     const std::string& Target() const { return m_target; }
 
     /// Writes the version to disk and puts it in place of the target in one step; the

@@ -132,7 +132,9 @@ HANDLE CreateFile(LPCSTR name, DWORD access, DWORD, void*, DWORD disposition, DW
     }
     const bool canRead = (access & (GENERIC_READ | GENERIC_ALL)) != 0;
     const bool canWrite = (access & (GENERIC_WRITE | GENERIC_ALL)) != 0;
-    int flags = O_CLOEXEC | (canWrite ? (canRead ? O_RDWR : O_WRONLY) : O_RDONLY);
+    // Opened without blocking: a named pipe or a device where a file is expected must not
+    // hold the caller until someone writes to it; it is refused below.
+    int flags = O_CLOEXEC | O_NONBLOCK | (canWrite ? (canRead ? O_RDWR : O_WRONLY) : O_RDONLY);
     const mode_t mode = (flagsAndAttributes & FILE_ATTRIBUTE_READONLY) ? 0444 : 0666;
     bool existed = false;
     int fd = -1;
@@ -167,12 +169,16 @@ HANDLE CreateFile(LPCSTR name, DWORD access, DWORD, void*, DWORD disposition, DW
         SetLastError(errno == EEXIST ? ERROR_FILE_EXISTS : PathError(errno, name));
         return INVALID_HANDLE_VALUE;
     }
+    // Only regular files (and folders, when asked for) are files here: a pipe, socket or
+    // device is refused as a folder is.
     struct stat st {};
-    if (::fstat(fd, &st) == 0 && S_ISDIR(st.st_mode) && !(flagsAndAttributes & FILE_FLAG_BACKUP_SEMANTICS)) {
+    const bool isFolder = ::fstat(fd, &st) == 0 && S_ISDIR(st.st_mode);
+    if (!S_ISREG(st.st_mode) && !(isFolder && (flagsAndAttributes & FILE_FLAG_BACKUP_SEMANTICS))) {
         ::close(fd);
         SetLastError(ERROR_ACCESS_DENIED);
         return INVALID_HANDLE_VALUE;
     }
+    ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
     HANDLE handle = platform::RegisterHandle(std::make_shared<FileObject>(fd, name, canRead, canWrite));
     SetLastError(existed ? ERROR_ALREADY_EXISTS : ERROR_SUCCESS);
     return handle;

@@ -10,6 +10,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <ctime>
+#include <map>
 #include <mutex>
 #include <unordered_set>
 #include <utility>
@@ -27,13 +28,24 @@ using registry::Tree;
 using registry::Value;
 
 constexpr std::uint32_t kRoots[] = {0x80000000u, 0x80000001u, 0x80000002u};
-// Larger settings files are not ours (or are damaged); this also bounds what a read allocates.
-constexpr off_t kMaxFileSize = 256 << 20;
+
+using SubkeyMap = decltype(Key::subkeys);
+
+// Where the last RegEnumKeyEx of a handle stopped, so that walking a key's subkeys by
+// index takes one step per index instead of a walk from the first subkey each time. It
+// holds while the tree has not changed since (the store's generation).
+struct EnumCursor {
+    std::uint64_t generation = ~std::uint64_t(0);
+    const Key* node = nullptr;
+    DWORD index = 0;
+    SubkeyMap::const_iterator at;
+};
 
 struct OpenKey {
     std::uint32_t root;
     std::vector<std::string> path;  // folded names from the root
     REGSAM access;
+    mutable EnumCursor cursor;
 };
 
 struct FileStamp {
@@ -54,6 +66,9 @@ struct Store {
     std::string file;
     FileStamp stamp;  // of the file as last read or written; size -1 when there was none
     Tree tree;
+    std::uint64_t generation = 0;                     // counts the changes of the tree's keys
+    std::map<std::uint32_t, EnumCursor> rootCursors;  // the predefined roots' enumerations
+    DWORD readError = 0;                              // the passing error that keeps the file unread
     std::unordered_set<OpenKey*> handles;
     std::vector<std::string> reports;  // damage reports waiting to be delivered
     std::function<void(const CString&)> damageHandler;
@@ -99,56 +114,103 @@ std::string TimeSuffix()
     return text;
 }
 
-bool ReadWholeFile(const std::string& path, std::vector<BYTE>& bytes, bool& missing)
+enum class ReadResult { kRead, kMissing, kNotAFile, kTooLarge, kFailed };
+
+// Reads the whole settings file. A pipe or device in its place is never waited on.
+ReadResult ReadWholeFile(const std::string& path, std::vector<BYTE>& bytes, int& error)
 {
-    missing = false;
-    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    error = 0;
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
     if (fd < 0) {
-        missing = errno == ENOENT;
-        return false;
+        error = errno;
+        return error == ENOENT ? ReadResult::kMissing : ReadResult::kFailed;
     }
     struct stat st {};
-    bool ok = ::fstat(fd, &st) == 0 && st.st_size <= kMaxFileSize;
-    if (ok) {
+    ReadResult result = ReadResult::kRead;
+    if (::fstat(fd, &st) != 0) {
+        error = errno;
+        result = ReadResult::kFailed;
+    } else if (!S_ISREG(st.st_mode)) {
+        result = ReadResult::kNotAFile;
+    } else if (std::uint64_t(st.st_size) > registry::kMaxFileBytes) {
+        result = ReadResult::kTooLarge;
+    } else {
         bytes.resize(static_cast<std::size_t>(st.st_size));
         std::size_t done = 0;
-        while (ok && done < bytes.size()) {
+        while (result == ReadResult::kRead && done < bytes.size()) {
             const ssize_t n = ::read(fd, bytes.data() + done, bytes.size() - done);
-            if (n < 0 && errno == EINTR) continue;
-            if (n <= 0)
-                ok = false;
-            else
+            if (n < 0 && (errno == EINTR || errno == EAGAIN)) continue;
+            if (n < 0) {
+                error = errno;
+                result = ReadResult::kFailed;
+            } else if (n == 0) {
+                bytes.resize(done);  // it shrank while read: what was there is judged
+                break;
+            } else {
                 done += static_cast<std::size_t>(n);
+            }
         }
     }
     ::close(fd);
-    return ok;
+    return result;
 }
 
-// Reads the settings file into the store. A file that is there but cannot be used is
-// renamed aside and reported; the store then starts empty.
+void StartEmpty(Store& store, const FileStamp& stamp)
+{
+    store.stamp = stamp;
+    EnsureRoots(store.tree);
+}
+
+// Reads the settings file into the store. Only a file read whole that fails its checks is
+// damaged: it is renamed aside and reported, and the store starts empty. A read that fails
+// on the way (no descriptor free, an I/O error) leaves the store unread and the file as it
+// is; every call fails with that error until a read succeeds.
 void Load(Store& store)
 {
     store.file = RegistryFilePath().str();
     store.tree.clear();
-    store.loaded = true;
+    store.rootCursors.clear();
+    ++store.generation;
+    store.loaded = false;
     std::vector<BYTE> bytes;
-    bool missing = false;
+    int error = 0;
     const FileStamp stamp = StampOf(store.file);
     std::string problem;
-    if (ReadWholeFile(store.file, bytes, missing)) {
-        if (auto tree = registry::Deserialize(bytes, problem)) {
-            store.tree = std::move(*tree);
-            store.stamp = stamp;
-            EnsureRoots(store.tree);
+    switch (ReadWholeFile(store.file, bytes, error)) {
+        case ReadResult::kRead:
+            if (auto tree = registry::Deserialize(bytes, problem)) {
+                store.tree = std::move(*tree);
+                store.loaded = true;
+                store.readError = 0;
+                StartEmpty(store, stamp);
+                return;
+            }
+            break;
+        case ReadResult::kMissing:
+            store.loaded = true;
+            store.readError = 0;
+            StartEmpty(store, FileStamp{});
+            return;
+        case ReadResult::kTooLarge:
+            problem = "larger than a settings file can be";
+            break;
+        case ReadResult::kNotAFile:
+            // Nothing there to set aside: the first write puts a settings file in its place.
+            store.loaded = true;
+            store.readError = 0;
+            store.reports.push_back("The settings file \"" + store.file +
+                                    "\" is not a regular file; the settings start empty.");
+            StartEmpty(store, stamp);
+            return;
+        case ReadResult::kFailed: {
+            const DWORD code = ErrorFromErrno(error ? error : EIO);
+            if (store.readError != code)
+                store.reports.push_back("The settings file \"" + store.file + "\" cannot be read now (" +
+                                        std::strerror(error ? error : EIO) +
+                                        "); it is left as it is and read again at the next use.");
+            store.readError = code;
             return;
         }
-    } else if (missing) {
-        store.stamp = FileStamp{};
-        EnsureRoots(store.tree);
-        return;
-    } else {
-        problem = std::strerror(errno ? errno : EIO);
     }
     std::string aside = store.file + ".damaged-" + TimeSuffix();
     for (int n = 2; StampOf(aside).size >= 0; ++n)
@@ -159,15 +221,17 @@ void Load(Store& store)
     else
         report += " and could not be set aside; the settings start empty.";
     store.reports.push_back(report);
-    store.stamp = StampOf(store.file);
-    EnsureRoots(store.tree);
+    store.loaded = true;
+    store.readError = 0;
+    StartEmpty(store, StampOf(store.file));
 }
 
 // Brings the store up to date with the file: loads it the first time and again when
-// another process has replaced it.
-void Refresh(Store& store)
+// another process has replaced it. ERROR_SUCCESS, or the error that keeps it unread.
+LSTATUS Refresh(Store& store)
 {
     if (!store.loaded || !(StampOf(store.file) == store.stamp)) Load(store);
+    return store.loaded ? ERROR_SUCCESS : static_cast<LSTATUS>(store.readError);
 }
 
 bool MakeFolders(const std::string& folder)
@@ -191,6 +255,8 @@ bool MakeFolders(const std::string& folder)
 LSTATUS Save(Store& store)
 {
     const std::vector<BYTE> bytes = registry::Serialize(store.tree);
+    // A file the reader would refuse is never written: the change is refused instead.
+    if (bytes.size() > registry::kMaxFileBytes) return ERROR_NOT_ENOUGH_MEMORY;
     const auto slash = store.file.find_last_of('/');
     const std::string folder = slash == std::string::npos ? "." : store.file.substr(0, slash);
     if (!MakeFolders(folder)) return static_cast<LSTATUS>(ErrorFromErrno(errno));
@@ -224,8 +290,8 @@ LSTATUS WithStore(Body&& body)
 {
     Store& store = TheStore();
     std::unique_lock lock(store.mutex);
-    Refresh(store);
-    const LSTATUS result = body(store);
+    const LSTATUS refreshed = Refresh(store);
+    const LSTATUS result = refreshed == ERROR_SUCCESS ? body(store) : refreshed;
     DeliverReports(store, lock);
     return result;
 }
@@ -234,8 +300,8 @@ LSTATUS WithStore(Body&& body)
 const OpenKey* HandleOf(Store& store, HKEY key, OpenKey& rootScratch)
 {
     if (IsRoot(key)) {
-        rootScratch =
-            OpenKey{static_cast<std::uint32_t>(reinterpret_cast<std::uintptr_t>(key)), {}, KEY_ALL_ACCESS};
+        rootScratch = OpenKey{
+            static_cast<std::uint32_t>(reinterpret_cast<std::uintptr_t>(key)), {}, KEY_ALL_ACCESS, {}};
         return &rootScratch;
     }
     auto* open = reinterpret_cast<OpenKey*>(key);
@@ -292,7 +358,7 @@ bool SplitPath(LPCSTR subKey, std::vector<std::string>& names)
     for (;;) {
         const auto slash = path.find('\\', start);
         std::string name = path.substr(start, slash == std::string::npos ? std::string::npos : slash - start);
-        if (name.empty() || name.size() > 255) return false;
+        if (name.empty() || name.size() > registry::kMaxKeyNameLength) return false;
         names.push_back(std::move(name));
         if (slash == std::string::npos) return true;
         start = slash + 1;
@@ -309,7 +375,7 @@ Value* FindValue(Key& key, const char* name)
 
 HKEY NewHandle(Store& store, std::uint32_t root, std::vector<std::string> path, REGSAM access)
 {
-    auto* open = new OpenKey{root, std::move(path), access};
+    auto* open = new OpenKey{root, std::move(path), access, {}};
     store.handles.insert(open);
     return reinterpret_cast<HKEY>(open);
 }
@@ -364,7 +430,10 @@ void ReloadRegistryFromFile()
     Store& store = TheStore();
     std::lock_guard lock(store.mutex);
     store.loaded = false;
+    store.readError = 0;
     store.tree.clear();
+    store.rootCursors.clear();
+    ++store.generation;
 }
 
 void SetRegistryDamageHandler(std::function<void(const CString&)> handler)
@@ -396,6 +465,9 @@ LSTATUS OpenSubKey(HKEY key, LPCSTR subKey, REGSAM sam, PHKEY result, bool creat
     return WithKey(key, 0, splitPath, [&](Store& store, const OpenKey& parent, KeyNode& start) -> LSTATUS {
         KeyNode* node = &start;
         std::vector<std::string> path = parent.path;
+        // Deeper keys than the settings file can hold are not made.
+        if (create && path.size() + names.size() > std::size_t(platform::registry::kMaxDepth))
+            return ERROR_BAD_PATHNAME;
         KeyNode* firstParent = nullptr;  // where the first new key went in
         std::string firstName;
         for (const std::string& name : names) {
@@ -416,6 +488,7 @@ LSTATUS OpenSubKey(HKEY key, LPCSTR subKey, REGSAM sam, PHKEY result, bool creat
             path.push_back(folded);
         }
         if (firstParent) {
+            ++store.generation;  // indexes of the subkeys have moved
             if (const LSTATUS saved = platform::Save(store); saved != ERROR_SUCCESS) {
                 firstParent->subkeys.erase(firstName);  // a failed create leaves nothing behind
                 return saved;
@@ -468,6 +541,7 @@ LSTATUS RegDeleteKey(HKEY key, LPCSTR subKey)
         auto it = node->subkeys.find(platform::registry::FoldName(names.back()));
         if (it == node->subkeys.end()) return ERROR_FILE_NOT_FOUND;
         if (!it->second->subkeys.empty()) return ERROR_ACCESS_DENIED;
+        ++store.generation;  // indexes of the subkeys have moved
         std::unique_ptr<platform::registry::Key> removed = std::move(it->second);
         const std::string folded = it->first;
         node->subkeys.erase(it);
@@ -498,6 +572,8 @@ LSTATUS RegDeleteValue(HKEY key, LPCSTR valueName)
 LSTATUS RegSetValueEx(HKEY key, LPCSTR valueName, DWORD, DWORD type, const BYTE* data, DWORD size)
 {
     if (!data && size > 0) return ERROR_INVALID_PARAMETER;
+    if (valueName && std::strlen(valueName) > platform::registry::kMaxNameLength)
+        return ERROR_INVALID_PARAMETER;
     std::vector<BYTE> bytes;
     if (type == REG_SZ || type == REG_EXPAND_SZ) {
         const auto* text = reinterpret_cast<const char*>(data);
@@ -572,15 +648,23 @@ LSTATUS RegEnumKeyEx(HKEY key, DWORD index, LPSTR name, DWORD* nameLength, DWORD
                      DWORD* classLength, FILETIME* lastWriteTime)
 {
     if (reserved) return ERROR_INVALID_PARAMETER;
-    return WithKey(key, KEY_ENUMERATE_SUB_KEYS, [&](Store&, const OpenKey&, KeyNode& node) -> LSTATUS {
-        if (index >= node.subkeys.size()) return ERROR_NO_MORE_ITEMS;
-        auto it = node.subkeys.begin();
-        std::advance(it, index);
-        if (keyClass && classLength && *classLength > 0) keyClass[0] = '\0';
-        if (classLength) *classLength = 0;
-        if (lastWriteTime) *lastWriteTime = FILETIME{0, 0};
-        return platform::CopyName(it->second->name, name, nameLength);
-    });
+    return WithKey(
+        key, KEY_ENUMERATE_SUB_KEYS, [&](Store& store, const OpenKey& open, KeyNode& node) -> LSTATUS {
+            if (index >= node.subkeys.size()) return ERROR_NO_MORE_ITEMS;
+            platform::EnumCursor& cursor = platform::IsRoot(key) ? store.rootCursors[open.root] : open.cursor;
+            const bool fresh = cursor.generation == store.generation && cursor.node == &node;
+            if (!fresh || index < cursor.index) {
+                cursor = {store.generation, &node, 0, node.subkeys.begin()};
+            }
+            // Forward from where the last call stopped: a walk by index costs one step per key.
+            cursor.at = std::next(cursor.at, static_cast<std::ptrdiff_t>(index - cursor.index));
+            cursor.index = index;
+            const auto it = cursor.at;
+            if (keyClass && classLength && *classLength > 0) keyClass[0] = '\0';
+            if (classLength) *classLength = 0;
+            if (lastWriteTime) *lastWriteTime = FILETIME{0, 0};
+            return platform::CopyName(it->second->name, name, nameLength);
+        });
 }
 
 LSTATUS RegEnumValue(HKEY key, DWORD index, LPSTR name, DWORD* nameLength, DWORD* reserved, DWORD* type,

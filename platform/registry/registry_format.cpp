@@ -8,9 +8,6 @@ namespace {
 
 constexpr char kMagic[8] = {'T', 'V', 'X', 'R', 'E', 'G', '\0', '\1'};
 constexpr std::size_t kHeaderSize = 8 + 8 + 4;
-// Deeper nesting than the system allows is a damaged file, and bounds the reader's recursion.
-constexpr int kMaxDepth = 512;
-constexpr std::size_t kMaxNameLength = 16383;
 
 std::uint32_t Crc32(const BYTE* data, std::size_t size)
 {
@@ -104,12 +101,13 @@ private:
 
 bool ValidKeyName(const std::string& name)
 {
-    return !name.empty() && name.size() <= 255 && name.find('\\') == std::string::npos &&
+    return !name.empty() && name.size() <= kMaxKeyNameLength && name.find('\\') == std::string::npos &&
            name.find('\0') == std::string::npos;
 }
 
 bool ReadKey(Reader& r, Key& key, int depth, bool isRoot, std::string& problem)
 {
+    // Deeper nesting than the system allows is a damaged file, and bounds the reader's recursion.
     if (depth > kMaxDepth) {
         problem = "keys nested too deeply";
         return false;

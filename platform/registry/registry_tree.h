@@ -25,6 +25,13 @@ struct Key {
     std::map<std::string, std::unique_ptr<Key>> subkeys;  // by upper-cased name: the system's order
 };
 
+/// What the settings file can hold. The reader refuses a file beyond these bounds as
+/// damaged, so the store refuses a change beyond them before it is written.
+inline constexpr int kMaxDepth = 512;                      ///< keys below a root, the deepest
+inline constexpr std::size_t kMaxNameLength = 16383;       ///< bytes of a value name
+inline constexpr std::size_t kMaxKeyNameLength = 255;      ///< bytes of a key name
+inline constexpr std::uint64_t kMaxFileBytes = 256 << 20;  ///< larger files are not ours (or damaged)
+
 /// The roots by their predefined handle values.
 using Tree = std::map<std::uint32_t, Key>;
 

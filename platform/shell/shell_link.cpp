@@ -1,10 +1,10 @@
 #include "platform/shell/shell_link.h"
 
 #include <cerrno>
-#include <cstdio>
 #include <string>
 
 #include "platform/kernel/atomic_file.h"
+#include "platform/kernel/files.h"
 #include "platform/last_error.h"
 
 namespace platform {
@@ -45,14 +45,23 @@ BOOL WriteShellLink(const char* linkPath, const ShellLink& link)
 BOOL ReadShellLink(const char* linkPath, ShellLink& link)
 {
     link = ShellLink{};
-    std::FILE* f = linkPath ? std::fopen(linkPath, "rb") : nullptr;
-    if (!f) {
+    // Read through the kernel's file opening, which never waits on a pipe and takes
+    // regular files only.
+    HANDLE f = linkPath ? ::CreateFile(linkPath, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                                       FILE_ATTRIBUTE_NORMAL, nullptr)
+                        : INVALID_HANDLE_VALUE;
+    if (f == INVALID_HANDLE_VALUE) {
         SetLastError(ERROR_FILE_NOT_FOUND);
         return FALSE;
     }
     std::string text(kMaxShellLinkBytes + 1, '\0');
-    const std::size_t got = std::fread(text.data(), 1, text.size(), f);
-    std::fclose(f);
+    DWORD got = 0;
+    const BOOL read = ::ReadFile(f, text.data(), static_cast<DWORD>(text.size()), &got, nullptr);
+    ::CloseHandle(f);
+    if (!read) {
+        SetLastError(ERROR_READ_FAULT);
+        return FALSE;
+    }
     text.resize(got);
     const std::string magic = kMagic;
     if (got > kMaxShellLinkBytes || text.compare(0, magic.size(), magic) != 0) {

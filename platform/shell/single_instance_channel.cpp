@@ -1,19 +1,38 @@
 #include "platform/shell/single_instance_channel.h"
 
+#include <sys/socket.h>
+#include <sys/stat.h>
+#include <sys/un.h>
 #include <unistd.h>
 
-#include <QLocalServer>
+#include <QDir>
 #include <QLocalSocket>
+#include <QObject>
+#include <QSocketNotifier>
 #include <QString>
-#include <QVariant>
+#include <QTimer>
+#include <algorithm>
+#include <cerrno>
+#include <chrono>
 #include <cstring>
+#include <list>
+#include <string>
 
 namespace platform {
 namespace {
 
+using Clock = std::chrono::steady_clock;
+
 constexpr char kAck = 0x06;
 // A command line is short; a longer announcement is not from our program.
 constexpr quint32 kMaxText = 1 << 20;
+// Connections served at once: a later one puts the oldest out, so connections that never
+// finish their message can neither hold the listener nor use up its descriptors.
+constexpr std::size_t kMaxConnections = 16;
+// Connections taken per wake-up, so that those already open are read in between.
+constexpr int kAcceptsPerWakeUp = 64;
+// How soon accepting is tried again after the process ran out of descriptors.
+constexpr int kAcceptRetryMs = 100;
 
 QByteArray Frame(const CString& text)
 {
@@ -25,41 +44,180 @@ QByteArray Frame(const CString& text)
     return frame;
 }
 
+/// The file a local socket of this name lies at, as the local sockets of Qt resolve it.
+std::string SocketPath(const QString& serverName)
+{
+    const QString path = serverName.startsWith('/') ? serverName : QDir::tempPath() + '/' + serverName;
+    return path.toStdString();
+}
+
 }  // namespace
 
+// The listener is a socket of our own rather than QLocalServer, which closes itself for good
+// (and removes its file) the first time accepting fails, as it does when the process has
+// no descriptor free. This one waits and accepts again.
 struct SingleInstanceChannel::Impl {
-    std::unique_ptr<QLocalServer> server;
+    struct Connection {
+        int fd = -1;
+        QSocketNotifier* notifier = nullptr;  // a child of `context`
+        QByteArray received;
+        Clock::time_point deadline;
+    };
+
     std::function<void(const CString&)> callback;
+    int timeoutMs = SingleInstanceChannel::kConnectionTimeoutMs;
+    int listenFd = -1;
+    std::string path;
+    dev_t device = 0;
+    ino_t inode = 0;
+    std::unique_ptr<QObject> context;  // owns the notifiers and timers
+    QSocketNotifier* acceptNotifier = nullptr;
+    QTimer* retry = nullptr;
+    QTimer* expiry = nullptr;
+    std::list<Connection> connections;  // oldest first
+    int dispatching = 0;                // > 0 while one of our handlers runs
+
+    struct Dispatch {
+        explicit Dispatch(Impl& impl) : m_impl(impl) { ++m_impl.dispatching; }
+        ~Dispatch() { --m_impl.dispatching; }
+        Impl& m_impl;
+    };
+
+    bool Start(const std::string& socketPath)
+    {
+        sockaddr_un address{};
+        address.sun_family = AF_UNIX;
+        if (socketPath.size() >= sizeof address.sun_path) return false;
+        std::memcpy(address.sun_path, socketPath.c_str(), socketPath.size() + 1);
+        const int fd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0);
+        if (fd < 0) return false;
+        // Only this user may connect; the mode is set before anyone can (before listen()).
+        struct stat st {};
+        if (::bind(fd, reinterpret_cast<const sockaddr*>(&address), sizeof address) != 0 ||
+            ::chmod(socketPath.c_str(), 0600) != 0 || ::lstat(socketPath.c_str(), &st) != 0 ||
+            ::listen(fd, 64) != 0) {
+            ::close(fd);
+            return false;
+        }
+        listenFd = fd;
+        path = socketPath;
+        device = st.st_dev;
+        inode = st.st_ino;
+        context = std::make_unique<QObject>();
+        acceptNotifier = new QSocketNotifier(fd, QSocketNotifier::Read, context.get());
+        acceptNotifier->setEnabled(true);
+        QObject::connect(acceptNotifier, &QSocketNotifier::activated, context.get(), [this] { Accept(); });
+        retry = new QTimer(context.get());
+        retry->setSingleShot(true);
+        QObject::connect(retry, &QTimer::timeout, context.get(), [this] {
+            acceptNotifier->setEnabled(true);
+            Accept();
+        });
+        expiry = new QTimer(context.get());
+        QObject::connect(expiry, &QTimer::timeout, context.get(), [this] { Expire(); });
+        return true;
+    }
+
+    void Stop()
+    {
+        if (!context) return;
+        for (Connection& c : connections) {
+            c.notifier->setEnabled(false);
+            ::close(c.fd);
+        }
+        connections.clear();
+        acceptNotifier->setEnabled(false);
+        ::close(listenFd);
+        listenFd = -1;
+        // The file goes only while it is still ours: a later instance may have taken the name.
+        struct stat st {};
+        if (::lstat(path.c_str(), &st) == 0 && st.st_dev == device && st.st_ino == inode)
+            ::unlink(path.c_str());
+        // Inside one of the handlers the objects go once it has returned.
+        if (dispatching)
+            context.release()->deleteLater();
+        else
+            context.reset();
+        acceptNotifier = nullptr;
+        retry = expiry = nullptr;
+        callback = nullptr;
+    }
 
     void Accept()
     {
-        while (QLocalSocket* socket = server->nextPendingConnection()) {
-            QObject::connect(socket, &QLocalSocket::disconnected, socket, &QObject::deleteLater);
-            QObject::connect(socket, &QLocalSocket::readyRead, socket, [this, socket] { Read(socket); });
-            if (socket->bytesAvailable() > 0) Read(socket);
+        Dispatch busy(*this);
+        for (int n = 0; n < kAcceptsPerWakeUp && listenFd >= 0; ++n) {
+            const int fd = ::accept4(listenFd, nullptr, nullptr, SOCK_CLOEXEC | SOCK_NONBLOCK);
+            if (fd < 0) {
+                if (errno == EINTR || errno == ECONNABORTED) continue;
+                if (errno == EMFILE || errno == ENFILE || errno == ENOBUFS || errno == ENOMEM) {
+                    // The connection waits in the socket's queue until a descriptor is free.
+                    acceptNotifier->setEnabled(false);
+                    retry->start(kAcceptRetryMs);
+                }
+                return;
+            }
+            if (connections.size() >= kMaxConnections) Drop(connections.begin());
+            connections.push_back({fd, nullptr, {}, Clock::now() + std::chrono::milliseconds(timeoutMs)});
+            auto it = std::prev(connections.end());
+            it->notifier = new QSocketNotifier(fd, QSocketNotifier::Read, context.get());
+            QObject::connect(it->notifier, &QSocketNotifier::activated, context.get(),
+                             [this, fd] { ReadFrom(fd); });
+            if (!expiry->isActive()) expiry->start(std::max(10, timeoutMs / 4));
+            ReadFrom(fd);  // a start writes at once: its message is often here already
         }
     }
 
-    void Read(QLocalSocket* socket)
+    void Drop(std::list<Connection>::iterator it)
     {
-        if (socket->property("tvxDone").toBool()) return;
-        if (socket->bytesAvailable() < 4) return;
-        const QByteArray head = socket->peek(4);
-        quint32 length = 0;
-        for (int i = 0; i < 4; ++i)
-            length |= static_cast<quint32>(static_cast<unsigned char>(head[i])) << (8 * i);
-        if (length > kMaxText) {
-            socket->abort();
-            return;
+        it->notifier->setEnabled(false);
+        it->notifier->deleteLater();
+        ::close(it->fd);
+        connections.erase(it);
+    }
+
+    void Expire()
+    {
+        Dispatch busy(*this);
+        const auto now = Clock::now();
+        while (!connections.empty() && connections.front().deadline <= now) Drop(connections.begin());
+        if (connections.empty()) expiry->stop();
+    }
+
+    void ReadFrom(int fd)
+    {
+        Dispatch busy(*this);
+        auto it = connections.begin();
+        while (it != connections.end() && it->fd != fd) ++it;
+        if (it == connections.end()) return;
+        for (;;) {
+            // Nothing is read past the message: its length word says how much that is.
+            qint64 want = 4;
+            if (it->received.size() >= 4) {
+                quint32 length = 0;
+                for (int i = 0; i < 4; ++i)
+                    length |= static_cast<quint32>(static_cast<unsigned char>(it->received[i])) << (8 * i);
+                if (length > kMaxText) return Drop(it);
+                want = 4 + qint64(length);
+            }
+            if (it->received.size() >= want) break;
+            char buffer[4096];
+            const auto chunk =
+                static_cast<std::size_t>(std::min<qint64>(want - it->received.size(), sizeof buffer));
+            const ssize_t got = ::recv(fd, buffer, chunk, 0);
+            if (got > 0) {
+                it->received.append(buffer, static_cast<qsizetype>(got));
+                continue;
+            }
+            if (got < 0 && errno == EINTR) continue;
+            if (got < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) return;  // more comes later
+            return Drop(it);  // closed or failed before the whole message
         }
-        if (socket->bytesAvailable() < static_cast<qint64>(4 + length)) return;
-        socket->read(4);
-        const QByteArray body = socket->read(length);
-        socket->setProperty("tvxDone", true);
-        socket->write(&kAck, 1);
-        socket->flush();
-        socket->disconnectFromServer();
-        if (callback) callback(CString(body.constData(), static_cast<int>(body.size())));
+        const QByteArray body = it->received.mid(4);
+        (void)::send(fd, &kAck, 1, MSG_NOSIGNAL);
+        Drop(it);
+        // The callback may close the channel: nothing of it is used after.
+        if (auto deliver = callback) deliver(CString(body.constData(), static_cast<int>(body.size())));
     }
 };
 
@@ -74,42 +232,35 @@ QString SingleInstanceChannel::ServerName(const CString& name)
     return QString::fromUtf8(name.c_str()) + QStringLiteral("-") + QString::number(::getuid());
 }
 
-bool SingleInstanceChannel::Listen(const CString& name, std::function<void(const CString&)> callback)
+bool SingleInstanceChannel::Listen(const CString& name, std::function<void(const CString&)> callback,
+                                   int connectionTimeoutMs)
 {
     Close();
     const QString serverName = ServerName(name);
-    // Someone answering on the name means an instance runs. Ask before listening: Qt
-    // would put a new socket in place of a live one without telling.
+    // Someone answering on the name means an instance runs. A name nobody answers on (a
+    // crashed instance's file, one whose queue is full or that no longer accepts) is taken
+    // over: the starts after this one reach this instance.
     {
         QLocalSocket probe;
         probe.connectToServer(serverName);
         if (probe.waitForConnected(1000)) return false;
     }
-    // Nobody answers: what is left there is a crashed instance's socket.
-    QLocalServer::removeServer(serverName);
-    auto server = std::make_unique<QLocalServer>();
-    server->setSocketOptions(QLocalServer::UserAccessOption);
-    if (!server->listen(serverName)) return false;
+    const std::string path = SocketPath(serverName);
+    ::unlink(path.c_str());
+    if (!m_impl->Start(path)) return false;
     m_impl->callback = std::move(callback);
-    m_impl->server = std::move(server);
-    Impl* impl = m_impl.get();
-    QObject::connect(impl->server.get(), &QLocalServer::newConnection, impl->server.get(),
-                     [impl] { impl->Accept(); });
+    m_impl->timeoutMs = std::max(1, connectionTimeoutMs);
     return true;
 }
 
 void SingleInstanceChannel::Close()
 {
-    if (m_impl->server) {
-        m_impl->server->close();
-        m_impl->server.reset();
-    }
-    m_impl->callback = nullptr;
+    m_impl->Stop();
 }
 
 bool SingleInstanceChannel::IsListening() const
 {
-    return m_impl->server && m_impl->server->isListening();
+    return m_impl->listenFd >= 0;
 }
 
 bool SingleInstanceChannel::SendToRunning(const CString& name, const CString& text, int timeoutMs)

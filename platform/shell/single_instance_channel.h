@@ -21,11 +21,19 @@ public:
     SingleInstanceChannel(const SingleInstanceChannel&) = delete;
     SingleInstanceChannel& operator=(const SingleInstanceChannel&) = delete;
 
+    /// How long a connection may take to send its whole message before it is closed.
+    static constexpr int kConnectionTimeoutMs = 2000;
+
     /// Starts listening under `name` (made per user; only this user can connect). Each text
     /// a later start sends arrives in `callback`, on the thread that called Listen (it needs
     /// that thread's event loop: the user-interface thread). False when an instance is
-    /// already listening under the name; a socket left by a crashed instance is taken over.
-    bool Listen(const CString& name, std::function<void(const CString& text)> callback);
+    /// already listening under the name; a name nobody answers on (a crashed instance's
+    /// socket) is taken over. A connection gets `connectionTimeoutMs` and a bounded size
+    /// for its message, and only a few are served at once, so connections that never send
+    /// a whole message cannot shut later starts out; the listener keeps listening when the
+    /// process runs out of descriptors for a while.
+    bool Listen(const CString& name, std::function<void(const CString& text)> callback,
+                int connectionTimeoutMs = kConnectionTimeoutMs);
     /// Stops listening.
     void Close();
     bool IsListening() const;

@@ -127,6 +127,11 @@ void NoteWindowManagerDrag(HWND hwnd, bool sized);
 LRESULT NonClientHitTest(CWnd* wnd, POINT screen);
 /// Whether a window of this style gets the platform's sizing border (nonclient.h).
 bool HasPopupFrame(DWORD style);
+/// True for a top-level window the window manager frames (a caption of its own).
+bool HasWindowManagerFrame(DWORD style);
+/// Moves (and, when it is resizable, shrinks) a captioned top-level window so that its
+/// frame lies on the work area (work_area.h); other windows stay as they are.
+void KeepOnWorkArea(CWnd* wnd);
 /// WM_NCPAINT's default: the sizing border in button face with a window-frame line.
 void PaintDefaultFrame(CWnd* wnd);
 /// The window was activated by the window manager: it comes to the top of the stacking order.

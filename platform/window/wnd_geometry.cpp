@@ -263,4 +263,6 @@ void CWnd::CenterWindow(CWnd* pAlternateOwner)
     SetWindowPos(nullptr, area.left + (area.Width() - own.Width()) / 2,
                  area.top + (area.Height() - own.Height()) / 2, 0, 0,
                  SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+    // Centred on a small owner near an edge, a dialog would reach off the screen.
+    if (m_data && !(m_data->style & WS_CHILD)) platform::KeepOnWorkArea(this);
 }

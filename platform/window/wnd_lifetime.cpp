@@ -60,7 +60,7 @@ QWidget* CWnd::CreateWidget(const CREATESTRUCT& cs, QWidget* parentWidget)
     Qt::WindowFlags flags = Qt::Widget;
     if (!(cs.style & WS_CHILD)) {
         flags = (cs.dwExStyle & WS_EX_TOOLWINDOW) ? Qt::Tool : Qt::Window;
-        if ((cs.style & WS_POPUP) && (cs.style & WS_CAPTION) != WS_CAPTION) flags |= Qt::FramelessWindowHint;
+        if (!HasWindowManagerFrame(static_cast<DWORD>(cs.style))) flags |= Qt::FramelessWindowHint;
         if (cs.dwExStyle & WS_EX_TOPMOST) flags |= Qt::WindowStaysOnTopHint;
     }
     return new WindowWidget(m_hWnd, parentWidget, flags);

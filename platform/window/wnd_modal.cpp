@@ -29,6 +29,8 @@ int CWnd::RunModalLoop(DWORD dwFlags)
         m_data->modalEnded = false;
         return m_nModalResult;
     }
+    // Placed as it will be shown: its frame on the work area (also where tests answer it).
+    if (!IsWindowVisible()) KeepOnWorkArea(this);
     if (ModalResponder* responder = GetModalResponder()) {
         DialogQuestion question{this, CString(), GetClassName()};
         GetWindowText(question.caption);

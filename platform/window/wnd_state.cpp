@@ -74,6 +74,14 @@ BOOL CWnd::ShowWindow(int nCmdShow)
     if (!wasVisible) {
         Dispatch(this, WM_SHOWWINDOW, TRUE, 0);
         if (LookupWindow(hwnd) != this) return FALSE;
+        // A window the program placed (or left where it was made) appears with its frame,
+        // the window manager's caption included, on the screen.
+        const bool restored = nCmdShow != SW_SHOWMINIMIZED && nCmdShow != SW_MINIMIZE &&
+                              nCmdShow != SW_SHOWMINNOACTIVE && nCmdShow != SW_SHOWMAXIMIZED;
+        if (topLevel && restored) {
+            KeepOnWorkArea(this);
+            if (LookupWindow(hwnd) != this) return FALSE;
+        }
     }
     widget->setAttribute(Qt::WA_ShowWithoutActivating, nCmdShow == SW_SHOWNA ||
                                                            nCmdShow == SW_SHOWNOACTIVATE ||

@@ -25,6 +25,12 @@ std::filesystem::path& ConfigDirStorage()
     return dir;
 }
 
+std::filesystem::path& CacheDirStorage()
+{
+    static std::filesystem::path dir;
+    return dir;
+}
+
 const std::filesystem::path& ConfigDir()
 {
     return ConfigDirStorage();
@@ -55,12 +61,16 @@ void PrepareProcessEnvironment()
     ::setenv("QT_QPA_PLATFORM", "offscreen", 1);
     ConfigDirStorage() = MakeTempFolder("tarvenix-config-");
     ::setenv("TARVENIX_CONFIG_DIR", ConfigDirStorage().c_str(), 1);
+    // The user's cache folder too: caches a test makes never reach the real one.
+    CacheDirStorage() = MakeTempFolder("tarvenix-cache-");
+    ::setenv("XDG_CACHE_HOME", CacheDirStorage().c_str(), 1);
 }
 
 void CleanProcessEnvironment()
 {
     std::error_code ignored;
     std::filesystem::remove_all(ConfigDirStorage(), ignored);
+    std::filesystem::remove_all(CacheDirStorage(), ignored);
 }
 
 }  // namespace tarvenix::test

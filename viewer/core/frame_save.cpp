@@ -52,8 +52,9 @@ const BYTE* ContiguousSamples(const CRDPLayer& layer)
 }  // namespace
 
 SaveOutcome SaveLayerOver(CRDPLayer& work, const char* target, const char* tagSource, CMeterInfoBase* meter,
-                          const TagEdits* edits)
+                          const TagEdits* edits, std::string* why)
 {
+    if (why) why->clear();
     if (!work.IsOpen() || !target || !*target || !isValidType(work.Type()))
         return Failed(ERROR_INVALID_HANDLE);
     const BYTE* samples = ContiguousSamples(work);
@@ -75,12 +76,23 @@ SaveOutcome SaveLayerOver(CRDPLayer& work, const char* target, const char* tagSo
     CMemoryMap original;
     std::vector<layerfile::LayerOut> layers;
     layerfile::SourceFile source;
-    if (tagSource && *tagSource && FileFind(tagSource) && original.Open(tagSource, CMemoryMap::kReadOnly)) {
+    if (tagSource && *tagSource && FileFind(tagSource)) {
+        // The other layers are written back as they are, so every one of them must be read
+        // whole: a file that cannot be is refused rather than saved without what it holds.
+        if (!original.Open(tagSource, CMemoryMap::kReadOnly)) {
+            const DWORD e = ::GetLastError();
+            if (why) *why = "the file cannot be read";
+            return Failed(e ? e : ERROR_READ_FAULT);
+        }
         const layerfile::FileView view{original.AdresData(), std::int64_t(original.Size())};
         layerfile::FileIndex index(view);
         std::string detail;
-        // A file that cannot be read whole is not taken apart: the save writes one layer then.
-        if (index.Version() == 0 || layerfile::DescribeFile(index, &layers, &detail) != 0) layers.clear();
+        if (index.Version() != 0) {
+            if (const DWORD e = layerfile::DescribeFile(index, &layers, &detail)) {
+                if (why) *why = detail;
+                return Failed(e);
+            }
+        }
         source = {view.data, view.size, original.File()};
     }
     if (layers.empty()) layers.emplace_back();

@@ -2,6 +2,7 @@
 
 #include <cstring>
 #include <memory>
+#include <string>
 
 #include "outside/basecore/data_type.h"
 #include "outside/basecore/file_helpers.h"
@@ -138,9 +139,10 @@ TagEdits PaletteAndDescriptionEdits(const TagSnapshot& snap, UINT pending, const
 }
 
 /// The system's text for the last error, in the box a failed save shows.
-void ReportSaveFailure(HWND owner, DWORD error)
+void ReportSaveFailure(HWND owner, DWORD error, const std::string& why = {})
 {
-    const CString text = error ? GetErrorMessage(error) : CString("The file could not be written.");
+    CString text = error ? GetErrorMessage(error) : CString("The file could not be written.");
+    if (!why.empty()) text += CString("\n") + why.c_str() + ".\nThe file was left as it was.";
     OnUi([&] { ::MessageBox(owner, text, "", MB_OK | MB_ICONEXCLAMATION); });
 }
 
@@ -378,11 +380,13 @@ int CFrameViewer::Save()
         UINT covered = 0;
         const TagEdits edits =
             PaletteAndDescriptionEdits(snap, pending, m_strDescriptionCaption, m_strDescription, &covered);
-        const SaveOutcome outcome = t.work ? SaveLayerOver(*t.work, t.file, t.file, &m_MeterInfo, &edits)
-                                           : (::SetLastError(ERROR_INVALID_HANDLE), SaveOutcome::kFailed);
+        std::string why;
+        const SaveOutcome outcome = t.work
+                                        ? SaveLayerOver(*t.work, t.file, t.file, &m_MeterInfo, &edits, &why)
+                                        : (::SetLastError(ERROR_INVALID_HANDLE), SaveOutcome::kFailed);
         if (outcome != SaveOutcome::kDone) {
             // The file is as it was, the working copy still shown, the changes still pending.
-            if (outcome == SaveOutcome::kFailed) ReportSaveFailure(GetSafeHwnd(), ::GetLastError());
+            if (outcome == SaveOutcome::kFailed) ReportSaveFailure(GetSafeHwnd(), ::GetLastError(), why);
             FreezForInput(0);
             return 0;
         }
@@ -431,9 +435,10 @@ int CFrameViewer::SaveAs(CString proposedName)
     UINT covered = 0;
     const TagEdits edits =
         PaletteAndDescriptionEdits(snap, pending, m_strDescriptionCaption, m_strDescription, &covered);
-    const SaveOutcome outcome = SaveLayerOver(*s.work, path, s.file, &m_MeterInfo, &edits);
+    std::string why;
+    const SaveOutcome outcome = SaveLayerOver(*s.work, path, s.file, &m_MeterInfo, &edits, &why);
     if (outcome != SaveOutcome::kDone) {
-        if (outcome == SaveOutcome::kFailed) ReportSaveFailure(GetSafeHwnd(), ::GetLastError());
+        if (outcome == SaveOutcome::kFailed) ReportSaveFailure(GetSafeHwnd(), ::GetLastError(), why);
         FreezForInput(0);
         return 0;
     }

@@ -581,17 +581,16 @@ BOOL CRasterView::ShowPyramid(BOOL channel, CMeterInfoBase* meter, CStatusBar* s
         RasterCacheHeader header;
         std::array<std::uint32_t, 256> hist{};
         for (const std::string& name : names) {
-            if (!ReadRasterCache(name, key, &header, hist.data())) continue;
+            // A cache whose content fails its checksum is not taken: it is built again below.
+            if (!OpenRasterCache(name, key, &store->map, &header, hist.data())) continue;
             // A cache of another display range is of no use: it goes (in every mode, phase
             // too, as the range decides every level).
             if (header.low != m_low || header.high != m_high) {
+                store->map.Close();
                 std::error_code ignored;  // a cache in a read-only folder stays; the next name is tried
                 std::filesystem::remove(name, ignored);
                 continue;
             }
-            if (!store->map.Open(name.c_str(), CMemoryMap::kReadOnly) ||
-                std::int64_t(store->map.Size()) < kCacheHeaderBytes + pyramidBytes)
-                return FALSE;
             store->data = store->map.AdresData() + kCacheHeaderBytes;
             store->dataBytes = pyramidBytes;
             if (!store->pyramid.Attach(store->data, pyramidBytes, width, height)) return FALSE;
@@ -606,7 +605,8 @@ BOOL CRasterView::ShowPyramid(BOOL channel, CMeterInfoBase* meter, CStatusBar* s
         for (const std::string& name : names) {
             store->map.Close();
             store->file.Discard();
-            if (store->file.Create(name.c_str()) && store->file.SetSize(total, TRUE) &&
+            // Pictures of the user's files are theirs alone, wherever the cache lies.
+            if (store->file.Create(name.c_str(), 0600) && store->file.SetSize(total, TRUE) &&
                 store->map.MapFile(store->file.Handle(), total)) {
                 m_cacheName = CString(name);
                 created = true;

@@ -1,18 +1,24 @@
 #include "viewer/core/raster_view_cache.h"
 
 #include <sys/stat.h>
+#include <unistd.h>
 
+#include <algorithm>
 #include <cstring>
 #include <filesystem>
-#include <fstream>
+#include <vector>
 
 #include "outside/basecore/file_helpers.h"
+#include "outside/basecore/memory_map.h"
+#include "outside/basecore/row_driver.h"
 #include "outside/basecore/settings.h"
+#include "platform/kernel/user_cache_folder.h"
 #include "viewer/core/viewer_temp_size.h"
 
 namespace {
 
-constexpr char kTrailerMagic[8] = {'T', 'V', 'X', 'P', 'Y', 'R', '1', 0};
+constexpr char kTrailerMagic[8] = {'T', 'V', 'X', 'P', 'Y', 'R', '2', 0};
+constexpr int kTrailerChecksum = 56;  // the checksum's place in the trailer
 
 struct SourceStamp {
     std::uint64_t size = 0;
@@ -56,6 +62,42 @@ void Put64(BYTE* at, std::int64_t v)
     std::memcpy(at, &v, 8);
 }
 
+constexpr std::uint64_t kPrime1 = 0x9E3779B185EBCA87ULL;
+constexpr std::uint64_t kPrime2 = 0xC2B2AE3D27D4EB4FULL;
+constexpr std::uint64_t kPrime3 = 0x165667B19E3779F9ULL;
+
+std::uint64_t Rotl(std::uint64_t v, int r)
+{
+    return (v << r) | (v >> (64 - r));
+}
+
+std::uint64_t Load64(const BYTE* p)
+{
+    std::uint64_t v;
+    std::memcpy(&v, p, 8);
+    return v;
+}
+
+/// A 64-bit hash of one run of bytes: four lanes of multiply and rotate over 32-byte
+/// blocks, so that it runs at memory speed and any changed byte changes it.
+std::uint64_t HashRun(const BYTE* p, std::int64_t n, std::uint64_t seed)
+{
+    const std::int64_t total = n;
+    std::uint64_t lane[4] = {seed + kPrime1 + kPrime2, seed + kPrime2, seed, seed - kPrime1};
+    for (; n >= 32; p += 32, n -= 32)
+        for (int i = 0; i < 4; ++i) lane[i] = Rotl(lane[i] + Load64(p + 8 * i) * kPrime2, 31) * kPrime1;
+    std::uint64_t h = Rotl(lane[0], 1) + Rotl(lane[1], 7) + Rotl(lane[2], 12) + Rotl(lane[3], 18);
+    h += std::uint64_t(total);
+    for (; n >= 8; p += 8, n -= 8)
+        h = Rotl(h ^ (Rotl(Load64(p) * kPrime2, 31) * kPrime1), 27) * kPrime1 + kPrime3;
+    for (; n > 0; ++p, --n) h = Rotl(h ^ (std::uint64_t(*p) * kPrime3), 11) * kPrime1;
+    h ^= h >> 33;
+    h *= kPrime2;
+    h ^= h >> 29;
+    h *= kPrime3;
+    return h ^ (h >> 32);
+}
+
 void MakeTrailer(BYTE* out, const RasterCacheKey& key, const SourceStamp& stamp)
 {
     std::memcpy(out, kTrailerMagic, 8);
@@ -74,7 +116,7 @@ void MakeTrailer(BYTE* out, const RasterCacheKey& key, const SourceStamp& stamp)
 std::string RasterCacheTempFolder()
 {
     const CString setting = GetStringValue("\\Settings\\General", "TempDir");
-    std::string folder = setting.IsEmpty() ? GetTempFolder().str() : setting.str();
+    std::string folder = setting.IsEmpty() ? platform::UserCacheFolder().str() : setting.str();
     while (folder.size() > 1 && folder.back() == '/') folder.pop_back();
     return folder;
 }
@@ -87,8 +129,11 @@ std::array<std::string, 2> RasterCacheNames(const RasterCacheKey& key, const std
     beside.replace_extension(ext);
     char hash[17];
     std::snprintf(hash, sizeof hash, "%016llx", static_cast<unsigned long long>(PathHash(key.sourcePath)));
+    // Without a folder of its own a cache can only lie beside its source.
     const std::string inTemp =
-        (std::filesystem::path(tempFolder) / (source.stem().string() + "-" + hash + ext)).string();
+        tempFolder.empty()
+            ? beside.string()
+            : (std::filesystem::path(tempFolder) / (source.stem().string() + "-" + hash + ext)).string();
     return {beside.string(), inTemp};
 }
 
@@ -97,35 +142,63 @@ std::int64_t RasterCacheFileBytes(int width, int height)
     return kCacheHeaderBytes + GetViewerTempSize(width, height) + kCacheTrailerBytes;
 }
 
-bool ReadRasterCache(const std::string& cachePath, const RasterCacheKey& key, RasterCacheHeader* header,
-                     std::uint32_t* histogram)
+std::uint64_t RasterCacheChecksum(const BYTE* data, std::int64_t bytes)
 {
+    // Runs of 1 MiB hashed on all cores, then their hashes in order: the same sum whatever
+    // the thread count.
+    constexpr std::int64_t kRun = 1 << 20;
+    const std::int64_t runs = std::max<std::int64_t>(1, (bytes + kRun - 1) / kRun);
+    std::vector<std::uint64_t> parts(static_cast<std::size_t>(runs));
+    ForEachRow(runs, [&](std::int64_t r, int) {
+        const std::int64_t at = r * kRun;
+        parts[static_cast<std::size_t>(r)] = HashRun(data + at, std::min(kRun, bytes - at), std::uint64_t(r));
+    });
+    return HashRun(reinterpret_cast<const BYTE*>(parts.data()), std::int64_t(parts.size() * 8), 0);
+}
+
+bool OpenRasterCache(const std::string& cachePath, const RasterCacheKey& key, CMemoryMap* map,
+                     RasterCacheHeader* header, std::uint32_t* histogram)
+{
+    map->Close();
     const std::int64_t pyramidBytes = GetViewerTempSize(key.width, key.height);
     if (pyramidBytes <= 0) return false;
     SourceStamp stamp;
     if (!StatSource(key.sourcePath, &stamp)) return false;
-    std::error_code ec;
-    const auto size = std::filesystem::file_size(cachePath, ec);
-    if (ec || std::int64_t(size) != RasterCacheFileBytes(key.width, key.height)) return false;
-
-    std::ifstream in(cachePath, std::ios::binary);
-    BYTE head[kCacheHeaderBytes];
-    BYTE trailer[kCacheTrailerBytes];
-    BYTE expected[kCacheTrailerBytes];
-    if (!in.read(reinterpret_cast<char*>(head), kCacheHeaderBytes)) return false;
-    in.seekg(kCacheHeaderBytes + pyramidBytes);
-    if (!in.read(reinterpret_cast<char*>(trailer), kCacheTrailerBytes)) return false;
-    MakeTrailer(expected, key, stamp);
-    if (std::memcmp(trailer, expected, kCacheTrailerBytes) != 0) return false;
-
-    if (header) {
-        std::memcpy(&header->stretchMethod, head, 4);
-        std::memcpy(&header->low, head + 4, 8);
-        std::memcpy(&header->high, head + 12, 8);
-        std::memcpy(&header->sourceTime, head + 20, 4);
+    // Only a file this user wrote is taken: not a link, not another user's file that was
+    // put in a shared folder under the name.
+    struct stat st {};
+    if (::lstat(cachePath.c_str(), &st) != 0 || !S_ISREG(st.st_mode) || st.st_uid != ::geteuid() ||
+        std::int64_t(st.st_size) != RasterCacheFileBytes(key.width, key.height))
+        return false;
+    if (!map->Open(cachePath.c_str(), CMemoryMap::kReadOnly) ||
+        std::int64_t(map->Size()) != RasterCacheFileBytes(key.width, key.height)) {
+        map->Close();
+        return false;
     }
-    if (histogram) std::memcpy(histogram, head + 24, 1024);
+    const BYTE* file = map->AdresData();
+    const std::int64_t content = kCacheHeaderBytes + pyramidBytes;
+    BYTE expected[kCacheTrailerBytes];
+    MakeTrailer(expected, key, stamp);
+    Put64(expected + kTrailerChecksum, std::int64_t(RasterCacheChecksum(file, content)));
+    if (std::memcmp(file + content, expected, kCacheTrailerBytes) != 0) {
+        map->Close();
+        return false;
+    }
+    if (header) {
+        std::memcpy(&header->stretchMethod, file, 4);
+        std::memcpy(&header->low, file + 4, 8);
+        std::memcpy(&header->high, file + 12, 8);
+        std::memcpy(&header->sourceTime, file + 20, 4);
+    }
+    if (histogram) std::memcpy(histogram, file + 24, 1024);
     return true;
+}
+
+bool ReadRasterCache(const std::string& cachePath, const RasterCacheKey& key, RasterCacheHeader* header,
+                     std::uint32_t* histogram)
+{
+    CMemoryMap map;
+    return OpenRasterCache(cachePath, key, &map, header, histogram);
 }
 
 bool StampRasterCache(BYTE* file, const RasterCacheKey& key, const RasterCacheHeader& header)
@@ -136,6 +209,8 @@ bool StampRasterCache(BYTE* file, const RasterCacheKey& key, const RasterCacheHe
     std::memcpy(file + 4, &header.low, 8);
     std::memcpy(file + 12, &header.high, 8);
     std::memcpy(file + 20, &header.sourceTime, 4);
-    MakeTrailer(file + kCacheHeaderBytes + GetViewerTempSize(key.width, key.height), key, stamp);
+    const std::int64_t content = kCacheHeaderBytes + GetViewerTempSize(key.width, key.height);
+    MakeTrailer(file + content, key, stamp);
+    Put64(file + content + kTrailerChecksum, std::int64_t(RasterCacheChecksum(file, content)));
     return true;
 }

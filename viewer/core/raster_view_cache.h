@@ -3,9 +3,11 @@
 // The cache files of the raster view's display pyramids. A cache file holds a 1048-byte
 // header (stretch method, display range, the source's 32-bit modification time, the display
 // histogram), the pyramid, and a trailer that ties it to one state of one source: the
-// source's size, full modification time and path, the layer's width, height and type and the
-// display mode. Only a file whose trailer matches is reused; a new one becomes visible only
-// when its build has completed (it is written through the platform's atomic writer).
+// source's size, full modification time and path, the layer's width, height and type, the
+// display mode, and a checksum of the header and the pyramid. Only a file of this user
+// whose trailer matches and whose content has that checksum is reused; a new one becomes
+// visible only when its build has completed (it is written through the platform's atomic
+// writer).
 
 #include <array>
 #include <cstdint>
@@ -13,10 +15,12 @@
 
 #include "platform/types.h"
 
+class CMemoryMap;
+
 /// Bytes before the pyramid: method, low, high, time, then 256 histogram counters.
 inline constexpr std::int64_t kCacheHeaderBytes = 1048;
 /// Bytes of the trailer after the pyramid.
-inline constexpr std::int64_t kCacheTrailerBytes = 56;
+inline constexpr std::int64_t kCacheTrailerBytes = 64;
 
 /// What ties a cache file to its source.
 struct RasterCacheKey {
@@ -36,7 +40,8 @@ struct RasterCacheHeader {
 };
 
 /// The folder for cache files that cannot lie beside their source: the "TempDir" setting,
-/// or the system's temporary folder when it is empty.
+/// or the user's own cache folder when it is empty (never a folder others can write to
+/// unless the user chose it). Empty when there is none.
 std::string RasterCacheTempFolder();
 /// The cache names of a source in the order they are tried: beside the source (its name
 /// with the extension of the mode), then in `tempFolder` with a hash of the full source
@@ -45,11 +50,18 @@ std::array<std::string, 2> RasterCacheNames(const RasterCacheKey& key, const std
 /// Total bytes of a cache file of a width x height layer.
 std::int64_t RasterCacheFileBytes(int width, int height);
 
-/// Reads the header of `cachePath` when the file is a complete cache of the source's
-/// current state (size, trailer); `histogram` (may be null) gets the 256 counters.
+/// Maps `cachePath` into `map` (read-only) when it is a complete cache of the source's
+/// current state: a regular file of this user, of the right size, with a matching trailer
+/// and checksum. `header` and `histogram` (may be null) get the header's fields and its 256
+/// counters. False, with `map` closed, for anything else.
+bool OpenRasterCache(const std::string& cachePath, const RasterCacheKey& key, CMemoryMap* map,
+                     RasterCacheHeader* header, std::uint32_t* histogram);
+/// As OpenRasterCache, for the header only.
 bool ReadRasterCache(const std::string& cachePath, const RasterCacheKey& key, RasterCacheHeader* header,
                      std::uint32_t* histogram);
 /// Writes the header and the trailer of a built cache mapped at `file` (the whole file,
 /// RasterCacheFileBytes long); the histogram is already in place. False when the source
 /// can no longer be examined.
 bool StampRasterCache(BYTE* file, const RasterCacheKey& key, const RasterCacheHeader& header);
+/// The checksum the trailer keeps of `bytes` bytes at `data`, computed on all cores.
+std::uint64_t RasterCacheChecksum(const BYTE* data, std::int64_t bytes);

@@ -26,6 +26,7 @@
 #include "tests/support/recording_meter.h"
 #include "tests/support/ui_helpers.h"
 #include "tests/support/test_environment.h"
+#include "tests/support/window_frames.h"
 
 namespace {
 
@@ -207,6 +208,55 @@ TEST_F(ThreadRunner, FinishedJobShowsItsWindowAndCompletesOnTheUserInterfaceThre
     EXPECT_EQ(g_completions.files, std::vector<std::string>{dir.File("out.rdp")});
     EXPECT_EQ(g_completions.threads[0], std::this_thread::get_id());
     EXPECT_EQ(CRDPLayer::GetNumLayer(dir.File("out.rdp").c_str()), 1);
+}
+
+// Jobs that run at once each show a progress window; a new one opens a step down and right
+// of the last, as cascaded viewers do, so none hides another, and each with its whole frame
+// on the screen. A step is free again once its window has gone.
+TEST_F(ThreadRunner, ProgressWindowsOfJobsRunningAtOnceOpenCascaded)
+{
+    tarvenix::test::ScopedWindowManagerFrame frame(CRect(4, 24, 4, 4));
+    std::atomic<bool> release[3] = {false, false, false};
+    std::atomic<bool> reached[3] = {false, false, false};
+    const char* titles[3] = {"Filtration: north.rdp", "Filtration: south.rdp", "Filtration: east.rdp"};
+    auto start = [&](int i) {
+        auto* record = new WriteJobRecord{dir.File("out" + std::to_string(i) + ".rdp"), 2};
+        record->holdAt = &release[i];
+        record->reached = &reached[i];
+        ASSERT_NE(::Run(titles[i], WriteJob, record, OnFinish, new ResultParam(record->output)), nullptr);
+        ASSERT_TRUE(PumpUntil([&] { return reached[i].load(); }));
+    };
+    start(0);
+    start(1);
+    std::vector<basecore::CProgressWnd*> windows = ProgressWindowsOpen();
+    ASSERT_EQ(windows.size(), 2u);
+    CRect first, second;
+    windows[0]->GetWindowRect(&first);
+    windows[1]->GetWindowRect(&second);
+    EXPECT_EQ(second.left - first.left, 24);
+    EXPECT_EQ(second.top - first.top, 24);
+    for (CWnd* w : windows) EXPECT_TRUE(tarvenix::test::FrameOnWorkArea(*w));
+    PumpUntil([&] { return Text(windows[1]) == "Row by row" && Text(windows[0]) == "Row by row"; });
+    tarvenix::test::SaveTestOutput(tarvenix::test::ScreenPicture({windows[0], windows[1]}),
+                                   "two-progress-windows");
+
+    // The first ends; a third job takes its place, not a third step.
+    ClickStop(windows[0]);
+    release[0] = true;
+    ASSERT_TRUE(PumpUntil([&] { return ProgressWindowsOpen().size() == 1; }));
+    start(2);
+    windows = ProgressWindowsOpen();
+    ASSERT_EQ(windows.size(), 2u);
+    CRect third;
+    for (CWnd* w : windows) {
+        CString title;
+        w->GetWindowText(title);
+        if (title == titles[2]) w->GetWindowRect(&third);
+    }
+    EXPECT_EQ(third.left, first.left);
+    EXPECT_EQ(third.top, first.top);
+    release[1] = release[2] = true;
+    ASSERT_TRUE(PumpUntil([] { return g_completions.files.size() == 2; }));
 }
 
 TEST_F(ThreadRunner, FailedJobMarksItsTaskRemovesItsOutputAndOpensNothing)

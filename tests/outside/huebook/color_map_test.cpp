@@ -2,6 +2,7 @@
 
 #include <cmath>
 #include <cstdint>
+#include <cstring>
 #include <limits>
 #include <vector>
 
@@ -214,6 +215,52 @@ TEST(ColorMapSerial, RoundTripsAndStandardMapsGetTheirNamesBack)
     ASSERT_TRUE(back.LoadColorMapFromPtr(f.data(), int(f.size())));
     EXPECT_EQ(back.GetEntries()[1].position, 0.5);
     EXPECT_EQ(back.GetEntries()[2].color, RGB(3, 0, 0));
+}
+
+// A map the program saves loads again with the same colours, also where its range or its
+// stops reach the edge of the doubles (a layer of F64 values near -DBL_MAX).
+TEST(ColorMapSerial, MapsAtTheEdgeOfTheDoublesLoadAgainWithTheSameColours)
+{
+    constexpr double kMax = std::numeric_limits<double>::max();
+    struct Case {
+        const char* name;
+        double min, max;
+        std::vector<double> positions;
+    };
+    const Case cases[] = {
+        {"the whole range of the doubles", -kMax, kMax, {0.0, 0.5, 1.0}},
+        {"from -DBL_MAX to 0", -kMax, 0.0, {0.0, 0.25, 1.0}},
+        {"from -DBL_MAX to DBL_MAX / 3", -kMax, kMax / 3, {0.0, 0.75, 1.0}},
+        {"wide but finite", -1e308, 1e308, {0.0, 0.3, 1.0}},
+        {"ordinary", 0.0, 255.0, {0.0, 0.3, 1.0}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        CColorMap map(c.min, c.max);
+        std::vector<ColorMapEntry> stops;
+        for (size_t i = 0; i < c.positions.size(); ++i)
+            stops.push_back({c.positions[i], RGB(BYTE(40 * i + 10), BYTE(200 - 60 * i), 90)});
+        ASSERT_TRUE(map.SetEntries(stops));
+        const Bytes saved = Save(map);
+        for (int i = 0; i < map.GetEntryCount(); ++i)
+            EXPECT_TRUE(std::isfinite(F64(saved, 48 + 20 * size_t(i)))) << "stop " << i;
+
+        CColorMap back;
+        ASSERT_TRUE(back.LoadColorMapFromPtr(saved.data(), int(saved.size())));
+        ASSERT_EQ(back.GetEntryCount(), map.GetEntryCount());
+        BYTE before[3 * 256], after[3 * 256];
+        ASSERT_TRUE(map.CreatePalette(before, 256));
+        ASSERT_TRUE(back.CreatePalette(after, 256));
+        EXPECT_EQ(std::memcmp(before, after, sizeof before), 0);
+        ASSERT_TRUE(map.CreatePseudoPalette(before, c.min, c.max));
+        ASSERT_TRUE(back.CreatePseudoPalette(after, c.min, c.max));
+        EXPECT_EQ(std::memcmp(before, after, sizeof before), 0);
+        // Each stop's value shows that stop's colour, before the save and after it.
+        for (int i = 0; i < back.GetEntryCount(); ++i) {
+            EXPECT_EQ(map.GetColor(map.GetEntryValue(i)), stops[size_t(i)].color) << "stop " << i;
+            EXPECT_EQ(back.GetColor(back.GetEntryValue(i)), stops[size_t(i)].color) << "stop " << i;
+        }
+    }
 }
 
 struct Damage {

@@ -116,36 +116,63 @@ protected:
     Faults m_faults{{AtomicStep::kNone, GetParam()}};
 };
 
-TEST_P(AtomicFileWrite, ReplacesTheTargetKeepingItsPermissionsAndLinks)
+TEST_P(AtomicFileWrite, ReplacesTheTargetKeepingItsPermissions)
 {
     TempDir dir;
     const std::string target = dir.File("data.bin");
     WriteWholeFile(target, "old");
     ::chmod(target.c_str(), 0604);
-    ASSERT_EQ(::symlink("data.bin", dir.File("link.bin").c_str()), 0);
 
     AtomicFile out;
-    ASSERT_TRUE(out.Create(dir.File("link.bin").c_str()));
+    ASSERT_TRUE(out.Create(target.c_str()));
     ASSERT_TRUE(out.Write("new ", 4));
     ASSERT_TRUE(out.WriteAt(4, "data", 4));
     // Until the commit the target is the old file and nothing else is named in the folder
     // but a temporary of this process.
     EXPECT_EQ(ReadWholeFile(target), "old");
     for (const std::string& name : Names(dir))
-        EXPECT_TRUE(name == "data.bin" || name == "link.bin" || platform::IsAtomicTemporaryName(name.c_str()))
-            << name;
+        EXPECT_TRUE(name == "data.bin" || platform::IsAtomicTemporaryName(name.c_str())) << name;
     ASSERT_TRUE(out.Commit());
 
     EXPECT_EQ(ReadWholeFile(target), "new data");
     EXPECT_EQ(ModeOf(target), 0604u);
-    EXPECT_TRUE(std::filesystem::is_symlink(dir.File("link.bin")));
-    EXPECT_EQ(Names(dir), (std::set<std::string>{"data.bin", "link.bin"}));
+    EXPECT_EQ(Names(dir), (std::set<std::string>{"data.bin"}));
 
     // A new file gets the process's default mode.
     AtomicFile fresh;
     ASSERT_TRUE(fresh.Create(dir.File("fresh.bin").c_str()));
     ASSERT_TRUE(fresh.Commit());
     EXPECT_EQ(ModeOf(dir.File("fresh.bin")), platform::DefaultFileMode());
+}
+
+// A link at the name, such as one another user plants in a shared folder, is replaced by
+// the new file; the file it names, anywhere, keeps its bytes and permissions.
+TEST_P(AtomicFileWrite, ALinkAtTheNameIsReplacedAndWhatItNamesIsNeverWritten)
+{
+    TempDir dir;
+    const std::string victim = dir.File("victim.txt");
+    WriteWholeFile(victim, "the user's own file");
+    ::chmod(victim.c_str(), 0640);
+    struct Case {
+        const char* name;
+        std::string linkTo;
+    };
+    for (const Case& c : {Case{"to a file", victim}, Case{"dangling", dir.File("nowhere.txt")}}) {
+        SCOPED_TRACE(c.name);
+        const std::string name = dir.File("cache.bin");
+        std::filesystem::remove(name);
+        ASSERT_EQ(::symlink(c.linkTo.c_str(), name.c_str()), 0);
+        AtomicFile out;
+        ASSERT_TRUE(out.Create(name.c_str()));
+        ASSERT_TRUE(out.Write("cache bytes", 11));
+        ASSERT_TRUE(out.Commit());
+        EXPECT_FALSE(std::filesystem::is_symlink(name));
+        EXPECT_EQ(ReadWholeFile(name), "cache bytes");
+        EXPECT_EQ(ModeOf(name), platform::DefaultFileMode()) << "a new file, not the linked one's mode";
+        EXPECT_EQ(ReadWholeFile(victim), "the user's own file");
+        EXPECT_EQ(ModeOf(victim), 0640u);
+        EXPECT_FALSE(std::filesystem::exists(dir.File("nowhere.txt")));
+    }
 }
 
 TEST_P(AtomicFileWrite, RefusesToReplaceWhenAskedNotTo)

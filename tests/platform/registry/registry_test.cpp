@@ -2,12 +2,19 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <cstdlib>
+#include <functional>
+#include <memory>
 #include <filesystem>
 #include <string>
 #include <vector>
 
+#include <sys/stat.h>
+
 #include "platform/last_error.h"
+#include "platform/registry/registry_tree.h"
+#include "tests/support/descriptors_used_up.h"
 #include "tests/support/test_environment.h"
 
 namespace {
@@ -314,6 +321,209 @@ TEST_F(RegistryTest, WritesLeaveNoTemporaryFilesBehind)
     for (const auto& entry : fs::directory_iterator(m_dir.Path()))
         names.push_back(entry.path().filename().string());
     EXPECT_EQ(names, std::vector<std::string>{"registry.dat"});
+}
+
+// What a read that fails, or a file that is no settings file at all, does to the store: only
+// a file read whole that fails its checks is set aside; anything else leaves the file where
+// it is, and a passing error leaves the settings as they were once it has passed.
+TEST_F(RegistryTest, OnlyAFileReadWholeThatFailsItsChecksIsSetAside)
+{
+    const fs::path file = m_dir.Path() / "registry.dat";
+    struct Case {
+        const char* name;
+        std::function<void()> arrange;  // runs before the store reads the file again
+        LSTATUS openWhileArranged;      // RegOpenKeyEx of the kept key meanwhile
+        bool settingsBack;              // the kept value reads again after the arrangement
+        int setAside;
+        int reports;
+    };
+    std::unique_ptr<tarvenix::test::DescriptorsUsedUp> shortage;
+    const std::vector<Case> cases = {
+        {"no descriptor free", [&] { shortage = std::make_unique<tarvenix::test::DescriptorsUsedUp>(); },
+         LSTATUS(ERROR_TOO_MANY_OPEN_FILES), true, 0, 1},
+        {"a named pipe in its place",
+         [&] {
+             fs::remove(file);
+             ASSERT_EQ(::mkfifo(file.c_str(), 0600), 0);
+         },
+         LSTATUS(ERROR_FILE_NOT_FOUND), false, 0, 1},
+        {"cut in half", [&] { fs::resize_file(file, fs::file_size(file) / 2); },
+         LSTATUS(ERROR_FILE_NOT_FOUND), false, 1, 1},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        for (const auto& entry : fs::directory_iterator(m_dir.Path())) fs::remove(entry.path());
+        platform::ReloadRegistryFromFile();
+        HKEY key = Create("Software\\Orvane\\Kept");
+        SetString(key, "Value", "kept");
+        RegCloseKey(key);
+        const std::string before = tarvenix::test::ReadWholeFile(file.string());
+
+        std::vector<std::string> reports;
+        platform::SetRegistryDamageHandler([&](const CString& message) { reports.push_back(message.str()); });
+        c.arrange();
+        platform::ReloadRegistryFromFile();
+        HKEY opened = nullptr;
+        const LSTATUS whileArranged =
+            RegOpenKeyEx(HKEY_CURRENT_USER, "Software\\Orvane\\Kept", 0, KEY_READ, &opened);
+        const DWORD one = 1;
+        HKEY root = nullptr;
+        const LSTATUS written = RegCreateKeyEx(HKEY_CURRENT_USER, "Software\\Orvane\\New", 0, nullptr, 0,
+                                               KEY_ALL_ACCESS, nullptr, &root, nullptr);
+        if (written == ERROR_SUCCESS) {
+            RegSetValueEx(root, "One", 0, REG_DWORD, reinterpret_cast<const BYTE*>(&one), sizeof one);
+            RegCloseKey(root);
+        }
+        if (whileArranged == ERROR_SUCCESS) RegCloseKey(opened);
+        shortage.reset();
+
+        EXPECT_EQ(whileArranged, c.openWhileArranged);
+        if (c.settingsBack) {
+            EXPECT_NE(written, ERROR_SUCCESS) << "nothing is written over a file that could not be read";
+            EXPECT_EQ(tarvenix::test::ReadWholeFile(file.string()), before);
+            ASSERT_EQ(RegOpenKeyEx(HKEY_CURRENT_USER, "Software\\Orvane\\Kept", 0, KEY_READ, &opened),
+                      ERROR_SUCCESS);
+            EXPECT_EQ(GetString(opened, "Value"), "kept")
+                << "the settings are back once the error has passed";
+            RegCloseKey(opened);
+        } else {
+            EXPECT_EQ(written, ERROR_SUCCESS) << "the store works on";
+            EXPECT_TRUE(fs::is_regular_file(file));
+        }
+        int setAside = 0;
+        for (const auto& entry : fs::directory_iterator(m_dir.Path()))
+            if (entry.path().filename().string().starts_with("registry.dat.damaged-")) ++setAside;
+        EXPECT_EQ(setAside, c.setAside);
+        EXPECT_EQ(int(reports.size()), c.reports);
+        platform::SetRegistryDamageHandler(nullptr);
+    }
+}
+
+// The store refuses what its reader would refuse, so that one change can never make the
+// next start set every setting aside.
+TEST_F(RegistryTest, ChangesTheFileCouldNotHoldAreRefusedAndTheFileStaysReadable)
+{
+    auto path = [](int from, int to) {
+        std::string p = "K" + std::to_string(from);
+        for (int i = from + 1; i < to; ++i) p += "\\K" + std::to_string(i);
+        return p;
+    };
+    auto createBelow = [](HKEY at, const std::string& subKey) {
+        HKEY made = nullptr;
+        const LSTATUS r =
+            RegCreateKeyEx(at, subKey.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &made, nullptr);
+        if (made) RegCloseKey(made);
+        return r;
+    };
+    auto setNamed = [&](const std::string& name) {
+        const DWORD v = 7;
+        HKEY names = Create("Software\\Names");
+        const LSTATUS r =
+            RegSetValueEx(names, name.c_str(), 0, REG_DWORD, reinterpret_cast<const BYTE*>(&v), 4);
+        RegCloseKey(names);
+        return r;
+    };
+    const std::string longest(platform::registry::kMaxNameLength, 'n');
+    const std::string tooLong = longest + "n";
+    struct Case {
+        const char* name;
+        std::function<LSTATUS()> change;
+        LSTATUS expected;
+    };
+    const std::vector<Case> cases = {
+        {"a key 512 deep", [&] { return createBelow(HKEY_CURRENT_USER, path(0, 512)); }, ERROR_SUCCESS},
+        {"a key 600 deep", [&] { return createBelow(HKEY_CURRENT_USER, path(0, 600)); }, ERROR_BAD_PATHNAME},
+        {"300 more below a key 300 deep",
+         [&] {
+             HKEY at = Create(path(0, 300).c_str());
+             const LSTATUS r = createBelow(at, path(300, 600));
+             RegCloseKey(at);
+             return r;
+         },
+         ERROR_BAD_PATHNAME},
+        {"a value name of 16,383 bytes", [&] { return setNamed(longest); }, ERROR_SUCCESS},
+        {"a value name of 16,384 bytes", [&] { return setNamed(tooLong); }, ERROR_INVALID_PARAMETER},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        EXPECT_EQ(c.change(), c.expected);
+    }
+
+    // Whatever was accepted reads back from the file, and nothing was set aside.
+    int reports = 0;
+    platform::SetRegistryDamageHandler([&](const CString&) { ++reports; });
+    platform::ReloadRegistryFromFile();
+    HKEY deepest = nullptr;
+    ASSERT_EQ(RegOpenKeyEx(HKEY_CURRENT_USER, path(0, 512).c_str(), 0, KEY_READ, &deepest), ERROR_SUCCESS);
+    RegCloseKey(deepest);
+    HKEY names = nullptr;
+    ASSERT_EQ(RegOpenKeyEx(HKEY_CURRENT_USER, "Software\\Names", 0, KEY_READ, &names), ERROR_SUCCESS);
+    DWORD type = 0, size = 0;
+    EXPECT_EQ(RegQueryValueEx(names, longest.c_str(), nullptr, &type, nullptr, &size), ERROR_SUCCESS);
+    EXPECT_EQ(RegQueryValueEx(names, tooLong.c_str(), nullptr, &type, nullptr, &size), ERROR_FILE_NOT_FOUND);
+    RegCloseKey(names);
+    EXPECT_EQ(reports, 0);
+}
+
+// A walk over many subkeys by index, as the user action list and every settings reader make
+// it, sees each key once and in order, also when keys are opened on the way or the key
+// changes meanwhile.
+TEST_F(RegistryTest, WalkingTwentyThousandSubkeysByIndexSeesEachOnceInOrder)
+{
+    constexpr int kKeys = 20000;
+    // Written as one settings file: twenty thousand creates would rewrite the file each time.
+    platform::registry::Tree tree;
+    auto& list = tree[0x80000001u];
+    auto parent = std::make_unique<platform::registry::Key>();
+    parent->name = "Many";
+    std::vector<std::string> expected;
+    for (int i = 0; i < kKeys; ++i) {
+        char name[16];
+        std::snprintf(name, sizeof name, "A%05d", i);
+        auto sub = std::make_unique<platform::registry::Key>();
+        sub->name = name;
+        sub->values.push_back({"Text", REG_SZ, {'x', 0}});
+        expected.push_back(name);
+        parent->subkeys.emplace(platform::registry::FoldName(name), std::move(sub));
+    }
+    list.subkeys.emplace("MANY", std::move(parent));
+    const std::vector<BYTE> bytes = platform::registry::Serialize(tree);
+    tarvenix::test::WriteWholeFile((m_dir.Path() / "registry.dat").string(),
+                                   std::string(bytes.begin(), bytes.end()));
+    platform::ReloadRegistryFromFile();
+
+    HKEY key = nullptr;
+    ASSERT_EQ(RegOpenKeyEx(HKEY_CURRENT_USER, "Many", 0, KEY_READ, &key), ERROR_SUCCESS);
+    std::vector<std::string> seen;
+    for (DWORD i = 0;; ++i) {
+        char name[32];
+        DWORD length = sizeof name;
+        const LSTATUS status = RegEnumKeyEx(key, i, name, &length, nullptr, nullptr, nullptr, nullptr);
+        if (status == ERROR_NO_MORE_ITEMS) break;
+        ASSERT_EQ(status, ERROR_SUCCESS);
+        seen.emplace_back(name, length);
+        if (i % 1000 == 0) {  // a reader opens what it found
+            HKEY sub = nullptr;
+            ASSERT_EQ(RegOpenKeyEx(key, name, 0, KEY_READ, &sub), ERROR_SUCCESS);
+            EXPECT_EQ(GetString(sub, "Text"), "x");
+            RegCloseKey(sub);
+        }
+    }
+    EXPECT_EQ(seen, expected);
+
+    // Asked again from the middle, backwards, and after a key before the cursor went.
+    char name[32];
+    DWORD length = sizeof name;
+    ASSERT_EQ(RegEnumKeyEx(key, 12345, name, &length, nullptr, nullptr, nullptr, nullptr), ERROR_SUCCESS);
+    EXPECT_STREQ(name, "A12345");
+    length = sizeof name;
+    ASSERT_EQ(RegEnumKeyEx(key, 7, name, &length, nullptr, nullptr, nullptr, nullptr), ERROR_SUCCESS);
+    EXPECT_STREQ(name, "A00007");
+    ASSERT_EQ(RegDeleteKey(key, "A00003"), ERROR_SUCCESS);
+    length = sizeof name;
+    ASSERT_EQ(RegEnumKeyEx(key, 8, name, &length, nullptr, nullptr, nullptr, nullptr), ERROR_SUCCESS);
+    EXPECT_STREQ(name, "A00009");
+    RegCloseKey(key);
 }
 
 }  // namespace

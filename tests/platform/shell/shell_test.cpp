@@ -1,12 +1,18 @@
 #include "platform/shell/shell.h"
 
+#include <sys/socket.h>
+#include <sys/un.h>
+#include <unistd.h>
+
 #include <gtest/gtest.h>
 
 #include <QCoreApplication>
+#include <QDir>
 #include <QElapsedTimer>
 #include <QLocalServer>
 #include <QUrl>
 #include <atomic>
+#include <cstring>
 #include <fstream>
 #include <string>
 #include <thread>
@@ -14,6 +20,7 @@
 
 #include "platform/shell/clipboard.h"
 #include "platform/shell/single_instance_channel.h"
+#include "tests/support/descriptors_used_up.h"
 #include "tests/support/test_environment.h"
 
 namespace {
@@ -137,6 +144,165 @@ TEST(SingleInstanceChannelTest, SocketLeftByACrashedInstanceIsTakenOver)
     platform::SingleInstanceChannel channel;
     EXPECT_TRUE(channel.Listen(name, [](const CString&) {}));
     EXPECT_TRUE(channel.IsListening());
+}
+
+/// The file of the channel `name`, where a start connects.
+std::string ChannelPath(const CString& name)
+{
+    return (QDir::tempPath() + "/" + platform::SingleInstanceChannel::ServerName(name)).toStdString();
+}
+
+/// A raw connection to the channel, as a start (or anything else of this user) makes it.
+int Connect(const CString& name)
+{
+    sockaddr_un address{};
+    address.sun_family = AF_UNIX;
+    const std::string path = ChannelPath(name);
+    std::memcpy(address.sun_path, path.c_str(), path.size() + 1);
+    const int fd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    if (fd >= 0 && ::connect(fd, reinterpret_cast<const sockaddr*>(&address), sizeof address) == 0) return fd;
+    if (fd >= 0) ::close(fd);
+    return -1;
+}
+
+std::string LengthWord(std::uint32_t n)
+{
+    std::string w(4, '\0');
+    for (int i = 0; i < 4; ++i) w[size_t(i)] = char((n >> (8 * i)) & 0xFF);
+    return w;
+}
+
+/// True once the other end has closed the connection.
+bool ClosedByPeer(int fd)
+{
+    char c;
+    const ssize_t n = ::recv(fd, &c, 1, MSG_DONTWAIT);
+    return n == 0 || (n < 0 && errno != EAGAIN && errno != EWOULDBLOCK);
+}
+
+/// A later start handing its command line over from its own thread; true when confirmed.
+bool HandOver(const CString& name, const std::string& text)
+{
+    std::atomic<bool> done{false}, delivered{false};
+    std::thread start([&] {
+        delivered = platform::SingleInstanceChannel::SendToRunning(name, text.c_str(), 3000);
+        done = true;
+    });
+    PumpUntil([&] { return done.load(); });
+    start.join();
+    return delivered;
+}
+
+// Connections that never send a whole message (a stuck client, a stray script) neither hold
+// the first instance nor use up its descriptors: later starts still hand over, and each
+// such connection is closed once its time is up.
+TEST(SingleInstanceChannelTest, ConnectionsThatNeverFinishTheirMessageCannotShutLaterStartsOut)
+{
+    struct Case {
+        const char* name;
+        std::string sent;
+    };
+    const Case cases[] = {
+        {"nothing", ""},
+        {"part of a message", LengthWord(100) + "0123456789"},
+        {"a length past the limit", LengthWord(0x7FFFFFFF)},
+    };
+    int n = 0;
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        const CString name = CString("tarvenix-held-") + CString(std::to_string(::getpid())) + "-" +
+                             CString(std::to_string(n++));
+        platform::SingleInstanceChannel first;
+        std::vector<std::string> received;
+        ASSERT_TRUE(first.Listen(
+            name, [&](const CString& text) { received.push_back(text.str()); }, 400));
+        std::vector<int> held;
+        for (int i = 0; i < 40; ++i) {
+            const int fd = Connect(name);
+            ASSERT_GE(fd, 0);
+            if (!c.sent.empty()) {
+                ASSERT_EQ(::send(fd, c.sent.data(), c.sent.size(), MSG_NOSIGNAL), ssize_t(c.sent.size()));
+            }
+            held.push_back(fd);
+        }
+        QCoreApplication::processEvents();
+
+        EXPECT_TRUE(HandOver(name, "{Open \"a.rdp\"}")) << "a later start hands over while they are held";
+        EXPECT_EQ(received, std::vector<std::string>{"{Open \"a.rdp\"}"});
+        EXPECT_TRUE(PumpUntil([&] {
+            for (int fd : held)
+                if (!ClosedByPeer(fd)) return false;
+            return true;
+        })) << "every one is closed once its time is up";
+        EXPECT_TRUE(first.IsListening());
+        for (int fd : held) ::close(fd);
+        EXPECT_TRUE(HandOver(name, "{DisableView}"));
+        EXPECT_EQ(received.size(), 2u);
+    }
+}
+
+// A process without a descriptor free cannot take a connection; the listener waits for
+// one instead of closing, and the start waiting in its queue is served afterwards.
+TEST(SingleInstanceChannelTest, TheListenerKeepsListeningThroughAShortageOfDescriptors)
+{
+    const CString name = CString("tarvenix-shortage-") + CString(std::to_string(::getpid()));
+    platform::SingleInstanceChannel first;
+    std::vector<std::string> received;
+    ASSERT_TRUE(first.Listen(name, [&](const CString& text) { received.push_back(text.str()); }));
+    const int start = Connect(name);
+    ASSERT_GE(start, 0);
+    const std::string text = "{Open \"b.rdp\"}";
+    const std::string frame = LengthWord(std::uint32_t(text.size())) + text;
+    ASSERT_EQ(::send(start, frame.data(), frame.size(), MSG_NOSIGNAL), ssize_t(frame.size()));
+    {
+        tarvenix::test::DescriptorsUsedUp shortage;
+        QElapsedTimer timer;
+        timer.start();
+        while (timer.elapsed() < 300) QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+        EXPECT_TRUE(received.empty());
+    }
+    EXPECT_TRUE(first.IsListening());
+    ASSERT_TRUE(PumpUntil([&] { return !received.empty(); }));
+    EXPECT_EQ(received[0], text);
+    char ack = 0;
+    EXPECT_EQ(::recv(start, &ack, 1, 0), 1);
+    EXPECT_EQ(ack, 0x06);
+    ::close(start);
+    EXPECT_TRUE(HandOver(name, "{DisableView}"));
+}
+
+// A name whose listener no longer takes connections (its queue full, its process stuck)
+// is no live instance: the next start takes the name over and later starts reach it.
+TEST(SingleInstanceChannelTest, ANameNobodyTakesConnectionsOnIsTakenOver)
+{
+    const CString name = CString("tarvenix-stuck-") + CString(std::to_string(::getpid()));
+    const std::string path = ChannelPath(name);
+    const int stuck = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    sockaddr_un address{};
+    address.sun_family = AF_UNIX;
+    std::memcpy(address.sun_path, path.c_str(), path.size() + 1);
+    ::unlink(path.c_str());
+    ASSERT_EQ(::bind(stuck, reinterpret_cast<const sockaddr*>(&address), sizeof address), 0);
+    ASSERT_EQ(::listen(stuck, 0), 0);
+    std::vector<int> queued;  // fill its queue; it never accepts
+    for (int i = 0; i < 8; ++i) {
+        const int fd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0);
+        if (::connect(fd, reinterpret_cast<const sockaddr*>(&address), sizeof address) != 0) {
+            ::close(fd);
+            break;
+        }
+        queued.push_back(fd);
+    }
+    EXPECT_FALSE(platform::SingleInstanceChannel::SendToRunning(name, "{DisableView}", 500));
+
+    platform::SingleInstanceChannel next;
+    std::vector<std::string> received;
+    ASSERT_TRUE(next.Listen(name, [&](const CString& text) { received.push_back(text.str()); }));
+    EXPECT_TRUE(HandOver(name, "{Open \"c.rdp\"}"));
+    EXPECT_EQ(received, std::vector<std::string>{"{Open \"c.rdp\"}"});
+    next.Close();
+    for (int fd : queued) ::close(fd);
+    ::close(stuck);
 }
 
 }  // namespace

@@ -7,6 +7,7 @@
 #include "outside/basecore/coord_law_data.h"
 #include "outside/basecore/file_helpers.h"
 #include "outside/basecore/layer_description.h"
+#include "outside/basecore/layer_file_format.h"
 #include "outside/basecore/tags.h"
 #include "outside/basecore/rdp_layer.h"
 #include "platform/controls/list_ctrl.h"
@@ -314,4 +315,138 @@ TEST_F(FrameClose, OpenAsksAboutPendingChangesBeforeItLoadsAnotherFile)
     ASSERT_EQ(Responder().Asked().size(), 2u);
     EXPECT_EQ(Responder().Asked()[0].kind, tarvenix::test::Question::Kind::Dialog);
     EXPECT_EQ(Responder().Asked()[1].kind, tarvenix::test::Question::Kind::File);
+}
+
+namespace {
+
+/// Layer 1 of a two-layer file, damaged as readers find such files.
+enum class Damage { kNone, kWidthZero, kSamplesOneShort, kChainPastLimit };
+
+/// Writes `path` with the viewer's layer 0 and a second 6 x 3 U8 layer, then damages layer 1.
+void MakeTwoLayerFile(const std::string& path, Damage damage)
+{
+    frame_test::MakeLayerFile(path);
+    CRDPLayer second;
+    ASSERT_NE(second.AddLayer(path.c_str(), 6, 3, 1), nullptr);
+    for (int y = 0; y < 3; ++y)
+        for (int x = 0; x < 6; ++x) second.SetValue(x, y, 10 * y + x);
+    ASSERT_TRUE(second.CloseLayer());
+    if (damage == Damage::kNone) return;
+
+    std::string bytes = ReadWholeFile(path);
+    const layerfile::FileView view{reinterpret_cast<const BYTE*>(bytes.data()), std::int64_t(bytes.size())};
+    layerfile::FileIndex index(view);
+    ASSERT_EQ(index.CountLayers(), 2);
+    auto put = [&](std::int64_t at, std::int32_t v) {
+        layerfile::WriteI32(reinterpret_cast<BYTE*>(&bytes[at]), v);
+    };
+    switch (damage) {
+        case Damage::kWidthZero:
+            put(index.FindPayload(1, 0, layerfile::kDescriptorBytes) + 4, 0);
+            break;
+        case Damage::kSamplesOneShort:
+            put(index.FindPayload(1, 1, 4), 6 * 3 - 1);
+            break;
+        case Damage::kChainPastLimit: {
+            // The last block of layer 1 goes on into a run of headers longer than a reader follows.
+            const layerfile::Chain* chain = index.Blocks(1);
+            ASSERT_NE(chain, nullptr);
+            const std::int64_t last = chain->blocks.back().header;
+            const std::int64_t first = std::int64_t(bytes.size());
+            for (int i = 0; i < layerfile::kMaxLinks; ++i) {
+                const std::int64_t at = first + 12 * std::int64_t(i);
+                bytes.resize(std::size_t(at + 12));
+                put(at, 900);
+                put(at + 4, 16);
+                put(at + 8, std::int32_t(at + 12));
+            }
+            put(std::int64_t(bytes.size()) - 4, 0);
+            bytes.resize(bytes.size() + 8, '\0');
+            put(last + 8, std::int32_t(first));
+            break;
+        }
+        case Damage::kNone:
+            break;
+    }
+    tarvenix::test::WriteWholeFile(path, bytes);
+}
+
+}  // namespace
+
+// A save writes every layer of the file back; one it cannot read whole stops the save,
+// which must then leave the file exactly as it was instead of dropping that layer.
+TEST(FrameSaveSeveralLayers, ADamagedLayerStopsTheSaveAndTheFileStaysByteForByte)
+{
+    struct Case {
+        const char* name;
+        Damage damage;
+    };
+    for (const Case c :
+         {Case{"width 0", Damage::kWidthZero}, Case{"sample count one short", Damage::kSamplesOneShort},
+          Case{"block chain past its limit", Damage::kChainPastLimit}}) {
+        SCOPED_TRACE(c.name);
+        TempDir dir;
+        const std::string file = dir.File("two.rdp");
+        MakeTwoLayerFile(file, c.damage);
+        const std::string original = ReadWholeFile(file);
+        NotifyWindow parent;
+        CFrameViewer* frame = frame_test::OpenViewer(file, parent);
+        ASSERT_NE(frame, nullptr);
+        const HWND hwnd = frame->GetSafeHwnd();
+        CVirtualView* view = frame->GetViewRect()->GetActiveView();
+        ASSERT_TRUE(view && view->MakeWorkingCopy());
+        ASSERT_TRUE(view->GetLayer(1)->SetValue(2, 2, 55.0));
+        ::SendMessage(hwnd, WM_DLGMESSAGE, 8, 0);
+
+        Responder().AnswerDialogCommand(IDYES);
+        Responder().AnswerMessageBox(IDOK);
+        ::SendMessage(hwnd, frame_test::ControlMessage(), 1, 0);
+        PumpUntil([&] { return !::IsWindow(hwnd) || !frame->GetMeterInfo()->IsRunning(); });
+        PumpEvents();
+
+        ASSERT_TRUE(::IsWindow(hwnd)) << "the viewer stays with its change";
+        EXPECT_EQ(frame->GetPendingSaves(), kSaveData);
+        EXPECT_TRUE(ReadWholeFile(file) == original) << "the file is byte for byte as it was";
+        ASSERT_EQ(Responder().Asked().size(), 2u);
+        EXPECT_EQ(Responder().Asked()[1].Icon(), UINT(MB_ICONEXCLAMATION));
+        EXPECT_NE(Responder().Asked()[1].text.str().find("layer 1"), std::string::npos)
+            << Responder().Asked()[1].text.str();
+        Responder().Reset();
+
+        ::SendMessage(hwnd, WM_DLGMESSAGE, 16, LPARAM(0xFF));
+        ::SendMessage(hwnd, frame_test::ControlMessage(), 1, 0);
+        PumpUntil([&] { return !::IsWindow(hwnd); });
+        EXPECT_FALSE(::IsWindow(hwnd));
+    }
+}
+
+TEST(FrameSaveSeveralLayers, TheOtherLayersAreWrittenBackAsTheyWere)
+{
+    TempDir dir;
+    const std::string file = dir.File("two.rdp");
+    MakeTwoLayerFile(file, Damage::kNone);
+    CRDPLayer before;
+    ASSERT_NE(before.OpenLayerEx(file.c_str(), kOpenReadOnly, 1), nullptr);
+    const std::string secondSamples(static_cast<const char*>(before.GetDataPtr()), 6 * 3);
+    before.CloseLayer();
+
+    NotifyWindow parent;
+    CFrameViewer* frame = frame_test::OpenViewer(file, parent);
+    ASSERT_NE(frame, nullptr);
+    const HWND hwnd = frame->GetSafeHwnd();
+    CVirtualView* view = frame->GetViewRect()->GetActiveView();
+    ASSERT_TRUE(view && view->MakeWorkingCopy());
+    ASSERT_TRUE(view->GetLayer(1)->SetValue(2, 2, 55.0));
+    ::SendMessage(hwnd, WM_DLGMESSAGE, 8, 0);
+    Responder().AnswerDialogCommand(IDYES);
+    ::SendMessage(hwnd, frame_test::ControlMessage(), 1, 0);
+    PumpUntil([&] { return !::IsWindow(hwnd); });
+    ASSERT_FALSE(::IsWindow(hwnd));
+
+    EXPECT_EQ(CRDPLayer::GetNumLayer(file.c_str()), 2);
+    EXPECT_EQ(SampleOf(file, 2, 2), 55.0);
+    CRDPLayer after;
+    ASSERT_NE(after.OpenLayerEx(file.c_str(), kOpenReadOnly, 1), nullptr);
+    EXPECT_EQ(after.Width(), 6);
+    EXPECT_EQ(std::string(static_cast<const char*>(after.GetDataPtr()), 6 * 3), secondSamples);
 }

@@ -10,10 +10,12 @@
 
 #include <QImage>
 
+#include <array>
 #include <atomic>
 #include <chrono>
 #include <cmath>
 #include <thread>
+#include <cstdio>
 #include <cstring>
 #include <filesystem>
 #include <functional>
@@ -38,6 +40,7 @@
 #include "tests/support/test_environment.h"
 #include "tests/support/ui_helpers.h"
 #include "tests/viewer/core/pyramid_reference.h"
+#include "viewer/core/raster_view_cache.h"
 #include "viewer/core/raster_view_jobs.h"
 #include "viewer/core/raster_view_services.h"
 #include "viewer/core/tile_pyramid.h"
@@ -573,6 +576,136 @@ TEST(RasterViewCache, ReadOnlyFoldersUseTempDirAndSameNamedFilesDoNotCollide)
         EXPECT_EQ(std::memcmp(hist[i].data(), view.GetHistAddr(1, 1), 1024), 0);
         ++i;
     }
+}
+
+// A cache whose bytes were changed after it was written is never shown: its checksum fails
+// and it is built again, byte for byte as before.
+TEST(RasterViewCache, ADamagedCacheIsBuiltAgainInsteadOfShown)
+{
+    TempDir dir;
+    NotifyWindow wnd;
+    const std::string path = dir.File("scene.rdp");
+    const std::string cache = dir.File("scene.tp0");
+    WriteRamp(path, 300, 200);
+    std::array<unsigned, 256> hist{};
+    {
+        CRasterView view;
+        ASSERT_EQ(OpenAndWait(view, wnd, path), kViewerShown);
+        std::memcpy(hist.data(), view.GetHistAddr(1, 1), 1024);
+    }
+    const std::string built = tarvenix::test::ReadWholeFile(cache);
+    ASSERT_EQ(std::int64_t(built.size()), RasterCacheFileBytes(300, 200));
+    struct Case {
+        const char* name;
+        std::int64_t at;
+    };
+    const Case cases[] = {
+        {"a pyramid byte", kCacheHeaderBytes + 5000},
+        {"a histogram count", 24 + 4 * 100},
+        {"the stretch method", 0},
+        {"the checksum", std::int64_t(built.size()) - 3},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        std::string damaged = built;
+        damaged[size_t(c.at)] ^= 0x5A;
+        tarvenix::test::WriteWholeFile(cache, damaged);
+        CRasterView view;
+        ASSERT_TRUE(view.Open(0, &wnd, path.c_str(), 0, 0, 0, 1, 0, nullptr, nullptr));
+        EXPECT_TRUE(view.IsBusy()) << "the damaged cache is not taken";
+        ASSERT_EQ(wnd.WaitForResult(), kViewerShown);
+        EXPECT_EQ(std::memcmp(hist.data(), view.GetHistAddr(1, 1), 1024), 0);
+        EXPECT_TRUE(tarvenix::test::ReadWholeFile(cache) == built) << "built again as it was";
+    }
+}
+
+// A cache is written under its name only as a new file: a link planted there, beside the
+// source or in a shared temporary folder, is replaced and the file it names keeps its bytes;
+// a file another user put under the name is never taken for a cache.
+TEST(RasterViewCache, NoCacheWriteFollowsALinkAndOnlyTheUsersOwnCachesAreTaken)
+{
+    TempDir shared, sources, readOnly;
+    NotifyWindow wnd;
+    const std::string victim = shared.File("victim.txt");
+    const std::string besidePath = sources.File("beside.rdp"), lockedPath = readOnly.File("locked.rdp");
+    WriteRamp(besidePath, 300, 200);
+    WriteRamp(lockedPath, 300, 200, 5.0);
+    ReadOnlyFolder lock(readOnly.Path());
+    TempDirSetting setting(shared.Path().string());
+    const bool haveReadOnly = !lock.Writable();
+    auto cacheName = [&](const std::string& source, int which) {
+        return RasterCacheNames(RasterCacheKey{source, 300, 200, 7, 0},
+                                shared.Path().string())[size_t(which)];
+    };
+
+    struct Case {
+        const char* name;
+        std::string source;
+        int which;    // the name planted on: 0 beside the source, 1 in the shared folder
+        bool asLink;  // else a sound cache of this source, owned by another user
+    };
+    const Case cases[] = {
+        {"a link beside the source", besidePath, 0, true},
+        {"a link in the shared folder", lockedPath, 1, true},
+        {"another user's cache in the shared folder", lockedPath, 1, false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        if (c.which == 1 && !haveReadOnly) {
+            std::printf("skipped: no folder can be made read-only here\n");
+            continue;
+        }
+        const std::string name = cacheName(c.source, c.which);
+        tarvenix::test::WriteWholeFile(victim, "the user's own file");
+        fs::remove(name);
+        if (c.asLink) {
+            ASSERT_EQ(::symlink(victim.c_str(), name.c_str()), 0);
+        } else {
+            {
+                CRasterView view;  // a sound cache, then given away
+                ASSERT_EQ(OpenAndWait(view, wnd, c.source), kViewerShown);
+            }
+            ASSERT_TRUE(fs::is_regular_file(name));
+            if (::chown(name.c_str(), 65534, 65534) != 0) {
+                std::printf("skipped: files cannot be given to another user here\n");
+                continue;
+            }
+        }
+        CRasterView view;
+        ASSERT_TRUE(view.Open(0, &wnd, c.source.c_str(), 0, 0, 0, 1, 0, nullptr, nullptr));
+        EXPECT_TRUE(view.IsBusy()) << "nothing planted is taken for a cache";
+        ASSERT_EQ(wnd.WaitForResult(), kViewerShown);
+        EXPECT_EQ(view.GetCacheFileName().str(), name);
+        EXPECT_EQ(tarvenix::test::ReadWholeFile(victim), "the user's own file");
+        struct stat st {};
+        ASSERT_EQ(::lstat(name.c_str(), &st), 0);
+        EXPECT_TRUE(S_ISREG(st.st_mode));
+        EXPECT_EQ(st.st_uid, ::geteuid());
+        EXPECT_EQ(st.st_mode & 077, 0u) << "the picture of the user's file is theirs alone";
+    }
+}
+
+TEST(RasterViewCache, WithoutATempDirCachesOfReadOnlyFoldersGoToTheUsersOwnCacheFolder)
+{
+    TempDir readOnly;
+    NotifyWindow wnd;
+    const std::string path = readOnly.File("scene.rdp");
+    WriteRamp(path, 300, 200);
+    ReadOnlyFolder lock(readOnly.Path());
+    if (lock.Writable()) GTEST_SKIP() << "no folder can be made read-only here";
+    const fs::path own = fs::path(std::getenv("XDG_CACHE_HOME")) / "tarvenix";
+    EXPECT_EQ(RasterCacheTempFolder(), own.string());
+
+    CRasterView view;
+    ASSERT_EQ(OpenAndWait(view, wnd, path), kViewerShown);
+    EXPECT_EQ(fs::path(view.GetCacheFileName().str()).parent_path(), own);
+    EXPECT_TRUE(fs::exists(view.GetCacheFileName().str()));
+    struct stat st {};
+    ASSERT_EQ(::lstat(own.c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 0777, 0700u);
+    CRasterView again;
+    ASSERT_TRUE(again.Open(0, &wnd, path.c_str(), 0, 0, 0, 1, 0, nullptr, nullptr));
+    EXPECT_FALSE(again.IsBusy()) << "and are found there again";
 }
 
 // ---------------------------------------------------------------------------------------------
