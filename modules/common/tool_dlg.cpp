@@ -1,7 +1,7 @@
 #include "modules/common/tool_dlg.h"
 
 #include <array>
-#include <cstring>
+#include <cstdint>
 #include <filesystem>
 #include <string>
 #include <system_error>
@@ -10,8 +10,11 @@
 #include "outside/basecore/help_system.h"
 #include "outside/basecore/rdp_layer.h"
 #include "outside/basecore/tags.h"
+#include "platform/dialogs/data_exchange.h"
 #include "platform/resources/module_resources.h"
 #include "platform/window/modal.h"
+#include "viewer/core/view_result_param.h"
+#include "viewer/core/viewer_functions.h"
 
 namespace {
 
@@ -31,13 +34,6 @@ constexpr platform::ModuleResources kFrameResources{.module = "tool frame", .str
 const platform::ModuleResourceRegistration kFrameRegistration(kFrameResources);
 
 constexpr int kStatisticsBytes = 1064;
-
-CString NamePart(const CString& path)
-{
-    const std::string p = static_cast<const char*>(path);
-    const auto cut = p.find_last_of("/\\");
-    return cut == std::string::npos ? path : CString(p.substr(cut + 1).c_str());
-}
 
 }  // namespace
 
@@ -64,12 +60,38 @@ bool NamesSameFile(const char* a, const char* b)
     return !pa.empty() && pa == pb;
 }
 
+CString FileNamePart(const CString& path)
+{
+    const std::string p = static_cast<const char*>(path);
+    const auto cut = p.find_last_of("/\\");
+    return cut == std::string::npos ? path : CString(p.substr(cut + 1).c_str());
+}
+
+CString ToolJobTitle(const CString& text, const CString& path, bool blank)
+{
+    return text + (blank ? ": " : ":") + FileNamePart(path);
+}
+
+// ---- the dialog ---------------------------------------------------------------------------
+
 BEGIN_MESSAGE_MAP(CToolDlg, CDialog)
     ON_MESSAGE(WM_INFILECTRL_CHOSEN, OnInfileCtrlClicked)
     ON_WM_HELPINFO()
 END_MESSAGE_MAP()
 
-CToolDlg::CToolDlg(UINT templateId) : CDialog(templateId, nullptr), m_templateId(templateId) {}
+CToolDlg::CToolDlg(UINT templateId, const ToolPolicy& policy, std::initializer_list<ToolFile> inputs,
+                   const ToolFile& output)
+    : CDialog(templateId, nullptr),
+      m_templateId(templateId),
+      m_policy(policy),
+      m_inputFiles(inputs),
+      m_outputFile(output)
+{
+    for (const ToolFile& file : m_inputFiles)
+        m_inputPickers.push_back(file.editBox ? nullptr : std::make_unique<CInFileCtrl>());
+    if (!m_outputFile.editBox) m_outputPicker = std::make_unique<CInFileCtrl>();
+    m_strErrorCaption = Text(m_policy.errorCaption);
+}
 
 CToolDlg::~CToolDlg() = default;
 
@@ -89,45 +111,100 @@ void CToolDlg::PostNcDestroy()
     delete this;
 }
 
+void CToolDlg::DoDataExchange(CDataExchange* pDX)
+{
+    CDialog::DoDataExchange(pDX);
+    for (std::size_t i = 0; i < m_inputFiles.size(); ++i)
+        if (m_inputPickers[i]) DDX_Control(pDX, m_inputFiles[i].id, *m_inputPickers[i]);
+    if (m_outputPicker) DDX_Control(pDX, m_outputFile.id, *m_outputPicker);
+}
+
 BOOL CToolDlg::OnInitDialog()
 {
     // The first exchange writes the members to the controls like every later one.
     m_bWritingControls = true;
     CDialog::OnInitDialog();
     m_bWritingControls = false;
-    m_input.Create(1, nullptr, nullptr, 0);
-    m_output.Create(0, nullptr, nullptr, 0);
+    for (const auto& picker : m_inputPickers)
+        if (picker) picker->Create(1, nullptr, nullptr, 0);
+    if (m_outputPicker) m_outputPicker->Create(0, nullptr, nullptr, 0);
     return TRUE;
 }
 
+CString CToolDlg::Text(UINT id) const
+{
+    return m_policy.text ? m_policy.text(id) : CString();
+}
+
+bool CToolDlg::Refuse(UINT id, UINT icon)
+{
+    return RefuseText(Text(id), icon);
+}
+
+bool CToolDlg::RefuseText(const CString& text, UINT icon)
+{
+    m_strMessage = text;
+    MessageBox(m_strMessage, m_strErrorCaption, MB_OK | icon);
+    return false;
+}
+
+// ---- the pickers --------------------------------------------------------------------------
+
 LRESULT CToolDlg::OnInfileCtrlClicked(WPARAM id, LPARAM)
 {
-    if (int(id) == OutputPickerId())
-        OnInctrlOutputChange();
-    else if (int(id) == InputPickerId())
-        OnInctrlInputChange();
-    return 0;
+    if (m_outputPicker && int(id) == m_outputFile.id) {
+        OnOutputChosen();
+        return 1;
+    }
+    for (std::size_t i = 0; i < m_inputFiles.size(); ++i) {
+        if (!m_inputPickers[i] || int(id) != m_inputFiles[i].id) continue;
+        CInFileCtrl& picker = *m_inputPickers[i];
+        const CString refusal = InputRefusal(m_inputFiles[i], picker);
+        if (refusal.IsEmpty()) {
+            OnInputChosen(i);
+        } else {
+            RefuseText(refusal);
+            picker.ClearAll();
+            if (m_policy.preview) m_preview.SetText(LoadFrameText(IDS_FRAME_SELECT_INPUT));
+        }
+        break;
+    }
+    return 1;
 }
 
-void CToolDlg::OnInctrlInputChange()
+CString CToolDlg::InputRefusal(const ToolFile& file, const CInFileCtrl& picker) const
 {
+    if (!file.admitted.Empty() && !file.admitted.Admits(picker.Type())) return Text(file.badTypeText);
+    return file.check ? file.check(picker) : CString();
+}
+
+void CToolDlg::OnInputChosen(std::size_t index)
+{
+    if (!m_policy.presetFolders && !m_policy.preview) return;
     UpdateData(TRUE);
-    if (m_output.GetFileName().IsEmpty()) m_output.SetOnlyPath(m_input.GetOnlyPath());
-    Dispatcher();
+    if (m_policy.presetFolders && m_outputPicker && m_outputPicker->GetFileName().IsEmpty())
+        m_outputPicker->SetOnlyPath(m_inputPickers[index]->GetOnlyPath());
+    if (m_policy.preview) Dispatcher();
     WriteControls();
 }
 
-void CToolDlg::OnInctrlOutputChange()
+void CToolDlg::OnOutputChosen()
 {
+    // Choosing an output starts no preview.
+    if (!m_policy.presetFolders) return;
     UpdateData(TRUE);
-    if (m_input.GetFileName().IsEmpty()) m_input.SetOnlyPath(m_output.GetOnlyPath());
+    for (const auto& picker : m_inputPickers)
+        if (picker && picker->GetFileName().IsEmpty()) picker->SetOnlyPath(m_outputPicker->GetOnlyPath());
     WriteControls();
 }
+
+// ---- the preview --------------------------------------------------------------------------
 
 long CToolDlg::Dispatcher()
 {
     UpdateData(TRUE);
-    const CString input = m_input.GetPathName();
+    const CString input =
+        m_inputPickers.empty() || !m_inputPickers[0] ? CString() : m_inputPickers[0]->GetPathName();
     // Only files with stored statistics are previewed: the reduced image needs them.
     std::array<BYTE, kStatisticsBytes> statistics{};
     if (input.IsEmpty() || !GetTag(input, TAG_STATISTICS, kStatisticsBytes, statistics.data())) {
@@ -175,47 +252,77 @@ LRESULT CToolDlg::OnDlgMessage(WPARAM code, LPARAM record)
     return 1;
 }
 
+// ---- Execute ------------------------------------------------------------------------------
+
+CString CToolDlg::PathOf(const ToolFile& file, const CInFileCtrl* picker) const
+{
+    if (picker) return picker->GetPathName();
+    CString text;
+    GetDlgItemText(file.id, text);
+    return text;
+}
+
+ToolPaths CToolDlg::CurrentPaths() const
+{
+    ToolPaths paths;
+    for (std::size_t i = 0; i < m_inputFiles.size(); ++i)
+        paths.inputs.push_back(InputInUse(i) ? PathOf(m_inputFiles[i], m_inputPickers[i].get()) : CString());
+    paths.output = PathOf(m_outputFile, m_outputPicker.get());
+    return paths;
+}
+
 void CToolDlg::OnOK()
 {
     if (!UpdateData(TRUE)) return;
-    const CString input = m_input.GetPathName();
-    const CString output = m_output.GetPathName();
-    const CString caption = ToolCaption();
-    if (!CheckParameters()) return;
-    if (!FileFind(input)) {
-        MessageBox(LoadFrameText(IDS_FRAME_INPUT_MISSING) + "\n" + input, caption,
-                   MB_OK | MB_ICONEXCLAMATION);
-        return;
-    }
-    // Writing the output over the input would destroy what the job reads.
-    if (NamesSameFile(input, output)) {
-        MessageBox(LoadFrameText(IDS_FRAME_OUTPUT_IS_INPUT), caption, MB_OK | MB_ICONEXCLAMATION);
-        return;
-    }
-    if (!ConfirmReplace(output, caption)) return;
-    const CString title = caption + ": " + NamePart(input);
-    auto* result = new ViewResultParam;
-    result->fileName = output;
-    StartJob(title, input, output, result);
+    const ToolPaths paths = CurrentPaths();
+    // The names the user must give, inputs first; the field goes to the keyboard.
+    auto refuseEmpty = [&](const ToolFile& file) {
+        Refuse(file.emptyText);
+        if (CWnd* field = GetDlgItem(file.id)) field->SetFocus();
+    };
+    for (std::size_t i = 0; i < m_inputFiles.size(); ++i)
+        if (m_inputFiles[i].emptyText && InputInUse(i) && paths.inputs[i].IsEmpty())
+            return refuseEmpty(m_inputFiles[i]);
+    if (m_outputFile.emptyText && paths.output.IsEmpty()) return refuseEmpty(m_outputFile);
+    if (!CheckParameters(paths)) return;
+    if (m_policy.inputMustExist)
+        for (std::size_t i = 0; i < paths.inputs.size(); ++i)
+            if (InputInUse(i) && !FileFind(paths.inputs[i]))
+                return void(RefuseText(LoadFrameText(IDS_FRAME_INPUT_MISSING) + "\n" + paths.inputs[i]));
+    // Writing the output over an input would destroy what the job reads.
+    for (const CString& input : paths.inputs)
+        if (NamesSameFile(input, paths.output))
+            return void(RefuseText(LoadFrameText(IDS_FRAME_OUTPUT_IS_INPUT)));
+    if (m_policy.askBeforeOverwrite && !ConfirmReplace(paths.output)) return;
+    StartJob(paths);
     WriteControls();
 }
 
-bool CToolDlg::ConfirmReplace(const CString& output, const CString& caption)
+bool CToolDlg::ConfirmReplace(const CString& output)
 {
     if (!FileFind(output)) return true;
     const CString question = LoadFrameText(IDS_FRAME_FILE_WITH_NAME) + output +
                              LoadFrameText(IDS_FRAME_ALREADY_EXISTS) + "." + "\n" +
                              LoadFrameText(IDS_FRAME_REPLACE);
-    return MessageBox(question, caption, MB_YESNO | MB_ICONQUESTION) == IDYES;
+    return MessageBox(question, m_strErrorCaption, MB_YESNO | MB_ICONQUESTION) == IDYES;
 }
 
-void CToolDlg::WriteControls()
+void CToolDlg::StartJob(const ToolPaths& paths)
 {
-    const bool outer = !m_bWritingControls;
-    m_bWritingControls = true;
-    UpdateData(FALSE);
-    if (outer) m_bWritingControls = false;
+    ToolJob job = MakeJob(paths);
+    if (!job.routine || !job.record) return;
+    const CString& named = m_policy.titleNames == TitleNames::Output ? paths.output : paths.Input();
+    const CString title = ToolJobTitle(Text(m_policy.titleText), named, m_policy.blankAfterColon);
+    auto* result = new ViewResultParam;
+    result->fileName = paths.output;
+    result->component = job.component;
+    result->stretchMethod = job.stretchMethod;
+    // From Run on the record is the job's; when no thread started it is still ours.
+    void* record = job.record.get();
+    if (Run(title, job.routine, record, ViewResultFunction, result)) job.record.release();
 }
+
+// ---- help and close -----------------------------------------------------------------------
 
 void CToolDlg::OnCancel()
 {
@@ -224,10 +331,18 @@ void CToolDlg::OnCancel()
 
 void CToolDlg::OnButtonHelp()
 {
-    CallHelpSystem(this, HelpPage());
+    if (m_policy.helpTopic) CallHelpSystem(this, Text(m_policy.helpTopic));
 }
 
 BOOL CToolDlg::OnHelpInfo(HELPINFO*)
 {
-    return CallHelpSystem(this, HelpPage());
+    return m_policy.helpTopic ? CallHelpSystem(this, Text(m_policy.helpTopic)) : FALSE;
+}
+
+void CToolDlg::WriteControls()
+{
+    const bool outer = !m_bWritingControls;
+    m_bWritingControls = true;
+    UpdateData(FALSE);
+    if (outer) m_bWritingControls = false;
 }

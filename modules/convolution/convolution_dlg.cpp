@@ -33,6 +33,16 @@ namespace {
 constexpr int kStatisticsBytes = 1064;
 constexpr LPARAM kFolderData = -1;
 
+constexpr ToolPolicy kPolicy{.text = LoadKernovaText,
+                             .errorCaption = IDS_CONV_CAPTION,
+                             .titleText = IDS_CONV_CAPTION,
+                             .blankAfterColon = true,
+                             .askBeforeOverwrite = true,
+                             .inputMustExist = true,
+                             .presetFolders = true,
+                             .preview = true,
+                             .helpTopic = IDS_CONV_HELP_PAGE};
+
 /// An angle as typed: the whole degrees of the text within one turn (-359..359); a text that
 /// is no finite number counts as 0. Reduced before any conversion to an integer, so that a
 /// huge value cannot overflow one.
@@ -74,7 +84,6 @@ const BYTE* GreyPalette()
 
 // clang-format off
 BEGIN_MESSAGE_MAP(CConvolutionDlg, CToolDlg)
-    ON_MESSAGE(WM_INFILECTRL_CHOSEN, OnPickerChosen)
     ON_MESSAGE(WM_KERNEL_PREVIEW, OnKernelMessage)
     ON_BN_CLICKED(IDC_CONV_HELP, OnButtonHelp)
     ON_BN_CLICKED(IDC_CONV_EXECUTE, OnExecute)
@@ -89,7 +98,9 @@ BEGIN_MESSAGE_MAP(CConvolutionDlg, CToolDlg)
 END_MESSAGE_MAP()
 // clang-format on
 
-CConvolutionDlg::CConvolutionDlg() : CToolDlg(IDD_CONVOLUTION)
+CConvolutionDlg::CConvolutionDlg()
+    : CToolDlg(IDD, kPolicy, {{.id = IDC_CONV_INPUT}},
+               {.id = IDC_CONV_OUTPUT, .emptyText = IDS_CONV_NO_OUTPUT})
 {
     m_kernelsDir = GetStringValue("\\Settings\\General", "KernelsDir");
 }
@@ -99,8 +110,6 @@ CConvolutionDlg::~CConvolutionDlg() = default;
 void CConvolutionDlg::DoDataExchange(CDataExchange* pDX)
 {
     CToolDlg::DoDataExchange(pDX);
-    DDX_Control(pDX, IDC_CONV_INPUT, m_input);
-    DDX_Control(pDX, IDC_CONV_OUTPUT, m_output);
     DDX_Control(pDX, IDC_CONV_TREE, m_tree);
     DDX_Control(pDX, IDC_CONV_SLIDER, m_slider);
     DDX_Control(pDX, IDC_CONV_ANGLE, m_angleEdit);
@@ -237,7 +246,6 @@ void CConvolutionDlg::OnSelchangedTreeMasks(NMHDR* header, LRESULT* result)
         m_maskPath = path;
     }
     SetStateRoundScroll();
-    DeletePreview();
     Dispatcher();
 }
 
@@ -294,7 +302,6 @@ void CConvolutionDlg::OnChangeEditAngle()
     }
     m_nPositiveAngle = m_fAngle >= 0 ? 1 : 0;
     m_slider.SetAngle(m_fAngle >= 0 ? m_fAngle : m_fAngle + 360.0f);
-    DeletePreview();
     Dispatcher();
 }
 
@@ -311,7 +318,6 @@ void CConvolutionDlg::OnHScroll(UINT code, UINT pos, CScrollBar* bar)
     m_fAngle = float(m_nPositiveAngle ? position : position - 360);
     m_strAngle = FormatG(m_fAngle);
     WriteControls();
-    DeletePreview();
     Dispatcher();
 }
 
@@ -330,8 +336,8 @@ void CConvolutionDlg::SetAngle(double degrees)
 long CConvolutionDlg::Dispatcher()
 {
     UpdateData(TRUE);
-    const CString input = m_input.GetPathName();
-    if (m_input.GetFileName().IsEmpty() || m_maskPath.IsEmpty()) return 0;
+    const CString input = InputPicker().GetPathName();
+    if (InputPicker().GetFileName().IsEmpty() || m_maskPath.IsEmpty()) return 0;
     std::array<BYTE, kStatisticsBytes> statistics{};
     SDoublePreviewImage image;
     const auto inputHeader = LayerHeaderOf(input);
@@ -463,33 +469,13 @@ LRESULT CConvolutionDlg::OnKernelMessage(WPARAM code, LPARAM data)
 
 // ---- input, Execute, help ---------------------------------------------------------------------
 
-LRESULT CConvolutionDlg::OnPickerChosen(WPARAM id, LPARAM)
-{
-    if (int(id) == IDC_CONV_OUTPUT) {
-        OnInctrlOutputChange();
-        return 0;
-    }
-    if (int(id) != IDC_CONV_INPUT) return 0;
-    UpdateData(TRUE);
-    if (m_output.GetFileName().IsEmpty()) m_output.SetOnlyPath(m_input.GetOnlyPath());
-    DeletePreview();
-    Dispatcher();
-    WriteControls();
-    return 0;
-}
-
 void CConvolutionDlg::OnExecute()
 {
     OnOK();
 }
 
-bool CConvolutionDlg::CheckParameters()
+bool CConvolutionDlg::CheckParameters(const ToolPaths&)
 {
-    if (m_output.GetPathName().IsEmpty()) {
-        MessageBox(LoadKernovaText(IDS_CONV_NO_OUTPUT), ToolCaption(), MB_OK | MB_ICONEXCLAMATION);
-        m_output.SetFocus();
-        return false;
-    }
     if (std::atof(m_strAngle) == 0.0) {
         m_fAngle = 0.0f;
         m_strAngle = "0.";
@@ -497,17 +483,16 @@ bool CConvolutionDlg::CheckParameters()
     return true;
 }
 
-bool CConvolutionDlg::StartJob(const CString& title, const CString& input, const CString& output,
-                               ViewResultParam* result)
+ToolJob CConvolutionDlg::MakeJob(const ToolPaths& paths)
 {
-    m_params.inputPath = input;
-    m_params.outputPath = output;
+    m_params.inputPath = paths.Input();
+    m_params.outputPath = paths.output;
     m_params.angleDegrees = m_fAngle;
     m_params.maskPath = m_maskPath;
     m_params.maskCaption = GetNameCurrentMask();
     m_params.resultLayer = nullptr;
     m_params.owner = nullptr;
-    return RunJob(title, KernelJob, std::make_unique<KernelJobParams>(m_params), result);
+    return MakeToolJob(KernelJob, std::make_unique<KernelJobParams>(m_params));
 }
 
 CString CConvolutionDlg::GetNameCurrentMask() const
@@ -515,29 +500,9 @@ CString CConvolutionDlg::GetNameCurrentMask() const
     return m_maskPath.IsEmpty() ? CString() : MaskTitle(m_maskPath);
 }
 
-CString CConvolutionDlg::ToolCaption() const
-{
-    return LoadKernovaText(IDS_CONV_CAPTION);
-}
-
-CString CConvolutionDlg::HelpPage() const
-{
-    return LoadKernovaText(IDS_CONV_HELP_PAGE);
-}
-
-int CConvolutionDlg::InputPickerId() const
-{
-    return IDC_CONV_INPUT;
-}
-
-int CConvolutionDlg::OutputPickerId() const
-{
-    return IDC_CONV_OUTPUT;
-}
-
 void CConvolutionDlg::Message(UINT textId, UINT icon)
 {
-    MessageBox(LoadKernovaText(textId), ToolCaption(), MB_OK | icon);
+    MessageBox(LoadKernovaText(textId), ErrorCaption(), MB_OK | icon);
 }
 
 // ---- the mask buttons -----------------------------------------------------------------------
@@ -545,7 +510,7 @@ void CConvolutionDlg::Message(UINT textId, UINT icon)
 int CConvolutionDlg::IsValidRDPFile(const CString& path)
 {
     if (!FileFind(path)) {
-        MessageBox(LoadFrameText(IDS_FRAME_INPUT_MISSING) + "\n" + path, ToolCaption(),
+        MessageBox(LoadFrameText(IDS_FRAME_INPUT_MISSING) + "\n" + path, ErrorCaption(),
                    MB_OK | MB_ICONEXCLAMATION);
         return 0;
     }
@@ -553,7 +518,7 @@ int CConvolutionDlg::IsValidRDPFile(const CString& path)
         const std::string p = static_cast<const char*>(path);
         const auto cut = p.find_last_of('/');
         const CString name = (cut == std::string::npos ? p : p.substr(cut + 1)).c_str();
-        MessageBox(name + LoadKernovaText(IDS_CONV_NOT_RDP), ToolCaption(), MB_OK | MB_ICONEXCLAMATION);
+        MessageBox(name + LoadKernovaText(IDS_CONV_NOT_RDP), ErrorCaption(), MB_OK | MB_ICONEXCLAMATION);
         return 0;
     }
     return 1;
@@ -640,7 +605,7 @@ void CConvolutionDlg::OnButtonRemoveMask()
     // The question names the file, so the user knows what goes.
     const CString question = LoadKernovaText(link ? IDS_CONV_DELETE_LINK : IDS_CONV_DELETE_MASK) +
                              (link ? "\n" : "") + m_selectedFile;
-    if (MessageBox(question, ToolCaption(), MB_YESNO | MB_ICONQUESTION) != IDYES) return;
+    if (MessageBox(question, ErrorCaption(), MB_YESNO | MB_ICONQUESTION) != IDYES) return;
     if (!DeleteFile(m_selectedFile)) {
         Message(IDS_CONV_DELETE_FAILED, MB_ICONSTOP);
         return;

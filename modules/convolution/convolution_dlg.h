@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "modules/common/tool_dlg.h"
+#include "modules/convolution/convolution_resources.h"
 #include "modules/convolution/kernel_job.h"
 #include "modules/convolution/round_slider_ctrl.h"
 #include "outside/basecore/button_st.h"
@@ -18,13 +19,14 @@
 
 class CConvolutionDlg : public CToolDlg {
 public:
+    static constexpr UINT IDD = IDD_CONVOLUTION;
     CConvolutionDlg();
     ~CConvolutionDlg() override;
 
     /// Sets the angle from outside (the kernel editor after a save); no new preview.
     void SetAngle(double degrees);
     /// Starts a preview when an input and a mask are chosen; the preview thread, or 0.
-    long Dispatcher();
+    long Dispatcher() override;
     /// The mask's name for the progress list: its caption tag, else its file title.
     CString GetNameCurrentMask() const;
     /// 1 when `path` exists and its header gives a width and a height above 0; else the
@@ -54,15 +56,9 @@ protected:
     BOOL PreTranslateMessage(MSG* pMsg) override;
     BOOL OnNotify(WPARAM wParam, LPARAM lParam, LRESULT* pResult) override;
 
-    bool StartJob(const CString& title, const CString& input, const CString& output,
-                  ViewResultParam* result) override;
-    bool CheckParameters() override;
-    CString ToolCaption() const override;
-    CString HelpPage() const override;
-    int InputPickerId() const override;
-    int OutputPickerId() const override;
+    bool CheckParameters(const ToolPaths& paths) override;
+    ToolJob MakeJob(const ToolPaths& paths) override;
 
-    LRESULT OnPickerChosen(WPARAM id, LPARAM lParam);
     LRESULT OnKernelMessage(WPARAM code, LPARAM data);
     void OnChangeEditAngle();
     void OnHScroll(UINT code, UINT pos, CScrollBar* bar);
@@ -80,7 +76,6 @@ private:
     HTREEITEM InsertLeaf(const CString& path, const CString& caption, HTREEITEM parent);
     void ForgetMask();
     void SetStateRoundScroll();
-    void DeletePreview() {}
     void ShowResult(const KernelJobParams& answer);
     void Message(UINT textId, UINT icon);
 

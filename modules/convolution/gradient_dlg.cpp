@@ -96,11 +96,29 @@ bool Differentiate(const SGradientParams& record, void* const* in, void* const* 
     return true;
 }
 
+constexpr ToolPolicy kPolicy{.text = LoadKernovaText,
+                             .errorCaption = IDS_DERIV_CAPTION,
+                             .titleText = IDS_DERIV_CAPTION,
+                             .blankAfterColon = true,
+                             .askBeforeOverwrite = true,
+                             .inputMustExist = true,
+                             .presetFolders = true,
+                             .preview = true,
+                             .helpTopic = IDS_GRAD_HELP_PAGE};
+
+/// The differences need three samples along each direction and have no engine for complex
+/// samples: such an input is refused when it is chosen, not after a job ran.
+CString DerivableRefusal(const CInFileCtrl& picker)
+{
+    if (!picker.DataReady() || IsDerivableInput(picker.Type(), picker.Width(), picker.Height()))
+        return CString();
+    return LoadKernovaText(IDS_DERIV_NOT_DERIVABLE) + "\n" + picker.GetPathName();
+}
+
 }  // namespace
 
 // clang-format off
 BEGIN_MESSAGE_MAP(CCalcGradientDlg, CToolDlg)
-    ON_MESSAGE(WM_INFILECTRL_CHOSEN, OnPickerChosen)
     ON_MESSAGE(WM_GRADIENT_PREVIEW, OnDlgMessage)
     ON_MESSAGE(WM_GRADIENT_PREVIEW_ERROR, OnPreviewError)
     ON_MESSAGE(WM_GRADIENT_SHOW_ERROR, OnShowPreviewError)
@@ -115,7 +133,11 @@ BEGIN_MESSAGE_MAP(CCalcGradientDlg, CToolDlg)
 END_MESSAGE_MAP()
 // clang-format on
 
-CCalcGradientDlg::CCalcGradientDlg() : CToolDlg(IDD_CALC_GRADIENT) {}
+CCalcGradientDlg::CCalcGradientDlg()
+    : CToolDlg(IDD, kPolicy, {{.id = IDC_GRAD_INPUT, .check = DerivableRefusal}},
+               {.id = IDC_GRAD_OUTPUT, .emptyText = IDS_GRAD_NO_OUTPUT})
+{
+}
 
 CCalcGradientDlg::~CCalcGradientDlg()
 {
@@ -136,8 +158,6 @@ void CCalcGradientDlg::DoDataExchange(CDataExchange* pDX)
     DDX_Control(pDX, IDC_GRAD_DY, m_buttons[3]);
     DDX_Control(pDX, IDC_GRAD_MODULUS, m_buttons[0]);
     DDX_Control(pDX, IDC_GRAD_SLIDER, m_slider);
-    DDX_Control(pDX, IDC_GRAD_OUTPUT, m_output);
-    DDX_Control(pDX, IDC_GRAD_INPUT, m_input);
     DDX_Text(pDX, IDC_GRAD_ANGLE, m_strAngle);
 }
 
@@ -195,24 +215,8 @@ BOOL CCalcGradientDlg::PreTranslateMessage(MSG* pMsg)
 
 long CCalcGradientDlg::RequestPreview()
 {
-    if (!m_ready || m_input.GetFileName().IsEmpty()) return 0;
+    if (!m_ready || InputPicker().GetFileName().IsEmpty()) return 0;
     return Dispatcher();
-}
-
-LRESULT CCalcGradientDlg::OnPickerChosen(WPARAM id, LPARAM lParam)
-{
-    // The differences need three samples along each direction and have no engine for
-    // complex samples: such an input is refused when it is chosen, not after a job ran.
-    if (int(id) == IDC_GRAD_INPUT && m_input.DataReady() &&
-        !IsDerivableInput(m_input.Type(), m_input.Width(), m_input.Height())) {
-        const CString path = m_input.GetPathName();
-        m_input.ClearAll();
-        m_preview.SetText(LoadFrameText(IDS_FRAME_SELECT_INPUT));
-        MessageBox(LoadKernovaText(IDS_DERIV_NOT_DERIVABLE) + "\n" + path, ToolCaption(),
-                   MB_OK | MB_ICONEXCLAMATION);
-        return 0;
-    }
-    return OnInfileCtrlClicked(id, lParam);
 }
 
 void CCalcGradientDlg::OnItemchangedListDerivType(NMHDR* header, LRESULT* result)
@@ -383,16 +387,12 @@ LRESULT CCalcGradientDlg::OnShowPreviewError(WPARAM, LPARAM)
     if (m_previewError.IsEmpty()) return 0;
     const CString text = m_previewError;
     m_previewError.Empty();
-    MessageBox(text, ToolCaption(), MB_OK | MB_ICONERROR);
+    MessageBox(text, ErrorCaption(), MB_OK | MB_ICONERROR);
     return 0;
 }
 
-bool CCalcGradientDlg::CheckParameters()
+bool CCalcGradientDlg::CheckParameters(const ToolPaths&)
 {
-    if (m_output.GetPathName().IsEmpty()) {
-        MessageBox(LoadKernovaText(IDS_GRAD_NO_OUTPUT), ToolCaption(), MB_OK | MB_ICONEXCLAMATION);
-        return false;
-    }
     if (RecordAngle() == 0.0) {
         m_strAngle = "0.";
         m_fAngle = 0.0f;
@@ -400,34 +400,13 @@ bool CCalcGradientDlg::CheckParameters()
     return true;
 }
 
-bool CCalcGradientDlg::StartJob(const CString& title, const CString& input, const CString& output,
-                                ViewResultParam* result)
+ToolJob CCalcGradientDlg::MakeJob(const ToolPaths& paths)
 {
-    m_params.input = input;
-    m_params.output = output;
+    m_params.input = paths.Input();
+    m_params.output = paths.output;
     m_params.kind = m_nDerivType;
     m_params.angle = RecordAngle();
-    return RunJob(title, CalcGradientJob, std::make_unique<SGradientParams>(m_params), result);
-}
-
-CString CCalcGradientDlg::ToolCaption() const
-{
-    return LoadKernovaText(IDS_DERIV_CAPTION);
-}
-
-CString CCalcGradientDlg::HelpPage() const
-{
-    return LoadKernovaText(IDS_GRAD_HELP_PAGE);
-}
-
-int CCalcGradientDlg::InputPickerId() const
-{
-    return IDC_GRAD_INPUT;
-}
-
-int CCalcGradientDlg::OutputPickerId() const
-{
-    return IDC_GRAD_OUTPUT;
+    return MakeToolJob(CalcGradientJob, std::make_unique<SGradientParams>(m_params));
 }
 
 // ---- the preview ------------------------------------------------------------------------------

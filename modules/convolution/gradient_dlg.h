@@ -7,6 +7,7 @@
 
 #include "modules/common/tool_dlg.h"
 #include "modules/convolution/derivative_job.h"
+#include "modules/convolution/gradient_resources.h"
 #include "modules/convolution/round_slider_ctrl.h"
 #include "platform/controls/button.h"
 #include "platform/controls/edit.h"
@@ -17,6 +18,7 @@
 
 class CCalcGradientDlg : public CToolDlg {
 public:
+    static constexpr UINT IDD = IDD_CALC_GRADIENT;
     CCalcGradientDlg();
     ~CCalcGradientDlg() override;
 
@@ -44,15 +46,9 @@ protected:
 
     CThread* StartPreview(const CString& input) override;
     void TakePreview(WPARAM code, LPARAM record) override;
-    bool CheckParameters() override;
-    bool StartJob(const CString& title, const CString& input, const CString& output,
-                  ViewResultParam* result) override;
-    CString ToolCaption() const override;
-    CString HelpPage() const override;
-    int InputPickerId() const override;
-    int OutputPickerId() const override;
+    bool CheckParameters(const ToolPaths& paths) override;
+    ToolJob MakeJob(const ToolPaths& paths) override;
 
-    LRESULT OnPickerChosen(WPARAM id, LPARAM lParam);
     LRESULT OnPreviewError(WPARAM, LPARAM text);
     LRESULT OnShowPreviewError(WPARAM, LPARAM);
     void OnChangeEditAngle();

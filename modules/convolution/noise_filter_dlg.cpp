@@ -1,10 +1,10 @@
 #include "modules/convolution/noise_filter_dlg.h"
 
-#include <algorithm>
 #include <cmath>
 #include <memory>
 #include <vector>
 
+#include "modules/common/window_spin.h"
 #include "modules/convolution/kernova_resources.h"
 #include "modules/convolution/noise_filter_job.h"
 #include "modules/convolution/noise_filter_kernels.h"
@@ -22,6 +22,16 @@ constexpr int kPreviewDone = 2;
 constexpr int kPreviewFailed = 3;
 constexpr int kLargestSpinPosition = 7;
 
+constexpr ToolPolicy kPolicy{.text = LoadKernovaText,
+                             .errorCaption = IDS_FILTR_CAPTION,
+                             .titleText = IDS_FILTR_CAPTION,
+                             .blankAfterColon = true,
+                             .askBeforeOverwrite = true,
+                             .inputMustExist = true,
+                             .presetFolders = true,
+                             .preview = true,
+                             .helpTopic = IDS_FILTR_HELP_PAGE};
+
 }  // namespace
 
 BEGIN_MESSAGE_MAP(CMainFiltrDlg, CToolDlg)
@@ -32,13 +42,14 @@ BEGIN_MESSAGE_MAP(CMainFiltrDlg, CToolDlg)
     ON_MESSAGE(WM_FILTR_PREVIEW, OnDlgMessage)
 END_MESSAGE_MAP()
 
-CMainFiltrDlg::CMainFiltrDlg() : CToolDlg(IDD_NOISE_FILTER) {}
+// An empty output name is not refused here: the job tells it.
+CMainFiltrDlg::CMainFiltrDlg() : CToolDlg(IDD, kPolicy, {{.id = IDC_FILTR_INPUT}}, {.id = IDC_FILTR_OUTPUT})
+{
+}
 
 void CMainFiltrDlg::DoDataExchange(CDataExchange* pDX)
 {
     CToolDlg::DoDataExchange(pDX);
-    DDX_Control(pDX, IDC_FILTR_OUTPUT, m_output);
-    DDX_Control(pDX, IDC_FILTR_INPUT, m_input);
     DDX_Control(pDX, IDC_FILTR_SPIN, m_spin);
     DDX_Control(pDX, IDC_FILTR_COMBO, m_combo);
     DDX_Text(pDX, IDC_FILTR_VARIANCE, m_variance);
@@ -49,8 +60,7 @@ void CMainFiltrDlg::DoDataExchange(CDataExchange* pDX)
 BOOL CMainFiltrDlg::OnInitDialog()
 {
     CToolDlg::OnInitDialog();
-    m_spin.SetRange(0, kLargestSpinPosition);
-    m_spin.SetPos(0);
+    InitWindowSpin(m_spin, kLargestSpinPosition);
     m_window = 3;
     SetRealCombo();
     m_preview.Init(this, IDC_FILTR_PREVIEW, 1);
@@ -80,12 +90,8 @@ void CMainFiltrDlg::OnSelchangeComboFiltr()
 
 void CMainFiltrDlg::OnVScroll(UINT code, UINT pos, CScrollBar* bar)
 {
-    if (code == SB_THUMBPOSITION && bar && reinterpret_cast<CWnd*>(bar) == static_cast<CWnd*>(&m_spin)) {
-        const int p = std::clamp(int(short(pos)), 0, kLargestSpinPosition);
-        m_window = 2 * p + 3;
-        m_sizeText.Format("%dx%d", m_window, m_window);
+    if (WindowSpinScrolled(code, pos, bar, m_spin, kLargestSpinPosition, m_window, m_sizeText))
         WriteControls();
-    }
     Dispatcher();
     CToolDlg::OnVScroll(code, pos, bar);
 }
@@ -108,12 +114,10 @@ bool CMainFiltrDlg::PreviewParametersValid() const
     return !UsesVariance() || (std::isfinite(m_variance) && m_variance >= 0.0f);
 }
 
-bool CMainFiltrDlg::CheckParameters()
+bool CMainFiltrDlg::CheckParameters(const ToolPaths&)
 {
     // A negative variance has no sigma, and an infinite one no filter.
-    if (PreviewParametersValid()) return true;
-    MessageBox(LoadKernovaText(IDS_FILTR_BAD_VARIANCE), ToolCaption(), MB_OK | MB_ICONEXCLAMATION);
-    return false;
+    return PreviewParametersValid() || Refuse(IDS_FILTR_BAD_VARIANCE);
 }
 
 CThread* CMainFiltrDlg::StartPreview(const CString& input)
@@ -136,36 +140,15 @@ void CMainFiltrDlg::TakePreview(WPARAM code, LPARAM record)
         m_preview.SetText(LoadFrameText(IDS_FRAME_PREVIEW));
 }
 
-bool CMainFiltrDlg::StartJob(const CString& title, const CString& input, const CString& output,
-                             ViewResultParam* result)
+ToolJob CMainFiltrDlg::MakeJob(const ToolPaths& paths)
 {
     auto record = std::make_unique<SFiltrParams>();
-    record->input = input;
-    record->output = output;
+    record->input = paths.Input();
+    record->output = paths.output;
     record->filter = m_filter;
     record->window = m_window;
     record->sigma = Sigma();
-    return RunJob(title, CalcFiltration, std::move(record), result);
-}
-
-CString CMainFiltrDlg::ToolCaption() const
-{
-    return LoadKernovaText(IDS_FILTR_CAPTION);
-}
-
-CString CMainFiltrDlg::HelpPage() const
-{
-    return LoadKernovaText(IDS_FILTR_HELP_PAGE);
-}
-
-int CMainFiltrDlg::InputPickerId() const
-{
-    return IDC_FILTR_INPUT;
-}
-
-int CMainFiltrDlg::OutputPickerId() const
-{
-    return IDC_FILTR_OUTPUT;
+    return MakeToolJob(CalcFiltration, std::move(record));
 }
 
 // ---- the preview thread -------------------------------------------------------------------

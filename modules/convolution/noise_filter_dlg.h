@@ -5,11 +5,13 @@
 // image follows every change, and Execute starts CalcFiltration.
 
 #include "modules/common/tool_dlg.h"
+#include "modules/convolution/kernova_resources.h"
 #include "platform/controls/list_controls.h"
 #include "platform/controls/spin_button_ctrl.h"
 
 class CMainFiltrDlg : public CToolDlg {
 public:
+    static constexpr UINT IDD = IDD_NOISE_FILTER;
     CMainFiltrDlg();
 
     /// Fills the filter list and selects Mean.
@@ -27,13 +29,8 @@ protected:
     bool PreviewParametersValid() const override;
     CThread* StartPreview(const CString& input) override;
     void TakePreview(WPARAM code, LPARAM record) override;
-    bool CheckParameters() override;
-    bool StartJob(const CString& title, const CString& input, const CString& output,
-                  ViewResultParam* result) override;
-    CString ToolCaption() const override;
-    CString HelpPage() const override;
-    int InputPickerId() const override;
-    int OutputPickerId() const override;
+    bool CheckParameters(const ToolPaths& paths) override;
+    ToolJob MakeJob(const ToolPaths& paths) override;
 
     void OnSelchangeComboFiltr();
     void OnVScroll(UINT code, UINT pos, CScrollBar* bar);

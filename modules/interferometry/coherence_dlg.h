@@ -3,10 +3,13 @@
 // The "Coherence calculation" dialog: two complex input files, the output file and the
 // window size; Execute starts CalcCoher.
 
-#include "modules/interferometry/fringe_tool.h"
+#include "modules/common/tool_dlg.h"
+#include "modules/interferometry/fringe_resources.h"
+#include "platform/controls/spin_button_ctrl.h"
 
-class CMainCalcCoherDlg : public CFringeToolDlg {
+class CMainCalcCoherDlg : public CToolDlg {
 public:
+    static constexpr UINT IDD = IDD_COHER;
     CMainCalcCoherDlg();
 
     int WindowSize() const { return m_window; }
@@ -14,19 +17,18 @@ public:
 protected:
     BOOL OnInitDialog() override;
     void DoDataExchange(CDataExchange* pDX) override;
-    CString HelpPage() const override;
-    LRESULT OnMesgInputClick(WPARAM id, LPARAM) override;
-    void OnOK() override { OnInterfOk(); }
-    /// Execute: the checks in order, then the job.
-    void OnInterfOk();
+    bool CheckParameters(const ToolPaths& paths) override;
+    ToolJob MakeJob(const ToolPaths& paths) override;
     void OnVScroll(UINT code, UINT pos, CScrollBar* bar);
     DECLARE_MESSAGE_MAP()
 
 private:
-    CInFileCtrl m_first;
-    CInFileCtrl m_second;
-    CInFileCtrl m_output;
     CSpinButtonCtrl m_spin;
     int m_window = 3;
     CString m_sizeText = "3x3";
 };
+
+/// Why two inputs cannot be processed together: 628 when one cannot be read, 625 when
+/// their sizes differ, 626 when their types do; 0 when they can. `type` receives the
+/// inputs' type when both could be read.
+UINT TwoInputRefusal(const CString& first, const CString& second, int* type = nullptr);

@@ -3,7 +3,7 @@
 #include <memory>
 
 #include "modules/interferometry/coherence_kernels.h"
-#include "modules/interferometry/fringe_tool.h"
+#include "modules/interferometry/fringe_job.h"
 #include "outside/basecore/data_type.h"
 #include "outside/basecore/rdp_except.h"
 #include "outside/basecore/row_driver.h"

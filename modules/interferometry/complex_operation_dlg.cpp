@@ -2,71 +2,67 @@
 
 #include <memory>
 
+#include "modules/interferometry/coherence_dlg.h"
 #include "modules/interferometry/complex_operation_job.h"
 #include "modules/interferometry/complex_operation_kernels.h"
 #include "outside/basecore/data_type.h"
-#include "outside/basecore/tags.h"
 #include "platform/dialogs/data_exchange.h"
 
-BEGIN_MESSAGE_MAP(CComplexOperationDlg, CFringeToolDlg)
+namespace {
+
+// The tool shares the coherence tool's caption and title text.
+constexpr ToolPolicy kPolicy{.text = LoadFringeText,
+                             .errorCaption = IDS_COHERENCE_ERROR,
+                             .titleText = IDS_COHERENCE,
+                             .titleNames = TitleNames::Output,
+                             .helpTopic = IDS_HELP_COMPLEX};
+
+}  // namespace
+
+BEGIN_MESSAGE_MAP(CComplexOperationDlg, CToolDlg)
     ON_BN_CLICKED(IDC_TWO_INPUT_HELP, OnButtonHelp)
 END_MESSAGE_MAP()
 
-CComplexOperationDlg::CComplexOperationDlg() : CFringeToolDlg(IDD_COMPLEX_OPERATION, IDS_COHERENCE_ERROR) {}
+CComplexOperationDlg::CComplexOperationDlg()
+    : CToolDlg(IDD, kPolicy,
+               {{.id = IDC_FIRST_INPUT, .emptyText = IDS_NEED_INPUTS},
+                {.id = IDC_SECOND_INPUT, .emptyText = IDS_NEED_INPUTS}},
+               {.id = IDC_TWO_INPUT_OUTPUT, .emptyText = IDS_NEED_OUTPUT})
+{
+}
 
 void CComplexOperationDlg::DoDataExchange(CDataExchange* pDX)
 {
-    CFringeToolDlg::DoDataExchange(pDX);
-    DDX_Control(pDX, IDC_FIRST_INPUT, m_first);
-    DDX_Control(pDX, IDC_SECOND_INPUT, m_second);
-    DDX_Control(pDX, IDC_TWO_INPUT_OUTPUT, m_output);
+    CToolDlg::DoDataExchange(pDX);
     DDX_Control(pDX, IDC_OPERATION_LIST, m_combo);
     DDX_CBIndex(pDX, IDC_OPERATION_LIST, m_operation);
 }
 
 BOOL CComplexOperationDlg::OnInitDialog()
 {
-    CFringeToolDlg::OnInitDialog();
-    m_first.Create(1, nullptr, nullptr, 0);
-    m_second.Create(1, nullptr, nullptr, 0);
-    m_output.Create(0, nullptr, nullptr, 0);
+    CToolDlg::OnInitDialog();
     for (int i = kComplexAdd; i <= kComplexConjugateMultiply; ++i)
         m_combo.AddString(LoadFringeText(IDS_OPERATION_ADD + UINT(i)));
     m_operation = kComplexAdd;
-    UpdateData(FALSE);
+    WriteControls();
     return TRUE;
 }
 
-CString CComplexOperationDlg::HelpPage() const
+bool CComplexOperationDlg::CheckParameters(const ToolPaths& paths)
 {
-    return LoadFringeText(IDS_HELP_COMPLEX);
+    int type = 0;
+    if (const UINT refusal = TwoInputRefusal(paths.Input(0), paths.Input(1), &type)) return Refuse(refusal);
+    if (type != int(DataType::C64) && type != int(DataType::C128)) return Refuse(IDS_BAD_INPUT_TYPE);
+    return true;
 }
 
-bool CComplexOperationDlg::CheckFiles(const CString& first, const CString& second, const CString& output)
+ToolJob CComplexOperationDlg::MakeJob(const ToolPaths& paths)
 {
-    if (first.IsEmpty() || second.IsEmpty()) return Refuse(IDS_NEED_INPUTS);
-    if (output.IsEmpty()) return Refuse(IDS_NEED_OUTPUT);
-    const auto a = LayerHeaderOf(first), b = LayerHeaderOf(second);
-    if (!a || !b) return Refuse(IDS_INPUT_CORRUPT);
-    if (a->width != b->width || a->height != b->height) return Refuse(IDS_SIZES_DIFFER);
-    if (a->type != b->type) return Refuse(IDS_TYPES_DIFFER);
-    if (a->type != int(DataType::C64) && a->type != int(DataType::C128)) return Refuse(IDS_BAD_INPUT_TYPE);
-    return CheckOutputApart(output, {first, second});
-}
-
-void CComplexOperationDlg::OnOK()
-{
-    if (!UpdateData(TRUE)) return;
-    const CString first = m_first.GetPathName(), second = m_second.GetPathName(),
-                  output = m_output.GetPathName();
-    if (!CheckFiles(first, second, output)) return;
     auto record = std::make_unique<SComplexOperationParam>();
-    record->input1 = first;
-    record->input2 = second;
-    record->output = output;
+    record->input1 = paths.Input(0);
+    record->input2 = paths.Input(1);
+    record->output = paths.output;
     record->operation = m_operation;
     record->errorCaption = m_strErrorCaption;
-    StartJob(FringeJobTitle(LoadFringeText(IDS_COHERENCE), output), Complex_Operation, std::move(record),
-             NewResult(output));
-    UpdateData(FALSE);
+    return MakeToolJob(Complex_Operation, std::move(record));
 }

@@ -3,11 +3,13 @@
 // The "Complex operations" dialog: two complex inputs, an output and one of five
 // operations; Execute starts Complex_Operation.
 
-#include "modules/interferometry/fringe_tool.h"
+#include "modules/common/tool_dlg.h"
+#include "modules/interferometry/fringe_resources.h"
 #include "platform/controls/list_controls.h"
 
-class CComplexOperationDlg : public CFringeToolDlg {
+class CComplexOperationDlg : public CToolDlg {
 public:
+    static constexpr UINT IDD = IDD_COMPLEX_OPERATION;
     CComplexOperationDlg();
 
     /// The operation chosen (0..4).
@@ -16,17 +18,11 @@ public:
 protected:
     BOOL OnInitDialog() override;
     void DoDataExchange(CDataExchange* pDX) override;
-    void OnOK() override;
-    CString HelpPage() const override;
+    bool CheckParameters(const ToolPaths& paths) override;
+    ToolJob MakeJob(const ToolPaths& paths) override;
     DECLARE_MESSAGE_MAP()
 
 private:
-    /// The checks of Execute, in order; false after the user was told.
-    bool CheckFiles(const CString& first, const CString& second, const CString& output);
-
-    CInFileCtrl m_first;
-    CInFileCtrl m_second;
-    CInFileCtrl m_output;
     CComboBox m_combo;
     int m_operation = 0;
 };

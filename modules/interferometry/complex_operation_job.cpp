@@ -4,7 +4,7 @@
 
 #include "modules/common/job_support.h"
 #include "modules/interferometry/complex_operation_kernels.h"
-#include "modules/interferometry/fringe_tool.h"
+#include "modules/interferometry/fringe_job.h"
 #include "outside/basecore/data_type.h"
 #include "outside/basecore/rdp_except.h"
 #include "outside/basecore/rdp_layer.h"

@@ -2,37 +2,36 @@
 
 #include "modules/interferometry/coherence_dlg.h"
 #include "modules/interferometry/complex_operation_dlg.h"
-#include "modules/interferometry/fringe_tool.h"
 #include "modules/interferometry/phase_filter_dlg.h"
 #include "modules/interferometry/phase_unwrap_dlg.h"
 #include "modules/interferometry/spectrum_dlg.h"
 
 void Coher_Files()
 {
-    ShowFringeTool<CMainCalcCoherDlg>(IDD_COHER);
+    ShowTool<CMainCalcCoherDlg>();
 }
 
 void FFT_Files()
 {
-    ShowFringeTool<CFFTDlg>(IDD_FFT);
+    ShowTool<CFFTDlg>();
 }
 
 void PhaseFiltr_Files()
 {
-    ShowFringeTool<CPhaseFiltrDlg>(IDD_PHASE_FILTR);
+    ShowTool<CPhaseFiltrDlg>();
 }
 
 void Operation_Complex_Files()
 {
-    ShowFringeTool<CComplexOperationDlg>(IDD_COMPLEX_OPERATION);
+    ShowTool<CComplexOperationDlg>();
 }
 
 void Diff_Files()
 {
-    ShowFringeTool<CDiffDlg>(IDD_DIFF);
+    ShowTool<CDiffDlg>();
 }
 
 void PhaseUnwrap_Files()
 {
-    ShowFringeTool<CMainPhUnwrapDlg>(IDD_PHASE_UNWRAP);
+    ShowTool<CMainPhUnwrapDlg>();
 }

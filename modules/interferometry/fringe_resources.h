@@ -23,6 +23,8 @@ constexpr int IDC_TWO_INPUT_OUTPUT = 6002;
 constexpr int IDC_OPERATION_LIST = 6007;  ///< complex operations: Add .. Conjugate multiply
 constexpr int IDC_COHER_SPIN = 6014;
 constexpr int IDC_COHER_SIZE_TEXT = 6038;
+/// The last position of the coherence and phase filter spins: windows 3x3 .. 17x17.
+constexpr int kFringeSpinLast = 7;
 constexpr int IDC_TWO_INPUT_HELP = 6052;  ///< Help of complex operations and coherence
 // Phase filter.
 constexpr int IDC_PHFILTR_OUTPUT = 6003;

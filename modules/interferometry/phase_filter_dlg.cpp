@@ -5,17 +5,31 @@
 #include <cstring>
 #include <memory>
 
-#include "platform/dialogs/data_exchange.h"
-
+#include "modules/common/window_spin.h"
 #include "modules/interferometry/phase_filter_job.h"
 #include "outside/basecore/data_type.h"
 #include "outside/basecore/rdp_layer.h"
 #include "outside/basecore/tags.h"
+#include "platform/dialogs/data_exchange.h"
 
 namespace {
 
 constexpr double kTwoPi = 6.283185307179586;
 constexpr int kStatisticsBytes = 1064;
+
+constexpr ToolPolicy kPolicy{.text = LoadFringeText,
+                             .errorCaption = IDS_PHASE_FILTR_ERROR,
+                             .titleText = IDS_PHASE_FILTRATION,
+                             .helpTopic = IDS_HELP_PHASE_FILTR};
+
+/// A real input is a phase: its stored values must lie within 0..2π.
+CString PhaseRangeRefusal(const CInFileCtrl& picker)
+{
+    const int type = picker.Type();
+    if (type != int(DataType::F32) && type != int(DataType::F64)) return CString();
+    return PhaseRangeWithin(picker.GetPathName(), 0.0, -HUGE_VAL, kTwoPi) ? CString()
+                                                                          : LoadFringeText(IDS_BAD_RANGE);
+}
 
 }  // namespace
 
@@ -30,71 +44,50 @@ bool PhaseRangeWithin(const char* path, double minLow, double maxLow, double max
     return lo >= minLow && hi >= maxLow && hi <= maxHigh;
 }
 
-BEGIN_MESSAGE_MAP(CPhaseFiltrDlg, CFringeToolDlg)
+BEGIN_MESSAGE_MAP(CPhaseFiltrDlg, CToolDlg)
     ON_WM_VSCROLL()
     ON_BN_CLICKED(IDC_PHFILTR_HELP, OnButtonHelp)
 END_MESSAGE_MAP()
 
-CPhaseFiltrDlg::CPhaseFiltrDlg() : CFringeToolDlg(IDD_PHASE_FILTR, IDS_PHASE_FILTR_ERROR) {}
+CPhaseFiltrDlg::CPhaseFiltrDlg()
+    : CToolDlg(IDD, kPolicy,
+               {{.id = IDC_PHFILTR_INPUT,
+                 .emptyText = IDS_NEED_INPUT,
+                 .admitted = {DataType::F32, DataType::F64, DataType::C64, DataType::C128, DataType::CS8,
+                              DataType::CS16, DataType::CS32},
+                 .badTypeText = IDS_BAD_INPUT_TYPE,
+                 .check = PhaseRangeRefusal}},
+               {.id = IDC_PHFILTR_OUTPUT, .emptyText = IDS_NEED_OUTPUT})
+{
+}
 
 void CPhaseFiltrDlg::DoDataExchange(CDataExchange* pDX)
 {
-    CFringeToolDlg::DoDataExchange(pDX);
-    DDX_Control(pDX, IDC_PHFILTR_INPUT, m_input);
-    DDX_Control(pDX, IDC_PHFILTR_OUTPUT, m_output);
+    CToolDlg::DoDataExchange(pDX);
     DDX_Control(pDX, IDC_PHFILTR_SPIN, m_spin);
     DDX_Text(pDX, IDC_PHFILTR_SIZE_TEXT, m_sizeText);
 }
 
 BOOL CPhaseFiltrDlg::OnInitDialog()
 {
-    CFringeToolDlg::OnInitDialog();
-    m_input.Create(1, nullptr, nullptr, 0);
-    m_output.Create(0, nullptr, nullptr, 0);
-    InitWindowSpin(m_spin);
+    CToolDlg::OnInitDialog();
+    InitWindowSpin(m_spin, kFringeSpinLast);
     return TRUE;
-}
-
-CString CPhaseFiltrDlg::HelpPage() const
-{
-    return LoadFringeText(IDS_HELP_PHASE_FILTR);
-}
-
-LRESULT CPhaseFiltrDlg::OnMesgInputClick(WPARAM id, LPARAM)
-{
-    if (int(id) != IDC_PHFILTR_INPUT) return 1;
-    const int type = m_input.Type();
-    if (type == int(DataType::F32) || type == int(DataType::F64)) {
-        if (!PhaseRangeWithin(m_input.GetPathName(), 0.0, -HUGE_VAL, kTwoPi))
-            RefusePicker(m_input, IDS_BAD_RANGE);
-    } else if (type == int(DataType::C64) || type == int(DataType::C128) || type == int(DataType::CS8) ||
-               type == int(DataType::CS16) || type == int(DataType::CS32)) {
-    } else {
-        RefusePicker(m_input, IDS_BAD_INPUT_TYPE);
-    }
-    return 1;
 }
 
 void CPhaseFiltrDlg::OnVScroll(UINT code, UINT pos, CScrollBar* bar)
 {
-    if (WindowSpinScrolled(code, pos, bar, m_spin, m_window, m_sizeText)) UpdateData(FALSE);
-    CFringeToolDlg::OnVScroll(code, pos, bar);
+    if (WindowSpinScrolled(code, pos, bar, m_spin, kFringeSpinLast, m_window, m_sizeText)) WriteControls();
+    CToolDlg::OnVScroll(code, pos, bar);
 }
 
-void CPhaseFiltrDlg::OnOK()
+ToolJob CPhaseFiltrDlg::MakeJob(const ToolPaths& paths)
 {
-    UpdateData(TRUE);
-    const CString input = m_input.GetPathName(), output = m_output.GetPathName();
-    if (input.IsEmpty()) return void(Refuse(IDS_NEED_INPUT));
-    if (output.IsEmpty()) return void(Refuse(IDS_NEED_OUTPUT));
-    if (!CheckOutputApart(output, {input})) return;
-    auto job =
-        std::make_unique<SPhaseFiltrParam>(SPhaseFiltrParam{input, output, 0, m_window, m_strErrorCaption});
-    ViewResultParam* result = NewResult(output);
+    ToolJob job =
+        MakeToolJob(Filtration_Phase, std::make_unique<SPhaseFiltrParam>(SPhaseFiltrParam{
+                                          paths.Input(), paths.output, 0, m_window, m_strErrorCaption}));
     // The result opens showing the phase.
-    result->component = 1;
-    result->stretchMethod = 1;
-    StartJob(FringeJobTitle(LoadFringeText(IDS_PHASE_FILTRATION), input), Filtration_Phase, std::move(job),
-             result);
-    UpdateData(FALSE);
+    job.component = 1;
+    job.stretchMethod = 1;
+    return job;
 }

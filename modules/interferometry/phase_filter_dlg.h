@@ -3,10 +3,13 @@
 // The "Phase filtration" dialog: a phase (F32 or F64 within 0..2π) or complex input file,
 // the output file and the window size; Execute starts Filtration_Phase.
 
-#include "modules/interferometry/fringe_tool.h"
+#include "modules/common/tool_dlg.h"
+#include "modules/interferometry/fringe_resources.h"
+#include "platform/controls/spin_button_ctrl.h"
 
-class CPhaseFiltrDlg : public CFringeToolDlg {
+class CPhaseFiltrDlg : public CToolDlg {
 public:
+    static constexpr UINT IDD = IDD_PHASE_FILTR;
     CPhaseFiltrDlg();
 
     int WindowSize() const { return m_window; }
@@ -14,15 +17,11 @@ public:
 protected:
     BOOL OnInitDialog() override;
     void DoDataExchange(CDataExchange* pDX) override;
-    CString HelpPage() const override;
-    LRESULT OnMesgInputClick(WPARAM id, LPARAM) override;
-    void OnOK() override;
+    ToolJob MakeJob(const ToolPaths& paths) override;
     void OnVScroll(UINT code, UINT pos, CScrollBar* bar);
     DECLARE_MESSAGE_MAP()
 
 private:
-    CInFileCtrl m_input;
-    CInFileCtrl m_output;
     CSpinButtonCtrl m_spin;
     int m_window = 3;
     CString m_sizeText = "3x3";

@@ -3,7 +3,7 @@
 #include <memory>
 #include <vector>
 
-#include "modules/interferometry/fringe_tool.h"
+#include "modules/interferometry/fringe_job.h"
 #include "modules/interferometry/phase_filter_kernels.h"
 #include "outside/basecore/data_type.h"
 #include "outside/basecore/rdp_except.h"

@@ -18,6 +18,12 @@ namespace {
 constexpr double kPi = 3.141592653589793;
 constexpr double kTwoPi = 6.283185307179586;
 
+constexpr ToolPolicy kPolicy{.text = LoadUnwrapText,
+                             .errorCaption = IDS_UNWRAP_ERROR_CAPTION,
+                             .titleText = IDS_UNWRAP_TITLE,
+                             .helpTopic = IDS_UNWRAP_HELP};
+constexpr std::size_t kMask = 1;
+
 CString Describe(const LayerHeader& h)
 {
     CString text;
@@ -28,7 +34,7 @@ CString Describe(const LayerHeader& h)
 
 }  // namespace
 
-BEGIN_MESSAGE_MAP(CMainPhUnwrapDlg, CFringeToolDlg)
+BEGIN_MESSAGE_MAP(CMainPhUnwrapDlg, CToolDlg)
     ON_BN_CLICKED(IDC_UNWRAP_INPUT_BROWSE, OnButtonInput)
     ON_BN_CLICKED(IDC_UNWRAP_OUTPUT_BROWSE, OnButtonOutput)
     ON_BN_CLICKED(IDC_UNWRAP_MASK_BROWSE, OnButtonMask)
@@ -36,11 +42,19 @@ BEGIN_MESSAGE_MAP(CMainPhUnwrapDlg, CFringeToolDlg)
     ON_BN_CLICKED(IDC_UNWRAP_HELP, OnButtonHelp)
 END_MESSAGE_MAP()
 
-CMainPhUnwrapDlg::CMainPhUnwrapDlg() : CFringeToolDlg(IDD_PHASE_UNWRAP, IDS_UNWRAP_ERROR_CAPTION) {}
+// The tool browses with file dialogs of its own: its paths are in edit boxes. The mask is
+// an input while it is switched on.
+CMainPhUnwrapDlg::CMainPhUnwrapDlg()
+    : CToolDlg(IDD, kPolicy,
+               {{.id = IDC_UNWRAP_INPUT, .emptyText = IDS_UNWRAP_NEED_INPUT, .editBox = true},
+                {.id = IDC_UNWRAP_MASK, .editBox = true}},
+               {.id = IDC_UNWRAP_OUTPUT, .emptyText = IDS_UNWRAP_NEED_OUTPUT, .editBox = true})
+{
+}
 
 void CMainPhUnwrapDlg::DoDataExchange(CDataExchange* pDX)
 {
-    CFringeToolDlg::DoDataExchange(pDX);
+    CToolDlg::DoDataExchange(pDX);
     DDX_Text(pDX, IDC_UNWRAP_INPUT, m_inputPath);
     DDX_Text(pDX, IDC_UNWRAP_OUTPUT, m_outputPath);
     DDX_Text(pDX, IDC_UNWRAP_INPUT_INFO, m_inputInfo);
@@ -52,14 +66,9 @@ void CMainPhUnwrapDlg::DoDataExchange(CDataExchange* pDX)
 
 BOOL CMainPhUnwrapDlg::OnInitDialog()
 {
-    CFringeToolDlg::OnInitDialog();
+    CToolDlg::OnInitDialog();
     EnableMaskControls();
     return TRUE;
-}
-
-CString CMainPhUnwrapDlg::HelpPage() const
-{
-    return LoadUnwrapText(IDS_UNWRAP_HELP);
 }
 
 void CMainPhUnwrapDlg::OnButtonInput()
@@ -140,18 +149,22 @@ void CMainPhUnwrapDlg::EnableMaskControls()
         if (CWnd* item = GetDlgItem(id)) item->EnableWindow(m_useMask != 0);
 }
 
-void CMainPhUnwrapDlg::OnOK()
+bool CMainPhUnwrapDlg::InputInUse(std::size_t index) const
 {
-    if (!UpdateData(TRUE)) return;
-    if (m_inputPath.IsEmpty()) return void(Refuse(IDS_UNWRAP_NEED_INPUT));
-    if (m_outputPath.IsEmpty()) return void(Refuse(IDS_UNWRAP_NEED_OUTPUT));
-    if (m_useMask && m_maskPath.IsEmpty()) return void(Refuse(IDS_UNWRAP_NEED_MASK));
-    if (!CheckOutputApart(m_outputPath, {m_inputPath})) return;
-    auto job = std::make_unique<SPhaseUnwrapParam>(
-        SPhaseUnwrapParam{m_inputPath, m_outputPath, m_maskPath, m_useMask ? m_iterations : 0, CString()});
-    ViewResultParam* result = NewResult(m_outputPath);
-    result->stretchMethod = 1;
-    StartJob(FringeJobTitle(LoadUnwrapText(IDS_UNWRAP_TITLE), m_inputPath), FazeUnwrap_F32C64, std::move(job),
-             result);
-    UpdateData(FALSE);
+    return index != kMask || m_useMask != 0;
+}
+
+bool CMainPhUnwrapDlg::CheckParameters(const ToolPaths& paths)
+{
+    return !paths.Input(kMask).IsEmpty() || !m_useMask || Refuse(IDS_UNWRAP_NEED_MASK);
+}
+
+ToolJob CMainPhUnwrapDlg::MakeJob(const ToolPaths& paths)
+{
+    ToolJob job =
+        MakeToolJob(FazeUnwrap_F32C64,
+                    std::make_unique<SPhaseUnwrapParam>(SPhaseUnwrapParam{
+                        paths.Input(), paths.output, m_maskPath, m_useMask ? m_iterations : 0, CString()}));
+    job.stretchMethod = 1;
+    return job;
 }

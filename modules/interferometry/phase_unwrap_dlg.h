@@ -4,10 +4,12 @@
 // iteration count, and the output file, in edit boxes with browse buttons; Execute starts
 // FazeUnwrap_F32C64. Its texts are Russian.
 
-#include "modules/interferometry/fringe_tool.h"
+#include "modules/common/tool_dlg.h"
+#include "modules/interferometry/fringe_resources.h"
 
-class CMainPhUnwrapDlg : public CFringeToolDlg {
+class CMainPhUnwrapDlg : public CToolDlg {
 public:
+    static constexpr UINT IDD = IDD_PHASE_UNWRAP;
     CMainPhUnwrapDlg();
 
     const CString& InputPath() const { return m_inputPath; }
@@ -18,8 +20,9 @@ public:
 protected:
     BOOL OnInitDialog() override;
     void DoDataExchange(CDataExchange* pDX) override;
-    CString HelpPage() const override;
-    void OnOK() override;
+    bool InputInUse(std::size_t index) const override;
+    bool CheckParameters(const ToolPaths& paths) override;
+    ToolJob MakeJob(const ToolPaths& paths) override;
     void OnButtonInput();
     void OnButtonOutput();
     void OnButtonMask();

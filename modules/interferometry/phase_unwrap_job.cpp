@@ -2,7 +2,7 @@
 
 #include <memory>
 
-#include "modules/interferometry/fringe_tool.h"
+#include "modules/interferometry/fringe_job.h"
 #include "modules/interferometry/phase_unwrap_engine.h"
 #include "modules/interferometry/phase_unwrap_resources.h"
 #include "outside/basecore/data_type.h"

@@ -4,42 +4,33 @@
 // the shift; Execute starts Calc_Spectr or Restore_From_Spectr. The "Derivation" dialog:
 // an input and an output; Execute starts Calc_Diff.
 
-#include "modules/interferometry/fringe_tool.h"
+#include "modules/common/tool_dlg.h"
+#include "modules/interferometry/fringe_resources.h"
 
-class CFFTDlg : public CFringeToolDlg {
+class CFFTDlg : public CToolDlg {
 public:
+    static constexpr UINT IDD = IDD_FFT;
     CFFTDlg();
 
     int Mode() const { return m_mode; }
     int Shift() const { return m_shift; }
 
 protected:
-    BOOL OnInitDialog() override;
     void DoDataExchange(CDataExchange* pDX) override;
-    void OnOK() override;
-    CString HelpPage() const override;
+    bool CheckParameters(const ToolPaths& paths) override;
+    ToolJob MakeJob(const ToolPaths& paths) override;
     DECLARE_MESSAGE_MAP()
 
 private:
-    /// The checks of Execute, in order; false after the user was told.
-    bool CheckFiles(const CString& input, const CString& output);
-
-    CInFileCtrl m_input;
-    CInFileCtrl m_output;
     int m_mode = 0;   ///< 0 spectrum, 1 restore
     int m_shift = 1;  ///< the check box
 };
 
-class CDiffDlg : public CFringeToolDlg {
+class CDiffDlg : public CToolDlg {
 public:
+    static constexpr UINT IDD = IDD_DIFF;
     CDiffDlg();
 
 protected:
-    BOOL OnInitDialog() override;
-    void DoDataExchange(CDataExchange* pDX) override;
-    void OnOK() override;
-
-private:
-    CInFileCtrl m_input;
-    CInFileCtrl m_output;
+    ToolJob MakeJob(const ToolPaths& paths) override;
 };

@@ -6,7 +6,7 @@
 #include <memory>
 
 #include "modules/common/job_support.h"
-#include "modules/interferometry/fringe_tool.h"
+#include "modules/interferometry/fringe_job.h"
 #include "modules/interferometry/spectrum_kernels.h"
 #include "outside/basecore/coord_law_data.h"
 #include "outside/basecore/data_type.h"

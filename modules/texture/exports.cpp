@@ -1,9 +1,7 @@
 #include "modules/texture/exports.h"
 
 #include "modules/texture/texture_dlg.h"
-#include "modules/texture/texture_resources.h"
 #include "outside/splash/splash.h"
-#include "platform/dialogs/dialog_template.h"
 
 bool AnnounceTextureModule()
 {
@@ -18,8 +16,5 @@ const bool kSplashTold = AnnounceTextureModule();
 
 void Texture_Files()
 {
-    // Without its template the dialog would make no window and never free itself.
-    if (!platform::FindDialogTemplate(IDD_TEXTURE)) return;
-    auto* dialog = new CMainTextureDlg;
-    if (dialog->Create(nullptr)) dialog->ShowWindow(SW_SHOW);
+    ShowTool<CMainTextureDlg>();
 }

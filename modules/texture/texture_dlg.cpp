@@ -6,6 +6,7 @@
 #include <limits>
 #include <memory>
 
+#include "modules/common/window_spin.h"
 #include "modules/texture/texture_job.h"
 #include "modules/texture/texture_kernels.h"
 #include "modules/texture/texture_resources.h"
@@ -28,6 +29,13 @@ constexpr const char* kDirections[] = {"0°", "45°", "90°", "135°"};
 constexpr int kSecondOrderControls[] = {IDC_TEXTURE_EDIT_DIST, IDC_TEXTURE_LABEL_DIST,
                                         IDC_TEXTURE_LABEL_ANGLE, IDC_TEXTURE_COMBO_ANGLE};
 
+constexpr ToolPolicy kPolicy{.text = LoadTextureText,
+                             .errorCaption = IDS_TEXTURE_ERROR_CAPTION,
+                             .titleText = IDS_TEXTURE_TITLE,
+                             .askBeforeOverwrite = true,
+                             .preview = true,
+                             .helpTopic = IDS_TEXTURE_HELP_PAGE};
+
 const std::array<BYTE, 1024>& GreyPalette()
 {
     static const std::array<BYTE, 1024> palette = [] {
@@ -49,17 +57,23 @@ BEGIN_MESSAGE_MAP(CMainTextureDlg, CToolDlg)
     ON_BN_CLICKED(IDC_TEXTURE_CHECK_TRIM, OnTextureCheckObrez)
     ON_BN_CLICKED(IDC_TEXTURE_HELP, OnButtonHelp)
     ON_WM_VSCROLL()
-    ON_MESSAGE(WM_INFILECTRL_CHOSEN, OnMesgInputClick)
     ON_MESSAGE(WM_TEXTUREPREVIEW, OnDlgMessage)
 END_MESSAGE_MAP()
 
-CMainTextureDlg::CMainTextureDlg() : CToolDlg(IDD_TEXTURE) {}
+// Only real images have texture: a complex input is refused when it is chosen.
+CMainTextureDlg::CMainTextureDlg()
+    : CToolDlg(IDD, kPolicy,
+               {{.id = IDC_TEXTURE_INPUT,
+                 .emptyText = IDS_TEXTURE_NO_INPUT,
+                 .admitted = TypeSet::Range(DataType::U8, DataType::F64),
+                 .badTypeText = IDS_TEXTURE_BAD_TYPE}},
+               {.id = IDC_TEXTURE_OUTPUT, .emptyText = IDS_TEXTURE_NO_OUTPUT})
+{
+}
 
 void CMainTextureDlg::DoDataExchange(CDataExchange* pDX)
 {
     CToolDlg::DoDataExchange(pDX);
-    DDX_Control(pDX, IDC_TEXTURE_INPUT, m_input);
-    DDX_Control(pDX, IDC_TEXTURE_OUTPUT, m_output);
     DDX_Control(pDX, IDC_TEXTURE_SPIN, m_spin);
     DDX_Control(pDX, IDC_TEXTURE_COMBO_TYPE, m_statisticCombo);
     DDX_Control(pDX, IDC_TEXTURE_EDIT_DIST, m_distanceEdit);
@@ -79,10 +93,8 @@ BOOL CMainTextureDlg::OnInitDialog()
     for (const char* text : kDimensionalities) order->AddString(text);
     auto* angle = static_cast<CComboBox*>(GetDlgItem(IDC_TEXTURE_COMBO_ANGLE));
     for (const char* text : kDirections) angle->AddString(text);
-    m_spin.SetRange(0, kLargestSpinPosition);
-    m_spin.SetPos(0);
+    InitWindowSpin(m_spin, kLargestSpinPosition);
     m_window = 3;
-    m_errorCaption = LoadTextureText(IDS_TEXTURE_ERROR_CAPTION);
     SetFirstCombo();
     m_preview.Init(this, IDC_TEXTURE_PREVIEW, 1);
     m_preview.SetText(LoadTextureText(IDS_TEXTURE_SELECT_INPUT));
@@ -150,78 +162,35 @@ void CMainTextureDlg::OnTextureCheckObrez()
 
 void CMainTextureDlg::OnVScroll(UINT code, UINT pos, CScrollBar* bar)
 {
-    if (code == SB_THUMBPOSITION && bar && reinterpret_cast<CWnd*>(bar) == static_cast<CWnd*>(&m_spin)) {
-        const int p = std::clamp(int(short(pos)), 0, kLargestSpinPosition);
-        m_window = 2 * p + 3;
-        m_sizeText.Format("%dx%d", m_window, m_window);
+    if (WindowSpinScrolled(code, pos, bar, m_spin, kLargestSpinPosition, m_window, m_sizeText))
         WriteControls();
-    }
     CToolDlg::OnVScroll(code, pos, bar);
     Dispatcher();
 }
 
-LRESULT CMainTextureDlg::OnMesgInputClick(WPARAM id, LPARAM)
+bool CMainTextureDlg::CheckParameters(const ToolPaths&)
 {
-    if (int(id) != IDC_TEXTURE_INPUT) return 1;
-    const int type = m_input.Type();
-    if (type < 1 || type > 8) {
-        m_message = LoadTextureText(IDS_TEXTURE_BAD_TYPE);
-        MessageBox(m_message, m_errorCaption, MB_OK | MB_ICONEXCLAMATION);
-        m_input.ClearAll();
-        m_preview.SetText(LoadTextureText(IDS_TEXTURE_SELECT_INPUT));
-        return 1;
-    }
-    WriteControls();
-    Dispatcher();
-    return 1;
-}
-
-void CMainTextureDlg::OnOK()
-{
-    if (!UpdateData(TRUE)) return;
-    const CString input = m_input.GetPathName(), output = m_output.GetPathName();
-    auto refuse = [&](UINT text, UINT icon) {
-        m_message = LoadTextureText(text);
-        MessageBox(m_message, m_errorCaption, MB_OK | icon);
-    };
-    if (input.IsEmpty()) return refuse(IDS_TEXTURE_NO_INPUT, MB_ICONEXCLAMATION);
-    if (output.IsEmpty()) return refuse(IDS_TEXTURE_NO_OUTPUT, MB_ICONEXCLAMATION);
     // Compared unsigned, a negative distance is refused as well.
-    if (unsigned(m_distance) > unsigned(m_window - 1)) {
-        refuse(IDS_TEXTURE_BAD_DISTANCE, MB_ICONERROR);
-        GotoDlgCtrl(&m_distanceEdit);
-        return;
-    }
-    // Writing the output over the input would destroy what the job reads.
-    if (NamesSameFile(input, output)) {
-        m_message = LoadFrameText(IDS_FRAME_OUTPUT_IS_INPUT);
-        MessageBox(m_message, m_errorCaption, MB_OK | MB_ICONEXCLAMATION);
-        return;
-    }
-    if (!ConfirmReplace(output, m_errorCaption)) return;
-    const CString title = LoadTextureText(IDS_TEXTURE_TITLE) + ":" + m_input.GetFileName();
-    auto* result = new ViewResultParam;
-    result->fileName = output;
-    result->stretchMethod = 0;
-    StartJob(title, input, output, result);
-    WriteControls();
+    if (unsigned(m_distance) <= unsigned(m_window - 1)) return true;
+    Refuse(IDS_TEXTURE_BAD_DISTANCE, MB_ICONERROR);
+    GotoDlgCtrl(&m_distanceEdit);
+    return false;
 }
 
-bool CMainTextureDlg::StartJob(const CString& title, const CString& input, const CString& output,
-                               ViewResultParam* result)
+ToolJob CMainTextureDlg::MakeJob(const ToolPaths& paths)
 {
     auto record = std::make_unique<STextureParam>();
-    record->input = input;
-    record->output = output;
+    record->input = paths.Input();
+    record->output = paths.output;
     record->statistic = m_statistic;
     record->statisticName = TextureStatisticName(m_dimensionality, m_statistic);
     record->window = m_window;
     record->direction = std::uint8_t(m_direction);
     record->distance = std::uint8_t(m_distance);
     record->preTrimming = m_preTrimming;
-    record->errorCaption = m_errorCaption;
-    return RunJob(title, m_dimensionality == 0 ? Texture_Analis_First : Texture_Analis_Second,
-                  std::move(record), result);
+    record->errorCaption = m_strErrorCaption;
+    return MakeToolJob(m_dimensionality == 0 ? Texture_Analis_First : Texture_Analis_Second,
+                       std::move(record));
 }
 
 CThread* CMainTextureDlg::StartPreview(const CString& input)
@@ -243,31 +212,11 @@ CThread* CMainTextureDlg::StartPreview(const CString& input)
 void CMainTextureDlg::TakePreview(WPARAM code, LPARAM record)
 {
     std::unique_ptr<STexturePreviewParam> answer(reinterpret_cast<STexturePreviewParam*>(record));
-    if (code != kPreviewAnswer || !answer || m_input.GetPathName().IsEmpty()) return;
+    if (code != kPreviewAnswer || !answer || InputPicker().GetPathName().IsEmpty()) return;
     if (answer->picture.empty())
         m_preview.SetText(LoadFrameText(IDS_FRAME_PREVIEW));
     else
         m_preview.SetBitmapData(answer->picture.data(), answer->width, answer->height, GreyPalette().data());
-}
-
-CString CMainTextureDlg::ToolCaption() const
-{
-    return m_errorCaption.IsEmpty() ? LoadTextureText(IDS_TEXTURE_ERROR_CAPTION) : m_errorCaption;
-}
-
-CString CMainTextureDlg::HelpPage() const
-{
-    return LoadTextureText(IDS_TEXTURE_HELP_PAGE);
-}
-
-int CMainTextureDlg::InputPickerId() const
-{
-    return IDC_TEXTURE_INPUT;
-}
-
-int CMainTextureDlg::OutputPickerId() const
-{
-    return IDC_TEXTURE_OUTPUT;
 }
 
 // ---- the preview thread -------------------------------------------------------------------

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "modules/common/tool_dlg.h"
+#include "modules/texture/texture_resources.h"
 #include "platform/controls/edit.h"
 #include "platform/controls/list_controls.h"
 #include "platform/controls/spin_button_ctrl.h"
@@ -30,6 +31,7 @@ struct STexturePreviewParam {
 
 class CMainTextureDlg : public CToolDlg {
 public:
+    static constexpr UINT IDD = IDD_TEXTURE;
     CMainTextureDlg();
 
     /// Fills the statistic list with the six first-order entries, selects the first and
@@ -48,16 +50,11 @@ public:
 protected:
     BOOL OnInitDialog() override;
     void DoDataExchange(CDataExchange* pDX) override;
-    void OnOK() override;
 
     CThread* StartPreview(const CString& input) override;
     void TakePreview(WPARAM code, LPARAM record) override;
-    bool StartJob(const CString& title, const CString& input, const CString& output,
-                  ViewResultParam* result) override;
-    CString ToolCaption() const override;
-    CString HelpPage() const override;
-    int InputPickerId() const override;
-    int OutputPickerId() const override;
+    bool CheckParameters(const ToolPaths& paths) override;
+    ToolJob MakeJob(const ToolPaths& paths) override;
 
     void OnSelchangeTextureComboOrder();
     void OnSelchangeTextureComboType();
@@ -65,15 +62,12 @@ protected:
     void OnChangeTextureEditDist();
     void OnTextureCheckObrez();
     void OnVScroll(UINT code, UINT pos, CScrollBar* bar);
-    LRESULT OnMesgInputClick(WPARAM id, LPARAM);
     DECLARE_MESSAGE_MAP()
 
 private:
     void FillStatistics(int dimensionality);
     void OnSettingChanged();
 
-    CString m_message;
-    CString m_errorCaption;
     int m_window = 3;
     CEdit m_distanceEdit;
     CSpinButtonCtrl m_spin;

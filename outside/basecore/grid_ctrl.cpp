@@ -8,7 +8,9 @@
 
 #include "outside/basecore/data_type.h"
 #include "outside/basecore/math_helpers.h"
+#include "outside/basecore/recognize_complex.h"
 #include "outside/basecore/rdp_layer.h"
+#include "outside/basecore/sample_component.h"
 #include "platform/controls/control_notify.h"
 #include "platform/controls/edit.h"
 #include "platform/controls/image_list.h"
@@ -23,6 +25,14 @@
 
 namespace {
 
+/// The widest a data column of a layer grows to fit its values, and the room beside them.
+constexpr int kMaxLayerColumnWidth = 200;
+constexpr int kLayerColumnPadding = 6;
+
+}  // namespace
+
+namespace {
+
 constexpr UINT kEditId = 1;
 constexpr UINT kKeyF2 = 0x71;
 constexpr COLORREF kSelectedBack = RGB(51, 153, 255);
@@ -34,16 +44,14 @@ double TextNumber(const CString& text)
     return std::strtod(text.c_str(), nullptr);
 }
 
-/// "re;im" (also "(re, im)") split into its two parts; a text without a separator is the
-/// real part with an imaginary part of 0.
+/// A typed or pasted complex value in any form the value search accepts ("re;im", "(re, im)",
+/// "3+4i", "-2j"); a text without an imaginary part has one of 0.
 void SplitComplexText(const CString& text, double* re, double* im)
 {
-    std::string s = text.c_str();
-    std::replace(s.begin(), s.end(), '(', ' ');
-    std::replace(s.begin(), s.end(), ')', ' ');
-    const size_t cut = s.find_first_of(";,");
-    *re = std::strtod(s.substr(0, cut).c_str(), nullptr);
-    *im = cut == std::string::npos ? 0.0 : std::strtod(s.substr(cut + 1).c_str(), nullptr);
+    CString reText, imText;
+    RecognizeComplex(text, reText, imText);
+    *re = std::strtod(reText.c_str(), nullptr);
+    *im = std::strtod(imText.c_str(), nullptr);
 }
 
 /// A part of a sample as text: integers in full, floats as "%g" or, for copying, with every
@@ -557,22 +565,8 @@ COLORREF CGridCtrl::LayerCellColour(int row, int col) const
 {
     const int x = col - m_nFixedCols, y = row - m_nFixedRows;
     const double v = visitSampleType(m_nType, [&]<class T>(Tag<T>) {
-        const T& s = static_cast<const T*>(m_pRows[y])[x];
-        if constexpr (IsComplex<T>) {
-            const double r = double(re(s)), i = double(im(s));
-            switch (m_nComponent) {
-                case kPhase:
-                    return Arg(r, i);
-                case kReal:
-                    return r;
-                case kImaginary:
-                    return i;
-                default:
-                    return Amplitude(r, i);
-            }
-        } else {
-            return double(s);
-        }
+        // Both parts colour by the amplitude, as the display does.
+        return SampleComponent(static_cast<const T*>(m_pRows[y])[x], m_nComponent);
     });
     const double span = m_dPaletteHigh - m_dPaletteLow;
     double level = span > 0 ? (v - m_dPaletteLow) / span * 255.0 : 0.0;
@@ -1020,9 +1014,28 @@ void CGridCtrl::OnKey(UINT key)
     SelectTo(next, shift);
 }
 
+void CGridCtrl::FitLayerColumns(CDC& dc)
+{
+    if (!m_nLayerMode || !m_pRows) return;
+    // The widest text of the cells on screen (one column more, as a wider column shows fewer).
+    const int firstRow = m_nFixedRows + m_nTopRow, firstCol = m_nFixedCols + m_nLeftCol;
+    const int lastRow = std::min(m_nRows, firstRow + VisibleDataRows() + 1);
+    const int lastCol = std::min(m_nCols, firstCol + VisibleDataCols() + 1);
+    int widest = 0;
+    for (int r = firstRow; r < lastRow; ++r)
+        for (int c = firstCol; c < lastCol; ++c)
+            widest = std::max(widest, int(dc.GetTextExtent(LayerText(r, c, false)).cx));
+    const int margins = 2 * int(GetDefaultCell(false, false)->GetMargin()) + kLayerColumnPadding;
+    const int width = std::clamp(widest + margins, int(m_cellDefault.GetWidth()), kMaxLayerColumnWidth);
+    if (width == m_nDataColWidth) return;
+    m_nDataColWidth = width;
+    UpdateScrollBars();
+}
+
 void CGridCtrl::OnPaintGrid()
 {
     CPaintDC dc(this);
+    FitLayerColumns(dc);
     CRect client;
     GetClientRect(&client);
     dc.FillSolidRect(&client, m_crGridBkColour);

@@ -100,6 +100,12 @@ public:
     }
     int InRange(const CCellID& c) const { return InRange(c.row, c.col); }
     CCellID GetTopLeft() const { return CCellID(m_nMinRow, m_nMinCol); }
+    /// The middle cell of the range, in the grid's coordinates (the top-left one of the
+    /// middle when a span is even).
+    CCellID GetCenterCell() const
+    {
+        return CCellID(m_nMinRow + (m_nMaxRow - m_nMinRow) / 2, m_nMinCol + (m_nMaxCol - m_nMinCol) / 2);
+    }
     /// The common part; invalid when the ranges do not meet.
     CCellRange Intersect(const CCellRange& r) const;
     bool operator==(const CCellRange& o) const
@@ -131,6 +137,8 @@ public:
     BOOL IsModified() const { return (m_nState & GVIS_MODIFIED) != 0; }
     virtual CString GetText() const { return CString(); }
     virtual CString GetTipText() const { return GetText(); }
+    /// The rectangle the cell's text takes within `rect`, the cell's rectangle: all of it.
+    virtual BOOL GetTipTextRect(LPRECT rect) const { return rect != nullptr; }
     virtual int GetImage() const { return -1; }
     virtual BOOL Edit() { return FALSE; }
 
@@ -160,6 +168,14 @@ public:
     CWnd* GetEditWnd() const { return m_pEditWnd; }
     BOOL IsEditing() const { return m_bEditing; }
     BOOL IsDefaultFont() const { return TRUE; }  ///< cells have no font of their own here
+    /// The cell's rectangle less its margin on both sides.
+    BOOL GetTipTextRect(LPRECT rect) const override
+    {
+        if (!rect) return FALSE;
+        rect->left += LONG(m_nMargin);
+        rect->right -= LONG(m_nMargin);
+        return TRUE;
+    }
 
 protected:
     CString m_strText;
@@ -202,6 +218,8 @@ public:
     void SetRegion(platform::SpanRegion region) { m_region = std::move(region); }
     std::int64_t Count() const { return m_region.Area(); }
     bool Contains(int row, int col) const { return m_region.Contains(col, row); }
+    BOOL CellInRegion(int row, int col) const { return Contains(row, col) ? TRUE : FALSE; }
+    BOOL CellInRegion(const CCellID* cell) const { return cell && CellInRegion(cell->row, cell->col); }
     bool IsEmpty() const { return m_region.IsEmpty(); }
 
 private:
@@ -304,6 +322,37 @@ public:
     BOOL GetColumnResize() const { return m_bAllowColumnResize; }
     void SetCollectiveColumnResize(BOOL on = TRUE) { m_bCollectiveColumnResize = on; }
     BOOL GetCollectiveColumnResize() const { return m_bCollectiveColumnResize; }
+    // Settings kept for the callers that set them; the grid's behaviour does not read them.
+    void SetFixedRowSelection(BOOL on = TRUE) { m_bFixedRowSelection = on; }
+    BOOL GetFixedRowSelection() const { return m_bFixedRowSelection; }
+    void SetFixedColumnSelection(BOOL on = TRUE) { m_bFixedColumnSelection = on; }
+    BOOL GetFixedColumnSelection() const { return m_bFixedColumnSelection; }
+    void EnableDragAndDrop(BOOL on = TRUE) { m_bAllowDragAndDrop = on; }
+    BOOL GetDragAndDrop() const { return m_bAllowDragAndDrop; }
+    void SetHeaderSort(BOOL on = TRUE) { m_bSortOnClick = on; }
+    BOOL GetHeaderSort() const { return m_bSortOnClick; }
+    void SetHandleTabKey(BOOL on = TRUE) { m_bHandleTabKey = on; }
+    BOOL GetHandleTabKey() const { return m_bHandleTabKey; }
+    void SetDoubleBuffering(BOOL on = TRUE) { m_bDoubleBuffer = on; }
+    BOOL GetDoubleBuffering() const { return m_bDoubleBuffer; }
+    void EnableTitleTips(BOOL on = TRUE) { m_bTitleTips = on; }
+    BOOL GetTitleTips() const { return m_bTitleTips; }
+    void SetSortAscending(BOOL on = TRUE) { m_bAscending = on; }
+    BOOL GetSortAscending() const { return m_bAscending; }
+    void SetTrackFocusCell(BOOL on = TRUE) { m_bTrackFocusCell = on; }
+    BOOL GetTrackFocusCell() const { return m_bTrackFocusCell; }
+    void SetFrameFocusCell(BOOL on = TRUE) { m_bFrameFocus = on; }
+    BOOL GetFrameFocusCell() const { return m_bFrameFocus; }
+    void SetAutoSizeStyle(int value) { m_nAutoSizeColumnStyle = value; }
+    int GetAutoSizeStyle() const { return m_nAutoSizeColumnStyle; }
+    void EnableHiddenColUnhide(BOOL on = TRUE) { m_bHiddenColUnhide = on; }
+    BOOL GetHiddenColUnhide() const { return m_bHiddenColUnhide; }
+    void EnableHiddenRowUnhide(BOOL on = TRUE) { m_bHiddenRowUnhide = on; }
+    BOOL GetHiddenRowUnhide() const { return m_bHiddenRowUnhide; }
+    void EnableColumnHide(BOOL on = TRUE) { m_bAllowColHide = on; }
+    BOOL GetColumnHide() const { return m_bAllowColHide; }
+    void EnableRowHide(BOOL on = TRUE) { m_bAllowRowHide = on; }
+    BOOL GetRowHide() const { return m_bAllowRowHide; }
     void SetGridLines(int lines) { m_nGridLines = lines; }
     int GetGridLines() const { return m_nGridLines; }
     /// Stores the mode and returns the one before.
@@ -387,6 +436,9 @@ public:
 
 protected:
     void OnPaintGrid();
+    /// In layer mode: data columns as wide as the widest text of the cells on screen, at
+    /// least the default cell width and at most kMaxLayerColumnWidth.
+    void FitLayerColumns(CDC& dc);
     LRESULT Notify(int code, int row, int col, void* data = nullptr);
     void UpdateScrollBars();
     void OnScroll(int bar, int code);
@@ -416,6 +468,21 @@ protected:
     BOOL m_bEnableSelection = TRUE, m_bAllowRowResize = TRUE, m_bAllowColumnResize = TRUE,
          m_bCollectiveColumnResize = FALSE;
     int m_nGridLines = 3, m_nMouseMode = 0, m_nSortColumn = -1, m_nBarState = 0;
+    BOOL m_bFixedRowSelection = TRUE;
+    BOOL m_bFixedColumnSelection = TRUE;
+    BOOL m_bAllowDragAndDrop = FALSE;
+    BOOL m_bSortOnClick = FALSE;
+    BOOL m_bHandleTabKey = TRUE;
+    BOOL m_bDoubleBuffer = TRUE;
+    BOOL m_bTitleTips = TRUE;
+    BOOL m_bAscending = TRUE;
+    BOOL m_bTrackFocusCell = TRUE;
+    BOOL m_bFrameFocus = TRUE;
+    int m_nAutoSizeColumnStyle = 2;
+    BOOL m_bHiddenColUnhide = TRUE;
+    BOOL m_bHiddenRowUnhide = TRUE;
+    BOOL m_bAllowColHide = TRUE;
+    BOOL m_bAllowRowHide = TRUE;
     void* m_pfnCallback = nullptr;
     LPARAM m_lCallbackParam = 0;
     BOOL m_bVirtualMode = FALSE;

@@ -32,6 +32,12 @@ public:
     bool IsShown() const { return m_bShown; }
     /// Where the tip stays, in the parent's client coordinates.
     const CRect& HoverRect() const { return m_rcHover; }
+    /// The window whose client coordinates Show takes.
+    void SetParentWnd(CWnd* parent) { m_pParent = parent; }
+    CWnd* GetParentWnd() const { return m_pParent; }
+    /// Kept for the callers that set it; the tip always stays on the screen.
+    void SetRestrictionMode(int mode) { m_nRestrictionMode = mode; }
+    int GetRestrictionMode() const { return m_nRestrictionMode; }
 
 protected:
     LRESULT WindowProc(UINT message, WPARAM wParam, LPARAM lParam) override;
@@ -46,4 +52,5 @@ private:
     COLORREF m_crText = kTitleTipDefaultColour;
     COLORREF m_crBack = kTitleTipDefaultColour;
     bool m_bShown = false;
+    int m_nRestrictionMode = 0;
 };

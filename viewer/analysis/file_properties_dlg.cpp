@@ -40,7 +40,16 @@ BOOL CFilePropertiesDlg::Create(CFrameViewer* frame)
 
 BOOL CFilePropertiesDlg::OnInitDialog()
 {
-    return CDialog::OnInitDialog();
+    const BOOL result = CDialog::OnInitDialog();
+    // Buttons stay at the bottom right, the edits and the line widen, the description grows.
+    using S = CSizerMover;
+    m_sizer.Init(this);
+    for (int id : {IDOK, IDCANCEL, IDC_FILEPROP_FROM_FILE})
+        m_sizer.AddControl(id, S::kMoveRight | S::kMoveDown);
+    m_sizer.AddControl(IDC_FILEPROP_CAPTION, S::kGrowWidth);
+    m_sizer.AddControl(IDC_FILEPROP_DESCRIPTION, S::kGrowWidth | S::kGrowHeight);
+    m_sizer.AddControl(2109, S::kGrowWidth | S::kMoveDown);
+    return result;
 }
 
 void CFilePropertiesDlg::Fill()
@@ -109,5 +118,7 @@ LRESULT CFilePropertiesDlg::WindowProc(UINT message, WPARAM wParam, LPARAM lPara
     }
     const LRESULT result = CSelfDeletingDlg::WindowProc(message, wParam, lParam);
     if (message == WM_SHOWWINDOW && wParam) Fill();
+    if (message == WM_SIZE) m_sizer.OnSize(LOWORD(lParam), HIWORD(lParam));
+    if (message == WM_SIZING) m_sizer.OnSizing(UINT(wParam), reinterpret_cast<RECT*>(lParam));
     return result;
 }

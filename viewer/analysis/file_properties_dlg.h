@@ -3,6 +3,7 @@
 // The modeless "File properties" dialog: caption and description of the shown layer file.
 // It hands the texts to the frame on Apply; the frame writes them with its next save.
 
+#include "outside/basecore/sizer_mover.h"
 #include "viewer/analysis/analysis_services.h"
 
 class CFilePropertiesDlg : public CSelfDeletingDlg {
@@ -29,6 +30,7 @@ private:
     /// Texts shown because the file had none: they are never handed on as content.
     bool m_bCaptionPlaceholder = false, m_bDescriptionPlaceholder = false;
     bool m_bFilling = false;
+    CSizerMover m_sizer;
 };
 
 inline constexpr int IDC_FILEPROP_CAPTION = 8671;

@@ -26,6 +26,7 @@
 #include "viewer/analysis/hist_bars.h"
 #include "viewer/analysis/hist_view.h"
 #include "viewer/core/frame_viewer.h"
+#include "viewer/core/viewer_functions.h"
 #include "viewer/core/frame_viewer_ids.h"
 #include "viewer/core/view_rect.h"
 #include "viewer/core/viewer_messages.h"
@@ -110,7 +111,7 @@ constexpr const char* kComponentNames[4] = {"Amplitude", "Phase", "Real", "Image
 constexpr COLORREF kChannelColors[3] = {255, 65280, 16711680};
 
 struct CalcHistJob {
-    CVirtualView* view = nullptr;
+    ViewHold view;  // the view outlives a viewer closed while the job counts
     HWND frame = nullptr;
     HRGN region = nullptr;  // the job's own copy
     std::shared_ptr<HistJobResult> result;
@@ -501,7 +502,7 @@ void CHistFrame::StartCalcHist()
         return;
     }
     auto job = std::make_unique<CalcHistJob>();
-    job->view = active;
+    job->view = HoldView(active);
     job->frame = GetSafeHwnd();
     job->region = CopyRgn(m_hRgn);
     job->result = result;
@@ -1070,7 +1071,7 @@ void CHistFrame::SaveHistogramAs()
     if (::MessageBox(GetSafeHwnd(), "File has been wrote successfull.\nDo you want to view it?",
                      "Save histogram", MB_YESNO) != IDYES)
         return;
-    ::ShellExecute(GetSafeHwnd(), "open", path, nullptr, nullptr, SW_SHOWNORMAL);
+    ViewSavedFile(GetSafeHwnd(), path);
 }
 
 // --- messages -----------------------------------------------------------------------------

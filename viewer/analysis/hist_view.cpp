@@ -203,7 +203,7 @@ bool CHistView::Layout()
     if (c.IsRectEmpty()) return false;
     m_client = c;
     const int W = c.Width(), H = c.Height();
-    m_plot = CRect(11 * kUnit, 13, W - 10 * kUnit, H - 15 * kUnit);
+    m_plot = CRect(std::max(11 * kUnit, m_nCountRoom), 13, W - 10 * kUnit, H - 15 * kUnit);
     m_strip = CRect(m_plot.left, H - 15 * kUnit, m_plot.right - 1, H - 15 * kUnit + 8);
     m_panel = CRect(m_strip.left, Round(m_strip.bottom + 2.5 * 15), m_strip.right + 1, c.bottom - 2);
     const int barHeight = ::GetSystemMetrics(SM_CYHSCROLL) + 2 * ::GetSystemMetrics(SM_CYBORDER);
@@ -342,6 +342,20 @@ int CHistView::DrawPass(HDC dc, bool toBuffer)
         DrawStatus(dc, m_pData->m_nStatus);
         ::SelectObject(dc, oldFont);
         return 0;
+    }
+    // The count labels left of the plot get the room their widest text needs.
+    const HistChannel& shown = m_pData->Shown();
+    int widest = 0;
+    for (const CString& label : {Fmt("%.4g", m_nGridMode == 0 ? 0.0 : shown.countScale * shown.gridFactor),
+                                 Fmt("%g", CountAxisTop())}) {
+        SIZE extent{};
+        ::GetTextExtentPoint32(dc, label, label.GetLength(), &extent);
+        widest = std::max(widest, int(extent.cx));
+    }
+    if (widest + 10 != m_nCountRoom) {
+        m_nCountRoom = widest + 10;
+        Layout();
+        if (m_scroll.GetSafeHwnd()) m_scroll.MoveWindow(&m_scrollRect);
     }
     const int plotH = m_plot.Height();
     const int firstChannel = m_pData->m_nMode == 1 ? 1 : 3;
@@ -538,14 +552,20 @@ void CHistView::DrawSeries(HDC dc, int channel, bool allChannels)
     ::RestoreDC(dc, saved);
 }
 
+double CHistView::CountAxisTop() const
+{
+    const HistChannel& c = m_pData->Shown();
+    const bool all = !m_pData->OneChannelShown();
+    return m_nGridMode == 2 ? c.countScale * c.gridFactor : (all ? double(c.largest) : c.countScale);
+}
+
 void CHistView::DrawGrid(HDC dc)
 {
     if (m_nGridMode == 0) return;
     const HistChannel& c = m_pData->Shown();
     const bool all = !m_pData->OneChannelShown();
     const double lo = all ? c.dataMin : c.shownLo, hi = all ? c.dataMax : c.shownHi;
-    const double topValue =
-        m_nGridMode == 2 ? c.countScale * c.gridFactor : (all ? double(c.largest) : c.countScale);
+    const double topValue = CountAxisTop();
     if (!(hi - lo >= FLT_EPSILON) || !(topValue >= FLT_EPSILON)) return;
     ::SetROP2(dc, R2_COPYPEN);
     ::SetTextColor(dc, m_colors[4]);

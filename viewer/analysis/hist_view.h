@@ -79,6 +79,8 @@ public:
     /// The hover tip window.
     CTitleTip& TitleTip() { return m_tip; }
     const CRect& PlotRect() const { return m_plot; }
+    /// The top of the count axis: the grid's top value, or the largest count of the channels.
+    double CountAxisTop() const;
     /// Reads the back buffer: colour (0x00BBGGRR) at a client point.
     COLORREF BufferPixel(int x, int y) const;
     CHistScrollWnd* GetScrollWnd() { return &m_scroll; }
@@ -120,6 +122,7 @@ private:
     int m_nWidth = 0, m_nHeight = 0;
     CRect m_client, m_plot, m_strip, m_panel, m_scrollRect;
     CPoint m_text[9];
+    int m_nCountRoom = 0;  ///< room the widest count label needs left of the plot
     COLORREF m_colors[7] = {0, 0, 0, 0, 0, 0, 0xFFFF00};
     int m_nGridMode = 1;
     int m_nFillType = 3;

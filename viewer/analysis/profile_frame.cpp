@@ -56,7 +56,28 @@ constexpr auto kProfileStrip = viewer_art::MakeStripBmp<5, 16, 15>(kProfileImage
 constexpr platform::ImageResource kProfileBitmaps[] = {
     {IDR_PROFILE_TOOLBAR, nullptr, nullptr, nullptr, kProfileStrip}};
 
+// The window's icon: a curve over an axis.
+constexpr const char* kProfileIconArt[16] = {
+    "                ", " #              ", " #        mm    ", " #       m  m   ",
+    " #  mm   m   m  ", " # m  m m     m ", " #m    m       m", " #              ",
+    " #              ", " #              ", " #              ", " #              ",
+    " #              ", " ###############", "                ", "                ",
+};
+constexpr auto kProfileIconBmp = viewer_art::MakeBmp<16, 16>(kProfileIconArt);
+constexpr platform::ImageResource kProfileIcons[] = {{kIconId, nullptr, nullptr, nullptr, kProfileIconBmp}};
+
+// The window's own texts.
+constexpr UINT IDS_PROFILE_SAVE_FILTER = 34232;
+constexpr UINT IDS_PROFILE_VIEW_SAVED = 34264;
+constexpr UINT IDS_PROFILE_SAVE_CAPTION = 34265;
+constexpr UINT IDS_PROFILE_SAVE_FAILED = 34266;
+
 constexpr platform::StringEntry kProfileStrings[] = {
+    {IDS_PROFILE_SAVE_FILTER,
+     "Tarvenix file (*.rdp)|*.rdp|Text file (*.txt)|*.txt|Windows Bitmap file (*.bmp)|*.bmp||"},
+    {IDS_PROFILE_VIEW_SAVED, "File has been wrote successfull.\nDo you want to view it?"},
+    {IDS_PROFILE_SAVE_CAPTION, "Save profile"},
+    {IDS_PROFILE_SAVE_FAILED, "Failure to save file"},
     {ID_PROFILE_COPY, "Copy to clipboard\nCopy"},
     {ID_PROFILE_SAVE, "Save profile as file\nSave"},
     {ID_PROFILE_SCHEME_DARK, "Dark\nDark"},
@@ -71,12 +92,18 @@ constexpr platform::StringEntry kProfileStrings[] = {
 constexpr platform::ModuleResources kProfileResources{.module = "PaneKit profile",
                                                       .strings = kProfileStrings,
                                                       .toolBars = kProfileToolBars,
-                                                      .bitmaps = kProfileBitmaps};
+                                                      .bitmaps = kProfileBitmaps,
+                                                      .icons = kProfileIcons};
 const platform::ModuleResourceRegistration kProfileRegistration(kProfileResources);
 
-constexpr const char* kSaveFilter =
-    "Tarvenix file (*.rdp)|*.rdp|Text file (*.txt)|*.txt|Windows Bitmap file (*.bmp)|*.bmp||";
 constexpr const char* kExtensions[] = {".rdp", ".txt", ".bmp"};
+
+CString ProfileText(UINT id)
+{
+    CString text;
+    text.LoadString(id);
+    return text;
+}
 
 // Installs the profile window behind the raster view's seam when the library is loaded.
 struct ProfileSeam {
@@ -107,7 +134,8 @@ CProfileFrame::CProfileFrame() = default;
 
 int CProfileFrame::Create(CWnd* parent, CString caption)
 {
-    LPCTSTR cls = AfxRegisterWndClass(0, nullptr, nullptr, ::LoadIcon(nullptr, MAKEINTRESOURCE(kIconId)));
+    LPCTSTR cls = AfxRegisterWndClass(0, nullptr, nullptr,
+                                      ::LoadIcon(kProfileRegistration.Instance(), MAKEINTRESOURCE(kIconId)));
     if (!CFrameWnd::Create(cls, caption, WS_OVERLAPPEDWINDOW, rectDefault, parent)) return 0;
     m_bCreated = true;
     m_pParent = parent;
@@ -230,7 +258,7 @@ void CProfileFrame::OnSave()
 {
     const CString last = GetStringValue(kProfileSettingsKey, "LastSaveAs");
     const int lastIndex = std::atoi(last);
-    CFileDialog dialog(FALSE, nullptr, nullptr, 0xC006, kSaveFilter, this);
+    CFileDialog dialog(FALSE, nullptr, nullptr, 0xC006, ProfileText(IDS_PROFILE_SAVE_FILTER), this);
     dialog.m_ofn.nFilterIndex = DWORD(std::max(0, lastIndex));
     if (dialog.DoModal() != IDOK) return;
     const int type = int(dialog.m_ofn.nFilterIndex);
@@ -244,21 +272,13 @@ void CProfileFrame::OnSave()
     std::strcpy(path, chosen);
     PathAddExtension(path, kExtensions[type - 1]);
     if (m_wndView.SaveToFile(path, type)) {
-        if (MessageBox("File has been wrote successfull.\nDo you want to view it?", "Save profile",
+        if (MessageBox(ProfileText(IDS_PROFILE_VIEW_SAVED), ProfileText(IDS_PROFILE_SAVE_CAPTION),
                        MB_YESNO | MB_ICONQUESTION) != IDYES)
             return;
-        const char* ext = std::strrchr(path, '.');
-        if (ext && strcasecmp(ext, ".rdp") == 0) {
-            // Our own layer files open in a new viewer, whatever the desktop does with them.
-            auto* param = new (std::nothrow) ViewResultParam;
-            if (!param) return;
-            param->fileName = path;
-            ViewResultFunction(param);
-        } else {
-            ::ShellExecute(GetSafeHwnd(), "open", path, nullptr, nullptr, SW_SHOWDEFAULT);
-        }
+        ViewSavedFile(GetSafeHwnd(), path);
     } else {
-        MessageBox("Failure to save file", "Save profile", MB_OK | MB_ICONERROR);
+        MessageBox(ProfileText(IDS_PROFILE_SAVE_FAILED), ProfileText(IDS_PROFILE_SAVE_CAPTION),
+                   MB_OK | MB_ICONERROR);
     }
 }
 

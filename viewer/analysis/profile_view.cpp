@@ -19,6 +19,8 @@ namespace {
 
 constexpr int kMarginX = 40;
 constexpr int kMarginY = 20;
+// Room between the plot and the extreme values right of it, and after them.
+constexpr int kRangeLabelGap = 2;
 constexpr int kTickSpacing = 50;
 constexpr int kTickGap = 5;
 constexpr int kReadoutWidth = 40;
@@ -324,7 +326,16 @@ void CProfileView::Layout()
 {
     CRect c;
     GetClientRect(&c);
-    m_plot = CRect(c.left + 2 * kMarginX, c.top + kMarginY, c.right - kMarginX, c.bottom - 2 * kMarginY);
+    int right = kMarginX;
+    if (m_pMemDC && m_pMemDC->GetSafeHdc() && !m_curves.empty() && CheckDrawable()) {
+        // The extreme values right of the plot get the room their text needs.
+        CFont* oldFont = m_pMemDC->SelectObject(&m_font);
+        const int widest = std::max(m_pMemDC->GetTextExtent(Format(m_visible.yMax)).cx,
+                                    m_pMemDC->GetTextExtent(Format(m_visible.yMin)).cx);
+        m_pMemDC->SelectObject(oldFont);
+        right = std::max(right, widest + 2 * kRangeLabelGap);
+    }
+    m_plot = CRect(c.left + 2 * kMarginX, c.top + kMarginY, c.right - right, c.bottom - 2 * kMarginY);
 }
 
 bool CProfileView::CheckDrawable() const
@@ -375,6 +386,13 @@ int CProfileView::Redraw(BOOL invalidate)
     dc.SetTextAlign(TA_LEFT | TA_TOP);
 
     m_bDrawable = CheckDrawable();
+    if (m_bDrawable && !m_curves.empty()) {
+        // The extreme values right of the plot get the room their text needs.
+        const int widest = std::max(dc.GetTextExtent(Format(m_visible.yMax)).cx,
+                                    dc.GetTextExtent(Format(m_visible.yMin)).cx);
+        m_plot.right =
+            std::min(m_plot.right, LONG(c.right - std::max(kMarginX, widest + 2 * kRangeLabelGap)));
+    }
     int drawn = 1;
     if (!m_bDrawable) {
         dc.TextOut(c.Width() / 4, c.Height() / 2, CString("Can't draw the profile, because invalid data !"));
@@ -398,9 +416,12 @@ void CProfileView::DrawRangeLabels(CDC& dc)
     dc.DrawText(Format(m_visible.xMax), &r, DT_RIGHT);
     r = CRect(m_plot.left, m_plot.top - 20, m_plot.left + 80, m_plot.top);
     dc.DrawText(Format(m_visible.xMin), &r, DT_LEFT);
-    r = CRect(m_plot.right + 2, m_plot.top, m_plot.right + 40, m_plot.top + 20);
+    CRect client;
+    GetClientRect(&client);
+    const LONG right = client.right - kRangeLabelGap;
+    r = CRect(m_plot.right + kRangeLabelGap, m_plot.top, right, m_plot.top + 20);
     dc.DrawText(Format(m_visible.yMax), &r, DT_SINGLELINE | DT_END_ELLIPSIS);
-    r = CRect(m_plot.right + 2, m_plot.bottom - 20, m_plot.right + 40, m_plot.bottom);
+    r = CRect(m_plot.right + kRangeLabelGap, m_plot.bottom - 20, right, m_plot.bottom);
     dc.DrawText(Format(m_visible.yMin), &r, DT_SINGLELINE | DT_BOTTOM | DT_END_ELLIPSIS);
 }
 

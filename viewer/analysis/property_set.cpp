@@ -43,13 +43,11 @@ BOOL CPropertiesDlg::OnInitDialog()
     lf.lfPitchAndFamily = 0x31;
     std::strncpy(lf.lfFaceName, "Courier New", sizeof(lf.lfFaceName) - 1);
     m_fontList.CreatePointFontIndirect(&lf);
+    m_list.SetFont(&m_fontList, TRUE);
 
-    // The list keeps its gaps to the right and bottom edges as the dialog is resized.
-    CRect client, list;
-    GetClientRect(&client);
-    m_list.GetWindowRect(&list);
-    ScreenToClient(&list);
-    m_listMargin = CSize(client.right - list.right, client.bottom - list.bottom);
+    // The list follows the dialog's size.
+    m_sizer.Init(this);
+    m_sizer.AddControl(IDC_PROP_LIST, CSizerMover::kGrowWidth | CSizerMover::kGrowHeight);
     return TRUE;
 }
 
@@ -74,13 +72,10 @@ void CPropertiesDlg::ClearItems()
 LRESULT CPropertiesDlg::WindowProc(UINT message, WPARAM wParam, LPARAM lParam)
 {
     const LRESULT result = CDialog::WindowProc(message, wParam, lParam);
-    if (message == WM_SIZE && m_list.GetSafeHwnd()) {
-        CRect list;
-        m_list.GetWindowRect(&list);
-        ScreenToClient(&list);
-        const int cx = LOWORD(lParam), cy = HIWORD(lParam);
-        m_list.MoveWindow(list.left, list.top, std::max(0, cx - m_listMargin.cx - list.left),
-                          std::max(0, cy - m_listMargin.cy - list.top));
+    if (message == WM_SIZE) {
+        m_sizer.OnSize(LOWORD(lParam), HIWORD(lParam));
+    } else if (message == WM_SIZING) {
+        m_sizer.OnSizing(UINT(wParam), reinterpret_cast<RECT*>(lParam));
     } else if (message == WM_DESTROY) {
         if (m_pSet) {
             m_pSet->m_pDlg = nullptr;

@@ -5,6 +5,7 @@
 
 #include <vector>
 
+#include "outside/basecore/sizer_mover.h"
 #include "platform/controls/list_ctrl.h"
 #include "platform/cstring.h"
 #include "platform/dialogs/dialog.h"
@@ -29,6 +30,7 @@ public:
     BOOL OnInitDialog() override;
     LRESULT WindowProc(UINT message, WPARAM wParam, LPARAM lParam) override;
 
+    CSizerMover m_sizer;
     CFont m_fontList;
     CListCtrl m_list;
     CString m_strObject;
@@ -46,7 +48,6 @@ private:
     /// A dialog the set replaced closes without telling the parent: only the current one does.
     bool m_bSilent = false;
     bool m_bCreated = false;
-    CSize m_listMargin;  ///< right and bottom gaps between the list and the client edges
 };
 
 /// Name and value pairs shown by a Properties dialog made on demand.

@@ -18,8 +18,11 @@
 namespace {
 
 constexpr int kMargin = 5;
+// Room above a horizontal bar and to the right of a vertical one for the labels.
 constexpr int kLabelHeight = 10;
 constexpr int kLabelWidth = 30;
+// Least free room between two labels side by side.
+constexpr int kLabelGap = 4;
 constexpr int kDockInset = 4;
 constexpr int kSnapDistance = 10;
 // Below this the bar has no room; the window is kept at least this large.
@@ -64,7 +67,6 @@ END_MESSAGE_MAP()
 
 CScaleMarkWnd::CScaleMarkWnd()
 {
-    m_font.CreateFont(12, 0, 0, 0, 300, FALSE, FALSE, FALSE, 204, 0, 0, 0, 32, "Tahoma");
     SetAnchor(nullptr, 5, 0);
 }
 
@@ -137,10 +139,10 @@ void CScaleMarkWnd::CalcLayout()
 {
     int left = kMargin, right = kMargin, top = kMargin, bottom = kMargin;
     if (m_nOrientation == 0) {
-        top += kMargin + kLabelHeight;
+        top += kLabelHeight;
         m_size = m_horzSize;
     } else if (m_nOrientation == 1) {
-        right += kMargin + kLabelWidth;
+        right += kLabelWidth;
         m_size = m_vertSize;
     }
     m_bar = CRect(left, top, m_size.cx - right, m_size.cy - bottom);
@@ -232,33 +234,64 @@ void CScaleMarkWnd::DrawMarks(CDC& dc)
     CPen pen;
     pen.CreatePen(PS_SOLID, 1, RGB(0, 0, 0));
     CPen* oldPen = dc.SelectObject(&pen);
-    CFont* oldFont = dc.SelectObject(&m_font);
-    const int cellWidth = n > 0 ? int(m_bar.Width() / n) : m_bar.Width();
-    const auto mark = [&](std::int64_t k, bool isFirst, bool isLast) {
+    // Labels are in the window's own font; a label that would run into one already placed
+    // is left out (its tick stays), the first and the last are always shown.
+    CFont* font = GetFont();
+    CFont* oldFont = font ? dc.SelectObject(font) : nullptr;
+    m_labelRects.clear();
+    const auto place = [&](std::int64_t k, bool isFirst, bool isLast) {
         const double value = first + double(k) * step;
+        const CString text = Label(value);
+        const CSize extent = dc.GetTextExtent(text);
+        CRect r;
         if (vertical) {
-            int y = m_bar.bottom - Trunc((value - m_dMin) * ppu);
-            dc.MoveTo(m_bar.right, isLast ? y - 1 : y);
-            dc.LineTo(m_bar.right + 5, isLast ? y - 1 : y);
-            CRect r(m_bar.right + 6, y, m_size.cx - 2, y + 10);
-            if (isFirst && r.bottom > m_bar.bottom) r.OffsetRect(0, m_bar.bottom - r.bottom);
-            if (isLast && r.top < m_bar.top) r.OffsetRect(0, m_bar.top - r.top);
-            dc.DrawText(Label(value), &r, DT_LEFT | DT_TOP);
+            const int y = m_bar.bottom - Trunc((value - m_dMin) * ppu) - (isLast ? 1 : 0);
+            dc.MoveTo(m_bar.right, y);
+            dc.LineTo(m_bar.right + 5, y);
+            r = CRect(m_bar.right + 6, y - extent.cy / 2, m_bar.right + 6 + extent.cx,
+                      y - extent.cy / 2 + extent.cy);
+            if (r.bottom > m_bar.bottom + kMargin) r.OffsetRect(0, m_bar.bottom + kMargin - r.bottom);
+            if (r.top < 0) r.OffsetRect(0, -r.top);
+            // A label wider than its band moves over the ticks rather than out of the window.
+            if (r.right > m_size.cx - 1)
+                r.OffsetRect(std::max<LONG>(m_size.cx - 1 - r.right, m_bar.right + 1 - r.left), 0);
         } else {
             const int x = m_bar.left + Trunc((value - m_dMin) * ppu);
             dc.MoveTo(x, m_bar.top);
             dc.LineTo(x, m_bar.top - 5);
-            CRect r(x - cellWidth / 2, 1, x + cellWidth / 2, m_bar.top - 2);
+            r = CRect(x - extent.cx / 2, std::max(0, int(m_bar.top) - 3 - int(extent.cy)), 0, 0);
+            r.right = r.left + extent.cx;
+            r.bottom = r.top + extent.cy;
             const int edge = isFirst ? 2 : 1;
-            r.left = std::max<LONG>(r.left, edge);
-            r.right = std::min<LONG>(r.right, m_size.cx - edge);
-            dc.DrawText(Label(value), &r, DT_CENTER | DT_TOP);
+            if (r.right > m_size.cx - edge) r.OffsetRect(m_size.cx - edge - r.right, 0);
+            if (r.left < edge) r.OffsetRect(edge - r.left, 0);
         }
+        return std::pair{text, r};
     };
-    mark(0, true, false);
-    for (std::int64_t k = 1; k < n; ++k) mark(k, false, false);
-    mark(n, false, true);
-    dc.SelectObject(oldFont);
+    const auto clashes = [&](const CRect& r, const CRect& other) {
+        CRect grown = other;
+        grown.InflateRect(vertical ? 0 : kLabelGap, vertical ? 1 : 0);
+        CRect common;
+        return common.IntersectRect(&r, &grown) != FALSE;
+    };
+    const auto show = [&](const std::pair<CString, CRect>& label) {
+        CRect r = label.second;
+        dc.DrawText(label.first, &r, DT_LEFT | DT_TOP | DT_NOCLIP);
+        m_labelRects.push_back(label.second);
+    };
+    const auto firstLabel = place(0, true, false);
+    const auto lastLabel = place(n, false, true);
+    show(firstLabel);
+    CRect previous = firstLabel.second;
+    for (std::int64_t k = 1; k < n; ++k) {
+        const auto label = place(k, false, false);
+        if (clashes(label.second, previous) || clashes(label.second, lastLabel.second)) continue;
+        show(label);
+        previous = label.second;
+    }
+    if (n > 0 && !clashes(lastLabel.second, firstLabel.second)) show(lastLabel);
+    if (n == 0 && lastLabel.second != firstLabel.second) show(lastLabel);
+    if (oldFont) dc.SelectObject(oldFont);
     dc.SelectObject(oldPen);
 }
 

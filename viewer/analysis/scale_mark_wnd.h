@@ -6,6 +6,7 @@
 // is dragged, switches between a horizontal and a vertical layout and copies itself.
 
 #include <array>
+#include <vector>
 
 #include "platform/gdi/dc.h"
 #include "platform/gdi/gdi_objects.h"
@@ -46,6 +47,8 @@ public:
     CSize m_vertSize{50, 100};
     double m_dMax = 1.0;
     double m_dMin = 0.0;
+    /// Where the last rendering put its labels, in client pixels.
+    std::vector<CRect> m_labelRects;
 
 protected:
     void PostNcDestroy() override;
@@ -81,7 +84,6 @@ private:
     HBITMAP m_hBack = nullptr;
     HMENU m_contextMenu = nullptr;
     CSize m_size{100, 30};
-    CFont m_font;
     bool m_bDragging = false;
     CRect m_pressRect;
     CPoint m_pressPoint;

@@ -128,6 +128,11 @@ BOOL CStatisticsDlg::OnInitDialog()
     m_histogramButton.SetIcon(int(IDI_HISTOGRAM_BUTTON), 0, 16, 16);
     m_complexTab.SubclassWindow(GetDlgItem(IDC_COMPLEX_TAB)->GetSafeHwnd());
     m_channelTab.SubclassWindow(GetDlgItem(IDC_CHANNEL_TAB)->GetSafeHwnd());
+    // Both tab rows look like a row of flat buttons.
+    for (CTabCtrl* tab : {&m_complexTab, &m_channelTab}) {
+        tab->ModifyStyle(0, TCS_BUTTONS | TCS_FLATBUTTONS | TCS_HOTTRACK);
+        tab->SetExtendedStyle(TCS_EX_FLATSEPARATORS, TCS_EX_FLATSEPARATORS);
+    }
     LoadImages(m_complexImages, IDB_COMPLEX_TABS, false);
     LoadImages(m_channelImages, IDB_CHANNEL_TABS, true);
     m_complexTab.SetImageList(&m_complexImages);
@@ -356,6 +361,7 @@ void CStatisticsDlg::StartRegionStatistics(RasterRegionStatisticsRequest& reques
     dlg->SetHistSource(request.histogramSource);
     dlg->SetMode(1);
     dlg->SetChannelRegion(0, request.rows, request.typeCode, request.region, request.width, request.height);
+    dlg->m_slots[0].keepAlive = request.keepAlive;
     if (request.region) ::DeleteObject(request.region);
     request.region = nullptr;
 

@@ -58,6 +58,7 @@ public:
 
     struct Slot {
         void** rows = nullptr;
+        std::shared_ptr<const void> keepAlive;  ///< keeps the rows readable while a job counts
         int typeCode = 0;
         int width = 0x7FFFFFFF;
         int height = 0x7FFFFFFF;

@@ -1,5 +1,10 @@
 #include "viewer/core/fault_names.h"
 
+#include <new>
+
+#include "outside/basecore/rdp_except.h"
+#include "platform/last_error.h"
+
 const char* FaultName(std::uint32_t code)
 {
     switch (code) {
@@ -32,4 +37,23 @@ const char* FaultName(std::uint32_t code)
 const char* FaultCaption()
 {
     return "Error !";
+}
+
+CString FaultTextOf(std::exception_ptr fault)
+{
+    if (!fault) return CString();
+    try {
+        std::rethrow_exception(fault);
+    } catch (CRDPExcept* e) {
+        CString text;
+        GetError(e, text);
+        e->Delete();
+        return text;
+    } catch (const std::bad_alloc&) {
+        return ErrorText(ERROR_NOT_ENOUGH_MEMORY);
+    } catch (const std::exception& e) {
+        return CString(e.what());
+    } catch (...) {
+    }
+    return CString(FaultName(0));
 }

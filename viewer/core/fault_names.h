@@ -5,6 +5,9 @@
 // fault elsewhere name it with this table.
 
 #include <cstdint>
+#include <exception>
+
+#include "platform/cstring.h"
 
 /// Codes of the processor faults, as the platform numbers them.
 enum FaultCode : std::uint32_t {
@@ -26,3 +29,8 @@ const char* FaultName(std::uint32_t code);
 
 /// The caption of the message that reports a fault: "Error !".
 const char* FaultCaption();
+
+/// The text that reports a fault caught while loading: the layer library's message, the
+/// system's text for missing memory, an exception's own text, or "" for anything else.
+/// Frees a caught layer exception.
+CString FaultTextOf(std::exception_ptr fault);

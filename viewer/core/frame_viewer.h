@@ -39,6 +39,8 @@ class CValueGridPane;
 class CVectorImage;
 
 class CFrameViewer : public CFrameWnd {
+    friend struct FrameViewerCommands;
+
 public:
     /// Every pointer and number 0, no recent-file separator, no current file.
     CFrameViewer();
@@ -180,6 +182,8 @@ public:
     int SetActiveView(int index, int redraw);
     CViewRect* GetViewRect() { return &m_ViewRect; }
     CViewerMeterInfo* GetMeterInfo() { return &m_MeterInfo; }
+    /// The file properties dialog while it is open, else null.
+    CFilePropertiesDlg* GetFilePropertiesDlg() const { return m_pFilePropertiesDlg; }
     CWnd* GetHistWnd();
     CValueGridPane* GetValueGridPane() { return m_pValueGrid; }
     void RedrawView();

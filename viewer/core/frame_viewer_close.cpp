@@ -74,7 +74,8 @@ void ReportFault(CFrameViewer& frame, CWnd* parent, int notifyId)
 {
     if (parent) ::PostMessage(parent->GetSafeHwnd(), WM_VIEWER, WPARAM(notifyId), 3);
     frame.FreezForInput(0);
-    CFrameViewer::ReportLoadFault(0);
+    // Called inside the handler that caught the fault: the report says what it was.
+    ::MessageBox(nullptr, FaultTextOf(std::current_exception()), "Viewer", MB_SYSTEMMODAL);
 }
 
 }  // namespace frame_files

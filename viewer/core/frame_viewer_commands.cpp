@@ -4,6 +4,7 @@
 #include "outside/basecore/help_system.h"
 #include "outside/huebook/select_huebook_dlg.h"
 #include "viewer/analysis/analysis_services.h"
+#include "viewer/analysis/file_properties_dlg.h"
 #include "viewer/core/frame_viewer.h"
 
 namespace {
@@ -179,7 +180,216 @@ void ShowToolWindow(CWnd* wnd, bool show)
     if (wnd && wnd->GetSafeHwnd()) wnd->ShowWindow(show ? SW_SHOW : SW_HIDE);
 }
 
+// --- what a command does -----------------------------------------------------------------------------
+
+/// What a command does to the frame it reached.
+using FrameCommandAction = void (*)(CFrameViewer& frame, UINT id);
+
+struct FrameCommandRow {
+    UINT id;
+    FrameCommandAction action;
+};
+
 }  // namespace
+
+/// The frame's command actions: a friend of the frame, so that its rows reach what the
+/// message map reaches.
+struct FrameViewerCommands {
+    /// Calls a member that takes no argument.
+    template <void (CFrameViewer::*Member)()>
+    static void Call(CFrameViewer& frame, UINT /*id*/)
+    {
+        (frame.*Member)();
+    }
+
+    /// Calls a member of the view window that takes no argument.
+    template <void (CViewRect::*Member)()>
+    static void CallView(CFrameViewer& frame, UINT /*id*/)
+    {
+        (frame.m_ViewRect.*Member)();
+    }
+
+    template <int Job>
+    static void StartJob(CFrameViewer& frame, UINT /*id*/)
+    {
+        frame.StartFrameJob(Job);
+    }
+
+    template <int Component>
+    static void ShowComponent(CFrameViewer& frame, UINT /*id*/)
+    {
+        frame.ShowComplexComponent(Component);
+    }
+
+    static void OpenFile(CFrameViewer& frame, UINT /*id*/)
+    {
+        frame.m_strPendingRecent.Empty();  // a recent file the user was not allowed to open
+        frame.StartFrameJob(kJobButtonLoad);
+    }
+
+    static void SaveAsCommand(CFrameViewer& frame, UINT /*id*/)
+    {
+        if (frame.PreSave(14)) frame.SaveAs(CString());
+    }
+
+    static void CopyWithGrid(CFrameViewer& frame, UINT /*id*/)
+    {
+        if (!frame.IsTableShown()) frame.m_ViewRect.CopyToClipboard(2);
+    }
+
+    template <class Dialog>
+    static void OpenModeless(CFrameViewer& frame)
+    {
+        auto* dialog = new Dialog;
+        if (dialog->Create(&frame))
+            dialog->ShowWindow(SW_SHOW);
+        else
+            delete dialog;
+    }
+
+    static void FindOrReplace(CFrameViewer& frame, UINT id)
+    {
+        frame.m_ViewRect.TurnOffPointer(1);
+        frame.m_nFlags &= ~(kFramePointer | kFramePointerDlg);
+        ShowToolWindow(frame.m_pCoordPointerDlg, false);
+        if (id == ID_VIEWER_FIND)
+            OpenModeless<CFindDlg>(frame);
+        else
+            OpenModeless<CFindReplaceValueDlg>(frame);
+    }
+
+    static void ShowImage(CFrameViewer& frame, UINT /*id*/)
+    {
+        if (!frame.IsTableShown()) return;
+        frame.FreezForInput(1);
+        if (frame.m_pValueGrid) {
+            if (HRGN region = frame.m_pValueGrid->GetSelectedRgn()) {
+                frame.m_ViewRect.SetSelection(region);
+                ::DeleteObject(region);
+            }
+        }
+        if (frame.m_nPendingSaves & kSaveData) {
+            // The grid changed the data: the picture is shown once the reload reports back.
+            frame.m_bShowPictureAfterReload = true;
+            if (!frame.ReloadFileWithNewParams(frame.GetComplexMode(1), -1.0, -1.0, -1)) {
+                frame.m_bShowPictureAfterReload = false;
+                frame.FreezForInput(0);
+                frame.ShowPicture();
+            }
+        } else {
+            frame.FreezForInput(0);
+            frame.ShowPicture();
+        }
+    }
+
+    static void ShowTableCommand(CFrameViewer& frame, UINT /*id*/)
+    {
+        if (!frame.IsTableShown() && frame.m_ViewRect.GetActiveView()) frame.ShowTable();
+    }
+
+    static void HideScale(CFrameViewer& frame, UINT /*id*/)
+    {
+        if (frame.m_nFlags & kFrameScale) frame.OnMenuScale();
+    }
+
+    static void ToggleColoring(CFrameViewer& frame, UINT /*id*/)
+    {
+        if (frame.IsTableShown() && frame.m_pValueGrid) {
+            frame.m_bColoring = !frame.m_bColoring;
+            frame.m_pValueGrid->SetColorMode(frame.m_bColoring ? 1 : 0);
+        }
+    }
+
+    static void SelectionCommand(CFrameViewer& frame, UINT id)
+    {
+        HRGN gridRegion =
+            frame.IsTableShown() && frame.m_pValueGrid ? frame.m_pValueGrid->GetSelectedRgn() : nullptr;
+        if (id == ID_VIEWER_SAVE_REGION)
+            frame.m_ViewRect.SaveSelection(gridRegion);
+        else
+            frame.m_ViewRect.StatsSelection(gridRegion, frame.m_pHistFrame);
+        if (gridRegion) ::DeleteObject(gridRegion);
+    }
+
+    static void HelpContents(CFrameViewer& frame, UINT /*id*/) { CallHelpSystem(&frame, kHelpPage); }
+
+    /// The caption and description of the file: one dialog a frame, which reports its
+    /// changes and its closing itself (codes 25 and 24).
+    static void ShowFileProperties(CFrameViewer& frame, UINT /*id*/)
+    {
+        if (!frame.m_pFilePropertiesDlg) {
+            auto* dialog = new CFilePropertiesDlg;
+            if (!dialog->Create(&frame)) {
+                delete dialog;
+                return;
+            }
+            frame.m_pFilePropertiesDlg = dialog;
+            if (CMenu* menu = frame.GetMenu())
+                menu->CheckMenuItem(ID_VIEWER_FILE_PROPERTIES, MF_BYCOMMAND | MF_CHECKED);
+        }
+        frame.m_pFilePropertiesDlg->ShowWindow(SW_SHOW);
+        frame.m_pFilePropertiesDlg->SetActiveWindow();
+    }
+
+    static const FrameCommandRow* Find(UINT id)
+    {
+        // The tool group's ids are not here: kToolRules holds them.
+        static constexpr FrameCommandRow kRows[] = {
+            {ID_VIEWER_NEW, StartJob<kJobButtonNew>},
+            {ID_VIEWER_OPEN, OpenFile},
+            {ID_VIEWER_OPEN_RGB, StartJob<kJobButtonLoadRgb>},
+            {ID_VIEWER_CLOSE, StartJob<kJobCloseView>},
+            {ID_VIEWER_SAVE, Call<&CFrameViewer::ButtonSave>},
+            {ID_VIEWER_SAVE_AS, SaveAsCommand},
+            {ID_VIEWER_EXPORT_BMP, CallView<&CViewRect::ExportBmp>},
+            {ID_VIEWER_FILE_PROPERTIES, ShowFileProperties},
+            {ID_VIEWER_REGION_PROPERTIES, CallView<&CViewRect::ShowSelInfo>},
+            {ID_VIEWER_COPY_WITH_GRID, CopyWithGrid},
+            {ID_VIEWER_FIND, FindOrReplace},
+            {ID_VIEWER_REPLACE, FindOrReplace},
+            {ID_VIEWER_SHOW_IMAGE, ShowImage},
+            {ID_VIEWER_SHOW_TABLE, ShowTableCommand},
+            {ID_VIEWER_COMPLEX_FULL, ShowComponent<4>},
+            {ID_VIEWER_COMPLEX_REAL, ShowComponent<2>},
+            {ID_VIEWER_COMPLEX_IMAGINARY, ShowComponent<3>},
+            {ID_VIEWER_COMPLEX_MODULE, ShowComponent<0>},
+            {ID_VIEWER_COMPLEX_ARGUMENT, ShowComponent<1>},
+            {ID_VIEWER_POINTER_DLG, Call<&CFrameViewer::OnMenuPointer>},
+            {ID_VIEWER_POINTER, Call<&CFrameViewer::OnButtonPointer>},
+            {ID_VIEWER_SCALE, Call<&CFrameViewer::OnMenuScale>},
+            {ID_VIEWER_SCALE_HIDE, HideScale},
+            {ID_VIEWER_SCALE_PALETTE, Call<&CFrameViewer::OnButtonPalette>},
+            {ID_VIEWER_PALETTE, Call<&CFrameViewer::OnButtonPalette>},
+            {ID_VIEWER_SHOW_PALETTE, Call<&CFrameViewer::OnButtonPalette>},
+            {ID_VIEWER_COLORING, ToggleColoring},
+            {ID_VIEWER_BRIGHT_CONTRAST, Call<&CFrameViewer::OnButtonAdjust>},
+            {ID_VIEWER_BRIGHTNESS_BUTTON, Call<&CFrameViewer::OnButtonAdjust>},
+            {ID_VIEWER_HISTOGRAM, Call<&CFrameViewer::OnButtonViewerHist>},
+            {ID_VIEWER_HISTOGRAM_BUTTON, Call<&CFrameViewer::OnButtonViewerHist>},
+            {ID_VIEWER_DATA_INFO, Call<&CFrameViewer::OnButtonViewerInfo>},
+            {ID_VIEWER_DATA_INFO_BUTTON, Call<&CFrameViewer::OnButtonViewerInfo>},
+            {ID_VIEWER_LOGICAL_COORDS, Call<&CFrameViewer::OnButtonPropertyChange>},
+            {ID_VIEWER_HIST_TRIMMING, Call<&CFrameViewer::StartTuneRepresentationDlg>},
+            {ID_VIEWER_INCREASE, CallView<&CViewRect::ZoomIn>},
+            {ID_VIEWER_ZOOM_IN_NOW, CallView<&CViewRect::ZoomIn>},
+            {ID_VIEWER_DECREASE, CallView<&CViewRect::ZoomOut>},
+            {ID_VIEWER_ZOOM_OUT_NOW, CallView<&CViewRect::ZoomOut>},
+            {ID_VIEWER_REAL_SIZE, CallView<&CViewRect::RealScale>},
+            {ID_VIEWER_REAL_SCALE, CallView<&CViewRect::RealScale>},
+            {ID_VIEWER_SCALE_1_1, CallView<&CViewRect::RealScale>},
+            {ID_VIEWER_FIT_WINDOW, CallView<&CViewRect::FitToWindow>},
+            {ID_VIEWER_FIT_BUTTON, CallView<&CViewRect::FitToWindow>},
+            {ID_VIEWER_FIT_CONTEXT, CallView<&CViewRect::FitToWindow>},
+            {ID_VIEWER_SAVE_REGION, SelectionCommand},
+            {ID_VIEWER_REGION_STATISTICS, SelectionCommand},
+            {ID_VIEWER_HELP_CONTENTS, HelpContents},
+        };
+
+        for (const FrameCommandRow& row : kRows)
+            if (row.id == id) return &row;
+        return nullptr;
+    }
+};
 
 // clang-format off
 BEGIN_MESSAGE_MAP(CFrameViewer, CFrameWnd)
@@ -424,172 +634,7 @@ void CFrameViewer::OnFrameCommand(UINT id)
             SelectTool(tool.mode, tool.button, tool.selection);
         return;
     }
-    switch (id) {
-        case ID_VIEWER_NEW:
-            StartFrameJob(kJobButtonNew);
-            break;
-        case ID_VIEWER_OPEN:
-            m_strPendingRecent.Empty();  // a recent file the user was not allowed to open
-            StartFrameJob(kJobButtonLoad);
-            break;
-        case ID_VIEWER_OPEN_RGB:
-            StartFrameJob(kJobButtonLoadRgb);
-            break;
-        case ID_VIEWER_CLOSE:
-            StartFrameJob(kJobCloseView);
-            break;
-        case ID_VIEWER_SAVE:
-            ButtonSave();
-            break;
-        case ID_VIEWER_SAVE_AS:
-            if (PreSave(14)) SaveAs(CString());
-            break;
-        case ID_VIEWER_EXPORT_BMP:
-            m_ViewRect.ExportBmp();
-            break;
-        case ID_VIEWER_FILE_PROPERTIES:
-            break;  // the properties dialog reports by itself
-        case ID_VIEWER_REGION_PROPERTIES:
-            m_ViewRect.ShowSelInfo();
-            break;
-        case ID_VIEWER_COPY_WITH_GRID:
-            if (!IsTableShown()) m_ViewRect.CopyToClipboard(2);
-            break;
-        case ID_VIEWER_FIND:
-        case ID_VIEWER_REPLACE: {
-            m_ViewRect.TurnOffPointer(1);
-            m_nFlags &= ~(kFramePointer | kFramePointerDlg);
-            ShowToolWindow(m_pCoordPointerDlg, false);
-            if (id == ID_VIEWER_FIND) {
-                auto* find = new CFindDlg;
-                if (find->Create(this))
-                    find->ShowWindow(SW_SHOW);
-                else
-                    delete find;
-            } else {
-                auto* replace = new CFindReplaceValueDlg;
-                if (replace->Create(this))
-                    replace->ShowWindow(SW_SHOW);
-                else
-                    delete replace;
-            }
-            break;
-        }
-        case ID_VIEWER_SHOW_IMAGE:
-            if (!IsTableShown()) break;
-            FreezForInput(1);
-            if (m_pValueGrid) {
-                if (HRGN region = m_pValueGrid->GetSelectedRgn()) {
-                    m_ViewRect.SetSelection(region);
-                    ::DeleteObject(region);
-                }
-            }
-            if (m_nPendingSaves & kSaveData) {
-                // The grid changed the data: the picture is shown once the reload reports back.
-                m_bShowPictureAfterReload = true;
-                if (!ReloadFileWithNewParams(GetComplexMode(1), -1.0, -1.0, -1)) {
-                    m_bShowPictureAfterReload = false;
-                    FreezForInput(0);
-                    ShowPicture();
-                }
-            } else {
-                FreezForInput(0);
-                ShowPicture();
-            }
-            break;
-        case ID_VIEWER_SHOW_TABLE:
-            if (!IsTableShown() && m_ViewRect.GetActiveView()) ShowTable();
-            break;
-        case ID_VIEWER_COMPLEX_FULL:
-            ShowComplexComponent(4);
-            break;
-        case ID_VIEWER_COMPLEX_REAL:
-            ShowComplexComponent(2);
-            break;
-        case ID_VIEWER_COMPLEX_IMAGINARY:
-            ShowComplexComponent(3);
-            break;
-        case ID_VIEWER_COMPLEX_MODULE:
-            ShowComplexComponent(0);
-            break;
-        case ID_VIEWER_COMPLEX_ARGUMENT:
-            ShowComplexComponent(1);
-            break;
-        case ID_VIEWER_POINTER_DLG:
-            OnMenuPointer();
-            break;
-        case ID_VIEWER_POINTER:
-            OnButtonPointer();
-            break;
-        case ID_VIEWER_SCALE:
-            OnMenuScale();
-            break;
-        case ID_VIEWER_SCALE_HIDE:
-            if (m_nFlags & kFrameScale) OnMenuScale();
-            break;
-        case ID_VIEWER_SCALE_PALETTE:
-        case ID_VIEWER_PALETTE:
-        case ID_VIEWER_SHOW_PALETTE:
-            OnButtonPalette();
-            break;
-        case ID_VIEWER_COLORING:
-            if (IsTableShown() && m_pValueGrid) {
-                m_bColoring = !m_bColoring;
-                m_pValueGrid->SetColorMode(m_bColoring ? 1 : 0);
-            }
-            break;
-        case ID_VIEWER_BRIGHT_CONTRAST:
-        case ID_VIEWER_BRIGHTNESS_BUTTON:
-            OnButtonAdjust();
-            break;
-        case ID_VIEWER_HISTOGRAM:
-        case ID_VIEWER_HISTOGRAM_BUTTON:
-            OnButtonViewerHist();
-            break;
-        case ID_VIEWER_DATA_INFO:
-        case ID_VIEWER_DATA_INFO_BUTTON:
-            OnButtonViewerInfo();
-            break;
-        case ID_VIEWER_LOGICAL_COORDS:
-            OnButtonPropertyChange();
-            break;
-        case ID_VIEWER_HIST_TRIMMING:
-            StartTuneRepresentationDlg();
-            break;
-        case ID_VIEWER_INCREASE:
-        case ID_VIEWER_ZOOM_IN_NOW:
-            m_ViewRect.ZoomIn();
-            break;
-        case ID_VIEWER_DECREASE:
-        case ID_VIEWER_ZOOM_OUT_NOW:
-            m_ViewRect.ZoomOut();
-            break;
-        case ID_VIEWER_REAL_SIZE:
-        case ID_VIEWER_REAL_SCALE:
-        case ID_VIEWER_SCALE_1_1:
-            m_ViewRect.RealScale();
-            break;
-        case ID_VIEWER_FIT_WINDOW:
-        case ID_VIEWER_FIT_BUTTON:
-        case ID_VIEWER_FIT_CONTEXT:
-            m_ViewRect.FitToWindow();
-            break;
-        case ID_VIEWER_SAVE_REGION:
-        case ID_VIEWER_REGION_STATISTICS: {
-            HRGN gridRegion = IsTableShown() && m_pValueGrid ? m_pValueGrid->GetSelectedRgn() : nullptr;
-            if (id == ID_VIEWER_SAVE_REGION)
-                m_ViewRect.SaveSelection(gridRegion);
-            else
-                m_ViewRect.StatsSelection(gridRegion, m_pHistFrame);
-            if (gridRegion) ::DeleteObject(gridRegion);
-            break;
-        }
-        case ID_VIEWER_HELP_CONTENTS:
-            CallHelpSystem(this, kHelpPage);
-            break;
-        default:
-            break;
-    }
+    if (const FrameCommandRow* row = FrameViewerCommands::Find(id)) row->action(*this, id);
 }
 
 void CFrameViewer::OnEditCopy()
@@ -878,6 +923,9 @@ void CFrameViewer::StartTuneRepresentationDlg()
 {
     CVirtualView* view = m_ViewRect.GetActiveView();
     if (!view) return;
+    // The dialog shows the statistics: after an edit they are computed first, and the
+    // statistics job's report (kind 7) opens the dialog; a busy view opens nothing.
+    if (m_ViewRect.CalcStatistics(7, &m_MeterInfo, &m_wndStatusBar, 1) != 1) return;
     const int kind = m_ViewRect.GetViewKind();
     const int channels[3] = {kind == 2 ? 3 : 1, 4, 5};
     const int count = kind == 2 ? 3 : 1;

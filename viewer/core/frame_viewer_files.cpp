@@ -22,17 +22,13 @@
 #include "viewer/core/frame_viewer.h"
 #include "viewer/core/frame_viewer_internal.h"
 #include "viewer/core/raster_view.h"
+#include "viewer/core/raster_view_cache.h"
 
 namespace frame_files {
 
 CString WorkDir()
 {
     return GetStringValue("\\Settings\\General", "WorkDir");
-}
-
-CString TempDir()
-{
-    return GetStringValue("\\Settings\\General", "TempDir");
 }
 
 CVirtualView* ActiveSingleBand(CViewRect& view)
@@ -53,9 +49,16 @@ constexpr const char* kNewFileTitle = "New File";
 /// The stretch a file was last shown with, from its display cache; 0, 0.0, 0.0 without one.
 STmpInfo StoredStretch(const char* file, int component)
 {
+    // The stretch of the cache the view itself would reuse: beside the file, or in the
+    // temporary folder under the name the view gives it there.
     STmpInfo info;
-    const CString tmp = FindTMPFile(file, component, frame_files::TempDir());
-    if (tmp.IsEmpty() || !GetTMPInfo(tmp, &info)) info = STmpInfo();
+    RasterCacheHeader header;
+    if (file && *file && FindRasterCacheStretch(file, component, &header)) {
+        info.stretchMethod = header.stretchMethod;
+        info.low = header.low;
+        info.high = header.high;
+        info.sourceTime = header.sourceTime;
+    }
     return info;
 }
 

@@ -24,9 +24,8 @@ auto OnUi(F&& fn) -> decltype(fn())
     return platform::CallOnUiThread(std::forward<F>(fn));
 }
 
-/// The "WorkDir" and "TempDir" folders of the general settings; empty when unset.
+/// The "WorkDir" folder of the general settings; empty when unset.
 CString WorkDir();
-CString TempDir();
 /// The active view when it is a single-band raster; null otherwise.
 CVirtualView* ActiveSingleBand(CViewRect& view);
 /// After a fault while loading: no current file, the notification window told (code 3),

@@ -17,7 +17,6 @@
 #include "outside/basecore/rdp_except.h"
 #include "outside/basecore/rdp_layer.h"
 #include "outside/basecore/row_driver.h"
-#include "outside/basecore/sample_component.h"
 #include "outside/basecore/stretch_calculator.h"
 #include "outside/basecore/thread_runner.h"
 #include "outside/huebook/color_map.h"
@@ -29,6 +28,7 @@
 #include "platform/window/modal.h"
 #include "platform/window/wnd.h"
 #include "viewer/core/raster_view_cache.h"
+#include "viewer/core/raster_view_internal.h"
 #include "viewer/core/raster_view_jobs.h"
 #include "viewer/core/raster_view_services.h"
 #include "viewer/core/tile_pyramid.h"
@@ -41,29 +41,10 @@
 
 namespace {
 
-// Rows of a banded render: small enough that every core gets many bands, large enough
-// that a band's read costs little beside its rows.
-constexpr std::int64_t kRenderRowsPerBand = 32;
-
 constexpr const char* kTextPreparing = "Preparing raster ...";
 constexpr const char* kTextBuildingHistogram = "Building histogram ...";
 constexpr const char* kTextComputingStatistics = "Computing statisticses ...";
 constexpr const char* kTextNewFile = "New File";
-constexpr const char* kTextProfileX = "Profile along X axis with Y=";
-constexpr const char* kTextProfileY = "Profile along Y axis with X=";
-constexpr COLORREF kProfileColour = 0xFF80FF;
-
-/// Colour-map tag of a display mode.
-int TagOfMode(int mode)
-{
-    static constexpr int kTags[4] = {501, 504, 502, 503};
-    return kTags[std::clamp(mode, 0, 3)];
-}
-
-int Stride4(int width)
-{
-    return (width + 3) & ~3;
-}
 
 /// Closes a layer the view owned: a scratch or heap working copy goes with its file, a
 /// user's file is only closed (DestroyLayer never removes an opened file).
@@ -84,21 +65,24 @@ struct LayerCloser {
     }
 };
 
+}  // namespace
+
+namespace raster_view_detail {
+
 std::shared_ptr<CRDPLayer> NewLayer(bool destroyOnRelease)
 {
     return std::shared_ptr<CRDPLayer>(new CRDPLayer(nullptr), LayerCloser{destroyOnRelease});
 }
 
-/// One sample of the shown mode as a double, for every type; unsigned complex parts stay
-/// unsigned.
-double SampleValue(int type, const void* element, int mode)
+int TagOfMode(int mode)
 {
-    return visitSampleType(type, [&]<class T>(Tag<T>) -> double {
-        T s;
-        std::memcpy(&s, element, sizeof(T));
-        return SampleComponent(s, mode);
-    });
+    static constexpr int kTags[4] = {501, 504, 502, 503};
+    return kTags[std::clamp(mode, 0, 3)];
 }
+
+}  // namespace raster_view_detail
+
+namespace {
 
 void PostOrDrop(HWND window, UINT message, CViewNotify* record, LPARAM code)
 {
@@ -109,6 +93,9 @@ void PostOrDrop(HWND window, UINT message, CViewNotify* record, LPARAM code)
 }
 
 }  // namespace
+
+using raster_view_detail::NewLayer;
+using raster_view_detail::TagOfMode;
 
 /// The pyramid, its storage and the busy flag: what the build and statistics jobs touch.
 /// Shared between the view and its running job, so that a view destroyed while a job runs
@@ -443,24 +430,60 @@ BOOL CRasterView::OpenCommon(const char* path, int complexMode, double stretchLo
     return TRUE;
 }
 
+namespace {
+
+/// True when a statistics block holds values: a minimum not above the maximum, a deviation
+/// that is not negative, and not the zeros of a block nobody filled in. The field at +0 is
+/// each writer's own and decides nothing.
+bool StatisticsBlockValid(const BYTE* block)
+{
+    double low = 0, high = 0, deviation = 0;
+    std::memcpy(&low, block + layerfile::kStatMin, 8);
+    std::memcpy(&high, block + layerfile::kStatMax, 8);
+    std::memcpy(&deviation, block + layerfile::kStatStdDev, 8);
+    if (!(low <= high) || !(deviation >= 0)) return false;
+    for (std::int64_t i = layerfile::kStatMin; i < layerfile::kStatisticsBytes; ++i)
+        if (block[i] != 0) return true;
+    return false;
+}
+
+/// Whether the layer holds the statistics of a complex display mode: other writers' files
+/// may have only the main block (key 2), or the main and the phase blocks.
+bool ModeStatisticsKnown(CRDPLayer& layer, int mode)
+{
+    switch (mode) {
+        case kPhase: {
+            if (layer.GetSizeTag(TAG_PHASE_STATISTICS) < layerfile::kStatisticsBytes) return false;
+            const BYTE* block = static_cast<const BYTE*>(layer.GetTag(TAG_PHASE_STATISTICS));
+            return block && StatisticsBlockValid(block);
+        }
+        case kReal:
+        case kImaginary:
+            return layer.GetSizeTag(TAG_PART_STATISTICS) >= 0;
+        default:
+            return layer.StatsReady() != FALSE;
+    }
+}
+
+}  // namespace
+
 BOOL CRasterView::ReadModeStatistics(int mode)
 {
-    CRDPLayer* layer = m_fileLayer.get();
+    // The statistics of the layer shown: an edited working copy has its own.
+    CRDPLayer* layer = GetLayer(1);
     if (!layer || !layer->IsOpen()) return FALSE;
+    if (layer->IsComplex() && !ModeStatisticsKnown(*layer, mode)) {
+        // A file that lacks the statistics of this component gets them computed in memory;
+        // a user's file opened for changes is left alone, so that it stays as it was.
+        const bool usersFile = layer == m_fileLayer.get() && layer->GetOpenMode() == kOpenWritable;
+        if (usersFile || !ComputeLayerStatistics(*layer, nullptr) || !ModeStatisticsKnown(*layer, mode))
+            return FALSE;
+        m_tempStats = TRUE;
+    }
     const DWORD* hist = nullptr;
     switch (layer->IsComplex() ? mode : kAmplitude) {
         case kPhase: {
-            // A complex file without phase statistics cannot be shown by phase.
-            if (layer->GetSizeTag(TAG_PHASE_STATISTICS) < layerfile::kStatHist + 1024) return FALSE;
             const BYTE* block = static_cast<const BYTE*>(layer->GetTag(TAG_PHASE_STATISTICS));
-            if (!block) return FALSE;
-            std::int32_t ready = 0;
-            double low = 0, high = 0, deviation = 0;
-            std::memcpy(&ready, block + layerfile::kStatReady, 4);
-            std::memcpy(&low, block + layerfile::kStatMin, 8);
-            std::memcpy(&high, block + layerfile::kStatMax, 8);
-            std::memcpy(&deviation, block + layerfile::kStatStdDev, 8);
-            if (!ready || !(low <= high) || !(deviation >= 0)) return FALSE;
             std::memcpy(&m_min, block + layerfile::kStatMin, 8);
             std::memcpy(&m_max, block + layerfile::kStatMax, 8);
             std::memcpy(&m_stdDev, block + layerfile::kStatStdDev, 8);
@@ -495,54 +518,6 @@ BOOL CRasterView::ReadModeStatistics(int mode)
     else
         m_dataHist.fill(0);
     return TRUE;
-}
-
-void CRasterView::LoadModeColorMaps()
-{
-    CRDPLayer* layer = m_fileLayer.get();
-    if (!layer) return;
-    for (int tag = 501; tag <= 504; ++tag) {
-        const int size = layer->GetSizeTag(tag);
-        if (size < 0) continue;
-        BYTE head[kColorMapHeadBytes];
-        if (!layer->GetTag(tag, kColorMapHeadBytes, head)) break;
-        std::uint32_t format = 0, count = 0;
-        std::memcpy(&format, head + 8, 4);
-        std::memcpy(&count, head + 12, 4);
-        // A map that is not ours or not a map ends the loading of this and all later tags.
-        if (format != 1 || count < 2 || count > kMaxColorMapEntries) break;
-        const std::int64_t bytes = std::int64_t(count) * kColorMapEntryBytes + kColorMapHeadBytes;
-        if (bytes > size) break;
-        std::vector<BYTE> record(static_cast<std::size_t>(bytes));
-        if (!layer->GetTag(tag, int(bytes), record.data())) break;
-        auto map = std::make_unique<CColorMap>();
-        if (!map->LoadColorMapFromPtr(record.data(), int(bytes))) break;
-        m_modeMaps[std::size_t(tag - 501)] = std::move(map);
-    }
-}
-
-void CRasterView::MakeDefaultColorMap()
-{
-    auto map = std::make_unique<CColorMap>();
-    map->CreateSimpleColorMap(m_low, m_high, 0x000000, 0xFFFFFF, 0);
-    map->SetID(&m_id);
-    map->SetName("Default");
-    map->CreatePseudoPalette(&m_displayed.rgb[0][0], m_low, m_high);
-    m_colorMap = std::move(map);
-}
-
-void CRasterView::MakeCurrentMap(BOOL rescaleOwn)
-{
-    const CColorMap* kept = m_modeMaps[std::size_t(m_tag - 501)].get();
-    if (!kept) {
-        MakeDefaultColorMap();
-        return;
-    }
-    m_colorMap = std::make_unique<CColorMap>(*kept);
-    if (IsStandartColorMap(m_colorMap.get()) ||
-        (rescaleOwn && UuidEqual(m_colorMap->GetID(), &m_id, nullptr)))
-        m_colorMap->SetMinMax(m_low, m_high);
-    m_colorMap->CreatePseudoPalette(&m_displayed.rgb[0][0], m_low, m_high);
 }
 
 BOOL CRasterView::ShowPyramid(BOOL channel, CMeterInfoBase* meter, CStatusBar* status)
@@ -842,541 +817,4 @@ BOOL CRasterView::RecalcStatistics(int /*arg*/, CMeterInfoBase* meter)
         m_statsDirty = FALSE;
     }
     return TRUE;
-}
-
-// ---------------------------------------------------------------------------------------------
-// Colour maps, palettes and correction
-
-CColorMap* CRasterView::GetModeColorMap(int tag)
-{
-    return tag >= 501 && tag <= 504 ? m_modeMaps[std::size_t(tag - 501)].get() : nullptr;
-}
-
-void CRasterView::SelectModeColorMap(int mode)
-{
-    m_tag = TagOfMode(mode);
-    MakeCurrentMap(TRUE);
-    // The base palette follows, so that a later correction starts from this map.
-    SetPalitra(reinterpret_cast<const ColorStruct*>(m_displayed.rgb));
-}
-
-void CRasterView::SetColorMap(CColorMap* map)
-{
-    if (!map) return;
-    m_colorMap = std::make_unique<CColorMap>(*map);
-    ColorStruct palette[256];
-    m_colorMap->CreatePseudoPalette(reinterpret_cast<BYTE*>(palette), m_low, m_high);
-    SetPalitra(palette);
-    m_modeMaps[std::size_t(m_tag - 501)] = std::make_unique<CColorMap>(*map);
-}
-
-void CRasterView::SetPalitra(const ColorStruct* palette)
-{
-    if (!palette) return;
-    std::memmove(m_base, palette, sizeof m_base);
-    ApplyCorrection();
-}
-
-void CRasterView::ApplyCorrection()
-{
-    for (int i = 0; i < 256; ++i) {
-        m_displayed.rgb[i][0] = m_correction[m_base[i].red];
-        m_displayed.rgb[i][1] = m_correction[m_base[i].green];
-        m_displayed.rgb[i][2] = m_correction[m_base[i].blue];
-    }
-    Notify(kViewerPaletteChanged, 0, m_base, TRUE);
-    m_bDrawn = FALSE;
-}
-
-void CRasterView::SetCorrectionTable(const BYTE table[256], int /*mode*/)
-{
-    if (!table) return;
-    std::memcpy(m_correction, table, 256);
-    ApplyCorrection();
-}
-
-void CRasterView::GetPalitra(ColorStruct* out)
-{
-    if (out) std::memcpy(out, m_displayed.rgb, 768);
-}
-
-void CRasterView::EqualizeHistogram()
-{
-    std::int64_t h[256], q[256];
-    std::int64_t total = 0;
-    for (int i = 0; i < 256; ++i) total += h[i] = m_levelHist[std::size_t(i)];
-    // An empty picture has nothing to equalise: the palette stays.
-    if (total == 0) return;
-    std::int64_t rest = total;
-    for (int k = 255; k >= 0; --k) {
-        q[k] = rest / (k + 1);
-        rest -= q[k];
-    }
-    int map[256];
-    int lev = 0;
-    std::int64_t tgt = q[0], acc = 0;
-    for (int i = 0; i <= 255;) {
-        if (h[i] > (tgt - acc) * 2) {
-            map[i] = lev;
-            ++lev;
-            if (lev <= 255) tgt += q[lev];
-        } else {
-            acc += h[i];
-            map[i] = lev;
-            ++i;
-        }
-    }
-    for (int i = 0; i < 256; ++i) {
-        const BYTE grey = BYTE(std::clamp(map[i], 0, 255));
-        m_displayed.rgb[i][0] = m_displayed.rgb[i][1] = m_displayed.rgb[i][2] = grey;
-    }
-    m_bDrawn = FALSE;
-}
-
-unsigned* CRasterView::GetHistAddr(int component, int kind)
-{
-    if (component != 1) return nullptr;
-    if (kind == 0) return m_dataHist.data();
-    if (kind == 1) return m_levelHist.data();
-    return nullptr;
-}
-
-void CRasterView::GetLevelRange(int level, double* low, double* high)
-{
-    const double step = (m_high - m_low) / 256.0;
-    double lo = level * step + m_low;
-    double hi = lo + step;
-    if (m_type >= 1 && m_type <= 6) {
-        lo = Round(lo);
-        hi = Round(hi);
-    }
-    if (low) *low = lo;
-    if (high) *high = hi;
-}
-
-COLORREF CRasterView::GetPixelColor(int x, int y)
-{
-    const double v = std::atof(GetValueText(x, y).c_str());
-    int level = 0;
-    // An empty display range shows everything at level 0, as the pyramid does.
-    if (m_high != m_low) level = std::clamp(Round((v - m_low) * 255.0 / (m_high - m_low)), 0, 255);
-    const BYTE* c = m_displayed.rgb[level];
-    return COLORREF(c[0]) | (COLORREF(c[1]) << 8) | (COLORREF(c[2]) << 16);
-}
-
-// ---------------------------------------------------------------------------------------------
-// Layers and read-out
-
-BOOL CRasterView::MakeWorkingCopy()
-{
-    if (m_workingIsFileLayer) return TRUE;
-    if (!m_fileLayer || !m_fileLayer->IsOpen()) return FALSE;
-    if (m_fileLayer->GetOpenMode() == kOpenWritable && !m_tempStats) {
-        m_workingIsFileLayer = TRUE;
-        m_workingShown = TRUE;
-        return TRUE;
-    }
-    m_workingCopy.reset();
-    auto copy = NewLayer(true);
-    if (!copy->CreateLayerTempName(m_nGeometry[0], m_nGeometry[1], m_type, 7)) return FALSE;
-    if (!copy->ReadData(m_fileLayer.get(), CPoint(0, 0), CPoint(0, 0), CSize(-1, -1))) return FALSE;
-    m_workingCopy = copy;
-    m_workingShown = TRUE;
-    Notify(kViewerReopened, 0, nullptr, TRUE);
-    return TRUE;
-}
-
-CRDPLayer* CRasterView::GetLayer(int component)
-{
-    if (component != 1) return nullptr;
-    if (m_workingShown && !m_workingIsFileLayer && m_workingCopy) return m_workingCopy.get();
-    return m_fileLayer.get();
-}
-
-CRDPLayer* CRasterView::GetSourceLayer(int component)
-{
-    return component == 1 ? m_fileLayer.get() : nullptr;
-}
-
-void** CRasterView::GetRows(int component)
-{
-    if (component != 1) return nullptr;
-    if (CRDPLayer* layer = GetLayer(1)) return layer->GetRows();
-    return m_bufferRows.empty() ? nullptr : m_bufferRows.data();
-}
-
-BOOL CRasterView::IsComplex(int component)
-{
-    if (component != 1) return FALSE;
-    return IsComplexType(m_type);
-}
-
-CString CRasterView::GetValueText(int x, int y)
-{
-    double value = 0.0;
-    void** rows = GetRows(1);
-    if (rows && !IsBusy() && x >= 0 && y >= 0 && x < m_nGeometry[0] && y < m_nGeometry[1] &&
-        isValidType(m_type))
-        value = SampleValue(
-            m_type, static_cast<const BYTE*>(rows[y]) + std::int64_t(x) * elementBytes(m_type), m_mode);
-    CString text;
-    text.Format("%g", value);
-    return text;
-}
-
-// ---------------------------------------------------------------------------------------------
-// Profiles
-
-bool CRasterView::ReadProfile(int direction, int position, std::vector<double>& values)
-{
-    void** rows = GetRows(1);
-    const int width = m_nGeometry[0], height = m_nGeometry[1];
-    const bool alongX = direction == 1;
-    // A row or column outside the layer has no profile.
-    if (!rows || !isValidType(m_type) || position < 0 || position >= (alongX ? height : width)) return false;
-    const int count = alongX ? width : height;
-    values.resize(std::size_t(count));
-    const int element = elementBytes(m_type);
-    for (int i = 0; i < count; ++i) {
-        const BYTE* at = alongX ? static_cast<const BYTE*>(rows[position]) + std::int64_t(i) * element
-                                : static_cast<const BYTE*>(rows[i]) + std::int64_t(position) * element;
-        values[std::size_t(i)] = SampleValue(m_type, at, m_mode);
-    }
-    return true;
-}
-
-CString CRasterView::ProfileCaption(int direction, int position)
-{
-    CString caption;
-    caption.Format("%s %d", direction == 1 ? kTextProfileX : kTextProfileY, position);
-    return caption;
-}
-
-void CRasterView::ShowProfile(int direction, int position, CWnd* parent, CCoordLawData* law)
-{
-    RasterProfileRequest request;
-    if (!ReadProfile(direction, position, request.values)) return;
-    request.parent = parent;
-    request.colour = kProfileColour;
-    request.caption = ProfileCaption(direction, position);
-    const bool alongX = direction == 1;
-    if (law) {
-        const int count = int(request.values.size());
-        request.points.resize(std::size_t(count));
-        for (int i = 0; i < count; ++i)
-            request.points[std::size_t(i)] = alongX ? law->GetLogicalCoord(double(i), double(position))
-                                                    : law->GetLogicalCoord(double(position), double(i));
-    }
-    const RasterViewServices& services = GetRasterViewServices();
-    if (!services.showProfile) return;
-    if (!services.showProfile(request) && !law)
-        ::MessageBox(nullptr, "Error on init ProfileFrame", "ShowProfile", MB_OK);
-}
-
-// ---------------------------------------------------------------------------------------------
-// Statistics of a selection
-
-int CRasterView::GetHistDataRgn(int component, unsigned* counters, int bytes, unsigned bins, HRGN region)
-{
-    CRDPLayer* layer = GetLayer(1);
-    if (component != 1 || !layer || !region || !counters) return -1;
-    if (::CombineRgn(region, region, region, RGN_AND) == SIMPLEREGION) {
-        RECT box{};
-        ::GetRgnBox(region, &box);
-        return layer->CalcHist(&box, int(bins), reinterpret_cast<DWORD*>(counters), bytes);
-    }
-    return layer->CalcHistRgn(region, int(bins), reinterpret_cast<DWORD*>(counters), bytes);
-}
-
-void CRasterView::ShowRegionStatistics(HRGN region, CWnd* histogramSource)
-{
-    if (!region) return;
-    RasterRegionStatisticsRequest request;
-    request.parent = m_notify;
-    request.histogramSource = histogramSource;
-    request.rows = GetRows(1);
-    request.typeCode = m_type;
-    request.width = m_nGeometry[0];
-    request.height = m_nGeometry[1];
-    request.sourcePath = m_path;
-    request.region = ::CreateRectRgn(0, 0, 0, 0);
-    ::CombineRgn(request.region, region, nullptr, RGN_COPY);
-    const RasterViewServices& services = GetRasterViewServices();
-    if (services.showRegionStatistics)
-        services.showRegionStatistics(request);
-    else
-        ::DeleteObject(request.region);
-}
-
-// ---------------------------------------------------------------------------------------------
-// Saving parts
-
-void CRasterView::SaveRectAs(const RECT* rect)
-{
-    if (!rect || !GetRows(1) || !m_fileLayer) return;
-    CString path;
-    if (!AskSavePath(path)) return;
-    auto record = std::make_unique<RasterSaveRecord>();
-    record->destination = path;
-    record->rect = *rect;
-    record->source = m_path;
-    RasterSaveRecord* job = record.release();
-    if (!::Run(kTextSavingSegment, &SaveRasterRectJob, job)) delete job;  // never started: still ours
-}
-
-void CRasterView::SaveRegionAs(HRGN region)
-{
-    if (!region || !GetRows(1) || !m_fileLayer) return;
-    CString path;
-    if (!AskSavePath(path)) return;
-    auto record = std::make_unique<RasterSaveRecord>();
-    record->destination = path;
-    record->region = ::CreateRectRgn(0, 0, 0, 0);
-    ::CombineRgn(record->region, region, nullptr, RGN_COPY);
-    record->source = m_path;
-    auto* param = new ViewResultParam;
-    param->component = m_mode;
-    param->stretchLow = m_low;
-    param->stretchHigh = m_high;
-    param->stretchMethod = kStretchManual;
-    param->fileName = path;
-    RasterSaveRecord* job = record.release();
-    if (!::Run(kTextSavingSegment, &SaveRasterRegionJob, job, &OpenSavedRegion, param))
-        delete job;  // never started: the record is still ours (the runner disposed of param)
-}
-
-BOOL CRasterView::AskSavePath(CString& path)
-{
-    const CString folder = GetStringValue("\\Settings\\General", "WorkDir");
-    CInfoFileDialog dialog(FALSE, "rdp", nullptr, 0xC006, kTextSaveFilter, m_notify);
-    dialog.m_ofn.lpstrInitialDir = folder.IsEmpty() ? nullptr : folder.c_str();
-    if (dialog.DoModal() != IDOK) return FALSE;
-    path = dialog.GetPathName();
-    return path.IsEmpty() ? FALSE : TRUE;
-}
-
-// ---------------------------------------------------------------------------------------------
-// Drawing
-
-void CRasterView::FillBitmapHeader(BITMAPINFO* info, int stride, int height) const
-{
-    BITMAPINFOHEADER& h = info->bmiHeader;
-    h = BITMAPINFOHEADER{};
-    h.biSize = sizeof(BITMAPINFOHEADER);
-    h.biWidth = stride;
-    h.biHeight = height;
-    h.biPlanes = 1;
-    h.biBitCount = 8;
-    h.biCompression = BI_RGB;
-    h.biClrUsed = 256;
-    RGBQUAD* colours = info->bmiColors;
-    for (int i = 0; i < 256; ++i)
-        colours[i] = RGBQUAD{m_displayed.rgb[i][2], m_displayed.rgb[i][1], m_displayed.rgb[i][0], 0};
-}
-
-void CRasterView::DrawEx(CDC* dc, int x, int y, int width, int height, double zoom, BOOL visibleOnly,
-                         BYTE* bits, BITMAPINFO* info)
-{
-    CTilePyramid* pyramid = Pyramid();
-    if (!m_bShown || !pyramid || !dc || !bits || !info || !(zoom > 0.0)) return;
-    const int imageWidth = m_nGeometry[0], imageHeight = m_nGeometry[1];
-    const int sx = int(x / zoom), sy = int(y / zoom);
-    const HDC hdc = dc->GetSafeHdc();
-
-    if (!visibleOnly && zoom >= 1.0) {
-        const int w = int(imageWidth / zoom), h = int(imageHeight / zoom);
-        if (w <= 0 || h <= 0) return;
-        if (!m_bDrawn) {
-            pyramid->ReadWindow(bits, Stride4(w), 0, 0, w, h, zoom, FALSE, 1, FALSE, nullptr);
-            m_bitmapHeight = -h;
-            m_bitmapStride = Stride4(w);
-        }
-        FillBitmapHeader(info, m_bitmapStride, m_bitmapHeight);
-        // The row stride pads the bitmap to a multiple of 4: columns past the picture are
-        // cut, or a scrolled picture would show the padding at its right edge.
-        const int left = Round(x / zoom);
-        if (left < w)
-            ::SetDIBitsToDevice(hdc, 0, 0, DWORD(w - std::max(0, left)), DWORD(h), left, -Round(y / zoom), 0,
-                                UINT(h), bits, info, DIB_RGB_COLORS);
-    } else if (!visibleOnly && MakeMagnified(zoom, bits)) {
-        FillBitmapHeader(info, m_magStride, -m_magHeight);
-        ::SetDIBitsToDevice(hdc, 0, 0, DWORD(m_magWidth), DWORD(m_magHeight), sx, 0, UINT(sy),
-                            UINT(m_magHeight), m_magnified.data(), info, DIB_RGB_COLORS);
-    } else {
-        // The visible window only (also where a whole magnified picture would not fit in memory).
-        const int w = std::min(width, int((imageWidth - x) / zoom));
-        const int h = std::min(height, int((imageHeight - y) / zoom));
-        if (width <= 0 || height <= 0) return;
-        const bool sameWindow = m_visibleRead[0] == sx && m_visibleRead[1] == sy &&
-                                m_visibleRead[2] == width && m_visibleRead[3] == height &&
-                                m_visibleZoom == zoom;
-        if (!m_bDrawn || !visibleOnly || !sameWindow) {
-            pyramid->ReadWindow(bits, Stride4(width), sx, sy, width, height, zoom, FALSE, 1, FALSE, nullptr);
-            m_visibleRead[0] = sx, m_visibleRead[1] = sy, m_visibleRead[2] = width, m_visibleRead[3] = height;
-            m_visibleZoom = zoom;
-        }
-        FillBitmapHeader(info, Stride4(width), -height);
-        if (w > 0 && h > 0)
-            // Source rows count from the bottom of the DIB: the top h rows start height - h up.
-            ::SetDIBitsToDevice(hdc, 0, 0, DWORD(w), DWORD(h), 0, height - h, 0, UINT(height), bits, info,
-                                DIB_RGB_COLORS);
-    }
-    m_bDrawn = TRUE;
-}
-
-bool CRasterView::MakeMagnified(double zoom, BYTE* bits)
-{
-    CTilePyramid* pyramid = Pyramid();
-    const int imageWidth = m_nGeometry[0], imageHeight = m_nGeometry[1];
-    const int w = int(imageWidth / zoom), h = int(imageHeight / zoom);
-    if (w <= 0 || h <= 0 || !pyramid) return false;
-    if (m_bDrawn && !m_magnified.empty() && m_magWidth == w && m_magHeight == h) return true;
-    const std::int64_t bytes = std::int64_t(Stride4(w)) * h;
-    if (bytes > kMaxMagnifiedBytes) return false;
-    m_magnified.clear();
-    try {
-        m_magnified.resize(std::size_t(bytes));
-    } catch (const std::bad_alloc&) {
-        m_magnified.clear();
-        return false;
-    }
-    const int srcStride = Stride4(imageWidth);
-    pyramid->ReadWindow(bits, srcStride, 0, 0, imageWidth, imageHeight, zoom, TRUE, 1, FALSE, nullptr);
-    m_magWidth = w;
-    m_magHeight = h;
-    m_magStride = Stride4(w);
-    StretchLevelRows(m_magnified.data(), w, h, m_magStride, bits, imageWidth, imageHeight, srcStride);
-    return true;
-}
-
-void CRasterView::DrawRectEx(CDC* dc, int destX, int destY, int srcX, int srcY, int srcWidth, int srcHeight,
-                             double zoom, BOOL visibleOnly, BYTE* bits, BITMAPINFO* info)
-{
-    CTilePyramid* pyramid = Pyramid();
-    if (!m_bShown || !pyramid || !dc || !bits || !info || !(zoom > 0.0)) return;
-    const int imageWidth = m_nGeometry[0], imageHeight = m_nGeometry[1];
-    const HDC hdc = dc->GetSafeHdc();
-    // Clamped to the image: a start at or past an edge keeps the last column or row.
-    if (srcX < 0) srcWidth += srcX, srcX = 0;
-    if (srcY < 0) srcHeight += srcY, srcY = 0;
-    if (srcX >= imageWidth) srcX = imageWidth - 1;
-    if (srcY >= imageHeight) srcY = imageHeight - 1;
-    if (srcX + srcWidth > imageWidth) srcWidth = imageWidth - srcX;
-    if (srcY + srcHeight > imageHeight) srcHeight = imageHeight - srcY;
-    if (srcWidth <= 0 || srcHeight <= 0) return;
-
-    if (visibleOnly) {
-        const int w = std::max(1, int(srcWidth / zoom)), h = std::max(1, int(srcHeight / zoom));
-        const int x = int(srcX / zoom), y = int(srcY / zoom);
-        m_bDrawn = FALSE;
-        pyramid->ReadWindow(bits, Stride4(w), x, y, w, h, zoom, FALSE, 1, FALSE, nullptr);
-        FillBitmapHeader(info, Stride4(w), -h);
-        ::SetDIBitsToDevice(hdc, destX, destY, DWORD(w), DWORD(h), 0, 0, 0, UINT(h), bits, info,
-                            DIB_RGB_COLORS);
-    } else if (zoom >= 1.0) {
-        const int w = int(imageWidth / zoom), h = int(imageHeight / zoom);
-        if (w <= 0 || h <= 0) return;
-        if (!m_bDrawn) {
-            pyramid->ReadWindow(bits, Stride4(w), 0, 0, w, h, zoom, FALSE, 1, FALSE, nullptr);
-            m_bitmapHeight = -h;
-            m_bitmapStride = Stride4(w);
-            m_bDrawn = TRUE;
-        }
-        FillBitmapHeader(info, m_bitmapStride, m_bitmapHeight);
-        if (srcX < w)  // the padding columns of the stride are not part of the picture
-            ::SetDIBitsToDevice(hdc, destX, destY, DWORD(w - srcX), DWORD(h), srcX, -srcY, 0, UINT(h), bits,
-                                info, DIB_RGB_COLORS);
-    } else if (MakeMagnified(zoom, bits)) {
-        m_bDrawn = TRUE;
-        FillBitmapHeader(info, m_magStride, -m_magHeight);
-        ::SetDIBitsToDevice(hdc, destX, destY, DWORD(srcWidth), DWORD(srcHeight), srcX,
-                            m_magHeight - srcY - srcHeight, 0, UINT(m_magHeight), m_magnified.data(), info,
-                            DIB_RGB_COLORS);
-    }
-}
-
-void CRasterView::CopyRectToDC(CDC* dc, const RECT* rect, BYTE* bits, BITMAPINFO* info)
-{
-    CTilePyramid* pyramid = Pyramid();
-    if (!m_bShown || !pyramid || !dc || !rect || !bits || !info) return;
-    const int left = std::max<int>(0, rect->left), top = std::max<int>(0, rect->top);
-    const int right = std::min<int>(m_nGeometry[0] - 1, rect->right);
-    const int bottom = std::min<int>(m_nGeometry[1] - 1, rect->bottom);
-    const int w = right - left + 1, h = bottom - top + 1;
-    if (w <= 0 || h <= 0) return;
-    pyramid->ReadWindow(bits, Stride4(w), left, top, w, h, 1.0, FALSE, 1, FALSE, nullptr);
-    FillBitmapHeader(info, Stride4(w), -h);
-    ::SetDIBitsToDevice(dc->GetSafeHdc(), 0, 0, DWORD(w), DWORD(h), 0, 0, 0, UINT(h), bits, info,
-                        DIB_RGB_COLORS);
-}
-
-void CRasterView::RenderRGB(int x, int y, int width, int height, int stride, int bottomUp, double zoom,
-                            BOOL wholeImage, BYTE* dest, CMeterInfoBase* meter)
-{
-    CTilePyramid* pyramid = Pyramid();
-    if (!pyramid || !dest || width <= 0 || height <= 0 || stride < 3 * width) return;
-    const auto expandRow = [this](const BYTE* in, BYTE* out, int count) {
-        for (int i = 0; i < count; ++i) {
-            const BYTE* c = m_displayed.rgb[in[i]];
-            out[3 * i] = c[2];
-            out[3 * i + 1] = c[1];
-            out[3 * i + 2] = c[0];
-        }
-    };
-    int cutWidth = 0, cutHeight = 0;
-    pyramid->WindowSize(x, y, width, height, zoom, wholeImage, cutWidth, cutHeight);
-    if (cutWidth != width || cutHeight != height || (wholeImage && zoom < 1.0)) {
-        // A window that is cut to the picture keeps its one-pass layout: the levels are
-        // expanded in place from the front, which needs three bytes a pixel.
-        if (meter) {
-            meter->SetRange(0, 2.0 * height);
-            meter->SetStep(1.0);
-        }
-        BYTE* levels = dest + std::int64_t(stride) * height - std::int64_t(width) * height;
-        pyramid->ReadWindow(levels, width, x, y, width, height, zoom, wholeImage, 1, bottomUp, meter);
-        for (int r = 0; r < height; ++r) {
-            expandRow(levels + std::int64_t(r) * width, dest + std::int64_t(r) * stride, width);
-            if (meter) meter->StepIt();
-        }
-        return;
-    }
-    // Bands of rows on all cores, each read into its own scratch and expanded straight into
-    // the destination: every byte of it is written once.
-    if (meter) {
-        meter->SetRange(0, double(height));
-        meter->SetStep(1.0);
-    }
-    const RowBands bands = RowBands::Fixed(height, kRenderRowsPerBand);
-    std::vector<std::vector<BYTE>> scratch(std::size_t(RowDriverSlots(bands.Count())));
-    RunRowBands(
-        bands,
-        [&](const RowBand& band) {
-            const int rows = int(band.end - band.begin);
-            std::vector<BYTE>& levels = scratch[std::size_t(band.slot)];
-            levels.resize(std::size_t(width) * std::size_t(rows));
-            // Destination rows [begin, end) show output rows counted from the other end
-            // when the destination is bottom-up.
-            const int first = bottomUp ? height - int(band.end) : int(band.begin);
-            pyramid->ReadWindow(levels.data(), width, x, y + first, width, rows, zoom, FALSE, 1, bottomUp,
-                                nullptr);
-            for (int r = 0; r < rows; ++r)
-                expandRow(levels.data() + std::int64_t(r) * width,
-                          dest + (band.begin + r) * std::int64_t(stride), width);
-        },
-        MeterProgress(meter));
-}
-
-void CRasterView::SetZoom(double zoom, int /*flags*/)
-{
-    m_zoom = zoom;
-    if (CTilePyramid* pyramid = Pyramid()) pyramid->PrepareZoom(zoom);
-    m_bDrawn = FALSE;
-}
-
-int CRasterView::ReadLevels(BYTE* dest, std::int64_t destRowBytes, int x, int y, int w, int h, double zoom,
-                            BOOL wholeImage, int pixelStep, BOOL bottomUp, CMeterInfoBase* meter)
-{
-    CTilePyramid* pyramid = Pyramid();
-    if (!pyramid) return 0;
-    return pyramid->ReadWindow(dest, destRowBytes, x, y, w, h, zoom, wholeImage, pixelStep, bottomUp, meter);
 }

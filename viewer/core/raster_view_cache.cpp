@@ -214,3 +214,23 @@ bool StampRasterCache(BYTE* file, const RasterCacheKey& key, const RasterCacheHe
     Put64(file + content + kTrailerChecksum, std::int64_t(RasterCacheChecksum(file, content)));
     return true;
 }
+
+bool FindRasterCacheStretch(const std::string& sourcePath, int mode, RasterCacheHeader* header)
+{
+    RasterCacheKey key{sourcePath, 0, 0, 0, mode};
+    for (const std::string& name : RasterCacheNames(key, RasterCacheTempFolder())) {
+        // The trailer, at the end of the file, tells the layer's shape; opening the cache for
+        // that shape then checks owner, trailer and checksum as an opening view would. The
+        // file is only mapped (never a pipe or a link followed into someone else's file).
+        CMemoryMap map;
+        if (!map.Open(name.c_str(), CMemoryMap::kReadOnly) ||
+            std::int64_t(map.Size()) < kCacheHeaderBytes + kCacheTrailerBytes)
+            continue;
+        const BYTE* trailer = map.AdresData() + map.Size() - kCacheTrailerBytes;
+        std::memcpy(&key.width, trailer + 40, 4);
+        std::memcpy(&key.height, trailer + 44, 4);
+        std::memcpy(&key.type, trailer + 48, 4);
+        if (OpenRasterCache(name, key, &map, header, nullptr)) return true;
+    }
+    return false;
+}

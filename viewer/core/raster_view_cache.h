@@ -65,3 +65,6 @@ bool ReadRasterCache(const std::string& cachePath, const RasterCacheKey& key, Ra
 bool StampRasterCache(BYTE* file, const RasterCacheKey& key, const RasterCacheHeader& header);
 /// The checksum the trailer keeps of `bytes` bytes at `data`, computed on all cores.
 std::uint64_t RasterCacheChecksum(const BYTE* data, std::int64_t bytes);
+/// The header of the cache a view of `sourcePath` in display mode `mode` would reuse now
+/// (the stored stretch of the file); false when there is none.
+bool FindRasterCacheStretch(const std::string& sourcePath, int mode, RasterCacheHeader* header);

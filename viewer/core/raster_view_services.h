@@ -5,6 +5,7 @@
 // one replaceable function, so that the view does not depend on the analysis windows and
 // tests can watch what it asks for.
 
+#include <memory>
 #include <vector>
 
 #include "platform/cstring.h"
@@ -40,6 +41,9 @@ struct RasterRegionStatisticsRequest {
     CWnd* parent = nullptr;
     CWnd* histogramSource = nullptr;
     void** rows = nullptr;
+    /// Keeps the rows readable for as long as a computation holds it, whatever happens to
+    /// the view (a viewer closed while the statistics are counted).
+    std::shared_ptr<const void> keepAlive;
     int typeCode = 0;
     int width = 0;
     int height = 0;

@@ -11,6 +11,7 @@
 #include "platform/window/wnd.h"
 #include "platform/gdi/dc.h"
 #include "platform/gdi/gdi_objects.h"
+#include "platform/gdi/region.h"
 #include "viewer/analysis/analysis_services.h"
 #include "viewer/core/raster_view.h"
 #include "viewer/core/raster_view_jobs.h"
@@ -507,4 +508,16 @@ void CRGBView::SaveRectAs(const RECT* rect)
     if (record->destination[0].IsEmpty()) return;
     RgbSaveRecord* job = record.release();
     if (!::Run(kTextSavingSegment, &SaveRgbRectJob, job)) delete job;  // never started: still ours
+}
+
+void CRGBView::SaveRegionAs(HRGN region)
+{
+    RECT box{};
+    if (!region || !Ready() || ::GetRgnBox(region, &box) == NULLREGION) return;
+    // The box is cut to the picture; its right and bottom edges become the last column and row.
+    const RECT rect{std::max<LONG>(box.left, 0), std::max<LONG>(box.top, 0),
+                    std::min<LONG>(box.right, m_nGeometry[0]) - 1,
+                    std::min<LONG>(box.bottom, m_nGeometry[1]) - 1};
+    if (rect.right < rect.left || rect.bottom < rect.top) return;
+    SaveRectAs(&rect);
 }

@@ -74,6 +74,8 @@ public:
     void ShowProfile(int direction, int position, CWnd* parent, CCoordLawData* law) override;
     /// Asks for three output files and saves the rectangle of each channel in a job.
     void SaveRectAs(const RECT* rect) override;
+    /// "Save region" of a composite: the three channels of the region's box, as SaveRectAs.
+    void SaveRegionAs(HRGN region) override;
 
     /// The three file names without their folders, joined with ", ".
     static CString CompositeName(const CString& red, const CString& green, const CString& blue);

@@ -8,6 +8,8 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "platform/resources/bmp_bytes.h"
+
 namespace viewer_art {
 
 /// The colour of one character of a picture row (0xRRGGBB).
@@ -43,46 +45,19 @@ constexpr std::uint32_t ColourOf(char c)
     }
 }
 
-constexpr std::size_t BmpRowBytes(int width)
-{
-    return (static_cast<std::size_t>(width) * 3 + 3) / 4 * 4;
-}
+using platform::BmpRowBytes;
+using platform::BmpSize;
 
-template <int W, int H>
-constexpr std::size_t BmpSize = 54 + BmpRowBytes(W) * H;
-
-/// A BMP file of W x H pixels from H rows of at least W characters (bottom row stored first,
-/// as the format has it).
+/// A BMP file of W x H pixels from H rows of at least W characters.
 template <int W, int H>
 constexpr std::array<unsigned char, BmpSize<W, H>> MakeBmp(const char* const (&rows)[H])
 {
-    std::array<unsigned char, BmpSize<W, H>> out{};
-    auto put32 = [&out](std::size_t at, std::uint32_t v) {
-        for (int i = 0; i < 4; ++i) out[at + i] = static_cast<unsigned char>(v >> (8 * i));
-    };
-    out[0] = 'B';
-    out[1] = 'M';
-    put32(2, static_cast<std::uint32_t>(out.size()));
-    put32(10, 54);
-    put32(14, 40);
-    put32(18, static_cast<std::uint32_t>(W));
-    put32(22, static_cast<std::uint32_t>(H));
-    out[26] = 1;
-    out[28] = 24;
-    put32(34, static_cast<std::uint32_t>(BmpRowBytes(W) * H));
-    for (int y = 0; y < H; ++y) {
-        const char* row = rows[H - 1 - y];
-        std::size_t at = 54 + BmpRowBytes(W) * static_cast<std::size_t>(y);
-        bool ended = false;
-        for (int x = 0; x < W; ++x) {
-            if (!ended && row[x] == '\0') ended = true;
-            const std::uint32_t c = ColourOf(ended ? ' ' : row[x]);
-            out[at++] = static_cast<unsigned char>(c);
-            out[at++] = static_cast<unsigned char>(c >> 8);
-            out[at++] = static_cast<unsigned char>(c >> 16);
-        }
-    }
-    return out;
+    // A row that ends before W characters is background from there on.
+    int lengths[H] = {};
+    for (int y = 0; y < H; ++y)
+        while (lengths[y] < W && rows[y][lengths[y]] != '\0') ++lengths[y];
+    return platform::MakeBmp24<W, H>(
+        [&](int x, int y) { return ColourOf(x < lengths[y] ? rows[y][x] : ' '); });
 }
 
 /// A strip of N pictures of W x H side by side (a tool bar's images) as one BMP file.

@@ -52,7 +52,7 @@ CViewRect::~CViewRect()
     if (m_hStopEvent) SetEvent(m_hStopEvent);
     StopOutline();
     DeleteSelectionTools();
-    for (CVirtualView* view : m_Views) delete view;
+    for (CVirtualView* view : m_Views) CVirtualView::Dispose(view);
     m_Views.clear();
     m_nActive = -1;
     delete[] m_pBits;
@@ -273,7 +273,7 @@ void CViewRect::RemoveViewAt(int index)
         m_nActive = -1;
     else if (m_nActive > index)
         --m_nActive;
-    delete view;
+    CVirtualView::Dispose(view);
 }
 
 void CViewRect::AfterStackEmptied()
@@ -323,7 +323,7 @@ void CViewRect::CloseAll()
     StopOutline();
     m_nSelKind = 0;
     if (m_hSelRgn) SetRectRgn(m_hSelRgn, 0, 0, 0, 0);
-    for (CVirtualView* view : m_Views) delete view;
+    for (CVirtualView* view : m_Views) CVirtualView::Dispose(view);
     m_Views.clear();
     m_Ids.clear();
     ForgetFigures();
@@ -347,6 +347,8 @@ void CViewRect::SetScale(double s)
         m_dScale = s;
         for (CVirtualView* view : m_Views) view->SetZoom(s, 0);
         UpdateBars(m_HScroll.GetPos(), m_VScroll.GetPos());
+        // The frame's zoom pane shows the new scale at once, not at the next mouse move.
+        if (CWnd* parent = GetParent()) parent->PostMessage(kWmViewRect, 1, 0);
     }
     ResumeOutline();
 }

@@ -145,7 +145,7 @@ constexpr std::uint64_t kBmpHeaderBytes = 54;
 
 /// What the export job needs; the job owns it.
 struct ExportBmpJob {
-    CVirtualView* view = nullptr;
+    ViewHold view;  // a viewer closed during the export leaves the job its view
     CString path;
     int width = 0;
     int height = 0;
@@ -165,7 +165,7 @@ void PutU32(BYTE* p, std::uint32_t v)
 void ExportBmpWorker(void* arg, CMeterInfo* meter)
 {
     std::unique_ptr<ExportBmpJob> job(static_cast<ExportBmpJob*>(arg));
-    WriteBmpFile(job->view, job->width, job->height, job->path, meter);
+    WriteBmpFile(job->view.get(), job->width, job->height, job->path, meter);
     if (meter) meter->JobFinished(0);
 }
 
@@ -237,7 +237,7 @@ void CViewRect::ExportBmp()
     dialog.m_ofn.lpstrInitialDir = folder.IsEmpty() ? nullptr : folder.c_str();
     if (dialog.DoModal() != IDOK) return;
     auto job = std::make_unique<ExportBmpJob>();
-    job->view = view;
+    job->view = HoldView(view);
     job->path = dialog.GetPathName();
     job->width = m_nImageWidth;
     job->height = m_nImageHeight;

@@ -1,9 +1,13 @@
 #include "viewer/core/viewer_functions.h"
 
+#include <strings.h>
+
+#include <cstring>
 #include <memory>
 #include <new>
 
 #include "outside/splash/splash.h"
+#include "platform/shell/shell.h"
 #include "viewer/core/frame_viewer.h"
 
 bool AnnounceViewerLibrary()
@@ -41,4 +45,18 @@ void ViewMultiResultFunction(void* param)
     if (!list) return;
     for (int i = 0; i < list->count; ++i)
         if (ViewResultParam* record = (*list)[i]) ViewerCreate(record);
+}
+
+void ViewSavedFile(HWND owner, const char* path)
+{
+    if (!path || !*path) return;
+    const char* ext = std::strrchr(path, '.');
+    if (ext && strcasecmp(ext, ".rdp") == 0) {
+        auto* param = new (std::nothrow) ViewResultParam;
+        if (!param) return;
+        param->fileName = path;
+        ViewResultFunction(param);
+    } else {
+        ::ShellExecute(owner, "open", path, nullptr, nullptr, SW_SHOWNORMAL);
+    }
 }

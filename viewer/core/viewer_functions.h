@@ -17,6 +17,11 @@ CFrameViewer* ViewerCreate(ViewResultParam* param);
 /// deletes the list.
 void ViewMultiResultFunction(void* param);
 
+/// Shows a file the user has just saved and asked to view: a layer file (".rdp", any case)
+/// in a new viewer, whatever the desktop would do with it; any other file with the
+/// desktop's handler. `owner` is the window that asked.
+void ViewSavedFile(HWND owner, const char* path);
+
 /// Tells the splash window, when one is up, that the viewer library is loading; true when
 /// it was told. Runs once when the library is loaded.
 bool AnnounceViewerLibrary();

@@ -10,7 +10,9 @@
 // single-band view and for 3, 4 and 5 (red, green, blue) in an RGB view; any other
 // component gives the default.
 
+#include <atomic>
 #include <cstdint>
+#include <memory>
 
 #include "outside/huebook/color_struct.h"
 #include "platform/cstring.h"
@@ -49,6 +51,20 @@ public:
     CVirtualView() = default;
     CVirtualView(const CVirtualView&) = delete;
     CVirtualView& operator=(const CVirtualView&) = delete;
+
+    /// A job that reads the view after the command that started it holds the view, so that
+    /// the view outlives its window for as long as the job runs. Any thread.
+    void Hold() { m_holds.fetch_add(1, std::memory_order_relaxed); }
+    /// Ends a hold; the last one frees a view that its window has let go of.
+    void Release()
+    {
+        if (m_holds.fetch_sub(1, std::memory_order_acq_rel) == 1) delete this;
+    }
+    /// The view window lets go of a view it owns: freed now, or by its last holder.
+    static void Dispose(CVirtualView* view)
+    {
+        if (view) view->Release();
+    }
 
     // The operations in slot order (the destructor first).
     virtual ~CVirtualView() = default;
@@ -155,4 +171,19 @@ protected:
     int m_nGeometry[6] = {};  ///< image width and height, then four integers no caller reads
     BOOL m_bDrawn = FALSE;    ///< the cached rendering is current
     std::int64_t m_nReserved[2] = {};
+
+private:
+    std::atomic<int> m_holds{1};  // the window's, then one per holding job
 };
+
+/// Ends a job's hold of a view.
+struct ViewHoldRelease {
+    void operator()(CVirtualView* view) const { view->Release(); }
+};
+/// A job's hold of a view: the view stays alive while the hold lives.
+using ViewHold = std::unique_ptr<CVirtualView, ViewHoldRelease>;
+inline ViewHold HoldView(CVirtualView* view)
+{
+    if (view) view->Hold();
+    return ViewHold(view);
+}

@@ -8,5 +8,5 @@
 
 #include "platform/forms/units.h"
 
-/// KGeneral, KRTDRegistry, KThreads.
+/// KResources, KGeneral, KRTDRegistry, KThreads, KInterfaces, KProject, KTemplates.
 std::span<const TUnitInfo> CoreUnits();

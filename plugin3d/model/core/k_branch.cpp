@@ -54,13 +54,34 @@ void TKBranch::LeaveParent()
     m_parent = nullptr;
 }
 
+// Under the tree lock. Frees top's descendants deepest first, then top, so that no node
+// frees a subtree of its own: a tree of any depth goes without recursion (a class tree read
+// from a file may be a chain of 100,000 nodes).
+void TKBranch::FreeSubtree(TKBranch* top)
+{
+    TKBranch* node = top;
+    for (;;) {
+        auto& children = node->m_children;
+        while (!children.empty() && !children.back()) children.pop_back();
+        if (!children.empty()) {
+            node = children.back();
+            continue;
+        }
+        // A leaf now: it leaves its parent's list as it goes.
+        TKBranch* parent = node->m_parent;
+        node->Free();
+        if (node == top) return;
+        node = parent;
+    }
+}
+
 // Under the tree lock. The children clear their own slots as they go.
 void TKBranch::FreeChildrenFrom(int first)
 {
     const bool wasFreeing = m_freeing;
     m_freeing = true;
     for (std::size_t i = static_cast<std::size_t>(first); i < m_children.size(); ++i)
-        if (TKBranch* child = m_children[i]) child->Free();
+        if (TKBranch* child = m_children[i]) FreeSubtree(child);
     m_freeing = wasFreeing;
 }
 

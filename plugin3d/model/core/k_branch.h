@@ -72,6 +72,7 @@ private:
     int PassOperation(int code, int kind);
     void LeaveParent();
     void FreeChildrenFrom(int first);
+    static void FreeSubtree(TKBranch* top);
 
     std::vector<TKBranch*> m_children;
     TKBranch* m_parent = nullptr;

@@ -94,8 +94,13 @@ protected:
     void ClearFlags(std::uint32_t bits) { m_flags.fetch_and(~bits, std::memory_order_acq_rel); }
 
 private:
+    friend class TKProjectStream;
     void* m_owner = nullptr;
     std::atomic<std::uint32_t> m_flags{0};
+    // The id the project stream that last met this object gave it (see ObjectReference):
+    // kept here, a save of many objects looks up no table.
+    std::uint64_t m_streamMark = 0;
+    std::int32_t m_streamId = 0;
 };
 
 /// The stream persistence writes to and reads from. The base does nothing: positions and

@@ -7,5 +7,5 @@
 
 #include "platform/forms/units.h"
 
-/// KCanvas3D.
+/// KCanvas3D, KLayers.
 std::span<const TUnitInfo> RenderUnits();

@@ -58,9 +58,9 @@ class FringeDialogs : public ::testing::Test {
 protected:
     void TearDown() override
     {
-        for (auto* d : TopLevelOf<CFringeToolDlg>()) d->SendMessage(WM_COMMAND, IDCANCEL);
+        for (auto* d : TopLevelOf<CToolDlg>()) d->SendMessage(WM_COMMAND, IDCANCEL);
         EXPECT_TRUE(PumpUntil([] { return GetRunningThreadCount() == 0 && ProgressWindowsOpen().empty(); }));
-        EXPECT_TRUE(TopLevelOf<CFringeToolDlg>().empty());
+        EXPECT_TRUE(TopLevelOf<CToolDlg>().empty());
         CloseAllViewers();
     }
 };
@@ -77,7 +77,7 @@ TEST_F(FringeDialogs, EntriesOpenIndependentDialogsWithTheirTitles)
         SCOPED_TRACE(t.caption);
         t.open();
         t.open();
-        auto dialogs = TopLevelOf<CFringeToolDlg>();
+        auto dialogs = TopLevelOf<CToolDlg>();
         ASSERT_EQ(dialogs.size(), 2u);
         for (auto* d : dialogs) {
             CString caption;
@@ -85,9 +85,9 @@ TEST_F(FringeDialogs, EntriesOpenIndependentDialogsWithTheirTitles)
             EXPECT_EQ(std::string(caption), t.caption);
         }
         dialogs[0]->SendMessage(WM_COMMAND, IDCANCEL);
-        EXPECT_EQ(TopLevelOf<CFringeToolDlg>().size(), 1u);
+        EXPECT_EQ(TopLevelOf<CToolDlg>().size(), 1u);
         dialogs[1]->SendMessage(WM_COMMAND, IDCANCEL);
-        EXPECT_TRUE(TopLevelOf<CFringeToolDlg>().empty());
+        EXPECT_TRUE(TopLevelOf<CToolDlg>().empty());
     }
 }
 

@@ -6,7 +6,8 @@
 #include <gtest/gtest.h>
 
 #include "modules/interferometry/fringe_resources.h"
-#include "modules/interferometry/fringe_tool.h"
+#include "modules/common/tool_dlg.h"
+#include "modules/common/window_spin.h"
 #include "outside/splash/splash.h"
 #include "platform/dialogs/dialog_template.h"
 #include "tests/support/recording_splash.h"
@@ -57,7 +58,7 @@ TEST(FringeModule, JobTitleIsTextColonAndTheFileNameWithNoBlank)
         {"/data/", "Phase filtration:"},
     };
     for (auto [path, title] : cases)
-        EXPECT_EQ(std::string(FringeJobTitle("Phase filtration", path)), title) << path;
+        EXPECT_EQ(std::string(ToolJobTitle("Phase filtration", path, false)), title) << path;
 }
 
 TEST(FringeModule, SpinPositionsGiveTheWindowSizesAndTheirTexts)
@@ -65,7 +66,7 @@ TEST(FringeModule, SpinPositionsGiveTheWindowSizesAndTheirTexts)
     const std::pair<int, const char*> cases[] = {{-1, "3x3"},  {0, "3x3"},   {1, "5x5"},
                                                  {6, "15x15"}, {7, "17x17"}, {8, "17x17"}};
     for (auto [pos, text] : cases) {
-        const int size = WindowSizeOfSpin(pos);
+        const int size = WindowSizeOfSpin(pos, kFringeSpinLast);
         EXPECT_EQ(std::string(WindowSizeText(size)), text) << pos;
     }
 }

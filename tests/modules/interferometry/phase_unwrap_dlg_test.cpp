@@ -165,6 +165,27 @@ TEST_F(PhaseUnwrapDialog, MaskControlsFollowTheCheckAndExecuteChecksInOrder)
     }
 }
 
+TEST_F(PhaseUnwrapDialog, AnOutputNamingTheMaskInUseIsRefused)
+{
+    TempDir dir;
+    const std::string in = dir.File("in.rdp"), mask = dir.File("mask.rdp");
+    ASSERT_TRUE(WriteLayer(in, 8, 6, int(DataType::F32), WrappedBowl(8, 6)));
+    ASSERT_TRUE(WriteLayer(mask, 8, 6, int(DataType::F32), std::vector<double>(48, 1.0)));
+    CMainPhUnwrapDlg* d = OpenDialog();
+    ASSERT_NE(d, nullptr);
+    d->GetDlgItem(IDC_UNWRAP_INPUT)->SetWindowText(in.c_str());
+    d->GetDlgItem(IDC_UNWRAP_MASK)->SetWindowText(mask.c_str());
+    d->GetDlgItem(IDC_UNWRAP_OUTPUT)->SetWindowText((dir.Path().string() + "/./mask.rdp").c_str());
+    static_cast<CButton*>(d->GetDlgItem(IDC_UNWRAP_USE_MASK))->SetCheck(BST_CHECKED);
+    Click(d, IDC_UNWRAP_USE_MASK);
+    Responder().AnswerMessageBox(IDOK);
+    d->SendMessage(WM_COMMAND, IDOK);
+    ASSERT_EQ(MessageBoxesAsked().size(), 1u);
+    EXPECT_EQ(std::string(MessageBoxesAsked()[0].text).rfind("The output file is the input file.", 0), 0u);
+    EXPECT_TRUE(ProgressWindowsOpen().empty());
+    EXPECT_EQ(ReadLayer(mask).size(), 48u);
+}
+
 TEST_F(PhaseUnwrapDialog, TypedPathRunsUncheckedAndTheResultOpens)
 {
     TempDir dir;

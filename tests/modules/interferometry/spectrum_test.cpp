@@ -425,9 +425,9 @@ class FourierDialogs : public ::testing::Test {
 protected:
     void TearDown() override
     {
-        for (auto* d : TopLevelOf<CFringeToolDlg>()) d->SendMessage(WM_COMMAND, IDCANCEL);
+        for (auto* d : TopLevelOf<CToolDlg>()) d->SendMessage(WM_COMMAND, IDCANCEL);
         EXPECT_TRUE(JobsEnded());
-        EXPECT_TRUE(TopLevelOf<CFringeToolDlg>().empty());
+        EXPECT_TRUE(TopLevelOf<CToolDlg>().empty());
         CloseAllViewers();
     }
     template <class Dlg>

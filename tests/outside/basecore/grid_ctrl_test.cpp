@@ -98,6 +98,8 @@ TEST(GridCtrl, LayerModeWritesTextsIntoTheLayer)
         {"saturates to U8", 1, kReal, "300", 255, 0},
         {"saturates below S16", 4, kReal, "-1e9", -32768, 0},
         {"both parts of a complex value", 9, kBothParts, "3.5;-4", 3.5, -4},
+        {"both parts written as the search takes them", 9, kBothParts, "3+4i", 3, 4},
+        {"a pure imaginary value", 14, kBothParts, "-2j", 0, -2},
         {"only the imaginary part", 9, kImaginary, "7", 0, 7},
     };
     for (const Case& c : cases) {

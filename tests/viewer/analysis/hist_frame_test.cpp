@@ -14,6 +14,7 @@
 #include "outside/basecore/thread_runner.h"
 #include "platform/gdi/region.h"
 #include "platform/window/cmd_target.h"
+#include "tests/support/dialog_helpers.h"
 #include "tests/support/modal_responder.h"
 #include "tests/support/test_environment.h"
 #include "tests/support/ui_helpers.h"
@@ -23,7 +24,9 @@
 #include "viewer/analysis/hist_view.h"
 #include "viewer/core/view_result_param.h"
 
+using tarvenix::test::PumpEvents;
 using tarvenix::test::PumpUntil;
+using tarvenix::test::Responder;
 using tarvenix::test::TempDir;
 
 namespace {
@@ -446,13 +449,7 @@ TEST(HistWindow, RgbToolBarOffersTheChannelsAndAllChannelsComeFirst)
     frame_test::NotifyWindow parent;
     CFrameViewer* viewer = frame_test::OpenViewer(files[0], parent);
     ASSERT_NE(viewer, nullptr);
-    ViewResultParam channels[3];
-    for (int i = 0; i < 3; ++i) channels[i].fileName = files[i].c_str();
-    const std::size_t heard = parent.received.size();
-    viewer->LoadNewLayer(&channels[0], &channels[1], &channels[2]);
-    // The viewer tells its parent once the composite shows.
-    ASSERT_TRUE(PumpUntil([&] { return parent.received.size() > heard; }));
-    ASSERT_EQ(viewer->GetColorMode(), 2);
+    ASSERT_TRUE(frame_test::ShowComposite(*viewer, parent, files));
     auto* hist = dynamic_cast<CHistFrame*>(viewer->GetHistWnd());
     ASSERT_NE(hist, nullptr);
     hist->ShowWindow(SW_SHOW);
@@ -507,4 +504,26 @@ TEST(HistWindow, HelpAsksForItsPageAndSizingKeepsTheSmallestSize)
     f.hist->SendMessage(WM_SIZING, WMSZ_BOTTOMRIGHT, reinterpret_cast<LPARAM>(&large));
     EXPECT_EQ(large.right, 800);
     EXPECT_EQ(large.bottom, 500);
+}
+
+TEST(HistWindow, ASavedLayerFileOpensInANewViewerAsTheProfileDoes)
+{
+    HistFixture f;
+    ASSERT_NE(f.hist, nullptr);
+    ASSERT_TRUE(f.ShowAndCount());
+    const std::string rdp = f.dir.File("counts.rdp");
+    Responder().Reset();
+    Responder().AnswerFile({CString(rdp.c_str())}, 1);
+    Responder().AnswerMessageBox(IDYES);
+    const int before = CFrameViewer::LiveCount();
+    f.hist->SaveHistogramAs();
+    EXPECT_EQ(CFrameViewer::LiveCount(), before + 1) << "a new viewer shows the counts";
+    // The new viewer is the last frame made; it goes with the test.
+    PumpUntil([] { return GetRunningThreadCount() == 0; });
+    for (CFrameViewer* viewer : tarvenix::test::TopLevelOf<CFrameViewer>())
+        if (viewer != f.viewer) {
+            EXPECT_EQ(viewer->GetFileName(1), CString(rdp.c_str()));
+            viewer->DestroyWindow();
+        }
+    PumpEvents();
 }

@@ -2,6 +2,7 @@
 #include <cmath>
 #include <cstdint>
 #include <random>
+#include <string>
 #include <vector>
 
 #include <gtest/gtest.h>
@@ -273,4 +274,29 @@ TEST(HistView, HoveringAMarkerShowsItsTipAndLeavingItHidesIt)
     f.view.SendMessage(WM_MOUSEMOVE, 0, MAKELPARAM(p.left + 100, p.top + 50));
     EXPECT_FALSE(tip.IsShown());
     EXPECT_FALSE(tip.IsWindowVisible());
+}
+
+TEST(HistView, CountLabelsLeftOfThePlotHaveRoomForTheirWholeText)
+{
+    struct Case {
+        const char* name;
+        std::uint32_t largest;
+    };
+    for (const Case c : {Case{"small counts", 900u}, Case{"millions", 1234567u}}) {
+        SCOPED_TRACE(c.name);
+        ViewFixture f(400);
+        std::vector<std::uint32_t> counts(256, c.largest / 3);
+        counts[100] = c.largest;
+        f.SetCounts(counts, 0.0, 255.0);
+        f.data.m_nStatus = kHistReady;
+        ASSERT_TRUE(f.view.InitBuffer());
+        const CRect& plot = f.view.PlotRect();
+        EXPECT_GE(plot.left, 66);
+        // No label reaches the left edge, where a clipped text would start.
+        for (int y = 0; y < plot.bottom; ++y)
+            for (int x = 0; x < 5; ++x) ASSERT_EQ(f.view.BufferPixel(x, y), kBack) << x << "," << y;
+        tarvenix::test::SaveTestOutput(
+            tarvenix::test::GrabWindow(f.view),
+            std::string("hist_count_labels_") + (c.largest > 1000 ? "millions" : "small"));
+    }
 }

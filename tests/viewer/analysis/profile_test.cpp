@@ -10,6 +10,7 @@
 
 #include "outside/basecore/rdp_layer.h"
 #include "outside/basecore/settings.h"
+#include "platform/resources/resources.h"
 #include "platform/shell/clipboard.h"
 #include "platform/shell/shell.h"
 #include "tests/support/modal_responder.h"
@@ -316,7 +317,8 @@ TEST(ProfileView, ReadoutScrollRoomAndInvalidRanges)
     view.SendMessage(WM_HSCROLL, SB_LINERIGHT, 0);
     double n0, n1, m0, m1;
     view.GetRange(n0, n1, m0, m1);
-    EXPECT_NEAR(n0 - x0, 5 * (x1 - x0) / plot.Width(), 1e-9);
+    // (The plot is read again: its right edge gives the zoomed extreme values their room.)
+    EXPECT_NEAR(n0 - x0, 5 * (x1 - x0) / view.PlotRect().Width(), 1e-9);
     view.GetScrollInfo(SB_HORZ, &si);
     EXPECT_LT(si.nMin, si.nMax);
 
@@ -419,3 +421,43 @@ TEST(ProfileFrame, TheRasterViewSeamOpensAWindow)
 }
 
 }  // namespace
+
+TEST(ProfileView, TheExtremeValuesRightOfThePlotHaveRoomForTheirWholeText)
+{
+    Window w;
+    std::vector<double> values = Wave(200);
+    values[20] = -0.000123456;
+    values[150] = 12345.678;
+    ASSERT_TRUE(w.frame->SetProfile(values.data(), int(values.size()), RGB(255, 128, 255)));
+    PumpEvents();
+    CRect client;
+    w.view().GetClientRect(&client);
+    const CRect plot = w.view().PlotRect();
+    // "-0.000123456" is wider than the 38 pixels a short value gets.
+    EXPECT_GE(client.right - plot.right, 60);
+    const QImage image = GrabWindow(w.view());
+    SaveTestOutput(image, "profile_range_labels");
+    const QRgb background = At(image, client.right - 1, client.bottom - 1);
+    for (int y = plot.top; y < plot.bottom; ++y)
+        ASSERT_EQ(At(image, client.right - 1, y), background) << "no label reaches the window's edge";
+}
+
+TEST(ProfileFrame, ItsIconAndTextsComeFromTheResources)
+{
+    Window w;
+    EXPECT_NE(::LoadIcon(nullptr, MAKEINTRESOURCE(251)), nullptr) << "icon 251";
+    const struct {
+        UINT id;
+        const char* text;
+    } texts[] = {
+        {34232, "Tarvenix file (*.rdp)|*.rdp|Text file (*.txt)|*.txt|Windows Bitmap file (*.bmp)|*.bmp||"},
+        {34264, "File has been wrote successfull.\nDo you want to view it?"},
+        {34265, "Save profile"},
+        {34266, "Failure to save file"},
+    };
+    for (const auto& t : texts) {
+        CString loaded;
+        EXPECT_TRUE(loaded.LoadString(t.id)) << t.id;
+        EXPECT_EQ(loaded, t.text) << t.id;
+    }
+}

@@ -4,6 +4,7 @@
 
 #include "outside/basecore/rdp_layer.h"
 #include "outside/basecore/thread_runner.h"
+#include "platform/gdi/region.h"
 #include "tests/support/test_environment.h"
 #include "tests/viewer/analysis/dialog_test_support.h"
 #include "tests/viewer/core/frame_test_support.h"
@@ -162,6 +163,39 @@ TEST(RgbChannelsDlg, TheViewersOpenRgbCommandShowsTheThreeFilesAsAComposite)
     EXPECT_EQ(viewer->GetColorMode(), 2);
     EXPECT_EQ(viewer->GetFileName(4), CString(files[1].c_str()));
     tarvenix::test::PumpUntil([] { return GetRunningThreadCount() == 0; });
+    viewer->DestroyWindow();
+    PumpEvents();
+}
+
+TEST(RgbChannelsDlg, SaveRegionOfACompositeWritesTheBoxOfEachChannel)
+{
+    tarvenix::test::TempDir dir;
+    const std::string files[3] = {MakeLayer(dir, "r.rdp", 32, 24), MakeLayer(dir, "g.rdp", 32, 24),
+                                  MakeLayer(dir, "b.rdp", 32, 24)};
+    frame_test::NotifyWindow parent;
+    CFrameViewer* viewer = frame_test::OpenViewer(files[0], parent);
+    ASSERT_NE(viewer, nullptr);
+    ASSERT_TRUE(frame_test::ShowComposite(*viewer, parent, files));
+
+    HRGN region = ::CreateRectRgn(5, 4, 15, 10);  // columns 5..14, rows 4..9
+    viewer->GetViewRect()->SetSelection(region);
+    ::DeleteObject(region);
+    const std::string outputs[3] = {dir.File("r_part.rdp"), dir.File("g_part.rdp"), dir.File("b_part.rdp")};
+    Responder().AnswerDialogCommand(IDOK).Doing([&](CWnd& window) {
+        auto& dlg = dynamic_cast<CRGBChannelsDlg&>(window);
+        for (int slot = 0; slot < 3; ++slot) Choose(dlg, slot, outputs[slot]);
+    });
+    ASSERT_TRUE(tarvenix::test::ClickCommand(*viewer, ID_VIEWER_SAVE_REGION));
+    tarvenix::test::PumpUntil([] { return GetRunningThreadCount() == 0; });
+    for (int i = 0; i < 3; ++i) {
+        SCOPED_TRACE(outputs[i]);
+        CRDPLayer part;
+        ASSERT_NE(part.OpenLayer(outputs[i].c_str(), kOpenReadOnly), nullptr);
+        EXPECT_EQ(part.Width(), 10);
+        EXPECT_EQ(part.Height(), 6);
+        EXPECT_EQ(part.GetValue(0, 0), ((5 * 7 + 4 * 3) % 50));
+        EXPECT_EQ(part.GetValue(9, 5), ((14 * 7 + 9 * 3) % 50));
+    }
     viewer->DestroyWindow();
     PumpEvents();
 }

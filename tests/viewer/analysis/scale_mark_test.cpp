@@ -90,7 +90,7 @@ TEST(ScaleMark, BarColoursRunFromTheMinimumEnd)
     QImage image = GrabWindow(*f.scale);
     SaveTestOutput(image, "scale_horizontal");
     const CRect bar = f.scale->m_bar;
-    EXPECT_EQ(bar, CRect(5, 20, 195, 35));
+    EXPECT_EQ(bar, CRect(5, 15, 195, 35)) << "margins 5, with 15 above the bar for its labels";
     EXPECT_EQ(At(image, bar.left, bar.top + 5), 0xFF0000u) << "entry 0 at the left end";
     // The last column takes entry floor((w - 1) * 256 / w), as every column does.
     PalitraTag ramp;
@@ -108,6 +108,7 @@ TEST(ScaleMark, BarColoursRunFromTheMinimumEnd)
     image = GrabWindow(*f.scale);
     SaveTestOutput(image, "scale_vertical");
     const CRect vbar = f.scale->m_bar;
+    EXPECT_EQ(vbar, CRect(5, 5, 15, 95)) << "margins 5, with 35 right of the bar for its labels";
     EXPECT_EQ(At(image, vbar.left + 2, vbar.bottom - 1), 0xFF0000u) << "entry 0 at the bottom";
     EXPECT_EQ(At(image, vbar.left + 2, vbar.top), entry((vbar.Height() - 1) * 256 / vbar.Height()));
     f.scale->SendMessage(WM_COMMAND, ID_SCALE_HORIZONTAL, 0);
@@ -189,7 +190,7 @@ TEST(ScaleMark, ItsBorderLiesOutsideTheBarAndADragOnItResizesTheScale)
     EXPECT_EQ(f.Rect(), CRect(window.left, window.top, window.right, window.bottom + 30));
     EXPECT_EQ(f.ClientSize(), CSize(200, 70));
     EXPECT_EQ(f.scale->m_horzSize, CSize(200, 70)) << "the horizontal size follows the user's drag";
-    EXPECT_EQ(f.scale->m_bar, CRect(5, 20, 195, 65));
+    EXPECT_EQ(f.scale->m_bar, CRect(5, 15, 195, 65));
 }
 
 TEST(ScaleMark, HideAndPaletteGoToTheFrame)
@@ -216,3 +217,38 @@ TEST(ScaleMark, HideAndPaletteGoToTheFrame)
 }
 
 }  // namespace
+
+TEST(ScaleMark, LabelsThatWouldRunTogetherAreThinnedAndTheEndsStay)
+{
+    struct Case {
+        const char* name;
+        double low, high;
+        bool vertical;
+        CSize client;
+    };
+    const Case cases[] = {
+        {"fractions", 0.0, 1.0, false, CSize(160, 40)},
+        {"thousands", 0.0, 7000.0, false, CSize(230, 40)},
+        {"vertical thousands", 0.0, 7000.0, true, CSize(70, 120)},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        Fixture f;
+        if (c.vertical) f.scale->SendMessage(WM_COMMAND, ID_SCALE_VERTICAL, 0);
+        f.SizeClient(c.client.cx, c.client.cy);
+        f.scale->SetValueRange(c.low, c.high);
+        const std::vector<CRect>& labels = f.scale->m_labelRects;
+        ASSERT_GE(labels.size(), 2u) << "the first and the last label are shown";
+        for (std::size_t i = 0; i < labels.size(); ++i)
+            for (std::size_t j = i + 1; j < labels.size(); ++j) {
+                CRect common;
+                EXPECT_FALSE(common.IntersectRect(&labels[i], &labels[j])) << i << " and " << j;
+            }
+        for (const CRect& r : labels) {
+            EXPECT_GE(r.left, 0);
+            EXPECT_LE(r.right, c.client.cx);
+        }
+        SaveTestOutput(GrabWindow(*f.scale), std::string("scale_labels_") + (c.vertical ? "vertical_" : "") +
+                                                 (c.high > 1 ? "thousands" : "fractions"));
+    }
+}

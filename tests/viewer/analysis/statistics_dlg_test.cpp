@@ -125,6 +125,13 @@ TEST(StatisticsDialog, ComplexLayerKeepsItsTabAndSwitchesComponentsWithoutRecomp
     dlg->ShowWindow(SW_SHOW);
     PumpEvents();
     EXPECT_TRUE(dlg->GetDlgItem(IDC_COMPLEX_TAB)->IsWindowVisible());
+    for (int id : {IDC_COMPLEX_TAB, IDC_CHANNEL_TAB}) {
+        // Both tab rows are rows of flat buttons.
+        auto* tab = static_cast<CTabCtrl*>(dlg->GetDlgItem(id));
+        const DWORD flat = TCS_BUTTONS | TCS_FLATBUTTONS | TCS_HOTTRACK;
+        EXPECT_EQ(tab->GetStyle() & flat, flat) << id;
+        EXPECT_EQ(tab->GetExtendedStyle() & TCS_EX_FLATSEPARATORS, TCS_EX_FLATSEPARATORS) << id;
+    }
     const CRect channelTab = ClientRectOf(*dlg, IDC_CHANNEL_TAB);
     EXPECT_EQ(ClientRectOf(*dlg, IDC_MIN_LABEL).top, minLabel.top - channelTab.Height());
     EXPECT_EQ(Text(*dlg, IDC_MIN), CString("-1"));  // real part

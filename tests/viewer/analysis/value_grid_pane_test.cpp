@@ -4,11 +4,14 @@
 
 #include "outside/basecore/thread_runner.h"
 
+#include <algorithm>
+#include <string>
 #include <vector>
 
 #include "outside/basecore/grid_ctrl.h"
 #include "platform/controls/common_controls.h"
 #include "platform/controls/edit.h"
+#include "platform/gdi/window_dc.h"
 #include "platform/shell/clipboard.h"
 #include "platform/shell/clipboard_change.h"
 #include "tests/support/modal_responder.h"
@@ -167,6 +170,54 @@ TEST_F(ValueGridPaneTest, ColouredTableScreenshot)
     pane->GetGrid()->SetSelectedRange(3, 3, 4, 5);
     PumpEvents();
     tarvenix::test::SaveTestOutput(tarvenix::test::GrabWindow(*pane), "value_grid_pane_coloured");
+}
+
+TEST_F(ValueGridPaneTest, FloatColumnsAreWideEnoughForTheirValuesAndTextContrastsWithItsCell)
+{
+    // A layer of floats with all their digits, from dark to light.
+    const std::string floats = dir.File("floats.rdp");
+    {
+        CRDPLayer layer;
+        ASSERT_NE(layer.CreateLayer(floats.c_str(), 12, 10, 7), nullptr);
+        for (int y = 0; y < 10; ++y)
+            for (int x = 0; x < 12; ++x) layer.SetValue(x, y, 0.28345678 + y * 1234.5678 + x * 0.001);
+        ASSERT_TRUE(layer.CloseLayer());
+    }
+    frame_test::NotifyWindow other;
+    CFrameViewer* viewer = frame_test::OpenViewer(floats, other);
+    ASSERT_NE(viewer, nullptr);
+    const HWND viewerHwnd = viewer->GetSafeHwnd();
+    viewer->SetWindowPos(nullptr, 0, 0, 720, 380, SWP_NOMOVE | SWP_NOZORDER);
+    viewer->ShowTable();
+    CValueGridPane* floatsPane = viewer->GetValueGridPane();
+    floatsPane->SetColorMode(1);
+    PumpEvents();
+    CGridCtrl* grid = floatsPane->GetGrid();
+    const QImage image = tarvenix::test::GrabWindow(*floatsPane);
+    tarvenix::test::SaveTestOutput(image, "value_grid_floats");
+
+    CClientDC dc(grid);
+    int widest = 0;
+    for (int y = 0; y < 10; ++y)
+        widest = std::max(widest, int(dc.GetTextExtent(grid->GetItemText(y + 1, 1)).cx));
+    EXPECT_GT(grid->GetColumnWidth(1), widest) << "no value is cut short";
+    EXPECT_LE(grid->GetColumnWidth(1), 200);
+
+    // The darkest row is written in white, the lightest in black.
+    CRect first, last;
+    grid->GetCellRect(1, 1, &first);
+    grid->GetCellRect(10, 1, &last);
+    const auto textPixels = [&](const CRect& cell, QRgb colour) {
+        int n = 0;
+        for (int y = cell.top + 1; y < cell.bottom - 1; ++y)
+            for (int x = cell.left + 1; x < cell.right - 1; ++x)
+                n += (image.pixel(x, y) & 0xFFFFFF) == colour;
+        return n;
+    };
+    EXPECT_GT(textPixels(first, 0xFFFFFF), 10);
+    EXPECT_GT(textPixels(last, 0x000000), 10);
+    if (::IsWindow(viewerHwnd)) ::SendMessage(viewerHwnd, frame_test::ControlMessage(), 1, 0);
+    tarvenix::test::PumpUntil([&] { return !::IsWindow(viewerHwnd); });
 }
 
 }  // namespace

@@ -62,6 +62,18 @@ inline CFrameViewer* OpenViewer(const std::string& file, NotifyWindow& parent, i
     return frame;
 }
 
+/// Shows `files` (red, green, blue) as a composite in `viewer` and waits until it has reported;
+/// true when the composite shows.
+inline bool ShowComposite(CFrameViewer& viewer, NotifyWindow& parent, const std::string (&files)[3])
+{
+    ViewResultParam channels[3];
+    for (int i = 0; i < 3; ++i) channels[i].fileName = files[i].c_str();
+    const std::size_t heard = parent.received.size();
+    viewer.LoadNewLayer(&channels[0], &channels[1], &channels[2]);
+    return tarvenix::test::PumpUntil([&] { return parent.received.size() > heard; }) &&
+           viewer.GetColorMode() == 2;
+}
+
 /// The registered control message through which the main program steers viewers.
 inline UINT ControlMessage()
 {

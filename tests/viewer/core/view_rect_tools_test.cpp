@@ -350,7 +350,7 @@ TEST_F(ViewToolsTest, ContextMenuEnablesSaveRegionOnlyInsideTheSelection)
             if (!item.separator) texts.push_back(item.text);
             if (item.id == ID_VIEWER_SAVE_REGION) saveEnabled = item.enabled;
         }
-        EXPECT_EQ(texts, (std::vector<CString>{"Zoom in", "Zoom out", "1:1 Scale", "&Fit to window", "&Copy",
+        EXPECT_EQ(texts, (std::vector<CString>{"Zoom in", "Zoom out", "&Fit to window", "1:1 Scale", "&Copy",
                                                "Save region", "Region statistics", "Properties"}));
         EXPECT_EQ(saveEnabled, inside);
     }

@@ -1,0 +1,356 @@
+#include "plugin3d/model/core/k_project_stream.h"
+
+#include <algorithm>
+#include <atomic>
+#include <cstring>
+#include <limits>
+
+#include "platform/forms/exceptions.h"
+#include "platform/forms/format.h"
+#include "platform/kernel/file_mapping.h"
+#include "platform/kernel/files.h"
+#include "platform/last_error.h"
+#include "plugin3d/model/core/k_project.h"
+#include "plugin3d/model/core/k_threads.h"
+
+IMPLEMENT_TCLASS(TKProjectStream, TKObjectsStream)
+
+namespace {
+
+// Raises the last error after the cleanup, which may change it.
+template <class Cleanup>
+[[noreturn]] void RaiseAfter(Cleanup&& cleanup)
+{
+    const DWORD error = GetLastError();
+    cleanup();
+    SetLastError(error);
+    RaiseLastOSError();
+}
+
+DWORD High(std::int64_t v)
+{
+    return static_cast<DWORD>(static_cast<std::uint64_t>(v) >> 32);
+}
+
+DWORD Low(std::int64_t v)
+{
+    return static_cast<DWORD>(static_cast<std::uint64_t>(v));
+}
+
+// Keeps the nesting of object records counted, and refused past the deepest allowed.
+class DepthGuard {
+public:
+    explicit DepthGuard(int& depth) : m_depth(depth)
+    {
+        if (++m_depth > TKProjectStream::kMaxDepth) {
+            --m_depth;
+            RaiseProjectFormatError();
+        }
+    }
+    ~DepthGuard() { --m_depth; }
+    DepthGuard(const DepthGuard&) = delete;
+    DepthGuard& operator=(const DepthGuard&) = delete;
+
+private:
+    int& m_depth;
+};
+
+}  // namespace
+
+std::string ControlSumText(const TKProject* project, const TObject* object)
+{
+    std::string text =
+        Format(std::string(ktext::kObjectFormat) + ktext::kLineBreak + ktext::kInvalidControlSum,
+               static_cast<const void*>(object), object ? object->ClassName() : "nil");
+    if (project)
+        text = ClassPathOf(project->ClassType()) + ktext::kLineBreak + project->Name() + ktext::kLineBreak +
+               text;
+    return text;
+}
+
+TKProjectStream* TKProjectStream::NewFor(TKProject* project, TKThread* thread)
+{
+    TKProjectStream* stream = New();
+    stream->Create(project, thread);
+    return stream;
+}
+
+void TKProjectStream::Create(TKProject* project, TKThread* thread)
+{
+    static std::atomic<std::uint64_t> marks{0};
+    m_project = project;
+    m_thread = thread;
+    m_mark = ++marks;
+}
+
+TKProjectStream::~TKProjectStream()
+{
+    Close();
+}
+
+void TKProjectStream::Open(const std::string& fileName, TKStreamMode mode, std::int64_t& size)
+{
+    Close();
+    if (mode == ksmCreate) {
+        if (size <= 0) {
+            SetLastError(ERROR_INVALID_PARAMETER);
+            RaiseLastOSError();
+        }
+        if (!m_version.Create(fileName.c_str()) || !m_version.SetSize(static_cast<std::uint64_t>(size), TRUE))
+            RaiseAfter([&] { m_version.Discard(); });
+        HANDLE mapping =
+            CreateFileMapping(m_version.Handle(), nullptr, PAGE_READWRITE, High(size), Low(size), nullptr);
+        if (!mapping) RaiseAfter([&] { m_version.Discard(); });
+        void* view = MapViewOfFile(mapping, FILE_MAP_WRITE, 0, 0, static_cast<SIZE_T>(size));
+        if (!view)
+            RaiseAfter([&] {
+                CloseHandle(mapping);
+                m_version.Discard();
+            });
+        CloseHandle(mapping);
+        m_view = static_cast<std::uint8_t*>(view);
+        m_writable = true;
+    } else {
+        HANDLE file = CreateFile(fileName.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                                 FILE_ATTRIBUTE_NORMAL, nullptr);
+        if (file == INVALID_HANDLE_VALUE) RaiseLastOSError();
+        LARGE_INTEGER length{};
+        if (!GetFileSizeEx(file, &length)) RaiseAfter([&] { CloseHandle(file); });
+        size = length.QuadPart;
+        // An empty file has nothing to map: it opens with no bytes, so its first read fails
+        // as a damaged file's does.
+        if (size > 0) {
+            HANDLE mapping = CreateFileMapping(file, nullptr, PAGE_READONLY, 0, 0, nullptr);
+            if (!mapping) RaiseAfter([&] { CloseHandle(file); });
+            void* view = MapViewOfFile(mapping, FILE_MAP_READ, 0, 0, 0);
+            if (!view)
+                RaiseAfter([&] {
+                    CloseHandle(mapping);
+                    CloseHandle(file);
+                });
+            CloseHandle(mapping);
+            m_view = static_cast<std::uint8_t*>(view);
+        }
+        CloseHandle(file);
+        m_writable = false;
+    }
+    m_size = size;
+    m_hasFile = true;
+    m_position = 0;
+    m_limits.clear();
+}
+
+void TKProjectStream::Commit()
+{
+    if (!m_writable) return;
+    // The version's own file handle writes the mapped pages to disk before it is renamed.
+    if (!m_version.Commit()) RaiseLastOSError();
+}
+
+void TKProjectStream::Close()
+{
+    if (m_view) UnmapViewOfFile(m_view);
+    m_view = nullptr;
+    m_version.Discard();
+    m_size = 0;
+    m_writable = false;
+    m_hasFile = false;
+    m_limits.clear();
+}
+
+void TKProjectStream::SetPosition(std::int64_t position)
+{
+    m_position = position;
+}
+
+std::int64_t TKProjectStream::GetPosition()
+{
+    return m_position;
+}
+
+TKObject* TKProjectStream::GetProject()
+{
+    return m_project;
+}
+
+TKThread* TKProjectStream::GetThread()
+{
+    return m_thread;
+}
+
+std::int64_t TKProjectStream::Limit() const
+{
+    return m_limits.empty() ? m_size : std::min(m_limits.back(), m_size);
+}
+
+std::int64_t TKProjectStream::Remaining()
+{
+    if (!m_hasFile) return std::numeric_limits<std::int64_t>::max();
+    return std::max<std::int64_t>(0, Limit() - m_position);
+}
+
+const std::uint8_t* TKProjectStream::Peek(std::int64_t count)
+{
+    if (count < 0 || m_position < 0 || count > Limit() - m_position) RaiseProjectFormatError();
+    return m_view ? m_view + m_position : nullptr;
+}
+
+void TKProjectStream::PushLimit(std::int64_t end)
+{
+    m_limits.push_back(std::min(end, Limit()));
+}
+
+void TKProjectStream::PopLimit()
+{
+    if (!m_limits.empty()) m_limits.pop_back();
+}
+
+void TKProjectStream::Read(void* buffer, int count)
+{
+    if (!m_hasFile) {
+        m_position += count;
+        return;
+    }
+    const std::uint8_t* from = Peek(count);
+    if (count > 0) std::memcpy(buffer, from, static_cast<std::size_t>(count));
+    m_position += count;
+}
+
+void TKProjectStream::Write(const void* buffer, int count)
+{
+    if (!m_hasFile) {
+        m_position += count;
+        return;
+    }
+    if (!m_writable || count < 0 || m_position < 0 || count > m_size - m_position) RaiseProjectFormatError();
+    if (count > 0) std::memcpy(m_view + m_position, buffer, static_cast<std::size_t>(count));
+    m_position += count;
+}
+
+std::int32_t TKProjectStream::IdOf(TKObject* object)
+{
+    if (object->m_streamMark != m_mark) {
+        object->m_streamMark = m_mark;
+        object->m_streamId = ++m_objectCount;
+    }
+    return object->m_streamId;
+}
+
+std::int32_t TKProjectStream::ObjectReference(const TObject* object)
+{
+    if (!object) return 0;
+    if (const auto* model = ObjectAs<TKObject>(object)) return IdOf(const_cast<TKObject*>(model));
+    const auto [id, added] = m_objectIds.TryEmplace(object, m_objectCount + 1);
+    if (added) ++m_objectCount;
+    return *id;
+}
+
+std::int32_t TKProjectStream::ClassReference(TClass cls)
+{
+    if (!cls) return 0;
+    const auto [id, added] = m_classIds.TryEmplace(cls, static_cast<std::int32_t>(m_classOrder.size() + 1));
+    if (added) m_classOrder.push_back(cls);
+    return *id;
+}
+
+// The class tree of a file holds the chain of classes from just below TKObject down to the
+// object's class: a class met for the first time gives ids to that chain in that order, the
+// same in both passes.
+std::int32_t TKProjectStream::UseClassOf(TKObject* object)
+{
+    const TClass cls = object->ClassType();
+    if (const std::int32_t* id = m_classIds.Find(cls)) return *id;
+    const TClass root = TKObject::StaticClass();
+    std::vector<TClass> chain;
+    for (TClass c = cls; c && c != root; c = c->parent) chain.push_back(c);
+    for (auto c = chain.rbegin(); c != chain.rend(); ++c) ClassReference(*c);
+    return ClassReference(cls);
+}
+
+void TKProjectStream::RaiseControlSum(const TObject* object) const
+{
+    throw EStreamError(ControlSumText(m_project, object));
+}
+
+int TKProjectStream::WriteObject(TKObject* object)
+{
+    DepthGuard depth(m_depth);
+    const std::int64_t start = m_position;
+    std::int32_t head[3] = {object ? UseClassOf(object) : 0, object ? IdOf(object) : 0, 0};
+    m_position += TKObjectsStream::kRecordHeadSize;
+    std::int64_t result = TKObjectsStream::kRecordHeadSize;
+    if (object) result += object->Operation(kopSave, reinterpret_cast<std::intptr_t>(this));
+    if (start + result != m_position || result > std::numeric_limits<std::int32_t>::max())
+        RaiseControlSum(object);
+    if (m_hasFile) {
+        const std::int64_t end = m_position;
+        head[2] = static_cast<std::int32_t>(result - TKObjectsStream::kRecordHeadSize);
+        m_position = start;
+        Write(head, sizeof head);
+        m_position = end;
+    } else if (m_project && object) {
+        m_project->CountSavedClass(object->ClassType());
+    }
+    if (m_thread) m_thread->StepProgress(1);
+    return static_cast<int>(result);
+}
+
+int TKProjectStream::ReadObject(TKObject*& object, TClass wantedClass)
+{
+    if (!m_project || !m_hasFile) return 0;
+    DepthGuard depth(m_depth);
+    const std::int64_t start = m_position;
+    std::int32_t head[3];
+    Read(head, sizeof head);
+    const std::int32_t payload = head[2];
+    if (payload < 0 || payload > Limit() - m_position) RaiseProjectFormatError();
+    const std::int64_t end = m_position + payload;
+    const TClass wanted = wantedClass ? wantedClass : TKObject::StaticClass();
+    std::int64_t result = TKObjectsStream::kRecordHeadSize;
+    TKObject* loaded = nullptr;
+    if (const TClass cls = m_project->StoredClass(head[0])) {
+        try {
+            if (!cls->InheritsFrom(wanted) || !cls->InheritsFrom(TKObject::StaticClass()))
+                throw EStreamError(Format(ktext::kCantLoadObjectAs, cls->name, wanted->name));
+            // No file holds an object of a class that cannot have one.
+            if (!cls->make) RaiseProjectFormatError();
+            loaded = static_cast<TKObject*>(cls->Construct(nullptr));
+            loaded->Operation(kopBeginOperation, kokLoad);
+            {
+                TKStreamLimit limit(*this, end);
+                result += loaded->Operation(kopLoad, reinterpret_cast<std::intptr_t>(this));
+            }
+            if (start + result != end || m_position != end) RaiseControlSum(loaded);
+            m_project->RecordLoaded(head[1], loaded);
+        } catch (...) {
+            m_project->ForgetLoaded(loaded);
+            FreeObject(loaded);
+            m_position = end;
+            throw;
+        }
+    }
+    m_position = end;
+    if (TKObject* previous = object) {
+        object = nullptr;
+        m_project->ForgetLoaded(previous);
+        try {
+            previous->Free();
+        } catch (...) {
+        }
+    }
+    object = loaded;
+    if (m_thread) m_thread->StepProgress(1);
+    return static_cast<int>(result);
+}
+
+TKObject* TKProjectStream::Link(std::int32_t reference, TClass wantedClass)
+{
+    if (reference == 0 || !m_project) return nullptr;
+    TKObject* object = m_project->LoadedObject(reference);
+    if (!object) return nullptr;
+    const TClass wanted = wantedClass ? wantedClass : TKObject::StaticClass();
+    if (!object->InheritsFrom(wanted))
+        throw EStreamError(Format(std::string(ktext::kObjectFormat) + ktext::kLineBreak + ktext::kCantLinkAs,
+                                  static_cast<const void*>(object), object->ClassName(), wanted->name));
+    return object;
+}

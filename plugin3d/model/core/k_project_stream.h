@@ -1,0 +1,122 @@
+#pragma once
+
+// TKProjectStream: the objects stream of project files. Without a file it only counts
+// (the counting pass of a save: positions advance, nothing is stored). Opened for a save it
+// maps a new version of the file, sized and reserved at the counted total, which Commit
+// puts in place of the old file; opened for a load it maps the file read-only.
+//
+// Every read and write is checked against the view in 64 bits; reads are also held inside
+// the block or object record being read (PushLimit). Going past either raises the format
+// error. Object records nest at most kMaxDepth deep.
+//
+// References are ids: objects and classes get 1, 2, 3 ... in the order the stream first
+// meets them. On load the stored ids are opaque keys, so a file that stored real addresses
+// loads the same.
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "platform/kernel/atomic_file.h"
+#include "plugin3d/model/core/k_flat_map.h"
+#include "plugin3d/model/core/k_object.h"
+
+class TKProject;
+
+/// How TKProjectStream::Open opens its file.
+enum TKStreamMode : int {
+    ksmCreate = 1,  ///< a new version of the file, mapped for writing at the given size
+    ksmRead = 2,    ///< the existing file, mapped read-only
+};
+
+class TKProjectStream : public TKObjectsStream {
+    DECLARE_TCLASS(TKProjectStream)
+
+    /// The deepest nesting of object records a stream writes or reads.
+    static constexpr int kMaxDepth = 4096;
+
+    /// A new stream for project and thread (either may be null).
+    static TKProjectStream* NewFor(TKProject* project, TKThread* thread);
+
+    using TObject::Create;
+    // Slot 9.
+    virtual void Create(TKProject* project, TKThread* thread);
+
+    /// Opens fileName (closing what was open). ksmCreate makes a new version of size bytes
+    /// (size > 0), its space reserved; ksmRead maps the file and sets size to its size. A
+    /// failing system call raises EOSError with the last error.
+    void Open(const std::string& fileName, TKStreamMode mode, std::int64_t& size);
+    /// Puts the written version in place of the file; raises EOSError when that fails.
+    void Commit();
+    /// Unmaps the view; a version not committed is removed.
+    void Close();
+
+    void SetPosition(std::int64_t position) override;
+    std::int64_t GetPosition() override;
+    TKObject* GetProject() override;
+    TKThread* GetThread() override;
+    void Read(void* buffer, int count) override;
+    void Write(const void* buffer, int count) override;
+    int WriteObject(TKObject* object) override;
+    int ReadObject(TKObject*& object, TClass wantedClass) override;
+    TKObject* Link(std::int32_t reference, TClass wantedClass) override;
+    std::int32_t ObjectReference(const TObject* object) override;
+    std::int32_t ClassReference(TClass cls) override;
+    std::int64_t Remaining() override;
+
+    /// The mapped bytes at the position, after checking that count of them can be read
+    /// there; the position does not move.
+    const std::uint8_t* Peek(std::int64_t count);
+    /// Holds reads before end (at most the current limit) until PopLimit.
+    void PushLimit(std::int64_t end);
+    void PopLimit();
+    /// A counting stream: no file.
+    bool IsCounting() const { return !m_hasFile; }
+    /// The classes in id order (id i + 1 at index i), and how many object ids were given.
+    const std::vector<TClass>& ClassesInOrder() const { return m_classOrder; }
+    std::int32_t ObjectIdCount() const { return m_objectCount; }
+
+protected:
+    TKProjectStream() = default;
+    ~TKProjectStream() override;
+
+private:
+    std::int64_t Limit() const;
+    std::int32_t UseClassOf(TKObject* object);
+    std::int32_t IdOf(TKObject* object);
+    [[noreturn]] void RaiseControlSum(const TObject* object) const;
+
+    TKProject* m_project = nullptr;
+    TKThread* m_thread = nullptr;
+    std::int64_t m_position = 0;
+    std::uint8_t* m_view = nullptr;
+    std::int64_t m_size = 0;
+    bool m_hasFile = false;
+    bool m_writable = false;
+    platform::AtomicFile m_version;
+    std::vector<std::int64_t> m_limits;
+    int m_depth = 0;
+    /// This stream's mark on the objects it gave ids; objects of other classes than
+    /// TKObject are looked up in m_objectIds.
+    std::uint64_t m_mark = 0;
+    std::int32_t m_objectCount = 0;
+    TKFlatMap<const TObject*, std::int32_t> m_objectIds;
+    TKFlatMap<TClass, std::int32_t> m_classIds;
+    std::vector<TClass> m_classOrder;
+};
+
+/// Holds the reads of a stream before end for a scope (TKProjectStream::PushLimit).
+class TKStreamLimit {
+public:
+    TKStreamLimit(TKProjectStream& stream, std::int64_t end) : m_stream(stream) { stream.PushLimit(end); }
+    ~TKStreamLimit() { m_stream.PopLimit(); }
+    TKStreamLimit(const TKStreamLimit&) = delete;
+    TKStreamLimit& operator=(const TKStreamLimit&) = delete;
+
+private:
+    TKProjectStream& m_stream;
+};
+
+/// The control-sum error for object: "Object [%p] ( Type - %s )\n\rInvalid control sum",
+/// preceded by the project's class path and name when there is a project.
+std::string ControlSumText(const TKProject* project, const TObject* object);

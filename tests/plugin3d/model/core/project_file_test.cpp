@@ -1,0 +1,416 @@
+#include <gtest/gtest.h>
+
+#include <sys/stat.h>
+
+#include <filesystem>
+#include <mutex>
+
+#include "platform/forms/exceptions.h"
+#include "platform/forms/format.h"
+#include "platform/kernel/atomic_file.h"
+#include "plugin3d/model/core/k_project.h"
+#include "plugin3d/model/core/k_project_stream.h"
+#include "plugin3d/model/core/k_threads.h"
+#include "tests/plugin3d/model/core/core_test_support.h"
+#include "tests/plugin3d/model/core/project_test_support.h"
+#include "tests/support/test_environment.h"
+
+using namespace kelvora::test;
+using tarvenix::test::TempDir;
+
+namespace {
+
+constexpr char kFormatError[] = "Invalid Kelvora Project file format";
+
+class ProjectFile : public ::testing::Test {
+protected:
+    void SetUp() override { RegisterProjectTestClasses(); }
+    void TearDown() override { platform::SetAtomicFileFaults({}); }
+
+    static TOwned<TKTestProject> NewProject(const std::string& name = "Scene")
+    {
+        TOwned<TKTestProject> project(TKTestProject::New());
+        project->SetName(name);
+        return project;
+    }
+    /// A project with a small tree and two objects that refer to each other.
+    static TOwned<TKTestProject> SampleProject()
+    {
+        TOwned<TKTestProject> project = NewProject();
+        project->setting = 42;
+        project->tree->AddChild(TKDataBranch::NewNamed("a", 1, TKData::OfKey(5)))
+            ->AddChild(TKDataBranch::NewNamed("a1"));
+        auto* a = project->Add(TKTestLinked::New());
+        auto* b = project->Add(TKTestLinked::New());
+        a->SetName("A");
+        b->SetName("B");
+        a->partner = b;
+        b->partner = a;
+        a->value = 7;
+        return project;
+    }
+    /// The names of the files in the folder.
+    static std::vector<std::string> FilesIn(const TempDir& dir)
+    {
+        std::vector<std::string> names;
+        for (const auto& entry : std::filesystem::directory_iterator(dir.Path()))
+            names.push_back(entry.path().filename().string());
+        std::sort(names.begin(), names.end());
+        return names;
+    }
+
+    TempDir m_dir;
+};
+
+TEST_F(ProjectFile, AnEmptyProjectHasTheExactSizeOfItsHeader)
+{
+    TOwned<TKProject> project(TKProject::New());
+    EXPECT_FALSE(project->Modified());
+    project->SetName("Empty");
+    EXPECT_TRUE(project->Modified());  // every change marks it
+    EXPECT_EQ(project->VersionMajor(), 1);
+    EXPECT_EQ(project->VersionMinor(), 0);
+    EXPECT_EQ(project->Description(), "This project is empty");
+    const std::string path = m_dir.File("empty.ktp");
+    project->SaveToFile(path);
+
+    const std::vector<std::uint8_t> bytes = ReadBytes(path);
+    const std::size_t d = 4 + 21, m = 4, t = 16 + 8;  // description, module count, root node
+    ASSERT_EQ(bytes.size(), 36 + 9 + 5 + d + m + t + 8 + 0 + 0);
+    const KtpParts parts = PartsOf(bytes);
+    EXPECT_EQ(std::string(bytes.begin(), bytes.begin() + 8), std::string("KELVORA\0", 8));
+    EXPECT_EQ(parts.classPath, "TKProject");
+    EXPECT_EQ(parts.name, "Empty");
+    std::vector<std::uint8_t> expectedTree;
+    PutClassNode(expectedTree, 0, 1, 0, "TKObject");
+    EXPECT_EQ(parts.classTree, expectedTree);
+    EXPECT_EQ(parts.modules, std::vector<std::uint8_t>(4, 0));
+    EXPECT_TRUE(parts.header.empty());
+    EXPECT_TRUE(parts.objects.empty());
+    EXPECT_EQ(project->FileName(), "");
+
+    TOwned<TKProject> loaded(TKProject::New());
+    loaded->SetDescription("changed");
+    loaded->LoadFromFile(path);
+    EXPECT_EQ(loaded->Name(), "Empty");
+    EXPECT_EQ(loaded->Description(), "This project is empty");
+    EXPECT_EQ(loaded->Modules()->Count(), 0);
+    EXPECT_EQ(loaded->ClassTree()->Tag(), 0);
+}
+
+TEST_F(ProjectFile, ABadSignatureFailsAtOnce)
+{
+    const std::string path = m_dir.File("bad.ktp");
+    SampleProject()->SaveToFile(path);
+    std::vector<std::uint8_t> bytes = ReadBytes(path);
+    bytes[6] = 'B';
+    WriteBytes(path, bytes);
+    EXPECT_EQ(ErrorOf([&] { NewProject()->LoadFromFile(path); }), kFormatError);
+    EXPECT_EQ(ErrorOf([&] { TOwned<TKProject>(CreateProjectFromFile(path)); }), kFormatError);
+    WriteBytes(path, {'K', 'E', 'L'});
+    EXPECT_EQ(ErrorOf([&] { TOwned<TKProject>(CreateProjectFromFile(path)); }), kFormatError);
+}
+
+TEST_F(ProjectFile, ProjectClassesResolveFromTheirPath)
+{
+    const TClass base = TKProject::StaticClass(), test = TKTestProject::StaticClass();
+    EXPECT_EQ(ClassPathOf(base), "TKProject");
+    EXPECT_EQ(ClassPathOf(test), "TKProject.TKTestProject");
+    EXPECT_EQ(ClassPathOf(TKTestLinked::StaticClass()), "");
+    const std::pair<const char*, TClass> cases[] = {
+        {"TKProject", base},
+        {"tkPROJECT", base},
+        {"TKProject.TKTestProject", test},
+        {"tkproject.tktestproject", test},
+        {"TKProject.TKNotRegistered", base},  // the nearest known ancestor
+        {"TKProject.TKTestProject.TKNotRegistered", test},
+        {"TKProjectX", nullptr},
+        {"TKProject.", nullptr},
+        {"TKProj", nullptr},
+        {"", nullptr},
+    };
+    for (const auto& [path, cls] : cases) EXPECT_EQ(ResolveProjectClass(path), cls) << path;
+
+    const std::string file = m_dir.File("sample.ktp");
+    SampleProject()->SaveToFile(file);
+    TOwned<TKProject> created(CreateProjectFromFile(file));
+    ASSERT_NE(ObjectAs<TKTestProject>(created.get()), nullptr);
+    EXPECT_TRUE(static_cast<TKTestProject*>(created.get())->items.empty());
+
+    // A file of a project class this program does not know opens as the nearest one.
+    KtpParts parts = PartsOf(ReadBytes(file));
+    parts.classPath = "TKProject.TKFutureProject";
+    WriteBytes(file, parts.Bytes());
+    TOwned<TKProject> fallback(CreateProjectFromFile(file));
+    EXPECT_EQ(fallback->ClassType(), base);
+    parts.classPath = "TKProjectX";
+    WriteBytes(file, parts.Bytes());
+    EXPECT_EQ(ErrorOf([&] { TOwned<TKProject>(CreateProjectFromFile(file)); }), kFormatError);
+}
+
+TEST_F(ProjectFile, ARecordOfAnUnknownClassIsSkippedAndLinksToNil)
+{
+    TOwned<TKTestProject> project = NewProject();
+    auto* known = project->Add(TKTestLinked::New());
+    auto* unknown = project->Add(TKTestUnlisted::New());
+    known->partner = unknown;
+    unknown->partner = known;
+    known->value = 3;
+    const std::string path = m_dir.File("unknown.ktp");
+    project->SaveToFile(path);
+
+    TOwned<TKTestProject> loaded = NewProject("other");
+    loaded->LoadFromFile(path);
+    ASSERT_EQ(loaded->items.size(), 1u);
+    auto* item = ObjectAs<TKTestLinked>(loaded->items[0]);
+    ASSERT_NE(item, nullptr);
+    EXPECT_EQ(item->ClassType(), TKTestLinked::StaticClass());
+    EXPECT_EQ(item->value, 3);
+    EXPECT_EQ(item->partner, nullptr);
+}
+
+TEST_F(ProjectFile, AnObjectReportingOneByteMoreFailsWithTheControlSumOfTheProject)
+{
+    const std::string path = m_dir.File("keep.ktp");
+    tarvenix::test::WriteWholeFile(path, "the previous file");
+    TOwned<TKTestProject> project = NewProject("Scene");
+    auto* faulty = project->Add(TKTestFaulty::New());
+    faulty->fault = Fault::ReportsOneByteMore;
+    const std::string expected = Format(
+        "TKProject.TKTestProject\n\rScene\n\rObject [%p] ( Type - TKTestFaulty )\n\r"
+        "Invalid control sum",
+        static_cast<const void*>(faulty));
+    EXPECT_EQ(ErrorOf([&] { project->SaveToFile(path); }), expected);
+    EXPECT_EQ(tarvenix::test::ReadWholeFile(path), "the previous file");
+    EXPECT_EQ(FilesIn(m_dir), std::vector<std::string>{"keep.ktp"});
+    EXPECT_EQ(project->FileName(), "");
+    EXPECT_EQ(project->Flags() & kofSaving, 0u);
+}
+
+// Checks that the trees hold the same names, keys, tags and flags in the same shape.
+void ExpectSameTree(TKDataBranch* a, TKDataBranch* b)
+{
+    std::vector<std::pair<TKDataBranch*, TKDataBranch*>> pending{{a, b}};
+    int compared = 0;
+    while (!pending.empty()) {
+        auto [x, y] = pending.back();
+        pending.pop_back();
+        ASSERT_EQ(x->Name(), y->Name());
+        ASSERT_EQ(x->Data(), y->Data()) << x->Name();
+        ASSERT_EQ(x->Tag(), y->Tag()) << x->Name();
+        ASSERT_EQ(x->Flag(), y->Flag()) << x->Name();
+        ASSERT_EQ(x->Count(), y->Count()) << x->Name();
+        for (int i = 0; i < x->Count(); ++i) pending.emplace_back(x->DataChild(i), y->DataChild(i));
+        ++compared;
+    }
+    EXPECT_EQ(compared, 10001);
+}
+
+TEST_F(ProjectFile, ALargeProjectComesBackExactlyAndSavesToTheSameBytes)
+{
+    TOwned<TKTestProject> project = SampleProject();
+    project->tree->SetCount(0);
+    std::vector<TKDataBranch*> nodes{project->tree};
+    for (int i = 1; i <= 10000; ++i) {
+        TKDataBranch* node =
+            TKDataBranch::NewNamed("node " + std::to_string(i), std::uint8_t(i % 7), TKData::OfKey(i * 13));
+        node->SetTag(5000 - i);
+        nodes[std::size_t((i - 1) / 3)]->AddChild(node);
+        nodes.push_back(node);
+    }
+    std::vector<TKTestLinked*> ring;
+    for (int i = 0; i < 40; ++i) {
+        ring.push_back(project->Add(TKTestLinked::New()));
+        ring.back()->value = i;
+    }
+    for (std::size_t i = 0; i < ring.size(); ++i) ring[i]->partner = ring[(i + 7) % ring.size()];
+    ring[3]->partner = ring[3];
+    ring[4]->partner = nullptr;
+    const std::string first = m_dir.File("first.ktp"), second = m_dir.File("second.ktp");
+    project->SaveToFile(first);
+    EXPECT_EQ(project->ClassTree()->Tag(), 10001 + 42);
+
+    TOwned<TKTestProject> loaded = NewProject("fresh");
+    loaded->LoadFromFile(first);
+    EXPECT_EQ(loaded->Name(), "Scene");
+    EXPECT_EQ(loaded->setting, 42);
+    ExpectSameTree(project->tree, loaded->tree);
+    ASSERT_EQ(loaded->items.size(), project->items.size());
+    auto indexOf = [](const TKTestProject& p, const TObject* o) {
+        return std::find(p.items.begin(), p.items.end(), o) - p.items.begin();
+    };
+    for (std::size_t i = 0; i < project->items.size(); ++i) {
+        auto* was = static_cast<TKTestLinked*>(project->items[i]);
+        auto* now = static_cast<TKTestLinked*>(loaded->items[i]);
+        EXPECT_EQ(now->Name(), was->Name());
+        EXPECT_EQ(now->value, was->value);
+        if (was->partner)
+            EXPECT_EQ(indexOf(*loaded, now->partner), indexOf(*project, was->partner)) << i;
+        else
+            EXPECT_EQ(now->partner, nullptr);
+    }
+
+    loaded->SaveToFile(second);
+    EXPECT_EQ(ReadBytes(first), ReadBytes(second));
+}
+
+TEST_F(ProjectFile, AProjectTooLargeForTheFilesSizeFieldsFailsBeforeAnythingIsWritten)
+{
+    const std::string path = m_dir.File("scene.ktp");
+    tarvenix::test::WriteWholeFile(path, "the previous file");
+    TOwned<TKTestProject> project = SampleProject();
+    project->claimedHeader = 0x7FFFFF00;  // with the rest, more than 2^31 - 1 bytes
+    EXPECT_EQ(ErrorOf([&] { project->SaveToFile(path); }),
+              Format("Object [%p] ( Type - TKTestProject )\n\rCan't save : Invalid Value",
+                     static_cast<const void*>(project.get())));
+    EXPECT_EQ(tarvenix::test::ReadWholeFile(path), "the previous file");
+    EXPECT_EQ(FilesIn(m_dir), std::vector<std::string>{"scene.ktp"});
+}
+
+TEST_F(ProjectFile, FindProjectOfAsksEveryProject)
+{
+    TOwned<TKTestProject> first = NewProject(), second = SampleProject();
+    TOwned<TKTestLinked> stranger(TKTestLinked::New());
+    EXPECT_EQ(FindProjectOf(second->items[1]), second.get());
+    EXPECT_EQ(FindProjectOf(stranger.get()), nullptr);
+    EXPECT_EQ(FindProjectOf(nullptr), nullptr);
+}
+
+// Records the status texts a thread reports and how its job ended.
+class ThreadReports {
+public:
+    explicit ThreadReports(TKThread& thread) : m_thread(thread)
+    {
+        thread.Events().Add(TKEventHandler::Of<&ThreadReports::OnEvent>(this));
+    }
+    ~ThreadReports() { m_thread.Events().Remove(TKEventHandler::Of<&ThreadReports::OnEvent>(this)); }
+    std::vector<std::string> Texts()
+    {
+        std::lock_guard lock(m_mutex);
+        return m_texts;
+    }
+    /// The state the job ended in (done, failed or cancelled); waits for it.
+    int EndState()
+    {
+        int state = -1;
+        WaitUntil([&] {
+            std::lock_guard lock(m_mutex);
+            for (int s : m_states)
+                if (s >= ktsDone) state = s;
+            return state >= 0;
+        });
+        return state;
+    }
+
+private:
+    void OnEvent(TObject*, int code, std::intptr_t)
+    {
+        std::lock_guard lock(m_mutex);
+        if (code == ktevStatus) m_texts.push_back(m_thread.StatusText());
+        if (code == ktevState) m_states.push_back(m_thread.State());
+    }
+    TKThread& m_thread;
+    std::mutex m_mutex;
+    std::vector<std::string> m_texts;
+    std::vector<int> m_states;
+};
+
+struct FailedSave {
+    const char* what;
+    Fault fault;
+    bool diskFull;
+    int state;  ///< how the job ends
+};
+
+void PrintTo(const FailedSave& c, std::ostream* out)
+{
+    *out << c.what;
+}
+
+class FailedSaves : public ProjectFile, public ::testing::WithParamInterface<std::tuple<FailedSave, bool>> {};
+
+// A save that fails in any way leaves the previous file as it was and nothing beside it.
+TEST_P(FailedSaves, KeepThePreviousFileAndLeaveNoTemporary)
+{
+    const auto [c, namedTemporary] = GetParam();
+    platform::SetAtomicFileFaults(
+        {c.diskFull ? platform::AtomicStep::kWrite : platform::AtomicStep::kNone, namedTemporary});
+    const std::string path = m_dir.File("scene.ktp");
+    tarvenix::test::WriteWholeFile(path, "the previous file");
+    TOwned<TKTestProject> project = SampleProject();
+    project->Add(TKTestFaulty::New())->fault = c.fault;
+
+    TOwned<TKThread> thread(TKThread::New());
+    ThreadReports reports(*thread);
+    thread->Execute(false, TKThreadParams::NewWith(path.data(), int(path.size())),
+                    TKJob::Of<&TKProject::SaveProject>(project.get()));
+    EXPECT_EQ(reports.EndState(), c.state);
+    EXPECT_EQ(tarvenix::test::ReadWholeFile(path), "the previous file");
+    EXPECT_EQ(FilesIn(m_dir), std::vector<std::string>{"scene.ktp"});
+    EXPECT_EQ(project->FileName(), "");
+    EXPECT_EQ(project->Sizes(), nullptr);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    ProjectFile, FailedSaves,
+    ::testing::Combine(
+        ::testing::Values(FailedSave{"an object throws while writing", Fault::ThrowsWhileWriting, false,
+                                     ktsFailed},
+                          FailedSave{"the user breaks the job", Fault::StopsItsJob, false, ktsCancelled},
+                          FailedSave{"the disk cannot hold the file", Fault::None, true, ktsFailed}),
+        ::testing::Bool()));
+
+TEST_F(ProjectFile, AReadOnlyFileLoadsAndIsNeverWritten)
+{
+    const std::string path = m_dir.File("locked.ktp");
+    SampleProject()->SaveToFile(path);
+    const std::vector<std::uint8_t> before = ReadBytes(path);
+    ASSERT_EQ(::chmod(path.c_str(), 0444), 0);
+
+    TOwned<TKTestProject> loaded = NewProject("fresh");
+    loaded->LoadFromFile(path);
+    EXPECT_EQ(loaded->items.size(), 2u);
+    TOwned<TKProject> created(CreateProjectFromFile(path));
+    EXPECT_NE(created, nullptr);
+
+    TOwned<TKProjectStream> stream(TKProjectStream::NewFor(loaded.get(), nullptr));
+    std::int64_t size = 0;
+    stream->Open(path, ksmRead, size);
+    EXPECT_EQ(size, std::int64_t(before.size()));
+    EXPECT_EQ(ErrorOf([&] { stream->Write("x", 1); }), kFormatError);
+    stream->Close();
+    EXPECT_EQ(ReadBytes(path), before);
+    EXPECT_EQ(ErrorOf([&] { loaded->LoadFromFile(m_dir.File("missing.ktp")); }).empty(), false);
+}
+
+TEST_F(ProjectFile, ASaveAndALoadOnAThreadReportTheirStepsAndOneStepPerRecord)
+{
+    const std::string path = m_dir.File("threaded.ktp");
+    TOwned<TKTestProject> project = SampleProject();  // 3 tree nodes and 2 items: 5 records
+    TOwned<TKThread> thread(TKThread::New());
+    {
+        ThreadReports reports(*thread);
+        thread->Execute(false, TKThreadParams::NewWith(path.data(), int(path.size())),
+                        TKJob::Of<&TKProject::SaveProject>(project.get()));
+        EXPECT_EQ(reports.EndState(), ktsDone);
+        EXPECT_EQ(reports.Texts(),
+                  (std::vector<std::string>{"Starting Save Project ...", "Save Project Preparation ...",
+                                            "Save Project Header ...", "Save Project Objects Header ...",
+                                            "Save Project Objects ...", "Finishing Save Project ..."}));
+        EXPECT_EQ(thread->ProgressMax(), 5);
+        EXPECT_EQ(thread->ProgressPos(), 5);
+    }
+    TOwned<TKTestProject> loaded = NewProject("fresh");
+    ThreadReports reports(*thread);
+    thread->Execute(false, TKThreadParams::NewWith(path.data(), int(path.size())),
+                    TKJob::Of<&TKProject::LoadProject>(loaded.get()));
+    EXPECT_EQ(reports.EndState(), ktsDone);
+    EXPECT_EQ(thread->ProgressPos(), 5);
+    EXPECT_EQ(reports.Texts(),
+              (std::vector<std::string>{"Starting Load Project ...", "Load Project Header ...",
+                                        "Load Project Objects Header ...", "Load Project Objects ...",
+                                        "Finishing Load Project ..."}));
+    EXPECT_EQ(loaded->items.size(), 2u);
+}
+
+}  // namespace
