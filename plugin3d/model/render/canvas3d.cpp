@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "platform/forms/exceptions.h"
+#include "plugin3d/model/core/k_general.h"
 #include "plugin3d/model/core/k_objects_list.h"
 #include "plugin3d/model/render/intensity_transformer.h"
 
@@ -15,17 +16,6 @@ namespace {
 
 std::atomic<std::uint64_t> g_canvasesMade{0};
 std::atomic<TKObjectsList*> g_canvases{nullptr};
-
-class Guard {
-public:
-    explicit Guard(TKCanvas3D& canvas) : m_canvas(canvas) { canvas.Lock(); }
-    ~Guard() { m_canvas.Unlock(); }
-    Guard(const Guard&) = delete;
-    Guard& operator=(const Guard&) = delete;
-
-private:
-    TKCanvas3D& m_canvas;
-};
 
 constexpr std::uint16_t kNothingDrawn = 0xFFFF;
 
@@ -52,8 +42,22 @@ void TKCanvas3D::Create(void* owner)
 TKCanvas3D::~TKCanvas3D()
 {
     if (TKObjectsList* canvases = CanvasesList()) canvases->Remove(this);
-    ReleaseHeap(true);
+    {
+        // A canvas going away waits for its lock: it must not be left half released.
+        TKWaitingSectionGuard guard(m_lock);
+        ReleaseBlocks();
+    }
     DeleteCriticalSection(&m_lock);
+}
+
+void TKCanvas3D::Lock()
+{
+    EnterSection(m_lock);
+}
+
+void TKCanvas3D::Unlock()
+{
+    LeaveSection(m_lock);
 }
 
 bool TKCanvas3D::IsEmpty() const
@@ -71,7 +75,7 @@ void TKCanvas3D::SetSize(std::int32_t width, std::int32_t height)
 
 void TKCanvas3D::AllocatePlanes(std::int32_t width, std::int32_t height)
 {
-    Guard guard(*this);
+    TKSectionGuard guard(m_lock);
     if (!m_heap) {
         m_width = width;
         m_height = height;
@@ -113,7 +117,12 @@ void TKCanvas3D::AllocatePlanes(std::int32_t width, std::int32_t height)
 
 void TKCanvas3D::ReleaseHeap(bool)
 {
-    Guard guard(*this);
+    TKSectionGuard guard(m_lock);
+    ReleaseBlocks();
+}
+
+void TKCanvas3D::ReleaseBlocks()
+{
     m_batch.Drop();
     m_depth.Release();
     for (Plane& c : m_channels) c.Release();
@@ -141,7 +150,7 @@ bool TKCanvas3D::GetChannelEnabled(int n) const
 
 void TKCanvas3D::SetChannelEnabled(int n, bool on)
 {
-    Guard guard(*this);
+    TKSectionGuard guard(m_lock);
     Plane* c = Channel(n);
     if (!m_heap || !c || c->present == on) return;
     Flush();
@@ -167,7 +176,7 @@ void TKCanvas3D::SetChannelEnabled(int n, bool on)
 
 void TKCanvas3D::Clear()
 {
-    Guard guard(*this);
+    TKSectionGuard guard(m_lock);
     if (!m_heap) return;
     // Everything filed would be overwritten.
     m_batch.Drop();
@@ -180,7 +189,7 @@ void TKCanvas3D::Clear()
 
 void TKCanvas3D::SetBackgroundValue(std::int32_t value)
 {
-    Guard guard(*this);
+    TKSectionGuard guard(m_lock);
     if (value == m_background) return;
     m_background = value;
     for (HeapBlock& t : m_tables)
@@ -223,7 +232,7 @@ void TKCanvas3D::BuildDefaultTable(int n)
 
 void TKCanvas3D::FillChannelTable(int n, TCanvasLevelFunction fn, void* context)
 {
-    Guard guard(*this);
+    TKSectionGuard guard(m_lock);
     if (!m_heap || !GetChannelEnabled(n)) return;
     if (!fn) return BuildDefaultTable(n);
     EnsureTable(n);
@@ -234,7 +243,7 @@ void TKCanvas3D::FillChannelTable(int n, TCanvasLevelFunction fn, void* context)
 void TKCanvas3D::BuildChannelTable(int n, const TKCnv3DIITransformer* red, const TKCnv3DIITransformer* green,
                                    const TKCnv3DIITransformer* blue, const TColorBitMap& map)
 {
-    Guard guard(*this);
+    TKSectionGuard guard(m_lock);
     if (!m_heap || !GetChannelEnabled(n)) return;
     EnsureTable(n);
     // Each curve is read once under its own lock.
@@ -298,7 +307,7 @@ void TKCanvas3D::Flush()
 
 void TKCanvas3D::PaintTo(const TCanvasTarget& target)
 {
-    Guard guard(*this);
+    TKSectionGuard guard(m_lock);
     if (!m_heap) return;
     Flush();
     const std::int32_t rows = std::min(m_height, target.height), cols = std::min(m_width, target.width);

@@ -56,8 +56,10 @@ class TKCanvas3D : public TPersistent {
 
     /// "TKCanvas3D #n/ PrID #p/ ThID #t/ Time #ms": n counts the canvases made before.
     const std::string& Name() const { return m_name; }
-    void Lock() { EnterCriticalSection(&m_lock); }
-    void Unlock() { LeaveCriticalSection(&m_lock); }
+    /// The canvas's lock (re-entrant; on a job thread it gives up with EAbort once the job's
+    /// stop is requested, as every lock of the model does).
+    void Lock();
+    void Unlock();
     /// True until the first SetSize, and after a size or clear that could not be had.
     bool IsEmpty() const;
 
@@ -120,6 +122,7 @@ protected:
 
 private:
     void AllocatePlanes(std::int32_t width, std::int32_t height);
+    void ReleaseBlocks();
     void UpdateTarget();
     canvas_planes::Plane* Channel(int n);
     const canvas_planes::Plane* Channel(int n) const;

@@ -3,25 +3,11 @@
 #include <algorithm>
 
 #include "platform/forms/exceptions.h"
+#include "plugin3d/model/core/k_general.h"
 #include "plugin3d/model/core/k_object.h"
 #include "plugin3d/model/render/span_fill.h"
 
 IMPLEMENT_TCLASS(TKCnv3DIITransformer, TPersistent)
-
-namespace {
-
-class Locked {
-public:
-    explicit Locked(const TKCnv3DIITransformer& t) : m_t(t) { t.Lock(); }
-    ~Locked() { m_t.Unlock(); }
-    Locked(const Locked&) = delete;
-    Locked& operator=(const Locked&) = delete;
-
-private:
-    const TKCnv3DIITransformer& m_t;
-};
-
-}  // namespace
 
 TKCnv3DIITransformer::TKCnv3DIITransformer()
 {
@@ -59,19 +45,19 @@ void TKCnv3DIITransformer::Assign(TPersistent* source)
     // The other curve is copied under its own lock first, so two curves assigned to each
     // other on two threads never wait on each other.
     std::vector<std::int32_t> pairs = other ? other->Pairs() : std::vector<std::int32_t>{};
-    Locked guard(*this);
+    TKSectionGuard guard(m_lock);
     m_pairs.swap(pairs);
 }
 
 void TKCnv3DIITransformer::Clear()
 {
-    Locked guard(*this);
+    TKSectionGuard guard(m_lock);
     Resize(0);
 }
 
 void TKCnv3DIITransformer::SetCount(int n)
 {
-    Locked guard(*this);
+    TKSectionGuard guard(m_lock);
     n = std::max(n, 0);
     if (n > kMaxCount || n == Count()) return;
     Resize(n);
@@ -79,7 +65,7 @@ void TKCnv3DIITransformer::SetCount(int n)
 
 int TKCnv3DIITransformer::Count() const
 {
-    Locked guard(*this);
+    TKSectionGuard guard(m_lock);
     return int(m_pairs.size() / 2);
 }
 
@@ -103,13 +89,13 @@ int TKCnv3DIITransformer::FindPositionLocked(std::int32_t x) const
 
 int TKCnv3DIITransformer::FindPosition(std::int32_t x) const
 {
-    Locked guard(*this);
+    TKSectionGuard guard(m_lock);
     return FindPositionLocked(x);
 }
 
 int TKCnv3DIITransformer::AddPoint(std::int32_t x, std::int32_t y)
 {
-    Locked guard(*this);
+    TKSectionGuard guard(m_lock);
     const int count = int(m_pairs.size() / 2);
     if (count >= kMaxCount) return -1;
     int p = FindPositionLocked(x);
@@ -123,7 +109,7 @@ int TKCnv3DIITransformer::AddPoint(std::int32_t x, std::int32_t y)
 
 void TKCnv3DIITransformer::DeletePoint(int i)
 {
-    Locked guard(*this);
+    TKSectionGuard guard(m_lock);
     const int count = int(m_pairs.size() / 2);
     if (i < 0 || i >= count) return;
     m_pairs.erase(m_pairs.begin() + 2 * i, m_pairs.begin() + 2 * i + 2);
@@ -132,7 +118,7 @@ void TKCnv3DIITransformer::DeletePoint(int i)
 
 int TKCnv3DIITransformer::SetPoint(int i, std::int32_t x, std::int32_t y)
 {
-    Locked guard(*this);
+    TKSectionGuard guard(m_lock);
     const int count = int(m_pairs.size() / 2);
     if (i < 0 || i >= count) return -1;
     if (m_pairs[std::size_t(2 * i)] == x) {
@@ -149,7 +135,7 @@ int TKCnv3DIITransformer::SetPoint(int i, std::int32_t x, std::int32_t y)
 
 std::int32_t TKCnv3DIITransformer::GetInput(int i) const
 {
-    Locked guard(*this);
+    TKSectionGuard guard(m_lock);
     const int count = int(m_pairs.size() / 2);
     if (count == 0) return 0;
     return m_pairs[std::size_t(2 * std::clamp(i, 0, count - 1))];
@@ -157,7 +143,7 @@ std::int32_t TKCnv3DIITransformer::GetInput(int i) const
 
 std::int32_t TKCnv3DIITransformer::GetOutput(int i) const
 {
-    Locked guard(*this);
+    TKSectionGuard guard(m_lock);
     const int count = int(m_pairs.size() / 2);
     if (count == 0) return 0;
     return m_pairs[std::size_t(2 * std::clamp(i, 0, count - 1) + 1)];
@@ -165,13 +151,13 @@ std::int32_t TKCnv3DIITransformer::GetOutput(int i) const
 
 std::int32_t TKCnv3DIITransformer::Evaluate(std::int32_t x) const
 {
-    Locked guard(*this);
+    TKSectionGuard guard(m_lock);
     return BreakpointLookup(x, m_pairs.data(), int(m_pairs.size() / 2));
 }
 
 std::vector<std::int32_t> TKCnv3DIITransformer::Pairs() const
 {
-    Locked guard(*this);
+    TKSectionGuard guard(m_lock);
     return m_pairs;
 }
 
@@ -192,7 +178,7 @@ int TKCnv3DIITransformer::LoadFromStream(TKObjectsStream* stream)
     if (count > kMaxCount) throw EStreamError(ObjectErrorText(this, ktext::kCantLoad, ktext::kInvalidValue));
     std::vector<std::int32_t> pairs(std::size_t(count) * 2);
     if (count > 0) stream->Read(pairs.data(), int(pairs.size() * sizeof(std::int32_t)));
-    Locked guard(*this);
+    TKSectionGuard guard(m_lock);
     m_pairs.swap(pairs);
     return 4 + 8 * count;
 }

@@ -52,9 +52,6 @@ class TKCnv3DIITransformer : public TPersistent {
     /// ("Invalid Value") before anything is read or changed.
     int LoadFromStream(TKObjectsStream* stream);
 
-    void Lock() const { EnterCriticalSection(&m_lock); }
-    void Unlock() const { LeaveCriticalSection(&m_lock); }
-
 protected:
     TKCnv3DIITransformer();
     ~TKCnv3DIITransformer() override;

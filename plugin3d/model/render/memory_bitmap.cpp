@@ -13,17 +13,6 @@ IMPLEMENT_TCLASS(TKMemoryBitmap, TKCustomChangeObject)
 
 namespace {
 
-class CanvasGuard {
-public:
-    explicit CanvasGuard(const TKMemoryBitmap& bitmap) : m_bitmap(bitmap) { bitmap.LockCanvas(); }
-    ~CanvasGuard() { m_bitmap.UnlockCanvas(); }
-    CanvasGuard(const CanvasGuard&) = delete;
-    CanvasGuard& operator=(const CanvasGuard&) = delete;
-
-private:
-    const TKMemoryBitmap& m_bitmap;
-};
-
 // Runs change inside an update of the bitmap: events 4 and 5 around it, closed on failure too.
 template <class Change>
 void InUpdate(TKCustomChangeObject& object, Change&& change)
@@ -83,7 +72,11 @@ TKMemoryBitmap::~TKMemoryBitmap()
 {
     Done();
     if (m_dc) {
-        ReleaseSection();
+        {
+            // Going away waits for the canvas lock: the section must not be left selected.
+            TKWaitingSectionGuard guard(m_canvasLock);
+            ReleaseSection();
+        }
         DeleteDC(m_dc);
     }
     if (m_mapping) CloseHandle(m_mapping);
@@ -145,7 +138,7 @@ TKBitmapInfoBlock TKMemoryBitmap::Info() const
 
 void TKMemoryBitmap::ReleaseSection()
 {
-    CanvasGuard guard(*this);
+    TKSectionGuard guard(m_canvasLock);
     if (m_section) {
         SelectObject(m_dc, m_replaced);
         DeleteObject(m_section);
@@ -217,7 +210,7 @@ void TKMemoryBitmap::SetFormat(std::int32_t width, std::int32_t height, std::int
         h.biHeight = 0;
         throw;
     }
-    CanvasGuard guard(*this);
+    TKSectionGuard guard(m_canvasLock);
     m_replaced = SelectObject(m_dc, section);
     m_section = section;
     m_pixels = bits;
@@ -243,7 +236,7 @@ void TKMemoryBitmap::CopyPaletteToColorTables()
     if (m_palette) GetPaletteEntries(m_palette, 0, 256, entries);
     RGBQUAD quads[256];
     for (int i = 0; i < 256; ++i) quads[i] = Quad(entries[i]);
-    CanvasGuard guard(*this);
+    TKSectionGuard guard(m_canvasLock);
     if (m_section) SetDIBColorTable(m_dc, 0, 256, quads);
     // The info block is what a saved file carries: it must show the same colours.
     if (m_format == kpfIndexed8) std::memcpy(m_info->colors, quads, sizeof(quads));
@@ -255,7 +248,7 @@ void TKMemoryBitmap::SetPaletteEntries(int start, int count, const PALETTEENTRY*
     count = std::min(count, 256 - start);
     TKObjectLock lock(*this);
     auto change = [&] {
-        CanvasGuard guard(*this);
+        TKSectionGuard guard(m_canvasLock);
         if (!m_palette) {
             std::vector<std::uint8_t> log(sizeof(LOGPALETTE) + 255 * sizeof(PALETTEENTRY));
             auto* palette = reinterpret_cast<LOGPALETTE*>(log.data());
@@ -278,7 +271,7 @@ void TKMemoryBitmap::SetPaletteHandle(HPALETTE palette)
 {
     TKObjectLock lock(*this);
     auto change = [&] {
-        CanvasGuard guard(*this);
+        TKSectionGuard guard(m_canvasLock);
         if (m_palette && m_palette != palette) DeleteObject(m_palette);
         m_palette = palette;
         if (m_palette) CopyPaletteToColorTables();

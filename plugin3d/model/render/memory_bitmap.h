@@ -78,10 +78,11 @@ class TKMemoryBitmap : public TKCustomChangeObject {
     std::int64_t ImageBytes() const;
     /// The first row in memory (the picture's bottom row), or null.
     void* Pixels() const;
-    /// The memory device context the picture is selected into. Take LockCanvas around uses.
+    /// The memory device context the picture is selected into. Take LockCanvas around uses
+    /// (re-entrant; on a job thread it gives up with EAbort once the job's stop is requested).
     HDC Canvas() const { return m_dc; }
-    void LockCanvas() const { EnterCriticalSection(&m_canvasLock); }
-    void UnlockCanvas() const { LeaveCriticalSection(&m_canvasLock); }
+    void LockCanvas() const { EnterSection(m_canvasLock); }
+    void UnlockCanvas() const { LeaveSection(m_canvasLock); }
     /// Bytes of the pixel memory's mapping (whole 512 KiB steps).
     std::int64_t MappingSize() const;
     /// A copy of the info block as held.

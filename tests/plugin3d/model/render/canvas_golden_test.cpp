@@ -14,6 +14,7 @@
 #include "plugin3d/model/render/canvas3d.h"
 #include "plugin3d/model/render/intensity_transformer.h"
 #include "plugin3d/model/render/memory_bitmap.h"
+#include "tests/platform/gdi/canvas.h"
 #include "tests/support/ui_helpers.h"
 
 namespace {
@@ -95,22 +96,14 @@ QImage PaintFormat(int format)
     DrawScene(canvas);
     canvas.PaintTo({bitmap->Pixels(), kWidth, kHeight, PixelFormatBits(format) / 8, bitmap->RowBytes()});
 
-    BITMAPINFO shown{};
-    shown.bmiHeader = {40, kWidth, -kHeight, 1, 32, BI_RGB, 0, 0, 0, 0, 0};
-    std::uint32_t* pixels = nullptr;
-    HBITMAP dib =
-        CreateDIBSection(nullptr, &shown, DIB_RGB_COLORS, reinterpret_cast<void**>(&pixels), nullptr, 0);
-    HDC dc = CreateCompatibleDC(nullptr);
-    HGDIOBJ old = SelectObject(dc, dib);
+    tarvenix::test::Canvas shown(kWidth, kHeight);
     bitmap->LockCanvas();
-    BitBlt(dc, 0, 0, kWidth, kHeight, bitmap->Canvas(), 0, 0, SRCCOPY);
+    BitBlt(shown.dc(), 0, 0, kWidth, kHeight, bitmap->Canvas(), 0, 0, SRCCOPY);
     bitmap->UnlockCanvas();
+    const std::vector<std::uint32_t> pixels = shown.Pixels();
     QImage image(kWidth, kHeight, QImage::Format_RGB32);
     for (int y = 0; y < kHeight; ++y)
-        std::memcpy(image.scanLine(y), pixels + std::size_t(y) * kWidth, std::size_t(kWidth) * 4);
-    SelectObject(dc, old);
-    DeleteDC(dc);
-    DeleteObject(dib);
+        std::memcpy(image.scanLine(y), pixels.data() + std::size_t(y) * kWidth, std::size_t(kWidth) * 4);
     return image;
 }
 

@@ -10,6 +10,7 @@
 
 #include "platform/forms/exceptions.h"
 #include "plugin3d/model/render/memory_bitmap.h"
+#include "tests/platform/gdi/canvas.h"
 #include "tests/plugin3d/model/core/core_test_support.h"
 
 namespace {
@@ -218,23 +219,14 @@ TEST(MemoryBitmap, SavedFilesShowTheSameColoursReadBack)
     const auto file = folder.File("format-6.bmp");
     ASSERT_TRUE(b->SaveToFile(file.string()));
     const auto bytes = ReadFile(file);
-    BITMAPINFO shown{};
-    shown.bmiHeader = {40, 2, -1, 1, 32, BI_RGB, 0, 0, 0, 0, 0};
-    std::uint32_t* canvas = nullptr;
-    HBITMAP dib =
-        CreateDIBSection(nullptr, &shown, DIB_RGB_COLORS, reinterpret_cast<void**>(&canvas), nullptr, 0);
-    HDC dc = CreateCompatibleDC(nullptr);
-    HGDIOBJ old = SelectObject(dc, dib);
+    tarvenix::test::Canvas shown(2, 1);
     std::uint32_t header[14], rows[2];  // the file's info block and pixels, aligned
     std::memcpy(header, bytes.data() + 14, sizeof header);
     std::memcpy(rows, bytes.data() + U32(bytes, 10), sizeof rows);
-    SetDIBitsToDevice(dc, 0, 0, 2, 1, 0, 0, 0, 1, rows, reinterpret_cast<const BITMAPINFO*>(header),
+    SetDIBitsToDevice(shown.dc(), 0, 0, 2, 1, 0, 0, 0, 1, rows, reinterpret_cast<const BITMAPINFO*>(header),
                       DIB_RGB_COLORS);
-    EXPECT_EQ(canvas[0] & 0xFFFFFF, 0xFF0000u);
-    EXPECT_EQ(canvas[1] & 0xFFFFFF, 0x80FF40u);
-    SelectObject(dc, old);
-    DeleteDC(dc);
-    DeleteObject(dib);
+    EXPECT_EQ(shown.At(0, 0), RGB(255, 0, 0));
+    EXPECT_EQ(shown.At(1, 0), RGB(0x80, 0xFF, 0x40));
 }
 
 TEST(MemoryBitmap, SavingInsideAnUpdateLeavesTheFileAlone)
@@ -281,21 +273,12 @@ TEST(MemoryBitmap, CopiesAndShowsItsPicture)
     EXPECT_NE(b->Pixels(), a->Pixels());
 
     // The picture is selected into the bitmap's device context, bottom row first in memory.
-    BITMAPINFO shown{};
-    shown.bmiHeader = {40, 3, -2, 1, 32, BI_RGB, 0, 0, 0, 0, 0};
-    std::uint32_t* canvas = nullptr;
-    HBITMAP dib =
-        CreateDIBSection(nullptr, &shown, DIB_RGB_COLORS, reinterpret_cast<void**>(&canvas), nullptr, 0);
-    HDC dc = CreateCompatibleDC(nullptr);
-    HGDIOBJ old = SelectObject(dc, dib);
+    tarvenix::test::Canvas shown(3, 2);
     b->LockCanvas();
-    BitBlt(dc, 0, 0, 3, 2, b->Canvas(), 0, 0, SRCCOPY);
+    BitBlt(shown.dc(), 0, 0, 3, 2, b->Canvas(), 0, 0, SRCCOPY);
     b->UnlockCanvas();
-    EXPECT_EQ(canvas[0] & 0xFFFFFF, 0x04080Cu);
-    EXPECT_EQ(canvas[3] & 0xFFFFFF, 0x010203u);
-    SelectObject(dc, old);
-    DeleteDC(dc);
-    DeleteObject(dib);
+    EXPECT_EQ(shown.At(0, 0), RGB(0x04, 0x08, 0x0C));
+    EXPECT_EQ(shown.At(0, 1), RGB(0x01, 0x02, 0x03));
 
     std::int32_t width = 0, height = 0;
     EXPECT_EQ(GetScreenPixelFormat(&width, &height), kpfRgb111110) << "32 bits count as 11-11-10";
