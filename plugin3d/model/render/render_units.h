@@ -7,5 +7,5 @@
 
 #include "platform/forms/units.h"
 
-/// KCanvas3D, KLayers.
+/// KLayers, KBasis3D, KCanvas3D.
 std::span<const TUnitInfo> RenderUnits();
