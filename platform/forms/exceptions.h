@@ -58,6 +58,12 @@ public:
     using Exception::Exception;
 };
 
+/// A floating-point division by zero (a matrix without an inverse).
+class PLATFORM_API EZeroDivide : public Exception {
+public:
+    EZeroDivide() : Exception("Floating point division by zero") {}
+};
+
 /// Memory that could not be had.
 class PLATFORM_API EOutOfMemory : public Exception {
 public:
