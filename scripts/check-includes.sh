@@ -2,6 +2,8 @@
 # Checks that includes run one way between the viewer's folders and the tool modules: the
 # viewer frame may include the analysis windows and the viewer core, the analysis windows
 # only the core, the core neither of them; the modules never include the analysis windows.
+# Inside the platform, the kernel (the band engine the 3D plug-in runs on among it) and the
+# resources stand below windows, drawing and dialogs and include none of them.
 # Lists every include against that and fails when there is one.
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -11,6 +13,8 @@ rules=(
   "viewer/core: viewer/analysis viewer/frame"
   "viewer/analysis: viewer/frame"
   "modules: viewer/analysis"
+  "platform/kernel: platform/app platform/common_dialogs platform/controls platform/dialogs platform/forms platform/frame platform/gdi platform/menu platform/registry platform/resources platform/shell platform/window"
+  "platform/resources: platform/app platform/common_dialogs platform/controls platform/dialogs platform/forms platform/frame platform/gdi platform/menu platform/window"
 )
 
 if git rev-parse --is-inside-work-tree >/dev/null 2>&1; then
@@ -60,6 +64,7 @@ for rule in "${rules[@]}"; do
   fi
 done
 if [ $status -ne 0 ]; then
-  echo "Includes against the direction frame -> analysis -> core (and modules -> core) above." >&2
+  echo "Includes against the direction frame -> analysis -> core (and modules -> core), or" \
+    "from the platform's kernel or resources up into windows, drawing or dialogs, above." >&2
 fi
 exit $status

@@ -17,6 +17,7 @@
 #include "platform/forms/stdctrls.h"
 #include "platform/gdi/dc.h"
 #include "platform/gdi/window_dc.h"
+#include "platform/resources/module_resources.h"
 #include "platform/window/modal.h"
 #include "platform/window/nonclient.h"
 
@@ -88,6 +89,27 @@ TClass FindClass(const char* name)
     for (TClass cls : Classes())
         if (SameText(cls->name, name)) return cls;
     return nullptr;
+}
+
+const TFormResource* FindFormResource(const char* name)
+{
+    if (!name) return nullptr;
+    struct Search {
+        const char* name;
+        const TFormResource* found = nullptr;
+    } search{name};
+    platform::VisitModuleResources(
+        [](const platform::ModuleResources& record, void* context) {
+            auto& s = *static_cast<Search*>(context);
+            for (const TFormResource& form : record.forms)
+                if (form.name && SameText(form.name, s.name)) {
+                    s.found = &form;
+                    return true;
+                }
+            return false;
+        },
+        &search);
+    return search.found;
 }
 
 // --- TControl's layout fields ------------------------------------------------------------------------------

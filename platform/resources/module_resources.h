@@ -27,9 +27,10 @@
 
 #include <span>
 
-#include "platform/forms/form_resource.h"
 #include "platform/resources/resources.h"
 #include "platform/string_table.h"
+
+struct TFormResource;  // platform/forms/form_resource.h: the form kit's data, not the chain's
 
 namespace platform {
 
@@ -65,6 +66,12 @@ struct ModuleResources {
 PLATFORM_API HINSTANCE RegisterModuleResources(const ModuleResources& resources);
 /// Takes the record out of the chain; the records of other libraries stay. Unknown: ignored.
 PLATFORM_API void UnregisterModuleResources(const ModuleResources& resources);
+
+/// Hands the registered records to `visit`, newest first, under the chain's lock, until it
+/// returns true: the lookup of data the chain itself does not interpret (the form kit's
+/// layouts). `visit` must not look up resources itself.
+PLATFORM_API void VisitModuleResources(bool (*visit)(const ModuleResources& record, void* context),
+                                       void* context);
 
 /// Registers a record for as long as it lives: a library defines one at namespace scope,
 /// so that it registers when the library is loaded and unregisters when it is unloaded.

@@ -5,7 +5,6 @@
 
 #include <algorithm>
 #include <cstring>
-#include <strings.h>
 #include <deque>
 #include <map>
 #include <memory>
@@ -203,20 +202,14 @@ const DialogTemplate* FindDialogTemplate(UINT id)
     return FindById(&ModuleResources::dialogs, id);
 }
 
-}  // namespace platform
-
-const TFormResource* FindFormResource(const char* name)
+void VisitModuleResources(bool (*visit)(const ModuleResources& record, void* context), void* context)
 {
-    if (!name) return nullptr;
-    platform::Chain& chain = platform::TheChain();
+    if (!visit) return;
+    Chain& chain = TheChain();
     std::lock_guard lock(chain.mutex);
     for (auto r = chain.records.rbegin(); r != chain.records.rend(); ++r)
-        for (const TFormResource& form : (*r)->record->forms)
-            if (form.name && ::strcasecmp(form.name, name) == 0) return &form;
-    return nullptr;
+        if (visit(*(*r)->record, context)) return;
 }
-
-namespace platform {
 
 bool FindString(UINT id, CString& text)
 {

@@ -8,6 +8,7 @@
 
 #include "platform/app/win_app.h"
 #include "platform/dialogs/dialog.h"
+#include "platform/forms/form_resource.h"
 #include "platform/gdi/dc.h"
 #include "platform/gdi/gdi_objects.h"
 #include "platform/kernel/modules.h"
@@ -45,22 +46,35 @@ constexpr platform::MenuResource kBaseMenus[] = {{9303, kBaseMenu}};
 // A library may not take over a system cursor's id.
 constexpr const char* kDot[] = {"#"};
 constexpr platform::CursorResource kBaseCursors[] = {{32512, 0, 0, kDot}};
+constexpr TFormResource kBaseForms[] = {{.name = "TRESTESTFORM", .caption = "base"},
+                                        {.name = "TRESONLYBASE", .caption = "only base"}};
 constexpr platform::ModuleResources kBase{.module = "res-base",
                                           .strings = kBaseStrings,
                                           .menus = kBaseMenus,
                                           .bitmaps = kBaseBitmaps,
                                           .icons = kBaseIcons,
-                                          .cursors = kBaseCursors};
+                                          .cursors = kBaseCursors,
+                                          .forms = kBaseForms};
 
 constexpr platform::StringEntry kExtensionStrings[] = {{9300, "extension"}};
 constexpr platform::ImageResource kExtensionBitmaps[] = {{9300, "IDB_BITMAP_TOOL_MAIN", nullptr, &Blue}};
-constexpr platform::ModuleResources kExtension{
-    .module = "res-extension", .strings = kExtensionStrings, .bitmaps = kExtensionBitmaps};
+constexpr TFormResource kExtensionForms[] = {{.name = "TResTestForm", .caption = "extension"}};
+constexpr platform::ModuleResources kExtension{.module = "res-extension",
+                                               .strings = kExtensionStrings,
+                                               .bitmaps = kExtensionBitmaps,
+                                               .forms = kExtensionForms};
 
 CString Text(UINT id)
 {
     CString text;
     return text.LoadString(id) ? text : CString("<none>");
+}
+
+// The caption of the form layout of that name, as the chain finds it.
+std::string FormCaption(const char* name)
+{
+    const TFormResource* form = FindFormResource(name);
+    return form ? form->caption : "<none>";
 }
 
 QColor BitmapColour(UINT id, int x = 0, int y = 0)
@@ -82,6 +96,8 @@ TEST(ResourceChain, NewestRecordWinsUntilItLeavesAndOthersStay)
     platform::RegisterModuleResources(kExtension);  // once is enough: still one entry
     EXPECT_EQ(Text(9300), "extension");
     EXPECT_EQ(Text(9301), "only base");  // ids the newer record lacks come from the older one
+    EXPECT_EQ(FormCaption("trestestform"), "extension");  // layouts by name, case ignored
+    EXPECT_EQ(FormCaption("TResOnlyBase"), "only base");
     EXPECT_EQ(BitmapColour(9300), QColor(Qt::blue));
     EXPECT_EQ(platform::LoadBitmapImage("IDB_BITMAP_TOOL_MAIN").pixelColor(0, 0), QColor(Qt::blue));
 
@@ -89,6 +105,8 @@ TEST(ResourceChain, NewestRecordWinsUntilItLeavesAndOthersStay)
     platform::UnregisterModuleResources(kBase);
     EXPECT_EQ(Text(9300), "extension");
     EXPECT_EQ(Text(9301), "<none>");
+    EXPECT_EQ(FormCaption("TRESONLYBASE"), "<none>");
+    EXPECT_EQ(FormCaption(nullptr), "<none>");
     EXPECT_EQ(platform::FindMenuResource(9303), nullptr);
     platform::RegisterModuleResources(kBase);  // now the newest
     EXPECT_EQ(Text(9300), "base");
@@ -96,6 +114,7 @@ TEST(ResourceChain, NewestRecordWinsUntilItLeavesAndOthersStay)
     EXPECT_EQ(Text(9300), "extension");
     platform::UnregisterModuleResources(kExtension);
     EXPECT_EQ(Text(9300), "<none>");
+    EXPECT_EQ(FormCaption("TRESTESTFORM"), "<none>");
     EXPECT_TRUE(platform::LoadBitmapImage(MAKEINTRESOURCE(9300)).isNull());
     platform::UnregisterModuleResources(kExtension);  // unknown by now: ignored
 }
