@@ -13,7 +13,7 @@ rules=(
   "viewer/core: viewer/analysis viewer/frame"
   "viewer/analysis: viewer/frame"
   "modules: viewer/analysis"
-  "platform/kernel: platform/app platform/common_dialogs platform/controls platform/dialogs platform/forms platform/frame platform/gdi platform/menu platform/registry platform/resources platform/shell platform/window"
+  "platform/kernel: platform/app platform/common_dialogs platform/controls platform/dialogs platform/forms platform/frame platform/gdi platform/menu platform/numbers platform/registry platform/resources platform/shell platform/window"
   "platform/resources: platform/app platform/common_dialogs platform/controls platform/dialogs platform/forms platform/frame platform/gdi platform/menu platform/window"
 )
 
