@@ -22,6 +22,7 @@ tsan_suites=(
   "platform_tests WorkerDC.*:BandEngine.*"
   "kelvora_core_tests ThreadStress.*:Threads*"
   "kelvora_forms_tests ProgressForm.*"
+  "kelvora_render_tests CanvasThreads.*"
   "kelvora_scene_tests ListEvents.*"
 )
 targets=()
