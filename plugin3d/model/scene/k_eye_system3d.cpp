@@ -1,5 +1,7 @@
 #include "plugin3d/model/scene/k_eye_system3d.h"
 
+#include "plugin3d/model/scene/k_value_setters.h"
+
 IMPLEMENT_TCLASS(TKEyeSystem3D, TKCustomProjectionSystem3D)
 
 void TKEyeSystem3D::Init()
@@ -27,12 +29,9 @@ void TKEyeSystem3D::Assign(TPersistent* source)
 
 void TKEyeSystem3D::SetDouble(double& field, double value)
 {
-    TKObjectLock lock(*this);
-    if (field == value) return;
-    WithinUpdate([&] {
-        field = value;
-        // Only the viewer bound to this camera has to redraw.
-        if (Enabled() && !IsDestroying()) ObjectChanged(reinterpret_cast<std::intptr_t>(this));
+    // Only the viewer bound to this camera has to redraw.
+    StoreInUpdate<1>(*this, {&field}, {value}, [this] {
+        if (Enabled()) ObjectChanged(reinterpret_cast<std::intptr_t>(this));
     });
 }
 
