@@ -168,9 +168,12 @@ const bool kLights = RegisterBench("lights-1m", "plain-formula", [](BenchContext
     });
     const TVector3D ac = ambient->Color(), fc = flat->Color(), fd = flat->Direction(), pc = point->Color(),
                     pp = point->Position();
-    const TVector3D att = point->Attenuation();
+    const TVector3D att = point->Attenuation(), la = law->Attenuation(), ra = law->Radiation();
     t.referenceSeconds = Seconds([&] {
-        auto term = [](double x) { return std::clamp(0.5 + 0.5 * x, 0.0, 1.0); };
+        auto quadratic = [](const TVector3D& c, double x) {
+            return std::clamp(x * (x * c.z + c.y) + c.x, 0.0, 1.0);
+        };
+        auto term = [&](double x) { return quadratic(la, x); };
         for (int i = 0; i < kPoints; ++i) {
             const TVector3S &p = points[std::size_t(i)], &n = normals[std::size_t(i)],
                             &v = views[std::size_t(i)];
@@ -186,7 +189,8 @@ const bool kLights = RegisterBench("lights-1m", "plain-formula", [](BenchContext
                 const double kp = term(-(l.x * n.x + l.y * n.y + l.z * n.z)) / a;
                 r += kp * pc.x, g += kp * pc.y, b += kp * pc.z;
             }
-            const double radiation = std::clamp(1.0, 0.0, 1.0);
+            const double radiation =
+                quadratic(ra, -(double(v.x) * n.x + double(v.y) * n.y + double(v.z) * n.z));
             o[0] = float(r * radiation), o[1] = float(g * radiation), o[2] = float(b * radiation);
         }
     });
