@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "bench/bench_registry.h"
+#include "bench/plain_pass.h"
 #include "outside/basecore/data_type.h"
 #include "outside/basecore/rdp_layer.h"
 #include "platform/window/wnd.h"
@@ -48,14 +49,20 @@ bool PumpUntil(F&& done)
     return done();
 }
 
+/// The layer, opened once and closed when the measurements end.
 CRDPLayer& OpenLayer(BenchContext& ctx)
 {
-    static CRDPLayer layer;
-    if (!layer.GetRows()) {
-        if (!layer.OpenLayer(ctx.Layer(kSide, kSide, 7).c_str(), kOpenReadOnly)) std::exit(1);
-        if (!layer.StatsReady()) layer.StatisticCountRect(nullptr);
+    static CRDPLayer* layer = nullptr;
+    if (!layer) {
+        layer = new CRDPLayer;
+        ctx.AtEnd([] {
+            delete layer;
+            layer = nullptr;
+        });
+        if (!layer->OpenLayer(ctx.Layer(kSide, kSide, 7).c_str(), kOpenReadOnly)) std::exit(1);
+        if (!layer->StatsReady()) layer->StatisticCountRect(nullptr);
     }
-    return layer;
+    return *layer;
 }
 
 /// One viewer with its histogram window, opened once; its statistics are ready after the first show.
@@ -118,10 +125,8 @@ double PlainPass(const CRDPLayer& layer)
         pool.emplace_back([&, k] {
             double sum = 0;
             for (int y; (y = nextRow.fetch_add(16)) < layer.Height();)
-                for (int r = y; r < std::min(y + 16, layer.Height()); ++r) {
-                    const float* p = static_cast<const float*>(layer.GetRows()[r]);
-                    for (int i = 0; i < layer.Width(); ++i) sum += p[i];
-                }
+                for (int r = y; r < std::min(y + 16, layer.Height()); ++r)
+                    sum += SumOf(static_cast<const float*>(layer.GetRows()[r]), layer.Width());
             sums[std::size_t(k)] = sum;
         });
     for (auto& th : pool) th.join();
@@ -133,11 +138,11 @@ double PlainPass(const CRDPLayer& layer)
 BenchTimes FindBench(BenchContext& ctx, int approximate)
 {
     CRDPLayer& layer = OpenLayer(ctx);
-    BenchTimes t;
-    t.referenceSeconds = Seconds([&] { g_sink = PlainPass(layer); });
+    const Timing plain = Measure([&] { g_sink = PlainPass(layer); });
     CPoint cell(-1, 0);
-    t.seconds = Seconds([&] { g_sink = FindValueInLayer("-12345.678", 0, approximate, &layer, 2, &cell); });
-    return t;
+    const Timing work =
+        Measure([&] { g_sink = FindValueInLayer("-12345.678", 0, approximate, &layer, 2, &cell); });
+    return BenchTimes{work.wall, plain.wall, work.cpu, plain.cpu};
 }
 
 BenchTimes RedrawBench()

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "bench/bench_registry.h"
+#include "bench/plain_pass.h"
 #include "outside/basecore/data_type.h"
 #include "outside/basecore/rdp_layer.h"
 
@@ -27,10 +28,8 @@ double PlainPass(const CRDPLayer& layer)
                 const int parts = layer.Width() * (IsComplex<T> ? 2 : 1);
                 double sum = 0;
                 for (int y; (y = nextRow.fetch_add(16)) < layer.Height();)
-                    for (int r = y; r < std::min(y + 16, layer.Height()); ++r) {
-                        const P* p = static_cast<const P*>(layer.GetRows()[r]);
-                        for (int i = 0; i < parts; ++i) sum += double(p[i]);
-                    }
+                    for (int r = y; r < std::min(y + 16, layer.Height()); ++r)
+                        sum += SumOf(static_cast<const P*>(layer.GetRows()[r]), parts);
                 sums[size_t(t)] = sum;
             });
         });
@@ -42,29 +41,36 @@ double PlainPass(const CRDPLayer& layer)
 
 volatile double g_sink;
 
-/// Opens the layer once per process; every run reuses the mapping.
+/// Opens the layer once per process; every run reuses the mapping, closed when the
+/// measurements end.
 CRDPLayer& Open(BenchContext& ctx, int width, int height, int type)
 {
-    static std::vector<std::unique_ptr<CRDPLayer>> open;
+    static std::vector<std::unique_ptr<CRDPLayer>>* open = nullptr;
+    if (!open) {
+        open = new std::vector<std::unique_ptr<CRDPLayer>>;
+        ctx.AtEnd([] {
+            delete open;
+            open = nullptr;
+        });
+    }
     const std::string path = ctx.Layer(width, height, type);
-    for (auto& l : open)
+    for (auto& l : *open)
         if (l->GetFileName() == path.c_str()) return *l;
     auto layer = std::make_unique<CRDPLayer>();
     if (!layer->OpenLayer(path.c_str(), kOpenReadOnly)) {
         std::fprintf(stderr, "cannot open %s: %s\n", path.c_str(), GetLastLayerError().c_str());
         std::exit(1);
     }
-    open.push_back(std::move(layer));
-    return *open.back();
+    open->push_back(std::move(layer));
+    return *open->back();
 }
 
 BenchTimes Stats(BenchContext& ctx, int width, int height, int type)
 {
     CRDPLayer& layer = Open(ctx, width, height, type);
-    BenchTimes t;
-    t.referenceSeconds = Seconds([&] { g_sink = PlainPass(layer); });
-    t.seconds = Seconds([&] { layer.StatisticCountRect(nullptr); });
-    return t;
+    const Timing plain = Measure([&] { g_sink = PlainPass(layer); });
+    const Timing work = Measure([&] { layer.StatisticCountRect(nullptr); });
+    return BenchTimes{work.wall, plain.wall, work.cpu, plain.cpu};
 }
 
 BenchTimes Hist(BenchContext& ctx, int width, int height, int type)
@@ -72,10 +78,10 @@ BenchTimes Hist(BenchContext& ctx, int width, int height, int type)
     CRDPLayer& layer = Open(ctx, width, height, type);
     if (!layer.StatsReady()) layer.StatisticCountRect(nullptr);
     std::vector<DWORD> counters(256 * 4);
-    BenchTimes t;
-    t.referenceSeconds = Seconds([&] { g_sink = PlainPass(layer); });
-    t.seconds = Seconds([&] { layer.CalcHist(nullptr, 256, counters.data(), int(counters.size() * 4)); });
-    return t;
+    const Timing plain = Measure([&] { g_sink = PlainPass(layer); });
+    const Timing work =
+        Measure([&] { layer.CalcHist(nullptr, 256, counters.data(), int(counters.size() * 4)); });
+    return BenchTimes{work.wall, plain.wall, work.cpu, plain.cpu};
 }
 
 const bool kRegistered = [] {
