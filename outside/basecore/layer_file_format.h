@@ -186,4 +186,12 @@ struct SourceFile {
 DWORD WriteFile(platform::AtomicFile& out, const std::vector<LayerOut>& layers,
                 std::vector<LayerPlaced>* placed, const SourceFile* source = nullptr);
 
+/// Where WriteFile would put the samples of each layer; empty when a layer is invalid.
+std::vector<std::int64_t> PlannedSampleOffsets(const std::vector<LayerOut>& layers);
+/// Makes the version `out` the file WriteFile would write of `layers`, when `out` already holds
+/// every layer's samples where WriteFile would put them (PlannedSampleOffsets): only the bytes
+/// around the samples are written, and the version is cut or grown to the file's size.
+/// Payloads may point into the version's own bytes (a mapping of it). 0 or an error code.
+DWORD RewriteAroundSamples(platform::AtomicFile& out, const std::vector<LayerOut>& layers);
+
 }  // namespace layerfile
