@@ -10,7 +10,9 @@
 // The program runs each measurement several times and prints the medians as
 // "bench: NAME SECONDS s, RATIO x REFERENCE", followed, where the measurement gives them, by
 // the ratio of a job to its kernel alone plus the floor of its file I/O, and by the CPU
-// times of all the process's threads (what a loaded machine cannot blur).
+// times of all the process's threads (what a loaded machine cannot blur). TARVENIX_BENCH_RUNS
+// sets the runs (5), TARVENIX_BENCH_BEST=1 prints the fastest run instead of the median, and
+// TARVENIX_BENCH_THREADS=n runs the row driver's work on n threads.
 
 #include <chrono>
 #include <cstdint>

@@ -183,6 +183,96 @@ __attribute__((target("avx2"))) int NearBinsAvx2(const double* v, int n, double 
 
 }  // namespace
 
+namespace {
+
+#if defined(__x86_64__)
+__attribute__((target("avx2"))) inline __m256d Load4d(const float* p)
+{
+    return _mm256_cvtps_pd(_mm_loadu_ps(p));
+}
+__attribute__((target("avx2"))) inline __m256d Load4d(const double* p)
+{
+    return _mm256_loadu_pd(p);
+}
+__attribute__((target("avx2"))) inline __m256d Load4d(const std::int32_t* p)
+{
+    return _mm256_cvtepi32_pd(_mm_loadu_si128(reinterpret_cast<const __m128i*>(p)));
+}
+
+/// Bins four at a time by the product with the reciprocal: NaN gives `bins`, a product near
+/// an edge -1 (see RealBinsOf). Returns how many were done; `near` tells whether any was -1.
+template <class T>
+__attribute__((target("avx2"))) int RealBinsAvx2(const T* p, int n, double lo, double scale, double last,
+                                                 double nearEdge, int bins, int* out, bool* near)
+{
+    const __m256d vlo = _mm256_set1_pd(lo), vscale = _mm256_set1_pd(scale), vlast = _mm256_set1_pd(last);
+    const __m256d vnear = _mm256_set1_pd(nearEdge), vfar = _mm256_set1_pd(1.0 - nearEdge);
+    const __m256d zero = _mm256_setzero_pd(), marked = _mm256_set1_pd(-1.0),
+                  nan = _mm256_set1_pd(double(bins));
+    __m256d anyNear = zero;
+    int k = 0;
+    for (; k + 4 <= n; k += 4) {
+        const __m256d v = Load4d(p + k);
+        const __m256d t = _mm256_mul_pd(_mm256_sub_pd(v, vlo), vscale);
+        const __m256d q = _mm256_min_pd(_mm256_max_pd(t, zero), vlast);
+        const __m256d b = _mm256_cvtepi32_pd(_mm256_cvttpd_epi32(q));
+        const __m256d f = _mm256_sub_pd(t, b);
+        const __m256d edge =
+            _mm256_or_pd(_mm256_cmp_pd(f, vnear, _CMP_LT_OQ), _mm256_cmp_pd(f, vfar, _CMP_GT_OQ));
+        anyNear = _mm256_or_pd(anyNear, edge);
+        const __m256d bin =
+            _mm256_blendv_pd(_mm256_blendv_pd(b, marked, edge), nan, _mm256_cmp_pd(v, v, _CMP_UNORD_Q));
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(out + k), _mm256_cvttpd_epi32(bin));
+    }
+    *near = _mm256_movemask_pd(anyNear) != 0;
+    return k;
+}
+#endif
+
+/// The bins of a run: the vector product where it can, the rule's division elsewhere.
+template <class T>
+void RealBinsOfRun(const T* p, int n, const BinRule& rule, int bins, int* out)
+{
+    int k = 0;
+#if defined(__x86_64__)
+    if constexpr (!std::is_same_v<T, std::uint32_t>) {
+        if (platform::UseAvx2() && std::isfinite(rule.Width())) {
+            // The product by the reciprocal is within a few ulp of the rule's quotient, which
+            // lies in 0..bins: a margin of bins x 2^-50 from every edge keeps it in its bin.
+            bool near = false;
+            k = RealBinsAvx2(p, n, rule.Lo(), 1.0 / rule.Width(), rule.Last(), double(bins) * 0x1p-50, bins,
+                             out, &near);
+            if (near)
+                for (int j = 0; j < k; ++j)
+                    if (out[j] < 0) out[j] = rule(double(p[j]));
+        }
+    }
+#endif
+    for (; k < n; ++k) {
+        const double v = double(p[k]);
+        out[k] = v == v ? rule(v) : bins;
+    }
+}
+
+}  // namespace
+
+void RealBinsOf(const float* p, int n, const BinRule& rule, int bins, int* out)
+{
+    RealBinsOfRun(p, n, rule, bins, out);
+}
+void RealBinsOf(const double* p, int n, const BinRule& rule, int bins, int* out)
+{
+    RealBinsOfRun(p, n, rule, bins, out);
+}
+void RealBinsOf(const std::int32_t* p, int n, const BinRule& rule, int bins, int* out)
+{
+    RealBinsOfRun(p, n, rule, bins, out);
+}
+void RealBinsOf(const std::uint32_t* p, int n, const BinRule& rule, int bins, int* out)
+{
+    RealBinsOfRun(p, n, rule, bins, out);
+}
+
 void NearBinsOf(const double* v, int n, double lo, double width, double last, double near, int* out)
 {
     // The product by the reciprocal is within a few ulp of the quotient; `near` covers that.
