@@ -518,25 +518,26 @@ std::vector<std::int64_t> PlannedSampleOffsets(const std::vector<LayerOut>& laye
 }
 
 DWORD WriteFile(platform::AtomicFile& out, const std::vector<LayerOut>& layers,
-                std::vector<LayerPlaced>* placed, const SourceFile* source)
+                std::vector<LayerPlaced>* placed, const std::vector<SourceFile>& sources)
 {
     Plan plan;
     if (!MakePlan(layers, &plan)) return ERROR_FILE_TOO_LARGE;
     // Samples of a new layer are written later through a mapping, where a full disk would
     // be a crash (SIGBUS) instead of an error: the writer reserves the space now. A
     // rewrite copies from its source and needs no reservation.
-    if (!out.SetSize(0) || !out.SetSize(static_cast<std::uint64_t>(plan.size), !source))
+    if (!out.SetSize(0) || !out.SetSize(static_cast<std::uint64_t>(plan.size), sources.empty()))
         return GetLastError();
-    // Payloads of a file being rewritten go file to file; the rest is written from memory.
+    // Payloads of files being rewritten go file to file; the rest is written from memory.
     const DWORD e =
         PutLayers(layers, plan, [&](const BYTE* data, std::int64_t bytes, std::int64_t offset, bool) {
             constexpr std::int64_t kKernelCopyFrom = 1 << 16;
-            if (source && source->file && bytes >= kKernelCopyFrom && data >= source->base &&
-                data - source->base <= source->size - bytes)
-                return out.CopyFrom(source->file, static_cast<std::uint64_t>(data - source->base),
-                                    static_cast<std::uint64_t>(offset), static_cast<std::uint64_t>(bytes))
-                           ? DWORD(0)
-                           : GetLastError();
+            for (const SourceFile& source : sources)
+                if (source.file && bytes >= kKernelCopyFrom && data >= source.base &&
+                    data - source.base <= source.size - bytes)
+                    return out.CopyFrom(source.file, static_cast<std::uint64_t>(data - source.base),
+                                        static_cast<std::uint64_t>(offset), static_cast<std::uint64_t>(bytes))
+                               ? DWORD(0)
+                               : GetLastError();
             return WriteAt(out, data, bytes, offset);
         });
     if (e) return e;

@@ -932,6 +932,17 @@ BOOL CRDPLayer::DeleteTag(int id)
     return TRUE;
 }
 
+BOOL CRDPLayer::GetMappedFile(const BYTE** base, std::int64_t* size, HANDLE* file) const
+{
+    // Layers written through a shared mapping of their new version: created layers, scratch
+    // layers and layers opened for changes (the copy that replaces the file).
+    if (!IsOpen() || !m_impl->output.IsOpen() || m_impl->alignedSamples.AdresData()) return FALSE;
+    *base = m_map.AdresData();
+    *size = static_cast<std::int64_t>(m_map.Size());
+    *file = m_impl->output.Handle();
+    return TRUE;
+}
+
 BOOL CRDPLayer::AppendTagEdits(const TagEdits& group)
 {
     if (!IsOpen() || GetOpenMode() != kOpenWritable)

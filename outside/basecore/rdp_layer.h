@@ -159,6 +159,11 @@ public:
     BOOL SetTag(int id, int size, const void* data);
     /// Removes tag `id` (not keys 0 to 4) of a writable layer when it closes.
     BOOL DeleteTag(int id);
+    /// The layer's file as its mapping shows it (mapped bytes, their size, the open file they
+    /// belong to), so that large parts can be copied file to file. False for a layer whose
+    /// mapping holds changes its file does not (values stored in a read-only layer stay in
+    /// memory) or whose samples were copied out of the file.
+    BOOL GetMappedFile(const BYTE** base, std::int64_t* size, HANDLE* file) const;
     /// The ids of the layer's tags in chain order (keys 0 to 4 included).
     std::vector<int> GetTagIds() const;
     /// Adds a group of tag changes (not keys 0 to 4) to a writable layer. It is applied when the

@@ -218,8 +218,9 @@ bool WriteEdited(const FileView& view, const char* path, int layer, const std::v
 {
     std::vector<LayerOut> layers;
     if (!EditedLayers(view, path, layer, groups, &layers)) return false;
-    const SourceFile source{view.data, view.size, viewFile};
-    if (const DWORD e = WriteFile(out, layers, nullptr, viewFile ? &source : nullptr)) return Fail(e);
+    std::vector<SourceFile> sources;
+    if (viewFile) sources.push_back({view.data, view.size, viewFile});
+    if (const DWORD e = WriteFile(out, layers, nullptr, sources)) return Fail(e);
     return true;
 }
 
@@ -285,9 +286,9 @@ BOOL CommitWithTagEdits(platform::AtomicFile& version, const BYTE* image, std::i
         return version.Commit();
     }
     platform::AtomicFile out;
-    const SourceFile source{image, bytes, version.Handle()};
     if (!out.Create(target.c_str())) return FALSE;
-    if (const DWORD e = WriteFile(out, layers, nullptr, &source)) return Fail(e);
+    if (const DWORD e = WriteFile(out, layers, nullptr, {SourceFile{image, bytes, version.Handle()}}))
+        return Fail(e);
     version.Discard();
     return out.Commit();
 }
