@@ -132,6 +132,12 @@ void Print(const Entry& e, const std::vector<BenchTimes>& runs)
 {
     const double w = MedianOf(runs, [](const BenchTimes& t) { return t.seconds; });
     const double r = MedianOf(runs, [](const BenchTimes& t) { return t.referenceSeconds; });
+    if (!runs.back().referenceMissing.empty()) {
+        std::printf(w < 0.01 ? "bench: %s %.6f s, %s skipped: %s\n" : "bench: %s %.3f s, %s skipped: %s\n",
+                    e.name.c_str(), w, e.reference.c_str(), runs.back().referenceMissing.c_str());
+        std::fflush(stdout);
+        return;
+    }
     // Sub-millisecond measurements keep their microseconds.
     std::printf(w < 0.01 ? "bench: %s %.6f s, %.2f x %s" : "bench: %s %.3f s, %.2f x %s", e.name.c_str(), w,
                 Ratio(w, r), e.reference.c_str());

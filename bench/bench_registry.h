@@ -27,8 +27,9 @@ struct Timing {
     double cpu = 0.0;
 };
 
-/// One run of a measurement: the time of the work and of its reference. The other fields
-/// are 0 where a measurement does not give them.
+/// One run of a measurement: the time of the work and of its reference. The other times
+/// are 0 where a measurement does not give them. A reference that cannot run here (a peer
+/// library not installed) says why in referenceMissing.
 struct BenchTimes {
     double seconds = 0.0;
     double referenceSeconds = 0.0;
@@ -37,6 +38,7 @@ struct BenchTimes {
     /// A job's kernel alone on samples in memory, and the I/O floor of its files (IoFloor).
     Timing kernel{};
     Timing ioFloor{};
+    std::string referenceMissing{};
 };
 
 /// What measurements share: a temporary folder, removed when the program ends, and layer
