@@ -19,6 +19,7 @@
 #include <ctime>
 #include <functional>
 #include <string>
+#include <type_traits>
 #include <vector>
 
 /// Wall and CPU time (all threads of the process) of one piece of work, in seconds.
@@ -57,6 +58,29 @@ public:
 };
 
 using BenchFn = std::function<BenchTimes(BenchContext&)>;
+
+/// The object `make` returns (new), made on the first call from this place and deleted when
+/// the measurements end, while the platform is still there. Every call site keeps its own
+/// (each lambda is a type of its own).
+template <class Make>
+auto& KeptUntilEnd(BenchContext& ctx, Make make)
+{
+    using T = std::remove_pointer_t<decltype(make())>;
+    static T* kept = nullptr;
+    if (!kept) {
+        kept = make();
+        ctx.AtEnd([] {
+            delete kept;
+            kept = nullptr;
+        });
+    }
+    return *kept;
+}
+
+class CRDPLayer;
+/// ctx.Layer(width, height, type) opened read-only once per process and shared by the
+/// measurements that read it; closed when the measurements end.
+CRDPLayer& SharedLayer(BenchContext& ctx, int width, int height, int type);
 
 /// Adds a measurement; `reference` names what the ratio compares with. Returns true.
 bool RegisterBench(const std::string& name, const std::string& reference, BenchFn run);

@@ -49,20 +49,12 @@ bool PumpUntil(F&& done)
     return done();
 }
 
-/// The layer, opened once and closed when the measurements end.
+/// The layer with its statistics, opened once and closed when the measurements end.
 CRDPLayer& OpenLayer(BenchContext& ctx)
 {
-    static CRDPLayer* layer = nullptr;
-    if (!layer) {
-        layer = new CRDPLayer;
-        ctx.AtEnd([] {
-            delete layer;
-            layer = nullptr;
-        });
-        if (!layer->OpenLayer(ctx.Layer(kSide, kSide, 7).c_str(), kOpenReadOnly)) std::exit(1);
-        if (!layer->StatsReady()) layer->StatisticCountRect(nullptr);
-    }
-    return *layer;
+    CRDPLayer& layer = SharedLayer(ctx, kSide, kSide, 7);
+    if (!layer.StatsReady()) layer.StatisticCountRect(nullptr);
+    return layer;
 }
 
 /// One viewer with its histogram window, opened once; its statistics are ready after the first show.
@@ -112,27 +104,6 @@ BenchTimes ShowBench(BenchContext& ctx, int bins)
         Seconds([&] { layer.CalcHist(nullptr, bins, counters.data(), int(counters.size() * 4)); });
     t.seconds = Seconds([&] { v.Show(bins); });
     return t;
-}
-
-/// One pass that sums every sample, rows shared among all cores.
-double PlainPass(const CRDPLayer& layer)
-{
-    const int threads = int(std::max(1u, std::thread::hardware_concurrency()));
-    std::vector<double> sums(std::size_t(threads), 0.0);
-    std::atomic<int> nextRow{0};
-    std::vector<std::thread> pool;
-    for (int k = 0; k < threads; ++k)
-        pool.emplace_back([&, k] {
-            double sum = 0;
-            for (int y; (y = nextRow.fetch_add(16)) < layer.Height();)
-                for (int r = y; r < std::min(y + 16, layer.Height()); ++r)
-                    sum += SumOf(static_cast<const float*>(layer.GetRows()[r]), layer.Width());
-            sums[std::size_t(k)] = sum;
-        });
-    for (auto& th : pool) th.join();
-    double total = 0;
-    for (double s : sums) total += s;
-    return total;
 }
 
 BenchTimes FindBench(BenchContext& ctx, int approximate)

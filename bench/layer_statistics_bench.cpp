@@ -12,9 +12,8 @@
 #include "outside/basecore/data_type.h"
 #include "outside/basecore/rdp_layer.h"
 
-namespace {
+#include <memory>
 
-/// One pass that sums every part of every sample as doubles, rows shared among all cores.
 double PlainPass(const CRDPLayer& layer)
 {
     const int threads = int(std::max(1u, std::thread::hardware_concurrency()));
@@ -39,35 +38,28 @@ double PlainPass(const CRDPLayer& layer)
     return total;
 }
 
-volatile double g_sink;
-
-/// Opens the layer once per process; every run reuses the mapping, closed when the
-/// measurements end.
-CRDPLayer& Open(BenchContext& ctx, int width, int height, int type)
+CRDPLayer& SharedLayer(BenchContext& ctx, int width, int height, int type)
 {
-    static std::vector<std::unique_ptr<CRDPLayer>>* open = nullptr;
-    if (!open) {
-        open = new std::vector<std::unique_ptr<CRDPLayer>>;
-        ctx.AtEnd([] {
-            delete open;
-            open = nullptr;
-        });
-    }
+    auto& open = KeptUntilEnd(ctx, [] { return new std::vector<std::unique_ptr<CRDPLayer>>; });
     const std::string path = ctx.Layer(width, height, type);
-    for (auto& l : *open)
+    for (auto& l : open)
         if (l->GetFileName() == path.c_str()) return *l;
     auto layer = std::make_unique<CRDPLayer>();
     if (!layer->OpenLayer(path.c_str(), kOpenReadOnly)) {
         std::fprintf(stderr, "cannot open %s: %s\n", path.c_str(), GetLastLayerError().c_str());
         std::exit(1);
     }
-    open->push_back(std::move(layer));
-    return *open->back();
+    open.push_back(std::move(layer));
+    return *open.back();
 }
+
+namespace {
+
+volatile double g_sink;
 
 BenchTimes Stats(BenchContext& ctx, int width, int height, int type)
 {
-    CRDPLayer& layer = Open(ctx, width, height, type);
+    CRDPLayer& layer = SharedLayer(ctx, width, height, type);
     const Timing plain = Measure([&] { g_sink = PlainPass(layer); });
     const Timing work = Measure([&] { layer.StatisticCountRect(nullptr); });
     return BenchTimes{work.wall, plain.wall, work.cpu, plain.cpu};
@@ -75,7 +67,7 @@ BenchTimes Stats(BenchContext& ctx, int width, int height, int type)
 
 BenchTimes Hist(BenchContext& ctx, int width, int height, int type)
 {
-    CRDPLayer& layer = Open(ctx, width, height, type);
+    CRDPLayer& layer = SharedLayer(ctx, width, height, type);
     if (!layer.StatsReady()) layer.StatisticCountRect(nullptr);
     std::vector<DWORD> counters(256 * 4);
     const Timing plain = Measure([&] { g_sink = PlainPass(layer); });

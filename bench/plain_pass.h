@@ -6,6 +6,12 @@
 
 #include <cstdint>
 
+class CRDPLayer;
+
+/// The reference pass over a whole open layer: every part of every sample summed as a
+/// double (SumOf), rows shared among all cores.
+double PlainPass(const CRDPLayer& layer);
+
 /// The sum of `n` values as doubles.
 template <class P>
 double SumOf(const P* p, std::int64_t n)

@@ -60,15 +60,7 @@ struct Screen {
 // (a DC deleted at exit would reach a platform already gone).
 Screen& TheScreen(BenchContext& ctx)
 {
-    static Screen* screen = nullptr;
-    if (!screen) {
-        screen = new Screen;
-        ctx.AtEnd([] {
-            delete screen;
-            screen = nullptr;
-        });
-    }
-    return *screen;
+    return KeptUntilEnd(ctx, [] { return new Screen; });
 }
 
 // Open to the first painted picture at fit (the whole picture in the screen). With `build`

@@ -17,19 +17,14 @@ constexpr float kFind = 7.25f;
 /// A scratch layer made once and removed when the measurements end.
 CRDPLayer& Layer(BenchContext& ctx)
 {
-    static CRDPLayer* layer = nullptr;
-    if (!layer) {
-        layer = new CRDPLayer;
-        ctx.AtEnd([] {
-            delete layer;
-            layer = nullptr;
-        });
+    return KeptUntilEnd(ctx, [] {
+        auto* layer = new CRDPLayer;
         if (!layer->CreateTempLayer(kSide, kSide, 7)) {
             std::fprintf(stderr, "cannot create the replace layer\n");
             std::exit(1);
         }
-    }
-    return *layer;
+        return layer;
+    });
 }
 
 /// Random values in 0..1 with 1 % of the cells (the first among them) holding kFind.

@@ -24,29 +24,6 @@ namespace {
 
 volatile double g_sink;
 
-/// Layers opened once and closed when the measurements end.
-CRDPLayer& OpenShared(BenchContext& ctx, int width, int height, int type)
-{
-    static std::vector<std::unique_ptr<CRDPLayer>>* open = nullptr;
-    if (!open) {
-        open = new std::vector<std::unique_ptr<CRDPLayer>>;
-        ctx.AtEnd([] {
-            delete open;
-            open = nullptr;
-        });
-    }
-    const std::string path = ctx.Layer(width, height, type);
-    for (auto& l : *open)
-        if (l->GetFileName() == path.c_str()) return *l;
-    auto layer = std::make_unique<CRDPLayer>();
-    if (!layer->OpenLayer(path.c_str(), kOpenReadOnly)) {
-        std::fprintf(stderr, "cannot open %s\n", path.c_str());
-        std::exit(1);
-    }
-    open->push_back(std::move(layer));
-    return *open->back();
-}
-
 /// Sums every part of every sample of the region's rows as doubles, rows shared among all cores.
 double PlainPass(const CRDPLayer& layer, const platform::SpanRegion& region)
 {
@@ -98,7 +75,7 @@ platform::SpanRegion Star(int side)
 }
 
 const bool kWhole = RegisterBench("region-stats-f32-16k", "plain-pass", [](BenchContext& ctx) {
-    CRDPLayer& layer = OpenShared(ctx, 16384, 16384, 7);
+    CRDPLayer& layer = SharedLayer(ctx, 16384, 16384, 7);
     const auto region = platform::SpanRegion::FromRect(0, 0, 16384, 16384);
     const Timing plain = Measure([&] { g_sink = PlainPass(layer, region); });
     const Timing work = Measure([&] { g_sink = RegionStats(layer, region); });
@@ -106,7 +83,7 @@ const bool kWhole = RegisterBench("region-stats-f32-16k", "plain-pass", [](Bench
 });
 
 const bool kPolygon = RegisterBench("region-stats-polygon-f32-16k", "plain-pass", [](BenchContext& ctx) {
-    CRDPLayer& layer = OpenShared(ctx, 16384, 16384, 7);
+    CRDPLayer& layer = SharedLayer(ctx, 16384, 16384, 7);
     static const platform::SpanRegion region = Star(16384);
     const Timing plain = Measure([&] { g_sink = PlainPass(layer, region); });
     const Timing work = Measure([&] { g_sink = RegionStats(layer, region); });
@@ -114,7 +91,7 @@ const bool kPolygon = RegisterBench("region-stats-polygon-f32-16k", "plain-pass"
 });
 
 const bool kComplex = RegisterBench("region-stats-c64-8k", "stats-c64-8k", [](BenchContext& ctx) {
-    CRDPLayer& layer = OpenShared(ctx, 8192, 8192, 9);
+    CRDPLayer& layer = SharedLayer(ctx, 8192, 8192, 9);
     const auto region = platform::SpanRegion::FromRect(0, 0, 8192, 8192);
     BenchTimes t;
     t.referenceSeconds = Seconds([&] { layer.StatisticCountRect(nullptr); });
@@ -148,7 +125,7 @@ GridWindow& SharedGrid(CRDPLayer& layer)
 }
 
 const bool kScroll = RegisterBench("grid-scroll-16k", "display-frame", [](BenchContext& ctx) {
-    CRDPLayer& layer = OpenShared(ctx, 16384, 16384, 7);
+    CRDPLayer& layer = SharedLayer(ctx, 16384, 16384, 7);
     GridWindow& w = SharedGrid(layer);
     BenchTimes t;
     t.seconds = Seconds([&] {
@@ -165,7 +142,7 @@ const bool kScroll = RegisterBench("grid-scroll-16k", "display-frame", [](BenchC
 });
 
 const bool kBind = RegisterBench("grid-bind-16k", "display-frame", [](BenchContext& ctx) {
-    CRDPLayer& layer = OpenShared(ctx, 16384, 16384, 7);
+    CRDPLayer& layer = SharedLayer(ctx, 16384, 16384, 7);
     GridWindow& w = SharedGrid(layer);
     BenchTimes t;
     t.seconds = Seconds([&] {

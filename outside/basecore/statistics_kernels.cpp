@@ -1,5 +1,6 @@
 #include "outside/basecore/statistics_kernels.h"
 
+#include "outside/basecore/vector_loads.h"
 #include "platform/kernel/cpu_features.h"
 
 #if defined(__x86_64__)
@@ -186,19 +187,6 @@ __attribute__((target("avx2"))) int NearBinsAvx2(const double* v, int n, double 
 namespace {
 
 #if defined(__x86_64__)
-__attribute__((target("avx2"))) inline __m256d Load4d(const float* p)
-{
-    return _mm256_cvtps_pd(_mm_loadu_ps(p));
-}
-__attribute__((target("avx2"))) inline __m256d Load4d(const double* p)
-{
-    return _mm256_loadu_pd(p);
-}
-__attribute__((target("avx2"))) inline __m256d Load4d(const std::int32_t* p)
-{
-    return _mm256_cvtepi32_pd(_mm_loadu_si128(reinterpret_cast<const __m128i*>(p)));
-}
-
 /// Bins four at a time by the product with the reciprocal: NaN gives `bins`, a product near
 /// an edge -1 (see RealBinsOf). Returns how many were done; `near` tells whether any was -1.
 template <class T>

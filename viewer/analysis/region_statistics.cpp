@@ -10,6 +10,7 @@
 #include "outside/basecore/meter_info.h"
 #include "outside/basecore/row_driver.h"
 #include "outside/basecore/statistics_kernels.h"
+#include "outside/basecore/vector_loads.h"
 #include "platform/kernel/cpu_features.h"
 
 #if defined(__x86_64__)
@@ -67,20 +68,6 @@ struct PowerSums {
 };
 
 #if defined(__x86_64__)
-__attribute__((target("avx2"))) inline __m256d Load4(const float* p)
-{
-    return _mm256_cvtps_pd(_mm_loadu_ps(p));
-}
-__attribute__((target("avx2"))) inline __m256d Load4(const double* p)
-{
-    return _mm256_loadu_pd(p);
-}
-template <class V>
-__attribute__((target("avx2"))) inline __m256d Load4(const V* p)
-{
-    return _mm256_set_pd(double(p[3]), double(p[2]), double(p[1]), double(p[0]));
-}
-
 // The four lanes are one vector. Every lane sees the operations of PowerSums::Add in the
 // same order (no fused multiply-adds), so the sums are the same to the bit.
 template <class V>
@@ -91,7 +78,7 @@ __attribute__((target("avx2"))) void AddRunAvx2(PowerSums& sums, const V* p, int
     const __m256d vshift = _mm256_set1_pd(shift), one = _mm256_set1_pd(1.0);
     int x = 0;
     for (; x + kLanes <= count; x += kLanes) {
-        const __m256d v = Load4(p + x);
+        const __m256d v = Load4d(p + x);
         const __m256d number = _mm256_cmp_pd(v, v, _CMP_ORD_Q);
         const __m256d d = _mm256_and_pd(_mm256_sub_pd(v, vshift), number);
         const __m256d d2 = _mm256_mul_pd(d, d);

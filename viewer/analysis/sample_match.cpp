@@ -3,6 +3,7 @@
 #include <cmath>
 #include <cstring>
 
+#include "outside/basecore/vector_loads.h"
 #include "platform/kernel/cpu_features.h"
 
 #if defined(__x86_64__)
@@ -47,24 +48,6 @@ bool SampleTest::RoundedEqual(double x) const
 namespace {
 
 #if defined(__x86_64__)
-__attribute__((target("avx2"))) inline __m256d Load4(const float* p)
-{
-    return _mm256_cvtps_pd(_mm_loadu_ps(p));
-}
-__attribute__((target("avx2"))) inline __m256d Load4(const double* p)
-{
-    return _mm256_loadu_pd(p);
-}
-__attribute__((target("avx2"))) inline __m256d Load4(const std::int32_t* p)
-{
-    return _mm256_cvtepi32_pd(_mm_loadu_si128(reinterpret_cast<const __m128i*>(p)));
-}
-template <class T>
-__attribute__((target("avx2"))) inline __m256d Load4(const T* p)
-{
-    return _mm256_set_pd(double(p[3]), double(p[2]), double(p[1]), double(p[0]));
-}
-
 /// One bit per sample of p[0..8) that lies in the test's set: equal to `value`, or with
 /// m x v in (lo, hi) (ends included as asked). NaN matches nothing.
 template <bool kEqual, int kLo, int kHi, class T>
@@ -73,7 +56,7 @@ __attribute__((target("avx2"))) inline unsigned Mask8(const T* p, __m256d value,
 {
     unsigned bits = 0;
     for (int h = 0; h < 2; ++h) {
-        const __m256d v = Load4(p + 4 * h);
+        const __m256d v = Load4d(p + 4 * h);
         __m256d hit;
         if constexpr (kEqual) {
             hit = _mm256_cmp_pd(v, value, _CMP_EQ_OQ);
