@@ -22,7 +22,8 @@ tsan_suites=(
   "platform_tests WorkerDC.*:BandEngine.*"
   "kelvora_core_tests ThreadStress.*:Threads*"
   "kelvora_forms_tests ProgressForm.*"
-  "kelvora_scene_tests ListEvents.*"
+  "kelvora_render_tests CanvasThreads.*"
+  "kelvora_scene_tests ListEvents.*:Scene.*"
 )
 targets=()
 for line in "${tsan_suites[@]}"; do targets+=("${line%% *}"); done
