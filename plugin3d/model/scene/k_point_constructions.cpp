@@ -4,7 +4,7 @@
 
 #include "platform/forms/exceptions.h"
 #include "platform/forms/format.h"
-#include "plugin3d/model/scene/k_node_memory.h"
+#include "plugin3d/model/render/canvas_planes.h"
 
 IMPLEMENT_TCLASS(TKCustomPointConstruction3D, TKCustomConstruction3D)
 IMPLEMENT_TCLASS(TKCustomTie3D, TPersistent)
@@ -72,7 +72,7 @@ void TKCustomPointConstruction3D::ResizePoints(std::int32_t count)
 {
     count = std::max<std::int32_t>(count, 0);
     const std::size_t capacity = (std::size_t(count) + 15) / 16 * 16;
-    CheckMemoryFor(std::int64_t(capacity) * std::int64_t(sizeof(TPointRecord3D)));
+    canvas_planes::CheckMachineCanHold(std::int64_t(capacity) * std::int64_t(sizeof(TPointRecord3D)));
     if (m_points.capacity() < capacity) m_points.reserve(capacity);
     m_points.resize(std::size_t(count));
     m_count = count;
@@ -337,7 +337,7 @@ void TKTiesConstruction3D::SetTieCount(std::int32_t count)
             }
         }
         const std::size_t capacity = (std::size_t(count) + 15) / 16 * 16;
-        CheckMemoryFor(std::int64_t(capacity) * std::int64_t(sizeof(TKCustomTie3D*)));
+        canvas_planes::CheckMachineCanHold(std::int64_t(capacity) * std::int64_t(sizeof(TKCustomTie3D*)));
         if (m_ties.capacity() < capacity) m_ties.reserve(capacity);
         m_ties.resize(std::size_t(count), nullptr);
         if (Enabled()) ObjectChanged(0);

@@ -122,7 +122,7 @@ void TKSurface3D::Init()
 
 bool TKSurface3D::IsEmpty() const
 {
-    return !m_nodes.Data() || m_nodes.Size() <= 0 || m_width <= 0 || m_height <= 0;
+    return !m_nodes.Data() || m_nodes.Bytes() <= 0 || m_width <= 0 || m_height <= 0;
 }
 
 TSurfaceGridView TKSurface3D::GridView() const
@@ -211,7 +211,7 @@ void TKSurface3D::Resize(std::int32_t width, std::int32_t height)
         const std::int32_t oldWidth = m_nodes.Data() ? m_width : 0;
         const std::int32_t oldHeight = m_nodes.Data() ? m_height : 0;
         const std::int32_t keptWidth = std::min(width, oldWidth);
-        if (bytes == m_nodes.Size() && stride == m_rowStride) {
+        if (bytes == m_nodes.Bytes() && stride == m_rowStride) {
             // The same block: nodes the old grid did not have are zeroed, the others stay.
             for (std::int32_t j = 0; j < height; ++j) {
                 auto* row = reinterpret_cast<TSurfaceNode*>(m_nodes.Data() + j * stride);
@@ -220,9 +220,9 @@ void TKSurface3D::Resize(std::int32_t width, std::int32_t height)
                     std::memset(static_cast<void*>(row + from), 0, std::size_t(width - from) * kNodeBytes);
             }
         } else {
-            TNodeBuffer fresh;
+            canvas_planes::HeapBlock fresh;
             try {
-                fresh = TNodeBuffer::Allocate(bytes);
+                fresh = canvas_planes::HeapBlock::Allocate(bytes);
             } catch (const EOutOfMemory&) {
                 RaiseTooLarge(width, height);
             }
@@ -563,7 +563,7 @@ int TKSurface3D::SaveToStream(TKObjectsStream* stream)
 {
     if (!stream) return -1;
     if (m_updateDepth > 0) throw EInvalidOperation(ObjectErrorText(this, ktext::kCantSave, ktext::kBusy));
-    if (m_storeNodes && m_nodes.Size() > INT32_MAX)
+    if (m_storeNodes && m_nodes.Bytes() > INT32_MAX)
         throw EStreamError(ObjectErrorText(this, ktext::kCantSave, ktext::kInvalidValue));
     int bytes = TKCustomConstruction3D::SaveToStream(stream);
     bytes += WriteValue(stream, m_width);
@@ -574,7 +574,7 @@ int TKSurface3D::SaveToStream(TKObjectsStream* stream)
     bytes += WriteValue(stream, std::int32_t((m_smooth ? 1 : 0) | (m_storeNodes ? 2 : 0)));
     bytes += m_parts.SaveTail(stream);
     if (m_storeNodes) {
-        const auto size = std::int32_t(m_nodes.Size());
+        const auto size = std::int32_t(m_nodes.Bytes());
         bytes += WriteValue(stream, size);
         if (size > 0) stream->Write(m_nodes.Data(), size);
         bytes += size;
@@ -605,7 +605,7 @@ int TKSurface3D::LoadFromStream(TKObjectsStream* stream)
     bytes += m_parts.LoadTail(stream, TKCustomReflectionLaw::StaticClass());
     if (m_storeNodes) {
         const std::int32_t stored = ReadCount(stream, this, 1);
-        const auto copied = std::int32_t(std::min<std::int64_t>(stored, m_nodes.Size()));
+        const auto copied = std::int32_t(std::min<std::int64_t>(stored, m_nodes.Bytes()));
         if (copied > 0) stream->Read(m_nodes.Data(), copied);
         stream->SetPosition(stream->GetPosition() + (stored - copied));
         bytes += 4 + stored;

@@ -11,12 +11,11 @@
 // the block. The draw pass runs by bands of sampled rows on all cores (results do not depend
 // on the number of threads) and emits its primitives in row order.
 
-#include <cstddef>
 #include <cstdint>
 
 #include "platform/forms/units.h"
+#include "plugin3d/model/render/canvas_planes.h"
 #include "plugin3d/model/scene/k_custom3d.h"
-#include "plugin3d/model/scene/k_node_memory.h"
 #include "plugin3d/model/scene/k_shaded_parts.h"
 
 /// The value slots of a node, as the editor fills them.
@@ -37,7 +36,7 @@ static_assert(sizeof(TSurfaceNode) == 48);
 /// A node grid as the pass's kernels see it: node (i, j) starts at j * rowStride + i * 48;
 /// stepX and stepY are the sampling steps.
 struct TSurfaceGridView {
-    std::byte* nodes = nullptr;
+    std::uint8_t* nodes = nullptr;
     std::int64_t rowStride = 0;
     std::int32_t width = 0;
     std::int32_t height = 0;
@@ -136,7 +135,7 @@ class TKSurface3D : public TKCustomConstruction3D {
     std::int32_t Width() const { return m_width; }
     std::int32_t Height() const { return m_height; }
     std::int64_t RowStride() const { return m_rowStride; }
-    std::int64_t BufferSize() const { return m_nodes.Size(); }
+    std::int64_t BufferSize() const { return m_nodes.Bytes(); }
     std::int32_t Step() const { return m_step; }
     /// The sampling steps in use (ComputeSteps).
     std::int32_t StepX() const { return m_stepX; }
@@ -173,7 +172,7 @@ private:
     void EmitMesh(Pass& pass);
 
     std::int32_t m_updateDepth = 0;
-    TNodeBuffer m_nodes;
+    canvas_planes::HeapBlock m_nodes;
     std::int32_t m_width = 0;
     std::int32_t m_height = 0;
     std::int64_t m_rowStride = 0;
