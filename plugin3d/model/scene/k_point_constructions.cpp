@@ -44,7 +44,6 @@ TKCustomPointConstruction3D::~TKCustomPointConstruction3D()
 void TKCustomPointConstruction3D::Init()
 {
     TKCustomConstruction3D::Init();
-    m_updateDepth = 0;
     m_points.clear();
     m_count = 0;
     m_parts.Init();
@@ -85,24 +84,13 @@ TPointRecord3D* TKCustomPointConstruction3D::GetPoint(std::int32_t n)
 
 void TKCustomPointConstruction3D::BeginPointsUpdate(std::intptr_t param)
 {
-    BeginUpdate();
-    TKObjectLock lock(*this);
-    if (++m_updateDepth == 1 && !IsDestroying()) PointsChangeStarted(param);
+    m_parts.BeginEditing(param, [this](std::intptr_t p) { PointsChangeStarted(p); });
 }
 
 void TKCustomPointConstruction3D::EndPointsUpdate(std::intptr_t param)
 {
-    try {
-        TKObjectLock lock(*this);
-        if (m_updateDepth > 0 && --m_updateDepth == 0 && !IsDestroying()) {
-            UpdateBounds();
-            PointsChangeFinished(param);
-        }
-    } catch (...) {
-        EndUpdate();
-        throw;
-    }
-    EndUpdate();
+    m_parts.EndEditing(
+        param, [this] { UpdateBounds(); }, [this](std::intptr_t p) { PointsChangeFinished(p); });
 }
 
 void TKCustomPointConstruction3D::PointsChangeStarted(std::intptr_t param)
@@ -220,7 +208,8 @@ void TKCustomPointConstruction3D::EmitPrimitives(TKCustomDrawSystem3D* drawSyste
 int TKCustomPointConstruction3D::SaveToStream(TKObjectsStream* stream)
 {
     if (!stream) return -1;
-    if (m_updateDepth > 0) throw EInvalidOperation(ObjectErrorText(this, ktext::kCantSave, ktext::kBusy));
+    if (m_parts.EditDepth() > 0)
+        throw EInvalidOperation(ObjectErrorText(this, ktext::kCantSave, ktext::kBusy));
     int bytes = TKCustomConstruction3D::SaveToStream(stream);
     bytes += WriteValue(stream, m_count);
     const int recordBytes = int(sizeof(TPointRecord3D)) * m_count;

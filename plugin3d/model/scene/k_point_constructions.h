@@ -90,7 +90,6 @@ protected:
     void ResizePoints(std::int32_t count);
 
 private:
-    std::int32_t m_updateDepth = 0;
     std::vector<TPointRecord3D> m_points;
     std::int32_t m_count = 0;
     TKShadedParts m_parts;

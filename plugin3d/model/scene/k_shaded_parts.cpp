@@ -18,6 +18,7 @@ void ComputeLaw(TKCustomReflectionLaw*, const TVector3S&, const TVector3S&, cons
 
 void TKShadedParts::Init()
 {
+    m_editDepth = 0;
     m_lighting = 1;
     m_c[0] = 1;
     m_c[1] = m_c[2] = 0;

@@ -42,6 +42,34 @@ public:
     /// Drops the law and frees the centre point (the owner's destruction).
     void Release();
 
+    /// The bracket for writing the points or nodes directly: an update of the owner around it
+    /// in every case; under the owner's lock the first level calls started(param), the closing
+    /// of the last updateBounds() and then finished(param) (none while destroying).
+    template <class Started>
+    void BeginEditing(std::intptr_t param, Started&& started)
+    {
+        m_owner.BeginUpdate();
+        TKObjectLock lock(m_owner);
+        if (++m_editDepth == 1 && !m_owner.IsDestroying()) started(param);
+    }
+    template <class UpdateBounds, class Finished>
+    void EndEditing(std::intptr_t param, UpdateBounds&& updateBounds, Finished&& finished)
+    {
+        try {
+            TKObjectLock lock(m_owner);
+            if (m_editDepth > 0 && --m_editDepth == 0 && !m_owner.IsDestroying()) {
+                updateBounds();
+                finished(param);
+            }
+        } catch (...) {
+            m_owner.EndUpdate();
+            throw;
+        }
+        m_owner.EndUpdate();
+    }
+    /// Open levels of the editing bracket (a construction being edited is not saved).
+    int EditDepth() const { return m_editDepth; }
+
     std::int32_t Lighting() const { return m_lighting; }
     /// Negative gives 0, above 1 is ignored; a change: ObjectChanged(0) when Enabled.
     void SetLighting(std::int32_t lighting);
@@ -91,6 +119,7 @@ private:
     void TakeLaw(TKCustomReflectionLaw* law);
 
     TKCustomConstruction3D& m_owner;
+    int m_editDepth = 0;
     std::int32_t m_lighting = 1;
     double m_c[3] = {1, 0, 0};
     TKCustomReflectionLaw* m_law = nullptr;

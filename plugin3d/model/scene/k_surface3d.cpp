@@ -106,7 +106,6 @@ TKSurface3D::~TKSurface3D()
 void TKSurface3D::Init()
 {
     TKCustomConstruction3D::Init();
-    m_updateDepth = 0;
     m_nodes.Free();
     m_width = m_height = 0;
     m_rowStride = 0;
@@ -152,24 +151,13 @@ float* TKSurface3D::NodeSlot(std::int32_t i, std::int32_t j, int k)
 
 void TKSurface3D::BeginGridUpdate(std::intptr_t param)
 {
-    BeginUpdate();
-    TKObjectLock lock(*this);
-    if (++m_updateDepth == 1 && !IsDestroying()) GridChangeStarted(param);
+    m_parts.BeginEditing(param, [this](std::intptr_t p) { GridChangeStarted(p); });
 }
 
 void TKSurface3D::EndGridUpdate(std::intptr_t param)
 {
-    try {
-        TKObjectLock lock(*this);
-        if (m_updateDepth > 0 && --m_updateDepth == 0 && !IsDestroying()) {
-            UpdateBounds();
-            GridChangeFinished(param);
-        }
-    } catch (...) {
-        EndUpdate();
-        throw;
-    }
-    EndUpdate();
+    m_parts.EndEditing(
+        param, [this] { UpdateBounds(); }, [this](std::intptr_t p) { GridChangeFinished(p); });
 }
 
 void TKSurface3D::GridChangeStarted(std::intptr_t param)
@@ -562,7 +550,8 @@ void TKSurface3D::EmitMesh(Pass& pass)
 int TKSurface3D::SaveToStream(TKObjectsStream* stream)
 {
     if (!stream) return -1;
-    if (m_updateDepth > 0) throw EInvalidOperation(ObjectErrorText(this, ktext::kCantSave, ktext::kBusy));
+    if (m_parts.EditDepth() > 0)
+        throw EInvalidOperation(ObjectErrorText(this, ktext::kCantSave, ktext::kBusy));
     if (m_storeNodes && m_nodes.Bytes() > INT32_MAX)
         throw EStreamError(ObjectErrorText(this, ktext::kCantSave, ktext::kInvalidValue));
     int bytes = TKCustomConstruction3D::SaveToStream(stream);

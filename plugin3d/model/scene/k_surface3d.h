@@ -171,7 +171,6 @@ private:
     void EmitPoints(Pass& pass);
     void EmitMesh(Pass& pass);
 
-    std::int32_t m_updateDepth = 0;
     canvas_planes::HeapBlock m_nodes;
     std::int32_t m_width = 0;
     std::int32_t m_height = 0;
