@@ -7,7 +7,6 @@
 #include <cmath>
 #include <cstdint>
 #include <cstdlib>
-#include <cstring>
 #include <limits>
 #include <string>
 #include <vector>
@@ -17,16 +16,14 @@
 
 #include "outside/basecore/data_type.h"
 #include "outside/basecore/rdp_layer.h"
-#include "platform/gdi/gdi.h"
 #include "plugin3d/model/render/k_rdp_file.h"
-#include "plugin3d/model/render/memory_bitmap.h"
 #include "plugin3d/model/scene/k_custom3d_lists.h"
 #include "plugin3d/model/scene/k_diffuse_reflection.h"
 #include "plugin3d/model/scene/k_drawing_system3d.h"
 #include "plugin3d/model/scene/k_eye_system3d.h"
 #include "plugin3d/model/scene/k_lights3d.h"
 #include "plugin3d/model/scene/k_surface3d.h"
-#include "tests/platform/gdi/canvas.h"
+#include "tests/plugin3d/model/render/bitmap_picture.h"
 #include "tests/support/test_environment.h"
 #include "tests/support/ui_helpers.h"
 
@@ -195,19 +192,7 @@ struct Stage {
     }
 
     // The picture as the viewer copies it from the drawing system's bitmap.
-    QImage Shown()
-    {
-        TKMemoryBitmap* bitmap = ds->Bitmap();
-        tarvenix::test::Canvas shown(kWidth, kHeight);
-        bitmap->LockCanvas();
-        BitBlt(shown.dc(), 0, 0, kWidth, kHeight, bitmap->Canvas(), 0, 0, SRCCOPY);
-        bitmap->UnlockCanvas();
-        const std::vector<std::uint32_t> pixels = shown.Pixels();
-        QImage image(kWidth, kHeight, QImage::Format_RGB32);
-        for (int y = 0; y < kHeight; ++y)
-            std::memcpy(image.scanLine(y), pixels.data() + std::size_t(y) * kWidth, std::size_t(kWidth) * 4);
-        return image;
-    }
+    QImage Shown() { return kelvora::test::BitmapPicture(*ds->Bitmap(), kWidth, kHeight); }
 };
 
 // The lights of the golden scenes, by name.
