@@ -2,9 +2,10 @@
 
 #include "plugin3d/model/scene/k_custom3d.h"
 #include "plugin3d/model/scene/k_custom3d_lists.h"
+#include "plugin3d/model/scene/k_project3d.h"
 
 std::span<const TUnitInfo> SceneUnits()
 {
-    static const TUnitInfo units[] = {kKCustom3DUnit, kKCustom3DListsUnit};
+    static const TUnitInfo units[] = {kKCustom3DUnit, kKCustom3DListsUnit, kKLProject3DUnit};
     return units;
 }
