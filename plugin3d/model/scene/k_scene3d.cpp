@@ -253,19 +253,21 @@ void TKSimpleScene3D::MakeImage(TKThread* thread)
 void TKSimpleScene3D::OnSceneEvent(TObject* sender, int code, std::intptr_t param)
 {
     if (IsDestroying()) return;
-    if (code == kevDestroyed) {
-        if (sender == DrawSystem())
-            SetDrawSystem(nullptr);
-        else if (sender == Camera())
-            SetCamera(nullptr);
-        return;
-    }
     if (code == kevItemEvent) {
         const auto* record = reinterpret_cast<const TItemEvent*>(param);
+        sender = record->Sender;
         code = record->Code;
         param = record->Param;
     }
     switch (code) {
+        case kevDestroyed:
+            // The camera's end may reach the scene first through its list, whose change
+            // would make an image with the camera going.
+            if (sender == DrawSystem())
+                SetDrawSystem(nullptr);
+            else if (sender == Camera())
+                SetCamera(nullptr);
+            break;
         case kevChangeBegins:
         case kevObjectChangeStarted:
             BeginSceneEdit(0);
