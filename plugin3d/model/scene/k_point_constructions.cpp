@@ -5,6 +5,7 @@
 #include "platform/forms/exceptions.h"
 #include "platform/forms/format.h"
 #include "plugin3d/model/render/canvas_planes.h"
+#include "plugin3d/model/scene/k_diffuse_reflection.h"
 
 IMPLEMENT_TCLASS(TKCustomPointConstruction3D, TKCustomConstruction3D)
 IMPLEMENT_TCLASS(TKCustomTie3D, TPersistent)
@@ -232,7 +233,7 @@ int TKCustomPointConstruction3D::LoadFromStream(TKObjectsStream* stream)
     std::int32_t lighting = 1;
     bytes += ReadValue(stream, lighting);
     m_parts.StoreLighting(lighting);
-    bytes += m_parts.LoadTail(stream, TKCustomReflectionLaw::StaticClass());
+    bytes += m_parts.LoadTail(stream, TKSimpleDiffuseReflection::StaticClass());
     UpdateBounds();
     return bytes;
 }

@@ -1,17 +1,29 @@
 #include "plugin3d/model/scene/k_shaded_parts.h"
 
 #include "platform/forms/exceptions.h"
+#include "plugin3d/model/scene/k_diffuse_reflection.h"
 
 namespace {
 
-// The law's side of a pass. The abstract law takes no pass set-up and adds nothing.
-void PrepareLawForPass(TKCustomReflectionLaw*, const TDrawContext3D&) {}
-
-void CopyPassSetup(const TKCustomReflectionLaw&, TKCustomReflectionLaw&) {}
-
-void ComputeLaw(TKCustomReflectionLaw*, const TVector3S&, const TVector3S&, const TVector3S&, float* out)
+// The law's side of a pass: it uses normals and asks the context's lights, with the
+// context's constructions as shadow casters. Laws of other classes take no set-up.
+void PrepareLawForPass(TKCustomReflectionLaw* law, const TDrawContext3D& context)
 {
-    out[0] = out[1] = out[2] = 0;
+    auto* diffuse = ObjectAs<TKSimpleDiffuseReflection>(law);
+    if (!diffuse) return;
+    diffuse->UseNormal = 1;
+    diffuse->Lights = context.Lights;
+    diffuse->Occluders = context.Objects;
+}
+
+void CopyPassSetup(const TKCustomReflectionLaw& from, TKCustomReflectionLaw& to)
+{
+    const auto* source = ObjectAs<TKSimpleDiffuseReflection>(const_cast<TKCustomReflectionLaw*>(&from));
+    auto* target = ObjectAs<TKSimpleDiffuseReflection>(&to);
+    if (!source || !target) return;
+    target->UseNormal = source->UseNormal;
+    target->Lights = source->Lights;
+    target->Occluders = source->Occluders;
 }
 
 }  // namespace
@@ -187,7 +199,10 @@ void TKShadedParts::BeginPass(const TDrawContext3D& context)
 
 TPointShader::TPointShader(TKCustomProjectionSystem3D* camera, const double attenuation[3],
                            TKCustomReflectionLaw* law)
-    : m_camera(camera), m_c{attenuation[0], attenuation[1], attenuation[2]}, m_law(law)
+    : m_camera(camera),
+      m_c{attenuation[0], attenuation[1], attenuation[2]},
+      m_law(law),
+      m_diffuse(ObjectAs<TKSimpleDiffuseReflection>(law))
 {
 }
 
@@ -200,7 +215,17 @@ void TPointShader::Shade(const TVector3S& w, const TVector3S& n, const TVector3S
     const double f = AttenuationFactor(m_c, d);
     if (m_law) {
         float* out = &vertex.c1;
-        ComputeLaw(m_law, w, n, v, out);
+        if (m_diffuse) {
+            // The law's pointer fields belong to this call only.
+            m_diffuse->Point = &w;
+            m_diffuse->Normal = &n;
+            m_diffuse->ViewDir = &v;
+            m_diffuse->Output = out;
+            m_diffuse->Compute();
+            m_diffuse->Output = nullptr;
+        } else {
+            out[0] = out[1] = out[2] = 0;  // a law that cannot compute lights nothing
+        }
         vertex.c1 = float(vertex.c1 * f * colour.x);
         vertex.c2 = float(vertex.c2 * f * colour.y);
         vertex.c3 = float(vertex.c3 * f * colour.z);

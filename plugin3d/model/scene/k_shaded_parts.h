@@ -152,6 +152,8 @@ inline double AttenuationFactor(const double c[3], double d)
     return a > 1 ? 1 / a : 1;
 }
 
+class TKSimpleDiffuseReflection;
+
 /// Lights the points of one draw pass on one thread. The law's pointer fields belong to one
 /// call, so every thread of a pass lights through a shader of its own, each with its own copy
 /// of the law (MakeShaders).
@@ -172,6 +174,7 @@ private:
     TKCustomProjectionSystem3D* m_camera;
     double m_c[3];
     TKCustomReflectionLaw* m_law;
+    TKSimpleDiffuseReflection* m_diffuse;  // the law, when it is one that computes colours
 };
 
 /// Shaders for the slots of a pass: slot 0 lights through the owner's own law, every other

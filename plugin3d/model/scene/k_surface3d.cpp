@@ -10,6 +10,7 @@
 #include "plugin3d/model/core/k_rtd_registry.h"
 #include "plugin3d/model/core/k_threads.h"
 #include "plugin3d/model/scene/k_custom3d_lists.h"
+#include "plugin3d/model/scene/k_diffuse_reflection.h"
 #include "plugin3d/model/scene/scene_bands.h"
 
 IMPLEMENT_TCLASS(TKSurface3D, TKCustomConstruction3D)
@@ -591,7 +592,7 @@ int TKSurface3D::LoadFromStream(TKObjectsStream* stream)
     bytes += ReadValue(stream, flags);
     m_smooth = (flags & 1) ? 1 : 0;
     m_storeNodes = (flags & 2) != 0;
-    bytes += m_parts.LoadTail(stream, TKCustomReflectionLaw::StaticClass());
+    bytes += m_parts.LoadTail(stream, TKSimpleDiffuseReflection::StaticClass());
     if (m_storeNodes) {
         const std::int32_t stored = ReadCount(stream, this, 1);
         const auto copied = std::int32_t(std::min<std::int64_t>(stored, m_nodes.Bytes()));

@@ -3,10 +3,13 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <string>
 #include <vector>
 
 #include "platform/forms/exceptions.h"
+#include "plugin3d/model/scene/k_diffuse_reflection.h"
+#include "plugin3d/model/scene/k_lights3d.h"
 #include "plugin3d/model/scene/k_point_constructions.h"
 #include "tests/plugin3d/model/scene/scene_test_support.h"
 
@@ -231,6 +234,57 @@ TEST(PointConstruction3D, AttenuationOnlyEverDarkens)
     c->SetEnabled(0);
     scene.Draw(*c);
     EXPECT_EQ(scene.ds->Kinds(), "");
+}
+
+// Lit points take the law's colour for their normal, turned by the construction's basis,
+// times their colour coefficients and the attenuation.
+TEST(PointConstruction3D, LitPointsTakeTheLawsColourForTheirTurnedNormal)
+{
+    Scene scene;
+    TOwned<TKCustomLightSystem3DList> lights(TKCustomLightSystem3DList::New());
+    auto* light = TKFlatSpringLight3D::New();  // white, travelling along -z
+    light->Basis()->SetPlacement(TMatrix3D{{0, 0, 1, 0, 1, 0, -1, 0, 0}}, {0, 0, 0});
+    light->UpdateDirection();
+    lights->Add(light);
+    TOwned<TKCustomPointConstruction3D> c(TKCustomPointConstruction3D::New());
+    c->SetPointCount(2);
+    c->GetPoint(0)->Normal = {0, 0, 1};  // towards the light
+    c->GetPoint(1)->Normal = {1, 0, 0};  // edge-on: the law's light term of cosine 0 is 0.5
+    for (int i = 0; i < 2; ++i) {
+        c->GetPoint(i)->Position = {float(i), 0, -2};
+        c->GetPoint(i)->Color = {1, 0.5f, 0.25f};
+    }
+    TOwned<TKSimpleDiffuseReflection> law(TKSimpleDiffuseReflection::New());
+    c->SetReflection(law.get());
+    const auto draw = [&] {
+        scene.ds->Clear();
+        TDrawContext3D context;
+        context.Camera = scene.camera.get();
+        context.Lights = lights.get();
+        context.DrawSystem = scene.ds.get();
+        c->Draw(&context);
+        return scene.ds->points;
+    };
+    std::vector<TVertex3S> v = draw();
+    ASSERT_EQ(v.size(), 2u);
+    EXPECT_FLOAT_EQ(v[0].c1, 1);
+    EXPECT_FLOAT_EQ(v[0].c2, 0.5f);
+    EXPECT_FLOAT_EQ(v[0].c3, 0.25f);
+    // The radiation term weighs the view: the second point is seen a little from the side,
+    // but with the default coefficients every view counts 1.
+    EXPECT_FLOAT_EQ(v[1].c1, 0.5f);
+    // Turned half a turn about y, the first normal faces away from the light.
+    TMatrix3D turn;
+    RotationMatrix({0, 1, 0}, M_PI, turn);
+    c->Basis()->SetPlacement(turn, {0, 0, 0});
+    v = draw();
+    EXPECT_NEAR(v[0].c1, 0, 1e-6);
+    c->SetAttenuation(0, 0, 1);  // d^2 = 4 at the first point
+    c->Basis()->SetPlacement(TMatrix3D{}, {0, 0, 0});
+    EXPECT_FLOAT_EQ(draw()[0].c1, 0.25f);
+    c->SetLighting(0);
+    EXPECT_FLOAT_EQ(draw()[0].c1, 0.25f);  // the coefficient, attenuated, without the law
+    lights->Clear();
 }
 
 TEST(TiesConstruction3D, TheMaskChoosesWhichTiesDraw)
