@@ -23,14 +23,14 @@
 #include "plugin3d/model/core/k_project.h"
 #include "plugin3d/model/scene/k_custom3d.h"
 #include "plugin3d/model/scene/k_custom3d_lists.h"
+#include "plugin3d/model/scene/k_scene3d.h"
 
 class TKThread;
 
-/// Events the project fires besides those of every change object.
+/// Events the project fires besides those of every change object; its scene edit fires the
+/// scene's codes (kevSceneEditStarted, kevSceneEditFinished).
 enum TKProjectEvent : int {
-    kevImageJobFailed = 1,        ///< param 1: the image job ended without its images
-    kevSceneEditStarted = 8193,   ///< the outermost scene edit opened (param as given)
-    kevSceneEditFinished = 8194,  ///< ... and closed
+    kevImageJobFailed = 1,  ///< param 1: the image job ended without its images
 };
 
 /// Operation codes of the project beyond those of every object.
