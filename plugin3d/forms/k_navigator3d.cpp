@@ -46,7 +46,8 @@ constexpr int kAngleDecimals = 2;
 
 std::string Row(const TVector3D& v)
 {
-    return Format("   ( %8.4f; %8.4f; %8.4f ) ", v.x, v.y, v.z);
+    // + 0.0 turns a negative zero into a plain one: no "-0.0000" in the text.
+    return Format("   ( %8.4f; %8.4f; %8.4f ) ", v.x + 0.0, v.y + 0.0, v.z + 0.0);
 }
 
 void AddMatrixRows(std::vector<std::string>& lines, const TMatrix3D& m)

@@ -34,7 +34,7 @@ inline constexpr TEventBinding kNavMoreEvents[] = {{"OnClick", "MoreBtnClick"}};
 inline constexpr TEventBinding kNavMasterEvents[] = {{"OnClick", "MasterBtnClick"}};
 inline constexpr TEventBinding kNavSlaveEvents[] = {{"OnClick", "SlaveBtnClick"}};
 inline constexpr TPropertyResource kNavMemoProps[] = {
-    {"ReadOnly", "True"}, {"ScrollBars", "ssBoth"}, {"WordWrap", "False"}};
+    {"ReadOnly", "True"}, {"ScrollBars", "ssNone"}, {"WordWrap", "False"}};
 inline constexpr TEventBinding kNavDialEvents[] = {{"OnMouseDown", "PaintBox1MouseDown"},
                                                    {"OnMouseMove", "PaintBox1MouseMove"},
                                                    {"OnMouseUp", "PaintBox1MouseUp"},
@@ -195,7 +195,7 @@ inline constexpr TControlResource kNavigatorControls[] = {
     {.className = "TMemo",
      .name = "MoreMemo",
      .bounds = {356, 28, 207, 209},
-     .font = {.name = "Courier New", .size = 8},
+     .font = {.name = "Monospace", .size = 7},
      .properties = kNavMemoProps},
     {.className = "TStringResource", .name = "ReperData", .items = kelvora_models::kNavigatorReperData},
     {.className = "TStringResource", .name = "DialData", .items = kelvora_models::kNavigatorDialData},
