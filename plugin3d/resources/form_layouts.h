@@ -4,6 +4,7 @@
 // (platform/forms/form_resource.h). Handler names are the forms' own.
 
 #include "platform/forms/form_resource.h"
+#include "plugin3d/resources/admin_layouts.h"
 
 namespace kelvora_layouts {
 
@@ -99,6 +100,8 @@ inline constexpr TFormResource kFormLayouts[] = {
      .borderStyle = bsNone,
      .events = kThreadFormEvents,
      .controls = kThreadFormControls},
+    kDllMainLayout,
+    kAdministratorLayout,
 };
 
 }  // namespace kelvora_layouts
