@@ -91,12 +91,26 @@ void TDllMainForm::Notification(TComponent* component, TOperation operation)
 
 void TDllMainForm::PlaceOnAdministrator(const CWnd* insertAfter)
 {
+    const bool placing = m_placing;
+    m_placing = true;
+    struct Done {
+        bool& flag;
+        bool before;
+        ~Done() { flag = before; }
+    } done{m_placing, placing};
     const CRect bounds = m_administrator->BoundsRect();
     SetWindowPos(insertAfter, bounds.left, bounds.top, bounds.Width(), 0, SWP_SHOWWINDOW);
 }
 
 void TDllMainForm::FormShow(TObject*)
 {
+    // Placing the strip shows it, which tells this form again.
+    if (m_placing) return;
+    m_placing = true;
+    struct Done {
+        bool& flag;
+        ~Done() { flag = false; }
+    } done{m_placing};
     if (!m_administrator) {
         m_administrator = TKAdministrator::New(nullptr);
         m_administrator->FreeNotification(this);

@@ -41,6 +41,7 @@ private:
     void FreeAdministrator();
 
     TKAdministrator* m_administrator = nullptr;
+    bool m_placing = false;  ///< the strip is being placed (and shown) now
 };
 
 /// The owner form while the unit runs, else null.
