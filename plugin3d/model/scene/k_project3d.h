@@ -23,15 +23,12 @@
 #include "plugin3d/model/core/k_project.h"
 #include "plugin3d/model/scene/k_custom3d.h"
 #include "plugin3d/model/scene/k_custom3d_lists.h"
+#include "plugin3d/model/scene/k_scene3d.h"
 
 class TKThread;
 
-/// Events the project fires besides those of every change object.
-enum TKProjectEvent : int {
-    kevImageJobFailed = 1,        ///< param 1: the image job ended without its images
-    kevSceneEditStarted = 8193,   ///< the outermost scene edit opened (param as given)
-    kevSceneEditFinished = 8194,  ///< ... and closed
-};
+// The project fires the scene's events: 8193 and 8194 around its scene edits, 1 (param 1)
+// when the image job ends without its images.
 
 /// Operation codes of the project beyond those of every object.
 enum TKProjectOperation : int {
