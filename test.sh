@@ -21,7 +21,7 @@ tsan_suites=(
   "platform_tests WorkerDC.*"
   "kelvora_core_tests ThreadStress.*:Threads*"
   "kelvora_forms_tests ProgressForm.*"
-  "kelvora_scene_tests ListEvents.*"
+  "kelvora_scene_tests ListEvents.*:Scene.*"
 )
 targets=()
 for line in "${tsan_suites[@]}"; do targets+=("${line%% *}"); done
