@@ -19,6 +19,7 @@
 #include "plugin3d/model/core/k_rtd_registry.h"
 #include "plugin3d/model/core/k_templates.h"
 #include "plugin3d/model/scene/k_custom3d_lists.h"
+#include "plugin3d/model/scene/k_project3d.h"
 
 IMPLEMENT_TCLASS(TKAdministrator, TForm)
 
@@ -634,7 +635,7 @@ void TKAdministrator::TreeView1Change(TObject*, TTreeNode*)
     TObject* object = SelectedObject();
     m_allowToggle = object == nullptr;
     DeleteBtn->SetEnabled(m_project && object &&
-                          m_project->Operation(kopMayDelete, reinterpret_cast<std::intptr_t>(object)) != 0);
+                          m_project->Operation(kopCanDelete, reinterpret_cast<std::intptr_t>(object)) != 0);
 }
 
 void TKAdministrator::TreeView1Collapsed(TObject*, TTreeNode* node)
@@ -665,7 +666,8 @@ void TKAdministrator::TreeView1DblClick(TObject*)
     // A double-click is pressed where its first press was.
     if (!(TreeView1->GetHitTestInfoAt(m_lastPress.x, m_lastPress.y) & htOnLabel)) return;
     TObject* object = SelectedObject();
-    if (m_project && object) m_project->Operation(kopOpenObject, reinterpret_cast<std::intptr_t>(object));
+    if (m_project && object)
+        m_project->Operation(kopOpenObjectEditor, reinterpret_cast<std::intptr_t>(object));
 }
 
 void TKAdministrator::TreeView1Edited(TObject*, TTreeNode* node, std::string& text)
@@ -683,7 +685,7 @@ void TKAdministrator::TreeView1MouseDown(TObject*, TMouseButton button, TShiftSt
     TObject* object = SelectedObject();
     if (!object || !m_project) return;
     TObject* holder = object;
-    if (m_project->Operation(kopObjectHolder, reinterpret_cast<std::intptr_t>(&holder)) < 0) holder = nullptr;
+    if (m_project->Operation(kopDepositoryOf, reinterpret_cast<std::intptr_t>(&holder)) < 0) holder = nullptr;
     TKObjectRequest request;
     request.Project = m_project;
     request.Object = object;
@@ -708,7 +710,7 @@ void TKAdministrator::DeleteBtnClick(TObject*)
 {
     TObject* object = SelectedObject();
     if (!m_project || !object) return;
-    if (m_project->Operation(kopMayDelete, reinterpret_cast<std::intptr_t>(object)) != 0) FreeObject(object);
+    if (m_project->Operation(kopCanDelete, reinterpret_cast<std::intptr_t>(object)) != 0) FreeObject(object);
 }
 
 void TKAdministrator::NewBtnClick(TObject*)
@@ -788,8 +790,8 @@ void TKAdministrator::NewBtnClick(TObject*)
         parent = target;
 
     if (parent && m_project) {
-        TKNewObjectRecord record{parent == m_project ? nullptr : parent, cls, nullptr};
-        m_project->Operation(kopNewObject, reinterpret_cast<std::intptr_t>(&record));
+        TKCreateObjectRequest record{parent == m_project ? nullptr : parent, cls, nullptr};
+        m_project->Operation(kopCreateObject, reinterpret_cast<std::intptr_t>(&record));
         RefreshAll();
         if (TKDataBranch* branch = record.Object ? BranchOf(record.Object) : nullptr) {
             branch->SetFlag(1);

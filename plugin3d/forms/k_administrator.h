@@ -34,22 +34,6 @@ class TKFlatCaption;
 /// rebuilds the pending part of the tree.
 inline constexpr UINT WM_ADMIN_REFRESH = WM_USER + 1;
 
-/// What the project's operation 4096 (make an object) takes: the parent the new object goes
-/// into, its class, and the object made.
-struct TKNewObjectRecord {
-    TObject* Target = nullptr;
-    TClass Class = nullptr;
-    TObject* Object = nullptr;
-};
-
-/// Project operations the administrator asks.
-enum TKAdministratorOperation : int {
-    kopNewObject = 4096,     ///< param: TKNewObjectRecord*
-    kopMayDelete = 4097,     ///< param: the object; non-zero: it may be deleted
-    kopOpenObject = 4098,    ///< param: the object; opens its editor
-    kopObjectHolder = 4099,  ///< param: TObject** holding the object, replaced by its depository
-};
-
 class TKAdministrator : public TForm {
     DECLARE_TCLASS(TKAdministrator)
 

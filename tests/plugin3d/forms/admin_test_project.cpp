@@ -1,6 +1,6 @@
 #include "tests/plugin3d/forms/admin_test_project.h"
 
-#include "plugin3d/forms/k_administrator.h"
+#include "plugin3d/model/scene/k_project3d.h"
 #include "plugin3d/model/core/k_interfaces.h"
 #include "plugin3d/model/core/k_rtd_registry.h"
 
@@ -77,20 +77,20 @@ int TAdminTestProject::Operation(int code, std::intptr_t param)
 {
     if (const int answer = TKProject::Operation(code, param); answer >= 0) return answer;
     switch (code) {
-        case kopNewObject: {
-            auto* record = reinterpret_cast<TKNewObjectRecord*>(param);
+        case kopCreateObject: {
+            auto* record = reinterpret_cast<TKCreateObjectRequest*>(param);
             auto* object = ObjectAs<TKCustomChangeObject>(record->Class->Construct(nullptr));
             m_objects->Add(object);
             record->Object = object;
             SetModified(true);
             return 0;
         }
-        case kopMayDelete:
+        case kopCanDelete:
             return reinterpret_cast<TObject*>(param) == m_objects ? 0 : -1;
-        case kopOpenObject:
+        case kopOpenObjectEditor:
             opened.push_back(reinterpret_cast<TObject*>(param));
             return 0;
-        case kopObjectHolder:
+        case kopDepositoryOf:
             *reinterpret_cast<TObject**>(param) = nullptr;
             return 0;
         default:
