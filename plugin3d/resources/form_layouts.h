@@ -5,6 +5,7 @@
 
 #include "platform/forms/form_resource.h"
 #include "plugin3d/resources/admin_layouts.h"
+#include "plugin3d/resources/viewer_layouts.h"
 
 namespace kelvora_layouts {
 
@@ -102,6 +103,9 @@ inline constexpr TFormResource kFormLayouts[] = {
      .controls = kThreadFormControls},
     kDllMainLayout,
     kAdministratorLayout,
+    kViewerLayout,
+    kSetupLayout,
+    kSelectCameraLayout,
 };
 
 }  // namespace kelvora_layouts
