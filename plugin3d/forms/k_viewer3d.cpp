@@ -276,7 +276,8 @@ void TKViewer3D::FitToPicture()
     if (width == Width() && height == Height()) return;
     m_inResize = true;
     try {
-        SetWindowState(wsNormal);
+        // A hidden window keeps the state it is to be shown in.
+        if (IsWindowVisible() && WindowState() != wsNormal) SetWindowState(wsNormal);
         SetWindowPos(nullptr, 0, 0, width, height,
                      SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE | SWP_NOCOPYBITS | SWP_NOOWNERZORDER);
     } catch (...) {
@@ -288,7 +289,9 @@ void TKViewer3D::FitToPicture()
 
 void TKViewer3D::FormResize(TObject*)
 {
-    if (m_inResize || !m_created || m_destroying || !m_system) return;
+    // Only the user resizes: a hidden window's sizes (its creation, its placing) leave the
+    // picture as it is.
+    if (m_inResize || !m_created || m_destroying || !m_system || !IsWindowVisible()) return;
     const CRect client = ClientRect();
     m_inResize = true;
     try {

@@ -141,8 +141,11 @@ void TKViewer3DSetup::FormDestroy(TObject*)
 
 void TKViewer3DSetup::FormShow(TObject*)
 {
+    // The window is not visible yet while it is being shown: load as if it were.
+    m_showing = true;
     ShowDisplayMode();
     LoadProperties();
+    m_showing = false;
     LoadChannels();
     LoadColors();
 }
@@ -191,7 +194,7 @@ void TKViewer3DSetup::ShowDisplayMode()
 
 void TKViewer3DSetup::LoadProperties()
 {
-    if (!IsWindowVisible()) return;
+    if (!IsWindowVisible() && !m_showing) return;
     m_loadingProperties = true;
     if (m_system) {
         WidthEdit->SetText(std::to_string(m_system->ImageWidth()));

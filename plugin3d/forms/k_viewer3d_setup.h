@@ -122,6 +122,7 @@ private:
     bool m_loadingChannels = false;
     bool m_applyingChannels = false;
     bool m_loadingColors = false;
+    bool m_showing = false;  ///< FormShow runs
     TKCnv3DIITransformer* m_curves[3] = {};
     CPoint m_mouse{-1, -1};
     bool m_dragging = false;
