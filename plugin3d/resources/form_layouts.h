@@ -5,6 +5,7 @@
 
 #include "platform/forms/form_resource.h"
 #include "plugin3d/resources/admin_layouts.h"
+#include "plugin3d/resources/finder_layouts.h"
 #include "plugin3d/resources/viewer_layouts.h"
 
 namespace kelvora_layouts {
@@ -106,6 +107,10 @@ inline constexpr TFormResource kFormLayouts[] = {
     kViewerLayout,
     kSetupLayout,
     kSelectCameraLayout,
+    kObjectFinderLayout,
+    kReflectionFinderLayout,
+    kLayerFinderLayout,
+    kDrawingFinderLayout,
 };
 
 }  // namespace kelvora_layouts
