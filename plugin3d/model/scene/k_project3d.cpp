@@ -15,6 +15,7 @@
 #include "plugin3d/model/core/k_strings.h"
 #include "plugin3d/model/core/k_threads.h"
 #include "plugin3d/model/scene/k_depository.h"
+#include "plugin3d/model/scene/k_drawing_system3d.h"
 #include "plugin3d/model/scene/k_project_helpers.h"
 
 IMPLEMENT_TCLASS(TKelvora3DProject, TKProject)
@@ -320,7 +321,7 @@ void TKelvora3DProject::MakeImages(TKThread* thread, TKThreadParams*)
         RunImagePasses(thread);
     } catch (...) {
         // A stop or a failure: the viewers not drawn stay out of date for the next job.
-        FireEvent(kevImageJobFailed, 1);
+        FireEvent(kevImageFailed, 1);
     }
     m_imageThreadId.store(0, std::memory_order_release);
 }
@@ -650,10 +651,10 @@ void TKelvora3DProject::Dispatch(const TItemEvent& record, bool custom)
                 break;
             // A drawing system's setup (canvas or bitmap resized or reformatted) is a scene
             // edit too: the job stops before it.
-            case 8192:
+            case kevSetupStarted:
                 if (drawingSystem) BeginSceneEdit(0);
                 break;
-            case 8193:
+            case kevSetupFinished:
                 if (drawingSystem) EndSceneEdit(0);
                 break;
             default:
@@ -1136,6 +1137,13 @@ void StartProject3D()
     RegisterClassBranch(cls);
     RegisterRequestHandler(cls, ProjectObjectRequest);
     RegisterClassCaption(cls, "Kelvora 3D Project");
+    if (TKDataBranch* items = GetClassInfoBranch(cls, kciSubItems, true)) {
+        TKTreeLock lock;
+        TKDataBranch* viewers = items->ForceChild("Viewers", true);
+        const TKData viewerClass = TKData::OfClass(TKDrawingSystem3D::StaticClass());
+        if (!viewers->FindByData(viewerClass))
+            viewers->AddChild(TKDataBranch::NewNamed("Standart Viewer 3D", 0, viewerClass));
+    }
     const std::pair<const char*, TClass> glyphs[] = {
         {"TKProject_64", TKProject::StaticClass()},
         {"TKelvora3DProject_64", cls},

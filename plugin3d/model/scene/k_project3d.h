@@ -27,11 +27,8 @@
 
 class TKThread;
 
-/// Events the project fires besides those of every change object; its scene edit fires the
-/// scene's codes (kevSceneEditStarted, kevSceneEditFinished).
-enum TKProjectEvent : int {
-    kevImageJobFailed = 1,  ///< param 1: the image job ended without its images
-};
+// The project fires the scene's events: 8193 and 8194 around its scene edits, 1 (param 1)
+// when the image job ends without its images.
 
 /// Operation codes of the project beyond those of every object.
 enum TKProjectOperation : int {

@@ -1,5 +1,5 @@
-// Every test of the forms runs with the model's and the forms' units started, as the
-// plug-in runs them.
+// Every test of the forms runs with the model's (core, render, scene) and the forms' units
+// started, as the plug-in runs them.
 
 #include <gtest/gtest.h>
 

@@ -285,7 +285,7 @@ TEST_F(Project3D, AStoppedJobIsReportedAndItsViewersStayOutOfDate)
     ASSERT_TRUE(WaitUntil([&] { return slow->started.load() > 0; }));
     log.Clear();  // an earlier job that the camera's binding cut short reported already
     project->BeginSceneEdit(0);
-    EXPECT_EQ(log.Params(kevImageJobFailed), std::vector<std::intptr_t>{1});
+    EXPECT_EQ(log.Params(kevImageFailed), std::vector<std::intptr_t>{1});
     EXPECT_TRUE(project->ImagePending());
     EXPECT_TRUE(project->ViewerOutOfDate(0));
     slow->steps = 1;
