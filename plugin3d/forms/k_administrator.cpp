@@ -632,6 +632,8 @@ TObject* TKAdministrator::SelectedObject() const
 
 void TKAdministrator::TreeView1Change(TObject*, TTreeNode*)
 {
+    // While the tree is rebuilt its nodes still carry the branches just freed.
+    if (m_rebuilding) return;
     TObject* object = SelectedObject();
     m_allowToggle = object == nullptr;
     DeleteBtn->SetEnabled(m_project && object &&

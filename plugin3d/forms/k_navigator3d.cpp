@@ -12,6 +12,7 @@
 #include "platform/gdi/dc.h"
 #include "platform/window/ui_thread.h"
 #include "plugin3d/forms/button_ex.h"
+#include "plugin3d/forms/k_finders.h"
 #include "plugin3d/forms/k_flat_caption.h"
 #include "plugin3d/forms/string_resource.h"
 #include "plugin3d/model/core/k_interfaces.h"
@@ -61,11 +62,6 @@ double BoxValue(TEdit* edit)
     double value = 0;
     if (!StrToFloatDot(edit->Text(), value)) return 0;
     return value;
-}
-
-bool PickBasisStub(const char*, TKelvora3DProject*, TKBasis3D*&)
-{
-    return false;
 }
 
 }  // namespace
@@ -372,7 +368,7 @@ void TKNavigator3D::PickBasisFor(bool master)
     FindProject();
     if (!m_project) return;
     TKBasis3D* chosen = master ? m_master : m_slave;
-    if (!PickBasisStub(master ? "Chose Master Basis" : "Chose Slave Basis", m_project, chosen)) return;
+    if (!PickBasis(master ? "Chose Master Basis" : "Chose Slave Basis", m_project, chosen)) return;
     // Ok on the project's own node gives no basis: the master or slave is dropped.
     if (master)
         SetMaster(chosen);

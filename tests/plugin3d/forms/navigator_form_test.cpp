@@ -15,8 +15,12 @@
 #include "platform/forms/extctrls.h"
 #include "platform/forms/stdctrls.h"
 #include "plugin3d/forms/button_ex.h"
+#include "plugin3d/forms/k_administrator.h"
+#include "plugin3d/forms/k_finders.h"
 #include "plugin3d/forms/k_flat_caption.h"
 #include "plugin3d/forms/k_navigator3d.h"
+#include "plugin3d/forms/k_new_dialog.h"
+#include "plugin3d/forms/k_tree_mirror.h"
 #include "plugin3d/model/core/k_interfaces.h"
 #include "plugin3d/model/core/k_project.h"
 #include "plugin3d/model/render/k_basis3d.h"
@@ -27,14 +31,18 @@
 #include "plugin3d/model/scene/k_project_helpers.h"
 #include "plugin3d/model/scene/k_scene3d.h"
 #include "tests/plugin3d/model/core/core_test_support.h"
+#include "platform/controls/tree_ctrl.h"
+#include "tests/support/modal_responder.h"
 #include "tests/support/ui_helpers.h"
 
 using kelvora::test::MemoryStream;
 using tarvenix::test::GrabWholeWindow;
+using tarvenix::test::MouseClick;
 using tarvenix::test::MouseMove;
 using tarvenix::test::MousePress;
 using tarvenix::test::MouseRelease;
 using tarvenix::test::PumpEvents;
+using tarvenix::test::Responder;
 using tarvenix::test::SaveTestOutput;
 
 namespace {
@@ -134,7 +142,7 @@ TEST(NavigatorForm, ShowsTheSlaveInTheMastersAxesAndWritesTypedValuesOnApply)
     EXPECT_DOUBLE_EQ(w.nav->State().v.y, -1.5);
     EXPECT_EQ(w.nav->EditY->Text(), "-1.5");
     ExpectNear(w.SlaveOrigin(), {1, 4, 3}, 1e-12);
-    tarvenix::test::MouseClick(*w.nav, w.Centre(w.nav->ApplyBtn));
+    MouseClick(*w.nav, w.Centre(w.nav->ApplyBtn));
     ExpectNear(w.SlaveOrigin(), {1 + 3, 4, 3}, 1e-12);  // master.o + 2 Rz(90) (1, -1.5, 0)
 
     // The distance box scales v; 0.01 or less is refused and the box keeps what was typed.
@@ -144,12 +152,12 @@ TEST(NavigatorForm, ShowsTheSlaveInTheMastersAxesAndWritesTypedValuesOnApply)
     EXPECT_EQ(w.nav->EditD->Text(), "0.01");
     w.nav->EditD->TypeText("5");
     EXPECT_NEAR(w.nav->State().Distance(), 0.015, 1e-12);
-    tarvenix::test::MouseClick(*w.nav, w.Centre(w.nav->MinusBtn));
+    MouseClick(*w.nav, w.Centre(w.nav->MinusBtn));
     EXPECT_NEAR(w.nav->State().Distance(), 0.015 * 1.25, 1e-12);
-    tarvenix::test::MouseClick(*w.nav, w.Centre(w.nav->PlusBtn));
-    tarvenix::test::MouseClick(*w.nav, w.Centre(w.nav->PlusBtn));
+    MouseClick(*w.nav, w.Centre(w.nav->PlusBtn));
+    MouseClick(*w.nav, w.Centre(w.nav->PlusBtn));
     EXPECT_NEAR(w.nav->State().Distance(), 0.012, 1e-12);
-    tarvenix::test::MouseClick(*w.nav, w.Centre(w.nav->PlusBtn));  // would reach 0.0096
+    MouseClick(*w.nav, w.Centre(w.nav->PlusBtn));  // would reach 0.0096
     EXPECT_NEAR(w.nav->State().Distance(), 0.012, 1e-12);
 }
 
@@ -228,7 +236,7 @@ TEST(NavigatorForm, ADragInTheDialTurnsTheSlaveAndTheFixerKeepsItsDirection)
 
     // With the fixer, a tilt turns the slave about itself and moves it round the master so
     // that the master stays in the same direction from the slave.
-    tarvenix::test::MouseClick(*w.nav, w.Centre(w.nav->FixerBtn));
+    MouseClick(*w.nav, w.Centre(w.nav->FixerBtn));
     ASSERT_TRUE(w.nav->FixerBtn->Down());
     TVector3D f;
     VectorNormalize(w.nav->State().f, f);
@@ -254,9 +262,9 @@ TEST(NavigatorForm, TheMemoShowsBothDirectionsAndMSShowsTheMasterFromTheSlave)
     NavigatorWorld w;
     w.Open();
     w.Pick();
-    tarvenix::test::MouseClick(*w.nav, w.Centre(w.nav->MoreBtn));
+    MouseClick(*w.nav, w.Centre(w.nav->MoreBtn));
     EXPECT_EQ(w.nav->ClientWidth(), w.nav->MoreMemo->Left() + w.nav->MoreMemo->Width() + 1);
-    tarvenix::test::MouseClick(*w.nav, w.Centre(w.nav->MS_Btn));
+    MouseClick(*w.nav, w.Centre(w.nav->MS_Btn));
     ASSERT_TRUE(w.nav->MS_Btn->Down());
     // The master seen from the slave: -(minv v) = -(2 Rz(90) (1, 0, 0)) = (0, -2, 0).
     EXPECT_EQ(w.nav->EditX->Text(), "0");
@@ -279,7 +287,7 @@ TEST(NavigatorForm, ADestroyedBasisIsForgotten)
     w.slave->Free();
     EXPECT_EQ(w.nav->Slave(), nullptr);
     EXPECT_EQ(w.nav->SlaveLabel->Caption(), "- No Object -");
-    tarvenix::test::MouseClick(*w.nav, w.Centre(w.nav->ApplyBtn));  // no slave: nothing happens
+    MouseClick(*w.nav, w.Centre(w.nav->ApplyBtn));  // no slave: nothing happens
     w.master->Free();
     EXPECT_EQ(w.nav->MasterLabel->Caption(), "- No Object -");
 }
@@ -337,9 +345,9 @@ TEST(NavigatorRecord, AProjectLoadLinksTheBasesAndReopensTheWindowAtItsDepth)
         NavigatorWorld w;
         w.Open();
         w.Pick();
-        tarvenix::test::MouseClick(*w.nav, w.Centre(w.nav->ButtonC));
-        tarvenix::test::MouseClick(*w.nav, w.Centre(w.nav->FixerBtn));
-        tarvenix::test::MouseClick(*w.nav, w.Centre(w.nav->MoreBtn));
+        MouseClick(*w.nav, w.Centre(w.nav->ButtonC));
+        MouseClick(*w.nav, w.Centre(w.nav->FixerBtn));
+        MouseClick(*w.nav, w.Centre(w.nav->MoreBtn));
         w.nav->IncBar->SetPosition(3);
         w.nav->SetBounds(40, 50, w.nav->Width(), w.nav->Height());
         ASSERT_EQ(w.project->CustomObjects()->Count(), 1);
@@ -374,3 +382,122 @@ TEST(NavigatorRecord, AProjectLoadLinksTheBasesAndReopensTheWindowAtItsDepth)
 }
 
 }  // namespace
+
+// --- end to end, as a new user goes
+
+namespace {
+
+CRect LabelRect(TKAdministrator& admin, TTreeNode* node)
+{
+    CRect rect;
+    static_cast<CTreeCtrl*>(admin.TreeView1->Window())->GetItemRect(node->ItemId(), &rect, TRUE);
+    return rect;
+}
+
+TTreeNode* AdminNode(TKAdministrator& admin, TObject* object)
+{
+    TKDataBranch* branch = admin.BranchOf(object);
+    return branch ? FindNodeByData(static_cast<TObject*>(branch), admin.TreeView1->Items()) : nullptr;
+}
+
+// Answers the basis finder with Ok on the node of basis.
+void AnswerFinderWith(TKBasis3D* basis)
+{
+    Responder().AnswerDialogCommand(IDOK).Doing([basis](CWnd& window) {
+        auto* finder = dynamic_cast<TKObject3DFinder*>(&window);
+        ASSERT_NE(finder, nullptr);
+        TKDataBranch* branch = finder->Root()->FindDataInTree(TKData::OfObject(basis));
+        ASSERT_NE(branch, nullptr);
+        finder->TreeView1->SetSelected(
+            FindNodeByData(static_cast<TObject*>(branch), finder->TreeView1->Items()));
+    });
+}
+
+}  // namespace
+
+TEST(NavigatorEndToEnd, NewNavigatorPicksItsBasesStepsTheSlaveAndTurnsIt)
+{
+    kelvora::test::EventLog log;  // outlives the viewer
+    TOwned<TKAdministrator> admin(TKAdministrator::New(nullptr));
+    admin->SetBounds(40, 40, 300, 360);
+    ASSERT_TRUE(admin->NewProject(TKelvora3DProject::StaticClass()));
+    auto* project = ObjectAs<TKelvora3DProject>(admin->Project());
+    ASSERT_NE(project, nullptr);
+    TKEyeSystem3D* master = TKEyeSystem3D::New();
+    TKEyeSystem3D* slave = TKEyeSystem3D::New();
+    master->SetName("Master Camera");
+    slave->SetName("Slave Camera");
+    project->AddObject(nullptr, master);
+    project->AddObject(nullptr, slave);
+    slave->Basis()->SetPlacement(TMatrix3D{}, {0, 0, 5});
+    TKDrawingSystem3D* viewer = TKDrawingSystem3D::New();
+    project->AddObject(nullptr, viewer);
+    project->SetViewerCamera(viewer, master);
+    admin->Show();
+    PumpEvents();
+
+    // New on the project's custom objects offers "Navigator 3D" among the standard objects.
+    admin->TreeView1->SetSelected(AdminNode(*admin, project->CustomObjects()));
+    Responder().AnswerDialogCommand(IDOK).Doing([](CWnd& window) {
+        auto* dialog = dynamic_cast<TKNewDialog*>(&window);
+        ASSERT_NE(dialog, nullptr);
+        TTreeNodes* groups = dialog->TreeView1->Items();
+        for (int i = 0; i < groups->Count(); ++i)
+            if (groups->Item(i)->Text() == "Standart Objects")
+                dialog->TreeView1->SetSelected(groups->Item(i));
+        for (int i = 0; i < dialog->ListView1->Count(); ++i)
+            if (dialog->ListView1->Item(i)->Caption() == "Navigator 3D")
+                dialog->ListView1->SetSelected(dialog->ListView1->Item(i));
+        ASSERT_NE(dialog->ListView1->Selected(), nullptr);
+    });
+    const CRect newRect = admin->ToolBar1->ButtonRect(admin->NewBtn);
+    MouseClick(*admin->ToolBar1->Window(), CPoint(newRect.left + 6, newRect.CenterPoint().y));
+    ASSERT_EQ(project->CustomObjects()->Count(), 1);
+    auto* container = ObjectAs<TKNavigator3DContainerObject>(project->CustomObjects()->GetItem(0));
+    ASSERT_NE(container, nullptr);
+
+    // A double-click on its node opens the navigator.
+    TTreeNode* node = AdminNode(*admin, container);
+    ASSERT_NE(node, nullptr);
+    const CRect label = LabelRect(*admin, node);
+    tarvenix::test::MouseDoubleClick(*admin->TreeView1->Window(),
+                                     CPoint(label.left + 4, label.CenterPoint().y));
+    TKNavigator3D* nav = container->Navigator();
+    ASSERT_TRUE(nav->Visible());
+
+    AnswerFinderWith(master->Basis());
+    MouseClick(*nav, nav->MasterBtn->BoundsRect().CenterPoint());
+    AnswerFinderWith(slave->Basis());
+    MouseClick(*nav, nav->SlaveBtn->BoundsRect().CenterPoint());
+    ASSERT_EQ(nav->Master(), master->Basis());
+    ASSERT_EQ(nav->Slave(), slave->Basis());
+    EXPECT_EQ(nav->EditZ->Text(), "-5");  // a camera looks down its own -z
+
+    // X up held for 30 ticks: 80 steps of 1.
+    viewer->Events().Add(log.Handler());
+    const CPoint up = nav->StepButtons[0]->BoundsRect().CenterPoint();
+    MousePress(*nav, up);
+    for (int tick = 1; tick < 30; ++tick) nav->Timer1->OnTimer(nav->Timer1);
+    MouseRelease(*nav, up);
+    TVector3D origin;
+    slave->Basis()->GetOrigin(origin);
+    ExpectNear(origin, {80, 0, 5}, 1e-9);
+    EXPECT_TRUE(kelvora::test::WaitUntil([&] {
+        for (int code : log.Codes())
+            if (code == kevPictureRepainted) return true;
+        return false;
+    }));
+
+    // A drag across the dial's rim spins the slave about the view axis: a quarter turn
+    // clockwise on the screen, in the master's axes.
+    const TMatrix3D before = nav->State().m;
+    MousePress(*nav, CPoint(nav->PaintBox1->Left() + 158, nav->PaintBox1->Top() + 80));
+    MouseMove(*nav, CPoint(nav->PaintBox1->Left() + 80, nav->PaintBox1->Top() + 158), Qt::LeftButton);
+    MouseRelease(*nav, CPoint(nav->PaintBox1->Left() + 80, nav->PaintBox1->Top() + 158));
+    TMatrix3D quarter, turned, world;
+    RotationMatrix({0, 0, 1}, -std::numbers::pi / 2, quarter);
+    MatrixMul(quarter, before, turned);
+    MatrixMul(master->Basis()->Matrix(), turned, world);
+    for (int i = 0; i < 9; ++i) EXPECT_NEAR(slave->Basis()->Matrix().m[i], world.m[i], 1e-12);
+    viewer->Events().Remove(log.Handler());
+}
