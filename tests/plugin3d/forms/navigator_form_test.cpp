@@ -8,6 +8,7 @@
 #include <cstring>
 #include <filesystem>
 #include <numbers>
+#include <span>
 #include <string>
 
 #include "platform/forms/comctrls.h"
@@ -27,9 +28,11 @@
 #include "plugin3d/model/scene/k_custom3d_lists.h"
 #include "plugin3d/model/scene/k_drawing_system3d.h"
 #include "plugin3d/model/scene/k_eye_system3d.h"
+#include "plugin3d/model/scene/k_point_constructions.h"
 #include "plugin3d/model/scene/k_project3d.h"
 #include "plugin3d/model/scene/k_project_helpers.h"
 #include "plugin3d/model/scene/k_scene3d.h"
+#include "plugin3d/resources/navigator_models.h"
 #include "tests/plugin3d/model/core/core_test_support.h"
 #include "platform/controls/tree_ctrl.h"
 #include "tests/support/modal_responder.h"
@@ -500,4 +503,51 @@ TEST(NavigatorEndToEnd, NewNavigatorPicksItsBasesStepsTheSlaveAndTurnsIt)
     MatrixMul(master->Basis()->Matrix(), turned, world);
     for (int i = 0; i < 9; ++i) EXPECT_NEAR(slave->Basis()->Matrix().m[i], world.m[i], 1e-12);
     viewer->Events().Remove(log.Handler());
+}
+
+// --- the preview's two models
+
+TEST(NavigatorModels, DialAndReperHoldThePointsAndTiesTheyDescribe)
+{
+    struct Model {
+        const char* name;
+        std::span<const char* const> text;
+        int points, lines, triangles;
+    };
+    const Model models[] = {{"dial", kelvora_models::kNavigatorDialData, 36, 12, 4},
+                            {"reper", kelvora_models::kNavigatorReperData, 96, 78, 17}};
+    for (const Model& model : models) {
+        SCOPED_TRACE(model.name);
+        std::string text;
+        for (const char* line : model.text) text += std::string(line) + "\r\n";
+        TOwned<TKTiesConstruction3D> ties(TKTiesConstruction3D::New());
+        TKTiesConstruction3D::LoadFromText(ties.get(), text);
+        ASSERT_EQ(ties->PointCount(), model.points);
+        int lineTies = 0, triangleTies = 0;
+        for (int i = 0; i < ties->TieCount(); ++i) {
+            const TKCustomTie3D* tie = ties->GetTie(i);
+            ASSERT_NE(tie, nullptr);
+            lineTies += tie->Kind() == ktkLine;
+            triangleTies += tie->Kind() == ktkTriangle;
+            for (int k = 0; k < tie->IndexCount(); ++k) {
+                EXPECT_GE(tie->Index(k), 0);
+                EXPECT_LT(tie->Index(k), model.points);
+            }
+        }
+        EXPECT_EQ(lineTies, model.lines);
+        EXPECT_EQ(triangleTies, model.triangles);
+        EXPECT_EQ(ties->TieCount(), model.lines + model.triangles);
+    }
+
+    // The reper: three unit circles, the cone bases light grey, the rest white.
+    std::string text;
+    for (const char* line : kelvora_models::kNavigatorReperData) text += std::string(line) + "\r\n";
+    TOwned<TKTiesConstruction3D> reper(TKTiesConstruction3D::New());
+    TKTiesConstruction3D::LoadFromText(reper.get(), text);
+    for (int i = 0; i < 72; ++i) {
+        const TVector3S& p = reper->GetPoint(i)->Position;
+        EXPECT_NEAR(std::sqrt(p.x * p.x + p.y * p.y + p.z * p.z), 1, 1e-4) << "point " << i;
+    }
+    for (int i = 0; i < 96; ++i)
+        EXPECT_FLOAT_EQ(reper->GetPoint(i)->Color.x, i >= 78 && i <= 86 ? 0.8f : 1.0f) << "point " << i;
 }
