@@ -1,6 +1,8 @@
 #include "plugin3d/forms/k_navigator3d.h"
 
+#include <algorithm>
 #include <cmath>
+#include <iterator>
 #include <string>
 #include <vector>
 
@@ -231,7 +233,16 @@ void TKNavigator3D::FreePreview()
 
 void TKNavigator3D::UpdateReper()
 {
-    if (m_reperList && !m_destroying) m_reperList->Basis()->SetPlacement(m_nav.ReperMatrix(), {0, 0, 0});
+    if (!m_reperList || m_destroying) return;
+    // An unchanged orientation (a step of the position) leaves the dial's picture alone.
+    const TMatrix3D reper = m_nav.ReperMatrix();
+    TKBasis3D* basis = m_reperList->Basis();
+    TVector3D origin;
+    basis->GetOrigin(origin);
+    if (std::equal(std::begin(reper.m), std::end(reper.m), std::begin(basis->Matrix().m)) &&
+        VectorEqual(origin, {0, 0, 0}))
+        return;
+    basis->SetPlacement(reper, {0, 0, 0});
 }
 
 HPALETTE TKNavigator3D::GetPalette()
@@ -453,20 +464,25 @@ void TKNavigator3D::RefreshDisplay(TEdit* keep)
             SetEditText(EditB, kAngleWidth, kAngleDecimals, a.v, keep);
             SetEditText(EditC, kAngleWidth, kAngleDecimals, a.w, keep);
         }
-        TVector3D back;
-        MatrixMulVector(m_nav.minv, m_nav.v, back);
-        std::vector<std::string> lines = {" Slave Direct Basis Informations ", "  Vector : ", Row(m_nav.v),
-                                          "  Matrix : "};
-        AddMatrixRows(lines, m_nav.m);
-        lines.insert(lines.end(), {"", " Slave Inverse Basis Informations ",
-                                   "  Vector : ", Row({-back.x, -back.y, -back.z}), "  Matrix : "});
-        AddMatrixRows(lines, m_nav.minv);
-        MoreMemo->SetLines(lines);
+        if (MoreBtn->Down()) ShowInformation();
     } catch (...) {
         m_displaying = false;
         throw;
     }
     m_displaying = false;
+}
+
+void TKNavigator3D::ShowInformation()
+{
+    TVector3D back;
+    MatrixMulVector(m_nav.minv, m_nav.v, back);
+    std::vector<std::string> lines = {" Slave Direct Basis Informations ", "  Vector : ", Row(m_nav.v),
+                                      "  Matrix : "};
+    AddMatrixRows(lines, m_nav.m);
+    lines.insert(lines.end(), {"", " Slave Inverse Basis Informations ",
+                               "  Vector : ", Row({-back.x, -back.y, -back.z}), "  Matrix : "});
+    AddMatrixRows(lines, m_nav.minv);
+    MoreMemo->SetLines(lines);
 }
 
 TEdit* TKNavigator3D::FieldEdit(int field) const
@@ -631,6 +647,7 @@ void TKNavigator3D::MS_BtnClick(TObject*)
 void TKNavigator3D::MoreBtnClick(TObject*)
 {
     FitToMemo();
+    if (MoreBtn->Down()) ShowInformation();
 }
 
 // --- the dial -------------------------------------------------------------------------------

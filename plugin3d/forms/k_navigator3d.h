@@ -96,6 +96,8 @@ class TKNavigator3D : public TForm {
     void RefreshDisplay(TEdit* keep = nullptr);
     /// The reper of the dial takes the slave's orientation.
     void UpdateReper();
+    /// The memo's text from the state (kept up to date while More shows it).
+    void ShowInformation();
     const NavigatorMath& State() const { return m_nav; }
     /// The preview world of the dial.
     TKSimpleScene3D* Preview() const { return m_scene; }

@@ -199,6 +199,10 @@ TEST(NavigatorForm, AStepButtonHeldForThirtyTicksAddsEightyStepsAndTheViewersRed
     w.nav->IncBar->SetPosition(0);
     EXPECT_EQ(w.nav->IncLabel->Caption(), "Step :  1");
 
+    // The test gives the ticks itself: the real 100 ms timer is slowed down so that no tick
+    // of the clock slips in between.
+    EXPECT_EQ(w.nav->Timer1->Interval(), 100u);
+    w.nav->Timer1->SetInterval(3600000);
     const CPoint up = w.Centre(w.nav->StepButtons[0]);  // X up
     MousePress(*w.nav, up);
     EXPECT_TRUE(w.nav->Timer1->Enabled());
@@ -478,13 +482,14 @@ TEST(NavigatorEndToEnd, NewNavigatorPicksItsBasesStepsTheSlaveAndTurnsIt)
 
     // X up held for 30 ticks: 80 steps of 1.
     viewer->Events().Add(log.Handler());
+    nav->Timer1->SetInterval(3600000);  // the test gives the ticks
     const CPoint up = nav->StepButtons[0]->BoundsRect().CenterPoint();
     MousePress(*nav, up);
     for (int tick = 1; tick < 30; ++tick) nav->Timer1->OnTimer(nav->Timer1);
-    MouseRelease(*nav, up);
     TVector3D origin;
     slave->Basis()->GetOrigin(origin);
     ExpectNear(origin, {80, 0, 5}, 1e-9);
+    MouseRelease(*nav, up);
     EXPECT_TRUE(kelvora::test::WaitUntil([&] {
         for (int code : log.Codes())
             if (code == kevPictureRepainted) return true;
