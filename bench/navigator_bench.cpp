@@ -61,7 +61,7 @@ const bool kRegistered = RegisterBench("navigator-step", "navigator-preview", []
     NavigatorHost host;
     TKNavigator3D* nav = host.container->Navigator();
     TSpeedButtonEx* up = nav->StepButtons[6];  // X^X' up: the orientation, so the dial turns
-    up->OnMouseDown(up, mbLeft, 0, 0, 0);  // the first tick; the timer now runs
+    up->OnMouseDown(up, mbLeft, 0, 0, 0);      // the first tick; the timer now runs
     BenchTimes times;
     times.seconds = Seconds([&] {
                         for (int i = 0; i < kTicks; ++i) nav->Timer1->OnTimer(nav->Timer1);
