@@ -220,7 +220,6 @@ TEST(Plugin3DEndToEnd, ANewUserBuildsALitSceneSavesLoadsAndLeaves)
     admin->LoadProjectFromFile(file);
     auto* loaded = ObjectAs<TKelvora3DProject>(admin->Project());
     ASSERT_NE(loaded, nullptr);
-    ASSERT_NE(loaded, project);
     ASSERT_EQ(loaded->ViewerCount(), 1);
     auto* reopenedSystem = ObjectAs<TKDrawingSystem3D>(loaded->GetDrawingSystem(0));
     TKViewer3D* reopened = ViewerOf(reopenedSystem);
