@@ -66,7 +66,8 @@ double TKSimpleDiffuseReflection::RadiationTerm(double x)
     return Clamped(m_radiation, x);
 }
 
-void TKSimpleDiffuseReflection::AddAmbientSingle(const TVector3S& colour)
+template <class Vector>
+void TKSimpleDiffuseReflection::AddAmbientColour(const Vector& colour)
 {
     if (!Output) return;
     const double k = LightTerm(1.0);
@@ -75,13 +76,14 @@ void TKSimpleDiffuseReflection::AddAmbientSingle(const TVector3S& colour)
     Output[2] += float(k * colour.z);
 }
 
+void TKSimpleDiffuseReflection::AddAmbientSingle(const TVector3S& colour)
+{
+    AddAmbientColour(colour);
+}
+
 void TKSimpleDiffuseReflection::AddAmbient(const TVector3D& colour)
 {
-    if (!Output) return;
-    const double k = LightTerm(1.0);
-    Output[0] += float(k * colour.x);
-    Output[1] += float(k * colour.y);
-    Output[2] += float(k * colour.z);
+    AddAmbientColour(colour);
 }
 
 template <class Vector>

@@ -78,6 +78,8 @@ protected:
 
 private:
     template <class Vector>
+    void AddAmbientColour(const Vector& colour);
+    template <class Vector>
     double TermOf(const Vector& direction);
     template <class Vector, class Real>
     void AddChannel(int channel, const Vector& direction, Real intensity);

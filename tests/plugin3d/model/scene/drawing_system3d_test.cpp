@@ -415,6 +415,27 @@ TEST(DrawingSystem, ARecordWithAnInvalidSizeOrTypeFailsAndLeavesNoPicture)
     }
 }
 
+TEST(DrawingSystem, BitMapEntriesOutsideTheComponentsAndBitsAreIgnored)
+{
+    auto source = NewDrawingSystem();
+    MemoryStream inherited;
+    const int mapStart = 12 + source->TKCustomDrawSystem3D::SaveToStream(&inherited) + 28;
+    MemoryStream stream;
+    stream.WriteObject(source.get());
+    // Pixel bit 0 from component 9, pixel bit 1 from bit 40 of red, pixel bit 2 from bit -1.
+    const std::int32_t entries[6] = {9, 15, 1, 40, 1, -1};
+    std::memcpy(stream.bytes.data() + mapStart, entries, sizeof entries);
+    stream.SetPosition(12);
+    auto target = NewDrawingSystem();
+    target->LoadFromStream(&stream);
+    EXPECT_EQ(target->BitMap()[0].component, 9);  // kept as read, for the next save
+    target->SetBackground({1, 1, 1});
+    DrawFlatTriangle(*target, 1, 1, 1);
+    // Full red now sets only pixel bits 3-7 (0xF8): ramp index 64 + 0xF8 div 2.
+    EXPECT_EQ(PixelAt(*target, 64, 64), 64u + (0xF8u >> 1));
+    EXPECT_EQ(PixelAt(*target, 0, 0), 192u);
+}
+
 // Forms that make viewers: a token for a window, and counts of what was asked of them.
 struct FakeViewers {
     static inline int made = 0, freed = 0, saved = 0, loaded = 0;
