@@ -15,6 +15,7 @@
 #include "plugin3d/forms/k_new_dialog.h"
 #include "plugin3d/forms/k_thread_form.h"
 #include "plugin3d/forms/k_tree_mirror.h"
+#include "plugin3d/forms/k_viewer3d.h"
 #include "plugin3d/model/core/k_interfaces.h"
 #include "plugin3d/model/core/k_rtd_registry.h"
 #include "plugin3d/model/core/k_templates.h"
@@ -412,12 +413,7 @@ void TKAdministrator::RebuildBranch(TKDataBranch* branch, TObject* object)
     ++m_rebuilds;
     if (object) {
         TOwned<TKDataBranch> fresh(TKDataBranch::NewNamed(""));
-        TKObjectRequest request;
-        request.Project = m_project;
-        request.Object = object;
-        request.Kind = korFillBranch;
-        request.Argument = reinterpret_cast<std::intptr_t>(fresh.get());
-        SendObjectRequest(object->ClassType(), request);
+        RequestFillBranch(m_project, object, fresh.get());
         TKTreeLock lock;
         CopyFlags(branch, fresh.get());
         branch->SetName(fresh->Name());
@@ -536,6 +532,8 @@ bool TKAdministrator::StartSave(const std::string& fileName)
     if (!m_project || m_job != 0) return false;
     m_job = 2;
     m_lastJobState = ktsRunning;
+    // The job writes the viewers' places as they are now.
+    CaptureViewerPlacements(ObjectAs<TKelvora3DProject>(m_project));
     auto* params = TKThreadParams::NewWith(fileName.data(), static_cast<int>(fileName.size()));
     try {
         TKThreadForm* form =

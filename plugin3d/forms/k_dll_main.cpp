@@ -1,6 +1,10 @@
 #include "plugin3d/forms/k_dll_main.h"
 
+#include <algorithm>
+
 #include "plugin3d/forms/k_administrator.h"
+#include "plugin3d/forms/k_viewer3d.h"
+#include "plugin3d/forms/k_viewer3d_setup.h"
 #include "plugin3d/model/core/k_interfaces.h"
 
 IMPLEMENT_TCLASS(TDllMainForm, TForm)
@@ -23,6 +27,15 @@ void DllMainUnFinal()
     UnregisterMainWindow(form, nullptr);
     g_mainForm = nullptr;
     FreeObject(form);
+    // Nothing of the plug-in may outlive it: forms waiting to be released go now, and any
+    // form still left (a progress form whose job ended last) is freed. Viewers and their setup
+    // forms belong to their drawing systems, which free them.
+    if (Application) Application->ProcessMessages();
+    for (int i = Screen ? Screen->FormCount() - 1 : -1; i >= 0; --i) {
+        TForm* left = Screen->Forms(i);
+        if (left && !ObjectAs<TKViewer3D>(left) && !ObjectAs<TKViewer3DSetup>(left)) FreeObject(left);
+        i = std::min(i, Screen->FormCount());
+    }
 }
 
 }  // namespace

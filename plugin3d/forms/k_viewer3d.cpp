@@ -1,6 +1,7 @@
 #include "plugin3d/forms/k_viewer3d.h"
 
 #include <atomic>
+#include <cstring>
 #include <filesystem>
 
 #include "platform/forms/dialogs.h"
@@ -125,7 +126,7 @@ void FreeViewer(TComponent* viewer)
 int SaveViewer(TComponent* viewer, TKObjectsStream* stream)
 {
     auto* form = ObjectAs<TKViewer3D>(viewer);
-    return form ? platform::CallOnUiThread([&] { return form->SaveToStream(stream); }) : 0;
+    return form ? form->SaveToStream(stream) : 0;
 }
 
 int LoadViewer(TComponent* viewer, TKObjectsStream* stream)
@@ -166,6 +167,14 @@ const TUnitInfo kKViewer3DUnit{"KViewer3DUn", StartViewerUnit, EndViewerUnit};
 TKViewer3D* ViewerOf(TKDrawingSystem3D* system)
 {
     return system ? ObjectAs<TKViewer3D>(system->Viewer()) : nullptr;
+}
+
+void CaptureViewerPlacements(TKelvora3DProject* project)
+{
+    if (!project) return;
+    for (int i = 0; i < project->ViewerCount(); ++i)
+        if (TKViewer3D* viewer = ViewerOf(ObjectAs<TKDrawingSystem3D>(project->GetDrawingSystem(i))))
+            viewer->CapturePlacement();
 }
 
 // --- TKViewer3D -----------------------------------------------------------------------------
@@ -221,6 +230,7 @@ void TKViewer3D::SetDrawingSystem(TKDrawingSystem3D* system)
     m_system = system;
     if (m_system) m_system->Events().Add(handler);
     m_setup->SetDrawingSystem(system);
+    CapturePlacement();
     SystemEvent(system, kevChangeEnds, 0);
     SystemEvent(system, kevPictureRepainted, 0);
     UpdateCaptions();
@@ -368,9 +378,8 @@ void TKViewer3D::SetupMenuClick(TObject*)
     if (m_setup) m_setup->Show();
 }
 
-int TKViewer3D::SaveToStream(TKObjectsStream* stream)
+void TKViewer3D::CapturePlacement()
 {
-    if (!stream) return 24;
     WINDOWPLACEMENT placement{};
     placement.length = 44;
     GetWindowPlacement(&placement);
@@ -383,11 +392,33 @@ int TKViewer3D::SaveToStream(TKObjectsStream* stream)
     if (state == wsNormal) flags |= kNormal;
     if (state == wsMaximized) flags |= kMaximized;
     const RECT& normal = placement.rcNormalPosition;
-    for (std::int32_t value : {normal.left, normal.top, normal.right, normal.bottom})
-        WriteValue(stream, value);
-    WriteValue(stream, flags);
-    WriteValue(stream, static_cast<std::int32_t>(WindowZDepth(GetSafeHwnd())));
-    return 24 + m_setup->SaveToStream(stream);
+    const std::int32_t values[6] = {normal.left,
+                                    normal.top,
+                                    normal.right,
+                                    normal.bottom,
+                                    static_cast<std::int32_t>(flags),
+                                    static_cast<std::int32_t>(WindowZDepth(GetSafeHwnd()))};
+    std::array<std::uint8_t, kPlacementBytes> block{};
+    std::memcpy(block.data(), values, sizeof values);
+    if (m_setup) m_setup->WritePlacement(block.data() + sizeof values);
+    std::lock_guard lock(m_placementMutex);
+    m_placement = block;
+}
+
+int TKViewer3D::SaveToStream(TKObjectsStream* stream)
+{
+    if (!stream) return 24;
+    // A save on a job's thread writes the place taken last on this window's thread: asking
+    // the window there would wait for a thread that may wait for the drawing system's lock,
+    // which the saving thread holds.
+    if (platform::IsUiThread()) CapturePlacement();
+    std::array<std::uint8_t, kPlacementBytes> block;
+    {
+        std::lock_guard lock(m_placementMutex);
+        block = m_placement;
+    }
+    stream->Write(block.data(), kPlacementBytes);
+    return kPlacementBytes;
 }
 
 int TKViewer3D::LoadFromStream(TKObjectsStream* stream)
@@ -412,6 +443,7 @@ int TKViewer3D::LoadFromStream(TKObjectsStream* stream)
     m_setupWasVisible = (flags & kSetupVisible) != 0;
     if (!(flags & kNormal)) SetWindowState((flags & kMaximized) ? wsMaximized : wsMinimized);
     UpdateCaptions();
+    CapturePlacement();
     if (flags & kVisible)
         if (auto* project = ObjectAs<TKelvora3DProject>(stream->GetProject()))
             project->AddReopenedWindow(GetSafeHwnd(), depth);
@@ -476,12 +508,7 @@ bool SelectCamera(const std::string& caption, TKelvora3DProject* project, TKCust
             root->SetCount(0);
             root->AddChild(list);
         }
-        TKObjectRequest request;
-        request.Project = project;
-        request.Object = project->Cameras();
-        request.Kind = korFillBranch;
-        request.Argument = reinterpret_cast<std::intptr_t>(static_cast<TObject*>(list));
-        SendObjectRequest(project->Cameras()->ClassType(), request);
+        RequestFillBranch(project, project->Cameras(), list);
         const TKTreeLock lock;
         found = camera ? root->FindDataInTree(TKData::OfObject(camera)) : nullptr;
         root->SetFlagInTree(1);

@@ -9,8 +9,10 @@
 // (open: show the viewer; popup menu: "Setup..." and "Select Camera...") and holds the
 // camera picker TKSelectCameraForm.
 
+#include <array>
 #include <atomic>
 #include <cstdint>
+#include <mutex>
 
 #include "platform/forms/comctrls.h"
 #include "platform/forms/forms.h"
@@ -44,9 +46,14 @@ class TKViewer3D : public TForm {
     TKDrawingSystem3D* DrawingSystem() const { return m_system; }
     TKViewer3DSetup* Setup() const { return m_setup; }
     bool SetupWasVisible() const { return m_setupWasVisible; }
+    /// The bytes of the window's part of its drawing system's record.
+    static constexpr int kPlacementBytes = 40;
     /// The placement block (24 bytes: the normal rectangle, flags, stacking depth) and the
-    /// setup form's block (16). A null stream: 24 on save, -1 on load.
+    /// setup form's block (16). A null stream: 24 on save, -1 on load. Any thread: on
+    /// another than the window's, the place taken last (CapturePlacement) is written.
     int SaveToStream(TKObjectsStream* stream);
+    /// Takes the window's and its setup form's place now (the window's thread).
+    void CapturePlacement();
     int LoadFromStream(TKObjectsStream* stream);
     /// Writes the picture as a bitmap file (".bmp" added to a name without extension), under
     /// the drawing system's lock; nothing inside a setup bracket. True when written.
@@ -83,6 +90,8 @@ private:
     bool m_destroying = false;
     HWND m_handle = nullptr;
     std::atomic<int> m_posted{0};
+    std::mutex m_placementMutex;
+    std::array<std::uint8_t, kPlacementBytes> m_placement{};  ///< guarded by m_placementMutex
 };
 
 /// TKSelectCameraForm (unit KCameraSelectUn): the cameras of a project as a tree, to pick one.
@@ -120,6 +129,8 @@ bool SelectCamera(const std::string& caption, TKelvora3DProject* project,
 
 /// The viewer window of a drawing system (null without one).
 TKViewer3D* ViewerOf(TKDrawingSystem3D* system);
+/// Takes the place of every viewer of the project now, for a save on a job's thread.
+void CaptureViewerPlacements(TKelvora3DProject* project);
 
 /// Unit KViewer3DUn: the drawing system's request handler and glyph, the shared click object
 /// of its popup entries, and the forms' links that give every drawing system its viewer.

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstring>
 
 #include "platform/forms/comctrls.h"
 #include "platform/forms/extctrls.h"
@@ -647,16 +648,23 @@ void TKViewer3DSetup::ColorEditChange(TObject* sender)
 
 // --- the block in the viewer's stream -------------------------------------------------------
 
-int TKViewer3DSetup::SaveToStream(TKObjectsStream* stream)
+void TKViewer3DSetup::WritePlacement(std::uint8_t* block)
 {
-    if (!stream) return 16;
     const CRect bounds = BoundsRect();
-    const std::int32_t values[3] = {bounds.left, bounds.top, WindowZDepth(GetSafeHwnd())};
     std::uint32_t flags = 0;
     if (IsWindowVisible()) flags |= 1;
     if (KFlatCaption1->IsStayOnTop()) flags |= 2;
-    for (std::int32_t value : values) WriteValue(stream, value);
-    WriteValue(stream, flags);
+    const std::int32_t values[4] = {bounds.left, bounds.top, WindowZDepth(GetSafeHwnd()),
+                                    static_cast<std::int32_t>(flags)};
+    std::memcpy(block, values, sizeof values);
+}
+
+int TKViewer3DSetup::SaveToStream(TKObjectsStream* stream)
+{
+    if (!stream) return 16;
+    std::uint8_t block[16];
+    WritePlacement(block);
+    stream->Write(block, sizeof block);
     return 16;
 }
 

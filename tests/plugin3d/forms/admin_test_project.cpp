@@ -19,12 +19,7 @@ std::int32_t ProjectRequest(TKObjectRequest& request)
     branch->SetFlag(1);
     TKDataBranch* list = TKDataBranch::NewNamed("");
     branch->AddChild(list);
-    TKObjectRequest fill;
-    fill.Project = project;
-    fill.Object = project->Objects();
-    fill.Kind = korFillBranch;
-    fill.Argument = reinterpret_cast<std::intptr_t>(static_cast<TObject*>(list));
-    SendObjectRequest(project->Objects()->ClassType(), fill);
+    RequestFillBranch(project, project->Objects(), list);
     return 0;
 }
 
