@@ -14,14 +14,15 @@ ctest --test-dir build/debug --output-on-failure -j "$(nproc)" "$@"
 
 # Suites that run again under ThreadSanitizer, in a build tree of its own: the thread runner's
 # stop stress, the row driver, the worker drawing on a window, the 3D plug-in's job threads,
-# its progress form and its lists hearing items on a job thread. One line a test program:
+# its progress form, its lists hearing items on a job thread and the project's image job racing
+# the user's edits. One line a test program:
 # the program, then its suites.
 tsan_suites=(
   "basecore_tests ThreadRunner.*:RowDriver.*"
   "platform_tests WorkerDC.*"
   "kelvora_core_tests ThreadStress.*:Threads*"
   "kelvora_forms_tests ProgressForm.*"
-  "kelvora_scene_tests ListEvents.*"
+  "kelvora_scene_tests ListEvents.*:ImageJobRace.*"
 )
 targets=()
 for line in "${tsan_suites[@]}"; do targets+=("${line%% *}"); done

@@ -258,7 +258,7 @@ bool TKelvora3DProject::InSceneEdit() const
 
 int TKelvora3DProject::SceneEditCount() const
 {
-    TKWaitingSectionGuard guard(LockSection());
+    TKSectionGuard guard(LockSection());
     return m_sceneEditCount;
 }
 

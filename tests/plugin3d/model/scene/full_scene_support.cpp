@@ -280,7 +280,9 @@ FullScene BuildFullScene(TKelvora3DProject& project, const std::string& folder, 
     }
 
     // How each viewer shows the surfaces: by default smooth triangles; viewer 3 draws the
-    // hill as a wire grid, viewer 2 the waves as points.
+    // hill as a wire grid, viewer 2 the waves as points. Set as an editor's Apply sets them:
+    // inside a scene edit, then every viewer is redrawn.
+    project.BeginSceneEdit(0);
     for (int k = 0; k < 3; ++k) {
         auto* depository = ObjectAs<SurfaceDepository>(project.GetDepository(scene.surfaces[k]));
         EXPECT_NE(depository, nullptr);
@@ -300,6 +302,8 @@ FullScene BuildFullScene(TKelvora3DProject& project, const std::string& folder, 
         if (k == 0) depository->SetDrawingRecord(depository->AddDrawing(scene.viewers[2]), 0, 1);
         if (k == 1) depository->SetDrawingRecord(depository->AddDrawing(scene.viewers[1]), 0, 2);
     }
+    project.RedrawObject(nullptr);
+    project.EndSceneEdit(0);
 
     auto* notes = TKCustomChangeObjectList::New(nullptr);
     notes->SetName("Notes");

@@ -37,6 +37,8 @@ protected:
     TempDir dir;
     TOwned<TKelvora3DProject> project = NewProject();
 };
+using SceneGolden = FullSceneTest;
+using ProjectFuzz = FullSceneTest;
 
 TEST_F(FullSceneTest, ARoundTripGivesTheSameFileAndTheSamePictures)
 {
@@ -103,7 +105,7 @@ TEST_F(FullSceneTest, AMovedProjectFindsItsLayersInItsNewFolder)
     for (std::size_t i = 0; i < after.size(); ++i) EXPECT_TRUE(after[i] == before[i]) << "viewer " << i + 1;
 }
 
-TEST_F(FullSceneTest, SceneGoldenViewersShowTheSceneAsAPersonSawIt)
+TEST_F(SceneGolden, TheThreeViewersShowTheSceneAsAPersonSawIt)
 {
     BuildFullScene(*project, dir.Path().string(), kGrid, kWidth, kHeight);
     ASSERT_TRUE(WaitForImages(*project));
@@ -115,7 +117,7 @@ TEST_F(FullSceneTest, SceneGoldenViewersShowTheSceneAsAPersonSawIt)
 
 // Seeded damage to the full scene's file, bounded by count: every load either succeeds or
 // fails with one of the model's errors, and the project that tried is freed cleanly.
-TEST_F(FullSceneTest, ProjectFuzzDamagedFilesFailCleanly)
+TEST_F(ProjectFuzz, DamagedFilesLoadOrFailCleanly)
 {
     BuildFullScene(*project, dir.Path().string(), 16, 64, 48);
     ASSERT_TRUE(WaitForImages(*project));
