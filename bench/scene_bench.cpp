@@ -7,35 +7,16 @@
 #include <vector>
 
 #include "bench/bench_registry.h"
-#include "plugin3d/model/core/core_units.h"
-#include "plugin3d/model/render/render_units.h"
+#include "bench/model_units.h"
 #include "plugin3d/model/scene/k_custom3d_lists.h"
-#include "plugin3d/model/scene/scene_units.h"
 
 namespace {
 
 constexpr int kListItems = 100000;
 constexpr int kSubBases = 10000;
 
-// The model's units for the length of a measurement.
-class Units {
-public:
-    Units()
-    {
-        InitializeUnits(CoreUnits().data(), CoreUnits().size());
-        InitializeUnits(RenderUnits().data(), RenderUnits().size());
-        InitializeUnits(SceneUnits().data(), SceneUnits().size());
-    }
-    ~Units()
-    {
-        FinalizeUnits(SceneUnits().data(), SceneUnits().size());
-        FinalizeUnits(RenderUnits().data(), RenderUnits().size());
-        FinalizeUnits(CoreUnits().data(), CoreUnits().size());
-    }
-};
-
 const bool kListsAdd = RegisterBench("lists-add-100k", "vector-append", [](BenchContext&) {
-    Units units;
+    ModelUnits units;
     std::vector<TKCustomConstruction3D*> items;
     for (int i = 0; i < kListItems; ++i) items.push_back(TKCustomConstruction3D::New());
     TOwned<TKCustomConstruction3DList> list(TKCustomConstruction3DList::New());
@@ -53,7 +34,7 @@ const bool kListsAdd = RegisterBench("lists-add-100k", "vector-append", [](Bench
 });
 
 const bool kBasisPlace = RegisterBench("basis-place-10k", "matrix-multiply-10k", [](BenchContext&) {
-    Units units;
+    ModelUnits units;
     TOwned<TKBasis3D> top(TKBasis3D::New());
     std::vector<TOwned<TKBasis3D>> subs;
     std::vector<TMatrix3D> matrices(kSubBases);

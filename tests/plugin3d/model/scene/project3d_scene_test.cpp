@@ -112,7 +112,7 @@ TEST_F(SceneGolden, TheThreeViewersShowTheSceneAsAPersonSawIt)
     const std::vector<QImage> pictures = Pictures(*project);
     ASSERT_EQ(pictures.size(), 3u);
     for (std::size_t i = 0; i < pictures.size(); ++i)
-        EXPECT_TRUE(MatchesSceneGolden(pictures[i], "scene-viewer-" + std::to_string(i + 1)));
+        EXPECT_TRUE(MatchesGolden(pictures[i], "scene-viewer-" + std::to_string(i + 1)));
 }
 
 // Seeded damage to the full scene's file, bounded by count: every load either succeeds or

@@ -27,32 +27,19 @@
 #include "plugin3d/model/scene/k_lights3d.h"
 #include "plugin3d/model/scene/k_surface3d.h"
 #include "tests/platform/gdi/canvas.h"
+#include "tests/plugin3d/model/scene/scene_pictures.h"
 #include "tests/support/test_environment.h"
 #include "tests/support/ui_helpers.h"
 
 namespace {
 
+using kelvora::test::FrameAlong;
+using kelvora::test::FromColumns;
+using kelvora::test::MatchesGolden;
 using tarvenix::test::TempDir;
 
 constexpr int kGrid = 256;
 constexpr int kWidth = 400, kHeight = 300;
-
-TMatrix3D FromColumns(const TVector3D& a, const TVector3D& b, const TVector3D& c)
-{
-    return TMatrix3D{{a.x, b.x, c.x, a.y, b.y, c.y, a.z, b.z, c.z}};
-}
-
-// A right-handed frame whose x axis points along x (lights shine along their x axis).
-TMatrix3D FrameAlong(TVector3D x)
-{
-    VectorNormalize(x, x);
-    TVector3D up{0, 0, 1}, y, z;
-    if (std::abs(x.z) > 0.9) up = {0, 1, 0};
-    VectorCross(up, x, y);
-    VectorNormalize(y, y);
-    VectorCross(x, y, z);
-    return FromColumns(x, y, z);
-}
 
 // The float layer: a smooth hill on a ramp rising along the rows, written by the suite's
 // own writer.
@@ -195,19 +182,7 @@ struct Stage {
     }
 
     // The picture as the viewer copies it from the drawing system's bitmap.
-    QImage Shown()
-    {
-        TKMemoryBitmap* bitmap = ds->Bitmap();
-        tarvenix::test::Canvas shown(kWidth, kHeight);
-        bitmap->LockCanvas();
-        BitBlt(shown.dc(), 0, 0, kWidth, kHeight, bitmap->Canvas(), 0, 0, SRCCOPY);
-        bitmap->UnlockCanvas();
-        const std::vector<std::uint32_t> pixels = shown.Pixels();
-        QImage image(kWidth, kHeight, QImage::Format_RGB32);
-        for (int y = 0; y < kHeight; ++y)
-            std::memcpy(image.scanLine(y), pixels.data() + std::size_t(y) * kWidth, std::size_t(kWidth) * 4);
-        return image;
-    }
+    QImage Shown() { return kelvora::test::ViewerPicture(*ds); }
 };
 
 // The lights of the golden scenes, by name.
@@ -217,33 +192,6 @@ void AddLights(Stage& stage, const std::string& which)
     if (which == "flat" || which == "all") stage.AddFlat({0.6, 0.5, -1}, {0.35, 0.33, 0.3});
     if (which == "point" || which == "all")
         stage.AddPoint({-150, -300, 320}, {-30, 20, 40}, {0.75, 0.58, 0.36});
-}
-
-// Matches when no component of a pixel differs by more than 2 levels, except at 0.1 % of
-// the pixels (edges may fall on the other side of a rounding).
-::testing::AssertionResult MatchesGolden(const QImage& picture, const std::string& name)
-{
-    tarvenix::test::SaveTestOutput(picture, name);
-    const auto file =
-        tarvenix::test::TestOutputDir().parent_path() / "tests/plugin3d/golden" / (name + ".png");
-    const QImage golden = QImage(QString::fromStdString(file.string())).convertToFormat(QImage::Format_RGB32);
-    if (golden.isNull()) return ::testing::AssertionFailure() << file << " is missing";
-    if (golden.size() != picture.size()) return ::testing::AssertionFailure() << name << ": another size";
-    int off = 0, worst = 0;
-    for (int y = 0; y < picture.height(); ++y) {
-        const auto* a = reinterpret_cast<const QRgb*>(picture.constScanLine(y));
-        const auto* b = reinterpret_cast<const QRgb*>(golden.constScanLine(y));
-        for (int x = 0; x < picture.width(); ++x) {
-            const int d = std::max({std::abs(qRed(a[x]) - qRed(b[x])), std::abs(qGreen(a[x]) - qGreen(b[x])),
-                                    std::abs(qBlue(a[x]) - qBlue(b[x]))});
-            worst = std::max(worst, d);
-            if (d > 2) ++off;
-        }
-    }
-    if (off * 1000 > picture.width() * picture.height())
-        return ::testing::AssertionFailure()
-               << name << ": " << off << " pixels differ by more than 2 levels (up to " << worst << ")";
-    return ::testing::AssertionSuccess();
 }
 
 class SurfaceGolden : public ::testing::Test {
