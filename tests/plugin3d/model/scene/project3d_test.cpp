@@ -302,6 +302,27 @@ TEST_F(Project3D, AStoppedJobIsReportedAndItsViewersStayOutOfDate)
     project->Events().Remove(log.Handler());
 }
 
+TEST_F(Project3D, ADrawingSystemsSetupStopsTheJobFirst)
+{
+    auto* camera = Add<TestCamera>();
+    auto* slow = Add<SlowConstruction>();
+    slow->steps = 100000;
+    auto* ds = Add<TKDrawingSystem3D>();
+    EventLog log;
+    project->Events().Add(log.Handler());
+    project->SetViewerCamera(ds, camera);
+    ASSERT_TRUE(WaitUntil([&] { return slow->started.load() > 0; }));
+    log.Clear();
+    slow->steps = 1;           // the picture redrawn after the resize is quick
+    ds->SetImageSize(64, 32);  // canvas and bitmap change size: the pass must be gone
+    EXPECT_EQ(slow->stopped.load(), 1);
+    EXPECT_EQ(log.Params(kevSceneEditStarted).size(), 1u);
+    EXPECT_EQ(log.Params(kevSceneEditFinished).size(), 1u);
+    ASSERT_TRUE(WaitForImages(*project));
+    project->Events().Remove(log.Handler());
+    EXPECT_EQ(ds->ImageWidth(), 64);
+}
+
 TEST_F(Project3D, DestroyingAProjectWhileItRendersIsClean)
 {
     auto fresh = NewProject();
