@@ -440,6 +440,8 @@ void TKelvora3DProject::AddObject(TObject* target, TObject* obj)
 TKObject* TKelvora3DProject::GetDepository(const TObject* object) const
 {
     if (!object) return nullptr;
+    // A load fills the table on its own thread while the forms may ask.
+    TKWaitingSectionGuard guard(m_depositoryLock);
     for (const TDepositoryEntry& entry : m_depositories)
         if (entry.Construction == object) return entry.Depository;
     return nullptr;
@@ -867,9 +869,15 @@ int TKelvora3DProject::EndOperation(int kind)
             FreeSearchLists();
             if (kind == kokLoad && m_loadLinked) {
                 m_redrawAll = true;
-                RunImagePasses(nullptr);
+                try {
+                    RunImagePasses(nullptr);
+                } catch (...) {
+                    // A picture that cannot be made now does not fail the load: its viewer
+                    // stays out of date and the job tries again.
+                }
                 ShowReopenedWindows();
             }
+            TKWaitingSectionGuard guard(LockSection());
             m_reopened.clear();
         },
         [&] {

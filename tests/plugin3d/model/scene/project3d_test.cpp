@@ -25,6 +25,19 @@
 #include "tests/support/test_environment.h"
 #include "tests/support/ui_helpers.h"
 
+namespace kelvora::test {
+
+/// Never registered in "Classes": a file's record of it is of a class the program does not know.
+class UnlistedConstruction : public TestConstruction {
+    DECLARE_TCLASS(UnlistedConstruction)
+
+protected:
+    UnlistedConstruction() = default;
+};
+IMPLEMENT_TCLASS(UnlistedConstruction, TestConstruction)
+
+}  // namespace kelvora::test
+
 namespace {
 
 using namespace kelvora::test;
@@ -421,6 +434,26 @@ TEST_F(Project3D, ANegativeViewerCountIsAnInvalidValueAndLeavesBothTablesEmpty)
         EXPECT_EQ(project->ViewerCount(), 0);
         EXPECT_EQ(project->DepositoryCount(), 0);
     }
+}
+
+TEST_F(Project3D, AnObjectOfAClassThisProgramDoesNotKnowIsLeftOutOfItsList)
+{
+    auto* known = Add<TestConstruction>();
+    known->SetName("Known");
+    Add<UnlistedConstruction>();
+    auto* last = Add<TestLight>();
+    last->SetName("Lamp");
+    tarvenix::test::TempDir dir;
+    project->SaveToFile(dir.File("unknown.ktp"));
+    auto loaded = NewProject();
+    loaded->LoadFromFile(dir.File("unknown.ktp"));
+    ASSERT_TRUE(WaitForImages(*loaded));
+    // The unknown record is skipped whole: what follows it still loads.
+    ASSERT_GE(loaded->Objects()->Count(), 1);
+    EXPECT_EQ(loaded->Objects()->GetItem(0)->Name(), "Known");
+    EXPECT_EQ(loaded->Objects()->IndexOf(nullptr), 1);
+    ASSERT_EQ(loaded->Lights()->Count(), 1);
+    EXPECT_EQ(loaded->Lights()->GetItem(0)->Name(), "Lamp");
 }
 
 TEST_F(Project3D, TheSearchPathIsTheProjectFolderThenTheWorkFolder)
