@@ -4,7 +4,7 @@
 #include <cstring>
 #include <unordered_map>
 
-#include "platform/gdi/dib_format.h"
+#include "platform/gdi/dib_format_internal.h"
 #include "platform/gdi/dc.h"
 #include "platform/gdi/gdi_objects.h"
 #include "platform/kernel/file_mapping.h"

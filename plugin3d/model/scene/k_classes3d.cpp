@@ -1,5 +1,7 @@
 #include "plugin3d/model/scene/k_classes3d.h"
 
+#include <iterator>
+
 #include "plugin3d/model/core/k_interfaces.h"
 #include "plugin3d/model/core/k_rtd_registry.h"
 #include "plugin3d/model/scene/k_custom3d_lists.h"
@@ -23,17 +25,6 @@ const TRegisteredClass kClasses[] = {
     {&TKSimpleDiffuseReflection::StaticClass, "Simple Diffuse Reflection", nullptr},
 };
 
-// "Standart Objects" -> caption, with the class as data, under the list's sub-items.
-void OfferSubItem(TClass list, const char* caption, TClass cls)
-{
-    TKDataBranch* items = GetClassInfoBranch(list, kciSubItems, true);
-    if (!items) return;
-    TKTreeLock lock;
-    TKDataBranch* standard = items->ForceChild("Standart Objects", true);
-    if (!standard->FindByData(TKData::OfClass(cls)))
-        standard->AddChild(TKDataBranch::NewNamed(caption, 0, TKData::OfClass(cls)));
-}
-
 }  // namespace
 
 void RegisterKClasses3D()
@@ -41,7 +32,7 @@ void RegisterKClasses3D()
     for (const TRegisteredClass& c : kClasses) {
         RegisterClassBranch(c.cls());
         RegisterClassCaption(c.cls(), c.caption);
-        if (c.offeredBy) OfferSubItem(c.offeredBy(), c.caption, c.cls());
+        if (c.offeredBy) RegisterStandardSubItem(c.offeredBy(), c.caption, c.cls());
     }
 }
 

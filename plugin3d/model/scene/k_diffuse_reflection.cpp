@@ -5,6 +5,18 @@
 
 IMPLEMENT_TCLASS(TKSimpleDiffuseReflection, TKCustomReflectionLaw)
 
+namespace {
+
+// c0 + c1 x + c2 x^2, held to [0, 1] (NaN gives 0).
+inline double Clamped(const double (&c)[3], double x)
+{
+    const double v = x * (x * c[2] + c[1]) + c[0];
+    if (!(v >= 0)) return 0;
+    return v > 1 ? 1 : v;
+}
+
+}  // namespace
+
 void TKSimpleDiffuseReflection::Init()
 {
     TKCustomReflectionLaw::Init();
@@ -44,13 +56,6 @@ void TKSimpleDiffuseReflection::Assign(TPersistent* source)
     });
 }
 
-double TKSimpleDiffuseReflection::Clamped(const double (&c)[3], double x)
-{
-    const double v = x * (x * c[2] + c[1]) + c[0];
-    if (!(v >= 0)) return 0;
-    return v > 1 ? 1 : v;
-}
-
 double TKSimpleDiffuseReflection::LightTerm(double x)
 {
     return Clamped(m_attenuation, x);
@@ -61,7 +66,8 @@ double TKSimpleDiffuseReflection::RadiationTerm(double x)
     return Clamped(m_radiation, x);
 }
 
-void TKSimpleDiffuseReflection::AddAmbientSingle(const TVector3S& colour)
+template <class Vector>
+void TKSimpleDiffuseReflection::AddAmbientColour(const Vector& colour)
 {
     if (!Output) return;
     const double k = LightTerm(1.0);
@@ -70,24 +76,44 @@ void TKSimpleDiffuseReflection::AddAmbientSingle(const TVector3S& colour)
     Output[2] += float(k * colour.z);
 }
 
+void TKSimpleDiffuseReflection::AddAmbientSingle(const TVector3S& colour)
+{
+    AddAmbientColour(colour);
+}
+
 void TKSimpleDiffuseReflection::AddAmbient(const TVector3D& colour)
 {
-    if (!Output) return;
-    const double k = LightTerm(1.0);
-    Output[0] += float(k * colour.x);
-    Output[1] += float(k * colour.y);
-    Output[2] += float(k * colour.z);
+    AddAmbientColour(colour);
+}
+
+template <class Vector>
+double TKSimpleDiffuseReflection::TermOf(const Vector& direction)
+{
+    using Real = decltype(direction.x);
+    if (!UseNormal || !Normal) return LightTerm(1.0);
+    // The light travels along direction, so the way back to it is -direction.
+    return LightTerm(
+        -(direction.x * Real(Normal->x) + direction.y * Real(Normal->y) + direction.z * Real(Normal->z)));
 }
 
 template <class Vector, class Real>
 void TKSimpleDiffuseReflection::AddChannel(int channel, const Vector& direction, Real intensity)
 {
+    if (Output) Output[channel] += float(TermOf(direction) * intensity);
+}
+
+void TKSimpleDiffuseReflection::AddLightSingle(const TVector3S& direction, const float (&rgb)[3])
+{
     if (!Output) return;
-    double x = 1.0;
-    // The light travels along direction, so the way back to it is -direction.
-    if (UseNormal && Normal)
-        x = -(direction.x * Real(Normal->x) + direction.y * Real(Normal->y) + direction.z * Real(Normal->z));
-    Output[channel] += float(LightTerm(x) * intensity);
+    const double k = TermOf(direction);
+    for (int c = 0; c < 3; ++c) Output[c] += float(k * rgb[c]);
+}
+
+void TKSimpleDiffuseReflection::AddLight(const TVector3D& direction, const double (&rgb)[3])
+{
+    if (!Output) return;
+    const double k = TermOf(direction);
+    for (int c = 0; c < 3; ++c) Output[c] += float(k * rgb[c]);
 }
 
 void TKSimpleDiffuseReflection::AddRedSingle(const TVector3S& direction, float intensity)

@@ -16,7 +16,9 @@
 
 #include "plugin3d/model/scene/k_custom3d.h"
 
-class TKSimpleDiffuseReflection : public TKCustomReflectionLaw {
+// Final: the law runs once per lit point and light, and its terms are inlined into the Add
+// operations.
+class TKSimpleDiffuseReflection final : public TKCustomReflectionLaw {
     DECLARE_TCLASS(TKSimpleDiffuseReflection)
 
     /// A law of this class: its name, and its coefficients when one of them differs (4100,
@@ -49,6 +51,12 @@ class TKSimpleDiffuseReflection : public TKCustomReflectionLaw {
     /// radiation weight of nothing without Lights).
     virtual void Compute();
 
+    /// AddRed, AddGreen and AddBlue of one light at once (red, green, blue intensities):
+    /// the same sums, with the cosine and its term taken once. The lights call these when
+    /// they light through this law.
+    void AddLightSingle(const TVector3S& direction, const float (&rgb)[3]);
+    void AddLight(const TVector3D& direction, const double (&rgb)[3]);
+
     /// The setter convention: an update around the store and 4100 (null) when a value differs.
     void SetAttenuation(double a0, double a1, double a2);
     void SetRadiation(double r0, double r1, double r2);
@@ -69,9 +77,12 @@ protected:
     TKSimpleDiffuseReflection() = default;
 
 private:
+    template <class Vector>
+    void AddAmbientColour(const Vector& colour);
+    template <class Vector>
+    double TermOf(const Vector& direction);
     template <class Vector, class Real>
     void AddChannel(int channel, const Vector& direction, Real intensity);
-    static double Clamped(const double (&c)[3], double x);
 
     double m_attenuation[3] = {0.5, 0.5, 0};
     double m_radiation[3] = {1, 0, 0};

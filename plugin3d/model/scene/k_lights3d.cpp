@@ -1,8 +1,10 @@
 #include "plugin3d/model/scene/k_lights3d.h"
 
 #include <cmath>
+#include <type_traits>
 
 #include "plugin3d/model/scene/k_custom3d_lists.h"
+#include "plugin3d/model/scene/k_diffuse_reflection.h"
 #include "plugin3d/model/scene/k_value_setters.h"
 
 IMPLEMENT_TCLASS(TKAmbientLight3D, TKCustomLightSystem3D)
@@ -63,17 +65,29 @@ double Normalize(const TVector3D& v, TVector3D& out)
     return VectorNormalize(v, out);
 }
 
-void AddChannels(TKCustomReflectionLaw& law, const TVector3S& direction, const float (&rgb)[3])
+// The plug-in's own law takes a light's three channels in one call (one cosine, one term);
+// any other law gets AddRed, AddGreen and AddBlue.
+template <class Vector, class Real>
+void AddChannels(TKCustomReflectionLaw& law, const Vector& direction, const Real (&rgb)[3])
 {
-    law.AddRedSingle(direction, rgb[0]);
-    law.AddGreenSingle(direction, rgb[1]);
-    law.AddBlueSingle(direction, rgb[2]);
-}
-void AddChannels(TKCustomReflectionLaw& law, const TVector3D& direction, const double (&rgb)[3])
-{
-    law.AddRed(direction, rgb[0]);
-    law.AddGreen(direction, rgb[1]);
-    law.AddBlue(direction, rgb[2]);
+    static const TClass simpleLaw = TKSimpleDiffuseReflection::StaticClass();
+    if (law.ClassType() == simpleLaw) {
+        auto& simple = static_cast<TKSimpleDiffuseReflection&>(law);
+        if constexpr (std::is_same_v<Real, float>)
+            simple.AddLightSingle(direction, rgb);
+        else
+            simple.AddLight(direction, rgb);
+        return;
+    }
+    if constexpr (std::is_same_v<Real, float>) {
+        law.AddRedSingle(direction, rgb[0]);
+        law.AddGreenSingle(direction, rgb[1]);
+        law.AddBlueSingle(direction, rgb[2]);
+    } else {
+        law.AddRed(direction, rgb[0]);
+        law.AddGreen(direction, rgb[1]);
+        law.AddBlue(direction, rgb[2]);
+    }
 }
 
 // The light left by the occluders on the ray from to to (1 without any).

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "platform/forms/exceptions.h"
+#include "plugin3d/model/core/k_form_links.h"
 #include "plugin3d/model/core/k_interfaces.h"
 #include "plugin3d/model/scene/k_drawing_system3d.h"
 #include "tests/plugin3d/model/scene/scene_test_support.h"
@@ -412,6 +413,122 @@ TEST(DrawingSystem, ARecordWithAnInvalidSizeOrTypeFailsAndLeavesNoPicture)
         EXPECT_EQ(target->ImageWidth(), 0);
         EXPECT_EQ(target->ImageHeight(), 0);
     }
+}
+
+TEST(DrawingSystem, BitMapEntriesOutsideTheComponentsAndBitsAreIgnored)
+{
+    auto source = NewDrawingSystem();
+    MemoryStream inherited;
+    const int mapStart = 12 + source->TKCustomDrawSystem3D::SaveToStream(&inherited) + 28;
+    MemoryStream stream;
+    stream.WriteObject(source.get());
+    // Pixel bit 0 from component 9, pixel bit 1 from bit 40 of red, pixel bit 2 from bit -1.
+    const std::int32_t entries[6] = {9, 15, 1, 40, 1, -1};
+    std::memcpy(stream.bytes.data() + mapStart, entries, sizeof entries);
+    stream.SetPosition(12);
+    auto target = NewDrawingSystem();
+    target->LoadFromStream(&stream);
+    EXPECT_EQ(target->BitMap()[0].component, 9);  // kept as read, for the next save
+    target->SetBackground({1, 1, 1});
+    DrawFlatTriangle(*target, 1, 1, 1);
+    // Full red now sets only pixel bits 3-7 (0xF8): ramp index 64 + 0xF8 div 2.
+    EXPECT_EQ(PixelAt(*target, 64, 64), 64u + (0xF8u >> 1));
+    EXPECT_EQ(PixelAt(*target, 0, 0), 192u);
+}
+
+// Forms that make viewers: a token for a window, and counts of what was asked of them.
+struct FakeViewers {
+    static inline int made = 0, freed = 0, saved = 0, loaded = 0;
+    static inline char window = 0;
+    static TComponent* Create(TKDrawingSystem3D*)
+    {
+        ++made;
+        return reinterpret_cast<TComponent*>(&window);
+    }
+    static void Free(TComponent* viewer)
+    {
+        EXPECT_EQ(viewer, reinterpret_cast<TComponent*>(&window));
+        ++freed;
+    }
+    // The placement and setup blocks: 40 bytes.
+    static int Save(TComponent*, TKObjectsStream* stream)
+    {
+        ++saved;
+        int bytes = 0;
+        for (std::int32_t i = 0; i < 10; ++i) bytes += WriteValue(stream, i);
+        return bytes;
+    }
+    static int Load(TComponent*, TKObjectsStream* stream)
+    {
+        ++loaded;
+        int bytes = 0;
+        for (std::int32_t i = 0, v = 0; i < 10; ++i) {
+            bytes += ReadValue(stream, v);
+            EXPECT_EQ(v, i);
+        }
+        return bytes;
+    }
+    static void Install()
+    {
+        TKFormLinks links;
+        links.createViewer = Create;
+        links.freeViewer = Free;
+        links.saveViewer = Save;
+        links.loadViewer = Load;
+        SetFormLinks(links);
+    }
+};
+
+std::int32_t PayloadOf(TKDrawingSystem3D& ds)
+{
+    MemoryStream stream;
+    stream.WriteObject(&ds);
+    std::int32_t payload = 0;
+    std::memcpy(&payload, stream.bytes.data() + 8, 4);
+    return payload;
+}
+
+TEST(DrawingSystem, TheViewerWindowIsMadeSavedLoadedAndFreedThroughTheFormsLinks)
+{
+    auto plain = NewDrawingSystem();  // no forms: no viewer, no viewer part
+    MemoryStream withoutViewer;
+    withoutViewer.WriteObject(plain.get());
+
+    FakeViewers::Install();
+    struct Reset {
+        ~Reset() { SetFormLinks({}); }
+    } reset;
+    auto ds = NewDrawingSystem();
+    EXPECT_EQ(FakeViewers::made, 1);
+    EXPECT_EQ(ds->Viewer(), reinterpret_cast<TComponent*>(&FakeViewers::window));
+    EXPECT_EQ(PayloadOf(*ds), PayloadOf(*plain) + 40);
+
+    MemoryStream stream;
+    stream.WriteObject(ds.get());
+    stream.SetPosition(0);
+    TKObject* object = nullptr;
+    stream.ReadObject(object, TKDrawingSystem3D::StaticClass());
+    TOwned<TKObject> loaded(object);
+    EXPECT_EQ(FakeViewers::made, 2);
+    EXPECT_EQ(FakeViewers::loaded, 1);
+    // A record written without forms ends before the viewer's part.
+    withoutViewer.SetPosition(0);
+    object = nullptr;
+    withoutViewer.ReadObject(object, TKDrawingSystem3D::StaticClass());
+    TOwned<TKObject> old(object);
+    EXPECT_EQ(FakeViewers::loaded, 1);
+
+    // A scene's own drawing system has no viewer even with forms.
+    TOwned<TKDrawingSystem3D> forScene(TKDrawingSystem3D::NewWithScene(nullptr));
+    EXPECT_EQ(forScene->Viewer(), nullptr);
+    EXPECT_EQ(PayloadOf(*forScene), PayloadOf(*plain));
+    EXPECT_EQ(FakeViewers::made, 3);
+
+    ds.reset();
+    loaded.reset();
+    old.reset();
+    forScene.reset();
+    EXPECT_EQ(FakeViewers::freed, 3);
 }
 
 }  // namespace

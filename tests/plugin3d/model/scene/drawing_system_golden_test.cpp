@@ -100,15 +100,7 @@ TEST(DrawSystemGolden, TheSamePrimitivesInEveryColourType)
     for (std::int32_t type = kpfIndexed8; type <= kpfRgb111110; ++type) {
         const std::string name = "drawsys-" + std::to_string(type);
         const QImage painted = Painted(type);
-        tarvenix::test::SaveTestOutput(painted, name);
-        const auto file =
-            tarvenix::test::TestOutputDir().parent_path() / "tests/plugin3d/golden" / (name + ".png");
-        const QImage golden(QString::fromStdString(file.string()));
-        if (golden.isNull()) {
-            ADD_FAILURE() << file << " is missing";
-            continue;
-        }
-        EXPECT_TRUE(tarvenix::test::ImagesEqual(painted, golden, name + "-actual")) << name;
+        EXPECT_TRUE(tarvenix::test::MatchesGolden(painted, "tests/plugin3d/golden", name));
     }
 }
 
