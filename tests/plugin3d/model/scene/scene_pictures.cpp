@@ -1,15 +1,9 @@
 #include "tests/plugin3d/model/scene/scene_pictures.h"
 
-#include <algorithm>
 #include <cmath>
-#include <cstdlib>
-#include <cstring>
-#include <vector>
 
-#include "platform/gdi/gdi.h"
-#include "plugin3d/model/render/memory_bitmap.h"
 #include "plugin3d/model/scene/k_drawing_system3d.h"
-#include "tests/platform/gdi/canvas.h"
+#include "tests/plugin3d/model/render/bitmap_picture.h"
 #include "tests/support/ui_helpers.h"
 
 namespace kelvora::test {
@@ -33,43 +27,12 @@ TMatrix3D FrameAlong(TVector3D x)
 QImage ViewerPicture(TKDrawingSystem3D& ds)
 {
     TKObjectLock lock(ds);
-    const int width = ds.ImageWidth(), height = ds.ImageHeight();
-    TKMemoryBitmap* bitmap = ds.Bitmap();
-    tarvenix::test::Canvas shown(width, height);
-    bitmap->LockCanvas();
-    BitBlt(shown.dc(), 0, 0, width, height, bitmap->Canvas(), 0, 0, SRCCOPY);
-    bitmap->UnlockCanvas();
-    const std::vector<std::uint32_t> pixels = shown.Pixels();
-    QImage image(width, height, QImage::Format_RGB32);
-    for (int y = 0; y < height; ++y)
-        std::memcpy(image.scanLine(y), pixels.data() + std::size_t(y) * std::size_t(width),
-                    std::size_t(width) * 4);
-    return image;
+    return BitmapPicture(*ds.Bitmap(), ds.ImageWidth(), ds.ImageHeight());
 }
 
 ::testing::AssertionResult MatchesGolden(const QImage& picture, const std::string& name)
 {
-    tarvenix::test::SaveTestOutput(picture, name);
-    const auto file =
-        tarvenix::test::TestOutputDir().parent_path() / "tests/plugin3d/golden" / (name + ".png");
-    const QImage golden = QImage(QString::fromStdString(file.string())).convertToFormat(QImage::Format_RGB32);
-    if (golden.isNull()) return ::testing::AssertionFailure() << file << " is missing";
-    if (golden.size() != picture.size()) return ::testing::AssertionFailure() << name << ": another size";
-    int off = 0, worst = 0;
-    for (int y = 0; y < picture.height(); ++y) {
-        const auto* a = reinterpret_cast<const QRgb*>(picture.constScanLine(y));
-        const auto* b = reinterpret_cast<const QRgb*>(golden.constScanLine(y));
-        for (int x = 0; x < picture.width(); ++x) {
-            const int d = std::max({std::abs(qRed(a[x]) - qRed(b[x])), std::abs(qGreen(a[x]) - qGreen(b[x])),
-                                    std::abs(qBlue(a[x]) - qBlue(b[x]))});
-            worst = std::max(worst, d);
-            if (d > 2) ++off;
-        }
-    }
-    if (off * 1000 > picture.width() * picture.height())
-        return ::testing::AssertionFailure()
-               << name << ": " << off << " pixels differ by more than 2 levels (up to " << worst << ")";
-    return ::testing::AssertionSuccess();
+    return tarvenix::test::MatchesGolden(picture, "tests/plugin3d/golden", name, {2, 1});
 }
 
 }  // namespace kelvora::test
