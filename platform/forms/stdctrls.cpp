@@ -380,6 +380,20 @@ bool TEdit::SetEvent(std::string_view name, const THandler& handler)
 }
 
 // --- TMemo -------------------------------------------------------------------------------------------------
+void TMemo::SetScrollBars(TScrollStyle bars)
+{
+    if (bars == m_scrollBars) return;
+    m_scrollBars = bars;
+    RecreateWnd();
+}
+
+void TMemo::SetWordWrap(bool wordWrap)
+{
+    if (wordWrap == m_wordWrap) return;
+    m_wordWrap = wordWrap;
+    RecreateWnd();
+}
+
 DWORD TMemo::EditStyle() const
 {
     DWORD style = ES_MULTILINE | ES_AUTOVSCROLL | ES_WANTRETURN;

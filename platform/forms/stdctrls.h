@@ -123,9 +123,10 @@ class PLATFORM_API TMemo : public TEdit {
     std::vector<std::string> Lines() const;
     void SetLines(const std::vector<std::string>& lines);
     TScrollStyle ScrollBars() const { return m_scrollBars; }
-    void SetScrollBars(TScrollStyle bars) { m_scrollBars = bars; }
+    /// A change makes the window anew, like the other style properties.
+    void SetScrollBars(TScrollStyle bars);
     bool WordWrap() const { return m_wordWrap; }
-    void SetWordWrap(bool wordWrap) { m_wordWrap = wordWrap; }
+    void SetWordWrap(bool wordWrap);
     void ReadLayout(const TControlResource& record) override;
     bool SetProperty(std::string_view name, std::string_view value, TComponent* form) override;
 
