@@ -36,6 +36,19 @@ constexpr GLbitfield kDepthBufferBit = 0x0100;
 constexpr GLenum kArrayBuffer = 0x8892;
 constexpr GLenum kElementArrayBuffer = 0x8893;
 constexpr GLenum kStaticDraw = 0x88E4;
+constexpr GLenum kNormalArray = 0x8075;
+constexpr GLenum kLighting = 0x0B50;
+constexpr GLenum kLight0 = 0x4000;
+constexpr GLenum kAmbient = 0x1200;
+constexpr GLenum kDiffuse = 0x1201;
+constexpr GLenum kPosition = 0x1203;
+constexpr GLenum kConstantAttenuation = 0x1207;
+constexpr GLenum kLinearAttenuation = 0x1208;
+constexpr GLenum kQuadraticAttenuation = 0x1209;
+constexpr GLenum kLightModelAmbient = 0x0B53;
+constexpr GLenum kColorMaterial = 0x0B57;
+constexpr GLenum kFrontAndBack = 0x0408;
+constexpr GLenum kAmbientAndDiffuse = 0x1602;
 
 }  // namespace
 
@@ -66,7 +79,13 @@ struct LlvmpipePeer::Api {
     void (*bindBuffer)(GLenum, GLuint) = nullptr;
     void (*bufferData)(GLenum, GLsizeiptr, const void*, GLenum) = nullptr;
     void (*deleteBuffers)(GLsizei, const GLuint*) = nullptr;
-    GLuint buffers[3] = {0, 0, 0};
+    void (*frustum)(GLdouble, GLdouble, GLdouble, GLdouble, GLdouble, GLdouble) = nullptr;
+    void (*lightfv)(GLenum, GLenum, const float*) = nullptr;
+    void (*lightf)(GLenum, GLenum, float) = nullptr;
+    void (*lightModelfv)(GLenum, const float*) = nullptr;
+    void (*colorMaterial)(GLenum, GLenum) = nullptr;
+    void (*normalPointer)(GLenum, GLsizei, const void*) = nullptr;
+    GLuint buffers[4] = {0, 0, 0, 0};
 
     template <class F>
     bool Find(F& f, const char* name)
@@ -98,7 +117,10 @@ LlvmpipePeer::LlvmpipePeer(int width, int height, double far)
          a.Find(a.clearColor, "glClearColor") && a.Find(a.clearDepth, "glClearDepth") &&
          a.Find(a.clear, "glClear") && a.Find(a.enableClientState, "glEnableClientState") &&
          a.Find(a.vertexPointer, "glVertexPointer") && a.Find(a.colorPointer, "glColorPointer") &&
-         a.Find(a.drawElements, "glDrawElements") && a.Find(a.finish, "glFinish");
+         a.Find(a.drawElements, "glDrawElements") && a.Find(a.finish, "glFinish") &&
+         a.Find(a.frustum, "glFrustum") && a.Find(a.lightfv, "glLightfv") && a.Find(a.lightf, "glLightf") &&
+         a.Find(a.lightModelfv, "glLightModelfv") && a.Find(a.colorMaterial, "glColorMaterial") &&
+         a.Find(a.normalPointer, "glNormalPointer");
     if (!ok) {
         m_missing = "libOSMesa lacks the functions used";
         return;
@@ -135,7 +157,7 @@ LlvmpipePeer::~LlvmpipePeer()
 {
     Api& a = *m_api;
     if (a.context) {
-        if (a.deleteBuffers && a.buffers[0]) a.deleteBuffers(3, a.buffers);
+        if (a.deleteBuffers && a.buffers[0]) a.deleteBuffers(4, a.buffers);
         a.destroyContext(a.context);
     }
     if (a.library) dlclose(a.library);
@@ -150,27 +172,70 @@ void LlvmpipePeer::Load(const ScreenMesh& mesh)
 {
     if (!Ready()) return;
     Api& a = *m_api;
+    a.makeCurrent(a.context, m_pixels.data(), kUnsignedByte, m_width, m_height);
     std::vector<float> positions(mesh.positions);
     for (std::size_t i = 2; i < positions.size(); i += 3) positions[i] = -positions[i];
-    if (!a.buffers[0]) a.genBuffers(3, a.buffers);
+    UploadArrays(positions, mesh.colours, mesh.indices);
+}
+
+void LlvmpipePeer::LoadLit(const LitMesh& mesh, const PinholeView& view, const PointLight& light)
+{
+    if (!Ready()) return;
+    Api& a = *m_api;
+    a.makeCurrent(a.context, m_pixels.data(), kUnsignedByte, m_width, m_height);
+    // The frustum whose near plane shows the picture as the pinhole does at screenDistance.
+    const double scale = view.nearDepth / view.screenDistance;
+    a.matrixMode(kProjection);
+    a.loadIdentity();
+    a.frustum(-0.5 * m_width * scale, 0.5 * m_width * scale, -0.5 * m_height * scale, 0.5 * m_height * scale,
+              view.nearDepth, view.farDepth);
+    a.matrixMode(kModelView);
+    a.loadIdentity();
+    const float none[4] = {0, 0, 0, 1}, white[4] = {1, 1, 1, 1};
+    const float position[4] = {light.position[0], light.position[1], light.position[2], 1};
+    a.lightModelfv(kLightModelAmbient, none);
+    a.lightfv(kLight0, kAmbient, none);
+    a.lightfv(kLight0, kDiffuse, white);
+    a.lightfv(kLight0, kPosition, position);
+    a.lightf(kLight0, kConstantAttenuation, light.attenuation[0]);
+    a.lightf(kLight0, kLinearAttenuation, light.attenuation[1]);
+    a.lightf(kLight0, kQuadraticAttenuation, light.attenuation[2]);
+    a.colorMaterial(kFrontAndBack, kAmbientAndDiffuse);
+    a.enable(kColorMaterial);
+    a.enable(kLighting);
+    a.enable(kLight0);
+    UploadArrays(mesh.positions, mesh.colours, mesh.indices);
+    a.bindBuffer(kArrayBuffer, a.buffers[3]);
+    a.bufferData(kArrayBuffer, GLsizeiptr(mesh.normals.size() * sizeof(float)), mesh.normals.data(),
+                 kStaticDraw);
+    a.enableClientState(kNormalArray);
+    a.normalPointer(kFloat, 0, nullptr);
+}
+
+void LlvmpipePeer::UploadArrays(const std::vector<float>& positions, const std::vector<std::uint8_t>& colours,
+                                const std::vector<std::uint32_t>& indices)
+{
+    Api& a = *m_api;
+    if (!a.buffers[0]) a.genBuffers(4, a.buffers);
     a.bindBuffer(kArrayBuffer, a.buffers[0]);
     a.bufferData(kArrayBuffer, GLsizeiptr(positions.size() * sizeof(float)), positions.data(), kStaticDraw);
     a.enableClientState(kVertexArray);
     a.vertexPointer(3, kFloat, 0, nullptr);
     a.bindBuffer(kArrayBuffer, a.buffers[1]);
-    a.bufferData(kArrayBuffer, GLsizeiptr(mesh.colours.size()), mesh.colours.data(), kStaticDraw);
+    a.bufferData(kArrayBuffer, GLsizeiptr(colours.size()), colours.data(), kStaticDraw);
     a.enableClientState(kColorArray);
     a.colorPointer(4, kUnsignedByte, 0, nullptr);
     a.bindBuffer(kElementArrayBuffer, a.buffers[2]);
-    a.bufferData(kElementArrayBuffer, GLsizeiptr(mesh.indices.size() * sizeof(std::uint32_t)),
-                 mesh.indices.data(), kStaticDraw);
-    m_indexCount = std::int32_t(mesh.indices.size());
+    a.bufferData(kElementArrayBuffer, GLsizeiptr(indices.size() * sizeof(std::uint32_t)), indices.data(),
+                 kStaticDraw);
+    m_indexCount = std::int32_t(indices.size());
 }
 
 void LlvmpipePeer::DrawFrame()
 {
     if (!Ready()) return;
     Api& a = *m_api;
+    a.makeCurrent(a.context, m_pixels.data(), kUnsignedByte, m_width, m_height);
     a.clear(kColorBufferBit | kDepthBufferBit);
     a.drawElements(kTriangles, m_indexCount, kUnsignedInt, nullptr);
     a.finish();

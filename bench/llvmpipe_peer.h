@@ -19,6 +19,30 @@ struct ScreenMesh {
     std::vector<std::uint32_t> indices;  ///< three per triangle
 };
 
+/// Triangles in the eye's space (the eye at the origin looking along -z, as a new camera of
+/// the 3D plug-in does), each vertex with a unit normal and a colour, for GL's fixed-function
+/// lighting.
+struct LitMesh {
+    std::vector<float> positions;        ///< x, y, z per vertex
+    std::vector<float> normals;          ///< x, y, z per vertex
+    std::vector<std::uint8_t> colours;   ///< r, g, b, a per vertex (the material's colour)
+    std::vector<std::uint32_t> indices;  ///< three per triangle
+};
+
+/// A pinhole view of the picture: image x = x * screenDistance / depth about the picture's
+/// centre, depths between nearDepth and farDepth.
+struct PinholeView {
+    double screenDistance = 1000;
+    double nearDepth = 1;
+    double farDepth = 10000;
+};
+
+/// One white point light in the eye's space with GL's attenuation (1 / (c0 + c1 d + c2 d^2)).
+struct PointLight {
+    float position[3] = {0, 0, 0};
+    float attenuation[3] = {1, 0, 0};
+};
+
 class LlvmpipePeer {
 public:
     /// An off-screen 32-bit picture of width x height with a 32-bit depth buffer; `far` is
@@ -34,12 +58,18 @@ public:
 
     /// Uploads the mesh into buffers of the GL, once.
     void Load(const ScreenMesh& mesh);
+    /// Uploads a mesh to be projected through view and lit per vertex by light (smooth
+    /// shading), once; DrawFrame then draws it.
+    void LoadLit(const LitMesh& mesh, const PinholeView& view, const PointLight& light);
     /// One frame: clear colour and depth, draw the loaded triangles smooth-shaded with
     /// GL_LEQUAL, and wait for the picture.
     void DrawFrame();
 
 private:
     struct Api;
+    /// Vertex positions, colours and triangle indices into the GL's buffers, once current.
+    void UploadArrays(const std::vector<float>& positions, const std::vector<std::uint8_t>& colours,
+                      const std::vector<std::uint32_t>& indices);
     std::unique_ptr<Api> m_api;
     std::string m_missing;
     std::vector<std::uint32_t> m_pixels;

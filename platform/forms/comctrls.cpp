@@ -579,7 +579,7 @@ void TTreeView::Notify(TMessage& message)
             break;
         }
         case NM_DBLCLK:
-            DblClick();
+            // The double press itself reaches the control first and fires OnDblClick there.
             message.Result = 0;
             break;
         case NM_CLICK:

@@ -2,7 +2,7 @@
 
 // The units of the plug-in's forms in start order, after the model's: the class library's
 // Forms, the forms' links for the model (component windows, the owner of the forms), the
-// caption bar, the buttons and the string holder.
+// caption bar, the buttons, the string holder and the viewer windows of drawing systems.
 
 #include <span>
 

@@ -4,6 +4,9 @@
 // (platform/forms/form_resource.h). Handler names are the forms' own.
 
 #include "platform/forms/form_resource.h"
+#include "plugin3d/resources/admin_layouts.h"
+#include "plugin3d/resources/finder_layouts.h"
+#include "plugin3d/resources/viewer_layouts.h"
 
 namespace kelvora_layouts {
 
@@ -99,6 +102,15 @@ inline constexpr TFormResource kFormLayouts[] = {
      .borderStyle = bsNone,
      .events = kThreadFormEvents,
      .controls = kThreadFormControls},
+    kDllMainLayout,
+    kAdministratorLayout,
+    kViewerLayout,
+    kSetupLayout,
+    kSelectCameraLayout,
+    kObjectFinderLayout,
+    kReflectionFinderLayout,
+    kLayerFinderLayout,
+    kDrawingFinderLayout,
 };
 
 }  // namespace kelvora_layouts

@@ -3,6 +3,7 @@
 #include <atomic>
 
 #include "platform/resources/module_resources.h"
+#include "plugin3d/resources/admin_pictures.h"
 #include "plugin3d/resources/caption_pictures.h"
 #include "plugin3d/resources/core_glyphs.h"
 #include "plugin3d/resources/form_layouts.h"
@@ -11,11 +12,13 @@ namespace {
 
 constexpr auto kTemplateGlyph = kelvora_art::DrawTemplateGlyph();
 constexpr auto kCaptionStrip = kelvora_art::DrawCaptionStrip();
+constexpr auto kAdminStrip = kelvora_art::DrawAdminStrip();
 
 // Glyphs are found by name; the ids only keep them apart in the chain.
 constexpr platform::ImageResource kBitmaps[] = {
     {27001, "TKTemplate_64", nullptr, nullptr, kTemplateGlyph},
     {27002, "KFLATCAPTIONSHAREIMAGES", nullptr, nullptr, kCaptionStrip},
+    {27003, "KADMINISTRATORBUTTONS", nullptr, nullptr, kAdminStrip},
 };
 
 constexpr platform::ModuleResources kResources{

@@ -1,5 +1,8 @@
 #include <atomic>
 
+#include <QImage>
+#include <QPainter>
+
 #include "app/app_resources.h"
 #include "app/toolbars/toolbar_ids.h"
 #include "app/plugin_loader.h"
@@ -217,38 +220,57 @@ TEST_F(PluginCommands, AFailedLoadIsTriedAgainAtTheNextCommand)
     EXPECT_EQ(PluginLog(), (Log{"load", "ShowForms"}));
 }
 
-TEST_F(PluginCommands, TheStubPluginShowsItsNoticeAndGoesWithItsWindows)
+using Plugin3DEndToEnd = AppTest;
+
+// The real plug-in next to the program: its hidden owner exists from its load, the 3D command
+// shows the administrator over the program, and the exit hides and unloads it with its windows.
+TEST_F(Plugin3DEndToEnd, TheCommandShowsTheAdministratorAndTheExitTakesThePluginAway)
 {
     Start(R"(Tarvenix {DisableView})");
     // Loaded on its own first: the hidden owner exists and its handle is offered.
     HMODULE module = LoadLibraryA("Kelvora3Dl.dll");
     ASSERT_NE(module, nullptr);
     using GetWindow = HWND (*)();
-    using Entry = void (*)();
     auto getMainWnd = reinterpret_cast<GetWindow>(GetProcAddress(module, MAKEINTRESOURCE(3)));
-    auto hideForms = reinterpret_cast<Entry>(GetProcAddress(module, MAKEINTRESOURCE(2)));
     ASSERT_NE(getMainWnd, nullptr);
-    ASSERT_NE(hideForms, nullptr);
     const HWND kelvora = FindWindow(nullptr, "Kelvora");
     ASSERT_NE(kelvora, nullptr);
     EXPECT_EQ(getMainWnd(), kelvora);
     EXPECT_FALSE(CWnd::FromHandle(kelvora)->IsWindowVisible());
+    EXPECT_EQ(FindWindow(nullptr, "KAdministrator"), nullptr);
 
     Command().SendMessage(WM_COMMAND, ID_FILE_3DVIEWER, 0);  // "Kelvora3Dl.dll" next to the program
     ASSERT_TRUE(Is3DPluginLoaded());
-    const HWND notice = FindWindow(nullptr, "Kelvora 3D");
-    ASSERT_NE(notice, nullptr);
-    EXPECT_TRUE(CWnd::FromHandle(notice)->IsWindowVisible());
-    EXPECT_FALSE(
-        tarvenix::test::SaveTestOutput(tarvenix::test::GrabWindow(*CWnd::FromHandle(notice)), "kelvora-stub")
-            .empty());
-    hideForms();
-    EXPECT_FALSE(CWnd::FromHandle(notice)->IsWindowVisible());
-    FreeLibrary(module);
+    const HWND admin = FindWindow(nullptr, "KAdministrator");
+    ASSERT_NE(admin, nullptr);
+    EXPECT_TRUE(CWnd::FromHandle(admin)->IsWindowVisible());
+    EXPECT_EQ(CWnd::FromHandle(admin)->GetOwner()->GetSafeHwnd(), kelvora);
+    PumpEvents();
+    {
+        CRect command, shown;
+        Command().GetWindowRect(&command);
+        CWnd::FromHandle(admin)->GetWindowRect(&shown);
+        const CRect all(std::min(command.left, shown.left), std::min(command.top, shown.top),
+                        std::max(command.right, shown.right), std::max(command.bottom, shown.bottom));
+        QImage screen(all.Width(), all.Height(), QImage::Format_RGB32);
+        screen.fill(QColor(40, 60, 90));
+        QPainter painter(&screen);
+        painter.drawImage(command.left - all.left, command.top - all.top,
+                          tarvenix::test::GrabWholeWindow(Command()));
+        painter.drawImage(shown.left - all.left, shown.top - all.top,
+                          tarvenix::test::GrabWholeWindow(*CWnd::FromHandle(admin)));
+        painter.end();
+        EXPECT_FALSE(tarvenix::test::SaveTestOutput(screen, "main-program-3d").empty());
+    }
+    FreeLibrary(module);  // the program's own load keeps it
 
-    Unload3DPlugin();
+    const HWND owner = Owner()->GetSafeHwnd();
+    ChooseExit(IDYES);
+    ASSERT_TRUE(PumpUntil([&] { return !IsWindow(owner); }));
+    EXPECT_FALSE(Is3DPluginLoaded());
+    EXPECT_FALSE(IsWindow(admin));
     EXPECT_FALSE(IsWindow(kelvora));
-    EXPECT_FALSE(IsWindow(notice));
+    EXPECT_EQ(Responder().Asked().size(), 1u);  // the exit question only: no project was changed
 }
 
 }  // namespace

@@ -407,6 +407,15 @@ std::string RequestCaption(TObject* object)
     return caption;
 }
 
+void RequestFillBranch(TObject* project, TObject* object, TKDataBranch* branch)
+{
+    if (!object || !branch) return;
+    TKObjectRequest request =
+        RequestFor(object, korFillBranch, reinterpret_cast<std::intptr_t>(static_cast<TObject*>(branch)));
+    request.Project = project;
+    SendObjectRequest(object->ClassType(), request);
+}
+
 void RequestSubItems(TClass cls, TKDataBranch* branch)
 {
     TKObjectRequest request = RequestFor(nullptr, korSubItems, reinterpret_cast<std::intptr_t>(branch));

@@ -101,6 +101,8 @@ std::int32_t RegisterClassGlyph(const std::string& resourceName, int size, TClas
 void RequestRename(TObject* object, const std::string& newName);
 /// Request 5 for the object's own class: its caption; empty for null.
 std::string RequestCaption(TObject* object);
+/// Request 6 for the object's own class: fills branch for it (project: the project concerned).
+void RequestFillBranch(TObject* project, TObject* object, TKDataBranch* branch);
 /// Request 3 for cls: its sub-item templates, cloned into branch.
 void RequestSubItems(TClass cls, TKDataBranch* branch);
 

@@ -52,6 +52,11 @@ void FillElements(std::uint8_t* row, std::int64_t from, std::int64_t to, int byt
 
 }  // namespace
 
+void CheckMachineCanHold(std::int64_t bytes)
+{
+    if (bytes < 0 || LargerThanTheMachine(bytes)) throw EOutOfMemory();
+}
+
 HeapBlock::HeapBlock(HeapBlock&& other) noexcept
     : m_data(std::exchange(other.m_data, nullptr)), m_bytes(std::exchange(other.m_bytes, 0))
 {

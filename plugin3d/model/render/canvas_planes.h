@@ -16,6 +16,11 @@ inline constexpr std::int64_t kSpanStep = 0x4000;
 /// Bytes of a channel table: 65536 int32 entries.
 inline constexpr std::int64_t kTableBytes = 0x40000;
 
+/// Raises EOutOfMemory when bytes is negative or more than the machine's memory and swap
+/// together: an over-committing system would grant such a block and fail only when it is
+/// touched. For large arrays kept elsewhere than in a HeapBlock.
+void CheckMachineCanHold(std::int64_t bytes);
+
 /// An owned block of zeroed memory, or none. Allocate raises EOutOfMemory when the size
 /// cannot be had (or does not fit in 64 bits).
 class HeapBlock {

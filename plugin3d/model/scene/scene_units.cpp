@@ -4,11 +4,13 @@
 #include "plugin3d/model/scene/k_custom3d.h"
 #include "plugin3d/model/scene/k_custom3d_lists.h"
 #include "plugin3d/model/scene/k_drawing_system3d.h"
+#include "plugin3d/model/scene/k_project3d.h"
 #include "plugin3d/model/scene/k_scene3d.h"
+#include "plugin3d/model/scene/k_surface3d.h"
 
 std::span<const TUnitInfo> SceneUnits()
 {
-    static const TUnitInfo units[] = {kKCustom3DUnit, kKCustom3DListsUnit, kKClasses3DUnit, kKDrawing3DUnit,
-                                      kKScene3DUnit};
+    static const TUnitInfo units[] = {kKCustom3DUnit,  kKCustom3DListsUnit, kKClasses3DUnit, kKSurfaces3DUnit,
+                                      kKDrawing3DUnit, kKScene3DUnit,       kKLProject3DUnit};
     return units;
 }

@@ -1,10 +1,12 @@
-// Every test of the forms runs with the model's and the forms' units started, as the
-// plug-in runs them.
+// Every test of the forms runs with the model's (core, render, scene) and the forms' units
+// started, as the plug-in runs them.
 
 #include <gtest/gtest.h>
 
 #include "plugin3d/forms/forms_units.h"
 #include "plugin3d/model/core/core_units.h"
+#include "plugin3d/model/render/render_units.h"
+#include "plugin3d/model/scene/scene_units.h"
 
 namespace {
 
@@ -13,11 +15,15 @@ public:
     void SetUp() override
     {
         InitializeUnits(CoreUnits().data(), CoreUnits().size());
+        InitializeUnits(RenderUnits().data(), RenderUnits().size());
+        InitializeUnits(SceneUnits().data(), SceneUnits().size());
         InitializeUnits(FormsUnits().data(), FormsUnits().size());
     }
     void TearDown() override
     {
         FinalizeUnits(FormsUnits().data(), FormsUnits().size());
+        FinalizeUnits(SceneUnits().data(), SceneUnits().size());
+        FinalizeUnits(RenderUnits().data(), RenderUnits().size());
         FinalizeUnits(CoreUnits().data(), CoreUnits().size());
     }
 };

@@ -39,6 +39,13 @@ void TestCamera::ProjectSingle(const TVector3S& in, TVector3S& out)
     out = {2 * in.x, in.y, in.z};
 }
 
+std::string TestDrawSystem::Kinds() const
+{
+    std::string kinds;
+    for (const Primitive& p : primitives) kinds += p.kind;
+    return kinds;
+}
+
 void TestDepository::ApplyCurrentRecord()
 {
     applied.push_back(CurrentRecord());

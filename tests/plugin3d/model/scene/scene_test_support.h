@@ -50,12 +50,38 @@ protected:
     TestCamera() = default;
 };
 
-/// A drawing system that records its points.
+/// A drawing system that records what it is asked to draw, in order: its points apart, and
+/// every primitive (points, lines, triangles) with its vertices and the shade mode it came in.
 class TestDrawSystem : public TKCustomDrawSystem3D {
     DECLARE_TCLASS(TestDrawSystem)
 
-    void DrawPointSingle(const TVertex3S& v) override { points.push_back(v); }
+    struct Primitive {
+        char kind;  ///< 'p', 'l' or 't'
+        std::vector<TVertex3S> v;
+        std::uint8_t smooth;
+    };
+    void DrawPointSingle(const TVertex3S& v) override
+    {
+        points.push_back(v);
+        primitives.push_back({'p', {v}, SmoothShading()});
+    }
+    void DrawLineSingle(const TVertex3S& a, const TVertex3S& b) override
+    {
+        primitives.push_back({'l', {a, b}, SmoothShading()});
+    }
+    void DrawTriangleSingle(const TVertex3S& a, const TVertex3S& b, const TVertex3S& c) override
+    {
+        primitives.push_back({'t', {a, b, c}, SmoothShading()});
+    }
+    /// The kinds drawn, e.g. "ppllt".
+    std::string Kinds() const;
+    void Clear() override
+    {
+        points.clear();
+        primitives.clear();
+    }
     std::vector<TVertex3S> points;
+    std::vector<Primitive> primitives;
 
 protected:
     TestDrawSystem() = default;

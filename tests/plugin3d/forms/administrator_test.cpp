@@ -1,0 +1,491 @@
+// The administrator: the load history, the save question, the tree kept in step with the
+// project's events, New, Delete, Load and Save as the user works them.
+
+#include <filesystem>
+#include <fstream>
+#include <string>
+#include <vector>
+
+#include <QImage>
+#include <QMenu>
+#include <QPainter>
+#include <gtest/gtest.h>
+
+#include "platform/controls/tree_ctrl.h"
+#include "platform/forms/menus.h"
+#include "platform/last_error.h"
+#include "platform/menu/menu.h"
+#include "platform/registry/registry.h"
+#include "platform/window/modal.h"
+#include "plugin3d/forms/k_administrator.h"
+#include "plugin3d/forms/k_flat_caption.h"
+#include "plugin3d/forms/k_load_history.h"
+#include "plugin3d/forms/k_new_dialog.h"
+#include "plugin3d/forms/k_tree_mirror.h"
+#include "plugin3d/model/core/k_form_links.h"
+#include "plugin3d/model/core/k_templates.h"
+#include "tests/plugin3d/forms/admin_test_project.h"
+#include "tests/support/modal_responder.h"
+#include "tests/support/ui_helpers.h"
+
+using tarvenix::test::GrabWindow;
+using tarvenix::test::MouseClick;
+using tarvenix::test::PumpEvents;
+using tarvenix::test::PumpUntil;
+using tarvenix::test::Responder;
+using tarvenix::test::SaveTestOutput;
+using Paths = std::vector<std::string>;
+
+namespace {
+
+namespace fs = std::filesystem;
+
+class Administrator : public ::testing::Test {
+protected:
+    static void SetUpTestSuite() { TAdminTestProject::Register(); }
+    static void TearDownTestSuite() { TAdminTestProject::Unregister(); }
+
+    void SetUp() override
+    {
+        dir = fs::temp_directory_path() / ("kelvora-admin-" + std::to_string(::getpid()) + "-" +
+                                           ::testing::UnitTest::GetInstance()->current_test_info()->name());
+        fs::remove_all(dir);
+        fs::create_directories(dir);
+        WriteLoadHistory({});
+        admin.reset(TKAdministrator::New(nullptr));
+        admin->SetBounds(40, 40, 300, 360);
+    }
+    void TearDown() override
+    {
+        WaitForJob();
+        admin.reset();
+        fs::remove_all(dir);
+    }
+
+    TAdminTestProject* NewTestProject()
+    {
+        EXPECT_TRUE(admin->NewProject(TAdminTestProject::StaticClass()));
+        return ObjectAs<TAdminTestProject>(admin->Project());
+    }
+    TKCustomChangeObject* AddObject(TAdminTestProject* project, const std::string& name)
+    {
+        TKCustomChangeObject* object = TKCustomChangeObject::New();
+        object->SetName(name);
+        project->Objects()->Add(object);
+        return object;
+    }
+    void WaitForJob()
+    {
+        if (admin) ASSERT_TRUE(PumpUntil([&] { return admin->Job() == 0; }));
+    }
+    std::string Saved(const std::string& name)
+    {
+        const std::string path = (dir / name).string();
+        admin->SaveProjectToFile(path);
+        WaitForJob();
+        return path;
+    }
+    TTreeNode* NodeOf(TObject* object)
+    {
+        TKDataBranch* branch = admin->BranchOf(object);
+        return branch ? FindNodeByData(static_cast<TObject*>(branch), admin->TreeView1->Items()) : nullptr;
+    }
+    CRect LabelRect(TTreeNode* node)
+    {
+        CRect rect;
+        static_cast<CTreeCtrl*>(admin->TreeView1->Window())->GetItemRect(node->ItemId(), &rect, TRUE);
+        return rect;
+    }
+    void ClickButton(TToolButton* button)
+    {
+        const CRect rect = admin->ToolBar1->ButtonRect(button);
+        MouseClick(*admin->ToolBar1->Window(), CPoint(rect.left + 6, rect.CenterPoint().y));
+    }
+    std::vector<std::string> TreeTexts()
+    {
+        std::vector<std::string> texts;
+        TTreeNodes* nodes = admin->TreeView1->Items();
+        for (int i = 0; i < nodes->Count(); ++i) texts.push_back(nodes->Item(i)->Text());
+        return texts;
+    }
+
+    fs::path dir;
+    TOwned<TKAdministrator> admin;
+};
+
+// --- the load history
+// -------------------------------------------------------------------------------------------
+
+TEST(LoadHistory, KeepsTenMovesRepeatsToTheTopInAnyCase)
+{
+    Paths history;
+    for (int i = 0; i <= 10; ++i) AddToLoadHistory(history, "/p/f" + std::to_string(i) + ".ktp");
+    ASSERT_EQ(history.size(), 10u);
+    EXPECT_EQ(history.front(), "/p/f10.ktp");
+    EXPECT_EQ(history.back(), "/p/f1.ktp");  // the oldest went
+
+    AddToLoadHistory(history, "/P/F5.KTP");
+    EXPECT_EQ(history.size(), 10u);
+    EXPECT_EQ(history.front(), "/p/f5.ktp");
+    EXPECT_EQ(history[1], "/p/f10.ktp");
+    EXPECT_EQ(std::count(history.begin(), history.end(), "/p/f5.ktp"), 1);
+}
+
+TEST(LoadHistory, ReadsTextValuesOnlyAndWritesAFreshKey)
+{
+    HKEY key = nullptr;
+    ASSERT_EQ(
+        RegCreateKeyEx(HKEY_CURRENT_USER, kLoadHistoryKey, 0, nullptr, 0, KEY_WRITE, nullptr, &key, nullptr),
+        ERROR_SUCCESS);
+    const char first[] = "/a.ktp", second[] = "/b.ktp";
+    const DWORD number = 7;
+    RegSetValueEx(key, "0", 0, REG_SZ, reinterpret_cast<const BYTE*>(first), sizeof first);
+    RegSetValueEx(key, "odd", 0, REG_DWORD, reinterpret_cast<const BYTE*>(&number), sizeof number);
+    RegSetValueEx(key, "1", 0, REG_SZ, reinterpret_cast<const BYTE*>(second), sizeof second);
+    RegCloseKey(key);
+    EXPECT_EQ(ReadLoadHistory(), (Paths{"/a.ktp", "/b.ktp"}));
+
+    WriteLoadHistory({"/c.ktp"});
+    EXPECT_EQ(ReadLoadHistory(), (Paths{"/c.ktp"}));  // the stale values went with the key
+    RegDeleteKey(HKEY_CURRENT_USER, kLoadHistoryKey);
+    EXPECT_TRUE(ReadLoadHistory().empty());
+}
+
+TEST_F(Administrator, ReadsItsHistoryAtStartWritesItAtItsEndAndLoadsFromIt)
+{
+    TAdminTestProject* project = NewTestProject();
+    ASSERT_NE(project, nullptr);
+    const std::string path = Saved("first.ktp");
+    EXPECT_EQ(admin->History(), (Paths{path}));
+    admin.reset();
+    EXPECT_EQ(ReadLoadHistory(), (Paths{path}));
+
+    admin.reset(TKAdministrator::New(nullptr));
+    EXPECT_EQ(admin->History(), (Paths{path}));
+    ASSERT_EQ(admin->LoadHistoryMenu->Items()->Count(), 1);
+    TMenuItem* item = admin->LoadHistoryMenu->Items()->Item(0);
+    EXPECT_EQ(item->Caption(), path);
+    item->Click();
+    ASSERT_NE(admin->Project(), nullptr);
+    EXPECT_EQ(admin->FileName(), path);
+    EXPECT_EQ(admin->KFlatCaption1->Caption(), "first.ktp - KAdministrator");
+}
+
+// --- the save question
+// -------------------------------------------------------------------------------------------
+
+TEST_F(Administrator, CanReplaceProjectAnswersAsTheUserAndTheSaveDecide)
+{
+    struct Case {
+        const char* name;
+        bool named;          // the project has a file already
+        int answer;          // the button chosen
+        const char* dialog;  // the save dialog's answer: null cancels, "" is not asked
+        bool expected;
+        bool modifiedAfter;
+    };
+    const Case cases[] = {
+        {"cancel", false, IDCANCEL, "", false, true},
+        {"no", false, IDNO, "", true, true},
+        {"yes to its file", true, IDYES, "", true, false},
+        {"yes with a new file", false, IDYES, "new.ktp", true, false},
+        {"yes, dialog cancelled", false, IDYES, nullptr, false, true},
+        {"yes, the save fails", false, IDYES, "missing/folder/x.ktp", false, true},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        TAdminTestProject* project = NewTestProject();
+        std::string file;
+        if (c.named) file = Saved("named.ktp");
+        project->SetModified(true);
+        Responder().Reset();
+        Responder().AnswerMessageBox(c.answer);
+        if (!c.dialog)
+            Responder().CancelFile();
+        else if (*c.dialog)
+            Responder().AnswerFile({CString((dir / c.dialog).string().c_str())});
+        EXPECT_EQ(admin->CanReplaceProject(true), c.expected);
+        EXPECT_EQ(admin->Project(), project);
+        EXPECT_EQ(project->Modified(), c.modifiedAfter);
+        ASSERT_FALSE(Responder().Asked().empty());
+        const auto& question = Responder().Asked().front();
+        EXPECT_EQ(std::string(question.text), SaveChangesQuestion(file));
+        EXPECT_EQ(question.Buttons(), static_cast<UINT>(MB_YESNOCANCEL));
+        EXPECT_EQ(Responder().Unused(), 0u);
+        project->SetModified(false);
+    }
+    EXPECT_EQ(SaveChangesQuestion("/a/b.ktp"), "Save changes to file\r\n'/a/b.ktp' ?");
+    EXPECT_TRUE(fs::exists(dir / "new.ktp"));
+}
+
+TEST_F(Administrator, WhileASaveRunsNothingReplacesTheProject)
+{
+    TAdminTestProject* project = NewTestProject();
+    project->SetModified(true);
+    admin->SaveProjectToFile((dir / "running.ktp").string());
+    ASSERT_EQ(admin->Job(), 2);
+    EXPECT_FALSE(admin->CanReplaceProject(true));  // asks nothing
+    EXPECT_TRUE(Responder().Asked().empty());
+    WaitForJob();
+    EXPECT_FALSE(project->Modified());
+    EXPECT_TRUE(admin->CanReplaceProject(true));
+}
+
+// --- the tree
+// -------------------------------------------------------------------------------------------
+
+TEST_F(Administrator, ARenameRetitlesOneNodeAndADeletionRebuildsOnceAfterTheOutermostBracket)
+{
+    TAdminTestProject* project = NewTestProject();
+    TKCustomChangeObject* first = AddObject(project, "First");
+    TKCustomChangeObject* second = AddObject(project, "Second");
+    PumpEvents();
+    EXPECT_EQ(TreeTexts(), (std::vector<std::string>{"Un titled project", "Objects", "First", "Second"}));
+
+    int rebuilds = admin->RebuildCount();
+    TTreeNode* firstNode = NodeOf(first);
+    first->SetName("Renamed");
+    PumpEvents();
+    EXPECT_EQ(admin->RebuildCount(), rebuilds);
+    EXPECT_EQ(NodeOf(first), firstNode);  // the same node, only its text changed
+    EXPECT_EQ(firstNode->Text(), "Renamed");
+
+    project->BeginUpdate();
+    project->Objects()->BeginUpdate();
+    FreeObject(second);
+    project->Objects()->EndUpdate();
+    PumpEvents();
+    EXPECT_EQ(admin->RebuildCount(), rebuilds);  // still inside the project's bracket
+    EXPECT_EQ(admin->UpdateDepth(), 1);
+    project->EndUpdate();
+    PumpEvents();
+    EXPECT_EQ(admin->RebuildCount(), rebuilds + 1);
+    EXPECT_EQ(TreeTexts(), (std::vector<std::string>{"Un titled project", "Objects", "Renamed"}));
+}
+
+TEST_F(Administrator, EventsQueuedForAReleasedProjectTouchNothingOfIt)
+{
+    TAdminTestProject* project = NewTestProject();
+    TKCustomChangeObject* object = AddObject(project, "Doomed");
+    PumpEvents();
+    object->SetName("Renamed");     // a retitle is queued ...
+    project->Objects()->Delete(0);  // ... and a rebuild of the list's branch
+    AddObject(project, "Other");
+    FreeObject(object);
+    ASSERT_TRUE(admin->NewProject(TAdminTestProject::StaticClass()));  // frees the tree's old branches
+    PumpEvents();
+    EXPECT_EQ(TreeTexts(), (std::vector<std::string>{"Un titled project", "Objects"}));
+}
+
+TEST_F(Administrator, DeleteIsOfferedForObjectsButNotForTheProjectsLists)
+{
+    TAdminTestProject* project = NewTestProject();
+    TKCustomChangeObject* object = AddObject(project, "Spare");
+    PumpEvents();
+    admin->TreeView1->SetSelected(NodeOf(project->Objects()));
+    EXPECT_FALSE(admin->DeleteBtn->Enabled());
+    EXPECT_FALSE(admin->AllowToggle());
+    admin->TreeView1->SetSelected(NodeOf(object));
+    EXPECT_TRUE(admin->DeleteBtn->Enabled());
+    ClickButton(admin->DeleteBtn);
+    PumpEvents();
+    EXPECT_EQ(project->Objects()->Count(), 0);
+    EXPECT_EQ(TreeTexts(), (std::vector<std::string>{"Un titled project", "Objects"}));
+    EXPECT_FALSE(admin->DeleteBtn->Enabled());
+}
+
+TEST_F(Administrator, DoubleClickOpensRightClickOffersTheObjectsMenuAndNew)
+{
+    TAdminTestProject* project = NewTestProject();
+    TKCustomChangeObject* object = AddObject(project, "Target");
+    admin->Show();
+    PumpEvents();
+    NodeOf(project->Objects())->Expand(false);
+    TTreeNode* node = NodeOf(object);
+    ASSERT_NE(node, nullptr);
+    CWnd& tree = *admin->TreeView1->Window();
+    const CPoint label(LabelRect(node).left + 4, LabelRect(node).CenterPoint().y);
+
+    std::vector<std::string> captions;
+    QImage shot;
+    Responder().DismissPopupMenu().When([&] {
+        for (int i = 0; i < admin->PopupMenu1->Items()->Count(); ++i)
+            captions.push_back(admin->PopupMenu1->Items()->Item(i)->Caption());
+        shot = GrabWindow(*admin);
+        return true;
+    });
+    ASSERT_TRUE(admin->TreeView1->GetHitTestInfoAt(label.x, label.y) & htOnLabel);
+    MouseClick(tree, label, Qt::RightButton);
+    EXPECT_EQ(admin->SelectedObject(), object);
+    EXPECT_EQ(captions, (std::vector<std::string>{"Open", "-", "Cut", "Copy", "Paste", "-", "New..."}));
+    if (!shot.isNull()) {
+        QMenu menu;
+        const HMENU handle = admin->PopupMenu1->CreateMenuHandle();
+        platform::FillQtMenu(&menu, handle);
+        DestroyMenu(handle);
+        menu.resize(menu.sizeHint());
+        const QImage popup = menu.grab().toImage();
+        CRect client;
+        admin->GetClientRect(&client);
+        CPoint at = label;
+        tree.ClientToScreen(&at);
+        admin->ScreenToClient(&at);
+        QImage composed(std::max(shot.width(), at.x + popup.width()),
+                        std::max(shot.height(), at.y + popup.height()), QImage::Format_RGB32);
+        composed.fill(Qt::white);
+        QPainter painter(&composed);
+        painter.drawImage(0, 0, shot);
+        painter.drawImage(at.x, at.y, popup);
+        painter.end();
+        EXPECT_FALSE(SaveTestOutput(composed, "kelvora-admin-menu").empty());
+    }
+
+    tarvenix::test::MouseDoubleClick(tree, label);
+    EXPECT_EQ(project->opened, (std::vector<TObject*>{object}));
+}
+
+TEST_F(Administrator, NewMakesProjectsAndObjectsWhereTheyWereListed)
+{
+    // No project: "Projects" lists the test project's class among the project classes.
+    Responder().AnswerDialogCommand(IDOK).Doing([](CWnd& window) {
+        auto* dialog = dynamic_cast<TKNewDialog*>(&window);
+        ASSERT_NE(dialog, nullptr);
+        TTreeNode* projects = dialog->TreeView1->Items()->GetFirstNode();
+        ASSERT_EQ(projects->Text(), "Projects");
+        dialog->TreeView1->SetSelected(projects);
+        for (int i = 0; i < dialog->ListView1->Count(); ++i)
+            if (dialog->ListView1->Item(i)->Caption() == "Test Project")
+                dialog->ListView1->SetSelected(dialog->ListView1->Item(i));
+    });
+    ClickButton(admin->NewBtn);
+    auto* project = ObjectAs<TAdminTestProject>(admin->Project());
+    ASSERT_NE(project, nullptr);
+    EXPECT_EQ(project->Name(), "Un titled project");
+
+    // With the project: its sub-items make an object inside it, selected in the tree.
+    Responder().AnswerDialogCommand(IDOK).Doing([](CWnd& window) {
+        auto* dialog = dynamic_cast<TKNewDialog*>(&window);
+        ASSERT_NE(dialog, nullptr);
+        ASSERT_EQ(dialog->ListView1->Count(), 1);  // the last group, the project's, is shown
+        EXPECT_EQ(dialog->ListView1->Item(0)->Caption(), "Change Object");
+        dialog->ListView1->SetSelected(dialog->ListView1->Item(0));
+    });
+    ClickButton(admin->NewBtn);
+    ASSERT_EQ(project->Objects()->Count(), 1);
+    EXPECT_EQ(admin->SelectedObject(), project->Objects()->GetItem(0));
+}
+
+// --- load and save
+// -------------------------------------------------------------------------------------------
+
+TEST_F(Administrator, ABadFileReachesTheErrorBoxAndAFailedLoadLeavesNoProject)
+{
+    NewTestProject();
+    const std::string bad = (dir / "bad.ktp").string();
+    std::ofstream(bad) << "not a project file at all";
+    Responder().AnswerFile({CString(bad.c_str())});
+    Responder().AnswerMessageBox(IDOK);
+    ClickButton(admin->LoadBtn);
+    ASSERT_EQ(Responder().Asked().size(), 2u);
+    EXPECT_EQ(std::string(Responder().Asked()[1].text), "Invalid Kelvora Project file format");
+    EXPECT_EQ(admin->Project(), nullptr);
+    EXPECT_EQ(admin->FileName(), bad);
+    EXPECT_EQ(TreeTexts(), (std::vector<std::string>{" - NO PROJECT - "}));
+
+    // A file whose header reads but whose body is cut short: the job fails, no project stays.
+    NewTestProject();
+    const std::string good = Saved("good.ktp");
+    const std::string cut = (dir / "cut.ktp").string();
+    fs::copy_file(good, cut);
+    fs::resize_file(cut, fs::file_size(cut) - 4);
+    Responder().Reset();
+    admin->LoadProjectFromFile(cut);
+    EXPECT_EQ(admin->Project(), nullptr);
+    EXPECT_EQ(admin->Job(), 0);
+    EXPECT_EQ(TreeTexts(), (std::vector<std::string>{" - NO PROJECT - "}));
+    EXPECT_EQ(admin->History(), (Paths{good}));
+
+    // A missing file does nothing at all.
+    NewTestProject();
+    TKProject* kept = admin->Project();
+    admin->LoadProjectFromFile((dir / "absent.ktp").string());
+    EXPECT_EQ(admin->Project(), kept);
+}
+
+TEST_F(Administrator, SavesAndLoadsThroughItsButtonsAndShowsTheFileInItsCaption)
+{
+    TAdminTestProject* project = NewTestProject();
+    AddObject(project, "Kept");
+    admin->Show();
+    EXPECT_EQ(admin->KFlatCaption1->Caption(), " KAdministrator");
+    const std::string path = (dir / "shown.ktp").string();
+    Responder().AnswerFile({CString(path.c_str())});
+    ClickButton(admin->SaveBtn);
+    WaitForJob();
+    PumpEvents();
+    EXPECT_EQ(admin->FileName(), path);
+    EXPECT_EQ(admin->KFlatCaption1->Caption(), "shown.ktp - KAdministrator");
+    EXPECT_FALSE(SaveTestOutput(GrabWindow(*admin), "kelvora-administrator").empty());
+
+    Responder().AnswerFile({CString(path.c_str())});
+    ClickButton(admin->LoadBtn);
+    ASSERT_NE(admin->Project(), nullptr);
+    EXPECT_FALSE(admin->Project()->Modified());
+    EXPECT_EQ(admin->History(), (Paths{path}));
+}
+
+TEST_F(Administrator, AProjectStartedFromATemplateHasNoFileOfItsOwn)
+{
+    NewTestProject();
+    const std::string templateFile = Saved("template.ktp");
+    NewTestProject();
+    const std::string earlier = Saved("earlier.ktp");
+    // The template list as the registry gives it, read by its unit's start.
+    HKEY key = nullptr;
+    ASSERT_EQ(RegCreateKeyEx(HKEY_CURRENT_USER, kProjectTemplatesKey, 0, nullptr, 0, KEY_WRITE, nullptr, &key,
+                             nullptr),
+              ERROR_SUCCESS);
+    const char caption[] = "Starter";
+    RegSetValueEx(key, "caption1", 0, REG_SZ, reinterpret_cast<const BYTE*>(caption), sizeof caption);
+    RegSetValueEx(key, "file1", 0, REG_SZ, reinterpret_cast<const BYTE*>(templateFile.c_str()),
+                  static_cast<DWORD>(templateFile.size() + 1));
+    RegCloseKey(key);
+    FinalizeUnits(&kKTemplatesUnit, 1);
+    InitializeUnits(&kKTemplatesUnit, 1);
+    // The owner form gives the templates its administrator's loader; here the test does.
+    static TKAdministrator* s_admin = nullptr;
+    s_admin = admin.get();
+    TKFormLinks links = FormLinks();
+    links.loadProjectFromFile = +[](const std::string& file) { s_admin->LoadProjectFromFile(file); };
+    SetFormLinks(links);
+
+    Responder().AnswerDialogCommand(IDOK).Doing([](CWnd& window) {
+        auto* dialog = dynamic_cast<TKNewDialog*>(&window);
+        ASSERT_NE(dialog, nullptr);
+        TTreeNode* templates = dialog->TreeView1->Items()->TopItem(1);
+        ASSERT_EQ(templates->Text(), "Templates");
+        dialog->TreeView1->SetSelected(templates);
+        ASSERT_EQ(dialog->ListView1->Count(), 1);
+        dialog->ListView1->SetSelected(dialog->ListView1->Item(0));
+    });
+    ClickButton(admin->NewBtn);
+    links.loadProjectFromFile = nullptr;
+    SetFormLinks(links);
+    RegDeleteKey(HKEY_CURRENT_USER, kProjectTemplatesKey);
+    FinalizeUnits(&kKTemplatesUnit, 1);
+    InitializeUnits(&kKTemplatesUnit, 1);
+
+    ASSERT_NE(admin->Project(), nullptr);
+    EXPECT_TRUE(admin->FileName().empty());  // neither the template's nor the earlier project's
+    EXPECT_EQ(admin->KFlatCaption1->Caption(), " KAdministrator");
+    admin->Project()->SetModified(true);
+    Responder().AnswerMessageBox(IDYES);
+    Responder().AnswerFile({CString((dir / "own.ktp").string().c_str())});
+    EXPECT_TRUE(admin->CanReplaceProject(true));
+    EXPECT_EQ(std::string(Responder().Asked().at(Responder().Asked().size() - 2).text),
+              "Save changes to file?");
+    EXPECT_TRUE(fs::exists(dir / "own.ktp"));
+    EXPECT_NE(earlier, admin->FileName());
+}
+
+}  // namespace

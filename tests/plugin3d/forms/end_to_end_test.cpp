@@ -1,0 +1,246 @@
+// The plug-in as a new user tries it, with every unit of the plug-in running: the owner shows
+// the administrator; New makes a 3D project; a surface from the sample layer, each kind of
+// light, a camera and a viewer go in; "Select Camera..." binds the camera and the viewer shows
+// the lit surface; the project is saved and loaded, and the maximised viewer comes back; the
+// exit hides everything and leaves no plug-in thread behind. (The program's side, loading the
+// library and unloading it at exit, is tested with the program.)
+
+#include <cmath>
+#include <filesystem>
+#include <limits>
+
+#include <QImage>
+#include <gtest/gtest.h>
+
+#include "platform/controls/tree_ctrl.h"
+#include "platform/forms/comctrls.h"
+#include "platform/window/modal.h"
+#include "plugin3d/forms/k_administrator.h"
+#include "plugin3d/forms/k_dll_main.h"
+#include "plugin3d/forms/k_new_dialog.h"
+#include "plugin3d/forms/k_tree_mirror.h"
+#include "plugin3d/forms/k_viewer3d.h"
+#include "plugin3d/model/core/k_objects_list.h"
+#include "plugin3d/model/core/k_threads.h"
+#include "plugin3d/model/render/k_basis3d.h"
+#include "plugin3d/model/render/k_rdp_file.h"
+#include "plugin3d/model/scene/k_diffuse_reflection.h"
+#include "plugin3d/model/scene/k_drawing_system3d.h"
+#include "plugin3d/model/scene/k_eye_system3d.h"
+#include "plugin3d/model/scene/k_lights3d.h"
+#include "plugin3d/model/scene/k_project3d.h"
+#include "plugin3d/model/scene/k_surface3d.h"
+#include "tests/support/modal_responder.h"
+#include "tests/support/ui_helpers.h"
+
+using tarvenix::test::GrabWindow;
+using tarvenix::test::MouseClick;
+using tarvenix::test::PumpEvents;
+using tarvenix::test::PumpUntil;
+using tarvenix::test::Responder;
+using tarvenix::test::SaveTestOutput;
+
+namespace {
+
+namespace fs = std::filesystem;
+
+/// Picks the entry captioned entry in the group captioned group of the next New dialog.
+void ChooseInNewDialog(const std::string& group, const std::string& entry)
+{
+    Responder().AnswerDialogCommand(IDOK).Doing([group, entry](CWnd& window) {
+        auto* dialog = dynamic_cast<TKNewDialog*>(&window);
+        ASSERT_NE(dialog, nullptr);
+        TTreeNodes* groups = dialog->TreeView1->Items();
+        for (int i = 0; i < groups->Count(); ++i)
+            if (groups->Item(i)->Text() == group) dialog->TreeView1->SetSelected(groups->Item(i));
+        for (int i = 0; i < dialog->ListView1->Count(); ++i)
+            if (dialog->ListView1->Item(i)->Caption() == entry)
+                dialog->ListView1->SetSelected(dialog->ListView1->Item(i));
+        ASSERT_NE(dialog->SelectedEntry(), nullptr) << group << " / " << entry;
+    });
+}
+
+/// Fills the surface from the first layer of a raster file, every step-th sample, as the
+/// surface editor does: X and Y spread over [-half, half], Z the samples stretched onto
+/// 0..height.
+void FillFromLayer(TKSurface3D& surface, const std::string& file, int step, float half, float height)
+{
+    TOwned<TKRDPFile> keeper(TKRDPFile::New(nullptr));
+    keeper->Open(file, 3, 1, 1);
+    TKLayer* layer = keeper->Count() > 0 ? keeper->GetLayer(0) : nullptr;
+    ASSERT_NE(layer, nullptr);
+    layer->BeginAccess();
+    const int width = layer->Width() / step, rows = layer->Height() / step;
+    std::vector<float> row(static_cast<std::size_t>(layer->Width()));
+    float low = std::numeric_limits<float>::max(), high = -low;
+    surface.BeginGridUpdate(0);
+    surface.SetSize(width, rows);
+    for (int j = 0; j < rows; ++j) {
+        layer->ReadRowAs(j * step, row.data(), layer->Width());
+        TSurfaceNode* nodes = surface.NodeRow(j);
+        for (int i = 0; i < width; ++i) {
+            float* v = nodes[i].Values;
+            v[kssX] = -half + 2 * half * float(i) / float(width - 1);
+            v[kssY] = -half + 2 * half * float(j) / float(rows - 1);
+            v[kssZ] = row[static_cast<std::size_t>(i * step)];
+            v[kssRed] = v[kssGreen] = v[kssBlue] = 1;
+            low = std::min(low, v[kssZ]);
+            high = std::max(high, v[kssZ]);
+        }
+    }
+    const float scale = high > low ? height / (high - low) : 0;
+    for (int j = 0; j < rows; ++j)
+        for (int i = 0; i < width; ++i) {
+            float& z = *surface.NodeSlot(i, j, kssZ);
+            z = (z - low) * scale;
+        }
+    surface.EndGridUpdate(0);
+}
+
+TMatrix3D Columns(const TVector3D& a, const TVector3D& b, const TVector3D& c)
+{
+    return TMatrix3D{{a.x, b.x, c.x, a.y, b.y, c.y, a.z, b.z, c.z}};
+}
+
+TObject* MakeObject(TKelvora3DProject& project, TClass cls)
+{
+    TKCreateObjectRequest request{nullptr, cls, nullptr};
+    EXPECT_EQ(project.Operation(kopCreateObject, reinterpret_cast<std::intptr_t>(&request)), 0);
+    return request.Object;
+}
+
+bool ShowsSomething(const QImage& picture, QRgb background)
+{
+    int lit = 0;
+    for (int y = 0; y < picture.height(); ++y)
+        for (int x = 0; x < picture.width(); ++x) lit += picture.pixel(x, y) != background;
+    return lit > picture.width() * picture.height() / 20;
+}
+
+TEST(Plugin3DEndToEnd, ANewUserBuildsALitSceneSavesLoadsAndLeaves)
+{
+    const fs::path dir = fs::temp_directory_path() / ("kelvora-e2e-" + std::to_string(::getpid()));
+    fs::remove_all(dir);
+    fs::create_directories(dir);
+    InitializeUnits(&kDllMainUnit, 1);
+
+    // The 3D command: the administrator, and New makes a 3D project.
+    DllShowForms();
+    TKAdministrator* admin = DllMainForm()->Administrator();
+    ASSERT_NE(admin, nullptr);
+    ChooseInNewDialog("Projects", "Kelvora 3D Project");
+    admin->NewBtn->Click();
+    auto* project = ObjectAs<TKelvora3DProject>(admin->Project());
+    ASSERT_NE(project, nullptr);
+
+    // The scene: a surface from the sample layer, each light, a camera; a viewer through New.
+    auto* surface = ObjectAs<TKSurface3D>(MakeObject(*project, TKSurface3D::StaticClass()));
+    ASSERT_NE(surface, nullptr);
+    FillFromLayer(*surface, TARVENIX_SAMPLE_PATH, 32, 100, 40);
+    TOwned<TKSimpleDiffuseReflection> law(TKSimpleDiffuseReflection::New());
+    surface->SetReflection(law.get());
+    surface->SetSmoothShading(1);
+    auto* ambient = ObjectAs<TKAmbientLight3D>(MakeObject(*project, TKAmbientLight3D::StaticClass()));
+    ambient->SetColor({0.12, 0.12, 0.16});
+    auto* flat = ObjectAs<TKFlatSpringLight3D>(MakeObject(*project, TKFlatSpringLight3D::StaticClass()));
+    flat->Basis()->SetPlacement(Columns({0, 0, -1}, {0, 1, 0}, {1, 0, 0}), {0, 0, 0});
+    flat->UpdateDirection();
+    flat->SetColor(0.45, 0.4, 0.32);
+    auto* point = ObjectAs<TKPointSpringLight3D>(MakeObject(*project, TKPointSpringLight3D::StaticClass()));
+    point->Basis()->SetPlacement(Columns({0, 0, -1}, {0, 1, 0}, {1, 0, 0}), {-60, -80, 300});
+    point->UpdatePlacement();
+    point->SetColor(0.3, 0.25, 0.2);
+    auto* camera = ObjectAs<TKEyeSystem3D>(MakeObject(*project, TKEyeSystem3D::StaticClass()));
+    camera->SetName("Front camera");
+    const double s = std::sqrt(0.5);
+    camera->SetScreenDistance(420);
+    camera->Basis()->SetPlacement(Columns({1, 0, 0}, {0, s, s}, {0, s, -s}), {0, -300, 300});
+
+    admin->TreeView1->SetSelected(nullptr);
+    ChooseInNewDialog("Viewers", "Standart Viewer 3D");  // among the project's own sub-items
+    admin->NewBtn->Click();
+    ASSERT_EQ(project->ViewerCount(), 1);
+    auto* system = ObjectAs<TKDrawingSystem3D>(project->GetDrawingSystem(0));
+    ASSERT_NE(system, nullptr);
+    // What the user sets in the setup form: a name, a size, true colour from three channels.
+    system->SetName("Front view");
+    system->SetImageSize(320, 240);
+    system->SetColorType(5);
+    system->BeginSetup(0);
+    system->Canvas()->SetChannelEnabled(2, true);
+    system->Canvas()->SetChannelEnabled(3, true);
+    system->EndSetup(0);
+    TKViewer3D* viewer = ViewerOf(system);
+    ASSERT_NE(viewer, nullptr);
+    EXPECT_EQ(project->GetViewerCamera(system), nullptr);
+
+    // "Select Camera..." from the viewer's node in the administrator's tree.
+    admin->Show();
+    PumpEvents();
+    TKDataBranch* branch = admin->BranchOf(system);
+    ASSERT_NE(branch, nullptr);
+    branch->SetFlagToRoot(1);
+    admin->RefreshAll();
+    TTreeNode* node =
+        FindNodeByData(static_cast<TObject*>(admin->BranchOf(system)), admin->TreeView1->Items());
+    ASSERT_NE(node, nullptr);
+    CRect label;
+    static_cast<CTreeCtrl*>(admin->TreeView1->Window())->GetItemRect(node->ItemId(), &label, TRUE);
+    Responder().AnswerPopupMenu(3);  // Open, Setup..., Select Camera...
+    Responder().AnswerDialogCommand(IDOK).Doing([&](CWnd& window) {
+        auto* picker = dynamic_cast<TKSelectCameraForm*>(&window);
+        ASSERT_NE(picker, nullptr);
+        TKDataBranch* cameraBranch = picker->Root()->FindDataInTree(TKData::OfObject(camera));
+        ASSERT_NE(cameraBranch, nullptr);
+        picker->TreeView1->SetSelected(
+            FindNodeByData(static_cast<TObject*>(cameraBranch), picker->TreeView1->Items()));
+    });
+    MouseClick(*admin->TreeView1->Window(), CPoint(label.left + 4, label.CenterPoint().y), Qt::RightButton);
+    EXPECT_EQ(project->GetViewerCamera(system), camera);
+
+    // The viewer shows the lit surface once the image job has run.
+    viewer->Show();
+    QImage shown;
+    EXPECT_TRUE(PumpUntil(
+        [&] {
+            shown = GrabWindow(*viewer);
+            const QImage picture = shown.copy(0, 24, system->ImageWidth(), system->ImageHeight());
+            return ShowsSomething(picture, picture.pixel(0, 0));
+        },
+        std::chrono::seconds(60)));
+    EXPECT_FALSE(SaveTestOutput(shown, "kelvora-viewer").empty());
+
+    // Save with the viewer maximised, load: it comes back maximised and shown.
+    viewer->SetWindowState(wsMaximized);
+    PumpEvents();
+    const std::string file = (dir / "scene.ktp").string();
+    admin->SaveProjectToFile(file);
+    ASSERT_TRUE(PumpUntil([&] { return admin->Job() == 0; }, std::chrono::seconds(60)));
+    if (project->Modified()) Responder().AnswerMessageBox(IDNO);  // the picture redrawn since
+    admin->LoadProjectFromFile(file);
+    auto* loaded = ObjectAs<TKelvora3DProject>(admin->Project());
+    ASSERT_NE(loaded, nullptr);
+    ASSERT_EQ(loaded->ViewerCount(), 1);
+    auto* reopenedSystem = ObjectAs<TKDrawingSystem3D>(loaded->GetDrawingSystem(0));
+    TKViewer3D* reopened = ViewerOf(reopenedSystem);
+    ASSERT_NE(reopened, nullptr);
+    PumpEvents();
+    EXPECT_TRUE(reopened->IsWindowVisible());
+    EXPECT_EQ(reopened->WindowState(), wsMaximized);
+    EXPECT_NE(loaded->GetViewerCamera(reopenedSystem), nullptr);
+
+    // The exit: asked about the changes (the reopened viewer's picture took the maximised
+    // size), the administrator and its project go, no plug-in thread stays.
+    Responder().AnswerMessageBox(IDNO);
+    ASSERT_TRUE(loaded->Modified());
+    DllHideForms();
+    EXPECT_EQ(DllMainForm()->Administrator(), nullptr);
+    PumpEvents();
+    TKObjectsList* threads = ThreadsList();
+    ASSERT_NE(threads, nullptr);
+    EXPECT_EQ(threads->Count(), 0);
+    FinalizeUnits(&kDllMainUnit, 1);
+    fs::remove_all(dir);
+}
+
+}  // namespace

