@@ -3,6 +3,7 @@
 #include "platform/forms/forms.h"
 #include "plugin3d/forms/button_ex.h"
 #include "plugin3d/forms/k_flat_caption.h"
+#include "plugin3d/forms/k_surface3d_depository.h"
 #include "plugin3d/forms/k_viewer3d.h"
 #include "plugin3d/forms/string_resource.h"
 #include "plugin3d/model/core/k_form_links.h"
@@ -48,7 +49,7 @@ const TUnitInfo kKFormsUnit = {"KForms", FormsInit, FormsFinal};
 
 std::span<const TUnitInfo> FormsUnits()
 {
-    static const TUnitInfo units[] = {kFormsUnit,    kKFormsUnit,         kKFlatCaptionUnit,
-                                      kButtonExUnit, kStringResourceUnit, kKViewer3DUnit};
+    static const TUnitInfo units[] = {kFormsUnit,          kKFormsUnit,    kKFlatCaptionUnit,  kButtonExUnit,
+                                      kStringResourceUnit, kKViewer3DUnit, kKSurface3DFormUnit};
     return units;
 }
