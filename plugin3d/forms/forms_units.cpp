@@ -2,6 +2,7 @@
 
 #include "platform/forms/forms.h"
 #include "plugin3d/forms/button_ex.h"
+#include "plugin3d/forms/k_camera_reflection_editors.h"
 #include "plugin3d/forms/k_flat_caption.h"
 #include "plugin3d/forms/k_surface3d_depository.h"
 #include "plugin3d/forms/k_viewer3d.h"
@@ -49,7 +50,9 @@ const TUnitInfo kKFormsUnit = {"KForms", FormsInit, FormsFinal};
 
 std::span<const TUnitInfo> FormsUnits()
 {
-    static const TUnitInfo units[] = {kFormsUnit,          kKFormsUnit,    kKFlatCaptionUnit,  kButtonExUnit,
-                                      kStringResourceUnit, kKViewer3DUnit, kKSurface3DFormUnit};
+    static const TUnitInfo units[] = {
+        kFormsUnit,          kKFormsUnit,           kKFlatCaptionUnit,
+        kButtonExUnit,       kStringResourceUnit,   kKViewer3DUnit,
+        kKSurface3DFormUnit, kKEyeSystem3DFormUnit, kKSimpleDiffuseReflectionFormUnit};
     return units;
 }

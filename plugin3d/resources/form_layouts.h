@@ -5,6 +5,7 @@
 
 #include "platform/forms/form_resource.h"
 #include "plugin3d/resources/admin_layouts.h"
+#include "plugin3d/resources/editor_layouts.h"
 #include "plugin3d/resources/finder_layouts.h"
 #include "plugin3d/resources/viewer_layouts.h"
 
@@ -111,6 +112,8 @@ inline constexpr TFormResource kFormLayouts[] = {
     kReflectionFinderLayout,
     kLayerFinderLayout,
     kDrawingFinderLayout,
+    kEyeSystemEditorLayout,
+    kDiffuseReflectionEditorLayout,
 };
 
 }  // namespace kelvora_layouts
