@@ -4,6 +4,7 @@
 #include "plugin3d/forms/button_ex.h"
 #include "plugin3d/forms/k_camera_reflection_editors.h"
 #include "plugin3d/forms/k_flat_caption.h"
+#include "plugin3d/forms/k_light_depositories.h"
 #include "plugin3d/forms/k_surface3d_depository.h"
 #include "plugin3d/forms/k_viewer3d.h"
 #include "plugin3d/forms/string_resource.h"
@@ -53,6 +54,7 @@ std::span<const TUnitInfo> FormsUnits()
     static const TUnitInfo units[] = {
         kFormsUnit,          kKFormsUnit,           kKFlatCaptionUnit,
         kButtonExUnit,       kStringResourceUnit,   kKViewer3DUnit,
-        kKSurface3DFormUnit, kKEyeSystem3DFormUnit, kKSimpleDiffuseReflectionFormUnit};
+        kKSurface3DFormUnit, kKEyeSystem3DFormUnit, kKSimpleDiffuseReflectionFormUnit,
+        kKLightFormsUnit};
     return units;
 }
