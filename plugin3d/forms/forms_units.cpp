@@ -3,6 +3,7 @@
 #include "platform/forms/forms.h"
 #include "plugin3d/forms/button_ex.h"
 #include "plugin3d/forms/k_camera_reflection_editors.h"
+#include "plugin3d/forms/k_depository_component.h"
 #include "plugin3d/forms/k_flat_caption.h"
 #include "plugin3d/forms/k_light_depositories.h"
 #include "plugin3d/forms/k_surface3d_depository.h"
@@ -51,10 +52,16 @@ const TUnitInfo kKFormsUnit = {"KForms", FormsInit, FormsFinal};
 
 std::span<const TUnitInfo> FormsUnits()
 {
-    static const TUnitInfo units[] = {
-        kFormsUnit,          kKFormsUnit,           kKFlatCaptionUnit,
-        kButtonExUnit,       kStringResourceUnit,   kKViewer3DUnit,
-        kKSurface3DFormUnit, kKEyeSystem3DFormUnit, kKSimpleDiffuseReflectionFormUnit,
-        kKLightFormsUnit};
+    static const TUnitInfo units[] = {kFormsUnit,
+                                      kKFormsUnit,
+                                      kKFlatCaptionUnit,
+                                      kButtonExUnit,
+                                      kStringResourceUnit,
+                                      kKViewer3DUnit,
+                                      kKSurface3DFormUnit,
+                                      kKEyeSystem3DFormUnit,
+                                      kKSimpleDiffuseReflectionFormUnit,
+                                      kKLightFormsUnit,
+                                      kKDepositoryComponentUnit};
     return units;
 }
