@@ -11,39 +11,20 @@
 #include <vector>
 
 #include "bench/bench_registry.h"
+#include "bench/model_units.h"
 #include "bench/height_field.h"
-#include "plugin3d/model/core/core_units.h"
-#include "plugin3d/model/render/render_units.h"
 #include "plugin3d/model/scene/k_custom3d_lists.h"
 #include "plugin3d/model/scene/k_diffuse_reflection.h"
 #include "plugin3d/model/scene/k_drawing_system3d.h"
 #include "plugin3d/model/scene/k_lights3d.h"
-#include "plugin3d/model/scene/scene_units.h"
 
 namespace {
 
 constexpr int kListItems = 100000;
 constexpr int kSubBases = 10000;
 
-// The model's units for the length of a measurement.
-class Units {
-public:
-    Units()
-    {
-        InitializeUnits(CoreUnits().data(), CoreUnits().size());
-        InitializeUnits(RenderUnits().data(), RenderUnits().size());
-        InitializeUnits(SceneUnits().data(), SceneUnits().size());
-    }
-    ~Units()
-    {
-        FinalizeUnits(SceneUnits().data(), SceneUnits().size());
-        FinalizeUnits(RenderUnits().data(), RenderUnits().size());
-        FinalizeUnits(CoreUnits().data(), CoreUnits().size());
-    }
-};
-
 const bool kListsAdd = RegisterBench("lists-add-100k", "vector-append", [](BenchContext&) {
-    Units units;
+    ModelUnits units;
     std::vector<TKCustomConstruction3D*> items;
     for (int i = 0; i < kListItems; ++i) items.push_back(TKCustomConstruction3D::New());
     TOwned<TKCustomConstruction3DList> list(TKCustomConstruction3DList::New());
@@ -61,7 +42,7 @@ const bool kListsAdd = RegisterBench("lists-add-100k", "vector-append", [](Bench
 });
 
 const bool kBasisPlace = RegisterBench("basis-place-10k", "matrix-multiply-10k", [](BenchContext&) {
-    Units units;
+    ModelUnits units;
     TOwned<TKBasis3D> top(TKBasis3D::New());
     std::vector<TOwned<TKBasis3D>> subs;
     std::vector<TMatrix3D> matrices(kSubBases);
@@ -91,7 +72,7 @@ const bool kBasisPlace = RegisterBench("basis-place-10k", "matrix-multiply-10k",
 });
 
 const bool kDrawingSystem = RegisterBench("drawsys-hf1024-1080p", "canvas-hf1024-1080p", [](BenchContext&) {
-    Units units;
+    ModelUnits units;
     static const bench::Scene scene = bench::HeightField(1024, bench::kFrameWidth, bench::kFrameHeight);
     // The same triangles as projected vertices around the picture's centre.
     std::vector<TVertex3S> vertices;
@@ -120,7 +101,7 @@ const bool kDrawingSystem = RegisterBench("drawsys-hf1024-1080p", "canvas-hf1024
 });
 
 const bool kLights = RegisterBench("lights-1m", "plain-formula", [](BenchContext&) {
-    Units units;
+    ModelUnits units;
     constexpr int kPoints = 1000000;
     // A wavy sheet of points seen from above.
     std::vector<TVector3S> points(kPoints), normals(kPoints), views(kPoints);

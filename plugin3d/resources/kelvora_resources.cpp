@@ -8,11 +8,19 @@
 #include "plugin3d/resources/core_glyphs.h"
 #include "plugin3d/resources/form_layouts.h"
 #include "plugin3d/resources/record_bar_pictures.h"
+#include "plugin3d/resources/scene_glyphs.h"
 
 namespace {
 
 constexpr auto kTemplateGlyph = kelvora_art::DrawTemplateGlyph();
 constexpr auto kCaptionStrip = kelvora_art::DrawCaptionStrip();
+constexpr auto kProjectGlyph = kelvora_art::DrawProjectGlyph();
+constexpr auto kKelvoraProjectGlyph = kelvora_art::DrawKelvoraProjectGlyph();
+constexpr auto kChangeObjectListGlyph = kelvora_art::DrawChangeObjectListGlyph();
+constexpr auto kObject3DListGlyph = kelvora_art::DrawObject3DListGlyph();
+constexpr auto kConstruction3DListGlyph = kelvora_art::DrawConstruction3DListGlyph();
+constexpr auto kProjectionSystem3DListGlyph = kelvora_art::DrawProjectionSystem3DListGlyph();
+constexpr auto kLightSystem3DListGlyph = kelvora_art::DrawLightSystem3DListGlyph();
 constexpr auto kAdminStrip = kelvora_art::DrawAdminStrip();
 constexpr auto kAddPicture = kelvora_art::DrawAddPicture();
 constexpr auto kDeletePicture = kelvora_art::DrawDeletePicture();
@@ -23,7 +31,14 @@ constexpr auto kDownPicture = kelvora_art::DrawArrowPicture(false);
 constexpr platform::ImageResource kBitmaps[] = {
     {27001, "TKTemplate_64", nullptr, nullptr, kTemplateGlyph},
     {27002, "KFLATCAPTIONSHAREIMAGES", nullptr, nullptr, kCaptionStrip},
-    {27003, "KADMINISTRATORBUTTONS", nullptr, nullptr, kAdminStrip},
+    {27003, "TKProject_64", nullptr, nullptr, kProjectGlyph},
+    {27004, "TKelvora3DProject_64", nullptr, nullptr, kKelvoraProjectGlyph},
+    {27005, "TKCustomChangeObjectList_64", nullptr, nullptr, kChangeObjectListGlyph},
+    {27006, "TKCustomObject3DList_64", nullptr, nullptr, kObject3DListGlyph},
+    {27007, "TKCustomConstruction3DList_64", nullptr, nullptr, kConstruction3DListGlyph},
+    {27008, "TKCustomProjectionSystem3DList_64", nullptr, nullptr, kProjectionSystem3DListGlyph},
+    {27009, "TKCustomLightSystem3DList_64", nullptr, nullptr, kLightSystem3DListGlyph},
+    {27010, "KADMINISTRATORBUTTONS", nullptr, nullptr, kAdminStrip},
     {27101, "ADDBITMAP", nullptr, nullptr, kAddPicture},
     {27102, "DELBITMAP", nullptr, nullptr, kDeletePicture},
     {27103, "UPBITMAP", nullptr, nullptr, kUpPicture},

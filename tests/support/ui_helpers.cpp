@@ -4,6 +4,8 @@
 #include <QMenuBar>
 
 #include <algorithm>
+#include <cstdint>
+#include <cstdlib>
 #include <filesystem>
 #include <thread>
 
@@ -240,16 +242,24 @@ std::filesystem::path TestOutputDir()
     return std::filesystem::path(TARVENIX_SOURCE_DIR) / "test-output";
 }
 
+namespace {
+
+// Saves an image that did not match as test-output/<name>.png; returns the file.
+std::string SaveActual(const QImage& actual, const std::string& name)
+{
+    const std::filesystem::path folder = TestOutputDir();
+    std::error_code ignored;
+    std::filesystem::create_directories(folder, ignored);
+    const std::filesystem::path file = folder / (name + ".png");
+    actual.save(QString::fromStdString(file.string()));
+    return file.string();
+}
+
+}  // namespace
+
 ::testing::AssertionResult ImagesEqual(const QImage& actual, const QImage& expected, const std::string& name)
 {
-    auto saveActual = [&] {
-        const std::filesystem::path folder = TestOutputDir();
-        std::error_code ignored;
-        std::filesystem::create_directories(folder, ignored);
-        const std::filesystem::path file = folder / (name + ".png");
-        actual.save(QString::fromStdString(file.string()));
-        return file.string();
-    };
+    auto saveActual = [&] { return SaveActual(actual, name); };
     if (actual.size() != expected.size()) {
         return ::testing::AssertionFailure()
                << name << ": size " << actual.width() << "x" << actual.height() << ", expected "
@@ -274,14 +284,42 @@ std::filesystem::path TestOutputDir()
 }
 
 ::testing::AssertionResult MatchesGolden(const QImage& painted, const std::string& goldenFolder,
-                                         const std::string& name)
+                                         const std::string& name, ImageTolerance tolerance)
 {
     SaveTestOutput(painted, name);
     // test-output/ lies at the repository's root, beside the golden folders.
     const std::filesystem::path file = TestOutputDir().parent_path() / goldenFolder / (name + ".png");
     const QImage golden(QString::fromStdString(file.string()));
     if (golden.isNull()) return ::testing::AssertionFailure() << file << " is missing";
-    return ImagesEqual(painted, golden, name + "-actual");
+    if (tolerance.levels == 0 && tolerance.exceptPerMille == 0)
+        return ImagesEqual(painted, golden, name + "-actual");
+    return ImagesClose(painted, golden, tolerance, name + "-actual");
+}
+
+::testing::AssertionResult ImagesClose(const QImage& actual, const QImage& expected, ImageTolerance tolerance,
+                                       const std::string& name)
+{
+    if (actual.size() != expected.size()) return ImagesEqual(actual, expected, name);  // reports the sizes
+    const QImage a = actual.convertToFormat(QImage::Format_RGB32);
+    const QImage e = expected.convertToFormat(QImage::Format_RGB32);
+    std::int64_t outside = 0;
+    int worst = 0;
+    for (int y = 0; y < a.height(); ++y) {
+        const auto* rowA = reinterpret_cast<const QRgb*>(a.constScanLine(y));
+        const auto* rowE = reinterpret_cast<const QRgb*>(e.constScanLine(y));
+        for (int x = 0; x < a.width(); ++x) {
+            const int d = std::max({std::abs(qRed(rowA[x]) - qRed(rowE[x])),
+                                    std::abs(qGreen(rowA[x]) - qGreen(rowE[x])),
+                                    std::abs(qBlue(rowA[x]) - qBlue(rowE[x]))});
+            worst = std::max(worst, d);
+            if (d > tolerance.levels) ++outside;
+        }
+    }
+    if (outside * 1000 <= std::int64_t(tolerance.exceptPerMille) * a.width() * a.height())
+        return ::testing::AssertionSuccess();
+    return ::testing::AssertionFailure()
+           << name << ": " << outside << " pixels differ by more than " << tolerance.levels
+           << " levels (up to " << worst << "); actual image saved as " << SaveActual(actual, name);
 }
 
 void SolidWnd::OnPaint()

@@ -72,11 +72,22 @@ std::filesystem::path TestOutputDir();
 /// first differing pixel and saves the actual image as test-output/<name>.png at the
 /// repository root.
 ::testing::AssertionResult ImagesEqual(const QImage& actual, const QImage& expected, const std::string& name);
+/// How far a picture may lie from its golden: no component of a pixel more than `levels`
+/// away, except at `exceptPerMille` pixels in a thousand (edges that round the other way).
+struct ImageTolerance {
+    int levels = 0;
+    int exceptPerMille = 0;
+};
+/// Compares two images of one size within the tolerance (RGB, alpha ignored). On a
+/// difference, reports how many pixels lie outside it and saves the actual image as
+/// test-output/<name>.png at the repository root.
+::testing::AssertionResult ImagesClose(const QImage& actual, const QImage& expected, ImageTolerance tolerance,
+                                       const std::string& name);
 /// Saves the painted image as test-output/<name>.png and compares it with the golden
-/// <goldenFolder>/<name>.png (relative to the repository root), which a person has looked at;
-/// a missing golden fails.
+/// <goldenFolder>/<name>.png (relative to the repository root), which a person has looked at,
+/// exactly or within a tolerance; a missing golden fails.
 ::testing::AssertionResult MatchesGolden(const QImage& painted, const std::string& goldenFolder,
-                                         const std::string& name);
+                                         const std::string& name, ImageTolerance tolerance = {});
 
 /// A window that paints its client area in one colour (with `framed`, inside a black
 /// one-pixel frame) and counts its paints (from any thread) and left-button presses.

@@ -328,6 +328,10 @@ int TKProjectStream::ReadObject(TKObject*& object, TClass wantedClass)
             m_position = end;
             throw;
         }
+    } else {
+        // A record of a class this program does not know is skipped whole: the record still
+        // takes its bytes, or the record around it would not add up.
+        result += payload;
     }
     m_position = end;
     if (TKObject* previous = object) {

@@ -125,6 +125,9 @@ template <class Base, class Family>
 void TKListOf<Base, Family>::BeforeDestruction()
 {
     Base::BeforeDestruction();
+    // Items read by a load that failed before its links belong to nobody else: they go with
+    // the list instead of being lost.
+    if (m_loadedUnclaimed.exchange(false)) Clear();
     DropAll();
 }
 
@@ -537,6 +540,7 @@ int TKListOf<Base, Family>::LoadFromStream(TKObjectsStream* stream)
             StoreAt(i, item);
             item->Events().Add(TKEventHandler::Of<&TKListOf::OnItemEvent>(this));
         }
+        m_loadedUnclaimed = true;
     } catch (...) {
         // The items read so far belong to nobody else: a load that fails frees them.
         Clear();
@@ -548,6 +552,7 @@ int TKListOf<Base, Family>::LoadFromStream(TKObjectsStream* stream)
 template <class Base, class Family>
 int TKListOf<Base, Family>::LinkObjects(TKObjectsStream* stream)
 {
+    m_loadedUnclaimed = false;
     int total = Base::LinkObjects(stream);
     for (TKCustomChangeObject* item : ItemsNow())
         if (item)

@@ -52,7 +52,8 @@ class TKListOf : public Base {
 public:
     /// Empty, no item inside an update.
     void Init() override;
-    /// Fires 3 while the list is whole, then drops every item (no freeing).
+    /// Fires 3 while the list is whole, then drops every item (no freeing), except the items
+    /// of a load not yet linked: nobody else has them, so they are freed.
     void BeforeDestruction() override;
     /// Kinds 3 and 4 only (else -1): each item gets the same operation; 1 plus the sum of
     /// their non-negative answers. The list's own basis is not asked.
@@ -151,6 +152,8 @@ private:
     /// Guards the presence check and the update counts; taken only briefly and never while
     /// calling out, so that an item's thread never waits behind the list's own lock.
     mutable std::mutex m_stateMutex;
+    /// Set by a load, cleared by its links: a list freed in between frees its items.
+    std::atomic<bool> m_loadedUnclaimed{false};
     TKFlatMap<TObject*, int> m_listed;
     TKFlatMap<TObject*, int> m_openChanges;
     int m_itemChangeDepth = 0;

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <filesystem>
+#include <unordered_set>
 
 #include "platform/forms/exceptions.h"
 #include "platform/forms/forms.h"
@@ -203,6 +204,7 @@ void TKelvora3DProject::ClearDepositories()
     {
         TKWaitingSectionGuard guard(m_depositoryLock);
         depositories.swap(m_depositories);
+        m_depositoryOf.clear();
     }
     for (const TDepositoryEntry& entry : depositories) FreeSwallowing(entry.Depository);
 }
@@ -258,7 +260,7 @@ bool TKelvora3DProject::InSceneEdit() const
 
 int TKelvora3DProject::SceneEditCount() const
 {
-    TKWaitingSectionGuard guard(LockSection());
+    TKSectionGuard guard(LockSection());
     return m_sceneEditCount;
 }
 
@@ -440,9 +442,10 @@ void TKelvora3DProject::AddObject(TObject* target, TObject* obj)
 TKObject* TKelvora3DProject::GetDepository(const TObject* object) const
 {
     if (!object) return nullptr;
-    for (const TDepositoryEntry& entry : m_depositories)
-        if (entry.Construction == object) return entry.Depository;
-    return nullptr;
+    // A load fills the table on its own thread while the forms may ask.
+    TKWaitingSectionGuard guard(m_depositoryLock);
+    const auto found = m_depositoryOf.find(object);
+    return found == m_depositoryOf.end() ? nullptr : found->second;
 }
 
 TKObject* TKelvora3DProject::CreateDepository(TKObject* object)
@@ -457,6 +460,7 @@ TKObject* TKelvora3DProject::CreateDepository(TKObject* object)
         TKPropertyRequest request{kdpConstruction, AsParam(object)};
         depository->Operation(kopSetProperty, AsParam(&request));
         m_depositories.push_back({depository, object, 0});
+        m_depositoryOf.emplace(object, depository);
     } catch (...) {
         FreeSwallowing(depository);
         throw;
@@ -475,6 +479,7 @@ void TKelvora3DProject::RemoveDepository(const TObject* object)
         if (at == m_depositories.end()) return;
         depository = at->Depository;
         m_depositories.erase(at);
+        m_depositoryOf.erase(object);
         // Freed under the lock: the job must not apply it meanwhile.
         FreeSwallowing(depository);
     }
@@ -867,9 +872,15 @@ int TKelvora3DProject::EndOperation(int kind)
             FreeSearchLists();
             if (kind == kokLoad && m_loadLinked) {
                 m_redrawAll = true;
-                RunImagePasses(nullptr);
+                try {
+                    RunImagePasses(nullptr);
+                } catch (...) {
+                    // A picture that cannot be made now does not fail the load: its viewer
+                    // stays out of date and the job tries again.
+                }
                 ShowReopenedWindows();
             }
+            TKWaitingSectionGuard guard(LockSection());
             m_reopened.clear();
         },
         [&] {
@@ -907,6 +918,34 @@ void TKelvora3DProject::ShowReopenedWindows()
     }
 }
 
+// The lists (and the lists inside them), their items and the drawing systems.
+std::unordered_set<const TObject*> TKelvora3DProject::HeldObjects() const
+{
+    std::unordered_set<const TObject*> held;
+    std::vector<TKCustomChangeObject*> lists = {m_customObjects, m_objects, m_lights, m_cameras};
+    auto takeItems = [&](auto* list) {
+        for (int i = 0; i < list->Count(); ++i)
+            if (TKCustomChangeObject* item = list->GetItem(i); item && held.insert(item).second)
+                lists.push_back(item);
+    };
+    while (!lists.empty()) {
+        TKCustomChangeObject* list = lists.back();
+        lists.pop_back();
+        held.insert(list);
+        if (auto* plain = ObjectAs<TKCustomChangeObjectList>(list))
+            takeItems(plain);
+        else if (auto* objects = ObjectAs<TKCustomObject3DList>(list))
+            takeItems(objects);
+        else if (auto* constructions = ObjectAs<TKCustomConstruction3DList>(list))
+            takeItems(constructions);
+        else if (auto* lights = ObjectAs<TKCustomLightSystem3DList>(list))
+            takeItems(lights);
+    }
+    std::lock_guard lock(m_viewerMutex);
+    for (const TViewerEntry& entry : m_viewers) held.insert(entry.DrawSystem);
+    return held;
+}
+
 int TKelvora3DProject::LinkObjects(TKObjectsStream* stream)
 {
     int result = TKProject::LinkObjects(stream);
@@ -937,15 +976,18 @@ int TKelvora3DProject::LinkObjects(TKObjectsStream* stream)
     for (TKObject* list : {static_cast<TKObject*>(m_customObjects), static_cast<TKObject*>(m_objects),
                            static_cast<TKObject*>(m_lights), static_cast<TKObject*>(m_cameras)})
         if (list) result += std::max(list->Operation(kopLink, AsParam(stream)), 0);
+    // An object outside the project could go without the project hearing of it: a depository
+    // serves only what the project holds (looked up in one walk, not one search each).
+    const std::unordered_set<const TObject*> held = HeldObjects();
     TKWaitingSectionGuard guard(m_depositoryLock);
+    m_depositoryOf.clear();
     for (TDepositoryEntry& entry : m_depositories) {
         if (entry.Depository)
             result += std::max(entry.Depository->Operation(kopLink, AsParam(stream)), 0) + 1;
         TKObject* construction = stream->Link(entry.StoredConstruction, TKObject::StaticClass());
-        // An object outside the project could go without the project hearing of it.
-        entry.Construction =
-            construction && FindContainer(construction, nullptr) > 0 ? construction : nullptr;
+        entry.Construction = construction && held.count(construction) ? construction : nullptr;
         entry.StoredConstruction = 0;
+        if (entry.Construction) m_depositoryOf.emplace(entry.Construction, entry.Depository);
     }
     m_loadLinked = true;
     return result;

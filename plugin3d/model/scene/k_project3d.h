@@ -16,6 +16,8 @@
 #include <memory>
 #include <mutex>
 #include <string>
+#include <unordered_map>
+#include <unordered_set>
 #include <vector>
 
 #include "platform/forms/units.h"
@@ -193,6 +195,9 @@ private:
     /// Operation code with kind to every drawing system, list and depository: their sum.
     int PassOperation(int code, int kind);
     void ShowReopenedWindows();
+    /// Everything the project holds: its lists and the lists in them, their items, the
+    /// drawing systems.
+    std::unordered_set<const TObject*> HeldObjects() const;
     [[noreturn]] void RaiseInvalidValue() const;
 
     TKThread* m_imageThread = nullptr;
@@ -202,6 +207,8 @@ private:
     std::atomic<std::int32_t> m_waitTimeInteractive{200};
     mutable CRITICAL_SECTION m_depositoryLock{};
     std::vector<TDepositoryEntry> m_depositories;
+    /// The depository of each construction of the table, for lookups by object.
+    std::unordered_map<const TObject*, TKObject*> m_depositoryOf;
     /// Guards the viewer table's structure and its flags briefly (never while waiting), so
     /// that Invalidate on any thread and the job can mark and take them.
     mutable std::mutex m_viewerMutex;

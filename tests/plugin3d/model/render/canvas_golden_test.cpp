@@ -3,7 +3,6 @@
 // with pictures a person has looked at.
 
 #include <cmath>
-#include <cstring>
 #include <string>
 #include <vector>
 
@@ -14,7 +13,7 @@
 #include "plugin3d/model/render/canvas3d.h"
 #include "plugin3d/model/render/intensity_transformer.h"
 #include "plugin3d/model/render/memory_bitmap.h"
-#include "tests/platform/gdi/canvas.h"
+#include "tests/plugin3d/model/render/bitmap_picture.h"
 #include "tests/support/ui_helpers.h"
 
 namespace {
@@ -96,15 +95,7 @@ QImage PaintFormat(int format)
     DrawScene(canvas);
     canvas.PaintTo({bitmap->Pixels(), kWidth, kHeight, PixelFormatBits(format) / 8, bitmap->RowBytes()});
 
-    tarvenix::test::Canvas shown(kWidth, kHeight);
-    bitmap->LockCanvas();
-    BitBlt(shown.dc(), 0, 0, kWidth, kHeight, bitmap->Canvas(), 0, 0, SRCCOPY);
-    bitmap->UnlockCanvas();
-    const std::vector<std::uint32_t> pixels = shown.Pixels();
-    QImage image(kWidth, kHeight, QImage::Format_RGB32);
-    for (int y = 0; y < kHeight; ++y)
-        std::memcpy(image.scanLine(y), pixels.data() + std::size_t(y) * kWidth, std::size_t(kWidth) * 4);
-    return image;
+    return kelvora::test::BitmapPicture(*bitmap, kWidth, kHeight);
 }
 
 }  // namespace

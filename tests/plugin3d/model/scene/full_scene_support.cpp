@@ -7,16 +7,13 @@
 
 #include "outside/basecore/data_type.h"
 #include "outside/basecore/rdp_layer.h"
-#include "platform/gdi/gdi.h"
 #include "plugin3d/model/core/k_rtd_registry.h"
 #include "plugin3d/model/core/k_strings.h"
 #include "plugin3d/model/render/k_rdp_file.h"
-#include "plugin3d/model/render/memory_bitmap.h"
 #include "plugin3d/model/scene/k_diffuse_reflection.h"
 #include "plugin3d/model/scene/k_lights3d.h"
-#include "tests/platform/gdi/canvas.h"
 #include "tests/plugin3d/model/core/core_test_support.h"
-#include "tests/support/ui_helpers.h"
+#include "tests/plugin3d/model/scene/scene_pictures.h"
 
 namespace kelvora::test {
 
@@ -28,23 +25,6 @@ namespace {
 struct StoredSettings {
     std::int32_t enabled, visible, smooth, lighting, mode, step;
 };
-
-TMatrix3D FromColumns(const TVector3D& a, const TVector3D& b, const TVector3D& c)
-{
-    return TMatrix3D{{a.x, b.x, c.x, a.y, b.y, c.y, a.z, b.z, c.z}};
-}
-
-// A right-handed frame whose x axis points along x (lights shine along their x axis).
-TMatrix3D FrameAlong(TVector3D x)
-{
-    VectorNormalize(x, x);
-    TVector3D up{0, 0, 1}, y, z;
-    if (std::abs(x.z) > 0.9) up = {0, 1, 0};
-    VectorCross(up, x, y);
-    VectorNormalize(y, y);
-    VectorCross(x, y, z);
-    return FromColumns(x, y, z);
-}
 
 // A camera at eye looking at target, x to the right and y up in the picture.
 void Look(TKEyeSystem3D& camera, const TVector3D& eye, const TVector3D& target, double screenDistance)
@@ -280,7 +260,9 @@ FullScene BuildFullScene(TKelvora3DProject& project, const std::string& folder, 
     }
 
     // How each viewer shows the surfaces: by default smooth triangles; viewer 3 draws the
-    // hill as a wire grid, viewer 2 the waves as points.
+    // hill as a wire grid, viewer 2 the waves as points. Set as an editor's Apply sets them:
+    // inside a scene edit, then every viewer is redrawn.
+    project.BeginSceneEdit(0);
     for (int k = 0; k < 3; ++k) {
         auto* depository = ObjectAs<SurfaceDepository>(project.GetDepository(scene.surfaces[k]));
         EXPECT_NE(depository, nullptr);
@@ -300,6 +282,8 @@ FullScene BuildFullScene(TKelvora3DProject& project, const std::string& folder, 
         if (k == 0) depository->SetDrawingRecord(depository->AddDrawing(scene.viewers[2]), 0, 1);
         if (k == 1) depository->SetDrawingRecord(depository->AddDrawing(scene.viewers[1]), 0, 2);
     }
+    project.RedrawObject(nullptr);
+    project.EndSceneEdit(0);
 
     auto* notes = TKCustomChangeObjectList::New(nullptr);
     notes->SetName("Notes");
@@ -319,24 +303,7 @@ FullSceneClasses::~FullSceneClasses()
     UnregisterClassBranch(SurfaceDepository::StaticClass());
 }
 
-// --- pictures --------------------------------------------------------------------------------------
-
-QImage ViewerPicture(TKDrawingSystem3D& ds)
-{
-    TKObjectLock lock(ds);
-    const int width = ds.ImageWidth(), height = ds.ImageHeight();
-    TKMemoryBitmap* bitmap = ds.Bitmap();
-    tarvenix::test::Canvas shown(width, height);
-    bitmap->LockCanvas();
-    BitBlt(shown.dc(), 0, 0, width, height, bitmap->Canvas(), 0, 0, SRCCOPY);
-    bitmap->UnlockCanvas();
-    const std::vector<std::uint32_t> pixels = shown.Pixels();
-    QImage image(width, height, QImage::Format_RGB32);
-    for (int y = 0; y < height; ++y)
-        std::memcpy(image.scanLine(y), pixels.data() + std::size_t(y) * std::size_t(width),
-                    std::size_t(width) * 4);
-    return image;
-}
+// --- pictures ---------------------------------------------------------------------------------------
 
 std::vector<TKDrawingSystem3D*> DrawingSystemsOf(TKelvora3DProject& project)
 {
@@ -344,31 +311,6 @@ std::vector<TKDrawingSystem3D*> DrawingSystemsOf(TKelvora3DProject& project)
     for (int i = 0; i < project.ViewerCount(); ++i)
         if (auto* ds = ObjectAs<TKDrawingSystem3D>(project.GetDrawingSystem(i))) systems.push_back(ds);
     return systems;
-}
-
-::testing::AssertionResult MatchesSceneGolden(const QImage& picture, const std::string& name)
-{
-    tarvenix::test::SaveTestOutput(picture, name);
-    const auto file =
-        tarvenix::test::TestOutputDir().parent_path() / "tests/plugin3d/golden" / (name + ".png");
-    const QImage golden = QImage(QString::fromStdString(file.string())).convertToFormat(QImage::Format_RGB32);
-    if (golden.isNull()) return ::testing::AssertionFailure() << file << " is missing";
-    if (golden.size() != picture.size()) return ::testing::AssertionFailure() << name << ": another size";
-    int off = 0, worst = 0;
-    for (int y = 0; y < picture.height(); ++y) {
-        const auto* a = reinterpret_cast<const QRgb*>(picture.constScanLine(y));
-        const auto* b = reinterpret_cast<const QRgb*>(golden.constScanLine(y));
-        for (int x = 0; x < picture.width(); ++x) {
-            const int d = std::max({std::abs(qRed(a[x]) - qRed(b[x])), std::abs(qGreen(a[x]) - qGreen(b[x])),
-                                    std::abs(qBlue(a[x]) - qBlue(b[x]))});
-            worst = std::max(worst, d);
-            if (d > 2) ++off;
-        }
-    }
-    if (off * 1000 > picture.width() * picture.height())
-        return ::testing::AssertionFailure()
-               << name << ": " << off << " pixels differ by more than 2 levels (up to " << worst << ")";
-    return ::testing::AssertionSuccess();
 }
 
 }  // namespace kelvora::test

@@ -18,6 +18,7 @@
 #include "plugin3d/model/scene/k_eye_system3d.h"
 #include "plugin3d/model/scene/k_project3d.h"
 #include "plugin3d/model/scene/k_surface3d.h"
+#include "tests/plugin3d/model/scene/scene_pictures.h"
 #include "tests/support/test_environment.h"
 
 namespace kelvora::test {
@@ -76,14 +77,7 @@ public:
     ~FullSceneClasses();
 };
 
-/// The viewer's picture as the viewer window copies it from the drawing system's bitmap.
-QImage ViewerPicture(TKDrawingSystem3D& ds);
 /// The viewers of a project (in table order) that are drawing systems.
 std::vector<TKDrawingSystem3D*> DrawingSystemsOf(TKelvora3DProject& project);
-
-/// Saves the picture to test-output/<name>.png and compares it with the committed golden
-/// tests/plugin3d/golden/<name>.png: no component of a pixel more than 2 levels off, except
-/// at 0.1 % of the pixels.
-::testing::AssertionResult MatchesSceneGolden(const QImage& picture, const std::string& name);
 
 }  // namespace kelvora::test

@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <filesystem>
 #include <random>
 #include <string>
@@ -36,6 +37,8 @@ protected:
     TempDir dir;
     TOwned<TKelvora3DProject> project = NewProject();
 };
+using SceneGolden = FullSceneTest;
+using ProjectFuzz = FullSceneTest;
 
 TEST_F(FullSceneTest, ARoundTripGivesTheSameFileAndTheSamePictures)
 {
@@ -102,14 +105,56 @@ TEST_F(FullSceneTest, AMovedProjectFindsItsLayersInItsNewFolder)
     for (std::size_t i = 0; i < after.size(); ++i) EXPECT_TRUE(after[i] == before[i]) << "viewer " << i + 1;
 }
 
-TEST_F(FullSceneTest, SceneGoldenViewersShowTheSceneAsAPersonSawIt)
+TEST_F(SceneGolden, TheThreeViewersShowTheSceneAsAPersonSawIt)
 {
     BuildFullScene(*project, dir.Path().string(), kGrid, kWidth, kHeight);
     ASSERT_TRUE(WaitForImages(*project));
     const std::vector<QImage> pictures = Pictures(*project);
     ASSERT_EQ(pictures.size(), 3u);
     for (std::size_t i = 0; i < pictures.size(); ++i)
-        EXPECT_TRUE(MatchesSceneGolden(pictures[i], "scene-viewer-" + std::to_string(i + 1)));
+        EXPECT_TRUE(MatchesGolden(pictures[i], "scene-viewer-" + std::to_string(i + 1)));
+}
+
+// Seeded damage to the full scene's file, bounded by count: every load either succeeds or
+// fails with one of the model's errors, and the project that tried is freed cleanly.
+TEST_F(ProjectFuzz, DamagedFilesLoadOrFailCleanly)
+{
+    BuildFullScene(*project, dir.Path().string(), 16, 64, 48);
+    ASSERT_TRUE(WaitForImages(*project));
+    const std::string file = dir.File("scene.ktp");
+    project->SaveToFile(file);
+    const std::string original = ReadWholeFile(file);
+    ASSERT_GT(original.size(), 64u);
+    std::mt19937 random(20261210);
+    const std::int32_t bold[] = {-1, 0, 1, 0x7FFFFFFF, std::int32_t(0x80000000), 0x10000, 4096};
+    const std::string damaged = dir.File("damaged.ktp");
+    int loaded = 0, refused = 0;
+    for (int round = 0; round < 200; ++round) {
+        std::string bytes = original;
+        const int changes = 1 + int(random() % 4);
+        for (int c = 0; c < changes; ++c) {
+            const std::size_t at = random() % (bytes.size() - 4);
+            if (random() % 2) {
+                bytes[at] = char(random());
+            } else {
+                const std::int32_t value = bold[random() % std::size(bold)];
+                std::memcpy(bytes.data() + (at & ~std::size_t(3)), &value, 4);
+            }
+        }
+        tarvenix::test::WriteWholeFile(damaged, bytes);
+        auto target = NewProject();
+        try {
+            target->LoadFromFile(damaged);
+            ++loaded;
+            EXPECT_TRUE(WaitForImages(*target)) << "round " << round;
+        } catch (const Exception&) {
+            ++refused;
+        } catch (const std::exception& error) {
+            ADD_FAILURE() << "round " << round << ": " << error.what();
+        }
+    }
+    EXPECT_EQ(loaded + refused, 200);
+    EXPECT_GT(refused, 0);
 }
 
 }  // namespace

@@ -10,13 +10,33 @@
 
 #include "platform/forms/exceptions.h"
 #include "platform/registry/registry.h"
+#include <QImage>
+
+#include "platform/forms/image_list.h"
+#include "platform/gdi/dc.h"
+#include "platform/gdi/gdi_objects.h"
 #include "platform/last_error.h"
 #include "plugin3d/model/core/k_data_branch.h"
 #include "plugin3d/model/core/k_interfaces.h"
+#include "plugin3d/model/scene/k_drawing_system3d.h"
 #include "plugin3d/model/scene/k_project_helpers.h"
 #include "tests/plugin3d/model/core/core_test_support.h"
 #include "tests/plugin3d/model/scene/project3d_test_support.h"
 #include "tests/support/test_environment.h"
+#include "tests/support/ui_helpers.h"
+
+namespace kelvora::test {
+
+/// Never registered in "Classes": a file's record of it is of a class the program does not know.
+class UnlistedConstruction : public TestConstruction {
+    DECLARE_TCLASS(UnlistedConstruction)
+
+protected:
+    UnlistedConstruction() = default;
+};
+IMPLEMENT_TCLASS(UnlistedConstruction, TestConstruction)
+
+}  // namespace kelvora::test
 
 namespace {
 
@@ -295,6 +315,27 @@ TEST_F(Project3D, AStoppedJobIsReportedAndItsViewersStayOutOfDate)
     project->Events().Remove(log.Handler());
 }
 
+TEST_F(Project3D, ADrawingSystemsSetupStopsTheJobFirst)
+{
+    auto* camera = Add<TestCamera>();
+    auto* slow = Add<SlowConstruction>();
+    slow->steps = 100000;
+    auto* ds = Add<TKDrawingSystem3D>();
+    EventLog log;
+    project->Events().Add(log.Handler());
+    project->SetViewerCamera(ds, camera);
+    ASSERT_TRUE(WaitUntil([&] { return slow->started.load() > 0; }));
+    log.Clear();
+    slow->steps = 1;           // the picture redrawn after the resize is quick
+    ds->SetImageSize(64, 32);  // canvas and bitmap change size: the pass must be gone
+    EXPECT_EQ(slow->stopped.load(), 1);
+    EXPECT_EQ(log.Params(kevSceneEditStarted).size(), 1u);
+    EXPECT_EQ(log.Params(kevSceneEditFinished).size(), 1u);
+    ASSERT_TRUE(WaitForImages(*project));
+    project->Events().Remove(log.Handler());
+    EXPECT_EQ(ds->ImageWidth(), 64);
+}
+
 TEST_F(Project3D, DestroyingAProjectWhileItRendersIsClean)
 {
     auto fresh = NewProject();
@@ -395,6 +436,26 @@ TEST_F(Project3D, ANegativeViewerCountIsAnInvalidValueAndLeavesBothTablesEmpty)
     }
 }
 
+TEST_F(Project3D, AnObjectOfAClassThisProgramDoesNotKnowIsLeftOutOfItsList)
+{
+    auto* known = Add<TestConstruction>();
+    known->SetName("Known");
+    Add<UnlistedConstruction>();
+    auto* last = Add<TestLight>();
+    last->SetName("Lamp");
+    tarvenix::test::TempDir dir;
+    project->SaveToFile(dir.File("unknown.ktp"));
+    auto loaded = NewProject();
+    loaded->LoadFromFile(dir.File("unknown.ktp"));
+    ASSERT_TRUE(WaitForImages(*loaded));
+    // The unknown record is skipped whole: what follows it still loads.
+    ASSERT_GE(loaded->Objects()->Count(), 1);
+    EXPECT_EQ(loaded->Objects()->GetItem(0)->Name(), "Known");
+    EXPECT_EQ(loaded->Objects()->IndexOf(nullptr), 1);
+    ASSERT_EQ(loaded->Lights()->Count(), 1);
+    EXPECT_EQ(loaded->Lights()->GetItem(0)->Name(), "Lamp");
+}
+
 TEST_F(Project3D, TheSearchPathIsTheProjectFolderThenTheWorkFolder)
 {
     std::vector<std::string> path;
@@ -414,6 +475,46 @@ TEST_F(Project3D, TheSearchPathIsTheProjectFolderThenTheWorkFolder)
     EXPECT_EQ(path, (std::vector<std::string>{"", ""}));
     RegDeleteValue(key, "WorkDir");
     RegCloseKey(key);
+}
+
+TEST(ProjectRegistration, CaptionSubItemsAndGlyphsOfTheProjectAndTheLists)
+{
+    const TClass project = TKelvora3DProject::StaticClass();
+    EXPECT_EQ(GetClassCaption(project), "Kelvora 3D Project");
+    TKDataBranch* items = GetClassInfoBranch(project, kciSubItems, false);
+    ASSERT_NE(items, nullptr);
+    TKDataBranch* viewers = items->FindChildByName("Viewers", true);
+    ASSERT_NE(viewers, nullptr);
+    ASSERT_EQ(viewers->Count(), 1);
+    EXPECT_EQ(viewers->DataChild(0)->Name(), "Standart Viewer 3D");
+    EXPECT_EQ(viewers->DataChild(0)->Data().AsClass(), TKDrawingSystem3D::StaticClass());
+
+    // The glyphs side by side, as the lists show them (clear background black).
+    const TClass classes[] = {TKProject::StaticClass(),
+                              project,
+                              TKCustomChangeObjectList::StaticClass(),
+                              TKCustomObject3DList::StaticClass(),
+                              TKCustomConstruction3DList::StaticClass(),
+                              TKCustomProjectionSystem3DList::StaticClass(),
+                              TKCustomLightSystem3DList::StaticClass()};
+    QImage strip(64 * int(std::size(classes)), 64, QImage::Format_RGB32);
+    CDC dc;
+    ASSERT_TRUE(dc.CreateCompatibleDC(nullptr));
+    for (std::size_t k = 0; k < std::size(classes); ++k) {
+        const std::int32_t id = GetClassGlyphIndex(64, classes[k]);
+        ASSERT_GT(id, 0) << classes[k]->name;
+        CBitmap picture;
+        ASSERT_TRUE(GlyphImageList(64)->GetBitmap(GlyphImageIndex(id), &picture));
+        CBitmap* previous = dc.SelectObject(&picture);
+        for (int y = 0; y < 64; ++y)
+            for (int x = 0; x < 64; ++x) {
+                const COLORREF c = dc.GetPixel(x, y);
+                strip.setPixel(int(k) * 64 + x, y, qRgb(GetRValue(c), GetGValue(c), GetBValue(c)));
+            }
+        dc.SelectObject(previous);
+        EXPECT_EQ(strip.pixel(int(k) * 64, 63), qRgb(0, 0, 0)) << classes[k]->name;
+    }
+    tarvenix::test::SaveTestOutput(strip.scaled(strip.width() * 2, 128), "kelvora-glyphs-project-and-lists");
 }
 
 TEST(ProjectHelpers, FloatToStrDotWritesNoBlanksOrTrailingZeros)

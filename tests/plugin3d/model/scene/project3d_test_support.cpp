@@ -47,10 +47,15 @@ ProjectTestClasses::~ProjectTestClasses()
 bool WaitForImages(TKelvora3DProject& project)
 {
     TKThread* thread = project.ImageThread();
-    return WaitUntil([&] {
+    const bool done = WaitUntil([&] {
         return !project.ImagePending() && !thread->HasQueuedJob() && thread->State() != ktsRunning &&
                !project.InSceneEdit();
     });
+    if (!done)
+        ADD_FAILURE() << "pending " << project.ImagePending() << ", queued " << thread->HasQueuedJob()
+                      << ", state " << thread->State() << ", scene edits " << project.SceneEditCount()
+                      << ", status " << thread->StatusText();
+    return done;
 }
 
 }  // namespace kelvora::test

@@ -21,7 +21,7 @@ class SlowConstruction : public TKCustomConstruction3D {
 
     void Draw(TDrawContext3D* context) override;
 
-    int steps = 20;
+    std::atomic<int> steps{20};
     std::atomic<int> started{0};
     std::atomic<int> finished{0};
     std::atomic<int> stopped{0};

@@ -7,7 +7,6 @@
 #include <cmath>
 #include <cstdint>
 #include <cstdlib>
-#include <cstring>
 #include <limits>
 #include <string>
 #include <vector>
@@ -17,16 +16,14 @@
 
 #include "outside/basecore/data_type.h"
 #include "outside/basecore/rdp_layer.h"
-#include "platform/gdi/gdi.h"
 #include "plugin3d/model/render/k_rdp_file.h"
-#include "plugin3d/model/render/memory_bitmap.h"
 #include "plugin3d/model/scene/k_custom3d_lists.h"
 #include "plugin3d/model/scene/k_diffuse_reflection.h"
 #include "plugin3d/model/scene/k_drawing_system3d.h"
 #include "plugin3d/model/scene/k_eye_system3d.h"
 #include "plugin3d/model/scene/k_lights3d.h"
 #include "plugin3d/model/scene/k_surface3d.h"
-#include "tests/platform/gdi/canvas.h"
+#include "tests/plugin3d/model/render/bitmap_picture.h"
 #include "tests/support/test_environment.h"
 #include "tests/support/ui_helpers.h"
 
@@ -197,16 +194,8 @@ struct Stage {
     // The picture as the viewer copies it from the drawing system's bitmap.
     QImage Shown()
     {
-        TKMemoryBitmap* bitmap = ds->Bitmap();
-        tarvenix::test::Canvas shown(kWidth, kHeight);
-        bitmap->LockCanvas();
-        BitBlt(shown.dc(), 0, 0, kWidth, kHeight, bitmap->Canvas(), 0, 0, SRCCOPY);
-        bitmap->UnlockCanvas();
-        const std::vector<std::uint32_t> pixels = shown.Pixels();
-        QImage image(kWidth, kHeight, QImage::Format_RGB32);
-        for (int y = 0; y < kHeight; ++y)
-            std::memcpy(image.scanLine(y), pixels.data() + std::size_t(y) * kWidth, std::size_t(kWidth) * 4);
-        return image;
+        TKObjectLock lock(*ds);  // the drawing system's lock keeps its picture whole
+        return kelvora::test::BitmapPicture(*ds->Bitmap(), kWidth, kHeight);
     }
 };
 
@@ -219,31 +208,11 @@ void AddLights(Stage& stage, const std::string& which)
         stage.AddPoint({-150, -300, 320}, {-30, 20, 40}, {0.75, 0.58, 0.36});
 }
 
-// Matches when no component of a pixel differs by more than 2 levels, except at 0.1 % of
-// the pixels (edges may fall on the other side of a rounding).
+// No component of a pixel more than 2 levels from the golden, except at 0.1 % of the pixels
+// (edges may fall on the other side of a rounding).
 ::testing::AssertionResult MatchesGolden(const QImage& picture, const std::string& name)
 {
-    tarvenix::test::SaveTestOutput(picture, name);
-    const auto file =
-        tarvenix::test::TestOutputDir().parent_path() / "tests/plugin3d/golden" / (name + ".png");
-    const QImage golden = QImage(QString::fromStdString(file.string())).convertToFormat(QImage::Format_RGB32);
-    if (golden.isNull()) return ::testing::AssertionFailure() << file << " is missing";
-    if (golden.size() != picture.size()) return ::testing::AssertionFailure() << name << ": another size";
-    int off = 0, worst = 0;
-    for (int y = 0; y < picture.height(); ++y) {
-        const auto* a = reinterpret_cast<const QRgb*>(picture.constScanLine(y));
-        const auto* b = reinterpret_cast<const QRgb*>(golden.constScanLine(y));
-        for (int x = 0; x < picture.width(); ++x) {
-            const int d = std::max({std::abs(qRed(a[x]) - qRed(b[x])), std::abs(qGreen(a[x]) - qGreen(b[x])),
-                                    std::abs(qBlue(a[x]) - qBlue(b[x]))});
-            worst = std::max(worst, d);
-            if (d > 2) ++off;
-        }
-    }
-    if (off * 1000 > picture.width() * picture.height())
-        return ::testing::AssertionFailure()
-               << name << ": " << off << " pixels differ by more than 2 levels (up to " << worst << ")";
-    return ::testing::AssertionSuccess();
+    return tarvenix::test::MatchesGolden(picture, "tests/plugin3d/golden", name, {2, 1});
 }
 
 class SurfaceGolden : public ::testing::Test {
