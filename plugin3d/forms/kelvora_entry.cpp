@@ -1,6 +1,7 @@
-// The plug-in's entry: its units started when the library is loaded (the owner form's unit
-// last) and ended in reverse order when it is unloaded (the owner form's first), and the
-// three exports the program binds by number.
+// The plug-in's entry: its units started when the library starts (the loader calls
+// platform_module_start after loading it; the owner form's unit last) and ended in reverse
+// order when it ends (the owner form's first), and the three exports the program binds by
+// number.
 
 #include <vector>
 
@@ -12,28 +13,33 @@
 
 namespace {
 
-class CKelvoraLibrary {
-public:
-    CKelvoraLibrary()
-    {
-        // Loaded by a program without windows (a tool), the plug-in stays asleep.
-        if (!platform::HasWindows()) return;
-        m_units = PluginUnits();
-        InitializeUnits(m_units.data(), m_units.size());
-    }
-    ~CKelvoraLibrary()
-    {
-        if (m_units.empty()) return;
-        FinalizeUnits(m_units.data(), m_units.size());
-    }
-
-private:
-    std::vector<TUnitInfo> m_units;
-};
-
-CKelvoraLibrary g_library;
+// The units the start entry started; empty before and after. Nothing of the plug-in runs
+// while the library is being loaded or unloaded.
+std::vector<TUnitInfo> g_units;
 
 }  // namespace
+
+PLATFORM_EXPORT BOOL platform_module_start()
+{
+    // Loaded by a program without windows (a tool), the plug-in stays asleep.
+    if (!g_units.empty() || !platform::HasWindows()) return TRUE;
+    std::vector<TUnitInfo> units = PluginUnits();
+    try {
+        // A unit that fails finishes the ones started before it.
+        InitializeUnits(units.data(), units.size());
+    } catch (...) {
+        return FALSE;
+    }
+    g_units = std::move(units);
+    return TRUE;
+}
+
+PLATFORM_EXPORT void platform_module_end()
+{
+    if (g_units.empty()) return;
+    FinalizeUnits(g_units.data(), g_units.size());
+    g_units.clear();
+}
 
 PLATFORM_EXPORT void ShowForms()
 {
