@@ -59,7 +59,7 @@ void TKCustomPointConstruction3D::Assign(TPersistent* source)
     }
     if (other == this) return;
     TKObjectLock lock(*this);
-    ChangeWithinUpdate(*this, [&] {
+    WithinUpdate([&] {
         TKObjectLock theirs(*other);
         ResizePoints(other->m_count);
         std::copy_n(other->m_points.begin(), other->m_count, m_points.begin());
@@ -316,7 +316,7 @@ void TKTiesConstruction3D::SetTieCount(std::int32_t count)
     count = std::max<std::int32_t>(count, 0);
     TKObjectLock lock(*this);
     if (count == TieCount()) return;
-    ChangeWithinUpdate(*this, [&] {
+    WithinUpdate([&] {
         while (TieCount() > count) {
             TKCustomTie3D* tie = m_ties.back();
             m_ties.pop_back();
@@ -338,7 +338,7 @@ void TKTiesConstruction3D::SetSmoothShading(std::uint8_t smooth)
 {
     TKObjectLock lock(*this);
     if (smooth == m_smooth) return;
-    ChangeWithinUpdate(*this, [&] {
+    WithinUpdate([&] {
         m_smooth = smooth;
         if (Enabled() && Visible() && !IsDestroying()) ObjectChanged(0);
     });
@@ -348,7 +348,7 @@ void TKTiesConstruction3D::SetTieMask(std::int32_t mask)
 {
     TKObjectLock lock(*this);
     if (mask == m_tieMask) return;
-    ChangeWithinUpdate(*this, [&] {
+    WithinUpdate([&] {
         m_tieMask = mask;
         if (Enabled() && Visible() && !IsDestroying()) ObjectChanged(0);
     });
@@ -373,7 +373,7 @@ std::int32_t TKTiesConstruction3D::AddTie(TKCustomTie3D* tie)
     if (tie->m_owner) return -1;
     TKObjectLock lock(*this);
     std::int32_t index = -1;
-    ChangeWithinUpdate(*this, [&] {
+    WithinUpdate([&] {
         if (m_ties.size() == m_ties.capacity()) m_ties.reserve((m_ties.size() + 16) / 16 * 16);
         m_ties.push_back(tie);
         tie->m_owner = this;

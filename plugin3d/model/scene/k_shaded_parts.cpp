@@ -55,7 +55,7 @@ void TKShadedParts::SetLighting(std::int32_t lighting)
     if (lighting > 1) return;
     TKObjectLock lock(m_owner);
     if (lighting == m_lighting) return;
-    ChangeWithinUpdate(m_owner, [&] {
+    m_owner.WithinUpdate([&] {
         m_lighting = lighting;
         if (m_owner.Enabled() && !m_owner.IsDestroying()) m_owner.ObjectChanged(0);
     });
@@ -72,7 +72,7 @@ void TKShadedParts::SetAttenuation(double c0, double c1, double c2)
 {
     TKObjectLock lock(m_owner);
     if (c0 == m_c[0] && c1 == m_c[1] && c2 == m_c[2]) return;
-    ChangeWithinUpdate(m_owner, [&] {
+    m_owner.WithinUpdate([&] {
         m_c[0] = c0;
         m_c[1] = c1;
         m_c[2] = c2;
@@ -99,7 +99,7 @@ void TKShadedParts::SetReflection(TKCustomReflectionLaw* law)
 {
     TKObjectLock lock(m_owner);
     if (law == m_law) return;
-    ChangeWithinUpdate(m_owner, [&] {
+    m_owner.WithinUpdate([&] {
         if (law && m_law && law->ClassType() == m_law->ClassType()) {
             m_law->Assign(law);
             return;

@@ -13,20 +13,6 @@
 #include "plugin3d/model/render/k_vectors.h"
 #include "plugin3d/model/scene/k_custom3d.h"
 
-/// Runs change inside an update bracket of object (closed on every way out).
-template <class Change>
-void ChangeWithinUpdate(TKCustomChangeObject& object, Change&& change)
-{
-    object.BeginUpdate();
-    try {
-        change();
-    } catch (...) {
-        object.EndUpdate();
-        throw;
-    }
-    object.EndUpdate();
-}
-
 /// The parts of a lit construction. Setters follow the owner's change protocol: under the
 /// owner's lock, a change inside an update bracket of the owner, and ObjectChanged(0) when
 /// the owner's switches say the picture depends on it.

@@ -304,7 +304,7 @@ void TKSurface3D::SetMode(std::int32_t mode)
     if (mode > ksmTriangles) return;
     TKObjectLock lock(*this);
     if (mode == m_mode) return;
-    ChangeWithinUpdate(*this, [&] {
+    WithinUpdate([&] {
         m_mode = mode;
         if (Enabled() && Visible() && !IsDestroying()) ObjectChanged(0);
     });
@@ -315,7 +315,7 @@ void TKSurface3D::SetSmoothShading(std::uint8_t smooth)
     smooth = smooth ? 1 : 0;
     TKObjectLock lock(*this);
     if (smooth == m_smooth) return;
-    ChangeWithinUpdate(*this, [&] {
+    WithinUpdate([&] {
         m_smooth = smooth;
         if (Enabled() && Visible() && !IsDestroying()) ObjectChanged(0);
     });
@@ -330,7 +330,7 @@ void TKSurface3D::ApplySettings(const TSurfaceSettings& settings)
 {
     if (IsDestroying()) return;
     TKObjectLock lock(*this);
-    ChangeWithinUpdate(*this, [&] {
+    WithinUpdate([&] {
         SetEnabled(settings.Enabled ? 1 : 0);
         SetVisible(settings.Visible ? 1 : 0);
         m_smooth = settings.SmoothShading ? 1 : 0;
