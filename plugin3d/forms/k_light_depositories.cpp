@@ -1,8 +1,13 @@
 #include "plugin3d/forms/k_light_depositories.h"
 
+#include "plugin3d/forms/k_depository_component.h"
+#include "plugin3d/forms/k_flat_caption.h"
+#include "plugin3d/forms/k_light_forms.h"
 #include "plugin3d/model/core/k_interfaces.h"
 #include "plugin3d/model/core/k_rtd_registry.h"
 #include "plugin3d/model/scene/k_lights3d.h"
+#include "plugin3d/model/scene/k_project3d.h"
+#include "plugin3d/model/scene/k_project_helpers.h"
 
 IMPLEMENT_TCLASS(TKLightEditorDepository, TKDepositoryCustomConstruction3D)
 IMPLEMENT_TCLASS(TKPointSpringLight3D_Depository, TKLightEditorDepository)
@@ -57,9 +62,72 @@ void TKLightEditorDepository::Assign(TPersistent* source)
     if (other && other != this && other->ClassType() == ClassType()) m_place = other->m_place;
 }
 
+TKLightEditorDepository::~TKLightEditorDepository()
+{
+    if (!m_workingCopy) FreeAndNil(m_form);
+}
+
+void TKLightEditorDepository::SetEditorForm(TKLightEditorForm* form, bool workingCopy)
+{
+    m_form = form;
+    m_workingCopy = workingCopy;
+}
+
+TKLightEditorForm* TKLightEditorDepository::MakeEditor(bool show)
+{
+    if (!m_form) {
+        m_form = NewEditorForm();
+        m_workingCopy = false;
+        m_form->Open(this, show);
+    } else if (show) {
+        m_form->Show();
+    }
+    return m_form;
+}
+
+int TKLightEditorDepository::OpenEditor(std::intptr_t param)
+{
+    TKCustomConstruction3D* light = Construction();
+    if (m_workingCopy || !light || reinterpret_cast<TObject*>(param) != light) return -1;
+    MakeEditor(true);
+    return 0;
+}
+
+void TKLightEditorDepository::ConstructionNotify(TObject*, int code, std::intptr_t)
+{
+    if (code == kevNameChanged && m_form && !m_workingCopy && Construction())
+        m_form->KFlatCaption1->SetCaption(Construction()->Name() + " : Properties");
+}
+
+void TKLightEditorDepository::DrawingNotify(TObject*, int code, std::intptr_t)
+{
+    if ((code == kevDestroyed || code == kevNameChanged) && m_form && m_workingCopy)
+        m_form->KDepositoryComponent1->Refresh();
+}
+
+int TKLightEditorDepository::LinkObjects(TKObjectsStream* stream)
+{
+    const int result = TKDepositoryCustomConstruction3D::LinkObjects(stream);
+    if (result < 0 || m_workingCopy || m_place.Depth == 0 || !Construction()) return result;
+    auto* project = dynamic_cast<TKelvora3DProject*>(stream->GetProject());
+    if (!project) return result;
+    const std::int32_t depth = m_place.Depth;
+    TKLightEditorForm* form = MakeEditor(false);
+    project->AddReopenedWindow(form->Handle(), depth);
+    return result;
+}
+
 int TKLightEditorDepository::SaveToStream(TKObjectsStream* stream)
 {
     if (!stream) return -1;
+    if (m_form && !m_workingCopy) {
+        const RECT r = m_form->BoundsRect();
+        m_place.Left = r.left;
+        m_place.Top = r.top;
+        m_place.Depth = WindowZDepth(m_form->Handle());
+    } else if (!m_workingCopy) {
+        m_place.Depth = 0;
+    }
     int bytes = TKDepositoryCustomConstruction3D::SaveToStream(stream);
     bytes += WriteValue(stream, m_place.Left);
     bytes += WriteValue(stream, m_place.Top);
@@ -73,6 +141,7 @@ int TKLightEditorDepository::SaveToStream(TKObjectsStream* stream)
 int TKLightEditorDepository::LoadFromStream(TKObjectsStream* stream)
 {
     if (!stream) return -1;
+    if (!m_workingCopy) FreeAndNil(m_form);
     int bytes = TKDepositoryCustomConstruction3D::LoadFromStream(stream);
     std::int32_t keepOnTop = 0;
     bytes += ReadValue(stream, m_place.Left);
@@ -137,6 +206,11 @@ void TKPointSpringLight3D_Depository::ApplyCurrentRecord()
     light->SetEnabled(Switch(record->Enabled));
 }
 
+TKLightEditorForm* TKPointSpringLight3D_Depository::NewEditorForm() const
+{
+    return TKPointSpringLight3DForm::New(nullptr);
+}
+
 // --- the ambient and flat lights ------------------------------------------------------------
 
 void TKAmbientLight3D_Depository::SetConstruction(TKCustomConstruction3D* construction)
@@ -177,4 +251,9 @@ void TKAmbientLight3D_Depository::ApplyCurrentRecord()
     else if (auto* ambient = dynamic_cast<TKAmbientLight3D*>(light))
         ambient->SetColor(TVector3D{record->Red, record->Green, record->Blue});
     light->SetEnabled(Switch(record->Enabled));
+}
+
+TKLightEditorForm* TKAmbientLight3D_Depository::NewEditorForm() const
+{
+    return TKAmbientLight3DForm::New(nullptr);
 }

@@ -11,6 +11,8 @@
 #include "platform/forms/units.h"
 #include "plugin3d/model/scene/k_depository.h"
 
+class TKLightEditorForm;
+
 /// The editor window's place, kept across closing and in the project file.
 struct TLightEditorPlace {
     std::int32_t Left = -1;
@@ -46,22 +48,47 @@ class TKLightEditorDepository : public TKDepositoryCustomConstruction3D {
     void Init() override;
     /// The base's; from a depository of the same class also the place.
     void Assign(TPersistent* source) override;
-    /// The base's payload, then left, top, keep-on-top, drawing, record and depth (24 bytes).
+    /// The base's payload, then left, top, keep-on-top, drawing, record and depth (24 bytes);
+    /// an open editor's place and stacking depth are taken first.
     int SaveToStream(TKObjectsStream* stream) override;
+    /// Closes an open editor first.
     int LoadFromStream(TKObjectsStream* stream) override;
+    /// The base's links; then, for a project saved with the editor open, the editor again
+    /// (hidden, handed to the project to show in its old stacking order).
+    int LinkObjects(TKObjectsStream* stream) override;
+    /// Shows the editor (made when none is open) when param is this depository's light; -1
+    /// otherwise.
+    int OpenEditor(std::intptr_t param) override;
+    /// A renamed light renames the editor's caption.
+    void ConstructionNotify(TObject* sender, int code, std::intptr_t param) override;
+    /// A working copy's record bar follows its drawing systems' names and ends.
+    void DrawingNotify(TObject* sender, int code, std::intptr_t param) override;
 
     /// Hands an editor's copy back: inside the light's update, its records and drawings, a
     /// redraw of the views (4100), and the copy's place.
     virtual void ApplyEdited(TKLightEditorDepository* copy);
+
+    /// The editor open on this depository (owned), or, for a working copy, the editor it
+    /// belongs to (not owned).
+    TKLightEditorForm* EditorForm() const { return m_form; }
+    void SetEditorForm(TKLightEditorForm* form, bool workingCopy);
 
     TLightEditorPlace& Place() { return m_place; }
     const TLightEditorPlace& Place() const { return m_place; }
 
 protected:
     TKLightEditorDepository() = default;
+    ~TKLightEditorDepository() override;
+    /// A new editor form of the depository's class.
+    virtual TKLightEditorForm* NewEditorForm() const = 0;
 
 private:
+    /// Makes the editor (when none is open) and fills it; shows it or not.
+    TKLightEditorForm* MakeEditor(bool show);
+
     TLightEditorPlace m_place;
+    TKLightEditorForm* m_form = nullptr;
+    bool m_workingCopy = false;
 };
 
 class TKPointSpringLight3D_Depository : public TKLightEditorDepository {
@@ -78,6 +105,7 @@ class TKPointSpringLight3D_Depository : public TKLightEditorDepository {
 
 protected:
     TKPointSpringLight3D_Depository() = default;
+    TKLightEditorForm* NewEditorForm() const override;
 };
 
 class TKAmbientLight3D_Depository : public TKLightEditorDepository {
@@ -94,6 +122,7 @@ class TKAmbientLight3D_Depository : public TKLightEditorDepository {
 
 protected:
     TKAmbientLight3D_Depository() = default;
+    TKLightEditorForm* NewEditorForm() const override;
 };
 
 /// Unit KLightForms: the two depositories' class branches, their pairings with the light

@@ -7,6 +7,7 @@
 #include "plugin3d/resources/admin_layouts.h"
 #include "plugin3d/resources/editor_layouts.h"
 #include "plugin3d/resources/finder_layouts.h"
+#include "plugin3d/resources/light_layouts.h"
 #include "plugin3d/resources/viewer_layouts.h"
 
 namespace kelvora_layouts {
@@ -114,6 +115,8 @@ inline constexpr TFormResource kFormLayouts[] = {
     kDrawingFinderLayout,
     kEyeSystemEditorLayout,
     kDiffuseReflectionEditorLayout,
+    kPointLightEditorLayout,
+    kAmbientLightEditorLayout,
 };
 
 }  // namespace kelvora_layouts

@@ -126,7 +126,7 @@ TEST(LightDepositories, ApplyHandsTheCopyBackAndThePlaceIsSaved)
     EXPECT_EQ(loaded->LoadFromStream(&stream), written);
     EXPECT_EQ(loaded->Place().Top, 34);
     EXPECT_EQ(loaded->Place().KeepOnTop, 1);
-    EXPECT_EQ(loaded->Place().Depth, 3);
+    EXPECT_EQ(loaded->Place().Depth, 0);  // no editor was open
     EXPECT_EQ(PointRecord(*loaded, 0).Green, 0.5);
 }
 
