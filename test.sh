@@ -16,15 +16,15 @@ ctest --test-dir build/debug --output-on-failure -j "$(nproc)" "$@"
 # Suites that run again under ThreadSanitizer, in a build tree of its own: the thread runner's
 # stop stress, the band engine and the row driver, the worker drawing on a window, the 3D
 # plug-in's job threads, its progress form, its administrator and its whole road from New to
-# exit, its canvas's bands, its lists hearing items on a job thread, its scene, the project's
-# image job racing the user's edits, and its surface pass on one, three and eight threads. One
-# line a test program:
+# exit, its canvas's bands, its lists hearing items on a job thread, its scene and the
+# project's image job racing the user's edits, its surface pass and the surface editor's fills
+# on one, three and eight threads. One line a test program:
 # the program, then its suites.
 tsan_suites=(
   "basecore_tests ThreadRunner.*:RowDriver.*"
   "platform_tests WorkerDC.*:BandEngine.*"
   "kelvora_core_tests ThreadStress.*:Threads*"
-  "kelvora_forms_tests ProgressForm.*:Administrator.*:OwnerForm.*:Plugin3DEndToEnd.*"
+  "kelvora_forms_tests ProgressForm.*:Administrator.*:OwnerForm.*:Plugin3DEndToEnd.*:SurfaceFills.*"
   "kelvora_render_tests CanvasThreads.*"
   "kelvora_scene_tests ListEvents.*:Scene.*:ImageJobRace.*:SurfaceThreads.*"
 )

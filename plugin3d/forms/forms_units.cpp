@@ -2,8 +2,12 @@
 
 #include "platform/forms/forms.h"
 #include "plugin3d/forms/button_ex.h"
+#include "plugin3d/forms/k_camera_reflection_editors.h"
+#include "plugin3d/forms/k_depository_component.h"
 #include "plugin3d/forms/k_flat_caption.h"
+#include "plugin3d/forms/k_light_depositories.h"
 #include "plugin3d/forms/k_navigator3d.h"
+#include "plugin3d/forms/k_surface3d_depository.h"
 #include "plugin3d/forms/k_viewer3d.h"
 #include "plugin3d/forms/string_resource.h"
 #include "plugin3d/model/core/k_form_links.h"
@@ -49,7 +53,17 @@ const TUnitInfo kKFormsUnit = {"KForms", FormsInit, FormsFinal};
 
 std::span<const TUnitInfo> FormsUnits()
 {
-    static const TUnitInfo units[] = {kFormsUnit,          kKFormsUnit,    kKFlatCaptionUnit, kButtonExUnit,
-                                      kStringResourceUnit, kKViewer3DUnit, kKNavigator3DUnit};
+    static const TUnitInfo units[] = {kFormsUnit,
+                                      kKFormsUnit,
+                                      kKFlatCaptionUnit,
+                                      kButtonExUnit,
+                                      kStringResourceUnit,
+                                      kKViewer3DUnit,
+                                      kKSurface3DFormUnit,
+                                      kKEyeSystem3DFormUnit,
+                                      kKSimpleDiffuseReflectionFormUnit,
+                                      kKLightFormsUnit,
+                                      kKDepositoryComponentUnit,
+                                      kKNavigator3DUnit};
     return units;
 }

@@ -5,8 +5,10 @@
 
 #include "platform/forms/form_resource.h"
 #include "plugin3d/resources/admin_layouts.h"
+#include "plugin3d/resources/editor_layouts.h"
 #include "plugin3d/resources/finder_layouts.h"
 #include "plugin3d/resources/navigator_layout.h"
+#include "plugin3d/resources/light_layouts.h"
 #include "plugin3d/resources/viewer_layouts.h"
 
 namespace kelvora_layouts {
@@ -113,6 +115,10 @@ inline constexpr TFormResource kFormLayouts[] = {
     kLayerFinderLayout,
     kDrawingFinderLayout,
     kNavigatorLayout,
+    kEyeSystemEditorLayout,
+    kDiffuseReflectionEditorLayout,
+    kPointLightEditorLayout,
+    kAmbientLightEditorLayout,
 };
 
 }  // namespace kelvora_layouts

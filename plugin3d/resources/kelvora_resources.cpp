@@ -8,6 +8,7 @@
 #include "plugin3d/resources/core_glyphs.h"
 #include "plugin3d/resources/form_layouts.h"
 #include "plugin3d/resources/navigator_glyph.h"
+#include "plugin3d/resources/record_bar_pictures.h"
 #include "plugin3d/resources/scene_glyphs.h"
 
 namespace {
@@ -23,6 +24,10 @@ constexpr auto kProjectionSystem3DListGlyph = kelvora_art::DrawProjectionSystem3
 constexpr auto kLightSystem3DListGlyph = kelvora_art::DrawLightSystem3DListGlyph();
 constexpr auto kAdminStrip = kelvora_art::DrawAdminStrip();
 constexpr auto kNavigatorGlyph = kelvora_art::DrawNavigatorGlyph();
+constexpr auto kAddPicture = kelvora_art::DrawAddPicture();
+constexpr auto kDeletePicture = kelvora_art::DrawDeletePicture();
+constexpr auto kUpPicture = kelvora_art::DrawArrowPicture(true);
+constexpr auto kDownPicture = kelvora_art::DrawArrowPicture(false);
 
 // Glyphs are found by name; the ids only keep them apart in the chain.
 constexpr platform::ImageResource kBitmaps[] = {
@@ -37,6 +42,10 @@ constexpr platform::ImageResource kBitmaps[] = {
     {27009, "TKCustomLightSystem3DList_64", nullptr, nullptr, kLightSystem3DListGlyph},
     {27010, "KADMINISTRATORBUTTONS", nullptr, nullptr, kAdminStrip},
     {27020, "TKNavigator3DContainerObject_64", nullptr, nullptr, kNavigatorGlyph},
+    {27101, "ADDBITMAP", nullptr, nullptr, kAddPicture},
+    {27102, "DELBITMAP", nullptr, nullptr, kDeletePicture},
+    {27103, "UPBITMAP", nullptr, nullptr, kUpPicture},
+    {27104, "DOWNBITMAP", nullptr, nullptr, kDownPicture},
 };
 
 constexpr platform::ModuleResources kResources{

@@ -1,0 +1,68 @@
+#pragma once
+
+// The three ways the surface editor fills one value slot of a surface's nodes: a linear ramp
+// between two bounds, the area-weighted resampling of a raster layer onto the grid, and the
+// stretch of a slot's values onto two bounds. Each is a pure function of rows: the editor's
+// apply job runs them on the surface's nodes, the tests on small grids of their own.
+//
+// Resampling maps the layer onto the whole grid: pixel p covers the vertex cells
+// [p * n / w, (p + 1) * n / w) along each axis, and a vertex gets the sum of the pixels
+// overlapping its unit cell, each weighted by the overlapped area in cell units. The overlaps
+// are worked out in integers (a cell is w units, a pixel n units), so the weights are exact
+// and every vertex row depends only on the pixel rows it overlaps: bands of vertex rows give
+// the same nodes on any number of threads.
+
+#include <cstdint>
+#include <functional>
+#include <vector>
+
+#include "plugin3d/model/scene/k_surface3d.h"
+
+namespace surface_fills {
+
+/// Vertex index of count vertices on a ramp from min to max; one vertex stays at min.
+double LinearValue(double min, double max, std::int64_t index, std::int64_t count);
+
+/// Value slot `slot` of the nodes of grid row j (grid.width nodes): X ramps along the row, Y
+/// along the rows, Z and the colours take the constant max.
+void FillLinearRow(const TSurfaceGridView& grid, std::int32_t j, int slot, double min, double max);
+
+/// One overlap of a pixel with a vertex cell along one axis: weight in cell units.
+struct AreaOverlap {
+    std::int32_t pixel = 0;
+    std::int32_t vertex = 0;
+    double weight = 0;
+};
+
+/// The overlaps of `pixels` pixels with `vertices` cells along one axis, by vertex then pixel.
+std::vector<AreaOverlap> AreaOverlaps(std::int32_t pixels, std::int32_t vertices);
+
+/// Adds g * f * pixel of every horizontal overlap (pixel, vertex, f) of one pixel row into
+/// the vertex row's sums. Per element type, so that a reader may hand rows as they are stored.
+template <class T>
+void AccumulatePixelRow(const T* pixels, double g, const std::vector<AreaOverlap>& across, double* sums)
+{
+    for (const AreaOverlap& o : across) sums[o.vertex] += g * o.weight * static_cast<double>(pixels[o.pixel]);
+}
+
+/// Reads pixel row `row` into `dest` (width floats); false when the layer does not hold it.
+/// Called from several threads at once, for different rows.
+using PixelRowReader = std::function<bool(std::int32_t row, float* dest)>;
+
+/// Resamples a width x height layer into value slot `slot` of the grid, on all cores by bands
+/// of vertex rows. A vertex row is written once its first pixel row is read; the walk stops at
+/// the first pixel row the reader cannot give, leaving the vertex rows it has not reached.
+/// `progress` gets the finished vertex rows on the calling thread (it may throw to stop).
+void ResampleLayer(const TSurfaceGridView& grid, int slot, std::int32_t width, std::int32_t height,
+                   const PixelRowReader& readRow, const std::function<void(std::int64_t)>& progress = {});
+
+/// The smallest and the largest value of slot `slot` over the grid (NaN is passed over); an
+/// empty grid gives min > max.
+void SlotRange(const TSurfaceGridView& grid, int slot, float& lowest, float& highest);
+
+/// Maps slot `slot` of row j linearly so that lowest goes to min and highest to max; a
+/// range with lowest >= highest (constant or empty) sets every value to max.
+void StretchRow(const TSurfaceGridView& grid, std::int32_t j, int slot, float lowest, float highest,
+                double min, double max);
+
+}  // namespace surface_fills
