@@ -23,20 +23,24 @@ template <class V>
     return (s & 0x7FFFFFFF) > 0x7F800000 ? V{} + std::numeric_limits<std::int32_t>::max() : key;
 }
 
+/// The keys of a row; the row read next is fetched meanwhile, so that it is in the cache
+/// when its turn comes (`next` may be null).
 template <class T>
-[[gnu::always_inline]] inline void KeysOfRow(const T* src, int count, std::int32_t* keys)
+[[gnu::always_inline]] inline void KeysOfRow(const T* src, const T* next, int count, std::int32_t* keys)
 {
     int x = 0;
     if constexpr (std::is_same_v<T, float>)
-        for (; x + kLanes<Keys8> <= count; x += kLanes<Keys8>)
+        for (; x + kLanes<Keys8> <= count; x += kLanes<Keys8>) {
+            if (next && x % 16 == 0) __builtin_prefetch(next + x);
             Store(keys + x, KeysOfBits(Load<Keys8>(src + x)));
+        }
     for (; x < count; ++x) keys[x] = SortKey(float(ValueOf(src[x])));
 }
 
 template <class T>
-__attribute__((target("avx2"))) void KeysOfRowAvx2(const T* src, int count, std::int32_t* keys)
+__attribute__((target("avx2"))) void KeysOfRowAvx2(const T* src, const T* next, int count, std::int32_t* keys)
 {
-    KeysOfRow(src, count, keys);
+    KeysOfRow(src, next, count, keys);
 }
 
 // ---- comparator networks ------------------------------------------------------------------
@@ -273,22 +277,33 @@ template <std::size_t... I>
         });
 }
 
+/// Windows per chunk of a row: the chunk's sorted columns stay in the first-level cache.
+constexpr int kNetworkChunk = 1024;
+
+[[gnu::always_inline]] inline void MedianRow(int g, const std::int32_t* const* rows, int w, NetworkRows& s,
+                                             float* dst)
+{
+    const std::int32_t* shifted[5];
+    for (int c0 = 0; c0 + g <= w; c0 += kNetworkChunk) {
+        for (int i = 0; i < g; ++i) shifted[i] = rows[i] + c0;
+        const int columns = std::min(kNetworkChunk + g - 1, w - c0);
+        if (g == 3)
+            Median3Row(shifted, columns, s, dst + c0);
+        else
+            Median5Row(shifted, columns, s, dst + c0, std::make_index_sequence<5>());
+    }
+}
+
 // The same code for both: eight lanes with AVX2, SSE2 halves without.
 __attribute__((target("avx2"))) void MedianRowAvx2(int g, const std::int32_t* const* rows, int w,
                                                    NetworkRows& s, float* dst)
 {
-    if (g == 3)
-        Median3Row(rows, w, s, dst);
-    else
-        Median5Row(rows, w, s, dst, std::make_index_sequence<5>());
+    MedianRow(g, rows, w, s, dst);
 }
 
 void MedianRowPlain(int g, const std::int32_t* const* rows, int w, NetworkRows& s, float* dst)
 {
-    if (g == 3)
-        Median3Row(rows, w, s, dst);
-    else
-        Median5Row(rows, w, s, dst, std::make_index_sequence<5>());
+    MedianRow(g, rows, w, s, dst);
 }
 
 /// 3 × 3 and 5 × 5 windows of any type: the keys of each input row once into a ring, then
@@ -299,13 +314,15 @@ void NetworkMedianBand(const RowSource& in, const NoiseFilterSpec& spec, std::in
 {
     const int g = spec.window, k = g / 2, w = in.width;
     RowRing<std::int32_t> ring(g, w);
-    NetworkRows scratch(w, g == 3 ? 3 : 15);
+    NetworkRows scratch(std::min(w, kNetworkChunk + g - 1), g == 3 ? 3 : 15);
     const bool avx2 = platform::UseAvx2();
     auto convert = [&](std::int64_t y) {
+        const T* src = static_cast<const T*>(in.rows[y]);
+        const T* next = y + 1 < last + k ? static_cast<const T*>(in.rows[y + 1]) : nullptr;
         if (avx2)
-            KeysOfRowAvx2(static_cast<const T*>(in.rows[y]), w, ring.Slot(y));
+            KeysOfRowAvx2(src, next, w, ring.Slot(y));
         else
-            KeysOfRow(static_cast<const T*>(in.rows[y]), w, ring.Slot(y));
+            KeysOfRow(src, next, w, ring.Slot(y));
     };
     for (std::int64_t y = first; y < last; ++y) {
         if (stop && stop->load(std::memory_order_relaxed)) return;
