@@ -14,6 +14,7 @@ test:
 	./test.sh
 
 bench: release
+	scripts/deps.sh bench
 	build/release/bin/tarvenix-bench $(BENCH)
 
 run:

@@ -4,18 +4,29 @@ set -euo pipefail
 cd "$(dirname "$0")"
 scripts/deps.sh
 scripts/check-format.sh
+scripts/check-includes.sh
 scripts/build.sh debug
 export QT_QPA_PLATFORM=offscreen
 export ASAN_OPTIONS=${ASAN_OPTIONS:-detect_leaks=1:abort_on_error=1}
 export LSAN_OPTIONS=${LSAN_OPTIONS:-suppressions=$PWD/tests/support/lsan.supp:print_suppressions=0}
 export UBSAN_OPTIONS=${UBSAN_OPTIONS:-print_stacktrace=1:halt_on_error=1}
 ctest --test-dir build/debug --output-on-failure -j "$(nproc)" "$@"
-# The thread runner's stop stress, the row driver, the worker drawing on a window and the
-# 3D plug-in's job threads again under ThreadSanitizer, in a build tree of its own.
-scripts/build.sh tsan --target basecore_tests platform_tests kelvora_core_tests
-TSAN_OPTIONS="suppressions=$PWD/tests/support/tsan.supp halt_on_error=1" \
-  build/tsan/bin/basecore_tests --gtest_filter='ThreadRunner.*:RowDriver.*' --gtest_brief=1
-TSAN_OPTIONS="suppressions=$PWD/tests/support/tsan.supp halt_on_error=1" QT_QPA_PLATFORM=offscreen \
-  build/tsan/bin/platform_tests --gtest_filter='WorkerDC.*' --gtest_brief=1
-TSAN_OPTIONS="suppressions=$PWD/tests/support/tsan.supp halt_on_error=1" QT_QPA_PLATFORM=offscreen \
-  build/tsan/bin/kelvora_core_tests --gtest_filter='ThreadStress.*:Threads*' --gtest_brief=1
+
+# Suites that run again under ThreadSanitizer, in a build tree of its own: the thread runner's
+# stop stress, the row driver, the worker drawing on a window, the 3D plug-in's job threads,
+# its progress form and its lists hearing items on a job thread. One line a test program:
+# the program, then its suites.
+tsan_suites=(
+  "basecore_tests ThreadRunner.*:RowDriver.*"
+  "platform_tests WorkerDC.*"
+  "kelvora_core_tests ThreadStress.*:Threads*"
+  "kelvora_forms_tests ProgressForm.*"
+  "kelvora_scene_tests ListEvents.*"
+)
+targets=()
+for line in "${tsan_suites[@]}"; do targets+=("${line%% *}"); done
+scripts/build.sh tsan --target "${targets[@]}"
+for line in "${tsan_suites[@]}"; do
+  TSAN_OPTIONS="suppressions=$PWD/tests/support/tsan.supp halt_on_error=1" \
+    "build/tsan/bin/${line%% *}" --gtest_filter="${line#* }" --gtest_brief=1
+done

@@ -1,6 +1,6 @@
 #include "app/frame_viewer_seam.h"
 
-#include "viewer/core/frame_viewer.h"
+#include "viewer/frame/frame_viewer.h"
 
 namespace {
 

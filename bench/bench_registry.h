@@ -14,10 +14,12 @@
 #include <functional>
 #include <string>
 
-/// One run of a measurement: the time of the work and of its reference.
+/// One run of a measurement: the time of the work and of its reference. A reference that
+/// cannot run here (a peer library not installed) says why in referenceMissing.
 struct BenchTimes {
     double seconds = 0.0;
     double referenceSeconds = 0.0;
+    std::string referenceMissing;
 };
 
 /// What measurements share: a temporary folder, removed when the program ends, and layer

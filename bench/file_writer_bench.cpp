@@ -13,7 +13,7 @@
 #include "bench/bench_registry.h"
 #include "outside/basecore/rdp_layer.h"
 #include "outside/basecore/tags.h"
-#include "viewer/core/frame_save.h"
+#include "viewer/frame/frame_save.h"
 
 namespace {
 

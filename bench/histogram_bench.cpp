@@ -20,8 +20,8 @@
 #include "viewer/analysis/find_value.h"
 #include "viewer/analysis/hist_frame.h"
 #include "viewer/analysis/hist_view.h"
-#include "viewer/core/frame_viewer.h"
-#include "viewer/core/viewer_functions.h"
+#include "viewer/frame/frame_viewer.h"
+#include "viewer/frame/viewer_functions.h"
 #include "viewer/core/viewer_messages.h"
 
 namespace {

@@ -83,6 +83,13 @@ public:
         bottom += dy;
     }
     void DeflateRect(int dx, int dy) { InflateRect(-dx, -dy); }
+    void DeflateRect(int l, int t, int r, int b)
+    {
+        left += l;
+        top += t;
+        right -= r;
+        bottom -= b;
+    }
     void NormalizeRect()
     {
         if (left > right) std::swap(left, right);

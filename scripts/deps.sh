@@ -5,6 +5,11 @@ set -euo pipefail
 packages=(make g++ cmake ninja-build pkg-config qt6-base-dev libfftw3-dev
           libgtest-dev libgmock-dev libbenchmark-dev libsleef-dev fonts-dejavu-core clang-format
           python3-ezdxf)
+# `scripts/deps.sh bench` adds the peers the benchmarks compare with: Mesa's llvmpipe
+# through OSMesa for the 3D renderer.
+if [ "${1:-}" = bench ]; then
+  packages+=(libosmesa6-dev)
+fi
 
 missing=()
 for p in "${packages[@]}"; do

@@ -14,7 +14,6 @@
 #include "platform/resources/module_resources.h"
 #include "platform/window/modal.h"
 #include "viewer/core/view_result_param.h"
-#include "viewer/core/viewer_functions.h"
 
 namespace {
 

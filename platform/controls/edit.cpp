@@ -1,6 +1,8 @@
 #include "platform/controls/edit.h"
 
+#include <QAction>
 #include <QLineEdit>
+#include <QMenu>
 #include <QPlainTextEdit>
 #include <QRegularExpressionValidator>
 #include <QTextBlock>
@@ -34,6 +36,25 @@ EditState& StateOf(QWidget* widget)
 QString ToQ(LPCTSTR text)
 {
     return QString::fromUtf8(text ? text : "");
+}
+
+// The standard menu of the text field, whose Paste goes through WM_PASTE, so that a class
+// that filters what may be typed filters what is pasted too.
+template <class Field>
+void RoutePasteThroughWindow(Field* field, HWND hwnd)
+{
+    field->setContextMenuPolicy(Qt::CustomContextMenu);
+    QObject::connect(field, &QWidget::customContextMenuRequested, field, [field, hwnd](const QPoint& at) {
+        QMenu* menu = field->createStandardContextMenu();
+        for (QAction* action : menu->actions()) {
+            if (action->objectName() != QStringLiteral("edit-paste")) continue;
+            QObject::disconnect(action, &QAction::triggered, nullptr, nullptr);
+            QObject::connect(action, &QAction::triggered, field,
+                             [hwnd] { ::SendMessage(hwnd, WM_PASTE, 0, 0); });
+        }
+        menu->exec(field->mapToGlobal(at));
+        delete menu;
+    });
 }
 
 }  // namespace
@@ -78,6 +99,7 @@ QWidget* CEdit::CreateWidget(const CREATESTRUCT& cs, QWidget* parentWidget)
             }
             changed();
         });
+        RoutePasteThroughWindow(edit, hwnd);
         widget = edit;
     } else {
         auto* edit = new QLineEdit(ToQ(cs.lpszName), parentWidget);
@@ -91,6 +113,7 @@ QWidget* CEdit::CreateWidget(const CREATESTRUCT& cs, QWidget* parentWidget)
                                                  : Qt::AlignLeft);
         edit->setFrame(style & WS_BORDER || cs.dwExStyle & (WS_EX_CLIENTEDGE | WS_EX_STATICEDGE));
         QObject::connect(edit, &QLineEdit::textChanged, edit, changed);
+        RoutePasteThroughWindow(edit, hwnd);
         widget = edit;
     }
     new StateHolder(widget);
@@ -166,6 +189,12 @@ LRESULT CEdit::WindowProc(UINT message, WPARAM wParam, LPARAM lParam)
         }
         case EM_GETLIMITTEXT:
             return StateOf(widget).limit;
+        case WM_PASTE:
+            if (line)
+                line->paste();
+            else
+                multi->paste();
+            return 0;
         case EM_SETREADONLY:
             if (line)
                 line->setReadOnly(wParam != 0);

@@ -3,6 +3,7 @@
 // CEdit: single- or multi-line text field. Keys reach the window's WM_KEYDOWN / WM_CHAR
 // handlers first (a subclass that does not pass WM_CHAR on eats the character). The parent
 // gets EN_CHANGE for every change of the text (typed or set), EN_SETFOCUS and EN_KILLFOCUS.
+// Paste from the field's menu arrives as WM_PASTE, whose default inserts the clipboard's text.
 
 #include "platform/window/wnd.h"
 

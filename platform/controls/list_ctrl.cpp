@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include <QHeaderView>
+#include <QListView>
 #include <QLineEdit>
 #include <QMouseEvent>
 #include <QPainter>
@@ -60,7 +61,9 @@ public:
         });
     }
 
-    CImageList* images = nullptr;
+    CImageList* images = nullptr;       ///< LVSIL_SMALL
+    CImageList* largeImages = nullptr;  ///< LVSIL_NORMAL
+    QListView* iconView = nullptr;      ///< icon mode: the grid that shows the items
     DWORD exStyle = 0;
     COLORREF background = CLR_DEFAULT;
     COLORREF text = CLR_DEFAULT;
@@ -74,6 +77,81 @@ public:
     mutable COLORREF rowBack = CLR_DEFAULT;
 
     HWND Handle() const { return m_hwnd; }
+
+    /// The view the user sees: the icon grid in icon mode, else the list itself.
+    QAbstractItemView* View() { return iconView ? static_cast<QAbstractItemView*>(iconView) : this; }
+    /// The pictures items show: the large ones in icon mode, the small ones otherwise (each
+    /// falling back to the other when only one list is set).
+    CImageList* Pictures() const
+    {
+        if (iconView) return largeImages ? largeImages : images;
+        return images ? images : largeImages;
+    }
+    /// The rectangle of a model index of the view in the control's client coordinates.
+    QRect ClientRectOf(const QModelIndex& index)
+    {
+        QAbstractItemView* view = View();
+        const QRect rect = view->visualRect(index);
+        return QRect(view->viewport()->mapTo(this, rect.topLeft()), rect.size());
+    }
+
+    /// Asks the parent whether the label of index may be edited (LVN_BEGINLABELEDIT).
+    bool BeginLabelEdit(const QModelIndex& index)
+    {
+        if (index.column() != 0) return false;
+        const HWND hwnd = m_hwnd;
+        QTreeWidgetItem* item = itemFromIndex(index);
+        if (!item) return false;
+        NMLVDISPINFO info{};
+        QByteArray label = item->text(0).toUtf8();
+        info.item.mask = LVIF_TEXT | LVIF_PARAM;
+        info.item.iItem = index.row();
+        info.item.pszText = label.data();
+        info.item.lParam = static_cast<LPARAM>(item->data(0, kDataRole).value<qulonglong>());
+        if (Notify(info.hdr, LVN_BEGINLABELEDIT) != 0 || !IsWindow(hwnd)) return false;
+        m_editing = item;
+        m_committed = false;
+        return true;
+    }
+
+    /// The edit ends with the editor's text: the parent keeps it by answering nonzero.
+    void CommitLabel(QWidget* editor)
+    {
+        auto* line = qobject_cast<QLineEdit*>(editor);
+        if (!line || !m_editing) return;
+        m_committed = true;
+        QByteArray label = line->text().toUtf8();
+        NMLVDISPINFO info{};
+        info.item.mask = LVIF_TEXT;
+        info.item.iItem = indexOfTopLevelItem(m_editing);
+        info.item.pszText = label.data();
+        if (Notify(info.hdr, LVN_ENDLABELEDIT) != 0 && m_editing) m_editing->setText(0, line->text());
+    }
+
+    /// The editor closes: an edit that was not committed was cancelled.
+    void EndLabelEdit()
+    {
+        if (!m_committed && m_editing) {
+            NMLVDISPINFO info{};
+            info.item.iItem = indexOfTopLevelItem(m_editing);
+            info.item.pszText = nullptr;
+            Notify(info.hdr, LVN_ENDLABELEDIT);
+        }
+        m_editing = nullptr;
+        m_committed = false;
+    }
+
+    /// NM_CLICK, NM_RCLICK or NM_DBLCLK for a mouse event on view's viewport.
+    void Activate(QAbstractItemView* view, QMouseEvent* event, UINT code)
+    {
+        const QPoint at = event->position().toPoint();
+        const QModelIndex index = view->indexAt(at);
+        NMITEMACTIVATE activate{};
+        activate.iItem = index.isValid() ? index.row() : -1;
+        activate.iSubItem = index.isValid() ? index.column() : 0;
+        activate.ptAction = platform::ToPoint(view->viewport()->mapTo(this, at));
+        Notify(activate.hdr, code);
+    }
 
     LRESULT Notify(NMHDR& header, UINT code) const
     {
@@ -132,6 +210,7 @@ protected:
         draw.nmcd.rc = platform::ToRect(area);
         draw.clrText = text;
         draw.clrTextBk = textBackground;
+        if (iconView) return;  // the icon grid covers the list
         paintAnswer = Notify(draw.nmcd.hdr, NM_CUSTOMDRAW);
         rowAsked = -1;
         if (!(paintAnswer & CDRF_SKIPDEFAULT)) QTreeWidget::paintEvent(event);
@@ -144,43 +223,15 @@ protected:
     bool edit(const QModelIndex& index, EditTrigger trigger, QEvent* event) override
     {
         if (!(editTriggers() & trigger) && trigger != AllEditTriggers) return false;
-        if (index.column() != 0) return false;
-        const HWND hwnd = m_hwnd;
-        NMLVDISPINFO info{};
-        QByteArray label = itemFromIndex(index)->text(0).toUtf8();
-        info.item.mask = LVIF_TEXT | LVIF_PARAM;
-        info.item.iItem = index.row();
-        info.item.pszText = label.data();
-        info.item.lParam = static_cast<LPARAM>(itemFromIndex(index)->data(0, kDataRole).value<qulonglong>());
-        if (Notify(info.hdr, LVN_BEGINLABELEDIT) != 0 || !IsWindow(hwnd)) return false;
-        m_editing = itemFromIndex(index);
-        m_committed = false;
+        if (!BeginLabelEdit(index)) return false;
         return QTreeWidget::edit(index, trigger, event);
     }
 
-    void commitData(QWidget* editor) override
-    {
-        auto* line = qobject_cast<QLineEdit*>(editor);
-        if (!line || !m_editing) return;
-        m_committed = true;
-        QByteArray label = line->text().toUtf8();
-        NMLVDISPINFO info{};
-        info.item.mask = LVIF_TEXT;
-        info.item.iItem = indexOfTopLevelItem(m_editing);
-        info.item.pszText = label.data();
-        if (Notify(info.hdr, LVN_ENDLABELEDIT) != 0 && m_editing) m_editing->setText(0, line->text());
-    }
+    void commitData(QWidget* editor) override { CommitLabel(editor); }
 
     void closeEditor(QWidget* editor, QAbstractItemDelegate::EndEditHint hint) override
     {
-        if (!m_committed && m_editing) {
-            NMLVDISPINFO info{};
-            info.item.iItem = indexOfTopLevelItem(m_editing);
-            info.item.pszText = nullptr;
-            Notify(info.hdr, LVN_ENDLABELEDIT);
-        }
-        m_editing = nullptr;
-        m_committed = false;
+        EndLabelEdit();
         QTreeWidget::closeEditor(editor, hint);
     }
 
@@ -190,37 +241,98 @@ protected:
         QTreeWidget::mouseReleaseEvent(event);
         if (!IsWindow(hwnd)) return;
         if (event->button() == Qt::LeftButton)
-            Activate(event, NM_CLICK);
+            Activate(this, event, NM_CLICK);
         else if (event->button() == Qt::RightButton)
-            Activate(event, NM_RCLICK);
+            Activate(this, event, NM_RCLICK);
     }
 
     void mouseDoubleClickEvent(QMouseEvent* event) override
     {
         const HWND hwnd = m_hwnd;
         QTreeWidget::mouseDoubleClickEvent(event);
-        if (IsWindow(hwnd) && event->button() == Qt::LeftButton) Activate(event, NM_DBLCLK);
+        if (IsWindow(hwnd) && event->button() == Qt::LeftButton) Activate(this, event, NM_DBLCLK);
+    }
+
+    void resizeEvent(QResizeEvent* event) override
+    {
+        QTreeWidget::resizeEvent(event);
+        if (iconView) iconView->setGeometry(rect());
     }
 
 private:
-    void Activate(QMouseEvent* event, UINT code)
-    {
-        const QPoint at = event->position().toPoint();
-        const QModelIndex index = indexAt(at);
-        NMITEMACTIVATE activate{};
-        activate.iItem = index.isValid() ? index.row() : -1;
-        activate.iSubItem = index.isValid() ? index.column() : 0;
-        const QPoint client = viewport()->mapTo(this, at);
-        activate.ptAction = platform::ToPoint(client);
-        Notify(activate.hdr, code);
-    }
-
     HWND m_hwnd;
     QTreeWidgetItem* m_editing = nullptr;
     bool m_committed = false;
 };
 
 CustomDrawDelegate::CustomDrawDelegate(ListWidget* list) : QStyledItemDelegate(list), m_list(list) {}
+
+// The icon modes: the items of the list laid out as a grid of large pictures with their
+// labels below, over the list's own model and selection, so every call of the control and
+// every notification works as in the other modes.
+class IconView : public QListView {
+public:
+    explicit IconView(ListWidget* list) : QListView(list), m_list(list)
+    {
+        setViewMode(QListView::IconMode);
+        setMovement(QListView::Static);
+        setResizeMode(QListView::Adjust);
+        setFlow(QListView::LeftToRight);
+        setWrapping(true);
+        setWordWrap(true);
+        setModel(list->model());
+        QItemSelectionModel* own = selectionModel();
+        setSelectionModel(list->selectionModel());
+        delete own;
+        setSelectionMode(list->selectionMode());
+        setEditTriggers(list->editTriggers());
+        setFrameShape(list->frameShape());
+        setFocusPolicy(Qt::StrongFocus);
+        list->setFocusProxy(this);
+        FitGrid(QSize(32, 32));
+    }
+
+    /// The grid cells hold a picture of this size and two lines of label below it.
+    void FitGrid(QSize icon)
+    {
+        setIconSize(icon);
+        const int line = fontMetrics().height();
+        setGridSize(QSize(std::max(icon.width() + 28, 76), icon.height() + 2 * line + 10));
+    }
+
+protected:
+    bool edit(const QModelIndex& index, EditTrigger trigger, QEvent* event) override
+    {
+        if (!(editTriggers() & trigger) && trigger != AllEditTriggers) return false;
+        if (!m_list->BeginLabelEdit(index)) return false;
+        return QListView::edit(index, trigger, event);
+    }
+    void commitData(QWidget* editor) override { m_list->CommitLabel(editor); }
+    void closeEditor(QWidget* editor, QAbstractItemDelegate::EndEditHint hint) override
+    {
+        m_list->EndLabelEdit();
+        QListView::closeEditor(editor, hint);
+    }
+    void mouseReleaseEvent(QMouseEvent* event) override
+    {
+        const HWND hwnd = m_list->Handle();
+        QListView::mouseReleaseEvent(event);
+        if (!IsWindow(hwnd)) return;
+        if (event->button() == Qt::LeftButton)
+            m_list->Activate(this, event, NM_CLICK);
+        else if (event->button() == Qt::RightButton)
+            m_list->Activate(this, event, NM_RCLICK);
+    }
+    void mouseDoubleClickEvent(QMouseEvent* event) override
+    {
+        const HWND hwnd = m_list->Handle();
+        QListView::mouseDoubleClickEvent(event);
+        if (IsWindow(hwnd) && event->button() == Qt::LeftButton) m_list->Activate(this, event, NM_DBLCLK);
+    }
+
+private:
+    ListWidget* m_list;
+};
 
 /// A picture of a row or cell the parent may draw on during custom draw, with a DC whose
 /// coordinates are the control's client coordinates (as nmcd.rc and GetSubItemRect give
@@ -368,6 +480,7 @@ QWidget* CListCtrl::CreateWidget(const CREATESTRUCT& cs, QWidget* parentWidget)
                               : QAbstractItemView::NoEditTriggers);
     list->setFrameShape((style & WS_BORDER) || (cs.dwExStyle & WS_EX_CLIENTEDGE) ? QFrame::StyledPanel
                                                                                  : QFrame::NoFrame);
+    if ((style & LVS_TYPEMASK) == LVS_ICON) list->iconView = new IconView(list);
     return list;
 }
 
@@ -463,8 +576,8 @@ int CListCtrl::InsertItem(int nItem, LPCTSTR lpszItem, int nImage)
         item->setCheckState(0, Qt::Unchecked);
     }
     item->setFlags(flags);
-    if (list->images) {
-        const QImage image = list->images->GetImage(nImage);
+    if (CImageList* pictures = list->Pictures()) {
+        const QImage image = pictures->GetImage(nImage);
         if (!image.isNull()) item->setIcon(0, QIcon(QPixmap::fromImage(image)));
     }
     list->insertTopLevelItem(at, item);
@@ -591,7 +704,7 @@ BOOL CListCtrl::EnsureVisible(int nItem, BOOL)
 {
     ListWidget* list = ListOf(this);
     if (!list || nItem < 0 || nItem >= list->topLevelItemCount()) return FALSE;
-    list->scrollToItem(list->topLevelItem(nItem));
+    list->View()->scrollTo(list->model()->index(nItem, 0));
     return TRUE;
 }
 
@@ -609,13 +722,10 @@ BOOL CListCtrl::GetItemRect(int nItem, LPRECT lpRect, UINT nCode) const
 {
     ListWidget* list = ListOf(this);
     if (!list || !lpRect || nItem < 0 || nItem >= list->topLevelItemCount()) return FALSE;
-    QRect rect = list->visualItemRect(list->topLevelItem(nItem));
-    if (nCode == LVIR_BOUNDS && list->columnCount() > 1) {
-        const QModelIndex last = list->model()->index(nItem, list->columnCount() - 1);
-        rect = rect.united(list->visualRect(last));
-    }
-    const QPoint origin = list->viewport()->mapTo(list, rect.topLeft());
-    *lpRect = RECT{origin.x(), origin.y(), origin.x() + rect.width(), origin.y() + rect.height()};
+    QRect rect = list->ClientRectOf(list->model()->index(nItem, 0));
+    if (nCode == LVIR_BOUNDS && !list->iconView && list->columnCount() > 1)
+        rect = rect.united(list->ClientRectOf(list->model()->index(nItem, list->columnCount() - 1)));
+    *lpRect = platform::ToRect(rect);
     return TRUE;
 }
 
@@ -663,7 +773,7 @@ BOOL CListCtrl::EditLabel(int nItem)
     ListWidget* list = ListOf(this);
     if (!list || nItem < 0 || nItem >= list->topLevelItemCount() || !(GetStyle() & LVS_EDITLABELS))
         return FALSE;
-    list->editItem(list->topLevelItem(nItem), 0);
+    list->View()->edit(list->model()->index(nItem, 0));
     return TRUE;
 }
 
@@ -699,14 +809,19 @@ CImageList* CListCtrl::SetImageList(CImageList* pImageList, int nImageListType)
 {
     ListWidget* list = ListOf(this);
     if (!list || nImageListType == static_cast<int>(LVSIL_STATE)) return nullptr;
-    CImageList* previous = list->images;
-    list->images = pImageList;
+    CImageList*& slot = nImageListType == static_cast<int>(LVSIL_NORMAL) ? list->largeImages : list->images;
+    CImageList* previous = slot;
+    slot = pImageList;
+    CImageList* pictures = list->Pictures();
     int cx = 16, cy = 16;
-    if (pImageList && pImageList->GetIconSize(cx, cy)) list->setIconSize(QSize(cx, cy));
+    if (pictures && pictures->GetIconSize(cx, cy)) {
+        list->setIconSize(QSize(cx, cy));
+        if (list->iconView) static_cast<IconView*>(list->iconView)->FitGrid(QSize(cx, cy));
+    }
     const Quiet quiet(list);
     for (int row = 0; row < list->topLevelItemCount(); ++row) {
         QTreeWidgetItem* item = list->topLevelItem(row);
-        const QImage image = pImageList ? pImageList->GetImage(item->data(0, kImageRole).toInt()) : QImage();
+        const QImage image = pictures ? pictures->GetImage(item->data(0, kImageRole).toInt()) : QImage();
         item->setIcon(0, image.isNull() ? QIcon() : QIcon(QPixmap::fromImage(image)));
     }
     return previous;
@@ -720,6 +835,7 @@ BOOL CListCtrl::SetBkColor(COLORREF cr)
     QPalette palette = list->palette();
     if (cr != CLR_NONE && cr != CLR_DEFAULT) palette.setColor(QPalette::Base, ToQColor(cr));
     list->setPalette(palette);
+    if (list->iconView) list->iconView->setPalette(palette);
     return TRUE;
 }
 

@@ -1,7 +1,9 @@
 #pragma once
 
-// CListCtrl: the list view. Report mode (LVS_REPORT) shows columns under a header; icon, small
-// icon and list modes show the items' first column as a simple list here. Items are rows
+// CListCtrl: the list view. Report mode (LVS_REPORT) shows columns under a header; icon mode
+// (LVS_ICON) a grid of the large pictures (LVSIL_NORMAL) with their labels below, arranged in
+// rows that wrap at the control's width; small icon and list modes show the items' first
+// column as a simple list with the small pictures (LVSIL_SMALL). Items are rows
 // named by index. The parent gets, as WM_NOTIFY: LVN_ITEMCHANGED for every change of an item's
 // selected, focused or check state (whoever made it); LVN_COLUMNCLICK for a click on a column
 // heading; LVN_BEGINLABELEDIT / LVN_ENDLABELEDIT with LVS_EDITLABELS; NM_CLICK, NM_DBLCLK,
@@ -22,6 +24,8 @@ constexpr DWORD LVS_TYPEMASK = 0x0003;
 constexpr DWORD LVS_SINGLESEL = 0x0004;
 constexpr DWORD LVS_SHOWSELALWAYS = 0x0008;
 constexpr DWORD LVS_SORTASCENDING = 0x0010;
+/// Icon mode keeps its items arranged (always so here).
+constexpr DWORD LVS_AUTOARRANGE = 0x0100;
 constexpr DWORD LVS_EDITLABELS = 0x0200;
 constexpr DWORD LVS_NOCOLUMNHEADER = 0x4000;
 constexpr DWORD LVS_NOSORTHEADER = 0x8000;
@@ -160,7 +164,8 @@ public:
 
     DWORD SetExtendedStyle(DWORD dwNewStyle);
     DWORD GetExtendedStyle() const;
-    /// The image list is not owned.
+    /// The pictures of LVSIL_NORMAL (icon mode) or LVSIL_SMALL (the other modes); a mode
+    /// without its own list uses the other one. The image list is not owned.
     CImageList* SetImageList(CImageList* pImageList, int nImageListType);
     BOOL SetBkColor(COLORREF cr);
     COLORREF GetBkColor() const;

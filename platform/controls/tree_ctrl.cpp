@@ -11,6 +11,8 @@
 #include "platform/controls/control_notify.h"
 #include "platform/controls/image_list.h"
 #include "platform/controls/quiet_scope.h"
+#include "platform/qt_types.h"
+#include "platform/window/window_widget.h"
 
 namespace {
 
@@ -144,9 +146,31 @@ protected:
         QTreeWidget::closeEditor(editor, hint);
     }
 
+    // The mouse over the items reaches the window as messages first, as it reaches a tree of
+    // the system: a handler that takes a press keeps it from the control.
+    bool MouseMessage(QMouseEvent* event)
+    {
+        return platform::TranslateEvent(m_hwnd, viewport(), event, false) || !IsWindow(m_hwnd);
+    }
+    void mousePressEvent(QMouseEvent* event) override
+    {
+        if (!MouseMessage(event)) QTreeWidget::mousePressEvent(event);
+    }
+    void mouseMoveEvent(QMouseEvent* event) override
+    {
+        if (!MouseMessage(event)) QTreeWidget::mouseMoveEvent(event);
+    }
+    void drawBranches(QPainter* painter, const QRect& rect, const QModelIndex& index) const override
+    {
+        // Without TVS_HASBUTTONS the tree shows no expand buttons.
+        const CWnd* wnd = CWnd::FromHandle(m_hwnd);
+        if (wnd && (wnd->GetStyle() & TVS_HASBUTTONS)) QTreeWidget::drawBranches(painter, rect, index);
+    }
+
     void mouseReleaseEvent(QMouseEvent* event) override
     {
         const HWND hwnd = m_hwnd;
+        if (MouseMessage(event)) return;
         QTreeWidget::mouseReleaseEvent(event);
         if (!IsWindow(hwnd)) return;
         NMHDR header{};
@@ -188,6 +212,7 @@ protected:
     void mouseDoubleClickEvent(QMouseEvent* event) override
     {
         const HWND hwnd = m_hwnd;
+        if (MouseMessage(event)) return;
         QTreeWidget::mouseDoubleClickEvent(event);
         if (!IsWindow(hwnd)) return;
         NMHDR header{};
@@ -517,6 +542,44 @@ BOOL CTreeCtrl::GetItemRect(HTREEITEM hItem, LPRECT lpRect, BOOL) const
     const QPoint origin = tree->viewport()->mapTo(tree, rect.topLeft());
     *lpRect = RECT{origin.x(), origin.y(), origin.x() + rect.width(), origin.y() + rect.height()};
     return TRUE;
+}
+
+HTREEITEM CTreeCtrl::HitTest(CPoint pt, UINT* pFlags) const
+{
+    UINT flags = TVHT_NOWHERE;
+    HTREEITEM found = nullptr;
+    if (TreeWidget* tree = TreeOf(this)) {
+        const QPoint at = tree->viewport()->mapFrom(tree, platform::ToQPoint(pt));
+        const QRect area = tree->viewport()->rect();
+        if (at.y() < 0)
+            flags = TVHT_ABOVE;
+        else if (at.y() >= area.height())
+            flags = TVHT_BELOW;
+        else if (at.x() < 0)
+            flags = TVHT_TOLEFT;
+        else if (at.x() >= area.width())
+            flags = TVHT_TORIGHT;
+        else if (QTreeWidgetItem* item = tree->itemAt(at)) {
+            found = HandleOf(item);
+            // The cell starts after the indentation: the picture, then the label with a
+            // small margin on each side, then empty room to the right.
+            const QRect cell = tree->visualItemRect(item);
+            int x = cell.left();
+            const int icon = item->icon(0).isNull() ? 0 : tree->iconSize().width() + 4;
+            const int label = tree->fontMetrics().horizontalAdvance(item->text(0)) + 8;
+            if (at.x() < x)
+                flags = at.x() >= x - tree->indentation() && item->childCount() > 0 ? TVHT_ONITEMBUTTON
+                                                                                    : TVHT_ONITEMINDENT;
+            else if (at.x() < x + icon)
+                flags = TVHT_ONITEMICON;
+            else if (at.x() < (x += icon) + label)
+                flags = TVHT_ONITEMLABEL;
+            else
+                flags = TVHT_ONITEMRIGHT;
+        }
+    }
+    if (pFlags) *pFlags = flags;
+    return found;
 }
 
 CString CTreeCtrl::GetInfoTip(HTREEITEM hItem) const

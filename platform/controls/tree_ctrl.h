@@ -6,6 +6,9 @@
 // collapses an item (nonzero vetoes) and TVN_ITEMEXPANDED after; TVN_BEGINLABELEDIT (nonzero
 // refuses the edit) and TVN_ENDLABELEDIT (pszText null when cancelled; TRUE keeps the text)
 // with TVS_EDITLABELS; NM_CLICK, NM_DBLCLK, NM_RCLICK. Expand called by the program does not ask.
+// The mouse over the items reaches the window's own handlers first (WM_LBUTTONDOWN ...); a
+// handler that does not pass a press on keeps it from the tree. Without TVS_HASBUTTONS no
+// expand buttons show.
 
 #include "platform/controls/common_controls.h"
 #include "platform/window/wnd.h"
@@ -44,6 +47,20 @@ constexpr UINT TVGN_CARET = 0x0009;
 
 constexpr UINT TVSIL_NORMAL = 0;
 constexpr UINT TVSIL_STATE = 2;
+
+// What lies under a point (CTreeCtrl::HitTest).
+constexpr UINT TVHT_NOWHERE = 0x0001;
+constexpr UINT TVHT_ONITEMICON = 0x0002;
+constexpr UINT TVHT_ONITEMLABEL = 0x0004;
+constexpr UINT TVHT_ONITEMINDENT = 0x0008;
+constexpr UINT TVHT_ONITEMBUTTON = 0x0010;
+constexpr UINT TVHT_ONITEMRIGHT = 0x0020;
+constexpr UINT TVHT_ONITEMSTATEICON = 0x0040;
+constexpr UINT TVHT_ONITEM = TVHT_ONITEMICON | TVHT_ONITEMLABEL | TVHT_ONITEMSTATEICON;
+constexpr UINT TVHT_ABOVE = 0x0100;
+constexpr UINT TVHT_BELOW = 0x0200;
+constexpr UINT TVHT_TORIGHT = 0x0400;
+constexpr UINT TVHT_TOLEFT = 0x0800;
 
 constexpr UINT TVIF_TEXT = 0x0001;
 constexpr UINT TVIF_IMAGE = 0x0002;
@@ -152,6 +169,8 @@ public:
     CImageList* GetImageList(UINT nImageList) const;
     BOOL SortChildren(HTREEITEM hItem);
     BOOL GetItemRect(HTREEITEM hItem, LPRECT lpRect, BOOL bTextOnly) const;
+    /// The item at pt (client coordinates), null when none; *pFlags tells the part (TVHT_).
+    HTREEITEM HitTest(CPoint pt, UINT* pFlags = nullptr) const;
     /// The tip the parent gives for the item (TVN_GETINFOTIP, asked with a buffer of 1024
     /// bytes), as the mouse resting on the item shows it; empty when it gives none.
     CString GetInfoTip(HTREEITEM hItem) const;

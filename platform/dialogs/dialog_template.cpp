@@ -3,18 +3,9 @@
 #include <QFont>
 #include <QFontMetrics>
 
+#include "platform/kernel/mul_div.h"
+
 namespace platform {
-namespace {
-
-int MulDiv(int value, int numerator, int denominator)
-{
-    const long long product = static_cast<long long>(value) * numerator;
-    // Rounded half away from zero, as the system's MulDiv does.
-    return static_cast<int>(product >= 0 ? (product + denominator / 2) / denominator
-                                         : (product - denominator / 2) / denominator);
-}
-
-}  // namespace
 
 QFont DialogFont(const char* face, int pointSize)
 {

@@ -2,6 +2,10 @@
 
 #include <algorithm>
 
+#include "platform/forms/exceptions.h"
+#include "platform/forms/form_resource.h"
+#include "platform/forms/format.h"
+
 IMPLEMENT_TCLASS(TComponent, TPersistent)
 
 void TComponent::Create(void* owner)
@@ -38,6 +42,14 @@ void TComponent::Forget(std::vector<TComponent*>& list, TComponent* component)
 {
     const auto it = std::find(list.begin(), list.end(), component);
     if (it != list.end()) list.erase(it);
+}
+
+TComponent* TComponent::FindComponent(std::string_view name) const
+{
+    if (name.empty()) return nullptr;
+    for (TComponent* component : m_components)
+        if (SameText(component->m_name, name)) return component;
+    return nullptr;
 }
 
 void TComponent::InsertComponent(TComponent* component)
@@ -83,3 +95,21 @@ void TComponent::RemoveFreeNotification(TComponent* component)
 }
 
 void TComponent::Notification(TComponent*, TOperation) {}
+
+void TComponent::ReadLayout(const TControlResource& record)
+{
+    if (!record.items.empty() || record.checked || record.page >= 0 || record.caption || record.parent ||
+        record.bounds.width || record.bounds.height || record.align != alNone || !record.visible ||
+        !record.enabled || record.font.name)
+        throw EComponentError(Format("%s cannot take the layout of a control", ClassName()));
+}
+
+bool TComponent::SetProperty(std::string_view, std::string_view, TComponent*)
+{
+    return false;
+}
+
+bool TComponent::SetEvent(std::string_view, const THandler&)
+{
+    return false;
+}

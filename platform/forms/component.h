@@ -6,11 +6,15 @@
 // thread.
 
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "platform/forms/object.h"
 
 enum TOperation { opInsert, opRemove };
+
+class THandler;
+struct TControlResource;
 
 class PLATFORM_API TComponent : public TPersistent {
 public:
@@ -34,12 +38,29 @@ public:
     std::intptr_t Tag() const { return m_tag; }
     void SetTag(std::intptr_t tag) { m_tag = tag; }
 
+    /// The owned component named name (ASCII case ignored); null when none is.
+    TComponent* FindComponent(std::string_view name) const;
+
     /// Adds component to the owned ones (leaving its previous owner); null is ignored.
     void InsertComponent(TComponent* component);
     /// Takes component out of the owned ones without freeing it.
     void RemoveComponent(TComponent* component);
     /// Frees the owned components, the last inserted first.
     void DestroyComponents();
+
+    // --- layouts (platform/forms/form_resource.h) ------------------------------------------------
+    /// Takes the common fields of its layout record (the form has made the component, named
+    /// it and set its tag); the base raises EComponentError for fields only controls take.
+    virtual void ReadLayout(const TControlResource& record);
+    /// Sets a property by its layout name from text; false when the class has no such
+    /// property (`form` finds components that the value names). Raises EConvertError for a
+    /// value the property cannot take.
+    virtual bool SetProperty(std::string_view name, std::string_view value, TComponent* form);
+    /// Binds a handler to the event of that name; false when the class has no such event.
+    /// Raises EComponentError when the handler is of another type than the event.
+    virtual bool SetEvent(std::string_view name, const THandler& handler);
+    /// All properties and events of the layout are set.
+    virtual void Loaded() {}
 
     /// component will hear when this one is freed; both sides forget it when either goes.
     void FreeNotification(TComponent* component);

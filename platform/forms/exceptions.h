@@ -44,6 +44,26 @@ public:
     using Exception::Exception;
 };
 
+/// A component that cannot be made or put together (an unknown class in a form's layout, a
+/// control or handler the layout names that the form does not have, a property or event a
+/// control does not know).
+class PLATFORM_API EComponentError : public Exception {
+public:
+    using Exception::Exception;
+};
+
+/// A resource the program asked for that no library has (a form's layout).
+class PLATFORM_API EResNotFound : public Exception {
+public:
+    using Exception::Exception;
+};
+
+/// A floating-point division by zero (a matrix without an inverse).
+class PLATFORM_API EZeroDivide : public Exception {
+public:
+    EZeroDivide() : Exception("Floating point division by zero") {}
+};
+
 /// Memory that could not be had.
 class PLATFORM_API EOutOfMemory : public Exception {
 public:

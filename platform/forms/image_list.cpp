@@ -1,6 +1,8 @@
 #include "platform/forms/image_list.h"
 
 #include "platform/controls/image_list.h"
+#include "platform/forms/controls.h"
+#include "platform/forms/format.h"
 #include "platform/gdi/dc.h"
 #include "platform/gdi/gdi_objects.h"
 
@@ -71,4 +73,43 @@ COLORREF TImageList::TransparentColorOf(CBitmap* image)
     const COLORREF colour = dc.GetPixel(0, info.bmHeight - 1);
     dc.SelectObject(previous);
     return colour;
+}
+
+int TImageList::AddResource(HINSTANCE instance, const char* name)
+{
+    CBitmap strip;
+    HBITMAP loaded = LoadBitmap(instance, name);
+    if (!loaded) return -1;
+    strip.Attach(reinterpret_cast<HGDIOBJ>(loaded));
+    return AddMasked(&strip, TransparentColorOf(&strip));
+}
+
+void TImageList::Clear()
+{
+    SetSize(m_width, m_height);
+}
+
+bool TImageList::SetProperty(std::string_view name, std::string_view value, TComponent*)
+{
+    if (SameText(name, "Width")) {
+        SetSize(PropertyInt(value), m_height);
+    } else if (SameText(name, "Height")) {
+        SetSize(m_width, PropertyInt(value));
+    } else if (SameText(name, "Bitmap")) {
+        const std::string resource(value);
+        if (AddResource(nullptr, resource.c_str()) < 0)
+            throw EResNotFound("Bitmap resource " + resource + " not found");
+    } else {
+        return false;
+    }
+    return true;
+}
+
+void TImageList::Assign(TPersistent* source)
+{
+    auto* other = ObjectAs<TImageList>(source);
+    if (!other) return TComponent::Assign(source);
+    if (other == this) return;
+    SetSize(other->m_width, other->m_height);
+    for (int i = 0; i < other->Count(); ++i) m_list->Add(other->m_list->GetImage(i));
 }

@@ -38,6 +38,18 @@ class PLATFORM_API TImageList : public TComponent {
     /// The transparent colour of a bitmap: the colour of its bottom-left pixel; CLR_NONE
     /// for an empty bitmap.
     static COLORREF TransparentColorOf(CBitmap* image);
+    /// Adds the cells of the bitmap resource name (the resource chain; instance may limit it),
+    /// its bottom-left pixel's colour transparent. Returns the index of the first picture,
+    /// -1 when there is no such resource.
+    int AddResource(HINSTANCE instance, const char* name);
+    /// The platform's list behind it (for controls that show its pictures).
+    CImageList* ImageList() const { return m_list.get(); }
+    /// Empties the list.
+    void Clear();
+    /// Becomes a copy of another TImageList (picture size and pictures).
+    void Assign(TPersistent* source) override;
+    /// "Width", "Height" (each empties the list) and "Bitmap" (a bitmap resource's cells).
+    bool SetProperty(std::string_view name, std::string_view value, TComponent* form) override;
 
 protected:
     TImageList();

@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+#include "platform/forms/controls.h"
+#include "platform/forms/format.h"
 #include "platform/menu/menu.h"
 #include "platform/window/ui_thread.h"
 #include "platform/window/wnd.h"
@@ -19,6 +21,24 @@ void TMenuItem::BeforeDestruction()
 void TMenuItem::Click()
 {
     if (m_onClick) m_onClick(this);
+}
+
+bool TMenuItem::SetProperty(std::string_view name, std::string_view value, TComponent*)
+{
+    if (SameText(name, "Caption"))
+        SetCaption(std::string(value));
+    else if (SameText(name, "Tag"))
+        SetTag(PropertyInt(value));
+    else
+        return false;
+    return true;
+}
+
+bool TMenuItem::SetEvent(std::string_view name, const THandler& handler)
+{
+    if (!SameText(name, "OnClick")) return false;
+    SetOnClick(handler.As<TNotifyEvent>(name));
+    return true;
 }
 
 TMenuItem* TMenuItem::Item(int index) const
@@ -119,27 +139,49 @@ public:
 
 }  // namespace
 
+HMENU TPopupMenu::CreateMenuHandle() const
+{
+    std::vector<TMenuItem*> byId;
+    HMENU menu = CreatePopupMenu();
+    AppendItems(menu, m_items, byId);
+    m_made[menu] = byId;
+    return menu;
+}
+
+bool TPopupMenu::DispatchCommand(UINT id, HMENU made)
+{
+    const auto it = m_made.find(made);
+    if (it == m_made.end()) return false;
+    const std::vector<TMenuItem*> byId = it->second;
+    if (id < 1 || id > byId.size()) return false;
+    // The item is looked up again: a handler run while the menu was up may have freed it.
+    TMenuItem* item = byId[id - 1];
+    std::vector<TMenuItem*> now;
+    CollectChoices(m_items, now);
+    if (id > now.size() || now[id - 1] != item) return false;
+    item->Click();
+    return true;
+}
+
 void TPopupMenu::Popup(int x, int y)
 {
     if (!platform::IsUiThread()) {
         platform::RunOnUiThread([&] { Popup(x, y); });
         return;
     }
-    std::vector<TMenuItem*> byId;
-    HMENU menu = CreatePopupMenu();
-    AppendItems(menu, m_items, byId);
+    HMENU menu = CreateMenuHandle();
     UINT chosen = 0;
     {
         PopupOwner owner;
         chosen = static_cast<UINT>(TrackPopupMenu(menu, TPM_RETURNCMD | TPM_NONOTIFY | TPM_RIGHTBUTTON, x, y,
                                                   0, owner.GetSafeHwnd(), nullptr));
     }
+    if (chosen) DispatchCommand(chosen, menu);
+    m_made.erase(menu);
     DestroyMenu(menu);
-    // The item is looked up again: a handler run while the menu was up may have freed it.
-    if (chosen >= 1 && chosen <= byId.size()) {
-        TMenuItem* item = byId[chosen - 1];
-        std::vector<TMenuItem*> now;
-        CollectChoices(m_items, now);
-        if (chosen <= now.size() && now[chosen - 1] == item) item->Click();
-    }
+}
+
+void TPopupMenu::ForgetMenuHandle(HMENU made)
+{
+    m_made.erase(made);
 }

@@ -4,6 +4,7 @@
 // given; "-" makes a separator), a tag, a click handler and items of its own; it frees its
 // items when it is freed. A popup menu holds a root item whose items it shows with Popup.
 
+#include <map>
 #include <string>
 #include <vector>
 
@@ -24,6 +25,10 @@ class PLATFORM_API TMenuItem : public TComponent {
     void SetOnClick(TNotifyEvent handler) { m_onClick = handler; }
     /// Calls OnClick with this item as sender, when it is set.
     virtual void Click();
+    /// "Caption" and "Tag" from layouts.
+    bool SetProperty(std::string_view name, std::string_view value, TComponent* form) override;
+    /// "OnClick" from layouts.
+    bool SetEvent(std::string_view name, const THandler& handler) override;
 
     TMenuItem* Parent() const { return m_parent; }
     int Count() const { return static_cast<int>(m_items.size()); }
@@ -63,10 +68,20 @@ class PLATFORM_API TPopupMenu : public TComponent {
     /// the user chooses an entry, calls its Click. Items are numbered depth first from 1
     /// as the popup's command ids. Runs on the user-interface thread.
     void Popup(int x, int y);
+    /// The platform's menu of the items as they are now (command ids as Popup numbers them);
+    /// the caller destroys it.
+    HMENU CreateMenuHandle() const;
+    /// Clicks the item of that command id of the menu CreateMenuHandle made, when the items
+    /// are still the same; false when no item has it.
+    bool DispatchCommand(UINT id, HMENU made);
+
+    /// The menu made by CreateMenuHandle was destroyed.
+    void ForgetMenuHandle(HMENU made);
 
 protected:
     TPopupMenu() = default;
 
 private:
     TMenuItem* m_items = nullptr;
+    mutable std::map<HMENU, std::vector<TMenuItem*>> m_made;  ///< the items of each menu made
 };

@@ -454,7 +454,11 @@ void CToolBar::OnLButtonDown(UINT, CPoint point)
     if (index < 0) return;
     Button& b = m_buttons[static_cast<std::size_t>(index)];
     if ((b.style & TBSTYLE_SEP) || !(b.state & TBSTATE_ENABLED)) return;
-    if (b.style & TBSTYLE_DROPDOWN) {
+    CRect itemRect;
+    GetItemRect(index, itemRect);
+    // With drawn arrows only the arrow opens the menu; the rest of the button clicks.
+    const bool onArrow = !(m_exStyle & TBSTYLE_EX_DRAWDDARROWS) || point.x >= itemRect.right - kDropArrow;
+    if ((b.style & TBSTYLE_DROPDOWN) && onArrow) {
         // The owner shows the drop-down menu under the button.
         b.state |= TBSTATE_PRESSED;
         Changed();

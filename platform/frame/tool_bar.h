@@ -2,7 +2,8 @@
 
 // The tool bar: a row of buttons drawn from an image list (one image per button,
 // separators take none). A click sends WM_COMMAND with the button's id to the owner
-// (the frame); a drop-down button sends TBN_DROPDOWN instead. Tool tips are the text after
+// (the frame); a drop-down button sends TBN_DROPDOWN instead (with TBSTYLE_EX_DRAWDDARROWS
+// only a press on its arrow does, the rest of it clicks). Tool tips are the text after
 // "\n" of the command's string. States refresh on the idle pass like menu items.
 
 #include <memory>

@@ -7,6 +7,7 @@
 #include "platform/gdi/dib_format.h"
 #include "platform/gdi/dc.h"
 #include "platform/gdi/gdi_objects.h"
+#include "platform/kernel/file_mapping.h"
 #include "platform/last_error.h"
 #include "platform/resources/resources.h"
 
@@ -374,7 +375,8 @@ HBITMAP CreateBitmapIndirect(const BITMAP* bm)
     return bm ? CreateBitmap(bm->bmWidth, bm->bmHeight, bm->bmPlanes, bm->bmBitsPixel, bm->bmBits) : nullptr;
 }
 
-HBITMAP CreateDIBSection(HDC dc, const BITMAPINFO* info, UINT usage, void** bitsOut, HANDLE, DWORD)
+HBITMAP CreateDIBSection(HDC dc, const BITMAPINFO* info, UINT usage, void** bitsOut, HANDLE section,
+                         DWORD offset)
 {
     if (bitsOut) *bitsOut = nullptr;
     ParsedDib dib;
@@ -393,8 +395,22 @@ HBITMAP CreateDIBSection(HDC dc, const BITMAPINFO* info, UINT usage, void** bits
     const bool plain32 =
         l.bitCount == 32 &&
         (l.compression == BI_RGB || (l.masks[0] == 0xFF0000 && l.masks[1] == 0xFF00 && l.masks[2] == 0xFF));
+    if (section && offset % 4 != 0) {
+        SetLastError(ERROR_INVALID_PARAMETER);
+        return nullptr;
+    }
     try {
-        if (plain32) {
+        if (section) {
+            // MapViewOfFile checks the mapping holds the picture and sets the error when not.
+            void* view = MapViewOfFile(section, FILE_MAP_WRITE, 0, offset, SIZE_T(dib.imageBytes));
+            if (!view) return nullptr;
+            b = std::make_shared<BitmapObj>();
+            b->view = std::shared_ptr<void>(view, [](void* v) { UnmapViewOfFile(v); });
+            b->bits = static_cast<std::uint8_t*>(view);
+            b->stride = l.stride;
+            b->section = section;
+            b->sectionOffset = offset;
+        } else if (plain32) {
             b = MakeBitmap32(l.width, l.height);
             if (!b) return Keep(nullptr);
         } else {

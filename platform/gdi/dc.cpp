@@ -1632,6 +1632,29 @@ HPALETTE SelectPalette(HDC h, HPALETTE palette, BOOL)
     return static_cast<HPALETTE>(static_cast<void*>(old));
 }
 
+UINT GetSystemPaletteEntries(HDC, UINT start, UINT count, PALETTEENTRY* entries)
+{
+    static const std::vector<PALETTEENTRY> table = [] {
+        std::vector<PALETTEENTRY> t(256);
+        std::copy_n(StaticColours(), 10, t.begin());
+        std::copy_n(StaticColours() + 10, 10, t.begin() + 246);
+        for (int r = 0; r < 6; ++r)
+            for (int g = 0; g < 6; ++g)
+                for (int b = 0; b < 6; ++b)
+                    t[std::size_t(10 + 36 * r + 6 * g + b)] = {BYTE(51 * r), BYTE(51 * g), BYTE(51 * b), 0};
+        for (int k = 0; k < 20; ++k) {
+            const BYTE grey = BYTE((255 * (k + 1) * 2 + 21) / 42);
+            t[std::size_t(226 + k)] = {grey, grey, grey, 0};
+        }
+        return t;
+    }();
+    if (!entries) return UINT(table.size());
+    if (start >= table.size()) return 0;
+    count = std::min<UINT>(count, UINT(table.size()) - start);
+    std::copy_n(table.begin() + start, count, entries);
+    return count;
+}
+
 UINT RealizePalette(HDC h)
 {
     auto dc = FindDc(h);

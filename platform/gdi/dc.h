@@ -152,6 +152,12 @@ PLATFORM_API BOOL RectVisible(HDC dc, const RECT* rect);
 /// Palettes are kept and reported but there is no palette device: colours stay true.
 PLATFORM_API HPALETTE SelectPalette(HDC dc, HPALETTE palette, BOOL forceBackground);
 PLATFORM_API UINT RealizePalette(HDC dc);
+/// Entries start.. of the system palette, which here is one fixed table of 256 colours:
+/// 0-9 and 246-255 the twenty static colours (the default palette's first and last ten),
+/// 10-225 the 6 x 6 x 6 colour cube of levels 0, 51, .. 255 (index 10 + 36 r + 6 g + b),
+/// 226-245 twenty greys round(255 (k + 1) / 21), k = 0..19; all flags 0. Returns the
+/// number of entries copied (256 for null entries).
+PLATFORM_API UINT GetSystemPaletteEntries(HDC dc, UINT start, UINT count, PALETTEENTRY* entries);
 
 /// The framework's device context class.
 class PLATFORM_API CDC {

@@ -144,12 +144,18 @@ struct BitmapObj : GdiObject {
     QImage image;                   // 32-bit pixels
     std::vector<std::uint8_t> raw;  // 8-, 16- and 24-bit stored rows
     std::uint8_t* bits = nullptr;   // first stored row
+    std::shared_ptr<void> view;     // a section's pixels: a view of the caller's file mapping
+    void* section = nullptr;        // that mapping's handle and the view's offset in it
+    DWORD sectionOffset = 0;
     std::atomic<DcObj*> selectedIn{nullptr};
 
-    /// Picture rows of a 32-bit bitmap; invalid for other depths.
+    /// Picture rows of a plain 32-bit bitmap (0x00RRGGBB pixels); invalid for other depths
+    /// and for other bit fields, which are converted on the way.
     Surface Direct() const
     {
-        if (bitCount != 32 || !bits) return {};
+        const bool plain =
+            compression != BI_BITFIELDS || (masks[0] == 0xFF0000 && masks[1] == 0xFF00 && masks[2] == 0xFF);
+        if (bitCount != 32 || !bits || !plain) return {};
         if (topDown) return {bits, stride, width, height};
         return {bits + (height - 1) * stride, -stride, width, height};
     }
@@ -184,5 +190,7 @@ std::shared_ptr<BitmapObj> MakeBitmap32(int width, int height);
 /// A font object for the description (face matched by the font system).
 std::shared_ptr<FontObj> MakeFont(const LOGFONT& log);
 HGDIOBJ StockObject(int which);
+/// The twenty static colours of a palette device, in the default palette's order.
+const PALETTEENTRY* StaticColours();
 
 }  // namespace platform::gdi

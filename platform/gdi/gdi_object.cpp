@@ -131,13 +131,7 @@ std::shared_ptr<GdiObject> MakeStock(int which)
             return font(-11, FW_NORMAL, "Sans Serif", VARIABLE_PITCH | FF_SWISS);
         case DEFAULT_PALETTE: {
             auto p = std::make_shared<PaletteObj>();
-            // The twenty static colours of a palette device.
-            static const BYTE rgb[20][3] = {
-                {0, 0, 0},       {128, 0, 0},     {0, 128, 0},     {128, 128, 0},   {0, 0, 128},
-                {128, 0, 128},   {0, 128, 128},   {192, 192, 192}, {192, 220, 192}, {166, 202, 240},
-                {255, 251, 240}, {160, 160, 164}, {128, 128, 128}, {255, 0, 0},     {0, 255, 0},
-                {255, 255, 0},   {0, 0, 255},     {255, 0, 255},   {0, 255, 255},   {255, 255, 255}};
-            for (const auto& c : rgb) p->entries.push_back({c[0], c[1], c[2], 0});
+            p->entries.assign(StaticColours(), StaticColours() + 20);
             return p;
         }
         default:
@@ -146,6 +140,16 @@ std::shared_ptr<GdiObject> MakeStock(int which)
 }
 
 }  // namespace
+
+const PALETTEENTRY* StaticColours()
+{
+    static const PALETTEENTRY colours[20] = {
+        {0, 0, 0, 0},       {128, 0, 0, 0},     {0, 128, 0, 0},     {128, 128, 0, 0},   {0, 0, 128, 0},
+        {128, 0, 128, 0},   {0, 128, 128, 0},   {192, 192, 192, 0}, {192, 220, 192, 0}, {166, 202, 240, 0},
+        {255, 251, 240, 0}, {160, 160, 164, 0}, {128, 128, 128, 0}, {255, 0, 0, 0},     {0, 255, 0, 0},
+        {255, 255, 0, 0},   {0, 0, 255, 0},     {255, 0, 255, 0},   {0, 255, 255, 0},   {255, 255, 255, 0}};
+    return colours;
+}
 
 HGDIOBJ StockObject(int which)
 {
@@ -215,6 +219,8 @@ int GetObject(HGDIOBJ object, int size, void* buffer)
                          static_cast<DWORD>(b.colors.size()),
                          0};
             std::memcpy(ds.dsBitfields, b.masks, sizeof(ds.dsBitfields));
+            ds.dshSection = b.section;
+            ds.dsOffset = b.sectionOffset;
             return copy(&ds, sizeof(DIBSECTION));
         }
         case Kind::Pen: {

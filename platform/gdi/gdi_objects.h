@@ -41,8 +41,11 @@ PLATFORM_API HBITMAP CreateBitmapIndirect(const BITMAP* bm);
 PLATFORM_API HBITMAP LoadBitmap(HINSTANCE hInstance, LPCTSTR lpBitmapName);
 /// A device-independent bitmap whose rows the caller reaches through *bits: 8 bits with
 /// a colour table, 16 bits (5-5-5, or bit fields), 24 bits, 32 bits (plain or bit fields);
-/// top-down for a negative height; rows padded to four bytes. The section handle is not
-/// used: the pixels live in the layer's own memory.
+/// top-down for a negative height; rows padded to four bytes. Without a section handle the
+/// pixels live in the layer's own memory, zeroed; with one they are a view of that file
+/// mapping (writable, PAGE_READWRITE) from `offset` (a multiple of 4), which must hold the
+/// whole picture: what the mapping holds shows, what is drawn goes into it, and the view
+/// lasts as long as the bitmap, after the mapping's handle is closed too.
 PLATFORM_API HBITMAP CreateDIBSection(HDC dc, const BITMAPINFO* info, UINT usage, void** bits, HANDLE section,
                                       DWORD offset);
 /// Copies rows of a bitmap into a DIB described by `info` (8, 24 or 32 bits; with null

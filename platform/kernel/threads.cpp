@@ -255,6 +255,11 @@ DWORD GetCurrentThreadId()
     return t_threadId;
 }
 
+DWORD GetCurrentProcessId()
+{
+    return DWORD(::getpid());
+}
+
 BOOL SetThreadPriority(HANDLE thread, int priority)
 {
     if (priority < THREAD_PRIORITY_IDLE || priority > THREAD_PRIORITY_TIME_CRITICAL) {

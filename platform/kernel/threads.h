@@ -51,6 +51,8 @@ PLATFORM_API BOOL GetExitCodeThread(HANDLE thread, DWORD* exitCode);
 PLATFORM_API HANDLE GetCurrentThread();
 /// A number that identifies the calling thread while it lives.
 PLATFORM_API DWORD GetCurrentThreadId();
+/// The process's id.
+PLATFORM_API DWORD GetCurrentProcessId();
 /// Sets a thread's priority. THREAD_PRIORITY_IDLE runs the thread only when a core is
 /// otherwise idle; the other levels change its nice value where permitted. A level the
 /// system does not let this process take is kept for GetThreadPriority without failing.

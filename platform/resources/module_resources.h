@@ -28,6 +28,7 @@
 #include <span>
 
 #include "platform/dialogs/dialog_template.h"
+#include "platform/forms/form_resource.h"
 #include "platform/resources/resources.h"
 #include "platform/string_table.h"
 
@@ -55,6 +56,8 @@ struct ModuleResources {
     std::span<const ImageResource> icons = {};
     std::span<const CursorResource> cursors = {};
     std::span<const DialogTemplate> dialogs = {};
+    /// Layouts of the plug-in's forms (platform/forms/form_resource.h).
+    std::span<const TFormResource> forms = {};
 };
 
 /// Joins the record to the chain as its newest entry and returns the instance handle of

@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <strings.h>
 #include <deque>
 #include <map>
 #include <memory>
@@ -204,6 +205,21 @@ const DialogTemplate* FindDialogTemplate(UINT id)
 {
     return FindById(&ModuleResources::dialogs, id);
 }
+
+}  // namespace platform
+
+const TFormResource* FindFormResource(const char* name)
+{
+    if (!name) return nullptr;
+    platform::Chain& chain = platform::TheChain();
+    std::lock_guard lock(chain.mutex);
+    for (auto r = chain.records.rbegin(); r != chain.records.rend(); ++r)
+        for (const TFormResource& form : (*r)->record->forms)
+            if (form.name && ::strcasecmp(form.name, name) == 0) return &form;
+    return nullptr;
+}
+
+namespace platform {
 
 bool FindString(UINT id, CString& text)
 {

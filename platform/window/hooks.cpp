@@ -1,6 +1,7 @@
 #include "platform/window/hooks.h"
 
 #include <algorithm>
+#include <optional>
 #include <mutex>
 #include <vector>
 
@@ -214,17 +215,35 @@ bool FilterQueuedMouseMessage(const MSG& msg)
     return RunMouseHooks(HC_ACTION, msg.message, screen, msg.hwnd);
 }
 
+namespace {
+std::optional<MSG> g_closingPress;  // the press that closed the last popup menu
+}  // namespace
+
 PopupMenuScope::PopupMenuScope()
 {
     g_popup = new Popup{{}, false, {}, g_popup};
+    g_closingPress.reset();
 }
 
 PopupMenuScope::~PopupMenuScope()
 {
     Popup* popup = g_popup;
     g_popup = popup->previous;
+    g_closingPress.reset();
+    for (const MSG& msg : popup->held) {
+        if (g_closingPress || !IsButtonDown(msg.message)) continue;
+        g_closingPress = msg;
+        g_closingPress->pt = ScreenPoint(msg);
+    }
     for (const MSG& msg : popup->held) PostToUiThread([msg] { DispatchQueued(msg); });
     delete popup;
+}
+
+bool LastPopupClosingPress(MSG* press)
+{
+    if (!g_closingPress) return false;
+    if (press) *press = *g_closingPress;
+    return true;
 }
 
 void PopupMenuScope::SetMenu(QMenu* menu)

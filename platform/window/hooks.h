@@ -77,4 +77,9 @@ public:
 /// that holds a popup question open stops waiting then).
 PLATFORM_API bool PopupMenuDismissed();
 
+/// The button press that closed the last popup menu to end (it reaches its window after the
+/// menu is gone, so code that tracked the menu can tell a click on its own button from any
+/// other way of closing), with its screen point in pt; false when that menu closed otherwise.
+PLATFORM_API bool LastPopupClosingPress(MSG* press);
+
 }  // namespace platform

@@ -32,7 +32,9 @@ constexpr UINT WM_CONTEXTMENU = 0x007B;
 constexpr UINT WM_NCDESTROY = 0x0082;
 constexpr UINT WM_NCHITTEST = 0x0084;
 constexpr UINT WM_NCPAINT = 0x0085;
+constexpr UINT WM_NCMOUSEMOVE = 0x00A0;
 constexpr UINT WM_NCLBUTTONDOWN = 0x00A1;
+constexpr UINT WM_NCRBUTTONDOWN = 0x00A4;
 constexpr UINT WM_KEYDOWN = 0x0100;
 constexpr UINT WM_KEYUP = 0x0101;
 constexpr UINT WM_CHAR = 0x0102;
@@ -55,6 +57,9 @@ constexpr UINT WM_MBUTTONDOWN = 0x0207;
 constexpr UINT WM_MBUTTONUP = 0x0208;
 constexpr UINT WM_MBUTTONDBLCLK = 0x0209;
 constexpr UINT WM_MOUSEWHEEL = 0x020A;
+constexpr UINT WM_PASTE = 0x0302;
+/// The mouse left the window (sent to the platform's own windows, as if each tracked it).
+constexpr UINT WM_MOUSELEAVE = 0x02A3;
 constexpr UINT WM_SIZING = 0x0214;
 constexpr UINT WM_CAPTURECHANGED = 0x0215;
 constexpr UINT WM_MOVING = 0x0216;
@@ -167,6 +172,7 @@ constexpr UINT SC_MINIMIZE = 0xF020;
 constexpr UINT SC_MAXIMIZE = 0xF030;
 constexpr UINT SC_CLOSE = 0xF060;
 constexpr UINT SC_RESTORE = 0xF120;
+constexpr UINT SC_CONTEXTHELP = 0xF180;
 constexpr UINT WM_ICONERASEBKGND = 0x0027;
 constexpr UINT WM_QUERYDRAGICON = 0x0037;
 constexpr UINT WM_GETICON = 0x007F;
@@ -190,6 +196,9 @@ constexpr WORD GET_KEYSTATE_WPARAM(WPARAM w)
     return LOWORD(w);
 }
 
+constexpr UINT HTERROR = static_cast<UINT>(-2);
+/// A window that lets the mouse through to the one below it (a child: to its parent).
+constexpr UINT HTTRANSPARENT = static_cast<UINT>(-1);
 constexpr UINT HTNOWHERE = 0;
 constexpr UINT HTCLIENT = 1;
 constexpr UINT HTCAPTION = 2;

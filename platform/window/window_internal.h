@@ -72,6 +72,10 @@ struct WindowData {
     // Font (wnd_font.cpp): the one SetFont gave, and the one made from the widget's font.
     HFONT font = nullptr;
     std::shared_ptr<void> widgetFont;
+    // Message filters (wnd_dispatch.cpp), newest last.
+    std::vector<std::pair<UINT_PTR, MessageFilter>> filters;
+    // The outer rectangle of the window's normal state (wnd_placement.cpp); empty until known.
+    QRect normalRect;
 };
 
 // --- handle registry (lookups from any thread) ------------------------------------------
@@ -134,6 +138,11 @@ bool HasWindowManagerFrame(DWORD style);
 void KeepOnWorkArea(CWnd* wnd);
 /// WM_NCPAINT's default: the sizing border in button face with a window-frame line.
 void PaintDefaultFrame(CWnd* wnd);
+/// Notes the top-level window's outer rectangle as its normal one when it is in the normal state.
+void NoteNormalRect(WindowData& data);
+/// Puts a top-level window that is in the normal state onto `normal` (the rectangle noted
+/// before it was restored), which is its normal rectangle again.
+void RestoreNormalRect(WindowData& data, const QRect& normal);
 /// The window was activated by the window manager: it comes to the top of the stacking order.
 void NoteActivated(HWND hwnd);
 

@@ -127,8 +127,63 @@ MSG MakeMsg(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam)
     return MSG{hwnd, message, wParam, lParam, GetTickCount(), pt};
 }
 
+// A move of a window that a press on its caption started (a window whose WM_NCHITTEST
+// answered HTCAPTION): it follows the pointer until the left button is let go.
+struct CaptionDrag {
+    HWND window = nullptr;
+    QPoint press;
+    QRect start;
+};
+CaptionDrag g_captionDrag;
+
+// The top-level window a left press at `global` on hwnd moves: the window's WM_NCHITTEST
+// says HTCAPTION there (a child answering HTTRANSPARENT lets its parent answer). Null when
+// the press is an ordinary one.
+HWND CaptionWindowAt(HWND hwnd, QPoint global)
+{
+    const LPARAM at = MAKELPARAM(static_cast<WORD>(global.x()), static_cast<WORD>(global.y()));
+    for (HWND h = hwnd; h;) {
+        CWnd* wnd = LookupWindow(h);
+        if (!wnd) return nullptr;
+        const auto hit = static_cast<UINT>(Dispatch(wnd, WM_NCHITTEST, 0, at));
+        if (LookupWindow(h) != wnd) return nullptr;
+        if (hit == HTCAPTION) {
+            CWnd* top = wnd->GetTopLevelParent();
+            return top ? top->m_hWnd : nullptr;
+        }
+        if (hit != HTTRANSPARENT) return nullptr;
+        const WindowData* data = DataOf(wnd);
+        h = data && (data->style & WS_CHILD) ? data->parent : nullptr;
+    }
+    return nullptr;
+}
+
+// Carries the caption drag on; true while one runs (the mouse is the drag's meanwhile).
+bool ContinueCaptionDrag(QMouseEvent* event)
+{
+    if (!g_captionDrag.window) return false;
+    const HWND window = g_captionDrag.window;
+    if (!LookupWindow(window)) {  // gone meanwhile: the mouse is free again
+        g_captionDrag = {};
+        return false;
+    }
+    const QPoint global = event->globalPosition().toPoint();
+    event->accept();
+    if (event->type() == QEvent::MouseMove && !(event->buttons() & Qt::LeftButton)) {
+        g_captionDrag = {};  // the release went elsewhere
+        EndUserDrag(window);
+    } else if (event->type() == QEvent::MouseMove) {
+        UserDragTo(window, ToRect(g_captionDrag.start.translated(global - g_captionDrag.press)));
+    } else if (event->type() == QEvent::MouseButtonRelease && event->button() == Qt::LeftButton) {
+        g_captionDrag = {};
+        EndUserDrag(window);
+    }
+    return true;
+}
+
 bool TranslateMouse(HWND hwnd, QWidget* widget, QMouseEvent* event, bool generic)
 {
+    if (ContinueCaptionDrag(event)) return true;
     HWND target = hwnd;
     QPoint pos = event->position().toPoint();
     // A captured mouse goes to the capturing window, in its client coordinates.
@@ -141,6 +196,18 @@ bool TranslateMouse(HWND hwnd, QWidget* widget, QMouseEvent* event, bool generic
     const UINT message =
         event->type() == QEvent::MouseMove ? WM_MOUSEMOVE : MouseMessage(event->type(), event->button());
     if (message == 0) return generic;
+    if (message == WM_LBUTTONDOWN && target == hwnd) {
+        // A press where the window answers HTCAPTION moves its top-level window, as a title bar does.
+        const QPoint global = widget->mapToGlobal(pos);
+        if (const HWND top = CaptionWindowAt(target, global)) {
+            event->accept();
+            const WindowData* data = DataOf(LookupWindow(top));
+            if (data && data->widget && BeginUserDrag(top, HTCAPTION, ToPoint(global)))
+                g_captionDrag = CaptionDrag{top, global, OuterOf(*data)->geometry()};
+            return true;
+        }
+        if (!LookupWindow(hwnd)) return true;
+    }
     SetCursorWindow(target);
     if (event->type() != QEvent::MouseButtonRelease) {
         if (CWnd* wnd = LookupWindow(target))
@@ -234,6 +301,9 @@ bool TranslateUnguarded(HWND hwnd, QWidget* widget, QEvent* event, bool generic)
         case QEvent::Move:
         case QEvent::WindowStateChange:
             NoteGeometry(wnd);
+            return false;
+        case QEvent::Leave:
+            if (generic) Dispatch(wnd, WM_MOUSELEAVE, 0, 0);
             return false;
         case QEvent::FocusIn:
             Dispatch(wnd, WM_SETFOCUS, 0, 0);

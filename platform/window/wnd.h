@@ -40,6 +40,20 @@ using TIMERPROC = void (*)(HWND, UINT, UINT_PTR, DWORD);
 constexpr DWORD MLF_NOIDLEMSG = 0x0001;
 constexpr DWORD MLF_SHOWONIDLE = 0x0004;
 
+/// Where a top-level window lies in each of its states. rcNormalPosition is its outer
+/// rectangle when it is neither minimised nor maximised (screen coordinates), also while it
+/// is; showCmd is SW_SHOWNORMAL, SW_SHOWMINIMIZED or SW_SHOWMAXIMIZED.
+struct WINDOWPLACEMENT {
+    UINT length;
+    UINT flags;
+    UINT showCmd;
+    POINT ptMinPosition;
+    POINT ptMaxPosition;
+    RECT rcNormalPosition;
+};
+constexpr UINT WPF_SETMINPOSITION = 0x0001;
+constexpr UINT WPF_RESTORETOMAXIMIZED = 0x0002;
+
 class PLATFORM_API CWnd : public CCmdTarget {
 public:
     HWND m_hWnd = nullptr;
@@ -155,6 +169,11 @@ public:
     void MapWindowPoints(CWnd* pwndTo, LPPOINT lpPoint, UINT nCount) const;
     void MapWindowPoints(CWnd* pwndTo, LPRECT lpRect) const;
     void CenterWindow(CWnd* pAlternateOwner = nullptr);
+    /// The window's state and its normal rectangle (kept while it is minimised or maximised).
+    BOOL GetWindowPlacement(WINDOWPLACEMENT* lpwndpl) const;
+    /// Gives the window its normal rectangle and shows it with showCmd (SW_HIDE keeps it
+    /// hidden); a minimised or maximised window takes the rectangle when it is restored.
+    BOOL SetWindowPlacement(const WINDOWPLACEMENT* lpwndpl);
 
     // --- painting ----------------------------------------------------------------------------
     void Invalidate(BOOL bErase = TRUE);
@@ -321,6 +340,18 @@ namespace platform {
 PLATFORM_API BOOL PostMessageOwning(HWND hWnd, UINT message, WPARAM wParam, LPARAM lParam,
                                     std::function<void()> release);
 }  // namespace platform
+namespace platform {
+/// A filter a window runs before its own handling of each message, standing in for
+/// subclassing the window: it sees every message the window gets (sent, posted or from
+/// the user) and returns true when it has handled the message, with `result` the answer;
+/// false lets the window handle it as usual.
+using MessageFilter = std::function<bool(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result)>;
+/// Installs a filter on the window; the newest filter runs first. Returns its id, 0 when
+/// the handle names no window. User-interface thread.
+PLATFORM_API UINT_PTR AddMessageFilter(HWND hWnd, MessageFilter filter);
+/// Takes the filter out (also from inside its own call); false when it is not installed.
+PLATFORM_API bool RemoveMessageFilter(HWND hWnd, UINT_PTR id);
+}  // namespace platform
 /// Any thread.
 PLATFORM_API BOOL IsWindow(HWND hWnd);
 /// One id per name for the life of the process (0xC000..0xFFFF); 0 for an empty name. Any thread.
@@ -338,6 +369,13 @@ PLATFORM_API HWND WindowFromPoint(POINT Point);
 /// As CWnd::SetWindowRgn / GetWindowRgn.
 PLATFORM_API int SetWindowRgn(HWND hWnd, HRGN hRgn, BOOL bRedraw);
 PLATFORM_API int GetWindowRgn(HWND hWnd, HRGN hRgn);
+/// A timer of the window (as CWnd::SetTimer), or, with a null window, a timer of the
+/// user-interface thread: nIDEvent is then ignored, the id is made anew and returned, and
+/// lpTimerFunc (required) is called with a null window on each tick.
+PLATFORM_API UINT_PTR SetTimer(HWND hWnd, UINT_PTR nIDEvent, UINT uElapse, TIMERPROC lpTimerFunc);
+PLATFORM_API BOOL KillTimer(HWND hWnd, UINT_PTR uIDEvent);
+PLATFORM_API BOOL GetWindowPlacement(HWND hWnd, WINDOWPLACEMENT* lpwndpl);
+PLATFORM_API BOOL SetWindowPlacement(HWND hWnd, const WINDOWPLACEMENT* lpwndpl);
 PLATFORM_API BOOL ReleaseCapture();
 PLATFORM_API HWND GetCapture();
 PLATFORM_API BOOL GetCursorPos(LPPOINT lpPoint);

@@ -1,5 +1,6 @@
 #include "platform/window/wnd.h"
 
+#include <algorithm>
 #include <cstdio>
 
 #include "platform/window/app_hooks.h"
@@ -43,6 +44,54 @@ void ReportHandlerFailure(const char* what)
     std::fprintf(stderr, "tarvenix: a message handler failed: %s\n", what);
 }
 
+namespace {
+
+UINT_PTR g_nextFilterId = 0;
+
+// Runs the window's filters, newest first; true when one handled the message. A filter
+// may remove filters or destroy the window: each step looks the window up again.
+bool RunFilters(CWnd* wnd, UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result)
+{
+    const HWND hwnd = wnd->m_hWnd;
+    WindowData* data = DataOf(wnd);
+    if (!data || data->filters.empty()) return false;
+    std::vector<UINT_PTR> ids;
+    ids.reserve(data->filters.size());
+    for (const auto& entry : data->filters) ids.push_back(entry.first);
+    for (auto id = ids.rbegin(); id != ids.rend(); ++id) {
+        data = LookupWindow(hwnd) == wnd ? DataOf(wnd) : nullptr;
+        if (!data) return true;  // gone: nothing is left to handle the message
+        const auto at = std::find_if(data->filters.begin(), data->filters.end(),
+                                     [&](const auto& entry) { return entry.first == *id; });
+        if (at == data->filters.end() || !at->second) continue;
+        const MessageFilter filter = at->second;  // a copy: the filter may remove itself
+        if (filter(message, wParam, lParam, result)) return true;
+    }
+    return LookupWindow(hwnd) != wnd;
+}
+
+}  // namespace
+
+UINT_PTR AddMessageFilter(HWND hWnd, MessageFilter filter)
+{
+    WindowData* data = DataOf(LookupWindow(hWnd));
+    if (!data || !filter) return 0;
+    const UINT_PTR id = ++g_nextFilterId;
+    data->filters.emplace_back(id, std::move(filter));
+    return id;
+}
+
+bool RemoveMessageFilter(HWND hWnd, UINT_PTR id)
+{
+    WindowData* data = DataOf(LookupWindow(hWnd));
+    if (!data) return false;
+    const auto at = std::find_if(data->filters.begin(), data->filters.end(),
+                                 [&](const auto& entry) { return entry.first == id; });
+    if (at == data->filters.end()) return false;
+    data->filters.erase(at);
+    return true;
+}
+
 LRESULT Dispatch(CWnd* wnd, UINT message, WPARAM wParam, LPARAM lParam, bool* defaultReached)
 {
     Current current{wnd->m_hWnd, message, wParam, lParam, false, g_current};
@@ -51,7 +100,12 @@ LRESULT Dispatch(CWnd* wnd, UINT message, WPARAM wParam, LPARAM lParam, bool* de
         Current& c;
         ~Restore() { g_current = c.previous; }
     } restore{current};
-    const LRESULT result = wnd->WindowProc(message, wParam, lParam);  // may delete wnd
+    LRESULT result = 0;
+    if (RunFilters(wnd, message, wParam, lParam, result)) {
+        if (defaultReached) *defaultReached = false;
+        return result;
+    }
+    result = wnd->WindowProc(message, wParam, lParam);  // may delete wnd
     if (defaultReached) *defaultReached = current.defaultReached;
     return result;
 }

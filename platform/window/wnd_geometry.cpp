@@ -45,6 +45,7 @@ void NoteGeometry(CWnd* wnd)
     const QPoint at =
         data->outer ? outer->geometry().topLeft() + widget->pos() : widget->geometry().topLeft();
     const CPoint pos(at.x(), at.y());
+    NoteNormalRect(*data);
     const UINT previousType = data->lastSizeType;
     const bool sized = size != data->lastSize || type != previousType;
     const bool moved = pos != data->lastPos;

@@ -1,6 +1,8 @@
 #include "platform/window/wnd.h"
 
 #include <algorithm>
+#include <map>
+#include <memory>
 
 #include <QApplication>
 #include <QCursor>
@@ -8,6 +10,7 @@
 #include <QTimer>
 
 #include "platform/kernel/threads.h"
+#include "platform/last_error.h"
 #include "platform/window/ui_thread.h"
 #include "platform/window/window_internal.h"
 #include "platform/qt_types.h"
@@ -82,6 +85,61 @@ BOOL CWnd::KillTimer(UINT_PTR nIDEvent)
     it->second.first->stop();
     it->second.first.release()->deleteLater();  // the handler of this very timer may be running
     m_data->timers.erase(it);
+    return TRUE;
+}
+
+namespace {
+
+// Timers of the user-interface thread that belong to no window (SetTimer with a null window).
+std::map<UINT_PTR, std::unique_ptr<QTimer>>& ThreadTimers()
+{
+    static auto* timers = new std::map<UINT_PTR, std::unique_ptr<QTimer>>;
+    return *timers;
+}
+
+}  // namespace
+
+UINT_PTR SetTimer(HWND hWnd, UINT_PTR nIDEvent, UINT uElapse, TIMERPROC lpTimerFunc)
+{
+    if (hWnd) {
+        CWnd* wnd = LookupWindow(hWnd);
+        if (!wnd) {
+            SetLastError(ERROR_INVALID_WINDOW_HANDLE);
+            return 0;
+        }
+        return wnd->SetTimer(nIDEvent, uElapse, lpTimerFunc);
+    }
+    if (!lpTimerFunc) return 0;
+    if (!IsUiThread())
+        return CallOnUiThread([&] { return ::SetTimer(nullptr, nIDEvent, uElapse, lpTimerFunc); });
+    static UINT_PTR next = 0x7F00;  // well apart from the small ids windows use
+    const UINT_PTR id = ++next;
+    auto timer = std::make_unique<QTimer>();
+    timer->setInterval(static_cast<int>(std::max<UINT>(uElapse, 1)));
+    QObject::connect(timer.get(), &QTimer::timeout, [id, lpTimerFunc] {
+        try {
+            lpTimerFunc(nullptr, WM_TIMER, id, GetTickCount());
+        } catch (const std::exception& error) {
+            ReportHandlerFailure(error.what());
+        }
+    });
+    timer->start();
+    ThreadTimers()[id] = std::move(timer);
+    return id;
+}
+
+BOOL KillTimer(HWND hWnd, UINT_PTR uIDEvent)
+{
+    if (hWnd) {
+        CWnd* wnd = LookupWindow(hWnd);
+        return wnd ? wnd->KillTimer(uIDEvent) : FALSE;
+    }
+    if (!IsUiThread()) return CallOnUiThread([&] { return ::KillTimer(nullptr, uIDEvent); });
+    auto it = ThreadTimers().find(uIDEvent);
+    if (it == ThreadTimers().end()) return FALSE;
+    it->second->stop();
+    it->second.release()->deleteLater();  // its own callback may be the caller
+    ThreadTimers().erase(it);
     return TRUE;
 }
 

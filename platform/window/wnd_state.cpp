@@ -5,6 +5,7 @@
 #include "platform/last_error.h"
 #include "platform/window/ui_thread.h"
 #include "platform/window/window_internal.h"
+#include "platform/window/window_widget.h"
 
 using namespace platform;
 
@@ -36,6 +37,21 @@ BOOL CWnd::ModifyStyle(DWORD dwRemove, DWORD dwAdd, UINT nFlags)
     if (before == after) return FALSE;
     m_data->style = after & ~(WS_VISIBLE | WS_MINIMIZE | WS_MAXIMIZE);
     if ((before ^ after) & WS_DISABLED) OuterOf(*m_data)->setEnabled(!(after & WS_DISABLED));
+    if (m_data->outer && ((before ^ after) & (WS_CAPTION | WS_THICKFRAME | WS_POPUP))) {
+        // The frame follows the style: a caption the window manager draws, or the platform's
+        // sizing border of a captionless popup.
+        QWidget* outer = m_data->outer;
+        const bool framed = (after & WS_CAPTION) == WS_CAPTION || !(after & WS_POPUP);
+        if (outer->windowFlags().testFlag(Qt::FramelessWindowHint) == framed) {
+            const bool shown = !outer->isHidden();
+            outer->setWindowFlag(Qt::FramelessWindowHint, !framed);  // hides the window
+            if (shown) outer->show();
+        }
+        const int border = HasPopupFrame(after) ? GetSystemMetrics(SM_CXPOPUPFRAME) : 0;
+        if (border != m_data->outer->Border()) m_data->outer->SetBorder(border);
+        NoteGeometry(this);
+        if (!m_data) return TRUE;
+    }
     if ((before ^ after) & WS_VISIBLE) ShowWindow((after & WS_VISIBLE) ? SW_SHOWNA : SW_HIDE);
     if (nFlags)
         SetWindowPos(nullptr, 0, 0, 0, 0, SWP_NOSIZE | SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE | nFlags);
@@ -97,9 +113,14 @@ BOOL CWnd::ShowWindow(int nCmdShow)
             break;
         case SW_SHOWNORMAL:
         case SW_RESTORE:
-        case SW_SHOWDEFAULT:
+        case SW_SHOWDEFAULT: {
+            // Qt puts back the rectangle it knew, and that notes itself as the normal one:
+            // the platform's own comes back after it.
+            const QRect normal = m_data->normalRect;
             widget->showNormal();
+            if (topLevel && LookupWindow(hwnd) == this) RestoreNormalRect(*m_data, normal);
             break;
+        }
         default:
             widget->show();
             break;

@@ -9,7 +9,7 @@
 #include "tests/support/modal_responder.h"
 #include "tests/support/recording_splash.h"
 #include "tests/support/ui_helpers.h"
-#include "viewer/core/frame_viewer.h"
+#include "viewer/frame/frame_viewer.h"
 #include "viewer/core/raster_view.h"
 
 using namespace apptest;

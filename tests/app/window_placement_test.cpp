@@ -14,8 +14,8 @@
 #include "tests/support/modal_responder.h"
 #include "tests/support/ui_helpers.h"
 #include "tests/support/window_frames.h"
-#include "viewer/core/frame_viewer.h"
-#include "viewer/core/frame_viewer_ids.h"
+#include "viewer/frame/frame_viewer.h"
+#include "viewer/frame/frame_viewer_ids.h"
 #include "viewer/core/raster_view.h"
 
 using namespace apptest;

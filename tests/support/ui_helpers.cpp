@@ -8,6 +8,8 @@
 #include <thread>
 
 #include <QCoreApplication>
+#include <QKeyEvent>
+#include <QMouseEvent>
 #include <QWidget>
 
 #include "platform/gdi/window_dc.h"
@@ -129,6 +131,93 @@ void DragWindow(CWnd& wnd, UINT hitCode, CSize delta, int steps)
         PumpEvents();
     }
     if (IsWindow(hwnd)) platform::EndUserDrag(hwnd);
+}
+
+namespace {
+
+// The widget under a client point of the window (a child widget of a Qt control, such as a
+// list's viewport, gets the event as it would from a real mouse).
+QWidget* TargetAt(CWnd& window, CPoint client, QPoint& local)
+{
+    QWidget* widget = window.GetWidget();
+    if (!widget) return nullptr;
+    const QPoint at(client.x, client.y);
+    QWidget* target = widget->childAt(at);
+    if (!target || !target->isVisible()) target = widget;
+    local = target->mapFrom(widget, at);
+    return target;
+}
+
+void SendMouse(CWnd& window, CPoint client, QEvent::Type type, Qt::MouseButton button,
+               Qt::MouseButtons buttons)
+{
+    QPoint local;
+    QWidget* target = TargetAt(window, client, local);
+    if (!target) return;
+    QMouseEvent event(type, QPointF(local), QPointF(target->mapToGlobal(local)), button, buttons,
+                      Qt::NoModifier);
+    QCoreApplication::sendEvent(target, &event);
+}
+
+}  // namespace
+
+void MousePress(CWnd& window, CPoint client, Qt::MouseButton button)
+{
+    SendMouse(window, client, QEvent::MouseButtonPress, button, button);
+}
+
+void MouseMove(CWnd& window, CPoint client, Qt::MouseButtons buttons)
+{
+    SendMouse(window, client, QEvent::MouseMove, Qt::NoButton, buttons);
+}
+
+void MouseRelease(CWnd& window, CPoint client, Qt::MouseButton button)
+{
+    SendMouse(window, client, QEvent::MouseButtonRelease, button, Qt::NoButton);
+}
+
+void MouseClick(CWnd& window, CPoint client, Qt::MouseButton button)
+{
+    const HWND hwnd = window.GetSafeHwnd();
+    MousePress(window, client, button);
+    if (IsWindow(hwnd)) MouseRelease(window, client, button);
+}
+
+void MouseDoubleClick(CWnd& window, CPoint client)
+{
+    const HWND hwnd = window.GetSafeHwnd();
+    MouseClick(window, client);
+    if (IsWindow(hwnd))
+        SendMouse(window, client, QEvent::MouseButtonDblClick, Qt::LeftButton, Qt::LeftButton);
+    if (IsWindow(hwnd)) MouseRelease(window, client);
+}
+
+void TypeKeys(CWnd& window, const std::string& text)
+{
+    QWidget* widget = window.GetWidget();
+    if (!widget) return;
+    const HWND hwnd = window.GetSafeHwnd();
+    for (const QChar c : QString::fromUtf8(text.c_str())) {
+        if (!IsWindow(hwnd)) return;
+        const int key = c == QChar('\b') ? Qt::Key_Backspace : c.toUpper().unicode();
+        QKeyEvent press(QEvent::KeyPress, key, Qt::NoModifier, QString(c));
+        QCoreApplication::sendEvent(widget, &press);
+        QKeyEvent release(QEvent::KeyRelease, key, Qt::NoModifier, QString(c));
+        QCoreApplication::sendEvent(widget, &release);
+    }
+}
+
+void PressKey(CWnd& window, int key, Qt::KeyboardModifiers modifiers)
+{
+    QWidget* widget = window.GetWidget();
+    if (!widget) return;
+    QString text;
+    if ((modifiers & Qt::ControlModifier) && key >= Qt::Key_A && key <= Qt::Key_Z)
+        text = QString(QChar(key - Qt::Key_A + 1));  // the control character the key types
+    QKeyEvent press(QEvent::KeyPress, key, modifiers, text);
+    QCoreApplication::sendEvent(widget, &press);
+    QKeyEvent release(QEvent::KeyRelease, key, modifiers, text);
+    QCoreApplication::sendEvent(widget, &release);
 }
 
 QImage GrabWindow(CWnd& window)

@@ -44,6 +44,19 @@ bool ClickToolBarButton(CToolBar& bar, UINT id);
 /// steps, and lets go. The window hears the whole sequence of nonclient.h.
 void DragWindow(CWnd& wnd, UINT hitCode, CSize delta, int steps = 4);
 
+/// The mouse as a user works it, on the window's widget at a point of its client area:
+/// Qt's events go to the widget (Qt's own controls see them as they see a real mouse).
+void MousePress(CWnd& window, CPoint client, Qt::MouseButton button = Qt::LeftButton);
+void MouseMove(CWnd& window, CPoint client, Qt::MouseButtons buttons = Qt::NoButton);
+void MouseRelease(CWnd& window, CPoint client, Qt::MouseButton button = Qt::LeftButton);
+/// Press and release at one point.
+void MouseClick(CWnd& window, CPoint client, Qt::MouseButton button = Qt::LeftButton);
+void MouseDoubleClick(CWnd& window, CPoint client);
+/// Types text into the window's widget, a key press and release per character.
+void TypeKeys(CWnd& window, const std::string& text);
+/// A key with modifiers (Qt::Key_V with Qt::ControlModifier pastes).
+void PressKey(CWnd& window, int key, Qt::KeyboardModifiers modifiers = Qt::NoModifier);
+
 /// What the window shows, painted now (invalid parts get their WM_PAINT first).
 QImage GrabWindow(CWnd& window);
 /// The whole top-level window as a user sees it: its menu bar and other outer strips too.

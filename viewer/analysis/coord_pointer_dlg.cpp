@@ -12,7 +12,7 @@
 #include "platform/dialogs/data_exchange.h"
 #include "platform/dialogs/dialog_template.h"
 #include "platform/window/messages.h"
-#include "viewer/core/frame_viewer.h"
+#include "viewer/analysis/viewer_host.h"
 #include "viewer/core/view_rect.h"
 #include "viewer/core/viewer_messages.h"
 
@@ -63,9 +63,9 @@ CCoordPointerDlg::CCoordPointerDlg() : CSelfDeletingDlg(kTemplate) {}
 
 CCoordPointerDlg::CCoordPointerDlg(CWnd* parent) : CSelfDeletingDlg(kTemplate, parent) {}
 
-BOOL CCoordPointerDlg::Create(CWnd* parent, CFrameViewer* frame)
+BOOL CCoordPointerDlg::Create(CWnd* parent, CViewerHost* host)
 {
-    m_pFrame = frame;
+    m_pHost = host;
     return CreateStandIn(parent);
 }
 
@@ -102,13 +102,13 @@ BOOL CCoordPointerDlg::OnInitDialog()
 
 void CCoordPointerDlg::Refresh()
 {
-    if (!m_pFrame) return;
-    const int width = m_pFrame->ImageWidth(1);
-    const int height = m_pFrame->ImageHeight(1);
+    if (!m_pHost) return;
+    const int width = m_pHost->ImageWidth(1);
+    const int height = m_pHost->ImageHeight(1);
     if (width <= 0 || height <= 0) return;
     m_nImageWidth = width;
     m_nImageHeight = height;
-    const CCoordLawData* law = m_pFrame->GetViewRect()->GetCoordLaw();
+    const CCoordLawData* law = m_pHost->GetViewRect()->GetCoordLaw();
     const CPointT<double> first = law->GetLogicalCoord(0.0, 0.0);
     const CPointT<double> last = law->GetLogicalCoord(width - 1.0, height - 1.0);
     m_dLogicalWidth = std::fabs(last.x - first.x);
@@ -120,11 +120,11 @@ void CCoordPointerDlg::Refresh()
 
 void CCoordPointerDlg::ReadPointer()
 {
-    if (!m_pFrame) return;
-    const CPoint p = m_pFrame->GetPointerPos();
+    if (!m_pHost) return;
+    const CPoint p = m_pHost->GetPointerPos();
     m_nFileX = p.x;
     m_nFileY = p.y;
-    CViewRect* view = m_pFrame->GetViewRect();
+    CViewRect* view = m_pHost->GetViewRect();
     m_strValue = view->GetValueText(p.x, p.y);
     const CPointT<double> logical = view->GetCoordLaw()->GetLogicalCoord(p);
     m_dLogicalX = logical.x;
@@ -137,14 +137,14 @@ void CCoordPointerDlg::ReadPointer()
 
 void CCoordPointerDlg::MoveTo(int x, int y)
 {
-    if (!m_pFrame) return;
-    m_pFrame->SetPointerPos(CPoint(x, y));
+    if (!m_pHost) return;
+    m_pHost->SetPointerPos(CPoint(x, y));
     ReadPointer();
 }
 
 CPoint CCoordPointerDlg::FileOf(double x, double y) const
 {
-    const CPointT<double> file = m_pFrame->GetViewRect()->GetCoordLaw()->GetFileCoord(x, y);
+    const CPointT<double> file = m_pHost->GetViewRect()->GetCoordLaw()->GetFileCoord(x, y);
     // A law that maps no pixel here (a zero scale) gives no position: stay where we are.
     const int fx = std::isfinite(file.x) && std::fabs(file.x) < 2e9 ? Round(file.x) : m_nFileX;
     const int fy = std::isfinite(file.y) && std::fabs(file.y) < 2e9 ? Round(file.y) : m_nFileY;
@@ -170,7 +170,7 @@ bool CCoordPointerDlg::TakeEdits()
 
 void CCoordPointerDlg::Close()
 {
-    if (m_pFrame) static_cast<CWnd*>(m_pFrame)->SendMessage(WM_DLGMESSAGE, 5, 0);
+    if (m_pHost) m_pHost->HostWnd()->SendMessage(WM_DLGMESSAGE, 5, 0);
     ShowWindow(SW_HIDE);
 }
 
@@ -187,13 +187,13 @@ BOOL CCoordPointerDlg::OnCommand(WPARAM wParam, LPARAM lParam)
         return TRUE;
     }
     if (code == BN_CLICKED && id == IDC_CP_GO_TO) {
-        if (m_pFrame) static_cast<CWnd*>(m_pFrame)->SendMessage(WM_DLGMESSAGE, 6, 0);
+        if (m_pHost) m_pHost->HostWnd()->SendMessage(WM_DLGMESSAGE, 6, 0);
         return TRUE;
     }
     if (code == EN_KILLFOCUS &&
         (id == IDC_CP_FILE_X || id == IDC_CP_FILE_Y || id == IDC_CP_LOGICAL_X || id == IDC_CP_LOGICAL_Y)) {
         // The range message itself takes the focus away; that is no new entry.
-        if (m_bExchanging || !m_pFrame || !HasPicture()) return TRUE;
+        if (m_bExchanging || !m_pHost || !HasPicture()) return TRUE;
         if (!TakeEdits()) return TRUE;
         if (id == IDC_CP_FILE_X || id == IDC_CP_FILE_Y) {
             MoveTo(m_nFileX, m_nFileY);
@@ -216,7 +216,7 @@ BOOL CCoordPointerDlg::OnNotify(WPARAM wParam, LPARAM lParam, LRESULT* pResult)
     const int id = change ? int(change->hdr.idFrom) : 0;
     if (!change || change->hdr.code != UDN_DELTAPOS || id < IDC_CP_SPIN_FILE_X || id > IDC_CP_SPIN_LOGICAL_Y)
         return CSelfDeletingDlg::OnNotify(wParam, lParam, pResult);
-    if (m_pFrame && HasPicture()) {
+    if (m_pHost && HasPicture()) {
         const int delta = change->iDelta;
         switch (id) {
             case IDC_CP_SPIN_FILE_X:

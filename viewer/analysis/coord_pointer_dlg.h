@@ -8,21 +8,21 @@
 #include "platform/cstring.h"
 #include "viewer/analysis/stand_in_dlg.h"
 
-class CFrameViewer;
+class CViewerHost;
 
 class CCoordPointerDlg : public CSelfDeletingDlg {
 public:
     CCoordPointerDlg();
     explicit CCoordPointerDlg(CWnd* parent);
     /// Modeless and hidden, with `parent` as owner, reading and moving the pointer of `frame`.
-    BOOL Create(CWnd* parent, CFrameViewer* frame);
+    BOOL Create(CWnd* parent, CViewerHost* host);
 
     /// Takes the picture's size and logical extent from the frame and centres the pointer.
     void Refresh();
     /// Reads the pointer's position, value and logical coordinates into the edits.
     void ReadPointer();
 
-    CFrameViewer* m_pFrame = nullptr;
+    CViewerHost* m_pHost = nullptr;
     int m_nImageWidth = 0;
     int m_nImageHeight = 0;
     double m_dLogicalWidth = 0.0, m_dLogicalHeight = 0.0;

@@ -13,7 +13,7 @@
 #include "platform/gdi/gdi_objects.h"
 #include "platform/window/messages.h"
 #include "viewer/analysis/stats_grid_resources.h"
-#include "viewer/core/frame_viewer.h"
+#include "viewer/analysis/viewer_host.h"
 #include "viewer/core/view_rect.h"
 #include "viewer/core/viewer_messages.h"
 #include "viewer/core/virtual_view.h"
@@ -60,10 +60,10 @@ CDataInfoDlg::CDataInfoDlg() : CCollapsibleDlg(*platform::FindDialogTemplate(IDD
 
 CDataInfoDlg::~CDataInfoDlg() = default;
 
-BOOL CDataInfoDlg::Create(CFrameViewer* frame)
+BOOL CDataInfoDlg::Create(CViewerHost* host)
 {
-    m_pFrame = frame;
-    return CreateStandIn(static_cast<CWnd*>(frame));
+    m_pHost = host;
+    return CreateStandIn(host ? host->HostWnd() : nullptr);
 }
 
 BOOL CDataInfoDlg::OnInitDialog()
@@ -151,7 +151,7 @@ void CDataInfoDlg::ShowEmpty()
 
 void CDataInfoDlg::Refresh(int tab)
 {
-    CViewRect* rect = m_pFrame ? m_pFrame->GetViewRect() : nullptr;
+    CViewRect* rect = m_pHost ? m_pHost->GetViewRect() : nullptr;
     if (!rect || !rect->GetActiveView()) {
         ShowEmpty();
         return;
@@ -162,17 +162,17 @@ void CDataInfoDlg::Refresh(int tab)
 
 void CDataInfoDlg::Fill(int tab)
 {
-    CViewRect* rect = m_pFrame ? m_pFrame->GetViewRect() : nullptr;
+    CViewRect* rect = m_pHost ? m_pHost->GetViewRect() : nullptr;
     CVirtualView* view = rect ? rect->GetActiveView() : nullptr;
     if (!view) {
         ShowEmpty();
         return;
     }
-    SetMode(m_pFrame->GetColorMode() == 2 ? 2 : 1);
+    SetMode(m_pHost->GetColorMode() == 2 ? 2 : 1);
     const int component = m_nMode == 2 ? 3 + std::clamp(tab, 0, 2) : 1;
     DataInfoRecord info;
-    info.width = m_pFrame->ImageWidth(1);
-    info.height = m_pFrame->ImageHeight(1);
+    info.width = m_pHost->ImageWidth(1);
+    info.height = m_pHost->ImageHeight(1);
     const CPointT<double> first = rect->GetCoordLaw()->GetLogicalCoord(0.0, 0.0);
     const CPointT<double> last =
         rect->GetCoordLaw()->GetLogicalCoord(double(info.width - 1), double(info.height - 1));
@@ -233,7 +233,7 @@ void CDataInfoDlg::Fill(int tab)
 
 void CDataInfoDlg::OnCancel()
 {
-    if (m_pFrame) m_pFrame->SendMessage(WM_DLGMESSAGE, 10, 0);
+    if (m_pHost) m_pHost->HostWnd()->SendMessage(WM_DLGMESSAGE, 10, 0);
     ShowWindow(SW_HIDE);
 }
 

@@ -9,11 +9,13 @@
 #include "platform/controls/image_list.h"
 #include "platform/controls/progress_ctrl.h"
 #include "platform/controls/tab_ctrl.h"
-#include "viewer/analysis/analysis_services.h"
+#include "outside/basecore/rect_t.h"
+#include "platform/cstring.h"
+#include "viewer/analysis/collapsible_dlg.h"
 #include "viewer/core/viewer_meter_info.h"
 
 class CGridCtrl;
-class CFrameViewer;
+class CViewerHost;
 
 /// What one refresh shows.
 struct DataInfoRecord {
@@ -29,7 +31,7 @@ public:
     CDataInfoDlg();
     ~CDataInfoDlg() override;
     /// Modeless and hidden, owned by the frame.
-    BOOL Create(CFrameViewer* frame);
+    BOOL Create(CViewerHost* host);
     /// 1: single band (the tabs folded away); 2: RGB (three tabs).
     void SetMode(int mode);
     /// Has the active layer's statistics made ready (with this dialog's meter) and shows them.
@@ -40,7 +42,7 @@ public:
     int GetGridKind() const { return m_nGridKind; }
     CViewerMeterInfo* GetMeter() { return m_pMeter.get(); }
 
-    CFrameViewer* m_pFrame = nullptr;
+    CViewerHost* m_pHost = nullptr;
     int m_nMode = -1;
 
     LRESULT WindowProc(UINT message, WPARAM wParam, LPARAM lParam) override;

@@ -4,7 +4,7 @@
 #include "platform/controls/button.h"
 #include "platform/controls/edit.h"
 #include "platform/dialogs/dialog_template.h"
-#include "viewer/core/frame_viewer.h"
+#include "viewer/analysis/viewer_host.h"
 #include "viewer/core/view_rect.h"
 #include "viewer/core/viewer_messages.h"
 #include "viewer/core/virtual_view.h"
@@ -32,10 +32,10 @@ const platform::DialogTemplate kTemplate{
 
 CFilePropertiesDlg::CFilePropertiesDlg() : CSelfDeletingDlg(kTemplate) {}
 
-BOOL CFilePropertiesDlg::Create(CFrameViewer* frame)
+BOOL CFilePropertiesDlg::Create(CViewerHost* host)
 {
-    m_pFrame = frame;
-    return CreateStandIn(static_cast<CWnd*>(frame));
+    m_pHost = host;
+    return CreateStandIn(host ? host->HostWnd() : nullptr);
 }
 
 BOOL CFilePropertiesDlg::OnInitDialog()
@@ -54,9 +54,9 @@ BOOL CFilePropertiesDlg::OnInitDialog()
 
 void CFilePropertiesDlg::Fill()
 {
-    if (m_pFrame && !m_bModified) {
+    if (m_pHost && !m_bModified) {
         CString path;
-        if (CVirtualView* view = m_pFrame->GetViewRect()->GetActiveView()) path = view->GetFileName(1);
+        if (CVirtualView* view = m_pHost->GetViewRect()->GetActiveView()) path = view->GetFileName(1);
         m_bDescriptionPlaceholder = !CLayerDescription::GetDescriptionTag(path, 601, m_strDescription);
         m_bCaptionPlaceholder = !CLayerDescription::GetDescriptionTag(path, 600, m_strCaption);
         if (m_bDescriptionPlaceholder) m_strDescription = kNoInformation;
@@ -72,18 +72,18 @@ void CFilePropertiesDlg::Fill()
 
 void CFilePropertiesDlg::OnOK()
 {
-    if (m_pFrame) {
+    if (m_pHost) {
         GetDlgItemText(IDC_FILEPROP_CAPTION, m_strCaption);
         GetDlgItemText(IDC_FILEPROP_DESCRIPTION, m_strDescription);
         if (m_bModified) {
             // The frame keeps its own copy for the save; a placeholder left as it was is no text.
             const bool captionKept = m_bCaptionPlaceholder && m_strCaption == kNoInformation;
             const bool descriptionKept = m_bDescriptionPlaceholder && m_strDescription == kNoInformation;
-            m_pFrame->SetDescriptionTexts(captionKept ? CString() : m_strCaption,
-                                          descriptionKept ? CString() : m_strDescription);
-            m_pFrame->SendMessage(WM_DLGMESSAGE, 25, 4);
+            m_pHost->SetDescriptionTexts(captionKept ? CString() : m_strCaption,
+                                         descriptionKept ? CString() : m_strDescription);
+            m_pHost->HostWnd()->SendMessage(WM_DLGMESSAGE, 25, 4);
         }
-        m_pFrame->SendMessage(WM_DLGMESSAGE, 24, 4);
+        m_pHost->HostWnd()->SendMessage(WM_DLGMESSAGE, 24, 4);
     }
     DestroyWindow();
 }
@@ -91,7 +91,7 @@ void CFilePropertiesDlg::OnOK()
 void CFilePropertiesDlg::OnCancel()
 {
     m_bModified = 0;
-    if (m_pFrame) m_pFrame->SendMessage(WM_DLGMESSAGE, 24, 0);
+    if (m_pHost) m_pHost->HostWnd()->SendMessage(WM_DLGMESSAGE, 24, 0);
     DestroyWindow();
 }
 
@@ -112,7 +112,7 @@ BOOL CFilePropertiesDlg::OnCommand(WPARAM wParam, LPARAM lParam)
 LRESULT CFilePropertiesDlg::WindowProc(UINT message, WPARAM wParam, LPARAM lParam)
 {
     if (message == WM_CLOSE) {
-        if (m_pFrame) m_pFrame->SendMessage(WM_DLGMESSAGE, 24, 0);
+        if (m_pHost) m_pHost->HostWnd()->SendMessage(WM_DLGMESSAGE, 24, 0);
         DestroyWindow();
         return 0;
     }

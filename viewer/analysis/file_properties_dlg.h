@@ -4,16 +4,20 @@
 // It hands the texts to the frame on Apply; the frame writes them with its next save.
 
 #include "outside/basecore/sizer_mover.h"
-#include "viewer/analysis/analysis_services.h"
+#include "outside/basecore/rect_t.h"
+#include "platform/cstring.h"
+#include "viewer/analysis/stand_in_dlg.h"
+
+class CViewerHost;
 
 class CFilePropertiesDlg : public CSelfDeletingDlg {
 public:
     CFilePropertiesDlg();
-    BOOL Create(CFrameViewer* frame);
+    BOOL Create(CViewerHost* host);
     /// Reads both texts from the file unless the user has edited them.
     void Fill();
 
-    CFrameViewer* m_pFrame = nullptr;
+    CViewerHost* m_pHost = nullptr;
     int m_bModified = 0;
     CString m_strCaption;
     CString m_strDescription;

@@ -12,7 +12,7 @@
 #include "platform/window/messages.h"
 #include "viewer/analysis/analysis_dialog_ids.h"
 #include "viewer/analysis/find_value.h"
-#include "viewer/core/frame_viewer.h"
+#include "viewer/analysis/viewer_host.h"
 #include "viewer/core/view_rect.h"
 #include "viewer/core/viewer_messages.h"
 #include "viewer/core/virtual_view.h"
@@ -40,10 +40,10 @@ CString FindKey()
 
 CFindDlg::CFindDlg() : CSelfDeletingDlg(kTemplate) {}
 
-BOOL CFindDlg::Create(CFrameViewer* frame)
+BOOL CFindDlg::Create(CViewerHost* host)
 {
-    m_pFrame = frame;
-    return CreateStandIn(static_cast<CWnd*>(frame));
+    m_pHost = host;
+    return CreateStandIn(host ? host->HostWnd() : nullptr);
 }
 
 void CFindDlg::DoDataExchange(CDataExchange* pDX)
@@ -77,8 +77,8 @@ void CFindDlg::SaveSettings()
 BOOL CFindDlg::OnInitDialog()
 {
     CSelfDeletingDlg::OnInitDialog();
-    if (m_pFrame) {
-        if (CVirtualView* view = m_pFrame->GetViewRect()->GetActiveView()) {
+    if (m_pHost) {
+        if (CVirtualView* view = m_pHost->GetViewRect()->GetActiveView()) {
             const CRDPLayer* layer = view->GetLayer(1);
             if (CWnd* check = GetDlgItem(IDC_FIND_APPROXIMATE))
                 check->EnableWindow(layer && layer->IsFloatType() ? TRUE : FALSE);
@@ -91,17 +91,17 @@ BOOL CFindDlg::OnInitDialog()
 
 void CFindDlg::OnFindNext()
 {
-    if (!UpdateData(TRUE) || !m_pFrame) return;
-    CVirtualView* view = m_pFrame->GetViewRect()->GetActiveView();
+    if (!UpdateData(TRUE) || !m_pHost) return;
+    CVirtualView* view = m_pHost->GetViewRect()->GetActiveView();
     CRDPLayer* layer = view ? view->GetLayer(1) : nullptr;
     // Without a layer there is nothing to search and nothing to report.
     if (!layer || layer->Width() <= 0 || layer->Height() <= 0) return;
-    const int component = m_pFrame->GetComplexMode(1);
+    const int component = m_pHost->GetComplexMode(1);
     // The search goes on from the pointer. While the pointer is off it cannot take a hit,
     // and starting from it again would find the same cell forever: then the search goes on
     // from where the last one ended.
     if (!m_bOwnPosition) {
-        const CPoint pointer = m_pFrame->GetPointerPos();
+        const CPoint pointer = m_pHost->GetPointerPos();
         m_position = pointer;
     }
     m_position.x = std::clamp(int(m_position.x), 0, layer->Width() - 1);
@@ -110,9 +110,9 @@ void CFindDlg::OnFindNext()
     const CWnd* check = GetDlgItem(IDC_FIND_APPROXIMATE);
     const int approximate = check && check->IsWindowEnabled() ? m_bApproximate : 0;
     if (FindValueInLayer(m_strFind, m_nDirection, approximate, layer, component, &m_position)) {
-        m_pFrame->SetPointerPos(m_position);
-        m_bOwnPosition = m_pFrame->GetPointerPos() != m_position;
-        static_cast<CWnd*>(m_pFrame)->SendMessage(WM_DLGMESSAGE, 6, 0);
+        m_pHost->SetPointerPos(m_position);
+        m_bOwnPosition = m_pHost->GetPointerPos() != m_position;
+        m_pHost->HostWnd()->SendMessage(WM_DLGMESSAGE, 6, 0);
     } else {
         CString text, caption;
         text.LoadString(IDS_VALUE_NOT_FOUND);

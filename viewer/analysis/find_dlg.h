@@ -7,17 +7,17 @@
 #include "platform/geometry.h"
 #include "viewer/analysis/stand_in_dlg.h"
 
-class CFrameViewer;
+class CViewerHost;
 
 class CFindDlg : public CSelfDeletingDlg {
 public:
     CFindDlg();
     /// Modeless, owned by the frame whose layer it searches.
-    BOOL Create(CFrameViewer* frame);
+    BOOL Create(CViewerHost* host);
 
     void OnFindNext();
 
-    CFrameViewer* m_pFrame = nullptr;
+    CViewerHost* m_pHost = nullptr;
     CPoint m_position{-1, -1};
     CString m_strFind;
     int m_nDirection = 0;  ///< 0 forward, 1 backward

@@ -13,7 +13,7 @@
 #include "platform/window/modal.h"
 #include "viewer/analysis/analysis_dialog_ids.h"
 #include "viewer/analysis/value_scan.h"
-#include "viewer/core/frame_viewer.h"
+#include "viewer/analysis/viewer_host.h"
 #include "viewer/core/view_rect.h"
 #include "viewer/core/viewer_messages.h"
 #include "viewer/core/viewer_meter_info.h"
@@ -50,10 +50,10 @@ void WriteCellValue(CRDPLayer& layer, CPoint cell, int component, double re, dou
 
 CFindReplaceValueDlg::CFindReplaceValueDlg() : CDialog(IDD_REPLACE_VALUE) {}
 
-BOOL CFindReplaceValueDlg::Create(CFrameViewer* frame)
+BOOL CFindReplaceValueDlg::Create(CViewerHost* host)
 {
-    m_pFrame = frame;
-    m_bCreated = CDialog::Create(IDD_REPLACE_VALUE, static_cast<CWnd*>(frame)) != FALSE;
+    m_pHost = host;
+    m_bCreated = CDialog::Create(IDD_REPLACE_VALUE, host ? host->HostWnd() : nullptr) != FALSE;
     return m_bCreated ? TRUE : FALSE;
 }
 
@@ -91,8 +91,8 @@ void CFindReplaceValueDlg::SaveSettings()
 BOOL CFindReplaceValueDlg::OnInitDialog()
 {
     CDialog::OnInitDialog();
-    if (m_pFrame) {
-        if (CVirtualView* view = m_pFrame->GetViewRect()->GetActiveView()) {
+    if (m_pHost) {
+        if (CVirtualView* view = m_pHost->GetViewRect()->GetActiveView()) {
             CRDPLayer* layer = view->GetLayer(1);
             if (CWnd* check = GetDlgItem(IDC_REPLACE_APPROXIMATE))
                 check->EnableWindow(layer && layer->IsFloatType() ? TRUE : FALSE);
@@ -105,8 +105,8 @@ BOOL CFindReplaceValueDlg::OnInitDialog()
 
 CRDPLayer* CFindReplaceValueDlg::ActiveLayer(bool forWriting)
 {
-    if (!m_pFrame) return nullptr;
-    CVirtualView* view = m_pFrame->GetViewRect()->GetActiveView();
+    if (!m_pHost) return nullptr;
+    CVirtualView* view = m_pHost->GetViewRect()->GetActiveView();
     if (!view) return nullptr;
     if (forWriting && !view->IsWorkingCopy() && !view->MakeWorkingCopy()) return nullptr;
     return view->GetLayer(1);
@@ -143,10 +143,10 @@ void CFindReplaceValueDlg::OnFindNext()
     UpdateData(TRUE);
     CRDPLayer* layer = ActiveLayer(false);
     if (!layer) return;
-    const int component = m_pFrame->GetComplexMode(1);
-    StartCell(*layer, m_pFrame->GetPointerPos());
+    const int component = m_pHost->GetComplexMode(1);
+    StartCell(*layer, m_pHost->GetPointerPos());
     if (Search(*layer, component))
-        m_pFrame->SetPointerPos(m_position);
+        m_pHost->SetPointerPos(m_position);
     else
         NotFound();
     SaveSettings();
@@ -158,14 +158,14 @@ void CFindReplaceValueDlg::OnReplace()
     UpdateData(TRUE);
     CRDPLayer* layer = ActiveLayer(true);
     if (!layer) return;
-    const int component = m_pFrame->GetComplexMode(1);
-    StartCell(*layer, m_pFrame->GetPointerPos());
+    const int component = m_pHost->GetComplexMode(1);
+    StartCell(*layer, m_pHost->GetPointerPos());
     WriteReplacement(*layer, component);
-    CWnd* frame = static_cast<CWnd*>(m_pFrame);
+    CWnd* frame = m_pHost->HostWnd();
     frame->SendMessage(WM_VIEWER, reinterpret_cast<WPARAM>(&m_position), 11);
     frame->SendMessage(WM_DLGMESSAGE, 8, 0);
     if (Search(*layer, component))
-        m_pFrame->SetPointerPos(m_position);
+        m_pHost->SetPointerPos(m_position);
     else
         NotFound();
     SaveSettings();
@@ -177,24 +177,24 @@ void CFindReplaceValueDlg::OnReplaceAll()
     UpdateData(TRUE);
     if (!ActiveLayer(false)) return;
     // The first match is found, and shown, as Find next does.
-    const ValueQuery find = MakeValueQuery(m_strFind, m_bApproximate != 0, m_pFrame->GetComplexMode(1));
+    const ValueQuery find = MakeValueQuery(m_strFind, m_bApproximate != 0, m_pHost->GetComplexMode(1));
     {
         CRDPLayer* layer = ActiveLayer(false);
-        StartCell(*layer, m_pFrame->GetPointerPos());
+        StartCell(*layer, m_pHost->GetPointerPos());
         if (!ScanForValue(*layer, find, m_nDirection, m_position)) {
             NotFound();
             SaveSettings();
             return;
         }
-        m_pFrame->SetPointerPos(m_position);
+        m_pHost->SetPointerPos(m_position);
     }
-    CMeterInfoBase* meter = m_pFrame->GetMeterInfo();
+    CMeterInfoBase* meter = m_pHost->GetMeterInfo();
     CRDPLayer* layer = ActiveLayer(true);
     if (!layer) {
         SaveSettings();
         return;
     }
-    const int component = m_pFrame->GetComplexMode(1);
+    const int component = m_pHost->GetComplexMode(1);
     // The job starts at the match just found. Re-reading the pointer would start at a cell
     // that holds no match whenever the pointer could not follow the find (pointer off).
     const int rows = m_nDirection == 0 ? layer->Height() - m_position.y : m_position.y + 1;
@@ -213,9 +213,9 @@ void CFindReplaceValueDlg::OnReplaceAll()
     job->approximate = m_bApproximate;
     job->position = m_position;
     job->hDialog = GetSafeHwnd();
-    job->hFrame = static_cast<CWnd*>(m_pFrame)->GetSafeHwnd();
+    job->hFrame = m_pHost->HostWnd()->GetSafeHwnd();
 
-    m_pFrame->FreezForInput(1);
+    m_pHost->FreezForInput(1);
     m_bJobRunning = true;
     CString title;
     GetWindowText(title);
@@ -223,7 +223,7 @@ void CFindReplaceValueDlg::OnReplaceAll()
     if (!Run(title, &CFindReplaceValueDlg::ReplaceAllJob, meter, record)) {
         delete record;
         m_bJobRunning = false;
-        m_pFrame->FreezForInput(0);
+        m_pHost->FreezForInput(0);
     }
     SaveSettings();
 }

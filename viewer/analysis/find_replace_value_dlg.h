@@ -8,7 +8,7 @@
 #include "platform/geometry.h"
 #include "platform/window/messages.h"
 
-class CFrameViewer;
+class CViewerHost;
 class CMeterInfoBase;
 class CRDPLayer;
 class CFindReplaceValueDlg;
@@ -37,7 +37,7 @@ class CFindReplaceValueDlg : public CDialog {
 public:
     CFindReplaceValueDlg();
     /// Modeless, with the frame as parent.
-    virtual BOOL Create(CFrameViewer* frame);
+    virtual BOOL Create(CViewerHost* host);
 
     void OnFindNext();
     void OnReplace();
@@ -60,7 +60,7 @@ public:
     CString m_strReplace;
     int m_nDirection = 0;
     int m_bApproximate = 0;
-    CFrameViewer* m_pFrame = nullptr;
+    CViewerHost* m_pHost = nullptr;
 
 protected:
     void DoDataExchange(CDataExchange* pDX) override;

@@ -3,7 +3,10 @@
 // The "Freehand region" dialog: area and bounding rectangle of a free-hand selection, in
 // file pixels or logical units.
 
-#include "viewer/analysis/analysis_services.h"
+#include "outside/basecore/rect_t.h"
+#include "platform/cstring.h"
+#include "viewer/analysis/stand_in_dlg.h"
+#include "viewer/core/selection_info.h"
 
 class CFreehandRegionDlg : public CSelfDeletingDlg {
 public:

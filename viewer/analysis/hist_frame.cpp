@@ -25,11 +25,12 @@
 #include "platform/window/modal.h"
 #include "viewer/analysis/hist_bars.h"
 #include "viewer/analysis/hist_view.h"
-#include "viewer/core/frame_viewer.h"
-#include "viewer/core/viewer_functions.h"
-#include "viewer/core/frame_viewer_ids.h"
+#include "viewer/analysis/viewer_host.h"
+#include "viewer/core/view_result_param.h"
+#include "viewer/core/viewer_resources.h"
 #include "viewer/core/view_rect.h"
 #include "viewer/core/viewer_messages.h"
+#include "viewer/core/viewer_meter_info.h"
 #include "viewer/core/virtual_view.h"
 
 /// Jobs of one window still running (the window waits for them before the layers go).
@@ -343,7 +344,7 @@ void CHistFrame::SetChannelRange(const double minima[4], const double maxima[4],
     // The arrays are indexed by component: 0 real, 1 imaginary, 2 amplitude, 3 phase. A real
     // layer's range is in the first; a complex one's in the component its viewer shows.
     int at = 0;
-    CFrameViewer* viewer = Viewer();
+    CViewerHost* viewer = Viewer();
     if (viewer && viewer->GetViewRect()->IsComplex(channel)) {
         switch (viewer->GetComplexMode(channel)) {
             case 1:
@@ -372,9 +373,9 @@ CWnd* CHistFrame::GetViewer() const
     return m_pMaster ? m_pMaster->m_pParent : nullptr;
 }
 
-CFrameViewer* CHistFrame::Viewer() const
+CViewerHost* CHistFrame::Viewer() const
 {
-    return dynamic_cast<CFrameViewer*>(GetViewer());
+    return dynamic_cast<CViewerHost*>(GetViewer());
 }
 
 CString CHistFrame::GetStatusText() const
@@ -405,7 +406,7 @@ void CHistFrame::BuildPalette(int channel)
 void CHistFrame::AttachData()
 {
     m_pView->SetData(&m_data);
-    CFrameViewer* viewer = Viewer();
+    CViewerHost* viewer = Viewer();
     if (!viewer) return;
     CViewRect* rect = viewer->GetViewRect();
     CVirtualView* active = rect->GetActiveView();
@@ -478,7 +479,7 @@ void CHistFrame::AttachData()
 
 void CHistFrame::StartCalcHist()
 {
-    CFrameViewer* viewer = Viewer();
+    CViewerHost* viewer = Viewer();
     CVirtualView* active = viewer ? viewer->GetViewRect()->GetActiveView() : nullptr;
     if (!active || !m_hRgn) return;
     auto result = std::make_shared<HistJobResult>();
@@ -940,7 +941,7 @@ void CHistFrame::OnViewerMessage(WPARAM wParam, LPARAM lParam)
             if (IsWindowVisible()) AttachData();
             break;
         case 10:
-            if (CFrameViewer* viewer = Viewer())
+            if (CViewerHost* viewer = Viewer())
                 if (CVirtualView* active = viewer->GetViewRect()->GetActiveView()) {
                     HistChannel& c = m_data.m_single;
                     if (m_data.m_nMode == 1) {
@@ -963,7 +964,7 @@ void CHistFrame::SetTitle()
 {
     CString title = "Histogram";
     if (m_nKind == 0) {
-        if (CFrameViewer* viewer = Viewer()) title += ": " + viewer->GetViewRect()->GetLayerName();
+        if (CViewerHost* viewer = Viewer()) title += ": " + viewer->GetViewRect()->GetLayerName();
     } else {
         title += ": Region";
     }

@@ -21,7 +21,7 @@
 class CHistView;
 class CHistLevelsBar;
 class CHistGridBar;
-class CFrameViewer;
+class CViewerHost;
 struct HistJobResult;
 struct HistJobTracker;
 
@@ -141,7 +141,7 @@ private:
     void SetGridControls(int selection);
     void BuildPalette(int channel);
     void ShowContextMenu(CPoint screen);
-    CFrameViewer* Viewer() const;
+    CViewerHost* Viewer() const;
     int PaletteSlot() const;
     int SelSlot() const;
 

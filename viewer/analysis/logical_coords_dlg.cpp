@@ -9,7 +9,7 @@
 #include "platform/window/messages.h"
 #include "platform/window/modal.h"
 #include "viewer/analysis/analysis_dialog_ids.h"
-#include "viewer/core/frame_viewer.h"
+#include "viewer/analysis/viewer_host.h"
 #include "viewer/core/view_rect.h"
 #include "viewer/core/viewer_messages.h"
 #include "viewer/core/virtual_view.h"
@@ -37,10 +37,10 @@ CLogicalCoordsDlg::CLogicalCoordsDlg(CWnd* parent) : CDialog(IDD_LOGICAL_COORDS,
 
 CLogicalCoordsDlg::~CLogicalCoordsDlg() = default;
 
-BOOL CLogicalCoordsDlg::Create(CFrameViewer* frame)
+BOOL CLogicalCoordsDlg::Create(CViewerHost* host)
 {
-    m_pFrame = frame;
-    m_bCreated = CDialog::Create(IDD_LOGICAL_COORDS, static_cast<CWnd*>(frame)) != FALSE;
+    m_pHost = host;
+    m_bCreated = CDialog::Create(IDD_LOGICAL_COORDS, host ? host->HostWnd() : nullptr) != FALSE;
     return m_bCreated ? TRUE : FALSE;
 }
 
@@ -71,10 +71,10 @@ bool CLogicalCoordsDlg::SyncValues(BOOL toNumbers)
 
 void CLogicalCoordsDlg::RefreshFromView()
 {
-    if (!m_pFrame) return;
-    const int width = m_pFrame->ImageWidth(1);
-    const int height = m_pFrame->ImageHeight(1);
-    const CCoordLawData* law = m_pFrame->GetViewRect()->GetCoordLaw();
+    if (!m_pHost) return;
+    const int width = m_pHost->ImageWidth(1);
+    const int height = m_pHost->ImageHeight(1);
+    const CCoordLawData* law = m_pHost->GetViewRect()->GetCoordLaw();
     const CPointT<double> first = law->GetLogicalCoord(0.0, 0.0);
     const CPointT<double> last = law->GetLogicalCoord(width - 1.0, height - 1.0);
     m_dXFrom = first.x;
@@ -94,31 +94,31 @@ void CLogicalCoordsDlg::ShowInvalid()
 
 void CLogicalCoordsDlg::OnApply()
 {
-    if (!m_pFrame) return;
+    if (!m_pHost) return;
     UpdateData(TRUE);
     const bool finite = SyncValues(TRUE);
-    const int width = m_pFrame->ImageWidth(1);
-    const int height = m_pFrame->ImageHeight(1);
+    const int width = m_pHost->ImageWidth(1);
+    const int height = m_pHost->ImageHeight(1);
     // Without a picture there is no law to set.
     if (width <= 0 || height <= 0) return;
     if (!finite || std::fabs(m_dXFrom - m_dXTo) < 1e-15 || std::fabs(m_dYFrom - m_dYTo) < 1e-15) {
         ShowInvalid();
         return;
     }
-    if (!m_pFrame->GetViewRect()->SetLogicalCoords(width, height, m_dXFrom, m_dXTo, m_dYFrom, m_dYTo))
+    if (!m_pHost->GetViewRect()->SetLogicalCoords(width, height, m_dXFrom, m_dXTo, m_dYFrom, m_dYTo))
         ShowInvalid();
 }
 
 void CLogicalCoordsDlg::OnDefault()
 {
-    if (!m_pFrame) return;
-    CViewRect* viewRect = m_pFrame->GetViewRect();
+    if (!m_pHost) return;
+    CViewRect* viewRect = m_pHost->GetViewRect();
     CVirtualView* view = viewRect->GetActiveView();
     if (!view) return;
     const CString path = view->GetFileName(1);
     viewRect->GetCoordLaw()->LoadData(path);
     RefreshFromView();
-    static_cast<CWnd*>(m_pFrame)->SendMessage(WM_DLGMESSAGE, 16, 1);
+    m_pHost->HostWnd()->SendMessage(WM_DLGMESSAGE, 16, 1);
 }
 
 BOOL CLogicalCoordsDlg::OnCommand(WPARAM wParam, LPARAM lParam)

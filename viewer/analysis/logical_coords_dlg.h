@@ -7,14 +7,14 @@
 #include "platform/cstring.h"
 #include "platform/dialogs/dialog.h"
 
-class CFrameViewer;
+class CViewerHost;
 
 class CLogicalCoordsDlg : public CDialog {
 public:
     explicit CLogicalCoordsDlg(CWnd* parent = nullptr);
     ~CLogicalCoordsDlg() override;
     /// Modeless, hidden, with the frame as parent.
-    virtual BOOL Create(CFrameViewer* frame);
+    virtual BOOL Create(CViewerHost* host);
 
     /// Fills the fields from the view window's coordinate law.
     void RefreshFromView();
@@ -26,7 +26,7 @@ public:
     BOOL OnCommand(WPARAM wParam, LPARAM lParam) override;
     LRESULT WindowProc(UINT message, WPARAM wParam, LPARAM lParam) override;
 
-    CFrameViewer* m_pFrame = nullptr;
+    CViewerHost* m_pHost = nullptr;
     CString m_strXTo;
     CString m_strYTo;
     CString m_strXFrom;

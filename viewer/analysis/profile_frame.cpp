@@ -13,11 +13,10 @@
 #include "platform/shell/shell.h"
 #include "platform/window/cursor.h"
 #include "platform/window/modal.h"
-#include "viewer/core/frame_viewer_ids.h"
+#include "viewer/core/viewer_resources.h"
 #include "viewer/core/raster_view_services.h"
 #include "viewer/core/text_art_bitmap.h"
 #include "viewer/core/view_result_param.h"
-#include "viewer/core/viewer_functions.h"
 
 namespace {
 

@@ -2,11 +2,25 @@
 
 #include <algorithm>
 #include <cstring>
+#include <memory>
 
 #include "platform/dialogs/data_exchange.h"
 #include "platform/window/messages.h"
 #include "viewer/analysis/analysis_dialog_ids.h"
+#include "viewer/core/raster_view_services.h"
 #include "viewer/core/viewer_messages.h"
+
+namespace {
+
+/// The view window and its figures make their property lists through their services.
+const bool kServiceInstalled = [] {
+    GetRasterViewServices().makePropertyList = []() -> std::unique_ptr<CPropertyList> {
+        return std::make_unique<CPropertySet>();
+    };
+    return true;
+}();
+
+}  // namespace
 
 // --- the dialog ------------------------------------------------------------------------------
 

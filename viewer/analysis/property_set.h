@@ -1,7 +1,7 @@
 #pragma once
 
-// A list of name and value texts describing one object laid over the image (the measure
-// figure's length, segments and nodes), and the modeless "Properties" dialog that shows it.
+// The property list of the view window and its figures (property_list.h) as a set of name and
+// value texts, and the modeless "Properties" dialog that shows it.
 
 #include <vector>
 
@@ -10,6 +10,7 @@
 #include "platform/cstring.h"
 #include "platform/dialogs/dialog.h"
 #include "platform/gdi/gdi_objects.h"
+#include "viewer/core/property_list.h"
 
 class CPropertySet;
 
@@ -51,20 +52,20 @@ private:
 };
 
 /// Name and value pairs shown by a Properties dialog made on demand.
-class CPropertySet {
+class CPropertySet : public CPropertyList {
 public:
     CPropertySet() = default;
     /// An open dialog stays open, without its set.
-    virtual ~CPropertySet();
+    ~CPropertySet() override;
     CPropertySet(const CPropertySet&) = delete;
     CPropertySet& operator=(const CPropertySet&) = delete;
 
     /// Makes a new dialog with `parent` and follows it; a dialog shown before is closed.
-    void Show(CWnd* parent);
-    void SetObjectName(const CString& name);
+    void Show(CWnd* parent) override;
+    void SetObjectName(const CString& name) override;
     /// Appends a pair; opens the dialog first when there is none.
-    void Add(const CString& name, const CString& value);
-    void Clear();
+    void Add(const CString& name, const CString& value) override;
+    void Clear() override;
     /// Lists every pair again, first to last; opens the dialog first when there is none.
     void Refresh();
 

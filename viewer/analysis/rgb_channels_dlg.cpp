@@ -7,6 +7,7 @@
 #include "platform/window/messages.h"
 #include "viewer/analysis/rgb_channel_preview.h"
 #include "viewer/analysis/stats_grid_resources.h"
+#include "viewer/core/raster_view_services.h"
 
 namespace {
 
@@ -50,6 +51,21 @@ const platform::ModuleResourceRegistration kRegistration(kResources);
 constexpr int kPickerIds[3] = {IDC_RGB_RED_FILE, IDC_RGB_GREEN_FILE, IDC_RGB_BLUE_FILE};
 constexpr int kPreviewIds[3] = {IDC_RGB_RED_PREVIEW, IDC_RGB_GREEN_PREVIEW, IDC_RGB_BLUE_PREVIEW};
 constexpr UINT kChannelNames[3] = {IDS_CHANNEL_RED, IDS_CHANNEL_GREEN, IDS_CHANNEL_BLUE};
+
+/// The RGB view's rectangle save asks for its three files through its services.
+bool AskChannelFiles(CWnd* parent, CString (&files)[3])
+{
+    CRGBChannelsDlg dialog(parent, 0);
+    if (dialog.DoModal() != IDOK) return false;
+    for (int i = 0; i < 3; ++i) files[i] = dialog.IsDataReady(3 + i);
+    // The dialog names all three or none.
+    return !files[0].IsEmpty();
+}
+
+const bool kServiceInstalled = [] {
+    GetRasterViewServices().askChannelFiles = &AskChannelFiles;
+    return true;
+}();
 
 int SlotOf(int channel)
 {

@@ -12,7 +12,7 @@
 #include "platform/shell/clipboard_change.h"
 #include "platform/window/cursor.h"
 #include "viewer/analysis/pixel_stretch.h"
-#include "viewer/core/frame_viewer_ids.h"
+#include "viewer/core/viewer_resources.h"
 #include "viewer/core/viewer_messages.h"
 
 namespace {

@@ -2,12 +2,14 @@
 
 #include <cmath>
 #include <cstdlib>
+#include <memory>
 
 #include "outside/basecore/settings.h"
 #include "platform/dialogs/data_exchange.h"
 #include "platform/window/messages.h"
 #include "viewer/analysis/analysis_dialog_ids.h"
-#include "viewer/analysis/analysis_services.h"
+#include "viewer/analysis/freehand_region_dlg.h"
+#include "viewer/core/raster_view_services.h"
 #include "viewer/core/viewer_messages.h"
 
 namespace {
@@ -27,36 +29,22 @@ bool HasWindow(const CWnd* wnd)
     return wnd && ::IsWindow(wnd->GetSafeHwnd());
 }
 
+std::unique_ptr<CSelObj> MakeSelectionInfo(int type)
+{
+    if (type == 1) return std::make_unique<CRectSelObj>();
+    if (type == 2) return std::make_unique<CFreeRegionObj>();
+    return nullptr;
+}
+
+/// The view window makes its selection information through its services.
+const bool kServiceInstalled = [] {
+    GetRasterViewServices().makeSelectionInfo = &MakeSelectionInfo;
+    return true;
+}();
+
 }  // namespace
 
-double CRectSelCorners::GetWidth() const
-{
-    return std::fabs(corners[1].x - corners[0].x);
-}
-
-double CRectSelCorners::GetHeight() const
-{
-    return std::fabs(corners[2].y - corners[1].y);
-}
-
 // --- the objects -----------------------------------------------------------------------------
-
-CSelObj::~CSelObj()
-{
-    // The dialog would otherwise report its end to a freed object.
-    if (HasWindow(m_pWnd)) m_pWnd->DestroyWindow();
-    m_pWnd = nullptr;
-}
-
-void CSelObj::HideWnd()
-{
-    if (HasWindow(m_pWnd)) m_pWnd->ShowWindow(SW_HIDE);
-}
-
-void CSelObj::CloseWnd()
-{
-    if (HasWindow(m_pWnd)) m_pWnd->DestroyWindow();
-}
 
 void CRectSelObj::SetData(CRect rect, CRectSelCorners corners, CWnd* parent)
 {

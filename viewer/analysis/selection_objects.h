@@ -1,51 +1,14 @@
 #pragma once
 
-// What the image view window keeps about the current selection: its measurements and the
-// small modeless dialog that shows them, the same way for a rectangle and a free region.
+// The two kinds of selection information the view window keeps (selection_info.h) and the
+// dialogs that show their figures: a rectangle's corners and sizes, a free region's area.
 
 #include "outside/basecore/rect_t.h"
 #include "platform/cstring.h"
 #include "platform/dialogs/dialog.h"
 #include "platform/geometry.h"
 #include "platform/window/wnd.h"
-
-/// Four logical corners of a rectangle: left-top, right-top, right-bottom, left-bottom.
-struct CRectSelCorners {
-    CPointT<double> corners[4] = {};
-
-    /// The top edge's extent along x: |c1.x - c0.x|.
-    double GetWidth() const;
-    /// The right edge's extent along y: |c2.y - c1.y|.
-    double GetHeight() const;
-    double GetPerimeter() const { return 2 * GetWidth() + 2 * GetHeight(); }
-    double GetSquare() const { return GetWidth() * GetHeight(); }
-};
-
-/// A selection's measurements and the dialog that shows them.
-class CSelObj {
-public:
-    CSelObj() = default;
-    /// Closes the dialog, so that no dialog outlives the object it reports to.
-    virtual ~CSelObj();
-    CSelObj(const CSelObj&) = delete;
-    CSelObj& operator=(const CSelObj&) = delete;
-
-    /// The dialog is gone: forget it.
-    virtual void DetachWnd() { m_pWnd = nullptr; }
-    /// Opens the dialog, or brings it to the front when it is open.
-    virtual void ShowWnd() = 0;
-    virtual void HideWnd();
-    /// Destroys the dialog's window when there is one.
-    virtual void CloseWnd();
-    /// 0 here; 1 rectangle, 2 free region.
-    virtual int GetType() { return 0; }
-
-    CWnd* m_pWnd = nullptr;     ///< the dialog, not owned (it deletes itself)
-    CWnd* m_pParent = nullptr;  ///< the dialog's parent, not owned
-};
-
-/// Earlier name of the selection base.
-using CSelectionInfo = CSelObj;
+#include "viewer/core/selection_info.h"
 
 class CRectSelObj;
 
@@ -62,9 +25,10 @@ public:
     CRectSelObj() = default;
     void ShowWnd() override;
     int GetType() override { return 1; }
+    using CSelObj::SetData;
     /// Stores the rectangle in file pixels, its logical corners and the dialog's parent,
     /// and refreshes an open dialog.
-    void SetData(CRect rect, CRectSelCorners corners, CWnd* parent);
+    void SetData(CRect rect, CRectSelCorners corners, CWnd* parent) override;
     void UpdateWnd();
 
     CRect m_rect;
@@ -77,10 +41,11 @@ public:
     CFreeRegionObj() = default;
     void ShowWnd() override;
     int GetType() override { return 2; }
+    using CSelObj::SetData;
     void SetData(int pixelArea, double logicalArea, CRect bounds, CPointT<double> logicalTopLeft,
-                 CPointT<double> logicalBottomRight, CWnd* parent);
+                 CPointT<double> logicalBottomRight, CWnd* parent) override;
     /// Area 0, empty rectangle, and an open dialog emptied.
-    void Reset();
+    void Reset() override;
     void UpdateWnd();
 
     double m_dArea = 0.0;

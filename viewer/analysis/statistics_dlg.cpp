@@ -12,6 +12,7 @@
 #include "platform/gdi/gdi_objects.h"
 #include "platform/gdi/region.h"
 #include "platform/window/messages.h"
+#include "viewer/analysis/hist_frame.h"
 #include "viewer/analysis/stats_grid_resources.h"
 #include "viewer/core/raster_view_services.h"
 

@@ -11,7 +11,9 @@
 #include "platform/controls/image_list.h"
 #include "platform/controls/tab_ctrl.h"
 #include "platform/gdi/span_region.h"
-#include "viewer/analysis/analysis_services.h"
+#include "outside/basecore/rect_t.h"
+#include "platform/cstring.h"
+#include "viewer/analysis/collapsible_dlg.h"
 #include "viewer/analysis/region_statistics.h"
 
 class CGridCtrl;

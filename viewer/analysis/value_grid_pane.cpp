@@ -11,7 +11,7 @@
 #include "platform/menu/menu.h"
 #include "platform/window/cursor.h"
 #include "platform/window/messages.h"
-#include "viewer/core/frame_viewer_ids.h"
+#include "viewer/core/viewer_resources.h"
 #include "viewer/core/view_rect.h"
 #include "viewer/core/viewer_messages.h"
 #include "viewer/core/virtual_view.h"

@@ -7,7 +7,7 @@
 #include "platform/cstring.h"
 #include "platform/gdi/dc.h"
 #include "platform/gdi/gdi_objects.h"
-#include "viewer/analysis/analysis_services.h"
+#include "viewer/core/property_list.h"
 
 int FigureToScreen(double v, int origin, double scale)
 {

@@ -16,7 +16,7 @@
 
 class CCoordLawData;
 class CDC;
-class CPropertySet;
+class CPropertyList;
 
 /// Bitmap resource of the pointer marker (17 x 17, black is transparent).
 inline constexpr UINT IDB_POINTER_FIGURE = 214;
@@ -37,12 +37,12 @@ public:
     /// The screen rectangle the figure covers.
     virtual CRect GetScreenRect(int originX, int originY, double scale) const = 0;
 
-    /// The set the figure publishes its read-out into (not owned; null for none).
-    void SetPropertySet(CPropertySet* properties) { m_pProperties = properties; }
-    CPropertySet* GetPropertySet() const { return m_pProperties; }
+    /// The list the figure publishes its read-out into (not owned; null for none).
+    void SetPropertySet(CPropertyList* properties) { m_pProperties = properties; }
+    CPropertyList* GetPropertySet() const { return m_pProperties; }
 
 protected:
-    CPropertySet* m_pProperties = nullptr;
+    CPropertyList* m_pProperties = nullptr;
 };
 
 /// The pointer marker: an image centred on a picture pixel.

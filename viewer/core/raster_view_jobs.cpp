@@ -15,7 +15,6 @@
 #include "platform/gdi/region.h"
 #include "platform/window/modal.h"
 #include "viewer/core/raster_view_services.h"
-#include "viewer/core/viewer_functions.h"
 #include "viewer/core/view_result_param.h"
 
 RasterSaveRecord::~RasterSaveRecord()
@@ -25,9 +24,8 @@ RasterSaveRecord::~RasterSaveRecord()
 
 RasterViewServices& GetRasterViewServices()
 {
-    // A saved part opens in a viewer of its own; the analysis windows install theirs.
-    static RasterViewServices services{nullptr, nullptr,
-                                       [](ViewResultParam* param) { ViewResultFunction(param); }};
+    // Empty until the frame and the analysis windows install theirs at load.
+    static RasterViewServices services;
     return services;
 }
 
@@ -151,16 +149,6 @@ void SaveRasterRegionJob(void* arg, CMeterInfo* meter)
             AfxThrowRDPExcept(RDP_ERROR_PROCESS, GetErrorMessage(GetLastError()).c_str());
     }
     Finish(out, *record, left, top);
-}
-
-void OpenSavedRegion(void* arg)
-{
-    auto* param = static_cast<ViewResultParam*>(arg);
-    const RasterViewServices& services = GetRasterViewServices();
-    if (services.openResult)
-        services.openResult(param);
-    else
-        delete param;
 }
 
 void StretchLevelRows(BYTE* dst, int dstW, int dstH, int dstStride, const BYTE* src, int srcW, int srcH,

@@ -46,8 +46,6 @@ void SaveRgbRectJob(void* record, CMeterInfo* meter);
 /// Saves the region's box (right and bottom outside) with every sample outside the region
 /// zero (both parts of complex samples), the source's tags and its coordinates continued.
 void SaveRasterRegionJob(void* record, CMeterInfo* meter);
-/// The completion of a region save: opens the part in a new viewer (ViewResultParam*).
-void OpenSavedRegion(void* param);
 
 /// Minimum, maximum, mean, deviation and histograms of a layer; with a meter, two steps a
 /// row. False when they could not be computed (or the meter stopped the job).

@@ -228,7 +228,7 @@ void CRasterView::SaveRegionAs(HRGN region)
     param->stretchMethod = kStretchManual;
     param->fileName = path;
     RasterSaveRecord* job = record.release();
-    if (!::Run(kTextSavingSegment, &SaveRasterRegionJob, job, &OpenSavedRegion, param))
+    if (!::Run(kTextSavingSegment, &SaveRasterRegionJob, job, &ViewResultFunction, param))
         delete job;  // never started: the record is still ours (the runner disposed of param)
 }
 

@@ -1,9 +1,11 @@
 #pragma once
 
-// What the raster view asks of the windows around it: the profile window, the statistics
-// dialog of a selection and the opening of a saved part in a new viewer. Each goes through
-// one replaceable function, so that the view does not depend on the analysis windows and
-// tests can watch what it asks for.
+// What the views and the view window ask of the windows around them: the profile window, the
+// statistics dialog of a selection, the dialogs of a selection's figures and of an object's
+// properties, the choice of a composite's channel files, and a new viewer on a file. Each
+// goes through one replaceable function, which the analysis windows and the viewer frame
+// install when the library is loaded, so that the core depends on neither and tests can
+// watch what it asks for.
 
 #include <memory>
 #include <vector>
@@ -13,6 +15,8 @@
 #include "platform/geometry.h"
 #include "platform/types.h"
 
+class CPropertyList;
+class CSelObj;
 class CWnd;
 class CRDPLayer;
 struct ViewResultParam;
@@ -56,9 +60,17 @@ struct RasterViewServices {
     BOOL (*showProfile)(const RasterProfileRequest& request) = nullptr;
     /// Computes and shows the statistics of a selection.
     void (*showRegionStatistics)(RasterRegionStatisticsRequest& request) = nullptr;
-    /// Opens a saved file in a new viewer; takes ownership of the record.
-    void (*openResult)(ViewResultParam* param) = nullptr;
+    /// Opens a new viewer on the record, which stays the caller's; false when none was made.
+    bool (*openViewer)(const ViewResultParam& param) = nullptr;
+    /// Makes the figures object of a selection of `type` 1 (rectangle) or 2 (free region),
+    /// whose dialog shows them; null for any other type.
+    std::unique_ptr<CSelObj> (*makeSelectionInfo)(int type) = nullptr;
+    /// Makes an empty property list whose window opens on demand.
+    std::unique_ptr<CPropertyList> (*makePropertyList)() = nullptr;
+    /// Asks, modally over `parent`, for the files that a composite's red, green and blue
+    /// channels are saved to; false when the user cancels or names none.
+    bool (*askChannelFiles)(CWnd* parent, CString (&files)[3]) = nullptr;
 };
 
-/// The functions in use; a null member makes the view do without (the record is freed).
+/// The functions in use; a null member makes the view do without.
 RasterViewServices& GetRasterViewServices();

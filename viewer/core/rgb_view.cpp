@@ -12,7 +12,7 @@
 #include "platform/gdi/dc.h"
 #include "platform/gdi/gdi_objects.h"
 #include "platform/gdi/region.h"
-#include "viewer/analysis/analysis_services.h"
+#include "platform/window/modal.h"
 #include "viewer/core/raster_view.h"
 #include "viewer/core/raster_view_jobs.h"
 #include "viewer/core/raster_view_services.h"
@@ -496,16 +496,11 @@ void CRGBView::ShowProfile(int direction, int position, CWnd* parent, CCoordLawD
 void CRGBView::SaveRectAs(const RECT* rect)
 {
     if (!rect || !Ready()) return;
-    CRGBChannelsDlg dialog(m_pViewWindow, 0);
-    if (dialog.DoModal() != IDOK) return;
+    const RasterViewServices& services = GetRasterViewServices();
     auto record = std::make_unique<RgbSaveRecord>();
+    if (!services.askChannelFiles || !services.askChannelFiles(m_pViewWindow, record->destination)) return;
     record->rect = *rect;
-    for (int i = 0; i < 3; ++i) {
-        record->destination[i] = dialog.IsDataReady(3 + i);
-        record->source[i] = m_channels[i]->GetFileName(1);
-    }
-    // The dialog names all three or none.
-    if (record->destination[0].IsEmpty()) return;
+    for (int i = 0; i < 3; ++i) record->source[i] = m_channels[i]->GetFileName(1);
     RgbSaveRecord* job = record.release();
     if (!::Run(kTextSavingSegment, &SaveRgbRectJob, job)) delete job;  // never started: still ours
 }

@@ -32,7 +32,7 @@ class CColorMap;
 class CDC;
 class CDialog;
 class CMeterInfoBase;
-class CPropertySet;
+class CPropertyList;
 class CSelObj;
 using CSelectionInfo = CSelObj;
 struct OutlineState;
@@ -191,7 +191,7 @@ public:
     void ShowProfile(int direction, int index);
     int GetSelKind() const { return m_nSelKind; }
     CString GetSelKindName() const;
-    void FillSelProperties(CPropertySet* properties);
+    void FillSelProperties(CPropertyList* properties);
     void RemoveMeasure();
     /// Ends the selection outline's background drawing (the frame's close) and waits for it.
     void StopOutline();
@@ -204,9 +204,9 @@ public:
     /// Draws the next frame of the running outline now, as its thread does every 10 ms
     /// (nothing without one); FALSE when no frame was drawn.
     BOOL StepOutline();
-    /// The measure line's nodes (picture pixels) and its property set; empty / null without one.
+    /// The measure line's nodes (picture pixels) and its property list; empty / null without one.
     std::vector<CPoint> GetMeasureNodes() const;
-    CPropertySet* GetMeasureProperties() const;
+    CPropertyList* GetMeasureProperties() const;
     /// The client rectangle the pointer marker covers (empty without a pointer).
     CRect GetPointerScreenRect() const;
     /// The grid of a copied picture: rectangle (l, t, r, b) with logical (x1, y1) at its

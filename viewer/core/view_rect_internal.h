@@ -20,7 +20,7 @@ inline constexpr UINT kWmViewRectAlive = WM_USER + 513;
 
 #include "platform/geometry.h"
 
-class CPropertySet;
+class CPropertyList;
 
 /// What the selection outline's thread shares with the window. The window changes the
 /// screen region only while it holds the lock, and the thread draws only while it holds
@@ -40,11 +40,11 @@ struct OutlineState {
 };
 
 /// The overlay figures the view window keeps until the figure layer takes them over: the
-/// measure line's nodes and its property set.
+/// measure line's nodes and its property list.
 struct ViewFigureStandIn {
     bool measure = false;
     std::vector<CPoint> nodes;
-    std::unique_ptr<CPropertySet> properties;
+    std::unique_ptr<CPropertyList> properties;
     ViewFigureStandIn();
     ~ViewFigureStandIn();
 };

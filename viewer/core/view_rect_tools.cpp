@@ -13,8 +13,9 @@
 #include "platform/kernel/threads.h"
 #include "platform/menu/menu.h"
 #include "platform/window/cursor.h"
-#include "viewer/analysis/analysis_services.h"
-#include "viewer/core/frame_viewer_ids.h"
+#include "viewer/core/property_list.h"
+#include "viewer/core/raster_view_services.h"
+#include "viewer/core/selection_info.h"
 #include "viewer/core/view_rect.h"
 #include "viewer/core/view_rect_internal.h"
 #include "viewer/core/viewer_resources.h"
@@ -434,22 +435,23 @@ int CViewRect::HitTestHandles(const RECT& r, int size, CPoint p)
 void CViewRect::ReplaceSelInfo(int type)
 {
     if (m_pSelInfo && m_pSelInfo->GetType() == type) {
-        if (type == 2) static_cast<CFreeRegionObj*>(m_pSelInfo)->Reset();
+        if (type == 2) m_pSelInfo->Reset();
         return;
     }
     if (m_pSelInfo) {
         // Its dialog points back at it: close the dialog first.
         m_pSelInfo->CloseWnd();
         delete m_pSelInfo;
+        m_pSelInfo = nullptr;
     }
-    m_pSelInfo = type == 1 ? static_cast<CSelectionInfo*>(new CRectSelObj)
-                           : static_cast<CSelectionInfo*>(new CFreeRegionObj);
+    const RasterViewServices& services = GetRasterViewServices();
+    if (services.makeSelectionInfo) m_pSelInfo = services.makeSelectionInfo(type).release();
 }
 
 void CViewRect::UpdateRectInfo()
 {
-    auto* info = dynamic_cast<CRectSelObj*>(m_pSelInfo);
-    if (!info) return;
+    CSelectionInfo* info = m_pSelInfo;
+    if (!info || info->GetType() != 1) return;
     const int* r = m_rcSel;
     CRectSelCorners c;
     c.corners[0] = m_CoordLaw.GetLogicalCoord(double(r[0]), double(r[1]));
@@ -461,9 +463,9 @@ void CViewRect::UpdateRectInfo()
 
 void CViewRect::UpdateRegionInfo()
 {
-    auto* info = dynamic_cast<CFreeRegionObj*>(m_pSelInfo);
+    CSelectionInfo* info = m_pSelInfo;
     RgnInfo figures;
-    if (!info || !GetRgnInfo(m_hSelRgn, &m_CoordLaw, &figures)) return;
+    if (!info || info->GetType() != 2 || !GetRgnInfo(m_hSelRgn, &m_CoordLaw, &figures)) return;
     info->SetData(static_cast<int>(std::min<std::int64_t>(figures.pixelArea, INT32_MAX)), figures.logicalArea,
                   figures.bounds, figures.logicalTopLeft, figures.logicalBottomRight, this);
 }
@@ -543,10 +545,10 @@ void CViewRect::SetRectSelection(int x1, int y1, int x2, int y2, CDialog* dialog
     if (m_pSelInfo) {
         m_pSelInfo->CloseWnd();
         delete m_pSelInfo;
+        m_pSelInfo = nullptr;
     }
-    auto* info = new CRectSelObj;
-    info->m_pWnd = dialog;
-    m_pSelInfo = info;
+    ReplaceSelInfo(1);
+    if (m_pSelInfo) m_pSelInfo->m_pWnd = dialog;
     SetToolMode(9);
     m_nSelKind = kSelRect;
     m_MoveMode = kMoveNone;
@@ -612,7 +614,7 @@ CString CViewRect::GetSelKindName() const
     return CString();
 }
 
-void CViewRect::FillSelProperties(CPropertySet* properties)
+void CViewRect::FillSelProperties(CPropertyList* properties)
 {
     if (!properties) return;
     CString value;
@@ -704,7 +706,7 @@ std::vector<CPoint> CViewRect::GetMeasureNodes() const
     return m_pFigures && m_pFigures->measure ? m_pFigures->nodes : std::vector<CPoint>{};
 }
 
-CPropertySet* CViewRect::GetMeasureProperties() const
+CPropertyList* CViewRect::GetMeasureProperties() const
 {
     return m_pFigures && m_pFigures->measure ? m_pFigures->properties.get() : nullptr;
 }
@@ -734,24 +736,28 @@ void CViewRect::FinishMeasure()
     if (!m_pFigures) m_pFigures = std::make_unique<ViewFigureStandIn>();
     if (!m_pFigures->measure) AddFigureLayer(2, FALSE);
     m_pFigures->measure = true;
-    if (!m_pFigures->properties) m_pFigures->properties = std::make_unique<CPropertySet>();
+    if (!m_pFigures->properties) {
+        const RasterViewServices& services = GetRasterViewServices();
+        if (services.makePropertyList) m_pFigures->properties = services.makePropertyList();
+    }
     m_pFigures->nodes = m_Points;
     if (m_pMeasure) m_pMeasure->SetNodes(m_Points);  // the line the figure view draws
-    CPropertySet& props = *m_pFigures->properties;
-    props.Clear();
-    props.SetObjectName("Measure");
-    double length = 0.0;
-    for (std::size_t i = 1; i < m_Points.size(); ++i) {
-        const auto a = m_CoordLaw.GetLogicalCoord(m_Points[i - 1]),
-                   b = m_CoordLaw.GetLogicalCoord(m_Points[i]);
-        length += std::hypot(b.x - a.x, b.y - a.y);
+    if (CPropertyList* props = m_pFigures->properties.get()) {
+        props->Clear();
+        props->SetObjectName("Measure");
+        double length = 0.0;
+        for (std::size_t i = 1; i < m_Points.size(); ++i) {
+            const auto a = m_CoordLaw.GetLogicalCoord(m_Points[i - 1]),
+                       b = m_CoordLaw.GetLogicalCoord(m_Points[i]);
+            length += std::hypot(b.x - a.x, b.y - a.y);
+        }
+        CString value;
+        value.Format("%g", length);
+        props->Add("Length", value);
+        value.Format("%d", static_cast<int>(m_Points.size()));
+        props->Add("Nodes", value);
+        props->Show(GetParent());
     }
-    CString value;
-    value.Format("%g", length);
-    props.Add("Length", value);
-    value.Format("%d", static_cast<int>(m_Points.size()));
-    props.Add("Nodes", value);
-    props.Show(GetParent());
     Invalidate(FALSE);
     UpdateWindow();
 }

@@ -1,6 +1,24 @@
 #include "viewer/core/view_result_param.h"
 
+#include <strings.h>
+
+#include <cstring>
+#include <memory>
 #include <new>
+
+#include "platform/shell/shell.h"
+#include "platform/window/messages.h"
+#include "viewer/core/raster_view_services.h"
+
+namespace {
+
+void OpenViewer(const ViewResultParam& record)
+{
+    const RasterViewServices& services = GetRasterViewServices();
+    if (services.openViewer) services.openViewer(record);
+}
+
+}  // namespace
 
 ViewMultiResultParam::~ViewMultiResultParam()
 {
@@ -34,4 +52,31 @@ ViewResultParam* ViewMultiResultParam::operator[](int i)
 const ViewResultParam* ViewMultiResultParam::operator[](int i) const
 {
     return i >= 0 && i < count ? &records[i] : nullptr;
+}
+
+void ViewResultFunction(void* param)
+{
+    std::unique_ptr<ViewResultParam> record(static_cast<ViewResultParam*>(param));
+    if (record) OpenViewer(*record);
+}
+
+void ViewMultiResultFunction(void* param)
+{
+    std::unique_ptr<ViewMultiResultParam> list(static_cast<ViewMultiResultParam*>(param));
+    if (!list) return;
+    for (int i = 0; i < list->count; ++i)
+        if (const ViewResultParam* record = (*list)[i]) OpenViewer(*record);
+}
+
+void ViewSavedFile(HWND owner, const char* path)
+{
+    if (!path || !*path) return;
+    const char* ext = std::strrchr(path, '.');
+    if (ext && strcasecmp(ext, ".rdp") == 0) {
+        ViewResultParam record;
+        record.fileName = path;
+        OpenViewer(record);
+    } else {
+        ::ShellExecute(owner, "open", path, nullptr, nullptr, SW_SHOWNORMAL);
+    }
 }

@@ -1,7 +1,9 @@
 #pragma once
 
 // The records through which any module asks for a viewer: one file and how to show it, and
-// a counted list of them. Whoever fills one allocates it on the heap and hands it over.
+// a counted list of them. Whoever fills one allocates it on the heap and hands it over to
+// one of the functions below, which open the viewers through the view services
+// (raster_view_services.h) that the viewer frame fills.
 
 #include "platform/cstring.h"
 #include "platform/types.h"
@@ -55,3 +57,15 @@ public:
 private:
     void Release();
 };
+
+/// Completion routine for jobs: opens a viewer on the ViewResultParam* `param`, then
+/// deletes the record whether or not the viewer could be made. User-interface thread.
+void ViewResultFunction(void* param);
+/// Opens one viewer per record of the ViewMultiResultParam* `param`, in index order, then
+/// deletes the list.
+void ViewMultiResultFunction(void* param);
+
+/// Shows a file the user has just saved and asked to view: a layer file (".rdp", any case)
+/// in a new viewer, whatever the desktop would do with it; any other file with the
+/// desktop's handler. `owner` is the window that asked.
+void ViewSavedFile(HWND owner, const char* path);

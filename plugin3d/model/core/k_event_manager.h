@@ -46,8 +46,9 @@ class TKEventManager : public TObject {
     void SetMuted(bool muted) { m_muted.store(muted, std::memory_order_relaxed); }
     bool IsMuted() const { return m_muted.load(std::memory_order_relaxed); }
 
-    /// Calls every handler with (sender, code, param) unless muted. An exception a handler
-    /// raises is dropped and the next handler still runs.
+    /// Calls every handler with (sender, code, param) unless muted, for all threads or (see
+    /// TKThreadMute) for the calling one. An exception a handler raises is dropped and the
+    /// next handler still runs.
     void Notify(TObject* sender, int code, std::intptr_t param);
 
 private:
@@ -61,4 +62,18 @@ private:
     std::atomic<bool> m_hasRetired{false};
     std::atomic<bool> m_muted{false};
     Table* m_retired = nullptr;  // guarded by m_mutex
+};
+
+/// Mutes an event manager for the calling thread, for a scope: what this thread raises
+/// through it is not sent, what other threads raise still is. A change applied on a job's
+/// thread so stays quiet without hiding the user's changes made meanwhile. Null mutes nothing.
+class TKThreadMute {
+public:
+    explicit TKThreadMute(TKEventManager* events);
+    ~TKThreadMute();
+    TKThreadMute(const TKThreadMute&) = delete;
+    TKThreadMute& operator=(const TKThreadMute&) = delete;
+
+private:
+    TKEventManager* m_events;
 };

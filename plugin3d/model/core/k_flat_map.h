@@ -43,6 +43,30 @@ public:
         }
     }
 
+    /// Removes key's entry; false when there was none. The entries behind it in its probe run
+    /// move back, so lookups stay correct without tombstones.
+    bool Erase(K key)
+    {
+        if (key == K{} || m_slots.empty()) return false;
+        std::size_t hole = SlotOf(key);
+        for (;; hole = (hole + 1) & Mask()) {
+            if (m_slots[hole].first == key) break;
+            if (m_slots[hole].first == K{}) return false;
+        }
+        for (std::size_t j = (hole + 1) & Mask(); m_slots[j].first != K{}; j = (j + 1) & Mask()) {
+            const std::size_t home = SlotOf(m_slots[j].first);
+            // The entry may move back only when its home slot does not lie in (hole, j].
+            const bool stays = hole <= j ? (hole < home && home <= j) : (hole < home || home <= j);
+            if (!stays) {
+                m_slots[hole] = m_slots[j];
+                hole = j;
+            }
+        }
+        m_slots[hole] = {};
+        --m_size;
+        return true;
+    }
+
     /// Removes the entries for which drop(key, value) holds.
     template <class Drop>
     void EraseIf(Drop&& drop)

@@ -150,6 +150,7 @@ inline constexpr char kCantLoad[] = "Can't load";
 inline constexpr char kSeparator[] = " : ";
 inline constexpr char kBusy[] = "Busy";
 inline constexpr char kInvalidValue[] = "Invalid Value";
+inline constexpr char kInvalidObject[] = "Invalid Object";
 inline constexpr char kInvalidStringSize[] = "Invalid String Size";
 }  // namespace ktext
 

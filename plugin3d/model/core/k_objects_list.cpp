@@ -43,6 +43,7 @@ void TKObjectsList::BeforeDestruction()
     {
         ListGuard guard(*this);
         m_items.clear();
+        m_listed.Clear();
     }
     if (TKObjectsList* lists = ObjectsListsList(); lists && lists != this) lists->Remove(this);
 }
@@ -51,14 +52,23 @@ void TKObjectsList::SetCount(int n)
 {
     if (n < 0 || n > kMaxCount) return;
     ListGuard guard(*this);
+    for (std::size_t i = static_cast<std::size_t>(n); i < m_items.size(); ++i) Unlist(m_items[i]);
     m_items.resize(static_cast<std::size_t>(n), nullptr);
 }
 
 void TKObjectsList::SetItem(int index, TObject* object)
 {
     ListGuard guard(*this);
-    if (index >= 0 && index < static_cast<int>(m_items.size()))
-        m_items[static_cast<std::size_t>(index)] = object;
+    if (index < 0 || index >= static_cast<int>(m_items.size())) return;
+    TObject*& item = m_items[static_cast<std::size_t>(index)];
+    Unlist(item);
+    item = object;
+    if (object) ++*m_listed.TryEmplace(object, 0).first;
+}
+
+void TKObjectsList::Unlist(TObject* object)
+{
+    if (int* n = m_listed.Find(object); n && --*n == 0) m_listed.Erase(object);
 }
 
 TObject* TKObjectsList::GetItem(int index) const
@@ -78,6 +88,7 @@ int TKObjectsList::IndexOf(const TObject* object) const
 {
     if (!object) return -1;
     ListGuard guard(*this);
+    if (!m_listed.Find(const_cast<TObject*>(object))) return -1;
     for (int i = static_cast<int>(m_items.size()) - 1; i >= 0; --i)
         if (m_items[static_cast<std::size_t>(i)] == object) return i;
     return -1;
@@ -91,6 +102,7 @@ void TKObjectsList::Add(TObject* object)
         if (IndexOf(object) < 0) {
             if (static_cast<int>(m_items.size()) >= kMaxCount) return;
             m_items.push_back(object);
+            ++*m_listed.TryEmplace(object, 0).first;
             ++m_additions;
         }
     }
@@ -102,7 +114,10 @@ void TKObjectsList::Remove(TObject* object)
     if (!object) return;
     {
         ListGuard guard(*this);
-        if (const int index = IndexOf(object); index >= 0) m_items.erase(m_items.begin() + index);
+        if (const int index = IndexOf(object); index >= 0) {
+            m_items.erase(m_items.begin() + index);
+            Unlist(object);
+        }
     }
     m_events.Notify(this, kevRemoved, reinterpret_cast<std::intptr_t>(object));
 }

@@ -9,6 +9,7 @@
 
 #include "platform/kernel/threads.h"
 #include "plugin3d/model/core/k_event_manager.h"
+#include "plugin3d/model/core/k_flat_map.h"
 
 class TKObjectsList : public TObject {
     DECLARE_TCLASS(TKObjectsList)
@@ -53,8 +54,13 @@ protected:
     ~TKObjectsList() override;
 
 private:
+    void Unlist(TObject* object);
+
     mutable CRITICAL_SECTION m_lock{};
     std::vector<TObject*> m_items;
+    // How often each object is listed (SetItem may list one twice): Add asks it instead of
+    // searching the array, so that a list of many objects builds in linear time.
+    TKFlatMap<TObject*, int> m_listed;
     std::uint64_t m_additions = 0;
     std::string m_name;
     TKEventManager m_events;

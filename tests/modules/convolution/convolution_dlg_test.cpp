@@ -16,7 +16,7 @@
 #include "platform/shell/shell_link.h"
 #include "tests/modules/convolution/convolution_dlg_support.h"
 #include "tests/support/test_environment.h"
-#include "viewer/core/frame_viewer.h"
+#include "viewer/frame/frame_viewer.h"
 
 namespace {
 

@@ -18,7 +18,7 @@
 #include "tests/support/named_pipe.h"
 #include "tests/support/test_environment.h"
 #include "tests/support/ui_helpers.h"
-#include "tests/viewer/core/frame_test_support.h"
+#include "tests/viewer/frame/frame_test_support.h"
 #include "viewer/core/dxf_exchange.h"
 #include "viewer/core/vector_image.h"
 

@@ -13,7 +13,7 @@
 #include "platform/controls/list_controls.h"
 #include "tests/modules/interferometry/fringe_test_support.h"
 #include "tests/support/test_environment.h"
-#include "viewer/core/frame_viewer.h"
+#include "viewer/frame/frame_viewer.h"
 
 namespace {
 

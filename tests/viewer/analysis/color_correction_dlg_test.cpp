@@ -9,9 +9,9 @@
 #include "tests/support/test_environment.h"
 #include "tests/support/ui_helpers.h"
 #include "tests/viewer/analysis/dialog_test_support.h"
-#include "tests/viewer/core/frame_test_support.h"
+#include "tests/viewer/frame/frame_test_support.h"
 #include "viewer/analysis/color_correction_dlg.h"
-#include "viewer/core/frame_viewer_ids.h"
+#include "viewer/frame/frame_viewer_ids.h"
 
 using analysis_test::RecordingParent;
 using analysis_test::Text;

@@ -8,9 +8,9 @@
 #include "tests/support/test_environment.h"
 #include "tests/support/ui_helpers.h"
 #include "tests/viewer/analysis/dialog_test_support.h"
-#include "tests/viewer/core/frame_test_support.h"
+#include "tests/viewer/frame/frame_test_support.h"
 #include "viewer/analysis/coord_pointer_dlg.h"
-#include "viewer/core/frame_viewer_ids.h"
+#include "viewer/frame/frame_viewer_ids.h"
 #include "viewer/core/view_rect.h"
 
 using analysis_test::Click;

@@ -10,9 +10,9 @@
 #include "outside/basecore/rdp_layer.h"
 #include "tests/support/test_environment.h"
 #include "tests/support/ui_helpers.h"
-#include "tests/viewer/core/frame_test_support.h"
+#include "tests/viewer/frame/frame_test_support.h"
 #include "viewer/analysis/stats_grid_resources.h"
-#include "viewer/core/frame_viewer_ids.h"
+#include "viewer/frame/frame_viewer_ids.h"
 #include "viewer/core/view_rect.h"
 
 namespace {

@@ -6,9 +6,9 @@
 #include "outside/basecore/thread_runner.h"
 #include "tests/support/test_environment.h"
 #include "tests/support/ui_helpers.h"
-#include "tests/viewer/core/frame_test_support.h"
+#include "tests/viewer/frame/frame_test_support.h"
 #include "viewer/analysis/file_properties_dlg.h"
-#include "viewer/core/frame_viewer_ids.h"
+#include "viewer/frame/frame_viewer_ids.h"
 
 namespace {
 

@@ -13,10 +13,10 @@
 #include "tests/support/recording_meter.h"
 #include "tests/support/test_environment.h"
 #include "tests/viewer/analysis/dialog_test_support.h"
-#include "tests/viewer/core/frame_test_support.h"
+#include "tests/viewer/frame/frame_test_support.h"
 #include "viewer/analysis/analysis_dialog_ids.h"
 #include "viewer/analysis/value_scan.h"
-#include "viewer/core/frame_viewer_ids.h"
+#include "viewer/frame/frame_viewer_ids.h"
 #include "viewer/core/view_rect.h"
 #include "viewer/core/virtual_view.h"
 

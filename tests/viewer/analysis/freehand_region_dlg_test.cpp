@@ -3,8 +3,9 @@
 #include "outside/basecore/settings.h"
 #include "platform/controls/button.h"
 #include "tests/support/ui_helpers.h"
-#include "tests/viewer/core/frame_test_support.h"
+#include "tests/viewer/frame/frame_test_support.h"
 #include "viewer/analysis/freehand_region_dlg.h"
+#include "viewer/analysis/selection_objects.h"
 
 namespace {
 

@@ -18,7 +18,7 @@
 #include "tests/support/modal_responder.h"
 #include "tests/support/test_environment.h"
 #include "tests/support/ui_helpers.h"
-#include "tests/viewer/core/frame_test_support.h"
+#include "tests/viewer/frame/frame_test_support.h"
 #include "viewer/analysis/hist_bars.h"
 #include "viewer/analysis/hist_frame.h"
 #include "viewer/analysis/hist_view.h"

@@ -7,9 +7,9 @@
 #include "platform/gdi/region.h"
 #include "tests/support/test_environment.h"
 #include "tests/viewer/analysis/dialog_test_support.h"
-#include "tests/viewer/core/frame_test_support.h"
+#include "tests/viewer/frame/frame_test_support.h"
 #include "viewer/analysis/rgb_channels_dlg.h"
-#include "viewer/core/frame_viewer_ids.h"
+#include "viewer/frame/frame_viewer_ids.h"
 
 using analysis_test::RecordingParent;
 using tarvenix::test::PumpEvents;

@@ -6,7 +6,7 @@
 #include "tests/support/modal_responder.h"
 #include "tests/support/test_environment.h"
 #include "tests/support/ui_helpers.h"
-#include "tests/viewer/core/frame_test_support.h"
+#include "tests/viewer/frame/frame_test_support.h"
 #include "outside/basecore/thread_runner.h"
 #include "outside/huebook/color_map.h"
 #include "outside/huebook/standard_color_maps.h"
@@ -14,7 +14,7 @@
 #include "viewer/core/viewer_messages.h"
 #include "viewer/core/virtual_view.h"
 #include "viewer/analysis/scale_mark_wnd.h"
-#include "viewer/core/frame_viewer_ids.h"
+#include "viewer/frame/frame_viewer_ids.h"
 
 using tarvenix::test::ClickCommand;
 using tarvenix::test::GrabWholeWindow;

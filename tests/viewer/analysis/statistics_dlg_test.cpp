@@ -10,6 +10,7 @@
 #include "platform/gdi/region.h"
 #include "platform/window/messages.h"
 #include "tests/support/ui_helpers.h"
+#include "viewer/analysis/hist_frame.h"
 #include "viewer/analysis/stats_grid_resources.h"
 
 namespace {

@@ -5,7 +5,7 @@
 
 #include "outside/basecore/coord_law_data.h"
 #include "tests/viewer/core/vector_overlay_support.h"
-#include "viewer/analysis/analysis_services.h"
+#include "viewer/analysis/property_set.h"
 #include "viewer/core/figures.h"
 
 using overlaytest::Canvas;

@@ -20,9 +20,10 @@
 #include "tests/support/modal_responder.h"
 #include "tests/support/ui_helpers.h"
 #include "tests/viewer/core/view_host.h"
-#include "viewer/analysis/analysis_services.h"
+#include "viewer/analysis/property_set.h"
+#include "viewer/analysis/selection_objects.h"
 #include "outside/basecore/meter_info.h"
-#include "viewer/core/frame_viewer_ids.h"
+#include "viewer/frame/frame_viewer_ids.h"
 #include "viewer/core/view_rect.h"
 #include "viewer/core/viewer_messages.h"
 
@@ -390,9 +391,10 @@ TEST_F(ViewToolsTest, MeasureLineKeepsItsNodesAndProperties)
     const std::vector<CPoint> nodes = view.GetMeasureNodes();
     ASSERT_EQ(nodes.size(), 3u);
     EXPECT_EQ(nodes[2], CPoint(40, 50));
-    ASSERT_NE(view.GetMeasureProperties(), nullptr);
-    EXPECT_EQ(view.GetMeasureProperties()->m_strName, CString("Measure"));
-    EXPECT_EQ(view.GetMeasureProperties()->m_items[0].value, CString("70"));
+    const auto* properties = dynamic_cast<CPropertySet*>(view.GetMeasureProperties());
+    ASSERT_NE(properties, nullptr);
+    EXPECT_EQ(properties->m_strName, CString("Measure"));
+    EXPECT_EQ(properties->m_items[0].value, CString("70"));
     view.RemoveMeasure();
     EXPECT_TRUE(view.GetMeasureNodes().empty());
 }

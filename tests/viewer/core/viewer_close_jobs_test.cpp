@@ -17,7 +17,7 @@
 #include "tests/support/dialog_helpers.h"
 #include "tests/support/modal_responder.h"
 #include "tests/support/test_environment.h"
-#include "tests/viewer/core/frame_test_support.h"
+#include "tests/viewer/frame/frame_test_support.h"
 #include "viewer/analysis/hist_frame.h"
 #include "viewer/analysis/rgb_channels_dlg.h"
 #include "viewer/analysis/stats_grid_resources.h"

@@ -13,7 +13,7 @@
 #include "platform/window/modal.h"
 #include "tests/support/modal_responder.h"
 #include "tests/support/ui_helpers.h"
-#include "tests/viewer/core/frame_test_support.h"
+#include "tests/viewer/frame/frame_test_support.h"
 
 using tarvenix::test::PumpUntil;
 using tarvenix::test::Responder;

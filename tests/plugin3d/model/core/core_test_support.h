@@ -10,6 +10,7 @@
 #include <cstring>
 #include <functional>
 #include <mutex>
+#include <utility>
 #include <vector>
 
 #include "platform/forms/exceptions.h"
@@ -76,7 +77,8 @@ inline bool WaitUntil(const std::function<bool()>& condition)
 
 /// An objects stream over a byte vector. Object records are a 12-byte head (class id,
 /// object id, payload size) and the payload; class ids count the classes the stream has
-/// met, object ids the objects it has written. Reads past the end raise EStreamError.
+/// met, object ids the objects it has written. Reads past the end raise EStreamError. Link
+/// finds the objects ReadObject made by the ids their records carried.
 class MemoryStream : public TKObjectsStream {
 public:
     std::vector<std::uint8_t> bytes;
@@ -93,7 +95,8 @@ public:
     void Read(void* buffer, int count) override
     {
         if (count <= 0) return;
-        if (count > Remaining()) throw EStreamError("read past the end");
+        if (count > Remaining() || std::size_t(m_position + count) > bytes.size())
+            throw EStreamError("read past the end");
         std::memcpy(buffer, bytes.data() + m_position, std::size_t(count));
         m_position += count;
     }
@@ -150,9 +153,19 @@ public:
                 throw;
             }
             m_recordEnds.pop_back();
+            m_loaded.push_back({head[1], object});
         }
         m_position = end;
         return 12 + payload;
+    }
+    /// The object read for a stored id (the first one), when it is of wantedClass.
+    TKObject* Link(std::int32_t reference, TClass wantedClass) override
+    {
+        for (const auto& [id, object] : m_loaded)
+            if (reference != 0 && id == reference)
+                return object->InheritsFrom(wantedClass ? wantedClass : TKObject::StaticClass()) ? object
+                                                                                                 : nullptr;
+        return nullptr;
     }
 
 private:
@@ -160,6 +173,7 @@ private:
     std::vector<std::int64_t> m_recordEnds;
     std::vector<TClass> m_classes;
     std::vector<const TObject*> m_objects;
+    std::vector<std::pair<std::int32_t, TKObject*>> m_loaded;
 };
 
 }  // namespace kelvora::test

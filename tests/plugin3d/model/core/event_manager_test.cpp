@@ -3,6 +3,7 @@
 #include <functional>
 #include <stdexcept>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "plugin3d/model/core/k_event_manager.h"
@@ -113,6 +114,25 @@ TEST(EventManager, NestedNotificationsEditingTheTable)
     events.Notify(nullptr, 1, 0);
     EXPECT_EQ(journal.calls, (std::vector<std::string>{"outer:1", "outer:2", "inner:2"}));
     EXPECT_EQ(events.Count(), 1);
+}
+
+TEST(EventManager, AThreadMuteSilencesOnlyItsOwnThread)
+{
+    Journal journal;
+    Listener listener(&journal, "a");
+    TKEventManager events, other;
+    events.Add(listener.Handler());
+    other.Add(listener.Handler());
+    {
+        TKThreadMute mute(&events);
+        TKThreadMute nested(&events);
+        TKThreadMute none(nullptr);
+        events.Notify(nullptr, 1, 0);
+        other.Notify(nullptr, 2, 0);
+        std::thread([&] { events.Notify(nullptr, 3, 0); }).join();
+    }
+    events.Notify(nullptr, 4, 0);
+    EXPECT_EQ(journal.calls, (std::vector<std::string>{"a:2", "a:3", "a:4"}));
 }
 
 }  // namespace

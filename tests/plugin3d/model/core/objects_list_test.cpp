@@ -48,6 +48,26 @@ TEST(ObjectsList, CountOutsideItsRangeChangesNothing)
     EXPECT_EQ(list->IndexOf(nullptr), -1);
 }
 
+TEST(ObjectsList, AnObjectListedTwiceIsFoundUntilItsLastPlaceGoes)
+{
+    TOwned<TKObjectsList> list(TKObjectsList::NewNamed("Shapes"));
+    TOwned<TObject> a(new TObject), b(new TObject);
+    list->SetCount(3);
+    list->SetItem(0, a.get());
+    list->SetItem(2, a.get());
+    list->SetItem(2, b.get());  // a keeps its first place
+    EXPECT_EQ(list->IndexOf(a.get()), 0);
+    list->Add(a.get());
+    EXPECT_EQ(list->Count(), 3);
+    list->Remove(a.get());
+    EXPECT_EQ(list->IndexOf(a.get()), -1);
+    list->Add(a.get());
+    EXPECT_EQ(list->IndexOf(a.get()), 2);
+    list->SetCount(2);  // cut off
+    EXPECT_EQ(list->IndexOf(a.get()), -1);
+    EXPECT_EQ(list->IndexOf(b.get()), 1);
+}
+
 TEST(ObjectsList, ListsJoinTheListOfListsAndAnnounceTheirEnd)
 {
     TKObjectsList* lists = ObjectsListsList();
