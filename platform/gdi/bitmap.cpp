@@ -101,7 +101,10 @@ void ConvertRow(const DibLayout& l, const std::uint8_t* row, int x, int count, s
             break;
         }
         case 8:
-            for (int i = 0; i < count; ++i) out[i] = lookup(row[x + i]);
+            if (l.paletteSize >= 256)  // every index has its colour
+                for (int i = 0; i < count; ++i) out[i] = l.palette[row[x + i]];
+            else
+                for (int i = 0; i < count; ++i) out[i] = lookup(row[x + i]);
             break;
         case 4:
             for (int i = 0; i < count; ++i) {

@@ -123,6 +123,7 @@ SurfaceLock::SurfaceLock(DcObj& dc, const RECT& area, bool writeBack) : m_writeB
         m_surface = {dc.image->bits(), dc.image->bytesPerLine(), dc.image->width(), dc.image->height()};
         m_area = Intersect(area, dc.SurfaceRect());
         m_opaque = true;  // Qt's 32-bit formats keep 0xFF in the top byte
+        m_surface.alpha = 0xFF000000u;
         return;
     }
     BitmapObj* b = dc.st.bitmap.get();
@@ -148,7 +149,7 @@ SurfaceLock::SurfaceLock(DcObj& dc, const RECT& area, bool writeBack) : m_writeB
 
 SurfaceLock::~SurfaceLock()
 {
-    if (m_opaque && m_writeBack && !Empty(m_area)) {
+    if (m_opaque && m_writeBack && !m_alphaKept && !Empty(m_area)) {
         // Qt pictures keep their top byte at 0xFF (opaque).
         for (int y = m_area.top; y < m_area.bottom; ++y) {
             std::uint32_t* row = m_surface.Row(y);
@@ -214,6 +215,7 @@ void PaintShape(DcObj& dc, const SpanRegion& shape, const Paint& paint)
     if (v.IsEmpty()) return;
     SurfaceLock lock(dc, v.Bounds());
     FillSpans(lock.Get(), v, paint);
+    lock.AlphaKept();
 }
 
 namespace {
@@ -560,6 +562,7 @@ BOOL StretchCore(DcObj& dc, int x, int y, int w, int h, const SourceImage* src, 
         return TRUE;
     }
     BlitSpans(lock.Get(), visible, useSrc ? s : nullptr, xmap, ymap, area.left, area.top, op);
+    lock.AlphaKept();
     return TRUE;
 }
 

@@ -102,6 +102,8 @@ public:
     SurfaceLock(const SurfaceLock&) = delete;
     SurfaceLock& operator=(const SurfaceLock&) = delete;
     const Surface& Get() const { return m_surface; }
+    /// The drawing gave every pixel it wrote the surface's alpha: nothing is left to mend.
+    void AlphaKept() { m_alphaKept = true; }
 
 private:
     Surface m_surface;
@@ -109,6 +111,7 @@ private:
     RECT m_area{};
     bool m_writeBack = true;
     bool m_opaque = false;
+    bool m_alphaKept = false;
     std::vector<std::uint32_t> m_scratch;
 };
 

@@ -60,6 +60,7 @@ struct Surface {
     std::ptrdiff_t stride = 0;
     int width = 0;
     int height = 0;
+    std::uint32_t alpha = 0;  // the top byte every pixel keeps (0xFF000000 on Qt's pictures)
     std::uint32_t* Row(int y) const { return reinterpret_cast<std::uint32_t*>(base + y * stride); }
     bool Valid() const { return base != nullptr && width > 0 && height > 0; }
 };
