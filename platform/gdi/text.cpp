@@ -1,5 +1,6 @@
 #include <algorithm>
 #include <cstring>
+#include <vector>
 
 #include <QFontMetrics>
 #include <QPainter>
@@ -72,12 +73,14 @@ SIZE TextExtent(const DcObj& dc, const QString& text)
     return {fm.horizontalAdvance(text), fm.ascent() + fm.descent()};
 }
 
-void DrawTextLine(DcObj& dc, int x, int y, UINT align, const QString& text, const RECT* clip, bool opaqueCell)
+void DrawTextLine(DcObj& dc, int x, int y, UINT align, const QString& text, const RECT* clip, bool opaqueCell,
+                  int width)
 {
     if (!FontsAvailable()) return;
     const QFont font = CurrentFont(dc);
     const QFontMetrics fm(font);
-    const int width = fm.horizontalAdvance(text), ascent = fm.ascent(), height = ascent + fm.descent();
+    if (width < 0) width = fm.horizontalAdvance(text);
+    const int ascent = fm.ascent(), height = ascent + fm.descent();
     int left = x;
     if ((align & TA_CENTER) == TA_CENTER)
         left = x - width / 2;
@@ -116,7 +119,7 @@ void DrawTextLine(DcObj& dc, int x, int y, UINT align, const QString& text, cons
     if (visible.IsEmpty()) return;
     SurfaceLock lock(dc, visible.Bounds());
     const Surface& s = lock.Get();
-    const std::uint32_t colour = ToPixel(dc.st.textColor);
+    const std::uint32_t colour = ToPixel(dc.st.textColor) | s.alpha;
     for (RegionRow row : visible.Rows()) {
         const auto* m = reinterpret_cast<const std::uint32_t*>(mask.constScanLine(row.y - my));
         std::uint32_t* d = s.Row(row.y);
@@ -126,9 +129,10 @@ void DrawTextLine(DcObj& dc, int x, int y, UINT align, const QString& text, cons
                 if (a == 255)
                     d[px] = colour;
                 else if (a)
-                    d[px] = Blend(d[px], colour, a);
+                    d[px] = Blend(d[px], colour, a) | s.alpha;
             }
     }
+    lock.AlphaKept();
 }
 
 }  // namespace platform::gdi
@@ -236,7 +240,9 @@ namespace {
 
 // The lines DrawText shows: prefix characters removed, paragraphs wrapped at spaces
 // to the width when asked, over-long single lines ended with an ellipsis when asked.
-QStringList LayoutLines(const QFontMetrics& fm, QString text, int width, UINT format)
+// `advances`, when given, receives each line's advance where it was measured (else -1).
+QStringList LayoutLines(const QFontMetrics& fm, QString text, int width, UINT format,
+                        std::vector<int>* advances = nullptr)
 {
     if (!(format & DT_NOPREFIX)) {
         QString out;
@@ -279,10 +285,15 @@ QStringList LayoutLines(const QFontMetrics& fm, QString text, int width, UINT fo
         }
         lines << line;
     }
+    if (advances) advances->assign(std::size_t(lines.size()), -1);
     if (format & DT_END_ELLIPSIS)
-        for (QString& line : lines)
-            if (fm.horizontalAdvance(line) > width)
-                line = fm.elidedText(line, Qt::ElideRight, std::max(0, width));
+        for (qsizetype i = 0; i < lines.size(); ++i) {
+            const int advance = fm.horizontalAdvance(lines[i]);
+            if (advance > width)
+                lines[i] = fm.elidedText(lines[i], Qt::ElideRight, std::max(0, width));
+            else if (advances)
+                (*advances)[std::size_t(i)] = advance;
+        }
     return lines;
 }
 
@@ -304,7 +315,9 @@ int DrawText(HDC h, LPCSTR text, int length, RECT* rect, UINT format)
     const QFontMetrics fm(CurrentFont(*dc));
     const int lineHeight = fm.ascent() + fm.descent();
     const int width = rect->right - rect->left;
-    const QStringList lines = LayoutLines(fm, Decode(text, n), width, format);
+    // Shaping a text is most of what drawing it costs: each line is measured once.
+    std::vector<int> advances;
+    const QStringList lines = LayoutLines(fm, Decode(text, n), width, format, &advances);
     const int textHeight = n == 0 ? 0 : lineHeight * static_cast<int>(lines.size());
 
     if (format & DT_CALCRECT) {
@@ -334,14 +347,16 @@ int DrawText(HDC h, LPCSTR text, int length, RECT* rect, UINT format)
     const RECT clip{a.x, a.y, z.x, z.y};
     const int dy = a.y - rect->top;
     int y = top + dy;
-    for (const QString& line : lines) {
-        const int w = fm.horizontalAdvance(line);
+    for (qsizetype i = 0; i < lines.size(); ++i) {
+        const QString& line = lines[i];
+        const int known = advances[std::size_t(i)];
+        const int w = known >= 0 ? known : fm.horizontalAdvance(line);
         int x = a.x;
         if (format & DT_CENTER)
             x = a.x + (z.x - a.x - w) / 2;
         else if (format & DT_RIGHT)
             x = z.x - w;
-        DrawTextLine(*dc, x, y, TA_LEFT | TA_TOP, line, (format & DT_NOCLIP) ? nullptr : &clip, true);
+        DrawTextLine(*dc, x, y, TA_LEFT | TA_TOP, line, (format & DT_NOCLIP) ? nullptr : &clip, true, w);
         y += lineHeight;
     }
     return result;
