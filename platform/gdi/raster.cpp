@@ -95,13 +95,14 @@ void FillSpans(const Surface& s, const SpanRegion& shape, const Paint& paint)
     if (!s.Valid() || shape.IsEmpty()) return;
     const Rop2Masks rop(paint.rop2);
     if (paint.type == Paint::Type::Solid || !paint.pattern) {
-        // A solid paint is the same on every row of a band: each span is done down the band,
-        // which costs little per row for the narrow columns of a bar chart.
+        // A solid paint is the same on every row of a band: the band's spans are walked once
+        // and applied row after row, which costs little per row for the narrow columns of a
+        // bar chart and keeps to the picture's order in memory.
         const std::uint32_t p = paint.color & kRgbMask;
         for (RegionBand band : shape.Bands())
-            for (const Span& sp : band.spans) {
-                const int n = sp.x1 - sp.x0;
-                for (int y = band.top; y < band.bottom; ++y) {
+            for (int y = band.top; y < band.bottom; ++y)
+                for (const Span& sp : band.spans) {
+                    const int n = sp.x1 - sp.x0;
                     std::uint32_t* d = s.Row(y) + sp.x0;
                     switch (paint.rop2) {
                         case R2_COPYPEN:
@@ -120,7 +121,6 @@ void FillSpans(const Surface& s, const SpanRegion& shape, const Paint& paint)
                     }
                     KeepAlpha(s, d, n);
                 }
-            }
         return;
     }
     const RECT bounds = shape.Bounds();
