@@ -180,6 +180,9 @@ struct DibLayout {
 
 /// Converts `count` pixels starting at column x of one stored row to 0x00RRGGBB.
 void ConvertRow(const DibLayout& layout, const std::uint8_t* row, int x, int count, std::uint32_t* out);
+/// The same with `alpha` (a surface's top byte) in every pixel, in one pass where it can.
+void ConvertRow(const DibLayout& layout, const std::uint8_t* row, int x, int count, std::uint32_t* out,
+                std::uint32_t alpha);
 /// Writes 32-bit pixels back into a stored row of a bitmap of another depth.
 void StoreRow(BitmapObj& bmp, std::uint8_t* row, int x, int count, const std::uint32_t* in);
 /// The layout of a bitmap's own stored rows.

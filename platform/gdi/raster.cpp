@@ -204,8 +204,7 @@ void BlitSpans(const Surface& dst, const SpanRegion& visible, const SourceImage*
             if (identity) {
                 const int sx = xmap[std::size_t(sp.x0 - left)];
                 if (op.rop == SRCCOPY && !src->mono) {
-                    ConvertRow(src->layout, srcRow, sx, n, d);
-                    KeepAlpha(dst, d, n);
+                    ConvertRow(src->layout, srcRow, sx, n, d, dst.alpha);
                     continue;
                 }
                 ConvertRow(src->layout, srcRow, sx, n, sline.data());
