@@ -13,7 +13,9 @@
 #include <vector>
 
 #include <QFont>
+#include <QHash>
 #include <QImage>
+#include <QString>
 
 #include "platform/gdi/gdi_types.h"
 #include "platform/gdi/span_region.h"
@@ -94,10 +96,15 @@ struct FontObj : GdiObject {
     /// The matched font, made on first use: the font system needs the application object,
     /// which creating DCs and stock objects must not.
     QFont Font() const;
+    /// The advance of `text` in the font, remembered for the texts measured last: a value
+    /// grid measures each text to size its columns and again to draw it.
+    int Advance(const QString& text) const;
 
 private:
     mutable std::once_flag m_once;
     mutable std::optional<QFont> m_font;
+    mutable std::mutex m_advanceMutex;
+    mutable QHash<QString, int> m_advances;
 };
 
 /// True when fonts can be used (an application object exists).

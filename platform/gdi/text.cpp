@@ -66,11 +66,21 @@ QFont CurrentFont(const DcObj& dc)
     return dc.st.font ? dc.st.font->Font() : QFont();
 }
 
+namespace {
+
+// The advance of a text in the DC's font: remembered by the font object where there is one.
+int Advance(const DcObj& dc, const QFontMetrics& fm, const QString& text)
+{
+    return dc.st.font ? dc.st.font->Advance(text) : fm.horizontalAdvance(text);
+}
+
+}  // namespace
+
 SIZE TextExtent(const DcObj& dc, const QString& text)
 {
     if (!FontsAvailable()) return {0, 0};
     const QFontMetrics fm(CurrentFont(dc));
-    return {fm.horizontalAdvance(text), fm.ascent() + fm.descent()};
+    return {Advance(dc, fm, text), fm.ascent() + fm.descent()};
 }
 
 void DrawTextLine(DcObj& dc, int x, int y, UINT align, const QString& text, const RECT* clip, bool opaqueCell,
@@ -79,7 +89,7 @@ void DrawTextLine(DcObj& dc, int x, int y, UINT align, const QString& text, cons
     if (!FontsAvailable()) return;
     const QFont font = CurrentFont(dc);
     const QFontMetrics fm(font);
-    if (width < 0) width = fm.horizontalAdvance(text);
+    if (width < 0) width = Advance(dc, fm, text);
     const int ascent = fm.ascent(), height = ascent + fm.descent();
     int left = x;
     if ((align & TA_CENTER) == TA_CENTER)
@@ -249,7 +259,7 @@ namespace {
 // to the width when asked, over-long single lines ended with an ellipsis when asked.
 // `advances`, when given, receives each line's advance where it was measured (else -1).
 QStringList LayoutLines(const QFontMetrics& fm, QString text, int width, UINT format,
-                        std::vector<int>* advances = nullptr)
+                        std::vector<int>* advances = nullptr, const DcObj* dc = nullptr)
 {
     if (!(format & DT_NOPREFIX)) {
         QString out;
@@ -295,7 +305,7 @@ QStringList LayoutLines(const QFontMetrics& fm, QString text, int width, UINT fo
     if (advances) advances->assign(std::size_t(lines.size()), -1);
     if (format & DT_END_ELLIPSIS)
         for (qsizetype i = 0; i < lines.size(); ++i) {
-            const int advance = fm.horizontalAdvance(lines[i]);
+            const int advance = dc ? Advance(*dc, fm, lines[i]) : fm.horizontalAdvance(lines[i]);
             if (advance > width)
                 lines[i] = fm.elidedText(lines[i], Qt::ElideRight, std::max(0, width));
             else if (advances)
@@ -324,7 +334,7 @@ int DrawText(HDC h, LPCSTR text, int length, RECT* rect, UINT format)
     const int width = rect->right - rect->left;
     // Shaping a text is most of what drawing it costs: each line is measured once.
     std::vector<int> advances;
-    const QStringList lines = LayoutLines(fm, Decode(text, n), width, format, &advances);
+    const QStringList lines = LayoutLines(fm, Decode(text, n), width, format, &advances, dc.get());
     const int textHeight = n == 0 ? 0 : lineHeight * static_cast<int>(lines.size());
 
     if (format & DT_CALCRECT) {
