@@ -96,31 +96,38 @@ void FillSpans(const Surface& s, const SpanRegion& shape, const Paint& paint)
     const Rop2Masks rop(paint.rop2);
     if (paint.type == Paint::Type::Solid || !paint.pattern) {
         // A solid paint is the same on every row of a band: the band's spans are walked once
-        // and applied row after row, which costs little per row for the narrow columns of a
-        // bar chart and keeps to the picture's order in memory.
-        const std::uint32_t p = paint.color & kRgbMask;
-        for (RegionBand band : shape.Bands())
-            for (int y = band.top; y < band.bottom; ++y)
-                for (const Span& sp : band.spans) {
-                    const int n = sp.x1 - sp.x0;
-                    std::uint32_t* d = s.Row(y) + sp.x0;
-                    switch (paint.rop2) {
-                        case R2_COPYPEN:
-                            std::fill(d, d + n, p | s.alpha);
-                            continue;
-                        case R2_XORPEN:
-                            for (int i = 0; i < n; ++i) d[i] = (d[i] ^ p) & kRgbMask;
-                            break;
-                        case R2_NOT:
-                            for (int i = 0; i < n; ++i) d[i] = ~d[i] & kRgbMask;
-                            break;
-                        case R2_NOP:
-                            break;
-                        default:
-                            for (int i = 0; i < n; ++i) d[i] = rop(p, d[i]);
-                    }
-                    KeepAlpha(s, d, n);
+        // and applied row after row in the picture's order in memory, with the operation
+        // chosen once, which costs little per row for the narrow columns of a bar chart.
+        const std::uint32_t p = paint.color & kRgbMask, alpha = s.alpha;
+        const auto each = [&](auto&& op) {
+            for (RegionBand band : shape.Bands())
+                for (int y = band.top; y < band.bottom; ++y) {
+                    std::uint32_t* line = s.Row(y);
+                    for (const Span& sp : band.spans) op(line + sp.x0, sp.x1 - sp.x0);
                 }
+        };
+        switch (paint.rop2) {
+            case R2_COPYPEN:
+                each([v = p | alpha](std::uint32_t* d, int n) { std::fill(d, d + n, v); });
+                break;
+            case R2_XORPEN:
+                each([&](std::uint32_t* d, int n) {
+                    for (int i = 0; i < n; ++i) d[i] = ((d[i] ^ p) & kRgbMask) | alpha;
+                });
+                break;
+            case R2_NOT:
+                each([&](std::uint32_t* d, int n) {
+                    for (int i = 0; i < n; ++i) d[i] = (~d[i] & kRgbMask) | alpha;
+                });
+                break;
+            case R2_NOP:
+                each([&](std::uint32_t* d, int n) { KeepAlpha(s, d, n); });
+                break;
+            default:
+                each([&](std::uint32_t* d, int n) {
+                    for (int i = 0; i < n; ++i) d[i] = rop(p, d[i]) | alpha;
+                });
+        }
         return;
     }
     const RECT bounds = shape.Bounds();
