@@ -1,6 +1,7 @@
 #include "outside/basecore/grid_ctrl.h"
 
 #include <algorithm>
+#include <charconv>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
@@ -59,12 +60,16 @@ void SplitComplexText(const CString& text, double* re, double* im)
 template <class P>
 std::string PartText(double v, bool exact)
 {
+    // to_chars writes what printf's "%.0f" and "%.Ng" write, without a format to parse:
+    // a screen of the grid formats a few thousand values.
     char buf[64];
+    std::to_chars_result r;
     if constexpr (std::is_integral_v<P>)
-        std::snprintf(buf, sizeof buf, "%.0f", v);
+        r = std::to_chars(buf, buf + sizeof buf, v, std::chars_format::fixed, 0);
     else
-        std::snprintf(buf, sizeof buf, exact ? (sizeof(P) == 4 ? "%.9g" : "%.17g") : "%g", v);
-    return buf;
+        r = std::to_chars(buf, buf + sizeof buf, v, std::chars_format::general,
+                          exact ? (sizeof(P) == 4 ? 9 : 17) : 6);
+    return std::string(buf, r.ec == std::errc() ? r.ptr : buf);
 }
 
 template <class T>

@@ -1472,16 +1472,23 @@ BOOL ScrollDC(HDC h, int dx, int dy, const RECT* scroll, const RECT* clip, HRGN 
                          std::max(tb.right, tb.right - dx), std::max(tb.bottom, tb.bottom - dy)};
         SurfaceLock lock(*dc, Intersect(whole, dc->SurfaceRect()));
         const Surface& s = lock.Get();
-        const int w = tb.right - tb.left;
-        std::vector<std::uint32_t> band(std::size_t(w) * std::size_t(tb.bottom - tb.top));
-        for (int y = tb.top; y < tb.bottom; ++y)
-            std::memcpy(band.data() + std::size_t(y - tb.top) * w, s.Row(y - dy) + (tb.left - dx),
-                        std::size_t(w) * 4);
-        for (RegionRow row : target.Rows())
-            for (const Span& sp : row.spans)
-                std::memcpy(s.Row(row.y) + sp.x0,
-                            band.data() + std::size_t(row.y - tb.top) * w + (sp.x0 - tb.left),
-                            std::size_t(sp.x1 - sp.x0) * 4);
+        // Moved in place, each pixel read before anything lands on it: rows against the
+        // move's direction (a move down starts at the bottom), and on a row moved sideways
+        // its spans against the move as well. The pixels keep the alpha they had.
+        std::vector<RegionRow> rows;
+        for (RegionRow row : target.Rows()) rows.push_back(row);
+        if (dy > 0) std::reverse(rows.begin(), rows.end());
+        for (const RegionRow& row : rows) {
+            const auto move = [&](const Span& sp) {
+                std::memmove(s.Row(row.y) + sp.x0, s.Row(row.y - dy) + (sp.x0 - dx),
+                             std::size_t(sp.x1 - sp.x0) * 4);
+            };
+            if (dy == 0 && dx > 0)
+                for (auto sp = row.spans.rbegin(); sp != row.spans.rend(); ++sp) move(*sp);
+            else
+                for (const Span& sp : row.spans) move(sp);
+        }
+        lock.AlphaKept();
     }
     const RECT visibleArea = Intersect(area, limit);
     SpanRegion uncovered =
