@@ -5,6 +5,7 @@ cd "$(dirname "$0")"
 scripts/deps.sh
 scripts/check-format.sh
 scripts/check-includes.sh
+scripts/check-headers.sh
 scripts/build.sh debug
 export QT_QPA_PLATFORM=offscreen
 export ASAN_OPTIONS=${ASAN_OPTIONS:-detect_leaks=1:abort_on_error=1}
@@ -13,14 +14,15 @@ export UBSAN_OPTIONS=${UBSAN_OPTIONS:-print_stacktrace=1:halt_on_error=1}
 ctest --test-dir build/debug --output-on-failure -j "$(nproc)" "$@"
 
 # Suites that run again under ThreadSanitizer, in a build tree of its own: the thread runner's
-# stop stress, the row driver, the worker drawing on a window, the 3D plug-in's job threads,
-# its progress form and its lists hearing items on a job thread. One line a test program:
+# stop stress, the band engine and the row driver, the worker drawing on a window, the 3D
+# plug-in's job threads, its progress form and its lists hearing items on a job thread. One line a test program:
 # the program, then its suites.
 tsan_suites=(
   "basecore_tests ThreadRunner.*:RowDriver.*"
-  "platform_tests WorkerDC.*"
+  "platform_tests WorkerDC.*:BandEngine.*"
   "kelvora_core_tests ThreadStress.*:Threads*"
   "kelvora_forms_tests ProgressForm.*"
+  "kelvora_render_tests CanvasThreads.*"
   "kelvora_scene_tests ListEvents.*"
 )
 targets=()

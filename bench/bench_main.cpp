@@ -14,6 +14,7 @@
 #include "outside/basecore/file_helpers.h"
 #include "outside/basecore/rdp_layer.h"
 #include "outside/basecore/row_driver.h"
+#include "platform/gdi/window_dc.h"
 
 namespace {
 
@@ -109,6 +110,7 @@ int main(int argc, char** argv)
     // Measurements of the drawing layer and of windows need the application object; no screen is used.
     if (!std::getenv("QT_QPA_PLATFORM")) setenv("QT_QPA_PLATFORM", "offscreen", 1);
     QApplication app(argc, argv);
+    platform::InitDrawing();
     const std::string only = argc > 1 ? argv[1] : "";
     const int runs =
         std::getenv("TARVENIX_BENCH_RUNS") ? std::max(1, std::atoi(std::getenv("TARVENIX_BENCH_RUNS"))) : 5;

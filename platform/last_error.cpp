@@ -126,6 +126,8 @@ CString ErrorText(DWORD code)
             return "Arithmetic result exceeded 32 bits.";
         case ERROR_OPERATION_ABORTED:
             return "The I/O operation has been aborted.";
+        case ERROR_DLL_INIT_FAILED:
+            return "A dynamic link library (DLL) initialization routine failed.";
         case ERROR_FILE_INVALID:
             return "The volume for a file has been externally altered so that the opened file is no longer "
                    "valid.";

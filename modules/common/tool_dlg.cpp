@@ -38,11 +38,7 @@ constexpr int kStatisticsBytes = 1064;
 
 CString LoadFrameText(UINT id)
 {
-    CString text;
-    if (platform::FindString(id, text)) return text;
-    for (const auto& entry : kFrameStrings)
-        if (entry.id == id) return entry.text;
-    return CString();
+    return kFrameRegistration.Text(id);
 }
 
 bool NamesSameFile(const char* a, const char* b)

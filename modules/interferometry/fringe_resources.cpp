@@ -167,9 +167,5 @@ bool AnnounceFringeModule()
 
 CString LoadFringeText(UINT id)
 {
-    CString text;
-    if (platform::FindString(id, text)) return text;
-    for (const auto& entry : kStrings)
-        if (entry.id == id) return entry.text;
-    return CString();
+    return kRegistration.Text(id);
 }

@@ -32,9 +32,5 @@ const platform::ModuleResourceRegistration kRegistration(kResources);
 
 CString LoadUnwrapText(UINT id)
 {
-    CString text;
-    if (platform::FindString(id, text)) return text;
-    for (const auto& entry : kStrings)
-        if (entry.id == id) return entry.text;
-    return CString();
+    return kRegistration.Text(id);
 }

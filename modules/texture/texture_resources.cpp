@@ -84,11 +84,7 @@ constexpr UINT kCooccurrenceNames[] = {IDS_TEXTURE_ABSOLUTE,   IDS_TEXTURE_ENTRO
 
 CString LoadTextureText(UINT id)
 {
-    CString text;
-    if (platform::FindString(id, text)) return text;
-    for (const auto& entry : kStrings)
-        if (entry.id == id) return entry.text;
-    return CString();
+    return kRegistration.Text(id);
 }
 
 int TextureStatisticCount(int dimensionality)

@@ -74,13 +74,7 @@ const platform::ModuleResourceRegistration kRegistration(kResources);
 
 CString LoadText(UINT id)
 {
-    CString text;
-    if (platform::FindString(id, text)) return text;
-    // A static destructor of another library may ask after this library has left the
-    // chain at exit; the built-in text still says something.
-    for (const auto& entry : kStrings)
-        if (entry.id == id) return entry.text;
-    return CString();
+    return kRegistration.Text(id);
 }
 
 }  // namespace basecore

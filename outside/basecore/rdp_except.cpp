@@ -4,8 +4,22 @@
 #include <cstring>
 
 #include "outside/basecore/basecore_strings.h"
+#include "platform/kernel/row_bands.h"
 
 namespace {
+
+// The failures of row bands that lose the race to reach the caller are freed here.
+bool DisposeLostError(const std::exception_ptr& failure)
+{
+    try {
+        std::rethrow_exception(failure);
+    } catch (CRDPExcept* error) {
+        if (error) error->Delete();
+        return true;
+    } catch (...) {
+        return false;
+    }
+}
 
 CString StandardText(int code)
 {
@@ -28,6 +42,9 @@ CString StandardText(int code)
 
 CRDPExcept::CRDPExcept(int code, const char* message) : m_nCode(code)
 {
+    // Before the first error can be thrown, the row bands learn how to free one.
+    static const bool disposerRegistered = (platform::RegisterFailureDisposer(DisposeLostError), true);
+    (void)disposerRegistered;
     // Whoever catches a cancel recognises it by its text as well as by its code.
     if (code == RDP_ERROR_CANCEL || !message || !*message)
         m_strMessage = StandardText(code);

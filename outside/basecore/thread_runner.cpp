@@ -113,10 +113,13 @@ bool CThread::Start()
 void CThread::Body()
 {
     t_current = this;
+    // The row driver's helpers wait at this thread's gate too while it is suspended.
+    platform::SetThreadPauseGate(&m_gate);
     if (m_priority != THREAD_PRIORITY_NORMAL)
         SetThreadPriority(GetCurrentThread(),
                           std::clamp(m_priority, THREAD_PRIORITY_IDLE, THREAD_PRIORITY_TIME_CRITICAL));
     if (m_work) m_work();
+    platform::SetThreadPauseGate(nullptr);
     t_current = nullptr;
     platform::PostToUiThread([this] {
         if (m_thread.joinable()) {

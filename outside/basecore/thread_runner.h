@@ -44,8 +44,6 @@ public:
     /// Called by meters on the worker's thread: waits while the thread is suspended.
     /// Does nothing on threads the runner did not start.
     static void PauseGate();
-    /// Waits while this thread is suspended; for helpers working on the thread's behalf.
-    void Checkpoint() { m_gate.Checkpoint(); }
     /// Waits until `threads` threads are held by the suspension, at most `milliseconds`;
     /// true when they are. For a controller that must know the work has stopped.
     bool WaitUntilHeld(int threads, DWORD milliseconds) const

@@ -5,6 +5,7 @@
 #include <QAbstractEventDispatcher>
 #include <QApplication>
 
+#include "platform/gdi/window_dc.h"
 #include "platform/resources/resources.h"
 #include "platform/window/app_hooks.h"
 #include "platform/window/cursor.h"
@@ -145,6 +146,7 @@ int AfxWinMain(int argc, char** argv)
 {
     QApplication qt(argc, argv);
     std::setlocale(LC_ALL, "C");
+    platform::InitDrawing();
     CWinApp* app = AfxGetApp();
     if (!app) return 1;
     if (!app->InitInstance()) return app->ExitInstance();

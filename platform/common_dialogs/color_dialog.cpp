@@ -4,7 +4,7 @@
 
 #include "platform/window/modal.h"
 #include "platform/window/wnd.h"
-#include "platform/qt_types.h"
+#include "platform/qt_types_internal.h"
 
 CColorDialog::CColorDialog(COLORREF clrInit, DWORD dwFlags, CWnd* pParentWnd) : m_pParentWnd(pParentWnd)
 {

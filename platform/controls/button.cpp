@@ -8,6 +8,7 @@
 #include <QRadioButton>
 
 #include "platform/controls/control_notify.h"
+#include "platform/resources/icon_internal.h"
 #include "platform/resources/resources.h"
 
 namespace {

@@ -7,14 +7,13 @@
 // Bitmaps come as the drawing layer's bitmap objects or as QImage; Draw paints on a device
 // context or with a QPainter.
 
-#include <vector>
-
-#include <QImage>
+#include <memory>
 
 #include "platform/controls/common_controls.h"
 #include "platform/geometry.h"
 #include "platform/types.h"
 
+class QImage;
 class QPainter;
 class CBitmap;
 class CDC;
@@ -35,14 +34,15 @@ constexpr UINT ILD_BLEND50 = 0x0004;
 
 class PLATFORM_API CImageList {
 public:
-    CImageList() = default;
+    CImageList();
+    ~CImageList();
     CImageList(const CImageList&) = delete;
     CImageList& operator=(const CImageList&) = delete;
 
     /// nInitial and nGrow are capacity hints. FALSE for a non-positive size or a list made already.
     BOOL Create(int cx, int cy, UINT nFlags, int nInitial, int nGrow);
     BOOL DeleteImageList();
-    bool IsCreated() const { return m_created; }
+    bool IsCreated() const;
 
     /// Adds every cx-wide cell of the strip (a strip narrower than cx adds nothing); pixels of
     /// crMask are transparent when the list has a mask. Returns the index of the first image
@@ -56,12 +56,12 @@ public:
     BOOL Replace(int nImage, const QImage& bitmap, COLORREF crMask);
     /// Removes image nImage; -1 removes all.
     BOOL Remove(int nImage);
-    int GetImageCount() const { return static_cast<int>(m_images.size()); }
+    int GetImageCount() const;
     BOOL GetIconSize(int& cx, int& cy) const;
 
     /// Background drawn under transparent pixels; CLR_NONE (the default) draws none.
     COLORREF SetBkColor(COLORREF cr);
-    COLORREF GetBkColor() const { return m_background; }
+    COLORREF GetBkColor() const;
 
     /// Draws image nImage with its top-left at pt. ILD_TRANSPARENT ignores the background colour.
     BOOL Draw(QPainter& painter, int nImage, POINT pt, UINT nStyle) const;
@@ -74,11 +74,6 @@ public:
     HICON ExtractIcon(int nImage) const;
 
 private:
-    QImage Cell(const QImage& bitmap, int x, COLORREF crMask) const;
-    bool m_created = false;
-    int m_cx = 0;
-    int m_cy = 0;
-    UINT m_flags = 0;
-    COLORREF m_background = CLR_NONE;
-    std::vector<QImage> m_images;
+    struct Images;
+    std::unique_ptr<Images> m_images;
 };

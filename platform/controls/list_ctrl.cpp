@@ -16,7 +16,7 @@
 #include "platform/controls/quiet_scope.h"
 #include "platform/gdi/dc.h"
 #include "platform/gdi/dc_internal.h"
-#include "platform/qt_types.h"
+#include "platform/qt_types_internal.h"
 
 namespace {
 

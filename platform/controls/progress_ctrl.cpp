@@ -6,7 +6,7 @@
 #include <QProgressBar>
 
 #include "platform/controls/control_notify.h"
-#include "platform/qt_types.h"
+#include "platform/qt_types_internal.h"
 
 BOOL CProgressCtrl::Create(DWORD dwStyle, const RECT& rect, CWnd* pParentWnd, UINT nID)
 {

@@ -8,7 +8,8 @@
 #include <QPixmap>
 
 #include "platform/controls/control_notify.h"
-#include "platform/qt_types.h"
+#include "platform/qt_types_internal.h"
+#include "platform/resources/icon_internal.h"
 #include "platform/resources/resources.h"
 
 namespace {

@@ -5,10 +5,10 @@
 // SS_CENTERIMAGE); it keeps a copy of the picture and the handle for STM_GETICON, and the
 // caller still owns the handle.
 
-#include <QImage>
-
 #include "platform/controls/owner_draw.h"
 #include "platform/window/wnd.h"
+
+class QImage;
 
 constexpr DWORD SS_LEFT = 0x00;
 constexpr DWORD SS_CENTER = 0x01;

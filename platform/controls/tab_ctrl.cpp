@@ -8,7 +8,7 @@
 
 #include "platform/controls/control_notify.h"
 #include "platform/controls/image_list.h"
-#include "platform/qt_types.h"
+#include "platform/qt_types_internal.h"
 
 namespace {
 

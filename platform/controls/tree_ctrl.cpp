@@ -11,8 +11,8 @@
 #include "platform/controls/control_notify.h"
 #include "platform/controls/image_list.h"
 #include "platform/controls/quiet_scope.h"
-#include "platform/qt_types.h"
-#include "platform/window/window_widget.h"
+#include "platform/qt_types_internal.h"
+#include "platform/window/window_widget_internal.h"
 
 namespace {
 

@@ -9,7 +9,6 @@
 #include <QFont>
 #include <QWidget>
 
-#include "platform/app/win_app.h"
 #include "platform/controls/button.h"
 #include "platform/controls/control_notify.h"
 #include "platform/controls/edit.h"
@@ -23,6 +22,7 @@
 #include "platform/controls/static_ctrl.h"
 #include "platform/dialogs/data_exchange.h"
 #include "platform/numbers/numbers.h"
+#include "platform/window/app_hooks.h"
 #include "platform/window/modal.h"
 
 namespace platform {
@@ -197,7 +197,8 @@ INT_PTR CDialog::DoModal()
         std::fprintf(stderr, "tarvenix: no dialog template %u\n", m_nIDTemplate);
         return -1;
     }
-    CWnd* parent = m_pParentWnd ? m_pParentWnd : AfxGetMainWnd();
+    CWnd* parent = m_pParentWnd;
+    if (!parent && platform::GetAppHooks().mainWindow) parent = platform::GetAppHooks().mainWindow();
     m_bModal = TRUE;
     m_nModalResult = -1;
     if (!CreateIndirect(*t, parent)) {

@@ -1,5 +1,7 @@
 #include "platform/forms/image_list.h"
 
+#include <QImage>
+
 #include "platform/controls/image_list.h"
 #include "platform/forms/controls.h"
 #include "platform/forms/format.h"

@@ -1,9 +1,9 @@
-#include "platform/frame/bar_paint.h"
+#include "platform/frame/bar_paint_internal.h"
 
 #include <QPainter>
 
-#include "platform/qt_types.h"
-#include "platform/window/paint_hook.h"
+#include "platform/qt_types_internal.h"
+#include "platform/window/paint_target_internal.h"
 #include "platform/window/wnd.h"
 
 namespace platform {

@@ -4,7 +4,7 @@
 
 #include <QPainter>
 
-#include "platform/frame/bar_paint.h"
+#include "platform/frame/bar_paint_internal.h"
 #include "platform/frame/frame_wnd.h"
 
 namespace {

@@ -4,7 +4,7 @@
 #include <QPainter>
 #include <QWidget>
 
-#include "platform/frame/bar_paint.h"
+#include "platform/frame/bar_paint_internal.h"
 #include "platform/string_table.h"
 
 namespace {

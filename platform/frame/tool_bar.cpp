@@ -4,7 +4,7 @@
 #include <QWidget>
 
 #include "platform/controls/image_list.h"
-#include "platform/frame/bar_paint.h"
+#include "platform/frame/bar_paint_internal.h"
 #include "platform/resources/resources.h"
 #include "platform/string_table.h"
 

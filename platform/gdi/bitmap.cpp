@@ -6,7 +6,7 @@
 #include <cstring>
 #include <unordered_map>
 
-#include "platform/gdi/dib_format.h"
+#include "platform/gdi/dib_format_internal.h"
 #include "platform/gdi/dc.h"
 #include "platform/gdi/gdi_objects.h"
 #include "platform/kernel/cpu_features.h"

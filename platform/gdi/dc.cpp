@@ -12,9 +12,9 @@
 #include <QScreen>
 
 #include "platform/gdi/dc_internal.h"
-#include "platform/gdi/dib_format.h"
+#include "platform/gdi/dib_format_internal.h"
 #include "platform/gdi/metafile_internal.h"
-#include "platform/window/wnd.h"
+#include "platform/system_metrics.h"
 
 namespace platform::gdi {
 
@@ -168,15 +168,13 @@ SurfaceLock::~SurfaceLock()
                  m_scratch.data() + std::size_t(y - m_area.top) * w);
 }
 
-COLORREF (*g_systemColour)(int index) = nullptr;
-
 std::shared_ptr<BrushObj> BrushOf(HBRUSH brush)
 {
     if (auto b = FindAs<BrushObj>(brush)) return b;
     const auto value = reinterpret_cast<std::uintptr_t>(brush);
-    if (value == 0 || value > 31 || !g_systemColour) return nullptr;
+    if (value == 0 || value > 31) return nullptr;
     auto b = std::make_shared<BrushObj>();
-    b->color = g_systemColour(static_cast<int>(value - 1)) & 0xFFFFFF;
+    b->color = GetSysColor(static_cast<int>(value - 1)) & 0xFFFFFF;
     return b;
 }
 

@@ -8,8 +8,8 @@
 #include <utility>
 
 #include "platform/gdi/gdi_internal.h"
-#include "platform/gdi/raster.h"
-#include "platform/window/paint_hook.h"
+#include "platform/gdi/raster_internal.h"
+#include "platform/gdi/surface_internal.h"
 
 namespace platform::gdi {
 
@@ -115,8 +115,6 @@ private:
     std::vector<std::uint32_t> m_scratch;
 };
 
-/// The system's colours, when the window layer is there to give them (GetSysColor).
-extern COLORREF (*g_systemColour)(int index);
 /// The brush of a handle; (HBRUSH)(COLOR_xxx + 1) is a solid brush of that system colour.
 std::shared_ptr<BrushObj> BrushOf(HBRUSH brush);
 

@@ -5,6 +5,7 @@
 
 #include "platform/gdi/dc.h"
 #include "platform/gdi/gdi_objects.h"
+#include "platform/resources/icon_internal.h"
 #include "platform/resources/resources.h"
 
 BOOL DrawIcon(HDC dc, int x, int y, HICON icon)

@@ -4,7 +4,7 @@
 #include <QGuiApplication>
 
 #include "platform/gdi/dc.h"
-#include "platform/gdi/dib_format.h"
+#include "platform/gdi/dib_format_internal.h"
 #include "platform/gdi/gdi_objects.h"
 #include "platform/last_error.h"
 

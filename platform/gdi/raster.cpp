@@ -1,4 +1,4 @@
-#include "platform/gdi/raster.h"
+#include "platform/gdi/raster_internal.h"
 
 #include <algorithm>
 #include <climits>

@@ -6,8 +6,8 @@
 #include <QThread>
 
 #include "platform/gdi/dc_internal.h"
-#include "platform/qt_types.h"
-#include "platform/window/paint_hook.h"
+#include "platform/qt_types_internal.h"
+#include "platform/window/paint_target_internal.h"
 #include "platform/window/wnd.h"
 
 using namespace platform;
@@ -44,23 +44,26 @@ HDC OpenPaintDc(HWND window, PaintTarget* target)
                          target->updateRegion ? SpansOf(*target->updateRegion) : SpanRegion());
 }
 
-// Hooks the window layer calls to hand WM_ERASEBKGND a DC, and to erase with a brush.
-const bool kHooked = [] {
+}  // namespace
+
+namespace platform {
+
+void InitDrawing()
+{
+    // Hooks the window layer calls to hand WM_ERASEBKGND a DC, and to erase with a brush.
     PaintDcHooks hooks;
     hooks.open = [](HWND window, QPainter*) { return OpenPaintDc(window, CurrentPaintTarget(window)); };
     hooks.close = [](HDC dc) { DeleteDC(dc); };
     hooks.fromHandle = [](HDC dc) { return CDC::FromHandle(dc); };
     SetPaintDcHooks(hooks);
-    g_systemColour = [](int index) { return static_cast<COLORREF>(GetSysColor(index)); };
     SetBrushColourResolver([](HBRUSH brush) -> std::optional<COLORREF> {
         auto b = FindAs<BrushObj>(brush);
         if (!b || b->style == BS_NULL) return std::nullopt;
         return b->color;
     });
-    return true;
-}();
+}
 
-}  // namespace
+}  // namespace platform
 
 HDC BeginPaint(HWND window, PAINTSTRUCT* paint)
 {

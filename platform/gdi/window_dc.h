@@ -54,3 +54,10 @@ public:
     ~CWindowDC() override;
     HWND m_hWnd = nullptr;
 };
+
+namespace platform {
+/// Joins drawing to the window layer: WM_ERASEBKGND then carries a DC, paint handlers get
+/// a CDC, and window classes erase with their own brushes. A program calls it once at its
+/// start, before its first window (AfxWinMain does); a second call changes nothing.
+PLATFORM_API void InitDrawing();
+}  // namespace platform

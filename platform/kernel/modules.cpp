@@ -31,6 +31,49 @@ ModuleTable& Modules()
     return *table;
 }
 
+// Held across a module's loading and start, and across its end and unloading, so that no
+// other thread sees a module half started or half ended. Recursive: an entry may load or
+// free other modules.
+std::recursive_mutex& LoaderLock()
+{
+    static auto* lock = new std::recursive_mutex;
+    return *lock;
+}
+
+// A symbol the module itself defines: dlsym would also find one of the libraries it
+// depends on.
+void* OwnSymbol(void* handle, const char* name)
+{
+    void* address = ::dlsym(handle, name);
+    if (!address) return nullptr;
+    Dl_info info{};
+    link_map* map = nullptr;
+    if (::dladdr1(address, &info, reinterpret_cast<void**>(&map), RTLD_DL_LINKMAP) == 0) return nullptr;
+    // On this system the handle dlopen gives is the module's link map.
+    return map == handle ? address : nullptr;
+}
+
+bool StartModule(void* handle)
+{
+    auto start = reinterpret_cast<BOOL (*)()>(OwnSymbol(handle, kPlatformModuleStartSymbol));
+    if (!start) return true;
+    try {
+        return start() != FALSE;
+    } catch (...) {
+        return false;
+    }
+}
+
+void EndModule(void* handle)
+{
+    auto end = reinterpret_cast<void (*)()>(OwnSymbol(handle, kPlatformModuleEndSymbol));
+    if (!end) return;
+    try {
+        end();
+    } catch (...) {
+    }
+}
+
 std::string ProgramPath()
 {
     std::vector<char> buffer(4096);
@@ -88,6 +131,7 @@ HMODULE LoadLibrary(LPCSTR fileName)
         if (!programFolder.empty()) attempts.push_back(programFolder + candidate);
         attempts.push_back(candidate);
     }
+    std::lock_guard loader(LoaderLock());
     void* handle = nullptr;
     std::string loadedFrom;
     for (const std::string& attempt : attempts) {
@@ -106,12 +150,24 @@ HMODULE LoadLibrary(LPCSTR fileName)
         return nullptr;
     }
     ModuleTable& table = Modules();
-    std::lock_guard lock(table.mutex);
-    LoadedModule& module = table.modules[handle];
-    if (module.count++ == 0)
+    {
+        std::lock_guard lock(table.mutex);
+        LoadedModule& module = table.modules[handle];
+        if (module.count++ > 0) {
+            ::dlclose(handle);  // the table holds one reference per module, counted by us
+            return static_cast<HMODULE>(handle);
+        }
         module.path = LoadedPath(handle, loadedFrom);
-    else
-        ::dlclose(handle);  // the table holds one reference per module, counted by us
+    }
+    if (!StartModule(handle)) {
+        {
+            std::lock_guard lock(table.mutex);
+            table.modules.erase(handle);
+        }
+        ::dlclose(handle);
+        SetLastError(ERROR_DLL_INIT_FAILED);
+        return nullptr;
+    }
     return static_cast<HMODULE>(handle);
 }
 
@@ -160,16 +216,23 @@ FARPROC GetProcAddress(HMODULE module, LPCSTR name)
 BOOL FreeLibrary(HMODULE module)
 {
     void* handle = module;
+    std::lock_guard loader(LoaderLock());
     ModuleTable& table = Modules();
-    std::unique_lock lock(table.mutex);
-    auto it = table.modules.find(handle);
-    if (!module || it == table.modules.end()) {
-        SetLastError(ERROR_INVALID_HANDLE);
-        return FALSE;
+    {
+        std::lock_guard lock(table.mutex);
+        auto it = table.modules.find(handle);
+        if (!module || it == table.modules.end() || it->second.count == 0) {
+            SetLastError(ERROR_INVALID_HANDLE);
+            return FALSE;
+        }
+        if (--it->second.count > 0) return TRUE;
     }
-    if (--it->second.count > 0) return TRUE;
-    table.modules.erase(it);
-    lock.unlock();
+    // The module is still whole while its end runs: its exports can still be found.
+    EndModule(handle);
+    {
+        std::lock_guard lock(table.mutex);
+        table.modules.erase(handle);
+    }
     // The module's static destructors run here and may call back into the platform.
     if (::dlclose(handle) != 0) {
         SetLastError(ERROR_INVALID_HANDLE);

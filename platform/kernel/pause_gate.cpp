@@ -3,6 +3,19 @@
 #include <chrono>
 
 namespace platform {
+namespace {
+thread_local PauseGate* t_gate = nullptr;
+}  // namespace
+
+void SetThreadPauseGate(PauseGate* gate)
+{
+    t_gate = gate;
+}
+
+PauseGate* ThreadPauseGate()
+{
+    return t_gate;
+}
 
 int PauseGate::Pause()
 {

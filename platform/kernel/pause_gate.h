@@ -34,4 +34,11 @@ private:
     int m_blocked = 0;
 };
 
+/// The pause gate of the work this thread runs; null when it has none. The band engine's
+/// helpers wait at the gate of the thread that started the job before each band they take
+/// for it. The code that starts a thread's work sets it (the core library's jobs do) and
+/// clears it when the work ends.
+PLATFORM_API void SetThreadPauseGate(PauseGate* gate);
+PLATFORM_API PauseGate* ThreadPauseGate();
+
 }  // namespace platform

@@ -27,7 +27,6 @@
 
 #include <span>
 
-#include "platform/dialogs/dialog_template.h"
 #include "platform/forms/form_resource.h"
 #include "platform/resources/resources.h"
 #include "platform/string_table.h"
@@ -81,6 +80,18 @@ public:
 
     /// The library's instance handle, for LoadCursor, LoadIcon and LoadBitmap.
     HINSTANCE Instance() const { return m_instance; }
+
+    /// The text of string `id` as the chain has it, else as the record's own table has it:
+    /// a static destructor of another library may ask after this one has left the chain at
+    /// exit, and still gets the text. Empty when neither has it.
+    CString Text(UINT id) const
+    {
+        CString text;
+        if (FindString(id, text)) return text;
+        for (const StringEntry& entry : m_resources.strings)
+            if (entry.id == id) return entry.text;
+        return CString();
+    }
 
 private:
     const ModuleResources& m_resources;

@@ -12,11 +12,8 @@
 #include <mutex>
 #include <vector>
 
-#include <QCursor>
-#include <QPixmap>
-
+#include "platform/resources/icon_internal.h"
 #include "platform/resources/module_resources.h"
-#include "platform/window/cursor.h"
 
 namespace platform {
 namespace {
@@ -240,9 +237,10 @@ QImage LoadBitmapImage(LPCTSTR name)
     return LoadBitmapImage(nullptr, name);
 }
 
-HCURSOR LoadCursorResource(HINSTANCE instance, LPCTSTR name)
+HCURSOR FindCursorResource(HINSTANCE instance, LPCTSTR name,
+                           HCURSOR (*make)(const QImage& picture, POINT hotSpot))
 {
-    if (!name || !IS_INTRESOURCE(name)) return nullptr;
+    if (!name || !IS_INTRESOURCE(name) || !make) return nullptr;
     Chain& chain = TheChain();
     std::lock_guard lock(chain.mutex);
     HCURSOR cursor = nullptr;
@@ -250,9 +248,9 @@ HCURSOR LoadCursorResource(HINSTANCE instance, LPCTSTR name)
         cursor = MadeOnce(r.cursors, &e, [&]() -> HCURSOR {
             const QImage picture = CursorPicture(e);
             if (picture.isNull()) return nullptr;
-            const int hotX = std::clamp<int>(e.hotX, 0, picture.width() - 1);
-            const int hotY = std::clamp<int>(e.hotY, 0, picture.height() - 1);
-            return MakeCursor(QCursor(QPixmap::fromImage(picture), hotX, hotY));
+            const POINT hot{std::clamp<int>(e.hotX, 0, picture.width() - 1),
+                            std::clamp<int>(e.hotY, 0, picture.height() - 1)};
+            return make(picture, hot);
         });
     });
     return cursor;

@@ -1,18 +1,30 @@
 #pragma once
 
-// The non-string resources of the suite's libraries: menus, tool bars and images (bitmaps,
-// icons, cursors). Each library lists them in its resource record
+// The non-string resources of the suite's libraries: menus, tool bars, dialog templates and
+// images (bitmaps, icons, cursors). Each library lists them in its resource record
 // (platform/resources/module_resources.h), in its own id range; lookups walk the chain of
 // registered records newest first.
 
 #include <span>
 
-#include <QImage>
-
 #include "platform/cstring.h"
 #include "platform/types.h"
 
+class QImage;
+
 constexpr DWORD ERROR_RESOURCE_NAME_NOT_FOUND = 1814;
+
+// Styles of dialog templates, and the id of controls nobody looks up.
+constexpr DWORD DS_ABSALIGN = 0x01;
+constexpr DWORD DS_SYSMODAL = 0x02;
+constexpr DWORD DS_SETFONT = 0x40;
+constexpr DWORD DS_MODALFRAME = 0x80;
+constexpr DWORD DS_SETFOREGROUND = 0x200;
+constexpr DWORD DS_3DLOOK = 0x0004;
+constexpr DWORD DS_CONTROL = 0x0400;
+constexpr DWORD DS_CENTER = 0x0800;
+
+constexpr int IDC_STATIC = -1;
 
 namespace platform {
 
@@ -53,24 +65,60 @@ struct ImageResource {
     std::span<const unsigned char> bytes = {};
 };
 
+/// A control of a dialog template.
+struct DialogControl {
+    const char* className;  ///< "Button", "Edit", "Static", "ComboBox", "ListBox", "SysListView32",
+                            ///< "SysTreeView32", "SysTabControl32", "msctls_trackbar32",
+                            ///< "msctls_updown32", "msctls_progress32"
+    const char* text;
+    int id;
+    short x, y, cx, cy;  ///< dialog units
+    DWORD style;         ///< WS_CHILD and WS_VISIBLE are implied unless the style says WS_CHILD only
+    DWORD exStyle = 0;
+};
+
+/// A dialog as data of the library that owns it: caption, style, font and size in dialog
+/// units, and its controls in order: that order is the tab order and the z-order (first
+/// control on top of the sibling list).
+///
+///     constexpr platform::DialogControl kFindControls[] = {
+///         {"Static", "Find what:", IDC_STATIC, 7, 9, 40, 8, SS_LEFT},
+///         {"Edit", "", 1152, 50, 7, 120, 12, ES_AUTOHSCROLL | WS_TABSTOP | WS_BORDER},
+///         {"Button", "OK", IDOK, 180, 7, 50, 14, BS_DEFPUSHBUTTON | WS_TABSTOP},
+///     };
+///     constexpr platform::DialogTemplate kTemplates[] = {
+///         {220, "Find", DS_MODALFRAME | WS_POPUP | WS_CAPTION | WS_SYSMENU, 0, "MS Sans Serif", 8,
+///          0, 0, 236, 60, kFindControls},
+///     };
+struct DialogTemplate {
+    UINT id;
+    const char* caption;
+    DWORD style;
+    DWORD exStyle;
+    const char* fontFace;
+    int fontSize;        ///< points
+    short x, y, cx, cy;  ///< dialog units
+    std::span<const DialogControl> controls;
+};
+
 /// The menu with `id` of the newest record that has one; null when none has.
 PLATFORM_API const MenuResource* FindMenuResource(UINT id);
 PLATFORM_API const ToolBarResource* FindToolBarResource(UINT id);
+/// The template with `id` (newest registration first); null when none has it.
+PLATFORM_API const DialogTemplate* FindDialogTemplate(UINT id);
 /// The picture of a bitmap resource, by id or (for a non-integer name) by name; a null
 /// image when there is none or it cannot be read. A module's instance handle limits the
 /// search to that module; any other handle (null included) searches the whole chain.
 PLATFORM_API QImage LoadBitmapImage(LPCTSTR name);
 PLATFORM_API QImage LoadBitmapImage(HINSTANCE instance, LPCTSTR name);
-/// The cursor resource `name` (an id) as a cursor handle that lives as long as the process;
-/// null when there is none. The handle of a module limits the search as above.
-PLATFORM_API HCURSOR LoadCursorResource(HINSTANCE instance, LPCTSTR name);
+/// The cursor resource `name` (an id), made into a handle by make(picture, hot spot) the
+/// first time it is asked for and the same handle after that (per registration); null when
+/// there is none or its picture cannot be read. The handle of a module limits the search as
+/// above. LoadCursor makes cursors this way (window/cursor.h).
+PLATFORM_API HCURSOR FindCursorResource(HINSTANCE instance, LPCTSTR name,
+                                        HCURSOR (*make)(const QImage& picture, POINT hotSpot));
 
 }  // namespace platform
-
-/// An icon handle made from an icon resource (lives as long as the process).
-struct HICON__ {
-    QImage image;
-};
 
 /// The icon resource lpIconName (an id); a module's instance handle limits the search to
 /// that module, any other handle searches the whole chain. The handle lives as long as the

@@ -1,7 +1,9 @@
 #include "platform/shell/clipboard.h"
 
+#include <QByteArray>
 #include <QClipboard>
 #include <QGuiApplication>
+#include <QImage>
 #include <QMimeData>
 #include <QThread>
 #include <memory>

@@ -6,13 +6,12 @@
 // EmptyClipboard starts from nothing, otherwise formats are added to what is there, so a
 // bitmap and a drawing set by two separate changes both stay.
 
-#include <QByteArray>
-#include <QImage>
-
 #include "platform/cstring.h"
+#include "platform/shell/clipboard_change.h"
 #include "platform/types.h"
 
-#include "platform/shell/clipboard_change.h"
+class QByteArray;
+class QImage;
 
 namespace platform {
 

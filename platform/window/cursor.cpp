@@ -1,8 +1,10 @@
-#include "platform/window/cursor.h"
+#include "platform/window/cursor_internal.h"
 
 #include <deque>
 #include <memory>
 #include <mutex>
+
+#include <QPixmap>
 
 #include "platform/resources/resources.h"
 #include "platform/window/window_internal.h"
@@ -49,6 +51,13 @@ HCURSOR LoadCursor(HINSTANCE hInstance, LPCTSTR lpCursorName)
             if (kStandard[i].id == id) return &AllCursors().standard[i];
     }
     return platform::LoadCursorResource(hInstance, lpCursorName);
+}
+
+HCURSOR platform::LoadCursorResource(HINSTANCE instance, LPCTSTR name)
+{
+    return FindCursorResource(instance, name, [](const QImage& picture, POINT hot) {
+        return MakeCursor(QCursor(QPixmap::fromImage(picture), hot.x, hot.y));
+    });
 }
 
 HCURSOR SetCursor(HCURSOR hCursor)

@@ -1,16 +1,10 @@
 #pragma once
 
-// Cursors. A cursor handle points to a record holding a QCursor; the standard cursors are
-// built in, the libraries' cursors come from their resource records, and other parts of the
-// layer make handles for cursors of their own with MakeCursor.
-
-#include <QCursor>
+// Cursors. The standard cursors are built in; the libraries' cursors come from their
+// resource records and are made once, the first time they are loaded. Handles live as long
+// as the process.
 
 #include "platform/types.h"
-
-struct HCURSOR__ {
-    QCursor cursor;
-};
 
 #define IDC_ARROW (reinterpret_cast<LPCTSTR>(static_cast<std::uintptr_t>(32512)))
 #define IDC_IBEAM (reinterpret_cast<LPCTSTR>(static_cast<std::uintptr_t>(32513)))
@@ -29,7 +23,6 @@ struct HCURSOR__ {
 /// A standard cursor (hInstance null, lpCursorName one of IDC_xxx), or the cursor resource
 /// MAKEINTRESOURCE(id) of a library: of that library when hInstance is its instance handle,
 /// else of the newest library in the resource chain that has one. Null when there is none.
-/// A handle lives as long as the process.
 PLATFORM_API HCURSOR LoadCursor(HINSTANCE hInstance, LPCTSTR lpCursorName);
 /// Shows the cursor over the window whose mouse message is being handled (or the window
 /// that has the mouse captured); returns the cursor set before.
@@ -37,6 +30,7 @@ PLATFORM_API HCURSOR SetCursor(HCURSOR hCursor);
 PLATFORM_API HCURSOR GetCursor();
 
 namespace platform {
-/// A handle for a cursor of one's own; it lives as long as the process.
-PLATFORM_API HCURSOR MakeCursor(const QCursor& cursor);
+/// The cursor resource `name` (an id) of the resource chain, never a standard cursor; the
+/// handle of a module limits the search to it. Null when there is none.
+PLATFORM_API HCURSOR LoadCursorResource(HINSTANCE instance, LPCTSTR name);
 }  // namespace platform

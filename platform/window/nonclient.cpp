@@ -4,10 +4,10 @@
 #include <QPainter>
 #include <QTimer>
 
-#include "platform/qt_types.h"
-#include "platform/window/paint_hook.h"
+#include "platform/qt_types_internal.h"
+#include "platform/window/paint_target_internal.h"
 #include "platform/window/window_internal.h"
-#include "platform/window/window_widget.h"
+#include "platform/window/window_widget_internal.h"
 
 using namespace platform;
 

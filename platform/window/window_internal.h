@@ -17,8 +17,8 @@
 
 #include "platform/gdi/gdi_types.h"
 #include "platform/gdi/span_region.h"
-#include "platform/qt_types.h"
-#include "platform/window/paint_hook.h"
+#include "platform/qt_types_internal.h"
+#include "platform/window/paint_target_internal.h"
 #include "platform/window/wnd.h"
 
 class QEventLoop;
@@ -116,8 +116,8 @@ void PaintPending(CWnd* wnd, bool force);
 /// The window whose mouse message is being handled (SetCursor applies there).
 HWND CursorWindow();
 void SetCursorWindow(HWND hwnd);
-/// Applies a cursor handle to a widget.
-void ApplyCursor(QWidget* widget, HCURSOR cursor);
+/// What DefWindowProc answers for WM_QUERYDRAGICON: the window's big icon, else its small one.
+HICON DragIconOf(const CWnd* wnd);
 /// Stops a window's modal loop if one runs (the window is being destroyed).
 void AbortModalLoop(WindowData& data);
 /// The widget the window manager sees: the outer part of a top-level window, else the

@@ -1,4 +1,4 @@
-#include "platform/window/window_widget.h"
+#include "platform/window/window_widget_internal.h"
 
 #include <cstdio>
 #include <exception>
@@ -15,7 +15,7 @@
 #include <QPainter>
 #include <QWheelEvent>
 
-#include "platform/qt_types.h"
+#include "platform/qt_types_internal.h"
 #include "platform/window/nonclient.h"
 #include "platform/window/window_internal.h"
 

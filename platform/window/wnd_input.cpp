@@ -13,7 +13,7 @@
 #include "platform/last_error.h"
 #include "platform/window/ui_thread.h"
 #include "platform/window/window_internal.h"
-#include "platform/qt_types.h"
+#include "platform/qt_types_internal.h"
 
 namespace platform {
 

@@ -11,7 +11,7 @@
 #include "platform/window/app_hooks.h"
 #include "platform/window/ui_thread.h"
 #include "platform/window/window_internal.h"
-#include "platform/window/window_widget.h"
+#include "platform/window/window_widget_internal.h"
 
 constexpr DWORD kErrorCannotFindWindowClass = 1407;
 constexpr DWORD kErrorChildWithoutParent = 1406;

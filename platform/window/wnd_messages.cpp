@@ -14,8 +14,8 @@
 #include "platform/window/cursor.h"
 #include "platform/window/ui_thread.h"
 #include "platform/window/window_internal.h"
-#include "platform/window/window_widget.h"
-#include "platform/window/system_menu.h"
+#include "platform/window/window_widget_internal.h"
+#include "platform/menu/system_menu.h"
 
 using namespace platform;
 

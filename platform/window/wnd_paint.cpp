@@ -7,8 +7,8 @@
 #include "platform/gdi/region.h"
 #include "platform/window/ui_thread.h"
 #include "platform/window/window_internal.h"
-#include "platform/window/window_widget.h"
-#include "platform/qt_types.h"
+#include "platform/window/window_widget_internal.h"
+#include "platform/qt_types_internal.h"
 
 namespace platform {
 

@@ -1,10 +1,10 @@
 #include "platform/window/wnd.h"
 
 #include "platform/last_error.h"
-#include "platform/qt_types.h"
+#include "platform/qt_types_internal.h"
 #include "platform/window/ui_thread.h"
 #include "platform/window/window_internal.h"
-#include "platform/window/window_widget.h"
+#include "platform/window/window_widget_internal.h"
 
 // --- placement: the normal rectangle of top-level windows -----------------------------------
 // The window manager forgets where a maximised window came from once the program moves it

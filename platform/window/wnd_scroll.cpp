@@ -4,7 +4,7 @@
 
 #include "platform/window/ui_thread.h"
 #include "platform/window/window_internal.h"
-#include "platform/window/window_widget.h"
+#include "platform/window/window_widget_internal.h"
 
 using namespace platform;
 

@@ -5,7 +5,7 @@
 #include "platform/last_error.h"
 #include "platform/window/ui_thread.h"
 #include "platform/window/window_internal.h"
-#include "platform/window/window_widget.h"
+#include "platform/window/window_widget_internal.h"
 
 using namespace platform;
 

@@ -1,5 +1,6 @@
-// The plug-in's entry: a hidden owner window "Kelvora" made when the library is loaded,
-// the exports the program binds by number, and the window ShowForms shows.
+// The plug-in's entry: a hidden owner window "Kelvora" made when the library starts (the
+// loader calls platform_module_start after loading it) and destroyed when it ends, the
+// exports the program binds by number, and the window ShowForms shows.
 
 #include "platform/gdi/window_dc.h"
 #include "platform/kernel/modules.h"
@@ -44,7 +45,6 @@ public:
     }
     ~CKelvoraForms()
     {
-        // Unloading takes the windows along; at the process's end they are gone already.
         if (!platform::HasWindows()) return;
         if (m_info.GetSafeHwnd()) m_info.DestroyWindow();
         if (m_owner.GetSafeHwnd()) m_owner.DestroyWindow();
@@ -69,23 +69,37 @@ private:
     CKelvoraInfoWnd m_info;
 };
 
-CKelvoraForms g_forms;
+// Made by the start entry and freed by the end entry; null before and after. A plain
+// pointer: nothing of the plug-in runs while the library is being loaded or unloaded.
+CKelvoraForms* g_forms = nullptr;
 
 }  // namespace
 
+PLATFORM_EXPORT BOOL platform_module_start()
+{
+    if (!g_forms) g_forms = new CKelvoraForms;
+    return TRUE;
+}
+
+PLATFORM_EXPORT void platform_module_end()
+{
+    delete g_forms;
+    g_forms = nullptr;
+}
+
 PLATFORM_EXPORT void ShowForms()
 {
-    g_forms.Show();
+    if (g_forms) g_forms->Show();
 }
 
 PLATFORM_EXPORT void HideForms()
 {
-    g_forms.Hide();
+    if (g_forms) g_forms->Hide();
 }
 
 PLATFORM_EXPORT HWND GetDllMainWnd()
 {
-    return g_forms.Owner();
+    return g_forms ? g_forms->Owner() : nullptr;
 }
 
 PLATFORM_EXPORT const PlatformOrdinal* platform_ordinal_table()

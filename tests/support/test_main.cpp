@@ -4,6 +4,7 @@
 #include <QApplication>
 #include <gtest/gtest.h>
 
+#include "platform/gdi/window_dc.h"
 #include "platform/kernel/cpu_features.h"
 #include "platform/numbers/numbers.h"
 #include "tests/support/modal_responder.h"
@@ -45,6 +46,7 @@ int main(int argc, char** argv)
         QApplication app(argc, argv);
         std::setlocale(LC_ALL, "C");
         platform::UseCNumericLocale();
+        platform::InitDrawing();
         platform::SetModalResponder(&tarvenix::test::Responder());
         ::testing::UnitTest::GetInstance()->listeners().Append(new tarvenix::test::ResponderCheck);
         result = RUN_ALL_TESTS();

@@ -1,13 +1,16 @@
 #include "plugin3d/model/render/canvas_batch.h"
 
-#include <algorithm>
+#include "platform/kernel/row_bands.h"
 
 namespace canvas_raster {
 
+// Bands own disjoint rows and each runs its primitives in submission order, so the bytes do
+// not depend on how many threads share the bands.
 void ForEachBand(std::int64_t rows, const std::function<void(int first, int last)>& work)
 {
-    for (std::int64_t first = 0; first < rows; first += kBandRows)
-        work(int(first), int(std::min<std::int64_t>(first + kBandRows, rows) - 1));
+    if (rows <= 0) return;
+    platform::RunRowBands(platform::RowBands::Fixed(rows, kBandRows),
+                          [&](const platform::RowBand& band) { work(int(band.begin), int(band.end - 1)); });
 }
 
 bool Batch::File(const RowRange& rows, const Command& command)

@@ -5,6 +5,7 @@
 #include "platform/controls/button.h"
 #include "platform/controls/image_list.h"
 #include "platform/controls/static_ctrl.h"
+#include "platform/resources/icon_internal.h"
 #include "platform/resources/resources.h"
 
 namespace {

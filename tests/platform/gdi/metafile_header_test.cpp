@@ -1,3 +1,4 @@
+#include <QByteArray>
 #include <gtest/gtest.h>
 
 #include "platform/gdi/gdi.h"

@@ -6,7 +6,7 @@
 
 #include "platform/gdi/gdi.h"
 #include "platform/gdi/window_dc.h"
-#include "platform/window/paint_hook.h"
+#include "platform/window/paint_target_internal.h"
 #include "platform/window/wnd.h"
 #include "tests/support/ui_helpers.h"
 

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <string>
 
 #include "platform/last_error.h"
@@ -53,6 +54,41 @@ TEST(Modules, LoadByNameAndOrdinalCountAndFree)
     EXPECT_TRUE(FreeLibrary(module));
     EXPECT_FALSE(FreeLibrary(module));  // its count is spent
     EXPECT_EQ(GetLastError(), ERROR_INVALID_HANDLE);
+}
+
+// The start entry runs once, when the module is first loaded, before LoadLibrary returns;
+// the end entry once, when its count comes to zero, before it is unloaded. A start that
+// refuses fails the load and leaves the module unloaded.
+TEST(Modules, StartAndEndRunAtTheFirstLoadAndTheLastFree)
+{
+    unsetenv("TVX_TEST_MODULE_ENDED_AFTER_STARTS");
+    HMODULE module = LoadLibraryA("TvxTestModule.dll");
+    ASSERT_NE(module, nullptr);
+    auto starts = AsIntFunction(GetProcAddress(module, "TvxStarts"));
+    ASSERT_NE(starts, nullptr);
+    EXPECT_EQ(starts(), 1);
+    EXPECT_EQ(LoadLibraryA("TvxTestModule.dll"), module);
+    EXPECT_EQ(starts(), 1);
+    EXPECT_TRUE(FreeLibrary(module));
+    EXPECT_EQ(std::getenv("TVX_TEST_MODULE_ENDED_AFTER_STARTS"), nullptr);
+    EXPECT_TRUE(FreeLibrary(module));
+    ASSERT_NE(std::getenv("TVX_TEST_MODULE_ENDED_AFTER_STARTS"), nullptr);
+    EXPECT_STREQ(std::getenv("TVX_TEST_MODULE_ENDED_AFTER_STARTS"), "1");
+
+    setenv("TVX_TEST_MODULE_REFUSE", "1", 1);
+    unsetenv("TVX_TEST_MODULE_ENDED_AFTER_STARTS");
+    EXPECT_EQ(LoadLibraryA("TvxTestModule.dll"), nullptr);
+    EXPECT_EQ(GetLastError(), ERROR_DLL_INIT_FAILED);
+    EXPECT_EQ(std::getenv("TVX_TEST_MODULE_ENDED_AFTER_STARTS"), nullptr);  // never started, never ended
+    unsetenv("TVX_TEST_MODULE_REFUSE");
+
+    // The refused copy was unloaded: the next load starts a fresh one.
+    module = LoadLibraryA("TvxTestModule.dll");
+    ASSERT_NE(module, nullptr);
+    starts = AsIntFunction(GetProcAddress(module, "TvxStarts"));
+    ASSERT_NE(starts, nullptr);
+    EXPECT_EQ(starts(), 1);
+    EXPECT_TRUE(FreeLibrary(module));
 }
 
 TEST(Modules, MissingModulesAndForeignHandlesFailQuietly)

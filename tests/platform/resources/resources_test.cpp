@@ -13,8 +13,9 @@
 #include "platform/kernel/modules.h"
 #include "platform/last_error.h"
 #include "platform/menu/menu.h"
+#include "platform/resources/icon_internal.h"
 #include "platform/resources/module_resources.h"
-#include "platform/window/cursor.h"
+#include "platform/window/cursor_internal.h"
 #include "platform/window/message_map.h"
 #include "platform/window/wnd.h"
 

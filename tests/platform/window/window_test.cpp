@@ -18,7 +18,7 @@
 
 #include "platform/last_error.h"
 #include "platform/window/cursor.h"
-#include "platform/window/paint_hook.h"
+#include "platform/window/paint_target_internal.h"
 #include "platform/window/wnd.h"
 #include "tests/support/recording_splash.h"
 #include "tests/support/ui_helpers.h"

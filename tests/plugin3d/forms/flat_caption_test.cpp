@@ -12,7 +12,7 @@
 #include "platform/forms/menus.h"
 #include "platform/menu/menu.h"
 #include "platform/resources/module_resources.h"
-#include "platform/window/system_menu.h"
+#include "platform/menu/system_menu.h"
 #include "plugin3d/forms/k_flat_caption.h"
 #include "tests/support/modal_responder.h"
 #include "tests/support/ui_helpers.h"

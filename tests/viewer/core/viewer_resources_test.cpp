@@ -5,7 +5,7 @@
 #include <QPainter>
 #include <gtest/gtest.h>
 
-#include "platform/window/cursor.h"
+#include "platform/window/cursor_internal.h"
 #include "tests/support/ui_helpers.h"
 #include "viewer/core/viewer_resources.h"
 

@@ -15,6 +15,7 @@
 
 #include "modules/convolution/convolution_resources.h"
 #include "modules/convolution/user_mask_dlg.h"
+#include "platform/gdi/window_dc.h"
 #include "platform/kernel/atomic_file.h"
 #include "platform/numbers/numbers.h"
 #include "platform/window/modal.h"
@@ -39,6 +40,7 @@ int main(int argc, char** argv)
     QApplication app(argc, argv);
     std::setlocale(LC_ALL, "C");
     platform::UseCNumericLocale();
+    platform::InitDrawing();
     SaveAnswers answers;
     platform::SetModalResponder(&answers);
     if (argc > 4 && std::strcmp(argv[4], "named") == 0)

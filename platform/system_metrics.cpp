@@ -1,9 +1,8 @@
-#include "platform/window/wnd.h"
+#include "platform/system_metrics.h"
 
 #include <QGuiApplication>
 #include <QScreen>
 
-// --- system metrics and colours ---------------------------------------------------------------
 int GetSystemMetrics(int nIndex)
 {
     QScreen* screen = QGuiApplication::primaryScreen();

@@ -1,11 +1,6 @@
-#include "platform/window/system_menu.h"
-
-#include <QIcon>
-#include <QPixmap>
-#include <QWidget>
+#include "platform/menu/system_menu.h"
 
 #include "platform/menu/menu.h"
-#include "platform/resources/resources.h"
 #include "platform/window/ui_thread.h"
 #include "platform/window/window_internal.h"
 
@@ -39,15 +34,6 @@ void UpdateStates(CWnd& wnd, CMenu& menu)
     set(SC_SIZE, (style & WS_THICKFRAME) && !iconic && !zoomed);
     set(SC_MINIMIZE, (style & WS_MINIMIZEBOX) && !iconic);
     set(SC_MAXIMIZE, (style & WS_MAXIMIZEBOX) && !zoomed);
-}
-
-void ApplyIcons(WindowData& data)
-{
-    if (!data.widget || (data.style & WS_CHILD)) return;
-    QIcon icon;
-    for (HICON h : {data.icons[ICON_SMALL], data.icons[ICON_BIG]})
-        if (h && !h->image.isNull()) icon.addPixmap(QPixmap::fromImage(h->image));
-    data.widget->window()->setWindowIcon(icon);
 }
 
 }  // namespace
@@ -85,13 +71,6 @@ void ShowSystemMenu(CWnd* wnd)
                       MAKELPARAM(static_cast<WORD>(rect.left), static_cast<WORD>(rect.top)));
 }
 
-HICON DragIconOf(const CWnd* wnd)
-{
-    const WindowData* data = DataOf(wnd);
-    if (!data) return nullptr;
-    return data->icons[ICON_BIG] ? data->icons[ICON_BIG] : data->icons[ICON_SMALL];
-}
-
 }  // namespace platform
 
 using namespace platform;
@@ -108,22 +87,4 @@ CMenu* CWnd::GetSystemMenu(BOOL bRevert) const
     }
     if (!data->systemMenu) data->systemMenu = StandardSystemMenu();
     return data->systemMenu.get();
-}
-
-HICON CWnd::SetIcon(HICON hIcon, BOOL bBigIcon)
-{
-    if (!IsUiThread()) return CallOnUiThread([&] { return SetIcon(hIcon, bBigIcon); });
-    WindowData* data = DataOf(this);
-    if (!data) return nullptr;
-    HICON& slot = data->icons[bBigIcon ? ICON_BIG : ICON_SMALL];
-    HICON previous = slot;
-    slot = hIcon;
-    ApplyIcons(*data);
-    return previous;
-}
-
-HICON CWnd::GetIcon(BOOL bBigIcon) const
-{
-    const WindowData* data = DataOf(this);
-    return data ? data->icons[bBigIcon ? ICON_BIG : ICON_SMALL] : nullptr;
 }

@@ -19,7 +19,4 @@ PLATFORM_API bool ChooseSystemMenuItem(HWND hwnd, UINT id);
 /// chosen as WM_SYSCOMMAND (Alt+Space).
 PLATFORM_API void ShowSystemMenu(CWnd* wnd);
 
-/// What DefWindowProc answers for WM_QUERYDRAGICON: the window's big icon, else its small one.
-HICON DragIconOf(const CWnd* wnd);
-
 }  // namespace platform

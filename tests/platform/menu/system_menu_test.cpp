@@ -4,8 +4,9 @@
 #include <gtest/gtest.h>
 
 #include "platform/menu/menu.h"
+#include "platform/menu/system_menu.h"
+#include "platform/resources/icon_internal.h"
 #include "platform/resources/resources.h"
-#include "platform/window/system_menu.h"
 #include "platform/window/wnd.h"
 #include "tests/support/modal_responder.h"
 #include "tests/support/ui_helpers.h"

@@ -13,7 +13,7 @@
 
 #include "platform/types.h"
 #include "platform/window/messages.h"
-#include "platform/window/paint_hook.h"
+#include "platform/window/paint_target_internal.h"
 
 class QMouseEvent;
 class QScrollBar;
