@@ -12,8 +12,8 @@
 #include "outside/basecore/rdp_layer.h"
 #include "platform/gdi/region.h"
 #include "platform/shell/clipboard.h"
-#include "platform/window/paint_hook.h"
 #include "platform/window/messages.h"
+#include "platform/window/paint_target_internal.h"
 #include "tests/support/modal_responder.h"
 #include "tests/support/test_environment.h"
 
