@@ -23,7 +23,7 @@ tsan_suites=(
   "kelvora_core_tests ThreadStress.*:Threads*"
   "kelvora_forms_tests ProgressForm.*"
   "kelvora_render_tests CanvasThreads.*"
-  "kelvora_scene_tests ListEvents.*"
+  "kelvora_scene_tests ListEvents.*:Scene.*"
 )
 targets=()
 for line in "${tsan_suites[@]}"; do targets+=("${line%% *}"); done

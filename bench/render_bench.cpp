@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "bench/bench_registry.h"
+#include "bench/height_field.h"
 #include "bench/llvmpipe_peer.h"
 #include "plugin3d/model/render/canvas3d.h"
 #include "plugin3d/model/render/intensity_transformer.h"
@@ -18,45 +19,15 @@
 
 namespace {
 
-constexpr int kWidth = 1920, kHeight = 1080;
+constexpr int kWidth = bench::kFrameWidth, kHeight = bench::kFrameHeight;
 constexpr double kFar = 0x10000000;
 
-struct Scene {
-    std::vector<TCanvasVertex> vertices;
-    bench::ScreenMesh mesh;
-};
+using bench::AddVertex;
+using bench::Scene;
 
-void AddVertex(Scene& s, int x, int y, int depth, int level)
-{
-    s.vertices.push_back({x, y, depth, level, 0, 0});
-    s.mesh.positions.insert(s.mesh.positions.end(), {float(x), float(y), float(depth)});
-    const auto grey = std::uint8_t(std::min(255, level >> 7));
-    s.mesh.colours.insert(s.mesh.colours.end(), {grey, grey, grey, 255});
-}
-
-// A G x G grid of heights seen from above and a little from the front: hills hide what
-// lies behind them, and each vertex is lit by the slope of the ground.
 Scene HeightField(int g)
 {
-    Scene s;
-    auto height = [](double u, double v) {
-        return 0.5 + 0.25 * std::sin(6.0 * u) * std::cos(5.0 * v) + 0.15 * std::sin(17.0 * u + 3.0 * v);
-    };
-    for (int j = 0; j < g; ++j)
-        for (int i = 0; i < g; ++i) {
-            const double u = double(i) / (g - 1), v = double(j) / (g - 1), h = height(u, v);
-            const double slope = (height(u + 1e-3, v) - height(u - 1e-3, v)) / 2e-3;
-            const double light = std::clamp(0.6 + 0.25 * slope, 0.0, 1.0);
-            AddVertex(s, int(std::lround(u * (kWidth - 1))),
-                      int(std::lround((v * 0.85 + h * 0.15) * (kHeight - 1))),
-                      int(std::lround(1000 + (1.0 - h) * 0x0F000000)), int(std::lround(light * 0x8000)));
-        }
-    for (int j = 0; j + 1 < g; ++j)
-        for (int i = 0; i + 1 < g; ++i) {
-            const std::uint32_t a = std::uint32_t(j * g + i), b = a + 1, c = a + std::uint32_t(g), d = c + 1;
-            s.mesh.indices.insert(s.mesh.indices.end(), {a, b, c, b, d, c});
-        }
-    return s;
+    return bench::HeightField(g, kWidth, kHeight);
 }
 
 // Triangles reaching past the picture's corners at random depths and shades.
@@ -79,41 +50,7 @@ Scene CoveringTriangles(int count)
     return s;
 }
 
-// Per frame: clear, the triangles, and the canvas painted into a 32-bit memory bitmap of the
-// screen's format, each channel through the default curve.
-struct Renderer {
-    TOwned<TKCanvas3D> canvas{TKCanvas3D::New()};
-    TOwned<TKCnv3DIITransformer> curve{TKCnv3DIITransformer::New()};
-    TOwned<TKMemoryBitmap> bitmap{TKMemoryBitmap::New()};
-    explicit Renderer(int channels)
-    {
-        canvas->SetSize(kWidth, kHeight);
-        canvas->SetSmooth(true);
-        bitmap->SetPixelFormat(kpfRgb111110);
-        bitmap->SetSize(kWidth, kHeight);
-        curve->AddPoint(0, 0);
-        curve->AddPoint(0x8000, 0xFFFF);
-        const TColorBitMap map = canvas_tables::ColorBitMapOf(kpfRgb111110);
-        TKCnv3DIITransformer* c = curve.get();
-        for (int n = 2; n <= channels; ++n) canvas->SetChannelEnabled(n, true);
-        if (channels == 1)
-            canvas->BuildChannelTable(1, c, c, c, map);
-        else
-            for (int n = 1; n <= channels; ++n)
-                canvas->BuildChannelTable(n, n == 1 ? c : nullptr, n == 2 ? c : nullptr, n == 3 ? c : nullptr,
-                                          map);
-    }
-    void Paint() { canvas->PaintTo({bitmap->Pixels(), kWidth, kHeight, 4, bitmap->RowBytes()}); }
-    void Frame(const Scene& s)
-    {
-        canvas->Clear();
-        const auto& v = s.vertices;
-        const auto& idx = s.mesh.indices;
-        for (std::size_t i = 0; i + 2 < idx.size(); i += 3)
-            canvas->DrawTriangle(v[idx[i]], v[idx[i + 1]], v[idx[i + 2]]);
-        Paint();
-    }
-};
+using bench::Renderer;
 
 // One frame of ours and one of llvmpipe on the same scene (made once per measurement).
 BenchTimes AgainstLlvmpipe(const Scene& scene)

@@ -273,6 +273,17 @@ std::filesystem::path TestOutputDir()
     return ::testing::AssertionSuccess();
 }
 
+::testing::AssertionResult MatchesGolden(const QImage& painted, const std::string& goldenFolder,
+                                         const std::string& name)
+{
+    SaveTestOutput(painted, name);
+    // test-output/ lies at the repository's root, beside the golden folders.
+    const std::filesystem::path file = TestOutputDir().parent_path() / goldenFolder / (name + ".png");
+    const QImage golden(QString::fromStdString(file.string()));
+    if (golden.isNull()) return ::testing::AssertionFailure() << file << " is missing";
+    return ImagesEqual(painted, golden, name + "-actual");
+}
+
 void SolidWnd::OnPaint()
 {
     CPaintDC dc(this);

@@ -72,6 +72,11 @@ std::filesystem::path TestOutputDir();
 /// first differing pixel and saves the actual image as test-output/<name>.png at the
 /// repository root.
 ::testing::AssertionResult ImagesEqual(const QImage& actual, const QImage& expected, const std::string& name);
+/// Saves the painted image as test-output/<name>.png and compares it with the golden
+/// <goldenFolder>/<name>.png (relative to the repository root), which a person has looked at;
+/// a missing golden fails.
+::testing::AssertionResult MatchesGolden(const QImage& painted, const std::string& goldenFolder,
+                                         const std::string& name);
 
 /// A window that paints its client area in one colour (with `framed`, inside a black
 /// one-pixel frame) and counts its paints (from any thread) and left-button presses.

@@ -36,6 +36,20 @@ class TKCustomChangeObject : public TKObject {
     void EndUpdate(bool keepLocked = false, std::intptr_t param = 0);
     bool IsUpdating() const;
     int UpdateCount() const;
+    /// Runs change inside an update (events 4 and 5 around it); the update closes on every
+    /// way out, and an exception of change passes on after it.
+    template <class Change>
+    void WithinUpdate(Change&& change)
+    {
+        BeginUpdate(false, 0);
+        try {
+            change();
+        } catch (...) {
+            EndUpdate(false, 0);
+            throw;
+        }
+        EndUpdate(false, 0);
+    }
 
     // Slots 16-19.
     virtual void Changing(std::intptr_t param);

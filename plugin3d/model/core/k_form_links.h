@@ -10,6 +10,8 @@
 #include "platform/types.h"
 
 class TComponent;
+class TKDrawingSystem3D;
+class TKObjectsStream;
 
 struct TKFormLinks {
     /// The window handle of a form or control component, its window made if needed; null
@@ -17,6 +19,19 @@ struct TKFormLinks {
     HWND (*componentWindow)(TComponent* component) = nullptr;
     /// The administrator's LoadProjectFromFile: loads the file as the open project.
     void (*loadProjectFromFile)(const std::string& fileName) = nullptr;
+
+    // A drawing system's viewer window. A drawing system made while createViewer is set
+    // keeps the viewer and the freeViewer it was made with; the other two are asked when it
+    // saves or loads.
+    /// Makes the (hidden) viewer window of drawingSystem and attaches it; null for none.
+    TComponent* (*createViewer)(TKDrawingSystem3D* drawingSystem) = nullptr;
+    /// Detaches the viewer from its drawing system and frees it.
+    void (*freeViewer)(TComponent* viewer) = nullptr;
+    /// Writes (or, on a counting stream, counts) the viewer's part of its drawing system's
+    /// record; returns its bytes.
+    int (*saveViewer)(TComponent* viewer, TKObjectsStream* stream) = nullptr;
+    /// Reads what saveViewer wrote and places the window; returns the bytes read.
+    int (*loadViewer)(TComponent* viewer, TKObjectsStream* stream) = nullptr;
 };
 
 /// Installs the forms' record (an empty record clears it).

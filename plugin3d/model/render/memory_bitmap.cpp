@@ -13,20 +13,6 @@ IMPLEMENT_TCLASS(TKMemoryBitmap, TKCustomChangeObject)
 
 namespace {
 
-// Runs change inside an update of the bitmap: events 4 and 5 around it, closed on failure too.
-template <class Change>
-void InUpdate(TKCustomChangeObject& object, Change&& change)
-{
-    object.BeginUpdate(false, 0);
-    try {
-        change();
-    } catch (...) {
-        object.EndUpdate(false, 0);
-        throw;
-    }
-    object.EndUpdate(false, 0);
-}
-
 bool HasBitFields(std::int32_t format)
 {
     return format == kpfRgb565 || format == kpfRgb888x || format == kpfRgb111110;
@@ -220,14 +206,14 @@ void TKMemoryBitmap::SetPixelFormat(std::int32_t format)
 {
     TKObjectLock lock(*this);
     if (format == m_format) return;
-    InUpdate(*this, [&] { SetFormat(m_info->header.biWidth, m_info->header.biHeight, format); });
+    WithinUpdate([&] { SetFormat(m_info->header.biWidth, m_info->header.biHeight, format); });
 }
 
 void TKMemoryBitmap::SetSize(std::int32_t width, std::int32_t height)
 {
     TKObjectLock lock(*this);
     if (width == m_info->header.biWidth && height == m_info->header.biHeight) return;
-    InUpdate(*this, [&] { SetFormat(width, height, m_format); });
+    WithinUpdate([&] { SetFormat(width, height, m_format); });
 }
 
 void TKMemoryBitmap::CopyPaletteToColorTables()
@@ -262,7 +248,7 @@ void TKMemoryBitmap::SetPaletteEntries(int start, int count, const PALETTEENTRY*
         CopyPaletteToColorTables();
     };
     if (m_format == kpfIndexed8)
-        InUpdate(*this, change);
+        WithinUpdate(change);
     else
         change();
 }
@@ -277,7 +263,7 @@ void TKMemoryBitmap::SetPaletteHandle(HPALETTE palette)
         if (m_palette) CopyPaletteToColorTables();
     };
     if (m_format == kpfIndexed8)
-        InUpdate(*this, change);
+        WithinUpdate(change);
     else
         change();
 }
@@ -316,7 +302,7 @@ void TKMemoryBitmap::Assign(TPersistent* source)
         }
     }
     TKObjectLock lock(*this);
-    InUpdate(*this, [&] {
+    WithinUpdate([&] {
         if (palette.empty())
             SetPaletteHandle(nullptr);
         else

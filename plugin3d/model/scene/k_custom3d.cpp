@@ -49,15 +49,10 @@ void SetSwitch(TKCustomChangeObject& object, std::atomic<std::uint8_t>& field, s
 {
     TKObjectLock lock(object);
     if (field.load(std::memory_order_acquire) == value) return;
-    object.BeginUpdate();
-    try {
+    object.WithinUpdate([&] {
         field.store(value, std::memory_order_release);
         if (!object.IsDestroying()) notify();
-    } catch (...) {
-        object.EndUpdate();
-        throw;
-    }
-    object.EndUpdate();
+    });
 }
 
 int WriteFlags(TKObjectsStream* stream, bool bit0, bool bit1)

@@ -825,12 +825,7 @@ constexpr const char* kCaptions[] = {"Objects List", "Objects 3D List", "Constru
 
 void AddSubItem(TClass cls, const char* caption)
 {
-    TKDataBranch* items = GetClassInfoBranch(cls, kciSubItems, true);
-    if (!items) return;
-    TKTreeLock lock;
-    TKDataBranch* standard = items->ForceChild("Standart Objects", true);
-    if (!standard->FindByData(TKData::OfClass(cls)))
-        standard->AddChild(TKDataBranch::NewNamed(caption, 0, TKData::OfClass(cls)));
+    RegisterStandardSubItem(cls, caption, cls);
 }
 
 void StartLists()
@@ -850,5 +845,15 @@ void EndLists()
 }
 
 }  // namespace
+
+void RegisterStandardSubItem(TClass listClass, const std::string& caption, TClass itemClass)
+{
+    TKDataBranch* items = GetClassInfoBranch(listClass, kciSubItems, true);
+    if (!items) return;
+    TKTreeLock lock;
+    TKDataBranch* standard = items->ForceChild("Standart Objects", true);
+    if (!standard->FindByData(TKData::OfClass(itemClass)))
+        standard->AddChild(TKDataBranch::NewNamed(caption, 0, TKData::OfClass(itemClass)));
+}
 
 const TUnitInfo kKCustom3DListsUnit{"KCustom3DLists", StartLists, EndLists};

@@ -23,6 +23,7 @@
 #include <atomic>
 #include <cstdint>
 #include <mutex>
+#include <string>
 #include <vector>
 
 #include "platform/forms/units.h"
@@ -254,6 +255,10 @@ class TKCustomLightSystem3DList : public TKDrawPassListOf<TKCustomLightSystem3D,
 protected:
     TKCustomLightSystem3DList() = default;
 };
+
+/// Offers itemClass under caption in the "Standart Objects" sub-items of listClass (the
+/// new-object choices of that list), once.
+void RegisterStandardSubItem(TClass listClass, const std::string& caption, TClass itemClass);
 
 /// Unit KCustom3DLists: registers the five classes, their request handler (request 6 fills
 /// a branch), captions and sub-items.

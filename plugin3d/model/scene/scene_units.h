@@ -7,5 +7,5 @@
 
 #include "platform/forms/units.h"
 
-/// KCustom3D, KCustom3DLists.
+/// KCustom3D, KCustom3DLists, KClasses3D, KDrawing3D, KScene3D.
 std::span<const TUnitInfo> SceneUnits();

@@ -114,15 +114,6 @@ TEST(CanvasGolden, TheSceneInEveryPixelFormat)
     for (int format = 1; format <= 6; ++format) {
         const std::string name = "canvas-" + std::to_string(format);
         const QImage painted = PaintFormat(format);
-        tarvenix::test::SaveTestOutput(painted, name);
-        // test-output/ lies at the repository's root, beside tests/.
-        const auto file =
-            tarvenix::test::TestOutputDir().parent_path() / "tests/plugin3d/golden" / (name + ".png");
-        const QImage golden(QString::fromStdString(file.string()));
-        if (golden.isNull()) {
-            ADD_FAILURE() << file << " is missing";
-            continue;
-        }
-        EXPECT_TRUE(tarvenix::test::ImagesEqual(painted, golden, name + "-actual")) << name;
+        EXPECT_TRUE(tarvenix::test::MatchesGolden(painted, "tests/plugin3d/golden", name));
     }
 }
