@@ -1,6 +1,8 @@
 // The coherence, phase filter and phase unwrapping jobs on 4096 x 4096 layers in the page
 // cache, each as the whole job (open, create, compute, close with statistics, copy tags)
 // against a plain pass over the same files: read the input(s) and write an F32 layer.
+// Coherence is also set against its kernel alone on samples in memory plus the floor of
+// the job's file I/O.
 // Unwrapping is also set against its transforms alone: four DCT-I passes of the grid.
 
 #include <cmath>
@@ -12,6 +14,7 @@
 
 #include "bench/bench_registry.h"
 #include "modules/interferometry/coherence_job.h"
+#include "modules/interferometry/coherence_kernels.h"
 #include "modules/interferometry/phase_filter_job.h"
 #include "modules/interferometry/phase_unwrap_job.h"
 #include "outside/basecore/cmeter_info.h"
@@ -81,17 +84,29 @@ std::string WrappedPhaseLayer(BenchContext& ctx)
 void RegisterCoherence(const char* name, int window)
 {
     RegisterBench(name, "plain-pass", [=](BenchContext& ctx) {
-        const std::string a = ctx.Layer(kSide, kSide, int(DataType::C64));
+        const std::string a = TaggedLayer(ctx, kSide, kSide, int(DataType::C64));
         const std::string b = ctx.File("coherence-second-c64-4k.rdp");
         if (CRDPLayer probe; !probe.OpenLayer(b.c_str(), kOpenReadOnly)) MakeSecondImage(a, b);
         const std::string output = ctx.File(std::string(name) + ".rdp");
-        BenchTimes t;
-        t.seconds = Seconds([&] {
-            CMeterInfo meter;
-            CalcCoher(new SCoherParam{a.c_str(), b.c_str(), output.c_str(), window, "bench"}, &meter);
-        });
-        t.referenceSeconds = Seconds([&] { PlainPass(a, b, output); });
-        return t;
+        CRDPLayer first, second;
+        if (!first.OpenLayer(a.c_str(), kOpenReadOnly) || !second.OpenLayer(b.c_str(), kOpenReadOnly))
+            return BenchTimes{};
+        const std::int64_t rowBytes = std::int64_t(kSide) * elementBytes(first.Type());
+        TouchRows(first.GetRows(), kSide, rowBytes);
+        TouchRows(second.GetRows(), kSide, rowBytes);
+        const int outType = CoherenceOutputType(first.Type());
+        MemoryRows out(kSide, std::int64_t(kSide) * elementBytes(outType));
+        return MeasureJob(
+            [&] {
+                CMeterInfo meter;
+                CalcCoher(new SCoherParam{a.c_str(), b.c_str(), output.c_str(), window, "bench"}, &meter);
+            },
+            [&] { PlainPass(a, b, output); },
+            [&] {
+                CoherenceImage(first.Type(), RowSource{first.GetRows(), kSide, kSide},
+                               RowSource{second.GetRows(), kSide, kSide}, window, out.Rows(), outType);
+            },
+            {a, b}, output);
     });
 }
 

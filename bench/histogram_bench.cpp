@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "bench/bench_registry.h"
+#include "bench/plain_pass.h"
 #include "outside/basecore/data_type.h"
 #include "outside/basecore/rdp_layer.h"
 #include "platform/window/wnd.h"
@@ -48,13 +49,11 @@ bool PumpUntil(F&& done)
     return done();
 }
 
+/// The layer with its statistics, opened once and closed when the measurements end.
 CRDPLayer& OpenLayer(BenchContext& ctx)
 {
-    static CRDPLayer layer;
-    if (!layer.GetRows()) {
-        if (!layer.OpenLayer(ctx.Layer(kSide, kSide, 7).c_str(), kOpenReadOnly)) std::exit(1);
-        if (!layer.StatsReady()) layer.StatisticCountRect(nullptr);
-    }
+    CRDPLayer& layer = SharedLayer(ctx, kSide, kSide, 7);
+    if (!layer.StatsReady()) layer.StatisticCountRect(nullptr);
     return layer;
 }
 
@@ -107,37 +106,14 @@ BenchTimes ShowBench(BenchContext& ctx, int bins)
     return t;
 }
 
-/// One pass that sums every sample, rows shared among all cores.
-double PlainPass(const CRDPLayer& layer)
-{
-    const int threads = int(std::max(1u, std::thread::hardware_concurrency()));
-    std::vector<double> sums(std::size_t(threads), 0.0);
-    std::atomic<int> nextRow{0};
-    std::vector<std::thread> pool;
-    for (int k = 0; k < threads; ++k)
-        pool.emplace_back([&, k] {
-            double sum = 0;
-            for (int y; (y = nextRow.fetch_add(16)) < layer.Height();)
-                for (int r = y; r < std::min(y + 16, layer.Height()); ++r) {
-                    const float* p = static_cast<const float*>(layer.GetRows()[r]);
-                    for (int i = 0; i < layer.Width(); ++i) sum += p[i];
-                }
-            sums[std::size_t(k)] = sum;
-        });
-    for (auto& th : pool) th.join();
-    double total = 0;
-    for (double s : sums) total += s;
-    return total;
-}
-
 BenchTimes FindBench(BenchContext& ctx, int approximate)
 {
     CRDPLayer& layer = OpenLayer(ctx);
-    BenchTimes t;
-    t.referenceSeconds = Seconds([&] { g_sink = PlainPass(layer); });
+    const Timing plain = Measure([&] { g_sink = PlainPass(layer); });
     CPoint cell(-1, 0);
-    t.seconds = Seconds([&] { g_sink = FindValueInLayer("-12345.678", 0, approximate, &layer, 2, &cell); });
-    return t;
+    const Timing work =
+        Measure([&] { g_sink = FindValueInLayer("-12345.678", 0, approximate, &layer, 2, &cell); });
+    return BenchTimes{work.wall, plain.wall, work.cpu, plain.cpu};
 }
 
 BenchTimes RedrawBench()

@@ -8,12 +8,12 @@
 #include <vector>
 
 #include "bench/bench_registry.h"
+#include "bench/plain_pass.h"
 #include "outside/basecore/data_type.h"
 #include "outside/basecore/rdp_layer.h"
 
-namespace {
+#include <memory>
 
-/// One pass that sums every part of every sample as doubles, rows shared among all cores.
 double PlainPass(const CRDPLayer& layer)
 {
     const int threads = int(std::max(1u, std::thread::hardware_concurrency()));
@@ -27,10 +27,8 @@ double PlainPass(const CRDPLayer& layer)
                 const int parts = layer.Width() * (IsComplex<T> ? 2 : 1);
                 double sum = 0;
                 for (int y; (y = nextRow.fetch_add(16)) < layer.Height();)
-                    for (int r = y; r < std::min(y + 16, layer.Height()); ++r) {
-                        const P* p = static_cast<const P*>(layer.GetRows()[r]);
-                        for (int i = 0; i < parts; ++i) sum += double(p[i]);
-                    }
+                    for (int r = y; r < std::min(y + 16, layer.Height()); ++r)
+                        sum += SumOf(static_cast<const P*>(layer.GetRows()[r]), parts);
                 sums[size_t(t)] = sum;
             });
         });
@@ -40,12 +38,9 @@ double PlainPass(const CRDPLayer& layer)
     return total;
 }
 
-volatile double g_sink;
-
-/// Opens the layer once per process; every run reuses the mapping.
-CRDPLayer& Open(BenchContext& ctx, int width, int height, int type)
+CRDPLayer& SharedLayer(BenchContext& ctx, int width, int height, int type)
 {
-    static std::vector<std::unique_ptr<CRDPLayer>> open;
+    auto& open = KeptUntilEnd(ctx, [] { return new std::vector<std::unique_ptr<CRDPLayer>>; });
     const std::string path = ctx.Layer(width, height, type);
     for (auto& l : open)
         if (l->GetFileName() == path.c_str()) return *l;
@@ -58,24 +53,27 @@ CRDPLayer& Open(BenchContext& ctx, int width, int height, int type)
     return *open.back();
 }
 
+namespace {
+
+volatile double g_sink;
+
 BenchTimes Stats(BenchContext& ctx, int width, int height, int type)
 {
-    CRDPLayer& layer = Open(ctx, width, height, type);
-    BenchTimes t;
-    t.referenceSeconds = Seconds([&] { g_sink = PlainPass(layer); });
-    t.seconds = Seconds([&] { layer.StatisticCountRect(nullptr); });
-    return t;
+    CRDPLayer& layer = SharedLayer(ctx, width, height, type);
+    const Timing plain = Measure([&] { g_sink = PlainPass(layer); });
+    const Timing work = Measure([&] { layer.StatisticCountRect(nullptr); });
+    return BenchTimes{work.wall, plain.wall, work.cpu, plain.cpu};
 }
 
 BenchTimes Hist(BenchContext& ctx, int width, int height, int type)
 {
-    CRDPLayer& layer = Open(ctx, width, height, type);
+    CRDPLayer& layer = SharedLayer(ctx, width, height, type);
     if (!layer.StatsReady()) layer.StatisticCountRect(nullptr);
     std::vector<DWORD> counters(256 * 4);
-    BenchTimes t;
-    t.referenceSeconds = Seconds([&] { g_sink = PlainPass(layer); });
-    t.seconds = Seconds([&] { layer.CalcHist(nullptr, 256, counters.data(), int(counters.size() * 4)); });
-    return t;
+    const Timing plain = Measure([&] { g_sink = PlainPass(layer); });
+    const Timing work =
+        Measure([&] { layer.CalcHist(nullptr, 256, counters.data(), int(counters.size() * 4)); });
+    return BenchTimes{work.wall, plain.wall, work.cpu, plain.cpu};
 }
 
 const bool kRegistered = [] {

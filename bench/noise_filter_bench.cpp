@@ -1,8 +1,11 @@
 // The speckle filters on 4096 x 4096 layers in the page cache, each as the whole job
 // (open, create the F32 output, fill, filter, close with statistics, copy tags) against a
-// plain pass over the same files: read the input and write it as an F32 layer.
+// plain pass over the same files: read the input and write it as an F32 layer; and against
+// the filter alone on samples in memory plus the floor of the job's file I/O.
 
 #include <cstdint>
+#include <functional>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -48,15 +51,28 @@ void Job(const std::string& input, const std::string& output, int filter, int wi
     CalcFiltration(record, &meter);
 }
 
+/// The filter alone, from the mapped input (its pages in) into rows in memory.
+std::function<void()> Kernel(const std::string& input, int filter, int window)
+{
+    auto in = std::make_shared<CRDPLayer>();
+    if (!in->OpenLayer(input.c_str(), kOpenReadOnly)) return [] {};
+    TouchRows(in->GetRows(), in->Height(), std::int64_t(in->Width()) * elementBytes(in->Type()));
+    auto out = std::make_shared<MemoryRows>(in->Height(), std::int64_t(in->Width()) * 4);
+    return [=] {
+        const NoiseFilterSpec spec{filter, window, 1.2826f};
+        FilterNoiseImage(in->Type(), RowSource{in->GetRows(), in->Height(), in->Width()}, spec,
+                         out->As<float>());
+    };
+}
+
 void Register(const char* name, int type, int filter, int window)
 {
     RegisterBench(name, "plain-pass", [=](BenchContext& ctx) {
-        const std::string input = ctx.Layer(kSide, kSide, type);
+        const std::string input = TaggedLayer(ctx, kSide, kSide, type);
         const std::string output = ctx.File(std::string(name) + ".rdp");
-        BenchTimes t;
-        t.seconds = Seconds([&] { Job(input, output, filter, window); });
-        t.referenceSeconds = Seconds([&] { PlainPass(input, output); });
-        return t;
+        const auto kernel = Kernel(input, filter, window);
+        return MeasureJob([&] { Job(input, output, filter, window); }, [&] { PlainPass(input, output); },
+                          kernel, {input}, output);
     });
 }
 

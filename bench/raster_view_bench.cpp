@@ -56,18 +56,19 @@ struct Screen {
     std::vector<BYTE> infoBytes;
 };
 
-Screen& TheScreen()
+// Made on first use and freed when the measurements end, while the platform is still there
+// (a DC deleted at exit would reach a platform already gone).
+Screen& TheScreen(BenchContext& ctx)
 {
-    static Screen screen;
-    return screen;
+    return KeptUntilEnd(ctx, [] { return new Screen; });
 }
 
 // Open to the first painted picture at fit (the whole picture in the screen). With `build`
 // the open must build the pyramid; the call then also waits (untimed) until the cache file
 // is in place, so that writing it does not overlap the next measurement.
-double OpenAndPaint(const std::string& path, bool build)
+double OpenAndPaint(BenchContext& ctx, const std::string& path, bool build)
 {
-    Screen& s = TheScreen();
+    Screen& s = TheScreen(ctx);
     auto view = std::make_unique<CRasterView>();
     const double zoom = std::max(double(kSide) / kScreenWidth, double(kSide) / kScreenHeight);
     const double seconds = Seconds([&] {
@@ -182,7 +183,7 @@ const bool kOpen = RegisterBench("open-f32-16k", "plain-pass", [](BenchContext& 
     BenchTimes t;
     t.referenceSeconds = PlainPass(ctx, path);
     RemoveCaches(path);
-    t.seconds = OpenAndPaint(path, true);
+    t.seconds = OpenAndPaint(ctx, path, true);
     return t;
 });
 
@@ -191,11 +192,11 @@ const bool kReopen = RegisterBench("reopen-f32-16k", "display-frame", [](BenchCo
     static bool cached = false;
     if (!cached) {
         RemoveCaches(path);
-        OpenAndPaint(path, true);
+        OpenAndPaint(ctx, path, true);
         cached = true;
     }
     BenchTimes t;
-    t.seconds = OpenAndPaint(path, false);
+    t.seconds = OpenAndPaint(ctx, path, false);
     t.referenceSeconds = 1.0 / 60.0;
     return t;
 });
@@ -206,7 +207,7 @@ const bool kNoStats = RegisterBench("open-nostats-f32-16k", "plain-pass", [](Ben
     BenchTimes t;
     t.referenceSeconds = PlainPass(ctx, source);
     RemoveCaches(path);
-    t.seconds = OpenAndPaint(path, true);
+    t.seconds = OpenAndPaint(ctx, path, true);
     return t;
 });
 

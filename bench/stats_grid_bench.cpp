@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "bench/bench_registry.h"
+#include "bench/plain_pass.h"
 #include "outside/basecore/data_type.h"
 #include "outside/basecore/grid_ctrl.h"
 #include "outside/basecore/rdp_layer.h"
@@ -22,21 +23,6 @@
 namespace {
 
 volatile double g_sink;
-
-CRDPLayer& OpenShared(BenchContext& ctx, int width, int height, int type)
-{
-    static std::vector<std::unique_ptr<CRDPLayer>> open;
-    const std::string path = ctx.Layer(width, height, type);
-    for (auto& l : open)
-        if (l->GetFileName() == path.c_str()) return *l;
-    auto layer = std::make_unique<CRDPLayer>();
-    if (!layer->OpenLayer(path.c_str(), kOpenReadOnly)) {
-        std::fprintf(stderr, "cannot open %s\n", path.c_str());
-        std::exit(1);
-    }
-    open.push_back(std::move(layer));
-    return *open.back();
-}
 
 /// Sums every part of every sample of the region's rows as doubles, rows shared among all cores.
 double PlainPass(const CRDPLayer& layer, const platform::SpanRegion& region)
@@ -56,7 +42,7 @@ double PlainPass(const CRDPLayer& layer, const platform::SpanRegion& region)
                     for (int r = y; r < std::min(y + 16, int(box.bottom)); ++r) {
                         const P* p = static_cast<const P*>(layer.GetRows()[r]);
                         for (const platform::Span& s : region.RowSpans(r))
-                            for (int i = s.x0 * k; i < s.x1 * k; ++i) sum += double(p[i]);
+                            sum += SumOf(p + std::int64_t(s.x0) * k, std::int64_t(s.x1 - s.x0) * k);
                     }
                 sums[size_t(t)] = sum;
             });
@@ -89,25 +75,23 @@ platform::SpanRegion Star(int side)
 }
 
 const bool kWhole = RegisterBench("region-stats-f32-16k", "plain-pass", [](BenchContext& ctx) {
-    CRDPLayer& layer = OpenShared(ctx, 16384, 16384, 7);
+    CRDPLayer& layer = SharedLayer(ctx, 16384, 16384, 7);
     const auto region = platform::SpanRegion::FromRect(0, 0, 16384, 16384);
-    BenchTimes t;
-    t.referenceSeconds = Seconds([&] { g_sink = PlainPass(layer, region); });
-    t.seconds = Seconds([&] { g_sink = RegionStats(layer, region); });
-    return t;
+    const Timing plain = Measure([&] { g_sink = PlainPass(layer, region); });
+    const Timing work = Measure([&] { g_sink = RegionStats(layer, region); });
+    return BenchTimes{work.wall, plain.wall, work.cpu, plain.cpu};
 });
 
 const bool kPolygon = RegisterBench("region-stats-polygon-f32-16k", "plain-pass", [](BenchContext& ctx) {
-    CRDPLayer& layer = OpenShared(ctx, 16384, 16384, 7);
+    CRDPLayer& layer = SharedLayer(ctx, 16384, 16384, 7);
     static const platform::SpanRegion region = Star(16384);
-    BenchTimes t;
-    t.referenceSeconds = Seconds([&] { g_sink = PlainPass(layer, region); });
-    t.seconds = Seconds([&] { g_sink = RegionStats(layer, region); });
-    return t;
+    const Timing plain = Measure([&] { g_sink = PlainPass(layer, region); });
+    const Timing work = Measure([&] { g_sink = RegionStats(layer, region); });
+    return BenchTimes{work.wall, plain.wall, work.cpu, plain.cpu};
 });
 
 const bool kComplex = RegisterBench("region-stats-c64-8k", "stats-c64-8k", [](BenchContext& ctx) {
-    CRDPLayer& layer = OpenShared(ctx, 8192, 8192, 9);
+    CRDPLayer& layer = SharedLayer(ctx, 8192, 8192, 9);
     const auto region = platform::SpanRegion::FromRect(0, 0, 8192, 8192);
     BenchTimes t;
     t.referenceSeconds = Seconds([&] { layer.StatisticCountRect(nullptr); });
@@ -141,7 +125,7 @@ GridWindow& SharedGrid(CRDPLayer& layer)
 }
 
 const bool kScroll = RegisterBench("grid-scroll-16k", "display-frame", [](BenchContext& ctx) {
-    CRDPLayer& layer = OpenShared(ctx, 16384, 16384, 7);
+    CRDPLayer& layer = SharedLayer(ctx, 16384, 16384, 7);
     GridWindow& w = SharedGrid(layer);
     BenchTimes t;
     t.seconds = Seconds([&] {
@@ -158,7 +142,7 @@ const bool kScroll = RegisterBench("grid-scroll-16k", "display-frame", [](BenchC
 });
 
 const bool kBind = RegisterBench("grid-bind-16k", "display-frame", [](BenchContext& ctx) {
-    CRDPLayer& layer = OpenShared(ctx, 16384, 16384, 7);
+    CRDPLayer& layer = SharedLayer(ctx, 16384, 16384, 7);
     GridWindow& w = SharedGrid(layer);
     BenchTimes t;
     t.seconds = Seconds([&] {

@@ -1,12 +1,14 @@
 // The texture jobs on 4096 x 4096 F32 layers in the page cache, each as the whole job
 // (open, create the F32 output, fill the border, compute, close with statistics, copy tags)
-// against a plain pass over the same files: read the input and write it as an F32 layer.
+// against a plain pass over the same files: read the input and write it as an F32 layer; and
+// against the statistic alone on samples in memory plus the floor of the job's file I/O.
 
 #include <cstdint>
 #include <string>
 
 #include "bench/bench_registry.h"
 #include "modules/texture/texture_job.h"
+#include "modules/texture/texture_kernels.h"
 #include "modules/texture/texture_statistics.h"
 #include "outside/basecore/cmeter_info.h"
 #include "outside/basecore/data_type.h"
@@ -48,12 +50,20 @@ void Job(const std::string& input, const std::string& output, int dimensionality
 void Register(const char* name, int dimensionality, int statistic, int window)
 {
     RegisterBench(name, "plain-pass", [=](BenchContext& ctx) {
-        const std::string input = ctx.Layer(kSide, kSide, int(DataType::F32));
+        const std::string input = TaggedLayer(ctx, kSide, kSide, int(DataType::F32));
         const std::string output = ctx.File(std::string(name) + ".rdp");
-        BenchTimes t;
-        t.seconds = Seconds([&] { Job(input, output, dimensionality, statistic, window); });
-        t.referenceSeconds = Seconds([&] { PlainPass(input, output); });
-        return t;
+        CRDPLayer in;
+        if (!in.OpenLayer(input.c_str(), kOpenReadOnly)) return BenchTimes{};
+        TouchRows(in.GetRows(), kSide, std::int64_t(kSide) * 4);
+        MemoryRows out(kSide, std::int64_t(kSide) * 4);
+        const TextureSpec spec{dimensionality, statistic, window, 0, 1};
+        const LevelRange range = TextureLevelRange(in, false);
+        return MeasureJob(
+            [&] { Job(input, output, dimensionality, statistic, window); }, [&] { PlainPass(input, output); },
+            [&] {
+                TextureImage(in.Type(), RowSource{in.GetRows(), kSide, kSide}, range, spec, out.As<float>());
+            },
+            {input}, output);
     });
 }
 

@@ -270,11 +270,10 @@ int CalcDerivativeJob(void* record, CMeterInfo* meter)
         Phase(*meter, taskDerive,
               [&] { CalcDerivative(*job, meter, in.Type(), in.GetRows(), out.GetRows(), width, height); });
         Phase(*meter, taskStats, [&] {
+            CopyTag(&out, job->input);  // the input's tags go into the output's one write
             if (!out.CloseLayer()) AfxThrowRDPExcept(RDP_ERROR_PROCESS, GetErrorMessage(GetLastError()));
         });
     });
     in.CloseLayer();
-    if (!done) return 0;
-    CopyTag(job->output, job->input);
-    return 1;
+    return done ? 1 : 0;
 }

@@ -30,7 +30,7 @@ void CalcFiltration(void* record, CMeterInfo* meter)
     }
 
     const NoiseFilterSpec spec{job->filter, job->window, job->sigma};
-    const bool done = RunGuarded(*meter, caption, out, [&] {
+    RunGuarded(*meter, caption, out, [&] {
         if (!IsValidNoiseFilterSpec(spec))
             AfxThrowRDPExcept(RDP_ERROR_PROCESS, LoadKernovaText(IDS_FILTR_BAD_PARAMETERS));
         const int width = in.Width(), height = in.Height(), k = spec.window / 2;
@@ -58,12 +58,12 @@ void CalcFiltration(void* record, CMeterInfo* meter)
                              MeterProgress(meter, k));
         });
         Phase(*meter, taskStats, [&] {
+            // The input's tags, and its palette once more at the end, go into the output's
+            // one write.
+            CopyTag(&out, job->input);
+            CopyTag(&out, job->input, TAG_PALETTE);
             if (!out.CloseLayer()) AfxThrowRDPExcept(RDP_ERROR_PROCESS, GetErrorMessage(GetLastError()));
         });
     });
     in.CloseLayer();
-    if (done) {
-        CopyTag(job->output, job->input);
-        CopyTag(job->output, job->input, TAG_PALETTE);
-    }
 }

@@ -30,7 +30,7 @@ void CalcCoher(void* record, CMeterInfo* meter)
     const int taskStats = meter->AddTask(LoadFringeText(IDS_TASK_STATISTICS), "", 0);
 
     const int width = first.Width(), height = first.Height(), type = first.Type();
-    const bool done = RunGuarded(*meter, caption, out, [&] {
+    RunGuarded(*meter, caption, out, [&] {
         // The files may have changed since the dialog looked at them: the kernel reads both
         // through the first one's size and type.
         if (second.Width() != width || second.Height() != height)
@@ -56,9 +56,11 @@ void CalcCoher(void* record, CMeterInfo* meter)
                            RowSource{second.GetRows(), height, width}, job->window, out.GetRows(), outType,
                            MeterProgress(meter, k));
         });
-        Phase(*meter, taskStats, [&] { CloseFringeOutput(out); });
+        Phase(*meter, taskStats, [&] {
+            CopyTag(&out, job->input1);  // the first input's tags go into the output's one write
+            CloseFringeOutput(out);
+        });
     });
     first.CloseLayer();
     second.CloseLayer();
-    if (done) CopyTag(job->output, job->input1);
 }

@@ -41,9 +41,8 @@ void Complex_Operation(void* record, CMeterInfo* meter)
     if (!OpenFringeInput(b, job->input2, *meter, caption)) return;
     const int width = a.Width(), height = a.Height();
     const int type = a.Type() == int(DataType::C128) ? int(DataType::C128) : int(DataType::C64);
-    bool done = false;
     if (CreateFringeOutput(out, job->output, width, height, type, *meter, caption)) {
-        done = RunGuarded(*meter, caption, out, [&] {
+        RunGuarded(*meter, caption, out, [&] {
             CheckInputs(a, b, job->operation);
             meter->SetText(LoadFringeText(IDS_CALCULATING_COHERENCE));
             meter->SetRange(0, height);
@@ -56,10 +55,10 @@ void Complex_Operation(void* record, CMeterInfo* meter)
                     ComplexOperationRow(type, job->operation, ra[y], rb[y], ro[y], width);
                 },
                 MeterProgress(meter));
+            CopyTag(&out, job->input1);  // the first input's tags go into the output's one write
             CloseFringeOutput(out);
         });
     }
     a.CloseLayer();
     b.CloseLayer();
-    if (done) CopyTag(job->output, job->input1);
 }

@@ -35,7 +35,7 @@ void Filtration_Phase(void* record, CMeterInfo* meter)
     meter->SetText(LoadFringeText(IDS_PREPARING_DATA));
 
     const int width = in.Width(), height = in.Height(), type = in.Type(), n = job->window;
-    const bool done = RunGuarded(*meter, caption, out, [&] {
+    RunGuarded(*meter, caption, out, [&] {
         if (!IsPhaseFilterInput(type))
             AfxThrowRDPExcept(RDP_ERROR_PROCESS, LoadFringeText(IDS_BAD_INPUT_TYPE));
         if (n < 3 || n > 17 || n % 2 == 0) AfxThrowRDPExcept(RDP_ERROR_PROCESS);
@@ -56,17 +56,19 @@ void Filtration_Phase(void* record, CMeterInfo* meter)
             FilterPhaseImage(type, RowSource{in.GetRows(), height, width}, n, out.GetRows(), outType,
                              MeterProgress(meter, k));
         });
-        Phase(*meter, taskStats, [&] { CloseFringeOutput(out); });
+        Phase(*meter, taskStats, [&] {
+            // The input's tags go into the output's one write, and after them the phase
+            // display's colour map (read whole by its stored size), which they would
+            // otherwise replace.
+            CopyTag(&out, job->input);
+            std::vector<BYTE> palette;
+            if (GetPaletteTag(in, kPhasePaletteTag, &palette)) {
+                TagEdits map;
+                map.set[isComplexType(type) ? kPhasePaletteTag : int(TAG_PALETTE)] = std::move(palette);
+                out.AppendTagEdits(map);
+            }
+            CloseFringeOutput(out);
+        });
     });
-    // The phase display's colour map goes with the result, read whole by its stored size;
-    // it is written after the tags are copied, which would otherwise replace it.
-    std::vector<BYTE> palette;
-    const bool hasPalette = done && GetPaletteTag(in, kPhasePaletteTag, &palette);
-    const bool complex = isComplexType(type);
     in.CloseLayer();
-    if (!done) return;
-    CopyTag(job->output, job->input);
-    if (hasPalette)
-        SetTag(job->output, complex ? kPhasePaletteTag : int(TAG_PALETTE), int(palette.size()),
-               palette.data());
 }

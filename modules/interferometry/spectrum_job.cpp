@@ -62,9 +62,9 @@ void SwapQuadrants(int type, void* const* rows, std::int64_t wp, std::int64_t hp
         MeterProgress(meter));
 }
 
-/// The frequency law of a centred spectrum from the input's coordinate law: none when a
-/// pixel step is zero or not finite (a one-pixel side, a damaged law).
-void SaveFrequencyLaw(const CString& input, const CString& output, std::int64_t wp, std::int64_t hp)
+/// The frequency law of a centred spectrum from the input's coordinate law, written with the
+/// spectrum: none when a pixel step is zero or not finite (a one-pixel side, a damaged law).
+void SaveFrequencyLaw(const CString& input, CRDPLayer& output, std::int64_t wp, std::int64_t hp)
 {
     CCoordLawData law;
     law.LoadData(input);
@@ -98,7 +98,7 @@ void Calc_Spectr(void* record, CMeterInfo* meter)
     const int outType = (inType == int(DataType::F64) || inType == int(DataType::C128)) ? int(DataType::C128)
                                                                                         : int(DataType::C64);
     std::int64_t wp = 0, hp = 0;
-    const bool done = RunGuarded(*meter, caption, out, [&] {
+    RunGuarded(*meter, caption, out, [&] {
         Phase(*meter, taskCreate, [&] {
             PaddedSides(w, h, wp, hp);
             CreateOutput(out, job->output, int(wp), int(hp), outType);
@@ -113,10 +113,12 @@ void Calc_Spectr(void* record, CMeterInfo* meter)
             const auto tag = EncodeSpectrumTag(info);
             if (!out.SetTag(TAG_SPECTRUM, kSpectrumTagBytes, tag.data())) ThrowLastError();
         });
-        Phase(*meter, taskStats, [&] { CloseFringeOutput(out); });
+        Phase(*meter, taskStats, [&] {
+            if (job->shift) SaveFrequencyLaw(job->input, out, wp, hp);
+            CloseFringeOutput(out);
+        });
     });
     in.CloseLayer();
-    if (done && job->shift) SaveFrequencyLaw(job->input, job->output, wp, hp);
 }
 
 void Restore_From_Spectr(void* record, CMeterInfo* meter)
@@ -205,7 +207,7 @@ void Calc_Diff(void* record, CMeterInfo* meter)
     if (!OpenFringeInput(in, job->input, *meter, caption)) return;
     const int w = in.Width(), h = in.Height(), inType = in.Type();
     const int complexFloat = int(DataType::C64);
-    const bool done = RunGuarded(*meter, caption, out, [&] {
+    RunGuarded(*meter, caption, out, [&] {
         std::int64_t wp = 0, hp = 0;
         PaddedSides(w, h, wp, hp);
         CreateOutput(out, job->output, int(wp), int(hp), int(DataType::F32));
@@ -228,10 +230,10 @@ void Calc_Diff(void* record, CMeterInfo* meter)
         ForEachRow(
             hp, [&](std::int64_t y, int) { RealPartRow(complexFloat, r[y], o[y], wp); },
             MeterProgress(meter));
+        CopyTag(&out, job->input);  // the input's tags go into the output's one write
         CloseFringeOutput(out);
     });
     spectrum.DestroyLayer();
     inverse.DestroyLayer();
     in.CloseLayer();
-    if (done) CopyTag(job->output, job->input);
 }

@@ -76,7 +76,7 @@ void TextureJob(void* record, CMeterInfo* meter, int dimensionality)
     }
     meter->SetCompleteState(-1);
 
-    const bool done = RunGuarded(*meter, caption, out, [&] {
+    RunGuarded(*meter, caption, out, [&] {
         Phase(*meter, taskPrepare, [&] {
             // The levels span the input's range, which a file without statistics lacks.
             EnsureStatistics(in, *meter);
@@ -105,12 +105,12 @@ void TextureJob(void* record, CMeterInfo* meter, int dimensionality)
             // whole layer when the window left none.
             const RECT computed{k, k, width - k - 1, height - k - 1};
             const bool any = computed.right >= computed.left && computed.bottom >= computed.top;
+            CopyTag(&out, job->input);  // the input's tags go into the output's one write
             if (!out.StatisticCountRect(any ? &computed : nullptr) || !out.CloseLayer())
                 AfxThrowRDPExcept(RDP_ERROR_PROCESS, GetErrorMessage(GetLastError()));
         });
     });
     in.CloseLayer();
-    if (done) CopyTag(job->output, job->input);
 }
 
 }  // namespace

@@ -97,6 +97,15 @@ BOOL CCoordLawData::SaveDataKt(const char* path, double kx, double bx, double ky
     return Set(kx, bx, ky, by);
 }
 
+BOOL CCoordLawData::SaveDataKt(CRDPLayer& layer, double kx, double bx, double ky, double by)
+{
+    if (!Sound(kx, bx, ky, by)) return FALSE;
+    TagEdits law;
+    law.set[TAG_COORD_LAW] = LawRecord(kx, bx, ky, by);
+    if (!layer.AppendTagEdits(law)) return FALSE;
+    return Set(kx, bx, ky, by);
+}
+
 BOOL CCoordLawData::SaveLaw(const char* path) const
 {
     return path && StoreLaw(path, m_kx, m_bx, m_ky, m_by);

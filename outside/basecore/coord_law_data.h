@@ -39,6 +39,8 @@ public:
     /// Sets the law X = kx x + bx, Y = ky y + by and stores it in `path`. FALSE, and the law
     /// unchanged, for a value that is not finite or a zero scale, or when the file cannot take it.
     BOOL SaveDataKt(const char* path, double kx, double bx, double ky, double by);
+    /// The same into a layer being written, as storing it in the file once closed would.
+    BOOL SaveDataKt(CRDPLayer& layer, double kx, double bx, double ky, double by);
     /// Stores the current law in `path` (a pixel law too).
     BOOL SaveLaw(const char* path) const;
     /// Sets the law (not stored) so that pixel (0, 0) lies at (xFrom, yFrom) and pixel

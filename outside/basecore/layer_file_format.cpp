@@ -438,37 +438,12 @@ DWORD WriteAt(platform::AtomicFile& out, const void* data, std::int64_t bytes, s
                : GetLastError();
 }
 
-}  // namespace
-
-std::int64_t PlannedSize(const std::vector<LayerOut>& layers)
+/// Puts the file of `layers` laid out by `plan` through put(data, bytes, offset, isSamples):
+/// every structure and payload in file order; what is not put stays zero.
+template <class Put>
+DWORD PutLayers(const std::vector<LayerOut>& layers, const Plan& plan, Put&& put)
 {
-    Plan plan;
-    return MakePlan(layers, &plan) ? plan.size : -1;
-}
-
-DWORD WriteFile(platform::AtomicFile& out, const std::vector<LayerOut>& layers,
-                std::vector<LayerPlaced>* placed, const SourceFile* source)
-{
-    // Payloads of a file being rewritten go file to file; the rest is written from memory.
-    auto put = [&](const BYTE* data, std::int64_t bytes, std::int64_t offset) -> DWORD {
-        constexpr std::int64_t kKernelCopyFrom = 1 << 16;
-        if (source && source->file && bytes >= kKernelCopyFrom && data >= source->base &&
-            data - source->base <= source->size - bytes)
-            return out.CopyFrom(source->file, static_cast<std::uint64_t>(data - source->base),
-                                static_cast<std::uint64_t>(offset), static_cast<std::uint64_t>(bytes))
-                       ? 0
-                       : GetLastError();
-        return WriteAt(out, data, bytes, offset);
-    };
-    Plan plan;
-    if (!MakePlan(layers, &plan)) return ERROR_FILE_TOO_LARGE;
-    // Samples of a new layer are written later through a mapping, where a full disk would
-    // be a crash (SIGBUS) instead of an error: the writer reserves the space now. A
-    // rewrite copies from its source and needs no reservation.
-    if (!out.SetSize(0) || !out.SetSize(static_cast<std::uint64_t>(plan.size), !source))
-        return GetLastError();
-
-    // The small structures are gathered in one buffer per layer region and written at once.
+    // The small structures are gathered in one buffer per layer region and put at once.
     std::vector<BYTE> head(static_cast<size_t>(kHeaderBytes + kLayerEntryBytes * std::int64_t(layers.size())),
                            0);
     std::memcpy(head.data(), kMagic, 4);
@@ -480,9 +455,8 @@ DWORD WriteFile(platform::AtomicFile& out, const std::vector<LayerOut>& layers,
         WriteI32(e + 8,
                  last ? 0 : static_cast<std::int32_t>(kHeaderBytes + kLayerEntryBytes * std::int64_t(i + 1)));
     }
-    if (DWORD e = WriteAt(out, head.data(), std::int64_t(head.size()), 0)) return e;
+    if (DWORD e = put(head.data(), std::int64_t(head.size()), 0, false)) return e;
 
-    if (placed) placed->clear();
     for (size_t i = 0; i < layers.size(); ++i) {
         const LayerOut& l = layers[i];
         const std::int64_t first = plan.firstHeader[i];
@@ -506,24 +480,108 @@ DWORD WriteFile(platform::AtomicFile& out, const std::vector<LayerOut>& layers,
         WriteI32(d + 4, l.width);
         WriteI32(d + 8, l.height);
         WriteI32(d + 12, l.type);
-        if (DWORD e = WriteAt(out, meta.data(), std::int64_t(meta.size()), first)) return e;
+        if (DWORD e = put(meta.data(), std::int64_t(meta.size()), first, false)) return e;
 
         const std::int64_t sampleBytes = SampleBytes(l.width, l.height, l.type);
         BYTE count[4];
         WriteI32(count, static_cast<std::int32_t>(static_cast<std::uint32_t>(sampleBytes)));
-        if (DWORD e = WriteAt(out, count, 4, plan.data[i])) return e;
+        if (DWORD e = put(count, 4, plan.data[i], false)) return e;
         if (l.samples)
-            if (DWORD e = put(l.samples, sampleBytes, plan.data[i] + 4)) return e;
+            if (DWORD e = put(l.samples, sampleBytes, plan.data[i] + 4, true)) return e;
         for (size_t b = 0; b < l.blocks.size(); ++b) {
             const BlockOut& blk = l.blocks[b];
             BYTE length[4];
             WriteI32(length, static_cast<std::int32_t>(blk.bytes));
-            if (DWORD e = WriteAt(out, length, 4, plan.payloads[i][b] - 4)) return e;
+            if (DWORD e = put(length, 4, plan.payloads[i][b] - 4, false)) return e;
             if (blk.data && blk.bytes > 0)
-                if (DWORD e = put(blk.data, blk.bytes, plan.payloads[i][b])) return e;
+                if (DWORD e = put(blk.data, blk.bytes, plan.payloads[i][b], false)) return e;
         }
-        if (placed) placed->push_back({plan.data[i] + 4, plan.payloads[i]});
     }
+    return 0;
+}
+
+}  // namespace
+
+std::int64_t PlannedSize(const std::vector<LayerOut>& layers)
+{
+    Plan plan;
+    return MakePlan(layers, &plan) ? plan.size : -1;
+}
+
+std::vector<std::int64_t> PlannedSampleOffsets(const std::vector<LayerOut>& layers)
+{
+    Plan plan;
+    std::vector<std::int64_t> offsets;
+    if (!MakePlan(layers, &plan)) return offsets;
+    for (std::int64_t data : plan.data) offsets.push_back(data + 4);
+    return offsets;
+}
+
+DWORD WriteFile(platform::AtomicFile& out, const std::vector<LayerOut>& layers,
+                std::vector<LayerPlaced>* placed, const std::vector<SourceFile>& sources)
+{
+    Plan plan;
+    if (!MakePlan(layers, &plan)) return ERROR_FILE_TOO_LARGE;
+    // Samples of a new layer are written later through a mapping, where a full disk would
+    // be a crash (SIGBUS) instead of an error: the writer reserves the space now. A
+    // rewrite copies from its source and needs no reservation.
+    if (!out.SetSize(0) || !out.SetSize(static_cast<std::uint64_t>(plan.size), sources.empty()))
+        return GetLastError();
+    // Payloads of files being rewritten go file to file; the rest is written from memory.
+    const DWORD e =
+        PutLayers(layers, plan, [&](const BYTE* data, std::int64_t bytes, std::int64_t offset, bool) {
+            constexpr std::int64_t kKernelCopyFrom = 1 << 16;
+            for (const SourceFile& source : sources)
+                if (source.file && bytes >= kKernelCopyFrom && data >= source.base &&
+                    data - source.base <= source.size - bytes)
+                    return out.CopyFrom(source.file, static_cast<std::uint64_t>(data - source.base),
+                                        static_cast<std::uint64_t>(offset), static_cast<std::uint64_t>(bytes))
+                               ? DWORD(0)
+                               : GetLastError();
+            return WriteAt(out, data, bytes, offset);
+        });
+    if (e) return e;
+    if (placed) {
+        placed->clear();
+        for (size_t i = 0; i < layers.size(); ++i) placed->push_back({plan.data[i] + 4, plan.payloads[i]});
+    }
+    return 0;
+}
+
+DWORD RewriteAroundSamples(platform::AtomicFile& out, const std::vector<LayerOut>& layers)
+{
+    Plan plan;
+    if (!MakePlan(layers, &plan)) return ERROR_FILE_TOO_LARGE;
+    // The bytes between the samples of the layers (and before the first and after the last)
+    // are composed in memory first, zeros where nothing goes, so that no payload is
+    // overwritten before it has been read: payloads may point into the version itself.
+    struct Gap {
+        std::int64_t begin;
+        std::vector<BYTE> bytes;
+    };
+    std::vector<Gap> gaps;
+    std::int64_t at = 0;
+    for (size_t i = 0; i < layers.size(); ++i) {
+        const std::int64_t samples = plan.data[i] + 4;
+        gaps.push_back({at, std::vector<BYTE>(static_cast<size_t>(samples - at), 0)});
+        at = samples + SampleBytes(layers[i].width, layers[i].height, layers[i].type);
+    }
+    gaps.push_back({at, std::vector<BYTE>(static_cast<size_t>(plan.size - at), 0)});
+    const DWORD e = PutLayers(
+        layers, plan,
+        [&](const BYTE* data, std::int64_t bytes, std::int64_t offset, bool isSamples) -> DWORD {
+            if (isSamples) return 0;  // they are in place
+            for (Gap& g : gaps)
+                if (offset >= g.begin && offset - g.begin <= std::int64_t(g.bytes.size()) - bytes) {
+                    std::memcpy(g.bytes.data() + (offset - g.begin), data, static_cast<size_t>(bytes));
+                    return 0;
+                }
+            return ERROR_INVALID_DATA;  // a structure across samples: not a layout of this plan
+        });
+    if (e) return e;
+    if (!out.SetSize(static_cast<std::uint64_t>(plan.size), FALSE)) return GetLastError();
+    for (const Gap& g : gaps)
+        if (DWORD w = WriteAt(out, g.bytes.data(), std::int64_t(g.bytes.size()), g.begin)) return w;
     return 0;
 }
 

@@ -176,14 +176,22 @@ std::int64_t PlannedSize(const std::vector<LayerOut>& layers);
 /// first, so zero blocks cost nothing; the caller commits it). Samples start on 64-byte boundaries, other
 /// payloads on 8-byte ones, each preceded by its length; bytes follow the last samples.
 /// 0 on success, else a last-error code.
-/// With `source` (the mapped file the payloads point into), large payloads are copied from
-/// that file by the file system instead of through memory.
+/// With `sources` (mapped files the samples and payloads point into), large ones are copied
+/// from their file by the file system instead of through memory.
 struct SourceFile {
     const BYTE* base = nullptr;
     std::int64_t size = 0;
     HANDLE file = nullptr;
 };
 DWORD WriteFile(platform::AtomicFile& out, const std::vector<LayerOut>& layers,
-                std::vector<LayerPlaced>* placed, const SourceFile* source = nullptr);
+                std::vector<LayerPlaced>* placed, const std::vector<SourceFile>& sources = {});
+
+/// Where WriteFile would put the samples of each layer; empty when a layer is invalid.
+std::vector<std::int64_t> PlannedSampleOffsets(const std::vector<LayerOut>& layers);
+/// Makes the version `out` the file WriteFile would write of `layers`, when `out` already holds
+/// every layer's samples where WriteFile would put them (PlannedSampleOffsets): only the bytes
+/// around the samples are written, and the version is cut or grown to the file's size.
+/// Payloads may point into the version's own bytes (a mapping of it). 0 or an error code.
+DWORD RewriteAroundSamples(platform::AtomicFile& out, const std::vector<LayerOut>& layers);
 
 }  // namespace layerfile

@@ -144,7 +144,9 @@ struct CRDPLayer::Impl {
     bool statsInFile[3] = {};   // keys 2, 3, 4 bound inside the mapping
     CMemoryMap alignedSamples;  // samples copied when the file stores them misaligned
     std::int64_t samplesOffset = 0;
-    TagEdits edits;       // tag changes written when the layer closes
+    // Tag changes written when the layer closes, in groups applied one after the other as
+    // rewrites of the closed file would apply them; SetTag and DeleteTag change the last.
+    std::vector<TagEdits> edits = std::vector<TagEdits>(1);
     BYTE* stats[4] = {};  // the bound blocks
     int statsReady = 0;   // what StatsReady() answers
     // The first block of each key of the layer in chain order, indexed once when the
@@ -513,7 +515,7 @@ BOOL CRDPLayer::CloseImpl(bool keep)
                             static_cast<size_t>(bytes));
             }
             if (impl.statsInFile[0]) MarkStatisticsInFile();
-            TagEdits edits = impl.edits;
+            std::vector<TagEdits> edits = impl.edits;
             // Statistics computed while the file had no block for them go into new blocks.
             if (StatsReady()) {
                 const int keys[3] = {TAG_STATISTICS, TAG_PHASE_STATISTICS, TAG_PART_STATISTICS};
@@ -522,15 +524,10 @@ BOOL CRDPLayer::CloseImpl(bool keep)
                     const BYTE* block = impl.stats[k];
                     std::vector<BYTE> bytes(block, block + kStatisticsBytes);
                     if (k == 2) bytes.insert(bytes.end(), impl.stats[3], impl.stats[3] + kStatisticsBytes);
-                    edits.set[keys[k]] = std::move(bytes);
+                    edits.front().set[keys[k]] = std::move(bytes);
                 }
             }
-            ok = m_map.Flush();
-            if (ok && edits.Empty())
-                ok = impl.output.Commit();
-            else if (ok)
-                ok = RewriteWithTagEdits(m_map.AdresData(), static_cast<std::int64_t>(m_map.Size()),
-                                         m_layerIndex, edits, path.c_str(), impl.output.Handle());
+            ok = m_map.Flush() && Commit(edits);
             return FinishClose(ok, path);
         }
         // Closed without its tag changes; the samples changed through the rows are kept.
@@ -549,13 +546,17 @@ BOOL CRDPLayer::CloseImpl(bool keep)
         return TRUE;
     }
     if (!StatsReady()) StatisticCountRect(nullptr);  // may throw the cancel error; the layer stays open
-    BOOL ok = m_map.Flush();
-    if (ok && impl.edits.Empty())
-        ok = impl.output.Commit();
-    else if (ok)
-        ok = RewriteWithTagEdits(m_map.AdresData(), static_cast<std::int64_t>(m_map.Size()), m_layerIndex,
-                                 impl.edits, path.c_str(), impl.output.Handle());
+    const BOOL ok = m_map.Flush() && Commit(impl.edits);
     return FinishClose(ok, path);
+}
+
+BOOL CRDPLayer::Commit(const std::vector<TagEdits>& edits)
+{
+    Impl& impl = *m_impl;
+    const bool none = std::all_of(edits.begin(), edits.end(), [](const TagEdits& e) { return e.Empty(); });
+    if (none) return impl.output.Commit();
+    return CommitWithTagEdits(impl.output, m_map.AdresData(), static_cast<std::int64_t>(m_map.Size()),
+                              m_layerIndex, edits);
 }
 
 BOOL CRDPLayer::FinishClose(BOOL written, const std::string& path)
@@ -862,9 +863,11 @@ void* CRDPLayer::GetTag(int id) const
         return nullptr;
     }
     const Impl& impl = *m_impl;
-    if (auto it = impl.edits.set.find(id); it != impl.edits.set.end())
-        return const_cast<BYTE*>(it->second.data());
-    if (impl.edits.remove.count(id)) return nullptr;
+    for (auto group = impl.edits.rbegin(); group != impl.edits.rend(); ++group) {
+        if (auto it = group->set.find(id); it != group->set.end())
+            return const_cast<BYTE*>(it->second.data());
+        if (group->remove.count(id)) return nullptr;
+    }
     // The statistics keys answer with the blocks the object is bound to.
     if (id == TAG_STATISTICS) return impl.stats[0];
     if (IsComplex() && id == TAG_PHASE_STATISTICS) return impl.stats[1];
@@ -879,9 +882,10 @@ int CRDPLayer::GetSizeTag(int id) const
 {
     if (!IsOpen()) return -1;
     const Impl& impl = *m_impl;
-    if (auto it = impl.edits.set.find(id); it != impl.edits.set.end())
-        return static_cast<int>(it->second.size());
-    if (impl.edits.remove.count(id)) return -1;
+    for (auto group = impl.edits.rbegin(); group != impl.edits.rend(); ++group) {
+        if (auto it = group->set.find(id); it != group->set.end()) return static_cast<int>(it->second.size());
+        if (group->remove.count(id)) return -1;
+    }
     if (id == TAG_STATISTICS || (IsComplex() && id == TAG_PHASE_STATISTICS)) return kStatisticsBytes;
     if (IsComplex() && id == TAG_PART_STATISTICS && PartStatisticsKnown(impl.statsInFile[2], impl.stats[2]))
         return static_cast<int>(kPartStatisticsBytes);
@@ -909,8 +913,8 @@ BOOL CRDPLayer::SetTag(int id, int size, const void* data)
         return Fail(ERROR_INVALID_PARAMETER, m_path.str(), "tag " + std::to_string(id) + " cannot be set") !=
                nullptr;
     const BYTE* p = static_cast<const BYTE*>(data);
-    m_impl->edits.set[id] = std::vector<BYTE>(p, p + size);
-    m_impl->edits.remove.erase(id);
+    m_impl->edits.back().set[id] = std::vector<BYTE>(p, p + size);
+    m_impl->edits.back().remove.erase(id);
     Succeed();
     return TRUE;
 }
@@ -922,8 +926,36 @@ BOOL CRDPLayer::DeleteTag(int id)
     if (IsLayerOwnKey(id))
         return Fail(ERROR_INVALID_PARAMETER, m_path.str(),
                     "tag " + std::to_string(id) + " cannot be removed") != nullptr;
-    m_impl->edits.set.erase(id);
-    m_impl->edits.remove.insert(id);
+    m_impl->edits.back().set.erase(id);
+    m_impl->edits.back().remove.insert(id);
+    Succeed();
+    return TRUE;
+}
+
+BOOL CRDPLayer::GetMappedFile(const BYTE** base, std::int64_t* size, HANDLE* file) const
+{
+    // Layers written through a shared mapping of their new version: created layers, scratch
+    // layers and layers opened for changes (the copy that replaces the file).
+    if (!IsOpen() || !m_impl->output.IsOpen() || m_impl->alignedSamples.AdresData()) return FALSE;
+    *base = m_map.AdresData();
+    *size = static_cast<std::int64_t>(m_map.Size());
+    *file = m_impl->output.Handle();
+    return TRUE;
+}
+
+BOOL CRDPLayer::AppendTagEdits(const TagEdits& group)
+{
+    if (!IsOpen() || GetOpenMode() != kOpenWritable)
+        return Fail(ERROR_ACCESS_DENIED, m_path.str(), "the layer is not writable") != nullptr;
+    for (const auto& [id, bytes] : group.set)
+        if (IsLayerOwnKey(id))
+            return Fail(ERROR_INVALID_PARAMETER, m_path.str(),
+                        "tag " + std::to_string(id) + " cannot be set") != nullptr;
+    for (int id : group.remove)
+        if (IsLayerOwnKey(id))
+            return Fail(ERROR_INVALID_PARAMETER, m_path.str(),
+                        "tag " + std::to_string(id) + " cannot be removed") != nullptr;
+    if (!group.Empty()) m_impl->edits.push_back(group);
     Succeed();
     return TRUE;
 }
@@ -932,11 +964,8 @@ std::vector<int> CRDPLayer::GetTagIds() const
 {
     std::vector<int> ids;
     if (!IsOpen()) return ids;
-    for (const Impl::StoredTag& tag : m_impl->tags) {
-        if (m_impl->edits.remove.count(tag.key) || m_impl->edits.set.count(tag.key)) continue;
-        ids.push_back(tag.key);
-    }
-    for (const auto& [id, bytes] : m_impl->edits.set) ids.push_back(id);
+    for (const Impl::StoredTag& tag : m_impl->tags) ids.push_back(tag.key);
+    for (const TagEdits& group : m_impl->edits) ApplyTagEditsToKeys(group, &ids);
     return ids;
 }
 

@@ -19,6 +19,7 @@
 #include "platform/types.h"
 
 class CMeterInfoBase;
+struct TagEdits;
 
 /// Complex components, numbered alike throughout the suite.
 enum ComplexComponent { kAmplitude = 0, kPhase = 1, kReal = 2, kImaginary = 3, kBothParts = 4 };
@@ -158,8 +159,18 @@ public:
     BOOL SetTag(int id, int size, const void* data);
     /// Removes tag `id` (not keys 0 to 4) of a writable layer when it closes.
     BOOL DeleteTag(int id);
+    /// The layer's file as its mapping shows it (mapped bytes, their size, the open file they
+    /// belong to), so that large parts can be copied file to file. False for a layer whose
+    /// mapping holds changes its file does not (values stored in a read-only layer stay in
+    /// memory) or whose samples were copied out of the file.
+    BOOL GetMappedFile(const BYTE** base, std::int64_t* size, HANDLE* file) const;
     /// The ids of the layer's tags in chain order (keys 0 to 4 included).
     std::vector<int> GetTagIds() const;
+    /// Adds a group of tag changes (not keys 0 to 4) to a writable layer. It is applied when the
+    /// layer closes, after the changes made before it, as a later rewrite of the closed file
+    /// would apply it: the keys it sets move to the end of the chain. SetTag and DeleteTag
+    /// calls that follow join this group. An empty group changes nothing.
+    BOOL AppendTagEdits(const TagEdits& group);
 
     // Meter.
     void SetMeterInfo(CMeterInfoBase* meter) { m_pMeter = meter; }
@@ -197,6 +208,8 @@ private:
     void** Open(const char* path, int mode, int index);
     void** Create(const char* target, int width, int height, int type, int kind, bool append);
     BOOL CloseImpl(bool keep);
+    /// Commits the version being written with its tag changes.
+    BOOL Commit(const std::vector<TagEdits>& edits);
     /// Ends a close: clears the layer and reports whether its changes were written.
     BOOL FinishClose(BOOL written, const std::string& path);
     void BindStatistics();

@@ -230,6 +230,13 @@ void FloatRun(const double* p, int count, double shift, double& lo, double& hi, 
 void FloatRun(const float* p, int count, double shift, double& lo, double& hi, double& sum, double& sum2,
               std::uint64_t& n);
 
+/// The bins (BinRule) of n samples, `bins` for NaN: by the product with the reciprocal width
+/// where the machine has AVX2, the rule's own division where that product lies near an edge.
+void RealBinsOf(const float* p, int n, const BinRule& rule, int bins, int* out);
+void RealBinsOf(const double* p, int n, const BinRule& rule, int bins, int* out);
+void RealBinsOf(const std::int32_t* p, int n, const BinRule& rule, int bins, int* out);
+void RealBinsOf(const std::uint32_t* p, int n, const BinRule& rule, int bins, int* out);
+
 /// Counts a run of real samples into four interleaved histograms of `lane` cells each (so
 /// that runs of equal samples do not wait on one counter); a NaN sample counts in the extra
 /// cell `bins` of its lane. The bins of a block are found first, vectorised.
@@ -237,17 +244,9 @@ template <class T, class H>
 void RealHistRun(const T* p, int count, const BinRule& rule, int bins, size_t lane, H* h)
 {
     alignas(32) int idx[kChunk];
-    const double lo = rule.Lo(), w = rule.Width(), last = rule.Last();
     for (int x0 = 0; x0 < count; x0 += kChunk) {
         const int m = std::min(kChunk, count - x0);
-        const T* q = p + x0;
-        for (int k = 0; k < m; ++k) {
-            const double v = double(q[k]);
-            double c = (v - lo) / w;
-            c = c > 0.0 ? c : 0.0;
-            c = c < last ? c : last;
-            idx[k] = v == v ? static_cast<int>(c) : bins;
-        }
+        RealBinsOf(p + x0, m, rule, bins, idx);
         int k = 0;
         for (; k + 4 <= m; k += 4) {
             ++h[idx[k]];
@@ -303,9 +302,26 @@ inline void BinsOf(const double* v, int n, const BinRule& rule, int* out)
 {
     BinsOf(v, n, rule.Lo(), rule.Width(), rule.Last(), out);
 }
-/// The bins of n values by the product with the reciprocal width; -1 where the quotient lies
-/// within `near` of a bin edge (where the product and the rule's division may disagree).
-void NearBinsOf(const double* v, int n, double lo, double width, double last, double near, int* out);
+/// The bins of n values by the product with `scale`, the reciprocal width; -1 where the
+/// quotient lies within `near` of a bin edge (where the product and the rule's division may
+/// disagree).
+void NearBinsOf(const double* v, int n, double lo, double scale, double last, double near, int* out);
+
+/// Where NearBinsOf puts the values of one component: lo, 1 / width, last bin, margin.
+struct NearBinParams {
+    double lo = 0.0;
+    double scale = 0.0;
+    double last = 0.0;
+    double near = 0.0;
+};
+
+/// The histogram-only work on a chunk of single precision complex samples in one vector pass
+/// where the machine has AVX2: the parts, amplitudes and coarse phases of LoadChunk(p, n, c,
+/// true), and the NearBinsOf bins of amplitude, phase, real and imaginary parts in out[0..3],
+/// the same to the bit. False (and c and out not to be relied on) where that pass does not
+/// apply: no AVX2, n not a multiple of eight, or a sample that needs the careful formulas.
+bool CoarseBinsOfChunk(const std::complex<float>* p, int n, const NearBinParams* params, ComplexChunk& c,
+                       int (*out)[kChunk]);
 
 /// What ComplexRun computes: extremes, sums, histograms (any of them).
 enum ComplexWork : unsigned { kExtremes = 1, kSums = 2, kHist = 4 };
@@ -319,11 +335,25 @@ void ComplexRun(const T* p, int count, ComplexAcc& acc, const BinRule* rules, in
 {
     ComplexChunk c;
     alignas(32) int idx[4][kChunk];
+    // The histograms alone need the phase only to find its bin: a coarse one will do.
+    constexpr bool kCoarse = (kWork & (kExtremes | kSums)) == 0;
+    // A bin is found by the product with the reciprocal width; a quotient this close to a bin
+    // edge is marked -1 and divided exactly below (for the phase: from the exact angle).
+    NearBinParams params[4];
+    if constexpr ((kWork & kHist) != 0) {
+        for (int j = 0; j < 4; ++j) {
+            const double error = j == 1 ? (kCoarse ? kCoarsePhaseError : kPhaseError) : 0.0;
+            const double width = rules[j].Width();
+            params[j] = {rules[j].Lo(), 1.0 / width, rules[j].Last(),
+                         std::isfinite(width) ? error / width + double(bins) * 0x1p-50 : 0.0};
+        }
+    }
     for (int x0 = 0; x0 < count; x0 += kChunk) {
         const int m = std::min(kChunk, count - x0);
-        // The histograms alone need the phase only to find its bin: a coarse one will do.
-        constexpr bool kCoarse = (kWork & (kExtremes | kSums)) == 0;
-        LoadChunk(p + x0, m, c, kCoarse);
+        bool binned = false;
+        if constexpr (kCoarse && std::is_same_v<T, std::complex<float>>)
+            binned = CoarseBinsOfChunk(p + x0, m, params, c, idx);
+        if (!binned) LoadChunk(p + x0, m, c, kCoarse);
         if constexpr ((kWork & (kExtremes | kSums)) != 0) {
             const double* comp[4] = {c.amp, c.phase, c.re, c.im};
             for (int j = 0; j < 4; ++j) {
@@ -355,16 +385,11 @@ void ComplexRun(const T* p, int count, ComplexAcc& acc, const BinRule* rules, in
             }
         }
         if constexpr ((kWork & kHist) != 0) {
-            // Bins by the product with the reciprocal width; a quotient this close to a bin edge
-            // is marked -1 and divided exactly below (for the phase: from the exact angle).
-            auto near = [&](const BinRule& rule, double error) {
-                return std::isfinite(rule.Width()) ? error / rule.Width() + double(bins) * 0x1p-50 : 0.0;
-            };
-            for (int j = 0; j < 4; ++j) {
-                const double* v = j == 0 ? c.amp : j == 1 ? c.phase : j == 2 ? c.re : c.im;
-                NearBinsOf(v, m, rules[j].Lo(), rules[j].Width(), rules[j].Last(),
-                           near(rules[j], j == 1 ? (kCoarse ? kCoarsePhaseError : kPhaseError) : 0.0),
-                           idx[j]);
+            if (!binned) {
+                const double* comp[4] = {c.amp, c.phase, c.re, c.im};
+                for (int j = 0; j < 4; ++j)
+                    NearBinsOf(comp[j], m, params[j].lo, params[j].scale, params[j].last, params[j].near,
+                               idx[j]);
             }
             std::uint64_t n = 0;
             for (int k = 0; k < m; ++k) {

@@ -183,31 +183,51 @@ bool EditsAllowed(const TagEdits& edits)
     return true;
 }
 
-/// Writes the file `view` with `edits` applied to layer `layer` into `out`, uncommitted.
-/// `path` names the file in the detail text of a failure.
-bool WriteEdited(const FileView& view, const char* path, int layer, const TagEdits& edits,
-                 platform::AtomicFile& out, HANDLE viewFile)
+/// The layers of the file `view` with `groups` applied to layer `layer` one after the other,
+/// pointing into the view and the groups. `path` names the file in the detail text of a failure.
+bool EditedLayers(const FileView& view, const char* path, int layer, const std::vector<TagEdits>& groups,
+                  std::vector<LayerOut>* layers)
 {
     FileIndex index(view);
     if (index.Version() == 0) return Fail(ERROR_BAD_FORMAT);
     if (layer < 0 || layer >= index.CountLayers()) return Fail(ERROR_INVALID_PARAMETER);
-    std::vector<LayerOut> layers;
     std::string detail;
     // A damaged file is left as it is rather than rewritten without what cannot be read.
-    if (const DWORD e = DescribeFile(index, &layers, &detail)) return FailWith(e, path, detail);
-    LayerOut& target = layers[static_cast<size_t>(layer)];
-    std::vector<BlockOut> kept;
-    for (const BlockOut& b : target.blocks)
-        if (!edits.remove.count(b.key) && !edits.set.count(b.key)) kept.push_back(b);
-    for (const auto& [id, bytes] : edits.set) kept.push_back({id, bytes.data(), std::int64_t(bytes.size())});
-    target.blocks = std::move(kept);
+    if (const DWORD e = DescribeFile(index, layers, &detail)) return FailWith(e, path, detail);
+    LayerOut& target = (*layers)[static_cast<size_t>(layer)];
+    for (const TagEdits& edits : groups) {
+        std::vector<BlockOut> kept;
+        for (const BlockOut& b : target.blocks)
+            if (!edits.remove.count(b.key) && !edits.set.count(b.key)) kept.push_back(b);
+        for (const auto& [id, bytes] : edits.set)
+            kept.push_back({id, bytes.data(), std::int64_t(bytes.size())});
+        target.blocks = std::move(kept);
+    }
     // A block past the bound would be written where no reader's walk reaches it.
     if (2 + target.blocks.size() > size_t(kMaxLinks))
         return FailWith(ERROR_NOT_SUPPORTED, path,
                         "layer " + std::to_string(layer) + " would hold more than " +
                             std::to_string(kMaxLinks) + " blocks, more than a reader follows");
-    const SourceFile source{view.data, view.size, viewFile};
-    if (const DWORD e = WriteFile(out, layers, nullptr, viewFile ? &source : nullptr)) return Fail(e);
+    return true;
+}
+
+/// Writes the file `view` with `groups` applied to layer `layer` into `out`, uncommitted.
+/// `path` names the file in the detail text of a failure.
+bool WriteEdited(const FileView& view, const char* path, int layer, const std::vector<TagEdits>& groups,
+                 platform::AtomicFile& out, HANDLE viewFile)
+{
+    std::vector<LayerOut> layers;
+    if (!EditedLayers(view, path, layer, groups, &layers)) return false;
+    std::vector<SourceFile> sources;
+    if (viewFile) sources.push_back({view.data, view.size, viewFile});
+    if (const DWORD e = WriteFile(out, layers, nullptr, sources)) return Fail(e);
+    return true;
+}
+
+bool GroupsAllowed(const std::vector<TagEdits>& groups)
+{
+    for (const TagEdits& g : groups)
+        if (!EditsAllowed(g)) return false;
     return true;
 }
 
@@ -219,7 +239,7 @@ BOOL ApplyTagEdits(const char* path, int layer, const TagEdits& edits)
     CMemoryMap map;
     if (!MapExisting(path, &map)) return FALSE;
     platform::AtomicFile out;
-    if (!out.Create(path) || !WriteEdited(ViewOf(map), path, layer, edits, out, map.File())) return FALSE;
+    if (!out.Create(path) || !WriteEdited(ViewOf(map), path, layer, {edits}, out, map.File())) return FALSE;
     map.Close();
     return out.Commit();
 }
@@ -230,8 +250,46 @@ BOOL RewriteWithTagEdits(const BYTE* image, std::int64_t bytes, int layer, const
     if (!image || bytes <= 0 || !target || !*target || !EditsAllowed(edits))
         return Fail(ERROR_INVALID_PARAMETER);
     platform::AtomicFile out;
-    if (!out.Create(target) || !WriteEdited({image, bytes}, target, layer, edits, out, imageFile))
+    if (!out.Create(target) || !WriteEdited({image, bytes}, target, layer, {edits}, out, imageFile))
         return FALSE;
+    return out.Commit();
+}
+
+void ApplyTagEditsToKeys(const TagEdits& group, std::vector<int>* keys)
+{
+    std::erase_if(*keys, [&](int key) { return group.set.count(key) || group.remove.count(key); });
+    for (const auto& [id, bytes] : group.set) keys->push_back(id);
+}
+
+BOOL CommitWithTagEdits(platform::AtomicFile& version, const BYTE* image, std::int64_t bytes, int layer,
+                        const std::vector<TagEdits>& groups)
+{
+    const std::string target = version.Target();
+    if (!image || bytes <= 0 || !version.IsOpen() || !GroupsAllowed(groups))
+        return Fail(ERROR_INVALID_PARAMETER);
+    std::vector<LayerOut> layers;
+    if (!EditedLayers({image, bytes}, target.c_str(), layer, groups, &layers)) return FALSE;
+    // The samples are most of the file: where the changed tags leave them in their place
+    // (the usual case: a few blocks fit the room before the samples' 64-byte boundary), the
+    // version is only rewritten around them.
+    bool inPlace = true;
+    FileIndex index({image, bytes});
+    const std::vector<std::int64_t> planned = PlannedSampleOffsets(layers);
+    for (size_t i = 0; inPlace && i < layers.size(); ++i) {
+        LayerInfo info;
+        std::string detail;
+        inPlace =
+            i < planned.size() && ReadLayer(index, int(i), &info, &detail) == 0 && info.samples == planned[i];
+    }
+    if (inPlace) {
+        if (const DWORD e = RewriteAroundSamples(version, layers)) return Fail(e);
+        return version.Commit();
+    }
+    platform::AtomicFile out;
+    if (!out.Create(target.c_str())) return FALSE;
+    if (const DWORD e = WriteFile(out, layers, nullptr, {SourceFile{image, bytes, version.Handle()}}))
+        return Fail(e);
+    version.Discard();
     return out.Commit();
 }
 
@@ -322,6 +380,27 @@ BOOL CopyOpenTags(CRDPLayer* target, const CRDPLayer* source, Accept accept, boo
 }
 
 }  // namespace
+
+BOOL CopyTag(CRDPLayer* target, const char* source)
+{
+    if (!target || !target->IsOpen()) return Fail(ERROR_INVALID_PARAMETER);
+    TagEdits edits;
+    if (!CollectTags(
+            source, 0, [](int) { return true; }, &edits))
+        return FALSE;
+    return target->AppendTagEdits(edits);
+}
+
+BOOL CopyTag(CRDPLayer* target, const char* source, int id)
+{
+    if (!target || !target->IsOpen() || IsLayerOwnKey(id)) return Fail(ERROR_INVALID_PARAMETER);
+    TagEdits edits;
+    if (!CollectTags(
+            source, 0, [id](int key) { return key == id; }, &edits))
+        return FALSE;
+    if (edits.Empty()) return Fail(ERROR_NOT_FOUND);
+    return target->AppendTagEdits(edits);
+}
 
 BOOL CopyTag(CRDPLayer* target, const CRDPLayer* source)
 {

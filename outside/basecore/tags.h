@@ -14,6 +14,9 @@
 #include "platform/types.h"
 
 class CRDPLayer;
+namespace platform {
+class AtomicFile;
+}
 
 /// What the descriptor of a layer (its header tag, key 0) says.
 struct LayerHeader {
@@ -50,6 +53,12 @@ BOOL CopyTag(const char* target, const char* source);
 BOOL CopyTag(const char* target, const char* source, int id);
 /// Copies the tags of layer `sourceLayer` that `filter` accepts (all when null) into layer `targetLayer`.
 BOOL CopyTag(const char* target, int targetLayer, const char* source, int sourceLayer, TagFilter filter);
+/// Copies the tags of layer 0 of the file `source` (all, or only `id`) to the layer `target`
+/// being written, exactly as CopyTag would copy them into its file once it is closed: each
+/// call is one group of changes applied after the earlier ones, the keys it sets moving to
+/// the end of the chain. The target's file is then written once, not once per copy.
+BOOL CopyTag(CRDPLayer* target, const char* source);
+BOOL CopyTag(CRDPLayer* target, const char* source, int id);
 /// The same between open layers: the target (writable) keeps the tags until it is closed.
 BOOL CopyTag(CRDPLayer* target, const CRDPLayer* source);
 BOOL CopyTag(CRDPLayer* target, const CRDPLayer* source, int id);
@@ -85,3 +94,12 @@ BOOL ApplyTagEdits(const char* path, int layer, const TagEdits& edits);
 /// the large parts.
 BOOL RewriteWithTagEdits(const BYTE* image, std::int64_t bytes, int layer, const TagEdits& edits,
                          const char* target, HANDLE imageFile = nullptr);
+/// The chain of tag keys after `group` is applied to `keys`: the keys it sets or removes
+/// leave their places, and those it sets follow at the end in key order.
+void ApplyTagEditsToKeys(const TagEdits& group, std::vector<int>* keys);
+/// Commits the new version `version`, which holds the layer file that `image` maps, with
+/// `groups` of tag changes applied to layer `layer` one after the other. Where the samples keep
+/// their place the version is rewritten around them; else the file is written anew from the
+/// image into a second version. Either way one version is synced and replaces the target.
+BOOL CommitWithTagEdits(platform::AtomicFile& version, const BYTE* image, std::int64_t bytes, int layer,
+                        const std::vector<TagEdits>& groups);

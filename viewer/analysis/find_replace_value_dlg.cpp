@@ -1,7 +1,9 @@
 #include "viewer/analysis/find_replace_value_dlg.h"
 
 #include <algorithm>
+#include <cstring>
 
+#include "outside/basecore/data_type.h"
 #include "outside/basecore/meter_info.h"
 #include "outside/basecore/rdp_except.h"
 #include "outside/basecore/rdp_layer.h"
@@ -236,11 +238,44 @@ void CFindReplaceValueDlg::ReplaceAll(ReplaceJobParams& job, int& count)
     const auto checkStop = [meter](int) {
         if (meter && meter->IsStopped()) AfxThrowRDPExcept(RDP_ERROR_CANCEL);
     };
+    CRDPLayer& layer = *job.layer;
+    if (!layer.IsComplex()) {
+        // A real cell's new value does not depend on its old one: the first cell is written
+        // as Replace writes it, and its bytes go into every other match, row by row. The
+        // reports are those of the search below: a look at the stop as each row is begun,
+        // a step before the first match of each row written.
+        WriteCellValue(layer, job.position, job.component, job.re, job.im);
+        ++count;
+        const int size = elementBytes(layer.Type());
+        BYTE sample[8];
+        const CPoint start = job.position;
+        std::memcpy(sample, static_cast<const BYTE*>(layer.GetRows()[start.y]) + std::int64_t(start.x) * size,
+                    size_t(size));
+        const int step = job.direction == 0 ? 1 : -1;
+        int y = start.y;
+        auto write = [&](int x) {
+            std::memcpy(static_cast<BYTE*>(layer.GetRows()[y]) + std::int64_t(x) * size, sample,
+                        size_t(size));
+            job.position = CPoint(x, y);
+            ++count;
+        };
+        ForEachMatchInRow(layer, find, job.direction, y, start.x + step, write);
+        for (y += step; y >= 0 && y < layer.Height(); y += step) {
+            checkStop(y);
+            bool first = true;
+            ForEachMatchInRow(layer, find, job.direction, y, step > 0 ? 0 : layer.Width() - 1, [&](int x) {
+                if (first && meter) meter->StepIt();
+                first = false;
+                write(x);
+            });
+        }
+        return;
+    }
     for (;;) {
         const int row = job.position.y;
-        WriteCellValue(*job.layer, job.position, job.component, job.re, job.im);
+        WriteCellValue(layer, job.position, job.component, job.re, job.im);
         ++count;
-        if (!ScanForValue(*job.layer, find, job.direction, job.position, checkStop)) return;
+        if (!ScanForValue(layer, find, job.direction, job.position, checkStop)) return;
         if (job.position.y != row && meter) meter->StepIt();
     }
 }

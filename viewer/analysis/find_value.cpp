@@ -12,47 +12,26 @@
 #include "outside/basecore/sample_component.h"
 #include "outside/basecore/recognize_complex.h"
 #include "outside/basecore/row_driver.h"
+#include "viewer/analysis/sample_match.h"
 
 namespace {
 
-/// One part of the target: its value, its multiplier, and for approximate matches the
-/// interval of m x v that rounds to the same integer (std::round semantics), so that the
-/// scan compares instead of rounding each sample.
-struct Part {
-    double value = 0.0, m = 1.0, lo = 0.0, hi = 0.0;
-    bool loClosed = true, hiClosed = false, rounding = false;
-
-    Part(double v, double multiplier, bool approximate) : value(v), m(multiplier)
-    {
-        if (!approximate) return;
-        const double r = std::round(m * v);
-        rounding = !(std::fabs(r) < 4503599627370496.0);  // beyond 2^52 halves are not exact
-        lo = r - 0.5;
-        hi = r + 0.5;
-        // Halves round away from zero.
-        loClosed = r > 0.0;
-        hiClosed = r < 0.0;
-        approx = true;
-    }
-    bool Equal(double a) const
-    {
-        if (!approx) return a == value;
-        const double x = m * a;
-        if (rounding) return std::round(x) == std::round(m * value);
-        return (loClosed ? x >= lo : x > lo) && (hiClosed ? x <= hi : x < hi);
-    }
-    bool approx = false;
-};
+/// The test of one part: exact, or to as many decimals as its text has.
+SampleTest PartTest(const CString& text, bool approximate)
+{
+    const double value = std::atof(text);
+    return approximate ? SampleTest::ToDecimals(value, DigitsMultiplier(text)) : SampleTest::Exact(value);
+}
 
 struct Target {
-    Part re, im;
+    SampleTest re, im;
     bool both;
 
     template <class T>
     bool Match(const T& s, int component) const
     {
-        if (both) return re.Equal(SampleComponent(s, kReal)) && im.Equal(SampleComponent(s, kImaginary));
-        return re.Equal(SampleComponent(s, component));
+        if (both) return re(SampleComponent(s, kReal)) && im(SampleComponent(s, kImaginary));
+        return re(SampleComponent(s, component));
     }
 };
 
@@ -75,8 +54,8 @@ int FindValueInLayer(CString text, int backward, int approximate, CRDPLayer* lay
     if (!layer || !position || !layer->GetRows()) return 0;
     CString reText, imText;
     RecognizeComplex(text, reText, imText);
-    const Target target{Part(std::atof(reText), DigitsMultiplier(reText), approximate != 0),
-                        Part(std::atof(imText), DigitsMultiplier(imText), approximate != 0), component == 4};
+    const Target target{PartTest(reText, approximate != 0), PartTest(imText, approximate != 0),
+                        component == 4};
     const int W = layer->Width(), H = layer->Height();
     if (W <= 0 || H <= 0) return 0;
     CPoint& cell = *position;
@@ -108,6 +87,15 @@ int FindValueInLayer(CString text, int backward, int approximate, CRDPLayer* lay
         // The first hit of a row from column `from` in the scan direction; -1 for none.
         const auto scanRow = [&](int y, int from) {
             const T* row = static_cast<const T*>(rows[y]);
+            if constexpr (!IsComplex<T>) {
+                // A real value: the vector search (a real layer's value is every component).
+                if (!target.both) {
+                    if (backward) return from < 0 ? -1 : target.re.FindIn(row, from + 1, false);
+                    if (from >= W) return -1;
+                    const int x = target.re.FindIn(row + from, W - from, true);
+                    return x < 0 ? -1 : from + x;
+                }
+            }
             for (int x = from; x >= 0 && x < W; x += step)
                 if (target.Match(row[x], component)) return x;
             return -1;

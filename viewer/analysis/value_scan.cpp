@@ -9,6 +9,7 @@
 #include "outside/basecore/math_helpers.h"
 #include "outside/basecore/rdp_layer.h"
 #include "outside/basecore/sample_component.h"
+#include "viewer/analysis/sample_match.h"
 
 namespace {
 
@@ -30,46 +31,51 @@ double Multiplier(const std::string& text, double value)
     return std::pow(10.0, double(decimals));
 }
 
-/// Rounds in double: a product past the int range still compares as it is.
-inline double RoundD(double v)
-{
-    return std::round(v);
-}
-
 /// Matches a sample against the query; the exact test compares a floating part in the
 /// layer's own precision, so "0.1" finds a float 0.1.
 template <class T>
 struct Matcher {
     using P = PartType<T>;
-    explicit Matcher(const ValueQuery& q) : q(q)
+    explicit Matcher(const ValueQuery& q)
+        : both(q.component == 4), component(q.component), re(Test(q, q.re, q.fRe)), im(Test(q, q.im, q.fIm))
     {
-        if constexpr (std::is_floating_point_v<P>) {
-            exactRe = double(P(q.re));
-            exactIm = double(P(q.im));
-        } else {
-            exactRe = q.re;
-            exactIm = q.im;
-        }
-        roundRe = RoundD(q.fRe * q.re);
-        roundIm = RoundD(q.fIm * q.im);
-        both = q.component == 4;
+    }
+    static SampleTest Test(const ValueQuery& q, double value, double m)
+    {
+        if (q.approximate) return SampleTest::ToDecimals(value, m);
         // Amplitude and phase are computed, so they compare as doubles.
-        if (!both && IsComplex<T> && (q.component == 0 || q.component == 1)) exactRe = q.re;
+        if (q.component != 4 && IsComplex<T> && (q.component == 0 || q.component == 1))
+            return SampleTest::Exact(value);
+        if constexpr (std::is_floating_point_v<P>) return SampleTest::Exact(double(P(value)));
+        return SampleTest::Exact(value);
     }
     bool operator()(const T& s) const
     {
-        if (both) {
-            const double r = double(re(s)), i = double(im(s));
-            if (q.approximate) return RoundD(q.fRe * r) == roundRe && RoundD(q.fIm * i) == roundIm;
-            return r == exactRe && i == exactIm;
-        }
-        const double v = SampleComponent(s, q.component);
-        return q.approximate ? RoundD(q.fRe * v) == roundRe : v == exactRe;
+        if (both) return re(double(::re(s))) && im(double(::im(s)));
+        return re(SampleComponent(s, component));
     }
-    const ValueQuery& q;
-    double exactRe, exactIm, roundRe, roundIm;
     bool both;
+    int component;
+    SampleTest re, im;
 };
+
+/// The first match of a row from column `from` in the direction (-1 when none): real samples
+/// tested one by one only where the vector search cannot take them.
+template <class T>
+int FirstInRow(const Matcher<T>& match, const T* row, int width, int from, bool forward)
+{
+    if (forward ? from >= width : from < 0) return -1;
+    if constexpr (!IsComplex<T>) {
+        if (!match.both) {
+            if (!forward) return match.re.FindIn(row, from + 1, false);
+            const int x = match.re.FindIn(row + from, width - from, true);
+            return x < 0 ? -1 : from + x;
+        }
+    }
+    for (int i = from; i >= 0 && i < width; i += forward ? 1 : -1)
+        if (match(row[i])) return i;
+    return -1;
+}
 
 }  // namespace
 
@@ -113,57 +119,35 @@ bool ScanForValue(const CRDPLayer& layer, const ValueQuery& query, int direction
     int x = std::clamp(int(position.x), 0, width - 1);
     int y = std::clamp(int(position.y), 0, height - 1);
 
-    // The row loop is instantiated per predicate, so the common exact search of a plain
-    // value compares samples in their own type with nothing else in the loop.
-    const auto scan = [&]<class T>(const auto& match) {
-        bool first = true;
-        for (;;) {
-            const T* row = static_cast<const T*>(rows[y]);
-            if (forward) {
-                for (int i = first ? x + 1 : 0; i < width; ++i)
-                    if (match(row[i])) {
-                        position = CPoint(i, y);
-                        return true;
-                    }
-                if (++y >= height) return false;
-            } else {
-                for (int i = first ? x - 1 : width - 1; i >= 0; --i)
-                    if (match(row[i])) {
-                        position = CPoint(i, y);
-                        return true;
-                    }
-                if (--y < 0) return false;
-            }
-            first = false;
-            if (onRow) onRow(y);
-        }
-    };
     return visitSampleType(DataType(layer.Type()), [&]<class T>(Tag<T>) {
-        if constexpr (!IsComplex<T>) {
-            if (!query.approximate && query.component != 4) {
-                if constexpr (std::is_floating_point_v<T>) {
-                    const T target = T(query.re);
-                    if (forward) {
-                        // The library's find is unrolled; the common search is this one.
-                        for (int i = x + 1;; i = 0) {
-                            const T* row = static_cast<const T*>(rows[y]);
-                            const T* hit = std::find(row + i, row + width, target);
-                            if (hit != row + width) {
-                                position = CPoint(int(hit - row), y);
-                                return true;
-                            }
-                            if (++y >= height) return false;
-                            if (onRow) onRow(y);
-                        }
-                    }
-                    return scan.template operator()<T>([target](T s) { return s == target; });
-                } else {
-                    const double target = query.re;
-                    return scan.template operator()<T>([target](T s) { return double(s) == target; });
-                }
+        const Matcher<T> match(query);
+        for (bool first = true;; first = false) {
+            if (!first) {
+                y += forward ? 1 : -1;
+                if (y < 0 || y >= height) return false;
+                if (onRow) onRow(y);
+            }
+            const int from = first ? (forward ? x + 1 : x - 1) : (forward ? 0 : width - 1);
+            const int hit = FirstInRow(match, static_cast<const T*>(rows[y]), width, from, forward);
+            if (hit >= 0) {
+                position = CPoint(hit, y);
+                return true;
             }
         }
-        const Matcher<T> match(query);
-        return scan.template operator()<T>([&match](const T& s) { return match(s); });
     });
+}
+
+bool ForEachMatchInRow(const CRDPLayer& layer, const ValueQuery& query, int direction, int y, int from,
+                       const std::function<void(int x)>& hit)
+{
+    const int width = layer.Width();
+    if (!layer.GetRows() || y < 0 || y >= layer.Height() || !isValidType(layer.Type())) return false;
+    const bool forward = direction == 0;
+    visitSampleType(DataType(layer.Type()), [&]<class T>(Tag<T>) {
+        const Matcher<T> match(query);
+        const T* row = static_cast<const T*>(layer.GetRows()[y]);
+        for (int x = from; (x = FirstInRow(match, row, width, x, forward)) >= 0; x += forward ? 1 : -1)
+            hit(x);
+    });
+    return true;
 }

@@ -35,3 +35,8 @@ ValueQuery MakeValueQuery(const CString& text, bool approximate, int component);
 /// `onRow` is called before each further row is scanned (it may throw to stop the search).
 bool ScanForValue(const CRDPLayer& layer, const ValueQuery& query, int direction, CPoint& position,
                   const std::function<void(int row)>& onRow = {});
+/// Calls hit(x) for every cell of row y that matches, from column `from` on in the direction
+/// (0: towards the row's end, 1: towards its start), in that order. The cells are tested as
+/// they are when the search reaches them. False when there is no such row.
+bool ForEachMatchInRow(const CRDPLayer& layer, const ValueQuery& query, int direction, int y, int from,
+                       const std::function<void(int x)>& hit);

@@ -75,7 +75,13 @@ SaveOutcome SaveLayerOver(CRDPLayer& work, const char* target, const char* tagSo
     // stays the old one until the new one replaces it at the very end.
     CMemoryMap original;
     std::vector<layerfile::LayerOut> layers;
-    layerfile::SourceFile source;
+    std::vector<layerfile::SourceFile> sources;
+    // The working copy's samples are copied from its file by the file system where it keeps
+    // them there: one sequential copy instead of a write from its pages.
+    {
+        layerfile::SourceFile file;
+        if (work.GetMappedFile(&file.base, &file.size, &file.file)) sources.push_back(file);
+    }
     if (tagSource && *tagSource && FileFind(tagSource)) {
         // The other layers are written back as they are, so every one of them must be read
         // whole: a file that cannot be is refused rather than saved without what it holds.
@@ -93,7 +99,7 @@ SaveOutcome SaveLayerOver(CRDPLayer& work, const char* target, const char* tagSo
                 return Failed(e);
             }
         }
-        source = {view.data, view.size, original.File()};
+        sources.push_back({view.data, view.size, original.File()});
     }
     if (layers.empty()) layers.emplace_back();
 
@@ -131,7 +137,7 @@ SaveOutcome SaveLayerOver(CRDPLayer& work, const char* target, const char* tagSo
 
     platform::AtomicFile out;
     if (!out.Create(target)) return SaveOutcome::kFailed;
-    if (const DWORD e = layerfile::WriteFile(out, layers, nullptr, source.file ? &source : nullptr)) {
+    if (const DWORD e = layerfile::WriteFile(out, layers, nullptr, sources)) {
         out.Discard();
         return Failed(e);
     }

@@ -5,7 +5,10 @@
 #include <algorithm>
 #include <cmath>
 #include <limits>
+#include <complex>
+#include <cstring>
 #include <numbers>
+#include <optional>
 #include <random>
 #include <tuple>
 
@@ -14,6 +17,7 @@
 #include "outside/basecore/math_helpers.h"
 #include "outside/basecore/rdp_layer.h"
 #include "outside/basecore/statistics_kernels.h"
+#include "platform/kernel/cpu_features.h"
 #include "platform/gdi/region.h"
 #include "tests/support/recording_meter.h"
 #include "tests/support/test_environment.h"
@@ -544,4 +548,66 @@ TEST(LayerStatistics, FastPhasesStayWithinTheirBoundOfAtan2)
                 EXPECT_EQ(c.amp[k], Amplitude(r, i));
             }
         }
+}
+
+TEST(LayerStatistics, OneVectorPassBinsComplexChunksAsLoadAndBinsDo)
+{
+    using namespace statistics_detail;
+    using C = std::complex<float>;
+    constexpr float inf = std::numeric_limits<float>::infinity();
+    // The real parts' bins are 10 wide and the imaginary parts' 7.8125: samples on their edges
+    // and beside them are near an edge, marked for the exact division.
+    const BinRule rules[4] = {
+        {0.0, 1414.3, 256}, {-3.14159, 3.14159, 256}, {-1000.0, 1000.0, 200}, {-1000.0, 1000.0, 256}};
+    NearBinParams params[4];
+    for (int j = 0; j < 4; ++j)
+        params[j] = {rules[j].Lo(), 1.0 / rules[j].Width(), rules[j].Last(),
+                     (j == 1 ? kCoarsePhaseError : 0.0) / rules[j].Width() + 256 * 0x1p-50};
+    struct Case {
+        const char* name;
+        int n;
+        bool edges;
+        std::optional<C> special;  // at sample 37
+        bool vector;               // the vector pass applies (where the machine has AVX2)
+    };
+    const Case cases[] = {
+        {"random", kChunk, false, {}, true},
+        {"on and beside edges", kChunk, true, {}, true},
+        {"short", 8 * 5, false, {}, true},
+        {"not a multiple of eight", 8 * 5 + 3, false, {}, false},
+        {"a zero", kChunk, false, C{0.0f, 0.0f}, false},
+        {"a NaN", kChunk, false, C{std::nanf(""), 1.0f}, false},
+        {"an infinity", kChunk, false, C{inf, 1.0f}, false},
+        {"a tiny part", kChunk, false, C{1e-35f, 1.0f}, false},
+    };
+    std::mt19937 rng(5);
+    std::uniform_real_distribution<float> part(-1000.0f, 1000.0f);
+    for (const Case& t : cases) {
+        SCOPED_TRACE(t.name);
+        std::vector<C> p(kChunk);
+        for (int k = 0; k < kChunk; ++k) {
+            const float edge = -1000.0f + 7.8125f * float(k % 128);  // no zero part: that is special
+            p[size_t(k)] = t.edges ? C{float(10 * (k % 100) + 10), k % 2 ? edge : std::nextafter(edge, 0.0f)}
+                                   : C{part(rng), part(rng)};
+        }
+        if (t.special) p[37] = *t.special;
+        ComplexChunk fast;
+        int fastBins[4][kChunk];
+        const bool vector = CoarseBinsOfChunk(p.data(), t.n, params, fast, fastBins);
+        EXPECT_EQ(vector, t.vector && platform::UseAvx2());
+        if (!vector) continue;
+        ComplexChunk plain;
+        LoadChunk(p.data(), t.n, plain, true);
+        const double* comp[4] = {plain.amp, plain.phase, plain.re, plain.im};
+        const double* fastComp[4] = {fast.amp, fast.phase, fast.re, fast.im};
+        for (int j = 0; j < 4; ++j) {
+            int want[kChunk];
+            NearBinsOf(comp[j], t.n, params[j].lo, params[j].scale, params[j].last, params[j].near, want);
+            EXPECT_TRUE(std::equal(want, want + t.n, fastBins[j])) << "component " << j;
+            EXPECT_EQ(std::memcmp(comp[j], fastComp[j], sizeof(double) * size_t(t.n)), 0)
+                << "component " << j;
+            if (t.edges && j >= 2)
+                EXPECT_TRUE(std::count(want, want + t.n, -1) > t.n / 3) << "component " << j;
+        }
+    }
 }

@@ -196,3 +196,48 @@ TEST(LayerTags, HeaderOfAFileIsReadOnlyWhenTheLayerWouldOpen)
     EXPECT_EQ(GetLastError(), DWORD(ERROR_FILE_NOT_FOUND));
     EXPECT_FALSE(LayerHeaderOf(nullptr));
 }
+
+TEST(LayerTags, CopiesIntoALayerBeingWrittenGiveTheFileThatCopiesAfterClosingGive)
+{
+    // A job copies its input's tags into its output before closing it, so that the output is
+    // written once; the file must be the one that closing first and copying after gave. One
+    // tag more on a real layer leaves the samples in their place (the file is rewritten around
+    // them); more blocks move them.
+    for (int tags : {1, 6}) {
+        for (int type : {7, 9}) {
+            SCOPED_TRACE(std::to_string(tags) + " tags, type " + std::to_string(type));
+            TempDir dir;
+            const std::string src = dir.File("src.rdp");
+            MakeLayer(src, 3.0, 9, 7);
+            const int ids[] = {600, 501, 650, 700, 502, 610};
+            for (int i = 0; i < tags; ++i) ASSERT_TRUE(SetTag(src.c_str(), ids[i], 5 + i, "tagged by hand"));
+            auto write = [&](const std::string& path, bool beforeClose) {
+                CRDPLayer out;
+                void** rows = out.CreateLayer(path.c_str(), 9, 7, type);
+                ASSERT_NE(rows, nullptr);
+                static_cast<float*>(rows[2])[3] = 5.5f;
+                ASSERT_TRUE(out.SetTag(TAG_SPECTRUM, 4, "spec"));
+                if (beforeClose) {
+                    ASSERT_TRUE(CopyTag(&out, src.c_str()));
+                    ASSERT_TRUE(CopyTag(&out, src.c_str(), 600));
+                    EXPECT_FALSE(CopyTag(&out, src.c_str(), 999));
+                    const std::vector<int> chain = out.GetTagIds();
+                    ASSERT_FALSE(chain.empty());
+                    EXPECT_EQ(chain.back(), 600) << "the second copy moves its tag to the end";
+                }
+                ASSERT_TRUE(out.CloseLayer());
+                if (!beforeClose) {
+                    ASSERT_TRUE(CopyTag(path.c_str(), src.c_str()));
+                    ASSERT_TRUE(CopyTag(path.c_str(), src.c_str(), 600));
+                }
+            };
+            const std::string after = dir.File("after.rdp"), before = dir.File("before.rdp");
+            write(after, false);
+            write(before, true);
+            EXPECT_EQ(ReadFile(before), ReadFile(after));
+            const auto files = std::distance(std::filesystem::directory_iterator(dir.Path()),
+                                             std::filesystem::directory_iterator());
+            EXPECT_EQ(files, 3) << "no temporary is left";
+        }
+    }
+}
