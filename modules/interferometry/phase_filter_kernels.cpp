@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <type_traits>
 
 #include "modules/interferometry/coherence_window_sums.h"
 #include "outside/basecore/data_type.h"
@@ -73,11 +74,15 @@ __attribute__((target("avx2"))) void AnglesAvx2(const double* y, const double* x
 }
 #endif
 
-/// u = cos φ and v = sin φ of count phases (u holds φ on entry).
-void CosSin(double* u, double* v, int count)
+// SLEEF's routines are within a few units in the last place of libm's, not equal to them:
+// they serve filters whose output is float, where that cannot show in any but the rarest
+// sample. Filters with double output keep libm, so their bytes stay what they were.
+
+/// u = cos φ and v = sin φ of count phases (u holds φ on entry); `vector`: SLEEF may serve.
+void CosSin(double* u, double* v, int count, bool vector)
 {
 #if defined(__x86_64__)
-    if (platform::UseAvx2()) return CosSinAvx2(u, u, v, count);
+    if (vector && platform::UseAvx2()) return CosSinAvx2(u, u, v, count);
 #endif
     for (int x = 0; x < count; ++x) {
         const double phi = u[x];
@@ -91,7 +96,8 @@ template <class Out>
 void Angles(const double* y, const double* x, Out* out, int count)
 {
 #if defined(__x86_64__)
-    if (platform::UseAvx2()) return AnglesAvx2(y, x, out, count);
+    if constexpr (std::is_same_v<Out, float>)
+        if (platform::UseAvx2()) return AnglesAvx2(y, x, out, count);
 #endif
     for (int i = 0; i < count; ++i) out[i] = Out(std::atan2(y[i], x[i]));
 }
@@ -113,7 +119,7 @@ void PhaseRows(const RowSource& in, int window, void* const* out, const BandProg
             } else {
                 // One sine and cosine per sample: each row is formed once per band and strip.
                 for (int x = 0; x < count; ++x) u[x] = double(row[x]);
-                CosSin(u, v, count);
+                CosSin(u, v, count, std::is_same_v<Out, float>);
             }
         },
         [&](std::int64_t y, int x0, int count, const std::array<double*, 2>& s) {
