@@ -155,4 +155,21 @@ const bool kBind = RegisterBench("grid-bind-16k", "display-frame", [](BenchConte
     return t;
 });
 
+// A line down and a line right from the same place, each shown at once (per scroll): the
+// picture shifts and only the uncovered cells are drawn.
+const bool kLineScroll = RegisterBench("grid-line-scroll-16k", "display-frame", [](BenchContext& ctx) {
+    CRDPLayer& layer = SharedLayer(ctx, 16384, 16384, 7);
+    GridWindow& w = SharedGrid(layer);
+    w.grid.EnsureVisibleInCenter(4001, 4001);
+    w.Repaint();
+    const Timing scrolls = Measure([&] {
+        w.grid.SendMessage(WM_VSCROLL, SB_LINEDOWN, 0);
+        w.grid.UpdateWindow();
+        w.grid.SendMessage(WM_HSCROLL, SB_LINERIGHT, 0);
+        w.grid.UpdateWindow();
+    });
+    // CPU time against a frame as well: what a scroll costs the machine, however busy it is.
+    return BenchTimes{scrolls.wall / 2, 1.0 / 60.0, scrolls.cpu / 2, 1.0 / 60.0};
+});
+
 }  // namespace

@@ -59,6 +59,30 @@ public:
         }
     }
 
+    /// The same sums for quantities held in whole rows: out[i][s] = the sum of in[i][s .. s + n - 1]
+    /// for s = 0 .. width - n, added exactly as Sum adds them.
+    void SumRows(const std::array<const Acc*, K>& in, const std::array<Acc*, K>& out)
+    {
+        const int n = m_n;
+        if (m_width < n || n < 1) return;
+        Acc* suffix = m_suffix.data();
+        for (int start = 0; start + n <= m_width; start += n) {
+            const int next = start + n, last = std::min(n, m_width - n - start + 1);
+            for (int i = 0; i < K; ++i) {
+                const Acc* v = in[std::size_t(i)];
+                Acc* o = out[std::size_t(i)];
+                Acc run = Acc(0);
+                for (int t = n; t-- > 0;) suffix[t] = run = run + v[start + t];
+                o[start] = suffix[0];
+                run = Acc(0);
+                for (int t = 1; t < last; ++t) {
+                    run = run + v[next + t - 1];
+                    o[start + t] = suffix[t] + run;
+                }
+            }
+        }
+    }
+
 private:
     template <class Element>
     void Load(Element& element, int first, int length, int slot)

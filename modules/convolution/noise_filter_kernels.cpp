@@ -1,6 +1,7 @@
 #include "modules/convolution/noise_filter_kernels.h"
 
 #include <algorithm>
+#include <bit>
 #include <cmath>
 #include <cstring>
 #include <limits>
@@ -8,6 +9,7 @@
 #include <vector>
 
 #include "modules/common/block_run_sums.h"
+#include "modules/convolution/noise_filter_detail.h"
 #include "outside/basecore/data_type.h"
 #include "platform/kernel/cpu_features.h"
 
@@ -22,6 +24,10 @@ extern "C" __m256d Sleef_expd4_u10avx2(__m256d);
 #pragma GCC diagnostic ignored "-Wpsabi"
 
 namespace {
+
+using noise_detail::Doubles4;
+using noise_detail::RowRing;
+using noise_detail::ValueOf;
 
 #if defined(__x86_64__)
 __attribute__((target("avx2"))) void ExpAvx2(const double* in, double* out, std::size_t n)
@@ -48,17 +54,6 @@ void ExpAll(const double* in, double* out, std::size_t n)
 // (or a NaN, an infinity): their moments are taken directly, as two passes over the window.
 constexpr double kLargeSquare = 1e300;
 
-template <class T>
-inline double ValueOf(const T& s)
-{
-    if constexpr (IsComplex<T>) {
-        const double r = double(re(s)), i = double(im(s));
-        return r * r + i * i;
-    } else {
-        return double(s);
-    }
-}
-
 /// Integer samples whose values and squares add exactly in 64 and 128 bits: real integers,
 /// and complex integers with 8- or 16-bit parts (their powers stay below 2^32). The mean and
 /// the variance are then the exact ones rounded once.
@@ -69,10 +64,6 @@ inline constexpr bool kExactSums = std::is_integral_v<T> ||
 
 template <class T>
 using SquareSum = std::conditional_t<(sizeof(T) >= 4), __int128, std::int64_t>;
-
-/// 8- and 16-bit real samples: the median comes from a sliding histogram.
-template <class T>
-inline constexpr bool kHistogramMedian = std::is_integral_v<T> && sizeof(T) <= 2;
 
 // ---- what each filter makes of a window's moments ----------------------------------------
 
@@ -107,27 +98,6 @@ struct WindowRows {
     const double* const* rows;  // g row pointers, top to bottom
     int g;
 };
-
-inline float SigmaValue(const WindowRows& win, int c, float sigma)
-{
-    const int k = win.g / 2;
-    const double x = win.rows[k][c];
-    const float lo = float((1.0 - 2.0 * double(sigma)) * x);
-    const double hi = (1.0 + 2.0 * double(sigma)) * x;
-    double sum = 0.0;
-    int count = 0;
-    for (int i = 0; i < win.g; ++i) {
-        const double* row = win.rows[i] + c - k;
-        for (int j = 0; j < win.g; ++j) {
-            const float v = float(row[j]);
-            if (v >= lo && double(v) <= hi) {
-                sum += row[j];
-                ++count;
-            }
-        }
-    }
-    return count ? float(sum / count) : 0.0f;
-}
 
 /// Mean and sample variance of a window by two passes (windows the sliding sums avoid).
 inline void DirectMoments(const WindowRows& win, int c, double& m, double& s2)
@@ -283,39 +253,14 @@ private:
     std::vector<double> m_exponent;
 };
 
-// ---- a ring of converted rows ---------------------------------------------------------------
-
-/// The g input rows around the current output row, converted once each into a ring.
-template <class V>
-class RowRing {
-public:
-    RowRing(int g, int width) : m_g(g), m_width(width), m_data(std::size_t(g) * width), m_rows(std::size_t(g))
-    {
-    }
-    V* Slot(std::int64_t y) { return m_data.data() + std::size_t(y % m_g) * m_width; }
-    /// Row pointers of the window centred on y, top to bottom.
-    const V* const* Window(std::int64_t y)
-    {
-        const int k = m_g / 2;
-        for (int i = 0; i < m_g; ++i) m_rows[std::size_t(i)] = Slot(y - k + i);
-        return m_rows.data();
-    }
-
-private:
-    int m_g;
-    int m_width;
-    std::vector<V> m_data;
-    std::vector<const V*> m_rows;
-};
-
 template <class T>
-void ConvertRow(const RowSource& in, std::int64_t y, double* out)
+[[gnu::always_inline]] inline void ConvertRow(const RowSource& in, std::int64_t y, double* out)
 {
     const T* src = static_cast<const T*>(in.rows[y]);
     for (int x = 0; x < in.width; ++x) out[x] = ValueOf(src[x]);
 }
 
-// ---- Mean, Lee, Frost, Kuan, Sigma: window moments -----------------------------------------
+// ---- Mean, Lee, Frost, Kuan: window moments -----------------------------------------
 
 inline void MomentsFromSums(double s1, double s2, int n, double& m, double& v)
 {
@@ -391,14 +336,16 @@ private:
 /// that has left the window leaves nothing of itself in later windows. Down a column, rows
 /// form blocks of g starting at row 0: a window starting at row s is the suffix of its block
 /// from s plus the prefix of the next block down to s + g - 1. Along a row the same is done
-/// on the column sums. Every window adds in one order, wherever its band starts.
+/// on the column sums. Every window adds in one order, wherever its band starts. K = 2 keeps
+/// sums of values and of squares, K = 1 of values only.
+template <int K>
 class BlockMoments {
 public:
     BlockMoments(int g, int width)
         : m_g(g),
           m_width(width),
-          m_suffix(2 * std::size_t(g) * std::size_t(width)),
-          m_prefix(2 * std::size_t(width)),
+          m_suffix(K * std::size_t(g) * std::size_t(width)),
+          m_prefix(K * std::size_t(width)),
           m_runs(width, g)
     {
     }
@@ -406,7 +353,7 @@ public:
     /// Fills the ring for the band's first output row y: the rows of the first window's block
     /// above the window are converted too, as the block's suffix sums need them.
     template <class Convert>
-    void Start(RowRing<double>& ring, std::int64_t y, Convert&& convert)
+    [[gnu::always_inline]] void Start(RowRing<double>& ring, std::int64_t y, Convert&& convert)
     {
         const int k = m_g / 2;
         const std::int64_t blockTop = (y - k) - (y - k) % m_g;
@@ -417,7 +364,7 @@ public:
     void Leave(const double*) {}
     /// Row y + k has entered the ring: it either completes the block the window now starts
     /// with, or it extends the prefix of the next block.
-    void Enter(RowRing<double>& ring, std::int64_t y)
+    [[gnu::always_inline]] void Enter(RowRing<double>& ring, std::int64_t y)
     {
         const int k = m_g / 2;
         if ((y - k) % m_g == 0)
@@ -426,15 +373,32 @@ public:
             AddToPrefix(ring.Slot(y + k));
     }
 
+    /// The column sums of the windows of output row y: column[i][x] sums quantity i over
+    /// rows y - k .. y + k of column x (a whole block of rows, or the end of one and the
+    /// start of the next).
+    [[gnu::always_inline]] void ColumnSums(std::int64_t y, double* const* column) const
+    {
+        const std::size_t w = std::size_t(m_width), plane = std::size_t(m_g) * w;
+        const int j = int((y - m_g / 2) % m_g);
+        for (int i = 0; i < K; ++i) {
+            const double* suffix = m_suffix.data() + std::size_t(i) * plane + std::size_t(j) * w;
+            const double* prefix = m_prefix.data() + std::size_t(i) * w;
+            double* out = column[i];
+            if (j == 0)
+                std::copy(suffix, suffix + w, out);
+            else
+                for (std::size_t x = 0; x < w; ++x) out[x] = suffix[x] + prefix[x];
+        }
+    }
+
+    /// Means and variances of the windows of output row y, for columns k .. width - k - 1.
     void Compute(const WindowRows& win, std::int64_t y, double* mean, double* var)
     {
+        static_assert(K == 2);
         const int g = m_g, k = g / 2, n = g * g;
-        const std::size_t w = std::size_t(m_width);
-        const int j = int((y - k) % g);
-        const double* suffix1 = m_suffix.data() + std::size_t(j) * w;
-        const double* suffix2 = suffix1 + std::size_t(g) * w;
-        const double* prefix1 = m_prefix.data();
-        const double* prefix2 = prefix1 + w;
+        m_columns.resize(2 * std::size_t(m_width));
+        double* const column[2] = {m_columns.data(), m_columns.data() + m_width};
+        ColumnSums(y, column);
         auto emit = [&](int s, const std::array<double, 2>& sums) {
             const int c = s + k;
             if (sums[1] <= kLargeSquare)
@@ -442,54 +406,43 @@ public:
             else
                 DirectMoments(win, c, mean[c], var[c]);
         };
-        // The window's column sums: a whole block of rows, or the end of one and the start
-        // of the next.
-        if (j == 0)
-            m_runs.Sum(
-                [&](int x, std::array<double, 2>& v) {
-                    v[0] = suffix1[x];
-                    v[1] = suffix2[x];
-                },
-                emit);
-        else
-            m_runs.Sum(
-                [&](int x, std::array<double, 2>& v) {
-                    v[0] = suffix1[x] + prefix1[x];
-                    v[1] = suffix2[x] + prefix2[x];
-                },
-                emit);
+        m_runs.Sum(
+            [&](int x, std::array<double, 2>& v) {
+                v[0] = column[0][x];
+                v[1] = column[1][x];
+            },
+            emit);
     }
 
 private:
     /// The ring holds the g rows of the block starting at `top`, in slots 0 .. g - 1.
-    void SumBlock(RowRing<double>& ring, std::int64_t top)
+    [[gnu::always_inline]] void SumBlock(RowRing<double>& ring, std::int64_t top)
     {
         const std::size_t w = std::size_t(m_width), plane = std::size_t(m_g) * w;
         for (int j = m_g - 1; j >= 0; --j) {
             const double* row = ring.Slot(top + j);
             double* s1 = m_suffix.data() + std::size_t(j) * w;
-            double* s2 = s1 + plane;
-            if (j == m_g - 1) {
-                for (std::size_t x = 0; x < w; ++x) {
-                    s1[x] = row[x];
-                    s2[x] = row[x] * row[x];
-                }
-            } else {
-                for (std::size_t x = 0; x < w; ++x) {
-                    s1[x] = s1[x + w] + row[x];
-                    s2[x] = s2[x + w] + row[x] * row[x];
-                }
+            if (j == m_g - 1)
+                for (std::size_t x = 0; x < w; ++x) s1[x] = row[x];
+            else
+                for (std::size_t x = 0; x < w; ++x) s1[x] = s1[x + w] + row[x];
+            if constexpr (K == 2) {
+                double* s2 = s1 + plane;
+                if (j == m_g - 1)
+                    for (std::size_t x = 0; x < w; ++x) s2[x] = row[x] * row[x];
+                else
+                    for (std::size_t x = 0; x < w; ++x) s2[x] = s2[x + w] + row[x] * row[x];
             }
         }
         std::fill(m_prefix.begin(), m_prefix.end(), 0.0);
     }
-    void AddToPrefix(const double* row)
+    [[gnu::always_inline]] void AddToPrefix(const double* row)
     {
         const std::size_t w = std::size_t(m_width);
-        double* p2 = m_prefix.data() + w;
-        for (std::size_t x = 0; x < w; ++x) {
-            m_prefix[x] += row[x];
-            p2[x] += row[x] * row[x];
+        for (std::size_t x = 0; x < w; ++x) m_prefix[x] += row[x];
+        if constexpr (K == 2) {
+            double* p2 = m_prefix.data() + w;
+            for (std::size_t x = 0; x < w; ++x) p2[x] += row[x] * row[x];
         }
     }
 
@@ -497,8 +450,186 @@ private:
     int m_width;
     std::vector<double> m_suffix;  // g rows of value sums, then g rows of square sums
     std::vector<double> m_prefix;  // value sums, then square sums
+    std::vector<double> m_columns;
     BlockRunSums<2, double> m_runs;
 };
+
+// ---- Mean of float values: four output rows at a time ------------------------------------
+
+/// Columns of a strip of the mean, about.
+constexpr int kMeanStrip = 512;
+
+/// The 4 × 4 transpose of rows a, b, c, d.
+template <class V>
+[[gnu::always_inline]] inline void Transpose(V& a, V& b, V& c, V& d)
+{
+    using I = noise_detail::Masks4;
+    const V t0 = __builtin_shuffle(a, b, I{0, 4, 2, 6}), t1 = __builtin_shuffle(a, b, I{1, 5, 3, 7});
+    const V t2 = __builtin_shuffle(c, d, I{0, 4, 2, 6}), t3 = __builtin_shuffle(c, d, I{1, 5, 3, 7});
+    a = __builtin_shuffle(t0, t2, I{0, 1, 4, 5});
+    b = __builtin_shuffle(t1, t3, I{0, 1, 4, 5});
+    c = __builtin_shuffle(t0, t2, I{2, 3, 6, 7});
+    d = __builtin_shuffle(t1, t3, I{2, 3, 6, 7});
+}
+
+/// Means of four output rows at once, one row per lane: column[r][x] are the column sums of
+/// row r. A run starting at s is the suffix of its block of g columns from s plus the prefix
+/// of the next block, each added from +0 in the order of BlockRunSums. The means of the runs
+/// s < runs go to out[r][s + k] for rows r < rows; `lanes` and `sums` hold 4 × width doubles.
+template <int G>
+[[gnu::always_inline]] inline void MeanRuns(const double* const* column, int width, int runs, int rows,
+                                            double* laneData, double* sumData, float* const* out)
+{
+    constexpr int g = G;
+    using V = Doubles4;
+    using noise_detail::Load;
+    using noise_detail::Store;
+    const int k = g / 2;
+    auto lane = [&](int x) __attribute__((always_inline))
+    {
+        return Load<V>(laneData + 4 * std::size_t(x));
+    };
+    auto sum = [&](int x) __attribute__((always_inline))
+    {
+        return Load<V>(sumData + 4 * std::size_t(x));
+    };
+    auto setLane = [&](int x, const V& v) __attribute__((always_inline))
+    {
+        Store(laneData + 4 * std::size_t(x), v);
+    };
+    auto setSum = [&](int x, const V& v) __attribute__((always_inline))
+    {
+        Store(sumData + 4 * std::size_t(x), v);
+    };
+    int x = 0;
+    for (; x + 4 <= width; x += 4) {
+        V a = Load<V>(column[0] + x), b = Load<V>(column[1] + x), c = Load<V>(column[2] + x),
+          d = Load<V>(column[3] + x);
+        Transpose(a, b, c, d);
+        setLane(x, a), setLane(x + 1, b), setLane(x + 2, c), setLane(x + 3, d);
+    }
+    for (; x < width; ++x) setLane(x, V{column[0][x], column[1][x], column[2][x], column[3][x]});
+    V suffix[G], prefix[G];
+    for (int block = 0; block + g <= width; block += g) {
+        V run{};
+        for (int t = g - 1; t >= 0; --t) suffix[t] = run = run + lane(block + t);
+        setSum(block, suffix[0]);
+        const int next = block + g, last = std::min(g, width - g - block + 1);
+        run = V{};
+        for (int t = 0; t + 1 < last; ++t) prefix[t] = run = run + lane(next + t);
+        for (int t = 1; t < last; ++t) setSum(block + t, suffix[t] + prefix[t - 1]);
+    }
+    const double n = double(g) * double(g);
+    int s = 0;
+    if (rows == 4)
+        for (; s + 4 <= runs; s += 4) {
+            V a = sum(s) / n, b = sum(s + 1) / n, c = sum(s + 2) / n, d = sum(s + 3) / n;
+            Transpose(a, b, c, d);
+            Store(out[0] + s + k, __builtin_convertvector(a, noise_detail::Floats4));
+            Store(out[1] + s + k, __builtin_convertvector(b, noise_detail::Floats4));
+            Store(out[2] + s + k, __builtin_convertvector(c, noise_detail::Floats4));
+            Store(out[3] + s + k, __builtin_convertvector(d, noise_detail::Floats4));
+        }
+    for (; s < runs; ++s) {
+        const V mean = sum(s) / n;
+        for (int r = 0; r < rows; ++r) out[r][s + k] = float(mean[r]);
+    }
+}
+
+/// Converts columns [first, first + count) of row y as ConvertRow does; true when no value of it is NaN,
+/// infinite or beyond 1e145 in magnitude. No window over such rows reaches the sum of squares past which the
+/// moments are taken in two passes, so their mean is the block sums' alone.
+template <class T>
+[[gnu::always_inline]] inline bool ConvertPlainRow(const RowSource& in, std::int64_t y, int first, int count,
+                                                   double* out)
+{
+    // As integers, magnitudes order as the doubles do, with NaN above infinity.
+    constexpr std::uint64_t kMagnitude = 0x7FFFFFFFFFFFFFFFull;
+    const std::uint64_t limit = std::bit_cast<std::uint64_t>(1e145);
+    const T* src = static_cast<const T*>(in.rows[y]) + first;
+    std::uint64_t beyond = 0;
+    for (int x = 0; x < count; ++x) {
+        const double v = ValueOf(src[x]);
+        out[x] = v;
+        beyond |= (std::bit_cast<std::uint64_t>(v) & kMagnitude) > limit;
+    }
+    return beyond == 0;
+}
+
+/// The mean of floating-point values without sums of squares: the same value sums as
+/// BlockMoments, the runs along rows for four output rows at a time. The band is done in
+/// strips of whole blocks of columns (each with the g - 1 columns its last runs reach), which
+/// keeps the sums of a strip in the cache. Returns false as soon as a row is not plain
+/// (ConvertPlainRow); the band must then be filtered with the full moments.
+template <class T>
+[[gnu::always_inline]] inline bool MeanBand(const RowSource& in, const NoiseFilterSpec& spec,
+                                            std::int64_t first, std::int64_t last, float* const* out,
+                                            const std::atomic<bool>* stop)
+{
+    const int g = spec.window, w = in.width;
+    const int strip = g * std::max(1, kMeanStrip / g);
+    const int most = std::min(w, strip + g - 1);
+    std::vector<double> columns(4 * std::size_t(most)), lanes(4 * std::size_t(most)),
+        sums(4 * std::size_t(most));
+    std::vector<float*> shifted(4);
+    for (int x0 = 0; x0 + g <= w; x0 += strip) {
+        const int width = std::min(w - x0, strip + g - 1), runs = std::min(strip, width - g + 1);
+        RowRing<double> ring(g, width);
+        BlockMoments<1> moments(g, width);
+        bool plain = true;
+        auto convert = [&](std::int64_t r) __attribute__((always_inline))
+        {
+            plain = ConvertPlainRow<T>(in, r, x0, width, ring.Slot(r)) && plain;
+        };
+        for (std::int64_t y = first; y < last; y += 4) {
+            if (stop && stop->load(std::memory_order_relaxed)) return true;
+            const int rows = int(std::min<std::int64_t>(4, last - y));
+            for (int r = 0; r < rows; ++r) {
+                if (y + r == first) {
+                    moments.Start(ring, y + r, convert);
+                } else {
+                    convert(y + r + g / 2);
+                    moments.Enter(ring, y + r);
+                }
+                if (!plain) return false;
+                double* const column[1] = {columns.data() + std::size_t(r) * std::size_t(width)};
+                moments.ColumnSums(y + r, column);
+            }
+            // Rows past the band's end repeat its last row; their means are not written.
+            const double* column[4];
+            for (int r = 0; r < 4; ++r) {
+                column[r] = columns.data() + std::size_t(std::min(r, rows - 1)) * std::size_t(width);
+                shifted[std::size_t(r)] = r < rows ? out[y + r] + x0 : nullptr;
+            }
+            // The window's side as a constant, so that a block's sums stay in registers.
+            [&]<int... G>(std::integer_sequence<int, G...>) __attribute__((always_inline))
+            {
+                ((g == 2 * G + 3 ? MeanRuns<2 * G + 3>(column, width, runs, rows, lanes.data(), sums.data(),
+                                                       shifted.data())
+                                 : void()),
+                 ...);
+            }
+            (std::make_integer_sequence<int, 8>());
+        }
+    }
+    return true;
+}
+
+// The same code for both: four lanes with AVX2, SSE2 halves without.
+template <class T>
+__attribute__((target("avx2"))) bool MeanBandAvx2(const RowSource& in, const NoiseFilterSpec& spec,
+                                                  std::int64_t first, std::int64_t last, float* const* out,
+                                                  const std::atomic<bool>* stop)
+{
+    return MeanBand<T>(in, spec, first, last, out, stop);
+}
+
+template <class T>
+bool MeanBandPlain(const RowSource& in, const NoiseFilterSpec& spec, std::int64_t first, std::int64_t last,
+                   float* const* out, const std::atomic<bool>* stop)
+{
+    return MeanBand<T>(in, spec, first, last, out, stop);
+}
 
 template <class T>
 void MomentBand(const RowSource& in, const NoiseFilterSpec& spec, std::int64_t first, std::int64_t last,
@@ -507,35 +638,26 @@ void MomentBand(const RowSource& in, const NoiseFilterSpec& spec, std::int64_t f
     const int g = spec.window, k = g / 2, w = in.width;
     const int c0 = k, c1 = w - k;  // output columns [c0, c1)
     RowRing<double> ring(g, w);
-    const bool needMoments = spec.filter != kFilterSigma;
     FrostWeights frost(spec.filter == kFilterFrost ? g : 1);
     const float k0 = FrostK0(g, spec.sigma);
     std::vector<double> mean(static_cast<std::size_t>(w)), var(static_cast<std::size_t>(w));
-    using Moments = std::conditional_t<kExactSums<T>, ExactMoments<T>, BlockMoments>;
-    Moments moments(needMoments ? g : 1, needMoments ? w : 1);
+    using Moments = std::conditional_t<kExactSums<T>, ExactMoments<T>, BlockMoments<2>>;
+    Moments moments(g, w);
     auto convert = [&](std::int64_t r) { ConvertRow<T>(in, r, ring.Slot(r)); };
 
     for (std::int64_t y = first; y < last; ++y) {
         if (stop && stop->load(std::memory_order_relaxed)) return;
         if (y == first) {
-            if (needMoments)
-                moments.Start(ring, y, convert);
-            else
-                for (int i = -k; i <= k; ++i) convert(y + i);
+            moments.Start(ring, y, convert);
         } else {
             // The leaving row y - k - 1 shares its slot with the entering row y + k.
-            if (needMoments) moments.Leave(ring.Slot(y + k));
+            moments.Leave(ring.Slot(y + k));
             convert(y + k);
-            if (needMoments) moments.Enter(ring, y);
+            moments.Enter(ring, y);
         }
         const double* const* rows = ring.Window(y);
         const WindowRows win{rows, g};
         float* dst = out[y];
-
-        if (spec.filter == kFilterSigma) {
-            for (int c = c0; c < c1; ++c) dst[c] = SigmaValue(win, c, spec.sigma);
-            continue;
-        }
         moments.Compute(win, y, mean.data(), var.data());
 
         const double* centre = rows[k];
@@ -562,254 +684,6 @@ void MomentBand(const RowSource& in, const NoiseFilterSpec& spec, std::int64_t f
     }
 }
 
-// ---- Median --------------------------------------------------------------------------------
-
-/// Ascending with NaN last, so that windows holding NaN still have an order.
-inline bool Less(float a, float b)
-{
-    return a < b || (!std::isnan(a) && std::isnan(b));
-}
-inline bool Equivalent(float a, float b)
-{
-    return !Less(a, b) && !Less(b, a);
-}
-
-inline void SortSmall(float* v, int count)
-{
-    for (int i = 1; i < count; ++i) {
-        const float x = v[i];
-        int j = i;
-        for (; j > 0 && Less(x, v[j - 1]); --j) v[j] = v[j - 1];
-        v[j] = x;
-    }
-}
-
-/// Any sample type: the window is kept sorted; a step along the row takes out the
-/// leaving column and merges in the entering one, both sorted first.
-template <class T>
-void SortedMedianBand(const RowSource& in, const NoiseFilterSpec& spec, std::int64_t first, std::int64_t last,
-                      float* const* out, const std::atomic<bool>* stop)
-{
-    const int g = spec.window, k = g / 2, n = g * g, w = in.width;
-    RowRing<float> ring(g, w);
-    const auto un = static_cast<std::size_t>(n), ug = static_cast<std::size_t>(g);
-    std::vector<float> sorted(un), merged(un), leave(ug), enter(ug);
-    auto convert = [&](std::int64_t y) {
-        const T* src = static_cast<const T*>(in.rows[y]);
-        float* dst = ring.Slot(y);
-        for (int x = 0; x < w; ++x) dst[x] = float(ValueOf(src[x]));
-    };
-    for (std::int64_t y = first; y < last; ++y) {
-        if (stop && stop->load(std::memory_order_relaxed)) return;
-        if (y == first)
-            for (int i = -k; i <= k; ++i) convert(y + i);
-        else
-            convert(y + k);
-        const float* const* rows = ring.Window(y);
-        float* dst = out[y];
-
-        for (int i = 0; i < g; ++i)
-            std::memcpy(sorted.data() + std::size_t(i) * g, rows[i], sizeof(float) * std::size_t(g));
-        std::sort(sorted.begin(), sorted.end(), Less);
-        dst[k] = sorted[std::size_t(n / 2)];
-        for (int c = k + 1; c < w - k; ++c) {
-            for (int i = 0; i < g; ++i) {
-                leave[std::size_t(i)] = rows[i][c - k - 1];
-                enter[std::size_t(i)] = rows[i][c + k];
-            }
-            SortSmall(leave.data(), g);
-            SortSmall(enter.data(), g);
-            int si = 0, li = 0, ei = 0, o = 0;
-            while (si < n) {
-                if (li < g && Equivalent(sorted[std::size_t(si)], leave[std::size_t(li)])) {
-                    ++si;
-                    ++li;
-                } else if (ei < g && Less(enter[std::size_t(ei)], sorted[std::size_t(si)])) {
-                    merged[std::size_t(o++)] = enter[std::size_t(ei++)];
-                } else {
-                    merged[std::size_t(o++)] = sorted[std::size_t(si++)];
-                }
-            }
-            while (ei < g) merged[std::size_t(o++)] = enter[std::size_t(ei++)];
-            sorted.swap(merged);
-            dst[c] = sorted[std::size_t(n / 2)];
-        }
-    }
-}
-
-/// 8- and 16-bit samples: a sliding histogram of the window, with counts per 16 bins and
-/// per 256 bins. The median's 256-bin block moves by the few values that change per step;
-/// inside it the 16-bin group and then the bin are each one of 16.
-template <class T>
-void HistogramMedianBand(const RowSource& in, const NoiseFilterSpec& spec, std::int64_t first,
-                         std::int64_t last, float* const* out, const std::atomic<bool>* stop)
-{
-    constexpr int kBins = 1 << (8 * sizeof(T));
-    constexpr int kOffset = std::is_signed_v<T> ? kBins / 2 : 0;
-    const int g = spec.window, k = g / 2, n = g * g, w = in.width;
-    const int target = n / 2;
-    std::vector<int> bins(static_cast<std::size_t>(kBins)), groups(static_cast<std::size_t>(kBins >> 4)),
-        blocks(static_cast<std::size_t>(std::max(1, kBins >> 8)));
-    auto bin = [](const T* row, int x) { return int(row[x]) + kOffset; };
-    auto add = [&](int b, int d) {
-        bins[std::size_t(b)] += d;
-        groups[std::size_t(b >> 4)] += d;
-        blocks[std::size_t(b >> 8)] += d;
-    };
-    std::vector<const T*> rows(static_cast<std::size_t>(g));
-    for (std::int64_t y = first; y < last; ++y) {
-        if (stop && stop->load(std::memory_order_relaxed)) return;
-        for (int i = 0; i < g; ++i) rows[std::size_t(i)] = static_cast<const T*>(in.rows[y - k + i]);
-        float* dst = out[y];
-        for (int i = 0; i < g; ++i)
-            for (int x = 0; x < g; ++x) add(bin(rows[std::size_t(i)], x), 1);
-        int block = 0, below = 0;  // below: values in the blocks before `block`
-        for (int c = k; c < w - k; ++c) {
-            if (c > k) {
-                for (int i = 0; i < g; ++i) {
-                    const int leaving = bin(rows[std::size_t(i)], c - k - 1);
-                    const int entering = bin(rows[std::size_t(i)], c + k);
-                    add(leaving, -1);
-                    below -= (leaving >> 8) < block;
-                    add(entering, 1);
-                    below += (entering >> 8) < block;
-                }
-            }
-            while (below > target) below -= blocks[std::size_t(--block)];
-            while (below + blocks[std::size_t(block)] <= target) below += blocks[std::size_t(block++)];
-            int rank = target - below, group = block << 4;
-            while (rank >= groups[std::size_t(group)]) rank -= groups[std::size_t(group++)];
-            int b = group << 4;
-            while (rank >= bins[std::size_t(b)]) rank -= bins[std::size_t(b++)];
-            dst[c] = float(b - kOffset);
-        }
-        // Take the last window out again, which leaves the histogram empty for the next row.
-        for (int i = 0; i < g; ++i)
-            for (int x = w - g; x < w; ++x) add(bin(rows[std::size_t(i)], x), -1);
-    }
-}
-
-/// Floats as integers of the same order (NaN last, as one key), so that a sorting network
-/// runs on branch-free integer minima and maxima.
-inline std::int32_t SortKey(float f)
-{
-    if (std::isnan(f)) return std::numeric_limits<std::int32_t>::max();
-    std::int32_t s;
-    std::memcpy(&s, &f, 4);
-    return s >= 0 ? s : (s ^ 0x7FFFFFFF);
-}
-inline float FromSortKey(std::int32_t key)
-{
-    const std::int32_t s = key >= 0 ? key : (key ^ 0x7FFFFFFF);
-    float f;
-    std::memcpy(&f, &s, 4);
-    return f;
-}
-
-/// The comparators of an odd-even merge sorting network over the next power of two above
-/// n wires (the extra wires hold the largest key), keeping only those the middle wire
-/// n / 2 depends on.
-std::vector<std::pair<int, int>> MedianNetwork(int n)
-{
-    int wires = 1;
-    while (wires < n) wires <<= 1;
-    std::vector<std::pair<int, int>> all;
-    for (int p = 1; p < wires; p <<= 1)
-        for (int k = p; k >= 1; k >>= 1)
-            for (int j = k % p; j + k < wires; j += 2 * k)
-                for (int i = 0; i < std::min(k, wires - j - k); ++i)
-                    if ((i + j) / (2 * p) == (i + j + k) / (2 * p)) all.emplace_back(i + j, i + j + k);
-    std::vector<bool> needed(std::size_t(wires), false);
-    needed[std::size_t(n / 2)] = true;
-    std::vector<std::pair<int, int>> kept;
-    for (auto it = all.rbegin(); it != all.rend(); ++it)
-        if (needed[std::size_t(it->first)] || needed[std::size_t(it->second)]) {
-            needed[std::size_t(it->first)] = needed[std::size_t(it->second)] = true;
-            kept.push_back(*it);
-        }
-    std::reverse(kept.begin(), kept.end());
-    return kept;
-}
-
-#if defined(__x86_64__)
-__attribute__((target("avx2"))) void ApplyNetworkAvx2(std::int32_t* keys, const std::pair<int, int>* network,
-                                                      std::size_t count)
-{
-    for (std::size_t i = 0; i < count; ++i) {
-        auto* lo = reinterpret_cast<__m256i*>(keys + std::size_t(network[i].first) * 16);
-        auto* hi = reinterpret_cast<__m256i*>(keys + std::size_t(network[i].second) * 16);
-        for (int h = 0; h < 2; ++h) {
-            const __m256i x = _mm256_loadu_si256(lo + h), z = _mm256_loadu_si256(hi + h);
-            _mm256_storeu_si256(lo + h, _mm256_min_epi32(x, z));
-            _mm256_storeu_si256(hi + h, _mm256_max_epi32(x, z));
-        }
-    }
-}
-#endif
-
-/// Runs the comparators over rows of 16 keys (one pixel per lane).
-void ApplyNetwork(std::int32_t* keys, const std::pair<int, int>* network, std::size_t count)
-{
-#if defined(__x86_64__)
-    if (platform::UseAvx2()) {
-        ApplyNetworkAvx2(keys, network, count);
-        return;
-    }
-#endif
-    for (std::size_t i = 0; i < count; ++i) {
-        std::int32_t* lo = keys + std::size_t(network[i].first) * 16;
-        std::int32_t* hi = keys + std::size_t(network[i].second) * 16;
-        for (int p = 0; p < 16; ++p) {
-            const std::int32_t x = lo[p], z = hi[p];
-            lo[p] = std::min(x, z);
-            hi[p] = std::max(x, z);
-        }
-    }
-}
-
-/// 3 x 3 and 5 x 5 windows of any other type: a sorting network on the keys of a run of
-/// pixels at once, one pixel per lane.
-template <class T>
-void NetworkMedianBand(const RowSource& in, const NoiseFilterSpec& spec, std::int64_t first,
-                       std::int64_t last, float* const* out, const std::atomic<bool>* stop)
-{
-    constexpr int kLanes = 16;
-    const int g = spec.window, k = g / 2, n = g * g, w = in.width;
-    static const std::vector<std::pair<int, int>> kNetwork3 = MedianNetwork(9);
-    static const std::vector<std::pair<int, int>> kNetwork5 = MedianNetwork(25);
-    const auto& network = g == 3 ? kNetwork3 : kNetwork5;
-    const int wires = g == 3 ? 16 : 32;
-    RowRing<std::int32_t> ring(g, w);
-    std::vector<std::int32_t> keys(static_cast<std::size_t>(wires * kLanes));
-    auto convert = [&](std::int64_t y) {
-        const T* src = static_cast<const T*>(in.rows[y]);
-        std::int32_t* dst = ring.Slot(y);
-        for (int x = 0; x < w; ++x) dst[x] = SortKey(float(ValueOf(src[x])));
-    };
-    for (std::int64_t y = first; y < last; ++y) {
-        if (stop && stop->load(std::memory_order_relaxed)) return;
-        if (y == first)
-            for (int i = -k; i <= k; ++i) convert(y + i);
-        else
-            convert(y + k);
-        const std::int32_t* const* rows = ring.Window(y);
-        float* dst = out[y];
-        for (int c = k; c < w - k; c += kLanes) {
-            const int lanes = std::min(kLanes, w - k - c);
-            std::fill(keys.begin(), keys.end(), std::numeric_limits<std::int32_t>::max());
-            for (int i = 0; i < g; ++i)
-                for (int j = 0; j < g; ++j) {
-                    const std::int32_t* src = rows[i] + c - k + j;
-                    std::int32_t* wire = keys.data() + std::size_t(i * g + j) * kLanes;
-                    for (int p = 0; p < lanes; ++p) wire[p] = src[p];
-                }
-            ApplyNetwork(keys.data(), network.data(), network.size());
-            const std::int32_t* middle = keys.data() + std::size_t(n / 2) * kLanes;
-            for (int p = 0; p < lanes; ++p) dst[c + p] = FromSortKey(middle[p]);
-        }
-    }
-}
-
 }  // namespace
 
 bool IsValidNoiseFilterSpec(const NoiseFilterSpec& spec)
@@ -831,18 +705,16 @@ void FilterNoiseRows(int type, const RowSource& in, const NoiseFilterSpec& spec,
     first = std::max<std::int64_t>(first, k);
     last = std::min<std::int64_t>(last, in.height - k);
     if (first >= last || in.width <= 2 * k) return;
+    if (spec.filter == kFilterMedian)
+        return noise_detail::FilterMedianBand(type, in, spec, first, last, out, stop);
+    if (spec.filter == kFilterSigma)
+        return noise_detail::FilterSigmaBand(type, in, spec, first, last, out, stop);
     visitSampleType(type, [&]<class T>(Tag<T>) {
-        if (spec.filter == kFilterMedian) {
-            // Small windows are fastest through the network, whatever the type.
-            if (spec.window <= 5)
-                NetworkMedianBand<T>(in, spec, first, last, out, stop);
-            else if constexpr (kHistogramMedian<T>)
-                HistogramMedianBand<T>(in, spec, first, last, out, stop);
-            else
-                SortedMedianBand<T>(in, spec, first, last, out, stop);
-        } else {
-            MomentBand<T>(in, spec, first, last, out, stop);
-        }
+        if constexpr (!kExactSums<T>)
+            if (spec.filter == kFilterMean &&
+                (platform::UseAvx2() ? MeanBandAvx2<T> : MeanBandPlain<T>)(in, spec, first, last, out, stop))
+                return;
+        MomentBand<T>(in, spec, first, last, out, stop);
     });
 }
 

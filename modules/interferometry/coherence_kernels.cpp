@@ -29,14 +29,14 @@ void CoherenceRows(const RowSource& a, const RowSource& b, int window, void* con
 {
     using Acc = CoherenceAcc<T>;
     using P = ProductType<T>;
-    const int k = window / 2, width = a.width;
+    const int k = window / 2;
     interf_detail::WindowSums<4, Acc>(
-        a.height, width, window,
-        [&](std::int64_t y, const std::array<Acc*, 4>& q) {
-            const T* ra = static_cast<const T*>(a.rows[y]);
-            const T* rb = static_cast<const T*>(b.rows[y]);
+        a.height, a.width, window,
+        [&](std::int64_t y, int x0, int count, const std::array<Acc*, 4>& q) {
+            const T* ra = static_cast<const T*>(a.rows[y]) + x0;
+            const T* rb = static_cast<const T*>(b.rows[y]) + x0;
             Acc *cr = q[0], *ci = q[1], *pa = q[2], *pb = q[3];
-            for (int x = 0; x < width; ++x) {
+            for (int x = 0; x < count; ++x) {
                 const P ar = P(re(ra[x])), ai = P(im(ra[x])), br = P(re(rb[x])), bi = P(im(rb[x]));
                 cr[x] = Acc(ar * br + ai * bi);
                 ci[x] = Acc(ai * br - ar * bi);
@@ -44,10 +44,9 @@ void CoherenceRows(const RowSource& a, const RowSource& b, int window, void* con
                 pb[x] = Acc(br * br + bi * bi);
             }
         },
-        [&](std::int64_t y, const std::array<Acc*, 4>& s) {
-            Out* dst = static_cast<Out*>(out[y]) + k;
-            const int inner = width - 2 * k;
-            for (int x = 0; x < inner; ++x) {
+        [&](std::int64_t y, int x0, int count, const std::array<Acc*, 4>& s) {
+            Out* dst = static_cast<Out*>(out[y]) + x0 + k;
+            for (int x = 0; x < count; ++x) {
                 const double den = std::sqrt(double(s[2][x])) * std::sqrt(double(s[3][x]));
                 dst[x] = Out(Amplitude(double(s[0][x]), double(s[1][x])) / den);
             }

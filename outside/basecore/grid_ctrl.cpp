@@ -1,6 +1,7 @@
 #include "outside/basecore/grid_ctrl.h"
 
 #include <algorithm>
+#include <charconv>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
@@ -59,12 +60,16 @@ void SplitComplexText(const CString& text, double* re, double* im)
 template <class P>
 std::string PartText(double v, bool exact)
 {
+    // to_chars writes what printf's "%.0f" and "%.Ng" write, without a format to parse:
+    // a screen of the grid formats a few thousand values.
     char buf[64];
+    std::to_chars_result r;
     if constexpr (std::is_integral_v<P>)
-        std::snprintf(buf, sizeof buf, "%.0f", v);
+        r = std::to_chars(buf, buf + sizeof buf, v, std::chars_format::fixed, 0);
     else
-        std::snprintf(buf, sizeof buf, exact ? (sizeof(P) == 4 ? "%.9g" : "%.17g") : "%g", v);
-    return buf;
+        r = std::to_chars(buf, buf + sizeof buf, v, std::chars_format::general,
+                          exact ? (sizeof(P) == 4 ? 9 : 17) : 6);
+    return std::string(buf, r.ec == std::errc() ? r.ptr : buf);
 }
 
 template <class T>
@@ -709,6 +714,7 @@ void CGridCtrl::SetFocusCell(CCellID cell)
 void CGridCtrl::EnsureVisible(int row, int col)
 {
     if (!IsDataCell(row, col)) return;
+    const int oldTop = m_nTopRow, oldLeft = m_nLeftCol;
     const int r = row - m_nFixedRows, c = col - m_nFixedCols;
     const int rows = VisibleDataRows(), cols = VisibleDataCols();
     if (r < m_nTopRow) m_nTopRow = r;
@@ -716,7 +722,53 @@ void CGridCtrl::EnsureVisible(int row, int col)
     if (c < m_nLeftCol) m_nLeftCol = c;
     if (c >= m_nLeftCol + cols) m_nLeftCol = c - cols + 1;
     UpdateScrollBars();
-    Invalidate(FALSE);
+    if (m_nTopRow != oldTop || m_nLeftCol != oldLeft)
+        ShowMoved(oldTop, oldLeft);
+    else
+        Invalidate(FALSE);
+}
+
+void CGridCtrl::ShowMoved(int oldTop, int oldLeft)
+{
+    const int rows = m_nTopRow - oldTop, cols = m_nLeftCol - oldLeft;
+    if (!m_hWnd || (rows == 0 && cols == 0)) return;
+    // Parts waiting to be painted would be shifted stale: then all is painted.
+    RECT pending{};
+    if (!(m_nLayerMode || m_bVirtualMode) || (rows != 0 && cols != 0) || GetUpdateRect(&pending)) {
+        Invalidate(FALSE);
+        return;
+    }
+    CClientDC dc(this);
+    const int width = m_nDataColWidth;
+    FitLayerColumns(dc);  // the width the paint will give the columns
+    m_shown = ShownTexts();
+    if (m_nDataColWidth != width) {
+        Invalidate(FALSE);
+        return;
+    }
+    CRect client;
+    GetClientRect(&client);
+    int fixedHeight = 0, fixedWidth = 0;
+    for (int r = 0; r < m_nFixedRows; ++r) fixedHeight += GetRowHeight(r);
+    for (int c = 0; c < m_nFixedCols; ++c) fixedWidth += GetColumnWidth(c);
+    // Vertical moves carry the row headers along, horizontal ones the column headers.
+    const CRect area = rows != 0 ? CRect(0, fixedHeight, client.right, client.bottom)
+                                 : CRect(fixedWidth, 0, client.right, client.bottom);
+    const std::int64_t shift =
+        -std::int64_t(rows != 0 ? rows : cols) * (rows != 0 ? m_nDataRowHeight : width);
+    const int extent = rows != 0 ? area.Height() : area.Width();
+    if (area.IsRectEmpty() || std::abs(shift) >= extent) {
+        Invalidate(FALSE);
+        return;
+    }
+    const int d = int(shift);
+    dc.ScrollDC(rows != 0 ? 0 : d, rows != 0 ? d : 0, &area, &area, nullptr, nullptr);
+    CRect strip = area;
+    if (rows != 0)
+        (d < 0 ? strip.top : strip.bottom) = d < 0 ? area.bottom + d : area.top + d;
+    else
+        (d < 0 ? strip.left : strip.right) = d < 0 ? area.right + d : area.left + d;
+    InvalidateRect(&strip, FALSE);
 }
 
 void CGridCtrl::EnsureVisibleInCenter(int row, int col)
@@ -929,6 +981,7 @@ LRESULT CGridCtrl::Notify(int code, int row, int col, void* data)
 
 void CGridCtrl::OnScroll(int bar, int code)
 {
+    const int oldTop = m_nTopRow, oldLeft = m_nLeftCol;
     int& pos = bar == SB_VERT ? m_nTopRow : m_nLeftCol;
     const int page = bar == SB_VERT ? VisibleDataRows() : VisibleDataCols();
     SCROLLINFO si{sizeof(SCROLLINFO), SIF_ALL, 0, 0, 0, 0, 0};
@@ -960,7 +1013,7 @@ void CGridCtrl::OnScroll(int bar, int code)
             return;
     }
     UpdateScrollBars();
-    Invalidate(FALSE);
+    ShowMoved(oldTop, oldLeft);
 }
 
 void CGridCtrl::OnKey(UINT key)
@@ -1021,15 +1074,31 @@ void CGridCtrl::FitLayerColumns(CDC& dc)
     const int firstRow = m_nFixedRows + m_nTopRow, firstCol = m_nFixedCols + m_nLeftCol;
     const int lastRow = std::min(m_nRows, firstRow + VisibleDataRows() + 1);
     const int lastCol = std::min(m_nCols, firstCol + VisibleDataCols() + 1);
+    m_shown.firstRow = firstRow;
+    m_shown.firstCol = firstCol;
+    m_shown.rows = std::max(0, lastRow - firstRow);
+    m_shown.cols = std::max(0, lastCol - firstCol);
+    m_shown.texts.clear();
+    m_shown.texts.reserve(std::size_t(m_shown.rows) * std::size_t(m_shown.cols));
     int widest = 0;
     for (int r = firstRow; r < lastRow; ++r)
-        for (int c = firstCol; c < lastCol; ++c)
-            widest = std::max(widest, int(dc.GetTextExtent(LayerText(r, c, false)).cx));
+        for (int c = firstCol; c < lastCol; ++c) {
+            m_shown.texts.push_back(LayerText(r, c, false));
+            widest = std::max(widest, int(dc.GetTextExtent(m_shown.texts.back()).cx));
+        }
     const int margins = 2 * int(GetDefaultCell(false, false)->GetMargin()) + kLayerColumnPadding;
     const int width = std::clamp(widest + margins, int(m_cellDefault.GetWidth()), kMaxLayerColumnWidth);
     if (width == m_nDataColWidth) return;
     m_nDataColWidth = width;
     UpdateScrollBars();
+}
+
+CString CGridCtrl::ShownText(int row, int col) const
+{
+    const int r = row - m_shown.firstRow, c = col - m_shown.firstCol;
+    if (m_nLayerMode && r >= 0 && r < m_shown.rows && c >= 0 && c < m_shown.cols)
+        return m_shown.texts[std::size_t(r) * std::size_t(m_shown.cols) + std::size_t(c)];
+    return GetItemText(row, col);
 }
 
 void CGridCtrl::OnPaintGrid()
@@ -1038,6 +1107,9 @@ void CGridCtrl::OnPaintGrid()
     FitLayerColumns(dc);
     CRect client;
     GetClientRect(&client);
+    // Only the cells that meet what is being painted are drawn (a focus move repaints two).
+    RECT painted = client;
+    if (dc.GetClipBox(&painted) == ERROR) painted = client;
     dc.FillSolidRect(&client, m_crGridBkColour);
     dc.SetBkMode(TRANSPARENT);
     const bool uniform = m_nLayerMode || m_bVirtualMode;
@@ -1066,6 +1138,9 @@ void CGridCtrl::OnPaintGrid()
         for (int c : cols) {
             RECT rc;
             GetCellRect(r, c, &rc);
+            if (rc.right <= painted.left || rc.left >= painted.right || rc.bottom <= painted.top ||
+                rc.top >= painted.bottom)
+                continue;
             const bool fixedRow = r < m_nFixedRows, fixedCol = c < m_nFixedCols;
             const CGridDefaultCell* def = GetDefaultCell(fixedRow, fixedCol);
             const CGridCell* cell = uniform ? nullptr : &m_cells[size_t(r)][size_t(c)];
@@ -1097,7 +1172,7 @@ void CGridCtrl::OnPaintGrid()
             }
             dc.SetTextColor(text);
             const UINT align = data && uniform ? DT_RIGHT : (fixedRow ? DT_CENTER : DT_LEFT);
-            dc.DrawText(GetItemText(r, c), &inner,
+            dc.DrawText(ShownText(r, c), &inner,
                         align | DT_SINGLELINE | DT_VCENTER | DT_NOPREFIX | DT_END_ELLIPSIS);
             if (data && CCellID(r, c) == m_idCurrentCell) {
                 CBrush frame(RGB(0, 0, 0));
@@ -1120,6 +1195,7 @@ void CGridCtrl::OnPaintGrid()
         dc.LineTo(rc.right - 1, last.bottom);
     }
     dc.SelectObject(oldPen);
+    m_shown = ShownTexts();  // the samples may change before the next paint
 }
 
 LRESULT CGridCtrl::WindowProc(UINT message, WPARAM wParam, LPARAM lParam)
@@ -1139,11 +1215,13 @@ LRESULT CGridCtrl::WindowProc(UINT message, WPARAM wParam, LPARAM lParam)
         case WM_HSCROLL:
             OnScroll(message == WM_VSCROLL ? SB_VERT : SB_HORZ, LOWORD(wParam));
             return 0;
-        case WM_MOUSEWHEEL:
+        case WM_MOUSEWHEEL: {
+            const int oldTop = m_nTopRow;
             m_nTopRow -= 3 * short(HIWORD(wParam)) / 120;
             UpdateScrollBars();
-            Invalidate(FALSE);
+            ShowMoved(oldTop, m_nLeftCol);
             return 0;
+        }
         case WM_KEYDOWN:
             OnKey(UINT(wParam));
             return 0;

@@ -437,11 +437,19 @@ public:
 protected:
     void OnPaintGrid();
     /// In layer mode: data columns as wide as the widest text of the cells on screen, at
-    /// least the default cell width and at most kMaxLayerColumnWidth.
+    /// least the default cell width and at most kMaxLayerColumnWidth. The texts it formats
+    /// are kept in m_shown for the paint that follows.
     void FitLayerColumns(CDC& dc);
+    /// The text of a cell as painted: from m_shown where it holds the cell.
+    CString ShownText(int row, int col) const;
     LRESULT Notify(int code, int row, int col, void* data = nullptr);
     void UpdateScrollBars();
     void OnScroll(int bar, int code);
+    /// Shows the grid moved from first scrollable row `oldTop` and column `oldLeft` on: a
+    /// move along one axis by less than a screen shifts what stays on screen and paints only
+    /// the uncovered cells; any other move (or a column width that the new texts change)
+    /// repaints the whole grid.
+    void ShowMoved(int oldTop, int oldLeft);
     void OnKey(UINT key);
     void SelectTo(CCellID cell, bool extend);
     bool IsDataCell(int row, int col) const;
@@ -498,6 +506,11 @@ protected:
     CCellID m_idCurrentCell, m_idAnchor;
     int m_nTopRow = 0, m_nLeftCol = 0;  // first scrollable row and column shown
     CTableRegion m_selection;
+    /// Layer mode: the texts of the cells on screen, formatted once per paint.
+    struct ShownTexts {
+        int firstRow = 0, firstCol = 0, rows = 0, cols = 0;
+        std::vector<CString> texts;
+    } m_shown;
     CEdit* m_pEdit = nullptr;
     CCellID m_idEditCell;
     bool m_bCreated = false;

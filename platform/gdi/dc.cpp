@@ -78,9 +78,14 @@ RECT DcObj::SurfaceRect() const
 
 SpanRegion DcObj::Visible(const SpanRegion& shape) const
 {
+    // A rectangular clip (the usual kind) cuts by its rectangle, which costs no region
+    // operation where the shape lies inside it.
+    const auto clipBy = [](const SpanRegion& v, const SpanRegion& clip) {
+        return clip.IsRect() ? v.ClipToRect(clip.Bounds()) : v.Intersect(clip);
+    };
     SpanRegion v = shape.ClipToRect(SurfaceRect());
-    if (systemClip) v = v.Intersect(*systemClip);
-    if (st.clip) v = v.Intersect(*st.clip);
+    if (systemClip) v = clipBy(v, *systemClip);
+    if (st.clip) v = clipBy(v, *st.clip);
     return v;
 }
 
@@ -123,6 +128,7 @@ SurfaceLock::SurfaceLock(DcObj& dc, const RECT& area, bool writeBack) : m_writeB
         m_surface = {dc.image->bits(), dc.image->bytesPerLine(), dc.image->width(), dc.image->height()};
         m_area = Intersect(area, dc.SurfaceRect());
         m_opaque = true;  // Qt's 32-bit formats keep 0xFF in the top byte
+        m_surface.alpha = 0xFF000000u;
         return;
     }
     BitmapObj* b = dc.st.bitmap.get();
@@ -148,7 +154,7 @@ SurfaceLock::SurfaceLock(DcObj& dc, const RECT& area, bool writeBack) : m_writeB
 
 SurfaceLock::~SurfaceLock()
 {
-    if (m_opaque && m_writeBack && !Empty(m_area)) {
+    if (m_opaque && m_writeBack && !m_alphaKept && !Empty(m_area)) {
         // Qt pictures keep their top byte at 0xFF (opaque).
         for (int y = m_area.top; y < m_area.bottom; ++y) {
             std::uint32_t* row = m_surface.Row(y);
@@ -212,6 +218,7 @@ void PaintShape(DcObj& dc, const SpanRegion& shape, const Paint& paint)
     if (v.IsEmpty()) return;
     SurfaceLock lock(dc, v.Bounds());
     FillSpans(lock.Get(), v, paint);
+    lock.AlphaKept();
 }
 
 namespace {
@@ -558,6 +565,7 @@ BOOL StretchCore(DcObj& dc, int x, int y, int w, int h, const SourceImage* src, 
         return TRUE;
     }
     BlitSpans(lock.Get(), visible, useSrc ? s : nullptr, xmap, ymap, area.left, area.top, op);
+    lock.AlphaKept();
     return TRUE;
 }
 
@@ -1462,16 +1470,23 @@ BOOL ScrollDC(HDC h, int dx, int dy, const RECT* scroll, const RECT* clip, HRGN 
                          std::max(tb.right, tb.right - dx), std::max(tb.bottom, tb.bottom - dy)};
         SurfaceLock lock(*dc, Intersect(whole, dc->SurfaceRect()));
         const Surface& s = lock.Get();
-        const int w = tb.right - tb.left;
-        std::vector<std::uint32_t> band(std::size_t(w) * std::size_t(tb.bottom - tb.top));
-        for (int y = tb.top; y < tb.bottom; ++y)
-            std::memcpy(band.data() + std::size_t(y - tb.top) * w, s.Row(y - dy) + (tb.left - dx),
-                        std::size_t(w) * 4);
-        for (RegionRow row : target.Rows())
-            for (const Span& sp : row.spans)
-                std::memcpy(s.Row(row.y) + sp.x0,
-                            band.data() + std::size_t(row.y - tb.top) * w + (sp.x0 - tb.left),
-                            std::size_t(sp.x1 - sp.x0) * 4);
+        // Moved in place, each pixel read before anything lands on it: rows against the
+        // move's direction (a move down starts at the bottom), and on a row moved sideways
+        // its spans against the move as well. The pixels keep the alpha they had.
+        std::vector<RegionRow> rows;
+        for (RegionRow row : target.Rows()) rows.push_back(row);
+        if (dy > 0) std::reverse(rows.begin(), rows.end());
+        for (const RegionRow& row : rows) {
+            const auto move = [&](const Span& sp) {
+                std::memmove(s.Row(row.y) + sp.x0, s.Row(row.y - dy) + (sp.x0 - dx),
+                             std::size_t(sp.x1 - sp.x0) * 4);
+            };
+            if (dy == 0 && dx > 0)
+                for (auto sp = row.spans.rbegin(); sp != row.spans.rend(); ++sp) move(*sp);
+            else
+                for (const Span& sp : row.spans) move(sp);
+        }
+        lock.AlphaKept();
     }
     const RECT visibleArea = Intersect(area, limit);
     SpanRegion uncovered =

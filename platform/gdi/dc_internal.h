@@ -102,6 +102,8 @@ public:
     SurfaceLock(const SurfaceLock&) = delete;
     SurfaceLock& operator=(const SurfaceLock&) = delete;
     const Surface& Get() const { return m_surface; }
+    /// The drawing gave every pixel it wrote the surface's alpha: nothing is left to mend.
+    void AlphaKept() { m_alphaKept = true; }
 
 private:
     Surface m_surface;
@@ -109,6 +111,7 @@ private:
     RECT m_area{};
     bool m_writeBack = true;
     bool m_opaque = false;
+    bool m_alphaKept = false;
     std::vector<std::uint32_t> m_scratch;
 };
 
@@ -129,8 +132,9 @@ void PaintShape(DcObj& dc, const SpanRegion& shape, const Paint& paint);
 // Text (text.cpp): device coordinates throughout.
 QFont CurrentFont(const DcObj& dc);
 SIZE TextExtent(const DcObj& dc, const QString& text);
-void DrawTextLine(DcObj& dc, int x, int y, UINT align, const QString& text, const RECT* clip,
-                  bool opaqueCell);
+/// `width` is the text's advance where the caller has measured it already (-1: measured here).
+void DrawTextLine(DcObj& dc, int x, int y, UINT align, const QString& text, const RECT* clip, bool opaqueCell,
+                  int width = -1);
 /// The lines DrawText shows for the text, the width and the DT_ flags.
 QStringList DrawTextLines(const QFont& font, const std::string& text, int width, UINT format);
 

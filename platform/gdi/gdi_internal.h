@@ -13,7 +13,9 @@
 #include <vector>
 
 #include <QFont>
+#include <QHash>
 #include <QImage>
+#include <QString>
 
 #include "platform/gdi/gdi_types.h"
 #include "platform/gdi/span_region.h"
@@ -60,6 +62,7 @@ struct Surface {
     std::ptrdiff_t stride = 0;
     int width = 0;
     int height = 0;
+    std::uint32_t alpha = 0;  // the top byte every pixel keeps (0xFF000000 on Qt's pictures)
     std::uint32_t* Row(int y) const { return reinterpret_cast<std::uint32_t*>(base + y * stride); }
     bool Valid() const { return base != nullptr && width > 0 && height > 0; }
 };
@@ -93,10 +96,15 @@ struct FontObj : GdiObject {
     /// The matched font, made on first use: the font system needs the application object,
     /// which creating DCs and stock objects must not.
     QFont Font() const;
+    /// The advance of `text` in the font, remembered for the texts measured last: a value
+    /// grid measures each text to size its columns and again to draw it.
+    int Advance(const QString& text) const;
 
 private:
     mutable std::once_flag m_once;
     mutable std::optional<QFont> m_font;
+    mutable std::mutex m_advanceMutex;
+    mutable QHash<QString, int> m_advances;
 };
 
 /// True when fonts can be used (an application object exists).
@@ -179,6 +187,9 @@ struct DibLayout {
 
 /// Converts `count` pixels starting at column x of one stored row to 0x00RRGGBB.
 void ConvertRow(const DibLayout& layout, const std::uint8_t* row, int x, int count, std::uint32_t* out);
+/// The same with `alpha` (a surface's top byte) in every pixel, in one pass where it can.
+void ConvertRow(const DibLayout& layout, const std::uint8_t* row, int x, int count, std::uint32_t* out,
+                std::uint32_t alpha);
 /// Writes 32-bit pixels back into a stored row of a bitmap of another depth.
 void StoreRow(BitmapObj& bmp, std::uint8_t* row, int x, int count, const std::uint32_t* in);
 /// The layout of a bitmap's own stored rows.

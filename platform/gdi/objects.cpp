@@ -59,6 +59,22 @@ QFont FontObj::Font() const
     return m_font ? *m_font : QFont();
 }
 
+int FontObj::Advance(const QString& text) const
+{
+    // Bounded: a few screens of texts; shaping a text costs far more than finding it.
+    constexpr qsizetype kRemembered = 8192;
+    {
+        const std::lock_guard lock(m_advanceMutex);
+        const auto found = m_advances.constFind(text);
+        if (found != m_advances.constEnd()) return *found;
+    }
+    const int advance = QFontMetrics(Font()).horizontalAdvance(text);
+    const std::lock_guard lock(m_advanceMutex);
+    if (m_advances.size() >= kRemembered) m_advances.clear();
+    m_advances.insert(text, advance);
+    return advance;
+}
+
 namespace {
 
 const std::uint8_t* HatchRows(int hatch)

@@ -49,7 +49,8 @@ struct Rop3Masks {
 };
 
 // Pattern pixels of one span into `out` (pen colour where a hatch line is, gap colour
-// elsewhere; `keep` marks gap pixels of a transparent hatch).
+// elsewhere; `keep` marks gap pixels of a transparent hatch). One period of the row is
+// coloured first and then repeated.
 void PatternRow(const Paint& p, int y, int x0, int n, std::uint32_t* out, std::uint8_t* keep)
 {
     if (p.type == Paint::Type::Solid || !p.pattern || p.patWidth <= 0 || p.patHeight <= 0) {
@@ -58,8 +59,9 @@ void PatternRow(const Paint& p, int y, int x0, int n, std::uint32_t* out, std::u
         return;
     }
     const std::uint32_t* row = p.pattern + std::size_t(Mod(y - p.originY, p.patHeight)) * p.patWidth;
-    int px = Mod(x0 - p.originX, p.patWidth);
-    for (int i = 0; i < n; ++i) {
+    const int start = Mod(x0 - p.originX, p.patWidth);
+    const int period = std::min(n, p.patWidth);
+    for (int i = 0, px = start; i < period; ++i) {
         const std::uint32_t v = row[px];
         if (p.type == Paint::Type::Hatch) {
             out[i] = v ? p.color : p.background;
@@ -70,6 +72,20 @@ void PatternRow(const Paint& p, int y, int x0, int n, std::uint32_t* out, std::u
         }
         if (++px == p.patWidth) px = 0;
     }
+    // Whole periods double what is filled, so a long span takes a few copies.
+    for (int filled = period; filled < n;) {
+        const int count = std::min(filled, n - filled);
+        std::memcpy(out + filled, out, std::size_t(count) * sizeof *out);
+        if (keep) std::memcpy(keep + filled, keep, std::size_t(count));
+        filled += count;
+    }
+}
+
+// Gives the pixels of a span the surface's alpha (a no-op on surfaces without one).
+inline void KeepAlpha(const Surface& s, std::uint32_t* d, int n)
+{
+    if (s.alpha)
+        for (int i = 0; i < n; ++i) d[i] |= s.alpha;
 }
 
 }  // namespace
@@ -78,37 +94,59 @@ void FillSpans(const Surface& s, const SpanRegion& shape, const Paint& paint)
 {
     if (!s.Valid() || shape.IsEmpty()) return;
     const Rop2Masks rop(paint.rop2);
-    const bool solid = paint.type == Paint::Type::Solid || !paint.pattern;
+    if (paint.type == Paint::Type::Solid || !paint.pattern) {
+        // A solid paint is the same on every row of a band: the band's spans are walked once
+        // and applied row after row in the picture's order in memory, with the operation
+        // chosen once, which costs little per row for the narrow columns of a bar chart.
+        const std::uint32_t p = paint.color & kRgbMask, alpha = s.alpha;
+        const auto each = [&](auto&& op) {
+            for (RegionBand band : shape.Bands())
+                for (int y = band.top; y < band.bottom; ++y) {
+                    std::uint32_t* line = s.Row(y);
+                    for (const Span& sp : band.spans) op(line + sp.x0, sp.x1 - sp.x0);
+                }
+        };
+        switch (paint.rop2) {
+            case R2_COPYPEN:
+                each([v = p | alpha](std::uint32_t* d, int n) { std::fill(d, d + n, v); });
+                break;
+            case R2_XORPEN:
+                each([&](std::uint32_t* d, int n) {
+                    for (int i = 0; i < n; ++i) d[i] = ((d[i] ^ p) & kRgbMask) | alpha;
+                });
+                break;
+            case R2_NOT:
+                each([&](std::uint32_t* d, int n) {
+                    for (int i = 0; i < n; ++i) d[i] = (~d[i] & kRgbMask) | alpha;
+                });
+                break;
+            case R2_NOP:
+                each([&](std::uint32_t* d, int n) { KeepAlpha(s, d, n); });
+                break;
+            default:
+                each([&](std::uint32_t* d, int n) {
+                    for (int i = 0; i < n; ++i) d[i] = rop(p, d[i]) | alpha;
+                });
+        }
+        return;
+    }
     const RECT bounds = shape.Bounds();
-    std::vector<std::uint32_t> pat(solid ? 0 : std::size_t(bounds.right - bounds.left));
+    std::vector<std::uint32_t> pat(std::size_t(bounds.right - bounds.left));
     std::vector<std::uint8_t> keep(pat.size());
     for (RegionRow row : shape.Rows()) {
         std::uint32_t* line = s.Row(row.y);
         for (const Span& sp : row.spans) {
             std::uint32_t* d = line + sp.x0;
             const int n = sp.x1 - sp.x0;
-            if (solid) {
-                const std::uint32_t p = paint.color & kRgbMask;
-                switch (paint.rop2) {
-                    case R2_COPYPEN:
-                        std::fill(d, d + n, p);
-                        break;
-                    case R2_XORPEN:
-                        for (int i = 0; i < n; ++i) d[i] = (d[i] ^ p) & kRgbMask;
-                        break;
-                    case R2_NOT:
-                        for (int i = 0; i < n; ++i) d[i] = ~d[i] & kRgbMask;
-                        break;
-                    case R2_NOP:
-                        break;
-                    default:
-                        for (int i = 0; i < n; ++i) d[i] = rop(p, d[i]);
-                }
+            if (paint.rop2 == R2_COPYPEN && !(paint.type == Paint::Type::Hatch && paint.transparentGaps)) {
+                PatternRow(paint, row.y, sp.x0, n, d, nullptr);
+                for (int i = 0; i < n; ++i) d[i] &= kRgbMask;
             } else {
                 PatternRow(paint, row.y, sp.x0, n, pat.data(), keep.data());
                 for (int i = 0; i < n; ++i)
                     if (keep[i]) d[i] = rop(pat[i], d[i]);
             }
+            KeepAlpha(s, d, n);
         }
     }
 }
@@ -173,7 +211,7 @@ void BlitSpans(const Surface& dst, const SpanRegion& visible, const SourceImage*
             if (identity) {
                 const int sx = xmap[std::size_t(sp.x0 - left)];
                 if (op.rop == SRCCOPY && !src->mono) {
-                    ConvertRow(src->layout, srcRow, sx, n, d);
+                    ConvertRow(src->layout, srcRow, sx, n, d, dst.alpha);
                     continue;
                 }
                 ConvertRow(src->layout, srcRow, sx, n, sline.data());
@@ -221,6 +259,7 @@ void BlitSpans(const Surface& dst, const SpanRegion& visible, const SourceImage*
                 default:
                     for (int i = 0; i < n; ++i) d[i] = rop(usePat ? P[i] : 0u, useSrc ? S[i] : 0u, d[i]);
             }
+            KeepAlpha(dst, d, n);
         }
     }
 }

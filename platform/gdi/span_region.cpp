@@ -418,7 +418,10 @@ SpanRegion SpanRegion::Combine(const SpanRegion& other, RegionOp op) const
 SpanRegion SpanRegion::ClipToRect(const RECT& rc) const
 {
     SpanRegion result;
-    if (rc.left >= rc.right || rc.top >= rc.bottom) return result;
+    if (rc.left >= rc.right || rc.top >= rc.bottom || IsEmpty()) return result;
+    // Most drawing lies inside the rectangle: then it is kept as it is.
+    const RECT b = Bounds();
+    if (b.left >= rc.left && b.right <= rc.right && b.top >= rc.top && b.bottom <= rc.bottom) return *this;
     RegionWriter writer(result);
     std::vector<Span> row;
     for (const BandRec& b : m_bands) {

@@ -1,5 +1,6 @@
 #include <algorithm>
 #include <cstring>
+#include <vector>
 
 #include <QFontMetrics>
 #include <QPainter>
@@ -65,19 +66,31 @@ QFont CurrentFont(const DcObj& dc)
     return dc.st.font ? dc.st.font->Font() : QFont();
 }
 
+namespace {
+
+// The advance of a text in the DC's font: remembered by the font object where there is one.
+int Advance(const DcObj& dc, const QFontMetrics& fm, const QString& text)
+{
+    return dc.st.font ? dc.st.font->Advance(text) : fm.horizontalAdvance(text);
+}
+
+}  // namespace
+
 SIZE TextExtent(const DcObj& dc, const QString& text)
 {
     if (!FontsAvailable()) return {0, 0};
     const QFontMetrics fm(CurrentFont(dc));
-    return {fm.horizontalAdvance(text), fm.ascent() + fm.descent()};
+    return {Advance(dc, fm, text), fm.ascent() + fm.descent()};
 }
 
-void DrawTextLine(DcObj& dc, int x, int y, UINT align, const QString& text, const RECT* clip, bool opaqueCell)
+void DrawTextLine(DcObj& dc, int x, int y, UINT align, const QString& text, const RECT* clip, bool opaqueCell,
+                  int width)
 {
     if (!FontsAvailable()) return;
     const QFont font = CurrentFont(dc);
     const QFontMetrics fm(font);
-    const int width = fm.horizontalAdvance(text), ascent = fm.ascent(), height = ascent + fm.descent();
+    if (width < 0) width = Advance(dc, fm, text);
+    const int ascent = fm.ascent(), height = ascent + fm.descent();
     int left = x;
     if ((align & TA_CENTER) == TA_CENTER)
         left = x - width / 2;
@@ -116,19 +129,27 @@ void DrawTextLine(DcObj& dc, int x, int y, UINT align, const QString& text, cons
     if (visible.IsEmpty()) return;
     SurfaceLock lock(dc, visible.Bounds());
     const Surface& s = lock.Get();
-    const std::uint32_t colour = ToPixel(dc.st.textColor);
+    const std::uint32_t colour = ToPixel(dc.st.textColor) | s.alpha;
     for (RegionRow row : visible.Rows()) {
         const auto* m = reinterpret_cast<const std::uint32_t*>(mask.constScanLine(row.y - my));
         std::uint32_t* d = s.Row(row.y);
         for (const Span& sp : row.spans)
-            for (int px = sp.x0; px < sp.x1; ++px) {
-                const std::uint32_t a = m[px - mx] >> 24;
+            for (int px = sp.x0; px < sp.x1;) {
+                // Most of a mask is uncovered: four such pixels are passed over at once.
+                const std::uint32_t* c = m + (px - mx);
+                if (px + 4 <= sp.x1 && ((c[0] | c[1] | c[2] | c[3]) >> 24) == 0) {
+                    px += 4;
+                    continue;
+                }
+                const std::uint32_t a = c[0] >> 24;
                 if (a == 255)
                     d[px] = colour;
                 else if (a)
-                    d[px] = Blend(d[px], colour, a);
+                    d[px] = Blend(d[px], colour, a) | s.alpha;
+                ++px;
             }
     }
+    lock.AlphaKept();
 }
 
 }  // namespace platform::gdi
@@ -236,7 +257,9 @@ namespace {
 
 // The lines DrawText shows: prefix characters removed, paragraphs wrapped at spaces
 // to the width when asked, over-long single lines ended with an ellipsis when asked.
-QStringList LayoutLines(const QFontMetrics& fm, QString text, int width, UINT format)
+// `advances`, when given, receives each line's advance where it was measured (else -1).
+QStringList LayoutLines(const QFontMetrics& fm, QString text, int width, UINT format,
+                        std::vector<int>* advances = nullptr, const DcObj* dc = nullptr)
 {
     if (!(format & DT_NOPREFIX)) {
         QString out;
@@ -279,10 +302,15 @@ QStringList LayoutLines(const QFontMetrics& fm, QString text, int width, UINT fo
         }
         lines << line;
     }
+    if (advances) advances->assign(std::size_t(lines.size()), -1);
     if (format & DT_END_ELLIPSIS)
-        for (QString& line : lines)
-            if (fm.horizontalAdvance(line) > width)
-                line = fm.elidedText(line, Qt::ElideRight, std::max(0, width));
+        for (qsizetype i = 0; i < lines.size(); ++i) {
+            const int advance = dc ? Advance(*dc, fm, lines[i]) : fm.horizontalAdvance(lines[i]);
+            if (advance > width)
+                lines[i] = fm.elidedText(lines[i], Qt::ElideRight, std::max(0, width));
+            else if (advances)
+                (*advances)[std::size_t(i)] = advance;
+        }
     return lines;
 }
 
@@ -304,7 +332,9 @@ int DrawText(HDC h, LPCSTR text, int length, RECT* rect, UINT format)
     const QFontMetrics fm(CurrentFont(*dc));
     const int lineHeight = fm.ascent() + fm.descent();
     const int width = rect->right - rect->left;
-    const QStringList lines = LayoutLines(fm, Decode(text, n), width, format);
+    // Shaping a text is most of what drawing it costs: each line is measured once.
+    std::vector<int> advances;
+    const QStringList lines = LayoutLines(fm, Decode(text, n), width, format, &advances, dc.get());
     const int textHeight = n == 0 ? 0 : lineHeight * static_cast<int>(lines.size());
 
     if (format & DT_CALCRECT) {
@@ -334,14 +364,16 @@ int DrawText(HDC h, LPCSTR text, int length, RECT* rect, UINT format)
     const RECT clip{a.x, a.y, z.x, z.y};
     const int dy = a.y - rect->top;
     int y = top + dy;
-    for (const QString& line : lines) {
-        const int w = fm.horizontalAdvance(line);
+    for (qsizetype i = 0; i < lines.size(); ++i) {
+        const QString& line = lines[i];
+        const int known = advances[std::size_t(i)];
+        const int w = known >= 0 ? known : fm.horizontalAdvance(line);
         int x = a.x;
         if (format & DT_CENTER)
             x = a.x + (z.x - a.x - w) / 2;
         else if (format & DT_RIGHT)
             x = z.x - w;
-        DrawTextLine(*dc, x, y, TA_LEFT | TA_TOP, line, (format & DT_NOCLIP) ? nullptr : &clip, true);
+        DrawTextLine(*dc, x, y, TA_LEFT | TA_TOP, line, (format & DT_NOCLIP) ? nullptr : &clip, true, w);
         y += lineHeight;
     }
     return result;

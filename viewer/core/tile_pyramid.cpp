@@ -10,6 +10,7 @@
 
 #include "outside/basecore/rdp_layer.h"
 #include "outside/basecore/row_driver.h"
+#include "platform/kernel/cpu_features.h"
 #include "platform/kernel/file_mapping.h"
 #include "viewer/core/display_mapping.h"
 #include "viewer/core/viewer_temp_size.h"
@@ -81,14 +82,92 @@ RowBands TileRowBands(int count, Weight&& weight)
 // Reads are cut into bands of at least this many rows.
 constexpr std::int64_t kReadRowsPerBand = 8;
 
-inline std::uint32_t Lerp(std::uint32_t a, std::uint32_t b, std::uint32_t fraction)
+// Eight lanes of the same arithmetic; vectors of the compiler's own kind, so that a
+// function built for AVX2 runs them on one register and one built without on two halves.
+// They pass by value only between functions inlined into one of those two.
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wpsabi"
+using Words8 = std::uint32_t __attribute__((vector_size(32)));
+using Signed8 = std::int32_t __attribute__((vector_size(32)));
+using Bytes8 = std::uint8_t __attribute__((vector_size(8)));
+
+template <class U, class S>
+[[gnu::always_inline]] inline U LerpOf(U a, U b, U fraction)
 {
     // The sign of b − a is as good as random, so it is applied without a branch.
-    const std::int32_t difference = std::int32_t(b) - std::int32_t(a);
-    const std::int32_t sign = difference >> 31;  // 0 or −1
-    const std::uint32_t d = std::uint32_t((difference ^ sign) - sign);
-    const std::uint32_t q = (d * (fraction >> 16) + ((d * (fraction & 0xFFFF)) >> 16)) >> 16;
-    return std::uint32_t(std::int32_t(a) + ((std::int32_t(q) ^ sign) - sign));
+    const S difference = S(b) - S(a);
+    const S sign = difference >> 31;  // 0 or −1
+    const U d = U((difference ^ sign) - sign);
+    const U q = (d * (fraction >> 16) + ((d * (fraction & 0xFFFF)) >> 16)) >> 16;
+    return U(S(a) + ((S(q) ^ sign) - sign));
+}
+
+inline std::uint32_t Lerp(std::uint32_t a, std::uint32_t b, std::uint32_t fraction)
+{
+    return LerpOf<std::uint32_t, std::int32_t>(a, b, fraction);
+}
+
+template <class V, class E>
+[[gnu::always_inline]] inline V LoadVector(const E* p)
+{
+    V v;
+    std::memcpy(&v, p, sizeof(V));
+    return v;
+}
+
+/// out[i] = Lerp(line[left[i]], line[left[i] + 1], fraction[i]) for i < count.
+[[gnu::always_inline]] inline void LerpAcross(const BYTE* line, const std::uint32_t* left,
+                                              const std::uint32_t* fraction, std::uint32_t* out, int count)
+{
+    int i = 0;
+    for (; i + 8 <= count; i += 8) {
+        Words8 pairs;
+        for (int p = 0; p < 8; ++p) {
+            std::uint16_t pair;
+            std::memcpy(&pair, line + left[i + p], 2);
+            pairs[p] = pair;
+        }
+        const Words8 r = LerpOf<Words8, Signed8>(pairs & 0xFF, pairs >> 8, LoadVector<Words8>(fraction + i));
+        std::memcpy(out + i, &r, sizeof r);
+    }
+    for (; i < count; ++i) out[i] = Lerp(line[left[i]], line[left[i] + 1], fraction[i]);
+}
+
+/// out[i] = Lerp(a[i], b[i], fraction) as bytes, for i < count.
+[[gnu::always_inline]] inline void LerpDown(const std::uint32_t* a, const std::uint32_t* b,
+                                            std::uint32_t fraction, BYTE* out, int count)
+{
+    int i = 0;
+    for (; i + 8 <= count; i += 8) {
+        const Words8 r = LerpOf<Words8, Signed8>(LoadVector<Words8>(a + i), LoadVector<Words8>(b + i),
+                                                 Words8{} + fraction);
+        const Bytes8 bytes = __builtin_convertvector(r, Bytes8);
+        std::memcpy(out + i, &bytes, sizeof bytes);
+    }
+    for (; i < count; ++i) out[i] = BYTE(Lerp(a[i], b[i], fraction));
+}
+
+__attribute__((target("avx2"))) void LerpAcrossAvx2(const BYTE* line, const std::uint32_t* left,
+                                                    const std::uint32_t* fraction, std::uint32_t* out,
+                                                    int count)
+{
+    LerpAcross(line, left, fraction, out, count);
+}
+__attribute__((target("avx2"))) void LerpDownAvx2(const std::uint32_t* a, const std::uint32_t* b,
+                                                  std::uint32_t fraction, BYTE* out, int count)
+{
+    LerpDown(a, b, fraction, out, count);
+}
+#pragma GCC diagnostic pop
+void LerpAcrossPlain(const BYTE* line, const std::uint32_t* left, const std::uint32_t* fraction,
+                     std::uint32_t* out, int count)
+{
+    LerpAcross(line, left, fraction, out, count);
+}
+void LerpDownPlain(const std::uint32_t* a, const std::uint32_t* b, std::uint32_t fraction, BYTE* out,
+                   int count)
+{
+    LerpDown(a, b, fraction, out, count);
 }
 
 }  // namespace
@@ -508,25 +587,19 @@ int CTilePyramid::ReadRows(BYTE* dest, std::int64_t destRowBytes, int x, int y, 
         fractions[std::size_t(i)] = m_fractions[e];
     }
     const int gathered = int(c1 - c0) + 1;
+    const bool avx2 = platform::UseAvx2();
+    const auto lerpAcross = avx2 ? LerpAcrossAvx2 : LerpAcrossPlain;
+    const auto lerpDown = avx2 ? LerpDownAvx2 : LerpDownPlain;
     run(
         [&](const RowBand& band) {
             std::vector<BYTE> lineBuffer(lineBytes);
-            std::vector<std::uint32_t> leftValues(columnsOut), rightValues(columnsOut), a(columnsOut),
-                b(columnsOut);
-            std::vector<BYTE> result(columnsOut);
+            std::vector<std::uint32_t> a(columnsOut), b(columnsOut);
+            std::vector<BYTE> result(pixelStep == 1 ? 0 : columnsOut);
             BYTE* line = lineBuffer.data();
             auto interpolateRow = [&](std::uint32_t sy, std::uint32_t* out) {
                 GatherRow(k, int(sy), int(c0), int(c1), line);
                 line[gathered] = line[gathered - 1];
-                const std::uint32_t* left = lefts.data();
-                std::uint32_t* av = leftValues.data();
-                std::uint32_t* bv = rightValues.data();
-                for (int i = 0; i < w; ++i) {
-                    av[i] = line[left[i]];
-                    bv[i] = line[left[i] + 1];
-                }
-                const std::uint32_t* f = fractions.data();
-                for (int i = 0; i < w; ++i) out[i] = Lerp(av[i], bv[i], f[i]);
+                lerpAcross(line, lefts.data(), fractions.data(), out, w);
             };
             std::uint32_t* rowA = a.data();
             std::uint32_t* rowB = b.data();
@@ -545,8 +618,12 @@ int CTilePyramid::ReadRows(BYTE* dest, std::int64_t destRowBytes, int x, int y, 
                     interpolateRow(second, rowB);
                 previousSecond = second;
                 const std::uint32_t fy = m_fractions[e];
-                for (int i = 0; i < w; ++i) result[std::size_t(i)] = BYTE(Lerp(rowA[i], rowB[i], fy));
-                store(destRow(int(j)), result.data());
+                if (pixelStep == 1) {
+                    lerpDown(rowA, rowB, fy, destRow(int(j)), w);
+                } else {
+                    lerpDown(rowA, rowB, fy, result.data(), w);
+                    store(destRow(int(j)), result.data());
+                }
             }
         },
         progress);

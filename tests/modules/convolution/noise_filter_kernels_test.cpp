@@ -360,6 +360,82 @@ TEST(NoiseFilterKernelsExact, ResultDoesNotDependOnTheThreadCount)
     }
 }
 
+// ---- images of many tiles: ties, NaN, zeros of both signs, a wide range of values ----------------
+
+/// 84 x 84 samples (more than one tile of 64 outputs each way, for every window) drawn from
+/// `levels`, some of them repeated often; every 97th sample is replaced by `rare`.
+template <class T>
+Image<T> FromLevels(const std::vector<double>& levels, double rare, unsigned seed)
+{
+    std::mt19937_64 rng(seed);
+    std::uniform_int_distribution<std::size_t> pick(0, levels.size() - 1);
+    Image<T> img{84, 84, {}};
+    for (int i = 0; i < 84 * 84; ++i) img.samples.push_back(T(i % 97 == 5 ? rare : levels[pick(rng)]));
+    return img;
+}
+
+TEST(NoiseFilterKernelsTiles, MedianAndSigmaMatchTheReferenceOverManyTiles)
+{
+    const double nan = std::numeric_limits<double>::quiet_NaN();
+    std::vector<double> many;
+    std::mt19937_64 rng(5);
+    for (int i = 0; i < 400; ++i) many.push_back(std::uniform_real_distribution<double>(0.5, 300.0)(rng));
+    // Sigma adds values as doubles: where a window could round its sum differently (a tiny
+    // value beside large ones, doubles of 53 bits), the tiles must still give the row-order sum.
+    const struct {
+        const char* name;
+        std::vector<double> levels;
+        double rare;
+        bool median;  // the median sees only the order: ties, NaN and signs matter
+    } kImages[] = {
+        {"few levels", {-0.0, 0.0, 1, 2, 2.5, 3, 7}, nan, true},
+        {"speckle", many, 1e-30, false},
+        {"mixed signs", {-40, -3.25, -1, 0, 1, 3.25, 40, 1e6}, -0.0, true},
+        {"huge beside tiny", {1e30, 2e30, 3.5, 1e-20}, std::numeric_limits<double>::infinity(), false},
+    };
+    for (const auto& image : kImages) {
+        const auto f = FromLevels<float>(image.levels, image.rare, 3);
+        auto d = FromLevels<double>(image.levels, image.rare, 3);
+        for (double& v : d.samples) v *= 1.0 + 1e-15 * double(&v - d.samples.data() + 1);  // full mantissas
+        for (int g : {3, 5, 7, 17}) {
+            SCOPED_TRACE(testing::Message() << image.name << ", window " << g);
+            if (image.median) {
+                ExpectMatchesReference(f, NoiseFilterSpec{kFilterMedian, g, 0}, 0);
+                ExpectMatchesReference(d, NoiseFilterSpec{kFilterMedian, g, 0}, 0);
+            }
+            if (g == 5 || g == 7) continue;  // the same Sigma code as 3 and 17
+            ExpectMatchesReference(f, NoiseFilterSpec{kFilterSigma, g, 0.3f}, 0);
+            ExpectMatchesReference(f, NoiseFilterSpec{kFilterSigma, g, 1.2f}, 0);
+            ExpectMatchesReference(d, NoiseFilterSpec{kFilterSigma, g, 0.3f}, 0);
+        }
+    }
+    const auto s = FromLevels<std::int32_t>({-5, 0, 2, 2, 9, 100000}, 7, 3);
+    for (int g : {3, 5, 7, 17}) ExpectMatchesReference(s, NoiseFilterSpec{kFilterMedian, g, 0}, 0);
+}
+
+TEST(NoiseFilterKernelsExact, MeanWithoutSquaresEqualsTheMomentsMeanBitForBit)
+{
+    // A NaN sends the bands whose rows hold it through the full moments; every window that
+    // does not hold it must come out the same either way. 1100 columns span several strips.
+    const auto plain = RandomImage<float>(1100, 45, 21);
+    auto spoiled = plain;
+    const int ny = 22, nx = 600;
+    spoiled.samples[std::size_t(ny) * 1100 + nx] = std::numeric_limits<float>::quiet_NaN();
+    for (int g : {3, 7, 17}) {
+        const NoiseFilterSpec spec{kFilterMean, g, 0};
+        const auto a = RunKernels(plain, spec), b = RunKernels(spoiled, spec);
+        const int k = g / 2;
+        int differ = 0;
+        for (int y = 0; y < 45; ++y)
+            for (int x = 0; x < 1100; ++x) {
+                if (std::abs(y - ny) <= k && std::abs(x - nx) <= k) continue;
+                const std::size_t i = std::size_t(y) * 1100 + x;
+                differ += std::memcmp(&a[i], &b[i], sizeof(float)) != 0;
+            }
+        EXPECT_EQ(differ, 0) << g;
+    }
+}
+
 // ---- single windows: the branches and limits ---------------------------------------------------
 
 struct WindowCase {

@@ -1,5 +1,6 @@
 #include "outside/basecore/grid_ctrl.h"
 
+#include <QImage>
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -12,6 +13,7 @@
 #include "platform/gdi/region.h"
 #include "platform/shell/clipboard.h"
 #include "platform/window/messages.h"
+#include "platform/window/paint_target_internal.h"
 #include "tests/support/modal_responder.h"
 #include "tests/support/test_environment.h"
 
@@ -200,3 +202,102 @@ TEST(GridCtrl, ASelectionTooLargeToCopyIsRefusedWithAMessage)
 }
 
 }  // namespace
+
+namespace {
+
+/// A grid over samples in memory in a window of its own, and its picture.
+struct ShownGrid {
+    CWnd host;
+    CGridCtrl grid;
+    ShownGrid(void** rows, int width, int height)
+    {
+        host.CreateEx(0, AfxRegisterWndClass(0), "Grid", WS_POPUP | WS_VISIBLE, CRect(0, 0, 333, 211),
+                      nullptr, 0);
+        grid.Create(CRect(0, 0, 333, 211), &host, 100, WS_CHILD | WS_VISIBLE);
+        grid.InitLayerMode(rows, 7, kReal, width, height);
+        grid.SetSelectedRange(3, 2, 5, 4);
+        grid.SetFocusCell(4, 3);
+        grid.UpdateWindow();
+    }
+    std::vector<std::uint32_t> Picture()
+    {
+        const QImage* s = platform::WindowSurface(grid.GetSafeHwnd());
+        std::vector<std::uint32_t> out;
+        for (int y = 0; y < s->height(); ++y) {
+            const auto* row = reinterpret_cast<const std::uint32_t*>(s->constScanLine(y));
+            out.insert(out.end(), row, row + s->width());
+        }
+        return out;
+    }
+};
+
+}  // namespace
+
+// A line scroll shifts the picture and paints only the cells it uncovers; the picture is
+// the one a whole repaint gives, also where new texts widen the columns.
+TEST(GridCtrl, ScrollsShiftThePictureAndPaintWhatTheyUncover)
+{
+    constexpr int kWidth = 90, kHeight = 300;
+    std::vector<float> samples(std::size_t(kWidth) * kHeight);
+    std::vector<void*> rows(kHeight);
+    for (int y = 0; y < kHeight; ++y) {
+        rows[std::size_t(y)] = samples.data() + std::size_t(y) * kWidth;
+        for (int x = 0; x < kWidth; ++x)
+            samples[std::size_t(y) * kWidth + x] =
+                x >= 70 ? 123456789.0f + float(y) : float((x * 37 + y * 101) % 1000) / 7.0f - 50.0f;
+    }
+    ShownGrid shifted(rows.data(), kWidth, kHeight), whole(rows.data(), kWidth, kHeight);
+    struct Step {
+        UINT message;
+        WPARAM wParam;
+        bool strip;  // only a strip is left to paint
+    };
+    const Step steps[] = {
+        {WM_VSCROLL, SB_LINEDOWN, true},
+        {WM_VSCROLL, SB_LINEDOWN, true},
+        {WM_HSCROLL, SB_LINERIGHT, true},
+        {WM_HSCROLL, SB_LINERIGHT, true},
+        {WM_VSCROLL, SB_LINEUP, true},
+        {WM_HSCROLL, SB_LINELEFT, true},
+        {WM_MOUSEWHEEL, MAKEWPARAM(0, WORD(-120)), true},
+        {WM_KEYDOWN, VK_DOWN, false},
+        {WM_KEYDOWN, VK_DOWN, false},
+        {0, 0, false},  // a jump near the wide values
+        {WM_HSCROLL, SB_LINERIGHT, true},
+        {WM_HSCROLL, SB_LINERIGHT, true},
+        {WM_HSCROLL, SB_LINERIGHT, true},
+        {WM_HSCROLL, SB_LINERIGHT, true},
+        {WM_HSCROLL, SB_LINERIGHT, true},
+        {WM_HSCROLL, SB_LINELEFT, true},
+        {WM_VSCROLL, SB_PAGEDOWN, false},
+    };
+    int index = 0, widenings = 0;
+    for (const Step& s : steps) {
+        SCOPED_TRACE(::testing::Message() << "step " << index++);
+        const int columnWidth = shifted.grid.GetColumnWidth(1);
+        for (ShownGrid* g : {&shifted, &whole}) {
+            if (s.message)
+                g->grid.SendMessage(s.message, s.wParam, 0);
+            else
+                g->grid.EnsureVisibleInCenter(20, 64);
+        }
+        RECT pending{};
+        shifted.grid.GetUpdateRect(&pending);
+        const int pendingArea = (pending.right - pending.left) * (pending.bottom - pending.top);
+        // The wide values widen the columns as they come on screen: then all is repainted.
+        const bool widened = shifted.grid.GetColumnWidth(1) != columnWidth;
+        widenings += widened;
+        EXPECT_EQ(pendingArea < 333 * 211 / 2, s.strip && !widened)
+            << pending.left << "," << pending.top << " " << pending.right << "," << pending.bottom;
+        shifted.grid.UpdateWindow();
+        whole.grid.RedrawWindow(nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW);
+        EXPECT_EQ(shifted.grid.GetScrollPos(SB_VERT), whole.grid.GetScrollPos(SB_VERT));
+        EXPECT_EQ(shifted.grid.GetScrollPos(SB_HORZ), whole.grid.GetScrollPos(SB_HORZ));
+        const auto a = shifted.Picture(), b = whole.Picture();
+        ASSERT_EQ(a.size(), b.size());
+        int different = 0;
+        for (std::size_t i = 0; i < a.size(); ++i) different += a[i] != b[i];
+        EXPECT_EQ(different, 0);
+    }
+    EXPECT_GE(widenings, 1) << "the columns were widened on the way";
+}

@@ -31,8 +31,9 @@ void CheckAgainstOracle(int sw, int sh, int dw, int dh)
 
 TEST(PixelStretch, MatchesTheNearestNeighbourOracle)
 {
-    const int cases[][4] = {{7, 5, 7, 5},     {256, 1, 100, 1},    {1, 1, 37, 3},      {3, 200, 250, 9},
-                            {200, 3, 9, 250}, {100, 60, 192, 108}, {255, 17, 256, 16}, {4999, 2, 4500, 3}};
+    const int cases[][4] = {{7, 5, 7, 5},       {256, 1, 100, 1},   {1, 1, 37, 3},
+                            {3, 200, 250, 9},   {200, 3, 9, 250},   {100, 60, 192, 108},
+                            {255, 17, 256, 16}, {4999, 2, 4500, 3}, {1000, 600, 1920, 1080}};
     for (const auto& c : cases) CheckAgainstOracle(c[0], c[1], c[2], c[3]);
 }
 
