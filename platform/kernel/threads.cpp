@@ -80,6 +80,9 @@ public:
     DWORD id = 0;
     // Guarded by WaitMutex():
     int suspendCount = 0;
+    // Set when the suspend count first comes to zero: from then on the thread counts as
+    // running, whether or not the system has scheduled it yet.
+    bool released = false;
     bool started = false;
     bool m_finished = false;
     DWORD exitCode = STILL_ACTIVE;
@@ -164,6 +167,7 @@ HANDLE CreateThread(void*, std::size_t, LPTHREAD_START_ROUTINE start, LPVOID par
     object->parameter = parameter;
     object->id = NewThreadId();
     object->suspendCount = (flags & CREATE_SUSPENDED) ? 1 : 0;
+    object->released = object->suspendCount == 0;
     try {
         std::thread(RunThread, object).detach();
     } catch (const std::system_error&) {
@@ -214,7 +218,7 @@ DWORD ResumeThread(HANDLE thread)
     {
         std::lock_guard lock(WaitMutex());
         previous = static_cast<DWORD>(object->suspendCount);
-        if (object->suspendCount > 0) --object->suspendCount;
+        if (object->suspendCount > 0 && --object->suspendCount == 0) object->released = true;
     }
     WaitCondition().notify_all();
     return previous;
@@ -225,7 +229,7 @@ DWORD SuspendThread(HANDLE thread)
     auto object = platform::LookupHandle<ThreadObject>(thread);
     if (!object) return static_cast<DWORD>(-1);
     std::lock_guard lock(WaitMutex());
-    if (object->started) {
+    if (object->released) {
         SetLastError(ERROR_NOT_SUPPORTED);
         return static_cast<DWORD>(-1);
     }

@@ -39,7 +39,8 @@ PLATFORM_API std::uintptr_t _beginthreadex(void* security, unsigned stackSize, u
 PLATFORM_API DWORD ResumeThread(HANDLE thread);
 /// Raises the suspend count of a thread that has not started yet. A running thread cannot
 /// be stopped from outside on this platform: that fails with ERROR_NOT_SUPPORTED (use a
-/// platform::PauseGate the thread checks).
+/// platform::PauseGate the thread checks). A thread runs from the moment its count comes
+/// to zero, scheduled or not, so the answer never depends on the system's timing.
 PLATFORM_API DWORD SuspendThread(HANDLE thread);
 /// The thread's return value, or STILL_ACTIVE while it runs.
 PLATFORM_API BOOL GetExitCodeThread(HANDLE thread, DWORD* exitCode);
@@ -86,6 +87,23 @@ PLATFORM_API void DeleteCriticalSection(LPCRITICAL_SECTION section);
 PLATFORM_API void EnterCriticalSection(LPCRITICAL_SECTION section);
 PLATFORM_API BOOL TryEnterCriticalSection(LPCRITICAL_SECTION section);
 PLATFORM_API void LeaveCriticalSection(LPCRITICAL_SECTION section);
+
+/// Per-thread slots: TlsAlloc hands out an index whose value starts as null in every thread;
+/// each thread sets and reads its own value. TlsFree gives the index back and clears every
+/// thread's value. The values live in the platform's own per-thread storage, which exists
+/// from the program's start: a library loaded at run time keeps its per-thread values here,
+/// since per-thread storage of its own would stay in every thread that touched it after the
+/// library is unloaded (and one with a destructor keeps the library from unloading at all).
+constexpr DWORD TLS_MINIMUM_AVAILABLE = 64;
+constexpr DWORD TLS_OUT_OF_INDEXES = 0xFFFFFFFF;
+/// A free index, or TLS_OUT_OF_INDEXES with ERROR_NO_MORE_ITEMS when all are taken.
+PLATFORM_API DWORD TlsAlloc();
+/// FALSE with ERROR_INVALID_PARAMETER for an index that is not allocated.
+PLATFORM_API BOOL TlsFree(DWORD index);
+/// The calling thread's value; a null value sets ERROR_SUCCESS, so a caller can tell it
+/// from a bad index (null with ERROR_INVALID_PARAMETER).
+PLATFORM_API LPVOID TlsGetValue(DWORD index);
+PLATFORM_API BOOL TlsSetValue(DWORD index, LPVOID value);
 
 PLATFORM_API void Sleep(DWORD milliseconds);
 /// Milliseconds since the system started; wraps after about 49.7 days.

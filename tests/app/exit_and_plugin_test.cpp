@@ -1,3 +1,5 @@
+#include <dlfcn.h>
+
 #include <atomic>
 
 #include <QImage>
@@ -271,6 +273,11 @@ TEST_F(Plugin3DEndToEnd, TheCommandShowsTheAdministratorAndTheExitTakesThePlugin
     EXPECT_FALSE(IsWindow(admin));
     EXPECT_FALSE(IsWindow(kelvora));
     EXPECT_EQ(Responder().Asked().size(), 1u);  // the exit question only: no project was changed
+    // Gone from the process, not only from the program's table: nothing of it (a per-thread
+    // destructor, a thread) holds it in memory.
+    void* stillMapped = dlopen((BinDir() + "/libKelvora3Dl.so").c_str(), RTLD_NOW | RTLD_NOLOAD);
+    EXPECT_EQ(stillMapped, nullptr);
+    if (stillMapped) dlclose(stillMapped);
 }
 
 }  // namespace

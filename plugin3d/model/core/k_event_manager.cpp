@@ -1,41 +1,40 @@
 #include "plugin3d/model/core/k_event_manager.h"
 
-#include <iterator>
 #include <memory>
-#include <vector>
+
+#include "plugin3d/model/core/k_general.h"
 
 IMPLEMENT_TCLASS(TKEventManager, TObject)
-
-namespace {
-// The managers muted on this thread (TKThreadMute); the count alone is read on every
-// notification.
-thread_local int t_mutedCount = 0;
-thread_local std::vector<const TKEventManager*> t_muted;
-
-bool MutedOnThisThread(const TKEventManager* events)
-{
-    for (const TKEventManager* muted : t_muted)
-        if (muted == events) return true;
-    return false;
-}
-}  // namespace
 
 TKThreadMute::TKThreadMute(TKEventManager* events) : m_events(events)
 {
     if (!events) return;
-    t_muted.push_back(events);
-    ++t_mutedCount;
+    m_outer = static_cast<TKThreadMute*>(GetThreadValue(TKThreadValue::Mutes));
+    SetThreadValue(TKThreadValue::Mutes, this);
 }
 
 TKThreadMute::~TKThreadMute()
 {
     if (!m_events) return;
-    for (auto it = t_muted.rbegin(); it != t_muted.rend(); ++it)
-        if (*it == m_events) {
-            t_muted.erase(std::next(it).base());
-            break;
+    // Scopes end innermost first; the walk only keeps the chain whole should one not.
+    auto* innermost = static_cast<TKThreadMute*>(GetThreadValue(TKThreadValue::Mutes));
+    if (innermost == this) {
+        SetThreadValue(TKThreadValue::Mutes, m_outer);
+        return;
+    }
+    for (TKThreadMute* mute = innermost; mute; mute = mute->m_outer)
+        if (mute->m_outer == this) {
+            mute->m_outer = m_outer;
+            return;
         }
-    --t_mutedCount;
+}
+
+bool TKThreadMute::Holds(const TKEventManager* events)
+{
+    for (auto* mute = static_cast<const TKThreadMute*>(GetThreadValue(TKThreadValue::Mutes)); mute;
+         mute = mute->m_outer)
+        if (mute->m_events == events) return true;
+    return false;
 }
 
 // A table is never changed once published, except that a removed entry's code is cleared
@@ -162,9 +161,9 @@ int TKEventManager::Count() const
 void TKEventManager::Notify(TObject* sender, int code, std::intptr_t param)
 {
     if (m_muted.load(std::memory_order_relaxed)) return;
-    if (t_mutedCount > 0 && MutedOnThisThread(this)) return;
     // Nobody listens: nothing to walk, nothing to count (most bases and items of a scene).
     if (!m_table.load(std::memory_order_acquire)) return;
+    if (TKThreadMute::Holds(this)) return;
     m_notifying.fetch_add(1, std::memory_order_seq_cst);
     if (const Table* table = m_table.load(std::memory_order_seq_cst)) {
         for (int i = 0; i < table->count; ++i) {

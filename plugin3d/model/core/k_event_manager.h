@@ -67,6 +67,7 @@ private:
 /// Mutes an event manager for the calling thread, for a scope: what this thread raises
 /// through it is not sent, what other threads raise still is. A change applied on a job's
 /// thread so stays quiet without hiding the user's changes made meanwhile. Null mutes nothing.
+/// A thread's mutes form a chain from the innermost, held in its TKThreadValue::Mutes.
 class TKThreadMute {
 public:
     explicit TKThreadMute(TKEventManager* events);
@@ -74,6 +75,10 @@ public:
     TKThreadMute(const TKThreadMute&) = delete;
     TKThreadMute& operator=(const TKThreadMute&) = delete;
 
+    /// Whether a mute of the calling thread holds events.
+    static bool Holds(const TKEventManager* events);
+
 private:
     TKEventManager* m_events;
+    TKThreadMute* m_outer = nullptr;
 };

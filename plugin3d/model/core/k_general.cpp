@@ -1,8 +1,10 @@
 #include "plugin3d/model/core/k_general.h"
 
 #include <thread>
+#include <utility>
 
 #include "platform/forms/exceptions.h"
+#include "platform/last_error.h"
 #include "plugin3d/model/core/k_objects_list.h"
 
 namespace {
@@ -11,10 +13,26 @@ namespace {
 CRITICAL_SECTION g_treeLock;
 std::atomic<std::uint64_t> g_changeObjects{0};
 std::atomic<TKObjectsList*> g_lists{nullptr};
-thread_local const std::atomic<bool>* t_jobStop = nullptr;
+// The platform's slots of the per-thread values while the unit runs (see TKThreadValue).
+DWORD g_threadSlots[kTKThreadValues] = {TLS_OUT_OF_INDEXES, TLS_OUT_OF_INDEXES};
+
+void FreeThreadSlots()
+{
+    for (DWORD& slot : g_threadSlots)
+        if (slot != TLS_OUT_OF_INDEXES) TlsFree(std::exchange(slot, TLS_OUT_OF_INDEXES));
+}
 
 void StartGeneral()
 {
+    for (DWORD& slot : g_threadSlots) {
+        slot = TlsAlloc();
+        if (slot == TLS_OUT_OF_INDEXES) {
+            const DWORD error = GetLastError();
+            FreeThreadSlots();
+            SetLastError(error);
+            RaiseLastOSError();
+        }
+    }
     g_changeObjects = 0;
     g_lists = TKObjectsList::NewNamed("Global List of KObjectsList");
 }
@@ -22,6 +40,7 @@ void StartGeneral()
 void EndGeneral()
 {
     FreeObject(g_lists.exchange(nullptr));
+    FreeThreadSlots();
     // The platform makes the lock again should a tree outlive the unit.
     DeleteCriticalSection(&g_treeLock);
 }
@@ -33,7 +52,7 @@ const TUnitInfo kKGeneralUnit{"KGeneral", StartGeneral, EndGeneral};
 void EnterSection(CRITICAL_SECTION& section)
 {
     if (TryEnterCriticalSection(&section)) return;
-    const std::atomic<bool>* stop = t_jobStop;
+    const auto* stop = CurrentJobStop();
     if (!stop) {
         EnterCriticalSection(&section);
         return;
@@ -54,19 +73,29 @@ void EnterSectionWaiting(CRITICAL_SECTION& section)
     EnterCriticalSection(&section);
 }
 
-TKJobScope::TKJobScope(const std::atomic<bool>* stop) : m_previous(t_jobStop)
+void* GetThreadValue(TKThreadValue which)
 {
-    t_jobStop = stop;
+    return TlsGetValue(g_threadSlots[static_cast<int>(which)]);
+}
+
+void SetThreadValue(TKThreadValue which, void* value)
+{
+    TlsSetValue(g_threadSlots[static_cast<int>(which)], value);
+}
+
+TKJobScope::TKJobScope(const std::atomic<bool>* stop) : m_previous(CurrentJobStop())
+{
+    SetThreadValue(TKThreadValue::JobStop, const_cast<std::atomic<bool>*>(stop));
 }
 
 TKJobScope::~TKJobScope()
 {
-    t_jobStop = m_previous;
+    SetThreadValue(TKThreadValue::JobStop, const_cast<std::atomic<bool>*>(m_previous));
 }
 
 const std::atomic<bool>* CurrentJobStop()
 {
-    return t_jobStop;
+    return static_cast<const std::atomic<bool>*>(GetThreadValue(TKThreadValue::JobStop));
 }
 
 CRITICAL_SECTION& TreeLock()

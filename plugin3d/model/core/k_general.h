@@ -50,6 +50,15 @@ private:
 using TKSectionGuard = TKBasicSectionGuard<TKEnter::GivingUp>;
 using TKWaitingSectionGuard = TKBasicSectionGuard<TKEnter::Waiting>;
 
+/// The model's per-thread values. They live in the platform's per-thread slots, taken while
+/// unit KGeneral runs: the library keeps no per-thread storage of its own, which would stay
+/// behind in every thread that touched it once the library is unloaded. Outside the unit's
+/// run every value reads null and setting one does nothing.
+enum class TKThreadValue { JobStop, Mutes };
+constexpr int kTKThreadValues = 2;
+void* GetThreadValue(TKThreadValue which);
+void SetThreadValue(TKThreadValue which, void* value);
+
 /// Marks the calling thread, for the scope, as running a job whose stop request is stop.
 class TKJobScope {
 public:

@@ -4,6 +4,7 @@
 
 #include <atomic>
 #include <thread>
+#include <vector>
 
 #include "platform/kernel/pause_gate.h"
 #include "platform/last_error.h"
@@ -103,7 +104,10 @@ TEST(ThreadsTest, SuspendedStartWaitAndExitCode)
     EXPECT_EQ(code, STILL_ACTIVE);
     EXPECT_EQ(ResumeThread(thread), 1u);
     EXPECT_EQ(WaitForSingleObject(thread, kShort), WAIT_TIMEOUT);
-    EXPECT_EQ(SuspendThread(thread), static_cast<DWORD>(-1));  // running threads pause at a gate instead
+    // Running from its resume on, even before the system schedules it: running threads pause
+    // at a gate instead.
+    EXPECT_EQ(SuspendThread(thread), static_cast<DWORD>(-1));
+    EXPECT_EQ(GetLastError(), ERROR_NOT_SUPPORTED);
     SetEvent(go);
     EXPECT_EQ(WaitForSingleObject(thread, kGenerous), WAIT_OBJECT_0);
     EXPECT_TRUE(GetExitCodeThread(thread, &code));
@@ -163,6 +167,46 @@ TEST(ThreadsTest, TickCountMovesForward)
     const ULONGLONG before = GetTickCount64();
     Sleep(2);
     EXPECT_GE(GetTickCount64(), before);
+}
+
+// Each thread sees its own value; a free clears every thread's value, so an index handed out
+// again starts null everywhere (a library loaded again must not find its old pointers).
+TEST(ThreadSlots, ValuesArePerThreadAndAFreeClearsThemAll)
+{
+    const DWORD index = TlsAlloc();
+    ASSERT_NE(index, TLS_OUT_OF_INDEXES);
+    int mine = 0;
+    int theirs = 0;
+    EXPECT_EQ(TlsGetValue(index), nullptr);
+    EXPECT_EQ(GetLastError(), ERROR_SUCCESS);
+    ASSERT_TRUE(TlsSetValue(index, &mine));
+    std::thread other([&] {
+        EXPECT_EQ(TlsGetValue(index), nullptr);
+        EXPECT_TRUE(TlsSetValue(index, &theirs));
+        EXPECT_EQ(TlsGetValue(index), &theirs);
+    });
+    other.join();
+    EXPECT_EQ(TlsGetValue(index), &mine);
+
+    ASSERT_TRUE(TlsFree(index));
+    EXPECT_EQ(TlsGetValue(index), nullptr);
+    EXPECT_EQ(GetLastError(), ERROR_INVALID_PARAMETER);
+    EXPECT_FALSE(TlsSetValue(index, &mine));
+    EXPECT_FALSE(TlsFree(index));
+    EXPECT_EQ(TlsAlloc(), index);  // the lowest free index
+    EXPECT_EQ(TlsGetValue(index), nullptr);
+    EXPECT_TRUE(TlsFree(index));
+    EXPECT_EQ(TlsGetValue(TLS_OUT_OF_INDEXES), nullptr);
+    EXPECT_EQ(GetLastError(), ERROR_INVALID_PARAMETER);
+}
+
+TEST(ThreadSlots, RunningOutIsAnError)
+{
+    std::vector<DWORD> taken;
+    for (DWORD index; (index = TlsAlloc()) != TLS_OUT_OF_INDEXES;) taken.push_back(index);
+    EXPECT_EQ(GetLastError(), ERROR_NO_MORE_ITEMS);
+    EXPECT_EQ(taken.size(), TLS_MINIMUM_AVAILABLE);
+    for (DWORD index : taken) EXPECT_TRUE(TlsFree(index));
 }
 
 TEST(PauseGateTest, WorkerStopsAtItsCheckpointUntilResumed)
