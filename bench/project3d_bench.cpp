@@ -140,12 +140,10 @@ void BuildLargeScene(TKelvora3DProject& project)
     project.EndSceneEdit(0);
 }
 
-// The light depository's class, and the ties model's, which the model does not enter in
-// "Classes" yet, so that a load can make them.
+// The light depository's class, so that a load can make it.
 struct DepositoryRegistration {
     DepositoryRegistration()
     {
-        RegisterClassBranch(TKTiesConstruction3D::StaticClass());
         RegisterClassBranch(BenchLightDepository::StaticClass());
         RegisterDepositoryClass(BenchLightDepository::StaticClass(), TKPointSpringLight3D::StaticClass());
     }
@@ -153,7 +151,6 @@ struct DepositoryRegistration {
     {
         UnregisterDepositoryClass(BenchLightDepository::StaticClass(), TKPointSpringLight3D::StaticClass());
         UnregisterClassBranch(BenchLightDepository::StaticClass());
-        UnregisterClassBranch(TKTiesConstruction3D::StaticClass());
     }
 };
 

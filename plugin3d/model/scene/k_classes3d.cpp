@@ -8,12 +8,13 @@
 #include "plugin3d/model/scene/k_diffuse_reflection.h"
 #include "plugin3d/model/scene/k_eye_system3d.h"
 #include "plugin3d/model/scene/k_lights3d.h"
+#include "plugin3d/model/scene/k_point_constructions.h"
 
 namespace {
 
 struct TRegisteredClass {
     TClass (*cls)();
-    const char* caption;
+    const char* caption;    ///< null for a class only files name (no caption, never offered)
     TClass (*offeredBy)();  ///< the list whose "New" menu offers the class, or null
 };
 
@@ -23,6 +24,10 @@ const TRegisteredClass kClasses[] = {
     {&TKFlatSpringLight3D::StaticClass, "Flat Spring Light", &TKCustomLightSystem3DList::StaticClass},
     {&TKPointSpringLight3D::StaticClass, "Point Spring Light", &TKCustomLightSystem3DList::StaticClass},
     {&TKSimpleDiffuseReflection::StaticClass, "Simple Diffuse Reflection", nullptr},
+    // Point sets and tie models are made by code (the navigator's models), but a project may
+    // hold them: the stream makes them by class when it loads one.
+    {&TKCustomPointConstruction3D::StaticClass, nullptr, nullptr},
+    {&TKTiesConstruction3D::StaticClass, nullptr, nullptr},
 };
 
 }  // namespace
@@ -31,7 +36,7 @@ void RegisterKClasses3D()
 {
     for (const TRegisteredClass& c : kClasses) {
         RegisterClassBranch(c.cls());
-        RegisterClassCaption(c.cls(), c.caption);
+        if (c.caption) RegisterClassCaption(c.cls(), c.caption);
         if (c.offeredBy) RegisterStandardSubItem(c.offeredBy(), c.caption, c.cls());
     }
 }

@@ -11,7 +11,9 @@
 #include "plugin3d/model/scene/k_diffuse_reflection.h"
 #include "plugin3d/model/scene/k_lights3d.h"
 #include "plugin3d/model/scene/k_point_constructions.h"
+#include "tests/plugin3d/model/scene/project3d_test_support.h"
 #include "tests/plugin3d/model/scene/scene_test_support.h"
+#include "tests/support/test_environment.h"
 
 namespace {
 
@@ -366,6 +368,53 @@ TEST(TiesConstruction3D, ARoundTripDrawsTheSame)
             EXPECT_EQ(scene.ds->primitives[p].v[v].c1, drawn[p].v[v].c1);
             EXPECT_EQ(scene.ds->primitives[p].smooth, drawn[p].smooth);
         }
+}
+
+// A project holding a tie model and a point set saves them and loads them back as they were:
+// the stream knows both classes.
+TEST(TiesConstruction3D, AProjectFileKeepsTieModelsAndPointSets)
+{
+    auto model = ModelFrom(kModel);
+    model->SetName("Dial");
+    model->SetTieMask(6);
+    TOwned<TKCustomPointConstruction3D> cloud(TKCustomPointConstruction3D::New());
+    cloud->Assign(model.get());
+    cloud->SetName("Cloud");
+    Scene scene;
+    scene.Draw(*model);
+    const std::string modelDraws = scene.ds->Kinds();
+    scene.Draw(*cloud);
+    const std::string cloudDraws = scene.ds->Kinds();
+
+    auto project = NewProject();
+    project->AddObject(nullptr, model.release());
+    project->AddObject(nullptr, cloud.release());
+    tarvenix::test::TempDir dir;
+    project->SaveToFile(dir.File("points.ktp"));
+    auto loaded = NewProject();
+    loaded->LoadFromFile(dir.File("points.ktp"));
+    ASSERT_TRUE(WaitForImages(*loaded));
+
+    ASSERT_EQ(loaded->Objects()->Count(), 2);
+    auto* dial = ObjectAs<TKTiesConstruction3D>(loaded->Objects()->GetItem(0));
+    ASSERT_NE(dial, nullptr);
+    EXPECT_EQ(dial->Name(), "Dial");
+    EXPECT_EQ(TiesOf(*dial), "p0 l01 t012");
+    EXPECT_EQ(dial->TieMask(), 6);
+    scene.Draw(*dial);
+    EXPECT_EQ(scene.ds->Kinds(), modelDraws);
+
+    auto* points = ObjectAs<TKCustomPointConstruction3D>(loaded->Objects()->GetItem(1));
+    ASSERT_NE(points, nullptr);
+    EXPECT_EQ(ObjectAs<TKTiesConstruction3D>(points), nullptr);
+    EXPECT_EQ(points->Name(), "Cloud");
+    ASSERT_EQ(points->PointCount(), 3);
+    const TVector3S second = points->GetPoint(1)->Position, third = points->GetPoint(2)->Color;
+    EXPECT_EQ(second.x, 1.5f);
+    EXPECT_EQ(third.y, 1.0f);
+    EXPECT_EQ(third.x, 0.0f);
+    scene.Draw(*points);
+    EXPECT_EQ(scene.ds->Kinds(), cloudDraws);
 }
 
 TEST(TiesConstruction3D, CountsARecordCannotHoldAreRefused)
