@@ -24,32 +24,18 @@
 #include "plugin3d/model/scene/k_lights3d.h"
 #include "plugin3d/model/scene/k_surface3d.h"
 #include "tests/plugin3d/model/render/bitmap_picture.h"
+#include "tests/plugin3d/model/scene/scene_pictures.h"
 #include "tests/support/test_environment.h"
 #include "tests/support/ui_helpers.h"
 
 namespace {
 
+using kelvora::test::FrameAlong;
+using kelvora::test::FromColumns;
 using tarvenix::test::TempDir;
 
 constexpr int kGrid = 256;
 constexpr int kWidth = 400, kHeight = 300;
-
-TMatrix3D FromColumns(const TVector3D& a, const TVector3D& b, const TVector3D& c)
-{
-    return TMatrix3D{{a.x, b.x, c.x, a.y, b.y, c.y, a.z, b.z, c.z}};
-}
-
-// A right-handed frame whose x axis points along x (lights shine along their x axis).
-TMatrix3D FrameAlong(TVector3D x)
-{
-    VectorNormalize(x, x);
-    TVector3D up{0, 0, 1}, y, z;
-    if (std::abs(x.z) > 0.9) up = {0, 1, 0};
-    VectorCross(up, x, y);
-    VectorNormalize(y, y);
-    VectorCross(x, y, z);
-    return FromColumns(x, y, z);
-}
 
 // The float layer: a smooth hill on a ramp rising along the rows, written by the suite's
 // own writer.
