@@ -10,9 +10,6 @@
 
 #include "platform/controls/tree_ctrl.h"
 #include "platform/forms/comctrls.h"
-#include "platform/forms/image_list.h"
-#include "platform/gdi/dc.h"
-#include "platform/gdi/gdi_objects.h"
 #include "plugin3d/forms/class_glyphs.h"
 #include "plugin3d/forms/k_administrator.h"
 #include "plugin3d/forms/k_new_dialog.h"
@@ -27,6 +24,7 @@
 #include "plugin3d/model/scene/k_lights3d.h"
 #include "plugin3d/model/scene/k_project3d.h"
 #include "plugin3d/model/scene/k_surface3d.h"
+#include "tests/plugin3d/model/core/glyph_picture.h"
 #include "tests/support/modal_responder.h"
 #include "tests/support/ui_helpers.h"
 
@@ -37,24 +35,10 @@ using tarvenix::test::SaveTestOutput;
 
 namespace {
 
-/// The 64-pixel glyph of cls as an image, its clear pixels black as lists show them.
+/// The 64-pixel glyph of cls as the lists show it; null when it has none.
 QImage GlyphPicture(TClass cls)
 {
-    const std::int32_t id = GetClassGlyphIndex(64, cls);
-    if (id <= 0) return {};
-    CBitmap picture;
-    if (!GlyphImageList(64)->GetBitmap(GlyphImageIndex(id), &picture)) return {};
-    CDC dc;
-    if (!dc.CreateCompatibleDC(nullptr)) return {};
-    CBitmap* previous = dc.SelectObject(&picture);
-    QImage image(64, 64, QImage::Format_RGB32);
-    for (int y = 0; y < 64; ++y)
-        for (int x = 0; x < 64; ++x) {
-            const COLORREF c = dc.GetPixel(x, y);
-            image.setPixel(x, y, qRgb(GetRValue(c), GetGValue(c), GetBValue(c)));
-        }
-    dc.SelectObject(previous);
-    return image;
+    return kelvora::test::GlyphPicture64(GetClassGlyphIndex(64, cls));
 }
 
 }  // namespace
