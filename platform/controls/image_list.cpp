@@ -9,6 +9,7 @@
 #include "platform/gdi/gdi_objects.h"
 #include "platform/qt_types_internal.h"
 #include "platform/resources/resources.h"
+#include "platform/system_metrics.h"
 
 // The list's state, kept out of the header so that users of the list need no Qt.
 struct CImageList::Images {
@@ -173,12 +174,22 @@ BOOL CImageList::Draw(CDC* pDC, int nImage, POINT pt, UINT nStyle) const
 {
     if (!pDC || !pDC->GetSafeHdc() || nImage < 0 || nImage >= GetImageCount()) return FALSE;
     const Images& l = *m_images;
-    const int cx = l.cx, cy = l.cy;
-    const QImage& image = l.images[static_cast<std::size_t>(nImage)];
     if (l.background != CLR_NONE && !(nStyle & ILD_TRANSPARENT)) {
-        const CRect cell(pt.x, pt.y, pt.x + cx, pt.y + cy);
+        const CRect cell(pt.x, pt.y, pt.x + l.cx, pt.y + l.cy);
         pDC->FillSolidRect(&cell, l.background);
     }
+    return DrawMasked(pDC, l.images[static_cast<std::size_t>(nImage)], pt);
+}
+
+BOOL CImageList::DrawDisabled(CDC* pDC, int nImage, POINT pt) const
+{
+    if (!pDC || !pDC->GetSafeHdc() || nImage < 0 || nImage >= GetImageCount()) return FALSE;
+    return DrawMasked(pDC, DisabledImage(m_images->images[static_cast<std::size_t>(nImage)]), pt);
+}
+
+BOOL CImageList::DrawMasked(CDC* pDC, const QImage& image, POINT pt)
+{
+    const int cx = image.width(), cy = image.height();
     // The classic masked copy: AND with a mask (white where transparent) clears the opaque
     // pixels, then OR puts the picture (black where transparent) into them.
     std::vector<std::uint32_t> mask(static_cast<std::size_t>(cx) * static_cast<std::size_t>(cy));
@@ -209,4 +220,23 @@ BOOL CImageList::Draw(CDC* pDC, int nImage, POINT pt, UINT nStyle) const
         if (bitmap) DeleteObject(reinterpret_cast<HGDIOBJ>(bitmap));
     }
     return ok;
+}
+
+QImage DisabledImage(const QImage& image)
+{
+    QImage out(image.size(), QImage::Format_ARGB32);
+    out.fill(Qt::transparent);
+    const QColor shadow = platform::ToQColor(GetSysColor(COLOR_BTNSHADOW));
+    const QColor light = platform::ToQColor(GetSysColor(COLOR_BTNHIGHLIGHT));
+    const QImage src = image.convertToFormat(QImage::Format_ARGB32);
+    for (int y = 0; y < src.height(); ++y)
+        for (int x = 0; x < src.width(); ++x) {
+            const QRgb px = src.pixel(x, y);
+            if (qAlpha(px) < 128) continue;
+            if (qGray(px) > 192) continue;  // light parts vanish
+            out.setPixelColor(x, y, shadow);
+            if (x + 1 < src.width() && y + 1 < src.height() && qAlpha(out.pixel(x + 1, y + 1)) == 0)
+                out.setPixelColor(x + 1, y + 1, light);
+        }
+    return out;
 }

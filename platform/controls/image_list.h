@@ -67,6 +67,9 @@ public:
     BOOL Draw(QPainter& painter, int nImage, POINT pt, UINT nStyle) const;
     /// The same on a device context: masked pixels leave what the DC shows.
     BOOL Draw(CDC* pDC, int nImage, POINT pt, UINT nStyle) const;
+    /// Draws image nImage greyed out (DisabledImage) on a device context, as a disabled
+    /// button shows a picture that has no disabled one of its own.
+    BOOL DrawDisabled(CDC* pDC, int nImage, POINT pt) const;
     /// Image nImage as stored (ARGB32; transparent where masked). Null for a bad index.
     QImage GetImage(int nImage) const;
     /// A new icon of image nImage (masked pixels clear); the caller frees it with
@@ -75,5 +78,11 @@ public:
 
 private:
     struct Images;
+    static BOOL DrawMasked(CDC* pDC, const QImage& image, POINT pt);
     std::unique_ptr<Images> m_images;
 };
+
+/// The image greyed out, as disabled buttons show it: the shape of its darker opaque pixels
+/// in the button shadow colour, embossed by a highlight one pixel down and right; light
+/// parts vanish.
+PLATFORM_API QImage DisabledImage(const QImage& image);

@@ -470,7 +470,9 @@ QWidget* CListCtrl::CreateWidget(const CREATESTRUCT& cs, QWidget* parentWidget)
     const bool report = (style & LVS_TYPEMASK) == LVS_REPORT;
     list->setHeaderHidden(!report || (style & LVS_NOCOLUMNHEADER));
     list->header()->setSectionsClickable(!(style & LVS_NOSORTHEADER));
-    list->header()->setStretchLastSection(false);
+    // Without columns of its own (list and small-icon modes) the one column spans the view,
+    // so that labels are cut only where the control ends.
+    list->header()->setStretchLastSection(!report);
     list->setColumnCount(report ? 0 : 1);
     list->setSelectionMode((style & LVS_SINGLESEL) ? QAbstractItemView::SingleSelection
                                                    : QAbstractItemView::ExtendedSelection);

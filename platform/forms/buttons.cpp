@@ -221,7 +221,12 @@ void TSpeedButton::Paint()
     }
     if (hasGlyph) {
         const int index = !Enabled() ? 1 : m_state == bsDown ? 2 : m_state == bsExclusive ? 3 : 0;
-        m_glyphs->Draw(dc, glyphAt.x, glyphAt.y, index < m_glyphs->Count() ? index : 0);
+        if (index < m_glyphs->Count())
+            m_glyphs->Draw(dc, glyphAt.x, glyphAt.y, index);
+        else if (!Enabled())  // no disabled picture of its own: the up one greyed out
+            m_glyphs->DrawDisabled(dc, glyphAt.x, glyphAt.y, 0);
+        else
+            m_glyphs->Draw(dc, glyphAt.x, glyphAt.y, 0);
     }
     if (!caption.empty()) {
         canvas->Brush()->SetStyle(bsClear);

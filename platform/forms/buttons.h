@@ -20,7 +20,8 @@ class PLATFORM_API TSpeedButton : public TGraphicControl {
     bool Flat() const { return m_flat; }
     void SetFlat(bool flat);
     /// The picture: NumGlyphs pictures side by side (up, disabled, pressed, down); the colour
-    /// of its bottom-left pixel is transparent.
+    /// of its bottom-left pixel is transparent. Without a disabled picture a disabled button
+    /// shows the up picture greyed out.
     TBitmap* Glyph() const { return m_glyph; }
     void SetGlyph(TBitmap* glyph);
     int NumGlyphs() const { return m_numGlyphs; }

@@ -554,5 +554,10 @@ void TBitmap::Assign(TPersistent* source)
     if (!other) return TPersistent::Assign(source);
     if (other == this) return;
     SetSize(other->Width(), other->Height());
-    if (!Empty()) Canvas()->Draw(0, 0, other);
+    if (Empty()) return;
+    Canvas()->Draw(0, 0, other);
+    // The picture leaves the canvas's DC so that listeners can read it, and they hear of the
+    // copy: SetSize only told them of a blank picture.
+    ReleaseCanvas();
+    Changed();
 }

@@ -49,6 +49,11 @@ bool TImageList::Draw(CDC* dc, int x, int y, int index) const
     return dc && m_list->Draw(dc, index, POINT{x, y}, ILD_TRANSPARENT);
 }
 
+bool TImageList::DrawDisabled(CDC* dc, int x, int y, int index) const
+{
+    return dc && m_list->DrawDisabled(dc, index, POINT{x, y});
+}
+
 bool TImageList::GetBitmap(int index, CBitmap* image) const
 {
     if (!image || index < 0 || index >= Count()) return false;

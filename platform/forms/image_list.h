@@ -31,6 +31,8 @@ class PLATFORM_API TImageList : public TComponent {
     /// Draws picture index with its top-left corner at (x, y); transparent pixels leave
     /// what the DC shows. False for a bad index.
     bool Draw(CDC* dc, int x, int y, int index) const;
+    /// The same, the picture greyed out as a disabled control shows it.
+    bool DrawDisabled(CDC* dc, int x, int y, int index) const;
     /// Copies picture index into image, made anew at the picture size; transparent pixels
     /// become black. False for a bad index.
     bool GetBitmap(int index, CBitmap* image) const;

@@ -24,26 +24,6 @@ void Draw3dFrame(QPainter& p, const QRect& r, const QColor& topLeft, const QColo
     p.drawLine(r.right(), r.top(), r.right(), r.bottom());
 }
 
-/// The image greyed out, as disabled buttons show it: an embossed shape of the non-background pixels.
-QImage Disabled(const QImage& image)
-{
-    QImage out(image.size(), QImage::Format_ARGB32);
-    out.fill(Qt::transparent);
-    const QColor shadow = platform::SysColour(COLOR_BTNSHADOW);
-    const QColor light = platform::SysColour(COLOR_BTNHIGHLIGHT);
-    const QImage src = image.convertToFormat(QImage::Format_ARGB32);
-    for (int y = 0; y < src.height(); ++y)
-        for (int x = 0; x < src.width(); ++x) {
-            const QRgb px = src.pixel(x, y);
-            if (qAlpha(px) < 128) continue;
-            if (qGray(px) > 192) continue;  // light parts vanish
-            out.setPixelColor(x, y, shadow);
-            if (x + 1 < src.width() && y + 1 < src.height() && qAlpha(out.pixel(x + 1, y + 1)) == 0)
-                out.setPixelColor(x + 1, y + 1, light);
-        }
-    return out;
-}
-
 }  // namespace
 
 // --- CToolBarCtrl -----------------------------------------------------------------------------------
@@ -433,7 +413,7 @@ void CToolBar::OnPaint()
         const CImageList* images = flat && hot && m_hotImages ? m_hotImages : m_images;
         QImage cell = images ? images->GetImage(b.image) : QImage();
         if (!cell.isNull()) {
-            if (!enabled) cell = Disabled(cell);
+            if (!enabled) cell = DisabledImage(cell);
             const int imageWidth = m_sizeButton.cx;
             const int x = q.left() + (imageWidth - cell.width()) / 2 + shift;
             const int y = q.top() + (q.height() - cell.height()) / 2 + shift;

@@ -76,6 +76,22 @@ struct Canvas {
                     if (x + 0.5 >= cuts[i] && x + 0.5 < cuts[i + 1]) Put(x, y, c);
         }
     }
+    /// Fills the disc of radius r round the pixel (cx, cy).
+    constexpr void Disc(int cx, int cy, int r, std::uint32_t c)
+    {
+        for (int y = cy - r; y <= cy + r; ++y)
+            for (int x = cx - r; x <= cx + r; ++x)
+                if ((x - cx) * (x - cx) + (y - cy) * (y - cy) <= r * r + r) Put(x, y, c);
+    }
+    /// The rim of that disc, one pixel wide.
+    constexpr void Circle(int cx, int cy, int r, std::uint32_t c)
+    {
+        for (int y = cy - r; y <= cy + r; ++y)
+            for (int x = cx - r; x <= cx + r; ++x) {
+                const int d = (x - cx) * (x - cx) + (y - cy) * (y - cy);
+                if (d <= r * r + r && d > (r - 1) * (r - 1) + (r - 1)) Put(x, y, c);
+            }
+    }
     /// The outline of the polygon through the N corners.
     template <int N>
     constexpr void Outline(const int (&corners)[N][2], std::uint32_t c)

@@ -8,6 +8,7 @@
 #include "plugin3d/resources/core_glyphs.h"
 #include "plugin3d/resources/form_layouts.h"
 #include "plugin3d/resources/navigator_glyph.h"
+#include "plugin3d/resources/object_glyphs.h"
 #include "plugin3d/resources/record_bar_pictures.h"
 #include "plugin3d/resources/scene_glyphs.h"
 
@@ -28,6 +29,13 @@ constexpr auto kAddPicture = kelvora_art::DrawAddPicture();
 constexpr auto kDeletePicture = kelvora_art::DrawDeletePicture();
 constexpr auto kUpPicture = kelvora_art::DrawArrowPicture(true);
 constexpr auto kDownPicture = kelvora_art::DrawArrowPicture(false);
+constexpr auto kDrawingSystemGlyph = kelvora_art::DrawDrawingSystemGlyph();
+constexpr auto kSurfaceGlyph = kelvora_art::DrawSurfaceGlyph();
+constexpr auto kPointLightGlyph = kelvora_art::DrawPointLightGlyph();
+constexpr auto kAmbientLightGlyph = kelvora_art::DrawAmbientLightGlyph();
+constexpr auto kFlatLightGlyph = kelvora_art::DrawFlatLightGlyph();
+constexpr auto kEyeSystemGlyph = kelvora_art::DrawEyeSystemGlyph();
+constexpr auto kDiffuseReflectionGlyph = kelvora_art::DrawDiffuseReflectionGlyph();
 
 // Glyphs are found by name; the ids only keep them apart in the chain.
 constexpr platform::ImageResource kBitmaps[] = {
@@ -46,6 +54,13 @@ constexpr platform::ImageResource kBitmaps[] = {
     {27102, "DELBITMAP", nullptr, nullptr, kDeletePicture},
     {27103, "UPBITMAP", nullptr, nullptr, kUpPicture},
     {27104, "DOWNBITMAP", nullptr, nullptr, kDownPicture},
+    {27201, "TKDrawingSystem3D_64", nullptr, nullptr, kDrawingSystemGlyph},
+    {27202, "TKSurface3D_64", nullptr, nullptr, kSurfaceGlyph},
+    {27203, "TKPointSpringLight3D_64", nullptr, nullptr, kPointLightGlyph},
+    {27204, "TKAmbientLight3D_64", nullptr, nullptr, kAmbientLightGlyph},
+    {27205, "TKFlatSpringLight3D_64", nullptr, nullptr, kFlatLightGlyph},
+    {27206, "TKEyeSystem3D_64", nullptr, nullptr, kEyeSystemGlyph},
+    {27207, "TKSimpleDiffuseReflection_64", nullptr, nullptr, kDiffuseReflectionGlyph},
 };
 
 constexpr platform::ModuleResources kResources{

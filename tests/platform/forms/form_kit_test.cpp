@@ -691,6 +691,44 @@ TEST_F(FormKit, GraphicControlsTimersAndDialogs)
     EXPECT_FALSE(asked.save);
 }
 
+TEST_F(FormKit, ADisabledSpeedButtonShowsItsGlyphGreyedOut)
+{
+    // A one-picture glyph: a red square on the transparent colour.
+    TOwned<TBitmap> glyph(TBitmap::New());
+    glyph->SetSize(16, 16);
+    glyph->Canvas()->Brush()->SetColor(static_cast<TColor>(RGB(255, 0, 255)));
+    glyph->Canvas()->FillRect(RECT{0, 0, 16, 16});
+    glyph->Canvas()->Brush()->SetColor(static_cast<TColor>(RGB(255, 0, 0)));
+    glyph->Canvas()->FillRect(RECT{3, 3, 13, 13});
+    auto* button = Control<TSpeedButton>("ModeA");
+    button->SetCaption("");
+    button->SetFlat(true);
+    button->SetGlyph(glyph.get());
+    ASSERT_EQ(button->NumGlyphs(), 1);
+    CWnd& status = *Control<TPanel>("StatusPanel")->Window();
+
+    // Counts the red and the button-shadow pixels over the button.
+    const auto count = [&](COLORREF colour) {
+        status.Invalidate();
+        status.UpdateWindow();
+        const QImage shot = tarvenix::test::GrabWindow(status);
+        int n = 0;
+        for (int y = button->Top(); y < button->Top() + button->Height(); ++y)
+            for (int x = button->Left(); x < button->Left() + button->Width(); ++x)
+                n += shot.pixel(x, y) == qRgb(GetRValue(colour), GetGValue(colour), GetBValue(colour));
+        return n;
+    };
+    const COLORREF red = RGB(255, 0, 0), shadow = ColorToRGB(clBtnShadow);
+    EXPECT_EQ(count(red), 100);
+    const int shadowUp = count(shadow);
+    button->SetEnabled(false);
+    EXPECT_EQ(count(red), 0);
+    EXPECT_GE(count(shadow), shadowUp + 100);
+    // Enabled again, it shows its colours again.
+    button->SetEnabled(true);
+    EXPECT_EQ(count(red), 100);
+}
+
 TEST_F(FormKit, ScreenshotOfTheFormWithEveryControl)
 {
     form->UpdateWindow();

@@ -27,7 +27,10 @@ void AnswerEditor(int command, std::function<void(Form&)> act, const std::string
     Responder().AnswerDialogCommand(command).Doing([act, shot](CWnd& window) {
         auto* form = dynamic_cast<Form*>(&window);
         ASSERT_NE(form, nullptr);
-        if (!shot.empty()) EXPECT_FALSE(SaveTestOutput(GrabWindow(*form), shot).empty());
+        if (!shot.empty()) {
+            tarvenix::test::PumpEvents();  // the dialog becomes the active window, as users see it
+            EXPECT_FALSE(SaveTestOutput(GrabWindow(*form), shot).empty());
+        }
         if (act) act(*form);
     });
 }

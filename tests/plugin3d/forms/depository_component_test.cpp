@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+#include "platform/controls/list_ctrl.h"
+#include "platform/forms/comctrls.h"
 #include "platform/forms/extctrls.h"
 #include "platform/forms/forms.h"
 #include "platform/forms/stdctrls.h"
@@ -108,6 +110,12 @@ TEST_F(RecordBar, EmptyShowsAllDrawingsAndAddMakesANamedRecord)
     EXPECT_EQ(bar->CurrentRecord(), 2);
     EXPECT_EQ(Enabled(), (std::vector<bool>{false, false, false, true, true, false}));
     EXPECT_FALSE(SaveTestOutput(GrabWindow(*form), "kelvora-record-bar").empty());
+    // Record names have the list's whole width, not a narrow column that cuts them short.
+    auto* recordWindow = static_cast<CListCtrl*>(bar->RecordList->Window());
+    CRect item, client;
+    ASSERT_TRUE(recordWindow->GetItemRect(0, &item, LVIR_BOUNDS));
+    recordWindow->GetClientRect(&client);
+    EXPECT_GE(item.Width(), client.Width() - 4);
 
     // Deleting the last of three selects the new last one; deleting the only one leaves none.
     bar->RecordDeleteBtn->Click();

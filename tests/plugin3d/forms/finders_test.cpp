@@ -20,6 +20,7 @@
 #include "tests/support/ui_helpers.h"
 
 using tarvenix::test::GrabWindow;
+using tarvenix::test::PumpEvents;
 using tarvenix::test::Responder;
 using tarvenix::test::SaveTestOutput;
 
@@ -35,7 +36,11 @@ void AnswerPicker(int command, std::function<void(Form&)> act, const std::string
     Responder().AnswerDialogCommand(command).Doing([act, shot](CWnd& window) {
         auto* form = dynamic_cast<Form*>(&window);
         ASSERT_NE(form, nullptr);
-        if (!shot.empty()) EXPECT_FALSE(SaveTestOutput(GrabWindow(*form), shot).empty());
+        if (!shot.empty()) {
+            PumpEvents();  // the dialog becomes the active window, as the user sees it
+            EXPECT_TRUE(form->KFlatCaption1->Active());
+            EXPECT_FALSE(SaveTestOutput(GrabWindow(*form), shot).empty());
+        }
         if (act) act(*form);
     });
 }

@@ -111,6 +111,24 @@ void ExpectNear(const TVector3D& a, const TVector3D& b, double tolerance)
     EXPECT_NEAR(a.z, b.z, tolerance);
 }
 
+TEST(NavigatorForm, BasisNamesShowWholeBeforeTheirPickButtons)
+{
+    NavigatorWorld w;
+    w.Open();
+    w.Pick();
+    // Names as users give them; the labels size to their text and must end before the
+    // "..." buttons that would cover them.
+    for (const char* name : {"Master Camera", "Camera over the hill", "Surface basis 12"}) {
+        w.master->Basis()->SetName(name);
+        w.slave->Basis()->SetName(name + std::string(" (2)"));
+        EXPECT_EQ(w.nav->MasterLabel->Caption(), name);
+        EXPECT_EQ(w.nav->SlaveLabel->Caption(), name + std::string(" (2)"));
+        EXPECT_LE(w.nav->MasterLabel->Left() + w.nav->MasterLabel->Width(), w.nav->MasterBtn->Left()) << name;
+        EXPECT_LE(w.nav->SlaveLabel->Left() + w.nav->SlaveLabel->Width(), w.nav->SlaveBtn->Left()) << name;
+    }
+    EXPECT_FALSE(SaveTestOutput(GrabWholeWindow(*w.nav), "kelvora-navigator-names").empty());
+}
+
 TEST(NavigatorForm, ShowsTheSlaveInTheMastersAxesAndWritesTypedValuesOnApply)
 {
     NavigatorWorld w;

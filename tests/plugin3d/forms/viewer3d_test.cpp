@@ -232,6 +232,7 @@ TEST(Viewer3D, TheCameraPickerBindsThePickedCameraAndNothingForOtherNodes)
         EXPECT_EQ(form->KFlatCaption1->Caption(), "Select Camera");
         ASSERT_NE(form->TreeView1->Selected(), nullptr);
         EXPECT_EQ(form->TreeView1->Selected()->Text(), "Left eye");
+        PumpEvents();  // the dialog becomes the active window, as users see it
         EXPECT_FALSE(SaveTestOutput(GrabWindow(*form), "kelvora-select-camera").empty());
         form->TreeView1->SetSelected(
             FindNodeByData(static_cast<TObject*>(form->Root()->FindDataInTree(TKData::OfObject(right))),

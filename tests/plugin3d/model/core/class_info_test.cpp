@@ -11,6 +11,7 @@
 #include "platform/gdi/gdi_objects.h"
 #include "plugin3d/model/core/k_form_links.h"
 #include "plugin3d/model/core/k_interfaces.h"
+#include "tests/plugin3d/model/core/glyph_picture.h"
 #include "tests/plugin3d/model/core/project_test_support.h"
 #include "tests/support/ui_helpers.h"
 
@@ -159,18 +160,8 @@ TEST_F(ClassInfo, ClassGlyphsAreLoadedFromThePluginsResources)
 
     // The picture as the lists show it: its clear background drawn as black (masked), the
     // page white.
-    CBitmap picture;
-    ASSERT_TRUE(list->GetBitmap(GlyphImageIndex(id), &picture));
-    CDC dc;
-    ASSERT_TRUE(dc.CreateCompatibleDC(nullptr));
-    CBitmap* previous = dc.SelectObject(&picture);
-    QImage image(64, 64, QImage::Format_RGB32);
-    for (int y = 0; y < 64; ++y)
-        for (int x = 0; x < 64; ++x) {
-            const COLORREF c = dc.GetPixel(x, y);
-            image.setPixel(x, y, qRgb(GetRValue(c), GetGValue(c), GetBValue(c)));
-        }
-    dc.SelectObject(previous);
+    const QImage image = kelvora::test::GlyphPicture64(id);
+    ASSERT_FALSE(image.isNull());
     tarvenix::test::SaveTestOutput(image.scaled(256, 256), "kelvora-glyph-TKTemplate_64");
     EXPECT_EQ(image.pixel(0, 63), qRgb(0, 0, 0));
     EXPECT_EQ(image.pixel(63, 0), qRgb(0, 0, 0));

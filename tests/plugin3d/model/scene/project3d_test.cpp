@@ -11,6 +11,7 @@
 #include "platform/forms/exceptions.h"
 #include "platform/registry/registry.h"
 #include <QImage>
+#include <QPainter>
 
 #include "platform/forms/image_list.h"
 #include "platform/gdi/dc.h"
@@ -21,6 +22,7 @@
 #include "plugin3d/model/scene/k_drawing_system3d.h"
 #include "plugin3d/model/scene/k_project_helpers.h"
 #include "tests/plugin3d/model/core/core_test_support.h"
+#include "tests/plugin3d/model/core/glyph_picture.h"
 #include "tests/plugin3d/model/scene/project3d_test_support.h"
 #include "tests/support/test_environment.h"
 #include "tests/support/ui_helpers.h"
@@ -498,22 +500,16 @@ TEST(ProjectRegistration, CaptionSubItemsAndGlyphsOfTheProjectAndTheLists)
                               TKCustomProjectionSystem3DList::StaticClass(),
                               TKCustomLightSystem3DList::StaticClass()};
     QImage strip(64 * int(std::size(classes)), 64, QImage::Format_RGB32);
-    CDC dc;
-    ASSERT_TRUE(dc.CreateCompatibleDC(nullptr));
+    QPainter painter(&strip);
     for (std::size_t k = 0; k < std::size(classes); ++k) {
         const std::int32_t id = GetClassGlyphIndex(64, classes[k]);
         ASSERT_GT(id, 0) << classes[k]->name;
-        CBitmap picture;
-        ASSERT_TRUE(GlyphImageList(64)->GetBitmap(GlyphImageIndex(id), &picture));
-        CBitmap* previous = dc.SelectObject(&picture);
-        for (int y = 0; y < 64; ++y)
-            for (int x = 0; x < 64; ++x) {
-                const COLORREF c = dc.GetPixel(x, y);
-                strip.setPixel(int(k) * 64 + x, y, qRgb(GetRValue(c), GetGValue(c), GetBValue(c)));
-            }
-        dc.SelectObject(previous);
-        EXPECT_EQ(strip.pixel(int(k) * 64, 63), qRgb(0, 0, 0)) << classes[k]->name;
+        const QImage picture = kelvora::test::GlyphPicture64(id);
+        ASSERT_FALSE(picture.isNull()) << classes[k]->name;
+        EXPECT_EQ(picture.pixel(0, 63), qRgb(0, 0, 0)) << classes[k]->name;
+        painter.drawImage(int(k) * 64, 0, picture);
     }
+    painter.end();
     tarvenix::test::SaveTestOutput(strip.scaled(strip.width() * 2, 128), "kelvora-glyphs-project-and-lists");
 }
 
