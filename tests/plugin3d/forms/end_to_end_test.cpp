@@ -14,10 +14,14 @@
 
 #include "platform/controls/tree_ctrl.h"
 #include "platform/forms/comctrls.h"
+#include "platform/forms/stdctrls.h"
 #include "platform/window/modal.h"
 #include "plugin3d/forms/k_administrator.h"
 #include "plugin3d/forms/k_dll_main.h"
+#include "plugin3d/forms/k_finders.h"
 #include "plugin3d/forms/k_new_dialog.h"
+#include "plugin3d/forms/k_surface3d_depository.h"
+#include "plugin3d/forms/k_surface3d_form.h"
 #include "plugin3d/forms/k_tree_mirror.h"
 #include "plugin3d/forms/k_viewer3d.h"
 #include "plugin3d/model/core/k_objects_list.h"
@@ -35,6 +39,7 @@
 
 using tarvenix::test::GrabWindow;
 using tarvenix::test::MouseClick;
+using tarvenix::test::MouseDoubleClick;
 using tarvenix::test::PumpEvents;
 using tarvenix::test::PumpUntil;
 using tarvenix::test::Responder;
@@ -239,6 +244,135 @@ TEST(Plugin3DEndToEnd, ANewUserBuildsALitSceneSavesLoadsAndLeaves)
     TKObjectsList* threads = ThreadsList();
     ASSERT_NE(threads, nullptr);
     EXPECT_EQ(threads->Count(), 0);
+    FinalizeUnits(&kDllMainUnit, 1);
+    fs::remove_all(dir);
+}
+
+// The surface editor's road: a double-click on the surface in the administrator's tree opens
+// its editor; the user sets the grid, spreads X and Y, takes Z from the sample layer and a
+// reflection law, and applies; the progress form runs the job and the viewer shows the
+// surface. Saved with the editor open, the project reopens it on load.
+TEST(Plugin3DEndToEnd, ASurfaceFromTheSampleLayerThroughItsEditor)
+{
+    const fs::path dir = fs::temp_directory_path() / ("kelvora-surface-e2e-" + std::to_string(::getpid()));
+    fs::remove_all(dir);
+    fs::create_directories(dir);
+    InitializeUnits(&kDllMainUnit, 1);
+    DllShowForms();
+    TKAdministrator* admin = DllMainForm()->Administrator();
+    ASSERT_NE(admin, nullptr);
+    ChooseInNewDialog("Projects", "Kelvora 3D Project");
+    admin->NewBtn->Click();
+    auto* project = ObjectAs<TKelvora3DProject>(admin->Project());
+    ASSERT_NE(project, nullptr);
+
+    auto* surface = ObjectAs<TKSurface3D>(MakeObject(*project, TKSurface3D::StaticClass()));
+    ASSERT_NE(surface, nullptr);
+    surface->SetName("Sample relief");
+    auto* ambient = ObjectAs<TKAmbientLight3D>(MakeObject(*project, TKAmbientLight3D::StaticClass()));
+    ambient->SetColor({0.2, 0.2, 0.25});
+    auto* flat = ObjectAs<TKFlatSpringLight3D>(MakeObject(*project, TKFlatSpringLight3D::StaticClass()));
+    flat->Basis()->SetPlacement(Columns({0, 0, -1}, {0, 1, 0}, {1, 0, 0}), {0, 0, 0});
+    flat->UpdateDirection();
+    flat->SetColor(0.6, 0.55, 0.45);
+    auto* camera = ObjectAs<TKEyeSystem3D>(MakeObject(*project, TKEyeSystem3D::StaticClass()));
+    const double s = std::sqrt(0.5);
+    camera->SetScreenDistance(420);
+    camera->Basis()->SetPlacement(Columns({1, 0, 0}, {0, s, s}, {0, s, -s}), {0, -300, 300});
+    admin->TreeView1->SetSelected(nullptr);
+    ChooseInNewDialog("Viewers", "Standart Viewer 3D");
+    admin->NewBtn->Click();
+    ASSERT_EQ(project->ViewerCount(), 1);
+    auto* system = ObjectAs<TKDrawingSystem3D>(project->GetDrawingSystem(0));
+    ASSERT_NE(system, nullptr);
+    system->SetImageSize(320, 240);
+    project->SetViewerCamera(system, camera);
+
+    // A double-click on the surface's node opens its editor.
+    admin->Show();
+    PumpEvents();
+    TKDataBranch* branch = admin->BranchOf(surface);
+    ASSERT_NE(branch, nullptr);
+    branch->SetFlagToRoot(1);
+    admin->RefreshAll();
+    TTreeNode* node =
+        FindNodeByData(static_cast<TObject*>(admin->BranchOf(surface)), admin->TreeView1->Items());
+    ASSERT_NE(node, nullptr);
+    CRect label;
+    static_cast<CTreeCtrl*>(admin->TreeView1->Window())->GetItemRect(node->ItemId(), &label, TRUE);
+    MouseDoubleClick(*admin->TreeView1->Window(), CPoint(label.left + 4, label.CenterPoint().y));
+    auto* depository = ObjectAs<TKSurface3D_Depository>(project->GetDepository(surface));
+    ASSERT_NE(depository, nullptr);
+    TKSurface3DForm* editor = depository->EditorForm();
+    ASSERT_NE(editor, nullptr);
+    PumpEvents();
+    EXPECT_TRUE(editor->Visible());
+
+    // The grid, X and Y spread over -100..100, Z the sample's heights onto 0..40.
+    editor->XEdit->SetText("160");
+    editor->YEdit->SetText("160");
+    for (int slot = 0; slot < 3; ++slot) {
+        editor->LayerList->SetItemIndex(slot);
+        editor->LayerList->OnClick(editor->LayerList);
+        editor->MaxEdit->SetText(slot < 2 ? "100" : "40");
+        editor->MinEdit->SetText(slot < 2 ? "-100" : "0");
+    }
+    editor->FillBox->SetItemIndex(1);
+    Responder().AnswerFile({CString(TARVENIX_SAMPLE_PATH)});
+    editor->FileBtn->Click();
+    EXPECT_EQ(editor->Copy()->Slot(2).LayerIndex, 0);  // the sample holds one layer
+    EXPECT_NE(editor->LayerText->Text(), kNoLayerText);
+    Responder().AnswerDialogCommand(IDOK).Doing([](CWnd& window) {
+        auto* finder = dynamic_cast<TKFinderReflectionForm*>(&window);
+        ASSERT_NE(finder, nullptr);
+        finder->ListBox1->SetItemIndex(1);
+    });
+    editor->ChangeBtn->Click();
+    editor->ApplyBtn->Click();
+    EXPECT_TRUE(editor->Applying());  // the progress form runs the job
+    ASSERT_TRUE(PumpUntil([&] { return !editor->Applying(); }, std::chrono::seconds(120)));
+    ASSERT_EQ(surface->Width(), 160);
+    ASSERT_NE(surface->Reflection(), nullptr);
+
+    TKViewer3D* viewer = ViewerOf(system);
+    ASSERT_NE(viewer, nullptr);
+    viewer->Show();
+    QImage shown;
+    EXPECT_TRUE(PumpUntil(
+        [&] {
+            shown = GrabWindow(*viewer);
+            const QImage picture = shown.copy(0, 24, system->ImageWidth(), system->ImageHeight());
+            return ShowsSomething(picture, picture.pixel(0, 0));
+        },
+        std::chrono::seconds(60)));
+    EXPECT_FALSE(SaveTestOutput(shown, "kelvora-surface-from-sample").empty());
+
+    // Saved with the editor open above the viewer; the load reopens it.
+    editor->Show();
+    PumpEvents();
+    const std::string file = (dir / "surface.ktp").string();
+    admin->SaveProjectToFile(file);
+    ASSERT_TRUE(PumpUntil([&] { return admin->Job() == 0; }, std::chrono::seconds(60)));
+    if (project->Modified()) Responder().AnswerMessageBox(IDNO);
+    admin->LoadProjectFromFile(file);
+    auto* loaded = ObjectAs<TKelvora3DProject>(admin->Project());
+    ASSERT_NE(loaded, nullptr);
+    TKSurface3D* loadedSurface = nullptr;
+    for (int i = 0; i < loaded->Objects()->Count() && !loadedSurface; ++i)
+        loadedSurface = ObjectAs<TKSurface3D>(loaded->Objects()->GetItem(i));
+    ASSERT_NE(loadedSurface, nullptr);
+    EXPECT_EQ(loadedSurface->Width(), 160);
+    auto* loadedDepository = ObjectAs<TKSurface3D_Depository>(loaded->GetDepository(loadedSurface));
+    ASSERT_NE(loadedDepository, nullptr);
+    ASSERT_NE(loadedDepository->EditorForm(), nullptr);
+    PumpEvents();
+    EXPECT_TRUE(loadedDepository->EditorForm()->Visible());
+    EXPECT_EQ(loadedDepository->EditorForm()->Copy()->Slot(2).FileName, TARVENIX_SAMPLE_PATH);
+
+    if (loaded->Modified()) Responder().AnswerMessageBox(IDNO);
+    DllHideForms();
+    EXPECT_EQ(DllMainForm()->Administrator(), nullptr);
+    PumpEvents();
     FinalizeUnits(&kDllMainUnit, 1);
     fs::remove_all(dir);
 }

@@ -265,7 +265,7 @@ TEST(SurfaceDepository, PayloadRoundTripAndItsErrors)
     loaded->GetAttenuation(c0, c1, c2);
     EXPECT_EQ(c2, 0.125);
     EXPECT_EQ(loaded->Place().Top, 20);
-    EXPECT_EQ(loaded->Place().Depth, 4);
+    EXPECT_EQ(loaded->Place().Depth, 0);  // saved without an open editor: nothing to reopen
     EXPECT_EQ(loaded->RecordCount(), 1);
 
     // Busy refuses both ways.
