@@ -22,6 +22,7 @@
 #include "plugin3d/forms/k_flat_caption.h"
 #include "plugin3d/forms/k_surface3d_depository.h"
 #include "plugin3d/forms/k_surface3d_form.h"
+#include "plugin3d/model/core/k_objects_list.h"
 #include "plugin3d/model/core/k_threads.h"
 #include "plugin3d/model/render/k_basis3d.h"
 #include "plugin3d/model/scene/k_diffuse_reflection.h"
@@ -99,12 +100,21 @@ public:
     }
 
 private:
+    /// A job asked to stop goes on as well (the form going under it waits for it).
+    static bool StopAsked()
+    {
+        TKObjectsList* threads = ThreadsList();
+        for (int i = 0; threads && i < threads->Count(); ++i)
+            if (auto* thread = ObjectAs<TKThread>(threads->GetItem(i)); thread && thread->IsStopRequested())
+                return true;
+        return false;
+    }
     void OnEvent(TObject*, int code, std::intptr_t)
     {
         if (code != kevChangeBegins || platform::IsUiThread()) return;
         std::unique_lock lock(m_mutex);
         m_reached = true;
-        m_changed.wait(lock, [this] { return m_open; });
+        while (!m_open && !StopAsked()) m_changed.wait_for(lock, std::chrono::milliseconds(1));
     }
 
     TKSurface3D& m_surface;
@@ -343,6 +353,22 @@ TEST(SurfaceApplyRace, ClosingDuringAnApplyHidesTheEditorAndTheJobsEndClosesIt)
     EXPECT_FALSE(d->IsBusy());
     EXPECT_EQ(editor.surface->Width(), 8);
     EXPECT_EQ(d->XCount(), 8);
+}
+
+TEST(SurfaceApplyRace, FreeingTheDepositoryDuringAnApplyStopsTheJobFirst)
+{
+    OpenEditor editor;
+    ASSERT_NE(editor.form, nullptr);
+    JobGate gate(*editor.surface);
+    editor.form->XEdit->SetText("8");
+    editor.form->YEdit->SetText("8");
+    editor.form->ApplyBtn->Click();
+    ASSERT_TRUE(PumpUntil([&] { return gate.Reached(); }, std::chrono::seconds(60)));
+    // The editor goes with its depository: the job that reads both is stopped and waited for.
+    editor.depository.reset();
+    EXPECT_EQ(editor.surface->Width(), 0);
+    EXPECT_FALSE(editor.surface->IsUpdating());
+    PumpEvents();
 }
 
 /// A memory stream that names a project, as the project file's does.
