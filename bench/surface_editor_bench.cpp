@@ -1,0 +1,137 @@
+// What the surface editor's fills cost on a 16384 x 16384 float layer: a whole apply of a
+// 1024 x 1024 grid whose Z comes from the layer (resampling and stretch) against reading every
+// row of the layer through the reader on all cores; and the resampling alone onto 1000 x 1000
+// against OpenCV's area resize of the same samples (when its headers are installed).
+
+#include <algorithm>
+#include <vector>
+
+#include "bench/bench_registry.h"
+#include "platform/kernel/row_bands.h"
+#include "plugin3d/forms/forms_units.h"
+#include "plugin3d/forms/k_surface3d_depository.h"
+#include "plugin3d/forms/surface_fills.h"
+#include "plugin3d/model/core/core_units.h"
+#include "plugin3d/model/render/k_rdp_file.h"
+#include "plugin3d/model/render/render_units.h"
+#include "plugin3d/model/scene/scene_units.h"
+
+#if TARVENIX_HAVE_OPENCV
+#include <opencv2/core.hpp>
+#include <opencv2/imgproc.hpp>
+#endif
+
+namespace {
+
+constexpr int kSide = 16384;
+constexpr int kFloatType = 7;
+
+void StartUnits()
+{
+    static const bool started = [] {
+        InitializeUnits(CoreUnits().data(), CoreUnits().size());
+        InitializeUnits(RenderUnits().data(), RenderUnits().size());
+        InitializeUnits(SceneUnits().data(), SceneUnits().size());
+        InitializeUnits(FormsUnits().data(), FormsUnits().size());
+        return true;
+    }();
+    (void)started;
+}
+
+/// The bench's float layer, opened through the 3D reader once and kept for the run.
+TKRDPLayer& FloatLayer(BenchContext& ctx)
+{
+    static TKRDPFile* file = nullptr;
+    if (!file) {
+        file = TKRDPFile::New(nullptr);
+        file->Open(ctx.Layer(kSide, kSide, kFloatType), 3, 1, 1);
+        file->GetRDPLayer(0)->BeginAccess();
+        ctx.AtEnd([] { FreeAndNil(file); });
+    }
+    return *file->GetRDPLayer(0);
+}
+
+/// Every row of the layer read as floats, rows shared among all cores.
+double ReadEveryRow(TKRDPLayer& layer)
+{
+    const platform::RowBands bands = platform::RowBands::Even(kSide, 16);
+    std::vector<std::vector<float>> rows(std::size_t(platform::RowDriverSlots(bands.Count())),
+                                         std::vector<float>(kSide));
+    std::vector<double> kept(rows.size(), 0.0);
+    platform::RunRowBands(bands, [&](const platform::RowBand& band) {
+        std::vector<float>& row = rows[std::size_t(band.slot)];
+        for (std::int64_t y = band.begin; y < band.end; ++y) {
+            layer.ReadRowAs(std::int32_t(y), row.data(), kSide);
+            kept[std::size_t(band.slot)] += row[std::size_t(y % kSide)];
+        }
+    });
+    double sum = 0;
+    for (double k : kept) sum += k;
+    return sum;
+}
+
+const bool kFill = RegisterBench("surface-fill-16k-f32", "plain-read-pass", [](BenchContext& ctx) {
+    StartUnits();
+    TKRDPLayer& layer = FloatLayer(ctx);
+    static TKSurface3D* surface = [] { return TKSurface3D::New(); }();
+    static TKSurface3D_Depository* edited = [] {
+        TKSurface3D_Depository* made = TKSurface3D_Depository::New();
+        made->SetConstruction(surface);
+        return made;
+    }();
+    static TKSurface3D_Depository* copy = [&] {
+        TKSurface3D_Depository* made = TKSurface3D_Depository::New();
+        made->SetCounts(1024, 1024);
+        TSurfaceLayerSlot& z = made->EditSlot(kssZ);
+        z.FromFile = -1;
+        z.FileName = ctx.Layer(kSide, kSide, kFloatType);
+        z.LayerIndex = 0;
+        // The first apply makes the grid and fills every slot; the runs refill Z only.
+        edited->ApplyEdited(nullptr, made);
+        ctx.AtEnd([] {
+            FreeAndNil(copy);
+            FreeAndNil(edited);
+            FreeAndNil(surface);
+        });
+        return made;
+    }();
+    volatile double sink = ReadEveryRow(layer);  // the pages mapped in before either runs
+    BenchTimes t;
+    copy->EditSlot(kssZ).Max = copy->Slot(kssZ).Max == 1.0 ? 2.0 : 1.0;
+    t.seconds = Seconds([&] { edited->ApplyEdited(nullptr, copy); });
+    t.referenceSeconds = Seconds([&] { sink = sink + ReadEveryRow(layer); });
+    return t;
+});
+
+const bool kResample = RegisterBench("surface-resample-16k-1000", "opencv-inter-area", [](BenchContext& ctx) {
+    StartUnits();
+    constexpr int kGrid = 1000;
+    TKRDPLayer& layer = FloatLayer(ctx);
+    static std::vector<TSurfaceNode> nodes(std::size_t(kGrid) * kGrid);
+    TSurfaceGridView grid;
+    grid.nodes = reinterpret_cast<std::uint8_t*>(nodes.data());
+    grid.rowStride = std::int64_t(sizeof(TSurfaceNode)) * kGrid;
+    grid.width = grid.height = kGrid;
+    const auto readRow = [&layer](std::int32_t row, float* dest) {
+        if (row < 0 || row >= kSide) return false;
+        layer.ReadRowAs(row, dest, kSide);
+        return true;
+    };
+    surface_fills::ResampleLayer(grid, kssZ, kSide, kSide, readRow);  // pages mapped in
+    BenchTimes t;
+    t.seconds = Seconds([&] { surface_fills::ResampleLayer(grid, kssZ, kSide, kSide, readRow); });
+#if TARVENIX_HAVE_OPENCV
+    // The same samples as the reader hands them: the mapped floats of the layer.
+    const cv::Mat samples(kSide, kSide, CV_32F, const_cast<std::uint8_t*>(layer.Data()),
+                          std::size_t(layer.RowBytes()));
+    cv::Mat resized;
+    cv::setNumThreads(platform::RowDriverThreads());
+    t.referenceSeconds =
+        Seconds([&] { cv::resize(samples, resized, cv::Size(kGrid, kGrid), 0, 0, cv::INTER_AREA); });
+#else
+    t.referenceMissing = "OpenCV's headers (libopencv-imgproc-dev) are not installed";
+#endif
+    return t;
+});
+
+}  // namespace
