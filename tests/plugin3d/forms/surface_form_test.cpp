@@ -17,6 +17,7 @@
 #include "platform/forms/exceptions.h"
 #include "platform/forms/stdctrls.h"
 #include "platform/window/ui_thread.h"
+#include "plugin3d/forms/k_camera_reflection_editors.h"
 #include "plugin3d/forms/k_depository_component.h"
 #include "plugin3d/forms/k_finders.h"
 #include "plugin3d/forms/k_flat_caption.h"
@@ -296,6 +297,18 @@ TEST(SurfaceEditor, DrawingAndAdditionalPagesReachTheSurface)
     EXPECT_EQ(surface.Lighting(), 1);
     EXPECT_EQ(surface.Mode(), 2);
     EXPECT_EQ(surface.Step(), 3);
+
+    // The law's own editor: a change there enables Apply and stays in the copy.
+    EXPECT_FALSE(form->ApplyBtn->Enabled());
+    Responder().AnswerDialogCommand(IDOK).Doing([](CWnd& window) {
+        auto* lawEditor = dynamic_cast<TKSimpleDiffuseReflectionForm*>(&window);
+        ASSERT_NE(lawEditor, nullptr);
+        lawEditor->Edits[0]->SetText("0.75");
+    });
+    form->Properties->Click();
+    EXPECT_TRUE(form->ApplyBtn->Enabled());
+    EXPECT_EQ(ObjectAs<TKSimpleDiffuseReflection>(form->Copy()->Law())->Attenuation().x, 0.75);
+    EXPECT_NE(ObjectAs<TKSimpleDiffuseReflection>(surface.Reflection())->Attenuation().x, 0.75);
 
     // "NO REFLECTION" takes the law away again.
     Responder().AnswerDialogCommand(IDOK).Doing([](CWnd& window) {
