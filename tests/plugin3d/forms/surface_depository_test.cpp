@@ -21,6 +21,7 @@
 namespace {
 
 using kelvora::test::MemoryStream;
+using kelvora::test::ProjectStream;
 using tarvenix::test::TempDir;
 
 bool IsComplexCode(int type)
@@ -225,13 +226,6 @@ TEST(SurfaceDepository, LayersOfEveryElementTypeAreResampledAndStretched)
             EXPECT_EQ(f.At(i, j, kssBlue), 0.0f);
         }
 }
-
-/// A memory stream that names a project, as the project file's does.
-class ProjectStream : public MemoryStream {
-public:
-    TKObject* project = nullptr;
-    TKObject* GetProject() override { return project; }
-};
 
 TEST(SurfaceDepository, PayloadRoundTripAndItsErrors)
 {

@@ -37,6 +37,7 @@
 #include "tests/support/ui_helpers.h"
 
 using kelvora::test::MemoryStream;
+using kelvora::test::ProjectStream;
 using tarvenix::test::GrabWindow;
 using tarvenix::test::PumpEvents;
 using tarvenix::test::PumpUntil;
@@ -383,13 +384,6 @@ TEST(SurfaceApplyRace, FreeingTheDepositoryDuringAnApplyStopsTheJobFirst)
     EXPECT_FALSE(editor.surface->IsUpdating());
     PumpEvents();
 }
-
-/// A memory stream that names a project, as the project file's does.
-class ProjectStream : public MemoryStream {
-public:
-    TKObject* project = nullptr;
-    TKObject* GetProject() override { return project; }
-};
 
 TEST(SurfaceEditor, ASaveWithTheEditorOpenReopensItOnLoad)
 {
