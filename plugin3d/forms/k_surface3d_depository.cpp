@@ -79,46 +79,28 @@ bool TSurfaceLayerSlot::SameFill(const TSurfaceLayerSlot& other) const
 TKSurface3D_Depository::~TKSurface3D_Depository()
 {
     // The editor goes first: it stops an apply job that still reads this depository.
-    if (!m_workingCopy) FreeAndNil(m_form);
+    m_editor.Free();
     FreeAndNil(m_law);
 }
 
 void TKSurface3D_Depository::SetEditorForm(TKSurface3DForm* form, bool workingCopy)
 {
-    m_form = form;
-    m_workingCopy = workingCopy;
-}
-
-TKSurface3DForm* TKSurface3D_Depository::MakeEditor(bool show)
-{
-    if (!m_form) {
-        m_form = TKSurface3DForm::New(nullptr);
-        m_workingCopy = false;
-        m_form->Open(this, show);
-    } else if (show) {
-        m_form->Show();
-    }
-    return m_form;
+    m_editor.Set(form, workingCopy);
 }
 
 int TKSurface3D_Depository::OpenEditor(std::intptr_t param)
 {
-    TKSurface3D* surface = Surface();
-    if (m_workingCopy || !surface || reinterpret_cast<TObject*>(param) != surface) return -1;
-    MakeEditor(true);
-    return 0;
+    return m_editor.Open(this, param, [] { return TKSurface3DForm::New(nullptr); });
 }
 
 void TKSurface3D_Depository::ConstructionNotify(TObject*, int code, std::intptr_t)
 {
-    if (code == kevNameChanged && m_form && !m_workingCopy && Construction())
-        m_form->KFlatCaption1->SetCaption(Construction()->Name() + " : Properties");
+    m_editor.ConstructionEvent(Construction(), code);
 }
 
 void TKSurface3D_Depository::DrawingNotify(TObject*, int code, std::intptr_t)
 {
-    if ((code == kevDestroyed || code == kevNameChanged) && m_form && m_workingCopy)
-        m_form->KDepositoryComponent1->Refresh();
+    m_editor.DrawingEvent(code);
 }
 
 void TKSurface3D_Depository::ApplyJob(TKThread* thread, TKThreadParams* params)
@@ -157,7 +139,8 @@ void TKSurface3D_Depository::Assign(TPersistent* source)
 void TKSurface3D_Depository::SetConstruction(TKCustomConstruction3D* construction)
 {
     TKDepositoryCustomConstruction3D::SetConstruction(dynamic_cast<TKSurface3D*>(construction));
-    if (m_form && !m_workingCopy) m_form->KDepositoryComponent1->SetConstruction(Construction());
+    if (m_editor.Get() && !m_editor.IsWorkingCopy())
+        m_editor.Get()->KDepositoryComponent1->SetConstruction(Construction());
 }
 
 TKSurface3D* TKSurface3D_Depository::Surface() const
@@ -360,13 +343,9 @@ int TKSurface3D_Depository::SaveToStream(TKObjectsStream* stream)
 {
     if (!stream) return -1;
     if (IsBusy()) throw EInvalidOperation(ObjectErrorText(this, ktext::kCantSave, ktext::kBusy));
-    if (m_form && !m_workingCopy) {
-        // A project saved with the editor open reopens it as it is seen now.
-        m_form->KeepView(m_place);
-        m_place.Depth = WindowZDepth(m_form->Handle());
-    } else if (!m_workingCopy) {
-        m_place.Depth = 0;
-    }
+    // A project saved with the editor open reopens it as it is seen now.
+    if (m_editor.Get() && !m_editor.IsWorkingCopy()) m_editor.Get()->KeepView(m_place);
+    if (const std::int32_t depth = m_editor.SavedDepth(); depth >= 0) m_place.Depth = depth;
     int bytes = TKDepositoryCustomConstruction3D::SaveToStream(stream);
     bytes += WriteValue(stream, m_xCount);
     bytes += WriteValue(stream, m_yCount);
@@ -396,7 +375,7 @@ int TKSurface3D_Depository::LoadFromStream(TKObjectsStream* stream)
     if (!stream) return -1;
     if (IsBusy()) throw EStreamError(ObjectErrorText(this, ktext::kCantLoad, ktext::kBusy));
     // The editor shows what is about to be replaced.
-    if (!m_workingCopy) FreeAndNil(m_form);
+    m_editor.Free();
     const auto invalid = [this] {
         return EStreamError(ObjectErrorText(this, ktext::kCantLoad, ktext::kInvalidValue));
     };
@@ -477,11 +456,6 @@ int TKSurface3D_Depository::LinkObjects(TKObjectsStream* stream)
         throw;
     }
     surface->Events().SetMuted(wasMuted);
-    // A project saved with the editor open shows it again, in its old stacking order.
-    auto* project = dynamic_cast<TKelvora3DProject*>(stream->GetProject());
-    if (m_workingCopy || m_place.Depth == 0 || !project) return result;
-    const std::int32_t depth = m_place.Depth;
-    TKSurface3DForm* form = MakeEditor(false);
-    project->AddReopenedWindow(form->Handle(), depth);
+    m_editor.Reopen(this, stream, m_place.Depth, [] { return TKSurface3DForm::New(nullptr); });
     return result;
 }

@@ -15,6 +15,7 @@
 #include <cstdint>
 #include <string>
 
+#include "plugin3d/forms/editor_link.h"
 #include "plugin3d/model/scene/k_depository.h"
 #include "plugin3d/model/scene/k_surface3d.h"
 
@@ -110,7 +111,7 @@ class TKSurface3D_Depository : public TKDepositoryCustomConstruction3D {
 
     /// The editor open on this depository (owned), or, for a working copy, the editor it
     /// belongs to (not owned).
-    TKSurface3DForm* EditorForm() const { return m_form; }
+    TKSurface3DForm* EditorForm() const { return m_editor.Get(); }
     void SetEditorForm(TKSurface3DForm* form, bool workingCopy);
 
     std::int32_t XCount() const { return m_xCount; }
@@ -144,8 +145,6 @@ private:
     void FillSlot(TKThread* thread, TKSurface3D& surface, int k);
     void FillLinear(TKThread* thread, TKSurface3D& surface, int k);
     void Stretch(TKThread* thread, TKSurface3D& surface, int k);
-    /// Makes the editor (when none is open) and fills it; shows it or not.
-    TKSurface3DForm* MakeEditor(bool show);
 
     std::int32_t m_xCount = 0;
     std::int32_t m_yCount = 0;
@@ -155,8 +154,7 @@ private:
     double m_attenuation[3] = {1.0, 0.0, 0.0};
     TSurfaceEditorPlace m_place;
     std::atomic<bool> m_busy{false};
-    TKSurface3DForm* m_form = nullptr;
-    bool m_workingCopy = false;
+    TEditorLink<TKSurface3DForm> m_editor;
 };
 
 /// Unit KSurface3DForm: the depository's class branch, its pairing with TKSurface3D and the
