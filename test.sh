@@ -24,7 +24,7 @@ tsan_suites=(
   "basecore_tests ThreadRunner.*:RowDriver.*"
   "platform_tests WorkerDC.*:BandEngine.*"
   "kelvora_core_tests ThreadStress.*:Threads*"
-  "kelvora_forms_tests ProgressForm.*:Administrator.*:OwnerForm.*:Plugin3DEndToEnd.*:SurfaceFills.*"
+  "kelvora_forms_tests ProgressForm.*:Administrator.*:OwnerForm.*:Plugin3DEndToEnd.*:SurfaceFills.*:SurfaceApplyRace.*"
   "kelvora_render_tests CanvasThreads.*"
   "kelvora_scene_tests ListEvents.*:Scene.*:ImageJobRace.*:SurfaceThreads.*"
 )

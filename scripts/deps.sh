@@ -9,6 +9,8 @@ packages=(make g++ cmake ninja-build pkg-config qt6-base-dev libfftw3-dev
 # through OSMesa for the 3D renderer.
 if [ "${1:-}" = bench ]; then
   packages+=(libosmesa6-dev)
+  # OpenCV's area resize for the surface editor's resampling.
+  packages+=(libopencv-core-dev libopencv-imgproc-dev)
 fi
 
 missing=()

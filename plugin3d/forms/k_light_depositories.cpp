@@ -64,70 +64,45 @@ void TKLightEditorDepository::Assign(TPersistent* source)
 
 TKLightEditorDepository::~TKLightEditorDepository()
 {
-    if (!m_workingCopy) FreeAndNil(m_form);
+    m_editor.Free();
 }
 
 void TKLightEditorDepository::SetEditorForm(TKLightEditorForm* form, bool workingCopy)
 {
-    m_form = form;
-    m_workingCopy = workingCopy;
-}
-
-TKLightEditorForm* TKLightEditorDepository::MakeEditor(bool show)
-{
-    if (!m_form) {
-        m_form = NewEditorForm();
-        m_workingCopy = false;
-        m_form->Open(this, show);
-    } else if (show) {
-        m_form->Show();
-    }
-    return m_form;
+    m_editor.Set(form, workingCopy);
 }
 
 int TKLightEditorDepository::OpenEditor(std::intptr_t param)
 {
-    TKCustomConstruction3D* light = Construction();
-    if (m_workingCopy || !light || reinterpret_cast<TObject*>(param) != light) return -1;
-    MakeEditor(true);
-    return 0;
+    return m_editor.Open(this, param, [this] { return NewEditorForm(); });
 }
 
 void TKLightEditorDepository::ConstructionNotify(TObject*, int code, std::intptr_t)
 {
-    if (code == kevNameChanged && m_form && !m_workingCopy && Construction())
-        m_form->KFlatCaption1->SetCaption(Construction()->Name() + " : Properties");
+    m_editor.ConstructionEvent(Construction(), code);
 }
 
 void TKLightEditorDepository::DrawingNotify(TObject*, int code, std::intptr_t)
 {
-    if ((code == kevDestroyed || code == kevNameChanged) && m_form && m_workingCopy)
-        m_form->KDepositoryComponent1->Refresh();
+    m_editor.DrawingEvent(code);
 }
 
 int TKLightEditorDepository::LinkObjects(TKObjectsStream* stream)
 {
     const int result = TKDepositoryCustomConstruction3D::LinkObjects(stream);
-    if (result < 0 || m_workingCopy || m_place.Depth == 0 || !Construction()) return result;
-    auto* project = dynamic_cast<TKelvora3DProject*>(stream->GetProject());
-    if (!project) return result;
-    const std::int32_t depth = m_place.Depth;
-    TKLightEditorForm* form = MakeEditor(false);
-    project->AddReopenedWindow(form->Handle(), depth);
+    if (result >= 0) m_editor.Reopen(this, stream, m_place.Depth, [this] { return NewEditorForm(); });
     return result;
 }
 
 int TKLightEditorDepository::SaveToStream(TKObjectsStream* stream)
 {
     if (!stream) return -1;
-    if (m_form && !m_workingCopy) {
-        const RECT r = m_form->BoundsRect();
+    if (TKLightEditorForm* form = m_editor.IsWorkingCopy() ? nullptr : m_editor.Get()) {
+        const RECT r = form->BoundsRect();
         m_place.Left = r.left;
         m_place.Top = r.top;
-        m_place.Depth = WindowZDepth(m_form->Handle());
-    } else if (!m_workingCopy) {
-        m_place.Depth = 0;
     }
+    if (const std::int32_t depth = m_editor.SavedDepth(); depth >= 0) m_place.Depth = depth;
     int bytes = TKDepositoryCustomConstruction3D::SaveToStream(stream);
     bytes += WriteValue(stream, m_place.Left);
     bytes += WriteValue(stream, m_place.Top);
@@ -141,7 +116,7 @@ int TKLightEditorDepository::SaveToStream(TKObjectsStream* stream)
 int TKLightEditorDepository::LoadFromStream(TKObjectsStream* stream)
 {
     if (!stream) return -1;
-    if (!m_workingCopy) FreeAndNil(m_form);
+    m_editor.Free();
     int bytes = TKDepositoryCustomConstruction3D::LoadFromStream(stream);
     std::int32_t keepOnTop = 0;
     bytes += ReadValue(stream, m_place.Left);

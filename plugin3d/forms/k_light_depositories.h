@@ -9,6 +9,7 @@
 #include <cstdint>
 
 #include "platform/forms/units.h"
+#include "plugin3d/forms/editor_link.h"
 #include "plugin3d/model/scene/k_depository.h"
 
 class TKLightEditorForm;
@@ -70,7 +71,7 @@ class TKLightEditorDepository : public TKDepositoryCustomConstruction3D {
 
     /// The editor open on this depository (owned), or, for a working copy, the editor it
     /// belongs to (not owned).
-    TKLightEditorForm* EditorForm() const { return m_form; }
+    TKLightEditorForm* EditorForm() const { return m_editor.Get(); }
     void SetEditorForm(TKLightEditorForm* form, bool workingCopy);
 
     TLightEditorPlace& Place() { return m_place; }
@@ -83,12 +84,8 @@ protected:
     virtual TKLightEditorForm* NewEditorForm() const = 0;
 
 private:
-    /// Makes the editor (when none is open) and fills it; shows it or not.
-    TKLightEditorForm* MakeEditor(bool show);
-
     TLightEditorPlace m_place;
-    TKLightEditorForm* m_form = nullptr;
-    bool m_workingCopy = false;
+    TEditorLink<TKLightEditorForm> m_editor;
 };
 
 class TKPointSpringLight3D_Depository : public TKLightEditorDepository {

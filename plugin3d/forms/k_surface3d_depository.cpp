@@ -6,6 +6,9 @@
 
 #include "platform/forms/exceptions.h"
 #include "platform/kernel/row_bands.h"
+#include "plugin3d/forms/k_depository_component.h"
+#include "plugin3d/forms/k_flat_caption.h"
+#include "plugin3d/forms/k_surface3d_form.h"
 #include "plugin3d/forms/surface_fills.h"
 #include "plugin3d/model/core/k_interfaces.h"
 #include "plugin3d/model/core/k_rtd_registry.h"
@@ -14,6 +17,7 @@
 #include "plugin3d/model/render/k_layers.h"
 #include "plugin3d/model/scene/k_diffuse_reflection.h"
 #include "plugin3d/model/scene/k_project3d.h"
+#include "plugin3d/model/scene/k_project_helpers.h"
 
 IMPLEMENT_TCLASS(TKSurface3D_Depository, TKDepositoryCustomConstruction3D)
 
@@ -74,7 +78,36 @@ bool TSurfaceLayerSlot::SameFill(const TSurfaceLayerSlot& other) const
 
 TKSurface3D_Depository::~TKSurface3D_Depository()
 {
+    // The editor goes first: it stops an apply job that still reads this depository.
+    m_editor.Free();
     FreeAndNil(m_law);
+}
+
+void TKSurface3D_Depository::SetEditorForm(TKSurface3DForm* form, bool workingCopy)
+{
+    m_editor.Set(form, workingCopy);
+}
+
+int TKSurface3D_Depository::OpenEditor(std::intptr_t param)
+{
+    return m_editor.Open(this, param, [] { return TKSurface3DForm::New(nullptr); });
+}
+
+void TKSurface3D_Depository::ConstructionNotify(TObject*, int code, std::intptr_t)
+{
+    m_editor.ConstructionEvent(Construction(), code);
+}
+
+void TKSurface3D_Depository::DrawingNotify(TObject*, int code, std::intptr_t)
+{
+    m_editor.DrawingEvent(code);
+}
+
+void TKSurface3D_Depository::ApplyJob(TKThread* thread, TKThreadParams* params)
+{
+    TKSurface3D_Depository* copy = nullptr;
+    if (!params || params->GetData(&copy, sizeof copy) != sizeof copy || !copy) return;
+    ApplyEdited(thread, copy);
 }
 
 void TKSurface3D_Depository::Init()
@@ -106,6 +139,8 @@ void TKSurface3D_Depository::Assign(TPersistent* source)
 void TKSurface3D_Depository::SetConstruction(TKCustomConstruction3D* construction)
 {
     TKDepositoryCustomConstruction3D::SetConstruction(dynamic_cast<TKSurface3D*>(construction));
+    if (m_editor.Get() && !m_editor.IsWorkingCopy())
+        m_editor.Get()->KDepositoryComponent1->SetConstruction(Construction());
 }
 
 TKSurface3D* TKSurface3D_Depository::Surface() const
@@ -308,6 +343,9 @@ int TKSurface3D_Depository::SaveToStream(TKObjectsStream* stream)
 {
     if (!stream) return -1;
     if (IsBusy()) throw EInvalidOperation(ObjectErrorText(this, ktext::kCantSave, ktext::kBusy));
+    // A project saved with the editor open reopens it as it is seen now.
+    if (m_editor.Get() && !m_editor.IsWorkingCopy()) m_editor.Get()->KeepView(m_place);
+    if (const std::int32_t depth = m_editor.SavedDepth(); depth >= 0) m_place.Depth = depth;
     int bytes = TKDepositoryCustomConstruction3D::SaveToStream(stream);
     bytes += WriteValue(stream, m_xCount);
     bytes += WriteValue(stream, m_yCount);
@@ -336,6 +374,8 @@ int TKSurface3D_Depository::LoadFromStream(TKObjectsStream* stream)
 {
     if (!stream) return -1;
     if (IsBusy()) throw EStreamError(ObjectErrorText(this, ktext::kCantLoad, ktext::kBusy));
+    // The editor shows what is about to be replaced.
+    m_editor.Free();
     const auto invalid = [this] {
         return EStreamError(ObjectErrorText(this, ktext::kCantLoad, ktext::kInvalidValue));
     };
@@ -416,5 +456,6 @@ int TKSurface3D_Depository::LinkObjects(TKObjectsStream* stream)
         throw;
     }
     surface->Events().SetMuted(wasMuted);
+    m_editor.Reopen(this, stream, m_place.Depth, [] { return TKSurface3DForm::New(nullptr); });
     return result;
 }

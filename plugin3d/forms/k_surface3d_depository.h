@@ -15,11 +15,14 @@
 #include <cstdint>
 #include <string>
 
+#include "plugin3d/forms/editor_link.h"
 #include "plugin3d/model/scene/k_depository.h"
 #include "plugin3d/model/scene/k_surface3d.h"
 
 class TKCustomReflectionLaw;
+class TKSurface3DForm;
 class TKThread;
+class TKThreadParams;
 
 /// One value slot: linear between Min and Max, or from a layer of a file (then stretched
 /// onto Min..Max).
@@ -87,6 +90,13 @@ class TKSurface3D_Depository : public TKDepositoryCustomConstruction3D {
     /// surface from the slots with its events muted. A slot whose layer is gone becomes
     /// linear, "- NO LAYER -".
     int LinkObjects(TKObjectsStream* stream) override;
+    /// Shows the editor (made when none is open) when param is this depository's surface; -1
+    /// otherwise.
+    int OpenEditor(std::intptr_t param) override;
+    /// A renamed surface renames the editor's caption.
+    void ConstructionNotify(TObject* sender, int code, std::intptr_t param) override;
+    /// A working copy's record bar follows its drawing systems' names and ends.
+    void DrawingNotify(TObject* sender, int code, std::intptr_t param) override;
 
     /// Hands copy back to the surface (on the job's thread; thread may be null): the grid
     /// size, the slots that changed (all after a size change) refilled inside one grid
@@ -94,7 +104,15 @@ class TKSurface3D_Depository : public TKDepositoryCustomConstruction3D {
     /// fails with a message and leaves the surface as it was.
     virtual void ApplyEdited(TKThread* thread, TKSurface3D_Depository* copy);
 
+    /// The editor's apply job: params hold the copy's pointer.
+    void ApplyJob(TKThread* thread, TKThreadParams* params);
+
     TKSurface3D* Surface() const;
+
+    /// The editor open on this depository (owned), or, for a working copy, the editor it
+    /// belongs to (not owned).
+    TKSurface3DForm* EditorForm() const { return m_editor.Get(); }
+    void SetEditorForm(TKSurface3DForm* form, bool workingCopy);
 
     std::int32_t XCount() const { return m_xCount; }
     std::int32_t YCount() const { return m_yCount; }
@@ -136,6 +154,7 @@ private:
     double m_attenuation[3] = {1.0, 0.0, 0.0};
     TSurfaceEditorPlace m_place;
     std::atomic<bool> m_busy{false};
+    TEditorLink<TKSurface3DForm> m_editor;
 };
 
 /// Unit KSurface3DForm: the depository's class branch, its pairing with TKSurface3D and the

@@ -51,12 +51,28 @@ std::vector<AreaOverlap> AreaOverlaps(std::int32_t pixels, std::int32_t vertices
     return out;
 }
 
+std::vector<AreaRun> AreaRuns(const std::vector<AreaOverlap>& overlaps)
+{
+    std::vector<AreaRun> runs;
+    for (const AreaOverlap& o : overlaps) {
+        if (!runs.empty()) {
+            AreaRun& last = runs.back();
+            if (last.vertex == o.vertex && last.weight == o.weight && last.pixel + last.count == o.pixel) {
+                ++last.count;
+                continue;
+            }
+        }
+        runs.push_back({o.vertex, o.pixel, 1, o.weight});
+    }
+    return runs;
+}
+
 void ResampleLayer(const TSurfaceGridView& grid, int slot, std::int32_t width, std::int32_t height,
                    const PixelRowReader& readRow, const std::function<void(std::int64_t)>& progress)
 {
     if (grid.width <= 0 || grid.height <= 0 || width <= 0 || height <= 0 || slot < 0 || slot >= kSurfaceSlots)
         return;
-    const std::vector<AreaOverlap> across = AreaOverlaps(width, grid.width);
+    const std::vector<AreaRun> across = AreaRuns(AreaOverlaps(width, grid.width));
     const std::vector<AreaOverlap> down = AreaOverlaps(height, grid.height);
     // The overlaps of vertex row j are down[first[j] .. first[j + 1]).
     std::vector<std::size_t> first(static_cast<std::size_t>(grid.height) + 1, down.size());

@@ -9,6 +9,7 @@
 #include "plugin3d/resources/finder_layouts.h"
 #include "plugin3d/resources/navigator_layout.h"
 #include "plugin3d/resources/light_layouts.h"
+#include "plugin3d/resources/surface_layouts.h"
 #include "plugin3d/resources/viewer_layouts.h"
 
 namespace kelvora_layouts {
@@ -119,6 +120,7 @@ inline constexpr TFormResource kFormLayouts[] = {
     kDiffuseReflectionEditorLayout,
     kPointLightEditorLayout,
     kAmbientLightEditorLayout,
+    kSurfaceEditorLayout,
 };
 
 }  // namespace kelvora_layouts

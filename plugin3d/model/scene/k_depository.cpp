@@ -303,7 +303,7 @@ bool TKDepositoryCustomConstruction3D::CopyFrom(TKDepositoryCustomConstruction3D
     }
     m_defaultRecord0 = other->m_defaultRecord0;
     m_defaultRecord1 = other->m_defaultRecord1;
-    m_currentRecord = other->m_currentRecord;
+    m_currentRecord = other->m_currentRecord.load();
     if (RecordCount() != other->RecordCount()) {
         SetRecordCount(other->RecordCount());
         changed = true;
@@ -384,7 +384,7 @@ int TKDepositoryCustomConstruction3D::SaveToStream(TKObjectsStream* stream)
     if (!stream) return -1;
     int bytes = 0;
     bytes += WriteValue(stream, stream->ObjectReference(m_construction));
-    bytes += WriteValue(stream, m_currentRecord);
+    bytes += WriteValue(stream, m_currentRecord.load());
     bytes += WriteValue(stream, m_defaultRecord0);
     bytes += WriteValue(stream, m_defaultRecord1);
     bytes += WriteValue(stream, static_cast<std::int32_t>(RecordCount()));
@@ -410,7 +410,9 @@ int TKDepositoryCustomConstruction3D::LoadFromStream(TKObjectsStream* stream)
     m_linkPending = true;
     m_storedConstruction = 0;
     int bytes = ReadValue(stream, m_storedConstruction);
-    bytes += ReadValue(stream, m_currentRecord);
+    std::int32_t current = 0;
+    bytes += ReadValue(stream, current);
+    m_currentRecord = current;
     bytes += ReadValue(stream, m_defaultRecord0);
     bytes += ReadValue(stream, m_defaultRecord1);
     // Each record takes at least its name's length.

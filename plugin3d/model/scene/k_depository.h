@@ -13,6 +13,7 @@
 // The depository has no lock: the editors use it on the user-interface thread, the project's
 // image job applies records with it.
 
+#include <atomic>
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -161,7 +162,8 @@ private:
     void ReleaseAll();
 
     TKCustomConstruction3D* m_construction = nullptr;
-    std::int32_t m_currentRecord = 0;
+    // The image job sets it on its own thread for each viewer while the forms may read it.
+    std::atomic<std::int32_t> m_currentRecord{0};
     std::vector<Record> m_records;
     std::vector<Drawing> m_drawings;
     std::int32_t m_defaultRecord0 = 0;

@@ -14,10 +14,14 @@
 
 #include "platform/controls/tree_ctrl.h"
 #include "platform/forms/comctrls.h"
+#include "platform/forms/stdctrls.h"
 #include "platform/window/modal.h"
 #include "plugin3d/forms/k_administrator.h"
 #include "plugin3d/forms/k_dll_main.h"
+#include "plugin3d/forms/k_finders.h"
 #include "plugin3d/forms/k_new_dialog.h"
+#include "plugin3d/forms/k_surface3d_depository.h"
+#include "plugin3d/forms/k_surface3d_form.h"
 #include "plugin3d/forms/k_tree_mirror.h"
 #include "plugin3d/forms/k_viewer3d.h"
 #include "plugin3d/model/core/k_objects_list.h"
@@ -35,6 +39,7 @@
 
 using tarvenix::test::GrabWindow;
 using tarvenix::test::MouseClick;
+using tarvenix::test::MouseDoubleClick;
 using tarvenix::test::PumpEvents;
 using tarvenix::test::PumpUntil;
 using tarvenix::test::Responder;
@@ -117,21 +122,108 @@ bool ShowsSomething(const QImage& picture, QRgb background)
     return lit > picture.width() * picture.height() / 20;
 }
 
-TEST(Plugin3DEndToEnd, ANewUserBuildsALitSceneSavesLoadsAndLeaves)
+/// A new empty folder for the test's files.
+fs::path FreshDir(const std::string& name)
 {
-    const fs::path dir = fs::temp_directory_path() / ("kelvora-e2e-" + std::to_string(::getpid()));
+    const fs::path dir = fs::temp_directory_path() / (name + "-" + std::to_string(::getpid()));
     fs::remove_all(dir);
     fs::create_directories(dir);
-    InitializeUnits(&kDllMainUnit, 1);
+    return dir;
+}
 
-    // The 3D command: the administrator, and New makes a 3D project.
+/// The 3D command: the plug-in's units started, the administrator shown, and New made a 3D
+/// project. Null (with a failure) when any of it did not happen.
+TKAdministrator* AdministratorWithANewProject()
+{
+    InitializeUnits(&kDllMainUnit, 1);
     DllShowForms();
     TKAdministrator* admin = DllMainForm()->Administrator();
-    ASSERT_NE(admin, nullptr);
+    if (!admin) {
+        ADD_FAILURE() << "no administrator";
+        return nullptr;
+    }
     ChooseInNewDialog("Projects", "Kelvora 3D Project");
     admin->NewBtn->Click();
+    if (!ObjectAs<TKelvora3DProject>(admin->Project())) {
+        ADD_FAILURE() << "New made no 3D project";
+        return nullptr;
+    }
+    return admin;
+}
+
+/// A camera in front of the scene, looking down at 45 degrees.
+TKEyeSystem3D* FrontCamera(TKelvora3DProject& project)
+{
+    auto* camera = ObjectAs<TKEyeSystem3D>(MakeObject(project, TKEyeSystem3D::StaticClass()));
+    const double s = std::sqrt(0.5);
+    camera->SetScreenDistance(420);
+    camera->Basis()->SetPlacement(Columns({1, 0, 0}, {0, s, s}, {0, s, -s}), {0, -300, 300});
+    return camera;
+}
+
+/// A flat light shining along the first axis.
+TKFlatSpringLight3D* FlatLight(TKelvora3DProject& project, double r, double g, double b)
+{
+    auto* flat = ObjectAs<TKFlatSpringLight3D>(MakeObject(project, TKFlatSpringLight3D::StaticClass()));
+    flat->Basis()->SetPlacement(Columns({0, 0, -1}, {0, 1, 0}, {1, 0, 0}), {0, 0, 0});
+    flat->UpdateDirection();
+    flat->SetColor(r, g, b);
+    return flat;
+}
+
+/// A viewer made through New among the project's own sub-items.
+TKDrawingSystem3D* NewViewer(TKAdministrator& admin, TKelvora3DProject& project)
+{
+    admin.TreeView1->SetSelected(nullptr);
+    ChooseInNewDialog("Viewers", "Standart Viewer 3D");
+    admin.NewBtn->Click();
+    if (project.ViewerCount() != 1) return nullptr;
+    return ObjectAs<TKDrawingSystem3D>(project.GetDrawingSystem(0));
+}
+
+/// Where a click on the label of object's node in the administrator's tree goes (the tree
+/// opened down to it); (-1, -1) with a failure when the object has no node.
+CPoint NodeLabel(TKAdministrator& admin, TObject* object)
+{
+    admin.Show();
+    PumpEvents();
+    TKDataBranch* branch = admin.BranchOf(object);
+    if (!branch) {
+        ADD_FAILURE() << "no branch";
+        return CPoint(-1, -1);
+    }
+    branch->SetFlagToRoot(1);
+    admin.RefreshAll();
+    TTreeNode* node = FindNodeByData(static_cast<TObject*>(admin.BranchOf(object)), admin.TreeView1->Items());
+    if (!node) {
+        ADD_FAILURE() << "no node";
+        return CPoint(-1, -1);
+    }
+    CRect label;
+    static_cast<CTreeCtrl*>(admin.TreeView1->Window())->GetItemRect(node->ItemId(), &label, TRUE);
+    return CPoint(label.left + 4, label.CenterPoint().y);
+}
+
+/// Shows the viewer and waits until its picture shows something; `shown` the window.
+bool ViewerShowsSomething(TKViewer3D& viewer, TKDrawingSystem3D& system, QImage& shown)
+{
+    viewer.Show();
+    return PumpUntil(
+        [&] {
+            shown = GrabWindow(viewer);
+            const QImage picture = shown.copy(0, 24, system.ImageWidth(), system.ImageHeight());
+            return ShowsSomething(picture, picture.pixel(0, 0));
+        },
+        std::chrono::seconds(60));
+}
+
+TEST(Plugin3DEndToEnd, ANewUserBuildsALitSceneSavesLoadsAndLeaves)
+{
+    const fs::path dir = FreshDir("kelvora-e2e");
+    // The 3D command: the administrator, and New makes a 3D project.
+    TKAdministrator* admin = AdministratorWithANewProject();
+    ASSERT_NE(admin, nullptr);
     auto* project = ObjectAs<TKelvora3DProject>(admin->Project());
-    ASSERT_NE(project, nullptr);
 
     // The scene: a surface from the sample layer, each light, a camera; a viewer through New.
     auto* surface = ObjectAs<TKSurface3D>(MakeObject(*project, TKSurface3D::StaticClass()));
@@ -142,25 +234,14 @@ TEST(Plugin3DEndToEnd, ANewUserBuildsALitSceneSavesLoadsAndLeaves)
     surface->SetSmoothShading(1);
     auto* ambient = ObjectAs<TKAmbientLight3D>(MakeObject(*project, TKAmbientLight3D::StaticClass()));
     ambient->SetColor({0.12, 0.12, 0.16});
-    auto* flat = ObjectAs<TKFlatSpringLight3D>(MakeObject(*project, TKFlatSpringLight3D::StaticClass()));
-    flat->Basis()->SetPlacement(Columns({0, 0, -1}, {0, 1, 0}, {1, 0, 0}), {0, 0, 0});
-    flat->UpdateDirection();
-    flat->SetColor(0.45, 0.4, 0.32);
+    FlatLight(*project, 0.45, 0.4, 0.32);
     auto* point = ObjectAs<TKPointSpringLight3D>(MakeObject(*project, TKPointSpringLight3D::StaticClass()));
     point->Basis()->SetPlacement(Columns({0, 0, -1}, {0, 1, 0}, {1, 0, 0}), {-60, -80, 300});
     point->UpdatePlacement();
     point->SetColor(0.3, 0.25, 0.2);
-    auto* camera = ObjectAs<TKEyeSystem3D>(MakeObject(*project, TKEyeSystem3D::StaticClass()));
+    TKEyeSystem3D* camera = FrontCamera(*project);
     camera->SetName("Front camera");
-    const double s = std::sqrt(0.5);
-    camera->SetScreenDistance(420);
-    camera->Basis()->SetPlacement(Columns({1, 0, 0}, {0, s, s}, {0, s, -s}), {0, -300, 300});
-
-    admin->TreeView1->SetSelected(nullptr);
-    ChooseInNewDialog("Viewers", "Standart Viewer 3D");  // among the project's own sub-items
-    admin->NewBtn->Click();
-    ASSERT_EQ(project->ViewerCount(), 1);
-    auto* system = ObjectAs<TKDrawingSystem3D>(project->GetDrawingSystem(0));
+    TKDrawingSystem3D* system = NewViewer(*admin, *project);
     ASSERT_NE(system, nullptr);
     // What the user sets in the setup form: a name, a size, true colour from three channels.
     system->SetName("Front view");
@@ -175,17 +256,7 @@ TEST(Plugin3DEndToEnd, ANewUserBuildsALitSceneSavesLoadsAndLeaves)
     EXPECT_EQ(project->GetViewerCamera(system), nullptr);
 
     // "Select Camera..." from the viewer's node in the administrator's tree.
-    admin->Show();
-    PumpEvents();
-    TKDataBranch* branch = admin->BranchOf(system);
-    ASSERT_NE(branch, nullptr);
-    branch->SetFlagToRoot(1);
-    admin->RefreshAll();
-    TTreeNode* node =
-        FindNodeByData(static_cast<TObject*>(admin->BranchOf(system)), admin->TreeView1->Items());
-    ASSERT_NE(node, nullptr);
-    CRect label;
-    static_cast<CTreeCtrl*>(admin->TreeView1->Window())->GetItemRect(node->ItemId(), &label, TRUE);
+    const CPoint label = NodeLabel(*admin, system);
     Responder().AnswerPopupMenu(3);  // Open, Setup..., Select Camera...
     Responder().AnswerDialogCommand(IDOK).Doing([&](CWnd& window) {
         auto* picker = dynamic_cast<TKSelectCameraForm*>(&window);
@@ -195,19 +266,12 @@ TEST(Plugin3DEndToEnd, ANewUserBuildsALitSceneSavesLoadsAndLeaves)
         picker->TreeView1->SetSelected(
             FindNodeByData(static_cast<TObject*>(cameraBranch), picker->TreeView1->Items()));
     });
-    MouseClick(*admin->TreeView1->Window(), CPoint(label.left + 4, label.CenterPoint().y), Qt::RightButton);
+    MouseClick(*admin->TreeView1->Window(), label, Qt::RightButton);
     EXPECT_EQ(project->GetViewerCamera(system), camera);
 
     // The viewer shows the lit surface once the image job has run.
-    viewer->Show();
     QImage shown;
-    EXPECT_TRUE(PumpUntil(
-        [&] {
-            shown = GrabWindow(*viewer);
-            const QImage picture = shown.copy(0, 24, system->ImageWidth(), system->ImageHeight());
-            return ShowsSomething(picture, picture.pixel(0, 0));
-        },
-        std::chrono::seconds(60)));
+    EXPECT_TRUE(ViewerShowsSomething(*viewer, *system, shown));
     EXPECT_FALSE(SaveTestOutput(shown, "kelvora-viewer").empty());
 
     // Save with the viewer maximised, load: it comes back maximised and shown.
@@ -239,6 +303,100 @@ TEST(Plugin3DEndToEnd, ANewUserBuildsALitSceneSavesLoadsAndLeaves)
     TKObjectsList* threads = ThreadsList();
     ASSERT_NE(threads, nullptr);
     EXPECT_EQ(threads->Count(), 0);
+    FinalizeUnits(&kDllMainUnit, 1);
+    fs::remove_all(dir);
+}
+
+// The surface editor's road: a double-click on the surface in the administrator's tree opens
+// its editor; the user sets the grid, spreads X and Y, takes Z from the sample layer and a
+// reflection law, and applies; the progress form runs the job and the viewer shows the
+// surface. Saved with the editor open, the project reopens it on load.
+TEST(Plugin3DEndToEnd, ASurfaceFromTheSampleLayerThroughItsEditor)
+{
+    const fs::path dir = FreshDir("kelvora-surface-e2e");
+    TKAdministrator* admin = AdministratorWithANewProject();
+    ASSERT_NE(admin, nullptr);
+    auto* project = ObjectAs<TKelvora3DProject>(admin->Project());
+
+    auto* surface = ObjectAs<TKSurface3D>(MakeObject(*project, TKSurface3D::StaticClass()));
+    ASSERT_NE(surface, nullptr);
+    surface->SetName("Sample relief");
+    auto* ambient = ObjectAs<TKAmbientLight3D>(MakeObject(*project, TKAmbientLight3D::StaticClass()));
+    ambient->SetColor({0.2, 0.2, 0.25});
+    FlatLight(*project, 0.6, 0.55, 0.45);
+    TKEyeSystem3D* camera = FrontCamera(*project);
+    TKDrawingSystem3D* system = NewViewer(*admin, *project);
+    ASSERT_NE(system, nullptr);
+    system->SetImageSize(320, 240);
+    project->SetViewerCamera(system, camera);
+
+    // A double-click on the surface's node opens its editor.
+    MouseDoubleClick(*admin->TreeView1->Window(), NodeLabel(*admin, surface));
+    auto* depository = ObjectAs<TKSurface3D_Depository>(project->GetDepository(surface));
+    ASSERT_NE(depository, nullptr);
+    TKSurface3DForm* editor = depository->EditorForm();
+    ASSERT_NE(editor, nullptr);
+    PumpEvents();
+    EXPECT_TRUE(editor->Visible());
+
+    // The grid, X and Y spread over -100..100, Z the sample's heights onto 0..40.
+    editor->XEdit->SetText("160");
+    editor->YEdit->SetText("160");
+    for (int slot = 0; slot < 3; ++slot) {
+        editor->LayerList->SetItemIndex(slot);
+        editor->LayerList->OnClick(editor->LayerList);
+        editor->MaxEdit->SetText(slot < 2 ? "100" : "40");
+        editor->MinEdit->SetText(slot < 2 ? "-100" : "0");
+    }
+    editor->FillBox->SetItemIndex(1);
+    Responder().AnswerFile({CString(TARVENIX_SAMPLE_PATH)});
+    editor->FileBtn->Click();
+    EXPECT_EQ(editor->Copy()->Slot(2).LayerIndex, 0);  // the sample holds one layer
+    EXPECT_NE(editor->LayerText->Text(), kNoLayerText);
+    Responder().AnswerDialogCommand(IDOK).Doing([](CWnd& window) {
+        auto* finder = dynamic_cast<TKFinderReflectionForm*>(&window);
+        ASSERT_NE(finder, nullptr);
+        finder->ListBox1->SetItemIndex(1);
+    });
+    editor->ChangeBtn->Click();
+    editor->ApplyBtn->Click();
+    EXPECT_TRUE(editor->Applying());  // the progress form runs the job
+    ASSERT_TRUE(PumpUntil([&] { return !editor->Applying(); }, std::chrono::seconds(120)));
+    ASSERT_EQ(surface->Width(), 160);
+    ASSERT_NE(surface->Reflection(), nullptr);
+
+    TKViewer3D* viewer = ViewerOf(system);
+    ASSERT_NE(viewer, nullptr);
+    QImage shown;
+    EXPECT_TRUE(ViewerShowsSomething(*viewer, *system, shown));
+    EXPECT_FALSE(SaveTestOutput(shown, "kelvora-surface-from-sample").empty());
+
+    // Saved with the editor open above the viewer; the load reopens it.
+    editor->Show();
+    PumpEvents();
+    const std::string file = (dir / "surface.ktp").string();
+    admin->SaveProjectToFile(file);
+    ASSERT_TRUE(PumpUntil([&] { return admin->Job() == 0; }, std::chrono::seconds(60)));
+    if (project->Modified()) Responder().AnswerMessageBox(IDNO);
+    admin->LoadProjectFromFile(file);
+    auto* loaded = ObjectAs<TKelvora3DProject>(admin->Project());
+    ASSERT_NE(loaded, nullptr);
+    TKSurface3D* loadedSurface = nullptr;
+    for (int i = 0; i < loaded->Objects()->Count() && !loadedSurface; ++i)
+        loadedSurface = ObjectAs<TKSurface3D>(loaded->Objects()->GetItem(i));
+    ASSERT_NE(loadedSurface, nullptr);
+    EXPECT_EQ(loadedSurface->Width(), 160);
+    auto* loadedDepository = ObjectAs<TKSurface3D_Depository>(loaded->GetDepository(loadedSurface));
+    ASSERT_NE(loadedDepository, nullptr);
+    ASSERT_NE(loadedDepository->EditorForm(), nullptr);
+    PumpEvents();
+    EXPECT_TRUE(loadedDepository->EditorForm()->Visible());
+    EXPECT_EQ(loadedDepository->EditorForm()->Copy()->Slot(2).FileName, TARVENIX_SAMPLE_PATH);
+
+    if (loaded->Modified()) Responder().AnswerMessageBox(IDNO);
+    DllHideForms();
+    EXPECT_EQ(DllMainForm()->Administrator(), nullptr);
+    PumpEvents();
     FinalizeUnits(&kDllMainUnit, 1);
     fs::remove_all(dir);
 }

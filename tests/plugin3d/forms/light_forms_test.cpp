@@ -15,6 +15,7 @@
 #include "tests/support/ui_helpers.h"
 
 using kelvora::test::MemoryStream;
+using kelvora::test::ProjectStream;
 using tarvenix::test::GrabWindow;
 using tarvenix::test::PumpEvents;
 using tarvenix::test::SaveTestOutput;
@@ -99,13 +100,6 @@ TEST(LightEditors, AmbientEditorOnAFlatLight)
     PumpEvents();
     EXPECT_EQ(d->EditorForm(), nullptr);
 }
-
-/// A memory stream that names a project, as the project file's does.
-class ProjectStream : public MemoryStream {
-public:
-    TKObject* project = nullptr;
-    TKObject* GetProject() override { return project; }
-};
 
 TEST(LightEditors, ASaveWithTheEditorOpenReopensItOnLoad)
 {

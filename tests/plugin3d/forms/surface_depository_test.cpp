@@ -21,6 +21,7 @@
 namespace {
 
 using kelvora::test::MemoryStream;
+using kelvora::test::ProjectStream;
 using tarvenix::test::TempDir;
 
 bool IsComplexCode(int type)
@@ -226,13 +227,6 @@ TEST(SurfaceDepository, LayersOfEveryElementTypeAreResampledAndStretched)
         }
 }
 
-/// A memory stream that names a project, as the project file's does.
-class ProjectStream : public MemoryStream {
-public:
-    TKObject* project = nullptr;
-    TKObject* GetProject() override { return project; }
-};
-
 TEST(SurfaceDepository, PayloadRoundTripAndItsErrors)
 {
     TOwned<TKSurface3D_Depository> d(TKSurface3D_Depository::New());
@@ -265,7 +259,7 @@ TEST(SurfaceDepository, PayloadRoundTripAndItsErrors)
     loaded->GetAttenuation(c0, c1, c2);
     EXPECT_EQ(c2, 0.125);
     EXPECT_EQ(loaded->Place().Top, 20);
-    EXPECT_EQ(loaded->Place().Depth, 4);
+    EXPECT_EQ(loaded->Place().Depth, 0);  // saved without an open editor: nothing to reopen
     EXPECT_EQ(loaded->RecordCount(), 1);
 
     // Busy refuses both ways.

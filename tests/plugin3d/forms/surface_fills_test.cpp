@@ -122,20 +122,27 @@ double Weight(int p, int n, int i, int m)
 
 TEST(SurfaceFills, ResamplingMatchesAreaWeightsInDouble)
 {
-    const int w = 17, h = 13, nx = 5, ny = 4;
-    std::vector<float> pixels(w * h);
-    for (int k = 0; k < w * h; ++k) pixels[k] = float((k * 37) % 101) - 20.5f;
-    Layer layer(w, h, pixels);
-    Grid grid(nx, ny);
-    Resample(grid, layer);
-    for (int j = 0; j < ny; ++j)
-        for (int i = 0; i < nx; ++i) {
-            double expect = 0;
-            for (int y = 0; y < h; ++y)
-                for (int x = 0; x < w; ++x)
-                    expect += Weight(y, h, j, ny) * Weight(x, w, i, nx) * pixels[y * w + x];
-            EXPECT_NEAR(grid.At(i, j, kssZ), expect, 1e-4 * std::max(1.0, std::abs(expect))) << i << "," << j;
-        }
+    // Cells of a few pixels, and cells of many (whose inner pixels are summed as runs).
+    const struct {
+        int w, h, nx, ny;
+    } cases[] = {{17, 13, 5, 4}, {61, 23, 4, 3}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(std::to_string(c.w) + " x " + std::to_string(c.h));
+        std::vector<float> pixels(c.w * c.h);
+        for (int k = 0; k < c.w * c.h; ++k) pixels[k] = float((k * 37) % 101) - 20.5f;
+        Layer layer(c.w, c.h, pixels);
+        Grid grid(c.nx, c.ny);
+        Resample(grid, layer);
+        for (int j = 0; j < c.ny; ++j)
+            for (int i = 0; i < c.nx; ++i) {
+                double expect = 0;
+                for (int y = 0; y < c.h; ++y)
+                    for (int x = 0; x < c.w; ++x)
+                        expect += Weight(y, c.h, j, c.ny) * Weight(x, c.w, i, c.nx) * pixels[y * c.w + x];
+                EXPECT_NEAR(grid.At(i, j, kssZ), expect, 1e-4 * std::max(1.0, std::abs(expect)))
+                    << i << "," << j;
+            }
+    }
 }
 
 TEST(SurfaceFills, ResamplingStopsWhereTheLayersRowsRunOut)

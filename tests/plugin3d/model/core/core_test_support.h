@@ -176,4 +176,12 @@ private:
     std::vector<std::pair<std::int32_t, TKObject*>> m_loaded;
 };
 
+/// A memory stream that names a project, as the project file's does: what relinks after a
+/// load look for in the project (layer files, editors to reopen) is found there.
+class ProjectStream : public MemoryStream {
+public:
+    TKObject* project = nullptr;
+    TKObject* GetProject() override { return project; }
+};
+
 }  // namespace kelvora::test
