@@ -79,6 +79,7 @@ const bool kAdminRefresh = RegisterBench("admin-refresh-20k", "tree-mirror-20k",
             project->AddObject(project->CustomObjects(), TKCustomChangeObject::New());
         made->Show();
         Application->ProcessMessages();
+        made->RefreshAll();  // the tree holds the objects before the reference copies its shape
         return made;
     }();
     // The reference mirrors a copy of the administrator's branch tree into a tree view of the

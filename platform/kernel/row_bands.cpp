@@ -286,7 +286,9 @@ void SetRowDriverThreads(int threads)
 int RowDriverThreads(int threads)
 {
     if (threads <= 0) threads = g_forcedThreads.load();
-    if (threads <= 0) threads = int(std::max(1u, std::thread::hardware_concurrency()));
+    // Asked once: the library reads the system's files for it on every call.
+    static const int cores = int(std::max(1u, std::thread::hardware_concurrency()));
+    if (threads <= 0) threads = cores;
     return std::min(threads, kMaxThreads);
 }
 

@@ -3,6 +3,7 @@
 #include <chrono>
 #include <filesystem>
 #include <thread>
+#include <unordered_map>
 
 #include "platform/forms/dialogs.h"
 #include "platform/forms/extctrls.h"
@@ -67,12 +68,23 @@ bool InSubtree(const TKBranch* branch, const TKBranch* top)
 // when they have one, else by name.
 void CopyFlags(TKDataBranch* old, TKDataBranch* fresh)
 {
+    // The old children by object, first one kept: a list of thousands of objects is matched
+    // in one pass, not one search per child.
+    std::unordered_map<TObject*, TKDataBranch*> byObject;
+    for (int i = 0; i < old->Count(); ++i)
+        if (TKDataBranch* child = old->DataChild(i))
+            if (TObject* object = child->Data().AsObject()) byObject.emplace(object, child);
     for (int i = 0; i < fresh->Count(); ++i) {
         TKDataBranch* child = fresh->DataChild(i);
         if (!child) continue;
         TObject* object = child->Data().AsObject();
-        TKDataBranch* match =
-            object ? old->FindByData(child->Data()) : old->FindChildByName(child->Name(), true);
+        TKDataBranch* match = nullptr;
+        if (object) {
+            const auto found = byObject.find(object);
+            match = found != byObject.end() ? found->second : nullptr;
+        } else {
+            match = old->FindChildByName(child->Name(), true);
+        }
         if (!match) continue;
         child->SetFlag(match->Flag());
         CopyFlags(match, child);

@@ -239,10 +239,11 @@ void TKNavigator3D::UpdateReper()
     TKBasis3D* basis = m_reperList->Basis();
     TVector3D origin;
     basis->GetOrigin(origin);
-    if (std::equal(std::begin(reper.m), std::end(reper.m), std::begin(basis->Matrix().m)) &&
+    if (m_placedReper && std::equal(std::begin(reper.m), std::end(reper.m), std::begin(m_placedReper->m)) &&
         VectorEqual(origin, {0, 0, 0}))
         return;
     basis->SetPlacement(reper, {0, 0, 0});
+    m_placedReper = reper;
 }
 
 HPALETTE TKNavigator3D::GetPalette()

@@ -11,6 +11,7 @@
 // Objects") that owns one navigator window and keeps its settings in the project file.
 
 #include <cstdint>
+#include <optional>
 
 #include "platform/forms/forms.h"
 #include "platform/forms/units.h"
@@ -200,6 +201,9 @@ private:
     TKDrawingSystem3D* m_drawing = nullptr;
     TKCustomConstruction3DList* m_dialList = nullptr;
     TKCustomConstruction3DList* m_reperList = nullptr;
+    /// The orientation last given to the reper: the basis keeps it in its own form, so
+    /// comparing with what the basis holds would redraw the dial for every unchanged step.
+    std::optional<TMatrix3D> m_placedReper;
     TKTiesConstruction3D* m_dial = nullptr;
     TKTiesConstruction3D* m_reper = nullptr;
 };

@@ -99,10 +99,16 @@ void TKObjectsList::Add(TObject* object)
     if (!object) return;
     {
         ListGuard guard(*this);
-        if (IndexOf(object) < 0) {
-            if (static_cast<int>(m_items.size()) >= kMaxCount) return;
+        // One look into the table: global lists (every basis, every canvas) take an object
+        // for each one made.
+        const auto [count, added] = m_listed.TryEmplace(object, 0);
+        if (added) {
+            if (static_cast<int>(m_items.size()) >= kMaxCount) {
+                m_listed.Erase(object);
+                return;
+            }
             m_items.push_back(object);
-            ++*m_listed.TryEmplace(object, 0).first;
+            *count = 1;
             ++m_additions;
         }
     }

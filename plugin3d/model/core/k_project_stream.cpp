@@ -27,16 +27,6 @@ template <class Cleanup>
     RaiseLastOSError();
 }
 
-DWORD High(std::int64_t v)
-{
-    return static_cast<DWORD>(static_cast<std::uint64_t>(v) >> 32);
-}
-
-DWORD Low(std::int64_t v)
-{
-    return static_cast<DWORD>(static_cast<std::uint64_t>(v));
-}
-
 // Keeps the nesting of object records counted, and refused past the deepest allowed.
 class DepthGuard {
 public:
@@ -96,19 +86,11 @@ void TKProjectStream::Open(const std::string& fileName, TKStreamMode mode, std::
             SetLastError(ERROR_INVALID_PARAMETER);
             RaiseLastOSError();
         }
+        // The space is taken now: a full disk fails the save before anything is written.
         if (!m_version.Create(fileName.c_str()) || !m_version.SetSize(static_cast<std::uint64_t>(size), TRUE))
             RaiseAfter([&] { m_version.Discard(); });
-        HANDLE mapping =
-            CreateFileMapping(m_version.Handle(), nullptr, PAGE_READWRITE, High(size), Low(size), nullptr);
-        if (!mapping) RaiseAfter([&] { m_version.Discard(); });
-        void* view = MapViewOfFile(mapping, FILE_MAP_WRITE, 0, 0, static_cast<SIZE_T>(size));
-        if (!view)
-            RaiseAfter([&] {
-                CloseHandle(mapping);
-                m_version.Discard();
-            });
-        CloseHandle(mapping);
-        m_view = static_cast<std::uint8_t*>(view);
+        m_window.resize(static_cast<std::size_t>(std::min<std::int64_t>(size, kWindowBytes)));
+        m_windowStart = m_windowUsed = 0;
         m_writable = true;
     } else {
         HANDLE file = CreateFile(fileName.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
@@ -143,7 +125,7 @@ void TKProjectStream::Open(const std::string& fileName, TKStreamMode mode, std::
 void TKProjectStream::Commit()
 {
     if (!m_writable) return;
-    // The version's own file handle writes the mapped pages to disk before it is renamed.
+    FlushWindow();
     if (!m_version.Commit()) RaiseLastOSError();
 }
 
@@ -152,6 +134,8 @@ void TKProjectStream::Close()
     if (m_view) UnmapViewOfFile(m_view);
     m_view = nullptr;
     m_version.Discard();
+    std::vector<std::uint8_t>().swap(m_window);
+    m_windowStart = m_windowUsed = 0;
     m_size = 0;
     m_writable = false;
     m_hasFile = false;
@@ -223,8 +207,56 @@ void TKProjectStream::Write(const void* buffer, int count)
         return;
     }
     if (!m_writable || count < 0 || m_position < 0 || count > m_size - m_position) RaiseProjectFormatError();
-    if (count > 0) std::memcpy(m_view + m_position, buffer, static_cast<std::size_t>(count));
+    if (count > 0) Store(buffer, count);
     m_position += count;
+}
+
+// A save writes its file through a window of consecutive bytes rather than through a shared
+// mapping: a mapping costs a page fault for every page written and, when the file is synced,
+// a shoot-down of every page on every processor. The writer is sequential but for record
+// heads, written after their records: those land in the window or, when it has moved on,
+// straight in the file.
+void TKProjectStream::Store(const void* data, std::int64_t count)
+{
+    const auto capacity = static_cast<std::int64_t>(m_window.size());
+    const std::int64_t end = m_position + count;
+    const std::int64_t stored = m_windowStart + m_windowUsed;
+    if (m_position >= m_windowStart && end <= m_windowStart + capacity) {
+        // Bytes skipped in front of what the window holds were never written: the file's zeros.
+        const std::int64_t at = m_position - m_windowStart;
+        if (at > m_windowUsed)
+            std::memset(m_window.data() + m_windowUsed, 0, static_cast<std::size_t>(at - m_windowUsed));
+        std::memcpy(m_window.data() + at, data, static_cast<std::size_t>(count));
+        m_windowUsed = std::max(m_windowUsed, end - m_windowStart);
+        return;
+    }
+    if (m_position >= stored && count < capacity) {
+        FlushWindow();
+        m_windowStart = m_position;
+        std::memcpy(m_window.data(), data, static_cast<std::size_t>(count));
+        m_windowUsed = count;
+        return;
+    }
+    // Behind the window, across its end or larger than it: the window goes first, so that
+    // these newer bytes win, and it starts again past everything written.
+    if (end > m_windowStart) FlushWindow();
+    WriteThrough(m_position, data, count);
+    if (end > m_windowStart) m_windowStart = std::max(m_windowStart, end);
+}
+
+void TKProjectStream::FlushWindow()
+{
+    if (m_windowUsed <= 0) return;
+    WriteThrough(m_windowStart, m_window.data(), m_windowUsed);
+    m_windowStart += m_windowUsed;
+    m_windowUsed = 0;
+}
+
+// A failed write has removed the version already (it can never be committed incomplete).
+void TKProjectStream::WriteThrough(std::int64_t offset, const void* data, std::int64_t count)
+{
+    if (!m_version.WriteAt(static_cast<std::uint64_t>(offset), data, static_cast<std::uint64_t>(count)))
+        RaiseLastOSError();
 }
 
 std::int32_t TKProjectStream::IdOf(TKObject* object)

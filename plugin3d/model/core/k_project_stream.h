@@ -25,7 +25,7 @@ class TKProject;
 
 /// How TKProjectStream::Open opens its file.
 enum TKStreamMode : int {
-    ksmCreate = 1,  ///< a new version of the file, mapped for writing at the given size
+    ksmCreate = 1,  ///< a new version of the file, written at the given size
     ksmRead = 2,    ///< the existing file, mapped read-only
 };
 
@@ -34,6 +34,8 @@ class TKProjectStream : public TKObjectsStream {
 
     /// The deepest nesting of object records a stream writes or reads.
     static constexpr int kMaxDepth = 4096;
+    /// The most a save holds in memory before it writes to its file.
+    static constexpr std::int64_t kWindowBytes = std::int64_t(1) << 20;
 
     /// A new stream for project and thread (either may be null).
     static TKProjectStream* NewFor(TKProject* project, TKThread* thread);
@@ -48,7 +50,7 @@ class TKProjectStream : public TKObjectsStream {
     void Open(const std::string& fileName, TKStreamMode mode, std::int64_t& size);
     /// Puts the written version in place of the file; raises EOSError when that fails.
     void Commit();
-    /// Unmaps the view; a version not committed is removed.
+    /// Unmaps the view or drops the write window; a version not committed is removed.
     void Close();
 
     void SetPosition(std::int64_t position) override;
@@ -85,6 +87,9 @@ private:
     std::int32_t UseClassOf(TKObject* object);
     std::int32_t IdOf(TKObject* object);
     [[noreturn]] void RaiseControlSum(const TObject* object) const;
+    void Store(const void* data, std::int64_t count);
+    void FlushWindow();
+    void WriteThrough(std::int64_t offset, const void* data, std::int64_t count);
 
     TKProject* m_project = nullptr;
     TKThread* m_thread = nullptr;
@@ -94,6 +99,11 @@ private:
     bool m_hasFile = false;
     bool m_writable = false;
     platform::AtomicFile m_version;
+    /// The write window: bytes from m_windowStart on, m_windowUsed of them stored. Every byte
+    /// the file got so far lies before m_windowStart.
+    std::vector<std::uint8_t> m_window;
+    std::int64_t m_windowStart = 0;
+    std::int64_t m_windowUsed = 0;
     std::vector<std::int64_t> m_limits;
     int m_depth = 0;
     /// This stream's mark on the objects it gave ids; objects of other classes than

@@ -227,7 +227,9 @@ void TKCanvas3D::BuildDefaultTable(int n)
 {
     EnsureTable(n);
     auto* table = reinterpret_cast<std::int32_t*>(m_tables[n - 1].Data());
-    for (std::int32_t i = 0; i < canvas_tables::kTableEntries; ++i) table[i] = DefaultLevel(i);
+    const std::int32_t background = m_background;
+    for (std::int32_t i = 0; i < canvas_tables::kTableEntries; ++i)
+        table[i] = canvas_tables::DefaultLevel(i, background);
 }
 
 void TKCanvas3D::FillChannelTable(int n, TCanvasLevelFunction fn, void* context)
@@ -238,6 +240,15 @@ void TKCanvas3D::FillChannelTable(int n, TCanvasLevelFunction fn, void* context)
     EnsureTable(n);
     auto* table = reinterpret_cast<std::int32_t*>(m_tables[n - 1].Data());
     for (std::int32_t i = 0; i < canvas_tables::kTableEntries; ++i) table[i] = fn(context, i);
+}
+
+void TKCanvas3D::CopyChannelTable(int n, const std::int32_t* entries)
+{
+    TKSectionGuard guard(m_lock);
+    if (!m_heap || !GetChannelEnabled(n) || !entries) return;
+    EnsureTable(n);
+    std::copy_n(entries, canvas_tables::kTableEntries,
+                reinterpret_cast<std::int32_t*>(m_tables[n - 1].Data()));
 }
 
 void TKCanvas3D::BuildChannelTable(int n, const TKCnv3DIITransformer* red, const TKCnv3DIITransformer* green,

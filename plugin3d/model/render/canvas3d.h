@@ -92,6 +92,8 @@ class TKCanvas3D : public TPersistent {
     const std::int32_t* GetChannelTable(int n) const;
     /// Entry i := fn(context, i) for every i; a null fn gives DefaultLevel.
     void FillChannelTable(int n, TCanvasLevelFunction fn, void* context);
+    /// Channel n's table := the 65536 entries of a table made elsewhere.
+    void CopyChannelTable(int n, const std::int32_t* entries);
     /// The table of present channel n from the colour curves (null: that component gets
     /// nothing) and the bit map of the pixel format.
     void BuildChannelTable(int n, const TKCnv3DIITransformer* red, const TKCnv3DIITransformer* green,

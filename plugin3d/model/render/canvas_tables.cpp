@@ -27,13 +27,6 @@ TColorBitMap ColorBitMapOf(int format)
     return map;
 }
 
-std::int32_t DefaultLevel(std::int32_t v, std::int32_t background)
-{
-    if (v == kEmptyLevel) return background;
-    if (v >= 1 && v <= 0x8000) return (v - 1) >> 8;
-    return 0;
-}
-
 void ComponentMasks(const TColorBitMap& map, int component, std::int32_t masks[16])
 {
     std::fill(masks, masks + 16, 0);

@@ -38,8 +38,13 @@ struct Curve {
 TColorBitMap ColorBitMapOf(int format);
 
 /// The default entry for channel value v: the background for 0xFFFF, (v - 1) >> 8 for
-/// 1..0x8000, 0 otherwise.
-std::int32_t DefaultLevel(std::int32_t v, std::int32_t background);
+/// 1..0x8000, 0 otherwise. Inline: whole tables are filled with it.
+inline std::int32_t DefaultLevel(std::int32_t v, std::int32_t background)
+{
+    if (v == kEmptyLevel) return background;
+    if (v >= 1 && v <= 0x8000) return (v - 1) >> 8;
+    return 0;
+}
 
 /// masks[k] := the pixel bits whose map entry is (component, k), k = 0..15.
 void ComponentMasks(const TColorBitMap& map, int component, std::int32_t masks[16]);

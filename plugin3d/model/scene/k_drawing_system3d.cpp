@@ -112,8 +112,11 @@ void TKDrawingSystem3D::Init()
     m_rampStart = {0, 0, 0};
     m_rampEnd = {1, 1, 1};
     BuildPalette();
-    SetColorType(kpfIndexed8);
-    SetImageSize(128, 128);
+    // One update: the tables and the picture are built once, when it closes.
+    WithinUpdate([&] {
+        SetColorType(kpfIndexed8);
+        SetImageSize(128, 128);
+    });
 }
 
 // Setup bracket
@@ -231,9 +234,7 @@ void TKDrawingSystem3D::MakePaletteIndexTables()
     std::vector<std::int32_t> indices(table, table + canvas_tables::kTableEntries);
     for (int i = 0; i < canvas_tables::kLevels; ++i)
         indices[std::size_t(i)] = indices[std::size_t(i)] / 2 + kRampFirstIndex;
-    m_canvas->FillChannelTable(
-        n, [](void* context, std::int32_t i) { return static_cast<const std::int32_t*>(context)[i]; },
-        indices.data());
+    m_canvas->CopyChannelTable(n, indices.data());
 }
 
 void TKDrawingSystem3D::PaintToBitmap()
@@ -563,38 +564,42 @@ int TKDrawingSystem3D::LoadFromStream(TKObjectsStream* stream)
 {
     if (!stream) return -1;
     TKObjectLock lock(*this);
-    SetImageSize(0, 0);
-    int bytes = TKCustomDrawSystem3D::LoadFromStream(stream);
-    std::int32_t sources[3], width = 0, height = 0, type = 0, flags = 0;
-    for (std::int32_t& source : sources) bytes += ReadValue(stream, source);
-    bytes += ReadValue(stream, width);
-    bytes += ReadValue(stream, height);
-    bytes += ReadValue(stream, type);
-    if (width < 0 || height < 0 || type < kpfNone || type > kpfRgb111110)
-        throw EStreamError(ObjectErrorText(this, ktext::kCantLoad, ktext::kInvalidValue));
-    bytes += ReadValue(stream, flags);
-    TColorBitMap map{};
-    bytes += ReadValue(stream, map);
-    TVector3D colours[3];
-    for (TVector3D& colour : colours) {
-        bytes += ReadValue(stream, colour.x);
-        bytes += ReadValue(stream, colour.y);
-        bytes += ReadValue(stream, colour.z);
-    }
-    for (auto& curve : m_curves) bytes += curve->LoadFromStream(stream);
+    int bytes = 0;
+    // One update: the tables and the picture are built once, for what the record holds.
+    WithinUpdate([&] {
+        SetImageSize(0, 0);
+        bytes = TKCustomDrawSystem3D::LoadFromStream(stream);
+        std::int32_t sources[3], width = 0, height = 0, type = 0, flags = 0;
+        for (std::int32_t& source : sources) bytes += ReadValue(stream, source);
+        bytes += ReadValue(stream, width);
+        bytes += ReadValue(stream, height);
+        bytes += ReadValue(stream, type);
+        if (width < 0 || height < 0 || type < kpfNone || type > kpfRgb111110)
+            throw EStreamError(ObjectErrorText(this, ktext::kCantLoad, ktext::kInvalidValue));
+        bytes += ReadValue(stream, flags);
+        TColorBitMap map{};
+        bytes += ReadValue(stream, map);
+        TVector3D colours[3];
+        for (TVector3D& colour : colours) {
+            bytes += ReadValue(stream, colour.x);
+            bytes += ReadValue(stream, colour.y);
+            bytes += ReadValue(stream, colour.z);
+        }
+        for (auto& curve : m_curves) bytes += curve->LoadFromStream(stream);
 
-    for (int c = 0; c < 3; ++c) m_sources[c] = sources[c];
-    for (int n = 1; n <= 3; ++n) {
-        m_visible[n - 1] = (flags & (kVisibleBit << (n - 1))) != 0;
-        m_canvas->SetChannelEnabled(n, (flags & (kPresentBit << (n - 1))) != 0);
-    }
-    m_bitMap = map;
-    // Colours from a file are held to 0..1 as the setters hold them.
-    m_background = ClampColour(colours[0]);
-    m_rampStart = ClampColour(colours[1]);
-    m_rampEnd = ClampColour(colours[2]);
-    SetColorType(type);
-    SetImageSize(width, height);
+        for (int c = 0; c < 3; ++c) m_sources[c] = sources[c];
+        for (int n = 1; n <= 3; ++n) {
+            m_visible[n - 1] = (flags & (kVisibleBit << (n - 1))) != 0;
+            m_canvas->SetChannelEnabled(n, (flags & (kPresentBit << (n - 1))) != 0);
+        }
+        m_bitMap = map;
+        // Colours from a file are held to 0..1 as the setters hold them.
+        m_background = ClampColour(colours[0]);
+        m_rampStart = ClampColour(colours[1]);
+        m_rampEnd = ClampColour(colours[2]);
+        SetColorType(type);
+        SetImageSize(width, height);
+    });
     if (m_viewer) {
         // A record written without forms ends here.
         const TKFormLinks links = FormLinks();

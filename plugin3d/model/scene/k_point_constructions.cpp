@@ -68,14 +68,36 @@ void TKCustomPointConstruction3D::Assign(TPersistent* source)
     });
 }
 
+void TKCustomPointConstruction3D::ReservePoints(std::int32_t count)
+{
+    const std::size_t capacity = (std::size_t(std::max<std::int32_t>(count, 0)) + 15) / 16 * 16;
+    canvas_planes::CheckMachineCanHold(std::int64_t(capacity) * std::int64_t(sizeof(TPointRecord3D)));
+    if (m_points.capacity() < capacity) m_points.reserve(capacity);
+}
+
 void TKCustomPointConstruction3D::ResizePoints(std::int32_t count)
 {
     count = std::max<std::int32_t>(count, 0);
-    const std::size_t capacity = (std::size_t(count) + 15) / 16 * 16;
-    canvas_planes::CheckMachineCanHold(std::int64_t(capacity) * std::int64_t(sizeof(TPointRecord3D)));
-    if (m_points.capacity() < capacity) m_points.reserve(capacity);
+    ReservePoints(count);
     m_points.resize(std::size_t(count));
     m_count = count;
+}
+
+// In pieces through a small buffer: a model of millions of points is copied once, never
+// cleared first.
+void TKCustomPointConstruction3D::ReadPoints(TKObjectsStream* stream, std::int32_t count)
+{
+    ReservePoints(count);
+    m_points.clear();
+    m_count = 0;
+    constexpr std::int32_t kPiece = 512;
+    TPointRecord3D piece[kPiece];
+    while (m_count < count) {
+        const std::int32_t n = std::min(count - m_count, kPiece);
+        stream->Read(piece, int(sizeof(TPointRecord3D)) * n);
+        m_points.insert(m_points.end(), piece, piece + n);
+        m_count += n;
+    }
 }
 
 TPointRecord3D* TKCustomPointConstruction3D::GetPoint(std::int32_t n)
@@ -227,14 +249,23 @@ int TKCustomPointConstruction3D::LoadFromStream(TKObjectsStream* stream)
     int bytes = TKCustomConstruction3D::LoadFromStream(stream);
     const std::int32_t count = ReadCount(stream, this, int(sizeof(TPointRecord3D)));
     bytes += 4;
-    SetPointCount(count);
-    if (count > 0) stream->Read(m_points.data(), int(sizeof(TPointRecord3D)) * count);
+    // One points update: its end finds the bounds, once.
+    TKObjectLock lock(*this);
+    const bool resized = count != m_count;
+    BeginPointsUpdate(0);
+    try {
+        ReadPoints(stream, count);
+        if (resized && Enabled() && !IsDestroying()) ObjectChanged(0);
+    } catch (...) {
+        EndPointsUpdate(0);
+        throw;
+    }
+    EndPointsUpdate(0);
     bytes += int(sizeof(TPointRecord3D)) * count;
     std::int32_t lighting = 1;
     bytes += ReadValue(stream, lighting);
     m_parts.StoreLighting(lighting);
     bytes += m_parts.LoadTail(stream, TKSimpleDiffuseReflection::StaticClass());
-    UpdateBounds();
     return bytes;
 }
 

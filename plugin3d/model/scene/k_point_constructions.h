@@ -88,6 +88,9 @@ protected:
     ~TKCustomPointConstruction3D() override;
     /// Resizes the array to count zeroed points (capacity in steps of 16); no events.
     void ResizePoints(std::int32_t count);
+    void ReservePoints(std::int32_t count);
+    /// Reads count points in place of the ones held.
+    void ReadPoints(TKObjectsStream* stream, std::int32_t count);
 
 private:
     std::vector<TPointRecord3D> m_points;

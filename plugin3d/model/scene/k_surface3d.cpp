@@ -582,25 +582,33 @@ int TKSurface3D::LoadFromStream(TKObjectsStream* stream)
     bytes += ReadValue(stream, height);
     if (width < 0 || height < 0)
         throw EStreamError(ObjectErrorText(this, ktext::kCantLoad, ktext::kInvalidValue));
-    SetSize(width, height);
-    bytes += ReadValue(stream, m_step);
-    ComputeSteps();
-    std::int32_t lighting = 1, flags = 0;
-    bytes += ReadValue(stream, lighting);
-    m_parts.StoreLighting(lighting);
-    bytes += ReadValue(stream, m_mode);
-    bytes += ReadValue(stream, flags);
-    m_smooth = (flags & 1) ? 1 : 0;
-    m_storeNodes = (flags & 2) != 0;
-    bytes += m_parts.LoadTail(stream, TKSimpleDiffuseReflection::StaticClass());
-    if (m_storeNodes) {
-        const std::int32_t stored = ReadCount(stream, this, 1);
-        const auto copied = std::int32_t(std::min<std::int64_t>(stored, m_nodes.Bytes()));
-        if (copied > 0) stream->Read(m_nodes.Data(), copied);
-        stream->SetPosition(stream->GetPosition() + (stored - copied));
-        bytes += 4 + stored;
+    // One grid update: its end finds the bounds once, for the nodes the record holds.
+    TKObjectLock lock(*this);
+    BeginGridUpdate(0);
+    try {
+        SetSize(width, height);
+        bytes += ReadValue(stream, m_step);
+        ComputeSteps();
+        std::int32_t lighting = 1, flags = 0;
+        bytes += ReadValue(stream, lighting);
+        m_parts.StoreLighting(lighting);
+        bytes += ReadValue(stream, m_mode);
+        bytes += ReadValue(stream, flags);
+        m_smooth = (flags & 1) ? 1 : 0;
+        m_storeNodes = (flags & 2) != 0;
+        bytes += m_parts.LoadTail(stream, TKSimpleDiffuseReflection::StaticClass());
+        if (m_storeNodes) {
+            const std::int32_t stored = ReadCount(stream, this, 1);
+            const auto copied = std::int32_t(std::min<std::int64_t>(stored, m_nodes.Bytes()));
+            if (copied > 0) stream->Read(m_nodes.Data(), copied);
+            stream->SetPosition(stream->GetPosition() + (stored - copied));
+            bytes += 4 + stored;
+        }
+    } catch (...) {
+        EndGridUpdate(0);
+        throw;
     }
-    UpdateBounds();
+    EndGridUpdate(0);
     return bytes;
 }
 

@@ -254,6 +254,71 @@ TEST_F(ProjectFile, ALargeProjectComesBackExactlyAndSavesToTheSameBytes)
     EXPECT_EQ(ReadBytes(first), ReadBytes(second));
 }
 
+// A save writes in order but for record heads, which go back over their records: every byte
+// must land where it was aimed whether it falls in the write window, behind it, across its
+// ends or is larger than it, and bytes never written stay zero.
+TEST_F(ProjectFile, WritesLandWhereTheyWereAimedWhereverTheWindowStands)
+{
+    constexpr std::int64_t W = TKProjectStream::kWindowBytes;
+    struct Piece {
+        std::int64_t at;
+        std::int64_t bytes;
+    };
+    struct Case {
+        const char* what;
+        std::int64_t size;
+        std::vector<Piece> pieces;
+    };
+    std::vector<Case> cases = {
+        {"records with their heads after them, all in the window",
+         4096,
+         {{12, 100}, {0, 12}, {124, 500}, {112, 12}, {636, 3000}, {624, 12}}},
+        {"a record larger than the window, its head behind it",
+         3 * W,
+         {{0, 64}, {76, 2 * W}, {64, 12}, {76 + 2 * W, 100}}},
+        {"a write across the window's end", 2 * W, {{0, W - 10}, {W - 10, 30}, {W + 20, 50}}},
+        {"a head across the window's start", 3 * W, {{0, W}, {W + 8, 40}, {W + 48, W}, {W - 4, 16}}},
+        {"bytes skipped before and past the window stay zero",
+         4 * W,
+         {{100, 10}, {W / 2, 10}, {3 * W, 64}, {2 * W, 8}}},
+    };
+    // And a seeded walk of writes anywhere, backwards and forwards, small and large.
+    Case walk{"a seeded walk", 5 * W, {}};
+    std::uint64_t seed = 0x2545F4914F6CDD1Dull;
+    auto next = [&](std::uint64_t bound) {
+        seed ^= seed << 13;
+        seed ^= seed >> 7;
+        seed ^= seed << 17;
+        return std::int64_t(seed % bound);
+    };
+    for (int i = 0; i < 300; ++i) {
+        const std::int64_t bytes = i % 25 == 0 ? 1 + next(std::uint64_t(W * 3 / 2)) : 1 + next(5000);
+        walk.pieces.push_back({next(std::uint64_t(walk.size - bytes + 1)), bytes});
+    }
+    cases.push_back(walk);
+
+    const std::string path = m_dir.File("pieces.bin");
+    int n = 0;
+    for (const Case& c : cases) {
+        std::vector<std::uint8_t> expected(std::size_t(c.size), 0);
+        TOwned<TKProjectStream> stream(TKProjectStream::NewFor(nullptr, nullptr));
+        std::int64_t size = c.size;
+        stream->Open(path, ksmCreate, size);
+        for (const Piece& piece : c.pieces) {
+            std::vector<std::uint8_t> bytes(std::size_t(piece.bytes));
+            for (std::size_t k = 0; k < bytes.size(); ++k)
+                bytes[k] = std::uint8_t(1 + (k * 7 + std::size_t(++n)) % 251);
+            std::copy(bytes.begin(), bytes.end(), expected.begin() + piece.at);
+            stream->SetPosition(piece.at);
+            stream->Write(bytes.data(), int(bytes.size()));
+            EXPECT_EQ(stream->GetPosition(), piece.at + piece.bytes);
+        }
+        stream->Commit();
+        stream->Close();
+        EXPECT_TRUE(ReadBytes(path) == expected) << c.what;
+    }
+}
+
 TEST_F(ProjectFile, AProjectTooLargeForTheFilesSizeFieldsFailsBeforeAnythingIsWritten)
 {
     const std::string path = m_dir.File("scene.ktp");
