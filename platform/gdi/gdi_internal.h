@@ -6,10 +6,13 @@
 // a pen deleted while a device context still holds it lives until it is deselected.
 
 #include <atomic>
+#include <cstddef>
+#include <cstdint>
 #include <memory>
 #include <mutex>
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include <QFont>
@@ -89,6 +92,62 @@ struct BrushObj : GdiObject {
     bool monoPattern = false;  // black and white pattern drawn in the DC's text and background colours
 };
 
+/// What a font found out about the texts it measured or drew last, by text. Bounded: when
+/// the newer of two generations is full, the older is dropped, and a text found in the older
+/// one moves to the newer, so the texts in use stay however long a session draws.
+template <class Value>
+class RecentTexts {
+public:
+    /// `limit` texts, or `byteLimit` of what the values cost, in each generation.
+    RecentTexts(qsizetype limit, std::size_t byteLimit) : m_limit(limit), m_byteLimit(byteLimit) {}
+    std::optional<Value> Find(const QString& text)
+    {
+        const std::lock_guard lock(m_mutex);
+        const auto found = m_newer.constFind(text);
+        if (found != m_newer.constEnd()) return *found;
+        const auto old = m_older.constFind(text);
+        if (old == m_older.constEnd()) return std::nullopt;
+        Value value = *old;
+        m_older.erase(old);
+        Insert(text, value, 0);
+        return value;
+    }
+    void Keep(const QString& text, Value value, std::size_t bytes = 0)
+    {
+        const std::lock_guard lock(m_mutex);
+        Insert(text, std::move(value), bytes);
+    }
+
+private:
+    void Insert(const QString& text, Value value, std::size_t bytes)
+    {
+        if (m_newer.size() >= m_limit || m_bytes + bytes > m_byteLimit) {
+            m_older = std::move(m_newer);
+            m_newer.clear();
+            m_bytes = 0;
+        }
+        m_bytes += bytes;
+        m_newer.insert(text, std::move(value));
+    }
+
+    std::mutex m_mutex;
+    qsizetype m_limit;
+    std::size_t m_byteLimit;
+    std::size_t m_bytes = 0;
+    QHash<QString, Value> m_newer, m_older;
+};
+
+/// The pixels a text covers in a font, as drawing it gave them: drawing the text again is
+/// then a blend of these, without shaping or rasterising it again. Places are relative to
+/// the top left of the text's cell.
+struct TextCoverage {
+    int width = 0;  // the advance the text was drawn for: it bounds the glyphs' reach
+    int left = 0, top = 0, columns = 0, rows = 0;  // the box of the covered pixels
+    std::vector<std::uint8_t> alpha;               // columns x rows coverage
+    std::vector<std::pair<int, int>> extent;       // per row: its covered columns [first, last)
+    std::size_t Bytes() const { return sizeof(TextCoverage) + alpha.size() + extent.size() * 8; }
+};
+
 struct FontObj : GdiObject {
     static constexpr Kind kKind = Kind::Font;
     FontObj() : GdiObject(kKind) {}
@@ -99,12 +158,13 @@ struct FontObj : GdiObject {
     /// The advance of `text` in the font, remembered for the texts measured last: a value
     /// grid measures each text to size its columns and again to draw it.
     int Advance(const QString& text) const;
+    /// The texts drawn last, for a grid that scrolls back or is drawn again: a few screens.
+    mutable RecentTexts<std::shared_ptr<const TextCoverage>> coverages{8192, std::size_t(16) << 20};
 
 private:
     mutable std::once_flag m_once;
     mutable std::optional<QFont> m_font;
-    mutable std::mutex m_advanceMutex;
-    mutable QHash<QString, int> m_advances;
+    mutable RecentTexts<int> m_advances{8192, std::size_t(-1)};
 };
 
 /// True when fonts can be used (an application object exists).

@@ -61,17 +61,9 @@ QFont FontObj::Font() const
 
 int FontObj::Advance(const QString& text) const
 {
-    // Bounded: a few screens of texts; shaping a text costs far more than finding it.
-    constexpr qsizetype kRemembered = 8192;
-    {
-        const std::lock_guard lock(m_advanceMutex);
-        const auto found = m_advances.constFind(text);
-        if (found != m_advances.constEnd()) return *found;
-    }
+    if (const std::optional<int> known = m_advances.Find(text)) return *known;
     const int advance = QFontMetrics(Font()).horizontalAdvance(text);
-    const std::lock_guard lock(m_advanceMutex);
-    if (m_advances.size() >= kRemembered) m_advances.clear();
-    m_advances.insert(text, advance);
+    m_advances.Keep(text, advance);
     return advance;
 }
 

@@ -259,8 +259,8 @@ struct TextFonts {
         fonts.push_back(Tahoma(-13));
         fonts.push_back(CreateFont(-17, 0, 0, 0, FW_BOLD, 1, 0, 0, 0, 0, 0, 0, FF_ROMAN, "Times"));
         fonts.push_back(CreateFont(-11, 0, 0, 0, FW_NORMAL, 0, 1, 1, 0, 0, 0, 0, FIXED_PITCH, ""));
-        fonts.push_back(
-            CreateFont(-12, 0, 0, 0, FW_NORMAL, 0, 0, 0, 0, 0, 0, NONANTIALIASED_QUALITY, FF_SWISS, "Tahoma"));
+        fonts.push_back(CreateFont(-12, 0, 0, 0, FW_NORMAL, 0, 0, 0, 0, 0, 0, NONANTIALIASED_QUALITY,
+                                   FF_SWISS, "Tahoma"));
         fonts.push_back(Tahoma(-38, FW_LIGHT));
     }
     ~TextFonts()
@@ -281,8 +281,17 @@ void DrawTexts(HDC dc, const TextFonts& fonts)
         FillRect(dc, &r, b);
         DeleteObject(b);
     }
-    const char* texts[] = {"-123.4567", "1.17549435e-38", "Ag", "\xB0" "C", "nan", "", "0", "-inf",
-                           "16383", "W/M qy|"};
+    const char* texts[] = {"-123.4567",
+                           "1.17549435e-38",
+                           "Ag",
+                           "\xB0"
+                           "C",
+                           "nan",
+                           "",
+                           "0",
+                           "-inf",
+                           "16383",
+                           "W/M qy|"};
     int y = -6;
     for (std::size_t f = 0; f < fonts.fonts.size(); ++f) {
         SelectObject(dc, fonts.fonts[f]);
@@ -293,7 +302,8 @@ void DrawTexts(HDC dc, const TextFonts& fonts)
             SetBkColor(dc, RGB(200, 255, 200));
             RECT cell{x, y, x + 20 + int(t) * 9, y + 19};
             const UINT align = t % 3 == 0 ? DT_RIGHT : t % 3 == 1 ? DT_CENTER : DT_LEFT;
-            DrawText(dc, texts[t], -1, &cell, align | DT_SINGLELINE | DT_VCENTER | DT_NOPREFIX | DT_END_ELLIPSIS);
+            DrawText(dc, texts[t], -1, &cell,
+                     align | DT_SINGLELINE | DT_VCENTER | DT_NOPREFIX | DT_END_ELLIPSIS);
             SetTextAlign(dc, t % 2 ? TA_BASELINE | TA_CENTER : TA_TOP | TA_LEFT);
             TextOut(dc, x + 30, y + 25, texts[t], int(std::strlen(texts[t])));
             const RECT clip{x + 4, y + 30, x + 40, y + 38};
