@@ -131,10 +131,9 @@ void PaintShape(DcObj& dc, const SpanRegion& shape, const Paint& paint);
 
 // Text (text.cpp): device coordinates throughout.
 QFont CurrentFont(const DcObj& dc);
-SIZE TextExtent(const DcObj& dc, const QString& text);
-/// `width` is the text's advance where the caller has measured it already (-1: measured here).
-void DrawTextLine(DcObj& dc, int x, int y, UINT align, const QString& text, const RECT* clip, bool opaqueCell,
-                  int width = -1);
+/// Draws one line of text (UTF-8), which `text` describes in the DC's font.
+void DrawTextLine(DcObj& dc, int x, int y, UINT align, std::string_view utf8, TextRecord& text,
+                  const RECT* clip, bool opaqueCell);
 /// The lines DrawText shows for the text, the width and the DT_ flags.
 QStringList DrawTextLines(const QFont& font, const std::string& text, int width, UINT format);
 

@@ -47,6 +47,21 @@ QString Decode(const char* text, int length)
                                                                         : QString::fromLatin1(text, length);
 }
 
+// The UTF-8 bytes of a text as drawing reads it: `text` itself where it is UTF-8, else its
+// Latin-1 characters in UTF-8 (kept in `storage`). QString::fromUtf8 of them is Decode(text).
+std::string_view Utf8Of(const char* text, int length, std::string& storage)
+{
+    if (!text || length <= 0) return {};
+    if (IsUtf8(reinterpret_cast<const unsigned char*>(text), length)) return {text, std::size_t(length)};
+    storage = QString::fromLatin1(text, length).toUtf8().toStdString();
+    return storage;
+}
+
+QString FromUtf8(std::string_view utf8)
+{
+    return QString::fromUtf8(utf8.data(), qsizetype(utf8.size()));
+}
+
 int Length(const char* text, int length)
 {
     if (!text) return 0;
@@ -130,10 +145,20 @@ QFont CurrentFont(const DcObj& dc)
 
 namespace {
 
-// The advance of a text in the DC's font: remembered by the font object where there is one.
-int Advance(const DcObj& dc, const QFontMetrics& fm, const QString& text)
+// What the DC's font knows of a text (its advance, its coverage once drawn).
+std::shared_ptr<TextRecord> TextOf(const DcObj& dc, std::string_view utf8)
 {
-    return dc.st.font ? dc.st.font->Advance(text) : fm.horizontalAdvance(text);
+    if (dc.st.font) return dc.st.font->Text(utf8);
+    auto text = std::make_shared<TextRecord>();
+    text->advance = QFontMetrics(QFont()).horizontalAdvance(FromUtf8(utf8));
+    return text;
+}
+
+std::pair<int, int> Metrics(const DcObj& dc)
+{
+    if (dc.st.font) return dc.st.font->Metrics();
+    const QFontMetrics fm{QFont()};
+    return {fm.ascent(), fm.descent()};
 }
 
 // Draws the text's glyphs as Qt draws them, white into a clear picture a little larger than
@@ -142,7 +167,6 @@ std::shared_ptr<const TextCoverage> MakeCoverage(const QFont& font, const QStrin
                                                  int ascent, int height)
 {
     auto c = std::make_shared<TextCoverage>();
-    c->width = width;
     const int pad = height / 2 + 2;
     QImage mask(width + 2 * pad, height + 2 * pad, QImage::Format_ARGB32_Premultiplied);
     if (mask.isNull()) return c;
@@ -188,23 +212,26 @@ std::shared_ptr<const TextCoverage> MakeCoverage(const QFont& font, const QStrin
     return c;
 }
 
-}  // namespace
-
-SIZE TextExtent(const DcObj& dc, const QString& text)
+// The text's coverage: drawn the first time the text is drawn in the font, found after.
+const TextCoverage& CoverageOf(const DcObj& dc, TextRecord& text, std::string_view utf8, int ascent,
+                               int height)
 {
-    if (!FontsAvailable()) return {0, 0};
-    const QFontMetrics fm(CurrentFont(dc));
-    return {Advance(dc, fm, text), fm.ascent() + fm.descent()};
+    std::call_once(text.drawn, [&] {
+        text.coverage = MakeCoverage(CurrentFont(dc), FromUtf8(utf8), text.advance, ascent, height);
+        if (dc.st.font) dc.st.font->Charge(text.coverage->Bytes());
+    });
+    return *text.coverage;
 }
 
-void DrawTextLine(DcObj& dc, int x, int y, UINT align, const QString& text, const RECT* clip, bool opaqueCell,
-                  int width)
+}  // namespace
+
+void DrawTextLine(DcObj& dc, int x, int y, UINT align, std::string_view utf8, TextRecord& text,
+                  const RECT* clip, bool opaqueCell)
 {
     if (!FontsAvailable()) return;
-    const QFont font = CurrentFont(dc);
-    const QFontMetrics fm(font);
-    if (width < 0) width = Advance(dc, fm, text);
-    const int ascent = fm.ascent(), height = ascent + fm.descent();
+    const int width = text.advance;
+    const auto [ascent, descent] = Metrics(dc);
+    const int height = ascent + descent;
     int left = x;
     if ((align & TA_CENTER) == TA_CENTER)
         left = x - width / 2;
@@ -223,20 +250,10 @@ void DrawTextLine(DcObj& dc, int x, int y, UINT align, const QString& text, cons
         bg.color = ToPixel(dc.st.bkColor);
         PaintShape(dc, cell, bg);
     }
-    if (text.isEmpty()) return;
+    if (utf8.empty()) return;
 
-    // The text's coverage: found again where the font drew it before, else drawn now.
-    std::shared_ptr<const TextCoverage> coverage;
-    if (dc.st.font) {
-        if (auto known = dc.st.font->coverages.Find(text); known && (*known)->width == width)
-            coverage = std::move(*known);
-    }
-    if (!coverage) {
-        coverage = MakeCoverage(font, text, width, ascent, height);
-        if (dc.st.font) dc.st.font->coverages.Keep(text, coverage, coverage->Bytes());
-    }
-    if (coverage->rows == 0) return;
-    const TextCoverage& c = *coverage;
+    const TextCoverage& c = CoverageOf(dc, text, utf8, ascent, height);
+    if (c.rows == 0) return;
     const int ox = left + c.left, oy = top + c.top;
     SpanRegion area = SpanRegion::FromRect(ox, oy, ox + c.columns, oy + c.rows);
     if (clip) area = area.ClipToRect(*clip);
@@ -291,14 +308,17 @@ BOOL ExtTextOut(HDC h, int x, int y, UINT options, const RECT* rect, LPCSTR text
         }
     }
     POINT at{x, y};
-    const QString q = Decode(s.data(), int(s.size()));
+    if (!FontsAvailable()) return TRUE;
+    std::string storage;
+    const std::string_view utf8 = Utf8Of(s.data(), int(s.size()), storage);
+    const std::shared_ptr<TextRecord> line = TextOf(*dc, utf8);
     if (dc->st.textAlign & TA_UPDATECP) {
         at = dc->st.pos;
-        dc->st.pos.x += TextExtent(*dc, q).cx;
+        dc->st.pos.x += line->advance;
     }
     const POINT p = dc->ToDev(at);
-    DrawTextLine(*dc, p.x, p.y, dc->st.textAlign, q, rect && (options & ETO_CLIPPED) ? &deviceRect : nullptr,
-                 true);
+    DrawTextLine(*dc, p.x, p.y, dc->st.textAlign, utf8, *line,
+                 rect && (options & ETO_CLIPPED) ? &deviceRect : nullptr, true);
     return TRUE;
 }
 
@@ -318,7 +338,9 @@ BOOL GetTextExtentPoint32(HDC h, LPCSTR text, int length, SIZE* size)
 {
     auto dc = FindDc(h);
     if (!dc || !size || length < 0 || (length > 0 && !text) || !FontsAvailable()) return FALSE;
-    *size = TextExtent(*dc, Decode(text, length));
+    std::string storage;
+    const auto [ascent, descent] = Metrics(*dc);
+    *size = {TextOf(*dc, Utf8Of(text, length, storage))->advance, ascent + descent};
     return TRUE;
 }
 
@@ -368,9 +390,9 @@ namespace {
 
 // The lines DrawText shows: prefix characters removed, paragraphs wrapped at spaces
 // to the width when asked, over-long single lines ended with an ellipsis when asked.
-// `advances`, when given, receives each line's advance where it was measured (else -1).
+// With a DC, a line's advance is asked of its font, which remembers it.
 QStringList LayoutLines(const QFontMetrics& fm, QString text, int width, UINT format,
-                        std::vector<int>* advances = nullptr, const DcObj* dc = nullptr)
+                        const DcObj* dc = nullptr)
 {
     if (!(format & DT_NOPREFIX)) {
         QString out;
@@ -413,14 +435,11 @@ QStringList LayoutLines(const QFontMetrics& fm, QString text, int width, UINT fo
         }
         lines << line;
     }
-    if (advances) advances->assign(std::size_t(lines.size()), -1);
     if (format & DT_END_ELLIPSIS)
-        for (qsizetype i = 0; i < lines.size(); ++i) {
-            const int advance = dc ? Advance(*dc, fm, lines[i]) : fm.horizontalAdvance(lines[i]);
-            if (advance > width)
-                lines[i] = fm.elidedText(lines[i], Qt::ElideRight, std::max(0, width));
-            else if (advances)
-                (*advances)[std::size_t(i)] = advance;
+        for (QString& line : lines) {
+            const int advance =
+                dc ? TextOf(*dc, line.toUtf8().toStdString())->advance : fm.horizontalAdvance(line);
+            if (advance > width) line = fm.elidedText(line, Qt::ElideRight, std::max(0, width));
         }
     return lines;
 }
@@ -435,22 +454,58 @@ QStringList DrawTextLines(const QFont& font, const std::string& text, int width,
 }
 }  // namespace platform::gdi
 
+namespace {
+
+// True when DrawText shows the text as one line as it is: nothing to remove, replace or split.
+bool OneLineAsItIs(const char* text, int n, UINT format)
+{
+    for (int i = 0; i < n; ++i) {
+        const char c = text[i];
+        if (c == '\n' || c == '\r' || (c == '&' && !(format & DT_NOPREFIX)) ||
+            (c == '\t' && (format & DT_EXPANDTABS)))
+            return false;
+    }
+    return true;
+}
+
+}  // namespace
+
 int DrawText(HDC h, LPCSTR text, int length, RECT* rect, UINT format)
 {
     auto dc = FindDc(h);
     if (!dc || !rect || (!text && length != 0) || !FontsAvailable()) return 0;
     const int n = Length(text, length);
-    const QFontMetrics fm(CurrentFont(*dc));
-    const int lineHeight = fm.ascent() + fm.descent();
+    const auto [ascent, descent] = Metrics(*dc);
+    const int lineHeight = ascent + descent;
     const int width = rect->right - rect->left;
-    // Shaping a text is most of what drawing it costs: each line is measured once.
-    std::vector<int> advances;
-    const QStringList lines = LayoutLines(fm, Decode(text, n), width, format, &advances, dc.get());
+
+    // The lines and what the font knows of each. A text that shows as it is (a value in a
+    // grid's cell) needs no layout: it is found by its own bytes.
+    struct Line {
+        std::string_view utf8;
+        std::shared_ptr<TextRecord> text;
+    };
+    std::string storage;
+    std::vector<std::string> laidOut;
+    std::vector<Line> lines;
+    if (OneLineAsItIs(text, n, format)) {
+        const std::string_view utf8 = Utf8Of(text, n, storage);
+        std::shared_ptr<TextRecord> line = TextOf(*dc, utf8);
+        const bool wraps = (format & DT_WORDBREAK) && !(format & DT_SINGLELINE);
+        if ((!wraps && !(format & DT_END_ELLIPSIS)) || line->advance <= width)
+            lines.push_back({utf8, std::move(line)});
+    }
+    if (lines.empty()) {
+        const QStringList shown =
+            LayoutLines(QFontMetrics(CurrentFont(*dc)), Decode(text, n), width, format, dc.get());
+        for (const QString& line : shown) laidOut.push_back(line.toUtf8().toStdString());
+        for (const std::string& line : laidOut) lines.push_back({line, TextOf(*dc, line)});
+    }
     const int textHeight = n == 0 ? 0 : lineHeight * static_cast<int>(lines.size());
 
     if (format & DT_CALCRECT) {
         int widest = 0;
-        for (const QString& line : lines) widest = std::max(widest, fm.horizontalAdvance(line));
+        for (const Line& line : lines) widest = std::max(widest, line.text->advance);
         if (!(format & DT_WORDBREAK) || widest > width) rect->right = rect->left + widest;
         rect->bottom = rect->top + textHeight;
         return textHeight;
@@ -475,16 +530,15 @@ int DrawText(HDC h, LPCSTR text, int length, RECT* rect, UINT format)
     const RECT clip{a.x, a.y, z.x, z.y};
     const int dy = a.y - rect->top;
     int y = top + dy;
-    for (qsizetype i = 0; i < lines.size(); ++i) {
-        const QString& line = lines[i];
-        const int known = advances[std::size_t(i)];
-        const int w = known >= 0 ? known : fm.horizontalAdvance(line);
+    for (const Line& line : lines) {
+        const int w = line.text->advance;
         int x = a.x;
         if (format & DT_CENTER)
             x = a.x + (z.x - a.x - w) / 2;
         else if (format & DT_RIGHT)
             x = z.x - w;
-        DrawTextLine(*dc, x, y, TA_LEFT | TA_TOP, line, (format & DT_NOCLIP) ? nullptr : &clip, true, w);
+        DrawTextLine(*dc, x, y, TA_LEFT | TA_TOP, line.utf8, *line.text,
+                     (format & DT_NOCLIP) ? nullptr : &clip, true);
         y += lineHeight;
     }
     return result;
