@@ -89,6 +89,17 @@ SpanRegion DcObj::Visible(const SpanRegion& shape) const
     return v;
 }
 
+std::optional<RECT> DcObj::VisibleRect(const RECT& r) const
+{
+    RECT v = Intersect(r, SurfaceRect());
+    for (const std::optional<SpanRegion>* clip : {&systemClip, &st.clip})
+        if (*clip) {
+            if (!(*clip)->IsRect()) return std::nullopt;
+            v = Intersect(v, (*clip)->Bounds());
+        }
+    return v;
+}
+
 RECT TakeDirty(DcObj& dc)
 {
     return std::exchange(dc.dirty, RECT{0, 0, 0, 0});

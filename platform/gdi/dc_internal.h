@@ -53,6 +53,9 @@ struct DcObj : GdiObject {
     /// Pixels that can be drawn: the surface, cut by the clip region.
     RECT SurfaceRect() const;
     SpanRegion Visible(const SpanRegion& shape) const;
+    /// The pixels of the rectangle that can be drawn, where they are a rectangle (every clip
+    /// is one); none where a clip is another shape (Visible gives those).
+    std::optional<RECT> VisibleRect(const RECT& r) const;
 };
 
 /// A DC found by its handle. A DC on a window's surface holds the surface's lock for as long

@@ -118,22 +118,36 @@ __attribute__((target("avx2"))) void BlendCoverageAvx2(std::uint32_t* d, const s
     const __m256i c16 = _mm256_cvtepu8_epi16(_mm_set1_epi32(int(colour & 0xFFFFFFu)));
     const __m256i top = _mm256_set1_epi32(int(alpha)), rgb = _mm256_set1_epi32(0xFFFFFF);
     const __m256i spread = _mm256_set1_epi32(0x01010101);
-    int i = 0;
-    for (; i + 8 <= count; i += 8) {
-        const __m128i eight = _mm_loadl_epi64(reinterpret_cast<const __m128i*>(a + i));
+    // The last pixels of a run go through masked loads and stores: the pixels after the run
+    // are not touched. (The coverage may be read past the run: its rows are padded.)
+    static const std::uint8_t kLanes[16] = {255, 255, 255, 255, 255, 255, 255, 255};
+    for (int i = 0; i < count; i += 8) {
+        __m128i eight = _mm_loadl_epi64(reinterpret_cast<const __m128i*>(a + i));
+        const bool whole = i + 8 <= count;
+        __m256i lanes = _mm256_set1_epi32(-1);
+        if (!whole) {
+            const __m128i kept = _mm_loadl_epi64(reinterpret_cast<const __m128i*>(kLanes + 8 - (count - i)));
+            eight = _mm_and_si128(eight, kept);
+            lanes = _mm256_cvtepi8_epi32(kept);
+        }
         if (_mm_cvtsi128_si64(eight) == 0) continue;
         const __m256i cover32 = _mm256_cvtepu8_epi32(eight);
         const __m256i cover = _mm256_mullo_epi32(cover32, spread);
-        const __m256i dst = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(d + i));
+        auto* at = reinterpret_cast<int*>(d + i);
+        const __m256i dst = whole ? _mm256_loadu_si256(reinterpret_cast<const __m256i*>(at))
+                                  : _mm256_maskload_epi32(at, lanes);
         const __m256i lo =
             BlendChannels(c16, _mm256_unpacklo_epi8(dst, zero), _mm256_unpacklo_epi8(cover, zero));
         const __m256i hi =
             BlendChannels(c16, _mm256_unpackhi_epi8(dst, zero), _mm256_unpackhi_epi8(cover, zero));
         const __m256i mixed = _mm256_or_si256(_mm256_and_si256(_mm256_packus_epi16(lo, hi), rgb), top);
         const __m256i none = _mm256_cmpeq_epi32(cover32, zero);
-        _mm256_storeu_si256(reinterpret_cast<__m256i*>(d + i), _mm256_blendv_epi8(mixed, dst, none));
+        const __m256i out = _mm256_blendv_epi8(mixed, dst, none);
+        if (whole)
+            _mm256_storeu_si256(reinterpret_cast<__m256i*>(at), out);
+        else
+            _mm256_maskstore_epi32(at, lanes, out);
     }
-    BlendCoverage(d + i, a + i, count - i, colour, alpha);
 }
 
 }  // namespace
@@ -160,6 +174,9 @@ std::pair<int, int> Metrics(const DcObj& dc)
     const QFontMetrics fm{QFont()};
     return {fm.ascent(), fm.descent()};
 }
+
+// Coverage rows may be read eight bytes at a time past their end.
+constexpr std::size_t kCoveragePadding = 8;
 
 // Draws the text's glyphs as Qt draws them, white into a clear picture a little larger than
 // the text's cell (glyphs may reach out of it), and keeps the covered pixels.
@@ -194,7 +211,7 @@ std::shared_ptr<const TextCoverage> MakeCoverage(const QFont& font, const QStrin
     c->top = y0 - pad;
     c->columns = x1 - x0;
     c->rows = y1 - y0;
-    c->alpha.resize(std::size_t(c->columns) * std::size_t(c->rows));
+    c->alpha.resize(std::size_t(c->columns) * std::size_t(c->rows) + kCoveragePadding);
     c->extent.resize(std::size_t(c->rows));
     for (int y = 0; y < c->rows; ++y) {
         const auto* m = reinterpret_cast<const std::uint32_t*>(mask.constScanLine(y0 + y)) + x0;
@@ -243,39 +260,52 @@ void DrawTextLine(DcObj& dc, int x, int y, UINT align, std::string_view utf8, Te
     else if (align & TA_BOTTOM)
         top = y - height;
 
-    SpanRegion cell = SpanRegion::FromRect(left, top, left + width, top + height);
-    if (clip) cell = cell.ClipToRect(*clip);
-    if (opaqueCell && dc.st.bkMode == OPAQUE && !cell.IsEmpty()) {
-        Paint bg;
-        bg.color = ToPixel(dc.st.bkColor);
-        PaintShape(dc, cell, bg);
+    if (opaqueCell && dc.st.bkMode == OPAQUE) {
+        SpanRegion cell = SpanRegion::FromRect(left, top, left + width, top + height);
+        if (clip) cell = cell.ClipToRect(*clip);
+        if (!cell.IsEmpty()) {
+            Paint bg;
+            bg.color = ToPixel(dc.st.bkColor);
+            PaintShape(dc, cell, bg);
+        }
     }
     if (utf8.empty()) return;
 
     const TextCoverage& c = CoverageOf(dc, text, utf8, ascent, height);
     if (c.rows == 0) return;
     const int ox = left + c.left, oy = top + c.top;
-    SpanRegion area = SpanRegion::FromRect(ox, oy, ox + c.columns, oy + c.rows);
-    if (clip) area = area.ClipToRect(*clip);
-    const SpanRegion visible = dc.Visible(area);
-    if (visible.IsEmpty()) return;
-    SurfaceLock lock(dc, visible.Bounds());
+    RECT box{ox, oy, ox + c.columns, oy + c.rows};
+    if (clip)
+        box = {std::max(box.left, clip->left), std::max(box.top, clip->top), std::min(box.right, clip->right),
+               std::min(box.bottom, clip->bottom)};
+    if (box.left >= box.right || box.top >= box.bottom) return;
+    // Where the DC's clips are rectangles (most drawing), the pixels to blend are one too.
+    const std::optional<RECT> rect = dc.VisibleRect(box);
+    SpanRegion visible;
+    if (!rect) visible = dc.Visible(SpanRegion::FromRect(box.left, box.top, box.right, box.bottom));
+    const RECT bounds = rect ? *rect : visible.Bounds();
+    if (bounds.left >= bounds.right || bounds.top >= bounds.bottom) return;
+    SurfaceLock lock(dc, bounds);
     const Surface& s = lock.Get();
     const std::uint32_t colour = ToPixel(dc.st.textColor) | s.alpha;
     const bool avx2 = UseAvx2();
-    for (RegionRow row : visible.Rows()) {
-        const int cy = row.y - oy;
-        const std::uint8_t* a = c.alpha.data() + std::size_t(cy) * std::size_t(c.columns);
-        const int first = ox + c.extent[std::size_t(cy)].first, last = ox + c.extent[std::size_t(cy)].second;
-        std::uint32_t* d = s.Row(row.y);
-        for (const Span& sp : row.spans) {
-            const int x0 = std::max(sp.x0, first), x1 = std::min(sp.x1, last);
-            if (x0 >= x1) continue;
-            if (avx2)
-                BlendCoverageAvx2(d + x0, a + (x0 - ox), x1 - x0, colour, s.alpha);
-            else
-                BlendCoverage(d + x0, a + (x0 - ox), x1 - x0, colour, s.alpha);
-        }
+    const auto blend = [&](int y, int x0, int x1) {
+        const int cy = y - oy;
+        x0 = std::max(x0, ox + c.extent[std::size_t(cy)].first);
+        x1 = std::min(x1, ox + c.extent[std::size_t(cy)].second);
+        if (x0 >= x1) return;
+        const std::uint8_t* a = c.alpha.data() + std::size_t(cy) * std::size_t(c.columns) + (x0 - ox);
+        std::uint32_t* d = s.Row(y) + x0;
+        if (avx2)
+            BlendCoverageAvx2(d, a, x1 - x0, colour, s.alpha);
+        else
+            BlendCoverage(d, a, x1 - x0, colour, s.alpha);
+    };
+    if (rect) {
+        for (int y = rect->top; y < rect->bottom; ++y) blend(y, rect->left, rect->right);
+    } else {
+        for (RegionRow row : visible.Rows())
+            for (const Span& sp : row.spans) blend(row.y, sp.x0, sp.x1);
     }
     lock.AlphaKept();
 }
