@@ -320,11 +320,14 @@ void TKViewer3D::FormPaint(TObject*)
     TCanvas* canvas = Canvas();
     const HDC target = canvas ? canvas->Handle() : nullptr;
     if (!bitmap || !target) return;
+    // The sizes first: the image job holds the drawing system's lock while it waits for the
+    // canvas, so asking the drawing system with the canvas held would deadlock the two.
+    const std::int32_t width = m_system->ImageWidth();
+    const std::int32_t height = m_system->ImageHeight();
     bitmap->LockCanvas();
     const HPALETTE palette = bitmap->Palette();
     const HPALETTE old = palette ? SelectPalette(target, palette, FALSE) : nullptr;
-    BitBlt(target, 0, kCaptionHeight, m_system->ImageWidth(), m_system->ImageHeight(), bitmap->Canvas(), 0, 0,
-           SRCCOPY);
+    BitBlt(target, 0, kCaptionHeight, width, height, bitmap->Canvas(), 0, 0, SRCCOPY);
     if (palette) SelectPalette(target, old, FALSE);
     bitmap->UnlockCanvas();
 }

@@ -5,14 +5,12 @@
 #include <gtest/gtest.h>
 
 #include <QImage>
-#include <cstring>
 #include <limits>
 #include <string>
 #include <vector>
 
-#include "platform/gdi/gdi.h"
 #include "plugin3d/model/scene/k_drawing_system3d.h"
-#include "tests/platform/gdi/canvas.h"
+#include "tests/plugin3d/model/scene/scene_pictures.h"
 #include "tests/support/ui_helpers.h"
 
 namespace {
@@ -55,24 +53,6 @@ void DrawScene(TKDrawingSystem3D& ds)
     ds.EndDrawing(0);
 }
 
-// The picture as a viewer copies it to the screen.
-QImage Shown(TKDrawingSystem3D& ds)
-{
-    tarvenix::test::Canvas shown(kWidth, kHeight);
-    TKMemoryBitmap& bitmap = *ds.Bitmap();
-    {
-        TKObjectLock lock(ds);
-        bitmap.LockCanvas();
-        BitBlt(shown.dc(), 0, 0, kWidth, kHeight, bitmap.Canvas(), 0, 0, SRCCOPY);
-        bitmap.UnlockCanvas();
-    }
-    const std::vector<std::uint32_t> pixels = shown.Pixels();
-    QImage image(kWidth, kHeight, QImage::Format_RGB32);
-    for (int y = 0; y < kHeight; ++y)
-        std::memcpy(image.scanLine(y), pixels.data() + std::size_t(y) * kWidth, std::size_t(kWidth) * 4);
-    return image;
-}
-
 QImage Painted(std::int32_t type)
 {
     TOwned<TKDrawingSystem3D> ds(TKDrawingSystem3D::New());
@@ -92,7 +72,7 @@ QImage Painted(std::int32_t type)
     ds->SetRampEndColor({1, 0.85, 0.3});
     ds->EndSetup(0);
     DrawScene(*ds);
-    return Shown(*ds);
+    return kelvora::test::ViewerPicture(*ds);
 }
 
 TEST(DrawSystemGolden, TheSamePrimitivesInEveryColourType)

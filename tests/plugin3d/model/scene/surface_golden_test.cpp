@@ -23,33 +23,20 @@
 #include "plugin3d/model/scene/k_eye_system3d.h"
 #include "plugin3d/model/scene/k_lights3d.h"
 #include "plugin3d/model/scene/k_surface3d.h"
-#include "tests/plugin3d/model/render/bitmap_picture.h"
+#include "tests/plugin3d/model/scene/scene_pictures.h"
 #include "tests/support/test_environment.h"
 #include "tests/support/ui_helpers.h"
 
 namespace {
 
+using kelvora::test::FrameAlong;
+using kelvora::test::FromColumns;
+using kelvora::test::MatchesGolden;
+using kelvora::test::ViewerPicture;
 using tarvenix::test::TempDir;
 
 constexpr int kGrid = 256;
 constexpr int kWidth = 400, kHeight = 300;
-
-TMatrix3D FromColumns(const TVector3D& a, const TVector3D& b, const TVector3D& c)
-{
-    return TMatrix3D{{a.x, b.x, c.x, a.y, b.y, c.y, a.z, b.z, c.z}};
-}
-
-// A right-handed frame whose x axis points along x (lights shine along their x axis).
-TMatrix3D FrameAlong(TVector3D x)
-{
-    VectorNormalize(x, x);
-    TVector3D up{0, 0, 1}, y, z;
-    if (std::abs(x.z) > 0.9) up = {0, 1, 0};
-    VectorCross(up, x, y);
-    VectorNormalize(y, y);
-    VectorCross(x, y, z);
-    return FromColumns(x, y, z);
-}
 
 // The float layer: a smooth hill on a ramp rising along the rows, written by the suite's
 // own writer.
@@ -182,20 +169,13 @@ struct Stage {
         ds->BeginDrawing(0);
         surface.Draw(&context);
         ds->EndDrawing(0);
-        return Shown();
+        return ViewerPicture(*ds);
     }
     // The picture drawn last, shown in another colour type as the setup form repaints it.
     QImage Repainted(int colourType)
     {
         ds->SetColorType(colourType);
-        return Shown();
-    }
-
-    // The picture as the viewer copies it from the drawing system's bitmap.
-    QImage Shown()
-    {
-        TKObjectLock lock(*ds);  // the drawing system's lock keeps its picture whole
-        return kelvora::test::BitmapPicture(*ds->Bitmap(), kWidth, kHeight);
+        return ViewerPicture(*ds);
     }
 };
 
@@ -206,13 +186,6 @@ void AddLights(Stage& stage, const std::string& which)
     if (which == "flat" || which == "all") stage.AddFlat({0.6, 0.5, -1}, {0.35, 0.33, 0.3});
     if (which == "point" || which == "all")
         stage.AddPoint({-150, -300, 320}, {-30, 20, 40}, {0.75, 0.58, 0.36});
-}
-
-// No component of a pixel more than 2 levels from the golden, except at 0.1 % of the pixels
-// (edges may fall on the other side of a rounding).
-::testing::AssertionResult MatchesGolden(const QImage& picture, const std::string& name)
-{
-    return tarvenix::test::MatchesGolden(picture, "tests/plugin3d/golden", name, {2, 1});
 }
 
 class SurfaceGolden : public ::testing::Test {
