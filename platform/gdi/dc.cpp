@@ -89,6 +89,17 @@ SpanRegion DcObj::Visible(const SpanRegion& shape) const
     return v;
 }
 
+std::optional<RECT> DcObj::VisibleRect(const RECT& r) const
+{
+    RECT v = Intersect(r, SurfaceRect());
+    for (const std::optional<SpanRegion>* clip : {&systemClip, &st.clip})
+        if (*clip) {
+            if (!(*clip)->IsRect()) return std::nullopt;
+            v = Intersect(v, (*clip)->Bounds());
+        }
+    return v;
+}
+
 RECT TakeDirty(DcObj& dc)
 {
     return std::exchange(dc.dirty, RECT{0, 0, 0, 0});
@@ -278,13 +289,14 @@ void AddPixel(std::vector<RowSpan>& v, int x, int y)
     v.push_back({y, x, x + 1});
 }
 
-// The pixels of a segment from a up to, not including, b.
+// The pixels of a segment from a up to, not including, b; with `ends`, only the first and
+// the last (the pixels of a straight walk lie between them).
 template <class F>
-void SegmentPixels(POINT a, POINT b, F&& pixel)
+void SegmentPixels(POINT a, POINT b, F&& pixel, bool ends = false)
 {
     const std::int64_t dx = std::int64_t(b.x) - a.x, dy = std::int64_t(b.y) - a.y;
     const std::int64_t n = std::max(std::llabs(dx), std::llabs(dy));
-    for (std::int64_t i = 0; i < n; ++i) {
+    for (std::int64_t i = 0; i < n; i = ends && i == 0 ? std::max<std::int64_t>(1, n - 1) : i + 1) {
         // Nearest pixel to the exact point, halves rounded towards the end point.
         const auto step = [n](std::int64_t d, std::int64_t k) {
             const std::int64_t num = 2 * k * d + (d >= 0 ? n : -n);
@@ -312,6 +324,25 @@ void DrawCosmetic(DcObj& dc, const std::vector<POINT>& pts, bool closed, const P
     // Segment by segment, as the system draws them: under XOR a pixel where the line
     // crosses itself is inverted twice.
     for (std::size_t i = 0; i < segments; ++i) {
+        const POINT a = pts[i], b = pts[(i + 1) % n];
+        if (!dash.pattern.count && (a.x == b.x) != (a.y == b.y)) {
+            // A solid line along an axis (a grid's rules) is one rectangle: its first and
+            // last pixels as the walk below finds them.
+            POINT first{}, last{};
+            std::int64_t k = 0;
+            SegmentPixels(
+                a, b,
+                [&](int x, int y) {
+                    (k++ == 0 ? first : last) = POINT{x, y};
+                },
+                true);
+            if (k == 1) last = first;
+            PaintShape(dc,
+                       SpanRegion::FromRect(std::min(first.x, last.x), std::min(first.y, last.y),
+                                            std::max(first.x, last.x) + 1, std::max(first.y, last.y) + 1),
+                       on);
+            continue;
+        }
         onPx.clear();
         offPx.clear();
         SegmentPixels(pts[i], pts[(i + 1) % n], [&](int x, int y) {

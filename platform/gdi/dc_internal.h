@@ -53,6 +53,9 @@ struct DcObj : GdiObject {
     /// Pixels that can be drawn: the surface, cut by the clip region.
     RECT SurfaceRect() const;
     SpanRegion Visible(const SpanRegion& shape) const;
+    /// The pixels of the rectangle that can be drawn, where they are a rectangle (every clip
+    /// is one); none where a clip is another shape (Visible gives those).
+    std::optional<RECT> VisibleRect(const RECT& r) const;
 };
 
 /// A DC found by its handle. A DC on a window's surface holds the surface's lock for as long
@@ -131,10 +134,9 @@ void PaintShape(DcObj& dc, const SpanRegion& shape, const Paint& paint);
 
 // Text (text.cpp): device coordinates throughout.
 QFont CurrentFont(const DcObj& dc);
-SIZE TextExtent(const DcObj& dc, const QString& text);
-/// `width` is the text's advance where the caller has measured it already (-1: measured here).
-void DrawTextLine(DcObj& dc, int x, int y, UINT align, const QString& text, const RECT* clip, bool opaqueCell,
-                  int width = -1);
+/// Draws one line of text (UTF-8), which `text` describes in the DC's font.
+void DrawTextLine(DcObj& dc, int x, int y, UINT align, std::string_view utf8, TextRecord& text,
+                  const RECT* clip, bool opaqueCell);
 /// The lines DrawText shows for the text, the width and the DT_ flags.
 QStringList DrawTextLines(const QFont& font, const std::string& text, int width, UINT format);
 

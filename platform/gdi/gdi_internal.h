@@ -6,14 +6,18 @@
 // a pen deleted while a device context still holds it lives until it is deselected.
 
 #include <atomic>
+#include <cstddef>
+#include <cstdint>
 #include <memory>
 #include <mutex>
 #include <optional>
 #include <string>
+#include <string_view>
+#include <unordered_map>
+#include <utility>
 #include <vector>
 
 #include <QFont>
-#include <QHash>
 #include <QImage>
 #include <QString>
 
@@ -89,6 +93,78 @@ struct BrushObj : GdiObject {
     bool monoPattern = false;  // black and white pattern drawn in the DC's text and background colours
 };
 
+/// What a font found out about the texts it measured or drew last, by their UTF-8 bytes.
+/// Bounded: when the newer of two generations is full, the older is dropped, and a text
+/// found in the older one moves to the newer, so the texts in use stay however long a
+/// session draws.
+template <class Value>
+class RecentTexts {
+public:
+    /// `limit` texts, or `byteLimit` of what the values were charged, in each generation.
+    RecentTexts(std::size_t limit, std::size_t byteLimit) : m_limit(limit), m_byteLimit(byteLimit) {}
+    std::optional<Value> Find(std::string_view text)
+    {
+        const std::lock_guard lock(m_mutex);
+        if (const auto found = m_newer.find(text); found != m_newer.end()) return found->second;
+        const auto old = m_older.find(text);
+        if (old == m_older.end()) return std::nullopt;
+        Value value = old->second;
+        m_older.erase(old);
+        Insert(text, value);
+        return value;
+    }
+    void Keep(std::string_view text, Value value)
+    {
+        const std::lock_guard lock(m_mutex);
+        Insert(text, std::move(value));
+    }
+    /// Adds to what the newer generation holds (what a value grew by after it was kept).
+    void Charge(std::size_t bytes)
+    {
+        const std::lock_guard lock(m_mutex);
+        m_bytes += bytes;
+    }
+
+private:
+    struct Hash {
+        using is_transparent = void;
+        std::size_t operator()(std::string_view s) const { return std::hash<std::string_view>{}(s); }
+    };
+    void Insert(std::string_view text, Value value)
+    {
+        if (m_newer.size() >= m_limit || m_bytes >= m_byteLimit) {
+            m_older = std::move(m_newer);
+            m_newer.clear();
+            m_bytes = 0;
+        }
+        m_bytes += text.size() + sizeof(Value) + 64;
+        m_newer.emplace(std::string(text), std::move(value));
+    }
+
+    std::mutex m_mutex;
+    std::size_t m_limit;
+    std::size_t m_byteLimit;
+    std::size_t m_bytes = 0;
+    std::unordered_map<std::string, Value, Hash, std::equal_to<>> m_newer, m_older;
+};
+
+/// The pixels a text covers in a font, as drawing it gave them: drawing the text again is
+/// then a blend of these, without shaping or rasterising it again. Places are relative to
+/// the top left of the text's cell.
+struct TextCoverage {
+    int left = 0, top = 0, columns = 0, rows = 0;  // the box of the covered pixels
+    std::vector<std::uint8_t> alpha;               // columns x rows coverage
+    std::vector<std::pair<int, int>> extent;       // per row: its covered columns [first, last)
+    std::size_t Bytes() const { return sizeof(TextCoverage) + alpha.size() + extent.size() * 8; }
+};
+
+/// What a font knows of one text: its advance, and its coverage once it has been drawn.
+struct TextRecord {
+    int advance = 0;
+    std::once_flag drawn;
+    std::shared_ptr<const TextCoverage> coverage;
+};
+
 struct FontObj : GdiObject {
     static constexpr Kind kKind = Kind::Font;
     FontObj() : GdiObject(kKind) {}
@@ -96,15 +172,20 @@ struct FontObj : GdiObject {
     /// The matched font, made on first use: the font system needs the application object,
     /// which creating DCs and stock objects must not.
     QFont Font() const;
-    /// The advance of `text` in the font, remembered for the texts measured last: a value
-    /// grid measures each text to size its columns and again to draw it.
-    int Advance(const QString& text) const;
+    /// The font's ascent and descent in pixels.
+    std::pair<int, int> Metrics() const;
+    /// What the font knows of a text (UTF-8): measured on first use and kept for the texts
+    /// used last (a value grid measures each text to size its columns, then draws it, and
+    /// draws it again as it scrolls back or repaints).
+    std::shared_ptr<TextRecord> Text(std::string_view utf8) const;
+    /// Counts a coverage made for a kept text against the bound of what is kept.
+    void Charge(std::size_t bytes) const { m_texts.Charge(bytes); }
 
 private:
-    mutable std::once_flag m_once;
+    mutable std::once_flag m_once, m_metricsOnce;
     mutable std::optional<QFont> m_font;
-    mutable std::mutex m_advanceMutex;
-    mutable QHash<QString, int> m_advances;
+    mutable std::pair<int, int> m_metrics{0, 0};
+    mutable RecentTexts<std::shared_ptr<TextRecord>> m_texts{8192, std::size_t(16) << 20};
 };
 
 /// True when fonts can be used (an application object exists).

@@ -59,20 +59,23 @@ QFont FontObj::Font() const
     return m_font ? *m_font : QFont();
 }
 
-int FontObj::Advance(const QString& text) const
+std::pair<int, int> FontObj::Metrics() const
 {
-    // Bounded: a few screens of texts; shaping a text costs far more than finding it.
-    constexpr qsizetype kRemembered = 8192;
-    {
-        const std::lock_guard lock(m_advanceMutex);
-        const auto found = m_advances.constFind(text);
-        if (found != m_advances.constEnd()) return *found;
-    }
-    const int advance = QFontMetrics(Font()).horizontalAdvance(text);
-    const std::lock_guard lock(m_advanceMutex);
-    if (m_advances.size() >= kRemembered) m_advances.clear();
-    m_advances.insert(text, advance);
-    return advance;
+    std::call_once(m_metricsOnce, [this] {
+        const QFontMetrics fm(Font());
+        m_metrics = {fm.ascent(), fm.descent()};
+    });
+    return m_metrics;
+}
+
+std::shared_ptr<TextRecord> FontObj::Text(std::string_view utf8) const
+{
+    if (std::optional<std::shared_ptr<TextRecord>> known = m_texts.Find(utf8)) return std::move(*known);
+    auto text = std::make_shared<TextRecord>();
+    text->advance =
+        QFontMetrics(Font()).horizontalAdvance(QString::fromUtf8(utf8.data(), qsizetype(utf8.size())));
+    m_texts.Keep(utf8, text);
+    return text;
 }
 
 namespace {

@@ -1,3 +1,5 @@
+#include <immintrin.h>
+
 #include <algorithm>
 #include <cstring>
 #include <vector>
@@ -8,6 +10,7 @@
 #include "platform/gdi/dc.h"
 #include "platform/gdi/dc_internal.h"
 #include "platform/gdi/metafile_internal.h"
+#include "platform/kernel/cpu_features.h"
 
 namespace platform::gdi {
 
@@ -44,6 +47,21 @@ QString Decode(const char* text, int length)
                                                                         : QString::fromLatin1(text, length);
 }
 
+// The UTF-8 bytes of a text as drawing reads it: `text` itself where it is UTF-8, else its
+// Latin-1 characters in UTF-8 (kept in `storage`). QString::fromUtf8 of them is Decode(text).
+std::string_view Utf8Of(const char* text, int length, std::string& storage)
+{
+    if (!text || length <= 0) return {};
+    if (IsUtf8(reinterpret_cast<const unsigned char*>(text), length)) return {text, std::size_t(length)};
+    storage = QString::fromLatin1(text, length).toUtf8().toStdString();
+    return storage;
+}
+
+QString FromUtf8(std::string_view utf8)
+{
+    return QString::fromUtf8(utf8.data(), qsizetype(utf8.size()));
+}
+
 int Length(const char* text, int length)
 {
     if (!text) return 0;
@@ -59,6 +77,79 @@ inline std::uint32_t Blend(std::uint32_t d, std::uint32_t c, std::uint32_t a)
     return (r << 16) | (g << 8) | b;
 }
 
+// Blends the text colour into a run of pixels by its coverage `a` (the run's own pixels).
+void BlendCoverage(std::uint32_t* d, const std::uint8_t* a, int count, std::uint32_t colour,
+                   std::uint32_t alpha)
+{
+    for (int i = 0; i < count;) {
+        // Most of a text's box is uncovered: eight such pixels are passed over at once.
+        if (i + 8 <= count) {
+            std::uint64_t eight;
+            std::memcpy(&eight, a + i, 8);
+            if (eight == 0) {
+                i += 8;
+                continue;
+            }
+        }
+        if (a[i] == 255)
+            d[i] = colour;
+        else if (a[i])
+            d[i] = Blend(d[i], colour, a[i]) | alpha;
+        ++i;
+    }
+}
+
+// The same eight pixels at a time. Blend's division by 255 is exact here as
+// (x + 1 + (x >> 8)) >> 8, which holds for every x below 65535 (the sums reach 65152); full
+// coverage gives the colour and none the pixel itself, as above.
+__attribute__((target("avx2"))) inline __m256i BlendChannels(__m256i colour, __m256i dst, __m256i cover)
+{
+    const __m256i x =
+        _mm256_add_epi16(_mm256_add_epi16(_mm256_mullo_epi16(colour, cover), _mm256_set1_epi16(127)),
+                         _mm256_mullo_epi16(dst, _mm256_sub_epi16(_mm256_set1_epi16(255), cover)));
+    return _mm256_srli_epi16(
+        _mm256_add_epi16(_mm256_add_epi16(x, _mm256_set1_epi16(1)), _mm256_srli_epi16(x, 8)), 8);
+}
+
+__attribute__((target("avx2"))) void BlendCoverageAvx2(std::uint32_t* d, const std::uint8_t* a, int count,
+                                                       std::uint32_t colour, std::uint32_t alpha)
+{
+    const __m256i zero = _mm256_setzero_si256();
+    const __m256i c16 = _mm256_cvtepu8_epi16(_mm_set1_epi32(int(colour & 0xFFFFFFu)));
+    const __m256i top = _mm256_set1_epi32(int(alpha)), rgb = _mm256_set1_epi32(0xFFFFFF);
+    const __m256i spread = _mm256_set1_epi32(0x01010101);
+    // The last pixels of a run go through masked loads and stores: the pixels after the run
+    // are not touched. (The coverage may be read past the run: its rows are padded.)
+    static const std::uint8_t kLanes[16] = {255, 255, 255, 255, 255, 255, 255, 255};
+    for (int i = 0; i < count; i += 8) {
+        __m128i eight = _mm_loadl_epi64(reinterpret_cast<const __m128i*>(a + i));
+        const bool whole = i + 8 <= count;
+        __m256i lanes = _mm256_set1_epi32(-1);
+        if (!whole) {
+            const __m128i kept = _mm_loadl_epi64(reinterpret_cast<const __m128i*>(kLanes + 8 - (count - i)));
+            eight = _mm_and_si128(eight, kept);
+            lanes = _mm256_cvtepi8_epi32(kept);
+        }
+        if (_mm_cvtsi128_si64(eight) == 0) continue;
+        const __m256i cover32 = _mm256_cvtepu8_epi32(eight);
+        const __m256i cover = _mm256_mullo_epi32(cover32, spread);
+        auto* at = reinterpret_cast<int*>(d + i);
+        const __m256i dst = whole ? _mm256_loadu_si256(reinterpret_cast<const __m256i*>(at))
+                                  : _mm256_maskload_epi32(at, lanes);
+        const __m256i lo =
+            BlendChannels(c16, _mm256_unpacklo_epi8(dst, zero), _mm256_unpacklo_epi8(cover, zero));
+        const __m256i hi =
+            BlendChannels(c16, _mm256_unpackhi_epi8(dst, zero), _mm256_unpackhi_epi8(cover, zero));
+        const __m256i mixed = _mm256_or_si256(_mm256_and_si256(_mm256_packus_epi16(lo, hi), rgb), top);
+        const __m256i none = _mm256_cmpeq_epi32(cover32, zero);
+        const __m256i out = _mm256_blendv_epi8(mixed, dst, none);
+        if (whole)
+            _mm256_storeu_si256(reinterpret_cast<__m256i*>(at), out);
+        else
+            _mm256_maskstore_epi32(at, lanes, out);
+    }
+}
+
 }  // namespace
 
 QFont CurrentFont(const DcObj& dc)
@@ -68,29 +159,96 @@ QFont CurrentFont(const DcObj& dc)
 
 namespace {
 
-// The advance of a text in the DC's font: remembered by the font object where there is one.
-int Advance(const DcObj& dc, const QFontMetrics& fm, const QString& text)
+// What the DC's font knows of a text (its advance, its coverage once drawn).
+std::shared_ptr<TextRecord> TextOf(const DcObj& dc, std::string_view utf8)
 {
-    return dc.st.font ? dc.st.font->Advance(text) : fm.horizontalAdvance(text);
+    if (dc.st.font) return dc.st.font->Text(utf8);
+    auto text = std::make_shared<TextRecord>();
+    text->advance = QFontMetrics(QFont()).horizontalAdvance(FromUtf8(utf8));
+    return text;
+}
+
+std::pair<int, int> Metrics(const DcObj& dc)
+{
+    if (dc.st.font) return dc.st.font->Metrics();
+    const QFontMetrics fm{QFont()};
+    return {fm.ascent(), fm.descent()};
+}
+
+// Coverage rows may be read eight bytes at a time past their end.
+constexpr std::size_t kCoveragePadding = 8;
+
+// Draws the text's glyphs as Qt draws them, white into a clear picture a little larger than
+// the text's cell (glyphs may reach out of it), and keeps the covered pixels.
+std::shared_ptr<const TextCoverage> MakeCoverage(const QFont& font, const QString& text, int width,
+                                                 int ascent, int height)
+{
+    auto c = std::make_shared<TextCoverage>();
+    const int pad = height / 2 + 2;
+    QImage mask(width + 2 * pad, height + 2 * pad, QImage::Format_ARGB32_Premultiplied);
+    if (mask.isNull()) return c;
+    mask.fill(0u);
+    {
+        QPainter p(&mask);
+        p.setFont(font);
+        p.setPen(Qt::white);
+        p.drawText(QPointF(pad, pad + ascent), text);
+    }
+    int x0 = mask.width(), x1 = 0, y0 = mask.height(), y1 = 0;
+    for (int y = 0; y < mask.height(); ++y) {
+        const auto* m = reinterpret_cast<const std::uint32_t*>(mask.constScanLine(y));
+        int first = 0, last = mask.width();
+        while (first < last && (m[first] >> 24) == 0) ++first;
+        while (last > first && (m[last - 1] >> 24) == 0) --last;
+        if (first == last) continue;
+        x0 = std::min(x0, first);
+        x1 = std::max(x1, last);
+        y0 = std::min(y0, y);
+        y1 = y + 1;
+    }
+    if (x0 >= x1) return c;
+    c->left = x0 - pad;
+    c->top = y0 - pad;
+    c->columns = x1 - x0;
+    c->rows = y1 - y0;
+    c->alpha.resize(std::size_t(c->columns) * std::size_t(c->rows) + kCoveragePadding);
+    c->extent.resize(std::size_t(c->rows));
+    for (int y = 0; y < c->rows; ++y) {
+        const auto* m = reinterpret_cast<const std::uint32_t*>(mask.constScanLine(y0 + y)) + x0;
+        std::uint8_t* a = c->alpha.data() + std::size_t(y) * std::size_t(c->columns);
+        int first = c->columns, last = 0;
+        for (int x = 0; x < c->columns; ++x) {
+            a[x] = std::uint8_t(m[x] >> 24);
+            if (a[x]) {
+                first = std::min(first, x);
+                last = x + 1;
+            }
+        }
+        c->extent[std::size_t(y)] = {first, std::max(first, last)};
+    }
+    return c;
+}
+
+// The text's coverage: drawn the first time the text is drawn in the font, found after.
+const TextCoverage& CoverageOf(const DcObj& dc, TextRecord& text, std::string_view utf8, int ascent,
+                               int height)
+{
+    std::call_once(text.drawn, [&] {
+        text.coverage = MakeCoverage(CurrentFont(dc), FromUtf8(utf8), text.advance, ascent, height);
+        if (dc.st.font) dc.st.font->Charge(text.coverage->Bytes());
+    });
+    return *text.coverage;
 }
 
 }  // namespace
 
-SIZE TextExtent(const DcObj& dc, const QString& text)
-{
-    if (!FontsAvailable()) return {0, 0};
-    const QFontMetrics fm(CurrentFont(dc));
-    return {Advance(dc, fm, text), fm.ascent() + fm.descent()};
-}
-
-void DrawTextLine(DcObj& dc, int x, int y, UINT align, const QString& text, const RECT* clip, bool opaqueCell,
-                  int width)
+void DrawTextLine(DcObj& dc, int x, int y, UINT align, std::string_view utf8, TextRecord& text,
+                  const RECT* clip, bool opaqueCell)
 {
     if (!FontsAvailable()) return;
-    const QFont font = CurrentFont(dc);
-    const QFontMetrics fm(font);
-    if (width < 0) width = Advance(dc, fm, text);
-    const int ascent = fm.ascent(), height = ascent + fm.descent();
+    const int width = text.advance;
+    const auto [ascent, descent] = Metrics(dc);
+    const int height = ascent + descent;
     int left = x;
     if ((align & TA_CENTER) == TA_CENTER)
         left = x - width / 2;
@@ -102,52 +260,52 @@ void DrawTextLine(DcObj& dc, int x, int y, UINT align, const QString& text, cons
     else if (align & TA_BOTTOM)
         top = y - height;
 
-    SpanRegion cell = SpanRegion::FromRect(left, top, left + width, top + height);
-    if (clip) cell = cell.ClipToRect(*clip);
-    if (opaqueCell && dc.st.bkMode == OPAQUE && !cell.IsEmpty()) {
-        Paint bg;
-        bg.color = ToPixel(dc.st.bkColor);
-        PaintShape(dc, cell, bg);
+    if (opaqueCell && dc.st.bkMode == OPAQUE) {
+        SpanRegion cell = SpanRegion::FromRect(left, top, left + width, top + height);
+        if (clip) cell = cell.ClipToRect(*clip);
+        if (!cell.IsEmpty()) {
+            Paint bg;
+            bg.color = ToPixel(dc.st.bkColor);
+            PaintShape(dc, cell, bg);
+        }
     }
-    if (text.isEmpty()) return;
+    if (utf8.empty()) return;
 
-    // Glyphs are drawn into a coverage mask, then blended into the picture span by span.
-    const int pad = height / 2 + 2;
-    QImage mask(width + 2 * pad, height + 2 * pad, QImage::Format_ARGB32_Premultiplied);
-    if (mask.isNull()) return;
-    mask.fill(0u);
-    {
-        QPainter p(&mask);
-        p.setFont(font);
-        p.setPen(Qt::white);
-        p.drawText(QPointF(pad, pad + ascent), text);
-    }
-    const int mx = left - pad, my = top - pad;
-    SpanRegion area = SpanRegion::FromRect(mx, my, mx + mask.width(), my + mask.height());
-    if (clip) area = area.ClipToRect(*clip);
-    const SpanRegion visible = dc.Visible(area);
-    if (visible.IsEmpty()) return;
-    SurfaceLock lock(dc, visible.Bounds());
+    const TextCoverage& c = CoverageOf(dc, text, utf8, ascent, height);
+    if (c.rows == 0) return;
+    const int ox = left + c.left, oy = top + c.top;
+    RECT box{ox, oy, ox + c.columns, oy + c.rows};
+    if (clip)
+        box = {std::max(box.left, clip->left), std::max(box.top, clip->top), std::min(box.right, clip->right),
+               std::min(box.bottom, clip->bottom)};
+    if (box.left >= box.right || box.top >= box.bottom) return;
+    // Where the DC's clips are rectangles (most drawing), the pixels to blend are one too.
+    const std::optional<RECT> rect = dc.VisibleRect(box);
+    SpanRegion visible;
+    if (!rect) visible = dc.Visible(SpanRegion::FromRect(box.left, box.top, box.right, box.bottom));
+    const RECT bounds = rect ? *rect : visible.Bounds();
+    if (bounds.left >= bounds.right || bounds.top >= bounds.bottom) return;
+    SurfaceLock lock(dc, bounds);
     const Surface& s = lock.Get();
     const std::uint32_t colour = ToPixel(dc.st.textColor) | s.alpha;
-    for (RegionRow row : visible.Rows()) {
-        const auto* m = reinterpret_cast<const std::uint32_t*>(mask.constScanLine(row.y - my));
-        std::uint32_t* d = s.Row(row.y);
-        for (const Span& sp : row.spans)
-            for (int px = sp.x0; px < sp.x1;) {
-                // Most of a mask is uncovered: four such pixels are passed over at once.
-                const std::uint32_t* c = m + (px - mx);
-                if (px + 4 <= sp.x1 && ((c[0] | c[1] | c[2] | c[3]) >> 24) == 0) {
-                    px += 4;
-                    continue;
-                }
-                const std::uint32_t a = c[0] >> 24;
-                if (a == 255)
-                    d[px] = colour;
-                else if (a)
-                    d[px] = Blend(d[px], colour, a) | s.alpha;
-                ++px;
-            }
+    const bool avx2 = UseAvx2();
+    const auto blend = [&](int y, int x0, int x1) {
+        const int cy = y - oy;
+        x0 = std::max(x0, ox + c.extent[std::size_t(cy)].first);
+        x1 = std::min(x1, ox + c.extent[std::size_t(cy)].second);
+        if (x0 >= x1) return;
+        const std::uint8_t* a = c.alpha.data() + std::size_t(cy) * std::size_t(c.columns) + (x0 - ox);
+        std::uint32_t* d = s.Row(y) + x0;
+        if (avx2)
+            BlendCoverageAvx2(d, a, x1 - x0, colour, s.alpha);
+        else
+            BlendCoverage(d, a, x1 - x0, colour, s.alpha);
+    };
+    if (rect) {
+        for (int y = rect->top; y < rect->bottom; ++y) blend(y, rect->left, rect->right);
+    } else {
+        for (RegionRow row : visible.Rows())
+            for (const Span& sp : row.spans) blend(row.y, sp.x0, sp.x1);
     }
     lock.AlphaKept();
 }
@@ -180,14 +338,17 @@ BOOL ExtTextOut(HDC h, int x, int y, UINT options, const RECT* rect, LPCSTR text
         }
     }
     POINT at{x, y};
-    const QString q = Decode(s.data(), int(s.size()));
+    if (!FontsAvailable()) return TRUE;
+    std::string storage;
+    const std::string_view utf8 = Utf8Of(s.data(), int(s.size()), storage);
+    const std::shared_ptr<TextRecord> line = TextOf(*dc, utf8);
     if (dc->st.textAlign & TA_UPDATECP) {
         at = dc->st.pos;
-        dc->st.pos.x += TextExtent(*dc, q).cx;
+        dc->st.pos.x += line->advance;
     }
     const POINT p = dc->ToDev(at);
-    DrawTextLine(*dc, p.x, p.y, dc->st.textAlign, q, rect && (options & ETO_CLIPPED) ? &deviceRect : nullptr,
-                 true);
+    DrawTextLine(*dc, p.x, p.y, dc->st.textAlign, utf8, *line,
+                 rect && (options & ETO_CLIPPED) ? &deviceRect : nullptr, true);
     return TRUE;
 }
 
@@ -207,7 +368,9 @@ BOOL GetTextExtentPoint32(HDC h, LPCSTR text, int length, SIZE* size)
 {
     auto dc = FindDc(h);
     if (!dc || !size || length < 0 || (length > 0 && !text) || !FontsAvailable()) return FALSE;
-    *size = TextExtent(*dc, Decode(text, length));
+    std::string storage;
+    const auto [ascent, descent] = Metrics(*dc);
+    *size = {TextOf(*dc, Utf8Of(text, length, storage))->advance, ascent + descent};
     return TRUE;
 }
 
@@ -257,9 +420,9 @@ namespace {
 
 // The lines DrawText shows: prefix characters removed, paragraphs wrapped at spaces
 // to the width when asked, over-long single lines ended with an ellipsis when asked.
-// `advances`, when given, receives each line's advance where it was measured (else -1).
+// With a DC, a line's advance is asked of its font, which remembers it.
 QStringList LayoutLines(const QFontMetrics& fm, QString text, int width, UINT format,
-                        std::vector<int>* advances = nullptr, const DcObj* dc = nullptr)
+                        const DcObj* dc = nullptr)
 {
     if (!(format & DT_NOPREFIX)) {
         QString out;
@@ -302,14 +465,11 @@ QStringList LayoutLines(const QFontMetrics& fm, QString text, int width, UINT fo
         }
         lines << line;
     }
-    if (advances) advances->assign(std::size_t(lines.size()), -1);
     if (format & DT_END_ELLIPSIS)
-        for (qsizetype i = 0; i < lines.size(); ++i) {
-            const int advance = dc ? Advance(*dc, fm, lines[i]) : fm.horizontalAdvance(lines[i]);
-            if (advance > width)
-                lines[i] = fm.elidedText(lines[i], Qt::ElideRight, std::max(0, width));
-            else if (advances)
-                (*advances)[std::size_t(i)] = advance;
+        for (QString& line : lines) {
+            const int advance =
+                dc ? TextOf(*dc, line.toUtf8().toStdString())->advance : fm.horizontalAdvance(line);
+            if (advance > width) line = fm.elidedText(line, Qt::ElideRight, std::max(0, width));
         }
     return lines;
 }
@@ -324,22 +484,58 @@ QStringList DrawTextLines(const QFont& font, const std::string& text, int width,
 }
 }  // namespace platform::gdi
 
+namespace {
+
+// True when DrawText shows the text as one line as it is: nothing to remove, replace or split.
+bool OneLineAsItIs(const char* text, int n, UINT format)
+{
+    for (int i = 0; i < n; ++i) {
+        const char c = text[i];
+        if (c == '\n' || c == '\r' || (c == '&' && !(format & DT_NOPREFIX)) ||
+            (c == '\t' && (format & DT_EXPANDTABS)))
+            return false;
+    }
+    return true;
+}
+
+}  // namespace
+
 int DrawText(HDC h, LPCSTR text, int length, RECT* rect, UINT format)
 {
     auto dc = FindDc(h);
     if (!dc || !rect || (!text && length != 0) || !FontsAvailable()) return 0;
     const int n = Length(text, length);
-    const QFontMetrics fm(CurrentFont(*dc));
-    const int lineHeight = fm.ascent() + fm.descent();
+    const auto [ascent, descent] = Metrics(*dc);
+    const int lineHeight = ascent + descent;
     const int width = rect->right - rect->left;
-    // Shaping a text is most of what drawing it costs: each line is measured once.
-    std::vector<int> advances;
-    const QStringList lines = LayoutLines(fm, Decode(text, n), width, format, &advances, dc.get());
+
+    // The lines and what the font knows of each. A text that shows as it is (a value in a
+    // grid's cell) needs no layout: it is found by its own bytes.
+    struct Line {
+        std::string_view utf8;
+        std::shared_ptr<TextRecord> text;
+    };
+    std::string storage;
+    std::vector<std::string> laidOut;
+    std::vector<Line> lines;
+    if (OneLineAsItIs(text, n, format)) {
+        const std::string_view utf8 = Utf8Of(text, n, storage);
+        std::shared_ptr<TextRecord> line = TextOf(*dc, utf8);
+        const bool wraps = (format & DT_WORDBREAK) && !(format & DT_SINGLELINE);
+        if ((!wraps && !(format & DT_END_ELLIPSIS)) || line->advance <= width)
+            lines.push_back({utf8, std::move(line)});
+    }
+    if (lines.empty()) {
+        const QStringList shown =
+            LayoutLines(QFontMetrics(CurrentFont(*dc)), Decode(text, n), width, format, dc.get());
+        for (const QString& line : shown) laidOut.push_back(line.toUtf8().toStdString());
+        for (const std::string& line : laidOut) lines.push_back({line, TextOf(*dc, line)});
+    }
     const int textHeight = n == 0 ? 0 : lineHeight * static_cast<int>(lines.size());
 
     if (format & DT_CALCRECT) {
         int widest = 0;
-        for (const QString& line : lines) widest = std::max(widest, fm.horizontalAdvance(line));
+        for (const Line& line : lines) widest = std::max(widest, line.text->advance);
         if (!(format & DT_WORDBREAK) || widest > width) rect->right = rect->left + widest;
         rect->bottom = rect->top + textHeight;
         return textHeight;
@@ -364,16 +560,15 @@ int DrawText(HDC h, LPCSTR text, int length, RECT* rect, UINT format)
     const RECT clip{a.x, a.y, z.x, z.y};
     const int dy = a.y - rect->top;
     int y = top + dy;
-    for (qsizetype i = 0; i < lines.size(); ++i) {
-        const QString& line = lines[i];
-        const int known = advances[std::size_t(i)];
-        const int w = known >= 0 ? known : fm.horizontalAdvance(line);
+    for (const Line& line : lines) {
+        const int w = line.text->advance;
         int x = a.x;
         if (format & DT_CENTER)
             x = a.x + (z.x - a.x - w) / 2;
         else if (format & DT_RIGHT)
             x = z.x - w;
-        DrawTextLine(*dc, x, y, TA_LEFT | TA_TOP, line, (format & DT_NOCLIP) ? nullptr : &clip, true, w);
+        DrawTextLine(*dc, x, y, TA_LEFT | TA_TOP, line.utf8, *line.text,
+                     (format & DT_NOCLIP) ? nullptr : &clip, true);
         y += lineHeight;
     }
     return result;

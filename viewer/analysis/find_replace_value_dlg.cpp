@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <vector>
 
 #include "outside/basecore/data_type.h"
 #include "outside/basecore/meter_info.h"
@@ -260,14 +261,20 @@ void CFindReplaceValueDlg::ReplaceAll(ReplaceJobParams& job, int& count)
             ++count;
         };
         ForEachMatchInRow(layer, find, job.direction, y, start.x + step, write);
-        for (y += step; y >= 0 && y < layer.Height(); y += step) {
-            checkStop(y);
-            bool first = true;
-            ForEachMatchInRow(layer, find, job.direction, y, step > 0 ? 0 : layer.Width() - 1, [&](int x) {
-                if (first && meter) meter->StepIt();
-                first = false;
-                write(x);
-            });
+        // The rows ahead are searched in groups on all cores; their matches are written here,
+        // row by row in the search's order, so the reports, the stop and the last cell written
+        // are those of a search of one row after the other.
+        constexpr int kGroup = 256;
+        std::vector<std::vector<int>> matches;
+        for (y += step; y >= 0 && y < layer.Height();) {
+            const int group = std::min(kGroup, step > 0 ? layer.Height() - y : y + 1);
+            MatchesInRows(layer, find, job.direction, y, group, matches);
+            for (int i = 0; i < group; ++i, y += step) {
+                checkStop(y);
+                const std::vector<int>& row = matches[std::size_t(i)];
+                if (!row.empty() && meter) meter->StepIt();
+                for (int x : row) write(x);
+            }
         }
         return;
     }

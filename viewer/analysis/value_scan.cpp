@@ -8,6 +8,7 @@
 #include "outside/basecore/data_type.h"
 #include "outside/basecore/math_helpers.h"
 #include "outside/basecore/rdp_layer.h"
+#include "outside/basecore/row_driver.h"
 #include "outside/basecore/sample_component.h"
 #include "viewer/analysis/sample_match.h"
 
@@ -150,4 +151,26 @@ bool ForEachMatchInRow(const CRDPLayer& layer, const ValueQuery& query, int dire
             hit(x);
     });
     return true;
+}
+
+void MatchesInRows(const CRDPLayer& layer, const ValueQuery& query, int direction, int y, int count,
+                   std::vector<std::vector<int>>& matches)
+{
+    matches.resize(std::size_t(std::max(count, 0)));
+    const int width = layer.Width();
+    if (!layer.GetRows() || count <= 0 || !isValidType(layer.Type())) return;
+    const bool forward = direction == 0;
+    visitSampleType(DataType(layer.Type()), [&]<class T>(Tag<T>) {
+        const Matcher<T> match(query);
+        ForEachRow(count, [&](std::int64_t i, int) {
+            std::vector<int>& hits = matches[std::size_t(i)];
+            hits.clear();
+            const int row = forward ? y + int(i) : y - int(i);
+            if (row < 0 || row >= layer.Height()) return;
+            const T* samples = static_cast<const T*>(layer.GetRows()[row]);
+            for (int x = forward ? 0 : width - 1; (x = FirstInRow(match, samples, width, x, forward)) >= 0;
+                 x += forward ? 1 : -1)
+                hits.push_back(x);
+        });
+    });
 }

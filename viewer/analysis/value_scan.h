@@ -5,6 +5,7 @@
 // scanned in the layer's own sample type.
 
 #include <functional>
+#include <vector>
 
 #include "platform/cstring.h"
 #include "platform/geometry.h"
@@ -40,3 +41,9 @@ bool ScanForValue(const CRDPLayer& layer, const ValueQuery& query, int direction
 /// they are when the search reaches them. False when there is no such row.
 bool ForEachMatchInRow(const CRDPLayer& layer, const ValueQuery& query, int direction, int y, int from,
                        const std::function<void(int x)>& hit);
+
+/// The matches of `count` rows from row y on in the search's direction (y, then y + 1 or
+/// y - 1 ...): matches[i] receives the columns of the i-th of them, in the search's order.
+/// The rows are searched on all cores; nothing is written.
+void MatchesInRows(const CRDPLayer& layer, const ValueQuery& query, int direction, int y, int count,
+                   std::vector<std::vector<int>>& matches);

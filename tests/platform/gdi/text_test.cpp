@@ -1,8 +1,12 @@
+#include <cstdint>
 #include <cstring>
+#include <vector>
 
+#include <QImage>
 #include <gtest/gtest.h>
 
 #include "tests/platform/gdi/canvas.h"
+#include "tests/support/ui_helpers.h"
 
 using tarvenix::test::Canvas;
 
@@ -237,4 +241,105 @@ TEST(Text, WeightAndItalicChangeTheGlyphs)
     EXPECT_GT(bold, normal + normal / 5) << "bold strokes are heavier";
     // Upright capitals I have vertical strokes; slanted ones reach further right at the top.
     EXPECT_GT(italicBox.right - italicBox.left, normalBox.right - normalBox.left);
+}
+
+namespace {
+
+std::uint64_t DigestOf(const std::vector<std::uint32_t>& pixels)
+{
+    std::uint64_t digest = 0xCBF29CE484222325ull;
+    for (std::uint32_t p : pixels) digest = (digest ^ p) * 0x100000001B3ull;
+    return digest;
+}
+
+struct TextFonts {
+    std::vector<HFONT> fonts;
+    TextFonts()
+    {
+        fonts.push_back(Tahoma(-13));
+        fonts.push_back(CreateFont(-17, 0, 0, 0, FW_BOLD, 1, 0, 0, 0, 0, 0, 0, FF_ROMAN, "Times"));
+        fonts.push_back(CreateFont(-11, 0, 0, 0, FW_NORMAL, 0, 1, 1, 0, 0, 0, 0, FIXED_PITCH, ""));
+        fonts.push_back(CreateFont(-12, 0, 0, 0, FW_NORMAL, 0, 0, 0, 0, 0, 0, NONANTIALIASED_QUALITY,
+                                   FF_SWISS, "Tahoma"));
+        fonts.push_back(Tahoma(-38, FW_LIGHT));
+    }
+    ~TextFonts()
+    {
+        for (HFONT f : fonts) DeleteObject(f);
+    }
+};
+
+// Texts of the value grid and of labels, in several fonts, over a background of colour bands
+// (so partly covered pixels show their blend): aligned, cut, elided, opaque, and reaching past
+// the picture's edges.
+void DrawTexts(HDC dc, const TextFonts& fonts)
+{
+    const COLORREF bands[] = {RGB(255, 255, 255), RGB(12, 40, 200), RGB(240, 200, 16), RGB(90, 90, 90)};
+    for (int i = 0; i < 16; ++i) {
+        HBRUSH b = CreateSolidBrush(bands[i % 4]);
+        RECT r{i * 15, 0, i * 15 + 15, 180};
+        FillRect(dc, &r, b);
+        DeleteObject(b);
+    }
+    const char* texts[] = {"-123.4567",
+                           "1.17549435e-38",
+                           "Ag",
+                           "\xB0"
+                           "C",
+                           "nan",
+                           "",
+                           "0",
+                           "-inf",
+                           "16383",
+                           "W/M qy|"};
+    int y = -6;
+    for (std::size_t f = 0; f < fonts.fonts.size(); ++f) {
+        SelectObject(dc, fonts.fonts[f]);
+        for (std::size_t t = 0; t < std::size(texts); ++t) {
+            const int x = int((t * 37 + f * 11) % 230) - 9;
+            SetTextColor(dc, t % 3 ? RGB(0, 0, 0) : RGB(255, 40, 120));
+            SetBkMode(dc, t % 4 == 1 ? OPAQUE : TRANSPARENT);
+            SetBkColor(dc, RGB(200, 255, 200));
+            RECT cell{x, y, x + 20 + int(t) * 9, y + 19};
+            const UINT align = t % 3 == 0 ? DT_RIGHT : t % 3 == 1 ? DT_CENTER : DT_LEFT;
+            DrawText(dc, texts[t], -1, &cell,
+                     align | DT_SINGLELINE | DT_VCENTER | DT_NOPREFIX | DT_END_ELLIPSIS);
+            SetTextAlign(dc, t % 2 ? TA_BASELINE | TA_CENTER : TA_TOP | TA_LEFT);
+            TextOut(dc, x + 30, y + 25, texts[t], int(std::strlen(texts[t])));
+            const RECT clip{x + 4, y + 30, x + 40, y + 38};
+            ExtTextOut(dc, x, y + 28, ETO_CLIPPED | (t % 2 ? ETO_OPAQUE : 0), &clip, texts[t],
+                       UINT(std::strlen(texts[t])), nullptr);
+            SetTextAlign(dc, TA_TOP | TA_LEFT);
+            y = (y + 13) % 170;
+        }
+    }
+    SelectObject(dc, GetStockObject(SYSTEM_FONT));
+}
+
+}  // namespace
+
+// A text drawn again (the value grid redraws the same numbers as it scrolls) gives the pixels
+// the first drawing gave, in the whole picture and inside a clip, whatever the drawing keeps
+// between calls; the digests are those of the pictures as text was drawn before it kept anything.
+TEST(Text, TextsDrawnAgainGiveTheSamePixels)
+{
+    const TextFonts fonts;
+    Canvas first(240, 180), again(240, 180), clipped(240, 180);
+    DrawTexts(first.dc(), fonts);
+    DrawTexts(again.dc(), fonts);
+    HRGN ring = CreateEllipticRgn(10, 5, 230, 175);
+    HRGN hole = CreateEllipticRgn(80, 60, 160, 120);
+    CombineRgn(ring, ring, hole, RGN_DIFF);
+    SelectClipRgn(clipped.dc(), ring);
+    DrawTexts(clipped.dc(), fonts);
+    DeleteObject(ring);
+    DeleteObject(hole);
+    EXPECT_EQ(first.Pixels(), again.Pixels());
+    std::vector<std::uint32_t> both = first.Pixels();
+    const std::vector<std::uint32_t> inClip = clipped.Pixels();
+    both.insert(both.end(), inClip.begin(), inClip.end());
+    QImage picture(reinterpret_cast<const uchar*>(both.data()), 240, 360, QImage::Format_RGB32);
+    tarvenix::test::SaveTestOutput(picture.scaled(480, 720), "texts-drawn-again");
+    EXPECT_EQ(DigestOf(first.Pixels()), 0x2B528C45D5F179C0ull);
+    EXPECT_EQ(DigestOf(clipped.Pixels()), 0x5B5F231B622BEC6Cull);
 }

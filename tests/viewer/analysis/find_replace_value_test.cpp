@@ -308,3 +308,79 @@ TEST(ReplaceJob, AStopReportsTheCellsWrittenWithoutAnErrorBox)
     layer.CloseLayer();
     dialog.DestroyWindow();
 }
+
+// Rows are searched ahead in groups: over several groups, forward and backward, and with a
+// stop in a later group, what is written, counted, stepped and left as the last cell is what
+// a search of one row after the other gives: rows up to the stop whole, none after it.
+TEST(ReplaceJob, RowsSearchedAheadGiveWhatARowByRowSearchGives)
+{
+    tarvenix::test::TempDir dir;
+    const std::string path = dir.File("groups.rdp");
+    constexpr int kWidth = 37, kHeight = 700;
+    std::vector<double> values(std::size_t(kWidth) * kHeight);
+    for (std::size_t i = 0; i < values.size(); ++i)
+        values[i] = (i * 2654435761u) % 11 == 0 || (i / kWidth) % 50 == 7 ? 6 : double(i % 5);
+
+    struct Case {
+        int direction;
+        CPoint start;
+        int stopAtReport;  // -1: none
+    };
+    for (const Case& c : {Case{0, CPoint(3, 40), -1}, Case{1, CPoint(30, 650), -1},
+                          Case{0, CPoint(0, 0), 700}, Case{1, CPoint(36, 699), 650}}) {
+        SCOPED_TRACE(testing::Message() << "direction " << c.direction << " stop " << c.stopAtReport);
+        MakeLayer(path, kWidth, kHeight, 7, values);
+        CRDPLayer layer;
+        ASSERT_NE(layer.OpenLayer(path.c_str(), 1), nullptr);
+        RecordingMeter meter;
+        meter.StopAtReport(c.stopAtReport);
+        ReplaceJobParams job;
+        job.re = 9;
+        job.layer = &layer;
+        job.component = 2;
+        job.findText = "6";
+        job.direction = c.direction;
+        job.position = c.start;
+        job.meter = &meter;
+        int written = 0;
+        try {
+            CFindReplaceValueDlg::ReplaceAll(job, written);
+            EXPECT_EQ(c.stopAtReport, -1) << "not stopped";
+        } catch (CRDPExcept* e) {
+            e->Delete();
+            EXPECT_NE(c.stopAtReport, -1);
+        }
+        // The search of one row after the other, up to the row it stopped in.
+        const int step = c.direction == 0 ? 1 : -1;
+        const int lastRow = c.stopAtReport < 0 ? (step > 0 ? kHeight - 1 : 0) : int(job.position.y);
+        if (c.stopAtReport > 0)
+            EXPECT_GT(std::abs(lastRow - int(c.start.y)), 256) << "stopped in a later group";
+        std::vector<double> expected = values;
+        expected[std::size_t(c.start.y) * kWidth + std::size_t(c.start.x)] = 9;
+        int count = 1, steps = 0;
+        CPoint last = c.start;
+        for (int y = c.start.y, x = c.start.x + step;; x = step > 0 ? 0 : kWidth - 1) {
+            bool first = y != c.start.y;
+            for (; x >= 0 && x < kWidth; x += step) {
+                double& v = expected[std::size_t(y) * kWidth + std::size_t(x)];
+                if (v != 6) continue;
+                steps += first;
+                first = false;
+                v = 9;
+                ++count;
+                last = CPoint(x, y);
+            }
+            if (y == lastRow) break;
+            y += step;
+        }
+        std::vector<double> got;
+        for (int y = 0; y < kHeight; ++y)
+            for (int x = 0; x < kWidth; ++x) got.push_back(layer.GetValue(x, y));
+        EXPECT_EQ(got, expected);
+        EXPECT_EQ(written, count);
+        // A stop may come with the step of the next row, which then writes nothing.
+        EXPECT_EQ(meter.Steps() - steps, c.stopAtReport > 0 && meter.Steps() != steps ? 1 : 0);
+        EXPECT_EQ(job.position, last);
+        layer.CloseLayer();
+    }
+}
