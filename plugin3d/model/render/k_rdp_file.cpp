@@ -539,10 +539,16 @@ void TKRDPFile::RebuildTree()
             m_root->AddChild(branch);
         }
         const TKData data = TKData::OfObject(layer);
-        if (!LayerCodeInfo(layer->m_code).complex)
+        // A layer is named by its place in the file, as the user picked it ("Layer 2.Real"),
+        // so that editors showing the layer's name show something the user recognises.
+        if (!LayerCodeInfo(layer->m_code).complex) {
             branch->SetData(data);
-        else
-            branch->AddChild(TKDataBranch::NewNamed(layer->m_part == 0 ? "Real" : "Image", 0, data));
+            layer->SetName(branch->Name());
+        } else {
+            const char* part = layer->m_part == 0 ? "Real" : "Image";
+            branch->AddChild(TKDataBranch::NewNamed(part, 0, data));
+            layer->SetName(branch->Name() + "." + part);
+        }
     }
 }
 

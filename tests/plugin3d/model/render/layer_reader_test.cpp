@@ -134,6 +134,7 @@ TEST_P(LayerReaderCases, LayersPartsTreeAndRows)
         const TKDataBranch* node = tree->FindDataInTree(TKData::OfObject(layer));
         ASSERT_NE(node, nullptr);
         EXPECT_EQ(node->GetPath(tree.get(), '.'), want.path);
+        EXPECT_EQ(layer->Name(), want.path);
         EXPECT_EQ(layer->ElementType(), want.elementType);
         EXPECT_EQ(layer->ElementSize(), want.elementSize);
         EXPECT_EQ(layer->Width(), want.width);
