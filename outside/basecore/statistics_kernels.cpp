@@ -216,6 +216,52 @@ void ExactBinsOfSample(float r, float i, unsigned marked, const BinRule* rules, 
     if (marked & 8) out[3][k] = rules[3](di);
 }
 
+/// Eight real and eight imaginary parts of p[0..8), in sample order.
+__attribute__((target("avx2"))) inline void Deinterleave8(const std::complex<float>* p, __m256& re8,
+                                                          __m256& im8)
+{
+    const float* f = reinterpret_cast<const float*>(p);
+    const __m256 a = _mm256_loadu_ps(f), b = _mm256_loadu_ps(f + 8);
+    re8 = _mm256_castpd_ps(_mm256_permute4x64_pd(_mm256_castps_pd(_mm256_shuffle_ps(a, b, 0x88)), 0xD8));
+    im8 = _mm256_castpd_ps(_mm256_permute4x64_pd(_mm256_castps_pd(_mm256_shuffle_ps(a, b, 0xDD)), 0xD8));
+}
+
+/// Lanes whose parts both lie strictly between lo and hi in magnitude (NaN fails).
+__attribute__((target("avx2"))) inline int PartsInside(__m256 re8, __m256 im8, __m256 lo, __m256 hi)
+{
+    const __m256 absMask = _mm256_castsi256_ps(_mm256_set1_epi32(0x7FFFFFFF));
+    const __m256 ar = _mm256_and_ps(re8, absMask), ai = _mm256_and_ps(im8, absMask);
+    return _mm256_movemask_ps(
+        _mm256_and_ps(_mm256_and_ps(_mm256_cmp_ps(ar, lo, _CMP_GT_OQ), _mm256_cmp_ps(ar, hi, _CMP_LT_OQ)),
+                      _mm256_and_ps(_mm256_cmp_ps(ai, lo, _CMP_GT_OQ), _mm256_cmp_ps(ai, hi, _CMP_LT_OQ))));
+}
+
+/// LoadChunk of single precision samples: nonzero finite parts give amplitudes inside the
+/// bounds of the plain formula, so FastPartsAvx2<false>'s operations alone decide every value.
+__attribute__((target("avx2"))) bool LoadFloatChunkAvx2(const std::complex<float>* p, int n, ComplexChunk& c)
+{
+    const __m256 zero = _mm256_setzero_ps(), inf = _mm256_set1_ps(std::numeric_limits<float>::infinity());
+    for (int k = 0; k < n; k += 8) {
+        __m256 re8, im8;
+        Deinterleave8(p + k, re8, im8);
+        if (PartsInside(re8, im8, zero, inf) != 0xFF) return false;
+        for (int h = 0; h < 2; ++h) {
+            const __m256d r =
+                _mm256_cvtps_pd(h ? _mm256_extractf128_ps(re8, 1) : _mm256_castps256_ps128(re8));
+            const __m256d i =
+                _mm256_cvtps_pd(h ? _mm256_extractf128_ps(im8, 1) : _mm256_castps256_ps128(im8));
+            const int at = k + 4 * h;
+            _mm256_store_pd(c.re + at, r);
+            _mm256_store_pd(c.im + at, i);
+            _mm256_store_pd(c.amp + at,
+                            _mm256_sqrt_pd(_mm256_add_pd(_mm256_mul_pd(r, r), _mm256_mul_pd(i, i))));
+            _mm256_store_pd(c.phase + at, Sleef_atan2d4_u35avx2(i, r));
+        }
+    }
+    c.n = n;
+    return true;
+}
+
 /// The bins of the four components of a chunk in single precision, eight samples at a time;
 /// false at the first sample whose parts leave the range where the single precision bounds
 /// hold (zero, tiny, huge, infinite or NaN).
@@ -223,23 +269,13 @@ __attribute__((target("avx2"))) bool FloatBinsAvx2(const std::complex<float>* p,
                                                    const FloatBinParams* params, const BinRule* rules,
                                                    int (*out)[kChunk])
 {
-    const __m256 absMask = _mm256_castsi256_ps(_mm256_set1_epi32(0x7FFFFFFF));
     const __m256 partLo = _mm256_set1_ps(kFloatBinPartLo), partHi = _mm256_set1_ps(kFloatBinPartHi);
     const FloatBins8 bins[4] = {FloatBins8(params[0]), FloatBins8(params[1]), FloatBins8(params[2]),
                                 FloatBins8(params[3])};
-    const float* f = reinterpret_cast<const float*>(p);
     for (int k = 0; k < n; k += 8) {
-        // Eight real and eight imaginary parts, in sample order.
-        const __m256 a = _mm256_loadu_ps(f + 2 * k), b = _mm256_loadu_ps(f + 2 * k + 8);
-        const __m256 re8 =
-            _mm256_castpd_ps(_mm256_permute4x64_pd(_mm256_castps_pd(_mm256_shuffle_ps(a, b, 0x88)), 0xD8));
-        const __m256 im8 =
-            _mm256_castpd_ps(_mm256_permute4x64_pd(_mm256_castps_pd(_mm256_shuffle_ps(a, b, 0xDD)), 0xD8));
-        const __m256 ar = _mm256_and_ps(re8, absMask), ai = _mm256_and_ps(im8, absMask);
-        const __m256 ok = _mm256_and_ps(
-            _mm256_and_ps(_mm256_cmp_ps(ar, partLo, _CMP_GT_OQ), _mm256_cmp_ps(ar, partHi, _CMP_LT_OQ)),
-            _mm256_and_ps(_mm256_cmp_ps(ai, partLo, _CMP_GT_OQ), _mm256_cmp_ps(ai, partHi, _CMP_LT_OQ)));
-        if (_mm256_movemask_ps(ok) != 0xFF) return false;
+        __m256 re8, im8;
+        Deinterleave8(p + k, re8, im8);
+        if (PartsInside(re8, im8, partLo, partHi) != 0xFF) return false;
         const __m256 amp = _mm256_sqrt_ps(_mm256_add_ps(_mm256_mul_ps(re8, re8), _mm256_mul_ps(im8, im8)));
         const __m256 comp[4] = {amp, Sleef_atan2f8_u35avx2(im8, re8), re8, im8};
         unsigned edges[4];
@@ -342,6 +378,14 @@ void RealBinsOf(const std::int32_t* p, int n, const BinRule& rule, int bins, int
 void RealBinsOf(const std::uint32_t* p, int n, const BinRule& rule, int bins, int* out)
 {
     RealBinsOfRun(p, n, rule, bins, out);
+}
+
+bool LoadFloatChunk(const std::complex<float>* p, int n, ComplexChunk& c)
+{
+#if defined(__x86_64__)
+    if (platform::UseAvx2() && n % 8 == 0) return LoadFloatChunkAvx2(p, n, c);
+#endif
+    return false;
 }
 
 bool FloatBinsFor(const BinRule& rule, double error, int bins, FloatBinParams* out)

@@ -550,6 +550,44 @@ TEST(LayerStatistics, FastPhasesStayWithinTheirBoundOfAtan2)
         }
 }
 
+TEST(LayerStatistics, SinglePrecisionChunksLoadAsTheCarefulLoadDoes)
+{
+    using namespace statistics_detail;
+    using C = std::complex<float>;
+    std::mt19937 rng(7);
+    std::uniform_real_distribution<float> part(-1e3f, 1e3f);
+    std::vector<C> p(kChunk);
+    for (C& v : p) v = {part(rng), part(rng)};
+    p[5] = {1e-45f, -3e38f};  // the smallest and nearly the largest parts
+    p[6] = {-2.5f, 1e-38f};
+    struct Case {
+        const char* name;
+        int n;
+        std::optional<C> special;  // at sample 37
+        bool vector;
+    };
+    const Case cases[] = {
+        {"whole chunk", kChunk, {}, true},
+        {"not a multiple of eight", 8 * 5 + 3, {}, false},
+        {"a zero part", kChunk, C{0.0f, 1.0f}, false},
+        {"a NaN part", kChunk, C{1.0f, std::nanf("")}, false},
+        {"an infinite part", kChunk, C{-std::numeric_limits<float>::infinity(), 1.0f}, false},
+    };
+    for (const Case& t : cases) {
+        SCOPED_TRACE(t.name);
+        std::vector<C> q = p;
+        if (t.special) q[37] = *t.special;
+        ComplexChunk fast, careful;
+        ASSERT_EQ(LoadFloatChunk(q.data(), t.n, fast), t.vector && platform::UseAvx2());
+        if (!t.vector || !platform::UseAvx2()) continue;
+        LoadChunk(q.data(), t.n, careful);
+        EXPECT_EQ(fast.n, careful.n);
+        for (const auto member :
+             {&ComplexChunk::re, &ComplexChunk::im, &ComplexChunk::amp, &ComplexChunk::phase})
+            EXPECT_EQ(std::memcmp(fast.*member, careful.*member, sizeof(double) * size_t(t.n)), 0);
+    }
+}
+
 TEST(LayerStatistics, SinglePrecisionPassBinsComplexChunksExactly)
 {
     using namespace statistics_detail;
