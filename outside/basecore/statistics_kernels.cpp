@@ -446,7 +446,8 @@ using M4 = long long __attribute__((vector_size(32)));
 }
 
 /// Extremes and sums of a run; two accumulators of four lanes (256-bit code in the AVX2 copy).
-template <class T>
+/// A run known to hold no NaN skips the masks: they would keep every value.
+template <bool kNoNaN, class T>
 [[gnu::always_inline]] inline void SampleRun(const T* p, int count, double shift, double& lo, double& hi,
                                              double& sum, double& sum2, std::uint64_t& n)
 {
@@ -465,11 +466,18 @@ template <class T>
             const V4 v = Load4(p + x + 4 * k);
             l[k] = v < l[k] ? v : l[k];
             h[k] = v > h[k] ? v : h[k];
-            const M4 ok = v == v;
-            const V4 d = ok ? v - sh : zero;
-            s[k] += d;
-            q[k] += d * d;
-            c[k] += ok ? one : zero;
+            if constexpr (kNoNaN) {
+                const V4 d = v - sh;
+                s[k] += d;
+                q[k] += d * d;
+                c[k] += one;
+            } else {
+                const M4 ok = v == v;
+                const V4 d = ok ? v - sh : zero;
+                s[k] += d;
+                q[k] += d * d;
+                c[k] += ok ? one : zero;
+            }
         }
     }
     double L = lo, H = hi, S = 0, Q = 0, C = 0;
@@ -500,30 +508,32 @@ template <class T>
 }
 
 #if defined(__x86_64__)
-template <class T>
+template <bool kNoNaN, class T>
 __attribute__((target("avx2"))) void SampleRunAvx2(const T* p, int count, double shift, double& lo,
                                                    double& hi, double& sum, double& sum2, std::uint64_t& n)
 {
-    SampleRun(p, count, shift, lo, hi, sum, sum2, n);
+    SampleRun<kNoNaN>(p, count, shift, lo, hi, sum, sum2, n);
 }
 #endif
 
 template <class T>
 void FloatRunOf(const T* p, int count, double shift, double& lo, double& hi, double& sum, double& sum2,
-                std::uint64_t& n)
+                std::uint64_t& n, bool noNaN = false)
 {
 #if defined(__x86_64__)
-    if (platform::UseAvx2()) return SampleRunAvx2(p, count, shift, lo, hi, sum, sum2, n);
+    if (platform::UseAvx2())
+        return noNaN ? SampleRunAvx2<true>(p, count, shift, lo, hi, sum, sum2, n)
+                     : SampleRunAvx2<false>(p, count, shift, lo, hi, sum, sum2, n);
 #endif
-    SampleRun(p, count, shift, lo, hi, sum, sum2, n);
+    SampleRun<false>(p, count, shift, lo, hi, sum, sum2, n);
 }
 
 }  // namespace
 
 void FloatRun(const double* p, int count, double shift, double& lo, double& hi, double& sum, double& sum2,
-              std::uint64_t& n)
+              std::uint64_t& n, bool noNaN)
 {
-    FloatRunOf(p, count, shift, lo, hi, sum, sum2, n);
+    FloatRunOf(p, count, shift, lo, hi, sum, sum2, n, noNaN);
 }
 
 void FloatRun(const float* p, int count, double shift, double& lo, double& hi, double& sum, double& sum2,

@@ -229,9 +229,10 @@ inline void MergeIntMoments(const IntMomentAcc* bands, size_t count, double* mea
 }
 
 /// Extremes and sums of a run of floating samples from `shift`; NaN samples are left out
-/// (they fail every comparison). Vectorised, in the widest vectors the machine has.
+/// (they fail every comparison). Vectorised, in the widest vectors the machine has; `noNaN`
+/// promises a run without NaN, which is then summed without masks (the same sums).
 void FloatRun(const double* p, int count, double shift, double& lo, double& hi, double& sum, double& sum2,
-              std::uint64_t& n);
+              std::uint64_t& n, bool noNaN = false);
 void FloatRun(const float* p, int count, double shift, double& lo, double& hi, double& sum, double& sum2,
               std::uint64_t& n);
 
@@ -409,7 +410,7 @@ void ComplexRun(const T* p, int count, ComplexAcc& acc, const BinRule* rules, in
                 double lo = j == 1 ? std::numeric_limits<double>::infinity() : acc.lo[j];
                 double hi = j == 1 ? -std::numeric_limits<double>::infinity() : acc.hi[j];
                 std::uint64_t n = 0;
-                FloatRun(comp[j], m, s.shift, lo, hi, s.sum, s.sum2, n);
+                FloatRun(comp[j], m, s.shift, lo, hi, s.sum, s.sum2, n, loaded);
                 s.n += n;
                 if (j == 2) acc.count += n;
                 if constexpr ((kWork & kExtremes) != 0) {

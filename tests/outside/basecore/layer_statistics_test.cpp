@@ -583,8 +583,16 @@ TEST(LayerStatistics, SinglePrecisionChunksLoadAsTheCarefulLoadDoes)
         LoadChunk(q.data(), t.n, careful);
         EXPECT_EQ(fast.n, careful.n);
         for (const auto member :
-             {&ComplexChunk::re, &ComplexChunk::im, &ComplexChunk::amp, &ComplexChunk::phase})
+             {&ComplexChunk::re, &ComplexChunk::im, &ComplexChunk::amp, &ComplexChunk::phase}) {
             EXPECT_EQ(std::memcmp(fast.*member, careful.*member, sizeof(double) * size_t(t.n)), 0);
+            // Such a chunk holds no NaN, and is summed without masks: to the same bits.
+            double got[4] = {-1.0, 1.0, 0.5, 0.25}, want[4] = {-1.0, 1.0, 0.5, 0.25};
+            std::uint64_t gotN = 3, wantN = 3;
+            FloatRun(fast.*member, t.n, 0.75, got[0], got[1], got[2], got[3], gotN, true);
+            FloatRun(fast.*member, t.n, 0.75, want[0], want[1], want[2], want[3], wantN, false);
+            EXPECT_EQ(std::memcmp(got, want, sizeof got), 0);
+            EXPECT_EQ(gotN, wantN);
+        }
     }
 }
 
