@@ -181,76 +181,122 @@ __attribute__((target("avx2"))) int NearBinsAvx2(const double* v, int n, double 
     return k;
 }
 
-/// NearBinsAvx2 of four values at a time, its constants made once.
-struct NearBins4 {
-    __m256d lo, scale, last, near, far;
-    __attribute__((target("avx2"))) explicit NearBins4(const NearBinParams& p)
-        : lo(_mm256_set1_pd(p.lo)),
-          scale(_mm256_set1_pd(p.scale)),
-          last(_mm256_set1_pd(p.last)),
-          near(_mm256_set1_pd(p.near)),
-          far(_mm256_set1_pd(1.0 - p.near))
+/// FloatBins of eight values at a time, its constants made once: the bins of in-range values,
+/// and in `edge` the lanes whose product lies within the margin of a bin edge.
+struct FloatBins8 {
+    __m256 lo, scale, last, near, far;
+    __attribute__((target("avx2"))) explicit FloatBins8(const FloatBinParams& p)
+        : lo(_mm256_set1_ps(p.lo)),
+          scale(_mm256_set1_ps(p.scale)),
+          last(_mm256_set1_ps(p.last)),
+          near(_mm256_set1_ps(p.near)),
+          far(_mm256_set1_ps(1.0f - p.near))
     {
     }
-    __attribute__((target("avx2"))) __m128i operator()(__m256d v) const
+    __attribute__((target("avx2"))) __m256i operator()(__m256 v, __m256& edge) const
     {
-        const __m256d t = _mm256_mul_pd(_mm256_sub_pd(v, lo), scale);
-        const __m256d q = _mm256_min_pd(_mm256_max_pd(t, _mm256_setzero_pd()), last);
-        const __m256d b = _mm256_cvtepi32_pd(_mm256_cvttpd_epi32(q));
-        const __m256d f = _mm256_sub_pd(t, b);
-        const __m256d edge =
-            _mm256_or_pd(_mm256_cmp_pd(f, near, _CMP_LT_OQ), _mm256_cmp_pd(f, far, _CMP_GT_OQ));
-        return _mm256_cvttpd_epi32(_mm256_blendv_pd(b, _mm256_set1_pd(-1.0), edge));
+        const __m256 t = _mm256_mul_ps(_mm256_sub_ps(v, lo), scale);
+        const __m256 q = _mm256_min_ps(_mm256_max_ps(t, _mm256_setzero_ps()), last);
+        const __m256i b = _mm256_cvttps_epi32(q);
+        // Exact: t lies within one of the whole number b (or is far off and marked).
+        const __m256 f = _mm256_sub_ps(t, _mm256_cvtepi32_ps(b));
+        edge = _mm256_or_ps(_mm256_cmp_ps(f, near, _CMP_LT_OQ), _mm256_cmp_ps(f, far, _CMP_GT_OQ));
+        return b;
     }
 };
 
-/// LoadChunk (coarse) and the four NearBinsOf of a chunk, eight samples at a time, with the
-/// same operations in the same order; false at the first sample that needs the careful
-/// formulas (the bounds of FastPartsAvx2<true>).
-__attribute__((target("avx2"))) bool CoarseBinsAvx2(const std::complex<float>* p, int n,
-                                                    const NearBinParams* params, ComplexChunk& c,
-                                                    int (*out)[kChunk])
+/// The exact bins of one sample's marked components (bit j of `marked`), as the careful
+/// path finds them: the rule applied to the double amplitude, atan2, and the parts.
+void ExactBinsOfSample(float r, float i, unsigned marked, const BinRule* rules, int (*out)[kChunk], int k)
 {
-    const __m256d absMask = _mm256_castsi256_pd(_mm256_set1_epi64x(0x7FFFFFFFFFFFFFFF));
-    const __m256d ampLo = _mm256_set1_pd(0x1p-484), ampHi = _mm256_set1_pd(0x1p510);
-    const __m256d partLo = _mm256_set1_pd(kCoarsePartLo), partHi = _mm256_set1_pd(kCoarsePartHi);
-    const NearBins4 bins[4] = {NearBins4(params[0]), NearBins4(params[1]), NearBins4(params[2]),
-                               NearBins4(params[3])};
+    const double dr = r, di = i;
+    if (marked & 1) out[0][k] = rules[0](Amplitude(dr, di));
+    if (marked & 2) out[1][k] = rules[1](std::atan2(di, dr));
+    if (marked & 4) out[2][k] = rules[2](dr);
+    if (marked & 8) out[3][k] = rules[3](di);
+}
+
+/// Eight real and eight imaginary parts of p[0..8), in sample order.
+__attribute__((target("avx2"))) inline void Deinterleave8(const std::complex<float>* p, __m256& re8,
+                                                          __m256& im8)
+{
     const float* f = reinterpret_cast<const float*>(p);
+    const __m256 a = _mm256_loadu_ps(f), b = _mm256_loadu_ps(f + 8);
+    re8 = _mm256_castpd_ps(_mm256_permute4x64_pd(_mm256_castps_pd(_mm256_shuffle_ps(a, b, 0x88)), 0xD8));
+    im8 = _mm256_castpd_ps(_mm256_permute4x64_pd(_mm256_castps_pd(_mm256_shuffle_ps(a, b, 0xDD)), 0xD8));
+}
+
+/// Lanes whose parts both lie strictly between lo and hi in magnitude (NaN fails).
+__attribute__((target("avx2"))) inline int PartsInside(__m256 re8, __m256 im8, __m256 lo, __m256 hi)
+{
+    const __m256 absMask = _mm256_castsi256_ps(_mm256_set1_epi32(0x7FFFFFFF));
+    const __m256 ar = _mm256_and_ps(re8, absMask), ai = _mm256_and_ps(im8, absMask);
+    return _mm256_movemask_ps(
+        _mm256_and_ps(_mm256_and_ps(_mm256_cmp_ps(ar, lo, _CMP_GT_OQ), _mm256_cmp_ps(ar, hi, _CMP_LT_OQ)),
+                      _mm256_and_ps(_mm256_cmp_ps(ai, lo, _CMP_GT_OQ), _mm256_cmp_ps(ai, hi, _CMP_LT_OQ))));
+}
+
+/// LoadChunk of single precision samples: nonzero finite parts give amplitudes inside the
+/// bounds of the plain formula, so FastPartsAvx2<false>'s operations alone decide every value.
+__attribute__((target("avx2"))) bool LoadFloatChunkAvx2(const std::complex<float>* p, int n, ComplexChunk& c)
+{
+    const __m256 zero = _mm256_setzero_ps(), inf = _mm256_set1_ps(std::numeric_limits<float>::infinity());
     for (int k = 0; k < n; k += 8) {
-        // Eight real and eight imaginary parts, in sample order.
-        const __m256 a = _mm256_loadu_ps(f + 2 * k), b = _mm256_loadu_ps(f + 2 * k + 8);
-        const __m256 re8 =
-            _mm256_castpd_ps(_mm256_permute4x64_pd(_mm256_castps_pd(_mm256_shuffle_ps(a, b, 0x88)), 0xD8));
-        const __m256 im8 =
-            _mm256_castpd_ps(_mm256_permute4x64_pd(_mm256_castps_pd(_mm256_shuffle_ps(a, b, 0xDD)), 0xD8));
-        const __m256 g = Sleef_atan2f8_u35avx2(im8, re8);
+        __m256 re8, im8;
+        Deinterleave8(p + k, re8, im8);
+        if (PartsInside(re8, im8, zero, inf) != 0xFF) return false;
         for (int h = 0; h < 2; ++h) {
             const __m256d r =
                 _mm256_cvtps_pd(h ? _mm256_extractf128_ps(re8, 1) : _mm256_castps256_ps128(re8));
             const __m256d i =
                 _mm256_cvtps_pd(h ? _mm256_extractf128_ps(im8, 1) : _mm256_castps256_ps128(im8));
-            const __m256d ph = _mm256_cvtps_pd(h ? _mm256_extractf128_ps(g, 1) : _mm256_castps256_ps128(g));
-            const __m256d amp = _mm256_sqrt_pd(_mm256_add_pd(_mm256_mul_pd(r, r), _mm256_mul_pd(i, i)));
-            const __m256d ar = _mm256_and_pd(r, absMask), ai = _mm256_and_pd(i, absMask);
-            __m256d ok =
-                _mm256_and_pd(_mm256_cmp_pd(amp, ampLo, _CMP_GE_OQ), _mm256_cmp_pd(amp, ampHi, _CMP_LT_OQ));
-            ok = _mm256_and_pd(ok, _mm256_and_pd(_mm256_cmp_pd(ar, partLo, _CMP_GT_OQ),
-                                                 _mm256_cmp_pd(ar, partHi, _CMP_LT_OQ)));
-            ok = _mm256_and_pd(ok, _mm256_and_pd(_mm256_cmp_pd(ai, partLo, _CMP_GT_OQ),
-                                                 _mm256_cmp_pd(ai, partHi, _CMP_LT_OQ)));
-            if (_mm256_movemask_pd(ok) != 0xF) return false;
             const int at = k + 4 * h;
             _mm256_store_pd(c.re + at, r);
             _mm256_store_pd(c.im + at, i);
-            _mm256_store_pd(c.amp + at, amp);
-            _mm256_store_pd(c.phase + at, ph);
-            const __m256d comp[4] = {amp, ph, r, i};
-            for (int j = 0; j < 4; ++j)
-                _mm_storeu_si128(reinterpret_cast<__m128i*>(out[j] + at), bins[j](comp[j]));
+            _mm256_store_pd(c.amp + at,
+                            _mm256_sqrt_pd(_mm256_add_pd(_mm256_mul_pd(r, r), _mm256_mul_pd(i, i))));
+            _mm256_store_pd(c.phase + at, Sleef_atan2d4_u35avx2(i, r));
         }
     }
     c.n = n;
+    return true;
+}
+
+/// The bins of the four components of a chunk in single precision, eight samples at a time;
+/// false at the first sample whose parts leave the range where the single precision bounds
+/// hold (zero, tiny, huge, infinite or NaN).
+__attribute__((target("avx2"))) bool FloatBinsAvx2(const std::complex<float>* p, int n,
+                                                   const FloatBinParams* params, const BinRule* rules,
+                                                   int (*out)[kChunk])
+{
+    const __m256 partLo = _mm256_set1_ps(kFloatBinPartLo), partHi = _mm256_set1_ps(kFloatBinPartHi);
+    const FloatBins8 bins[4] = {FloatBins8(params[0]), FloatBins8(params[1]), FloatBins8(params[2]),
+                                FloatBins8(params[3])};
+    for (int k = 0; k < n; k += 8) {
+        __m256 re8, im8;
+        Deinterleave8(p + k, re8, im8);
+        if (PartsInside(re8, im8, partLo, partHi) != 0xFF) return false;
+        const __m256 amp = _mm256_sqrt_ps(_mm256_add_ps(_mm256_mul_ps(re8, re8), _mm256_mul_ps(im8, im8)));
+        const __m256 comp[4] = {amp, Sleef_atan2f8_u35avx2(im8, re8), re8, im8};
+        unsigned edges[4];
+        unsigned any = 0;
+        for (int j = 0; j < 4; ++j) {
+            __m256 edge;
+            _mm256_storeu_si256(reinterpret_cast<__m256i*>(out[j] + k), bins[j](comp[j], edge));
+            edges[j] = unsigned(_mm256_movemask_ps(edge));
+            any |= edges[j];
+        }
+        if (any) [[unlikely]] {
+            alignas(32) float rs[8], is[8];
+            _mm256_store_ps(rs, re8);
+            _mm256_store_ps(is, im8);
+            for (int l = 0; l < 8; ++l) {
+                const unsigned marked = ((edges[0] >> l) & 1) | ((edges[1] >> l) & 1) << 1 |
+                                        ((edges[2] >> l) & 1) << 2 | ((edges[3] >> l) & 1) << 3;
+                if (marked) ExactBinsOfSample(rs[l], is[l], marked, rules, out, k + l);
+            }
+        }
+    }
     return true;
 }
 #endif
@@ -334,11 +380,38 @@ void RealBinsOf(const std::uint32_t* p, int n, const BinRule& rule, int bins, in
     RealBinsOfRun(p, n, rule, bins, out);
 }
 
-bool CoarseBinsOfChunk(const std::complex<float>* p, int n, const NearBinParams* params, ComplexChunk& c,
-                       int (*out)[kChunk])
+bool LoadFloatChunk(const std::complex<float>* p, int n, ComplexChunk& c)
 {
 #if defined(__x86_64__)
-    if (platform::UseAvx2() && n % 8 == 0) return CoarseBinsAvx2(p, n, params, c, out);
+    if (platform::UseAvx2() && n % 8 == 0) return LoadFloatChunkAvx2(p, n, c);
+#endif
+    return false;
+}
+
+bool FloatBinsFor(const BinRule& rule, double error, int bins, FloatBinParams* out)
+{
+    const double scale = 1.0 / rule.Width(), lo = rule.Lo();
+    // The single precision product differs from the rule's quotient by the rounding of the
+    // value (a few units of its last place, the amplitude's square root included), of lo
+    // and of the reciprocal, of the difference and of the product: 8 units of 2^-24 of
+    // |lo| x scale + |quotient| in all, the quotient below bins + 2 wherever the margin
+    // decides; twice that is the margin, and it also covers a lo that is subnormal in single
+    // precision (an error below 2^-149 x scale < 2^-49). Beyond that the double rule's own
+    // rounding and the value's error (the coarse phase's) in bins.
+    const double near =
+        0x1p-20 * (std::abs(lo) * scale + double(bins) + 2.0) + error * scale + double(bins) * 0x1p-50;
+    if (!(std::isfinite(rule.Width()) && scale < 0x1p100 && std::abs(lo) < 0x1p100 && near < 0.25))
+        return false;
+    // lo and the scale go to the nearest single, inside the margin.
+    *out = {float(lo), float(scale), float(rule.Last()), float(near)};
+    return true;
+}
+
+bool ExactBinsOfChunk(const std::complex<float>* p, int n, const FloatBinParams* params, const BinRule* rules,
+                      int (*out)[kChunk])
+{
+#if defined(__x86_64__)
+    if (platform::UseAvx2() && n % 8 == 0) return FloatBinsAvx2(p, n, params, rules, out);
 #endif
     return false;
 }
@@ -373,7 +446,8 @@ using M4 = long long __attribute__((vector_size(32)));
 }
 
 /// Extremes and sums of a run; two accumulators of four lanes (256-bit code in the AVX2 copy).
-template <class T>
+/// A run known to hold no NaN skips the masks: they would keep every value.
+template <bool kNoNaN, class T>
 [[gnu::always_inline]] inline void SampleRun(const T* p, int count, double shift, double& lo, double& hi,
                                              double& sum, double& sum2, std::uint64_t& n)
 {
@@ -392,11 +466,18 @@ template <class T>
             const V4 v = Load4(p + x + 4 * k);
             l[k] = v < l[k] ? v : l[k];
             h[k] = v > h[k] ? v : h[k];
-            const M4 ok = v == v;
-            const V4 d = ok ? v - sh : zero;
-            s[k] += d;
-            q[k] += d * d;
-            c[k] += ok ? one : zero;
+            if constexpr (kNoNaN) {
+                const V4 d = v - sh;
+                s[k] += d;
+                q[k] += d * d;
+                c[k] += one;
+            } else {
+                const M4 ok = v == v;
+                const V4 d = ok ? v - sh : zero;
+                s[k] += d;
+                q[k] += d * d;
+                c[k] += ok ? one : zero;
+            }
         }
     }
     double L = lo, H = hi, S = 0, Q = 0, C = 0;
@@ -427,30 +508,32 @@ template <class T>
 }
 
 #if defined(__x86_64__)
-template <class T>
+template <bool kNoNaN, class T>
 __attribute__((target("avx2"))) void SampleRunAvx2(const T* p, int count, double shift, double& lo,
                                                    double& hi, double& sum, double& sum2, std::uint64_t& n)
 {
-    SampleRun(p, count, shift, lo, hi, sum, sum2, n);
+    SampleRun<kNoNaN>(p, count, shift, lo, hi, sum, sum2, n);
 }
 #endif
 
 template <class T>
 void FloatRunOf(const T* p, int count, double shift, double& lo, double& hi, double& sum, double& sum2,
-                std::uint64_t& n)
+                std::uint64_t& n, bool noNaN = false)
 {
 #if defined(__x86_64__)
-    if (platform::UseAvx2()) return SampleRunAvx2(p, count, shift, lo, hi, sum, sum2, n);
+    if (platform::UseAvx2())
+        return noNaN ? SampleRunAvx2<true>(p, count, shift, lo, hi, sum, sum2, n)
+                     : SampleRunAvx2<false>(p, count, shift, lo, hi, sum, sum2, n);
 #endif
-    SampleRun(p, count, shift, lo, hi, sum, sum2, n);
+    SampleRun<false>(p, count, shift, lo, hi, sum, sum2, n);
 }
 
 }  // namespace
 
 void FloatRun(const double* p, int count, double shift, double& lo, double& hi, double& sum, double& sum2,
-              std::uint64_t& n)
+              std::uint64_t& n, bool noNaN)
 {
-    FloatRunOf(p, count, shift, lo, hi, sum, sum2, n);
+    FloatRunOf(p, count, shift, lo, hi, sum, sum2, n, noNaN);
 }
 
 void FloatRun(const float* p, int count, double shift, double& lo, double& hi, double& sum, double& sum2,

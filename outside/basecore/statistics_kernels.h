@@ -86,6 +86,11 @@ void LoadChunk(const T* p, int n, ComplexChunk& c, bool coarse = false)
     AmplitudesAndPhases(c, coarse);
 }
 
+/// LoadChunk(p, n, c) of single precision samples in one vector pass where the machine has
+/// AVX2, the same to the bit; false (c not to be relied on) where n is not a multiple of eight
+/// or a part is zero, infinite or NaN (the careful formulas).
+bool LoadFloatChunk(const std::complex<float>* p, int n, ComplexChunk& c);
+
 /// Sums of one component over one band, taken from `shift` so that they stay small.
 /// Infinite values are counted apart: they decide the mean and deviation alone.
 struct MomentAcc {
@@ -224,9 +229,10 @@ inline void MergeIntMoments(const IntMomentAcc* bands, size_t count, double* mea
 }
 
 /// Extremes and sums of a run of floating samples from `shift`; NaN samples are left out
-/// (they fail every comparison). Vectorised, in the widest vectors the machine has.
+/// (they fail every comparison). Vectorised, in the widest vectors the machine has; `noNaN`
+/// promises a run without NaN, which is then summed without masks (the same sums).
 void FloatRun(const double* p, int count, double shift, double& lo, double& hi, double& sum, double& sum2,
-              std::uint64_t& n);
+              std::uint64_t& n, bool noNaN = false);
 void FloatRun(const float* p, int count, double shift, double& lo, double& hi, double& sum, double& sum2,
               std::uint64_t& n);
 
@@ -315,13 +321,32 @@ struct NearBinParams {
     double near = 0.0;
 };
 
-/// The histogram-only work on a chunk of single precision complex samples in one vector pass
-/// where the machine has AVX2: the parts, amplitudes and coarse phases of LoadChunk(p, n, c,
-/// true), and the NearBinsOf bins of amplitude, phase, real and imaginary parts in out[0..3],
-/// the same to the bit. False (and c and out not to be relied on) where that pass does not
-/// apply: no AVX2, n not a multiple of eight, or a sample that needs the careful formulas.
-bool CoarseBinsOfChunk(const std::complex<float>* p, int n, const NearBinParams* params, ComplexChunk& c,
-                       int (*out)[kChunk]);
+/// Parts whose components a single precision vector pass bins: their squares and sums of
+/// squares stay normal single precision numbers.
+inline constexpr float kFloatBinPartLo = 0x1p-60f;
+inline constexpr float kFloatBinPartHi = 0x1p60f;
+
+/// Where ExactBinsOfChunk puts the values of one component, in single precision: lo,
+/// 1 / width, last bin, and the margin from a bin edge inside which the bin is found exactly.
+struct FloatBinParams {
+    float lo = 0.0f;
+    float scale = 0.0f;
+    float last = 0.0f;
+    float near = 0.0f;
+};
+
+/// The single precision parameters of a rule whose values are known within `error`; false
+/// where single precision cannot bin it within a useful margin (an empty, huge or tiny range).
+bool FloatBinsFor(const BinRule& rule, double error, int bins, FloatBinParams* out);
+
+/// The bins of the amplitude, phase, real and imaginary parts of n single precision complex
+/// samples in out[0..3], exactly those of `rules` applied to Amplitude, atan2 and the parts:
+/// found in single precision vectors where the machine has AVX2, and from the exact values
+/// for every component that lies near a bin edge. False (out not to be relied on) where that
+/// pass does not apply: no AVX2, n not a multiple of eight, or a part that is zero, outside
+/// kFloatBinPartLo..kFloatBinPartHi, infinite or NaN.
+bool ExactBinsOfChunk(const std::complex<float>* p, int n, const FloatBinParams* params, const BinRule* rules,
+                      int (*out)[kChunk]);
 
 /// What ComplexRun computes: extremes, sums, histograms (any of them).
 enum ComplexWork : unsigned { kExtremes = 1, kSums = 2, kHist = 4 };
@@ -348,12 +373,34 @@ void ComplexRun(const T* p, int count, ComplexAcc& acc, const BinRule* rules, in
                          std::isfinite(width) ? error / width + double(bins) * 0x1p-50 : 0.0};
         }
     }
+    // Single precision complex samples are binned in one single precision vector pass.
+    constexpr bool kFloatPass = kCoarse && std::is_same_v<T, std::complex<float>>;
+    FloatBinParams floatParams[4];
+    bool floatPass = false;
+    if constexpr (kFloatPass) {
+        floatPass = true;
+        for (int j = 0; j < 4; ++j)
+            floatPass =
+                floatPass && FloatBinsFor(rules[j], j == 1 ? kCoarsePhaseError : 0.0, bins, &floatParams[j]);
+    }
     for (int x0 = 0; x0 < count; x0 += kChunk) {
         const int m = std::min(kChunk, count - x0);
-        bool binned = false;
-        if constexpr (kCoarse && std::is_same_v<T, std::complex<float>>)
-            binned = CoarseBinsOfChunk(p + x0, m, params, c, idx);
-        if (!binned) LoadChunk(p + x0, m, c, kCoarse);
+        if constexpr (kFloatPass) {
+            if (floatPass && ExactBinsOfChunk(p + x0, m, floatParams, rules, idx)) {
+                for (int k = 0; k < m; ++k) {
+                    ++hist[size_t(idx[0][k])];
+                    ++hist[size_t(bins) + size_t(idx[1][k])];
+                    ++hist[2 * size_t(bins) + size_t(idx[2][k])];
+                    ++hist[3 * size_t(bins) + size_t(idx[3][k])];
+                }
+                acc.count += std::uint64_t(m);
+                continue;
+            }
+        }
+        bool loaded = false;
+        if constexpr (!kCoarse && std::is_same_v<T, std::complex<float>>)
+            loaded = LoadFloatChunk(p + x0, m, c);
+        if (!loaded) LoadChunk(p + x0, m, c, kCoarse);
         if constexpr ((kWork & (kExtremes | kSums)) != 0) {
             const double* comp[4] = {c.amp, c.phase, c.re, c.im};
             for (int j = 0; j < 4; ++j) {
@@ -363,7 +410,7 @@ void ComplexRun(const T* p, int count, ComplexAcc& acc, const BinRule* rules, in
                 double lo = j == 1 ? std::numeric_limits<double>::infinity() : acc.lo[j];
                 double hi = j == 1 ? -std::numeric_limits<double>::infinity() : acc.hi[j];
                 std::uint64_t n = 0;
-                FloatRun(comp[j], m, s.shift, lo, hi, s.sum, s.sum2, n);
+                FloatRun(comp[j], m, s.shift, lo, hi, s.sum, s.sum2, n, loaded);
                 s.n += n;
                 if (j == 2) acc.count += n;
                 if constexpr ((kWork & kExtremes) != 0) {
@@ -385,12 +432,9 @@ void ComplexRun(const T* p, int count, ComplexAcc& acc, const BinRule* rules, in
             }
         }
         if constexpr ((kWork & kHist) != 0) {
-            if (!binned) {
-                const double* comp[4] = {c.amp, c.phase, c.re, c.im};
-                for (int j = 0; j < 4; ++j)
-                    NearBinsOf(comp[j], m, params[j].lo, params[j].scale, params[j].last, params[j].near,
-                               idx[j]);
-            }
+            const double* comp[4] = {c.amp, c.phase, c.re, c.im};
+            for (int j = 0; j < 4; ++j)
+                NearBinsOf(comp[j], m, params[j].lo, params[j].scale, params[j].last, params[j].near, idx[j]);
             std::uint64_t n = 0;
             for (int k = 0; k < m; ++k) {
                 if (!(c.re[k] == c.re[k])) continue;  // a sample with a NaN part (all four marked)

@@ -550,64 +550,123 @@ TEST(LayerStatistics, FastPhasesStayWithinTheirBoundOfAtan2)
         }
 }
 
-TEST(LayerStatistics, OneVectorPassBinsComplexChunksAsLoadAndBinsDo)
+TEST(LayerStatistics, SinglePrecisionChunksLoadAsTheCarefulLoadDoes)
+{
+    using namespace statistics_detail;
+    using C = std::complex<float>;
+    std::mt19937 rng(7);
+    std::uniform_real_distribution<float> part(-1e3f, 1e3f);
+    std::vector<C> p(kChunk);
+    for (C& v : p) v = {part(rng), part(rng)};
+    p[5] = {1e-45f, -3e38f};  // the smallest and nearly the largest parts
+    p[6] = {-2.5f, 1e-38f};
+    struct Case {
+        const char* name;
+        int n;
+        std::optional<C> special;  // at sample 37
+        bool vector;
+    };
+    const Case cases[] = {
+        {"whole chunk", kChunk, {}, true},
+        {"not a multiple of eight", 8 * 5 + 3, {}, false},
+        {"a zero part", kChunk, C{0.0f, 1.0f}, false},
+        {"a NaN part", kChunk, C{1.0f, std::nanf("")}, false},
+        {"an infinite part", kChunk, C{-std::numeric_limits<float>::infinity(), 1.0f}, false},
+    };
+    for (const Case& t : cases) {
+        SCOPED_TRACE(t.name);
+        std::vector<C> q = p;
+        if (t.special) q[37] = *t.special;
+        ComplexChunk fast, careful;
+        ASSERT_EQ(LoadFloatChunk(q.data(), t.n, fast), t.vector && platform::UseAvx2());
+        if (!t.vector || !platform::UseAvx2()) continue;
+        LoadChunk(q.data(), t.n, careful);
+        EXPECT_EQ(fast.n, careful.n);
+        for (const auto member :
+             {&ComplexChunk::re, &ComplexChunk::im, &ComplexChunk::amp, &ComplexChunk::phase}) {
+            EXPECT_EQ(std::memcmp(fast.*member, careful.*member, sizeof(double) * size_t(t.n)), 0);
+            // Such a chunk holds no NaN, and is summed without masks: to the same bits.
+            double got[4] = {-1.0, 1.0, 0.5, 0.25}, want[4] = {-1.0, 1.0, 0.5, 0.25};
+            std::uint64_t gotN = 3, wantN = 3;
+            FloatRun(fast.*member, t.n, 0.75, got[0], got[1], got[2], got[3], gotN, true);
+            FloatRun(fast.*member, t.n, 0.75, want[0], want[1], want[2], want[3], wantN, false);
+            EXPECT_EQ(std::memcmp(got, want, sizeof got), 0);
+            EXPECT_EQ(gotN, wantN);
+        }
+    }
+}
+
+TEST(LayerStatistics, SinglePrecisionPassBinsComplexChunksExactly)
 {
     using namespace statistics_detail;
     using C = std::complex<float>;
     constexpr float inf = std::numeric_limits<float>::infinity();
-    // The real parts' bins are 10 wide and the imaginary parts' 7.8125: samples on their edges
-    // and beside them are near an edge, marked for the exact division.
+    // The real parts' bins are 10 wide and the imaginary parts' 7.8125, so samples on their
+    // edges and one float beside them must be binned from their exact values.
     const BinRule rules[4] = {
         {0.0, 1414.3, 256}, {-3.14159, 3.14159, 256}, {-1000.0, 1000.0, 200}, {-1000.0, 1000.0, 256}};
-    NearBinParams params[4];
+    FloatBinParams params[4];
     for (int j = 0; j < 4; ++j)
-        params[j] = {rules[j].Lo(), 1.0 / rules[j].Width(), rules[j].Last(),
-                     (j == 1 ? kCoarsePhaseError : 0.0) / rules[j].Width() + 256 * 0x1p-50};
+        ASSERT_TRUE(FloatBinsFor(rules[j], j == 1 ? kCoarsePhaseError : 0.0, 256, &params[j]));
     struct Case {
         const char* name;
         int n;
-        bool edges;
+        int kind;                  // 0 random, 1 parts on and beside edges, 2 amplitudes and phases on edges
         std::optional<C> special;  // at sample 37
         bool vector;               // the vector pass applies (where the machine has AVX2)
     };
     const Case cases[] = {
-        {"random", kChunk, false, {}, true},
-        {"on and beside edges", kChunk, true, {}, true},
-        {"short", 8 * 5, false, {}, true},
-        {"not a multiple of eight", 8 * 5 + 3, false, {}, false},
-        {"a zero", kChunk, false, C{0.0f, 0.0f}, false},
-        {"a NaN", kChunk, false, C{std::nanf(""), 1.0f}, false},
-        {"an infinity", kChunk, false, C{inf, 1.0f}, false},
-        {"a tiny part", kChunk, false, C{1e-35f, 1.0f}, false},
+        {"random", kChunk, 0, {}, true},
+        {"parts on and beside edges", kChunk, 1, {}, true},
+        {"amplitudes and phases on and beside edges", kChunk, 2, {}, true},
+        {"short", 8 * 5, 0, {}, true},
+        {"not a multiple of eight", 8 * 5 + 3, 0, {}, false},
+        {"a zero", kChunk, 0, C{0.0f, 0.0f}, false},
+        {"a NaN", kChunk, 0, C{std::nanf(""), 1.0f}, false},
+        {"an infinity", kChunk, 0, C{inf, 1.0f}, false},
+        {"a tiny part", kChunk, 0, C{1e-20f, 1.0f}, false},
+        {"a huge part", kChunk, 0, C{1e20f, 1.0f}, false},
     };
     std::mt19937 rng(5);
     std::uniform_real_distribution<float> part(-1000.0f, 1000.0f);
-    for (const Case& t : cases) {
-        SCOPED_TRACE(t.name);
-        std::vector<C> p(kChunk);
-        for (int k = 0; k < kChunk; ++k) {
-            const float edge = -1000.0f + 7.8125f * float(k % 128);  // no zero part: that is special
-            p[size_t(k)] = t.edges ? C{float(10 * (k % 100) + 10), k % 2 ? edge : std::nextafter(edge, 0.0f)}
-                                   : C{part(rng), part(rng)};
+    for (int round = 0; round < 40; ++round)
+        for (const Case& t : cases) {
+            SCOPED_TRACE(t.name);
+            std::vector<C> p(kChunk);
+            for (int k = 0; k < kChunk; ++k) {
+                const float edge = -1000.0f + 7.8125f * float(k % 128);  // no zero part: that is special
+                const int side = int(rng() % 3) - 1;                     // below, on or above the edge
+                auto beside = [&](float v) {
+                    return side == 0 ? v : std::nextafter(v, side < 0 ? -inf : inf);
+                };
+                if (t.kind == 1) {
+                    p[size_t(k)] = {beside(float(10 * (k % 100) + 10)), beside(edge)};
+                } else if (t.kind == 2) {
+                    // The float nearest an amplitude edge, at the angle of a phase edge (an odd
+                    // one: the middle edge is the angle 0, where a part would be zero).
+                    const double a = rules[0].Lo() + rules[0].Width() * double(1 + k % 255);
+                    const double g = rules[1].Lo() + rules[1].Width() * double(1 + 2 * (rng() % 127));
+                    p[size_t(k)] = {beside(float(a * std::cos(g))), beside(float(a * std::sin(g)))};
+                } else {
+                    p[size_t(k)] = {part(rng), part(rng)};
+                }
+            }
+            if (t.special) p[37] = *t.special;
+            int bins[4][kChunk];
+            const bool vector = ExactBinsOfChunk(p.data(), t.n, params, rules, bins);
+            ASSERT_EQ(vector, t.vector && platform::UseAvx2());
+            if (!vector) continue;
+            for (int k = 0; k < t.n; ++k) {
+                const double r = p[size_t(k)].real(), i = p[size_t(k)].imag();
+                const int want[4] = {rules[0](Amplitude(r, i)), rules[1](std::atan2(i, r)), rules[2](r),
+                                     rules[3](i)};
+                for (int j = 0; j < 4; ++j)
+                    ASSERT_EQ(bins[j][k], want[j]) << "component " << j << " of sample " << r << " " << i;
+            }
         }
-        if (t.special) p[37] = *t.special;
-        ComplexChunk fast;
-        int fastBins[4][kChunk];
-        const bool vector = CoarseBinsOfChunk(p.data(), t.n, params, fast, fastBins);
-        EXPECT_EQ(vector, t.vector && platform::UseAvx2());
-        if (!vector) continue;
-        ComplexChunk plain;
-        LoadChunk(p.data(), t.n, plain, true);
-        const double* comp[4] = {plain.amp, plain.phase, plain.re, plain.im};
-        const double* fastComp[4] = {fast.amp, fast.phase, fast.re, fast.im};
-        for (int j = 0; j < 4; ++j) {
-            int want[kChunk];
-            NearBinsOf(comp[j], t.n, params[j].lo, params[j].scale, params[j].last, params[j].near, want);
-            EXPECT_TRUE(std::equal(want, want + t.n, fastBins[j])) << "component " << j;
-            EXPECT_EQ(std::memcmp(comp[j], fastComp[j], sizeof(double) * size_t(t.n)), 0)
-                << "component " << j;
-            if (t.edges && j >= 2)
-                EXPECT_TRUE(std::count(want, want + t.n, -1) > t.n / 3) << "component " << j;
-        }
-    }
+    // Ranges single precision cannot bin within a margin are left to the careful pass.
+    FloatBinParams unused;
+    EXPECT_FALSE(FloatBinsFor(BinRule(1.0, 1.0, 256), 0.0, 256, &unused));
+    EXPECT_FALSE(FloatBinsFor(BinRule(1e30, 1e30 * (1 + 1e-12), 256), 0.0, 256, &unused));
+    EXPECT_FALSE(FloatBinsFor(BinRule(0.0, 1e-40, 256), 0.0, 256, &unused));
 }
