@@ -11,8 +11,10 @@ IMPLEMENT_TCLASS(SlowConstruction, TKCustomConstruction3D)
 void SlowConstruction::Draw(TDrawContext3D* context)
 {
     ++started;
+    // The length is taken at the start: a test shortens the next pass while this one runs.
+    const int length = steps.load();
     try {
-        for (int i = 0; i < steps; ++i) {
+        for (int i = 0; i < length; ++i) {
             Sleep(1);
             if (context->Thread) context->Thread->CheckTerminated();
         }
