@@ -79,11 +79,94 @@ __attribute__((target("avx2"))) void LookUpAvx2(const std::uint32_t* palette, co
     for (; i < count; ++i) out[i] = palette[index[i]] | alpha;
 }
 
+// A 32-bit layout whose three fields are contiguous and at least eight bits wide (8-8-8,
+// 11-11-10, 10-10-10): each colour is its field's top byte, so a pixel takes a shift and a
+// mask per colour. The shifts bring each field's top byte down to bits 0-7.
+struct WideFields {
+    int red = 0, green = 0, blue = 0;
+};
+
+bool WideFieldsOf(const DibLayout& l, WideFields& out)
+{
+    if (l.bitCount != 32 || l.compression != BI_BITFIELDS) return false;
+    int shifts[3];
+    for (int i = 0; i < 3; ++i) {
+        const Channel c = ChannelOf(l.masks[i]);
+        if (c.bits < 8 || (l.masks[i] >> c.shift) != (c.bits >= 32 ? ~0u : (1u << c.bits) - 1)) return false;
+        shifts[i] = c.shift + c.bits - 8;
+    }
+    out = {shifts[0], shifts[1], shifts[2]};
+    return true;
+}
+
+inline std::uint32_t WidePixel(std::uint32_t v, const WideFields& f, std::uint32_t alpha)
+{
+    return (((v >> f.red) & 0xFF) << 16) | (((v >> f.green) & 0xFF) << 8) | ((v >> f.blue) & 0xFF) | alpha;
+}
+
+constexpr int kStreamPixels = 1024;
+
+struct WideFieldsVector {
+    __attribute__((target("avx2"))) WideFieldsVector(const WideFields& f, std::uint32_t alpha)
+        : red(_mm_cvtsi32_si128(f.red)),
+          green(_mm_cvtsi32_si128(f.green)),
+          blue(_mm_cvtsi32_si128(f.blue)),
+          byte(_mm256_set1_epi32(0xFF)),
+          top(_mm256_set1_epi32(int(alpha)))
+    {
+    }
+    __attribute__((target("avx2"), always_inline)) __m256i Convert(const std::uint32_t* p) const
+    {
+        const __m256i v = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p));
+        const __m256i r = _mm256_slli_epi32(_mm256_and_si256(_mm256_srl_epi32(v, red), byte), 16);
+        const __m256i g = _mm256_slli_epi32(_mm256_and_si256(_mm256_srl_epi32(v, green), byte), 8);
+        const __m256i b = _mm256_and_si256(_mm256_srl_epi32(v, blue), byte);
+        return _mm256_or_si256(_mm256_or_si256(r, g), _mm256_or_si256(b, top));
+    }
+    __m128i red, green, blue;
+    __m256i byte, top;
+};
+
+// The drawing systems' 32-bit pictures (11-11-10) reach the screen through here on every
+// repaint: eight pixels at a time.
+__attribute__((target("avx2"))) void WideFieldsAvx2(const std::uint32_t* p, int count, std::uint32_t* out,
+                                                    const WideFields& f, std::uint32_t alpha)
+{
+    const WideFieldsVector vf(f, alpha);
+    int i = 0;
+    if (count >= kStreamPixels) {
+        // Long rows are written past the cache: a whole picture does not fit in it anyway, and
+        // reading the target's old lines before overwriting them would cost a third stream.
+        for (; i < count && (reinterpret_cast<std::uintptr_t>(out + i) & 31); ++i)
+            out[i] = WidePixel(p[i], f, alpha);
+        for (; i + 8 <= count; i += 8)
+            _mm256_stream_si256(reinterpret_cast<__m256i*>(out + i), vf.Convert(p + i));
+        _mm_sfence();
+    }
+    for (; i + 8 <= count; i += 8)
+        _mm256_storeu_si256(reinterpret_cast<__m256i*>(out + i), vf.Convert(p + i));
+    for (; i < count; ++i) out[i] = WidePixel(p[i], f, alpha);
+}
+
+void ConvertWideFields(const std::uint32_t* p, int count, std::uint32_t* out, const WideFields& f,
+                       std::uint32_t alpha)
+{
+    if (UseAvx2()) {
+        WideFieldsAvx2(p, count, out, f, alpha);
+        return;
+    }
+    for (int i = 0; i < count; ++i) out[i] = WidePixel(p[i], f, alpha);
+}
+
 }  // namespace
 
 void ConvertRow(const DibLayout& l, const std::uint8_t* row, int x, int count, std::uint32_t* out,
                 std::uint32_t alpha)
 {
+    if (WideFields f; !IsPlain32(l) && WideFieldsOf(l, f)) {
+        ConvertWideFields(reinterpret_cast<const std::uint32_t*>(row) + x, count, out, f, alpha);
+        return;
+    }
     if (l.bitCount == 8 && l.paletteSize >= 256) {
         if (UseAvx2()) {
             LookUpAvx2(l.palette, row + x, count, out, alpha);
@@ -105,6 +188,8 @@ void ConvertRow(const DibLayout& l, const std::uint8_t* row, int x, int count, s
             if (IsPlain32(l)) {
                 const auto* p = reinterpret_cast<const std::uint32_t*>(row) + x;
                 for (int i = 0; i < count; ++i) out[i] = p[i] & 0x00FFFFFFu;
+            } else if (WideFields f; WideFieldsOf(l, f)) {
+                ConvertWideFields(reinterpret_cast<const std::uint32_t*>(row) + x, count, out, f, 0);
             } else {
                 const Channel r = ChannelOf(l.masks[0]), g = ChannelOf(l.masks[1]), b = ChannelOf(l.masks[2]);
                 const auto* p = reinterpret_cast<const std::uint32_t*>(row) + x;

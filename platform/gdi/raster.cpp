@@ -4,6 +4,8 @@
 #include <climits>
 #include <cstring>
 
+#include "platform/kernel/row_bands.h"
+
 namespace platform::gdi {
 
 namespace {
@@ -163,10 +165,11 @@ bool RopUsesPattern(DWORD rop)
     return ((t >> 4) & 0x0F) != (t & 0x0F);
 }
 
-void BlitSpans(const Surface& dst, const SpanRegion& visible, const SourceImage* src,
-               const std::vector<int>& xmap, const std::vector<int>& ymap, int left, int top, const Blit& op)
+namespace {
+
+void BlitRows(const Surface& dst, const SpanRegion& visible, const SourceImage* src,
+              const std::vector<int>& xmap, const std::vector<int>& ymap, int left, int top, const Blit& op)
 {
-    if (!dst.Valid() || visible.IsEmpty()) return;
     const bool useSrc = src && RopUsesSource(op.rop);
     const bool usePat = RopUsesPattern(op.rop);
     const RECT vb = visible.Bounds();
@@ -262,6 +265,35 @@ void BlitSpans(const Surface& dst, const SpanRegion& visible, const SourceImage*
             KeepAlpha(dst, d, n);
         }
     }
+}
+
+// Below this many pixels a blit is not worth waking the band engine's threads for.
+constexpr std::int64_t kParallelBlitPixels = 256 * 1024;
+constexpr std::int64_t kBlitBandRows = 64;
+
+}  // namespace
+
+void BlitSpans(const Surface& dst, const SpanRegion& visible, const SourceImage* src,
+               const std::vector<int>& xmap, const std::vector<int>& ymap, int left, int top, const Blit& op)
+{
+    if (!dst.Valid() || visible.IsEmpty()) return;
+    const RECT vb = visible.Bounds();
+    const std::int64_t rows = vb.bottom - vb.top;
+    // Every row is blitted on its own, so a large blit (a picture's repaint) runs as stripes
+    // of rows on the band engine; the pixels are the same as in one pass.
+    if (rows < 2 * kBlitBandRows || rows * (vb.right - vb.left) < kParallelBlitPixels) {
+        BlitRows(dst, visible, src, xmap, ymap, left, top, op);
+        return;
+    }
+    RunRowBands(RowBands::Fixed(rows, kBlitBandRows), [&](const RowBand& band) {
+        const int y0 = vb.top + int(band.begin), y1 = vb.top + int(band.end);
+        if (visible.IsRect()) {
+            BlitRows(dst, SpanRegion::FromRect(vb.left, y0, vb.right, y1), src, xmap, ymap, left, top, op);
+        } else {
+            const SpanRegion stripe = visible.Intersect(SpanRegion::FromRect(vb.left, y0, vb.right, y1));
+            if (!stripe.IsEmpty()) BlitRows(dst, stripe, src, xmap, ymap, left, top, op);
+        }
+    });
 }
 
 void SmoothStretch(const Surface& dst, const SpanRegion& visible, const SourceImage& src, RECT sr, RECT dr,

@@ -3,7 +3,10 @@
 #include <chrono>
 #include <filesystem>
 #include <thread>
-#include <unordered_map>
+#include <algorithm>
+#include <functional>
+#include <utility>
+#include <vector>
 
 #include "platform/forms/dialogs.h"
 #include "platform/forms/extctrls.h"
@@ -68,26 +71,33 @@ bool InSubtree(const TKBranch* branch, const TKBranch* top)
 // when they have one, else by name.
 void CopyFlags(TKDataBranch* old, TKDataBranch* fresh)
 {
-    // The old children by object, first one kept: a list of thousands of objects is matched
-    // in one pass, not one search per child.
-    std::unordered_map<TObject*, TKDataBranch*> byObject;
-    for (int i = 0; i < old->Count(); ++i)
+    const int oldCount = old->Count();
+    if (oldCount == 0) return;
+    // The old children by object, sorted, the first one kept among equals: a list of thousands
+    // of objects is matched in one pass and one allocation, not one search per child.
+    std::vector<std::pair<TObject*, TKDataBranch*>> byObject;
+    byObject.reserve(std::size_t(oldCount));
+    for (int i = 0; i < oldCount; ++i)
         if (TKDataBranch* child = old->DataChild(i))
-            if (TObject* object = child->Data().AsObject()) byObject.emplace(object, child);
+            if (TObject* object = child->Data().AsObject()) byObject.emplace_back(object, child);
+    std::stable_sort(byObject.begin(), byObject.end(),
+                     [](const auto& a, const auto& b) { return std::less<TObject*>()(a.first, b.first); });
     for (int i = 0; i < fresh->Count(); ++i) {
         TKDataBranch* child = fresh->DataChild(i);
         if (!child) continue;
         TObject* object = child->Data().AsObject();
         TKDataBranch* match = nullptr;
         if (object) {
-            const auto found = byObject.find(object);
-            match = found != byObject.end() ? found->second : nullptr;
+            const auto found = std::lower_bound(
+                byObject.begin(), byObject.end(), object,
+                [](const auto& entry, TObject* o) { return std::less<TObject*>()(entry.first, o); });
+            match = found != byObject.end() && found->first == object ? found->second : nullptr;
         } else {
             match = old->FindChildByName(child->Name(), true);
         }
         if (!match) continue;
         child->SetFlag(match->Flag());
-        CopyFlags(match, child);
+        if (child->Count() > 0) CopyFlags(match, child);
     }
 }
 

@@ -16,8 +16,9 @@ TKBranch* NodeBranch(TTreeNode* node);
 TTreeNode* FindNodeByData(const void* data, TTreeNodes* nodes);
 /// Clears the tree view and adds one top-level node per child of branch, each mirrored.
 void FillTreeFromBranch(TKDataBranch* branch, TTreeNodes* nodes);
-/// Mirrors branch onto node: its children are replaced by the branch's children (each
-/// mirrored), its text and data set, and its expanded state taken from the branch's flag
-/// after the children exist; all inside one update of the tree view. Without a node:
-/// FillTreeFromBranch.
+/// Mirrors branch onto node: its children become the branch's children (each mirrored; the
+/// nodes already there are kept in order and take the new texts, data and expanded states,
+/// the rest are added or deleted), its text and data set, and its expanded state taken from
+/// the branch's flag after the children exist; all inside one update of the tree view. A
+/// selection below the node moves up to it first. Without a node: FillTreeFromBranch.
 void FillNodeFromBranch(TKDataBranch* branch, TTreeNodes* nodes, TTreeNode* node);

@@ -1,5 +1,6 @@
 #include "plugin3d/forms/k_viewer3d.h"
 
+#include <algorithm>
 #include <atomic>
 #include <cstring>
 #include <filesystem>
@@ -313,6 +314,23 @@ void TKViewer3D::FormResize(TObject*)
     m_inResize = false;
 }
 
+void TKViewer3D::Paint()
+{
+    m_pictureArea = {};
+    if (OnPaint) OnPaint(this);
+    // The form's colour goes only where the picture did not: filling the whole client under a
+    // picture that covers it cost as much as the picture's copy on every repaint.
+    TCanvas* canvas = Canvas();
+    const HDC dc = canvas ? canvas->Handle() : nullptr;
+    if (!dc) return;
+    const int saved = SaveDC(dc);
+    if (!m_pictureArea.IsRectEmpty())
+        ExcludeClipRect(dc, m_pictureArea.left, m_pictureArea.top, m_pictureArea.right, m_pictureArea.bottom);
+    canvas->Brush()->SetColor(Color());
+    canvas->FillRect(ClientRect());
+    RestoreDC(dc, saved);
+}
+
 void TKViewer3D::FormPaint(TObject*)
 {
     if (!IsWindowVisible() || !m_system) return;
@@ -329,6 +347,12 @@ void TKViewer3D::FormPaint(TObject*)
     const HPALETTE old = palette ? SelectPalette(target, palette, FALSE) : nullptr;
     BitBlt(target, 0, kCaptionHeight, width, height, bitmap->Canvas(), 0, 0, SRCCOPY);
     if (palette) SelectPalette(target, old, FALSE);
+    // What the copy covered: the part of the requested size the bitmap has pixels for.
+    BITMAP shape{};
+    if (HGDIOBJ pixels = GetCurrentObject(bitmap->Canvas(), OBJ_BITMAP);
+        pixels && GetObject(pixels, sizeof shape, &shape) == int(sizeof shape))
+        m_pictureArea = CRect(0, kCaptionHeight, std::max<int>(0, std::min<int>(shape.bmWidth, width)),
+                              kCaptionHeight + std::max<int>(0, std::min<int>(shape.bmHeight, height)));
     bitmap->UnlockCanvas();
 }
 

@@ -72,6 +72,8 @@ protected:
     void FormDestroy(TObject* sender);
     void FormHide(TObject* sender);
     void FormShow(TObject* sender);
+    /// The picture (OnPaint), then the form's colour around it.
+    void Paint() override;
     void FormPaint(TObject* sender);
     void FormResize(TObject* sender);
     void Save1Click(TObject* sender);
@@ -89,6 +91,7 @@ private:
     bool m_created = false;
     bool m_destroying = false;
     HWND m_handle = nullptr;
+    CRect m_pictureArea;  ///< what the last FormPaint covered with the picture (paint only)
     std::atomic<int> m_posted{0};
     std::mutex m_placementMutex;
     std::array<std::uint8_t, kPlacementBytes> m_placement{};  ///< guarded by m_placementMutex

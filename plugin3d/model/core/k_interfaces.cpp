@@ -2,9 +2,11 @@
 
 #include <algorithm>
 #include <mutex>
+#include <unordered_map>
 #include <utility>
 #include <vector>
 
+#include "platform/forms/format.h"
 #include "platform/forms/image_list.h"
 #include "platform/forms/menus.h"
 #include "platform/gdi/gdi_objects.h"
@@ -188,6 +190,75 @@ void FillBranch(TKObjectRequest& request)
     branch->SetName(named ? named->Name() : std::string());
 }
 
+// Where GetClassInfoBranch found a node, or that it found none. Every object request asks
+// for the handlers of each class from the object's up to TObject, most of which have no
+// node, so searching the class nodes anew for each object was most of the time a large
+// project's tree took to fill. A found node is taken from its remembered place while the
+// node there still holds that data; a miss stands while the list it searched has as many
+// nodes as then. Nodes are made only by GetClassInfoBranch, which forgets every place when
+// it makes one. Read and written under the tree lock.
+struct ChildPlace {
+    int index = -2;  ///< the child's index; -1: none among `count` children; -2: not searched
+    int count = 0;
+};
+
+struct ClassInfoPlace {
+    const TKDataBranch* interfaces = nullptr;
+    const TKDataBranch* classSeen = nullptr;  ///< the class node keyNode was searched in
+    ChildPlace classNode;
+    ChildPlace keyNode;
+};
+
+struct ClassInfoKeyHash {
+    std::size_t operator()(const std::pair<TClass, std::intptr_t>& k) const
+    {
+        return std::hash<const void*>()(k.first) ^
+               (std::hash<std::intptr_t>()(k.second) * 0x9E3779B97F4A7C15ull);
+    }
+};
+
+std::unordered_map<std::pair<TClass, std::intptr_t>, ClassInfoPlace, ClassInfoKeyHash> g_classInfoPlaces;
+
+// The first child of parent that matches, looked for at its remembered place first (the tree
+// lock is held).
+template <class Match>
+TKDataBranch* ChildAt(TKDataBranch* parent, Match matches, ChildPlace& place)
+{
+    const int count = parent->Count();
+    if (place.index >= 0 && place.index < count)
+        if (TKDataBranch* child = parent->DataChild(place.index); child && matches(*child)) return child;
+    if (place.index == -1 && place.count == count) return nullptr;
+    for (int i = 0; i < count; ++i)
+        if (TKDataBranch* child = parent->DataChild(i); child && matches(*child)) {
+            place = {i, count};
+            return child;
+        }
+    place = {-1, count};
+    return nullptr;
+}
+
+TKDataBranch* ChildAt(TKDataBranch* parent, TKData data, ChildPlace& place)
+{
+    return ChildAt(
+        parent, [&](const TKDataBranch& child) { return child.Data() == data; }, place);
+}
+
+// The registry's "KInterfaces" node, without searching the registry's nodes on every request
+// (the tree lock is held).
+TKDataBranch* FoundInterfacesNode()
+{
+    static const TKDataBranch* searched = nullptr;
+    static ChildPlace place;
+    TKDataBranch* root = RegistryFind(nullptr);
+    if (!root) return nullptr;
+    if (root != searched) {
+        searched = root;
+        place = {};
+    }
+    return ChildAt(
+        root, [](const TKDataBranch& child) { return SameText(child.Name(), kInterfaces); }, place);
+}
+
 void StartInterfaces()
 {
     std::lock_guard lock(g_state.mutex);
@@ -209,6 +280,7 @@ void EndInterfaces()
         FreeAndNil(g_state.clickObject);
     }
     TKTreeLock lock;
+    g_classInfoPlaces.clear();
     FreeObject(InterfacesNode(false));
 }
 
@@ -220,18 +292,29 @@ TKDataBranch* GetClassInfoBranch(TClass cls, std::intptr_t key, bool create)
 {
     if (!cls) return nullptr;
     TKTreeLock lock;
-    TKDataBranch* interfaces = InterfacesNode(create);
+    TKDataBranch* interfaces = create ? InterfacesNode(true) : FoundInterfacesNode();
     if (!interfaces) return nullptr;
-    TKDataBranch* classNode = interfaces->FindByData(TKData::OfClass(cls));
+    ClassInfoPlace& place = g_classInfoPlaces[{cls, key}];
+    if (place.interfaces != interfaces) place = {interfaces, nullptr, {}, {}};
+    TKDataBranch* classNode = ChildAt(interfaces, TKData::OfClass(cls), place.classNode);
     if (!classNode) {
         if (!create) return nullptr;
+        g_classInfoPlaces.clear();
         classNode = static_cast<TKDataBranch*>(
             interfaces->AddChild(TKDataBranch::NewNamed(cls->name, 0, TKData::OfClass(cls))));
+        return static_cast<TKDataBranch*>(
+            classNode->AddChild(TKDataBranch::NewNamed("", 0, TKData::OfKey(key))));
     }
-    TKDataBranch* keyNode = classNode->FindByData(TKData::OfKey(key));
-    if (!keyNode && create)
+    if (place.classSeen != classNode) {
+        place.classSeen = classNode;
+        place.keyNode = {};
+    }
+    TKDataBranch* keyNode = ChildAt(classNode, TKData::OfKey(key), place.keyNode);
+    if (!keyNode && create) {
+        g_classInfoPlaces.clear();
         keyNode = static_cast<TKDataBranch*>(
             classNode->AddChild(TKDataBranch::NewNamed("", 0, TKData::OfKey(key))));
+    }
     return keyNode;
 }
 

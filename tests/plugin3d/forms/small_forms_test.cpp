@@ -167,6 +167,47 @@ TEST(TreeMirror, ShowsDataBranchesWithTheirFlagsAndFindsNodesByData)
     EXPECT_EQ(nodes->TopItem(1)->Text(), "Lights");
 }
 
+// Mirroring onto a node keeps the nodes already there: whatever the new branch has more or
+// less, each node ends with its branch's text, data, children and expanded state, and a
+// selection below the node goes up to it.
+TEST(TreeMirror, MirroringOntoANodeMakesItsTreeFollowTheNewBranch)
+{
+    TOwned<TTreeForm> form(TTreeForm::New(nullptr));
+    TTreeNodes* nodes = form->Tree->Items();
+    TOwned<TKDataBranch> first(Add(nullptr, "Objects", 1));
+    TKDataBranch* points = Add(first.get(), "Points", 1);
+    Add(points, "Cloud");
+    Add(first.get(), "Surface");
+    Add(first.get(), "Lights");
+    FillTreeFromBranch(nullptr, nodes);
+    TTreeNode* top = nodes->AddObject(nullptr, "top", nullptr);
+    FillNodeFromBranch(first.get(), nodes, top);
+    form->Tree->SetSelected(top->Item(0)->Item(0));  // "Cloud"
+
+    TOwned<TKDataBranch> second(Add(nullptr, "Objects", 1));
+    TKDataBranch* renamed = Add(second.get(), "Points 2", 0);  // folded, with other children
+    Add(renamed, "A");
+    Add(renamed, "B");
+    TKDataBranch* surface = Add(second.get(), "Surface", 1);  // now with a child, expanded
+    TKDataBranch* inside = Add(surface, "Inside");
+    first.reset();  // the nodes' old branches are gone, as in the administrator's rebuild
+    FillNodeFromBranch(second.get(), nodes, top);
+    EXPECT_EQ(form->Tree->Selected(), top);
+    EXPECT_EQ(Texts(top), (std::vector<std::string>{"Points 2", "Surface"}));
+    EXPECT_EQ(Texts(top->Item(0)), (std::vector<std::string>{"A", "B"}));
+    EXPECT_FALSE(top->Item(0)->Expanded());
+    EXPECT_TRUE(top->Item(1)->Expanded());
+    EXPECT_EQ(NodeBranch(top->Item(0)), renamed);
+    EXPECT_EQ(NodeBranch(top->Item(1)->Item(0)), inside);
+    EXPECT_EQ(FindNodeByData(static_cast<TObject*>(surface), nodes), top->Item(1));
+    EXPECT_EQ(nodes->Count(), 6);
+
+    TOwned<TKDataBranch> empty(Add(nullptr, "Nothing"));
+    FillNodeFromBranch(empty.get(), nodes, top);
+    EXPECT_EQ(top->Count(), 0);
+    EXPECT_EQ(nodes->Count(), 1);
+}
+
 // --- the new-object dialog
 // -----------------------------------------------------------------------------------
 TEST(NewDialog, LeavesAloneShowNoGroupsAndOkStaysDisabled)

@@ -10,6 +10,7 @@
 
 #include "platform/forms/comctrls.h"
 #include "platform/forms/extctrls.h"
+#include "platform/forms/graphics.h"
 #include "platform/forms/grids.h"
 #include "platform/forms/menus.h"
 #include "platform/forms/stdctrls.h"
@@ -109,6 +110,40 @@ TEST(Viewer3D, AUsersResizeSizesThePictureAndItsEchoLeavesTheWindowAlone)
     PumpEvents();
     EXPECT_EQ(viewer->ClientRect().Width(), 100);
     EXPECT_EQ(viewer->ClientRect().Height(), 104);
+}
+
+// The picture covers its own rectangle; the rest of the client, where a window larger than
+// its picture shows nothing of it, has the form's colour, never what was there before.
+TEST(Viewer3D, ThePictureFillsItsRectangleAndTheFormsColourTheRest)
+{
+    auto system = NewSystem();
+    system->SetColorType(6);
+    system->SetBackground({1.0, 0.0, 0.0});
+    system->SetImageSize(60, 40);
+    TKViewer3D* viewer = ViewerOf(system.get());
+    PumpEvents();
+    // Sized while hidden, the window keeps the picture's size and is larger than it.
+    viewer->SetBounds(0, 0, viewer->BoundsRect().Width() + 30, viewer->BoundsRect().Height() + 20);
+    viewer->Show();
+    PumpEvents();
+    ASSERT_EQ(system->ImageWidth(), 60);
+    ASSERT_EQ(system->ImageHeight(), 40);
+    const QImage shown = GrabWindow(*viewer);
+    const COLORREF face = ColorToRGB(viewer->Color());
+    const QRgb form = qRgb(GetRValue(face), GetGValue(face), GetBValue(face));
+    ASSERT_GE(shown.width(), 60 + 30);
+    ASSERT_GE(shown.height(), 24 + 40 + 20);
+    EXPECT_EQ(shown.pixel(0, 24), qRgb(255, 0, 0));
+    EXPECT_EQ(shown.pixel(59, 24 + 39), qRgb(255, 0, 0));
+    EXPECT_EQ(shown.pixel(60, 24), form);
+    EXPECT_EQ(shown.pixel(0, 24 + 40), form);
+    EXPECT_EQ(shown.pixel(shown.width() - 1, shown.height() - 1), form);
+
+    system->SetColorType(0);  // no pixels at all: the whole client is the form's
+    PumpEvents();
+    viewer->Invalidate();
+    viewer->UpdateWindow();
+    EXPECT_EQ(GrabWindow(*viewer).pixel(10, 24 + 10), form);
 }
 
 TEST(Viewer3D, ThePlacementGoesRoundTheDrawingSystemsRecord)

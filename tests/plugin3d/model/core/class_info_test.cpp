@@ -11,6 +11,7 @@
 #include "platform/gdi/gdi_objects.h"
 #include "plugin3d/model/core/k_form_links.h"
 #include "plugin3d/model/core/k_interfaces.h"
+#include "plugin3d/model/core/k_rtd_registry.h"
 #include "tests/plugin3d/model/core/glyph_picture.h"
 #include "tests/plugin3d/model/core/project_test_support.h"
 #include "tests/support/ui_helpers.h"
@@ -118,6 +119,42 @@ TEST_F(ClassInfo, TheLaterHandlerIsAskedFirstThenTheEarlierThenTheAncestors)
     TKObjectRequest request;
     SendObjectRequest(child, request);
     EXPECT_EQ(g_calls, (std::vector<std::string>{"h0", "h2"}));
+}
+
+// Lookups remember where they found a class's nodes; what they answer must still follow the
+// registry's tree as nodes are made, freed and moved by anyone.
+TEST_F(ClassInfo, LookupsFollowTheClassNodesAsTheyComeGoAndMove)
+{
+    const TClass base = TKInfoBase::StaticClass(), child = TKInfoChild::StaticClass();
+    EXPECT_EQ(GetClassCaption(child), "TKInfoChild");  // a miss, remembered
+    RegisterClassCaption(base, "Base");
+    RegisterClassCaption(child, "Child");
+    EXPECT_EQ(GetClassCaption(base), "Base");
+    EXPECT_EQ(GetClassCaption(child), "Child");
+
+    TKTreeLock lock;
+    TKDataBranch* interfaces = RegistryFind(nullptr)->FindChildByName("KInterfaces", false);
+    ASSERT_NE(interfaces, nullptr);
+    // Moved: the child's class node first, then last.
+    TKDataBranch* childNode = interfaces->FindByData(TKData::OfClass(child));
+    childNode->MoveTo(0);
+    EXPECT_EQ(GetClassCaption(child), "Child");
+    childNode->MoveTo(interfaces->Count() - 1);
+    EXPECT_EQ(GetClassCaption(child), "Child");
+    // Freed: the base's whole class node; the nodes after it shift.
+    FreeObject(interfaces->FindByData(TKData::OfClass(base)));
+    EXPECT_EQ(GetClassCaption(base), "TKInfoBase");
+    EXPECT_EQ(GetClassCaption(child), "Child");
+    // Made by hand after a miss was remembered: found.
+    TKDataBranch* made = TKDataBranch::NewNamed("TKInfoBase", 0, TKData::OfClass(base));
+    made->AddChild(TKDataBranch::NewNamed("Made", 0, TKData::OfKey(kciCaption)));
+    interfaces->AddChild(made);
+    EXPECT_EQ(GetClassCaption(base), "Made");
+    // A key node freed and made again.
+    FreeObject(GetClassInfoBranch(child, kciCaption, false));
+    EXPECT_EQ(GetClassCaption(child), "TKInfoChild");
+    RegisterClassCaption(child, "Again");
+    EXPECT_EQ(GetClassCaption(child), "Again");
 }
 
 TEST_F(ClassInfo, GlyphIdsAreKeptForTheThreeSizesOnly)
