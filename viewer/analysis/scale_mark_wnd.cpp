@@ -192,11 +192,9 @@ void CScaleMarkWnd::Render(CDC* dc)
         DrawMarks(*dc);
         const int w = m_bar.Width(), h = m_bar.Height();
         std::vector<BYTE> pixels(std::size_t(w) * std::size_t(h) * 4);
-        for (int b = 0; b < 3; ++b) {
-            const PixelBlock source = m_nOrientation == 1 ? PixelBlock{m_palette.data() + b, 1, 256, 4, 4}
-                                                          : PixelBlock{m_palette.data() + b, 256, 1, 4, 1024};
-            StretchPixelRows({pixels.data() + b, w, h, 4, 4 * w}, source);
-        }
+        const PixelBlock source = m_nOrientation == 1 ? PixelBlock{m_palette.data(), 1, 256, 4, 4}
+                                                      : PixelBlock{m_palette.data(), 256, 1, 4, 1024};
+        StretchColourPixels({pixels.data(), w, h, 4, 4 * w}, source);
         BITMAPINFO info{};
         info.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
         info.bmiHeader.biWidth = w;

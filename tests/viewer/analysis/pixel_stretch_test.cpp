@@ -61,12 +61,44 @@ TEST(PixelStretch, StepFourTouchesOnlyItsByteAndANegativeRowStepFlips)
             }
 }
 
+TEST(PixelStretch, WholeColourPixelsEqualTheThreePlanesStretchedIntoAClearedPicture)
+{
+    // Enlarging (rows taken twice are copied), reducing, a bottom-up destination, one column,
+    // rows too wide for the column table, and 24-bit source pixels.
+    struct Case {
+        int sw, sh, sourceStep, dw, dh;
+        bool bottomUp;
+    };
+    const Case cases[] = {{1000, 600, 4, 1920, 1080, false}, {1920, 1080, 4, 1000, 600, false},
+                          {256, 1, 4, 37, 90, true},         {1, 256, 4, 5, 300, false},
+                          {4999, 2, 4, 4500, 3, false},      {7, 5, 3, 20, 11, true}};
+    for (const Case& c : cases) {
+        std::vector<BYTE> src(std::size_t(c.sw) * c.sh * c.sourceStep);
+        for (std::size_t i = 0; i < src.size(); ++i) src[i] = BYTE(i * 2654435761u >> 24);
+        const int rowBytes = c.dw * 4;
+        const auto block = [&](BYTE* pixels, int b) {
+            return c.bottomUp
+                       ? PixelBlock{pixels + std::size_t(c.dh - 1) * rowBytes + b, c.dw, c.dh, 4, -rowBytes}
+                       : PixelBlock{pixels + b, c.dw, c.dh, 4, rowBytes};
+        };
+        std::vector<BYTE> planes(std::size_t(rowBytes) * c.dh, 0);
+        for (int b = 0; b < 3; ++b)
+            StretchPixelRows(block(planes.data(), b),
+                             {src.data() + b, c.sw, c.sh, c.sourceStep, c.sw * c.sourceStep});
+        std::vector<BYTE> whole(planes.size(), 0xEE);  // the fourth byte is written too
+        StretchColourPixels(block(whole.data(), 0),
+                            {src.data(), c.sw, c.sh, c.sourceStep, c.sw * c.sourceStep});
+        EXPECT_TRUE(whole == planes) << c.sw << "x" << c.sh << "->" << c.dw << "x" << c.dh;
+    }
+}
+
 TEST(PixelStretch, AnEmptyDestinationWritesNothing)
 {
     BYTE src[4] = {1, 2, 3, 4}, dst[4] = {9, 9, 9, 9};
     StretchPixelRows({dst, 0, 2, 1, 2}, {src, 2, 2, 1, 2});
     StretchPixelRows({dst, 2, 0, 1, 2}, {src, 2, 2, 1, 2});
     StretchPixelRows({dst, -3, 2, 1, 2}, {src, 2, 2, 1, 2});
+    StretchColourPixels({dst, 1, 0, 4, 4}, {src, 1, 1, 4, 4});
     for (BYTE b : dst) EXPECT_EQ(b, 9);
 }
 
