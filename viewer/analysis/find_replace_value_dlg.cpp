@@ -261,19 +261,28 @@ void CFindReplaceValueDlg::ReplaceAll(ReplaceJobParams& job, int& count)
             ++count;
         };
         ForEachMatchInRow(layer, find, job.direction, y, start.x + step, write);
-        // The rows ahead are searched in groups on all cores; their matches are written here,
-        // row by row in the search's order, so the reports, the stop and the last cell written
-        // are those of a search of one row after the other.
+        // The rows ahead are searched and written in groups on all cores. The reports, the
+        // stop and the last cell written follow here, row by row in the search's order, as a
+        // search of one row after the other makes them; a stop gives the rows from its own
+        // on their values back, so it leaves exactly the rows before it replaced.
         constexpr int kGroup = 256;
-        std::vector<std::vector<int>> matches;
+        std::vector<RowReplacement> rows;
         for (y += step; y >= 0 && y < layer.Height();) {
             const int group = std::min(kGroup, step > 0 ? layer.Height() - y : y + 1);
-            MatchesInRows(layer, find, job.direction, y, group, matches);
-            for (int i = 0; i < group; ++i, y += step) {
-                checkStop(y);
-                const std::vector<int>& row = matches[std::size_t(i)];
-                if (!row.empty() && meter) meter->StepIt();
-                for (int x : row) write(x);
+            ReplaceInRows(layer, find, job.direction, y, group, sample, rows);
+            int i = 0;
+            try {
+                for (; i < group; ++i, y += step) {
+                    checkStop(y);
+                    const RowReplacement& row = rows[std::size_t(i)];
+                    if (row.columns.empty()) continue;
+                    if (meter) meter->StepIt();
+                    job.position = CPoint(row.columns.back(), y);
+                    count += int(row.columns.size());
+                }
+            } catch (...) {
+                for (; i < group; ++i, y += step) UndoRowReplacement(layer, y, rows[std::size_t(i)]);
+                throw;
             }
         }
         return;

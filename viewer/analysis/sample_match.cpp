@@ -87,6 +87,18 @@ __attribute__((target("avx2"))) int FindInBlocks(const T* p, int blocks, bool fo
     }
     return -1;
 }
+
+/// Every match among the whole blocks of eight from p[0], appended in increasing order.
+template <bool kEqual, int kLo, int kHi, class T>
+__attribute__((target("avx2"))) void AllInBlocks(const T* p, int blocks, double value, double m, double lo,
+                                                 double hi, std::vector<int>& hits)
+{
+    const __m256d vv = _mm256_set1_pd(value), vm = _mm256_set1_pd(m), vlo = _mm256_set1_pd(lo),
+                  vhi = _mm256_set1_pd(hi);
+    for (int b = 0; b < blocks; ++b)
+        for (unsigned bits = Mask8<kEqual, kLo, kHi>(p + 8 * b, vv, vm, vlo, vhi); bits; bits &= bits - 1)
+            hits.push_back(8 * b + __builtin_ctz(bits));
+}
 #endif
 
 }  // namespace
@@ -122,6 +134,28 @@ int SampleTest::FindIn(const T* p, int n, bool forward) const
     return hit;
 }
 
+template <class T>
+void SampleTest::AllIn(const T* p, int n, std::vector<int>& hits) const
+{
+    int covered = 0;  // samples from p[0] that the vector code has looked at
+#if defined(__x86_64__)
+    if (m_kind != kRounded && platform::UseAvx2()) {
+        const int blocks = n / 8;
+        covered = 8 * blocks;
+        if (m_kind == kEqual)
+            AllInBlocks<true, 0, 0>(p, blocks, m_value, m_m, m_lo, m_hi, hits);
+        else if (m_loClosed)
+            AllInBlocks<false, _CMP_GE_OQ, _CMP_LT_OQ>(p, blocks, m_value, m_m, m_lo, m_hi, hits);
+        else if (m_hiClosed)
+            AllInBlocks<false, _CMP_GT_OQ, _CMP_LE_OQ>(p, blocks, m_value, m_m, m_lo, m_hi, hits);
+        else
+            AllInBlocks<false, _CMP_GT_OQ, _CMP_LT_OQ>(p, blocks, m_value, m_m, m_lo, m_hi, hits);
+    }
+#endif
+    for (int x = covered; x < n; ++x)
+        if ((*this)(double(p[x]))) hits.push_back(x);
+}
+
 template int SampleTest::FindIn(const std::uint8_t*, int, bool) const;
 template int SampleTest::FindIn(const std::int8_t*, int, bool) const;
 template int SampleTest::FindIn(const std::uint16_t*, int, bool) const;
@@ -130,3 +164,11 @@ template int SampleTest::FindIn(const std::uint32_t*, int, bool) const;
 template int SampleTest::FindIn(const std::int32_t*, int, bool) const;
 template int SampleTest::FindIn(const float*, int, bool) const;
 template int SampleTest::FindIn(const double*, int, bool) const;
+template void SampleTest::AllIn(const std::uint8_t*, int, std::vector<int>&) const;
+template void SampleTest::AllIn(const std::int8_t*, int, std::vector<int>&) const;
+template void SampleTest::AllIn(const std::uint16_t*, int, std::vector<int>&) const;
+template void SampleTest::AllIn(const std::int16_t*, int, std::vector<int>&) const;
+template void SampleTest::AllIn(const std::uint32_t*, int, std::vector<int>&) const;
+template void SampleTest::AllIn(const std::int32_t*, int, std::vector<int>&) const;
+template void SampleTest::AllIn(const float*, int, std::vector<int>&) const;
+template void SampleTest::AllIn(const double*, int, std::vector<int>&) const;

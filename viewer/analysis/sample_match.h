@@ -5,6 +5,7 @@
 // has AVX2, so that a search runs at the speed of a read.
 
 #include <cstdint>
+#include <vector>
 
 /// What a value v matches: v == value, or, to m's decimals, Round(m x v) == Round(m x value)
 /// with halves rounded away from zero (as std::round). The rounding is done as a test of
@@ -26,6 +27,10 @@ public:
     /// -1 when none does. T is one of the eight real sample types.
     template <class T>
     int FindIn(const T* p, int n, bool forward) const;
+    /// Appends the indices of all the `n` samples at `p` that match to `hits`, in increasing
+    /// order: one pass over the run, where a FindIn per match would start again at each one.
+    template <class T>
+    void AllIn(const T* p, int n, std::vector<int>& hits) const;
 
 private:
     enum Kind { kEqual, kInterval, kRounded };

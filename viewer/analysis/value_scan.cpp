@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdlib>
+#include <cstring>
 #include <string>
 
 #include "outside/basecore/data_type.h"
@@ -153,24 +154,54 @@ bool ForEachMatchInRow(const CRDPLayer& layer, const ValueQuery& query, int dire
     return true;
 }
 
-void MatchesInRows(const CRDPLayer& layer, const ValueQuery& query, int direction, int y, int count,
-                   std::vector<std::vector<int>>& matches)
+void ReplaceInRows(CRDPLayer& layer, const ValueQuery& query, int direction, int y, int count,
+                   const void* sample, std::vector<RowReplacement>& rows)
 {
-    matches.resize(std::size_t(std::max(count, 0)));
+    rows.resize(std::size_t(std::max(count, 0)));
     const int width = layer.Width();
     if (!layer.GetRows() || count <= 0 || !isValidType(layer.Type())) return;
     const bool forward = direction == 0;
     visitSampleType(DataType(layer.Type()), [&]<class T>(Tag<T>) {
         const Matcher<T> match(query);
+        T value;
+        std::memcpy(&value, sample, sizeof(T));
         ForEachRow(count, [&](std::int64_t i, int) {
-            std::vector<int>& hits = matches[std::size_t(i)];
+            RowReplacement& done = rows[std::size_t(i)];
+            std::vector<int>& hits = done.columns;
             hits.clear();
+            done.before.clear();
             const int row = forward ? y + int(i) : y - int(i);
             if (row < 0 || row >= layer.Height()) return;
-            const T* samples = static_cast<const T*>(layer.GetRows()[row]);
-            for (int x = forward ? 0 : width - 1; (x = FirstInRow(match, samples, width, x, forward)) >= 0;
-                 x += forward ? 1 : -1)
-                hits.push_back(x);
+            T* samples = static_cast<T*>(layer.GetRows()[row]);
+            bool searched = false;
+            if constexpr (!IsComplex<T>) {
+                if (!match.both) {
+                    // One pass over the row finds every match; its writes follow.
+                    match.re.AllIn(samples, width, hits);
+                    if (!forward) std::reverse(hits.begin(), hits.end());
+                    searched = true;
+                }
+            }
+            if (!searched)
+                for (int x = forward ? 0 : width - 1;
+                     (x = FirstInRow(match, samples, width, x, forward)) >= 0; x += forward ? 1 : -1)
+                    hits.push_back(x);
+            done.before.resize(hits.size() * sizeof(T));
+            unsigned char* before = done.before.data();
+            for (int x : hits) {
+                std::memcpy(before, &samples[x], sizeof(T));
+                before += sizeof(T);
+                samples[x] = value;
+            }
         });
     });
+}
+
+void UndoRowReplacement(CRDPLayer& layer, int y, const RowReplacement& row)
+{
+    if (!layer.GetRows() || y < 0 || y >= layer.Height() || row.columns.empty()) return;
+    const std::size_t size = row.before.size() / row.columns.size();
+    auto* samples = static_cast<unsigned char*>(layer.GetRows()[y]);
+    for (std::size_t i = 0; i < row.columns.size(); ++i)
+        std::memcpy(samples + std::size_t(row.columns[i]) * size, row.before.data() + i * size, size);
 }

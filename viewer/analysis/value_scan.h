@@ -42,8 +42,19 @@ bool ScanForValue(const CRDPLayer& layer, const ValueQuery& query, int direction
 bool ForEachMatchInRow(const CRDPLayer& layer, const ValueQuery& query, int direction, int y, int from,
                        const std::function<void(int x)>& hit);
 
-/// The matches of `count` rows from row y on in the search's direction (y, then y + 1 or
-/// y - 1 ...): matches[i] receives the columns of the i-th of them, in the search's order.
-/// The rows are searched on all cores; nothing is written.
-void MatchesInRows(const CRDPLayer& layer, const ValueQuery& query, int direction, int y, int count,
-                   std::vector<std::vector<int>>& matches);
+/// What replacing the matches of one row changed: the columns written, in the search's
+/// order, and the bytes each of them held before (one sample's bytes after the other).
+struct RowReplacement {
+    std::vector<int> columns;
+    std::vector<unsigned char> before;
+};
+
+/// Replaces the matches of `count` rows from row y on in the search's direction (y, then
+/// y + 1 or y - 1 ...) with the sample at `sample` (the layer's own type): rows[i] receives
+/// what was written in the i-th of them. Each row is searched and then written on one of
+/// all the cores; a write changes only a cell already tested, so every cell is tested as a
+/// search of one row after the other finds it.
+void ReplaceInRows(CRDPLayer& layer, const ValueQuery& query, int direction, int y, int count,
+                   const void* sample, std::vector<RowReplacement>& rows);
+/// Gives the cells of row y that a ReplaceInRows wrote their bytes from before back.
+void UndoRowReplacement(CRDPLayer& layer, int y, const RowReplacement& row);
