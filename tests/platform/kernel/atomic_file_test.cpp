@@ -234,6 +234,30 @@ TEST_P(AtomicFileWrite, CopyAndModifyAnInputIntoItself)
     EXPECT_EQ(ReadWholeFile(target), big);
 }
 
+TEST(AtomicFileCopyFrom, ACopyOfManyPiecesLandsWholeWhereAsked)
+{
+    TempDir dir;
+    const std::string source = dir.File("source.bin"), target = dir.File("target.bin");
+    // A period prime to the copy's pieces: any piece put at a wrong place shows.
+    std::string period(8191, '\0');
+    for (size_t i = 0; i < period.size(); ++i) period[i] = char((i * 2654435761u) >> 13);
+    std::string bytes;
+    while (bytes.size() < (66u << 20)) bytes += period;
+    WriteWholeFile(source, bytes);
+    const std::uint64_t from = 4096 + 7, to = 13, count = (65 << 20) + 5;
+    HANDLE in = CreateFile(source.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+    ASSERT_NE(in, INVALID_HANDLE_VALUE);
+    AtomicFile out;
+    ASSERT_TRUE(out.Create(target.c_str()));
+    ASSERT_TRUE(out.CopyFrom(in, from, to, count));
+    ASSERT_TRUE(out.Commit());
+    CloseHandle(in);
+    const std::string copied = ReadWholeFile(target);
+    ASSERT_EQ(copied.size(), to + count);
+    EXPECT_EQ(copied.substr(0, to), std::string(to, '\0'));
+    EXPECT_TRUE(copied.compare(to, count, bytes, from, count) == 0) << "the copied bytes differ";
+}
+
 INSTANTIATE_TEST_SUITE_P(Temporaries, AtomicFileWrite, ::testing::Values(false, true),
                          [](const auto& info) { return info.param ? "named" : "unnamed"; });
 
