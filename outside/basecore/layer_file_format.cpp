@@ -517,23 +517,19 @@ std::vector<std::int64_t> PlannedSampleOffsets(const std::vector<LayerOut>& laye
     return offsets;
 }
 
-namespace {
-
-/// Sizes the emptied version `out` for `plan` and puts what `which(isSamples)` selects of
-/// `layers` into it: payloads of files being rewritten go file to file, the rest from memory.
-template <class Which>
-DWORD PutPlanned(platform::AtomicFile& out, const std::vector<LayerOut>& layers, const Plan& plan,
-                 const std::vector<SourceFile>& sources, Which&& which)
+DWORD WriteFile(platform::AtomicFile& out, const std::vector<LayerOut>& layers,
+                std::vector<LayerPlaced>* placed, const std::vector<SourceFile>& sources)
 {
+    Plan plan;
+    if (!MakePlan(layers, &plan)) return ERROR_FILE_TOO_LARGE;
     // Samples of a new layer are written later through a mapping, where a full disk would
     // be a crash (SIGBUS) instead of an error: the writer reserves the space now. A
     // rewrite copies from its source and needs no reservation.
     if (!out.SetSize(0) || !out.SetSize(static_cast<std::uint64_t>(plan.size), sources.empty()))
         return GetLastError();
-    return PutLayers(
-        layers, plan,
-        [&](const BYTE* data, std::int64_t bytes, std::int64_t offset, bool isSamples) -> DWORD {
-            if (!which(isSamples)) return 0;
+    // Payloads of files being rewritten go file to file; the rest is written from memory.
+    const DWORD e =
+        PutLayers(layers, plan, [&](const BYTE* data, std::int64_t bytes, std::int64_t offset, bool) {
             constexpr std::int64_t kKernelCopyFrom = 1 << 16;
             for (const SourceFile& source : sources)
                 if (source.file && bytes >= kKernelCopyFrom && data >= source.base &&
@@ -544,29 +540,12 @@ DWORD PutPlanned(platform::AtomicFile& out, const std::vector<LayerOut>& layers,
                                : GetLastError();
             return WriteAt(out, data, bytes, offset);
         });
-}
-
-}  // namespace
-
-DWORD WriteFile(platform::AtomicFile& out, const std::vector<LayerOut>& layers,
-                std::vector<LayerPlaced>* placed, const std::vector<SourceFile>& sources)
-{
-    Plan plan;
-    if (!MakePlan(layers, &plan)) return ERROR_FILE_TOO_LARGE;
-    if (const DWORD e = PutPlanned(out, layers, plan, sources, [](bool) { return true; })) return e;
+    if (e) return e;
     if (placed) {
         placed->clear();
         for (size_t i = 0; i < layers.size(); ++i) placed->push_back({plan.data[i] + 4, plan.payloads[i]});
     }
     return 0;
-}
-
-DWORD WriteSamples(platform::AtomicFile& out, const std::vector<LayerOut>& layers,
-                   const std::vector<SourceFile>& sources)
-{
-    Plan plan;
-    if (!MakePlan(layers, &plan)) return ERROR_FILE_TOO_LARGE;
-    return PutPlanned(out, layers, plan, sources, [](bool isSamples) { return isSamples; });
 }
 
 DWORD RewriteAroundSamples(platform::AtomicFile& out, const std::vector<LayerOut>& layers)

@@ -186,12 +186,6 @@ struct SourceFile {
 DWORD WriteFile(platform::AtomicFile& out, const std::vector<LayerOut>& layers,
                 std::vector<LayerPlaced>* placed, const std::vector<SourceFile>& sources = {});
 
-/// Puts only the samples of `layers` into the emptied version `out`, sized and placed as
-/// WriteFile would (with `sources` as there); RewriteAroundSamples then completes the file.
-/// The blocks' contents are not read, so they may still be in the making; only their number
-/// must stay as it is. 0 or an error code.
-DWORD WriteSamples(platform::AtomicFile& out, const std::vector<LayerOut>& layers,
-                   const std::vector<SourceFile>& sources);
 /// Where WriteFile would put the samples of each layer; empty when a layer is invalid.
 std::vector<std::int64_t> PlannedSampleOffsets(const std::vector<LayerOut>& layers);
 /// Makes the version `out` the file WriteFile would write of `layers`, when `out` already holds

@@ -1,8 +1,6 @@
 #include "viewer/frame/frame_save.h"
 
-#include <optional>
 #include <set>
-#include <thread>
 #include <vector>
 
 #include "outside/basecore/data_type.h"
@@ -51,44 +49,6 @@ const BYTE* ContiguousSamples(const CRDPLayer& layer)
     return first;
 }
 
-/// The blocks of the saved layer: its statistics, then the file's tags of it (`fileBlocks`),
-/// then the working copy's other tags, with `edits` applied. `planned` stands in for
-/// statistics a complete pass is about to give (their contents are not yet known).
-std::vector<layerfile::BlockOut> SavedBlocks(const CRDPLayer& work,
-                                             const std::vector<layerfile::BlockOut>& fileBlocks,
-                                             const TagEdits* edits, bool planned)
-{
-    std::vector<layerfile::BlockOut> blocks;
-    std::set<int> keys;
-    for (int key : {TAG_STATISTICS, TAG_PHASE_STATISTICS, TAG_PART_STATISTICS}) {
-        const void* block = work.GetTag(key);
-        const int size = work.GetSizeTag(key);
-        if (block && size > 0)
-            blocks.push_back({key, static_cast<const BYTE*>(block), size});
-        else if (planned && key != TAG_STATISTICS && work.IsComplex())
-            blocks.push_back({key, nullptr, 0});
-    }
-    for (const layerfile::BlockOut& b : fileBlocks) {
-        if (IsLayerOwnKey(b.key)) continue;
-        blocks.push_back(b);
-        keys.insert(b.key);
-    }
-    for (int key : work.GetTagIds()) {
-        if (IsLayerOwnKey(key) || keys.count(key)) continue;
-        const void* tag = work.GetTag(key);
-        const int size = work.GetSizeTag(key);
-        if (tag && size >= 0) blocks.push_back({key, static_cast<const BYTE*>(tag), size});
-    }
-    if (edits) {
-        std::erase_if(blocks, [&](const layerfile::BlockOut& b) {
-            return !IsLayerOwnKey(b.key) && (edits->set.count(b.key) || edits->remove.count(b.key));
-        });
-        for (const auto& [key, bytes] : edits->set)
-            if (!IsLayerOwnKey(key)) blocks.push_back({key, bytes.data(), std::int64_t(bytes.size())});
-    }
-    return blocks;
-}
-
 }  // namespace
 
 SaveOutcome SaveLayerOver(CRDPLayer& work, const char* target, const char* tagSource, CMeterInfoBase* meter,
@@ -99,6 +59,17 @@ SaveOutcome SaveLayerOver(CRDPLayer& work, const char* target, const char* tagSo
         return Failed(ERROR_INVALID_HANDLE);
     const BYTE* samples = ContiguousSamples(work);
     if (!samples) return Failed(ERROR_NOT_SUPPORTED);
+
+    // Statistics of the samples saved: the working copy's own may predate the last edit.
+    try {
+        MeterLoan loan(work, meter);
+        if (!work.StatisticCountRect(nullptr)) return SaveOutcome::kFailed;
+    } catch (CRDPExcept* e) {
+        const bool cancelled = e->GetCode() == RDP_ERROR_CANCEL;
+        e->Delete();
+        if (cancelled) return SaveOutcome::kCancelled;
+        return Failed(ERROR_OPERATION_ABORTED);
+    }
 
     // The user's file gives the other layers and the tags of this one; its version on disk
     // stays the old one until the new one replaces it at the very end.
@@ -133,50 +104,40 @@ SaveOutcome SaveLayerOver(CRDPLayer& work, const char* target, const char* tagSo
     if (layers.empty()) layers.emplace_back();
 
     layerfile::LayerOut& layer = layers[0];
-    const std::vector<layerfile::BlockOut> fileBlocks = std::move(layer.blocks);
+    std::vector<layerfile::BlockOut> blocks;
+    std::set<int> keys;
+    for (int key : {TAG_STATISTICS, TAG_PHASE_STATISTICS, TAG_PART_STATISTICS}) {
+        const void* block = work.GetTag(key);
+        const int size = work.GetSizeTag(key);
+        if (block && size > 0) blocks.push_back({key, static_cast<const BYTE*>(block), size});
+    }
+    for (const layerfile::BlockOut& b : layer.blocks) {
+        if (IsLayerOwnKey(b.key)) continue;
+        blocks.push_back(b);
+        keys.insert(b.key);
+    }
+    for (int key : work.GetTagIds()) {
+        if (IsLayerOwnKey(key) || keys.count(key)) continue;
+        const void* tag = work.GetTag(key);
+        const int size = work.GetSizeTag(key);
+        if (tag && size >= 0) blocks.push_back({key, static_cast<const BYTE*>(tag), size});
+    }
+    if (edits) {
+        std::erase_if(blocks, [&](const layerfile::BlockOut& b) {
+            return !IsLayerOwnKey(b.key) && (edits->set.count(b.key) || edits->remove.count(b.key));
+        });
+        for (const auto& [key, bytes] : edits->set)
+            if (!IsLayerOwnKey(key)) blocks.push_back({key, bytes.data(), std::int64_t(bytes.size())});
+    }
     layer.width = work.Width();
     layer.height = work.Height();
     layer.type = work.Type();
     layer.samples = samples;
-    // The statistics pass below fills blocks whose number is already known: the samples are
-    // copied into place meanwhile, so a save costs little more than the copy.
-    layer.blocks = SavedBlocks(work, fileBlocks, edits, true);
-    const std::vector<std::int64_t> placed = layerfile::PlannedSampleOffsets(layers);
+    layer.blocks = std::move(blocks);
 
     platform::AtomicFile out;
     if (!out.Create(target)) return SaveOutcome::kFailed;
-    DWORD copied = 0;
-    std::optional<std::jthread> copy;
-    if (!placed.empty()) copy.emplace([&] { copied = layerfile::WriteSamples(out, layers, sources); });
-    auto discard = [&](SaveOutcome outcome) {
-        if (copy) copy->join();
-        out.Discard();
-        return outcome;
-    };
-
-    // Statistics of the samples saved: the working copy's own may predate the last edit.
-    try {
-        MeterLoan loan(work, meter);
-        if (!work.StatisticCountRect(nullptr)) {
-            const DWORD e = ::GetLastError();
-            discard(SaveOutcome::kFailed);
-            return Failed(e);
-        }
-    } catch (CRDPExcept* e) {
-        const bool cancelled = e->GetCode() == RDP_ERROR_CANCEL;
-        e->Delete();
-        if (cancelled) return discard(SaveOutcome::kCancelled);
-        discard(SaveOutcome::kFailed);
-        return Failed(ERROR_OPERATION_ABORTED);
-    }
-
-    if (copy) copy->join();  // the copy reads the layer list
-    layer.blocks = SavedBlocks(work, fileBlocks, edits, false);
-    // Samples already in place are kept only where the finished layout puts them there too.
-    const DWORD e = !placed.empty() && !copied && layerfile::PlannedSampleOffsets(layers) == placed
-                        ? layerfile::RewriteAroundSamples(out, layers)
-                        : layerfile::WriteFile(out, layers, nullptr, sources);
-    if (e) {
+    if (const DWORD e = layerfile::WriteFile(out, layers, nullptr, sources)) {
         out.Discard();
         return Failed(e);
     }
