@@ -16,7 +16,10 @@
 #include <chrono>
 #include <cstring>
 #include <list>
+#include <cstdlib>
 #include <string>
+
+#include "platform/kernel/user_cache_folder.h"
 
 namespace platform {
 namespace {
@@ -44,11 +47,43 @@ QByteArray Frame(const CString& text)
     return frame;
 }
 
-/// The file a local socket of this name lies at, as the local sockets of Qt resolve it.
-std::string SocketPath(const QString& serverName)
+/// `path` as a folder of this user that nobody else can enter; made when missing (with
+/// `make`). A link, a file or another user's folder of that name is not taken.
+bool OwnFolder(const std::string& path, bool make)
 {
-    const QString path = serverName.startsWith('/') ? serverName : QDir::tempPath() + '/' + serverName;
-    return path.toStdString();
+    struct stat st {};
+    if (::lstat(path.c_str(), &st) != 0) {
+        if (!make || errno != ENOENT || (::mkdir(path.c_str(), 0700) != 0 && errno != EEXIST) ||
+            ::lstat(path.c_str(), &st) != 0)
+            return false;
+    }
+    if (!S_ISDIR(st.st_mode) || st.st_uid != ::geteuid()) return false;
+    if ((st.st_mode & 077) == 0) return true;
+    // Ours but open to others: closed now; a socket planted in it before is caught by the
+    // owner check of every connection.
+    return make && ::chmod(path.c_str(), 0700) == 0;
+}
+
+/// The folder the sockets lie in: the user's runtime folder, else a folder of the user's
+/// own in the temporary folder, else the user's cache folder; never a folder others can
+/// write to, so that nobody else can take the name. Empty when there is none.
+std::string ChannelFolder()
+{
+    if (const char* runtime = std::getenv("XDG_RUNTIME_DIR");
+        runtime && *runtime == '/' && OwnFolder(runtime, false))
+        return runtime;
+    const std::string temp = QDir::tempPath().toStdString() + "/tarvenix-" + std::to_string(::geteuid());
+    if (OwnFolder(temp, true)) return temp;
+    return UserCacheFolder().str();
+}
+
+/// True when the process at the other end of the local socket `fd` runs as this user.
+bool PeerIsThisUser(int fd)
+{
+    ucred peer{};
+    socklen_t length = sizeof peer;
+    return fd >= 0 && ::getsockopt(fd, SOL_SOCKET, SO_PEERCRED, &peer, &length) == 0 &&
+           length == sizeof peer && peer.uid == ::geteuid();
 }
 
 }  // namespace
@@ -157,6 +192,11 @@ struct SingleInstanceChannel::Impl {
                 }
                 return;
             }
+            // Only this user's own starts are heard.
+            if (!PeerIsThisUser(fd)) {
+                ::close(fd);
+                continue;
+            }
             if (connections.size() >= kMaxConnections) Drop(connections.begin());
             connections.push_back({fd, nullptr, {}, Clock::now() + std::chrono::milliseconds(timeoutMs)});
             auto it = std::prev(connections.end());
@@ -229,7 +269,9 @@ SingleInstanceChannel::~SingleInstanceChannel()
 
 QString SingleInstanceChannel::ServerName(const CString& name)
 {
-    return QString::fromUtf8(name.c_str()) + QStringLiteral("-") + QString::number(::getuid());
+    const std::string folder = ChannelFolder();
+    if (folder.empty() || name.IsEmpty()) return QString();
+    return QString::fromStdString(folder) + '/' + QString::fromUtf8(name.c_str());
 }
 
 bool SingleInstanceChannel::Listen(const CString& name, std::function<void(const CString&)> callback,
@@ -237,15 +279,16 @@ bool SingleInstanceChannel::Listen(const CString& name, std::function<void(const
 {
     Close();
     const QString serverName = ServerName(name);
-    // Someone answering on the name means an instance runs. A name nobody answers on (a
-    // crashed instance's file, one whose queue is full or that no longer accepts) is taken
-    // over: the starts after this one reach this instance.
+    if (serverName.isEmpty()) return false;
+    // This user's instance answering on the name means it runs. A name nobody answers on (a
+    // crashed instance's file, one whose queue is full or that no longer accepts) or one
+    // another user answers on is taken over: the starts after this one reach this instance.
     {
         QLocalSocket probe;
         probe.connectToServer(serverName);
-        if (probe.waitForConnected(1000)) return false;
+        if (probe.waitForConnected(1000) && PeerIsThisUser(int(probe.socketDescriptor()))) return false;
     }
-    const std::string path = SocketPath(serverName);
+    const std::string path = serverName.toStdString();
     ::unlink(path.c_str());
     if (!m_impl->Start(path)) return false;
     m_impl->callback = std::move(callback);
@@ -266,9 +309,13 @@ bool SingleInstanceChannel::IsListening() const
 bool SingleInstanceChannel::SendToRunning(const CString& name, const CString& text, int timeoutMs)
 {
     if (static_cast<quint32>(text.GetLength()) > kMaxText) return false;
+    const QString serverName = ServerName(name);
+    if (serverName.isEmpty()) return false;
     QLocalSocket socket;
-    socket.connectToServer(ServerName(name));
+    socket.connectToServer(serverName);
     if (!socket.waitForConnected(timeoutMs)) return false;
+    // The command line names the user's files: it goes to the user's own instance only.
+    if (!PeerIsThisUser(int(socket.socketDescriptor()))) return false;
     socket.write(Frame(text));
     while (socket.bytesToWrite() > 0)
         if (!socket.waitForBytesWritten(timeoutMs)) return false;

@@ -1,8 +1,14 @@
 #include "platform/shell/shell.h"
 
+#include <poll.h>
 #include <sys/socket.h>
+#include <sys/stat.h>
 #include <sys/un.h>
+#include <sys/wait.h>
 #include <unistd.h>
+
+#include <csignal>
+#include <filesystem>
 
 #include <gtest/gtest.h>
 
@@ -150,7 +156,7 @@ TEST(SingleInstanceChannelTest, SocketLeftByACrashedInstanceIsTakenOver)
 /// The file of the channel `name`, where a start connects.
 std::string ChannelPath(const CString& name)
 {
-    return (QDir::tempPath() + "/" + platform::SingleInstanceChannel::ServerName(name)).toStdString();
+    return platform::SingleInstanceChannel::ServerName(name).toStdString();
 }
 
 /// A raw connection to the channel, as a start (or anything else of this user) makes it.
@@ -304,6 +310,86 @@ TEST(SingleInstanceChannelTest, ANameNobodyTakesConnectionsOnIsTakenOver)
     next.Close();
     for (int fd : queued) ::close(fd);
     ::close(stuck);
+}
+
+// The socket lies in a folder of the user's alone, and a start hands its command line
+// (the paths the user opens) only to a listener of the same user: a socket another user
+// planted under the name and that answers every message hears nothing, and the start
+// becomes the first instance.
+TEST(SingleInstanceChannelTest, ASocketOfAnotherUserIsNeverHandedTheCommandLine)
+{
+    const CString name = CString("tarvenix-planted-") + CString(std::to_string(::getpid()));
+    const std::string path = ChannelPath(name);
+    ASSERT_FALSE(path.empty());
+    struct stat folder {};
+    ASSERT_EQ(::lstat(std::filesystem::path(path).parent_path().c_str(), &folder), 0);
+    EXPECT_TRUE(S_ISDIR(folder.st_mode));
+    EXPECT_EQ(folder.st_uid, ::geteuid());
+    EXPECT_EQ(folder.st_mode & 077, 0u) << "nobody else can enter the socket's folder";
+    if (::geteuid() != 0) GTEST_SKIP() << "acting as another user needs root";
+
+    // The other user's listener, in a process of its own: it answers every message with the
+    // acknowledgement and reports what it heard through a pipe.
+    int ready[2], heard[2];
+    ASSERT_EQ(::pipe(ready), 0);
+    ASSERT_EQ(::pipe(heard), 0);
+    ::unlink(path.c_str());
+    const pid_t other = ::fork();
+    ASSERT_GE(other, 0);
+    if (other == 0) {
+        sockaddr_un address{};
+        address.sun_family = AF_UNIX;
+        std::memcpy(address.sun_path, path.c_str(), path.size() + 1);
+        const int fd = ::socket(AF_UNIX, SOCK_STREAM, 0);
+        if (fd < 0 || ::bind(fd, reinterpret_cast<const sockaddr*>(&address), sizeof address) != 0 ||
+            ::chown(path.c_str(), 65534, 65534) != 0 || ::setgid(65534) != 0 || ::setuid(65534) != 0 ||
+            ::listen(fd, 8) != 0)
+            ::_exit(1);
+        (void)!::write(ready[1], "r", 1);
+        for (int served = 0; served < 16; ++served) {
+            pollfd wait{fd, POLLIN, 0};
+            if (::poll(&wait, 1, 20000) <= 0) break;
+            const int c = ::accept(fd, nullptr, nullptr);
+            if (c < 0) continue;
+            char buffer[4096];
+            const ssize_t n = ::recv(c, buffer, sizeof buffer, 0);
+            if (n > 0) (void)!::write(heard[1], buffer, size_t(n));
+            const char ack = 0x06;
+            (void)::send(c, &ack, 1, MSG_NOSIGNAL);
+            ::close(c);
+        }
+        ::_exit(0);
+    }
+    ::close(ready[1]);
+    ::close(heard[1]);
+    char r = 0;
+    ASSERT_EQ(::read(ready[0], &r, 1), 1) << "the other user's listener could not start";
+    struct stat planted {};
+    ASSERT_EQ(::lstat(path.c_str(), &planted), 0);
+    EXPECT_EQ(planted.st_uid, 65534u);
+
+    EXPECT_FALSE(
+        platform::SingleInstanceChannel::SendToRunning(name, "{Open \"/home/victim/scene.rdp\"}", 2000))
+        << "no hand-over to another user";
+    platform::SingleInstanceChannel first;
+    std::vector<std::string> received;
+    ASSERT_TRUE(first.Listen(name, [&](const CString& text) { received.push_back(text.str()); }))
+        << "the start becomes the first instance";
+    ASSERT_EQ(::lstat(path.c_str(), &planted), 0);
+    EXPECT_EQ(planted.st_uid, ::geteuid());
+    EXPECT_TRUE(HandOver(name, "{DisableView}"));
+    EXPECT_EQ(received, std::vector<std::string>{"{DisableView}"});
+    first.Close();
+
+    ::kill(other, SIGKILL);
+    int status = 0;
+    ::waitpid(other, &status, 0);
+    std::string leaked;
+    char buffer[256];
+    for (ssize_t n; (n = ::read(heard[0], buffer, sizeof buffer)) > 0;) leaked.append(buffer, size_t(n));
+    ::close(heard[0]);
+    ::close(ready[0]);
+    EXPECT_EQ(leaked, "") << "the other user heard nothing";
 }
 
 }  // namespace
