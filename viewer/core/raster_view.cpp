@@ -588,14 +588,18 @@ BOOL CRasterView::ShowPyramid(BOOL channel, CMeterInfoBase* meter, CStatusBar* s
                 break;
             }
         }
-        if (!created) {
+        if (created) {
+            job->toCache = true;
+            job->key = key;
+            job->header = {m_stretchMethod, m_low, m_high, GetSourceFileTime(m_path)};
+        } else {
+            // No cache can be written (a read-only folder and no cache folder of the user's,
+            // a full disk): the pyramid lives in memory, as a working copy's does, and is
+            // built again at the next opening.
             store->map.Close();
             store->file.Discard();
-            return FALSE;
+            if (!store->map.CreateAnonymous(std::uint64_t(kCacheHeaderBytes + pyramidBytes))) return FALSE;
         }
-        job->toCache = true;
-        job->key = key;
-        job->header = {m_stretchMethod, m_low, m_high, GetSourceFileTime(m_path)};
         job->layer = m_fileLayer;
     }
     store->data = store->map.AdresData() + kCacheHeaderBytes;

@@ -19,6 +19,7 @@
 #include <cstring>
 #include <filesystem>
 #include <functional>
+#include <optional>
 #include <random>
 #include <string>
 #include <utility>
@@ -700,6 +701,77 @@ TEST(RasterViewCache, WithoutATempDirCachesOfReadOnlyFoldersGoToTheUsersOwnCache
     CRasterView again;
     ASSERT_TRUE(again.Open(0, &wnd, path.c_str(), 0, 0, 0, 1, 0, nullptr, nullptr));
     EXPECT_FALSE(again.IsBusy()) << "and are found there again";
+}
+
+/// The environment without any cache folder of the user's: no XDG_CACHE_HOME, no HOME.
+class NoUserCacheFolder {
+public:
+    NoUserCacheFolder()
+    {
+        for (auto& [name, value] : m_saved)
+            if (const char* v = std::getenv(name)) value = v;
+        ::unsetenv("XDG_CACHE_HOME");
+        ::unsetenv("HOME");
+    }
+    ~NoUserCacheFolder()
+    {
+        for (auto& [name, value] : m_saved)
+            if (value) ::setenv(name, value->c_str(), 1);
+    }
+    NoUserCacheFolder(const NoUserCacheFolder&) = delete;
+    NoUserCacheFolder& operator=(const NoUserCacheFolder&) = delete;
+
+private:
+    std::pair<const char*, std::optional<std::string>> m_saved[2] = {{"XDG_CACHE_HOME", {}}, {"HOME", {}}};
+};
+
+// A layer whose cache can be written nowhere (its folder read-only, no "TempDir", no cache
+// folder of the user's) still opens: its pyramid is built in memory, shows what a cached
+// one shows, and nothing is written anywhere.
+TEST(RasterViewCache, WithNoCacheToWriteAnywhereThePyramidIsBuiltInMemory)
+{
+    TempDir writable, readOnly;
+    NotifyWindow wnd;
+    // Wider and higher than one tile, so that more than one level is built.
+    const int width = 700, height = 530;
+    const std::string reference = writable.File("scene.rdp"), path = readOnly.File("scene.rdp");
+    WriteRamp(reference, width, height);
+    fs::copy_file(reference, path);
+    std::array<unsigned, 256> cachedHist{};
+    std::vector<COLORREF> cachedPixels;
+    std::string cachedValue;
+    const std::pair<int, int> points[] = {{0, 0}, {255, 0}, {256, 255}, {699, 529}, {511, 300}, {345, 12}};
+    {
+        CRasterView view;
+        ASSERT_EQ(OpenAndWait(view, wnd, reference), kViewerShown);
+        ASSERT_FALSE(view.GetCacheFileName().IsEmpty());
+        std::memcpy(cachedHist.data(), view.GetHistAddr(1, 1), 1024);
+        for (auto [x, y] : points) cachedPixels.push_back(view.GetPixelColor(x, y));
+        cachedValue = view.GetValueText(3, 4).str();
+    }
+
+    ReadOnlyFolder lock(readOnly.Path());
+    // Where the folder cannot be locked (no immutable flag for root), a folder in place of
+    // the cache beside the layer stops that cache the same way.
+    const std::string beside = RasterCacheNames(RasterCacheKey{path, width, height, 7, 0}, "")[0];
+    if (lock.Writable()) fs::create_directory(beside);
+    NoUserCacheFolder noCacheFolder;
+    ASSERT_EQ(RasterCacheTempFolder(), "");
+    const auto before = std::distance(fs::directory_iterator(readOnly.Path()), fs::directory_iterator());
+
+    for (int pass = 0; pass < 2; ++pass) {
+        SCOPED_TRACE(pass ? "opened again" : "first open");
+        CRasterView view;
+        EXPECT_TRUE(OpenBuilds(view, wnd, path)) << "built, each time";
+        EXPECT_TRUE(view.GetCacheFileName().IsEmpty());
+        EXPECT_EQ(std::memcmp(cachedHist.data(), view.GetHistAddr(1, 1), 1024), 0);
+        for (size_t i = 0; i < std::size(points); ++i)
+            EXPECT_EQ(view.GetPixelColor(points[i].first, points[i].second), cachedPixels[i]) << i;
+        EXPECT_EQ(view.GetValueText(3, 4).str(), cachedValue);
+    }
+    EXPECT_EQ(std::distance(fs::directory_iterator(readOnly.Path()), fs::directory_iterator()), before)
+        << "nothing was written beside the layer";
+    if (!lock.Writable()) fs::remove(beside);
 }
 
 // ---------------------------------------------------------------------------------------------
