@@ -188,13 +188,18 @@ void FileIndex::IndexStructures()
             const BYTE* h = m_f.data + header;
             m_headers.push_back(header);
             const std::int64_t payload = ReadI32(h + 4);
-            if (ValidOffset(m_f, payload)) m_starts.push_back(payload);
+            if (ValidOffset(m_f, payload)) {
+                m_starts.push_back(payload);
+                m_payloads.push_back(payload);
+            }
             const std::int64_t next = ReadI32(h + 8);
             header = ValidRange(m_f, next, kBlockHeaderBytes) ? next : -1;
         }
     }
     std::sort(m_headers.begin(), m_headers.end());
     m_headers.erase(std::unique(m_headers.begin(), m_headers.end()), m_headers.end());
+    std::sort(m_payloads.begin(), m_payloads.end());
+    m_payloads.erase(std::unique(m_payloads.begin(), m_payloads.end()), m_payloads.end());
     m_starts.insert(m_starts.end(), m_headers.begin(), m_headers.end());
     std::sort(m_starts.begin(), m_starts.end());
     m_starts.erase(std::unique(m_starts.begin(), m_starts.end()), m_starts.end());
@@ -218,7 +223,9 @@ std::int64_t FileIndex::OwnLengthWord(std::int64_t payload, std::int64_t next) c
     // 8-byte boundary after 4 bytes for that payload's length word, starts the next layer's
     // headers right after the last payload and ends the file with 8 to 15 zero bytes. A
     // word is taken as such a length only when the bytes after the payload it describes are
-    // exactly that; the four bytes before another writer's payload rarely are.
+    // exactly that; the four bytes before another writer's payload rarely are. An empty
+    // last payload of a layer lies where the next layer's headers begin: the payload before
+    // it is then followed by padding and the empty one's length word, as before any other.
     if (payload < 4) return -1;
     const std::int64_t length = ReadI32(m_f.data + payload - 4);
     if (length < 0 || length > next - payload) return -1;
@@ -228,7 +235,9 @@ std::int64_t FileIndex::OwnLengthWord(std::int64_t payload, std::int64_t next) c
     if (atEof ? gap > 15 : (gap < 4 || gap > 11)) return -1;
     if (!atEof) {
         // The four bytes before the next payload must be its own length word.
-        if (std::binary_search(m_headers.begin(), m_headers.end(), next)) return -1;
+        if (std::binary_search(m_headers.begin(), m_headers.end(), next) &&
+            !std::binary_search(m_payloads.begin(), m_payloads.end(), next))
+            return -1;
         const std::int64_t nextLength = ReadI32(m_f.data + next - 4);
         if (nextLength < 0 || nextLength > NextStructure(next) - next) return -1;
     }

@@ -122,8 +122,9 @@ private:
     std::unordered_map<int, Chain> m_chains;
     std::unordered_map<int, std::unordered_map<std::int32_t, size_t>> m_firstOfKey;
     bool m_indexed = false;
-    std::vector<std::int64_t> m_starts;   // every structure's offset, sorted
-    std::vector<std::int64_t> m_headers;  // block headers and layer entries, sorted
+    std::vector<std::int64_t> m_starts;    // every structure's offset, sorted
+    std::vector<std::int64_t> m_headers;   // block headers and layer entries, sorted
+    std::vector<std::int64_t> m_payloads;  // valid payload offsets, sorted
 };
 
 /// The number of layers (at least 1), or 0 when the file is not a layer file.

@@ -864,8 +864,11 @@ void* CRDPLayer::GetTag(int id) const
     }
     const Impl& impl = *m_impl;
     for (auto group = impl.edits.rbegin(); group != impl.edits.rend(); ++group) {
-        if (auto it = group->set.find(id); it != group->set.end())
-            return const_cast<BYTE*>(it->second.data());
+        if (auto it = group->set.find(id); it != group->set.end()) {
+            // An empty tag is present: it answers with an address, as one in the file does.
+            static BYTE empty = 0;
+            return it->second.empty() ? &empty : const_cast<BYTE*>(it->second.data());
+        }
         if (group->remove.count(id)) return nullptr;
     }
     // The statistics keys answer with the blocks the object is bound to.

@@ -2,7 +2,11 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cstring>
 #include <filesystem>
+#include <optional>
+#include <string>
 #include <vector>
 
 #include "layer_test_support.h"
@@ -240,4 +244,116 @@ TEST(LayerTags, CopiesIntoALayerBeingWrittenGiveTheFileThatCopiesAfterClosingGiv
             EXPECT_EQ(files, 3) << "no temporary is left";
         }
     }
+}
+
+namespace {
+
+/// Tag `id` of layer 0 of `path` as every reader of closed files sees it; std::nullopt when
+/// absent. The three readers must agree on the bytes.
+std::optional<std::vector<BYTE>> ClosedTag(const std::string& path, int id)
+{
+    const int size = GetSizeTag(path.c_str(), id);
+    std::vector<BYTE> whole;
+    const bool read = ReadTag(path.c_str(), id, 1 << 20, &whole);
+    EXPECT_EQ(read, size >= 0) << "tag " << id;
+    if (!read) return std::nullopt;
+    EXPECT_EQ(size, int(whole.size())) << "tag " << id;
+    BYTE copy[512] = {};
+    EXPECT_TRUE(GetTag(path.c_str(), id, int(whole.size()), copy)) << "tag " << id;
+    EXPECT_FALSE(GetTag(path.c_str(), id, int(whole.size()) + 1, copy)) << "tag " << id << " holds no more";
+    EXPECT_TRUE(std::equal(whole.begin(), whole.end(), copy));
+    return whole;
+}
+
+/// The same tag through an opened layer.
+std::optional<std::vector<BYTE>> OpenTag(const std::string& path, int id)
+{
+    CRDPLayer layer;
+    EXPECT_NE(layer.OpenLayer(path.c_str(), 0), nullptr);
+    const int size = layer.GetSizeTag(id);
+    const BYTE* p = static_cast<const BYTE*>(layer.GetTag(id));
+    EXPECT_EQ(p != nullptr, size >= 0) << "tag " << id;
+    if (!p) return std::nullopt;
+    return std::vector<BYTE>(p, p + size);
+}
+
+void AppendLayer(const std::string& path)
+{
+    CRDPLayer added;
+    ASSERT_NE(added.AddLayer(path.c_str(), 3, 2, 7), nullptr);
+    ASSERT_TRUE(added.CloseLayer());
+}
+
+std::vector<BYTE> Pattern(int n, int seed)
+{
+    std::vector<BYTE> bytes(static_cast<size_t>(n));
+    for (int i = 0; i < n; ++i) bytes[size_t(i)] = BYTE(seed + 7 * i + 1);
+    return bytes;
+}
+
+}  // namespace
+
+// Empty tags are tags: they read back empty, not absent, and the tag before one keeps its
+// exact length whatever follows it (the padding after it, another layer's structures).
+TEST(LayerTags, EmptyTagsAndTheTagsBeforeThemReadBackExactlyAsWritten)
+{
+    const std::vector<BYTE> nothing;
+    {
+        SCOPED_TRACE("two empty writes, then a layer added");
+        TempDir dir;
+        const std::string path = dir.File("a.rdp");
+        MakeLayer(path, 1.0);
+        ASSERT_TRUE(SetTag(path.c_str(), 700, 0, nullptr));
+        EXPECT_EQ(ClosedTag(path, 700), nothing);
+        ASSERT_TRUE(SetTag(path.c_str(), 700, 0, nullptr));
+        EXPECT_EQ(ClosedTag(path, 700), nothing);
+        AppendLayer(path);
+        EXPECT_EQ(ClosedTag(path, 700), nothing);
+        EXPECT_EQ(OpenTag(path, 700), nothing);
+        ASSERT_TRUE(SetTag(path.c_str(), 600, 3, "abc"));
+        ASSERT_TRUE(DeleteTag(path.c_str(), 600));
+        AppendLayer(path);
+        EXPECT_EQ(ClosedTag(path, 700), nothing) << "and after any further writes";
+        EXPECT_EQ(CRDPLayer::GetNumLayer(path.c_str()), 3);
+    }
+
+    // The tag before an empty last block, with and without a layer after it; then the file
+    // rewritten twice more.
+    for (int size : {0, 1, 3, 4, 7, 8, 15, 16, 296}) {
+        for (bool layerAfter : {false, true}) {
+            SCOPED_TRACE(std::to_string(size) + " bytes" + (layerAfter ? ", a layer after" : ""));
+            TempDir dir;
+            const std::string path = dir.File("t.rdp");
+            MakeLayer(path, 2.0);
+            const std::vector<BYTE> before = Pattern(size, size);
+            ASSERT_TRUE(SetTag(path.c_str(), 650, size, before.data()));
+            ASSERT_TRUE(SetTag(path.c_str(), 651, 0, nullptr));
+            if (layerAfter) AppendLayer(path);
+            for (int pass = 0; pass < 3; ++pass) {
+                SCOPED_TRACE("pass " + std::to_string(pass));
+                EXPECT_EQ(ClosedTag(path, 650), before);
+                EXPECT_EQ(ClosedTag(path, 651), nothing);
+                EXPECT_EQ(OpenTag(path, 650), before);
+                EXPECT_EQ(OpenTag(path, 651), nothing);
+                // A rewrite that leaves both where they are in the chain.
+                ASSERT_TRUE(DeleteTag(path.c_str(), 999));
+            }
+        }
+    }
+}
+
+// A layer being written answers for an empty tag set on it as its file will.
+TEST(LayerTags, AnEmptyTagSetOnAnOpenLayerIsPresentAndEmpty)
+{
+    TempDir dir;
+    const std::string path = dir.File("o.rdp");
+    CRDPLayer out;
+    ASSERT_NE(out.CreateLayer(path.c_str(), 3, 2, 7), nullptr);
+    ASSERT_TRUE(out.SetTag(700, 0, nullptr));
+    EXPECT_NE(out.GetTag(700), nullptr);
+    EXPECT_EQ(out.GetSizeTag(700), 0);
+    BYTE none[1];
+    EXPECT_NE(out.GetTag(700, 0, none), nullptr);
+    ASSERT_TRUE(out.CloseLayer());
+    EXPECT_EQ(ClosedTag(path, 700), std::vector<BYTE>{});
 }
