@@ -442,7 +442,12 @@ bool CUserMaskDlg::CommitWorkingCopy(const CString& target)
 
 int CUserMaskDlg::SaveChanges()
 {
-    if (!m_modified) return 1;
+    if (!m_modified) {
+        // A new mask saved with Save As and not changed since is complete in its file: the
+        // library still has to hear of it, but there is nothing to ask.
+        if (m_isNew && m_savedAsUnannounced) AnnounceSaved(m_maskPath);
+        return 1;
+    }
     const int answer = MessageBox(LoadKernovaText(IDS_MASK_SAVE_QUESTION), LoadKernovaText(IDS_CONV_CAPTION),
                                   MB_YESNOCANCEL | MB_ICONQUESTION);
     if (answer == IDCANCEL) return 0;
@@ -461,13 +466,19 @@ int CUserMaskDlg::SaveChanges()
     }
     if (!m_haveWorkingCopy || !CommitWorkingCopy(target)) return 0;
     RemoveWorkingCopy();
+    AnnounceSaved(target);
+    return 1;
+}
+
+void CUserMaskDlg::AnnounceSaved(CString target)
+{
+    m_savedAsUnannounced = false;
     if (CConvolutionDlg* owner = m_owner && ::IsWindow(m_owner)
                                      ? dynamic_cast<CConvolutionDlg*>(CWnd::FromHandle(m_owner))
                                      : nullptr)
         owner->SetAngle(m_angle);
     SendToOwner(m_isNew ? kMaskCreated : kMaskCaptionChanged, reinterpret_cast<LPARAM>(&target));
     SendToOwner(kMaskSaved, 0);
-    return 1;
 }
 
 void CUserMaskDlg::SaveAs()
@@ -479,16 +490,18 @@ void CUserMaskDlg::SaveAs()
     const CString chosen = dialog.GetPathName();
     if (!CommitWorkingCopy(chosen)) return;
     SendToOwner(kMaskCaptionChanged, 0);
-    const int modified = m_modified, isNew = m_isNew;
+    const int isNew = m_isNew;
     const int view = m_view;
     if (!LoadMask(chosen)) {
         // The saved file is complete; only the fresh working copy failed.
         RemoveWorkingCopy();
     }
-    // Editing goes on in the saved file: OK saves there, without asking for a name again.
+    // Editing goes on in the saved file: OK saves there, without asking for a name again,
+    // and asks nothing while the mask stays as it was saved.
     m_maskPath = chosen;
-    m_modified = modified;
+    m_modified = 0;
     m_isNew = isNew;
+    m_savedAsUnannounced = isNew != 0;
     if (view == 2) OnShowResult();
 }
 

@@ -88,6 +88,8 @@ private:
     /// step; on failure the user is told and `target` is as it was.
     bool CommitWorkingCopy(const CString& target);
     void SendToOwner(WPARAM code, LPARAM data);
+    /// Tells the owner that the mask now lies in `target` (created or changed).
+    void AnnounceSaved(CString target);
 
     HWND m_owner = nullptr;
     void** m_rows[2] = {nullptr, nullptr};
@@ -105,6 +107,7 @@ private:
     CString m_strAngle = "0";
     int m_modified = 0;
     int m_isNew = 0;
+    bool m_savedAsUnannounced = false;  ///< a new mask saved as, not yet announced to the owner
     CString m_kernelsDir;
     int m_newWidth = 7;
     int m_newHeight = 9;

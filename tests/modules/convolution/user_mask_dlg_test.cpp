@@ -338,7 +338,7 @@ TEST_F(KernelEditor, SaveAsWritesTheChosenFileAndEditingGoesOn)
     EXPECT_EQ(owner->codes, (std::vector<WPARAM>{kMaskCaptionChanged}));
     // Editing goes on in a fresh working copy of the saved file, which later saves go to.
     EXPECT_EQ(std::string(e->MaskPath()), other);
-    EXPECT_EQ(e->IsModified(), 1);
+    EXPECT_EQ(e->IsModified(), 0) << "what was saved is no change";
     EXPECT_EQ(e->IsNew(), 0);
     ASSERT_NE(e->WorkingLayer(0), nullptr);
     EXPECT_EQ(Values(*e->WorkingLayer(0))[0], 3.0);
@@ -370,6 +370,37 @@ TEST_F(KernelEditor, ANewMaskSavedAsIsSavedThereByOk)
     EXPECT_EQ(Layer(target, 0), (std::vector<double>{2, 0, 0, 0, 1, 0, 0, 0, 0}));
     EXPECT_EQ(owner->codes, (std::vector<WPARAM>{kMaskCaptionChanged, kMaskCreated, kMaskSaved}));
     EXPECT_EQ(std::string(owner->CurrentMaskPath()), target);
+}
+
+// What Save As wrote is saved: OK right after it asks nothing and writes nothing more; a
+// new mask saved so still joins the library.
+TEST_F(KernelEditor, OkRightAfterSaveAsAsksNothing)
+{
+    for (bool isNew : {false, true}) {
+        SCOPED_TRACE(isNew ? "a new mask" : "an existing mask");
+        owner->codes.clear();
+        CUserMaskDlg* e = isNew ? NewMask("3", "3", false) : EditMask();
+        ASSERT_NE(e, nullptr);
+        TypeCell(e, 1, 1, "4");
+        const std::string target = dir.File(isNew ? "k/new-saved.rdp" : "k/edited-saved.rdp");
+        Responder().AnswerFile({target.c_str()});
+        Click(e, IDC_MASK_SAVE_AS);
+        ASSERT_TRUE(std::filesystem::exists(target));
+        const auto written = std::filesystem::last_write_time(target);
+        Responder().Reset();
+        Click(e, IDOK);
+        PumpEvents();
+        EXPECT_TRUE(Responder().Asked().empty()) << "no \"Would you like to save change?\"";
+        EXPECT_EQ(Editor(), nullptr);
+        EXPECT_EQ(std::filesystem::last_write_time(target), written);
+        EXPECT_EQ(Layer(target, 0)[4], 4.0);
+        if (isNew) {
+            EXPECT_EQ(owner->codes, (std::vector<WPARAM>{kMaskCaptionChanged, kMaskCreated, kMaskSaved}));
+            EXPECT_EQ(std::string(owner->CurrentMaskPath()), target);
+        } else {
+            EXPECT_EQ(owner->codes, (std::vector<WPARAM>{kMaskCaptionChanged}));
+        }
+    }
 }
 
 TEST_F(KernelEditor, TypingOnACellEditsItAndEnterCommitsTheCellOnly)
