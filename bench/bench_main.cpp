@@ -133,9 +133,13 @@ void Print(const Entry& e, const std::vector<BenchTimes>& runs)
 {
     const double w = MedianOf(runs, [](const BenchTimes& t) { return t.seconds; });
     const double r = MedianOf(runs, [](const BenchTimes& t) { return t.referenceSeconds; });
-    if (!runs.back().referenceMissing.empty()) {
+    // A reference that did not run gives no ratio: "0.00 x" would read as a measurement.
+    const std::string missing = !runs.back().referenceMissing.empty() ? runs.back().referenceMissing
+                                : r <= 0.0 ? std::string("it is missing (not measured)")
+                                           : std::string();
+    if (!missing.empty()) {
         std::printf(w < 0.01 ? "bench: %s %.6f s, %s skipped: %s\n" : "bench: %s %.3f s, %s skipped: %s\n",
-                    e.name.c_str(), w, e.reference.c_str(), runs.back().referenceMissing.c_str());
+                    e.name.c_str(), w, e.reference.c_str(), missing.c_str());
         std::fflush(stdout);
         return;
     }

@@ -178,7 +178,11 @@ void RegisterOneCore(const char* name, const char* peer, double (*run)())
     RegisterBench(name, std::string("opencv-") + peer + "-1t", [=](BenchContext& ctx) {
         const auto& peers = OpenCvSeconds(ctx);
         const auto found = peers.find(peer);
-        return BenchTimes{run(), found == peers.end() ? 0.0 : found->second};
+        BenchTimes times{run(), found == peers.end() ? 0.0 : found->second};
+        // No ratio against a peer that did not run.
+        if (found == peers.end())
+            times.referenceMissing = "python3-opencv (OpenCV for Debian's Python) is not installed";
+        return times;
     });
 }
 

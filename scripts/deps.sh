@@ -9,8 +9,9 @@ packages=(make g++ cmake ninja-build pkg-config qt6-base-dev libfftw3-dev
 # through OSMesa for the 3D renderer.
 if [ "${1:-}" = bench ]; then
   packages+=(libosmesa6-dev)
-  # OpenCV's area resize for the surface editor's resampling.
-  packages+=(libopencv-core-dev libopencv-imgproc-dev)
+  # OpenCV's area resize for the surface editor's resampling, and OpenCV in Debian's Python
+  # for the one-thread comparisons of the noise and phase filters.
+  packages+=(libopencv-core-dev libopencv-imgproc-dev python3-opencv)
 fi
 
 missing=()
