@@ -3,12 +3,14 @@
 #include <array>
 #include <cstdint>
 #include <filesystem>
+#include <map>
 #include <string>
 #include <system_error>
 
 #include "outside/basecore/file_helpers.h"
 #include "outside/basecore/help_system.h"
 #include "outside/basecore/rdp_layer.h"
+#include "outside/basecore/settings.h"
 #include "outside/basecore/tags.h"
 #include "platform/dialogs/data_exchange.h"
 #include "platform/resources/module_resources.h"
@@ -120,10 +122,44 @@ BOOL CToolDlg::OnInitDialog()
     m_bWritingControls = true;
     CDialog::OnInitDialog();
     m_bWritingControls = false;
-    for (const auto& picker : m_inputPickers)
-        if (picker) picker->Create(1, nullptr, nullptr, 0);
+    for (std::size_t i = 0; i < m_inputFiles.size(); ++i)
+        if (m_inputPickers[i])
+            m_inputPickers[i]->Create(1, nullptr, nullptr,
+                                      m_inputFiles[i].wholeComplex ? CInFileCtrl::kWholeComplex : 0);
     if (m_outputPicker) m_outputPicker->Create(0, nullptr, nullptr, 0);
+    // Each picker starts where this tool last took a file, or in the work folder.
+    const CString folder = ToolFolder();
+    for (const auto& picker : m_inputPickers)
+        if (picker) picker->SetOnlyPath(folder);
+    if (m_outputPicker) m_outputPicker->SetOnlyPath(folder);
     return TRUE;
+}
+
+namespace {
+
+/// The folder each tool (by its template) last took a file from, for this run of the program.
+std::map<UINT, CString>& LastToolFolders()
+{
+    static std::map<UINT, CString> folders;
+    return folders;
+}
+
+}  // namespace
+
+CString CToolDlg::ToolFolder() const
+{
+    const auto it = LastToolFolders().find(m_templateId);
+    std::error_code ec;
+    // A folder removed since is no place to start in.
+    if (it != LastToolFolders().end() && !it->second.IsEmpty() &&
+        std::filesystem::is_directory(it->second.str(), ec))
+        return it->second;
+    return GetStringValue("\\Settings\\General", "WorkDir");
+}
+
+void CToolDlg::RememberFolder(const CInFileCtrl& picker)
+{
+    if (!picker.GetOnlyPath().IsEmpty()) LastToolFolders()[m_templateId] = picker.GetOnlyPath();
 }
 
 CString CToolDlg::Text(UINT id) const
@@ -148,6 +184,7 @@ bool CToolDlg::RefuseText(const CString& text, UINT icon)
 LRESULT CToolDlg::OnInfileCtrlClicked(WPARAM id, LPARAM)
 {
     if (m_outputPicker && int(id) == m_outputFile.id) {
+        RememberFolder(*m_outputPicker);
         OnOutputChosen();
         return 1;
     }
@@ -156,6 +193,7 @@ LRESULT CToolDlg::OnInfileCtrlClicked(WPARAM id, LPARAM)
         CInFileCtrl& picker = *m_inputPickers[i];
         const CString refusal = InputRefusal(m_inputFiles[i], picker);
         if (refusal.IsEmpty()) {
+            RememberFolder(picker);
             OnInputChosen(i);
         } else {
             RefuseText(refusal);

@@ -79,6 +79,8 @@ struct ToolFile {
     /// A further check of a chosen input, after its type: the refusal text, or "".
     CString (*check)(const CInFileCtrl& picker) = nullptr;
     bool editBox = false;  ///< the control is an edit box holding the path
+    /// The tool reads a complex input whole (both parts): its picker asks for no component.
+    bool wholeComplex = false;
 };
 
 /// Which file's name follows the colon of a job's title.
@@ -210,6 +212,9 @@ private:
     ToolPaths CurrentPaths() const;
     /// Why a chosen input is refused ("" when it is not).
     CString InputRefusal(const ToolFile& file, const CInFileCtrl& picker) const;
+    /// The folder this tool's pickers start in: the one it last took a file from, else "WorkDir".
+    CString ToolFolder() const;
+    void RememberFolder(const CInFileCtrl& picker);
     void OnInputChosen(std::size_t index);
     void OnOutputChosen();
     /// True when `output` does not exist or the user lets it be replaced.

@@ -39,11 +39,13 @@ CMainCalcCoherDlg::CMainCalcCoherDlg()
                {{.id = IDC_FIRST_INPUT,
                  .emptyText = IDS_NEED_INPUTS,
                  .admitted = kComplexTypes,
-                 .badTypeText = IDS_BAD_INPUT_TYPE},
+                 .badTypeText = IDS_BAD_INPUT_TYPE,
+                 .wholeComplex = true},
                 {.id = IDC_SECOND_INPUT,
                  .emptyText = IDS_NEED_INPUTS,
                  .admitted = kComplexTypes,
-                 .badTypeText = IDS_BAD_INPUT_TYPE}},
+                 .badTypeText = IDS_BAD_INPUT_TYPE,
+                 .wholeComplex = true}},
                {.id = IDC_TWO_INPUT_OUTPUT, .emptyText = IDS_NEED_OUTPUT})
 {
 }

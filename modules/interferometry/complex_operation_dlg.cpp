@@ -25,8 +25,8 @@ END_MESSAGE_MAP()
 
 CComplexOperationDlg::CComplexOperationDlg()
     : CToolDlg(IDD, kPolicy,
-               {{.id = IDC_FIRST_INPUT, .emptyText = IDS_NEED_INPUTS},
-                {.id = IDC_SECOND_INPUT, .emptyText = IDS_NEED_INPUTS}},
+               {{.id = IDC_FIRST_INPUT, .emptyText = IDS_NEED_INPUTS, .wholeComplex = true},
+                {.id = IDC_SECOND_INPUT, .emptyText = IDS_NEED_INPUTS, .wholeComplex = true}},
                {.id = IDC_TWO_INPUT_OUTPUT, .emptyText = IDS_NEED_OUTPUT})
 {
 }

@@ -18,7 +18,7 @@ constexpr ToolPolicy kSpectrumPolicy{.text = LoadFringeText,
 constexpr ToolPolicy kDiffPolicy{
     .text = LoadFringeText, .errorCaption = IDS_SPECTRUM_ERROR, .titleText = IDS_SPECTRUM_ANALYSIS};
 
-constexpr ToolFile kInput{.id = IDC_SPECTR_INPUT, .emptyText = IDS_NEED_INPUT};
+constexpr ToolFile kInput{.id = IDC_SPECTR_INPUT, .emptyText = IDS_NEED_INPUT, .wholeComplex = true};
 constexpr ToolFile kOutput{.id = IDC_SPECTR_OUTPUT, .emptyText = IDS_NEED_OUTPUT};
 
 }  // namespace

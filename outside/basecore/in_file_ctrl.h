@@ -2,8 +2,9 @@
 
 // The layer-file picker of the tool dialogs: it lives inside a static control of the
 // template (bound by DDX_Control) and shows the chosen path, a browse button and, for an
-// input, a line with the file's size and type. A choice posts WM_INFILECTRL_CHOSEN with
-// the picker's control id to the parent.
+// input, a line with the file's size and type. A file is chosen through the browse button
+// or by typing (or pasting) its path into the field, taken on Enter or when the field loses
+// the focus. A choice posts WM_INFILECTRL_CHOSEN with the picker's control id to the parent.
 
 #include "outside/basecore/info_file_dialog.h"
 #include "platform/controls/button.h"
@@ -21,6 +22,8 @@ public:
     static constexpr int kNameId = 1;
     static constexpr int kBrowseId = 2;
     static constexpr int kInfoId = 3;
+    /// Flag of Create: the tool reads a complex input whole, so no component is asked for.
+    static constexpr int kWholeComplex = 1;
 
     CInFileCtrl() = default;
     ~CInFileCtrl() override = default;
@@ -38,7 +41,8 @@ public:
     CString GetFileName() const { return m_name; }
     /// The folder part (the preset folder while no file is chosen).
     CString GetOnlyPath() const { return m_folder; }
-    /// Presets the folder the file dialog opens in.
+    /// Presets the folder the file dialog opens in (and typed relative names are read in);
+    /// without one the dialog opens in the "WorkDir" folder.
     void SetOnlyPath(const char* folder);
     /// Nonzero when the picker holds a chosen file whose header was read.
     int DataReady() const { return m_ready ? 1 : 0; }
@@ -55,12 +59,21 @@ public:
     /// Forgets the chosen file (the folder stays).
     void ClearAll();
 
+    BOOL PreTranslateMessage(MSG* pMsg) override;
+
 protected:
     void OnBrowse();
+    void OnNameKillFocus();
     DECLARE_MESSAGE_MAP()
 
 private:
     void Show();
+    /// Takes the path typed into the field as a choice; a missing or unreadable input is
+    /// refused as the file dialog refuses it, and the field shows the previous choice again.
+    void TakeTypedPath();
+    /// Asks for the component of a complex input; false when the user cancelled.
+    bool AskComponent(const CString& path, const SLayerFileInfo& info, int* component);
+    void NotifyParent();
 
     int m_isInput = 1;
     CString m_filter;
@@ -71,6 +84,7 @@ private:
     CString m_name;
     int m_component = 0;
     bool m_ready = false;
+    bool m_taking = false;  // a typed path is being taken (its questions move the focus)
     SLayerFileInfo m_info;
     CEdit m_nameField;
     CButton m_browse;

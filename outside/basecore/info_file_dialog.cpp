@@ -69,7 +69,7 @@ INT_PTR CInfoFileDialog::DoModal()
         return result;
     }
     m_info = DescribeFile(GetPathName());
-    if (!m_bOpenFileDialog || !m_info.isLayer || !m_info.complex) return IDOK;
+    if (!m_bOpenFileDialog || !m_askComponent || !m_info.isLayer || !m_info.complex) return IDOK;
     // The last component chosen is offered again when the same dialog object is reused.
     CInfoFileComponentDlg ask(GetPathName(), m_info, previous, m_pParentWnd);
     if (ask.DoModal() != IDOK) {

@@ -54,6 +54,9 @@ public:
     /// The component to open: 0 amplitude, 1 phase, 2 real part, 3 imaginary part. 0 for
     /// real layers, other files and saves.
     int GetWhat() const { return m_nWhat; }
+    /// Whether a complex layer chosen to open asks for its component (it does unless the
+    /// caller reads the layer whole).
+    void SetAskComponent(bool ask) { m_askComponent = ask; }
     /// The description of the chosen file (after an open or save with IDOK).
     const SLayerFileInfo& GetFileInfo() const { return m_info; }
 
@@ -62,6 +65,7 @@ public:
 
 private:
     int m_nWhat = 0;
+    bool m_askComponent = true;
     SLayerFileInfo m_info;
 };
 

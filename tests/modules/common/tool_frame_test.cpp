@@ -14,6 +14,7 @@
 #include "outside/basecore/cmeter_info.h"
 #include "outside/basecore/data_type.h"
 #include "outside/basecore/progress_window.h"
+#include "outside/basecore/settings.h"
 #include "platform/resources/module_resources.h"
 #include "tests/support/layer_files.h"
 #include "tests/support/modal_responder.h"
@@ -35,6 +36,8 @@ using tarvenix::test::WriteLayer;
 // ---- the fake tool ------------------------------------------------------------------------
 
 constexpr UINT IDD_FAKE = 58900;
+constexpr UINT IDD_FAKE_OTHER = 58901;  // tools of their own, for the pickers' folders
+constexpr UINT IDD_FAKE_THIRD = 58902;
 constexpr int IDC_FAKE_FIRST = 58901;
 constexpr int IDC_FAKE_SECOND = 58902;
 constexpr int IDC_FAKE_OUTPUT = 58903;
@@ -75,6 +78,10 @@ constexpr platform::DialogControl kControls[] = {
 constexpr platform::DialogTemplate kDialogs[] = {
     {IDD_FAKE, "Fake tool", WS_POPUP | WS_CAPTION | WS_SYSMENU, 0, "MS Sans Serif", 8, 0, 0, 184, 136,
      kControls},
+    {IDD_FAKE_OTHER, "Other fake tool", WS_POPUP | WS_CAPTION | WS_SYSMENU, 0, "MS Sans Serif", 8, 0, 0, 184,
+     136, kControls},
+    {IDD_FAKE_THIRD, "Third fake tool", WS_POPUP | WS_CAPTION | WS_SYSMENU, 0, "MS Sans Serif", 8, 0, 0, 184,
+     136, kControls},
 };
 constexpr platform::ModuleResources kResources{
     .module = "fake tool", .strings = kStrings, .dialogs = kDialogs};
@@ -110,8 +117,8 @@ CString NarrowRefusal(const CInFileCtrl& picker)
 class CFakeToolDlg : public CToolDlg {
 public:
     static constexpr UINT IDD = IDD_FAKE;
-    explicit CFakeToolDlg(const ToolPolicy& policy)
-        : CToolDlg(IDD, policy,
+    explicit CFakeToolDlg(const ToolPolicy& policy, UINT templateId = IDD)
+        : CToolDlg(templateId, policy,
                    {{.id = IDC_FAKE_FIRST,
                      .emptyText = IDS_FAKE_NEED_FIRST,
                      .admitted = {DataType::F32, DataType::F64},
@@ -182,9 +189,9 @@ protected:
         ::SendMessage(HWND_BROADCAST, ::RegisterWindowMessage("Tarvenix - Viewer Control Message"), 1, 0);
         PumpEvents();
     }
-    static CFakeToolDlg* Open(PolicyBits bits)
+    static CFakeToolDlg* Open(PolicyBits bits, UINT templateId = IDD_FAKE)
     {
-        auto* d = new CFakeToolDlg(PolicyOf(bits));
+        auto* d = new CFakeToolDlg(PolicyOf(bits), templateId);
         EXPECT_TRUE(d->Create(nullptr));
         d->ShowWindow(SW_SHOW);
         return d;
@@ -372,6 +379,46 @@ TEST_F(ToolFrame, AChosenFileLendsItsFolderToUnnamedPickersOnlyWhenThePolicySays
         }
         d->SendMessage(WM_COMMAND, IDCANCEL);
     }
+}
+
+// Each tool's pickers start where that tool last took a file (never where another tool or
+// dialog of the program went last), or in the work folder; a remembered folder that is gone
+// gives way to the work folder too.
+TEST_F(ToolFrame, EachToolsPickersStartWhereThatToolLastTookAFileOrInTheWorkFolder)
+{
+    TempDir work, a, b;
+    const std::string in = a.File("in.rdp"), other = b.File("other.rdp");
+    ASSERT_TRUE(WriteLayer(in, 8, 6, int(DataType::F32), std::vector<double>(48, 1.0)));
+    ASSERT_TRUE(WriteLayer(other, 8, 6, int(DataType::F32), std::vector<double>(48, 2.0)));
+    SetStringValue("\\Settings\\General", "WorkDir", work.Path().c_str());
+    auto browseStart = [](CWnd* d, int id) {
+        Responder().Reset();
+        Responder().CancelFile();
+        Picker(d, id)->GetDlgItem(CInFileCtrl::kBrowseId)->SendMessage(BM_CLICK);
+        PumpEvents();
+        return Responder().Asked().empty() ? std::string("(not asked)")
+                                           : std::string(Responder().Asked()[0].file.initialDir);
+    };
+    // A tool that took nothing yet here (or whose folder is gone) starts in the work folder.
+    CFakeToolDlg* third = Open({}, IDD_FAKE_THIRD);
+    EXPECT_EQ(browseStart(third, IDC_FAKE_FIRST), work.Path().string());
+    EXPECT_EQ(browseStart(third, IDC_FAKE_OUTPUT), work.Path().string());
+    third->SendMessage(WM_COMMAND, IDCANCEL);
+
+    CFakeToolDlg* d = Open({});
+    Choose(d, IDC_FAKE_FIRST, in);
+    d->SendMessage(WM_COMMAND, IDCANCEL);
+    CFakeToolDlg* o = Open({}, IDD_FAKE_OTHER);
+    Choose(o, IDC_FAKE_FIRST, other);
+    o->SendMessage(WM_COMMAND, IDCANCEL);
+
+    d = Open({});
+    EXPECT_EQ(browseStart(d, IDC_FAKE_SECOND), a.Path().string())
+        << "its own last folder, not the other tool's";
+    EXPECT_EQ(browseStart(d, IDC_FAKE_OUTPUT), a.Path().string());
+    o = Open({}, IDD_FAKE_OTHER);
+    EXPECT_EQ(browseStart(o, IDC_FAKE_FIRST), b.Path().string());
+    SetStringValue("\\Settings\\General", "WorkDir", "");
 }
 
 // ---- help and opening ---------------------------------------------------------------------

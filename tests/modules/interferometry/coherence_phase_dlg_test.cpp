@@ -6,9 +6,11 @@
 #include <gtest/gtest.h>
 
 #include "modules/interferometry/coherence_dlg.h"
+#include "modules/interferometry/complex_operation_dlg.h"
 #include "modules/interferometry/exports.h"
 #include "modules/interferometry/phase_filter_dlg.h"
 #include "modules/interferometry/phase_unwrap_dlg.h"
+#include "modules/interferometry/spectrum_dlg.h"
 #include "outside/basecore/progress_window.h"
 #include "tests/modules/interferometry/interf_test_support.h"
 #include "tests/support/modal_responder.h"
@@ -167,6 +169,38 @@ TEST_F(FringeDialogs, PickersRefuseWhatTheToolCannotUse)
         } else {
             EXPECT_TRUE(MessageBoxesAsked().empty());
             EXPECT_EQ(std::string(Picker(d, c.picker)->GetPathName()), c.file);
+        }
+    }
+}
+
+// Coherence, complex operations and the spectrum read a complex input whole: choosing one
+// asks no "Open as" question, whatever the input's kind.
+TEST_F(FringeDialogs, ToolsReadingComplexInputsWholeAskForNoComponent)
+{
+    TempDir dir;
+    const std::string c64 = dir.File("c64.rdp"), cs16 = dir.File("cs16.rdp");
+    ASSERT_TRUE(WriteLayer(c64, 8, 8, int(DataType::C64), std::vector<double>(128, 3)));
+    ASSERT_TRUE(WriteLayer(cs16, 8, 8, int(DataType::CS16), std::vector<double>(128, 3)));
+    Coher_Files();
+    Operation_Complex_Files();
+    FFT_Files();
+    const std::pair<CWnd*, int> pickers[] = {
+        {TopLevelOf<CMainCalcCoherDlg>()[0], IDC_FIRST_INPUT},
+        {TopLevelOf<CMainCalcCoherDlg>()[0], IDC_SECOND_INPUT},
+        {TopLevelOf<CComplexOperationDlg>()[0], IDC_FIRST_INPUT},
+        {TopLevelOf<CComplexOperationDlg>()[0], IDC_SECOND_INPUT},
+        {TopLevelOf<CFFTDlg>()[0], IDC_SPECTR_INPUT},
+    };
+    for (const auto& [dlg, id] : pickers) {
+        for (const std::string& file : {c64, cs16}) {
+            SCOPED_TRACE(file + " in picker " + std::to_string(id));
+            Responder().Reset();
+            Responder().AnswerFile({file.c_str()});
+            Picker(dlg, id)->GetDlgItem(CInFileCtrl::kBrowseId)->SendMessage(BM_CLICK);
+            tarvenix::test::PumpEvents();
+            ASSERT_EQ(Responder().Asked().size(), 1u) << "the file dialog, and no question after it";
+            EXPECT_EQ(Responder().Asked()[0].kind, Question::Kind::File);
+            EXPECT_EQ(std::string(Picker(dlg, id)->GetPathName()), file);
         }
     }
 }

@@ -124,6 +124,123 @@ TEST(InFileCtrl, BrowsingChoosesAFileReadsItsHeaderAndTellsTheParent)
     dlg.DestroyWindow();
 }
 
+/// Types `text` into the picker's path field as a user would (the field's old text first
+/// selected and replaced).
+void TypePath(CInFileCtrl& picker, const std::string& text)
+{
+    CWnd& field = *picker.GetDlgItem(CInFileCtrl::kNameId);
+    field.SetFocus();
+    field.SetWindowText("");
+    tarvenix::test::TypeKeys(field, text);
+}
+
+// A path typed or pasted into the field is taken on Enter or when the field is left, read
+// as a file chosen with the browse button: its header, the notification of the parent, the
+// component question of a complex layer, and the refusal of a file that is not there.
+TEST(InFileCtrl, ATypedPathIsTakenLikeAChosenFile)
+{
+    TempDir dir;
+    const std::string real = dir.File("scene.rdp"), slc = dir.File("slc.rdp");
+    MakeLayer(real, 9, 5, 7);
+    MakeLayer(slc, 12, 7, 9);
+    HostDlg dlg;
+    ASSERT_TRUE(dlg.CreateIndirect(kTemplate));
+    dlg.ShowWindow(SW_SHOW);
+    CWnd& field = *dlg.picker.GetDlgItem(CInFileCtrl::kNameId);
+    EXPECT_FALSE(field.GetStyle() & ES_READONLY);
+
+    TypePath(dlg.picker, real);
+    tarvenix::test::PressKey(field, Qt::Key_Return);
+    tarvenix::test::PumpEvents();
+    EXPECT_EQ(dlg.chosen, std::vector<WPARAM>{kPicker}) << "Enter takes the path; the parent hears of it";
+    EXPECT_EQ(std::string(dlg.picker.GetPathName()), real);
+    EXPECT_TRUE(dlg.picker.DataReady());
+    EXPECT_EQ(dlg.picker.Width(), 9);
+    EXPECT_EQ(dlg.picker.Type(), 7);
+    EXPECT_TRUE(Responder().Asked().empty());
+    EXPECT_TRUE(::IsWindow(dlg.GetSafeHwnd())) << "Enter in the field is not the dialog's OK";
+    CString info;
+    dlg.picker.GetDlgItem(CInFileCtrl::kInfoId)->GetWindowText(info);
+    EXPECT_EQ(std::string(info).rfind("9 x 5, F32, ", 0), 0u) << info;
+
+    // Pressing Enter again on the same path tells nobody twice.
+    tarvenix::test::PressKey(field, Qt::Key_Return);
+    tarvenix::test::PumpEvents();
+    EXPECT_EQ(dlg.chosen.size(), 1u);
+
+    // A missing file is refused as the file dialog refuses it; the chosen file stays.
+    Responder().AnswerMessageBox(IDOK);
+    TypePath(dlg.picker, dir.File("missing.rdp"));
+    tarvenix::test::PressKey(field, Qt::Key_Return);
+    tarvenix::test::PumpEvents();
+    ASSERT_EQ(Responder().Asked().size(), 1u);
+    EXPECT_EQ(std::string(Responder().Asked()[0].text),
+              "missing.rdp\nFile not found.\nCheck the file name and try again.");
+    EXPECT_EQ(std::string(Responder().Asked()[0].caption), "Open");
+    EXPECT_EQ(dlg.chosen.size(), 1u) << "the parent hears nothing of a refused path";
+    EXPECT_EQ(std::string(dlg.picker.GetPathName()), real);
+    CString shown;
+    field.GetWindowText(shown);
+    EXPECT_EQ(std::string(shown), real);
+
+    // A name typed without folder or extension is read in the picker's folder, with ".rdp";
+    // leaving the field takes it, and a complex layer asks for its component.
+    Responder().Reset();
+    Responder().AnswerDialogCommand(IDOK).Doing([](CWnd& ask) {
+        static_cast<CDialog&>(ask).CheckRadioButton(IDC_INFO_FILE_AMPLITUDE, IDC_INFO_FILE_IMAGINARY,
+                                                    IDC_INFO_FILE_PHASE);
+    });
+    TypePath(dlg.picker, "  slc  ");
+    dlg.picker.GetDlgItem(CInFileCtrl::kBrowseId)->SetFocus();
+    tarvenix::test::PumpEvents();
+    EXPECT_EQ(dlg.chosen.size(), 2u);
+    EXPECT_EQ(std::string(dlg.picker.GetPathName()), slc);
+    EXPECT_EQ(dlg.picker.FazaMode(), 1);
+    ASSERT_EQ(Responder().Asked().size(), 1u) << "the component question";
+    const QImage shot = tarvenix::test::GrabWindow(dlg);
+    EXPECT_FALSE(tarvenix::test::SaveTestOutput(shot, "picker_with_typed_path").empty());
+
+    // Emptying the field forgets the file.
+    TypePath(dlg.picker, "");
+    tarvenix::test::PressKey(field, Qt::Key_Return);
+    EXPECT_FALSE(dlg.picker.DataReady());
+    EXPECT_EQ(std::string(dlg.picker.GetPathName()), "");
+    EXPECT_EQ(std::string(dlg.picker.GetOnlyPath()), dir.Path().string());
+    dlg.DestroyWindow();
+}
+
+// A tool that reads complex layers whole asks nothing when one is chosen, browsed or typed.
+TEST(InFileCtrl, APickerOfAToolReadingComplexLayersWholeAsksForNoComponent)
+{
+    TempDir dir;
+    const std::string slc = dir.File("slc.rdp");
+    MakeLayer(slc, 12, 7, 9);
+    class WholeDlg : public HostDlg {
+    public:
+        BOOL OnInitDialog() override
+        {
+            CDialog::OnInitDialog();
+            picker.Create(1, nullptr, nullptr, CInFileCtrl::kWholeComplex);
+            return TRUE;
+        }
+    } dlg;
+    ASSERT_TRUE(dlg.CreateIndirect(kTemplate));
+    Responder().Reset();
+    Responder().AnswerFile({slc.c_str()});
+    dlg.picker.GetDlgItem(CInFileCtrl::kBrowseId)->SendMessage(BM_CLICK);
+    tarvenix::test::PumpEvents();
+    EXPECT_EQ(Responder().Asked().size(), 1u) << "the file dialog only";
+    EXPECT_EQ(std::string(dlg.picker.GetPathName()), slc);
+    dlg.picker.ClearAll();
+    TypePath(dlg.picker, slc);
+    tarvenix::test::PressKey(*dlg.picker.GetDlgItem(CInFileCtrl::kNameId), Qt::Key_Return);
+    tarvenix::test::PumpEvents();
+    EXPECT_EQ(Responder().Asked().size(), 1u);
+    EXPECT_EQ(std::string(dlg.picker.GetPathName()), slc);
+    EXPECT_EQ(dlg.chosen.size(), 2u);
+    dlg.DestroyWindow();
+}
+
 TEST(PreviewStatic, HoldsSeveralPicturesAndAClickShowsTheNext)
 {
     HostDlg dlg;
