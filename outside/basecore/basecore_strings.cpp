@@ -25,7 +25,7 @@ constexpr platform::StringEntry kStrings[] = {
     {IDS_TASK_NOPROCESS, "Not processed"},
     {IDS_HELP_CAPTION, "Help"},
     {IDS_HELP_MISSING, "The help page \"%s\" was not found."},
-    {IDS_HELP_FAILED, "The help page \"%s\" could not be opened."},
+    {IDS_HELP_FAILED, "No browser could be opened for the help page. The page is at:\n%s"},
 };
 
 constexpr platform::DialogControl kProgressControls[] = {

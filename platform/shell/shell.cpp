@@ -3,6 +3,9 @@
 #include <QDesktopServices>
 #include <QDir>
 #include <QFileInfo>
+#include <QGuiApplication>
+#include <QProcess>
+#include <QStandardPaths>
 #include <QUrl>
 #include <mutex>
 #include <strings.h>
@@ -42,6 +45,20 @@ bool IsLink(const QString& text)
     return true;
 }
 
+/// Hands `url` to the desktop: its services, else its standard opener (xdg-open), which
+/// starts the user's browser or viewer for the kind of file. Only where a desktop shows
+/// windows: without a display nothing could appear.
+bool OpenOnDesktop(const QUrl& url)
+{
+    if (QDesktopServices::openUrl(url)) return true;
+    const QString platform = QGuiApplication::platformName();
+    const bool display = qEnvironmentVariableIsSet("DISPLAY") || qEnvironmentVariableIsSet("WAYLAND_DISPLAY");
+    if (!display || platform == QLatin1String("offscreen") || platform == QLatin1String("minimal"))
+        return false;
+    const QString opener = QStandardPaths::findExecutable(QStringLiteral("xdg-open"));
+    return !opener.isEmpty() && QProcess::startDetached(opener, {url.toString(QUrl::FullyEncoded)});
+}
+
 }  // namespace
 
 BOOL PathAddExtension(LPSTR path, LPCSTR extension)
@@ -79,7 +96,7 @@ HINSTANCE ShellExecute(HWND, LPCSTR verb, LPCSTR file, LPCSTR, LPCSTR, int)
         std::lock_guard lock(HookMutex());
         hook = Hook();
     }
-    const bool opened = hook ? hook(url) : QDesktopServices::openUrl(url);
+    const bool opened = hook ? hook(url) : OpenOnDesktop(url);
     // The shell answers success with any value above 32.
     return Result(opened ? 42 : SE_ERR_NOASSOC);
 }

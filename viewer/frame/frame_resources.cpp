@@ -506,6 +506,7 @@ constexpr platform::ImageResource kFrameIcons[] = {{IDI_VIEWER, nullptr, nullptr
 // Strings of commands: the status text, then the tool tip after "\n".
 constexpr platform::StringEntry kFrameStrings[] = {
     {IDS_VIEWER_NO_FILE, "Viewer: no file"},
+    {IDS_VIEWER_HELP_PAGE, "2d_viewer.htm"},
     {IDS_VIEWER_STOP_QUESTION, "Do you really want to stop the process?"},
     {ID_VIEWER_OPEN, "Open a layer file\nOpen file"},
     {ID_VIEWER_OPEN_RGB, "Open three layer files as an RGB composite\nOpen RGB"},

@@ -21,8 +21,13 @@ namespace {
 /// The second pane id, which the hidden one of view window and value grid pane holds.
 constexpr UINT kPaneSecond = AFX_IDW_PANE_FIRST + 1;
 
-/// The help page of the viewer.
-constexpr const char* kHelpPage = "2d_viewer.htm";
+/// The viewer's help page, from the string table as every help topic is.
+CString HelpPage()
+{
+    CString page;
+    page.LoadString(IDS_VIEWER_HELP_PAGE);
+    return page;
+}
 
 /// Names of the complex components in the title.
 constexpr const char* kComponentNames[] = {"Amplitude", "Phase", "Real", "Imaginary"};
@@ -320,7 +325,7 @@ struct FrameViewerCommands {
         if (gridRegion) ::DeleteObject(gridRegion);
     }
 
-    static void HelpContents(CFrameViewer& frame, UINT /*id*/) { CallHelpSystem(&frame, kHelpPage); }
+    static void HelpContents(CFrameViewer& frame, UINT /*id*/) { CallHelpSystem(&frame, HelpPage()); }
 
     /// The caption and description of the file: one dialog a frame, which reports its
     /// changes and its closing itself (codes 25 and 24).
@@ -527,7 +532,7 @@ void CFrameViewer::OnChar(UINT nChar, UINT /*nRepCnt*/, UINT /*nFlags*/)
 
 BOOL CFrameViewer::OnHelpInfo(HELPINFO* /*pHelpInfo*/)
 {
-    CallHelpSystem(this, kHelpPage);
+    CallHelpSystem(this, HelpPage());
     return TRUE;
 }
 

@@ -13,6 +13,7 @@ inline constexpr UINT IDR_VIEWER_TOOLBAR = 230;
 inline constexpr UINT IDI_VIEWER = 238;
 inline constexpr UINT IDS_VIEWER_NO_FILE = 34027;  ///< "Viewer: no file"
 inline constexpr UINT IDS_VIEWER_STOP_QUESTION = 34273;
+inline constexpr UINT IDS_VIEWER_HELP_PAGE = 34298;  ///< "2d_viewer.htm"
 
 /// The value grid pane's control id at creation.
 inline constexpr UINT IDC_VALUE_GRID_PANE = 59904;

@@ -71,3 +71,16 @@ TEST_F(HelpTest, WithoutAPreferenceThePagesBesideTheProgramAreUsed)
     const CString folder = GetHelpFolder();
     EXPECT_TRUE(folder.GetLength() > 5 && folder.Right(5) == "/help") << folder.c_str();
 }
+
+TEST_F(HelpTest, WhenNoBrowserCanBeOpenedTheMessageSaysWhereThePageIs)
+{
+    platform::SetShellOpenHook([](const QUrl&) { return false; });
+    Responder().Reset();
+    Responder().AnswerMessageBox(IDOK);
+    EXPECT_EQ(CallHelpSystem(nullptr, "Processing_convolution.HTM"), 0);
+    ASSERT_EQ(Responder().Asked().size(), 1u);
+    EXPECT_EQ(Responder().Asked()[0].caption, "Help");
+    EXPECT_EQ(Responder().Asked()[0].text,
+              CString("No browser could be opened for the help page. The page is at:\n") +
+                  dir.File("processing_convolution.htm").c_str());
+}
