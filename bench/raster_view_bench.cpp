@@ -11,6 +11,7 @@
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <memory>
@@ -66,7 +67,7 @@ Screen& TheScreen(BenchContext& ctx)
 // Open to the first painted picture at fit (the whole picture in the screen). With `build`
 // the open must build the pyramid; the call then also waits (untimed) until the cache file
 // is in place, so that writing it does not overlap the next measurement.
-double OpenAndPaint(BenchContext& ctx, const std::string& path, bool build)
+double OpenAndPaint(BenchContext& ctx, const std::string& path, bool build, bool inMemory = false)
 {
     Screen& s = TheScreen(ctx);
     auto view = std::make_unique<CRasterView>();
@@ -87,10 +88,12 @@ double OpenAndPaint(BenchContext& ctx, const std::string& path, bool build)
         view->DrawEx(CDC::FromHandle(s.dc), 0, 0, kScreenWidth, kScreenHeight, zoom, FALSE, s.bits.data(),
                      reinterpret_cast<BITMAPINFO*>(s.infoBytes.data()));
     });
-    if (view->GetCacheFileName().IsEmpty()) {
-        std::fprintf(stderr, "raster view bench: no picture for %s\n", path.c_str());
+    if (view->GetCacheFileName().IsEmpty() != inMemory) {
+        std::fprintf(stderr, "raster view bench: %s for %s\n", inMemory ? "a cache file" : "no picture",
+                     path.c_str());
         std::exit(1);
     }
+    if (inMemory) return seconds;
     for (int i = 0; build && i < 60000 && !std::filesystem::exists(view->GetCacheFileName().str()); ++i)
         std::this_thread::sleep_for(std::chrono::milliseconds(1));
     return seconds;
@@ -186,6 +189,58 @@ const bool kOpen = RegisterBench("open-f32-16k", "plain-pass", [](BenchContext& 
     t.seconds = OpenAndPaint(ctx, path, true);
     return t;
 });
+
+// The same layer where no cache can be written: a folder where the cache beside it would go,
+// and a cache folder of the user's that cannot be made. Its pyramid is then built in memory.
+struct NoCacheAnywhere {
+    explicit NoCacheAnywhere(BenchContext& ctx)
+    {
+        if (const char* home = std::getenv("XDG_CACHE_HOME")) saved = home;
+        const std::string blocked = ctx.File("no-cache-home");
+        std::filesystem::create_directories(blocked);
+        if (FILE* file = std::fopen((blocked + "/tarvenix").c_str(), "w")) std::fclose(file);
+        ::setenv("XDG_CACHE_HOME", blocked.c_str(), 1);
+    }
+    ~NoCacheAnywhere()
+    {
+        if (saved.empty())
+            ::unsetenv("XDG_CACHE_HOME");
+        else
+            ::setenv("XDG_CACHE_HOME", saved.c_str(), 1);
+    }
+    std::string saved;
+};
+
+/// The layer under a second name in a folder of its own whose cache name beside it is taken
+/// by a folder.
+std::string LayerWithoutCache(BenchContext& ctx, const std::string& source)
+{
+    static std::string made;
+    if (!made.empty()) return made;
+    const std::string folder = ctx.File("no-cache");
+    std::filesystem::create_directories(folder);
+    made = folder + "/F32.rdp";
+    std::error_code ec;
+    std::filesystem::create_hard_link(source, made, ec);
+    if (ec) std::filesystem::copy_file(source, made, std::filesystem::copy_options::overwrite_existing);
+    CRDPLayer layer;
+    layer.OpenLayer(made.c_str(), kOpenReadOnly);
+    const RasterCacheKey key{made, layer.Width(), layer.Height(), layer.Type(), 0};
+    std::filesystem::create_directories(RasterCacheNames(key, "")[0]);
+    return made;
+}
+
+const bool kOpenInMemory =
+    RegisterBench("open-memory-f32-16k", "open-f32-16k-with-cache-file", [](BenchContext& ctx) {
+        const std::string path = ctx.Layer(kSide, kSide, 7);
+        const std::string uncached = LayerWithoutCache(ctx, path);
+        BenchTimes t;
+        RemoveCaches(path);
+        t.referenceSeconds = OpenAndPaint(ctx, path, true);
+        NoCacheAnywhere noCache(ctx);
+        t.seconds = OpenAndPaint(ctx, uncached, true, true);
+        return t;
+    });
 
 const bool kReopen = RegisterBench("reopen-f32-16k", "display-frame", [](BenchContext& ctx) {
     const std::string path = ctx.Layer(kSide, kSide, 7);
