@@ -1,5 +1,6 @@
 #include "outside/basecore/memory_map.h"
 
+#include <cstdint>
 #include <utility>
 
 #include "platform/kernel/file_mapping.h"
@@ -15,7 +16,8 @@ CMemoryMap::CMemoryMap(CMemoryMap&& other) noexcept
     : m_data(std::exchange(other.m_data, nullptr)),
       m_size(std::exchange(other.m_size, 0)),
       m_file(std::exchange(other.m_file, nullptr)),
-      m_writesBack(std::exchange(other.m_writesBack, false))
+      m_writesBack(std::exchange(other.m_writesBack, false)),
+      m_private(std::exchange(other.m_private, false))
 {
 }
 
@@ -27,6 +29,7 @@ CMemoryMap& CMemoryMap::operator=(CMemoryMap&& other) noexcept
         m_size = std::exchange(other.m_size, 0);
         m_file = std::exchange(other.m_file, nullptr);
         m_writesBack = std::exchange(other.m_writesBack, false);
+        m_private = std::exchange(other.m_private, false);
     }
     return *this;
 }
@@ -104,11 +107,21 @@ BOOL CMemoryMap::CreateAnonymous(std::uint64_t size)
         SetLastError(ERROR_INVALID_PARAMETER);
         return FALSE;
     }
-    return MapHandle(INVALID_HANDLE_VALUE, size, PAGE_READWRITE, FILE_MAP_WRITE);
+    if (size > SIZE_MAX) {
+        SetLastError(ERROR_NOT_ENOUGH_MEMORY);
+        return FALSE;
+    }
+    void* block = VirtualAlloc(nullptr, static_cast<SIZE_T>(size), MEM_COMMIT | MEM_RESERVE, PAGE_READWRITE);
+    if (!block) return FALSE;
+    m_data = static_cast<BYTE*>(block);
+    m_size = size;
+    m_private = true;
+    return TRUE;
 }
 
 BOOL CMemoryMap::Flush()
 {
+    if (m_private) return TRUE;  // nothing to write back
     if (m_data && !FlushViewOfFile(m_data, 0)) return FALSE;
     if (m_file && m_writesBack && !FlushFileBuffers(m_file)) return FALSE;
     return TRUE;
@@ -116,8 +129,14 @@ BOOL CMemoryMap::Flush()
 
 void CMemoryMap::Close()
 {
-    if (m_data) UnmapViewOfFile(m_data);
+    if (m_data) {
+        if (m_private)
+            VirtualFree(m_data, 0, MEM_RELEASE);
+        else
+            UnmapViewOfFile(m_data);
+    }
     if (m_file) CloseHandle(m_file);
+    m_private = false;
     m_data = nullptr;
     m_size = 0;
     m_file = nullptr;

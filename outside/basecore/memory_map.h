@@ -31,7 +31,8 @@ public:
     /// atomic writer) whole for writing; the file grows to `size` when it is shorter
     /// (0: its own size). The handle stays the caller's.
     BOOL MapFile(HANDLE file, std::uint64_t size);
-    /// Maps `size` zero bytes of memory that belong to no file.
+    /// `size` zero bytes of the process's own memory, belonging to no file (huge pages where
+    /// the system gives them: pyramids and sample copies are filled from all cores).
     BOOL CreateAnonymous(std::uint64_t size);
     /// Writes changed pages of a file opened kReadWrite back and waits for the disk; for
     /// other mappings it starts the write-back (their owner syncs).
@@ -53,4 +54,5 @@ private:
     std::uint64_t m_size = 0;
     HANDLE m_file = nullptr;  // the file this object opened itself
     bool m_writesBack = false;
+    bool m_private = false;  // m_data is memory of CreateAnonymous, not a view
 };

@@ -50,6 +50,31 @@ ViewTable& Views()
     return *table;
 }
 
+struct BlockTable {
+    std::mutex mutex;
+    std::map<std::uintptr_t, std::size_t> blocks;  // address -> mapped length
+};
+
+BlockTable& Blocks()
+{
+    static auto* table = new BlockTable;
+    return *table;
+}
+
+/// True when [at, at + bytes) lies in a block of VirtualAlloc.
+bool InPrivateBlock(std::uintptr_t at, std::size_t bytes)
+{
+    BlockTable& table = Blocks();
+    std::lock_guard lock(table.mutex);
+    auto it = table.blocks.upper_bound(at);
+    if (it == table.blocks.begin()) return false;
+    --it;
+    return at - it->first < it->second && bytes <= it->second - (at - it->first);
+}
+
+// Blocks from this size on are worth huge pages: a 2 MiB page replaces 512 small faults.
+constexpr std::size_t kHugePageBlock = std::size_t(4) << 20;
+
 std::uint64_t PageSize()
 {
     static const auto size = static_cast<std::uint64_t>(::sysconf(_SC_PAGESIZE));
@@ -171,15 +196,15 @@ BOOL FlushViewOfFile(LPCVOID address, SIZE_T bytes)
         ViewTable& table = Views();
         std::lock_guard lock(table.mutex);
         auto it = table.views.upper_bound(at);
-        if (it == table.views.begin()) {
-            SetLastError(ERROR_INVALID_ADDRESS);
-            return FALSE;
+        if (it != table.views.begin()) {
+            --it;
+            viewStart = it->first;
+            view = it->second;
         }
-        --it;
-        viewStart = it->first;
-        view = it->second;
     }
-    if (at >= viewStart + view.length) {
+    if (view.length == 0 || at >= viewStart + view.length) {
+        // The process's own memory has no file to write to: there is nothing to flush.
+        if (InPrivateBlock(at, bytes)) return TRUE;
         SetLastError(ERROR_INVALID_ADDRESS);
         return FALSE;
     }
@@ -187,6 +212,51 @@ BOOL FlushViewOfFile(LPCVOID address, SIZE_T bytes)
         bytes ? std::min<std::uintptr_t>(at + bytes, viewStart + view.length) : viewStart + view.length;
     const std::uintptr_t alignedStart = at - at % PageSize();
     if (::msync(reinterpret_cast<void*>(alignedStart), end - alignedStart, MS_ASYNC) != 0) {
+        SetLastError(ErrorFromErrno(errno));
+        return FALSE;
+    }
+    return TRUE;
+}
+
+LPVOID VirtualAlloc(LPVOID address, SIZE_T size, DWORD allocationType, DWORD protect)
+{
+    if (address || size == 0 || (allocationType & MEM_COMMIT) == 0 || protect != PAGE_READWRITE ||
+        size > SIZE_MAX - PageSize()) {
+        SetLastError(ERROR_INVALID_PARAMETER);
+        return nullptr;
+    }
+    const std::size_t length = static_cast<std::size_t>((size + PageSize() - 1) / PageSize() * PageSize());
+    void* base = ::mmap(nullptr, length, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+    if (base == MAP_FAILED) {
+        SetLastError(ErrorFromErrno(errno));
+        return nullptr;
+    }
+    if (length >= kHugePageBlock) (void)::madvise(base, length, MADV_HUGEPAGE);
+    BlockTable& table = Blocks();
+    std::lock_guard lock(table.mutex);
+    table.blocks[reinterpret_cast<std::uintptr_t>(base)] = length;
+    return base;
+}
+
+BOOL VirtualFree(LPVOID address, SIZE_T size, DWORD freeType)
+{
+    if (!address || size != 0 || freeType != MEM_RELEASE) {
+        SetLastError(ERROR_INVALID_PARAMETER);
+        return FALSE;
+    }
+    std::size_t length = 0;
+    {
+        BlockTable& table = Blocks();
+        std::lock_guard lock(table.mutex);
+        auto it = table.blocks.find(reinterpret_cast<std::uintptr_t>(address));
+        if (it == table.blocks.end()) {
+            SetLastError(ERROR_INVALID_ADDRESS);
+            return FALSE;
+        }
+        length = it->second;
+        table.blocks.erase(it);
+    }
+    if (::munmap(address, length) != 0) {
         SetLastError(ErrorFromErrno(errno));
         return FALSE;
     }

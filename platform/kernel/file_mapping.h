@@ -41,3 +41,15 @@ PLATFORM_API BOOL UnmapViewOfFile(LPCVOID base);
 /// Starts writing the changed pages of a range of a view to the file without waiting
 /// (0 bytes: to the end of the view). FlushFileBuffers on the file waits for the disk.
 PLATFORM_API BOOL FlushViewOfFile(LPCVOID base, SIZE_T bytes);
+
+constexpr DWORD MEM_COMMIT = 0x1000;
+constexpr DWORD MEM_RESERVE = 0x2000;
+constexpr DWORD MEM_RELEASE = 0x8000;
+
+/// Fresh zeroed memory of the process's own (no file, no sharing): `size` bytes, committed
+/// (MEM_COMMIT | MEM_RESERVE) and PAGE_READWRITE, at an address of the system's choosing
+/// (`address` null). Large blocks are given huge pages where the system has them, so that
+/// filling them from many threads costs a fraction of the page faults. Null on failure.
+PLATFORM_API LPVOID VirtualAlloc(LPVOID address, SIZE_T size, DWORD allocationType, DWORD protect);
+/// Releases (MEM_RELEASE, size 0) a block VirtualAlloc returned.
+PLATFORM_API BOOL VirtualFree(LPVOID address, SIZE_T size, DWORD freeType);

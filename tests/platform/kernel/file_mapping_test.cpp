@@ -140,3 +140,24 @@ TEST(FileMapping, RefusesWhatCannotBeMapped)
 }
 
 }  // namespace
+
+// Private memory: zeroed, writable from any thread, nothing to flush, released once.
+TEST(FileMapping, PrivateMemoryIsZeroedFlushesAsNothingAndIsReleasedOnce)
+{
+    for (SIZE_T size : {SIZE_T(1), SIZE_T(4096 * 3 + 5), SIZE_T(9) << 20}) {
+        SCOPED_TRACE(size);
+        auto* block = static_cast<unsigned char*>(
+            VirtualAlloc(nullptr, size, MEM_COMMIT | MEM_RESERVE, PAGE_READWRITE));
+        ASSERT_NE(block, nullptr);
+        EXPECT_EQ(block[0], 0);
+        EXPECT_EQ(block[size - 1], 0);
+        block[size - 1] = 7;
+        EXPECT_TRUE(FlushViewOfFile(block, size));
+        EXPECT_FALSE(FlushViewOfFile(block, size + 2 * 4096 * 1024)) << "a range past the block";
+        EXPECT_TRUE(VirtualFree(block, 0, MEM_RELEASE));
+        EXPECT_FALSE(VirtualFree(block, 0, MEM_RELEASE));
+        EXPECT_EQ(GetLastError(), DWORD(ERROR_INVALID_ADDRESS));
+    }
+    EXPECT_EQ(VirtualAlloc(nullptr, 0, MEM_COMMIT | MEM_RESERVE, PAGE_READWRITE), nullptr);
+    EXPECT_EQ(VirtualAlloc(nullptr, 64, MEM_COMMIT | MEM_RESERVE, PAGE_READONLY), nullptr);
+}
