@@ -1,8 +1,10 @@
 #pragma once
 
 // Pieces the coherence, phase filter and unwrapping tests share: small layer files made in
-// the test, a meter that records and can stop, and the viewers' clean-up.
+// the test, a meter that records and can stop, the viewers' clean-up, and plain window sums
+// to hold the kernels to.
 
+#include <array>
 #include <string>
 #include <vector>
 
@@ -35,6 +37,31 @@ inline std::vector<BYTE> PalettePayload(double lo, double hi)
     std::vector<BYTE> payload(std::size_t(map.GetSizeToSave()));
     map.SaveColorMapToPtr(payload.data(), int(payload.size()));
     return payload;
+}
+
+/// The sums of K quantities over the window x window square around every inner pixel of
+/// row y (columns k .. width - k - 1, k = window / 2; the others stay 0), the plain way: the
+/// window's rows added column by column, then window neighbouring columns added.
+/// quantities(x, y, q) fills q[0 .. K - 1] for the sample at (x, y).
+template <int K, class Acc, class Quantities>
+std::vector<std::array<Acc, K>> PlainWindowSums(int width, int y, int window, Quantities&& quantities)
+{
+    const int k = window / 2;
+    std::vector<std::array<Acc, K>> columns(std::size_t(width)), out(std::size_t(width));
+    std::array<Acc, K> q;
+    for (int x = 0; x < width; ++x) {
+        columns[std::size_t(x)].fill(Acc(0));
+        for (int dy = -k; dy <= k; ++dy) {
+            quantities(x, y + dy, q);
+            for (int i = 0; i < K; ++i) columns[std::size_t(x)][std::size_t(i)] += q[std::size_t(i)];
+        }
+    }
+    for (int x = 0; x < width; ++x) out[std::size_t(x)].fill(Acc(0));
+    for (int x = k; x < width - k; ++x)
+        for (int dx = -k; dx <= k; ++dx)
+            for (int i = 0; i < K; ++i)
+                out[std::size_t(x)][std::size_t(i)] += columns[std::size_t(x + dx)][std::size_t(i)];
+    return out;
 }
 
 /// Serves the event loop until no worker runs and nothing more arrives.

@@ -6,8 +6,12 @@
 
 #include <gtest/gtest.h>
 
+#include "modules/interferometry/coherence_window_sums.h"
 #include "modules/interferometry/phase_filter_kernels.h"
 #include "outside/basecore/data_type.h"
+#include "tests/modules/interferometry/interf_test_support.h"
+#include "tests/support/band_census.h"
+#include "tests/support/vector_paths.h"
 
 namespace {
 
@@ -52,10 +56,10 @@ double Reference(const std::vector<T>& s, int w, int window, int x, int y)
     return std::atan2(v / (window * window), u / (window * window));
 }
 
+/// Phases in [0, 2π) for real types; parts around small offsets for complex ones.
 template <class T>
-void ExpectMatchesReference(int type, unsigned seed)
+std::vector<T> RandomSamples(int w, int h, unsigned seed)
 {
-    const int w = 33, h = 27;
     std::mt19937 gen(seed);
     std::uniform_real_distribution<double> d(0.0, 1.0);
     std::vector<T> s(std::size_t(w) * h);
@@ -68,6 +72,14 @@ void ExpectMatchesReference(int type, unsigned seed)
             p = T(d(gen) * kTwoPi);
         }
     }
+    return s;
+}
+
+template <class T>
+void ExpectMatchesReference(int type, unsigned seed)
+{
+    const int w = 33, h = 27;
+    const std::vector<T> s = RandomSamples<T>(w, h, seed);
     for (int window : {3, 7, 17}) {
         SCOPED_TRACE(window);
         const int k = window / 2;
@@ -115,6 +127,72 @@ TEST(PhaseFilterKernel, ConstantPhaseAndPhasesAcrossZero)
     EXPECT_EQ(PhaseFilterOutputType(8), 8);
     EXPECT_EQ(PhaseFilterOutputType(9), 7);
     EXPECT_EQ(PhaseFilterOutputType(10), 8);
+}
+
+// ---- layers that cross every band, strip and block boundary --------------------------------
+
+struct BoundaryCase {
+    int type;
+    int width, height, window, threads;
+    bool avx2;
+};
+
+/// Tall narrow layers put band starts on rows that are no multiple of the window; the large
+/// ones cross the strips of columns and their blocks, and their last ones end anywhere.
+constexpr BoundaryCase kPhaseCases[] = {
+    {7, 4, 771, 3, 8, true},      {9, 6, 1285, 5, 1, true},     {8, 18, 4369, 17, 8, false},
+    {14, 131, 8870, 7, 8, true},  {7, 1024, 1024, 3, 8, false}, {10, 2049, 1537, 15, 8, true},
+    {16, 4100, 257, 17, 1, true}, {9, 2049, 1537, 5, 8, false}, {7, 4100, 257, 15, 8, true},
+    {8, 1024, 1024, 7, 1, true},
+};
+
+template <class T>
+void ExpectPhaseAcrossBoundaries(int type, const BoundaryCase& c, unsigned seed)
+{
+    tarvenix::test::ScopedAvx2Paths paths(c.avx2);
+    const int w = c.width, h = c.height, k = c.window / 2;
+    const std::vector<T> s = RandomSamples<T>(w, h, seed);
+    const auto got = Filter(type, s, w, h, c.window, c.threads);
+    const double tol = PhaseFilterOutputType(type) == 8 ? 1e-12 : 1e-6;
+    auto phasor = [&](int x, int y, std::array<long double, 2>& q) {
+        const T& p = s[std::size_t(y) * w + x];
+        if constexpr (IsComplex<T>)
+            q = {static_cast<long double>(re(p)), static_cast<long double>(im(p))};
+        else
+            q = {std::cos(static_cast<long double>(p)), std::sin(static_cast<long double>(p))};
+    };
+    const auto rows = tarvenix::test::RowsAroundBandStarts(
+        RowBands::Even(h - 2 * k, interf_detail::MinRowsPerBand(c.window)), k, h, c.window, 61);
+    for (const std::int64_t y : rows) {
+        const bool inner = y >= k && y < h - k;
+        const auto sums = inner ? interftest::PlainWindowSums<2, long double>(w, int(y), c.window, phasor)
+                                : std::vector<std::array<long double, 2>>{};
+        for (int x = 0; x < w; ++x) {
+            const double g = got[std::size_t(y) * w + x];
+            if (!inner || x < k || x >= w - k) {
+                ASSERT_EQ(g, -7) << x << "," << y;
+                continue;
+            }
+            const auto& q = sums[std::size_t(x)];
+            const double want = double(std::atan2(q[1], q[0]));
+            // A short mean phasor turns with the rounding of its sums.
+            const double length = double(std::hypot(q[0], q[1]));
+            const double bound = tol + 1e-13 * c.window * c.window / std::max(length, 1e-300);
+            ASSERT_LE(std::fabs(std::remainder(g - want, kTwoPi)), bound) << x << "," << y;
+        }
+    }
+}
+
+TEST(PhaseFilterKernel, LayersCrossingEveryBandStripAndBlockMatchThePlainWindowMean)
+{
+    unsigned seed = 40;
+    for (const BoundaryCase& c : kPhaseCases) {
+        SCOPED_TRACE(::testing::Message()
+                     << typeInfo(c.type).name << " " << c.width << " x " << c.height << " window " << c.window
+                     << " threads " << c.threads << (c.avx2 ? "" : " scalar"));
+        visitSampleType(c.type, [&]<class T>(Tag<T>) { ExpectPhaseAcrossBoundaries<T>(c.type, c, seed); });
+        ++seed;
+    }
 }
 
 }  // namespace
