@@ -168,48 +168,57 @@ TEST(TextureKernels, ThePlainFormulasOfTheBoundaryTestEqualTheLiteralClasses)
             }
 }
 
-TEST(TextureKernels, LayersCrossingEveryBandMatchThePlainFormulas)
+struct TextureBandCase {
+    int type, width, height, window, dimensionality, statistic, direction, distance, threads, spread;
+};
+
+class TextureBands : public ::testing::TestWithParam<TextureBandCase> {};
+
+TEST_P(TextureBands, LayersCrossingEveryBandMatchThePlainFormulas)
 {
-    // Tall narrow layers start bands on rows that are no multiple of the window; the large ones
-    // carry column sums and pair counts across many rows of a band.
-    const struct {
-        int type, width, height, window, dimensionality, statistic, direction, distance, threads, spread;
-    } cases[] = {
-        {1, 4, 771, 3, 0, kFirstMean, 0, 1, 8, 1000},
-        {4, 6, 1285, 5, 0, kFirstStdDev, 0, 1, 1, 1000},
-        {7, 18, 4369, 17, 0, kFirstKurtosis, 0, 1, 8, 1000},
-        {8, 131, 8870, 7, 0, kFirstSkewness, 0, 1, 8, 40},
-        {3, 19, 3001, 15, 0, kFirstEntropy, 0, 1, 8, 30},
-        {2, 8, 2311, 5, 0, kFirstEnergy, 0, 1, 1, 8},
-        {5, 6, 1285, 5, 1, kGlcmContrast, 1, 2, 8, 1000},
-        {6, 18, 4369, 17, 1, kGlcmCorrelation, 3, 5, 8, 1000},
-        {7, 131, 8870, 7, 1, kGlcmHomogeneity, 0, 3, 8, 1000},
-        {8, 19, 3001, 15, 1, kGlcmEnergy, 2, 7, 1, 6},
-        {4, 8, 2311, 5, 1, kGlcmEntropy, 1, 1, 8, 10},
-        {1, 9, 2999, 7, 1, kGlcmMaxProbability, 3, 2, 8, 6},
-        {4, 4, 771, 3, 1, kGlcmAbsoluteValue, 0, 1, 8, 1000},
-        {7, 1024, 1024, 3, 0, kFirstEntropy, 0, 1, 8, 1000},
-        {4, 2049, 1537, 3, 0, kFirstMean, 0, 1, 8, 1000},
-        {8, 2049, 1537, 3, 1, kGlcmContrast, 2, 1, 1, 1000},
-        {1, 4100, 257, 5, 0, kFirstStdDev, 0, 1, 8, 1000},
-        {7, 4100, 257, 5, 1, kGlcmCorrelation, 1, 2, 8, 1000},
-    };
-    unsigned seed = 500;
-    for (const auto& c : cases) {
-        SCOPED_TRACE(::testing::Message() << typeInfo(c.type).name << " " << c.width << " x " << c.height
-                                          << " window " << c.window << " dimensionality " << c.dimensionality
-                                          << " statistic " << c.statistic << " threads " << c.threads);
-        const Image im = RandomImage(c.type, c.width, c.height, seed++, c.spread);
-        const LevelRange range = MakeLevelRange(im.Min(), im.Max());
-        const TextureSpec spec{c.dimensionality, c.statistic, c.window, c.direction, c.distance};
-        const int k = c.window / 2;
-        // The cut the kernel makes: bands of at least four windows.
-        const auto rows = tarvenix::test::RowsAroundBandStarts(
-            RowBands::Even(c.height - 2 * k, std::max<std::int64_t>(kDefaultMinRowsPerBand, 4 * c.window)), k,
-            c.height, c.window, 61);
-        ExpectRowsAgree(FastTexture(im, range, spec, c.threads), PlainTextureRows(im, range, spec, rows),
-                        c.width, rows);
-    }
+    const TextureBandCase& c = GetParam();
+    const Image im = RandomImage(c.type, c.width, c.height, unsigned(c.width + c.window), c.spread);
+    const LevelRange range = MakeLevelRange(im.Min(), im.Max());
+    const TextureSpec spec{c.dimensionality, c.statistic, c.window, c.direction, c.distance};
+    const int k = c.window / 2;
+    // The cut the kernel makes: bands of at least four windows.
+    const auto rows = tarvenix::test::RowsAroundBandStarts(
+        RowBands::Even(c.height - 2 * k, std::max<std::int64_t>(kDefaultMinRowsPerBand, 4 * c.window)), k,
+        c.height, 2, c.window + 1, 127);
+    ExpectRowsAgree(FastTexture(im, range, spec, c.threads), PlainTextureRows(im, range, spec, rows), c.width,
+                    rows);
 }
+
+// Tall narrow layers start bands on rows that are no multiple of the window; the large ones
+// carry column sums and pair counts across many rows of a band.
+const TextureBandCase kTextureBandCases[] = {
+    {1, 4, 771, 3, 0, kFirstMean, 0, 1, 8, 1000},
+    {4, 6, 1285, 5, 0, kFirstStdDev, 0, 1, 1, 1000},
+    {7, 18, 4369, 17, 0, kFirstKurtosis, 0, 1, 8, 1000},
+    {8, 131, 8870, 7, 0, kFirstSkewness, 0, 1, 8, 40},
+    {3, 19, 3001, 15, 0, kFirstEntropy, 0, 1, 8, 30},
+    {2, 8, 2311, 5, 0, kFirstEnergy, 0, 1, 1, 8},
+    {5, 6, 1285, 5, 1, kGlcmContrast, 1, 2, 8, 1000},
+    {6, 18, 4369, 17, 1, kGlcmCorrelation, 3, 5, 8, 1000},
+    {7, 131, 8870, 7, 1, kGlcmHomogeneity, 0, 3, 8, 1000},
+    {8, 19, 3001, 15, 1, kGlcmEnergy, 2, 7, 1, 6},
+    {4, 8, 2311, 5, 1, kGlcmEntropy, 1, 1, 8, 10},
+    {1, 9, 2999, 7, 1, kGlcmMaxProbability, 3, 2, 8, 6},
+    {4, 4, 771, 3, 1, kGlcmAbsoluteValue, 0, 1, 8, 1000},
+    {7, 1024, 1024, 3, 0, kFirstEntropy, 0, 1, 8, 1000},
+    {4, 2049, 1537, 3, 0, kFirstMean, 0, 1, 8, 1000},
+    {8, 2049, 1537, 3, 1, kGlcmContrast, 2, 1, 8, 1000},
+    {1, 4100, 257, 5, 0, kFirstStdDev, 0, 1, 8, 1000},
+    {7, 4100, 257, 5, 1, kGlcmCorrelation, 1, 2, 8, 1000},
+};
+
+INSTANTIATE_TEST_SUITE_P(Layers, TextureBands, ::testing::ValuesIn(kTextureBandCases),
+                         [](const ::testing::TestParamInfo<TextureBandCase>& info) {
+                             const TextureBandCase& c = info.param;
+                             return tarvenix::test::BoundaryCaseName(typeInfo(c.type).name, c.width, c.height,
+                                                                     c.window, c.threads) +
+                                    (c.dimensionality ? "_cooccurrence" : "_firstorder") +
+                                    std::to_string(c.statistic);
+                         });
 
 }  // namespace
