@@ -4,6 +4,7 @@
 #include <cstring>
 #include <filesystem>
 #include <limits>
+#include <utility>
 
 #include "platform/forms/exceptions.h"
 #include "platform/forms/format.h"
@@ -446,9 +447,25 @@ void TKProject::SaveToFile(const std::string& fileName)
 
 // --- load ------------------------------------------------------------------------------------------
 
+void TKProject::AddLoadRefusal(const std::string& text)
+{
+    std::lock_guard lock(m_refusalMutex);
+    m_loadRefusals.push_back(text);
+}
+
+std::vector<std::string> TKProject::TakeLoadRefusals()
+{
+    std::lock_guard lock(m_refusalMutex);
+    return std::exchange(m_loadRefusals, {});
+}
+
 void TKProject::LoadProject(TKThread* thread, TKThreadParams* params)
 {
     if (!params) return;
+    {
+        std::lock_guard lock(m_refusalMutex);
+        m_loadRefusals.clear();
+    }
     Status(thread, ktext::kStartingLoad);
     SetFileName(ExpandFileName(ReadFileName(params)));
     TOwned<TKProjectStream> stream(TKProjectStream::NewFor(this, thread));

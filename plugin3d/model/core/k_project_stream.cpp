@@ -1,5 +1,7 @@
 #include "plugin3d/model/core/k_project_stream.h"
 
+#include <sys/stat.h>
+
 #include <algorithm>
 #include <atomic>
 #include <cstring>
@@ -7,7 +9,6 @@
 
 #include "platform/forms/exceptions.h"
 #include "platform/forms/format.h"
-#include "platform/kernel/file_mapping.h"
 #include "platform/kernel/files.h"
 #include "platform/last_error.h"
 #include "plugin3d/model/core/k_project.h"
@@ -44,6 +45,20 @@ public:
 private:
     int& m_depth;
 };
+
+// A name that is not a regular file (a named pipe, a folder, a device) is refused with what
+// it is: opening a pipe would wait for a writer, and "Access is denied." would say nothing.
+void RefuseWhatIsNoFile(const std::string& fileName)
+{
+    struct stat st {};
+    if (::stat(fileName.c_str(), &st) != 0 || S_ISREG(st.st_mode)) return;
+    const char* what = S_ISFIFO(st.st_mode)                           ? "a named pipe"
+                       : S_ISDIR(st.st_mode)                          ? "a folder"
+                       : S_ISSOCK(st.st_mode)                         ? "a socket"
+                       : (S_ISCHR(st.st_mode) || S_ISBLK(st.st_mode)) ? "a device"
+                                                                      : "not a regular file";
+    throw EStreamError("\"" + fileName + "\" is " + what + ", not a project file");
+}
 
 }  // namespace
 
@@ -93,33 +108,67 @@ void TKProjectStream::Open(const std::string& fileName, TKStreamMode mode, std::
         m_windowStart = m_windowUsed = 0;
         m_writable = true;
     } else {
+        RefuseWhatIsNoFile(fileName);
         HANDLE file = CreateFile(fileName.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
                                  FILE_ATTRIBUTE_NORMAL, nullptr);
         if (file == INVALID_HANDLE_VALUE) RaiseLastOSError();
         LARGE_INTEGER length{};
         if (!GetFileSizeEx(file, &length)) RaiseAfter([&] { CloseHandle(file); });
-        size = length.QuadPart;
-        // An empty file has nothing to map: it opens with no bytes, so its first read fails
-        // as a damaged file's does.
-        if (size > 0) {
-            HANDLE mapping = CreateFileMapping(file, nullptr, PAGE_READONLY, 0, 0, nullptr);
-            if (!mapping) RaiseAfter([&] { CloseHandle(file); });
-            void* view = MapViewOfFile(mapping, FILE_MAP_READ, 0, 0, 0);
-            if (!view)
-                RaiseAfter([&] {
-                    CloseHandle(mapping);
-                    CloseHandle(file);
-                });
-            CloseHandle(mapping);
-            m_view = static_cast<std::uint8_t*>(view);
+        // The file is read into memory of its own, not mapped: a file that another program
+        // cuts short during the load then reads as a shorter (damaged) file instead of
+        // faulting the program at the first page that is gone.
+        try {
+            m_readBuffer.resize(static_cast<std::size_t>(std::max<std::int64_t>(length.QuadPart, 0)));
+        } catch (const std::bad_alloc&) {
+            CloseHandle(file);
+            throw EOutOfMemory();
+        }
+        std::int64_t got = 0;
+        while (got < std::int64_t(m_readBuffer.size())) {
+            const auto chunk = static_cast<DWORD>(
+                std::min<std::int64_t>(std::int64_t(m_readBuffer.size()) - got, std::int64_t(1) << 30));
+            DWORD read = 0;
+            if (!ReadFile(file, m_readBuffer.data() + got, chunk, &read, nullptr)) {
+                m_readBuffer.clear();
+                RaiseAfter([&] { CloseHandle(file); });
+            }
+            if (read == 0) break;
+            got += read;
         }
         CloseHandle(file);
+        m_readBuffer.resize(static_cast<std::size_t>(got));
+        size = got;
+        m_view = m_readBuffer.empty() ? nullptr : m_readBuffer.data();
         m_writable = false;
     }
     m_size = size;
     m_hasFile = true;
     m_position = 0;
     m_limits.clear();
+    m_grants.Clear();
+    m_granted = 0;
+    m_budget = m_writable ? 0 : LoadMemoryLimit();
+}
+
+bool TKProjectStream::GrantLoadMemory(const void* holder, std::int64_t bytes)
+{
+    if (bytes < 0) return false;
+    if (!m_hasFile || m_writable) return TKObjectsStream::GrantLoadMemory(holder, bytes);
+    std::int64_t* held = m_grants.Find(holder);
+    const std::int64_t others = m_granted - (held ? *held : 0);
+    // A refused holder is left with nothing: it loads without what it asked for.
+    if (bytes > m_budget - others) bytes = -1;
+    m_granted = others + std::max<std::int64_t>(bytes, 0);
+    if (held)
+        *held = std::max<std::int64_t>(bytes, 0);
+    else if (bytes > 0)
+        m_grants.TryEmplace(holder, bytes);
+    return bytes >= 0;
+}
+
+void TKProjectStream::ReportRefusal(const std::string& text)
+{
+    if (m_project) m_project->AddLoadRefusal(text);
 }
 
 void TKProjectStream::Commit()
@@ -131,8 +180,8 @@ void TKProjectStream::Commit()
 
 void TKProjectStream::Close()
 {
-    if (m_view) UnmapViewOfFile(m_view);
     m_view = nullptr;
+    std::vector<std::uint8_t>().swap(m_readBuffer);
     m_version.Discard();
     std::vector<std::uint8_t>().swap(m_window);
     m_windowStart = m_windowUsed = 0;
