@@ -36,7 +36,7 @@
 namespace {
 
 // The surface spans -kHalf..kHalf across and 0..kRelief up.
-constexpr double kHalf = 100, kRelief = 30;
+constexpr double kHalf = 100, kRelief = 24;
 constexpr int kGrid = 128;
 constexpr int kPictureWidth = 560, kPictureHeight = 420;
 
@@ -87,12 +87,12 @@ void BuildScene(TKelvora3DProject& project, const std::string& sample)
     // Lights: a dim ambient one and a warm point light above the front left corner.
     auto* ambient = Make<TKAmbientLight3D>(project);
     ambient->SetName("Ambient light");
-    ambient->SetColor({0.18, 0.18, 0.22});
+    ambient->SetColor({0.14, 0.14, 0.17});
     auto* point = Make<TKPointSpringLight3D>(project);
     point->SetName("Point light");
     point->Basis()->SetPlacement(Columns({0, 0, -1}, {0, 1, 0}, {1, 0, 0}), {-90, -160, 260});
     point->UpdatePlacement();
-    point->SetColor(0.95, 0.9, 0.8);
+    point->SetColor(0.62, 0.58, 0.5);
 
     // A camera in front of the surface looking down at 40 degrees onto its centre, far
     // enough for the whole square to lie inside the picture.
@@ -117,8 +117,13 @@ void BuildScene(TKelvora3DProject& project, const std::string& sample)
     project.SetViewerCamera(viewer, camera);
     TKViewer3D* window = ViewerOf(viewer);
     if (!window) throw Exception("the viewer has no window");
+    // Fitted to its picture first, then shown: the window saved is the picture's size.
+    QApplication::processEvents();
     window->Show();
     QApplication::processEvents();
+    viewer->SetImageSize(kPictureWidth, kPictureHeight);
+    QApplication::processEvents();
+    if (viewer->ImageWidth() != kPictureWidth) throw Exception("the viewer did not keep its picture's size");
 }
 
 }  // namespace

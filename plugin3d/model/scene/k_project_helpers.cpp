@@ -53,6 +53,14 @@ void PlaceFormOnScreen(TForm* form, int left, int top, int width, int height, bo
         form->SetWindowPos(stayOnTop ? &CWnd::wndTopMost : &CWnd::wndNoTopMost, 0, 0, 0, 0,
                            SWP_NOSIZE | SWP_NOMOVE | SWP_NOACTIVATE | SWP_NOCOPYBITS | SWP_NOOWNERZORDER);
     form->SetBounds(left, top, width, height);
+    // A form that keeps a least size of its own may come out larger than asked: placed again
+    // with the size it took, so that it stays on the screen too.
+    if (form->Width() != width || form->Height() != height) {
+        std::int64_t x2 = left, y2 = top, w2 = form->Width(), h2 = form->Height();
+        PlaceOnAxis(x2, w2, area.left, std::int64_t(area.right) - area.left);
+        PlaceOnAxis(y2, h2, area.top, std::int64_t(area.bottom) - area.top);
+        form->SetBounds(static_cast<int>(x2), static_cast<int>(y2), form->Width(), form->Height());
+    }
     form->SetVisible(visible);
 }
 
