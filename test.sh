@@ -17,8 +17,8 @@ ctest --test-dir build/debug --output-on-failure -j "$(nproc)" "$@"
 # stop stress, the band engine and the row driver, the worker drawing on a window, the 3D
 # plug-in's job threads, its progress form, its administrator and its whole road from New to
 # exit, its canvas's bands, its lists hearing items on a job thread, its scene and the
-# project's image job racing the user's edits, its surface pass and the surface editor's fills
-# on one, three and eight threads. One line a test program:
+# project's image job racing the user's edits, objects leaving the project's lists while the
+# job draws, its surface pass and the surface editor's fills on one, three and eight threads. One line a test program:
 # the program, then its suites.
 tsan_suites=(
   "basecore_tests ThreadRunner.*:RowDriver.*"
@@ -26,7 +26,7 @@ tsan_suites=(
   "kelvora_core_tests ThreadStress.*:Threads*"
   "kelvora_forms_tests ProgressForm.*:Administrator.*:OwnerForm.*:Plugin3DEndToEnd.*:SurfaceFills.*:SurfaceApplyRace.*"
   "kelvora_render_tests CanvasThreads.*"
-  "kelvora_scene_tests ListEvents.*:Scene.*:ImageJobRace.*:SurfaceThreads.*"
+  "kelvora_scene_tests ListEvents.*:Scene.*:ImageJobRace.*:SurfaceThreads.*:ProjectMembership.*"
 )
 targets=()
 for line in "${tsan_suites[@]}"; do targets+=("${line%% *}"); done

@@ -351,7 +351,9 @@ public:
     }
 
     /// Fills the ring for the band's first output row y: the rows of the first window's block
-    /// above the window are converted too, as the block's suffix sums need them.
+    /// above the window are converted too, as the block's suffix sums need them. The window's
+    /// rows below that block are converted after its sums are taken: they share ring slots
+    /// with the block's rows above the window.
     template <class Convert>
     [[gnu::always_inline]] void Start(RowRing<double>& ring, std::int64_t y, Convert&& convert)
     {
@@ -359,7 +361,10 @@ public:
         const std::int64_t blockTop = (y - k) - (y - k) % m_g;
         for (std::int64_t r = blockTop; r < blockTop + m_g; ++r) convert(r);
         SumBlock(ring, blockTop);
-        for (std::int64_t r = blockTop + m_g; r <= y + k; ++r) AddToPrefix(ring.Slot(r));
+        for (std::int64_t r = blockTop + m_g; r <= y + k; ++r) {
+            convert(r);
+            AddToPrefix(ring.Slot(r));
+        }
     }
     void Leave(const double*) {}
     /// Row y + k has entered the ring: it either completes the block the window now starts

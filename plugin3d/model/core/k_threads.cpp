@@ -167,8 +167,10 @@ void TKThread::Execute(bool interrupt, TKThreadParams* params, TKJob job)
         TKThread* self;
         ~Leave() { self->Unlock(); }
     } leave{this};
-    if (IsDestroying()) {
-        // Freeing began meanwhile: nothing starts any more.
+    // Asked again under the lock: an ExecuteSync or the start of freeing may have come in
+    // while this call waited for it. A worker started beside a synchronous job would free
+    // the parameters that job still reads.
+    if (IsDestroying() || IsSynchronous()) {
         FreeParams(params);
         return;
     }

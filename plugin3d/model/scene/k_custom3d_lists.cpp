@@ -216,6 +216,12 @@ bool TKListOf<Base, Family>::ForgetOpenChanges(TObject* item)
 }
 
 template <class Base, class Family>
+void TKListOf<Base, Family>::Released(TKCustomChangeObject* item)
+{
+    if (item) this->FireEvent(kevRemoved, reinterpret_cast<std::intptr_t>(item));
+}
+
+template <class Base, class Family>
 void TKListOf<Base, Family>::MembershipChanged(bool itemTakesPart)
 {
     if constexpr (kHoldsConstructions<Base>)
@@ -280,6 +286,7 @@ void TKListOf<Base, Family>::Delete(int index)
         m_items.pop_back();
         if constexpr (kHoldsConstructions<Base>) MembershipChanged(item && AsConstruction(item)->Enabled());
         FireListChanged();
+        Released(item);
         if (changesOver) ItemsChangeFinished(0);
     });
 }
@@ -308,6 +315,7 @@ TKCustomChangeObject* TKListOf<Base, Family>::Replace(int index, TKCustomChangeO
         if (item) Attach(item);
         MembershipChanged(true);
         FireListChanged();
+        Released(old);
         if (changesOver) ItemsChangeFinished(0);
     });
     return old;
@@ -328,8 +336,11 @@ void TKListOf<Base, Family>::Clear()
                     if (!item) continue;
                     StoreAt(i, nullptr);
                     try {
-                        item->Events().Remove(TKEventHandler::Of<&TKListOf::OnItemEvent>(this));
+                        // A nested list is emptied while this one still hears it, so that
+                        // its own items' leaving is passed on too.
                         if (auto* nested = ObjectAs<Family>(item)) nested->Clear();
+                        item->Events().Remove(TKEventHandler::Of<&TKListOf::OnItemEvent>(this));
+                        Released(item);
                         item->Free();
                     } catch (...) {
                         // The entry is empty already; the others still go.
@@ -450,7 +461,43 @@ void TKListOf<Base, Family>::OnItemEvent(TObject* sender, int code, std::intptr_
 {
     if (this->IsDestroying()) return;
     ItemNotify(sender, code, param);
-    if (code == kevDestroyed) RemoveDestroyed(sender);
+    if (code != kevDestroyed) return;
+    if (!ClearsAsGroup(sender)) {
+        RemoveDestroyed(sender);
+        return;
+    }
+    // A group that goes takes its items along: its end only drops them, and outside every
+    // list nobody would ever free them. Inside this list's update, so that whatever walks
+    // the items (the image job) is stopped before they go.
+    TKWaitingSectionGuard lock(this->LockSection());
+    InsideUpdate(*this, [&] {
+        ClearGroup(sender);
+        RemoveDestroyed(sender);
+    });
+}
+
+template <class Base, class Family>
+bool TKListOf<Base, Family>::ClearsAsGroup(TObject* item) const
+{
+    return ObjectAs<TKCustomChangeObjectList>(item) || ObjectAs<TKCustomObject3DList>(item) ||
+           ObjectAs<TKCustomConstruction3DList>(item) || ObjectAs<TKCustomLightSystem3DList>(item);
+}
+
+template <class Base, class Family>
+void TKListOf<Base, Family>::ClearGroup(TObject* item)
+{
+    try {
+        if (auto* plain = ObjectAs<TKCustomChangeObjectList>(item))
+            plain->Clear();
+        else if (auto* objects = ObjectAs<TKCustomObject3DList>(item))
+            objects->Clear();
+        else if (auto* constructions = ObjectAs<TKCustomConstruction3DList>(item))
+            constructions->Clear();
+        else if (auto* lights = ObjectAs<TKCustomLightSystem3DList>(item))
+            lights->Clear();
+    } catch (...) {
+        // The group goes anyway; what could not be freed is not freed twice.
+    }
 }
 
 template <class Base, class Family>

@@ -11,12 +11,15 @@
 //   TKCustomLightSystem3DList       lights; runs their illumination
 //
 // A list holds references: Clear frees its items; Delete, SetCount, Replace and the list's
-// end only drop them. Each list takes only items of its kind (the table above), so that it
-// never asks an item for what it does not have. A list's presence check is hashed beside its
-// array, so building a list of many items takes linear time.
+// end only drop them. A nested list (a group) that is freed while it stands in a list takes
+// its items along: its list empties it first. Each list takes only items of its kind (the
+// table above), so that it never asks an item for what it does not have. A list's presence
+// check is hashed beside its array, so building a list of many items takes linear time.
 //
 // Events of a list: 10 its contents changed (membership or order), 11 an item's event passed
-// on (param: the address of a TItemEvent), and, for the 3D lists, what every 3D object fires.
+// on (param: the address of a TItemEvent), 7 an item left the list (param: the item, still
+// alive: Delete, SetCount, Replace and Clear, which frees it right after), and, for the 3D
+// lists, what every 3D object fires. An item that is destroyed announces that itself (3).
 // While items are inside updates (between their events 4 and 5) the list counts them; the
 // count of an item that leaves the list goes with it.
 
@@ -87,14 +90,14 @@ public:
     /// holds this list give -1.
     virtual int Add(TKCustomChangeObject* item);
     /// Takes the entry at index out (not freed): fires 10 for the move to the end when it was
-    /// not the last, and 10 for the removal.
+    /// not the last, 10 for the removal, then 7 for the item.
     virtual void Delete(int index);
-    /// Puts item (null allowed) at index and returns the item that was there. An item already
-    /// listed moves to index and is returned; the list itself, an index out of range or an
-    /// item the list does not take come back unchanged.
+    /// Puts item (null allowed) at index and returns the item that was there (announced by
+    /// 7). An item already listed moves to index and is returned; the list itself, an index
+    /// out of range or an item the list does not take come back unchanged.
     virtual TKCustomChangeObject* Replace(int index, TKCustomChangeObject* item);
-    /// Frees every item (a nested list of the same family is cleared first) and empties the
-    /// list.
+    /// Frees every item (a nested list of the same family is cleared first), each announced
+    /// by 7 before it goes, and empties the list.
     virtual void Clear();
 
     /// Appends empty places, or deletes the last entries, until there are n (negative: 0).
@@ -126,6 +129,8 @@ protected:
     void Detach(TKCustomChangeObject* item);
     /// Stores item at index without events (null allowed), keeping the presence check.
     void StoreAt(int index, TKCustomChangeObject* item);
+    /// Announces that item left the list (7), for an item.
+    void Released(TKCustomChangeObject* item);
     /// A change of the set of items: draw-pass lists fire 4100 (ObjectChanged(0)) when they
     /// are Enabled and the item took part in the picture.
     void MembershipChanged(bool itemTakesPart);
@@ -139,6 +144,10 @@ private:
     friend class TKDrawPassListOf;
 
     void OnItemEvent(TObject* sender, int code, std::intptr_t param);
+    /// Whether item is a list of any kind: one that goes is emptied first.
+    bool ClearsAsGroup(TObject* item) const;
+    /// Frees the items of the list item (which is being destroyed), errors swallowed.
+    void ClearGroup(TObject* item);
     void DropAll();
     /// A copy of the items, taken under the lock.
     std::vector<TKCustomChangeObject*> ItemsNow() const;

@@ -100,6 +100,32 @@ void AddIntoList(TKelvora3DProject& project, TargetList* home, TObject* target, 
         });
 }
 
+// object and, when it is a list, what it holds at any depth.
+std::vector<TObject*> WithMembers(TObject* object)
+{
+    std::vector<TObject*> found;
+    if (!object) return found;
+    std::unordered_set<TObject*> seen{object};
+    found.push_back(object);
+    for (std::size_t next = 0; next < found.size(); ++next) {
+        auto take = [&](auto* list) {
+            for (int i = 0; i < list->Count(); ++i)
+                if (TKCustomChangeObject* item = list->GetItem(i); item && seen.insert(item).second)
+                    found.push_back(item);
+        };
+        TObject* at = found[next];
+        if (auto* plain = ObjectAs<TKCustomChangeObjectList>(at))
+            take(plain);
+        else if (auto* objects = ObjectAs<TKCustomObject3DList>(at))
+            take(objects);
+        else if (auto* constructions = ObjectAs<TKCustomConstruction3DList>(at))
+            take(constructions);
+        else if (auto* lights = ObjectAs<TKCustomLightSystem3DList>(at))
+            take(lights);
+    }
+    return found;
+}
+
 void FreeSwallowing(TObject* object)
 {
     try {
@@ -298,12 +324,12 @@ void TKelvora3DProject::Invalidate(TObject* object)
         std::lock_guard lock(m_viewerMutex);
         m_imagePending = true;
         bool marked = false;
+        // Every viewer of a camera shows its change, not only the first one bound to it.
         if (object)
             for (TViewerEntry& entry : m_viewers)
                 if (entry.DrawSystem == object || entry.Camera == object) {
                     entry.Redraw |= 1;
                     marked = true;
-                    break;
                 }
         if (!marked) m_redrawAll = true;
     }
@@ -637,11 +663,16 @@ void TKelvora3DProject::Dispatch(const TItemEvent& record, bool custom)
             Finally([&] { RemoveDepository(record.Sender); }, [&] { EndUpdate(); });
         } else if (record.Code == kevChangeBegins) {
             SetModified(true);
+        } else if (record.Code == kevRemoved) {
+            ObjectLeft(reinterpret_cast<TObject*>(record.Param));
         }
     } else {
         switch (record.Code) {
             case kevDestroyed:
                 ObjectDestroyed(record.Sender);
+                break;
+            case kevRemoved:
+                ObjectLeft(reinterpret_cast<TObject*>(record.Param));
                 break;
             case kevChangeBegins:
             case kevObjectChangeStarted:
@@ -684,21 +715,77 @@ void TKelvora3DProject::ObjectDestroyed(TObject* object)
                 DeleteViewer(index);
                 return;
             }
-            std::vector<TKCustomDrawSystem3D*> lost;
-            {
-                std::lock_guard viewers(m_viewerMutex);
-                for (TViewerEntry& entry : m_viewers)
-                    if (entry.Camera && entry.Camera == object) {
-                        entry.Camera = nullptr;
-                        lost.push_back(entry.DrawSystem);
-                    }
-            }
-            for (TKCustomDrawSystem3D* viewer : lost) Invalidate(viewer);
+            // A group goes with its items (its list frees them next): they go out of the
+            // project with it.
+            const std::vector<TObject*> gone = WithMembers(object);
+            for (std::size_t i = 1; i < gone.size(); ++i) RemoveDepository(gone[i]);
+            UnbindCameras(std::unordered_set<const TObject*>(gone.begin(), gone.end()), false);
         },
         [&] {
             EndUpdate();
             EndSceneEdit(0);
         });
+}
+
+void TKelvora3DProject::ObjectLeft(TObject* object)
+{
+    if (!object || IsDestroying()) return;
+    // Whatever left (a group with all it holds) is looked at once, and only when the project
+    // keeps something for it: emptying a list of many objects stays one walk each.
+    const std::vector<TObject*> left = WithMembers(object);
+    const std::unordered_set<const TObject*> candidates(left.begin(), left.end());
+    bool kept = false;
+    {
+        std::lock_guard viewers(m_viewerMutex);
+        for (const TViewerEntry& entry : m_viewers)
+            kept = kept || (entry.Camera && candidates.count(entry.Camera));
+    }
+    for (std::size_t i = 0; i < left.size() && !kept; ++i) kept = GetDepository(left[i]) != nullptr;
+    if (!kept) return;
+
+    TKObjectLock lock(*this);
+    BeginSceneEdit(0);
+    BeginUpdate();
+    Finally(
+        [&] {
+            // It may only have moved to another list of the project.
+            const std::unordered_set<const TObject*> held = HeldObjects();
+            for (TObject* gone : left)
+                if (!held.count(gone)) RemoveDepository(gone);
+            UnbindCameras(candidates, true);
+        },
+        [&] {
+            EndUpdate();
+            EndSceneEdit(0);
+        });
+}
+
+// Under the project's lock and a scene edit: the viewers whose camera is one of gone show
+// nothing from now on (with stillInCameras, unless the camera is still in "Cameras").
+void TKelvora3DProject::UnbindCameras(const std::unordered_set<const TObject*>& gone, bool stillInCameras)
+{
+    std::vector<TKCustomProjectionSystem3D*> bound;
+    {
+        std::lock_guard viewers(m_viewerMutex);
+        for (const TViewerEntry& entry : m_viewers)
+            if (entry.Camera && gone.count(entry.Camera)) bound.push_back(entry.Camera);
+    }
+    if (stillInCameras)
+        bound.erase(
+            std::remove_if(bound.begin(), bound.end(),
+                           [&](TKCustomProjectionSystem3D* camera) { return Holds(m_cameras, camera); }),
+            bound.end());
+    if (bound.empty()) return;
+    std::vector<TKCustomDrawSystem3D*> lost;
+    {
+        std::lock_guard viewers(m_viewerMutex);
+        for (TViewerEntry& entry : m_viewers)
+            if (entry.Camera && std::find(bound.begin(), bound.end(), entry.Camera) != bound.end()) {
+                entry.Camera = nullptr;
+                lost.push_back(entry.DrawSystem);
+            }
+    }
+    for (TKCustomDrawSystem3D* viewer : lost) Invalidate(viewer);
 }
 
 // --- containers and operations ---------------------------------------------------------------------

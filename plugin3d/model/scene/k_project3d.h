@@ -100,8 +100,8 @@ class TKelvora3DProject : public TKProject {
     virtual void SceneEditStarted(std::intptr_t param);
     /// Fires 8194.
     virtual void SceneEditFinished(std::intptr_t param);
-    /// Marks the viewer of object (its drawing system or camera; the first one found), or
-    /// every viewer for null or an object no viewer has, and queues the job.
+    /// Marks the viewers of object (its drawing system, or every viewer bound to it as their
+    /// camera), or every viewer for null or an object no viewer has, and queues the job.
     virtual void Invalidate(TObject* object);
     /// The image job: every out-of-date viewer; a failure or stop becomes event 1 (param 1)
     /// and the viewers not drawn stay out of date.
@@ -174,7 +174,13 @@ class TKelvora3DProject : public TKProject {
     /// Hear the lists and drawing systems ("Custom Objects" goes to CustomItemNotify).
     void ItemNotify(TObject* sender, int code, std::intptr_t param);
     void CustomItemNotify(TObject* sender, int code, std::intptr_t param);
+    /// object is being destroyed: its depository goes, a drawing system takes its viewer
+    /// along, a camera leaves its viewers; a group takes its items out with it.
     void ObjectDestroyed(TObject* object);
+    /// object left one of the lists (7): what the project no longer holds loses its
+    /// depository, and a camera no longer in "Cameras" leaves its viewers. A group counts
+    /// with all it holds.
+    void ObjectLeft(TObject* object);
 
 protected:
     TKelvora3DProject() = default;
@@ -184,6 +190,7 @@ protected:
 private:
     /// Stops the job (waiting as the state asks), returns once no pass runs.
     void StopImageJob();
+    void UnbindCameras(const std::unordered_set<const TObject*>& gone, bool stillInCameras);
     bool OnImageThread() const;
     void Dispatch(const TItemEvent& record, bool custom);
     void SubscribeLists();

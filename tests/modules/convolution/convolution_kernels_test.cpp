@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <limits>
 #include <random>
+#include <string>
 #include <type_traits>
 #include <vector>
 
@@ -10,7 +11,9 @@
 
 #include "modules/convolution/convolution_kernels.h"
 #include "outside/basecore/data_type.h"
+#include "tests/support/band_census.h"
 #include "tests/support/sample_types.h"
+#include "tests/support/vector_paths.h"
 
 namespace {
 
@@ -56,44 +59,53 @@ WorkingMask RandomMask(int w, int h, unsigned seed)
     return m;
 }
 
-/// The plain direct sum: rows of the mask outer, columns inner, from the top left; integer
-/// complex samples in float arithmetic, everything else in double.
+/// Row y of the plain direct sum: rows of the mask outer, columns inner, from the top left;
+/// integer complex samples in float arithmetic, everything else in double. Writes the inner
+/// columns of `out` (C parts per sample).
 template <class T>
-std::vector<double> ReferenceConvolution(const std::vector<T>& img, int w, int h, const WorkingMask& m,
-                                         double border)
+void ReferenceRow(const std::vector<T>& img, int w, const WorkingMask& m, int y, double* out)
 {
     using P = PartType<T>;
     constexpr int C = IsComplex<T> ? 2 : 1;
     constexpr bool kFloat = IsComplex<T> && std::is_integral_v<P>;
     const int hx = m.width / 2, hy = m.height / 2;
-    std::vector<double> out(std::size_t(w) * h * C, border);
-    auto part = [&](int x, int y, int c) {
-        const T& s = img[std::size_t(y) * w + x];
+    auto part = [&](int x, int yy, int c) {
+        const T& s = img[std::size_t(yy) * w + x];
         return c == 0 ? re(s) : im(s);
     };
-    for (int y = hy; y < h - hy; ++y)
-        for (int x = hx; x < w - hx; ++x)
-            for (int c = 0; c < C; ++c) {
-                double value;
-                if constexpr (kFloat) {
-                    float acc = 0.0f;
-                    for (int i = -hy; i <= hy; ++i)
-                        for (int j = -hx; j <= hx; ++j) {
-                            const float product = float(part(x + j, y + i, c)) * float(m.Row(i + hy)[j + hx]);
-                            acc = acc + product;
-                        }
-                    value = acc / float(m.sum);
-                } else {
-                    double acc = 0.0;
-                    for (int i = -hy; i <= hy; ++i)
-                        for (int j = -hx; j <= hx; ++j)
-                            acc += double(part(x + j, y + i, c)) * m.Row(i + hy)[j + hx];
-                    value = acc / m.sum;
-                    // Integer inputs are stored as F32.
-                    if constexpr (!IsComplex<T> && std::is_integral_v<P>) value = float(value);
-                }
-                out[(std::size_t(y) * w + x) * C + c] = value;
+    for (int x = hx; x < w - hx; ++x)
+        for (int c = 0; c < C; ++c) {
+            double value;
+            if constexpr (kFloat) {
+                float acc = 0.0f;
+                for (int i = -hy; i <= hy; ++i)
+                    for (int j = -hx; j <= hx; ++j) {
+                        const float product = float(part(x + j, y + i, c)) * float(m.Row(i + hy)[j + hx]);
+                        acc = acc + product;
+                    }
+                value = acc / float(m.sum);
+            } else {
+                double acc = 0.0;
+                for (int i = -hy; i <= hy; ++i)
+                    for (int j = -hx; j <= hx; ++j)
+                        acc += double(part(x + j, y + i, c)) * m.Row(i + hy)[j + hx];
+                value = acc / m.sum;
+                // Integer inputs are stored as F32.
+                if constexpr (!IsComplex<T> && std::is_integral_v<P>) value = float(value);
             }
+            out[std::size_t(x) * C + c] = value;
+        }
+}
+
+/// The plain direct sum over the whole image; `border` where the mask does not fit.
+template <class T>
+std::vector<double> ReferenceConvolution(const std::vector<T>& img, int w, int h, const WorkingMask& m,
+                                         double border)
+{
+    constexpr int C = IsComplex<T> ? 2 : 1;
+    std::vector<double> out(std::size_t(w) * h * C, border);
+    for (int y = m.height / 2; y < h - m.height / 2; ++y)
+        ReferenceRow(img, w, m, y, &out[std::size_t(y) * w * C]);
     return out;
 }
 
@@ -245,5 +257,68 @@ TEST(ConvolutionEngine, RankOneMasksStayWithinTheStatedToleranceOfTheDirectSum)
     std::vector<double> column, row;
     EXPECT_FALSE(SeparateMask(cross, column, row));
 }
+
+// ---- layers that cross every band and vector block -------------------------------------------
+
+struct BoundaryCase {
+    int type;
+    int width, height, maskWidth, maskHeight, threads;
+    bool avx2;
+};
+
+/// Tall narrow layers put band starts on rows that are no multiple of the mask height; the
+/// large ones end their rows inside every vector block; some masks are not square.
+constexpr BoundaryCase kConvolutionCases[] = {
+    {3, 4, 771, 3, 3, 8, true},      {7, 6, 1285, 5, 5, 1, true},     {9, 18, 4369, 17, 17, 8, false},
+    {14, 131, 8870, 7, 7, 8, true},  {8, 1024, 1024, 3, 3, 8, false}, {6, 2049, 1537, 5, 5, 8, true},
+    {7, 4100, 257, 7, 7, 1, true},   {10, 40, 2311, 15, 15, 8, true}, {14, 18, 4369, 17, 17, 1, true},
+    {8, 4100, 257, 17, 3, 8, false}, {3, 20, 3001, 3, 17, 8, true},   {16, 2049, 1537, 3, 3, 8, false},
+};
+
+template <class T>
+void ExpectConvolutionAcrossBoundaries(const BoundaryCase& c, unsigned seed)
+{
+    constexpr int C = IsComplex<T> ? 2 : 1;
+    tarvenix::test::ScopedAvx2Paths paths(c.avx2);
+    const int w = c.width, h = c.height, hy = c.maskHeight / 2, hx = c.maskWidth / 2;
+    const auto img = RandomImage<T>(w, h, seed);
+    const WorkingMask mask = RandomMask(c.maskWidth, c.maskHeight, seed + 1);
+    const auto got = RunEngine(img, w, h, mask, 7.0, c.threads);
+    // The cut the engine makes: bands of at least four mask heights.
+    const auto rows = tarvenix::test::RowsAroundBandStarts(
+        RowBands::Even(h - 2 * hy, std::max<std::int64_t>(kDefaultMinRowsPerBand, 4 * c.maskHeight)), hy, h,
+        2, c.maskHeight + 1, 127);
+    std::vector<double> want(std::size_t(w) * C);
+    for (const std::int64_t y : rows) {
+        const bool inner = y >= hy && y < h - hy;
+        std::fill(want.begin(), want.end(), 7.0);
+        if (inner) ReferenceRow(img, w, mask, int(y), want.data());
+        for (int x = 0; x < w; ++x)
+            for (int p = 0; p < C; ++p) {
+                const std::size_t i = std::size_t(x) * C + p;
+                ASSERT_EQ(got[std::size_t(y) * w * C + i], (inner && x >= hx && x < w - hx) ? want[i] : 7.0)
+                    << x << "," << y << " part " << p;
+            }
+    }
+}
+
+class ConvolutionBands : public ::testing::TestWithParam<BoundaryCase> {};
+
+TEST_P(ConvolutionBands, LayersCrossingEveryBandAndVectorBlockEqualThePlainDirectSum)
+{
+    const BoundaryCase& c = GetParam();
+    visitSampleType(c.type, [&]<class T>(Tag<T>) {
+        ExpectConvolutionAcrossBoundaries<T>(c, unsigned(c.width + c.maskWidth));
+    });
+}
+
+INSTANTIATE_TEST_SUITE_P(Layers, ConvolutionBands, ::testing::ValuesIn(kConvolutionCases),
+                         [](const ::testing::TestParamInfo<BoundaryCase>& info) {
+                             const BoundaryCase& c = info.param;
+                             return std::string(typeInfo(c.type).name) + "_" + std::to_string(c.width) + "x" +
+                                    std::to_string(c.height) + "_mask" + std::to_string(c.maskWidth) + "x" +
+                                    std::to_string(c.maskHeight) + "_threads" + std::to_string(c.threads) +
+                                    (c.avx2 ? "" : "_scalar");
+                         });
 
 }  // namespace

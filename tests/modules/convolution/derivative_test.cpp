@@ -168,6 +168,60 @@ TYPED_TEST(DerivativeKernel, EveryKindEqualsTheDifferenceFormulas)
         }
 }
 
+// ---- layers that cross every band ---------------------------------------------------------------
+
+struct DerivativeBandCase {
+    int type, w, h;
+    std::vector<int> kinds;
+    int threads;
+};
+
+class DerivativeBands : public ::testing::TestWithParam<DerivativeBandCase> {};
+
+TEST_P(DerivativeBands, LayersCrossingEveryBandEqualTheDifferenceFormulas)
+{
+    const DerivativeBandCase& c = GetParam();
+    visitSampleType(c.type, [&]<class T>(Tag<T>) {
+        if constexpr (!IsComplex<T>) {
+            std::mt19937 rng(unsigned(c.w + c.h));
+            std::vector<T> img(std::size_t(c.w) * c.h);
+            for (std::size_t i = 0; i < img.size(); ++i)
+                img[i] = T(double(i % std::size_t(c.w)) * 0.75 + double(rng() % 100));
+            const Grid f(img.begin(), img.end());
+            for (const int kind : c.kinds) {
+                SCOPED_TRACE(::testing::Message() << "kind " << kind);
+                const Grid want = Reference(f, c.w, c.h, kind, 0.4, 1.5, 0.7, std::is_same_v<T, double>);
+                const Grid got = RunKernel(img, c.w, c.h, Params(kind, 1.5, 0.7, 0.4), nullptr, c.threads);
+                ASSERT_EQ(got.size(), want.size());
+                const int parts = kind == kDerivGradient ? 2 : 1;
+                for (std::size_t i = 0; i < got.size(); ++i)
+                    ASSERT_EQ(got[i], want[i]) << "column " << (i / parts) % std::size_t(c.w) << " row "
+                                               << i / parts / std::size_t(c.w);
+            }
+        }
+    });
+}
+
+// Second derivatives keep first-pass rows from around each band's start; tall and wide layers
+// cross many bands, their last ones ending anywhere.
+INSTANTIATE_TEST_SUITE_P(Layers, DerivativeBands,
+                         ::testing::Values(DerivativeBandCase{1, 4, 771, {0, 1, 2, 3, 4, 5, 6}, 8},
+                                           DerivativeBandCase{4, 131, 8870, {kDerivYY, kDerivXY}, 1},
+                                           DerivativeBandCase{7, 1024, 1024, {kDerivXY}, 8},
+                                           DerivativeBandCase{7, 1024, 1024, {kDerivYY}, 1},
+                                           DerivativeBandCase{8, 2049, 1537, {kDerivYY}, 8},
+                                           DerivativeBandCase{8, 2049, 1537, {kDerivDirectional}, 1},
+                                           DerivativeBandCase{5, 4100, 257, {kDerivXX, kDerivGradient}, 8},
+                                           DerivativeBandCase{2, 3, 1031, {kDerivXY, kDerivYY, kDerivY}, 8}),
+                         [](const ::testing::TestParamInfo<DerivativeBandCase>& info) {
+                             const DerivativeBandCase& c = info.param;
+                             std::string name = std::string(typeInfo(c.type).name) + "_" +
+                                                std::to_string(c.w) + "x" + std::to_string(c.h) + "_threads" +
+                                                std::to_string(c.threads);
+                             for (int kind : c.kinds) name += "_kind" + std::to_string(kind);
+                             return name;
+                         });
+
 // ---- edge cases ---------------------------------------------------------------------------------
 
 struct EdgeCase {

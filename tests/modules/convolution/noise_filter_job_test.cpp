@@ -108,6 +108,35 @@ TEST(FiltrationJob, SmallestImageFiltersItsInnerSquare)
     EXPECT_EQ(got, want);
 }
 
+TEST(FiltrationJob, EveryRowOfATallLayerHoldsItsWindowsMean)
+{
+    // 771 rows: the job's bands of 13 rows start at rows that are no multiple of 3. Each
+    // window's mean is worked out here in the plainest way.
+    TempDir dir;
+    const int w = 4, h = 771;
+    std::vector<double> v;
+    for (int y = 0; y < h; ++y)
+        for (int x = 0; x < w; ++x) v.push_back(1 + 0.25 * ((7 * x + 13 * y) % 11));
+    const std::string in = dir.File("in.rdp"), out = dir.File("out.rdp");
+    ASSERT_TRUE(WriteLayer(in, w, h, int(DataType::F32), v));
+    RecordingMeter meter;
+    CalcFiltration(Record(in, out, kFilterMean, 3, 1), &meter);
+    const auto got = ReadLayer(out);
+    ASSERT_EQ(got.size(), v.size());
+    int bad = 0;
+    for (int y = 1; y < h - 1; ++y)
+        for (int x = 1; x < w - 1; ++x) {
+            double sum = 0;
+            for (int i = -1; i <= 1; ++i)
+                for (int j = -1; j <= 1; ++j) sum += float(v[std::size_t(y + i) * w + x + j]);
+            const double want = float(sum / 9);
+            if (got[std::size_t(y) * w + x] != want && ++bad <= 4)
+                ADD_FAILURE() << "row " << y << ", column " << x << ": " << got[std::size_t(y) * w + x]
+                              << ", want " << want;
+        }
+    EXPECT_EQ(bad, 0);
+}
+
 // ---- paths a user can tell apart ---------------------------------------------------------------
 
 struct JobPath {

@@ -360,6 +360,148 @@ TEST(NoiseFilterKernelsExact, ResultDoesNotDependOnTheThreadCount)
     }
 }
 
+// ---- layers tall and wide enough for bands to start anywhere ---------------------------------
+
+/// Speckle of type T: powers spread over two decades in patches, so that every window's
+/// moments differ from its neighbours' and a sum over the wrong rows or columns shows.
+template <class T>
+Image<T> Speckle(int w, int h, unsigned seed)
+{
+    using P = PartType<T>;
+    std::mt19937_64 rng(seed);
+    std::exponential_distribution<double> spread(1.0);
+    std::uniform_real_distribution<double> turn(0.0, 6.283185307179586);
+    const double top = std::is_integral_v<P> ? double(std::numeric_limits<P>::max()) : 100.0;
+    auto part = [&](double v) {
+        if constexpr (std::is_integral_v<P>)
+            return P(std::clamp(std::round(v), double(std::numeric_limits<P>::min()), top));
+        else
+            return P(v);
+    };
+    Image<T> img{w, h, {}};
+    img.samples.reserve(std::size_t(w) * std::size_t(h));
+    for (int y = 0; y < h; ++y)
+        for (int x = 0; x < w; ++x) {
+            const double level = (0.05 + spread(rng)) * (1 + (y / 97 + x / 89) % 3);  // about 0 .. 30
+            if constexpr (IsComplex<T>) {
+                const double a = top / 8 * std::sqrt(level), t = turn(rng);
+                const double re = a * std::cos(t), im = a * std::sin(t);
+                if constexpr (std::is_unsigned_v<P>)
+                    img.samples.push_back(T{part(std::fabs(re)), part(std::fabs(im))});
+                else if constexpr (std::is_integral_v<P>)
+                    img.samples.push_back(T{part(re), part(im)});
+                else
+                    img.samples.push_back(T(part(re), part(im)));
+            } else {
+                img.samples.push_back(T(part(top / 40 * level)));
+            }
+        }
+    return img;
+}
+
+/// Runs `spec` on 1 and 8 threads (the same bits either way) and compares every inner row
+/// with the plain reference: all inner columns of a narrow layer; on a wide one the first
+/// and last and `sampled` others per row, different in each row, so that whole-row faults
+/// show in every row and faults at column blocks in many.
+template <class T>
+void ExpectEveryRowMatchesReference(const Image<T>& img, const NoiseFilterSpec& spec, int sampled,
+                                    std::int64_t maxUlp)
+{
+    const auto out = RunKernels(img, spec, 1);
+    ASSERT_TRUE(RunKernels(img, spec, 8) == out) << "the result depends on the thread count";
+    const auto v = img.Values();
+    const int k = spec.window / 2, w = img.width;
+    std::mt19937 pick(unsigned(spec.window * 131 + spec.filter));
+    std::uniform_int_distribution<int> column(k, w - k - 1);
+    std::vector<int> columns;
+    int bad = 0;
+    for (int r = k; r < img.height - k; ++r) {
+        columns.clear();
+        if (w - 2 * k <= sampled + 2) {
+            for (int c = k; c < w - k; ++c) columns.push_back(c);
+        } else {
+            columns = {k, w - k - 1};
+            for (int i = 0; i < sampled; ++i) columns.push_back(column(pick));
+        }
+        for (int c : columns) {
+            const float got = out[std::size_t(r) * w + c], want = ReferencePixel(v, w, r, c, spec);
+            if (UlpDistance(got, want) > maxUlp && ++bad <= 4)
+                ADD_FAILURE() << img.width << " x " << img.height << ", filter " << spec.filter << ", window "
+                              << spec.window << ", row " << r << ", column " << c << ": " << got << ", want "
+                              << want;
+        }
+    }
+    EXPECT_EQ(bad, 0);
+}
+
+/// Every filter's tolerance against the reference: the moment filters may round their sums
+/// in another order, Median and Sigma compare and add the window's values exactly.
+std::int64_t UlpFor(int filter)
+{
+    return filter == kFilterMedian || filter == kFilterSigma ? 0 : 1;
+}
+
+template <class T>
+class NoiseFilterKernelsBands : public ::testing::Test {
+};
+// Each class of sums: exact integers, floats, doubles, complex floats and doubles (powers),
+// complex integers of 32 bits (powers past the exact sums).
+using BandTypes = ::testing::Types<std::int16_t, float, double, std::complex<float>, std::complex<double>,
+                                   CplxInt<std::int32_t>, CplxInt<std::uint32_t>>;
+TYPED_TEST_SUITE(NoiseFilterKernelsBands, BandTypes);
+
+TYPED_TEST(NoiseFilterKernelsBands, TallNarrowLayersAreRightInEveryRow)
+{
+    // The band engine cuts the inner rows into about 64 bands; from 257 windows of height on
+    // they start at rows that are no multiple of the window, and each band first sums the
+    // windows above its first row.
+    for (int g : {3, 5, 7, 15, 17}) {
+        const auto img = Speckle<TypeParam>(g + 2, 257 * g, unsigned(g));
+        for (int filter = kFilterMean; filter <= kFilterSigma; ++filter) {
+            SCOPED_TRACE(testing::Message() << "filter " << filter << ", window " << g);
+            ExpectEveryRowMatchesReference(img, NoiseFilterSpec{filter, g, 0.6f}, 0, UlpFor(filter));
+        }
+    }
+}
+
+struct LargeLayer {
+    const char* name;
+    int w, h, g;
+    std::vector<int> filters;  // each code path once: Kuan shares Lee's moments
+};
+
+class NoiseFilterKernelsLarge : public ::testing::TestWithParam<LargeLayer> {};
+
+template <class T>
+void ExpectLargeLayerRight(const LargeLayer& layer)
+{
+    const auto img = Speckle<T>(layer.w, layer.h, unsigned(layer.w));
+    for (int filter : layer.filters) {
+        SCOPED_TRACE(testing::Message() << "filter " << filter);
+        ExpectEveryRowMatchesReference(img, NoiseFilterSpec{filter, layer.g, 0.6f}, 3, UlpFor(filter));
+    }
+}
+
+TEST_P(NoiseFilterKernelsLarge, EveryRowMatchesTheReference)
+{
+    // Square, odd, wide and tall layers: bands, column strips and median tiles of every kind,
+    // for float values and complex powers.
+    ExpectLargeLayerRight<float>(GetParam());
+    ExpectLargeLayerRight<std::complex<float>>(GetParam());
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Layers, NoiseFilterKernelsLarge,
+    ::testing::Values(LargeLayer{"Square1024Window3",
+                                 1024,
+                                 1024,
+                                 3,
+                                 {kFilterMean, kFilterLee, kFilterFrost, kFilterMedian, kFilterSigma}},
+                      LargeLayer{"Odd2049x1537Window5", 2049, 1537, 5, {kFilterMean, kFilterLee}},
+                      LargeLayer{"Wide4100x257Window17", 4100, 257, 17, {kFilterMean, kFilterFrost}},
+                      LargeLayer{"Tall131x8870Window15", 131, 8870, 15, {kFilterLee, kFilterSigma}}),
+    [](const auto& info) { return std::string(info.param.name); });
+
 // ---- images of many tiles: ties, NaN, zeros of both signs, a wide range of values ----------------
 
 /// 84 x 84 samples (more than one tile of 64 outputs each way, for every window) drawn from

@@ -8,8 +8,12 @@
 #include <gtest/gtest.h>
 
 #include "modules/interferometry/coherence_kernels.h"
+#include "modules/interferometry/coherence_window_sums.h"
 #include "outside/basecore/data_type.h"
+#include "tests/modules/interferometry/interf_test_support.h"
+#include "tests/support/band_census.h"
 #include "tests/support/sample_types.h"
+#include "tests/support/vector_paths.h"
 
 namespace {
 
@@ -233,5 +237,99 @@ TEST(CoherenceKernel, PairCoherence)
     EXPECT_EQ(CoherenceOutputType(9), 7);
     EXPECT_EQ(CoherenceOutputType(16), 7);
 }
+
+// ---- layers that cross every band, strip and block boundary --------------------------------
+
+/// One layer of the table below: its type, size and window, the threads and vector paths.
+struct BoundaryCase {
+    int type;
+    int width, height, window, threads;
+    bool avx2;
+};
+
+/// Tall narrow layers put band starts on rows that are no multiple of the window; the large
+/// ones cross the strips of columns and their blocks, and their last ones end anywhere.
+constexpr BoundaryCase kCoherenceCases[] = {
+    {9, 4, 771, 3, 8, true},      {14, 6, 1285, 5, 1, true},     {10, 18, 4369, 17, 8, false},
+    {16, 131, 8870, 7, 8, true},  {9, 1024, 1024, 3, 8, false},  {14, 2049, 1537, 15, 8, true},
+    {10, 4100, 257, 17, 1, true}, {16, 2049, 1537, 5, 8, false}, {11, 1024, 1024, 7, 1, true},
+};
+
+/// Parts as RandomImage draws them, from a hash of the place: cheap for large layers.
+template <class T>
+Image<T> HashedImage(int w, int h, unsigned seed)
+{
+    using P = PartType<T>;
+    const double lo = std::is_signed_v<P> ? -1.0 : 0.0;
+    const double span = std::is_floating_point_v<P> ? 100.0 : double(std::numeric_limits<P>::max()) / 2;
+    Image<T> img(w, h);
+    for (std::size_t i = 0; i < img.samples.size(); ++i) {
+        const std::uint64_t z = interftest::PlaceHash(i, seed);
+        const double u = double(z >> 40) / 0x1p24, v = double(z & 0xFFFFFF) / 0x1p24;
+        img.samples[i] =
+            Make<T>(std::round((lo + (1 - lo) * u) * span), std::round((lo + (1 - lo) * v) * span));
+    }
+    return img;
+}
+
+template <class T>
+void ExpectCoherenceAcrossBoundaries(const BoundaryCase& c, unsigned seed)
+{
+    using P = PartType<T>;
+    // Integer products summed exactly, floating ones in extended precision.
+    using Acc = std::conditional_t<std::is_integral_v<P>, __int128, long double>;
+    tarvenix::test::ScopedAvx2Paths paths(c.avx2);
+    const auto a = HashedImage<T>(c.width, c.height, seed), b = HashedImage<T>(c.width, c.height, seed + 1);
+    const auto got = Coherence(a, b, c.window, c.threads);
+    const int k = c.window / 2, w = c.width;
+    const double tol = std::is_same_v<T, std::complex<double>> ? 1e-12 : 1e-6;
+    interftest::PlainWindowSums<4, Acc> plain(w, c.window, [&](int y, Acc* q) {
+        for (int x = 0; x < w; ++x, q += 4) {
+            const std::size_t i = std::size_t(y) * w + x;
+            const Acc ar = Acc(re(a.samples[i])), ai = Acc(im(a.samples[i])), br = Acc(re(b.samples[i])),
+                      bi = Acc(im(b.samples[i]));
+            q[0] = ar * br + ai * bi;
+            q[1] = ai * br - ar * bi;
+            q[2] = ar * ar + ai * ai;
+            q[3] = br * br + bi * bi;
+        }
+    });
+    const auto rows = tarvenix::test::RowsAroundBandStarts(
+        RowBands::Even(c.height - 2 * k, interf_detail::MinRowsPerBand(c.window)), k, c.height, 2,
+        c.window + 1, 127);
+    for (const std::int64_t y : rows) {
+        const bool inner = y >= k && y < c.height - k;
+        const Acc* sums = inner ? plain.Sums(int(y)) : nullptr;
+        for (int x = 0; x < w; ++x) {
+            const double g = got[std::size_t(y) * w + x];
+            if (!inner || x < k || x >= w - k) {
+                ASSERT_EQ(g, -7) << x << "," << y;
+                continue;
+            }
+            const Acc* s = sums + 4 * std::size_t(x);
+            const long double re = static_cast<long double>(s[0]), im = static_cast<long double>(s[1]);
+            const long double want = std::sqrt(re * re + im * im) / std::sqrt(static_cast<long double>(s[2]) *
+                                                                              static_cast<long double>(s[3]));
+            ASSERT_NEAR(g, double(want), tol) << x << "," << y;
+        }
+    }
+}
+
+class CoherenceBands : public ::testing::TestWithParam<BoundaryCase> {};
+
+TEST_P(CoherenceBands, LayersCrossingEveryBandStripAndBlockMatchThePlainWindowSums)
+{
+    const BoundaryCase& c = GetParam();
+    visitSampleType(c.type, [&]<class T>(Tag<T>) {
+        if constexpr (IsComplex<T>) ExpectCoherenceAcrossBoundaries<T>(c, unsigned(c.width + c.window));
+    });
+}
+
+INSTANTIATE_TEST_SUITE_P(Layers, CoherenceBands, ::testing::ValuesIn(kCoherenceCases),
+                         [](const ::testing::TestParamInfo<BoundaryCase>& info) {
+                             const BoundaryCase& c = info.param;
+                             return tarvenix::test::BoundaryCaseName(typeInfo(c.type).name, c.width, c.height,
+                                                                     c.window, c.threads, c.avx2);
+                         });
 
 }  // namespace

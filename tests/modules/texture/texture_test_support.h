@@ -115,6 +115,137 @@ inline std::vector<float> ReferenceTexture(const Image& im, const LevelRange& ra
     return out;
 }
 
+/// The statistic of the windows centred on the inner pixels of `rows` (everything else keeps
+/// `fill`), from the closing formulas alone, cheap enough for large layers: each window's
+/// levels listed afresh and sorted to count them; for co-occurrence its pairs listed both
+/// ways round (the symmetric matrix) and sorted the same way.
+inline std::vector<float> PlainTextureRows(const Image& im, const LevelRange& range, const TextureSpec& spec,
+                                           const std::vector<std::int64_t>& rows, float fill = 0.0f)
+{
+    const int W = spec.window, k = W / 2, w = im.width, h = im.height, d = spec.distance;
+    std::vector<float> out(std::size_t(w) * std::size_t(h), fill);
+    std::vector<std::uint8_t> image(im.values.size());
+    for (std::size_t i = 0; i < image.size(); ++i) image[i] = TextureLevel(im.values[i], range);
+    std::vector<int> levels(std::size_t(W) * std::size_t(W));
+    std::vector<int> sorted;
+    std::vector<int> cells;  // ordered pairs as 256 * first + second
+    // Pixel (column a, row b) of the window pairs with (a + da, b + db).
+    const int da[4] = {0, 1, -1, -1}, db[4] = {1, -1, 0, -1};
+    for (const std::int64_t y64 : rows) {
+        const int y = int(y64);
+        if (y < k || y >= h - k) continue;
+        for (int x = k; x < w - k; ++x) {
+            for (int a = 0; a < W; ++a)
+                for (int b = 0; b < W; ++b)
+                    levels[std::size_t(a) * W + b] =
+                        image[std::size_t(y - k + b) * w + std::size_t(x - k + a)];
+            double value = 0.0;
+            if (spec.dimensionality == 0) {
+                const double n = double(W) * W;
+                sorted = levels;
+                std::sort(sorted.begin(), sorted.end());
+                double s1 = 0, s2 = 0, s3 = 0, s4 = 0, entropy = 0, energy = 0;
+                for (std::size_t i = 0; i < sorted.size();) {
+                    std::size_t j = i;
+                    while (j < sorted.size() && sorted[j] == sorted[i]) ++j;
+                    const double v = sorted[i], c = double(j - i);
+                    s1 += c * v;
+                    s2 += c * v * v;
+                    s3 += c * v * v * v;
+                    s4 += c * v * v * v * v;
+                    entropy += c * (c / n) * std::log2(n / c);  // every sample of the level adds p log2(1/p)
+                    energy += c * c * c;                        // every sample adds its count squared
+                    i = j;
+                }
+                switch (spec.statistic) {
+                    case kFirstMean:
+                        value = s1 / n;
+                        break;
+                    case kFirstStdDev: {
+                        // n² times the variance, in integers: a flat window gives exactly 0.
+                        const std::int64_t n2 =
+                            std::int64_t(n) * std::int64_t(s2) - std::int64_t(s1) * std::int64_t(s1);
+                        value = std::sqrt(double(n2)) / n;
+                        break;
+                    }
+                    case kFirstEntropy:
+                        value = entropy;
+                        break;
+                    case kFirstEnergy:
+                        value = energy / (n * n);
+                        break;
+                    case kFirstSkewness:
+                        value = SkewnessFromMoments(s1 / n, s2 / n, s3 / n);
+                        break;
+                    case kFirstKurtosis:
+                        value = KurtosisFromMoments(s1 / n, s2 / n, s3 / n, s4 / n);
+                        break;
+                    default:
+                        break;
+                }
+            } else if (d >= 0 && d < W) {
+                cells.clear();
+                double v0 = 0, v1 = 0, v2 = 0, contrast = 0, absolute = 0, homogeneity = 0;
+                for (int a = 0; a < W; ++a)
+                    for (int b = 0; b < W; ++b) {
+                        const int a2 = a + da[spec.direction] * d, b2 = b + db[spec.direction] * d;
+                        if (a2 < 0 || a2 >= W || b2 < 0 || b2 >= W) continue;
+                        const int p = levels[std::size_t(a) * W + b], q = levels[std::size_t(a2) * W + b2];
+                        cells.push_back(256 * p + q);
+                        cells.push_back(256 * q + p);
+                        v0 += p + q;
+                        v1 += double(p) * p + double(q) * q;
+                        v2 += double(p) * q;
+                        contrast += double(p - q) * (p - q);
+                        absolute += std::abs(p - q);
+                        homogeneity += 1.0 / (1.0 + double(p - q) * (p - q));
+                    }
+                const double total = double(cells.size()), pairs = total / 2;
+                std::sort(cells.begin(), cells.end());
+                double energy = 0, entropy = 0, most = 0;
+                for (std::size_t i = 0; i < cells.size();) {
+                    std::size_t j = i;
+                    while (j < cells.size() && cells[j] == cells[i]) ++j;
+                    const double c = double(j - i);
+                    energy += (c / total) * (c / total);
+                    entropy += (c / total) * std::log2(total / c);
+                    most = std::max(most, c / total);
+                    i = j;
+                }
+                double variance = v1 / total - (v0 / total) * (v0 / total);
+                if (!(variance >= 1.0)) variance = 1.0;
+                switch (spec.statistic) {
+                    case kGlcmAbsoluteValue:
+                        value = absolute / pairs;
+                        break;
+                    case kGlcmEntropy:
+                        value = entropy;
+                        break;
+                    case kGlcmContrast:
+                        value = contrast / pairs;
+                        break;
+                    case kGlcmEnergy:
+                        value = energy;
+                        break;
+                    case kGlcmMaxProbability:
+                        value = most;
+                        break;
+                    case kGlcmCorrelation:
+                        value = (2 * v2 / total - (v0 / total) * (v0 / total)) / variance;
+                        break;
+                    case kGlcmHomogeneity:
+                        value = homogeneity / pairs;
+                        break;
+                    default:
+                        break;
+                }
+            }
+            out[std::size_t(y) * w + std::size_t(x)] = float(value);
+        }
+    }
+    return out;
+}
+
 /// The fast kernels over the same image; `fill` where they write nothing.
 inline std::vector<float> FastTexture(const Image& im, const LevelRange& range, const TextureSpec& spec,
                                       int threads = 0, float fill = 0.0f)

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <array>
 #include <cmath>
 #include <limits>
 #include <complex>
@@ -18,9 +19,11 @@
 #include "outside/basecore/rdp_layer.h"
 #include "outside/basecore/statistics_kernels.h"
 #include "platform/kernel/cpu_features.h"
+#include "platform/kernel/row_bands.h"
 #include "platform/gdi/region.h"
 #include "tests/support/recording_meter.h"
 #include "tests/support/test_environment.h"
+#include "tests/support/vector_paths.h"
 
 using namespace layertest;
 using tarvenix::test::RecordingMeter;
@@ -45,11 +48,12 @@ std::vector<std::vector<double>> RandomRows(int code, int w, int h, unsigned see
         lo = t.signedParts ? -std::ldexp(1.0, bits - 1) : 0.0;
         hi = lo + std::ldexp(1.0, bits) - 1;
     }
-    std::uniform_real_distribution<double> u(lo, hi);
+    // Scaled straight from the generator: large layers stay cheap to fill.
+    auto u = [&] { return lo + (hi - lo) * (double(rng()) / 0x1p32); };
     std::vector<std::vector<double>> rows(static_cast<size_t>(h));
     for (auto& r : rows)
         for (int i = 0; i < w * (t.complex ? 2 : 1); ++i) {
-            double v = u(rng);
+            double v = u();
             v = t.floating ? (t.partBytes == 4 ? double(float(v)) : v) : std::floor(v);
             r.push_back(v);
         }
@@ -84,28 +88,30 @@ Reference Compute(const std::vector<std::vector<double>>& rows, const SpanList& 
 {
     Reference ref{};
     const int comps = complex ? 4 : 1;
+    // Every sample's components once, however many are asked for.
+    std::vector<std::array<double, 4>> parts;
+    for (const Span& s : spans)
+        for (int x = s.x0; x < s.x1; ++x) parts.push_back(Parts(rows[size_t(s.y)], x, complex));
     for (int c = 0; c < comps; ++c) {
         ref.min[c] = std::numeric_limits<double>::infinity();
         ref.max[c] = -ref.min[c];
         double sum = 0;
         int n = 0;
-        for (const Span& s : spans)
-            for (int x = s.x0; x < s.x1; ++x) {
-                const double v = Parts(rows[size_t(s.y)], x, complex)[size_t(c)];
-                ref.min[c] = std::min(ref.min[c], v);
-                ref.max[c] = std::max(ref.max[c], v);
-                sum += v;
-                ++n;
-            }
+        for (const auto& p : parts) {
+            const double v = p[size_t(c)];
+            ref.min[c] = std::min(ref.min[c], v);
+            ref.max[c] = std::max(ref.max[c], v);
+            sum += v;
+            ++n;
+        }
         ref.mean[c] = sum / n;
         double sq = 0;
         ref.hist[c].fill(0);
-        for (const Span& s : spans)
-            for (int x = s.x0; x < s.x1; ++x) {
-                const double v = Parts(rows[size_t(s.y)], x, complex)[size_t(c)];
-                sq += (v - ref.mean[c]) * (v - ref.mean[c]);
-                ++ref.hist[c][size_t(RuleBin(v, ref.min[c], ref.max[c], 256))];
-            }
+        for (const auto& p : parts) {
+            const double v = p[size_t(c)];
+            sq += (v - ref.mean[c]) * (v - ref.mean[c]);
+            ++ref.hist[c][size_t(RuleBin(v, ref.min[c], ref.max[c], 256))];
+        }
         ref.sd[c] = std::sqrt(sq / n);
         ref.count = n;
     }
@@ -178,6 +184,63 @@ TEST(LayerStatistics, EveryTypeMatchesAPlainComputationOverTheLayerAndARectangle
         }
     }
 }
+
+struct ManyBandsCase {
+    int code, w, h, threads;
+    bool rectangle;  // a rectangle inside the layer as well
+    bool avx2;
+};
+
+class LayerStatisticsBands : public ::testing::TestWithParam<ManyBandsCase> {};
+
+TEST_P(LayerStatisticsBands, LayersOfManyBandsMatchAPlainComputation)
+{
+    const ManyBandsCase& c = GetParam();
+    platform::ScopedRowDriverThreads threads(c.threads);
+    tarvenix::test::ScopedAvx2Paths paths(c.avx2);
+    const bool complex = isComplexType(c.code);
+    const auto rows = RandomRows(c.code, c.w, c.h, 7u + unsigned(c.code));
+    CRDPLayer layer;
+    ASSERT_NE(layer.CreateTempLayer(c.w, c.h, c.code), nullptr);
+    for (int y = 0; y < c.h; ++y) ASSERT_TRUE(layer.SetLineFromDouble(y, rows[size_t(y)].data(), c.w));
+    const RECT inclusive{5, 3, c.w - 8, c.h - 3};
+    for (const bool whole : {true, false}) {
+        if (!whole && !c.rectangle) continue;
+        SCOPED_TRACE(whole ? "whole layer" : "rectangle");
+        ASSERT_TRUE(layer.StatisticCountRect(whole ? nullptr : &inclusive));
+        const SpanList spans = SpansOfRect(
+            whole ? RECT{0, 0, c.w, c.h} : RECT{5, 3, inclusive.right + 1, inclusive.bottom + 1}, c.w, c.h);
+        const Reference ref = Compute(rows, spans, complex);
+        ExpectStats(layer.Min(), layer.Max(), layer.Mean(), layer.StdDev(), layer.HistAdr(), ref, 0);
+        if (complex) {
+            const void* phase = layer.GetTag(TAG_PHASE_STATISTICS);
+            ExpectStats(At(phase, 8), At(phase, 16), At(phase, 32), At(phase, 24),
+                        reinterpret_cast<const DWORD*>(static_cast<const char*>(phase) + 40), ref, 1);
+            ExpectStats(layer.reMin(), layer.reMax(), layer.reMean(), layer.reStdDev(), layer.reHistAdr(),
+                        ref, 2);
+            ExpectStats(layer.imMin(), layer.imMax(), layer.imMean(), layer.imStdDev(), layer.imHistAdr(),
+                        ref, 3);
+        }
+    }
+}
+
+// Bands of about 2^17 samples: these layers and rectangles cut into many, the last ones ending
+// anywhere in a row, a vector block and a chunk of complex samples.
+INSTANTIATE_TEST_SUITE_P(
+    Layers, LayerStatisticsBands,
+    ::testing::Values(
+        ManyBandsCase{1, 2049, 1537, 8, false, true}, ManyBandsCase{6, 1024, 1024, 1, true, false},
+        ManyBandsCase{7, 2049, 1537, 8, false, true}, ManyBandsCase{8, 4100, 257, 1, true, false},
+        ManyBandsCase{9, 1024, 1024, 8, false, true}, ManyBandsCase{9, 1024, 1024, 8, false, false},
+        ManyBandsCase{14, 131, 8870, 8, false, true}, ManyBandsCase{12, 4100, 257, 8, false, false},
+        ManyBandsCase{16, 131, 8870, 1, false, true}, ManyBandsCase{10, 4100, 257, 8, true, false},
+        ManyBandsCase{4, 131, 8870, 8, true, true}, ManyBandsCase{7, 4100, 257, 1, true, false}),
+    [](const ::testing::TestParamInfo<ManyBandsCase>& info) {
+        const ManyBandsCase& c = info.param;
+        return std::string(typeInfo(c.code).name) + "_" + std::to_string(c.w) + "x" + std::to_string(c.h) +
+               "_threads" + std::to_string(c.threads) + (c.rectangle ? "_rectangle" : "") +
+               (c.avx2 ? "" : "_scalar");
+    });
 
 TEST(LayerStatistics, HistogramsOfRectanglesAndRegionsCountEverySampleOnce)
 {

@@ -7,12 +7,14 @@
 #include <cstdint>
 #include <cstring>
 #include <random>
+#include <string>
 #include <vector>
 
 #include "outside/basecore/data_type.h"
 #include "outside/basecore/math_helpers.h"
 #include "outside/basecore/row_driver.h"
 #include "platform/kernel/cpu_features.h"
+#include "tests/support/vector_paths.h"
 
 namespace {
 
@@ -332,5 +334,84 @@ TEST(RegionStatistics, TheVectorCodeGivesThePlainCodesResultsToTheBit)
         EXPECT_EQ(std::memcmp(&vector, &plain, sizeof vector), 0);
     }
 }
+
+struct LargeRegionCase {
+    int type, w, h, threads;
+    bool avx2, star;
+};
+
+class RegionStatisticsBands : public ::testing::TestWithParam<LargeRegionCase> {};
+
+TEST_P(RegionStatisticsBands, LargeRegionsOfManyBandsAgreeWithTheReference)
+{
+    const LargeRegionCase& c = GetParam();
+    std::vector<POINT> star;
+    for (int i = 0; i < 40; ++i) {
+        const double a = 0.157 * i, r = i % 2 ? 0.49 : 0.2;
+        star.push_back({LONG(c.w / 2 + r * c.w * std::cos(a)), LONG(c.h / 2 + r * c.h * std::sin(a))});
+    }
+    const auto region =
+        c.star ? platform::SpanRegion::FromPolygon(star, platform::FillRule::Alternate) : Whole(c.w, c.h);
+    std::mt19937_64 rng(unsigned(c.type + c.w));
+    std::uniform_real_distribution<double> u(-50.0, 50.0);
+    RegionStatistics st;
+    auto run = [&](const RegionSource& source) {
+        ScopedRowDriverThreads threads(c.threads);
+        tarvenix::test::ScopedAvx2Paths paths(c.avx2);
+        return ComputeRegionStatistics(source, region, st, 0);
+    };
+    visitSampleType(c.type, [&]<class T>(Tag<T>) {
+        Image<T> img(c.w, c.h);
+        for (T& v : img.samples) {
+            if constexpr (IsComplex<T>)
+                v = T(PartType<T>(100 + u(rng)), PartType<T>(u(rng)));
+            else
+                v = T(std::is_floating_point_v<T> ? 1e3 + u(rng) * u(rng) : u(rng) * 600);
+        }
+        ASSERT_TRUE(run(img.Source(c.type)));
+        const int components = IsComplex<T> ? 4 : 1;
+        for (int p = 0; p < components; ++p) {
+            SCOPED_TRACE(p);
+            const Reference r = Reduce(Collect(img, region, [&](const T& t) -> long double {
+                double v[4];
+                if constexpr (IsComplex<T>) {
+                    v[0] = double(re(t));
+                    v[1] = double(im(t));
+                    v[2] = std::hypot(v[0], v[1]);
+                    v[3] = Arg(v[0], v[1]);
+                } else {
+                    v[0] = double(t);
+                }
+                return v[p];
+            }));
+            EXPECT_EQ(double(st.count[0]), double(r.n));
+            const long double sigma = std::sqrt(r.central[2]);
+            for (int k = 2; k <= 5; ++k)
+                EXPECT_NEAR(st.meanMoments[0][p][k], double(r.central[k]),
+                            double(1e-8L * std::pow(sigma, (long double)k)))
+                    << k;
+            EXPECT_NEAR(st.originMoments[0][p][1], double(r.raw[1]),
+                        double(1e-12L * (std::fabs(r.raw[1]) + sigma)));
+            EXPECT_NEAR(st.min[0][p], double(r.min), 1e-13 * std::fabs(double(r.min)));
+            EXPECT_NEAR(st.max[0][p], double(r.max), 1e-13 * std::fabs(double(r.max)));
+        }
+    });
+}
+
+// Bands of the region's box rows: these cut into dozens, a star's rows into runs of every
+// length; 1 and 8 threads, vector code on and off.
+INSTANTIATE_TEST_SUITE_P(Regions, RegionStatisticsBands,
+                         ::testing::Values(LargeRegionCase{7, 2049, 1537, 8, true, true},
+                                           LargeRegionCase{4, 4100, 257, 1, true, false},
+                                           LargeRegionCase{8, 131, 8870, 8, false, true},
+                                           LargeRegionCase{6, 1024, 1024, 8, false, false},
+                                           LargeRegionCase{9, 1024, 1024, 1, true, true},
+                                           LargeRegionCase{7, 4100, 257, 8, false, true}),
+                         [](const ::testing::TestParamInfo<LargeRegionCase>& info) {
+                             const LargeRegionCase& c = info.param;
+                             return std::string(typeInfo(c.type).name) + "_" + std::to_string(c.w) + "x" +
+                                    std::to_string(c.h) + "_threads" + std::to_string(c.threads) +
+                                    (c.avx2 ? "" : "_scalar") + (c.star ? "_star" : "");
+                         });
 
 }  // namespace

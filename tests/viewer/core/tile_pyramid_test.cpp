@@ -9,11 +9,14 @@
 #include <complex>
 #include <limits>
 #include <random>
+#include <string>
 
 #include "outside/basecore/rdp_except.h"
 #include "outside/basecore/rdp_layer.h"
+#include "outside/basecore/row_driver.h"
 #include "tests/support/recording_meter.h"
 #include "tests/support/test_environment.h"
+#include "tests/support/vector_paths.h"
 #include "tests/viewer/core/pyramid_reference.h"
 #include "viewer/core/display_mapping.h"
 #include "viewer/core/tile_pyramid.h"
@@ -375,6 +378,55 @@ TEST(TilePyramid, ResultDoesNotDependOnTheNumberOfThreads)
         }
     }
 }
+
+struct LargeLayerCase {
+    int typeCode, component, width, height, threads;
+    bool avx2;
+    double lo, hi;
+};
+
+class PyramidBands : public ::testing::TestWithParam<LargeLayerCase> {};
+
+TEST_P(PyramidBands, LargeLayersCrossingEveryTileAndBandMatchThePlainLevelsAndReads)
+{
+    const LargeLayerCase& c = GetParam();
+    tarvenix::test::ScopedAvx2Paths paths(c.avx2);
+    ScopedRowDriverThreads readThreads(c.threads);
+    const Layer layer = RandomLayer(c.typeCode, c.width, c.height, unsigned(c.width + c.typeCode));
+    Storage storage(GetViewerTempSize(c.width, c.height));
+    CTilePyramid pyramid;
+    pyramid.SetThreadCount(c.threads);
+    ASSERT_EQ(Build(pyramid, storage, layer, c.component, c.lo, c.hi), 1);
+    const auto levels = ReferenceLevels(layer, c.component, c.lo, c.hi);
+    ExpectPyramidEquals(pyramid, levels);
+    EXPECT_TRUE(storage.GuardIntact());
+    const int W = c.width, H = c.height;
+    const Window windows[] = {{0, 0, W, H}, {W / 3 + 1, H / 2 + 3, W, H}};
+    for (double zoom : {1.0, 0.37, 1.5, 3.0, 5.5})
+        for (const Window& win : windows) {
+            SCOPED_TRACE(::testing::Message() << "zoom " << zoom << " window " << win.x << "," << win.y);
+            int result = 0;
+            const auto got = ReadThrough(pyramid, win, zoom, false, 1, false, result);
+            EXPECT_EQ(result, 1);
+            ASSERT_EQ(got, ReadExpected(levels, win, zoom, false, 1, false));
+        }
+}
+
+// Tile rows of 256 (two of level 0 per item), lone last columns and rows on every level, and
+// read bands that start anywhere; 1 and 8 threads, vector code on and off.
+INSTANTIATE_TEST_SUITE_P(Layers, PyramidBands,
+                         ::testing::Values(LargeLayerCase{7, 0, 2049, 1537, 8, true, -200.0, 150.0},
+                                           LargeLayerCase{9, 2, 4100, 257, 1, false, -200.0, 150.0},
+                                           LargeLayerCase{3, 0, 131, 8870, 8, false, 0.0, 60000.0},
+                                           LargeLayerCase{14, 0, 1024, 1024, 1, true, 0.0, 30000.0},
+                                           LargeLayerCase{8, 0, 4100, 257, 8, true, -300.0, 300.0}),
+                         [](const ::testing::TestParamInfo<LargeLayerCase>& info) {
+                             const LargeLayerCase& c = info.param;
+                             return std::string(typeInfo(c.typeCode).name) + "_component" +
+                                    std::to_string(c.component) + "_" + std::to_string(c.width) + "x" +
+                                    std::to_string(c.height) + "_threads" + std::to_string(c.threads) +
+                                    (c.avx2 ? "" : "_scalar");
+                         });
 
 // ---------------------------------------------------------------------------------------------
 // Reads

@@ -2,7 +2,12 @@
 
 // Jobs and parameter blocks the thread tests run.
 
+#include <sys/syscall.h>
+#include <sys/types.h>
+#include <unistd.h>
+
 #include <atomic>
+#include <fstream>
 #include <mutex>
 #include <string>
 #include <vector>
@@ -43,6 +48,19 @@ struct Jobs {
         }
         ++finished;
     }
+    /// Checks for a stop only once told to, then until released: what happens between a
+    /// stop and the job's next check cannot depend on how fast the job runs.
+    void ChecksWhenAsked(TKThread* thread, TKThreadParams*)
+    {
+        ++started;
+        while (!checkNow) Sleep(1);
+        while (!release) {
+            thread->Check();
+            Sleep(1);
+        }
+        ++finished;
+    }
+    std::atomic<bool> checkNow{false};
     /// Never checks: runs until released.
     void Deaf(TKThread*, TKThreadParams*)
     {
@@ -73,6 +91,25 @@ struct Jobs {
         return TKJob::Of<Member>(this);
     }
 };
+
+/// The calling thread's system id.
+inline pid_t CurrentSystemThread()
+{
+    return static_cast<pid_t>(::syscall(SYS_gettid));
+}
+
+/// Whether the system thread tid of this process sleeps in a blocking call (a lock, a wait).
+inline bool IsBlocked(pid_t tid)
+{
+    std::ifstream stat("/proc/self/task/" + std::to_string(tid) + "/stat");
+    std::string line;
+    if (!std::getline(stat, line)) return false;
+    // The state follows the name, which stands in parentheses and may hold blanks.
+    const std::size_t close = line.rfind(')');
+    if (close == std::string::npos || close + 2 >= line.size()) return false;
+    const char state = line[close + 2];
+    return state == 'S' || state == 'D';
+}
 
 /// The states a thread went through, as its 4098 events told them.
 class StateLog {

@@ -11,7 +11,9 @@
 #include "tests/plugin3d/model/core/threads_support.h"
 
 using kelvora::test::CountedParams;
+using kelvora::test::CurrentSystemThread;
 using kelvora::test::EventLog;
+using kelvora::test::IsBlocked;
 using kelvora::test::Jobs;
 using kelvora::test::StateLog;
 using kelvora::test::WaitUntil;
@@ -129,12 +131,56 @@ TEST(Threads, InterruptingExecuteCancelsTheRunningJobThenRunsTheNext)
 TEST(Threads, BreakStandsWhenTheNextExecuteDoesNotInterrupt)
 {
     Worker w;
-    w.thread->Execute(false, nullptr, w.jobs.Job<&Jobs::Checking>());
+    // The job looks at its stop request only once the next job waits: a job that checked in
+    // between would end before the Execute and leave nothing for it to keep.
+    w.thread->Execute(false, nullptr, w.jobs.Job<&Jobs::ChecksWhenAsked>());
     WaitUntil([&] { return w.jobs.started == 1; });
     w.thread->Stop();
     w.thread->Execute(false, new CountedParams("next"), w.jobs.Job<&Jobs::Quick>());
+    EXPECT_TRUE(w.thread->HasQueuedJob());
+    EXPECT_TRUE(w.thread->IsStopRequested());
+    w.jobs.checkNow = true;
     w.Finish({1, 5, 1, 2, 0});
     EXPECT_EQ(w.jobs.finished, 0);
+    EXPECT_EQ(w.jobs.Ran(), (std::vector<std::string>{"next"}));
+}
+
+TEST(Threads, AnExecuteThatWaitedForTheLockStartsNothingBesideASynchronousJob)
+{
+    Worker w;
+    const int freedBefore = CountedParams::freed;
+    std::atomic<pid_t> caller{0};
+    // Another caller's Execute finds the thread idle, then waits for its lock, held here.
+    w.thread->Lock();
+    std::thread other([&] {
+        caller = CurrentSystemThread();
+        w.thread->Execute(false, new CountedParams("waited"), w.jobs.Job<&Jobs::Quick>());
+    });
+    ASSERT_TRUE(WaitUntil([&] { return caller != 0 && IsBlocked(caller); }));
+
+    // A synchronous job starts under the held lock and lets the waiting Execute in.
+    struct Sync {
+        TKThread* thread;
+        std::thread* other;
+        std::string read;
+        void Run(TKThread*, TKThreadParams* params)
+        {
+            thread->Unlock();
+            other->join();
+            read = static_cast<CountedParams*>(params)->Text();  // still its own parameters
+        }
+    } sync{w.thread.get(), &other, {}};
+    w.thread->ExecuteSync(new CountedParams("sync"), TKJob::Of<&Sync::Run>(&sync));
+    if (other.joinable()) {
+        w.thread->Unlock();
+        other.join();
+    }
+    EXPECT_EQ(sync.read, "sync");
+    EXPECT_FALSE(w.thread->HasWorker());
+    EXPECT_FALSE(w.thread->HasQueuedJob());
+    EXPECT_TRUE(w.jobs.Ran().empty());
+    EXPECT_EQ(CountedParams::freed - freedBefore, 1);  // the waited one, refused
+    EXPECT_EQ(w.states.States(), (std::vector<int>{1, 2}));
 }
 
 struct FailureCase {

@@ -5,11 +5,13 @@
 #include <algorithm>
 #include <cstdint>
 #include <random>
+#include <string>
 #include <utility>
 #include <vector>
 
 #include <gtest/gtest.h>
 
+#include "platform/kernel/row_bands.h"
 #include "plugin3d/model/render/canvas_batch.h"
 
 namespace {
@@ -357,3 +359,52 @@ TEST(CanvasCoverage, BandedFusedDrawingMatchesThePlainRasteriser)
                     << "the scene covers the canvas";
         }
 }
+
+struct LargeCanvas {
+    int w, h, threads, count;
+    Clip clip;
+};
+
+class CanvasBands : public ::testing::TestWithParam<LargeCanvas> {};
+
+TEST_P(CanvasBands, LargeCanvasesOfManyBandsMatchThePlainRasteriser)
+{
+    const LargeCanvas& c = GetParam();
+    platform::ScopedRowDriverThreads threads(c.threads);
+    const std::vector<int> channels = {0, 1, 2};
+    unsigned seed = unsigned(900 + c.w);
+    for (int kinds : {-1, 1, 2}) {
+        const auto scene = RandomScene(++seed, c.w, c.h, c.count, kinds);
+        Planes expected(c.w, c.h, c.clip), actual(c.w, c.h, c.clip);
+        Reference reference(expected, c.clip, channels);
+        std::vector<TCanvasSpan> spans;
+        const canvas_raster::Target target = TargetOver(actual, c.clip, channels, spans);
+        canvas_raster::Batch batch;
+        for (const Primitive& p : scene) {
+            if (p.kind == 0) {
+                reference.Point(p.v[0]);
+                batch.AddPoint(target, p.v[0]);
+            } else if (p.kind == 1) {
+                reference.Line(p.v[0], p.v[1], p.smooth);
+                batch.AddLine(target, p.v[0], p.v[1], p.smooth);
+            } else {
+                reference.Triangle(p.v[0], p.v[1], p.v[2], p.smooth);
+                batch.AddTriangle(target, p.v[0], p.v[1], p.v[2], p.smooth);
+            }
+        }
+        batch.Draw(target);
+        ASSERT_EQ(actual.depth, expected.depth) << "seed " << seed;
+        for (int n = 0; n < 3; ++n) ASSERT_EQ(actual.channel[n], expected.channel[n]) << "seed " << seed;
+    }
+}
+
+// Bands of 16 rows: long edges and lines enter most bands part-way through their ramps, and
+// the canvas's last band ends anywhere.
+INSTANTIATE_TEST_SUITE_P(Sizes, CanvasBands,
+                         ::testing::Values(LargeCanvas{517, 389, 8, 150, {1, 2, 510, 385}},
+                                           LargeCanvas{131, 1031, 1, 150, {0, 0, 130, 1030}},
+                                           LargeCanvas{1029, 67, 8, 150, {4, 3, 1020, 66}}),
+                         [](const ::testing::TestParamInfo<LargeCanvas>& info) {
+                             return std::to_string(info.param.w) + "x" + std::to_string(info.param.h) +
+                                    "_threads" + std::to_string(info.param.threads);
+                         });

@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -135,8 +136,60 @@ TEST(Lists, ListChangedEventsOfClearDeleteAndDestroyedItems)
     objects->Add(TestConstruction::New());
     log.Clear();
     objects->Clear();
-    EXPECT_EQ(log.Codes(), (std::vector<int>{4, 10, 5}));
+    EXPECT_EQ(log.Codes(), (std::vector<int>{4, 7, 10, 5}));
     objects->Events().Remove(log.Handler());
+}
+
+TEST(Lists, EveryWayOutOfAListIsAnnouncedWithTheItem)
+{
+    struct Case {
+        const char* what;
+        std::function<void(TKCustomConstruction3DList&, TKCustomChangeObject* newcomer)> act;
+        std::vector<int> left;  // indexes into the items a, b
+        bool frees;
+    };
+    const Case cases[] = {
+        {"delete", [](auto& l, auto*) { l.Delete(0); }, {0}, false},
+        {"replace by nothing", [](auto& l, auto*) { l.Replace(1, nullptr); }, {1}, false},
+        {"replace by a newcomer", [](auto& l, auto* n) { l.Replace(0, n); }, {0}, false},
+        {"replace by an item listed (a move)", [](auto& l, auto*) { l.Replace(0, l.GetItem(1)); }, {}, false},
+        {"set count", [](auto& l, auto*) { l.SetCount(0); }, {1, 0}, false},
+        {"clear", [](auto& l, auto*) { l.Clear(); }, {1, 0}, true},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        EventLog log;
+        TOwned<TKCustomConstruction3DList> list(TKCustomConstruction3DList::New());
+        TKCustomChangeObject* items[] = {TestConstruction::New(), TestConstruction::New()};
+        for (TKCustomChangeObject* item : items) list->Add(item);
+        TKCustomChangeObject* newcomer = TestConstruction::New();
+        list->Events().Add(log.Handler());
+        c.act(*list, newcomer);
+        list->Events().Remove(log.Handler());
+        std::vector<std::intptr_t> expected;
+        for (int i : c.left) expected.push_back(reinterpret_cast<std::intptr_t>(items[i]));
+        EXPECT_EQ(log.Params(kevRemoved), expected);
+        if (!c.frees)
+            for (int i : c.left) FreeObject(items[i]);
+        if (list->IndexOf(newcomer) < 0) FreeObject(newcomer);
+        list->Clear();
+    }
+
+    // The items of a nested list that is cleared with its list are announced through it.
+    ItemEventLog passed;
+    TOwned<TKCustomConstruction3DList> outer(TKCustomConstruction3DList::New());
+    auto* inner = TKCustomConstruction3DList::New();
+    auto* deep = TestConstruction::New();
+    inner->Add(deep);
+    outer->Add(inner);
+    outer->Events().Add(passed.Handler());
+    outer->Clear();
+    outer->Events().Remove(passed.Handler());
+    ASSERT_EQ(passed.codes.size(), passed.senders.size());
+    bool deepAnnounced = false;
+    for (std::size_t i = 0; i < passed.codes.size(); ++i)
+        deepAnnounced = deepAnnounced || (passed.codes[i] == kevRemoved && passed.senders[i] == inner);
+    EXPECT_TRUE(deepAnnounced);
 }
 
 TEST(Lists, ClearFreesNestedListsOfItsFamilyWithTheirItems)
@@ -204,7 +257,7 @@ TEST(Lists, ADisabledConstructionListKeepsItsItemsPicturesToItself)
     // Membership changes are picture changes of an enabled list only.
     list->Events().Add(log.Handler());
     list->Delete(0);
-    EXPECT_EQ(log.Codes(), (std::vector<int>{4, 4100, 10, 5}));
+    EXPECT_EQ(log.Codes(), (std::vector<int>{4, 4100, 10, 7, 5}));
     list->Events().Remove(log.Handler());
     list->Events().Remove(passed.Handler());
 }

@@ -204,7 +204,7 @@ TEST_F(Project3D, AChangeMarksTheViewersThatShowIt)
     project->BeginSceneEdit(0);  // holds the job off while the marks are looked at
     c1->ObjectChanged(reinterpret_cast<std::intptr_t>(c1));
     EXPECT_TRUE(project->ViewerOutOfDate(0));
-    EXPECT_FALSE(project->ViewerOutOfDate(1));  // only the first viewer of the camera
+    EXPECT_TRUE(project->ViewerOutOfDate(1));  // every viewer of the camera
     EXPECT_FALSE(project->ViewerOutOfDate(2));
     EXPECT_FALSE(project->RedrawAllPending());
     surface->draws.clear();

@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "platform/forms/exceptions.h"
+#include "platform/kernel/row_bands.h"
 #include "plugin3d/model/core/k_threads.h"
 #include "plugin3d/model/scene/k_surface3d.h"
 #include "tests/plugin3d/model/scene/scene_test_support.h"
@@ -222,6 +223,39 @@ TEST(Surface3D, UnlitColoursAreTheCoefficientsAttenuatedByDistance)
     scene.Draw(*s);
     EXPECT_EQ(scene.ds->primitives[0].v[0].c2, 0.5f);  // at the camera: 1, not above 1
     EXPECT_FLOAT_EQ(scene.ds->primitives[1].v[0].c2, 0.125f);
+}
+
+TEST(Surface3D, TallSurfacesOfManyBandsGiveEveryNodeItsOwnPositionAndColour)
+{
+    // Bands of 8 sampled rows: with steps of 1 and 3 their starts fall on many node rows. Each
+    // point must come from its own node alone, whatever band it lies in and however many
+    // threads share the bands.
+    const auto height = [](int i, int j) { return float((i * 7 + j * 13) % 11) - 40.f; };
+    for (const int step : {1, 3})
+        for (const int threads : {1, 8}) {
+            SCOPED_TRACE(::testing::Message() << "step " << step << " threads " << threads);
+            platform::ScopedRowDriverThreads scoped(threads);
+            Scene scene;
+            auto s = MakeSurface(7, 1031, step, ksmPoints, height);
+            s->SetLighting(0);
+            s->SetAttenuation(1, 0.01, 0.0001);
+            scene.Draw(*s);
+            const double c[3] = {1, 0.01, 0.0001};
+            std::size_t next = 0;
+            for (int j = 0; j < 1031; j += s->StepY())
+                for (int i = 0; i < 7; i += s->StepX()) {
+                    ASSERT_LT(next, scene.ds->primitives.size());
+                    const TVertex3S& v = scene.ds->primitives[next++].v[0];
+                    ASSERT_EQ(CellOf(v), Cell(i, j)) << "point " << next - 1;
+                    TVector3S unit;
+                    const float d = VectorNormalizeSingle(TVector3S{float(i), float(j), height(i, j)}, unit);
+                    const double f = AttenuationFactor(c, d);
+                    ASSERT_FLOAT_EQ(v.c1, float(f * 1.0)) << i << "," << j;
+                    ASSERT_FLOAT_EQ(v.c2, float(f * 0.5)) << i << "," << j;
+                    ASSERT_FLOAT_EQ(v.c3, float(f * 0.25)) << i << "," << j;
+                }
+            EXPECT_EQ(next, scene.ds->primitives.size());
+        }
 }
 
 TEST(Surface3D, ResizingKeepsTheNodesBothGridsHaveAndZeroesTheRest)
