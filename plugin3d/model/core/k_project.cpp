@@ -475,6 +475,7 @@ void TKProject::LoadProject(TKThread* thread, TKThreadParams* params)
             stream->Open(FileName(), ksmRead, size);
             Bracketed(*this, kokLoad, [&] {
                 Operation(kopLoad, reinterpret_cast<std::intptr_t>(stream.get()));
+                stream->CheckNotCut(FileName());
                 Operation(kopLink, reinterpret_cast<std::intptr_t>(stream.get()));
                 Status(thread, ktext::kFinishingLoad);
             });
@@ -689,6 +690,7 @@ TKProject* CreateProjectFromFile(const std::string& fileName)
         std::int32_t versions[2];
         stream->Read(versions, sizeof versions);
         ReadStringFrom(stream.get(), classPath);
+        stream->CheckNotCut(fileName);
     }
     const TClass cls = ResolveProjectClass(classPath);
     if (!cls || !cls->InheritsFrom(TKProject::StaticClass()) || !cls->make) RaiseProjectFormatError();

@@ -9,6 +9,7 @@
 
 #include "platform/forms/exceptions.h"
 #include "platform/forms/format.h"
+#include "platform/kernel/file_mapping.h"
 #include "platform/kernel/files.h"
 #include "platform/last_error.h"
 #include "plugin3d/model/core/k_project.h"
@@ -114,31 +115,25 @@ void TKProjectStream::Open(const std::string& fileName, TKStreamMode mode, std::
         if (file == INVALID_HANDLE_VALUE) RaiseLastOSError();
         LARGE_INTEGER length{};
         if (!GetFileSizeEx(file, &length)) RaiseAfter([&] { CloseHandle(file); });
-        // The file is read into memory of its own, not mapped: a file that another program
-        // cuts short during the load then reads as a shorter (damaged) file instead of
-        // faulting the program at the first page that is gone.
-        try {
-            m_readBuffer.resize(static_cast<std::size_t>(std::max<std::int64_t>(length.QuadPart, 0)));
-        } catch (const std::bad_alloc&) {
-            CloseHandle(file);
-            throw EOutOfMemory();
-        }
-        std::int64_t got = 0;
-        while (got < std::int64_t(m_readBuffer.size())) {
-            const auto chunk = static_cast<DWORD>(
-                std::min<std::int64_t>(std::int64_t(m_readBuffer.size()) - got, std::int64_t(1) << 30));
-            DWORD read = 0;
-            if (!ReadFile(file, m_readBuffer.data() + got, chunk, &read, nullptr)) {
-                m_readBuffer.clear();
-                RaiseAfter([&] { CloseHandle(file); });
-            }
-            if (read == 0) break;
-            got += read;
+        size = length.QuadPart;
+        // Mapped read-only. When another program cuts the file short during the load, the
+        // pages past its new end read as zeros (the platform watches file views) and
+        // CheckNotCut refuses the load, instead of the program faulting at the first page
+        // that is gone. An empty file has nothing to map: its first read fails as a damaged
+        // file's does.
+        if (size > 0) {
+            HANDLE mapping = CreateFileMapping(file, nullptr, PAGE_READONLY, 0, 0, nullptr);
+            if (!mapping) RaiseAfter([&] { CloseHandle(file); });
+            void* view = MapViewOfFile(mapping, FILE_MAP_READ, 0, 0, 0);
+            if (!view)
+                RaiseAfter([&] {
+                    CloseHandle(mapping);
+                    CloseHandle(file);
+                });
+            CloseHandle(mapping);
+            m_view = static_cast<std::uint8_t*>(view);
         }
         CloseHandle(file);
-        m_readBuffer.resize(static_cast<std::size_t>(got));
-        size = got;
-        m_view = m_readBuffer.empty() ? nullptr : m_readBuffer.data();
         m_writable = false;
     }
     m_size = size;
@@ -166,6 +161,12 @@ bool TKProjectStream::GrantLoadMemory(const void* holder, std::int64_t bytes)
     return bytes >= 0;
 }
 
+void TKProjectStream::CheckNotCut(const std::string& fileName) const
+{
+    if (m_view && !m_writable && IsViewDamaged(m_view))
+        throw EStreamError("\"" + fileName + "\" was cut short by another program while it was read");
+}
+
 void TKProjectStream::ReportRefusal(const std::string& text)
 {
     if (m_project) m_project->AddLoadRefusal(text);
@@ -180,8 +181,8 @@ void TKProjectStream::Commit()
 
 void TKProjectStream::Close()
 {
+    if (m_view) UnmapViewOfFile(m_view);
     m_view = nullptr;
-    std::vector<std::uint8_t>().swap(m_readBuffer);
     m_version.Discard();
     std::vector<std::uint8_t>().swap(m_window);
     m_windowStart = m_windowUsed = 0;

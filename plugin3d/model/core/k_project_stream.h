@@ -3,7 +3,7 @@
 // TKProjectStream: the objects stream of project files. Without a file it only counts
 // (the counting pass of a save: positions advance, nothing is stored). Opened for a save it
 // maps a new version of the file, sized and reserved at the counted total, which Commit
-// puts in place of the old file; opened for a load it reads the whole file into memory.
+// puts in place of the old file; opened for a load it maps the file read-only.
 //
 // Every read and write is checked against the view in 64 bits; reads are also held inside
 // the block or object record being read (PushLimit). Going past either raises the format
@@ -26,7 +26,7 @@ class TKProject;
 /// How TKProjectStream::Open opens its file.
 enum TKStreamMode : int {
     ksmCreate = 1,  ///< a new version of the file, written at the given size
-    ksmRead = 2,    ///< the existing file, read whole
+    ksmRead = 2,    ///< the existing file, mapped read-only
 };
 
 class TKProjectStream : public TKObjectsStream {
@@ -45,12 +45,13 @@ class TKProjectStream : public TKObjectsStream {
     virtual void Create(TKProject* project, TKThread* thread);
 
     /// Opens fileName (closing what was open). ksmCreate makes a new version of size bytes
-    /// (size > 0), its space reserved; ksmRead reads the file and sets size to what was read. A
+    /// (size > 0), its space reserved; ksmRead maps the file and sets size to its size; a
+    /// name that is not a regular file is refused saying what it is. A
     /// failing system call raises EOSError with the last error.
     void Open(const std::string& fileName, TKStreamMode mode, std::int64_t& size);
     /// Puts the written version in place of the file; raises EOSError when that fails.
     void Commit();
-    /// Drops what a load read or the write window; a version not committed is removed.
+    /// Unmaps the view or drops the write window; a version not committed is removed.
     void Close();
 
     void SetPosition(std::int64_t position) override;
@@ -68,6 +69,9 @@ class TKProjectStream : public TKObjectsStream {
     /// Grants on a loading stream count together against the limit taken when the stream
     /// was opened for the load (LoadMemoryLimit); other streams grant as the base does.
     bool GrantLoadMemory(const void* holder, std::int64_t bytes) override;
+    /// Raises EStreamError naming fileName when another program cut the mapped file short
+    /// while it was read (what was read past the cut were zeros, not the file).
+    void CheckNotCut(const std::string& fileName) const;
     /// Hands the refusal to the project (TKProject::AddLoadRefusal).
     void ReportRefusal(const std::string& text) override;
     /// What the load granted so far, and its limit.
@@ -103,8 +107,6 @@ private:
     TKThread* m_thread = nullptr;
     std::int64_t m_position = 0;
     std::uint8_t* m_view = nullptr;
-    /// What a load read of its file: the stream reads from here.
-    std::vector<std::uint8_t> m_readBuffer;
     std::int64_t m_size = 0;
     bool m_hasFile = false;
     bool m_writable = false;

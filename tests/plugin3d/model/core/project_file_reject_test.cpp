@@ -241,21 +241,26 @@ TEST(ProjectFileLimits, ANamedPipeOrAFolderIsRefusedSayingWhatItIs)
               "\"" + folder + "\" is a folder, not a project file");
 }
 
-// The loader reads its file whole: another program cutting it short afterwards cannot take
-// pages from under the load.
-TEST(ProjectFileLimits, AFileCutShortAfterItWasOpenedReadsAsItWas)
+// Another program cuts the file short while the loader has it mapped: the read survives and
+// the load is refused naming the file.
+TEST(ProjectFileLimits, AFileCutShortWhileItIsReadIsRefused)
 {
     TempDir dir;
     const std::string path = dir.File("cut.ktp");
-    WriteBytes(path, SampleFile());
+    Bytes bytes = SampleFile();
+    bytes.resize(bytes.size() + 64 * 4096, 0);  // pages enough to lose some
+    WriteBytes(path, bytes);
     TOwned<TKProjectStream> stream(TKProjectStream::NewFor(nullptr, nullptr));
     std::int64_t size = 0;
     stream->Open(path, ksmRead, size);
-    ASSERT_EQ(size, std::int64_t(SampleFile().size()));
+    ASSERT_EQ(size, std::int64_t(bytes.size()));
+    stream->CheckNotCut(path);
     ASSERT_EQ(::truncate(path.c_str(), 0), 0);
-    std::vector<std::uint8_t> all(static_cast<std::size_t>(size));
+    std::vector<std::uint8_t> all(static_cast<std::size_t>(size), 1);
     stream->Read(all.data(), static_cast<int>(size));
-    EXPECT_EQ(all, SampleFile());
+    EXPECT_EQ(all.back(), 0) << "what is gone reads as zeros";
+    EXPECT_EQ(ErrorOf([&] { stream->CheckNotCut(path); }),
+              "\"" + path + "\" was cut short by another program while it was read");
 }
 
 // Only the reader's own errors may come out of a damaged file.
