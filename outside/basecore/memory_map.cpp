@@ -7,6 +7,11 @@
 #include "platform/kernel/files.h"
 #include "platform/last_error.h"
 
+BOOL CMemoryMap::IsDamaged() const
+{
+    return m_data && IsViewDamaged(m_data);
+}
+
 CMemoryMap::~CMemoryMap()
 {
     Close();

@@ -42,6 +42,9 @@ public:
 
     /// Base address of the mapped view (null when nothing is mapped).
     BYTE* AdresData() const { return m_data; }
+    /// TRUE when another program cut the mapped file short: the lost pages read as zeros
+    /// (platform IsViewDamaged), and what was read of them is not the file's.
+    BOOL IsDamaged() const;
     std::uint64_t Size() const { return m_size; }
     BOOL IsOpen() const { return m_data != nullptr || m_file != nullptr; }
     /// The file handle of a file this object opened (Open), else null; valid until Close.

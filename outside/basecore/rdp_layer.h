@@ -89,6 +89,9 @@ public:
 
     /// The row table (NULL when nothing is open): row y starts at GetRows()[y].
     void** GetRows() const { return m_rows.empty() ? nullptr : const_cast<void**>(m_rows.data()); }
+    /// TRUE when another program cut the open file short while it was mapped: rows past the
+    /// cut read as zeros, which the file no longer holds.
+    BOOL IsDamaged() const { return m_map.IsDamaged(); }
     /// The first sample (row 0).
     void* GetDataPtr() const { return m_rows.empty() ? nullptr : m_rows[0]; }
     BOOL IsOpen() const { return m_width > 0; }

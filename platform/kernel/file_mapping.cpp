@@ -3,9 +3,11 @@
 #include <fcntl.h>
 #include <sys/mman.h>
 #include <sys/stat.h>
+#include <signal.h>
 #include <unistd.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cerrno>
 #include <cstdint>
 #include <map>
@@ -18,7 +20,10 @@ namespace {
 
 class MappingObject final : public platform::KernelObject {
 public:
-    MappingObject(int fd, std::uint64_t size, DWORD protect) : m_fd(fd), m_size(size), m_protect(protect) {}
+    MappingObject(int fd, std::uint64_t size, DWORD protect, bool ofFile = false)
+        : m_fd(fd), m_size(size), m_protect(protect), m_ofFile(ofFile)
+    {
+    }
     ~MappingObject() override { ::close(m_fd); }
     MappingObject(const MappingObject&) = delete;
     MappingObject& operator=(const MappingObject&) = delete;
@@ -26,11 +31,14 @@ public:
     int Fd() const { return m_fd; }
     std::uint64_t Size() const { return m_size; }
     DWORD Protect() const { return m_protect; }
+    /// A mapping of a file on disk, which another process may cut short.
+    bool OfFile() const { return m_ofFile; }
 
 private:
     int m_fd;
     std::uint64_t m_size;
     DWORD m_protect;
+    bool m_ofFile;
 };
 
 struct View {
@@ -87,6 +95,76 @@ HANDLE FailHandle(DWORD code)
     return nullptr;
 }
 
+// Views of files another process may cut short. A page of such a view past the file's new end
+// faults with SIGBUS on the next access; the handler puts zero pages in the place of the
+// rest of the view and marks it, so that the reader sees a damaged file (IsViewDamaged)
+// instead of the program being killed. The table is read by the handler: fixed slots of
+// atomics, no lock.
+struct GuardSlot {
+    std::atomic<std::uintptr_t> start{0};
+    std::atomic<std::uintptr_t> end{0};
+    std::atomic<int> damaged{0};
+};
+constexpr std::size_t kGuardSlots = 4096;
+GuardSlot g_guards[kGuardSlots];
+struct sigaction g_previousBus {};
+std::once_flag g_busHandlerInstalled;
+
+void OnBusError(int signal, siginfo_t* info, void* context)
+{
+    const auto at = reinterpret_cast<std::uintptr_t>(info ? info->si_addr : nullptr);
+    const auto page = static_cast<std::uintptr_t>(::sysconf(_SC_PAGESIZE));
+    for (GuardSlot& slot : g_guards) {
+        const std::uintptr_t start = slot.start.load(std::memory_order_acquire);
+        const std::uintptr_t end = slot.end.load(std::memory_order_acquire);
+        if (start == 0 || at < start || at >= end) continue;
+        const std::uintptr_t from = at - at % page;
+        const std::uintptr_t to = (end + page - 1) / page * page;
+        if (::mmap(reinterpret_cast<void*>(from), to - from, PROT_READ | PROT_WRITE,
+                   MAP_PRIVATE | MAP_ANONYMOUS | MAP_FIXED, -1, 0) == MAP_FAILED)
+            break;
+        slot.damaged.store(1, std::memory_order_release);
+        return;
+    }
+    // Not a view of ours: what would have happened without this handler.
+    if (g_previousBus.sa_flags & SA_SIGINFO) {
+        if (g_previousBus.sa_sigaction) return g_previousBus.sa_sigaction(signal, info, context);
+    } else if (g_previousBus.sa_handler != SIG_DFL && g_previousBus.sa_handler != SIG_IGN &&
+               g_previousBus.sa_handler) {
+        return g_previousBus.sa_handler(signal);
+    }
+    ::signal(SIGBUS, SIG_DFL);
+    ::raise(SIGBUS);
+}
+
+void GuardView(void* address, std::size_t length)
+{
+    std::call_once(g_busHandlerInstalled, [] {
+        struct sigaction action {};
+        action.sa_sigaction = OnBusError;
+        action.sa_flags = SA_SIGINFO | SA_NODEFER;
+        sigemptyset(&action.sa_mask);
+        ::sigaction(SIGBUS, &action, &g_previousBus);
+    });
+    const auto start = reinterpret_cast<std::uintptr_t>(address);
+    for (GuardSlot& slot : g_guards) {
+        std::uintptr_t empty = 0;
+        if (slot.start.load(std::memory_order_relaxed) != 0) continue;
+        slot.damaged.store(0, std::memory_order_relaxed);
+        slot.end.store(start + length, std::memory_order_relaxed);
+        if (slot.start.compare_exchange_strong(empty, start, std::memory_order_acq_rel)) return;
+    }
+}
+
+GuardSlot* GuardOf(const void* address)
+{
+    const auto start = reinterpret_cast<std::uintptr_t>(address);
+    if (start == 0) return nullptr;
+    for (GuardSlot& slot : g_guards)
+        if (slot.start.load(std::memory_order_acquire) == start) return &slot;
+    return nullptr;
+}
+
 }  // namespace
 
 HANDLE CreateFileMapping(HANDLE file, void*, DWORD protect, DWORD maximumSizeHigh, DWORD maximumSizeLow,
@@ -128,7 +206,7 @@ HANDLE CreateFileMapping(HANDLE file, void*, DWORD protect, DWORD maximumSizeHig
     }
     fd = ::fcntl(object->Fd(), F_DUPFD_CLOEXEC, 0);
     if (fd < 0) return FailHandle(ErrorFromErrno(errno));
-    return platform::RegisterHandle(std::make_shared<MappingObject>(fd, size, protect));
+    return platform::RegisterHandle(std::make_shared<MappingObject>(fd, size, protect, true));
 }
 
 LPVOID MapViewOfFile(HANDLE mapping, DWORD access, DWORD offsetHigh, DWORD offsetLow, SIZE_T bytes)
@@ -159,6 +237,7 @@ LPVOID MapViewOfFile(HANDLE mapping, DWORD access, DWORD offsetHigh, DWORD offse
     void* base = ::mmap(nullptr, mapLength, prot, flags, object->Fd(), static_cast<off_t>(offset - delta));
     if (base == MAP_FAILED) return FailHandle(ErrorFromErrno(errno));
     auto* address = static_cast<char*>(base) + delta;
+    if (object->OfFile()) GuardView(address, static_cast<std::size_t>(length));
     ViewTable& table = Views();
     std::lock_guard lock(table.mutex);
     table.views[reinterpret_cast<std::uintptr_t>(address)] =
@@ -180,11 +259,18 @@ BOOL UnmapViewOfFile(LPCVOID base)
         view = it->second;
         table.views.erase(it);
     }
+    if (GuardSlot* slot = GuardOf(base)) slot->start.store(0, std::memory_order_release);
     if (::munmap(view.mapBase, view.mapLength) != 0) {
         SetLastError(ErrorFromErrno(errno));
         return FALSE;
     }
     return TRUE;
+}
+
+BOOL IsViewDamaged(LPCVOID base)
+{
+    const GuardSlot* slot = GuardOf(base);
+    return slot && slot->damaged.load(std::memory_order_acquire) ? TRUE : FALSE;
 }
 
 BOOL FlushViewOfFile(LPCVOID address, SIZE_T bytes)

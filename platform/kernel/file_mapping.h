@@ -36,6 +36,11 @@ inline HANDLE CreateFileMappingA(HANDLE file, void* security, DWORD protect, DWO
 /// through to the file, FILE_MAP_COPY views are private copy-on-write pages the file never sees.
 PLATFORM_API LPVOID MapViewOfFile(HANDLE mapping, DWORD access, DWORD offsetHigh, DWORD offsetLow,
                                   SIZE_T bytes);
+/// TRUE when pages of a view of a file (by the address MapViewOfFile returned) were lost
+/// because another process cut the file short: where the system would raise an in-page
+/// error, the lost pages read as zeros and the view is marked, so that its reader can report
+/// the file as damaged instead of the program being killed.
+PLATFORM_API BOOL IsViewDamaged(LPCVOID base);
 /// Unmaps a view by the address MapViewOfFile returned.
 PLATFORM_API BOOL UnmapViewOfFile(LPCVOID base);
 /// Starts writing the changed pages of a range of a view to the file without waiting

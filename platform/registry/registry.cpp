@@ -443,6 +443,28 @@ void SetRegistryDamageHandler(std::function<void(const CString&)> handler)
     store.damageHandler = std::move(handler);
 }
 
+LSTATUS RegReplaceTextValues(HKEY key, const std::vector<std::pair<std::string, std::string>>& values)
+{
+    std::vector<registry::Value> replacement;
+    replacement.reserve(values.size());
+    for (const auto& [name, text] : values) {
+        if (name.size() > registry::kMaxNameLength) return ERROR_INVALID_PARAMETER;
+        // Stored as RegSetValueEx stores text: up to its first zero, with one zero after it.
+        std::vector<BYTE> data(text.begin(), std::find(text.begin(), text.end(), '\0'));
+        data.push_back(0);
+        replacement.push_back(registry::Value{name, REG_SZ, std::move(data)});
+    }
+    return WithKey(key, KEY_SET_VALUE, [&](Store& store, const OpenKey&, registry::Key& node) -> LSTATUS {
+        std::vector<registry::Value> previous = std::move(node.values);
+        node.values = std::move(replacement);
+        if (const LSTATUS saved = Save(store); saved != ERROR_SUCCESS) {
+            node.values = std::move(previous);
+            return saved;
+        }
+        return ERROR_SUCCESS;
+    });
+}
+
 }  // namespace platform
 
 using platform::OpenKey;

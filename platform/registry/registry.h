@@ -18,6 +18,9 @@
 
 #include <cstdint>
 #include <functional>
+#include <string>
+#include <utility>
+#include <vector>
 
 #include "platform/cstring.h"
 #include "platform/kernel/files.h"
@@ -114,5 +117,10 @@ PLATFORM_API void ReloadRegistryFromFile();
 /// Who is told when the settings file is damaged and set aside (by default a line on
 /// stderr). Called once per damaged file, on the thread that found it, outside the lock.
 PLATFORM_API void SetRegistryDamageHandler(std::function<void(const CString& message)> handler);
+/// Puts the text (REG_SZ) values given, in their order, in place of all values of an open
+/// key (KEY_SET_VALUE), written to the settings file once; on a failure the key keeps its
+/// values. A list of settings replaced whole (a history) costs one write, not one a value.
+PLATFORM_API LSTATUS RegReplaceTextValues(HKEY key,
+                                          const std::vector<std::pair<std::string, std::string>>& values);
 
 }  // namespace platform

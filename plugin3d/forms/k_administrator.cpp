@@ -1,5 +1,6 @@
 #include "plugin3d/forms/k_administrator.h"
 
+#include <atomic>
 #include <chrono>
 #include <filesystem>
 #include <thread>
@@ -20,6 +21,7 @@
 #include "plugin3d/forms/k_thread_form.h"
 #include "plugin3d/forms/k_tree_mirror.h"
 #include "plugin3d/forms/k_viewer3d.h"
+#include "plugin3d/model/core/k_form_links.h"
 #include "plugin3d/model/core/k_interfaces.h"
 #include "plugin3d/model/core/k_rtd_registry.h"
 #include "plugin3d/model/core/k_templates.h"
@@ -38,6 +40,7 @@ constexpr char kLoadTitle[] = "Load Project From : ";
 constexpr char kSaveTitle[] = "Save Project To : ";
 constexpr char kSaveQuestion[] = "Save changes to file";
 constexpr char kConfirmCaption[] = "Confirm";
+constexpr char kRefusalCaption[] = "Load Project";
 
 // Posted project events: the code, whether it came relayed (event 11), and the subscription
 // it came through, so that events of a project released meanwhile are dropped.
@@ -145,6 +148,18 @@ void TKAdministrator::Loaded()
     SaveDialog1 = FindControl<TSaveDialog>("SaveDialog1");
 }
 
+namespace {
+
+// The administrator whose loader the model's templates reach (TKFormLinks): the one open.
+std::atomic<TKAdministrator*> g_loader{nullptr};
+
+void LoadThroughAdministrator(const std::string& fileName)
+{
+    if (TKAdministrator* admin = g_loader.load()) admin->LoadProjectFromFile(fileName);
+}
+
+}  // namespace
+
 void TKAdministrator::FormCreate(TObject*)
 {
     m_handle = GetSafeHwnd();
@@ -164,10 +179,20 @@ void TKAdministrator::FormCreate(TObject*)
     m_history = ReadLoadHistory();
     RebuildMenu();
     TreeView1Change(TreeView1, nullptr);
+    // A template chosen in New loads its file through this window.
+    g_loader.store(this);
+    TKFormLinks links = FormLinks();
+    links.loadProjectFromFile = LoadThroughAdministrator;
+    SetFormLinks(links);
 }
 
 void TKAdministrator::FormDestroy(TObject*)
 {
+    if (TKAdministrator* self = this; g_loader.compare_exchange_strong(self, nullptr)) {
+        TKFormLinks links = FormLinks();
+        links.loadProjectFromFile = nullptr;
+        SetFormLinks(links);
+    }
     // A save still running works on the project: it ends before the project goes.
     WaitForJob();
     ReleaseProject();
@@ -498,6 +523,7 @@ void TKAdministrator::HandleJobState(int state)
         if (state == ktsDone) {
             Subscribe();
             AddHistory(FullPath(m_fileName));
+            ShowLoadRefusals();
         } else {
             TKProject* project = m_project;
             m_project = nullptr;
@@ -508,6 +534,18 @@ void TKAdministrator::HandleJobState(int state)
         }
     }
     m_job = 0;
+}
+
+// Sizes the file asked for and did not get: the project is open without them, and the user
+// learns which objects and what sizes.
+void TKAdministrator::ShowLoadRefusals()
+{
+    if (!m_project) return;
+    const std::vector<std::string> refusals = m_project->TakeLoadRefusals();
+    if (refusals.empty() || !Application) return;
+    std::string text = "\"" + m_fileName + "\" is open, but these parts were refused what they ask for:";
+    for (const std::string& refusal : refusals) text += "\r\n\r\n" + refusal;
+    Application->MessageBox(text, kRefusalCaption, MB_OK | MB_ICONWARNING);
 }
 
 void TKAdministrator::WaitForJob()
@@ -522,6 +560,7 @@ void TKAdministrator::LoadProjectFromFile(const std::string& fileName)
 {
     if (!FileExists(fileName) || !CanReplaceProject(true)) return;
     ReleaseProject();
+    ++m_loads;
     m_fileName = fileName;
     TKProject* project = nullptr;
     try {
@@ -790,12 +829,13 @@ void TKAdministrator::NewBtnClick(TObject*)
     if (!cls) return;
 
     if (cls->InheritsFrom(TKTemplate::StaticClass())) {
-        const std::string remembered = m_fileName;
+        const int loads = m_loads;
         TOwned<TKTemplate> opened(TKTemplate::NewForIndex(chosen->Tag()));
         opened->Open();
-        // A project started from a template has no file of its own yet: its first save asks
-        // for a name, so that it never overwrites the template or an earlier project.
-        if (m_fileName != remembered) {
+        // A project started from a template has no file of its own yet, even when the
+        // template is the file that was open: its first save asks for a name, so that it
+        // never overwrites the template or an earlier project.
+        if (m_loads != loads) {
             m_fileName.clear();
             RefreshAll();
         }

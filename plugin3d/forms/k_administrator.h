@@ -138,6 +138,7 @@ private:
     TKDataBranch* PendingBranch(const Pending& pending) const;
     /// Runs the project's save job; true when it was started.
     bool StartSave(const std::string& fileName);
+    void ShowLoadRefusals();
     void WaitForJob();
 
     TKProject* m_project = nullptr;
@@ -148,6 +149,8 @@ private:
     int m_updateDepth = 0;
     int m_job = 0;
     int m_lastJobState = 0;
+    /// Loads started: tells New whether a template loaded anything.
+    int m_loads = 0;
     /// The thread of the job that ran last, until its end was handled.
     std::atomic<TKThread*> m_jobThread{nullptr};
     std::vector<std::string> m_history;

@@ -15,7 +15,9 @@ std::vector<std::string> ReadLoadHistory()
     if (RegQueryInfoKey(key, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, &count, &longest, nullptr,
                         nullptr, nullptr) == ERROR_SUCCESS) {
         std::string name(longest + 1, '\0');
-        for (DWORD i = 0; i < count; ++i) {
+        // Only the newest entries count: the list never holds more than its limit, whatever
+        // the settings hold.
+        for (DWORD i = 0; i < count && history.size() < kLoadHistoryLimit; ++i) {
             DWORD length = static_cast<DWORD>(name.size());
             DWORD type = REG_NONE, size = 0;
             if (RegEnumValue(key, i, name.data(), &length, nullptr, &type, nullptr, &size) != ERROR_SUCCESS)
@@ -37,16 +39,16 @@ std::vector<std::string> ReadLoadHistory()
 
 void WriteLoadHistory(const std::vector<std::string>& history)
 {
-    RegDeleteKey(HKEY_CURRENT_USER, kLoadHistoryKey);
     HKEY key = nullptr;
     if (RegCreateKeyEx(HKEY_CURRENT_USER, kLoadHistoryKey, 0, nullptr, 0, KEY_WRITE, nullptr, &key,
                        nullptr) != ERROR_SUCCESS)
         return;
-    for (std::size_t i = 0; i < history.size(); ++i) {
-        const std::string& path = history[i];
-        RegSetValueEx(key, std::to_string(i).c_str(), 0, REG_SZ, reinterpret_cast<const BYTE*>(path.c_str()),
-                      static_cast<DWORD>(path.size() + 1));
-    }
+    // The key's values are replaced whole, in one write of the settings: stale values go,
+    // "0" is the newest.
+    std::vector<std::pair<std::string, std::string>> values;
+    for (std::size_t i = 0; i < history.size() && i < kLoadHistoryLimit; ++i)
+        values.emplace_back(std::to_string(i), history[i]);
+    platform::RegReplaceTextValues(key, values);
     RegCloseKey(key);
 }
 

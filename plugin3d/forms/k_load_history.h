@@ -12,10 +12,11 @@ inline constexpr char kLoadHistoryKey[] = "Software\\Orvane\\Tarvenix2.0\\Settin
 /// The most entries the history keeps.
 inline constexpr std::size_t kLoadHistoryLimit = 10;
 
-/// The text values of the key in the registry's order; values of other types are skipped,
-/// a missing key gives an empty list.
+/// The first kLoadHistoryLimit text values of the key in the registry's order; values of
+/// other types are skipped, a missing key gives an empty list.
 std::vector<std::string> ReadLoadHistory();
-/// Replaces the key by one holding history (the key is deleted first, so stale values go).
+/// Puts history (at most kLoadHistoryLimit entries) in place of every value of the key, in one
+/// write of the settings, so stale values go.
 void WriteLoadHistory(const std::vector<std::string>& history);
 /// Puts path at the top: moved there when listed already (letter case ignored), else
 /// inserted, the oldest entries dropped beyond the limit.

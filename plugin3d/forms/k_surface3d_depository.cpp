@@ -442,8 +442,14 @@ int TKSurface3D_Depository::LinkObjects(TKObjectsStream* stream)
     try {
         surface->BeginGridUpdate(0);
         try {
-            surface->SetSize(m_xCount, m_yCount);
-            for (int k = 0; k < kSurfaceSlots; ++k) FillSlot(thread, *surface, k);
+            // The grid the editor asks for is held to what the machine can give the load; a
+            // refused one leaves the surface empty until the user applies a size.
+            if (surface->GrantLoadedGrid(stream, m_xCount, m_yCount, -1, "its editor")) {
+                surface->SetSize(m_xCount, m_yCount);
+                for (int k = 0; k < kSurfaceSlots; ++k) FillSlot(thread, *surface, k);
+            } else {
+                surface->SetSize(0, 0);
+            }
             surface->SetReflection(m_law);
             surface->SetAttenuation(m_attenuation[0], m_attenuation[1], m_attenuation[2]);
         } catch (...) {

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <atomic>
+#include <climits>
 #include <cstring>
 #include <filesystem>
 
@@ -461,7 +462,13 @@ int TKViewer3D::LoadFromStream(TKObjectsStream* stream)
     // Placing the window gives the picture no new size: the picture was loaded with its own.
     m_inResize = true;
     try {
-        PlaceFormOnScreen(this, rect[0], rect[1], rect[2] - rect[0], rect[3] - rect[1], false, false);
+        // A damaged file may hold any four numbers: the size is taken in 64 bits and the
+        // window is held to the screen.
+        const auto extent = [](std::int32_t from, std::int32_t to) {
+            return static_cast<int>(std::clamp<std::int64_t>(std::int64_t(to) - from, 0, INT_MAX));
+        };
+        PlaceFormOnScreen(this, rect[0], rect[1], extent(rect[0], rect[2]), extent(rect[1], rect[3]), false,
+                          false);
     } catch (...) {
         m_inResize = false;
         throw;

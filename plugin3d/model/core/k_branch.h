@@ -4,6 +4,8 @@
 // subtree), sits in at most one child list and is never its own ancestor. One lock shared
 // by all trees (TreeLock) guards every structural change and every read of the structure.
 
+#include <cstddef>
+#include <cstdint>
 #include <vector>
 
 #include "plugin3d/model/core/k_object.h"
@@ -77,6 +79,8 @@ private:
     std::vector<TKBranch*> m_children;
     TKBranch* m_parent = nullptr;
     bool m_freeing = false;
+    /// The slot of the child being freed while m_freeing (FreeChildrenFrom).
+    std::size_t m_freeCursor = SIZE_MAX;
 };
 
 /// Holds the shared tree lock for a scope.

@@ -1,5 +1,10 @@
 #include "plugin3d/model/core/k_object.h"
 
+#include <sys/sysinfo.h>
+
+#include <algorithm>
+#include <atomic>
+#include <cstdio>
 #include <limits>
 
 #include "platform/forms/exceptions.h"
@@ -172,6 +177,63 @@ std::int32_t TKObjectsStream::ClassReference(TClass)
 std::int64_t TKObjectsStream::Remaining()
 {
     return std::numeric_limits<std::int64_t>::max();
+}
+
+bool TKObjectsStream::GrantLoadMemory(const void*, std::int64_t bytes)
+{
+    return bytes >= 0 && bytes <= LoadMemoryLimit();
+}
+
+void TKObjectsStream::ReportRefusal(const std::string&) {}
+
+namespace {
+
+std::atomic<std::int64_t> g_loadMemoryLimit{0};
+
+// What the kernel says a new allocation can have without swapping; the free memory where it
+// does not say.
+std::int64_t MachineMemoryAvailable()
+{
+    if (std::FILE* meminfo = std::fopen("/proc/meminfo", "r")) {
+        char line[256];
+        long long kib = -1;
+        while (std::fgets(line, sizeof line, meminfo))
+            if (std::sscanf(line, "MemAvailable: %lld kB", &kib) == 1) break;
+        std::fclose(meminfo);
+        if (kib >= 0) return std::int64_t(kib) * 1024;
+    }
+    struct sysinfo info {};
+    if (sysinfo(&info) != 0) return 0;
+    return std::int64_t(info.freeram + info.bufferram) * std::int64_t(info.mem_unit ? info.mem_unit : 1);
+}
+
+}  // namespace
+
+std::int64_t LoadMemoryLimit()
+{
+    if (const std::int64_t fixed = g_loadMemoryLimit.load(std::memory_order_relaxed); fixed > 0) return fixed;
+    const std::int64_t available = MachineMemoryAvailable();
+    return available - available / 8;
+}
+
+void SetLoadMemoryLimit(std::int64_t bytes)
+{
+    g_loadMemoryLimit.store(std::max<std::int64_t>(bytes, 0), std::memory_order_relaxed);
+}
+
+std::string ByteSizeText(std::int64_t bytes)
+{
+    if (bytes < 1024) return std::to_string(bytes) + " bytes";
+    static const char* const kUnits[] = {"KB", "MB", "GB", "TB", "PB", "EB"};
+    double value = double(bytes) / 1024;
+    int unit = 0;
+    while (value >= 1024 && unit < 5) {
+        value /= 1024;
+        ++unit;
+    }
+    char text[32];
+    std::snprintf(text, sizeof text, "%.1f %s", value, kUnits[unit]);
+    return text;
 }
 
 std::string ObjectErrorText(const TObject* object, const char* action, const char* reason)

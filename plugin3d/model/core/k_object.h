@@ -139,7 +139,24 @@ class TKObjectsStream : public TObject {
     /// before anything is allocated (ReadCount, ReadStringFrom). The base knows no limit
     /// and answers the largest value.
     virtual std::int64_t Remaining();
+    /// Whether a load may give the planes or grids of holder `bytes` of memory, with what
+    /// holder was granted before given back first. What a file asks for is granted only when
+    /// it fits, with all else the same load was granted, in LoadMemoryLimit(); the base, which
+    /// belongs to no load, measures each request alone.
+    virtual bool GrantLoadMemory(const void* holder, std::int64_t bytes);
+    /// Keeps the text of a size the load refused (the object and the size), so that the user
+    /// is told once the load is over; the base keeps nothing.
+    virtual void ReportRefusal(const std::string& text);
 };
+
+/// The memory a project load may give all the planes and grids it reads, together: most of
+/// what the machine has available when asked (a share stays for the picture passes, the
+/// rest of the program and the system).
+std::int64_t LoadMemoryLimit();
+/// Puts a fixed limit in place of the machine's (tests); 0 returns to the machine's.
+void SetLoadMemoryLimit(std::int64_t bytes);
+/// A byte count as a person reads it: "512 bytes", "3.4 MB", "19.2 GB".
+std::string ByteSizeText(std::int64_t bytes);
 
 /// Texts of the model's errors.
 namespace ktext {

@@ -4,6 +4,7 @@
 #include <cstring>
 #include <filesystem>
 #include <limits>
+#include <utility>
 
 #include "platform/forms/exceptions.h"
 #include "platform/forms/format.h"
@@ -446,9 +447,25 @@ void TKProject::SaveToFile(const std::string& fileName)
 
 // --- load ------------------------------------------------------------------------------------------
 
+void TKProject::AddLoadRefusal(const std::string& text)
+{
+    std::lock_guard lock(m_refusalMutex);
+    m_loadRefusals.push_back(text);
+}
+
+std::vector<std::string> TKProject::TakeLoadRefusals()
+{
+    std::lock_guard lock(m_refusalMutex);
+    return std::exchange(m_loadRefusals, {});
+}
+
 void TKProject::LoadProject(TKThread* thread, TKThreadParams* params)
 {
     if (!params) return;
+    {
+        std::lock_guard lock(m_refusalMutex);
+        m_loadRefusals.clear();
+    }
     Status(thread, ktext::kStartingLoad);
     SetFileName(ExpandFileName(ReadFileName(params)));
     TOwned<TKProjectStream> stream(TKProjectStream::NewFor(this, thread));
@@ -458,6 +475,7 @@ void TKProject::LoadProject(TKThread* thread, TKThreadParams* params)
             stream->Open(FileName(), ksmRead, size);
             Bracketed(*this, kokLoad, [&] {
                 Operation(kopLoad, reinterpret_cast<std::intptr_t>(stream.get()));
+                stream->CheckNotCut(FileName());
                 Operation(kopLink, reinterpret_cast<std::intptr_t>(stream.get()));
                 Status(thread, ktext::kFinishingLoad);
             });
@@ -672,6 +690,7 @@ TKProject* CreateProjectFromFile(const std::string& fileName)
         std::int32_t versions[2];
         stream->Read(versions, sizeof versions);
         ReadStringFrom(stream.get(), classPath);
+        stream->CheckNotCut(fileName);
     }
     const TClass cls = ResolveProjectClass(classPath);
     if (!cls || !cls->InheritsFrom(TKProject::StaticClass()) || !cls->make) RaiseProjectFormatError();

@@ -12,6 +12,7 @@
 
 #include <atomic>
 #include <cstdint>
+#include <mutex>
 #include <string>
 #include <vector>
 
@@ -123,6 +124,11 @@ class TKProject : public TKCustomChangeObject {
     void ForgetLoaded(TKObject* object);
     /// Counts an object of cls in the class tree (counting pass).
     void CountSavedClass(TClass cls);
+    /// Keeps a size the load refused (ReportRefusal): the object and the size, in the
+    /// user's words. A load starts with none.
+    void AddLoadRefusal(const std::string& text);
+    /// What the last load refused, in the order met; the list is emptied.
+    std::vector<std::string> TakeLoadRefusals();
 
 protected:
     TKProject() = default;
@@ -158,6 +164,8 @@ private:
     std::int32_t m_countedObjects = 0;
     std::atomic<int> m_modified{0};
     TKProjectSizes* m_sizes = nullptr;
+    std::mutex m_refusalMutex;
+    std::vector<std::string> m_loadRefusals;
     std::string m_fileName;
 };
 

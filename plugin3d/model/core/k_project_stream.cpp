@@ -1,5 +1,7 @@
 #include "plugin3d/model/core/k_project_stream.h"
 
+#include <sys/stat.h>
+
 #include <algorithm>
 #include <atomic>
 #include <cstring>
@@ -44,6 +46,20 @@ public:
 private:
     int& m_depth;
 };
+
+// A name that is not a regular file (a named pipe, a folder, a device) is refused with what
+// it is: opening a pipe would wait for a writer, and "Access is denied." would say nothing.
+void RefuseWhatIsNoFile(const std::string& fileName)
+{
+    struct stat st {};
+    if (::stat(fileName.c_str(), &st) != 0 || S_ISREG(st.st_mode)) return;
+    const char* what = S_ISFIFO(st.st_mode)                           ? "a named pipe"
+                       : S_ISDIR(st.st_mode)                          ? "a folder"
+                       : S_ISSOCK(st.st_mode)                         ? "a socket"
+                       : (S_ISCHR(st.st_mode) || S_ISBLK(st.st_mode)) ? "a device"
+                                                                      : "not a regular file";
+    throw EStreamError("\"" + fileName + "\" is " + what + ", not a project file");
+}
 
 }  // namespace
 
@@ -93,14 +109,18 @@ void TKProjectStream::Open(const std::string& fileName, TKStreamMode mode, std::
         m_windowStart = m_windowUsed = 0;
         m_writable = true;
     } else {
+        RefuseWhatIsNoFile(fileName);
         HANDLE file = CreateFile(fileName.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
                                  FILE_ATTRIBUTE_NORMAL, nullptr);
         if (file == INVALID_HANDLE_VALUE) RaiseLastOSError();
         LARGE_INTEGER length{};
         if (!GetFileSizeEx(file, &length)) RaiseAfter([&] { CloseHandle(file); });
         size = length.QuadPart;
-        // An empty file has nothing to map: it opens with no bytes, so its first read fails
-        // as a damaged file's does.
+        // Mapped read-only. When another program cuts the file short during the load, the
+        // pages past its new end read as zeros (the platform watches file views) and
+        // CheckNotCut refuses the load, instead of the program faulting at the first page
+        // that is gone. An empty file has nothing to map: its first read fails as a damaged
+        // file's does.
         if (size > 0) {
             HANDLE mapping = CreateFileMapping(file, nullptr, PAGE_READONLY, 0, 0, nullptr);
             if (!mapping) RaiseAfter([&] { CloseHandle(file); });
@@ -120,6 +140,36 @@ void TKProjectStream::Open(const std::string& fileName, TKStreamMode mode, std::
     m_hasFile = true;
     m_position = 0;
     m_limits.clear();
+    m_grants.Clear();
+    m_granted = 0;
+    m_budget = m_writable ? 0 : LoadMemoryLimit();
+}
+
+bool TKProjectStream::GrantLoadMemory(const void* holder, std::int64_t bytes)
+{
+    if (bytes < 0) return false;
+    if (!m_hasFile || m_writable) return TKObjectsStream::GrantLoadMemory(holder, bytes);
+    std::int64_t* held = m_grants.Find(holder);
+    const std::int64_t others = m_granted - (held ? *held : 0);
+    // A refused holder is left with nothing: it loads without what it asked for.
+    if (bytes > m_budget - others) bytes = -1;
+    m_granted = others + std::max<std::int64_t>(bytes, 0);
+    if (held)
+        *held = std::max<std::int64_t>(bytes, 0);
+    else if (bytes > 0)
+        m_grants.TryEmplace(holder, bytes);
+    return bytes >= 0;
+}
+
+void TKProjectStream::CheckNotCut(const std::string& fileName) const
+{
+    if (m_view && !m_writable && IsViewDamaged(m_view))
+        throw EStreamError("\"" + fileName + "\" was cut short by another program while it was read");
+}
+
+void TKProjectStream::ReportRefusal(const std::string& text)
+{
+    if (m_project) m_project->AddLoadRefusal(text);
 }
 
 void TKProjectStream::Commit()

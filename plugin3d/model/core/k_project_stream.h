@@ -45,7 +45,8 @@ class TKProjectStream : public TKObjectsStream {
     virtual void Create(TKProject* project, TKThread* thread);
 
     /// Opens fileName (closing what was open). ksmCreate makes a new version of size bytes
-    /// (size > 0), its space reserved; ksmRead maps the file and sets size to its size. A
+    /// (size > 0), its space reserved; ksmRead maps the file and sets size to its size; a
+    /// name that is not a regular file is refused saying what it is. A
     /// failing system call raises EOSError with the last error.
     void Open(const std::string& fileName, TKStreamMode mode, std::int64_t& size);
     /// Puts the written version in place of the file; raises EOSError when that fails.
@@ -65,8 +66,19 @@ class TKProjectStream : public TKObjectsStream {
     std::int32_t ObjectReference(const TObject* object) override;
     std::int32_t ClassReference(TClass cls) override;
     std::int64_t Remaining() override;
+    /// Grants on a loading stream count together against the limit taken when the stream
+    /// was opened for the load (LoadMemoryLimit); other streams grant as the base does.
+    bool GrantLoadMemory(const void* holder, std::int64_t bytes) override;
+    /// Raises EStreamError naming fileName when another program cut the mapped file short
+    /// while it was read (what was read past the cut were zeros, not the file).
+    void CheckNotCut(const std::string& fileName) const;
+    /// Hands the refusal to the project (TKProject::AddLoadRefusal).
+    void ReportRefusal(const std::string& text) override;
+    /// What the load granted so far, and its limit.
+    std::int64_t LoadMemoryGranted() const { return m_granted; }
+    std::int64_t LoadMemoryBudget() const { return m_budget; }
 
-    /// The mapped bytes at the position, after checking that count of them can be read
+    /// The bytes at the position, after checking that count of them can be read
     /// there; the position does not move.
     const std::uint8_t* Peek(std::int64_t count);
     /// Holds reads before end (at most the current limit) until PopLimit.
@@ -106,6 +118,10 @@ private:
     std::int64_t m_windowUsed = 0;
     std::vector<std::int64_t> m_limits;
     int m_depth = 0;
+    /// The planes and grids a load granted, by holder, and their sum and limit.
+    TKFlatMap<const void*, std::int64_t> m_grants;
+    std::int64_t m_granted = 0;
+    std::int64_t m_budget = 0;
     /// This stream's mark on the objects it gave ids; objects of other classes than
     /// TKObject are looked up in m_objectIds.
     std::uint64_t m_mark = 0;

@@ -112,6 +112,8 @@ void DrawPoint(const Target& t, const TCanvasVertex& v, int firstRow, int lastRo
 
 void DrawLine(const Target& t, TCanvasVertex a, TCanvasVertex b, bool smooth, int firstRow, int lastRow)
 {
+    // A line is drawn once per present channel, depth included: with none it writes nothing.
+    if (t.channels.count == 0) return;
     const RowRange rows = LineRows(t, a, b);
     if (rows.first > rows.last || rows.last < firstRow || rows.first > lastRow) return;
     if (!smooth)
@@ -181,16 +183,12 @@ void DrawTriangle(const Target& t, TCanvasVertex a, TCanvasVertex b, TCanvasVert
     if (bottomRow < t.top || topRow > t.bottom) return;
     const std::int32_t top = std::max(topRow, t.top), bottom = std::min(bottomRow, t.bottom);
 
-    // Which side the middle vertex lies on, from the unclipped extremes (the clipped row
-    // range would misjudge a triangle whose middle vertex sits on the clip edge).
-    bool o;
-    if (m.y == bottomRow || l1.y < l2.y || r1.y < r2.y)
-        o = true;
-    else if (m.y == topRow || l2.y < l1.y || r2.y < r1.y)
-        o = false;
-    else
-        o = __int128(std::int64_t(b.y) - a.y) * (std::int64_t(c.x) - a.x) >=
-            __int128(std::int64_t(c.y) - a.y) * (std::int64_t(b.x) - a.x);
+    // Which side of the long edge the middle vertex lies on (o: on or below it), from the
+    // unclipped vertices alone. Judged from the clipped rows, a triangle clipped at both
+    // sides could leave rows whose right end no edge writes, and its pixels would depend on
+    // what an earlier primitive left in the span records.
+    const bool o = __int128(std::int64_t(b.y) - a.y) * (std::int64_t(c.x) - a.x) >=
+                   __int128(std::int64_t(c.y) - a.y) * (std::int64_t(b.x) - a.x);
 
     const int bandFirst = std::max<int>(top, firstRow), bandLast = std::min<int>(bottom, lastRow);
     if (bandFirst > bandLast) return;

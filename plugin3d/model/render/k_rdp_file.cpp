@@ -143,6 +143,7 @@ void TKRDPLayer::ReadRow(int row, void* dest, int destType, std::int64_t destStr
     if (!data || m_width <= 0 || m_height <= 0 || row < 0 || row >= m_height) return;
     ConvertElements(dest, destType, destStride, data + std::int64_t(row) * m_rowBytes, m_elementType,
                     m_elementSize, std::min(m_width, count));
+    if (m_file) m_file->CheckNotCut();
 }
 
 void TKRDPLayer::WriteRow(int row, const void* source, int sourceType, std::int64_t sourceStride, int count)
@@ -152,6 +153,7 @@ void TKRDPLayer::WriteRow(int row, const void* source, int sourceType, std::int6
     if (!data || !m_writable || m_width <= 0 || m_height <= 0 || row < 0 || row >= m_height) return;
     ConvertElements(data + std::int64_t(row) * m_rowBytes, m_elementType, m_elementSize, source, sourceType,
                     sourceStride, std::min(m_width, count));
+    if (m_file) m_file->CheckNotCut();
 }
 
 void TKRDPLayer::Bind()
@@ -489,6 +491,12 @@ void TKRDPFile::MapFile()
     }
     if (m_badFormat) return;
     ReadEntries();
+    // A file cut short while its head was read is a damaged file, not a crash.
+    if (IsViewDamaged(m_view)) {
+        m_badFormat = true;
+        m_entries.clear();
+        return;
+    }
     if (!m_built) {
         BuildLayers();
         return;
@@ -501,6 +509,19 @@ void TKRDPFile::MapFile()
         if (layer) placed.push_back({layer->m_fileLayer, layer->m_part});
     }
     if (placed.size() == std::size_t(Count()) && placed == Layout()) BindAll();
+}
+
+void TKRDPFile::CheckNotCut()
+{
+    const std::uint8_t* view = m_view;
+    if (!view || !IsViewDamaged(view)) return;
+    TKObjectLock lock(*this);
+    // What was read of the lost pages were zeros the file never held: no layer reads on.
+    for (TKRDPLayer* layer : m_layers)
+        if (layer) layer->ClearData();
+    m_badFormat = true;
+    throw EStreamError("The layer file \"" + FileName() +
+                       "\" was cut short by another program while it was read: its layers are damaged");
 }
 
 void TKRDPFile::BuildLayers()

@@ -108,6 +108,9 @@ class TKRDPFile : public TKFileLayerKeeper {
     /// Unmaps when no layer is accessed.
     void ReleaseIfUnused();
     bool IsMapped() const;
+    /// Raises EStreamError naming the file, and leaves every layer without data, when another
+    /// program cut the file short while it was mapped (its lost pages read as zeros).
+    void CheckNotCut();
 
     /// The first block header of file layer n, or null (the file must be mapped).
     const std::uint8_t* LayerEntry(int n) const;

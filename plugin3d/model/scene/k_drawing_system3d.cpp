@@ -1,6 +1,9 @@
 #include "plugin3d/model/scene/k_drawing_system3d.h"
 
+#include <algorithm>
+#include <bit>
 #include <cmath>
+#include <string>
 #include <vector>
 
 #include "platform/forms/exceptions.h"
@@ -560,6 +563,41 @@ int TKDrawingSystem3D::SaveOwnPart(TKObjectsStream* stream)
     return bytes;
 }
 
+std::int64_t TKDrawingSystem3D::PictureBytes(std::int32_t width, std::int32_t height, std::int32_t colorType,
+                                             int channels)
+{
+    const std::int64_t w = std::max<std::int32_t>(width, 0), h = std::max<std::int32_t>(height, 0);
+    const std::int64_t bitmapRow = (w * PixelFormatBits(colorType) + 31) / 32 * 4;
+    return h * (bitmapRow + w * (4 + 2 * std::int64_t(std::clamp(channels, 1, 3))));
+}
+
+namespace {
+
+// A picture size read from a file: refused (and told) when a viewer cannot show it or the
+// machine cannot give its planes along with the rest of the load; the viewer then opens
+// without a picture.
+bool PictureGranted(TKObjectsStream* stream, const TKDrawingSystem3D& system, std::int32_t width,
+                    std::int32_t height, std::int32_t colorType, int channels)
+{
+    if (width == 0 || height == 0) return true;
+    const std::string what = "Viewer \"" + system.Name() + "\": its picture of " + std::to_string(width) +
+                             " x " + std::to_string(height) + " pixels ";
+    const std::string outcome = "; it opens without a picture.";
+    const int largest = TKDrawingSystem3D::kLargestPicture;
+    if (width > largest || height > largest) {
+        stream->ReportRefusal(what + "is larger than a viewer shows (" + std::to_string(largest) + " x " +
+                              std::to_string(largest) + ")" + outcome);
+        return false;
+    }
+    const std::int64_t bytes = TKDrawingSystem3D::PictureBytes(width, height, colorType, channels);
+    if (stream->GrantLoadMemory(&system, bytes)) return true;
+    stream->ReportRefusal(what + "needs " + ByteSizeText(bytes) +
+                          ", more than this machine can give the project now" + outcome);
+    return false;
+}
+
+}  // namespace
+
 int TKDrawingSystem3D::LoadFromStream(TKObjectsStream* stream)
 {
     if (!stream) return -1;
@@ -597,6 +635,8 @@ int TKDrawingSystem3D::LoadFromStream(TKObjectsStream* stream)
         m_background = ClampColour(colours[0]);
         m_rampStart = ClampColour(colours[1]);
         m_rampEnd = ClampColour(colours[2]);
+        const int channels = std::popcount(std::uint32_t(flags >> 3) & 7u);
+        if (!PictureGranted(stream, *this, width, height, type, channels)) width = height = 0;
         SetColorType(type);
         SetImageSize(width, height);
     });

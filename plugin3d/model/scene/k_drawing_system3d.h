@@ -44,6 +44,12 @@ class TKDrawingSystem3D : public TKCustomDrawSystem3D {
     static constexpr int kRampFirstIndex = 64;
     static constexpr int kRampEntries = 128;
     static constexpr int kBackgroundIndex = 192;
+    /// The largest picture a viewer shows, each way: the setup form takes four digits.
+    static constexpr std::int32_t kLargestPicture = 9999;
+    /// The memory a picture of width x height takes: its bitmap of the colour type and the
+    /// canvas's depth plane and channel planes (channels present, at least one).
+    static std::int64_t PictureBytes(std::int32_t width, std::int32_t height, std::int32_t colorType,
+                                     int channels);
 
     /// Makes a drawing system for a scene's own picture: no viewer window.
     static TKDrawingSystem3D* NewWithScene(TKSimpleScene3D* scene);

@@ -1,6 +1,7 @@
 #include "plugin3d/model/scene/k_point_constructions.h"
 
 #include <algorithm>
+#include <string>
 
 #include "platform/forms/exceptions.h"
 #include "platform/forms/format.h"
@@ -533,6 +534,14 @@ void TKTiesConstruction3D::LoadFromText(TKTiesConstruction3D* construction, std:
     };
     if (!skipTo("Points Count :")) return;
     const std::int32_t points = ReadTextInt(text, pos);
+    // Every point takes its four keywords ("Point", "p :", "n :", "i :"): a count the rest of
+    // the text cannot hold is refused before the points are allocated.
+    constexpr std::size_t kLeastPointText = 14;
+    const std::size_t holds = (text.size() - std::min(pos, text.size())) / kLeastPointText;
+    if (points > 0 && std::size_t(points) > holds)
+        throw EStreamError(
+            "Tie text of \"" + construction->Name() + "\": \"Points Count : " + std::to_string(points) +
+            "\" asks for more points than the text holds (" + std::to_string(holds) + " at most)");
     construction->SetPointCount(points);
     for (std::int32_t i = 0; i < points; ++i) {
         TPointRecord3D* point = construction->GetPoint(i);

@@ -1,6 +1,7 @@
 #include "plugin3d/model/scene/k_project_helpers.h"
 
 #include <algorithm>
+#include <cstdint>
 #include <filesystem>
 
 #include "platform/forms/forms.h"
@@ -8,16 +9,23 @@
 #include "platform/window/messages.h"
 #include "platform/window/nonclient.h"
 #include "platform/window/wnd.h"
+#include "platform/window/work_area.h"
 
 namespace {
 
-// One axis of PlaceFormOnScreen.
-int PlaceOnAxis(int start, int size, int screen)
+// One axis of PlaceFormOnScreen, on the work area [start, start + extent): sizes and places
+// come from files and may lie anywhere in 32 bits, so the sums are taken in 64. A window
+// larger than the work area is made as large as it, never larger.
+void PlaceOnAxis(std::int64_t& place, std::int64_t& size, std::int64_t start, std::int64_t extent)
 {
-    if (size >= screen) return 0;
-    if (start < 0) return (screen - size) / 2;
-    if (start + size > screen) return screen - size;
-    return start;
+    extent = std::max<std::int64_t>(extent, 1);
+    size = std::min(size, extent);
+    if (size >= extent)
+        place = start;
+    else if (place < start)
+        place = start + (extent - size) / 2;
+    else if (place + size > start + extent)
+        place = start + extent - size;
 }
 
 bool FileExists(const std::string& name)
@@ -31,16 +39,28 @@ bool FileExists(const std::string& name)
 void PlaceFormOnScreen(TForm* form, int left, int top, int width, int height, bool stayOnTop, bool visible)
 {
     if (!form) return;
-    if (width <= 0) width = form->Width();
-    if (height <= 0) height = form->Height();
-    const int screenWidth = Screen ? Screen->Width() : GetSystemMetrics(SM_CXSCREEN);
-    const int screenHeight = Screen ? Screen->Height() : GetSystemMetrics(SM_CYSCREEN);
-    left = PlaceOnAxis(left, width, screenWidth);
-    top = PlaceOnAxis(top, height, screenHeight);
+    std::int64_t w = width > 0 ? width : form->Width();
+    std::int64_t h = height > 0 ? height : form->Height();
+    std::int64_t x = left, y = top;
+    const CRect area = platform::WorkAreaFor(CRect(0, 0, 1, 1));
+    PlaceOnAxis(x, w, area.left, std::int64_t(area.right) - area.left);
+    PlaceOnAxis(y, h, area.top, std::int64_t(area.bottom) - area.top);
+    left = static_cast<int>(x);
+    top = static_cast<int>(y);
+    width = static_cast<int>(w);
+    height = static_cast<int>(h);
     if (form->GetSafeHwnd())
         form->SetWindowPos(stayOnTop ? &CWnd::wndTopMost : &CWnd::wndNoTopMost, 0, 0, 0, 0,
                            SWP_NOSIZE | SWP_NOMOVE | SWP_NOACTIVATE | SWP_NOCOPYBITS | SWP_NOOWNERZORDER);
     form->SetBounds(left, top, width, height);
+    // A form that keeps a least size of its own may come out larger than asked: placed again
+    // with the size it took, so that it stays on the screen too.
+    if (form->Width() != width || form->Height() != height) {
+        std::int64_t x2 = left, y2 = top, w2 = form->Width(), h2 = form->Height();
+        PlaceOnAxis(x2, w2, area.left, std::int64_t(area.right) - area.left);
+        PlaceOnAxis(y2, h2, area.top, std::int64_t(area.bottom) - area.top);
+        form->SetBounds(static_cast<int>(x2), static_cast<int>(y2), form->Width(), form->Height());
+    }
     form->SetVisible(visible);
 }
 

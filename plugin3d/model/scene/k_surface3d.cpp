@@ -190,6 +190,38 @@ void TKSurface3D::SetSize(std::int32_t width, std::int32_t height)
     EndGridUpdate(0);
 }
 
+std::int64_t TKSurface3D::GridBytes(std::int32_t width, std::int32_t height)
+{
+    const std::int64_t columns = RoundUp16(std::max<std::int32_t>(width, 0));
+    const std::int64_t rows = RoundUp16(std::max<std::int32_t>(height, 0));
+    if (columns * rows >= kMaxNodes) return -1;
+    return columns * rows * kNodeBytes;
+}
+
+bool TKSurface3D::GrantLoadedGrid(TKObjectsStream* stream, std::int32_t width, std::int32_t height,
+                                  std::int64_t storedBytes, const std::string& asker)
+{
+    if (!stream || width <= 0 || height <= 0) {
+        if (stream) stream->GrantLoadMemory(this, 0);
+        return true;
+    }
+    const std::int64_t bytes = GridBytes(width, height);
+    std::string why;
+    if (bytes < 0)
+        why = "is more than a surface holds (2^31 nodes)";
+    else if (storedBytes >= 0 && storedBytes < bytes)
+        why = "needs " + ByteSizeText(bytes) + " of nodes, but the file stores " + ByteSizeText(storedBytes);
+    else if (!stream->GrantLoadMemory(this, bytes))
+        why = "needs " + ByteSizeText(bytes) + ", more than this machine can give the project now";
+    else
+        return true;
+    stream->GrantLoadMemory(this, 0);
+    stream->ReportRefusal("Surface \"" + Name() + "\": the grid of " + std::to_string(width) + " x " +
+                          std::to_string(height) + " nodes " + (asker.empty() ? "" : asker + " asks for ") +
+                          why + "; it loads empty.");
+    return false;
+}
+
 void TKSurface3D::Resize(std::int32_t width, std::int32_t height)
 {
     try {
@@ -586,9 +618,7 @@ int TKSurface3D::LoadFromStream(TKObjectsStream* stream)
     TKObjectLock lock(*this);
     BeginGridUpdate(0);
     try {
-        SetSize(width, height);
         bytes += ReadValue(stream, m_step);
-        ComputeSteps();
         std::int32_t lighting = 1, flags = 0;
         bytes += ReadValue(stream, lighting);
         m_parts.StoreLighting(lighting);
@@ -597,8 +627,14 @@ int TKSurface3D::LoadFromStream(TKObjectsStream* stream)
         m_smooth = (flags & 1) ? 1 : 0;
         m_storeNodes = (flags & 2) != 0;
         bytes += m_parts.LoadTail(stream, TKSimpleDiffuseReflection::StaticClass());
+        // The grid is sized only once the record has shown whether it holds the nodes: a
+        // size the surface, the file or the machine cannot hold is refused before anything
+        // is allocated.
+        const std::int32_t stored = m_storeNodes ? ReadCount(stream, this, 1) : -1;
+        if (!GrantLoadedGrid(stream, width, height, stored, {})) width = height = 0;
+        SetSize(width, height);
+        ComputeSteps();
         if (m_storeNodes) {
-            const std::int32_t stored = ReadCount(stream, this, 1);
             const auto copied = std::int32_t(std::min<std::int64_t>(stored, m_nodes.Bytes()));
             if (copied > 0) stream->Read(m_nodes.Data(), copied);
             stream->SetPosition(stream->GetPosition() + (stored - copied));

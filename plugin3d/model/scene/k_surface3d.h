@@ -112,6 +112,16 @@ class TKSurface3D : public TKCustomConstruction3D {
     /// size, zeroes the others. A grid of 2^31 nodes or more, or one the machine cannot hold,
     /// raises EOutOfMemory and leaves the surface empty.
     virtual void SetSize(std::int32_t width, std::int32_t height);
+    /// The bytes of the node buffer of a width x height grid (padded to multiples of 16 each
+    /// way); -1 for a grid of 2^31 nodes or more, which no surface holds.
+    static std::int64_t GridBytes(std::int32_t width, std::int32_t height);
+    /// Whether a load may give this surface a grid of width x height read from its file: one
+    /// a surface can hold, whose nodes the file holds when it stores them (`storedBytes`; -1
+    /// when it does not) and which the machine can give with the rest of the load. A refusal
+    /// is told through the stream, naming the surface, the size and `asker` (who asked for
+    /// it, such as "its editor"; empty for the surface's own record).
+    bool GrantLoadedGrid(TKObjectsStream* stream, std::int32_t width, std::int32_t height,
+                         std::int64_t storedBytes, const std::string& asker);
     /// The switches, shading, Step, Lighting (0..1) and mode (1..3) of one viewer, then
     /// ObjectChanged(0). Nothing while destroying.
     virtual void ApplySettings(const TSurfaceSettings& settings);

@@ -3,6 +3,8 @@
 // cope, never crash, hang or read outside the file (the sanitizers watch), and an edit that
 // succeeds keeps every other tag as it was read.
 
+#include <unistd.h>
+
 #include <gtest/gtest.h>
 
 #include <random>
@@ -178,4 +180,26 @@ TEST(LayerFileFuzz, DamagedFilesAreRefusedOrReadSafely)
     }
     CRDPLayer t;
     EXPECT_NE(t.OpenLayer(target.c_str(), 0), nullptr) << "the copy target stays readable";
+}
+
+// Another program cuts an open layer file short: reading the rows past the cut does not kill
+// the program, and the layer tells it is damaged.
+TEST(LayerFileCut, ALayerCutShortWhileOpenReadsZerosAndIsDamaged)
+{
+    TempDir dir;
+    const std::string path = dir.File("cut.rdp");
+    {
+        CRDPLayer out;
+        ASSERT_NE(out.AddLayer(path.c_str(), 512, 512, 7), nullptr);
+        out.SetValue(2.5, nullptr);
+        ASSERT_TRUE(out.CloseLayer());
+    }
+    CRDPLayer in;
+    ASSERT_NE(in.OpenLayer(path.c_str(), kOpenReadOnly), nullptr);
+    EXPECT_EQ(in.GetValue(3, 0), 2.5);
+    EXPECT_FALSE(in.IsDamaged());
+    ASSERT_EQ(::truncate(path.c_str(), 4096), 0);
+    EXPECT_EQ(in.GetValue(3, 500), 0.0);
+    EXPECT_TRUE(in.IsDamaged());
+    in.CloseLayer();
 }

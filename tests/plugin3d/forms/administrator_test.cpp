@@ -133,6 +133,11 @@ TEST(LoadHistory, KeepsTenMovesRepeatsToTheTopInAnyCase)
 
 TEST(LoadHistory, ReadsTextValuesOnlyAndWritesAFreshKey)
 {
+    // Other tests leave a history behind: this one starts from none and leaves none.
+    RegDeleteKey(HKEY_CURRENT_USER, kLoadHistoryKey);
+    struct Cleanup {
+        ~Cleanup() { RegDeleteKey(HKEY_CURRENT_USER, kLoadHistoryKey); }
+    } cleanup;
     HKEY key = nullptr;
     ASSERT_EQ(
         RegCreateKeyEx(HKEY_CURRENT_USER, kLoadHistoryKey, 0, nullptr, 0, KEY_WRITE, nullptr, &key, nullptr),
@@ -149,6 +154,40 @@ TEST(LoadHistory, ReadsTextValuesOnlyAndWritesAFreshKey)
     EXPECT_EQ(ReadLoadHistory(), (Paths{"/c.ktp"}));  // the stale values went with the key
     RegDeleteKey(HKEY_CURRENT_USER, kLoadHistoryKey);
     EXPECT_TRUE(ReadLoadHistory().empty());
+}
+
+// Settings holding thousands of history values (an older program kept them all): the history
+// keeps the first ten and writes back ten, in one write of the settings.
+TEST(LoadHistory, KeepsTenOfThousandsOfStoredValues)
+{
+    RegDeleteKey(HKEY_CURRENT_USER, kLoadHistoryKey);
+    struct Cleanup {
+        ~Cleanup() { RegDeleteKey(HKEY_CURRENT_USER, kLoadHistoryKey); }
+    } cleanup;
+    HKEY key = nullptr;
+    ASSERT_EQ(
+        RegCreateKeyEx(HKEY_CURRENT_USER, kLoadHistoryKey, 0, nullptr, 0, KEY_WRITE, nullptr, &key, nullptr),
+        ERROR_SUCCESS);
+    std::vector<std::pair<std::string, std::string>> values;
+    for (int i = 0; i < 5000; ++i)
+        values.emplace_back(std::to_string(i), "/p/f" + std::to_string(i) + ".ktp");
+    ASSERT_EQ(platform::RegReplaceTextValues(key, values), ERROR_SUCCESS);
+    RegCloseKey(key);
+    const Paths history = ReadLoadHistory();
+    ASSERT_EQ(history.size(), kLoadHistoryLimit);
+    EXPECT_EQ(history.front(), "/p/f0.ktp");
+    EXPECT_EQ(history.back(), "/p/f9.ktp");
+
+    const std::uintmax_t before = std::filesystem::file_size(std::string(platform::RegistryFilePath()));
+    WriteLoadHistory(history);
+    EXPECT_LT(std::filesystem::file_size(std::string(platform::RegistryFilePath())), before);
+    ASSERT_EQ(RegOpenKeyEx(HKEY_CURRENT_USER, kLoadHistoryKey, 0, KEY_READ, &key), ERROR_SUCCESS);
+    DWORD count = 0;
+    RegQueryInfoKey(key, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, &count, nullptr, nullptr,
+                    nullptr, nullptr);
+    RegCloseKey(key);
+    EXPECT_EQ(count, kLoadHistoryLimit);
+    EXPECT_EQ(ReadLoadHistory(), history);
 }
 
 TEST_F(Administrator, ReadsItsHistoryAtStartWritesItAtItsEndAndLoadsFromIt)
@@ -452,14 +491,10 @@ TEST_F(Administrator, AProjectStartedFromATemplateHasNoFileOfItsOwn)
     RegCloseKey(key);
     FinalizeUnits(&kKTemplatesUnit, 1);
     InitializeUnits(&kKTemplatesUnit, 1);
-    // The owner form gives the templates its administrator's loader; here the test does.
-    static TKAdministrator* s_admin = nullptr;
-    s_admin = admin.get();
-    TKFormLinks links = FormLinks();
-    links.loadProjectFromFile = +[](const std::string& file) { s_admin->LoadProjectFromFile(file); };
-    SetFormLinks(links);
+    // The administrator gives the templates its loader itself.
+    ASSERT_NE(FormLinks().loadProjectFromFile, nullptr);
 
-    Responder().AnswerDialogCommand(IDOK).Doing([](CWnd& window) {
+    const auto pickTemplate = [](CWnd& window) {
         auto* dialog = dynamic_cast<TKNewDialog*>(&window);
         ASSERT_NE(dialog, nullptr);
         TTreeNode* templates = dialog->TreeView1->Items()->TopItem(1);
@@ -467,10 +502,19 @@ TEST_F(Administrator, AProjectStartedFromATemplateHasNoFileOfItsOwn)
         dialog->TreeView1->SetSelected(templates);
         ASSERT_EQ(dialog->ListView1->Count(), 1);
         dialog->ListView1->SetSelected(dialog->ListView1->Item(0));
-    });
+    };
+    // The template is the open file: opened from New, the project is untitled all the same,
+    // so that its next save cannot write over the template.
+    admin->Project()->SetModified(false);
+    admin->LoadProjectFromFile(templateFile);
+    ASSERT_EQ(admin->FileName(), templateFile);
+    Responder().AnswerDialogCommand(IDOK).Doing(pickTemplate);
     ClickButton(admin->NewBtn);
-    links.loadProjectFromFile = nullptr;
-    SetFormLinks(links);
+    ASSERT_NE(admin->Project(), nullptr);
+    EXPECT_TRUE(admin->FileName().empty());
+
+    Responder().AnswerDialogCommand(IDOK).Doing(pickTemplate);
+    ClickButton(admin->NewBtn);
     RegDeleteKey(HKEY_CURRENT_USER, kProjectTemplatesKey);
     FinalizeUnits(&kKTemplatesUnit, 1);
     InitializeUnits(&kKTemplatesUnit, 1);

@@ -2,6 +2,7 @@
 // gets, its place in the drawing system's record, resizing, saving the picture, the popup
 // entries, and the setup form's pages.
 
+#include <cstdint>
 #include <filesystem>
 #include <fstream>
 
@@ -190,6 +191,35 @@ TEST(Viewer3D, ThePlacementGoesRoundTheDrawingSystemsRecord)
     auto system = NewSystem();
     EXPECT_EQ(ViewerOf(system.get())->SaveToStream(nullptr), 24);
     EXPECT_EQ(ViewerOf(system.get())->LoadFromStream(nullptr), -1);
+}
+
+// Places a damaged file may hold, at the 32-bit limits: the window lands on the screen, never
+// larger than it, and no sum overflows (the sanitizer would stop the test).
+TEST(Viewer3D, AStoredPlaceAtThe32BitLimitsPutsTheWindowOnTheScreen)
+{
+    const std::int32_t rects[][4] = {{INT32_MIN, INT32_MIN, INT32_MAX, INT32_MAX},
+                                     {INT32_MAX, INT32_MAX, INT32_MIN, INT32_MIN},
+                                     {INT32_MAX - 10, 0, INT32_MAX, 60000},
+                                     {-60000, INT32_MIN, 0, INT32_MIN + 100}};
+    TOwned<TKelvora3DProject> project(TKelvora3DProject::New());
+    for (const auto& rect : rects) {
+        SCOPED_TRACE(rect[0]);
+        auto system = NewSystem();
+        TKViewer3D* viewer = ViewerOf(system.get());
+        ProjectMemoryStream stream(project.get());
+        for (std::int32_t v : rect) WriteValue(&stream, v);
+        WriteValue(&stream, std::uint32_t(4));  // hidden, normal
+        WriteValue(&stream, std::int32_t(0));
+        for (std::int32_t v : {0, 0, 0, 0}) WriteValue(&stream, v);  // the setup form's block
+        stream.SetPosition(0);
+        EXPECT_EQ(viewer->LoadFromStream(&stream), 40);
+        CRect placed;
+        viewer->GetWindowRect(placed);
+        EXPECT_GE(placed.left, 0);
+        EXPECT_GE(placed.top, 0);
+        EXPECT_LE(placed.right, Screen->Width());
+        EXPECT_LE(placed.bottom, Screen->Height());
+    }
 }
 
 TEST(Viewer3D, TheRecordOfADrawingSystemWithAViewerIsFortyBytesLonger)

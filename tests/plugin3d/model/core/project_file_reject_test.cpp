@@ -1,6 +1,9 @@
 // Damaged and crafted project files are refused with a message, never read past their
 // end, and never nest deeper than the reader allows.
 
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <gtest/gtest.h>
 
 #include <filesystem>
@@ -10,6 +13,7 @@
 
 #include "platform/forms/exceptions.h"
 #include "plugin3d/model/core/k_project.h"
+#include "plugin3d/model/core/k_project_stream.h"
 #include "tests/plugin3d/model/core/project_test_support.h"
 #include "tests/support/test_environment.h"
 
@@ -202,6 +206,61 @@ TEST(ProjectFileLimits, AClassTreeNested100000DeepLoads)
     EXPECT_EQ(depth, kDepth);
     project->SaveToFile(dir.File("again.ktp"));  // the deep tree is let go for a fresh one
     EXPECT_EQ(project->ClassTree()->Count(), 0);
+}
+
+// A class tree of 400,000 children (9 MB of file) is read and let go in steps that grow with
+// the children, not with their square.
+TEST(ProjectFileLimits, AClassTreeOf400000ChildrenLoadsAndIsLetGo)
+{
+    KtpParts parts = PartsOf(SampleFile());
+    parts.classTree.clear();
+    constexpr int kChildren = 400000;
+    PutClassNode(parts.classTree, kChildren, 1, 0, "TKObject");
+    for (int i = 0; i < kChildren; ++i) PutClassNode(parts.classTree, 0, 100 + i, 0, "Unknown");
+    TempDir dir;
+    const std::string path = dir.File("wide.ktp");
+    WriteBytes(path, parts.Bytes());
+    TOwned<TKTestProject> project(TKTestProject::New());
+    project->LoadFromFile(path);
+    EXPECT_EQ(project->ClassTree()->Count(), kChildren);
+    project.reset();
+}
+
+TEST(ProjectFileLimits, ANamedPipeOrAFolderIsRefusedSayingWhatItIs)
+{
+    TempDir dir;
+    const std::string pipe = dir.File("pipe.ktp");
+    ASSERT_EQ(::mkfifo(pipe.c_str(), 0600), 0);
+    TOwned<TKTestProject> project(TKTestProject::New());
+    EXPECT_EQ(ErrorOf([&] { project->LoadFromFile(pipe); }),
+              "\"" + pipe + "\" is a named pipe, not a project file");
+    EXPECT_EQ(ErrorOf([&] { CreateProjectFromFile(pipe); }),
+              "\"" + pipe + "\" is a named pipe, not a project file");
+    const std::string folder = dir.Path().string();
+    EXPECT_EQ(ErrorOf([&] { project->LoadFromFile(folder); }),
+              "\"" + folder + "\" is a folder, not a project file");
+}
+
+// Another program cuts the file short while the loader has it mapped: the read survives and
+// the load is refused naming the file.
+TEST(ProjectFileLimits, AFileCutShortWhileItIsReadIsRefused)
+{
+    TempDir dir;
+    const std::string path = dir.File("cut.ktp");
+    Bytes bytes = SampleFile();
+    bytes.resize(bytes.size() + 64 * 4096, 0);  // pages enough to lose some
+    WriteBytes(path, bytes);
+    TOwned<TKProjectStream> stream(TKProjectStream::NewFor(nullptr, nullptr));
+    std::int64_t size = 0;
+    stream->Open(path, ksmRead, size);
+    ASSERT_EQ(size, std::int64_t(bytes.size()));
+    stream->CheckNotCut(path);
+    ASSERT_EQ(::truncate(path.c_str(), 0), 0);
+    std::vector<std::uint8_t> all(static_cast<std::size_t>(size), 1);
+    stream->Read(all.data(), static_cast<int>(size));
+    EXPECT_EQ(all.back(), 0) << "what is gone reads as zeros";
+    EXPECT_EQ(ErrorOf([&] { stream->CheckNotCut(path); }),
+              "\"" + path + "\" was cut short by another program while it was read");
 }
 
 // Only the reader's own errors may come out of a damaged file.

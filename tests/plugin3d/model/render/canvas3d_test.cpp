@@ -1,4 +1,7 @@
 #include <cstdint>
+#include <functional>
+#include <random>
+#include <utility>
 #include <regex>
 #include <vector>
 
@@ -214,4 +217,75 @@ TEST(Canvas3D, PaintingWritesOnlyInsideTheTarget)
         EXPECT_EQ(block, c.expected) << c.name;
     }
     canvas.PaintTo({nullptr, 3, 2, 4, 12});  // a null target: nothing happens
+}
+
+TEST(Canvas3D, ALineWithNoChannelWritesNothingNotEvenDepth)
+{
+    Canvas owned(TKCanvas3D::New());
+    TKCanvas3D& canvas = *owned;
+    canvas.SetSize(4, 1);
+    canvas.SetChannelEnabled(1, false);
+    ASSERT_FALSE(canvas.GetChannelEnabled(1));
+    canvas.DrawLine(V(0, 0, 7), V(3, 0, 7));
+    for (int x = 0; x < 4; ++x) EXPECT_EQ(Depth(canvas, x, 0), TKCanvas3D::kFarDepth) << x;
+    // With a channel the same line draws, depth and all.
+    canvas.SetChannelEnabled(1, true);
+    canvas.DrawLine(V(0, 0, 7, 100), V(3, 0, 7, 100));
+    for (int x = 0; x < 4; ++x) EXPECT_EQ(Depth(canvas, x, 0), 7) << x;
+}
+
+// A sliver clipped at the left and at the right edge: its pixels are its own, whatever was
+// drawn before it (behind it, so that what it covers shows its own value).
+TEST(Canvas3D, ATriangleClippedAtBothSidesDrawsTheSamePixelsAfterAnyPrimitive)
+{
+    const auto sliver = [](TKCanvas3D& canvas) {
+        canvas.DrawTriangle(V(1, 2, 5, 100), V(-2, 1, 5, 100), V(2, 3, 5, 100));
+    };
+    const auto covered = [](TKCanvas3D& canvas) {
+        std::vector<std::pair<int, int>> pixels;
+        for (int y = 0; y < canvas.Height(); ++y)
+            for (int x = 0; x < canvas.Width(); ++x)
+                if (Value(canvas, 1, x, y) == 100) pixels.emplace_back(x, y);
+        return pixels;
+    };
+    const std::function<void(TKCanvas3D&)> before[] = {
+        [](TKCanvas3D&) {},
+        [](TKCanvas3D& c) { c.DrawTriangle(V(-50, -50, 9, 7), V(60, -40, 9, 7), V(0, 80, 9, 7)); },
+        [](TKCanvas3D& c) { c.DrawTriangle(V(0, 0, 9000, 7), V(1, 0, 9000, 7), V(1, 2, 9000, 7)); },
+        [](TKCanvas3D& c) { c.DrawLine(V(-5, 0, 9, 7), V(6, 2, 9, 7)); },
+    };
+    std::vector<std::vector<std::pair<int, int>>> results;
+    for (const auto& first : before) {
+        Canvas owned(TKCanvas3D::New());
+        TKCanvas3D& canvas = *owned;
+        canvas.SetSize(2, 3);
+        first(canvas);
+        sliver(canvas);
+        results.push_back(covered(canvas));
+    }
+    EXPECT_FALSE(results[0].empty());
+    EXPECT_EQ(results[1], results[0]) << "after a large triangle";
+    EXPECT_EQ(results[2], results[0]) << "after a line";
+    EXPECT_EQ(results[3], results[0]) << "after a small triangle";
+
+    // Random triangles past both side edges of a small canvas: each draws the same pixels
+    // alone as after a large triangle.
+    std::mt19937 random(20261211);
+    const auto coordinate = [&](int from, int to) { return from + int(random() % unsigned(to - from + 1)); };
+    for (int round = 0; round < 2000; ++round) {
+        const TCanvasVertex a = V(coordinate(-12, 0), coordinate(-3, 10), 5, 100),
+                            b = V(coordinate(-4, 10), coordinate(-3, 10), 5, 100),
+                            c = V(coordinate(5, 17), coordinate(-3, 10), 5, 100);
+        std::vector<std::pair<int, int>> alone, after;
+        for (bool poisoned : {false, true}) {
+            Canvas owned(TKCanvas3D::New());
+            TKCanvas3D& canvas = *owned;
+            canvas.SetSize(6, 7);
+            if (poisoned) canvas.DrawTriangle(V(-50, -50, 9, 7), V(60, -40, 9, 7), V(0, 80, 9, 7));
+            canvas.DrawTriangle(a, b, c);
+            (poisoned ? after : alone) = covered(canvas);
+        }
+        ASSERT_EQ(after, alone) << "round " << round << ": (" << a.x << "," << a.y << ") (" << b.x << ","
+                                << b.y << ") (" << c.x << "," << c.y << ")";
+    }
 }

@@ -188,13 +188,8 @@ public:
         if (bottom < clip.top || top > clip.bottom) return;
         const std::int64_t first = std::max<std::int64_t>(top, clip.top);
         const std::int64_t last = std::min<std::int64_t>(bottom, clip.bottom);
-        bool o;
-        if (m.y == bottom || l1.y < l2.y || r1.y < r2.y)
-            o = true;
-        else if (m.y == top || l2.y < l1.y || r2.y < r1.y)
-            o = false;
-        else
-            o = __int128(M.y - L.y) * (R.x - L.x) >= __int128(R.y - L.y) * (M.x - L.x);
+        // The middle vertex's side of the long edge, from the unclipped vertices only.
+        const bool o = __int128(M.y - L.y) * (R.x - L.x) >= __int128(R.y - L.y) * (M.x - L.x);
         const bool level = l1.y == r1.y && m.y == l2.y && l2.y == r2.y;
         if (l1.y != l2.y || level) Edge(l1, l2, 0, first, last);
         if (r1.y != r2.y || level) Edge(r1, r2, 1, first, last);

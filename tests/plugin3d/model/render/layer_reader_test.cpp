@@ -473,3 +473,32 @@ TEST(LayerReader, SetCountMakesAndFreesLayersTheFileOwns)
 }
 
 }  // namespace
+
+// Another program cuts the file short while the reader has it mapped: the pages past the new
+// end are gone. The read survives, the layer is reported damaged and reads nothing more.
+TEST(LayerReader, AFileCutShortWhileMappedIsReportedDamaged)
+{
+    TempDir dir;
+    const std::string path = dir.File("cut.rdp");
+    layertest::Fixture fixture(2, 512, 512, 7, SamplesOf(std::vector<float>(512 * 512, 5.0f)));
+    layerreader::Rewrite(path, fixture.bytes);
+    const TOwned<TKRDPFile> file = OpenAndAccess(path);
+    TKLayer* layer = file->GetLayer(0);
+    ASSERT_NE(layer, nullptr);
+    std::vector<float> row(512, -1);
+    layer->ReadRowAs(0, row.data(), 512);
+    EXPECT_EQ(row[7], 5.0f);
+    ASSERT_EQ(::truncate(path.c_str(), fixture.dataPayload + 8), 0);
+    try {
+        layer->ReadRowAs(400, row.data(), 512);
+        ADD_FAILURE() << "a cut file reads as damaged";
+    } catch (const EStreamError& error) {
+        EXPECT_NE(error.Message().find("was cut short by another program"), std::string::npos)
+            << error.Message();
+        EXPECT_NE(error.Message().find(path), std::string::npos) << error.Message();
+    }
+    std::fill(row.begin(), row.end(), -1.0f);
+    layer->ReadRowAs(1, row.data(), 512);
+    EXPECT_EQ(row[0], -1.0f) << "a damaged layer reads nothing more";
+    EXPECT_TRUE(file->IsBadFormat());
+}

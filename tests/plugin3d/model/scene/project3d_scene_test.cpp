@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "platform/forms/exceptions.h"
+#include "plugin3d/model/scene/k_point_constructions.h"
 #include "tests/plugin3d/model/core/core_test_support.h"
 #include "tests/plugin3d/model/scene/full_scene_support.h"
 #include "tests/plugin3d/model/scene/project3d_test_support.h"
@@ -120,7 +121,22 @@ TEST_F(SceneGolden, TheThreeViewersShowTheSceneAsAPersonSawIt)
 TEST_F(ProjectFuzz, DamagedFilesLoadOrFailCleanly)
 {
     BuildFullScene(*project, dir.Path().string(), 16, 64, 48);
+    // Every class a project file holds: the full scene and a point-and-tie model.
+    auto* ties = TKTiesConstruction3D::New(nullptr);
+    TKTiesConstruction3D::LoadFromText(ties,
+                                       "Points Count : 3\r\nPoint 0\r\n p : 0 0 0\r\n n : 0 0 1\r\n"
+                                       " i : 1 1 1\r\nPoint 1\r\n p : 9 0 0\r\n n : 0 0 1\r\n i : 1 0 0\r\n"
+                                       "Point 2\r\n p : 0 9 0\r\n n : 0 0 1\r\n i : 0 1 0\r\n"
+                                       "Ties Count : 2\r\nTie 0\r\nl : 0 1\r\nTie 1\r\nt : 0 1 2\r\n");
+    ties->SetVisible(false);
+    project->AddObject(nullptr, ties);
     ASSERT_TRUE(WaitForImages(*project));
+    // Damaged sizes are held to what a load may have, whatever the machine: a damaged file
+    // costs no more than this.
+    SetLoadMemoryLimit(std::int64_t(256) << 20);
+    struct Unlimit {
+        ~Unlimit() { SetLoadMemoryLimit(0); }
+    } unlimit;
     const std::string file = dir.File("scene.ktp");
     project->SaveToFile(file);
     const std::string original = ReadWholeFile(file);

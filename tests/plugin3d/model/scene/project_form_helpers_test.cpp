@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <climits>
 #include <vector>
 
 #include "platform/resources/module_resources.h"
@@ -36,19 +37,25 @@ TEST_F(FormHelpers, PlaceFormOnScreenCentresMovesInAndShows)
     const int w = Screen->Width(), h = Screen->Height();
     struct Case {
         int left, top, width, height;
-        int expectedLeft, expectedTop;
+        int expectedLeft, expectedTop, expectedWidth;
     };
     const Case cases[] = {
-        {-1, -1, 200, 100, (w - 200) / 2, (h - 100) / 2},  // a negative place centres
-        {30, 40, 200, 100, 30, 40},
-        {w - 50, h - 20, 200, 100, w - 200, h - 100},  // moved in from past the edges
-        {10, 10, w + 50, h + 10, 0, 0},                // wider and higher than the screen
+        {-1, -1, 200, 100, (w - 200) / 2, (h - 100) / 2, 200},  // a negative place centres
+        {30, 40, 200, 100, 30, 40, 200},
+        {w - 50, h - 20, 200, 100, w - 200, h - 100, 200},  // moved in from past the edges
+        {10, 10, w + 50, h + 10, 0, 0, w},                  // never larger than the screen
+        // Places and sizes at the 32-bit limits, as a damaged file may hold them.
+        {INT_MAX, INT_MAX, 200, 100, w - 200, h - 100, 200},
+        {INT_MIN, INT_MIN, 200, 100, (w - 200) / 2, (h - 100) / 2, 200},
+        {INT_MAX, INT_MIN, INT_MAX, INT_MAX, 0, 0, w},
+        {INT_MIN, INT_MAX, INT_MAX, INT_MAX, 0, 0, w},
     };
     for (const Case& c : cases) {
         PlaceFormOnScreen(form.get(), c.left, c.top, c.width, c.height, false, true);
         EXPECT_EQ(form->Left(), c.expectedLeft) << c.left;
         EXPECT_EQ(form->Top(), c.expectedTop) << c.top;
-        EXPECT_EQ(form->Width(), c.width);
+        EXPECT_EQ(form->Width(), c.expectedWidth);
+        EXPECT_LE(form->Height(), h);
         EXPECT_TRUE(form->Visible());
     }
     // No size given: the form keeps its own; stay on top and hidden as asked.
