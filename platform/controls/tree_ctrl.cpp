@@ -46,12 +46,26 @@ public:
         setSelectionMode(QAbstractItemView::SingleSelection);
         connect(this, &QTreeWidget::currentItemChanged, this,
                 [this](QTreeWidgetItem* now, QTreeWidgetItem* before) {
+                    highlighted = now && now->isSelected();
                     NMTREEVIEW change{};
                     change.action = quiet ? TVC_UNKNOWN : TVC_BYMOUSE;
                     change.itemOld = ItemRecord(before);
                     change.itemNew = ItemRecord(now);
                     Notify(change.hdr, TVN_SELCHANGED);
                 });
+        // The current item highlighted or no longer (a click on the current item that showed
+        // no highlight): a selection change too, for the item that stays current.
+        connect(this, &QTreeWidget::itemSelectionChanged, this, [this] {
+            QTreeWidgetItem* now = currentItem();
+            const bool shown = now && now->isSelected();
+            if (shown == highlighted) return;
+            highlighted = shown;
+            NMTREEVIEW change{};
+            change.action = quiet ? TVC_UNKNOWN : TVC_BYMOUSE;
+            change.itemOld = ItemRecord(now);
+            change.itemNew = ItemRecord(now);
+            Notify(change.hdr, TVN_SELCHANGED);
+        });
         connect(this, &QTreeWidget::itemExpanded, this,
                 [this](QTreeWidgetItem* item) { Expanded(item, true); });
         connect(this, &QTreeWidget::itemCollapsed, this,
@@ -60,6 +74,7 @@ public:
 
     CImageList* images = nullptr;
     bool quiet = false;
+    bool highlighted = false;  ///< the current item was highlighted at the last notification
 
     void ApplyImages(QTreeWidgetItem* item)
     {
@@ -477,6 +492,8 @@ BOOL CTreeCtrl::SelectItem(HTREEITEM hItem)
     const Quiet quiet(tree);
     QTreeWidgetItem* previous = tree->currentItem();
     tree->setCurrentItem(hItem ? ItemOf(hItem) : nullptr);
+    // The item selected is highlighted, also when it was the current item already.
+    if (hItem) ItemOf(hItem)->setSelected(true);
     if (!hItem) tree->clearSelection();
     if (previous) tree->ApplyImages(previous);
     if (hItem) tree->ApplyImages(ItemOf(hItem));

@@ -15,8 +15,10 @@
 #include "platform/window/modal.h"
 #include "platform/window/ui_thread.h"
 #include "plugin3d/forms/k_flat_caption.h"
+#include "plugin3d/forms/k_load_report.h"
 #include "plugin3d/forms/k_load_history.h"
 #include "plugin3d/forms/k_new_dialog.h"
+#include "plugin3d/forms/k_save_capture.h"
 #include "plugin3d/forms/k_thread_form.h"
 #include "plugin3d/forms/k_tree_mirror.h"
 #include "plugin3d/forms/k_viewer3d.h"
@@ -38,6 +40,12 @@ constexpr char kLoadTitle[] = "Load Project From : ";
 constexpr char kSaveTitle[] = "Save Project To : ";
 constexpr char kSaveQuestion[] = "Save changes to file";
 constexpr char kConfirmCaption[] = "Confirm";
+constexpr char kLoadFailed[] = "The project could not be loaded from";
+constexpr char kLayersMissing[] = "These layer files of the project could not be found:";
+constexpr char kLayersMissingHint[] =
+    "Their surfaces stay flat until the files are back in place or chosen again in the "
+    "surface's editor; the project keeps their paths.";
+constexpr char kErrorCaption[] = "KAdministrator";
 
 // Posted project events: the code, whether it came relayed (event 11), and the subscription
 // it came through, so that events of a project released meanwhile are dropped.
@@ -99,6 +107,23 @@ void CopyFlags(TKDataBranch* old, TKDataBranch* fresh)
         child->SetFlag(match->Flag());
         if (child->Count() > 0) CopyFlags(match, child);
     }
+}
+
+bool IsLeaf(TKDataBranch* branch)
+{
+    return branch && branch->Count() == 0;
+}
+
+// The first group at or below branch (itself first, then its children in order) that has an
+// entry to choose directly under it; null when there is none.
+TKDataBranch* FirstListingGroup(TKDataBranch* branch)
+{
+    if (!branch) return nullptr;
+    for (int i = 0; i < branch->Count(); ++i)
+        if (IsLeaf(branch->DataChild(i))) return branch;
+    for (int i = 0; i < branch->Count(); ++i)
+        if (TKDataBranch* found = FirstListingGroup(branch->DataChild(i))) return found;
+    return nullptr;
 }
 
 TKDataBranch* AddEntry(TKDataBranch* parent, const std::string& name, TKData data, std::int32_t tag = 0)
@@ -508,6 +533,7 @@ void TKAdministrator::HandleJobState(int state)
         }
     }
     m_job = 0;
+    TreeView1Change(TreeView1, nullptr);
 }
 
 void TKAdministrator::WaitForJob()
@@ -526,27 +552,62 @@ void TKAdministrator::LoadProjectFromFile(const std::string& fileName)
     TKProject* project = nullptr;
     try {
         project = CreateProjectFromFile(fileName);
-    } catch (...) {
+    } catch (const Exception& error) {
         // The old project is gone already; the tree must not show its objects.
         RefreshAll();
-        throw;
+        TellLoadFailed(fileName, error.Message());
+        return;
+    } catch (const std::exception& error) {
+        RefreshAll();
+        TellLoadFailed(fileName, error.what());
+        return;
     }
-    if (!project) return;
+    if (!project) {
+        RefreshAll();
+        TellLoadFailed(fileName, std::string());
+        return;
+    }
     m_project = project;
     m_job = 1;
     m_lastJobState = ktsFailed;
+    TreeView1Change(TreeView1, nullptr);
+    TakeMissingLayerFiles();  // what an earlier load left unsaid is not this one's
     auto* params = TKThreadParams::NewWith(fileName.data(), static_cast<int>(fileName.size()));
+    std::string error;
     try {
-        // The form goes after the current message: its thread still lives here.
+        // The form goes after the current message: its thread and what it kept of the job's
+        // end still live here.
         TKThreadForm* form =
             RunJobSync(kLoadTitle + fileName, params, TKEventHandler::Of<&TKAdministrator::JobEvent>(this),
                        TKJob::Of<&TKProject::LoadProject>(project));
         m_jobThread.store(form ? form->Thread() : nullptr, std::memory_order_release);
+        if (form) error = form->ErrorText();
+    } catch (const Exception& e) {
+        m_lastJobState = ktsFailed;
+        error = e.Message();
     } catch (...) {
         m_lastJobState = ktsFailed;
     }
-    HandleJobState(m_lastJobState);
+    const int state = m_lastJobState;
+    HandleJobState(state);
     RefreshAll();
+    const std::vector<std::string> missing = TakeMissingLayerFiles();
+    if (state == ktsFailed) {
+        TellLoadFailed(fileName, error);
+    } else if (state == ktsDone && !missing.empty()) {
+        std::string text = kLayersMissing;
+        for (const std::string& path : missing) text += "\r\n" + path;
+        text += "\r\n\r\n";
+        text += kLayersMissingHint;
+        Application->MessageBox(text, kErrorCaption, MB_OK | MB_ICONWARNING);
+    }
+}
+
+void TKAdministrator::TellLoadFailed(const std::string& fileName, const std::string& reason)
+{
+    std::string text = std::string(kLoadFailed) + "\r\n'" + fileName + "'";
+    if (!reason.empty()) text += ":\r\n" + reason;
+    Application->MessageBox(text, kErrorCaption, MB_OK | MB_ICONERROR);
 }
 
 bool TKAdministrator::StartSave(const std::string& fileName)
@@ -554,8 +615,10 @@ bool TKAdministrator::StartSave(const std::string& fileName)
     if (!m_project || m_job != 0) return false;
     m_job = 2;
     m_lastJobState = ktsRunning;
-    // The job writes the viewers' places as they are now.
+    TreeView1Change(TreeView1, nullptr);
+    // The job writes the windows as they are now, taken here: no form code runs on its thread.
     CaptureViewerPlacements(ObjectAs<TKelvora3DProject>(m_project));
+    CaptureFormsForSave();
     auto* params = TKThreadParams::NewWith(fileName.data(), static_cast<int>(fileName.size()));
     try {
         TKThreadForm* form =
@@ -631,13 +694,14 @@ void TKAdministrator::HistoryItemClick(TObject* sender)
 
 void TKAdministrator::LoadBtnClick(TObject*)
 {
+    if (m_job != 0) return;
     OpenDialog1->SetFileName(m_fileName);
     if (OpenDialog1->Execute()) LoadProjectFromFile(FullPath(OpenDialog1->FileName()));
 }
 
 void TKAdministrator::SaveBtnClick(TObject*)
 {
-    if (!m_project) return;
+    if (!m_project || m_job != 0) return;
     SaveDialog1->SetFileName(m_fileName);
     if (SaveDialog1->Execute()) SaveProjectToFile(FullPath(SaveDialog1->FileName()));
 }
@@ -646,7 +710,9 @@ void TKAdministrator::SaveBtnClick(TObject*)
 
 TObject* TKAdministrator::SelectedObject() const
 {
-    auto* branch = ObjectAs<TKDataBranch>(NodeBranch(TreeView1->Selected()));
+    // The tree keeps a current node also when none is highlighted (the project's, after a
+    // rebuild): only a node the user sees highlighted is acted on.
+    auto* branch = ObjectAs<TKDataBranch>(NodeBranch(TreeView1->Highlighted()));
     return branch ? branch->Data().AsObject() : nullptr;
 }
 
@@ -656,8 +722,13 @@ void TKAdministrator::TreeView1Change(TObject*, TTreeNode*)
     if (m_rebuilding) return;
     TObject* object = SelectedObject();
     m_allowToggle = object == nullptr;
-    DeleteBtn->SetEnabled(m_project && object &&
+    // While a job reads or builds the project nothing may change or free it.
+    const bool idle = m_job == 0;
+    DeleteBtn->SetEnabled(idle && m_project && object &&
                           m_project->Operation(kopCanDelete, reinterpret_cast<std::intptr_t>(object)) != 0);
+    NewBtn->SetEnabled(idle);
+    LoadBtn->SetEnabled(idle);
+    SaveBtn->SetEnabled(idle && m_project);
 }
 
 void TKAdministrator::TreeView1Collapsed(TObject*, TTreeNode* node)
@@ -694,6 +765,7 @@ void TKAdministrator::TreeView1DblClick(TObject*)
 
 void TKAdministrator::TreeView1Edited(TObject*, TTreeNode* node, std::string& text)
 {
+    if (m_job != 0) return;
     auto* branch = ObjectAs<TKDataBranch>(NodeBranch(node));
     if (TObject* object = branch ? branch->Data().AsObject() : nullptr) RequestRename(object, text);
 }
@@ -703,7 +775,7 @@ void TKAdministrator::TreeView1MouseDown(TObject*, TMouseButton button, TShiftSt
     m_lastPress = CPoint(x, y);
     if (button != mbRight) return;
     PopupMenu1->Items()->Clear();
-    if (!(TreeView1->GetHitTestInfoAt(x, y) & htOnLabel)) return;
+    if (m_job != 0 || !(TreeView1->GetHitTestInfoAt(x, y) & htOnLabel)) return;
     TObject* object = SelectedObject();
     if (!object || !m_project) return;
     TObject* holder = object;
@@ -731,12 +803,21 @@ void TKAdministrator::TreeView1MouseDown(TObject*, TMouseButton button, TShiftSt
 void TKAdministrator::DeleteBtnClick(TObject*)
 {
     TObject* object = SelectedObject();
-    if (!m_project || !object) return;
-    if (m_project->Operation(kopCanDelete, reinterpret_cast<std::intptr_t>(object)) != 0) FreeObject(object);
+    if (m_job != 0 || !m_project || !object) return;
+    if (m_project->Operation(kopCanDelete, reinterpret_cast<std::intptr_t>(object)) == 0) return;
+    if (object == m_project) {
+        // The whole project goes: its unsaved changes are asked about as for New and Load.
+        if (!CanReplaceProject(true)) return;
+        ReleaseProject();
+        RefreshAll();
+        return;
+    }
+    FreeObject(object);
 }
 
 void TKAdministrator::NewBtnClick(TObject*)
 {
+    if (m_job != 0) return;
     TObject* target = SelectedObject();
     if (!target) target = m_project;
 
@@ -753,8 +834,9 @@ void TKAdministrator::NewBtnClick(TObject*)
                     registry ? registry->FindChildByName("KInterfaces", false) : nullptr)
                 for (int i = 0; i < interfaces->Count(); ++i)
                     if (TKDataBranch* node = interfaces->DataChild(i))
-                        if (TClass cls = node->Data().AsClass();
-                            cls && cls->InheritsFrom(TKProject::StaticClass()))
+                        // TKProject itself is only the base: a project of it has no lists.
+                        if (TClass cls = node->Data().AsClass(); cls && cls != TKProject::StaticClass() &&
+                                                                 cls->InheritsFrom(TKProject::StaticClass()))
                             classes.push_back(cls);
         }
         for (TClass cls : classes) AddEntry(projects, GetClassCaption(cls), TKData::OfClass(cls));
@@ -782,8 +864,11 @@ void TKAdministrator::NewBtnClick(TObject*)
         }
     }
 
-    // The dialog opens on the last group: the target's or the project's entries.
-    TKDataBranch* initial = choices->DataChild(choices->Count() - 1);
+    // The dialog opens on the last group that lists something: the target's entries, else
+    // the project's, else the projects; an empty group would show nothing to choose.
+    TKDataBranch* initial = nullptr;
+    for (int i = choices->Count() - 1; i >= 0 && !initial; --i)
+        initial = FirstListingGroup(choices->DataChild(i));
     TKDataBranch* chosen = nullptr;
     if (!TKNewDialog::Execute(choices.get(), initial, chosen) || !chosen) return;
     const TClass cls = chosen->Data().AsClass();

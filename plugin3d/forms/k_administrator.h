@@ -138,6 +138,8 @@ private:
     TKDataBranch* PendingBranch(const Pending& pending) const;
     /// Runs the project's save job; true when it was started.
     bool StartSave(const std::string& fileName);
+    /// Says that fileName could not be loaded, and why when the reason is known.
+    void TellLoadFailed(const std::string& fileName, const std::string& reason);
     void WaitForJob();
 
     TKProject* m_project = nullptr;

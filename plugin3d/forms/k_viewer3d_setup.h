@@ -94,6 +94,8 @@ protected:
     void PropertyChange(TObject* sender);
     void PropertyKeyUp(TObject* sender, WORD& key, TShiftState shift);
     void SizeKeyPress(TObject* sender, char& key);
+    /// Sizes the pages and the window so that the Property page shows Apply and Cancel whole.
+    void FitToProperty();
     void ApplyBtnClick(TObject* sender);
     void CancelBtnClick(TObject* sender);
     void SourceChange(TObject* sender);

@@ -19,6 +19,9 @@
 #include "plugin3d/forms/k_administrator.h"
 #include "plugin3d/forms/k_dll_main.h"
 #include "plugin3d/forms/k_finders.h"
+#include "plugin3d/forms/k_light_depositories.h"
+#include "plugin3d/forms/k_light_forms.h"
+#include "plugin3d/forms/k_navigator3d.h"
 #include "plugin3d/forms/k_new_dialog.h"
 #include "plugin3d/forms/k_surface3d_depository.h"
 #include "plugin3d/forms/k_surface3d_form.h"
@@ -396,6 +399,144 @@ TEST(Plugin3DEndToEnd, ASurfaceFromTheSampleLayerThroughItsEditor)
     if (loaded->Modified()) Responder().AnswerMessageBox(IDNO);
     DllHideForms();
     EXPECT_EQ(DllMainForm()->Administrator(), nullptr);
+    PumpEvents();
+    FinalizeUnits(&kDllMainUnit, 1);
+    fs::remove_all(dir);
+}
+
+// A project whose layer file was moved away: the load names the file, the surface stays flat,
+// the project keeps the path through a save, and with the file back the next load finds it.
+TEST(Plugin3DEndToEnd, AMovedLayerFileIsNamedAndItsPathSurvivesASave)
+{
+    const fs::path dir = FreshDir("kelvora-moved-layer");
+    const std::string layer = (dir / "relief.rdp").string();
+    fs::copy_file(TARVENIX_SAMPLE_PATH, layer);
+    TKAdministrator* admin = AdministratorWithANewProject();
+    ASSERT_NE(admin, nullptr);
+    auto* project = ObjectAs<TKelvora3DProject>(admin->Project());
+    auto* surface = ObjectAs<TKSurface3D>(MakeObject(*project, TKSurface3D::StaticClass()));
+    ASSERT_NE(surface, nullptr);
+    auto* depository = ObjectAs<TKSurface3D_Depository>(project->GetDepository(surface));
+    ASSERT_NE(depository, nullptr);
+    depository->Operation(kopOpenEditor, reinterpret_cast<std::intptr_t>(surface));
+    TKSurface3DForm* editor = depository->EditorForm();
+    ASSERT_NE(editor, nullptr);
+    editor->XEdit->SetText("16");
+    editor->YEdit->SetText("16");
+    editor->LayerList->SetItemIndex(2);
+    editor->LayerList->OnClick(editor->LayerList);
+    editor->FillBox->SetItemIndex(1);
+    Responder().AnswerFile({CString(layer.c_str())});
+    editor->FileBtn->Click();
+    editor->ApplyBtn->Click();
+    ASSERT_TRUE(PumpUntil([&] { return !editor->Applying(); }, std::chrono::seconds(120)));
+    editor->Close();
+    PumpEvents();
+
+    const std::string first = (dir / "first.ktp").string(), second = (dir / "second.ktp").string();
+    admin->SaveProjectToFile(first);
+    ASSERT_TRUE(PumpUntil([&] { return admin->Job() == 0; }, std::chrono::seconds(60)));
+    fs::rename(layer, dir / "elsewhere.rdp");
+
+    const auto loadTelling = [&](const std::string& file) -> std::string {
+        if (admin->Project() && admin->Project()->Modified()) Responder().AnswerMessageBox(IDNO);
+        const std::size_t asked = Responder().Asked().size();
+        Responder().AnswerMessageBox(IDOK);
+        admin->LoadProjectFromFile(file);
+        return Responder().Asked().size() > asked ? std::string(Responder().Asked().back().text)
+                                                  : std::string();
+    };
+    const std::string told = loadTelling(first);
+    EXPECT_EQ(told, "These layer files of the project could not be found:\r\n" + layer +
+                        "\r\n\r\nTheir surfaces stay flat until the files are back in place or chosen again "
+                        "in the surface's editor; the project keeps their paths.");
+    auto* loaded = ObjectAs<TKelvora3DProject>(admin->Project());
+    ASSERT_NE(loaded, nullptr);
+    TKSurface3D* flat = nullptr;
+    for (int i = 0; i < loaded->Objects()->Count() && !flat; ++i)
+        flat = ObjectAs<TKSurface3D>(loaded->Objects()->GetItem(i));
+    ASSERT_NE(flat, nullptr);
+    EXPECT_EQ(flat->Width(), 16);
+    auto* kept = ObjectAs<TKSurface3D_Depository>(loaded->GetDepository(flat));
+    ASSERT_NE(kept, nullptr);
+    EXPECT_EQ(kept->Slot(2).FileName, layer);
+    EXPECT_EQ(kept->Slot(2).FromFile, -1);
+
+    // Saved again and loaded: the link is still there, and still named while the file is away.
+    admin->SaveProjectToFile(second);
+    ASSERT_TRUE(PumpUntil([&] { return admin->Job() == 0; }, std::chrono::seconds(60)));
+    EXPECT_EQ(loadTelling(second), told);
+
+    // The file back in place: the load finds it and says nothing.
+    fs::rename(dir / "elsewhere.rdp", layer);
+    if (admin->Project() && admin->Project()->Modified()) Responder().AnswerMessageBox(IDNO);
+    const std::size_t asked = Responder().Asked().size();
+    admin->LoadProjectFromFile(second);
+    EXPECT_EQ(Responder().Asked().size(), asked);
+    auto* relinked = ObjectAs<TKelvora3DProject>(admin->Project());
+    ASSERT_NE(relinked, nullptr);
+
+    if (relinked->Modified()) Responder().AnswerMessageBox(IDNO);
+    DllHideForms();
+    PumpEvents();
+    FinalizeUnits(&kDllMainUnit, 1);
+    fs::remove_all(dir);
+}
+
+// A save with every kind of window open while the user keeps moving and raising them: the
+// job writes what the windows were like when the save began and asks no window itself (the
+// windows' stacking list belongs to the interface thread; ThreadSanitizer watches).
+TEST(Plugin3DEndToEnd, ASaveWithEveryWindowOpenAsksNoWindowOnItsThread)
+{
+    const fs::path dir = FreshDir("kelvora-save-windows");
+    TKAdministrator* admin = AdministratorWithANewProject();
+    ASSERT_NE(admin, nullptr);
+    auto* project = ObjectAs<TKelvora3DProject>(admin->Project());
+    auto* surface = ObjectAs<TKSurface3D>(MakeObject(*project, TKSurface3D::StaticClass()));
+    auto* point = ObjectAs<TKPointSpringLight3D>(MakeObject(*project, TKPointSpringLight3D::StaticClass()));
+    auto* navigator = ObjectAs<TKNavigator3DContainerObject>(
+        MakeObject(*project, TKNavigator3DContainerObject::StaticClass()));
+    ASSERT_TRUE(surface && point && navigator);
+    TKDrawingSystem3D* system = NewViewer(*admin, *project);
+    ASSERT_NE(system, nullptr);
+    std::vector<TForm*> windows;
+    for (TObject* object : {static_cast<TObject*>(surface), static_cast<TObject*>(point)})
+        project->Operation(kopOpenObjectEditor, reinterpret_cast<std::intptr_t>(object));
+    auto* surfaceEditor = ObjectAs<TKSurface3D_Depository>(project->GetDepository(surface))->EditorForm();
+    auto* lightEditor = ObjectAs<TKLightEditorDepository>(project->GetDepository(point))->EditorForm();
+    ASSERT_TRUE(surfaceEditor && lightEditor);
+    navigator->Operation(kopOpenObjectEditor, reinterpret_cast<std::intptr_t>(navigator));
+    ViewerOf(system)->Show();
+    windows = {surfaceEditor, lightEditor, navigator->Navigator(), ViewerOf(system)};
+    PumpEvents();
+
+    const std::string file = (dir / "windows.ktp").string();
+    admin->SaveProjectToFile(file);
+    int round = 0;
+    while (admin->Job() != 0 && round < 100000) {
+        TForm* form = windows[std::size_t(round++) % windows.size()];
+        form->SetBounds(form->Left() + (round % 2 ? 1 : -1), form->Top(), form->Width(), form->Height());
+        form->BringToFront();
+        PumpEvents();
+    }
+    ASSERT_EQ(admin->Job(), 0);
+    ASSERT_TRUE(fs::is_regular_file(file));
+
+    // The editors and the navigator come back with the load.
+    if (project->Modified()) Responder().AnswerMessageBox(IDNO);
+    admin->LoadProjectFromFile(file);
+    auto* loaded = ObjectAs<TKelvora3DProject>(admin->Project());
+    ASSERT_NE(loaded, nullptr);
+    PumpEvents();
+    int editors = 0;
+    for (int i = 0; i < Screen->FormCount(); ++i)
+        if (ObjectAs<TKSurface3DForm>(Screen->Forms(i)) || ObjectAs<TKLightEditorForm>(Screen->Forms(i)) ||
+            ObjectAs<TKNavigator3D>(Screen->Forms(i)))
+            editors += Screen->Forms(i)->Visible() ? 1 : 0;
+    EXPECT_EQ(editors, 3);
+
+    if (loaded->Modified()) Responder().AnswerMessageBox(IDNO);
+    DllHideForms();
     PumpEvents();
     FinalizeUnits(&kDllMainUnit, 1);
     fs::remove_all(dir);
