@@ -41,6 +41,7 @@ constexpr char kSaveTitle[] = "Save Project To : ";
 constexpr char kSaveQuestion[] = "Save changes to file";
 constexpr char kConfirmCaption[] = "Confirm";
 constexpr char kLoadFailed[] = "The project could not be loaded from";
+constexpr char kSaveFailed[] = "The project could not be saved to";
 constexpr char kLayersMissing[] = "These layer files of the project could not be found:";
 constexpr char kLayersMissingHint[] =
     "Their surfaces stay flat until the files are back in place or chosen again in the "
@@ -193,8 +194,9 @@ void TKAdministrator::FormCreate(TObject*)
 
 void TKAdministrator::FormDestroy(TObject*)
 {
-    // A save still running works on the project: it ends before the project goes.
-    WaitForJob();
+    // A save still running works on the project: it ends before the project goes; a load
+    // is stopped and its half-read project freed.
+    FinishJob();
     ReleaseProject();
     WriteLoadHistory(m_history);
     m_history.clear();
@@ -221,9 +223,6 @@ void TKAdministrator::WndProc(TMessage& message)
             HandleProjectEvent(relayed ? -code : code, reinterpret_cast<TObject*>(message.LParam));
             return;
         }
-        case kJobState:
-            HandleJobState(static_cast<int>(message.WParam));
-            return;
         case WM_ADMIN_REFRESH:
             HandleRefresh(message.WParam, reinterpret_cast<TObject*>(message.LParam));
             return;
@@ -487,53 +486,61 @@ void TKAdministrator::RebuildBranch(TKDataBranch* branch, TObject* object)
 
 // --- jobs ----------------------------------------------------------------------------------
 
-void TKAdministrator::JobEvent(TObject* sender, int code, std::intptr_t)
+// The progress form tells the end of its job here, on this thread, once, after it has
+// handled it; nothing of the job's thread is read afterwards.
+void TKAdministrator::JobEnded(int state, const std::string& error)
 {
-    // The event tells the state left; the thread holds the one entered. Only the end of a job
-    // counts: running, and idle after it, say nothing new.
-    auto* thread = ObjectAs<TKThread>(sender);
-    if (code != ktevState || !thread) return;
-    const int state = thread->State();
-    if (state == ktsRunning || state == ktsIdle) return;
-    // A load runs here and is finished by its caller; a save's end is posted by its worker.
-    if (platform::IsUiThread())
-        m_lastJobState = state;
-    else
-        ::PostMessage(m_handle, kJobState, static_cast<WPARAM>(state), 0);
-}
-
-void TKAdministrator::StopHearingJob()
-{
-    // The progress form frees its thread later, maybe after this window: the thread's last
-    // events must not reach it.
-    if (TKThread* thread = m_jobThread.exchange(nullptr, std::memory_order_acq_rel))
-        thread->Events().Remove(TKEventHandler::Of<&TKAdministrator::JobEvent>(this));
-}
-
-void TKAdministrator::HandleJobState(int state)
-{
-    StopHearingJob();
-    if (m_job == 0) return;
+    m_jobForm = nullptr;
+    const int job = m_job;
+    if (job == 0) return;
     m_lastJobState = state;
-    // Only a finished save or a successful load makes the project unmodified.
-    if (state == ktsDone && m_project) m_project->SetModified(false);
-    // The saved file exists only now: the caption names it from here on.
-    if (m_job == 2 && state == ktsDone) UpdateCaption();
-    if (m_job == 1) {
-        if (state == ktsDone) {
-            Subscribe();
-            AddHistory(FullPath(m_fileName));
-        } else {
-            TKProject* project = m_project;
-            m_project = nullptr;
-            try {
-                FreeObject(project);
-            } catch (...) {
-            }
-        }
-    }
     m_job = 0;
-    TreeView1Change(TreeView1, nullptr);
+    if (job == 2) {
+        // Only a finished save makes the project unmodified; the saved file exists only now,
+        // so the caption names it from here on.
+        if (state == ktsDone && m_project) m_project->SetModified(false);
+        UpdateCaption();
+        TreeView1Change(TreeView1, nullptr);
+        if (state == ktsFailed) {
+            std::string text = std::string(kSaveFailed) + "\r\n'" + m_savingFile + "'";
+            if (!error.empty()) text += ":\r\n" + error;
+            Application->MessageBox(text, kErrorCaption, MB_OK | MB_ICONERROR);
+        }
+        return;
+    }
+    // A load: the new project replaces the one that was open only when it loaded whole; a
+    // failed or stopped load leaves the one before as it was.
+    TKProject* loaded = m_loading;
+    m_loading = nullptr;
+    const std::string fileName = m_loadingFile;
+    const bool fromTemplate = m_loadingTemplate;
+    if (state != ktsDone) {
+        try {
+            FreeObject(loaded);
+        } catch (...) {
+        }
+        TakeMissingLayerFiles();
+        RefreshAll();
+        if (state == ktsFailed) TellLoadFailed(fileName, error);
+        return;
+    }
+    ReleaseProject();
+    m_project = loaded;
+    m_project->SetModified(false);
+    // A project started from a template has no file of its own yet: its first save asks for a
+    // name, so that it never overwrites the template or an earlier project.
+    m_fileName = fromTemplate ? std::string() : fileName;
+    Subscribe();
+    AddHistory(FullPath(fileName));
+    RefreshAll();
+    const std::vector<std::string> missing = TakeMissingLayerFiles();
+    if (!missing.empty()) {
+        std::string text = kLayersMissing;
+        for (const std::string& path : missing) text += "\r\n" + path;
+        text += "\r\n\r\n";
+        text += kLayersMissingHint;
+        Application->MessageBox(text, kErrorCaption, MB_OK | MB_ICONWARNING);
+    }
 }
 
 void TKAdministrator::WaitForJob()
@@ -544,62 +551,50 @@ void TKAdministrator::WaitForJob()
     }
 }
 
+void TKAdministrator::FinishJob()
+{
+    // A load is stopped (the project before it stays); a save is let finish.
+    if (m_job == 1 && m_jobForm)
+        if (TKThread* thread = m_jobForm->Thread()) thread->Stop();
+    WaitForJob();
+}
+
 void TKAdministrator::LoadProjectFromFile(const std::string& fileName)
 {
-    if (!FileExists(fileName) || !CanReplaceProject(true)) return;
-    ReleaseProject();
-    m_fileName = fileName;
+    if (m_job != 0 || !FileExists(fileName) || !CanReplaceProject(true)) return;
     TKProject* project = nullptr;
     try {
         project = CreateProjectFromFile(fileName);
     } catch (const Exception& error) {
-        // The old project is gone already; the tree must not show its objects.
-        RefreshAll();
         TellLoadFailed(fileName, error.Message());
         return;
     } catch (const std::exception& error) {
-        RefreshAll();
         TellLoadFailed(fileName, error.what());
         return;
     }
     if (!project) {
-        RefreshAll();
         TellLoadFailed(fileName, std::string());
         return;
     }
-    m_project = project;
+    // The project open stays until the new one has loaded: a load that fails or is stopped
+    // with Break leaves it as it was.
+    m_loading = project;
+    m_loadingFile = fileName;
+    m_loadingTemplate = m_templateOpening;
     m_job = 1;
-    m_lastJobState = ktsFailed;
+    m_lastJobState = ktsRunning;
     TreeView1Change(TreeView1, nullptr);
     TakeMissingLayerFiles();  // what an earlier load left unsaid is not this one's
     auto* params = TKThreadParams::NewWith(fileName.data(), static_cast<int>(fileName.size()));
-    std::string error;
     try {
-        // The form goes after the current message: its thread and what it kept of the job's
-        // end still live here.
-        TKThreadForm* form =
-            RunJobSync(kLoadTitle + fileName, params, TKEventHandler::Of<&TKAdministrator::JobEvent>(this),
-                       TKJob::Of<&TKProject::LoadProject>(project));
-        m_jobThread.store(form ? form->Thread() : nullptr, std::memory_order_release);
-        if (form) error = form->ErrorText();
+        // The job runs on the progress form's thread: every window keeps answering, the bar
+        // moves and Break stops the load.
+        m_jobForm = RunJobInForm(kLoadTitle + fileName, params, {},
+                                 TKJob::Of<&TKProject::LoadProject>(project), false);
+        m_jobForm->SetOnEnded([this](int state, const std::string& error) { JobEnded(state, error); });
     } catch (const Exception& e) {
-        m_lastJobState = ktsFailed;
-        error = e.Message();
-    } catch (...) {
-        m_lastJobState = ktsFailed;
-    }
-    const int state = m_lastJobState;
-    HandleJobState(state);
-    RefreshAll();
-    const std::vector<std::string> missing = TakeMissingLayerFiles();
-    if (state == ktsFailed) {
-        TellLoadFailed(fileName, error);
-    } else if (state == ktsDone && !missing.empty()) {
-        std::string text = kLayersMissing;
-        for (const std::string& path : missing) text += "\r\n" + path;
-        text += "\r\n\r\n";
-        text += kLayersMissingHint;
-        Application->MessageBox(text, kErrorCaption, MB_OK | MB_ICONWARNING);
+        m_jobForm = nullptr;
+        JobEnded(ktsFailed, e.Message());
     }
 }
 
@@ -615,20 +610,21 @@ bool TKAdministrator::StartSave(const std::string& fileName)
     if (!m_project || m_job != 0) return false;
     m_job = 2;
     m_lastJobState = ktsRunning;
+    m_savingFile = fileName;
     TreeView1Change(TreeView1, nullptr);
     // The job writes the windows as they are now, taken here: no form code runs on its thread.
     CaptureViewerPlacements(ObjectAs<TKelvora3DProject>(m_project));
     CaptureFormsForSave();
     auto* params = TKThreadParams::NewWith(fileName.data(), static_cast<int>(fileName.size()));
     try {
-        TKThreadForm* form =
-            RunJobInForm(kSaveTitle + fileName, params, TKEventHandler::Of<&TKAdministrator::JobEvent>(this),
-                         TKJob::Of<&TKProject::SaveProject>(m_project), false);
-        // The form frees its thread once it has handled the job's end, after this window has.
-        m_jobThread.store(form->Thread(), std::memory_order_release);
+        m_jobForm = RunJobInForm(kSaveTitle + fileName, params, {},
+                                 TKJob::Of<&TKProject::SaveProject>(m_project), false);
+        m_jobForm->SetOnEnded([this](int state, const std::string& error) { JobEnded(state, error); });
     } catch (...) {
+        m_jobForm = nullptr;
         m_job = 0;
         m_lastJobState = ktsFailed;
+        TreeView1Change(TreeView1, nullptr);
         throw;
     }
     AddHistory(fileName);
@@ -875,15 +871,16 @@ void TKAdministrator::NewBtnClick(TObject*)
     if (!cls) return;
 
     if (cls->InheritsFrom(TKTemplate::StaticClass())) {
-        const std::string remembered = m_fileName;
         TOwned<TKTemplate> opened(TKTemplate::NewForIndex(chosen->Tag()));
-        opened->Open();
-        // A project started from a template has no file of its own yet: its first save asks
-        // for a name, so that it never overwrites the template or an earlier project.
-        if (m_fileName != remembered) {
-            m_fileName.clear();
-            RefreshAll();
+        // The load it starts keeps no file name of its own when it ends (JobEnded).
+        m_templateOpening = true;
+        try {
+            opened->Open();
+        } catch (...) {
+            m_templateOpening = false;
+            throw;
         }
+        m_templateOpening = false;
         return;
     }
 

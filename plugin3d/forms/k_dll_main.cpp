@@ -141,7 +141,9 @@ void TDllMainForm::FormShow(TObject*)
 bool TDllMainForm::ReleaseAdministrator()
 {
     if (!m_administrator) return true;
-    if (!m_administrator->CanReplaceProject(true)) return false;
+    // A load is stopped and a save let end first: the question is about what stays open.
+    m_administrator->FinishJob();
+    if (!m_administrator || !m_administrator->CanReplaceProject(true)) return false;
     FreeAdministrator();
     return true;
 }

@@ -762,24 +762,33 @@ int TKNavigator3D::LinkPayload(TKObjectsStream* stream)
 
 // --- the project object ---------------------------------------------------------------------
 
+// The window is made, read, placed and freed on its own thread, also when a load's job
+// makes or frees the object; the job waits for it there.
 void TKNavigator3DContainerObject::Init()
 {
     TKCustomChangeObject::Init();
-    m_navigator = TKNavigator3D::New(nullptr);
-    m_navigator->SetContainer(this);
+    m_navigator = platform::CallOnUiThread([this] {
+        TKNavigator3D* navigator = TKNavigator3D::New(nullptr);
+        navigator->SetContainer(this);
+        return navigator;
+    });
     ShowName();
 }
 
 TKNavigator3DContainerObject::~TKNavigator3DContainerObject()
 {
     Done();
-    if (m_navigator) m_navigator->SetContainer(nullptr);
-    FreeAndNil(m_navigator);
+    platform::CallOnUiThread([this] {
+        if (m_navigator) m_navigator->SetContainer(nullptr);
+        FreeAndNil(m_navigator);
+    });
 }
 
 void TKNavigator3DContainerObject::ShowName()
 {
-    if (m_navigator) m_navigator->KFlatCaption1->SetCaption(Name());
+    platform::CallOnUiThread([this] {
+        if (m_navigator) m_navigator->KFlatCaption1->SetCaption(Name());
+    });
 }
 
 void TKNavigator3DContainerObject::NameChanged()
@@ -797,7 +806,8 @@ int TKNavigator3DContainerObject::SaveToStream(TKObjectsStream* stream)
 int TKNavigator3DContainerObject::LoadFromStream(TKObjectsStream* stream)
 {
     if (!stream) return -1;
-    const int bytes = TKCustomChangeObject::LoadFromStream(stream) + m_navigator->LoadPayload(stream);
+    const int own = TKCustomChangeObject::LoadFromStream(stream);
+    const int bytes = own + platform::CallOnUiThread([&] { return m_navigator->LoadPayload(stream); });
     ShowName();
     return bytes;
 }
@@ -805,8 +815,9 @@ int TKNavigator3DContainerObject::LoadFromStream(TKObjectsStream* stream)
 int TKNavigator3DContainerObject::LinkObjects(TKObjectsStream* stream)
 {
     if (!stream) return -1;
-    const int sum = std::max(0, TKCustomChangeObject::LinkObjects(stream)) +
-                    std::max(0, m_navigator->LinkPayload(stream));
+    const int own = std::max(0, TKCustomChangeObject::LinkObjects(stream));
+    const int sum =
+        own + std::max(0, platform::CallOnUiThread([&] { return m_navigator->LinkPayload(stream); }));
     return sum == 0 ? -1 : sum;
 }
 

@@ -133,7 +133,7 @@ int SaveViewer(TComponent* viewer, TKObjectsStream* stream)
 int LoadViewer(TComponent* viewer, TKObjectsStream* stream)
 {
     auto* form = ObjectAs<TKViewer3D>(viewer);
-    return form ? platform::CallOnUiThread([&] { return form->LoadFromStream(stream); }) : 0;
+    return form ? form->LoadFromStream(stream) : 0;
 }
 
 void StartViewerUnit()
@@ -451,30 +451,51 @@ int TKViewer3D::SaveToStream(TKObjectsStream* stream)
 int TKViewer3D::LoadFromStream(TKObjectsStream* stream)
 {
     if (!stream) return -1;
-    std::int32_t rect[4] = {};
-    std::uint32_t flags = 0;
-    std::int32_t depth = 0;
-    for (std::int32_t& value : rect) ReadValue(stream, value);
-    ReadValue(stream, flags);
-    ReadValue(stream, depth);
-    const int setupBytes = m_setup->LoadFromStream(stream);
+    TViewerPlacement place;
+    for (std::int32_t& value : place.rect) ReadValue(stream, value);
+    ReadValue(stream, place.flags);
+    ReadValue(stream, place.depth);
+    ReadValue(stream, place.setupLeft);
+    ReadValue(stream, place.setupTop);
+    ReadValue(stream, place.setupDepth);
+    ReadValue(stream, place.setupFlags);
+    if (platform::IsUiThread()) {
+        ApplyPlacement(place);
+    } else {
+        // A load's job only reads the record: the windows are placed on their own thread,
+        // after what the job handed over before and before the project shows them. Waiting
+        // for that thread here could wait for one that waits for the drawing system's lock,
+        // which the loading thread holds.
+        const HWND handle = GetSafeHwnd();
+        platform::PostToUiThread([handle, place] {
+            if (auto* viewer = ObjectAs<TKViewer3D>(FindFormByHandle(handle))) viewer->ApplyPlacement(place);
+        });
+    }
+    if (auto* project = ObjectAs<TKelvora3DProject>(stream->GetProject())) {
+        if ((place.setupFlags & 1) && m_setup)
+            project->AddReopenedWindow(m_setup->GetSafeHwnd(), place.setupDepth);
+        if (place.flags & kVisible) project->AddReopenedWindow(GetSafeHwnd(), place.depth);
+    }
+    return kPlacementBytes;
+}
+
+void TKViewer3D::ApplyPlacement(const TViewerPlacement& place)
+{
+    if (m_setup) m_setup->ApplyPlacement(place.setupLeft, place.setupTop, place.setupFlags);
     // Placing the window gives the picture no new size: the picture was loaded with its own.
     m_inResize = true;
     try {
-        PlaceFormOnScreen(this, rect[0], rect[1], rect[2] - rect[0], rect[3] - rect[1], false, false);
+        PlaceFormOnScreen(this, place.rect[0], place.rect[1], place.rect[2] - place.rect[0],
+                          place.rect[3] - place.rect[1], false, false);
     } catch (...) {
         m_inResize = false;
         throw;
     }
     m_inResize = false;
-    m_setupWasVisible = (flags & kSetupVisible) != 0;
-    if (!(flags & kNormal)) SetWindowState((flags & kMaximized) ? wsMaximized : wsMinimized);
+    m_setupWasVisible = (place.flags & kSetupVisible) != 0;
+    if (!(place.flags & kNormal)) SetWindowState((place.flags & kMaximized) ? wsMaximized : wsMinimized);
     UpdateCaptions();
     CapturePlacement();
-    if (flags & kVisible)
-        if (auto* project = ObjectAs<TKelvora3DProject>(stream->GetProject()))
-            project->AddReopenedWindow(GetSafeHwnd(), depth);
-    return 24 + setupBytes;
 }
 
 // --- the camera picker ----------------------------------------------------------------------

@@ -686,6 +686,13 @@ int TKViewer3DSetup::SaveToStream(TKObjectsStream* stream)
     return 16;
 }
 
+void TKViewer3DSetup::ApplyPlacement(std::int32_t left, std::int32_t top, std::uint32_t flags)
+{
+    const bool onTop = (flags & 2) != 0;
+    KFlatCaption1->SetStayOnTop(onTop);
+    PlaceFormOnScreen(this, left, top, 0, 0, onTop, false);
+}
+
 int TKViewer3DSetup::LoadFromStream(TKObjectsStream* stream)
 {
     if (!stream) return -1;
@@ -695,9 +702,7 @@ int TKViewer3DSetup::LoadFromStream(TKObjectsStream* stream)
     ReadValue(stream, top);
     ReadValue(stream, depth);
     ReadValue(stream, flags);
-    const bool onTop = (flags & 2) != 0;
-    KFlatCaption1->SetStayOnTop(onTop);
-    PlaceFormOnScreen(this, left, top, 0, 0, onTop, false);
+    ApplyPlacement(left, top, flags);
     if (flags & 1)
         if (auto* project = ObjectAs<TKelvora3DProject>(stream->GetProject()))
             project->AddReopenedWindow(GetSafeHwnd(), depth);

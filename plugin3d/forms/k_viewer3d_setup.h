@@ -66,6 +66,8 @@ class TKViewer3DSetup : public TForm {
     /// bit 1 kept on top). 16 bytes; a null stream counts 16 on save and answers -1 on load.
     int SaveToStream(TKObjectsStream* stream);
     int LoadFromStream(TKObjectsStream* stream);
+    /// Places the form as its block says (left, top, flags: bit 1 keep-on-top).
+    void ApplyPlacement(std::int32_t left, std::int32_t top, std::uint32_t flags);
     /// The 16 bytes of the block as the form stands now.
     void WritePlacement(std::uint8_t* block);
 

@@ -168,6 +168,7 @@ TEST_F(Administrator, ReadsItsHistoryAtStartWritesItAtItsEndAndLoadsFromIt)
     TMenuItem* item = admin->LoadHistoryMenu->Items()->Item(0);
     EXPECT_EQ(item->Caption(), path);
     item->Click();
+    WaitForJob();
     ASSERT_NE(admin->Project(), nullptr);
     EXPECT_EQ(admin->FileName(), path);
     EXPECT_EQ(admin->KFlatCaption1->Caption(), "first.ktp - KAdministrator");
@@ -206,7 +207,16 @@ TEST_F(Administrator, CanReplaceProjectAnswersAsTheUserAndTheSaveDecide)
             Responder().CancelFile();
         else if (*c.dialog)
             Responder().AnswerFile({CString((dir / c.dialog).string().c_str())});
+        const bool fails = std::string(c.name) == "yes, the save fails";
+        if (fails) Responder().AnswerMessageBox(IDOK);  // the failed save is told
         EXPECT_EQ(admin->CanReplaceProject(true), c.expected);
+        if (fails) {
+            ASSERT_EQ(Responder().Asked().size(), 3u);
+            const std::string told(Responder().Asked()[2].text);
+            EXPECT_EQ(
+                told.rfind("The project could not be saved to\r\n'" + (dir / c.dialog).string() + "'", 0), 0u)
+                << told;
+        }
         EXPECT_EQ(admin->Project(), project);
         EXPECT_EQ(project->Modified(), c.modifiedAfter);
         ASSERT_FALSE(Responder().Asked().empty());
@@ -465,9 +475,15 @@ TEST_F(Administrator, NewMakesProjectsAndObjectsWhereTheyWereListed)
 // --- load and save
 // -------------------------------------------------------------------------------------------
 
-TEST_F(Administrator, ABadFileReachesTheErrorBoxAndAFailedLoadLeavesNoProject)
+TEST_F(Administrator, AFailedLoadSaysSoNamesTheFileAndKeepsTheProjectBefore)
 {
-    NewTestProject();
+    TAdminTestProject* before = NewTestProject();
+    AddObject(before, "Kept");
+    PumpEvents();
+    const std::string good = Saved("good.ktp");
+    const std::vector<std::string> tree = TreeTexts();
+
+    // A text file named .ktp: its header is rejected before any job.
     const std::string bad = (dir / "bad.ktp").string();
     std::ofstream(bad) << "not a project file at all";
     Responder().AnswerFile({CString(bad.c_str())});
@@ -476,32 +492,31 @@ TEST_F(Administrator, ABadFileReachesTheErrorBoxAndAFailedLoadLeavesNoProject)
     ASSERT_EQ(Responder().Asked().size(), 2u);
     EXPECT_EQ(std::string(Responder().Asked()[1].text), "The project could not be loaded from\r\n'" + bad +
                                                             "':\r\nInvalid Kelvora Project file format");
-    EXPECT_EQ(admin->Project(), nullptr);
-    EXPECT_EQ(admin->FileName(), bad);
-    EXPECT_EQ(TreeTexts(), (std::vector<std::string>{" - NO PROJECT - "}));
+    EXPECT_EQ(Responder().Asked()[1].Icon(), static_cast<UINT>(MB_ICONERROR));
 
-    // A file whose header reads but whose body is cut short: the job fails, no project stays.
-    NewTestProject();
-    const std::string good = Saved("good.ktp");
+    // A file cut in half: its header reads, the job fails on the body.
     const std::string cut = (dir / "cut.ktp").string();
     fs::copy_file(good, cut);
-    fs::resize_file(cut, fs::file_size(cut) - 4);
+    fs::resize_file(cut, fs::file_size(cut) / 2);
     Responder().Reset();
     Responder().AnswerMessageBox(IDOK);
     admin->LoadProjectFromFile(cut);
-    ASSERT_EQ(Responder().Asked().size(), 1u);  // said, with the file's name
+    EXPECT_EQ(admin->Job(), 1);  // running: the interface answers meanwhile
+    WaitForJob();
+    ASSERT_EQ(Responder().Asked().size(), 1u);
     const std::string told = std::string(Responder().Asked()[0].text);
     EXPECT_EQ(told.rfind("The project could not be loaded from\r\n'" + cut + "'", 0), 0u) << told;
-    EXPECT_EQ(admin->Project(), nullptr);
-    EXPECT_EQ(admin->Job(), 0);
-    EXPECT_EQ(TreeTexts(), (std::vector<std::string>{" - NO PROJECT - "}));
+
+    // Both times the project before stays as it was, with its file, tree and history.
+    EXPECT_EQ(admin->Project(), before);
+    EXPECT_EQ(admin->FileName(), good);
+    EXPECT_EQ(TreeTexts(), tree);
     EXPECT_EQ(admin->History(), (Paths{good}));
 
     // A missing file does nothing at all.
-    NewTestProject();
-    TKProject* kept = admin->Project();
     admin->LoadProjectFromFile((dir / "absent.ktp").string());
-    EXPECT_EQ(admin->Project(), kept);
+    EXPECT_EQ(admin->Job(), 0);
+    EXPECT_EQ(admin->Project(), before);
 }
 
 TEST_F(Administrator, NewOpensOnAGroupThatListsSomethingAndOffersNoBareProject)
@@ -570,7 +585,9 @@ TEST_F(Administrator, SavesAndLoadsThroughItsButtonsAndShowsTheFileInItsCaption)
 
     Responder().AnswerFile({CString(path.c_str())});
     ClickButton(admin->LoadBtn);
+    WaitForJob();
     ASSERT_NE(admin->Project(), nullptr);
+    EXPECT_NE(admin->Project(), project);
     EXPECT_FALSE(admin->Project()->Modified());
     EXPECT_EQ(admin->History(), (Paths{path}));
 }
@@ -610,6 +627,7 @@ TEST_F(Administrator, AProjectStartedFromATemplateHasNoFileOfItsOwn)
         dialog->ListView1->SetSelected(dialog->ListView1->Item(0));
     });
     ClickButton(admin->NewBtn);
+    WaitForJob();
     links.loadProjectFromFile = nullptr;
     SetFormLinks(links);
     RegDeleteKey(HKEY_CURRENT_USER, kProjectTemplatesKey);

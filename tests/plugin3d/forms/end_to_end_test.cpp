@@ -5,9 +5,13 @@
 // exit hides everything and leaves no plug-in thread behind. (The program's side, loading the
 // library and unloading it at exit, is tested with the program.)
 
+#include <atomic>
+#include <chrono>
 #include <cmath>
 #include <filesystem>
 #include <limits>
+#include <memory>
+#include <thread>
 
 #include <QImage>
 #include <gtest/gtest.h>
@@ -16,6 +20,8 @@
 #include "platform/forms/comctrls.h"
 #include "platform/forms/stdctrls.h"
 #include "platform/window/modal.h"
+#include "platform/window/ui_thread.h"
+#include "plugin3d/forms/button_ex.h"
 #include "plugin3d/forms/k_administrator.h"
 #include "plugin3d/forms/k_dll_main.h"
 #include "plugin3d/forms/k_finders.h"
@@ -25,6 +31,7 @@
 #include "plugin3d/forms/k_new_dialog.h"
 #include "plugin3d/forms/k_surface3d_depository.h"
 #include "plugin3d/forms/k_surface3d_form.h"
+#include "plugin3d/forms/k_thread_form.h"
 #include "plugin3d/forms/k_tree_mirror.h"
 #include "plugin3d/forms/k_viewer3d.h"
 #include "plugin3d/model/core/k_objects_list.h"
@@ -285,6 +292,7 @@ TEST(Plugin3DEndToEnd, ANewUserBuildsALitSceneSavesLoadsAndLeaves)
     ASSERT_TRUE(PumpUntil([&] { return admin->Job() == 0; }, std::chrono::seconds(60)));
     if (project->Modified()) Responder().AnswerMessageBox(IDNO);  // the picture redrawn since
     admin->LoadProjectFromFile(file);
+    ASSERT_TRUE(PumpUntil([&] { return admin->Job() == 0; }, std::chrono::seconds(120)));
     auto* loaded = ObjectAs<TKelvora3DProject>(admin->Project());
     ASSERT_NE(loaded, nullptr);
     ASSERT_EQ(loaded->ViewerCount(), 1);
@@ -298,8 +306,7 @@ TEST(Plugin3DEndToEnd, ANewUserBuildsALitSceneSavesLoadsAndLeaves)
 
     // The exit: asked about the changes (the reopened viewer's picture took the maximised
     // size), the administrator and its project go, no plug-in thread stays.
-    Responder().AnswerMessageBox(IDNO);
-    ASSERT_TRUE(loaded->Modified());
+    if (loaded->Modified()) Responder().AnswerMessageBox(IDNO);
     DllHideForms();
     EXPECT_EQ(DllMainForm()->Administrator(), nullptr);
     PumpEvents();
@@ -382,6 +389,7 @@ TEST(Plugin3DEndToEnd, ASurfaceFromTheSampleLayerThroughItsEditor)
     ASSERT_TRUE(PumpUntil([&] { return admin->Job() == 0; }, std::chrono::seconds(60)));
     if (project->Modified()) Responder().AnswerMessageBox(IDNO);
     admin->LoadProjectFromFile(file);
+    ASSERT_TRUE(PumpUntil([&] { return admin->Job() == 0; }, std::chrono::seconds(120)));
     auto* loaded = ObjectAs<TKelvora3DProject>(admin->Project());
     ASSERT_NE(loaded, nullptr);
     TKSurface3D* loadedSurface = nullptr;
@@ -443,6 +451,7 @@ TEST(Plugin3DEndToEnd, AMovedLayerFileIsNamedAndItsPathSurvivesASave)
         const std::size_t asked = Responder().Asked().size();
         Responder().AnswerMessageBox(IDOK);
         admin->LoadProjectFromFile(file);
+        EXPECT_TRUE(PumpUntil([&] { return admin->Job() == 0; }, std::chrono::seconds(120)));
         return Responder().Asked().size() > asked ? std::string(Responder().Asked().back().text)
                                                   : std::string();
     };
@@ -472,6 +481,7 @@ TEST(Plugin3DEndToEnd, AMovedLayerFileIsNamedAndItsPathSurvivesASave)
     if (admin->Project() && admin->Project()->Modified()) Responder().AnswerMessageBox(IDNO);
     const std::size_t asked = Responder().Asked().size();
     admin->LoadProjectFromFile(second);
+    ASSERT_TRUE(PumpUntil([&] { return admin->Job() == 0; }, std::chrono::seconds(120)));
     EXPECT_EQ(Responder().Asked().size(), asked);
     auto* relinked = ObjectAs<TKelvora3DProject>(admin->Project());
     ASSERT_NE(relinked, nullptr);
@@ -525,6 +535,7 @@ TEST(Plugin3DEndToEnd, ASaveWithEveryWindowOpenAsksNoWindowOnItsThread)
     // The editors and the navigator come back with the load.
     if (project->Modified()) Responder().AnswerMessageBox(IDNO);
     admin->LoadProjectFromFile(file);
+    ASSERT_TRUE(PumpUntil([&] { return admin->Job() == 0; }, std::chrono::seconds(120)));
     auto* loaded = ObjectAs<TKelvora3DProject>(admin->Project());
     ASSERT_NE(loaded, nullptr);
     PumpEvents();
@@ -534,6 +545,115 @@ TEST(Plugin3DEndToEnd, ASaveWithEveryWindowOpenAsksNoWindowOnItsThread)
             ObjectAs<TKNavigator3D>(Screen->Forms(i)))
             editors += Screen->Forms(i)->Visible() ? 1 : 0;
     EXPECT_EQ(editors, 3);
+
+    if (loaded->Modified()) Responder().AnswerMessageBox(IDNO);
+    DllHideForms();
+    PumpEvents();
+    FinalizeUnits(&kDllMainUnit, 1);
+    fs::remove_all(dir);
+}
+
+/// Holds a job's thread at its first progress part-way (on the job's thread only) until it
+/// is opened or the job is asked to stop; the progress form has posted that progress by then.
+/// It hears the thread until the thread goes (with its progress form): it must outlive it.
+class ProgressHold {
+public:
+    explicit ProgressHold(TKThread& thread) : m_thread(thread)
+    {
+        m_thread.Events().Add(TKEventHandler::Of<&ProgressHold::OnEvent>(this));
+    }
+    ~ProgressHold() { Open(); }
+    bool Reached() const { return m_reached.load(); }
+    void Open() { m_open = true; }
+
+private:
+    void OnEvent(TObject*, int code, std::intptr_t param)
+    {
+        if (code != ktevProgress || platform::IsUiThread() || m_reached) return;
+        if (param <= 0 || param >= 1000000) return;
+        m_reached = true;
+        while (!m_open && !m_thread.IsStopRequested())
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+
+    TKThread& m_thread;
+    std::atomic<bool> m_reached{false};
+    std::atomic<bool> m_open{false};
+};
+
+// A load runs off the interface thread: the progress form paints its bar part-way while the
+// administrator answers, Break stops the load, and the project open before stays as it was.
+TEST(Plugin3DEndToEnd, ALoadShowsItsProgressAndBreakKeepsTheProjectBefore)
+{
+    const fs::path dir = FreshDir("kelvora-load-progress");
+    TKAdministrator* admin = AdministratorWithANewProject();
+    ASSERT_NE(admin, nullptr);
+    auto* project = ObjectAs<TKelvora3DProject>(admin->Project());
+    auto* surface = ObjectAs<TKSurface3D>(MakeObject(*project, TKSurface3D::StaticClass()));
+    surface->SetName("Relief");
+    auto* depository = ObjectAs<TKSurface3D_Depository>(project->GetDepository(surface));
+    ASSERT_NE(depository, nullptr);
+    TOwned<TKSurface3D_Depository> copy(TKSurface3D_Depository::New());
+    copy->Assign(depository);
+    copy->SetCounts(256, 256);
+    copy->EditSlot(kssZ) = {-1, 40, 0, 0, TARVENIX_SAMPLE_PATH, ""};
+    depository->ApplyEdited(nullptr, copy.get());
+    const std::string file = (dir / "relief.ktp").string();
+    admin->SaveProjectToFile(file);
+    ASSERT_TRUE(PumpUntil([&] { return admin->Job() == 0; }, std::chrono::seconds(60)));
+
+    // The project open now: another one, with its own object.
+    ChooseInNewDialog("Projects", "Kelvora 3D Project");
+    admin->TreeView1->SetSelected(nullptr);
+    admin->NewBtn->Click();
+    auto* before = ObjectAs<TKelvora3DProject>(admin->Project());
+    ASSERT_NE(before, nullptr);
+    ASSERT_NE(before, project);
+    MakeObject(*before, TKAmbientLight3D::StaticClass());
+    before->SetModified(false);
+    admin->RefreshAll();
+    const std::size_t lights = std::size_t(before->Lights()->Count());
+
+    const std::size_t asked = Responder().Asked().size();
+    admin->LoadProjectFromFile(file);
+    ASSERT_EQ(admin->Job(), 1);  // the call returned: the load runs on the progress form's thread
+    TKThreadForm* progress = admin->JobForm();
+    ASSERT_NE(progress, nullptr);
+    auto hold = std::make_unique<ProgressHold>(*progress->Thread());
+    ASSERT_TRUE(PumpUntil([&] { return hold->Reached(); }, std::chrono::seconds(60)));
+    PumpEvents();
+    progress->UpdateWindow();
+    const int shown = progress->Thread()->Progress();
+    EXPECT_GT(shown, 0);
+    EXPECT_LT(shown, 1000000);
+    const QImage picture = tarvenix::test::GrabWholeWindow(*progress);
+    EXPECT_FALSE(SaveTestOutput(picture, "kelvora-progress-load").empty());
+    // The bar's left part is filled, its right part not yet.
+    const CRect bar = progress->ProgressRect();
+    EXPECT_EQ(QColor(picture.pixel(bar.left + 2, bar.CenterPoint().y)), QColor(0x80, 0x80, 0x80));
+    EXPECT_EQ(QColor(picture.pixel(bar.right - 3, bar.CenterPoint().y)), QColor(0xC0, 0xC0, 0xC0));
+    // The administrator answers meanwhile, and refuses what would touch the project.
+    EXPECT_FALSE(admin->NewBtn->Enabled());
+    EXPECT_EQ(admin->Project(), before);
+
+    MouseClick(*progress, progress->BreakBtn->BoundsRect().CenterPoint());
+    ASSERT_TRUE(PumpUntil([&] { return admin->Job() == 0; }, std::chrono::seconds(60)));
+    EXPECT_EQ(admin->Project(), before);  // stopped: the project before stays, nothing said
+    EXPECT_EQ(std::size_t(before->Lights()->Count()), lights);
+    EXPECT_EQ(admin->LoadingProject(), nullptr);
+    EXPECT_EQ(Responder().Asked().size(), asked);
+
+    // Let run, the same load replaces it.
+    admin->LoadProjectFromFile(file);
+    ASSERT_TRUE(PumpUntil([&] { return admin->Job() == 0; }, std::chrono::seconds(120)));
+    auto* loaded = ObjectAs<TKelvora3DProject>(admin->Project());
+    ASSERT_NE(loaded, nullptr);
+    EXPECT_NE(loaded, before);
+    TKSurface3D* relief = nullptr;
+    for (int i = 0; i < loaded->Objects()->Count() && !relief; ++i)
+        relief = ObjectAs<TKSurface3D>(loaded->Objects()->GetItem(i));
+    ASSERT_NE(relief, nullptr);
+    EXPECT_EQ(relief->Width(), 256);
 
     if (loaded->Modified()) Responder().AnswerMessageBox(IDNO);
     DllHideForms();
