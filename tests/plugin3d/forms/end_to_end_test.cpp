@@ -602,13 +602,16 @@ TEST(Plugin3DEndToEnd, ALoadShowsItsProgressAndBreakKeepsTheProjectBefore)
     admin->SaveProjectToFile(file);
     ASSERT_TRUE(PumpUntil([&] { return admin->Job() == 0; }, std::chrono::seconds(60)));
 
-    // The project open now: another one, with its own object.
-    ChooseInNewDialog("Projects", "Kelvora 3D Project");
-    admin->TreeView1->SetSelected(nullptr);
-    admin->NewBtn->Click();
+    // The project open now: another one, with its own object (the saved one's pictures made
+    // first, and their changes not asked about).
+    ASSERT_TRUE(
+        PumpUntil([&] { return !project->ImagePending() && project->ImageThread()->State() != ktsRunning; },
+                  std::chrono::seconds(60)));
+    PumpEvents();
+    project->SetModified(false);
+    ASSERT_TRUE(admin->NewProject(TKelvora3DProject::StaticClass()));
     auto* before = ObjectAs<TKelvora3DProject>(admin->Project());
     ASSERT_NE(before, nullptr);
-    ASSERT_NE(before, project);
     MakeObject(*before, TKAmbientLight3D::StaticClass());
     before->SetModified(false);
     admin->RefreshAll();
