@@ -208,6 +208,9 @@ void CGolovaDlg::OnClose()
         CString question;
         question.LoadString(IDS_EXIT_QUESTION);
         if (MessageBox(question, "Orvane Tarvenix", MB_YESNO | MB_ICONQUESTION) != IDYES) return;
+        // The 3D plug-in asks about its unsaved project before anything closes: Cancel there
+        // keeps the program running with the project open.
+        if (!Hide3DPlugin()) return;
         BeginExit();
     } catch (...) {
     }

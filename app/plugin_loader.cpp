@@ -7,6 +7,8 @@
 namespace {
 
 using FormsEntry = void (*)();
+// HideForms answers FALSE when the user keeps the plug-in's project open.
+using HideEntry = BOOL (*)();
 
 std::string& PluginFileName()
 {
@@ -16,7 +18,8 @@ std::string& PluginFileName()
 
 HMODULE g_plugin = nullptr;
 FormsEntry g_showForms = nullptr;
-FormsEntry g_hideForms = nullptr;
+HideEntry g_hideForms = nullptr;
+bool g_hidden = false;  ///< HideForms said TRUE since the last ShowForms
 
 }  // namespace
 
@@ -26,7 +29,7 @@ int Load3DPlugin()
     if (!g_plugin) return 0;
     // Bound by number, as the plug-in promises its exports.
     g_showForms = reinterpret_cast<FormsEntry>(GetProcAddress(g_plugin, MAKEINTRESOURCE(1)));
-    g_hideForms = reinterpret_cast<FormsEntry>(GetProcAddress(g_plugin, MAKEINTRESOURCE(2)));
+    g_hideForms = reinterpret_cast<HideEntry>(GetProcAddress(g_plugin, MAKEINTRESOURCE(2)));
     return 1;
 }
 
@@ -34,9 +37,21 @@ void Show3DViewer()
 {
     try {
         if (!g_plugin) Load3DPlugin();
+        g_hidden = false;
         if (g_showForms) g_showForms();
     } catch (...) {
     }
+}
+
+bool Hide3DPlugin()
+{
+    if (!g_plugin || !g_hideForms || g_hidden) return true;
+    try {
+        if (!g_hideForms()) return false;
+    } catch (...) {
+    }
+    g_hidden = true;
+    return true;
 }
 
 void Unload3DPlugin()
@@ -44,7 +59,7 @@ void Unload3DPlugin()
     // Never loaded: nothing to hide or free. The plug-in is always hidden before it goes.
     if (!g_plugin) return;
     try {
-        if (g_hideForms) g_hideForms();
+        if (g_hideForms && !g_hidden) g_hideForms();
     } catch (...) {
     }
     try {
@@ -55,6 +70,7 @@ void Unload3DPlugin()
     g_plugin = nullptr;
     g_showForms = nullptr;
     g_hideForms = nullptr;
+    g_hidden = false;
 }
 
 bool Is3DPluginLoaded()

@@ -11,8 +11,14 @@ int Load3DPlugin();
 /// tried again next time), then calls ShowForms when bound. Silent on every failure.
 void Show3DViewer();
 
-/// The plug-in's part of the exit: HideForms when bound, then the unload. Does nothing
-/// when the plug-in was never loaded. Silent on every failure.
+/// The plug-in's part of the exit question: HideForms when bound, which asks the user about
+/// the open 3D project. false when the user chose to keep it (the exit stops); true when the
+/// plug-in is hidden, not loaded, or its entry fails.
+bool Hide3DPlugin();
+
+/// The plug-in's part of the exit: HideForms when bound and not called by Hide3DPlugin since
+/// the last ShowForms, then the unload. Does nothing when the plug-in was never loaded.
+/// Silent on every failure.
 void Unload3DPlugin();
 
 /// Whether the plug-in library is loaded now.

@@ -48,6 +48,24 @@ std::vector<FileFilter> ParseFileFilter(const CString& filter)
     return filters;
 }
 
+std::string FileFilterText(const FileFilter& filter)
+{
+    std::string spaced, listed;
+    for (const CString& p : filter.patterns) {
+        if (!spaced.empty()) spaced += ' ', listed += ';';
+        spaced += p.c_str();
+        listed += p.c_str();
+    }
+    std::string text = filter.description.c_str();
+    // Most descriptions name their patterns already ("Bitmap (*.bmp)"): they are not named twice.
+    const auto endsWith = [&text](const std::string& tail) {
+        return text.size() >= tail.size() && text.compare(text.size() - tail.size(), tail.size(), tail) == 0;
+    };
+    if (!spaced.empty() && !endsWith("(" + spaced + ")") && !endsWith("(" + listed + ")"))
+        text += " (" + spaced + ")";
+    return text;
+}
+
 }  // namespace platform
 
 namespace {
@@ -77,11 +95,8 @@ platform::FileAnswer ShowQtFileDialog(const platform::FileQuestion& q)
     // A description beside the list needs Qt's own dialog: the desktop's cannot take it.
     if (q.describe) dialog.setOption(QFileDialog::DontUseNativeDialog, true);
     QStringList filters;
-    for (const platform::FileFilter& f : platform::ParseFileFilter(q.filter)) {
-        QStringList patterns;
-        for (const CString& p : f.patterns) patterns << QString::fromUtf8(p.c_str());
-        filters << QString::fromUtf8(f.description.c_str()) + " (" + patterns.join(' ') + ")";
-    }
+    for (const platform::FileFilter& f : platform::ParseFileFilter(q.filter))
+        filters << QString::fromUtf8(platform::FileFilterText(f).c_str());
     if (!filters.isEmpty()) dialog.setNameFilters(filters);
     if (!q.initialDir.IsEmpty()) dialog.setDirectory(QString::fromUtf8(q.initialDir.c_str()));
     if (!q.fileName.IsEmpty()) dialog.selectFile(QString::fromUtf8(q.fileName.c_str()));

@@ -8,6 +8,7 @@
 // the user back.
 
 #include <functional>
+#include <string>
 #include <vector>
 
 #include "platform/cstring.h"
@@ -49,6 +50,9 @@ struct FileFilter {
 /// The pairs of a "Text|*.txt;*.text|All files|*.*||" filter; a description without
 /// its pattern part is left out.
 PLATFORM_API std::vector<FileFilter> ParseFileFilter(const CString& filter);
+/// The text the picker lists for filter: its description, and its patterns in brackets
+/// unless the description ends with them already.
+PLATFORM_API std::string FileFilterText(const FileFilter& filter);
 }  // namespace platform
 
 class PLATFORM_API CFileDialog {

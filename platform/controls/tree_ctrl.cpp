@@ -1,5 +1,7 @@
 #include "platform/controls/tree_ctrl.h"
 
+#include <QApplication>
+#include <QElapsedTimer>
 #include <QHeaderView>
 #include <QLineEdit>
 #include <QHelpEvent>
@@ -46,12 +48,32 @@ public:
         setSelectionMode(QAbstractItemView::SingleSelection);
         connect(this, &QTreeWidget::currentItemChanged, this,
                 [this](QTreeWidgetItem* now, QTreeWidgetItem* before) {
+                    highlighted = now && now->isSelected();
+                    told = now;
                     NMTREEVIEW change{};
                     change.action = quiet ? TVC_UNKNOWN : TVC_BYMOUSE;
                     change.itemOld = ItemRecord(before);
                     change.itemNew = ItemRecord(now);
                     Notify(change.hdr, TVN_SELCHANGED);
                 });
+        // The current item highlighted again (a click on the current item that showed no
+        // highlight): a selection change too, for the item that stays current. A change of
+        // the current item tells itself, after its selection has changed.
+        connect(this, &QTreeWidget::itemSelectionChanged, this, [this] {
+            QTreeWidgetItem* now = currentItem();
+            if (now != told) return;  // the current item changes: it tells itself next
+            const bool shown = now && now->isSelected();
+            if (!shown || highlighted) {
+                highlighted = shown;
+                return;
+            }
+            highlighted = true;
+            NMTREEVIEW change{};
+            change.action = quiet ? TVC_UNKNOWN : TVC_BYMOUSE;
+            change.itemOld = ItemRecord(now);
+            change.itemNew = ItemRecord(now);
+            Notify(change.hdr, TVN_SELCHANGED);
+        });
         connect(this, &QTreeWidget::itemExpanded, this,
                 [this](QTreeWidgetItem* item) { Expanded(item, true); });
         connect(this, &QTreeWidget::itemCollapsed, this,
@@ -60,6 +82,8 @@ public:
 
     CImageList* images = nullptr;
     bool quiet = false;
+    bool highlighted = false;         ///< the current item was highlighted at the last notification
+    QTreeWidgetItem* told = nullptr;  ///< the current item of the last notification
 
     void ApplyImages(QTreeWidgetItem* item)
     {
@@ -102,6 +126,11 @@ protected:
     bool edit(const QModelIndex& index, EditTrigger trigger, QEvent* event) override
     {
         if (!(editTriggers() & trigger) && trigger != AllEditTriggers) return false;
+        // The click on a selected item that starts a rename was the first of a double-click:
+        // the double-click (which opens the item) wins, as the system's tree has it.
+        if (trigger == SelectedClicked && m_doubleClick.isValid() &&
+            m_doubleClick.elapsed() < 2 * QApplication::doubleClickInterval())
+            return false;
         QTreeWidgetItem* item = itemFromIndex(index);
         if (!item) return false;
         const HWND hwnd = m_hwnd;
@@ -211,6 +240,7 @@ public:
 protected:
     void mouseDoubleClickEvent(QMouseEvent* event) override
     {
+        m_doubleClick.start();
         const HWND hwnd = m_hwnd;
         if (MouseMessage(event)) return;
         QTreeWidget::mouseDoubleClickEvent(event);
@@ -223,6 +253,7 @@ private:
     HWND m_hwnd;
     bool m_committed = false;
     QTreeWidgetItem* m_editing = nullptr;
+    QElapsedTimer m_doubleClick;  ///< since the last double-click
 };
 
 TreeWidget* TreeOf(const CWnd* wnd)
@@ -477,6 +508,8 @@ BOOL CTreeCtrl::SelectItem(HTREEITEM hItem)
     const Quiet quiet(tree);
     QTreeWidgetItem* previous = tree->currentItem();
     tree->setCurrentItem(hItem ? ItemOf(hItem) : nullptr);
+    // The item selected is highlighted, also when it was the current item already.
+    if (hItem) ItemOf(hItem)->setSelected(true);
     if (!hItem) tree->clearSelection();
     if (previous) tree->ApplyImages(previous);
     if (hItem) tree->ApplyImages(ItemOf(hItem));

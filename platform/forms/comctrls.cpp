@@ -476,6 +476,15 @@ TTreeNode* TTreeView::Selected() const
     return item ? reinterpret_cast<TTreeNode*>(WindowAs<CTreeCtrl>(m_window)->GetItemData(item)) : nullptr;
 }
 
+TTreeNode* TTreeView::Highlighted() const
+{
+    if (!HandleAllocated()) return nullptr;
+    auto* tree = WindowAs<CTreeCtrl>(m_window);
+    const HTREEITEM item = tree->GetSelectedItem();
+    if (!item || !(tree->GetItemState(item, TVIS_SELECTED) & TVIS_SELECTED)) return nullptr;
+    return reinterpret_cast<TTreeNode*>(tree->GetItemData(item));
+}
+
 void TTreeView::SetSelected(TTreeNode* node)
 {
     if (!HandleAllocated()) return;

@@ -161,6 +161,9 @@ class PLATFORM_API TTreeView : public TWinControl {
 
     TTreeNodes* Items() const { return m_items; }
     TTreeNode* Selected() const;
+    /// The selected node only while it shows highlighted: the tree keeps a current node
+    /// even when the user has highlighted none (after a rebuild, or on focus).
+    TTreeNode* Highlighted() const;
     /// Selects node (null: none); OnChange follows.
     void SetSelected(TTreeNode* node);
     TTreeNode* GetNodeAt(int x, int y) const;

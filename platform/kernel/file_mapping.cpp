@@ -106,6 +106,7 @@ struct GuardSlot {
     std::atomic<int> damaged{0};
 };
 constexpr std::size_t kGuardSlots = 4096;
+constexpr std::uintptr_t kClaimedSlot = 1;
 GuardSlot g_guards[kGuardSlots];
 struct sigaction g_previousBus {};
 std::once_flag g_busHandlerInstalled;
@@ -117,7 +118,7 @@ void OnBusError(int signal, siginfo_t* info, void* context)
     for (GuardSlot& slot : g_guards) {
         const std::uintptr_t start = slot.start.load(std::memory_order_acquire);
         const std::uintptr_t end = slot.end.load(std::memory_order_acquire);
-        if (start == 0 || at < start || at >= end) continue;
+        if (start <= kClaimedSlot || at < start || at >= end) continue;
         const std::uintptr_t from = at - at % page;
         const std::uintptr_t to = (end + page - 1) / page * page;
         if (::mmap(reinterpret_cast<void*>(from), to - from, PROT_READ | PROT_WRITE,
@@ -148,11 +149,14 @@ void GuardView(void* address, std::size_t length)
     });
     const auto start = reinterpret_cast<std::uintptr_t>(address);
     for (GuardSlot& slot : g_guards) {
+        // A slot is claimed with a mark no view starts at before its range is written, so
+        // that two threads never fill one slot and the handler never reads a half-set one.
         std::uintptr_t empty = 0;
-        if (slot.start.load(std::memory_order_relaxed) != 0) continue;
+        if (!slot.start.compare_exchange_strong(empty, kClaimedSlot, std::memory_order_acq_rel)) continue;
         slot.damaged.store(0, std::memory_order_relaxed);
         slot.end.store(start + length, std::memory_order_relaxed);
-        if (slot.start.compare_exchange_strong(empty, start, std::memory_order_acq_rel)) return;
+        slot.start.store(start, std::memory_order_release);
+        return;
     }
 }
 

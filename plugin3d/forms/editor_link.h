@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <string>
 
+#include "platform/window/ui_thread.h"
 #include "plugin3d/forms/k_depository_component.h"
 #include "plugin3d/forms/k_flat_caption.h"
 #include "plugin3d/model/core/k_event_manager.h"
@@ -28,21 +29,24 @@ public:
     /// Frees the editor open on the depository; a working copy's form is not its own.
     void Free()
     {
-        if (!m_workingCopy) FreeAndNil(m_form);
+        // A load's job frees and makes editors too: always on the windows' own thread.
+        if (!m_workingCopy && m_form) platform::CallOnUiThread([this] { FreeAndNil(m_form); });
     }
 
     /// The editor, made by make() and opened on depository when none is open; shown as asked.
     template <class Depository, class Make>
     Form* Show(Depository* depository, bool show, Make&& make)
     {
-        if (!m_form) {
-            m_form = make();
-            m_workingCopy = false;
-            m_form->Open(depository, show);
-        } else if (show) {
-            m_form->Show();
-        }
-        return m_form;
+        return platform::CallOnUiThread([&]() -> Form* {
+            if (!m_form) {
+                m_form = make();
+                m_workingCopy = false;
+                m_form->Open(depository, show);
+            } else if (show) {
+                m_form->Show();
+            }
+            return m_form;
+        });
     }
     /// The depository's OpenEditor: the editor shown when param is its construction; -1 else.
     template <class Depository, class Make>
@@ -78,7 +82,8 @@ public:
     {
         auto* project = dynamic_cast<TKelvora3DProject*>(stream->GetProject());
         if (m_workingCopy || depth == 0 || !project || !depository->Construction()) return;
-        project->AddReopenedWindow(Show(depository, false, make)->Handle(), depth);
+        const HWND handle = platform::CallOnUiThread([&] { return Show(depository, false, make)->Handle(); });
+        project->AddReopenedWindow(handle, depth);
     }
 
 private:

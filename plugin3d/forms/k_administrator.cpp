@@ -16,8 +16,10 @@
 #include "platform/window/modal.h"
 #include "platform/window/ui_thread.h"
 #include "plugin3d/forms/k_flat_caption.h"
+#include "plugin3d/forms/k_load_report.h"
 #include "plugin3d/forms/k_load_history.h"
 #include "plugin3d/forms/k_new_dialog.h"
+#include "plugin3d/forms/k_save_capture.h"
 #include "plugin3d/forms/k_thread_form.h"
 #include "plugin3d/forms/k_tree_mirror.h"
 #include "plugin3d/forms/k_viewer3d.h"
@@ -41,6 +43,13 @@ constexpr char kSaveTitle[] = "Save Project To : ";
 constexpr char kSaveQuestion[] = "Save changes to file";
 constexpr char kConfirmCaption[] = "Confirm";
 constexpr char kRefusalCaption[] = "Load Project";
+constexpr char kLoadFailed[] = "The project could not be loaded from";
+constexpr char kSaveFailed[] = "The project could not be saved to";
+constexpr char kLayersMissing[] = "These layer files of the project could not be found:";
+constexpr char kLayersMissingHint[] =
+    "Their surfaces stay flat until the files are back in place or chosen again in the "
+    "surface's editor; the project keeps their paths.";
+constexpr char kErrorCaption[] = "KAdministrator";
 
 // Posted project events: the code, whether it came relayed (event 11), and the subscription
 // it came through, so that events of a project released meanwhile are dropped.
@@ -102,6 +111,23 @@ void CopyFlags(TKDataBranch* old, TKDataBranch* fresh)
         child->SetFlag(match->Flag());
         if (child->Count() > 0) CopyFlags(match, child);
     }
+}
+
+bool IsLeaf(TKDataBranch* branch)
+{
+    return branch && branch->Count() == 0;
+}
+
+// The first group at or below branch (itself first, then its children in order) that has an
+// entry to choose directly under it; null when there is none.
+TKDataBranch* FirstListingGroup(TKDataBranch* branch)
+{
+    if (!branch) return nullptr;
+    for (int i = 0; i < branch->Count(); ++i)
+        if (IsLeaf(branch->DataChild(i))) return branch;
+    for (int i = 0; i < branch->Count(); ++i)
+        if (TKDataBranch* found = FirstListingGroup(branch->DataChild(i))) return found;
+    return nullptr;
 }
 
 TKDataBranch* AddEntry(TKDataBranch* parent, const std::string& name, TKData data, std::int32_t tag = 0)
@@ -193,8 +219,9 @@ void TKAdministrator::FormDestroy(TObject*)
         links.loadProjectFromFile = nullptr;
         SetFormLinks(links);
     }
-    // A save still running works on the project: it ends before the project goes.
-    WaitForJob();
+    // A save still running works on the project: it ends before the project goes; a load
+    // is stopped and its half-read project freed.
+    FinishJob();
     ReleaseProject();
     WriteLoadHistory(m_history);
     m_history.clear();
@@ -221,9 +248,6 @@ void TKAdministrator::WndProc(TMessage& message)
             HandleProjectEvent(relayed ? -code : code, reinterpret_cast<TObject*>(message.LParam));
             return;
         }
-        case kJobState:
-            HandleJobState(static_cast<int>(message.WParam));
-            return;
         case WM_ADMIN_REFRESH:
             HandleRefresh(message.WParam, reinterpret_cast<TObject*>(message.LParam));
             return;
@@ -487,63 +511,72 @@ void TKAdministrator::RebuildBranch(TKDataBranch* branch, TObject* object)
 
 // --- jobs ----------------------------------------------------------------------------------
 
-void TKAdministrator::JobEvent(TObject* sender, int code, std::intptr_t)
+// The progress form tells the end of its job here, on this thread, once, after it has
+// handled it; nothing of the job's thread is read afterwards.
+void TKAdministrator::JobEnded(int state, const std::string& error)
 {
-    // The event tells the state left; the thread holds the one entered. Only the end of a job
-    // counts: running, and idle after it, say nothing new.
-    auto* thread = ObjectAs<TKThread>(sender);
-    if (code != ktevState || !thread) return;
-    const int state = thread->State();
-    if (state == ktsRunning || state == ktsIdle) return;
-    // A load runs here and is finished by its caller; a save's end is posted by its worker.
-    if (platform::IsUiThread())
-        m_lastJobState = state;
-    else
-        ::PostMessage(m_handle, kJobState, static_cast<WPARAM>(state), 0);
-}
-
-void TKAdministrator::StopHearingJob()
-{
-    // The progress form frees its thread later, maybe after this window: the thread's last
-    // events must not reach it.
-    if (TKThread* thread = m_jobThread.exchange(nullptr, std::memory_order_acq_rel))
-        thread->Events().Remove(TKEventHandler::Of<&TKAdministrator::JobEvent>(this));
-}
-
-void TKAdministrator::HandleJobState(int state)
-{
-    StopHearingJob();
-    if (m_job == 0) return;
+    m_jobForm = nullptr;
+    const int job = m_job;
+    if (job == 0) return;
     m_lastJobState = state;
-    // Only a finished save or a successful load makes the project unmodified.
-    if (state == ktsDone && m_project) m_project->SetModified(false);
-    // The saved file exists only now: the caption names it from here on.
-    if (m_job == 2 && state == ktsDone) UpdateCaption();
-    if (m_job == 1) {
-        if (state == ktsDone) {
-            Subscribe();
-            AddHistory(FullPath(m_fileName));
-            ShowLoadRefusals();
-        } else {
-            TKProject* project = m_project;
-            m_project = nullptr;
-            try {
-                FreeObject(project);
-            } catch (...) {
-            }
-        }
-    }
     m_job = 0;
+    if (job == 2) {
+        // Only a finished save makes the project unmodified; the saved file exists only now,
+        // so the caption names it from here on.
+        if (state == ktsDone && m_project) m_project->SetModified(false);
+        UpdateCaption();
+        TreeView1Change(TreeView1, nullptr);
+        if (state == ktsFailed) {
+            std::string text = std::string(kSaveFailed) + "\r\n'" + m_savingFile + "'";
+            if (!error.empty()) text += ":\r\n" + error;
+            Application->MessageBox(text, kErrorCaption, MB_OK | MB_ICONERROR);
+        }
+        return;
+    }
+    // A load: the new project replaces the one that was open only when it loaded whole; a
+    // failed or stopped load leaves the one before as it was.
+    TKProject* loaded = m_loading;
+    m_loading = nullptr;
+    const std::string fileName = m_loadingFile;
+    const bool fromTemplate = m_loadingTemplate;
+    if (state != ktsDone) {
+        try {
+            FreeObject(loaded);
+        } catch (...) {
+        }
+        TakeMissingLayerFiles();
+        RefreshAll();
+        if (state == ktsFailed) TellLoadFailed(fileName, error);
+        return;
+    }
+    ReleaseProject();
+    m_project = loaded;
+    m_project->SetModified(false);
+    // A project started from a template has no file of its own yet: its first save asks for a
+    // name, so that it never overwrites the template or an earlier project.
+    m_fileName = fromTemplate ? std::string() : fileName;
+    Subscribe();
+    AddHistory(FullPath(fileName));
+    RefreshAll();
+    const std::vector<std::string> missing = TakeMissingLayerFiles();
+    if (!missing.empty()) {
+        std::string text = kLayersMissing;
+        for (const std::string& path : missing) text += "\r\n" + path;
+        text += "\r\n\r\n";
+        text += kLayersMissingHint;
+        Application->MessageBox(text, kErrorCaption, MB_OK | MB_ICONWARNING);
+    }
+    ShowLoadRefusals(fileName);
 }
 
 // Sizes the file asked for and did not get: the project is open without them, and the user
 // learns which objects and what sizes.
-void TKAdministrator::ShowLoadRefusals()
+void TKAdministrator::ShowLoadRefusals(const std::string& fileName)
 {
     if (!m_project) return;
     const std::vector<std::string> refusals = m_project->TakeLoadRefusals();
     if (refusals.empty() || !Application) return;
-    std::string text = "\"" + m_fileName + "\" is open, but these parts were refused what they ask for:";
+    std::string text = "\"" + fileName + "\" is open, but these parts were refused what they ask for:";
     for (const std::string& refusal : refusals) text += "\r\n\r\n" + refusal;
     Application->MessageBox(text, kRefusalCaption, MB_OK | MB_ICONWARNING);
 }
@@ -556,36 +589,58 @@ void TKAdministrator::WaitForJob()
     }
 }
 
+void TKAdministrator::FinishJob()
+{
+    // A load is stopped (the project before it stays); a save is let finish.
+    if (m_job == 1 && m_jobForm)
+        if (TKThread* thread = m_jobForm->Thread()) thread->Stop();
+    WaitForJob();
+}
+
 void TKAdministrator::LoadProjectFromFile(const std::string& fileName)
 {
-    if (!FileExists(fileName) || !CanReplaceProject(true)) return;
-    ReleaseProject();
-    ++m_loads;
-    m_fileName = fileName;
+    if (m_job != 0 || !FileExists(fileName) || !CanReplaceProject(true)) return;
     TKProject* project = nullptr;
     try {
         project = CreateProjectFromFile(fileName);
-    } catch (...) {
-        // The old project is gone already; the tree must not show its objects.
-        RefreshAll();
-        throw;
+    } catch (const Exception& error) {
+        TellLoadFailed(fileName, error.Message());
+        return;
+    } catch (const std::exception& error) {
+        TellLoadFailed(fileName, error.what());
+        return;
     }
-    if (!project) return;
-    m_project = project;
+    if (!project) {
+        TellLoadFailed(fileName, std::string());
+        return;
+    }
+    // The project open stays until the new one has loaded: a load that fails or is stopped
+    // with Break leaves it as it was.
+    m_loading = project;
+    m_loadingFile = fileName;
+    m_loadingTemplate = m_templateOpening;
     m_job = 1;
-    m_lastJobState = ktsFailed;
+    m_lastJobState = ktsRunning;
+    TreeView1Change(TreeView1, nullptr);
+    TakeMissingLayerFiles();  // what an earlier load left unsaid is not this one's
     auto* params = TKThreadParams::NewWith(fileName.data(), static_cast<int>(fileName.size()));
     try {
-        // The form goes after the current message: its thread still lives here.
-        TKThreadForm* form =
-            RunJobSync(kLoadTitle + fileName, params, TKEventHandler::Of<&TKAdministrator::JobEvent>(this),
-                       TKJob::Of<&TKProject::LoadProject>(project));
-        m_jobThread.store(form ? form->Thread() : nullptr, std::memory_order_release);
-    } catch (...) {
-        m_lastJobState = ktsFailed;
+        // The job runs on the progress form's thread: every window keeps answering, the bar
+        // moves and Break stops the load.
+        m_jobForm = RunJobInForm(kLoadTitle + fileName, params, {},
+                                 TKJob::Of<&TKProject::LoadProject>(project), false);
+        m_jobForm->SetOnEnded([this](int state, const std::string& error) { JobEnded(state, error); });
+    } catch (const Exception& e) {
+        m_jobForm = nullptr;
+        JobEnded(ktsFailed, e.Message());
     }
-    HandleJobState(m_lastJobState);
-    RefreshAll();
+}
+
+void TKAdministrator::TellLoadFailed(const std::string& fileName, const std::string& reason)
+{
+    std::string text = std::string(kLoadFailed) + "\r\n'" + fileName + "'";
+    if (!reason.empty()) text += ":\r\n" + reason;
+    Application->MessageBox(text, kErrorCaption, MB_OK | MB_ICONERROR);
 }
 
 bool TKAdministrator::StartSave(const std::string& fileName)
@@ -593,18 +648,21 @@ bool TKAdministrator::StartSave(const std::string& fileName)
     if (!m_project || m_job != 0) return false;
     m_job = 2;
     m_lastJobState = ktsRunning;
-    // The job writes the viewers' places as they are now.
+    m_savingFile = fileName;
+    TreeView1Change(TreeView1, nullptr);
+    // The job writes the windows as they are now, taken here: no form code runs on its thread.
     CaptureViewerPlacements(ObjectAs<TKelvora3DProject>(m_project));
+    CaptureFormsForSave();
     auto* params = TKThreadParams::NewWith(fileName.data(), static_cast<int>(fileName.size()));
     try {
-        TKThreadForm* form =
-            RunJobInForm(kSaveTitle + fileName, params, TKEventHandler::Of<&TKAdministrator::JobEvent>(this),
-                         TKJob::Of<&TKProject::SaveProject>(m_project), false);
-        // The form frees its thread once it has handled the job's end, after this window has.
-        m_jobThread.store(form->Thread(), std::memory_order_release);
+        m_jobForm = RunJobInForm(kSaveTitle + fileName, params, {},
+                                 TKJob::Of<&TKProject::SaveProject>(m_project), false);
+        m_jobForm->SetOnEnded([this](int state, const std::string& error) { JobEnded(state, error); });
     } catch (...) {
+        m_jobForm = nullptr;
         m_job = 0;
         m_lastJobState = ktsFailed;
+        TreeView1Change(TreeView1, nullptr);
         throw;
     }
     AddHistory(fileName);
@@ -670,13 +728,14 @@ void TKAdministrator::HistoryItemClick(TObject* sender)
 
 void TKAdministrator::LoadBtnClick(TObject*)
 {
+    if (m_job != 0) return;
     OpenDialog1->SetFileName(m_fileName);
     if (OpenDialog1->Execute()) LoadProjectFromFile(FullPath(OpenDialog1->FileName()));
 }
 
 void TKAdministrator::SaveBtnClick(TObject*)
 {
-    if (!m_project) return;
+    if (!m_project || m_job != 0) return;
     SaveDialog1->SetFileName(m_fileName);
     if (SaveDialog1->Execute()) SaveProjectToFile(FullPath(SaveDialog1->FileName()));
 }
@@ -685,7 +744,9 @@ void TKAdministrator::SaveBtnClick(TObject*)
 
 TObject* TKAdministrator::SelectedObject() const
 {
-    auto* branch = ObjectAs<TKDataBranch>(NodeBranch(TreeView1->Selected()));
+    // The tree keeps a current node also when none is highlighted (the project's, after a
+    // rebuild): only a node the user sees highlighted is acted on.
+    auto* branch = ObjectAs<TKDataBranch>(NodeBranch(TreeView1->Highlighted()));
     return branch ? branch->Data().AsObject() : nullptr;
 }
 
@@ -695,8 +756,13 @@ void TKAdministrator::TreeView1Change(TObject*, TTreeNode*)
     if (m_rebuilding) return;
     TObject* object = SelectedObject();
     m_allowToggle = object == nullptr;
-    DeleteBtn->SetEnabled(m_project && object &&
+    // While a job reads or builds the project nothing may change or free it.
+    const bool idle = m_job == 0;
+    DeleteBtn->SetEnabled(idle && m_project && object &&
                           m_project->Operation(kopCanDelete, reinterpret_cast<std::intptr_t>(object)) != 0);
+    NewBtn->SetEnabled(idle);
+    LoadBtn->SetEnabled(idle);
+    SaveBtn->SetEnabled(idle && m_project);
 }
 
 void TKAdministrator::TreeView1Collapsed(TObject*, TTreeNode* node)
@@ -733,6 +799,7 @@ void TKAdministrator::TreeView1DblClick(TObject*)
 
 void TKAdministrator::TreeView1Edited(TObject*, TTreeNode* node, std::string& text)
 {
+    if (m_job != 0) return;
     auto* branch = ObjectAs<TKDataBranch>(NodeBranch(node));
     if (TObject* object = branch ? branch->Data().AsObject() : nullptr) RequestRename(object, text);
 }
@@ -742,7 +809,7 @@ void TKAdministrator::TreeView1MouseDown(TObject*, TMouseButton button, TShiftSt
     m_lastPress = CPoint(x, y);
     if (button != mbRight) return;
     PopupMenu1->Items()->Clear();
-    if (!(TreeView1->GetHitTestInfoAt(x, y) & htOnLabel)) return;
+    if (m_job != 0 || !(TreeView1->GetHitTestInfoAt(x, y) & htOnLabel)) return;
     TObject* object = SelectedObject();
     if (!object || !m_project) return;
     TObject* holder = object;
@@ -770,12 +837,21 @@ void TKAdministrator::TreeView1MouseDown(TObject*, TMouseButton button, TShiftSt
 void TKAdministrator::DeleteBtnClick(TObject*)
 {
     TObject* object = SelectedObject();
-    if (!m_project || !object) return;
-    if (m_project->Operation(kopCanDelete, reinterpret_cast<std::intptr_t>(object)) != 0) FreeObject(object);
+    if (m_job != 0 || !m_project || !object) return;
+    if (m_project->Operation(kopCanDelete, reinterpret_cast<std::intptr_t>(object)) == 0) return;
+    if (object == m_project) {
+        // The whole project goes: its unsaved changes are asked about as for New and Load.
+        if (!CanReplaceProject(true)) return;
+        ReleaseProject();
+        RefreshAll();
+        return;
+    }
+    FreeObject(object);
 }
 
 void TKAdministrator::NewBtnClick(TObject*)
 {
+    if (m_job != 0) return;
     TObject* target = SelectedObject();
     if (!target) target = m_project;
 
@@ -792,8 +868,9 @@ void TKAdministrator::NewBtnClick(TObject*)
                     registry ? registry->FindChildByName("KInterfaces", false) : nullptr)
                 for (int i = 0; i < interfaces->Count(); ++i)
                     if (TKDataBranch* node = interfaces->DataChild(i))
-                        if (TClass cls = node->Data().AsClass();
-                            cls && cls->InheritsFrom(TKProject::StaticClass()))
+                        // TKProject itself is only the base: a project of it has no lists.
+                        if (TClass cls = node->Data().AsClass(); cls && cls != TKProject::StaticClass() &&
+                                                                 cls->InheritsFrom(TKProject::StaticClass()))
                             classes.push_back(cls);
         }
         for (TClass cls : classes) AddEntry(projects, GetClassCaption(cls), TKData::OfClass(cls));
@@ -821,24 +898,27 @@ void TKAdministrator::NewBtnClick(TObject*)
         }
     }
 
-    // The dialog opens on the last group: the target's or the project's entries.
-    TKDataBranch* initial = choices->DataChild(choices->Count() - 1);
+    // The dialog opens on the last group that lists something: the target's entries, else
+    // the project's, else the projects; an empty group would show nothing to choose.
+    TKDataBranch* initial = nullptr;
+    for (int i = choices->Count() - 1; i >= 0 && !initial; --i)
+        initial = FirstListingGroup(choices->DataChild(i));
     TKDataBranch* chosen = nullptr;
     if (!TKNewDialog::Execute(choices.get(), initial, chosen) || !chosen) return;
     const TClass cls = chosen->Data().AsClass();
     if (!cls) return;
 
     if (cls->InheritsFrom(TKTemplate::StaticClass())) {
-        const int loads = m_loads;
         TOwned<TKTemplate> opened(TKTemplate::NewForIndex(chosen->Tag()));
-        opened->Open();
-        // A project started from a template has no file of its own yet, even when the
-        // template is the file that was open: its first save asks for a name, so that it
-        // never overwrites the template or an earlier project.
-        if (m_loads != loads) {
-            m_fileName.clear();
-            RefreshAll();
+        // The load it starts keeps no file name of its own when it ends (JobEnded).
+        m_templateOpening = true;
+        try {
+            opened->Open();
+        } catch (...) {
+            m_templateOpening = false;
+            throw;
         }
+        m_templateOpening = false;
         return;
     }
 

@@ -29,6 +29,7 @@ class TSaveDialog;
 class TToolBar;
 class TToolButton;
 class TKFlatCaption;
+class TKThreadForm;
 
 /// The administrator's private message: wParam 0 retitles the object in lParam, wParam 1
 /// rebuilds the pending part of the tree.
@@ -64,6 +65,13 @@ class TKAdministrator : public TForm {
     bool CanReplaceProject(bool wait);
     /// Shows the caption for the file and rebuilds the whole tree from the project.
     void RefreshAll();
+    /// Stops a running load (the project before it stays) or lets a running save end, the
+    /// interface answering meanwhile; returns when no job runs.
+    void FinishJob();
+    /// The progress form of the running load or save (null when none runs).
+    TKThreadForm* JobForm() const { return m_jobForm; }
+    /// The project a running load builds (null when none runs).
+    TKProject* LoadingProject() const { return m_loading; }
 
     TKProject* Project() const { return m_project; }
     const std::string& FileName() const { return m_fileName; }
@@ -116,17 +124,14 @@ private:
     };
     /// What the project's handler posts (wParam: code, lParam: object).
     static constexpr UINT kProjectEvent = WM_USER + 2;
-    /// A job's state, posted by the job's thread (wParam: state).
-    static constexpr UINT kJobState = WM_USER + 3;
 
     void ReleaseProject();
     void Subscribe();
     void Unsubscribe();
     void ProjectEvent(TObject* sender, int code, std::intptr_t param);
-    void JobEvent(TObject* sender, int code, std::intptr_t param);
     void HandleProjectEvent(int code, TObject* object);
-    void HandleJobState(int state);
-    void StopHearingJob();
+    /// The progress form has handled the end of the load or save job.
+    void JobEnded(int state, const std::string& error);
     void MergeCandidate(const Pending& candidate);
     void PostRefresh(WPARAM kind, TObject* object);
     void HandleRefresh(WPARAM kind, TObject* object);
@@ -138,7 +143,10 @@ private:
     TKDataBranch* PendingBranch(const Pending& pending) const;
     /// Runs the project's save job; true when it was started.
     bool StartSave(const std::string& fileName);
-    void ShowLoadRefusals();
+    /// Tells which objects of the project loaded from fileName were refused what they asked for.
+    void ShowLoadRefusals(const std::string& fileName);
+    /// Says that fileName could not be loaded, and why when the reason is known.
+    void TellLoadFailed(const std::string& fileName, const std::string& reason);
     void WaitForJob();
 
     TKProject* m_project = nullptr;
@@ -149,10 +157,14 @@ private:
     int m_updateDepth = 0;
     int m_job = 0;
     int m_lastJobState = 0;
-    /// Loads started: tells New whether a template loaded anything.
-    int m_loads = 0;
-    /// The thread of the job that ran last, until its end was handled.
-    std::atomic<TKThread*> m_jobThread{nullptr};
+    /// The progress form of the running job: alive until it has told this form the end.
+    TKThreadForm* m_jobForm = nullptr;
+    /// The project a load builds, its file and whether a template asked for it.
+    TKProject* m_loading = nullptr;
+    std::string m_loadingFile;
+    bool m_loadingTemplate = false;
+    bool m_templateOpening = false;  ///< a template's Open runs now
+    std::string m_savingFile;
     std::vector<std::string> m_history;
     THook m_hook;
     HWND m_handle = nullptr;

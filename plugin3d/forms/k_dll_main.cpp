@@ -54,9 +54,14 @@ void DllShowForms()
     g_mainForm->SetWindowState(wsNormal);
 }
 
-void DllHideForms()
+BOOL DllHideForms()
 {
-    if (g_mainForm) g_mainForm->Hide();
+    if (!g_mainForm) return TRUE;
+    // The question comes before anything is hidden: Cancel leaves the forms and the project
+    // as they were, and the program hears that its exit stops here.
+    if (!g_mainForm->ReleaseAdministrator()) return FALSE;
+    g_mainForm->Hide();
+    return TRUE;
 }
 
 HWND DllGetMainWnd()
@@ -133,10 +138,21 @@ void TDllMainForm::FormShow(TObject*)
     if (!IsIconic()) m_administrator->Show();
 }
 
+bool TDllMainForm::ReleaseAdministrator()
+{
+    if (!m_administrator) return true;
+    // A load is stopped and a save let end first: the question is about what stays open.
+    m_administrator->FinishJob();
+    if (!m_administrator || !m_administrator->CanReplaceProject(true)) return false;
+    FreeAdministrator();
+    return true;
+}
+
 void TDllMainForm::FormHide(TObject*)
 {
     if (!m_administrator) return;
-    // The question about unsaved changes is asked; the administrator goes whatever the answer.
+    // Hidden some other way than by HideForms or a close (which ask first): the question is
+    // asked, and the administrator goes whatever the answer.
     m_administrator->CanReplaceProject(true);
     FreeAdministrator();
 }
@@ -152,6 +168,13 @@ void TDllMainForm::WndProc(TMessage& message)
                 break;
             case SC_MINIMIZE:
                 PlaceOnAdministrator(&CWnd::wndTop);
+                break;
+            case SC_CLOSE:
+                // Cancel in the save question keeps the administrator and its project open.
+                if (!ReleaseAdministrator()) {
+                    message.Result = 0;
+                    return;
+                }
                 break;
             default:
                 break;

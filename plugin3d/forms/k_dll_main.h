@@ -23,6 +23,9 @@ class TDllMainForm : public TForm {
     /// Runs before the administrator's own handling: minimise, restore (of a minimised
     /// administrator) and close are posted to this window instead. True consumes.
     bool AdministratorHook(TMessage& message);
+    /// Asks about unsaved changes and frees the administrator; false (nothing freed) when
+    /// the user keeps the project.
+    bool ReleaseAdministrator();
     void WndProc(TMessage& message) override;
 
 protected:
@@ -49,9 +52,11 @@ TDllMainForm* DllMainForm();
 
 /// The exports: show the owner form in its normal state; hide it (which frees the
 /// administrator); its window (null when there is no owner form). Each does nothing when
-/// the owner form does not exist.
+/// the owner form does not exist. Hiding asks about unsaved changes first: TRUE when the
+/// forms are hidden (or there were none), FALSE when the user chose Cancel and everything
+/// stays as it was.
 void DllShowForms();
-void DllHideForms();
+BOOL DllHideForms();
 HWND DllGetMainWnd();
 
 /// Unit DllMainUn, the last of the plug-in's units: makes the owner form and registers it as

@@ -1,5 +1,6 @@
 #include "plugin3d/forms/k_light_depositories.h"
 
+#include "platform/window/ui_thread.h"
 #include "plugin3d/forms/k_depository_component.h"
 #include "plugin3d/forms/k_flat_caption.h"
 #include "plugin3d/forms/k_light_forms.h"
@@ -97,12 +98,11 @@ int TKLightEditorDepository::LinkObjects(TKObjectsStream* stream)
 int TKLightEditorDepository::SaveToStream(TKObjectsStream* stream)
 {
     if (!stream) return -1;
-    if (TKLightEditorForm* form = m_editor.IsWorkingCopy() ? nullptr : m_editor.Get()) {
-        const RECT r = form->BoundsRect();
-        m_place.Left = r.left;
-        m_place.Top = r.top;
+    // A save's job writes what the editor took of itself before the job started.
+    if (platform::IsUiThread()) {
+        if (TKLightEditorForm* form = m_editor.IsWorkingCopy() ? nullptr : m_editor.Get()) form->KeepPlace();
+        if (const std::int32_t depth = m_editor.SavedDepth(); depth >= 0) m_place.Depth = depth;
     }
-    if (const std::int32_t depth = m_editor.SavedDepth(); depth >= 0) m_place.Depth = depth;
     int bytes = TKDepositoryCustomConstruction3D::SaveToStream(stream);
     bytes += WriteValue(stream, m_place.Left);
     bytes += WriteValue(stream, m_place.Top);

@@ -6,6 +6,7 @@
 #include "plugin3d/forms/edit_keys.h"
 #include "plugin3d/forms/k_depository_component.h"
 #include "plugin3d/forms/k_flat_caption.h"
+#include "plugin3d/forms/k_save_capture.h"
 #include "plugin3d/forms/k_light_depositories.h"
 #include "plugin3d/model/scene/k_custom3d.h"
 #include "plugin3d/model/scene/k_project_helpers.h"
@@ -73,10 +74,24 @@ void TKLightEditorForm::FormCreate(TObject*)
     KDepositoryComponent1->OnChange = TNotifyEvent::Of<&TKLightEditorForm::BarChange>(this);
     KDepositoryComponent1->SetDepository(m_copy);
     ApplyBtn->SetEnabled(false);
+    AddSaveCapture(this, [this] {
+        if (!m_edited) return;
+        KeepPlace();
+        m_edited->Place().Depth = HandleAllocated() ? WindowZDepth(Handle()) : 0;
+    });
+}
+
+void TKLightEditorForm::KeepPlace()
+{
+    if (!m_edited) return;
+    const RECT r = BoundsRect();
+    m_edited->Place().Left = r.left;
+    m_edited->Place().Top = r.top;
 }
 
 void TKLightEditorForm::FormDestroy(TObject*)
 {
+    RemoveSaveCapture(this);
     if (m_edited && m_copy) {
         TLightEditorPlace& place = m_edited->Place();
         const TLightEditorPlace& kept = m_copy->Place();

@@ -37,6 +37,8 @@ class TKLightEditorForm : public TForm {
     /// and the form takes the saved place, shown or not.
     void Open(TKLightEditorDepository* depository, bool show);
     TKLightEditorDepository* Edited() const { return m_edited; }
+    /// The window's place into the edited depository (for a save).
+    void KeepPlace();
     TKLightEditorDepository* Copy() const { return m_copy; }
     TEdit* FieldEdit(int k) const { return m_edits[static_cast<std::size_t>(k)]; }
     /// Shows the current record's values (the record bar calls it on every change of it).

@@ -16,6 +16,7 @@
 #include "plugin3d/forms/button_ex.h"
 #include "plugin3d/forms/k_finders.h"
 #include "plugin3d/forms/k_flat_caption.h"
+#include "plugin3d/forms/k_save_capture.h"
 #include "plugin3d/forms/string_resource.h"
 #include "plugin3d/model/core/k_interfaces.h"
 #include "plugin3d/model/core/k_project.h"
@@ -142,10 +143,13 @@ void TKNavigator3D::FormCreate(TObject*)
     KFlatCaption1->SetHeight(24);
     SyncSwitches();
     RefreshDisplay();
+    CaptureForSave();
+    AddSaveCapture(this, [this] { CaptureForSave(); });
 }
 
 void TKNavigator3D::FormDestroy(TObject*)
 {
+    RemoveSaveCapture(this);
     m_destroying = true;
     Timer1->SetEnabled(false);
     ChangeBasis(m_slave, nullptr, nullptr);
@@ -681,20 +685,30 @@ void TKNavigator3D::PaintBox1MouseUp(TObject*, TMouseButton button, TShiftState,
 
 // --- the project file -----------------------------------------------------------------------
 
-int TKNavigator3D::SavePayload(TKObjectsStream* stream)
+void TKNavigator3D::CaptureForSave()
 {
     const std::int32_t axis = ButtonB->Down() ? 2 : ButtonC->Down() ? 3 : 1;
     const std::int32_t flags = (KFlatCaption1->IsStayOnTop() ? 1 : 0) | (MoreBtn->Down() ? 2 : 0) |
                                (MS_Btn->Down() ? 4 : 0) | (FixerBtn->Down() ? 8 : 0);
     const std::int32_t depth = Visible() && HandleAllocated() ? WindowZDepth(Handle()) : 0;
+    const std::int32_t captured[6] = {
+        axis, std::int32_t(IncBar->Position()), flags, depth, std::int32_t(Left()), std::int32_t(Top())};
+    std::copy(std::begin(captured), std::end(captured), m_captured);
+}
+
+int TKNavigator3D::SavePayload(TKObjectsStream* stream)
+{
+    // A save's job writes what the window was like when the save began; asked on the
+    // window's own thread, it is taken now.
+    if (platform::IsUiThread()) CaptureForSave();
     const std::int32_t fields[8] = {m_master ? stream->ObjectReference(m_master) : m_storedMaster,
                                     m_slave ? stream->ObjectReference(m_slave) : m_storedSlave,
-                                    axis,
-                                    std::int32_t(IncBar->Position()),
-                                    flags,
-                                    depth,
-                                    std::int32_t(Left()),
-                                    std::int32_t(Top())};
+                                    m_captured[0],
+                                    m_captured[1],
+                                    m_captured[2],
+                                    m_captured[3],
+                                    m_captured[4],
+                                    m_captured[5]};
     int bytes = 0;
     for (std::int32_t value : fields) bytes += WriteValue(stream, value);
     return bytes;
@@ -748,24 +762,33 @@ int TKNavigator3D::LinkPayload(TKObjectsStream* stream)
 
 // --- the project object ---------------------------------------------------------------------
 
+// The window is made, read, placed and freed on its own thread, also when a load's job
+// makes or frees the object; the job waits for it there.
 void TKNavigator3DContainerObject::Init()
 {
     TKCustomChangeObject::Init();
-    m_navigator = TKNavigator3D::New(nullptr);
-    m_navigator->SetContainer(this);
+    m_navigator = platform::CallOnUiThread([this] {
+        TKNavigator3D* navigator = TKNavigator3D::New(nullptr);
+        navigator->SetContainer(this);
+        return navigator;
+    });
     ShowName();
 }
 
 TKNavigator3DContainerObject::~TKNavigator3DContainerObject()
 {
     Done();
-    if (m_navigator) m_navigator->SetContainer(nullptr);
-    FreeAndNil(m_navigator);
+    platform::CallOnUiThread([this] {
+        if (m_navigator) m_navigator->SetContainer(nullptr);
+        FreeAndNil(m_navigator);
+    });
 }
 
 void TKNavigator3DContainerObject::ShowName()
 {
-    if (m_navigator) m_navigator->KFlatCaption1->SetCaption(Name());
+    platform::CallOnUiThread([this] {
+        if (m_navigator) m_navigator->KFlatCaption1->SetCaption(Name());
+    });
 }
 
 void TKNavigator3DContainerObject::NameChanged()
@@ -783,7 +806,8 @@ int TKNavigator3DContainerObject::SaveToStream(TKObjectsStream* stream)
 int TKNavigator3DContainerObject::LoadFromStream(TKObjectsStream* stream)
 {
     if (!stream) return -1;
-    const int bytes = TKCustomChangeObject::LoadFromStream(stream) + m_navigator->LoadPayload(stream);
+    const int own = TKCustomChangeObject::LoadFromStream(stream);
+    const int bytes = own + platform::CallOnUiThread([&] { return m_navigator->LoadPayload(stream); });
     ShowName();
     return bytes;
 }
@@ -791,8 +815,9 @@ int TKNavigator3DContainerObject::LoadFromStream(TKObjectsStream* stream)
 int TKNavigator3DContainerObject::LinkObjects(TKObjectsStream* stream)
 {
     if (!stream) return -1;
-    const int sum = std::max(0, TKCustomChangeObject::LinkObjects(stream)) +
-                    std::max(0, m_navigator->LinkPayload(stream));
+    const int own = std::max(0, TKCustomChangeObject::LinkObjects(stream));
+    const int sum =
+        own + std::max(0, platform::CallOnUiThread([&] { return m_navigator->LinkPayload(stream); }));
     return sum == 0 ? -1 : sum;
 }
 

@@ -108,6 +108,9 @@ class TKNavigator3D : public TForm {
 
     /// The 32 bytes of the project file.
     int SavePayload(TKObjectsStream* stream);
+    /// Takes what SavePayload writes of the window and its controls (on the window's thread;
+    /// a save's job writes what was taken last).
+    void CaptureForSave();
     /// Drops both bases, reads the 32 bytes and keeps the stored bases for LinkPayload.
     /// Raises "Invalid Value" for an axis choice outside 1..3 or a step exponent outside 0..6.
     int LoadPayload(TKObjectsStream* stream);
@@ -191,6 +194,8 @@ private:
     bool m_destroying = false;
     // What the project file gave, for the link step.
     std::int32_t m_storedMaster = 0;
+    /// Axis choice, step exponent, flags, depth, left and top as taken for a save.
+    std::int32_t m_captured[6] = {1, 0, 0, 0, 0, 0};
     std::int32_t m_storedSlave = 0;
     bool m_storedOnTop = false;
     std::int32_t m_depth = 0;

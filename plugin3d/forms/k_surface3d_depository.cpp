@@ -1,19 +1,23 @@
 #include "plugin3d/forms/k_surface3d_depository.h"
 
 #include <algorithm>
+#include <fstream>
 #include <cstring>
 #include <limits>
 
 #include "platform/forms/exceptions.h"
 #include "platform/kernel/row_bands.h"
+#include "platform/window/ui_thread.h"
 #include "plugin3d/forms/k_depository_component.h"
 #include "plugin3d/forms/k_flat_caption.h"
+#include "plugin3d/forms/k_load_report.h"
 #include "plugin3d/forms/k_surface3d_form.h"
 #include "plugin3d/forms/surface_fills.h"
 #include "plugin3d/model/core/k_interfaces.h"
 #include "plugin3d/model/core/k_rtd_registry.h"
 #include "plugin3d/model/core/k_strings.h"
 #include "plugin3d/model/core/k_threads.h"
+#include "plugin3d/model/render/canvas_planes.h"
 #include "plugin3d/model/render/k_layers.h"
 #include "plugin3d/model/scene/k_diffuse_reflection.h"
 #include "plugin3d/model/scene/k_project3d.h"
@@ -66,6 +70,26 @@ void EndSurfaceDepository()
     UnregisterClassBranch(TKSurface3D_Depository::StaticClass());
 }
 
+// Whether bytes fit in the memory free now: what the system says is available, and the
+// free swap. Unknown (no such figures) counts as fitting.
+bool FitsInFreeMemory(std::int64_t bytes)
+{
+    std::ifstream meminfo("/proc/meminfo");
+    std::string key;
+    std::int64_t value = 0;
+    std::string unit;
+    std::int64_t available = -1, swapFree = 0;
+    while (meminfo >> key >> value) {
+        std::getline(meminfo, unit);
+        if (key == "MemAvailable:")
+            available = value;
+        else if (key == "SwapFree:")
+            swapFree = value;
+    }
+    if (available < 0) return true;
+    return bytes / 1024 <= available + swapFree;
+}
+
 }  // namespace
 
 const TUnitInfo kKSurface3DFormUnit{"KSurface3DForm", StartSurfaceDepository, EndSurfaceDepository};
@@ -73,6 +97,7 @@ const TUnitInfo kKSurface3DFormUnit{"KSurface3DForm", StartSurfaceDepository, En
 bool TSurfaceLayerSlot::SameFill(const TSurfaceLayerSlot& other) const
 {
     if (FromFile != other.FromFile || Max != other.Max || Min != other.Min) return false;
+    if (FromFile && (Missing || other.Missing)) return false;
     return !FromFile || (FileName == other.FileName && LayerIndex == other.LayerIndex);
 }
 
@@ -226,6 +251,23 @@ void TKSurface3D_Depository::ApplyEdited(TKThread* thread, TKSurface3D_Depositor
                              " vertices is larger than a surface can be");
             throw error;
         }
+        if (resize && x > 0 && y > 0) {
+            // A grid the machine cannot hold fails here, before anything of the surface
+            // changed: the surface keeps what it had and the user hears why.
+            const std::int64_t bytes = (std::int64_t(x) + 15) / 16 * 16 * ((std::int64_t(y) + 15) / 16 * 16) *
+                                       std::int64_t(sizeof(TSurfaceNode));
+            try {
+                // Memory the machine has free now, not only in all: a grid that would push
+                // the machine into swapping itself to death is refused as well.
+                if (!FitsInFreeMemory(bytes)) throw EOutOfMemory();
+                canvas_planes::HeapBlock::Allocate(bytes);
+            } catch (const EOutOfMemory&) {
+                EOutOfMemory error;
+                error.SetMessage("A surface of " + std::to_string(x) + " x " + std::to_string(y) +
+                                 " nodes does not fit in memory");
+                throw error;
+            }
+        }
         bool refill[kSurfaceSlots];
         bool rebuild = resize;
         for (int k = 0; k < kSurfaceSlots; ++k) {
@@ -279,7 +321,7 @@ void TKSurface3D_Depository::FillSlot(TKThread* thread, TKSurface3D& surface, in
 {
     if (surface.IsEmpty()) return;
     const TSurfaceLayerSlot& slot = m_slots[std::size_t(k)];
-    if (!slot.FromFile || slot.LayerIndex < 0) return FillLinear(thread, surface, k);
+    if (!slot.FromFile || slot.LayerIndex < 0 || slot.Missing) return FillLinear(thread, surface, k);
     TOwned<TKFileLayerKeeper> keeper(CreateFileLayerKeeper(slot.FileName));
     if (!keeper) return FillLinear(thread, surface, k);
     keeper->Open(slot.FileName, kShareReadWrite, kNormalFile | kSequentialScan, kReadOnly);
@@ -343,9 +385,12 @@ int TKSurface3D_Depository::SaveToStream(TKObjectsStream* stream)
 {
     if (!stream) return -1;
     if (IsBusy()) throw EInvalidOperation(ObjectErrorText(this, ktext::kCantSave, ktext::kBusy));
-    // A project saved with the editor open reopens it as it is seen now.
-    if (m_editor.Get() && !m_editor.IsWorkingCopy()) m_editor.Get()->KeepView(m_place);
-    if (const std::int32_t depth = m_editor.SavedDepth(); depth >= 0) m_place.Depth = depth;
+    // A project saved with the editor open reopens it as it is seen now. A save's job writes
+    // what the editor took of itself on its own thread before the job started.
+    if (platform::IsUiThread()) {
+        if (m_editor.Get() && !m_editor.IsWorkingCopy()) m_editor.Get()->KeepView(m_place);
+        if (const std::int32_t depth = m_editor.SavedDepth(); depth >= 0) m_place.Depth = depth;
+    }
     int bytes = TKDepositoryCustomConstruction3D::SaveToStream(stream);
     bytes += WriteValue(stream, m_xCount);
     bytes += WriteValue(stream, m_yCount);
@@ -426,11 +471,18 @@ int TKSurface3D_Depository::LinkObjects(TKObjectsStream* stream)
             } catch (const Exception&) {
                 found = false;
             }
-            if (!found) {
+            slot.Missing = false;
+            if (found) continue;
+            slot.LayerName = kNoLayerText;
+            if (!slot.FromFile) continue;
+            if (slot.FileName.empty()) {
                 slot.FromFile = 0;
-                slot.FileName.clear();
-                slot.LayerName = kNoLayerText;
+                continue;
             }
+            // The path stays, so that a save keeps it and the file can come back (or be
+            // chosen again in the editor); the user hears which file is missing.
+            slot.Missing = true;
+            NoteMissingLayerFile(slot.FileName);
         }
     }
     TKSurface3D* surface = Surface();

@@ -33,6 +33,9 @@ struct TSurfaceLayerSlot {
     std::int32_t LayerIndex = 0;
     std::string FileName;
     std::string LayerName;  ///< shown only, never saved
+    /// The file was not found at the last load: the slot is filled linearly meanwhile and
+    /// the next apply reads the file again (never saved).
+    bool Missing = false;
 
     /// The fields an apply compares: a from-file slot also by its file and layer.
     bool SameFill(const TSurfaceLayerSlot& other) const;

@@ -6,10 +6,12 @@
 #include "platform/forms/comctrls.h"
 #include "platform/forms/dialogs.h"
 #include "platform/forms/stdctrls.h"
+#include "platform/window/modal.h"
 #include "plugin3d/forms/edit_keys.h"
 #include "plugin3d/forms/k_depository_component.h"
 #include "plugin3d/forms/k_finders.h"
 #include "plugin3d/forms/k_flat_caption.h"
+#include "plugin3d/forms/k_save_capture.h"
 #include "plugin3d/forms/k_surface3d_depository.h"
 #include "plugin3d/forms/k_thread_form.h"
 #include "plugin3d/model/core/k_interfaces.h"
@@ -23,9 +25,10 @@ IMPLEMENT_TCLASS(TKSurface3DForm, TForm)
 namespace {
 
 constexpr char kApplyTitle[] = "Apply changes ...";
+constexpr char kApplyFailed[] = "The changes could not be applied.";
+constexpr char kApplyCaption[] = "KSurface 3D Properties";
 constexpr char kNoLaw[] = " - No Reflection Law - ";
 // The apply job's end, posted by the worker to the form.
-constexpr UINT kApplyEnded = WM_USER + 1;
 constexpr std::size_t kCountDigits = 7;
 
 std::string NumberText(double value)
@@ -107,7 +110,6 @@ void TKSurface3DForm::Loaded()
 
 void TKSurface3DForm::FormCreate(TObject*)
 {
-    m_handle = Handle();
     KFlatCaption1->SetHeight(24);
     m_copy = TKSurface3D_Depository::New();
     m_copy->SetEditorForm(this, true);
@@ -116,10 +118,17 @@ void TKSurface3DForm::FormCreate(TObject*)
     KDepositoryComponent1->OnChange = TNotifyEvent::Of<&TKSurface3DForm::KDepositoryComponent1Change>(this);
     KDepositoryComponent1->SetDepository(m_copy);
     ApplyBtn->SetEnabled(false);
+    // A save keeps the view seen now and the window's depth, taken here before its job runs.
+    AddSaveCapture(this, [this] {
+        if (!m_edited) return;
+        KeepView(m_edited->Place());
+        m_edited->Place().Depth = HandleAllocated() ? WindowZDepth(Handle()) : 0;
+    });
 }
 
 void TKSurface3DForm::FormDestroy(TObject*)
 {
+    RemoveSaveCapture(this);
     StopApply();
     if (m_edited && m_copy) {
         TSurfaceEditorPlace& place = m_edited->Place();
@@ -338,6 +347,7 @@ void TKSurface3DForm::FileBtnClick(TObject*)
     OpenDialog1->SetFileName(slot.FileName);
     if (!OpenDialog1->Execute() || Refused()) return;
     slot.FileName = ExpandedPath(OpenDialog1->FileName());
+    slot.Missing = false;
     // The second layer is the usual height layer; a file with one layer clamps it to 0.
     slot.LayerIndex = 1;
     TKSurface3D_Depository::RefreshLayerName(slot);
@@ -470,59 +480,54 @@ void TKSurface3DForm::ApplyBtnClick(TObject*)
     TKSurface3D_Depository* copy = m_copy;
     TKThreadParams* params = TKThreadParams::NewWith(&copy, static_cast<int>(sizeof copy));
     try {
-        TKThreadForm* progress =
-            RunJobInForm(kApplyTitle, params, TKEventHandler::Of<&TKSurface3DForm::JobEvent>(this),
-                         TKJob::Of<&TKSurface3D_Depository::ApplyJob>(m_edited), false);
-        m_jobThread = progress->Thread();
+        // The end comes from the progress form itself, once, after it has handled it: no
+        // second message whose order against the form's own could matter.
+        m_progress = RunJobInForm(kApplyTitle, params, {},
+                                  TKJob::Of<&TKSurface3D_Depository::ApplyJob>(m_edited), false);
+        m_progress->SetOnEnded([this](int state, const std::string& error) { EndApply(state, error); });
     } catch (...) {
-        m_jobThread = nullptr;
+        m_progress = nullptr;
         m_copy->SetBusy(false);
         m_edited->SetBusy(false);
         KDepositoryComponent1->SetReadOnly(false);
+        ApplyBtn->SetEnabled(true);
         throw;
     }
 }
 
-void TKSurface3DForm::JobEvent(TObject* sender, int code, std::intptr_t)
-{
-    // The event tells the state left; the thread holds the one entered. Only the end counts.
-    auto* thread = ObjectAs<TKThread>(sender);
-    if (code != ktevState || !thread) return;
-    const int state = thread->State();
-    if (state == ktsRunning || state == ktsIdle) return;
-    ::PostMessage(m_handle, kApplyEnded, 0, 0);
-}
-
 void TKSurface3DForm::WndProc(TMessage& message)
 {
-    if (message.Msg == kApplyEnded) {
-        EndApply();
-        return;
-    }
     TForm::WndProc(message);
 }
 
-void TKSurface3DForm::EndApply()
+void TKSurface3DForm::EndApply(int state, const std::string& error)
 {
-    if (!m_jobThread) return;
-    // The progress form frees the thread after it has handled the end, which it posted
-    // before this form's: the thread still lives here.
-    m_jobThread->Events().Remove(TKEventHandler::Of<&TKSurface3DForm::JobEvent>(this));
-    m_jobThread = nullptr;
+    if (!m_progress) return;
+    m_progress = nullptr;
     if (m_copy) m_copy->SetBusy(false);
     if (m_edited) m_edited->SetBusy(false);
     KDepositoryComponent1->SetReadOnly(false);
-    if (!Visible()) Close();
+    if (!Visible()) {
+        Close();
+        return;
+    }
+    if (state == ktsDone) return;
+    // The surface kept what it had: the edits are still to be applied.
+    ApplyBtn->SetEnabled(true);
+    if (state == ktsFailed)
+        Application->MessageBox(error.empty() ? std::string(kApplyFailed) : error, kApplyCaption,
+                                MB_OK | MB_ICONERROR);
 }
 
 void TKSurface3DForm::StopApply()
 {
-    if (!m_jobThread) return;
+    TKThreadForm* progress = m_progress;
+    if (!progress) return;
     // The form goes while the job runs (its depository is freed): the job must not outlive
-    // the copy it reads.
-    m_jobThread->Events().Remove(TKEventHandler::Of<&TKSurface3DForm::JobEvent>(this));
-    m_jobThread->Join();
-    m_jobThread = nullptr;
+    // the copy it reads. The progress form has not told the end yet, so it is still alive.
+    m_progress = nullptr;
+    progress->DropOnEnded();
+    if (TKThread* thread = progress->Thread()) thread->Join();
     if (m_copy) m_copy->SetBusy(false);
     if (m_edited) m_edited->SetBusy(false);
 }

@@ -9,6 +9,7 @@
 // goes when the job has ended.
 
 #include <cstdint>
+#include <string>
 
 #include "platform/forms/forms.h"
 
@@ -25,6 +26,7 @@ class TKDepositoryComponent;
 class TKFlatCaption;
 class TKSurface3D_Depository;
 class TKThread;
+class TKThreadForm;
 struct TSurfaceEditorPlace;
 struct TSurfaceLayerSlot;
 struct TSurfaceRecord;
@@ -69,7 +71,7 @@ class TKSurface3DForm : public TForm {
     TKSurface3D_Depository* Edited() const { return m_edited; }
     TKSurface3D_Depository* Copy() const { return m_copy; }
     /// True from Apply until the job's end has reached the form.
-    bool Applying() const { return m_jobThread != nullptr; }
+    bool Applying() const { return m_progress != nullptr; }
     /// The window's place and the view shown (page, slot, drawing, record) into place.
     void KeepView(TSurfaceEditorPlace& place) const;
     /// Shows the copy's values on all three pages.
@@ -114,10 +116,9 @@ private:
     void ShowDrawing();
     void ShowAdditional();
     void Changed();
-    /// The apply job's thread events, on the worker: its end is posted to the form.
-    void JobEvent(TObject* sender, int code, std::intptr_t param);
-    /// The job has ended (or is stopped): the flags are cleared, a hidden form goes.
-    void EndApply();
+    /// The progress form has handled the job's end: the flags are cleared, a failure is told
+    /// and leaves Apply available, a hidden form goes.
+    void EndApply(int state, const std::string& error);
     /// Stops a running apply job and waits for it (the form is going under it).
     void StopApply();
     /// The law's events while its editor runs: a change enables Apply.
@@ -125,7 +126,7 @@ private:
 
     TKSurface3D_Depository* m_edited = nullptr;
     TKSurface3D_Depository* m_copy = nullptr;
-    TKThread* m_jobThread = nullptr;
-    HWND m_handle = nullptr;
+    /// The progress form of the running apply: alive until it has told this form the end.
+    TKThreadForm* m_progress = nullptr;
     bool m_displaying = false;
 };

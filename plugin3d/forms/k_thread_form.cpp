@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "platform/forms/exceptions.h"
 #include "platform/forms/extctrls.h"
 #include "platform/forms/stdctrls.h"
 #include "platform/gdi/dc.h"
@@ -82,8 +83,7 @@ void TKThreadForm::WndProc(TMessage& message)
                 if (m_synchronous) {
                     m_closePending = true;  // ExecuteSync is still under way on this thread
                 } else {
-                    m_closing = true;
-                    Close();
+                    Ended();
                 }
             }
             return;
@@ -124,6 +124,72 @@ void TKThreadForm::FormPaint(TObject*)
     canvas->DrawText(PercentText(), text, DT_SINGLELINE | DT_CENTER | DT_VCENTER);
 }
 
+void TKThreadForm::RunWrapped(TKThread* thread, TKThreadParams* params)
+{
+    // Runs on the job's thread: it touches nothing of the window, only the end it keeps.
+    int state = ktsDone;
+    std::string error;
+    try {
+        m_job(thread, params);
+    } catch (const EAbort&) {
+        state = ktsCancelled;
+        std::lock_guard lock(m_endMutex);
+        m_endState = state;
+        throw;
+    } catch (const Exception& e) {
+        state = thread && thread->IsStopRequested() ? ktsCancelled : ktsFailed;
+        error = e.Message();
+        std::lock_guard lock(m_endMutex);
+        m_endState = state;
+        m_error = error;
+        throw;
+    } catch (const std::bad_alloc&) {
+        std::lock_guard lock(m_endMutex);
+        m_endState = ktsFailed;
+        m_error = "Out of memory";
+        throw;
+    } catch (const std::exception& e) {
+        std::lock_guard lock(m_endMutex);
+        m_endState = thread && thread->IsStopRequested() ? ktsCancelled : ktsFailed;
+        m_error = e.what();
+        throw;
+    } catch (...) {
+        std::lock_guard lock(m_endMutex);
+        m_endState = thread && thread->IsStopRequested() ? ktsCancelled : ktsFailed;
+        throw;
+    }
+    std::lock_guard lock(m_endMutex);
+    m_endState = state;
+}
+
+int TKThreadForm::EndState() const
+{
+    std::lock_guard lock(m_endMutex);
+    return m_endState;
+}
+
+std::string TKThreadForm::ErrorText() const
+{
+    std::lock_guard lock(m_endMutex);
+    return m_error;
+}
+
+void TKThreadForm::Ended()
+{
+    if (m_closing) return;
+    m_closing = true;
+    // The job's end is told after the form is out of sight (a message the listener shows
+    // stands alone); the form itself goes after the current message.
+    Hide();
+    Close();
+    TJobEnded ended = std::move(m_onEnded);
+    m_onEnded = nullptr;
+    if (!ended) return;
+    int state = EndState();
+    if (state == 0) state = m_thread ? m_thread->State() : ktsFailed;
+    ended(state, ErrorText());
+}
+
 void TKThreadForm::BreakBtnClick(TObject*)
 {
     if (m_thread) m_thread->Stop();
@@ -144,7 +210,8 @@ TKThreadForm* RunJobInForm(const std::string& title, TKThreadParams* params, TKE
     form->m_thread->SetStatusText(std::string());
     if (suspended) form->m_thread->Suspend();
     form->ShowWithTitle(title);
-    form->m_thread->Execute(false, params, job);
+    form->m_job = job;
+    form->m_thread->Execute(false, params, TKJob::Of<&TKThreadForm::RunWrapped>(form));
     return form;
 }
 
@@ -156,11 +223,9 @@ TKThreadForm* RunJobSync(const std::string& title, TKThreadParams* params, TKEve
     form->ShowWithTitle(title);
     form->UpdateWindow();
     form->m_synchronous = true;
-    form->m_thread->ExecuteSync(params, job);
+    form->m_job = job;
+    form->m_thread->ExecuteSync(params, TKJob::Of<&TKThreadForm::RunWrapped>(form));
     form->m_synchronous = false;
-    if (!form->m_closing) {
-        form->m_closing = true;
-        form->Close();
-    }
+    form->Ended();
     return form;
 }

@@ -10,6 +10,8 @@
 // the parameter): posted from a worker, sent only while the job runs on the form's own
 // thread. No form code runs on a worker.
 
+#include <functional>
+#include <mutex>
 #include <string>
 
 #include "platform/forms/forms.h"
@@ -23,6 +25,10 @@ class TSpeedButtonEx;
 class TKThreadForm : public TForm {
     DECLARE_TCLASS(TKThreadForm)
 
+    /// Told once, on the form's thread, when the form has handled the end of its job: the
+    /// state the job ended in (done, failed or cancelled) and, for a failure, its message.
+    using TJobEnded = std::function<void(int state, const std::string& error)>;
+
     TStaticText* NameText = nullptr;
     TStaticText* TaskText = nullptr;
     TBevel* Bevel1 = nullptr;
@@ -34,6 +40,13 @@ class TKThreadForm : public TForm {
     const CRect& ProgressRect() const { return m_progressRect; }
     /// The text drawn over the bar: the progress in whole percent, clamped to 0..100, and "%".
     std::string PercentText() const;
+    /// Who hears the end of the job (set right after the job was started; the form is alive
+    /// until it has told it). DropOnEnded: nobody is told any more.
+    void SetOnEnded(TJobEnded ended) { m_onEnded = std::move(ended); }
+    void DropOnEnded() { m_onEnded = nullptr; }
+    /// The state the job ended in (0 while it runs) and the message of its failure.
+    int EndState() const;
+    std::string ErrorText() const;
     void WndProc(TMessage& message) override;
 
 protected:
@@ -52,6 +65,9 @@ private:
     /// The thread's events, on whichever thread raises them.
     void ThreadEvent(TObject* sender, int code, std::intptr_t param);
     void ShowWithTitle(const std::string& title);
+    /// The job as the thread runs it: the caller's job, its end state and failure kept.
+    void RunWrapped(TKThread* thread, TKThreadParams* params);
+    void Ended();
 
     TKThread* m_thread = nullptr;
     HWND m_handle = nullptr;  ///< the window the thread's events go to
@@ -59,6 +75,11 @@ private:
     bool m_synchronous = false;   ///< the job runs in ExecuteSync on this thread now
     bool m_closePending = false;  ///< the job ended during ExecuteSync: close once it returned
     bool m_closing = false;       ///< closed once; later state events change nothing
+    TKJob m_job;                  ///< the caller's job, run by RunWrapped
+    TJobEnded m_onEnded;
+    mutable std::mutex m_endMutex;  ///< guards what the job's thread leaves here
+    int m_endState = 0;
+    std::string m_error;
 };
 
 /// Runs job on a new progress form's thread (asynchronously) with title; handler, when set,

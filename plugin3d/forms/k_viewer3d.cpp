@@ -134,7 +134,7 @@ int SaveViewer(TComponent* viewer, TKObjectsStream* stream)
 int LoadViewer(TComponent* viewer, TKObjectsStream* stream)
 {
     auto* form = ObjectAs<TKViewer3D>(viewer);
-    return form ? platform::CallOnUiThread([&] { return form->LoadFromStream(stream); }) : 0;
+    return form ? form->LoadFromStream(stream) : 0;
 }
 
 void StartViewerUnit()
@@ -452,13 +452,37 @@ int TKViewer3D::SaveToStream(TKObjectsStream* stream)
 int TKViewer3D::LoadFromStream(TKObjectsStream* stream)
 {
     if (!stream) return -1;
-    std::int32_t rect[4] = {};
-    std::uint32_t flags = 0;
-    std::int32_t depth = 0;
-    for (std::int32_t& value : rect) ReadValue(stream, value);
-    ReadValue(stream, flags);
-    ReadValue(stream, depth);
-    const int setupBytes = m_setup->LoadFromStream(stream);
+    TViewerPlacement place;
+    for (std::int32_t& value : place.rect) ReadValue(stream, value);
+    ReadValue(stream, place.flags);
+    ReadValue(stream, place.depth);
+    ReadValue(stream, place.setupLeft);
+    ReadValue(stream, place.setupTop);
+    ReadValue(stream, place.setupDepth);
+    ReadValue(stream, place.setupFlags);
+    if (platform::IsUiThread()) {
+        ApplyPlacement(place);
+    } else {
+        // A load's job only reads the record: the windows are placed on their own thread,
+        // after what the job handed over before and before the project shows them. Waiting
+        // for that thread here could wait for one that waits for the drawing system's lock,
+        // which the loading thread holds.
+        const HWND handle = GetSafeHwnd();
+        platform::PostToUiThread([handle, place] {
+            if (auto* viewer = ObjectAs<TKViewer3D>(FindFormByHandle(handle))) viewer->ApplyPlacement(place);
+        });
+    }
+    if (auto* project = ObjectAs<TKelvora3DProject>(stream->GetProject())) {
+        if ((place.setupFlags & 1) && m_setup)
+            project->AddReopenedWindow(m_setup->GetSafeHwnd(), place.setupDepth);
+        if (place.flags & kVisible) project->AddReopenedWindow(GetSafeHwnd(), place.depth);
+    }
+    return kPlacementBytes;
+}
+
+void TKViewer3D::ApplyPlacement(const TViewerPlacement& place)
+{
+    if (m_setup) m_setup->ApplyPlacement(place.setupLeft, place.setupTop, place.setupFlags);
     // Placing the window gives the picture no new size: the picture was loaded with its own.
     m_inResize = true;
     try {
@@ -467,21 +491,17 @@ int TKViewer3D::LoadFromStream(TKObjectsStream* stream)
         const auto extent = [](std::int32_t from, std::int32_t to) {
             return static_cast<int>(std::clamp<std::int64_t>(std::int64_t(to) - from, 0, INT_MAX));
         };
-        PlaceFormOnScreen(this, rect[0], rect[1], extent(rect[0], rect[2]), extent(rect[1], rect[3]), false,
-                          false);
+        PlaceFormOnScreen(this, place.rect[0], place.rect[1], extent(place.rect[0], place.rect[2]),
+                          extent(place.rect[1], place.rect[3]), false, false);
     } catch (...) {
         m_inResize = false;
         throw;
     }
     m_inResize = false;
-    m_setupWasVisible = (flags & kSetupVisible) != 0;
-    if (!(flags & kNormal)) SetWindowState((flags & kMaximized) ? wsMaximized : wsMinimized);
+    m_setupWasVisible = (place.flags & kSetupVisible) != 0;
+    if (!(place.flags & kNormal)) SetWindowState((place.flags & kMaximized) ? wsMaximized : wsMinimized);
     UpdateCaptions();
     CapturePlacement();
-    if (flags & kVisible)
-        if (auto* project = ObjectAs<TKelvora3DProject>(stream->GetProject()))
-            project->AddReopenedWindow(GetSafeHwnd(), depth);
-    return 24 + setupBytes;
 }
 
 // --- the camera picker ----------------------------------------------------------------------

@@ -55,6 +55,16 @@ class TKViewer3D : public TForm {
     /// Takes the window's and its setup form's place now (the window's thread).
     void CapturePlacement();
     int LoadFromStream(TKObjectsStream* stream);
+    /// What LoadFromStream read: the window's place and state, and its setup form's.
+    struct TViewerPlacement {
+        std::int32_t rect[4] = {};
+        std::uint32_t flags = 0;
+        std::int32_t depth = 0;
+        std::int32_t setupLeft = 0, setupTop = 0, setupDepth = 0;
+        std::uint32_t setupFlags = 0;
+    };
+    /// Places the window and its setup form as read (on the window's thread).
+    void ApplyPlacement(const TViewerPlacement& place);
     /// Writes the picture as a bitmap file (".bmp" added to a name without extension), under
     /// the drawing system's lock; nothing inside a setup bracket. True when written.
     bool SaveBitmap(const std::string& fileName);

@@ -142,6 +142,7 @@ void TKViewer3DSetup::FormDestroy(TObject*)
 
 void TKViewer3DSetup::FormShow(TObject*)
 {
+    FitToProperty();
     // The window is not visible yet while it is being shown: load as if it were.
     m_showing = true;
     ShowDisplayMode();
@@ -149,6 +150,23 @@ void TKViewer3DSetup::FormShow(TObject*)
     m_showing = false;
     LoadChannels();
     LoadColors();
+}
+
+void TKViewer3DSetup::FitToProperty()
+{
+    // The pages and the window grow until the Property page holds its Apply and Cancel whole,
+    // with a margin below and beside them; they never shrink.
+    TTabSheet* page = PageControl1->PageCount() > 0 ? PageControl1->Page(0) : nullptr;
+    if (!page || !CancelBtn) return;
+    const CRect cancel = CancelBtn->BoundsRect();
+    const int wider = std::max(0, int(cancel.right) + 4 - page->ClientWidth());
+    const int taller = std::max(0, int(cancel.bottom) + 6 - page->ClientHeight());
+    const CRect pages = PageControl1->BoundsRect();
+    if (wider > 0 || taller > 0)
+        PageControl1->SetBounds(pages.left, pages.top, pages.Width() + wider, pages.Height() + taller);
+    const CRect fitted = PageControl1->BoundsRect();
+    SetClientSize(std::max(ClientWidth(), int(fitted.right) + 4),
+                  std::max(ClientHeight(), int(fitted.bottom) + 4));
 }
 
 void TKViewer3DSetup::SetDrawingSystem(TKDrawingSystem3D* system)
@@ -668,6 +686,13 @@ int TKViewer3DSetup::SaveToStream(TKObjectsStream* stream)
     return 16;
 }
 
+void TKViewer3DSetup::ApplyPlacement(std::int32_t left, std::int32_t top, std::uint32_t flags)
+{
+    const bool onTop = (flags & 2) != 0;
+    KFlatCaption1->SetStayOnTop(onTop);
+    PlaceFormOnScreen(this, left, top, 0, 0, onTop, false);
+}
+
 int TKViewer3DSetup::LoadFromStream(TKObjectsStream* stream)
 {
     if (!stream) return -1;
@@ -677,9 +702,7 @@ int TKViewer3DSetup::LoadFromStream(TKObjectsStream* stream)
     ReadValue(stream, top);
     ReadValue(stream, depth);
     ReadValue(stream, flags);
-    const bool onTop = (flags & 2) != 0;
-    KFlatCaption1->SetStayOnTop(onTop);
-    PlaceFormOnScreen(this, left, top, 0, 0, onTop, false);
+    ApplyPlacement(left, top, flags);
     if (flags & 1)
         if (auto* project = ObjectAs<TKelvora3DProject>(stream->GetProject()))
             project->AddReopenedWindow(GetSafeHwnd(), depth);

@@ -66,6 +66,8 @@ class TKViewer3DSetup : public TForm {
     /// bit 1 kept on top). 16 bytes; a null stream counts 16 on save and answers -1 on load.
     int SaveToStream(TKObjectsStream* stream);
     int LoadFromStream(TKObjectsStream* stream);
+    /// Places the form as its block says (left, top, flags: bit 1 keep-on-top).
+    void ApplyPlacement(std::int32_t left, std::int32_t top, std::uint32_t flags);
     /// The 16 bytes of the block as the form stands now.
     void WritePlacement(std::uint8_t* block);
 
@@ -94,6 +96,8 @@ protected:
     void PropertyChange(TObject* sender);
     void PropertyKeyUp(TObject* sender, WORD& key, TShiftState shift);
     void SizeKeyPress(TObject* sender, char& key);
+    /// Sizes the pages and the window so that the Property page shows Apply and Cancel whole.
+    void FitToProperty();
     void ApplyBtnClick(TObject* sender);
     void CancelBtnClick(TObject* sender);
     void SourceChange(TObject* sender);

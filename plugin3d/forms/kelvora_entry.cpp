@@ -46,9 +46,10 @@ PLATFORM_EXPORT void ShowForms()
     DllShowForms();
 }
 
-PLATFORM_EXPORT void HideForms()
+// FALSE tells the program that the user chose to keep the 3D project open (its exit stops).
+PLATFORM_EXPORT BOOL HideForms()
 {
-    DllHideForms();
+    return DllHideForms();
 }
 
 PLATFORM_EXPORT HWND GetDllMainWnd()

@@ -51,6 +51,7 @@ inline constexpr TPropertyResource kProjectOpenProps[] = {
 inline constexpr TPropertyResource kProjectSaveProps[] = {
     {"Filter", "Kelvora Project (*.ktp)|*.ktp|All Files (*.*)|*.*"},
     {"Title", "Select Kelvora Project File"},
+    {"DefaultExt", "ktp"},
     {"Options", "[ofOverwritePrompt,ofHideReadOnly,ofPathMustExist,ofEnableSizing]"}};
 
 inline constexpr TControlResource kAdministratorControls[] = {

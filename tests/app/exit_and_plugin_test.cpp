@@ -63,7 +63,7 @@ TEST_F(ProgramExit, NoLeavesEverythingAsItWas)
     EXPECT_EQ(Responder().Asked().size(), 2u);
 }
 
-TEST_F(ProgramExit, YesClosesTheViewersThenHidesThenUnloadsThePlugin)
+TEST_F(ProgramExit, YesHidesThePluginThenClosesTheViewersThenUnloadsIt)
 {
     Start(R"(Tarvenix {DisableView})");
     Set3DPluginFileName(StandInPlugin("full").c_str());
@@ -74,8 +74,34 @@ TEST_F(ProgramExit, YesClosesTheViewersThenHidesThenUnloadsThePlugin)
     ChooseExit(IDYES);
     ASSERT_TRUE(PumpUntil([&] { return !IsWindow(owner); }));
     EXPECT_FALSE(IsWindow(command));
-    EXPECT_EQ(PluginLog(), (Log{"load", "ShowForms", "viewer closes", "HideForms", "unload"}));
+    EXPECT_EQ(PluginLog(), (Log{"load", "ShowForms", "HideForms", "viewer closes", "unload"}));
     EXPECT_FALSE(Is3DPluginLoaded());
+}
+
+TEST_F(ProgramExit, APluginThatKeepsItsProjectStopsTheExitBeforeAnythingCloses)
+{
+    Start(R"(Tarvenix {DisableView})");
+    Set3DPluginFileName(StandInPlugin("full").c_str());
+    Command().SendMessage(WM_COMMAND, ID_TOOL_3DVIEWER, 0);
+    Command().SendMessage(WM_COMMAND, ID_FILE_OPEN_VIEWER, 0);
+    const int viewers = LiveViewers();
+    ClearPluginLog();
+
+    SetHideAnswer(0);  // Cancel in the plug-in's save question
+    ChooseExit(IDYES);
+    PumpEvents();
+    EXPECT_EQ(PluginLog(), (Log{"HideForms"}));
+    EXPECT_TRUE(Command().IsWindowVisible());
+    EXPECT_TRUE(Command().IsWindowEnabled());
+    EXPECT_EQ(LiveViewers(), viewers);
+    EXPECT_TRUE(Is3DPluginLoaded());
+
+    // Asked again, the plug-in lets go: the exit runs, and the plug-in is not hidden twice.
+    ClearPluginLog();
+    const HWND owner = Owner()->GetSafeHwnd();
+    ChooseExit(IDYES);
+    ASSERT_TRUE(PumpUntil([&] { return !IsWindow(owner); }));
+    EXPECT_EQ(PluginLog(), (Log{"HideForms", "viewer closes", "unload"}));
 }
 
 TEST_F(ProgramExit, WaitsForAViewerThatSavesWhenToldToClose)

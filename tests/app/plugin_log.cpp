@@ -8,6 +8,24 @@ std::vector<std::string>& Log()
 }
 }  // namespace
 
+int& HideAnswer()
+{
+    static int answer = 1;
+    return answer;
+}
+
+int TakeHideAnswer()
+{
+    const int answer = HideAnswer();
+    HideAnswer() = 1;
+    return answer;
+}
+
+void SetHideAnswer(int answer)
+{
+    HideAnswer() = answer;
+}
+
 void RecordPluginEvent(const char* event)
 {
     Log().emplace_back(event ? event : "");

@@ -19,9 +19,10 @@ PLATFORM_EXPORT void ShowForms()
     RecordPluginEvent("ShowForms");
 }
 
-PLATFORM_EXPORT void HideForms()
+PLATFORM_EXPORT BOOL HideForms()
 {
     RecordPluginEvent("HideForms");
+    return TakeHideAnswer() ? TRUE : FALSE;
 }
 
 PLATFORM_EXPORT const PlatformOrdinal* platform_ordinal_table()

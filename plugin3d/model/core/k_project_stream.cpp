@@ -416,6 +416,22 @@ int TKProjectStream::ReadObject(TKObject*& object, TClass wantedClass)
         result += payload;
     }
     m_position = end;
+    // A stop asked for now (Break) ends the read before the object is handed over: it goes
+    // here, not lost between this record and its caller.
+    if (m_thread) {
+        try {
+            m_thread->StepProgress(1);
+        } catch (...) {
+            if (loaded) {
+                m_project->ForgetLoaded(loaded);
+                try {
+                    loaded->Free();
+                } catch (...) {
+                }
+            }
+            throw;
+        }
+    }
     if (TKObject* previous = object) {
         object = nullptr;
         m_project->ForgetLoaded(previous);
@@ -425,7 +441,6 @@ int TKProjectStream::ReadObject(TKObject*& object, TClass wantedClass)
         }
     }
     object = loaded;
-    if (m_thread) m_thread->StepProgress(1);
     return static_cast<int>(result);
 }
 

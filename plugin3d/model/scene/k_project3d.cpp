@@ -9,6 +9,7 @@
 #include "platform/forms/registry.h"
 #include "platform/kernel/threads.h"
 #include "platform/registry/registry.h"
+#include "platform/window/ui_thread.h"
 #include "platform/window/messages.h"
 #include "platform/window/wnd.h"
 #include "plugin3d/model/core/k_interfaces.h"
@@ -995,14 +996,23 @@ std::vector<TReopenedWindow> TKelvora3DProject::ReopenedWindows() const
 // Deepest first, so that each window shown lies above those before it, as it was saved.
 void TKelvora3DProject::ShowReopenedWindows()
 {
-    for (const TReopenedWindow& window : ReopenedWindows()) {
-        if (!IsWindow(window.Handle)) continue;
-        if (TForm* form = FindFormByHandle(window.Handle)) {
-            form->Show();
-        } else if (CWnd* wnd = CWnd::FromHandle(window.Handle)) {
-            wnd->SetWindowPos(nullptr, 0, 0, 0, 0, SWP_SHOWWINDOW | SWP_NOZORDER | SWP_NOMOVE | SWP_NOSIZE);
+    auto show = [windows = ReopenedWindows()] {
+        for (const TReopenedWindow& window : windows) {
+            if (!IsWindow(window.Handle)) continue;
+            if (TForm* form = FindFormByHandle(window.Handle)) {
+                form->Show();
+            } else if (CWnd* wnd = CWnd::FromHandle(window.Handle)) {
+                wnd->SetWindowPos(nullptr, 0, 0, 0, 0,
+                                  SWP_SHOWWINDOW | SWP_NOZORDER | SWP_NOMOVE | SWP_NOSIZE);
+            }
         }
-    }
+    };
+    // A load's job hands the showing to the windows' own thread, behind the placings it
+    // handed over while it read them.
+    if (platform::IsUiThread())
+        show();
+    else
+        platform::PostToUiThread(std::move(show));
 }
 
 // The lists (and the lists inside them), their items and the drawing systems.

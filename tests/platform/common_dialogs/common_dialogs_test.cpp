@@ -50,6 +50,22 @@ TEST(FileFilter, SplitsTheBarFormIntoDescriptionsAndPatterns)
     }
 }
 
+TEST(FileFilter, ListsEachDescriptionWithItsPatternsNamedOnce)
+{
+    const std::pair<const char*, const char*> cases[] = {
+        {"Kelvora Project (*.ktp)|*.ktp||", "Kelvora Project (*.ktp)"},
+        {"Images|*.png;*.bmp||", "Images (*.png *.bmp)"},
+        {"Images (*.png;*.bmp)|*.png;*.bmp||", "Images (*.png;*.bmp)"},
+        {"RDP files|*.rdp||", "RDP files (*.rdp)"},
+        {"Old (*.rdp)|*.new||", "Old (*.rdp) (*.new)"},
+    };
+    for (const auto& [filter, shown] : cases) {
+        const std::vector<platform::FileFilter> filters = platform::ParseFileFilter(filter);
+        ASSERT_EQ(filters.size(), 1u) << filter;
+        EXPECT_EQ(platform::FileFilterText(filters[0]), shown) << filter;
+    }
+}
+
 TEST(FileDialog, SaveAppendsTheDefaultExtensionAndAsksBeforeOverwriting)
 {
     CWinApp app("Tarvenix");

@@ -1,5 +1,10 @@
 #include "tests/plugin3d/forms/admin_test_project.h"
 
+#include <chrono>
+#include <thread>
+
+#include "platform/window/ui_thread.h"
+
 #include "plugin3d/model/scene/k_project3d.h"
 #include "plugin3d/model/core/k_interfaces.h"
 #include "plugin3d/model/core/k_rtd_registry.h"
@@ -66,6 +71,15 @@ void TAdminTestProject::ListEvent(TObject* sender, int code, std::intptr_t param
     }
     TItemEvent record{sender, code, param};
     FireEvent(kevItemEvent, reinterpret_cast<std::intptr_t>(&record));
+}
+
+int TAdminTestProject::SaveToStream(TKObjectsStream* stream)
+{
+    if (!platform::IsUiThread()) {
+        saveReached = true;
+        while (holdSave) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+    return TKProject::SaveToStream(stream);
 }
 
 int TAdminTestProject::Operation(int code, std::intptr_t param)

@@ -9,10 +9,12 @@
 #include <QImage>
 #include <QMenu>
 #include <QPainter>
+#include <QTreeWidget>
 #include <gtest/gtest.h>
 
 #include "platform/controls/tree_ctrl.h"
 #include "platform/forms/menus.h"
+#include "platform/forms/stdctrls.h"
 #include "platform/last_error.h"
 #include "platform/menu/menu.h"
 #include "platform/registry/registry.h"
@@ -205,6 +207,7 @@ TEST_F(Administrator, ReadsItsHistoryAtStartWritesItAtItsEndAndLoadsFromIt)
     TMenuItem* item = admin->LoadHistoryMenu->Items()->Item(0);
     EXPECT_EQ(item->Caption(), path);
     item->Click();
+    WaitForJob();
     ASSERT_NE(admin->Project(), nullptr);
     EXPECT_EQ(admin->FileName(), path);
     EXPECT_EQ(admin->KFlatCaption1->Caption(), "first.ktp - KAdministrator");
@@ -243,7 +246,16 @@ TEST_F(Administrator, CanReplaceProjectAnswersAsTheUserAndTheSaveDecide)
             Responder().CancelFile();
         else if (*c.dialog)
             Responder().AnswerFile({CString((dir / c.dialog).string().c_str())});
+        const bool fails = std::string(c.name) == "yes, the save fails";
+        if (fails) Responder().AnswerMessageBox(IDOK);  // the failed save is told
         EXPECT_EQ(admin->CanReplaceProject(true), c.expected);
+        if (fails) {
+            ASSERT_EQ(Responder().Asked().size(), 3u);
+            const std::string told(Responder().Asked()[2].text);
+            EXPECT_EQ(
+                told.rfind("The project could not be saved to\r\n'" + (dir / c.dialog).string() + "'", 0), 0u)
+                << told;
+        }
         EXPECT_EQ(admin->Project(), project);
         EXPECT_EQ(project->Modified(), c.modifiedAfter);
         ASSERT_FALSE(Responder().Asked().empty());
@@ -268,6 +280,46 @@ TEST_F(Administrator, WhileASaveRunsNothingReplacesTheProject)
     WaitForJob();
     EXPECT_FALSE(project->Modified());
     EXPECT_TRUE(admin->CanReplaceProject(true));
+}
+
+TEST_F(Administrator, DuringAHeldSaveDeleteNewLoadRenameAndCloseLeaveTheProjectAlone)
+{
+    TAdminTestProject* project = NewTestProject();
+    TKCustomChangeObject* object = AddObject(project, "Kept");
+    PumpEvents();
+    const std::string other = Saved("other.ktp");
+    project->SetModified(true);
+    TAdminTestProject::saveReached = false;
+    TAdminTestProject::holdSave = true;
+    const std::string path = (dir / "held.ktp").string();
+    admin->SaveProjectToFile(path);
+    ASSERT_TRUE(PumpUntil([&] { return TAdminTestProject::saveReached.load(); }));
+    ASSERT_EQ(admin->Job(), 2);
+
+    // The user tries everything that would free or change what the save writes.
+    EXPECT_FALSE(admin->NewBtn->Enabled());
+    EXPECT_FALSE(admin->LoadBtn->Enabled());
+    EXPECT_FALSE(admin->SaveBtn->Enabled());
+    admin->TreeView1->SetSelected(NodeOf(object));
+    EXPECT_FALSE(admin->DeleteBtn->Enabled());
+    ClickButton(admin->DeleteBtn);
+    admin->TreeView1->SetSelected(NodeOf(project));
+    ClickButton(admin->DeleteBtn);
+    ClickButton(admin->NewBtn);
+    admin->LoadProjectFromFile(other);
+    admin->Close();
+    PumpEvents();
+    EXPECT_EQ(admin->Project(), project);
+    EXPECT_EQ(project->Objects()->Count(), 1);
+    EXPECT_TRUE(Responder().Asked().empty());
+
+    TAdminTestProject::holdSave = false;
+    WaitForJob();
+    EXPECT_FALSE(project->Modified());
+    EXPECT_TRUE(fs::is_regular_file(path));
+    EXPECT_TRUE(admin->NewBtn->Enabled());
+    admin->TreeView1->SetSelected(NodeOf(object));
+    EXPECT_TRUE(admin->DeleteBtn->Enabled());
 }
 
 // --- the tree
@@ -330,6 +382,51 @@ TEST_F(Administrator, DeleteIsOfferedForObjectsButNotForTheProjectsLists)
     PumpEvents();
     EXPECT_EQ(project->Objects()->Count(), 0);
     EXPECT_EQ(TreeTexts(), (std::vector<std::string>{"Un titled project", "Objects"}));
+    EXPECT_FALSE(admin->DeleteBtn->Enabled());
+}
+
+TEST_F(Administrator, DeleteActsOnlyOnAHighlightedNodeAndTheProjectGoesThroughTheQuestion)
+{
+    TAdminTestProject* project = NewTestProject();
+    AddObject(project, "Light");
+    project->SetModified(true);
+    PumpEvents();
+    // The tree's current node is the project's, but nothing is highlighted (as after New).
+    auto* tree = qobject_cast<QTreeWidget*>(admin->TreeView1->Window()->GetWidget());
+    ASSERT_NE(tree, nullptr);
+    tree->clearSelection();
+    tree->setCurrentItem(tree->topLevelItem(0), 0, QItemSelectionModel::NoUpdate);
+    ASSERT_NE(admin->TreeView1->Selected(), nullptr);
+    ASSERT_EQ(admin->TreeView1->Highlighted(), nullptr);
+    admin->TreeView1->OnChange(admin->TreeView1, nullptr);
+    EXPECT_FALSE(admin->DeleteBtn->Enabled());
+    admin->Show();
+    PumpEvents();
+    EXPECT_FALSE(SaveTestOutput(GrabWindow(*admin), "kelvora-administrator-nothing-highlighted").empty());
+    ClickButton(admin->DeleteBtn);
+    PumpEvents();
+    EXPECT_EQ(admin->Project(), project);
+    EXPECT_TRUE(Responder().Asked().empty());
+
+    // The project highlighted (a click on it): Delete asks about its changes first. Cancel
+    // keeps it ...
+    MouseClick(*admin->TreeView1->Window(), LabelRect(NodeOf(project)).CenterPoint());
+    ASSERT_EQ(admin->TreeView1->Highlighted(), NodeOf(project));
+    ASSERT_TRUE(admin->DeleteBtn->Enabled());
+    Responder().AnswerMessageBox(IDCANCEL);
+    ClickButton(admin->DeleteBtn);
+    PumpEvents();
+    ASSERT_EQ(Responder().Asked().size(), 1u);
+    EXPECT_EQ(std::string(Responder().Asked()[0].text), "Save changes to file?");
+    EXPECT_EQ(admin->Project(), project);
+    EXPECT_TRUE(project->Modified());
+
+    // ... No lets it go.
+    Responder().AnswerMessageBox(IDNO);
+    ClickButton(admin->DeleteBtn);
+    PumpEvents();
+    EXPECT_EQ(admin->Project(), nullptr);
+    EXPECT_EQ(TreeTexts(), (std::vector<std::string>{" - NO PROJECT - "}));
     EXPECT_FALSE(admin->DeleteBtn->Enabled());
 }
 
@@ -417,38 +514,97 @@ TEST_F(Administrator, NewMakesProjectsAndObjectsWhereTheyWereListed)
 // --- load and save
 // -------------------------------------------------------------------------------------------
 
-TEST_F(Administrator, ABadFileReachesTheErrorBoxAndAFailedLoadLeavesNoProject)
+TEST_F(Administrator, AFailedLoadSaysSoNamesTheFileAndKeepsTheProjectBefore)
 {
-    NewTestProject();
+    TAdminTestProject* before = NewTestProject();
+    AddObject(before, "Kept");
+    PumpEvents();
+    const std::string good = Saved("good.ktp");
+    const std::vector<std::string> tree = TreeTexts();
+
+    // A text file named .ktp: its header is rejected before any job.
     const std::string bad = (dir / "bad.ktp").string();
     std::ofstream(bad) << "not a project file at all";
     Responder().AnswerFile({CString(bad.c_str())});
     Responder().AnswerMessageBox(IDOK);
     ClickButton(admin->LoadBtn);
     ASSERT_EQ(Responder().Asked().size(), 2u);
-    EXPECT_EQ(std::string(Responder().Asked()[1].text), "Invalid Kelvora Project file format");
-    EXPECT_EQ(admin->Project(), nullptr);
-    EXPECT_EQ(admin->FileName(), bad);
-    EXPECT_EQ(TreeTexts(), (std::vector<std::string>{" - NO PROJECT - "}));
+    EXPECT_EQ(std::string(Responder().Asked()[1].text), "The project could not be loaded from\r\n'" + bad +
+                                                            "':\r\nInvalid Kelvora Project file format");
+    EXPECT_EQ(Responder().Asked()[1].Icon(), static_cast<UINT>(MB_ICONERROR));
 
-    // A file whose header reads but whose body is cut short: the job fails, no project stays.
-    NewTestProject();
-    const std::string good = Saved("good.ktp");
+    // A file cut in half: its header reads, the job fails on the body.
     const std::string cut = (dir / "cut.ktp").string();
     fs::copy_file(good, cut);
-    fs::resize_file(cut, fs::file_size(cut) - 4);
+    fs::resize_file(cut, fs::file_size(cut) / 2);
     Responder().Reset();
+    Responder().AnswerMessageBox(IDOK);
     admin->LoadProjectFromFile(cut);
-    EXPECT_EQ(admin->Project(), nullptr);
-    EXPECT_EQ(admin->Job(), 0);
-    EXPECT_EQ(TreeTexts(), (std::vector<std::string>{" - NO PROJECT - "}));
+    EXPECT_EQ(admin->Job(), 1);  // running: the interface answers meanwhile
+    WaitForJob();
+    ASSERT_EQ(Responder().Asked().size(), 1u);
+    const std::string told = std::string(Responder().Asked()[0].text);
+    EXPECT_EQ(told.rfind("The project could not be loaded from\r\n'" + cut + "'", 0), 0u) << told;
+
+    // Both times the project before stays as it was, with its file, tree and history.
+    EXPECT_EQ(admin->Project(), before);
+    EXPECT_EQ(admin->FileName(), good);
+    EXPECT_EQ(TreeTexts(), tree);
     EXPECT_EQ(admin->History(), (Paths{good}));
 
     // A missing file does nothing at all.
-    NewTestProject();
-    TKProject* kept = admin->Project();
     admin->LoadProjectFromFile((dir / "absent.ktp").string());
-    EXPECT_EQ(admin->Project(), kept);
+    EXPECT_EQ(admin->Job(), 0);
+    EXPECT_EQ(admin->Project(), before);
+}
+
+TEST_F(Administrator, NewOpensOnAGroupThatListsSomethingAndOffersNoBareProject)
+{
+    TAdminTestProject* project = NewTestProject();
+    TKCustomChangeObject* object = AddObject(project, "Plain");  // its class lists no sub-items
+    PumpEvents();
+    for (TObject* target : {static_cast<TObject*>(object), static_cast<TObject*>(nullptr)}) {
+        if (target)
+            admin->TreeView1->SetSelected(NodeOf(target));
+        else
+            admin->TreeView1->SetSelected(nullptr);
+        std::vector<std::string> projects;
+        std::string group;
+        int listed = 0;
+        bool okEnabled = false;
+        Responder().AnswerDialogCommand(IDCANCEL).Doing([&](CWnd& window) {
+            auto* dialog = dynamic_cast<TKNewDialog*>(&window);
+            ASSERT_NE(dialog, nullptr);
+            TTreeNode* shown = dialog->TreeView1->Selected();
+            ASSERT_NE(shown, nullptr);
+            group = shown->Text();
+            listed = dialog->ListView1->Count();
+            if (listed > 0) dialog->ListView1->SetSelected(dialog->ListView1->Item(0));
+            okEnabled = dialog->OkBtn->Enabled();
+            TTreeNodes* groups = dialog->TreeView1->Items();
+            for (int i = 0; i < groups->Count(); ++i)
+                if (groups->Item(i)->Text() == "Projects") dialog->TreeView1->SetSelected(groups->Item(i));
+            for (int i = 0; i < dialog->ListView1->Count(); ++i)
+                projects.push_back(dialog->ListView1->Item(i)->Caption());
+        });
+        ClickButton(admin->NewBtn);
+        EXPECT_EQ(group, "Un titled project");  // the project's entries, not the object's empty group
+        EXPECT_GT(listed, 0);
+        EXPECT_TRUE(okEnabled);
+        EXPECT_EQ(std::count(projects.begin(), projects.end(), "TKProject"), 0);
+        EXPECT_EQ(std::count(projects.begin(), projects.end(), "Test Project"), 1);
+    }
+}
+
+TEST_F(Administrator, ASaveNamedWithoutExtensionGetsKtp)
+{
+    NewTestProject();
+    Responder().AnswerFile({CString((dir / "proj1").string().c_str())});
+    ClickButton(admin->SaveBtn);
+    WaitForJob();
+    EXPECT_TRUE(fs::is_regular_file(dir / "proj1.ktp"));
+    EXPECT_FALSE(fs::exists(dir / "proj1"));
+    EXPECT_EQ(admin->FileName(), (dir / "proj1.ktp").string());
 }
 
 TEST_F(Administrator, SavesAndLoadsThroughItsButtonsAndShowsTheFileInItsCaption)
@@ -468,7 +624,9 @@ TEST_F(Administrator, SavesAndLoadsThroughItsButtonsAndShowsTheFileInItsCaption)
 
     Responder().AnswerFile({CString(path.c_str())});
     ClickButton(admin->LoadBtn);
+    WaitForJob();
     ASSERT_NE(admin->Project(), nullptr);
+    EXPECT_NE(admin->Project(), project);
     EXPECT_FALSE(admin->Project()->Modified());
     EXPECT_EQ(admin->History(), (Paths{path}));
 }
@@ -507,14 +665,17 @@ TEST_F(Administrator, AProjectStartedFromATemplateHasNoFileOfItsOwn)
     // so that its next save cannot write over the template.
     admin->Project()->SetModified(false);
     admin->LoadProjectFromFile(templateFile);
+    WaitForJob();
     ASSERT_EQ(admin->FileName(), templateFile);
     Responder().AnswerDialogCommand(IDOK).Doing(pickTemplate);
     ClickButton(admin->NewBtn);
+    WaitForJob();
     ASSERT_NE(admin->Project(), nullptr);
     EXPECT_TRUE(admin->FileName().empty());
 
     Responder().AnswerDialogCommand(IDOK).Doing(pickTemplate);
     ClickButton(admin->NewBtn);
+    WaitForJob();
     RegDeleteKey(HKEY_CURRENT_USER, kProjectTemplatesKey);
     FinalizeUnits(&kKTemplatesUnit, 1);
     InitializeUnits(&kKTemplatesUnit, 1);

@@ -5,9 +5,13 @@
 // exit hides everything and leaves no plug-in thread behind. (The program's side, loading the
 // library and unloading it at exit, is tested with the program.)
 
+#include <atomic>
+#include <chrono>
 #include <cmath>
 #include <filesystem>
 #include <limits>
+#include <memory>
+#include <thread>
 
 #include <QImage>
 #include <gtest/gtest.h>
@@ -16,12 +20,18 @@
 #include "platform/forms/comctrls.h"
 #include "platform/forms/stdctrls.h"
 #include "platform/window/modal.h"
+#include "platform/window/ui_thread.h"
+#include "plugin3d/forms/button_ex.h"
 #include "plugin3d/forms/k_administrator.h"
 #include "plugin3d/forms/k_dll_main.h"
 #include "plugin3d/forms/k_finders.h"
+#include "plugin3d/forms/k_light_depositories.h"
+#include "plugin3d/forms/k_light_forms.h"
+#include "plugin3d/forms/k_navigator3d.h"
 #include "plugin3d/forms/k_new_dialog.h"
 #include "plugin3d/forms/k_surface3d_depository.h"
 #include "plugin3d/forms/k_surface3d_form.h"
+#include "plugin3d/forms/k_thread_form.h"
 #include "plugin3d/forms/k_tree_mirror.h"
 #include "plugin3d/forms/k_viewer3d.h"
 #include "plugin3d/model/core/k_objects_list.h"
@@ -282,6 +292,7 @@ TEST(Plugin3DEndToEnd, ANewUserBuildsALitSceneSavesLoadsAndLeaves)
     ASSERT_TRUE(PumpUntil([&] { return admin->Job() == 0; }, std::chrono::seconds(60)));
     if (project->Modified()) Responder().AnswerMessageBox(IDNO);  // the picture redrawn since
     admin->LoadProjectFromFile(file);
+    ASSERT_TRUE(PumpUntil([&] { return admin->Job() == 0; }, std::chrono::seconds(120)));
     auto* loaded = ObjectAs<TKelvora3DProject>(admin->Project());
     ASSERT_NE(loaded, nullptr);
     ASSERT_EQ(loaded->ViewerCount(), 1);
@@ -295,8 +306,7 @@ TEST(Plugin3DEndToEnd, ANewUserBuildsALitSceneSavesLoadsAndLeaves)
 
     // The exit: asked about the changes (the reopened viewer's picture took the maximised
     // size), the administrator and its project go, no plug-in thread stays.
-    Responder().AnswerMessageBox(IDNO);
-    ASSERT_TRUE(loaded->Modified());
+    if (loaded->Modified()) Responder().AnswerMessageBox(IDNO);
     DllHideForms();
     EXPECT_EQ(DllMainForm()->Administrator(), nullptr);
     PumpEvents();
@@ -379,6 +389,7 @@ TEST(Plugin3DEndToEnd, ASurfaceFromTheSampleLayerThroughItsEditor)
     ASSERT_TRUE(PumpUntil([&] { return admin->Job() == 0; }, std::chrono::seconds(60)));
     if (project->Modified()) Responder().AnswerMessageBox(IDNO);
     admin->LoadProjectFromFile(file);
+    ASSERT_TRUE(PumpUntil([&] { return admin->Job() == 0; }, std::chrono::seconds(120)));
     auto* loaded = ObjectAs<TKelvora3DProject>(admin->Project());
     ASSERT_NE(loaded, nullptr);
     TKSurface3D* loadedSurface = nullptr;
@@ -396,6 +407,259 @@ TEST(Plugin3DEndToEnd, ASurfaceFromTheSampleLayerThroughItsEditor)
     if (loaded->Modified()) Responder().AnswerMessageBox(IDNO);
     DllHideForms();
     EXPECT_EQ(DllMainForm()->Administrator(), nullptr);
+    PumpEvents();
+    FinalizeUnits(&kDllMainUnit, 1);
+    fs::remove_all(dir);
+}
+
+// A project whose layer file was moved away: the load names the file, the surface stays flat,
+// the project keeps the path through a save, and with the file back the next load finds it.
+TEST(Plugin3DEndToEnd, AMovedLayerFileIsNamedAndItsPathSurvivesASave)
+{
+    const fs::path dir = FreshDir("kelvora-moved-layer");
+    const std::string layer = (dir / "relief.rdp").string();
+    fs::copy_file(TARVENIX_SAMPLE_PATH, layer);
+    TKAdministrator* admin = AdministratorWithANewProject();
+    ASSERT_NE(admin, nullptr);
+    auto* project = ObjectAs<TKelvora3DProject>(admin->Project());
+    auto* surface = ObjectAs<TKSurface3D>(MakeObject(*project, TKSurface3D::StaticClass()));
+    ASSERT_NE(surface, nullptr);
+    auto* depository = ObjectAs<TKSurface3D_Depository>(project->GetDepository(surface));
+    ASSERT_NE(depository, nullptr);
+    depository->Operation(kopOpenEditor, reinterpret_cast<std::intptr_t>(surface));
+    TKSurface3DForm* editor = depository->EditorForm();
+    ASSERT_NE(editor, nullptr);
+    editor->XEdit->SetText("16");
+    editor->YEdit->SetText("16");
+    editor->LayerList->SetItemIndex(2);
+    editor->LayerList->OnClick(editor->LayerList);
+    editor->FillBox->SetItemIndex(1);
+    Responder().AnswerFile({CString(layer.c_str())});
+    editor->FileBtn->Click();
+    editor->ApplyBtn->Click();
+    ASSERT_TRUE(PumpUntil([&] { return !editor->Applying(); }, std::chrono::seconds(120)));
+    editor->Close();
+    PumpEvents();
+
+    const std::string first = (dir / "first.ktp").string(), second = (dir / "second.ktp").string();
+    admin->SaveProjectToFile(first);
+    ASSERT_TRUE(PumpUntil([&] { return admin->Job() == 0; }, std::chrono::seconds(60)));
+    fs::rename(layer, dir / "elsewhere.rdp");
+
+    const auto loadTelling = [&](const std::string& file) -> std::string {
+        if (admin->Project() && admin->Project()->Modified()) Responder().AnswerMessageBox(IDNO);
+        const std::size_t asked = Responder().Asked().size();
+        Responder().AnswerMessageBox(IDOK);
+        admin->LoadProjectFromFile(file);
+        EXPECT_TRUE(PumpUntil([&] { return admin->Job() == 0; }, std::chrono::seconds(120)));
+        return Responder().Asked().size() > asked ? std::string(Responder().Asked().back().text)
+                                                  : std::string();
+    };
+    const std::string told = loadTelling(first);
+    EXPECT_EQ(told, "These layer files of the project could not be found:\r\n" + layer +
+                        "\r\n\r\nTheir surfaces stay flat until the files are back in place or chosen again "
+                        "in the surface's editor; the project keeps their paths.");
+    auto* loaded = ObjectAs<TKelvora3DProject>(admin->Project());
+    ASSERT_NE(loaded, nullptr);
+    TKSurface3D* flat = nullptr;
+    for (int i = 0; i < loaded->Objects()->Count() && !flat; ++i)
+        flat = ObjectAs<TKSurface3D>(loaded->Objects()->GetItem(i));
+    ASSERT_NE(flat, nullptr);
+    EXPECT_EQ(flat->Width(), 16);
+    auto* kept = ObjectAs<TKSurface3D_Depository>(loaded->GetDepository(flat));
+    ASSERT_NE(kept, nullptr);
+    EXPECT_EQ(kept->Slot(2).FileName, layer);
+    EXPECT_EQ(kept->Slot(2).FromFile, -1);
+
+    // Saved again and loaded: the link is still there, and still named while the file is away.
+    admin->SaveProjectToFile(second);
+    ASSERT_TRUE(PumpUntil([&] { return admin->Job() == 0; }, std::chrono::seconds(60)));
+    EXPECT_EQ(loadTelling(second), told);
+
+    // The file back in place: the load finds it and says nothing.
+    fs::rename(dir / "elsewhere.rdp", layer);
+    if (admin->Project() && admin->Project()->Modified()) Responder().AnswerMessageBox(IDNO);
+    const std::size_t asked = Responder().Asked().size();
+    admin->LoadProjectFromFile(second);
+    ASSERT_TRUE(PumpUntil([&] { return admin->Job() == 0; }, std::chrono::seconds(120)));
+    EXPECT_EQ(Responder().Asked().size(), asked);
+    auto* relinked = ObjectAs<TKelvora3DProject>(admin->Project());
+    ASSERT_NE(relinked, nullptr);
+
+    if (relinked->Modified()) Responder().AnswerMessageBox(IDNO);
+    DllHideForms();
+    PumpEvents();
+    FinalizeUnits(&kDllMainUnit, 1);
+    fs::remove_all(dir);
+}
+
+// A save with every kind of window open while the user keeps moving and raising them: the
+// job writes what the windows were like when the save began and asks no window itself (the
+// windows' stacking list belongs to the interface thread; ThreadSanitizer watches).
+TEST(Plugin3DEndToEnd, ASaveWithEveryWindowOpenAsksNoWindowOnItsThread)
+{
+    const fs::path dir = FreshDir("kelvora-save-windows");
+    TKAdministrator* admin = AdministratorWithANewProject();
+    ASSERT_NE(admin, nullptr);
+    auto* project = ObjectAs<TKelvora3DProject>(admin->Project());
+    auto* surface = ObjectAs<TKSurface3D>(MakeObject(*project, TKSurface3D::StaticClass()));
+    auto* point = ObjectAs<TKPointSpringLight3D>(MakeObject(*project, TKPointSpringLight3D::StaticClass()));
+    auto* navigator = ObjectAs<TKNavigator3DContainerObject>(
+        MakeObject(*project, TKNavigator3DContainerObject::StaticClass()));
+    ASSERT_TRUE(surface && point && navigator);
+    TKDrawingSystem3D* system = NewViewer(*admin, *project);
+    ASSERT_NE(system, nullptr);
+    std::vector<TForm*> windows;
+    for (TObject* object : {static_cast<TObject*>(surface), static_cast<TObject*>(point)})
+        project->Operation(kopOpenObjectEditor, reinterpret_cast<std::intptr_t>(object));
+    auto* surfaceEditor = ObjectAs<TKSurface3D_Depository>(project->GetDepository(surface))->EditorForm();
+    auto* lightEditor = ObjectAs<TKLightEditorDepository>(project->GetDepository(point))->EditorForm();
+    ASSERT_TRUE(surfaceEditor && lightEditor);
+    navigator->Operation(kopOpenObjectEditor, reinterpret_cast<std::intptr_t>(navigator));
+    ViewerOf(system)->Show();
+    windows = {surfaceEditor, lightEditor, navigator->Navigator(), ViewerOf(system)};
+    PumpEvents();
+
+    const std::string file = (dir / "windows.ktp").string();
+    admin->SaveProjectToFile(file);
+    int round = 0;
+    while (admin->Job() != 0 && round < 100000) {
+        TForm* form = windows[std::size_t(round++) % windows.size()];
+        form->SetBounds(form->Left() + (round % 2 ? 1 : -1), form->Top(), form->Width(), form->Height());
+        form->BringToFront();
+        PumpEvents();
+    }
+    ASSERT_EQ(admin->Job(), 0);
+    ASSERT_TRUE(fs::is_regular_file(file));
+
+    // The editors and the navigator come back with the load.
+    if (project->Modified()) Responder().AnswerMessageBox(IDNO);
+    admin->LoadProjectFromFile(file);
+    ASSERT_TRUE(PumpUntil([&] { return admin->Job() == 0; }, std::chrono::seconds(120)));
+    auto* loaded = ObjectAs<TKelvora3DProject>(admin->Project());
+    ASSERT_NE(loaded, nullptr);
+    PumpEvents();
+    int editors = 0;
+    for (int i = 0; i < Screen->FormCount(); ++i)
+        if (ObjectAs<TKSurface3DForm>(Screen->Forms(i)) || ObjectAs<TKLightEditorForm>(Screen->Forms(i)) ||
+            ObjectAs<TKNavigator3D>(Screen->Forms(i)))
+            editors += Screen->Forms(i)->Visible() ? 1 : 0;
+    EXPECT_EQ(editors, 3);
+
+    if (loaded->Modified()) Responder().AnswerMessageBox(IDNO);
+    DllHideForms();
+    PumpEvents();
+    FinalizeUnits(&kDllMainUnit, 1);
+    fs::remove_all(dir);
+}
+
+/// Holds a job's thread at its first progress part-way (on the job's thread only) until it
+/// is opened or the job is asked to stop; the progress form has posted that progress by then.
+/// It hears the thread until the thread goes (with its progress form): it must outlive it.
+class ProgressHold {
+public:
+    explicit ProgressHold(TKThread& thread) : m_thread(thread)
+    {
+        m_thread.Events().Add(TKEventHandler::Of<&ProgressHold::OnEvent>(this));
+    }
+    ~ProgressHold() { Open(); }
+    bool Reached() const { return m_reached.load(); }
+    void Open() { m_open = true; }
+
+private:
+    void OnEvent(TObject*, int code, std::intptr_t param)
+    {
+        if (code != ktevProgress || platform::IsUiThread() || m_reached) return;
+        if (param <= 0 || param >= 1000000) return;
+        m_reached = true;
+        while (!m_open && !m_thread.IsStopRequested())
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+
+    TKThread& m_thread;
+    std::atomic<bool> m_reached{false};
+    std::atomic<bool> m_open{false};
+};
+
+// A load runs off the interface thread: the progress form paints its bar part-way while the
+// administrator answers, Break stops the load, and the project open before stays as it was.
+TEST(Plugin3DEndToEnd, ALoadShowsItsProgressAndBreakKeepsTheProjectBefore)
+{
+    const fs::path dir = FreshDir("kelvora-load-progress");
+    TKAdministrator* admin = AdministratorWithANewProject();
+    ASSERT_NE(admin, nullptr);
+    auto* project = ObjectAs<TKelvora3DProject>(admin->Project());
+    auto* surface = ObjectAs<TKSurface3D>(MakeObject(*project, TKSurface3D::StaticClass()));
+    surface->SetName("Relief");
+    auto* depository = ObjectAs<TKSurface3D_Depository>(project->GetDepository(surface));
+    ASSERT_NE(depository, nullptr);
+    TOwned<TKSurface3D_Depository> copy(TKSurface3D_Depository::New());
+    copy->Assign(depository);
+    copy->SetCounts(256, 256);
+    copy->EditSlot(kssZ) = {-1, 40, 0, 0, TARVENIX_SAMPLE_PATH, ""};
+    depository->ApplyEdited(nullptr, copy.get());
+    const std::string file = (dir / "relief.ktp").string();
+    admin->SaveProjectToFile(file);
+    ASSERT_TRUE(PumpUntil([&] { return admin->Job() == 0; }, std::chrono::seconds(60)));
+
+    // The project open now: another one, with its own object (the saved one's pictures made
+    // first, and their changes not asked about).
+    ASSERT_TRUE(
+        PumpUntil([&] { return !project->ImagePending() && project->ImageThread()->State() != ktsRunning; },
+                  std::chrono::seconds(60)));
+    PumpEvents();
+    project->SetModified(false);
+    ASSERT_TRUE(admin->NewProject(TKelvora3DProject::StaticClass()));
+    auto* before = ObjectAs<TKelvora3DProject>(admin->Project());
+    ASSERT_NE(before, nullptr);
+    MakeObject(*before, TKAmbientLight3D::StaticClass());
+    before->SetModified(false);
+    admin->RefreshAll();
+    const std::size_t lights = std::size_t(before->Lights()->Count());
+
+    const std::size_t asked = Responder().Asked().size();
+    admin->LoadProjectFromFile(file);
+    ASSERT_EQ(admin->Job(), 1);  // the call returned: the load runs on the progress form's thread
+    TKThreadForm* progress = admin->JobForm();
+    ASSERT_NE(progress, nullptr);
+    auto hold = std::make_unique<ProgressHold>(*progress->Thread());
+    ASSERT_TRUE(PumpUntil([&] { return hold->Reached(); }, std::chrono::seconds(60)));
+    PumpEvents();
+    progress->UpdateWindow();
+    const int shown = progress->Thread()->Progress();
+    EXPECT_GT(shown, 0);
+    EXPECT_LT(shown, 1000000);
+    const QImage picture = tarvenix::test::GrabWholeWindow(*progress);
+    EXPECT_FALSE(SaveTestOutput(picture, "kelvora-progress-load").empty());
+    // The bar's left part is filled, its right part not yet.
+    const CRect bar = progress->ProgressRect();
+    EXPECT_EQ(QColor(picture.pixel(bar.left + 2, bar.CenterPoint().y)), QColor(0x80, 0x80, 0x80));
+    EXPECT_EQ(QColor(picture.pixel(bar.right - 3, bar.CenterPoint().y)), QColor(0xC0, 0xC0, 0xC0));
+    // The administrator answers meanwhile, and refuses what would touch the project.
+    EXPECT_FALSE(admin->NewBtn->Enabled());
+    EXPECT_EQ(admin->Project(), before);
+
+    MouseClick(*progress, progress->BreakBtn->BoundsRect().CenterPoint());
+    ASSERT_TRUE(PumpUntil([&] { return admin->Job() == 0; }, std::chrono::seconds(60)));
+    EXPECT_EQ(admin->Project(), before);  // stopped: the project before stays, nothing said
+    EXPECT_EQ(std::size_t(before->Lights()->Count()), lights);
+    EXPECT_EQ(admin->LoadingProject(), nullptr);
+    EXPECT_EQ(Responder().Asked().size(), asked);
+
+    // Let run, the same load replaces it.
+    admin->LoadProjectFromFile(file);
+    ASSERT_TRUE(PumpUntil([&] { return admin->Job() == 0; }, std::chrono::seconds(120)));
+    auto* loaded = ObjectAs<TKelvora3DProject>(admin->Project());
+    ASSERT_NE(loaded, nullptr);
+    EXPECT_NE(loaded, before);
+    TKSurface3D* relief = nullptr;
+    for (int i = 0; i < loaded->Objects()->Count() && !relief; ++i)
+        relief = ObjectAs<TKSurface3D>(loaded->Objects()->GetItem(i));
+    ASSERT_NE(relief, nullptr);
+    EXPECT_EQ(relief->Width(), 256);
+
+    if (loaded->Modified()) Responder().AnswerMessageBox(IDNO);
+    DllHideForms();
     PumpEvents();
     FinalizeUnits(&kDllMainUnit, 1);
     fs::remove_all(dir);

@@ -116,6 +116,12 @@ protected:
         InitializeUnits(&kKTemplatesUnit, 1);
     }
 
+    /// Serves the event loop until the administrator's load has ended.
+    void WaitForJob()
+    {
+        ASSERT_TRUE(PumpUntil([&] { return admin->Job() == 0; }, std::chrono::seconds(120)));
+    }
+
     TKAdministrator* admin = nullptr;
 };
 
@@ -124,6 +130,7 @@ TEST_F(InstalledTemplate, NewOpensItUntitledOnALitPicture)
     ASSERT_EQ(ProjectTemplates().size(), 1u);
     ChooseTemplate("Sample relief");
     admin->NewBtn->Click();
+    WaitForJob();
     auto* project = ObjectAs<TKelvora3DProject>(admin->Project());
     ASSERT_NE(project, nullptr);
     EXPECT_TRUE(admin->FileName().empty()) << "a template opens untitled";
@@ -183,6 +190,7 @@ TEST_F(InstalledTemplate, ADamagedCopyOpensAndSaysWhatItRefused)
     });
     poll.start(50);
     admin->LoadProjectFromFile(file);
+    WaitForJob();
     poll.stop();
     platform::SetModalResponder(&Responder());
 

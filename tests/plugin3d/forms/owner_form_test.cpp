@@ -91,22 +91,41 @@ TEST_F(OwnerForm, TheAdministratorsMinimiseRestoreAndCloseGoThroughTheOwner)
     EXPECT_TRUE(Admin()->IsWindowVisible());
 }
 
-TEST_F(OwnerForm, HideFormsAsksAboutChangesAndFreesTheAdministratorWhateverTheAnswer)
+TEST_F(OwnerForm, HideFormsAsksAboutChangesAndCancelKeepsTheAdministratorAndItsProject)
 {
-    for (const int answer : {IDNO, IDCANCEL}) {
-        DllShowForms();
-        ASSERT_TRUE(Admin()->NewProject(TAdminTestProject::StaticClass()));
-        Admin()->Project()->SetModified(true);
-        Responder().Reset();
-        Responder().AnswerMessageBox(answer);
-        DllHideForms();
-        ASSERT_EQ(Responder().Asked().size(), 1u);
-        EXPECT_EQ(std::string(Responder().Asked()[0].text), "Save changes to file?");
-        EXPECT_EQ(Admin(), nullptr);
-        EXPECT_FALSE(CWnd::FromHandle(DllGetMainWnd())->IsWindowVisible());
-    }
-    DllHideForms();  // nothing to hide, nothing asked
-    EXPECT_EQ(Responder().Asked().size(), 1u);
+    DllShowForms();
+    ASSERT_TRUE(Admin()->NewProject(TAdminTestProject::StaticClass()));
+    TKProject* project = Admin()->Project();
+    project->SetModified(true);
+
+    // Cancel: nothing is hidden or freed, and the program hears that the user kept it.
+    Responder().AnswerMessageBox(IDCANCEL);
+    EXPECT_EQ(DllHideForms(), FALSE);
+    ASSERT_EQ(Responder().Asked().size(), 1u);
+    EXPECT_EQ(std::string(Responder().Asked()[0].text), "Save changes to file?");
+    ASSERT_NE(Admin(), nullptr);
+    EXPECT_EQ(Admin()->Project(), project);
+    EXPECT_TRUE(project->Modified());
+    EXPECT_TRUE(CWnd::FromHandle(DllGetMainWnd())->IsWindowVisible());
+    EXPECT_TRUE(Admin()->IsWindowVisible());
+
+    // The caption bar's Close asks the same way and keeps everything on Cancel too.
+    Responder().AnswerMessageBox(IDCANCEL);
+    SysCommandToAdmin(SC_CLOSE);
+    ASSERT_EQ(Responder().Asked().size(), 2u);
+    ASSERT_NE(Admin(), nullptr);
+    EXPECT_EQ(Admin()->Project(), project);
+    EXPECT_TRUE(CWnd::FromHandle(DllGetMainWnd())->IsWindowVisible());
+
+    // No: the changes are dropped and the forms go, asked once.
+    Responder().AnswerMessageBox(IDNO);
+    EXPECT_EQ(DllHideForms(), TRUE);
+    EXPECT_EQ(Responder().Asked().size(), 3u);
+    EXPECT_EQ(Admin(), nullptr);
+    EXPECT_FALSE(CWnd::FromHandle(DllGetMainWnd())->IsWindowVisible());
+
+    EXPECT_EQ(DllHideForms(), TRUE);  // nothing to hide, nothing asked
+    EXPECT_EQ(Responder().Asked().size(), 3u);
 }
 
 }  // namespace

@@ -10,6 +10,7 @@
 
 #include <gtest/gtest.h>
 
+#include "plugin3d/forms/k_load_report.h"
 #include "plugin3d/forms/k_surface3d_depository.h"
 #include "plugin3d/model/core/k_threads.h"
 #include "plugin3d/model/scene/k_diffuse_reflection.h"
@@ -293,7 +294,7 @@ TEST(SurfaceDepository, PayloadRoundTripAndItsErrors)
     }
 }
 
-TEST(SurfaceDepository, RelinkFindsLayersOrFallsBackToLinear)
+TEST(SurfaceDepository, RelinkFindsLayersOrFallsBackToLinearKeepingThePath)
 {
     TempDir dir;
     const std::string file = dir.File("one.rdp");
@@ -321,10 +322,14 @@ TEST(SurfaceDepository, RelinkFindsLayersOrFallsBackToLinear)
     loaded->LoadFromStream(&stream);
     loaded->SetConstruction(surface.get());
     stream.project = project.get();
+    TakeMissingLayerFiles();
     loaded->LinkObjects(&stream);
     EXPECT_EQ(loaded->Slot(kssZ).FromFile, -1);
-    EXPECT_EQ(loaded->Slot(kssRed).FromFile, 0);
-    EXPECT_EQ(loaded->Slot(kssRed).FileName, "");
+    // The missing file is named, and its slot keeps the path (filled linearly meanwhile).
+    EXPECT_EQ(TakeMissingLayerFiles(), (std::vector<std::string>{dir.File("gone.rdp")}));
+    EXPECT_EQ(loaded->Slot(kssRed).FromFile, -1);
+    EXPECT_EQ(loaded->Slot(kssRed).FileName, dir.File("gone.rdp"));
+    EXPECT_TRUE(loaded->Slot(kssRed).Missing);
     EXPECT_EQ(loaded->Slot(kssRed).LayerName, kNoLayerText);
     // The surface is rebuilt from the slots.
     ASSERT_EQ(surface->Width(), 2);

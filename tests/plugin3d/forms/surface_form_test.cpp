@@ -21,6 +21,7 @@
 #include "plugin3d/forms/k_depository_component.h"
 #include "plugin3d/forms/k_finders.h"
 #include "plugin3d/forms/k_flat_caption.h"
+#include "plugin3d/forms/k_load_report.h"
 #include "plugin3d/forms/k_surface3d_depository.h"
 #include "plugin3d/forms/k_surface3d_form.h"
 #include "plugin3d/model/core/k_objects_list.h"
@@ -323,6 +324,93 @@ TEST(SurfaceEditor, DrawingAndAdditionalPagesReachTheSurface)
     form->Close();
     PumpEvents();
     EXPECT_EQ(d->EditorForm(), nullptr);
+}
+
+TEST(SurfaceEditor, AFailedApplyIsToldKeepsTheSurfaceAndLeavesApplyAvailable)
+{
+    OpenEditor editor;
+    TKSurface3DForm* form = editor.form;
+    ASSERT_NE(form, nullptr);
+    form->XEdit->SetText("5");
+    form->YEdit->SetText("4");
+    ASSERT_TRUE(editor.ApplyAndWait());
+    TKSurface3D& surface = *editor.surface;
+    ASSERT_EQ(surface.Width(), 5);
+    const float corner = *surface.NodeSlot(4, 0, kssX);
+
+    struct Case {
+        const char* x;
+        const char* y;
+        const char* told;
+    };
+    // Beyond what a surface can index, and more nodes than any machine here holds.
+    const Case cases[] = {
+        {"9999999", "9999999", "A surface of 9999999 x 9999999 vertices is larger than a surface can be"},
+        {"46000", "46000", "A surface of 46000 x 46000 nodes does not fit in memory"}};
+    for (const Case& c : cases) {
+        Responder().Reset();
+        Responder().AnswerMessageBox(IDOK);
+        form->XEdit->SetText(c.x);
+        form->YEdit->SetText(c.y);
+        ASSERT_TRUE(editor.ApplyAndWait()) << c.x;
+        ASSERT_EQ(Responder().Asked().size(), 1u) << c.x;
+        EXPECT_EQ(std::string(Responder().Asked()[0].text), c.told);
+        EXPECT_EQ(Responder().Asked()[0].Icon(), static_cast<UINT>(MB_ICONERROR));
+        EXPECT_TRUE(form->ApplyBtn->Enabled()) << c.x;
+        EXPECT_FALSE(editor.depository->IsBusy());
+        EXPECT_FALSE(form->KDepositoryComponent1->ReadOnly());
+        EXPECT_EQ(surface.Width(), 5) << c.x;  // what it had
+        EXPECT_EQ(surface.Height(), 4) << c.x;
+        EXPECT_EQ(*surface.NodeSlot(4, 0, kssX), corner);
+        EXPECT_EQ(editor.depository->XCount(), 5);
+    }
+}
+
+TEST(SurfaceEditor, AMissingLayerFileIsNotedAndItsPathKeptThroughASave)
+{
+    TempDir dir;
+    const std::string file = WriteRampLayer(dir.File("moved.rdp"), 8, 6);
+    OpenEditor editor;
+    TKSurface3DForm* form = editor.form;
+    ASSERT_NE(form, nullptr);
+    form->XEdit->SetText("4");
+    form->YEdit->SetText("3");
+    SelectSlot(*form, 2);
+    form->FillBox->SetItemIndex(1);
+    Responder().AnswerFile({CString(file.c_str())});
+    form->FileBtn->Click();
+    ASSERT_TRUE(editor.ApplyAndWait());
+    form->Close();
+    PumpEvents();
+    ProjectStream stream;
+    editor.depository->SaveToStream(&stream);
+    std::filesystem::remove(file);
+
+    // Loaded with the file gone: the slot keeps its path and says it has no layer.
+    TakeMissingLayerFiles();
+    const auto load = [](ProjectStream& from, TKelvora3DProject* project) {
+        from.SetPosition(0);
+        TOwned<TKSurface3D_Depository> loaded(TKSurface3D_Depository::New());
+        loaded->LoadFromStream(&from);
+        from.project = project;
+        loaded->LinkObjects(&from);
+        return loaded;
+    };
+    TOwned<TKelvora3DProject> project(TKelvora3DProject::New());
+    TOwned<TKSurface3D_Depository> loaded = load(stream, project.get());
+    EXPECT_EQ(TakeMissingLayerFiles(), (std::vector<std::string>{file}));
+    EXPECT_EQ(loaded->Slot(2).FromFile, -1);
+    EXPECT_EQ(loaded->Slot(2).FileName, file);
+    EXPECT_EQ(loaded->Slot(2).LayerName, kNoLayerText);
+
+    // Saved again, the path is still there; with the file back, the next load finds it.
+    ProjectStream again;
+    loaded->SaveToStream(&again);
+    WriteRampLayer(file, 8, 6);
+    TOwned<TKSurface3D_Depository> relinked = load(again, project.get());
+    EXPECT_TRUE(TakeMissingLayerFiles().empty());
+    EXPECT_EQ(relinked->Slot(2).FileName, file);
+    EXPECT_NE(relinked->Slot(2).LayerName, kNoLayerText);
 }
 
 TEST(SurfaceEditor, WithoutARecordTheDrawingPageShowsNothingAndTakesNothing)

@@ -370,6 +370,15 @@ TEST_F(ViewerSetup, ApplySetsTypeSizeAndChannels)
     }
     PumpEvents();
     setup->PageControl1->SetActivePageIndex(0);
+    // The Property page shows Apply and Cancel whole, and the window the pages whole.
+    TTabSheet* property = setup->PageControl1->Page(0);
+    for (TButton* button : {setup->ApplyBtn, setup->CancelBtn}) {
+        const CRect r = button->BoundsRect();
+        EXPECT_LE(r.right, property->ClientWidth()) << button->Caption();
+        EXPECT_LE(r.bottom, property->ClientHeight()) << button->Caption();
+    }
+    EXPECT_LE(setup->PageControl1->BoundsRect().bottom, setup->ClientHeight());
+    EXPECT_LE(setup->PageControl1->BoundsRect().right, setup->ClientWidth());
     EXPECT_FALSE(SaveTestOutput(GrabWholeWindow(*setup), "kelvora-setup-property").empty());
     std::int32_t w = 0, h = 0;
     const int format = GetScreenPixelFormat(&w, &h);
