@@ -1,5 +1,6 @@
 #include "app/user_actions.h"
 
+#include <array>
 #include <cstring>
 #include <initializer_list>
 #include <string>
@@ -20,19 +21,22 @@ public:
     /// in one call; where one of them is missing each is read alone when asked for.
     ValueReader(HKEY key, std::initializer_list<const char*> names) : m_key(key)
     {
-        m_entries.reserve(names.size());
-        for (const char* name : names) m_entries.push_back(VALENT{const_cast<LPSTR>(name), 0, 0, REG_NONE});
-        DWORD size = static_cast<DWORD>(m_buffer.size());
-        for (int attempt = 0; attempt < 2; ++attempt) {
-            const LSTATUS status =
-                ::RegQueryMultipleValues(key, m_entries.data(), static_cast<DWORD>(m_entries.size()),
-                                         reinterpret_cast<LPSTR>(m_buffer.data()), &size);
+        for (const char* name : names)
+            if (m_count < m_entries.size())
+                m_entries[m_count++] = VALENT{const_cast<LPSTR>(name), 0, 0, REG_NONE};
+        // Records are small: their values fit the buffer on the stack, else one is made.
+        BYTE* buffer = m_small.data();
+        DWORD size = static_cast<DWORD>(m_small.size());
+        for (int attempt = 0; attempt < 3; ++attempt) {
+            const LSTATUS status = ::RegQueryMultipleValues(
+                key, m_entries.data(), static_cast<DWORD>(m_count), reinterpret_cast<LPSTR>(buffer), &size);
             if (status == ERROR_SUCCESS) {
                 m_all = true;
                 return;
             }
             if (status != ERROR_MORE_DATA) break;
             m_buffer.assign(static_cast<std::size_t>(size), 0);  // grown since the size was asked
+            buffer = m_buffer.data();
         }
         DWORD longest = 0;
         if (::RegQueryInfoKey(key, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr,
@@ -68,8 +72,8 @@ private:
     const BYTE* Read(const char* name, DWORD& type, DWORD& size)
     {
         if (m_all) {
-            for (const VALENT& entry : m_entries)
-                if (std::strcmp(entry.ve_valuename, name) == 0) {
+            for (std::size_t i = 0; i < m_count; ++i)
+                if (const VALENT& entry = m_entries[i]; std::strcmp(entry.ve_valuename, name) == 0) {
                     type = entry.ve_type;
                     size = entry.ve_valuelen;
                     return reinterpret_cast<const BYTE*>(entry.ve_valueptr);
@@ -85,8 +89,10 @@ private:
     }
 
     HKEY m_key;
-    std::vector<VALENT> m_entries;
-    std::vector<BYTE> m_buffer = std::vector<BYTE>(256);
+    std::array<VALENT, 8> m_entries{};
+    std::size_t m_count = 0;
+    std::array<BYTE, 512> m_small{};
+    std::vector<BYTE> m_buffer;
     bool m_all = false;
 };
 

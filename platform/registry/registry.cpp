@@ -7,6 +7,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <array>
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
@@ -840,7 +841,10 @@ LSTATUS RegQueryMultipleValues(HKEY key, PVALENT values, DWORD count, LPSTR buff
 {
     if (!totalSize || (count > 0 && !values)) return ERROR_INVALID_PARAMETER;
     return WithKey(key, KEY_QUERY_VALUE, [&](Store&, const OpenKey&, KeyNode& node) -> LSTATUS {
-        std::vector<const platform::registry::Value*> found(count);
+        // A few values are asked for at a time: their places are kept on the stack then.
+        std::array<const platform::registry::Value*, 16> few{};
+        std::vector<const platform::registry::Value*> many(count > few.size() ? count : 0);
+        const platform::registry::Value** found = many.empty() ? few.data() : many.data();
         std::uint64_t needed = 0;
         for (DWORD i = 0; i < count; ++i) {
             found[i] = platform::FindValue(node, values[i].ve_valuename);
