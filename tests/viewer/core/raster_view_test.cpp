@@ -649,6 +649,37 @@ TEST(RasterViewCache, ADamagedCacheIsBuiltAgainInsteadOfShown)
     }
 }
 
+// A render for a file reads on a worker, where nothing can be built again: a damaged tile
+// it meets fails the render with a message instead of handing on what it left unwritten.
+TEST(RasterViewCache, ARenderThatMeetsADamagedTileFails)
+{
+    TempDir dir;
+    NotifyWindow wnd;
+    const std::string path = dir.File("scene.rdp");
+    const std::string cache = dir.File("scene.tp0");
+    WriteRamp(path, 300, 200);
+    {
+        CRasterView view;
+        ASSERT_TRUE(OpenBuilds(view, wnd, path));
+    }
+    std::string damaged = tarvenix::test::ReadWholeFile(cache);
+    damaged[size_t(kCacheHeaderBytes + 55000)] ^= 0x01;  // in the second tile of level 0
+    tarvenix::test::WriteWholeFile(cache, damaged);
+    CRasterView view;
+    ASSERT_FALSE(OpenBuilds(view, wnd, path));
+    const int stride = (300 * 3 + 3) / 4 * 4;
+    std::vector<BYTE> out(std::size_t(stride) * 200);
+    std::string message;
+    try {
+        view.RenderRGB(0, 0, 300, 200, stride, 1, 1.0, TRUE, out.data(), nullptr);
+    } catch (CRDPExcept* e) {
+        EXPECT_EQ(e->GetCode(), RDP_ERROR_PROCESS);
+        message = e->GetMessage().str();
+        e->Delete();
+    }
+    EXPECT_NE(message.find("damaged"), std::string::npos) << message;
+}
+
 // A cache of the earlier layout (one checksum of the whole file, another trailer magic) is
 // never read as this one: it is built again.
 TEST(RasterViewCache, ACacheOfTheEarlierLayoutIsBuiltAgain)
