@@ -1,5 +1,7 @@
 #include "outside/basecore/statistics_kernels.h"
 
+#include <bit>
+
 #include "outside/basecore/vector_loads.h"
 #include "platform/kernel/cpu_features.h"
 
@@ -338,25 +340,28 @@ __attribute__((target("avx2"))) int RealBinsAvx2(const T* p, int n, double lo, d
 
 #if defined(__x86_64__)
 /// Bins of single precision samples eight at a time in single precision (FloatBins8): NaN
-/// gives `bins`, a lane near an edge (or out of range, or infinite) -1. Returns how many were
-/// done; `near` tells whether any was -1.
+/// gives `bins`; a lane near an edge (or out of range, or infinite) the rule's own division.
+/// Returns how many were done.
 __attribute__((target("avx2"))) int RealFloatBinsAvx2(const float* p, int n, const FloatBinParams& params,
-                                                      int bins, int* out, bool* near)
+                                                      const BinRule& exact, int bins, int* out)
 {
     const FloatBins8 rule(params);
-    const __m256i marked = _mm256_set1_epi32(-1), nan = _mm256_set1_epi32(bins);
-    __m256 anyNear = _mm256_setzero_ps();
+    const __m256i nan = _mm256_set1_epi32(bins);
     int k = 0;
     for (; k + 8 <= n; k += 8) {
         const __m256 v = _mm256_loadu_ps(p + k);
         __m256 edge;
-        __m256i b = rule(v, edge);
-        anyNear = _mm256_or_ps(anyNear, edge);
-        b = _mm256_blendv_epi8(b, marked, _mm256_castps_si256(edge));
-        b = _mm256_blendv_epi8(b, nan, _mm256_castps_si256(_mm256_cmp_ps(v, v, _CMP_UNORD_Q)));
-        _mm256_storeu_si256(reinterpret_cast<__m256i*>(out + k), b);
+        const __m256i b = rule(v, edge);
+        _mm256_storeu_si256(
+            reinterpret_cast<__m256i*>(out + k),
+            _mm256_blendv_epi8(b, nan, _mm256_castps_si256(_mm256_cmp_ps(v, v, _CMP_UNORD_Q))));
+        // A NaN is never marked (its comparisons fail).
+        for (unsigned near = unsigned(_mm256_movemask_ps(edge)); near; near &= near - 1) [[unlikely]]
+            {
+                const int at = k + std::countr_zero(near);
+                out[at] = exact(double(p[at]));
+            }
     }
-    *near = _mm256_movemask_ps(anyNear) != 0;
     return k;
 }
 #endif
@@ -373,11 +378,7 @@ void RealBinsOfRun(const T* p, int n, const BinRule& rule, int bins, int* out)
         FloatBinParams params;
         // A margin this wide marks under 1 % of the samples for the exact division.
         if (platform::UseAvx2() && FloatBinsFor(rule, 0.0, bins, &params) && params.near < 0x1p-8f) {
-            bool near = false;
-            k = RealFloatBinsAvx2(p, n, params, bins, out, &near);
-            if (near)
-                for (int j = 0; j < k; ++j)
-                    if (out[j] < 0) out[j] = rule(double(p[j]));
+            k = RealFloatBinsAvx2(p, n, params, rule, bins, out);
         }
     }
     if constexpr (!std::is_same_v<T, std::uint32_t>) {
