@@ -84,7 +84,7 @@ void Batch::DrawGrid(const Target& target, const TriangleGrid& grid, bool smooth
         part.nodes = grid.nodes + first * grid.cols;
         part.rows = std::min(partRows, grid.rows - 1 - first) + 1;
         part.oddFirstRow = grid.oddFirstRow != ((first & 1) != 0);
-        GridProgress partReport{report.rowDone, {}};
+        GridProgress partReport{report.checkStop, {}};
         if (report.progress) partReport.progress = [&](std::int64_t rows) { report.progress(first + rows); };
         DrawGridPart(target, part, smooth, partReport);
     }
@@ -138,7 +138,7 @@ void Batch::DrawGridPart(const Target& target, const TriangleGrid& grid, bool sm
                             own[band].push_back(id);
                     }
                 }
-                if (report.rowDone) report.rowDone();
+                if (report.checkStop) report.checkStop();
             }
         },
         report.progress ? platform::BandProgress(report.progress) : platform::BandProgress{});
@@ -151,6 +151,7 @@ void Batch::DrawGridPart(const Target& target, const TriangleGrid& grid, bool sm
                 const std::int64_t* o = offset[id & 3];
                 DrawTriangle(target, at[o[0]], at[o[1]], at[o[2]], smooth, firstRow, lastRow);
             }
+        if (report.checkStop) report.checkStop();
     });
 }
 

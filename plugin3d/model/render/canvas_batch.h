@@ -33,11 +33,12 @@ struct TriangleGrid {
     bool oddFirstRow = false;  ///< row 0 counts as an odd row for the checkerboard
 };
 
-/// What a grid draw reports while it files: rowDone() after every cell row, on the thread that
-/// filed it (it may throw to end the draw, which then draws nothing of the grid), and
-/// progress(rows) on the calling thread with the cell rows filed so far. Either may be empty.
+/// What a grid draw reports: checkStop() after every row of cells it files and every band
+/// it draws, on the thread that did it (it may throw to stop the draw: nothing more of the
+/// grid is drawn, and what is drawn of it stays), and progress(rows) on the calling thread with
+/// the rows of cells filed so far. Either may be empty.
 struct GridProgress {
-    std::function<void()> rowDone;
+    std::function<void()> checkStop;
     std::function<void(std::int64_t rows)> progress;
 };
 

@@ -192,7 +192,7 @@ void TKCustomDrawSystem3D::DrawTriangleGridSingle(const TVertexGrid3S& grid, con
                 DrawTriangleSingle(n11, n10, n01);
             }
         }
-        if (report.rowDone) report.rowDone();
+        if (report.checkStop) report.checkStop();
         if (report.rowsDone) report.rowsDone(r + 1);
     }
 }

@@ -65,11 +65,11 @@ struct TVertexGrid3S {
     }
 };
 
-/// What a grid draw reports: rowDone() after every row of cells, on whichever thread drew
-/// it (it may throw to stop the draw), and rowsDone(n) on the calling thread with the rows
-/// of cells drawn so far. Either may be empty.
+/// What a grid draw reports: checkStop() after every row of cells and every band of the
+/// picture it draws, on whichever thread did it (it may throw to stop the draw), and
+/// rowsDone(n) on the calling thread with the rows of cells drawn so far. Either may be empty.
 struct TGridDrawReport {
-    std::function<void()> rowDone;
+    std::function<void()> checkStop;
     std::function<void(std::int64_t rows)> rowsDone;
 };
 

@@ -535,11 +535,11 @@ void TKDrawingSystem3D::DrawTriangleGridSingle(const TVertexGrid3S& grid, const 
                               TCanvasVertex* out = mapped + r * cols;
                               for (std::int64_t c = 0; c < cols; ++c)
                                   out[c] = ToCanvas(grid.At(c, first + r), centreX, centreY);
-                              if (report.rowDone) report.rowDone();
+                              if (report.checkStop) report.checkStop();
                           }
                       },
                       {});
-        canvas_raster::GridProgress canvasReport{report.rowDone, {}};
+        canvas_raster::GridProgress canvasReport{report.checkStop, {}};
         if (report.rowsDone)
             canvasReport.progress = [&](std::int64_t done) { report.rowsDone(first + done); };
         m_canvas->DrawTriangleGrid({mapped, cols, rows, (first & 1) != 0}, canvasReport);

@@ -172,7 +172,8 @@ TEST(CanvasThreads, AGridDrawsWhatItsTrianglesDrawOneByOneOnAnyThreads)
         EXPECT_EQ(DrawAroundGrid(GridWay::AsGrid, odd, 1), expected);
         EXPECT_EQ(DrawAroundGrid(GridWay::AsGrid, odd, 8), expected);
     }
-    // A stopped grid draw leaves nothing of the grid; what came before and after is drawn.
+    // A grid draw stopped while it files leaves nothing of the grid; what came before and
+    // after is drawn.
     const std::vector<std::uint8_t> without = DrawAroundGrid(GridWay::Left, false, 1);
     EXPECT_NE(DrawAroundGrid(GridWay::OneByOne, false, 1), without);
     EXPECT_EQ(DrawAroundGrid(GridWay::AsGridStoppedMidway, false, 1), without);
