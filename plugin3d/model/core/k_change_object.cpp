@@ -8,8 +8,17 @@ IMPLEMENT_TCLASS(TKCustomChangeObject, TKObject)
 void TKCustomChangeObject::Init()
 {
     TKObject::Init();
-    m_name = std::string(ClassName()) + " " + std::to_string(NextChangeObjectNumber());
+    m_name.clear();
+    m_defaultNameClass = ClassType();
+    m_defaultNameNumber = NextChangeObjectNumber();
     m_updateCount = 0;
+}
+
+void TKCustomChangeObject::MakeDefaultName() const
+{
+    if (!m_defaultNameClass) return;
+    m_name = std::string(m_defaultNameClass->name) + " " + std::to_string(m_defaultNameNumber);
+    m_defaultNameClass = nullptr;
 }
 
 TKCustomChangeObject::~TKCustomChangeObject()
@@ -83,6 +92,7 @@ void TKCustomChangeObject::NameChanged()
 void TKCustomChangeObject::SetName(const std::string& name)
 {
     TKSectionGuard guard(m_lock);
+    MakeDefaultName();
     if (m_name == name) return;
     // The name event comes inside the update, so listeners see 4, 8, 5.
     BeginUpdate(false, 0);
@@ -99,6 +109,7 @@ void TKCustomChangeObject::SetName(const std::string& name)
 std::string TKCustomChangeObject::Name() const
 {
     TKSectionGuard guard(m_lock);
+    MakeDefaultName();
     return m_name;
 }
 
@@ -106,6 +117,7 @@ int TKCustomChangeObject::SaveToStream(TKObjectsStream* stream)
 {
     TKSectionGuard guard(m_lock);
     if (m_updateCount >= 1) throw EInvalidOperation(ObjectErrorText(this, ktext::kCantSave, ktext::kBusy));
+    MakeDefaultName();
     return WriteStringTo(stream, m_name);
 }
 
@@ -115,5 +127,6 @@ int TKCustomChangeObject::LoadFromStream(TKObjectsStream* stream)
     const int bytes = ReadStringFrom(stream, name);
     TKSectionGuard guard(m_lock);
     m_name = std::move(name);
+    m_defaultNameClass = nullptr;
     return bytes;
 }
