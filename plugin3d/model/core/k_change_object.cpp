@@ -1,5 +1,9 @@
 #include "plugin3d/model/core/k_change_object.h"
 
+#include <charconv>
+#include <cstring>
+#include <string_view>
+
 #include "platform/forms/exceptions.h"
 #include "plugin3d/model/core/k_strings.h"
 
@@ -117,7 +121,18 @@ int TKCustomChangeObject::SaveToStream(TKObjectsStream* stream)
 {
     TKSectionGuard guard(m_lock);
     if (m_updateCount >= 1) throw EInvalidOperation(ObjectErrorText(this, ktext::kCantSave, ktext::kBusy));
-    MakeDefaultName();
+    // A name still to be made is written as it would read, without being made.
+    if (m_defaultNameClass) {
+        char text[192];
+        const std::size_t length = std::strlen(m_defaultNameClass->name);
+        if (length + 22 <= sizeof text) {
+            std::memcpy(text, m_defaultNameClass->name, length);
+            text[length] = ' ';
+            const auto end = std::to_chars(text + length + 1, text + sizeof text, m_defaultNameNumber).ptr;
+            return WriteStringTo(stream, std::string_view(text, std::size_t(end - text)));
+        }
+        MakeDefaultName();
+    }
     return WriteStringTo(stream, m_name);
 }
 

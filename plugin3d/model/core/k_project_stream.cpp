@@ -390,7 +390,10 @@ int TKProjectStream::WriteObject(TKObject* object)
     DepthGuard depth(m_depth);
     const std::int64_t start = m_directPosition;
     std::int32_t head[3] = {object ? UseClassOf(object) : 0, object ? IdOf(object) : 0, 0};
-    m_directPosition += TKObjectsStream::kRecordHeadSize;
+    // The head's place is held with zeros until the record's size is known: the record's
+    // fields then follow in the window, not past a gap.
+    const std::int32_t hole[3] = {};
+    WriteBytes(hole, sizeof hole);
     std::int64_t result = TKObjectsStream::kRecordHeadSize;
     if (object) result += object->Operation(kopSave, reinterpret_cast<std::intptr_t>(this));
     if (start + result != m_directPosition || result > std::numeric_limits<std::int32_t>::max())
@@ -399,7 +402,7 @@ int TKProjectStream::WriteObject(TKObject* object)
         const std::int64_t end = m_directPosition;
         head[2] = static_cast<std::int32_t>(result - TKObjectsStream::kRecordHeadSize);
         m_directPosition = start;
-        Write(head, sizeof head);
+        WriteBytes(head, sizeof head);
         m_directPosition = end;
     } else if (m_project && object) {
         m_project->CountSavedClass(object->ClassType());
@@ -414,7 +417,7 @@ int TKProjectStream::ReadObject(TKObject*& object, TClass wantedClass)
     DepthGuard depth(m_depth);
     const std::int64_t start = m_directPosition;
     std::int32_t head[3];
-    Read(head, sizeof head);
+    ReadBytes(head, sizeof head);
     const std::int32_t payload = head[2];
     if (payload < 0 || payload > Limit() - m_directPosition) RaiseProjectFormatError();
     const std::int64_t end = m_directPosition + payload;

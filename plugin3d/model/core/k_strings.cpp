@@ -7,7 +7,7 @@
 #include "plugin3d/model/core/k_object.h"
 
 namespace {
-std::int32_t StoredLength(const std::string& s)
+std::int32_t StoredLength(std::string_view s)
 {
     return static_cast<std::int32_t>(std::min<std::size_t>(s.size(), kMaxStoredString));
 }
@@ -24,7 +24,7 @@ bool ValidLength(std::int32_t n)
 }
 }  // namespace
 
-int WriteStringTo(TKObjectsStream* stream, const std::string& s)
+int WriteStringTo(TKObjectsStream* stream, std::string_view s)
 {
     const std::int32_t n = StoredLength(s);
     if (stream) {
