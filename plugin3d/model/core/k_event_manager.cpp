@@ -10,14 +10,24 @@ IMPLEMENT_TCLASS(TKEventManager, TObject)
 
 TKThreadMute::TKThreadMute(TKEventManager* events) : m_events(events)
 {
-    if (!events) return;
+    if (events) Join();
+}
+
+TKThreadMute::TKThreadMute(Reusable) : m_events(nullptr)
+{
+    Join();
+}
+
+void TKThreadMute::Join()
+{
     m_outer = static_cast<TKThreadMute*>(GetThreadValue(TKThreadValue::Mutes));
     SetThreadValue(TKThreadValue::Mutes, this);
+    m_joined = true;
 }
 
 TKThreadMute::~TKThreadMute()
 {
-    if (!m_events) return;
+    if (!m_joined) return;
     // Scopes end innermost first; the walk only keeps the chain whole should one not.
     auto* innermost = static_cast<TKThreadMute*>(GetThreadValue(TKThreadValue::Mutes));
     if (innermost == this) {
