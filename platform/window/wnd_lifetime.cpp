@@ -214,6 +214,7 @@ BOOL DestroyWindowNow(CWnd* wnd)
     if (!wnd->m_hWnd || !data || data->destroying) return FALSE;
     data->destroying = true;
     const HWND hwnd = wnd->m_hWnd;
+    const ActiveNote active = (data->style & WS_CHILD) ? ActiveNote{} : NoteActiveWindow();
     ForgetInputWindow(hwnd, data->widget);
     AbortModalLoop(*data);
 
@@ -257,6 +258,7 @@ BOOL DestroyWindowNow(CWnd* wnd)
             delete widget;
     }
     gone.reset();
+    ActivateNextIfGone(active);
     if (GetAppHooks().windowDestroyed) GetAppHooks().windowDestroyed(wnd);
     wnd->PostNcDestroy();  // may delete wnd
     return TRUE;

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include <QApplication>
 #include <QGuiApplication>
 
 #include "platform/window/nonclient.h"
@@ -121,6 +122,51 @@ void NoteActivated(HWND hwnd)
     ZOrderPlace(hwnd, HWND_TOP);
 }
 
+ActiveNote NoteActiveWindow()
+{
+    QWidget* active = QApplication::activeWindow();
+    if (!active) return {};
+    for (HWND h : Order()) {
+        const WindowData* data = DataOfHandle(h);
+        if (data && data->widget && OuterOf(*data) == active) return {h, data->owner};
+    }
+    return {};
+}
+
+namespace {
+
+/// A window that can take the activation: shown on the screen, not minimised, enabled.
+bool CanTakeActivation(HWND hwnd)
+{
+    const WindowData* data = DataOfHandle(hwnd);
+    if (!data || !data->widget || (data->style & (WS_CHILD | WS_DISABLED))) return false;
+    const QWidget* outer = OuterOf(*data);
+    return !outer->isHidden() && !outer->isMinimized() && !outer->testAttribute(Qt::WA_DontShowOnScreen);
+}
+
+}  // namespace
+
+void ActivateNextIfGone(const ActiveNote& note)
+{
+    if (!note.hwnd) return;
+    if (const WindowData* data = DataOfHandle(note.hwnd)) {
+        const QWidget* outer = data->widget ? OuterOf(*data) : nullptr;
+        if (outer && !outer->isHidden() && !outer->isMinimized()) return;  // still shown
+    }
+    // Another of the program's windows was activated meanwhile: it stays so.
+    if (QWidget* active = QApplication::activeWindow(); active && !active->isHidden()) {
+        const ActiveNote now = NoteActiveWindow();
+        if (now.hwnd && now.hwnd != note.hwnd) return;
+    }
+    HWND next = CanTakeActivation(note.owner) ? note.owner : nullptr;
+    for (auto it = Order().begin(); !next && it != Order().end(); ++it)
+        if (*it != note.hwnd && CanTakeActivation(*it)) next = *it;
+    if (!next) return;
+    // Its activation raises it only above the windows that are no longer shown: among the
+    // shown ones it keeps its place.
+    OuterOf(*DataOfHandle(next))->activateWindow();
+}
+
 void HideOwnedWindows(HWND owner)
 {
     for (HWND h : std::vector<HWND>(Order())) {
@@ -156,6 +202,25 @@ void ShowOwnedWindows(HWND owner)
 std::vector<HWND> TopLevelZOrder()
 {
     return Order();
+}
+
+void SetShownOffScreen(HWND hwnd, bool offScreen)
+{
+    const WindowData* data = DataOfHandle(hwnd);
+    if (!data || !data->widget || (data->style & WS_CHILD)) return;
+    QWidget* outer = OuterOf(*data);
+    if (outer->testAttribute(Qt::WA_DontShowOnScreen) == offScreen) return;
+    // The attribute counts when the window is shown: a shown one is shown again.
+    const bool shown = !outer->isHidden();
+    if (shown) outer->hide();
+    outer->setAttribute(Qt::WA_DontShowOnScreen, offScreen);
+    if (shown) outer->show();
+}
+
+bool IsShownOffScreen(HWND hwnd)
+{
+    const WindowData* data = DataOfHandle(hwnd);
+    return data && data->widget && OuterOf(*data)->testAttribute(Qt::WA_DontShowOnScreen);
 }
 
 }  // namespace platform
