@@ -442,6 +442,50 @@ void AnswerFinderWith(TKBasis3D* basis)
 
 }  // namespace
 
+// The administrator opens the navigator from its node each time, by the right-click menu's
+// Open or by a double-click, whichever node was selected or opened before.
+TEST(NavigatorEndToEnd, OpenAndADoubleClickOpenTheNavigatorEveryTime)
+{
+    TOwned<TKAdministrator> admin(TKAdministrator::New(nullptr));
+    admin->SetBounds(40, 40, 300, 360);
+    ASSERT_TRUE(admin->NewProject(TKelvora3DProject::StaticClass()));
+    auto* project = ObjectAs<TKelvora3DProject>(admin->Project());
+    ASSERT_NE(project, nullptr);
+    TKEyeSystem3D* camera = TKEyeSystem3D::New();
+    camera->SetName("Camera");
+    project->AddObject(nullptr, camera);
+    auto* container = TKNavigator3DContainerObject::New(nullptr);
+    container->SetName("Navigator Test");
+    project->AddObject(nullptr, container);
+    admin->Show();
+    PumpEvents();
+    CWnd& tree = *admin->TreeView1->Window();
+    const auto labelOf = [&](TObject* object) {
+        TTreeNode* node = AdminNode(*admin, object);
+        for (TTreeNode* up = node ? node->Parent() : nullptr; up; up = up->Parent()) up->Expand(false);
+        PumpEvents();
+        const CRect rect = LabelRect(*admin, AdminNode(*admin, object));
+        return CPoint(rect.left + 4, rect.CenterPoint().y);
+    };
+    TKNavigator3D* nav = container->Navigator();
+    for (int round = 0; round < 3; ++round) {
+        SCOPED_TRACE(round);
+        MouseClick(tree, labelOf(camera));  // another node first
+        PumpEvents();
+        Responder().AnswerPopupMenu(1);  // Open
+        MouseClick(tree, labelOf(container), Qt::RightButton);
+        PumpEvents();
+        EXPECT_TRUE(nav->Visible());
+        nav->Hide();
+        MouseClick(tree, labelOf(camera));
+        PumpEvents();
+        tarvenix::test::MouseDoubleClick(tree, labelOf(container));
+        PumpEvents();
+        EXPECT_TRUE(nav->Visible());
+        nav->Hide();
+    }
+}
+
 TEST(NavigatorEndToEnd, NewNavigatorPicksItsBasesStepsTheSlaveAndTurnsIt)
 {
     kelvora::test::EventLog log;  // outlives the viewer
