@@ -156,6 +156,9 @@ ActiveNote NoteActiveWindow();
 /// manager never picks one and lifts it over the others: the owner when it is shown and
 /// enabled, else the topmost window shown and enabled, each where it lies in the order.
 void ActivateNextIfGone(const ActiveNote& note);
+/// Before a top-level window is hidden or destroyed: when it or a window it owns is active,
+/// the next window is activated at once.
+void ActivateNextBeforeHiding(HWND leaving);
 
 // --- stacking order of top-level windows (user-interface thread) ------------------------------
 void ZOrderAdd(HWND hwnd);

@@ -215,6 +215,7 @@ BOOL DestroyWindowNow(CWnd* wnd)
     data->destroying = true;
     const HWND hwnd = wnd->m_hWnd;
     const ActiveNote active = (data->style & WS_CHILD) ? ActiveNote{} : NoteActiveWindow();
+    if (!(data->style & WS_CHILD)) ActivateNextBeforeHiding(hwnd);
     ForgetInputWindow(hwnd, data->widget);
     AbortModalLoop(*data);
 

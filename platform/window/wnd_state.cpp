@@ -82,6 +82,7 @@ BOOL CWnd::ShowWindow(int nCmdShow)
     if (nCmdShow == SW_HIDE) {
         if (wasVisible) {
             const ActiveNote active = topLevel ? NoteActiveWindow() : ActiveNote{};
+            if (topLevel) ActivateNextBeforeHiding(hwnd);
             Dispatch(this, WM_SHOWWINDOW, FALSE, 0);
             if (LookupWindow(hwnd) == this) widget->hide();
             if (topLevel) HideOwnedWindows(hwnd);

@@ -144,7 +144,41 @@ bool CanTakeActivation(HWND hwnd)
     return !outer->isHidden() && !outer->isMinimized() && !outer->testAttribute(Qt::WA_DontShowOnScreen);
 }
 
+/// Whether hwnd is leaving or one of the windows it owns, which go with it.
+bool GoesWith(HWND hwnd, HWND leaving)
+{
+    for (std::size_t depth = 0; hwnd && depth <= Order().size(); ++depth, hwnd = OwnerOf(hwnd))
+        if (hwnd == leaving) return true;
+    return false;
+}
+
+/// The window that takes over from the active one: its owner when it can, else the topmost
+/// window that can, none of them leaving.
+HWND NextActive(const ActiveNote& active, HWND leaving)
+{
+    if (active.owner && !GoesWith(active.owner, leaving) && CanTakeActivation(active.owner))
+        return active.owner;
+    for (HWND h : Order())
+        if (h != active.hwnd && !GoesWith(h, leaving) && CanTakeActivation(h)) return h;
+    return nullptr;
+}
+
+void Activate(HWND next)
+{
+    // Its activation raises it only above the windows that are no longer shown: among the
+    // shown ones it keeps its place.
+    if (const WindowData* data = next ? DataOfHandle(next) : nullptr; data && data->widget)
+        OuterOf(*data)->activateWindow();
+}
+
 }  // namespace
+
+void ActivateNextBeforeHiding(HWND leaving)
+{
+    // Asked before the window goes, so that the window manager never has to pick one.
+    const ActiveNote active = NoteActiveWindow();
+    if (active.hwnd && GoesWith(active.hwnd, leaving)) Activate(NextActive(active, leaving));
+}
 
 void ActivateNextIfGone(const ActiveNote& note)
 {
@@ -158,13 +192,7 @@ void ActivateNextIfGone(const ActiveNote& note)
         const ActiveNote now = NoteActiveWindow();
         if (now.hwnd && now.hwnd != note.hwnd) return;
     }
-    HWND next = CanTakeActivation(note.owner) ? note.owner : nullptr;
-    for (auto it = Order().begin(); !next && it != Order().end(); ++it)
-        if (*it != note.hwnd && CanTakeActivation(*it)) next = *it;
-    if (!next) return;
-    // Its activation raises it only above the windows that are no longer shown: among the
-    // shown ones it keeps its place.
-    OuterOf(*DataOfHandle(next))->activateWindow();
+    Activate(NextActive(note, note.hwnd));
 }
 
 void HideOwnedWindows(HWND owner)
