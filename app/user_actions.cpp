@@ -1,6 +1,8 @@
 #include "app/user_actions.h"
 
+#include <array>
 #include <cstring>
+#include <initializer_list>
 #include <string>
 #include <vector>
 
@@ -15,8 +17,27 @@ constexpr const char* kShellDocKey = "ShellDoc";
 /// plus a terminator, so that a string stored without its terminator still ends.
 class ValueReader {
 public:
-    explicit ValueReader(HKEY key) : m_key(key)
+    /// Reads the values named in `names` (the names String and Number are later asked for)
+    /// in one call; where one of them is missing each is read alone when asked for.
+    ValueReader(HKEY key, std::initializer_list<const char*> names) : m_key(key)
     {
+        for (const char* name : names)
+            if (m_count < m_entries.size())
+                m_entries[m_count++] = VALENT{const_cast<LPSTR>(name), 0, 0, REG_NONE};
+        // Records are small: their values fit the buffer on the stack, else one is made.
+        BYTE* buffer = m_small.data();
+        DWORD size = static_cast<DWORD>(m_small.size());
+        for (int attempt = 0; attempt < 3; ++attempt) {
+            const LSTATUS status = ::RegQueryMultipleValues(
+                key, m_entries.data(), static_cast<DWORD>(m_count), reinterpret_cast<LPSTR>(buffer), &size);
+            if (status == ERROR_SUCCESS) {
+                m_all = true;
+                return;
+            }
+            if (status != ERROR_MORE_DATA) break;
+            m_buffer.assign(static_cast<std::size_t>(size), 0);  // grown since the size was asked
+            buffer = m_buffer.data();
+        }
         DWORD longest = 0;
         if (::RegQueryInfoKey(key, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr,
                               &longest, nullptr, nullptr) != ERROR_SUCCESS)
@@ -29,8 +50,9 @@ public:
     {
         DWORD type = REG_NONE;
         DWORD size = 0;
-        if (!Read(name, type, size) || (type != REG_SZ && type != REG_EXPAND_SZ)) return {};
-        const char* text = reinterpret_cast<const char*>(m_buffer.data());
+        const BYTE* data = Read(name, type, size);
+        if (!data || (type != REG_SZ && type != REG_EXPAND_SZ)) return {};
+        const char* text = reinterpret_cast<const char*>(data);
         return CString(std::string(text, ::strnlen(text, size)).c_str());
     }
 
@@ -39,23 +61,39 @@ public:
     {
         DWORD type = REG_NONE;
         DWORD size = 0;
-        if (!Read(name, type, size) || type != REG_DWORD || size != sizeof(DWORD)) return 0;
+        const BYTE* data = Read(name, type, size);
+        if (!data || type != REG_DWORD || size != sizeof(DWORD)) return 0;
         DWORD value = 0;
-        std::memcpy(&value, m_buffer.data(), sizeof value);
+        std::memcpy(&value, data, sizeof value);
         return value;
     }
 
 private:
-    bool Read(const char* name, DWORD& type, DWORD& size)
+    const BYTE* Read(const char* name, DWORD& type, DWORD& size)
     {
+        if (m_all) {
+            for (std::size_t i = 0; i < m_count; ++i)
+                if (const VALENT& entry = m_entries[i]; std::strcmp(entry.ve_valuename, name) == 0) {
+                    type = entry.ve_type;
+                    size = entry.ve_valuelen;
+                    return reinterpret_cast<const BYTE*>(entry.ve_valueptr);
+                }
+            return nullptr;
+        }
         std::fill(m_buffer.begin(), m_buffer.end(), BYTE{0});
         // The last byte stays the terminator.
         size = static_cast<DWORD>(m_buffer.size() - 1);
-        return ::RegQueryValueEx(m_key, name, nullptr, &type, m_buffer.data(), &size) == ERROR_SUCCESS;
+        if (::RegQueryValueEx(m_key, name, nullptr, &type, m_buffer.data(), &size) != ERROR_SUCCESS)
+            return nullptr;
+        return m_buffer.data();
     }
 
     HKEY m_key;
+    std::array<VALENT, 8> m_entries{};
+    std::size_t m_count = 0;
+    std::array<BYTE, 512> m_small{};
     std::vector<BYTE> m_buffer;
+    bool m_all = false;
 };
 
 /// Writes a string value with the byte count of its text and no terminator.
@@ -97,7 +135,7 @@ void CShellDocPayload::Load(HKEY recordKey, int)
     m_strVerb.Empty();
     HKEY key = nullptr;
     if (::RegOpenKeyEx(recordKey, kShellDocKey, 0, KEY_READ, &key) != ERROR_SUCCESS) return;
-    ValueReader reader(key);
+    ValueReader reader(key, {"FileName", "Verb"});
     m_strFileName = reader.String("FileName");
     m_strVerb = reader.String("Verb");
     ::RegCloseKey(key);
@@ -123,7 +161,7 @@ LONG CUserAction::Save(HKEY parent) const
 void CUserAction::Load(HKEY key, int depth)
 {
     {
-        ValueReader reader(key);
+        ValueReader reader(key, {"Text", "Description", "Provider", "Modifier", "Type"});
         m_strText = reader.String("Text");
         m_strDescription = reader.String("Description");
         m_strProvider = reader.String("Provider");

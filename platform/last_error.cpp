@@ -157,6 +157,8 @@ CString ErrorText(DWORD code)
             return "The directory name is invalid.";
         case ERROR_INVALID_ADDRESS:
             return "Attempt to access invalid address.";
+        case ERROR_CANT_READ:
+            return "The configuration registry key could not be read.";
         case ERROR_KEY_DELETED:
             return "Illegal operation attempted on a registry key that has been marked for deletion.";
         default: {

@@ -1,10 +1,13 @@
 #include "platform/registry/registry.h"
 
 #include <fcntl.h>
+#include <sys/inotify.h>
+#include <sys/ioctl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
+#include <array>
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
@@ -46,6 +49,11 @@ struct OpenKey {
     std::vector<std::string> path;  // folded names from the root
     REGSAM access;
     mutable EnumCursor cursor;
+    // The key the path led to while the tree has not changed since (the store's
+    // generation): keys live in nodes of their own, so the pointer holds until one is
+    // added, removed or the tree is read again.
+    mutable std::uint64_t resolvedGeneration = ~std::uint64_t(0);
+    mutable Key* resolved = nullptr;
 };
 
 struct FileStamp {
@@ -60,8 +68,98 @@ struct FileStamp {
     }
 };
 
+// Tells whether the settings file may have changed since the last look without looking it
+// up by path on every call: a watch on its folder queues an event when the file is written,
+// replaced, removed or touched, in the call that does it, so a change made before a call
+// (by this process or another) is always seen by it. Only then is the file examined.
+// Without a watch (none can be had, the folder is gone) every look examines the file.
+class SettingsFileWatch {
+public:
+    SettingsFileWatch() = default;
+    SettingsFileWatch(const SettingsFileWatch&) = delete;
+    SettingsFileWatch& operator=(const SettingsFileWatch&) = delete;
+    ~SettingsFileWatch()
+    {
+        if (m_fd >= 0) ::close(m_fd);
+    }
+
+    /// Starts watching the folder of `file` (again); false when it cannot be watched.
+    bool Arm(const std::string& file)
+    {
+        Disarm();
+        const auto slash = file.find_last_of('/');
+        m_name = slash == std::string::npos ? file : file.substr(slash + 1);
+        const std::string folder = slash == std::string::npos ? "."
+                                   : slash == 0               ? "/"
+                                                              : file.substr(0, slash);
+        if (m_fd < 0) m_fd = ::inotify_init1(IN_NONBLOCK | IN_CLOEXEC);
+        if (m_fd < 0) return false;
+        m_watch = ::inotify_add_watch(m_fd, folder.c_str(),
+                                      IN_CREATE | IN_DELETE | IN_MODIFY | IN_ATTRIB | IN_CLOSE_WRITE |
+                                          IN_MOVED_FROM | IN_MOVED_TO | IN_DELETE_SELF | IN_MOVE_SELF);
+        return m_watch >= 0;
+    }
+
+    bool Armed() const { return m_watch >= 0; }
+
+    /// False only when the watch is armed and nothing has happened to the file since the
+    /// last call; drains the queued events.
+    bool MayHaveChanged()
+    {
+        if (m_watch < 0) return true;
+        // Asking how many bytes are queued is lighter than a read that finds none.
+        int queued = 0;
+        if (::ioctl(m_fd, FIONREAD, &queued) == 0 && queued == 0) return false;
+        bool changed = false;
+        alignas(inotify_event) char buffer[4096];
+        for (;;) {
+            const ssize_t n = ::read(m_fd, buffer, sizeof buffer);
+            if (n < 0 && errno == EINTR) continue;
+            if (n <= 0) {
+                // EAGAIN: the queue is empty. Anything else leaves the watch unknown.
+                if (n < 0 && errno != EAGAIN) {
+                    Disarm();
+                    return true;
+                }
+                break;
+            }
+            for (ssize_t at = 0; at < n;) {
+                const auto* event = reinterpret_cast<const inotify_event*>(buffer + at);
+                if (event->mask & (IN_Q_OVERFLOW | IN_IGNORED | IN_DELETE_SELF | IN_MOVE_SELF | IN_UNMOUNT)) {
+                    // The folder itself went, or events were lost: from now on the file is
+                    // examined at every look until the watch is armed again.
+                    Disarm();
+                    changed = true;
+                } else if (event->len > 0 && m_name == event->name) {
+                    changed = true;
+                }
+                at += ssize_t(sizeof(inotify_event) + event->len);
+            }
+        }
+        return changed;
+    }
+
+private:
+    void Disarm()
+    {
+        if (m_watch >= 0 && m_fd >= 0) ::inotify_rm_watch(m_fd, m_watch);
+        m_watch = -1;
+        if (m_fd >= 0) {
+            // Events of the old watch still queued say nothing about the new one.
+            alignas(inotify_event) char buffer[4096];
+            while (::read(m_fd, buffer, sizeof buffer) > 0) {
+            }
+        }
+    }
+
+    int m_fd = -1;
+    int m_watch = -1;
+    std::string m_name;
+};
+
 struct Store {
     std::mutex mutex;
+    SettingsFileWatch watch;
     bool loaded = false;
     std::string file;
     FileStamp stamp;  // of the file as last read or written; size -1 when there was none
@@ -168,6 +266,8 @@ void StartEmpty(Store& store, const FileStamp& stamp)
 void Load(Store& store)
 {
     store.file = RegistryFilePath().str();
+    // Watched before it is examined: a change after the look below is then seen.
+    store.watch.Arm(store.file);
     store.tree.clear();
     store.rootCursors.clear();
     ++store.generation;
@@ -230,7 +330,15 @@ void Load(Store& store)
 // another process has replaced it. ERROR_SUCCESS, or the error that keeps it unread.
 LSTATUS Refresh(Store& store)
 {
-    if (!store.loaded || !(StampOf(store.file) == store.stamp)) Load(store);
+    if (!store.loaded) {
+        Load(store);
+    } else {
+        // Without a watch the file is examined; a watch is tried again first (the folder may
+        // have been made since), so that later calls need not.
+        const bool watched = store.watch.Armed();
+        if (!watched) store.watch.Arm(store.file);
+        if ((!watched || store.watch.MayHaveChanged()) && !(StampOf(store.file) == store.stamp)) Load(store);
+    }
     return store.loaded ? ERROR_SUCCESS : static_cast<LSTATUS>(store.readError);
 }
 
@@ -310,14 +418,22 @@ const OpenKey* HandleOf(Store& store, HKEY key, OpenKey& rootScratch)
 
 Key* Resolve(Store& store, const OpenKey& open)
 {
+    if (open.resolvedGeneration == store.generation) return open.resolved;
+    Key* key = nullptr;
     auto root = store.tree.find(open.root);
-    if (root == store.tree.end()) return nullptr;
-    Key* key = &root->second;
-    for (const std::string& name : open.path) {
-        auto it = key->subkeys.find(name);
-        if (it == key->subkeys.end()) return nullptr;
-        key = it->second.get();
+    if (root != store.tree.end()) {
+        key = &root->second;
+        for (const std::string& name : open.path) {
+            auto it = key->subkeys.find(name);
+            if (it == key->subkeys.end()) {
+                key = nullptr;
+                break;
+            }
+            key = it->second.get();
+        }
     }
+    open.resolvedGeneration = store.generation;
+    open.resolved = key;
     return key;
 }
 
@@ -365,11 +481,22 @@ bool SplitPath(LPCSTR subKey, std::vector<std::string>& names)
     }
 }
 
+// Names compared as FoldName compares them, without making folded copies.
+bool SameFoldedName(const std::string& a, const char* b, std::size_t bLength)
+{
+    if (a.size() != bLength) return false;
+    const auto fold = [](char c) { return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c; };
+    for (std::size_t i = 0; i < bLength; ++i)
+        if (fold(a[i]) != fold(b[i])) return false;
+    return true;
+}
+
 Value* FindValue(Key& key, const char* name)
 {
-    const std::string folded = FoldName(name ? name : "");
+    const char* wanted = name ? name : "";
+    const std::size_t length = std::strlen(wanted);
     for (Value& value : key.values)
-        if (FoldName(value.name) == folded) return &value;
+        if (SameFoldedName(value.name, wanted, length)) return &value;
     return nullptr;
 }
 
@@ -707,5 +834,38 @@ LSTATUS RegFlushKey(HKEY key)
     return platform::WithStore([&](Store& store) -> LSTATUS {
         platform::OpenKey scratch;
         return platform::HandleOf(store, key, scratch) ? ERROR_SUCCESS : ERROR_INVALID_HANDLE;
+    });
+}
+
+LSTATUS RegQueryMultipleValues(HKEY key, PVALENT values, DWORD count, LPSTR buffer, DWORD* totalSize)
+{
+    if (!totalSize || (count > 0 && !values)) return ERROR_INVALID_PARAMETER;
+    return WithKey(key, KEY_QUERY_VALUE, [&](Store&, const OpenKey&, KeyNode& node) -> LSTATUS {
+        // A few values are asked for at a time: their places are kept on the stack then.
+        std::array<const platform::registry::Value*, 16> few{};
+        std::vector<const platform::registry::Value*> many(count > few.size() ? count : 0);
+        const platform::registry::Value** found = many.empty() ? few.data() : many.data();
+        std::uint64_t needed = 0;
+        for (DWORD i = 0; i < count; ++i) {
+            found[i] = platform::FindValue(node, values[i].ve_valuename);
+            if (!found[i]) return ERROR_CANT_READ;
+            needed += found[i]->data.size();
+        }
+        if (needed > 0xFFFFFFFFu) return ERROR_NOT_ENOUGH_MEMORY;
+        if (!buffer || *totalSize < needed) {
+            *totalSize = static_cast<DWORD>(needed);
+            return ERROR_MORE_DATA;
+        }
+        std::size_t at = 0;
+        for (DWORD i = 0; i < count; ++i) {
+            const std::vector<BYTE>& data = found[i]->data;
+            if (!data.empty()) std::memcpy(buffer + at, data.data(), data.size());
+            values[i].ve_valuelen = static_cast<DWORD>(data.size());
+            values[i].ve_valueptr = reinterpret_cast<DWORD_PTR>(buffer + at);
+            values[i].ve_type = found[i]->type;
+            at += data.size();
+        }
+        *totalSize = static_cast<DWORD>(needed);
+        return ERROR_SUCCESS;
     });
 }

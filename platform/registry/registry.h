@@ -77,6 +77,23 @@ PLATFORM_API LSTATUS RegSetValueEx(HKEY key, LPCSTR valueName, DWORD reserved, D
 /// than the value gives ERROR_MORE_DATA with the size needed in *size.
 PLATFORM_API LSTATUS RegQueryValueEx(HKEY key, LPCSTR valueName, DWORD* reserved, DWORD* type, BYTE* data,
                                      DWORD* size);
+/// One value of a RegQueryMultipleValues call: the name asked for; the data's length, place
+/// in the caller's buffer and type come back.
+struct VALENT {
+    LPSTR ve_valuename;
+    DWORD ve_valuelen;
+    DWORD_PTR ve_valueptr;
+    DWORD ve_type;
+};
+using PVALENT = VALENT*;
+
+/// Reads the `count` values named in `values` at once into `buffer` (*totalSize bytes),
+/// one after another; each entry gets its length, place and type. With a null `buffer` or
+/// one too small, ERROR_MORE_DATA and the size needed in *totalSize; ERROR_CANT_READ (and
+/// nothing read) when one of the values is missing.
+PLATFORM_API LSTATUS RegQueryMultipleValues(HKEY key, PVALENT values, DWORD count, LPSTR buffer,
+                                            DWORD* totalSize);
+
 /// Reads the default (unnamed) value of `subKey` below `key` (null or empty: of `key`
 /// itself) as text. *size holds the buffer's size in bytes and comes back as the text's
 /// size with its zero; a null `data` asks for the size only. ERROR_MORE_DATA when the

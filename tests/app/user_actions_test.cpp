@@ -295,6 +295,23 @@ TEST_F(UserActionsTest, RecordsReadBackAsStoredWhateverTheWriterLeftOut)
     ::RegCloseKey(saved);
     EXPECT_EQ(regtest::Values((std::string(kScratch) + "\\Copy\\ActionList\\Docs\\ShellDoc").c_str()),
               (std::vector<regtest::Value>{{"FileName", "/home/u/report.htm"}, {"Verb", "open"}}));
+    // Loaded again, every record now holds all of its values (the long text among them).
+    HKEY copyOwner = nullptr;
+    ASSERT_EQ(::RegOpenKeyEx(HKEY_CURRENT_USER, (std::string(kScratch) + "\\Copy").c_str(), 0, KEY_READ,
+                             &copyOwner),
+              ERROR_SUCCESS);
+    CUserActionList again;
+    again.Load(copyOwner);
+    ::RegCloseKey(copyOwner);
+    ASSERT_EQ(again.GetCount(), 3);
+    for (const CUserAction& a : again.Items()) {
+        const CUserAction& before = find(a.m_strName.str());
+        EXPECT_EQ(a.m_strText, before.m_strText);
+        EXPECT_EQ(a.m_strDescription, before.m_strDescription);
+        EXPECT_EQ(a.m_strProvider, before.m_strProvider);
+        EXPECT_EQ(a.m_dwModifier, before.m_dwModifier);
+        EXPECT_EQ(a.m_dwType, before.m_dwType);
+    }
 }
 
 TEST_F(UserActionsTest, DeeplyNestedListsAreReadToABoundedDepth)

@@ -319,6 +319,20 @@ CTilePyramid* CRasterView::Pyramid() const
                                                                                      : nullptr;
 }
 
+bool CRasterView::RebuiltAfterDamage(const CTilePyramid* pyramid, int readResult)
+{
+    if (readResult || !pyramid || !pyramid->Damaged() || !m_store || &m_store->pyramid != pyramid)
+        return false;
+    // The damaged cache is never taken again: it goes before the build looks for one, or,
+    // where it cannot be removed, is passed over until a new build replaces it.
+    if (!m_cacheName.IsEmpty()) {
+        std::error_code failed;
+        if (!std::filesystem::remove(m_cacheName.str(), failed) || failed) m_refusedCache = m_cacheName;
+    }
+    ShowPyramid(m_channel, nullptr, nullptr);
+    return true;
+}
+
 void CRasterView::TakeBuiltHistogram()
 {
     if (m_mode != kPhase && m_store && m_store->data)
@@ -528,6 +542,7 @@ BOOL CRasterView::ShowPyramid(BOOL channel, CMeterInfoBase* meter, CStatusBar* s
     m_bDrawn = FALSE;
     m_magnified.clear();
     m_cacheName.Empty();
+    m_channel = channel;
 
     auto store = std::make_shared<RasterPyramidStore>();
     store->owner = this;
@@ -557,6 +572,7 @@ BOOL CRasterView::ShowPyramid(BOOL channel, CMeterInfoBase* meter, CStatusBar* s
         std::array<std::uint32_t, 256> hist{};
         for (const std::string& name : names) {
             // A cache whose content fails its checksum is not taken: it is built again below.
+            if (name == m_refusedCache.str()) continue;
             if (!OpenRasterCache(name, key, &store->map, &header, hist.data())) continue;
             // A cache of another display range is of no use: it goes (in every mode, phase
             // too, as the range decides every level).
@@ -569,6 +585,11 @@ BOOL CRasterView::ShowPyramid(BOOL channel, CMeterInfoBase* meter, CStatusBar* s
             store->data = store->map.AdresData() + kCacheHeaderBytes;
             store->dataBytes = pyramidBytes;
             if (!store->pyramid.Attach(store->data, pyramidBytes, width, height)) return FALSE;
+            const BYTE* file = store->map.AdresData();
+            store->pyramid.CheckTilesOnFirstRead(
+                [file, width, height](std::int64_t index, const BYTE* tile, std::int64_t bytes) {
+                    return RasterCacheTileIntact(file, width, height, index, tile, bytes);
+                });
             if (m_mode != kPhase) std::copy(hist.begin(), hist.end(), m_levelHist.begin());
             m_cacheName = CString(name);
             SetStatus(status, kTextBuildingHistogram);
@@ -584,6 +605,7 @@ BOOL CRasterView::ShowPyramid(BOOL channel, CMeterInfoBase* meter, CStatusBar* s
             if (store->file.Create(name.c_str(), 0600) && store->file.SetSize(total, TRUE) &&
                 store->map.MapFile(store->file.Handle(), total)) {
                 m_cacheName = CString(name);
+                if (name == m_refusedCache.str()) m_refusedCache.Empty();  // replaced once built
                 created = true;
                 break;
             }

@@ -174,6 +174,10 @@ private:
     BOOL AskSavePath(CString& path);
     /// The pyramid when it can be read (built and no job running), else null.
     CTilePyramid* Pyramid() const;
+    /// After a read of `pyramid` that returned `readResult`: true when the read found a
+    /// damaged tile of the cache, which then goes and the pyramid is built again (the
+    /// pyramid must not be used after). False when the read went as any other.
+    bool RebuiltAfterDamage(const CTilePyramid* pyramid, int readResult);
     void TakeBuiltHistogram();
     void StatisticsComputed();
 
@@ -219,4 +223,6 @@ private:
     BOOL m_statsDirty = FALSE;
     CString m_cacheName;
     double m_zoom = 1.0;
+    BOOL m_channel = FALSE;  ///< the last pyramid shown was built on the caller's thread
+    CString m_refusedCache;  ///< a cache found damaged that could not be removed: never taken
 };

@@ -13,11 +13,13 @@
 #include "outside/basecore/row_driver.h"
 #include "outside/basecore/settings.h"
 #include "platform/kernel/user_cache_folder.h"
+#include "viewer/core/tile_pyramid_storage.h"
 #include "viewer/core/viewer_temp_size.h"
 
 namespace {
 
-constexpr char kTrailerMagic[8] = {'T', 'V', 'X', 'P', 'Y', 'R', '2', 0};
+// A file of an earlier layout has another magic: it is built again, never read as this one.
+constexpr char kTrailerMagic[8] = {'T', 'V', 'X', 'P', 'Y', 'R', '3', 0};
 constexpr int kTrailerChecksum = 56;  // the checksum's place in the trailer
 
 struct SourceStamp {
@@ -98,6 +100,21 @@ std::uint64_t HashRun(const BYTE* p, std::int64_t n, std::uint64_t seed)
     return h ^ (h >> 32);
 }
 
+std::uint64_t TileSum(const BYTE* tile, std::int64_t bytes, std::int64_t index)
+{
+    // The index seeds the sum, so that tiles of the same size that changed places fail too.
+    return HashRun(tile, bytes, std::uint64_t(index));
+}
+
+/// The checksum the trailer keeps: of the header and of the tile checksums.
+std::uint64_t ContentChecksum(const BYTE* file, int width, int height)
+{
+    const std::int64_t sums = RasterCacheTileSumsOffset(width, height);
+    const std::uint64_t parts[2] = {HashRun(file, kCacheHeaderBytes, 0),
+                                    HashRun(file + sums, PyramidTileCount(width, height) * 8, 1)};
+    return HashRun(reinterpret_cast<const BYTE*>(parts), sizeof parts, 2);
+}
+
 void MakeTrailer(BYTE* out, const RasterCacheKey& key, const SourceStamp& stamp)
 {
     std::memcpy(out, kTrailerMagic, 8);
@@ -137,23 +154,23 @@ std::array<std::string, 2> RasterCacheNames(const RasterCacheKey& key, const std
     return {beside.string(), inTemp};
 }
 
-std::int64_t RasterCacheFileBytes(int width, int height)
+std::int64_t RasterCacheTileSumsOffset(int width, int height)
 {
-    return kCacheHeaderBytes + GetViewerTempSize(width, height) + kCacheTrailerBytes;
+    return kCacheHeaderBytes + GetViewerTempSize(width, height);
 }
 
-std::uint64_t RasterCacheChecksum(const BYTE* data, std::int64_t bytes)
+std::int64_t RasterCacheFileBytes(int width, int height)
 {
-    // Runs of 1 MiB hashed on all cores, then their hashes in order: the same sum whatever
-    // the thread count.
-    constexpr std::int64_t kRun = 1 << 20;
-    const std::int64_t runs = std::max<std::int64_t>(1, (bytes + kRun - 1) / kRun);
-    std::vector<std::uint64_t> parts(static_cast<std::size_t>(runs));
-    ForEachRow(runs, [&](std::int64_t r, int) {
-        const std::int64_t at = r * kRun;
-        parts[static_cast<std::size_t>(r)] = HashRun(data + at, std::min(kRun, bytes - at), std::uint64_t(r));
-    });
-    return HashRun(reinterpret_cast<const BYTE*>(parts.data()), std::int64_t(parts.size() * 8), 0);
+    return RasterCacheTileSumsOffset(width, height) + PyramidTileCount(width, height) * 8 +
+           kCacheTrailerBytes;
+}
+
+bool RasterCacheTileIntact(const BYTE* file, int width, int height, std::int64_t index, const BYTE* tile,
+                           std::int64_t bytes)
+{
+    if (!file || !tile || index < 0 || index >= PyramidTileCount(width, height)) return false;
+    const std::uint64_t stored = Load64(file + RasterCacheTileSumsOffset(width, height) + index * 8);
+    return stored == TileSum(tile, bytes, index);
 }
 
 bool OpenRasterCache(const std::string& cachePath, const RasterCacheKey& key, CMemoryMap* map,
@@ -176,10 +193,15 @@ bool OpenRasterCache(const std::string& cachePath, const RasterCacheKey& key, CM
         return false;
     }
     const BYTE* file = map->AdresData();
-    const std::int64_t content = kCacheHeaderBytes + pyramidBytes;
+    const std::int64_t content = RasterCacheFileBytes(key.width, key.height) - kCacheTrailerBytes;
     BYTE expected[kCacheTrailerBytes];
     MakeTrailer(expected, key, stamp);
-    Put64(expected + kTrailerChecksum, std::int64_t(RasterCacheChecksum(file, content)));
+    // The trailer's own fields first: a file of another layer never has its sums taken.
+    if (std::memcmp(file + content, expected, kTrailerChecksum) != 0) {
+        map->Close();
+        return false;
+    }
+    Put64(expected + kTrailerChecksum, std::int64_t(ContentChecksum(file, key.width, key.height)));
     if (std::memcmp(file + content, expected, kCacheTrailerBytes) != 0) {
         map->Close();
         return false;
@@ -209,9 +231,27 @@ bool StampRasterCache(BYTE* file, const RasterCacheKey& key, const RasterCacheHe
     std::memcpy(file + 4, &header.low, 8);
     std::memcpy(file + 12, &header.high, 8);
     std::memcpy(file + 20, &header.sourceTime, 4);
-    const std::int64_t content = kCacheHeaderBytes + GetViewerTempSize(key.width, key.height);
+    // The tiles lie one after another in the pyramid's order from the first pyramid byte.
+    const int levels = PyramidLevelCount(key.width, key.height);
+    std::vector<std::pair<std::int64_t, std::int32_t>> tiles;  // offset and size of each
+    tiles.reserve(std::size_t(PyramidTileCount(key.width, key.height)));
+    std::int64_t offset = kCacheHeaderBytes;
+    for (int k = 0; k < levels; ++k) {
+        PyramidLevel level;
+        LayOutLevel(level, key.width, key.height, k, nullptr);
+        for (const TileRecord& t : level.tiles) {
+            tiles.emplace_back(offset, t.size);
+            offset += t.size;
+        }
+    }
+    BYTE* sums = file + RasterCacheTileSumsOffset(key.width, key.height);
+    ForEachRow(std::int64_t(tiles.size()), [&](std::int64_t i, int) {
+        const auto [at, size] = tiles[std::size_t(i)];
+        Put64(sums + i * 8, std::int64_t(TileSum(file + at, size, i)));
+    });
+    const std::int64_t content = RasterCacheFileBytes(key.width, key.height) - kCacheTrailerBytes;
     MakeTrailer(file + content, key, stamp);
-    Put64(file + content + kTrailerChecksum, std::int64_t(RasterCacheChecksum(file, content)));
+    Put64(file + content + kTrailerChecksum, std::int64_t(ContentChecksum(file, key.width, key.height)));
     return true;
 }
 

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "outside/basecore/math_helpers.h"
+#include "outside/basecore/rdp_except.h"
 #include "outside/basecore/row_driver.h"
 #include "platform/gdi/dc.h"
 #include "viewer/core/raster_view.h"
@@ -21,6 +22,16 @@ constexpr std::int64_t kRenderRowsPerBand = 32;
 int Stride4(int width)
 {
     return (width + 3) & ~3;
+}
+
+// A render reads on workers, where the pyramid cannot be built again: what a damaged tile
+// left unwritten is never handed on as the picture.
+void ThrowIfDamaged(const CTilePyramid& pyramid)
+{
+    if (pyramid.Damaged())
+        AfxThrowRDPExcept(
+            RDP_ERROR_PROCESS,
+            "The picture's display cache is damaged; it is built again when the picture is shown.");
 }
 
 }  // namespace
@@ -54,7 +65,9 @@ void CRasterView::DrawEx(CDC* dc, int x, int y, int width, int height, double zo
         const int w = int(imageWidth / zoom), h = int(imageHeight / zoom);
         if (w <= 0 || h <= 0) return;
         if (!m_bDrawn) {
-            pyramid->ReadWindow(bits, Stride4(w), 0, 0, w, h, zoom, FALSE, 1, FALSE, nullptr);
+            if (RebuiltAfterDamage(pyramid, pyramid->ReadWindow(bits, Stride4(w), 0, 0, w, h, zoom, FALSE, 1,
+                                                                FALSE, nullptr)))
+                return;
             m_bitmapHeight = -h;
             m_bitmapStride = Stride4(w);
         }
@@ -78,7 +91,9 @@ void CRasterView::DrawEx(CDC* dc, int x, int y, int width, int height, double zo
                                 m_visibleRead[2] == width && m_visibleRead[3] == height &&
                                 m_visibleZoom == zoom;
         if (!m_bDrawn || !visibleOnly || !sameWindow) {
-            pyramid->ReadWindow(bits, Stride4(width), sx, sy, width, height, zoom, FALSE, 1, FALSE, nullptr);
+            if (RebuiltAfterDamage(pyramid, pyramid->ReadWindow(bits, Stride4(width), sx, sy, width, height,
+                                                                zoom, FALSE, 1, FALSE, nullptr)))
+                return;
             m_visibleRead[0] = sx, m_visibleRead[1] = sy, m_visibleRead[2] = width, m_visibleRead[3] = height;
             m_visibleZoom = zoom;
         }
@@ -108,7 +123,11 @@ bool CRasterView::MakeMagnified(double zoom, BYTE* bits)
         return false;
     }
     const int srcStride = Stride4(imageWidth);
-    pyramid->ReadWindow(bits, srcStride, 0, 0, imageWidth, imageHeight, zoom, TRUE, 1, FALSE, nullptr);
+    if (!pyramid->ReadWindow(bits, srcStride, 0, 0, imageWidth, imageHeight, zoom, TRUE, 1, FALSE, nullptr) &&
+        pyramid->Damaged()) {
+        m_magnified.clear();
+        return false;
+    }
     m_magWidth = w;
     m_magHeight = h;
     m_magStride = Stride4(w);
@@ -136,7 +155,9 @@ void CRasterView::DrawRectEx(CDC* dc, int destX, int destY, int srcX, int srcY, 
         const int w = std::max(1, int(srcWidth / zoom)), h = std::max(1, int(srcHeight / zoom));
         const int x = int(srcX / zoom), y = int(srcY / zoom);
         m_bDrawn = FALSE;
-        pyramid->ReadWindow(bits, Stride4(w), x, y, w, h, zoom, FALSE, 1, FALSE, nullptr);
+        if (RebuiltAfterDamage(
+                pyramid, pyramid->ReadWindow(bits, Stride4(w), x, y, w, h, zoom, FALSE, 1, FALSE, nullptr)))
+            return;
         FillBitmapHeader(info, Stride4(w), -h);
         ::SetDIBitsToDevice(hdc, destX, destY, DWORD(w), DWORD(h), 0, 0, 0, UINT(h), bits, info,
                             DIB_RGB_COLORS);
@@ -144,7 +165,9 @@ void CRasterView::DrawRectEx(CDC* dc, int destX, int destY, int srcX, int srcY, 
         const int w = int(imageWidth / zoom), h = int(imageHeight / zoom);
         if (w <= 0 || h <= 0) return;
         if (!m_bDrawn) {
-            pyramid->ReadWindow(bits, Stride4(w), 0, 0, w, h, zoom, FALSE, 1, FALSE, nullptr);
+            if (RebuiltAfterDamage(pyramid, pyramid->ReadWindow(bits, Stride4(w), 0, 0, w, h, zoom, FALSE, 1,
+                                                                FALSE, nullptr)))
+                return;
             m_bitmapHeight = -h;
             m_bitmapStride = Stride4(w);
             m_bDrawn = TRUE;
@@ -159,6 +182,8 @@ void CRasterView::DrawRectEx(CDC* dc, int destX, int destY, int srcX, int srcY, 
         ::SetDIBitsToDevice(hdc, destX, destY, DWORD(srcWidth), DWORD(srcHeight), srcX,
                             m_magHeight - srcY - srcHeight, 0, UINT(m_magHeight), m_magnified.data(), info,
                             DIB_RGB_COLORS);
+    } else {
+        RebuiltAfterDamage(pyramid, 0);
     }
 }
 
@@ -171,7 +196,9 @@ void CRasterView::CopyRectToDC(CDC* dc, const RECT* rect, BYTE* bits, BITMAPINFO
     const int bottom = std::min<int>(m_nGeometry[1] - 1, rect->bottom);
     const int w = right - left + 1, h = bottom - top + 1;
     if (w <= 0 || h <= 0) return;
-    pyramid->ReadWindow(bits, Stride4(w), left, top, w, h, 1.0, FALSE, 1, FALSE, nullptr);
+    if (RebuiltAfterDamage(
+            pyramid, pyramid->ReadWindow(bits, Stride4(w), left, top, w, h, 1.0, FALSE, 1, FALSE, nullptr)))
+        return;
     FillBitmapHeader(info, Stride4(w), -h);
     ::SetDIBitsToDevice(dc->GetSafeHdc(), 0, 0, DWORD(w), DWORD(h), 0, 0, 0, UINT(h), bits, info,
                         DIB_RGB_COLORS);
@@ -205,6 +232,7 @@ void CRasterView::RenderRGB(int x, int y, int width, int height, int stride, int
             expandRow(levels + std::int64_t(r) * width, dest + std::int64_t(r) * stride, width);
             if (meter) meter->StepIt();
         }
+        ThrowIfDamaged(*pyramid);
         return;
     }
     // Bands of rows on all cores, each read into its own scratch and expanded straight into
@@ -231,6 +259,7 @@ void CRasterView::RenderRGB(int x, int y, int width, int height, int stride, int
                           dest + (band.begin + r) * std::int64_t(stride), width);
         },
         MeterProgress(meter));
+    ThrowIfDamaged(*pyramid);
 }
 
 void CRasterView::SetZoom(double zoom, int /*flags*/)

@@ -185,6 +185,53 @@ void CTilePyramid::Free()
     m_preparedZoom = 0.0;
     m_preparedLevel = -1;
     m_stepEntries = 0;
+    m_tileCheck = nullptr;
+    std::vector<std::int64_t>().swap(m_firstTile);
+    m_tileState.reset();
+    m_damaged = false;
+}
+
+void CTilePyramid::CheckTilesOnFirstRead(TileCheck check)
+{
+    m_firstTile.assign(m_levels.size(), 0);
+    std::int64_t tiles = 0;
+    for (std::size_t k = 0; k < m_levels.size(); ++k) {
+        m_firstTile[k] = tiles;
+        tiles += std::int64_t(m_levels[k].tiles.size());
+    }
+    m_tileState = std::make_unique<std::atomic<std::uint8_t>[]>(std::size_t(tiles));
+    for (std::int64_t i = 0; i < tiles; ++i) m_tileState[std::size_t(i)].store(0, std::memory_order_relaxed);
+    m_damaged = false;
+    m_tileCheck = std::move(check);
+}
+
+bool CTilePyramid::TilesIntact(int k, int x0, int x1, int y0, int y1)
+{
+    if (!m_tileCheck) return true;
+    if (Damaged()) return false;
+    const PyramidLevel& level = m_levels[std::size_t(k)];
+    const int c0 = std::max(0, x0) / kTileSide, c1 = std::min(x1, level.width - 1) / kTileSide;
+    const int r0 = std::max(0, y0) / kTileSide, r1 = std::min(y1, level.height - 1) / kTileSide;
+    std::vector<std::int64_t> unchecked;
+    for (int r = r0; r <= r1; ++r)
+        for (int c = c0; c <= c1; ++c) {
+            const std::int64_t at = std::int64_t(r) * level.tilesAcross + c;
+            if (m_tileState[std::size_t(m_firstTile[std::size_t(k)] + at)].load(std::memory_order_acquire) !=
+                1)
+                unchecked.push_back(at);
+        }
+    if (unchecked.empty()) return true;
+    // A first look at a whole level checks many tiles: they are shared among the cores.
+    ForEachRow(std::int64_t(unchecked.size()), [&](std::int64_t i, int) {
+        const std::int64_t at = unchecked[std::size_t(i)];
+        auto& state = m_tileState[std::size_t(m_firstTile[std::size_t(k)] + at)];
+        if (state.load(std::memory_order_acquire) != 0) return;
+        const TileRecord& tile = level.tiles[std::size_t(at)];
+        const bool intact = m_tileCheck(m_firstTile[std::size_t(k)] + at, tile.data, tile.size);
+        state.store(intact ? 1 : 2, std::memory_order_release);
+        if (!intact) m_damaged.store(true, std::memory_order_release);
+    });
+    return !Damaged();
 }
 
 bool CTilePyramid::LayOut(BYTE* storage, std::int64_t storageBytes, int width, int height)
@@ -525,6 +572,7 @@ int CTilePyramid::ReadRows(BYTE* dest, std::int64_t destRowBytes, int x, int y, 
     const std::size_t lineBytes = std::size_t(level.width) + 2;
 
     if (r == 1.0) {
+        if (!TilesIntact(k, x, x + w - 1, y + int(origin), y + int(serial ? endRow : h) - 1)) return 0;
         run(
             [&](const RowBand& band) {
                 std::vector<BYTE> line(pixelStep == 1 ? 0 : lineBytes);
@@ -550,6 +598,9 @@ int CTilePyramid::ReadRows(BYTE* dest, std::int64_t destRowBytes, int x, int y, 
         std::vector<int> columns(static_cast<std::size_t>(w));
         for (int i = 0; i < w; ++i) columns[std::size_t(i)] = sourceOf(std::int64_t(x) + i, level.width);
         const int c0 = columns.front(), c1 = columns.back();
+        if (!TilesIntact(k, c0, c1, sourceOf(std::int64_t(y) + origin, level.height),
+                         sourceOf(std::int64_t(y) + (serial ? endRow : h) - 1, level.height)))
+            return 0;
         run(
             [&](const RowBand& band) {
                 std::vector<BYTE> line(lineBytes), expanded(static_cast<std::size_t>(w));
@@ -587,6 +638,13 @@ int CTilePyramid::ReadRows(BYTE* dest, std::int64_t destRowBytes, int x, int y, 
         fractions[std::size_t(i)] = m_fractions[e];
     }
     const int gathered = int(c1 - c0) + 1;
+    {
+        const std::size_t firstE = std::size_t(y + origin),
+                          lastE = std::size_t(y + (serial ? endRow : h) - 1);
+        if (!TilesIntact(k, int(c0), int(c1), int(std::min(m_stepFirst[firstE], lastRow)),
+                         int(std::min(m_stepSecond[lastE], lastRow))))
+            return 0;
+    }
     const bool avx2 = platform::UseAvx2();
     const auto lerpAcross = avx2 ? LerpAcrossAvx2 : LerpAcrossPlain;
     const auto lerpDown = avx2 ? LerpDownAvx2 : LerpDownPlain;

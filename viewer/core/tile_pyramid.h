@@ -7,7 +7,10 @@
 // histogram, then level 0, level 1, ... follow without gaps (GetViewerTempSize bytes).
 // Drawing at any zoom reads a window of the level that suits the zoom.
 
+#include <atomic>
 #include <cstdint>
+#include <functional>
+#include <memory>
 #include <vector>
 
 #include "outside/basecore/meter_info.h"
@@ -50,6 +53,18 @@ public:
     /// layer; maps and writes nothing. Returns 1, or 0 (pyramid empty) for a null storage,
     /// an empty size or `storageBytes` below GetViewerTempSize(W, H).
     int Attach(BYTE* storage, std::int64_t storageBytes, int width, int height);
+
+    /// Tells whether tile `index` (counted over all levels from level 0, each level's tiles
+    /// row by row) holds the `bytes` bytes at `data` that were written.
+    using TileCheck = std::function<bool(std::int64_t index, const BYTE* data, std::int64_t bytes)>;
+
+    /// Makes reads of an attached pyramid check each tile the first time one touches it (a
+    /// cache file is checked where it is read, not whole when it is opened). A read touching
+    /// a tile that fails writes nothing and returns 0, and Damaged() is true from then on.
+    /// Call after Attach, before the pyramid is read; Free drops the check.
+    void CheckTilesOnFirstRead(TileCheck check);
+    /// True once a read found a tile that fails its check.
+    bool Damaged() const { return m_damaged.load(std::memory_order_acquire); }
 
     /// Prepares the 32.32 fixed-point step table of a reducing zoom (zoom > 1); the raster
     /// view calls it when its zoom changes. ReadWindow prepares on its own when the zoom it
@@ -106,6 +121,9 @@ private:
                  BOOL wholeImage, int pixelStep, BOOL bottomUp, CMeterInfoBase* meter, std::int64_t firstRow,
                  std::int64_t endRow);
     void GatherRow(int level, int y, int x0, int x1, BYTE* out) const;  // columns x0..x1 of a row
+    /// Checks the tiles of level k under value columns x0..x1 and rows y0..y1 (inclusive)
+    /// that no read has checked yet; false when one fails (or failed before).
+    bool TilesIntact(int k, int x0, int x1, int y0, int y1);
 
     int m_maxDimension = 0;
     int m_width = 0;
@@ -115,6 +133,14 @@ private:
     std::vector<PyramidLevel> m_levels;
     std::vector<std::int64_t> m_levelOffsets;
     int m_threadCount = 0;
+
+    // First-read checks: the first tile index of each level, and per tile 0 (unchecked),
+    // 1 (intact) or 2 (damaged). Several reads may check at once; a tile checked twice
+    // gives the same answer both times.
+    TileCheck m_tileCheck;
+    std::vector<std::int64_t> m_firstTile;
+    std::unique_ptr<std::atomic<std::uint8_t>[]> m_tileState;
+    std::atomic<bool> m_damaged{false};
 
     // Step table of the prepared zoom: for entry i the source index pair (first, second)
     // and the 32-bit fraction between them.

@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+#include "viewer/core/viewer_temp_size.h"
+
 void LayOutLevel(PyramidLevel& level, int fullWidth, int fullHeight, int k, BYTE* levelStorage)
 {
     const std::int64_t step = std::int64_t(1) << k;
@@ -31,4 +33,15 @@ void LayOutLevel(PyramidLevel& level, int fullWidth, int fullHeight, int k, BYTE
             offset += t.size;
         }
     }
+}
+
+std::int64_t PyramidTileCount(int fullWidth, int fullHeight)
+{
+    std::int64_t count = 0;
+    for (int k = 0; k < PyramidLevelCount(fullWidth, fullHeight); ++k) {
+        const std::int64_t step = std::int64_t(1) << k;
+        const std::int64_t width = (fullWidth + step - 1) / step, height = (fullHeight + step - 1) / step;
+        count += ((width + kTileSide - 1) / kTileSide) * ((height + kTileSide - 1) / kTileSide);
+    }
+    return count;
 }

@@ -57,6 +57,9 @@ struct PyramidLevel {
     }
 };
 
+/// Tiles of all levels of the pyramid of a W × H layer; 0 for an empty or negative size.
+std::int64_t PyramidTileCount(int fullWidth, int fullHeight);
+
 /// Fills `level` with the geometry of level k of a W × H layer and its tile records, the
 /// tiles' data placed one after another from `levelStorage` (may be null for geometry only).
 void LayOutLevel(PyramidLevel& level, int fullWidth, int fullHeight, int k, BYTE* levelStorage);

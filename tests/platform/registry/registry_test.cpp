@@ -4,6 +4,7 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <functional>
 #include <memory>
 #include <filesystem>
@@ -310,6 +311,83 @@ TEST_F(RegistryTest, FileReplacedByAnotherProcessIsReadAgain)
     fs::rename(copy, file);
     EXPECT_EQ(GetString(key, "WorkDir"), "/first");
     RegCloseKey(key);
+}
+
+// However another process changes the file (written over in place, removed, its folder
+// removed and made again), the next call of this one reads what is there now.
+TEST_F(RegistryTest, EveryKindOfChangeToTheFileIsSeenByTheNextCall)
+{
+    const fs::path file = m_dir.Path() / "registry.dat";
+    HKEY key = Create("Software\\Orvane\\Shared");
+    SetString(key, "WorkDir", "/first");
+    RegCloseKey(key);
+    const std::string first = tarvenix::test::ReadWholeFile(file.string());
+    auto read = [] {
+        HKEY k = nullptr;
+        if (RegOpenKeyEx(HKEY_CURRENT_USER, "Software\\Orvane\\Shared", 0, KEY_READ, &k) != ERROR_SUCCESS)
+            return std::string("<no key>");
+        const std::string text = GetString(k, "WorkDir");
+        RegCloseKey(k);
+        return text;
+    };
+    auto writeOver = [&](const std::string& bytes) {
+        // In place, the same inode: only the contents and the size tell.
+        FILE* f = std::fopen(file.c_str(), "r+b");
+        ASSERT_NE(f, nullptr);
+        std::fwrite(bytes.data(), 1, bytes.size(), f);
+        std::fclose(f);
+        fs::resize_file(file, bytes.size());
+    };
+    {
+        HKEY k = Create("Software\\Orvane\\Shared");
+        SetString(k, "WorkDir", "/second/longer");
+        RegCloseKey(k);
+    }
+    EXPECT_EQ(read(), "/second/longer");
+    writeOver(first);
+    EXPECT_EQ(read(), "/first") << "written over in place";
+    fs::remove(file);
+    EXPECT_EQ(read(), "<no key>") << "removed";
+    fs::remove_all(m_dir.Path());
+    EXPECT_EQ(read(), "<no key>") << "folder removed";
+    fs::create_directories(m_dir.Path());
+    tarvenix::test::WriteWholeFile(file.string(), first);
+    EXPECT_EQ(read(), "/first") << "folder made again with the file";
+    fs::remove(file);
+    EXPECT_EQ(read(), "<no key>") << "removed from the folder made again";
+}
+
+TEST_F(RegistryTest, MultipleValuesAreReadAtOnceOrNotAtAll)
+{
+    HKEY key = Create("Software\\Orvane\\Many");
+    SetString(key, "Text", "Open the scene");
+    const DWORD number = 7;
+    ASSERT_EQ(RegSetValueEx(key, "Type", 0, REG_DWORD, reinterpret_cast<const BYTE*>(&number), 4),
+              ERROR_SUCCESS);
+    char text[] = "TEXT", type[] = "Type", missing[] = "Missing";
+    VALENT values[2] = {{text, 0, 0, 0}, {type, 0, 0, 0}};
+    DWORD size = 0;
+    EXPECT_EQ(RegQueryMultipleValues(key, values, 2, nullptr, &size), ERROR_MORE_DATA);
+    EXPECT_EQ(size, 15u + 4u);
+    std::vector<char> buffer(size);
+    DWORD small = size - 1;
+    EXPECT_EQ(RegQueryMultipleValues(key, values, 2, buffer.data(), &small), ERROR_MORE_DATA);
+    EXPECT_EQ(small, size);
+    ASSERT_EQ(RegQueryMultipleValues(key, values, 2, buffer.data(), &size), ERROR_SUCCESS);
+    EXPECT_EQ(values[0].ve_type, REG_SZ);
+    EXPECT_EQ(values[0].ve_valuelen, 15u);
+    EXPECT_STREQ(reinterpret_cast<const char*>(values[0].ve_valueptr), "Open the scene");
+    EXPECT_EQ(values[1].ve_type, REG_DWORD);
+    ASSERT_EQ(values[1].ve_valuelen, 4u);
+    DWORD read = 0;
+    std::memcpy(&read, reinterpret_cast<const void*>(values[1].ve_valueptr), 4);
+    EXPECT_EQ(read, number);
+    VALENT withMissing[2] = {{text, 0, 0, 0}, {missing, 0, 0, 0}};
+    DWORD room = DWORD(buffer.size());
+    EXPECT_EQ(RegQueryMultipleValues(key, withMissing, 2, buffer.data(), &room), ERROR_CANT_READ);
+    EXPECT_EQ(withMissing[0].ve_valueptr, 0u) << "nothing read";
+    RegCloseKey(key);
+    EXPECT_EQ(RegQueryMultipleValues(key, values, 2, buffer.data(), &size), ERROR_INVALID_HANDLE);
 }
 
 TEST_F(RegistryTest, WritesLeaveNoTemporaryFilesBehind)

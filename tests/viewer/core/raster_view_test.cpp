@@ -577,8 +577,10 @@ TEST(RasterViewCache, ReadOnlyFoldersUseTempDirAndSameNamedFilesDoNotCollide)
     }
 }
 
-// A cache whose bytes were changed after it was written is never shown: its checksum fails
-// and it is built again, byte for byte as before.
+// A cache whose bytes were changed after it was written is never shown: a damaged header,
+// tile checksum or trailer fails when the cache is opened, a damaged tile when it is first
+// read; either way the cache is built again, byte for byte as before, and the picture is
+// drawn from the new one.
 TEST(RasterViewCache, ADamagedCacheIsBuiltAgainInsteadOfShown)
 {
     TempDir dir;
@@ -587,22 +589,43 @@ TEST(RasterViewCache, ADamagedCacheIsBuiltAgainInsteadOfShown)
     const std::string cache = dir.File("scene.tp0");
     WriteRamp(path, 300, 200);
     std::array<unsigned, 256> hist{};
+    std::vector<BYTE> bits(320 * 200);
+    std::vector<BYTE> infoBytes(sizeof(BITMAPINFOHEADER) + 256 * sizeof(RGBQUAD));
+    auto* info = reinterpret_cast<BITMAPINFO*>(infoBytes.data());
+    const COLORREF background = RGB(1, 2, 3);
+    auto draw = [&](CRasterView& view, double zoom) {
+        Canvas canvas(300, 200, background);
+        view.SetZoom(zoom, 0);
+        view.DrawEx(CDC::FromHandle(canvas.dc()), 0, 0, 300, 200, zoom, FALSE, bits.data(), info);
+        return ToImage(canvas);
+    };
+    QImage blank(300, 200, QImage::Format_RGB32);
+    blank.fill(qRgb(1, 2, 3));
+    QImage shown[2];
     {
         CRasterView view;
         ASSERT_EQ(OpenAndWait(view, wnd, path), kViewerShown);
         std::memcpy(hist.data(), view.GetHistAddr(1, 1), 1024);
+        view.SetShown(TRUE);
+        shown[0] = draw(view, 1.0);
+        shown[1] = draw(view, 2.0);
     }
     const std::string built = tarvenix::test::ReadWholeFile(cache);
     ASSERT_EQ(std::int64_t(built.size()), RasterCacheFileBytes(300, 200));
     struct Case {
         const char* name;
         std::int64_t at;
+        bool refusedAtOpen;
+        double zoomReadingIt;  // of the draw that reads the damaged tile (level 0 or 1)
     };
+    const std::int64_t sums = RasterCacheTileSumsOffset(300, 200);
     const Case cases[] = {
-        {"a pyramid byte", kCacheHeaderBytes + 5000},
-        {"a histogram count", 24 + 4 * 100},
-        {"the stretch method", 0},
-        {"the checksum", std::int64_t(built.size()) - 3},
+        {"a pyramid byte of the first tile", kCacheHeaderBytes + 5000, false, 1.0},
+        {"a pyramid byte of the last tile", sums - 1, false, 2.0},
+        {"a histogram count", 24 + 4 * 100, true, 1.0},
+        {"the stretch method", 0, true, 1.0},
+        {"a tile checksum", sums + 3, true, 1.0},
+        {"the checksum", std::int64_t(built.size()) - 3, true, 1.0},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
@@ -610,10 +633,73 @@ TEST(RasterViewCache, ADamagedCacheIsBuiltAgainInsteadOfShown)
         damaged[size_t(c.at)] ^= 0x5A;
         tarvenix::test::WriteWholeFile(cache, damaged);
         CRasterView view;
-        EXPECT_TRUE(OpenBuilds(view, wnd, path)) << "the damaged cache is not taken";
+        EXPECT_EQ(OpenBuilds(view, wnd, path), c.refusedAtOpen) << "a damaged cache is not taken";
+        view.SetShown(TRUE);
+        if (!c.refusedAtOpen) {
+            // The draw that reads the damaged tile shows nothing of the picture, and the
+            // pyramid is built again.
+            EXPECT_TRUE(draw(view, c.zoomReadingIt) == blank);
+            EXPECT_EQ(wnd.WaitForResult(), kViewerShown) << "shown again once built";
+            EXPECT_TRUE(PumpUntil([] { return GetRunningThreadCount() == 0; }));
+        }
         EXPECT_EQ(std::memcmp(hist.data(), view.GetHistAddr(1, 1), 1024), 0);
+        EXPECT_TRUE(draw(view, 1.0) == shown[0]) << "drawn as before";
+        EXPECT_TRUE(draw(view, 2.0) == shown[1]) << "drawn as before";
         EXPECT_TRUE(tarvenix::test::ReadWholeFile(cache) == built) << "built again as it was";
     }
+}
+
+// A render for a file reads on a worker, where nothing can be built again: a damaged tile
+// it meets fails the render with a message instead of handing on what it left unwritten.
+TEST(RasterViewCache, ARenderThatMeetsADamagedTileFails)
+{
+    TempDir dir;
+    NotifyWindow wnd;
+    const std::string path = dir.File("scene.rdp");
+    const std::string cache = dir.File("scene.tp0");
+    WriteRamp(path, 300, 200);
+    {
+        CRasterView view;
+        ASSERT_TRUE(OpenBuilds(view, wnd, path));
+    }
+    std::string damaged = tarvenix::test::ReadWholeFile(cache);
+    damaged[size_t(kCacheHeaderBytes + 55000)] ^= 0x01;  // in the second tile of level 0
+    tarvenix::test::WriteWholeFile(cache, damaged);
+    CRasterView view;
+    ASSERT_FALSE(OpenBuilds(view, wnd, path));
+    const int stride = (300 * 3 + 3) / 4 * 4;
+    std::vector<BYTE> out(std::size_t(stride) * 200);
+    std::string message;
+    try {
+        view.RenderRGB(0, 0, 300, 200, stride, 1, 1.0, TRUE, out.data(), nullptr);
+    } catch (CRDPExcept* e) {
+        EXPECT_EQ(e->GetCode(), RDP_ERROR_PROCESS);
+        message = e->GetMessage().str();
+        e->Delete();
+    }
+    EXPECT_NE(message.find("damaged"), std::string::npos) << message;
+}
+
+// A cache of the earlier layout (one checksum of the whole file, another trailer magic) is
+// never read as this one: it is built again.
+TEST(RasterViewCache, ACacheOfTheEarlierLayoutIsBuiltAgain)
+{
+    TempDir dir;
+    NotifyWindow wnd;
+    const std::string path = dir.File("scene.rdp");
+    const std::string cache = dir.File("scene.tp0");
+    WriteRamp(path, 300, 200);
+    {
+        CRasterView view;
+        ASSERT_TRUE(OpenBuilds(view, wnd, path));
+    }
+    const std::string built = tarvenix::test::ReadWholeFile(cache);
+    std::string old = built;
+    old[old.size() - 64 + 6] = '2';
+    tarvenix::test::WriteWholeFile(cache, old);
+    CRasterView view;
+    EXPECT_TRUE(OpenBuilds(view, wnd, path));
+    EXPECT_TRUE(tarvenix::test::ReadWholeFile(cache) == built);
 }
 
 // A cache is written under its name only as a new file: a link planted there, beside the
