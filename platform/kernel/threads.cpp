@@ -387,24 +387,17 @@ DWORD WaitForSingleObject(HANDLE object, DWORD milliseconds)
 }
 
 namespace {
-std::recursive_mutex* SectionMutex(LPCRITICAL_SECTION section)
+std::uintptr_t SectionThread()
 {
-    void* current = __atomic_load_n(&section->impl, __ATOMIC_ACQUIRE);
-    if (current) return static_cast<std::recursive_mutex*>(current);
-    // A section used before InitializeCriticalSection (a zeroed global) still works.
-    auto* created = new std::recursive_mutex;
-    void* expected = nullptr;
-    if (__atomic_compare_exchange_n(&section->impl, &expected, created, false, __ATOMIC_ACQ_REL,
-                                    __ATOMIC_ACQUIRE))
-        return created;
-    delete created;
-    return static_cast<std::recursive_mutex*>(expected);
+    return static_cast<std::uintptr_t>(::pthread_self());
 }
 }  // namespace
 
 void InitializeCriticalSection(LPCRITICAL_SECTION section)
 {
-    section->impl = new std::recursive_mutex;
+    section->state.store(0, std::memory_order_relaxed);
+    section->owner.store(0, std::memory_order_relaxed);
+    section->recursion = 0;
 }
 
 BOOL InitializeCriticalSectionAndSpinCount(LPCRITICAL_SECTION section, DWORD)
@@ -413,23 +406,54 @@ BOOL InitializeCriticalSectionAndSpinCount(LPCRITICAL_SECTION section, DWORD)
     return TRUE;
 }
 
-void DeleteCriticalSection(LPCRITICAL_SECTION section)
+void DeleteCriticalSection(LPCRITICAL_SECTION)
 {
-    delete static_cast<std::recursive_mutex*>(section->impl);
-    section->impl = nullptr;
+    // Nothing is held outside the struct.
 }
 
 void EnterCriticalSection(LPCRITICAL_SECTION section)
 {
-    SectionMutex(section)->lock();
+    const std::uintptr_t self = SectionThread();
+    // Only this thread ever stores its own id, so a relaxed read that sees it is exact.
+    if (section->owner.load(std::memory_order_relaxed) == self) {
+        ++section->recursion;
+        return;
+    }
+    unsigned seen = 0;
+    if (!section->state.compare_exchange_strong(seen, 1, std::memory_order_acquire,
+                                                std::memory_order_relaxed)) {
+        // Held: mark it waited for, and sleep until the holder leaves.
+        if (seen != 2) seen = section->state.exchange(2, std::memory_order_acquire);
+        while (seen != 0) {
+            section->state.wait(2, std::memory_order_relaxed);
+            seen = section->state.exchange(2, std::memory_order_acquire);
+        }
+    }
+    section->owner.store(self, std::memory_order_relaxed);
+    section->recursion = 1;
 }
+
 BOOL TryEnterCriticalSection(LPCRITICAL_SECTION section)
 {
-    return SectionMutex(section)->try_lock() ? TRUE : FALSE;
+    const std::uintptr_t self = SectionThread();
+    if (section->owner.load(std::memory_order_relaxed) == self) {
+        ++section->recursion;
+        return TRUE;
+    }
+    unsigned seen = 0;
+    if (!section->state.compare_exchange_strong(seen, 1, std::memory_order_acquire,
+                                                std::memory_order_relaxed))
+        return FALSE;
+    section->owner.store(self, std::memory_order_relaxed);
+    section->recursion = 1;
+    return TRUE;
 }
+
 void LeaveCriticalSection(LPCRITICAL_SECTION section)
 {
-    SectionMutex(section)->unlock();
+    if (--section->recursion != 0) return;
+    section->owner.store(0, std::memory_order_relaxed);
+    if (section->state.exchange(0, std::memory_order_release) == 2) section->state.notify_one();
 }
 
 void Sleep(DWORD milliseconds)

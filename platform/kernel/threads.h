@@ -3,6 +3,9 @@
 // Threads, events, waits, critical sections, sleeping and the tick count, as the suite's
 // workers, previews and the 3D plug-in's job threads use them.
 
+#include <atomic>
+#include <cstdint>
+
 #include "platform/kernel/handles.h"
 #include "platform/types.h"
 
@@ -76,9 +79,12 @@ PLATFORM_API DWORD WaitForSingleObject(HANDLE object, DWORD milliseconds);
 PLATFORM_API DWORD WaitForMultipleObjects(DWORD count, const HANDLE* objects, BOOL waitAll,
                                           DWORD milliseconds);
 
-/// A re-entrant lock; the owning thread may enter it again and must leave as often.
+/// A re-entrant lock; the owning thread may enter it again and must leave as often. It lives
+/// in the struct itself: a zeroed section is a free one, and entering it allocates nothing.
 struct CRITICAL_SECTION {
-    void* impl = nullptr;
+    std::atomic<unsigned> state{0};        // 0 free, 1 held, 2 held and waited for
+    std::atomic<std::uintptr_t> owner{0};  // the holding thread, 0 when free
+    unsigned recursion = 0;                // entries of the owner, touched only by it
 };
 using LPCRITICAL_SECTION = CRITICAL_SECTION*;
 PLATFORM_API void InitializeCriticalSection(LPCRITICAL_SECTION section);

@@ -162,6 +162,32 @@ TEST(ThreadsTest, BeginThreadExRunsAndCriticalSectionIsReentrant)
     DeleteCriticalSection(&section);
 }
 
+// A zeroed section is a free one; while one thread holds it (twice), another's try fails
+// and its enter waits until the last leave.
+TEST(ThreadsTest, HeldCriticalSectionKeepsOtherThreadsOut)
+{
+    CRITICAL_SECTION section{};
+    EnterCriticalSection(&section);
+    EXPECT_TRUE(TryEnterCriticalSection(&section));
+    std::atomic<int> stage{0};
+    std::thread other([&] {
+        stage = TryEnterCriticalSection(&section) ? -1 : 1;
+        EnterCriticalSection(&section);
+        stage = 2;
+        LeaveCriticalSection(&section);
+    });
+    while (stage.load() == 0) std::this_thread::yield();
+    EXPECT_EQ(stage.load(), 1);
+    LeaveCriticalSection(&section);
+    EXPECT_EQ(stage.load(), 1);  // still held once
+    LeaveCriticalSection(&section);
+    other.join();
+    EXPECT_EQ(stage.load(), 2);
+    EXPECT_TRUE(TryEnterCriticalSection(&section));
+    LeaveCriticalSection(&section);
+    DeleteCriticalSection(&section);
+}
+
 TEST(ThreadsTest, TickCountMovesForward)
 {
     const ULONGLONG before = GetTickCount64();
