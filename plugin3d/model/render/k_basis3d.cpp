@@ -134,7 +134,8 @@ void TKBasis3D::SetParent(TKBasis3D* parent)
     TKSectionGuard tree(g_basisTreeLock);
     if (parent == m_parent || parent == this || (parent && parent->HasAncestorLocked(this))) return;
     if (m_parent) m_parent->RemoveAtLocked<TKEnter::GivingUp>(m_parent->IndexOfChildLocked(this));
-    if (parent) parent->AddChild(this);
+    // Under the tree lock already: entering it again would only cost.
+    if (parent) parent->AddChildLocked(this);
 }
 
 TKBasis3D* TKBasis3D::Parent() const
@@ -146,6 +147,11 @@ TKBasis3D* TKBasis3D::Parent() const
 int TKBasis3D::AddChild(TKBasis3D* basis)
 {
     TKSectionGuard tree(g_basisTreeLock);
+    return AddChildLocked(basis);
+}
+
+int TKBasis3D::AddChildLocked(TKBasis3D* basis)
+{
     const int count = static_cast<int>(m_children.size());
     if (!basis) {
         AppendLocked<TKEnter::GivingUp>(nullptr);

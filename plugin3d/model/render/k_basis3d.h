@@ -123,6 +123,7 @@ private:
     template <TKEnter How>
     TKBasis3D* RemoveAtLocked(int index);
     void RotateLocked(int from, int to);
+    int AddChildLocked(TKBasis3D* basis);
     int IndexOfChildLocked(const TKBasis3D* basis) const;
     bool HasAncestorLocked(const TKBasis3D* basis) const;
     void FillBranchLocked(TKDataBranch* branch);
