@@ -51,7 +51,8 @@ bool TKThreadMute::Holds(const TKEventManager* events)
 
 // A table is never changed once published, except that a removed entry's code is cleared
 // in the tables notifications may still walk. Its entries follow it in the same block: a
-// table is made for every handler added, and one allocation each is what adding costs.
+// table is made for every handler added, and one allocation each is what adding costs, but
+// for a manager's first table, which sits in the manager.
 struct TKEventManager::Table {
     struct Entry {
         std::atomic<TKEventHandler::Code> code{nullptr};
@@ -59,18 +60,19 @@ struct TKEventManager::Table {
     };
     static_assert(std::is_trivially_destructible_v<Entry> && alignof(Entry) <= alignof(Table*));
 
-    static Table* Make(int n)
+    static Table* Make(int n, void* block = nullptr)
     {
-        void* block = ::operator new(sizeof(Table) + sizeof(Entry) * static_cast<std::size_t>(n));
+        if (!block) block = ::operator new(sizeof(Table) + sizeof(Entry) * static_cast<std::size_t>(n));
         auto* table = new (block) Table(n);
         for (int i = 0; i < n; ++i) new (&table->entries()[i]) Entry;
         return table;
     }
-    static void Free(Table* table)
+    /// Frees a table unless it lives in inlineBlock (its manager's own first table).
+    static void Free(Table* table, const void* inlineBlock)
     {
         if (!table) return;
         table->~Table();
-        ::operator delete(table);
+        if (table != inlineBlock) ::operator delete(table);
     }
 
     Entry* entries() { return reinterpret_cast<Entry*>(this + 1); }
@@ -93,10 +95,10 @@ private:
 
 TKEventManager::~TKEventManager()
 {
-    Table::Free(m_table.load());
+    Table::Free(m_table.load(), m_inlineTable);
     while (m_retired) {
         Table* next = m_retired->nextRetired;
-        Table::Free(m_retired);
+        Table::Free(m_retired, m_inlineTable);
         m_retired = next;
     }
 }
@@ -107,7 +109,15 @@ void TKEventManager::Add(TKEventHandler handler)
     std::lock_guard lock(m_mutex);
     const Table* old = m_table.load(std::memory_order_relaxed);
     const int n = old ? old->count : 0;
-    Table* fresh = Table::Make(n + 1);
+    // Most managers only ever hold one handler: the first table lives in the manager itself.
+    // It is used once, since a notification may still walk it after it is replaced.
+    static_assert(sizeof(Table) + sizeof(Table::Entry) <= kInlineTableBytes);
+    void* block = nullptr;
+    if (n == 0 && !m_inlineTableUsed) {
+        m_inlineTableUsed = true;
+        block = m_inlineTable;
+    }
+    Table* fresh = Table::Make(n + 1, block);
     for (int i = 0; i < n; ++i) {
         fresh->entries()[i].code.store(old->entries()[i].code.load(std::memory_order_relaxed),
                                        std::memory_order_relaxed);
@@ -158,7 +168,7 @@ void TKEventManager::Publish(Table* fresh, const TKEventHandler* removed)
     if (m_notifying.load(std::memory_order_seq_cst) == 0) {
         while (m_retired) {
             Table* next = m_retired->nextRetired;
-            Table::Free(m_retired);
+            Table::Free(m_retired, m_inlineTable);
             m_retired = next;
         }
         m_hasRetired.store(false, std::memory_order_relaxed);
@@ -171,7 +181,7 @@ void TKEventManager::ReleaseRetired()
     if (m_notifying.load(std::memory_order_seq_cst) != 0) return;
     while (m_retired) {
         Table* next = m_retired->nextRetired;
-        Table::Free(m_retired);
+        Table::Free(m_retired, m_inlineTable);
         m_retired = next;
     }
     m_hasRetired.store(false, std::memory_order_relaxed);

@@ -9,11 +9,13 @@
 // notification, and one removed then is not called by it any more.
 
 #include <atomic>
+#include <cstddef>
 #include <cstdint>
 #include <mutex>
 
 #include "platform/forms/method.h"
 #include "platform/forms/object.h"
+#include "plugin3d/model/core/k_slim_lock.h"
 
 /// A handler: (sender, code, param); sender is the object that fires, code the event code,
 /// param a pointer-sized value whose meaning the code gives.
@@ -53,15 +55,18 @@ class TKEventManager : public TObject {
 
 private:
     struct Table;
+    static constexpr std::size_t kInlineTableBytes = 32;
     void Publish(Table* fresh, const TKEventHandler* removed);
     void ReleaseRetired();
 
-    mutable std::mutex m_mutex;
+    mutable TKSlimLock m_mutex;
     std::atomic<Table*> m_table{nullptr};
     std::atomic<int> m_notifying{0};
     std::atomic<bool> m_hasRetired{false};
     std::atomic<bool> m_muted{false};
-    Table* m_retired = nullptr;  // guarded by m_mutex
+    Table* m_retired = nullptr;      // guarded by m_mutex
+    bool m_inlineTableUsed = false;  // guarded by m_mutex
+    alignas(void*) unsigned char m_inlineTable[kInlineTableBytes];
 };
 
 /// Mutes an event manager for the calling thread, for a scope: what this thread raises

@@ -52,6 +52,29 @@ TEST(EventManager, HandlersRunInOrderAndDuplicatesTwice)
     EXPECT_EQ(journal.calls.size(), 2u);
 }
 
+// The only handler leaving from inside its own call, and handlers added after the table
+// emptied: every table after the first is a fresh one, and none is walked twice.
+TEST(EventManager, OnlyHandlerLeavingDuringNotifyAndTablesAfterIt)
+{
+    Journal journal;
+    TKEventManager events;
+    Listener first{&journal, "first"}, second{&journal, "second"};
+    first.then = [&] { events.Remove(first.Handler()); };
+    events.Add(first.Handler());
+    events.Notify(nullptr, 1, 0);
+    EXPECT_EQ(events.Count(), 0);
+    events.Notify(nullptr, 2, 0);
+    first.then = nullptr;
+    events.Add(second.Handler());
+    events.Add(first.Handler());
+    events.Notify(nullptr, 3, 0);
+    events.Remove(second.Handler());
+    events.Remove(first.Handler());
+    events.Add(first.Handler());
+    events.Notify(nullptr, 4, 0);
+    EXPECT_EQ(journal.calls, (std::vector<std::string>{"first:1", "second:3", "first:3", "first:4"}));
+}
+
 TEST(EventManager, HandlerRemovingItselfAndAddingAnotherDuringNotify)
 {
     Journal journal;
