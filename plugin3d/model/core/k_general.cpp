@@ -14,7 +14,7 @@ CRITICAL_SECTION g_treeLock;
 std::atomic<std::uint64_t> g_changeObjects{0};
 std::atomic<TKObjectsList*> g_lists{nullptr};
 // The platform's slots of the per-thread values while the unit runs (see TKThreadValue).
-DWORD g_threadSlots[kTKThreadValues] = {TLS_OUT_OF_INDEXES, TLS_OUT_OF_INDEXES};
+DWORD g_threadSlots[kTKThreadValues] = {TLS_OUT_OF_INDEXES, TLS_OUT_OF_INDEXES, TLS_OUT_OF_INDEXES};
 
 void FreeThreadSlots()
 {
@@ -81,6 +81,24 @@ void* GetThreadValue(TKThreadValue which)
 void SetThreadValue(TKThreadValue which, void* value)
 {
     TlsSetValue(g_threadSlots[static_cast<int>(which)], value);
+}
+
+TKLoadConstructionScope::TKLoadConstructionScope(const void* cls)
+    : m_previous(GetThreadValue(TKThreadValue::LoadConstruction))
+{
+    SetThreadValue(TKThreadValue::LoadConstruction, const_cast<void*>(cls));
+}
+
+TKLoadConstructionScope::~TKLoadConstructionScope()
+{
+    SetThreadValue(TKThreadValue::LoadConstruction, m_previous);
+}
+
+bool TakeLoadConstruction(const void* cls)
+{
+    if (!cls || GetThreadValue(TKThreadValue::LoadConstruction) != cls) return false;
+    SetThreadValue(TKThreadValue::LoadConstruction, nullptr);
+    return true;
 }
 
 TKJobScope::TKJobScope(const std::atomic<bool>* stop) : m_previous(CurrentJobStop())

@@ -54,10 +54,25 @@ using TKWaitingSectionGuard = TKBasicSectionGuard<TKEnter::Waiting>;
 /// unit KGeneral runs: the library keeps no per-thread storage of its own, which would stay
 /// behind in every thread that touched it once the library is unloaded. Outside the unit's
 /// run every value reads null and setting one does nothing.
-enum class TKThreadValue { JobStop, Mutes };
-constexpr int kTKThreadValues = 2;
+enum class TKThreadValue { JobStop, Mutes, LoadConstruction };
+constexpr int kTKThreadValues = 3;
 void* GetThreadValue(TKThreadValue which);
 void SetThreadValue(TKThreadValue which, void* value);
+
+/// Marks the calling thread, for the scope, as making an object of class cls that a load
+/// fills at once: such an object may leave out what the load builds anew.
+class TKLoadConstructionScope {
+public:
+    explicit TKLoadConstructionScope(const void* cls);
+    ~TKLoadConstructionScope();
+    TKLoadConstructionScope(const TKLoadConstructionScope&) = delete;
+    TKLoadConstructionScope& operator=(const TKLoadConstructionScope&) = delete;
+
+private:
+    void* m_previous;
+};
+/// True once, for the object of the class a load is making on the calling thread.
+bool TakeLoadConstruction(const void* cls);
 
 /// Marks the calling thread, for the scope, as running a job whose stop request is stop.
 class TKJobScope {

@@ -12,6 +12,7 @@
 #include "platform/kernel/file_mapping.h"
 #include "platform/kernel/files.h"
 #include "platform/last_error.h"
+#include "plugin3d/model/core/k_general.h"
 #include "plugin3d/model/core/k_project.h"
 #include "plugin3d/model/core/k_threads.h"
 
@@ -430,7 +431,10 @@ int TKProjectStream::ReadObject(TKObject*& object, TClass wantedClass)
                 throw EStreamError(Format(ktext::kCantLoadObjectAs, cls->name, wanted->name));
             // No file holds an object of a class that cannot have one.
             if (!cls->make) RaiseProjectFormatError();
-            loaded = static_cast<TKObject*>(cls->Construct(nullptr));
+            {
+                TKLoadConstructionScope making(cls);
+                loaded = static_cast<TKObject*>(cls->Construct(nullptr));
+            }
             loaded->Operation(kopBeginOperation, kokLoad);
             {
                 TKStreamLimit limit(*this, end);

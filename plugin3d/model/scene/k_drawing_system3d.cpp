@@ -8,6 +8,7 @@
 
 #include "platform/forms/exceptions.h"
 #include "plugin3d/model/core/k_form_links.h"
+#include "plugin3d/model/core/k_general.h"
 #include "plugin3d/model/core/k_interfaces.h"
 #include "plugin3d/model/core/k_rtd_registry.h"
 #include "plugin3d/model/render/vertex_mapping.h"
@@ -116,6 +117,8 @@ void TKDrawingSystem3D::Init()
     m_rampStart = {0, 0, 0};
     m_rampEnd = {1, 1, 1};
     BuildPalette();
+    // A viewer a load makes gets its tables and picture from the load's own update.
+    m_buildDeferred = TakeLoadConstruction(ClassType());
     // One update: the tables and the picture are built once, when it closes.
     WithinUpdate([&] {
         SetColorType(kpfIndexed8);
@@ -197,7 +200,7 @@ void TKDrawingSystem3D::Changed(std::intptr_t param)
 void TKDrawingSystem3D::Rebuild()
 {
     TKObjectLock lock(*this);
-    if (IsUpdating()) return;
+    if (IsUpdating() || m_buildDeferred) return;
     for (int n = 1; n <= 3; ++n) BuildChannel(n);
     MakePaletteIndexTables();
     PaintToBitmap();
@@ -635,6 +638,7 @@ int TKDrawingSystem3D::LoadFromStream(TKObjectsStream* stream)
     if (!stream) return -1;
     TKObjectLock lock(*this);
     int bytes = 0;
+    m_buildDeferred = false;
     // One update: the tables and the picture are built once, for what the record holds.
     WithinUpdate([&] {
         SetImageSize(0, 0);

@@ -186,6 +186,8 @@ private:
     TVector3D m_rampStart{0, 0, 0};
     TVector3D m_rampEnd{1, 1, 1};
     bool m_withoutViewer = false;
+    // Made by a load: the first build waits for the load's update.
+    bool m_buildDeferred = false;
     TComponent* m_viewer = nullptr;
     void (*m_freeViewer)(TComponent* viewer) = nullptr;
 };
