@@ -133,7 +133,8 @@ TEST(ThreadsTest, BeginThreadExRunsAndCriticalSectionIsReentrant)
 {
     static CRITICAL_SECTION section;
     InitializeCriticalSection(&section);
-    static int counter = 0;
+    static int counter;
+    counter = 0;  // the test may run repeated
     auto body = [](void*) -> unsigned {
         for (int i = 0; i < 1000; ++i) {
             EnterCriticalSection(&section);
