@@ -467,8 +467,7 @@ void CRGBView::DrawRectEx(CDC* dc, int destX, int destY, int srcX, int srcY, int
     const int w = std::max(1, int(srcWidth / zoom)), h = std::max(1, int(srcHeight / zoom));
     const std::int64_t stride = RowBytes(w);
     m_block.resize(std::size_t(stride * h));
-    if (!ReadForDraw(m_block.data(), stride, int(srcX / zoom), int(srcY / zoom), w, h, zoom, FALSE))
-        return;
+    if (!ReadForDraw(m_block.data(), stride, int(srcX / zoom), int(srcY / zoom), w, h, zoom, FALSE)) return;
     Show(dc, destX, destY, w, h, 0, 0, w, h, m_block.data());
 }
 

@@ -98,7 +98,8 @@ private:
                    BOOL bottomUp, CMeterInfoBase* meter);
     /// ReadBlock for a draw: a channel whose display cache turns out damaged is built
     /// again by a job, and the view window is told to draw again when it is done.
-    bool ReadForDraw(BYTE* dest, std::int64_t stride, int x, int y, int w, int h, double zoom, BOOL wholeImage);
+    bool ReadForDraw(BYTE* dest, std::int64_t stride, int x, int y, int w, int h, double zoom,
+                     BOOL wholeImage);
     static void RebuildJob(void* arg);
     /// Ends a job of the view: clears the busy flag, then tells the view window.
     static void Report(CRGBView* self, int code, bool ok);

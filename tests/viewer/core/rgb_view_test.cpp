@@ -285,8 +285,9 @@ TEST_F(RgbViewTest, ADamagedChannelCacheIsBuiltAgainByTheDraw)
         message = e->GetMessage();
         e->Delete();
     }
-    EXPECT_EQ(message,
-              CString("The picture's display cache is damaged; it is built again when the picture is shown."));
+    EXPECT_EQ(
+        message,
+        CString("The picture's display cache is damaged; it is built again when the picture is shown."));
 }
 
 TEST_F(RgbViewTest, ScreenshotOfASyntheticComposite)
