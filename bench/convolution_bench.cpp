@@ -117,19 +117,20 @@ double OpenCvFilter2DSeconds(BenchContext& ctx, const std::vector<float>& sample
     std::fclose(f);
     if (!(f = std::fopen(script.c_str(), "w"))) return 0.0;
     // The inner region as a view: OpenCV computes its outputs only, as the engine does.
-    std::fprintf(f,
-                 "import sys, time\n"
-                 "import numpy as np, cv2\n"
-                 "cv2.setNumThreads(1)\n"
-                 "n, mw, mh, msum = %d, %d, %d, %.17g\n"
-                 "a = np.fromfile(sys.argv[1], dtype=np.float32).reshape(n, n)\n"
-                 "k = np.fromfile(sys.argv[2], dtype=np.float64).reshape(mh, mw) / msum\n"
-                 "inner = a[mh // 2:n - mh // 2, mw // 2:n - mw // 2]\n"
-                 "t = []\n"
-                 "for i in range(5):\n"
-                 "    s = time.thread_time(); cv2.filter2D(inner, cv2.CV_64F, k); t.append(time.thread_time() - s)\n"
-                 "print(min(t))\n",
-                 kSide, mask.width, mask.height, mask.sum);
+    std::fprintf(
+        f,
+        "import sys, time\n"
+        "import numpy as np, cv2\n"
+        "cv2.setNumThreads(1)\n"
+        "n, mw, mh, msum = %d, %d, %d, %.17g\n"
+        "a = np.fromfile(sys.argv[1], dtype=np.float32).reshape(n, n)\n"
+        "k = np.fromfile(sys.argv[2], dtype=np.float64).reshape(mh, mw) / msum\n"
+        "inner = a[mh // 2:n - mh // 2, mw // 2:n - mw // 2]\n"
+        "t = []\n"
+        "for i in range(5):\n"
+        "    s = time.thread_time(); cv2.filter2D(inner, cv2.CV_64F, k); t.append(time.thread_time() - s)\n"
+        "print(min(t))\n",
+        kSide, mask.width, mask.height, mask.sum);
     std::fclose(f);
     double seconds = 0.0;
     // Debian's own Python, which the python3-opencv package installs into.
@@ -148,8 +149,9 @@ void RegisterOneCoreConvolution(const char* name, int side)
             auto* s = new std::vector<float>(std::size_t(kSide) * kSide);
             for (int y = 0; y < kSide; ++y)
                 for (int x = 0; x < kSide; ++x)
-                    (*s)[std::size_t(y) * kSide + x] = float(100.0 + 50.0 * std::sin(x * 0.01) * std::cos(y * 0.013) +
-                                                             double((x * 7919 + y * 104729) % 97));
+                    (*s)[std::size_t(y) * kSide + x] =
+                        float(100.0 + 50.0 * std::sin(x * 0.01) * std::cos(y * 0.013) +
+                              double((x * 7919 + y * 104729) % 97));
             return s;
         }();
         static std::vector<double>* out = new std::vector<double>(samples->size());

@@ -103,8 +103,9 @@ template <class A>
 
 /// B vectors of outputs from k on, of two output rows at once (see AddMaskTwoRowsBody).
 template <class A, bool kKeepLoads, int B>
-[[gnu::always_inline]] inline void AddMaskTwoRowsBlock(A* acc0, A* acc1, const A* const* rows, const A* weights,
-                                                       int mw, int mh, int stride, std::int64_t k)
+[[gnu::always_inline]] inline void AddMaskTwoRowsBlock(A* acc0, A* acc1, const A* const* rows,
+                                                       const A* weights, int mw, int mh, int stride,
+                                                       std::int64_t k)
 {
     constexpr int kLanes = int(sizeof(Vec<A>) / sizeof(A));
     Vec<A> a0[B], a1[B];
@@ -147,8 +148,9 @@ template <class A, bool kKeepLoads, int B>
 /// registers through the whole mask; each sum is still built in the order of the plain
 /// direct sum, from zero, with separate products and additions.
 template <class A, bool kKeepLoads>
-[[gnu::always_inline]] inline void AddMaskTwoRowsBody(A* acc0, A* acc1, const A* const* rows, const A* weights,
-                                                      int mw, int mh, int stride, std::int64_t n)
+[[gnu::always_inline]] inline void AddMaskTwoRowsBody(A* acc0, A* acc1, const A* const* rows,
+                                                      const A* weights, int mw, int mh, int stride,
+                                                      std::int64_t n)
 {
     constexpr int kLanes = int(sizeof(Vec<A>) / sizeof(A));
     std::int64_t k = 0;
@@ -172,8 +174,9 @@ template <class A, bool kKeepLoads>
 
 #if defined(__x86_64__)
 template <class A>
-__attribute__((target("avx2"))) void AddMaskTwoRowsAvx2(A* acc0, A* acc1, const A* const* rows, const A* weights,
-                                                        int mw, int mh, int stride, std::int64_t n)
+__attribute__((target("avx2"))) void AddMaskTwoRowsAvx2(A* acc0, A* acc1, const A* const* rows,
+                                                        const A* weights, int mw, int mh, int stride,
+                                                        std::int64_t n)
 {
     AddMaskTwoRowsBody<A, true>(acc0, acc1, rows, weights, mw, mh, stride, n);
 }
