@@ -249,9 +249,11 @@ void RealBinsOf(const std::uint32_t* p, int n, const BinRule& rule, int bins, in
 template <class T, class H>
 void RealHistRun(const T* p, int count, const BinRule& rule, int bins, size_t lane, H* h)
 {
-    alignas(32) int idx[kChunk];
-    for (int x0 = 0; x0 < count; x0 += kChunk) {
-        const int m = std::min(kChunk, count - x0);
+    // Blocks of many chunks: what finding the bins costs per call stays small.
+    constexpr int kBlock = 8 * kChunk;
+    alignas(32) int idx[kBlock];
+    for (int x0 = 0; x0 < count; x0 += kBlock) {
+        const int m = std::min(kBlock, count - x0);
         RealBinsOf(p + x0, m, rule, bins, idx);
         int k = 0;
         for (; k + 4 <= m; k += 4) {

@@ -1,7 +1,7 @@
 #include "platform/controls/tree_ctrl.h"
 
 #include <QApplication>
-#include <QElapsedTimer>
+#include <QBasicTimer>
 #include <QHeaderView>
 #include <QLineEdit>
 #include <QHelpEvent>
@@ -126,11 +126,16 @@ protected:
     bool edit(const QModelIndex& index, EditTrigger trigger, QEvent* event) override
     {
         if (!(editTriggers() & trigger) && trigger != AllEditTriggers) return false;
-        // The click on a selected item that starts a rename was the first of a double-click:
-        // the double-click (which opens the item) wins, as the system's tree has it.
-        if (trigger == SelectedClicked && m_doubleClick.isValid() &&
-            m_doubleClick.elapsed() < 2 * QApplication::doubleClickInterval())
-            return false;
+        if (trigger == SelectedClicked) {
+            // A click on the selected item renames it once the time for a second click has
+            // passed; a double-click (which opens the item) or another press comes first and
+            // cancels it, as the system's tree has it. The release of the double-click itself
+            // starts nothing.
+            if (m_afterDoubleClick || !index.isValid()) return false;
+            m_renameIndex = index;
+            m_rename.start(QApplication::doubleClickInterval(), this);
+            return true;
+        }
         QTreeWidgetItem* item = itemFromIndex(index);
         if (!item) return false;
         const HWND hwnd = m_hwnd;
@@ -183,7 +188,21 @@ protected:
     }
     void mousePressEvent(QMouseEvent* event) override
     {
+        m_rename.stop();
+        m_afterDoubleClick = false;
         if (!MouseMessage(event)) QTreeWidget::mousePressEvent(event);
+    }
+    void timerEvent(QTimerEvent* event) override
+    {
+        if (event->timerId() != m_rename.timerId()) {
+            QTreeWidget::timerEvent(event);
+            return;
+        }
+        m_rename.stop();
+        const QPersistentModelIndex index = m_renameIndex;
+        m_renameIndex = QPersistentModelIndex();
+        if (index.isValid() && index == currentIndex() && state() == NoState)
+            edit(index, AllEditTriggers, nullptr);
     }
     void mouseMoveEvent(QMouseEvent* event) override
     {
@@ -240,7 +259,8 @@ public:
 protected:
     void mouseDoubleClickEvent(QMouseEvent* event) override
     {
-        m_doubleClick.start();
+        m_rename.stop();
+        m_afterDoubleClick = true;
         const HWND hwnd = m_hwnd;
         if (MouseMessage(event)) return;
         QTreeWidget::mouseDoubleClickEvent(event);
@@ -253,7 +273,9 @@ private:
     HWND m_hwnd;
     bool m_committed = false;
     QTreeWidgetItem* m_editing = nullptr;
-    QElapsedTimer m_doubleClick;  ///< since the last double-click
+    QBasicTimer m_rename;                 ///< a click on the selected item waits to rename it
+    QPersistentModelIndex m_renameIndex;  ///< the item it renames
+    bool m_afterDoubleClick = false;      ///< between a double-click and the next press
 };
 
 TreeWidget* TreeOf(const CWnd* wnd)

@@ -2,6 +2,7 @@
 
 #include <atomic>
 
+#include <QImage>
 #include <QMessageBox>
 #include <QPushButton>
 
@@ -51,10 +52,9 @@ QMessageBox::ButtonRole ButtonRole(int id)
     }
 }
 
-int ShowRealMessageBox(const MessageBoxQuestion& question)
+/// Lays out box as the question asks for it; its buttons in the order of ButtonIds().
+std::vector<QPushButton*> FillMessageBox(QMessageBox& box, const MessageBoxQuestion& question)
 {
-    CWnd* owner = CWnd::FromHandle(question.owner);
-    QMessageBox box(owner && owner->GetWidget() ? owner->GetWidget()->window() : nullptr);
     box.setWindowTitle(QString::fromUtf8(question.caption.c_str()));
     box.setText(QString::fromUtf8(question.text.c_str()));
     switch (question.Icon()) {
@@ -81,6 +81,16 @@ int ShowRealMessageBox(const MessageBoxQuestion& question)
     const int escape = question.EscapeAnswer();
     for (std::size_t i = 0; i < ids.size(); ++i)
         if (ids[i] == escape && (escape == IDCANCEL || ids.size() == 1)) box.setEscapeButton(buttons[i]);
+    return buttons;
+}
+
+int ShowRealMessageBox(const MessageBoxQuestion& question)
+{
+    CWnd* owner = CWnd::FromHandle(question.owner);
+    QMessageBox box(owner && owner->GetWidget() ? owner->GetWidget()->window() : nullptr);
+    const std::vector<QPushButton*> buttons = FillMessageBox(box, question);
+    const std::vector<int> ids = question.ButtonIds();
+    const int escape = question.EscapeAnswer();
     if (question.type & (MB_SYSTEMMODAL | MB_TOPMOST)) box.setWindowFlag(Qt::WindowStaysOnTopHint);
     box.exec();
     for (std::size_t i = 0; i < ids.size(); ++i)
@@ -89,6 +99,14 @@ int ShowRealMessageBox(const MessageBoxQuestion& question)
 }
 
 }  // namespace
+
+QImage MessageBoxPicture(const MessageBoxQuestion& question)
+{
+    QMessageBox box;
+    FillMessageBox(box, question);
+    box.adjustSize();
+    return box.grab().toImage();
+}
 
 std::vector<int> MessageBoxQuestion::ButtonIds() const
 {

@@ -23,6 +23,7 @@
 #include "platform/window/ui_thread.h"
 
 class CWnd;
+class QImage;
 
 constexpr UINT MB_OK = 0x00000000;
 constexpr UINT MB_OKCANCEL = 0x00000001;
@@ -175,5 +176,9 @@ PLATFORM_API FolderAnswer AskModal(const FolderQuestion& question, const std::fu
 PLATFORM_API ColorAnswer AskModal(const ColorQuestion& question, const std::function<ColorAnswer()>& show);
 /// Returns the command chosen from the popup menu (0: none).
 PLATFORM_API UINT AskModal(const PopupMenuQuestion& question, const std::function<UINT()>& show);
+
+/// The message box the question shows, drawn as a picture (for tests, which answer it
+/// without showing it).
+PLATFORM_API QImage MessageBoxPicture(const MessageBoxQuestion& question);
 
 }  // namespace platform

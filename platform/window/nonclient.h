@@ -78,4 +78,12 @@ PLATFORM_API bool EndUserDrag(HWND hwnd);
 /// The top-level windows in stacking order, the topmost first.
 PLATFORM_API std::vector<HWND> TopLevelZOrder();
 
+/// Keeps a top-level window off the screen: it is shown, minimised and restored as any
+/// window (IsWindowVisible, its owned windows, its placement, its messages), but the window
+/// manager never gets it, so it has no frame, no task-bar entry and never takes the
+/// activation. Stands in for a window of no size that exists only to own others.
+PLATFORM_API void SetShownOffScreen(HWND hwnd, bool offScreen);
+/// True when the window is kept off the screen.
+PLATFORM_API bool IsShownOffScreen(HWND hwnd);
+
 }  // namespace platform

@@ -145,6 +145,20 @@ void NoteNormalRect(WindowData& data);
 void RestoreNormalRect(WindowData& data, const QRect& normal);
 /// The window was activated by the window manager: it comes to the top of the stacking order.
 void NoteActivated(HWND hwnd);
+/// The active top-level window and its owner, noted before a change that may hide it.
+struct ActiveNote {
+    HWND hwnd = nullptr;
+    HWND owner = nullptr;
+};
+ActiveNote NoteActiveWindow();
+/// After a change: when the window noted active is no longer shown (hidden, minimised or
+/// destroyed), the platform activates the next window as the system does, so the window
+/// manager never picks one and lifts it over the others: the owner when it is shown and
+/// enabled, else the topmost window shown and enabled, each where it lies in the order.
+void ActivateNextIfGone(const ActiveNote& note);
+/// Before a top-level window is hidden or destroyed: when it or a window it owns is active,
+/// the next window is activated at once.
+void ActivateNextBeforeHiding(HWND leaving);
 
 // --- stacking order of top-level windows (user-interface thread) ------------------------------
 void ZOrderAdd(HWND hwnd);

@@ -15,7 +15,8 @@ namespace {
 
 bool Shows(const WindowData& data)
 {
-    return data.widget && data.widget->isVisible() && !data.widget->window()->isMinimized();
+    return data.widget && data.widget->isVisible() && !data.widget->window()->isMinimized() &&
+           !data.widget->window()->testAttribute(Qt::WA_DontShowOnScreen);  // kept off the screen
 }
 
 /// Whether the screen point is on the window: in its rectangle and in its region.

@@ -63,9 +63,11 @@ void NoteGeometry(CWnd* wnd)
         Dispatch(wnd, WM_MOVE, 0, MAKELPARAM(static_cast<WORD>(pos.x), static_cast<WORD>(pos.y)));
     // Owned windows go with their owner when it is minimised and come back with it.
     if (sized && LookupWindow(hwnd) == wnd && !(data->style & WS_CHILD)) {
-        if (type == SIZE_MINIMIZED && previousType != SIZE_MINIMIZED)
+        if (type == SIZE_MINIMIZED && previousType != SIZE_MINIMIZED) {
+            const ActiveNote active = NoteActiveWindow();
             HideOwnedWindows(hwnd);
-        else if (type != SIZE_MINIMIZED && previousType == SIZE_MINIMIZED && !outer->isHidden())
+            ActivateNextIfGone(active);
+        } else if (type != SIZE_MINIMIZED && previousType == SIZE_MINIMIZED && !outer->isHidden())
             ShowOwnedWindows(hwnd);
     }
 }

@@ -214,6 +214,8 @@ BOOL DestroyWindowNow(CWnd* wnd)
     if (!wnd->m_hWnd || !data || data->destroying) return FALSE;
     data->destroying = true;
     const HWND hwnd = wnd->m_hWnd;
+    const ActiveNote active = (data->style & WS_CHILD) ? ActiveNote{} : NoteActiveWindow();
+    if (!(data->style & WS_CHILD)) ActivateNextBeforeHiding(hwnd);
     ForgetInputWindow(hwnd, data->widget);
     AbortModalLoop(*data);
 
@@ -257,6 +259,7 @@ BOOL DestroyWindowNow(CWnd* wnd)
             delete widget;
     }
     gone.reset();
+    ActivateNextIfGone(active);
     if (GetAppHooks().windowDestroyed) GetAppHooks().windowDestroyed(wnd);
     wnd->PostNcDestroy();  // may delete wnd
     return TRUE;

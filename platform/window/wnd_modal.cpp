@@ -4,6 +4,7 @@
 
 #include "platform/window/app_hooks.h"
 #include "platform/window/modal.h"
+#include "platform/window/nonclient.h"
 #include "platform/window/ui_thread.h"
 #include "platform/window/window_internal.h"
 
@@ -20,6 +21,40 @@ void AbortModalLoop(WindowData& data)
 
 using namespace platform;
 
+namespace {
+
+/// While a modal loop runs its window lies above every window of the program, those kept on
+/// top included (a pinned tool window must not cover the question it asked): when one of
+/// them is shown, the modal window is kept on top itself until its loop ends.
+class AboveTopmostWindows {
+public:
+    explicit AboveTopmostWindows(CWnd& modal) : m_hwnd(modal.GetSafeHwnd())
+    {
+        if ((modal.GetStyle() & WS_CHILD) || (modal.GetExStyle() & WS_EX_TOPMOST)) return;
+        for (HWND h : TopLevelZOrder()) {
+            const CWnd* other = LookupWindow(h);
+            if (h == m_hwnd || !other || !(other->GetExStyle() & WS_EX_TOPMOST) || !other->IsWindowVisible())
+                continue;
+            m_lifted = true;
+            modal.SetWindowPos(&CWnd::wndTopMost, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+            return;
+        }
+    }
+    ~AboveTopmostWindows()
+    {
+        if (CWnd* modal = m_lifted ? LookupWindow(m_hwnd) : nullptr)
+            modal->SetWindowPos(&CWnd::wndNoTopMost, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+    }
+    AboveTopmostWindows(const AboveTopmostWindows&) = delete;
+    AboveTopmostWindows& operator=(const AboveTopmostWindows&) = delete;
+
+private:
+    HWND m_hwnd;
+    bool m_lifted = false;
+};
+
+}  // namespace
+
 // --- modal use ---------------------------------------------------------------------------------------------
 int CWnd::RunModalLoop(DWORD dwFlags)
 {
@@ -31,6 +66,7 @@ int CWnd::RunModalLoop(DWORD dwFlags)
     }
     // Placed as it will be shown: its frame on the work area (also where tests answer it).
     if (!IsWindowVisible()) KeepOnWorkArea(this);
+    const AboveTopmostWindows above(*this);
     if (ModalResponder* responder = GetModalResponder()) {
         DialogQuestion question{this, CString(), GetClassName()};
         GetWindowText(question.caption);

@@ -81,9 +81,12 @@ BOOL CWnd::ShowWindow(int nCmdShow)
     m_data->hiddenWithOwner = false;  // the program decides from now on
     if (nCmdShow == SW_HIDE) {
         if (wasVisible) {
+            const ActiveNote active = topLevel ? NoteActiveWindow() : ActiveNote{};
+            if (topLevel) ActivateNextBeforeHiding(hwnd);
             Dispatch(this, WM_SHOWWINDOW, FALSE, 0);
             if (LookupWindow(hwnd) == this) widget->hide();
             if (topLevel) HideOwnedWindows(hwnd);
+            ActivateNextIfGone(active);
         }
         return wasVisible;
     }

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include <QApplication>
 #include <QGuiApplication>
 
 #include "platform/window/nonclient.h"
@@ -121,6 +122,79 @@ void NoteActivated(HWND hwnd)
     ZOrderPlace(hwnd, HWND_TOP);
 }
 
+ActiveNote NoteActiveWindow()
+{
+    QWidget* active = QApplication::activeWindow();
+    if (!active) return {};
+    for (HWND h : Order()) {
+        const WindowData* data = DataOfHandle(h);
+        if (data && data->widget && OuterOf(*data) == active) return {h, data->owner};
+    }
+    return {};
+}
+
+namespace {
+
+/// A window that can take the activation: shown on the screen, not minimised, enabled.
+bool CanTakeActivation(HWND hwnd)
+{
+    const WindowData* data = DataOfHandle(hwnd);
+    if (!data || !data->widget || (data->style & (WS_CHILD | WS_DISABLED))) return false;
+    const QWidget* outer = OuterOf(*data);
+    return !outer->isHidden() && !outer->isMinimized() && !outer->testAttribute(Qt::WA_DontShowOnScreen);
+}
+
+/// Whether hwnd is leaving or one of the windows it owns, which go with it.
+bool GoesWith(HWND hwnd, HWND leaving)
+{
+    for (std::size_t depth = 0; hwnd && depth <= Order().size(); ++depth, hwnd = OwnerOf(hwnd))
+        if (hwnd == leaving) return true;
+    return false;
+}
+
+/// The window that takes over from the active one: its owner when it can, else the topmost
+/// window that can, none of them leaving.
+HWND NextActive(const ActiveNote& active, HWND leaving)
+{
+    if (active.owner && !GoesWith(active.owner, leaving) && CanTakeActivation(active.owner))
+        return active.owner;
+    for (HWND h : Order())
+        if (h != active.hwnd && !GoesWith(h, leaving) && CanTakeActivation(h)) return h;
+    return nullptr;
+}
+
+void Activate(HWND next)
+{
+    // Its activation raises it only above the windows that are no longer shown: among the
+    // shown ones it keeps its place.
+    if (const WindowData* data = next ? DataOfHandle(next) : nullptr; data && data->widget)
+        OuterOf(*data)->activateWindow();
+}
+
+}  // namespace
+
+void ActivateNextBeforeHiding(HWND leaving)
+{
+    // Asked before the window goes, so that the window manager never has to pick one.
+    const ActiveNote active = NoteActiveWindow();
+    if (active.hwnd && GoesWith(active.hwnd, leaving)) Activate(NextActive(active, leaving));
+}
+
+void ActivateNextIfGone(const ActiveNote& note)
+{
+    if (!note.hwnd) return;
+    if (const WindowData* data = DataOfHandle(note.hwnd)) {
+        const QWidget* outer = data->widget ? OuterOf(*data) : nullptr;
+        if (outer && !outer->isHidden() && !outer->isMinimized()) return;  // still shown
+    }
+    // Another of the program's windows was activated meanwhile: it stays so.
+    if (QWidget* active = QApplication::activeWindow(); active && !active->isHidden()) {
+        const ActiveNote now = NoteActiveWindow();
+        if (now.hwnd && now.hwnd != note.hwnd) return;
+    }
+    Activate(NextActive(note, note.hwnd));
+}
+
 void HideOwnedWindows(HWND owner)
 {
     for (HWND h : std::vector<HWND>(Order())) {
@@ -156,6 +230,25 @@ void ShowOwnedWindows(HWND owner)
 std::vector<HWND> TopLevelZOrder()
 {
     return Order();
+}
+
+void SetShownOffScreen(HWND hwnd, bool offScreen)
+{
+    const WindowData* data = DataOfHandle(hwnd);
+    if (!data || !data->widget || (data->style & WS_CHILD)) return;
+    QWidget* outer = OuterOf(*data);
+    if (outer->testAttribute(Qt::WA_DontShowOnScreen) == offScreen) return;
+    // The attribute counts when the window is shown: a shown one is shown again.
+    const bool shown = !outer->isHidden();
+    if (shown) outer->hide();
+    outer->setAttribute(Qt::WA_DontShowOnScreen, offScreen);
+    if (shown) outer->show();
+}
+
+bool IsShownOffScreen(HWND hwnd)
+{
+    const WindowData* data = DataOfHandle(hwnd);
+    return data && data->widget && OuterOf(*data)->testAttribute(Qt::WA_DontShowOnScreen);
 }
 
 }  // namespace platform

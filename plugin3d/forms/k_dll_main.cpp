@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "platform/window/nonclient.h"
 #include "plugin3d/forms/k_administrator.h"
 #include "plugin3d/forms/k_viewer3d.h"
 #include "plugin3d/forms/k_viewer3d_setup.h"
@@ -79,6 +80,15 @@ void TDllMainForm::CreateParams(TCreateParams& params)
 {
     TForm::CreateParams(params);
     params.Style = kDllMainFormStyle;
+}
+
+void TDllMainForm::CreateWnd(CWnd* parentWindow)
+{
+    TForm::CreateWnd(parentWindow);
+    // The strip has no size to show: on a screen it would be a stray frame of its own that
+    // stays behind when the administrator moves. It owns, minimises and restores the
+    // plug-in's windows from off the screen.
+    platform::SetShownOffScreen(GetSafeHwnd(), true);
 }
 
 void TDllMainForm::FormCreate(TObject*)

@@ -32,6 +32,7 @@ protected:
     TDllMainForm() = default;
     std::vector<THandler> Handlers() override;
     void CreateParams(TCreateParams& params) override;
+    void CreateWnd(CWnd* parentWindow) override;
     void Notification(TComponent* component, TOperation operation) override;
     void FormCreate(TObject* sender);
     void FormDestroy(TObject* sender);

@@ -97,6 +97,55 @@ __attribute__((target("avx2"))) void AddRunAvx2(PowerSums& sums, const V* p, int
     _mm256_storeu_pd(sums.hi, hi);
     for (int l = 0; x < count; ++x, ++l) sums.Add(l, double(p[x]), shift);
 }
+
+/// One step of AddRunAvx2 on sums held in registers.
+[[gnu::always_inline]] __attribute__((target("avx2"))) inline void AddStep(__m256d v, __m256d vshift,
+                                                                           __m256d one, __m256d* s,
+                                                                           __m256d& lo, __m256d& hi)
+{
+    const __m256d number = _mm256_cmp_pd(v, v, _CMP_ORD_Q);
+    const __m256d d = _mm256_and_pd(_mm256_sub_pd(v, vshift), number);
+    const __m256d d2 = _mm256_mul_pd(d, d);
+    const __m256d d4 = _mm256_mul_pd(d2, d2);
+    s[0] = _mm256_add_pd(s[0], _mm256_and_pd(one, number));
+    s[1] = _mm256_add_pd(s[1], d);
+    s[2] = _mm256_add_pd(s[2], d2);
+    s[3] = _mm256_add_pd(s[3], _mm256_mul_pd(d2, d));
+    s[4] = _mm256_add_pd(s[4], d4);
+    s[5] = _mm256_add_pd(s[5], _mm256_mul_pd(d4, d));
+    lo = _mm256_min_pd(v, lo);  // v < lo ? v : lo, as Add compares
+    hi = _mm256_max_pd(v, hi);
+}
+
+/// AddRunAvx2 over every span of the band's rows, the sums held in registers throughout. A
+/// span's last samples fill the first lanes of one more step and NaN the others, which count
+/// nowhere: each lane sees what AddRun's scalar tail gives it, to the bit.
+template <class T>
+__attribute__((target("avx2"))) void AddRowsAvx2(PowerSums& sums, const void* const* rows,
+                                                 const platform::SpanRegion& region, const RowBand& band,
+                                                 double shift)
+{
+    __m256d s[6], lo = _mm256_loadu_pd(sums.lo), hi = _mm256_loadu_pd(sums.hi);
+    for (int k = 0; k < 6; ++k) s[k] = _mm256_loadu_pd(sums.s[k]);
+    const __m256d vshift = _mm256_set1_pd(shift), one = _mm256_set1_pd(1.0);
+    for (std::int64_t y = band.begin; y < band.end && !band.Stopped(); ++y) {
+        const T* row = static_cast<const T*>(rows[y]);
+        for (const platform::Span& span : region.RowSpans(int(y))) {
+            const T* p = row + span.x0;
+            const int count = span.x1 - span.x0;
+            int x = 0;
+            for (; x + kLanes <= count; x += kLanes) AddStep(Load4d(p + x), vshift, one, s, lo, hi);
+            if (x < count) {
+                alignas(32) double tail[kLanes] = {kNaN, kNaN, kNaN, kNaN};
+                for (int l = 0; x + l < count; ++l) tail[l] = double(p[x + l]);
+                AddStep(_mm256_load_pd(tail), vshift, one, s, lo, hi);
+            }
+        }
+    }
+    for (int k = 0; k < 6; ++k) _mm256_storeu_pd(sums.s[k], s[k]);
+    _mm256_storeu_pd(sums.lo, lo);
+    _mm256_storeu_pd(sums.hi, hi);
+}
 #endif
 
 template <class V>
@@ -222,6 +271,11 @@ void BandSums(const RegionSource& src, const platform::SpanRegion& region, const
               const double* shift, PowerSums* sums)
 {
     if constexpr (IsComplex<T>) statistics_detail::ClearUpperVectorState();
+#if defined(__x86_64__)
+    if constexpr (!IsComplex<T>) {
+        if (platform::UseAvx2()) return AddRowsAvx2<T>(sums[0], src.rows, region, band, shift[0]);
+    }
+#endif
     for (std::int64_t y = band.begin; y < band.end && !band.Stopped(); ++y) {
         const T* row = static_cast<const T*>(src.rows[y]);
         for (const platform::Span& span : region.RowSpans(int(y))) {

@@ -1,5 +1,9 @@
 #include "plugin3d/model/core/k_change_object.h"
 
+#include <charconv>
+#include <cstring>
+#include <string_view>
+
 #include "platform/forms/exceptions.h"
 #include "plugin3d/model/core/k_strings.h"
 
@@ -8,8 +12,17 @@ IMPLEMENT_TCLASS(TKCustomChangeObject, TKObject)
 void TKCustomChangeObject::Init()
 {
     TKObject::Init();
-    m_name = std::string(ClassName()) + " " + std::to_string(NextChangeObjectNumber());
+    m_name.clear();
+    m_defaultNameClass = ClassType();
+    m_defaultNameNumber = NextChangeObjectNumber();
     m_updateCount = 0;
+}
+
+void TKCustomChangeObject::MakeDefaultName() const
+{
+    if (!m_defaultNameClass) return;
+    m_name = std::string(m_defaultNameClass->name) + " " + std::to_string(m_defaultNameNumber);
+    m_defaultNameClass = nullptr;
 }
 
 TKCustomChangeObject::~TKCustomChangeObject()
@@ -83,6 +96,7 @@ void TKCustomChangeObject::NameChanged()
 void TKCustomChangeObject::SetName(const std::string& name)
 {
     TKSectionGuard guard(m_lock);
+    MakeDefaultName();
     if (m_name == name) return;
     // The name event comes inside the update, so listeners see 4, 8, 5.
     BeginUpdate(false, 0);
@@ -99,6 +113,7 @@ void TKCustomChangeObject::SetName(const std::string& name)
 std::string TKCustomChangeObject::Name() const
 {
     TKSectionGuard guard(m_lock);
+    MakeDefaultName();
     return m_name;
 }
 
@@ -106,6 +121,18 @@ int TKCustomChangeObject::SaveToStream(TKObjectsStream* stream)
 {
     TKSectionGuard guard(m_lock);
     if (m_updateCount >= 1) throw EInvalidOperation(ObjectErrorText(this, ktext::kCantSave, ktext::kBusy));
+    // A name still to be made is written as it would read, without being made.
+    if (m_defaultNameClass) {
+        char text[192];
+        const std::size_t length = std::strlen(m_defaultNameClass->name);
+        if (length + 22 <= sizeof text) {
+            std::memcpy(text, m_defaultNameClass->name, length);
+            text[length] = ' ';
+            const auto end = std::to_chars(text + length + 1, text + sizeof text, m_defaultNameNumber).ptr;
+            return WriteStringTo(stream, std::string_view(text, std::size_t(end - text)));
+        }
+        MakeDefaultName();
+    }
     return WriteStringTo(stream, m_name);
 }
 
@@ -115,5 +142,6 @@ int TKCustomChangeObject::LoadFromStream(TKObjectsStream* stream)
     const int bytes = ReadStringFrom(stream, name);
     TKSectionGuard guard(m_lock);
     m_name = std::move(name);
+    m_defaultNameClass = nullptr;
     return bytes;
 }

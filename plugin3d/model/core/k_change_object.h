@@ -90,7 +90,14 @@ protected:
     }
 
 private:
-    std::string m_name;
+    /// Under the lock: turns the default name into the stored one.
+    void MakeDefaultName() const;
+
+    mutable std::string m_name;
+    // The default name is made when first asked for: a load names every object it makes
+    // from the file, and formatting a name only to drop it would cost more than reading it.
+    mutable TClass m_defaultNameClass = nullptr;
+    std::uint64_t m_defaultNameNumber = 0;
     mutable CRITICAL_SECTION m_lock{};
     int m_updateCount = 0;
     TKEventManager m_events;

@@ -1,6 +1,8 @@
 #include "plugin3d/model/core/k_event_manager.h"
 
-#include <memory>
+#include <cstddef>
+#include <new>
+#include <type_traits>
 
 #include "plugin3d/model/core/k_general.h"
 
@@ -8,14 +10,24 @@ IMPLEMENT_TCLASS(TKEventManager, TObject)
 
 TKThreadMute::TKThreadMute(TKEventManager* events) : m_events(events)
 {
-    if (!events) return;
+    if (events) Join();
+}
+
+TKThreadMute::TKThreadMute(Reusable) : m_events(nullptr)
+{
+    Join();
+}
+
+void TKThreadMute::Join()
+{
     m_outer = static_cast<TKThreadMute*>(GetThreadValue(TKThreadValue::Mutes));
     SetThreadValue(TKThreadValue::Mutes, this);
+    m_joined = true;
 }
 
 TKThreadMute::~TKThreadMute()
 {
-    if (!m_events) return;
+    if (!m_joined) return;
     // Scopes end innermost first; the walk only keeps the chain whole should one not.
     auto* innermost = static_cast<TKThreadMute*>(GetThreadValue(TKThreadValue::Mutes));
     if (innermost == this) {
@@ -38,32 +50,53 @@ bool TKThreadMute::Holds(const TKEventManager* events)
 }
 
 // A table is never changed once published, except that a removed entry's code is cleared
-// in the tables notifications may still walk.
+// in the tables notifications may still walk. Its entries follow it in the same block: a
+// table is made for every handler added, and one allocation each is what adding costs.
 struct TKEventManager::Table {
     struct Entry {
         std::atomic<TKEventHandler::Code> code{nullptr};
         void* data = nullptr;
     };
-    explicit Table(int n) : count(n), entries(std::make_unique<Entry[]>(static_cast<std::size_t>(n))) {}
+    static_assert(std::is_trivially_destructible_v<Entry> && alignof(Entry) <= alignof(Table*));
+
+    static Table* Make(int n)
+    {
+        void* block = ::operator new(sizeof(Table) + sizeof(Entry) * static_cast<std::size_t>(n));
+        auto* table = new (block) Table(n);
+        for (int i = 0; i < n; ++i) new (&table->entries()[i]) Entry;
+        return table;
+    }
+    static void Free(Table* table)
+    {
+        if (!table) return;
+        table->~Table();
+        ::operator delete(table);
+    }
+
+    Entry* entries() { return reinterpret_cast<Entry*>(this + 1); }
+    const Entry* entries() const { return reinterpret_cast<const Entry*>(this + 1); }
+
     int count;
-    std::unique_ptr<Entry[]> entries;
     Table* nextRetired = nullptr;
 
     int FirstLive(const TKEventHandler& h) const
     {
+        const Entry* e = entries();
         for (int i = 0; i < count; ++i)
-            if (entries[i].data == h.data() && entries[i].code.load(std::memory_order_relaxed) == h.code())
-                return i;
+            if (e[i].data == h.data() && e[i].code.load(std::memory_order_relaxed) == h.code()) return i;
         return -1;
     }
+
+private:
+    explicit Table(int n) : count(n) {}
 };
 
 TKEventManager::~TKEventManager()
 {
-    delete m_table.load();
+    Table::Free(m_table.load());
     while (m_retired) {
         Table* next = m_retired->nextRetired;
-        delete m_retired;
+        Table::Free(m_retired);
         m_retired = next;
     }
 }
@@ -74,14 +107,14 @@ void TKEventManager::Add(TKEventHandler handler)
     std::lock_guard lock(m_mutex);
     const Table* old = m_table.load(std::memory_order_relaxed);
     const int n = old ? old->count : 0;
-    auto* fresh = new Table(n + 1);
+    Table* fresh = Table::Make(n + 1);
     for (int i = 0; i < n; ++i) {
-        fresh->entries[i].code.store(old->entries[i].code.load(std::memory_order_relaxed),
-                                     std::memory_order_relaxed);
-        fresh->entries[i].data = old->entries[i].data;
+        fresh->entries()[i].code.store(old->entries()[i].code.load(std::memory_order_relaxed),
+                                       std::memory_order_relaxed);
+        fresh->entries()[i].data = old->entries()[i].data;
     }
-    fresh->entries[n].code.store(handler.code(), std::memory_order_relaxed);
-    fresh->entries[n].data = handler.data();
+    fresh->entries()[n].code.store(handler.code(), std::memory_order_relaxed);
+    fresh->entries()[n].data = handler.data();
     Publish(fresh, nullptr);
 }
 
@@ -94,12 +127,12 @@ void TKEventManager::Remove(TKEventHandler handler)
     if (at < 0) return;
     Table* fresh = nullptr;
     if (old->count > 1) {
-        fresh = new Table(old->count - 1);
+        fresh = Table::Make(old->count - 1);
         for (int i = 0, j = 0; i < old->count; ++i) {
             if (i == at) continue;
-            fresh->entries[j].code.store(old->entries[i].code.load(std::memory_order_relaxed),
-                                         std::memory_order_relaxed);
-            fresh->entries[j++].data = old->entries[i].data;
+            fresh->entries()[j].code.store(old->entries()[i].code.load(std::memory_order_relaxed),
+                                           std::memory_order_relaxed);
+            fresh->entries()[j++].data = old->entries()[i].data;
         }
     }
     Publish(fresh, &handler);
@@ -119,13 +152,13 @@ void TKEventManager::Publish(Table* fresh, const TKEventHandler* removed)
     if (removed)
         for (Table* t = m_retired; t; t = t->nextRetired)
             if (const int i = t->FirstLive(*removed); i >= 0)
-                t->entries[i].code.store(nullptr, std::memory_order_release);
+                t->entries()[i].code.store(nullptr, std::memory_order_release);
     // A notification that started before the exchange counted itself first, so a count of
     // zero here means none can walk a retired table.
     if (m_notifying.load(std::memory_order_seq_cst) == 0) {
         while (m_retired) {
             Table* next = m_retired->nextRetired;
-            delete m_retired;
+            Table::Free(m_retired);
             m_retired = next;
         }
         m_hasRetired.store(false, std::memory_order_relaxed);
@@ -138,7 +171,7 @@ void TKEventManager::ReleaseRetired()
     if (m_notifying.load(std::memory_order_seq_cst) != 0) return;
     while (m_retired) {
         Table* next = m_retired->nextRetired;
-        delete m_retired;
+        Table::Free(m_retired);
         m_retired = next;
     }
     m_hasRetired.store(false, std::memory_order_relaxed);
@@ -167,10 +200,10 @@ void TKEventManager::Notify(TObject* sender, int code, std::intptr_t param)
     m_notifying.fetch_add(1, std::memory_order_seq_cst);
     if (const Table* table = m_table.load(std::memory_order_seq_cst)) {
         for (int i = 0; i < table->count; ++i) {
-            const TKEventHandler::Code call = table->entries[i].code.load(std::memory_order_acquire);
+            const TKEventHandler::Code call = table->entries()[i].code.load(std::memory_order_acquire);
             if (!call) continue;
             try {
-                call(table->entries[i].data, sender, code, param);
+                call(table->entries()[i].data, sender, code, param);
             } catch (...) {
                 // A handler's failure is its own; the others still hear the event.
             }

@@ -71,7 +71,13 @@ private:
 class TKThreadMute {
 public:
     explicit TKThreadMute(TKEventManager* events);
+    /// A mute that joins the chain now and holds what Retarget names (nothing at first): a
+    /// loop that mutes another manager in each pass joins the chain once, not at every pass.
+    struct Reusable {};
+    explicit TKThreadMute(Reusable);
     ~TKThreadMute();
+    /// The manager this mute holds from now on (null: none); on the thread that made it.
+    void Retarget(TKEventManager* events) { m_events = events; }
     TKThreadMute(const TKThreadMute&) = delete;
     TKThreadMute& operator=(const TKThreadMute&) = delete;
 
@@ -79,6 +85,9 @@ public:
     static bool Holds(const TKEventManager* events);
 
 private:
+    void Join();
+
     TKEventManager* m_events;
     TKThreadMute* m_outer = nullptr;
+    bool m_joined = false;
 };

@@ -247,7 +247,7 @@ std::int32_t ReadCount(TKObjectsStream* stream, const TObject* owner, int bytesE
 {
     std::int32_t count = 0;
     ReadValue(stream, count);
-    if (count < 0 || (count > 0 && stream && std::int64_t(count) * bytesEach > stream->Remaining()))
+    if (count < 0 || (count > 0 && stream && std::int64_t(count) * bytesEach > stream->RemainingBytes()))
         throw EStreamError(ObjectErrorText(owner, ktext::kCantLoad, ktext::kInvalidValue));
     return count;
 }

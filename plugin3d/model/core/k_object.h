@@ -4,8 +4,11 @@
 // persistence writes to and reads from. See plugin3d/model/README.md for the conventions
 // every subclass follows (construction, freeing, persistence, references).
 
+#include <algorithm>
 #include <atomic>
 #include <cstdint>
+#include <cstring>
+#include <limits>
 #include <string>
 #include <type_traits>
 
@@ -147,6 +150,69 @@ class TKObjectsStream : public TObject {
     /// Keeps the text of a size the load refused (the object and the size), so that the user
     /// is told once the load is over; the base keeps nothing.
     virtual void ReportRefusal(const std::string& text);
+
+    /// Read, Write and Remaining as the stream answers them, without a virtual call where the
+    /// stream keeps the bytes in memory (see m_direct). ReadValue, WriteValue and the string
+    /// functions go through these, so that the fields of a record cost a copy each.
+    void ReadBytes(void* buffer, int count)
+    {
+        const std::int64_t at = m_directPosition;
+        if (m_direct.mode == TKDirectMode::Counting) {
+            m_directPosition = at + count;
+            return;
+        }
+        if (m_direct.mode == TKDirectMode::Reading && count >= 0 && at >= m_direct.first &&
+            count <= m_direct.end - at) {
+            if (count > 0) std::memcpy(buffer, m_direct.data + (at - m_direct.first), std::size_t(count));
+            m_directPosition = at + count;
+            return;
+        }
+        Read(buffer, count);
+    }
+    void WriteBytes(const void* buffer, int count)
+    {
+        const std::int64_t at = m_directPosition;
+        if (m_direct.mode == TKDirectMode::Counting) {
+            m_directPosition = at + count;
+            return;
+        }
+        if (m_direct.mode == TKDirectMode::Writing && count >= 0 && at >= m_direct.first &&
+            at <= m_direct.filled && count <= m_direct.end - at) {
+            if (count > 0) std::memcpy(m_direct.data + (at - m_direct.first), buffer, std::size_t(count));
+            m_directPosition = at + count;
+            if (m_directPosition > m_direct.filled) m_direct.filled = m_directPosition;
+            return;
+        }
+        Write(buffer, count);
+    }
+    std::int64_t RemainingBytes()
+    {
+        if (m_direct.mode == TKDirectMode::Counting) return std::numeric_limits<std::int64_t>::max();
+        if (m_direct.mode == TKDirectMode::Reading)
+            return std::max<std::int64_t>(0, m_direct.end - m_directPosition);
+        return Remaining();
+    }
+
+protected:
+    /// How ReadBytes and WriteBytes treat the stream.
+    enum class TKDirectMode : std::uint8_t {
+        None,      ///< every call goes to Read, Write and Remaining
+        Counting,  ///< reads and writes only move the position; nothing limits them
+        Reading,   ///< bytes of positions first..end - 1 are at data
+        Writing,   ///< positions first..filled - 1 are stored at data; more may go up to end
+    };
+    struct TKDirectBytes {
+        TKDirectMode mode = TKDirectMode::None;
+        std::uint8_t* data = nullptr;
+        std::int64_t first = 0;
+        std::int64_t end = 0;
+        std::int64_t filled = 0;
+    };
+    /// Kept by a stream that uses them: its position (which ReadBytes and WriteBytes move),
+    /// and the bytes it has in memory. What falls outside goes to the virtual calls, which
+    /// check and raise as they always do.
+    std::int64_t m_directPosition = 0;
+    TKDirectBytes m_direct;
 };
 
 /// The memory a project load may give all the planes and grids it reads, together: most of
@@ -179,7 +245,7 @@ template <class T>
 int WriteValue(TKObjectsStream* stream, const T& value)
 {
     static_assert(std::is_trivially_copyable_v<T>);
-    if (stream) stream->Write(&value, static_cast<int>(sizeof(T)));
+    if (stream) stream->WriteBytes(&value, static_cast<int>(sizeof(T)));
     return static_cast<int>(sizeof(T));
 }
 /// Reads a value written by WriteValue; returns its size.
@@ -187,7 +253,7 @@ template <class T>
 int ReadValue(TKObjectsStream* stream, T& value)
 {
     static_assert(std::is_trivially_copyable_v<T>);
-    if (stream) stream->Read(&value, static_cast<int>(sizeof(T)));
+    if (stream) stream->ReadBytes(&value, static_cast<int>(sizeof(T)));
     return static_cast<int>(sizeof(T));
 }
 

@@ -89,6 +89,11 @@ void TKProjectStream::Create(TKProject* project, TKThread* thread)
     m_mark = ++marks;
 }
 
+TKProjectStream::TKProjectStream()
+{
+    UpdateDirect();
+}
+
 TKProjectStream::~TKProjectStream()
 {
     Close();
@@ -106,7 +111,7 @@ void TKProjectStream::Open(const std::string& fileName, TKStreamMode mode, std::
         if (!m_version.Create(fileName.c_str()) || !m_version.SetSize(static_cast<std::uint64_t>(size), TRUE))
             RaiseAfter([&] { m_version.Discard(); });
         m_window.resize(static_cast<std::size_t>(std::min<std::int64_t>(size, kWindowBytes)));
-        m_windowStart = m_windowUsed = 0;
+        m_direct = {TKDirectMode::Writing, m_window.data(), 0, 0, 0};
         m_writable = true;
     } else {
         RefuseWhatIsNoFile(fileName);
@@ -138,11 +143,28 @@ void TKProjectStream::Open(const std::string& fileName, TKStreamMode mode, std::
     }
     m_size = size;
     m_hasFile = true;
-    m_position = 0;
+    m_directPosition = 0;
     m_limits.clear();
     m_grants.Clear();
     m_granted = 0;
     m_budget = m_writable ? 0 : LoadMemoryLimit();
+    UpdateDirect();
+}
+
+// The bytes ReadBytes and WriteBytes reach without a call: a loading stream's view up to
+// the current limit; a saving stream's window, from where it starts to its capacity or the
+// end of the file.
+void TKProjectStream::UpdateDirect()
+{
+    if (!m_hasFile) {
+        m_direct = {TKDirectMode::Counting, nullptr, 0, 0, 0};
+    } else if (m_writable) {
+        m_direct.end = std::min(m_direct.first + static_cast<std::int64_t>(m_window.size()), m_size);
+    } else if (m_view) {
+        m_direct = {TKDirectMode::Reading, m_view, 0, Limit(), 0};
+    } else {
+        m_direct = {TKDirectMode::None, nullptr, 0, 0, 0};
+    }
 }
 
 bool TKProjectStream::GrantLoadMemory(const void* holder, std::int64_t bytes)
@@ -185,21 +207,21 @@ void TKProjectStream::Close()
     m_view = nullptr;
     m_version.Discard();
     std::vector<std::uint8_t>().swap(m_window);
-    m_windowStart = m_windowUsed = 0;
     m_size = 0;
     m_writable = false;
     m_hasFile = false;
     m_limits.clear();
+    UpdateDirect();
 }
 
 void TKProjectStream::SetPosition(std::int64_t position)
 {
-    m_position = position;
+    m_directPosition = position;
 }
 
 std::int64_t TKProjectStream::GetPosition()
 {
-    return m_position;
+    return m_directPosition;
 }
 
 TKObject* TKProjectStream::GetProject()
@@ -220,45 +242,48 @@ std::int64_t TKProjectStream::Limit() const
 std::int64_t TKProjectStream::Remaining()
 {
     if (!m_hasFile) return std::numeric_limits<std::int64_t>::max();
-    return std::max<std::int64_t>(0, Limit() - m_position);
+    return std::max<std::int64_t>(0, Limit() - m_directPosition);
 }
 
 const std::uint8_t* TKProjectStream::Peek(std::int64_t count)
 {
-    if (count < 0 || m_position < 0 || count > Limit() - m_position) RaiseProjectFormatError();
-    return m_view ? m_view + m_position : nullptr;
+    if (count < 0 || m_directPosition < 0 || count > Limit() - m_directPosition) RaiseProjectFormatError();
+    return m_view ? m_view + m_directPosition : nullptr;
 }
 
 void TKProjectStream::PushLimit(std::int64_t end)
 {
     m_limits.push_back(std::min(end, Limit()));
+    if (m_direct.mode == TKDirectMode::Reading) m_direct.end = Limit();
 }
 
 void TKProjectStream::PopLimit()
 {
     if (!m_limits.empty()) m_limits.pop_back();
+    if (m_direct.mode == TKDirectMode::Reading) m_direct.end = Limit();
 }
 
 void TKProjectStream::Read(void* buffer, int count)
 {
     if (!m_hasFile) {
-        m_position += count;
+        m_directPosition += count;
         return;
     }
     const std::uint8_t* from = Peek(count);
     if (count > 0) std::memcpy(buffer, from, static_cast<std::size_t>(count));
-    m_position += count;
+    m_directPosition += count;
 }
 
 void TKProjectStream::Write(const void* buffer, int count)
 {
     if (!m_hasFile) {
-        m_position += count;
+        m_directPosition += count;
         return;
     }
-    if (!m_writable || count < 0 || m_position < 0 || count > m_size - m_position) RaiseProjectFormatError();
+    if (!m_writable || count < 0 || m_directPosition < 0 || count > m_size - m_directPosition)
+        RaiseProjectFormatError();
     if (count > 0) Store(buffer, count);
-    m_position += count;
+    m_directPosition += count;
 }
 
 // A save writes its file through a window of consecutive bytes rather than through a shared
@@ -268,38 +293,44 @@ void TKProjectStream::Write(const void* buffer, int count)
 // straight in the file.
 void TKProjectStream::Store(const void* data, std::int64_t count)
 {
+    // The window holds the bytes of positions m_direct.first to m_direct.filled - 1.
     const auto capacity = static_cast<std::int64_t>(m_window.size());
-    const std::int64_t end = m_position + count;
-    const std::int64_t stored = m_windowStart + m_windowUsed;
-    if (m_position >= m_windowStart && end <= m_windowStart + capacity) {
+    const std::int64_t start = m_direct.first;
+    const std::int64_t end = m_directPosition + count;
+    if (m_directPosition >= start && end <= start + capacity) {
         // Bytes skipped in front of what the window holds were never written: the file's zeros.
-        const std::int64_t at = m_position - m_windowStart;
-        if (at > m_windowUsed)
-            std::memset(m_window.data() + m_windowUsed, 0, static_cast<std::size_t>(at - m_windowUsed));
+        const std::int64_t at = m_directPosition - start;
+        const std::int64_t used = m_direct.filled - start;
+        if (at > used) std::memset(m_window.data() + used, 0, static_cast<std::size_t>(at - used));
         std::memcpy(m_window.data() + at, data, static_cast<std::size_t>(count));
-        m_windowUsed = std::max(m_windowUsed, end - m_windowStart);
+        m_direct.filled = std::max(m_direct.filled, end);
         return;
     }
-    if (m_position >= stored && count < capacity) {
+    if (m_directPosition >= m_direct.filled && count < capacity) {
         FlushWindow();
-        m_windowStart = m_position;
+        m_direct.first = m_directPosition;
         std::memcpy(m_window.data(), data, static_cast<std::size_t>(count));
-        m_windowUsed = count;
+        m_direct.filled = end;
+        UpdateDirect();
         return;
     }
     // Behind the window, across its end or larger than it: the window goes first, so that
     // these newer bytes win, and it starts again past everything written.
-    if (end > m_windowStart) FlushWindow();
-    WriteThrough(m_position, data, count);
-    if (end > m_windowStart) m_windowStart = std::max(m_windowStart, end);
+    if (end > start) FlushWindow();
+    WriteThrough(m_directPosition, data, count);
+    if (end > m_direct.first) {
+        m_direct.first = m_direct.filled = std::max(m_direct.first, end);
+        UpdateDirect();
+    }
 }
 
 void TKProjectStream::FlushWindow()
 {
-    if (m_windowUsed <= 0) return;
-    WriteThrough(m_windowStart, m_window.data(), m_windowUsed);
-    m_windowStart += m_windowUsed;
-    m_windowUsed = 0;
+    const std::int64_t used = m_direct.filled - m_direct.first;
+    if (used <= 0) return;
+    WriteThrough(m_direct.first, m_window.data(), used);
+    m_direct.first = m_direct.filled;
+    UpdateDirect();
 }
 
 // A failed write has removed the version already (it can never be committed incomplete).
@@ -357,19 +388,22 @@ void TKProjectStream::RaiseControlSum(const TObject* object) const
 int TKProjectStream::WriteObject(TKObject* object)
 {
     DepthGuard depth(m_depth);
-    const std::int64_t start = m_position;
+    const std::int64_t start = m_directPosition;
     std::int32_t head[3] = {object ? UseClassOf(object) : 0, object ? IdOf(object) : 0, 0};
-    m_position += TKObjectsStream::kRecordHeadSize;
+    // The head's place is held with zeros until the record's size is known: the record's
+    // fields then follow in the window, not past a gap.
+    const std::int32_t hole[3] = {};
+    WriteBytes(hole, sizeof hole);
     std::int64_t result = TKObjectsStream::kRecordHeadSize;
     if (object) result += object->Operation(kopSave, reinterpret_cast<std::intptr_t>(this));
-    if (start + result != m_position || result > std::numeric_limits<std::int32_t>::max())
+    if (start + result != m_directPosition || result > std::numeric_limits<std::int32_t>::max())
         RaiseControlSum(object);
     if (m_hasFile) {
-        const std::int64_t end = m_position;
+        const std::int64_t end = m_directPosition;
         head[2] = static_cast<std::int32_t>(result - TKObjectsStream::kRecordHeadSize);
-        m_position = start;
-        Write(head, sizeof head);
-        m_position = end;
+        m_directPosition = start;
+        WriteBytes(head, sizeof head);
+        m_directPosition = end;
     } else if (m_project && object) {
         m_project->CountSavedClass(object->ClassType());
     }
@@ -381,12 +415,12 @@ int TKProjectStream::ReadObject(TKObject*& object, TClass wantedClass)
 {
     if (!m_project || !m_hasFile) return 0;
     DepthGuard depth(m_depth);
-    const std::int64_t start = m_position;
+    const std::int64_t start = m_directPosition;
     std::int32_t head[3];
-    Read(head, sizeof head);
+    ReadBytes(head, sizeof head);
     const std::int32_t payload = head[2];
-    if (payload < 0 || payload > Limit() - m_position) RaiseProjectFormatError();
-    const std::int64_t end = m_position + payload;
+    if (payload < 0 || payload > Limit() - m_directPosition) RaiseProjectFormatError();
+    const std::int64_t end = m_directPosition + payload;
     const TClass wanted = wantedClass ? wantedClass : TKObject::StaticClass();
     std::int64_t result = TKObjectsStream::kRecordHeadSize;
     TKObject* loaded = nullptr;
@@ -402,12 +436,12 @@ int TKProjectStream::ReadObject(TKObject*& object, TClass wantedClass)
                 TKStreamLimit limit(*this, end);
                 result += loaded->Operation(kopLoad, reinterpret_cast<std::intptr_t>(this));
             }
-            if (start + result != end || m_position != end) RaiseControlSum(loaded);
+            if (start + result != end || m_directPosition != end) RaiseControlSum(loaded);
             m_project->RecordLoaded(head[1], loaded);
         } catch (...) {
             m_project->ForgetLoaded(loaded);
             FreeObject(loaded);
-            m_position = end;
+            m_directPosition = end;
             throw;
         }
     } else {
@@ -415,7 +449,7 @@ int TKProjectStream::ReadObject(TKObject*& object, TClass wantedClass)
         // takes its bytes, or the record around it would not add up.
         result += payload;
     }
-    m_position = end;
+    m_directPosition = end;
     // A stop asked for now (Break) ends the read before the object is handed over: it goes
     // here, not lost between this record and its caller.
     if (m_thread) {

@@ -91,7 +91,7 @@ class TKProjectStream : public TKObjectsStream {
     std::int32_t ObjectIdCount() const { return m_objectCount; }
 
 protected:
-    TKProjectStream() = default;
+    TKProjectStream();
     ~TKProjectStream() override;
 
 private:
@@ -102,20 +102,19 @@ private:
     void Store(const void* data, std::int64_t count);
     void FlushWindow();
     void WriteThrough(std::int64_t offset, const void* data, std::int64_t count);
+    void UpdateDirect();
 
     TKProject* m_project = nullptr;
     TKThread* m_thread = nullptr;
-    std::int64_t m_position = 0;
     std::uint8_t* m_view = nullptr;
     std::int64_t m_size = 0;
     bool m_hasFile = false;
     bool m_writable = false;
     platform::AtomicFile m_version;
-    /// The write window: bytes from m_windowStart on, m_windowUsed of them stored. Every byte
-    /// the file got so far lies before m_windowStart.
+    /// The write window: the bytes of m_direct.first to m_direct.filled - 1 (the base's
+    /// direct bytes, so that WriteBytes appends to it). Every byte the file got so far lies
+    /// before m_direct.first.
     std::vector<std::uint8_t> m_window;
-    std::int64_t m_windowStart = 0;
-    std::int64_t m_windowUsed = 0;
     std::vector<std::int64_t> m_limits;
     int m_depth = 0;
     /// The planes and grids a load granted, by holder, and their sum and limit.

@@ -7,7 +7,7 @@
 #include "plugin3d/model/core/k_object.h"
 
 namespace {
-std::int32_t StoredLength(const std::string& s)
+std::int32_t StoredLength(std::string_view s)
 {
     return static_cast<std::int32_t>(std::min<std::size_t>(s.size(), kMaxStoredString));
 }
@@ -24,12 +24,12 @@ bool ValidLength(std::int32_t n)
 }
 }  // namespace
 
-int WriteStringTo(TKObjectsStream* stream, const std::string& s)
+int WriteStringTo(TKObjectsStream* stream, std::string_view s)
 {
     const std::int32_t n = StoredLength(s);
     if (stream) {
         WriteValue(stream, n);
-        stream->Write(s.data(), n);
+        stream->WriteBytes(s.data(), n);
     }
     return n + 4;
 }
@@ -42,9 +42,9 @@ int ReadStringFrom(TKObjectsStream* stream, std::string& s)
     }
     std::int32_t n = 0;
     ReadValue(stream, n);
-    if (!ValidLength(n) || n > stream->Remaining()) InvalidStringSize();
+    if (!ValidLength(n) || n > stream->RemainingBytes()) InvalidStringSize();
     s.assign(static_cast<std::size_t>(n), '\0');
-    stream->Read(s.data(), n);
+    stream->ReadBytes(s.data(), n);
     return n + 4;
 }
 

@@ -5,6 +5,7 @@
 
 #include <cstddef>
 #include <string>
+#include <string_view>
 
 class TKObjectsStream;
 
@@ -12,7 +13,7 @@ class TKObjectsStream;
 constexpr int kMaxStoredString = 0xFFFC;
 
 /// Writes s (cut to kMaxStoredString bytes); returns n + 4. A null stream only counts.
-int WriteStringTo(TKObjectsStream* stream, const std::string& s);
+int WriteStringTo(TKObjectsStream* stream, std::string_view s);
 /// Reads a string written by WriteStringTo into s; returns n + 4. A stored length outside
 /// 0..kMaxStoredString, or longer than what is left to read, raises EStreamError "Invalid
 /// String Size". A null stream empties s and returns 0.

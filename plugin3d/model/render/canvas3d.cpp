@@ -311,6 +311,12 @@ void TKCanvas3D::DrawTriangle(const TCanvasVertex& a, const TCanvasVertex& b, co
     if (m_target.depth && m_batch.AddTriangle(m_target, a, b, c, m_smooth)) Flush();
 }
 
+void TKCanvas3D::DrawTriangleGrid(const canvas_raster::TriangleGrid& grid,
+                                  const canvas_raster::GridProgress& report)
+{
+    if (m_target.depth) m_batch.DrawGrid(m_target, grid, m_smooth, report);
+}
+
 void TKCanvas3D::Flush()
 {
     if (!m_batch.Empty()) m_batch.Draw(m_target);

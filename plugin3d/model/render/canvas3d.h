@@ -106,6 +106,9 @@ class TKCanvas3D : public TPersistent {
     void DrawPoint(const TCanvasVertex& v);
     void DrawLine(const TCanvasVertex& a, const TCanvasVertex& b);
     void DrawTriangle(const TCanvasVertex& a, const TCanvasVertex& b, const TCanvasVertex& c);
+    /// Draws the triangles of a grid of vertices (see canvas_raster::TriangleGrid) exactly as
+    /// DrawTriangle of each in grid order would, sorting them into bands on all cores.
+    void DrawTriangleGrid(const canvas_raster::TriangleGrid& grid, const canvas_raster::GridProgress& report);
     /// Draws what has been filed; the planes below are then up to date.
     void Flush();
 

@@ -22,6 +22,26 @@ inline constexpr int kBandRows = 16;
 /// on all cores; returns when every band has ended.
 void ForEachBand(std::int64_t rows, const std::function<void(int first, int last)>& work);
 
+/// A grid of vertices drawn as two triangles per cell, the cells row by row: cell (c, r) with
+/// corners n00 = (c, r), n10 = (c + 1, r), n01 = (c, r + 1), n11 = (c + 1, r + 1) gives
+/// (n00, n10, n11), (n00, n01, n11) where c + r is odd and (n00, n10, n01), (n11, n10, n01)
+/// where it is even (a checkerboard of diagonals).
+struct TriangleGrid {
+    const TCanvasVertex* nodes = nullptr;  ///< row-major, `cols` vertices per row
+    std::int64_t cols = 0;
+    std::int64_t rows = 0;
+    bool oddFirstRow = false;  ///< row 0 counts as an odd row for the checkerboard
+};
+
+/// What a grid draw reports: checkStop() after every row of cells it files and every band
+/// it draws, on the thread that did it (it may throw to stop the draw: nothing more of the
+/// grid is drawn, and what is drawn of it stays), and progress(rows) on the calling thread with
+/// the rows of cells filed so far. Either may be empty.
+struct GridProgress {
+    std::function<void()> checkStop;
+    std::function<void(std::int64_t rows)> progress;
+};
+
 class Batch {
 public:
     /// Primitives kept before they are drawn without being asked (about 20 MB).
@@ -42,6 +62,11 @@ public:
     /// Forgets everything filed (the planes are about to be overwritten or freed).
     void Drop();
 
+    /// Draws the triangles of `grid` exactly as AddTriangle of each in turn followed by Draw
+    /// would, filing them on all cores: every band still sees its triangles in grid order.
+    /// Draws what was filed before first.
+    void DrawGrid(const Target& target, const TriangleGrid& grid, bool smooth, const GridProgress& report);
+
 private:
     enum class Kind : std::uint8_t { Point, Line, Triangle };
     struct Command {
@@ -50,9 +75,14 @@ private:
         TCanvasVertex v[3];
     };
     bool File(const RowRange& rows, const Command& command);
+    void DrawGridPart(const Target& target, const TriangleGrid& grid, bool smooth,
+                      const GridProgress& report);
 
     std::vector<Command> m_commands;
     std::vector<std::vector<std::uint32_t>> m_bands;  // per band, the commands reaching it
+    // A grid's triangles, per chunk of cell rows and band (chunk * band count + band): the
+    // index of the cell's first corner times 4 plus which of the four triangle shapes it is.
+    std::vector<std::vector<std::uint32_t>> m_gridLists;
 };
 
 }  // namespace canvas_raster

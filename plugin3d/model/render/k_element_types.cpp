@@ -147,6 +147,26 @@ void PackedRun(unsigned char* dest, const unsigned char* source, int count)
         Out::Store(dest + i * Out::kSize, Convert<typename Out::Value>(In::Load(source + i * In::kSize)));
 }
 
+#if defined(__x86_64__)
+// The same loop for processors with AVX2: twice the elements per instruction. Each
+// conversion rounds as one scalar conversion does, so the values are the same.
+template <class S, class D>
+__attribute__((target("avx2"))) void PackedRunAvx2(unsigned char* dest, const unsigned char* source,
+                                                   int count)
+{
+    using In = Element<S>;
+    using Out = Element<D>;
+    for (int i = 0; i < count; ++i)
+        Out::Store(dest + i * Out::kSize, Convert<typename Out::Value>(In::Load(source + i * In::kSize)));
+}
+
+bool HasAvx2()
+{
+    static const bool has = __builtin_cpu_supports("avx2");
+    return has;
+}
+#endif
+
 template <class S, class D>
 void ConvertRun(unsigned char* dest, std::int64_t destStride, const unsigned char* source,
                 std::int64_t sourceStride, int count)
@@ -157,6 +177,9 @@ void ConvertRun(unsigned char* dest, std::int64_t destStride, const unsigned cha
         using In = Element<S>;
         using Out = Element<D>;
         if (sourceStride == In::kSize && destStride == Out::kSize) {
+#if defined(__x86_64__)
+            if (HasAvx2()) return PackedRunAvx2<S, D>(dest, source, count);
+#endif
             PackedRun<S, D>(dest, source, count);
         } else {
             for (int i = 0; i < count; ++i)

@@ -4,7 +4,12 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "platform/kernel/cpu_features.h"
 #include "plugin3d/model/render/span_kernels.h"
+
+#if defined(__x86_64__)
+#include <immintrin.h>
+#endif
 
 using canvas_kernels::ChannelRows;
 using canvas_kernels::Ramp;
@@ -28,6 +33,143 @@ const std::int32_t* PairOf(const TCanvasSpan& span, int pairOffset)
     return Advance(&span.channel[0][0], pairOffset);
 }
 
+#if defined(__x86_64__)
+// A span ramp whose state can be read: the same steps as canvas_kernels::Ramp, for the eight
+// lanes of the vector fill and the pixels after its last full group of eight.
+struct OpenRamp {
+    std::uint32_t value = 0, step = 0, sign = 1;
+    std::int64_t error = 1, remainder = 0, steps = 1;
+
+    OpenRamp() = default;
+    OpenRamp(std::int32_t a0, std::int32_t a1, std::int64_t n, std::int64_t errorStart) : steps(n)
+    {
+        const std::int64_t diff = std::int64_t(a1) - a0;
+        const auto d = std::uint32_t(diff < 0 ? -diff : diff);
+        std::uint32_t q = d, r = 0;
+        if (n != 1) {
+            q = d / std::uint32_t(n);
+            r = d % std::uint32_t(n);
+        }
+        remainder = r;
+        sign = diff < 0 ? 0xFFFFFFFFu : 1u;
+        step = q * sign;
+        error = errorStart;
+        value = std::uint32_t(a0);
+    }
+    void Step()
+    {
+        value += step;
+        error -= remainder;
+        if (error <= 0) {
+            value += sign;
+            error += steps;
+        }
+    }
+};
+
+// Eight ramp states a step apart, moved eight steps at once. Eight steps take 8r from the
+// error term: with 8r = Q L + R that is Q carries for certain and one more when taking R
+// leaves the term at or below 0, as the single steps would, since the term stays in (0, L].
+struct LaneRamp {
+    __m256i value, error, step8, remainder8, steps, sign;
+
+    LaneRamp() = default;
+    __attribute__((target("avx2"))) explicit LaneRamp(OpenRamp& r)
+    {
+        alignas(32) std::int32_t values[8], errors[8];
+        for (int j = 0; j < 8; ++j) {
+            values[j] = std::int32_t(r.value);
+            errors[j] = std::int32_t(r.error);
+            r.Step();
+        }
+        value = _mm256_load_si256(reinterpret_cast<const __m256i*>(values));
+        error = _mm256_load_si256(reinterpret_cast<const __m256i*>(errors));
+        const std::int64_t taken = 8 * r.remainder;
+        const auto carries = std::uint32_t(taken / r.steps);
+        step8 = _mm256_set1_epi32(std::int32_t((8 * (r.step) + carries * r.sign)));
+        remainder8 = _mm256_set1_epi32(std::int32_t(taken % r.steps));
+        steps = _mm256_set1_epi32(std::int32_t(r.steps));
+        sign = _mm256_set1_epi32(std::int32_t(r.sign));
+    }
+    __attribute__((target("avx2"))) void Step()
+    {
+        value = _mm256_add_epi32(value, step8);
+        error = _mm256_sub_epi32(error, remainder8);
+        const __m256i carry = _mm256_cmpgt_epi32(_mm256_set1_epi32(1), error);
+        value = _mm256_add_epi32(value, _mm256_and_si256(carry, sign));
+        error = _mm256_add_epi32(error, _mm256_and_si256(carry, steps));
+    }
+    // Lane 0's state into a scalar ramp of the same steps.
+    __attribute__((target("avx2"))) void ToScalar(OpenRamp& r) const
+    {
+        r.value = std::uint32_t(_mm256_cvtsi256_si32(value));
+        r.error = _mm256_cvtsi256_si32(error);
+    }
+};
+
+// The low 16 bits of eight int32 lanes.
+__attribute__((target("avx2"))) inline __m128i LowWords(__m256i v)
+{
+    const __m256i pick = _mm256_setr_epi8(0, 1, 4, 5, 8, 9, 12, 13, -1, -1, -1, -1, -1, -1, -1, -1, 0, 1, 4,
+                                          5, 8, 9, 12, 13, -1, -1, -1, -1, -1, -1, -1, -1);
+    return _mm256_castsi256_si128(_mm256_permute4x64_epi64(_mm256_shuffle_epi8(v, pick), 0x08));
+}
+
+// Spans at least this long take the vector fill (shorter ones would spend more on its set-up).
+constexpr std::int64_t kVectorSpanPixels = 24;
+
+// FillRowN eight pixels at a time: the same depth decision per pixel and the same values.
+// Ramps whose steps do not fit the lanes' 32-bit error terms never get here.
+template <bool Smooth, int N>
+__attribute__((target("avx2"))) void FillRowAvx2(std::int32_t* d, std::uint16_t* const* c,
+                                                 const std::int32_t* leftValue,
+                                                 const std::int32_t* rightValue, std::int32_t leftZ,
+                                                 std::int32_t rightZ, std::int64_t steps)
+{
+    const std::int64_t e0 = SpanErrorStart(steps);
+    OpenRamp z(leftZ, rightZ, steps, e0);
+    OpenRamp v[N > 0 ? N : 1];
+    for (int k = 0; k < N; ++k)
+        v[k] = OpenRamp(leftValue[k], Smooth ? rightValue[k] : leftValue[k], steps, e0);
+    LaneRamp zl(z);
+    LaneRamp vl[N > 0 ? N : 1];
+    if constexpr (Smooth)
+        for (int k = 0; k < N; ++k) vl[k] = LaneRamp(v[k]);
+    __m128i flat[N > 0 ? N : 1];
+    for (int k = 0; k < N; ++k) flat[k] = _mm_set1_epi16(std::int16_t(leftValue[k]));
+    const std::int64_t pixels = steps + 1, vectorEnd = pixels & ~std::int64_t(7);
+    std::int64_t i = 0;
+    for (; i < vectorEnd; i += 8) {
+        const __m256i stored = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(d + i));
+        const __m256i behind = _mm256_cmpgt_epi32(zl.value, stored);
+        _mm256_storeu_si256(reinterpret_cast<__m256i*>(d + i), _mm256_blendv_epi8(zl.value, stored, behind));
+        const __m128i keep = LowWords(behind);
+        for (int k = 0; k < N; ++k) {
+            __m128i* at = reinterpret_cast<__m128i*>(c[k] + i);
+            const __m128i fresh = Smooth ? LowWords(vl[k].value) : flat[k];
+            _mm_storeu_si128(at, _mm_blendv_epi8(fresh, _mm_loadu_si128(at), keep));
+        }
+        zl.Step();
+        if constexpr (Smooth)
+            for (int k = 0; k < N; ++k) vl[k].Step();
+    }
+    zl.ToScalar(z);
+    if constexpr (Smooth)
+        for (int k = 0; k < N; ++k) vl[k].ToScalar(v[k]);
+    for (; i < pixels; ++i) {
+        const auto zi = std::int32_t(z.value);
+        if (zi <= d[i]) {
+            d[i] = zi;
+            for (int k = 0; k < N; ++k)
+                c[k][i] = std::uint16_t(Smooth ? v[k].value : std::uint32_t(leftValue[k]));
+        }
+        z.Step();
+        if constexpr (Smooth)
+            for (int k = 0; k < N; ++k) v[k].Step();
+    }
+}
+#endif
+
 // One row of a span, every channel of N in the same pass: the depth decision is taken once.
 template <bool Smooth, int N>
 void FillRowN(std::int32_t* depth, std::uint16_t* const* channel, const TCanvasSpan& span,
@@ -50,6 +192,14 @@ void FillRowN(std::int32_t* depth, std::uint16_t* const* channel, const TCanvasS
         }
         return;
     }
+#if defined(__x86_64__)
+    if (steps >= kVectorSpanPixels && steps < (std::int64_t(1) << 30) && platform::UseAvx2()) {
+        std::int32_t rightValue[N];
+        for (int k = 0; k < N; ++k) rightValue[k] = PairOf(span, pairOffset[k])[1];
+        FillRowAvx2<Smooth, N>(d, c, leftValue, rightValue, span.leftZ, span.rightZ, steps);
+        return;
+    }
+#endif
     const std::int64_t e0 = SpanErrorStart(steps);
     Ramp z(span.leftZ, span.rightZ, steps, e0);
     if constexpr (Smooth) {

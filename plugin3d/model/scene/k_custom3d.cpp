@@ -176,6 +176,27 @@ void TKCustomDrawSystem3D::DrawQuadSingle(const TVertex3S&, const TVertex3S&, co
 }
 void TKCustomDrawSystem3D::DrawQuad(const TVertex3D&, const TVertex3D&, const TVertex3D&, const TVertex3D&) {}
 
+void TKCustomDrawSystem3D::DrawTriangleGridSingle(const TVertexGrid3S& grid, const TGridDrawReport& report)
+{
+    for (std::int64_t r = 0; r + 1 < grid.rows; ++r) {
+        for (std::int64_t c = 0; c + 1 < grid.cols; ++c) {
+            const TVertex3S& n00 = grid.At(c, r);
+            const TVertex3S& n10 = grid.At(c + 1, r);
+            const TVertex3S& n01 = grid.At(c, r + 1);
+            const TVertex3S& n11 = grid.At(c + 1, r + 1);
+            if ((r + c) % 2 != 0) {
+                DrawTriangleSingle(n00, n10, n11);
+                DrawTriangleSingle(n00, n01, n11);
+            } else {
+                DrawTriangleSingle(n00, n10, n01);
+                DrawTriangleSingle(n11, n10, n01);
+            }
+        }
+        if (report.checkStop) report.checkStop();
+        if (report.rowsDone) report.rowsDone(r + 1);
+    }
+}
+
 void TKCustomDrawSystem3D::SetEnabled(std::uint8_t enabled)
 {
     SetSwitch(*this, m_enabled, enabled, [this] { EnabledChanged(); });

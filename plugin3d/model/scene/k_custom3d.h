@@ -17,6 +17,7 @@
 
 #include <atomic>
 #include <cstdint>
+#include <functional>
 
 #include "platform/forms/units.h"
 #include "plugin3d/model/core/k_change_object.h"
@@ -47,6 +48,29 @@ struct TVertex3S {
 };
 struct TVertex3D {
     double x = 0, y = 0, z = 0, c1 = 0, c2 = 0, c3 = 0;
+};
+
+/// Projected vertices laid out as a grid: vertex (c, r) lies r * rowStride + c * colStride
+/// bytes past the first.
+struct TVertexGrid3S {
+    const std::uint8_t* first = nullptr;
+    std::int64_t colStride = 0;
+    std::int64_t rowStride = 0;
+    std::int64_t cols = 0;
+    std::int64_t rows = 0;
+
+    const TVertex3S& At(std::int64_t c, std::int64_t r) const
+    {
+        return *reinterpret_cast<const TVertex3S*>(first + r * rowStride + c * colStride);
+    }
+};
+
+/// What a grid draw reports: checkStop() after every row of cells and every band of the
+/// picture it draws, on whichever thread did it (it may throw to stop the draw), and
+/// rowsDone(n) on the calling thread with the rows of cells drawn so far. Either may be empty.
+struct TGridDrawReport {
+    std::function<void()> checkStop;
+    std::function<void(std::int64_t rows)> rowsDone;
 };
 
 /// What a draw pass hands to Draw. A list's pass may set DrawSystem to null for its items
@@ -138,6 +162,12 @@ class TKCustomDrawSystem3D : public TKCustomChangeObject {
     virtual void DrawQuadSingle(const TVertex3S& a, const TVertex3S& b, const TVertex3S& c,
                                 const TVertex3S& d);
     virtual void DrawQuad(const TVertex3D& a, const TVertex3D& b, const TVertex3D& c, const TVertex3D& d);
+    /// Beyond the slots: the cells of a grid row by row, two triangles each, the diagonals
+    /// alternating as a checkerboard: cell (c, r) is (n00, n10, n11), (n00, n01, n11) where
+    /// c + r is odd and (n00, n10, n01), (n11, n10, n01) where it is even (n10 is one column
+    /// on, n01 one row on). Here one DrawTriangleSingle per triangle; a system that can share
+    /// each vertex between its triangles draws the same in fewer steps.
+    virtual void DrawTriangleGridSingle(const TVertexGrid3S& grid, const TGridDrawReport& report);
 
     /// The setter protocol: events 4, then EnabledChanged, then 5; an equal value does nothing.
     void SetEnabled(std::uint8_t enabled);

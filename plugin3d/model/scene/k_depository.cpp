@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <optional>
 
 #include "plugin3d/model/core/k_event_manager.h"
 #include "plugin3d/model/core/k_strings.h"
@@ -350,7 +351,19 @@ int TKDepositoryCustomConstruction3D::SetProperty(std::intptr_t key, std::intptr
             if (!request) return -1;
             // Only what this thread raises while applying is kept from the listeners: a
             // change made meanwhile on another thread must still reach the project.
-            TKThreadMute mute(m_construction ? &m_construction->Events() : nullptr);
+            TKEventManager* events = m_construction ? &m_construction->Events() : nullptr;
+            std::optional<TKThreadMute> own;
+            if (request->mute)
+                request->mute->Retarget(events);
+            else
+                own.emplace(events);
+            struct Untarget {
+                TKThreadMute* mute;
+                ~Untarget()
+                {
+                    if (mute) mute->Retarget(nullptr);
+                }
+            } untarget{request->mute};
             int record = GetDrawingRecord(IndexOfDrawing(request->drawing), request->kind);
             // Nothing is applied from beyond the last record (records are not renumbered).
             if (record < 0 || record >= RecordCount()) record = -1;

@@ -22,6 +22,7 @@
 
 class TKCustomConstruction3D;
 class TKCustomDrawSystem3D;
+class TKThreadMute;
 
 /// The property keys of a depository (operations 7 and 8).
 enum TKDepositoryProperty : std::intptr_t {
@@ -36,6 +37,9 @@ inline constexpr int kopOpenEditor = 4098;
 struct TKApplyRecordRequest {
     TKCustomDrawSystem3D* drawing = nullptr;
     std::uint8_t kind = 0;
+    /// A mute of the calling thread the depository points at its construction while it
+    /// applies (and at nothing after); null: the depository mutes the construction itself.
+    TKThreadMute* mute = nullptr;
 };
 
 class TKDepositoryCustomConstruction3D : public TKObject {

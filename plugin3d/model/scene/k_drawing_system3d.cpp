@@ -11,6 +11,7 @@
 #include "plugin3d/model/core/k_interfaces.h"
 #include "plugin3d/model/core/k_rtd_registry.h"
 #include "plugin3d/model/render/vertex_mapping.h"
+#include "plugin3d/model/scene/scene_bands.h"
 
 IMPLEMENT_TCLASS(TKDrawingSystem3D, TKCustomDrawSystem3D)
 
@@ -512,6 +513,37 @@ void TKDrawingSystem3D::DrawTriangle(const TVertex3D& a, const TVertex3D& b, con
 {
     m_canvas->DrawTriangle(ToCanvas(a, m_centreX, m_centreY), ToCanvas(b, m_centreX, m_centreY),
                            ToCanvas(c, m_centreX, m_centreY));
+}
+
+void TKDrawingSystem3D::DrawTriangleGridSingle(const TVertexGrid3S& grid, const TGridDrawReport& report)
+{
+    if (grid.cols < 2 || grid.rows < 2) return;
+    // Rows of cells mapped and drawn at a time: about two million cells, so the mapped
+    // vertices of a huge grid stay small while each part still spreads over the bands.
+    constexpr std::int64_t kPartCells = std::int64_t(1) << 21;
+    const std::int64_t cols = grid.cols;
+    const std::int64_t partRows = std::max<std::int64_t>(1, kPartCells / (cols - 1));
+    const std::int64_t nodes = (std::min(partRows, grid.rows - 1) + 1) * cols;
+    if (m_gridNodes.size() < std::size_t(nodes)) m_gridNodes.resize(std::size_t(nodes));
+    TCanvasVertex* mapped = m_gridNodes.data();
+    const std::int32_t centreX = m_centreX, centreY = m_centreY;
+    for (std::int64_t first = 0; first + 1 < grid.rows; first += partRows) {
+        const std::int64_t rows = std::min(partRows, grid.rows - 1 - first) + 1;
+        RunSceneBands(rows,
+                      [&](const TSceneBand& band) {
+                          for (std::int64_t r = band.begin; r < band.end; ++r) {
+                              TCanvasVertex* out = mapped + r * cols;
+                              for (std::int64_t c = 0; c < cols; ++c)
+                                  out[c] = ToCanvas(grid.At(c, first + r), centreX, centreY);
+                              if (report.checkStop) report.checkStop();
+                          }
+                      },
+                      {});
+        canvas_raster::GridProgress canvasReport{report.checkStop, {}};
+        if (report.rowsDone)
+            canvasReport.progress = [&](std::int64_t done) { report.rowsDone(first + done); };
+        m_canvas->DrawTriangleGrid({mapped, cols, rows, (first & 1) != 0}, canvasReport);
+    }
 }
 
 void TKDrawingSystem3D::DrawQuadSingle(const TVertex3S& a, const TVertex3S& b, const TVertex3S& c,

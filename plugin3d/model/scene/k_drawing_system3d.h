@@ -20,6 +20,7 @@
 
 #include <array>
 #include <cstdint>
+#include <vector>
 
 #include "platform/forms/units.h"
 #include "plugin3d/model/render/canvas3d.h"
@@ -85,6 +86,9 @@ class TKDrawingSystem3D : public TKCustomDrawSystem3D {
     void DrawQuadSingle(const TVertex3S& a, const TVertex3S& b, const TVertex3S& c,
                         const TVertex3S& d) override;
     void DrawQuad(const TVertex3D& a, const TVertex3D& b, const TVertex3D& c, const TVertex3D& d) override;
+    /// Maps each vertex once and sorts the triangles into the canvas's bands on all cores;
+    /// the picture is the one DrawTriangleSingle per triangle gives.
+    void DrawTriangleGridSingle(const TVertexGrid3S& grid, const TGridDrawReport& report) override;
 
     // Slots 33-37.
     /// Fires 8192 with param.
@@ -176,6 +180,7 @@ private:
     TColorBitMap m_bitMap{};
     TOwned<TKMemoryBitmap> m_bitmap;
     TOwned<TKCanvas3D> m_canvas;
+    std::vector<TCanvasVertex> m_gridNodes;  // a grid draw's mapped vertices, kept for the next
     TOwned<TKCnv3DIITransformer> m_curves[3];
     TVector3D m_background{0, 0, 0};
     TVector3D m_rampStart{0, 0, 0};

@@ -402,9 +402,13 @@ void TKelvora3DProject::RunImagePasses(TKThread* thread)
 void TKelvora3DProject::ApplyDrawingRecords(TKCustomDrawSystem3D* ds)
 {
     TKSectionGuard guard(m_depositoryLock);
+    // One mute for the whole walk, pointed by each depository at its construction: a scene
+    // of thousands of depositories per viewer would otherwise join and leave the thread's
+    // chain of mutes thousands of times.
+    TKThreadMute mute{TKThreadMute::Reusable{}};
     for (const TDepositoryEntry& entry : m_depositories) {
         if (!entry.Depository || !entry.Construction) continue;
-        TKApplyRecordRequest apply{ds, Interactive()};
+        TKApplyRecordRequest apply{ds, Interactive(), &mute};
         TKPropertyRequest request{kdpApplyRecord, AsParam(&apply)};
         entry.Depository->Operation(kopSetProperty, AsParam(&request));
         if (m_imageThread) m_imageThread->CheckTerminated();

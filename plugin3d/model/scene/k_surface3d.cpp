@@ -515,6 +515,16 @@ public:
         ++m_stepped;
         m_countdown = m_rowsPerTick;
     }
+    /// The rows done so far (on the job's thread), where another thread checked for the stop.
+    void RowsDone(std::int64_t rows)
+    {
+        if (!m_thread) return;
+        const std::int64_t ticks = rows / m_rowsPerTick;
+        if (ticks > m_stepped) {
+            m_thread->StepProgress(std::int32_t(ticks - m_stepped));
+            m_stepped = std::int32_t(ticks);
+        }
+    }
     void Finish()
     {
         if (m_thread && m_stepped < m_ticks) m_thread->StepProgress(m_ticks - m_stepped);
@@ -546,35 +556,27 @@ void TKSurface3D::EmitMesh(Pass& pass)
     TKCustomDrawSystem3D* ds = pass.drawSystem;
     ds->SetShadeMode(m_smooth);
     EmitProgress progress(pass.thread, m_ticks, m_rowsPerTick);
-    const bool lines = m_mode == ksmLines;
     const std::int64_t lastCol = pass.cols - 1;
+    if (m_mode != ksmLines) {
+        const TVertexGrid3S grid{reinterpret_cast<const std::uint8_t*>(&pass.Sampled(0, 0).Vertex),
+                                 std::int64_t(sizeof(TSurfaceNode)) * pass.grid.stepX,
+                                 pass.grid.rowStride * pass.grid.stepY, pass.cols, pass.rows};
+        TKThread* thread = pass.thread;
+        ds->DrawTriangleGridSingle(grid, {[thread] { ThrowIfStopped(thread); },
+                                          [&](std::int64_t rows) { progress.RowsDone(rows); }});
+        progress.Finish();
+        return;
+    }
     for (std::int64_t r = 0; r + 1 < pass.rows; ++r) {
         for (std::int64_t c = 0; c < lastCol; ++c) {
-            const TVertex3S& n00 = pass.Sampled(c, r).Vertex;
-            const TVertex3S& n10 = pass.Sampled(c + 1, r).Vertex;
-            const TVertex3S& n01 = pass.Sampled(c, r + 1).Vertex;
-            if (lines) {
-                ds->DrawLineSingle(n00, n10);
-                ds->DrawLineSingle(n00, n01);
-                continue;
-            }
-            // The diagonals alternate from quad to quad and from row to row (a checkerboard).
-            const TVertex3S& n11 = pass.Sampled(c + 1, r + 1).Vertex;
-            if ((r + c) % 2 != 0) {
-                ds->DrawTriangleSingle(n00, n10, n11);
-                ds->DrawTriangleSingle(n00, n01, n11);
-            } else {
-                ds->DrawTriangleSingle(n00, n10, n01);
-                ds->DrawTriangleSingle(n11, n10, n01);
-            }
+            ds->DrawLineSingle(pass.Sampled(c, r).Vertex, pass.Sampled(c + 1, r).Vertex);
+            ds->DrawLineSingle(pass.Sampled(c, r).Vertex, pass.Sampled(c, r + 1).Vertex);
         }
-        if (lines) ds->DrawLineSingle(pass.Sampled(lastCol, r).Vertex, pass.Sampled(lastCol, r + 1).Vertex);
+        ds->DrawLineSingle(pass.Sampled(lastCol, r).Vertex, pass.Sampled(lastCol, r + 1).Vertex);
         progress.RowDone();
     }
-    if (lines)
-        for (std::int64_t c = 0; c < lastCol; ++c)
-            ds->DrawLineSingle(pass.Sampled(c, pass.rows - 1).Vertex,
-                               pass.Sampled(c + 1, pass.rows - 1).Vertex);
+    for (std::int64_t c = 0; c < lastCol; ++c)
+        ds->DrawLineSingle(pass.Sampled(c, pass.rows - 1).Vertex, pass.Sampled(c + 1, pass.rows - 1).Vertex);
     progress.Finish();
 }
 

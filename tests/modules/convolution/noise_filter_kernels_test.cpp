@@ -642,4 +642,59 @@ TEST(NoiseFilterKernelsExact, ZeroWindowsBesideLargeValuesGiveExactlyZero)
     }
 }
 
+// Large Sigma windows of integers and non-negative floats are filtered from ranks: they must
+// give the row-order sums bit for bit, on tiles of every kind (speckle, zeros, values far
+// below the rest, a negative value, NaN and infinity) and on 1 and 8 threads.
+TEST(NoiseFilterKernelsExact, LargeSigmaWindowsGiveTheRowOrderSumsBitForBit)
+{
+    const int w = 150, h = 131;  // several tiles across and down, the last ones partial
+    std::mt19937_64 rng(23);
+    std::exponential_distribution<double> speckle(1.0 / 300.0);
+    Image<float> f{w, h, {}};
+    for (int i = 0; i < w * h; ++i) f.samples.push_back(float(speckle(rng)));
+    for (int i = 0; i < 40; ++i) f.samples[std::size_t(rng() % (w * h / 2))] = 0.0f;
+    for (int i = 0; i < 40; ++i) f.samples[std::size_t(rng() % (w * h / 2))] = 3e-20f;
+    // Small enough that a window's sum holds more than 2^53 of their last places.
+    for (int i = 0; i < 200; ++i)
+        f.samples[std::size_t(w * h / 2 + rng() % (w * h / 2))] =
+            float(1e-5 * (1.0 + double(rng() % 1000) / 7.0));
+    f.samples[std::size_t(100 * w + 20)] = 1e-42f;  // a subnormal
+    f.samples[std::size_t(90 * w + 100)] = -5.0f;
+    f.samples[std::size_t(120 * w + 30)] = std::numeric_limits<float>::infinity();
+    f.samples[std::size_t(110 * w + 120)] = std::nanf("");
+    Image<std::uint16_t> u16{w, h, {}};
+    Image<std::int32_t> s32{w, h, {}};
+    for (int i = 0; i < w * h; ++i) {
+        u16.samples.push_back(std::uint16_t(std::min(65535.0, speckle(rng) * 50)));
+        s32.samples.push_back(std::int32_t(std::int64_t(rng() % 4000000000ull) - 2000000000));
+    }
+    auto check = [&](const auto& img, const char* name) {
+        SCOPED_TRACE(name);
+        const auto v = img.Values();
+        for (const float sigma : {0.1f, 0.5f, 1.2826f})
+            for (const int g : {9, 17}) {
+                const NoiseFilterSpec spec{kFilterSigma, g, sigma};
+                const int k = g / 2;
+                std::vector<float> want(v.size(), -7.0f);
+                for (int r = k; r < h - k; ++r)
+                    for (int c = k; c < w - k; ++c)
+                        want[std::size_t(r) * w + c] = ReferencePixel(v, w, r, c, spec);
+                for (const int threads : {1, 8}) {
+                    const auto got = RunKernels(img, spec, threads);
+                    int bad = 0;
+                    for (std::size_t i = 0; i < got.size(); ++i)
+                        if (std::memcmp(&got[i], &want[i], 4) != 0 &&
+                            !(std::isnan(got[i]) && std::isnan(want[i])) && ++bad < 4)
+                            ADD_FAILURE()
+                                << "sigma " << sigma << " g " << g << " threads " << threads << " at "
+                                << i / w << "," << i % w << ": " << got[i] << " want " << want[i];
+                    EXPECT_EQ(bad, 0);
+                }
+            }
+    };
+    check(f, "F32");
+    check(u16, "U16");
+    check(s32, "S32");
+}
+
 }  // namespace

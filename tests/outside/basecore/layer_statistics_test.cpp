@@ -733,3 +733,45 @@ TEST(LayerStatistics, SinglePrecisionPassBinsComplexChunksExactly)
     EXPECT_FALSE(FloatBinsFor(BinRule(1e30, 1e30 * (1 + 1e-12), 256), 0.0, 256, &unused));
     EXPECT_FALSE(FloatBinsFor(BinRule(0.0, 1e-40, 256), 0.0, 256, &unused));
 }
+
+TEST(LayerStatistics, SinglePrecisionSamplesAreBinnedByTheDivisionRule)
+{
+    using namespace statistics_detail;
+    constexpr float inf = std::numeric_limits<float>::infinity();
+    struct Range {
+        double lo, hi;
+        int bins;
+    };
+    // Wide and narrow ranges, far from zero, and one too far for single precision's margin.
+    const Range ranges[] = {{0.0, 1000.0, 256},    {-1000.0, 1000.0, 256}, {-3.5, 1e6, 100},
+                            {-1e-30, 3e-30, 7},    {1000.0, 1001.0, 256},  {-1e30, 1e30, 1000},
+                            {999.5, 1000.25, 256}, {5.0, 5.0, 256}};
+    std::mt19937 rng(9);
+    for (const Range& range : ranges) {
+        SCOPED_TRACE(std::to_string(range.lo) + " .. " + std::to_string(range.hi));
+        const BinRule rule(range.lo, range.hi, range.bins);
+        std::vector<float> v;
+        const double width = (range.hi - range.lo) / range.bins;
+        for (int b = 0; b <= range.bins; ++b) {  // every edge and the floats on either side
+            const float edge = float(range.lo + width * b);
+            v.insert(v.end(), {std::nextafter(edge, -inf), edge, std::nextafter(edge, inf)});
+        }
+        std::uniform_real_distribution<double> inside(range.lo, range.hi);
+        for (int k = 0; k < 500; ++k) v.push_back(float(inside(rng)));
+        v.insert(v.end(), {std::nanf(""), inf, -inf, 0.0f, -0.0f, 1e-42f, float(range.hi) * 4 + 1,
+                           float(range.lo) * 4 - 1});
+        std::shuffle(v.begin(), v.end(), rng);
+        for (const bool avx2 : {true, false}) {
+            tarvenix::test::ScopedAvx2Paths paths(avx2);
+            for (const int n : {int(v.size()), 203, 8, 3}) {  // blocks of eight and tails
+                std::vector<int> got(static_cast<size_t>(n));
+                RealBinsOf(v.data(), n, rule, range.bins, got.data());
+                for (int k = 0; k < n; ++k) {
+                    const float x = v[size_t(k)];
+                    ASSERT_EQ(got[size_t(k)], x == x ? rule(double(x)) : range.bins)
+                        << "sample " << x << (avx2 ? "" : " (scalar)");
+                }
+            }
+        }
+    }
+}

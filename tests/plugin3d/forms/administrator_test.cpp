@@ -1,14 +1,17 @@
 // The administrator: the load history, the save question, the tree kept in step with the
 // project's events, New, Delete, Load and Save as the user works them.
 
+#include <chrono>
 #include <filesystem>
 #include <fstream>
 #include <string>
 #include <vector>
 
+#include <QGuiApplication>
 #include <QImage>
 #include <QMenu>
 #include <QPainter>
+#include <QStyleHints>
 #include <QTreeWidget>
 #include <gtest/gtest.h>
 
@@ -478,6 +481,57 @@ TEST_F(Administrator, DoubleClickOpensRightClickOffersTheObjectsMenuAndNew)
 
     tarvenix::test::MouseDoubleClick(tree, label);
     EXPECT_EQ(project->opened, (std::vector<TObject*>{object}));
+}
+
+// As a user does it: a click selects the node, a double-click on the selected node then
+// opens its editor and starts no rename, while a slow second click still renames.
+TEST_F(Administrator, ADoubleClickOnTheSelectedNodeOpensItAndRenamesNothing)
+{
+    TAdminTestProject* project = NewTestProject();
+    TKCustomChangeObject* object = AddObject(project, "Target");
+    admin->Show();
+    PumpEvents();
+    NodeOf(project->Objects())->Expand(false);
+    TTreeNode* node = NodeOf(object);
+    ASSERT_NE(node, nullptr);
+    CWnd& tree = *admin->TreeView1->Window();
+    const CPoint label(LabelRect(node).left + 4, LabelRect(node).CenterPoint().y);
+    // A short double-click time: a rename that a click left waiting starts within the test.
+    QStyleHints* hints = QGuiApplication::styleHints();
+    const int interval = hints->mouseDoubleClickInterval();
+    hints->setMouseDoubleClickInterval(10);
+    struct Restore {
+        QStyleHints* hints;
+        int interval;
+        ~Restore() { hints->setMouseDoubleClickInterval(interval); }
+    } restore{hints, interval};
+    const auto settled = [&] {  // ten times the double-click time, with nothing to wait for
+        PumpUntil([] { return false; }, std::chrono::milliseconds(100));
+    };
+
+    TTreeNode* list = NodeOf(project->Objects());
+    const CPoint listLabel(LabelRect(list).left + 4, LabelRect(list).CenterPoint().y);
+    for (int attempt = 0; attempt < 3; ++attempt) {
+        SCOPED_TRACE(attempt);
+        project->opened.clear();
+        MouseClick(tree, listLabel);  // elsewhere first
+        settled();
+        MouseClick(tree, label);
+        settled();
+        ASSERT_EQ(admin->SelectedObject(), object);
+        EXPECT_FALSE(admin->TreeView1->IsEditing());
+        tarvenix::test::MouseDoubleClick(tree, label);
+        settled();
+        EXPECT_EQ(project->opened, (std::vector<TObject*>{object}));
+        EXPECT_FALSE(admin->TreeView1->IsEditing());
+        EXPECT_EQ(object->Name(), "Target");
+    }
+
+    // A second click on the selected node, no double-click: the rename starts.
+    project->opened.clear();
+    MouseClick(tree, label);
+    EXPECT_TRUE(PumpUntil([&] { return admin->TreeView1->IsEditing(); }));
+    EXPECT_TRUE(project->opened.empty());
 }
 
 TEST_F(Administrator, NewMakesProjectsAndObjectsWhereTheyWereListed)

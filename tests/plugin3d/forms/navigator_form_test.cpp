@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstring>
 #include <filesystem>
@@ -15,6 +16,7 @@
 #include "platform/forms/exceptions.h"
 #include "platform/forms/extctrls.h"
 #include "platform/forms/stdctrls.h"
+#include "platform/window/nonclient.h"
 #include "plugin3d/forms/button_ex.h"
 #include "plugin3d/forms/k_administrator.h"
 #include "plugin3d/forms/k_finders.h"
@@ -440,6 +442,50 @@ void AnswerFinderWith(TKBasis3D* basis)
 
 }  // namespace
 
+// The administrator opens the navigator from its node each time, by the right-click menu's
+// Open or by a double-click, whichever node was selected or opened before.
+TEST(NavigatorEndToEnd, OpenAndADoubleClickOpenTheNavigatorEveryTime)
+{
+    TOwned<TKAdministrator> admin(TKAdministrator::New(nullptr));
+    admin->SetBounds(40, 40, 300, 360);
+    ASSERT_TRUE(admin->NewProject(TKelvora3DProject::StaticClass()));
+    auto* project = ObjectAs<TKelvora3DProject>(admin->Project());
+    ASSERT_NE(project, nullptr);
+    TKEyeSystem3D* camera = TKEyeSystem3D::New();
+    camera->SetName("Camera");
+    project->AddObject(nullptr, camera);
+    auto* container = TKNavigator3DContainerObject::New(nullptr);
+    container->SetName("Navigator Test");
+    project->AddObject(nullptr, container);
+    admin->Show();
+    PumpEvents();
+    CWnd& tree = *admin->TreeView1->Window();
+    const auto labelOf = [&](TObject* object) {
+        TTreeNode* node = AdminNode(*admin, object);
+        for (TTreeNode* up = node ? node->Parent() : nullptr; up; up = up->Parent()) up->Expand(false);
+        PumpEvents();
+        const CRect rect = LabelRect(*admin, AdminNode(*admin, object));
+        return CPoint(rect.left + 4, rect.CenterPoint().y);
+    };
+    TKNavigator3D* nav = container->Navigator();
+    for (int round = 0; round < 3; ++round) {
+        SCOPED_TRACE(round);
+        MouseClick(tree, labelOf(camera));  // another node first
+        PumpEvents();
+        Responder().AnswerPopupMenu(1);  // Open
+        MouseClick(tree, labelOf(container), Qt::RightButton);
+        PumpEvents();
+        EXPECT_TRUE(nav->Visible());
+        nav->Hide();
+        MouseClick(tree, labelOf(camera));
+        PumpEvents();
+        tarvenix::test::MouseDoubleClick(tree, labelOf(container));
+        PumpEvents();
+        EXPECT_TRUE(nav->Visible());
+        nav->Hide();
+    }
+}
+
 TEST(NavigatorEndToEnd, NewNavigatorPicksItsBasesStepsTheSlaveAndTurnsIt)
 {
     kelvora::test::EventLog log;  // outlives the viewer
@@ -573,4 +619,39 @@ TEST(NavigatorModels, DialAndReperHoldThePointsAndTiesTheyDescribe)
     }
     for (int i = 0; i < 96; ++i)
         EXPECT_FLOAT_EQ(reper->GetPoint(i)->Color.x, i >= 78 && i <= 86 ? 0.8f : 1.0f) << "point " << i;
+}
+
+TEST(NavigatorForm, ItsBasisPickerStaysAboveItWhenItIsKeptOnTop)
+{
+    // Every plug-in window hangs from one owner, the picker too.
+    TOwned<TKAdministrator> owner(TKAdministrator::New(nullptr));
+    owner->Show();
+    RegisterMainWindow(owner.get(), nullptr);
+    NavigatorWorld w;
+    w.Open();
+    w.nav->KFlatCaption1->SetStayOnTop(true);  // the caption's pin
+    ASSERT_TRUE(w.nav->GetExStyle() & WS_EX_TOPMOST);
+    const auto depth = [](const CWnd& window) {
+        const std::vector<HWND> order = platform::TopLevelZOrder();
+        return std::find(order.begin(), order.end(), window.GetSafeHwnd()) - order.begin();
+    };
+    bool asked = false;
+    Responder().AnswerDialogCommand(IDCANCEL).Doing([&](CWnd& picker) {
+        asked = true;
+        EXPECT_LT(depth(picker), depth(*w.nav));
+        // The user's first click in it (on its tree) leaves it where it is.
+        auto* finder = dynamic_cast<TKObject3DFinder*>(&picker);
+        ASSERT_NE(finder, nullptr);
+        MouseClick(*finder->TreeView1->Window(), CPoint(4, 4));
+        PumpEvents();
+        EXPECT_LT(depth(picker), depth(*w.nav));
+        CRect shown;
+        picker.GetWindowRect(&shown);
+        CWnd* under = CWnd::FromHandle(::WindowFromPoint(shown.CenterPoint()));
+        EXPECT_EQ(under ? under->GetTopLevelParent() : nullptr, &picker);  // nothing covers it
+    });
+    MouseClick(*w.nav, w.nav->SlaveBtn->BoundsRect().CenterPoint());
+    EXPECT_TRUE(asked);
+    EXPECT_TRUE(w.nav->GetExStyle() & WS_EX_TOPMOST);  // still pinned once the picker went
+    UnregisterMainWindow(owner.get(), nullptr);
 }

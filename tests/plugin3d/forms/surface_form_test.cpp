@@ -356,6 +356,14 @@ TEST(SurfaceEditor, AFailedApplyIsToldKeepsTheSurfaceAndLeavesApplyAvailable)
         ASSERT_EQ(Responder().Asked().size(), 1u) << c.x;
         EXPECT_EQ(std::string(Responder().Asked()[0].text), c.told);
         EXPECT_EQ(Responder().Asked()[0].Icon(), static_cast<UINT>(MB_ICONERROR));
+        if (std::string(c.x) == "46000") {  // the message a user meets most, as shown
+            platform::MessageBoxQuestion shown;
+            shown.caption = Responder().Asked()[0].caption;
+            shown.text = Responder().Asked()[0].text;
+            shown.type = Responder().Asked()[0].type;
+            EXPECT_FALSE(
+                SaveTestOutput(platform::MessageBoxPicture(shown), "kelvora-surface-too-large").empty());
+        }
         EXPECT_TRUE(form->ApplyBtn->Enabled()) << c.x;
         EXPECT_FALSE(editor.depository->IsBusy());
         EXPECT_FALSE(form->KDepositoryComponent1->ReadOnly());

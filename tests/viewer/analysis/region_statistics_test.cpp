@@ -300,38 +300,54 @@ TEST(RegionStatistics, ComplexComponentsAgreeWithTheReferenceAndThreadCountDoesN
 
 TEST(RegionStatistics, TheVectorCodeGivesThePlainCodesResultsToTheBit)
 {
-    // Runs of every length against the four lanes, NaN and infinite samples, large offsets.
-    const int w = 61, h = 23;
-    Image<float> real(w, h);
-    Image<double> wide(w, h);
-    Image<std::int32_t> integers(w, h);
-    Image<std::complex<float>> complex(w, h);
-    std::mt19937_64 rng(11);
-    std::uniform_real_distribution<double> u(-50.0, 50.0);
-    for (int i = 0; i < w * h; ++i) {
-        real.samples[size_t(i)] = float(1e4 + u(rng));
-        wide.samples[size_t(i)] = u(rng) * u(rng);
-        integers.samples[size_t(i)] = std::int32_t(u(rng) * 1e6);
-        complex.samples[size_t(i)] = {float(u(rng)), float(u(rng))};
-    }
-    real.at(3, 4) = std::nanf("");
-    wide.at(7, 9) = INFINITY;
-    complex.at(1, 1) = {0.0f, std::nanf("")};
-    std::vector<POINT> star;
-    for (int i = 0; i < 40; ++i) {
-        const double a = 0.157 * i, r = i % 2 ? 30.0 : 12.0;
-        star.push_back({LONG(30 + r * std::cos(a)), LONG(11 + r * std::sin(a))});
-    }
-    const auto region = platform::SpanRegion::FromPolygon(star, platform::FillRule::Alternate);
-    const RegionSource sources[] = {real.Source(7), wide.Source(8), integers.Source(6), complex.Source(9)};
-    for (const RegionSource& source : sources) {
-        SCOPED_TRACE(source.type);
-        RegionStatistics vector, plain;
-        ASSERT_TRUE(ComputeRegionStatistics(source, region, vector, 0));
-        platform::SetAvx2Paths(false);
-        ASSERT_TRUE(ComputeRegionStatistics(source, region, plain, 0));
-        platform::SetAvx2Paths(true);
-        EXPECT_EQ(std::memcmp(&vector, &plain, sizeof vector), 0);
+    // Runs of every length against the four lanes, NaN and infinite samples, large offsets;
+    // a small region of one band, and a large one of many bands on 1 and 8 threads.
+    struct Size {
+        int w, h;
+    };
+    for (const Size size : {Size{61, 23}, Size{2049, 1537}}) {
+        const int w = size.w, h = size.h;
+        SCOPED_TRACE(std::to_string(w) + " x " + std::to_string(h));
+        Image<float> real(w, h);
+        Image<double> wide(w, h);
+        Image<std::int32_t> integers(w, h);
+        Image<std::int16_t> shorts(w, h);
+        Image<std::complex<float>> complex(w, h);
+        std::mt19937_64 rng(11);
+        std::uniform_real_distribution<double> u(-50.0, 50.0);
+        for (int i = 0; i < w * h; ++i) {
+            real.samples[size_t(i)] = float(1e4 + u(rng));
+            wide.samples[size_t(i)] = u(rng) * u(rng);
+            integers.samples[size_t(i)] = std::int32_t(u(rng) * 1e6);
+            shorts.samples[size_t(i)] = std::int16_t(u(rng) * 600);
+            complex.samples[size_t(i)] = {float(u(rng)), float(u(rng))};
+        }
+        real.at(3, 4) = std::nanf("");
+        wide.at(7, 9) = INFINITY;
+        complex.at(1, 1) = {0.0f, std::nanf("")};
+        std::vector<POINT> star;
+        for (int i = 0; i < 40; ++i) {
+            const double a = 0.157 * i, r = i % 2 ? 0.49 : 0.2;
+            star.push_back({LONG(w / 2 + r * w * std::cos(a)), LONG(h / 2 + r * h * std::sin(a))});
+        }
+        const auto region = platform::SpanRegion::FromPolygon(star, platform::FillRule::Alternate);
+        const RegionSource sources[] = {real.Source(7), wide.Source(8), integers.Source(6), shorts.Source(4),
+                                        complex.Source(9)};
+        for (const RegionSource& source : sources) {
+            SCOPED_TRACE(source.type);
+            RegionStatistics plain;
+            {
+                tarvenix::test::ScopedAvx2Paths paths(false);
+                ScopedRowDriverThreads threads(1);
+                ASSERT_TRUE(ComputeRegionStatistics(source, region, plain, 0));
+            }
+            for (const int n : {1, 8}) {
+                ScopedRowDriverThreads threads(n);
+                RegionStatistics vector;
+                ASSERT_TRUE(ComputeRegionStatistics(source, region, vector, 0));
+                EXPECT_EQ(std::memcmp(&vector, &plain, sizeof vector), 0) << n << " threads";
+            }
+        }
     }
 }
 

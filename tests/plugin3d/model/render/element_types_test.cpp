@@ -128,16 +128,18 @@ TEST(ElementTypes, RunsHonourBothStrides)
     ConvertElements(dest, ketFloat32, 2 * sizeof(float), source, ketInt16, 3 * sizeof(std::int16_t), 3);
     EXPECT_EQ(std::vector<float>(dest, dest + 6), (std::vector<float>{1, 9, -2, 9, 300, 9}));
 
-    // Packed runs, the path rows take, agree with element-wise casts for every pair of types.
-    std::vector<std::uint8_t> values(11 * 16);
+    // Packed runs, the path rows take, agree with element-wise casts for every pair of types;
+    // the run is long enough for the widest vector loop and leaves a tail behind it.
+    constexpr int kRun = 67;
+    std::vector<std::uint8_t> values(kRun * 16);
     for (std::size_t i = 0; i < values.size(); ++i) values[i] = std::uint8_t(i * 37 + 11);
     for (int from = 0; from <= kLastElementType; ++from)
         for (int to = 0; to <= kLastElementType; ++to) {
             SCOPED_TRACE(std::to_string(from) + " -> " + std::to_string(to));
             const int inSize = ElementTypeSize(from), outSize = ElementTypeSize(to);
-            std::vector<std::uint8_t> run(11 * 16, 0), single(11 * 16, 0);
-            ConvertElements(run.data(), to, outSize, values.data(), from, inSize, 11);
-            for (int i = 0; i < 11; ++i)
+            std::vector<std::uint8_t> run(kRun * 16, 0), single(kRun * 16, 0);
+            ConvertElements(run.data(), to, outSize, values.data(), from, inSize, kRun);
+            for (int i = 0; i < kRun; ++i)
                 CastElement(single.data() + i * outSize, values.data() + i * inSize, to, from);
             EXPECT_EQ(run, single);
         }

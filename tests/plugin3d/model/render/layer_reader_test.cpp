@@ -218,7 +218,8 @@ TEST(LayerReader, CreatorsChooseByExtensionLastRegisteredFirst)
     }
 
     // A creator registered later is asked first; one that declines passes the name on.
-    static int asked = 0;
+    static int asked;
+    asked = 0;  // afresh on every run of the test in the process
     const TKLayerFileCreator anyFile = [](const std::string& name) -> TKFileLayerKeeper* {
         ++asked;
         return name == "decline.rdp" ? nullptr : TKFileLayerKeeper::New(nullptr);

@@ -6,7 +6,9 @@
 
 #include <gtest/gtest.h>
 
+#include "platform/kernel/cpu_features.h"
 #include "plugin3d/model/render/span_fill.h"
+#include "plugin3d/model/render/span_kernels.h"
 
 namespace {
 
@@ -291,4 +293,104 @@ TEST(SpanFill, LevelsSpreadIntoPixelBitsAndChannelsPackIntoPixels)
                   std::vector<std::uint8_t>(8, 0xEE))
             << c.name << ": one row only";
     }
+}
+
+namespace {
+
+// The ramp rule of span_fill.h written out plainly: value at each of the L + 1 pixels.
+std::vector<std::uint32_t> PlainRamp(std::int32_t a0, std::int32_t a1, std::int64_t steps)
+{
+    const std::int64_t diff = std::int64_t(a1) - a0, d = diff < 0 ? -diff : diff;
+    const std::int64_t q = d / steps, r = d % steps, s = diff < 0 ? -1 : 1;
+    std::int64_t error = (steps + 1) / 2;
+    std::uint32_t value = std::uint32_t(a0);
+    std::vector<std::uint32_t> out;
+    for (std::int64_t i = 0; i <= steps; ++i) {
+        out.push_back(value);
+        value += std::uint32_t(s * q);
+        error -= r;
+        if (error <= 0) {
+            value += std::uint32_t(s);
+            error += steps;
+        }
+    }
+    return out;
+}
+
+}  // namespace
+
+// Long spans take the vector fill where the processor has one: every length around its
+// groups of eight, ramps over the whole int32 range in both directions, values past 16 bits
+// and a stored depth that alternates in front and behind, against the plain rule, with the
+// vector paths on and off.
+TEST(SpanFill, LongSpansOfEveryChannelCountMatchThePlainRule)
+{
+    struct Case {
+        int length;
+        std::int32_t leftZ, rightZ;
+        std::int32_t value[3][2];
+    };
+    const Case cases[] = {
+        {23, 10, 40, {{0, 0x8000}, {5, 5}, {0x8000, 0}}},
+        {24, 40, 10, {{7, 100}, {0x12345, 0x54321}, {3, 2}}},
+        {25, 0, 1000000, {{0x8000, 1}, {0, 0x8000}, {9, 9}}},
+        {32, -2147483647, 2147483646, {{-70000, 70000}, {1, 0x7FFF}, {0x8000, 0x7FFF}}},
+        {33, 2147483640, -2147483640, {{0, 1}, {1, 0}, {100, 200}}},
+        {57, 5, 5, {{0, 0x8000}, {0x8000, 0}, {1234, 4321}}},
+        {1031, 100, 900000, {{0, 0x8000}, {0x8000, 0}, {0, 33}}},
+    };
+    constexpr int kWidth = 1100;
+    for (const bool vector : {true, false}) {
+        platform::SetAvx2Paths(vector);
+        for (const Case& c : cases)
+            for (int channels = 1; channels <= 3; ++channels)
+                for (const bool smooth : {false, true}) {
+                    SCOPED_TRACE(testing::Message()
+                                 << "length " << c.length << ", " << channels << " channels"
+                                 << (smooth ? ", smooth" : ", flat") << (vector ? "" : ", scalar"));
+                    const int left = 3, right = left + c.length - 1;
+                    TCanvasSpan span = Span(left, right, c.leftZ, c.rightZ, 0, 0);
+                    for (int k = 0; k < 3; ++k) {
+                        span.channel[k][0] = c.value[k][0];
+                        span.channel[k][1] = c.value[k][1];
+                    }
+                    const std::vector<std::uint32_t> z = PlainRamp(c.leftZ, c.rightZ, c.length - 1);
+                    std::vector<std::int32_t> depth(kWidth), expectedDepth(kWidth);
+                    std::vector<std::uint16_t> planes[3], expected[3];
+                    for (int x = 0; x < kWidth; ++x) {
+                        // In front of the span at some pixels, behind it at others.
+                        const std::int64_t at = x - left;
+                        depth[std::size_t(x)] = at >= 0 && at < c.length && x % 3 == 0
+                                                    ? std::int32_t(z[std::size_t(at)]) - (x % 2)
+                                                    : kFar;
+                    }
+                    expectedDepth = depth;
+                    for (int k = 0; k < 3; ++k)
+                        planes[k] = expected[k] = std::vector<std::uint16_t>(kWidth, 77);
+                    for (int k = 0; k < channels; ++k) {
+                        const std::vector<std::uint32_t> v =
+                            PlainRamp(c.value[k][0], smooth ? c.value[k][1] : c.value[k][0], c.length - 1);
+                        for (int i = 0; i < c.length; ++i) {
+                            const auto x = std::size_t(left + i);
+                            if (std::int32_t(z[std::size_t(i)]) > depth[x]) continue;
+                            expected[k][x] = std::uint16_t(v[std::size_t(i)]);
+                        }
+                    }
+                    for (int i = 0; i < c.length; ++i) {
+                        const auto x = std::size_t(left + i);
+                        if (std::int32_t(z[std::size_t(i)]) <= depth[x])
+                            expectedDepth[x] = std::int32_t(z[std::size_t(i)]);
+                    }
+                    canvas_kernels::ChannelRows rows;
+                    rows.count = channels;
+                    for (int k = 0; k < channels; ++k) {
+                        rows.row[k] = planes[k].data();
+                        rows.stride[k] = kWidth * 2;
+                    }
+                    canvas_kernels::FillSpanRows(smooth, depth.data(), kWidth * 4, rows, 1, &span);
+                    EXPECT_EQ(depth, expectedDepth);
+                    for (int k = 0; k < 3; ++k) EXPECT_EQ(planes[k], expected[k]) << "channel " << k;
+                }
+    }
+    platform::SetAvx2Paths(true);
 }

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "platform/forms/exceptions.h"
+#include "plugin3d/model/core/k_event_manager.h"
 #include "tests/plugin3d/model/scene/scene_test_support.h"
 
 namespace {
@@ -201,31 +202,37 @@ TEST(Depository, PropertiesAndTheEditorOperation)
     EXPECT_EQ(d->editorsOpened, (std::vector<std::intptr_t>{1234}));
 }
 
+// The depository mutes its construction itself, or through a mute the caller keeps for a
+// walk over many depositories; either way only while it applies.
 TEST(Depository, ApplyingMutesOnlyWhatTheApplyingThreadRaises)
 {
-    EventLog log;
-    auto d = NewDepository(2);
-    TOwned<TestConstruction> c(TestConstruction::New());
-    d->SetConstruction(c.get());
-    c->Events().Add(log.Handler());
-    TOwned<TestDrawSystem> ds(TestDrawSystem::New());
-    d->AddDrawing(ds.get());
-    d->SetDrawingRecord(0, 0, 1);
-    d->onApply = [&] {
-        c->SetVisible(0);                               // the record's own change: not heard
-        std::thread([&] { c->SetEnabled(0); }).join();  // the user's change meanwhile: heard
-    };
-    TKApplyRecordRequest request{ds.get(), 0};
-    TKPropertyRequest property{kdpApplyRecord, reinterpret_cast<std::intptr_t>(&request)};
-    d->Operation(kopSetProperty, reinterpret_cast<std::intptr_t>(&property));
-    EXPECT_EQ(log.Codes(), (std::vector<int>{4, 4100, 5}));
-    EXPECT_EQ(c->Visible(), 0);
-    // After the apply the construction is heard again.
-    d->onApply = nullptr;
-    log.Clear();
-    c->SetVisible(1);
-    EXPECT_EQ(log.Codes(), (std::vector<int>{4, 5}));
-    c->Events().Remove(log.Handler());
+    for (const bool callersMute : {false, true}) {
+        SCOPED_TRACE(callersMute ? "the caller's mute" : "its own mute");
+        EventLog log;
+        auto d = NewDepository(2);
+        TOwned<TestConstruction> c(TestConstruction::New());
+        d->SetConstruction(c.get());
+        c->Events().Add(log.Handler());
+        TOwned<TestDrawSystem> ds(TestDrawSystem::New());
+        d->AddDrawing(ds.get());
+        d->SetDrawingRecord(0, 0, 1);
+        d->onApply = [&] {
+            c->SetVisible(0);                               // the record's own change: not heard
+            std::thread([&] { c->SetEnabled(0); }).join();  // the user's change meanwhile: heard
+        };
+        TKThreadMute walk{TKThreadMute::Reusable{}};
+        TKApplyRecordRequest request{ds.get(), 0, callersMute ? &walk : nullptr};
+        TKPropertyRequest property{kdpApplyRecord, reinterpret_cast<std::intptr_t>(&request)};
+        d->Operation(kopSetProperty, reinterpret_cast<std::intptr_t>(&property));
+        EXPECT_EQ(log.Codes(), (std::vector<int>{4, 4100, 5}));
+        EXPECT_EQ(c->Visible(), 0);
+        // After the apply the construction is heard again, while the caller's mute lasts too.
+        d->onApply = nullptr;
+        log.Clear();
+        c->SetVisible(1);
+        EXPECT_EQ(log.Codes(), (std::vector<int>{4, 5}));
+        c->Events().Remove(log.Handler());
+    }
 }
 
 // Writes the objects the depository refers to, then the depository, and reads all back.

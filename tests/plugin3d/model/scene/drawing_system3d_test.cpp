@@ -468,8 +468,10 @@ struct FakeViewers {
         }
         return bytes;
     }
+    // Counts start afresh at every install, so the test can run again in the same process.
     static void Install()
     {
+        made = freed = saved = loaded = 0;
         TKFormLinks links;
         links.createViewer = Create;
         links.freeViewer = Free;
