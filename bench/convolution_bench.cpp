@@ -1,9 +1,16 @@
 // The convolution and derivative engines over 4096 x 4096 layers in the page cache, each
 // against a plain pass in the same run: every sample of the same input read and written
 // to an output of the engine's type through the row driver.
+//
+// One core (CPU time of the calling thread): the full 15 x 15 mask over an F32 image in
+// memory against OpenCV's filter2D on one thread, timed the same way inside Debian's
+// Python on the same samples and mask, with the same output type (F64) and the same
+// outputs computed (the inner region, each from the samples under the mask). Without
+// python3-opencv the line says so and shows a ratio of 0.
 
 #include <cmath>
 #include <cstdint>
+#include <cstdio>
 #include <string>
 #include <vector>
 
@@ -95,6 +102,79 @@ void RegisterDerivative(const char* name, int kind)
     });
 }
 
+/// OpenCV's single-thread CPU seconds for filter2D of `samples` (side x side) with `mask`;
+/// 0 when it could not run.
+double OpenCvFilter2DSeconds(BenchContext& ctx, const std::vector<float>& samples, const WorkingMask& mask)
+{
+    const std::string image = ctx.File("conv-f32-4k.raw"), weights = ctx.File("conv-mask-15.raw");
+    const std::string script = ctx.File("opencv-filter2d.py");
+    FILE* f = std::fopen(image.c_str(), "wb");
+    if (!f) return 0.0;
+    std::fwrite(samples.data(), sizeof(float), samples.size(), f);
+    std::fclose(f);
+    if (!(f = std::fopen(weights.c_str(), "wb"))) return 0.0;
+    std::fwrite(mask.values.data(), sizeof(double), mask.values.size(), f);
+    std::fclose(f);
+    if (!(f = std::fopen(script.c_str(), "w"))) return 0.0;
+    // The inner region as a view: OpenCV computes its outputs only, as the engine does.
+    std::fprintf(
+        f,
+        "import sys, time\n"
+        "import numpy as np, cv2\n"
+        "cv2.setNumThreads(1)\n"
+        "n, mw, mh, msum = %d, %d, %d, %.17g\n"
+        "a = np.fromfile(sys.argv[1], dtype=np.float32).reshape(n, n)\n"
+        "k = np.fromfile(sys.argv[2], dtype=np.float64).reshape(mh, mw) / msum\n"
+        "inner = a[mh // 2:n - mh // 2, mw // 2:n - mw // 2]\n"
+        "t = []\n"
+        "for i in range(5):\n"
+        "    s = time.thread_time(); cv2.filter2D(inner, cv2.CV_64F, k); t.append(time.thread_time() - s)\n"
+        "print(min(t))\n",
+        kSide, mask.width, mask.height, mask.sum);
+    std::fclose(f);
+    double seconds = 0.0;
+    // Debian's own Python, which the python3-opencv package installs into.
+    const std::string command = "/usr/bin/python3 " + script + " " + image + " " + weights + " 2>/dev/null";
+    if (FILE* p = ::popen(command.c_str(), "r")) {
+        if (std::fscanf(p, "%lf", &seconds) != 1) seconds = 0.0;
+        ::pclose(p);
+    }
+    return seconds;
+}
+
+void RegisterOneCoreConvolution(const char* name, int side)
+{
+    RegisterBench(name, "opencv-filter2d-1t", [=](BenchContext& ctx) {
+        static std::vector<float>* samples = [] {
+            auto* s = new std::vector<float>(std::size_t(kSide) * kSide);
+            for (int y = 0; y < kSide; ++y)
+                for (int x = 0; x < kSide; ++x)
+                    (*s)[std::size_t(y) * kSide + x] =
+                        float(100.0 + 50.0 * std::sin(x * 0.01) * std::cos(y * 0.013) +
+                              double((x * 7919 + y * 104729) % 97));
+            return s;
+        }();
+        static std::vector<double>* out = new std::vector<double>(samples->size());
+        std::vector<const void*> inRows;
+        std::vector<void*> outRows;
+        for (int y = 0; y < kSide; ++y) {
+            inRows.push_back(samples->data() + std::size_t(y) * kSide);
+            outRows.push_back(out->data() + std::size_t(y) * kSide);
+        }
+        const WorkingMask mask = Mask(side, false);
+        // OpenCV runs once per process: its best of five stands for every run.
+        static double peer = -1.0;
+        if (peer < 0.0) peer = OpenCvFilter2DSeconds(ctx, *samples, mask);
+        const RowSource source{inRows.data(), kSide, kSide};
+        BenchTimes t;
+        t.seconds =
+            CpuSeconds([&] { ConvolveImage(int(DataType::F32), source, mask, outRows.data(), {}, 1); });
+        t.referenceSeconds = peer;
+        if (peer <= 0.0) t.referenceMissing = "python3-opencv (OpenCV for Debian's Python) is not installed";
+        return t;
+    });
+}
+
 const bool kRegistered = [] {
     RegisterConvolution("conv-3-f64-4k", int(DataType::F64), 3, false);
     RegisterConvolution("conv-7-f64-4k", int(DataType::F64), 7, false);
@@ -102,6 +182,7 @@ const bool kRegistered = [] {
     RegisterConvolution("conv-15-separable-f64-4k", int(DataType::F64), 15, true);
     RegisterConvolution("conv-3-u8-4k", int(DataType::U8), 3, false);
     RegisterConvolution("conv-15-f32-4k", int(DataType::F32), 15, false);
+    RegisterOneCoreConvolution("conv-15-f32-4k-1t", 15);
     RegisterDerivative("deriv-gradient-f32-4k", kDerivGradient);
     RegisterDerivative("deriv-xx-f32-4k", kDerivXX);
     return true;

@@ -9,8 +9,6 @@
 // the same way inside Debian's Python on the same images. Without python3-opencv those
 // lines say so and show a ratio of 0.
 
-#include <time.h>
-
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
@@ -85,22 +83,6 @@ Image& Phase()
         return img;
     }();
     return *image;
-}
-
-double ThreadSeconds()
-{
-    timespec t{};
-    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &t);
-    return double(t.tv_sec) + 1e-9 * double(t.tv_nsec);
-}
-
-/// CPU time of the calling thread spent in `work`.
-template <class F>
-double CpuSeconds(F&& work)
-{
-    const double start = ThreadSeconds();
-    work();
-    return ThreadSeconds() - start;
 }
 
 /// Every sample read and written once as F32, on all cores.

@@ -101,6 +101,106 @@ template <class A>
     }
 }
 
+/// B vectors of outputs from k on, of two output rows at once (see AddMaskTwoRowsBody).
+template <class A, bool kKeepLoads, int B>
+[[gnu::always_inline]] inline void AddMaskTwoRowsBlock(A* acc0, A* acc1, const A* const* rows,
+                                                       const A* weights, int mw, int mh, int stride,
+                                                       std::int64_t k)
+{
+    constexpr int kLanes = int(sizeof(Vec<A>) / sizeof(A));
+    Vec<A> a0[B], a1[B];
+    for (int b = 0; b < B; ++b) a0[b] = a1[b] = Vec<A>{};
+    const A* r = rows[0] + k;
+    for (int j = 0; j < mw; ++j, r += stride) {
+        const A w0 = weights[j];
+        for (int b = 0; b < B; ++b) a0[b] += LoadVec(r + b * kLanes) * w0;
+    }
+    for (int i = 1; i < mh; ++i) {
+        const A* w0 = weights + std::size_t(i) * std::size_t(mw);
+        const A* w1 = w0 - mw;
+        r = rows[i] + k;
+        for (int j = 0; j < mw; ++j, r += stride) {
+            for (int b = 0; b < B; ++b) {
+                Vec<A> v = LoadVec(r + b * kLanes);
+                // Held in a register for both products: folded into each product as a
+                // memory operand it would be loaded twice.
+                if constexpr (kKeepLoads) asm("" : "+x"(v));
+                a0[b] += v * w0[j];
+                a1[b] += v * w1[j];
+            }
+        }
+    }
+    const A* w1 = weights + std::size_t(mh - 1) * std::size_t(mw);
+    r = rows[mh] + k;
+    for (int j = 0; j < mw; ++j, r += stride) {
+        const A w = w1[j];
+        for (int b = 0; b < B; ++b) a1[b] += LoadVec(r + b * kLanes) * w;
+    }
+    for (int b = 0; b < B; ++b) {
+        StoreVec(acc0 + k + b * kLanes, a0[b]);
+        StoreVec(acc1 + k + b * kLanes, a1[b]);
+    }
+}
+
+/// Adds input rows rows[0 .. mh] under the mask into the sums of two output rows at once:
+/// acc0 takes rows 0 .. mh - 1, acc1 rows 1 .. mh, each against mask rows 0 .. mh - 1.
+/// Every input vector is loaded once for both rows, and the sums of a block stay in
+/// registers through the whole mask; each sum is still built in the order of the plain
+/// direct sum, from zero, with separate products and additions.
+template <class A, bool kKeepLoads>
+[[gnu::always_inline]] inline void AddMaskTwoRowsBody(A* acc0, A* acc1, const A* const* rows,
+                                                      const A* weights, int mw, int mh, int stride,
+                                                      std::int64_t n)
+{
+    constexpr int kLanes = int(sizeof(Vec<A>) / sizeof(A));
+    std::int64_t k = 0;
+    for (; k + 4 * kLanes <= n; k += 4 * kLanes)
+        AddMaskTwoRowsBlock<A, kKeepLoads, 4>(acc0, acc1, rows, weights, mw, mh, stride, k);
+    for (; k + kLanes <= n; k += kLanes)
+        AddMaskTwoRowsBlock<A, kKeepLoads, 1>(acc0, acc1, rows, weights, mw, mh, stride, k);
+    for (; k < n; ++k) {
+        A a0 = A(0), a1 = A(0);
+        for (int i = 0; i <= mh; ++i) {
+            const A* r = rows[i] + k;
+            for (int j = 0; j < mw; ++j, r += stride) {
+                if (i < mh) a0 += r[0] * weights[std::size_t(i) * std::size_t(mw) + std::size_t(j)];
+                if (i > 0) a1 += r[0] * weights[std::size_t(i - 1) * std::size_t(mw) + std::size_t(j)];
+            }
+        }
+        acc0[k] = a0;
+        acc1[k] = a1;
+    }
+}
+
+#if defined(__x86_64__)
+template <class A>
+__attribute__((target("avx2"))) void AddMaskTwoRowsAvx2(A* acc0, A* acc1, const A* const* rows,
+                                                        const A* weights, int mw, int mh, int stride,
+                                                        std::int64_t n)
+{
+    AddMaskTwoRowsBody<A, true>(acc0, acc1, rows, weights, mw, mh, stride, n);
+}
+#endif
+
+template <class A>
+void AddMaskTwoRowsPlain(A* acc0, A* acc1, const A* const* rows, const A* weights, int mw, int mh, int stride,
+                         std::int64_t n)
+{
+    AddMaskTwoRowsBody<A, false>(acc0, acc1, rows, weights, mw, mh, stride, n);
+}
+
+template <class A>
+using AddMaskTwoRowsFn = void (*)(A*, A*, const A* const*, const A*, int, int, int, std::int64_t);
+
+template <class A>
+AddMaskTwoRowsFn<A> PickAddMaskTwoRows()
+{
+#if defined(__x86_64__)
+    if (platform::UseAvx2()) return AddMaskTwoRowsAvx2<A>;
+#endif
+    return AddMaskTwoRowsPlain<A>;
+}
+
 #if defined(__x86_64__)
 template <class A>
 __attribute__((target("avx2"))) void AddMaskRowAvx2(A* acc, const A* row, const A* weights, int taps,
@@ -146,12 +246,16 @@ void ConvolveBand(const RowSource& in, const WorkingMask& mask, const SeparableM
     using Part = typename Tr::Part;
     constexpr int C = Tr::C;
     const AddMaskRowFn<A> addMaskRow = PickAddMaskRow<A>();
+    const AddMaskTwoRowsFn<A> addMaskTwoRows = PickAddMaskTwoRows<A>();
 
     const int w = in.width, mw = mask.width, mh = mask.height, hx = mask.HalfWidth(), hy = mask.HalfHeight();
     const std::size_t rowParts = std::size_t(C) * std::size_t(w);
     const std::int64_t n = std::int64_t(C) * (w - 2 * hx);
-    std::vector<A> ring(rowParts * std::size_t(mh));
-    std::vector<A> acc(static_cast<std::size_t>(n));
+    // One row more than the mask: two output rows are summed at once.
+    const int ringRows = mh + 1;
+    std::vector<A> ring(rowParts * std::size_t(ringRows));
+    std::vector<A> acc(static_cast<std::size_t>(n)), acc1(static_cast<std::size_t>(n));
+    std::vector<const A*> rows(static_cast<std::size_t>(ringRows));
     std::vector<A> weights(mask.values.size());
     for (std::size_t i = 0; i < weights.size(); ++i) weights[i] = A(mask.values[i]);
     const A divisor = A(mask.sum);
@@ -165,27 +269,37 @@ void ConvolveBand(const RowSource& in, const WorkingMask& mask, const SeparableM
 
     auto convert = [&](std::int64_t y) {
         const Part* src = static_cast<const Part*>(in.rows[y]);
-        A* dst = ring.data() + std::size_t(y % mh) * rowParts;
+        A* dst = ring.data() + std::size_t(y % ringRows) * rowParts;
         for (std::size_t x = 0; x < rowParts; ++x) dst[x] = A(src[x]);
+    };
+    auto ringRow = [&](std::int64_t y) { return ring.data() + std::size_t(y % ringRows) * rowParts; };
+    auto store = [&](std::int64_t y, const std::vector<A>& sums) {
+        O* dst = static_cast<O*>(out[y]) + std::size_t(C) * hx;
+        for (std::int64_t k = 0; k < n; ++k) dst[k] = O(sums[std::size_t(k)] / divisor);
     };
     for (std::int64_t y = first - hy; y < first + hy; ++y) convert(y);
     for (std::int64_t y = first; y < last && !band.Stopped(); ++y) {
         convert(y + hy);
+        if (!separable && y + 1 < last) {
+            convert(y + 1 + hy);
+            for (int i = 0; i <= mh; ++i) rows[std::size_t(i)] = ringRow(y - hy + i);
+            addMaskTwoRows(acc.data(), acc1.data(), rows.data(), weights.data(), mw, mh, C, n);
+            store(y, acc);
+            store(++y, acc1);
+            continue;
+        }
         std::fill(acc.begin(), acc.end(), A(0));
         if (separable) {
             std::fill(columnSums.begin(), columnSums.end(), A(0));
             for (int i = 0; i < mh; ++i)
-                addMaskRow(columnSums.data(), ring.data() + std::size_t((y - hy + i) % mh) * rowParts,
-                           columnWeights.data() + i, 1, C, std::int64_t(rowParts));
+                addMaskRow(columnSums.data(), ringRow(y - hy + i), columnWeights.data() + i, 1, C,
+                           std::int64_t(rowParts));
             addMaskRow(acc.data(), columnSums.data(), rowWeights.data(), mw, C, n);
         } else {
-            for (int i = 0; i < mh; ++i) {
-                const A* row = ring.data() + std::size_t((y - hy + i) % mh) * rowParts;
-                addMaskRow(acc.data(), row, weights.data() + std::size_t(i) * mw, mw, C, n);
-            }
+            for (int i = 0; i < mh; ++i)
+                addMaskRow(acc.data(), ringRow(y - hy + i), weights.data() + std::size_t(i) * mw, mw, C, n);
         }
-        O* dst = static_cast<O*>(out[y]) + std::size_t(C) * hx;
-        for (std::int64_t k = 0; k < n; ++k) dst[k] = O(acc[std::size_t(k)] / divisor);
+        store(y, acc);
     }
 }
 

@@ -99,49 +99,54 @@ void BlendCoverage(std::uint32_t* d, const std::uint8_t* a, int count, std::uint
     }
 }
 
-// The same eight pixels at a time. Blend's division by 255 is exact here as
-// (x + 1 + (x >> 8)) >> 8, which holds for every x below 65535 (the sums reach 65152); full
-// coverage gives the colour and none the pixel itself, as above.
-__attribute__((target("avx2"))) inline __m256i BlendChannels(__m256i colour, __m256i dst, __m256i cover)
+// The same eight pixels at a time. Blend's division by 255 is exact here as the high half
+// of x * 0x8081 shifted right by 7, which holds for every 16-bit x (the sums reach 65152);
+// full coverage gives the colour and none the pixel itself, as above.
+__attribute__((target("avx2"))) inline __m256i BlendChannels(__m256i colour, __m256i dst, __m256i cover,
+                                                             __m256i uncover)
 {
     const __m256i x =
         _mm256_add_epi16(_mm256_add_epi16(_mm256_mullo_epi16(colour, cover), _mm256_set1_epi16(127)),
-                         _mm256_mullo_epi16(dst, _mm256_sub_epi16(_mm256_set1_epi16(255), cover)));
-    return _mm256_srli_epi16(
-        _mm256_add_epi16(_mm256_add_epi16(x, _mm256_set1_epi16(1)), _mm256_srli_epi16(x, 8)), 8);
+                         _mm256_mullo_epi16(dst, uncover));
+    return _mm256_srli_epi16(_mm256_mulhi_epu16(x, _mm256_set1_epi16(short(0x8081))), 7);
 }
 
 __attribute__((target("avx2"))) void BlendCoverageAvx2(std::uint32_t* d, const std::uint8_t* a, int count,
                                                        std::uint32_t colour, std::uint32_t alpha)
 {
-    const __m256i zero = _mm256_setzero_si256();
+    const __m256i zero = _mm256_setzero_si256(), ones = _mm256_set1_epi32(-1);
     const __m256i c16 = _mm256_cvtepu8_epi16(_mm_set1_epi32(int(colour & 0xFFFFFFu)));
     const __m256i top = _mm256_set1_epi32(int(alpha)), rgb = _mm256_set1_epi32(0xFFFFFF);
-    const __m256i spread = _mm256_set1_epi32(0x01010101);
+    // Each pixel's coverage byte into all four bytes of its lane: pixels 0-3 in the low
+    // half, 4-7 in the high half of the eight bytes repeated in both halves.
+    const __m256i spread = _mm256_setr_epi8(0, 0, 0, 0, 1, 1, 1, 1, 2, 2, 2, 2, 3, 3, 3, 3, 4, 4, 4, 4, 5, 5,
+                                            5, 5, 6, 6, 6, 6, 7, 7, 7, 7);
     // The last pixels of a run go through masked loads and stores: the pixels after the run
     // are not touched. (The coverage may be read past the run: its rows are padded.)
     static const std::uint8_t kLanes[16] = {255, 255, 255, 255, 255, 255, 255, 255};
     for (int i = 0; i < count; i += 8) {
         __m128i eight = _mm_loadl_epi64(reinterpret_cast<const __m128i*>(a + i));
         const bool whole = i + 8 <= count;
-        __m256i lanes = _mm256_set1_epi32(-1);
+        __m256i lanes = ones;
         if (!whole) {
             const __m128i kept = _mm_loadl_epi64(reinterpret_cast<const __m128i*>(kLanes + 8 - (count - i)));
             eight = _mm_and_si128(eight, kept);
             lanes = _mm256_cvtepi8_epi32(kept);
         }
         if (_mm_cvtsi128_si64(eight) == 0) continue;
-        const __m256i cover32 = _mm256_cvtepu8_epi32(eight);
-        const __m256i cover = _mm256_mullo_epi32(cover32, spread);
+        const __m256i cover = _mm256_shuffle_epi8(_mm256_broadcastq_epi64(eight), spread);
+        const __m256i uncover = _mm256_xor_si256(cover, ones);  // 255 - coverage
         auto* at = reinterpret_cast<int*>(d + i);
         const __m256i dst = whole ? _mm256_loadu_si256(reinterpret_cast<const __m256i*>(at))
                                   : _mm256_maskload_epi32(at, lanes);
         const __m256i lo =
-            BlendChannels(c16, _mm256_unpacklo_epi8(dst, zero), _mm256_unpacklo_epi8(cover, zero));
+            BlendChannels(c16, _mm256_unpacklo_epi8(dst, zero), _mm256_unpacklo_epi8(cover, zero),
+                          _mm256_unpacklo_epi8(uncover, zero));
         const __m256i hi =
-            BlendChannels(c16, _mm256_unpackhi_epi8(dst, zero), _mm256_unpackhi_epi8(cover, zero));
+            BlendChannels(c16, _mm256_unpackhi_epi8(dst, zero), _mm256_unpackhi_epi8(cover, zero),
+                          _mm256_unpackhi_epi8(uncover, zero));
         const __m256i mixed = _mm256_or_si256(_mm256_and_si256(_mm256_packus_epi16(lo, hi), rgb), top);
-        const __m256i none = _mm256_cmpeq_epi32(cover32, zero);
+        const __m256i none = _mm256_cmpeq_epi32(cover, zero);
         const __m256i out = _mm256_blendv_epi8(mixed, dst, none);
         if (whole)
             _mm256_storeu_si256(reinterpret_cast<__m256i*>(at), out);

@@ -68,37 +68,7 @@ struct PowerSums {
 };
 
 #if defined(__x86_64__)
-// The four lanes are one vector. Every lane sees the operations of PowerSums::Add in the
-// same order (no fused multiply-adds), so the sums are the same to the bit.
-template <class V>
-__attribute__((target("avx2"))) void AddRunAvx2(PowerSums& sums, const V* p, int count, double shift)
-{
-    __m256d s[6], lo = _mm256_loadu_pd(sums.lo), hi = _mm256_loadu_pd(sums.hi);
-    for (int k = 0; k < 6; ++k) s[k] = _mm256_loadu_pd(sums.s[k]);
-    const __m256d vshift = _mm256_set1_pd(shift), one = _mm256_set1_pd(1.0);
-    int x = 0;
-    for (; x + kLanes <= count; x += kLanes) {
-        const __m256d v = Load4d(p + x);
-        const __m256d number = _mm256_cmp_pd(v, v, _CMP_ORD_Q);
-        const __m256d d = _mm256_and_pd(_mm256_sub_pd(v, vshift), number);
-        const __m256d d2 = _mm256_mul_pd(d, d);
-        const __m256d d4 = _mm256_mul_pd(d2, d2);
-        s[0] = _mm256_add_pd(s[0], _mm256_and_pd(one, number));
-        s[1] = _mm256_add_pd(s[1], d);
-        s[2] = _mm256_add_pd(s[2], d2);
-        s[3] = _mm256_add_pd(s[3], _mm256_mul_pd(d2, d));
-        s[4] = _mm256_add_pd(s[4], d4);
-        s[5] = _mm256_add_pd(s[5], _mm256_mul_pd(d4, d));
-        lo = _mm256_min_pd(v, lo);  // v < lo ? v : lo, as Add compares
-        hi = _mm256_max_pd(v, hi);
-    }
-    for (int k = 0; k < 6; ++k) _mm256_storeu_pd(sums.s[k], s[k]);
-    _mm256_storeu_pd(sums.lo, lo);
-    _mm256_storeu_pd(sums.hi, hi);
-    for (int l = 0; x < count; ++x, ++l) sums.Add(l, double(p[x]), shift);
-}
-
-/// One step of AddRunAvx2 on sums held in registers.
+/// One vector step of the power sums, held in registers.
 [[gnu::always_inline]] __attribute__((target("avx2"))) inline void AddStep(__m256d v, __m256d vshift,
                                                                            __m256d one, __m256d* s,
                                                                            __m256d& lo, __m256d& hi)
@@ -115,6 +85,22 @@ __attribute__((target("avx2"))) void AddRunAvx2(PowerSums& sums, const V* p, int
     s[5] = _mm256_add_pd(s[5], _mm256_mul_pd(d4, d));
     lo = _mm256_min_pd(v, lo);  // v < lo ? v : lo, as Add compares
     hi = _mm256_max_pd(v, hi);
+}
+
+// The four lanes are one vector. Every lane sees the operations of PowerSums::Add in the
+// same order (no fused multiply-adds), so the sums are the same to the bit.
+template <class V>
+__attribute__((target("avx2"))) void AddRunAvx2(PowerSums& sums, const V* p, int count, double shift)
+{
+    __m256d s[6], lo = _mm256_loadu_pd(sums.lo), hi = _mm256_loadu_pd(sums.hi);
+    for (int k = 0; k < 6; ++k) s[k] = _mm256_loadu_pd(sums.s[k]);
+    const __m256d vshift = _mm256_set1_pd(shift), one = _mm256_set1_pd(1.0);
+    int x = 0;
+    for (; x + kLanes <= count; x += kLanes) AddStep(Load4d(p + x), vshift, one, s, lo, hi);
+    for (int k = 0; k < 6; ++k) _mm256_storeu_pd(sums.s[k], s[k]);
+    _mm256_storeu_pd(sums.lo, lo);
+    _mm256_storeu_pd(sums.hi, hi);
+    for (int l = 0; x < count; ++x, ++l) sums.Add(l, double(p[x]), shift);
 }
 
 /// AddRunAvx2 over every span of the band's rows, the sums held in registers throughout. A

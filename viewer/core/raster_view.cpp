@@ -323,14 +323,29 @@ bool CRasterView::RebuiltAfterDamage(const CTilePyramid* pyramid, int readResult
 {
     if (readResult || !pyramid || !pyramid->Damaged() || !m_store || &m_store->pyramid != pyramid)
         return false;
-    // The damaged cache is never taken again: it goes before the build looks for one, or,
-    // where it cannot be removed, is passed over until a new build replaces it.
-    if (!m_cacheName.IsEmpty()) {
-        std::error_code failed;
-        if (!std::filesystem::remove(m_cacheName.str(), failed) || failed) m_refusedCache = m_cacheName;
-    }
+    DropDamagedCache();
     ShowPyramid(m_channel, nullptr, nullptr);
     return true;
+}
+
+void CRasterView::DropDamagedCache()
+{
+    // The damaged cache goes before the build looks for one.
+    if (m_cacheName.IsEmpty()) return;
+    std::error_code failed;
+    if (!std::filesystem::remove(m_cacheName.str(), failed) || failed) m_refusedCache = m_cacheName;
+}
+
+bool CRasterView::CacheDamaged() const
+{
+    return m_store && m_store->busy.load() == 0 && m_store->pyramid.Damaged();
+}
+
+BOOL CRasterView::RebuildDamagedChannel(CMeterInfoBase* meter)
+{
+    if (!CacheDamaged()) return FALSE;
+    DropDamagedCache();
+    return ShowPyramid(TRUE, meter, nullptr);
 }
 
 void CRasterView::TakeBuiltHistogram()

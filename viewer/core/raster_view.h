@@ -89,6 +89,15 @@ public:
     /// The pyramid ReadLevels reads (null while busy or empty), for a caller that reads
     /// several channels' rows in one pass.
     CTilePyramid* LevelPyramid() const { return Pyramid(); }
+    /// True once a read met a damaged tile of the display cache (the picture cannot be
+    /// read until the cache is built again).
+    bool CacheDamaged() const;
+    /// Builds a channel's damaged display cache again, on the calling thread as the
+    /// channel's opening does; the damaged file is never taken again. FALSE when the cache
+    /// was not damaged or the build failed.
+    BOOL RebuildDamagedChannel(CMeterInfoBase* meter);
+    /// Throws the error a render gives when the display cache was found damaged.
+    void ThrowIfCacheDamaged() const;
 
     /// Nonzero while a build or statistics job runs.
     BOOL IsBusy() const;
@@ -178,6 +187,9 @@ private:
     /// damaged tile of the cache, which then goes and the pyramid is built again (the
     /// pyramid must not be used after). False when the read went as any other.
     bool RebuiltAfterDamage(const CTilePyramid* pyramid, int readResult);
+    /// Removes the damaged cache file, or, where it cannot be removed, passes it over
+    /// until a new build replaces it.
+    void DropDamagedCache();
     void TakeBuiltHistogram();
     void StatisticsComputed();
 

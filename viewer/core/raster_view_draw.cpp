@@ -26,9 +26,9 @@ int Stride4(int width)
 
 // A render reads on workers, where the pyramid cannot be built again: what a damaged tile
 // left unwritten is never handed on as the picture.
-void ThrowIfDamaged(const CTilePyramid& pyramid)
+void ThrowIfDamaged(bool damaged)
 {
-    if (pyramid.Damaged())
+    if (damaged)
         AfxThrowRDPExcept(
             RDP_ERROR_PROCESS,
             "The picture's display cache is damaged; it is built again when the picture is shown.");
@@ -232,7 +232,7 @@ void CRasterView::RenderRGB(int x, int y, int width, int height, int stride, int
             expandRow(levels + std::int64_t(r) * width, dest + std::int64_t(r) * stride, width);
             if (meter) meter->StepIt();
         }
-        ThrowIfDamaged(*pyramid);
+        ThrowIfDamaged(pyramid->Damaged());
         return;
     }
     // Bands of rows on all cores, each read into its own scratch and expanded straight into
@@ -259,7 +259,12 @@ void CRasterView::RenderRGB(int x, int y, int width, int height, int stride, int
                           dest + (band.begin + r) * std::int64_t(stride), width);
         },
         MeterProgress(meter));
-    ThrowIfDamaged(*pyramid);
+    ThrowIfDamaged(pyramid->Damaged());
+}
+
+void CRasterView::ThrowIfCacheDamaged() const
+{
+    ThrowIfDamaged(CacheDamaged());
 }
 
 void CRasterView::SetZoom(double zoom, int /*flags*/)

@@ -30,6 +30,10 @@ struct RgbOpenRecord {
     int code = 0;
 };
 
+/// The argument of the note that a rebuilt channel cache sends: the view window draws
+/// again and keeps its zoom and scroll, as after a reopen.
+constexpr int kRebuiltNote = 15;
+
 /// Bytes of one composite row `width` pixels wide: 3 bytes a pixel, whole rows in 4s.
 std::int64_t RowBytes(int width)
 {
@@ -147,11 +151,16 @@ void CRGBView::OpenJob(void* arg)
             self->m_complete = true;
         }
     }
+    Report(self, record->code, ok);
+}
+
+void CRGBView::Report(CRGBView* self, int code, bool ok)
+{
     CWnd* window = self->m_pViewWindow;
     const int index = self->m_nIndex;
     self->m_busy.store(false, std::memory_order_release);
     if (window) {
-        auto* note = new CViewNotify(index, record->code);
+        auto* note = new CViewNotify(index, code);
         // A view window closed before the report arrives frees it unread.
         if (!platform::PostMessageOwning(window->GetSafeHwnd(), WM_VIEWER, WPARAM(note),
                                          ok ? kViewerShown : kViewerFailed, [note] { delete note; }))
@@ -375,6 +384,37 @@ bool CRGBView::ReadBlock(BYTE* dest, std::int64_t stride, int x, int y, int w, i
     return true;
 }
 
+bool CRGBView::ReadForDraw(BYTE* dest, std::int64_t stride, int x, int y, int w, int h, double zoom,
+                           BOOL wholeImage)
+{
+    if (ReadBlock(dest, stride, x, y, w, h, zoom, wholeImage, FALSE, nullptr)) return true;
+    if (!Ready()) return false;
+    bool damaged = false;
+    for (const auto& channel : m_channels) damaged = damaged || channel->CacheDamaged();
+    if (!damaged) return false;
+    // The channels are built again off this thread; the view shows nothing until the job
+    // clears the busy flag and tells the view window to draw again.
+    m_busy.store(true, std::memory_order_release);
+    m_bDrawn = FALSE;
+    auto* record = new RgbOpenRecord{this, nullptr, nullptr, kRebuiltNote};
+    if (!::Run("Open Image", &CRGBView::RebuildJob, record)) {
+        delete record;
+        m_busy.store(false, std::memory_order_release);
+    }
+    return false;
+}
+
+void CRGBView::RebuildJob(void* arg)
+{
+    std::unique_ptr<RgbOpenRecord> record(static_cast<RgbOpenRecord*>(arg));
+    CRGBView* self = record->view;
+    bool ok = true;
+    for (const auto& channel : self->m_channels)
+        if (channel->CacheDamaged()) ok = channel->RebuildDamagedChannel(record->meter) && ok;
+    if (!ok) self->m_complete = false;
+    Report(self, record->code, ok);
+}
+
 void CRGBView::Show(CDC* dc, int destX, int destY, int w, int h, int srcX, int srcY, int blockW, int blockH,
                     const BYTE* block)
 {
@@ -395,7 +435,8 @@ void CRGBView::RenderRGB(int x, int y, int width, int height, int stride, int bo
                          BOOL wholeImage, BYTE* dest, CMeterInfoBase* meter)
 {
     if (stride < 3 * width) return;
-    ReadBlock(dest, stride, x, y, width, height, zoom, wholeImage, bottomUp, meter);
+    if (ReadBlock(dest, stride, x, y, width, height, zoom, wholeImage, bottomUp, meter) || !Ready()) return;
+    for (const auto& channel : m_channels) channel->ThrowIfCacheDamaged();
 }
 
 void CRGBView::DrawEx(CDC* dc, int x, int y, int width, int height, double zoom, BOOL, BYTE*, BITMAPINFO*)
@@ -408,7 +449,7 @@ void CRGBView::DrawEx(CDC* dc, int x, int y, int width, int height, double zoom,
     if (w <= 0 || h <= 0) return;
     const std::int64_t stride = RowBytes(width);
     m_block.resize(std::size_t(stride * height));
-    if (!ReadBlock(m_block.data(), stride, sx, sy, width, height, zoom, FALSE, FALSE, nullptr)) return;
+    if (!ReadForDraw(m_block.data(), stride, sx, sy, width, height, zoom, FALSE)) return;
     Show(dc, 0, 0, w, h, 0, 0, width, height, m_block.data());
     m_bDrawn = TRUE;
 }
@@ -426,9 +467,7 @@ void CRGBView::DrawRectEx(CDC* dc, int destX, int destY, int srcX, int srcY, int
     const int w = std::max(1, int(srcWidth / zoom)), h = std::max(1, int(srcHeight / zoom));
     const std::int64_t stride = RowBytes(w);
     m_block.resize(std::size_t(stride * h));
-    if (!ReadBlock(m_block.data(), stride, int(srcX / zoom), int(srcY / zoom), w, h, zoom, FALSE, FALSE,
-                   nullptr))
-        return;
+    if (!ReadForDraw(m_block.data(), stride, int(srcX / zoom), int(srcY / zoom), w, h, zoom, FALSE)) return;
     Show(dc, destX, destY, w, h, 0, 0, w, h, m_block.data());
 }
 
@@ -442,7 +481,7 @@ void CRGBView::CopyRectToDC(CDC* dc, const RECT* rect, BYTE*, BITMAPINFO*)
     if (w <= 0 || h <= 0) return;
     const std::int64_t stride = RowBytes(w);
     std::vector<BYTE> block(std::size_t(stride * h));
-    if (ReadBlock(block.data(), stride, left, top, w, h, 1.0, FALSE, FALSE, nullptr))
+    if (ReadForDraw(block.data(), stride, left, top, w, h, 1.0, FALSE))
         Show(dc, 0, 0, w, h, 0, 0, w, h, block.data());
 }
 
@@ -453,7 +492,7 @@ void CRGBView::DrawBlockAt(CDC* dc, int x, int y, int destX, int destY, int widt
     m_bDrawn = FALSE;
     const std::int64_t stride = RowBytes(width);
     m_block.resize(std::size_t(stride * height));
-    if (ReadBlock(m_block.data(), stride, x, y, width, height, zoom, wholeImage, FALSE, nullptr))
+    if (ReadForDraw(m_block.data(), stride, x, y, width, height, zoom, wholeImage))
         Show(dc, destX, destY, width, height, 0, 0, width, height, m_block.data());
 }
 
@@ -466,7 +505,7 @@ void CRGBView::DrawOverlay(CDC* dc, int x, int y, int width, int height, double 
     if (w <= 0 || h <= 0) return;
     const std::int64_t stride = RowBytes(width);
     m_block.resize(std::size_t(stride * height));
-    if (ReadBlock(m_block.data(), stride, x, y, width, height, zoom, FALSE, FALSE, nullptr))
+    if (ReadForDraw(m_block.data(), stride, x, y, width, height, zoom, FALSE))
         Show(dc, 0, 0, w, h, 0, 0, width, height, m_block.data());
     m_bDrawn = TRUE;
 }

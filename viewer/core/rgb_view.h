@@ -96,6 +96,13 @@ private:
     /// green, red), then the correction tables over the block only.
     bool ReadBlock(BYTE* dest, std::int64_t stride, int x, int y, int w, int h, double zoom, BOOL wholeImage,
                    BOOL bottomUp, CMeterInfoBase* meter);
+    /// ReadBlock for a draw: a channel whose display cache turns out damaged is built
+    /// again by a job, and the view window is told to draw again when it is done.
+    bool ReadForDraw(BYTE* dest, std::int64_t stride, int x, int y, int w, int h, double zoom,
+                     BOOL wholeImage);
+    static void RebuildJob(void* arg);
+    /// Ends a job of the view: clears the busy flag, then tells the view window.
+    static void Report(CRGBView* self, int code, bool ok);
     void Show(CDC* dc, int destX, int destY, int w, int h, int srcX, int srcY, int blockW, int blockH,
               const BYTE* block);
 

@@ -34,39 +34,6 @@ const std::int32_t* PairOf(const TCanvasSpan& span, int pairOffset)
 }
 
 #if defined(__x86_64__)
-// A span ramp whose state can be read: the same steps as canvas_kernels::Ramp, for the eight
-// lanes of the vector fill and the pixels after its last full group of eight.
-struct OpenRamp {
-    std::uint32_t value = 0, step = 0, sign = 1;
-    std::int64_t error = 1, remainder = 0, steps = 1;
-
-    OpenRamp() = default;
-    OpenRamp(std::int32_t a0, std::int32_t a1, std::int64_t n, std::int64_t errorStart) : steps(n)
-    {
-        const std::int64_t diff = std::int64_t(a1) - a0;
-        const auto d = std::uint32_t(diff < 0 ? -diff : diff);
-        std::uint32_t q = d, r = 0;
-        if (n != 1) {
-            q = d / std::uint32_t(n);
-            r = d % std::uint32_t(n);
-        }
-        remainder = r;
-        sign = diff < 0 ? 0xFFFFFFFFu : 1u;
-        step = q * sign;
-        error = errorStart;
-        value = std::uint32_t(a0);
-    }
-    void Step()
-    {
-        value += step;
-        error -= remainder;
-        if (error <= 0) {
-            value += sign;
-            error += steps;
-        }
-    }
-};
-
 // Eight ramp states a step apart, moved eight steps at once. Eight steps take 8r from the
 // error term: with 8r = Q L + R that is Q carries for certain and one more when taking R
 // leaves the term at or below 0, as the single steps would, since the term stays in (0, L].
@@ -74,22 +41,22 @@ struct LaneRamp {
     __m256i value, error, step8, remainder8, steps, sign;
 
     LaneRamp() = default;
-    __attribute__((target("avx2"))) explicit LaneRamp(OpenRamp& r)
+    __attribute__((target("avx2"))) explicit LaneRamp(Ramp& r)
     {
         alignas(32) std::int32_t values[8], errors[8];
         for (int j = 0; j < 8; ++j) {
-            values[j] = std::int32_t(r.value);
-            errors[j] = std::int32_t(r.error);
+            values[j] = std::int32_t(r.RawValue());
+            errors[j] = std::int32_t(r.Error());
             r.Step();
         }
         value = _mm256_load_si256(reinterpret_cast<const __m256i*>(values));
         error = _mm256_load_si256(reinterpret_cast<const __m256i*>(errors));
-        const std::int64_t taken = 8 * r.remainder;
-        const auto carries = std::uint32_t(taken / r.steps);
-        step8 = _mm256_set1_epi32(std::int32_t((8 * (r.step) + carries * r.sign)));
-        remainder8 = _mm256_set1_epi32(std::int32_t(taken % r.steps));
-        steps = _mm256_set1_epi32(std::int32_t(r.steps));
-        sign = _mm256_set1_epi32(std::int32_t(r.sign));
+        const std::int64_t taken = 8 * r.Remainder();
+        const auto carries = std::uint32_t(taken / r.Steps());
+        step8 = _mm256_set1_epi32(std::int32_t(8 * r.StepValue() + carries * r.Sign()));
+        remainder8 = _mm256_set1_epi32(std::int32_t(taken % r.Steps()));
+        steps = _mm256_set1_epi32(std::int32_t(r.Steps()));
+        sign = _mm256_set1_epi32(std::int32_t(r.Sign()));
     }
     __attribute__((target("avx2"))) void Step()
     {
@@ -100,10 +67,9 @@ struct LaneRamp {
         error = _mm256_add_epi32(error, _mm256_and_si256(carry, steps));
     }
     // Lane 0's state into a scalar ramp of the same steps.
-    __attribute__((target("avx2"))) void ToScalar(OpenRamp& r) const
+    __attribute__((target("avx2"))) void ToScalar(Ramp& r) const
     {
-        r.value = std::uint32_t(_mm256_cvtsi256_si32(value));
-        r.error = _mm256_cvtsi256_si32(error);
+        r.Resume(std::uint32_t(_mm256_cvtsi256_si32(value)), _mm256_cvtsi256_si32(error));
     }
 };
 
@@ -127,10 +93,9 @@ __attribute__((target("avx2"))) void FillRowAvx2(std::int32_t* d, std::uint16_t*
                                                  std::int32_t rightZ, std::int64_t steps)
 {
     const std::int64_t e0 = SpanErrorStart(steps);
-    OpenRamp z(leftZ, rightZ, steps, e0);
-    OpenRamp v[N > 0 ? N : 1];
-    for (int k = 0; k < N; ++k)
-        v[k] = OpenRamp(leftValue[k], Smooth ? rightValue[k] : leftValue[k], steps, e0);
+    Ramp z(leftZ, rightZ, steps, e0);
+    Ramp v[N > 0 ? N : 1];
+    for (int k = 0; k < N; ++k) v[k] = Ramp(leftValue[k], Smooth ? rightValue[k] : leftValue[k], steps, e0);
     LaneRamp zl(z);
     LaneRamp vl[N > 0 ? N : 1];
     if constexpr (Smooth)
@@ -157,11 +122,11 @@ __attribute__((target("avx2"))) void FillRowAvx2(std::int32_t* d, std::uint16_t*
     if constexpr (Smooth)
         for (int k = 0; k < N; ++k) vl[k].ToScalar(v[k]);
     for (; i < pixels; ++i) {
-        const auto zi = std::int32_t(z.value);
+        const std::int32_t zi = z.Value();
         if (zi <= d[i]) {
             d[i] = zi;
             for (int k = 0; k < N; ++k)
-                c[k][i] = std::uint16_t(Smooth ? v[k].value : std::uint32_t(leftValue[k]));
+                c[k][i] = std::uint16_t(Smooth ? v[k].RawValue() : std::uint32_t(leftValue[k]));
         }
         z.Step();
         if constexpr (Smooth)

@@ -54,6 +54,20 @@ public:
         }
     }
 
+    /// The state, for the vector fill's lanes (each lane is this ramp some steps on), and the
+    /// state the lanes reached, to carry on from.
+    std::uint32_t RawValue() const { return m_value; }
+    std::uint32_t StepValue() const { return m_step; }
+    std::uint32_t Sign() const { return m_sign; }
+    std::int64_t Error() const { return m_error; }
+    std::int64_t Remainder() const { return m_remainder; }
+    std::int64_t Steps() const { return m_steps; }
+    void Resume(std::uint32_t value, std::int64_t error)
+    {
+        m_value = value;
+        m_error = error;
+    }
+
 private:
     std::uint32_t m_value = 0;
     std::uint32_t m_step = 0;

@@ -269,10 +269,12 @@ struct BoundaryCase {
 /// Tall narrow layers put band starts on rows that are no multiple of the mask height; the
 /// large ones end their rows inside every vector block; some masks are not square.
 constexpr BoundaryCase kConvolutionCases[] = {
-    {3, 4, 771, 3, 3, 8, true},      {7, 6, 1285, 5, 5, 1, true},     {9, 18, 4369, 17, 17, 8, false},
-    {14, 131, 8870, 7, 7, 8, true},  {8, 1024, 1024, 3, 3, 8, false}, {6, 2049, 1537, 5, 5, 8, true},
-    {7, 4100, 257, 7, 7, 1, true},   {10, 40, 2311, 15, 15, 8, true}, {14, 18, 4369, 17, 17, 1, true},
-    {8, 4100, 257, 17, 3, 8, false}, {3, 20, 3001, 3, 17, 8, true},   {16, 2049, 1537, 3, 3, 8, false},
+    {3, 4, 771, 3, 3, 8, true},       {7, 6, 1285, 5, 5, 1, true},      {9, 18, 4369, 17, 17, 8, false},
+    {14, 131, 8870, 7, 7, 8, true},   {8, 1024, 1024, 3, 3, 8, false},  {6, 2049, 1537, 5, 5, 8, true},
+    {7, 4100, 257, 7, 7, 1, true},    {10, 40, 2311, 15, 15, 8, true},  {14, 18, 4369, 17, 17, 1, true},
+    {8, 4100, 257, 17, 3, 8, false},  {3, 20, 3001, 3, 17, 8, true},    {16, 2049, 1537, 3, 3, 8, false},
+    {7, 2049, 1537, 15, 15, 1, true}, {7, 203, 1537, 15, 15, 8, false}, {7, 37, 2311, 15, 1, 8, true},
+    {9, 131, 1537, 15, 15, 8, true},  {14, 99, 1201, 15, 15, 8, true},
 };
 
 template <class T>

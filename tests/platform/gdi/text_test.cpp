@@ -1,12 +1,15 @@
 #include <cstdint>
 #include <cstring>
+#include <string>
 #include <vector>
 
 #include <QImage>
 #include <gtest/gtest.h>
 
 #include "tests/platform/gdi/canvas.h"
+#include "platform/kernel/cpu_features.h"
 #include "tests/support/ui_helpers.h"
+#include "tests/support/vector_paths.h"
 
 using tarvenix::test::Canvas;
 
@@ -366,4 +369,35 @@ TEST(Text, TextsDrawnAgainGiveTheSamePixels)
     both.insert(both.end(), inClip.begin(), inClip.end());
     QImage picture(reinterpret_cast<const uchar*>(both.data()), 240, 360, QImage::Format_RGB32);
     tarvenix::test::SaveTestOutput(picture.scaled(480, 720), "texts-drawn-again");
+}
+
+// The vector blend of a text's coverage gives the pixels of the plain one: texts in several
+// colours over a background that runs through every level of each channel.
+TEST(Text, TheVectorBlendGivesThePixelsOfThePlainOne)
+{
+    auto draw = [](bool avx2) {
+        const tarvenix::test::ScopedAvx2Paths paths(avx2);
+        Canvas c(256, 180);
+        for (int y = 0; y < 180; ++y)
+            for (int x = 0; x < 256; ++x) SetPixel(c.dc(), x, y, RGB(x, (x * 7 + y * 3) & 255, 255 - x));
+        HFONT font = Tahoma(-15, FW_BOLD);
+        HGDIOBJ old = SelectObject(c.dc(), font);
+        SetBkMode(c.dc(), TRANSPARENT);
+        const COLORREF colours[] = {RGB(0, 0, 0), RGB(255, 255, 255), RGB(255, 40, 120), RGB(3, 200, 77)};
+        int y = 0;
+        for (int line = 0; line < 9; ++line, y += 20) {
+            SetTextColor(c.dc(), colours[line % 4]);
+            // Runs of every length, so the last pixels of a run take the masked path.
+            const std::string text =
+                std::string("W8g@%&-_|").substr(0, std::size_t(line) + 1) + "123.4567e-8 MWQ";
+            RECT cell{line * 3 - 2, y, 256, y + 20};
+            DrawText(c.dc(), text.c_str(), -1, &cell, DT_LEFT | DT_SINGLELINE | DT_VCENTER | DT_NOPREFIX);
+        }
+        SelectObject(c.dc(), old);
+        DeleteObject(font);
+        return c.Pixels();
+    };
+    if (!platform::UseAvx2()) GTEST_SKIP() << "no vector blend in this run";
+    const std::vector<std::uint32_t> plain = draw(false);
+    EXPECT_EQ(draw(true), plain);
 }

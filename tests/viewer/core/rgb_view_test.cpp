@@ -14,10 +14,14 @@
 #include "outside/basecore/rdp_except.h"
 #include "outside/basecore/rdp_layer.h"
 #include "outside/basecore/thread_runner.h"
+#include "platform/gdi/dc.h"
+#include "tests/platform/gdi/canvas.h"
 #include "tests/support/layer_files.h"
 #include "tests/support/modal_responder.h"
+#include "tests/support/test_environment.h"
 #include "tests/support/ui_helpers.h"
 #include "viewer/core/raster_view.h"
+#include "viewer/core/raster_view_cache.h"
 #include "viewer/core/raster_view_jobs.h"
 #include "viewer/core/raster_view_services.h"
 #include "viewer/core/view_rect.h"
@@ -193,6 +197,97 @@ TEST_F(RgbViewTest, AMissingOrMismatchedChannelFailsAndDrawsNothing)
     }
     ASSERT_EQ(OpenRgb(Path("r.rdp"), Path("missing.rdp"), Path("b.rdp")), kViewerFailed);
     EXPECT_EQ(view.GetViewCount(), 0);
+}
+
+// A channel whose display cache turns out damaged when a draw first reads it shows nothing
+// of the picture; the channel's cache is built again, byte for byte, and the next draw
+// shows the picture as before. A render meeting the damage fails with a message.
+TEST_F(RgbViewTest, ADamagedChannelCacheIsBuiltAgainByTheDraw)
+{
+    const int W = 300, H = 200;
+    WriteChannel(Path("r.rdp"), W, H, [](int x, int) { return 0.8 * x; });
+    WriteChannel(Path("g.rdp"), W, H, [](int x, int y) { return (x * 7 + y * 3) % 256; });
+    WriteChannel(Path("b.rdp"), W, H, [](int, int y) { return 1.2 * y; });
+    const COLORREF background = RGB(1, 2, 3);
+    auto draw = [&](CRGBView& rgb, double zoom) {
+        tarvenix::test::Canvas canvas(W, H, background);
+        rgb.SetZoom(zoom, 0);
+        rgb.DrawEx(CDC::FromHandle(canvas.dc()), 0, 0, W, H, zoom, FALSE, nullptr, nullptr);
+        return canvas.Pixels();
+    };
+    auto open = [&](CRGBView& rgb) {
+        ViewResultParam p[3];
+        const char* files[3] = {"r.rdp", "g.rdp", "b.rdp"};
+        for (int i = 0; i < 3; ++i) {
+            p[i].fileName = Path(files[i]).c_str();
+            p[i].stretchMethod = 3;
+            p[i].stretchHigh = 255.0;
+        }
+        host.notes.clear();
+        rgb.OpenLayers(7, &host, &p[0], &p[1], &p[2], nullptr, nullptr);
+        EXPECT_TRUE(PumpUntil([&] { return !host.notes.empty(); }));
+        rgb.SetShown(TRUE);
+        return host.notes.empty() ? -1 : host.notes.front().first;
+    };
+    std::vector<std::uint32_t> shown[2];
+    std::string cache, built;
+    {
+        CRGBView rgb;
+        ASSERT_EQ(open(rgb), kViewerShown);
+        shown[0] = draw(rgb, 1.0);
+        shown[1] = draw(rgb, 2.0);
+        cache = rgb.Channel(4)->GetCacheFileName().str();
+    }
+    ASSERT_FALSE(cache.empty());
+    built = tarvenix::test::ReadWholeFile(cache);
+    ASSERT_EQ(std::int64_t(built.size()), RasterCacheFileBytes(W, H));
+    const std::vector<std::uint32_t> blank(std::size_t(W) * H, 0x010203);
+    ASSERT_NE(shown[0], blank);
+
+    struct Case {
+        const char* name;
+        std::int64_t at;
+        double zoomReadingIt;
+    };
+    const Case cases[] = {
+        {"a byte of the first tile", kCacheHeaderBytes + 5000, 1.0},
+        {"a byte of the last tile", RasterCacheTileSumsOffset(W, H) - 1, 2.0},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        std::string damaged = built;
+        damaged[std::size_t(c.at)] ^= 0x5A;
+        tarvenix::test::WriteWholeFile(cache, damaged);
+        CRGBView rgb;
+        ASSERT_EQ(open(rgb), kViewerShown);
+        EXPECT_TRUE(draw(rgb, c.zoomReadingIt) == blank) << "nothing of the damaged cache is shown";
+        EXPECT_TRUE(rgb.IsBusy()) << "the channel is being built again";
+        host.notes.clear();
+        ASSERT_TRUE(PumpUntil([&] { return !host.notes.empty(); }));
+        EXPECT_EQ(host.notes.front(), std::make_pair(int(kViewerShown), 15)) << "drawn again at its zoom";
+        EXPECT_TRUE(PumpUntil([] { return GetRunningThreadCount() == 0; }));
+        EXPECT_TRUE(draw(rgb, 1.0) == shown[0]) << "drawn as before";
+        EXPECT_TRUE(draw(rgb, 2.0) == shown[1]) << "drawn as before";
+        EXPECT_TRUE(tarvenix::test::ReadWholeFile(cache) == built) << "built again as it was";
+    }
+
+    // A render on a worker cannot build again: it fails with the message.
+    std::string damaged = built;
+    damaged[std::size_t(kCacheHeaderBytes + 5000)] ^= 0x5A;
+    tarvenix::test::WriteWholeFile(cache, damaged);
+    CRGBView rgb;
+    ASSERT_EQ(open(rgb), kViewerShown);
+    std::vector<BYTE> out(std::size_t(3 * W) * H);
+    CString message;
+    try {
+        rgb.RenderRGB(0, 0, W, H, 3 * W, 0, 1.0, FALSE, out.data(), nullptr);
+    } catch (CRDPExcept* e) {
+        message = e->GetMessage();
+        e->Delete();
+    }
+    EXPECT_EQ(
+        message,
+        CString("The picture's display cache is damaged; it is built again when the picture is shown."));
 }
 
 TEST_F(RgbViewTest, ScreenshotOfASyntheticComposite)

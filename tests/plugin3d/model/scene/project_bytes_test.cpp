@@ -22,6 +22,7 @@
 #include "plugin3d/model/scene/k_point_constructions.h"
 #include "plugin3d/model/scene/k_project3d.h"
 #include "plugin3d/model/scene/k_surface3d.h"
+#include "tests/plugin3d/model/scene/project3d_test_support.h"
 #include "tests/support/test_environment.h"
 #include "tests/support/ui_helpers.h"
 
@@ -183,6 +184,9 @@ TEST_F(ProjectBytes, ASceneIsSavedAsTheCommittedFile)
 {
     TOwned<TKelvora3DProject> project(TKelvora3DProject::New(nullptr));
     BuildScene(*project);
+    // The points' projected vertices are saved with them and written by the image passes the
+    // scene's viewers start: the save comes after those passes, never beside them.
+    ASSERT_TRUE(kelvora::test::WaitForImages(*project));
     const SaveFolder folder('a');
     const std::string file = folder.File("scene.ktp");
     project->SaveToFile(file);
@@ -208,6 +212,7 @@ TEST_F(ProjectBytes, TheCommittedFileLoadsAndSavesAgainAsBefore)
     EXPECT_EQ(project->Lights()->Count(), 14);
     EXPECT_EQ(project->ViewerCount(), 3);
     EXPECT_EQ(project->Objects()->Count(), 5);
+    ASSERT_TRUE(kelvora::test::WaitForImages(*project));
     const SaveFolder folder('b');
     const std::string file = folder.File("scene.ktp");
     project->SaveToFile(file);
