@@ -395,7 +395,6 @@ std::uintptr_t SectionThread()
 
 void InitializeCriticalSection(LPCRITICAL_SECTION section)
 {
-    section->state.store(0, std::memory_order_relaxed);
     section->owner.store(0, std::memory_order_relaxed);
     section->recursion = 0;
 }
@@ -419,16 +418,7 @@ void EnterCriticalSection(LPCRITICAL_SECTION section)
         ++section->recursion;
         return;
     }
-    unsigned seen = 0;
-    if (!section->state.compare_exchange_strong(seen, 1, std::memory_order_acquire,
-                                                std::memory_order_relaxed)) {
-        // Held: mark it waited for, and sleep until the holder leaves.
-        if (seen != 2) seen = section->state.exchange(2, std::memory_order_acquire);
-        while (seen != 0) {
-            section->state.wait(2, std::memory_order_relaxed);
-            seen = section->state.exchange(2, std::memory_order_acquire);
-        }
-    }
+    section->lock.lock();
     section->owner.store(self, std::memory_order_relaxed);
     section->recursion = 1;
 }
@@ -440,10 +430,7 @@ BOOL TryEnterCriticalSection(LPCRITICAL_SECTION section)
         ++section->recursion;
         return TRUE;
     }
-    unsigned seen = 0;
-    if (!section->state.compare_exchange_strong(seen, 1, std::memory_order_acquire,
-                                                std::memory_order_relaxed))
-        return FALSE;
+    if (!section->lock.try_lock()) return FALSE;
     section->owner.store(self, std::memory_order_relaxed);
     section->recursion = 1;
     return TRUE;
@@ -453,7 +440,7 @@ void LeaveCriticalSection(LPCRITICAL_SECTION section)
 {
     if (--section->recursion != 0) return;
     section->owner.store(0, std::memory_order_relaxed);
-    if (section->state.exchange(0, std::memory_order_release) == 2) section->state.notify_one();
+    section->lock.unlock();
 }
 
 void Sleep(DWORD milliseconds)

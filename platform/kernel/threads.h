@@ -7,6 +7,7 @@
 #include <cstdint>
 
 #include "platform/kernel/handles.h"
+#include "platform/kernel/slim_lock.h"
 #include "platform/types.h"
 
 using LPTHREAD_START_ROUTINE = DWORD (*)(LPVOID parameter);
@@ -82,7 +83,7 @@ PLATFORM_API DWORD WaitForMultipleObjects(DWORD count, const HANDLE* objects, BO
 /// A re-entrant lock; the owning thread may enter it again and must leave as often. It lives
 /// in the struct itself: a zeroed section is a free one, and entering it allocates nothing.
 struct CRITICAL_SECTION {
-    std::atomic<unsigned> state{0};        // 0 free, 1 held, 2 held and waited for
+    platform::SlimLock lock;
     std::atomic<std::uintptr_t> owner{0};  // the holding thread, 0 when free
     unsigned recursion = 0;                // entries of the owner, touched only by it
 };

@@ -15,7 +15,7 @@
 
 #include "platform/forms/method.h"
 #include "platform/forms/object.h"
-#include "plugin3d/model/core/k_slim_lock.h"
+#include "platform/kernel/slim_lock.h"
 
 /// A handler: (sender, code, param); sender is the object that fires, code the event code,
 /// param a pointer-sized value whose meaning the code gives.
@@ -59,7 +59,7 @@ private:
     void Publish(Table* fresh, const TKEventHandler* removed);
     void ReleaseRetired();
 
-    mutable TKSlimLock m_mutex;
+    mutable platform::SlimLock m_mutex;
     std::atomic<Table*> m_table{nullptr};
     std::atomic<int> m_notifying{0};
     std::atomic<bool> m_hasRetired{false};

@@ -31,7 +31,7 @@
 
 #include "platform/forms/units.h"
 #include "plugin3d/model/core/k_flat_map.h"
-#include "plugin3d/model/core/k_slim_lock.h"
+#include "platform/kernel/slim_lock.h"
 #include "plugin3d/model/scene/k_custom3d.h"
 
 class TKDataBranch;
@@ -161,7 +161,7 @@ private:
 
     /// Guards the presence check and the update counts; taken only briefly and never while
     /// calling out, so that an item's thread never waits behind the list's own lock.
-    mutable TKSlimLock m_stateMutex;
+    mutable platform::SlimLock m_stateMutex;
     /// Set by a load, cleared by its links: a list freed in between frees its items.
     std::atomic<bool> m_loadedUnclaimed{false};
     TKFlatMap<TObject*, int> m_listed;

@@ -1,16 +1,19 @@
 #pragma once
 
-// TKSlimLock: a lock for the few instructions that guard a table or a counter. Taking it
-// free costs one atomic exchange, where a pthread mutex costs a call and several; a thread
-// that finds it held sleeps on it, so a long hold wastes no processor.
+// SlimLock: a lock for the few instructions that guard a table or a counter, and the core of
+// the critical sections. Taking it free costs one atomic exchange, where a pthread mutex
+// costs a call and several; a thread that finds it held sleeps on it, so a long hold wastes
+// no processor. A zeroed lock is a free one.
 
 #include <atomic>
 
-class TKSlimLock {
+namespace platform {
+
+class SlimLock {
 public:
-    TKSlimLock() = default;
-    TKSlimLock(const TKSlimLock&) = delete;
-    TKSlimLock& operator=(const TKSlimLock&) = delete;
+    SlimLock() = default;
+    SlimLock(const SlimLock&) = delete;
+    SlimLock& operator=(const SlimLock&) = delete;
 
     void lock()
     {
@@ -41,3 +44,5 @@ private:
 
     std::atomic<unsigned> m_state{0};  // 0 free, 1 held, 2 held and waited for
 };
+
+}  // namespace platform
