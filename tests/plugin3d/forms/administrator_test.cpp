@@ -101,6 +101,27 @@ protected:
         static_cast<CTreeCtrl*>(admin->TreeView1->Window())->GetItemRect(node->ItemId(), &rect, TRUE);
         return rect;
     }
+    /// A new project holding one object "Target", the administrator shown with the object's
+    /// node in view, and the point on its label a user clicks.
+    struct ShownTarget {
+        TAdminTestProject* project = nullptr;
+        TKCustomChangeObject* object = nullptr;
+        TTreeNode* node = nullptr;
+        CPoint label;
+    };
+    ShownTarget ShowTarget()
+    {
+        ShownTarget target;
+        target.project = NewTestProject();
+        target.object = AddObject(target.project, "Target");
+        admin->Show();
+        PumpEvents();
+        NodeOf(target.project->Objects())->Expand(false);
+        target.node = NodeOf(target.object);
+        if (target.node)
+            target.label = CPoint(LabelRect(target.node).left + 4, LabelRect(target.node).CenterPoint().y);
+        return target;
+    }
     void ClickButton(TToolButton* button)
     {
         const CRect rect = admin->ToolBar1->ButtonRect(button);
@@ -435,15 +456,12 @@ TEST_F(Administrator, DeleteActsOnlyOnAHighlightedNodeAndTheProjectGoesThroughTh
 
 TEST_F(Administrator, DoubleClickOpensRightClickOffersTheObjectsMenuAndNew)
 {
-    TAdminTestProject* project = NewTestProject();
-    TKCustomChangeObject* object = AddObject(project, "Target");
-    admin->Show();
-    PumpEvents();
-    NodeOf(project->Objects())->Expand(false);
-    TTreeNode* node = NodeOf(object);
-    ASSERT_NE(node, nullptr);
+    const ShownTarget target = ShowTarget();
+    ASSERT_NE(target.node, nullptr);
+    TAdminTestProject* project = target.project;
+    TKCustomChangeObject* object = target.object;
     CWnd& tree = *admin->TreeView1->Window();
-    const CPoint label(LabelRect(node).left + 4, LabelRect(node).CenterPoint().y);
+    const CPoint label = target.label;
 
     std::vector<std::string> captions;
     QImage shot;
@@ -487,15 +505,12 @@ TEST_F(Administrator, DoubleClickOpensRightClickOffersTheObjectsMenuAndNew)
 // opens its editor and starts no rename, while a slow second click still renames.
 TEST_F(Administrator, ADoubleClickOnTheSelectedNodeOpensItAndRenamesNothing)
 {
-    TAdminTestProject* project = NewTestProject();
-    TKCustomChangeObject* object = AddObject(project, "Target");
-    admin->Show();
-    PumpEvents();
-    NodeOf(project->Objects())->Expand(false);
-    TTreeNode* node = NodeOf(object);
-    ASSERT_NE(node, nullptr);
+    const ShownTarget target = ShowTarget();
+    ASSERT_NE(target.node, nullptr);
+    TAdminTestProject* project = target.project;
+    TKCustomChangeObject* object = target.object;
     CWnd& tree = *admin->TreeView1->Window();
-    const CPoint label(LabelRect(node).left + 4, LabelRect(node).CenterPoint().y);
+    const CPoint label = target.label;
     // A short double-click time: a rename that a click left waiting starts within the test.
     QStyleHints* hints = QGuiApplication::styleHints();
     const int interval = hints->mouseDoubleClickInterval();

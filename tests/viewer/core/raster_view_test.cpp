@@ -649,19 +649,30 @@ TEST(RasterViewCache, ADamagedCacheIsBuiltAgainInsteadOfShown)
     }
 }
 
+// A 300 x 200 ramp whose display cache one view has built and let go.
+struct BuiltRampCache {
+    TempDir dir;
+    NotifyWindow wnd;
+    std::string path = dir.File("scene.rdp");
+    std::string cache = dir.File("scene.tp0");
+    bool built = false;
+    BuiltRampCache()
+    {
+        WriteRamp(path, 300, 200);
+        CRasterView view;
+        built = OpenBuilds(view, wnd, path);
+    }
+};
+
 // A render for a file reads on a worker, where nothing can be built again: a damaged tile
 // it meets fails the render with a message instead of handing on what it left unwritten.
 TEST(RasterViewCache, ARenderThatMeetsADamagedTileFails)
 {
-    TempDir dir;
-    NotifyWindow wnd;
-    const std::string path = dir.File("scene.rdp");
-    const std::string cache = dir.File("scene.tp0");
-    WriteRamp(path, 300, 200);
-    {
-        CRasterView view;
-        ASSERT_TRUE(OpenBuilds(view, wnd, path));
-    }
+    BuiltRampCache ramp;
+    ASSERT_TRUE(ramp.built);
+    NotifyWindow& wnd = ramp.wnd;
+    const std::string& path = ramp.path;
+    const std::string& cache = ramp.cache;
     std::string damaged = tarvenix::test::ReadWholeFile(cache);
     damaged[size_t(kCacheHeaderBytes + 55000)] ^= 0x01;  // in the second tile of level 0
     tarvenix::test::WriteWholeFile(cache, damaged);
@@ -684,15 +695,11 @@ TEST(RasterViewCache, ARenderThatMeetsADamagedTileFails)
 // never read as this one: it is built again.
 TEST(RasterViewCache, ACacheOfTheEarlierLayoutIsBuiltAgain)
 {
-    TempDir dir;
-    NotifyWindow wnd;
-    const std::string path = dir.File("scene.rdp");
-    const std::string cache = dir.File("scene.tp0");
-    WriteRamp(path, 300, 200);
-    {
-        CRasterView view;
-        ASSERT_TRUE(OpenBuilds(view, wnd, path));
-    }
+    BuiltRampCache ramp;
+    ASSERT_TRUE(ramp.built);
+    NotifyWindow& wnd = ramp.wnd;
+    const std::string& path = ramp.path;
+    const std::string& cache = ramp.cache;
     const std::string built = tarvenix::test::ReadWholeFile(cache);
     std::string old = built;
     old[old.size() - 64 + 6] = '2';
