@@ -117,31 +117,96 @@ std::string TKCustomChangeObject::Name() const
     return m_name;
 }
 
+namespace {
+
+int DecimalDigits(std::uint64_t v)
+{
+    int digits = 1;
+    for (; v >= 10000; v /= 10000) digits += 4;
+    return digits + (v >= 10) + (v >= 100) + (v >= 1000);
+}
+
+// Writes v in decimal, as std::to_chars does, into the digits characters that end at end.
+void WriteDecimal(char* end, int digits, std::uint64_t v)
+{
+    static constexpr char kPairs[] =
+        "00010203040506070809101112131415161718192021222324252627282930313233343536373839"
+        "40414243444546474849505152535455565758596061626364656667686970717273747576777879"
+        "8081828384858687888990919293949596979899";
+    for (; digits >= 2; digits -= 2, v /= 100) {
+        const char* pair = kPairs + 2 * (v % 100);
+        *--end = pair[1];
+        *--end = pair[0];
+    }
+    if (digits) *--end = char('0' + v);
+}
+
+}  // namespace
+
 int TKCustomChangeObject::SaveToStream(TKObjectsStream* stream)
 {
     TKSectionGuard guard(m_lock);
     if (m_updateCount >= 1) throw EInvalidOperation(ObjectErrorText(this, ktext::kCantSave, ktext::kBusy));
-    // A name still to be made is written as it would read, without being made.
+    // A name still to be made is written as it would read, without being made; a counting
+    // pass takes only its size.
     if (m_defaultNameClass) {
         char text[192];
         const std::size_t length = std::strlen(m_defaultNameClass->name);
         if (length + 22 <= sizeof text) {
+            const int digits = DecimalDigits(m_defaultNameNumber);
+            const int n = int(length) + 1 + digits;
+            if (!stream || stream->CountBytes(4 + n)) return 4 + n;
             std::memcpy(text, m_defaultNameClass->name, length);
             text[length] = ' ';
-            const auto end = std::to_chars(text + length + 1, text + sizeof text, m_defaultNameNumber).ptr;
-            return WriteStringTo(stream, std::string_view(text, std::size_t(end - text)));
+            WriteDecimal(text + n, digits, m_defaultNameNumber);
+            return WriteStringTo(stream, std::string_view(text, std::size_t(n)));
         }
         MakeDefaultName();
     }
     return WriteStringTo(stream, m_name);
 }
 
+namespace {
+
+// Whether name is exactly the default name of an object of cls numbered number:
+// "<class name> <number>", the number written as std::to_string writes it.
+bool ReadsAsDefaultName(std::string_view name, TClass cls, std::uint64_t& number)
+{
+    const std::string_view className(cls->name);
+    if (name.size() <= className.size() + 1 || name.compare(0, className.size(), className) != 0 ||
+        name[className.size()] != ' ')
+        return false;
+    const std::string_view digits = name.substr(className.size() + 1);
+    // No sign, no leading zero: the number would be written back without them.
+    if (digits.front() < '0' || digits.front() > '9' || (digits.front() == '0' && digits.size() > 1))
+        return false;
+    const auto [end, error] = std::from_chars(digits.data(), digits.data() + digits.size(), number);
+    return error == std::errc() && end == digits.data() + digits.size();
+}
+
+}  // namespace
+
 int TKCustomChangeObject::LoadFromStream(TKObjectsStream* stream)
 {
-    std::string name;
-    const int bytes = ReadStringFrom(stream, name);
+    std::string storage;
+    std::string_view name;
+    const int bytes = ReadStringView(stream, name, storage);
+    // Most stored names are default names: such a name is kept as a name still to be made,
+    // which reads and saves as the same text, without a copy of its own.
+    std::uint64_t number = 0;
+    const TClass cls = ClassType();
+    const bool isDefault = ReadsAsDefaultName(name, cls, number);
     TKSectionGuard guard(m_lock);
-    m_name = std::move(name);
-    m_defaultNameClass = nullptr;
+    if (isDefault) {
+        m_name.clear();
+        m_defaultNameClass = cls;
+        m_defaultNameNumber = number;
+    } else {
+        if (name.data() == storage.data())
+            m_name = std::move(storage);
+        else
+            m_name.assign(name);
+        m_defaultNameClass = nullptr;
+    }
     return bytes;
 }

@@ -83,10 +83,10 @@ void SetThreadValue(TKThreadValue which, void* value)
     TlsSetValue(g_threadSlots[static_cast<int>(which)], value);
 }
 
-TKLoadConstructionScope::TKLoadConstructionScope(const void* cls)
+TKLoadConstructionScope::TKLoadConstructionScope(TKLoadConstruction& making)
     : m_previous(GetThreadValue(TKThreadValue::LoadConstruction))
 {
-    SetThreadValue(TKThreadValue::LoadConstruction, const_cast<void*>(cls));
+    SetThreadValue(TKThreadValue::LoadConstruction, &making);
 }
 
 TKLoadConstructionScope::~TKLoadConstructionScope()
@@ -96,8 +96,10 @@ TKLoadConstructionScope::~TKLoadConstructionScope()
 
 bool TakeLoadConstruction(const void* cls)
 {
-    if (!cls || GetThreadValue(TKThreadValue::LoadConstruction) != cls) return false;
-    SetThreadValue(TKThreadValue::LoadConstruction, nullptr);
+    if (!cls) return false;
+    auto* making = static_cast<TKLoadConstruction*>(GetThreadValue(TKThreadValue::LoadConstruction));
+    if (!making || making->cls != cls) return false;
+    making->cls = nullptr;
     return true;
 }
 

@@ -59,11 +59,20 @@ constexpr int kTKThreadValues = 3;
 void* GetThreadValue(TKThreadValue which);
 void SetThreadValue(TKThreadValue which, void* value);
 
-/// Marks the calling thread, for the scope, as making an object of class cls that a load
-/// fills at once: such an object may leave out what the load builds anew.
+/// What a load is making on a thread: the class of the object whose construction runs now,
+/// null between objects. An object of that class is filled by the load at once, so it may
+/// leave out what the load builds anew. A load installs its record once
+/// (TKLoadConstructionScope) and sets it around each construction: two stores per object
+/// instead of a per-thread value set and restored for each.
+struct TKLoadConstruction {
+    const void* cls = nullptr;
+};
+
+/// Installs making as the calling thread's record for the scope; the previous one comes back
+/// after it.
 class TKLoadConstructionScope {
 public:
-    explicit TKLoadConstructionScope(const void* cls);
+    explicit TKLoadConstructionScope(TKLoadConstruction& making);
     ~TKLoadConstructionScope();
     TKLoadConstructionScope(const TKLoadConstructionScope&) = delete;
     TKLoadConstructionScope& operator=(const TKLoadConstructionScope&) = delete;
@@ -71,7 +80,8 @@ public:
 private:
     void* m_previous;
 };
-/// True once, for the object of the class a load is making on the calling thread.
+/// True once, for the object of the class the calling thread's record names (which it then
+/// clears).
 bool TakeLoadConstruction(const void* cls);
 
 /// Marks the calling thread, for the scope, as running a job whose stop request is stop.

@@ -185,6 +185,27 @@ class TKObjectsStream : public TObject {
         }
         Write(buffer, count);
     }
+    /// Moves the position of a stream that only counts (a save's counting pass) past count
+    /// bytes, as writing them would: a writer then needs only the size of what it would
+    /// write. False, with nothing done, for a stream that keeps what is written.
+    bool CountBytes(int count)
+    {
+        if (m_direct.mode != TKDirectMode::Counting) return false;
+        m_directPosition += count;
+        return true;
+    }
+    /// The next count bytes, where the stream holds them in memory (a loading stream's view
+    /// inside the current limit): the position moves past them. Null, with the position
+    /// unmoved, where it does not.
+    const std::uint8_t* TakeDirectBytes(int count)
+    {
+        const std::int64_t at = m_directPosition;
+        if (m_direct.mode != TKDirectMode::Reading || count < 0 || at < m_direct.first ||
+            count > m_direct.end - at)
+            return nullptr;
+        m_directPosition = at + count;
+        return m_direct.data + (at - m_direct.first);
+    }
     std::int64_t RemainingBytes()
     {
         if (m_direct.mode == TKDirectMode::Counting) return std::numeric_limits<std::int64_t>::max();

@@ -252,6 +252,8 @@ void TKProject::ClearMaps()
     m_linkTable.Clear();
     m_savedClasses.clear();
     m_savedClassIndex.Clear();
+    m_lastSavedClass = nullptr;
+    m_lastSavedClassIndex = 0;
 }
 
 void TKProject::ResetClassTree()
@@ -287,11 +289,18 @@ void TKProject::ForgetLoaded(TKObject* object)
 
 void TKProject::CountSavedClass(TClass cls)
 {
+    // Objects of one class tend to come in runs: the class counted last is found at once.
+    if (cls && cls == m_lastSavedClass) {
+        ++m_savedClasses[m_lastSavedClassIndex].second;
+        return;
+    }
     const TClass root = TKObject::StaticClass();
     if (!cls || cls == root || !cls->InheritsFrom(root)) return;
     const auto [index, added] = m_savedClassIndex.TryEmplace(cls, m_savedClasses.size());
     if (added) m_savedClasses.emplace_back(cls, 0);
     ++m_savedClasses[*index].second;
+    m_lastSavedClass = cls;
+    m_lastSavedClassIndex = *index;
 }
 
 // The class tree of the counted objects: for each class, in the order the pass met them,
@@ -501,6 +510,7 @@ int TKProject::LoadFromStream(TKObjectsStream* stream)
     if (!in || in->IsCounting()) return -1;
     TKThread* thread = in->GetThread();
     const std::int64_t start = in->GetPosition();
+    const TKProjectStream::MakingScope making(*in);
 
     Status(thread, ktext::kLoadHeader);
     ClearMaps();

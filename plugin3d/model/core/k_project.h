@@ -158,6 +158,8 @@ private:
     /// they become the class tree when the pass ends.
     std::vector<std::pair<TClass, std::int32_t>> m_savedClasses;
     TKFlatMap<TClass, std::size_t> m_savedClassIndex;
+    TClass m_lastSavedClass = nullptr;
+    std::size_t m_lastSavedClassIndex = 0;
     /// The class ids the counting pass handed out (id i + 1 at index i); the header of the
     /// writing pass is written with them, and its own ids must come out the same.
     std::vector<TClass> m_countedClasses;

@@ -235,11 +235,6 @@ TKThread* TKProjectStream::GetThread()
     return m_thread;
 }
 
-std::int64_t TKProjectStream::Limit() const
-{
-    return m_limits.empty() ? m_size : std::min(m_limits.back(), m_size);
-}
-
 std::int64_t TKProjectStream::Remaining()
 {
     if (!m_hasFile) return std::numeric_limits<std::int64_t>::max();
@@ -250,18 +245,6 @@ const std::uint8_t* TKProjectStream::Peek(std::int64_t count)
 {
     if (count < 0 || m_directPosition < 0 || count > Limit() - m_directPosition) RaiseProjectFormatError();
     return m_view ? m_view + m_directPosition : nullptr;
-}
-
-void TKProjectStream::PushLimit(std::int64_t end)
-{
-    m_limits.push_back(std::min(end, Limit()));
-    if (m_direct.mode == TKDirectMode::Reading) m_direct.end = Limit();
-}
-
-void TKProjectStream::PopLimit()
-{
-    if (!m_limits.empty()) m_limits.pop_back();
-    if (m_direct.mode == TKDirectMode::Reading) m_direct.end = Limit();
 }
 
 void TKProjectStream::Read(void* buffer, int count)
@@ -341,19 +324,16 @@ void TKProjectStream::WriteThrough(std::int64_t offset, const void* data, std::i
         RaiseLastOSError();
 }
 
-std::int32_t TKProjectStream::IdOf(TKObject* object)
-{
-    if (object->m_streamMark != m_mark) {
-        object->m_streamMark = m_mark;
-        object->m_streamId = ++m_objectCount;
-    }
-    return object->m_streamId;
-}
-
 std::int32_t TKProjectStream::ObjectReference(const TObject* object)
 {
     if (!object) return 0;
-    if (const auto* model = ObjectAs<TKObject>(object)) return IdOf(const_cast<TKObject*>(model));
+    // Objects of one class tend to come in runs: the class last found to be a model class
+    // needs no walk up its ancestors.
+    const TClass cls = object->ClassType();
+    if (cls == m_lastModelClass || cls->InheritsFrom(TKObject::StaticClass())) {
+        m_lastModelClass = cls;
+        return IdOf(const_cast<TKObject*>(static_cast<const TKObject*>(object)));
+    }
     const auto [id, added] = m_objectIds.TryEmplace(object, m_objectCount + 1);
     if (added) ++m_objectCount;
     return *id;
@@ -373,7 +353,12 @@ std::int32_t TKProjectStream::ClassReference(TClass cls)
 std::int32_t TKProjectStream::UseClassOf(TKObject* object)
 {
     const TClass cls = object->ClassType();
-    if (const std::int32_t* id = m_classIds.Find(cls)) return *id;
+    if (cls == m_lastUsedClass) return m_lastUsedClassId;
+    if (const std::int32_t* id = m_classIds.Find(cls)) {
+        m_lastUsedClass = cls;
+        m_lastUsedClassId = *id;
+        return *id;
+    }
     const TClass root = TKObject::StaticClass();
     std::vector<TClass> chain;
     for (TClass c = cls; c && c != root; c = c->parent) chain.push_back(c);
@@ -412,6 +397,26 @@ int TKProjectStream::WriteObject(TKObject* object)
     return static_cast<int>(result);
 }
 
+// The object of cls, made while the thread's construction record names cls.
+TKObject* TKProjectStream::MakeLoaded(TClass cls)
+{
+    if (!m_makingInstalled) {
+        TKLoadConstruction making{cls};
+        TKLoadConstructionScope scope(making);
+        return static_cast<TKObject*>(cls->Construct(nullptr));
+    }
+    m_making.cls = cls;
+    TObject* made = nullptr;
+    try {
+        made = cls->Construct(nullptr);
+    } catch (...) {
+        m_making.cls = nullptr;
+        throw;
+    }
+    m_making.cls = nullptr;
+    return static_cast<TKObject*>(made);
+}
+
 int TKProjectStream::ReadObject(TKObject*& object, TClass wantedClass)
 {
     if (!m_project || !m_hasFile) return 0;
@@ -431,10 +436,7 @@ int TKProjectStream::ReadObject(TKObject*& object, TClass wantedClass)
                 throw EStreamError(Format(ktext::kCantLoadObjectAs, cls->name, wanted->name));
             // No file holds an object of a class that cannot have one.
             if (!cls->make) RaiseProjectFormatError();
-            {
-                TKLoadConstructionScope making(cls);
-                loaded = static_cast<TKObject*>(cls->Construct(nullptr));
-            }
+            loaded = MakeLoaded(cls);
             loaded->Operation(kopBeginOperation, kokLoad);
             {
                 TKStreamLimit limit(*this, end);

@@ -13,12 +13,14 @@
 // meets them. On load the stored ids are opaque keys, so a file that stored real addresses
 // loads the same.
 
+#include <algorithm>
 #include <cstdint>
 #include <string>
 #include <vector>
 
 #include "platform/kernel/atomic_file.h"
 #include "plugin3d/model/core/k_flat_map.h"
+#include "plugin3d/model/core/k_general.h"
 #include "plugin3d/model/core/k_object.h"
 
 class TKProject;
@@ -82,22 +84,60 @@ class TKProjectStream : public TKObjectsStream {
     /// there; the position does not move.
     const std::uint8_t* Peek(std::int64_t count);
     /// Holds reads before end (at most the current limit) until PopLimit.
-    void PushLimit(std::int64_t end);
-    void PopLimit();
+    void PushLimit(std::int64_t end)
+    {
+        m_limits.push_back(std::min(end, Limit()));
+        if (m_direct.mode == TKDirectMode::Reading) m_direct.end = m_limits.back();
+    }
+    void PopLimit()
+    {
+        if (!m_limits.empty()) m_limits.pop_back();
+        if (m_direct.mode == TKDirectMode::Reading) m_direct.end = Limit();
+    }
     /// A counting stream: no file.
     bool IsCounting() const { return !m_hasFile; }
     /// The classes in id order (id i + 1 at index i), and how many object ids were given.
     const std::vector<TClass>& ClassesInOrder() const { return m_classOrder; }
     std::int32_t ObjectIdCount() const { return m_objectCount; }
 
+    /// While one lives, the objects the stream reads on the calling thread are marked for
+    /// TakeLoadConstruction through the stream's own record, installed once for the scope;
+    /// without one, ReadObject installs a record around each object it makes.
+    class MakingScope {
+    public:
+        explicit MakingScope(TKProjectStream& stream)
+            : m_stream(stream), m_scope(stream.m_making), m_wasInstalled(stream.m_makingInstalled)
+        {
+            stream.m_makingInstalled = true;
+        }
+        ~MakingScope() { m_stream.m_makingInstalled = m_wasInstalled; }
+        MakingScope(const MakingScope&) = delete;
+        MakingScope& operator=(const MakingScope&) = delete;
+
+    private:
+        TKProjectStream& m_stream;
+        TKLoadConstructionScope m_scope;
+        bool m_wasInstalled;
+    };
+
 protected:
     TKProjectStream();
     ~TKProjectStream() override;
 
 private:
-    std::int64_t Limit() const;
+    // Every limit held is at most the one before it and the file's size (which changes only
+    // when the stream opens or closes, and then the limits go).
+    std::int64_t Limit() const { return m_limits.empty() ? m_size : m_limits.back(); }
     std::int32_t UseClassOf(TKObject* object);
-    std::int32_t IdOf(TKObject* object);
+    std::int32_t IdOf(TKObject* object)
+    {
+        if (object->m_streamMark != m_mark) {
+            object->m_streamMark = m_mark;
+            object->m_streamId = ++m_objectCount;
+        }
+        return object->m_streamId;
+    }
+    TKObject* MakeLoaded(TClass cls);
     [[noreturn]] void RaiseControlSum(const TObject* object) const;
     void Store(const void* data, std::int64_t count);
     void FlushWindow();
@@ -128,6 +168,14 @@ private:
     TKFlatMap<const TObject*, std::int32_t> m_objectIds;
     TKFlatMap<TClass, std::int32_t> m_classIds;
     std::vector<TClass> m_classOrder;
+    /// The class and id UseClassOf gave last, and the class ObjectReference last found to
+    /// inherit from TKObject.
+    TClass m_lastUsedClass = nullptr;
+    std::int32_t m_lastUsedClassId = 0;
+    TClass m_lastModelClass = nullptr;
+    /// What ReadObject is making, for TakeLoadConstruction; installed by a MakingScope.
+    TKLoadConstruction m_making;
+    bool m_makingInstalled = false;
 };
 
 /// Holds the reads of a stream before end for a scope (TKProjectStream::PushLimit).

@@ -43,8 +43,32 @@ int ReadStringFrom(TKObjectsStream* stream, std::string& s)
     std::int32_t n = 0;
     ReadValue(stream, n);
     if (!ValidLength(n) || n > stream->RemainingBytes()) InvalidStringSize();
-    s.assign(static_cast<std::size_t>(n), '\0');
-    stream->ReadBytes(s.data(), n);
+    if (const std::uint8_t* bytes = stream->TakeDirectBytes(n)) {
+        s.assign(reinterpret_cast<const char*>(bytes), static_cast<std::size_t>(n));
+    } else {
+        s.assign(static_cast<std::size_t>(n), '\0');
+        stream->ReadBytes(s.data(), n);
+    }
+    return n + 4;
+}
+
+int ReadStringView(TKObjectsStream* stream, std::string_view& text, std::string& storage)
+{
+    if (!stream) {
+        storage.clear();
+        text = storage;
+        return 0;
+    }
+    std::int32_t n = 0;
+    ReadValue(stream, n);
+    if (!ValidLength(n) || n > stream->RemainingBytes()) InvalidStringSize();
+    if (const std::uint8_t* bytes = stream->TakeDirectBytes(n)) {
+        text = std::string_view(reinterpret_cast<const char*>(bytes), static_cast<std::size_t>(n));
+    } else {
+        storage.assign(static_cast<std::size_t>(n), '\0');
+        stream->ReadBytes(storage.data(), n);
+        text = storage;
+    }
     return n + 4;
 }
 

@@ -18,6 +18,10 @@ int WriteStringTo(TKObjectsStream* stream, std::string_view s);
 /// 0..kMaxStoredString, or longer than what is left to read, raises EStreamError "Invalid
 /// String Size". A null stream empties s and returns 0.
 int ReadStringFrom(TKObjectsStream* stream, std::string& s);
+/// Reads a string as ReadStringFrom does, without a copy where the stream holds its bytes in
+/// memory: text then points into the stream's memory (valid while the stream keeps it), else
+/// into storage, which receives the string.
+int ReadStringView(TKObjectsStream* stream, std::string_view& text, std::string& storage);
 
 /// The same layout in a memory block; a null buffer only counts (n + 4).
 int WriteStringToBuffer(void* buffer, const std::string& s);

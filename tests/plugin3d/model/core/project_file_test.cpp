@@ -8,8 +8,10 @@
 #include "platform/forms/exceptions.h"
 #include "platform/forms/format.h"
 #include "platform/kernel/atomic_file.h"
+#include "plugin3d/model/core/k_general.h"
 #include "plugin3d/model/core/k_project.h"
 #include "plugin3d/model/core/k_project_stream.h"
+#include "plugin3d/model/core/k_rtd_registry.h"
 #include "plugin3d/model/core/k_threads.h"
 #include "tests/plugin3d/model/core/core_test_support.h"
 #include "tests/plugin3d/model/core/project_test_support.h"
@@ -479,3 +481,120 @@ TEST_F(ProjectFile, ASaveAndALoadOnAThreadReportTheirStepsAndOneStepPerRecord)
 }
 
 }  // namespace
+
+namespace {
+
+// Objects of this class hear in their Init whether a load is making them
+// (TakeLoadConstruction); one made without an owner makes a second one inside its own Init.
+class TKTestMarked : public TKTestLinked {
+    DECLARE_TCLASS(TKTestMarked)
+
+    void Init() override
+    {
+        TKTestLinked::Init();
+        markedByLoad = TakeLoadConstruction(ClassType());
+        if (!Owner()) inner.reset(static_cast<TKTestMarked*>(StaticClass()->Construct(this)));
+    }
+
+    bool markedByLoad = false;
+    TOwned<TKTestMarked> inner;
+
+protected:
+    TKTestMarked() = default;
+};
+IMPLEMENT_TCLASS(TKTestMarked, TKTestLinked)
+
+}  // namespace
+
+// A stored name that reads as the object's default name ("<class name> <number>") is kept
+// as a name still to be made; every name must still read and save as the same text, also at
+// the edges of the numbers and for names that only nearly read as default names.
+TEST_F(ProjectFile, StoredNamesComeBackAsTheyWereAndSaveToTheSameBytes)
+{
+    const std::vector<std::string> names = {
+        "TKTestLinked 0", "TKTestLinked 7", "TKTestLinked 9", "TKTestLinked 10", "TKTestLinked 99",
+        "TKTestLinked 100", "TKTestLinked 999", "TKTestLinked 1000", "TKTestLinked 9999",
+        "TKTestLinked 10000", "TKTestLinked 99999", "TKTestLinked 100000", "TKTestLinked 123456789",
+        "TKTestLinked 9999999999999999999", "TKTestLinked 10000000000000000000",
+        "TKTestLinked 18446744073709551615",
+        // Not default names: out of range, other spellings of a number, other classes.
+        "TKTestLinked 18446744073709551616", "TKTestLinked 99999999999999999999", "TKTestLinked 007",
+        "TKTestLinked 00", "TKTestLinked +5", "TKTestLinked -5", "TKTestLinked 5 ", "TKTestLinked  5",
+        "TKTestLinked 5x", "TKTestLinked 0x5", "TKTestLinked ", "TKTestLinked", "TKTestLinke 5",
+        "TKTestLinkedX 5", "tktestlinked 5", "TKTestMarked 5", "", "B"};
+    TOwned<TKTestProject> project = NewProject();
+    for (const std::string& name : names) project->Add(TKTestLinked::New())->SetName(name);
+    // And objects never named, whose default names were never made.
+    for (int i = 0; i < 3; ++i) project->Add(TKTestLinked::New());
+    const std::string first = m_dir.File("names.ktp"), second = m_dir.File("names-again.ktp");
+    project->SaveToFile(first);
+
+    TOwned<TKTestProject> loaded = NewProject("fresh");
+    loaded->LoadFromFile(first);
+    ASSERT_EQ(loaded->items.size(), project->items.size());
+    for (std::size_t i = 0; i < project->items.size(); ++i) {
+        auto* was = static_cast<TKTestLinked*>(project->items[i]);
+        auto* now = static_cast<TKTestLinked*>(loaded->items[i]);
+        EXPECT_EQ(now->Name(), was->Name()) << i;
+    }
+    loaded->SaveToFile(second);
+    EXPECT_EQ(ReadBytes(first), ReadBytes(second));
+
+    // A name kept as a default name is a name like any other once it is asked for or changed.
+    TOwned<TKTestProject> again = NewProject("again");
+    again->LoadFromFile(first);
+    auto* renamed = static_cast<TKTestLinked*>(again->items[1]);
+    EventLog log;
+    renamed->Events().Add(log.Handler());
+    renamed->SetName("TKTestLinked 7");  // the same text: no event
+    EXPECT_TRUE(log.Codes().empty());
+    renamed->SetName("TKTestLinked 8");
+    EXPECT_EQ(log.Codes(), (std::vector<int>{kevChangeBegins, kevNameChanged, kevChangeEnds}));
+    renamed->Events().Remove(log.Handler());
+    EXPECT_EQ(renamed->Name(), "TKTestLinked 8");
+}
+
+// Whatever a load makes is marked for TakeLoadConstruction once, in the object's own Init:
+// objects made inside that Init, and objects made outside a load, are not; the same holds for
+// a record read straight from a stream, outside a project load.
+TEST_F(ProjectFile, ALoadMarksTheObjectsItMakesAndNoOthers)
+{
+    struct Registered {
+        Registered() { RegisterClassBranch(TKTestMarked::StaticClass()); }
+        ~Registered() { UnregisterClassBranch(TKTestMarked::StaticClass()); }
+    } registered;
+    TOwned<TKTestProject> project = NewProject();
+    auto* made = project->Add(TKTestMarked::New());
+    EXPECT_FALSE(made->markedByLoad);
+    ASSERT_NE(made->inner, nullptr);
+    EXPECT_FALSE(made->inner->markedByLoad);
+    project->Add(TKTestMarked::New());
+    const std::string path = m_dir.File("marked.ktp");
+    project->SaveToFile(path);
+
+    TOwned<TKTestProject> loaded = NewProject("fresh");
+    loaded->LoadFromFile(path);
+    ASSERT_EQ(loaded->items.size(), 2u);
+    for (TKObject* item : loaded->items) {
+        auto* marked = static_cast<TKTestMarked*>(item);
+        EXPECT_TRUE(marked->markedByLoad);
+        ASSERT_NE(marked->inner, nullptr);
+        EXPECT_FALSE(marked->inner->markedByLoad);
+    }
+    TOwned<TKTestMarked> after(TKTestMarked::New());
+    EXPECT_FALSE(after->markedByLoad);
+
+    // The first item's record, read by itself through a stream of the file.
+    const KtpLayout layout = LayoutOf(ReadBytes(path));
+    ASSERT_GE(layout.records.size(), 2u);
+    TOwned<TKProjectStream> stream(TKProjectStream::NewFor(loaded.get(), nullptr));
+    std::int64_t size = 0;
+    stream->Open(path, ksmRead, size);
+    stream->SetPosition(std::int64_t(layout.records[layout.records.size() - 2]));
+    TKObject* read = nullptr;
+    stream->ReadObject(read, TKTestMarked::StaticClass());
+    TOwned<TKObject> owned(read);
+    ASSERT_NE(ObjectAs<TKTestMarked>(read), nullptr);
+    EXPECT_TRUE(static_cast<TKTestMarked*>(read)->markedByLoad);
+    EXPECT_FALSE(static_cast<TKTestMarked*>(read)->inner->markedByLoad);
+}
