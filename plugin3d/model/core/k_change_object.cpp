@@ -1,6 +1,5 @@
 #include "plugin3d/model/core/k_change_object.h"
 
-#include <charconv>
 #include <cstring>
 #include <string_view>
 
@@ -8,6 +7,56 @@
 #include "plugin3d/model/core/k_strings.h"
 
 IMPLEMENT_TCLASS(TKCustomChangeObject, TKObject)
+
+namespace {
+
+int DecimalDigits(std::uint64_t v)
+{
+    int digits = 1;
+    for (; v >= 10000; v /= 10000) digits += 4;
+    return digits + (v >= 10) + (v >= 100) + (v >= 1000);
+}
+
+// Writes v in decimal, as std::to_chars does, into the digits characters that end at end.
+void WriteDecimal(char* end, int digits, std::uint64_t v)
+{
+    static constexpr char kPairs[] =
+        "00010203040506070809101112131415161718192021222324252627282930313233343536373839"
+        "40414243444546474849505152535455565758596061626364656667686970717273747576777879"
+        "8081828384858687888990919293949596979899";
+    for (; digits >= 2; digits -= 2, v /= 100) {
+        const char* pair = kPairs + 2 * (v % 100);
+        *--end = pair[1];
+        *--end = pair[0];
+    }
+    if (digits) *--end = char('0' + v);
+}
+
+// Whether name is exactly the default name of an object of cls numbered number:
+// "<class name> <number>", the number written as std::to_string writes it.
+bool ReadsAsDefaultName(std::string_view name, TClass cls, std::uint64_t& number)
+{
+    const std::string_view className(cls->name);
+    if (name.size() <= className.size() + 1 || name.compare(0, className.size(), className) != 0 ||
+        name[className.size()] != ' ')
+        return false;
+    const std::string_view digits = name.substr(className.size() + 1);
+    // Digits only, no leading zero (the number would be written back without it), and no
+    // more than the largest number holds.
+    constexpr std::string_view kLargest = "18446744073709551615";
+    if ((digits.front() == '0' && digits.size() > 1) || digits.size() > kLargest.size() ||
+        (digits.size() == kLargest.size() && digits > kLargest))
+        return false;
+    std::uint64_t value = 0;
+    for (const char c : digits) {
+        if (c < '0' || c > '9') return false;
+        value = value * 10 + std::uint64_t(c - '0');
+    }
+    number = value;
+    return true;
+}
+
+}  // namespace
 
 void TKCustomChangeObject::Init()
 {
@@ -21,7 +70,11 @@ void TKCustomChangeObject::Init()
 void TKCustomChangeObject::MakeDefaultName() const
 {
     if (!m_defaultNameClass) return;
-    m_name = std::string(m_defaultNameClass->name) + " " + std::to_string(m_defaultNameNumber);
+    const std::size_t length = std::strlen(m_defaultNameClass->name);
+    const int digits = DecimalDigits(m_defaultNameNumber);
+    m_name.assign(length + 1 + std::size_t(digits), ' ');
+    std::memcpy(m_name.data(), m_defaultNameClass->name, length);
+    WriteDecimal(m_name.data() + m_name.size(), digits, m_defaultNameNumber);
     m_defaultNameClass = nullptr;
 }
 
@@ -96,12 +149,17 @@ void TKCustomChangeObject::NameChanged()
 void TKCustomChangeObject::SetName(const std::string& name)
 {
     TKSectionGuard guard(m_lock);
-    MakeDefaultName();
-    if (m_name == name) return;
+    // A default name still to be made is compared as it would read, without being made.
+    std::uint64_t number = 0;
+    if (m_defaultNameClass
+            ? ReadsAsDefaultName(name, m_defaultNameClass, number) && number == m_defaultNameNumber
+            : m_name == name)
+        return;
     // The name event comes inside the update, so listeners see 4, 8, 5.
     BeginUpdate(false, 0);
     try {
         m_name = name;
+        m_defaultNameClass = nullptr;
         if (!IsDestroying()) NameChanged();
     } catch (...) {
         EndUpdate(false, 0);
@@ -116,32 +174,6 @@ std::string TKCustomChangeObject::Name() const
     MakeDefaultName();
     return m_name;
 }
-
-namespace {
-
-int DecimalDigits(std::uint64_t v)
-{
-    int digits = 1;
-    for (; v >= 10000; v /= 10000) digits += 4;
-    return digits + (v >= 10) + (v >= 100) + (v >= 1000);
-}
-
-// Writes v in decimal, as std::to_chars does, into the digits characters that end at end.
-void WriteDecimal(char* end, int digits, std::uint64_t v)
-{
-    static constexpr char kPairs[] =
-        "00010203040506070809101112131415161718192021222324252627282930313233343536373839"
-        "40414243444546474849505152535455565758596061626364656667686970717273747576777879"
-        "8081828384858687888990919293949596979899";
-    for (; digits >= 2; digits -= 2, v /= 100) {
-        const char* pair = kPairs + 2 * (v % 100);
-        *--end = pair[1];
-        *--end = pair[0];
-    }
-    if (digits) *--end = char('0' + v);
-}
-
-}  // namespace
 
 int TKCustomChangeObject::SaveToStream(TKObjectsStream* stream)
 {
@@ -165,26 +197,6 @@ int TKCustomChangeObject::SaveToStream(TKObjectsStream* stream)
     }
     return WriteStringTo(stream, m_name);
 }
-
-namespace {
-
-// Whether name is exactly the default name of an object of cls numbered number:
-// "<class name> <number>", the number written as std::to_string writes it.
-bool ReadsAsDefaultName(std::string_view name, TClass cls, std::uint64_t& number)
-{
-    const std::string_view className(cls->name);
-    if (name.size() <= className.size() + 1 || name.compare(0, className.size(), className) != 0 ||
-        name[className.size()] != ' ')
-        return false;
-    const std::string_view digits = name.substr(className.size() + 1);
-    // No sign, no leading zero: the number would be written back without them.
-    if (digits.front() < '0' || digits.front() > '9' || (digits.front() == '0' && digits.size() > 1))
-        return false;
-    const auto [end, error] = std::from_chars(digits.data(), digits.data() + digits.size(), number);
-    return error == std::errc() && end == digits.data() + digits.size();
-}
-
-}  // namespace
 
 int TKCustomChangeObject::LoadFromStream(TKObjectsStream* stream)
 {

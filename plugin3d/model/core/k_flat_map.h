@@ -126,13 +126,19 @@ public:
     }
     const V* Find(std::int32_t id) const { return const_cast<TKIdMap*>(this)->Find(id); }
 
+    /// Lets ids up to count go to the array however few entries there are yet: a file stores
+    /// ids in the order its writer first met the objects, not in the order of their records,
+    /// so that ids run ahead of the entries read. The caller bounds count (by what a file of
+    /// its size can hold); Clear forgets it.
+    void ExpectIds(std::size_t count) { m_expected = count; }
+
     /// The value of id, inserted as value when it was missing (a null value is not stored).
     std::pair<V*, bool> TryEmplace(std::int32_t id, V value)
     {
         if (value == V{} || id == 0) return {nullptr, false};
         if (V* existing = Find(id)) return {existing, false};
         ++m_size;
-        const std::size_t limit = 2 * (m_size + 1024);
+        const std::size_t limit = std::max(2 * (m_size + 1024), m_expected);
         if (id > 0 && std::size_t(id) <= limit) {
             if (std::size_t(id) > m_dense.size())
                 m_dense.resize(std::min(limit, std::max(std::size_t(id), 2 * m_dense.size())));
@@ -161,10 +167,12 @@ public:
         m_dense.clear();
         m_sparse.Clear();
         m_size = 0;
+        m_expected = 0;
     }
 
 private:
     std::vector<V> m_dense;
     TKFlatMap<std::int32_t, V> m_sparse;
     std::size_t m_size = 0;
+    std::size_t m_expected = 0;
 };

@@ -561,7 +561,14 @@ int TKProject::LoadFromStream(TKObjectsStream* stream)
     Status(thread, ktext::kLoadObjects);
     if (thread) thread->SetProgressRange(0, m_classTree->Tag(), 0);
     BuildClassMap();
-    streamBlock([&] { return ReadObjects(in); });
+    streamBlock([&] {
+        // The records the class tree counts, as many as the block can hold: their ids go to
+        // the link table's array even where they run ahead of the records read.
+        const std::int64_t records = std::min<std::int64_t>(
+            std::max(m_classTree->Tag(), 0), in->Remaining() / TKObjectsStream::kRecordHeadSize);
+        m_linkTable.ExpectIds(static_cast<std::size_t>(records));
+        return ReadObjects(in);
+    });
     return static_cast<int>(std::min<std::int64_t>(in->GetPosition() - start, kMaxFileSize));
 }
 

@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <cstring>
-#include <optional>
 
 #include "plugin3d/model/core/k_event_manager.h"
 #include "plugin3d/model/core/k_strings.h"
@@ -352,22 +351,21 @@ int TKDepositoryCustomConstruction3D::SetProperty(std::intptr_t key, std::intptr
             // Only what this thread raises while applying is kept from the listeners: a
             // change made meanwhile on another thread must still reach the project.
             TKEventManager* events = m_construction ? &m_construction->Events() : nullptr;
-            std::optional<TKThreadMute> own;
-            if (request->mute)
-                request->mute->Retarget(events);
-            else
-                own.emplace(events);
-            struct Untarget {
-                TKThreadMute* mute;
-                ~Untarget()
-                {
-                    if (mute) mute->Retarget(nullptr);
-                }
-            } untarget{request->mute};
             int record = GetDrawingRecord(IndexOfDrawing(request->drawing), request->kind);
             // Nothing is applied from beyond the last record (records are not renumbered).
             if (record < 0 || record >= RecordCount()) record = -1;
-            m_currentRecord = record;
+            // The job sets it for each viewer; readers on other threads need only see it.
+            m_currentRecord.store(record, std::memory_order_release);
+            if (!request->mute) {
+                const TKThreadMute own(events);
+                ApplyCurrentRecord();
+                return 0;
+            }
+            struct Untarget {
+                TKThreadMute* mute;
+                ~Untarget() { mute->Retarget(nullptr); }
+            } untarget{request->mute};
+            request->mute->Retarget(events);
             ApplyCurrentRecord();
             return 0;
         }

@@ -1,7 +1,10 @@
 #include "plugin3d/model/scene/k_point_constructions.h"
 
 #include <algorithm>
+#include <cstring>
+#include <iterator>
 #include <string>
+#include <type_traits>
 
 #include "platform/forms/exceptions.h"
 #include "platform/forms/format.h"
@@ -84,8 +87,51 @@ void TKCustomPointConstruction3D::ResizePoints(std::int32_t count)
     m_count = count;
 }
 
-// In pieces through a small buffer: a model of millions of points is copied once, never
-// cleared first.
+namespace {
+
+// The point records stored at bytes that need not be aligned for them, as an iterator that
+// gives each record by value: a vector appends them with one copy each.
+class StoredPoints {
+public:
+    using iterator_category = std::forward_iterator_tag;
+    using value_type = TPointRecord3D;
+    using difference_type = std::ptrdiff_t;
+    using pointer = const TPointRecord3D*;
+    using reference = TPointRecord3D;
+
+    explicit StoredPoints(const std::uint8_t* at) : m_at(at) {}
+    TPointRecord3D operator*() const
+    {
+        TPointRecord3D point;
+        std::memcpy(&point, m_at, sizeof point);
+        return point;
+    }
+    StoredPoints& operator++()
+    {
+        m_at += sizeof(TPointRecord3D);
+        return *this;
+    }
+    StoredPoints operator++(int)
+    {
+        StoredPoints was = *this;
+        ++*this;
+        return was;
+    }
+    friend difference_type operator-(const StoredPoints& a, const StoredPoints& b)
+    {
+        return (a.m_at - b.m_at) / difference_type(sizeof(TPointRecord3D));
+    }
+    friend bool operator==(const StoredPoints& a, const StoredPoints& b) { return a.m_at == b.m_at; }
+
+private:
+    const std::uint8_t* m_at;
+};
+static_assert(std::is_trivially_copyable_v<TPointRecord3D>);
+
+}  // namespace
+
+// In pieces: a model of millions of points is copied once, never cleared first, straight
+// from the stream's memory where it holds the file, else through a small buffer.
 void TKCustomPointConstruction3D::ReadPoints(TKObjectsStream* stream, std::int32_t count)
 {
     ReservePoints(count);
@@ -95,8 +141,13 @@ void TKCustomPointConstruction3D::ReadPoints(TKObjectsStream* stream, std::int32
     TPointRecord3D piece[kPiece];
     while (m_count < count) {
         const std::int32_t n = std::min(count - m_count, kPiece);
-        stream->Read(piece, int(sizeof(TPointRecord3D)) * n);
-        m_points.insert(m_points.end(), piece, piece + n);
+        const int bytes = int(sizeof(TPointRecord3D)) * n;
+        if (const std::uint8_t* stored = stream->TakeDirectBytes(bytes)) {
+            m_points.insert(m_points.end(), StoredPoints(stored), StoredPoints(stored + bytes));
+        } else {
+            stream->Read(piece, bytes);
+            m_points.insert(m_points.end(), piece, piece + n);
+        }
         m_count += n;
     }
 }

@@ -406,12 +406,15 @@ void TKelvora3DProject::ApplyDrawingRecords(TKCustomDrawSystem3D* ds)
     // of thousands of depositories per viewer would otherwise join and leave the thread's
     // chain of mutes thousands of times.
     TKThreadMute mute{TKThreadMute::Reusable{}};
+    // Off the job's own thread (the pass that ends a load) there is no stop to check, and
+    // the thread a walk runs on does not change during it.
+    bool checking = m_imageThread != nullptr;
     for (const TDepositoryEntry& entry : m_depositories) {
         if (!entry.Depository || !entry.Construction) continue;
         TKApplyRecordRequest apply{ds, Interactive(), &mute};
         TKPropertyRequest request{kdpApplyRecord, AsParam(&apply)};
         entry.Depository->Operation(kopSetProperty, AsParam(&request));
-        if (m_imageThread) m_imageThread->CheckTerminated();
+        if (checking) checking = m_imageThread->CheckTerminated();
     }
 }
 
@@ -754,9 +757,9 @@ void TKelvora3DProject::ObjectLeft(TObject* object)
     Finally(
         [&] {
             // It may only have moved to another list of the project.
-            const std::unordered_set<const TObject*> held = HeldObjects();
+            const TKFlatMap<const TObject*, bool> held = HeldObjects();
             for (TObject* gone : left)
-                if (!held.count(gone)) RemoveDepository(gone);
+                if (!held.Find(gone)) RemoveDepository(gone);
             UnbindCameras(candidates, true);
         },
         [&] {
@@ -1019,20 +1022,35 @@ void TKelvora3DProject::ShowReopenedWindows()
         platform::PostToUiThread(std::move(show));
 }
 
-// The lists (and the lists inside them), their items and the drawing systems.
-std::unordered_set<const TObject*> TKelvora3DProject::HeldObjects() const
+// The lists (and the lists inside them), their items and the drawing systems. Items come in
+// runs of one class, so that what kind of list a class is, is asked once per run.
+TKFlatMap<const TObject*, bool> TKelvora3DProject::HeldObjects() const
 {
-    std::unordered_set<const TObject*> held;
+    TKFlatMap<const TObject*, bool> held;
     std::vector<TKCustomChangeObject*> lists = {m_customObjects, m_objects, m_lights, m_cameras};
+    TClass lastClass = nullptr;
+    bool lastIsList = false;
+    auto isList = [&](const TKCustomChangeObject* item) {
+        const TClass cls = item->ClassType();
+        if (cls != lastClass) {
+            lastClass = cls;
+            lastIsList = cls->InheritsFrom(TKCustomChangeObjectList::StaticClass()) ||
+                         cls->InheritsFrom(TKCustomObject3DList::StaticClass()) ||
+                         cls->InheritsFrom(TKCustomConstruction3DList::StaticClass()) ||
+                         cls->InheritsFrom(TKCustomLightSystem3DList::StaticClass());
+        }
+        return lastIsList;
+    };
     auto takeItems = [&](auto* list) {
         for (int i = 0; i < list->Count(); ++i)
-            if (TKCustomChangeObject* item = list->GetItem(i); item && held.insert(item).second)
+            if (TKCustomChangeObject* item = list->GetItem(i);
+                item && held.TryEmplace(item, true).second && isList(item))
                 lists.push_back(item);
     };
     while (!lists.empty()) {
         TKCustomChangeObject* list = lists.back();
         lists.pop_back();
-        held.insert(list);
+        held.TryEmplace(list, true);
         if (auto* plain = ObjectAs<TKCustomChangeObjectList>(list))
             takeItems(plain);
         else if (auto* objects = ObjectAs<TKCustomObject3DList>(list))
@@ -1043,7 +1061,7 @@ std::unordered_set<const TObject*> TKelvora3DProject::HeldObjects() const
             takeItems(lights);
     }
     std::lock_guard lock(m_viewerMutex);
-    for (const TViewerEntry& entry : m_viewers) held.insert(entry.DrawSystem);
+    for (const TViewerEntry& entry : m_viewers) held.TryEmplace(entry.DrawSystem, true);
     return held;
 }
 
@@ -1079,14 +1097,15 @@ int TKelvora3DProject::LinkObjects(TKObjectsStream* stream)
         if (list) result += std::max(list->Operation(kopLink, AsParam(stream)), 0);
     // An object outside the project could go without the project hearing of it: a depository
     // serves only what the project holds (looked up in one walk, not one search each).
-    const std::unordered_set<const TObject*> held = HeldObjects();
+    const TKFlatMap<const TObject*, bool> held = HeldObjects();
     TKWaitingSectionGuard guard(m_depositoryLock);
     m_depositoryOf.clear();
+    m_depositoryOf.reserve(m_depositories.size());
     for (TDepositoryEntry& entry : m_depositories) {
         if (entry.Depository)
             result += std::max(entry.Depository->Operation(kopLink, AsParam(stream)), 0) + 1;
         TKObject* construction = stream->Link(entry.StoredConstruction, TKObject::StaticClass());
-        entry.Construction = construction && held.count(construction) ? construction : nullptr;
+        entry.Construction = construction && held.Find(construction) ? construction : nullptr;
         entry.StoredConstruction = 0;
         if (entry.Construction) m_depositoryOf.emplace(entry.Construction, entry.Depository);
     }

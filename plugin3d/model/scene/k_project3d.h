@@ -22,6 +22,7 @@
 
 #include "platform/forms/units.h"
 #include "platform/types.h"
+#include "plugin3d/model/core/k_flat_map.h"
 #include "plugin3d/model/core/k_project.h"
 #include "plugin3d/model/scene/k_custom3d.h"
 #include "plugin3d/model/scene/k_custom3d_lists.h"
@@ -204,7 +205,7 @@ private:
     void ShowReopenedWindows();
     /// Everything the project holds: its lists and the lists in them, their items, the
     /// drawing systems.
-    std::unordered_set<const TObject*> HeldObjects() const;
+    TKFlatMap<const TObject*, bool> HeldObjects() const;
     [[noreturn]] void RaiseInvalidValue() const;
 
     TKThread* m_imageThread = nullptr;

@@ -303,6 +303,11 @@ void TKSurface3D::UpdateBounds()
         m_parts.ResetBounds();
         return;
     }
+    if (m_gridZero) {
+        m_gridZero = false;
+        m_parts.SetBounds(TVector3D{0, 0, 0}, TVector3D{0, 0, 0});
+        return;
+    }
     TVector3D min, max;
     VectorFromSingle(NodeRow(0)->Source(), min);
     max = min;
@@ -618,6 +623,7 @@ int TKSurface3D::LoadFromStream(TKObjectsStream* stream)
         throw EStreamError(ObjectErrorText(this, ktext::kCantLoad, ktext::kInvalidValue));
     // One grid update: its end finds the bounds once, for the nodes the record holds.
     TKObjectLock lock(*this);
+    bool hadGrid = true;
     BeginGridUpdate(0);
     try {
         bytes += ReadValue(stream, m_step);
@@ -634,6 +640,7 @@ int TKSurface3D::LoadFromStream(TKObjectsStream* stream)
         // is allocated.
         const std::int32_t stored = m_storeNodes ? ReadCount(stream, this, 1) : -1;
         if (!GrantLoadedGrid(stream, width, height, stored, {})) width = height = 0;
+        hadGrid = m_nodes.Data() != nullptr;
         SetSize(width, height);
         ComputeSteps();
         if (m_storeNodes) {
@@ -646,6 +653,13 @@ int TKSurface3D::LoadFromStream(TKObjectsStream* stream)
         EndGridUpdate(0);
         throw;
     }
+    // A grid made just now for a record without nodes holds only zeros (fresh memory): the
+    // bounds the update's end finds need not read it, page by page.
+    m_gridZero = !m_storeNodes && !hadGrid && m_nodes.Data() != nullptr;
+    struct ZeroGridEnds {
+        bool& zero;
+        ~ZeroGridEnds() { zero = false; }
+    } ends{m_gridZero};
     EndGridUpdate(0);
     return bytes;
 }

@@ -182,6 +182,8 @@ private:
     void EmitMesh(Pass& pass);
 
     canvas_planes::HeapBlock m_nodes;
+    /// Set by a load for the end of its update only: the grid was made then and holds zeros.
+    bool m_gridZero = false;
     std::int32_t m_width = 0;
     std::int32_t m_height = 0;
     std::int64_t m_rowStride = 0;

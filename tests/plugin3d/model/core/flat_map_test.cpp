@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
+#include <map>
 #include <random>
 #include <set>
 #include <vector>
@@ -44,6 +45,45 @@ TEST(FlatMap, ErasingKeepsEveryOtherKeyFindable)
         }
         for (std::int32_t key : erased) EXPECT_TRUE(map.TryEmplace(key, key).second);
         EXPECT_EQ(map.Size(), keys.size());
+    }
+}
+
+// Ids go to the array or, past what it may hold, to the table: either way every id keeps the
+// first value stored for it and erasing reaches both, with or without expected ids (ids of
+// a file run ahead of the records read, and some are not the writer's counts at all).
+TEST(IdMap, EveryIdKeepsItsFirstValueWhereverItIsKept)
+{
+    for (const std::size_t expected : {std::size_t(0), std::size_t(5000), std::size_t(100000)}) {
+        SCOPED_TRACE(expected);
+        std::mt19937 random(7);
+        TKIdMap<std::intptr_t> map;
+        map.ExpectIds(expected);
+        std::map<std::int32_t, std::intptr_t> reference;
+        for (int i = 0; i < 4000; ++i) {
+            // Mostly ids counted up to 60000, in no order; some negative or huge.
+            const std::int32_t id = i % 10 == 9   ? -std::int32_t(random() % 1000) - 1
+                                    : i % 10 == 8 ? std::int32_t(1000000 + random() % 1000000)
+                                                  : std::int32_t(random() % 60000) + 1;
+            const auto [value, added] = map.TryEmplace(id, i + 1);
+            ASSERT_NE(value, nullptr);
+            EXPECT_EQ(added, reference.emplace(id, i + 1).second) << id;
+            EXPECT_EQ(*value, reference.at(id)) << id;
+        }
+        EXPECT_EQ(map.TryEmplace(0, 1).first, nullptr);
+        EXPECT_EQ(map.TryEmplace(5, 0).first, nullptr);
+        map.EraseIf([](std::int32_t id, std::intptr_t value) { return id % 3 == 0 || value % 5 == 0; });
+        for (auto [id, value] : reference) {
+            const std::intptr_t* found = map.Find(id);
+            if (id % 3 == 0 || value % 5 == 0) {
+                EXPECT_EQ(found, nullptr) << id;
+            } else {
+                ASSERT_NE(found, nullptr) << id;
+                EXPECT_EQ(*found, value);
+            }
+        }
+        for (std::int32_t id : {0, 60001, 999999, 3000000}) EXPECT_EQ(map.Find(id), nullptr);
+        map.Clear();
+        EXPECT_EQ(map.Find(reference.begin()->first), nullptr);
     }
 }
 

@@ -583,6 +583,51 @@ TEST(Surface3D, StoredNodesReadBackAndABlockLargerThanTheGridIsSkipped)
     }
 }
 
+// A load's bounds are those of the nodes it leaves: zeros for a record without nodes read
+// into a new surface (a fresh grid, not read), the nodes' for a record with them, and the
+// nodes the surface kept for a record of its own size read into a surface that has a grid.
+TEST(Surface3D, ALoadedSurfaceHasTheBoundsOfTheNodesItHolds)
+{
+    using Corners = std::vector<double>;
+    auto corners = [](TKSurface3D& s) {
+        TVector3D lo, hi;
+        s.GetMinCorner(lo);
+        s.GetMaxCorner(hi);
+        return Corners{lo.x, lo.y, lo.z, hi.x, hi.y, hi.z};
+    };
+    // The bounds as a walk over every node finds them.
+    auto walked = [&](TKSurface3D& s) {
+        s.BeginGridUpdate(0);
+        s.EndGridUpdate(0);
+        return corners(s);
+    };
+    auto hill = MakeSurface(37, 29, 1, ksmTriangles, [](int i, int j) { return float(i * j) - 100; });
+    MemoryStream withoutNodes;
+    hill->SaveToStream(&withoutNodes);
+
+    TOwned<TKSurface3D> fresh(TKSurface3D::New());
+    withoutNodes.SetPosition(0);
+    fresh->LoadFromStream(&withoutNodes);
+    const Corners zeros(6, 0.0);
+    EXPECT_EQ(corners(*fresh), zeros);
+    EXPECT_EQ(walked(*fresh), zeros);
+
+    MemoryStream withNodes;
+    const std::vector<std::uint8_t> nodes = NodeBytes(*hill);
+    SurfaceRecord(withNodes, 37, 29, 1, &nodes);
+    withNodes.SetPosition(0);
+    TOwned<TKSurface3D> stored(TKSurface3D::New());
+    stored->LoadFromStream(&withNodes);
+    EXPECT_EQ(corners(*stored), (Corners{0, 0, -100, 36, 28, 36 * 28 - 100}));
+    EXPECT_EQ(corners(*stored), walked(*stored));
+
+    auto kept = MakeSurface(37, 29, 1, ksmTriangles, [](int i, int j) { return float(i + j); });
+    withoutNodes.SetPosition(0);
+    kept->LoadFromStream(&withoutNodes);
+    EXPECT_EQ(corners(*kept), (Corners{0, 0, 0, 36, 28, 64}));
+    EXPECT_EQ(corners(*kept), walked(*kept));
+}
+
 TEST(Surface3D, DamagedRecordsAreRefusedWithTheLoadErrors)
 {
     const std::vector<std::uint8_t> tooFew(100, 0);
