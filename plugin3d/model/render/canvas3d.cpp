@@ -223,13 +223,17 @@ void TKCanvas3D::EnsureTable(int n)
     }
 }
 
+// canvas_tables::DefaultLevel filled in its runs: 0; 256 entries of each level 0..0x7F for
+// channel values 1..0x8000; 0 up to the empty level; the background.
 void TKCanvas3D::BuildDefaultTable(int n)
 {
     EnsureTable(n);
     auto* table = reinterpret_cast<std::int32_t*>(m_tables[n - 1].Data());
-    const std::int32_t background = m_background;
-    for (std::int32_t i = 0; i < canvas_tables::kTableEntries; ++i)
-        table[i] = canvas_tables::DefaultLevel(i, background);
+    table[0] = 0;
+    for (std::int32_t level = 0; level < 0x80; ++level) std::fill_n(table + 1 + level * 256, 256, level);
+    std::fill(table + 0x8001, table + canvas_tables::kEmptyLevel, 0);
+    table[canvas_tables::kEmptyLevel] = m_background;
+    static_assert(canvas_tables::kEmptyLevel == canvas_tables::kTableEntries - 1);
 }
 
 void TKCanvas3D::FillChannelTable(int n, TCanvasLevelFunction fn, void* context)

@@ -1,10 +1,7 @@
 #include "plugin3d/model/scene/k_point_constructions.h"
 
 #include <algorithm>
-#include <cstring>
-#include <iterator>
 #include <string>
-#include <type_traits>
 
 #include "platform/forms/exceptions.h"
 #include "platform/forms/format.h"
@@ -87,71 +84,34 @@ void TKCustomPointConstruction3D::ResizePoints(std::int32_t count)
     m_count = count;
 }
 
-namespace {
-
-// The point records stored at bytes that need not be aligned for them, as an iterator that
-// gives each record by value: a vector appends them with one copy each.
-class StoredPoints {
-public:
-    using iterator_category = std::forward_iterator_tag;
-    using value_type = TPointRecord3D;
-    using difference_type = std::ptrdiff_t;
-    using pointer = const TPointRecord3D*;
-    using reference = TPointRecord3D;
-
-    explicit StoredPoints(const std::uint8_t* at) : m_at(at) {}
-    TPointRecord3D operator*() const
-    {
-        TPointRecord3D point;
-        std::memcpy(&point, m_at, sizeof point);
-        return point;
-    }
-    StoredPoints& operator++()
-    {
-        m_at += sizeof(TPointRecord3D);
-        return *this;
-    }
-    StoredPoints operator++(int)
-    {
-        StoredPoints was = *this;
-        ++*this;
-        return was;
-    }
-    friend difference_type operator-(const StoredPoints& a, const StoredPoints& b)
-    {
-        return (a.m_at - b.m_at) / difference_type(sizeof(TPointRecord3D));
-    }
-    friend bool operator==(const StoredPoints& a, const StoredPoints& b) { return a.m_at == b.m_at; }
-
-private:
-    const std::uint8_t* m_at;
-};
-static_assert(std::is_trivially_copyable_v<TPointRecord3D>);
-
-}  // namespace
-
-// In pieces: a model of millions of points is copied once, never cleared first, straight
-// from the stream's memory where it holds the file, else through a small buffer.
+// In pieces through a small buffer: a model of millions of points is copied once, never
+// cleared first (a buffer that stays in the cache copies faster than records taken one by
+// one out of the file). The bounds of what was read are found on the way, while each piece
+// is at hand, in the order the update's end would find them.
 void TKCustomPointConstruction3D::ReadPoints(TKObjectsStream* stream, std::int32_t count)
 {
     ReservePoints(count);
     m_points.clear();
     m_count = 0;
+    m_readBounds.valid = false;
     constexpr std::int32_t kPiece = 512;
     TPointRecord3D piece[kPiece];
+    TVector3D min, max;
     while (m_count < count) {
         const std::int32_t n = std::min(count - m_count, kPiece);
-        const int bytes = int(sizeof(TPointRecord3D)) * n;
-        if (const std::uint8_t* stored = stream->TakeDirectBytes(bytes)) {
-            m_points.insert(m_points.end(), StoredPoints(stored), StoredPoints(stored + bytes));
-        } else {
-            stream->Read(piece, bytes);
-            m_points.insert(m_points.end(), piece, piece + n);
+        stream->Read(piece, int(sizeof(TPointRecord3D)) * n);
+        std::int32_t i = 0;
+        if (m_count == 0) {
+            VectorFromSingle(piece[0].Position, min);
+            max = min;
+            i = 1;
         }
+        for (; i < n; ++i) ExpandBox(piece[i].Position, min, max);
+        m_points.insert(m_points.end(), piece, piece + n);
         m_count += n;
     }
+    if (count > 0) m_readBounds = {min, max, true};
 }
-
 TPointRecord3D* TKCustomPointConstruction3D::GetPoint(std::int32_t n)
 {
     return n >= 0 && n < m_count ? &m_points[std::size_t(n)] : nullptr;
@@ -210,6 +170,11 @@ void TKCustomPointConstruction3D::UpdateBounds()
     if (IsDestroying()) return;
     if (m_count == 0) {
         m_parts.ResetBounds();
+        return;
+    }
+    if (m_readBounds.valid) {
+        m_readBounds.valid = false;
+        m_parts.SetBounds(m_readBounds.min, m_readBounds.max);
         return;
     }
     TVector3D min, max;
@@ -305,10 +270,16 @@ int TKCustomPointConstruction3D::LoadFromStream(TKObjectsStream* stream)
     TKObjectLock lock(*this);
     const bool resized = count != m_count;
     BeginPointsUpdate(0);
+    // The bounds the read found are for the update's end only.
+    struct ReadBoundsEnd {
+        bool& valid;
+        ~ReadBoundsEnd() { valid = false; }
+    } readBoundsEnd{m_readBounds.valid};
     try {
         ReadPoints(stream, count);
         if (resized && Enabled() && !IsDestroying()) ObjectChanged(0);
     } catch (...) {
+        m_readBounds.valid = false;
         EndPointsUpdate(0);
         throw;
     }

@@ -95,6 +95,11 @@ protected:
 private:
     std::vector<TPointRecord3D> m_points;
     std::int32_t m_count = 0;
+    /// The bounds of the points a load has just read, for the end of its update only.
+    struct {
+        TVector3D min, max;
+        bool valid = false;
+    } m_readBounds;
     TKShadedParts m_parts;
 };
 

@@ -87,6 +87,28 @@ TEST(Canvas3D, StartsEmptyAndSizesItsPlanes)
     EXPECT_EQ(Value(canvas, 1, 5, 3), 77);
 }
 
+// A channel's default table holds canvas_tables::DefaultLevel of every channel value, with the
+// background the canvas has when the table is made.
+TEST(Canvas3D, DefaultTablesHoldTheDefaultLevelOfEveryValue)
+{
+    for (const std::int32_t background : {0, 0x123456, -1}) {
+        SCOPED_TRACE(background);
+        Canvas owned(TKCanvas3D::New());
+        owned->SetBackgroundValue(background);
+        owned->SetSize(3, 2);
+        owned->SetChannelEnabled(3, true);
+        for (const int n : {1, 3}) {
+            const std::int32_t* table = owned->GetChannelTable(n);
+            ASSERT_NE(table, nullptr);
+            int wrong = 0;
+            for (std::int32_t v = 0; v < canvas_tables::kTableEntries; ++v)
+                if (table[v] != canvas_tables::DefaultLevel(v, background) && ++wrong <= 3)
+                    ADD_FAILURE() << "channel " << n << ", value " << v << ": " << table[v];
+            EXPECT_EQ(wrong, 0);
+        }
+    }
+}
+
 TEST(Canvas3D, SizesThatCannotBeHadLeaveTheCanvasEmpty)
 {
     Canvas owned(TKCanvas3D::New());

@@ -4,6 +4,8 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstring>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -203,6 +205,65 @@ TEST(PointConstruction3D, BoundsAndTheirCentrePointFollowThePoints)
     EXPECT_EQ(c->GetPoint(0), nullptr);
     c->SetPointCount(-3);
     EXPECT_EQ(c->PointCount(), 0);
+}
+
+// A load finds the bounds of the points as it reads them, piece by piece: they must be the
+// bounds a walk over all points finds, bit for bit, whatever the count and wherever the
+// extremes (and not-a-numbers, which a box skips) lie.
+TEST(PointConstruction3D, ALoadedPointSetHasTheBoundsAWalkFinds)
+{
+    const float nan = std::nanf("");
+    struct Case {
+        const char* name;
+        int count;
+        std::function<TVector3S(int)> position;
+    };
+    const Case cases[] = {
+        {"one point", 1,
+         [](int) {
+             return TVector3S{-1.5f, 2, 3};
+         }},
+        {"a whole piece", 512,
+         [](int i) {
+             return TVector3S{float(i % 7), -float(i), float(i * i % 11)};
+         }},
+        {"extremes in the last piece", 1300,
+         [](int i) {
+             return TVector3S{float(i % 13) - (i == 1299 ? 1e6f : 0), float(i == 1024), -0.0f};
+         }},
+        {"a first point that is not a number", 700,
+         [&](int i) {
+             return TVector3S{i == 0 ? nan : float(i), 1, float(-i)};
+         }},
+        {"not-a-numbers later on", 1025,
+         [&](int i) {
+             return TVector3S{i % 100 == 3 ? nan : float(i), nan, 2};
+         }},
+    };
+    for (const Case& k : cases) {
+        SCOPED_TRACE(k.name);
+        TOwned<TKCustomPointConstruction3D> source(TKCustomPointConstruction3D::New());
+        source->BeginPointsUpdate(0);
+        source->SetPointCount(k.count);
+        for (int i = 0; i < k.count; ++i) source->GetPoint(i)->Position = k.position(i);
+        source->EndPointsUpdate(0);
+        MemoryStream stream;
+        source->SaveToStream(&stream);
+        TOwned<TKCustomPointConstruction3D> loaded(TKCustomPointConstruction3D::New());
+        stream.SetPosition(0);
+        loaded->LoadFromStream(&stream);
+        TVector3D read[2], walked[2];
+        loaded->GetMinCorner(read[0]);
+        loaded->GetMaxCorner(read[1]);
+        loaded->BeginPointsUpdate(0);
+        loaded->EndPointsUpdate(0);
+        loaded->GetMinCorner(walked[0]);
+        loaded->GetMaxCorner(walked[1]);
+        EXPECT_EQ(std::memcmp(read, walked, sizeof read), 0);
+        source->GetMinCorner(walked[0]);
+        source->GetMaxCorner(walked[1]);
+        EXPECT_EQ(std::memcmp(read, walked, sizeof read), 0);
+    }
 }
 
 TEST(PointConstruction3D, AttenuationOnlyEverDarkens)
