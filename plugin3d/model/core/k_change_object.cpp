@@ -36,11 +36,12 @@ void WriteDecimal(char* end, int digits, std::uint64_t v)
 // "<class name> <number>", the number written as std::to_string writes it.
 bool ReadsAsDefaultName(std::string_view name, TClass cls, std::uint64_t& number)
 {
-    const std::string_view className(cls->name);
-    if (name.size() <= className.size() + 1 || name.compare(0, className.size(), className) != 0 ||
-        name[className.size()] != ' ')
-        return false;
-    const std::string_view digits = name.substr(className.size() + 1);
+    // The class name is compared as it is walked: it is short, and its length is not kept.
+    std::size_t at = 0;
+    for (const char* c = cls->name; *c; ++c, ++at)
+        if (at >= name.size() || name[at] != *c) return false;
+    if (name.size() <= at + 1 || name[at] != ' ') return false;
+    const std::string_view digits = name.substr(at + 1);
     // Digits only, no leading zero (the number would be written back without it), and no
     // more than the largest number holds.
     constexpr std::string_view kLargest = "18446744073709551615";

@@ -129,8 +129,13 @@ public:
     /// Lets ids up to count go to the array however few entries there are yet: a file stores
     /// ids in the order its writer first met the objects, not in the order of their records,
     /// so that ids run ahead of the entries read. The caller bounds count (by what a file of
-    /// its size can hold); Clear forgets it.
-    void ExpectIds(std::size_t count) { m_expected = count; }
+    /// its size can hold); Clear forgets it. The array is made room for at once, up to a
+    /// million ids, so that it does not grow (and copy, and touch new memory) step by step.
+    void ExpectIds(std::size_t count)
+    {
+        m_expected = count;
+        m_dense.reserve(std::min<std::size_t>(count, std::size_t(1) << 20));
+    }
 
     /// The value of id, inserted as value when it was missing (a null value is not stored).
     std::pair<V*, bool> TryEmplace(std::int32_t id, V value)

@@ -273,18 +273,20 @@ TClass TKProject::StoredClass(std::int32_t storedClass) const
 
 void TKProject::RecordLoaded(std::int32_t storedObject, TKObject* object)
 {
-    if (object) m_linkTable.TryEmplace(storedObject, object);
+    if (object) m_linkTable.TryEmplace(storedObject, {object, object->ClassType()});
 }
 
 TKObject* TKProject::LoadedObject(std::int32_t storedObject) const
 {
-    TKObject* const* object = m_linkTable.Find(storedObject);
-    return object ? *object : nullptr;
+    const TKLoadedObject* loaded = m_linkTable.Find(storedObject);
+    return loaded ? loaded->object : nullptr;
 }
 
 void TKProject::ForgetLoaded(TKObject* object)
 {
-    if (object) m_linkTable.EraseIf([object](std::int32_t, TKObject* loaded) { return loaded == object; });
+    if (object)
+        m_linkTable.EraseIf(
+            [object](std::int32_t, const TKLoadedObject& loaded) { return loaded.object == object; });
 }
 
 void TKProject::CountSavedClass(TClass cls)

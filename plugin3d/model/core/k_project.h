@@ -54,6 +54,14 @@ inline constexpr char kLoadObjects[] = "Load Project Objects ...";
 inline constexpr char kFinishingLoad[] = "Finishing Load Project ...";
 }  // namespace ktext
 
+/// An object a load made, with its class: links check the class without reaching into the
+/// object.
+struct TKLoadedObject {
+    TKObject* object = nullptr;
+    TClass cls = nullptr;
+    friend bool operator==(const TKLoadedObject&, const TKLoadedObject&) = default;
+};
+
 /// Raises EStreamError "Invalid Kelvora Project file format".
 [[noreturn]] void RaiseProjectFormatError();
 
@@ -120,6 +128,11 @@ class TKProject : public TKCustomChangeObject {
     void RecordLoaded(std::int32_t storedObject, TKObject* object);
     /// The object loaded for a stored object id; null for 0 or unknown.
     TKObject* LoadedObject(std::int32_t storedObject) const;
+    /// The same with its class; null for 0 or unknown.
+    const TKLoadedObject* FindLoaded(std::int32_t storedObject) const
+    {
+        return m_linkTable.Find(storedObject);
+    }
     /// Forgets a loaded object that is freed during the load.
     void ForgetLoaded(TKObject* object);
     /// Counts an object of cls in the class tree (counting pass).
@@ -153,7 +166,7 @@ private:
     TOwned<TKDataBranch> m_classTree;
     TOwned<TKDataBranch> m_modules;
     TKIdMap<TClass> m_classMap;
-    TKIdMap<TKObject*> m_linkTable;
+    TKIdMap<TKLoadedObject> m_linkTable;
     /// The objects of each class the counting pass met, in the order it met the classes;
     /// they become the class tree when the pass ends.
     std::vector<std::pair<TClass, std::int32_t>> m_savedClasses;

@@ -487,11 +487,11 @@ int TKProjectStream::ReadObject(TKObject*& object, TClass wantedClass)
 TKObject* TKProjectStream::Link(std::int32_t reference, TClass wantedClass)
 {
     if (reference == 0 || !m_project) return nullptr;
-    TKObject* object = m_project->LoadedObject(reference);
-    if (!object) return nullptr;
+    const TKLoadedObject* loaded = m_project->FindLoaded(reference);
+    if (!loaded) return nullptr;
     const TClass wanted = wantedClass ? wantedClass : TKObject::StaticClass();
-    if (!object->InheritsFrom(wanted))
+    if (!loaded->cls->InheritsFrom(wanted))
         throw EStreamError(Format(std::string(ktext::kObjectFormat) + ktext::kLineBreak + ktext::kCantLinkAs,
-                                  static_cast<const void*>(object), object->ClassName(), wanted->name));
-    return object;
+                                  static_cast<const void*>(loaded->object), loaded->cls->name, wanted->name));
+    return loaded->object;
 }
