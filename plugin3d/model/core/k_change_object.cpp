@@ -187,12 +187,17 @@ int TKCustomChangeObject::SaveToStream(TKObjectsStream* stream)
         const std::size_t length = std::strlen(m_defaultNameClass->name);
         if (length + 22 <= sizeof text) {
             const int digits = DecimalDigits(m_defaultNameNumber);
-            const int n = int(length) + 1 + digits;
+            const std::int32_t n = std::int32_t(length) + 1 + digits;
             if (!stream || stream->CountBytes(4 + n)) return 4 + n;
-            std::memcpy(text, m_defaultNameClass->name, length);
-            text[length] = ' ';
-            WriteDecimal(text + n, digits, m_defaultNameNumber);
-            return WriteStringTo(stream, std::string_view(text, std::size_t(n)));
+            // Written where it goes when the stream has room for it in memory.
+            std::uint8_t* room = stream->TakeDirectRoom(4 + n);
+            char* at = room ? reinterpret_cast<char*>(room + 4) : text;
+            std::memcpy(at, m_defaultNameClass->name, length);
+            at[length] = ' ';
+            WriteDecimal(at + n, digits, m_defaultNameNumber);
+            if (!room) return WriteStringTo(stream, std::string_view(text, std::size_t(n)));
+            std::memcpy(room, &n, 4);
+            return 4 + n;
         }
         MakeDefaultName();
     }

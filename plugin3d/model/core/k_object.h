@@ -194,6 +194,19 @@ class TKObjectsStream : public TObject {
         m_directPosition += count;
         return true;
     }
+    /// Room for count bytes at the position, where the stream keeps what is written in memory
+    /// (a saving stream's window): the position moves past them and the caller writes every
+    /// one of them. Null, with nothing moved, where it does not (WriteBytes then takes them).
+    std::uint8_t* TakeDirectRoom(int count)
+    {
+        const std::int64_t at = m_directPosition;
+        if (m_direct.mode != TKDirectMode::Writing || count < 0 || at < m_direct.first ||
+            at > m_direct.filled || count > m_direct.end - at)
+            return nullptr;
+        m_directPosition = at + count;
+        if (m_directPosition > m_direct.filled) m_direct.filled = m_directPosition;
+        return m_direct.data + (at - m_direct.first);
+    }
     /// The next count bytes, where the stream holds them in memory (a loading stream's view
     /// inside the current limit): the position moves past them. Null, with the position
     /// unmoved, where it does not.

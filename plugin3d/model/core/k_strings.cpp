@@ -27,7 +27,11 @@ bool ValidLength(std::int32_t n)
 int WriteStringTo(TKObjectsStream* stream, std::string_view s)
 {
     const std::int32_t n = StoredLength(s);
-    if (stream) {
+    if (!stream) return n + 4;
+    if (std::uint8_t* room = stream->TakeDirectRoom(4 + n)) {
+        std::memcpy(room, &n, 4);
+        std::memcpy(room + 4, s.data(), static_cast<std::size_t>(n));
+    } else {
         WriteValue(stream, n);
         stream->WriteBytes(s.data(), n);
     }

@@ -554,6 +554,24 @@ TEST_F(ProjectFile, StoredNamesComeBackAsTheyWereAndSaveToTheSameBytes)
     EXPECT_EQ(renamed->Name(), "TKTestLinked 8");
 }
 
+// A default name still to be made is written as its text straight into the write window, or
+// through a buffer where it would cross the window's end: either way the bytes are those of
+// the same name once made.
+TEST_F(ProjectFile, DefaultNamesSaveAsTheNamesMadeOfThemWhereverTheWindowStands)
+{
+    TOwned<TKTestProject> project = NewProject();
+    // Records of about 40 bytes: the objects cross the write window's end twice.
+    const int count = int(2 * TKProjectStream::kWindowBytes / 40) + 500;
+    for (int i = 0; i < count; ++i) project->Add(TKTestLinked::New())->value = i;
+    const std::string unmade = m_dir.File("unmade.ktp"), made = m_dir.File("made.ktp");
+    project->SaveToFile(unmade);
+    for (TKObject* item : project->items) static_cast<TKTestLinked*>(item)->Name();
+    project->SaveToFile(made);
+    const std::vector<std::uint8_t> bytes = ReadBytes(unmade);
+    EXPECT_GT(bytes.size(), std::size_t(2 * TKProjectStream::kWindowBytes));
+    EXPECT_EQ(bytes, ReadBytes(made));
+}
+
 // Whatever a load makes is marked for TakeLoadConstruction once, in the object's own Init:
 // objects made inside that Init, and objects made outside a load, are not; the same holds for
 // a record read straight from a stream, outside a project load.
