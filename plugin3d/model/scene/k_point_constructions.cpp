@@ -87,7 +87,7 @@ void TKCustomPointConstruction3D::ResizePoints(std::int32_t count)
 // In pieces through a small buffer: a model of millions of points is copied once, never
 // cleared first (a buffer that stays in the cache copies faster than records taken one by
 // one out of the file). The bounds of what was read are found on the way, while each piece
-// is at hand, in the order the update's end would find them.
+// is at hand, in the order a walk over the points would find them (a load's update uses them).
 void TKCustomPointConstruction3D::ReadPoints(TKObjectsStream* stream, std::int32_t count)
 {
     ReservePoints(count);
@@ -110,7 +110,8 @@ void TKCustomPointConstruction3D::ReadPoints(TKObjectsStream* stream, std::int32
         m_points.insert(m_points.end(), piece, piece + n);
         m_count += n;
     }
-    if (count > 0) m_readBounds = {min, max, true};
+    m_readBounds.min = min;
+    m_readBounds.max = max;
 }
 TPointRecord3D* TKCustomPointConstruction3D::GetPoint(std::int32_t n)
 {
@@ -277,6 +278,7 @@ int TKCustomPointConstruction3D::LoadFromStream(TKObjectsStream* stream)
     } readBoundsEnd{m_readBounds.valid};
     try {
         ReadPoints(stream, count);
+        m_readBounds.valid = count > 0;
         if (resized && Enabled() && !IsDestroying()) ObjectChanged(0);
     } catch (...) {
         m_readBounds.valid = false;

@@ -95,7 +95,7 @@ protected:
 private:
     std::vector<TPointRecord3D> m_points;
     std::int32_t m_count = 0;
-    /// The bounds of the points a load has just read, for the end of its update only.
+    /// The bounds of the points ReadPoints read last; valid for the end of a load's update only.
     struct {
         TVector3D min, max;
         bool valid = false;
