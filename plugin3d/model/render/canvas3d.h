@@ -24,6 +24,7 @@
 #include "platform/forms/object.h"
 #include "platform/forms/units.h"
 #include "platform/kernel/threads.h"
+#include "plugin3d/model/core/k_general.h"
 #include "plugin3d/model/render/canvas_batch.h"
 #include "plugin3d/model/render/canvas_planes.h"
 #include "plugin3d/model/render/canvas_tables.h"
@@ -94,6 +95,15 @@ class TKCanvas3D : public TPersistent {
     void FillChannelTable(int n, TCanvasLevelFunction fn, void* context);
     /// Channel n's table := the 65536 entries of a table made elsewhere.
     void CopyChannelTable(int n, const std::int32_t* entries);
+    /// Calls change(entries) on the 65536 entries of channel n's table in place, under the
+    /// canvas's lock; nothing for a channel that is not present or has no table.
+    template <class Change>
+    void ChangeChannelTable(int n, Change&& change)
+    {
+        TKSectionGuard guard(m_lock);
+        if (!m_heap || !GetChannelEnabled(n) || m_tables[n - 1].Bytes() != canvas_planes::kTableBytes) return;
+        change(reinterpret_cast<std::int32_t*>(m_tables[n - 1].Data()));
+    }
     /// The table of present channel n from the colour curves (null: that component gets
     /// nothing) and the bit map of the pixel format.
     void BuildChannelTable(int n, const TKCnv3DIITransformer* red, const TKCnv3DIITransformer* green,

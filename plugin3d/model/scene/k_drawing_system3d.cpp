@@ -4,7 +4,6 @@
 #include <bit>
 #include <cmath>
 #include <string>
-#include <vector>
 
 #include "platform/forms/exceptions.h"
 #include "plugin3d/model/core/k_form_links.h"
@@ -237,11 +236,10 @@ void TKDrawingSystem3D::MakePaletteIndexTables()
     // only), so every drawn pixel lands on 64..191 and nothing drawn on 192.
     const int n = PaletteChannel();
     if (n == 0) return;
-    const std::int32_t* table = m_canvas->GetChannelTable(n);
-    std::vector<std::int32_t> indices(table, table + canvas_tables::kTableEntries);
-    for (int i = 0; i < canvas_tables::kLevels; ++i)
-        indices[std::size_t(i)] = indices[std::size_t(i)] / 2 + kRampFirstIndex;
-    m_canvas->CopyChannelTable(n, indices.data());
+    // In place: the levels a pixel can hold are changed, the rest of the table stays.
+    m_canvas->ChangeChannelTable(n, [](std::int32_t* entries) {
+        for (int i = 0; i < canvas_tables::kLevels; ++i) entries[i] = entries[i] / 2 + kRampFirstIndex;
+    });
 }
 
 void TKDrawingSystem3D::PaintToBitmap()
