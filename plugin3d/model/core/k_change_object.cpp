@@ -68,14 +68,20 @@ void TKCustomChangeObject::Init()
     m_updateCount = 0;
 }
 
+std::string TKCustomChangeObject::DefaultNameText() const
+{
+    const std::size_t length = std::strlen(m_defaultNameClass->name);
+    const int digits = DecimalDigits(m_defaultNameNumber);
+    std::string text(length + 1 + std::size_t(digits), ' ');
+    std::memcpy(text.data(), m_defaultNameClass->name, length);
+    WriteDecimal(text.data() + text.size(), digits, m_defaultNameNumber);
+    return text;
+}
+
 void TKCustomChangeObject::MakeDefaultName() const
 {
     if (!m_defaultNameClass) return;
-    const std::size_t length = std::strlen(m_defaultNameClass->name);
-    const int digits = DecimalDigits(m_defaultNameNumber);
-    m_name.assign(length + 1 + std::size_t(digits), ' ');
-    std::memcpy(m_name.data(), m_defaultNameClass->name, length);
-    WriteDecimal(m_name.data() + m_name.size(), digits, m_defaultNameNumber);
+    m_name = DefaultNameText();
     m_defaultNameClass = nullptr;
 }
 
@@ -172,7 +178,8 @@ void TKCustomChangeObject::SetName(const std::string& name)
 std::string TKCustomChangeObject::Name() const
 {
     TKSectionGuard guard(m_lock);
-    MakeDefaultName();
+    // A default name is handed out as its text and stays unmade: the object keeps no copy.
+    if (m_defaultNameClass) return DefaultNameText();
     return m_name;
 }
 

@@ -92,10 +92,13 @@ protected:
 private:
     /// Under the lock: turns the default name into the stored one.
     void MakeDefaultName() const;
+    /// Under the lock, with a default name still to be made: its text.
+    std::string DefaultNameText() const;
 
     mutable std::string m_name;
-    // The default name is made when first asked for: a load names every object it makes
-    // from the file, and formatting a name only to drop it would cost more than reading it.
+    // A default name is kept as its class and number and written out as text where it is
+    // asked for (Name, a save, a comparison), not stored: a load names every object it makes
+    // from the file, and most stored names read as default names, which are kept so too.
     mutable TClass m_defaultNameClass = nullptr;
     std::uint64_t m_defaultNameNumber = 0;
     mutable CRITICAL_SECTION m_lock{};

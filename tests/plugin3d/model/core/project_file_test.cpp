@@ -556,7 +556,7 @@ TEST_F(ProjectFile, StoredNamesComeBackAsTheyWereAndSaveToTheSameBytes)
 
 // A default name still to be made is written as its text straight into the write window, or
 // through a buffer where it would cross the window's end: either way the bytes are those of
-// the same name once made.
+// the same text stored as a name.
 TEST_F(ProjectFile, DefaultNamesSaveAsTheNamesMadeOfThemWhereverTheWindowStands)
 {
     TOwned<TKTestProject> project = NewProject();
@@ -565,7 +565,13 @@ TEST_F(ProjectFile, DefaultNamesSaveAsTheNamesMadeOfThemWhereverTheWindowStands)
     for (int i = 0; i < count; ++i) project->Add(TKTestLinked::New())->value = i;
     const std::string unmade = m_dir.File("unmade.ktp"), made = m_dir.File("made.ktp");
     project->SaveToFile(unmade);
-    for (TKObject* item : project->items) static_cast<TKTestLinked*>(item)->Name();
+    // The same texts stored as names of their own: renamed away and back.
+    for (TKObject* item : project->items) {
+        auto* linked = static_cast<TKTestLinked*>(item);
+        const std::string name = linked->Name();
+        linked->SetName("renamed");
+        linked->SetName(name);
+    }
     project->SaveToFile(made);
     const std::vector<std::uint8_t> bytes = ReadBytes(unmade);
     EXPECT_GT(bytes.size(), std::size_t(2 * TKProjectStream::kWindowBytes));
