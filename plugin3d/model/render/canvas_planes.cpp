@@ -2,9 +2,12 @@
 
 #include <sys/mman.h>
 #include <sys/sysinfo.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <cstring>
+#include <mutex>
+#include <new>
 #include <utility>
 
 #include "platform/forms/exceptions.h"
@@ -50,7 +53,80 @@ void FillElements(std::uint8_t* row, std::int64_t from, std::int64_t to, int byt
     }
 }
 
+// The array block kept for reuse (TakeArrayBlock), and its guard.
+struct KeptArrayBlock {
+    std::mutex mutex;
+    void* block = nullptr;
+    std::size_t length = 0;
+};
+
+KeptArrayBlock& Kept()
+{
+    static KeptArrayBlock kept;
+    return kept;
+}
+
+std::size_t MappedLength(std::size_t bytes)
+{
+    const auto page = static_cast<std::size_t>(::sysconf(_SC_PAGESIZE));
+    return (bytes + page - 1) / page * page;
+}
+
 }  // namespace
+
+void* TakeArrayBlock(std::size_t bytes)
+{
+    if (bytes < kArrayBlockReuse) return ::operator new(bytes);
+    const std::size_t length = MappedLength(bytes);
+    {
+        KeptArrayBlock& kept = Kept();
+        std::lock_guard lock(kept.mutex);
+        if (kept.block && kept.length >= length) {
+            // Handed out at the length asked for: what it has beyond goes back to the system.
+            void* block = std::exchange(kept.block, nullptr);
+            if (kept.length != length)
+                ::munmap(static_cast<std::uint8_t*>(block) + length, kept.length - length);
+            kept.length = 0;
+            return block;
+        }
+    }
+    void* block = ::mmap(nullptr, length, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+    if (block == MAP_FAILED) throw std::bad_alloc();
+    return block;
+}
+
+void GiveArrayBlock(void* block, std::size_t bytes) noexcept
+{
+    if (!block) return;
+    if (bytes < kArrayBlockReuse) {
+        ::operator delete(block);
+        return;
+    }
+    const std::size_t length = MappedLength(bytes);
+    // Kept only where the system can take the pages back meanwhile without being asked.
+    if (::madvise(block, length, MADV_FREE) != 0) {
+        ::munmap(block, length);
+        return;
+    }
+    KeptArrayBlock& kept = Kept();
+    std::lock_guard lock(kept.mutex);
+    if (kept.block && kept.length >= length) {
+        ::munmap(block, length);
+        return;
+    }
+    if (kept.block) ::munmap(kept.block, kept.length);
+    kept.block = block;
+    kept.length = length;
+}
+
+void ReleaseKeptArrayBlock() noexcept
+{
+    KeptArrayBlock& kept = Kept();
+    std::lock_guard lock(kept.mutex);
+    if (kept.block) ::munmap(kept.block, kept.length);
+    kept.block = nullptr;
+    kept.length = 0;
+}
 
 void CheckMachineCanHold(std::int64_t bytes)
 {

@@ -42,6 +42,33 @@ private:
     std::int64_t m_bytes = 0;
 };
 
+/// Blocks from kArrayBlockReuse bytes on, for arrays that are written before they are read
+/// (the points of a point set): the largest block given back is kept, its pages lent to the
+/// system (which takes them only when it runs short, MADV_FREE), and handed to the next
+/// request it can hold (what it has beyond goes back). A model loaded after another one went
+/// so takes no page faults for memory the process just had. Smaller blocks are operator
+/// new's. TakeArrayBlock raises std::bad_alloc when the memory cannot be had.
+inline constexpr std::size_t kArrayBlockReuse = std::size_t(4) << 20;
+void* TakeArrayBlock(std::size_t bytes);
+void GiveArrayBlock(void* block, std::size_t bytes) noexcept;
+/// Gives the kept block back to the system (the render unit's end: nothing is kept in a
+/// process the plug-in has left).
+void ReleaseKeptArrayBlock() noexcept;
+
+/// An allocator of TakeArrayBlock and GiveArrayBlock, for the vectors of large arrays.
+template <class T>
+struct ArrayAllocator {
+    using value_type = T;
+    ArrayAllocator() = default;
+    template <class U>
+    ArrayAllocator(const ArrayAllocator<U>&) noexcept
+    {
+    }
+    T* allocate(std::size_t n) { return static_cast<T*>(TakeArrayBlock(n * sizeof(T))); }
+    void deallocate(T* p, std::size_t n) noexcept { GiveArrayBlock(p, n * sizeof(T)); }
+    friend bool operator==(const ArrayAllocator&, const ArrayAllocator&) { return true; }
+};
+
 /// Row stride of a plane: width * bytes per element plus up to 15, rounded down to 16.
 std::int64_t PlaneStride(std::int64_t width, int bytesPerElement);
 /// Bytes a plane of `height` rows of `stride` takes: rounded up to 64 KiB. Raises

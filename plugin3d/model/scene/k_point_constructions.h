@@ -11,6 +11,7 @@
 #include <string_view>
 #include <vector>
 
+#include "plugin3d/model/render/canvas_planes.h"
 #include "plugin3d/model/scene/k_custom3d.h"
 #include "plugin3d/model/scene/k_shaded_parts.h"
 
@@ -93,7 +94,8 @@ protected:
     void ReadPoints(TKObjectsStream* stream, std::int32_t count);
 
 private:
-    std::vector<TPointRecord3D> m_points;
+    // Millions of points, written before they are read: their memory may be reused.
+    std::vector<TPointRecord3D, canvas_planes::ArrayAllocator<TPointRecord3D>> m_points;
     std::int32_t m_count = 0;
     /// The bounds of the points ReadPoints read last; valid for the end of a load's update only.
     struct {

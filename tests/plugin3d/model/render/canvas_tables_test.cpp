@@ -1,4 +1,6 @@
 #include <cstdint>
+#include <cstring>
+#include <utility>
 #include <vector>
 
 #include <gtest/gtest.h>
@@ -179,4 +181,53 @@ TEST(CanvasPlanes, ResizingKeepsThePixelsAndFillsWhatIsNew)
     EXPECT_THROW(q.Resize(0x40000000, 0x40000000, 0), EOutOfMemory);
     EXPECT_EQ(q.width, 4);
     EXPECT_EQ(At(q, 3, 3), 3003u);
+}
+
+// The largest array block given back is kept and handed to the next request it can hold,
+// at that request's length; smaller requests and blocks below the reuse size go their own
+// way. Every block handed out can be written and read whole.
+TEST(CanvasPlanes, AnArrayBlockGivenBackServesTheNextRequestItCanHold)
+{
+    using canvas_planes::GiveArrayBlock;
+    using canvas_planes::TakeArrayBlock;
+    constexpr std::size_t kMiB = std::size_t(1) << 20;
+    static_assert(canvas_planes::kArrayBlockReuse <= 5 * kMiB);
+    auto usable = [](void* block, std::size_t bytes, int seed) {
+        auto* bytesAt = static_cast<unsigned char*>(block);
+        std::memset(bytesAt, seed, bytes);
+        return bytesAt[0] == seed && bytesAt[bytes / 2] == seed && bytesAt[bytes - 1] == seed;
+    };
+    canvas_planes::ReleaseKeptArrayBlock();  // whatever was kept before
+
+    void* a = TakeArrayBlock(8 * kMiB);
+    void* b = TakeArrayBlock(6 * kMiB);
+    ASSERT_TRUE(usable(a, 8 * kMiB, 1));
+    ASSERT_TRUE(usable(b, 6 * kMiB, 2));
+    GiveArrayBlock(a, 8 * kMiB);
+    void* c = TakeArrayBlock(6 * kMiB + 100);
+    EXPECT_EQ(c, a) << "a smaller request takes the kept block";
+    EXPECT_TRUE(usable(c, 6 * kMiB + 100, 3));
+    void* d = TakeArrayBlock(6 * kMiB);
+    EXPECT_NE(d, a) << "the kept block went to one request only";
+    GiveArrayBlock(b, 6 * kMiB);
+    GiveArrayBlock(d, 6 * kMiB);  // no larger than the kept one: given back to the system
+    void* e = TakeArrayBlock(7 * kMiB);
+    EXPECT_NE(e, b) << "a request larger than the kept block gets a block of its own";
+    void* f = TakeArrayBlock(5 * kMiB);
+    EXPECT_EQ(f, b);
+    EXPECT_TRUE(usable(e, 7 * kMiB, 4));
+    EXPECT_TRUE(usable(f, 5 * kMiB, 5));
+    void* small = TakeArrayBlock(1000);
+    EXPECT_TRUE(usable(small, 1000, 6));
+    GiveArrayBlock(small, 1000);
+    for (auto [block, bytes] : {std::pair{c, 6 * kMiB + 100}, {e, 7 * kMiB}, {f, 5 * kMiB}})
+        GiveArrayBlock(block, bytes);
+    void* kept = TakeArrayBlock(7 * kMiB);
+    EXPECT_EQ(kept, e) << "the largest block given back is the one kept";
+    GiveArrayBlock(kept, 7 * kMiB);
+    canvas_planes::ReleaseKeptArrayBlock();
+    void* fresh = TakeArrayBlock(7 * kMiB);
+    EXPECT_TRUE(usable(fresh, 7 * kMiB, 7));
+    GiveArrayBlock(fresh, 7 * kMiB);
+    canvas_planes::ReleaseKeptArrayBlock();
 }

@@ -266,6 +266,38 @@ TEST(PointConstruction3D, ALoadedPointSetHasTheBoundsAWalkFinds)
     }
 }
 
+// A large point set is read into memory another one may just have given back: it must hold
+// exactly the stored points, every byte written by the read, whatever the memory held.
+TEST(PointConstruction3D, APointSetReadWhereAnotherOneWasHoldsJustItsStoredPoints)
+{
+    constexpr int kCount = 120000;  // about 7 MB: an array block that is kept and reused
+    auto filled = [](int count, float base) {
+        TOwned<TKCustomPointConstruction3D> c(TKCustomPointConstruction3D::New());
+        c->BeginPointsUpdate(0);
+        c->SetPointCount(count);
+        for (int i = 0; i < count; ++i) {
+            TPointRecord3D& p = *c->GetPoint(i);
+            p.Position = {base + float(i), base - float(i), base};
+            p.Normal = {0, 0, 1};
+            p.Color = {base, 0.5f, 0.25f};
+            p.Vertex = {base, float(i), 2, 3, 4, 5};
+        }
+        c->EndPointsUpdate(0);
+        return c;
+    };
+    auto source = filled(kCount - 1000, 7);
+    MemoryStream stream;
+    source->SaveToStream(&stream);
+    filled(kCount, -3).reset();  // its memory is given back just before the read
+    TOwned<TKCustomPointConstruction3D> loaded(TKCustomPointConstruction3D::New());
+    stream.SetPosition(0);
+    loaded->LoadFromStream(&stream);
+    ASSERT_EQ(loaded->PointCount(), source->PointCount());
+    EXPECT_EQ(std::memcmp(loaded->GetPoint(0), source->GetPoint(0),
+                          sizeof(TPointRecord3D) * std::size_t(kCount - 1000)),
+              0);
+}
+
 TEST(PointConstruction3D, AttenuationOnlyEverDarkens)
 {
     Scene scene;
