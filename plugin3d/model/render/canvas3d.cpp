@@ -387,7 +387,7 @@ void StartCanvases()
 void EndCanvases()
 {
     FreeObject(g_canvases.exchange(nullptr, std::memory_order_acq_rel));
-    canvas_planes::ReleaseKeptArrayBlock();
+    canvas_planes::ReleaseKeptBlocks();
 }
 
 }  // namespace

@@ -6,9 +6,11 @@
 
 #include <algorithm>
 #include <cstring>
+#include <iterator>
 #include <mutex>
 #include <new>
 #include <utility>
+#include <vector>
 
 #include "platform/forms/exceptions.h"
 
@@ -51,6 +53,23 @@ void FillElements(std::uint8_t* row, std::int64_t from, std::int64_t to, int byt
         std::fill(reinterpret_cast<std::uint16_t*>(row) + from, reinterpret_cast<std::uint16_t*>(row) + to,
                   std::uint16_t(value));
     }
+}
+
+// Small blocks given back (HeapBlock::Free) and kept for the next of their size: a viewer's
+// planes and tables are made again and again, and a page fault for every page of a fresh
+// block costs more than clearing a kept one. Their pages are lent to the system meanwhile.
+constexpr std::int64_t kKeptBlockMax = std::int64_t(1) << 20;
+constexpr std::int64_t kKeptBytesMax = std::int64_t(16) << 20;
+struct KeptBlocks {
+    std::mutex mutex;
+    std::vector<std::pair<std::uint8_t*, std::int64_t>> blocks;
+    std::int64_t bytes = 0;
+};
+
+KeptBlocks& KeptHeapBlocks()
+{
+    static KeptBlocks kept;
+    return kept;
 }
 
 // The array block kept for reuse (TakeArrayBlock), and its guard.
@@ -119,13 +138,20 @@ void GiveArrayBlock(void* block, std::size_t bytes) noexcept
     kept.length = length;
 }
 
-void ReleaseKeptArrayBlock() noexcept
+void ReleaseKeptBlocks() noexcept
 {
-    KeptArrayBlock& kept = Kept();
+    {
+        KeptArrayBlock& kept = Kept();
+        std::lock_guard lock(kept.mutex);
+        if (kept.block) ::munmap(kept.block, kept.length);
+        kept.block = nullptr;
+        kept.length = 0;
+    }
+    KeptBlocks& kept = KeptHeapBlocks();
     std::lock_guard lock(kept.mutex);
-    if (kept.block) ::munmap(kept.block, kept.length);
-    kept.block = nullptr;
-    kept.length = 0;
+    for (const auto& [data, bytes] : kept.blocks) ::munmap(data, std::size_t(bytes));
+    kept.blocks.clear();
+    kept.bytes = 0;
 }
 
 void CheckMachineCanHold(std::int64_t bytes)
@@ -152,6 +178,27 @@ HeapBlock HeapBlock::Allocate(std::int64_t bytes)
 {
     HeapBlock block;
     if (bytes <= 0) return block;
+    if (bytes <= kKeptBlockMax) {
+        KeptBlocks& kept = KeptHeapBlocks();
+        std::uint8_t* reused = nullptr;
+        {
+            std::lock_guard lock(kept.mutex);
+            // The one given back last first: its pages are the likeliest still to be there.
+            for (auto at = kept.blocks.rbegin(); at != kept.blocks.rend(); ++at)
+                if (at->second == bytes) {
+                    reused = at->first;
+                    kept.blocks.erase(std::next(at).base());
+                    kept.bytes -= bytes;
+                    break;
+                }
+        }
+        if (reused) {
+            std::memset(reused, 0, std::size_t(bytes));
+            block.m_data = reused;
+            block.m_bytes = bytes;
+            return block;
+        }
+    }
     if (LargerThanTheMachine(bytes)) throw EOutOfMemory();
     void* p = ::mmap(nullptr, std::size_t(bytes), PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
     if (p == MAP_FAILED) throw EOutOfMemory();
@@ -162,9 +209,23 @@ HeapBlock HeapBlock::Allocate(std::int64_t bytes)
 
 void HeapBlock::Free()
 {
-    if (m_data) ::munmap(m_data, std::size_t(m_bytes));
-    m_data = nullptr;
-    m_bytes = 0;
+    std::uint8_t* data = std::exchange(m_data, nullptr);
+    const std::int64_t bytes = std::exchange(m_bytes, 0);
+    if (!data) return;
+    if (bytes <= kKeptBlockMax && ::madvise(data, std::size_t(bytes), MADV_FREE) == 0) {
+        KeptBlocks& kept = KeptHeapBlocks();
+        std::lock_guard lock(kept.mutex);
+        if (kept.bytes + bytes <= kKeptBytesMax) {
+            try {
+                kept.blocks.emplace_back(data, bytes);
+                kept.bytes += bytes;
+                return;
+            } catch (...) {
+                // No room in the list: the block goes back to the system.
+            }
+        }
+    }
+    ::munmap(data, std::size_t(bytes));
 }
 
 std::int64_t PlaneStride(std::int64_t width, int bytesPerElement)

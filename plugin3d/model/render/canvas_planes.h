@@ -22,7 +22,9 @@ inline constexpr std::int64_t kTableBytes = 0x40000;
 void CheckMachineCanHold(std::int64_t bytes);
 
 /// An owned block of zeroed memory, or none. Allocate raises EOutOfMemory when the size
-/// cannot be had (or does not fit in 64 bits).
+/// cannot be had (or does not fit in 64 bits). Blocks of up to 1 MiB that are freed are kept
+/// (up to 16 MiB of them, their pages lent to the system) and cleared for the next request
+/// of their size.
 class HeapBlock {
 public:
     HeapBlock() = default;
@@ -51,9 +53,9 @@ private:
 inline constexpr std::size_t kArrayBlockReuse = std::size_t(4) << 20;
 void* TakeArrayBlock(std::size_t bytes);
 void GiveArrayBlock(void* block, std::size_t bytes) noexcept;
-/// Gives the kept block back to the system (the render unit's end: nothing is kept in a
-/// process the plug-in has left).
-void ReleaseKeptArrayBlock() noexcept;
+/// Gives the kept blocks (arrays' and HeapBlocks') back to the system (the render unit's
+/// end: nothing is kept in a process the plug-in has left).
+void ReleaseKeptBlocks() noexcept;
 
 /// An allocator of TakeArrayBlock and GiveArrayBlock, for the vectors of large arrays.
 template <class T>

@@ -197,7 +197,7 @@ TEST(CanvasPlanes, AnArrayBlockGivenBackServesTheNextRequestItCanHold)
         std::memset(bytesAt, seed, bytes);
         return bytesAt[0] == seed && bytesAt[bytes / 2] == seed && bytesAt[bytes - 1] == seed;
     };
-    canvas_planes::ReleaseKeptArrayBlock();  // whatever was kept before
+    canvas_planes::ReleaseKeptBlocks();  // whatever was kept before
 
     void* a = TakeArrayBlock(8 * kMiB);
     void* b = TakeArrayBlock(6 * kMiB);
@@ -225,9 +225,28 @@ TEST(CanvasPlanes, AnArrayBlockGivenBackServesTheNextRequestItCanHold)
     void* kept = TakeArrayBlock(7 * kMiB);
     EXPECT_EQ(kept, e) << "the largest block given back is the one kept";
     GiveArrayBlock(kept, 7 * kMiB);
-    canvas_planes::ReleaseKeptArrayBlock();
+    canvas_planes::ReleaseKeptBlocks();
     void* fresh = TakeArrayBlock(7 * kMiB);
     EXPECT_TRUE(usable(fresh, 7 * kMiB, 7));
     GiveArrayBlock(fresh, 7 * kMiB);
-    canvas_planes::ReleaseKeptArrayBlock();
+    canvas_planes::ReleaseKeptBlocks();
+}
+
+// A small block given back is cleared when it serves the next request of its size: whatever
+// its owner wrote, the block reads zero, as fresh memory does; the planes start from it.
+TEST(CanvasPlanes, AHeapBlockGivenBackComesBackCleared)
+{
+    canvas_planes::ReleaseKeptBlocks();
+    for (const std::int64_t bytes :
+         {canvas_planes::kTableBytes, canvas_planes::kPlaneStep, std::int64_t(3) << 20}) {
+        SCOPED_TRACE(bytes);
+        auto first = canvas_planes::HeapBlock::Allocate(bytes);
+        std::memset(first.Data(), 0xAB, std::size_t(bytes));
+        first.Free();
+        auto second = canvas_planes::HeapBlock::Allocate(bytes);
+        ASSERT_EQ(second.Bytes(), bytes);
+        const std::vector<std::uint8_t> zeros(std::size_t(bytes), 0);
+        EXPECT_EQ(std::memcmp(second.Data(), zeros.data(), zeros.size()), 0);
+    }
+    canvas_planes::ReleaseKeptBlocks();
 }
