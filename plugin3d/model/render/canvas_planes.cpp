@@ -66,9 +66,10 @@ struct KeptBlocks {
     std::int64_t bytes = 0;
 };
 
+// Never destroyed: blocks may still be freed while the program's statics go.
 KeptBlocks& KeptHeapBlocks()
 {
-    static KeptBlocks kept;
+    static KeptBlocks& kept = *new KeptBlocks;
     return kept;
 }
 
@@ -81,7 +82,7 @@ struct KeptArrayBlock {
 
 KeptArrayBlock& Kept()
 {
-    static KeptArrayBlock kept;
+    static KeptArrayBlock& kept = *new KeptArrayBlock;
     return kept;
 }
 
