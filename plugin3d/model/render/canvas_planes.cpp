@@ -6,11 +6,10 @@
 
 #include <algorithm>
 #include <cstring>
-#include <iterator>
 #include <mutex>
 #include <new>
+#include <type_traits>
 #include <utility>
-#include <vector>
 
 #include "platform/forms/exceptions.h"
 
@@ -58,20 +57,24 @@ void FillElements(std::uint8_t* row, std::int64_t from, std::int64_t to, int byt
 // Small blocks given back (HeapBlock::Free) and kept for the next of their size: a viewer's
 // planes and tables are made again and again, and a page fault for every page of a fresh
 // block costs more than clearing a kept one. Their pages are lent to the system meanwhile.
+// The keeps are plain statics, made before any code runs and never destroyed (nothing of
+// them is on the heap): a block may still be freed while the program's or the plug-in's
+// statics go.
 constexpr std::int64_t kKeptBlockMax = std::int64_t(1) << 20;
 constexpr std::int64_t kKeptBytesMax = std::int64_t(16) << 20;
-struct KeptBlocks {
-    std::mutex mutex;
-    std::vector<std::pair<std::uint8_t*, std::int64_t>> blocks;
+constexpr std::size_t kKeptBlockCount = 256;
+struct KeptBlock {
+    std::uint8_t* data = nullptr;
     std::int64_t bytes = 0;
 };
-
-// Never destroyed: blocks may still be freed while the program's statics go.
-KeptBlocks& KeptHeapBlocks()
-{
-    static KeptBlocks& kept = *new KeptBlocks;
-    return kept;
-}
+struct KeptBlocks {
+    std::mutex mutex;
+    KeptBlock blocks[kKeptBlockCount];
+    std::size_t count = 0;
+    std::int64_t bytes = 0;
+};
+static_assert(std::is_trivially_destructible_v<KeptBlocks>);
+constinit KeptBlocks g_keptBlocks;
 
 // The array block kept for reuse (TakeArrayBlock), and its guard.
 struct KeptArrayBlock {
@@ -79,12 +82,8 @@ struct KeptArrayBlock {
     void* block = nullptr;
     std::size_t length = 0;
 };
-
-KeptArrayBlock& Kept()
-{
-    static KeptArrayBlock& kept = *new KeptArrayBlock;
-    return kept;
-}
+static_assert(std::is_trivially_destructible_v<KeptArrayBlock>);
+constinit KeptArrayBlock g_keptArray;
 
 std::size_t MappedLength(std::size_t bytes)
 {
@@ -99,7 +98,7 @@ void* TakeArrayBlock(std::size_t bytes)
     if (bytes < kArrayBlockReuse) return ::operator new(bytes);
     const std::size_t length = MappedLength(bytes);
     {
-        KeptArrayBlock& kept = Kept();
+        KeptArrayBlock& kept = g_keptArray;
         std::lock_guard lock(kept.mutex);
         if (kept.block && kept.length >= length) {
             // Handed out at the length asked for: what it has beyond goes back to the system.
@@ -128,7 +127,7 @@ void GiveArrayBlock(void* block, std::size_t bytes) noexcept
         ::munmap(block, length);
         return;
     }
-    KeptArrayBlock& kept = Kept();
+    KeptArrayBlock& kept = g_keptArray;
     std::lock_guard lock(kept.mutex);
     if (kept.block && kept.length >= length) {
         ::munmap(block, length);
@@ -142,16 +141,17 @@ void GiveArrayBlock(void* block, std::size_t bytes) noexcept
 void ReleaseKeptBlocks() noexcept
 {
     {
-        KeptArrayBlock& kept = Kept();
+        KeptArrayBlock& kept = g_keptArray;
         std::lock_guard lock(kept.mutex);
         if (kept.block) ::munmap(kept.block, kept.length);
         kept.block = nullptr;
         kept.length = 0;
     }
-    KeptBlocks& kept = KeptHeapBlocks();
+    KeptBlocks& kept = g_keptBlocks;
     std::lock_guard lock(kept.mutex);
-    for (const auto& [data, bytes] : kept.blocks) ::munmap(data, std::size_t(bytes));
-    kept.blocks.clear();
+    for (std::size_t i = 0; i < kept.count; ++i)
+        ::munmap(kept.blocks[i].data, std::size_t(kept.blocks[i].bytes));
+    kept.count = 0;
     kept.bytes = 0;
 }
 
@@ -180,15 +180,16 @@ HeapBlock HeapBlock::Allocate(std::int64_t bytes)
     HeapBlock block;
     if (bytes <= 0) return block;
     if (bytes <= kKeptBlockMax) {
-        KeptBlocks& kept = KeptHeapBlocks();
+        KeptBlocks& kept = g_keptBlocks;
         std::uint8_t* reused = nullptr;
         {
             std::lock_guard lock(kept.mutex);
             // The one given back last first: its pages are the likeliest still to be there.
-            for (auto at = kept.blocks.rbegin(); at != kept.blocks.rend(); ++at)
-                if (at->second == bytes) {
-                    reused = at->first;
-                    kept.blocks.erase(std::next(at).base());
+            for (std::size_t i = kept.count; i-- > 0;)
+                if (kept.blocks[i].bytes == bytes) {
+                    reused = kept.blocks[i].data;
+                    std::copy(kept.blocks + i + 1, kept.blocks + kept.count, kept.blocks + i);
+                    --kept.count;
                     kept.bytes -= bytes;
                     break;
                 }
@@ -214,16 +215,12 @@ void HeapBlock::Free()
     const std::int64_t bytes = std::exchange(m_bytes, 0);
     if (!data) return;
     if (bytes <= kKeptBlockMax && ::madvise(data, std::size_t(bytes), MADV_FREE) == 0) {
-        KeptBlocks& kept = KeptHeapBlocks();
+        KeptBlocks& kept = g_keptBlocks;
         std::lock_guard lock(kept.mutex);
-        if (kept.bytes + bytes <= kKeptBytesMax) {
-            try {
-                kept.blocks.emplace_back(data, bytes);
-                kept.bytes += bytes;
-                return;
-            } catch (...) {
-                // No room in the list: the block goes back to the system.
-            }
+        if (kept.bytes + bytes <= kKeptBytesMax && kept.count < kKeptBlockCount) {
+            kept.blocks[kept.count++] = {data, bytes};
+            kept.bytes += bytes;
+            return;
         }
     }
     ::munmap(data, std::size_t(bytes));
