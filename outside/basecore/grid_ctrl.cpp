@@ -5,6 +5,7 @@
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
+#include <optional>
 #include <string>
 
 #include "outside/basecore/data_type.h"
@@ -80,18 +81,18 @@ CString SampleText(const T& s, int component, bool exact)
         const double r = double(re(s)), i = double(im(s));
         switch (component) {
             case kAmplitude:
-                return PartText<double>(Amplitude(r, i), exact).c_str();
+                return CString(PartText<double>(Amplitude(r, i), exact));
             case kPhase:
-                return PartText<double>(Arg(r, i), exact).c_str();
+                return CString(PartText<double>(Arg(r, i), exact));
             case kReal:
-                return PartText<P>(r, exact).c_str();
+                return CString(PartText<P>(r, exact));
             case kImaginary:
-                return PartText<P>(i, exact).c_str();
+                return CString(PartText<P>(i, exact));
             default:
-                return (PartText<P>(r, exact) + ";" + PartText<P>(i, exact)).c_str();
+                return CString(PartText<P>(r, exact) + ";" + PartText<P>(i, exact));
         }
     } else {
-        return PartText<T>(double(s), exact).c_str();
+        return CString(PartText<T>(double(s), exact));
     }
 }
 
@@ -1081,11 +1082,17 @@ void CGridCtrl::FitLayerColumns(CDC& dc)
     m_shown.texts.clear();
     m_shown.texts.reserve(std::size_t(m_shown.rows) * std::size_t(m_shown.cols));
     int widest = 0;
-    for (int r = firstRow; r < lastRow; ++r)
-        for (int c = firstCol; c < lastCol; ++c) {
-            m_shown.texts.push_back(LayerText(r, c, false));
-            widest = std::max(widest, int(dc.GetTextExtent(m_shown.texts.back()).cx));
-        }
+    for (int r = firstRow; r < lastRow; ++r) {
+        // The row's samples are formatted in one typed loop (first data cell x0).
+        const int x0 = firstCol - m_nFixedCols;
+        visitSampleType(m_nType, [&]<class T>(Tag<T>) {
+            const T* samples = static_cast<const T*>(m_pRows[r - m_nFixedRows]) + x0;
+            for (int c = firstCol; c < lastCol; ++c)
+                m_shown.texts.push_back(SampleText(samples[c - firstCol], m_nComponent, false));
+        });
+        for (auto text = m_shown.texts.end() - (lastCol - firstCol); text != m_shown.texts.end(); ++text)
+            widest = std::max(widest, int(dc.GetTextExtent(*text).cx));
+    }
     const int margins = 2 * int(GetDefaultCell(false, false)->GetMargin()) + kLayerColumnPadding;
     const int width = std::clamp(widest + margins, int(m_cellDefault.GetWidth()), kMaxLayerColumnWidth);
     if (width == m_nDataColWidth) return;
@@ -1093,12 +1100,13 @@ void CGridCtrl::FitLayerColumns(CDC& dc)
     UpdateScrollBars();
 }
 
-CString CGridCtrl::ShownText(int row, int col) const
+const CString& CGridCtrl::ShownText(int row, int col, CString& other) const
 {
     const int r = row - m_shown.firstRow, c = col - m_shown.firstCol;
     if (m_nLayerMode && r >= 0 && r < m_shown.rows && c >= 0 && c < m_shown.cols)
         return m_shown.texts[std::size_t(r) * std::size_t(m_shown.cols) + std::size_t(c)];
-    return GetItemText(row, col);
+    other = GetItemText(row, col);
+    return other;
 }
 
 void CGridCtrl::OnPaintGrid()
@@ -1110,9 +1118,14 @@ void CGridCtrl::OnPaintGrid()
     // Only the cells that meet what is being painted are drawn (a focus move repaints two).
     RECT painted = client;
     if (dc.GetClipBox(&painted) == ERROR) painted = client;
-    dc.FillSolidRect(&client, m_crGridBkColour);
-    dc.SetBkMode(TRANSPARENT);
     const bool uniform = m_nLayerMode || m_bVirtualMode;
+    // Uniform grids are painted a row of cells at a time: its strip of background, its cells,
+    // then its rules, so the texts and rules blend into pixels the strip has just brought into
+    // the cache. Every cell keeps to its own rectangle, so the pixels are those of painting
+    // the background, all cells and then all rules. Normal grids draw images that may reach
+    // past their row: they keep the whole-client order.
+    if (!uniform) dc.FillSolidRect(&client, m_crGridBkColour);
+    dc.SetBkMode(TRANSPARENT);
 
     // Rows and columns on screen: fixed ones, then scrollable ones from the top-left cell on.
     auto visible = [&](int count, int fixed, int first, int extent, bool rows) {
@@ -1134,66 +1147,90 @@ void CGridCtrl::OnPaintGrid()
 
     CPen linePen(PS_SOLID, 1, m_crGridLineColour);
     CPen* oldPen = dc.SelectObject(&linePen);
-    for (int r : rows)
-        for (int c : cols) {
-            RECT rc;
-            GetCellRect(r, c, &rc);
-            if (rc.right <= painted.left || rc.left >= painted.right || rc.bottom <= painted.top ||
-                rc.top >= painted.bottom)
-                continue;
-            const bool fixedRow = r < m_nFixedRows, fixedCol = c < m_nFixedCols;
-            const CGridDefaultCell* def = GetDefaultCell(fixedRow, fixedCol);
-            const CGridCell* cell = uniform ? nullptr : &m_cells[size_t(r)][size_t(c)];
-            COLORREF back = def->GetBackClr() == kGridDefaultColour ? RGB(255, 255, 255) : def->GetBackClr();
-            COLORREF text = def->GetTextClr() == kGridDefaultColour ? RGB(0, 0, 0) : def->GetTextClr();
-            if (cell && cell->GetBackClr() != kGridDefaultColour) back = cell->GetBackClr();
-            if (cell && cell->GetTextClr() != kGridDefaultColour) text = cell->GetTextClr();
-            const bool data = !fixedRow && !fixedCol;
-            if (data && m_nLayerMode && m_pRows && m_nColorMode) {
-                back = LayerCellColour(r, c);
-                const int lum =
-                    (GetRValue(back) * 299 + GetGValue(back) * 587 + GetBValue(back) * 114) / 1000;
-                text = lum < 128 ? RGB(255, 255, 255) : RGB(0, 0, 0);
-            }
-            if (data && m_selection.Contains(r, c)) {
-                back = kSelectedBack;
-                text = kSelectedText;
-            }
-            // Cells of the grid's own background need no fill of their own.
-            if (back != m_crGridBkColour) dc.FillSolidRect(&rc, back);
-            RECT inner = rc;
-            inner.left += int(def->GetMargin());
-            inner.right -= int(def->GetMargin()) + 1;
-            const int image = cell ? cell->GetImage() : -1;
-            if (image >= 0 && m_pImageList) {
-                m_pImageList->Draw(&dc, image, POINT{inner.left, rc.top + (rc.bottom - rc.top - 16) / 2},
-                                   ILD_TRANSPARENT);
-                inner.left += 18;
-            }
-            dc.SetTextColor(text);
-            const UINT align = data && uniform ? DT_RIGHT : (fixedRow ? DT_CENTER : DT_LEFT);
-            dc.DrawText(ShownText(r, c), &inner,
-                        align | DT_SINGLELINE | DT_VCENTER | DT_NOPREFIX | DT_END_ELLIPSIS);
-            if (data && CCellID(r, c) == m_idCurrentCell) {
-                CBrush frame(RGB(0, 0, 0));
-                dc.FrameRect(&rc, &frame);
-            }
+    std::optional<COLORREF> textColour;
+    auto drawCell = [&](int r, int c) {
+        RECT rc;
+        GetCellRect(r, c, &rc);
+        if (rc.right <= painted.left || rc.left >= painted.right || rc.bottom <= painted.top ||
+            rc.top >= painted.bottom)
+            return;
+        const bool fixedRow = r < m_nFixedRows, fixedCol = c < m_nFixedCols;
+        const CGridDefaultCell* def = GetDefaultCell(fixedRow, fixedCol);
+        const CGridCell* cell = uniform ? nullptr : &m_cells[size_t(r)][size_t(c)];
+        COLORREF back = def->GetBackClr() == kGridDefaultColour ? RGB(255, 255, 255) : def->GetBackClr();
+        COLORREF text = def->GetTextClr() == kGridDefaultColour ? RGB(0, 0, 0) : def->GetTextClr();
+        if (cell && cell->GetBackClr() != kGridDefaultColour) back = cell->GetBackClr();
+        if (cell && cell->GetTextClr() != kGridDefaultColour) text = cell->GetTextClr();
+        const bool data = !fixedRow && !fixedCol;
+        if (data && m_nLayerMode && m_pRows && m_nColorMode) {
+            back = LayerCellColour(r, c);
+            const int lum = (GetRValue(back) * 299 + GetGValue(back) * 587 + GetBValue(back) * 114) / 1000;
+            text = lum < 128 ? RGB(255, 255, 255) : RGB(0, 0, 0);
         }
+        if (data && m_selection.Contains(r, c)) {
+            back = kSelectedBack;
+            text = kSelectedText;
+        }
+        // Cells of the grid's own background need no fill of their own.
+        if (back != m_crGridBkColour) dc.FillSolidRect(&rc, back);
+        RECT inner = rc;
+        inner.left += int(def->GetMargin());
+        inner.right -= int(def->GetMargin()) + 1;
+        const int image = cell ? cell->GetImage() : -1;
+        if (image >= 0 && m_pImageList) {
+            m_pImageList->Draw(&dc, image, POINT{inner.left, rc.top + (rc.bottom - rc.top - 16) / 2},
+                               ILD_TRANSPARENT);
+            inner.left += 18;
+        }
+        // Most cells share a text colour: the DC is told only of a change.
+        if (!textColour || *textColour != text) dc.SetTextColor(text);
+        textColour = text;
+        const UINT align = data && uniform ? DT_RIGHT : (fixedRow ? DT_CENTER : DT_LEFT);
+        CString other;
+        dc.DrawText(ShownText(r, c, other), &inner,
+                    align | DT_SINGLELINE | DT_VCENTER | DT_NOPREFIX | DT_END_ELLIPSIS);
+        if (data && CCellID(r, c) == m_idCurrentCell) {
+            CBrush frame(RGB(0, 0, 0));
+            dc.FrameRect(&rc, &frame);
+        }
+    };
     // Grid lines: one line per row and per column on screen, not four per cell.
     RECT last{};
     if (!rows.empty() && !cols.empty()) GetCellRect(rows.back(), cols.back(), &last);
-    for (int r : rows) {
+    auto rowRule = [&](int r) {
         RECT rc;
         GetCellRect(r, cols.empty() ? 0 : cols.front(), &rc);
         dc.MoveTo(0, rc.bottom - 1);
         dc.LineTo(last.right, rc.bottom - 1);
-    }
-    for (int c : cols) {
+    };
+    auto columnRule = [&](int c, int top, int bottom) {
         RECT rc;
         GetCellRect(rows.empty() ? 0 : rows.front(), c, &rc);
-        dc.MoveTo(rc.right - 1, 0);
-        dc.LineTo(rc.right - 1, last.bottom);
+        dc.MoveTo(rc.right - 1, top);
+        dc.LineTo(rc.right - 1, bottom);
+    };
+    if (uniform) {
+        int filled = client.top;
+        for (int r : rows) {
+            RECT band;
+            GetCellRect(r, cols.empty() ? 0 : cols.front(), &band);
+            const RECT strip{client.left, std::max(filled, int(band.top)), client.right,
+                             std::min(int(band.bottom), int(client.bottom))};
+            if (strip.top < strip.bottom) dc.FillSolidRect(&strip, m_crGridBkColour);
+            filled = std::max(filled, int(band.bottom));
+            for (int c : cols) drawCell(r, c);
+            rowRule(r);
+        }
+        if (filled < client.bottom) {
+            const RECT rest{client.left, filled, client.right, client.bottom};
+            dc.FillSolidRect(&rest, m_crGridBkColour);
+        }
+    } else {
+        for (int r : rows)
+            for (int c : cols) drawCell(r, c);
+        for (int r : rows) rowRule(r);
     }
+    for (int c : cols) columnRule(c, 0, last.bottom);
     dc.SelectObject(oldPen);
     m_shown = ShownTexts();  // the samples may change before the next paint
 }

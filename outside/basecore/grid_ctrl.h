@@ -440,8 +440,8 @@ protected:
     /// least the default cell width and at most kMaxLayerColumnWidth. The texts it formats
     /// are kept in m_shown for the paint that follows.
     void FitLayerColumns(CDC& dc);
-    /// The text of a cell as painted: from m_shown where it holds the cell.
-    CString ShownText(int row, int col) const;
+    /// The text of a cell as painted: from m_shown where it holds the cell, else made in `other`.
+    const CString& ShownText(int row, int col, CString& other) const;
     LRESULT Notify(int code, int row, int col, void* data = nullptr);
     void UpdateScrollBars();
     void OnScroll(int bar, int code);
