@@ -5,6 +5,7 @@
 // foreign handle fails the call instead of touching freed memory. Objects are shared:
 // a pen deleted while a device context still holds it lives until it is deselected.
 
+#include <algorithm>
 #include <atomic>
 #include <cstddef>
 #include <cstdint>
@@ -13,7 +14,6 @@
 #include <optional>
 #include <string>
 #include <string_view>
-#include <unordered_map>
 #include <utility>
 #include <vector>
 
@@ -104,19 +104,31 @@ public:
     RecentTexts(std::size_t limit, std::size_t byteLimit) : m_limit(limit), m_byteLimit(byteLimit) {}
     std::optional<Value> Find(std::string_view text)
     {
+        std::optional<Value> found;
+        Visit(text, [&](const Value& value) { found = value; });
+        return found;
+    }
+    /// Calls `use` with the value kept for the text, under the lock; false when none is kept.
+    template <class Use>
+    bool Visit(std::string_view text, Use&& use)
+    {
+        const std::uint32_t hash = HashOf(text);
         const std::lock_guard lock(m_mutex);
-        if (const auto found = m_newer.find(text); found != m_newer.end()) return found->second;
-        const auto old = m_older.find(text);
-        if (old == m_older.end()) return std::nullopt;
-        Value value = old->second;
-        m_older.erase(old);
-        Insert(text, value);
-        return value;
+        if (const Entry* found = m_newer.Find(text, hash)) {
+            use(std::as_const(found->value));
+            return true;
+        }
+        std::optional<Value> old = m_older.Take(text, hash);
+        if (!old) return false;
+        Insert(text, hash, std::move(*old));
+        use(std::as_const(m_newer.Last().value));
+        return true;
     }
     void Keep(std::string_view text, Value value)
     {
+        const std::uint32_t hash = HashOf(text);
         const std::lock_guard lock(m_mutex);
-        Insert(text, std::move(value));
+        Insert(text, hash, std::move(value));
     }
     /// Adds to what the newer generation holds (what a value grew by after it was kept).
     void Charge(std::size_t bytes)
@@ -126,26 +138,108 @@ public:
     }
 
 private:
-    struct Hash {
-        using is_transparent = void;
-        std::size_t operator()(std::string_view s) const { return std::hash<std::string_view>{}(s); }
+    struct Entry {
+        std::string text;
+        Value value;
     };
-    void Insert(std::string_view text, Value value)
+    // One generation: its entries in the order kept, found through a table of slots, each
+    // the text's hash and its entry's place (0: empty), probed in a row. A lookup reads one
+    // slot and one entry, where a node-based map chases three pointers, and a screen of a
+    // value grid looks up thousands of texts that are seldom in the cache.
+    class Generation {
+    public:
+        std::size_t Size() const { return m_live; }
+        const Entry& Last() const { return m_entries.back(); }
+        const Entry* Find(std::string_view text, std::uint32_t hash) const
+        {
+            const std::size_t at = Locate(text, hash);
+            return at == kNone ? nullptr : &m_entries[std::size_t(std::uint32_t(m_slots[at])) - 1];
+        }
+        /// Takes the text's value out of the generation.
+        std::optional<Value> Take(std::string_view text, std::uint32_t hash)
+        {
+            std::size_t at = Locate(text, hash);
+            if (at == kNone) return std::nullopt;
+            Entry& entry = m_entries[std::size_t(std::uint32_t(m_slots[at])) - 1];
+            std::optional<Value> value(std::move(entry.value));
+            entry = Entry{};
+            --m_live;
+            // Backward-shift deletion: later slots of the run move up where they may, so every
+            // run stays unbroken without markers.
+            const std::size_t mask = m_slots.size() - 1;
+            for (std::size_t next = (at + 1) & mask; m_slots[next] != 0; next = (next + 1) & mask) {
+                const std::size_t home = std::size_t(m_slots[next] >> 32) & mask;
+                if (((next - home) & mask) >= ((next - at) & mask)) {
+                    m_slots[at] = m_slots[next];
+                    at = next;
+                }
+            }
+            m_slots[at] = 0;
+            return value;
+        }
+        /// Adds a text that the generation does not hold.
+        void Add(std::string_view text, std::uint32_t hash, Value value)
+        {
+            if (2 * (m_entries.size() + 1) > m_slots.size()) Grow();
+            m_entries.push_back(Entry{std::string(text), std::move(value)});
+            Place(std::uint64_t(hash) << 32 | std::uint64_t(m_entries.size()));
+            ++m_live;
+        }
+
+    private:
+        static constexpr std::size_t kNone = ~std::size_t(0);
+        std::size_t Locate(std::string_view text, std::uint32_t hash) const
+        {
+            if (m_slots.empty()) return kNone;
+            const std::size_t mask = m_slots.size() - 1;
+            for (std::size_t at = hash & mask;; at = (at + 1) & mask) {
+                const std::uint64_t slot = m_slots[at];
+                if (slot == 0) return kNone;
+                if (std::uint32_t(slot >> 32) == hash &&
+                    m_entries[std::size_t(std::uint32_t(slot)) - 1].text == text)
+                    return at;
+            }
+        }
+        void Place(std::uint64_t slot)
+        {
+            const std::size_t mask = m_slots.size() - 1;
+            std::size_t at = std::size_t(slot >> 32) & mask;
+            while (m_slots[at] != 0) at = (at + 1) & mask;
+            m_slots[at] = slot;
+        }
+        void Grow()
+        {
+            std::vector<std::uint64_t> old = std::move(m_slots);
+            m_slots.assign(std::max<std::size_t>(16, 2 * old.size()), 0);
+            for (std::uint64_t slot : old)
+                if (slot != 0) Place(slot);
+        }
+        std::vector<std::uint64_t> m_slots;  // hash << 32 | entry index + 1, a power of two of them
+        std::vector<Entry> m_entries;        // taken entries stay as empty places
+        std::size_t m_live = 0;
+    };
+
+    static std::uint32_t HashOf(std::string_view text)
     {
-        if (m_newer.size() >= m_limit || m_bytes >= m_byteLimit) {
+        const std::uint64_t h = std::hash<std::string_view>{}(text);
+        return std::uint32_t(h ^ (h >> 32));
+    }
+    void Insert(std::string_view text, std::uint32_t hash, Value value)
+    {
+        if (m_newer.Size() >= m_limit || m_bytes >= m_byteLimit) {
             m_older = std::move(m_newer);
-            m_newer.clear();
+            m_newer = Generation();
             m_bytes = 0;
         }
         m_bytes += text.size() + sizeof(Value) + 64;
-        m_newer.emplace(std::string(text), std::move(value));
+        m_newer.Add(text, hash, std::move(value));
     }
 
     std::mutex m_mutex;
     std::size_t m_limit;
     std::size_t m_byteLimit;
     std::size_t m_bytes = 0;
-    std::unordered_map<std::string, Value, Hash, std::equal_to<>> m_newer, m_older;
+    Generation m_newer, m_older;
 };
 
 /// The pixels a text covers in a font, as drawing it gave them: drawing the text again is
@@ -178,6 +272,8 @@ struct FontObj : GdiObject {
     /// used last (a value grid measures each text to size its columns, then draws it, and
     /// draws it again as it scrolls back or repaints).
     std::shared_ptr<TextRecord> Text(std::string_view utf8) const;
+    /// The advance of a text (UTF-8), as Text gives it, without holding on to its record.
+    int Advance(std::string_view utf8) const;
     /// Counts a coverage made for a kept text against the bound of what is kept.
     void Charge(std::size_t bytes) const { m_texts.Charge(bytes); }
 

@@ -78,6 +78,14 @@ std::shared_ptr<TextRecord> FontObj::Text(std::string_view utf8) const
     return text;
 }
 
+int FontObj::Advance(std::string_view utf8) const
+{
+    int advance = 0;
+    if (m_texts.Visit(utf8, [&](const std::shared_ptr<TextRecord>& known) { advance = known->advance; }))
+        return advance;
+    return Text(utf8)->advance;
+}
+
 namespace {
 
 const std::uint8_t* HatchRows(int hatch)

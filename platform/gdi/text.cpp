@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <span>
 #include <vector>
 
 #include <QFontMetrics>
@@ -171,6 +172,13 @@ std::shared_ptr<TextRecord> TextOf(const DcObj& dc, std::string_view utf8)
     auto text = std::make_shared<TextRecord>();
     text->advance = QFontMetrics(QFont()).horizontalAdvance(FromUtf8(utf8));
     return text;
+}
+
+// The advance of a text in the DC's font.
+int AdvanceOf(const DcObj& dc, std::string_view utf8)
+{
+    if (dc.st.font) return dc.st.font->Advance(utf8);
+    return TextOf(dc, utf8)->advance;
 }
 
 std::pair<int, int> Metrics(const DcObj& dc)
@@ -375,7 +383,7 @@ BOOL GetTextExtentPoint32(HDC h, LPCSTR text, int length, SIZE* size)
     if (!dc || !size || length < 0 || (length > 0 && !text) || !FontsAvailable()) return FALSE;
     std::string storage;
     const auto [ascent, descent] = Metrics(*dc);
-    *size = {TextOf(*dc, Utf8Of(text, length, storage))->advance, ascent + descent};
+    *size = {AdvanceOf(*dc, Utf8Of(text, length, storage)), ascent + descent};
     return TRUE;
 }
 
@@ -472,8 +480,7 @@ QStringList LayoutLines(const QFontMetrics& fm, QString text, int width, UINT fo
     }
     if (format & DT_END_ELLIPSIS)
         for (QString& line : lines) {
-            const int advance =
-                dc ? TextOf(*dc, line.toUtf8().toStdString())->advance : fm.horizontalAdvance(line);
+            const int advance = dc ? AdvanceOf(*dc, line.toUtf8().toStdString()) : fm.horizontalAdvance(line);
             if (advance > width) line = fm.elidedText(line, Qt::ElideRight, std::max(0, width));
         }
     return lines;
@@ -522,19 +529,24 @@ int DrawText(HDC h, LPCSTR text, int length, RECT* rect, UINT format)
     };
     std::string storage;
     std::vector<std::string> laidOut;
-    std::vector<Line> lines;
+    std::vector<Line> laidOutLines;
+    Line single;
+    std::span<const Line> lines;
     if (OneLineAsItIs(text, n, format)) {
         const std::string_view utf8 = Utf8Of(text, n, storage);
         std::shared_ptr<TextRecord> line = TextOf(*dc, utf8);
         const bool wraps = (format & DT_WORDBREAK) && !(format & DT_SINGLELINE);
-        if ((!wraps && !(format & DT_END_ELLIPSIS)) || line->advance <= width)
-            lines.push_back({utf8, std::move(line)});
+        if ((!wraps && !(format & DT_END_ELLIPSIS)) || line->advance <= width) {
+            single = {utf8, std::move(line)};
+            lines = {&single, 1};
+        }
     }
     if (lines.empty()) {
         const QStringList shown =
             LayoutLines(QFontMetrics(CurrentFont(*dc)), Decode(text, n), width, format, dc.get());
         for (const QString& line : shown) laidOut.push_back(line.toUtf8().toStdString());
-        for (const std::string& line : laidOut) lines.push_back({line, TextOf(*dc, line)});
+        for (const std::string& line : laidOut) laidOutLines.push_back({line, TextOf(*dc, line)});
+        lines = laidOutLines;
     }
     const int textHeight = n == 0 ? 0 : lineHeight * static_cast<int>(lines.size());
 
