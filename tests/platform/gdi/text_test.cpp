@@ -371,12 +371,14 @@ TEST(Text, TextsDrawnAgainGiveTheSamePixels)
     tarvenix::test::SaveTestOutput(picture.scaled(480, 720), "texts-drawn-again");
 }
 
-// The vector blend of a text's coverage gives the pixels of the plain one: texts in several
-// colours over a background that runs through every level of each channel.
-TEST(Text, TheVectorBlendGivesThePixelsOfThePlainOne)
+// The vector blends of a text's coverage (eight and sixteen pixels at a time) give the pixels
+// of the plain one: texts in several colours over a background that runs through every level
+// of each channel.
+TEST(Text, TheVectorBlendsGiveThePixelsOfThePlainOne)
 {
-    auto draw = [](bool avx2) {
+    auto draw = [](bool avx2, bool avx512) {
         const tarvenix::test::ScopedAvx2Paths paths(avx2);
+        const tarvenix::test::ScopedAvx512Paths widePaths(avx512);
         Canvas c(256, 180);
         for (int y = 0; y < 180; ++y)
             for (int x = 0; x < 256; ++x) SetPixel(c.dc(), x, y, RGB(x, (x * 7 + y * 3) & 255, 255 - x));
@@ -390,7 +392,7 @@ TEST(Text, TheVectorBlendGivesThePixelsOfThePlainOne)
             // Runs of every length, so the last pixels of a run take the masked path.
             const std::string text =
                 std::string("W8g@%&-_|").substr(0, std::size_t(line) + 1) + "123.4567e-8 MWQ";
-            RECT cell{line * 3 - 2, y, 256, y + 20};
+            RECT cell{line * 3 - 2, y, 256 - line * 7, y + 20};  // runs cut at many places
             DrawText(c.dc(), text.c_str(), -1, &cell, DT_LEFT | DT_SINGLELINE | DT_VCENTER | DT_NOPREFIX);
         }
         SelectObject(c.dc(), old);
@@ -398,6 +400,8 @@ TEST(Text, TheVectorBlendGivesThePixelsOfThePlainOne)
         return c.Pixels();
     };
     if (!platform::UseAvx2()) GTEST_SKIP() << "no vector blend in this run";
-    const std::vector<std::uint32_t> plain = draw(false);
-    EXPECT_EQ(draw(true), plain);
+    const std::vector<std::uint32_t> plain = draw(false, false);
+    EXPECT_EQ(draw(true, false), plain);
+    if (!platform::UseAvx512()) GTEST_SKIP() << "no sixteen-pixel blend in this run";
+    EXPECT_EQ(draw(true, true), plain);
 }
