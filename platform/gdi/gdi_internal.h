@@ -244,19 +244,46 @@ private:
 
 /// The pixels a text covers in a font, as drawing it gave them: drawing the text again is
 /// then a blend of these, without shaping or rasterising it again. Places are relative to
-/// the top left of the text's cell.
-struct TextCoverage {
+/// the top left of the text's cell. One block holds each row's covered columns and then the
+/// coverage: a screen of texts drawn from a cold cache finds both in one place.
+class TextCoverage {
+public:
     int left = 0, top = 0, columns = 0, rows = 0;  // the box of the covered pixels
-    std::vector<std::uint8_t> alpha;               // columns x rows coverage
-    std::vector<std::pair<int, int>> extent;       // per row: its covered columns [first, last)
-    std::size_t Bytes() const { return sizeof(TextCoverage) + alpha.size() + extent.size() * 8; }
+    /// Makes room for the box's rows (no coverage, no covered columns); rows may be read eight
+    /// bytes at a time past their end.
+    void Allocate(int boxColumns, int boxRows)
+    {
+        columns = boxColumns;
+        rows = boxRows;
+        const std::size_t bytes = std::size_t(columns) * std::size_t(rows) + 8;
+        m_block.assign(2 * std::size_t(rows) + (bytes + 3) / 4, 0);
+    }
+    /// Row y's coverage, `columns` bytes.
+    const std::uint8_t* Row(int y) const { return Coverage() + std::size_t(y) * std::size_t(columns); }
+    std::uint8_t* Row(int y) { return const_cast<std::uint8_t*>(std::as_const(*this).Row(y)); }
+    /// Row y's covered columns [first, last).
+    int First(int y) const { return m_block[2 * std::size_t(y)]; }
+    int Last(int y) const { return m_block[2 * std::size_t(y) + 1]; }
+    void SetCovered(int y, int first, int last)
+    {
+        m_block[2 * std::size_t(y)] = first;
+        m_block[2 * std::size_t(y) + 1] = last;
+    }
+    std::size_t Bytes() const { return sizeof(TextCoverage) + m_block.size() * sizeof(std::int32_t); }
+
+private:
+    const std::uint8_t* Coverage() const
+    {
+        return reinterpret_cast<const std::uint8_t*>(m_block.data() + 2 * std::size_t(rows));
+    }
+    std::vector<std::int32_t> m_block;  // rows x (first, last), then columns x rows coverage bytes
 };
 
 /// What a font knows of one text: its advance, and its coverage once it has been drawn.
 struct TextRecord {
     int advance = 0;
     std::once_flag drawn;
-    std::shared_ptr<const TextCoverage> coverage;
+    TextCoverage coverage;  // made under `drawn`, read-only after
 };
 
 struct FontObj : GdiObject {

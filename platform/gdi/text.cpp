@@ -231,18 +231,13 @@ std::pair<int, int> Metrics(const DcObj& dc)
     return {fm.ascent(), fm.descent()};
 }
 
-// Coverage rows may be read eight bytes at a time past their end.
-constexpr std::size_t kCoveragePadding = 8;
-
 // Draws the text's glyphs as Qt draws them, white into a clear picture a little larger than
 // the text's cell (glyphs may reach out of it), and keeps the covered pixels.
-std::shared_ptr<const TextCoverage> MakeCoverage(const QFont& font, const QString& text, int width,
-                                                 int ascent, int height)
+void MakeCoverage(TextCoverage& c, const QFont& font, const QString& text, int width, int ascent, int height)
 {
-    auto c = std::make_shared<TextCoverage>();
     const int pad = height / 2 + 2;
     QImage mask(width + 2 * pad, height + 2 * pad, QImage::Format_ARGB32_Premultiplied);
-    if (mask.isNull()) return c;
+    if (mask.isNull()) return;
     mask.fill(0u);
     {
         QPainter p(&mask);
@@ -262,27 +257,23 @@ std::shared_ptr<const TextCoverage> MakeCoverage(const QFont& font, const QStrin
         y0 = std::min(y0, y);
         y1 = y + 1;
     }
-    if (x0 >= x1) return c;
-    c->left = x0 - pad;
-    c->top = y0 - pad;
-    c->columns = x1 - x0;
-    c->rows = y1 - y0;
-    c->alpha.resize(std::size_t(c->columns) * std::size_t(c->rows) + kCoveragePadding);
-    c->extent.resize(std::size_t(c->rows));
-    for (int y = 0; y < c->rows; ++y) {
+    if (x0 >= x1) return;
+    c.left = x0 - pad;
+    c.top = y0 - pad;
+    c.Allocate(x1 - x0, y1 - y0);
+    for (int y = 0; y < c.rows; ++y) {
         const auto* m = reinterpret_cast<const std::uint32_t*>(mask.constScanLine(y0 + y)) + x0;
-        std::uint8_t* a = c->alpha.data() + std::size_t(y) * std::size_t(c->columns);
-        int first = c->columns, last = 0;
-        for (int x = 0; x < c->columns; ++x) {
+        std::uint8_t* a = c.Row(y);
+        int first = c.columns, last = 0;
+        for (int x = 0; x < c.columns; ++x) {
             a[x] = std::uint8_t(m[x] >> 24);
             if (a[x]) {
                 first = std::min(first, x);
                 last = x + 1;
             }
         }
-        c->extent[std::size_t(y)] = {first, std::max(first, last)};
+        c.SetCovered(y, first, std::max(first, last));
     }
-    return c;
 }
 
 // The text's coverage: drawn the first time the text is drawn in the font, found after.
@@ -290,10 +281,10 @@ const TextCoverage& CoverageOf(const DcObj& dc, TextRecord& text, std::string_vi
                                int height)
 {
     std::call_once(text.drawn, [&] {
-        text.coverage = MakeCoverage(CurrentFont(dc), FromUtf8(utf8), text.advance, ascent, height);
-        if (dc.st.font) dc.st.font->Charge(text.coverage->Bytes());
+        MakeCoverage(text.coverage, CurrentFont(dc), FromUtf8(utf8), text.advance, ascent, height);
+        if (dc.st.font) dc.st.font->Charge(text.coverage.Bytes());
     });
-    return *text.coverage;
+    return text.coverage;
 }
 
 }  // namespace
@@ -347,10 +338,10 @@ void DrawTextLine(DcObj& dc, int x, int y, UINT align, std::string_view utf8, Te
     const bool avx512 = UseAvx512(), avx2 = UseAvx2();
     const auto blend = [&](int y, int x0, int x1) {
         const int cy = y - oy;
-        x0 = std::max(x0, ox + c.extent[std::size_t(cy)].first);
-        x1 = std::min(x1, ox + c.extent[std::size_t(cy)].second);
+        x0 = std::max(x0, ox + c.First(cy));
+        x1 = std::min(x1, ox + c.Last(cy));
         if (x0 >= x1) return;
-        const std::uint8_t* a = c.alpha.data() + std::size_t(cy) * std::size_t(c.columns) + (x0 - ox);
+        const std::uint8_t* a = c.Row(cy) + (x0 - ox);
         std::uint32_t* d = s.Row(y) + x0;
         if (avx512)
             BlendCoverageAvx512(d, a, x1 - x0, colour, s.alpha);
