@@ -93,155 +93,6 @@ struct BrushObj : GdiObject {
     bool monoPattern = false;  // black and white pattern drawn in the DC's text and background colours
 };
 
-/// What a font found out about the texts it measured or drew last, by their UTF-8 bytes.
-/// Bounded: when the newer of two generations is full, the older is dropped, and a text
-/// found in the older one moves to the newer, so the texts in use stay however long a
-/// session draws.
-template <class Value>
-class RecentTexts {
-public:
-    /// `limit` texts, or `byteLimit` of what the values were charged, in each generation.
-    RecentTexts(std::size_t limit, std::size_t byteLimit) : m_limit(limit), m_byteLimit(byteLimit) {}
-    std::optional<Value> Find(std::string_view text)
-    {
-        std::optional<Value> found;
-        Visit(text, [&](const Value& value) { found = value; });
-        return found;
-    }
-    /// Calls `use` with the value kept for the text, under the lock; false when none is kept.
-    template <class Use>
-    bool Visit(std::string_view text, Use&& use)
-    {
-        const std::uint32_t hash = HashOf(text);
-        const std::lock_guard lock(m_mutex);
-        if (const Entry* found = m_newer.Find(text, hash)) {
-            use(std::as_const(found->value));
-            return true;
-        }
-        std::optional<Value> old = m_older.Take(text, hash);
-        if (!old) return false;
-        Insert(text, hash, std::move(*old));
-        use(std::as_const(m_newer.Last().value));
-        return true;
-    }
-    void Keep(std::string_view text, Value value)
-    {
-        const std::uint32_t hash = HashOf(text);
-        const std::lock_guard lock(m_mutex);
-        Insert(text, hash, std::move(value));
-    }
-    /// Adds to what the newer generation holds (what a value grew by after it was kept).
-    void Charge(std::size_t bytes)
-    {
-        const std::lock_guard lock(m_mutex);
-        m_bytes += bytes;
-    }
-
-private:
-    struct Entry {
-        std::string text;
-        Value value;
-    };
-    // One generation: its entries in the order kept, found through a table of slots, each
-    // the text's hash and its entry's place (0: empty), probed in a row. A lookup reads one
-    // slot and one entry, where a node-based map chases three pointers, and a screen of a
-    // value grid looks up thousands of texts that are seldom in the cache.
-    class Generation {
-    public:
-        std::size_t Size() const { return m_live; }
-        const Entry& Last() const { return m_entries.back(); }
-        const Entry* Find(std::string_view text, std::uint32_t hash) const
-        {
-            const std::size_t at = Locate(text, hash);
-            return at == kNone ? nullptr : &m_entries[std::size_t(std::uint32_t(m_slots[at])) - 1];
-        }
-        /// Takes the text's value out of the generation.
-        std::optional<Value> Take(std::string_view text, std::uint32_t hash)
-        {
-            std::size_t at = Locate(text, hash);
-            if (at == kNone) return std::nullopt;
-            Entry& entry = m_entries[std::size_t(std::uint32_t(m_slots[at])) - 1];
-            std::optional<Value> value(std::move(entry.value));
-            entry = Entry{};
-            --m_live;
-            // Backward-shift deletion: later slots of the run move up where they may, so every
-            // run stays unbroken without markers.
-            const std::size_t mask = m_slots.size() - 1;
-            for (std::size_t next = (at + 1) & mask; m_slots[next] != 0; next = (next + 1) & mask) {
-                const std::size_t home = std::size_t(m_slots[next] >> 32) & mask;
-                if (((next - home) & mask) >= ((next - at) & mask)) {
-                    m_slots[at] = m_slots[next];
-                    at = next;
-                }
-            }
-            m_slots[at] = 0;
-            return value;
-        }
-        /// Adds a text that the generation does not hold.
-        void Add(std::string_view text, std::uint32_t hash, Value value)
-        {
-            if (2 * (m_entries.size() + 1) > m_slots.size()) Grow();
-            m_entries.push_back(Entry{std::string(text), std::move(value)});
-            Place(std::uint64_t(hash) << 32 | std::uint64_t(m_entries.size()));
-            ++m_live;
-        }
-
-    private:
-        static constexpr std::size_t kNone = ~std::size_t(0);
-        std::size_t Locate(std::string_view text, std::uint32_t hash) const
-        {
-            if (m_slots.empty()) return kNone;
-            const std::size_t mask = m_slots.size() - 1;
-            for (std::size_t at = hash & mask;; at = (at + 1) & mask) {
-                const std::uint64_t slot = m_slots[at];
-                if (slot == 0) return kNone;
-                if (std::uint32_t(slot >> 32) == hash &&
-                    m_entries[std::size_t(std::uint32_t(slot)) - 1].text == text)
-                    return at;
-            }
-        }
-        void Place(std::uint64_t slot)
-        {
-            const std::size_t mask = m_slots.size() - 1;
-            std::size_t at = std::size_t(slot >> 32) & mask;
-            while (m_slots[at] != 0) at = (at + 1) & mask;
-            m_slots[at] = slot;
-        }
-        void Grow()
-        {
-            std::vector<std::uint64_t> old = std::move(m_slots);
-            m_slots.assign(std::max<std::size_t>(16, 2 * old.size()), 0);
-            for (std::uint64_t slot : old)
-                if (slot != 0) Place(slot);
-        }
-        std::vector<std::uint64_t> m_slots;  // hash << 32 | entry index + 1, a power of two of them
-        std::vector<Entry> m_entries;        // taken entries stay as empty places
-        std::size_t m_live = 0;
-    };
-
-    static std::uint32_t HashOf(std::string_view text)
-    {
-        const std::uint64_t h = std::hash<std::string_view>{}(text);
-        return std::uint32_t(h ^ (h >> 32));
-    }
-    void Insert(std::string_view text, std::uint32_t hash, Value value)
-    {
-        if (m_newer.Size() >= m_limit || m_bytes >= m_byteLimit) {
-            m_older = std::move(m_newer);
-            m_newer = Generation();
-            m_bytes = 0;
-        }
-        m_bytes += text.size() + sizeof(Value) + 64;
-        m_newer.Add(text, hash, std::move(value));
-    }
-
-    std::mutex m_mutex;
-    std::size_t m_limit;
-    std::size_t m_byteLimit;
-    std::size_t m_bytes = 0;
-    Generation m_newer, m_older;
-};
-
 /// The pixels a text covers in a font, as drawing it gave them: drawing the text again is
 /// then a blend of these, without shaping or rasterising it again. Places are relative to
 /// the top left of the text's cell. One block holds each row's covered columns and then the
@@ -280,10 +131,158 @@ private:
 };
 
 /// What a font knows of one text: its advance, and its coverage once it has been drawn.
-struct TextRecord {
+struct TextRecord : std::enable_shared_from_this<TextRecord> {
+    std::string text;  // UTF-8, what the font keeps the record by
     int advance = 0;
     std::once_flag drawn;
     TextCoverage coverage;  // made under `drawn`, read-only after
+};
+
+/// What a font found out about the texts it measured or drew last, by their UTF-8 bytes.
+/// Bounded: when the newer of two generations is full, the older is dropped, and a text
+/// found in the older one moves to the newer, so the texts in use stay however long a
+/// session draws.
+class RecentTexts {
+public:
+    /// `limit` texts, or `byteLimit` of what the records were charged, in each generation.
+    RecentTexts(std::size_t limit, std::size_t byteLimit) : m_limit(limit), m_byteLimit(byteLimit) {}
+    /// The record kept for the text; null when there is none.
+    std::shared_ptr<TextRecord> Find(std::string_view text)
+    {
+        std::shared_ptr<TextRecord> found;
+        Visit(text, [&](TextRecord& record) { found = record.shared_from_this(); });
+        return found;
+    }
+    /// Calls `use` with the record kept for the text, under the lock; false when none is kept.
+    template <class Use>
+    bool Visit(std::string_view text, Use&& use)
+    {
+        const std::uint32_t hash = HashOf(text);
+        const std::lock_guard lock(m_mutex);
+        if (TextRecord* found = m_newer.Find(text, hash)) {
+            use(*found);
+            return true;
+        }
+        std::shared_ptr<TextRecord> old = m_older.Take(text, hash);
+        if (!old) return false;
+        TextRecord& record = *old;
+        Insert(hash, std::move(old));
+        use(record);
+        return true;
+    }
+    /// Keeps a record, by its text.
+    void Keep(std::shared_ptr<TextRecord> record)
+    {
+        const std::uint32_t hash = HashOf(record->text);
+        const std::lock_guard lock(m_mutex);
+        Insert(hash, std::move(record));
+    }
+    /// Adds to what the newer generation holds (what a record grew by after it was kept).
+    void Charge(std::size_t bytes)
+    {
+        const std::lock_guard lock(m_mutex);
+        m_bytes += bytes;
+    }
+
+private:
+    // One generation: its records in the order kept, found through a table of slots, each the
+    // text's hash, the record's place and the record, probed in a row. A lookup reads one slot
+    // and the record itself, where a node-based map chases three pointers before it: a screen
+    // of a value grid looks up thousands of texts that are seldom in the nearest caches.
+    class Generation {
+    public:
+        std::size_t Size() const { return m_live; }
+        TextRecord* Find(std::string_view text, std::uint32_t hash) const
+        {
+            const std::size_t at = Locate(text, hash);
+            return at == kNone ? nullptr : m_slots[at].record;
+        }
+        /// Takes the text's record out of the generation.
+        std::shared_ptr<TextRecord> Take(std::string_view text, std::uint32_t hash)
+        {
+            std::size_t at = Locate(text, hash);
+            if (at == kNone) return nullptr;
+            std::shared_ptr<TextRecord> record = std::move(m_records[m_slots[at].index]);
+            --m_live;
+            // Backward-shift deletion: later slots of the run move up where they may, so every
+            // run stays unbroken without markers.
+            const std::size_t mask = m_slots.size() - 1;
+            for (std::size_t next = (at + 1) & mask; m_slots[next].record; next = (next + 1) & mask) {
+                const std::size_t home = m_slots[next].hash & mask;
+                if (((next - home) & mask) >= ((next - at) & mask)) {
+                    m_slots[at] = m_slots[next];
+                    at = next;
+                }
+            }
+            m_slots[at] = Slot{};
+            return record;
+        }
+        /// Adds a record whose text the generation does not hold.
+        void Add(std::uint32_t hash, std::shared_ptr<TextRecord> record)
+        {
+            if (2 * (m_records.size() + 1) > m_slots.size()) Grow();
+            Place(Slot{hash, std::uint32_t(m_records.size()), record.get()});
+            m_records.push_back(std::move(record));
+            ++m_live;
+        }
+
+    private:
+        struct Slot {
+            std::uint32_t hash = 0;
+            std::uint32_t index = 0;       // in m_records
+            TextRecord* record = nullptr;  // null: empty
+        };
+        static constexpr std::size_t kNone = ~std::size_t(0);
+        std::size_t Locate(std::string_view text, std::uint32_t hash) const
+        {
+            if (m_slots.empty()) return kNone;
+            const std::size_t mask = m_slots.size() - 1;
+            for (std::size_t at = hash & mask;; at = (at + 1) & mask) {
+                const Slot& slot = m_slots[at];
+                if (!slot.record) return kNone;
+                if (slot.hash == hash && slot.record->text == text) return at;
+            }
+        }
+        void Place(const Slot& slot)
+        {
+            const std::size_t mask = m_slots.size() - 1;
+            std::size_t at = slot.hash & mask;
+            while (m_slots[at].record) at = (at + 1) & mask;
+            m_slots[at] = slot;
+        }
+        void Grow()
+        {
+            std::vector<Slot> old = std::move(m_slots);
+            m_slots.assign(std::max<std::size_t>(16, 2 * old.size()), Slot{});
+            for (const Slot& slot : old)
+                if (slot.record) Place(slot);
+        }
+        std::vector<Slot> m_slots;                           // a power of two of them
+        std::vector<std::shared_ptr<TextRecord>> m_records;  // taken ones stay as empty places
+        std::size_t m_live = 0;
+    };
+
+    static std::uint32_t HashOf(std::string_view text)
+    {
+        const std::uint64_t h = std::hash<std::string_view>{}(text);
+        return std::uint32_t(h ^ (h >> 32));
+    }
+    void Insert(std::uint32_t hash, std::shared_ptr<TextRecord> record)
+    {
+        if (m_newer.Size() >= m_limit || m_bytes >= m_byteLimit) {
+            m_older = std::move(m_newer);
+            m_newer = Generation();
+            m_bytes = 0;
+        }
+        m_bytes += record->text.size() + sizeof(record) + 64;
+        m_newer.Add(hash, std::move(record));
+    }
+
+    std::mutex m_mutex;
+    std::size_t m_limit;
+    std::size_t m_byteLimit;
+    std::size_t m_bytes = 0;
+    Generation m_newer, m_older;
 };
 
 struct FontObj : GdiObject {
@@ -308,7 +307,7 @@ private:
     mutable std::once_flag m_once, m_metricsOnce;
     mutable std::optional<QFont> m_font;
     mutable std::pair<int, int> m_metrics{0, 0};
-    mutable RecentTexts<std::shared_ptr<TextRecord>> m_texts{8192, std::size_t(16) << 20};
+    mutable RecentTexts m_texts{8192, std::size_t(16) << 20};
 };
 
 /// True when fonts can be used (an application object exists).

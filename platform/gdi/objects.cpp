@@ -70,19 +70,19 @@ std::pair<int, int> FontObj::Metrics() const
 
 std::shared_ptr<TextRecord> FontObj::Text(std::string_view utf8) const
 {
-    if (std::optional<std::shared_ptr<TextRecord>> known = m_texts.Find(utf8)) return std::move(*known);
+    if (std::shared_ptr<TextRecord> known = m_texts.Find(utf8)) return known;
     auto text = std::make_shared<TextRecord>();
+    text->text = utf8;
     text->advance =
         QFontMetrics(Font()).horizontalAdvance(QString::fromUtf8(utf8.data(), qsizetype(utf8.size())));
-    m_texts.Keep(utf8, text);
+    m_texts.Keep(text);
     return text;
 }
 
 int FontObj::Advance(std::string_view utf8) const
 {
     int advance = 0;
-    if (m_texts.Visit(utf8, [&](const std::shared_ptr<TextRecord>& known) { advance = known->advance; }))
-        return advance;
+    if (m_texts.Visit(utf8, [&](const TextRecord& known) { advance = known.advance; })) return advance;
     return Text(utf8)->advance;
 }
 
