@@ -86,20 +86,10 @@ void PatternRow(const Paint& p, int y, int x0, int n, std::uint32_t* out, std::u
     }
 }
 
-// From this many pixels on a solid span is one string store.
-constexpr int kStringFillPixels = 512;
-
 // A solid span in whole 32-byte stores (a window's background is most of what a repaint
 // writes).
 __attribute__((target("avx2"))) void FillAvx2(std::uint32_t* d, int n, std::uint32_t v)
 {
-    if (n >= kStringFillPixels) {
-        // Long rows go to the processor's string store, which writes whole lines of the
-        // cache without reading them first.
-        std::size_t count = std::size_t(n);
-        asm volatile("rep stosl" : "+D"(d), "+c"(count) : "a"(v) : "memory");
-        return;
-    }
     const __m256i eight = _mm256_set1_epi32(int(v));
     int i = 0;
     for (; i + 8 <= n; i += 8) _mm256_storeu_si256(reinterpret_cast<__m256i*>(d + i), eight);
