@@ -1121,12 +1121,15 @@ void CGridCtrl::OnPaintGrid()
     RECT painted = client;
     if (dc.GetClipBox(&painted) == ERROR) painted = client;
     const bool uniform = m_nLayerMode || m_bVirtualMode;
-    // Uniform grids are painted a row of cells at a time: its strip of background, its cells,
-    // then its rules, so the texts and rules blend into pixels the strip has just brought into
-    // the cache. Every cell keeps to its own rectangle, so the pixels are those of painting
-    // the background, all cells and then all rules. Normal grids draw images that may reach
-    // past their row: they keep the whole-client order.
-    if (!uniform) dc.FillSolidRect(&client, m_crGridBkColour);
+    // Most of a uniform grid painted at once (a page, a jump) is painted a row of cells at a
+    // time: its strip of background, its cells, its rule, and the column rules of a group of
+    // such rows, so the texts and rules go into pixels the strips have just brought into the
+    // cache. Every cell keeps to its own rectangle, so the pixels are those of painting the
+    // background, all cells and then all rules, the order kept for the strips a line scroll
+    // uncovers (fewer calls) and for normal grids (their images may reach past their row).
+    const bool banded = uniform && 2 * (painted.right - painted.left) >= client.Width() &&
+                        2 * (painted.bottom - painted.top) >= client.Height();
+    if (!banded) dc.FillSolidRect(&client, m_crGridBkColour);
     dc.SetBkMode(TRANSPARENT);
 
     // Rows and columns on screen: fixed ones, then scrollable ones from the top-left cell on.
@@ -1211,20 +1214,24 @@ void CGridCtrl::OnPaintGrid()
         dc.MoveTo(rc.right - 1, top);
         dc.LineTo(rc.right - 1, bottom);
     };
-    if (uniform) {
-        // The column rules of the rows [top, bottom) in one fill: the pixels their lines give.
+    if (banded) {
+        // The column rules of the rows [top, bottom) in one fill: the pixels their lines give
+        // (all of them, from the top to the last row's bottom, made once).
         CBrush ruleBrush(m_crGridLineColour);
-        std::vector<RECT> rules;
-        auto columnRules = [&](int top, int bottom) {
-            if (top >= bottom || rows.empty()) return;
-            rules.clear();
+        platform::SpanRegion allRules;
+        if (!rows.empty() && !cols.empty()) {
+            std::vector<RECT> rules;
             for (int c : cols) {
                 RECT rc;
                 GetCellRect(rows.front(), c, &rc);
-                rules.push_back(RECT{rc.right - 1, top, rc.right, bottom});
+                rules.push_back(RECT{rc.right - 1, 0, rc.right, last.bottom});
             }
-            if (rules.empty()) return;
-            HRGN region = ::CreateRgnFromSpans(platform::SpanRegion::FromRects(rules));
+            allRules = platform::SpanRegion::FromRects(rules);
+        }
+        auto columnRules = [&](int top, int bottom) {
+            if (top >= bottom || allRules.IsEmpty()) return;
+            HRGN region =
+                ::CreateRgnFromSpans(allRules.ClipToRect(RECT{client.left, top, client.right, bottom}));
             ::FillRgn(dc.GetSafeHdc(), region, ruleBrush);
             ::DeleteObject(region);
         };
