@@ -9,6 +9,7 @@
 #include <atomic>
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 #include <memory>
 #include <mutex>
 #include <optional>
@@ -46,7 +47,7 @@ std::shared_ptr<T> FindAs(const void* handle)
 {
     auto o = Find(handle);
     if (!o || o->kind != T::kKind) return nullptr;
-    return std::static_pointer_cast<T>(o);
+    return std::static_pointer_cast<T>(std::move(o));
 }
 
 /// 0x00BBGGRR (COLORREF) to the 0x00RRGGBB of a 32-bit pixel, and back.
@@ -135,7 +136,8 @@ struct TextRecord : std::enable_shared_from_this<TextRecord> {
     std::string text;  // UTF-8, what the font keeps the record by
     int advance = 0;
     std::once_flag drawn;
-    TextCoverage coverage;  // made under `drawn`, read-only after
+    std::atomic<bool> covered{false};  // set once the coverage is made (call_once costs more to ask)
+    TextCoverage coverage;             // made under `drawn`, read-only after
 };
 
 /// What a font found out about the texts it measured or drew last, by their UTF-8 bytes.
@@ -262,9 +264,22 @@ private:
         std::size_t m_live = 0;
     };
 
+    // Texts are short (a grid's numbers): eight bytes at a time, multiplied and folded.
     static std::uint32_t HashOf(std::string_view text)
     {
-        const std::uint64_t h = std::hash<std::string_view>{}(text);
+        std::uint64_t h = 0x9E3779B97F4A7C15ull ^ text.size();
+        const char* p = text.data();
+        std::size_t n = text.size();
+        for (; n >= 8; p += 8, n -= 8) {
+            std::uint64_t word;
+            std::memcpy(&word, p, 8);
+            h = (h ^ word) * 0xFF51AFD7ED558CCDull;
+            h ^= h >> 32;
+        }
+        std::uint64_t tail = 0;
+        for (std::size_t i = 0; i < n; ++i) tail |= std::uint64_t(std::uint8_t(p[i])) << (8 * i);
+        h = (h ^ tail) * 0xC4CEB9FE1A85EC53ull;
+        h ^= h >> 29;
         return std::uint32_t(h ^ (h >> 32));
     }
     void Insert(std::uint32_t hash, std::shared_ptr<TextRecord> record)
@@ -305,6 +320,7 @@ struct FontObj : GdiObject {
 
 private:
     mutable std::once_flag m_once, m_metricsOnce;
+    mutable std::atomic<bool> m_fontMade{false}, m_metricsMade{false};  // the flags' work is done
     mutable std::optional<QFont> m_font;
     mutable std::pair<int, int> m_metrics{0, 0};
     mutable RecentTexts m_texts{8192, std::size_t(16) << 20};

@@ -25,6 +25,7 @@ bool FontsAvailable()
 
 QFont FontObj::Font() const
 {
+    if (m_fontMade.load(std::memory_order_acquire)) return m_font ? *m_font : QFont();
     std::call_once(m_once, [this] {
         if (!FontsAvailable()) return;
         QFont q;
@@ -56,15 +57,18 @@ QFont FontObj::Font() const
         }
         m_font = q;
     });
+    m_fontMade.store(true, std::memory_order_release);
     return m_font ? *m_font : QFont();
 }
 
 std::pair<int, int> FontObj::Metrics() const
 {
+    if (m_metricsMade.load(std::memory_order_acquire)) return m_metrics;
     std::call_once(m_metricsOnce, [this] {
         const QFontMetrics fm(Font());
         m_metrics = {fm.ascent(), fm.descent()};
     });
+    m_metricsMade.store(true, std::memory_order_release);
     return m_metrics;
 }
 

@@ -280,10 +280,12 @@ void MakeCoverage(TextCoverage& c, const QFont& font, const QString& text, int w
 const TextCoverage& CoverageOf(const DcObj& dc, TextRecord& text, std::string_view utf8, int ascent,
                                int height)
 {
+    if (text.covered.load(std::memory_order_acquire)) return text.coverage;
     std::call_once(text.drawn, [&] {
         MakeCoverage(text.coverage, CurrentFont(dc), FromUtf8(utf8), text.advance, ascent, height);
         if (dc.st.font) dc.st.font->Charge(text.coverage.Bytes());
     });
+    text.covered.store(true, std::memory_order_release);
     return text.coverage;
 }
 
