@@ -83,6 +83,27 @@ std::shared_ptr<TextRecord> FontObj::Text(std::string_view utf8) const
     return text;
 }
 
+void FontObj::Texts(const std::string_view* utf8, std::size_t count,
+                    std::shared_ptr<TextRecord>* records) const
+{
+    for (std::size_t i = 0; i < count; ++i) records[i].reset();
+    m_texts.VisitMany(utf8, count,
+                      [&](std::size_t i, TextRecord& known) { records[i] = known.shared_from_this(); });
+    for (std::size_t i = 0; i < count; ++i)
+        if (!records[i]) records[i] = Text(utf8[i]);
+}
+
+void FontObj::Advances(const std::string_view* utf8, std::size_t count, int* advances) const
+{
+    std::vector<bool> known(count, false);
+    m_texts.VisitMany(utf8, count, [&](std::size_t i, const TextRecord& record) {
+        advances[i] = record.advance;
+        known[i] = true;
+    });
+    for (std::size_t i = 0; i < count; ++i)
+        if (!known[i]) advances[i] = Text(utf8[i])->advance;
+}
+
 int FontObj::Advance(std::string_view utf8) const
 {
     int advance = 0;

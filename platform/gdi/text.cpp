@@ -366,42 +366,115 @@ void DrawTextLine(DcObj& dc, int x, int y, UINT align, std::string_view utf8, Te
 using namespace platform;
 using namespace platform::gdi;
 
-BOOL ExtTextOut(HDC h, int x, int y, UINT options, const RECT* rect, LPCSTR text, UINT length, const int*)
+namespace {
+
+// ExtTextOut's drawing, the text's record found already (null: an empty text, which draws
+// nothing and moves no current position).
+void DrawExtText(DcObj& dc, int x, int y, UINT options, const RECT* rect, std::string_view utf8,
+                 TextRecord* line)
 {
-    auto dc = FindDc(h);
-    if (!dc || (length > 0 && !text) || length > 0x7FFFFFFF) return FALSE;
-    const std::string s(text ? text : "", length);
-    if (dc->recording) {
-        RecordText(*dc, MetaOp::ExtTextOut, {x, y}, rect, options, s);
-        return TRUE;
-    }
     RECT deviceRect{};
     if (rect) {
-        const POINT a = dc->ToDev({rect->left, rect->top}), z = dc->ToDev({rect->right, rect->bottom});
+        const POINT a = dc.ToDev({rect->left, rect->top}), z = dc.ToDev({rect->right, rect->bottom});
         deviceRect = {std::min(a.x, z.x), std::min(a.y, z.y), std::max(a.x, z.x), std::max(a.y, z.y)};
         if (options & ETO_OPAQUE) {
             Paint bg;
-            bg.color = ToPixel(dc->st.bkColor);
+            bg.color = ToPixel(dc.st.bkColor);
             PaintShape(
-                *dc,
+                dc,
                 SpanRegion::FromRect(deviceRect.left, deviceRect.top, deviceRect.right, deviceRect.bottom),
                 bg);
         }
     }
+    if (!line) return;
     POINT at{x, y};
-    if (!FontsAvailable()) return TRUE;
-    std::string storage;
-    const std::string_view utf8 = Utf8Of(s.data(), int(s.size()), storage);
-    const std::shared_ptr<TextRecord> line = TextOf(*dc, utf8);
-    if (dc->st.textAlign & TA_UPDATECP) {
-        at = dc->st.pos;
-        dc->st.pos.x += line->advance;
+    if (dc.st.textAlign & TA_UPDATECP) {
+        at = dc.st.pos;
+        dc.st.pos.x += line->advance;
     }
-    const POINT p = dc->ToDev(at);
-    DrawTextLine(*dc, p.x, p.y, dc->st.textAlign, utf8, *line,
+    const POINT p = dc.ToDev(at);
+    DrawTextLine(dc, p.x, p.y, dc.st.textAlign, utf8, *line,
                  rect && (options & ETO_CLIPPED) ? &deviceRect : nullptr, true);
+}
+
+}  // namespace
+
+BOOL ExtTextOut(HDC h, int x, int y, UINT options, const RECT* rect, LPCSTR text, UINT length, const int*)
+{
+    auto dc = FindDc(h);
+    if (!dc || (length > 0 && !text) || length > 0x7FFFFFFF) return FALSE;
+    if (dc->recording) {
+        RecordText(*dc, MetaOp::ExtTextOut, {x, y}, rect, options, std::string(text ? text : "", length));
+        return TRUE;
+    }
+    // An empty text (a solid fill) draws nothing past its rectangle: its advance is none.
+    if (length == 0 || !FontsAvailable()) {
+        DrawExtText(*dc, x, y, options, rect, {}, nullptr);
+        return TRUE;
+    }
+    std::string storage;
+    const std::string_view utf8 = Utf8Of(text, int(length), storage);
+    const std::shared_ptr<TextRecord> line = TextOf(*dc, utf8);
+    DrawExtText(*dc, x, y, options, rect, utf8, line.get());
     return TRUE;
 }
+
+BOOL PolyTextOut(HDC h, const POLYTEXT* texts, int count)
+{
+    auto dc = FindDc(h);
+    if (!dc || count < 0 || (count > 0 && !texts)) return FALSE;
+    for (int i = 0; i < count; ++i)
+        if ((texts[i].n > 0 && !texts[i].lpstr) || texts[i].n > 0x7FFFFFFF) return FALSE;
+    if (dc->recording) {
+        for (int i = 0; i < count; ++i)
+            RecordText(*dc, MetaOp::ExtTextOut, {texts[i].x, texts[i].y}, &texts[i].rcl, texts[i].uiFlags,
+                       std::string(texts[i].lpstr ? texts[i].lpstr : "", texts[i].n));
+        return TRUE;
+    }
+    const bool fonts = FontsAvailable();
+    // The texts' records first, found together, then the drawing.
+    std::vector<std::string> storage(fonts ? std::size_t(count) : 0);
+    std::vector<std::string_view> utf8(fonts ? std::size_t(count) : 0);
+    std::vector<std::shared_ptr<TextRecord>> lines(utf8.size());
+    if (fonts) {
+        for (int i = 0; i < count; ++i)
+            utf8[std::size_t(i)] = Utf8Of(texts[i].lpstr, int(texts[i].n), storage[std::size_t(i)]);
+        if (dc->st.font)
+            dc->st.font->Texts(utf8.data(), utf8.size(), lines.data());
+        else
+            for (std::size_t i = 0; i < utf8.size(); ++i) lines[i] = TextOf(*dc, utf8[i]);
+    }
+    for (int i = 0; i < count; ++i) {
+        const POLYTEXT& t = texts[i];
+        TextRecord* line = fonts && t.n > 0 ? lines[std::size_t(i)].get() : nullptr;
+        // The next texts' coverage is asked of memory while this one is drawn.
+        if (fonts && std::size_t(i) + 2 < lines.size() &&
+            lines[std::size_t(i) + 2]->covered.load(std::memory_order_acquire))
+            __builtin_prefetch(lines[std::size_t(i) + 2]->coverage.Row(0));
+        DrawExtText(*dc, t.x, t.y, t.uiFlags, &t.rcl, line ? utf8[std::size_t(i)] : std::string_view(), line);
+    }
+    return TRUE;
+}
+
+namespace platform {
+
+BOOL GetTextAdvances(HDC h, const CString* texts, int count, int* advances)
+{
+    auto dc = FindDc(h);
+    if (!dc || count < 0 || (count > 0 && (!texts || !advances)) || !FontsAvailable()) return FALSE;
+    std::vector<std::string> storage(static_cast<std::size_t>(count));
+    std::vector<std::string_view> utf8(static_cast<std::size_t>(count));
+    for (int i = 0; i < count; ++i)
+        utf8[std::size_t(i)] = Utf8Of(texts[i].c_str(), texts[i].GetLength(), storage[std::size_t(i)]);
+    if (dc->st.font) {
+        dc->st.font->Advances(utf8.data(), utf8.size(), advances);
+    } else {
+        for (int i = 0; i < count; ++i) advances[i] = TextOf(*dc, utf8[std::size_t(i)])->advance;
+    }
+    return TRUE;
+}
+
+}  // namespace platform
 
 BOOL TextOut(HDC h, int x, int y, LPCSTR text, int length)
 {

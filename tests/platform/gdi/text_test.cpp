@@ -1,11 +1,13 @@
 #include <cstdint>
 #include <cstring>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include <QImage>
 #include <gtest/gtest.h>
 
+#include "platform/gdi/dc.h"
 #include "tests/platform/gdi/canvas.h"
 #include "platform/kernel/cpu_features.h"
 #include "tests/support/ui_helpers.h"
@@ -404,4 +406,75 @@ TEST(Text, TheVectorBlendsGiveThePixelsOfThePlainOne)
     EXPECT_EQ(draw(true, false), plain);
     if (!platform::UseAvx512()) GTEST_SKIP() << "no sixteen-pixel blend in this run";
     EXPECT_EQ(draw(true, true), plain);
+}
+
+// Texts drawn together give the pixels of each drawn alone as ExtTextOut draws it: clipped and
+// opaque rectangles, an empty text, a text in Latin-1, texts that move the current position;
+// a list with a missing text draws nothing. Their widths found together are those measured one
+// at a time.
+TEST(Text, TextsDrawnAndMeasuredTogetherMatchThemOneAtATime)
+{
+    const std::string latin1 = "Gr\xB0\xE9";  // a degree sign and an e-acute, one byte each
+    struct One {
+        int x, y;
+        const char* text;
+        UINT flags;
+        RECT rect;
+    };
+    const One texts[] = {
+        {4, 2, "-123.4567", ETO_CLIPPED, {2, 2, 50, 18}},
+        {60, 3, "1.5e+06", 0, {0, 0, 0, 0}},
+        {100, 4, "opaque cut", ETO_OPAQUE | ETO_CLIPPED, {98, 3, 130, 17}},
+        {10, 22, "", ETO_OPAQUE, {8, 20, 30, 36}},
+        {40, 22, latin1.c_str(), 0, {0, 0, 0, 0}},
+        {90, 24, "-0.000123", ETO_CLIPPED, {92, 21, 150, 30}},
+    };
+    auto draw = [&](bool together, UINT align) {
+        Canvas canvas(160, 44);
+        HDC dc = canvas.dc();
+        HFONT font = Tahoma(-13);
+        HGDIOBJ old = SelectObject(dc, font);
+        SetBkMode(dc, TRANSPARENT);
+        SetBkColor(dc, RGB(250, 240, 5));
+        SetTextColor(dc, RGB(20, 20, 160));
+        SetTextAlign(dc, align);
+        MoveToEx(dc, 3, 30, nullptr);
+        std::vector<POLYTEXT> list;
+        for (const One& t : texts) {
+            if (together)
+                list.push_back(
+                    POLYTEXT{t.x, t.y, UINT(std::strlen(t.text)), t.text, t.flags, t.rect, nullptr});
+            else
+                ExtTextOut(dc, t.x, t.y, t.flags, &t.rect, t.text, UINT(std::strlen(t.text)), nullptr);
+        }
+        if (together) EXPECT_TRUE(PolyTextOut(dc, list.data(), int(list.size())));
+        POINT at{};
+        GetCurrentPositionEx(dc, &at);
+        SelectObject(dc, old);
+        DeleteObject(font);
+        return std::make_pair(canvas.Pixels(), at.x);
+    };
+    for (UINT align : {UINT(TA_LEFT | TA_TOP), UINT(TA_RIGHT | TA_BASELINE), UINT(TA_UPDATECP)}) {
+        SCOPED_TRACE(align);
+        const auto alone = draw(false, align), together = draw(true, align);
+        EXPECT_EQ(together.first, alone.first);
+        EXPECT_EQ(together.second, alone.second);
+    }
+
+    Canvas canvas(60, 20);
+    HDC dc = canvas.dc();
+    const std::vector<std::uint32_t> before = canvas.Pixels();
+    const POLYTEXT missing[] = {{2, 2, 3, "abc", 0, {}, nullptr}, {20, 2, 4, nullptr, 0, {}, nullptr}};
+    EXPECT_FALSE(PolyTextOut(dc, missing, 2));
+    EXPECT_EQ(canvas.Pixels(), before);
+
+    const CString words[] = {"-123.4567", "", latin1.c_str(), "1.5e+06", "-123.4567", "W"};
+    int widths[6] = {};
+    ASSERT_TRUE(platform::GetTextAdvances(dc, words, 6, widths));
+    for (int i = 0; i < 6; ++i) {
+        SIZE one{};
+        ASSERT_TRUE(GetTextExtentPoint32(dc, words[i].c_str(), words[i].GetLength(), &one));
+        EXPECT_EQ(widths[i], one.cx) << i;
+    }
+    EXPECT_FALSE(platform::GetTextAdvances(nullptr, words, 6, widths));
 }
