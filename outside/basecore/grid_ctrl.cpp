@@ -1083,7 +1083,6 @@ void CGridCtrl::FitLayerColumns(CDC& dc)
     m_shown.cols = std::max(0, lastCol - firstCol);
     m_shown.texts.clear();
     m_shown.texts.reserve(std::size_t(m_shown.rows) * std::size_t(m_shown.cols));
-    int widest = 0;
     for (int r = firstRow; r < lastRow; ++r) {
         // The row's samples are formatted in one typed loop (first data cell x0).
         const int x0 = firstCol - m_nFixedCols;
@@ -1092,9 +1091,15 @@ void CGridCtrl::FitLayerColumns(CDC& dc)
             for (int c = firstCol; c < lastCol; ++c)
                 m_shown.texts.push_back(SampleText(samples[c - firstCol], m_nComponent, false));
         });
-        for (auto text = m_shown.texts.end() - (lastCol - firstCol); text != m_shown.texts.end(); ++text)
-            widest = std::max(widest, int(dc.GetTextExtent(*text).cx));
     }
+    // Their widths in one call (none where there are no fonts, as GetTextExtent gives then).
+    m_shown.advances.assign(m_shown.texts.size(), 0);
+    if (!m_shown.texts.empty() &&
+        !platform::GetTextAdvances(dc.GetSafeHdc(), m_shown.texts.data(), int(m_shown.texts.size()),
+                                   m_shown.advances.data()))
+        std::fill(m_shown.advances.begin(), m_shown.advances.end(), 0);
+    const int widest =
+        m_shown.advances.empty() ? 0 : *std::max_element(m_shown.advances.begin(), m_shown.advances.end());
     const int margins = 2 * int(GetDefaultCell(false, false)->GetMargin()) + kLayerColumnPadding;
     const int width = std::clamp(widest + margins, int(m_cellDefault.GetWidth()), kMaxLayerColumnWidth);
     if (width == m_nDataColWidth) return;
@@ -1102,11 +1107,16 @@ void CGridCtrl::FitLayerColumns(CDC& dc)
     UpdateScrollBars();
 }
 
-const CString& CGridCtrl::ShownText(int row, int col, CString& other) const
+int CGridCtrl::ShownIndex(int row, int col) const
 {
     const int r = row - m_shown.firstRow, c = col - m_shown.firstCol;
-    if (m_nLayerMode && r >= 0 && r < m_shown.rows && c >= 0 && c < m_shown.cols)
-        return m_shown.texts[std::size_t(r) * std::size_t(m_shown.cols) + std::size_t(c)];
+    if (m_nLayerMode && r >= 0 && r < m_shown.rows && c >= 0 && c < m_shown.cols) return r * m_shown.cols + c;
+    return -1;
+}
+
+const CString& CGridCtrl::ShownText(int row, int col, CString& other) const
+{
+    if (const int shown = ShownIndex(row, col); shown >= 0) return m_shown.texts[std::size_t(shown)];
     other = GetItemText(row, col);
     return other;
 }
@@ -1153,6 +1163,33 @@ void CGridCtrl::OnPaintGrid()
     CPen linePen(PS_SOLID, 1, m_crGridLineColour);
     CPen* oldPen = dc.SelectObject(&linePen);
     std::optional<COLORREF> textColour;
+    auto setTextColour = [&](COLORREF colour) {
+        // Most cells share a text colour: the DC is told only of a change.
+        if (!textColour || *textColour != colour) dc.SetTextColor(colour);
+        textColour = colour;
+    };
+    // A row's numbers that show whole go out together, as ExtTextOut draws what DrawText would
+    // (right-aligned, centred on the line height, cut to the cell): runs of one text colour, the
+    // focus frame over its cell once the run is out.
+    struct Batch {
+        std::vector<POLYTEXT> texts;
+        COLORREF colour = 0;
+        std::optional<RECT> frame;
+    } batch;
+    TEXTMETRIC metrics{};
+    const bool batching = banded && m_nLayerMode && dc.GetTextMetrics(&metrics);
+    auto flush = [&] {
+        if (!batch.texts.empty()) {
+            setTextColour(batch.colour);
+            ::PolyTextOut(dc.GetSafeHdc(), batch.texts.data(), int(batch.texts.size()));
+            batch.texts.clear();
+        }
+        if (batch.frame) {
+            CBrush frame(RGB(0, 0, 0));
+            dc.FrameRect(&*batch.frame, &frame);
+            batch.frame.reset();
+        }
+    };
     auto drawCell = [&](int r, int c) {
         RECT rc;
         GetCellRect(r, c, &rc);
@@ -1187,14 +1224,28 @@ void CGridCtrl::OnPaintGrid()
                                ILD_TRANSPARENT);
             inner.left += 18;
         }
-        // Most cells share a text colour: the DC is told only of a change.
-        if (!textColour || *textColour != text) dc.SetTextColor(text);
-        textColour = text;
+        const bool focus = data && CCellID(r, c) == m_idCurrentCell;
+        const int shown = ShownIndex(r, c);
+        if (batching && data && shown >= 0) {
+            const CString& value = m_shown.texts[std::size_t(shown)];
+            const int advance = m_shown.advances[std::size_t(shown)];
+            if (!value.IsEmpty() && inner.left < inner.right && inner.top < inner.bottom &&
+                advance <= inner.right - inner.left) {
+                if (!batch.texts.empty() && batch.colour != text) flush();
+                batch.colour = text;
+                batch.texts.push_back(POLYTEXT{
+                    inner.right - advance, inner.top + (inner.bottom - inner.top - metrics.tmHeight) / 2,
+                    UINT(value.GetLength()), value.c_str(), ETO_CLIPPED, inner, nullptr});
+                if (focus) batch.frame = rc;
+                return;
+            }
+        }
+        setTextColour(text);
         const UINT align = data && uniform ? DT_RIGHT : (fixedRow ? DT_CENTER : DT_LEFT);
         CString other;
         dc.DrawText(ShownText(r, c, other), &inner,
                     align | DT_SINGLELINE | DT_VCENTER | DT_NOPREFIX | DT_END_ELLIPSIS);
-        if (data && CCellID(r, c) == m_idCurrentCell) {
+        if (focus) {
             CBrush frame(RGB(0, 0, 0));
             dc.FrameRect(&rc, &frame);
         }
@@ -1247,6 +1298,7 @@ void CGridCtrl::OnPaintGrid()
             if (strip.top < strip.bottom) dc.FillSolidRect(&strip, m_crGridBkColour);
             filled = std::max(filled, int(band.bottom));
             for (int c : cols) drawCell(r, c);
+            flush();
             rowRule(r);
             if (band.bottom - groupTop >= groupRows || r == rows.back()) {
                 columnRules(groupTop, std::min(int(band.bottom), int(last.bottom)));

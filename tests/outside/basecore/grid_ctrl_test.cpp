@@ -411,6 +411,7 @@ TEST(GridCtrl, PaintsThePixelsOfTheBackgroundEveryCellAndTheRulesInTurn)
         int row, col;       // the cell shown in the centre
         COLORREF background, fixedBack, text;
         int rowHeight;
+        int margin = 3;  // of the cells: wide ones leave too little room for the numbers
     };
     const Case cases[] = {
         {"one group", 333, 211, 1, 1, RGB(255, 255, 255), kGridDefaultColour, kGridDefaultColour, 18},
@@ -419,6 +420,8 @@ TEST(GridCtrl, PaintsThePixelsOfTheBackgroundEveryCellAndTheRulesInTurn)
          18},
         {"own colours", 701, 487, 40, 30, RGB(250, 250, 235), RGB(10, 20, 200), RGB(200, 0, 0), 18},
         {"short rows", 701, 487, 60, 10, RGB(255, 255, 255), kGridDefaultColour, kGridDefaultColour, 9},
+        {"cut numbers", 701, 487, 20, 20, RGB(255, 255, 255), kGridDefaultColour, kGridDefaultColour, 18, 90},
+        {"no room", 701, 487, 20, 20, RGB(255, 255, 255), kGridDefaultColour, kGridDefaultColour, 18, 120},
     };
     for (const Case& k : cases) {
         SCOPED_TRACE(k.name);
@@ -432,6 +435,7 @@ TEST(GridCtrl, PaintsThePixelsOfTheBackgroundEveryCellAndTheRulesInTurn)
         if (k.fixedBack != kGridDefaultColour) grid.SetFixedBkColor(k.fixedBack);
         grid.SetTextColor(k.text);
         grid.SetRowHeight(1, k.rowHeight);
+        grid.SetDefCellMargin(k.margin);
         grid.EnsureVisibleInCenter(k.row, k.col);
         grid.SetSelectedRange(k.row - 1, k.col - 2, k.row, k.col - 1);
         grid.SetFocusCell(k.row, k.col);
