@@ -13,6 +13,7 @@
 #include "outside/basecore/recognize_complex.h"
 #include "outside/basecore/rdp_layer.h"
 #include "outside/basecore/sample_component.h"
+#include "outside/basecore/six_digit_text.h"
 #include "platform/controls/control_notify.h"
 #include "platform/controls/edit.h"
 #include "platform/controls/image_list.h"
@@ -67,11 +68,15 @@ std::string PartText(double v, bool exact)
     // a screen of the grid formats a few thousand values.
     char buf[64];
     std::to_chars_result r;
-    if constexpr (std::is_integral_v<P>)
+    if constexpr (std::is_integral_v<P>) {
         r = std::to_chars(buf, buf + sizeof buf, v, std::chars_format::fixed, 0);
-    else
+    } else {
+        // Most shown values take the short way to the same text.
+        if (!exact)
+            if (const int length = FixedSixDigitText(v, buf)) return std::string(buf, std::size_t(length));
         r = std::to_chars(buf, buf + sizeof buf, v, std::chars_format::general,
                           exact ? (sizeof(P) == 4 ? 9 : 17) : 6);
+    }
     return std::string(buf, r.ec == std::errc() ? r.ptr : buf);
 }
 
