@@ -30,8 +30,8 @@ int FixedSixDigitText(double value, char* out)
     const double fraction = std::frexp(magnitude, &binaryExponent);
     const auto mantissa = std::uint64_t(std::ldexp(fraction, 53));
     const int shift = 53 - binaryExponent;
-    // The decimal exponent of the first digit, from an estimate made exact.
-    int exponent = int(std::floor(std::log10(magnitude)));
+    // The decimal exponent of the first digit, from an estimate (log10 2 is 0.30103) made exact.
+    int exponent = ((binaryExponent - 1) * 30103) / 100000 - (binaryExponent < 1 ? 1 : 0);
     while (exponent > -6 && !AtLeastPowerOfTen(mantissa, shift, exponent)) --exponent;
     while (exponent < 6 && AtLeastPowerOfTen(mantissa, shift, exponent + 1)) ++exponent;
     if (exponent < -5 || exponent > 5) return 0;
