@@ -291,54 +291,30 @@ const TextCoverage& CoverageOf(const DcObj& dc, TextRecord& text, std::string_vi
 
 }  // namespace
 
-void DrawTextLine(DcObj& dc, int x, int y, UINT align, std::string_view utf8, TextRecord& text,
-                  const RECT* clip, bool opaqueCell)
+namespace {
+
+// The top left of the cell of a text `width` wide drawn at (x, y) with the alignment.
+POINT TextCellOrigin(int x, int y, UINT align, int width, int ascent, int height)
 {
-    if (!FontsAvailable()) return;
-    const int width = text.advance;
-    const auto [ascent, descent] = Metrics(dc);
-    const int height = ascent + descent;
-    int left = x;
+    POINT at{x, y};
     if ((align & TA_CENTER) == TA_CENTER)
-        left = x - width / 2;
+        at.x = x - width / 2;
     else if (align & TA_RIGHT)
-        left = x - width;
-    int top = y;
+        at.x = x - width;
     if ((align & TA_BASELINE) == TA_BASELINE)
-        top = y - ascent;
+        at.y = y - ascent;
     else if (align & TA_BOTTOM)
-        top = y - height;
+        at.y = y - height;
+    return at;
+}
 
-    if (opaqueCell && dc.st.bkMode == OPAQUE) {
-        SpanRegion cell = SpanRegion::FromRect(left, top, left + width, top + height);
-        if (clip) cell = cell.ClipToRect(*clip);
-        if (!cell.IsEmpty()) {
-            Paint bg;
-            bg.color = ToPixel(dc.st.bkColor);
-            PaintShape(dc, cell, bg);
-        }
-    }
-    if (utf8.empty()) return;
-
-    const TextCoverage& c = CoverageOf(dc, text, utf8, ascent, height);
-    if (c.rows == 0) return;
-    const int ox = left + c.left, oy = top + c.top;
-    RECT box{ox, oy, ox + c.columns, oy + c.rows};
-    if (clip)
-        box = {std::max(box.left, clip->left), std::max(box.top, clip->top), std::min(box.right, clip->right),
-               std::min(box.bottom, clip->bottom)};
-    if (box.left >= box.right || box.top >= box.bottom) return;
-    // Where the DC's clips are rectangles (most drawing), the pixels to blend are one too.
-    const std::optional<RECT> rect = dc.VisibleRect(box);
-    SpanRegion visible;
-    if (!rect) visible = dc.Visible(SpanRegion::FromRect(box.left, box.top, box.right, box.bottom));
-    const RECT bounds = rect ? *rect : visible.Bounds();
-    if (bounds.left >= bounds.right || bounds.top >= bounds.bottom) return;
-    SurfaceLock lock(dc, bounds);
-    const Surface& s = lock.Get();
-    const std::uint32_t colour = ToPixel(dc.st.textColor) | s.alpha;
-    const bool avx512 = UseAvx512(), avx2 = UseAvx2();
-    const auto blend = [&](int y, int x0, int x1) {
+// The pixels of a text's coverage (its box at ox, oy) that lie in `r`, blended in the colour.
+struct TextBlend {
+    const Surface& s;
+    std::uint32_t colour;
+    bool avx512 = UseAvx512(), avx2 = UseAvx2();
+    void Row(const TextCoverage& c, int ox, int oy, int y, int x0, int x1) const
+    {
         const int cy = y - oy;
         x0 = std::max(x0, ox + c.First(cy));
         x1 = std::min(x1, ox + c.Last(cy));
@@ -351,15 +327,129 @@ void DrawTextLine(DcObj& dc, int x, int y, UINT align, std::string_view utf8, Te
             BlendCoverageAvx2(d, a, x1 - x0, colour, s.alpha);
         else
             BlendCoverage(d, a, x1 - x0, colour, s.alpha);
-    };
+    }
+    void Rect(const TextCoverage& c, int ox, int oy, const RECT& r) const
+    {
+        for (int y = r.top; y < r.bottom; ++y) Row(c, ox, oy, y, r.left, r.right);
+    }
+};
+
+// A text's box (its covered pixels at ox, oy), cut to the clip when there is one.
+RECT TextBox(const TextCoverage& c, int ox, int oy, const RECT* clip)
+{
+    RECT box{ox, oy, ox + c.columns, oy + c.rows};
+    if (clip)
+        box = {std::max(box.left, clip->left), std::max(box.top, clip->top), std::min(box.right, clip->right),
+               std::min(box.bottom, clip->bottom)};
+    return box;
+}
+
+}  // namespace
+
+void DrawTextLine(DcObj& dc, int x, int y, UINT align, std::string_view utf8, TextRecord& text,
+                  const RECT* clip, bool opaqueCell)
+{
+    if (!FontsAvailable()) return;
+    const int width = text.advance;
+    const auto [ascent, descent] = Metrics(dc);
+    const int height = ascent + descent;
+    const POINT cell = TextCellOrigin(x, y, align, width, ascent, height);
+    const int left = cell.x, top = cell.y;
+
+    if (opaqueCell && dc.st.bkMode == OPAQUE) {
+        SpanRegion box = SpanRegion::FromRect(left, top, left + width, top + height);
+        if (clip) box = box.ClipToRect(*clip);
+        if (!box.IsEmpty()) {
+            Paint bg;
+            bg.color = ToPixel(dc.st.bkColor);
+            PaintShape(dc, box, bg);
+        }
+    }
+    if (utf8.empty()) return;
+
+    const TextCoverage& c = CoverageOf(dc, text, utf8, ascent, height);
+    if (c.rows == 0) return;
+    const int ox = left + c.left, oy = top + c.top;
+    const RECT box = TextBox(c, ox, oy, clip);
+    if (box.left >= box.right || box.top >= box.bottom) return;
+    // Where the DC's clips are rectangles (most drawing), the pixels to blend are one too.
+    const std::optional<RECT> rect = dc.VisibleRect(box);
+    SpanRegion visible;
+    if (!rect) visible = dc.Visible(SpanRegion::FromRect(box.left, box.top, box.right, box.bottom));
+    const RECT bounds = rect ? *rect : visible.Bounds();
+    if (bounds.left >= bounds.right || bounds.top >= bounds.bottom) return;
+    SurfaceLock lock(dc, bounds);
+    const TextBlend blend{lock.Get(), ToPixel(dc.st.textColor) | lock.Get().alpha};
     if (rect) {
-        for (int y = rect->top; y < rect->bottom; ++y) blend(y, rect->left, rect->right);
+        blend.Rect(c, ox, oy, *rect);
     } else {
         for (RegionRow row : visible.Rows())
-            for (const Span& sp : row.spans) blend(row.y, sp.x0, sp.x1);
+            for (const Span& sp : row.spans) blend.Row(c, ox, oy, row.y, sp.x0, sp.x1);
     }
     lock.AlphaKept();
 }
+
+namespace {
+
+// Texts drawn the way PolyTextOut most often asks for: transparent, clipped to their rectangles
+// or not, at points that do not move, on a surface of 32-bit pixels whose clips are rectangles.
+// Their boxes are found first and the surface is locked once for all of them; false (nothing
+// drawn) where the texts or the DC are of another kind.
+bool DrawTextsPlainly(DcObj& dc, const POLYTEXT* texts, int count, const std::string_view* utf8,
+                      const std::shared_ptr<TextRecord>* lines)
+{
+    if (dc.st.bkMode != TRANSPARENT || (dc.st.textAlign & TA_UPDATECP)) return false;
+    if (!dc.image && !(dc.st.bitmap && dc.st.bitmap->Direct().Valid())) return false;
+    const std::optional<RECT> visible = dc.VisibleRect(dc.SurfaceRect());
+    if (!visible) return false;
+    for (int i = 0; i < count; ++i)
+        if (texts[i].uiFlags & ETO_OPAQUE) return false;
+    const auto [ascent, descent] = Metrics(dc);
+    const int height = ascent + descent;
+    struct Placed {
+        const TextCoverage* c;
+        int ox, oy;
+        RECT box;
+    };
+    std::vector<Placed> placed;
+    placed.reserve(std::size_t(count));
+    RECT all{0, 0, 0, 0};
+    for (int i = 0; i < count; ++i) {
+        const POLYTEXT& t = texts[i];
+        if (t.n == 0) continue;
+        TextRecord& text = *lines[std::size_t(i)];
+        const TextCoverage& c = CoverageOf(dc, text, utf8[std::size_t(i)], ascent, height);
+        if (c.rows == 0) continue;
+        const POINT cell =
+            TextCellOrigin(dc.ToDevX(t.x), dc.ToDevY(t.y), dc.st.textAlign, text.advance, ascent, height);
+        const int ox = cell.x + c.left, oy = cell.y + c.top;
+        RECT clip{};
+        if (t.uiFlags & ETO_CLIPPED) {
+            const POINT a = dc.ToDev({t.rcl.left, t.rcl.top}), z = dc.ToDev({t.rcl.right, t.rcl.bottom});
+            clip = {std::min(a.x, z.x), std::min(a.y, z.y), std::max(a.x, z.x), std::max(a.y, z.y)};
+        }
+        RECT box = TextBox(c, ox, oy, (t.uiFlags & ETO_CLIPPED) ? &clip : nullptr);
+        box = {std::max(box.left, visible->left), std::max(box.top, visible->top),
+               std::min(box.right, visible->right), std::min(box.bottom, visible->bottom)};
+        if (box.left >= box.right || box.top >= box.bottom) continue;
+        placed.push_back({&c, ox, oy, box});
+        all = all.left >= all.right ? box
+                                    : RECT{std::min(all.left, box.left), std::min(all.top, box.top),
+                                           std::max(all.right, box.right), std::max(all.bottom, box.bottom)};
+    }
+    if (placed.empty()) return true;
+    SurfaceLock lock(dc, all);
+    const TextBlend blend{lock.Get(), ToPixel(dc.st.textColor) | lock.Get().alpha};
+    for (std::size_t i = 0; i < placed.size(); ++i) {
+        // The next texts' coverage is asked of memory while this one is blended.
+        if (i + 2 < placed.size()) __builtin_prefetch(placed[i + 2].c->Row(0));
+        blend.Rect(*placed[i].c, placed[i].ox, placed[i].oy, placed[i].box);
+    }
+    lock.AlphaKept();
+    return true;
+}
+
+}  // namespace
 
 }  // namespace platform::gdi
 
@@ -444,6 +534,7 @@ BOOL PolyTextOut(HDC h, const POLYTEXT* texts, int count)
         else
             for (std::size_t i = 0; i < utf8.size(); ++i) lines[i] = TextOf(*dc, utf8[i]);
     }
+    if (fonts && DrawTextsPlainly(*dc, texts, count, utf8.data(), lines.data())) return TRUE;
     for (int i = 0; i < count; ++i) {
         const POLYTEXT& t = texts[i];
         TextRecord* line = fonts && t.n > 0 ? lines[std::size_t(i)].get() : nullptr;

@@ -409,9 +409,10 @@ TEST(Text, TheVectorBlendsGiveThePixelsOfThePlainOne)
 }
 
 // Texts drawn together give the pixels of each drawn alone as ExtTextOut draws it: clipped and
-// opaque rectangles, an empty text, a text in Latin-1, texts that move the current position;
-// a list with a missing text draws nothing. Their widths found together are those measured one
-// at a time.
+// opaque rectangles, an empty text, a text in Latin-1, texts that move the current position,
+// on an opaque background, inside a clip of several spans a row and a rectangular one; a list
+// with a missing text draws nothing. Their widths found together are those measured one at a
+// time.
 TEST(Text, TextsDrawnAndMeasuredTogetherMatchThemOneAtATime)
 {
     const std::string latin1 = "Gr\xB0\xE9";  // a degree sign and an e-acute, one byte each
@@ -421,26 +422,55 @@ TEST(Text, TextsDrawnAndMeasuredTogetherMatchThemOneAtATime)
         UINT flags;
         RECT rect;
     };
-    const One texts[] = {
+    const One plain[] = {
         {4, 2, "-123.4567", ETO_CLIPPED, {2, 2, 50, 18}},
         {60, 3, "1.5e+06", 0, {0, 0, 0, 0}},
-        {100, 4, "opaque cut", ETO_OPAQUE | ETO_CLIPPED, {98, 3, 130, 17}},
-        {10, 22, "", ETO_OPAQUE, {8, 20, 30, 36}},
+        {100, 4, "cut short", ETO_CLIPPED, {98, 3, 130, 17}},
+        {10, 22, "", 0, {8, 20, 30, 36}},
         {40, 22, latin1.c_str(), 0, {0, 0, 0, 0}},
         {90, 24, "-0.000123", ETO_CLIPPED, {92, 21, 150, 30}},
+        {95, 25, "overlaps", 0, {0, 0, 0, 0}},
     };
-    auto draw = [&](bool together, UINT align) {
+    std::vector<One> opaque(std::begin(plain), std::end(plain));
+    opaque[2].flags |= ETO_OPAQUE;
+    opaque[3].flags |= ETO_OPAQUE;
+    struct Case {
+        const char* name;
+        const std::vector<One>* texts;
+        UINT align;
+        int bkMode;
+        int clip;  // 0 none, 1 a rectangle, 2 an ellipse with a hole
+    };
+    const std::vector<One> plainList(std::begin(plain), std::end(plain));
+    const Case cases[] = {
+        {"plain", &plainList, TA_LEFT | TA_TOP, TRANSPARENT, 0},
+        {"plain in a rectangle", &plainList, TA_RIGHT | TA_BASELINE, TRANSPARENT, 1},
+        {"plain in an ellipse", &plainList, TA_CENTER | TA_BOTTOM, TRANSPARENT, 2},
+        {"opaque background", &plainList, TA_LEFT | TA_TOP, OPAQUE, 0},
+        {"opaque rectangles", &opaque, TA_LEFT | TA_TOP, TRANSPARENT, 1},
+        {"moving position", &plainList, TA_UPDATECP, TRANSPARENT, 0},
+    };
+    auto draw = [&](const Case& k, bool together) {
         Canvas canvas(160, 44);
         HDC dc = canvas.dc();
         HFONT font = Tahoma(-13);
         HGDIOBJ old = SelectObject(dc, font);
-        SetBkMode(dc, TRANSPARENT);
+        SetBkMode(dc, k.bkMode);
         SetBkColor(dc, RGB(250, 240, 5));
         SetTextColor(dc, RGB(20, 20, 160));
-        SetTextAlign(dc, align);
+        SetTextAlign(dc, k.align);
         MoveToEx(dc, 3, 30, nullptr);
+        if (k.clip == 1) IntersectClipRect(dc, 7, 4, 140, 40);
+        if (k.clip == 2) {
+            HRGN ring = CreateEllipticRgn(0, 0, 160, 44);
+            HRGN hole = CreateEllipticRgn(50, 10, 110, 34);
+            CombineRgn(ring, ring, hole, RGN_DIFF);
+            SelectClipRgn(dc, ring);
+            DeleteObject(ring);
+            DeleteObject(hole);
+        }
         std::vector<POLYTEXT> list;
-        for (const One& t : texts) {
+        for (const One& t : *k.texts) {
             if (together)
                 list.push_back(
                     POLYTEXT{t.x, t.y, UINT(std::strlen(t.text)), t.text, t.flags, t.rect, nullptr});
@@ -454,11 +484,12 @@ TEST(Text, TextsDrawnAndMeasuredTogetherMatchThemOneAtATime)
         DeleteObject(font);
         return std::make_pair(canvas.Pixels(), at.x);
     };
-    for (UINT align : {UINT(TA_LEFT | TA_TOP), UINT(TA_RIGHT | TA_BASELINE), UINT(TA_UPDATECP)}) {
-        SCOPED_TRACE(align);
-        const auto alone = draw(false, align), together = draw(true, align);
+    for (const Case& k : cases) {
+        SCOPED_TRACE(k.name);
+        const auto alone = draw(k, false), together = draw(k, true);
         EXPECT_EQ(together.first, alone.first);
         EXPECT_EQ(together.second, alone.second);
+        EXPECT_NE(alone.first, Canvas(160, 44).Pixels());  // something was drawn
     }
 
     Canvas canvas(60, 20);
