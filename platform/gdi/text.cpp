@@ -165,15 +165,18 @@ __attribute__((target("avx512f,avx512bw"))) inline __m512i BlendChannels512(__m5
     return _mm512_srli_epi16(_mm512_mulhi_epu16(x, _mm512_set1_epi16(short(0x8081))), 7);
 }
 
-// The same sixteen pixels at a time, where AVX-512 runs: one permute spreads the coverage,
-// mask registers keep the pixels without coverage and those after the run.
-__attribute__((target("avx512f,avx512bw,avx512vl,avx512vbmi"))) void BlendCoverageAvx512(
-    std::uint32_t* d, const std::uint8_t* a, int count, std::uint32_t colour, std::uint32_t alpha)
+// The same sixteen pixels at a time, where AVX-512 runs: the coverage is copied to each quarter
+// and spread there by one shuffle; mask registers keep the pixels without coverage and those
+// after the run.
+__attribute__((target("avx512f,avx512bw,avx512vl"))) void BlendCoverageAvx512(std::uint32_t* d,
+                                                                              const std::uint8_t* a,
+                                                                              int count, std::uint32_t colour,
+                                                                              std::uint32_t alpha)
 {
     const __m512i zero = _mm512_setzero_si512(), ones = _mm512_set1_epi32(-1);
     const __m512i c16 = _mm512_cvtepu8_epi16(_mm256_set1_epi32(int(colour & 0xFFFFFFu)));
     const __m512i top = _mm512_set1_epi32(int(alpha)), rgb = _mm512_set1_epi32(0xFFFFFF);
-    // Byte j of the sixteen pixels takes coverage byte j / 4.
+    // Quarter q takes pixels 4q to 4q + 3: byte j of it takes coverage byte 4q + j / 4.
     alignas(64) static const std::uint8_t kSpread[64] = {
         0,  0,  0,  0,  1,  1,  1,  1,  2,  2,  2,  2,  3,  3,  3,  3,  4,  4,  4,  4,  5,  5,
         5,  5,  6,  6,  6,  6,  7,  7,  7,  7,  8,  8,  8,  8,  9,  9,  9,  9,  10, 10, 10, 10,
@@ -184,7 +187,7 @@ __attribute__((target("avx512f,avx512bw,avx512vl,avx512vbmi"))) void BlendCovera
         const __m128i sixteen = _mm_maskz_loadu_epi8(lanes, a + i);
         if (_mm_test_all_zeros(sixteen, sixteen)) continue;
         const __m512i cover =
-            _mm512_maskz_permutexvar_epi8(~__mmask64(0), spread, _mm512_zextsi128_si512(sixteen));
+            _mm512_shuffle_epi8(_mm512_maskz_broadcast_i32x4(__mmask16(0xFFFF), sixteen), spread);
         const __m512i uncover = _mm512_xor_si512(cover, ones);  // 255 - coverage
         const __m512i dst = _mm512_maskz_loadu_epi32(lanes, d + i);
         const __m512i lo =
