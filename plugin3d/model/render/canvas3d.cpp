@@ -251,7 +251,7 @@ void TKCanvas3D::BuildDefaultTable(int n)
     m_formPending[n - 1] = false;
 }
 
-void TKCanvas3D::FindForm(int n, const std::uint32_t* fieldMasks, int maskCount)
+void TKCanvas3D::TableFilled(int n, const std::uint32_t* fieldMasks, int maskCount)
 {
     m_formPending[n - 1] = true;
     m_formFieldCount[n - 1] = std::clamp(maskCount, 0, 3);
@@ -276,7 +276,7 @@ void TKCanvas3D::FillChannelTable(int n, TCanvasLevelFunction fn, void* context)
     EnsureTable(n);
     auto* table = reinterpret_cast<std::int32_t*>(m_tables[n - 1].Data());
     for (std::int32_t i = 0; i < canvas_tables::kTableEntries; ++i) table[i] = fn(context, i);
-    FindForm(n);
+    TableFilled(n);
 }
 
 void TKCanvas3D::CopyChannelTable(int n, const std::int32_t* entries)
@@ -286,7 +286,7 @@ void TKCanvas3D::CopyChannelTable(int n, const std::int32_t* entries)
     EnsureTable(n);
     std::copy_n(entries, canvas_tables::kTableEntries,
                 reinterpret_cast<std::int32_t*>(m_tables[n - 1].Data()));
-    FindForm(n);
+    TableFilled(n);
 }
 
 void TKCanvas3D::BuildChannelTable(int n, const TKCnv3DIITransformer* red, const TKCnv3DIITransformer* green,
@@ -317,7 +317,7 @@ void TKCanvas3D::BuildChannelTable(int n, const TKCnv3DIITransformer* red, const
         for (std::int32_t m : masks) fieldMasks[fields] |= std::uint32_t(m);
         ++fields;
     }
-    FindForm(n, fieldMasks, fields);
+    TableFilled(n, fieldMasks, fields);
 }
 
 void TKCanvas3D::UpdateTarget()

@@ -134,8 +134,8 @@ private:
     const canvas_planes::Plane* Channel(int n) const;
     void EnsureTable(int n);
     void BuildDefaultTable(int n);
-    // Channel n's table was filled: its form is to be found, `fieldMasks` as FindTableForm.
-    void FindForm(int n, const std::uint32_t* fieldMasks = nullptr, int maskCount = 0);
+    // Channel n's table was filled: its form is to be looked for, `fieldMasks` as FindTableForm.
+    void TableFilled(int n, const std::uint32_t* fieldMasks = nullptr, int maskCount = 0);
     const canvas_tables::TableForm* FormOf(int n);
 
     std::string m_name;
