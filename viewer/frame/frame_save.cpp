@@ -94,7 +94,7 @@ private:
 
 /// The statistics of the samples saved, computed into the working copy (its own may predate
 /// the last edit). Empty when they were computed, else how the save ends.
-std::optional<SaveOutcome> ComputeStatistics(CRDPLayer& work, CMeterInfoBase* meter)
+std::optional<SaveOutcome> SavedStatistics(CRDPLayer& work, CMeterInfoBase* meter)
 {
     try {
         MeterLoan loan(work, meter);
@@ -214,7 +214,7 @@ SaveOutcome SaveLayerOver(CRDPLayer& work, const char* target, const char* tagSo
     }
     std::optional<SamplesAhead> written;
     if (ahead >= 0) written.emplace(out, samples, sampleBytes, ahead, sources);
-    const std::optional<SaveOutcome> stopped = ComputeStatistics(work, meter);
+    const std::optional<SaveOutcome> stopped = SavedStatistics(work, meter);
     DWORD writeError = 0;
     const bool inPlace = written && written->Finish(stopped.has_value(), &writeError);
     if (stopped) return *stopped;  // `out` goes with what it holds

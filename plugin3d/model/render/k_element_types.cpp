@@ -170,7 +170,7 @@ template <class Convert>
         sourceStride <= 0 ? int(kPieceBytes) : int(std::max<std::int64_t>(1, kPieceBytes / sourceStride));
     for (int first = 0, end = 0; first < count; first = end) {
         end = first + std::min(piece, count - first);
-        if (sourceStride > 0) PrefetchAhead(source + first * sourceStride, (end - first) * sourceStride);
+        if (sourceStride > 0) PrefetchAhead(source + first * sourceStride, piece * sourceStride);
         convert(first, end);
     }
 }
