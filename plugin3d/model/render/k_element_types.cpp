@@ -157,6 +157,7 @@ constexpr std::int64_t kCacheLine = 64;
                                             bool forWriting, bool nearby)
 {
     const std::uintptr_t at = reinterpret_cast<std::uintptr_t>(from) + std::uintptr_t(ahead);
+#pragma GCC unroll 32
     for (std::int64_t b = 0; b < bytes; b += kCacheLine) {
         const void* line = reinterpret_cast<const void*>(at + std::uintptr_t(b));
         if (forWriting)
