@@ -37,49 +37,58 @@ namespace {
 /// Sigma of the outputs (r, c), r < rows, c < cols, of a block whose window of output (r, c)
 /// starts at values[r * stride + c]. rounded[] holds every value rounded to float. Each lane
 /// adds its window in row order, as a single pixel would; a value that does not qualify
-/// adds +0, which changes no sum (a row-order sum that starts at +0 is never -0).
-template <class V>
+/// adds +0, which changes no sum (a row-order sum that starts at +0 is never -0). kGroups
+/// groups of lanes side by side keep as many chains of adds going at once.
+template <class V, int kGroups>
 [[gnu::always_inline]] inline void SigmaLanes(const double* values, const double* rounded, int stride, int g,
                                               float sigma, float* out)
 {
     using M = std::conditional_t<std::is_same_v<V, double>, bool, Masks4>;
+    using Count = std::conditional_t<std::is_same_v<V, double>, std::int64_t, Masks4>;
+    constexpr int kWidth = kLanes<V>;
     const int k = g / 2;
-    const V x = Load<V>(values + std::size_t(k) * std::size_t(stride) + k);
-    V low = (1.0 - 2.0 * double(sigma)) * x;
-    if constexpr (std::is_same_v<V, double>)
-        low = double(float(low));
-    else
-        low = __builtin_convertvector(__builtin_convertvector(low, Floats4), Doubles4);
-    const V high = (1.0 + 2.0 * double(sigma)) * x;
-    V sum{};
-    std::conditional_t<std::is_same_v<V, double>, std::int64_t, Masks4> count{};
+    V low[kGroups], high[kGroups], sum[kGroups];
+    Count count[kGroups];
+    for (int q = 0; q < kGroups; ++q) {
+        const V x = Load<V>(values + std::size_t(k) * std::size_t(stride) + k + q * kWidth);
+        low[q] = (1.0 - 2.0 * double(sigma)) * x;
+        if constexpr (std::is_same_v<V, double>)
+            low[q] = double(float(low[q]));
+        else
+            low[q] = __builtin_convertvector(__builtin_convertvector(low[q], Floats4), Doubles4);
+        high[q] = (1.0 + 2.0 * double(sigma)) * x;
+        sum[q] = V{};
+        count[q] = Count{};
+    }
     for (int i = 0; i < g; ++i) {
         const double* row = values + std::size_t(i) * std::size_t(stride);
         const double* rowRounded = rounded + std::size_t(i) * std::size_t(stride);
-        for (int j = 0; j < g; ++j) {
-            const V v = Load<V>(row + j), f = Load<V>(rowRounded + j);
-            const M keep = (f >= low) & (f <= high);
-            if constexpr (std::is_same_v<V, double>) {
-                sum += keep ? v : 0.0;
-                count += keep;
-            } else {
-                sum += V(Masks4(v) & keep);
-                count -= keep;
+        for (int j = 0; j < g; ++j)
+            for (int q = 0; q < kGroups; ++q) {
+                const V v = Load<V>(row + j + q * kWidth), f = Load<V>(rowRounded + j + q * kWidth);
+                const M keep = (f >= low[q]) & (f <= high[q]);
+                if constexpr (std::is_same_v<V, double>) {
+                    sum[q] += keep ? v : 0.0;
+                    count[q] += keep;
+                } else {
+                    sum[q] += V(Masks4(v) & keep);
+                    count[q] -= keep;
+                }
             }
-        }
     }
-    for (int p = 0; p < kLanes<V>; ++p) {
-        double s;
-        std::int64_t n;
-        if constexpr (std::is_same_v<V, double>) {
-            s = sum;
-            n = count;
-        } else {
-            s = sum[p];
-            n = count[p];
+    for (int q = 0; q < kGroups; ++q)
+        for (int p = 0; p < kWidth; ++p) {
+            double s;
+            std::int64_t n;
+            if constexpr (std::is_same_v<V, double>) {
+                s = sum[q];
+                n = count[q];
+            } else {
+                s = sum[q][p];
+                n = count[q][p];
+            }
+            out[q * kWidth + p] = n ? float(s / double(n)) : 0.0f;
         }
-        out[p] = n ? float(s / double(n)) : 0.0f;
-    }
 }
 
 [[gnu::always_inline]] inline void SigmaBlock(const double* values, const double* rounded, int stride, int g,
@@ -89,8 +98,9 @@ template <class V>
         const double* v = values + std::size_t(r) * std::size_t(stride);
         const double* f = rounded + std::size_t(r) * std::size_t(stride);
         int c = 0;
-        for (; c + 4 <= cols; c += 4) SigmaLanes<Doubles4>(v + c, f + c, stride, g, sigma, out[r] + c);
-        for (; c < cols; ++c) SigmaLanes<double>(v + c, f + c, stride, g, sigma, out[r] + c);
+        for (; c + 8 <= cols; c += 8) SigmaLanes<Doubles4, 2>(v + c, f + c, stride, g, sigma, out[r] + c);
+        for (; c + 4 <= cols; c += 4) SigmaLanes<Doubles4, 1>(v + c, f + c, stride, g, sigma, out[r] + c);
+        for (; c < cols; ++c) SigmaLanes<double, 1>(v + c, f + c, stride, g, sigma, out[r] + c);
     }
 }
 
@@ -156,7 +166,7 @@ struct FixedTile {
 };
 
 /// The row-order Sigma of the one output whose window starts at values[0], rounding the
-/// tested values on the way: the same tests and adds as SigmaLanes<double>.
+/// tested values on the way: the same tests and adds as SigmaLanes<double, 1>.
 float SigmaOne(const double* values, int stride, int g, float sigma)
 {
     const int k = g / 2;
