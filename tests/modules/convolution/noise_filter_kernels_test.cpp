@@ -756,7 +756,7 @@ TEST(NoiseFilterKernelsSigmaFixed, RadarLayersGiveTheRowOrderSumsBitForBit)
     const struct {
         int w, h, g, looks;
     } kLayers[] = {
-        {1024, 1024, 17, 1}, {2049, 1537, 7, 4}, {2049, 1537, 3, 1}, {4100, 97, 15, 1}, {131, 2900, 17, 4}};
+        {1024, 1024, 17, 1}, {2049, 1537, 7, 4}, {1031, 1029, 3, 1}, {4100, 97, 15, 1}, {131, 2900, 17, 4}};
     for (const auto& layer : kLayers) {
         const auto img = RadarScene(layer.w, layer.h, layer.looks, unsigned(layer.w + layer.g));
         for (const float sigma : {0.3f, 0.5f}) {
@@ -813,7 +813,9 @@ TEST(NoiseFilterKernelsSigmaFixed, TilesOfEveryKindMatchThePlainReference)
         return std::int32_t(x % 37 == 0 ? at(x, y) * 3e6 : at(x, y));  // above 2^24 beside small ones
     });
     // With the AVX-512 paths on and off: the row-order sums alone keep their own vector code.
-    for (const bool fixedPoint : {true, false}) {
+    const std::vector<bool> paths =
+        platform::UseAvx512() ? std::vector<bool>{true, false} : std::vector<bool>{false};
+    for (const bool fixedPoint : paths) {
         tarvenix::test::ScopedAvx512Paths paths(fixedPoint);
         for (const int g : {5, 17})
             for (const float sigma : {0.3f, 0.5f, 1.2826f}) {
