@@ -779,7 +779,7 @@ Image<T> Painted(int w, int h, Fn value)
 TEST(NoiseFilterKernelsSigmaFixed, TilesOfEveryKindMatchThePlainReference)
 {
     // 150 x 131: several tiles each way. Each image leads the tiles into another branch: sums
-    // that are exact as integers (and means on the midpoint of two floats), windows whose
+    // that are exact as integers (small whole numbers, many of them equal), windows whose
     // values sit far below the tile's largest one, values whose doubles are no floats (64-bit
     // floats and complex powers), tiles that are refused (an infinity, magnitudes past the
     // fixed point's reach), NaN in the centre and around it, both zeros, negative values.
@@ -816,7 +816,7 @@ TEST(NoiseFilterKernelsSigmaFixed, TilesOfEveryKindMatchThePlainReference)
     const std::vector<bool> paths =
         platform::UseAvx512() ? std::vector<bool>{true, false} : std::vector<bool>{false};
     for (const bool fixedPoint : paths) {
-        tarvenix::test::ScopedAvx512Paths paths(fixedPoint);
+        tarvenix::test::ScopedAvx512Paths scoped(fixedPoint);
         for (const int g : {5, 17})
             for (const float sigma : {0.3f, 0.5f, 1.2826f}) {
                 SCOPED_TRACE(testing::Message()
