@@ -159,13 +159,21 @@ void TKListOf<Base, Family>::FireListChanged()
 }
 
 template <class Base, class Family>
-bool TKListOf<Base, Family>::Takes(TKCustomChangeObject* item)
+bool TKListOf<Base, Family>::OfItsKind(TKCustomChangeObject* item)
 {
-    if (!item || item == this || !item->InheritsFrom(ItemClass())) return false;
+    if (!item || item == this) return false;
+    // Items are mostly of the item class itself.
+    const TClass own = item->ClassType(), wanted = ItemClass();
+    return own == wanted || own->InheritsFrom(wanted);
+}
+
+template <class Base, class Family>
+bool TKListOf<Base, Family>::HoldsThisList(TKCustomChangeObject* item)
+{
     // A list that holds this one (at any depth) would make a cycle: every walk over nested
     // lists (clearing, drawing, finding, filling branches) would run forever.
     TKFindRequest request{this, nullptr};
-    return item->Operation(kopFindContainer, reinterpret_cast<std::intptr_t>(&request)) <= 0;
+    return item->Operation(kopFindContainer, reinterpret_cast<std::intptr_t>(&request)) > 0;
 }
 
 template <class Base, class Family>
@@ -253,12 +261,13 @@ void TKListOf<Base, Family>::Move(int from, int to)
 template <class Base, class Family>
 int TKListOf<Base, Family>::Add(TKCustomChangeObject* item)
 {
-    if (!Takes(item)) return -1;
-    // What Attach writes of the item is fetched now: the locks taken on the way would
-    // otherwise wait for each of its cache lines in turn.
-    item->Events().Prefetch();
+    // What Attach writes of the item is fetched as soon as it is known to be one: the checks
+    // and locks on the way would otherwise wait for each of its cache lines in turn.
+    if (item) item->Events().Prefetch();
+    if (!OfItsKind(item)) return -1;
     if constexpr (kHoldsObjects3D<Base>)
         if (TKBasis3D* basis = AsObject3D(item)->Basis()) basis->PrefetchTree();
+    if (HoldsThisList(item)) return -1;
     TKObjectLock lock(*this);
     if (const int index = IndexOfLocked(item); index >= 0) return index;
     int index = -1;

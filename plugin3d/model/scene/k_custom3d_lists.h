@@ -124,7 +124,11 @@ protected:
     /// Fires 10 unless the list is being destroyed.
     void FireListChanged();
     /// True when item is of the list's kind and adding it makes no cycle.
-    bool Takes(TKCustomChangeObject* item);
+    bool Takes(TKCustomChangeObject* item) { return OfItsKind(item) && !HoldsThisList(item); }
+    /// True when item is not null, not the list itself, and of the list's item class.
+    bool OfItsKind(TKCustomChangeObject* item);
+    /// True when item holds this list, at any depth: adding it would make a cycle.
+    bool HoldsThisList(TKCustomChangeObject* item);
     /// Listens to item and (3D lists) hangs its basis under the list's basis.
     void Attach(TKCustomChangeObject* item);
     /// The reverse of Attach, errors swallowed.
