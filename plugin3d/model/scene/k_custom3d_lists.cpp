@@ -209,10 +209,17 @@ void TKListOf<Base, Family>::StoreAt(int index, TKCustomChangeObject* item)
 }
 
 template <class Base, class Family>
-bool TKListOf<Base, Family>::ForgetOpenChanges(TObject* item)
+bool TKListOf<Base, Family>::TakeOutAt(int index)
 {
+    TKCustomChangeObject*& entry = m_items[std::size_t(index)];
+    TKCustomChangeObject* const item = entry;
     if (!item) return false;
+    // One hold for both: an update bracket of the item heard in between would otherwise be
+    // counted after its open ones were forgotten, and its end, once the item is unlisted,
+    // never, leaving the list busy for good.
     std::lock_guard state(m_stateMutex);
+    m_listed.Remove(item);
+    entry = nullptr;
     const int* open = m_openChanges.Find(item);
     if (!open) return false;
     const int depth = m_itemChangeDepth.load(std::memory_order_relaxed) - *open;
@@ -292,9 +299,8 @@ void TKListOf<Base, Family>::Delete(int index)
     InsideUpdate(*this, [&] {
         TKCustomChangeObject* item = m_items[std::size_t(index)];
         if (item) Detach(item);
-        const bool changesOver = ForgetOpenChanges(item);
         Move(index, static_cast<int>(m_items.size()) - 1);
-        StoreAt(static_cast<int>(m_items.size()) - 1, nullptr);
+        const bool changesOver = TakeOutAt(static_cast<int>(m_items.size()) - 1);
         m_items.pop_back();
         if constexpr (kHoldsConstructions<Base>) MembershipChanged(item && AsConstruction(item)->Enabled());
         FireListChanged();
@@ -321,7 +327,7 @@ TKCustomChangeObject* TKListOf<Base, Family>::Replace(int index, TKCustomChangeO
         bool changesOver = false;
         if (old) {
             Detach(old);
-            changesOver = ForgetOpenChanges(old);
+            changesOver = TakeOutAt(index);
         }
         StoreAt(index, item);
         if (item) Attach(item);
@@ -526,8 +532,7 @@ void TKListOf<Base, Family>::RemoveDestroyed(TObject* item)
         if (m_items[std::size_t(i)] == item) index = i;
     if (index < 0) return;
     InsideUpdate(*this, [&] {
-        const bool changesOver = ForgetOpenChanges(item);
-        StoreAt(index, nullptr);
+        const bool changesOver = TakeOutAt(index);
         Move(index, static_cast<int>(m_items.size()) - 1);
         m_items.pop_back();
         MembershipChanged(true);

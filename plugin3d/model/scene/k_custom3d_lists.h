@@ -161,8 +161,9 @@ private:
     int PassOperation(int code, int kind);
     int IndexOfLocked(const TKCustomChangeObject* item) const;
     void RemoveDestroyed(TObject* item);
-    /// Forgets item's open updates; true when that left no item inside an update.
-    bool ForgetOpenChanges(TObject* item);
+    /// Empties the entry at index and forgets its item's open updates, in one step; true
+    /// when that left no item inside an update.
+    bool TakeOutAt(int index);
 
     /// Guards the presence check and the update counts; taken only briefly and never while
     /// calling out, so that an item's thread never waits behind the list's own lock. The
