@@ -20,8 +20,9 @@ bool ProcessorHasAvx512()
 {
 #if defined(__x86_64__)
     __builtin_cpu_init();
-    return ProcessorHasAvx2() && __builtin_cpu_supports("avx512f") && __builtin_cpu_supports("avx512bw") &&
-           __builtin_cpu_supports("avx512vl") && __builtin_cpu_supports("avx512vbmi");
+    // The run-time's answers include the check that the system saves the AVX-512 registers.
+    return ProcessorHasAvx2() && __builtin_cpu_supports("avx512f") && __builtin_cpu_supports("avx512vl") &&
+           __builtin_cpu_supports("avx512bw") && __builtin_cpu_supports("avx512dq");
 #else
     return false;
 #endif

@@ -22,13 +22,14 @@ private:
     bool m_before;
 };
 
+/// The same for the AVX-512 paths alone: the AVX2 paths stay as they are.
 class ScopedAvx512Paths {
 public:
-    explicit ScopedAvx512Paths(bool enabled) : m_before(platform::cpu_detail::g_avx512Paths.load())
+    explicit ScopedAvx512Paths(bool enabled) : m_before(platform::UseAvx512())
     {
         platform::SetAvx512Paths(enabled && m_before);
     }
-    ~ScopedAvx512Paths() { platform::SetAvx512Paths(m_before); }
+    ~ScopedAvx512Paths() { platform::SetAvx512Paths(m_before || !platform::UseAvx2()); }
     ScopedAvx512Paths(const ScopedAvx512Paths&) = delete;
     ScopedAvx512Paths& operator=(const ScopedAvx512Paths&) = delete;
 
