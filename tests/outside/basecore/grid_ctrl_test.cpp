@@ -209,6 +209,18 @@ TEST(GridCtrl, ASelectionTooLargeToCopyIsRefusedWithAMessage)
 
 namespace {
 
+/// The window's pixels, row by row.
+std::vector<std::uint32_t> SurfacePixels(CWnd& wnd)
+{
+    const QImage* s = platform::WindowSurface(wnd.GetSafeHwnd());
+    std::vector<std::uint32_t> out;
+    for (int y = 0; y < s->height(); ++y) {
+        const auto* row = reinterpret_cast<const std::uint32_t*>(s->constScanLine(y));
+        out.insert(out.end(), row, row + s->width());
+    }
+    return out;
+}
+
 /// A grid over samples in memory in a window of its own, and its picture.
 struct ShownGrid {
     CWnd host;
@@ -223,16 +235,7 @@ struct ShownGrid {
         grid.SetFocusCell(4, 3);
         grid.UpdateWindow();
     }
-    std::vector<std::uint32_t> Picture()
-    {
-        const QImage* s = platform::WindowSurface(grid.GetSafeHwnd());
-        std::vector<std::uint32_t> out;
-        for (int y = 0; y < s->height(); ++y) {
-            const auto* row = reinterpret_cast<const std::uint32_t*>(s->constScanLine(y));
-            out.insert(out.end(), row, row + s->width());
-        }
-        return out;
-    }
+    std::vector<std::uint32_t> Picture() { return SurfacePixels(grid); }
 };
 
 }  // namespace
@@ -376,17 +379,6 @@ void DrawGridPlainly(CGridCtrl& grid)
         dc.LineTo(rc.right - 1, last.bottom);
     }
     dc.SelectObject(old);
-}
-
-std::vector<std::uint32_t> SurfacePixels(CWnd& wnd)
-{
-    const QImage* s = platform::WindowSurface(wnd.GetSafeHwnd());
-    std::vector<std::uint32_t> out;
-    for (int y = 0; y < s->height(); ++y) {
-        const auto* row = reinterpret_cast<const std::uint32_t*>(s->constScanLine(y));
-        out.insert(out.end(), row, row + s->width());
-    }
-    return out;
 }
 
 }  // namespace
