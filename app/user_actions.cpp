@@ -4,6 +4,7 @@
 #include <cstring>
 #include <initializer_list>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "app/preferences_resources.h"
@@ -24,6 +25,7 @@ public:
         for (const char* name : names)
             if (m_count < m_entries.size())
                 m_entries[m_count++] = VALENT{const_cast<LPSTR>(name), 0, 0, REG_NONE};
+        // The buffer is not cleared: every value is read by the length the call gives it.
         // Records are small: their values fit the buffer on the stack, else one is made.
         BYTE* buffer = m_small.data();
         DWORD size = static_cast<DWORD>(m_small.size());
@@ -53,7 +55,7 @@ public:
         const BYTE* data = Read(name, type, size);
         if (!data || (type != REG_SZ && type != REG_EXPAND_SZ)) return {};
         const char* text = reinterpret_cast<const char*>(data);
-        return CString(std::string(text, ::strnlen(text, size)).c_str());
+        return CString(std::string_view(text, ::strnlen(text, size)));
     }
 
     /// A number; 0 unless the value is a REG_DWORD.
@@ -72,13 +74,15 @@ private:
     const BYTE* Read(const char* name, DWORD& type, DWORD& size)
     {
         if (m_all) {
-            for (std::size_t i = 0; i < m_count; ++i)
-                if (const VALENT& entry = m_entries[i]; std::strcmp(entry.ve_valuename, name) == 0) {
-                    type = entry.ve_type;
-                    size = entry.ve_valuelen;
-                    return reinterpret_cast<const BYTE*>(entry.ve_valueptr);
-                }
-            return nullptr;
+            // Names are mostly asked for by the very texts given to the constructor.
+            std::size_t i = 0;
+            while (i < m_count && m_entries[i].ve_valuename != name) ++i;
+            if (i == m_count)
+                for (i = 0; i < m_count && std::strcmp(m_entries[i].ve_valuename, name) != 0;) ++i;
+            if (i == m_count) return nullptr;
+            type = m_entries[i].ve_type;
+            size = m_entries[i].ve_valuelen;
+            return reinterpret_cast<const BYTE*>(m_entries[i].ve_valueptr);
         }
         std::fill(m_buffer.begin(), m_buffer.end(), BYTE{0});
         // The last byte stays the terminator.
@@ -89,9 +93,9 @@ private:
     }
 
     HKEY m_key;
-    std::array<VALENT, 8> m_entries{};
+    std::array<VALENT, 8> m_entries;  // the first m_count are used
     std::size_t m_count = 0;
-    std::array<BYTE, 512> m_small{};
+    std::array<BYTE, 512> m_small;
     std::vector<BYTE> m_buffer;
     bool m_all = false;
 };
@@ -204,21 +208,26 @@ void CUserActionList::Load(HKEY owner, int depth)
         ::RegCloseKey(key);
         return;
     }
-    // The longest name and its terminator: the record with that name is read too.
-    std::vector<char> name(static_cast<std::size_t>(longestName) + 1, '\0');
-    for (DWORD index = 0;; ++index) {
-        DWORD length = static_cast<DWORD>(name.size());
-        const LSTATUS status =
-            ::RegEnumKeyEx(key, index, name.data(), &length, nullptr, nullptr, nullptr, nullptr);
-        if (status == ERROR_MORE_DATA) continue;  // a name added since the query: skipped
-        if (status != ERROR_SUCCESS) break;
+    // The names in one call; one longer than the longest asked for above was added since and
+    // is skipped, as a walk by index with a buffer of that size skips it.
+    std::vector<std::string> names;
+    if (platform::RegEnumKeyNames(key, names) != ERROR_SUCCESS) names.clear();
+    for (const std::string& name : names) {
+        if (name.size() > longestName) continue;
         HKEY recordKey = nullptr;
-        if (::RegOpenKeyEx(key, name.data(), 0, KEY_READ, &recordKey) != ERROR_SUCCESS) continue;
-        CUserAction action;
-        action.m_strName = CString(std::string(name.data(), length).c_str());
-        action.Load(recordKey, depth + 1);
+        if (::RegOpenKeyEx(key, name.c_str(), 0, KEY_READ, &recordKey) != ERROR_SUCCESS) continue;
+        // The record is loaded in its place at the end of the list; one that fails on the way
+        // is taken out again.
+        CUserAction& action = m_items.emplace_back();
+        try {
+            action.m_strName = CString(std::string_view(name.c_str(), ::strnlen(name.c_str(), name.size())));
+            action.Load(recordKey, depth + 1);
+        } catch (...) {
+            m_items.pop_back();
+            ::RegCloseKey(recordKey);
+            throw;
+        }
         ::RegCloseKey(recordKey);
-        Add(std::move(action));
     }
     ::RegCloseKey(key);
 }

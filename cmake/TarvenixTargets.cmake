@@ -20,6 +20,15 @@ function(tarvenix_test name)
                        PROPERTIES TIMEOUT 300)
 endfunction()
 
+# tarvenix_avx2_tests(NAME FILTER expr): the selected cases once more with the AVX-512 paths
+# off (names ending ".avx2"), so the AVX2 code stays tested on machines that have AVX-512.
+function(tarvenix_avx2_tests name)
+  cmake_parse_arguments(ARG "" "FILTER" "" ${ARGN})
+  gtest_discover_tests(${name} DISCOVERY_MODE PRE_TEST DISCOVERY_TIMEOUT 60
+                       TEST_FILTER ${ARG_FILTER} TEST_SUFFIX .avx2 EXTRA_ARGS --avx512=off
+                       TEST_LIST ${name}_AVX2_TESTS PROPERTIES TIMEOUT 300)
+endfunction()
+
 # tarvenix_scalar_tests(NAME FILTER expr): the cases of test program NAME that the
 # GoogleTest filter selects run once more with the AVX2 paths off (names ending ".scalar"),
 # so the kernels' scalar code is tested on machines that have AVX2.

@@ -5,6 +5,7 @@
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
+#include <optional>
 #include <string>
 
 #include "outside/basecore/data_type.h"
@@ -12,6 +13,7 @@
 #include "outside/basecore/recognize_complex.h"
 #include "outside/basecore/rdp_layer.h"
 #include "outside/basecore/sample_component.h"
+#include "outside/basecore/six_digit_text.h"
 #include "platform/controls/control_notify.h"
 #include "platform/controls/edit.h"
 #include "platform/controls/image_list.h"
@@ -29,6 +31,8 @@ namespace {
 /// The widest a data column of a layer grows to fit its values, and the room beside them.
 constexpr int kMaxLayerColumnWidth = 200;
 constexpr int kLayerColumnPadding = 6;
+/// About what a group of rows painted together takes in the processor's cache.
+constexpr int kRuleGroupBytes = 256 * 1024;
 
 }  // namespace
 
@@ -64,11 +68,15 @@ std::string PartText(double v, bool exact)
     // a screen of the grid formats a few thousand values.
     char buf[64];
     std::to_chars_result r;
-    if constexpr (std::is_integral_v<P>)
+    if constexpr (std::is_integral_v<P>) {
         r = std::to_chars(buf, buf + sizeof buf, v, std::chars_format::fixed, 0);
-    else
+    } else {
+        // Most shown values take the short way to the same text.
+        if (!exact)
+            if (const int length = FixedSixDigitText(v, buf)) return std::string(buf, std::size_t(length));
         r = std::to_chars(buf, buf + sizeof buf, v, std::chars_format::general,
                           exact ? (sizeof(P) == 4 ? 9 : 17) : 6);
+    }
     return std::string(buf, r.ec == std::errc() ? r.ptr : buf);
 }
 
@@ -80,18 +88,18 @@ CString SampleText(const T& s, int component, bool exact)
         const double r = double(re(s)), i = double(im(s));
         switch (component) {
             case kAmplitude:
-                return PartText<double>(Amplitude(r, i), exact).c_str();
+                return CString(PartText<double>(Amplitude(r, i), exact));
             case kPhase:
-                return PartText<double>(Arg(r, i), exact).c_str();
+                return CString(PartText<double>(Arg(r, i), exact));
             case kReal:
-                return PartText<P>(r, exact).c_str();
+                return CString(PartText<P>(r, exact));
             case kImaginary:
-                return PartText<P>(i, exact).c_str();
+                return CString(PartText<P>(i, exact));
             default:
-                return (PartText<P>(r, exact) + ";" + PartText<P>(i, exact)).c_str();
+                return CString(PartText<P>(r, exact) + ";" + PartText<P>(i, exact));
         }
     } else {
-        return PartText<T>(double(s), exact).c_str();
+        return CString(PartText<T>(double(s), exact));
     }
 }
 
@@ -1080,12 +1088,23 @@ void CGridCtrl::FitLayerColumns(CDC& dc)
     m_shown.cols = std::max(0, lastCol - firstCol);
     m_shown.texts.clear();
     m_shown.texts.reserve(std::size_t(m_shown.rows) * std::size_t(m_shown.cols));
-    int widest = 0;
-    for (int r = firstRow; r < lastRow; ++r)
-        for (int c = firstCol; c < lastCol; ++c) {
-            m_shown.texts.push_back(LayerText(r, c, false));
-            widest = std::max(widest, int(dc.GetTextExtent(m_shown.texts.back()).cx));
-        }
+    for (int r = firstRow; r < lastRow; ++r) {
+        // The row's samples are formatted in one typed loop (first data cell x0).
+        const int x0 = firstCol - m_nFixedCols;
+        visitSampleType(m_nType, [&]<class T>(Tag<T>) {
+            const T* samples = static_cast<const T*>(m_pRows[r - m_nFixedRows]) + x0;
+            for (int c = firstCol; c < lastCol; ++c)
+                m_shown.texts.push_back(SampleText(samples[c - firstCol], m_nComponent, false));
+        });
+    }
+    // Their widths in one call (none where there are no fonts, as GetTextExtent gives then).
+    m_shown.advances.assign(m_shown.texts.size(), 0);
+    if (!m_shown.texts.empty() &&
+        !platform::GetTextAdvances(dc.GetSafeHdc(), m_shown.texts.data(), int(m_shown.texts.size()),
+                                   m_shown.advances.data()))
+        std::fill(m_shown.advances.begin(), m_shown.advances.end(), 0);
+    const int widest =
+        m_shown.advances.empty() ? 0 : *std::max_element(m_shown.advances.begin(), m_shown.advances.end());
     const int margins = 2 * int(GetDefaultCell(false, false)->GetMargin()) + kLayerColumnPadding;
     const int width = std::clamp(widest + margins, int(m_cellDefault.GetWidth()), kMaxLayerColumnWidth);
     if (width == m_nDataColWidth) return;
@@ -1093,12 +1112,18 @@ void CGridCtrl::FitLayerColumns(CDC& dc)
     UpdateScrollBars();
 }
 
-CString CGridCtrl::ShownText(int row, int col) const
+int CGridCtrl::ShownIndex(int row, int col) const
 {
     const int r = row - m_shown.firstRow, c = col - m_shown.firstCol;
-    if (m_nLayerMode && r >= 0 && r < m_shown.rows && c >= 0 && c < m_shown.cols)
-        return m_shown.texts[std::size_t(r) * std::size_t(m_shown.cols) + std::size_t(c)];
-    return GetItemText(row, col);
+    if (m_nLayerMode && r >= 0 && r < m_shown.rows && c >= 0 && c < m_shown.cols) return r * m_shown.cols + c;
+    return -1;
+}
+
+const CString& CGridCtrl::ShownText(int row, int col, CString& other) const
+{
+    if (const int shown = ShownIndex(row, col); shown >= 0) return m_shown.texts[std::size_t(shown)];
+    other = GetItemText(row, col);
+    return other;
 }
 
 void CGridCtrl::OnPaintGrid()
@@ -1110,9 +1135,17 @@ void CGridCtrl::OnPaintGrid()
     // Only the cells that meet what is being painted are drawn (a focus move repaints two).
     RECT painted = client;
     if (dc.GetClipBox(&painted) == ERROR) painted = client;
-    dc.FillSolidRect(&client, m_crGridBkColour);
-    dc.SetBkMode(TRANSPARENT);
     const bool uniform = m_nLayerMode || m_bVirtualMode;
+    // Most of a uniform grid painted at once (a page, a jump) is painted a row of cells at a
+    // time: its strip of background, its cells, its rule, and the column rules of a group of
+    // such rows, so the texts and rules go into pixels the strips have just brought into the
+    // cache. Every cell keeps to its own rectangle, so the pixels are those of painting the
+    // background, all cells and then all rules, the order kept for the strips a line scroll
+    // uncovers (fewer calls) and for normal grids (their images may reach past their row).
+    const bool banded = uniform && 2 * (painted.right - painted.left) >= client.Width() &&
+                        2 * (painted.bottom - painted.top) >= client.Height();
+    if (!banded) dc.FillSolidRect(&client, m_crGridBkColour);
+    dc.SetBkMode(TRANSPARENT);
 
     // Rows and columns on screen: fixed ones, then scrollable ones from the top-left cell on.
     auto visible = [&](int count, int fixed, int first, int extent, bool rows) {
@@ -1134,65 +1167,158 @@ void CGridCtrl::OnPaintGrid()
 
     CPen linePen(PS_SOLID, 1, m_crGridLineColour);
     CPen* oldPen = dc.SelectObject(&linePen);
-    for (int r : rows)
-        for (int c : cols) {
-            RECT rc;
-            GetCellRect(r, c, &rc);
-            if (rc.right <= painted.left || rc.left >= painted.right || rc.bottom <= painted.top ||
-                rc.top >= painted.bottom)
-                continue;
-            const bool fixedRow = r < m_nFixedRows, fixedCol = c < m_nFixedCols;
-            const CGridDefaultCell* def = GetDefaultCell(fixedRow, fixedCol);
-            const CGridCell* cell = uniform ? nullptr : &m_cells[size_t(r)][size_t(c)];
-            COLORREF back = def->GetBackClr() == kGridDefaultColour ? RGB(255, 255, 255) : def->GetBackClr();
-            COLORREF text = def->GetTextClr() == kGridDefaultColour ? RGB(0, 0, 0) : def->GetTextClr();
-            if (cell && cell->GetBackClr() != kGridDefaultColour) back = cell->GetBackClr();
-            if (cell && cell->GetTextClr() != kGridDefaultColour) text = cell->GetTextClr();
-            const bool data = !fixedRow && !fixedCol;
-            if (data && m_nLayerMode && m_pRows && m_nColorMode) {
-                back = LayerCellColour(r, c);
-                const int lum =
-                    (GetRValue(back) * 299 + GetGValue(back) * 587 + GetBValue(back) * 114) / 1000;
-                text = lum < 128 ? RGB(255, 255, 255) : RGB(0, 0, 0);
-            }
-            if (data && m_selection.Contains(r, c)) {
-                back = kSelectedBack;
-                text = kSelectedText;
-            }
-            // Cells of the grid's own background need no fill of their own.
-            if (back != m_crGridBkColour) dc.FillSolidRect(&rc, back);
-            RECT inner = rc;
-            inner.left += int(def->GetMargin());
-            inner.right -= int(def->GetMargin()) + 1;
-            const int image = cell ? cell->GetImage() : -1;
-            if (image >= 0 && m_pImageList) {
-                m_pImageList->Draw(&dc, image, POINT{inner.left, rc.top + (rc.bottom - rc.top - 16) / 2},
-                                   ILD_TRANSPARENT);
-                inner.left += 18;
-            }
-            dc.SetTextColor(text);
-            const UINT align = data && uniform ? DT_RIGHT : (fixedRow ? DT_CENTER : DT_LEFT);
-            dc.DrawText(ShownText(r, c), &inner,
-                        align | DT_SINGLELINE | DT_VCENTER | DT_NOPREFIX | DT_END_ELLIPSIS);
-            if (data && CCellID(r, c) == m_idCurrentCell) {
-                CBrush frame(RGB(0, 0, 0));
-                dc.FrameRect(&rc, &frame);
+    std::optional<COLORREF> textColour;
+    auto setTextColour = [&](COLORREF colour) {
+        // Most cells share a text colour: the DC is told only of a change.
+        if (!textColour || *textColour != colour) dc.SetTextColor(colour);
+        textColour = colour;
+    };
+    // A row's numbers that show whole go out together, as ExtTextOut draws what DrawText would
+    // (right-aligned, centred on the line height, cut to the cell): runs of one text colour, the
+    // focus frame over its cell once the run is out.
+    struct Batch {
+        std::vector<POLYTEXT> texts;
+        COLORREF colour = 0;
+        std::optional<RECT> frame;
+    } batch;
+    TEXTMETRIC metrics{};
+    const bool batching = banded && m_nLayerMode && dc.GetTextMetrics(&metrics);
+    auto flush = [&] {
+        if (!batch.texts.empty()) {
+            setTextColour(batch.colour);
+            ::PolyTextOut(dc.GetSafeHdc(), batch.texts.data(), int(batch.texts.size()));
+            batch.texts.clear();
+        }
+        if (batch.frame) {
+            CBrush frame(RGB(0, 0, 0));
+            dc.FrameRect(&*batch.frame, &frame);
+            batch.frame.reset();
+        }
+    };
+    auto drawCell = [&](int r, int c) {
+        RECT rc;
+        GetCellRect(r, c, &rc);
+        if (rc.right <= painted.left || rc.left >= painted.right || rc.bottom <= painted.top ||
+            rc.top >= painted.bottom)
+            return;
+        const bool fixedRow = r < m_nFixedRows, fixedCol = c < m_nFixedCols;
+        const CGridDefaultCell* def = GetDefaultCell(fixedRow, fixedCol);
+        const CGridCell* cell = uniform ? nullptr : &m_cells[size_t(r)][size_t(c)];
+        COLORREF back = def->GetBackClr() == kGridDefaultColour ? RGB(255, 255, 255) : def->GetBackClr();
+        COLORREF text = def->GetTextClr() == kGridDefaultColour ? RGB(0, 0, 0) : def->GetTextClr();
+        if (cell && cell->GetBackClr() != kGridDefaultColour) back = cell->GetBackClr();
+        if (cell && cell->GetTextClr() != kGridDefaultColour) text = cell->GetTextClr();
+        const bool data = !fixedRow && !fixedCol;
+        if (data && m_nLayerMode && m_pRows && m_nColorMode) {
+            back = LayerCellColour(r, c);
+            const int lum = (GetRValue(back) * 299 + GetGValue(back) * 587 + GetBValue(back) * 114) / 1000;
+            text = lum < 128 ? RGB(255, 255, 255) : RGB(0, 0, 0);
+        }
+        if (data && m_selection.Contains(r, c)) {
+            back = kSelectedBack;
+            text = kSelectedText;
+        }
+        // Cells of the grid's own background need no fill of their own.
+        if (back != m_crGridBkColour) dc.FillSolidRect(&rc, back);
+        RECT inner = rc;
+        inner.left += int(def->GetMargin());
+        inner.right -= int(def->GetMargin()) + 1;
+        const int image = cell ? cell->GetImage() : -1;
+        if (image >= 0 && m_pImageList) {
+            m_pImageList->Draw(&dc, image, POINT{inner.left, rc.top + (rc.bottom - rc.top - 16) / 2},
+                               ILD_TRANSPARENT);
+            inner.left += 18;
+        }
+        const bool focus = data && CCellID(r, c) == m_idCurrentCell;
+        const int shown = ShownIndex(r, c);
+        if (batching && data && shown >= 0) {
+            const CString& value = m_shown.texts[std::size_t(shown)];
+            const int advance = m_shown.advances[std::size_t(shown)];
+            if (!value.IsEmpty() && inner.left < inner.right && inner.top < inner.bottom &&
+                advance <= inner.right - inner.left) {
+                if (!batch.texts.empty() && batch.colour != text) flush();
+                batch.colour = text;
+                batch.texts.push_back(POLYTEXT{
+                    inner.right - advance, inner.top + (inner.bottom - inner.top - metrics.tmHeight) / 2,
+                    UINT(value.GetLength()), value.c_str(), ETO_CLIPPED, inner, nullptr});
+                if (focus) batch.frame = rc;
+                return;
             }
         }
+        setTextColour(text);
+        const UINT align = data && uniform ? DT_RIGHT : (fixedRow ? DT_CENTER : DT_LEFT);
+        CString other;
+        dc.DrawText(ShownText(r, c, other), &inner,
+                    align | DT_SINGLELINE | DT_VCENTER | DT_NOPREFIX | DT_END_ELLIPSIS);
+        if (focus) {
+            CBrush frame(RGB(0, 0, 0));
+            dc.FrameRect(&rc, &frame);
+        }
+    };
     // Grid lines: one line per row and per column on screen, not four per cell.
     RECT last{};
     if (!rows.empty() && !cols.empty()) GetCellRect(rows.back(), cols.back(), &last);
-    for (int r : rows) {
+    auto rowRule = [&](int r) {
         RECT rc;
         GetCellRect(r, cols.empty() ? 0 : cols.front(), &rc);
         dc.MoveTo(0, rc.bottom - 1);
         dc.LineTo(last.right, rc.bottom - 1);
-    }
-    for (int c : cols) {
+    };
+    auto columnRule = [&](int c, int top, int bottom) {
         RECT rc;
         GetCellRect(rows.empty() ? 0 : rows.front(), c, &rc);
-        dc.MoveTo(rc.right - 1, 0);
-        dc.LineTo(rc.right - 1, last.bottom);
+        dc.MoveTo(rc.right - 1, top);
+        dc.LineTo(rc.right - 1, bottom);
+    };
+    if (banded) {
+        // The column rules of the rows [top, bottom) in one fill: the pixels their lines give
+        // (all of them, from the top to the last row's bottom, made once).
+        CBrush ruleBrush(m_crGridLineColour);
+        platform::SpanRegion allRules;
+        if (!rows.empty() && !cols.empty()) {
+            std::vector<RECT> rules;
+            for (int c : cols) {
+                RECT rc;
+                GetCellRect(rows.front(), c, &rc);
+                rules.push_back(RECT{rc.right - 1, 0, rc.right, last.bottom});
+            }
+            allRules = platform::SpanRegion::FromRects(rules);
+        }
+        auto columnRules = [&](int top, int bottom) {
+            if (top >= bottom || allRules.IsEmpty()) return;
+            HRGN region =
+                ::CreateRgnFromSpans(allRules.ClipToRect(RECT{client.left, top, client.right, bottom}));
+            ::FillRgn(dc.GetSafeHdc(), region, ruleBrush);
+            ::DeleteObject(region);
+        };
+        // Rows are painted in groups that stay in the processor's cache until their column
+        // rules are drawn over them.
+        const int groupRows = std::max(1, kRuleGroupBytes / std::max(1, 4 * client.Width()));
+        int filled = client.top, groupTop = client.top;
+        for (int r : rows) {
+            RECT band;
+            GetCellRect(r, cols.empty() ? 0 : cols.front(), &band);
+            const RECT strip{client.left, std::max(filled, int(band.top)), client.right,
+                             std::min(int(band.bottom), int(client.bottom))};
+            if (strip.top < strip.bottom) dc.FillSolidRect(&strip, m_crGridBkColour);
+            filled = std::max(filled, int(band.bottom));
+            for (int c : cols) drawCell(r, c);
+            flush();
+            rowRule(r);
+            if (band.bottom - groupTop >= groupRows || r == rows.back()) {
+                columnRules(groupTop, std::min(int(band.bottom), int(last.bottom)));
+                groupTop = band.bottom;
+            }
+        }
+        if (filled < client.bottom) {
+            const RECT rest{client.left, filled, client.right, client.bottom};
+            dc.FillSolidRect(&rest, m_crGridBkColour);
+        }
+    } else {
+        for (int r : rows)
+            for (int c : cols) drawCell(r, c);
+        for (int r : rows) rowRule(r);
+        for (int c : cols) columnRule(c, 0, last.bottom);
     }
     dc.SelectObject(oldPen);
     m_shown = ShownTexts();  // the samples may change before the next paint

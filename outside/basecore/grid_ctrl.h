@@ -440,8 +440,10 @@ protected:
     /// least the default cell width and at most kMaxLayerColumnWidth. The texts it formats
     /// are kept in m_shown for the paint that follows.
     void FitLayerColumns(CDC& dc);
-    /// The text of a cell as painted: from m_shown where it holds the cell.
-    CString ShownText(int row, int col) const;
+    /// The text of a cell as painted: from m_shown where it holds the cell, else made in `other`.
+    const CString& ShownText(int row, int col, CString& other) const;
+    /// Where m_shown holds the cell's text; -1 where it does not.
+    int ShownIndex(int row, int col) const;
     LRESULT Notify(int code, int row, int col, void* data = nullptr);
     void UpdateScrollBars();
     void OnScroll(int bar, int code);
@@ -510,6 +512,7 @@ protected:
     struct ShownTexts {
         int firstRow = 0, firstCol = 0, rows = 0, cols = 0;
         std::vector<CString> texts;
+        std::vector<int> advances;  // each text's width in the paint's font
     } m_shown;
     CEdit* m_pEdit = nullptr;
     CCellID m_idEditCell;

@@ -447,6 +447,21 @@ DWORD WriteAt(platform::AtomicFile& out, const void* data, std::int64_t bytes, s
                : GetLastError();
 }
 
+/// Puts a payload of files being rewritten file to file, the rest from memory.
+DWORD Put(platform::AtomicFile& out, const BYTE* data, std::int64_t bytes, std::int64_t offset,
+          const std::vector<SourceFile>& sources)
+{
+    constexpr std::int64_t kKernelCopyFrom = 1 << 16;
+    for (const SourceFile& source : sources)
+        if (source.file && bytes >= kKernelCopyFrom && data >= source.base &&
+            data - source.base <= source.size - bytes)
+            return out.CopyFrom(source.file, static_cast<std::uint64_t>(data - source.base),
+                                static_cast<std::uint64_t>(offset), static_cast<std::uint64_t>(bytes))
+                       ? DWORD(0)
+                       : GetLastError();
+    return WriteAt(out, data, bytes, offset);
+}
+
 /// Puts the file of `layers` laid out by `plan` through put(data, bytes, offset, isSamples):
 /// every structure and payload in file order; what is not put stays zero.
 template <class Put>
@@ -495,7 +510,7 @@ DWORD PutLayers(const std::vector<LayerOut>& layers, const Plan& plan, Put&& put
         BYTE count[4];
         WriteI32(count, static_cast<std::int32_t>(static_cast<std::uint32_t>(sampleBytes)));
         if (DWORD e = put(count, 4, plan.data[i], false)) return e;
-        if (l.samples)
+        if (l.samples && !l.samplesWritten)
             if (DWORD e = put(l.samples, sampleBytes, plan.data[i] + 4, true)) return e;
         for (size_t b = 0; b < l.blocks.size(); ++b) {
             const BlockOut& blk = l.blocks[b];
@@ -533,26 +548,36 @@ DWORD WriteFile(platform::AtomicFile& out, const std::vector<LayerOut>& layers,
     if (!MakePlan(layers, &plan)) return ERROR_FILE_TOO_LARGE;
     // Samples of a new layer are written later through a mapping, where a full disk would
     // be a crash (SIGBUS) instead of an error: the writer reserves the space now. A
-    // rewrite copies from its source and needs no reservation.
-    if (!out.SetSize(0) || !out.SetSize(static_cast<std::uint64_t>(plan.size), sources.empty()))
+    // rewrite copies from its source and needs no reservation. Samples already written stay:
+    // the version holds nothing else yet, so all around them is zeros.
+    const bool keep =
+        std::any_of(layers.begin(), layers.end(), [](const LayerOut& l) { return l.samplesWritten; });
+    const auto size = static_cast<std::uint64_t>(plan.size);
+    if (keep ? out.Size() != size && !out.SetSize(size, sources.empty())
+             : !out.SetSize(0) || !out.SetSize(size, sources.empty()))
         return GetLastError();
-    // Payloads of files being rewritten go file to file; the rest is written from memory.
     const DWORD e =
         PutLayers(layers, plan, [&](const BYTE* data, std::int64_t bytes, std::int64_t offset, bool) {
-            constexpr std::int64_t kKernelCopyFrom = 1 << 16;
-            for (const SourceFile& source : sources)
-                if (source.file && bytes >= kKernelCopyFrom && data >= source.base &&
-                    data - source.base <= source.size - bytes)
-                    return out.CopyFrom(source.file, static_cast<std::uint64_t>(data - source.base),
-                                        static_cast<std::uint64_t>(offset), static_cast<std::uint64_t>(bytes))
-                               ? DWORD(0)
-                               : GetLastError();
-            return WriteAt(out, data, bytes, offset);
+            return Put(out, data, bytes, offset, sources);
         });
     if (e) return e;
     if (placed) {
         placed->clear();
         for (size_t i = 0; i < layers.size(); ++i) placed->push_back({plan.data[i] + 4, plan.payloads[i]});
+    }
+    return 0;
+}
+
+DWORD PutSamples(platform::AtomicFile& out, const BYTE* samples, std::int64_t bytes, std::int64_t offset,
+                 const std::vector<SourceFile>& sources, const std::atomic<bool>* stop)
+{
+    // Pieces of the size the writer starts writing back at, so a stop waits for one at most.
+    constexpr std::int64_t kPiece = std::int64_t(64) << 20;
+    for (std::int64_t done = 0; done < bytes;) {
+        if (stop && stop->load(std::memory_order_relaxed)) return ERROR_OPERATION_ABORTED;
+        const std::int64_t n = std::min(kPiece, bytes - done);
+        if (const DWORD e = Put(out, samples + done, n, offset + done, sources)) return e;
+        done += n;
     }
     return 0;
 }

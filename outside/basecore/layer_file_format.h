@@ -4,6 +4,7 @@
 // dumps). Readers trust nothing in a file: every offset is checked against the file size
 // for the bytes read there, every chain and list is walked a bounded number of links.
 
+#include <atomic>
 #include <cstdint>
 #include <functional>
 #include <string>
@@ -155,6 +156,9 @@ struct LayerOut {
     int type = 0;
     const BYTE* samples = nullptr;
     std::vector<BlockOut> blocks;  ///< after the descriptor and the data block, in this order
+    /// The version already holds the samples where WriteFile puts them (PlannedSampleOffsets,
+    /// put there by PutSamples): WriteFile writes the rest around them.
+    bool samplesWritten = false;
 };
 /// Where a written layer's pieces landed.
 struct LayerPlaced {
@@ -186,6 +190,11 @@ struct SourceFile {
 };
 DWORD WriteFile(platform::AtomicFile& out, const std::vector<LayerOut>& layers,
                 std::vector<LayerPlaced>* placed, const std::vector<SourceFile>& sources = {});
+/// Puts `bytes` of samples at `offset` of the version as WriteFile does: copied from their
+/// file where they lie in one of `sources`, else written from memory. In pieces, and once
+/// `stop` (may be null) is set no further piece goes: ERROR_OPERATION_ABORTED. 0 or an error code.
+DWORD PutSamples(platform::AtomicFile& out, const BYTE* samples, std::int64_t bytes, std::int64_t offset,
+                 const std::vector<SourceFile>& sources, const std::atomic<bool>* stop = nullptr);
 
 /// Where WriteFile would put the samples of each layer; empty when a layer is invalid.
 std::vector<std::int64_t> PlannedSampleOffsets(const std::vector<LayerOut>& layers);

@@ -11,13 +11,25 @@
 #endif
 
 #if defined(__x86_64__)
-// Declared by sleef.h only where the whole file is built for AVX2.
+// Declared by sleef.h only where the whole file is built for AVX2 (AVX-512).
 extern "C" __m256d Sleef_atan2d4_u35avx2(__m256d, __m256d);
 extern "C" __m256 Sleef_atan2f8_u35avx2(__m256, __m256);
+// The double form runs the AVX2 form's operations in every lane (the same constants, products
+// and fused sums in the same order), so it returns the AVX2 form's results to the bit; the
+// single precision form keeps the AVX2 form's bound, all that the bins rely on.
+extern "C" __m512d Sleef_atan2d8_u35avx512f(__m512d, __m512d);
+extern "C" __m512 Sleef_atan2f16_u35avx512f(__m512, __m512);
 #endif
 
 // The 256-bit vector helpers below are only ever inlined into their own clones.
 #pragma GCC diagnostic ignored "-Wpsabi"
+// GCC 12 takes the undefined first operand of its 512-bit intrinsics for an uninitialised value.
+#pragma GCC diagnostic ignored "-Wmaybe-uninitialized"
+
+// The clones of the AVX-512 paths (platform::UseAvx512()). The file is built without fused
+// multiply-adds (CMakeLists.txt), so these clones round every product and sum as the AVX2
+// and scalar code does.
+#define STATS_AVX512 __attribute__((target("avx512f,avx512dq,avx512bw,avx512vl")))
 
 namespace statistics_detail {
 
@@ -29,15 +41,15 @@ namespace {
 // `special` gets one bit per sample whose amplitude or phase needs the careful formula.
 // Coarse phases come from single precision, eight at a time; parts beyond its comfortable
 // range are marked special (and taken exactly) so that the bound holds for every sample.
+// Starts at sample `k`, a multiple of four (of eight for coarse phases).
 template <bool kCoarse>
-__attribute__((target("avx2"))) int FastPartsAvx2(ComplexChunk& c, unsigned char* special)
+__attribute__((target("avx2"))) int FastPartsAvx2(ComplexChunk& c, int k, unsigned char* special)
 {
     const __m256d absMask = _mm256_castsi256_pd(_mm256_set1_epi64x(0x7FFFFFFFFFFFFFFF));
     const __m256d ampLo = _mm256_set1_pd(0x1p-484), ampHi = _mm256_set1_pd(0x1p510);
     const __m256d partLo = _mm256_set1_pd(kCoarse ? kCoarsePartLo : 0.0);
     const __m256d partHi = _mm256_set1_pd(kCoarse ? kCoarsePartHi : 0x1p1023);
     constexpr int kStep = kCoarse ? 8 : 4;
-    int k = 0;
     for (; k + kStep <= c.n; k += kStep) {
         for (int h = 0; h < kStep; h += 4) {
             const __m256d r = _mm256_load_pd(c.re + k + h), i = _mm256_load_pd(c.im + k + h);
@@ -66,6 +78,28 @@ __attribute__((target("avx2"))) int FastPartsAvx2(ComplexChunk& c, unsigned char
     return k;
 }
 
+/// FastPartsAvx2<false> eight at a time: the same amplitudes, phases and marks.
+STATS_AVX512 int FastPartsAvx512(ComplexChunk& c, unsigned char* special)
+{
+    const __m512d ampLo = _mm512_set1_pd(0x1p-484), ampHi = _mm512_set1_pd(0x1p510);
+    const __m512d partHi = _mm512_set1_pd(0x1p1023), zero = _mm512_setzero_pd();
+    int k = 0;
+    for (; k + 8 <= c.n; k += 8) {
+        const __m512d r = _mm512_load_pd(c.re + k), i = _mm512_load_pd(c.im + k);
+        const __m512d a = _mm512_sqrt_pd(_mm512_add_pd(_mm512_mul_pd(r, r), _mm512_mul_pd(i, i)));
+        _mm512_store_pd(c.amp + k, a);
+        _mm512_store_pd(c.phase + k, Sleef_atan2d8_u35avx512f(i, r));
+        const __m512d ar = _mm512_abs_pd(r), ai = _mm512_abs_pd(i);
+        const unsigned ok =
+            _mm512_cmp_pd_mask(a, ampLo, _CMP_GE_OQ) & _mm512_cmp_pd_mask(a, ampHi, _CMP_LT_OQ) &
+            _mm512_cmp_pd_mask(ar, zero, _CMP_GT_OQ) & _mm512_cmp_pd_mask(ar, partHi, _CMP_LT_OQ) &
+            _mm512_cmp_pd_mask(ai, zero, _CMP_GT_OQ) & _mm512_cmp_pd_mask(ai, partHi, _CMP_LT_OQ);
+        special[k / 4] = static_cast<unsigned char>(~ok & 0xF);
+        special[k / 4 + 1] = static_cast<unsigned char>((~ok >> 4) & 0xF);
+    }
+    return k;
+}
+
 }  // namespace
 #endif
 
@@ -76,8 +110,10 @@ void AmplitudesAndPhases(ComplexChunk& c, bool coarse)
     unsigned char special[kChunk / 4 + 1];
     int checked = 0;
 #if defined(__x86_64__)
+    if (!coarse && platform::UseAvx512()) k = FastPartsAvx512(c, special);
+    // The AVX2 pass goes on where the wider one stopped.
     if (platform::UseAvx2())
-        k = checked = coarse ? FastPartsAvx2<true>(c, special) : FastPartsAvx2<false>(c, special);
+        k = checked = coarse ? FastPartsAvx2<true>(c, k, special) : FastPartsAvx2<false>(c, k, special);
     for (; k + 2 <= n; k += 2) {
         const __m128d r = _mm_load_pd(c.re + k), i = _mm_load_pd(c.im + k);
         _mm_store_pd(c.amp + k, _mm_sqrt_pd(_mm_add_pd(_mm_mul_pd(r, r), _mm_mul_pd(i, i))));
@@ -207,6 +243,29 @@ struct FloatBins8 {
     }
 };
 
+/// FloatBins8 of sixteen values at a time: the same single precision operations in every lane.
+struct FloatBins16 {
+    __m512 lo, scale, last, near, far;
+    STATS_AVX512 explicit FloatBins16(const FloatBinParams& p)
+        : lo(_mm512_set1_ps(p.lo)),
+          scale(_mm512_set1_ps(p.scale)),
+          last(_mm512_set1_ps(p.last)),
+          near(_mm512_set1_ps(p.near)),
+          far(_mm512_set1_ps(1.0f - p.near))
+    {
+    }
+    STATS_AVX512 __m512i operator()(__m512 v, __mmask16& edge) const
+    {
+        const __m512 t = _mm512_mul_ps(_mm512_sub_ps(v, lo), scale);
+        // max and min give their second operand for NaN, as FloatBins8's do.
+        const __m512 q = _mm512_min_ps(_mm512_max_ps(t, _mm512_setzero_ps()), last);
+        const __m512i b = _mm512_cvttps_epi32(q);
+        const __m512 f = _mm512_sub_ps(t, _mm512_cvtepi32_ps(b));
+        edge = _mm512_cmp_ps_mask(f, near, _CMP_LT_OQ) | _mm512_cmp_ps_mask(f, far, _CMP_GT_OQ);
+        return b;
+    }
+};
+
 /// The exact bins of one sample's marked components (bit j of `marked`), as the careful
 /// path finds them: the rule applied to the double amplitude, atan2, and the parts.
 void ExactBinsOfSample(float r, float i, unsigned marked, const BinRule* rules, int (*out)[kChunk], int k)
@@ -264,17 +323,40 @@ __attribute__((target("avx2"))) bool LoadFloatChunkAvx2(const std::complex<float
     return true;
 }
 
+/// LoadFloatChunkAvx2 eight samples at a time: the same values (Sleef_atan2d8_u35avx512f).
+STATS_AVX512 bool LoadFloatChunkAvx512(const std::complex<float>* p, int n, ComplexChunk& c)
+{
+    // Real parts to the lower half, imaginary parts to the upper half.
+    const __m512i split = _mm512_setr_epi32(0, 2, 4, 6, 8, 10, 12, 14, 1, 3, 5, 7, 9, 11, 13, 15);
+    const __m512 inf = _mm512_set1_ps(std::numeric_limits<float>::infinity()), zero = _mm512_setzero_ps();
+    for (int k = 0; k < n; k += 8) {
+        const __m512 v = _mm512_loadu_ps(reinterpret_cast<const float*>(p + k));
+        const __m512 mag = _mm512_abs_ps(v);
+        if ((_mm512_cmp_ps_mask(mag, zero, _CMP_GT_OQ) & _mm512_cmp_ps_mask(mag, inf, _CMP_LT_OQ)) != 0xFFFF)
+            return false;
+        const __m512 parts = _mm512_permutexvar_ps(split, v);
+        const __m512d r = _mm512_cvtps_pd(_mm512_castps512_ps256(parts)),
+                      i = _mm512_cvtps_pd(_mm512_extractf32x8_ps(parts, 1));
+        _mm512_store_pd(c.re + k, r);
+        _mm512_store_pd(c.im + k, i);
+        _mm512_store_pd(c.amp + k, _mm512_sqrt_pd(_mm512_add_pd(_mm512_mul_pd(r, r), _mm512_mul_pd(i, i))));
+        _mm512_store_pd(c.phase + k, Sleef_atan2d8_u35avx512f(i, r));
+    }
+    c.n = n;
+    return true;
+}
+
 /// The bins of the four components of a chunk in single precision, eight samples at a time;
 /// false at the first sample whose parts leave the range where the single precision bounds
 /// hold (zero, tiny, huge, infinite or NaN).
 __attribute__((target("avx2"))) bool FloatBinsAvx2(const std::complex<float>* p, int n,
                                                    const FloatBinParams* params, const BinRule* rules,
-                                                   int (*out)[kChunk])
+                                                   int (*out)[kChunk], int k = 0)
 {
     const __m256 partLo = _mm256_set1_ps(kFloatBinPartLo), partHi = _mm256_set1_ps(kFloatBinPartHi);
     const FloatBins8 bins[4] = {FloatBins8(params[0]), FloatBins8(params[1]), FloatBins8(params[2]),
                                 FloatBins8(params[3])};
-    for (int k = 0; k < n; k += 8) {
+    for (; k < n; k += 8) {
         __m256 re8, im8;
         Deinterleave8(p + k, re8, im8);
         if (PartsInside(re8, im8, partLo, partHi) != 0xFF) return false;
@@ -300,6 +382,53 @@ __attribute__((target("avx2"))) bool FloatBinsAvx2(const std::complex<float>* p,
         }
     }
     return true;
+}
+
+/// FloatBinsAvx2 sixteen samples at a time: the same single precision operations in every
+/// lane (Sleef_atan2f16_u35avx512f), the same bins and marks. Returns how many samples it
+/// binned, a multiple of sixteen; fewer than n where a part leaves the range.
+STATS_AVX512 int FloatBinsAvx512(const std::complex<float>* p, int n, const FloatBinParams* params,
+                                 const BinRule* rules, int (*out)[kChunk])
+{
+    const __m512i even = _mm512_setr_epi32(0, 2, 4, 6, 8, 10, 12, 14, 16, 18, 20, 22, 24, 26, 28, 30);
+    const __m512i odd = _mm512_add_epi32(even, _mm512_set1_epi32(1));
+    const __m512 partLo = _mm512_set1_ps(kFloatBinPartLo), partHi = _mm512_set1_ps(kFloatBinPartHi);
+    const FloatBins16 bins[4] = {FloatBins16(params[0]), FloatBins16(params[1]), FloatBins16(params[2]),
+                                 FloatBins16(params[3])};
+    int k = 0;
+    for (; k + 16 <= n; k += 16) {
+        const float* f = reinterpret_cast<const float*>(p + k);
+        const __m512 a = _mm512_loadu_ps(f), b = _mm512_loadu_ps(f + 16);
+        const __m512 re16 = _mm512_permutex2var_ps(a, even, b), im16 = _mm512_permutex2var_ps(a, odd, b);
+        const __m512 ar = _mm512_abs_ps(re16), ai = _mm512_abs_ps(im16);
+        const __mmask16 inside =
+            _mm512_cmp_ps_mask(ar, partLo, _CMP_GT_OQ) & _mm512_cmp_ps_mask(ar, partHi, _CMP_LT_OQ) &
+            _mm512_cmp_ps_mask(ai, partLo, _CMP_GT_OQ) & _mm512_cmp_ps_mask(ai, partHi, _CMP_LT_OQ);
+        if (inside != 0xFFFF) break;
+        const __m512 amp =
+            _mm512_sqrt_ps(_mm512_add_ps(_mm512_mul_ps(re16, re16), _mm512_mul_ps(im16, im16)));
+        const __m512 comp[4] = {amp, Sleef_atan2f16_u35avx512f(im16, re16), re16, im16};
+        unsigned edges[4];
+        unsigned any = 0;
+        for (int j = 0; j < 4; ++j) {
+            __mmask16 edge;
+            _mm512_storeu_si512(out[j] + k, bins[j](comp[j], edge));
+            edges[j] = edge;
+            any |= edges[j];
+        }
+        if (any) [[unlikely]] {
+            alignas(64) float rs[16], is[16];
+            _mm512_store_ps(rs, re16);
+            _mm512_store_ps(is, im16);
+            for (unsigned lanes = any; lanes; lanes &= lanes - 1) {
+                const int l = std::countr_zero(lanes);
+                const unsigned marked = ((edges[0] >> l) & 1) | ((edges[1] >> l) & 1) << 1 |
+                                        ((edges[2] >> l) & 1) << 2 | ((edges[3] >> l) & 1) << 3;
+                ExactBinsOfSample(rs[l], is[l], marked, rules, out, k + l);
+            }
+        }
+    }
+    return k;
 }
 #endif
 
@@ -366,6 +495,29 @@ __attribute__((target("avx2"))) int RealFloatBinsAvx2(const float* p, int n, con
 }
 #endif
 
+#if defined(__x86_64__)
+/// RealFloatBinsAvx2 sixteen at a time.
+STATS_AVX512 int RealFloatBinsAvx512(const float* p, int n, const FloatBinParams& params,
+                                     const BinRule& exact, int bins, int* out)
+{
+    const FloatBins16 rule(params);
+    const __m512i nan = _mm512_set1_epi32(bins);
+    int k = 0;
+    for (; k + 16 <= n; k += 16) {
+        const __m512 v = _mm512_loadu_ps(p + k);
+        __mmask16 edge;
+        const __m512i b = rule(v, edge);
+        _mm512_storeu_si512(out + k, _mm512_mask_mov_epi32(b, _mm512_cmp_ps_mask(v, v, _CMP_UNORD_Q), nan));
+        for (unsigned near = edge; near; near &= near - 1) [[unlikely]]
+            {
+                const int at = k + std::countr_zero(near);
+                out[at] = exact(double(p[at]));
+            }
+    }
+    return k;
+}
+#endif
+
 /// The bins of a run: the vector product where it can, the rule's division elsewhere.
 template <class T>
 void RealBinsOfRun(const T* p, int n, const BinRule& rule, int bins, int* out)
@@ -378,7 +530,8 @@ void RealBinsOfRun(const T* p, int n, const BinRule& rule, int bins, int* out)
         FloatBinParams params;
         // A margin this wide marks under 1 % of the samples for the exact division.
         if (platform::UseAvx2() && FloatBinsFor(rule, 0.0, bins, &params) && params.near < 0x1p-8f) {
-            k = RealFloatBinsAvx2(p, n, params, rule, bins, out);
+            if (platform::UseAvx512()) k = RealFloatBinsAvx512(p, n, params, rule, bins, out);
+            k += RealFloatBinsAvx2(p + k, n - k, params, rule, bins, out + k);
         }
     }
     if constexpr (!std::is_same_v<T, std::uint32_t>) {
@@ -423,6 +576,7 @@ void RealBinsOf(const std::uint32_t* p, int n, const BinRule& rule, int bins, in
 bool LoadFloatChunk(const std::complex<float>* p, int n, ComplexChunk& c)
 {
 #if defined(__x86_64__)
+    if (platform::UseAvx512() && n % 8 == 0) return LoadFloatChunkAvx512(p, n, c);
     if (platform::UseAvx2() && n % 8 == 0) return LoadFloatChunkAvx2(p, n, c);
 #endif
     return false;
@@ -451,7 +605,11 @@ bool ExactBinsOfChunk(const std::complex<float>* p, int n, const FloatBinParams*
                       int (*out)[kChunk])
 {
 #if defined(__x86_64__)
-    if (platform::UseAvx2() && n % 8 == 0) return FloatBinsAvx2(p, n, params, rules, out);
+    if (platform::UseAvx2() && n % 8 == 0) {
+        // The wider pass stops early at a sample out of range; the AVX2 pass then says so.
+        const int done = platform::UseAvx512() ? FloatBinsAvx512(p, n, params, rules, out) : 0;
+        return done == n || FloatBinsAvx2(p, n, params, rules, out, done);
+    }
 #endif
     return false;
 }
@@ -554,6 +712,76 @@ __attribute__((target("avx2"))) void SampleRunAvx2(const T* p, int count, double
 {
     SampleRun<kNoNaN>(p, count, shift, lo, hi, sum, sum2, n);
 }
+
+[[gnu::always_inline]] STATS_AVX512 inline __m512d Load8d(const float* p)
+{
+    return _mm512_cvtps_pd(_mm256_loadu_ps(p));
+}
+[[gnu::always_inline]] STATS_AVX512 inline __m512d Load8d(const double* p)
+{
+    return _mm512_loadu_pd(p);
+}
+
+/// SampleRun eight values at a time in one 512-bit vector: its lanes are SampleRun's two
+/// accumulators of four lanes in order, so every lane sums the same values in the same order,
+/// and the reduction below is SampleRun's. NaN lanes add a zero, as SampleRun's masks do, and
+/// are counted out by the mask.
+template <bool kNoNaN, class T>
+STATS_AVX512 void SampleRunAvx512(const T* p, int count, double shift, double& lo, double& hi, double& sum,
+                                  double& sum2, std::uint64_t& n)
+{
+    const __m512d sh = _mm512_set1_pd(shift);
+    __m512d l = _mm512_set1_pd(lo), h = _mm512_set1_pd(hi), s = _mm512_setzero_pd(), q = s;
+    std::uint64_t c = 0;
+    int x = 0;
+    for (; x + 8 <= count; x += 8) {
+        const __m512d v = Load8d(p + x);
+        // min and max give their second operand unless the first is smaller (larger): for NaN
+        // and for equal zeros of either sign, as SampleRun's comparisons do.
+        l = _mm512_min_pd(v, l);
+        h = _mm512_max_pd(v, h);
+        if constexpr (kNoNaN) {
+            const __m512d d = _mm512_sub_pd(v, sh);
+            s = _mm512_add_pd(s, d);
+            q = _mm512_add_pd(q, _mm512_mul_pd(d, d));
+        } else {
+            const __mmask8 ok = _mm512_cmp_pd_mask(v, v, _CMP_ORD_Q);
+            const __m512d d = _mm512_maskz_sub_pd(ok, v, sh);
+            s = _mm512_add_pd(s, d);
+            q = _mm512_add_pd(q, _mm512_mul_pd(d, d));
+            c += unsigned(std::popcount(unsigned(ok)));
+        }
+    }
+    if constexpr (kNoNaN) c = std::uint64_t(x);
+    alignas(64) double ls[8], hs[8], ss[8], qs[8];
+    _mm512_store_pd(ls, l);
+    _mm512_store_pd(hs, h);
+    _mm512_store_pd(ss, s);
+    _mm512_store_pd(qs, q);
+    double L = lo, H = hi, S = 0, Q = 0;
+    for (int j = 0; j < 8; ++j) {
+        L = std::min(L, ls[j]);
+        H = std::max(H, hs[j]);
+        S += ss[j];
+        Q += qs[j];
+    }
+    for (; x < count; ++x) {
+        const double v = double(p[x]);
+        L = v < L ? v : L;
+        H = v > H ? v : H;
+        if (v == v) {
+            const double d = v - shift;
+            S += d;
+            Q += d * d;
+            ++c;
+        }
+    }
+    lo = L;
+    hi = H;
+    sum += S;
+    sum2 += Q;
+    n += c;
+}
 #endif
 
 template <class T>
@@ -561,6 +789,9 @@ void FloatRunOf(const T* p, int count, double shift, double& lo, double& hi, dou
                 std::uint64_t& n, bool noNaN = false)
 {
 #if defined(__x86_64__)
+    if (platform::UseAvx512())
+        return noNaN ? SampleRunAvx512<true>(p, count, shift, lo, hi, sum, sum2, n)
+                     : SampleRunAvx512<false>(p, count, shift, lo, hi, sum, sum2, n);
     if (platform::UseAvx2())
         return noNaN ? SampleRunAvx2<true>(p, count, shift, lo, hi, sum, sum2, n)
                      : SampleRunAvx2<false>(p, count, shift, lo, hi, sum, sum2, n);

@@ -57,10 +57,10 @@ inline constexpr double kCoarsePartHi = 0x1p100;
 /// Samples a complex kernel handles at a time: parts as doubles, amplitudes, phases.
 inline constexpr int kChunk = 256;
 struct ComplexChunk {
-    alignas(32) double re[kChunk];
-    alignas(32) double im[kChunk];
-    alignas(32) double amp[kChunk];
-    alignas(32) double phase[kChunk];
+    alignas(64) double re[kChunk];
+    alignas(64) double im[kChunk];
+    alignas(64) double amp[kChunk];
+    alignas(64) double phase[kChunk];
     int n = 0;
 };
 

@@ -129,10 +129,28 @@ PLATFORM_API BOOL ScrollDC(HDC dc, int dx, int dy, const RECT* scroll, const REC
 PLATFORM_API BOOL TextOut(HDC dc, int x, int y, LPCSTR text, int length);
 PLATFORM_API BOOL ExtTextOut(HDC dc, int x, int y, UINT options, const RECT* rect, LPCSTR text, UINT length,
                              const int* dx);
+/// One text of PolyTextOut, drawn as ExtTextOut(x, y, uiFlags, &rcl, lpstr, n, pdx) draws it.
+struct POLYTEXT {
+    int x;
+    int y;
+    UINT n;
+    LPCSTR lpstr;
+    UINT uiFlags;
+    RECT rcl;
+    const int* pdx;
+};
+/// Draws the texts in turn, each as ExtTextOut draws it; FALSE (and nothing drawn) when one
+/// of them is not a text. A row of a value grid's numbers is one call.
+PLATFORM_API BOOL PolyTextOut(HDC dc, const POLYTEXT* texts, int count);
 /// Lays the text out in the rectangle; returns the height of the text (0 on failure).
 /// With DT_CALCRECT the rectangle is widened or narrowed to the text and nothing is drawn.
 PLATFORM_API int DrawText(HDC dc, LPCSTR text, int length, RECT* rect, UINT format);
 PLATFORM_API BOOL GetTextExtentPoint32(HDC dc, LPCSTR text, int length, SIZE* size);
+namespace platform {
+/// The width (GetTextExtentPoint32's cx) of each of `count` texts in the DC's font, in one call:
+/// a screen of a value grid measures thousands. FALSE for a bad DC or where there are no fonts.
+PLATFORM_API BOOL GetTextAdvances(HDC dc, const CString* texts, int count, int* advances);
+}  // namespace platform
 PLATFORM_API BOOL GetTextMetrics(HDC dc, TEXTMETRIC* metrics);
 PLATFORM_API int GetTextFace(HDC dc, int size, LPSTR face);
 

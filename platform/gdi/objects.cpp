@@ -25,6 +25,7 @@ bool FontsAvailable()
 
 QFont FontObj::Font() const
 {
+    if (m_fontMade.load(std::memory_order_acquire)) return m_font ? *m_font : QFont();
     std::call_once(m_once, [this] {
         if (!FontsAvailable()) return;
         QFont q;
@@ -56,26 +57,58 @@ QFont FontObj::Font() const
         }
         m_font = q;
     });
+    m_fontMade.store(true, std::memory_order_release);
     return m_font ? *m_font : QFont();
 }
 
 std::pair<int, int> FontObj::Metrics() const
 {
+    if (m_metricsMade.load(std::memory_order_acquire)) return m_metrics;
     std::call_once(m_metricsOnce, [this] {
         const QFontMetrics fm(Font());
         m_metrics = {fm.ascent(), fm.descent()};
     });
+    m_metricsMade.store(true, std::memory_order_release);
     return m_metrics;
 }
 
 std::shared_ptr<TextRecord> FontObj::Text(std::string_view utf8) const
 {
-    if (std::optional<std::shared_ptr<TextRecord>> known = m_texts.Find(utf8)) return std::move(*known);
+    if (std::shared_ptr<TextRecord> known = m_texts.Find(utf8)) return known;
     auto text = std::make_shared<TextRecord>();
+    text->text = utf8;
     text->advance =
         QFontMetrics(Font()).horizontalAdvance(QString::fromUtf8(utf8.data(), qsizetype(utf8.size())));
-    m_texts.Keep(utf8, text);
+    m_texts.Keep(text);
     return text;
+}
+
+void FontObj::Texts(const std::string_view* utf8, std::size_t count,
+                    std::shared_ptr<TextRecord>* records) const
+{
+    for (std::size_t i = 0; i < count; ++i) records[i].reset();
+    m_texts.VisitMany(utf8, count,
+                      [&](std::size_t i, TextRecord& known) { records[i] = known.shared_from_this(); });
+    for (std::size_t i = 0; i < count; ++i)
+        if (!records[i]) records[i] = Text(utf8[i]);
+}
+
+void FontObj::Advances(const std::string_view* utf8, std::size_t count, int* advances) const
+{
+    std::vector<bool> known(count, false);
+    m_texts.VisitMany(utf8, count, [&](std::size_t i, const TextRecord& record) {
+        advances[i] = record.advance;
+        known[i] = true;
+    });
+    for (std::size_t i = 0; i < count; ++i)
+        if (!known[i]) advances[i] = Text(utf8[i])->advance;
+}
+
+int FontObj::Advance(std::string_view utf8) const
+{
+    int advance = 0;
+    if (m_texts.Visit(utf8, [&](const TextRecord& known) { advance = known.advance; })) return advance;
+    return Text(utf8)->advance;
 }
 
 namespace {

@@ -124,7 +124,13 @@ void FillSpans(const Surface& s, const SpanRegion& shape, const Paint& paint)
         switch (paint.rop2) {
             case R2_COPYPEN:
                 if (UseAvx2())
-                    each([v = p | alpha](std::uint32_t* d, int n) { FillAvx2(d, n, v); });
+                    each([v = p | alpha](std::uint32_t* d, int n) {
+                        // Narrow spans (the columns of a grid's rules) are stored in place.
+                        if (n < 8)
+                            for (int i = 0; i < n; ++i) d[i] = v;
+                        else
+                            FillAvx2(d, n, v);
+                    });
                 else
                     each([v = p | alpha](std::uint32_t* d, int n) { std::fill(d, d + n, v); });
                 break;

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <span>
 #include <vector>
 
 #include <QFontMetrics>
@@ -155,6 +156,52 @@ __attribute__((target("avx2"))) void BlendCoverageAvx2(std::uint32_t* d, const s
     }
 }
 
+__attribute__((target("avx512f,avx512bw"))) inline __m512i BlendChannels512(__m512i colour, __m512i dst,
+                                                                            __m512i cover, __m512i uncover)
+{
+    const __m512i x =
+        _mm512_add_epi16(_mm512_add_epi16(_mm512_mullo_epi16(colour, cover), _mm512_set1_epi16(127)),
+                         _mm512_mullo_epi16(dst, uncover));
+    return _mm512_srli_epi16(_mm512_mulhi_epu16(x, _mm512_set1_epi16(short(0x8081))), 7);
+}
+
+// The same sixteen pixels at a time, where AVX-512 runs: the coverage is copied to each quarter
+// and spread there by one shuffle; mask registers keep the pixels without coverage and those
+// after the run.
+__attribute__((target("avx512f,avx512bw,avx512vl"))) void BlendCoverageAvx512(std::uint32_t* d,
+                                                                              const std::uint8_t* a,
+                                                                              int count, std::uint32_t colour,
+                                                                              std::uint32_t alpha)
+{
+    const __m512i zero = _mm512_setzero_si512(), ones = _mm512_set1_epi32(-1);
+    const __m512i c16 = _mm512_cvtepu8_epi16(_mm256_set1_epi32(int(colour & 0xFFFFFFu)));
+    const __m512i top = _mm512_set1_epi32(int(alpha)), rgb = _mm512_set1_epi32(0xFFFFFF);
+    // Quarter q takes pixels 4q to 4q + 3: byte j of it takes coverage byte 4q + j / 4.
+    alignas(64) static const std::uint8_t kSpread[64] = {
+        0,  0,  0,  0,  1,  1,  1,  1,  2,  2,  2,  2,  3,  3,  3,  3,  4,  4,  4,  4,  5,  5,
+        5,  5,  6,  6,  6,  6,  7,  7,  7,  7,  8,  8,  8,  8,  9,  9,  9,  9,  10, 10, 10, 10,
+        11, 11, 11, 11, 12, 12, 12, 12, 13, 13, 13, 13, 14, 14, 14, 14, 15, 15, 15, 15};
+    const __m512i spread = _mm512_load_si512(kSpread);
+    for (int i = 0; i < count; i += 16) {
+        const __mmask16 lanes = count - i >= 16 ? __mmask16(0xFFFF) : __mmask16((1u << (count - i)) - 1);
+        const __m128i sixteen = _mm_maskz_loadu_epi8(lanes, a + i);
+        if (_mm_test_all_zeros(sixteen, sixteen)) continue;
+        const __m512i cover =
+            _mm512_shuffle_epi8(_mm512_maskz_broadcast_i32x4(__mmask16(0xFFFF), sixteen), spread);
+        const __m512i uncover = _mm512_xor_si512(cover, ones);  // 255 - coverage
+        const __m512i dst = _mm512_maskz_loadu_epi32(lanes, d + i);
+        const __m512i lo =
+            BlendChannels512(c16, _mm512_unpacklo_epi8(dst, zero), _mm512_unpacklo_epi8(cover, zero),
+                             _mm512_unpacklo_epi8(uncover, zero));
+        const __m512i hi =
+            BlendChannels512(c16, _mm512_unpackhi_epi8(dst, zero), _mm512_unpackhi_epi8(cover, zero),
+                             _mm512_unpackhi_epi8(uncover, zero));
+        const __m512i mixed = _mm512_or_si512(_mm512_and_si512(_mm512_packus_epi16(lo, hi), rgb), top);
+        const __mmask16 covered = _mm512_test_epi32_mask(cover, cover);
+        _mm512_mask_storeu_epi32(d + i, __mmask16(lanes & covered), mixed);
+    }
+}
+
 }  // namespace
 
 QFont CurrentFont(const DcObj& dc)
@@ -173,6 +220,13 @@ std::shared_ptr<TextRecord> TextOf(const DcObj& dc, std::string_view utf8)
     return text;
 }
 
+// The advance of a text in the DC's font.
+int AdvanceOf(const DcObj& dc, std::string_view utf8)
+{
+    if (dc.st.font) return dc.st.font->Advance(utf8);
+    return TextOf(dc, utf8)->advance;
+}
+
 std::pair<int, int> Metrics(const DcObj& dc)
 {
     if (dc.st.font) return dc.st.font->Metrics();
@@ -180,18 +234,13 @@ std::pair<int, int> Metrics(const DcObj& dc)
     return {fm.ascent(), fm.descent()};
 }
 
-// Coverage rows may be read eight bytes at a time past their end.
-constexpr std::size_t kCoveragePadding = 8;
-
 // Draws the text's glyphs as Qt draws them, white into a clear picture a little larger than
 // the text's cell (glyphs may reach out of it), and keeps the covered pixels.
-std::shared_ptr<const TextCoverage> MakeCoverage(const QFont& font, const QString& text, int width,
-                                                 int ascent, int height)
+void MakeCoverage(TextCoverage& c, const QFont& font, const QString& text, int width, int ascent, int height)
 {
-    auto c = std::make_shared<TextCoverage>();
     const int pad = height / 2 + 2;
     QImage mask(width + 2 * pad, height + 2 * pad, QImage::Format_ARGB32_Premultiplied);
-    if (mask.isNull()) return c;
+    if (mask.isNull()) return;
     mask.fill(0u);
     {
         QPainter p(&mask);
@@ -211,38 +260,91 @@ std::shared_ptr<const TextCoverage> MakeCoverage(const QFont& font, const QStrin
         y0 = std::min(y0, y);
         y1 = y + 1;
     }
-    if (x0 >= x1) return c;
-    c->left = x0 - pad;
-    c->top = y0 - pad;
-    c->columns = x1 - x0;
-    c->rows = y1 - y0;
-    c->alpha.resize(std::size_t(c->columns) * std::size_t(c->rows) + kCoveragePadding);
-    c->extent.resize(std::size_t(c->rows));
-    for (int y = 0; y < c->rows; ++y) {
+    if (x0 >= x1) return;
+    c.left = x0 - pad;
+    c.top = y0 - pad;
+    c.Allocate(x1 - x0, y1 - y0);
+    for (int y = 0; y < c.rows; ++y) {
         const auto* m = reinterpret_cast<const std::uint32_t*>(mask.constScanLine(y0 + y)) + x0;
-        std::uint8_t* a = c->alpha.data() + std::size_t(y) * std::size_t(c->columns);
-        int first = c->columns, last = 0;
-        for (int x = 0; x < c->columns; ++x) {
+        std::uint8_t* a = c.Row(y);
+        int first = c.columns, last = 0;
+        for (int x = 0; x < c.columns; ++x) {
             a[x] = std::uint8_t(m[x] >> 24);
             if (a[x]) {
                 first = std::min(first, x);
                 last = x + 1;
             }
         }
-        c->extent[std::size_t(y)] = {first, std::max(first, last)};
+        c.SetCovered(y, first, std::max(first, last));
     }
-    return c;
 }
 
 // The text's coverage: drawn the first time the text is drawn in the font, found after.
 const TextCoverage& CoverageOf(const DcObj& dc, TextRecord& text, std::string_view utf8, int ascent,
                                int height)
 {
+    if (text.covered.load(std::memory_order_acquire)) return text.coverage;
     std::call_once(text.drawn, [&] {
-        text.coverage = MakeCoverage(CurrentFont(dc), FromUtf8(utf8), text.advance, ascent, height);
-        if (dc.st.font) dc.st.font->Charge(text.coverage->Bytes());
+        MakeCoverage(text.coverage, CurrentFont(dc), FromUtf8(utf8), text.advance, ascent, height);
+        if (dc.st.font) dc.st.font->Charge(text.coverage.Bytes());
     });
-    return *text.coverage;
+    text.covered.store(true, std::memory_order_release);
+    return text.coverage;
+}
+
+}  // namespace
+
+namespace {
+
+// The top left of the cell of a text `width` wide drawn at (x, y) with the alignment.
+POINT TextCellOrigin(int x, int y, UINT align, int width, int ascent, int height)
+{
+    POINT at{x, y};
+    if ((align & TA_CENTER) == TA_CENTER)
+        at.x = x - width / 2;
+    else if (align & TA_RIGHT)
+        at.x = x - width;
+    if ((align & TA_BASELINE) == TA_BASELINE)
+        at.y = y - ascent;
+    else if (align & TA_BOTTOM)
+        at.y = y - height;
+    return at;
+}
+
+// The pixels of a text's coverage (its box at ox, oy) that lie in `r`, blended in the colour.
+struct TextBlend {
+    const Surface& s;
+    std::uint32_t colour;
+    bool avx512 = UseAvx512(), avx2 = UseAvx2();
+    void Row(const TextCoverage& c, int ox, int oy, int y, int x0, int x1) const
+    {
+        const int cy = y - oy;
+        x0 = std::max(x0, ox + c.First(cy));
+        x1 = std::min(x1, ox + c.Last(cy));
+        if (x0 >= x1) return;
+        const std::uint8_t* a = c.Row(cy) + (x0 - ox);
+        std::uint32_t* d = s.Row(y) + x0;
+        if (avx512)
+            BlendCoverageAvx512(d, a, x1 - x0, colour, s.alpha);
+        else if (avx2)
+            BlendCoverageAvx2(d, a, x1 - x0, colour, s.alpha);
+        else
+            BlendCoverage(d, a, x1 - x0, colour, s.alpha);
+    }
+    void Rect(const TextCoverage& c, int ox, int oy, const RECT& r) const
+    {
+        for (int y = r.top; y < r.bottom; ++y) Row(c, ox, oy, y, r.left, r.right);
+    }
+};
+
+// A text's box (its covered pixels at ox, oy), cut to the clip when there is one.
+RECT TextBox(const TextCoverage& c, int ox, int oy, const RECT* clip)
+{
+    RECT box{ox, oy, ox + c.columns, oy + c.rows};
+    if (clip)
+        box = {std::max(box.left, clip->left), std::max(box.top, clip->top), std::min(box.right, clip->right),
+               std::min(box.bottom, clip->bottom)};
+    return box;
 }
 
 }  // namespace
@@ -254,24 +356,16 @@ void DrawTextLine(DcObj& dc, int x, int y, UINT align, std::string_view utf8, Te
     const int width = text.advance;
     const auto [ascent, descent] = Metrics(dc);
     const int height = ascent + descent;
-    int left = x;
-    if ((align & TA_CENTER) == TA_CENTER)
-        left = x - width / 2;
-    else if (align & TA_RIGHT)
-        left = x - width;
-    int top = y;
-    if ((align & TA_BASELINE) == TA_BASELINE)
-        top = y - ascent;
-    else if (align & TA_BOTTOM)
-        top = y - height;
+    const POINT cell = TextCellOrigin(x, y, align, width, ascent, height);
+    const int left = cell.x, top = cell.y;
 
     if (opaqueCell && dc.st.bkMode == OPAQUE) {
-        SpanRegion cell = SpanRegion::FromRect(left, top, left + width, top + height);
-        if (clip) cell = cell.ClipToRect(*clip);
-        if (!cell.IsEmpty()) {
+        SpanRegion box = SpanRegion::FromRect(left, top, left + width, top + height);
+        if (clip) box = box.ClipToRect(*clip);
+        if (!box.IsEmpty()) {
             Paint bg;
             bg.color = ToPixel(dc.st.bkColor);
-            PaintShape(dc, cell, bg);
+            PaintShape(dc, box, bg);
         }
     }
     if (utf8.empty()) return;
@@ -279,10 +373,7 @@ void DrawTextLine(DcObj& dc, int x, int y, UINT align, std::string_view utf8, Te
     const TextCoverage& c = CoverageOf(dc, text, utf8, ascent, height);
     if (c.rows == 0) return;
     const int ox = left + c.left, oy = top + c.top;
-    RECT box{ox, oy, ox + c.columns, oy + c.rows};
-    if (clip)
-        box = {std::max(box.left, clip->left), std::max(box.top, clip->top), std::min(box.right, clip->right),
-               std::min(box.bottom, clip->bottom)};
+    const RECT box = TextBox(c, ox, oy, clip);
     if (box.left >= box.right || box.top >= box.bottom) return;
     // Where the DC's clips are rectangles (most drawing), the pixels to blend are one too.
     const std::optional<RECT> rect = dc.VisibleRect(box);
@@ -291,71 +382,193 @@ void DrawTextLine(DcObj& dc, int x, int y, UINT align, std::string_view utf8, Te
     const RECT bounds = rect ? *rect : visible.Bounds();
     if (bounds.left >= bounds.right || bounds.top >= bounds.bottom) return;
     SurfaceLock lock(dc, bounds);
-    const Surface& s = lock.Get();
-    const std::uint32_t colour = ToPixel(dc.st.textColor) | s.alpha;
-    const bool avx2 = UseAvx2();
-    const auto blend = [&](int y, int x0, int x1) {
-        const int cy = y - oy;
-        x0 = std::max(x0, ox + c.extent[std::size_t(cy)].first);
-        x1 = std::min(x1, ox + c.extent[std::size_t(cy)].second);
-        if (x0 >= x1) return;
-        const std::uint8_t* a = c.alpha.data() + std::size_t(cy) * std::size_t(c.columns) + (x0 - ox);
-        std::uint32_t* d = s.Row(y) + x0;
-        if (avx2)
-            BlendCoverageAvx2(d, a, x1 - x0, colour, s.alpha);
-        else
-            BlendCoverage(d, a, x1 - x0, colour, s.alpha);
-    };
+    const TextBlend blend{lock.Get(), ToPixel(dc.st.textColor) | lock.Get().alpha};
     if (rect) {
-        for (int y = rect->top; y < rect->bottom; ++y) blend(y, rect->left, rect->right);
+        blend.Rect(c, ox, oy, *rect);
     } else {
         for (RegionRow row : visible.Rows())
-            for (const Span& sp : row.spans) blend(row.y, sp.x0, sp.x1);
+            for (const Span& sp : row.spans) blend.Row(c, ox, oy, row.y, sp.x0, sp.x1);
     }
     lock.AlphaKept();
 }
+
+namespace {
+
+// Texts drawn the way PolyTextOut most often asks for: transparent, clipped to their rectangles
+// or not, at points that do not move, on a surface of 32-bit pixels whose clips are rectangles.
+// Their boxes are found first and the surface is locked once for all of them; false (nothing
+// drawn) where the texts or the DC are of another kind.
+bool DrawTextsPlainly(DcObj& dc, const POLYTEXT* texts, int count, const std::string_view* utf8,
+                      const std::shared_ptr<TextRecord>* lines)
+{
+    if (dc.st.bkMode != TRANSPARENT || (dc.st.textAlign & TA_UPDATECP)) return false;
+    if (!dc.image && !(dc.st.bitmap && dc.st.bitmap->Direct().Valid())) return false;
+    const std::optional<RECT> visible = dc.VisibleRect(dc.SurfaceRect());
+    if (!visible) return false;
+    for (int i = 0; i < count; ++i)
+        if (texts[i].uiFlags & ETO_OPAQUE) return false;
+    const auto [ascent, descent] = Metrics(dc);
+    const int height = ascent + descent;
+    struct Placed {
+        const TextCoverage* c;
+        int ox, oy;
+        RECT box;
+    };
+    std::vector<Placed> placed;
+    placed.reserve(std::size_t(count));
+    RECT all{0, 0, 0, 0};
+    for (int i = 0; i < count; ++i) {
+        const POLYTEXT& t = texts[i];
+        if (t.n == 0) continue;
+        TextRecord& text = *lines[std::size_t(i)];
+        const TextCoverage& c = CoverageOf(dc, text, utf8[std::size_t(i)], ascent, height);
+        if (c.rows == 0) continue;
+        const POINT cell =
+            TextCellOrigin(dc.ToDevX(t.x), dc.ToDevY(t.y), dc.st.textAlign, text.advance, ascent, height);
+        const int ox = cell.x + c.left, oy = cell.y + c.top;
+        RECT clip{};
+        if (t.uiFlags & ETO_CLIPPED) {
+            const POINT a = dc.ToDev({t.rcl.left, t.rcl.top}), z = dc.ToDev({t.rcl.right, t.rcl.bottom});
+            clip = {std::min(a.x, z.x), std::min(a.y, z.y), std::max(a.x, z.x), std::max(a.y, z.y)};
+        }
+        RECT box = TextBox(c, ox, oy, (t.uiFlags & ETO_CLIPPED) ? &clip : nullptr);
+        box = {std::max(box.left, visible->left), std::max(box.top, visible->top),
+               std::min(box.right, visible->right), std::min(box.bottom, visible->bottom)};
+        if (box.left >= box.right || box.top >= box.bottom) continue;
+        placed.push_back({&c, ox, oy, box});
+        all = all.left >= all.right ? box
+                                    : RECT{std::min(all.left, box.left), std::min(all.top, box.top),
+                                           std::max(all.right, box.right), std::max(all.bottom, box.bottom)};
+    }
+    if (placed.empty()) return true;
+    SurfaceLock lock(dc, all);
+    const TextBlend blend{lock.Get(), ToPixel(dc.st.textColor) | lock.Get().alpha};
+    for (std::size_t i = 0; i < placed.size(); ++i) {
+        // The next texts' coverage is asked of memory while this one is blended.
+        if (i + 2 < placed.size()) __builtin_prefetch(placed[i + 2].c->Row(0));
+        blend.Rect(*placed[i].c, placed[i].ox, placed[i].oy, placed[i].box);
+    }
+    lock.AlphaKept();
+    return true;
+}
+
+}  // namespace
 
 }  // namespace platform::gdi
 
 using namespace platform;
 using namespace platform::gdi;
 
-BOOL ExtTextOut(HDC h, int x, int y, UINT options, const RECT* rect, LPCSTR text, UINT length, const int*)
+namespace {
+
+// ExtTextOut's drawing, the text's record found already (null: an empty text, which draws
+// nothing and moves no current position).
+void DrawExtText(DcObj& dc, int x, int y, UINT options, const RECT* rect, std::string_view utf8,
+                 TextRecord* line)
 {
-    auto dc = FindDc(h);
-    if (!dc || (length > 0 && !text) || length > 0x7FFFFFFF) return FALSE;
-    const std::string s(text ? text : "", length);
-    if (dc->recording) {
-        RecordText(*dc, MetaOp::ExtTextOut, {x, y}, rect, options, s);
-        return TRUE;
-    }
     RECT deviceRect{};
     if (rect) {
-        const POINT a = dc->ToDev({rect->left, rect->top}), z = dc->ToDev({rect->right, rect->bottom});
+        const POINT a = dc.ToDev({rect->left, rect->top}), z = dc.ToDev({rect->right, rect->bottom});
         deviceRect = {std::min(a.x, z.x), std::min(a.y, z.y), std::max(a.x, z.x), std::max(a.y, z.y)};
         if (options & ETO_OPAQUE) {
             Paint bg;
-            bg.color = ToPixel(dc->st.bkColor);
+            bg.color = ToPixel(dc.st.bkColor);
             PaintShape(
-                *dc,
+                dc,
                 SpanRegion::FromRect(deviceRect.left, deviceRect.top, deviceRect.right, deviceRect.bottom),
                 bg);
         }
     }
+    if (!line) return;
     POINT at{x, y};
-    if (!FontsAvailable()) return TRUE;
-    std::string storage;
-    const std::string_view utf8 = Utf8Of(s.data(), int(s.size()), storage);
-    const std::shared_ptr<TextRecord> line = TextOf(*dc, utf8);
-    if (dc->st.textAlign & TA_UPDATECP) {
-        at = dc->st.pos;
-        dc->st.pos.x += line->advance;
+    if (dc.st.textAlign & TA_UPDATECP) {
+        at = dc.st.pos;
+        dc.st.pos.x += line->advance;
     }
-    const POINT p = dc->ToDev(at);
-    DrawTextLine(*dc, p.x, p.y, dc->st.textAlign, utf8, *line,
+    const POINT p = dc.ToDev(at);
+    DrawTextLine(dc, p.x, p.y, dc.st.textAlign, utf8, *line,
                  rect && (options & ETO_CLIPPED) ? &deviceRect : nullptr, true);
+}
+
+}  // namespace
+
+BOOL ExtTextOut(HDC h, int x, int y, UINT options, const RECT* rect, LPCSTR text, UINT length, const int*)
+{
+    auto dc = FindDc(h);
+    if (!dc || (length > 0 && !text) || length > 0x7FFFFFFF) return FALSE;
+    if (dc->recording) {
+        RecordText(*dc, MetaOp::ExtTextOut, {x, y}, rect, options, std::string(text ? text : "", length));
+        return TRUE;
+    }
+    // An empty text (a solid fill) draws nothing past its rectangle: its advance is none.
+    if (length == 0 || !FontsAvailable()) {
+        DrawExtText(*dc, x, y, options, rect, {}, nullptr);
+        return TRUE;
+    }
+    std::string storage;
+    const std::string_view utf8 = Utf8Of(text, int(length), storage);
+    const std::shared_ptr<TextRecord> line = TextOf(*dc, utf8);
+    DrawExtText(*dc, x, y, options, rect, utf8, line.get());
     return TRUE;
 }
+
+BOOL PolyTextOut(HDC h, const POLYTEXT* texts, int count)
+{
+    auto dc = FindDc(h);
+    if (!dc || count < 0 || (count > 0 && !texts)) return FALSE;
+    for (int i = 0; i < count; ++i)
+        if ((texts[i].n > 0 && !texts[i].lpstr) || texts[i].n > 0x7FFFFFFF) return FALSE;
+    if (dc->recording) {
+        for (int i = 0; i < count; ++i)
+            RecordText(*dc, MetaOp::ExtTextOut, {texts[i].x, texts[i].y}, &texts[i].rcl, texts[i].uiFlags,
+                       std::string(texts[i].lpstr ? texts[i].lpstr : "", texts[i].n));
+        return TRUE;
+    }
+    const bool fonts = FontsAvailable();
+    // The texts' records first, found together, then the drawing.
+    std::vector<std::string> storage(fonts ? std::size_t(count) : 0);
+    std::vector<std::string_view> utf8(fonts ? std::size_t(count) : 0);
+    std::vector<std::shared_ptr<TextRecord>> lines(utf8.size());
+    if (fonts) {
+        for (int i = 0; i < count; ++i)
+            utf8[std::size_t(i)] = Utf8Of(texts[i].lpstr, int(texts[i].n), storage[std::size_t(i)]);
+        if (dc->st.font)
+            dc->st.font->Texts(utf8.data(), utf8.size(), lines.data());
+        else
+            for (std::size_t i = 0; i < utf8.size(); ++i) lines[i] = TextOf(*dc, utf8[i]);
+    }
+    if (fonts && DrawTextsPlainly(*dc, texts, count, utf8.data(), lines.data())) return TRUE;
+    for (int i = 0; i < count; ++i) {
+        const POLYTEXT& t = texts[i];
+        TextRecord* line = fonts && t.n > 0 ? lines[std::size_t(i)].get() : nullptr;
+        // The next texts' coverage is asked of memory while this one is drawn.
+        if (fonts && std::size_t(i) + 2 < lines.size() &&
+            lines[std::size_t(i) + 2]->covered.load(std::memory_order_acquire))
+            __builtin_prefetch(lines[std::size_t(i) + 2]->coverage.Row(0));
+        DrawExtText(*dc, t.x, t.y, t.uiFlags, &t.rcl, line ? utf8[std::size_t(i)] : std::string_view(), line);
+    }
+    return TRUE;
+}
+
+namespace platform {
+
+BOOL GetTextAdvances(HDC h, const CString* texts, int count, int* advances)
+{
+    auto dc = FindDc(h);
+    if (!dc || count < 0 || (count > 0 && (!texts || !advances)) || !FontsAvailable()) return FALSE;
+    std::vector<std::string> storage(static_cast<std::size_t>(count));
+    std::vector<std::string_view> utf8(static_cast<std::size_t>(count));
+    for (int i = 0; i < count; ++i)
+        utf8[std::size_t(i)] = Utf8Of(texts[i].c_str(), texts[i].GetLength(), storage[std::size_t(i)]);
+    if (dc->st.font) {
+        dc->st.font->Advances(utf8.data(), utf8.size(), advances);
+    } else {
+        for (int i = 0; i < count; ++i) advances[i] = TextOf(*dc, utf8[std::size_t(i)])->advance;
+    }
+    return TRUE;
+}
+
+}  // namespace platform
 
 BOOL TextOut(HDC h, int x, int y, LPCSTR text, int length)
 {
@@ -375,7 +588,7 @@ BOOL GetTextExtentPoint32(HDC h, LPCSTR text, int length, SIZE* size)
     if (!dc || !size || length < 0 || (length > 0 && !text) || !FontsAvailable()) return FALSE;
     std::string storage;
     const auto [ascent, descent] = Metrics(*dc);
-    *size = {TextOf(*dc, Utf8Of(text, length, storage))->advance, ascent + descent};
+    *size = {AdvanceOf(*dc, Utf8Of(text, length, storage)), ascent + descent};
     return TRUE;
 }
 
@@ -472,8 +685,7 @@ QStringList LayoutLines(const QFontMetrics& fm, QString text, int width, UINT fo
     }
     if (format & DT_END_ELLIPSIS)
         for (QString& line : lines) {
-            const int advance =
-                dc ? TextOf(*dc, line.toUtf8().toStdString())->advance : fm.horizontalAdvance(line);
+            const int advance = dc ? AdvanceOf(*dc, line.toUtf8().toStdString()) : fm.horizontalAdvance(line);
             if (advance > width) line = fm.elidedText(line, Qt::ElideRight, std::max(0, width));
         }
     return lines;
@@ -522,19 +734,24 @@ int DrawText(HDC h, LPCSTR text, int length, RECT* rect, UINT format)
     };
     std::string storage;
     std::vector<std::string> laidOut;
-    std::vector<Line> lines;
+    std::vector<Line> laidOutLines;
+    Line single;
+    std::span<const Line> lines;
     if (OneLineAsItIs(text, n, format)) {
         const std::string_view utf8 = Utf8Of(text, n, storage);
         std::shared_ptr<TextRecord> line = TextOf(*dc, utf8);
         const bool wraps = (format & DT_WORDBREAK) && !(format & DT_SINGLELINE);
-        if ((!wraps && !(format & DT_END_ELLIPSIS)) || line->advance <= width)
-            lines.push_back({utf8, std::move(line)});
+        if ((!wraps && !(format & DT_END_ELLIPSIS)) || line->advance <= width) {
+            single = {utf8, std::move(line)};
+            lines = {&single, 1};
+        }
     }
     if (lines.empty()) {
         const QStringList shown =
             LayoutLines(QFontMetrics(CurrentFont(*dc)), Decode(text, n), width, format, dc.get());
         for (const QString& line : shown) laidOut.push_back(line.toUtf8().toStdString());
-        for (const std::string& line : laidOut) lines.push_back({line, TextOf(*dc, line)});
+        for (const std::string& line : laidOut) laidOutLines.push_back({line, TextOf(*dc, line)});
+        lines = laidOutLines;
     }
     const int textHeight = n == 0 ? 0 : lineHeight * static_cast<int>(lines.size());
 

@@ -17,6 +17,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <random>
+#include <thread>
 #include <utility>
 #include <vector>
 
@@ -167,6 +168,35 @@ bool CopyRange(int in, std::uint64_t from, int out, std::uint64_t to, std::uint6
         done += static_cast<std::uint64_t>(n);
     }
     return true;
+}
+
+// A large file that a version replaces is let go by a thread of its own. Freeing its blocks
+// can take long (a file system that discards freed blocks waits for the disk) while the new
+// version is already in place and on disk: held open over the rename, the old file is freed
+// by its last close instead of by the rename.
+constexpr off_t kReleaseLaterBytes = off_t(64) << 20;
+
+// A reference to the regular file at `target` that only its name keeps, when it is large;
+// else -1.
+int HoldReplaced(const std::string& target)
+{
+    const int fd = ::open(target.c_str(), O_PATH | O_NOFOLLOW | O_CLOEXEC);
+    if (fd < 0) return -1;
+    struct stat st {};
+    if (::fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && st.st_nlink == 1 && st.st_size >= kReleaseLaterBytes)
+        return fd;
+    ::close(fd);
+    return -1;
+}
+
+void ReleaseLater(int fd)
+{
+    if (fd < 0) return;
+    try {
+        std::thread([fd] { ::close(fd); }).detach();
+    } catch (...) {
+        ::close(fd);  // no thread to spare: freed here
+    }
 }
 
 void SyncFolder(const std::string& folder)
@@ -467,6 +497,7 @@ BOOL AtomicFile::Commit(BOOL replace)
     else if (::fdatasync(m_fd) != 0)
         error = errno;
     if (!error && Injected(AtomicStep::kRename)) error = EACCES;
+    const int replaced = !error && replace ? HoldReplaced(m_target) : -1;
 
     if (!error && m_tempPath.empty()) {
         // An unnamed version: linked in under a temporary name and renamed over the target
@@ -502,11 +533,13 @@ BOOL AtomicFile::Commit(BOOL replace)
     }
 
     if (error) {
+        if (replaced >= 0) ::close(replaced);  // still named: closing it frees nothing
         const std::string target = m_target;
         Discard();
         return error == EEXIST ? Fail(ERROR_FILE_EXISTS) : FailErrno(error, target);
     }
     SyncFolder(FolderOf(m_target));
+    ReleaseLater(replaced);
     CloseHandle(std::exchange(m_handle, nullptr));
     ::close(std::exchange(m_fd, -1));
     return TRUE;

@@ -386,13 +386,6 @@ DWORD WaitForSingleObject(HANDLE object, DWORD milliseconds)
     return WaitForMultipleObjects(1, &object, FALSE, milliseconds);
 }
 
-namespace {
-std::uintptr_t SectionThread()
-{
-    return static_cast<std::uintptr_t>(::pthread_self());
-}
-}  // namespace
-
 void InitializeCriticalSection(LPCRITICAL_SECTION section)
 {
     section->owner.store(0, std::memory_order_relaxed);
@@ -412,35 +405,20 @@ void DeleteCriticalSection(LPCRITICAL_SECTION)
 
 void EnterCriticalSection(LPCRITICAL_SECTION section)
 {
-    const std::uintptr_t self = SectionThread();
-    // Only this thread ever stores its own id, so a relaxed read that sees it is exact.
-    if (section->owner.load(std::memory_order_relaxed) == self) {
-        ++section->recursion;
-        return;
-    }
+    if (platform::TryEnterSection(*section)) return;
     section->lock.lock();
-    section->owner.store(self, std::memory_order_relaxed);
+    section->owner.store(platform::SectionThreadId(), std::memory_order_relaxed);
     section->recursion = 1;
 }
 
 BOOL TryEnterCriticalSection(LPCRITICAL_SECTION section)
 {
-    const std::uintptr_t self = SectionThread();
-    if (section->owner.load(std::memory_order_relaxed) == self) {
-        ++section->recursion;
-        return TRUE;
-    }
-    if (!section->lock.try_lock()) return FALSE;
-    section->owner.store(self, std::memory_order_relaxed);
-    section->recursion = 1;
-    return TRUE;
+    return platform::TryEnterSection(*section) ? TRUE : FALSE;
 }
 
 void LeaveCriticalSection(LPCRITICAL_SECTION section)
 {
-    if (--section->recursion != 0) return;
-    section->owner.store(0, std::memory_order_relaxed);
-    section->lock.unlock();
+    platform::LeaveSection(*section);
 }
 
 void Sleep(DWORD milliseconds)

@@ -485,24 +485,34 @@ bool SplitPath(LPCSTR subKey, std::vector<std::string>& names)
 bool SameFoldedName(const std::string& a, const char* b, std::size_t bLength)
 {
     if (a.size() != bLength) return false;
+    // Names are mostly asked for as they were written.
+    if (std::memcmp(a.data(), b, bLength) == 0) return true;
     const auto fold = [](char c) { return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c; };
     for (std::size_t i = 0; i < bLength; ++i)
         if (fold(a[i]) != fold(b[i])) return false;
     return true;
 }
 
-Value* FindValue(Key& key, const char* name)
+// The value of that name, looked for from place `from` on and then from the start (names
+// are unique in a key, so where the search starts changes nothing but its length).
+Value* FindValue(Key& key, const char* name, std::size_t from = 0)
 {
     const char* wanted = name ? name : "";
-    const std::size_t length = std::strlen(wanted);
-    for (Value& value : key.values)
+    const std::size_t length = std::strlen(wanted), count = key.values.size();
+    for (std::size_t i = 0; i < count; ++i) {
+        Value& value = key.values[from + i < count ? from + i : from + i - count];
         if (SameFoldedName(value.name, wanted, length)) return &value;
+    }
     return nullptr;
 }
 
-HKEY NewHandle(Store& store, std::uint32_t root, std::vector<std::string> path, REGSAM access)
+// A handle to the key `node` that `path` leads to in the tree as it is now: the first call
+// through the handle need not walk the path again.
+HKEY NewHandle(Store& store, std::uint32_t root, std::vector<std::string> path, REGSAM access, Key* node)
 {
     auto* open = new OpenKey{root, std::move(path), access, {}};
+    open->resolvedGeneration = store.generation;
+    open->resolved = node;
     store.handles.insert(open);
     return reinterpret_cast<HKEY>(open);
 }
@@ -592,6 +602,16 @@ LSTATUS RegReplaceTextValues(HKEY key, const std::vector<std::pair<std::string, 
     });
 }
 
+LSTATUS RegEnumKeyNames(HKEY key, std::vector<std::string>& names)
+{
+    names.clear();
+    return WithKey(key, KEY_ENUMERATE_SUB_KEYS, [&](Store&, const OpenKey&, registry::Key& node) -> LSTATUS {
+        names.reserve(node.subkeys.size());
+        for (const auto& [folded, subkey] : node.subkeys) names.push_back(subkey->name);
+        return ERROR_SUCCESS;
+    });
+}
+
 }  // namespace platform
 
 using platform::OpenKey;
@@ -644,7 +664,7 @@ LSTATUS OpenSubKey(HKEY key, LPCSTR subKey, REGSAM sam, PHKEY result, bool creat
             }
         }
         if (disposition) *disposition = firstParent ? REG_CREATED_NEW_KEY : REG_OPENED_EXISTING_KEY;
-        *result = platform::NewHandle(store, parent.root, std::move(path), sam);
+        *result = platform::NewHandle(store, parent.root, std::move(path), sam, node);
         return ERROR_SUCCESS;
     });
 }
@@ -846,9 +866,11 @@ LSTATUS RegQueryMultipleValues(HKEY key, PVALENT values, DWORD count, LPSTR buff
         std::vector<const platform::registry::Value*> many(count > few.size() ? count : 0);
         const platform::registry::Value** found = many.empty() ? few.data() : many.data();
         std::uint64_t needed = 0;
+        std::size_t next = 0;  // values are mostly asked for in the order they were set
         for (DWORD i = 0; i < count; ++i) {
-            found[i] = platform::FindValue(node, values[i].ve_valuename);
+            found[i] = platform::FindValue(node, values[i].ve_valuename, next);
             if (!found[i]) return ERROR_CANT_READ;
+            next = std::size_t(found[i] - node.values.data()) + 1;
             needed += found[i]->data.size();
         }
         if (needed > 0xFFFFFFFFu) return ERROR_NOT_ENOUGH_MEMORY;

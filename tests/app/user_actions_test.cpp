@@ -259,6 +259,10 @@ TEST_F(UserActionsTest, RecordsReadBackAsStoredWhateverTheWriterLeftOut)
     ::RegCloseKey(owner);
 
     ASSERT_EQ(list.GetCount(), 3);
+    // In the order the keys are enumerated (by their upper-cased names).
+    std::vector<std::string> order;
+    for (const CUserAction& a : list.Items()) order.push_back(a.m_strName.str());
+    EXPECT_EQ(order, (std::vector<std::string>{"Docs", longName, "Short"}));
     auto find = [&](const std::string& name) -> const CUserAction& {
         for (const CUserAction& a : list.Items())
             if (a.m_strName == name.c_str()) return a;

@@ -46,8 +46,20 @@ TempDir::~TempDir()
 
 std::string ReadWholeFile(const std::string& path)
 {
-    std::ifstream in(path, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), {});
+    std::ifstream in(path, std::ios::binary | std::ios::ate);
+    const std::streamoff size = in ? std::streamoff(in.tellg()) : -1;
+    if (size < 0) {
+        // Not a file of known size (a pipe, a file of /proc): character by character.
+        std::ifstream again(path, std::ios::binary);
+        return std::string(std::istreambuf_iterator<char>(again), {});
+    }
+    // Large files in one read: debug builds check every character the iterators move.
+    std::string bytes(static_cast<std::size_t>(size), '\0');
+    in.seekg(0);
+    in.read(bytes.data(), size);
+    bytes.resize(static_cast<std::size_t>(in.gcount()));
+    if (in.gcount() == size) bytes.append(std::istreambuf_iterator<char>(in), {});  // grown since
+    return bytes;
 }
 
 void WriteWholeFile(const std::string& path, const std::string& content)

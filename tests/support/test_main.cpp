@@ -34,13 +34,16 @@ class ResponderCheck : public ::testing::EmptyTestEventListener {
 
 // Every test process runs headless, with its own settings folder and the "C" numeric locale.
 // Modal questions go to the test responder, so no test waits for a person. With --avx2=off
-// the kernels run their scalar code for the whole process.
+// the kernels run their scalar code for the whole process, with --avx512=off their AVX2 code.
 int main(int argc, char** argv)
 {
     tarvenix::test::PrepareProcessEnvironment();
     ::testing::InitGoogleTest(&argc, argv);
     for (int i = 1; i < argc; ++i)
-        if (std::strcmp(argv[i], "--avx2=off") == 0) platform::SetAvx2Paths(false);
+        if (std::strcmp(argv[i], "--avx2=off") == 0)
+            platform::SetAvx2Paths(false);
+        else if (std::strcmp(argv[i], "--avx512=off") == 0)
+            platform::SetAvx512Paths(false);
     int result;
     {
         QApplication app(argc, argv);

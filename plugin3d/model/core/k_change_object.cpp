@@ -98,11 +98,6 @@ void TKCustomChangeObject::Done()
     m_events.Notify(this, kevDestroyed, 0);
 }
 
-void TKCustomChangeObject::FireEvent(int code, std::intptr_t param)
-{
-    if (!IsDestroying()) m_events.Notify(this, code, param);
-}
-
 void TKCustomChangeObject::BeginUpdate(bool keepLocked, std::intptr_t param)
 {
     TKSectionGuard guard(m_lock);

@@ -67,7 +67,10 @@ protected:
     CRITICAL_SECTION& LockSection() const { return m_lock; }
 
     /// Fires code through Events, unless the object is being destroyed.
-    void FireEvent(int code, std::intptr_t param);
+    void FireEvent(int code, std::intptr_t param)
+    {
+        if (!IsDestroying()) m_events.Notify(this, code, param);
+    }
 
     /// The setter convention: under the lock, when value differs from field: an update
     /// around the store, then notify() unless the object is being destroyed. True when the

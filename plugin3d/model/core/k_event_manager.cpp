@@ -152,6 +152,12 @@ void TKEventManager::Remove(TKEventHandler handler)
 // tables once no notification runs.
 void TKEventManager::Publish(Table* fresh, const TKEventHandler* removed)
 {
+    // The first table, nothing retired: there is no table a notification could still walk,
+    // so publishing it needs no exchange.
+    if (!m_retired && !m_table.load(std::memory_order_relaxed)) {
+        m_table.store(fresh, std::memory_order_release);
+        return;
+    }
     Table* old = m_table.exchange(fresh, std::memory_order_seq_cst);
     if (old) {
         old->nextRetired = m_retired;
@@ -201,11 +207,9 @@ int TKEventManager::Count() const
     return table ? table->count : 0;
 }
 
-void TKEventManager::Notify(TObject* sender, int code, std::intptr_t param)
+void TKEventManager::NotifyHandlers(TObject* sender, int code, std::intptr_t param)
 {
     if (m_muted.load(std::memory_order_relaxed)) return;
-    // Nobody listens: nothing to walk, nothing to count (most bases and items of a scene).
-    if (!m_table.load(std::memory_order_acquire)) return;
     if (TKThreadMute::Holds(this)) return;
     m_notifying.fetch_add(1, std::memory_order_seq_cst);
     if (const Table* table = m_table.load(std::memory_order_seq_cst)) {

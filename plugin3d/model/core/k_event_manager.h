@@ -48,13 +48,26 @@ class TKEventManager : public TObject {
     void SetMuted(bool muted) { m_muted.store(muted, std::memory_order_relaxed); }
     bool IsMuted() const { return m_muted.load(std::memory_order_relaxed); }
 
+    /// Asks the processor to fetch the table's lock and slots, which Add is about to write:
+    /// a caller that will add to many cold managers in turn lets their fetches overlap.
+    void Prefetch() const
+    {
+        __builtin_prefetch(this, 1);
+        __builtin_prefetch(reinterpret_cast<const char*>(this + 1) - 1, 1);
+    }
+
     /// Calls every handler with (sender, code, param) unless muted, for all threads or (see
     /// TKThreadMute) for the calling one. An exception a handler raises is dropped and the
-    /// next handler still runs.
-    void Notify(TObject* sender, int code, std::intptr_t param);
+    /// next handler still runs. With no handler it costs a load and a branch: most objects
+    /// of a scene have nobody listening, and they fire at every change.
+    void Notify(TObject* sender, int code, std::intptr_t param)
+    {
+        if (m_table.load(std::memory_order_acquire)) NotifyHandlers(sender, code, param);
+    }
 
 private:
     struct Table;
+    void NotifyHandlers(TObject* sender, int code, std::intptr_t param);
     static constexpr std::size_t kInlineTableBytes = 32;
     void Publish(Table* fresh, const TKEventHandler* removed);
     void ReleaseRetired();

@@ -5,8 +5,10 @@
 // table that allocates a node per entry would cost more than writing the file itself.
 // The key K{} (null, 0) marks an empty slot and is never stored.
 
-#include <cstdint>
 #include <algorithm>
+#include <atomic>
+#include <cstdint>
+#include <functional>
 #include <type_traits>
 #include <utility>
 #include <vector>
@@ -109,6 +111,178 @@ private:
 
     std::vector<std::pair<K, V>> m_slots;
     std::size_t m_size = 0;
+};
+
+/// How many times each key is held: a multiset of small keys (pointers), kept sorted in
+/// blocks of up to 64 keys. Made for keys that mostly come in rising order, or rise through
+/// one place after another, as the addresses of objects made one after another do: such a
+/// key is appended to the last block, or to the block where the previous one went, so that
+/// adding many writes one stretch of memory after another, where a hash table would write
+/// a slot anywhere in a table that grows. Any order still costs a search by halves and a
+/// move within one block. The key K{} is never held.
+template <class K>
+class TKKeyCounts {
+    static_assert(std::is_trivially_copyable_v<K> && sizeof(K) <= 8);
+
+public:
+    TKKeyCounts() = default;
+    ~TKKeyCounts() { Clear(); }
+    TKKeyCounts(const TKKeyCounts&) = delete;
+    TKKeyCounts& operator=(const TKKeyCounts&) = delete;
+
+    /// How many times key is held; 0 when it is not.
+    int Count(K key) const
+    {
+        if (m_blocks.empty() || Less(Last(), key)) return 0;
+        std::size_t b = 0;
+        const int at = Locate(key, b);
+        return at >= 0 ? m_blocks[b]->entries[at].count : 0;
+    }
+
+    /// Holds key once more; returns its new count (0 for the empty key).
+    int Add(K key)
+    {
+        if (key == K{}) return 0;
+        if (m_blocks.empty() || Less(Last(), key)) {
+            if (m_blocks.empty() || m_blocks.back()->size == kBlock) NewBlock(m_blocks.size(), key);
+            Block& last = *m_blocks.back();
+            last.entries[last.size++] = {key, 1};
+            ++m_keys;
+            return 1;
+        }
+        std::size_t b = BlockOf(key);
+        Block* block = m_blocks[b];
+        Entry* const begin = block->entries;
+        int pos = block->size;
+        if (!Less(begin[pos - 1].key, key)) {
+            Entry* at = std::lower_bound(begin, begin + block->size, key, EntryLess);
+            if (at != begin + block->size && at->key == key) return ++at->count;
+            pos = static_cast<int>(at - begin);
+        }
+        if (block->size == kBlock) {
+            // A key beyond either end of a full block starts a block of its own there, and a
+            // full block splits where the key goes (but leaves each part an eighth at least):
+            // keys rising or falling through one place so fill blocks whole and go in at an
+            // end, without moving the others.
+            if (pos == kBlock) {
+                NewBlock(b + 1, key);
+                block = m_blocks[++b];
+                pos = 0;
+            } else if (pos == 0) {
+                NewBlock(b, key);
+                block = m_blocks[b];
+            } else {
+                const int split = std::clamp(pos, kBlock / 8, kBlock - kBlock / 8);
+                NewBlock(b + 1, key);
+                Block& upper = *m_blocks[b + 1];
+                upper.size = kBlock - split;
+                std::copy(begin + split, begin + kBlock, upper.entries);
+                block->size = split;
+                m_firsts[b + 1] = upper.entries[0].key;
+                if (pos > split) {
+                    block = &upper;
+                    pos -= split;
+                    ++b;
+                }
+            }
+        }
+        Entry* const entries = block->entries;
+        std::copy_backward(entries + pos, entries + block->size, entries + block->size + 1);
+        entries[pos] = {key, 1};
+        ++block->size;
+        if (pos == 0) m_firsts[b] = key;
+        ++m_keys;
+        return 1;
+    }
+
+    /// Holds key once less; returns its new count (0 also when it was not held).
+    int Remove(K key)
+    {
+        if (m_blocks.empty() || Less(Last(), key)) return 0;
+        std::size_t b = 0;
+        const int at = Locate(key, b);
+        if (at < 0) return 0;
+        Block& block = *m_blocks[b];
+        if (--block.entries[at].count > 0) return block.entries[at].count;
+        std::copy(block.entries + at + 1, block.entries + block.size, block.entries + at);
+        --block.size;
+        --m_keys;
+        if (block.size == 0) {
+            delete &block;
+            m_blocks.erase(m_blocks.begin() + std::ptrdiff_t(b));
+            m_firsts.erase(m_firsts.begin() + std::ptrdiff_t(b));
+        } else if (at == 0) {
+            m_firsts[b] = block.entries[0].key;
+        }
+        return 0;
+    }
+
+    /// The number of keys held (each once, whatever its count).
+    std::size_t Size() const { return m_keys; }
+
+    void Clear()
+    {
+        for (Block* block : m_blocks) delete block;
+        m_blocks.clear();
+        m_firsts.clear();
+        m_keys = 0;
+    }
+
+private:
+    static constexpr int kBlock = 64;
+    struct Entry {
+        K key;
+        int count;  // 1 or more
+    };
+    struct Block {
+        int size = 0;
+        Entry entries[kBlock];
+    };
+    static bool Less(K a, K b) { return std::less<K>{}(a, b); }
+    static bool EntryLess(const Entry& e, K key) { return Less(e.key, key); }
+
+    K Last() const { return m_blocks.back()->entries[m_blocks.back()->size - 1].key; }
+    /// The block key belongs to: the last whose first key is not above it (the first block
+    /// for a key below all). The block found last is tried first: keys rising through one
+    /// place find it again.
+    std::size_t BlockOf(K key) const
+    {
+        const std::size_t hint = m_hint.load(std::memory_order_relaxed);
+        if (hint < m_firsts.size() && !Less(key, m_firsts[hint]) &&
+            (hint + 1 == m_firsts.size() || Less(key, m_firsts[hint + 1])))
+            return hint;
+        const auto after = std::upper_bound(m_firsts.begin(), m_firsts.end(), key, Less);
+        const std::size_t b = after == m_firsts.begin() ? 0 : std::size_t(after - m_firsts.begin()) - 1;
+        m_hint.store(b, std::memory_order_relaxed);
+        return b;
+    }
+    /// The place of key in block b (set to its block), or -1 when it is not held.
+    int Locate(K key, std::size_t& b) const
+    {
+        b = BlockOf(key);
+        const Block* block = m_blocks[b];
+        const Entry* const begin = block->entries;
+        // Past the block's last key (where rising keys go): not held.
+        if (Less(begin[block->size - 1].key, key)) return -1;
+        const Entry* at = std::lower_bound(begin, begin + block->size, key, EntryLess);
+        return at != begin + block->size && at->key == key ? static_cast<int>(at - begin) : -1;
+    }
+    /// An empty block at index b whose first key will be first.
+    void NewBlock(std::size_t b, K first)
+    {
+        // Room first, so that once the block is made nothing can fail.
+        if (m_blocks.size() == m_blocks.capacity()) m_blocks.reserve(2 * m_blocks.size() + 8);
+        if (m_firsts.size() == m_firsts.capacity()) m_firsts.reserve(2 * m_firsts.size() + 8);
+        Block* block = new Block;
+        m_blocks.insert(m_blocks.begin() + std::ptrdiff_t(b), block);
+        m_firsts.insert(m_firsts.begin() + std::ptrdiff_t(b), first);
+    }
+
+    std::vector<Block*> m_blocks;  // owned; each block's keys lie below the next block's
+    std::vector<K> m_firsts;       // the first key of each block, for searching
+    std::size_t m_keys = 0;
+    // The block BlockOf found last; readers that hold different locks may both set it.
+    mutable std::atomic<std::size_t> m_hint{0};
 };
 
 /// Values by int32 id, where V{} (null) means "none". Ids counted up from 1, as this

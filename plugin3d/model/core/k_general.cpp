@@ -49,9 +49,8 @@ void EndGeneral()
 
 const TUnitInfo kKGeneralUnit{"KGeneral", StartGeneral, EndGeneral};
 
-void EnterSection(CRITICAL_SECTION& section)
+void EnterHeldSection(CRITICAL_SECTION& section)
 {
-    if (TryEnterCriticalSection(&section)) return;
     const auto* stop = CurrentJobStop();
     if (!stop) {
         EnterCriticalSection(&section);
@@ -66,11 +65,6 @@ void EnterSection(CRITICAL_SECTION& section)
         else
             Sleep(1);
     }
-}
-
-void EnterSectionWaiting(CRITICAL_SECTION& section)
-{
-    EnterCriticalSection(&section);
 }
 
 void* GetThreadValue(TKThreadValue which)

@@ -16,14 +16,25 @@
 
 class TKObjectsList;
 
+/// Enters a section another thread holds (EnterSection's slow way).
+void EnterHeldSection(CRITICAL_SECTION& section);
+
 /// Enters section; on a job thread, gives up with EAbort once the job's stop is requested.
-void EnterSection(CRITICAL_SECTION& section);
+/// Inline, so that a free or re-entered section costs no call: every setter and bracket of
+/// the model enters its object's lock.
+inline void EnterSection(CRITICAL_SECTION& section)
+{
+    if (!platform::TryEnterSection(section)) EnterHeldSection(section);
+}
 /// Enters section however long it takes (destructors and the closing half of brackets,
 /// which must not be left half done).
-void EnterSectionWaiting(CRITICAL_SECTION& section);
+inline void EnterSectionWaiting(CRITICAL_SECTION& section)
+{
+    if (!platform::TryEnterSection(section)) EnterCriticalSection(&section);
+}
 inline void LeaveSection(CRITICAL_SECTION& section)
 {
-    LeaveCriticalSection(&section);
+    platform::LeaveSection(section);
 }
 
 /// How a guard enters its section.

@@ -1,6 +1,7 @@
 #include "plugin3d/model/render/canvas3d.h"
 
 #include <algorithm>
+#include <vector>
 
 #include "platform/forms/exceptions.h"
 #include "plugin3d/model/core/k_general.h"
@@ -128,6 +129,10 @@ void TKCanvas3D::ReleaseBlocks()
     for (Plane& c : m_channels) c.Release();
     m_spans.Free();
     for (HeapBlock& t : m_tables) t.Free();
+    for (int k = 0; k < 3; ++k) {
+        m_forms[k].reset();
+        m_formPending[k] = false;
+    }
     m_heap = false;
     UpdateTarget();
 }
@@ -163,6 +168,8 @@ void TKCanvas3D::SetChannelEnabled(int n, bool on)
             c->present = false;
             c->Release();
             m_tables[n - 1].Free();
+            m_forms[n - 1].reset();
+            m_formPending[n - 1] = false;
             UpdateTarget();
             throw;
         }
@@ -170,6 +177,8 @@ void TKCanvas3D::SetChannelEnabled(int n, bool on)
         c->present = false;
         c->Release();
         m_tables[n - 1].Free();
+        m_forms[n - 1].reset();
+        m_formPending[n - 1] = false;
     }
     UpdateTarget();
 }
@@ -234,6 +243,33 @@ void TKCanvas3D::BuildDefaultTable(int n)
     std::fill(table + 0x8001, table + canvas_tables::kEmptyLevel, 0);
     table[canvas_tables::kEmptyLevel] = m_background;
     static_assert(canvas_tables::kEmptyLevel == canvas_tables::kTableEntries - 1);
+    // Every canvas starts with default tables: their form, the same for any background, is
+    // found once.
+    static const std::optional<canvas_tables::TableForm> defaultForm = [] {
+        std::vector<std::int32_t> levels(canvas_tables::kTableEntries);
+        for (std::int32_t i = 0; i < canvas_tables::kTableEntries; ++i)
+            levels[std::size_t(i)] = canvas_tables::DefaultLevel(i, 0);
+        return canvas_tables::FindTableForm(levels.data(), nullptr, 0);
+    }();
+    m_forms[n - 1] = defaultForm;
+    m_formPending[n - 1] = false;
+}
+
+void TKCanvas3D::TableFilled(int n, const std::uint32_t* fieldMasks, int maskCount)
+{
+    m_formPending[n - 1] = true;
+    m_formFieldCount[n - 1] = std::clamp(maskCount, 0, 3);
+    std::copy_n(fieldMasks, m_formFieldCount[n - 1], m_formFields[n - 1]);
+}
+
+const canvas_tables::TableForm* TKCanvas3D::FormOf(int n)
+{
+    if (m_formPending[n - 1]) {
+        m_formPending[n - 1] = false;
+        m_forms[n - 1] =
+            canvas_tables::FindTableForm(GetChannelTable(n), m_formFields[n - 1], m_formFieldCount[n - 1]);
+    }
+    return m_forms[n - 1] ? &*m_forms[n - 1] : nullptr;
 }
 
 void TKCanvas3D::FillChannelTable(int n, TCanvasLevelFunction fn, void* context)
@@ -244,6 +280,7 @@ void TKCanvas3D::FillChannelTable(int n, TCanvasLevelFunction fn, void* context)
     EnsureTable(n);
     auto* table = reinterpret_cast<std::int32_t*>(m_tables[n - 1].Data());
     for (std::int32_t i = 0; i < canvas_tables::kTableEntries; ++i) table[i] = fn(context, i);
+    TableFilled(n);
 }
 
 void TKCanvas3D::CopyChannelTable(int n, const std::int32_t* entries)
@@ -253,6 +290,7 @@ void TKCanvas3D::CopyChannelTable(int n, const std::int32_t* entries)
     EnsureTable(n);
     std::copy_n(entries, canvas_tables::kTableEntries,
                 reinterpret_cast<std::int32_t*>(m_tables[n - 1].Data()));
+    TableFilled(n);
 }
 
 void TKCanvas3D::BuildChannelTable(int n, const TKCnv3DIITransformer* red, const TKCnv3DIITransformer* green,
@@ -273,6 +311,17 @@ void TKCanvas3D::BuildChannelTable(int n, const TKCnv3DIITransformer* red, const
     canvas_tables::BuildChannelTable(reinterpret_cast<std::int32_t*>(m_tables[n - 1].Data()),
                                      red ? &curves[0] : nullptr, green ? &curves[1] : nullptr,
                                      blue ? &curves[2] : nullptr, map, m_background);
+    // One field per component the channel drives: a grey picture's channel drives all three.
+    std::uint32_t fieldMasks[3] = {};
+    int fields = 0;
+    for (int k = 0; k < 3; ++k) {
+        if (!sources[k]) continue;
+        std::int32_t masks[16];
+        canvas_tables::ComponentMasks(map, k + 1, masks);
+        for (std::int32_t m : masks) fieldMasks[fields] |= std::uint32_t(m);
+        ++fields;
+    }
+    TableFilled(n, fieldMasks, fields);
 }
 
 void TKCanvas3D::UpdateTarget()
@@ -340,12 +389,14 @@ void TKCanvas3D::PaintTo(const TCanvasTarget& target)
     const std::uint16_t* channelRows[3];
     std::ptrdiff_t strides[3];
     const std::int32_t* tables[3];
+    const canvas_tables::TableForm* forms[3];
     for (int n = 1; n <= 3; ++n) {
         const Plane& c = *Channel(n);
         const std::int32_t* table = GetChannelTable(n);
         if (!c.present || !c.block.Data() || !table) continue;
         channelRows[count] = reinterpret_cast<const std::uint16_t*>(c.block.Data());
         strides[count] = c.stride;
+        forms[count] = FormOf(n);
         tables[count++] = table;
     }
     auto* pixels = static_cast<std::uint8_t*>(target.pixels);
@@ -354,8 +405,9 @@ void TKCanvas3D::PaintTo(const TCanvasTarget& target)
         for (int k = 0; k < count; ++k)
             bandRows[k] = reinterpret_cast<const std::uint16_t*>(
                 reinterpret_cast<const std::uint8_t*>(channelRows[k]) + first * strides[k]);
-        canvas_kernels::PackChannelRows(count, bandRows, strides, tables, pixels + first * target.stride,
-                                        target.stride, bytes, last - first + 1, cols);
+        canvas_kernels::PackChannelRows(count, bandRows, strides, tables, forms,
+                                        pixels + first * target.stride, target.stride, bytes,
+                                        last - first + 1, cols);
     });
 }
 

@@ -19,6 +19,7 @@
 
 #include <atomic>
 #include <cstdint>
+#include <optional>
 #include <string>
 
 #include "platform/forms/object.h"
@@ -96,13 +97,15 @@ class TKCanvas3D : public TPersistent {
     /// Channel n's table := the 65536 entries of a table made elsewhere.
     void CopyChannelTable(int n, const std::int32_t* entries);
     /// Calls change(entries) on the 65536 entries of channel n's table in place, under the
-    /// canvas's lock; nothing for a channel that is not present or has no table.
+    /// canvas's lock, as CopyChannelTable of the changed entries would; nothing for a channel
+    /// that is not present or has no table.
     template <class Change>
     void ChangeChannelTable(int n, Change&& change)
     {
         TKSectionGuard guard(m_lock);
         if (!m_heap || !GetChannelEnabled(n) || m_tables[n - 1].Bytes() != canvas_planes::kTableBytes) return;
         change(reinterpret_cast<std::int32_t*>(m_tables[n - 1].Data()));
+        TableFilled(n);
     }
     /// The table of present channel n from the colour curves (null: that component gets
     /// nothing) and the bit map of the pixel format.
@@ -143,6 +146,9 @@ private:
     const canvas_planes::Plane* Channel(int n) const;
     void EnsureTable(int n);
     void BuildDefaultTable(int n);
+    // Channel n's table was filled: its form is to be looked for, `fieldMasks` as FindTableForm.
+    void TableFilled(int n, const std::uint32_t* fieldMasks = nullptr, int maskCount = 0);
+    const canvas_tables::TableForm* FormOf(int n);
 
     std::string m_name;
     bool m_heap = false;
@@ -151,6 +157,12 @@ private:
     canvas_planes::Plane m_channels[3];
     canvas_planes::HeapBlock m_spans;
     canvas_planes::HeapBlock m_tables[3];
+    // Each table's arithmetic form, when it has one: looked for at the first paint after
+    // the table was filled (a rebuild fills tables more than once), with the fields given.
+    std::optional<canvas_tables::TableForm> m_forms[3];
+    bool m_formPending[3] = {};
+    std::uint32_t m_formFields[3][3] = {};
+    int m_formFieldCount[3] = {};
     std::int32_t m_width = 0;
     std::int32_t m_height = 0;
     std::int32_t m_clipLeft = 0, m_clipTop = 0, m_clipRight = -1, m_clipBottom = -1;

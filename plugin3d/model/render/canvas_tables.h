@@ -7,6 +7,7 @@
 
 #include <array>
 #include <cstdint>
+#include <optional>
 
 /// One pixel bit: the colour component it carries (1 red, 2 green, 3 blue, 0 none) and the
 /// bit (0..15) of that component's 16-bit level.
@@ -61,5 +62,38 @@ bool BuildComponentRamp(const Curve& curve, std::int32_t* levels);
 /// rest 0.
 void BuildChannelTable(std::int32_t* table, const Curve* red, const Curve* green, const Curve* blue,
                        const TColorBitMap& map, std::int32_t background);
+
+/// The most pieces of levels a field of a table form has.
+inline constexpr int kFormPieces = 8;
+
+/// One bit field of a channel table's entries as arithmetic: over the levels of piece p
+/// (first[p]..first[p + 1] - 1, the last piece up to 0x8000) the field's value is
+/// ((a[p] * v + b[p]) mod 2^32) >> s[p], put at bit `shift` of the entry.
+struct TableField {
+    int shift = 0;
+    int pieces = 0;
+    std::int32_t first[kFormPieces] = {};
+    std::uint32_t a[kFormPieces] = {};
+    std::uint32_t b[kFormPieces] = {};
+    std::uint32_t s[kFormPieces] = {};
+};
+
+/// A channel table over the drawn levels 0..0x8000 as the OR of up to three fields: what
+/// the packing pass computes instead of looking entries up. The other entries are read
+/// from the table itself.
+struct TableForm {
+    int fieldCount = 0;
+    TableField fields[3];
+};
+
+/// The entry a form gives level v (0..0x8000).
+std::uint32_t FormEntry(const TableForm& form, std::int32_t v);
+
+/// A form whose entries equal the table's for every level 0..0x8000, or none. The entries'
+/// bits are split into the fields of `fieldMasks` (each one run of bits; none given: one
+/// field over all the bits the entries use). Found once per table, not per picture: it
+/// costs some milliseconds for curves of many pieces.
+std::optional<TableForm> FindTableForm(const std::int32_t* table, const std::uint32_t* fieldMasks,
+                                       int maskCount);
 
 }  // namespace canvas_tables

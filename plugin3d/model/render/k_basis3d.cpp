@@ -134,8 +134,11 @@ void TKBasis3D::SetParent(TKBasis3D* parent)
     TKSectionGuard tree(g_basisTreeLock);
     if (parent == m_parent || parent == this || (parent && parent->HasAncestorLocked(this))) return;
     if (m_parent) m_parent->RemoveAtLocked<TKEnter::GivingUp>(m_parent->IndexOfChildLocked(this));
-    // Under the tree lock already: entering it again would only cost.
-    if (parent) parent->AddChildLocked(this);
+    if (!parent) return;
+    // What AddChild would check is known here: this basis is not parent's ancestor, and it
+    // has no parent now. Under the tree lock already: entering it again would only cost.
+    parent->AppendLocked<TKEnter::GivingUp>(this);
+    m_parent = parent;
 }
 
 TKBasis3D* TKBasis3D::Parent() const

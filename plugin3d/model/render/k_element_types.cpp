@@ -1,5 +1,6 @@
 #include "plugin3d/model/render/k_element_types.h"
 
+#include <algorithm>
 #include <array>
 #include <cmath>
 #include <cstring>
@@ -137,14 +138,78 @@ D Convert(S v)
     }
 }
 
+// Rows come from files mapped in memory and are read mostly in order: left to the
+// processor's own prefetchers, a conversion waits on memory most of its time. A run is
+// converted in pieces, and before each piece the lines it will need are asked for: the
+// source's into the second-level cache well ahead and into the first-level cache shortly
+// ahead (at the end of a row, the next row's lines), and the destination's shortly ahead
+// for writing (a row of floats is longer than the first-level cache, so each of its lines
+// would otherwise be fetched by a store that waits for it). A prefetch never faults,
+// wherever it points, and changes no value.
+constexpr std::int64_t kPieceBytes = 1024;
+constexpr std::int64_t kFarAhead = 16384;
+constexpr std::int64_t kNearAhead = 2048;
+constexpr std::int64_t kWriteAhead = 2048;
+constexpr std::int64_t kCacheLine = 64;
+
+// As addresses only: the lines ahead may lie past the caller's buffers.
+[[gnu::always_inline]] inline void Prefetch(const void* from, std::int64_t ahead, std::int64_t bytes,
+                                            bool forWriting, bool nearby)
+{
+    const std::uintptr_t at = reinterpret_cast<std::uintptr_t>(from) + std::uintptr_t(ahead);
+#pragma GCC unroll 32
+    for (std::int64_t b = 0; b < bytes; b += kCacheLine) {
+        const void* line = reinterpret_cast<const void*>(at + std::uintptr_t(b));
+        if (forWriting)
+            __builtin_prefetch(line, 1, 3);
+        else if (nearby)
+            __builtin_prefetch(line, 0, 3);
+        else
+            __builtin_prefetch(line, 0, 2);
+    }
+}
+
+// Calls convert(first, end) for the pieces [first, end) of a run of count elements, whose
+// source elements lie sourceStride bytes apart and destination elements destStride bytes,
+// each after the prefetches for it. Inlined, so that packed runs keep their constant
+// strides and vectorise.
+template <class Convert>
+[[gnu::always_inline]] inline void InPieces(const unsigned char* dest, std::int64_t destStride,
+                                            const unsigned char* source, std::int64_t sourceStride, int count,
+                                            Convert&& convert)
+{
+    const int piece =
+        sourceStride <= 0 ? int(kPieceBytes) : int(std::max<std::int64_t>(1, kPieceBytes / sourceStride));
+    for (int first = 0, end = 0; first < count; first = end) {
+        end = first + std::min(piece, count - first);
+        if (sourceStride > 0) {
+            const unsigned char* in = source + first * sourceStride;
+            Prefetch(in, kFarAhead, piece * sourceStride, false, false);
+            Prefetch(in, kNearAhead, piece * sourceStride, false, true);
+        }
+        if (destStride > 0) Prefetch(dest + first * destStride, kWriteAhead, piece * destStride, true, true);
+        convert(first, end);
+    }
+}
+
 // Packed runs: constant strides let the compiler vectorise the loop.
 template <class S, class D>
-void PackedRun(unsigned char* dest, const unsigned char* source, int count)
+[[gnu::always_inline]] inline void PackedLoop(unsigned char* dest, const unsigned char* source, int count)
 {
     using In = Element<S>;
     using Out = Element<D>;
-    for (int i = 0; i < count; ++i)
-        Out::Store(dest + i * Out::kSize, Convert<typename Out::Value>(In::Load(source + i * In::kSize)));
+    InPieces(
+        dest, Out::kSize, source, In::kSize, count, [&](int first, int end) __attribute__((always_inline)) {
+            for (int i = first; i < end; ++i)
+                Out::Store(dest + i * Out::kSize,
+                           Convert<typename Out::Value>(In::Load(source + i * In::kSize)));
+        });
+}
+
+template <class S, class D>
+void PackedRun(unsigned char* dest, const unsigned char* source, int count)
+{
+    PackedLoop<S, D>(dest, source, count);
 }
 
 #if defined(__x86_64__)
@@ -154,10 +219,7 @@ template <class S, class D>
 __attribute__((target("avx2"))) void PackedRunAvx2(unsigned char* dest, const unsigned char* source,
                                                    int count)
 {
-    using In = Element<S>;
-    using Out = Element<D>;
-    for (int i = 0; i < count; ++i)
-        Out::Store(dest + i * Out::kSize, Convert<typename Out::Value>(In::Load(source + i * In::kSize)));
+    PackedLoop<S, D>(dest, source, count);
 }
 
 bool HasAvx2()
@@ -182,9 +244,11 @@ void ConvertRun(unsigned char* dest, std::int64_t destStride, const unsigned cha
 #endif
             PackedRun<S, D>(dest, source, count);
         } else {
-            for (int i = 0; i < count; ++i)
-                Out::Store(dest + i * destStride,
-                           Convert<typename Out::Value>(In::Load(source + i * sourceStride)));
+            InPieces(dest, destStride, source, sourceStride, count, [&](int first, int end) {
+                for (int i = first; i < end; ++i)
+                    Out::Store(dest + i * destStride,
+                               Convert<typename Out::Value>(In::Load(source + i * sourceStride)));
+            });
         }
     }
 }

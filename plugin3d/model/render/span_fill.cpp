@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <cstdlib>
-#include <cstring>
 
 #include "platform/kernel/cpu_features.h"
 #include "plugin3d/model/render/span_kernels.h"
@@ -232,61 +231,6 @@ ChannelRows OneChannel(std::uint16_t* row, std::ptrdiff_t stride, int pairOffset
     return c;
 }
 
-// The channel count is a template argument so the per-pixel loop over channels unrolls.
-template <int Bytes, int N>
-void PackRowsN(const std::uint16_t* const* channelRows, const std::ptrdiff_t* channelStrides,
-               const std::int32_t* const* tables, std::uint8_t* pixels, std::ptrdiff_t pixelStride,
-               int rowCount, int width)
-{
-    const std::uint16_t* rows[N > 0 ? N : 1] = {};
-    const std::int32_t* table[N > 0 ? N : 1] = {};
-    for (int k = 0; k < N; ++k) {
-        rows[k] = channelRows[k];
-        table[k] = tables[k];
-    }
-    for (int y = 0; y < rowCount; ++y) {
-        std::uint8_t* p = pixels + y * pixelStride;
-        for (int x = 0; x < width; ++x) {
-            std::uint32_t v = 0;
-            for (int k = 0; k < N; ++k) v |= std::uint32_t(table[k][rows[k][x]]);
-            if constexpr (Bytes == 1) {
-                p[x] = std::uint8_t(v);
-            } else if constexpr (Bytes == 2) {
-                const std::uint16_t w = std::uint16_t(v);
-                std::memcpy(p + 2 * x, &w, 2);
-            } else if constexpr (Bytes == 3) {
-                p[3 * x] = std::uint8_t(v);
-                p[3 * x + 1] = std::uint8_t(v >> 8);
-                p[3 * x + 2] = std::uint8_t(v >> 16);
-            } else {
-                std::memcpy(p + 4 * x, &v, 4);
-            }
-        }
-        for (int k = 0; k < N; ++k) rows[k] = Advance(rows[k], channelStrides[k]);
-    }
-}
-
-template <int Bytes>
-void PackRowsBytes(int count, const std::uint16_t* const* channelRows, const std::ptrdiff_t* channelStrides,
-                   const std::int32_t* const* tables, std::uint8_t* pixels, std::ptrdiff_t pixelStride,
-                   int rowCount, int width)
-{
-    switch (count) {
-        case 0:
-            return PackRowsN<Bytes, 0>(channelRows, channelStrides, tables, pixels, pixelStride, rowCount,
-                                       width);
-        case 1:
-            return PackRowsN<Bytes, 1>(channelRows, channelStrides, tables, pixels, pixelStride, rowCount,
-                                       width);
-        case 2:
-            return PackRowsN<Bytes, 2>(channelRows, channelStrides, tables, pixels, pixelStride, rowCount,
-                                       width);
-        default:
-            return PackRowsN<Bytes, 3>(channelRows, channelStrides, tables, pixels, pixelStride, rowCount,
-                                       width);
-    }
-}
-
 template <int Bytes>
 void MapRows(const std::uint16_t* channels, void* pixels, const std::int32_t* table,
              std::ptrdiff_t pixelStride, std::ptrdiff_t channelStride, int rowCount, int width)
@@ -386,29 +330,6 @@ void FillEdgeRampPart(std::int32_t* firstField, int n, std::int32_t a0, std::int
     for (int i = first; i <= last; ++i, p += kRecordInts) {
         *p = r.Value();
         r.Step();
-    }
-}
-
-void PackChannelRows(int channelCount, const std::uint16_t* const* channelRows,
-                     const std::ptrdiff_t* channelStrides, const std::int32_t* const* tables, void* pixels,
-                     std::ptrdiff_t pixelStride, int bytesPerPixel, int rowCount, int width)
-{
-    auto* p = static_cast<std::uint8_t*>(pixels);
-    switch (bytesPerPixel) {
-        case 1:
-            return PackRowsBytes<1>(channelCount, channelRows, channelStrides, tables, p, pixelStride,
-                                    rowCount, width);
-        case 2:
-            return PackRowsBytes<2>(channelCount, channelRows, channelStrides, tables, p, pixelStride,
-                                    rowCount, width);
-        case 3:
-            return PackRowsBytes<3>(channelCount, channelRows, channelStrides, tables, p, pixelStride,
-                                    rowCount, width);
-        case 4:
-            return PackRowsBytes<4>(channelCount, channelRows, channelStrides, tables, p, pixelStride,
-                                    rowCount, width);
-        default:
-            return;
     }
 }
 

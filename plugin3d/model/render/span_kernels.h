@@ -11,6 +11,10 @@
 
 #include "plugin3d/model/render/span_fill.h"
 
+namespace canvas_tables {
+struct TableForm;
+}
+
 namespace canvas_kernels {
 
 /// The state of one integer ramp (see span_fill.h) from a0 to a1 over L >= 1 steps with
@@ -108,9 +112,12 @@ void FillEdgeRampPart(std::int32_t* firstField, int n, std::int32_t a0, std::int
 
 /// Packs `rowCount` rows of `width` pixels: each pixel becomes the OR of table[c][value] over
 /// the channels given, stored in `bytesPerPixel` bytes (1..4; the 3-byte form leaves the byte
-/// after each pixel alone). With no channel the pixels become 0.
+/// after each pixel alone). With no channel the pixels become 0. `forms` (null, or one per
+/// channel, null where a table has none) are the tables' arithmetic forms: when every
+/// channel has one, the drawn levels are computed instead of looked up, to the same bytes.
 void PackChannelRows(int channelCount, const std::uint16_t* const* channelRows,
-                     const std::ptrdiff_t* channelStrides, const std::int32_t* const* tables, void* pixels,
-                     std::ptrdiff_t pixelStride, int bytesPerPixel, int rowCount, int width);
+                     const std::ptrdiff_t* channelStrides, const std::int32_t* const* tables,
+                     const canvas_tables::TableForm* const* forms, void* pixels, std::ptrdiff_t pixelStride,
+                     int bytesPerPixel, int rowCount, int width);
 
 }  // namespace canvas_kernels

@@ -118,7 +118,7 @@ void TKListOf<Base, Family>::Init()
     std::lock_guard state(m_stateMutex);
     m_listed.Clear();
     m_openChanges.Clear();
-    m_itemChangeDepth = 0;
+    m_itemChangeDepth.store(0, std::memory_order_relaxed);
 }
 
 template <class Base, class Family>
@@ -159,13 +159,21 @@ void TKListOf<Base, Family>::FireListChanged()
 }
 
 template <class Base, class Family>
-bool TKListOf<Base, Family>::Takes(TKCustomChangeObject* item)
+bool TKListOf<Base, Family>::OfItsKind(TKCustomChangeObject* item)
 {
-    if (!item || item == this || !item->InheritsFrom(ItemClass())) return false;
+    if (!item || item == this) return false;
+    // Items are mostly of the item class itself.
+    const TClass own = item->ClassType(), wanted = ItemClass();
+    return own == wanted || own->InheritsFrom(wanted);
+}
+
+template <class Base, class Family>
+bool TKListOf<Base, Family>::HoldsThisList(TKCustomChangeObject* item)
+{
     // A list that holds this one (at any depth) would make a cycle: every walk over nested
     // lists (clearing, drawing, finding, filling branches) would run forever.
     TKFindRequest request{this, nullptr};
-    return item->Operation(kopFindContainer, reinterpret_cast<std::intptr_t>(&request)) <= 0;
+    return item->Operation(kopFindContainer, reinterpret_cast<std::intptr_t>(&request)) > 0;
 }
 
 template <class Base, class Family>
@@ -195,24 +203,29 @@ void TKListOf<Base, Family>::StoreAt(int index, TKCustomChangeObject* item)
 {
     TKCustomChangeObject*& entry = m_items[std::size_t(index)];
     std::lock_guard state(m_stateMutex);
-    if (entry)
-        if (int* n = m_listed.Find(entry); n && --*n == 0) m_listed.Erase(entry);
+    if (entry) m_listed.Remove(entry);
     entry = item;
-    if (item) ++*m_listed.TryEmplace(item, 0).first;
+    if (item) m_listed.Add(item);
 }
 
 template <class Base, class Family>
-bool TKListOf<Base, Family>::ForgetOpenChanges(TObject* item)
+bool TKListOf<Base, Family>::TakeOutAt(int index)
 {
+    TKCustomChangeObject*& entry = m_items[std::size_t(index)];
+    TKCustomChangeObject* const item = entry;
     if (!item) return false;
+    // One hold for both: an update bracket of the item heard in between would otherwise be
+    // counted after its open ones were forgotten, and its end, once the item is unlisted,
+    // never, leaving the list busy for good.
     std::lock_guard state(m_stateMutex);
+    m_listed.Remove(item);
+    entry = nullptr;
     const int* open = m_openChanges.Find(item);
     if (!open) return false;
-    m_itemChangeDepth -= *open;
+    const int depth = m_itemChangeDepth.load(std::memory_order_relaxed) - *open;
     m_openChanges.Erase(item);
-    if (m_itemChangeDepth > 0) return false;
-    m_itemChangeDepth = 0;
-    return true;
+    m_itemChangeDepth.store(depth > 0 ? depth : 0, std::memory_order_relaxed);
+    return depth <= 0;
 }
 
 template <class Base, class Family>
@@ -255,7 +268,13 @@ void TKListOf<Base, Family>::Move(int from, int to)
 template <class Base, class Family>
 int TKListOf<Base, Family>::Add(TKCustomChangeObject* item)
 {
-    if (!Takes(item)) return -1;
+    // What Attach writes of the item is fetched as soon as it is known to be one: the checks
+    // and locks on the way would otherwise wait for each of its cache lines in turn.
+    if (item) item->Events().Prefetch();
+    if (!OfItsKind(item)) return -1;
+    if constexpr (kHoldsObjects3D<Base>)
+        if (TKBasis3D* basis = AsObject3D(item)->Basis()) basis->PrefetchTree();
+    if (HoldsThisList(item)) return -1;
     TKObjectLock lock(*this);
     if (const int index = IndexOfLocked(item); index >= 0) return index;
     int index = -1;
@@ -280,9 +299,8 @@ void TKListOf<Base, Family>::Delete(int index)
     InsideUpdate(*this, [&] {
         TKCustomChangeObject* item = m_items[std::size_t(index)];
         if (item) Detach(item);
-        const bool changesOver = ForgetOpenChanges(item);
         Move(index, static_cast<int>(m_items.size()) - 1);
-        StoreAt(static_cast<int>(m_items.size()) - 1, nullptr);
+        const bool changesOver = TakeOutAt(static_cast<int>(m_items.size()) - 1);
         m_items.pop_back();
         if constexpr (kHoldsConstructions<Base>) MembershipChanged(item && AsConstruction(item)->Enabled());
         FireListChanged();
@@ -309,7 +327,7 @@ TKCustomChangeObject* TKListOf<Base, Family>::Replace(int index, TKCustomChangeO
         bool changesOver = false;
         if (old) {
             Detach(old);
-            changesOver = ForgetOpenChanges(old);
+            changesOver = TakeOutAt(index);
         }
         StoreAt(index, item);
         if (item) Attach(item);
@@ -350,9 +368,9 @@ void TKListOf<Base, Family>::Clear()
                 bool changesOver = false;
                 {
                     std::lock_guard state(m_stateMutex);
-                    changesOver = m_itemChangeDepth > 0;
+                    changesOver = m_itemChangeDepth.load(std::memory_order_relaxed) > 0;
                     m_openChanges.Clear();
-                    m_itemChangeDepth = 0;
+                    m_itemChangeDepth.store(0, std::memory_order_relaxed);
                 }
                 MembershipChanged(true);
                 if constexpr (!kPlainList) FireListChanged();
@@ -384,10 +402,9 @@ TKCustomChangeObject* TKListOf<Base, Family>::GetItem(int index) const
 template <class Base, class Family>
 int TKListOf<Base, Family>::IndexOfLocked(const TKCustomChangeObject* item) const
 {
-    if (item) {
-        std::lock_guard state(m_stateMutex);
-        if (!m_listed.Find(const_cast<TKCustomChangeObject*>(item))) return -1;
-    }
+    // The presence check changes only under the list's lock, which the caller holds: it is
+    // read without the state's.
+    if (item && m_listed.Count(const_cast<TKCustomChangeObject*>(item)) == 0) return -1;
     for (int i = static_cast<int>(m_items.size()) - 1; i >= 0; --i)
         if (m_items[std::size_t(i)] == item) return i;
     return -1;
@@ -410,8 +427,9 @@ int TKListOf<Base, Family>::Count() const
 template <class Base, class Family>
 int TKListOf<Base, Family>::ItemChangeDepth() const
 {
-    std::lock_guard state(m_stateMutex);
-    return m_itemChangeDepth;
+    // Changed under the state's lock; a reader gets a value that may change right after
+    // either way.
+    return m_itemChangeDepth.load(std::memory_order_acquire);
 }
 
 template <class Base, class Family>
@@ -423,18 +441,22 @@ void TKListOf<Base, Family>::ItemNotify(TObject* sender, int code, std::intptr_t
         record = *reinterpret_cast<const TItemEvent*>(param);
     }
     bool started = false, finished = false;
-    {
+    // Only the update brackets are counted; other events pass on without a look-up.
+    if (record.Code == kevChangeBegins || record.Code == kevChangeEnds) {
         // Counted per item that told this list, so that an item leaving in the middle of its
         // update takes its count along instead of keeping the list busy for good.
         std::lock_guard state(m_stateMutex);
-        if (m_listed.Find(sender)) {
+        if (m_listed.Count(sender) > 0) {
+            const int depth = m_itemChangeDepth.load(std::memory_order_relaxed);
             if (record.Code == kevChangeBegins) {
                 ++*m_openChanges.TryEmplace(sender, 0).first;
-                started = m_itemChangeDepth++ == 0;
+                started = depth == 0;
+                m_itemChangeDepth.store(depth + 1, std::memory_order_relaxed);
             } else if (record.Code == kevChangeEnds) {
                 if (int* open = m_openChanges.Find(sender); open && *open > 0) {
                     if (--*open == 0) m_openChanges.Erase(sender);
-                    finished = --m_itemChangeDepth == 0;
+                    finished = depth - 1 == 0;
+                    m_itemChangeDepth.store(depth - 1, std::memory_order_relaxed);
                 }
             }
         }
@@ -510,8 +532,7 @@ void TKListOf<Base, Family>::RemoveDestroyed(TObject* item)
         if (m_items[std::size_t(i)] == item) index = i;
     if (index < 0) return;
     InsideUpdate(*this, [&] {
-        const bool changesOver = ForgetOpenChanges(item);
-        StoreAt(index, nullptr);
+        const bool changesOver = TakeOutAt(index);
         Move(index, static_cast<int>(m_items.size()) - 1);
         m_items.pop_back();
         MembershipChanged(true);

@@ -13,8 +13,9 @@
 // A list holds references: Clear frees its items; Delete, SetCount, Replace and the list's
 // end only drop them. A nested list (a group) that is freed while it stands in a list takes
 // its items along: its list empties it first. Each list takes only items of its kind (the
-// table above), so that it never asks an item for what it does not have. A list's presence
-// check is hashed beside its array, so building a list of many items takes linear time.
+// table above), so that it never asks an item for what it does not have. Beside its array a
+// list keeps its items sorted for the presence check; items made one after another are
+// appended to it, so building a list of many items takes linear time.
 //
 // Events of a list: 10 its contents changed (membership or order), 11 an item's event passed
 // on (param: the address of a TItemEvent), 7 an item left the list (param: the item, still
@@ -123,7 +124,11 @@ protected:
     /// Fires 10 unless the list is being destroyed.
     void FireListChanged();
     /// True when item is of the list's kind and adding it makes no cycle.
-    bool Takes(TKCustomChangeObject* item);
+    bool Takes(TKCustomChangeObject* item) { return OfItsKind(item) && !HoldsThisList(item); }
+    /// True when item is not null, not the list itself, and of the list's item class.
+    bool OfItsKind(TKCustomChangeObject* item);
+    /// True when item holds this list, at any depth: adding it would make a cycle.
+    bool HoldsThisList(TKCustomChangeObject* item);
     /// Listens to item and (3D lists) hangs its basis under the list's basis.
     void Attach(TKCustomChangeObject* item);
     /// The reverse of Attach, errors swallowed.
@@ -156,17 +161,22 @@ private:
     int PassOperation(int code, int kind);
     int IndexOfLocked(const TKCustomChangeObject* item) const;
     void RemoveDestroyed(TObject* item);
-    /// Forgets item's open updates; true when that left no item inside an update.
-    bool ForgetOpenChanges(TObject* item);
+    /// Empties the entry at index and forgets its item's open updates, in one step; true
+    /// when that left no item inside an update.
+    bool TakeOutAt(int index);
 
     /// Guards the presence check and the update counts; taken only briefly and never while
-    /// calling out, so that an item's thread never waits behind the list's own lock.
+    /// calling out, so that an item's thread never waits behind the list's own lock. The
+    /// presence check changes under both locks, so either lets it be read.
     mutable platform::SlimLock m_stateMutex;
     /// Set by a load, cleared by its links: a list freed in between frees its items.
     std::atomic<bool> m_loadedUnclaimed{false};
-    TKFlatMap<TObject*, int> m_listed;
+    /// How often each item is listed. Items made one after another come at rising
+    /// addresses, so adding them appends.
+    TKKeyCounts<TObject*> m_listed;
     TKFlatMap<TObject*, int> m_openChanges;
-    int m_itemChangeDepth = 0;
+    /// Changed under the state's lock, read without it.
+    std::atomic<int> m_itemChangeDepth{0};
 };
 
 /// What the 3D lists add: the bounding box of their items in the list's basis coordinates.

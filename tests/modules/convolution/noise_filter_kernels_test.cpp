@@ -11,7 +11,9 @@
 
 #include "modules/convolution/noise_filter_kernels.h"
 #include "outside/basecore/data_type.h"
+#include "platform/kernel/cpu_features.h"
 #include "tests/support/sample_types.h"
+#include "tests/support/vector_paths.h"
 
 namespace {
 
@@ -695,6 +697,139 @@ TEST(NoiseFilterKernelsExact, LargeSigmaWindowsGiveTheRowOrderSumsBitForBit)
     check(f, "F32");
     check(u16, "U16");
     check(s32, "S32");
+}
+
+// ---- Sigma through fixed-point sums --------------------------------------------------------
+// Where the processor has AVX-512, Sigma adds each tile's values as integers at one fixed
+// point and settles each output from them when it can prove the row-order sum rounds to the
+// same float; the rest of the windows are summed in row order.
+
+/// Radar intensities: a smooth scene times `looks`-look speckle, with point targets 30 to 40
+/// dB above it (windows far below their tile's largest value), a few NaN, and a block of zeros.
+Image<float> RadarScene(int w, int h, int looks, unsigned seed)
+{
+    std::mt19937_64 rng(seed);
+    std::gamma_distribution<double> speckle(double(looks), 1.0 / looks);
+    std::uniform_int_distribution<int> rare(0, 3999);
+    Image<float> img{w, h, {}};
+    img.samples.reserve(std::size_t(w) * std::size_t(h));
+    for (int y = 0; y < h; ++y)
+        for (int x = 0; x < w; ++x) {
+            const double scene = 200.0 + 150.0 * std::sin(x * 0.013) * std::cos(y * 0.011);
+            double v = scene * speckle(rng);
+            const int r = rare(rng);
+            if (r < 3) v *= 1000.0 * (1 + r * 4);
+            if (r == 3) v = std::numeric_limits<double>::quiet_NaN();
+            if (x % 300 < 40 && y % 200 < 30) v = 0.0;
+            img.samples.push_back(float(v));
+        }
+    return img;
+}
+
+/// Sigma of `img` on 1 and 8 threads against the row-order sums alone, bit for bit.
+template <class T>
+void ExpectFixedPointEqualsRowOrder(const Image<T>& img, const NoiseFilterSpec& spec)
+{
+    std::vector<float> rowOrder;
+    {
+        tarvenix::test::ScopedAvx512Paths off(false);
+        rowOrder = RunKernels(img, spec, 8);
+    }
+    for (int threads : {1, 8}) {
+        const auto got = RunKernels(img, spec, threads);
+        int bad = 0;
+        for (std::size_t i = 0; i < got.size(); ++i)
+            if (std::memcmp(&got[i], &rowOrder[i], sizeof(float)) != 0 && ++bad <= 4)
+                ADD_FAILURE() << img.width << " x " << img.height << ", window " << spec.window << ", sigma "
+                              << spec.sigma << ", " << threads << " threads, at " << i / img.width << ","
+                              << i % img.width << ": " << got[i] << ", row order " << rowOrder[i];
+        EXPECT_EQ(bad, 0);
+    }
+}
+
+TEST(NoiseFilterKernelsSigmaFixed, RadarLayersGiveTheRowOrderSumsBitForBit)
+{
+    if (!platform::UseAvx512()) GTEST_SKIP() << "no AVX-512 paths: Sigma takes the row-order sums alone";
+    // Square, odd, wide and tall layers cross the tiles of 64 outputs every way, with both
+    // groupings of output rows (4 below 15 x 15, 8 from there); sigma 0.3 tests both bounds,
+    // 0.5 only the upper one.
+    const struct {
+        int w, h, g, looks;
+    } kLayers[] = {
+        {1024, 1024, 17, 1}, {2049, 1537, 7, 4}, {1031, 1029, 3, 1}, {4100, 97, 15, 1}, {131, 2900, 17, 4}};
+    for (const auto& layer : kLayers) {
+        const auto img = RadarScene(layer.w, layer.h, layer.looks, unsigned(layer.w + layer.g));
+        for (const float sigma : {0.3f, 0.5f}) {
+            SCOPED_TRACE(testing::Message() << layer.w << " x " << layer.h << ", window " << layer.g);
+            ExpectFixedPointEqualsRowOrder(img, NoiseFilterSpec{kFilterSigma, layer.g, sigma});
+        }
+    }
+}
+
+/// A w x h image of T whose values come from `value(x, y)`.
+template <class T, class Fn>
+Image<T> Painted(int w, int h, Fn value)
+{
+    Image<T> img{w, h, {}};
+    for (int y = 0; y < h; ++y)
+        for (int x = 0; x < w; ++x) img.samples.push_back(value(x, y));
+    return img;
+}
+
+TEST(NoiseFilterKernelsSigmaFixed, TilesOfEveryKindMatchThePlainReference)
+{
+    // 150 x 131: several tiles each way. Each image leads the tiles into another branch: sums
+    // that are exact as integers (small whole numbers, many of them equal), windows whose
+    // values sit far below the tile's largest one, values whose doubles are no floats (64-bit
+    // floats and complex powers), tiles that are refused (an infinity, magnitudes past the
+    // fixed point's reach), NaN in the centre and around it, both zeros, negative values.
+    const int w = 150, h = 131;
+    std::mt19937_64 rng(41);
+    std::exponential_distribution<double> speckle(1.0 / 300.0);
+    std::vector<double> noise(std::size_t(w) * h);
+    for (double& v : noise) v = speckle(rng);
+    auto at = [&](int x, int y) { return noise[std::size_t(y) * w + x]; };
+    const double nan = std::numeric_limits<double>::quiet_NaN();
+
+    const auto integers =
+        Painted<float>(w, h, [&](int x, int y) { return float(std::floor(at(x, y) / 40)); });
+    const auto targets = Painted<float>(
+        w, h, [&](int x, int y) { return float((x * 7 + y * 13) % 61 == 0 ? at(x, y) * 5000 : at(x, y)); });
+    const auto signs = Painted<float>(w, h, [&](int x, int y) {
+        const double v = at(x, y) - 250;
+        return float((x + y) % 53 == 0 ? nan : v == 0 ? -0.0 : v);
+    });
+    const auto wide = Painted<double>(w, h, [&](int x, int y) {
+        const double v = at(x, y) * (1.0 + 1e-12 * x);
+        if (x < 80 && y < 80) return v * 1e-295;     // the first tile's largest value is below 2^-900,
+        if (x >= 100 && y >= 100) return v * 1e280;  // the last one's above 2^900
+        return x == 120 && y == 20 ? std::numeric_limits<double>::infinity() : v;
+    });
+    const auto powers = Painted<std::complex<float>>(w, h, [&](int x, int y) {
+        const double a = std::sqrt(at(x, y));
+        return std::complex<float>(float(a * std::cos(x + 0.5 * y)), float(a * std::sin(x + 0.5 * y)));
+    });
+    const auto ints = Painted<std::int32_t>(w, h, [&](int x, int y) {
+        return std::int32_t(x % 37 == 0 ? at(x, y) * 3e6 : at(x, y));  // above 2^24 beside small ones
+    });
+    // With the AVX-512 paths on and off: the row-order sums alone keep their own vector code.
+    const std::vector<bool> paths =
+        platform::UseAvx512() ? std::vector<bool>{true, false} : std::vector<bool>{false};
+    for (const bool fixedPoint : paths) {
+        tarvenix::test::ScopedAvx512Paths scoped(fixedPoint);
+        for (const int g : {5, 17})
+            for (const float sigma : {0.3f, 0.5f, 1.2826f}) {
+                SCOPED_TRACE(testing::Message()
+                             << "fixed point " << fixedPoint << ", window " << g << ", sigma " << sigma);
+                const NoiseFilterSpec spec{kFilterSigma, g, sigma};
+                ExpectMatchesReference(integers, spec, 0);
+                ExpectMatchesReference(targets, spec, 0);
+                ExpectMatchesReference(signs, spec, 0);
+                ExpectMatchesReference(wide, spec, 0);
+                ExpectMatchesReference(powers, spec, 0);
+                ExpectMatchesReference(ints, spec, 0);
+            }
+    }
 }
 
 }  // namespace

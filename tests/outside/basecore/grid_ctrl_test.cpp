@@ -3,6 +3,7 @@
 #include <QImage>
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdint>
 #include <cstring>
@@ -10,7 +11,10 @@
 #include <vector>
 
 #include "outside/basecore/rdp_layer.h"
+#include "platform/gdi/dc.h"
+#include "platform/gdi/gdi_objects.h"
 #include "platform/gdi/region.h"
+#include "platform/gdi/window_dc.h"
 #include "platform/shell/clipboard.h"
 #include "platform/window/messages.h"
 #include "platform/window/paint_target_internal.h"
@@ -205,6 +209,18 @@ TEST(GridCtrl, ASelectionTooLargeToCopyIsRefusedWithAMessage)
 
 namespace {
 
+/// The window's pixels, row by row.
+std::vector<std::uint32_t> SurfacePixels(CWnd& wnd)
+{
+    const QImage* s = platform::WindowSurface(wnd.GetSafeHwnd());
+    std::vector<std::uint32_t> out;
+    for (int y = 0; y < s->height(); ++y) {
+        const auto* row = reinterpret_cast<const std::uint32_t*>(s->constScanLine(y));
+        out.insert(out.end(), row, row + s->width());
+    }
+    return out;
+}
+
 /// A grid over samples in memory in a window of its own, and its picture.
 struct ShownGrid {
     CWnd host;
@@ -219,16 +235,7 @@ struct ShownGrid {
         grid.SetFocusCell(4, 3);
         grid.UpdateWindow();
     }
-    std::vector<std::uint32_t> Picture()
-    {
-        const QImage* s = platform::WindowSurface(grid.GetSafeHwnd());
-        std::vector<std::uint32_t> out;
-        for (int y = 0; y < s->height(); ++y) {
-            const auto* row = reinterpret_cast<const std::uint32_t*>(s->constScanLine(y));
-            out.insert(out.end(), row, row + s->width());
-        }
-        return out;
-    }
+    std::vector<std::uint32_t> Picture() { return SurfacePixels(grid); }
 };
 
 }  // namespace
@@ -300,4 +307,142 @@ TEST(GridCtrl, ScrollsShiftThePictureAndPaintWhatTheyUncover)
         EXPECT_EQ(different, 0);
     }
     EXPECT_GE(widenings, 1) << "the columns were widened on the way";
+}
+
+namespace {
+
+/// What a layer grid shows, drawn the plain way on its own window: the background, each cell
+/// on screen in turn (its fill, its text, the focus frame), then one rule per row and per column.
+void DrawGridPlainly(CGridCtrl& grid)
+{
+    CClientDC dc(&grid);
+    CRect client;
+    grid.GetClientRect(&client);
+    dc.FillSolidRect(&client, grid.GetGridBkColor());
+    dc.SetBkMode(TRANSPARENT);
+    auto shown = [](int count, int fixed, int first, int extent, auto size) {
+        std::vector<int> out;
+        for (int i = 0, at = 0; i < count && at < extent; i = i + 1 == fixed ? fixed + first : i + 1) {
+            out.push_back(i);
+            at += size(i);
+        }
+        return out;
+    };
+    const CCellID topLeft = grid.GetTopLeftNonFixedCell();
+    const std::vector<int> rows = shown(grid.GetRowCount(), grid.GetFixedRowCount(), topLeft.row,
+                                        client.Height(), [&](int r) { return grid.GetRowHeight(r); });
+    const std::vector<int> cols = shown(grid.GetColumnCount(), grid.GetFixedColumnCount(), topLeft.col,
+                                        client.Width(), [&](int c) { return grid.GetColumnWidth(c); });
+    auto colour = [](COLORREF c, COLORREF otherwise) { return c == kGridDefaultColour ? otherwise : c; };
+    for (int r : rows)
+        for (int c : cols) {
+            const bool fixedRow = r < grid.GetFixedRowCount(), fixedCol = c < grid.GetFixedColumnCount();
+            const CGridDefaultCell* def = grid.GetDefaultCell(fixedRow, fixedCol);
+            COLORREF back = colour(def->GetBackClr(), RGB(255, 255, 255));
+            COLORREF text = colour(def->GetTextClr(), RGB(0, 0, 0));
+            const bool data = !fixedRow && !fixedCol;
+            if (data && grid.IsCellSelected(r, c)) {
+                back = RGB(51, 153, 255);
+                text = RGB(255, 255, 255);
+            }
+            RECT rc;
+            grid.GetCellRect(r, c, &rc);
+            dc.FillSolidRect(&rc, back);
+            RECT inner = rc;
+            inner.left += int(def->GetMargin());
+            inner.right -= int(def->GetMargin()) + 1;
+            dc.SetTextColor(text);
+            dc.DrawText(grid.GetItemText(r, c), &inner,
+                        (data       ? DT_RIGHT
+                         : fixedRow ? DT_CENTER
+                                    : DT_LEFT) |
+                            DT_SINGLELINE | DT_VCENTER | DT_NOPREFIX | DT_END_ELLIPSIS);
+            if (data && grid.GetFocusCell() == CCellID(r, c)) {
+                CBrush frame(RGB(0, 0, 0));
+                dc.FrameRect(&rc, &frame);
+            }
+        }
+    RECT last{};
+    grid.GetCellRect(rows.back(), cols.back(), &last);
+    CPen pen(PS_SOLID, 1, grid.GetGridLineColor());
+    CPen* old = dc.SelectObject(&pen);
+    for (int r : rows) {
+        RECT rc;
+        grid.GetCellRect(r, cols.front(), &rc);
+        dc.MoveTo(0, rc.bottom - 1);
+        dc.LineTo(last.right, rc.bottom - 1);
+    }
+    for (int c : cols) {
+        RECT rc;
+        grid.GetCellRect(rows.front(), c, &rc);
+        dc.MoveTo(rc.right - 1, 0);
+        dc.LineTo(rc.right - 1, last.bottom);
+    }
+    dc.SelectObject(old);
+}
+
+}  // namespace
+
+// A layer grid paints its rows in groups (background, cells and rules a group at a time); the
+// picture is the plain one of the background, every cell in turn and then all rules: for
+// windows whose rows make one group or many, at the start and at the end of the layer, with
+// colours of its own and rows too short for their texts.
+TEST(GridCtrl, PaintsThePixelsOfTheBackgroundEveryCellAndTheRulesInTurn)
+{
+    constexpr int kWidth = 211, kHeight = 173;
+    std::vector<float> samples(std::size_t(kWidth) * kHeight);
+    std::vector<void*> rows(kHeight);
+    for (int y = 0; y < kHeight; ++y) {
+        rows[std::size_t(y)] = samples.data() + std::size_t(y) * kWidth;
+        for (int x = 0; x < kWidth; ++x)
+            samples[std::size_t(y) * kWidth + x] = float((x * 7919 + y * 104729) % 100003) / 13.0f - 2000.0f;
+    }
+    struct Case {
+        const char* name;
+        int width, height;  // of the window
+        int row, col;       // the cell shown in the centre
+        COLORREF background, fixedBack, text;
+        int rowHeight;
+        int margin = 3;  // of the cells: wide ones leave too little room for the numbers
+    };
+    const Case cases[] = {
+        {"one group", 333, 211, 1, 1, RGB(255, 255, 255), kGridDefaultColour, kGridDefaultColour, 18},
+        {"many groups", 1911, 1057, 90, 60, RGB(255, 255, 255), kGridDefaultColour, kGridDefaultColour, 18},
+        {"at the end", 701, 487, kHeight, kWidth, RGB(255, 255, 255), kGridDefaultColour, kGridDefaultColour,
+         18},
+        {"own colours", 701, 487, 40, 30, RGB(250, 250, 235), RGB(10, 20, 200), RGB(200, 0, 0), 18},
+        {"short rows", 701, 487, 60, 10, RGB(255, 255, 255), kGridDefaultColour, kGridDefaultColour, 9},
+        {"cut numbers", 701, 487, 20, 20, RGB(255, 255, 255), kGridDefaultColour, kGridDefaultColour, 18, 90},
+        {"no room", 701, 487, 20, 20, RGB(255, 255, 255), kGridDefaultColour, kGridDefaultColour, 18, 120},
+    };
+    for (const Case& k : cases) {
+        SCOPED_TRACE(k.name);
+        CWnd host;
+        host.CreateEx(0, AfxRegisterWndClass(0), "Grid", WS_POPUP | WS_VISIBLE,
+                      CRect(0, 0, k.width, k.height), nullptr, 0);
+        CGridCtrl grid;
+        grid.Create(CRect(0, 0, k.width, k.height), &host, 100, WS_CHILD | WS_VISIBLE);
+        grid.InitLayerMode(rows.data(), 7, kReal, kWidth, kHeight);
+        grid.SetGridBkColor(k.background);
+        if (k.fixedBack != kGridDefaultColour) grid.SetFixedBkColor(k.fixedBack);
+        grid.SetTextColor(k.text);
+        grid.SetRowHeight(1, k.rowHeight);
+        grid.SetDefCellMargin(k.margin);
+        grid.EnsureVisibleInCenter(k.row, k.col);
+        grid.SetSelectedRange(k.row - 1, k.col - 2, k.row, k.col - 1);
+        grid.SetFocusCell(k.row, k.col);
+        grid.RedrawWindow(nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW);
+        const std::vector<std::uint32_t> painted = SurfacePixels(grid);
+        DrawGridPlainly(grid);
+        const std::vector<std::uint32_t> plain = SurfacePixels(grid);
+        ASSERT_EQ(painted.size(), plain.size());
+        std::size_t different = 0;
+        for (std::size_t i = 0; i < painted.size(); ++i) different += painted[i] != plain[i];
+        EXPECT_EQ(different, 0u);
+        // The picture holds texts, rules and fills, not one colour.
+        EXPECT_LT(std::count(plain.begin(), plain.end(), plain.front()),
+                  std::ptrdiff_t(plain.size() * 9 / 10));
+        grid.DestroyWindow();
+        host.DestroyWindow();
+    }
 }

@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <array>
+#include <bit>
 #include <cmath>
 #include <limits>
 #include <complex>
@@ -773,5 +774,239 @@ TEST(LayerStatistics, SinglePrecisionSamplesAreBinnedByTheDivisionRule)
                 }
             }
         }
+    }
+}
+
+namespace {
+
+/// Parts of one row of `code`: random in -1000..1000, and with `specials` about one part in
+/// fifty is a zero of either sign, a NaN, an infinity, a subnormal or a tiny or huge value.
+std::vector<double> WideRow(int code, int w, std::mt19937& rng, bool specials)
+{
+    const TypeInfo& t = typeInfo(code);
+    constexpr double inf = std::numeric_limits<double>::infinity();
+    const bool single = t.partBytes == 4;
+    const double odd[] = {0.0,
+                          -0.0,
+                          std::nan(""),
+                          inf,
+                          -inf,
+                          single ? 1e-42 : 1e-310,
+                          single ? 1e-30 : 1e-200,
+                          single ? -3e38 : -1e300,
+                          0x1p-61,
+                          0x1p61};
+    std::uniform_real_distribution<double> part(-1000.0, 1000.0);
+    std::vector<double> row(size_t(w) * (t.complex ? 2 : 1));
+    for (double& v : row) {
+        v = part(rng);
+        if (specials && rng() % 50 == 0) v = odd[rng() % std::size(odd)];
+        if (!t.floating) v = std::floor(v);
+    }
+    return row;
+}
+
+/// Every value the statistics compute over `spans`, as bytes: the one-pass statistics with
+/// their extremes, the extremes and moments of the two-call path, and histograms of two
+/// bin counts.
+std::vector<unsigned char> StatisticsBytes(const SampleRows& src, const SpanList& spans)
+{
+    std::vector<unsigned char> out;
+    auto add = [&](const void* p, size_t n) {
+        out.insert(out.end(), static_cast<const unsigned char*>(p), static_cast<const unsigned char*>(p) + n);
+    };
+    MinMaxResult range;
+    const auto stats = ComputeStatistics(src, spans, &range);
+    add(stats.data(), sizeof stats);
+    add(&range, sizeof range);
+    const MinMaxResult extremes = ComputeMinMax(src, spans);
+    add(&extremes, sizeof extremes);
+    const auto moments = ComputeMoments(src, spans, extremes);
+    add(moments.data(), sizeof moments);
+    for (const int bins : {256, 1000}) {
+        std::vector<DWORD> counters(size_t(4 * bins));
+        const std::uint64_t n = ComputeHistogram(src, spans, range, bins, counters.data());
+        add(&n, sizeof n);
+        add(counters.data(), counters.size() * sizeof(DWORD));
+    }
+    return out;
+}
+
+struct WidePathCase {
+    int code, w, h, threads;
+    bool specials;
+};
+
+class LayerStatisticsWidePaths : public ::testing::TestWithParam<WidePathCase> {};
+
+}  // namespace
+
+// The AVX-512 paths (sums, bins, amplitudes and phases) against the AVX2 paths: the same
+// statistics to the bit, over the whole layer, a rectangle and a ragged region, on layers cut
+// into many bands whose last ones end anywhere in a row, a vector and a chunk.
+TEST_P(LayerStatisticsWidePaths, GiveTheAvx2PathsStatisticsToTheBit)
+{
+    const WidePathCase& c = GetParam();
+    {
+        tarvenix::test::ScopedAvx512Paths on(true);
+        if (!platform::UseAvx512()) GTEST_SKIP() << "the processor has no AVX-512";
+    }
+    platform::ScopedRowDriverThreads threads(c.threads);
+    CRDPLayer layer;
+    ASSERT_NE(layer.CreateTempLayer(c.w, c.h, c.code), nullptr);
+    std::mt19937 rng(unsigned(c.code * 31 + c.w));
+    for (int y = 0; y < c.h; ++y)
+        ASSERT_TRUE(layer.SetLineFromDouble(y, WideRow(c.code, c.w, rng, c.specials).data(), c.w));
+    std::vector<const void*> rows(size_t(c.h));
+    for (int y = 0; y < c.h; ++y) rows[size_t(y)] = layer.GetRows()[y];
+    const SampleRows src{rows.data(), c.w, c.h, c.code};
+    SpanList ragged;
+    for (int y = 0; y < c.h; ++y) {
+        const int x0 = (y * 37) % c.w;
+        ragged.push_back({y, x0, std::min(c.w, x0 + 1 + (y * 101) % c.w)});
+    }
+    const SpanList regions[] = {SpansOfRect(RECT{0, 0, c.w, c.h}, c.w, c.h),
+                                SpansOfRect(RECT{3, 1, c.w - 5, c.h - 2}, c.w, c.h), ragged};
+    for (const SpanList& spans : regions) {
+        SCOPED_TRACE(&spans - regions);
+        std::vector<unsigned char> wide, avx2;
+        {
+            tarvenix::test::ScopedAvx512Paths on(true);
+            wide = StatisticsBytes(src, spans);
+        }
+        {
+            tarvenix::test::ScopedAvx512Paths off(false);
+            avx2 = StatisticsBytes(src, spans);
+        }
+        ASSERT_EQ(wide.size(), avx2.size());
+        EXPECT_TRUE(wide == avx2) << "the first differing byte is "
+                                  << std::mismatch(wide.begin(), wide.end(), avx2.begin()).first -
+                                         wide.begin();
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Layers, LayerStatisticsWidePaths,
+    ::testing::Values(WidePathCase{7, 2049, 1537, 8, false}, WidePathCase{7, 1024, 1024, 1, true},
+                      WidePathCase{7, 131, 8870, 8, true}, WidePathCase{8, 4100, 257, 8, true},
+                      WidePathCase{8, 1024, 1024, 1, false}, WidePathCase{9, 1024, 1024, 8, false},
+                      WidePathCase{9, 2049, 1537, 1, true}, WidePathCase{9, 4100, 257, 8, true},
+                      WidePathCase{10, 131, 8870, 8, true}, WidePathCase{16, 1024, 1024, 8, true}),
+    [](const ::testing::TestParamInfo<WidePathCase>& info) {
+        const WidePathCase& c = info.param;
+        return std::string(typeInfo(c.code).name) + "_" + std::to_string(c.w) + "x" + std::to_string(c.h) +
+               "_threads" + std::to_string(c.threads) + (c.specials ? "_specials" : "");
+    });
+
+// The chunk kernels alone, on every length a run can leave (tails of the eight- and
+// sixteen-sample vectors) and on parts that take every careful branch: the AVX-512 and the
+// AVX2 results are the same bytes.
+TEST(LayerStatistics, WideChunkKernelsGiveTheAvx2KernelsResultsToTheBit)
+{
+    using namespace statistics_detail;
+    using C = std::complex<float>;
+    {
+        tarvenix::test::ScopedAvx512Paths on(true);
+        if (!platform::UseAvx512()) GTEST_SKIP() << "the processor has no AVX-512";
+    }
+    constexpr float inf = std::numeric_limits<float>::infinity();
+    std::mt19937 rng(13);
+    std::uniform_real_distribution<float> part(-1000.0f, 1000.0f);
+    std::uniform_int_distribution<std::uint64_t> bits;
+    const BinRule rules[4] = {
+        {0.0, 1414.3, 256}, {-3.14159, 3.14159, 256}, {-999.7, 1000.0, 256}, {-1000.0, 998.0, 256}};
+    FloatBinParams params[4];
+    for (int j = 0; j < 4; ++j)
+        ASSERT_TRUE(FloatBinsFor(rules[j], j == 1 ? kCoarsePhaseError : 0.0, 256, &params[j]));
+    const float odd[] = {0.0f, -0.0f, std::nanf(""), inf, -inf, 1e-42f, 1e-30f, -3e38f, 0x1p-61f, 0x1p61f};
+    for (int round = 0; round < 300; ++round) {
+        const int n = round < 40 ? round % 20 + 1 : round % 3 == 0 ? kChunk : kChunk - 8 * (round % 5);
+        const int kind = round % 4;  // plain, a special part, any float bits, any double bits
+        SCOPED_TRACE("length " + std::to_string(n) + ", kind " + std::to_string(kind));
+        std::vector<C> p(static_cast<size_t>(n));
+        std::vector<double> re(static_cast<size_t>(n)), im(static_cast<size_t>(n));
+        for (int k = 0; k < n; ++k) {
+            p[size_t(k)] = {part(rng), part(rng)};
+            if (kind == 2) {
+                const auto b = bits(rng);
+                p[size_t(k)] = {std::bit_cast<float>(std::uint32_t(b)),
+                                std::bit_cast<float>(std::uint32_t(b >> 32))};
+            }
+            re[size_t(k)] = p[size_t(k)].real();
+            im[size_t(k)] = p[size_t(k)].imag();
+            if (kind == 3) {
+                re[size_t(k)] = std::bit_cast<double>(bits(rng));
+                im[size_t(k)] = std::bit_cast<double>(bits(rng));
+            }
+        }
+        if (kind == 1) p[size_t(rng() % unsigned(n))] = {odd[rng() % std::size(odd)], part(rng)};
+        struct Results {
+            bool loaded = false, binned = false;
+            ComplexChunk floats, doubles;
+            int bins[4][kChunk] = {};
+            double sums[4][4] = {};  // extremes and sums of the four components
+            std::uint64_t counts[4] = {};
+            std::vector<int> realBins;  // of the parts as single precision samples
+            double single[4] = {};      // their extremes and sums
+            std::uint64_t singleCount = 0;
+        };
+        auto run = [&] {
+            Results r;
+            r.loaded = LoadFloatChunk(p.data(), n, r.floats);
+            r.binned = ExactBinsOfChunk(p.data(), n, params, rules, r.bins);
+            r.doubles.n = n;
+            std::copy(re.begin(), re.end(), r.doubles.re);
+            std::copy(im.begin(), im.end(), r.doubles.im);
+            AmplitudesAndPhases(r.doubles);
+            // The components' sums with masks, and without them where the loaded chunk has no NaN.
+            const bool unmasked = r.loaded;
+            const ComplexChunk& summed = unmasked ? r.floats : r.doubles;
+            const double* comp[4] = {summed.amp, summed.phase, summed.re, summed.im};
+            const double shift[4] = {1.5, -0.25, 3.0, 0.0};
+            for (int j = 0; j < 4; ++j) {
+                double* s = r.sums[j];
+                s[0] = 2.0 - j;
+                s[1] = -5.0;
+                FloatRun(comp[j], n, shift[j], s[0], s[1], s[2], s[3], r.counts[j], unmasked);
+            }
+            std::vector<float> values(size_t(2 * n));
+            std::memcpy(values.data(), p.data(), values.size() * sizeof(float));
+            r.realBins.resize(values.size());
+            RealBinsOf(values.data(), int(values.size()), rules[2], 256, r.realBins.data());
+            r.single[0] = 7.0;
+            r.single[1] = -7.0;
+            r.single[2] = 0.5;
+            FloatRun(values.data(), int(values.size()), -3.0, r.single[0], r.single[1], r.single[2],
+                     r.single[3], r.singleCount);
+            return r;
+        };
+        Results wide, avx2;
+        {
+            tarvenix::test::ScopedAvx512Paths on(true);
+            wide = run();
+        }
+        {
+            tarvenix::test::ScopedAvx512Paths off(false);
+            avx2 = run();
+        }
+        ASSERT_EQ(wide.loaded, avx2.loaded);
+        for (const auto chunk : {&Results::floats, &Results::doubles}) {
+            if (chunk == &Results::floats && !wide.loaded) continue;
+            for (const auto member :
+                 {&ComplexChunk::re, &ComplexChunk::im, &ComplexChunk::amp, &ComplexChunk::phase})
+                ASSERT_EQ(
+                    std::memcmp((wide.*chunk).*member, (avx2.*chunk).*member, sizeof(double) * size_t(n)), 0);
+        }
+        ASSERT_EQ(wide.binned, avx2.binned);
+        if (wide.binned) {
+            for (int j = 0; j < 4; ++j)
+                ASSERT_EQ(std::memcmp(wide.bins[j], avx2.bins[j], sizeof(int) * size_t(n)), 0)
+                    << "component " << j;
+        }
+        ASSERT_EQ(std::memcmp(wide.sums, avx2.sums, sizeof wide.sums), 0);
+        ASSERT_EQ(std::memcmp(wide.counts, avx2.counts, sizeof wide.counts), 0);
+        ASSERT_EQ(wide.realBins, avx2.realBins);
+        ASSERT_EQ(std::memcmp(wide.single, avx2.single, sizeof wide.single), 0);
+        ASSERT_EQ(wide.singleCount, avx2.singleCount);
     }
 }

@@ -1,11 +1,13 @@
 #include <cstdint>
 #include <cstring>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include <QImage>
 #include <gtest/gtest.h>
 
+#include "platform/gdi/dc.h"
 #include "tests/platform/gdi/canvas.h"
 #include "platform/kernel/cpu_features.h"
 #include "tests/support/ui_helpers.h"
@@ -371,12 +373,14 @@ TEST(Text, TextsDrawnAgainGiveTheSamePixels)
     tarvenix::test::SaveTestOutput(picture.scaled(480, 720), "texts-drawn-again");
 }
 
-// The vector blend of a text's coverage gives the pixels of the plain one: texts in several
-// colours over a background that runs through every level of each channel.
-TEST(Text, TheVectorBlendGivesThePixelsOfThePlainOne)
+// The vector blends of a text's coverage (eight and sixteen pixels at a time) give the pixels
+// of the plain one: texts in several colours over a background that runs through every level
+// of each channel.
+TEST(Text, TheVectorBlendsGiveThePixelsOfThePlainOne)
 {
-    auto draw = [](bool avx2) {
+    auto draw = [](bool avx2, bool avx512) {
         const tarvenix::test::ScopedAvx2Paths paths(avx2);
+        const tarvenix::test::ScopedAvx512Paths widePaths(avx512);
         Canvas c(256, 180);
         for (int y = 0; y < 180; ++y)
             for (int x = 0; x < 256; ++x) SetPixel(c.dc(), x, y, RGB(x, (x * 7 + y * 3) & 255, 255 - x));
@@ -390,7 +394,7 @@ TEST(Text, TheVectorBlendGivesThePixelsOfThePlainOne)
             // Runs of every length, so the last pixels of a run take the masked path.
             const std::string text =
                 std::string("W8g@%&-_|").substr(0, std::size_t(line) + 1) + "123.4567e-8 MWQ";
-            RECT cell{line * 3 - 2, y, 256, y + 20};
+            RECT cell{line * 3 - 2, y, 256 - line * 7, y + 20};  // runs cut at many places
             DrawText(c.dc(), text.c_str(), -1, &cell, DT_LEFT | DT_SINGLELINE | DT_VCENTER | DT_NOPREFIX);
         }
         SelectObject(c.dc(), old);
@@ -398,6 +402,110 @@ TEST(Text, TheVectorBlendGivesThePixelsOfThePlainOne)
         return c.Pixels();
     };
     if (!platform::UseAvx2()) GTEST_SKIP() << "no vector blend in this run";
-    const std::vector<std::uint32_t> plain = draw(false);
-    EXPECT_EQ(draw(true), plain);
+    const std::vector<std::uint32_t> plain = draw(false, false);
+    EXPECT_EQ(draw(true, false), plain);
+    if (!platform::UseAvx512()) GTEST_SKIP() << "no sixteen-pixel blend in this run";
+    EXPECT_EQ(draw(true, true), plain);
+}
+
+// Texts drawn together give the pixels of each drawn alone as ExtTextOut draws it: clipped and
+// opaque rectangles, an empty text, a text in Latin-1, texts that move the current position,
+// on an opaque background, inside a clip of several spans a row and a rectangular one; a list
+// with a missing text draws nothing. Their widths found together are those measured one at a
+// time.
+TEST(Text, TextsDrawnAndMeasuredTogetherMatchThemOneAtATime)
+{
+    const std::string latin1 = "Gr\xB0\xE9";  // a degree sign and an e-acute, one byte each
+    struct One {
+        int x, y;
+        const char* text;
+        UINT flags;
+        RECT rect;
+    };
+    const One plain[] = {
+        {4, 2, "-123.4567", ETO_CLIPPED, {2, 2, 50, 18}},
+        {60, 3, "1.5e+06", 0, {0, 0, 0, 0}},
+        {100, 4, "cut short", ETO_CLIPPED, {98, 3, 130, 17}},
+        {10, 22, "", 0, {8, 20, 30, 36}},
+        {40, 22, latin1.c_str(), 0, {0, 0, 0, 0}},
+        {90, 24, "-0.000123", ETO_CLIPPED, {92, 21, 150, 30}},
+        {95, 25, "overlaps", 0, {0, 0, 0, 0}},
+    };
+    std::vector<One> opaque(std::begin(plain), std::end(plain));
+    opaque[2].flags |= ETO_OPAQUE;
+    opaque[3].flags |= ETO_OPAQUE;
+    struct Case {
+        const char* name;
+        const std::vector<One>* texts;
+        UINT align;
+        int bkMode;
+        int clip;  // 0 none, 1 a rectangle, 2 an ellipse with a hole
+    };
+    const std::vector<One> plainList(std::begin(plain), std::end(plain));
+    const Case cases[] = {
+        {"plain", &plainList, TA_LEFT | TA_TOP, TRANSPARENT, 0},
+        {"plain in a rectangle", &plainList, TA_RIGHT | TA_BASELINE, TRANSPARENT, 1},
+        {"plain in an ellipse", &plainList, TA_CENTER | TA_BOTTOM, TRANSPARENT, 2},
+        {"opaque background", &plainList, TA_LEFT | TA_TOP, OPAQUE, 0},
+        {"opaque rectangles", &opaque, TA_LEFT | TA_TOP, TRANSPARENT, 1},
+        {"moving position", &plainList, TA_UPDATECP, TRANSPARENT, 0},
+    };
+    auto draw = [&](const Case& k, bool together) {
+        Canvas canvas(160, 44);
+        HDC dc = canvas.dc();
+        HFONT font = Tahoma(-13);
+        HGDIOBJ old = SelectObject(dc, font);
+        SetBkMode(dc, k.bkMode);
+        SetBkColor(dc, RGB(250, 240, 5));
+        SetTextColor(dc, RGB(20, 20, 160));
+        SetTextAlign(dc, k.align);
+        MoveToEx(dc, 3, 30, nullptr);
+        if (k.clip == 1) IntersectClipRect(dc, 7, 4, 140, 40);
+        if (k.clip == 2) {
+            HRGN ring = CreateEllipticRgn(0, 0, 160, 44);
+            HRGN hole = CreateEllipticRgn(50, 10, 110, 34);
+            CombineRgn(ring, ring, hole, RGN_DIFF);
+            SelectClipRgn(dc, ring);
+            DeleteObject(ring);
+            DeleteObject(hole);
+        }
+        std::vector<POLYTEXT> list;
+        for (const One& t : *k.texts) {
+            if (together)
+                list.push_back(
+                    POLYTEXT{t.x, t.y, UINT(std::strlen(t.text)), t.text, t.flags, t.rect, nullptr});
+            else
+                ExtTextOut(dc, t.x, t.y, t.flags, &t.rect, t.text, UINT(std::strlen(t.text)), nullptr);
+        }
+        if (together) EXPECT_TRUE(PolyTextOut(dc, list.data(), int(list.size())));
+        POINT at{};
+        GetCurrentPositionEx(dc, &at);
+        SelectObject(dc, old);
+        DeleteObject(font);
+        return std::make_pair(canvas.Pixels(), at.x);
+    };
+    for (const Case& k : cases) {
+        SCOPED_TRACE(k.name);
+        const auto alone = draw(k, false), together = draw(k, true);
+        EXPECT_EQ(together.first, alone.first);
+        EXPECT_EQ(together.second, alone.second);
+        EXPECT_NE(alone.first, Canvas(160, 44).Pixels());  // something was drawn
+    }
+
+    Canvas canvas(60, 20);
+    HDC dc = canvas.dc();
+    const std::vector<std::uint32_t> before = canvas.Pixels();
+    const POLYTEXT missing[] = {{2, 2, 3, "abc", 0, {}, nullptr}, {20, 2, 4, nullptr, 0, {}, nullptr}};
+    EXPECT_FALSE(PolyTextOut(dc, missing, 2));
+    EXPECT_EQ(canvas.Pixels(), before);
+
+    const CString words[] = {"-123.4567", "", latin1.c_str(), "1.5e+06", "-123.4567", "W"};
+    int widths[6] = {};
+    ASSERT_TRUE(platform::GetTextAdvances(dc, words, 6, widths));
+    for (int i = 0; i < 6; ++i) {
+        SIZE one{};
+        ASSERT_TRUE(GetTextExtentPoint32(dc, words[i].c_str(), words[i].GetLength(), &one));
+        EXPECT_EQ(widths[i], one.cx) << i;
+    }
+    EXPECT_FALSE(platform::GetTextAdvances(nullptr, words, 6, widths));
 }

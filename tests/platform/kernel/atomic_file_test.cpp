@@ -6,11 +6,14 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <chrono>
 #include <csignal>
+#include <cstdlib>
 #include <filesystem>
 #include <set>
 #include <stdexcept>
 #include <string>
+#include <thread>
 
 #include "platform/kernel/cfile.h"
 #include "platform/kernel/files.h"
@@ -256,6 +259,50 @@ TEST(AtomicFileCopyFrom, ACopyOfManyPiecesLandsWholeWhereAsked)
     ASSERT_EQ(copied.size(), to + count);
     EXPECT_EQ(copied.substr(0, to), std::string(to, '\0'));
     EXPECT_TRUE(copied.compare(to, count, bytes, from, count) == 0) << "the copied bytes differ";
+}
+
+// Whether a descriptor of this process refers to the file (device, inode).
+bool OpenHere(dev_t device, ino_t inode)
+{
+    for (const auto& entry : std::filesystem::directory_iterator("/proc/self/fd")) {
+        struct stat st {};
+        if (::fstat(std::atoi(entry.path().filename().c_str()), &st) == 0 && st.st_dev == device &&
+            st.st_ino == inode)
+            return true;
+    }
+    return false;
+}
+
+// A large file a version replaces is let go by a thread of its own once the version is in
+// place: the new bytes are there at once, and in the end nothing of the process holds the
+// old file. A file that has another name keeps its bytes under it.
+TEST(AtomicFileReplace, ALargeReplacedFileIsLetGoAndOneWithAnotherNameKeepsItsBytes)
+{
+    TempDir dir;
+    const std::string target = dir.File("large.bin"), other = dir.File("other.bin");
+    const std::string old(std::size_t(64) << 20, 'o');
+    for (const bool linked : {false, true}) {
+        SCOPED_TRACE(linked ? "another name" : "one name");
+        WriteWholeFile(target, old);
+        if (linked) {
+            ASSERT_EQ(::link(target.c_str(), other.c_str()), 0);
+        }
+        struct stat before {};
+        ASSERT_EQ(::stat(target.c_str(), &before), 0);
+        AtomicFile out;
+        ASSERT_TRUE(out.Create(target.c_str()));
+        ASSERT_TRUE(out.Write("new", 3));
+        ASSERT_TRUE(out.Commit());
+        EXPECT_EQ(ReadWholeFile(target), "new");
+        if (linked) {
+            EXPECT_TRUE(ReadWholeFile(other) == old) << "the other name lost its bytes";
+        }
+        const auto bound = std::chrono::steady_clock::now() + std::chrono::seconds(30);
+        while (OpenHere(before.st_dev, before.st_ino) && std::chrono::steady_clock::now() < bound)
+            std::this_thread::sleep_for(std::chrono::milliseconds(5));
+        EXPECT_FALSE(OpenHere(before.st_dev, before.st_ino)) << "the old file is still held";
+        ::unlink(other.c_str());
+    }
 }
 
 INSTANTIATE_TEST_SUITE_P(Temporaries, AtomicFileWrite, ::testing::Values(false, true),

@@ -197,7 +197,20 @@ TEST_F(RegistryTest, EnumerationOrderAndQueryInfoLengths)
     char tiny[3];
     DWORD length = sizeof tiny;
     EXPECT_EQ(RegEnumKeyEx(key, 0, tiny, &length, nullptr, nullptr, nullptr, nullptr), ERROR_MORE_DATA);
+
+    // All names in one call: the same, in the same order; a handle without the right to
+    // enumerate gets none.
+    std::vector<std::string> names{"stale"};
+    EXPECT_EQ(platform::RegEnumKeyNames(key, names), ERROR_SUCCESS);
+    EXPECT_EQ(names, keys);
+    HKEY valuesOnly = nullptr;
+    ASSERT_EQ(RegOpenKeyEx(HKEY_CURRENT_USER, "Software\\Orvane\\Order", 0, KEY_QUERY_VALUE, &valuesOnly),
+              ERROR_SUCCESS);
+    EXPECT_EQ(platform::RegEnumKeyNames(valuesOnly, names), ERROR_ACCESS_DENIED);
+    EXPECT_TRUE(names.empty());
+    RegCloseKey(valuesOnly);
     RegCloseKey(key);
+    EXPECT_EQ(platform::RegEnumKeyNames(key, names), ERROR_INVALID_HANDLE);
 }
 
 TEST_F(RegistryTest, KeysAndValuesAreDeletedAndAccessIsChecked)
@@ -382,6 +395,18 @@ TEST_F(RegistryTest, MultipleValuesAreReadAtOnceOrNotAtAll)
     DWORD read = 0;
     std::memcpy(&read, reinterpret_cast<const void*>(values[1].ve_valueptr), 4);
     EXPECT_EQ(read, number);
+    // Asked for in another order, in other letter cases and twice: each finds its own value.
+    char lowType[] = "tYPE", exact[] = "Text";
+    VALENT shuffled[3] = {{lowType, 0, 0, 0}, {exact, 0, 0, 0}, {lowType, 0, 0, 0}};
+    std::vector<char> three(64);
+    DWORD threeSize = DWORD(three.size());
+    ASSERT_EQ(RegQueryMultipleValues(key, shuffled, 3, three.data(), &threeSize), ERROR_SUCCESS);
+    EXPECT_EQ(threeSize, 4u + 15u + 4u);
+    EXPECT_EQ(shuffled[0].ve_type, REG_DWORD);
+    EXPECT_EQ(shuffled[1].ve_type, REG_SZ);
+    EXPECT_STREQ(reinterpret_cast<const char*>(shuffled[1].ve_valueptr), "Open the scene");
+    EXPECT_EQ(shuffled[2].ve_type, REG_DWORD);
+    EXPECT_EQ(shuffled[2].ve_valuelen, 4u);
     VALENT withMissing[2] = {{text, 0, 0, 0}, {missing, 0, 0, 0}};
     DWORD room = DWORD(buffer.size());
     EXPECT_EQ(RegQueryMultipleValues(key, withMissing, 2, buffer.data(), &room), ERROR_CANT_READ);

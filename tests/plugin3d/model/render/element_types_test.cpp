@@ -145,4 +145,27 @@ TEST(ElementTypes, RunsHonourBothStrides)
         }
 }
 
+TEST(ElementTypes, LongRunsConvertPieceByPieceAsElementByElement)
+{
+    // Rows are converted in pieces of about a kilobyte of source: runs of many pieces and a
+    // partial one, packed and strided, for every pair of types, against single casts; the
+    // destination past the run stays untouched.
+    std::vector<std::uint8_t> values(3001 * 16 * 2);
+    for (std::size_t i = 0; i < values.size(); ++i) values[i] = std::uint8_t(i * 151 + 7);
+    for (const int count : {1025, 3001})
+        for (const int gap : {0, 3})
+            for (int from = 0; from <= kLastElementType; ++from)
+                for (int to = 0; to <= kLastElementType; ++to) {
+                    SCOPED_TRACE(std::to_string(count) + " gap " + std::to_string(gap) + ": " +
+                                 std::to_string(from) + " -> " + std::to_string(to));
+                    const int inStride = ElementTypeSize(from) + gap, outStride = ElementTypeSize(to) + gap;
+                    std::vector<std::uint8_t> run((count + 1) * 16 + 16, 0x5A), single = run;
+                    ConvertElements(run.data(), to, outStride, values.data(), from, inStride, count);
+                    for (int i = 0; i < count; ++i)
+                        CastElement(single.data() + std::size_t(i) * outStride,
+                                    values.data() + std::size_t(i) * inStride, to, from);
+                    ASSERT_EQ(run, single);
+                }
+}
+
 }  // namespace

@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <cstring>
 #include <functional>
+#include <random>
 #include <string>
 #include <vector>
 
@@ -66,6 +67,33 @@ TEST(Lists, AddTakesEachItemOnceAndOnlyItemsOfItsKind)
     inner->Delete(0);
     list->Delete(1);
     list->Events().Remove(log.Handler());
+}
+
+// Membership of many items, whatever the order of their addresses (made in a row, then
+// mixed): each is found at its place, a second Add gives that place and changes nothing, and
+// items that left are found no more and can come back.
+TEST(Lists, ManyItemsAreFoundAtTheirPlacesWhateverTheirOrder)
+{
+    TOwned<TKCustomConstruction3DList> list(TKCustomConstruction3DList::New());
+    std::vector<TKCustomChangeObject*> items;
+    for (int i = 0; i < 600; ++i) items.push_back(TestConstruction::New());
+    std::shuffle(items.begin() + 200, items.end(), std::mt19937(3));
+    for (std::size_t i = 0; i < items.size(); ++i) ASSERT_EQ(list->Add(items[i]), int(i));
+    for (std::size_t i = 0; i < items.size(); ++i) {
+        ASSERT_EQ(list->IndexOf(items[i]), int(i));
+        ASSERT_EQ(list->Add(items[i]), int(i));
+    }
+    ASSERT_EQ(list->Count(), 600);
+
+    // Every third leaves, from the end; the others close up.
+    std::vector<TKCustomChangeObject*> left, kept;
+    for (int i = 599; i >= 0; i -= 3) list->Delete(i);
+    for (std::size_t i = 0; i < items.size(); ++i) (i % 3 == 2 ? left : kept).push_back(items[i]);
+    for (TKCustomChangeObject* item : left) EXPECT_EQ(list->IndexOf(item), -1);
+    for (std::size_t i = 0; i < kept.size(); ++i) ASSERT_EQ(list->IndexOf(kept[i]), int(i));
+    for (std::size_t i = 0; i < left.size(); ++i) ASSERT_EQ(list->Add(left[i]), int(kept.size() + i));
+    EXPECT_EQ(list->Count(), 600);
+    list->Clear();
 }
 
 TEST(Lists, ReplaceMovesAnItemAlreadyListed)
