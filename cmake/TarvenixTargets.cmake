@@ -20,13 +20,20 @@ function(tarvenix_test name)
                        PROPERTIES TIMEOUT 300)
 endfunction()
 
+# The cases of test program NAME that a GoogleTest filter selects, run once more with a
+# command-line switch and a suffix on their names.
+function(tarvenix_rerun_tests name suffix switch filter)
+  string(MAKE_C_IDENTIFIER "${name}${suffix}_TESTS" list)
+  gtest_discover_tests(${name} DISCOVERY_MODE PRE_TEST DISCOVERY_TIMEOUT 60
+                       TEST_FILTER ${filter} TEST_SUFFIX ${suffix} EXTRA_ARGS ${switch}
+                       TEST_LIST ${list} PROPERTIES TIMEOUT 300)
+endfunction()
+
 # tarvenix_avx2_tests(NAME FILTER expr): the selected cases once more with the AVX-512 paths
 # off (names ending ".avx2"), so the AVX2 code stays tested on machines that have AVX-512.
 function(tarvenix_avx2_tests name)
   cmake_parse_arguments(ARG "" "FILTER" "" ${ARGN})
-  gtest_discover_tests(${name} DISCOVERY_MODE PRE_TEST DISCOVERY_TIMEOUT 60
-                       TEST_FILTER ${ARG_FILTER} TEST_SUFFIX .avx2 EXTRA_ARGS --avx512=off
-                       TEST_LIST ${name}_AVX2_TESTS PROPERTIES TIMEOUT 300)
+  tarvenix_rerun_tests(${name} .avx2 --avx512=off "${ARG_FILTER}")
 endfunction()
 
 # tarvenix_scalar_tests(NAME FILTER expr): the cases of test program NAME that the
@@ -34,7 +41,5 @@ endfunction()
 # so the kernels' scalar code is tested on machines that have AVX2.
 function(tarvenix_scalar_tests name)
   cmake_parse_arguments(ARG "" "FILTER" "" ${ARGN})
-  gtest_discover_tests(${name} DISCOVERY_MODE PRE_TEST DISCOVERY_TIMEOUT 60
-                       TEST_FILTER ${ARG_FILTER} TEST_SUFFIX .scalar EXTRA_ARGS --avx2=off
-                       TEST_LIST ${name}_SCALAR_TESTS PROPERTIES TIMEOUT 300)
+  tarvenix_rerun_tests(${name} .scalar --avx2=off "${ARG_FILTER}")
 endfunction()
