@@ -186,7 +186,8 @@ int TKCustomChangeObject::SaveToStream(TKObjectsStream* stream)
     // pass takes only its size.
     if (m_defaultNameClass) {
         char text[192];
-        const std::size_t length = std::strlen(m_defaultNameClass->name);
+        const std::size_t length =
+            stream ? stream->ClassNameLength(m_defaultNameClass) : std::strlen(m_defaultNameClass->name);
         if (length + 22 <= sizeof text) {
             const int digits = DecimalDigits(m_defaultNameNumber);
             const std::int32_t n = std::int32_t(length) + 1 + digits;

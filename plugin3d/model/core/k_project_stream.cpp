@@ -313,6 +313,9 @@ void TKProjectStream::FlushWindow()
     const std::int64_t used = m_direct.filled - m_direct.first;
     if (used <= 0) return;
     WriteThrough(m_direct.first, m_window.data(), used);
+    // The disk starts on what is written while the save goes on: the commit's sync then has
+    // less left. A record head written later only makes its page dirty again.
+    m_version.StartWriteBack(static_cast<std::uint64_t>(m_direct.first), static_cast<std::uint64_t>(used));
     m_direct.first = m_direct.filled;
     UpdateDirect();
 }
@@ -350,9 +353,8 @@ std::int32_t TKProjectStream::ClassReference(TClass cls)
 // The class tree of a file holds the chain of classes from just below TKObject down to the
 // object's class: a class met for the first time gives ids to that chain in that order, the
 // same in both passes.
-std::int32_t TKProjectStream::UseClassOf(TKObject* object)
+std::int32_t TKProjectStream::UseClassOf(TClass cls)
 {
-    const TClass cls = object->ClassType();
     if (cls == m_lastUsedClass) return m_lastUsedClassId;
     if (const std::int32_t* id = m_classIds.Find(cls)) {
         m_lastUsedClass = cls;
@@ -375,11 +377,17 @@ int TKProjectStream::WriteObject(TKObject* object)
 {
     DepthGuard depth(m_depth);
     const std::int64_t start = m_directPosition;
-    std::int32_t head[3] = {object ? UseClassOf(object) : 0, object ? IdOf(object) : 0, 0};
-    // The head's place is held with zeros until the record's size is known: the record's
-    // fields then follow in the window, not past a gap.
-    const std::int32_t hole[3] = {};
-    WriteBytes(hole, sizeof hole);
+    // The class is asked once: both passes need it, the counting pass twice.
+    const TClass cls = object ? object->ClassType() : nullptr;
+    std::int32_t head[3] = {object ? UseClassOf(cls) : 0, object ? IdOf(object) : 0, 0};
+    if (m_hasFile) {
+        // The head's place is held with zeros until the record's size is known: the record's
+        // fields then follow in the window, not past a gap.
+        const std::int32_t hole[3] = {};
+        WriteBytes(hole, sizeof hole);
+    } else {
+        m_directPosition = start + TKObjectsStream::kRecordHeadSize;
+    }
     std::int64_t result = TKObjectsStream::kRecordHeadSize;
     if (object) result += object->Operation(kopSave, reinterpret_cast<std::intptr_t>(this));
     if (start + result != m_directPosition || result > std::numeric_limits<std::int32_t>::max())
@@ -391,7 +399,7 @@ int TKProjectStream::WriteObject(TKObject* object)
         WriteBytes(head, sizeof head);
         m_directPosition = end;
     } else if (m_project && object) {
-        m_project->CountSavedClass(object->ClassType());
+        m_project->CountSavedClass(cls);
     }
     if (m_thread) m_thread->StepProgress(1);
     return static_cast<int>(result);

@@ -578,6 +578,29 @@ TEST_F(ProjectFile, DefaultNamesSaveAsTheNamesMadeOfThemWhereverTheWindowStands)
     EXPECT_EQ(bytes, ReadBytes(made));
 }
 
+// Objects of classes with names of other lengths in turn: each default name is written with
+// its own class's name, also where the class changes from one record to the next.
+TEST_F(ProjectFile, DefaultNamesOfClassesInTurnSaveAsTheNamesMadeOfThem)
+{
+    TOwned<TKTestProject> project = NewProject();
+    for (int run : {1, 3, 1, 2, 5}) {
+        for (int i = 0; i < run; ++i) project->Add(TKTestLinked::New());
+        for (int i = 0; i < run; ++i) project->Add(TKTestMarked::New());
+        project->Add(TKTestUnlisted::New());
+    }
+    const std::string unmade = m_dir.File("unmade.ktp"), made = m_dir.File("made.ktp");
+    project->SaveToFile(unmade);
+    for (TKObject* item : project->items) {
+        auto* linked = static_cast<TKTestLinked*>(item);
+        const std::string name = linked->Name();
+        EXPECT_EQ(name.substr(0, name.find(' ')), linked->ClassName());
+        linked->SetName("renamed");
+        linked->SetName(name);
+    }
+    project->SaveToFile(made);
+    EXPECT_EQ(ReadBytes(unmade), ReadBytes(made));
+}
+
 // Whatever a load makes is marked for TakeLoadConstruction once, in the object's own Init:
 // objects made inside that Init, and objects made outside a load, are not; the same holds for
 // a record read straight from a stream, outside a project load.
