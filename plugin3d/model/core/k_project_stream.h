@@ -15,6 +15,7 @@
 
 #include <algorithm>
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -152,9 +153,13 @@ private:
     bool m_writable = false;
     platform::AtomicFile m_version;
     /// The write window: the bytes of m_direct.first to m_direct.filled - 1 (the base's
-    /// direct bytes, so that WriteBytes appends to it). Every byte the file got so far lies
-    /// before m_direct.first.
-    std::vector<std::uint8_t> m_window;
+    /// direct bytes, so that WriteBytes appends to it), m_windowBytes at most. Every byte the
+    /// file got so far lies before m_direct.first. It is the window the process keeps for
+    /// its saves when that one is free (m_keptWindow), else m_ownWindow.
+    std::uint8_t* m_window = nullptr;
+    std::int64_t m_windowBytes = 0;
+    bool m_keptWindow = false;
+    std::unique_ptr<std::uint8_t[]> m_ownWindow;
     std::vector<std::int64_t> m_limits;
     int m_depth = 0;
     /// The planes and grids a load granted, by holder, and their sum and limit.

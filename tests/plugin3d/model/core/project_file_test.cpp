@@ -301,24 +301,41 @@ TEST_F(ProjectFile, WritesLandWhereTheyWereAimedWhereverTheWindowStands)
 
     const std::string path = m_dir.File("pieces.bin");
     int n = 0;
-    for (const Case& c : cases) {
-        std::vector<std::uint8_t> expected(std::size_t(c.size), 0);
-        TOwned<TKProjectStream> stream(TKProjectStream::NewFor(nullptr, nullptr));
-        std::int64_t size = c.size;
-        stream->Open(path, ksmCreate, size);
-        for (const Piece& piece : c.pieces) {
-            std::vector<std::uint8_t> bytes(std::size_t(piece.bytes));
-            for (std::size_t k = 0; k < bytes.size(); ++k)
-                bytes[k] = std::uint8_t(1 + (k * 7 + std::size_t(++n)) % 251);
-            std::copy(bytes.begin(), bytes.end(), expected.begin() + piece.at);
-            stream->SetPosition(piece.at);
-            stream->Write(bytes.data(), int(bytes.size()));
-            EXPECT_EQ(stream->GetPosition(), piece.at + piece.bytes);
+    // Each case twice: in the window the process keeps for its saves, which holds what the
+    // case before left there, and in a window of its own while another save holds that one.
+    for (const bool keptInUse : {false, true})
+        for (const Case& c : cases) {
+            SCOPED_TRACE(keptInUse ? "another save holds the kept window" : "the kept window");
+            TOwned<TKProjectStream> other;
+            std::int64_t otherSize = 2 * W;
+            if (keptInUse) {
+                other.reset(TKProjectStream::NewFor(nullptr, nullptr));
+                other->Open(m_dir.File("other.bin"), ksmCreate, otherSize);
+                other->Write("other", 5);
+            }
+            std::vector<std::uint8_t> expected(std::size_t(c.size), 0);
+            TOwned<TKProjectStream> stream(TKProjectStream::NewFor(nullptr, nullptr));
+            std::int64_t size = c.size;
+            stream->Open(path, ksmCreate, size);
+            for (const Piece& piece : c.pieces) {
+                std::vector<std::uint8_t> bytes(std::size_t(piece.bytes));
+                for (std::size_t k = 0; k < bytes.size(); ++k)
+                    bytes[k] = std::uint8_t(1 + (k * 7 + std::size_t(++n)) % 251);
+                std::copy(bytes.begin(), bytes.end(), expected.begin() + piece.at);
+                stream->SetPosition(piece.at);
+                stream->Write(bytes.data(), int(bytes.size()));
+                EXPECT_EQ(stream->GetPosition(), piece.at + piece.bytes);
+            }
+            stream->Commit();
+            stream->Close();
+            EXPECT_TRUE(ReadBytes(path) == expected) << c.what;
+            if (other) {
+                other->Commit();
+                std::vector<std::uint8_t> otherBytes(std::size_t(otherSize), 0);
+                std::memcpy(otherBytes.data(), "other", 5);
+                EXPECT_TRUE(ReadBytes(m_dir.File("other.bin")) == otherBytes);
+            }
         }
-        stream->Commit();
-        stream->Close();
-        EXPECT_TRUE(ReadBytes(path) == expected) << c.what;
-    }
 }
 
 TEST_F(ProjectFile, AProjectTooLargeForTheFilesSizeFieldsFailsBeforeAnythingIsWritten)
