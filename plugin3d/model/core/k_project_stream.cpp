@@ -458,10 +458,15 @@ int TKProjectStream::ReadObject(TKObject*& object, TClass wantedClass)
     TKObject* loaded = nullptr;
     if (const TClass cls = m_project->StoredClass(head[0])) {
         try {
-            if (!cls->InheritsFrom(wanted) || !cls->InheritsFrom(TKObject::StaticClass()))
-                throw EStreamError(Format(ktext::kCantLoadObjectAs, cls->name, wanted->name));
-            // No file holds an object of a class that cannot have one.
-            if (!cls->make) RaiseProjectFormatError();
+            // Records of one class come in runs: the pair checked last is known to pass.
+            if (cls != m_lastLoadedClass || wanted != m_lastLoadedWanted) {
+                if (!cls->InheritsFrom(wanted) || !cls->InheritsFrom(TKObject::StaticClass()))
+                    throw EStreamError(Format(ktext::kCantLoadObjectAs, cls->name, wanted->name));
+                // No file holds an object of a class that cannot have one.
+                if (!cls->make) RaiseProjectFormatError();
+                m_lastLoadedClass = cls;
+                m_lastLoadedWanted = wanted;
+            }
             loaded = MakeLoaded(cls);
             loaded->Operation(kopBeginOperation, kokLoad);
             {

@@ -178,6 +178,9 @@ private:
     TClass m_lastUsedClass = nullptr;
     std::int32_t m_lastUsedClassId = 0;
     TClass m_lastModelClass = nullptr;
+    /// The class of a record ReadObject last found to be loadable as m_lastLoadedWanted.
+    TClass m_lastLoadedClass = nullptr;
+    TClass m_lastLoadedWanted = nullptr;
     /// What ReadObject is making, for TakeLoadConstruction; installed by a MakingScope.
     TKLoadConstruction m_making;
     bool m_makingInstalled = false;
