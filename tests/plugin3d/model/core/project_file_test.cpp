@@ -4,6 +4,7 @@
 
 #include <filesystem>
 #include <mutex>
+#include <thread>
 
 #include "platform/forms/exceptions.h"
 #include "platform/forms/format.h"
@@ -616,6 +617,34 @@ TEST_F(ProjectFile, DefaultNamesOfClassesInTurnSaveAsTheNamesMadeOfThem)
     }
     project->SaveToFile(made);
     EXPECT_EQ(ReadBytes(unmade), ReadBytes(made));
+}
+
+// Saves share the write windows the process keeps; a save that finds them taken by a save on
+// another thread writes through windows of its own. Either way each file gets its own bytes.
+TEST_F(ProjectFile, SavesOnTwoThreadsAtOnceWriteTheirOwnBytes)
+{
+    TOwned<TKTestProject> projects[2] = {NewProject("first"), NewProject("second")};
+    for (int p = 0; p < 2; ++p)
+        for (int i = 0; i < 30000 * (p + 1); ++i) projects[p]->Add(TKTestLinked::New())->value = i * (p + 2);
+    std::vector<std::uint8_t> expected[2];
+    for (int p = 0; p < 2; ++p) {
+        const std::string path = m_dir.File("alone" + std::to_string(p) + ".ktp");
+        projects[p]->SaveToFile(path);
+        expected[p] = ReadBytes(path);
+    }
+    std::vector<std::thread> savers;
+    bool same[2] = {true, true};
+    for (int p = 0; p < 2; ++p)
+        savers.emplace_back([&, p] {
+            const std::string path = m_dir.File("together" + std::to_string(p) + ".ktp");
+            for (int round = 0; round < 4; ++round) {
+                projects[p]->SaveToFile(path);
+                same[p] = same[p] && ReadBytes(path) == expected[p];
+            }
+        });
+    for (std::thread& saver : savers) saver.join();
+    EXPECT_TRUE(same[0]);
+    EXPECT_TRUE(same[1]);
 }
 
 // Whatever a load makes is marked for TakeLoadConstruction once, in the object's own Init:
