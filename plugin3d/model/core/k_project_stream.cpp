@@ -371,9 +371,8 @@ std::int32_t TKProjectStream::ClassReference(TClass cls)
 // The class tree of a file holds the chain of classes from just below TKObject down to the
 // object's class: a class met for the first time gives ids to that chain in that order, the
 // same in both passes.
-std::int32_t TKProjectStream::UseClassOf(TClass cls)
+std::int32_t TKProjectStream::UseClassFirst(TClass cls)
 {
-    if (cls == m_lastUsedClass) return m_lastUsedClassId;
     if (const std::int32_t* id = m_classIds.Find(cls)) {
         m_lastUsedClass = cls;
         m_lastUsedClassId = *id;

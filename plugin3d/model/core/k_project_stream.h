@@ -129,7 +129,12 @@ private:
     // Every limit held is at most the one before it and the file's size (which changes only
     // when the stream opens or closes, and then the limits go).
     std::int64_t Limit() const { return m_limits.empty() ? m_size : m_limits.back(); }
-    std::int32_t UseClassOf(TClass cls);
+    std::int32_t UseClassOf(TClass cls)
+    {
+        return cls == m_lastUsedClass ? m_lastUsedClassId : UseClassFirst(cls);
+    }
+    /// UseClassOf for a class other than the one used last.
+    std::int32_t UseClassFirst(TClass cls);
     std::int32_t IdOf(TKObject* object)
     {
         if (object->m_streamMark != m_mark) {
