@@ -404,6 +404,14 @@ BOOL AtomicFile::WriteAt(std::uint64_t offset, const void* data, std::uint64_t b
     return TRUE;
 }
 
+void AtomicFile::StartWriteBack(std::uint64_t offset, std::uint64_t bytes)
+{
+    if (m_fd < 0 || offset > static_cast<std::uint64_t>(INT64_MAX) ||
+        bytes > static_cast<std::uint64_t>(INT64_MAX) - offset)
+        return;
+    ::sync_file_range(m_fd, static_cast<off_t>(offset), static_cast<off_t>(bytes), SYNC_FILE_RANGE_WRITE);
+}
+
 BOOL AtomicFile::CopyFrom(HANDLE source, std::uint64_t sourceOffset, std::uint64_t offset,
                           std::uint64_t bytes)
 {

@@ -44,6 +44,10 @@ public:
     BOOL Write(const void* data, std::uint64_t bytes);
     /// Writes at `offset`; the position does not move.
     BOOL WriteAt(std::uint64_t offset, const void* data, std::uint64_t bytes);
+    /// Starts writing `bytes` at `offset` to disk without waiting for it, so that the disk
+    /// works while the writer goes on and Commit's sync has less left. Only a head start:
+    /// nothing is checked, and what fails shows up in Commit.
+    void StartWriteBack(std::uint64_t offset, std::uint64_t bytes);
     /// Copies `bytes` of the open file `source` (a file handle) from `sourceOffset` to
     /// `offset` of the version, inside the kernel where it can (no pass through memory).
     BOOL CopyFrom(HANDLE source, std::uint64_t sourceOffset, std::uint64_t offset, std::uint64_t bytes);

@@ -33,14 +33,13 @@ void WriteDecimal(char* end, int digits, std::uint64_t v)
 }
 
 // Whether name is exactly the default name of an object of cls numbered number:
-// "<class name> <number>", the number written as std::to_string writes it.
-bool ReadsAsDefaultName(std::string_view name, TClass cls, std::uint64_t& number)
+// "<class name> <number>", the number written as std::to_string writes it. classLength is
+// the length of the class's name.
+bool ReadsAsDefaultName(std::string_view name, TClass cls, std::size_t classLength, std::uint64_t& number)
 {
-    // The class name is compared as it is walked: it is short, and its length is not kept.
-    std::size_t at = 0;
-    for (const char* c = cls->name; *c; ++c, ++at)
-        if (at >= name.size() || name[at] != *c) return false;
-    if (name.size() <= at + 1 || name[at] != ' ') return false;
+    const std::size_t at = classLength;
+    if (name.size() <= at + 1 || name[at] != ' ' || std::memcmp(name.data(), cls->name, at) != 0)
+        return false;
     const std::string_view digits = name.substr(at + 1);
     // Digits only, no leading zero (the number would be written back without it), and no
     // more than the largest number holds.
@@ -154,7 +153,8 @@ void TKCustomChangeObject::SetName(const std::string& name)
     // A default name still to be made is compared as it would read, without being made.
     std::uint64_t number = 0;
     if (m_defaultNameClass
-            ? ReadsAsDefaultName(name, m_defaultNameClass, number) && number == m_defaultNameNumber
+            ? ReadsAsDefaultName(name, m_defaultNameClass, std::strlen(m_defaultNameClass->name), number) &&
+                  number == m_defaultNameNumber
             : m_name == name)
         return;
     // The name event comes inside the update, so listeners see 4, 8, 5.
@@ -186,7 +186,8 @@ int TKCustomChangeObject::SaveToStream(TKObjectsStream* stream)
     // pass takes only its size.
     if (m_defaultNameClass) {
         char text[192];
-        const std::size_t length = std::strlen(m_defaultNameClass->name);
+        const std::size_t length =
+            stream ? stream->ClassNameLength(m_defaultNameClass) : std::strlen(m_defaultNameClass->name);
         if (length + 22 <= sizeof text) {
             const int digits = DecimalDigits(m_defaultNameNumber);
             const std::int32_t n = std::int32_t(length) + 1 + digits;
@@ -215,7 +216,8 @@ int TKCustomChangeObject::LoadFromStream(TKObjectsStream* stream)
     // which reads and saves as the same text, without a copy of its own.
     std::uint64_t number = 0;
     const TClass cls = ClassType();
-    const bool isDefault = ReadsAsDefaultName(name, cls, number);
+    const bool isDefault =
+        ReadsAsDefaultName(name, cls, stream ? stream->ClassNameLength(cls) : std::strlen(cls->name), number);
     TKSectionGuard guard(m_lock);
     if (isDefault) {
         m_name.clear();

@@ -219,6 +219,16 @@ class TKObjectsStream : public TObject {
         m_directPosition = at + count;
         return m_direct.data + (at - m_direct.first);
     }
+    /// The length of the name of cls, kept for the class asked last: the objects a stream
+    /// meets come in runs of one class, whose default names all start with it.
+    std::size_t ClassNameLength(TClass cls)
+    {
+        if (cls != m_nameLengthClass) {
+            m_nameLength = std::strlen(cls->name);
+            m_nameLengthClass = cls;
+        }
+        return m_nameLength;
+    }
     std::int64_t RemainingBytes()
     {
         if (m_direct.mode == TKDirectMode::Counting) return std::numeric_limits<std::int64_t>::max();
@@ -247,6 +257,10 @@ protected:
     /// check and raise as they always do.
     std::int64_t m_directPosition = 0;
     TKDirectBytes m_direct;
+
+private:
+    TClass m_nameLengthClass = nullptr;
+    std::size_t m_nameLength = 0;
 };
 
 /// The memory a project load may give all the planes and grids it reads, together: most of

@@ -289,13 +289,8 @@ void TKProject::ForgetLoaded(TKObject* object)
             [object](std::int32_t, const TKLoadedObject& loaded) { return loaded.object == object; });
 }
 
-void TKProject::CountSavedClass(TClass cls)
+void TKProject::CountSavedClassFirst(TClass cls)
 {
-    // Objects of one class tend to come in runs: the class counted last is found at once.
-    if (cls && cls == m_lastSavedClass) {
-        ++m_savedClasses[m_lastSavedClassIndex].second;
-        return;
-    }
     const TClass root = TKObject::StaticClass();
     if (!cls || cls == root || !cls->InheritsFrom(root)) return;
     const auto [index, added] = m_savedClassIndex.TryEmplace(cls, m_savedClasses.size());

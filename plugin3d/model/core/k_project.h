@@ -136,7 +136,14 @@ class TKProject : public TKCustomChangeObject {
     /// Forgets a loaded object that is freed during the load.
     void ForgetLoaded(TKObject* object);
     /// Counts an object of cls in the class tree (counting pass).
-    void CountSavedClass(TClass cls);
+    void CountSavedClass(TClass cls)
+    {
+        // Objects of one class tend to come in runs: the class counted last is found at once.
+        if (cls && cls == m_lastSavedClass)
+            ++m_savedClasses[m_lastSavedClassIndex].second;
+        else
+            CountSavedClassFirst(cls);
+    }
     /// Keeps a size the load refused (ReportRefusal): the object and the size, in the
     /// user's words. A load starts with none.
     void AddLoadRefusal(const std::string& text);
@@ -171,6 +178,8 @@ private:
     /// they become the class tree when the pass ends.
     std::vector<std::pair<TClass, std::int32_t>> m_savedClasses;
     TKFlatMap<TClass, std::size_t> m_savedClassIndex;
+    /// CountSavedClass for a class other than the one counted last.
+    void CountSavedClassFirst(TClass cls);
     TClass m_lastSavedClass = nullptr;
     std::size_t m_lastSavedClassIndex = 0;
     /// The class ids the counting pass handed out (id i + 1 at index i); the header of the

@@ -20,6 +20,12 @@ IMPLEMENT_TCLASS(TKProjectStream, TKObjectsStream)
 
 namespace {
 
+// The write window of the process's saves, kept from one to the next: a window of fresh
+// memory costs a page fault for each of its pages at every save. A plain static, never on
+// the heap and never destroyed; a save that finds it in use gets a window of its own.
+alignas(64) std::uint8_t gKeptWindow[TKProjectStream::kWindowBytes];
+std::atomic<bool> gKeptWindowInUse{false};
+
 // Raises the last error after the cleanup, which may change it.
 template <class Cleanup>
 [[noreturn]] void RaiseAfter(Cleanup&& cleanup)
@@ -111,8 +117,16 @@ void TKProjectStream::Open(const std::string& fileName, TKStreamMode mode, std::
         // The space is taken now: a full disk fails the save before anything is written.
         if (!m_version.Create(fileName.c_str()) || !m_version.SetSize(static_cast<std::uint64_t>(size), TRUE))
             RaiseAfter([&] { m_version.Discard(); });
-        m_window.resize(static_cast<std::size_t>(std::min<std::int64_t>(size, kWindowBytes)));
-        m_direct = {TKDirectMode::Writing, m_window.data(), 0, 0, 0};
+        // Every byte of the window is written before it goes to the file: it needs no clearing.
+        m_windowBytes = std::min<std::int64_t>(size, kWindowBytes);
+        if (!gKeptWindowInUse.exchange(true, std::memory_order_acquire)) {
+            m_keptWindow = true;
+            m_window = gKeptWindow;
+        } else {
+            m_ownWindow.reset(new std::uint8_t[static_cast<std::size_t>(m_windowBytes)]);
+            m_window = m_ownWindow.get();
+        }
+        m_direct = {TKDirectMode::Writing, m_window, 0, 0, 0};
         m_writable = true;
     } else {
         RefuseWhatIsNoFile(fileName);
@@ -160,7 +174,7 @@ void TKProjectStream::UpdateDirect()
     if (!m_hasFile) {
         m_direct = {TKDirectMode::Counting, nullptr, 0, 0, 0};
     } else if (m_writable) {
-        m_direct.end = std::min(m_direct.first + static_cast<std::int64_t>(m_window.size()), m_size);
+        m_direct.end = std::min(m_direct.first + m_windowBytes, m_size);
     } else if (m_view) {
         m_direct = {TKDirectMode::Reading, m_view, 0, Limit(), 0};
     } else {
@@ -207,7 +221,11 @@ void TKProjectStream::Close()
     if (m_view) UnmapViewOfFile(m_view);
     m_view = nullptr;
     m_version.Discard();
-    std::vector<std::uint8_t>().swap(m_window);
+    if (m_keptWindow) gKeptWindowInUse.store(false, std::memory_order_release);
+    m_keptWindow = false;
+    m_ownWindow.reset();
+    m_window = nullptr;
+    m_windowBytes = 0;
     m_size = 0;
     m_writable = false;
     m_hasFile = false;
@@ -278,22 +296,22 @@ void TKProjectStream::Write(const void* buffer, int count)
 void TKProjectStream::Store(const void* data, std::int64_t count)
 {
     // The window holds the bytes of positions m_direct.first to m_direct.filled - 1.
-    const auto capacity = static_cast<std::int64_t>(m_window.size());
+    const std::int64_t capacity = m_windowBytes;
     const std::int64_t start = m_direct.first;
     const std::int64_t end = m_directPosition + count;
     if (m_directPosition >= start && end <= start + capacity) {
         // Bytes skipped in front of what the window holds were never written: the file's zeros.
         const std::int64_t at = m_directPosition - start;
         const std::int64_t used = m_direct.filled - start;
-        if (at > used) std::memset(m_window.data() + used, 0, static_cast<std::size_t>(at - used));
-        std::memcpy(m_window.data() + at, data, static_cast<std::size_t>(count));
+        if (at > used) std::memset(m_window + used, 0, static_cast<std::size_t>(at - used));
+        std::memcpy(m_window + at, data, static_cast<std::size_t>(count));
         m_direct.filled = std::max(m_direct.filled, end);
         return;
     }
     if (m_directPosition >= m_direct.filled && count < capacity) {
         FlushWindow();
         m_direct.first = m_directPosition;
-        std::memcpy(m_window.data(), data, static_cast<std::size_t>(count));
+        std::memcpy(m_window, data, static_cast<std::size_t>(count));
         m_direct.filled = end;
         UpdateDirect();
         return;
@@ -312,7 +330,10 @@ void TKProjectStream::FlushWindow()
 {
     const std::int64_t used = m_direct.filled - m_direct.first;
     if (used <= 0) return;
-    WriteThrough(m_direct.first, m_window.data(), used);
+    WriteThrough(m_direct.first, m_window, used);
+    // The disk starts on what is written while the save goes on: the commit's sync then has
+    // less left. A record head written later only makes its page dirty again.
+    m_version.StartWriteBack(static_cast<std::uint64_t>(m_direct.first), static_cast<std::uint64_t>(used));
     m_direct.first = m_direct.filled;
     UpdateDirect();
 }
@@ -350,10 +371,8 @@ std::int32_t TKProjectStream::ClassReference(TClass cls)
 // The class tree of a file holds the chain of classes from just below TKObject down to the
 // object's class: a class met for the first time gives ids to that chain in that order, the
 // same in both passes.
-std::int32_t TKProjectStream::UseClassOf(TKObject* object)
+std::int32_t TKProjectStream::UseClassFirst(TClass cls)
 {
-    const TClass cls = object->ClassType();
-    if (cls == m_lastUsedClass) return m_lastUsedClassId;
     if (const std::int32_t* id = m_classIds.Find(cls)) {
         m_lastUsedClass = cls;
         m_lastUsedClassId = *id;
@@ -375,11 +394,17 @@ int TKProjectStream::WriteObject(TKObject* object)
 {
     DepthGuard depth(m_depth);
     const std::int64_t start = m_directPosition;
-    std::int32_t head[3] = {object ? UseClassOf(object) : 0, object ? IdOf(object) : 0, 0};
-    // The head's place is held with zeros until the record's size is known: the record's
-    // fields then follow in the window, not past a gap.
-    const std::int32_t hole[3] = {};
-    WriteBytes(hole, sizeof hole);
+    // The class is asked once: both passes need it, the counting pass twice.
+    const TClass cls = object ? object->ClassType() : nullptr;
+    std::int32_t head[3] = {object ? UseClassOf(cls) : 0, object ? IdOf(object) : 0, 0};
+    if (m_hasFile) {
+        // The head's place is held with zeros until the record's size is known: the record's
+        // fields then follow in the window, not past a gap.
+        const std::int32_t hole[3] = {};
+        WriteBytes(hole, sizeof hole);
+    } else {
+        m_directPosition = start + TKObjectsStream::kRecordHeadSize;
+    }
     std::int64_t result = TKObjectsStream::kRecordHeadSize;
     if (object) result += object->Operation(kopSave, reinterpret_cast<std::intptr_t>(this));
     if (start + result != m_directPosition || result > std::numeric_limits<std::int32_t>::max())
@@ -391,7 +416,7 @@ int TKProjectStream::WriteObject(TKObject* object)
         WriteBytes(head, sizeof head);
         m_directPosition = end;
     } else if (m_project && object) {
-        m_project->CountSavedClass(object->ClassType());
+        m_project->CountSavedClass(cls);
     }
     if (m_thread) m_thread->StepProgress(1);
     return static_cast<int>(result);
@@ -432,10 +457,15 @@ int TKProjectStream::ReadObject(TKObject*& object, TClass wantedClass)
     TKObject* loaded = nullptr;
     if (const TClass cls = m_project->StoredClass(head[0])) {
         try {
-            if (!cls->InheritsFrom(wanted) || !cls->InheritsFrom(TKObject::StaticClass()))
-                throw EStreamError(Format(ktext::kCantLoadObjectAs, cls->name, wanted->name));
-            // No file holds an object of a class that cannot have one.
-            if (!cls->make) RaiseProjectFormatError();
+            // Records of one class come in runs: the pair checked last is known to pass.
+            if (cls != m_lastLoadedClass || wanted != m_lastLoadedWanted) {
+                if (!cls->InheritsFrom(wanted) || !cls->InheritsFrom(TKObject::StaticClass()))
+                    throw EStreamError(Format(ktext::kCantLoadObjectAs, cls->name, wanted->name));
+                // No file holds an object of a class that cannot have one.
+                if (!cls->make) RaiseProjectFormatError();
+                m_lastLoadedClass = cls;
+                m_lastLoadedWanted = wanted;
+            }
             loaded = MakeLoaded(cls);
             loaded->Operation(kopBeginOperation, kokLoad);
             {

@@ -15,6 +15,7 @@
 
 #include <algorithm>
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -128,7 +129,12 @@ private:
     // Every limit held is at most the one before it and the file's size (which changes only
     // when the stream opens or closes, and then the limits go).
     std::int64_t Limit() const { return m_limits.empty() ? m_size : m_limits.back(); }
-    std::int32_t UseClassOf(TKObject* object);
+    std::int32_t UseClassOf(TClass cls)
+    {
+        return cls == m_lastUsedClass ? m_lastUsedClassId : UseClassFirst(cls);
+    }
+    /// UseClassOf for a class other than the one used last.
+    std::int32_t UseClassFirst(TClass cls);
     std::int32_t IdOf(TKObject* object)
     {
         if (object->m_streamMark != m_mark) {
@@ -152,9 +158,13 @@ private:
     bool m_writable = false;
     platform::AtomicFile m_version;
     /// The write window: the bytes of m_direct.first to m_direct.filled - 1 (the base's
-    /// direct bytes, so that WriteBytes appends to it). Every byte the file got so far lies
-    /// before m_direct.first.
-    std::vector<std::uint8_t> m_window;
+    /// direct bytes, so that WriteBytes appends to it), m_windowBytes at most. Every byte the
+    /// file got so far lies before m_direct.first. It is the window the process keeps for
+    /// its saves when that one is free (m_keptWindow), else m_ownWindow.
+    std::uint8_t* m_window = nullptr;
+    std::int64_t m_windowBytes = 0;
+    bool m_keptWindow = false;
+    std::unique_ptr<std::uint8_t[]> m_ownWindow;
     std::vector<std::int64_t> m_limits;
     int m_depth = 0;
     /// The planes and grids a load granted, by holder, and their sum and limit.
@@ -173,6 +183,9 @@ private:
     TClass m_lastUsedClass = nullptr;
     std::int32_t m_lastUsedClassId = 0;
     TClass m_lastModelClass = nullptr;
+    /// The class of a record ReadObject last found to be loadable as m_lastLoadedWanted.
+    TClass m_lastLoadedClass = nullptr;
+    TClass m_lastLoadedWanted = nullptr;
     /// What ReadObject is making, for TakeLoadConstruction; installed by a MakingScope.
     TKLoadConstruction m_making;
     bool m_makingInstalled = false;

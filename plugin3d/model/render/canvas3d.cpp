@@ -390,13 +390,17 @@ void TKCanvas3D::PaintTo(const TCanvasTarget& target)
     std::ptrdiff_t strides[3];
     const std::int32_t* tables[3];
     const canvas_tables::TableForm* forms[3];
+    // Finding a table's form reads the whole table several times over: a picture of fewer
+    // pixels than the table has levels is painted sooner by looking each pixel up, and the
+    // form is kept to be found by a larger picture. Forms are exact: the pixels are the same.
+    const bool withForms = std::int64_t(rows) * cols >= canvas_tables::kLevels;
     for (int n = 1; n <= 3; ++n) {
         const Plane& c = *Channel(n);
         const std::int32_t* table = GetChannelTable(n);
         if (!c.present || !c.block.Data() || !table) continue;
         channelRows[count] = reinterpret_cast<const std::uint16_t*>(c.block.Data());
         strides[count] = c.stride;
-        forms[count] = FormOf(n);
+        forms[count] = withForms ? FormOf(n) : nullptr;
         tables[count++] = table;
     }
     auto* pixels = static_cast<std::uint8_t*>(target.pixels);

@@ -237,6 +237,30 @@ TEST_P(AtomicFileWrite, CopyAndModifyAnInputIntoItself)
     EXPECT_EQ(ReadWholeFile(target), big);
 }
 
+// A head start of writing to disk changes nothing the version holds: bytes written over a
+// range already started land, and ranges past the end or of nothing open are harmless.
+TEST_P(AtomicFileWrite, AHeadStartToDiskKeepsLaterWritesOverTheSameRange)
+{
+    TempDir dir;
+    const std::string target = dir.File("saved.bin");
+    std::string bytes(3 << 20, 'a');
+    AtomicFile out;
+    out.StartWriteBack(0, 1);  // nothing open yet
+    ASSERT_TRUE(out.Create(target.c_str()));
+    ASSERT_TRUE(out.SetSize(bytes.size()));
+    ASSERT_TRUE(out.WriteAt(0, bytes.data(), bytes.size()));
+    out.StartWriteBack(0, bytes.size());
+    out.StartWriteBack(1 << 20, std::uint64_t(1) << 40);  // past the end
+    out.StartWriteBack(std::uint64_t(INT64_MAX), 2);      // beyond any offset
+    ASSERT_TRUE(out.WriteAt(5, "head", 4));
+    ASSERT_TRUE(out.WriteAt((2 << 20) + 1, "tail", 4));
+    ASSERT_TRUE(out.Commit());
+    out.StartWriteBack(0, 1);  // committed: nothing open any more
+    bytes.replace(5, 4, "head");
+    bytes.replace((2 << 20) + 1, 4, "tail");
+    EXPECT_EQ(ReadWholeFile(target), bytes);
+}
+
 TEST(AtomicFileCopyFrom, ACopyOfManyPiecesLandsWholeWhereAsked)
 {
     TempDir dir;

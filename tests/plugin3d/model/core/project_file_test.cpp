@@ -4,6 +4,7 @@
 
 #include <filesystem>
 #include <mutex>
+#include <thread>
 
 #include "platform/forms/exceptions.h"
 #include "platform/forms/format.h"
@@ -301,24 +302,41 @@ TEST_F(ProjectFile, WritesLandWhereTheyWereAimedWhereverTheWindowStands)
 
     const std::string path = m_dir.File("pieces.bin");
     int n = 0;
-    for (const Case& c : cases) {
-        std::vector<std::uint8_t> expected(std::size_t(c.size), 0);
-        TOwned<TKProjectStream> stream(TKProjectStream::NewFor(nullptr, nullptr));
-        std::int64_t size = c.size;
-        stream->Open(path, ksmCreate, size);
-        for (const Piece& piece : c.pieces) {
-            std::vector<std::uint8_t> bytes(std::size_t(piece.bytes));
-            for (std::size_t k = 0; k < bytes.size(); ++k)
-                bytes[k] = std::uint8_t(1 + (k * 7 + std::size_t(++n)) % 251);
-            std::copy(bytes.begin(), bytes.end(), expected.begin() + piece.at);
-            stream->SetPosition(piece.at);
-            stream->Write(bytes.data(), int(bytes.size()));
-            EXPECT_EQ(stream->GetPosition(), piece.at + piece.bytes);
+    // Each case twice: in the window the process keeps for its saves, which holds what the
+    // case before left there, and in a window of its own while another save holds that one.
+    for (const bool keptInUse : {false, true})
+        for (const Case& c : cases) {
+            SCOPED_TRACE(keptInUse ? "another save holds the kept window" : "the kept window");
+            TOwned<TKProjectStream> other;
+            std::int64_t otherSize = 2 * W;
+            if (keptInUse) {
+                other.reset(TKProjectStream::NewFor(nullptr, nullptr));
+                other->Open(m_dir.File("other.bin"), ksmCreate, otherSize);
+                other->Write("other", 5);
+            }
+            std::vector<std::uint8_t> expected(std::size_t(c.size), 0);
+            TOwned<TKProjectStream> stream(TKProjectStream::NewFor(nullptr, nullptr));
+            std::int64_t size = c.size;
+            stream->Open(path, ksmCreate, size);
+            for (const Piece& piece : c.pieces) {
+                std::vector<std::uint8_t> bytes(std::size_t(piece.bytes));
+                for (std::size_t k = 0; k < bytes.size(); ++k)
+                    bytes[k] = std::uint8_t(1 + (k * 7 + std::size_t(++n)) % 251);
+                std::copy(bytes.begin(), bytes.end(), expected.begin() + piece.at);
+                stream->SetPosition(piece.at);
+                stream->Write(bytes.data(), int(bytes.size()));
+                EXPECT_EQ(stream->GetPosition(), piece.at + piece.bytes);
+            }
+            stream->Commit();
+            stream->Close();
+            EXPECT_TRUE(ReadBytes(path) == expected) << c.what;
+            if (other) {
+                other->Commit();
+                std::vector<std::uint8_t> otherBytes(std::size_t(otherSize), 0);
+                std::memcpy(otherBytes.data(), "other", 5);
+                EXPECT_TRUE(ReadBytes(m_dir.File("other.bin")) == otherBytes);
+            }
         }
-        stream->Commit();
-        stream->Close();
-        EXPECT_TRUE(ReadBytes(path) == expected) << c.what;
-    }
 }
 
 TEST_F(ProjectFile, AProjectTooLargeForTheFilesSizeFieldsFailsBeforeAnythingIsWritten)
@@ -576,6 +594,57 @@ TEST_F(ProjectFile, DefaultNamesSaveAsTheNamesMadeOfThemWhereverTheWindowStands)
     const std::vector<std::uint8_t> bytes = ReadBytes(unmade);
     EXPECT_GT(bytes.size(), std::size_t(2 * TKProjectStream::kWindowBytes));
     EXPECT_EQ(bytes, ReadBytes(made));
+}
+
+// Objects of classes with names of other lengths in turn: each default name is written with
+// its own class's name, also where the class changes from one record to the next.
+TEST_F(ProjectFile, DefaultNamesOfClassesInTurnSaveAsTheNamesMadeOfThem)
+{
+    TOwned<TKTestProject> project = NewProject();
+    for (int run : {1, 3, 1, 2, 5}) {
+        for (int i = 0; i < run; ++i) project->Add(TKTestLinked::New());
+        for (int i = 0; i < run; ++i) project->Add(TKTestMarked::New());
+        project->Add(TKTestUnlisted::New());
+    }
+    const std::string unmade = m_dir.File("unmade.ktp"), made = m_dir.File("made.ktp");
+    project->SaveToFile(unmade);
+    for (TKObject* item : project->items) {
+        auto* linked = static_cast<TKTestLinked*>(item);
+        const std::string name = linked->Name();
+        EXPECT_EQ(name.substr(0, name.find(' ')), linked->ClassName());
+        linked->SetName("renamed");
+        linked->SetName(name);
+    }
+    project->SaveToFile(made);
+    EXPECT_EQ(ReadBytes(unmade), ReadBytes(made));
+}
+
+// Saves share the write windows the process keeps; a save that finds them taken by a save on
+// another thread writes through windows of its own. Either way each file gets its own bytes.
+TEST_F(ProjectFile, SavesOnTwoThreadsAtOnceWriteTheirOwnBytes)
+{
+    TOwned<TKTestProject> projects[2] = {NewProject("first"), NewProject("second")};
+    for (int p = 0; p < 2; ++p)
+        for (int i = 0; i < 30000 * (p + 1); ++i) projects[p]->Add(TKTestLinked::New())->value = i * (p + 2);
+    std::vector<std::uint8_t> expected[2];
+    for (int p = 0; p < 2; ++p) {
+        const std::string path = m_dir.File("alone" + std::to_string(p) + ".ktp");
+        projects[p]->SaveToFile(path);
+        expected[p] = ReadBytes(path);
+    }
+    std::vector<std::thread> savers;
+    bool same[2] = {true, true};
+    for (int p = 0; p < 2; ++p)
+        savers.emplace_back([&, p] {
+            const std::string path = m_dir.File("together" + std::to_string(p) + ".ktp");
+            for (int round = 0; round < 4; ++round) {
+                projects[p]->SaveToFile(path);
+                same[p] = same[p] && ReadBytes(path) == expected[p];
+            }
+        });
+    for (std::thread& saver : savers) saver.join();
+    EXPECT_TRUE(same[0]);
+    EXPECT_TRUE(same[1]);
 }
 
 // Whatever a load makes is marked for TakeLoadConstruction once, in the object's own Init:

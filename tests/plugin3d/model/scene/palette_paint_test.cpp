@@ -16,7 +16,12 @@
 
 namespace {
 
-constexpr int kWidth = 67, kHeight = 35;
+// Pictures smaller than a channel table has levels are painted by looking each pixel up, larger
+// ones through the tables' exact forms: both sizes are painted.
+struct PictureSize {
+    int width, height;
+};
+constexpr PictureSize kSizes[] = {{67, 35}, {259, 131}};
 
 struct Palette {
     int colorType;
@@ -33,17 +38,17 @@ std::string NameOf(const Palette& p, int curveSet)
 }
 
 // Levels drawn, levels past 0x8000, and a corner with nothing drawn.
-void DrawFixture(TKCanvas3D& canvas)
+void DrawFixture(TKCanvas3D& canvas, int width, int height)
 {
     canvas.SetSmooth(true);
-    canvas.DrawTriangle({-2, -2, 100, 0, 0x8000, 0x2000}, {kWidth + 2, -2, 100, 0x8000, 0, 0x6000},
-                        {-2, kHeight * 2 / 3, 100, 0x4000, 0x1000, 0});
-    canvas.DrawTriangle({kWidth / 3, kHeight / 2, 50, 0x7000, 0x7F00, 0},
-                        {kWidth + 1, kHeight / 3, 50, 0xFFFF, 0x8000, 0x8800},
-                        {kWidth / 2, kHeight + 1, 50, 0x8000, 0xA000, 0xFFFF});
+    canvas.DrawTriangle({-2, -2, 100, 0, 0x8000, 0x2000}, {width + 2, -2, 100, 0x8000, 0, 0x6000},
+                        {-2, height * 2 / 3, 100, 0x4000, 0x1000, 0});
+    canvas.DrawTriangle({width / 3, height / 2, 50, 0x7000, 0x7F00, 0},
+                        {width + 1, height / 3, 50, 0xFFFF, 0x8000, 0x8800},
+                        {width / 2, height + 1, 50, 0x8000, 0xA000, 0xFFFF});
     for (int i = 0; i < 12; ++i)
         canvas.DrawPoint(
-            {(i * 11) % kWidth, (i * 7) % kHeight, 10, 0x8001 + i, 0xFFFE, i % 2 ? 0xFFFF : 0x8000});
+            {(i * 11) % width, (i * 7) % height, 10, 0x8001 + i, 0xFFFE, i % 2 ? 0xFFFF : 0x8000});
 }
 
 }  // namespace
@@ -59,52 +64,54 @@ TEST(PalettePaint, EveryPaletteOfTheSetupPaintsItsTablesLookedUp)
     const std::vector<std::vector<std::int32_t>> curveSets[] = {
         {standard, standard, standard}, {inverted, bent, step}, {point, none, bent}};
     const int sourceSets[][3] = {{1, 2, 3}, {1, 1, 1}, {2, 0, 1}, {3, 3, 2}};
-    for (int type = 1; type <= 6; ++type)
-        for (const auto& sources : sourceSets)
-            for (int set = 0; set < 3; ++set) {
-                {
-                    // The second channel hidden with the first and last curves.
-                    const bool secondVisible = set == 1;
-                    Palette p{type, {sources[0], sources[1], sources[2]}, secondVisible, {}};
-                    for (int c = 0; c < 3; ++c) p.curves[c] = curveSets[set][std::size_t(c)];
-                    const std::string name = NameOf(p, set);
-                    TOwned<TKDrawingSystem3D> ds(TKDrawingSystem3D::New());
-                    ds->BeginSetup(0);
-                    ds->SetImageSize(kWidth, kHeight);
-                    ds->SetColorType(p.colorType);
-                    ds->Canvas()->SetChannelEnabled(2, true);
-                    ds->Canvas()->SetChannelEnabled(3, true);
-                    for (int c = 1; c <= 3; ++c) {
-                        ds->SetChannelMode(c, p.sources[c - 1]);
-                        TKCnv3DIITransformer* curve = ds->Curve(c);
-                        curve->Clear();
-                        const auto& pairs = p.curves[c - 1];
-                        for (std::size_t i = 0; i + 1 < pairs.size(); i += 2)
-                            curve->AddPoint(pairs[i], pairs[i + 1]);
-                    }
-                    ds->SetChannelVisible(2, p.secondVisible);
-                    ds->SetBackground({0.2, 0.45, 0.7});
-                    ds->EndSetup(0);
-                    TKCanvas3D& canvas = *ds->Canvas();
-                    canvas.Clear();
-                    DrawFixture(canvas);
-                    ds->PaintToBitmap();
-
-                    TKMemoryBitmap& bitmap = *ds->Bitmap();
-                    const int bytes = PixelFormatBits(p.colorType) / 8;
-                    ASSERT_NE(bitmap.Pixels(), nullptr) << name;
-                    for (int y = 0; y < kHeight; ++y)
-                        for (int x = 0; x < kWidth; ++x) {
-                            std::uint32_t want = 0, got = 0;
-                            for (int n = 1; n <= 3; ++n)
-                                if (const std::int32_t* table = canvas.GetChannelTable(n))
-                                    want |= std::uint32_t(table[canvas.ChannelRow(n, y)[x]]);
-                            const auto* row = static_cast<const std::uint8_t*>(bitmap.Pixels()) +
-                                              std::int64_t(y) * bitmap.RowBytes();
-                            std::memcpy(&got, row + std::int64_t(x) * bytes, std::size_t(bytes));
-                            want &= bytes == 4 ? ~0u : (1u << (8 * bytes)) - 1;
-                            ASSERT_EQ(got, want) << name << " at " << x << "," << y;
+    for (const auto [width, height] : kSizes)
+        for (int type = 1; type <= 6; ++type)
+            for (const auto& sources : sourceSets)
+                for (int set = 0; set < 3; ++set) {
+                    {
+                        // The second channel hidden with the first and last curves.
+                        const bool secondVisible = set == 1;
+                        Palette p{type, {sources[0], sources[1], sources[2]}, secondVisible, {}};
+                        for (int c = 0; c < 3; ++c) p.curves[c] = curveSets[set][std::size_t(c)];
+                        const std::string name =
+                            NameOf(p, set) + ", " + std::to_string(width) + " x " + std::to_string(height);
+                        TOwned<TKDrawingSystem3D> ds(TKDrawingSystem3D::New());
+                        ds->BeginSetup(0);
+                        ds->SetImageSize(width, height);
+                        ds->SetColorType(p.colorType);
+                        ds->Canvas()->SetChannelEnabled(2, true);
+                        ds->Canvas()->SetChannelEnabled(3, true);
+                        for (int c = 1; c <= 3; ++c) {
+                            ds->SetChannelMode(c, p.sources[c - 1]);
+                            TKCnv3DIITransformer* curve = ds->Curve(c);
+                            curve->Clear();
+                            const auto& pairs = p.curves[c - 1];
+                            for (std::size_t i = 0; i + 1 < pairs.size(); i += 2)
+                                curve->AddPoint(pairs[i], pairs[i + 1]);
                         }
+                        ds->SetChannelVisible(2, p.secondVisible);
+                        ds->SetBackground({0.2, 0.45, 0.7});
+                        ds->EndSetup(0);
+                        TKCanvas3D& canvas = *ds->Canvas();
+                        canvas.Clear();
+                        DrawFixture(canvas, width, height);
+                        ds->PaintToBitmap();
+
+                        TKMemoryBitmap& bitmap = *ds->Bitmap();
+                        const int bytes = PixelFormatBits(p.colorType) / 8;
+                        ASSERT_NE(bitmap.Pixels(), nullptr) << name;
+                        for (int y = 0; y < height; ++y)
+                            for (int x = 0; x < width; ++x) {
+                                std::uint32_t want = 0, got = 0;
+                                for (int n = 1; n <= 3; ++n)
+                                    if (const std::int32_t* table = canvas.GetChannelTable(n))
+                                        want |= std::uint32_t(table[canvas.ChannelRow(n, y)[x]]);
+                                const auto* row = static_cast<const std::uint8_t*>(bitmap.Pixels()) +
+                                                  std::int64_t(y) * bitmap.RowBytes();
+                                std::memcpy(&got, row + std::int64_t(x) * bytes, std::size_t(bytes));
+                                want &= bytes == 4 ? ~0u : (1u << (8 * bytes)) - 1;
+                                ASSERT_EQ(got, want) << name << " at " << x << "," << y;
+                            }
+                    }
                 }
-            }
 }
