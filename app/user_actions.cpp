@@ -14,6 +14,12 @@ namespace {
 constexpr const char* kActionListKey = "ActionList";
 constexpr const char* kShellDocKey = "ShellDoc";
 
+// Closes an open key however the scope is left: a load that throws part-way leaves none open.
+struct KeyCloser {
+    HKEY key;
+    ~KeyCloser() { ::RegCloseKey(key); }
+};
+
 /// Reads the values of one key through a buffer sized once at the key's longest value
 /// plus a terminator, so that a string stored without its terminator still ends.
 class ValueReader {
@@ -202,12 +208,11 @@ void CUserActionList::Load(HKEY owner, int depth)
     if (depth >= kMaxActionListDepth) return;
     HKEY key = nullptr;
     if (::RegOpenKeyEx(owner, kActionListKey, 0, KEY_READ, &key) != ERROR_SUCCESS) return;
+    const KeyCloser closeKey{key};
     DWORD longestName = 0;
     if (::RegQueryInfoKey(key, nullptr, nullptr, nullptr, nullptr, &longestName, nullptr, nullptr, nullptr,
-                          nullptr, nullptr, nullptr) != ERROR_SUCCESS) {
-        ::RegCloseKey(key);
+                          nullptr, nullptr, nullptr) != ERROR_SUCCESS)
         return;
-    }
     // The names in one call; one longer than the longest asked for above was added since and
     // is skipped, as a walk by index with a buffer of that size skips it.
     std::vector<std::string> names;
@@ -216,6 +221,7 @@ void CUserActionList::Load(HKEY owner, int depth)
         if (name.size() > longestName) continue;
         HKEY recordKey = nullptr;
         if (::RegOpenKeyEx(key, name.c_str(), 0, KEY_READ, &recordKey) != ERROR_SUCCESS) continue;
+        const KeyCloser closeRecord{recordKey};
         // The record is loaded in its place at the end of the list; one that fails on the way
         // is taken out again.
         CUserAction& action = m_items.emplace_back();
@@ -224,12 +230,9 @@ void CUserActionList::Load(HKEY owner, int depth)
             action.Load(recordKey, depth + 1);
         } catch (...) {
             m_items.pop_back();
-            ::RegCloseKey(recordKey);
             throw;
         }
-        ::RegCloseKey(recordKey);
     }
-    ::RegCloseKey(key);
 }
 
 CUserAction& CUserActionList::Add(CUserAction&& action)
