@@ -15,7 +15,7 @@ ctest --test-dir build/debug --output-on-failure -j "$(nproc)" "$@"
 
 # Suites that run again under ThreadSanitizer, in a build tree of its own: the thread runner's
 # stop stress, the band engine and the row driver, the worker drawing on a window, the 3D
-# plug-in's job threads, its progress form, its administrator, its windows among the program's after a job, and its whole road from New to
+# plug-in's job threads, two of its saves at once, its progress form, its administrator, its windows among the program's after a job, and its whole road from New to
 # exit, its canvas's bands, its lists hearing items on a job thread, its scene and the
 # project's image job racing the user's edits, objects leaving the project's lists while the
 # job draws, its surface pass and the surface editor's fills on one, three and eight threads. One line a test program:
@@ -23,7 +23,7 @@ ctest --test-dir build/debug --output-on-failure -j "$(nproc)" "$@"
 tsan_suites=(
   "basecore_tests ThreadRunner.*:RowDriver.*"
   "platform_tests WorkerDC.*:BandEngine.*"
-  "kelvora_core_tests ThreadStress.*:Threads*"
+  "kelvora_core_tests ThreadStress.*:Threads*:ProjectFile.SavesOnTwoThreadsAtOnceWriteTheirOwnBytes"
   "kelvora_forms_tests ProgressForm.*:Administrator.*:OwnerForm.*:PluginAmongProgramWindows.*:Plugin3DEndToEnd.*:SurfaceFills.*:SurfaceApplyRace.*"
   "kelvora_render_tests CanvasThreads.*"
   "kelvora_scene_tests ListEvents.*:Scene.*:ImageJobRace.*:SurfaceThreads.*:ProjectMembership.*"
