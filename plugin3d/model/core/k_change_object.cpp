@@ -32,6 +32,15 @@ void WriteDecimal(char* end, int digits, std::uint64_t v)
     if (digits) *--end = char('0' + v);
 }
 
+// Writes the default name "<class name> <number>" at at, which has room for its
+// classLength + 1 + digits characters.
+void PutDefaultName(char* at, TClass cls, std::size_t classLength, int digits, std::uint64_t number)
+{
+    std::memcpy(at, cls->name, classLength);
+    at[classLength] = ' ';
+    WriteDecimal(at + classLength + 1 + digits, digits, number);
+}
+
 // Whether name is exactly the default name of an object of cls numbered number:
 // "<class name> <number>", the number written as std::to_string writes it. classLength is
 // the length of the class's name.
@@ -72,8 +81,7 @@ std::string TKCustomChangeObject::DefaultNameText() const
     const std::size_t length = std::strlen(m_defaultNameClass->name);
     const int digits = DecimalDigits(m_defaultNameNumber);
     std::string text(length + 1 + std::size_t(digits), ' ');
-    std::memcpy(text.data(), m_defaultNameClass->name, length);
-    WriteDecimal(text.data() + text.size(), digits, m_defaultNameNumber);
+    PutDefaultName(text.data(), m_defaultNameClass, length, digits, m_defaultNameNumber);
     return text;
 }
 
@@ -195,9 +203,7 @@ int TKCustomChangeObject::SaveToStream(TKObjectsStream* stream)
             // Written where it goes when the stream has room for it in memory.
             std::uint8_t* room = stream->TakeDirectRoom(4 + n);
             char* at = room ? reinterpret_cast<char*>(room + 4) : text;
-            std::memcpy(at, m_defaultNameClass->name, length);
-            at[length] = ' ';
-            WriteDecimal(at + n, digits, m_defaultNameNumber);
+            PutDefaultName(at, m_defaultNameClass, length, digits, m_defaultNameNumber);
             if (!room) return WriteStringTo(stream, std::string_view(text, std::size_t(n)));
             std::memcpy(room, &n, 4);
             return 4 + n;

@@ -276,12 +276,6 @@ void TKProject::RecordLoaded(std::int32_t storedObject, TKObject* object)
     if (object) m_linkTable.TryEmplace(storedObject, {object, object->ClassType()});
 }
 
-TKObject* TKProject::LoadedObject(std::int32_t storedObject) const
-{
-    const TKLoadedObject* loaded = m_linkTable.Find(storedObject);
-    return loaded ? loaded->object : nullptr;
-}
-
 void TKProject::ForgetLoaded(TKObject* object)
 {
     if (object)

@@ -126,9 +126,7 @@ class TKProject : public TKCustomChangeObject {
     TClass StoredClass(std::int32_t storedClass) const;
     /// Records the object loaded for a stored object id (the first one for an id stays).
     void RecordLoaded(std::int32_t storedObject, TKObject* object);
-    /// The object loaded for a stored object id; null for 0 or unknown.
-    TKObject* LoadedObject(std::int32_t storedObject) const;
-    /// The same with its class; null for 0 or unknown.
+    /// The object loaded for a stored object id, with its class; null for 0 or unknown.
     const TKLoadedObject* FindLoaded(std::int32_t storedObject) const
     {
         return m_linkTable.Find(storedObject);

@@ -38,24 +38,6 @@ int WriteStringTo(TKObjectsStream* stream, std::string_view s)
     return n + 4;
 }
 
-int ReadStringFrom(TKObjectsStream* stream, std::string& s)
-{
-    if (!stream) {
-        s.clear();
-        return 0;
-    }
-    std::int32_t n = 0;
-    ReadValue(stream, n);
-    if (!ValidLength(n) || n > stream->RemainingBytes()) InvalidStringSize();
-    if (const std::uint8_t* bytes = stream->TakeDirectBytes(n)) {
-        s.assign(reinterpret_cast<const char*>(bytes), static_cast<std::size_t>(n));
-    } else {
-        s.assign(static_cast<std::size_t>(n), '\0');
-        stream->ReadBytes(s.data(), n);
-    }
-    return n + 4;
-}
-
 int ReadStringView(TKObjectsStream* stream, std::string_view& text, std::string& storage)
 {
     if (!stream) {
@@ -74,6 +56,14 @@ int ReadStringView(TKObjectsStream* stream, std::string_view& text, std::string&
         text = storage;
     }
     return n + 4;
+}
+
+int ReadStringFrom(TKObjectsStream* stream, std::string& s)
+{
+    std::string_view text;
+    const int bytes = ReadStringView(stream, text, s);
+    if (text.data() != s.data()) s.assign(text);
+    return bytes;
 }
 
 int WriteStringToBuffer(void* buffer, const std::string& s)
