@@ -108,20 +108,10 @@ void TKEventManager::Add(TKEventHandler handler)
     if (!handler) return;
     std::lock_guard lock(m_mutex);
     const Table* old = m_table.load(std::memory_order_relaxed);
-    // Most managers only ever hold one handler: the first table lives in the manager itself.
-    // It is used once, since a notification may still walk it after it is replaced. With no
-    // table and nothing retired, no notification can be walking one: the table is written in
-    // place and published by one store.
-    static_assert(sizeof(Table) + sizeof(Table::Entry) <= kInlineTableBytes);
-    if (!old && !m_inlineTableUsed && !m_retired) {
-        m_inlineTableUsed = true;
-        Table* first = Table::Make(1, m_inlineTable);
-        first->entries()[0].code.store(handler.code(), std::memory_order_relaxed);
-        first->entries()[0].data = handler.data();
-        m_table.store(first, std::memory_order_release);
-        return;
-    }
     const int n = old ? old->count : 0;
+    // Most managers only ever hold one handler: the first table lives in the manager itself.
+    // It is used once, since a notification may still walk it after it is replaced.
+    static_assert(sizeof(Table) + sizeof(Table::Entry) <= kInlineTableBytes);
     void* block = nullptr;
     if (n == 0 && !m_inlineTableUsed) {
         m_inlineTableUsed = true;
