@@ -129,10 +129,7 @@ void TKCanvas3D::ReleaseBlocks()
     for (Plane& c : m_channels) c.Release();
     m_spans.Free();
     for (HeapBlock& t : m_tables) t.Free();
-    for (int k = 0; k < 3; ++k) {
-        m_forms[k].reset();
-        m_formPending[k] = false;
-    }
+    for (int n = 1; n <= 3; ++n) ForgetForm(n);
     m_heap = false;
     UpdateTarget();
 }
@@ -168,8 +165,7 @@ void TKCanvas3D::SetChannelEnabled(int n, bool on)
             c->present = false;
             c->Release();
             m_tables[n - 1].Free();
-            m_forms[n - 1].reset();
-            m_formPending[n - 1] = false;
+            ForgetForm(n);
             UpdateTarget();
             throw;
         }
@@ -177,8 +173,7 @@ void TKCanvas3D::SetChannelEnabled(int n, bool on)
         c->present = false;
         c->Release();
         m_tables[n - 1].Free();
-        m_forms[n - 1].reset();
-        m_formPending[n - 1] = false;
+        ForgetForm(n);
     }
     UpdateTarget();
 }
@@ -236,6 +231,7 @@ void TKCanvas3D::EnsureTable(int n)
 // channel values 1..0x8000; 0 up to the empty level; the background.
 void TKCanvas3D::BuildDefaultTable(int n)
 {
+    ForgetForm(n);
     EnsureTable(n);
     auto* table = reinterpret_cast<std::int32_t*>(m_tables[n - 1].Data());
     table[0] = 0;
@@ -243,31 +239,39 @@ void TKCanvas3D::BuildDefaultTable(int n)
     std::fill(table + 0x8001, table + canvas_tables::kEmptyLevel, 0);
     table[canvas_tables::kEmptyLevel] = m_background;
     static_assert(canvas_tables::kEmptyLevel == canvas_tables::kTableEntries - 1);
-    // Every canvas starts with default tables: their form, the same for any background, is
-    // found once.
-    static const std::optional<canvas_tables::TableForm> defaultForm = [] {
-        std::vector<std::int32_t> levels(canvas_tables::kTableEntries);
-        for (std::int32_t i = 0; i < canvas_tables::kTableEntries; ++i)
-            levels[std::size_t(i)] = canvas_tables::DefaultLevel(i, 0);
-        return canvas_tables::FindTableForm(levels.data(), nullptr, 0);
-    }();
+    // Every canvas starts with default tables: their form is found once, from the first one
+    // (a form covers the levels up to 0x8000, which no background changes).
+    static const std::optional<canvas_tables::TableForm> defaultForm =
+        canvas_tables::FindTableForm(table, nullptr, 0);
     m_forms[n - 1] = defaultForm;
-    m_formPending[n - 1] = false;
+}
+
+void TKCanvas3D::ForgetForm(int n)
+{
+    m_forms[n - 1].reset();
+    m_formState[n - 1] = FormState::Known;
 }
 
 void TKCanvas3D::TableFilled(int n, const std::uint32_t* fieldMasks, int maskCount)
 {
-    m_formPending[n - 1] = true;
+    m_formState[n - 1] = FormState::Filled;
     m_formFieldCount[n - 1] = std::clamp(maskCount, 0, 3);
     std::copy_n(fieldMasks, m_formFieldCount[n - 1], m_formFields[n - 1]);
 }
 
 const canvas_tables::TableForm* TKCanvas3D::FormOf(int n)
 {
-    if (m_formPending[n - 1]) {
-        m_formPending[n - 1] = false;
-        m_forms[n - 1] =
-            canvas_tables::FindTableForm(GetChannelTable(n), m_formFields[n - 1], m_formFieldCount[n - 1]);
+    switch (m_formState[n - 1]) {
+        case FormState::Filled:
+            m_formState[n - 1] = FormState::PaintedOnce;
+            break;
+        case FormState::PaintedOnce:
+            m_formState[n - 1] = FormState::Known;
+            m_forms[n - 1] = canvas_tables::FindTableForm(GetChannelTable(n), m_formFields[n - 1],
+                                                          m_formFieldCount[n - 1]);
+            break;
+        case FormState::Known:
+            break;
     }
     return m_forms[n - 1] ? &*m_forms[n - 1] : nullptr;
 }
@@ -277,6 +281,7 @@ void TKCanvas3D::FillChannelTable(int n, TCanvasLevelFunction fn, void* context)
     TKSectionGuard guard(m_lock);
     if (!m_heap || !GetChannelEnabled(n)) return;
     if (!fn) return BuildDefaultTable(n);
+    ForgetForm(n);
     EnsureTable(n);
     auto* table = reinterpret_cast<std::int32_t*>(m_tables[n - 1].Data());
     for (std::int32_t i = 0; i < canvas_tables::kTableEntries; ++i) table[i] = fn(context, i);
@@ -287,6 +292,7 @@ void TKCanvas3D::CopyChannelTable(int n, const std::int32_t* entries)
 {
     TKSectionGuard guard(m_lock);
     if (!m_heap || !GetChannelEnabled(n) || !entries) return;
+    ForgetForm(n);
     EnsureTable(n);
     std::copy_n(entries, canvas_tables::kTableEntries,
                 reinterpret_cast<std::int32_t*>(m_tables[n - 1].Data()));
@@ -298,6 +304,7 @@ void TKCanvas3D::BuildChannelTable(int n, const TKCnv3DIITransformer* red, const
 {
     TKSectionGuard guard(m_lock);
     if (!m_heap || !GetChannelEnabled(n)) return;
+    ForgetForm(n);
     EnsureTable(n);
     // Each curve is read once under its own lock.
     const TKCnv3DIITransformer* sources[3] = {red, green, blue};
@@ -390,9 +397,9 @@ void TKCanvas3D::PaintTo(const TCanvasTarget& target)
     std::ptrdiff_t strides[3];
     const std::int32_t* tables[3];
     const canvas_tables::TableForm* forms[3];
-    // Finding a table's form reads the whole table several times over: a picture of fewer
-    // pixels than the table has levels is painted sooner by looking each pixel up, and the
-    // form is kept to be found by a larger picture. Forms are exact: the pixels are the same.
+    // Finding a table's form reads the whole table many times over: a picture of fewer pixels
+    // than the table has levels is painted sooner by looking each pixel up, and the form is
+    // kept to be found by a larger picture. Forms are exact: the pixels are the same.
     const bool withForms = std::int64_t(rows) * cols >= canvas_tables::kLevels;
     for (int n = 1; n <= 3; ++n) {
         const Plane& c = *Channel(n);

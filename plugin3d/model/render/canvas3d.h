@@ -104,6 +104,7 @@ class TKCanvas3D : public TPersistent {
     {
         TKSectionGuard guard(m_lock);
         if (!m_heap || !GetChannelEnabled(n) || m_tables[n - 1].Bytes() != canvas_planes::kTableBytes) return;
+        ForgetForm(n);
         change(reinterpret_cast<std::int32_t*>(m_tables[n - 1].Data()));
         TableFilled(n);
     }
@@ -146,6 +147,9 @@ private:
     const canvas_planes::Plane* Channel(int n) const;
     void EnsureTable(int n);
     void BuildDefaultTable(int n);
+    // Channel n's table is to be written: until TableFilled it is painted by lookup, so a write
+    // that fails part-way leaves no form of the table before it.
+    void ForgetForm(int n);
     // Channel n's table was filled: its form is to be looked for, `fieldMasks` as FindTableForm.
     void TableFilled(int n, const std::uint32_t* fieldMasks = nullptr, int maskCount = 0);
     const canvas_tables::TableForm* FormOf(int n);
@@ -157,10 +161,13 @@ private:
     canvas_planes::Plane m_channels[3];
     canvas_planes::HeapBlock m_spans;
     canvas_planes::HeapBlock m_tables[3];
-    // Each table's arithmetic form, when it has one: looked for at the first paint after
-    // the table was filled (a rebuild fills tables more than once), with the fields given.
+    // Each table's arithmetic form, when it has one. Looking for it reads the table many times
+    // over, which pays only over several paints: a table just filled is painted once by
+    // looking its pixels up (a curve being edited is never looked at twice), and its form is
+    // looked for at the next paint, with the fields given.
+    enum class FormState : std::uint8_t { Known, Filled, PaintedOnce };
     std::optional<canvas_tables::TableForm> m_forms[3];
-    bool m_formPending[3] = {};
+    FormState m_formState[3] = {};
     std::uint32_t m_formFields[3][3] = {};
     int m_formFieldCount[3] = {};
     std::int32_t m_width = 0;

@@ -277,6 +277,9 @@ TEST(CanvasPack, PaintedPicturesAreTheLookupsOnEveryBandAndThreadCount)
             const int bytes = 4;
             const std::int64_t stride = std::int64_t(w) * bytes + 8;
             std::vector<std::uint8_t> picture(std::size_t(stride) * std::size_t(h), 0xEE), plain = picture;
+            // A fresh table is painted by lookup, its form found at the next paint.
+            std::vector<std::uint8_t> firstPaint = picture;
+            canvas->PaintTo({firstPaint.data(), w, h, bytes, stride});
             canvas->PaintTo({picture.data(), w, h, bytes, stride});
             for (int y = 0; y < h; ++y)
                 for (int x = 0; x < w; ++x) {
@@ -285,6 +288,7 @@ TEST(CanvasPack, PaintedPicturesAreTheLookupsOnEveryBandAndThreadCount)
                         pixel |= std::uint32_t(canvas->GetChannelTable(n)[canvas->ChannelRow(n, y)[x]]);
                     std::memcpy(&plain[std::size_t(y * stride + x * bytes)], &pixel, bytes);
                 }
+            ASSERT_EQ(firstPaint, plain) << w << " x " << h << " on " << threads << " threads, first paint";
             ASSERT_EQ(picture, plain) << w << " x " << h << " on " << threads << " threads";
         }
 }
