@@ -163,6 +163,8 @@ struct FixedTile {
     int scale = 0;
     bool exact = true;      ///< every value is exactly its integer
     bool oneSided = false;  ///< no value lies below any output's lower bound
+    /// No value but a zero rounds to a float zero: a zero centre then keeps only zeros.
+    bool zeroKeepsZeros = true;
 };
 
 /// The row-order Sigma of the one output whose window starts at values[0], rounding the
@@ -255,7 +257,7 @@ bool PrepareFixed(const TileBlock& t, const double* values, int g, float sigma, 
     // Adding and taking away 1.5 * 2^52 rounds to an integer below 2^51.
     const __m512d round = _mm512_set1_pd(0x1.8p52);
     const __m512i unit = _mm512_set1_epi64(kCountUnit);
-    __mmask8 missedAny = 0;
+    __mmask8 missedAny = 0, flushedAny = 0;
     for (int i = 0; i < count; i += 8) {
         const __mmask8 in = FirstLanes(count - i);
         const __m512d v = _mm512_maskz_loadu_pd(in, values + i);
@@ -263,7 +265,11 @@ bool PrepareFixed(const TileBlock& t, const double* values, int g, float sigma, 
         const __mmask8 number = _mm512_cmp_pd_mask(v, v, _CMP_ORD_Q);
         const __mmask8 missed = _mm512_mask_cmp_pd_mask(number & in, _mm512_mul_pd(q, down), v, _CMP_NEQ_OQ);
         missedAny |= missed;
-        _mm256_storeu_ps(ft.tested.data() + i, ToFloats(v));
+        const __m256 tested = ToFloats(v);
+        // Values far below the smallest float, which a zero centre keeps with their sign.
+        flushedAny |= _mm512_mask_cmp_pd_mask(number & in, v, _mm512_setzero_pd(), _CMP_NEQ_OQ) &
+                      _mm256_cmp_ps_mask(tested, _mm256_setzero_ps(), _CMP_EQ_OQ);
+        _mm256_storeu_ps(ft.tested.data() + i, tested);
         _mm512_storeu_si512(ft.packed.data() + i,
                             _mm512_maskz_add_epi64(number, _mm512_cvtpd_epi64(q), unit));
         _mm_storel_epi64(reinterpret_cast<__m128i*>(ft.misses.data() + i), _mm_maskz_set1_epi8(missed, 1));
@@ -271,6 +277,7 @@ bool PrepareFixed(const TileBlock& t, const double* values, int g, float sigma, 
     std::fill(ft.tested.begin() + count, ft.tested.end(), std::numeric_limits<float>::quiet_NaN());
     std::fill(ft.packed.begin() + count, ft.packed.end(), 0);
     ft.exact = missedAny == 0;
+    ft.zeroKeepsZeros = flushedAny == 0;
     if (!ft.exact) {
         const int w = t.width + 1;
         // 8 more: the outputs read the counts eight columns at a time.
@@ -483,13 +490,15 @@ void FixedOutputs(const TileBlock& t, const double* values, int g, float sigma, 
                 _mm256_sub_epi32(_mm256_loadu_si256(reinterpret_cast<const __m256i*>(top)),
                                  _mm256_loadu_si256(reinterpret_cast<const __m256i*>(top + g))));
             __mmask8 open = in & some & ~_mm256_cmpeq_epi32_mask(missed, _mm256_setzero_si256());
-            if (open) {
+            if (open && ft.zeroKeepsZeros) {
                 // A centre of zero keeps only zeros, whose row-order sum is +0.
                 const double* centre = values + std::size_t(r + k) * std::size_t(t.width) + c + k;
                 const __mmask8 zero = _mm512_mask_cmp_pd_mask(open, _mm512_maskz_loadu_pd(open, centre),
                                                               _mm512_setzero_pd(), _CMP_EQ_OQ);
                 mean = _mm256_mask_mov_ps(mean, zero, _mm256_setzero_ps());
                 open &= ~zero;
+            }
+            if (open) {
                 // The first bound, from the count of missed values in the window.
                 const std::size_t at = std::size_t(r) * kTileSide + c;
                 const __m512d lo = ToDoubles(_mm256_loadu_ps(ft.low.data() + at)),

@@ -766,6 +766,24 @@ TEST(NoiseFilterKernelsSigmaFixed, RadarLayersGiveTheRowOrderSumsBitForBit)
     }
 }
 
+TEST(NoiseFilterKernelsSigmaFixed, AZeroCentreKeepsTheSignOfTinyValuesBesideIt)
+{
+    if (!platform::UseAvx512()) GTEST_SKIP() << "no AVX-512 paths: Sigma takes the row-order sums alone";
+    // A zero centre keeps every value that rounds to a float zero: doubles far below the
+    // smallest float, whose row-order sum carries their sign (-0 where the negative ones win).
+    const int w = 150, h = 131;
+    std::mt19937_64 rng(7);
+    std::exponential_distribution<double> speckle(1.0 / 300.0);
+    Image<double> img{w, h, {}};
+    for (int y = 0; y < h; ++y)
+        for (int x = 0; x < w; ++x) {
+            const bool zeros = (x / 10 + y / 10) % 3 == 0;
+            const double tiny = (x * 7 + y * 3) % 5 == 0 ? -1e-300 : (x + y) % 11 == 0 ? 3e-310 : 0.0;
+            img.samples.push_back(zeros ? tiny : speckle(rng));
+        }
+    for (const int g : {5, 17}) ExpectFixedPointEqualsRowOrder(img, NoiseFilterSpec{kFilterSigma, g, 0.3f});
+}
+
 /// A w x h image of T whose values come from `value(x, y)`.
 template <class T, class Fn>
 Image<T> Painted(int w, int h, Fn value)
