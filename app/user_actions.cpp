@@ -80,11 +80,8 @@ private:
     const BYTE* Read(const char* name, DWORD& type, DWORD& size)
     {
         if (m_all) {
-            // Names are mostly asked for by the very texts given to the constructor.
             std::size_t i = 0;
-            while (i < m_count && m_entries[i].ve_valuename != name) ++i;
-            if (i == m_count)
-                for (i = 0; i < m_count && std::strcmp(m_entries[i].ve_valuename, name) != 0;) ++i;
+            while (i < m_count && std::strcmp(m_entries[i].ve_valuename, name) != 0) ++i;
             if (i == m_count) return nullptr;
             type = m_entries[i].ve_type;
             size = m_entries[i].ve_valuelen;
@@ -145,10 +142,10 @@ void CShellDocPayload::Load(HKEY recordKey, int)
     m_strVerb.Empty();
     HKEY key = nullptr;
     if (::RegOpenKeyEx(recordKey, kShellDocKey, 0, KEY_READ, &key) != ERROR_SUCCESS) return;
+    const KeyCloser closeKey{key};
     ValueReader reader(key, {"FileName", "Verb"});
     m_strFileName = reader.String("FileName");
     m_strVerb = reader.String("Verb");
-    ::RegCloseKey(key);
 }
 
 // --- record -------------------------------------------------------------------------------------------
@@ -216,22 +213,16 @@ void CUserActionList::Load(HKEY owner, int depth)
     // The names in one call; one longer than the longest asked for above was added since and
     // is skipped, as a walk by index with a buffer of that size skips it.
     std::vector<std::string> names;
-    if (platform::RegEnumKeyNames(key, names) != ERROR_SUCCESS) names.clear();
+    platform::RegEnumKeyNames(key, names);  // none where they cannot be listed
     for (const std::string& name : names) {
         if (name.size() > longestName) continue;
         HKEY recordKey = nullptr;
         if (::RegOpenKeyEx(key, name.c_str(), 0, KEY_READ, &recordKey) != ERROR_SUCCESS) continue;
         const KeyCloser closeRecord{recordKey};
-        // The record is loaded in its place at the end of the list; one that fails on the way
-        // is taken out again.
-        CUserAction& action = m_items.emplace_back();
-        try {
-            action.m_strName = CString(std::string_view(name.c_str(), ::strnlen(name.c_str(), name.size())));
-            action.Load(recordKey, depth + 1);
-        } catch (...) {
-            m_items.pop_back();
-            throw;
-        }
+        CUserAction action;
+        action.m_strName = CString(name.c_str());
+        action.Load(recordKey, depth + 1);
+        Add(std::move(action));
     }
 }
 
