@@ -1097,12 +1097,12 @@ void CGridCtrl::FitLayerColumns(CDC& dc)
                 m_shown.texts.push_back(SampleText(samples[c - firstCol], m_nComponent, false));
         });
     }
-    // Their widths in one call (none where there are no fonts, as GetTextExtent gives then).
+    // Their widths in one call; zeros where there are no fonts (a failed call writes nothing),
+    // as GetTextExtent gives then.
     m_shown.advances.assign(m_shown.texts.size(), 0);
-    if (!m_shown.texts.empty() &&
-        !platform::GetTextAdvances(dc.GetSafeHdc(), m_shown.texts.data(), int(m_shown.texts.size()),
-                                   m_shown.advances.data()))
-        std::fill(m_shown.advances.begin(), m_shown.advances.end(), 0);
+    if (!m_shown.texts.empty())
+        platform::GetTextAdvances(dc.GetSafeHdc(), m_shown.texts.data(), int(m_shown.texts.size()),
+                                  m_shown.advances.data());
     const int widest =
         m_shown.advances.empty() ? 0 : *std::max_element(m_shown.advances.begin(), m_shown.advances.end());
     const int margins = 2 * int(GetDefaultCell(false, false)->GetMargin()) + kLayerColumnPadding;
@@ -1293,7 +1293,7 @@ void CGridCtrl::OnPaintGrid()
         };
         // Rows are painted in groups that stay in the processor's cache until their column
         // rules are drawn over them.
-        const int groupRows = std::max(1, kRuleGroupBytes / std::max(1, 4 * client.Width()));
+        const int groupHeight = std::max(1, kRuleGroupBytes / std::max(1, 4 * client.Width()));
         int filled = client.top, groupTop = client.top;
         for (int r : rows) {
             RECT band;
@@ -1305,7 +1305,7 @@ void CGridCtrl::OnPaintGrid()
             for (int c : cols) drawCell(r, c);
             flush();
             rowRule(r);
-            if (band.bottom - groupTop >= groupRows || r == rows.back()) {
+            if (band.bottom - groupTop >= groupHeight || r == rows.back()) {
                 columnRules(groupTop, std::min(int(band.bottom), int(last.bottom)));
                 groupTop = band.bottom;
             }

@@ -119,7 +119,8 @@ private:
 /// key is appended to the last block, or to the block where the previous one went, so that
 /// adding many writes one stretch of memory after another, where a hash table would write
 /// a slot anywhere in a table that grows. Any order still costs a search by halves and a
-/// move within one block. The key K{} is never held.
+/// move within one block, plus, where a block splits or a new one goes in between, a move
+/// of the block table (a table of n / 64 entries at most). The key K{} is never held.
 template <class K>
 class TKKeyCounts {
     static_assert(std::is_trivially_copyable_v<K> && sizeof(K) <= 8);

@@ -18,14 +18,9 @@
 
 namespace {
 
+using canvas_kernels::Advance;
 using canvas_tables::TableField;
 using canvas_tables::TableForm;
-
-template <class T>
-const T* Advance(const T* p, std::ptrdiff_t bytes)
-{
-    return reinterpret_cast<const T*>(reinterpret_cast<const std::uint8_t*>(p) + bytes);
-}
 
 template <int Bytes>
 inline void StorePixel(std::uint8_t* p, int x, std::uint32_t v)
@@ -142,14 +137,6 @@ __attribute__((target("avx2"), always_inline)) inline __m256i EightLevels(const 
     return _mm256_cvtepu16_epi32(_mm_loadu_si128(reinterpret_cast<const __m128i*>(row + x)));
 }
 
-// Pixels first..last - 1 as 32-bit values through the tables.
-template <int N>
-inline void LookUpValues(const std::uint16_t* const* rows, const std::int32_t* const* table,
-                         std::uint8_t* out, int first, int last)
-{
-    LookUpPixels<4, N>(rows, table, out, first, last);
-}
-
 // Eight pixels of which some have a value above the drawn levels: those that have nothing
 // drawn take their channel's background entry; any other value is looked up.
 template <int N, int T, bool Pieced>
@@ -165,7 +152,7 @@ __attribute__((target("avx2"))) void OutsideEight(const FormLanes& l, const std:
         nothing[k] = _mm256_cmpeq_epi32(v[k], empty);
         odd = _mm256_or_si256(odd, _mm256_andnot_si256(nothing[k], _mm256_cmpgt_epi32(v[k], topLevel)));
     }
-    if (!_mm256_testz_si256(odd, odd)) return LookUpValues<N>(rows, l.tables, out, x, x + 8);
+    if (!_mm256_testz_si256(odd, odd)) return LookUpPixels<4, N>(rows, l.tables, out, x, x + 8);
     __m256i packed = _mm256_setzero_si256();
     for (int j = 0; j < T; ++j) {
         const int k = l.fieldChannel[j];
@@ -206,7 +193,7 @@ __attribute__((target("avx2"))) void FormRow(const FormLanes& l, const std::uint
             _mm256_storeu_si256(reinterpret_cast<__m256i*>(out + 4 * (x + half)), packed);
         }
     }
-    LookUpValues<N>(rows, l.tables, out, x, width);
+    LookUpPixels<4, N>(rows, l.tables, out, x, width);
 }
 
 using FormRowFn = void (*)(const FormLanes&, const std::uint16_t* const*, std::uint8_t*, int);

@@ -10,22 +10,12 @@
 #include <immintrin.h>
 #endif
 
+using canvas_kernels::Advance;
 using canvas_kernels::ChannelRows;
 using canvas_kernels::Ramp;
 using canvas_kernels::SpanErrorStart;
 
 namespace {
-
-template <class T>
-T* Advance(T* p, std::ptrdiff_t bytes)
-{
-    return reinterpret_cast<T*>(reinterpret_cast<std::uint8_t*>(p) + bytes);
-}
-template <class T>
-const T* Advance(const T* p, std::ptrdiff_t bytes)
-{
-    return reinterpret_cast<const T*>(reinterpret_cast<const std::uint8_t*>(p) + bytes);
-}
 
 const std::int32_t* PairOf(const TCanvasSpan& span, int pairOffset)
 {

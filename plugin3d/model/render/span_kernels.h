@@ -17,6 +17,18 @@ struct TableForm;
 
 namespace canvas_kernels {
 
+/// p moved by a number of bytes (rows and spans are laid out in bytes).
+template <class T>
+T* Advance(T* p, std::ptrdiff_t bytes)
+{
+    return reinterpret_cast<T*>(reinterpret_cast<std::uint8_t*>(p) + bytes);
+}
+template <class T>
+const T* Advance(const T* p, std::ptrdiff_t bytes)
+{
+    return reinterpret_cast<const T*>(reinterpret_cast<const std::uint8_t*>(p) + bytes);
+}
+
 /// The state of one integer ramp (see span_fill.h) from a0 to a1 over L >= 1 steps with
 /// error start e0 >= 1, at any step. Values wrap in 32 bits, so a step past the end is harmless.
 class Ramp {
